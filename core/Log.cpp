@@ -1,0 +1,47 @@
+#include "core/Log.h"
+
+#include "core/FileRW.h"
+#include "platform/Error.h"
+
+namespace Log {
+namespace {
+std::unique_ptr<Logger>& slot() {
+    static std::unique_ptr<Logger> s_logger;
+    return s_logger;
+}
+} // namespace
+
+const char* severityName(int level) {
+    static const char* const names[] = {"Critical", "System", "Normal", "Info", "Above info"};
+    if (level < 0)
+        level = 0;
+    return names[level > 4 ? 4 : level];
+}
+
+void install(std::unique_ptr<Logger> logger) { slot() = std::move(logger); }
+
+Logger* installed() { return slot().get(); }
+
+int currentSeverity() {
+    Logger* l = installed();
+    return l ? l->severity() : 0;
+}
+
+bool enabledFor(int level) {
+    Logger* l = installed();
+    return l && l->isOpen() && level <= l->severity();
+}
+
+namespace detail {
+void writeFormatted(int level, std::u16string_view text) {
+    Platform::ErrorKeeper keep;
+    installed()->write(level, text);
+}
+
+void writeFormattedNarrow(int level, std::string_view text) {
+    Platform::ErrorKeeper keep;
+    installed()->writeNarrow(level, text, true);
+}
+} // namespace detail
+
+} // namespace Log

@@ -1,0 +1,74 @@
+#pragma once
+// The process-wide logger behind one free call, Log::log. Until a logger is
+// installed everything is dropped; a message is written when its level is at
+// most the logger's severity. Logging never changes the thread's last error
+// or errno, so a caller may log between a failing call and its own check.
+
+#include "core/Format.h"
+
+#include <cstddef>
+#include <memory>
+#include <string>
+#include <string_view>
+
+namespace FileSystem {
+class FileRW;
+}
+
+namespace Log {
+
+enum Level : int { Critical = 0, System = 1, Normal = 2, Info = 3, AboveInfo = 4 };
+
+// "Critical", "System", "Normal", "Info", "Above info"; levels above 4 are
+// named as 4.
+const char* severityName(int level);
+
+class Logger {
+public:
+    virtual ~Logger() = default;
+    virtual void setEnabled(bool enabled) = 0;
+    virtual bool isOpen() const = 0;
+    virtual void setFile(std::unique_ptr<FileSystem::FileRW> file) = 0;
+    virtual int severity() const = 0;
+    virtual void setSeverity(int level) = 0;
+    // Writes one formatted line (the level is not compared here: the free
+    // functions below do that).
+    virtual void write(int level, std::u16string_view text) = 0;
+    virtual void writeWide(int level, std::u16string_view text, bool endLine) = 0;
+    virtual void writeNarrow(int level, std::string_view text, bool endLine) = 0;
+};
+
+// Replaces the process-wide logger; the previous one is destroyed. Install
+// once before other threads start.
+void install(std::unique_ptr<Logger> logger);
+Logger* installed();
+// The installed logger's severity, 0 when none is installed.
+int currentSeverity();
+// True when a logger is installed, open, and level <= its severity.
+bool enabledFor(int level);
+
+namespace detail {
+void writeFormatted(int level, std::u16string_view text);
+void writeFormattedNarrow(int level, std::string_view text);
+} // namespace detail
+
+template <class... Args> void log(int level, std::u16string_view format, const Args&... args) {
+    if (!enabledFor(level))
+        return;
+    detail::writeFormatted(level, Core::format(format, args...));
+}
+
+// Narrow formats are UTF-8 and end up in the same file.
+template <class... Args> void log(int level, std::string_view format, const Args&... args) {
+    if (!enabledFor(level))
+        return;
+    detail::writeFormattedNarrow(level, Core::format(format, args...));
+}
+
+// Rows of 16 bytes: "%02x " per byte, then the bytes as ANSI text ('.'
+// below 32); written at level 3 when the severity is 3 or more.
+void hexDump(const void* bytes, std::size_t length);
+// "Memory: phys:%d, virt:%d" at level 3 when the severity is 3 or more.
+void logMemoryStatus();
+
+} // namespace Log

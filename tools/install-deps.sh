@@ -1,0 +1,11 @@
+#!/usr/bin/env bash
+# Installs what the navigator and its tests need from Debian's packages.
+set -euo pipefail
+export DEBIAN_FRONTEND=noninteractive
+apt-get update
+apt-get install -y --no-install-recommends \
+  g++ cmake make pkg-config \
+  libsdl1.2-dev libfreetype-dev zlib1g-dev libboost-dev libboost-graph-dev librapidxml-dev \
+  libcurl4-openssl-dev fonts-dejavu-core \
+  libgtest-dev libgmock-dev libbenchmark-dev \
+  xvfb xauth socat libxml2-utils zip python3

@@ -1,0 +1,21 @@
+#!/usr/bin/env bash
+# Installs the dependencies, builds everything and runs every test: the
+# normal build's whole suite, then the suites of the file readers and parsers
+# again under AddressSanitizer and UndefinedBehaviorSanitizer.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+bash tools/install-deps.sh
+jobs=$(nproc)
+
+cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo
+cmake --build build -j"$jobs"
+(cd build && ctest --output-on-failure -j"$jobs")
+
+# Folders whose suites also run instrumented.
+sanitized=(platform core)
+targets=()
+for folder in "${sanitized[@]}"; do targets+=("mirel_${folder}_tests"); done
+labels=$(IFS='|'; echo "${sanitized[*]}")
+cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=Debug -DMIREL_SANITIZE=ON -DMIREL_BUILD_BENCH=OFF
+cmake --build build-asan -j"$jobs" --target "${targets[@]}"
+(cd build-asan && ctest --output-on-failure -j"$jobs" -L "^(${labels})\$")
