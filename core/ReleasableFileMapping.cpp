@@ -21,7 +21,8 @@ void logMapFailure(std::uint32_t offset, std::uint32_t size, int error, const st
 } // namespace
 
 ReleasableFileMapping::ReleasableFileMapping(Core::ResourcesPool& pool, std::u16string path)
-    : Resource(&pool), m_path(std::move(path)), m_granularity(std::max<std::uint32_t>(1, Platform::allocationGranularity())),
+    : Resource(&pool), m_path(std::move(path)),
+      m_granularity(std::max<std::uint32_t>(1, Platform::allocationGranularity())),
       m_viewPool(ViewPoolCapacity, &pool) {
     acquire();
 }
@@ -178,7 +179,8 @@ bool ReleasableFileMapping::ViewFileRW::isOpen() const { return m_view && m_view
 
 int ReleasableFileMapping::ViewFileRW::lastError() const { return Platform::lastError(); }
 
-std::size_t ReleasableFileMapping::ViewFileRW::read(void* buffer, std::size_t itemSize, std::size_t itemCount) {
+std::size_t ReleasableFileMapping::ViewFileRW::read(void* buffer, std::size_t itemSize,
+                                                    std::size_t itemCount) {
     if (itemSize == 0)
         return itemCount;
     if (!m_view || m_position >= m_view->size())

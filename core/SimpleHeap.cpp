@@ -56,7 +56,8 @@ void SimpleHeap::reset() {
         return;
     std::uint8_t* chunk = m_begin;
     while (chunk < m_end) {
-        const std::uint64_t length = std::min<std::uint64_t>(MaxChunk, static_cast<std::uint64_t>(m_end - chunk));
+        const auto left = static_cast<std::uint64_t>(m_end - chunk);
+        const std::uint64_t length = std::min(MaxChunk, left);
         setHeader(chunk, length, false);
         chunk += length;
     }

@@ -25,8 +25,8 @@ SDL_RWops* VirtualFs::open(const std::string& path, const std::string& packageEx
     if (slash == std::string::npos)
         return nullptr;
     const std::string name = path.substr(0, slash) + packageExtension;
-    auto it = std::lower_bound(m_packages.begin(), m_packages.end(), name,
-                               [](const std::unique_ptr<Package>& p, const std::string& n) { return p->name < n; });
+    const auto byName = [](const std::unique_ptr<Package>& p, const std::string& n) { return p->name < n; };
+    auto it = std::lower_bound(m_packages.begin(), m_packages.end(), name, byName);
     if (it == m_packages.end() || (*it)->name != name) {
         auto package = std::make_unique<Package>();
         package->name = name;

@@ -17,7 +17,8 @@ constexpr std::uint32_t MaxNameBytes = 255;
 std::uint16_t u16At(const std::uint8_t* p) { return static_cast<std::uint16_t>(p[0] | p[1] << 8); }
 
 std::uint32_t u32At(const std::uint8_t* p) {
-    return std::uint32_t{p[0]} | std::uint32_t{p[1]} << 8 | std::uint32_t{p[2]} << 16 | std::uint32_t{p[3]} << 24;
+    return std::uint32_t{p[0]} | std::uint32_t{p[1]} << 8 | std::uint32_t{p[2]} << 16 |
+           std::uint32_t{p[3]} << 24;
 }
 
 ZipIndex failed(std::string error) {
@@ -32,7 +33,8 @@ ZipIndex readZipIndex(const std::uint8_t* bytes, std::uint64_t size) {
         return failed(Core::format("file of %I64u bytes is too small", size));
     const std::uint8_t* end = bytes + (size - EndBytes);
     if (u32At(end) != EndSignature || u16At(end + 20) != 0)
-        return failed("no end of central directory record in the last 22 bytes (an archive comment is not supported)");
+        return failed("no end of central directory record in the last 22 bytes "
+                      "(an archive comment is not supported)");
     const std::uint32_t count = u16At(end + 8);
     // The directory offset counts from the start of the file.
     std::uint64_t position = u32At(end + 16);
@@ -76,7 +78,8 @@ ZipIndex readZipIndex(const std::uint8_t* bytes, std::uint64_t size) {
         const std::uint8_t* local = bytes + localOffset;
         if (u32At(local) != LocalSignature)
             return failed(Core::format("bad local header signature of '%s'", name));
-        const std::uint64_t dataOffset = std::uint64_t{localOffset} + LocalBytes + u16At(local + 26) + u16At(local + 28);
+        const std::uint64_t dataOffset =
+            std::uint64_t{localOffset} + LocalBytes + u16At(local + 26) + u16At(local + 28);
         if (dataOffset > size || dataSize > size - dataOffset)
             return failed(Core::format("data of '%s' lies beyond the file", name));
         index.entries.push_back({std::move(name), dataOffset, dataSize});

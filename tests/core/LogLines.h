@@ -35,7 +35,9 @@ private:
         int severity() const override { return Log::AboveInfo; }
         void setSeverity(int) override {}
         void write(int, std::u16string_view text) override { lines.push_back(Core::wideToUtf8(text)); }
-        void writeWide(int, std::u16string_view text, bool) override { lines.push_back(Core::wideToUtf8(text)); }
+        void writeWide(int, std::u16string_view text, bool) override {
+            lines.push_back(Core::wideToUtf8(text));
+        }
         void writeNarrow(int, std::string_view text, bool) override { lines.emplace_back(text); }
     };
     Capture* m_capture;

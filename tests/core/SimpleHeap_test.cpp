@@ -112,8 +112,10 @@ TEST(SimpleHeap, UnreservedBlockFailsEveryAllocation) {
     EXPECT_EQ(heap.allocate(1), nullptr);
     heap.reset();
     heap.free(nullptr);
-    const std::vector<std::string> expected = {"Failed to allocate 4294967296 bytes while creating simple heap",
-                                               "Heap was not allocated"};
+    const std::vector<std::string> expected = {
+        "Failed to allocate 4294967296 bytes while creating simple heap",
+        "Heap was not allocated",
+    };
     EXPECT_EQ(log.lines(), expected);
 
     SimpleHeap small(100);

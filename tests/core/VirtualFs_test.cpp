@@ -38,9 +38,12 @@ std::optional<std::string> slurp(SDL_RWops* rw) {
     return out;
 }
 
+const char* const NoEndRecord =
+    "no end of central directory record in the last 22 bytes (an archive comment is not supported)";
+
 std::string unusable(const TestSupport::TempDir& dir, const std::string& package, const std::string& reason) {
-    return "Data package '" + (dir.path() / package).string() + "' is not usable, loose files are used instead: " +
-           reason;
+    return "Data package '" + (dir.path() / package).string() +
+           "' is not usable, loose files are used instead: " + reason;
 }
 
 } // namespace
@@ -127,11 +130,11 @@ TEST(VirtualFs, UnusableArchivesFallBackToLooseFilesWithTheReason) {
 
     const std::vector<std::string> expected = {
         unusable(dir, "comment.zip",
-                 "no end of central directory record in the last 22 bytes (an archive comment is not supported)"),
+                 NoEndRecord),
         unusable(dir, "deflated.zip", "entry 'deflated/b.png' is compressed (method 8)"),
         unusable(dir, "long.zip", "name of entry 1 is 300 bytes long"),
         unusable(dir, "broken.zip",
-                 "no end of central directory record in the last 22 bytes (an archive comment is not supported)"),
+                 NoEndRecord),
         "MapViewOfFile(0, 0) failed (err 1006)",
         "filename = '" + (dir.path() / "empty.zip").string() + "'",
     };
@@ -153,7 +156,8 @@ TEST(VirtualFs, UnusableArchivesFallBackToLooseFilesWithTheReason) {
 // extra fields than its central records, so the data must be placed by the
 // local header.
 TEST(VirtualFs, ReadsAnArchiveMadeByInfoZip) {
-    ASSERT_EQ(std::system("command -v zip >/dev/null 2>&1"), 0) << "Info-ZIP's zip is needed (tools/install-deps.sh)";
+    ASSERT_EQ(std::system("command -v zip >/dev/null 2>&1"), 0)
+        << "Info-ZIP's zip is needed (tools/install-deps.sh)";
     TestSupport::TempDir dir;
     std::string big(70000, '\0');
     std::mt19937 rng(3);
@@ -162,7 +166,8 @@ TEST(VirtualFs, ReadsAnArchiveMadeByInfoZip) {
     dir.write("make/images/a.bmp", big);
     dir.write("make/images/sub/b.txt", "second file");
     dir.write("make/images/empty.txt", "");
-    const std::string command = "cd '" + (dir.path() / "make").string() + "' && zip -q -0 -r ../images.zip images";
+    const std::string command =
+        "cd '" + (dir.path() / "make").string() + "' && zip -q -0 -r ../images.zip images";
     ASSERT_EQ(std::system(command.c_str()), 0);
 
     // The archive does have differing extra fields for a.bmp.
@@ -203,7 +208,8 @@ TEST(VirtualFs, MutatedPackagesAreServedSafely) {
         for (int m = 0; m < 3; ++m) {
             const std::size_t at = rng() % bytes.size();
             if (rng() % 2 && at + 4 <= bytes.size())
-                TestSupport::setU32At(bytes, at, rng() % 2 ? 0xFFFFFFFFu : static_cast<std::uint32_t>(rng() % 2000));
+                TestSupport::setU32At(bytes, at,
+                                      rng() % 2 ? 0xFFFFFFFFu : static_cast<std::uint32_t>(rng() % 2000));
             else
                 bytes[at] = static_cast<char>(rng());
         }

@@ -189,7 +189,8 @@ TEST(ZipIndex, RefusesWhatAPackageCannotHold) {
 TEST(ZipIndex, MutatedArchivesNeverReadOutsideTheBytes) {
     ZipWriter writer;
     for (int i = 0; i < 5; ++i) {
-        ZipWriterEntry& e = writer.add("pkg/file" + std::to_string(i), std::string(20 + i * 7, static_cast<char>('a' + i)));
+        const std::string data(20 + i * 7, static_cast<char>('a' + i));
+        ZipWriterEntry& e = writer.add("pkg/file" + std::to_string(i), data);
         if (i % 2) {
             e.localExtra = std::string(9, 'L');
             e.centralExtra = std::string(5, 'C');
