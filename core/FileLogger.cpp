@@ -8,7 +8,8 @@
 #include "platform/Path.h"
 
 #include <SDL/SDL_mutex.h>
-#include <SDL/SDL_timer.h>
+
+#include <chrono>
 
 namespace Log {
 
@@ -32,8 +33,13 @@ private:
 
 FileLogger::FileLogger(std::unique_ptr<FileSystem::FileRW> file, TickSource ticks, ClockSource clock)
     : m_mutex(SDL_CreateMutex()), m_file(std::move(file)), m_ticks(std::move(ticks)), m_clock(std::move(clock)) {
+    // Not SDL_GetTicks: the logger starts before SDL, and SDL_Init restarts
+    // SDL's count from zero, which would show as a huge negative gap.
     if (!m_ticks)
-        m_ticks = [] { return static_cast<std::uint32_t>(SDL_GetTicks()); };
+        m_ticks = [] {
+            const auto now = std::chrono::steady_clock::now().time_since_epoch();
+            return static_cast<std::uint32_t>(std::chrono::duration_cast<std::chrono::milliseconds>(now).count());
+        };
     if (!m_clock)
         m_clock = [] { return Positioning::localDateTime(); };
 }

@@ -24,7 +24,8 @@ namespace Log {
 
 class FileLogger : public Logger {
 public:
-    // Milliseconds of a monotonic clock (SDL_GetTicks by default).
+    // Milliseconds of a monotonic clock (the system's steady clock by
+    // default), kept as 32 bits.
     using TickSource = std::function<std::uint32_t()>;
     // The local date and time for the header (Positioning::localDateTime by
     // default).

@@ -7,6 +7,8 @@
 
 #include <gtest/gtest.h>
 
+#include <SDL/SDL.h>
+
 #include <cerrno>
 #include <regex>
 #include <sstream>
@@ -242,4 +244,16 @@ TEST(FileLogger, MemoryLineAtInfoOnly) {
     EXPECT_TRUE(std::regex_match(log.text, std::regex(header.substr(0, header.size() - 8) + "Info\r\n" +
                                                       "0ms: Memory: phys:[1-9]\\d*, virt:[1-9]\\d*\r\n")))
         << log.text;
+}
+
+TEST(FileLogger, DefaultClockIgnoresSdlStart) {
+    // The engine installs the logger before it starts SDL; starting SDL must
+    // not show up as a jump in the line times.
+    std::string text;
+    Log::FileLogger logger(std::make_unique<MemoryFile>(&text));
+    logger.writeNarrow(Log::Critical, "before", true);
+    ASSERT_EQ(SDL_Init(SDL_INIT_TIMER | SDL_INIT_NOPARACHUTE), 0);
+    logger.writeNarrow(Log::Critical, "after", true);
+    SDL_Quit();
+    EXPECT_TRUE(std::regex_search(text, std::regex("\r\n0ms: before\r\n\\d{1,3}ms: after\r\n$"))) << text;
 }
