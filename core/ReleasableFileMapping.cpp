@@ -1,7 +1,6 @@
 #include "core/ReleasableFileMapping.h"
 
 #include "core/Log.h"
-#include "core/detail/PlatformPath.h"
 #include "platform/Error.h"
 
 #include <algorithm>
@@ -11,7 +10,6 @@
 namespace FileSystem {
 namespace {
 constexpr int ErrorFileReadOnly = 6009;
-constexpr int ErrorNegativeSeek = 131;
 constexpr std::uint32_t ViewPoolCapacity = 3;
 
 void logMapFailure(std::uint32_t offset, std::uint32_t size, int error, const std::u16string& path) {
@@ -39,7 +37,7 @@ ReleasableFileMapping::~ReleasableFileMapping() {
 bool ReleasableFileMapping::acquire() {
     if (m_file.isOpen())
         return true;
-    Platform::MappableFile file(detail::platformPath(m_path));
+    Platform::MappableFile file(m_path);
     if (!file.isOpen()) {
         const int error = Platform::lastError();
         Log::log(Log::Critical, u"CreateFileMapping failed (err %d)", error);
@@ -214,7 +212,7 @@ bool ReleasableFileMapping::ViewFileRW::seek(std::int32_t position) {
 bool ReleasableFileMapping::ViewFileRW::seekRelative(std::int32_t offset) {
     const std::int64_t target = std::int64_t{m_position} + offset;
     if (target < 0) {
-        Platform::setLastError(ErrorNegativeSeek);
+        Platform::setLastError(Platform::ErrorNegativeSeek);
         return false;
     }
     const std::uint32_t size = m_view ? m_view->size() : 0;

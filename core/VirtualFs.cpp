@@ -1,15 +1,15 @@
 #include "core/VirtualFs.h"
 
 #include "core/Log.h"
+#include "core/RWops.h"
 #include "core/Text.h"
-#include "core/detail/PlatformPath.h"
+#include "core/WinFile.h"
 #include "platform/Mapping.h"
 
-#include <SDL_rwops.h>
+#include <SDL/SDL_rwops.h>
 
 #include <algorithm>
 #include <climits>
-#include <filesystem>
 
 namespace FileSystem {
 
@@ -56,7 +56,7 @@ void VirtualFs::load(Package& package) {
     package.tried = true;
     const std::u16string path = m_root + Core::utf8ToWide(package.name);
     // A missing package is the ordinary loose-file layout: no message.
-    Platform::MappableFile file(detail::platformPath(path));
+    Platform::MappableFile file(path);
     if (!file.isOpen())
         return;
     WholeFileView view = WholeFileMapping(path, std::move(file)).mapWhole();
@@ -73,12 +73,12 @@ void VirtualFs::load(Package& package) {
 }
 
 SDL_RWops* VirtualFs::openLoose(const std::string& path) const {
-    const std::string file = detail::platformPath(m_root + Core::utf8ToWide(path));
-    // A folder opens as a stream under stdio; it is not a file here.
-    std::error_code error;
-    if (!std::filesystem::is_regular_file(std::filesystem::path(file), error))
+    std::u16string file = m_root + Core::utf8ToWide(path);
+    std::replace(file.begin(), file.end(), u'/', u'\\');
+    auto loose = std::make_unique<WinFileForRead>(std::move(file));
+    if (!loose->isOpen())
         return nullptr;
-    return SDL_RWFromFile(file.c_str(), "rb");
+    return createRWops(std::move(loose));
 }
 
 } // namespace FileSystem

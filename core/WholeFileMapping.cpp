@@ -1,7 +1,6 @@
 #include "core/WholeFileMapping.h"
 
 #include "core/Log.h"
-#include "core/detail/PlatformPath.h"
 #include "platform/Error.h"
 
 #include <utility>
@@ -23,7 +22,7 @@ WholeFileView& WholeFileView::operator=(WholeFileView&& other) noexcept {
 }
 
 WholeFileMapping::WholeFileMapping(std::u16string path)
-    : WholeFileMapping(path, Platform::MappableFile(detail::platformPath(path))) {}
+    : WholeFileMapping(path, Platform::MappableFile(path)) {}
 
 WholeFileMapping::WholeFileMapping(std::u16string path, Platform::MappableFile file)
     : m_path(std::move(path)), m_file(std::move(file)) {

@@ -1,6 +1,7 @@
 #include "platform/Mapping.h"
 
 #include "platform/Error.h"
+#include "platform/Path.h"
 
 #include <cerrno>
 #include <fcntl.h>
@@ -38,8 +39,8 @@ std::uint32_t allocationGranularity() {
     return g ? g : DefaultGranularity;
 }
 
-MappableFile::MappableFile(const std::string& path) {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+MappableFile::MappableFile(std::u16string_view path) {
+    const int fd = ::open(toNativePath(path).c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) {
         setLastErrorFromErrno();
         return;

@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <string_view>
 
 namespace Platform {
 
@@ -22,9 +23,10 @@ std::uint32_t allocationGranularity();
 class MappableFile {
 public:
     MappableFile() = default;
-    // Opens a UTF-8 path ("/" separators) read-only. On failure the object is
-    // not open and the thread's last error says why (a folder gives 5).
-    explicit MappableFile(const std::string& path);
+    // Opens a program path (converted by toNativePath) read-only. On failure
+    // the object is not open and the thread's last error says why (a folder
+    // gives 5).
+    explicit MappableFile(std::u16string_view path);
     ~MappableFile();
     MappableFile(MappableFile&& other) noexcept;
     MappableFile& operator=(MappableFile&& other) noexcept;

@@ -2,11 +2,11 @@
 
 #include "core/Text.h"
 #include "core/ZipIndex.h"
-#include "tests/core/LogLines.h"
+#include "tests/support/CaptureLogger.h"
 #include "tests/support/TempDir.h"
 #include "tests/support/ZipWriter.h"
 
-#include <SDL_rwops.h>
+#include <SDL/SDL_rwops.h>
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -49,7 +49,7 @@ std::string unusable(const TestSupport::TempDir& dir, const std::string& package
 } // namespace
 
 TEST(VirtualFs, ServesPackedFilesAndOnlyThem) {
-    TestSupport::LogLines log;
+    TestSupport::CaptureLogger log;
     TestSupport::TempDir dir;
     ZipWriter zip;
     zip.add("images/a.png", "packed a");
@@ -92,7 +92,7 @@ TEST(VirtualFs, ServesPackedFilesAndOnlyThem) {
 }
 
 TEST(VirtualFs, UnusableArchivesFallBackToLooseFilesWithTheReason) {
-    TestSupport::LogLines log;
+    TestSupport::CaptureLogger log;
     TestSupport::TempDir dir;
     {
         ZipWriter zip;
@@ -194,7 +194,7 @@ TEST(VirtualFs, ReadsAnArchiveMadeByInfoZip) {
 // Damaged packages on disk, opened through the whole path: each either
 // serves entries that lie inside the archive or falls back to loose files.
 TEST(VirtualFs, MutatedPackagesAreServedSafely) {
-    TestSupport::LogLines log;
+    TestSupport::CaptureLogger log;
     ZipWriter zip;
     for (int i = 0; i < 4; ++i)
         zip.add("pkg/f" + std::to_string(i), std::string(100 + i, static_cast<char>('0' + i)));

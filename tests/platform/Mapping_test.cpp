@@ -32,7 +32,7 @@ TEST(Mapping, MapsWindowsAtAnyOffsetAndReadsTheFileBytes) {
     TestSupport::TempDir dir;
     const std::string bytes = pattern(20000);
     const auto path = dir.write("f.bin", bytes);
-    Platform::MappableFile file(path.string());
+    Platform::MappableFile file(path.u16string());
     ASSERT_TRUE(file.isOpen());
     EXPECT_EQ(file.size(), 20000u);
 
@@ -49,7 +49,7 @@ TEST(Mapping, MapsWindowsAtAnyOffsetAndReadsTheFileBytes) {
 TEST(Mapping, RefusesWindowsOutsideTheFileAndBadFiles) {
     TestSupport::TempDir dir;
     const auto path = dir.write("f.bin", pattern(1000));
-    Platform::MappableFile file(path.string());
+    Platform::MappableFile file(path.u16string());
     ASSERT_TRUE(file.isOpen());
 
     Platform::setLastError(0);
@@ -68,11 +68,11 @@ TEST(Mapping, RefusesWindowsOutsideTheFileAndBadFiles) {
     EXPECT_EQ(closed.mapWindow(0, 1), nullptr);
     EXPECT_EQ(Platform::lastError(), Platform::ErrorInvalidHandle);
 
-    Platform::MappableFile missing((dir / "missing.bin").string());
+    Platform::MappableFile missing((dir / "missing.bin").u16string());
     EXPECT_FALSE(missing.isOpen());
     EXPECT_EQ(Platform::lastError(), Platform::ErrorFileNotFound);
 
-    Platform::MappableFile folder(dir.path().string());
+    Platform::MappableFile folder(dir.path().u16string());
     EXPECT_FALSE(folder.isOpen());
     EXPECT_EQ(Platform::lastError(), Platform::ErrorAccessDenied);
 
@@ -94,7 +94,7 @@ TEST(Mapping, GranularityAndMapHookCanBeInjected) {
     EXPECT_EQ(Platform::allocationGranularity(), 65536u);
 
     TestSupport::TempDir dir;
-    Platform::MappableFile file(dir.write("f.bin", pattern(5000)).string());
+    Platform::MappableFile file(dir.write("f.bin", pattern(5000)).u16string());
     std::vector<std::pair<std::uint64_t, std::uint64_t>> seen;
     Platform::MappingTestHooks::setMapHook([&](std::uint64_t offset, std::uint64_t length) {
         seen.emplace_back(offset, length);
@@ -117,7 +117,7 @@ TEST(Mapping, OffsetsBeyondFourGigabytes) {
     std::filesystem::resize_file(path, size, error);
     if (error)
         GTEST_SKIP() << "no sparse file of 5 GiB here: " << error.message();
-    Platform::MappableFile file(path.string());
+    Platform::MappableFile file(path.u16string());
     ASSERT_TRUE(file.isOpen());
     EXPECT_EQ(file.size(), size);
     const std::uint8_t* p = file.mapWindow(size - 16, 16);
