@@ -39,10 +39,8 @@ bool ReleasableFileMapping::acquire() {
         return true;
     Platform::MappableFile file(m_path);
     if (!file.isOpen()) {
-        const int error = Platform::lastError();
-        Log::log(Log::Critical, u"CreateFileMapping failed (err %d)", error);
+        Log::log(Log::Critical, u"CreateFileMapping failed (err %d)", Platform::lastError());
         Log::log(Log::Critical, u"filename = '%s'", m_path);
-        Platform::setLastError(error);
         return false;
     }
     m_file = std::move(file);

@@ -90,7 +90,10 @@ public:
     // from offset rounded down to the granularity.
     const std::uint8_t* base() const { return m_base; }
     std::uint32_t delta() const { return m_delta; }
-    // The view's first byte (base + delta), null while released.
+    // The view's first byte (base + delta), null while released. Valid until
+    // the pool releases the view: any later registration, createView or
+    // acquire in the same pool tree may do so, so call ensureMapped again
+    // after those.
     const std::uint8_t* data() const { return m_base ? m_base + m_delta : nullptr; }
     std::uint32_t offset() const { return m_offset; }
     std::uint32_t size() const { return m_size; }

@@ -27,10 +27,8 @@ WholeFileMapping::WholeFileMapping(std::u16string path)
 WholeFileMapping::WholeFileMapping(std::u16string path, Platform::MappableFile file)
     : m_path(std::move(path)), m_file(std::move(file)) {
     if (!m_file.isOpen()) {
-        const int error = Platform::lastError();
-        Log::log(Log::Critical, u"CreateFileMapping failed (err %d)", error);
+        Log::log(Log::Critical, u"CreateFileMapping failed (err %d)", Platform::lastError());
         Log::log(Log::Critical, u"filename = '%s'", m_path);
-        Platform::setLastError(error);
     }
 }
 
@@ -40,7 +38,6 @@ WholeFileView WholeFileMapping::mapWhole() const {
         const int error = Platform::lastError();
         Log::log(Log::Critical, u"MapViewOfFile(%d, %d) failed (err %d)", 0, m_file.size(), error);
         Log::log(Log::Critical, u"filename = '%s'", m_path);
-        Platform::setLastError(error);
         return {};
     }
     return WholeFileView(base, m_file.size());
