@@ -1,0 +1,1 @@
+#include "ui/Messages.h"
