@@ -60,10 +60,11 @@ int SDLCALL writeFile(SDL_RWops* context, const void* buffer, int size, int num)
 int SDLCALL closeFile(SDL_RWops* context) {
     if (!context)
         return -1;
-    delete fileOf(context);
+    FileRW* file = fileOf(context);
+    delete file;
     context->hidden.unknown.data1 = nullptr;
     SDL_FreeRW(context);
-    return 0;
+    return file ? 0 : -1;
 }
 
 } // namespace

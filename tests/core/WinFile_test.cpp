@@ -3,13 +3,10 @@
 #include "core/WinFile.h"
 #include "platform/Error.h"
 #include "tests/core/FileTestSupport.h"
+#include "tests/support/FileSizeLimit.h"
 #include "tests/support/TempDir.h"
 
 #include <gtest/gtest.h>
-
-#include <sys/resource.h>
-
-#include <csignal>
 
 using FileTests::wide;
 
@@ -144,20 +141,13 @@ TEST(AtomicFileForWrite, CommitsOrKeepsTheTarget) {
 
     // A failing write, even one its caller ignores, makes the commit fail.
     {
-        struct rlimit saved {};
-        getrlimit(RLIMIT_FSIZE, &saved);
-        auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
-        struct rlimit limit = saved;
-        limit.rlim_cur = 100;
-        setrlimit(RLIMIT_FSIZE, &limit);
+        TestSupport::FileSizeLimit limit(100);
         FileSystem::AtomicFileForWrite f(wide(target));
         const std::string big(300, 'b');
         f.write(big.data(), 1, big.size());
         f.write("tail", 4, 1);
         EXPECT_FALSE(f.commit());
         EXPECT_EQ(f.lastError(), Platform::ErrorFileTooLarge);
-        setrlimit(RLIMIT_FSIZE, &saved);
-        std::signal(SIGXFSZ, oldHandler);
     }
     // Dropped without a commit.
     {

@@ -1,15 +1,14 @@
 #include "platform/AtomicFile.h"
 #include "platform/Error.h"
 #include "platform/Path.h"
+#include "tests/support/FileSizeLimit.h"
 #include "tests/support/TempDir.h"
 
 #include <gtest/gtest.h>
 
-#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <csignal>
 #include <string>
 
 namespace {
@@ -22,27 +21,6 @@ std::size_t entries(const std::filesystem::path& dir) {
         ++n;
     return n;
 }
-
-// Lowers the file-size limit of the process for a scope, so writes past it
-// really fail (EFBIG), as on a full disk; works for any user, root included.
-class FileSizeLimit {
-public:
-    explicit FileSizeLimit(rlim_t bytes) {
-        getrlimit(RLIMIT_FSIZE, &m_saved);
-        m_oldHandler = std::signal(SIGXFSZ, SIG_IGN);
-        struct rlimit limit = m_saved;
-        limit.rlim_cur = bytes;
-        setrlimit(RLIMIT_FSIZE, &limit);
-    }
-    ~FileSizeLimit() {
-        setrlimit(RLIMIT_FSIZE, &m_saved);
-        std::signal(SIGXFSZ, m_oldHandler);
-    }
-
-private:
-    struct rlimit m_saved {};
-    void (*m_oldHandler)(int);
-};
 
 } // namespace
 
@@ -88,7 +66,7 @@ TEST(PlatformAtomicFile, TargetIntactWhenAnythingFails) {
     // a full disk).
     {
         const std::string big(4096, 'n');
-        FileSizeLimit limit(1000);
+        TestSupport::FileSizeLimit limit(1000);
         Platform::AtomicFile out(wide(target));
         ASSERT_TRUE(out.isOpen());
         EXPECT_FALSE(out.write(big));
@@ -100,7 +78,7 @@ TEST(PlatformAtomicFile, TargetIntactWhenAnythingFails) {
     EXPECT_EQ(TestSupport::readAll(target), "old contents");
     EXPECT_EQ(entries(dir.path()), 1u);
     {
-        FileSizeLimit limit(1000);
+        TestSupport::FileSizeLimit limit(1000);
         EXPECT_FALSE(Platform::writeFileAtomically(wide(target), std::string(2000, 'x')));
         EXPECT_EQ(Platform::lastError(), Platform::ErrorFileTooLarge);
     }

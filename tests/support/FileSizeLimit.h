@@ -1,33 +1,24 @@
 #pragma once
-// Lowers the process's file-size limit for a scope, so that writes past it
-// really fail (EFBIG) as on a full disk; works for any user, root included.
-// Tests run one per process under CTest, so the limit touches no other test.
+// Makes writes really fail for a scope, as on a full disk: lowers the
+// process's file-size limit so that writing past `bytes` in any file fails
+// with EFBIG (Win32 error 223) instead of raising SIGXFSZ. Works for every
+// user, root included, unlike read-only folders. Tests run one per process,
+// so the limit touches no other test.
 
-#include <sys/resource.h>
-
-#include <csignal>
+#include <cstdint>
 
 namespace TestSupport {
 
 class FileSizeLimit {
 public:
-    explicit FileSizeLimit(rlim_t bytes) {
-        getrlimit(RLIMIT_FSIZE, &m_saved);
-        m_oldHandler = std::signal(SIGXFSZ, SIG_IGN);
-        struct rlimit limit = m_saved;
-        limit.rlim_cur = bytes;
-        setrlimit(RLIMIT_FSIZE, &limit);
-    }
-    ~FileSizeLimit() {
-        setrlimit(RLIMIT_FSIZE, &m_saved);
-        std::signal(SIGXFSZ, m_oldHandler);
-    }
+    explicit FileSizeLimit(std::uint64_t bytes);
+    ~FileSizeLimit();
     FileSizeLimit(const FileSizeLimit&) = delete;
     FileSizeLimit& operator=(const FileSizeLimit&) = delete;
 
 private:
-    struct rlimit m_saved {};
-    void (*m_oldHandler)(int) = nullptr;
+    std::uint64_t m_savedCurrent;
+    void (*m_savedHandler)(int);
 };
 
 } // namespace TestSupport
