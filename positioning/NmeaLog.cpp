@@ -1,0 +1,68 @@
+#include "positioning/NmeaLog.h"
+
+#include "core/Format.h"
+#include "core/Log.h"
+#include "core/Text.h"
+#include "positioning/detail/StdioFile.h"
+
+#include <algorithm>
+#include <cstring>
+#include <filesystem>
+#include <system_error>
+
+namespace Positioning {
+
+NmeaLog::NmeaLog(std::u16string folder, int periodMinutes, Clock& clock)
+    : m_folder(std::move(folder)), m_clock(clock) {
+    setPeriod(periodMinutes);
+}
+
+NmeaLog::~NmeaLog() = default;
+
+void NmeaLog::setPeriod(int minutes) {
+    // Minutes beyond what fits a u32 of milliseconds are capped rather than wrapped.
+    const std::int64_t ms = std::int64_t{std::max(minutes, 0)} * 60000;
+    m_periodMs = static_cast<std::uint32_t>(std::min<std::int64_t>(ms, 0xFFFFFFFFu));
+    if (m_file && periodOver())
+        m_file.reset();
+}
+
+bool NmeaLog::periodOver() const { return m_clock.ticksMs() - m_startTicks >= m_periodMs; }
+
+void NmeaLog::write(const char* text) {
+    if (m_periodMs == 0)
+        return;
+    if (!m_file)
+        open();
+    if (m_file) {
+        m_file->write(text, 1, std::strlen(text));
+        m_file->write("\r\n", 1, 2);
+        if (periodOver())
+            m_file.reset();
+    }
+}
+
+void NmeaLog::open() {
+    const DateTime now = m_clock.localTime();
+    const std::string name = Core::format("%04d%02d%02d-%02d%02d%02d.nmea", now.year, now.month, now.day, now.hour,
+                                          now.minute, now.second);
+    std::string folder = Core::wideToUtf8(m_folder);
+    std::replace(folder.begin(), folder.end(), '\\', '/');
+    std::error_code ignored; // an existing folder is fine; a failure shows at the open
+    if (!folder.empty())
+        std::filesystem::create_directories(folder, ignored);
+    const std::string path = folder.empty() || folder.back() == '/' ? folder + name : folder + "/" + name;
+    auto file = std::make_unique<detail::StdioFile>(path, "a+");
+    if (!file->isOpen()) {
+        // Tried again at the next sentence; said once until it works again.
+        if (!m_openFailed)
+            Log::log(Log::System, "Can't open NMEA log %s (errno %d)", path, file->lastError());
+        m_openFailed = true;
+        return;
+    }
+    m_openFailed = false;
+    m_file = std::move(file);
+    m_startTicks = m_clock.ticksMs();
+}
+
+} // namespace Positioning

@@ -1,0 +1,3 @@
+#include "positioning/NmeaSentenceReader.h"
+#include <gtest/gtest.h>
+TEST(X, Y) {}
