@@ -10,60 +10,67 @@ namespace {
 
 // A parser's walk over the body: each read moves on, and `more()` says
 // whether another field follows (the sentence is rejected when the body ends
-// right after a field that must be followed by more).
+// right after a field that must be followed by more). A separator at the very
+// end is followed by an empty field.
 class Fields {
 public:
-    Fields(const char* body, const char* end) : m_p(body), m_end(end) {}
-    bool more() const { return m_p < m_end; }
+    Fields(const char* body, const char* end) : m_p(body), m_end(end), m_more(body < end) {}
+    bool more() const { return m_more; }
 
     char firstChar() {
         FieldBuffer field;
-        m_p = readField(m_p, m_end, field);
+        advance(readField(m_p, m_end, field));
         return field[0];
     }
     void skip() {
         FieldBuffer field;
-        m_p = readField(m_p, m_end, field);
+        advance(readField(m_p, m_end, field));
     }
     std::int32_t integer() {
         std::int32_t v = 0;
-        m_p = parseCsvInt(m_p, m_end, v);
+        advance(parseCsvInt(m_p, m_end, v));
         return v;
     }
     float number() {
         double v = 0;
-        m_p = parseCsvDouble(m_p, m_end, v);
+        advance(parseCsvDouble(m_p, m_end, v));
         return static_cast<float>(v);
     }
     double wideNumber() {
         double v = 0;
-        m_p = parseCsvDouble(m_p, m_end, v);
+        advance(parseCsvDouble(m_p, m_end, v));
         return v;
     }
     NmeaTime time() {
         NmeaTime t;
-        m_p = readTime(m_p, m_end, t);
+        advance(readTime(m_p, m_end, t));
         return t;
     }
     NmeaDate date() {
         NmeaDate d;
-        m_p = readDate(m_p, m_end, d);
+        advance(readDate(m_p, m_end, d));
         return d;
     }
     float latitude() {
         float v = 0;
-        m_p = readLatitude(m_p, m_end, v);
+        advance(readLatitude(m_p, m_end, v));
         return v;
     }
     float longitude() {
         float v = 0;
-        m_p = readLongitude(m_p, m_end, v);
+        advance(readLongitude(m_p, m_end, v));
         return v;
     }
 
 private:
+    void advance(const char* next) {
+        m_more = next < m_end || (next > m_p && (next[-1] == ',' || next[-1] == '*'));
+        m_p = next;
+    }
+
     const char* m_p;
     const char* m_end;
+    bool m_more;
 };
 
 } // namespace
