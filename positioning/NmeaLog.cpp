@@ -37,6 +37,9 @@ void NmeaLog::write(const char* text) {
     if (m_file) {
         m_file->write(text, 1, std::strlen(text));
         m_file->write("\r\n", 1, 2);
+        // Flushed per sentence: the log is read while it grows and must
+        // survive a crash of the program up to its last sentence.
+        m_file->flush();
         if (periodOver())
             m_file.reset();
     }
