@@ -1,6 +1,7 @@
 #include "positioning/detail/NmeaFields.h"
 
 #include <cstring>
+#include <limits>
 
 namespace Positioning::detail {
 
@@ -96,13 +97,19 @@ bool parseFloat(const char* begin, const char* end, double& out) {
         }
     }
     double value = static_cast<double>(mantissa);
-    for (; ignoredWhole > 0; --ignoredWhole)
+    for (; ignoredWhole > 0 && value <= std::numeric_limits<float>::max(); --ignoredWhole)
         value *= 10;
     static constexpr double powers[] = {1e0, 1e1, 1e2, 1e3, 1e4, 1e5, 1e6, 1e7, 1e8, 1e9,
                                         1e10, 1e11, 1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18};
     value /= powers[scale];
-    out = any ? (negative ? -value : value) : 0;
-    return any;
+    // A run of digits too long for a float is damage, not a value: callers
+    // store single precision, and infinity would poison every sum after it.
+    if (!any || !(value <= std::numeric_limits<float>::max())) {
+        out = 0;
+        return false;
+    }
+    out = negative ? -value : value;
+    return true;
 }
 
 const char* readField(const char* p, const char* end, FieldBuffer& out) {

@@ -211,4 +211,12 @@ TEST(NmeaParsers, FieldReaders) {
     EXPECT_EQ(d, 0.5);
     p = parseCsvDouble(p, end, d);
     EXPECT_EQ(d, 1.0); // no exponent
+
+    // Too many digits for a float: unreadable, not infinite.
+    const std::string huge = std::string(60, '9') + ".5";
+    EXPECT_FALSE(parseFloat(huge.data(), huge.data() + huge.size(), d));
+    EXPECT_EQ(d, 0.0);
+    const std::string big = "123456789012345678901234567890";
+    EXPECT_TRUE(parseFloat(big.data(), big.data() + big.size(), d));
+    EXPECT_NEAR(d, 1.2345678901234568e29, 1e15);
 }
