@@ -90,7 +90,9 @@ bool parseFloat(const char* begin, const char* end, double& out) {
     if (p < end && *p == '.') {
         for (++p; p < end && isDigit(*p); ++p) {
             any = true;
-            if (mantissa < 100000000000000000ULL) {
+            // Digits past the 18th decimal or the mantissa's reach change
+            // nothing a float can hold.
+            if (mantissa < 100000000000000000ULL && scale < 18) {
                 mantissa = mantissa * 10 + static_cast<unsigned>(*p - '0');
                 ++scale;
             }

@@ -41,7 +41,8 @@ struct Sane : Positioning::TrackingListener {
     void onFix(bool valid, const Positioning::Fix& fix) override {
         if (!valid)
             return;
-        EXPECT_TRUE(std::isfinite(fix.latitude) && std::isfinite(fix.longitude) && std::isfinite(fix.speed));
+        EXPECT_TRUE(std::isfinite(fix.latitude) && std::isfinite(fix.longitude) && std::isfinite(fix.speed))
+            << fix.latitude << " " << fix.longitude << " " << fix.speed;
     }
 };
 

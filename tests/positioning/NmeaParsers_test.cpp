@@ -212,6 +212,9 @@ TEST(NmeaParsers, FieldReaders) {
     p = parseCsvDouble(p, end, d);
     EXPECT_EQ(d, 1.0); // no exponent
 
+    const std::string tiny = "-0." + std::string(40, '0') + "1";
+    EXPECT_TRUE(parseFloat(tiny.data(), tiny.data() + tiny.size(), d));
+    EXPECT_EQ(d, 0.0);
     // Too many digits for a float: unreadable, not infinite.
     const std::string huge = std::string(60, '9') + ".5";
     EXPECT_FALSE(parseFloat(huge.data(), huge.data() + huge.size(), d));
