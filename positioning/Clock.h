@@ -9,7 +9,7 @@
 namespace Positioning {
 
 class Clock {
-public:
+  public:
     virtual ~Clock() = default;
     // Milliseconds from an arbitrary start; wraps around like a u32.
     virtual std::uint32_t ticksMs() const = 0;

@@ -7,7 +7,7 @@ namespace Positioning {
 // Receives, on the GPS thread, every checksummed sentence read from the
 // port and the changes of the port's state.
 class DataListener {
-public:
+  public:
     virtual ~DataListener() = default;
     // `text` is NUL-terminated at `length`; valid only during the call.
     virtual void onData(const char* text, std::uint32_t length) = 0;

@@ -12,7 +12,7 @@
 namespace Positioning {
 
 class SerialPortSettings {
-public:
+  public:
     virtual ~SerialPortSettings() = default;
     // (port number, speed).
     virtual std::pair<std::uint32_t, std::uint32_t> getPort() const = 0;
@@ -22,14 +22,14 @@ public:
 };
 
 class LogSettings {
-public:
+  public:
     virtual ~LogSettings() = default;
     // A new file every `minutes`; 0 or less switches logging off.
     virtual void setNmeaLogging(int minutes) = 0;
 };
 
 class Device {
-public:
+  public:
     virtual ~Device() = default;
     virtual std::u16string typeName() const = 0;
     virtual bool isPortOpen() const = 0;

@@ -12,15 +12,15 @@ namespace Positioning {
 // "valid" flag; when that is false the record's contents are stale or
 // undefined and must not be used.
 struct Fix {
-    DateTime dateTime;    // date from the last RMC, time of day from the last GGA
-    float latitude = 0;   // degrees, north positive
-    float longitude = 0;  // degrees, east positive
-    float altitude = 0;   // metres above mean sea level
+    DateTime dateTime;   // date from the last RMC, time of day from the last GGA
+    float latitude = 0;  // degrees, north positive
+    float longitude = 0; // degrees, east positive
+    float altitude = 0;  // metres above mean sea level
     float hdop = 0;
     float vdop = 0;
-    float speed = 0;      // metres per second
-    float heading = 0;    // course over ground, degrees as sent
-    std::int32_t x = 0;   // global map point of (latitude, longitude)
+    float speed = 0;    // metres per second
+    float heading = 0;  // course over ground, degrees as sent
+    std::int32_t x = 0; // global map point of (latitude, longitude)
     std::int32_t y = 0;
 
     bool operator==(const Fix&) const = default;

@@ -8,7 +8,9 @@ namespace {
 std::atomic<GeoToMap> g_projection{nullptr};
 }
 
-void setGeoToMap(GeoToMap projection) { g_projection.store(projection); }
+void setGeoToMap(GeoToMap projection) {
+    g_projection.store(projection);
+}
 
 void geoToMap(float latitude, float longitude, std::int32_t& x, std::int32_t& y) {
     if (GeoToMap projection = g_projection.load()) {

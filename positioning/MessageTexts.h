@@ -9,7 +9,7 @@
 namespace Positioning {
 
 class MessageTexts {
-public:
+  public:
     virtual ~MessageTexts() = default;
     // The text stored under `name`, or an empty text when there is none.
     virtual const std::u16string& text(std::string_view name) const = 0;

@@ -4,6 +4,7 @@
 #include "positioning/MapProjection.h"
 
 #include <algorithm>
+#include <stdexcept>
 
 namespace Positioning {
 
@@ -13,6 +14,7 @@ NmeaDevice::NmeaDevice(const std::u16string& folder, int logPeriodMinutes, Track
                        std::unique_ptr<PortSystem> portSystem, Clock& clock)
     : m_listener(listener), m_mutex("Can't create nmea device mutex"), m_portSystem(std::move(portSystem)),
       m_nmeaLog(folder, logPeriodMinutes, clock) {
+    if (!m_portSystem) throw std::runtime_error("No GPS port system");
     m_portSystem->addDataListener(static_cast<DataListener*>(this));
     Log::log(Log::Normal, u"Nmea device initialized");
 }
@@ -22,11 +24,21 @@ NmeaDevice::~NmeaDevice() {
     m_portSystem.reset();
 }
 
-bool NmeaDevice::isPortOpen() const { return m_portSystem->isPortOpen(); }
-bool NmeaDevice::isEnabled() const { return m_portSystem->isEnabled(); }
-bool NmeaDevice::enable(bool on, Threading::ResultCallback* done) { return m_portSystem->setEnabled(on, done); }
-void NmeaDevice::addDataListener(DataListener* listener) { m_portSystem->addDataListener(listener); }
-bool NmeaDevice::removeDataListener(DataListener* listener) { return m_portSystem->removeDataListener(listener); }
+bool NmeaDevice::isPortOpen() const {
+    return m_portSystem->isPortOpen();
+}
+bool NmeaDevice::isEnabled() const {
+    return m_portSystem->isEnabled();
+}
+bool NmeaDevice::enable(bool on, Threading::ResultCallback* done) {
+    return m_portSystem->setEnabled(on, done);
+}
+void NmeaDevice::addDataListener(DataListener* listener) {
+    m_portSystem->addDataListener(listener);
+}
+bool NmeaDevice::removeDataListener(DataListener* listener) {
+    return m_portSystem->removeDataListener(listener);
+}
 
 bool NmeaDevice::hasFix() const {
     Lock lock(m_mutex);
@@ -42,23 +54,29 @@ bool NmeaDevice::getFix(Fix& out) const {
 std::uint32_t NmeaDevice::getSatellites(Satellite* out, std::uint32_t max) const {
     Lock lock(m_mutex);
     const std::size_t n = std::min<std::size_t>(m_satellites.size(), max);
-    if (out)
-        std::copy_n(m_satellites.begin(), n, out);
+    if (out) std::copy_n(m_satellites.begin(), n, out);
     return static_cast<std::uint32_t>(m_satellites.size());
 }
 
 std::uint32_t NmeaDevice::getUsedSatellites(std::uint32_t* out, std::uint32_t max) const {
     Lock lock(m_mutex);
     const std::size_t n = std::min<std::size_t>(m_usedSatellites.size(), max);
-    if (out)
-        std::copy_n(m_usedSatellites.begin(), n, out);
+    if (out) std::copy_n(m_usedSatellites.begin(), n, out);
     return static_cast<std::uint32_t>(m_usedSatellites.size());
 }
 
-std::pair<std::uint32_t, std::uint32_t> NmeaDevice::getPort() const { return m_portSystem->port(); }
-bool NmeaDevice::setPort(std::uint32_t port, std::uint32_t speed) { return m_portSystem->setPort(port, speed); }
-bool NmeaDevice::findPort(Threading::ProgressCallback* callback) { return m_portSystem->findPort(callback); }
-bool NmeaDevice::stopPortSearch() { return m_portSystem->stopPortSearch(); }
+std::pair<std::uint32_t, std::uint32_t> NmeaDevice::getPort() const {
+    return m_portSystem->port();
+}
+bool NmeaDevice::setPort(std::uint32_t port, std::uint32_t speed) {
+    return m_portSystem->setPort(port, speed);
+}
+bool NmeaDevice::findPort(Threading::ProgressCallback* callback) {
+    return m_portSystem->findPort(callback);
+}
+bool NmeaDevice::stopPortSearch() {
+    return m_portSystem->stopPortSearch();
+}
 
 void NmeaDevice::setNmeaLogging(int minutes) {
     Lock lock(m_mutex);
@@ -110,14 +128,12 @@ void NmeaDevice::onData(const char* text, std::uint32_t length) {
     case SentenceKind::Gsa:
         m_usedSatellites.clear();
         for (std::int32_t prn : records.gsa.satellites)
-            if (prn != 0)
-                m_usedSatellites.push_back(static_cast<std::uint32_t>(prn));
+            if (prn != 0) m_usedSatellites.push_back(static_cast<std::uint32_t>(prn));
         m_fix.vdop = records.gsa.vdop;
         break;
     case SentenceKind::Gsv: {
         const GsvRecord& gsv = records.gsv;
-        if (gsv.messageNumber == 1)
-            m_collectingSatellites.clear();
+        if (gsv.messageNumber == 1) m_collectingSatellites.clear();
         for (std::int32_t i = 0; i < gsv.count; ++i) {
             const Satellite& s = gsv.satellites[i];
             auto same = std::find_if(m_collectingSatellites.begin(), m_collectingSatellites.end(),
@@ -127,8 +143,7 @@ void NmeaDevice::onData(const char* text, std::uint32_t length) {
             else
                 m_collectingSatellites.push_back(s);
         }
-        if (gsv.messageNumber == gsv.messages)
-            m_collectingSatellites.swap(m_satellites);
+        if (gsv.messageNumber == gsv.messages) m_collectingSatellites.swap(m_satellites);
         break;
     }
     case SentenceKind::ParseError:
@@ -136,24 +151,19 @@ void NmeaDevice::onData(const char* text, std::uint32_t length) {
         break;
     }
 
-    if (!time)
-        return;
+    if (!time) return;
     if (m_valid) {
-        if (*time == m_lastTime)
-            return; // the second sentence of an epoch already told
+        if (*time == m_lastTime) return; // the second sentence of an epoch already told
         m_lastTime = *time;
     }
-    if (m_listener)
-        m_listener->onFix(m_valid, m_fix);
+    if (m_listener) m_listener->onFix(m_valid, m_fix);
 }
 
 void NmeaDevice::lost(bool stillOn) {
-    if (stillOn)
-        return;
+    if (stillOn) return;
     Lock lock(m_mutex);
     m_valid = false;
-    if (m_listener)
-        m_listener->onFix(false, Fix{});
+    if (m_listener) m_listener->onFix(false, Fix{});
 }
 
 } // namespace Positioning

@@ -26,11 +26,8 @@
 
 namespace Positioning {
 
-class NmeaDevice : public Device,
-                   private SerialPortSettings,
-                   private LogSettings,
-                   private DataListener {
-public:
+class NmeaDevice : public Device, private SerialPortSettings, private LogSettings, private DataListener {
+  public:
     // Registers itself as the port system's data listener and logs "Nmea
     // device initialized". Throws std::runtime_error("Can't create nmea
     // device mutex") when the mutex cannot be created.
@@ -55,7 +52,7 @@ public:
     NmeaDevice(const NmeaDevice&) = delete;
     NmeaDevice& operator=(const NmeaDevice&) = delete;
 
-private:
+  private:
     // SerialPortSettings
     std::pair<std::uint32_t, std::uint32_t> getPort() const override;
     bool setPort(std::uint32_t port, std::uint32_t speed) override;

@@ -23,37 +23,34 @@ void NmeaLog::setPeriod(int minutes) {
     // Minutes beyond what fits a u32 of milliseconds are capped rather than wrapped.
     const std::int64_t ms = std::int64_t{std::max(minutes, 0)} * 60000;
     m_periodMs = static_cast<std::uint32_t>(std::min<std::int64_t>(ms, 0xFFFFFFFFu));
-    if (m_file && periodOver())
-        m_file.reset();
+    if (m_file && periodOver()) m_file.reset();
 }
 
-bool NmeaLog::periodOver() const { return m_clock.ticksMs() - m_startTicks >= m_periodMs; }
+bool NmeaLog::periodOver() const {
+    return m_clock.ticksMs() - m_startTicks >= m_periodMs;
+}
 
 void NmeaLog::write(const char* text) {
-    if (m_periodMs == 0)
-        return;
-    if (!m_file)
-        open();
+    if (m_periodMs == 0) return;
+    if (!m_file) open();
     if (m_file) {
         m_file->write(text, 1, std::strlen(text));
         m_file->write("\r\n", 1, 2);
         // Flushed per sentence: the log is read while it grows and must
         // survive a crash of the program up to its last sentence.
         m_file->flush();
-        if (periodOver())
-            m_file.reset();
+        if (periodOver()) m_file.reset();
     }
 }
 
 void NmeaLog::open() {
     const DateTime now = m_clock.localTime();
-    const std::string name = Core::format("%04d%02d%02d-%02d%02d%02d.nmea", now.year, now.month, now.day, now.hour,
-                                          now.minute, now.second);
+    const std::string name = Core::format("%04d%02d%02d-%02d%02d%02d.nmea", now.year, now.month, now.day,
+                                          now.hour, now.minute, now.second);
     std::string folder = Core::wideToUtf8(m_folder);
     std::replace(folder.begin(), folder.end(), '\\', '/');
     std::error_code ignored; // an existing folder is fine; a failure shows at the open
-    if (!folder.empty())
-        std::filesystem::create_directories(folder, ignored);
+    if (!folder.empty()) std::filesystem::create_directories(folder, ignored);
     const std::string path = folder.empty() || folder.back() == '/' ? folder + name : folder + "/" + name;
     auto file = std::make_unique<detail::StdioFile>(path, "a+");
     if (!file->isOpen()) {

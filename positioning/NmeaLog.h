@@ -13,7 +13,7 @@
 namespace Positioning {
 
 class NmeaLog {
-public:
+  public:
     NmeaLog(std::u16string folder, int periodMinutes, Clock& clock = systemClock());
     ~NmeaLog();
     NmeaLog(const NmeaLog&) = delete;
@@ -29,7 +29,7 @@ public:
     bool isFileOpen() const { return m_file != nullptr; }
     std::uint32_t periodMs() const { return m_periodMs; }
 
-private:
+  private:
     void open();
     bool periodOver() const;
 

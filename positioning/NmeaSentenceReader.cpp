@@ -10,23 +10,24 @@ namespace {
 // Every control character ends a line, and so does every byte from 0x80 up
 // (the byte read as a signed 8-bit number is below 32): receivers never send
 // them inside a sentence, and noise on the line often looks like them.
-bool isLineEnd(char c) { return static_cast<std::int8_t>(c) < 32; }
+bool isLineEnd(char c) {
+    return static_cast<std::int8_t>(c) < 32;
+}
 
-char upper(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 32) : c; }
+char upper(char c) {
+    return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 32) : c;
+}
 
 } // namespace
 
 bool nmeaChecksumMatches(const char* line, std::uint32_t length) {
     static constexpr char hex[] = "0123456789ABCDEF";
-    if (length == 0 || line[0] != '$')
-        return false;
+    if (length == 0 || line[0] != '$') return false;
     std::uint8_t sum = 0;
     std::uint32_t i = 0;
     for (; i < length && line[i] != '*'; ++i)
-        if (line[i] != '$')
-            sum ^= static_cast<std::uint8_t>(line[i]);
-    if (i >= length || length - i - 1 < 2)
-        return false;
+        if (line[i] != '$') sum ^= static_cast<std::uint8_t>(line[i]);
+    if (i >= length || length - i - 1 < 2) return false;
     return upper(line[i + 1]) == hex[sum >> 4] && upper(line[i + 2]) == hex[sum & 0x0F];
 }
 

@@ -14,7 +14,7 @@
 namespace Positioning {
 
 class NmeaSentenceReader {
-public:
+  public:
     static constexpr std::uint32_t BufferSize = 4096;
     // Fewer bytes than this are not scanned; the tail waits for more.
     static constexpr std::uint32_t MinimumScan = 23;
@@ -40,13 +40,13 @@ public:
     NmeaSentenceReader(const NmeaSentenceReader&) = delete;
     NmeaSentenceReader& operator=(const NmeaSentenceReader&) = delete;
 
-protected:
+  protected:
     // One accepted sentence: `text` points at its '$' and is NUL-terminated at
     // `length`, which counts every byte from '$' to the line end (the '*' and
     // both checksum digits included). Valid only during the call.
     virtual void onSentence(const char* text, std::uint32_t length) = 0;
 
-private:
+  private:
     std::uint32_t m_count = 0;
     std::uint32_t m_free = BufferSize;
     std::uint32_t m_scanPos = 0;

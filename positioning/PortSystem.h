@@ -16,7 +16,7 @@
 namespace Positioning {
 
 class PortSystem {
-public:
+  public:
     virtual ~PortSystem() = default;
 
     virtual bool isPortOpen() const = 0;

@@ -16,8 +16,7 @@ std::uint32_t ReplayPortSystem::feed(std::string_view bytes, std::size_t chunk) 
     std::uint32_t handed = 0;
     while (!bytes.empty() && m_open) {
         std::size_t n = std::min<std::size_t>(bytes.size(), freeBytes());
-        if (chunk > 0)
-            n = std::min(n, chunk);
+        if (chunk > 0) n = std::min(n, chunk);
         std::memcpy(writePosition(), bytes.data(), n);
         bytes.remove_prefix(n);
         handed += scan(static_cast<std::uint32_t>(n));
@@ -26,8 +25,7 @@ std::uint32_t ReplayPortSystem::feed(std::string_view bytes, std::size_t chunk) 
 }
 
 void ReplayPortSystem::setOpen(bool open) {
-    if (open == m_open)
-        return;
+    if (open == m_open) return;
     m_open = open;
     reset();
     Lock lock(m_listenersMutex);
@@ -35,13 +33,14 @@ void ReplayPortSystem::setOpen(bool open) {
         listener->portStateChanged(open);
 }
 
-void ReplayPortSystem::losePort() { setOpen(false); }
+void ReplayPortSystem::losePort() {
+    setOpen(false);
+}
 
 bool ReplayPortSystem::setEnabled(bool on, Threading::ResultCallback* done) {
     std::unique_ptr<Threading::ResultCallback> callback(done);
     if (on == m_enabled) {
-        if (callback)
-            callback->result(true);
+        if (callback) callback->result(true);
         return true;
     }
     m_enabled = on;
@@ -51,8 +50,7 @@ bool ReplayPortSystem::setEnabled(bool on, Threading::ResultCallback* done) {
             listener->enabledChanged(on);
     }
     setOpen(on);
-    if (callback)
-        callback->result(on == m_open);
+    if (callback) callback->result(on == m_open);
     return true;
 }
 
@@ -64,8 +62,7 @@ bool ReplayPortSystem::setPort(std::uint32_t portNumber, std::uint32_t speed) {
 
 bool ReplayPortSystem::findPort(Threading::ProgressCallback* callback) {
     std::unique_ptr<Threading::ProgressCallback> owned(callback);
-    if (owned)
-        owned->result(false);
+    if (owned) owned->result(false);
     return true;
 }
 
@@ -77,8 +74,7 @@ void ReplayPortSystem::addDataListener(DataListener* listener) {
 bool ReplayPortSystem::removeDataListener(DataListener* listener) {
     Lock lock(m_listenersMutex);
     auto it = std::find(m_listeners.begin(), m_listeners.end(), listener);
-    if (it != m_listeners.end())
-        m_listeners.erase(it);
+    if (it != m_listeners.end()) m_listeners.erase(it);
     return false; // listeners are never owned here
 }
 

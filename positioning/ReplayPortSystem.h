@@ -15,7 +15,7 @@
 namespace Positioning {
 
 class ReplayPortSystem final : public PortSystem, private NmeaSentenceReader {
-public:
+  public:
     ReplayPortSystem();
     ~ReplayPortSystem() override;
 
@@ -39,7 +39,7 @@ public:
     void addDataListener(DataListener* listener) override;
     bool removeDataListener(DataListener* listener) override;
 
-private:
+  private:
     void onSentence(const char* text, std::uint32_t length) override;
     void setOpen(bool open);
 

@@ -9,22 +9,22 @@ namespace Positioning {
 namespace {
 
 class ReportWriter final : public TrackingListener {
-public:
+  public:
     explicit ReportWriter(std::string& out) : m_out(out) {}
 
     void onFix(bool valid, const Fix& fix) override {
         const DateTime& t = fix.dateTime;
-        std::string time = Core::format("%04d-%02d-%02dT%02d:%02d:%02d", t.year, t.month, t.day, t.hour, t.minute,
-                                        t.second);
+        std::string time =
+            Core::format("%04d-%02d-%02dT%02d:%02d:%02d", t.year, t.month, t.day, t.hour, t.minute, t.second);
         // The fraction as the receiver sent its digits ("19.50" stays ".50").
-        if (t.millisecond != 0)
-            time += Core::format(".%d", t.millisecond);
+        if (t.millisecond != 0) time += Core::format(".%d", t.millisecond);
         time += "Z";
-        m_out += Core::format("%s\t%d\t%.7f\t%.7f\t%.1f\t%.3f\t%.2f\t%.2f\t%.2f\n", time, valid ? 1 : 0, fix.latitude,
-                              fix.longitude, fix.altitude, fix.speed, fix.heading, fix.hdop, fix.vdop);
+        m_out += Core::format("%s\t%d\t%.7f\t%.7f\t%.1f\t%.3f\t%.2f\t%.2f\t%.2f\n", time, valid ? 1 : 0,
+                              fix.latitude, fix.longitude, fix.altitude, fix.speed, fix.heading, fix.hdop,
+                              fix.vdop);
     }
 
-private:
+  private:
     std::string& m_out;
 };
 
@@ -54,8 +54,7 @@ std::string replayReport(std::string_view recording) {
         replay = ports.get();
         return ports;
     });
-    if (!replay)
-        return out;
+    if (!replay) return out;
     ReportWriter writer(out);
     system.addListener(&writer);
     system.enable(nullptr);

@@ -15,10 +15,8 @@ System::System(const std::u16string& nmeaFolder, int nmeaLogPeriodMinutes, const
     : m_messages(messages), m_mutex("Can't create gps mutex") {
     try {
         std::unique_ptr<PortSystem> ports = makePortSystem ? makePortSystem(m_messages) : nullptr;
-        if (!ports)
-            throw std::runtime_error("No GPS port system");
-        m_device = std::make_unique<NmeaDevice>(nmeaFolder, nmeaLogPeriodMinutes, static_cast<TrackingListener*>(this),
-                                                std::move(ports), clock);
+        m_device = std::make_unique<NmeaDevice>(
+            nmeaFolder, nmeaLogPeriodMinutes, static_cast<TrackingListener*>(this), std::move(ports), clock);
         Log::log(Log::System, u"GPS system initialized");
     } catch (const std::exception& e) {
         Log::log(Log::Critical, "GPS system initialization failed: %s", e.what());
@@ -56,7 +54,9 @@ bool System::enable(Threading::ResultCallback* done) {
     return m_device->enable(true, done);
 }
 
-bool System::disable() { return m_device && m_device->enable(false, nullptr); }
+bool System::disable() {
+    return m_device && m_device->enable(false, nullptr);
+}
 
 bool System::setPort(std::uint32_t port, std::uint32_t speed) {
     SerialPortSettings* settings = m_device ? m_device->serialPortSettings() : nullptr;
@@ -82,8 +82,12 @@ void System::setNmeaLogging(int minutes) {
         settings->setNmeaLogging(minutes);
 }
 
-bool System::hasFix() const { return m_device && m_device->hasFix(); }
-bool System::getFix(Fix& out) const { return m_device && m_device->getFix(out); }
+bool System::hasFix() const {
+    return m_device && m_device->hasFix();
+}
+bool System::getFix(Fix& out) const {
+    return m_device && m_device->getFix(out);
+}
 
 std::uint32_t System::getSatellites(Satellite* out, std::uint32_t max) const {
     return m_device ? m_device->getSatellites(out, max) : 0;
@@ -93,9 +97,15 @@ std::uint32_t System::getUsedSatellites(std::uint32_t* out, std::uint32_t max) c
     return m_device ? m_device->getUsedSatellites(out, max) : 0;
 }
 
-bool System::isEnabled() const { return m_device && m_device->isEnabled(); }
-bool System::isPortOpen() const { return m_device && m_device->isPortOpen(); }
-std::u16string System::typeName() const { return m_device ? m_device->typeName() : std::u16string(); }
+bool System::isEnabled() const {
+    return m_device && m_device->isEnabled();
+}
+bool System::isPortOpen() const {
+    return m_device && m_device->isPortOpen();
+}
+std::u16string System::typeName() const {
+    return m_device ? m_device->typeName() : std::u16string();
+}
 
 std::pair<std::uint32_t, std::uint32_t> System::getPort() const {
     SerialPortSettings* settings = m_device ? m_device->serialPortSettings() : nullptr;
@@ -103,10 +113,11 @@ std::pair<std::uint32_t, std::uint32_t> System::getPort() const {
 }
 
 void System::addDataListener(DataListener* listener) {
-    if (m_device)
-        m_device->addDataListener(listener);
+    if (m_device) m_device->addDataListener(listener);
 }
 
-bool System::removeDataListener(DataListener* listener) { return m_device && m_device->removeDataListener(listener); }
+bool System::removeDataListener(DataListener* listener) {
+    return m_device && m_device->removeDataListener(listener);
+}
 
 } // namespace Positioning

@@ -26,7 +26,7 @@ namespace Positioning {
 using PortSystemFactory = std::function<std::unique_ptr<PortSystem>(const MessageTexts* messages)>;
 
 class System : private TrackingListener {
-public:
+  public:
     // Creates the device over the port system that `makePortSystem` makes and
     // logs "GPS system initialized". A failure is logged ("GPS system
     // initialization failed: %s") and leaves the system without a device;
@@ -65,7 +65,7 @@ public:
     void addDataListener(DataListener* listener);
     bool removeDataListener(DataListener* listener);
 
-private:
+  private:
     void onFix(bool valid, const Fix& fix) override;
 
     const MessageTexts* m_messages;

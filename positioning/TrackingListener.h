@@ -7,7 +7,7 @@ namespace Positioning {
 // Receives every new fix, on the GPS thread. When `valid` is false the
 // record must not be used.
 class TrackingListener {
-public:
+  public:
     virtual ~TrackingListener() = default;
     virtual void onFix(bool valid, const Fix& fix) = 0;
 };

@@ -18,8 +18,7 @@ std::string allLogs() {
     const std::filesystem::path folder = std::filesystem::path(MIREL_TESTDATA_DIR) / "nmea";
     std::error_code error;
     for (const auto& entry : std::filesystem::directory_iterator(folder, error)) {
-        if (entry.path().extension() != ".log")
-            continue;
+        if (entry.path().extension() != ".log") continue;
         std::ifstream in(entry.path(), std::ios::binary);
         std::ostringstream text;
         text << in.rdbuf();
@@ -29,10 +28,10 @@ std::string allLogs() {
 }
 
 class ParsingReader : public Positioning::NmeaSentenceReader {
-public:
+  public:
     std::int64_t parsed = 0;
 
-protected:
+  protected:
     void onSentence(const char* text, std::uint32_t length) override {
         Positioning::NmeaRecords records;
         benchmark::DoNotOptimize(Positioning::parseSentence(text, length, records));
@@ -53,7 +52,8 @@ void scanAndParse(benchmark::State& state) {
         reader.feed(stream);
         sentences += reader.parsed;
     }
-    state.counters["sentences/s"] = benchmark::Counter(static_cast<double>(sentences), benchmark::Counter::kIsRate);
+    state.counters["sentences/s"] =
+        benchmark::Counter(static_cast<double>(sentences), benchmark::Counter::kIsRate);
     state.SetBytesProcessed(state.iterations() * static_cast<std::int64_t>(stream.size()));
 }
 BENCHMARK(scanAndParse);

@@ -10,11 +10,10 @@
 namespace Positioning::detail {
 
 class Mutex {
-public:
+  public:
     // Throws std::runtime_error(failureText) when SDL cannot create it.
     explicit Mutex(const char* failureText) : m_mutex(SDL_CreateMutex()) {
-        if (!m_mutex)
-            throw std::runtime_error(failureText);
+        if (!m_mutex) throw std::runtime_error(failureText);
     }
     ~Mutex() { SDL_DestroyMutex(m_mutex); }
     Mutex(const Mutex&) = delete;
@@ -23,18 +22,18 @@ public:
     void lock() const { SDL_mutexP(m_mutex); }
     void unlock() const { SDL_mutexV(m_mutex); }
 
-private:
+  private:
     SDL_mutex* m_mutex;
 };
 
 class Lock {
-public:
+  public:
     explicit Lock(const Mutex& mutex) : m_mutex(mutex) { m_mutex.lock(); }
     ~Lock() { m_mutex.unlock(); }
     Lock(const Lock&) = delete;
     Lock& operator=(const Lock&) = delete;
 
-private:
+  private:
     const Mutex& m_mutex;
 };
 

@@ -7,11 +7,15 @@ namespace Positioning::detail {
 
 namespace {
 
-bool isDigit(char c) { return c >= '0' && c <= '9'; }
+bool isDigit(char c) {
+    return c >= '0' && c <= '9';
+}
 
 // Two characters as a decimal number; receivers send digits here, anything
 // else still gives a bounded value.
-int twoDigits(const char* s) { return (s[0] - '0') * 10 + (s[1] - '0'); }
+int twoDigits(const char* s) {
+    return (s[0] - '0') * 10 + (s[1] - '0');
+}
 
 const char* nextField(const char* p, const char* end, char separatorA, char separatorB) {
     while (p < end && *p != separatorA && *p != separatorB)
@@ -27,23 +31,22 @@ const char* fieldEnd(const char* p, const char* end) {
 
 constexpr float DegreesPerMinute = 0.016666668f;
 
-const char* readCoordinate(const char* p, const char* end, std::size_t degreeDigits, char negative, float& out) {
+const char* readCoordinate(const char* p, const char* end, std::size_t degreeDigits, char negative,
+                           float& out) {
     FieldBuffer value;
     FieldBuffer hemisphere;
     p = readField(p, end, value);
     p = readField(p, end, hemisphere);
     out = 0;
     const std::size_t length = std::strlen(value);
-    if (length < degreeDigits)
-        return p;
+    if (length < degreeDigits) return p;
     int degrees = 0;
     for (std::size_t i = 0; i < degreeDigits; ++i)
         degrees = degrees * 10 + (value[i] - '0');
     double minutes = 0;
     parseFloat(value + degreeDigits, value + length, minutes);
     out = static_cast<float>(degrees) + static_cast<float>(minutes) * DegreesPerMinute;
-    if (hemisphere[0] == negative)
-        out = -out;
+    if (hemisphere[0] == negative) out = -out;
     return p;
 }
 
@@ -52,17 +55,14 @@ const char* readCoordinate(const char* p, const char* end, std::size_t degreeDig
 bool parseInt(const char* begin, const char* end, std::int32_t& out) {
     const char* p = begin;
     bool negative = false;
-    if (p < end && (*p == '-' || *p == '+'))
-        negative = *p++ == '-';
+    if (p < end && (*p == '-' || *p == '+')) negative = *p++ == '-';
     std::int64_t value = 0;
     bool any = false;
     for (; p < end && isDigit(*p); ++p) {
         any = true;
-        if (value < 0x7FFFFFFF)
-            value = value * 10 + (*p - '0');
+        if (value < 0x7FFFFFFF) value = value * 10 + (*p - '0');
     }
-    if (value > 0x7FFFFFFF)
-        value = 0x7FFFFFFF;
+    if (value > 0x7FFFFFFF) value = 0x7FFFFFFF;
     out = static_cast<std::int32_t>(negative ? -value : value);
     return any;
 }
@@ -72,8 +72,7 @@ bool parseFloat(const char* begin, const char* end, double& out) {
     while (p < end && (*p == ' ' || *p == '\t'))
         ++p;
     bool negative = false;
-    if (p < end && (*p == '-' || *p == '+'))
-        negative = *p++ == '-';
+    if (p < end && (*p == '-' || *p == '+')) negative = *p++ == '-';
     // Digits collect in an integer and are scaled once, so "3747.0873" is
     // the nearest double to its decimal value.
     std::uint64_t mantissa = 0;
@@ -101,7 +100,7 @@ bool parseFloat(const char* begin, const char* end, double& out) {
     double value = static_cast<double>(mantissa);
     for (; ignoredWhole > 0 && value <= std::numeric_limits<float>::max(); --ignoredWhole)
         value *= 10;
-    static constexpr double powers[] = {1e0, 1e1, 1e2, 1e3, 1e4, 1e5, 1e6, 1e7, 1e8, 1e9,
+    static constexpr double powers[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,  1e8, 1e9,
                                         1e10, 1e11, 1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18};
     value /= powers[scale];
     // A run of digits too long for a float is damage, not a value: callers
@@ -117,8 +116,7 @@ bool parseFloat(const char* begin, const char* end, double& out) {
 const char* readField(const char* p, const char* end, FieldBuffer& out) {
     std::size_t n = 0;
     while (p < end && *p != ',' && *p != '*') {
-        if (n < sizeof(out) - 1)
-            out[n++] = *p;
+        if (n < sizeof(out) - 1) out[n++] = *p;
         ++p;
     }
     out[n] = '\0';
@@ -127,15 +125,13 @@ const char* readField(const char* p, const char* end, FieldBuffer& out) {
 
 const char* parseCsvInt(const char* p, const char* end, std::int32_t& out) {
     const char* fe = fieldEnd(p, end);
-    if (!parseInt(p, fe, out))
-        out = 0;
+    if (!parseInt(p, fe, out)) out = 0;
     return fe < end ? fe + 1 : end;
 }
 
 const char* parseCsvDouble(const char* p, const char* end, double& out) {
     const char* fe = fieldEnd(p, end);
-    if (!parseFloat(p, fe, out))
-        out = 0;
+    if (!parseFloat(p, fe, out)) out = 0;
     return fe < end ? fe + 1 : end;
 }
 
@@ -144,8 +140,7 @@ const char* readTime(const char* p, const char* end, NmeaTime& out) {
     p = readField(p, end, field);
     out = NmeaTime{};
     const std::size_t length = std::strlen(field);
-    if (length < 6)
-        return p;
+    if (length < 6) return p;
     out.hour = static_cast<std::uint8_t>(twoDigits(field));
     out.minute = static_cast<std::uint8_t>(twoDigits(field + 2));
     out.second = static_cast<std::uint8_t>(twoDigits(field + 4));
@@ -161,8 +156,7 @@ const char* readDate(const char* p, const char* end, NmeaDate& out) {
     FieldBuffer field;
     p = readField(p, end, field);
     out = NmeaDate{};
-    if (std::strlen(field) < 6)
-        return p;
+    if (std::strlen(field) < 6) return p;
     out.day = static_cast<std::uint8_t>(twoDigits(field));
     out.month = static_cast<std::uint8_t>(twoDigits(field + 2));
     const int yy = twoDigits(field + 4);

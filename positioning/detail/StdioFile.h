@@ -10,7 +10,7 @@
 namespace Positioning::detail {
 
 class StdioFile final : public FileSystem::FileRW {
-public:
+  public:
     // `path` is UTF-8; `mode` as for fopen. Check isOpen(); on failure
     // lastError() holds errno.
     StdioFile(const std::string& path, const char* mode);
@@ -26,7 +26,7 @@ public:
     bool seekToEnd() override;
     void flush() override;
 
-private:
+  private:
     std::FILE* m_file = nullptr;
     int m_error = 0;
 };

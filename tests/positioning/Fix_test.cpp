@@ -24,8 +24,9 @@ TEST(Fix, TimeOfAFixConvertsToTheSameSecondsInEveryTimeZone) {
             return ports;
         });
         system.enable(nullptr);
-        replay->feed(PositioningTest::line("GPRMC,030719.000,A,3747.0873,S,17518.8938,E,0.69,181.39,311214,,,A") +
-                     PositioningTest::line("GPGGA,030720.000,3747.0875,S,17518.8938,E,1,08,1.1,59.8,M,23.7,M,,0000"));
+        replay->feed(
+            PositioningTest::line("GPRMC,030719.000,A,3747.0873,S,17518.8938,E,0.69,181.39,311214,,,A") +
+            PositioningTest::line("GPGGA,030720.000,3747.0875,S,17518.8938,E,1,08,1.1,59.8,M,23.7,M,,0000"));
         Positioning::Fix fix;
         ASSERT_TRUE(system.getFix(fix));
         EXPECT_EQ(Positioning::toUnixTime(fix.dateTime), 1419995240u);

@@ -26,7 +26,8 @@ struct Rig {
     explicit Rig(const std::u16string& folder = u"", int period = 0) {
         auto ports = std::make_unique<Positioning::ReplayPortSystem>();
         replay = ports.get();
-        device = std::make_unique<Positioning::NmeaDevice>(folder, period, &recorder, std::move(ports), clock);
+        device =
+            std::make_unique<Positioning::NmeaDevice>(folder, period, &recorder, std::move(ports), clock);
         device->enable(true, nullptr);
     }
     void send(const std::string& body) { replay->feed(line(body) + std::string(23, '\n')); }
@@ -174,8 +175,9 @@ TEST(NmeaDevice, WritesTheNmeaLog) {
     rig.device->logSettings()->setNmeaLogging(0);
     rig.send(Rmc1);
     EXPECT_EQ(TestSupport::readAll(dir.path() / "nmea" / "20261206-210509.nmea"),
-              PositioningTest::sentence(Gga1) + "\r\n" + PositioningTest::sentence("PMTK001,604,3 and more text") +
-                  "\r\n");
+              PositioningTest::sentence(Gga1) + "\r\n" +
+                  PositioningTest::sentence("PMTK001,604,3 and more text") + "\r\n");
     EXPECT_EQ(rig.device->typeName(), u"COM port");
-    EXPECT_EQ(rig.device->serialPortSettings()->getPort(), (std::pair<std::uint32_t, std::uint32_t>{4, 4800}));
+    EXPECT_EQ(rig.device->serialPortSettings()->getPort(),
+              (std::pair<std::uint32_t, std::uint32_t>{4, 4800}));
 }

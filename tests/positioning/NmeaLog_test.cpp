@@ -105,7 +105,8 @@ TEST(NmeaLog, OffWritesNothingAndAFailedOpenIsRetried) {
     log.write("$B*00");
     EXPECT_FALSE(log.isFileOpen());
     ASSERT_EQ(lines.size(), 1u); // said once, not for every sentence
-    EXPECT_NE(lines[0].find("Can't open NMEA log " + (blocked / "20261206-090507.nmea").string()), std::string::npos)
+    EXPECT_NE(lines[0].find("Can't open NMEA log " + (blocked / "20261206-090507.nmea").string()),
+              std::string::npos)
         << lines[0];
     std::filesystem::remove(blocked);
     log.write("$C*00");

@@ -39,8 +39,7 @@ struct Checker : Positioning::DataListener {
 
 struct Sane : Positioning::TrackingListener {
     void onFix(bool valid, const Positioning::Fix& fix) override {
-        if (!valid)
-            return;
+        if (!valid) return;
         EXPECT_TRUE(std::isfinite(fix.latitude) && std::isfinite(fix.longitude) && std::isfinite(fix.speed))
             << fix.latitude << " " << fix.longitude << " " << fix.speed;
     }
@@ -103,8 +102,7 @@ TEST(NmeaMutation, DamagedLogsThroughTheWholePath) {
         for (std::uint32_t i = 0; i < std::min<std::uint32_t>(known, 64); ++i)
             ASSERT_TRUE(sky[i].snr >= 0 && sky[i].snr <= 99);
         system.removeListener(&sane);
-        if (HasFatalFailure())
-            FAIL() << "seed " << seed() << " round " << round;
+        if (HasFatalFailure()) FAIL() << "seed " << seed() << " round " << round;
     }
 }
 
@@ -118,13 +116,15 @@ TEST(NmeaMutation, ParsersOnArbitraryBytes) {
         std::string s = heads[round % std::size(heads)];
         const int n = std::uniform_int_distribution<>(0, 90)(random);
         for (int i = 0; i < n; ++i)
-            s += round % 3 == 0 ? static_cast<char>(std::uniform_int_distribution<>(1, 255)(random))
-                                : alphabet[std::uniform_int_distribution<std::size_t>(0, alphabet.size() - 1)(random)];
+            s += round % 3 == 0
+                     ? static_cast<char>(std::uniform_int_distribution<>(1, 255)(random))
+                     : alphabet[std::uniform_int_distribution<std::size_t>(0, alphabet.size() - 1)(random)];
         auto exact = std::make_unique<char[]>(s.size() + 1);
         std::copy(s.begin(), s.end(), exact.get());
         exact[s.size()] = '\0';
         Positioning::NmeaRecords records;
-        const auto kind = Positioning::parseSentence(exact.get(), static_cast<std::uint32_t>(s.size()), records);
+        const auto kind =
+            Positioning::parseSentence(exact.get(), static_cast<std::uint32_t>(s.size()), records);
         if (kind == Positioning::SentenceKind::Gsv) {
             ASSERT_GE(records.gsv.count, 0);
             ASSERT_LE(records.gsv.count, 4);

@@ -22,13 +22,16 @@ SentenceKind kindOf(const std::string& body) {
     return parse(body, records);
 }
 
-float degrees(int whole, float minutes) { return static_cast<float>(whole) + minutes * 0.016666668f; }
+float degrees(int whole, float minutes) {
+    return static_cast<float>(whole) + minutes * 0.016666668f;
+}
 
 } // namespace
 
 TEST(NmeaParsers, Gga) {
     NmeaRecords r;
-    ASSERT_EQ(parse("GPGGA,030719.000,3747.0873,S,17518.8938,E,1,08,1.1,59.9,M,23.7,M,,0000", r), SentenceKind::Gga);
+    ASSERT_EQ(parse("GPGGA,030719.000,3747.0873,S,17518.8938,E,1,08,1.1,59.9,M,23.7,M,,0000", r),
+              SentenceKind::Gga);
     EXPECT_EQ(r.gga.time, (Positioning::NmeaTime{3, 7, 19, 0}));
     EXPECT_EQ(r.gga.latitude, -degrees(37, 47.0873f));
     EXPECT_EQ(r.gga.longitude, degrees(175, 18.8938f));
@@ -53,8 +56,12 @@ TEST(NmeaParsers, TimeDateAndSpeed) {
         const char* field;
         Positioning::NmeaTime time;
     } times[] = {
-        {"123519", {12, 35, 19, 0}},    {"123519.5", {12, 35, 19, 5}}, {"123519.50", {12, 35, 19, 50}},
-        {"123519.123", {12, 35, 19, 123}}, {"123519.00", {12, 35, 19, 0}}, {"12351", {0, 0, 0, 0}},
+        {"123519", {12, 35, 19, 0}},
+        {"123519.5", {12, 35, 19, 5}},
+        {"123519.50", {12, 35, 19, 50}},
+        {"123519.123", {12, 35, 19, 123}},
+        {"123519.00", {12, 35, 19, 0}},
+        {"12351", {0, 0, 0, 0}},
         {"", {0, 0, 0, 0}},
     };
     for (const auto& t : times) {
@@ -114,8 +121,7 @@ TEST(NmeaParsers, RejectsBodiesEndingAfterARequiredField) {
         const std::string body = c.body;
         std::vector<std::size_t> commas;
         for (std::size_t i = 6; i < body.size(); ++i)
-            if (body[i] == ',')
-                commas.push_back(i);
+            if (body[i] == ',') commas.push_back(i);
         for (int field = 1; field <= c.requiredFields; ++field) {
             const std::string cut = body.substr(0, commas[field - 1]);
             EXPECT_EQ(kindOf(cut), SentenceKind::ParseError) << cut;
@@ -171,7 +177,8 @@ TEST(NmeaParsers, Gsv) {
 
     // A header that claims more than four satellites for its last message:
     // four slots are filled and the rest is not read.
-    ASSERT_EQ(parse("GPGSV,1,1,09,1,10,100,11,2,20,200,22,3,30,300,33,4,40,40,44,5,50,50,55", r), SentenceKind::Gsv);
+    ASSERT_EQ(parse("GPGSV,1,1,09,1,10,100,11,2,20,200,22,3,30,300,33,4,40,40,44,5,50,50,55", r),
+              SentenceKind::Gsv);
     EXPECT_EQ(r.gsv.count, 4);
     EXPECT_EQ(r.gsv.satellites[3], (Positioning::Satellite{4, 40, 40, 44}));
     ASSERT_EQ(parse("GPGSV,2,2,99,1,10,100,11,2,20,200,22,3,30,300,33,4,40,40", r), SentenceKind::Gsv);

@@ -13,10 +13,10 @@ using PositioningTest::sentence;
 namespace {
 
 class Collector : public Positioning::NmeaSentenceReader {
-public:
+  public:
     std::vector<std::string> sentences;
 
-protected:
+  protected:
     void onSentence(const char* text, std::uint32_t length) override {
         EXPECT_EQ(text[length], '\0');
         sentences.emplace_back(text, length);
@@ -37,7 +37,8 @@ unsigned seed() {
 } // namespace
 
 TEST(NmeaSentenceReader, ChecksumRules) {
-    const std::string gga = sentence("GPGGA,030719.000,3747.0873,S,17518.8938,E,1,08,1.1,59.9,M,23.7,M,,0000");
+    const std::string gga =
+        sentence("GPGGA,030719.000,3747.0873,S,17518.8938,E,1,08,1.1,59.9,M,23.7,M,,0000");
     EXPECT_EQ(gga.substr(gga.size() - 3), "*7D"); // hand-checked against the receiver's own line
 
     std::string lower = gga;
@@ -48,15 +49,15 @@ TEST(NmeaSentenceReader, ChecksumRules) {
     const std::string noStar = gga.substr(0, gga.size() - 3) + "7D";
     const std::string oneDigit = gga.substr(0, gga.size() - 1);
     // Every '$' is left out of the sum, not only the first.
-    const std::string dollars = "$GPTXT,$$A,long enough here*" + sentence("GPTXT,A,long enough here").substr(
-                                                                    sentence("GPTXT,A,long enough here").size() - 2);
+    const std::string dollars =
+        "$GPTXT,$$A,long enough here*" +
+        sentence("GPTXT,A,long enough here").substr(sentence("GPTXT,A,long enough here").size() - 2);
     const struct {
         std::string text;
         bool accepted;
     } cases[] = {
-        {gga, true},       {lower, true},         {trailing, true},
-        {wrong, false},    {noStar, false},       {oneDigit, false},
-        {dollars, true},   {"x" + gga, false},    {" " + gga, false},
+        {gga, true},       {lower, true},   {trailing, true},   {wrong, false},     {noStar, false},
+        {oneDigit, false}, {dollars, true}, {"x" + gga, false}, {" " + gga, false},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.text);
@@ -76,8 +77,9 @@ TEST(NmeaSentenceReader, RejectsNoiseLinesAndKeepsGoodOnes) {
     highByte[10] = static_cast<char>(0x80); // ends the line there: both halves fail
     std::string tab = good;
     tab[12] = '\t';
-    const std::string stream = "garbage without dollar\r\n" + good + "\r\n" + highByte + "\r\n" + "\r\n\r\n\n" +
-                               "$GPGGA,1*00\r\n" + tab + "\r\n" + "prefix" + good + "\r\n" + good + "\n";
+    const std::string stream = "garbage without dollar\r\n" + good + "\r\n" + highByte + "\r\n" +
+                               "\r\n\r\n\n" + "$GPGGA,1*00\r\n" + tab + "\r\n" + "prefix" + good + "\r\n" +
+                               good + "\n";
     const auto got = scanAll(stream);
     ASSERT_EQ(got.size(), 2u);
     EXPECT_EQ(got[0], good);
@@ -90,7 +92,7 @@ TEST(NmeaSentenceReader, WaitsForTwentyThreeBytes) {
     EXPECT_EQ(c.feed(shortOne + "\r\n"), 0u);
     EXPECT_EQ(c.heldBytes(), 11u);
     EXPECT_EQ(c.feed(std::string(11, 'A')), 0u); // 22 bytes held
-    EXPECT_EQ(c.feed("A"), 1u);                   // 23: now the held line goes
+    EXPECT_EQ(c.feed("A"), 1u);                  // 23: now the held line goes
     ASSERT_EQ(c.sentences.size(), 1u);
     EXPECT_EQ(c.sentences[0], shortOne);
     EXPECT_EQ(c.heldBytes(), 12u); // the line end is consumed, "AAAA..." waits for its own
@@ -124,7 +126,8 @@ TEST(NmeaSentenceReader, ChunkingChangesNothing) {
         PositioningTest::readFile(PositioningTest::nmeaFolder() / "bu353s4.log"));
     stream.resize(stream.find('\n', 3000) + 1); // enough lines, kept short: every cut feeds it all
     stream.insert(stream.size() / 3, std::string(4200, 'Z'));
-    stream.insert(stream.size() / 2, "\r\n\x81\xFF$GPX*00\n\n" + line("GPX,1") + "noise$" + line("GNRMC,,V,,,,,,,,,"));
+    stream.insert(stream.size() / 2,
+                  "\r\n\x81\xFF$GPX*00\n\n" + line("GPX,1") + "noise$" + line("GNRMC,,V,,,,,,,,,"));
     stream += line("GPGSV,1,1,00");
     const auto whole = scanAll(stream);
     ASSERT_GT(whole.size(), 30u);
@@ -140,7 +143,8 @@ TEST(NmeaSentenceReader, ChunkingChangesNothing) {
         Collector c;
         std::string_view rest(stream);
         while (!rest.empty()) {
-            const std::size_t n = std::min<std::size_t>(rest.size(), std::uniform_int_distribution<>(1, 300)(random));
+            const std::size_t n =
+                std::min<std::size_t>(rest.size(), std::uniform_int_distribution<>(1, 300)(random));
             c.feed(rest.substr(0, n));
             rest.remove_prefix(n);
         }

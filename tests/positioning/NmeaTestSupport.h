@@ -26,9 +26,13 @@ inline std::string sentence(std::string_view body) {
     return "$" + std::string(body) + tail;
 }
 
-inline std::string line(std::string_view body) { return sentence(body) + "\r\n"; }
+inline std::string line(std::string_view body) {
+    return sentence(body) + "\r\n";
+}
 
-inline std::filesystem::path nmeaFolder() { return std::filesystem::path(MIREL_TESTDATA_DIR) / "nmea"; }
+inline std::filesystem::path nmeaFolder() {
+    return std::filesystem::path(MIREL_TESTDATA_DIR) / "nmea";
+}
 
 inline std::string readFile(const std::filesystem::path& path) {
     std::ifstream in(path, std::ios::binary);
@@ -42,8 +46,7 @@ inline std::string withoutComments(const std::string& text) {
     std::string out;
     std::istringstream in(text);
     for (std::string l; std::getline(in, l);)
-        if (l.empty() || l[0] != '#')
-            out += l + "\n";
+        if (l.empty() || l[0] != '#') out += l + "\n";
     return out;
 }
 
@@ -51,8 +54,7 @@ inline std::string withoutComments(const std::string& text) {
 inline std::vector<std::filesystem::path> recordedLogs() {
     std::vector<std::filesystem::path> logs;
     for (const auto& entry : std::filesystem::directory_iterator(nmeaFolder()))
-        if (entry.path().extension() == ".log")
-            logs.push_back(entry.path());
+        if (entry.path().extension() == ".log") logs.push_back(entry.path());
     std::sort(logs.begin(), logs.end());
     return logs;
 }

@@ -53,8 +53,7 @@ std::vector<std::string> linesOf(const std::string& text) {
     std::vector<std::string> lines;
     std::istringstream in(text);
     for (std::string l; std::getline(in, l);) {
-        if (!l.empty() && l.back() == '\r')
-            l.pop_back();
+        if (!l.empty() && l.back() == '\r') l.pop_back();
         lines.push_back(l);
     }
     return lines;
@@ -64,8 +63,7 @@ std::vector<std::string> linesOf(const std::string& text) {
 // XOR of everything between '$' and '*', two hex digits after the '*'.
 bool textbookChecksum(const std::string& l) {
     const std::size_t star = l.find('*');
-    if (l.empty() || l[0] != '$' || star == std::string::npos || star + 3 > l.size())
-        return false;
+    if (l.empty() || l[0] != '$' || star == std::string::npos || star + 3 > l.size()) return false;
     unsigned sum = 0;
     for (std::size_t i = 1; i < star; ++i)
         sum ^= static_cast<unsigned char>(l[i]);
@@ -78,8 +76,7 @@ bool textbookChecksum(const std::string& l) {
 // Minimal JSON: the number or string value of a key in one flat report line.
 bool jsonNumber(const std::string& json, const std::string& key, double& out) {
     const std::size_t at = json.find("\"" + key + "\":");
-    if (at == std::string::npos)
-        return false;
+    if (at == std::string::npos) return false;
     const char* start = json.c_str() + at + key.size() + 3;
     char* end = nullptr;
     out = std::strtod(start, &end);
@@ -88,12 +85,10 @@ bool jsonNumber(const std::string& json, const std::string& key, double& out) {
 
 bool jsonString(const std::string& json, const std::string& key, std::string& out) {
     const std::size_t at = json.find("\"" + key + "\":\"");
-    if (at == std::string::npos)
-        return false;
+    if (at == std::string::npos) return false;
     const std::size_t start = at + key.size() + 4;
     const std::size_t end = json.find('"', start);
-    if (end == std::string::npos)
-        return false;
+    if (end == std::string::npos) return false;
     out = json.substr(start, end - start);
     return true;
 }
@@ -107,11 +102,9 @@ struct CheckedLine {
 std::vector<CheckedLine> readCheck(const std::filesystem::path& path) {
     std::vector<CheckedLine> out;
     for (const std::string& l : linesOf(PositioningTest::readFile(path))) {
-        if (l.empty() || l[0] == '#')
-            continue;
+        if (l.empty() || l[0] == '#') continue;
         if (l[0] == '{') {
-            if (!out.empty())
-                out.back().reports.push_back(l);
+            if (!out.empty()) out.back().reports.push_back(l);
         } else {
             out.push_back({l, {}});
         }
@@ -119,7 +112,9 @@ std::vector<CheckedLine> readCheck(const std::filesystem::path& path) {
     return out;
 }
 
-float ulp(float v) { return std::nextafter(std::fabs(v), INFINITY) - std::fabs(v); }
+float ulp(float v) {
+    return std::nextafter(std::fabs(v), INFINITY) - std::fabs(v);
+}
 
 std::vector<std::string> fieldsOf(const std::string& sentence) {
     std::vector<std::string> fields;
@@ -139,13 +134,13 @@ std::vector<std::string> fieldsOf(const std::string& sentence) {
 // "311214" as "2014-12-31".
 std::string isoDate(const std::string& ddmmyy) {
     const int yy = std::atoi(ddmmyy.substr(4, 2).c_str());
-    return Core::format("%04d-%s-%s", yy < 80 ? 2000 + yy : 1900 + yy, ddmmyy.substr(2, 2), ddmmyy.substr(0, 2));
+    return Core::format("%04d-%s-%s", yy < 80 ? 2000 + yy : 1900 + yy, ddmmyy.substr(2, 2),
+                        ddmmyy.substr(0, 2));
 }
 
 // "132819.6" as "13:28:19.600Z", the other program's form.
 std::string isoTime(const std::string& field) {
-    if (field.size() < 6)
-        return "";
+    if (field.size() < 6) return "";
     std::string fraction = field.size() > 7 ? field.substr(7) : "";
     fraction = (fraction + "000").substr(0, 3);
     return field.substr(0, 2) + ":" + field.substr(2, 2) + ":" + field.substr(4, 2) + "." + fraction + "Z";
@@ -169,8 +164,7 @@ TEST(RealLogs, EveryLogGoesThroughAndOnlyChecksummedLinesAreAccepted) {
         const std::string raw = PositioningTest::readFile(path);
         std::vector<std::string> expected;
         for (const std::string& l : linesOf(raw))
-            if (textbookChecksum(l))
-                expected.push_back(l);
+            if (textbookChecksum(l)) expected.push_back(l);
 
         // The raw file, comments included, in one piece and in odd chunks.
         for (std::size_t chunk : {std::size_t{0}, std::size_t{7}, std::size_t{1}}) {
@@ -193,14 +187,15 @@ TEST(RealLogs, FixesMatchAnotherDecoding) {
         for (const CheckedLine& line : readCheck(path.string() + ".chk"))
             for (const std::string& r : line.reports) {
                 std::string time;
-                if (r.find("\"class\":\"TPV\"") != std::string::npos && r.find("\"lat\":") != std::string::npos &&
-                    jsonString(r, "time", time))
+                if (r.find("\"class\":\"TPV\"") != std::string::npos &&
+                    r.find("\"lat\":") != std::string::npos && jsonString(r, "time", time))
                     reports[time] = r;
             }
         Rig rig;
         double lastRmcSpeed = -1;
         int compared = 0;
-        for (const std::string& l : linesOf(PositioningTest::withoutComments(PositioningTest::readFile(path)))) {
+        for (const std::string& l :
+             linesOf(PositioningTest::withoutComments(PositioningTest::readFile(path)))) {
             const std::size_t before = rig.fixes.fixes.size();
             rig.replay->feed(l + "\r\n");
             rig.finish();
@@ -208,22 +203,18 @@ TEST(RealLogs, FixesMatchAnotherDecoding) {
             const std::string type = l.size() > 6 ? l.substr(3, 3) : "";
             const bool gga = type == "GGA" && f.size() > 1;
             const bool rmc = type == "RMC" && f.size() > 9;
-            if (!gga && !rmc)
-                continue;
+            if (!gga && !rmc) continue;
             std::string date;
-            if (rmc && f[9].size() == 6)
-                date = isoDate(f[9]);
+            if (rmc && f[9].size() == 6) date = isoDate(f[9]);
             if (gga && rig.fixes.fixes.size() > before) {
                 const auto& t = rig.fixes.fixes.back().second.dateTime;
-                if (t.year != 0)
-                    date = Core::format("%04d-%02d-%02d", t.year, t.month, t.day);
+                if (t.year != 0) date = Core::format("%04d-%02d-%02d", t.year, t.month, t.day);
             }
             const auto found = date.empty() ? reports.end() : reports.find(date + "T" + isoTime(f[1]));
             const std::string* report = found == reports.end() ? nullptr : &found->second;
             for (std::size_t i = before; i < rig.fixes.fixes.size(); ++i) {
                 const auto& [isValid, fix] = rig.fixes.fixes[i];
-                if (!isValid || !report)
-                    continue;
+                if (!isValid || !report) continue;
                 SCOPED_TRACE(l);
                 double lat = 0, lon = 0, speed = 0, alt = 0;
                 ASSERT_TRUE(jsonNumber(*report, "lat", lat) && jsonNumber(*report, "lon", lon)) << *report;
@@ -232,8 +223,8 @@ TEST(RealLogs, FixesMatchAnotherDecoding) {
                 if (gga) {
                     // The epoch's time, found under the fix's own date and time.
                     const auto& t = fix.dateTime;
-                    const std::string ours = Core::format("%04d-%02d-%02dT%02d:%02d:%02d", t.year, t.month, t.day,
-                                                          t.hour, t.minute, t.second);
+                    const std::string ours = Core::format("%04d-%02d-%02dT%02d:%02d:%02d", t.year, t.month,
+                                                          t.day, t.hour, t.minute, t.second);
                     EXPECT_EQ(found->first.substr(0, 19), ours);
                     EXPECT_NEAR(t.millisecond / std::pow(10.0, fractionDigits(l)),
                                 std::atof(found->first.substr(19).c_str()), 1e-9);
@@ -254,12 +245,10 @@ TEST(RealLogs, FixesMatchAnotherDecoding) {
                 ++compared;
             }
             double speed = 0;
-            if (rmc && report && jsonNumber(*report, "speed", speed))
-                lastRmcSpeed = speed;
+            if (rmc && report && jsonNumber(*report, "speed", speed)) lastRmcSpeed = speed;
         }
         std::cout << path.filename().string() << ": " << compared << " fixes compared\n";
-        if (compared > 0)
-            ++logsCompared;
+        if (compared > 0) ++logsCompared;
     }
     EXPECT_GE(logsCompared, 10);
 }

@@ -110,7 +110,8 @@ TEST(System, ListenersMayComeAndGoWhileFixesArrive) {
     rig.system.enable(nullptr);
     std::string stream;
     for (int s = 0; s < 60; ++s)
-        stream += line(Core::format("GPGGA,0307%02d.000,3747.0873,S,17518.8938,E,1,08,1.1,59.9,M,23.7,M,,0000", s));
+        stream +=
+            line(Core::format("GPGGA,0307%02d.000,3747.0873,S,17518.8938,E,1,08,1.1,59.9,M,23.7,M,,0000", s));
     std::atomic<bool> done = false;
     std::thread gps([&] {
         for (int round = 0; round < 50; ++round)
@@ -129,12 +130,14 @@ TEST(System, ListenersMayComeAndGoWhileFixesArrive) {
 TEST(System, WithoutADeviceEverythingReportsFalse) {
     std::vector<std::string> lines;
     Log::install(std::make_unique<LineCatcher>(&lines));
-    Positioning::System system(u"", 0, nullptr, [](const Positioning::MessageTexts*) -> std::unique_ptr<Positioning::PortSystem> {
-        throw std::runtime_error("Can't create GPS thread");
-    });
+    Positioning::System system(
+        u"", 0, nullptr, [](const Positioning::MessageTexts*) -> std::unique_ptr<Positioning::PortSystem> {
+            throw std::runtime_error("Can't create GPS thread");
+        });
     Log::install(nullptr);
     ASSERT_EQ(lines.size(), 1u);
-    EXPECT_NE(lines[0].find("GPS system initialization failed: Can't create GPS thread"), std::string::npos) << lines[0];
+    EXPECT_NE(lines[0].find("GPS system initialization failed: Can't create GPS thread"), std::string::npos)
+        << lines[0];
     EXPECT_FALSE(system.hasDevice());
 
     std::vector<int> results;
