@@ -1,9 +1,10 @@
 #include "positioning/NmeaLog.h"
 
+#include "core/AnsiFile.h"
 #include "core/Format.h"
 #include "core/Log.h"
-#include "core/Text.h"
-#include "positioning/detail/StdioFile.h"
+#include "platform/Error.h"
+#include "platform/Path.h"
 
 #include <algorithm>
 #include <cstring>
@@ -45,18 +46,17 @@ void NmeaLog::write(const char* text) {
 
 void NmeaLog::open() {
     const DateTime now = m_clock.localTime();
-    const std::string name = Core::format("%04d%02d%02d-%02d%02d%02d.nmea", now.year, now.month, now.day,
-                                          now.hour, now.minute, now.second);
-    std::string folder = Core::wideToUtf8(m_folder);
-    std::replace(folder.begin(), folder.end(), '\\', '/');
+    const std::u16string name = Core::format(u"%04d%02d%02d-%02d%02d%02d.nmea", now.year, now.month, now.day,
+                                             now.hour, now.minute, now.second);
     std::error_code ignored; // an existing folder is fine; a failure shows at the open
-    if (!folder.empty()) std::filesystem::create_directories(folder, ignored);
-    const std::string path = folder.empty() || folder.back() == '/' ? folder + name : folder + "/" + name;
-    auto file = std::make_unique<detail::StdioFile>(path, "a+");
+    if (!m_folder.empty()) std::filesystem::create_directories(Platform::toNativePath(m_folder), ignored);
+    const bool separated = m_folder.empty() || m_folder.back() == u'/' || m_folder.back() == u'\\';
+    const std::u16string path = separated ? m_folder + name : m_folder + u"/" + name;
+    auto file = std::make_unique<FileSystem::AnsiFile>(path, u"a+");
     if (!file->isOpen()) {
         // Tried again at the next sentence; said once until it works again.
         if (!m_openFailed)
-            Log::log(Log::System, "Can't open NMEA log %s (errno %d)", path, file->lastError());
+            Log::log(Log::System, u"Can't open NMEA log %s (err %d)", path, Platform::lastError());
         m_openFailed = true;
         return;
     }

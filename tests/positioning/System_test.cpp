@@ -5,6 +5,7 @@
 #include "positioning/ReplayPortSystem.h"
 
 #include "NmeaTestSupport.h"
+#include "tests/support/CaptureLogger.h"
 
 #include <gtest/gtest.h>
 
@@ -15,19 +16,6 @@ using PositioningTest::FixRecorder;
 using PositioningTest::line;
 
 namespace {
-
-struct LineCatcher : Log::Logger {
-    std::vector<std::string>* lines;
-    explicit LineCatcher(std::vector<std::string>* l) : lines(l) {}
-    void setEnabled(bool) override {}
-    bool isOpen() const override { return true; }
-    void setFile(std::unique_ptr<FileSystem::FileRW>) override {}
-    int severity() const override { return 4; }
-    void setSeverity(int) override {}
-    void write(int, std::u16string_view text) override { lines->push_back(Core::wideToUtf8(text)); }
-    void writeWide(int, std::u16string_view text, bool) override { lines->push_back(Core::wideToUtf8(text)); }
-    void writeNarrow(int, std::string_view text, bool) override { lines->emplace_back(text); }
-};
 
 struct Result : Threading::ProgressCallback {
     std::vector<int>* results;
@@ -128,13 +116,13 @@ TEST(System, ListenersMayComeAndGoWhileFixesArrive) {
 }
 
 TEST(System, WithoutADeviceEverythingReportsFalse) {
-    std::vector<std::string> lines;
-    Log::install(std::make_unique<LineCatcher>(&lines));
+    auto logger = std::make_unique<TestSupport::CaptureLogger>();
     Positioning::System system(
         u"", 0, nullptr, [](const Positioning::MessageTexts*) -> std::unique_ptr<Positioning::PortSystem> {
             throw std::runtime_error("Can't create GPS thread");
         });
-    Log::install(nullptr);
+    const std::vector<std::string> lines = logger->lines();
+    logger.reset();
     ASSERT_EQ(lines.size(), 1u);
     EXPECT_NE(lines[0].find("GPS system initialization failed: Can't create GPS thread"), std::string::npos)
         << lines[0];
