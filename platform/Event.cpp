@@ -15,9 +15,11 @@ struct Shared {
     std::condition_variable changed;
 };
 
+// Never destroyed: abandoned worker threads may still set or wait on their
+// events while the process exits.
 Shared& shared() {
-    static Shared s;
-    return s;
+    static Shared* const s = new Shared;
+    return *s;
 }
 
 } // namespace
