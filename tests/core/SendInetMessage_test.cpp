@@ -10,7 +10,9 @@
 
 #include <chrono>
 #include <cstring>
+#include <cstdlib>
 #include <deque>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -142,7 +144,7 @@ TEST(SendInetMessage, RefusedUnresolvedAndSilentServersFailAfterOneAttempt) {
     EXPECT_EQ(log.count("Connecting to mirel-service.invalid:80"), 1u);
 
     // The 30 s receive time-out, shortened.
-    HttpServer silent({{200, "", true}, {200, "late"}});
+    HttpServer silent({HttpServer::Reply::hanging(), {200, "late"}});
     Network::SendControl control;
     control.receiveTimeoutMs = 100;
     EXPECT_FALSE(post(binding, silent.url("/POST.php"), "x", response, control));
@@ -185,7 +187,7 @@ TEST(SendInetMessage, StoppingTheDaemonInterruptsAnExchangeUnderWay) {
     LogCapture log;
     auto binding = Network::WinInet::create();
     ASSERT_TRUE(binding);
-    HttpServer server({{200, "", true}, {200, "never"}});
+    HttpServer server({HttpServer::Reply::hanging(), {200, "never"}});
     bool result = true;
     Platform::Event done(true);
     Threading::Daemon daemon(u"Online service");
@@ -301,4 +303,53 @@ TEST(SendInetMessage, SendErrorsDecideBetweenRetryGoingOnlineAndGivingUp) {
     api->errors = {12030, 12031};
     EXPECT_TRUE(SendInetMessage(u"", binding, u"agent", u"POST", url, "x", response, true));
     EXPECT_EQ(api->calls, (std::vector<std::string>{"option 6 30000", "send 12030", "send 12031", "send 0"}));
+}
+
+namespace {
+
+// The seed of the damage tests: fixed, or MIREL_SEED when set.
+unsigned seed() {
+    const char* text = std::getenv("MIREL_SEED");
+    return text ? static_cast<unsigned>(std::strtoul(text, nullptr, 10)) : 20261206u;
+}
+
+} // namespace
+
+TEST(SendInetMessage, DamagedRepliesNeverCrashAndNeverYieldMoreThanWasSent) {
+    LogCapture log(Log::Critical);
+    auto binding = Network::WinInet::create();
+    ASSERT_TRUE(binding);
+    const std::string valid = "HTTP/1.0 200 OK\r\nContent-Type: text/xml\r\nContent-Length: 12\r\n\r\n<ok id=\"1\"/>";
+    std::mt19937 random(seed());
+    Network::SendControl control;
+    control.receiveTimeoutMs = 500;
+    int succeeded = 0;
+    for (int round = 0; round < 120; ++round) {
+        std::string damaged = valid;
+        const int edits = 1 + static_cast<int>(random() % 4);
+        for (int e = 0; e < edits && !damaged.empty(); ++e) {
+            const std::size_t at = random() % damaged.size();
+            switch (random() % 5) {
+            case 0: damaged[at] = static_cast<char>(random()); break;
+            case 1: damaged.erase(at, 1 + random() % 8); break;
+            case 2: damaged.insert(at, std::string(1 + random() % 8, static_cast<char>(random()))); break;
+            case 3: damaged.resize(at); break;
+            default: damaged.insert(at, "Content-Length: 99999999\r\n"); break;
+            }
+        }
+        if (damaged.empty())
+            damaged = "\r\n";
+        HttpServer server({HttpServer::Reply::rawBytes(damaged)});
+        std::string response;
+        if (post(binding, server.url("/POST.php"), "x", response, control)) {
+            ++succeeded;
+            EXPECT_LE(response.size(), damaged.size()) << "round " << round;
+        }
+    }
+    // The untouched reply still works after all that.
+    HttpServer server({HttpServer::Reply::rawBytes(valid)});
+    std::string response;
+    EXPECT_TRUE(post(binding, server.url("/POST.php"), "x", response, control));
+    EXPECT_EQ(response, "<ok id=\"1\"/>");
+    EXPECT_GT(succeeded, 0) << "some damage leaves a usable reply";
 }

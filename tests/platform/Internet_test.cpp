@@ -6,7 +6,9 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cstdlib>
 #include <memory>
+#include <random>
 #include <string>
 #include <thread>
 
@@ -139,7 +141,7 @@ TEST(PlatformInternet, RefusedUnresolvedTimedOutAndCancelledSendsSetWinInetError
         EXPECT_FALSE(unresolved.send("x"));
         EXPECT_EQ(Platform::lastError(), Platform::InternetNameNotResolved);
     }
-    HttpServer server({{200, "", true}, {200, "", true}});
+    HttpServer server({HttpServer::Reply::hanging(), HttpServer::Reply::hanging()});
     {
         Exchange silent(*api, "127.0.0.1", server.port());
         const std::uint32_t timeoutMs = 100;
@@ -166,4 +168,29 @@ TEST(PlatformInternet, RefusedUnresolvedTimedOutAndCancelledSendsSetWinInetError
     }
     server.release();
     EXPECT_EQ(server.requests().size(), 2u);
+}
+
+TEST(PlatformInternet, DamagedUrlsAreRefusedOrGiveAHostAndPort) {
+    const char* text = std::getenv("MIREL_SEED");
+    std::mt19937 random(text ? static_cast<unsigned>(std::strtoul(text, nullptr, 10)) : 20261206u);
+    const std::string valid = "http://user:pw@[::1]:8080/POST.php?a=1#f";
+    for (int round = 0; round < 5000; ++round) {
+        std::string url = valid;
+        for (int e = 0, edits = 1 + static_cast<int>(random() % 4); e < edits && !url.empty(); ++e) {
+            const std::size_t at = random() % url.size();
+            switch (random() % 3) {
+            case 0: url[at] = static_cast<char>(random()); break;
+            case 1: url.erase(at, 1 + random() % 6); break;
+            default: url.insert(at, 1, ":/@[]?#"[random() % 7]); break;
+            }
+        }
+        UrlComponents parts;
+        if (Platform::crackUrl(url, parts)) {
+            EXPECT_FALSE(parts.host.empty()) << url;
+            EXPECT_NE(parts.port, 0) << url;
+            EXPECT_TRUE(parts.path.empty() || parts.path[0] == '/' || parts.path[0] == '?') << url;
+        } else {
+            EXPECT_TRUE(Platform::lastError() == 12005 || Platform::lastError() == 12006) << url;
+        }
+    }
 }

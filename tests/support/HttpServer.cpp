@@ -146,9 +146,12 @@ void HttpServer::serve() {
                 s.parked.push_back(std::move(socket));
             continue;
         }
-        const std::string answer = "HTTP/1.0 " + std::to_string(reply.status) + " " + reason(reply.status) +
-                                   "\r\nContent-Type: text/plain\r\nContent-Length: " +
-                                   std::to_string(reply.body.size()) + "\r\n\r\n" + reply.body;
+        const std::string answer =
+            !reply.raw.empty()
+                ? reply.raw
+                : "HTTP/1.0 " + std::to_string(reply.status) + " " + reason(reply.status) +
+                      "\r\nContent-Type: text/plain\r\nContent-Length: " + std::to_string(reply.body.size()) +
+                      "\r\n\r\n" + reply.body;
         asio::write(socket, asio::buffer(answer), error);
         socket.shutdown(tcp::socket::shutdown_both, error);
     }

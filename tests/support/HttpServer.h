@@ -11,6 +11,7 @@
 #include <mutex>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 namespace TestSupport {
@@ -18,11 +19,25 @@ namespace TestSupport {
 class HttpServer {
 public:
     struct Reply {
+        Reply(int status = 200, std::string body = {}) : status(status), body(std::move(body)) {}
+        // Reads the request, then answers nothing and keeps the connection
+        // open until release() or the server's end.
+        static Reply hanging() {
+            Reply r;
+            r.hang = true;
+            return r;
+        }
+        // Sends these bytes as they stand (a damaged reply).
+        static Reply rawBytes(std::string bytes) {
+            Reply r;
+            r.raw = std::move(bytes);
+            return r;
+        }
+
         int status = 200;
         std::string body;
-        // Read the request, then answer nothing and keep the connection open
-        // until release() or the server's end.
         bool hang = false;
+        std::string raw;
     };
 
     explicit HttpServer(std::vector<Reply> script);
