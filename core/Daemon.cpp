@@ -18,27 +18,25 @@ Daemon::~Daemon() {
 
 void Daemon::start() {
     SdlLock lock(m_threadMutex);
-    if (m_thread)
-        return;
+    if (m_thread) return;
     m_stopEvent.reset();
     Log::log(Log::Normal, u"%s daemon starting", m_name);
     m_thread = SDL_CreateThread(&Daemon::threadMain, this);
-    if (!m_thread)
-        throw std::runtime_error("Can't create daemon thread");
+    if (!m_thread) throw std::runtime_error("Can't create daemon thread");
     m_threadId = SDL_GetThreadID(m_thread);
 }
 
-void Daemon::stop() { stopThread(); }
+void Daemon::stop() {
+    stopThread();
+}
 
 void Daemon::stopThread() {
     SdlLock lock(m_threadMutex);
     m_stopEvent.set();
-    if (!m_thread)
-        return;
+    if (!m_thread) return;
     // An operation asking for a stop cannot wait for its own thread; the
     // loop ends once the operation returns and a later stop joins it.
-    if (SDL_ThreadID() == m_threadId)
-        return;
+    if (SDL_ThreadID() == m_threadId) return;
     int status = 0;
     SDL_WaitThread(m_thread, &status);
     m_thread = nullptr;
@@ -46,7 +44,7 @@ void Daemon::stopThread() {
     Log::log(Log::System, u"%s daemon stop status: %d", m_name, status);
 }
 
-bool Daemon::isRunning() {
+bool Daemon::isRunning() const {
     SdlLock lock(m_threadMutex);
     return m_thread != nullptr;
 }
@@ -56,21 +54,21 @@ void Daemon::idle(const Platform::Event& stop) {
 }
 
 void Daemon::addOperation(std::unique_ptr<Operation> operation) {
-    if (!operation)
-        return;
+    if (!operation) return;
     SdlLock lock(m_operationsMutex);
     m_queue.push_back(std::move(operation));
     m_queuedEvent.set();
 }
 
-int Daemon::threadMain(void* self) { return static_cast<Daemon*>(self)->loop(); }
+int Daemon::threadMain(void* self) {
+    return static_cast<Daemon*>(self)->loop();
+}
 
 int Daemon::loop() {
     Log::log(Log::System, u"%s daemon started", m_name);
     for (;;) {
         const int signalled = Platform::Event::waitAny({&m_stopEvent, &m_queuedEvent}, 0);
-        if (signalled == 0)
-            break;
+        if (signalled == 0) break;
         if (signalled == 1)
             runQueue();
         else

@@ -27,9 +27,9 @@
 namespace Threading {
 
 class Daemon {
-public:
+  public:
     class Operation {
-    public:
+      public:
         Operation() = default;
         virtual ~Operation() = default;
         Operation(const Operation&) = delete;
@@ -60,23 +60,23 @@ public:
     // Takes ownership; any thread may queue.
     void addOperation(std::unique_ptr<Operation> operation);
 
-    bool isRunning();
+    bool isRunning() const;
     const std::u16string& name() const { return m_name; }
 
     static constexpr std::uint32_t IdleWaitMs = 1000;
 
-protected:
+  protected:
     const Platform::Event& stopEvent() const { return m_stopEvent; }
     const Platform::Event& queuedEvent() const { return m_queuedEvent; }
 
-private:
+  private:
     static int threadMain(void* self);
     int loop();
     void runQueue();
     void stopThread();
 
     const std::u16string m_name;
-    SdlMutex m_threadMutex;
+    mutable SdlMutex m_threadMutex;
     Platform::Event m_stopEvent{true, false};
     SDL_Thread* m_thread = nullptr; // guarded by m_threadMutex
     Uint32 m_threadId = 0;          // guarded by m_threadMutex

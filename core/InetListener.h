@@ -9,7 +9,7 @@
 namespace Network {
 
 class InetListener {
-public:
+  public:
     virtual ~InetListener() = default;
     virtual void requestOpened(std::uint32_t request) = 0;
     // headerChars: characters of the header lines sent with the body.
@@ -21,7 +21,7 @@ public:
 
 // Told when the network connection comes or goes; implemented by the engine.
 class ConnectionListener {
-public:
+  public:
     virtual ~ConnectionListener() = default;
     virtual void connectionChanged() = 0;
 };

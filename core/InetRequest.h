@@ -15,7 +15,7 @@ class Event;
 namespace Network {
 
 class InetRequest {
-public:
+  public:
     InetRequest() = default;
     virtual ~InetRequest() = default;
     InetRequest(const InetRequest&) = delete;

@@ -15,11 +15,12 @@
 namespace Network {
 
 class InetStatistics final : public InetListener {
-public:
+  public:
     // The local time of the first sent message starts the measured period.
     using Clock = std::function<Positioning::DateTime()>;
 
-    explicit InetStatistics(std::shared_ptr<WinInet::Impl> binding, Clock clock = &Positioning::localDateTime);
+    explicit InetStatistics(std::shared_ptr<WinInet::Impl> binding,
+                            Clock clock = &Positioning::localDateTime);
     ~InetStatistics() override;
     InetStatistics(const InetStatistics&) = delete;
     InetStatistics& operator=(const InetStatistics&) = delete;
@@ -33,12 +34,13 @@ public:
     // "Inet usage (...)" or "Inet usage: nothing received or sent", level 2.
     void writeUsage() const;
 
+    // The counters, for a caller that knows no exchange is under way.
     std::uint32_t messagesSent() const { return m_messagesSent; }
     std::uint32_t bytesSent() const { return m_bytesSent; }
     std::uint32_t responsesReceived() const { return m_responsesReceived; }
     std::uint32_t bytesReceived() const { return m_bytesReceived; }
 
-private:
+  private:
     std::shared_ptr<WinInet::Impl> m_binding;
     Clock m_clock;
     Positioning::DateTime m_start;

@@ -10,10 +10,9 @@
 namespace Threading {
 
 class SdlMutex {
-public:
+  public:
     explicit SdlMutex(const char* failureMessage) : m_mutex(SDL_CreateMutex()) {
-        if (!m_mutex)
-            throw std::runtime_error(failureMessage);
+        if (!m_mutex) throw std::runtime_error(failureMessage);
     }
     ~SdlMutex() { SDL_DestroyMutex(m_mutex); }
     SdlMutex(const SdlMutex&) = delete;
@@ -22,18 +21,18 @@ public:
     void lock() { SDL_mutexP(m_mutex); }
     void unlock() { SDL_mutexV(m_mutex); }
 
-private:
+  private:
     SDL_mutex* m_mutex;
 };
 
 class SdlLock {
-public:
+  public:
     explicit SdlLock(SdlMutex& mutex) : m_mutex(mutex) { m_mutex.lock(); }
     ~SdlLock() { m_mutex.unlock(); }
     SdlLock(const SdlLock&) = delete;
     SdlLock& operator=(const SdlLock&) = delete;
 
-private:
+  private:
     SdlMutex& m_mutex;
 };
 

@@ -15,20 +15,17 @@ constexpr int ErrorWorkingOffline = 2;
 
 bool SendInetMessage(const std::u16string& extraHeader, const std::shared_ptr<WinInet::Impl>& binding,
                      const std::u16string& userAgent, const std::u16string& verb, const std::u16string& url,
-                     const std::string& body, std::string& response, bool autoConnect, const SendControl& control) {
-    if (!binding)
-        return false;
+                     const std::string& body, std::string& response, bool autoConnect,
+                     const SendControl& control) {
+    if (!binding) return false;
     std::unique_ptr<WinInet::Impl::InetRequest> request = binding->openRequest(userAgent, verb, url);
-    if (!request)
-        return false;
+    if (!request) return false;
 
-    if (!extraHeader.empty())
-        request->addHeader(extraHeader);
+    if (!extraHeader.empty()) request->addHeader(extraHeader);
     request->addHeader(u"Accept: */*");
     const std::uint32_t timeoutMs = control.receiveTimeoutMs;
     request->setOption(Platform::Inet::OptionReceiveTimeout, &timeoutMs, sizeof timeoutMs);
-    if (control.stop)
-        request->setStopEvent(control.stop);
+    if (control.stop) request->setStopEvent(control.stop);
 
     bool ok = false;
     for (int attempt = 0; attempt < Attempts && !ok; ++attempt) {
@@ -45,8 +42,10 @@ bool SendInetMessage(const std::u16string& extraHeader, const std::shared_ptr<Wi
             case Platform::InternetNameNotResolved:
             case Platform::InternetOperationCancelled:
             case Platform::Inet::ErrorIncorrectHandleState:
-            case Platform::InternetCannotConnect: return false;
-            default: continue;
+            case Platform::InternetCannotConnect:
+                return false;
+            default:
+                continue;
             }
         }
         const int status = request->statusCode();
@@ -56,9 +55,15 @@ bool SendInetMessage(const std::u16string& extraHeader, const std::shared_ptr<Wi
             ok = true;
             break;
         case 400:
-        case 500: Log::log(Log::Critical, u"Bad HTTP status: %d - retrying", status); break;
-        case 408: Log::log(Log::Critical, u"Bad HTTP status: %d (timeout)", status); return false;
-        default: Log::log(Log::Critical, u"Bad HTTP status: %d", status); return false;
+        case 500:
+            Log::log(Log::Critical, u"Bad HTTP status: %d - retrying", status);
+            break;
+        case 408:
+            Log::log(Log::Critical, u"Bad HTTP status: %d (timeout)", status);
+            return false;
+        default:
+            Log::log(Log::Critical, u"Bad HTTP status: %d", status);
+            return false;
         }
         if (!ok && control.stop && control.stop->isSet())
             return false; // no retry once the daemon is stopping

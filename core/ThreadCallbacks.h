@@ -8,13 +8,13 @@
 namespace Threading {
 
 class ResultCallback {
-public:
+  public:
     virtual ~ResultCallback() = default;
     virtual void result(bool success) = 0;
 };
 
 class ProgressCallback : public ResultCallback {
-public:
+  public:
     virtual void progress(const std::u16string& text, int value) = 0;
 };
 

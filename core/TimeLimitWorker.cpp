@@ -10,8 +10,7 @@ namespace Threading {
 
 int TimeLimitWorker::runWithLimit(const std::shared_ptr<TimeLimitWorker>& worker, const Platform::Event* stop,
                                   std::uint32_t limitMs) {
-    if (!worker)
-        return Failed;
+    if (!worker) return Failed;
     worker->m_abandoned.store(false, std::memory_order_release);
     // The thread owns a share of the worker and of its end signal, so both
     // outlive a caller that has stopped waiting.
@@ -28,7 +27,8 @@ int TimeLimitWorker::runWithLimit(const std::shared_ptr<TimeLimitWorker>& worker
     }
 
     switch (Platform::Event::waitAny({ended.get(), stop}, limitMs)) {
-    case 0: return Finished;
+    case 0:
+        return Finished;
     case 1:
         worker->m_abandoned.store(true, std::memory_order_release);
         return Stopped;

@@ -18,7 +18,7 @@
 namespace Threading {
 
 class TimeLimitWorker {
-public:
+  public:
     enum Result : int {
         Finished = 0, // run returned within the limit
         Failed = 1,   // the thread could not be created
@@ -44,7 +44,7 @@ public:
     static int runWithLimit(const std::shared_ptr<TimeLimitWorker>& worker, const Platform::Event* stop,
                             std::uint32_t limitMs = LimitMs);
 
-private:
+  private:
     std::atomic<bool> m_abandoned{false};
 };
 

@@ -23,16 +23,14 @@ constexpr std::uint32_t MaxReadChunk = 64 * 1024;
 } // namespace
 
 Impl::InetHandle::~InetHandle() {
-    if (m_handle)
-        m_api->closeHandle(m_handle);
+    if (m_handle) m_api->closeHandle(m_handle);
 }
 
 Impl::Impl(std::shared_ptr<Platform::Internet> api)
     : m_api(std::move(api)), m_listenersMutex("Can't create wininet listeners mutex") {}
 
 void Impl::addListener(InetListener* listener) {
-    if (!listener)
-        return;
+    if (!listener) return;
     Threading::SdlLock lock(m_listenersMutex);
     m_listeners.push_back(listener);
 }
@@ -69,8 +67,8 @@ void Impl::notifyResponseFailed(std::uint32_t request, int error) {
     notify([&](InetListener& l) { l.responseFailed(request, error); });
 }
 
-std::unique_ptr<Impl::InetRequest> Impl::openRequest(const std::u16string& userAgent, const std::u16string& verb,
-                                                     const std::u16string& url) {
+std::unique_ptr<Impl::InetRequest> Impl::openRequest(const std::u16string& userAgent,
+                                                     const std::u16string& verb, const std::u16string& url) {
     Platform::Internet& api = *m_api;
     auto agent = std::make_unique<InetHandle>(
         m_api, api.open(Core::wideToUtf8(userAgent), Platform::Inet::OpenTypeDirect));
@@ -81,7 +79,8 @@ std::unique_ptr<Impl::InetRequest> Impl::openRequest(const std::u16string& userA
 
     Platform::UrlComponents parts;
     if (!api.crackUrl(Core::wideToUtf8(url), parts)) {
-        Log::log(Log::Critical, u"SendInetMessage failed to parse url '%s' (err %d)", url, Platform::lastError());
+        Log::log(Log::Critical, u"SendInetMessage failed to parse url '%s' (err %d)", url,
+                 Platform::lastError());
         return nullptr;
     }
 
@@ -95,8 +94,9 @@ std::unique_ptr<Impl::InetRequest> Impl::openRequest(const std::u16string& userA
     }
 
     Log::log(Log::Normal, u"Requesting %s", Core::utf8ToWide(parts.path));
-    auto request = std::make_unique<InetHandle>(
-        m_api, api.openRequest(connection->get(), Core::wideToUtf8(verb), parts.path, "HTTP/1.0", RequestFlags));
+    auto request =
+        std::make_unique<InetHandle>(m_api, api.openRequest(connection->get(), Core::wideToUtf8(verb),
+                                                            parts.path, "HTTP/1.0", RequestFlags));
     if (!request->get()) {
         Log::log(Log::Critical, u"SendInetMessage failed to create request (err %d)", Platform::lastError());
         return nullptr;
@@ -134,9 +134,8 @@ bool Impl::InetRequest::setStopEvent(const Platform::Event* stop) {
 }
 
 bool Impl::InetRequest::addHeader(std::u16string_view header) {
-    const bool added =
-        keepError(m_binding->api().addRequestHeaders(m_request->get(), Core::wideToUtf8(header),
-                                                     Platform::Inet::AddHeaderFlagAdd));
+    const bool added = keepError(m_binding->api().addRequestHeaders(
+        m_request->get(), Core::wideToUtf8(header), Platform::Inet::AddHeaderFlagAdd));
     if (!added) {
         Log::log(Log::Critical, u"HttpAddRequestHeaders failed to append header (err %d)", m_lastError);
         return false;
@@ -147,14 +146,16 @@ bool Impl::InetRequest::addHeader(std::u16string_view header) {
 
 bool Impl::InetRequest::send(const std::string& body) {
     const std::u16string contentLength = Core::format(u"Content-Length: %d\r\n", body.size());
-    const bool sent = keepError(m_binding->api().sendRequest(m_request->get(), Core::wideToUtf8(contentLength),
-                                                             body.data(), static_cast<std::uint32_t>(body.size())));
+    const bool sent =
+        keepError(m_binding->api().sendRequest(m_request->get(), Core::wideToUtf8(contentLength), body.data(),
+                                               static_cast<std::uint32_t>(body.size())));
     if (!sent) {
         m_binding->notifySendFailed(m_number, static_cast<int>(m_lastError));
         Log::log(Log::Critical, u"HttpSendRequest failed to sent message (err %d)", m_lastError);
         return false;
     }
-    m_binding->notifyMessageSent(m_number, body, m_headerChars + static_cast<std::uint32_t>(contentLength.size()));
+    m_binding->notifyMessageSent(m_number, body,
+                                 m_headerChars + static_cast<std::uint32_t>(contentLength.size()));
     return true;
 }
 
@@ -192,8 +193,7 @@ bool Impl::InetRequest::readResponse(std::string& out) {
 
 int Impl::InetRequest::statusCode() {
     std::uint32_t status = 0;
-    if (!keepError(m_binding->api().queryStatusCode(m_request->get(), status)))
-        return 0;
+    if (!keepError(m_binding->api().queryStatusCode(m_request->get(), status))) return 0;
     return static_cast<int>(status);
 }
 
@@ -205,6 +205,8 @@ std::shared_ptr<Impl> create(std::shared_ptr<Platform::Internet> api) {
     return std::make_shared<Impl>(std::move(api));
 }
 
-std::shared_ptr<Impl> create() { return create(Platform::systemInternet()); }
+std::shared_ptr<Impl> create() {
+    return create(Platform::systemInternet());
+}
 
 } // namespace Network::WinInet

@@ -18,11 +18,11 @@
 namespace Network::WinInet {
 
 class Impl : public std::enable_shared_from_this<Impl> {
-public:
+  public:
     // Owns one client handle and closes it when destroyed; it shares the
     // client so the close stays possible whoever lets go last.
     class InetHandle {
-    public:
+      public:
         InetHandle(std::shared_ptr<Platform::Internet> api, Platform::InternetHandle handle)
             : m_api(std::move(api)), m_handle(handle) {}
         virtual ~InetHandle();
@@ -31,7 +31,7 @@ public:
 
         Platform::InternetHandle get() const { return m_handle; }
 
-    private:
+      private:
         std::shared_ptr<Platform::Internet> m_api;
         Platform::InternetHandle m_handle;
     };
@@ -44,7 +44,6 @@ public:
     Impl& operator=(const Impl&) = delete;
 
     Platform::Internet& api() const { return *m_api; }
-    const std::shared_ptr<Platform::Internet>& sharedApi() const { return m_api; }
 
     void addListener(InetListener* listener);
     void removeListener(InetListener* listener);
@@ -62,7 +61,7 @@ public:
     void notifyResponseReceived(std::uint32_t request, const std::string& response);
     void notifyResponseFailed(std::uint32_t request, int error);
 
-private:
+  private:
     template <class F> void notify(F&& call);
 
     std::shared_ptr<Platform::Internet> m_api;
@@ -72,7 +71,7 @@ private:
 };
 
 class Impl::InetRequest final : public Network::InetRequest {
-public:
+  public:
     // The handles are closed in reverse order of opening.
     InetRequest(std::shared_ptr<Impl> binding, std::unique_ptr<InetHandle> agent,
                 std::unique_ptr<InetHandle> connection, std::unique_ptr<InetHandle> request,
@@ -89,7 +88,7 @@ public:
 
     std::uint32_t number() const { return m_number; }
 
-private:
+  private:
     bool keepError(bool result);
 
     std::unique_ptr<InetHandle> m_agent;

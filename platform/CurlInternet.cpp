@@ -98,10 +98,8 @@ bool splitHeaders(std::string_view text, std::vector<std::string>& lines) {
         std::size_t end = text.find('\n');
         std::string_view line = text.substr(0, end);
         text = end == std::string_view::npos ? std::string_view() : text.substr(end + 1);
-        if (!line.empty() && line.back() == '\r')
-            line.remove_suffix(1);
-        if (line.empty())
-            continue;
+        if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+        if (line.empty()) continue;
         const std::size_t colon = line.find(':');
         if (colon == 0 || colon == std::string_view::npos || line.find('\r') != std::string_view::npos ||
             line.find('\0') != std::string_view::npos)
@@ -112,7 +110,8 @@ bool splitHeaders(std::string_view text, std::vector<std::string>& lines) {
 }
 
 bool hasHeader(const std::vector<std::string>& lines, std::string_view name) {
-    return std::any_of(lines.begin(), lines.end(), [name](const std::string& l) { return headerName(l) == name; });
+    return std::any_of(lines.begin(), lines.end(),
+                       [name](const std::string& l) { return headerName(l) == name; });
 }
 
 // Names under the reserved "invalid" top-level domain never resolve; they
@@ -121,32 +120,44 @@ bool isReservedInvalidName(std::string_view host) {
     std::string lower(host);
     for (char& c : lower)
         c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    if (!lower.empty() && lower.back() == '.')
-        lower.pop_back();
+    if (!lower.empty() && lower.back() == '.') lower.pop_back();
     return lower == "invalid" || (lower.size() > 8 && lower.ends_with(".invalid"));
 }
 
 int errorFromCurl(CURLcode code) {
     switch (code) {
-    case CURLE_OK: return ErrorSuccess;
+    case CURLE_OK:
+        return ErrorSuccess;
     case CURLE_COULDNT_RESOLVE_HOST:
-    case CURLE_COULDNT_RESOLVE_PROXY: return InternetNameNotResolved;
-    case CURLE_COULDNT_CONNECT: return InternetCannotConnect;
-    case CURLE_OPERATION_TIMEDOUT: return InternetTimeout;
-    case CURLE_ABORTED_BY_CALLBACK: return InternetOperationCancelled;
-    case CURLE_SEND_ERROR: return InternetConnectionAborted;
-    case CURLE_RECV_ERROR: return InternetConnectionReset;
+    case CURLE_COULDNT_RESOLVE_PROXY:
+        return InternetNameNotResolved;
+    case CURLE_COULDNT_CONNECT:
+        return InternetCannotConnect;
+    case CURLE_OPERATION_TIMEDOUT:
+        return InternetTimeout;
+    case CURLE_ABORTED_BY_CALLBACK:
+        return InternetOperationCancelled;
+    case CURLE_SEND_ERROR:
+        return InternetConnectionAborted;
+    case CURLE_RECV_ERROR:
+        return InternetConnectionReset;
     case CURLE_GOT_NOTHING:
-    case CURLE_WEIRD_SERVER_REPLY: return Inet::ErrorInvalidServerResponse;
-    case CURLE_URL_MALFORMAT: return Inet::ErrorInvalidUrl;
-    case CURLE_UNSUPPORTED_PROTOCOL: return Inet::ErrorUnrecognizedScheme;
-    case CURLE_OUT_OF_MEMORY: return ErrorOutOfMemory;
+    case CURLE_WEIRD_SERVER_REPLY:
+        return Inet::ErrorInvalidServerResponse;
+    case CURLE_URL_MALFORMAT:
+        return Inet::ErrorInvalidUrl;
+    case CURLE_UNSUPPORTED_PROTOCOL:
+        return Inet::ErrorUnrecognizedScheme;
+    case CURLE_OUT_OF_MEMORY:
+        return ErrorOutOfMemory;
     case CURLE_SSL_CONNECT_ERROR:
     case CURLE_PEER_FAILED_VERIFICATION:
     case CURLE_SSL_CERTPROBLEM:
     case CURLE_SSL_CIPHER:
-    case CURLE_SSL_CACERT_BADFILE: return Inet::ErrorSecureChannel;
-    default: return Inet::ErrorInternal;
+    case CURLE_SSL_CACERT_BADFILE:
+        return Inet::ErrorSecureChannel;
+    default:
+        return Inet::ErrorInternal;
     }
 }
 
@@ -173,10 +184,9 @@ int onProgress(void* user, curl_off_t, curl_off_t downNow, curl_off_t, curl_off_
 }
 
 class CurlInternet final : public Internet {
-public:
+  public:
     bool crackUrl(std::string_view url, UrlComponents& parts) override {
-        if (!Platform::crackUrl(url, parts))
-            return false;
+        if (!Platform::crackUrl(url, parts)) return false;
         return ok();
     }
 
@@ -224,47 +234,49 @@ public:
         request->path = path.empty() ? std::string("/") : std::string(path);
         request->version = version.empty() ? std::string("HTTP/1.1") : std::string(version);
         request->flags = flags;
-        if (flags & Inet::FlagPragmaNoCache)
-            request->headers.emplace_back("Pragma: no-cache");
+        if (flags & Inet::FlagPragmaNoCache) request->headers.emplace_back("Pragma: no-cache");
         ok();
         return request;
     }
 
     bool closeHandle(InternetHandle handle) override {
-        if (!handle)
-            return fail(ErrorInvalidHandle);
+        if (!handle) return fail(ErrorInvalidHandle);
         delete handle;
         return ok();
     }
 
-    bool setOption(InternetHandle handle, std::uint32_t option, const void* data, std::uint32_t size) override {
+    bool setOption(InternetHandle handle, std::uint32_t option, const void* data,
+                   std::uint32_t size) override {
         Request* request = as<Request>(handle);
-        if (!request)
-            return fail(Inet::ErrorIncorrectHandleType);
-        if (!data || size != sizeof(std::uint32_t))
-            return fail(ErrorInvalidParameter);
+        if (!request) return fail(Inet::ErrorIncorrectHandleType);
+        if (!data || size != sizeof(std::uint32_t)) return fail(ErrorInvalidParameter);
         std::uint32_t ms = 0;
         std::memcpy(&ms, data, sizeof ms);
         switch (option) {
-        case Inet::OptionConnectTimeout: request->connectTimeoutMs = ms; break;
-        case Inet::OptionReceiveTimeout: request->receiveTimeoutMs = ms; break;
-        case Inet::OptionSendTimeout: break; // bodies are small; the receive time-out covers the exchange
-        default: return fail(ErrorInvalidParameter);
+        case Inet::OptionConnectTimeout:
+            request->connectTimeoutMs = ms;
+            break;
+        case Inet::OptionReceiveTimeout:
+            request->receiveTimeoutMs = ms;
+            break;
+        case Inet::OptionSendTimeout:
+            break; // bodies are small; the receive time-out covers the exchange
+        default:
+            return fail(ErrorInvalidParameter);
         }
         return ok();
     }
 
     bool addRequestHeaders(InternetHandle handle, std::string_view text, std::uint32_t modifiers) override {
         Request* request = as<Request>(handle);
-        if (!request)
-            return fail(Inet::ErrorIncorrectHandleType);
+        if (!request) return fail(Inet::ErrorIncorrectHandleType);
         std::vector<std::string> lines;
-        if (!splitHeaders(text, lines) || lines.empty())
-            return fail(ErrorInvalidParameter);
+        if (!splitHeaders(text, lines) || lines.empty()) return fail(ErrorInvalidParameter);
         for (std::string& line : lines) {
             if (modifiers & Inet::AddHeaderFlagReplace) {
                 const std::string name = headerName(line);
-                std::erase_if(request->headers, [&name](const std::string& l) { return headerName(l) == name; });
+                std::erase_if(request->headers,
+                              [&name](const std::string& l) { return headerName(l) == name; });
             }
             request->headers.push_back(std::move(line));
         }
@@ -273,75 +285,61 @@ public:
 
     bool setCancelEvent(InternetHandle handle, const Event* cancel) override {
         Request* request = as<Request>(handle);
-        if (!request)
-            return fail(Inet::ErrorIncorrectHandleType);
+        if (!request) return fail(Inet::ErrorIncorrectHandleType);
         request->cancel = cancel;
         return ok();
     }
 
-    bool sendRequest(InternetHandle handle, std::string_view extra, const void* body, std::uint32_t length) override {
+    bool sendRequest(InternetHandle handle, std::string_view extra, const void* body,
+                     std::uint32_t length) override {
         Request* request = as<Request>(handle);
-        if (!request)
-            return fail(Inet::ErrorIncorrectHandleType);
-        if (length && !body)
-            return fail(ErrorInvalidParameter);
+        if (!request) return fail(Inet::ErrorIncorrectHandleType);
+        if (length && !body) return fail(ErrorInvalidParameter);
         request->answered = false;
         request->status = 0;
         request->body.clear();
         request->readPosition = 0;
 
         std::vector<std::string> lines = request->headers;
-        if (!splitHeaders(extra, lines))
-            return fail(ErrorInvalidParameter);
-        if (request->cancel && request->cancel->isSet())
-            return fail(InternetOperationCancelled);
-        if (isReservedInvalidName(request->host))
-            return fail(InternetNameNotResolved);
+        if (!splitHeaders(extra, lines)) return fail(ErrorInvalidParameter);
+        if (request->cancel && request->cancel->isSet()) return fail(InternetOperationCancelled);
+        if (isReservedInvalidName(request->host)) return fail(InternetNameNotResolved);
         return perform(*request, lines, body, length);
     }
 
     bool queryStatusCode(InternetHandle handle, std::uint32_t& status) override {
         Request* request = as<Request>(handle);
-        if (!request)
-            return fail(Inet::ErrorIncorrectHandleType);
-        if (!request->answered)
-            return fail(Inet::ErrorIncorrectHandleState);
+        if (!request) return fail(Inet::ErrorIncorrectHandleType);
+        if (!request->answered) return fail(Inet::ErrorIncorrectHandleState);
         status = request->status;
         return ok();
     }
 
     bool queryDataAvailable(InternetHandle handle, std::uint32_t& bytes) override {
         Request* request = as<Request>(handle);
-        if (!request)
-            return fail(Inet::ErrorIncorrectHandleType);
-        if (!request->answered)
-            return fail(Inet::ErrorIncorrectHandleState);
+        if (!request) return fail(Inet::ErrorIncorrectHandleType);
+        if (!request->answered) return fail(Inet::ErrorIncorrectHandleState);
         bytes = static_cast<std::uint32_t>(request->body.size() - request->readPosition);
         return ok();
     }
 
     bool readFile(InternetHandle handle, void* buffer, std::uint32_t size, std::uint32_t& read) override {
         Request* request = as<Request>(handle);
-        if (!request)
-            return fail(Inet::ErrorIncorrectHandleType);
-        if (!request->answered)
-            return fail(Inet::ErrorIncorrectHandleState);
-        if (size && !buffer)
-            return fail(ErrorInvalidParameter);
+        if (!request) return fail(Inet::ErrorIncorrectHandleType);
+        if (!request->answered) return fail(Inet::ErrorIncorrectHandleState);
+        if (size && !buffer) return fail(ErrorInvalidParameter);
         const std::size_t n = std::min<std::size_t>(size, request->body.size() - request->readPosition);
-        if (n)
-            std::memcpy(buffer, request->body.data() + request->readPosition, n);
+        if (n) std::memcpy(buffer, request->body.data() + request->readPosition, n);
         request->readPosition += n;
         read = static_cast<std::uint32_t>(n);
         return ok();
     }
 
-private:
+  private:
     static bool perform(Request& request, const std::vector<std::string>& lines, const void* body,
                         std::uint32_t length) {
         CURL* easy = curl_easy_init();
-        if (!easy)
-            return fail(ErrorOutOfMemory);
+        if (!easy) return fail(ErrorOutOfMemory);
         CURLM* multi = curl_multi_init();
         if (!multi) {
             curl_easy_cleanup(easy);
@@ -364,13 +362,13 @@ private:
         static const std::pair<const char*, const char*> automatic[] = {
             {"accept", "Accept:"}, {"content-type", "Content-Type:"}, {"expect", "Expect:"}};
         for (const auto& [name, suppress] : automatic)
-            if (!hasHeader(lines, name))
-                append(suppress);
+            if (!hasHeader(lines, name)) append(suppress);
 
         const bool secure = (request.flags & Inet::FlagSecure) != 0;
         const bool bracket = request.host.find(':') != std::string::npos;
-        const std::string url = std::string(secure ? "https://" : "http://") + (bracket ? "[" : "") + request.host +
-                                (bracket ? "]" : "") + ":" + std::to_string(request.port) + request.path;
+        const std::string url = std::string(secure ? "https://" : "http://") + (bracket ? "[" : "") +
+                                request.host + (bracket ? "]" : "") + ":" + std::to_string(request.port) +
+                                request.path;
 
         Transfer transfer;
         transfer.request = &request;
@@ -383,8 +381,7 @@ private:
         curl_easy_setopt(easy, CURLOPT_FOLLOWLOCATION, 0L);
         curl_easy_setopt(easy, CURLOPT_HTTP_VERSION,
                          request.version == "HTTP/1.0" ? CURL_HTTP_VERSION_1_0 : CURL_HTTP_VERSION_1_1);
-        if (!request.userAgent.empty())
-            curl_easy_setopt(easy, CURLOPT_USERAGENT, request.userAgent.c_str());
+        if (!request.userAgent.empty()) curl_easy_setopt(easy, CURLOPT_USERAGENT, request.userAgent.c_str());
         curl_easy_setopt(easy, CURLOPT_HTTPHEADER, headerList);
         curl_easy_setopt(easy, CURLOPT_CONNECTTIMEOUT_MS, static_cast<long>(request.connectTimeoutMs));
         if (request.verb == "GET" && length == 0) {
@@ -395,8 +392,7 @@ private:
             curl_easy_setopt(easy, CURLOPT_POST, 1L);
             curl_easy_setopt(easy, CURLOPT_POSTFIELDSIZE_LARGE, static_cast<curl_off_t>(length));
             curl_easy_setopt(easy, CURLOPT_POSTFIELDS, length ? body : "");
-            if (request.verb != "POST")
-                curl_easy_setopt(easy, CURLOPT_CUSTOMREQUEST, request.verb.c_str());
+            if (request.verb != "POST") curl_easy_setopt(easy, CURLOPT_CUSTOMREQUEST, request.verb.c_str());
         }
         curl_easy_setopt(easy, CURLOPT_WRITEFUNCTION, onBody);
         curl_easy_setopt(easy, CURLOPT_WRITEDATA, &transfer);
@@ -430,12 +426,9 @@ private:
         const auto receiveLimit = std::chrono::milliseconds(request.receiveTimeoutMs);
         for (;;) {
             int running = 0;
-            if (curl_multi_perform(multi, &running) != CURLM_OK)
-                return Inet::ErrorInternal;
-            if (!running)
-                break;
-            if (request.cancel && request.cancel->isSet())
-                return InternetOperationCancelled;
+            if (curl_multi_perform(multi, &running) != CURLM_OK) return Inet::ErrorInternal;
+            if (!running) break;
+            if (request.cancel && request.cancel->isSet()) return InternetOperationCancelled;
             if (request.receiveTimeoutMs && Clock::now() - transfer.lastActivity >= receiveLimit)
                 return InternetTimeout;
             if (curl_multi_poll(multi, nullptr, 0, PollStepMs, nullptr) != CURLM_OK)
@@ -443,11 +436,9 @@ private:
         }
         int messages = 0;
         while (CURLMsg* message = curl_multi_info_read(multi, &messages)) {
-            if (message->msg != CURLMSG_DONE)
-                continue;
+            if (message->msg != CURLMSG_DONE) continue;
             const CURLcode code = message->data.result;
-            if (code == CURLE_WRITE_ERROR && transfer.tooLarge)
-                return ErrorNotEnoughMemory;
+            if (code == CURLE_WRITE_ERROR && transfer.tooLarge) return ErrorNotEnoughMemory;
             return errorFromCurl(code);
         }
         return Inet::ErrorInternal;

@@ -64,8 +64,7 @@ int Event::waitAny(std::span<const Event* const> events, std::uint32_t timeoutMs
         for (std::size_t i = 0; i < events.size(); ++i) {
             const Event* e = events[i];
             if (e && e->m_signalled) {
-                if (!e->m_manualReset)
-                    e->m_signalled = false;
+                if (!e->m_manualReset) e->m_signalled = false;
                 return static_cast<int>(i);
             }
         }
@@ -73,8 +72,7 @@ int Event::waitAny(std::span<const Event* const> events, std::uint32_t timeoutMs
     };
     for (;;) {
         const int index = take();
-        if (index != TimedOut)
-            return index;
+        if (index != TimedOut) return index;
         if (timeoutMs == Infinite)
             s.changed.wait(lock);
         else if (s.changed.wait_until(lock, deadline) == std::cv_status::timeout)

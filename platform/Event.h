@@ -12,7 +12,7 @@
 namespace Platform {
 
 class Event {
-public:
+  public:
     // A time-out that never expires.
     static constexpr std::uint32_t Infinite = 0xFFFFFFFFu;
     // waitAny's result when the time-out passed.
@@ -39,7 +39,7 @@ public:
         return waitAny(std::span<const Event* const>(events.begin(), events.size()), timeoutMs);
     }
 
-private:
+  private:
     const bool m_manualReset;
     // Guarded by the process-wide event mutex (see Event.cpp).
     mutable bool m_signalled;

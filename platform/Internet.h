@@ -67,13 +67,13 @@ bool crackUrl(std::string_view url, UrlComponents& parts);
 
 // A handle's object; what it holds is the implementation's business.
 class InternetObject {
-public:
+  public:
     virtual ~InternetObject() = default;
 };
 using InternetHandle = InternetObject*;
 
 class Internet {
-public:
+  public:
     virtual ~Internet() = default;
 
     virtual bool crackUrl(std::string_view url, UrlComponents& parts) = 0;
@@ -84,13 +84,16 @@ public:
     virtual InternetHandle open(std::string_view userAgent, std::uint32_t accessType) = 0;
     virtual InternetHandle connect(InternetHandle agent, std::string_view host, std::uint16_t port,
                                    std::uint32_t service) = 0;
-    virtual InternetHandle openRequest(InternetHandle connection, std::string_view verb, std::string_view path,
-                                       std::string_view version, std::uint32_t flags) = 0;
+    virtual InternetHandle openRequest(InternetHandle connection, std::string_view verb,
+                                       std::string_view path, std::string_view version,
+                                       std::uint32_t flags) = 0;
     virtual bool closeHandle(InternetHandle handle) = 0;
 
-    virtual bool setOption(InternetHandle handle, std::uint32_t option, const void* data, std::uint32_t size) = 0;
+    virtual bool setOption(InternetHandle handle, std::uint32_t option, const void* data,
+                           std::uint32_t size) = 0;
     // One or more "Name: value" lines separated by CRLF.
-    virtual bool addRequestHeaders(InternetHandle request, std::string_view headers, std::uint32_t modifiers) = 0;
+    virtual bool addRequestHeaders(InternetHandle request, std::string_view headers,
+                                   std::uint32_t modifiers) = 0;
     // Sends the request with the extra header lines and the body and waits
     // for the reply; an HTTP status of any value is a success here.
     virtual bool sendRequest(InternetHandle request, std::string_view headers, const void* body,

@@ -24,8 +24,7 @@ struct Journal {
     void add(std::string entry, Uint32 thread = 0) {
         std::lock_guard lock(mutex);
         entries.push_back(std::move(entry));
-        if (thread)
-            threads.push_back(thread);
+        if (thread) threads.push_back(thread);
     }
     std::vector<std::string> snapshot() {
         std::lock_guard lock(mutex);
@@ -34,17 +33,16 @@ struct Journal {
 };
 
 class Recorded final : public Daemon::Operation {
-public:
+  public:
     Recorded(Journal& journal, std::string name, Event* done = nullptr)
         : m_journal(journal), m_name(std::move(name)), m_done(done) {}
     ~Recorded() override { m_journal.add("~" + m_name); }
     void execute(const Event& stop) override {
         m_journal.add(m_name + (stop.isSet() ? " (stopping)" : ""), SDL_ThreadID());
-        if (m_done)
-            m_done->set();
+        if (m_done) m_done->set();
     }
 
-private:
+  private:
     Journal& m_journal;
     std::string m_name;
     Event* m_done;
@@ -52,7 +50,7 @@ private:
 
 // Tells the test it runs, then works until the daemon is stopped.
 class UntilStopped final : public Daemon::Operation {
-public:
+  public:
     UntilStopped(Journal& journal, Event& running) : m_journal(journal), m_running(running) {}
     ~UntilStopped() override { m_journal.add("~long"); }
     void execute(const Event& stop) override {
@@ -61,7 +59,7 @@ public:
         m_journal.add(stopped ? "long saw stop" : "long timed out");
     }
 
-private:
+  private:
     Journal& m_journal;
     Event& m_running;
 };
@@ -84,17 +82,18 @@ TEST(Daemon, OperationsRunInQueueOrderOnTheDaemonThreadEachDestroyedAfterItRan) 
         daemon.stop();
         EXPECT_FALSE(daemon.isRunning());
     }
-    EXPECT_EQ(journal.snapshot(), (std::vector<std::string>{"one", "~one", "two", "~two", "three", "~three"}));
+    EXPECT_EQ(journal.snapshot(),
+              (std::vector<std::string>{"one", "~one", "two", "~two", "three", "~three"}));
     ASSERT_EQ(journal.threads.size(), 3u);
     EXPECT_EQ(journal.threads[0], journal.threads[1]);
     EXPECT_EQ(journal.threads[1], journal.threads[2]);
     EXPECT_NE(journal.threads[0], SDL_ThreadID());
 
-    EXPECT_EQ(log.lines(), (std::vector<std::string>{"Online service daemon starting", "Online service daemon started",
-                                                     "Online service daemon stoping",
-                                                     "Online service daemon stop status: 0"}));
-    EXPECT_EQ(log.linesAt(Log::System),
-              (std::vector<std::string>{"Online service daemon started", "Online service daemon stop status: 0"}));
+    EXPECT_EQ(log.lines(), (std::vector<std::string>{
+                               "Online service daemon starting", "Online service daemon started",
+                               "Online service daemon stoping", "Online service daemon stop status: 0"}));
+    EXPECT_EQ(log.linesAt(Log::System), (std::vector<std::string>{"Online service daemon started",
+                                                                  "Online service daemon stop status: 0"}));
 }
 
 TEST(Daemon, OperationsQueuedFromManyThreadsAreNoneLostAndKeepEachThreadsOrder) {
@@ -118,8 +117,7 @@ TEST(Daemon, OperationsQueuedFromManyThreadsAreNoneLostAndKeepEachThreadsOrder) 
 
     std::vector<std::string> ran;
     for (const std::string& e : journal.snapshot())
-        if (e[0] != '~')
-            ran.push_back(e);
+        if (e[0] != '~') ran.push_back(e);
     ASSERT_EQ(ran.size(), static_cast<std::size_t>(Threads * PerThread + 1));
     EXPECT_EQ(ran.back(), "last");
     std::vector<int> next(Threads, 1000);
@@ -191,22 +189,21 @@ namespace {
 
 // Stops its own daemon from the daemon thread.
 class StopFromInside final : public Daemon::Operation {
-public:
+  public:
     StopFromInside(Daemon& daemon, Event& done) : m_daemon(daemon), m_done(done) {}
     void execute(const Event& stop) override {
         m_daemon.stop();
-        if (stop.isSet())
-            m_done.set();
+        if (stop.isSet()) m_done.set();
     }
 
-private:
+  private:
     Daemon& m_daemon;
     Event& m_done;
 };
 
 // A daemon with periodic work of its own, which stops itself when destroyed.
 class Ticking final : public Daemon {
-public:
+  public:
     Ticking() : Daemon(u"Ticking") {}
     ~Ticking() override { stop(); }
     void idle(const Event& stop) override {

@@ -67,8 +67,10 @@ TEST(InetStatistics, UsageLineEveryHundredMessagesAndEveryTenAtInfo) {
         EXPECT_EQ(log.countStartingWith("Inet usage"), 0u);
         *time.seconds = 120;
         exchange(statistics, 10);
-        EXPECT_EQ(log.count("Inet usage (225 byte/min): sent (10 = 400 bytes), received (10 = 50 bytes) in 120 seconds"),
-                  1u);
+        EXPECT_EQ(
+            log.count(
+                "Inet usage (225 byte/min): sent (10 = 400 bytes), received (10 = 50 bytes) in 120 seconds"),
+            1u);
         for (std::uint32_t i = 11; i <= 20; ++i)
             exchange(statistics, i);
         EXPECT_EQ(log.countStartingWith("Inet usage ("), 2u);
@@ -83,29 +85,27 @@ TEST(InetStatistics, UsageLineEveryHundredMessagesAndEveryTenAtInfo) {
 TEST(InetStatistics, NothingSentOrNoTimePassedGivesTheShortLineAtTheEnd) {
     FakeClock time;
     LogCapture log(Log::Normal);
-    {
-        InetStatistics idle(nullptr, time.clock());
-    }
+    { InetStatistics idle(nullptr, time.clock()); }
     EXPECT_EQ(log.lines(), (std::vector<std::string>{"Inet usage: nothing received or sent"}));
     log.clear();
     {
         InetStatistics quick(nullptr, time.clock());
         exchange(quick, 1); // all within the same second
     }
-    EXPECT_EQ(log.lines(), (std::vector<std::string>{"Message sent", "Inet usage: nothing received or sent"}));
+    EXPECT_EQ(log.lines(),
+              (std::vector<std::string>{"Message sent", "Inet usage: nothing received or sent"}));
     log.clear();
     {
         InetStatistics counted(nullptr, time.clock());
         exchange(counted, 1);
         *time.seconds = 30;
     }
-    EXPECT_EQ(log.count("Inet usage (90 byte/min): sent (1 = 40 bytes), received (1 = 5 bytes) in 30 seconds"), 1u);
+    EXPECT_EQ(
+        log.count("Inet usage (90 byte/min): sent (1 = 40 bytes), received (1 = 5 bytes) in 30 seconds"), 1u);
 
     log.setSeverity(Log::System);
     log.clear();
-    {
-        InetStatistics quiet(nullptr, time.clock());
-    }
+    { InetStatistics quiet(nullptr, time.clock()); }
     EXPECT_TRUE(log.lines().empty()) << "below severity 2 no usage line is written";
 }
 
@@ -117,8 +117,8 @@ TEST(InetStatistics, CountsRealExchangesWhileRegisteredAndStopsWhenGone) {
     std::string response;
     {
         InetStatistics statistics(binding);
-        ASSERT_TRUE(Network::SendInetMessage(u"", binding, u"Mirel online", u"POST", Core::utf8ToWide(server.url("/p")),
-                                             "abcd", response, true));
+        ASSERT_TRUE(Network::SendInetMessage(u"", binding, u"Mirel online", u"POST",
+                                             Core::utf8ToWide(server.url("/p")), "abcd", response, true));
         // Two sends counted (the 500 and the 200), each 4 body bytes and
         // 11 + 19 header characters; one reply of 5 bytes.
         EXPECT_EQ(statistics.messagesSent(), 2u);
@@ -127,8 +127,8 @@ TEST(InetStatistics, CountsRealExchangesWhileRegisteredAndStopsWhenGone) {
         EXPECT_EQ(statistics.bytesReceived(), 5u);
     }
     // Unregistered: a later exchange reaches no freed listener.
-    ASSERT_TRUE(Network::SendInetMessage(u"", binding, u"Mirel online", u"POST", Core::utf8ToWide(server.url("/p")),
-                                         "abcd", response, true));
+    ASSERT_TRUE(Network::SendInetMessage(u"", binding, u"Mirel online", u"POST",
+                                         Core::utf8ToWide(server.url("/p")), "abcd", response, true));
     EXPECT_EQ(response, "again");
     EXPECT_EQ(log.count("Message sent"), 2u);
 }

@@ -15,7 +15,7 @@
 namespace TestSupport {
 
 class LogCapture {
-public:
+  public:
     explicit LogCapture(int severity = Log::AboveInfo) {
         auto logger = std::make_unique<Memory>(severity);
         m_memory = logger.get();
@@ -34,8 +34,7 @@ public:
         std::lock_guard lock(m_memory->mutex);
         std::vector<std::string> out;
         for (std::size_t i = 0; i < m_memory->lines.size(); ++i)
-            if (m_memory->levels[i] == level)
-                out.push_back(m_memory->lines[i]);
+            if (m_memory->levels[i] == level) out.push_back(m_memory->lines[i]);
         return out;
     }
     std::size_t count(const std::string& line) const {
@@ -44,8 +43,9 @@ public:
     }
     std::size_t countStartingWith(const std::string& prefix) const {
         std::lock_guard lock(m_memory->mutex);
-        return static_cast<std::size_t>(std::count_if(m_memory->lines.begin(), m_memory->lines.end(),
-                                                      [&](const std::string& l) { return l.starts_with(prefix); }));
+        return static_cast<std::size_t>(
+            std::count_if(m_memory->lines.begin(), m_memory->lines.end(),
+                          [&](const std::string& l) { return l.starts_with(prefix); }));
     }
     void clear() {
         std::lock_guard lock(m_memory->mutex);
@@ -54,7 +54,7 @@ public:
     }
     void setSeverity(int level) { m_memory->setSeverity(level); }
 
-private:
+  private:
     struct Memory final : Log::Logger {
         explicit Memory(int level) : level(level) {}
         void setEnabled(bool) override {}
@@ -62,11 +62,15 @@ private:
         void setFile(std::unique_ptr<FileSystem::FileRW>) override {}
         int severity() const override { return level; }
         void setSeverity(int value) override { level = value; }
-        void write(int lineLevel, std::u16string_view text) override { add(lineLevel, Core::wideToUtf8(text)); }
+        void write(int lineLevel, std::u16string_view text) override {
+            add(lineLevel, Core::wideToUtf8(text));
+        }
         void writeWide(int lineLevel, std::u16string_view text, bool) override {
             add(lineLevel, Core::wideToUtf8(text));
         }
-        void writeNarrow(int lineLevel, std::string_view text, bool) override { add(lineLevel, std::string(text)); }
+        void writeNarrow(int lineLevel, std::string_view text, bool) override {
+            add(lineLevel, std::string(text));
+        }
         void add(int lineLevel, std::string text) {
             std::lock_guard lock(mutex);
             lines.push_back(std::move(text));

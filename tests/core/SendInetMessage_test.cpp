@@ -9,8 +9,8 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
-#include <cstring>
 #include <cstdlib>
+#include <cstring>
 #include <deque>
 #include <random>
 #include <string>
@@ -22,17 +22,23 @@ using TestSupport::LogCapture;
 
 namespace {
 
-std::u16string wide(const std::string& text) { return Core::utf8ToWide(text); }
+std::u16string wide(const std::string& text) {
+    return Core::utf8ToWide(text);
+}
 
 // One exchange the way the online service makes it.
-bool post(const std::shared_ptr<Network::WinInet::Impl>& binding, const std::string& url, const std::string& body,
-          std::string& response, const Network::SendControl& control = {}, const std::u16string& extra = u"") {
-    return SendInetMessage(extra, binding, u"Mirel online", u"POST", wide(url), body, response, true, control);
+bool post(const std::shared_ptr<Network::WinInet::Impl>& binding, const std::string& url,
+          const std::string& body, std::string& response, const Network::SendControl& control = {},
+          const std::u16string& extra = u"") {
+    return SendInetMessage(extra, binding, u"Mirel online", u"POST", wide(url), body, response, true,
+                           control);
 }
 
 // Counts what the binding tells its listeners.
 struct Recorder final : Network::InetListener {
-    void requestOpened(std::uint32_t request) override { events.push_back("opened " + std::to_string(request)); }
+    void requestOpened(std::uint32_t request) override {
+        events.push_back("opened " + std::to_string(request));
+    }
     void messageSent(std::uint32_t request, const std::string& body, std::uint32_t headerChars) override {
         events.push_back("sent " + std::to_string(request) + " " + body + " " + std::to_string(headerChars));
     }
@@ -90,8 +96,8 @@ TEST(SendInetMessage, ThreeFailedStatusesGiveUpAndOtherStatusesFailAtOnce) {
         std::string response;
         EXPECT_FALSE(post(binding, server.url("/POST.php"), "x", response)) << status;
         EXPECT_EQ(server.requests().size(), 1u) << status;
-        const std::string expected = status == 408 ? "Bad HTTP status: 408 (timeout)"
-                                                   : "Bad HTTP status: " + std::to_string(status);
+        const std::string expected =
+            status == 408 ? "Bad HTTP status: 408 (timeout)" : "Bad HTTP status: " + std::to_string(status);
         EXPECT_EQ(log.count(expected), 1u) << status;
         EXPECT_EQ(log.countStartingWith("SendInetMessage message sending failed"), 0u);
     }
@@ -135,7 +141,8 @@ TEST(SendInetMessage, RefusedUnresolvedAndSilentServersFailAfterOneAttempt) {
     ASSERT_TRUE(binding);
     std::string response;
 
-    const std::string refused = "http://127.0.0.1:" + std::to_string(TestSupport::closedLoopbackPort()) + "/POST.php";
+    const std::string refused =
+        "http://127.0.0.1:" + std::to_string(TestSupport::closedLoopbackPort()) + "/POST.php";
     EXPECT_FALSE(post(binding, refused, "x", response));
     EXPECT_EQ(log.count("HttpSendRequest failed to sent message (err 12029)"), 1u);
 
@@ -163,8 +170,9 @@ namespace {
 
 // Sends one message on the daemon thread, passing the daemon's stop event.
 class PostOperation final : public Threading::Daemon::Operation {
-public:
-    PostOperation(std::shared_ptr<Network::WinInet::Impl> binding, std::string url, bool& result, Platform::Event& done)
+  public:
+    PostOperation(std::shared_ptr<Network::WinInet::Impl> binding, std::string url, bool& result,
+                  Platform::Event& done)
         : m_binding(std::move(binding)), m_url(std::move(url)), m_result(result), m_done(done) {}
     void execute(const Platform::Event& stop) override {
         std::string response;
@@ -174,7 +182,7 @@ public:
         m_done.set();
     }
 
-private:
+  private:
     std::shared_ptr<Network::WinInet::Impl> m_binding;
     std::string m_url;
     bool& m_result;
@@ -209,7 +217,7 @@ namespace {
 
 // A client whose sends fail with scripted errors (0 means: answer 200).
 class ScriptedInternet final : public Platform::Internet {
-public:
+  public:
     struct Handle final : Platform::InternetObject {};
 
     bool crackUrl(std::string_view url, Platform::UrlComponents& parts) override {
@@ -239,11 +247,12 @@ public:
         calls.push_back("option " + std::to_string(option) + " " + std::to_string(value));
         return true;
     }
-    bool addRequestHeaders(Platform::InternetHandle, std::string_view, std::uint32_t) override { return true; }
+    bool addRequestHeaders(Platform::InternetHandle, std::string_view, std::uint32_t) override {
+        return true;
+    }
     bool sendRequest(Platform::InternetHandle, std::string_view, const void*, std::uint32_t) override {
         const int error = errors.empty() ? 0 : errors.front();
-        if (!errors.empty())
-            errors.pop_front();
+        if (!errors.empty()) errors.pop_front();
         calls.push_back("send " + std::to_string(error));
         Platform::setLastError(error);
         return error == 0;
@@ -319,7 +328,8 @@ TEST(SendInetMessage, DamagedRepliesNeverCrashAndNeverYieldMoreThanWasSent) {
     LogCapture log(Log::Critical);
     auto binding = Network::WinInet::create();
     ASSERT_TRUE(binding);
-    const std::string valid = "HTTP/1.0 200 OK\r\nContent-Type: text/xml\r\nContent-Length: 12\r\n\r\n<ok id=\"1\"/>";
+    const std::string valid =
+        "HTTP/1.0 200 OK\r\nContent-Type: text/xml\r\nContent-Length: 12\r\n\r\n<ok id=\"1\"/>";
     std::mt19937 random(seed());
     Network::SendControl control;
     control.receiveTimeoutMs = 500;
@@ -330,15 +340,24 @@ TEST(SendInetMessage, DamagedRepliesNeverCrashAndNeverYieldMoreThanWasSent) {
         for (int e = 0; e < edits && !damaged.empty(); ++e) {
             const std::size_t at = random() % damaged.size();
             switch (random() % 5) {
-            case 0: damaged[at] = static_cast<char>(random()); break;
-            case 1: damaged.erase(at, 1 + random() % 8); break;
-            case 2: damaged.insert(at, std::string(1 + random() % 8, static_cast<char>(random()))); break;
-            case 3: damaged.resize(at); break;
-            default: damaged.insert(at, "Content-Length: 99999999\r\n"); break;
+            case 0:
+                damaged[at] = static_cast<char>(random());
+                break;
+            case 1:
+                damaged.erase(at, 1 + random() % 8);
+                break;
+            case 2:
+                damaged.insert(at, std::string(1 + random() % 8, static_cast<char>(random())));
+                break;
+            case 3:
+                damaged.resize(at);
+                break;
+            default:
+                damaged.insert(at, "Content-Length: 99999999\r\n");
+                break;
             }
         }
-        if (damaged.empty())
-            damaged = "\r\n";
+        if (damaged.empty()) damaged = "\r\n";
         HttpServer server({HttpServer::Reply::rawBytes(damaged)});
         std::string response;
         if (post(binding, server.url("/POST.php"), "x", response, control)) {

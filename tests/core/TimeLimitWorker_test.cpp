@@ -14,7 +14,7 @@ namespace {
 // Blocks until released (or, failing that, 10 s), then records whether the
 // caller had given up on it by then.
 class Blocking final : public TimeLimitWorker {
-public:
+  public:
     void run() override {
         started.set();
         release.wait(10000);
@@ -28,7 +28,7 @@ public:
 };
 
 class Quick final : public TimeLimitWorker {
-public:
+  public:
     void run() override { result = 42; }
     int result = 0;
 };
@@ -88,7 +88,7 @@ struct Signals {
 
 // Lives on in its thread after the caller let go of it.
 class Orphan final : public TimeLimitWorker {
-public:
+  public:
     explicit Orphan(std::shared_ptr<Signals> signals) : m_signals(std::move(signals)) {}
     ~Orphan() override { m_signals->destroyed.set(); }
     void run() override {
@@ -96,7 +96,7 @@ public:
         m_state.assign(1000, 'x'); // touches its own state after the caller left
     }
 
-private:
+  private:
     std::shared_ptr<Signals> m_signals;
     std::string m_state;
 };

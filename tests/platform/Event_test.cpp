@@ -61,8 +61,7 @@ TEST(PlatformEvent, AutoResetReleasesOneWaiterPerSet) {
     std::vector<std::thread> waiters;
     for (int i = 0; i < 4; ++i)
         waiters.emplace_back([&] {
-            if (token.wait(10000))
-                ++woken;
+            if (token.wait(10000)) ++woken;
         });
     for (int i = 0; i < 4; ++i) {
         // Each set lets exactly one waiter through; wait until it is taken.

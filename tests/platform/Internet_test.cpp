@@ -41,9 +41,15 @@ TEST(PlatformInternet, CrackUrlSplitsHostPortAndPath) {
     }
 
     const std::pair<const char*, int> bad[] = {
-        {"example.invalid/POST.php", 12006}, {"ftp://example.invalid/", 12006}, {"://x", 12006},
-        {"http:///path", 12005},            {"http://h.invalid:0/", 12005},   {"http://h.invalid:65536/", 12005},
-        {"http://h.invalid:8x/", 12005},    {"http://h.invalid:/", 12005},    {"http://[::1/", 12005},
+        {"example.invalid/POST.php", 12006},
+        {"ftp://example.invalid/", 12006},
+        {"://x", 12006},
+        {"http:///path", 12005},
+        {"http://h.invalid:0/", 12005},
+        {"http://h.invalid:65536/", 12005},
+        {"http://h.invalid:8x/", 12005},
+        {"http://h.invalid:/", 12005},
+        {"http://[::1/", 12005},
         {"http://a b/", 12005},
     };
     for (const auto& [url, error] : bad) {
@@ -58,8 +64,7 @@ namespace {
 
 // Agent, connection and request handles for one exchange, closed in reverse.
 struct Exchange {
-    Exchange(Internet& api, const std::string& host, std::uint16_t port, std::uint32_t flags = 0)
-        : api(api) {
+    Exchange(Internet& api, const std::string& host, std::uint16_t port, std::uint32_t flags = 0) : api(api) {
         agent = api.open("Mirel test", Platform::Inet::OpenTypeDirect);
         connection = api.connect(agent, host, port, Platform::Inet::ServiceHttp);
         request = api.openRequest(connection, "POST", "/echo", "HTTP/1.0", flags);
@@ -83,8 +88,7 @@ std::string readAll(Internet& api, InternetHandle request) {
     for (;;) {
         std::uint32_t available = 0;
         EXPECT_TRUE(api.queryDataAvailable(request, available));
-        if (!available)
-            return out;
+        if (!available) return out;
         std::string piece(available, '\0');
         std::uint32_t read = 0;
         EXPECT_TRUE(api.readFile(request, piece.data(), available, read));
@@ -106,7 +110,8 @@ TEST(PlatformInternet, SendsExactlyTheGivenHeadersAndReadsTheReply) {
     EXPECT_EQ(Platform::lastError(), Platform::Inet::ErrorIncorrectHandleState);
     EXPECT_FALSE(api->addRequestHeaders(x.request, "no colon here", Platform::Inet::AddHeaderFlagAdd));
     EXPECT_EQ(Platform::lastError(), Platform::ErrorInvalidParameter);
-    ASSERT_TRUE(api->addRequestHeaders(x.request, "X-One: 1\r\nX-Two: 2\r\n", Platform::Inet::AddHeaderFlagAdd));
+    ASSERT_TRUE(
+        api->addRequestHeaders(x.request, "X-One: 1\r\nX-Two: 2\r\n", Platform::Inet::AddHeaderFlagAdd));
 
     ASSERT_TRUE(x.send("abc"));
     ASSERT_TRUE(api->queryStatusCode(x.request, status));
@@ -117,9 +122,10 @@ TEST(PlatformInternet, SendsExactlyTheGivenHeadersAndReadsTheReply) {
     ASSERT_EQ(server.requests().size(), 1u);
     // curl's own Accept, Content-Type and Expect lines are kept out; its
     // Content-Length for a body without one is the only line it adds.
-    EXPECT_EQ(server.requests()[0], "POST /echo HTTP/1.0\r\nHost: 127.0.0.1:" + port +
-                                        "\r\nUser-Agent: Mirel test\r\nPragma: no-cache\r\nX-One: 1\r\nX-Two: "
-                                        "2\r\nContent-Length: 3\r\n\r\nabc");
+    EXPECT_EQ(server.requests()[0],
+              "POST /echo HTTP/1.0\r\nHost: 127.0.0.1:" + port +
+                  "\r\nUser-Agent: Mirel test\r\nPragma: no-cache\r\nX-One: 1\r\nX-Two: "
+                  "2\r\nContent-Length: 3\r\n\r\nabc");
 
     // The same request handle sends again (a retry) and sees the new status.
     ASSERT_TRUE(x.send("second"));
@@ -179,9 +185,15 @@ TEST(PlatformInternet, DamagedUrlsAreRefusedOrGiveAHostAndPort) {
         for (int e = 0, edits = 1 + static_cast<int>(random() % 4); e < edits && !url.empty(); ++e) {
             const std::size_t at = random() % url.size();
             switch (random() % 3) {
-            case 0: url[at] = static_cast<char>(random()); break;
-            case 1: url.erase(at, 1 + random() % 6); break;
-            default: url.insert(at, 1, ":/@[]?#"[random() % 7]); break;
+            case 0:
+                url[at] = static_cast<char>(random());
+                break;
+            case 1:
+                url.erase(at, 1 + random() % 6);
+                break;
+            default:
+                url.insert(at, 1, ":/@[]?#"[random() % 7]);
+                break;
             }
         }
         UrlComponents parts;

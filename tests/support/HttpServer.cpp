@@ -31,12 +31,18 @@ namespace {
 
 const char* reason(int status) {
     switch (status) {
-    case 200: return "OK";
-    case 400: return "Bad Request";
-    case 404: return "Not Found";
-    case 408: return "Request Timeout";
-    case 500: return "Internal Server Error";
-    default: return "Status";
+    case 200:
+        return "OK";
+    case 400:
+        return "Bad Request";
+    case 404:
+        return "Not Found";
+    case 408:
+        return "Request Timeout";
+    case 500:
+        return "Internal Server Error";
+    default:
+        return "Status";
     }
 }
 
@@ -46,8 +52,7 @@ std::size_t contentLength(const std::string& head) {
     for (char& c : lower)
         c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
     const std::size_t at = lower.find("\r\ncontent-length:");
-    if (at == std::string::npos)
-        return 0;
+    if (at == std::string::npos) return 0;
     return static_cast<std::size_t>(std::stoul(lower.substr(at + 17)));
 }
 
@@ -108,10 +113,8 @@ void HttpServer::serve() {
         Reply reply;
         {
             std::lock_guard lock(s.mutex);
-            if (s.stopping)
-                return;
-            if (error)
-                continue;
+            if (s.stopping) return;
+            if (error) continue;
             if (!s.script.empty()) {
                 reply = s.script.front();
                 s.script.pop_front();
@@ -136,14 +139,12 @@ void HttpServer::serve() {
             s.requests.push_back(received);
         }
         s.changed.notify_all();
-        if (error)
-            continue;
+        if (error) continue;
 
         if (reply.hang) {
             // Parked unanswered until release; the next connection is served.
             std::lock_guard lock(s.mutex);
-            if (!s.released)
-                s.parked.push_back(std::move(socket));
+            if (!s.released) s.parked.push_back(std::move(socket));
             continue;
         }
         const std::string answer =

@@ -17,7 +17,7 @@
 namespace TestSupport {
 
 class HttpServer {
-public:
+  public:
     struct Reply {
         Reply(int status = 200, std::string body = {}) : status(status), body(std::move(body)) {}
         // Reads the request, then answers nothing and keeps the connection
@@ -55,7 +55,7 @@ public:
     // Lets hanging connections close.
     void release();
 
-private:
+  private:
     struct State;
     void serve();
 
