@@ -51,12 +51,14 @@ void searchLoop(RoadMap& map, SearchTask& task, const RoutingParams& params, Sea
             return rec.cell;
         return rec.head < nodes.size() ? nodes[rec.head].cell : GridCell{};
     };
-    // The largest estimate over all targets, reached or not.
+    // The smallest estimate over all targets. The largest would overestimate
+    // the way to a near finish whenever a detour towards a far one looks
+    // cheaper, and the search would settle that finish through the detour.
     auto estimate = [&](std::uint32_t v) -> std::uint32_t {
         const GridCell cell = cellOfVertex(v);
-        std::uint32_t best = 0;
+        std::uint32_t best = kInfiniteCost;
         for (const GridCell& target : targetCells)
-            best = std::max(best, estimateCost(params, target, cell, map.cellDiagonalRoot, map.cellMetres));
+            best = std::min(best, estimateCost(params, target, cell, map.cellDiagonalRoot, map.cellMetres));
         return best;
     };
 
