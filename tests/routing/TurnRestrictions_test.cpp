@@ -8,6 +8,8 @@
 #include <cstdlib>
 #include <cstring>
 #include <limits>
+#include <map>
+#include <tuple>
 #include <random>
 
 using namespace RoadGraph;
@@ -65,11 +67,28 @@ bool allowed(const std::vector<Step>& walk, const Step& next, const std::vector<
     return true;
 }
 
+// Every walk from the source, up to `depth` roads. What a walk may do next
+// depends only on its last two steps (paths have at most two roads), so a
+// walk that comes to the same node by the same two steps no cheaper than an
+// earlier one is not followed further.
+using Seen = std::map<std::tuple<std::uint32_t, std::uint64_t, std::uint64_t>, std::uint64_t>;
+
 void walkAll(const TestGraph& g, const std::vector<Restriction>& restrictions, std::vector<Step>& walk,
-             std::uint32_t at, std::uint64_t cost, std::size_t depth, std::vector<std::uint64_t>& best) {
+             std::uint32_t at, std::uint64_t cost, std::size_t depth, std::vector<std::uint64_t>& best, Seen& seen) {
     best[at] = std::min(best[at], cost);
     if (depth == 0)
         return;
+    auto key = [](const std::vector<Step>& w, std::size_t back) -> std::uint64_t {
+        if (w.size() < back)
+            return ~std::uint64_t{0};
+        const Step& s = w[w.size() - back];
+        return (std::uint64_t{s.road} << 32) | s.from;
+    };
+    const auto state = std::make_tuple(at, key(walk, 1), key(walk, 2));
+    const auto known = seen.find(state);
+    if (known != seen.end() && known->second <= cost)
+        return;
+    seen[state] = cost;
     for (std::uint32_t id = 0; id < g.roads.size(); ++id) {
         const std::uint32_t to = leave(g.roads[id], at);
         if (to == kNoId)
@@ -78,7 +97,7 @@ void walkAll(const TestGraph& g, const std::vector<Restriction>& restrictions, s
         if (!allowed(walk, step, restrictions))
             continue;
         walk.push_back(step);
-        walkAll(g, restrictions, walk, to, cost + g.roads[id].length, depth - 1, best);
+        walkAll(g, restrictions, walk, to, cost + g.roads[id].length, depth - 1, best, seen);
         walk.pop_back();
     }
 }
@@ -179,13 +198,13 @@ TEST(TurnRestrictions, DisconnectedPathAddsNothingBeyond) {
     EXPECT_EQ(g.map.nodes().size(), nodes + 1) << "only the first road's clone";
 }
 
-// Random small graphs with one or two restrictions against every walk of up
-// to 12 roads.
+// Random small graphs with one or two restrictions against the walks of up
+// to 24 roads.
 TEST(TurnRestrictions, MatchBruteForceWalks) {
     const char* text = std::getenv("MIREL_ROUTING_SEED");
     const std::uint32_t seed = text ? static_cast<std::uint32_t>(std::strtoul(text, nullptr, 10)) : 4242u;
     int restricted = 0;
-    for (int run = 0; run < 120; ++run) {
+    for (int run = 0; run < 400; ++run) {
         std::mt19937 rng(seed + static_cast<std::uint32_t>(run) * 31u);
         SCOPED_TRACE(::testing::Message() << "run " << run << " seed " << seed);
         TestGraph g;
@@ -237,7 +256,8 @@ TEST(TurnRestrictions, MatchBruteForceWalks) {
         const std::uint32_t source = static_cast<std::uint32_t>(rng() % n);
         std::vector<std::uint64_t> best(n, kUnreached);
         std::vector<Step> walk;
-        walkAll(g, restrictions, walk, source, 0, 12, best);
+        Seen seen;
+        walkAll(g, restrictions, walk, source, 0, 24, best, seen);
 
         RoutingParams p;
         p.routing_mode = 2;
@@ -280,5 +300,5 @@ TEST(TurnRestrictions, MatchBruteForceWalks) {
             EXPECT_EQ(sum, costs[t]);
         }
     }
-    EXPECT_GT(restricted, 100);
+    EXPECT_GT(restricted, 400);
 }
