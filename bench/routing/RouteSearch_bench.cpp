@@ -7,7 +7,7 @@
 #include "routing/RouteSearch.h"
 
 #include <benchmark/benchmark.h>
-#include <boost/graph/adjacency_list.hpp>
+#include <boost/graph/compressed_sparse_row_graph.hpp>
 #include <boost/graph/dijkstra_shortest_paths.hpp>
 
 #include <map>
@@ -18,8 +18,10 @@ using namespace RoadGraph;
 
 namespace {
 
-using BoostGraph = boost::adjacency_list<boost::vecS, boost::vecS, boost::directedS, boost::no_property,
-                                         boost::property<boost::edge_weight_t, std::uint32_t>>;
+struct Arc {
+    std::uint32_t weight;
+};
+using BoostGraph = boost::compressed_sparse_row_graph<boost::directedS, boost::no_property, Arc>;
 
 struct Network {
     RoadMap map;
@@ -66,18 +68,23 @@ std::unique_ptr<Network> buildNetwork(std::uint32_t side) {
     net->map.allocate(nodes, nodes + 120, segmentCount, segmentCount + 290, 2 * segmentCount + 580);
     for (std::uint32_t v = 0; v < nodes; ++v)
         net->map.initNodeRecord(v, GridCell{static_cast<std::uint16_t>(v % side), static_cast<std::uint16_t>(v / side)}, 1);
-    net->boost = BoostGraph(nodes);
+    std::vector<std::pair<std::uint32_t, std::uint32_t>> arcs;
+    std::vector<Arc> weights;
     for (std::uint32_t i = 0; i < segmentCount; ++i) {
         const Street& s = streets[i];
         NodeTransitions table;
         table.add(0, 0, true, s.twoWay);
         net->map.addSegment(i, s.a, s.b, s.attributes, s.length, table);
         const std::uint32_t cost = Map::Routing::segmentCost(net->params, s.attributes, s.length);
-        boost::add_edge(s.a, s.b, cost, net->boost);
-        if (s.twoWay)
-            boost::add_edge(s.b, s.a, cost, net->boost);
+        arcs.emplace_back(s.a, s.b);
+        weights.push_back(Arc{cost});
+        if (s.twoWay) {
+            arcs.emplace_back(s.b, s.a);
+            weights.push_back(Arc{cost});
+        }
     }
     net->map.buildLinks();
+    net->boost = BoostGraph(boost::edges_are_unsorted_multi_pass, arcs.begin(), arcs.end(), weights.begin(), nodes);
     net->map.cellMetres = 100;
     net->map.cellDiagonalRoot = 14;
     for (int q = 0; q < 64; ++q)
@@ -145,8 +152,11 @@ void BoostDijkstra(benchmark::State& state) {
         const auto [from, to] = net.queries[q++ % net.queries.size()];
         try {
             boost::dijkstra_shortest_paths(net.boost, from,
-                                           boost::distance_map(distance.data())
-                                               .predecessor_map(predecessor.data())
+                                           boost::weight_map(boost::get(&Arc::weight, net.boost))
+                                               .distance_map(boost::make_iterator_property_map(
+                                                   distance.begin(), boost::get(boost::vertex_index, net.boost)))
+                                               .predecessor_map(boost::make_iterator_property_map(
+                                                   predecessor.begin(), boost::get(boost::vertex_index, net.boost)))
                                                .visitor(StopAtTarget(to, &examined)));
         } catch (const FoundTarget&) {
         }
