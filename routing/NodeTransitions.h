@@ -23,7 +23,7 @@ struct NodeTransition {
 };
 
 class NodeTransitions {
-public:
+  public:
     void add(std::uint16_t in, std::uint16_t out, bool forward, bool twoWay);
     // Replaces every two-way entry by a one-way entry and its reverse.
     // Does nothing when no two-way entry was added since the last call.
@@ -41,7 +41,7 @@ public:
     const std::vector<NodeTransition>& entries() const { return entries_; }
     bool hasTwoWay() const { return twoWayPresent_; }
 
-private:
+  private:
     std::vector<NodeTransition> entries_;
     bool twoWayPresent_ = false;
 };

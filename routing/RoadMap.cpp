@@ -10,8 +10,7 @@ using namespace RoadGraph;
 namespace {
 
 template <class T> std::uint32_t appendRecord(std::vector<T>& array) {
-    if (array.size() >= kMaxRecords)
-        return kNoId;
+    if (array.size() >= kMaxRecords) return kNoId;
     try {
         array.emplace_back();
     } catch (const std::bad_alloc&) {
@@ -32,13 +31,10 @@ template <class T> bool reserveRecords(std::vector<T>& array, std::uint32_t coun
 
 // The record after `r` in a chain of node or segment records.
 template <class T> std::uint32_t stepRecord(const std::vector<T>& array, std::uint32_t r) {
-    if (r >= array.size())
-        return kNoId;
+    if (r >= array.size()) return kNoId;
     const T& rec = array[r];
-    if (rec.flags & RecordFlag::Last)
-        return kNoId;
-    if (rec.flags & RecordFlag::Continues)
-        return rec.next < array.size() ? rec.next : kNoId;
+    if (rec.flags & RecordFlag::Last) return kNoId;
+    if (rec.flags & RecordFlag::Continues) return rec.next < array.size() ? rec.next : kNoId;
     return r + 1 < array.size() ? r + 1 : kNoId;
 }
 
@@ -46,10 +42,8 @@ template <class T> std::uint32_t stepRecord(const std::vector<T>& array, std::ui
 // chain that loops ends the walk instead of the program.
 template <class T> std::uint32_t nextMainRecord(const std::vector<T>& array, std::uint32_t r) {
     for (std::size_t guard = 0; guard <= array.size(); ++guard) {
-        if (r >= array.size())
-            return kNoId;
-        if (array[r].flags & RecordFlag::Main)
-            return r;
+        if (r >= array.size()) return kNoId;
+        if (array[r].flags & RecordFlag::Main) return r;
         r = stepRecord(array, r);
     }
     return kNoId;
@@ -57,8 +51,7 @@ template <class T> std::uint32_t nextMainRecord(const std::vector<T>& array, std
 
 template <class T> std::vector<std::uint32_t> mainRecords(const std::vector<T>& array, std::uint32_t head) {
     std::vector<std::uint32_t> out;
-    if (head >= array.size() || !(array[head].flags & RecordFlag::Head))
-        return out;
+    if (head >= array.size() || !(array[head].flags & RecordFlag::Head)) return out;
     std::uint32_t r = nextMainRecord(array, head);
     while (r != kNoId && out.size() <= array.size()) {
         out.push_back(r);
@@ -71,8 +64,7 @@ template <class T> std::uint32_t lastRecord(const std::vector<T>& array, std::ui
     std::uint32_t r = head;
     for (std::size_t guard = 0; guard <= array.size(); ++guard) {
         const std::uint32_t next = stepRecord(array, r);
-        if (next == kNoId)
-            break;
+        if (next == kNoId) break;
         r = next;
     }
     return r;
@@ -94,14 +86,12 @@ template <class F> void walkLinks(const std::vector<LinkRecord>& links, std::uin
     for (std::size_t guard = 0; guard <= links.size() && l < links.size(); ++guard) {
         const LinkRecord& rec = links[l];
         if (rec.flags & LinkFlag::Jump) {
-            if (rec.flags & LinkFlag::LastLink)
-                return;
+            if (rec.flags & LinkFlag::LastLink) return;
             l = rec.value;
             continue;
         }
         f(l);
-        if (rec.flags & LinkFlag::LastLink)
-            return;
+        if (rec.flags & LinkFlag::LastLink) return;
         ++l;
     }
 }
@@ -114,9 +104,9 @@ bool RoadMap::allocate(std::uint32_t nodeCount, std::uint32_t nodeCapacity, std:
     segments_.clear();
     links_.clear();
     ready_ = false;
-    if (nodeCount >= kMaxRecords || segmentCount >= kMaxRecords)
-        return false;
-    if (!reserveRecords(nodes_, nodeCount, nodeCapacity) || !reserveRecords(segments_, segmentCount, segmentCapacity) ||
+    if (nodeCount >= kMaxRecords || segmentCount >= kMaxRecords) return false;
+    if (!reserveRecords(nodes_, nodeCount, nodeCapacity) ||
+        !reserveRecords(segments_, segmentCount, segmentCapacity) ||
         !reserveRecords(links_, 0, linkCapacity)) {
         std::vector<NodeRecord>().swap(nodes_);
         std::vector<SegmentRecord>().swap(segments_);
@@ -126,13 +116,18 @@ bool RoadMap::allocate(std::uint32_t nodeCount, std::uint32_t nodeCapacity, std:
     return true;
 }
 
-std::uint32_t RoadMap::appendNodeRecord() { return appendRecord(nodes_); }
-std::uint32_t RoadMap::appendSegmentRecord() { return appendRecord(segments_); }
-std::uint32_t RoadMap::appendLinkRecord() { return appendRecord(links_); }
+std::uint32_t RoadMap::appendNodeRecord() {
+    return appendRecord(nodes_);
+}
+std::uint32_t RoadMap::appendSegmentRecord() {
+    return appendRecord(segments_);
+}
+std::uint32_t RoadMap::appendLinkRecord() {
+    return appendRecord(links_);
+}
 
 bool RoadMap::initNodeRecord(std::uint32_t id, GridCell cell, std::uint32_t mainRecords) {
-    if (!validNode(id))
-        return false;
+    if (!validNode(id)) return false;
     const std::size_t before = nodes_.size();
     NodeRecord head;
     head.cell = cell;
@@ -161,8 +156,7 @@ bool RoadMap::initNodeRecord(std::uint32_t id, GridCell cell, std::uint32_t main
 
 bool RoadMap::initSegmentRecord(std::uint32_t id, SegmentAttributes attributes, std::uint16_t length,
                                 std::uint32_t records) {
-    if (!validSegment(id))
-        return false;
+    if (!validSegment(id)) return false;
     const std::size_t before = segments_.size();
     SegmentRecord head;
     head.head = id;
@@ -192,8 +186,7 @@ bool RoadMap::initSegmentRecord(std::uint32_t id, SegmentAttributes attributes, 
 
 std::uint32_t RoadMap::appendNode(GridCell cell) {
     const std::uint32_t id = appendNodeRecord();
-    if (id == kNoId)
-        return kNoId;
+    if (id == kNoId) return kNoId;
     initNodeRecord(id, cell, 1);
     return id;
 }
@@ -207,12 +200,22 @@ std::uint32_t RoadMap::appendSegmentId() {
     return id;
 }
 
-std::uint32_t RoadMap::nextMainNode(std::uint32_t record) const { return nextMainRecord(nodes_, record); }
-std::uint32_t RoadMap::stepNode(std::uint32_t record) const { return stepRecord(nodes_, record); }
-std::uint32_t RoadMap::nextMainSegment(std::uint32_t record) const { return nextMainRecord(segments_, record); }
-std::uint32_t RoadMap::stepSegment(std::uint32_t record) const { return stepRecord(segments_, record); }
+std::uint32_t RoadMap::nextMainNode(std::uint32_t record) const {
+    return nextMainRecord(nodes_, record);
+}
+std::uint32_t RoadMap::stepNode(std::uint32_t record) const {
+    return stepRecord(nodes_, record);
+}
+std::uint32_t RoadMap::nextMainSegment(std::uint32_t record) const {
+    return nextMainRecord(segments_, record);
+}
+std::uint32_t RoadMap::stepSegment(std::uint32_t record) const {
+    return stepRecord(segments_, record);
+}
 
-std::vector<std::uint32_t> RoadMap::vertices(std::uint32_t node) const { return mainRecords(nodes_, node); }
+std::vector<std::uint32_t> RoadMap::vertices(std::uint32_t node) const {
+    return mainRecords(nodes_, node);
+}
 
 std::vector<std::uint32_t> RoadMap::segmentRecords(std::uint32_t segment) const {
     return mainRecords(segments_, segment);
@@ -220,42 +223,35 @@ std::vector<std::uint32_t> RoadMap::segmentRecords(std::uint32_t segment) const 
 
 std::vector<std::uint32_t> RoadMap::linkedSegments(std::uint32_t nodeRecord) const {
     std::vector<std::uint32_t> out;
-    if (!isVertex(nodeRecord))
-        return out;
+    if (!isVertex(nodeRecord)) return out;
     walkLinks(links_, nodes_[nodeRecord].firstLink, [&](std::uint32_t l) { out.push_back(links_[l].value); });
     return out;
 }
 
 std::uint32_t RoadMap::nodeOf(std::uint32_t nodeRecord) const {
-    if (!validNode(nodeRecord))
-        return kNoId;
+    if (!validNode(nodeRecord)) return kNoId;
     const NodeRecord& rec = nodes_[nodeRecord];
-    if (rec.flags & RecordFlag::Head)
-        return nodeRecord;
+    if (rec.flags & RecordFlag::Head) return nodeRecord;
     return validNode(rec.head) ? rec.head : kNoId;
 }
 
 std::uint32_t RoadMap::segmentHead(std::uint32_t segmentRecord) const {
-    if (!validSegment(segmentRecord))
-        return kNoId;
+    if (!validSegment(segmentRecord)) return kNoId;
     const SegmentRecord& rec = segments_[segmentRecord];
-    if (rec.flags & RecordFlag::Head)
-        return segmentRecord;
+    if (rec.flags & RecordFlag::Head) return segmentRecord;
     return validSegment(rec.head) ? rec.head : kNoId;
 }
 
 std::uint32_t RoadMap::segmentFromNode(std::uint32_t segment) const {
     const std::uint32_t r = nextMainSegment(segmentHead(segment));
-    if (r == kNoId)
-        return kNoId;
+    if (r == kNoId) return kNoId;
     const SegmentRecord& rec = segments_[r];
     return nodeOf((rec.direction & Direction::Forward) ? rec.start : rec.end);
 }
 
 std::uint32_t RoadMap::segmentToNode(std::uint32_t segment) const {
     const std::uint32_t r = nextMainSegment(segmentHead(segment));
-    if (r == kNoId)
-        return kNoId;
+    if (r == kNoId) return kNoId;
     const SegmentRecord& rec = segments_[r];
     return nodeOf((rec.direction & Direction::Forward) ? rec.end : rec.start);
 }
@@ -282,12 +278,10 @@ int RoadMap::vertexPosition(std::uint32_t node, std::uint32_t record) const {
 }
 
 bool RoadMap::addLink(std::uint32_t nodeRecord, std::uint32_t segmentRecord) {
-    if (!isVertex(nodeRecord) || !validSegment(segmentRecord))
-        return false;
+    if (!isVertex(nodeRecord) || !validSegment(segmentRecord)) return false;
     const std::uint32_t oldFirst = nodes_[nodeRecord].firstLink;
     const std::uint32_t l = appendLinkRecord();
-    if (l == kNoId)
-        return false;
+    if (l == kNoId) return false;
     links_[l].value = segmentRecord;
     if (!validLink(oldFirst)) {
         links_[l].flags = LinkFlag::LastLink;
@@ -307,14 +301,12 @@ bool RoadMap::addLink(std::uint32_t nodeRecord, std::uint32_t segmentRecord) {
 void RoadMap::hookRecord(std::uint32_t segmentRecord) {
     const SegmentRecord rec = segments_[segmentRecord];
     addLink(rec.start, segmentRecord);
-    if (rec.direction & Direction::TwoWay)
-        addLink(rec.end, segmentRecord);
+    if (rec.direction & Direction::TwoWay) addLink(rec.end, segmentRecord);
 }
 
 bool RoadMap::addSegment(std::uint32_t id, std::uint32_t fromNode, std::uint32_t toNode,
                          SegmentAttributes attributes, std::uint16_t length, const NodeTransitions& table) {
-    if (!validSegment(id) || nodeOf(fromNode) != fromNode || nodeOf(toNode) != toNode)
-        return false;
+    if (!validSegment(id) || nodeOf(fromNode) != fromNode || nodeOf(toNode) != toNode) return false;
     const std::vector<std::uint32_t> from = vertices(fromNode);
     const std::vector<std::uint32_t> to = vertices(toNode);
     for (const NodeTransition& t : table.entries()) {
@@ -325,8 +317,7 @@ bool RoadMap::addSegment(std::uint32_t id, std::uint32_t fromNode, std::uint32_t
             return false;
         }
     }
-    if (!initSegmentRecord(id, attributes, length, static_cast<std::uint32_t>(table.size())))
-        return false;
+    if (!initSegmentRecord(id, attributes, length, static_cast<std::uint32_t>(table.size()))) return false;
     const std::vector<std::uint32_t> records = segmentRecords(id);
     for (std::size_t i = 0; i < records.size() && i < table.size(); ++i) {
         const NodeTransition& t = table.entries()[i];
@@ -362,8 +353,7 @@ bool RoadMap::addSegmentBetween(std::uint32_t id, std::uint32_t first, std::uint
 bool RoadMap::segmentTransitions(std::uint32_t id, NodeTransitions& out) const {
     out.clear();
     const std::uint32_t head = segmentHead(id);
-    if (head == kNoId)
-        return false;
+    if (head == kNoId) return false;
     const std::uint32_t from = segmentFromNode(head);
     const std::uint32_t to = segmentToNode(head);
     for (const std::uint32_t r : segmentRecords(head)) {
@@ -371,8 +361,7 @@ bool RoadMap::segmentTransitions(std::uint32_t id, NodeTransitions& out) const {
         const bool forward = rec.direction & Direction::Forward;
         const int in = vertexPosition(forward ? from : to, rec.start);
         const int outPos = vertexPosition(forward ? to : from, rec.end);
-        if (in < 0 || outPos < 0 || in > 0xFFFF || outPos > 0xFFFF)
-            return false;
+        if (in < 0 || outPos < 0 || in > 0xFFFF || outPos > 0xFFFF) return false;
         out.add(static_cast<std::uint16_t>(in), static_cast<std::uint16_t>(outPos), forward,
                 rec.direction & Direction::TwoWay);
     }
@@ -392,8 +381,7 @@ bool RoadMap::buildLinks() {
     std::uint64_t total = 0;
     std::uint32_t skipped = 0;
     for (const SegmentRecord& s : segments_) {
-        if (!(s.flags & RecordFlag::Main))
-            continue;
+        if (!(s.flags & RecordFlag::Main)) continue;
         const bool twoWay = s.direction & Direction::TwoWay;
         if (!isVertex(s.start) || (twoWay && !isVertex(s.end))) {
             ++skipped;
@@ -415,28 +403,25 @@ bool RoadMap::buildLinks() {
         }
     }
     if (!ok) {
-        Log::log(Log::Critical, u"Road graph: no room for %I64u links", static_cast<unsigned long long>(total));
+        Log::log(Log::Critical, u"Road graph: no room for %I64u links",
+                 static_cast<unsigned long long>(total));
         links_.clear();
         for (NodeRecord& n : nodes_)
-            if (n.flags & RecordFlag::Main)
-                n.cost = kInfiniteCost;
+            if (n.flags & RecordFlag::Main) n.cost = kInfiniteCost;
         return false;
     }
     std::uint32_t next = 0;
     for (NodeRecord& n : nodes_) {
-        if (!(n.flags & RecordFlag::Main) || n.cost == 0)
-            continue;
+        if (!(n.flags & RecordFlag::Main) || n.cost == 0) continue;
         n.firstLink = next;
         next += n.cost;
         links_[next - 1].flags = LinkFlag::LastLink;
     }
     for (std::uint32_t id = 0; id < segments_.size(); ++id) {
         const SegmentRecord& s = segments_[id];
-        if (!(s.flags & RecordFlag::Main))
-            continue;
+        if (!(s.flags & RecordFlag::Main)) continue;
         const bool twoWay = s.direction & Direction::TwoWay;
-        if (!isVertex(s.start) || (twoWay && !isVertex(s.end)))
-            continue;
+        if (!isVertex(s.start) || (twoWay && !isVertex(s.end))) continue;
         NodeRecord& a = nodes_[s.start];
         links_[a.firstLink + --a.cost].value = id;
         if (twoWay) {
@@ -445,10 +430,10 @@ bool RoadMap::buildLinks() {
         }
     }
     for (NodeRecord& n : nodes_)
-        if (n.flags & RecordFlag::Main)
-            n.cost = kInfiniteCost;
+        if (n.flags & RecordFlag::Main) n.cost = kInfiniteCost;
     if (skipped != 0)
-        Log::log(Log::Critical, u"Road graph: %u segment records with bad end nodes left out of the links", skipped);
+        Log::log(Log::Critical, u"Road graph: %u segment records with bad end nodes left out of the links",
+                 skipped);
     ready_ = true;
     return true;
 }
@@ -461,13 +446,10 @@ RoadMap::Snapshot RoadMap::snapshot() const {
 std::uint32_t RoadMap::unhookedFirstLink(std::uint32_t first, std::uint32_t linkLimit) const {
     std::uint32_t l = first;
     for (std::size_t guard = 0; guard <= links_.size(); ++guard) {
-        if (l < linkLimit)
-            return l;
-        if (l >= links_.size())
-            return kNoId;
+        if (l < linkLimit) return l;
+        if (l >= links_.size()) return kNoId;
         const LinkRecord& rec = links_[l];
-        if (rec.flags & LinkFlag::LastLink)
-            return kNoId;
+        if (rec.flags & LinkFlag::LastLink) return kNoId;
         l = (rec.flags & LinkFlag::Jump) ? rec.value : l + 1;
     }
     return kNoId;
@@ -476,8 +458,7 @@ std::uint32_t RoadMap::unhookedFirstLink(std::uint32_t first, std::uint32_t link
 void RoadMap::restore(const Snapshot& s) {
     for (std::size_t r = s.segments; r < segments_.size(); ++r) {
         const SegmentRecord& rec = segments_[r];
-        if (!(rec.flags & RecordFlag::Main))
-            continue;
+        if (!(rec.flags & RecordFlag::Main)) continue;
         for (const std::uint32_t end : {rec.start, rec.end}) {
             if (end < s.nodes && isVertex(end))
                 nodes_[end].firstLink = unhookedFirstLink(nodes_[end].firstLink, s.links);
@@ -496,22 +477,18 @@ void RoadMap::reverseSegmentRecord(SegmentRecord& record) {
 void RoadMap::reverseDirection() {
     ready_ = false;
     for (NodeRecord& n : nodes_)
-        if (n.flags & RecordFlag::Main)
-            n.firstLink = kNoId;
+        if (n.flags & RecordFlag::Main) n.firstLink = kNoId;
     links_.clear();
     for (SegmentRecord& s : segments_)
-        if (s.flags & RecordFlag::Main)
-            reverseSegmentRecord(s);
+        if (s.flags & RecordFlag::Main) reverseSegmentRecord(s);
     buildLinks();
 }
 
 std::uint32_t RoadMap::appendToNodeChain(std::uint32_t node) {
-    if (nodeOf(node) != node)
-        return kNoId;
+    if (nodeOf(node) != node) return kNoId;
     const std::uint32_t last = lastRecord(nodes_, node);
     const std::uint32_t added = appendNodeRecord();
-    if (added == kNoId)
-        return kNoId;
+    if (added == kNoId) return kNoId;
     chainAfter(nodes_, last, added);
     nodes_[added].head = node;
     nodes_[added].flags = RecordFlag::Main | RecordFlag::Last;
@@ -519,12 +496,10 @@ std::uint32_t RoadMap::appendToNodeChain(std::uint32_t node) {
 }
 
 std::uint32_t RoadMap::appendToSegmentChain(std::uint32_t segment) {
-    if (segmentHead(segment) != segment)
-        return kNoId;
+    if (segmentHead(segment) != segment) return kNoId;
     const std::uint32_t last = lastRecord(segments_, segment);
     const std::uint32_t added = appendSegmentRecord();
-    if (added == kNoId)
-        return kNoId;
+    if (added == kNoId) return kNoId;
     chainAfter(segments_, last, added);
     segments_[added].head = segment;
     segments_[added].flags = RecordFlag::Main | RecordFlag::Last;

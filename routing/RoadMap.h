@@ -21,7 +21,7 @@
 #include <vector>
 
 class RoadMap {
-public:
+  public:
     struct Snapshot {
         std::uint32_t nodes = 0;
         std::uint32_t segments = 0;
@@ -53,7 +53,8 @@ public:
     // `toNode`), and when the map is ready hooks each record into the link
     // list of its start vertex (and of its end vertex when two-way).
     bool addSegment(std::uint32_t id, std::uint32_t fromNode, std::uint32_t toNode,
-                    RoadGraph::SegmentAttributes attributes, std::uint16_t length, const NodeTransitions& table);
+                    RoadGraph::SegmentAttributes attributes, std::uint16_t length,
+                    const NodeTransitions& table);
     // A segment joining every vertex of `first` to every vertex of `second`,
     // forward, two-way when the attributes carry RoadFlag::TwoWay.
     bool addSegmentBetween(std::uint32_t id, std::uint32_t first, std::uint32_t second,
@@ -141,7 +142,7 @@ public:
     std::uint32_t cellMetres = 0;
     std::uint32_t cellDiagonalRoot = 0;
 
-private:
+  private:
     std::uint32_t appendNodeRecord();
     std::uint32_t appendSegmentRecord();
     std::uint32_t appendLinkRecord();

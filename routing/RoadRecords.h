@@ -24,8 +24,7 @@ inline constexpr std::uint32_t kInfiniteCost = 0xFFFFFFFF;
 
 // A 24-bit id as the map file stores it.
 inline std::uint32_t unpackId(std::uint16_t low, std::uint8_t high) {
-    if (low == 0xFFFF && high == 0xFF)
-        return kNoId;
+    if (low == 0xFFFF && high == 0xFF) return kNoId;
     return static_cast<std::uint32_t>(high) * 65536u + low;
 }
 
@@ -37,9 +36,9 @@ struct GridCell {
 
 // Flag byte of node and segment records.
 namespace RecordFlag {
-inline constexpr std::uint8_t Head = 0x01;      // the record is its chain's head
-inline constexpr std::uint8_t Last = 0x02;      // the chain stops after this record
-inline constexpr std::uint8_t Main = 0x04;      // node: a vertex with labels and links; segment: listed in links
+inline constexpr std::uint8_t Head = 0x01; // the record is its chain's head
+inline constexpr std::uint8_t Last = 0x02; // the chain stops after this record
+inline constexpr std::uint8_t Main = 0x04; // node: a vertex with labels and links; segment: listed in links
 inline constexpr std::uint8_t Continues = 0x08; // the chain goes on at `next`
 } // namespace RecordFlag
 
@@ -76,26 +75,26 @@ struct SegmentAttributes {
 };
 
 struct NodeRecord {
-    GridCell cell;                            // head records: the node's grid cell
-    std::uint32_t head = kNoId;               // id of the chain's head (its own id in a head)
-    std::uint32_t next = kNoId;               // continuation, when RecordFlag::Continues
-    std::uint32_t firstLink = kNoId;          // main records: first link record
-    std::uint32_t cost = kInfiniteCost;       // main records: search label
-    std::uint32_t predecessor = kNoId;        // main records: segment record it was reached by
-    std::uint32_t heapPosition = 0;           // main records: place in the search heap
+    GridCell cell;                      // head records: the node's grid cell
+    std::uint32_t head = kNoId;         // id of the chain's head (its own id in a head)
+    std::uint32_t next = kNoId;         // continuation, when RecordFlag::Continues
+    std::uint32_t firstLink = kNoId;    // main records: first link record
+    std::uint32_t cost = kInfiniteCost; // main records: search label
+    std::uint32_t predecessor = kNoId;  // main records: segment record it was reached by
+    std::uint32_t heapPosition = 0;     // main records: place in the search heap
     std::uint8_t flags = 0;
-    std::uint8_t closed = 0;                  // main records: the search has settled it
+    std::uint8_t closed = 0; // main records: the search has settled it
     std::uint16_t spare = 0;
 };
 
 struct SegmentRecord {
-    std::uint32_t head = kNoId;  // id of the chain's head (its own id in a head)
-    std::uint32_t next = kNoId;  // continuation, when RecordFlag::Continues
-    std::uint32_t start = kNoId; // node record travel starts at
-    std::uint32_t end = kNoId;   // node record travel ends at
-    std::uint16_t length = 0;    // head records: length of the whole chain
+    std::uint32_t head = kNoId;   // id of the chain's head (its own id in a head)
+    std::uint32_t next = kNoId;   // continuation, when RecordFlag::Continues
+    std::uint32_t start = kNoId;  // node record travel starts at
+    std::uint32_t end = kNoId;    // node record travel ends at
+    std::uint16_t length = 0;     // head records: length of the whole chain
     SegmentAttributes attributes; // head records
-    std::uint8_t direction = 0;  // Direction bits
+    std::uint8_t direction = 0;   // Direction bits
     std::uint8_t flags = 0;
     std::uint8_t spare = 0;
 };

@@ -24,11 +24,9 @@ void searchLoop(RoadMap& map, SearchTask& task, const RoutingParams& params, Sea
     for (SearchTarget& t : task.targets)
         t.reached = 0;
     task.reachedCount = 0;
-    if (task.targets.empty() || !task.source)
-        return;
+    if (task.targets.empty() || !task.source) return;
     const std::uint32_t source = task.source->searchNodeIndex;
-    if (!map.isVertex(source))
-        return;
+    if (!map.isVertex(source)) return;
 
     std::vector<NodeRecord>& nodes = map.mutableNodes();
     const std::vector<SegmentRecord>& segments = map.segments();
@@ -40,15 +38,13 @@ void searchLoop(RoadMap& map, SearchTask& task, const RoutingParams& params, Sea
     for (std::uint32_t i = 0; i < task.targets.size(); ++i) {
         const SearchPosition& p = *task.targets[i].position;
         targetCells.push_back(p.cell);
-        if (map.isVertex(p.searchNodeIndex))
-            index.emplace_back(p.searchNodeIndex, i);
+        if (map.isVertex(p.searchNodeIndex)) index.emplace_back(p.searchNodeIndex, i);
     }
     std::sort(index.begin(), index.end());
 
     auto cellOfVertex = [&](std::uint32_t v) {
         const NodeRecord& rec = nodes[v];
-        if (rec.flags & RecordFlag::Head)
-            return rec.cell;
+        if (rec.flags & RecordFlag::Head) return rec.cell;
         return rec.head < nodes.size() ? nodes[rec.head].cell : GridCell{};
     };
     // The smallest estimate over all targets. The largest would overestimate
@@ -81,8 +77,7 @@ void searchLoop(RoadMap& map, SearchTask& task, const RoutingParams& params, Sea
                     ++task.reachedCount;
                 }
             }
-            if (task.reachedCount == task.targets.size())
-                break;
+            if (task.reachedCount == task.targets.size()) break;
             // A finish ends its branch: routes do not run through it.
             queue.removeAt(nodes[n].heapPosition);
             nodes[n].closed = 1;
@@ -95,8 +90,7 @@ void searchLoop(RoadMap& map, SearchTask& task, const RoutingParams& params, Sea
         for (std::size_t guard = 0; guard <= links.size() && l < links.size(); ++guard) {
             const LinkRecord link = links[l];
             if (link.flags & LinkFlag::Jump) {
-                if (link.flags & LinkFlag::LastLink)
-                    break;
+                if (link.flags & LinkFlag::LastLink) break;
                 l = link.value;
                 continue;
             }
@@ -132,8 +126,7 @@ void searchLoop(RoadMap& map, SearchTask& task, const RoutingParams& params, Sea
             } else {
                 ++bad;
             }
-            if (link.flags & LinkFlag::LastLink)
-                break;
+            if (link.flags & LinkFlag::LastLink) break;
             ++l;
         }
         queue.removeAt(nodes[n].heapPosition);
@@ -152,14 +145,11 @@ void searchLoop(RoadMap& map, SearchTask& task, const RoutingParams& params, Sea
 
 bool extractPath(const RoadMap& map, const SearchPosition& finish, const SearchPosition& source,
                  std::vector<RouteSegment>* segments, std::vector<std::uint32_t>* nodes) {
-    if (segments)
-        segments->clear();
-    if (nodes)
-        nodes->clear();
+    if (segments) segments->clear();
+    if (nodes) nodes->clear();
     const std::uint32_t src = source.searchNodeIndex;
     std::uint32_t cur = finish.searchNodeIndex;
-    if (!map.isVertex(cur) || !map.isVertex(src))
-        return false;
+    if (!map.isVertex(cur) || !map.isVertex(src)) return false;
     std::vector<RouteSegment> steps;
     std::vector<std::uint32_t> passed;
     const std::size_t limit = map.nodes().size();
@@ -194,16 +184,13 @@ bool extractPath(const RoadMap& map, const SearchPosition& finish, const SearchP
             step.turnCode = static_cast<std::uint8_t>(head->attributes.quality >> 3);
             steps.push_back(step);
         }
-        if (!last)
-            passed.push_back(map.nodeOf(other));
+        if (!last) passed.push_back(map.nodeOf(other));
         cur = other;
     }
     std::reverse(steps.begin(), steps.end());
     std::reverse(passed.begin(), passed.end());
-    if (segments)
-        *segments = std::move(steps);
-    if (nodes)
-        *nodes = std::move(passed);
+    if (segments) *segments = std::move(steps);
+    if (nodes) *nodes = std::move(passed);
     return true;
 }
 
@@ -211,19 +198,13 @@ void ResultBindings::bind(const RoadMap& map, const SearchPosition& finish, cons
                           bool isReached) {
     std::vector<RouteSegment> local;
     std::vector<RouteSegment>* list = segments;
-    if (!list && totalLength)
-        list = &local;
-    if (isReached && !extractPath(map, finish, source, list, nodes))
-        isReached = false;
-    if (reached)
-        *reached = isReached ? 1 : 0;
-    if (cost)
-        *cost = isReached ? map.nodes()[finish.searchNodeIndex].cost : kInfiniteCost;
+    if (!list && totalLength) list = &local;
+    if (isReached && !extractPath(map, finish, source, list, nodes)) isReached = false;
+    if (reached) *reached = isReached ? 1 : 0;
+    if (cost) *cost = isReached ? map.nodes()[finish.searchNodeIndex].cost : kInfiniteCost;
     if (!isReached) {
-        if (segments)
-            segments->clear();
-        if (nodes)
-            nodes->clear();
+        if (segments) segments->clear();
+        if (nodes) nodes->clear();
     }
     if (totalLength) {
         std::uint64_t sum = 0;
@@ -239,8 +220,7 @@ void ResultBindings::bind(const RoadMap& map, const SearchPosition& finish, cons
 }
 
 void search(RoadMap& map, SearchTask& task, const RoutingParams& params, SearchStats* stats) {
-    if (task.backward)
-        map.reverseDirection();
+    if (task.backward) map.reverseDirection();
     const RoadMap::Snapshot before = map.snapshot();
 
     bool seeded = task.source != nullptr && task.source->seed(map, task);
@@ -263,8 +243,7 @@ void search(RoadMap& map, SearchTask& task, const RoutingParams& params, SearchS
     }
 
     map.restore(before);
-    if (task.backward)
-        map.reverseDirection();
+    if (task.backward) map.reverseDirection();
 }
 
 } // namespace Map::Routing

@@ -15,9 +15,9 @@
 namespace Map::Routing {
 
 struct SearchStats {
-    std::uint64_t expanded = 0;       // vertices whose links were followed
-    std::uint64_t queuePeak = 0;      // most entries queued at once
-    std::uint64_t badReferences = 0;  // links or records naming ids outside the arrays
+    std::uint64_t expanded = 0;      // vertices whose links were followed
+    std::uint64_t queuePeak = 0;     // most entries queued at once
+    std::uint64_t badReferences = 0; // links or records naming ids outside the arrays
 };
 
 // Seeds the positions, searches, fills every finish's result bindings and

@@ -11,8 +11,7 @@ RoutingParams RoutingParams::fromConfig(Core::ConfigNode& routing) {
     RoutingParams p;
     const int bestRoadsMax = routing.value("best_roads_max", 10);
     const int speedMax = routing.value("routing_speed_max", 4);
-    if (bestRoadsMax == 0 || speedMax == 0)
-        return p;
+    if (bestRoadsMax == 0 || speedMax == 0) return p;
     const bool avoidToll = routing.value("avoid_toll", false);
     const bool avoidUnpaved = routing.value("avoid_unpaved", true);
     const int speed = routing.value("routing_speed", 0);
@@ -23,11 +22,9 @@ RoutingParams RoutingParams::fromConfig(Core::ConfigNode& routing) {
     p.avoid_unpaved = avoidUnpaved ? 1 : 0;
     p.routing_speed = static_cast<std::uint8_t>(speed);
     p.best_roads_max = static_cast<std::uint8_t>(bestRoadsMax);
-    if (p.best_roads_max == 0)
-        p.best_roads_max = 1;
+    if (p.best_roads_max == 0) p.best_roads_max = 1;
     p.speedDivisor = static_cast<std::uint8_t>(speedMax + 1);
-    if (p.speedDivisor == 0)
-        p.speedDivisor = 1;
+    if (p.speedDivisor == 0) p.speedDivisor = 1;
     p.best_roads = static_cast<std::uint8_t>(bestRoads);
     // A weight above its divisor would make good roads cost less than nothing.
     if (p.best_roads > p.best_roads_max) {
@@ -46,20 +43,15 @@ RoutingParams RoutingParams::fromConfig(Core::ConfigNode& routing) {
 
 namespace Map::Routing {
 
-std::uint32_t segmentCost(const RoutingParams& params, const SegmentAttributes& attributes, std::uint16_t length) {
-    if (attributes.access & params.accessMask)
-        return kInfiniteCost;
-    if (params.avoid_unpaved && (attributes.road & RoadFlag::Unpaved))
-        return kInfiniteCost;
-    if (params.avoid_toll && (attributes.road & RoadFlag::Toll))
-        return kInfiniteCost;
-    if (attributes.road & RoadFlag::Forbidden)
-        return kInfiniteCost;
-    if (length == 0)
-        return 0;
+std::uint32_t segmentCost(const RoutingParams& params, const SegmentAttributes& attributes,
+                          std::uint16_t length) {
+    if (attributes.access & params.accessMask) return kInfiniteCost;
+    if (params.avoid_unpaved && (attributes.road & RoadFlag::Unpaved)) return kInfiniteCost;
+    if (params.avoid_toll && (attributes.road & RoadFlag::Toll)) return kInfiniteCost;
+    if (attributes.road & RoadFlag::Forbidden) return kInfiniteCost;
+    if (length == 0) return 0;
     std::int32_t base;
-    if (params.routing_mode == 2)
-        return length;
+    if (params.routing_mode == 2) return length;
     if (params.routing_mode == 0)
         base = length;
     else
@@ -73,8 +65,7 @@ std::uint32_t segmentCost(const RoutingParams& params, const SegmentAttributes& 
 
 std::uint32_t estimateCost(const RoutingParams& params, GridCell a, GridCell b, std::uint32_t smallWeight,
                            std::uint32_t largeWeight) {
-    if (params.routing_mode == 2)
-        return 0;
+    if (params.routing_mode == 2) return 0;
     auto difference = [](std::uint16_t p, std::uint16_t q) -> std::uint64_t {
         return p == q ? 0 : static_cast<std::uint64_t>(p > q ? p - q : q - p) - 1;
     };

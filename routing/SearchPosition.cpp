@@ -15,7 +15,9 @@ namespace {
 // The joins of node positions: two-way, class 0, no restrictions.
 constexpr SegmentAttributes kJoinAttributes{RoadFlag::TwoWay, 0, 0};
 
-bool isNode(const RoadMap& map, std::uint32_t id) { return map.nodeOf(id) == id && id != kNoId; }
+bool isNode(const RoadMap& map, std::uint32_t id) {
+    return map.nodeOf(id) == id && id != kNoId;
+}
 
 } // namespace
 
@@ -26,8 +28,7 @@ bool SearchPosition::appendSearchNode(RoadMap& map) {
 }
 
 bool SearchPositionFromNode::seed(RoadMap& map, const SearchTask&) {
-    if (!appendSearchNode(map))
-        return false;
+    if (!appendSearchNode(map)) return false;
     if (!isNode(map, nodeId)) {
         Log::log(Log::Critical, u"Route search: node %u is not in the road graph", nodeId);
         return true;
@@ -37,15 +38,15 @@ bool SearchPositionFromNode::seed(RoadMap& map, const SearchTask&) {
 }
 
 bool SearchPositionFromDistantNodes::seed(RoadMap& map, const SearchTask&) {
-    if (!appendSearchNode(map))
-        return false;
+    if (!appendSearchNode(map)) return false;
     for (const DistantNode& entry : entries) {
         if (!isNode(map, entry.nodeId)) {
             Log::log(Log::Critical, u"Route search: node %u is not in the road graph", entry.nodeId);
             continue;
         }
         const std::uint32_t join = map.appendSegmentId();
-        if (join == kNoId || !map.addSegmentBetween(join, searchNodeId, entry.nodeId, kJoinAttributes, entry.extraCost))
+        if (join == kNoId ||
+            !map.addSegmentBetween(join, searchNodeId, entry.nodeId, kJoinAttributes, entry.extraCost))
             return false;
     }
     return true;
@@ -55,8 +56,7 @@ bool SearchPositionFromSegment::seedOn(RoadMap& map, std::uint32_t s, std::uint1
     splitSegment = s;
     firstPartial = kNoId;
     secondPartial = kNoId;
-    if (s == kNoId)
-        return true;
+    if (s == kNoId) return true;
     const std::uint32_t h = map.segmentHead(s);
     NodeTransitions table;
     if (h == kNoId || !map.segmentTransitions(h, table)) {
@@ -80,23 +80,20 @@ bool SearchPositionFromSegment::seedOn(RoadMap& map, std::uint32_t s, std::uint1
     }
     if (!second.empty()) {
         secondPartial = map.appendSegmentId();
-        if (secondPartial == kNoId ||
-            !map.addSegment(secondPartial, searchNodeId, to, attributes, static_cast<std::uint16_t>(head.length - at),
-                            second))
+        if (secondPartial == kNoId || !map.addSegment(secondPartial, searchNodeId, to, attributes,
+                                                      static_cast<std::uint16_t>(head.length - at), second))
             return false;
     }
     return true;
 }
 
 bool SearchPositionFromSegment::seed(RoadMap& map, const SearchTask&) {
-    if (!appendSearchNode(map))
-        return false;
+    if (!appendSearchNode(map)) return false;
     return seedOn(map, segment, offset);
 }
 
 bool SearchPositionToSegment::seed(RoadMap& map, const SearchTask& task) {
-    if (!appendSearchNode(map))
-        return false;
+    if (!appendSearchNode(map)) return false;
     SearchPositionFromSegment* start = task.source ? task.source->asSegment() : nullptr;
     if (start && segment != kNoId && start->segment == segment) {
         // Start and finish on one segment: cut the start's piece that lies

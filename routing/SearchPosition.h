@@ -30,7 +30,7 @@ class SearchPosition;
 // Output places, all optional; the route build points them at its own
 // variables before the search.
 class ResultBindings {
-public:
+  public:
     std::uint8_t* reached = nullptr;
     std::uint32_t* cost = nullptr;
     std::vector<RouteSegment>* segments = nullptr;
@@ -42,7 +42,7 @@ public:
 };
 
 class SearchPosition {
-public:
+  public:
     explicit SearchPosition(RoadGraph::GridCell cell) : cell(cell) {}
     virtual ~SearchPosition() = default;
     SearchPosition(const SearchPosition&) = delete;
@@ -55,18 +55,19 @@ public:
     virtual class SearchPositionFromSegment* asSegment() { return nullptr; }
     virtual ResultBindings* resultBindings() { return nullptr; }
 
-    RoadGraph::GridCell cell;                            // used by the estimate
-    std::uint32_t searchNodeId = RoadGraph::kNoId;      // the appended node
-    std::uint32_t searchNodeIndex = RoadGraph::kNoId;   // its vertex record
+    RoadGraph::GridCell cell;                         // used by the estimate
+    std::uint32_t searchNodeId = RoadGraph::kNoId;    // the appended node
+    std::uint32_t searchNodeIndex = RoadGraph::kNoId; // its vertex record
 
-protected:
+  protected:
     bool appendSearchNode(RoadMap& map);
 };
 
 // At a graph node (all its vertices).
 class SearchPositionFromNode : public SearchPosition {
-public:
-    SearchPositionFromNode(RoadGraph::GridCell cell, std::uint32_t nodeId) : SearchPosition(cell), nodeId(nodeId) {}
+  public:
+    SearchPositionFromNode(RoadGraph::GridCell cell, std::uint32_t nodeId)
+        : SearchPosition(cell), nodeId(nodeId) {}
     bool seed(RoadMap& map, const SearchTask& task) override;
 
     std::uint32_t nodeId;
@@ -74,7 +75,7 @@ public:
 
 // Part-way along a segment, `offset` length units from its first end.
 class SearchPositionFromSegment : public SearchPosition {
-public:
+  public:
     SearchPositionFromSegment(RoadGraph::GridCell cell, std::uint32_t segmentId, std::uint16_t offset,
                               bool forwardAllowed, bool backwardAllowed)
         : SearchPosition(cell), segment(segmentId), offset(offset), forwardAllowed(forwardAllowed),
@@ -91,7 +92,7 @@ public:
     std::uint32_t firstPartial = RoadGraph::kNoId;
     std::uint32_t secondPartial = RoadGraph::kNoId;
 
-protected:
+  protected:
     // Cuts segment `s` at `at` (clamped to its length) into the two partial
     // segments that join the search node to the segment's ends.
     bool seedOn(RoadMap& map, std::uint32_t s, std::uint16_t at);
@@ -105,7 +106,7 @@ struct DistantNode {
 // A set of nodes, each reached at an extra cost (the entries into a
 // neighbouring map).
 class SearchPositionFromDistantNodes : public SearchPosition {
-public:
+  public:
     SearchPositionFromDistantNodes(RoadGraph::GridCell cell, std::vector<DistantNode> entries)
         : SearchPosition(cell), entries(std::move(entries)) {}
     bool seed(RoadMap& map, const SearchTask& task) override;
@@ -114,13 +115,14 @@ public:
 };
 
 class SearchPositionToNode : public SearchPositionFromNode, public ResultBindings {
-public:
-    SearchPositionToNode(RoadGraph::GridCell cell, std::uint32_t nodeId) : SearchPositionFromNode(cell, nodeId) {}
+  public:
+    SearchPositionToNode(RoadGraph::GridCell cell, std::uint32_t nodeId)
+        : SearchPositionFromNode(cell, nodeId) {}
     ResultBindings* resultBindings() override { return this; }
 };
 
 class SearchPositionToSegment : public SearchPositionFromSegment, public ResultBindings {
-public:
+  public:
     // afterTheStart: when the source lies on the same segment, this finish
     // lies beyond it in the segment's direction.
     SearchPositionToSegment(RoadGraph::GridCell cell, std::uint32_t segmentId, std::uint16_t offset,
@@ -133,7 +135,7 @@ public:
 };
 
 class SearchPositionToDistantNodes : public SearchPositionFromDistantNodes, public ResultBindings {
-public:
+  public:
     SearchPositionToDistantNodes(RoadGraph::GridCell cell, std::vector<DistantNode> entries)
         : SearchPositionFromDistantNodes(cell, std::move(entries)) {}
     ResultBindings* resultBindings() override { return this; }

@@ -14,7 +14,7 @@ struct SearchQueueEntry {
 };
 
 class SearchQueue {
-public:
+  public:
     explicit SearchQueue(std::vector<RoadGraph::NodeRecord>& nodes) : nodes_(nodes) {}
 
     // Appends and restores heap order; ties do not move. Returns the position
@@ -27,7 +27,7 @@ public:
     std::size_t peakSize() const { return peak_; }
     const std::vector<SearchQueueEntry>& entries() const { return heap_; }
 
-private:
+  private:
     void place(std::size_t position, const SearchQueueEntry& entry);
     bool siftUp(std::size_t position);
     void siftDown(std::size_t position);

@@ -13,7 +13,7 @@ struct SearchTarget {
 };
 
 class SearchTask {
-public:
+  public:
     explicit SearchTask(std::uint32_t finishLimit = 10) : finishLimit(finishLimit) {}
     SearchTask(const SearchTask&) = delete;
     SearchTask& operator=(const SearchTask&) = delete;
@@ -25,8 +25,7 @@ public:
     // Adds a finish position; its index, or -1 when the list already holds
     // finishLimit entries (the position is then dropped).
     int addTarget(std::unique_ptr<Map::Routing::SearchPosition> position) {
-        if (!position || targets.size() >= finishLimit)
-            return -1;
+        if (!position || targets.size() >= finishLimit) return -1;
         targets.push_back(SearchTarget{0, std::move(position)});
         return static_cast<int>(targets.size() - 1);
     }

@@ -11,16 +11,14 @@ using namespace RoadGraph;
 
 bool RoadMap::splitTwoWayRecords(std::uint32_t id) {
     const std::uint32_t head = segmentHead(id);
-    if (head == kNoId)
-        return false;
+    if (head == kNoId) return false;
     std::uint32_t r = nextMainSegment(head);
     // The walk also meets the records appended below; they are one-way.
     for (std::size_t guard = 0; r != kNoId && guard <= 2 * segments_.size(); ++guard) {
         if (segments_[r].direction & Direction::TwoWay) {
             segments_[r].direction &= static_cast<std::uint8_t>(~Direction::TwoWay);
             const std::uint32_t added = appendToSegmentChain(head);
-            if (added == kNoId)
-                return false;
+            if (added == kNoId) return false;
             const SegmentRecord old = segments_[r];
             SegmentRecord& rev = segments_[added];
             rev.start = old.end;
@@ -32,15 +30,12 @@ bool RoadMap::splitTwoWayRecords(std::uint32_t id) {
                 for (std::size_t g = 0; g <= links_.size() && l < links_.size(); ++g) {
                     LinkRecord& link = links_[l];
                     if (link.flags & LinkFlag::Jump) {
-                        if (link.flags & LinkFlag::LastLink)
-                            break;
+                        if (link.flags & LinkFlag::LastLink) break;
                         l = link.value;
                         continue;
                     }
-                    if (link.value == r)
-                        link.value = added;
-                    if (link.flags & LinkFlag::LastLink)
-                        break;
+                    if (link.value == r) link.value = added;
+                    if (link.flags & LinkFlag::LastLink) break;
                     ++l;
                 }
             }
@@ -70,7 +65,8 @@ bool RoadMap::applyTurnRestriction(std::uint32_t node, const std::vector<std::ui
     for (const std::uint32_t f : forbidden) {
         const std::uint32_t h = segmentHead(f);
         if (h == kNoId) {
-            Log::log(Log::Critical, u"Road graph: turn restriction at node %u forbids bad segment %u", node, f);
+            Log::log(Log::Critical, u"Road graph: turn restriction at node %u forbids bad segment %u", node,
+                     f);
             return false;
         }
         forbiddenHeads.push_back(h);
@@ -90,10 +86,8 @@ bool RoadMap::applyTurnRestriction(std::uint32_t node, const std::vector<std::ui
         const std::uint32_t nextHead = i + 1 < heads.size() ? heads[i + 1] : kNoId;
         const bool forward = segmentFromNode(h) == c;
         const std::uint32_t d = forward ? segmentToNode(h) : segmentFromNode(h);
-        if (d == kNoId)
-            break;
-        if (i == 0 && !splitTwoWayRecords(h))
-            return false;
+        if (d == kNoId) break;
+        if (i == 0 && !splitTwoWayRecords(h)) return false;
         const std::uint32_t dFrom = segmentFromNode(h);
         for (const std::uint32_t r : segmentRecords(h)) {
             const SegmentRecord rec = segments_[r];
@@ -102,16 +96,13 @@ bool RoadMap::applyTurnRestriction(std::uint32_t node, const std::vector<std::ui
             std::uint32_t s = rec.start;
             std::uint32_t e = rec.end;
             const bool swapped = nodeOf(e) != d;
-            if (swapped)
-                std::swap(s, e);
+            if (swapped) std::swap(s, e);
             const auto entry = from.find(s);
-            if (entry == from.end())
-                continue;
+            if (entry == from.end()) continue;
             if (to.find(e) == to.end()) {
                 const std::vector<std::uint32_t> exits = linkedSegments(e);
                 const std::uint32_t clone = appendToNodeChain(d);
-                if (clone == kNoId)
-                    return false;
+                if (clone == kNoId) return false;
                 to[e] = clone;
                 for (const std::uint32_t g : exits) {
                     const std::uint32_t hg = segmentHead(g);
@@ -122,13 +113,11 @@ bool RoadMap::applyTurnRestriction(std::uint32_t node, const std::vector<std::ui
                     const std::uint32_t other = linked.end == e ? linked.start : linked.end;
                     const bool gForward = segmentFromNode(hg) == d;
                     const std::uint32_t added = appendToSegmentChain(hg);
-                    if (added == kNoId)
-                        return false;
+                    if (added == kNoId) return false;
                     segments_[added].start = clone;
                     segments_[added].end = other;
                     segments_[added].direction = gForward ? Direction::Forward : 0;
-                    if (!addLink(clone, added))
-                        return false;
+                    if (!addLink(clone, added)) return false;
                 }
             }
             const std::uint32_t x = to[e];
@@ -137,13 +126,11 @@ bool RoadMap::applyTurnRestriction(std::uint32_t node, const std::vector<std::ui
             } else {
                 const std::uint32_t fs = entry->second;
                 const std::uint32_t added = appendToSegmentChain(h);
-                if (added == kNoId)
-                    return false;
+                if (added == kNoId) return false;
                 segments_[added].start = fs;
                 segments_[added].end = x;
                 segments_[added].direction = dFrom == nodeOf(fs) ? Direction::Forward : 0;
-                if (!addLink(fs, added))
-                    return false;
+                if (!addLink(fs, added)) return false;
             }
         }
         from.swap(to);

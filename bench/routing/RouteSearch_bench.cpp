@@ -31,10 +31,8 @@ struct Network {
 };
 
 std::uint8_t classOf(std::uint32_t line) {
-    if (line % 50 == 0)
-        return 0;
-    if (line % 10 == 0)
-        return 1;
+    if (line % 50 == 0) return 0;
+    if (line % 10 == 0) return 1;
     return static_cast<std::uint8_t>(4 + line % 3);
 }
 
@@ -57,17 +55,20 @@ std::unique_ptr<Network> buildNetwork(std::uint32_t side) {
         for (std::uint32_t x = 0; x < side; ++x) {
             const std::uint32_t v = y * side + x;
             if (x + 1 < side)
-                streets.push_back({v, v + 1, rng() % 10 != 0, static_cast<std::uint16_t>(100 + rng() % 40),
-                                   SegmentAttributes{classOf(y), 0, static_cast<std::uint8_t>(3 + rng() % 2)}});
+                streets.push_back(
+                    {v, v + 1, rng() % 10 != 0, static_cast<std::uint16_t>(100 + rng() % 40),
+                     SegmentAttributes{classOf(y), 0, static_cast<std::uint8_t>(3 + rng() % 2)}});
             if (y + 1 < side)
-                streets.push_back({v, v + side, rng() % 10 != 0, static_cast<std::uint16_t>(100 + rng() % 40),
-                                   SegmentAttributes{classOf(x), 0, static_cast<std::uint8_t>(3 + rng() % 2)}});
+                streets.push_back(
+                    {v, v + side, rng() % 10 != 0, static_cast<std::uint16_t>(100 + rng() % 40),
+                     SegmentAttributes{classOf(x), 0, static_cast<std::uint8_t>(3 + rng() % 2)}});
         }
     }
     const auto segmentCount = static_cast<std::uint32_t>(streets.size());
     net->map.allocate(nodes, nodes + 120, segmentCount, segmentCount + 290, 2 * segmentCount + 580);
     for (std::uint32_t v = 0; v < nodes; ++v)
-        net->map.initNodeRecord(v, GridCell{static_cast<std::uint16_t>(v % side), static_cast<std::uint16_t>(v / side)}, 1);
+        net->map.initNodeRecord(
+            v, GridCell{static_cast<std::uint16_t>(v % side), static_cast<std::uint16_t>(v / side)}, 1);
     std::vector<std::pair<std::uint32_t, std::uint32_t>> arcs;
     std::vector<Arc> weights;
     for (std::uint32_t i = 0; i < segmentCount; ++i) {
@@ -84,7 +85,8 @@ std::unique_ptr<Network> buildNetwork(std::uint32_t side) {
         }
     }
     net->map.buildLinks();
-    net->boost = BoostGraph(boost::edges_are_unsorted_multi_pass, arcs.begin(), arcs.end(), weights.begin(), nodes);
+    net->boost =
+        BoostGraph(boost::edges_are_unsorted_multi_pass, arcs.begin(), arcs.end(), weights.begin(), nodes);
     net->map.cellMetres = 100;
     net->map.cellDiagonalRoot = 14;
     for (int q = 0; q < 64; ++q)
@@ -95,8 +97,7 @@ std::unique_ptr<Network> buildNetwork(std::uint32_t side) {
 Network& network(std::uint32_t side) {
     static std::map<std::uint32_t, std::unique_ptr<Network>> cache;
     auto& slot = cache[side];
-    if (!slot)
-        slot = buildNetwork(side);
+    if (!slot) slot = buildNetwork(side);
     return *slot;
 }
 
@@ -120,22 +121,22 @@ void RouteSearch(benchmark::State& state, std::uint32_t mode) {
         ++queries;
     }
     state.counters["nodes"] = static_cast<double>(net.map.nodes().size());
-    state.counters["expanded"] = static_cast<double>(stats.expanded) / static_cast<double>(std::max<std::uint64_t>(queries, 1));
+    state.counters["expanded"] =
+        static_cast<double>(stats.expanded) / static_cast<double>(std::max<std::uint64_t>(queries, 1));
 }
 
 struct FoundTarget {};
 
 // Stops Dijkstra when the target is settled, as the route search does.
 class StopAtTarget : public boost::default_dijkstra_visitor {
-public:
+  public:
     StopAtTarget(std::uint32_t target, std::uint64_t* examined) : target_(target), examined_(examined) {}
     void examine_vertex(std::size_t v, const BoostGraph&) {
         ++*examined_;
-        if (v == target_)
-            throw FoundTarget{};
+        if (v == target_) throw FoundTarget{};
     }
 
-private:
+  private:
     std::uint32_t target_;
     std::uint64_t* examined_;
 };
@@ -151,24 +152,30 @@ void BoostDijkstra(benchmark::State& state) {
     for (auto _ : state) {
         const auto [from, to] = net.queries[q++ % net.queries.size()];
         try {
-            boost::dijkstra_shortest_paths(net.boost, from,
-                                           boost::weight_map(boost::get(&Arc::weight, net.boost))
-                                               .distance_map(boost::make_iterator_property_map(
-                                                   distance.begin(), boost::get(boost::vertex_index, net.boost)))
-                                               .predecessor_map(boost::make_iterator_property_map(
-                                                   predecessor.begin(), boost::get(boost::vertex_index, net.boost)))
-                                               .visitor(StopAtTarget(to, &examined)));
+            boost::dijkstra_shortest_paths(
+                net.boost, from,
+                boost::weight_map(boost::get(&Arc::weight, net.boost))
+                    .distance_map(boost::make_iterator_property_map(
+                        distance.begin(), boost::get(boost::vertex_index, net.boost)))
+                    .predecessor_map(boost::make_iterator_property_map(
+                        predecessor.begin(), boost::get(boost::vertex_index, net.boost)))
+                    .visitor(StopAtTarget(to, &examined)));
         } catch (const FoundTarget&) {
         }
         benchmark::DoNotOptimize(distance[to]);
         ++queries;
     }
     state.counters["nodes"] = static_cast<double>(n);
-    state.counters["expanded"] = static_cast<double>(examined) / static_cast<double>(std::max<std::uint64_t>(queries, 1));
+    state.counters["expanded"] =
+        static_cast<double>(examined) / static_cast<double>(std::max<std::uint64_t>(queries, 1));
 }
 
-void RouteSearchTime(benchmark::State& state) { RouteSearch(state, 1); }
-void RouteSearchLength(benchmark::State& state) { RouteSearch(state, 2); }
+void RouteSearchTime(benchmark::State& state) {
+    RouteSearch(state, 1);
+}
+void RouteSearchLength(benchmark::State& state) {
+    RouteSearch(state, 2);
+}
 
 } // namespace
 

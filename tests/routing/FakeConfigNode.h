@@ -11,7 +11,7 @@
 namespace RoutingTest {
 
 class FakeConfigNode : public Core::ConfigNode {
-public:
+  public:
     std::map<std::string, std::string> values;
     std::vector<std::string> read;
 
@@ -19,23 +19,20 @@ public:
     bool has(const std::string& key) const override { return values.count(key) != 0; }
     bool get(const std::string& key, int& out) const override {
         auto it = values.find(key);
-        if (it == values.end())
-            return false;
+        if (it == values.end()) return false;
         out = std::stoi(it->second);
         return true;
     }
     bool get(const std::string&, float&) const override { return false; }
     bool get(const std::string& key, bool& out) const override {
         auto it = values.find(key);
-        if (it == values.end())
-            return false;
+        if (it == values.end()) return false;
         out = it->second == "1";
         return true;
     }
     bool get(const std::string& key, std::string& out) const override {
         auto it = values.find(key);
-        if (it == values.end())
-            return false;
+        if (it == values.end()) return false;
         out = it->second;
         return true;
     }

@@ -69,8 +69,7 @@ std::uint64_t pieceCost(const RoutingParams& p, const Road& r, std::uint32_t len
 }
 
 void addArc(Digraph& d, std::uint32_t from, std::uint32_t to, std::uint64_t cost) {
-    if (cost != kUnreached)
-        d[from].push_back({to, cost});
+    if (cost != kUnreached) d[from].push_back({to, cost});
 }
 
 // Adds the arcs of a source (leaving it) or a target (entering it) at vertex v.
@@ -139,11 +138,11 @@ std::unique_ptr<SearchPosition> makeTarget(const Place& p, Result& result) {
             const bool forward = items[0].forward;
             if (forward != (to.offset >= from.offset))
                 return ::testing::AssertionFailure() << "single piece driven the wrong way";
-            if (!result.nodes.empty())
-                return ::testing::AssertionFailure() << "single piece passes nodes";
+            if (!result.nodes.empty()) return ::testing::AssertionFailure() << "single piece passes nodes";
             cost = pieceCost(p, r, forward ? to.offset - from.offset : from.offset - to.offset);
             if (cost != result.cost || length != result.totalLength)
-                return ::testing::AssertionFailure() << "single piece cost " << cost << " label " << result.cost;
+                return ::testing::AssertionFailure()
+                       << "single piece cost " << cost << " label " << result.cost;
             return ::testing::AssertionSuccess();
         }
         if (items[0].forward) {
@@ -171,7 +170,8 @@ std::unique_ptr<SearchPosition> makeTarget(const Place& p, Result& result) {
             cur = r.to;
         } else {
             if (!r.twoWay)
-                return ::testing::AssertionFailure() << "one-way segment " << items[i].segmentId << " driven backward";
+                return ::testing::AssertionFailure()
+                       << "one-way segment " << items[i].segmentId << " driven backward";
             if (cur != r.to)
                 return ::testing::AssertionFailure() << "step " << i << " does not leave node " << cur;
             cur = r.from;
@@ -202,7 +202,8 @@ std::unique_ptr<SearchPosition> makeTarget(const Place& p, Result& result) {
     if (cost != result.cost)
         return ::testing::AssertionFailure() << "steps cost " << cost << " but the label is " << result.cost;
     if (length != result.totalLength)
-        return ::testing::AssertionFailure() << "total length " << result.totalLength << " expected " << length;
+        return ::testing::AssertionFailure()
+               << "total length " << result.totalLength << " expected " << length;
     return ::testing::AssertionSuccess();
 }
 
@@ -210,30 +211,29 @@ TestGraph randomGraph(std::mt19937& rng, std::uint32_t nodeCount, bool qualityVa
     TestGraph g;
     std::uniform_int_distribution<int> coordinate(0, 11);
     for (std::uint32_t i = 0; i < nodeCount; ++i)
-        g.cells.push_back(GridCell{static_cast<std::uint16_t>(coordinate(rng)), static_cast<std::uint16_t>(coordinate(rng))});
-    const std::uint32_t roadCount = nodeCount + std::uniform_int_distribution<std::uint32_t>(0, nodeCount)(rng);
+        g.cells.push_back(GridCell{static_cast<std::uint16_t>(coordinate(rng)),
+                                   static_cast<std::uint16_t>(coordinate(rng))});
+    const std::uint32_t roadCount =
+        nodeCount + std::uniform_int_distribution<std::uint32_t>(0, nodeCount)(rng);
     std::uniform_int_distribution<std::uint32_t> pick(0, nodeCount - 1);
     for (std::uint32_t i = 0; i < roadCount; ++i) {
         Road r;
         r.from = i < nodeCount ? i : pick(rng);
         r.to = pick(rng);
-        if (r.to == r.from)
-            r.to = (r.from + 1) % nodeCount;
+        if (r.to == r.from) r.to = (r.from + 1) % nodeCount;
         r.twoWay = rng() % 3 != 0;
         const double dx = g.cells[r.from].x - g.cells[r.to].x;
         const double dy = g.cells[r.from].y - g.cells[r.to].y;
         // Longer than the straight line between the cells, so that the
         // estimate stays below the true cost in most graphs.
-        r.length = static_cast<std::uint16_t>(std::ceil(std::sqrt(dx * dx + dy * dy) * 10 * 1.3) + rng() % 40);
+        r.length =
+            static_cast<std::uint16_t>(std::ceil(std::sqrt(dx * dx + dy * dy) * 10 * 1.3) + rng() % 40);
         r.attributes.road = static_cast<std::uint8_t>(rng() % 8);
         r.attributes.quality = static_cast<std::uint8_t>(qualityVaries ? rng() % 8 : rng() % 5);
         r.attributes.quality |= static_cast<std::uint8_t>((rng() % 19) << 3);
-        if (rng() % 25 == 0)
-            r.attributes.road |= RoadFlag::Unpaved;
-        if (rng() % 25 == 0)
-            r.attributes.road |= RoadFlag::Toll;
-        if (rng() % 40 == 0)
-            r.attributes.road |= RoadFlag::Forbidden;
+        if (rng() % 25 == 0) r.attributes.road |= RoadFlag::Unpaved;
+        if (rng() % 25 == 0) r.attributes.road |= RoadFlag::Toll;
+        if (rng() % 40 == 0) r.attributes.road |= RoadFlag::Forbidden;
         g.roads.push_back(r);
     }
     buildMap(g, 10);
@@ -268,7 +268,8 @@ TEST(RouteSearch, MatchesPlainDijkstraOnRandomGraphs) {
     int runsWithEstimate = 0;
     for (int run = 0; run < 600; ++run) {
         std::mt19937 rng(seed + static_cast<std::uint32_t>(run));
-        SCOPED_TRACE(::testing::Message() << "seed " << seed + run << " (MIREL_ROUTING_SEED=" << seed << ", run " << run << ")");
+        SCOPED_TRACE(::testing::Message()
+                     << "seed " << seed + run << " (MIREL_ROUTING_SEED=" << seed << ", run " << run << ")");
         const std::uint32_t n = 4 + static_cast<std::uint32_t>(rng() % 27);
         TestGraph g = randomGraph(rng, n, rng() % 3 == 0);
         RoutingParams params;
@@ -287,8 +288,7 @@ TEST(RouteSearch, MatchesPlainDijkstraOnRandomGraphs) {
         const int targets = 1 + static_cast<int>(rng() % 3);
         while (static_cast<int>(to.size()) < targets) {
             Place t = randomPlace(rng, g, true);
-            if (t.onSegment && from.onSegment && t.road == from.road)
-                continue;
+            if (t.onSegment && from.onSegment && t.road == from.road) continue;
             t.forwardAllowed = t.backwardAllowed = true;
             to.push_back(t);
         }
@@ -318,7 +318,8 @@ TEST(RouteSearch, MatchesPlainDijkstraOnRandomGraphs) {
             const std::vector<std::uint64_t> remaining = dijkstra(back, t, others);
             for (std::uint32_t v = 0; v < oracle.size(); ++v) {
                 if (remaining[v] != kUnreached &&
-                    estimateCost(params, cells[t], cells[v], g.map.cellDiagonalRoot, g.map.cellMetres) > remaining[v]) {
+                    estimateCost(params, cells[t], cells[v], g.map.cellDiagonalRoot, g.map.cellMetres) >
+                        remaining[v]) {
                     admissible = false;
                     break;
                 }
@@ -332,10 +333,8 @@ TEST(RouteSearch, MatchesPlainDijkstraOnRandomGraphs) {
             ASSERT_EQ(task.addTarget(makeTarget(to[i], results[i])), static_cast<int>(i));
         search(g.map, task, params);
 
-        if (params.routing_mode != 2)
-            ++runsWithEstimate;
-        if (params.routing_mode != 2 && admissible)
-            ++checkedWithEstimate;
+        if (params.routing_mode != 2) ++runsWithEstimate;
+        if (params.routing_mode != 2 && admissible) ++checkedWithEstimate;
         for (std::size_t i = 0; i < to.size(); ++i) {
             const std::uint64_t expected = dist[n + 1 + i];
             SCOPED_TRACE(::testing::Message() << "target " << i << " mode " << params.routing_mode);
@@ -531,7 +530,8 @@ TEST(RouteSearch, NodePositionsAndDistantNodes) {
     {
         // An empty entry list is an isolated node; a bad node id likewise.
         SearchTask task;
-        task.source = std::make_unique<SearchPositionFromDistantNodes>(GridCell{}, std::vector<DistantNode>{});
+        task.source =
+            std::make_unique<SearchPositionFromDistantNodes>(GridCell{}, std::vector<DistantNode>{});
         Result r;
         task.addTarget(makeTarget(Place{false, g.node('A'), 0, 0, true, true, GridCell{}}, r));
         search(g.map, task, p);
@@ -588,7 +588,8 @@ TEST(RouteSearch, HeapAboveThirtyTwoThousandEntries) {
     ASSERT_EQ(r.reached, 1);
     EXPECT_EQ(r.cost, dist[goal]);
     ASSERT_EQ(r.segments.size(), 2u);
-    EXPECT_TRUE(checkRoute(g, p, Place{false, hub, 0, 0, true, true, GridCell{}}, Place{false, goal, 0, 0, true, true, GridCell{}}, r));
+    EXPECT_TRUE(checkRoute(g, p, Place{false, hub, 0, 0, true, true, GridCell{}},
+                           Place{false, goal, 0, 0, true, true, GridCell{}}, r));
 }
 
 // Two finishes far apart, each with an estimate that never overestimates

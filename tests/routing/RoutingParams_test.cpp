@@ -11,7 +11,8 @@ using Map::Routing::segmentCost;
 namespace {
 
 SegmentAttributes road(int roadClass, int quality, std::uint8_t flags = 0, std::uint8_t access = 0) {
-    return SegmentAttributes{static_cast<std::uint8_t>(roadClass | flags), access, static_cast<std::uint8_t>(quality)};
+    return SegmentAttributes{static_cast<std::uint8_t>(roadClass | flags), access,
+                             static_cast<std::uint8_t>(quality)};
 }
 
 } // namespace
@@ -29,8 +30,9 @@ TEST(RoutingParams, ReadsTheKeysWithDefaults) {
     EXPECT_EQ(p.speedDivisor, 5);
     EXPECT_EQ(p.excludeFlag, 0);
     EXPECT_EQ(p.excludedSegment, kNoId);
-    EXPECT_EQ(node.read, (std::vector<std::string>{"best_roads_max", "routing_speed_max", "avoid_toll", "avoid_unpaved",
-                                                   "routing_speed", "best_roads", "routing_mode"}));
+    EXPECT_EQ(node.read,
+              (std::vector<std::string>{"best_roads_max", "routing_speed_max", "avoid_toll", "avoid_unpaved",
+                                        "routing_speed", "best_roads", "routing_mode"}));
     EXPECT_EQ(node.values.at("routing_mode"), "1");
 }
 
@@ -135,5 +137,6 @@ TEST(RoutingParams, Estimate) {
     p.routing_speed = 255;
     p.speedDivisor = 1;
     EXPECT_EQ(estimateCost(p, GridCell{0, 0}, GridCell{40000, 0}, 0, 1), (39999u * 256u) * 13u / 10u);
-    EXPECT_EQ(estimateCost(p, GridCell{0, 0}, GridCell{65535, 65535}, 0xFFFFFFFF, 0xFFFFFFFF), kInfiniteCost - 1);
+    EXPECT_EQ(estimateCost(p, GridCell{0, 0}, GridCell{65535, 65535}, 0xFFFFFFFF, 0xFFFFFFFF),
+              kInfiniteCost - 1);
 }

@@ -14,8 +14,7 @@ std::uint32_t TestGraph::segment(char a, char b) const {
     const std::uint32_t x = node(a);
     const std::uint32_t y = node(b);
     for (std::uint32_t i = 0; i < roads.size(); ++i)
-        if ((roads[i].from == x && roads[i].to == y) || (roads[i].from == y && roads[i].to == x))
-            return i;
+        if ((roads[i].from == x && roads[i].to == y) || (roads[i].from == y && roads[i].to == x)) return i;
     throw std::logic_error("no such road");
 }
 
@@ -58,8 +57,7 @@ TestGraph drawGraph(const std::string& drawing, const std::string& roads, std::u
     while (std::getline(roadLines, line)) {
         std::istringstream words(line);
         std::string link;
-        if (!(words >> link))
-            continue;
+        if (!(words >> link)) continue;
         if (link.size() != 3 || (link[1] != '-' && link[1] != '>'))
             throw std::logic_error("bad road " + line);
         Road r;
@@ -96,16 +94,15 @@ Digraph roadDigraph(const TestGraph& g, const RoutingParams& params) {
     Digraph out(g.cells.size());
     for (const Road& r : g.roads) {
         const std::uint32_t c = Map::Routing::segmentCost(params, r.attributes, r.length);
-        if (c == kInfiniteCost)
-            continue;
+        if (c == kInfiniteCost) continue;
         out[r.from].push_back({r.to, c});
-        if (r.twoWay)
-            out[r.to].push_back({r.from, c});
+        if (r.twoWay) out[r.to].push_back({r.from, c});
     }
     return out;
 }
 
-std::vector<std::uint64_t> dijkstra(const Digraph& graph, std::uint32_t source, const std::vector<bool>& sinks) {
+std::vector<std::uint64_t> dijkstra(const Digraph& graph, std::uint32_t source,
+                                    const std::vector<bool>& sinks) {
     constexpr std::uint64_t inf = std::numeric_limits<std::uint64_t>::max();
     std::vector<std::uint64_t> dist(graph.size(), inf);
     using Item = std::pair<std::uint64_t, std::uint32_t>;
@@ -115,8 +112,7 @@ std::vector<std::uint64_t> dijkstra(const Digraph& graph, std::uint32_t source, 
     while (!open.empty()) {
         const auto [d, v] = open.top();
         open.pop();
-        if (d != dist[v] || (v < sinks.size() && sinks[v] && v != source))
-            continue;
+        if (d != dist[v] || (v < sinks.size() && sinks[v] && v != source)) continue;
         for (const Arc& a : graph[v]) {
             if (d + a.cost < dist[a.to]) {
                 dist[a.to] = d + a.cost;

@@ -4,13 +4,13 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <sstream>
 #include <cstdlib>
 #include <cstring>
 #include <limits>
 #include <map>
-#include <tuple>
 #include <random>
+#include <sstream>
+#include <tuple>
 
 using namespace RoadGraph;
 using namespace RoutingTest;
@@ -35,10 +35,8 @@ struct Step {
 // The node a road leads to when left at `at`, or none when it cannot be
 // driven that way.
 std::uint32_t leave(const Road& r, std::uint32_t at) {
-    if (r.from == at)
-        return r.to;
-    if (r.twoWay && r.to == at)
-        return r.from;
+    if (r.from == at) return r.to;
+    if (r.twoWay && r.to == at) return r.from;
     return kNoId;
 }
 
@@ -49,16 +47,13 @@ bool allowed(const std::vector<Step>& walk, const Step& next, const std::vector<
     for (const Restriction& r : restrictions) {
         for (std::size_t i = 1; i <= r.path.size() && i <= walk.size(); ++i) {
             const std::size_t first = walk.size() - i;
-            if (walk[first].from != r.node)
-                continue;
+            if (walk[first].from != r.node) continue;
             bool follows = true;
             for (std::size_t m = 0; m < i; ++m)
                 follows = follows && walk[first + m].road == r.path[m];
-            if (!follows)
-                continue;
+            if (!follows) continue;
             // Going on along the path is always possible, even on a forbidden road.
-            if (i < r.path.size() && next.road == r.path[i])
-                continue;
+            if (i < r.path.size() && next.road == r.path[i]) continue;
             if (next.road == r.path[i - 1] ||
                 std::find(r.forbidden.begin(), r.forbidden.end(), next.road) != r.forbidden.end())
                 return false;
@@ -74,28 +69,24 @@ bool allowed(const std::vector<Step>& walk, const Step& next, const std::vector<
 using Seen = std::map<std::tuple<std::uint32_t, std::uint64_t, std::uint64_t>, std::uint64_t>;
 
 void walkAll(const TestGraph& g, const std::vector<Restriction>& restrictions, std::vector<Step>& walk,
-             std::uint32_t at, std::uint64_t cost, std::size_t depth, std::vector<std::uint64_t>& best, Seen& seen) {
+             std::uint32_t at, std::uint64_t cost, std::size_t depth, std::vector<std::uint64_t>& best,
+             Seen& seen) {
     best[at] = std::min(best[at], cost);
-    if (depth == 0)
-        return;
+    if (depth == 0) return;
     auto key = [](const std::vector<Step>& w, std::size_t back) -> std::uint64_t {
-        if (w.size() < back)
-            return ~std::uint64_t{0};
+        if (w.size() < back) return ~std::uint64_t{0};
         const Step& s = w[w.size() - back];
         return (std::uint64_t{s.road} << 32) | s.from;
     };
     const auto state = std::make_tuple(at, key(walk, 1), key(walk, 2));
     const auto known = seen.find(state);
-    if (known != seen.end() && known->second <= cost)
-        return;
+    if (known != seen.end() && known->second <= cost) return;
     seen[state] = cost;
     for (std::uint32_t id = 0; id < g.roads.size(); ++id) {
         const std::uint32_t to = leave(g.roads[id], at);
-        if (to == kNoId)
-            continue;
+        if (to == kNoId) continue;
         const Step step{id, at, to};
-        if (!allowed(walk, step, restrictions))
-            continue;
+        if (!allowed(walk, step, restrictions)) continue;
         walk.push_back(step);
         walkAll(g, restrictions, walk, to, cost + g.roads[id].length, depth - 1, best, seen);
         walk.pop_back();
@@ -182,7 +173,8 @@ W X E
     }
     map.reverseDirection();
     map.reverseDirection();
-    EXPECT_EQ(0, std::memcmp(map.segments().data(), segments.data(), segments.size() * sizeof(SegmentRecord)));
+    EXPECT_EQ(0,
+              std::memcmp(map.segments().data(), segments.data(), segments.size() * sizeof(SegmentRecord)));
     for (std::uint32_t v = 0; v < map.nodes().size(); ++v) {
         auto l = map.linkedSegments(v);
         std::sort(l.begin(), l.end());
@@ -216,8 +208,7 @@ TEST(TurnRestrictions, MatchBruteForceWalks) {
             Road r;
             r.from = i < n ? i : static_cast<std::uint32_t>(rng() % n);
             r.to = static_cast<std::uint32_t>(rng() % n);
-            if (r.to == r.from)
-                r.to = (r.from + 1) % n;
+            if (r.to == r.from) r.to = (r.from + 1) % n;
             r.twoWay = rng() % 4 != 0;
             r.length = static_cast<std::uint16_t>(1 + rng() % 20);
             g.roads.push_back(r);
@@ -237,14 +228,12 @@ TEST(TurnRestrictions, MatchBruteForceWalks) {
                     if (leave(g.roads[id], at) != kNoId &&
                         std::find(r.path.begin(), r.path.end(), id) == r.path.end())
                         ways.push_back(id);
-                if (ways.empty())
-                    break;
+                if (ways.empty()) break;
                 const std::uint32_t id = ways[rng() % ways.size()];
                 r.path.push_back(id);
                 at = leave(g.roads[id], at);
             }
-            if (r.path.empty())
-                continue;
+            if (r.path.empty()) continue;
             for (std::uint32_t id = 0; id < g.roads.size(); ++id)
                 if ((g.roads[id].from == at || g.roads[id].to == at) && rng() % 2 == 0)
                     r.forbidden.push_back(id);
@@ -276,9 +265,9 @@ TEST(TurnRestrictions, MatchBruteForceWalks) {
         search(g.map, task, p);
         for (std::uint32_t t = 0; t < n; ++t) {
             ASSERT_EQ(costs[t] == kInfiniteCost ? kUnreached : costs[t], best[t])
-                << "node " << t << " from " << source << "\n" << describe(g, restrictions);
-            if (best[t] == kUnreached)
-                continue;
+                << "node " << t << " from " << source << "\n"
+                << describe(g, restrictions);
+            if (best[t] == kUnreached) continue;
             // The route itself is a walk the restrictions allow.
             std::vector<Step> route;
             std::uint32_t at = source;
