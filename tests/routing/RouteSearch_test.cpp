@@ -629,3 +629,127 @@ TEST(RouteSearch, TwoFinishesGetTheirCheapestRoutes) {
         EXPECT_EQ(near.nodes, (std::vector<std::uint32_t>{g.node('S'), g.node('V'), g.node('P')}));
     }
 }
+
+// A node with two vertices (one per arm, as maps that store their turn
+// rules in the graph have them): the segment's table decides which arm a
+// route arrives at, and a position part-way along the segment keeps that.
+TEST(RouteSearch, VerticesChosenByTransitionTables) {
+    //   C
+    // A B
+    //   D
+    TestGraph g;
+    g.cells = {GridCell{0, 1}, GridCell{1, 1}, GridCell{1, 0}, GridCell{1, 2}};
+    RoadMap& map = g.map;
+    ASSERT_TRUE(map.allocate(4, 4, 3, 3, 16));
+    map.initNodeRecord(0, g.cells[0], 1);
+    map.initNodeRecord(1, g.cells[1], 2);
+    map.initNodeRecord(2, g.cells[2], 1);
+    map.initNodeRecord(3, g.cells[3], 1);
+    // A-B: A to arm 0 of B; back to A only from arm 1.
+    NodeTransitions ab;
+    ab.add(0, 0, true, false);
+    ab.add(1, 0, false, false);
+    ASSERT_TRUE(map.addSegment(0, 0, 1, SegmentAttributes{}, 100, ab));
+    // Arm 0 of B leads to C, arm 1 to D, both ways.
+    NodeTransitions bc;
+    bc.add(0, 0, true, true);
+    ASSERT_TRUE(map.addSegment(1, 1, 2, SegmentAttributes{}, 10, bc));
+    NodeTransitions bd;
+    bd.add(1, 0, true, true);
+    ASSERT_TRUE(map.addSegment(2, 1, 3, SegmentAttributes{}, 10, bd));
+    ASSERT_TRUE(map.buildLinks());
+    map.cellMetres = 10;
+
+    const RoutingParams p = lengthParams();
+    auto route = [&](std::unique_ptr<SearchPosition> from, std::uint32_t to) {
+        SearchTask task;
+        Result r;
+        task.source = std::move(from);
+        task.addTarget(makeTarget(Place{false, to, 0, 0, true, true, g.cells[to]}, r));
+        search(map, task, p);
+        return r;
+    };
+    EXPECT_EQ(route(std::make_unique<SearchPositionFromNode>(GridCell{}, 0), 2).cost, 110u);
+    EXPECT_EQ(route(std::make_unique<SearchPositionFromNode>(GridCell{}, 0), 3).reached, 0);
+    EXPECT_EQ(route(std::make_unique<SearchPositionFromNode>(GridCell{}, 3), 0).cost, 110u);
+    EXPECT_EQ(route(std::make_unique<SearchPositionFromNode>(GridCell{}, 2), 0).reached, 0);
+    // Part-way along A-B, driving on towards B: C only.
+    EXPECT_EQ(route(std::make_unique<SearchPositionFromSegment>(GridCell{}, 0, 30, true, false), 2).cost,
+              80u);
+    EXPECT_EQ(route(std::make_unique<SearchPositionFromSegment>(GridCell{}, 0, 30, true, false), 3).reached,
+              0);
+    // Coming from D, a finish part-way along A-B is reached from arm 1.
+    SearchTask task;
+    Result r;
+    task.source = std::make_unique<SearchPositionFromNode>(GridCell{}, 3);
+    auto finish = std::make_unique<SearchPositionToSegment>(GridCell{}, 0, 30, true);
+    r.attach(*finish);
+    task.addTarget(std::move(finish));
+    search(map, task, p);
+    EXPECT_EQ(r.reached, 1);
+    EXPECT_EQ(r.cost, 10u + 70u);
+    ASSERT_EQ(r.segments.size(), 2u);
+    EXPECT_EQ(r.segments[1].forward, 0);
+}
+
+// Graphs damaged at random (ids, flags, continuations, links): searches
+// over them end, bind something and leave the arrays as they were.
+TEST(RouteSearch, DamagedGraphsDoNotBreakTheSearch) {
+    const std::uint32_t seed = baseSeed();
+    for (int run = 0; run < 300; ++run) {
+        std::mt19937 rng(seed ^ (0x9E3779B9u * static_cast<std::uint32_t>(run + 1)));
+        TestGraph g = randomGraph(rng, 5 + static_cast<std::uint32_t>(rng() % 10), true);
+        RoadMap& map = g.map;
+        if (rng() % 2)
+            map.applyTurnRestriction(static_cast<std::uint32_t>(rng() % g.cells.size()),
+                                     {static_cast<std::uint32_t>(rng() % g.roads.size())}, {});
+        const std::uint32_t junk[] = {kNoId, 0xFFFFFF, 0x7FFFFFFF, 0, 1, 2, 40, 1000};
+        for (int hits = 1 + static_cast<int>(rng() % 4); hits > 0; --hits) {
+            const std::uint32_t value = rng() % 2 ? junk[rng() % 8] : static_cast<std::uint32_t>(rng() % 64);
+            switch (rng() % 8) {
+            case 0:
+                map.mutableNodes()[rng() % map.nodes().size()].flags = static_cast<std::uint8_t>(rng());
+                break;
+            case 1:
+                map.mutableNodes()[rng() % map.nodes().size()].next = value;
+                break;
+            case 2:
+                map.mutableNodes()[rng() % map.nodes().size()].firstLink = value;
+                break;
+            case 3:
+                map.mutableSegments()[rng() % map.segments().size()].start = value;
+                break;
+            case 4:
+                map.mutableSegments()[rng() % map.segments().size()].flags = static_cast<std::uint8_t>(rng());
+                break;
+            case 5:
+                map.mutableSegments()[rng() % map.segments().size()].head = value;
+                break;
+            case 6:
+                if (!map.links().empty()) map.mutableLinks()[rng() % map.links().size()].value = value;
+                break;
+            default:
+                if (!map.links().empty())
+                    map.mutableLinks()[rng() % map.links().size()].flags = static_cast<std::uint8_t>(rng());
+                break;
+            }
+        }
+        const RoadMap::Snapshot before = map.snapshot();
+        SearchTask task;
+        task.backward = rng() % 4 == 0;
+        task.source = makeSource(randomPlace(rng, g, true));
+        std::vector<Result> results(2);
+        for (Result& r : results)
+            task.addTarget(makeTarget(randomPlace(rng, g, true), r));
+        search(map, task, lengthParams());
+        for (const Result& r : results) {
+            EXPECT_TRUE(r.reached == 0 || r.reached == 1);
+            if (r.reached == 0) {
+                EXPECT_EQ(r.cost, kInfiniteCost);
+            }
+        }
+        const RoadMap::Snapshot after = map.snapshot();
+        EXPECT_EQ(after.nodes, before.nodes);
+        EXPECT_EQ(after.segments, before.segments);
+    }
+}
