@@ -463,10 +463,9 @@ TEST(RouteSearch, PositionsOnOneSegment) {
         EXPECT_EQ(r.totalLength, 100u);
     }
 
-    // Only forward travel from the start and the finish behind it: around
-    // through B and back along the one-way road is impossible (it runs A>B),
-    // so B -> A must use the two-way road: 100 - 70 + 100 + 20... the search
-    // cannot turn at a node onto the same road it came by only via B.
+    // The start may only drive forward and the finish lies behind it: on to
+    // B, back to A along the same road (the other road is one-way A>B), and
+    // forward again to the finish.
     SearchTask task;
     Result r;
     task.source = std::make_unique<SearchPositionFromSegment>(GridCell{}, 0, 70, true, false);
