@@ -24,19 +24,26 @@ i64 radiusOf(const Point& offset) {
     return static_cast<i64>(isqrt64(ax * ax + ay * ay)); // both below 2^31: no overflow
 }
 
-Point64 add(Point64 a, Point64 b) { return {a.x + b.x, a.y + b.y}; }
-Point64 sub(Point64 a, Point64 b) { return {a.x - b.x, a.y - b.y}; }
-Point64 wide(const Point& p) { return {p.x, p.y}; }
+Point64 add(Point64 a, Point64 b) {
+    return {a.x + b.x, a.y + b.y};
+}
+Point64 sub(Point64 a, Point64 b) {
+    return {a.x - b.x, a.y - b.y};
+}
+Point64 wide(const Point& p) {
+    return {p.x, p.y};
+}
 
-int signOf(i64 v) { return v > 0 ? 1 : (v < 0 ? -1 : 0); }
+int signOf(i64 v) {
+    return v > 0 ? 1 : (v < 0 ? -1 : 0);
+}
 
 } // namespace
 
 namespace detail {
 
 void fillOctagon64(const Canvas& canvas, i64 cx, i64 cy, i64 r, std::uint32_t pixel) {
-    if (r < 1)
-        return;
+    if (r < 1) return;
     const i64 a = 181 * r / 256;
     const i64 s = 362 * r / 256;
     // Nothing of the octagon reaches the canvas: also keeps the corner
@@ -84,8 +91,7 @@ void nudgeOutward(Point64& a, Point64& b, Point64 p, bool steepIsStrict) {
 }
 
 void drawOctagonOutline64(const Canvas& canvas, i64 cx, i64 cy, i64 r, std::uint32_t pixel) {
-    if (r < 0)
-        return;
+    if (r < 0) return;
     if (cx + r + 1 < canvas.left || cx - r - 1 >= canvas.right || cy + r + 1 < canvas.top ||
         cy - r - 1 >= canvas.bottom)
         return;
@@ -102,7 +108,8 @@ void drawOctagonOutline64(const Canvas& canvas, i64 cx, i64 cy, i64 r, std::uint
 
 } // namespace detail
 
-void fillOctagon(const Canvas& canvas, std::int32_t cx, std::int32_t cy, std::int32_t r, std::uint32_t pixel) {
+void fillOctagon(const Canvas& canvas, std::int32_t cx, std::int32_t cy, std::int32_t r,
+                 std::uint32_t pixel) {
     detail::fillOctagon64(canvas, cx, cy, r, pixel);
 }
 
@@ -116,17 +123,14 @@ void nudgeOutward(Point& a, Point& b, const Point& p) {
     Point64 b64 = wide(b);
     detail::nudgeOutward(a64, b64, wide(p), false);
     // One pixel off a 32-bit point: saturate rather than wrap.
-    auto clamp = [](i64 v) {
-        return static_cast<std::int32_t>(std::clamp<i64>(v, INT32_MIN, INT32_MAX));
-    };
+    auto clamp = [](i64 v) { return static_cast<std::int32_t>(std::clamp<i64>(v, INT32_MIN, INT32_MAX)); };
     a = Point{clamp(a64.x), clamp(a64.y)};
     b = Point{clamp(b64.x), clamp(b64.y)};
 }
 
 void drawWideBand(const Canvas& canvas, const Point* points, const Point* offsets, int count,
                   std::uint32_t pixel) {
-    if (count < 2)
-        return;
+    if (count < 2) return;
     detail::fillOctagon64(canvas, points[0].x, points[0].y, radiusOf(offsets[0]), pixel);
     Point64 prevC{};
     Point64 prevD{};
@@ -147,7 +151,8 @@ void drawWideBand(const Canvas& canvas, const Point* points, const Point* offset
         prevC = c;
         prevD = d;
     }
-    detail::fillOctagon64(canvas, points[count - 1].x, points[count - 1].y, radiusOf(offsets[count - 2]), pixel);
+    detail::fillOctagon64(canvas, points[count - 1].x, points[count - 1].y, radiusOf(offsets[count - 2]),
+                          pixel);
 }
 
 namespace {
@@ -172,8 +177,7 @@ void shiftSide(Point64& a, Point64& b, Point64 o) {
 
 void drawWideBandBorder(const Canvas& canvas, const Point* points, const Point* offsets, int count,
                         std::uint32_t pixel) {
-    if (count < 2)
-        return;
+    if (count < 2) return;
     detail::drawOctagonOutline64(canvas, points[0].x, points[0].y, radiusOf(offsets[0]), pixel);
     for (int i = 0; i + 1 < count; ++i) {
         const Point64 p = wide(points[i]);
@@ -199,8 +203,8 @@ void drawWideBandBorder(const Canvas& canvas, const Point* points, const Point* 
             detail::drawLine64(canvas, k0, k1, pixel);
         }
     }
-    detail::drawOctagonOutline64(canvas, points[count - 1].x, points[count - 1].y, radiusOf(offsets[count - 2]),
-                                 pixel);
+    detail::drawOctagonOutline64(canvas, points[count - 1].x, points[count - 1].y,
+                                 radiusOf(offsets[count - 2]), pixel);
 }
 
 namespace {
@@ -213,8 +217,7 @@ float segmentLength(const Point& p, const Point& q, const Point& n, std::int32_t
     const float N = static_cast<float>(normalLength);
     const float nx = static_cast<float>(n.x);
     const float ny = static_cast<float>(n.y);
-    if (n.x == 0 && n.y == 0)
-        return 0.0f;
+    if (n.x == 0 && n.y == 0) return 0.0f;
     float length;
     if (std::fabs(ny) < std::fabs(nx))
         length = std::fabs(static_cast<float>(i64{q.y} - p.y) * N / nx);
@@ -232,13 +235,13 @@ constexpr float kMostDashes = 65536.0f;
 
 void forEachDashPiece(std::int32_t normalLength, const Point* points, const Point* normals, int count,
                       float halfWidth, float dash, float gap, DashPieceSink& sink) {
-    if (count < 2 || !(dash > 0.0f) || !(gap >= 0.0f) || !std::isfinite(dash + gap) || !std::isfinite(halfWidth))
+    if (count < 2 || !(dash > 0.0f) || !(gap >= 0.0f) || !std::isfinite(dash + gap) ||
+        !std::isfinite(halfWidth))
         return;
     float total = 0.0f;
     for (int i = 0; i + 1 < count; ++i)
         total += segmentLength(points[i], points[i + 1], normals[i], normalLength);
-    if (!(total > 0.0f) || !std::isfinite(total))
-        return;
+    if (!(total > 0.0f) || !std::isfinite(total)) return;
     float period = dash + gap;
     if (total >= period) {
         const float periods = std::min(std::floor(total / period + 0.5f), kMostDashes);
@@ -255,8 +258,7 @@ void forEachDashPiece(std::int32_t normalLength, const Point* points, const Poin
     float start = 0.0f; // distance along the polyline at the segment's start
     for (int i = 0; i + 1 < count; ++i) {
         const float length = segmentLength(points[i], points[i + 1], normals[i], normalLength);
-        if (length <= kShortestSegment)
-            continue;
+        if (length <= kShortestSegment) continue;
         const FloatPoint p{static_cast<float>(points[i].x), static_cast<float>(points[i].y)};
         const FloatPoint q{static_cast<float>(points[i + 1].x), static_cast<float>(points[i + 1].y)};
         const FloatPoint h{(q.y - p.y) * halfWidth / length, -(q.x - p.x) * halfWidth / length};
@@ -271,8 +273,7 @@ void forEachDashPiece(std::int32_t normalLength, const Point* points, const Poin
         for (float j = std::floor(start / period); j * period < end; j += 1.0f) {
             const float from = std::max(start, j * period);
             const float to = std::min(end, j * period + dash);
-            if (to <= from)
-                continue;
+            if (to <= from) continue;
             const float t0 = (from - start) / length;
             const float t1 = (to - start) / length;
             const FloatPoint quad[4] = {at(a, c, t0), at(a, c, t1), at(b, d, t1), at(b, d, t0)};
@@ -281,10 +282,12 @@ void forEachDashPiece(std::int32_t normalLength, const Point* points, const Poin
         // A dash running over q into the next segment gets a bevel joint.
         const float phase = end - std::floor(end / period) * period;
         if (phase > 0.0f && phase < dash && i + 2 < count) {
-            const float nextLength = segmentLength(points[i + 1], points[i + 2], normals[i + 1], normalLength);
+            const float nextLength =
+                segmentLength(points[i + 1], points[i + 2], normals[i + 1], normalLength);
             if (nextLength > kShortestSegment) {
                 const FloatPoint s{static_cast<float>(points[i + 2].x), static_cast<float>(points[i + 2].y)};
-                const FloatPoint h2{(s.y - q.y) * halfWidth / nextLength, -(s.x - q.x) * halfWidth / nextLength};
+                const FloatPoint h2{(s.y - q.y) * halfWidth / nextLength,
+                                    -(s.x - q.x) * halfWidth / nextLength};
                 const FloatPoint outer[3] = {c, {q.x + h2.x, q.y + h2.y}, q};
                 const FloatPoint inner[3] = {{q.x - h2.x, q.y - h2.y}, d, q};
                 sink.piece(outer, 3);
@@ -298,7 +301,7 @@ void forEachDashPiece(std::int32_t normalLength, const Point* points, const Poin
 namespace {
 
 class ScreenDashSink final : public DashPieceSink {
-public:
+  public:
     ScreenDashSink(const Canvas& canvas, const float* matrix, std::uint32_t pixel)
         : canvas_(canvas), m_(matrix), pixel_(pixel) {}
 
@@ -310,11 +313,10 @@ public:
                            floorToInt(m_[1] * c.x + m_[5] * c.y + m_[13] + 0.5f)};
         }
         detail::fillTriangle64(canvas_, s[0], s[1], s[2], pixel_);
-        if (count == 4)
-            detail::fillTriangle64(canvas_, s[2], s[3], s[0], pixel_);
+        if (count == 4) detail::fillTriangle64(canvas_, s[2], s[3], s[0], pixel_);
     }
 
-private:
+  private:
     const Canvas& canvas_;
     const float* m_;
     std::uint32_t pixel_;
@@ -329,9 +331,9 @@ void drawDashedBand(const Canvas& canvas, const float* objectMatrix, std::int32_
     forEachDashPiece(normalLength, points, normals, count, halfWidth, dash, gap, sink);
 }
 
-void drawThickPolyline(const Canvas& canvas, const Point* points, int count, float width, std::uint32_t pixel) {
-    if (count < 2)
-        return;
+void drawThickPolyline(const Canvas& canvas, const Point* points, int count, float width,
+                       std::uint32_t pixel) {
+    if (count < 2) return;
     bool capped = false; // a run of repeated points already got its octagon
     for (int i = 1; i < count; ++i) {
         const Point& p = points[i - 1];
@@ -341,11 +343,9 @@ void drawThickPolyline(const Canvas& canvas, const Point* points, int count, flo
             continue;
         const i64 dx = i64{q.x} - p.x;
         const i64 dy = i64{q.y} - p.y;
-        if (std::abs(dx) >= 3000 || std::abs(dy) >= 3000 || dx * dx + dy * dy >= 9000000)
-            continue;
+        if (std::abs(dx) >= 3000 || std::abs(dy) >= 3000 || dx * dx + dy * dy >= 9000000) continue;
         if (dx == 0 && dy == 0) {
-            if (!capped)
-                detail::fillOctagon64(canvas, p.x, p.y, floorToInt(width + 0.5f), pixel);
+            if (!capped) detail::fillOctagon64(canvas, p.x, p.y, floorToInt(width + 0.5f), pixel);
             capped = true;
             continue;
         }

@@ -39,10 +39,10 @@ void drawWideBandBorder(const Canvas& canvas, const Point* points, const Point* 
 // Receives the pieces of a dashed band in map units: quadrilaterals (count 4,
 // corners in order around the piece) and bevel triangles (count 3).
 class DashPieceSink {
-public:
+  public:
     virtual void piece(const FloatPoint* corners, int count) = 0;
 
-protected:
+  protected:
     ~DashPieceSink() = default;
 };
 
@@ -66,6 +66,7 @@ void drawDashedBand(const Canvas& canvas, const float* objectMatrix, std::int32_
 // Segments with both ends beyond the same clip edge, or 3000 pixels long or
 // more, are skipped; a run of repeated points gets one octagon of radius
 // floor(width + 0.5).
-void drawThickPolyline(const Canvas& canvas, const Point* points, int count, float width, std::uint32_t pixel);
+void drawThickPolyline(const Canvas& canvas, const Point* points, int count, float width,
+                       std::uint32_t pixel);
 
 } // namespace xe

@@ -42,8 +42,7 @@ template <class Edge> struct ScanTables {
 };
 
 bool polygonTooLarge(int count) {
-    if (count <= kMaxPolygonVertices)
-        return false;
+    if (count <= kMaxPolygonVertices) return false;
     Log::log(Log::Critical, u"Polygon of %d points exceeds the limit of %d, not drawn", count,
              kMaxPolygonVertices);
     return true;
@@ -74,21 +73,18 @@ void scanPolygon(const Canvas& canvas, const Point* points, int n, ScanTables<Ed
     }
     const i64 minY = points[t.order[0]].y;
     const i64 maxY = points[t.order[n - 1]].y;
-    if (maxX < left || minX >= right || minY >= bottom || maxY < top || minY == maxY)
-        return;
+    if (maxX < left || minX >= right || minY >= bottom || maxY < top || minY == maxY) return;
 
     auto clampedSpan = [&](i64 y, i64 a, i64 b) {
         a = std::max(a, left);
         b = std::min(b, right);
-        if (a < b)
-            span(y, a, b);
+        if (a < b) span(y, a, b);
     };
     int active = 0;
     // Pairs of runs in order of their starts; each span runs from the pair's
     // smaller start to its larger end, that end excluded.
     auto fillRow = [&](i64 y) {
-        if (y < top || y >= bottom || active < 2)
-            return;
+        if (y < top || y >= bottom || active < 2) return;
         for (int i = 0; i < active; ++i) {
             const Run r{t.edges[i].xmin, t.edges[i].xmax};
             int j = i;
@@ -135,17 +131,14 @@ void scanPolygon(const Canvas& canvas, const Point* points, int n, ScanTables<Ed
             const Point& next = points[v + 1 == n ? 0 : v + 1];
             const Point& prev = points[v == 0 ? n - 1 : v - 1];
             if (next.y == y) {
-                if (y >= top)
-                    clampedSpan(y, std::min<i64>(p.x, next.x), std::max<i64>(p.x, next.x));
+                if (y >= top) clampedSpan(y, std::min<i64>(p.x, next.x), std::max<i64>(p.x, next.x));
             } else if (next.y > y) {
                 addEdge(p, next);
             }
-            if (prev.y > y)
-                addEdge(p, prev);
+            if (prev.y > y) addEdge(p, prev);
             ++k;
         }
-        if (k == n)
-            break;
+        if (k == n) break;
         ensureRuns(y);
         fillRow(y);
 
@@ -174,7 +167,8 @@ ScanTables<detail::FixedEdge> patternTables;
 
 namespace detail {
 
-void fillTriangle64(const Canvas& canvas, i64 x0, i64 y0, i64 x1, i64 y1, i64 x2, i64 y2, std::uint32_t pixel) {
+void fillTriangle64(const Canvas& canvas, i64 x0, i64 y0, i64 x1, i64 y1, i64 x2, i64 y2,
+                    std::uint32_t pixel) {
     if (y0 > y1) {
         std::swap(x0, x1);
         std::swap(y0, y1);
@@ -189,12 +183,10 @@ void fillTriangle64(const Canvas& canvas, i64 x0, i64 y0, i64 x1, i64 y1, i64 x2
     }
     const i64 top = canvas.top;
     const i64 bottom = canvas.bottom;
-    if (y0 >= bottom || y2 < top)
-        return;
+    if (y0 >= bottom || y2 < top) return;
     const i64 minX = std::min({x0, x1, x2});
     const i64 maxX = std::max({x0, x1, x2});
-    if (minX >= canvas.right || maxX < canvas.left)
-        return;
+    if (minX >= canvas.right || maxX < canvas.left) return;
     SurfaceLock lock(canvas.surface);
     if (y0 == y2) {
         fillRun(canvas, y0, minX, maxX, pixel);
@@ -219,11 +211,9 @@ void fillTriangle64(const Canvas& canvas, i64 x0, i64 y0, i64 x1, i64 y1, i64 x2
     for (; y < y1 && y < bottom; ++y) {
         e01.step();
         e02.step();
-        if (leftEdge.xmin <= rightEdge.xmax)
-            fillRun(canvas, y, leftEdge.xmin, rightEdge.xmax, pixel);
+        if (leftEdge.xmin <= rightEdge.xmax) fillRun(canvas, y, leftEdge.xmin, rightEdge.xmax, pixel);
     }
-    if (y >= bottom)
-        return;
+    if (y >= bottom) return;
     // Row y1 joins edge 0-1's last run to edge 1-2's first one, so that the
     // fill covers every pixel of both edges there.
     const bool atJoin = y == y1;
@@ -252,8 +242,7 @@ void fillTriangle64(const Canvas& canvas, i64 x0, i64 y0, i64 x1, i64 y1, i64 x2
             else
                 to = std::max(to, joinMax);
         }
-        if (from <= to)
-            fillRun(canvas, y, from, to, pixel);
+        if (from <= to) fillRun(canvas, y, from, to, pixel);
     }
     if (y == y2 && y < bottom) {
         e01.step();
@@ -281,8 +270,7 @@ void fillTrianglePoints(const Canvas& canvas, const Point* a, const Point* b, co
 }
 
 void fillPolygonScan(const Canvas& canvas, const Point* points, int count, std::uint32_t pixel) {
-    if (count < 3 || polygonTooLarge(count))
-        return;
+    if (count < 3 || polygonTooLarge(count)) return;
     SurfaceLock lock(canvas.surface);
     scanPolygon(canvas, points, count, flatTables, [&](i64 y, i64 a, i64 b) {
         drawHSpan(canvas.surface, static_cast<std::int32_t>(a), static_cast<std::int32_t>(b),
@@ -291,14 +279,12 @@ void fillPolygonScan(const Canvas& canvas, const Point* points, int count, std::
 }
 
 bool isUsablePattern(const SDL_Surface* pattern, const SDL_Surface* target) {
-    if (pattern == nullptr || target == nullptr || pattern->w < 1 || pattern->w != pattern->h)
-        return false;
-    if (!std::has_single_bit(static_cast<unsigned>(pattern->w)))
-        return false;
+    if (pattern == nullptr || target == nullptr || pattern->w < 1 || pattern->w != pattern->h) return false;
+    if (!std::has_single_bit(static_cast<unsigned>(pattern->w))) return false;
     const SDL_PixelFormat* p = pattern->format;
     const SDL_PixelFormat* t = target->format;
-    if (p->BytesPerPixel != t->BytesPerPixel || (p->BytesPerPixel != 1 && p->BytesPerPixel != 2 &&
-                                                 p->BytesPerPixel != 4))
+    if (p->BytesPerPixel != t->BytesPerPixel ||
+        (p->BytesPerPixel != 1 && p->BytesPerPixel != 2 && p->BytesPerPixel != 4))
         return false;
     return p->Rmask == t->Rmask && p->Gmask == t->Gmask && p->Bmask == t->Bmask;
 }
@@ -327,7 +313,8 @@ void copyPatternSpan(const Canvas& canvas, const float* m, SDL_Surface* pattern,
     const std::uint8_t* source = static_cast<const std::uint8_t*>(pattern->pixels);
     const i64 sourcePitch = pattern->pitch;
     Pixel* out = reinterpret_cast<Pixel*>(static_cast<std::uint8_t*>(canvas.surface->pixels) +
-                                          y * canvas.surface->pitch) + xa;
+                                          y * canvas.surface->pitch) +
+                 xa;
     i64 cu = ua;
     i64 cv = va;
     i64 eu = 0;
@@ -353,8 +340,7 @@ void copyPatternSpan(const Canvas& canvas, const float* m, SDL_Surface* pattern,
 
 void fillPatternScan(const Canvas& canvas, const float* patternMatrix, const Point* points, int count,
                      SDL_Surface* pattern) {
-    if (count < 3 || polygonTooLarge(count) || !isUsablePattern(pattern, canvas.surface))
-        return;
+    if (count < 3 || polygonTooLarge(count) || !isUsablePattern(pattern, canvas.surface)) return;
     SurfaceLock lock(canvas.surface);
     SurfaceLock patternLock(pattern);
     const int bytes = canvas.surface->format->BytesPerPixel;

@@ -19,18 +19,13 @@ FixedMatrix& fixedMatrix2d() {
 std::int32_t toFixed(float value, float bound, int fractionBits) {
     constexpr std::int32_t lowest = std::numeric_limits<std::int32_t>::min();
     constexpr std::int32_t highest = std::numeric_limits<std::int32_t>::max();
-    if (std::isnan(value))
-        return 0;
-    if (value > bound)
-        return highest;
-    if (value < -bound)
-        return lowest;
+    if (std::isnan(value)) return 0;
+    if (value > bound) return highest;
+    if (value < -bound) return lowest;
     // Exact in double: a float scaled by a power of two, plus one half.
     const double scaled = std::floor(std::ldexp(static_cast<double>(value), fractionBits) + 0.5);
-    if (scaled >= 2147483647.0)
-        return highest;
-    if (scaled <= -2147483648.0)
-        return lowest;
+    if (scaled >= 2147483647.0) return highest;
+    if (scaled <= -2147483648.0) return lowest;
     return static_cast<std::int32_t>(scaled);
 }
 

@@ -26,16 +26,14 @@ void drawLine64(const Canvas& canvas, bool firstPixel, i64 x0, i64 y0, bool last
     const i64 top = canvas.top;
     const i64 right = canvas.right;
     const i64 bottom = canvas.bottom;
-    if (std::min(x0, x1) >= right || std::max(x0, x1) < left || y0 >= bottom || y1 < top)
-        return;
+    if (std::min(x0, x1) >= right || std::max(x0, x1) < left || y0 >= bottom || y1 < top) return;
     SDL_Surface* surface = canvas.surface;
     SurfaceLock lock(surface);
     auto inside = [&](i64 x, i64 y) { return x >= left && x < right && y >= top && y < bottom; };
     auto plot = [&](i64 x, i64 y) {
         plotPixel(surface, static_cast<std::int32_t>(x), static_cast<std::int32_t>(y), pixel);
     };
-    if (firstPixel && inside(x0, y0))
-        plot(x0, y0);
+    if (firstPixel && inside(x0, y0)) plot(x0, y0);
 
     const i64 dx = x1 - x0;
     const i64 dy = y1 - y0;
@@ -63,10 +61,8 @@ void drawLine64(const Canvas& canvas, bool firstPixel, i64 x0, i64 y0, bool last
             i64 x = x0 + sx * static_cast<i64>(total / dy);
             i64 err = static_cast<i64>(total % dy);
             for (i64 y = y0 + n; y < yEnd; ++y) {
-                if (sx > 0 ? x >= right : x < left)
-                    break;
-                if (sx > 0 ? x >= left : x < right)
-                    plot(x, y);
+                if (sx > 0 ? x >= right : x < left) break;
+                if (sx > 0 ? x >= left : x < right) plot(x, y);
                 err += adx;
                 if (err >= dy) {
                     err -= dy;
@@ -85,10 +81,8 @@ void drawLine64(const Canvas& canvas, bool firstPixel, i64 x0, i64 y0, bool last
             i64 err = static_cast<i64>(total % adx);
             for (i64 i = n; i < adx; ++i) {
                 const i64 x = x0 + sx * i;
-                if ((sx > 0 ? x >= right : x < left) || y >= bottom)
-                    break;
-                if (y >= top)
-                    plot(x, y);
+                if ((sx > 0 ? x >= right : x < left) || y >= bottom) break;
+                if (y >= top) plot(x, y);
                 err += dy;
                 if (err >= adx) {
                     err -= adx;
@@ -98,8 +92,7 @@ void drawLine64(const Canvas& canvas, bool firstPixel, i64 x0, i64 y0, bool last
         }
     }
 
-    if (lastPixel && inside(x1, y1))
-        plot(x1, y1);
+    if (lastPixel && inside(x1, y1)) plot(x1, y1);
 }
 
 } // namespace detail
@@ -135,20 +128,17 @@ void drawRect(const Canvas& canvas, const SDL_Rect& rect, std::uint32_t pixel) {
     SDL_Surface* surface = canvas.surface;
     SurfaceLock lock(surface);
     auto i32 = [](i64 v) { return static_cast<std::int32_t>(v); };
-    if (x0 == x)
-        drawVSpan(surface, i32(x0), i32(y0), i32(y1), pixel);
-    if (x1 == x + w)
-        drawVSpan(surface, i32(x1), i32(y0), i32(y1), pixel);
-    if (y0 == y)
-        drawHSpan(surface, i32(x0), i32(x1), i32(y0), pixel);
-    if (y1 == y + h)
-        drawHSpan(surface, i32(x0), i32(x1), i32(y1), pixel);
+    if (x0 == x) drawVSpan(surface, i32(x0), i32(y0), i32(y1), pixel);
+    if (x1 == x + w) drawVSpan(surface, i32(x1), i32(y0), i32(y1), pixel);
+    if (y0 == y) drawHSpan(surface, i32(x0), i32(x1), i32(y0), pixel);
+    if (y1 == y + h) drawHSpan(surface, i32(x0), i32(x1), i32(y1), pixel);
 }
 
 Point applyAffine(const float* m, const Point& point) {
     const float x = static_cast<float>(point.x);
     const float y = static_cast<float>(point.y);
-    return Point{floorToInt(m[0] * x + m[4] * y + m[12] + 0.5f), floorToInt(m[1] * x + m[5] * y + m[13] + 0.5f)};
+    return Point{floorToInt(m[0] * x + m[4] * y + m[12] + 0.5f),
+                 floorToInt(m[1] * x + m[5] * y + m[13] + 0.5f)};
 }
 
 } // namespace xe

@@ -16,13 +16,13 @@ void unlockSurface(SDL_Surface* surface);
 
 // Locks a surface for the lifetime of the object when SDL requires it.
 class SurfaceLock {
-public:
+  public:
     explicit SurfaceLock(SDL_Surface* surface);
     ~SurfaceLock();
     SurfaceLock(const SurfaceLock&) = delete;
     SurfaceLock& operator=(const SurfaceLock&) = delete;
 
-private:
+  private:
     SDL_Surface* surface_;
     bool locked_;
 };

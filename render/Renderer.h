@@ -24,7 +24,7 @@ struct ViewMatrices {
 };
 
 class Renderer {
-public:
+  public:
     Renderer() = default;
     Renderer(const Renderer&) = delete;
     Renderer& operator=(const Renderer&) = delete;
@@ -66,8 +66,8 @@ public:
     // Outline of a polygon ring of a map cell of side frameSize, skipping the
     // edges that join two points on the cell's frame (x or y equal to 0 or
     // frameSize).
-    virtual void drawPolygonOutline(const Canvas& canvas, std::int32_t frameSize, const Point* points, int count,
-                                    std::uint32_t colour) = 0;
+    virtual void drawPolygonOutline(const Canvas& canvas, std::int32_t frameSize, const Point* points,
+                                    int count, std::uint32_t colour) = 0;
 };
 
 // The 2D renderer (fixed-point affine transform, fixedMatrix2d), built on

@@ -8,8 +8,7 @@ namespace xe {
 
 void RendererBase::drawArrows(const Canvas& canvas, const Point* points, const Point* normals,
                               std::int32_t normalLength, int count, float size, std::uint32_t colour) {
-    if (count < 2 || normalLength == 0)
-        return;
+    if (count < 2 || normalLength == 0) return;
     const std::int64_t arrowLength = floorToInt(size * 1.5f + 0.5f);
     const float unit = size / static_cast<float>(normalLength);
     const float k = 1.5f * unit;
@@ -47,10 +46,9 @@ void RendererBase::drawArrows(const Canvas& canvas, const Point* points, const P
     }
 }
 
-void RendererBase::drawPolygonOutline(const Canvas& canvas, std::int32_t frameSize, const Point* points, int count,
-                                      std::uint32_t colour) {
-    if (count < 1)
-        return;
+void RendererBase::drawPolygonOutline(const Canvas& canvas, std::int32_t frameSize, const Point* points,
+                                      int count, std::uint32_t colour) {
+    if (count < 1) return;
     auto onFrame = [frameSize](const Point& p) {
         return p.x == 0 || p.y == 0 || p.x == frameSize || p.y == frameSize;
     };
@@ -72,8 +70,7 @@ void RendererBase::drawPolygonOutline(const Canvas& canvas, std::int32_t frameSi
         lastOnFrame = true;
     }
     if (!run_.empty()) {
-        if (!onFrame(points[0]))
-            run_.push_back(points[0]);
+        if (!onFrame(points[0])) run_.push_back(points[0]);
         drawPolylineInterior(canvas, run_.data(), static_cast<int>(run_.size()), colour);
     }
 }

@@ -7,9 +7,9 @@
 namespace xe {
 
 class RendererBase : public Renderer {
-public:
-    void drawArrows(const Canvas& canvas, const Point* points, const Point* normals, std::int32_t normalLength,
-                    int count, float size, std::uint32_t colour) override;
+  public:
+    void drawArrows(const Canvas& canvas, const Point* points, const Point* normals,
+                    std::int32_t normalLength, int count, float size, std::uint32_t colour) override;
     void drawPolygonOutline(const Canvas& canvas, std::int32_t frameSize, const Point* points, int count,
                             std::uint32_t colour) override;
 
@@ -17,7 +17,7 @@ public:
     virtual void drawPolylineInterior(const Canvas& canvas, const Point* points, int count,
                                       std::uint32_t colour) = 0;
 
-private:
+  private:
     PointVector run_; // outline run buffer, grows to the largest ring seen
 };
 

@@ -70,8 +70,7 @@ struct EdgeWalker {
 
     // Moves n rows down without reporting them; y + n must not pass endY.
     void skip(i64 n) {
-        if (n <= 0 || dy == 0)
-            return;
+        if (n <= 0 || dy == 0) return;
         if (!xMajor) {
             const i128 total = i128{error} + i128{n} * adx;
             x += sx * static_cast<i64>(total / dy);
@@ -118,8 +117,7 @@ struct FixedEdge {
 
     // n never exceeds the edge's height, so n * step stays below |dx| * 2^14.
     void skip(i64 n) {
-        if (n <= 0)
-            return;
+        if (n <= 0) return;
         xf += static_cast<i64>(i128{n} * stepf);
         y += n;
     }

@@ -28,7 +28,8 @@ inline void drawLine64(const Canvas& canvas, Point64 a, Point64 b, std::uint32_t
     drawLine64(canvas, true, a.x, a.y, true, b.x, b.y, pixel);
 }
 
-void fillOctagon64(const Canvas& canvas, std::int64_t cx, std::int64_t cy, std::int64_t r, std::uint32_t pixel);
+void fillOctagon64(const Canvas& canvas, std::int64_t cx, std::int64_t cy, std::int64_t r,
+                   std::uint32_t pixel);
 void drawOctagonOutline64(const Canvas& canvas, std::int64_t cx, std::int64_t cy, std::int64_t r,
                           std::uint32_t pixel);
 

@@ -63,8 +63,7 @@ TEST_P(BandsTest, OctagonOutlineLiesJustOutsideTheFilledOctagon) {
     int outlinePixels = 0;
     for (int y = 0; y < 31; ++y)
         for (int x = 0; x < 31; ++x) {
-            if (pixelAt(outline.get(), x, y) != kInk)
-                continue;
+            if (pixelAt(outline.get(), x, y) != kInk) continue;
             ++outlinePixels;
             const int d2 = (x - 15) * (x - 15) + (y - 15) * (y - 15);
             EXPECT_GE(d2, 6 * 6) << x << "," << y;
@@ -165,7 +164,7 @@ TEST_P(BandsTest, DashOverACornerGetsABevelJoint) {
     const xe::Point points[3] = {{10, 10}, {30, 10}, {30, 50}};
     const xe::Point normals[2] = {{0, -16}, {16, 0}};
     xe::drawDashedBand(xe::Canvas::of(s.get()), kIdentity, 16, points, normals, 3, 4.0f, 60.0f, 60.0f, kInk);
-    EXPECT_EQ(pixelAt(s.get(), 32, 8), kInk);  // inside the bevel
+    EXPECT_EQ(pixelAt(s.get(), 32, 8), kInk);   // inside the bevel
     EXPECT_EQ(pixelAt(s.get(), 34, 6), kPaper); // beyond it
     EXPECT_EQ(pixelAt(s.get(), 20, 8), kInk);
     EXPECT_EQ(pixelAt(s.get(), 32, 15), kInk);
@@ -179,8 +178,8 @@ TEST_P(BandsTest, ThickPolylineHasNoCapsAndSkipsVeryLongSegments) {
     const xe::Point points[2] = {{10, 10}, {30, 10}};
     xe::drawThickPolyline(c, points, 2, 3.0f, kInk);
     for (int x = 0; x < 40; ++x)
-        EXPECT_EQ(mask(s.get(), x, 6, 1, 9, kInk), x >= 10 && x <= 30 ? ".\n#\n#\n#\n#\n#\n#\n#\n.\n"
-                                                                       : ".\n.\n.\n.\n.\n.\n.\n.\n.\n")
+        EXPECT_EQ(mask(s.get(), x, 6, 1, 9, kInk),
+                  x >= 10 && x <= 30 ? ".\n#\n#\n#\n#\n#\n#\n#\n.\n" : ".\n.\n.\n.\n.\n.\n.\n.\n.\n")
             << x;
     RenderTest::fillAll(s.get(), kPaper);
     const xe::Point repeated[4] = {{20, 40}, {20, 40}, {20, 40}, {20, 40}};

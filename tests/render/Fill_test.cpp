@@ -1,9 +1,9 @@
 #include "render/Fill.h"
 
+#include "SurfaceTestSupport.h"
 #include "core/Log.h"
 #include "render/Lines.h"
 #include "render/Pixels.h"
-#include "SurfaceTestSupport.h"
 
 #include <gtest/gtest.h>
 
@@ -141,7 +141,7 @@ TEST_P(FillTest, PatternThatIsNotASquarePowerOfTwoDrawsNothing) {
 INSTANTIATE_TEST_SUITE_P(Depths, FillTest, ::testing::Values(16, 32));
 
 class CapturingLogger final : public Log::Logger {
-public:
+  public:
     explicit CapturingLogger(std::vector<std::u16string>& lines) : lines_(lines) {}
     void setEnabled(bool) override {}
     bool isOpen() const override { return true; }
@@ -152,7 +152,7 @@ public:
     void writeWide(int, std::u16string_view text, bool) override { lines_.emplace_back(text); }
     void writeNarrow(int, std::string_view, bool) override {}
 
-private:
+  private:
     std::vector<std::u16string>& lines_;
 };
 
@@ -190,8 +190,7 @@ bool evenOddInside(const std::vector<xe::Point>& p, double x, double y) {
     bool inside = false;
     for (std::size_t i = 0, j = p.size() - 1; i < p.size(); j = i++) {
         const double xi = p[i].x, yi = p[i].y, xj = p[j].x, yj = p[j].y;
-        if ((yi > y) != (yj > y) && x < (xj - xi) * (y - yi) / (yj - yi) + xi)
-            inside = !inside;
+        if ((yi > y) != (yj > y) && x < (xj - xi) * (y - yi) / (yj - yi) + xi) inside = !inside;
     }
     return inside;
 }
@@ -232,10 +231,10 @@ TEST(Fill, RandomPolygonsFollowTheEvenOddRuleAndClipConsistently) {
             for (int x = 0; x < 64; ++x) {
                 const bool set = RenderTest::pixelAt(whole.get(), x, y) == kInk;
                 if (x >= clip.left && x < clip.right && y >= clip.top && y < clip.bottom) {
-                    ASSERT_EQ(RenderTest::pixelAt(clipped.get(), x, y) == kInk, set) << i << " at " << x << "," << y;
+                    ASSERT_EQ(RenderTest::pixelAt(clipped.get(), x, y) == kInk, set)
+                        << i << " at " << x << "," << y;
                 }
-                if (hasFar)
-                    continue; // float distances to far edges are not precise enough for the margin
+                if (hasFar) continue; // float distances to far edges are not precise enough for the margin
                 double nearest = 1e9;
                 for (std::size_t k = 0; k < p.size(); ++k)
                     nearest = std::min(nearest, distanceToSegment(x, y, p[k], p[(k + 1) % p.size()]));
@@ -279,7 +278,8 @@ TEST(Fill, TrianglesCoverTheirEdgeLinesAndClipLikeUnclipped) {
                                      << v[2].y;
                 }
                 if (x >= clip.left && x < clip.right && y >= clip.top && y < clip.bottom) {
-                    ASSERT_EQ(RenderTest::pixelAt(clipped.get(), x, y) == kInk, set) << i << " at " << x << "," << y;
+                    ASSERT_EQ(RenderTest::pixelAt(clipped.get(), x, y) == kInk, set)
+                        << i << " at " << x << "," << y;
                 }
             }
     }

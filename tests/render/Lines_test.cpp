@@ -1,13 +1,13 @@
 #include "render/Lines.h"
 
-#include "render/Pixels.h"
 #include "SurfaceTestSupport.h"
+#include "render/Pixels.h"
 
 #include <gtest/gtest.h>
 
 #include <random>
-#include <vector>
 #include <utility>
+#include <vector>
 
 namespace {
 
@@ -46,8 +46,8 @@ TEST_P(LinesTest, SteepAndShallowLinesFollowTheBresenhamWalk) {
     auto s = makeSurface(GetParam(), 8, 8);
     RenderTest::fillAll(s.get(), kPaper);
     const xe::Canvas c = xe::Canvas::of(s.get());
-    xe::drawLine(c, true, 0, 0, true, 2, 6, kInk);  // steep, err starts at 3
-    xe::drawLine(c, true, 7, 7, true, 3, 5, kInk);  // shallow, drawn upward-swapped
+    xe::drawLine(c, true, 0, 0, true, 2, 6, kInk); // steep, err starts at 3
+    xe::drawLine(c, true, 7, 7, true, 3, 5, kInk); // shallow, drawn upward-swapped
     EXPECT_EQ(mask(s.get(), 0, 0, 8, 8, kInk), "#.......\n"
                                                "#.......\n"
                                                ".#......\n"
@@ -91,7 +91,7 @@ TEST_P(LinesTest, DrawRectNeverSetsItsFarCorner) {
 
 TEST_P(LinesTest, ApplyAffineRoundsToNearest) {
     const float m[16] = {2, 0, 0, 0, 0, -1, 0, 0, 0, 0, 1, 0, 0.5f, 10.25f, 0, 1};
-    EXPECT_EQ(xe::applyAffine(m, xe::Point{3, 4}), (xe::Point{7, 6}));   // 6.5 -> 7, 6.25 -> 6
+    EXPECT_EQ(xe::applyAffine(m, xe::Point{3, 4}), (xe::Point{7, 6}));    // 6.5 -> 7, 6.25 -> 6
     EXPECT_EQ(xe::applyAffine(m, xe::Point{-1, 0}), (xe::Point{-1, 10})); // -1.5 -> -1
 }
 
@@ -99,22 +99,19 @@ INSTANTIATE_TEST_SUITE_P(Depths, LinesTest, ::testing::Values(16, 32));
 
 // The line walk without any clipping shortcut: every interior pixel, the ends
 // by their flags, recorded when they fall on a w x h bitmap.
-std::vector<bool> referenceLine(int w, int h, bool f0, std::int64_t x0, std::int64_t y0, bool f1, std::int64_t x1,
-                                std::int64_t y1) {
+std::vector<bool> referenceLine(int w, int h, bool f0, std::int64_t x0, std::int64_t y0, bool f1,
+                                std::int64_t x1, std::int64_t y1) {
     std::vector<bool> out(static_cast<std::size_t>(w * h));
     auto set = [&](std::int64_t x, std::int64_t y) {
-        if (x >= 0 && x < w && y >= 0 && y < h)
-            out[static_cast<std::size_t>(y * w + x)] = true;
+        if (x >= 0 && x < w && y >= 0 && y < h) out[static_cast<std::size_t>(y * w + x)] = true;
     };
     if (y0 > y1) {
         std::swap(x0, x1);
         std::swap(y0, y1);
         std::swap(f0, f1);
     }
-    if (f0)
-        set(x0, y0);
-    if (f1)
-        set(x1, y1);
+    if (f0) set(x0, y0);
+    if (f1) set(x1, y1);
     const std::int64_t dx = x1 - x0;
     const std::int64_t dy = y1 - y0;
     const std::int64_t adx = dx < 0 ? -dx : dx;

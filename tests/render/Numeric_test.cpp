@@ -15,15 +15,11 @@ constexpr std::int32_t kMin = std::numeric_limits<std::int32_t>::min();
 constexpr std::int32_t kMax = std::numeric_limits<std::int32_t>::max();
 
 std::int32_t referenceFloor(float v) {
-    if (std::isnan(v))
-        return 0;
+    if (std::isnan(v)) return 0;
     const double d = std::floor(static_cast<double>(v));
-    if (d == 2147483648.0)
-        return kMin; // +180 degrees of longitude wraps to -180
-    if (d > 2147483647.0)
-        return kMax;
-    if (d < -2147483648.0)
-        return kMin;
+    if (d == 2147483648.0) return kMin; // +180 degrees of longitude wraps to -180
+    if (d > 2147483647.0) return kMax;
+    if (d < -2147483648.0) return kMin;
     return static_cast<std::int32_t>(d);
 }
 
@@ -46,7 +42,7 @@ TEST(FloorToInt, EdgeValues) {
     EXPECT_EQ(xe::floorToInt(8388607.5f), 8388607);
     EXPECT_EQ(xe::floorToInt(-8388607.5f), -8388608);
     EXPECT_EQ(xe::floorToInt(16777216.0f), 16777216);
-    EXPECT_EQ(xe::floorToInt(1e-40f), 0);  // denormal
+    EXPECT_EQ(xe::floorToInt(1e-40f), 0); // denormal
     EXPECT_EQ(xe::floorToInt(-1e-40f), -1);
     EXPECT_EQ(xe::floorToInt(2147483520.0f), 2147483520); // largest float below 2^31
     EXPECT_EQ(xe::floorToInt(2147483648.0f), kMin);

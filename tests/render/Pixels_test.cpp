@@ -36,9 +36,9 @@ TEST_P(PixelsTest, PutPixelIgnoresPixelsOffTheSurface) {
 TEST_P(PixelsTest, SpansFillExactlyTheirHalfOpenRange) {
     auto s = makeSurface(GetParam(), 12, 6);
     RenderTest::fillAll(s.get(), 0);
-    xe::drawHSpan(s.get(), 2, 9, 1, 5);   // odd length: pairs then a last pixel
-    xe::drawHSpan(s.get(), 3, 3, 2, 5);   // empty
-    xe::drawHSpan(s.get(), 6, 4, 2, 5);   // reversed: nothing
+    xe::drawHSpan(s.get(), 2, 9, 1, 5); // odd length: pairs then a last pixel
+    xe::drawHSpan(s.get(), 3, 3, 2, 5); // empty
+    xe::drawHSpan(s.get(), 6, 4, 2, 5); // reversed: nothing
     xe::drawVSpan(s.get(), 10, 2, 5, 5);
     xe::drawVSpan(s.get(), 0, 4, 4, 5);
     EXPECT_EQ(mask(s.get(), 0, 0, 12, 6, 5), "............\n"
@@ -58,12 +58,12 @@ TEST_P(PixelsTest, FillCircleWithRadiusZeroSetsOnlyTheCentre) {
     EXPECT_EQ(pixelAt(s.get(), 3, 3), white);
     xe::fillCircle(s.get(), 3, 3, 2, 0xFFFFFFFF);
     EXPECT_EQ(mask(s.get(), 0, 0, 7, 7, white), ".......\n"
-                                                 "...#...\n"
-                                                 "..###..\n"
-                                                 ".#####.\n"
-                                                 "..###..\n"
-                                                 "...#...\n"
-                                                 ".......\n");
+                                                "...#...\n"
+                                                "..###..\n"
+                                                ".#####.\n"
+                                                "..###..\n"
+                                                "...#...\n"
+                                                ".......\n");
     xe::fillCircle(s.get(), -100000, 3, 2000000000, 0xFF0000FF); // clamped to the surface
     EXPECT_EQ(RenderTest::countPixels(s.get(), SDL_MapRGBA(s->format, 255, 0, 0, 255)), 49);
 }

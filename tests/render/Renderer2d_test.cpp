@@ -25,15 +25,18 @@ void setFixedView(float scale, float tx, float ty) {
 }
 
 TEST(FixedTransform, ToFixedMatrixSaturatesAtTheI32Limits) {
-    const float m[16] = {1.0f, -0.5f, 100.0f, 200.0f, -200.0f, 300.0f, -300.0f, 127.99f,
-                         std::numeric_limits<float>::quiet_NaN(), 256.0f, -256.0f, 0.0f,
-                         100000.0f, 200000.0f, -200000.0f, 1.5f};
+    const float m[16] = {1.0f,      -0.5f,     100.0f,
+                         200.0f,    -200.0f,   300.0f,
+                         -300.0f,   127.99f,   std::numeric_limits<float>::quiet_NaN(),
+                         256.0f,    -256.0f,   0.0f,
+                         100000.0f, 200000.0f, -200000.0f,
+                         1.5f};
     xe::FixedMatrix f{};
     xe::toFixedMatrix(m, f);
     EXPECT_EQ(f[0], 1 << 24);
     EXPECT_EQ(f[1], -(1 << 23));
     EXPECT_EQ(f[2], 100 << 24);
-    EXPECT_EQ(f[3], INT32_MAX);                      // was wrapping to a negative value
+    EXPECT_EQ(f[3], INT32_MAX); // was wrapping to a negative value
     EXPECT_EQ(f[4], INT32_MIN);
     EXPECT_EQ(f[5], INT32_MAX);
     EXPECT_EQ(f[6], INT32_MIN);
@@ -52,8 +55,8 @@ TEST(FixedTransform, ToFixedMatrixSaturatesAtTheI32Limits) {
 
 TEST(FixedTransform, CoordinatesBeyondTheFixedRangeSaturateInsteadOfWrapping) {
     setFixedView(1.0f, 0.0f, 0.0f);
-    const xe::Point in[6] = {{200000, -200000}, {262144, -262144}, {300000, -300000},
-                             {INT32_MAX, INT32_MIN}, {131072, 131073}, {-7, 9}};
+    const xe::Point in[6] = {{200000, -200000},      {262144, -262144}, {300000, -300000},
+                             {INT32_MAX, INT32_MIN}, {131072, 131073},  {-7, 9}};
     xe::Point out[6];
     xe::transformPoints(6, in, out);
     EXPECT_EQ(out[0], (xe::Point{200000, -200000}));
@@ -65,7 +68,7 @@ TEST(FixedTransform, CoordinatesBeyondTheFixedRangeSaturateInsteadOfWrapping) {
     // Scale 1/4096 and a translation: 262144 units are 64 pixels.
     setFixedView(1.0f / 4096.0f, 32.0f, 16.5f);
     xe::transformPoints(6, in, out);
-    EXPECT_EQ(out[1], (xe::Point{96, -47}));  // 16.5 - 64 = -47.5 rounds up
+    EXPECT_EQ(out[1], (xe::Point{96, -47})); // 16.5 - 64 = -47.5 rounds up
     EXPECT_EQ(out[3], (xe::Point{96, -47}));
     EXPECT_EQ(out[5], (xe::Point{32, 17}));
 }
@@ -90,7 +93,7 @@ TEST(FixedTransform, OffsetsAreNormalsScaledToWidthAndRotated) {
 }
 
 class Renderer2dTest : public ::testing::TestWithParam<int> {
-protected:
+  protected:
     void SetUp() override { setFixedView(1.0f, 0.0f, 0.0f); }
     xe::RendererBase& renderer() { return dynamic_cast<xe::RendererBase&>(xe::renderer2d()); }
 };
@@ -162,7 +165,8 @@ TEST_P(Renderer2dTest, DashedPolylineUsesHalfWidthOneAndAHalfTimesTheWidth) {
     const xe::Point points[2] = {{10, 15}, {70, 15}};
     const xe::Point normals[1] = {{0, -16}};
     const xe::ViewMatrices view{kIdentity, nullptr, nullptr};
-    renderer().drawDashedPolyline(xe::Canvas::of(s.get()), view, 16, points, normals, 12345, 2, 2.0f, 5.0f, kRed);
+    renderer().drawDashedPolyline(xe::Canvas::of(s.get()), view, 16, points, normals, 12345, 2, 2.0f, 5.0f,
+                                  kRed);
     std::string row;
     for (int x = 10; x <= 70; ++x)
         row += pixelAt(s.get(), x, 15) == red ? '#' : '.';
@@ -211,15 +215,15 @@ TEST_P(Renderer2dTest, PolygonOutlineSkipsEdgesOnTheCellFrame) {
     const xe::Point ring[4] = {{0, 4}, {6, 4}, {6, 10}, {0, 10}};
     renderer().drawPolygonOutline(c, 16, ring, 4, kRed);
     EXPECT_EQ(mask(s.get(), 0, 4, 12, 10, red), "............\n"
-                                                 "............\n"
-                                                 "...#####....\n"
-                                                 "........#...\n"
-                                                 "........#...\n"
-                                                 "........#...\n"
-                                                 "........#...\n"
-                                                 "........#...\n"
-                                                 "...#####....\n"
-                                                 "............\n");
+                                                "............\n"
+                                                "...#####....\n"
+                                                "........#...\n"
+                                                "........#...\n"
+                                                "........#...\n"
+                                                "........#...\n"
+                                                "........#...\n"
+                                                "...#####....\n"
+                                                "............\n");
     // No frame point: drawn closed.
     RenderTest::fillAll(s.get(), 0);
     const xe::Point triangle[3] = {{2, 2}, {8, 2}, {8, 8}};

@@ -51,7 +51,9 @@ inline std::uint32_t pixelAt(const SDL_Surface* s, int x, int y) {
     }
 }
 
-inline void fillAll(SDL_Surface* s, std::uint32_t pixel) { SDL_FillRect(s, nullptr, pixel); }
+inline void fillAll(SDL_Surface* s, std::uint32_t pixel) {
+    SDL_FillRect(s, nullptr, pixel);
+}
 
 // Rows of the rectangle (x, y, w, h), '#' where the pixel equals the given
 // value and '.' elsewhere, each row ended by '\n'.
@@ -72,8 +74,7 @@ inline int touchedOutside(const SDL_Surface* s, const xe::Canvas& c, std::uint32
     for (int y = 0; y < s->h; ++y)
         for (int x = 0; x < s->w; ++x) {
             const bool inside = x >= c.left && x < c.right && y >= c.top && y < c.bottom;
-            if (!inside && pixelAt(s, x, y) != sentinel)
-                ++n;
+            if (!inside && pixelAt(s, x, y) != sentinel) ++n;
         }
     return n;
 }
