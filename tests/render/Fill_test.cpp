@@ -47,6 +47,22 @@ TEST_P(FillTest, TriangleIncludesItsEdges) {
                                                ".........\n");
 }
 
+TEST_P(FillTest, TrianglesAboveOrAcrossTheTopEdge) {
+    auto whole = makeSurface(GetParam(), 12, 12);
+    auto clipped = makeSurface(GetParam(), 12, 12);
+    RenderTest::fillAll(whole.get(), kPaper);
+    RenderTest::fillAll(clipped.get(), kPaper);
+    const xe::Canvas top{clipped.get(), 0, 5, 12, 12};
+    xe::fillTriangle(top, 1, 0, 9, 2, 4, 4, kInk); // wholly above
+    EXPECT_EQ(RenderTest::countPixels(clipped.get(), kInk), 0);
+    xe::fillTriangle(top, 1, 0, 10, 3, 4, 11, kInk);
+    xe::fillTriangle(xe::Canvas::of(whole.get()), 1, 0, 10, 3, 4, 11, kInk);
+    // Drawn from the first visible row with the same edges as if unclipped.
+    EXPECT_EQ(mask(clipped.get(), 0, 0, 12, 5, kInk), mask(clipped.get(), 0, 0, 12, 5, kPaper + 1));
+    EXPECT_EQ(mask(clipped.get(), 0, 5, 12, 7, kInk), mask(whole.get(), 0, 5, 12, 7, kInk));
+    EXPECT_GT(RenderTest::countPixels(whole.get(), kInk), RenderTest::countPixels(clipped.get(), kInk));
+}
+
 TEST_P(FillTest, SquarePolygonFillsRowsZeroToTenAndColumnsZeroToNine) {
     auto s = makeSurface(GetParam(), 16, 16);
     RenderTest::fillAll(s.get(), kPaper);
