@@ -239,8 +239,10 @@ void forEachDashPiece(std::int32_t normalLength, const Point* points, const Poin
         !std::isfinite(halfWidth))
         return;
     float total = 0.0f;
-    for (int i = 0; i + 1 < count; ++i)
-        total += segmentLength(points[i], points[i + 1], normals[i], normalLength);
+    for (int i = 0; i + 1 < count; ++i) {
+        const float length = segmentLength(points[i], points[i + 1], normals[i], normalLength);
+        if (length > kShortestSegment) total += length;
+    }
     if (!(total > 0.0f) || !std::isfinite(total)) return;
     float period = dash + gap;
     if (total >= period) {
