@@ -58,6 +58,7 @@ void fillOctagon64(const Canvas& canvas, i64 cx, i64 cy, i64 r, std::uint32_t pi
     const i64 y1 = std::min<i64>(cy - a + s, canvas.bottom);
     if (x0 < x1 && y0 < y1) {
         SurfaceLock lock(canvas.surface);
+        if (!lock.ok()) return;
         for (i64 y = y0; y < y1; ++y)
             drawHSpan(canvas.surface, static_cast<std::int32_t>(x0), static_cast<std::int32_t>(x1),
                       static_cast<std::int32_t>(y), pixel);
