@@ -131,10 +131,13 @@ public:
 
 private:
     // The bytes of a record of `length` bytes at a table offset, or null when
-    // the offset names no record (0..3 are the count) or the record passes
-    // the section end.
+    // the offset names no record (0..3 are the count, and a fixed-size table
+    // ends after its counted records) or the record passes the section end.
     const std::uint8_t* record(int table, std::uint32_t offset, std::uint64_t length) {
         if (offset < 4)
+            return nullptr;
+        if (table < 5 && static_cast<std::uint64_t>(offset) + length >
+                             4 + static_cast<std::uint64_t>(m_counts[table]) * AddressSectionReader::RecordSizes[table])
             return nullptr;
         const std::uint64_t from = static_cast<std::uint64_t>(m_header.tables[table]) + offset;
         if (!fits(from, length, m_view->size()))

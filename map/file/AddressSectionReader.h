@@ -3,8 +3,8 @@
 // districts, cities, streets, object address records) and a pool of u32
 // lists. A record is named by its byte offset from the start of its table
 // (the first record is at 4, after the table's count; 0 means none). Every
-// read is bounded by the section: an offset whose record would pass the
-// section end is refused.
+// read is bounded: a record of a fixed-size table must lie within its counted
+// records, an object record and its words within the section.
 
 #include "map/file/SectionView.h"
 
