@@ -2,6 +2,7 @@
 
 #include "core/FileRW.h"
 #include "platform/Error.h"
+#include "platform/Memory.h"
 
 namespace Log {
 namespace {
@@ -43,5 +44,14 @@ void writeFormattedNarrow(int level, std::string_view text) {
     installed()->writeNarrow(level, text, true);
 }
 } // namespace detail
+
+void logMemoryStatus() {
+    Platform::ErrorKeeper keep;
+    if (!enabledFor(Info))
+        return;
+    const Platform::MemoryStatus status = Platform::memoryStatus();
+    installed()->writeNarrow(Info, Core::format("Memory: phys:%d, virt:%d", status.availablePhysical, status.availableVirtual),
+                             true);
+}
 
 } // namespace Log

@@ -34,6 +34,7 @@ int errorFromErrno(int e) {
     case ENOSPC:
     case EDQUOT: return ErrorDiskFull;
     case ENAMETOOLONG: return ErrorFilenameTooLong;
+    case EFBIG: return ErrorFileTooLarge;
     case ENOTEMPTY: return ErrorDirNotEmpty;
     case ENOSYS:
     case EOPNOTSUPP: return ErrorNotSupported;

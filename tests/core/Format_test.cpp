@@ -5,6 +5,7 @@
 #include <clocale>
 #include <cstdint>
 #include <limits>
+#include <locale>
 
 using Core::format;
 
@@ -35,12 +36,21 @@ TEST(Format, Integers) {
     EXPECT_EQ(format("%d", true), "1");
 }
 
+namespace {
+struct CommaDecimal : std::numpunct<char> {
+    char do_decimal_point() const override { return ','; }
+    char do_thousands_sep() const override { return ' '; }
+    std::string do_grouping() const override { return "\3"; }
+};
+} // namespace
+
 TEST(Format, FloatsIgnoreTheLocale) {
     const char* old = std::setlocale(LC_NUMERIC, nullptr);
     const std::string saved = old ? old : "C";
-    // Any comma-decimal locale will do; the test still checks the C locale
-    // when none is installed.
+    // A comma-decimal C locale where the machine has one, and a comma-decimal
+    // global C++ locale in any case.
     std::setlocale(LC_NUMERIC, "de_DE.UTF-8") || std::setlocale(LC_NUMERIC, "ru_RU.UTF-8");
+    const std::locale savedGlobal = std::locale::global(std::locale(std::locale::classic(), new CommaDecimal));
     EXPECT_EQ(format("%f", 1.5), "1.500000");
     EXPECT_EQ(format("%.2f|%8.3f|%-7.1f|", 3.14159, -2.5, 0.25), "3.14|  -2.500|0.2    |");
     EXPECT_EQ(format(u"%.1f", 12.25f), u"12.2");
@@ -49,6 +59,7 @@ TEST(Format, FloatsIgnoreTheLocale) {
     EXPECT_EQ(format("%f", std::numeric_limits<double>::infinity()), "inf");
     EXPECT_EQ(format("%d", 3.9), "3");
     EXPECT_EQ(format("%f", 2), "2.000000");
+    std::locale::global(savedGlobal);
     std::setlocale(LC_NUMERIC, saved.c_str());
 }
 

@@ -1,0 +1,69 @@
+#include "core/FileSystem.h"
+
+#include "core/FileRW.h"
+#include "core/Log.h"
+#include "core/Text.h"
+#include "platform/Error.h"
+#include "platform/File.h"
+
+#include <new>
+
+namespace FileSystem {
+
+std::unique_ptr<char[]> readFile(FileRW& file, std::uint32_t* size) {
+    if (size)
+        *size = 0;
+    auto fail = [](int error) {
+        Log::log(Log::Critical, u"Error reading file (err %d)", error);
+        return std::unique_ptr<char[]>();
+    };
+    if (!file.seekToEnd())
+        return fail(file.lastError());
+    // A failing tell() answers 0xFFFFFFFF; trusting it would mean a 4 GB read.
+    const std::uint32_t length = file.tell();
+    if (length == 0xFFFFFFFFu)
+        return fail(file.lastError());
+    if (!file.seek(0))
+        return fail(file.lastError());
+    std::unique_ptr<char[]> buffer(new (std::nothrow) char[std::size_t(length) + 1]);
+    if (!buffer)
+        return fail(Platform::ErrorNotEnoughMemory);
+    if (file.read(buffer.get(), length, 1) != 1)
+        return fail(file.lastError());
+    buffer[length] = '\0';
+    if (size)
+        *size = length;
+    return buffer;
+}
+
+bool writeU32(FileRW& file, std::uint32_t value) {
+    const unsigned char bytes[4] = {static_cast<unsigned char>(value), static_cast<unsigned char>(value >> 8),
+                                    static_cast<unsigned char>(value >> 16),
+                                    static_cast<unsigned char>(value >> 24)};
+    return file.write(bytes, 4, 1) == 1;
+}
+
+bool fileExists(std::u16string_view path) { return Platform::fileExists(path); }
+
+bool deleteFile(std::u16string_view path) { return Platform::deleteFile(path); }
+
+std::size_t lastSeparator(std::u16string_view path) { return path.find_last_of(u"/\\"); }
+
+std::u16string fileName(std::u16string_view path) {
+    const std::size_t separator = lastSeparator(path);
+    return std::u16string(separator == std::u16string_view::npos ? path : path.substr(separator + 1));
+}
+
+std::u16string fileTitle(std::u16string_view path) {
+    std::u16string name = fileName(path);
+    const std::size_t dot = name.rfind(u'.');
+    if (dot != std::u16string::npos)
+        name.resize(dot);
+    return name;
+}
+
+std::u16string toWide(const std::string& utf8) { return Core::utf8ToWide(utf8); }
+
+std::string toUtf8(std::u16string_view text) { return Core::wideToUtf8(text); }
+
+} // namespace FileSystem

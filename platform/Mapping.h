@@ -1,0 +1,65 @@
+#pragma once
+// Read-only memory mappings of files: the Linux side of the program's file
+// mappings. A MappableFile is the analogue of a file-mapping handle: it keeps
+// the file open so windows of it can be mapped at any time, and its size is
+// taken when it is opened. Sizes and offsets are 64-bit; a window reaching
+// past the end of the file is refused here, because touching such memory
+// raises SIGBUS on Linux.
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <string_view>
+
+namespace Platform {
+
+// Win32 number of the error reported for a window outside its file.
+constexpr int ErrorFileInvalid = 1006;
+
+// The granularity mapping offsets are rounded down to: 65536, as the
+// program's mapping code expects, unless a test set another value.
+std::uint32_t allocationGranularity();
+
+class MappableFile {
+public:
+    MappableFile() = default;
+    // Opens a program path (converted by toNativePath) read-only. On failure
+    // the object is not open and the thread's last error says why (a folder
+    // gives 5).
+    explicit MappableFile(std::u16string_view path);
+    ~MappableFile();
+    MappableFile(MappableFile&& other) noexcept;
+    MappableFile& operator=(MappableFile&& other) noexcept;
+    MappableFile(const MappableFile&) = delete;
+    MappableFile& operator=(const MappableFile&) = delete;
+
+    bool isOpen() const { return m_fd >= 0; }
+    std::uint64_t size() const { return m_size; }
+    void close();
+
+    // Maps length bytes starting at offset (any offset: the page alignment
+    // mmap needs is handled here) and returns the address of the byte at
+    // offset. Null with the last error set when the file is not open (6), the
+    // window is empty or not inside the file (1006), or mmap fails (ENOMEM
+    // becomes 14). Unmap with unmapWindow(address, length).
+    const std::uint8_t* mapWindow(std::uint64_t offset, std::uint64_t length) const;
+
+private:
+    int m_fd = -1;
+    std::uint64_t m_size = 0;
+};
+
+// Unmaps a window returned by MappableFile::mapWindow; null is ignored.
+void unmapWindow(const std::uint8_t* address, std::uint64_t length);
+
+// Seams for tests: a different allocation granularity, and a hook that sees
+// every window about to be mapped and may make it fail with an errno value.
+namespace MappingTestHooks {
+// 0 restores the default.
+void setAllocationGranularity(std::uint32_t granularity);
+// Returns 0 to let the mapping proceed, else the errno value to fail with.
+using MapHook = std::function<int(std::uint64_t offset, std::uint64_t length)>;
+void setMapHook(MapHook hook);
+} // namespace MappingTestHooks
+
+} // namespace Platform

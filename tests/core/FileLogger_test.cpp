@@ -1,0 +1,259 @@
+#include "core/FileLogger.h"
+#include "core/Log.h"
+#include "core/Text.h"
+#include "platform/Error.h"
+#include "tests/core/FileTestSupport.h"
+#include "tests/support/TempDir.h"
+
+#include <gtest/gtest.h>
+
+#include <SDL/SDL.h>
+
+#include <cerrno>
+#include <regex>
+#include <sstream>
+#include <thread>
+
+namespace {
+
+// An in-memory file that, like a real one, may disturb errno and the last
+// error while writing.
+class MemoryFile : public FileSystem::FileRW {
+public:
+    explicit MemoryFile(std::string* out, bool* destroyed = nullptr) : m_out(out), m_destroyed(destroyed) {}
+    ~MemoryFile() override {
+        if (m_destroyed)
+            *m_destroyed = true;
+    }
+    bool isOpen() const override { return true; }
+    int lastError() const override { return 0; }
+    std::size_t read(void*, std::size_t, std::size_t) override { return 0; }
+    std::size_t write(const void* buffer, std::size_t size, std::size_t count) override {
+        m_out->append(static_cast<const char*>(buffer), size * count);
+        errno = EIO;
+        Platform::setLastError(Platform::ErrorSharingViolation);
+        return count;
+    }
+    std::uint32_t tell() override { return static_cast<std::uint32_t>(m_out->size()); }
+    bool seek(std::int32_t) override { return false; }
+    bool seekRelative(std::int32_t) override { return false; }
+    bool seekToEnd() override { return true; }
+    void flush() override { ++flushes; }
+    int flushes = 0;
+
+private:
+    std::string* m_out;
+    bool* m_destroyed;
+};
+
+Positioning::DateTime fixedTime() {
+    Positioning::DateTime t;
+    t.year = 2026;
+    t.month = 3;
+    t.day = 4;
+    t.hour = 5;
+    t.minute = 6;
+    t.second = 7;
+    return t;
+}
+
+const std::string header = "---------- Log started at: 2026-03-04 05:06:07\r\nLog severity: Normal\r\n";
+
+// Installs a FileLogger over an in-memory file with a hand-driven clock.
+struct Installed {
+    Installed() {
+        auto logger = std::make_unique<Log::FileLogger>(std::make_unique<MemoryFile>(&text),
+                                                        [this] { return ticks; }, [] { return fixedTime(); });
+        this->logger = logger.get();
+        Log::install(std::move(logger));
+    }
+    ~Installed() { Log::install(nullptr); }
+    std::string text;
+    std::uint32_t ticks = 1000;
+    Log::FileLogger* logger;
+};
+
+} // namespace
+
+TEST(FileLogger, HeaderAndMillisecondsSincePreviousLine) {
+    Installed log;
+    Log::log(Log::Normal, u"first %d", 1);
+    EXPECT_EQ(log.text, header + "0ms: first 1\r\n");
+    log.ticks = 1250;
+    Log::log(Log::Critical, u"second");
+    log.ticks = 1300;
+    Log::log(Log::System, "third %s", "narrow");
+    EXPECT_EQ(log.text, header + "0ms: first 1\r\n250ms: second\r\n50ms: third narrow\r\n");
+
+    // The tick count wraps; the difference stays right.
+    log.text.clear();
+    log.ticks = 0xFFFFFF00u;
+    Log::log(Log::Normal, u"a");
+    log.ticks = 0x100;
+    Log::log(Log::Normal, u"b");
+    // 0xFFFFFF00 - 1300 read as signed is -1556.
+    EXPECT_EQ(log.text, "-1556ms: a\r\n512ms: b\r\n");
+}
+
+TEST(FileLogger, PartialLinesGetOnePrefix) {
+    Installed log;
+    log.logger->writeNarrow(Log::Info, "12 34 ", false);
+    log.ticks = 1007;
+    log.logger->writeWide(Log::Info, u"\u0416 \xD800!", true); // a lone surrogate becomes '?'
+    log.logger->writeNarrow(Log::Info, "next", true);
+    EXPECT_EQ(log.text, header + "0ms: 12 34 \xD0\x96 ?!\r\n7ms: next\r\n");
+}
+
+TEST(FileLogger, SeverityFilteringAndChangeLine) {
+    Installed log;
+    // Before the first line a change writes nothing; the header names it.
+    log.logger->setSeverity(Log::System);
+    Log::log(Log::Normal, u"dropped");
+    EXPECT_EQ(log.text, "");
+    Log::log(Log::System, u"kept");
+    EXPECT_EQ(log.text, "---------- Log started at: 2026-03-04 05:06:07\r\nLog severity: System\r\n0ms: kept\r\n");
+
+    log.text.clear();
+    Log::log(Log::Info, u"info at 1");
+    log.logger->setSeverity(Log::Info);
+    EXPECT_EQ(Log::currentSeverity(), Log::Info);
+    Log::log(Log::Info, u"info at 3");
+    Log::log(Log::AboveInfo, u"above");
+    log.logger->setSeverity(9);
+    Log::log(Log::AboveInfo, u"above at 9");
+    EXPECT_EQ(log.text, "0ms: Log severity: Info\r\n0ms: info at 3\r\n0ms: Log severity: Above info\r\n"
+                        "0ms: above at 9\r\n");
+
+    log.text.clear();
+    log.logger->setEnabled(false);
+    Log::log(Log::Critical, u"disabled");
+    EXPECT_EQ(log.text, "");
+    log.logger->setEnabled(true);
+    Log::log(Log::Critical, u"enabled");
+    EXPECT_EQ(log.text, "0ms: enabled\r\n");
+}
+
+TEST(FileLogger, LongLinesComeOutWhole) {
+    Installed log;
+    std::u16string longText;
+    for (int i = 0; i < 3000; ++i)
+        longText.push_back(i % 100 == 99 ? u'\u0416' : static_cast<char16_t>(u'a' + i % 26));
+    Log::log(Log::Normal, u"<%s>", longText);
+    const std::string expected = header + "0ms: <" + Core::wideToUtf8(longText) + ">\r\n";
+    EXPECT_EQ(log.text, expected);
+    EXPECT_EQ(log.text.size(), header.size() + 5 + 2 + 3000 + 30 + 2);
+}
+
+TEST(FileLogger, LoggingKeepsLastErrorAndErrno) {
+    Installed log;
+    Platform::setLastError(Platform::ErrorAccessDenied);
+    errno = EACCES;
+    Log::log(Log::Normal, u"between a failure and its check (err %d)", Platform::lastError());
+    EXPECT_EQ(Platform::lastError(), Platform::ErrorAccessDenied);
+    EXPECT_EQ(errno, EACCES);
+    EXPECT_EQ(log.text, header + "0ms: between a failure and its check (err 5)\r\n");
+    log.logger->setSeverity(Log::Info);
+    log.logger->writeNarrow(Log::Info, "x", true);
+    log.logger->setFile(std::make_unique<MemoryFile>(&log.text));
+    Log::logMemoryStatus();
+    EXPECT_EQ(Platform::lastError(), Platform::ErrorAccessDenied);
+    EXPECT_EQ(errno, EACCES);
+}
+
+TEST(FileLogger, NewFileStartsWithHeader) {
+    std::string first, second;
+    bool firstDestroyed = false;
+    std::uint32_t ticks = 10;
+    Log::FileLogger logger(std::make_unique<MemoryFile>(&first, &firstDestroyed), [&] { return ticks; },
+                           [] { return fixedTime(); });
+    EXPECT_TRUE(logger.isOpen());
+    logger.writeNarrow(0, "one", true);
+    logger.writeNarrow(0, "unfinished", false);
+    ticks = 20;
+    logger.setFile(std::make_unique<MemoryFile>(&second));
+    EXPECT_TRUE(firstDestroyed);
+    logger.writeNarrow(0, "two", true);
+    EXPECT_EQ(first, header + "0ms: one\r\n0ms: unfinished");
+    EXPECT_EQ(second, header + "0ms: two\r\n");
+
+    logger.setFile(nullptr);
+    EXPECT_FALSE(logger.isOpen());
+    logger.writeNarrow(0, "nowhere", true); // dropped silently
+    EXPECT_EQ(second, header + "0ms: two\r\n");
+}
+
+TEST(FileLogger, ThreadsNeverShareALine) {
+    Installed log;
+    log.logger->setSeverity(Log::Info);
+    const int threads = 4, lines = 200;
+    std::vector<std::thread> workers;
+    for (int t = 0; t < threads; ++t)
+        workers.emplace_back([t] {
+            for (int i = 0; i < lines; ++i)
+                Log::log(Log::Info, u"thread %d line %d %s", t, i, u"................................");
+        });
+    for (auto& w : workers)
+        w.join();
+    std::istringstream in(log.text);
+    std::string line;
+    std::getline(in, line);
+    std::getline(in, line); // the header's two lines
+    const std::regex shape(R"(0ms: thread (\d) line (\d+) \.{32}\r)");
+    std::vector<int> next(threads, 0);
+    int count = 0;
+    while (std::getline(in, line)) {
+        std::smatch m;
+        ASSERT_TRUE(std::regex_match(line, m, shape)) << line;
+        const int t = std::stoi(m[1]);
+        EXPECT_EQ(std::stoi(m[2]), next[t]++); // each thread's lines in order
+        ++count;
+    }
+    EXPECT_EQ(count, threads * lines);
+}
+
+TEST(FileLogger, InstallsOverLogTxt) {
+    TestSupport::TempDir dir;
+    const std::u16string path = FileTests::wide(dir / "log.txt");
+    dir.write("log.txt", "earlier run\r\n");
+    ASSERT_TRUE(Log::installFileLogger(path));
+    Log::log(Log::Normal, u"started");
+    Log::log(Log::Info, u"too detailed");
+    Log::install(nullptr);
+    ASSERT_TRUE(Log::installFileLogger(path));
+    Log::log(Log::Critical, u"again");
+    Log::install(nullptr);
+    const std::string text = TestSupport::readAll(dir / "log.txt");
+    const std::regex shape("earlier run\r\n"
+                           "---------- Log started at: \\d{4}-\\d\\d-\\d\\d \\d\\d:\\d\\d:\\d\\d\r\n"
+                           "Log severity: Normal\r\n0ms: started\r\n"
+                           "---------- Log started at: \\d{4}-\\d\\d-\\d\\d \\d\\d:\\d\\d:\\d\\d\r\n"
+                           "Log severity: Normal\r\n0ms: again\r\n");
+    EXPECT_TRUE(std::regex_match(text, shape)) << text;
+
+    EXPECT_FALSE(Log::installFileLogger(FileTests::wide(dir.path())));
+    EXPECT_EQ(Log::installed(), nullptr);
+    EXPECT_EQ(Log::defaultLogPath().substr(Log::defaultLogPath().size() - 8), u"/log.txt");
+}
+
+TEST(FileLogger, MemoryLineAtInfoOnly) {
+    Installed log;
+    Log::logMemoryStatus();
+    EXPECT_EQ(log.text, "");
+    log.logger->setSeverity(Log::Info);
+    Log::logMemoryStatus();
+    EXPECT_TRUE(std::regex_match(log.text, std::regex(header.substr(0, header.size() - 8) + "Info\r\n" +
+                                                      "0ms: Memory: phys:[1-9]\\d*, virt:[1-9]\\d*\r\n")))
+        << log.text;
+}
+
+TEST(FileLogger, DefaultClockIgnoresSdlStart) {
+    // The engine installs the logger before it starts SDL; starting SDL must
+    // not show up as a jump in the line times.
+    std::string text;
+    Log::FileLogger logger(std::make_unique<MemoryFile>(&text));
+    logger.writeNarrow(Log::Critical, "before", true);
+    ASSERT_EQ(SDL_Init(SDL_INIT_TIMER | SDL_INIT_NOPARACHUTE), 0);
+    logger.writeNarrow(Log::Critical, "after", true);
+    SDL_Quit();
+    EXPECT_TRUE(std::regex_search(text, std::regex("\r\n0ms: before\r\n\\d{1,3}ms: after\r\n$"))) << text;
+}

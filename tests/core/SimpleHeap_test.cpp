@@ -1,0 +1,172 @@
+#include "core/SimpleHeap.h"
+
+#include "tests/support/CaptureLogger.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <map>
+#include <random>
+
+using Core::SimpleHeap;
+
+namespace {
+std::uint32_t chunkFor(std::uint32_t size) {
+    SimpleHeap heap(4096);
+    const std::uint32_t before = heap.freeBytes();
+    EXPECT_NE(heap.allocate(size), nullptr);
+    return before - heap.freeBytes();
+}
+
+std::uint32_t seed() {
+    const char* env = std::getenv("MIREL_TEST_SEED");
+    return env ? static_cast<std::uint32_t>(std::strtoul(env, nullptr, 10)) : 20261206u;
+}
+} // namespace
+
+TEST(SimpleHeap, BlockAndChunkSizes) {
+    EXPECT_EQ(SimpleHeap(1000).totalBytes(), 1008u);
+    EXPECT_EQ(SimpleHeap(1024).totalBytes(), 1040u);
+    EXPECT_EQ(SimpleHeap(1024).freeBytes(), 1040u);
+    EXPECT_EQ(chunkFor(0), 16u);
+    EXPECT_EQ(chunkFor(1), 16u);
+    EXPECT_EQ(chunkFor(11), 16u);
+    EXPECT_EQ(chunkFor(12), 32u);
+    EXPECT_EQ(chunkFor(27), 32u);
+    EXPECT_EQ(chunkFor(28), 48u);
+}
+
+TEST(SimpleHeap, CarvesFromTheEndOfTheFirstRun) {
+    TestSupport::CaptureLogger log;
+    SimpleHeap heap(48);
+    ASSERT_EQ(heap.totalBytes(), 64u);
+    const std::uint8_t* start = heap.blockStart();
+    void* p = heap.allocate(16);
+    EXPECT_EQ(p, start + 64 - 32 + 4);
+    EXPECT_EQ(heap.freeBytes(), 32u);
+    // The headers: a free chunk of 32 (64 = 32 * 2), then a used one.
+    std::uint32_t h0, h1;
+    std::memcpy(&h0, start, 4);
+    std::memcpy(&h1, start + 32, 4);
+    EXPECT_EQ(h0, 64u);
+    EXPECT_EQ(h1, 65u);
+    void* q = heap.allocate(28 - 4 - 1 + 1); // 24 bytes: a 32-byte chunk
+    EXPECT_EQ(q, start + 4);
+    EXPECT_EQ(heap.freeBytes(), 0u);
+    EXPECT_EQ(heap.allocate(0), nullptr);
+    ASSERT_EQ(log.lines().size(), 1u);
+    EXPECT_EQ(log.lines()[0], "Not enough memory in heap (0 avail) while trying 16b");
+
+    heap.free(nullptr);
+    EXPECT_EQ(heap.freeBytes(), 0u);
+    heap.free(p);
+    EXPECT_EQ(heap.freeBytes(), 32u);
+    // A second free of the same chunk counts nothing.
+    heap.free(p);
+    EXPECT_EQ(heap.freeBytes(), 32u);
+    heap.reset();
+    EXPECT_EQ(heap.freeBytes(), 64u);
+    EXPECT_EQ(heap.allocate(59), start + 4);
+}
+
+TEST(SimpleHeap, JoinsFreeNeighboursAndReportsFragmentation) {
+    TestSupport::CaptureLogger log;
+    SimpleHeap heap(95);
+    ASSERT_EQ(heap.totalBytes(), 96u);
+    const std::uint8_t* start = heap.blockStart();
+    void* a = heap.allocate(16); // at 64
+    void* b = heap.allocate(16); // at 32
+    void* c = heap.allocate(16); // at 0
+    EXPECT_EQ(a, start + 68);
+    EXPECT_EQ(b, start + 36);
+    EXPECT_EQ(c, start + 4);
+    EXPECT_EQ(heap.freeBytes(), 0u);
+
+    // Two free chunks apart: 64 bytes free, but no run of 48.
+    heap.free(a);
+    heap.free(c);
+    EXPECT_EQ(heap.freeBytes(), 64u);
+    EXPECT_EQ(heap.allocate(40), nullptr);
+    ASSERT_EQ(log.lines().size(), 1u);
+    EXPECT_EQ(log.lines()[0], "Not enough memory in heap (64 avail) while trying 48b");
+
+    // First fit: the chunk at 0 is the first run long enough.
+    void* c2 = heap.allocate(16);
+    EXPECT_EQ(c2, start + 4);
+    // Two adjacent free chunks of 32 serve a request needing 48.
+    heap.free(b);
+    void* joined = heap.allocate(40);
+    EXPECT_EQ(joined, start + 48 + 4); // run 32..96 joined, carved from its end
+    EXPECT_EQ(heap.freeBytes(), 96u - 32u - 48u);
+    // The run's front became one free chunk of 16.
+    std::uint32_t h;
+    std::memcpy(&h, start + 32, 4);
+    EXPECT_EQ(h, 32u);
+}
+
+TEST(SimpleHeap, UnreservedBlockFailsEveryAllocation) {
+    TestSupport::CaptureLogger log;
+    SimpleHeap heap(0xFFFFFFFFu);
+    EXPECT_EQ(heap.totalBytes(), 0u);
+    EXPECT_EQ(heap.allocate(1), nullptr);
+    heap.reset();
+    heap.free(nullptr);
+    const std::vector<std::string> expected = {
+        "Failed to allocate 4294967296 bytes while creating simple heap",
+        "Heap was not allocated",
+    };
+    EXPECT_EQ(log.lines(), expected);
+
+    SimpleHeap small(100);
+    EXPECT_EQ(small.allocate(0xFFFFFFFFu), nullptr);
+    ASSERT_EQ(log.lines().size(), 3u);
+    EXPECT_EQ(log.lines()[2], "Not enough memory in heap (112 avail) while trying 4294967312b");
+}
+
+// Random allocations and frees against a model: payloads are 16-byte
+// aligned (they hold doubles and pointers), lie inside the block, never
+// overlap (each keeps its fill), and the free count matches the model.
+TEST(SimpleHeap, RandomUseKeepsPayloadsAlignedAndApart) {
+    SimpleHeap heap(1 << 16);
+    const std::uint8_t* start = heap.blockStart();
+    std::mt19937 rng(seed());
+    struct Live {
+        std::uint32_t size;
+        std::uint32_t need;
+        std::uint8_t fill;
+    };
+    std::map<std::uint8_t*, Live> live;
+    std::uint64_t used = 0;
+    for (int step = 0; step < 20000; ++step) {
+        if (live.empty() || rng() % 3 != 0) {
+            const std::uint32_t size = rng() % 8 == 0 ? rng() % 4000 : rng() % 100;
+            auto* p = static_cast<std::uint8_t*>(heap.allocate(size));
+            if (!p)
+                continue;
+            ASSERT_EQ(reinterpret_cast<std::uintptr_t>(p) % 16, 0u);
+            ASSERT_GE(p, start + 4);
+            ASSERT_LE(p + size, start + heap.totalBytes());
+            const std::uint32_t need = ((size + 4) | 15) + 1;
+            const auto fill = static_cast<std::uint8_t>(rng());
+            std::memset(p, fill, size);
+            if (size >= 16) {
+                *reinterpret_cast<double*>(p) = step;
+                *reinterpret_cast<std::uint64_t*>(p + 8) = step;
+            }
+            live[p] = {size, need, fill};
+            used += need;
+        } else {
+            auto it = live.begin();
+            std::advance(it, rng() % live.size());
+            std::uint8_t* p = it->first;
+            const Live l = it->second;
+            for (std::uint32_t i = (l.size >= 16 ? 16 : 0); i < l.size; ++i)
+                ASSERT_EQ(p[i], l.fill) << "step " << step;
+            heap.free(p);
+            used -= l.need;
+            live.erase(it);
+        }
+        ASSERT_EQ(heap.freeBytes(), heap.totalBytes() - used);
+    }
+}

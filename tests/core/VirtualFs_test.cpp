@@ -1,0 +1,226 @@
+#include "core/VirtualFs.h"
+
+#include "core/Text.h"
+#include "core/ZipIndex.h"
+#include "tests/support/CaptureLogger.h"
+#include "tests/support/TempDir.h"
+#include "tests/support/ZipWriter.h"
+
+#include <SDL/SDL_rwops.h>
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <optional>
+#include <random>
+
+using FileSystem::VirtualFs;
+using TestSupport::ZipWriter;
+using TestSupport::ZipWriterEntry;
+
+namespace {
+
+std::u16string wide(const std::filesystem::path& p) { return Core::utf8ToWide(p.string()); }
+
+// Reads the whole stream and closes it; nullopt when there is none.
+std::optional<std::string> slurp(SDL_RWops* rw) {
+    if (!rw)
+        return std::nullopt;
+    std::string out;
+    char buf[256];
+    for (;;) {
+        const int n = SDL_RWread(rw, buf, 1, sizeof buf);
+        if (n <= 0)
+            break;
+        out.append(buf, static_cast<std::size_t>(n));
+    }
+    SDL_RWclose(rw);
+    return out;
+}
+
+const char* const NoEndRecord =
+    "no end of central directory record in the last 22 bytes (an archive comment is not supported)";
+
+std::string unusable(const TestSupport::TempDir& dir, const std::string& package, const std::string& reason) {
+    return "Data package '" + (dir.path() / package).string() +
+           "' is not usable, loose files are used instead: " + reason;
+}
+
+} // namespace
+
+TEST(VirtualFs, ServesPackedFilesAndOnlyThem) {
+    TestSupport::CaptureLogger log;
+    TestSupport::TempDir dir;
+    ZipWriter zip;
+    zip.add("images/a.png", "packed a");
+    zip.add("images/", "");
+    zip.add("images/empty.png", "");
+    ZipWriterEntry& extra = zip.add("images/sub/c.png", std::string(5000, 'c'));
+    extra.localExtra = std::string(17, 'L');
+    dir.write("images.zip", zip.bytes());
+    dir.write("images/a.png", "loose a");
+    dir.write("images/b.png", "loose b");
+    dir.write("sounds/s.wav", "loose s");
+
+    VirtualFs fs(wide(dir.path()));
+    EXPECT_EQ(slurp(fs.open("images/a.png", ".zip")), "packed a");
+    EXPECT_EQ(slurp(fs.open("images/sub/c.png", ".zip")), std::string(5000, 'c'));
+    // A loaded package is not backed by loose files.
+    EXPECT_EQ(slurp(fs.open("images/b.png", ".zip")), std::nullopt);
+    EXPECT_EQ(slurp(fs.open("images/empty.png", ".zip")), std::nullopt);
+    EXPECT_EQ(slurp(fs.open("images/", ".zip")), std::nullopt);
+    EXPECT_EQ(slurp(fs.open("images/A.png", ".zip")), std::nullopt);
+    // No folder, no file.
+    EXPECT_EQ(slurp(fs.open("a.png", ".zip")), std::nullopt);
+    // Without a package, loose files (but not folders).
+    EXPECT_EQ(slurp(fs.open("sounds/s.wav", ".zip")), "loose s");
+    EXPECT_EQ(slurp(fs.open("sounds/missing.wav", ".zip")), std::nullopt);
+    dir.write("maps/x/y", "deep");
+    EXPECT_EQ(slurp(fs.open("maps/x", ".zip")), std::nullopt);
+    EXPECT_EQ(slurp(fs.open("maps/x/y", ".zip")), "deep");
+    // A missing package is the ordinary layout: nothing logged.
+    EXPECT_TRUE(log.lines().empty());
+
+    // The stream seeks within the entry only.
+    SDL_RWops* rw = fs.open("images/a.png", ".zip");
+    ASSERT_NE(rw, nullptr);
+    EXPECT_EQ(SDL_RWseek(rw, -1, RW_SEEK_END), 7);
+    char last = 0;
+    EXPECT_EQ(SDL_RWread(rw, &last, 1, 1), 1);
+    EXPECT_EQ(last, 'a');
+    SDL_RWclose(rw);
+}
+
+TEST(VirtualFs, UnusableArchivesFallBackToLooseFilesWithTheReason) {
+    TestSupport::CaptureLogger log;
+    TestSupport::TempDir dir;
+    {
+        ZipWriter zip;
+        zip.add("comment/a.png", "packed");
+        zip.setComment("an archive comment");
+        dir.write("comment.zip", zip.bytes());
+        dir.write("comment/a.png", "loose");
+    }
+    {
+        ZipWriter zip;
+        zip.add("deflated/a.png", "packed");
+        ZipWriterEntry e;
+        e.name = "deflated/b.png";
+        e.data = std::string(1000, 'b');
+        e.method = 8;
+        zip.add(e);
+        dir.write("deflated.zip", zip.bytes());
+        dir.write("deflated/a.png", "loose");
+    }
+    {
+        ZipWriter zip;
+        zip.add("long/a.png", "packed");
+        zip.add("long/" + std::string(295, 'n'), "packed");
+        dir.write("long.zip", zip.bytes());
+        dir.write("long/a.png", "loose");
+    }
+    dir.write("broken.zip", "not an archive at all, just some text that is long enough");
+    dir.write("broken/a.png", "loose");
+    dir.write("empty.zip", "");
+    dir.write("empty/a.png", "loose");
+
+    VirtualFs fs(wide(dir.path()) + u"/");
+    for (const char* folder : {"comment", "deflated", "long", "broken", "empty"})
+        EXPECT_EQ(slurp(fs.open(std::string(folder) + "/a.png", ".zip")), "loose") << folder;
+
+    const std::vector<std::string> expected = {
+        unusable(dir, "comment.zip",
+                 NoEndRecord),
+        unusable(dir, "deflated.zip", "entry 'deflated/b.png' is compressed (method 8)"),
+        unusable(dir, "long.zip", "name of entry 1 is 300 bytes long"),
+        unusable(dir, "broken.zip",
+                 NoEndRecord),
+        "MapViewOfFile(0, 0) failed (err 1006)",
+        "filename = '" + (dir.path() / "empty.zip").string() + "'",
+    };
+    EXPECT_EQ(log.lines(), expected);
+
+    // A package is tried once a run: mending it now changes nothing, and
+    // nothing more is logged.
+    ZipWriter good;
+    good.add("comment/a.png", "packed");
+    dir.write("comment.zip", good.bytes());
+    EXPECT_EQ(slurp(fs.open("comment/a.png", ".zip")), "loose");
+    EXPECT_EQ(log.lines().size(), expected.size());
+    // A new VirtualFs (the next run) reads it.
+    VirtualFs next(wide(dir.path()));
+    EXPECT_EQ(slurp(next.open("comment/a.png", ".zip")), "packed");
+}
+
+// An archive made by Info-ZIP's own "zip -0": its local headers carry longer
+// extra fields than its central records, so the data must be placed by the
+// local header.
+TEST(VirtualFs, ReadsAnArchiveMadeByInfoZip) {
+    ASSERT_EQ(std::system("command -v zip >/dev/null 2>&1"), 0)
+        << "Info-ZIP's zip is needed (tools/install-deps.sh)";
+    TestSupport::TempDir dir;
+    std::string big(70000, '\0');
+    std::mt19937 rng(3);
+    for (char& c : big)
+        c = static_cast<char>(rng());
+    dir.write("make/images/a.bmp", big);
+    dir.write("make/images/sub/b.txt", "second file");
+    dir.write("make/images/empty.txt", "");
+    const std::string command =
+        "cd '" + (dir.path() / "make").string() + "' && zip -q -0 -r ../images.zip images";
+    ASSERT_EQ(std::system(command.c_str()), 0);
+
+    // The archive does have differing extra fields for a.bmp.
+    const std::string bytes = TestSupport::readAll(dir.path() / "images.zip");
+    const std::size_t central = TestSupport::u32At(bytes, bytes.size() - 6);
+    bool differs = false;
+    for (std::size_t at = central; at + 46 <= bytes.size() && TestSupport::u32At(bytes, at) == 0x02014b50;) {
+        const std::uint16_t nameBytes = TestSupport::u16At(bytes, at + 28);
+        const std::uint16_t extraBytes = TestSupport::u16At(bytes, at + 30);
+        const std::size_t local = TestSupport::u32At(bytes, at + 42);
+        if (bytes.substr(at + 46, nameBytes) == "images/a.bmp")
+            differs = TestSupport::u16At(bytes, local + 28) != extraBytes;
+        at += 46 + nameBytes + extraBytes + TestSupport::u16At(bytes, at + 32);
+    }
+    EXPECT_TRUE(differs);
+
+    VirtualFs fs(wide(dir.path()));
+    EXPECT_EQ(slurp(fs.open("images/a.bmp", ".zip")), big);
+    EXPECT_EQ(slurp(fs.open("images/sub/b.txt", ".zip")), "second file");
+    EXPECT_EQ(slurp(fs.open("images/empty.txt", ".zip")), std::nullopt);
+    EXPECT_EQ(slurp(fs.open("images/sub/", ".zip")), std::nullopt);
+}
+
+// Damaged packages on disk, opened through the whole path: each either
+// serves entries that lie inside the archive or falls back to loose files.
+TEST(VirtualFs, MutatedPackagesAreServedSafely) {
+    TestSupport::CaptureLogger log;
+    ZipWriter zip;
+    for (int i = 0; i < 4; ++i)
+        zip.add("pkg/f" + std::to_string(i), std::string(100 + i, static_cast<char>('0' + i)));
+    const std::string original = zip.bytes();
+    const char* env = std::getenv("MIREL_TEST_SEED");
+    std::mt19937 rng(env ? static_cast<std::uint32_t>(std::strtoul(env, nullptr, 10)) : 11u);
+    TestSupport::TempDir dir;
+    dir.write("pkg/f0", "loose");
+    for (int round = 0; round < 300; ++round) {
+        std::string bytes = original;
+        for (int m = 0; m < 3; ++m) {
+            const std::size_t at = rng() % bytes.size();
+            if (rng() % 2 && at + 4 <= bytes.size())
+                TestSupport::setU32At(bytes, at,
+                                      rng() % 2 ? 0xFFFFFFFFu : static_cast<std::uint32_t>(rng() % 2000));
+            else
+                bytes[at] = static_cast<char>(rng());
+        }
+        dir.write("pkg.zip", bytes);
+        VirtualFs fs(wide(dir.path()));
+        for (int i = 0; i < 4; ++i) {
+            const auto data = slurp(fs.open("pkg/f" + std::to_string(i), ".zip"));
+            // Packed bytes come from inside the archive; else the loose file.
+            if (data && *data != "loose") {
+                EXPECT_NE(bytes.find(*data), std::string::npos) << round;
+            }
+        }
+    }
+}

@@ -1,0 +1,128 @@
+#include "platform/Mapping.h"
+
+#include "platform/Error.h"
+#include "tests/support/TempDir.h"
+
+#include <gtest/gtest.h>
+
+#include <cerrno>
+#include <cstring>
+#include <filesystem>
+#include <vector>
+
+namespace {
+
+std::string pattern(std::size_t size) {
+    std::string s(size, '\0');
+    for (std::size_t i = 0; i < size; ++i)
+        s[i] = static_cast<char>((i * 7 + i / 251) & 0xFF);
+    return s;
+}
+
+struct HookReset {
+    ~HookReset() {
+        Platform::MappingTestHooks::setMapHook(nullptr);
+        Platform::MappingTestHooks::setAllocationGranularity(0);
+    }
+};
+
+} // namespace
+
+TEST(Mapping, MapsWindowsAtAnyOffsetAndReadsTheFileBytes) {
+    TestSupport::TempDir dir;
+    const std::string bytes = pattern(20000);
+    const auto path = dir.write("f.bin", bytes);
+    Platform::MappableFile file(path.u16string());
+    ASSERT_TRUE(file.isOpen());
+    EXPECT_EQ(file.size(), 20000u);
+
+    for (std::uint64_t offset : {0u, 1u, 4095u, 4096u, 12345u, 19999u}) {
+        const std::uint64_t length = 20000 - offset;
+        const std::uint8_t* p = file.mapWindow(offset, length);
+        ASSERT_NE(p, nullptr) << offset;
+        EXPECT_EQ(std::memcmp(p, bytes.data() + offset, length), 0) << offset;
+        Platform::unmapWindow(p, length);
+    }
+    Platform::unmapWindow(nullptr, 10);
+}
+
+TEST(Mapping, RefusesWindowsOutsideTheFileAndBadFiles) {
+    TestSupport::TempDir dir;
+    const auto path = dir.write("f.bin", pattern(1000));
+    Platform::MappableFile file(path.u16string());
+    ASSERT_TRUE(file.isOpen());
+
+    Platform::setLastError(0);
+    EXPECT_EQ(file.mapWindow(990, 11), nullptr);
+    EXPECT_EQ(Platform::lastError(), Platform::ErrorFileInvalid);
+    // Sums that wrap in 64 bits are refused as well.
+    EXPECT_EQ(file.mapWindow(10, ~std::uint64_t{0}), nullptr);
+    EXPECT_EQ(file.mapWindow(~std::uint64_t{0}, 2), nullptr);
+    EXPECT_EQ(file.mapWindow(1001, 0), nullptr);
+    EXPECT_EQ(file.mapWindow(0, 0), nullptr);
+    const std::uint8_t* last = file.mapWindow(999, 1);
+    ASSERT_NE(last, nullptr);
+    Platform::unmapWindow(last, 1);
+
+    Platform::MappableFile closed;
+    EXPECT_EQ(closed.mapWindow(0, 1), nullptr);
+    EXPECT_EQ(Platform::lastError(), Platform::ErrorInvalidHandle);
+
+    Platform::MappableFile missing((dir / "missing.bin").u16string());
+    EXPECT_FALSE(missing.isOpen());
+    EXPECT_EQ(Platform::lastError(), Platform::ErrorFileNotFound);
+
+    Platform::MappableFile folder(dir.path().u16string());
+    EXPECT_FALSE(folder.isOpen());
+    EXPECT_EQ(Platform::lastError(), Platform::ErrorAccessDenied);
+
+    // Moving hands the open file over.
+    Platform::MappableFile moved(std::move(file));
+    EXPECT_TRUE(moved.isOpen());
+    EXPECT_FALSE(file.isOpen());
+    moved.close();
+    EXPECT_FALSE(moved.isOpen());
+    EXPECT_EQ(moved.size(), 0u);
+}
+
+TEST(Mapping, GranularityAndMapHookCanBeInjected) {
+    HookReset reset;
+    EXPECT_EQ(Platform::allocationGranularity(), 65536u);
+    Platform::MappingTestHooks::setAllocationGranularity(4096);
+    EXPECT_EQ(Platform::allocationGranularity(), 4096u);
+    Platform::MappingTestHooks::setAllocationGranularity(0);
+    EXPECT_EQ(Platform::allocationGranularity(), 65536u);
+
+    TestSupport::TempDir dir;
+    Platform::MappableFile file(dir.write("f.bin", pattern(5000)).u16string());
+    std::vector<std::pair<std::uint64_t, std::uint64_t>> seen;
+    Platform::MappingTestHooks::setMapHook([&](std::uint64_t offset, std::uint64_t length) {
+        seen.emplace_back(offset, length);
+        return seen.size() == 1 ? ENOMEM : 0;
+    });
+    EXPECT_EQ(file.mapWindow(100, 200), nullptr);
+    EXPECT_EQ(Platform::lastError(), Platform::ErrorOutOfMemory);
+    const std::uint8_t* p = file.mapWindow(100, 200);
+    ASSERT_NE(p, nullptr);
+    Platform::unmapWindow(p, 200);
+    ASSERT_EQ(seen.size(), 2u);
+    EXPECT_EQ(seen[1], (std::pair<std::uint64_t, std::uint64_t>{100, 200}));
+}
+
+TEST(Mapping, OffsetsBeyondFourGigabytes) {
+    TestSupport::TempDir dir;
+    const auto path = dir.write("big.bin", "");
+    const std::uint64_t size = (std::uint64_t{5} << 30);
+    std::error_code error;
+    std::filesystem::resize_file(path, size, error);
+    if (error)
+        GTEST_SKIP() << "no sparse file of 5 GiB here: " << error.message();
+    Platform::MappableFile file(path.u16string());
+    ASSERT_TRUE(file.isOpen());
+    EXPECT_EQ(file.size(), size);
+    const std::uint8_t* p = file.mapWindow(size - 16, 16);
+    ASSERT_NE(p, nullptr);
+    EXPECT_EQ(p[15], 0);
+    Platform::unmapWindow(p, 16);
+    EXPECT_EQ(file.mapWindow(size - 16, 17), nullptr);
+}
