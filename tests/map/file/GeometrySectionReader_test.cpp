@@ -3,6 +3,7 @@
 #include "map/Level.h"
 #include "map/file/FormatError.h"
 #include "tests/map/MapFixture.h"
+#include "tests/support/CaptureLogger.h"
 
 #include <gtest/gtest.h>
 
@@ -257,7 +258,7 @@ TEST(Level, PreparesAreasFromTheHeap) {
 
 TEST(Level, ReportsFullHeapAndBadFiles) {
     GeometrySectionReader reader(0, std::make_shared<MemoryView>(HandGeometry().bytes()));
-    MapTest::LogCapture log;
+    TestSupport::CaptureLogger log;
     MapTest::MallocHeap heap(10);
     Map::Level level(reader, 0, heap);
     EXPECT_FALSE(level.loadIndex());
