@@ -19,6 +19,7 @@ sanitized=(
   positioning
   routing
   render
+  map
 )
 targets=()
 for folder in "${sanitized[@]}"; do targets+=("mirel_${folder}_tests"); done
