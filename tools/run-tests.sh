@@ -17,6 +17,7 @@ sanitized=(
   core
   ui
   positioning
+  render
 )
 targets=()
 for folder in "${sanitized[@]}"; do targets+=("mirel_${folder}_tests"); done
