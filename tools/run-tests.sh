@@ -18,6 +18,7 @@ sanitized=(
   ui
   positioning
   render
+  map
 )
 targets=()
 for folder in "${sanitized[@]}"; do targets+=("mirel_${folder}_tests"); done
