@@ -25,7 +25,7 @@ struct StateRecord {
     // The map's level drawn in this frame (null only where no map data is
     // involved, as in tests of the camera) and a copy of its frame, which is
     // what the camera's transforms use.
-    const Level* level = nullptr;
+    Level* level = nullptr;
     LevelFrame frame;
     // Screen pixels per level unit = camera scale * 2^(32 - coordinate bits).
     float levelScale = 0.0f;
