@@ -19,7 +19,7 @@ double quantum(std::int32_t v) {
 }
 
 unsigned seed() {
-    const char* text = std::getenv("MIREL_SEED");
+    const char* text = std::getenv("MIREL_TEST_SEED");
     return text != nullptr ? static_cast<unsigned>(std::strtoul(text, nullptr, 10)) : 11u;
 }
 using Map::Projection::fromGeo;
