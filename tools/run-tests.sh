@@ -12,7 +12,7 @@ cmake --build build -j"$jobs"
 (cd build && ctest --output-on-failure -j"$jobs")
 
 # Folders whose suites also run instrumented.
-sanitized=(platform core)
+sanitized=(platform core render)
 targets=()
 for folder in "${sanitized[@]}"; do targets+=("mirel_${folder}_tests"); done
 labels=$(IFS='|'; echo "${sanitized[*]}")
