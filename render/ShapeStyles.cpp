@@ -5,6 +5,7 @@
 #include "core/DataPath.h"
 #include "core/Log.h"
 #include "core/Text.h"
+#include "render/Fill.h"
 #include "render/Image.h"
 #include "render/StyleSyntax.h"
 #include "render/detail/StyleXml.h"
@@ -89,8 +90,6 @@ bool parseMarkedColor(const char* text, std::uint32_t& day, std::uint32_t& night
     return true;
 }
 
-bool isPowerOfTwo(int v) { return v > 0 && (v & (v - 1)) == 0; }
-
 } // namespace
 
 bool RenderStyles::loadPolylineStyles(const std::u16string& path) {
@@ -142,8 +141,9 @@ RenderStyles::SurfacePtr RenderStyles::loadPattern(const std::string& name, cons
     if (!surface)
         return nullptr;
     // The pattern fill wraps coordinates with a mask: only square patterns
-    // whose side is a power of two tile correctly.
-    if (surface->w != surface->h || !isPowerOfTwo(surface->w)) {
+    // whose side is a power of two tile correctly. The conversion above gave
+    // the map surface's format, so the surface is its own format reference.
+    if (!xe::isUsablePattern(surface.get(), surface.get())) {
         Log::log(Log::Critical, u"Pattern image '%s' is %d x %d: a pattern must be square with a power-of-two side",
                  path, surface->w, surface->h);
         return nullptr;

@@ -3,58 +3,9 @@
 #include "core/AnsiFile.h"
 #include "core/FileSystem.h"
 #include "core/Log.h"
-
-#include <cstring>
+#include "core/XmlDepth.h"
 
 namespace Render::detail {
-
-bool xmlDepthWithin(std::string_view text, int maxDepth) {
-    int depth = 0;
-    std::size_t i = 0;
-    auto skipPast = [&](std::string_view end) {
-        const std::size_t at = text.find(end, i);
-        i = at == std::string_view::npos ? text.size() : at + end.size();
-    };
-    while (i < text.size()) {
-        if (text[i] != '<') {
-            ++i;
-            continue;
-        }
-        const std::string_view rest = text.substr(i);
-        if (rest.starts_with("<!--")) {
-            skipPast("-->");
-        } else if (rest.starts_with("<![CDATA[")) {
-            skipPast("]]>");
-        } else if (rest.starts_with("<?") || rest.starts_with("<!")) {
-            skipPast(">");
-        } else if (rest.starts_with("</")) {
-            --depth;
-            skipPast(">");
-        } else {
-            if (++depth > maxDepth)
-                return false;
-            // The tag up to its unquoted '>'; "/>" closes it at once.
-            char quote = 0;
-            char previous = 0;
-            for (++i; i < text.size(); ++i) {
-                const char c = text[i];
-                if (quote) {
-                    if (c == quote)
-                        quote = 0;
-                } else if (c == '"' || c == '\'') {
-                    quote = c;
-                } else if (c == '>') {
-                    if (previous == '/')
-                        --depth;
-                    ++i;
-                    break;
-                }
-                previous = c;
-            }
-        }
-    }
-    return true;
-}
 
 bool StyleXml::load(const std::u16string& path, std::u16string_view openMessage, std::u16string_view parseMessage) {
     FileSystem::AnsiFile file(path, u"rb");
@@ -66,7 +17,7 @@ bool StyleXml::load(const std::u16string& path, std::u16string_view openMessage,
     m_buffer = FileSystem::readFile(file, &size);
     if (!m_buffer)
         return false;
-    if (!xmlDepthWithin(std::string_view(m_buffer.get(), size), maxStyleXmlDepth)) {
+    if (!Core::xmlDepthWithin(std::string_view(m_buffer.get(), size), maxStyleXmlDepth)) {
         Log::log(Log::Critical, parseMessage, "elements nested too deeply");
         return false;
     }

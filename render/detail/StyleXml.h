@@ -14,11 +14,6 @@ namespace Render::detail {
 // per level.
 inline constexpr int maxStyleXmlDepth = 64;
 
-// True when no element of the text nests deeper than maxDepth (elements in
-// comments, CDATA, processing instructions and quoted attribute values are
-// not counted).
-bool xmlDepthWithin(std::string_view text, int maxDepth);
-
 class StyleXml {
 public:
     // openMessage has "%s" for the path and "%d" for errno; parseMessage "%s"

@@ -1,0 +1,315 @@
+#include "core/Config.h"
+
+#include "core/AnsiFile.h"
+#include "core/Base64.h"
+#include "core/FileSystem.h"
+#include "core/Format.h"
+#include "core/Log.h"
+#include "core/Parse.h"
+#include "core/XmlDepth.h"
+#include "core/XmlEscape.h"
+#include "platform/AtomicFile.h"
+#include "platform/Directory.h"
+#include "platform/Error.h"
+#include "platform/File.h"
+
+#include <rapidxml/rapidxml.hpp>
+
+#include <algorithm>
+#include <cstring>
+
+namespace Core {
+namespace {
+
+// Far deeper than any config.xml and far below what the parser's recursion
+// can stand.
+constexpr int kMaxXmlDepth = 64;
+
+std::string intText(int v) { return format("%d", v); }
+std::string floatText(float v) { return format("%f", v); }
+
+// XML cannot carry a zero byte (a file holding one ends there for the
+// parser), so a text is written up to its first one, as a C string would be.
+// Texts get one from a "&#0;" in a loaded file.
+std::string_view upToZero(const std::string& text) {
+    return std::string_view(text.data(), std::min(text.size(), std::strlen(text.c_str())));
+}
+
+// The old form separated key parts with "::".
+// Scanning on after each "/" written, so ":::" gives "/:".
+void replaceOldSeparators(std::string& name) {
+    std::string out;
+    out.reserve(name.size());
+    for (std::size_t i = 0; i < name.size(); ++i) {
+        if (name[i] == ':' && i + 1 < name.size() && name[i + 1] == ':') {
+            out.push_back('/');
+            ++i;
+        } else {
+            out.push_back(name[i]);
+        }
+    }
+    name = std::move(out);
+}
+
+} // namespace
+
+// ---- Config ----
+
+Config::Config() : m_impl(std::make_shared<Impl>()) {}
+
+Config::~Config() { m_impl->root.reset(); }
+
+std::shared_ptr<ConfigNode> Config::root() {
+    if (!m_impl->root)
+        m_impl->root = std::make_shared<NodeImpl>(m_impl, std::string());
+    return m_impl->root;
+}
+
+std::string Config::toXml() const {
+    std::string out = "<config version=\"2\">\r\n";
+    for (const auto& [key, value] : m_impl->values) {
+        // Keys are escaped like values: a key holding a quote or "<" would
+        // otherwise make the whole file unreadable.
+        out += "\t<var name=\"";
+        out += xmlEscape(upToZero(key));
+        out += "\" value=\"";
+        out += xmlEscape(upToZero(value));
+        out += "\" />\r\n";
+    }
+    out += "</config>";
+    return out;
+}
+
+bool Config::load(const std::u16string& path) {
+    FileSystem::AnsiFile file(path, u"rb");
+    if (!file.isOpen()) {
+        Log::log(Log::Critical, u"Can't open config file '%s' (err %d)", path, file.lastError());
+        return false;
+    }
+    std::uint32_t size = 0;
+    const std::unique_ptr<char[]> bytes = FileSystem::readFile(file, &size);
+    if (!bytes)
+        return false;
+    return loadXml(std::string(bytes.get(), size), path);
+}
+
+bool Config::save(const std::u16string& path) {
+    Platform::AtomicFile file(path);
+    if (!file.isOpen()) {
+        Log::log(Log::Critical, u"Can't create config file '%s' (err %d)", path, file.error());
+        return false;
+    }
+    // Nothing replaces the old file unless every byte reached the disk.
+    if (!file.write(toXml()) || !file.commit()) {
+        Log::log(Log::Critical, u"Can't write config file '%s' (err %d)", path, file.error());
+        return false;
+    }
+    m_impl->changed = false;
+    return true;
+}
+
+bool Config::keepUnreadable(const std::u16string& path) {
+    if (!Platform::fileExists(path))
+        return false;
+    const std::u16string backup = path + u".bak";
+    if (!Platform::renameEntry(path, backup)) {
+        Log::log(Log::Critical, u"Can't keep unreadable config file '%s' as '%s' (err %d)", path, backup,
+                 Platform::lastError());
+        return false;
+    }
+    Log::log(Log::Critical, u"Unreadable config file kept as '%s'", backup);
+    return true;
+}
+
+bool Config::loadXml(std::string text, const std::u16string& name) {
+    if (!xmlDepthWithin(text, kMaxXmlDepth)) {
+        Log::log(Log::Critical, u"Config file '%s' is nested too deeply", name);
+        return false;
+    }
+    // The parser works in place on a zero-terminated buffer; a zero byte
+    // inside the text ends it there.
+    text.push_back('\0');
+    auto doc = std::make_unique<rapidxml::xml_document<char>>();
+    try {
+        doc->parse<0>(text.data());
+    } catch (const rapidxml::parse_error& e) {
+        const std::ptrdiff_t at = e.where<char>() ? e.where<char>() - text.data() : -1;
+        Log::log(Log::Critical, u"Can't parse config file '%s': %hs at byte %d", name, e.what(),
+                 static_cast<long long>(at));
+        return false;
+    }
+    const rapidxml::xml_node<char>* config = doc->first_node("config");
+    if (config == nullptr) {
+        Log::log(Log::Critical, u"Config file '%s' has no config element", name);
+        return false;
+    }
+    std::int32_t version = 0;
+    if (const auto* v = config->first_attribute("version"))
+        parseInt(std::string_view(v->value(), v->value_size()), version);
+    const bool oldForm = version < 2;
+
+    for (const auto* var = config->first_node("var"); var != nullptr; var = var->next_sibling("var")) {
+        const auto* nameAttr = var->first_attribute("name");
+        const auto* valueAttr = var->first_attribute("value");
+        if (nameAttr == nullptr || valueAttr == nullptr)
+            continue;
+        std::string key(nameAttr->value(), nameAttr->value_size());
+        if (oldForm)
+            replaceOldSeparators(key);
+        // emplace keeps a value already present: the first one wins.
+        m_impl->values.emplace(std::move(key), std::string(valueAttr->value(), valueAttr->value_size()));
+    }
+    m_impl->changed = false;
+    return true;
+}
+
+std::vector<std::uint8_t> Config::pack(const std::vector<bool>& flags) {
+    std::vector<std::uint8_t> bytes((flags.size() + 7) / 8, 0);
+    for (std::size_t i = 0; i < flags.size(); ++i)
+        if (flags[i])
+            bytes[i / 8] = static_cast<std::uint8_t>(bytes[i / 8] | (0x80u >> (i % 8)));
+    return bytes;
+}
+
+void Config::unpack(std::span<const std::uint8_t> bytes, std::vector<bool>& flags) {
+    std::size_t i = 0;
+    for (std::uint8_t b : bytes) {
+        for (int bit = 7; bit >= 0; --bit) {
+            if (i >= flags.size())
+                return;
+            flags[i++] = ((b >> bit) & 1) != 0;
+        }
+    }
+}
+
+// ---- NodeImpl ----
+
+Config::NodeImpl::NodeImpl(std::shared_ptr<Impl> impl, std::string prefix)
+    : m_impl(std::move(impl)), m_prefix(std::move(prefix)) {}
+
+std::shared_ptr<ConfigNode> Config::NodeImpl::child(const std::string& name) {
+    return std::make_shared<NodeImpl>(m_impl, m_prefix + name + "/");
+}
+
+const std::string* Config::NodeImpl::find(const std::string& key) const {
+    const auto it = m_impl->values.find(m_prefix + key);
+    return it == m_impl->values.end() ? nullptr : &it->second;
+}
+
+std::string& Config::NodeImpl::getOrCreate(const std::string& key, bool& created) {
+    auto [it, inserted] = m_impl->values.try_emplace(m_prefix + key);
+    created = inserted;
+    if (inserted)
+        m_impl->changed = true;
+    return it->second;
+}
+
+void Config::NodeImpl::store(const std::string& key, std::string text) {
+    bool created = false;
+    std::string& stored = getOrCreate(key, created);
+    if (stored == text)
+        return;
+    stored = std::move(text);
+    m_impl->changed = true;
+}
+
+bool Config::NodeImpl::has(const std::string& key) const { return find(key) != nullptr; }
+
+bool Config::NodeImpl::get(const std::string& key, int& out) const {
+    const std::string* text = find(key);
+    if (text == nullptr)
+        return false;
+    std::int32_t v = 0;
+    const bool ok = parseInt(*text, v);
+    out = v;
+    return ok;
+}
+
+bool Config::NodeImpl::get(const std::string& key, float& out) const {
+    const std::string* text = find(key);
+    if (text == nullptr)
+        return false;
+    return parseFloat(*text, out);
+}
+
+bool Config::NodeImpl::get(const std::string& key, bool& out) const {
+    int v = 0;
+    if (!get(key, v))
+        return false;
+    out = v != 0;
+    return true;
+}
+
+bool Config::NodeImpl::get(const std::string& key, std::string& out) const {
+    const std::string* text = find(key);
+    if (text == nullptr)
+        return false;
+    out = *text;
+    return true;
+}
+
+bool Config::NodeImpl::get(const std::string& key, std::vector<std::uint8_t>& out) const {
+    const std::string* text = find(key);
+    if (text == nullptr)
+        return false;
+    // The decoder skips what it does not know; a damaged text still counts
+    // as present.
+    out = base64Decode(*text);
+    return true;
+}
+
+int Config::NodeImpl::value(const std::string& key, int defaultValue) {
+    bool created = false;
+    std::string& text = getOrCreate(key, created);
+    std::int32_t v = 0;
+    if (!created && parseInt(text, v))
+        return v;
+    // Replacing a text that did not parse is no change of the settings.
+    text = intText(defaultValue);
+    return defaultValue;
+}
+
+float Config::NodeImpl::value(const std::string& key, float defaultValue) {
+    bool created = false;
+    std::string& text = getOrCreate(key, created);
+    float v = 0;
+    if (!created && parseFloat(text, v))
+        return v;
+    text = floatText(defaultValue);
+    return defaultValue;
+}
+
+bool Config::NodeImpl::value(const std::string& key, bool defaultValue) {
+    return value(key, defaultValue ? 1 : 0) != 0;
+}
+
+const std::string& Config::NodeImpl::value(const std::string& key, const std::string& defaultValue) {
+    bool created = false;
+    std::string& text = getOrCreate(key, created);
+    if (created)
+        text = defaultValue;
+    return text;
+}
+
+void Config::NodeImpl::valueBlob(const std::string& key, std::vector<std::uint8_t>& inOut) {
+    bool created = false;
+    std::string& text = getOrCreate(key, created);
+    if (created && !inOut.empty())
+        text = base64Encode(inOut);
+    inOut = base64Decode(text);
+}
+
+void Config::NodeImpl::set(const std::string& key, int v) { store(key, intText(v)); }
+
+void Config::NodeImpl::set(const std::string& key, float v) { store(key, floatText(v)); }
+
+void Config::NodeImpl::set(const std::string& key, bool v) { set(key, v ? 1 : 0); }
+
+void Config::NodeImpl::set(const std::string& key, const std::string& v) { store(key, v); }
+
+void Config::NodeImpl::set(const std::string& key, const std::vector<std::uint8_t>& v) {
+    // An empty vector stores an empty text.
+    store(key, v.empty() ? std::string() : base64Encode(v));
+}
+
+} // namespace Core

@@ -1,0 +1,16 @@
+#pragma once
+// The XML parser descends recursively, one stack frame per nesting level, so
+// a hostile file of many nested elements would overflow the stack. Readers
+// of files a person can edit or damage check the nesting first.
+
+#include <string_view>
+
+namespace Core {
+
+// True when no element in the text is nested deeper than maxDepth. The scan
+// counts "<name" as an opening and "</" and "/>" as closings; comments,
+// CDATA and processing instructions are skipped, so the count is exact for
+// well-formed text and bounds the parser's recursion for any text.
+bool xmlDepthWithin(std::string_view text, int maxDepth);
+
+} // namespace Core

@@ -1,0 +1,32 @@
+#include "core/XmlDepth.h"
+
+#include <gtest/gtest.h>
+
+using Core::xmlDepthWithin;
+
+TEST(XmlDepth, CountsOnlyOpenElements) {
+    EXPECT_TRUE(xmlDepthWithin("", 0));
+    EXPECT_TRUE(xmlDepthWithin("<a/>", 0));
+    EXPECT_FALSE(xmlDepthWithin("<a></a>", 0));
+    EXPECT_TRUE(xmlDepthWithin("<a><b/><c></c></a>", 2));
+    EXPECT_TRUE(xmlDepthWithin("<a><b><c/></b></a>", 2));
+    EXPECT_FALSE(xmlDepthWithin("<a><b><c></c></b></a>", 2));
+    // Siblings do not add up.
+    std::string flat = "<r>";
+    for (int i = 0; i < 1000; ++i)
+        flat += "<v x=\"1\"/><w></w>";
+    EXPECT_TRUE(xmlDepthWithin(flat + "</r>", 2));
+    // Declarations, comments and CDATA open nothing; markup inside them and
+    // inside quoted values does not count.
+    EXPECT_TRUE(xmlDepthWithin("<?xml version=\"1.0\"?><!-- <a><b> --><!DOCTYPE c><r><![CDATA[<x><y>]]></r>", 1));
+    EXPECT_TRUE(xmlDepthWithin("<r a=\"<b><c>\" b='<d>'></r>", 1));
+    // A "/>" inside a quoted value does not close the element.
+    EXPECT_FALSE(xmlDepthWithin("<a x=\"/>\"><a x=\"/>\"><a x=\"/>\">", 2));
+    // Deep nesting is caught however it is spelled; unterminated text ends the count.
+    std::string deep;
+    for (int i = 0; i < 10000; ++i)
+        deep += "<a>";
+    EXPECT_FALSE(xmlDepthWithin(deep, 64));
+    EXPECT_TRUE(xmlDepthWithin("<a><b", 1));
+    EXPECT_TRUE(xmlDepthWithin("<!-- unterminated <a><b><c>", 1));
+}
