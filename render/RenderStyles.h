@@ -45,6 +45,7 @@ struct StyleContext {
 struct PoiTypeFlags {
     std::uint8_t show = 0;
     std::uint8_t warn = 0;
+    bool operator==(const PoiTypeFlags&) const = default;
 };
 
 struct DefaultPoiTypeFlags {

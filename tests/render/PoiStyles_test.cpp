@@ -1,5 +1,6 @@
 #include "render/RenderStyles.h"
 
+#include "core/Config.h"
 #include "core/ConfigNode.h"
 #include "tests/render/StyleFixture.h"
 #include "tests/support/CaptureLogger.h"
@@ -314,4 +315,35 @@ TEST(PoiStyles, ShowWarnBlobs) {
         fresh->loadPoiTypeFlags(partial);
         EXPECT_EQ(fresh->poiTypeFlags().size(), 43u);
     }
+}
+
+TEST(PoiStyles, ShowWarnThroughConfigXml) {
+    TestSupport::CaptureLogger log;
+    auto styles = std::make_unique<Render::RenderStyles>();
+    styles->applyPoiTypeFlags(blob({0x2F01, 0x0100}), blob({0xF001}));
+    Core::Config saved;
+    styles->savePoiTypeFlags(*saved.root());
+    const std::string text = saved.toXml();
+
+    Core::Config read;
+    ASSERT_TRUE(read.loadXml(text, u"config.xml"));
+    auto restored = std::make_unique<Render::RenderStyles>();
+    restored->loadPoiTypeFlags(*read.root());
+    EXPECT_EQ(restored->poiTypeFlags(), styles->poiTypeFlags());
+
+    // Hand-edited: "AQ==" decodes to the single byte 0x01, no whole type.
+    const auto edited = [](const char* show, const char* warn) {
+        return std::string("<config version=\"2\">\r\n<var name=\"show_pt\" value=\"") + show +
+               "\" />\r\n<var name=\"warn_pt\" value=\"" + warn + "\" />\r\n</config>";
+    };
+    Core::Config shortBlob;
+    ASSERT_TRUE(shortBlob.loadXml(edited("AQ==", ""), u"config.xml"));
+    restored->loadPoiTypeFlags(*shortBlob.root());
+    EXPECT_EQ(restored->poiTypeFlags().size(), 43u);
+    // "AAEv" is 00 01 2F: type 0x0100 and an odd byte that is ignored.
+    Core::Config oddBlob;
+    ASSERT_TRUE(oddBlob.loadXml(edited("AAEv", ""), u"config.xml"));
+    restored->loadPoiTypeFlags(*oddBlob.root());
+    ASSERT_EQ(restored->poiTypeFlags().size(), 1u);
+    EXPECT_TRUE(restored->isPoiTypeShown(0x0100));
 }
