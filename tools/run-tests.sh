@@ -12,7 +12,12 @@ cmake --build build -j"$jobs"
 (cd build && ctest --output-on-failure -j"$jobs")
 
 # Folders whose suites also run instrumented.
-sanitized=(platform core ui)
+sanitized=(
+  platform
+  core
+  ui
+  map
+)
 targets=()
 for folder in "${sanitized[@]}"; do targets+=("mirel_${folder}_tests"); done
 labels=$(IFS='|'; echo "${sanitized[*]}")
