@@ -16,7 +16,8 @@ sanitized=(
   platform
   core
   ui
-  positioning
+sanitized=(
+)
 )
 targets=()
 for folder in "${sanitized[@]}"; do targets+=("mirel_${folder}_tests"); done

@@ -1,0 +1,236 @@
+// Thousands of damaged copies of a fixture map go through every reader
+// operation: nothing may crash, hang, read outside its bytes (the sanitizer
+// build checks that), or hand the road-map builder an id beyond its counts.
+// The seed can be changed with MIREL_TEST_SEED, the number of copies with
+// MIREL_MUTATION_ROUNDS.
+
+#include "map/Level.h"
+#include "map/file/FormatError.h"
+#include "tests/map/MapFixture.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <random>
+
+namespace {
+
+std::uint64_t envNumber(const char* name, std::uint64_t fallback) {
+    const char* text = std::getenv(name);
+    return text != nullptr ? std::strtoull(text, nullptr, 10) : fallback;
+}
+
+std::uint32_t wordAt(const std::vector<std::uint8_t>& b, std::size_t at) {
+    return b[at] | (b[at + 1] << 8) | (b[at + 2] << 16) | (static_cast<std::uint32_t>(b[at + 3]) << 24);
+}
+
+void putWord(std::vector<std::uint8_t>& b, std::size_t at, std::uint32_t v) {
+    for (int i = 0; i < 4 && at + i < b.size(); ++i)
+        b[at + i] = static_cast<std::uint8_t>(v >> (8 * i));
+}
+
+class Mutator {
+public:
+    Mutator(const std::vector<std::uint8_t>& original, std::uint64_t seed) : m_original(original), m_random(seed) {
+        // Fields whose damage reaches deepest: the header words, each
+        // section's first bytes and the routing header's counts.
+        for (std::size_t at = 0; at < 48; at += 4)
+            m_fields.push_back(at);
+        for (int word : {1, 4, 5, 6, 7, 8, 9})
+            for (std::size_t delta : {0, 1, 4, 5, 9, 13, 17, 21, 25, 29, 33})
+                m_fields.push_back(wordAt(original, 4 * word) + delta);
+        const std::uint32_t directory = wordAt(original, 36);
+        for (std::size_t k = 0; k < 4 + 12 * 3; k += 4)
+            m_fields.push_back(directory + k);
+    }
+
+    std::vector<std::uint8_t> next() {
+        std::vector<std::uint8_t> bytes = m_original;
+        const int kind = pick(5);
+        const int rounds = 1 + pick(4);
+        for (int r = 0; r < rounds && !bytes.empty(); ++r) {
+            switch (kind) {
+            case 0: // flipped bytes
+                bytes[pick(bytes.size())] = static_cast<std::uint8_t>(pick(256));
+                break;
+            case 1: // truncation
+                bytes.resize(pick(bytes.size()));
+                break;
+            case 2: { // a huge or odd number anywhere
+                static constexpr std::uint32_t values[] = {0xFFFFFFFF, 0x80000000, 0x7FFFFFFF, 0xFFFF, 0x10000,
+                                                           0xFFFFFF, 0, 1, 0x40000000};
+                putWord(bytes, pick(bytes.size()), values[pick(std::size(values))]);
+                break;
+            }
+            case 3: { // a structural field set to a small or huge number
+                const std::size_t at = m_fields[pick(m_fields.size())];
+                if (at + 4 <= bytes.size())
+                    putWord(bytes, at, pick(2) ? static_cast<std::uint32_t>(pick(300))
+                                                : static_cast<std::uint32_t>(m_random()));
+                break;
+            }
+            default: // a flipped bit in a structural field
+                if (const std::size_t at = m_fields[pick(m_fields.size())] + pick(4); at < bytes.size())
+                    bytes[at] ^= static_cast<std::uint8_t>(1 << pick(8));
+                break;
+            }
+        }
+        return bytes;
+    }
+
+private:
+    std::size_t pick(std::size_t n) { return n == 0 ? 0 : std::uniform_int_distribution<std::size_t>(0, n - 1)(m_random); }
+
+    const std::vector<std::uint8_t>& m_original;
+    std::mt19937_64 m_random;
+    std::vector<std::size_t> m_fields;
+};
+
+// Every operation of every reader, bounded in how much it asks for.
+void exercise(MapTest::OpenedMap& map, std::mt19937_64& random) {
+    std::u16string text;
+    auto& strings = *map.strings;
+    const std::uint32_t count = strings.count();
+    for (std::uint32_t id = 0; id <= std::min<std::uint32_t>(count, 40); ++id) {
+        strings.string(id, text);
+        strings.entry(id);
+    }
+    for (int i = 0; i < 8; ++i)
+        strings.stringAt(static_cast<std::uint32_t>(random() % 400), text);
+    strings.stringAt(0xFFFFFFFF, text);
+
+    if (map.copyright) {
+        std::uint32_t header[5];
+        map.copyright->header(header);
+        map.copyright->text(text);
+    }
+
+    MapTest::MallocHeap heap(1 << 24);
+    auto& geometry = *map.geometry;
+    std::vector<std::uint8_t> raw(64);
+    for (std::uint8_t l = 0; l < geometry.levelCount(); ++l) {
+        geometry.readRaw(static_cast<std::uint32_t>(random() % 2000), raw.data(), 64);
+        std::unique_ptr<Map::Level> level;
+        try {
+            level = std::make_unique<Map::Level>(geometry, l, heap);
+        } catch (const std::runtime_error&) {
+            continue;
+        }
+        if (!level->loadIndex())
+            continue;
+        Map::Level::Area& area = level->defaultArea();
+        const auto x1 = static_cast<std::int32_t>(std::min<std::uint32_t>(level->width(), 6)) - 1;
+        const auto y1 = static_cast<std::int32_t>(std::min<std::uint32_t>(level->height(), 6)) - 1;
+        level->prepareArea(area, -3, -3, x1, y1);
+        level->prepareArea(area, 1, 1, x1 + 2, y1 + 2);
+        for (std::int32_t y = 0; y <= y1 + 2; ++y)
+            for (std::int32_t x = 0; x <= x1 + 2; ++x) {
+                level->cellValue(static_cast<std::uint32_t>(x), static_cast<std::uint32_t>(y));
+                Map::Level::CellItems items;
+                if (!level->cellItems(area, x, y, items))
+                    continue;
+                // Walk the records the way the drawing does, stopping at a
+                // record that runs past the block.
+                const std::uint8_t* p = items.begin;
+                while (items.end - p >= 4) {
+                    const std::uint32_t size = (p[1] << 16) | p[2] | (p[3] << 8);
+                    if (size < 4 || size > static_cast<std::uint32_t>(items.end - p))
+                        break;
+                    volatile std::uint8_t last = p[size - 1];
+                    (void)last;
+                    p += size;
+                }
+            }
+        level->prepareArea(area, 5, 5, 4, 4);
+    }
+
+    auto& address = *map.address;
+    Map::File::AddressHeader header;
+    address.header(header);
+    std::vector<std::uint32_t> list;
+    for (std::uint32_t i = 0; i < std::min<std::uint32_t>(address.countryCount(), 8); ++i) {
+        Map::File::CountryRecord c;
+        if (address.readCountry(4 + 4 * i, c))
+            strings.stringAt(c.name, text);
+    }
+    for (std::uint32_t i = 0; i < std::min<std::uint32_t>(address.streetCount(), 8); ++i) {
+        Map::File::StreetRecord s;
+        if (!address.readStreet(4 + 39 * i, s))
+            continue;
+        strings.stringAt(s.name, text);
+        Map::File::CityRecord city;
+        address.readCity(s.city, city);
+        if (address.readList(s.houseList, s.houseCount, list))
+            for (std::uint32_t house : list) {
+                Map::File::ObjectRecord o;
+                Map::File::ObjectExtras extras;
+                address.readObjectWithExtras(house, o, extras);
+            }
+    }
+    std::uint32_t objectAt = 4;
+    for (std::uint32_t i = 0; i < std::min<std::uint32_t>(address.objectCount(), 8); ++i) {
+        Map::File::ObjectRecord o;
+        Map::File::ObjectExtras extras;
+        if (!address.readObjectWithExtras(objectAt, o, extras))
+            break;
+        objectAt += 27 + 4 * static_cast<std::uint32_t>(__builtin_popcount(o.flags & 0xFC));
+    }
+    Map::File::RegionRecord region;
+    Map::File::DistrictRecord district;
+    address.readRegion(static_cast<std::uint32_t>(random()), region);
+    address.readDistrict(static_cast<std::uint32_t>(random() % 64), district);
+    address.readList(static_cast<std::uint32_t>(random()), static_cast<std::uint32_t>(random()), list);
+
+    auto& routing = *map.routing;
+    MapTest::RecordingBuilder builder;
+    routing.loadGraph(builder);
+    EXPECT_EQ(builder.violations, 0);
+    std::vector<Map::File::ShapeStep> steps;
+    for (std::uint32_t i = 0; i < 8; ++i)
+        routing.shape(i, {static_cast<std::int32_t>(random()), 0x7FFFFFFF}, steps);
+    routing.shape(0xFFFFFFFF, {0, 0}, steps);
+    std::uint8_t linkClass = 0;
+    std::vector<Map::File::LinkNode> links;
+    routing.linkNodes(linkClass, links);
+    routing.transitTable(list);
+    routing.linkNodeIds(list);
+}
+
+} // namespace
+
+TEST(MapMutation, DamagedMapsNeverCrashTheReaders) {
+    const std::vector<std::uint8_t> original = MapWriting::writeMap(MapTest::sampleMap()).bytes;
+    const std::uint64_t seed = envNumber("MIREL_TEST_SEED", 20261206);
+    const std::uint64_t rounds = envNumber("MIREL_MUTATION_ROUNDS", 20000);
+    Mutator mutator(original, seed);
+    std::mt19937_64 random(seed + 1);
+    std::uint64_t opened = 0;
+    for (std::uint64_t round = 0; round < rounds; ++round) {
+        std::vector<std::uint8_t> bytes = mutator.next();
+        MapTest::OpenedMap map;
+        try {
+            map = MapTest::openMap(std::move(bytes));
+        } catch (const Map::File::FormatError&) {
+            continue;
+        }
+        ++opened;
+        exercise(map, random);
+        if (HasFailure()) {
+            ADD_FAILURE() << "seed " << seed << ", round " << round;
+            return;
+        }
+    }
+    // Most damage leaves a map that still opens, so the readers themselves
+    // see the damage.
+    EXPECT_GT(opened, rounds / 4);
+    RecordProperty("opened", static_cast<int>(opened));
+}
+
+TEST(MapMutation, UndamagedMapReadsCleanly) {
+    MapTest::OpenedMap map = MapTest::openMap(MapWriting::writeMap(MapTest::sampleMap()).bytes);
+    std::mt19937_64 random(1);
+    exercise(map, random);
+    MapTest::RecordingBuilder builder;
+    EXPECT_EQ(map.routing->loadGraph(builder), Map::File::RoutingSectionReader::Loaded);
+}
