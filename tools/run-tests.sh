@@ -16,8 +16,8 @@ sanitized=(
   platform
   core
   ui
-sanitized=(
-)
+  map
+  positioning
 )
 targets=()
 for folder in "${sanitized[@]}"; do targets+=("mirel_${folder}_tests"); done
