@@ -98,6 +98,19 @@ TEST_F(MapFileTest, OlderLayoutChecksInOrder) {
     putU32(bytes, 24, written.header[7] + 1);
     EXPECT_EQ(openMessage(bytes), "Invalid geometry sections sequence");
 
+    // Views of the strings and the geometry that pass the end of the file.
+    bytes = written.bytes;
+    putU32(bytes, 40, static_cast<std::uint32_t>(bytes.size() + 100));
+    EXPECT_EQ(openMessage(bytes), "Can't create file mapping view");
+    bytes = written.bytes;
+    putU32(bytes, 28, static_cast<std::uint32_t>(bytes.size() + 1));
+    EXPECT_EQ(openMessage(bytes), "Can't create file mapping view");
+    // A string count of 0 gives a range shorter than the strings header,
+    // which the strings reader refuses.
+    bytes = written.bytes;
+    putU32(bytes, written.header[1] + 4, 0);
+    EXPECT_EQ(openMessage(bytes), "Section is too small");
+
     // No directory: address, text search and spatial search are missing.
     bytes = written.bytes;
     putU32(bytes, 36, 0);
