@@ -16,6 +16,7 @@ sanitized=(
   platform
   core
   ui
+  map
   positioning
   routing
   render
