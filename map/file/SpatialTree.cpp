@@ -35,13 +35,14 @@ bool readExact(FileSystem::FileRW& file, std::uint8_t* buffer, std::size_t size)
 
 std::uint64_t squaredDistance(Point point, const Box& box) {
     // Each difference is below 2^32, so each square fits 64 bits; only the
-    // sum can pass the top.
+    // sum can pass the top. It saturates one below the largest value, so
+    // that a visitor whose limit is 2^64 - 1 still sees every object.
+    constexpr std::uint64_t Farthest = std::numeric_limits<std::uint64_t>::max() - 1;
     const auto dx = static_cast<std::uint64_t>(axisDistance(point.x, box.minX, box.maxX));
     const auto dy = static_cast<std::uint64_t>(axisDistance(point.y, box.minY, box.maxY));
-    const std::uint64_t x2 = dx * dx;
-    const std::uint64_t y2 = dy * dy;
-    return x2 > std::numeric_limits<std::uint64_t>::max() - y2 ? std::numeric_limits<std::uint64_t>::max()
-                                                                : x2 + y2;
+    const std::uint64_t x2 = std::min(dx * dx, Farthest);
+    const std::uint64_t y2 = std::min(dy * dy, Farthest);
+    return x2 > Farthest - y2 ? Farthest : x2 + y2;
 }
 
 void TypeFilter::visit(std::uint16_t type, std::uint32_t value, std::uint64_t squaredDistance) {

@@ -32,7 +32,8 @@ struct Box {
 };
 
 // Squared distance from a point to a box, 0 inside it. Differences are
-// 64-bit (a box may span the globe); a sum beyond 2^64 - 1 saturates.
+// 64-bit (a box may span the globe); a sum of 2^64 - 1 or more saturates at
+// 2^64 - 2, so a limit of 2^64 - 1 means no limit.
 std::uint64_t squaredDistance(Point point, const Box& box);
 
 // Receives the objects nearest first, for as long as it wants more.
