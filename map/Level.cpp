@@ -12,7 +12,7 @@ namespace Map {
 
 using File::detail::u16At;
 
-Level::Level(File::GeometrySectionReader& reader, std::uint8_t level, Heap& heap)
+Level::Level(File::GeometrySectionReader& reader, std::uint8_t level, Core::Allocator& heap)
     : m_reader(reader), m_heap(heap), m_level(level) {
     const File::LevelDescriptor d = reader.levelDescriptor(level);
     m_coordinateBits = d.coordinateBits;
@@ -29,7 +29,7 @@ Level::Level(File::GeometrySectionReader& reader, std::uint8_t level, Heap& heap
 Level::~Level() {
     clearArea(m_area);
     if (m_index != nullptr)
-        m_heap.release(m_index);
+        m_heap.free(m_index);
 }
 
 bool Level::loadIndex() {
@@ -37,8 +37,7 @@ bool Level::loadIndex() {
         return true;
     const std::uint64_t rowBytes = 4 * (static_cast<std::uint64_t>(m_height) + 1);
     const std::uint64_t bytes = static_cast<std::uint64_t>(m_indexSize) + rowBytes;
-    void* block = bytes <= std::numeric_limits<std::size_t>::max() ? m_heap.allocate(static_cast<std::size_t>(bytes))
-                                                                   : nullptr;
+    void* block = bytes <= UINT32_MAX ? m_heap.allocate(static_cast<std::uint32_t>(bytes)) : nullptr;
     if (block == nullptr) {
         Log::log(Log::Critical, u"Can't load index from file - not enough memory (%d required)", bytes);
         return false;
@@ -47,7 +46,7 @@ bool Level::loadIndex() {
     std::uint32_t* rowStarts = rows + (m_height + static_cast<std::uint64_t>(1));
     auto* cells = reinterpret_cast<std::uint8_t*>(rowStarts + (m_height + static_cast<std::uint64_t>(1)));
     if (!m_reader.loadIndex(m_level, rows, rowStarts, cells)) {
-        m_heap.release(block);
+        m_heap.free(block);
         Log::log(Log::Critical, u"Can't load index from file - invalid map file");
         return false;
     }
@@ -110,8 +109,8 @@ void Level::clearArea(Area& area) {
         const std::uint64_t count = static_cast<std::uint64_t>(area.width) * static_cast<std::uint64_t>(area.height);
         for (std::uint64_t i = 0; i < count; ++i)
             if (area.cells[i] != nullptr)
-                m_heap.release(const_cast<std::uint8_t*>(area.cells[i]));
-        m_heap.release(static_cast<void*>(area.cells));
+                m_heap.free(const_cast<std::uint8_t*>(area.cells[i]));
+        m_heap.free(static_cast<void*>(area.cells));
     }
     area = Area{};
 }
@@ -125,7 +124,7 @@ void Level::freeBlocksOutside(Area& area, std::int32_t x0, std::int32_t y0, std:
             const std::int64_t y = area.y0 + row;
             const std::uint8_t*& cell = area.cells[row * area.width + column];
             if (cell != nullptr && (x < x0 || x > x1 || y < y0 || y > y1)) {
-                m_heap.release(const_cast<std::uint8_t*>(cell));
+                m_heap.free(const_cast<std::uint8_t*>(cell));
                 cell = nullptr;
             }
         }
@@ -152,13 +151,14 @@ bool Level::prepareArea(Area& area, std::int32_t x0, std::int32_t y0, std::int32
         const std::uint64_t width = static_cast<std::uint64_t>(static_cast<std::int64_t>(x1) - x0 + 1);
         const std::uint64_t height = static_cast<std::uint64_t>(static_cast<std::int64_t>(y1) - y0 + 1);
         const std::uint64_t count = width * height; // each at most 2^31
+        // Sized for the real pointer width; the heap serves 32-bit sizes.
         const bool representable = width <= INT32_MAX && height <= INT32_MAX &&
-                                   count <= std::numeric_limits<std::size_t>::max() / sizeof(const std::uint8_t*);
+                                   count <= UINT32_MAX / sizeof(const std::uint8_t*);
         const std::uint64_t bytes = count * sizeof(const std::uint8_t*);
-        void* array = representable ? m_heap.allocate(static_cast<std::size_t>(bytes)) : nullptr;
+        void* array = representable ? m_heap.allocate(static_cast<std::uint32_t>(bytes)) : nullptr;
         if (array == nullptr) {
             clearArea(area);
-            array = representable ? m_heap.allocate(static_cast<std::size_t>(bytes)) : nullptr;
+            array = representable ? m_heap.allocate(static_cast<std::uint32_t>(bytes)) : nullptr;
             if (array == nullptr) {
                 Log::log(Log::Critical, u"Can't setup area - not enough memory (%d required)", bytes);
                 return false;
@@ -177,7 +177,7 @@ bool Level::prepareArea(Area& area, std::int32_t x0, std::int32_t y0, std::int32
                     const std::int64_t y = area.y0 + row - y0;
                     cells[y * static_cast<std::int64_t>(width) + x] = cell;
                 }
-            m_heap.release(static_cast<void*>(area.cells));
+            m_heap.free(static_cast<void*>(area.cells));
         }
         area.x0 = x0;
         area.y0 = y0;
@@ -200,7 +200,7 @@ bool Level::prepareArea(Area& area, std::int32_t x0, std::int32_t y0, std::int32
                 return false;
             }
             if (!m_reader.readBlock(m_level, range.offset, block, range.size)) {
-                m_heap.release(block);
+                m_heap.free(block);
                 Log::log(Log::Critical, u"Can't load area from file - invalid map file");
                 return false;
             }

@@ -1,9 +1,10 @@
 #pragma once
 // One detail level of a map: its frame (coordinate bits, cell shift, origin,
-// size in cells), its cell index loaded into the main heap on first use, and
-// areas, windows of loaded cell blocks that the drawing walks cell by cell.
+// size in cells), its cell index loaded into the atlas's main heap on first
+// use, and areas, windows of loaded cell blocks that the drawing walks cell
+// by cell.
 
-#include "map/Heap.h"
+#include "core/Allocator.h"
 #include "map/file/GeometrySectionReader.h"
 
 #include <cstdint>
@@ -41,7 +42,7 @@ public:
 
     // Copies the level's descriptor; throws std::runtime_error "Level index
     // init failed" when its width, height or index size is 0.
-    Level(File::GeometrySectionReader& reader, std::uint8_t level, Heap& heap);
+    Level(File::GeometrySectionReader& reader, std::uint8_t level, Core::Allocator& heap);
     // Frees the index and the default area's blocks.
     ~Level();
     Level(const Level&) = delete;
@@ -94,7 +95,7 @@ private:
     void freeBlocksOutside(Area& area, std::int32_t x0, std::int32_t y0, std::int32_t x1, std::int32_t y1);
 
     File::GeometrySectionReader& m_reader;
-    Heap& m_heap;
+    Core::Allocator& m_heap;
     std::uint8_t m_level;
     std::uint8_t m_coordinateBits;
     std::uint8_t m_cellShift;

@@ -16,6 +16,7 @@ sanitized=(
   platform
   core
   ui
+  positioning
   map
 )
 targets=()

@@ -126,15 +126,24 @@ public:
     std::uint8_t linkClass() const override { return m_linkClass; }
 
     std::uint32_t loadGraph(RoadMapBuilder& builder) override {
+        // Mapping one view may release another of the same file, so each
+        // block is copied out before the next is acquired.
         const std::uint8_t* header = m_header->acquire();
-        const std::uint8_t* records = m_records->acquire();
-        if (header == nullptr || records == nullptr || m_header->size() < HeaderSize ||
-            m_records->size() < 8 * m_nodeCount + 1)
+        if (header == nullptr || m_header->size() < HeaderSize)
             return RoutingSectionReader::BadFormat;
         const bool vertexLayout = (header[0] & 1) != 0;
+        const std::uint32_t capacityBases[3] = {u32At(header + 9), u32At(header + 13), u32At(header + 17)};
         Graph graph;
         if (!readGraph(header, vertexLayout, graph))
             return RoutingSectionReader::BadFormat;
+        const std::uint8_t* records = m_records->acquire();
+        if (records == nullptr || m_records->size() < 8 * m_nodeCount + 1)
+            return RoutingSectionReader::BadFormat;
+        std::vector<std::uint16_t> cells(2 * m_nodeCount);
+        for (std::uint64_t i = 0; i < m_nodeCount; ++i) {
+            cells[2 * i] = u16At(records + 1 + 8 * i);
+            cells[2 * i + 1] = u16At(records + 1 + 8 * i + 4);
+        }
 
         // Records the road map writes: extra main records of nodes with
         // several vertices and extra records of segments with several
@@ -147,9 +156,9 @@ public:
             const std::uint64_t words = graph.wordStart[s + 1] - graph.wordStart[s];
             segmentRecords += words > 1 ? words : 0;
         }
-        const std::uint64_t segmentCapacity = static_cast<std::uint64_t>(u32At(header + 9)) + 290;
-        const std::uint64_t nodeCapacity = static_cast<std::uint64_t>(u32At(header + 13)) + (vertexLayout ? 20 : 120);
-        const std::uint64_t linkCapacity = static_cast<std::uint64_t>(u32At(header + 17)) + 580;
+        const std::uint64_t segmentCapacity = static_cast<std::uint64_t>(capacityBases[0]) + 290;
+        const std::uint64_t nodeCapacity = static_cast<std::uint64_t>(capacityBases[1]) + (vertexLayout ? 20 : 120);
+        const std::uint64_t linkCapacity = static_cast<std::uint64_t>(capacityBases[2]) + 580;
         if (segmentCapacity < segmentRecords || nodeCapacity < nodeRecords || linkCapacity < 2 * segmentRecords)
             return RoutingSectionReader::BadFormat;
 
@@ -157,9 +166,8 @@ public:
                              static_cast<std::uint32_t>(m_segmentCount), linkCapacity))
             return RoutingSectionReader::OutOfMemory;
         for (std::uint64_t i = 0; i < m_nodeCount; ++i) {
-            const std::uint8_t* r = records + 1 + 8 * i;
             const std::uint8_t vertices = vertexLayout ? static_cast<std::uint8_t>(graph.vertices[i] + 1) : 1;
-            builder.setNode(static_cast<std::uint32_t>(i), u16At(r), u16At(r + 4), vertices);
+            builder.setNode(static_cast<std::uint32_t>(i), cells[2 * i], cells[2 * i + 1], vertices);
         }
         std::uint32_t segment = 0;
         for (std::size_t c = 0; c < graph.chainAttributes.size(); ++c) {

@@ -1,6 +1,5 @@
 #include "tests/map/MapFixture.h"
 
-#include "core/Text.h"
 #include "map/file/FormatError.h"
 
 #include <cstdlib>
@@ -24,23 +23,6 @@ std::shared_ptr<Map::File::SectionView> viewOrThrow(Map::File::MemoryFile& file,
         throw FormatError("Can't create file mapping view");
     return view;
 }
-
-std::vector<std::string>& capturedLines() {
-    static std::vector<std::string> lines;
-    return lines;
-}
-
-class CapturingLogger : public Log::Logger {
-public:
-    void setEnabled(bool) override {}
-    bool isOpen() const override { return true; }
-    void setFile(std::unique_ptr<FileSystem::FileRW>) override {}
-    int severity() const override { return 4; }
-    void setSeverity(int) override {}
-    void write(int, std::u16string_view text) override { capturedLines().push_back(Core::wideToUtf8(text)); }
-    void writeWide(int level, std::u16string_view text, bool) override { write(level, text); }
-    void writeNarrow(int, std::string_view text, bool) override { capturedLines().emplace_back(text); }
-};
 
 } // namespace
 
@@ -224,7 +206,7 @@ ByteBuilder& ByteBuilder::zeros(std::size_t n) {
 
 MallocHeap::~MallocHeap() { reset(); }
 
-void* MallocHeap::allocate(std::size_t bytes) {
+void* MallocHeap::allocate(std::uint32_t bytes) {
     if (bytes > m_limit || m_used > m_limit - bytes)
         return nullptr;
     void* block = std::malloc(bytes == 0 ? 1 : bytes);
@@ -235,7 +217,9 @@ void* MallocHeap::allocate(std::size_t bytes) {
     return block;
 }
 
-void MallocHeap::release(void* block) {
+void MallocHeap::free(void* block) {
+    if (block == nullptr)
+        return;
     auto found = m_blocks.find(block);
     if (found == m_blocks.end())
         std::abort(); // a double or foreign free is a test failure
@@ -308,22 +292,6 @@ void RecordingBuilder::addTurnRestriction(std::uint32_t node, std::span<const st
     for (std::uint32_t id : forbidden)
         violations += id >= m_segmentCount ? 1 : 0;
     restrictions.push_back({node, {path.begin(), path.end()}, {forbidden.begin(), forbidden.end()}});
-}
-
-LogCapture::LogCapture() {
-    capturedLines().clear();
-    Log::install(std::make_unique<CapturingLogger>());
-}
-
-LogCapture::~LogCapture() { Log::install(nullptr); }
-
-const std::vector<std::string>& LogCapture::lines() const { return capturedLines(); }
-
-bool LogCapture::contains(const std::string& text) const {
-    for (const std::string& line : capturedLines())
-        if (line.find(text) != std::string::npos)
-            return true;
-    return false;
 }
 
 } // namespace MapTest

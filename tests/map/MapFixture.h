@@ -1,11 +1,10 @@
 #pragma once
 // Shared helpers of the map tests: a small complete map description, a
 // minimal older-layout opener that builds the section readers over a written
-// map the way the map file container will, a heap with a limit, a road-map
-// builder that records what it is given, and a log capture.
+// map the way the map file container will, a heap with a limit and a
+// road-map builder that records what it is given.
 
-#include "core/Log.h"
-#include "map/Heap.h"
+#include "core/Allocator.h"
 #include "map/RoadMapBuilder.h"
 #include "map/file/AddressSectionReader.h"
 #include "map/file/GeometrySectionReader.h"
@@ -58,17 +57,21 @@ struct ByteBuilder {
     ByteBuilder& zeros(std::size_t n);
 };
 
-class MallocHeap : public Map::Heap {
+// A heap of separate malloc blocks with a byte limit: ASan sees every
+// block's bounds, and a double or foreign free aborts.
+class MallocHeap : public Core::Allocator {
 public:
-    explicit MallocHeap(std::size_t limit = SIZE_MAX) : m_limit(limit) {}
+    explicit MallocHeap(std::size_t limit = UINT32_MAX) : m_limit(limit) {}
     ~MallocHeap() override;
-    void* allocate(std::size_t bytes) override;
-    void release(void* block) override;
+    std::uint32_t freeBytes() const override { return static_cast<std::uint32_t>(m_limit - m_used); }
+    std::uint32_t totalBytes() const override { return static_cast<std::uint32_t>(m_limit); }
+    void* allocate(std::uint32_t bytes) override;
+    void free(void* block) override;
+    // Frees everything at once, as the atlas resets its heap.
+    void reset() override;
     std::size_t liveBlocks() const { return m_blocks.size(); }
     std::size_t usedBytes() const { return m_used; }
     void setLimit(std::size_t limit) { m_limit = limit; }
-    // Frees everything at once, as the atlas resets its heap.
-    void reset();
 
 private:
     std::size_t m_limit;
@@ -121,15 +124,6 @@ public:
 private:
     std::uint32_t m_nodeCount = 0;
     std::uint32_t m_segmentCount = 0;
-};
-
-// Installs a logger that keeps the lines; the previous logger is gone.
-class LogCapture {
-public:
-    LogCapture();
-    ~LogCapture();
-    const std::vector<std::string>& lines() const;
-    bool contains(const std::string& text) const;
 };
 
 } // namespace MapTest

@@ -298,14 +298,23 @@ TEST(MapMutation, DamagedSearchSectionsNeverCrashTheReaders) {
 }
 
 TEST(MapMutation, DamagedMapsNeverCrashTheReaders) {
-    const std::vector<std::uint8_t> original = MapWriting::writeMap(MapTest::sampleMap()).bytes;
+    // The sample map, and the same map in the vertex layout of the graph.
+    MapWriting::MapDescription vertexMap = MapTest::sampleMap();
+    vertexMap.roads->vertexLayout = true;
+    vertexMap.roads->restrictions.clear();
+    vertexMap.roads->nodes[1].vertices = 2;
+    vertexMap.roads->chains[0].segments[0].transitions = {0x0140, 0x0000};
+    vertexMap.roads->chains[0].segments[1].transitions = {0x00C1};
+    vertexMap.roads->chains[1].segments[0].transitions = {0x0040};
+    const std::vector<std::uint8_t> originals[2] = {MapWriting::writeMap(MapTest::sampleMap()).bytes,
+                                                    MapWriting::writeMap(vertexMap).bytes};
     const std::uint64_t seed = envNumber("MIREL_TEST_SEED", 20261206);
     const std::uint64_t rounds = envNumber("MIREL_MUTATION_ROUNDS", 20000);
-    Mutator mutator(original, seed);
+    Mutator mutators[2] = {Mutator(originals[0], seed), Mutator(originals[1], seed + 2)};
     std::mt19937_64 random(seed + 1);
     std::uint64_t opened = 0;
     for (std::uint64_t round = 0; round < rounds; ++round) {
-        std::vector<std::uint8_t> bytes = mutator.next();
+        std::vector<std::uint8_t> bytes = mutators[round % 2].next();
         MapTest::OpenedMap map;
         try {
             map = MapTest::openMap(std::move(bytes));

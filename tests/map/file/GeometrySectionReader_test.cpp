@@ -3,6 +3,7 @@
 #include "map/Level.h"
 #include "map/file/FormatError.h"
 #include "tests/map/MapFixture.h"
+#include "tests/support/CaptureLogger.h"
 
 #include <gtest/gtest.h>
 
@@ -257,7 +258,7 @@ TEST(Level, PreparesAreasFromTheHeap) {
 
 TEST(Level, ReportsFullHeapAndBadFiles) {
     GeometrySectionReader reader(0, std::make_shared<MemoryView>(HandGeometry().bytes()));
-    MapTest::LogCapture log;
+    TestSupport::CaptureLogger log;
     MapTest::MallocHeap heap(10);
     Map::Level level(reader, 0, heap);
     EXPECT_FALSE(level.loadIndex());
@@ -297,4 +298,23 @@ TEST(Level, ReportsFullHeapAndBadFiles) {
     EXPECT_FALSE(lossyLevel.prepareArea(lost, 0, 0, 2, 1));
     EXPECT_TRUE(log.contains("Can't load area from file - invalid map file"));
     lossyLevel.clearArea(lost);
+}
+
+TEST(Level, StartsOverAfterTheHeapIsReset) {
+    GeometrySectionReader reader(0, std::make_shared<MemoryView>(HandGeometry().bytes()));
+    MapTest::MallocHeap heap;
+    Map::Level level(reader, 0, heap);
+    ASSERT_TRUE(level.prepareArea(level.defaultArea(), 0, 0, 2, 1));
+    EXPECT_TRUE(level.indexLoaded());
+    // The owner resets the whole heap, then tells every level to forget.
+    heap.reset();
+    level.resetAreas();
+    EXPECT_FALSE(level.indexLoaded());
+    EXPECT_EQ(level.defaultArea().cells, nullptr);
+    EXPECT_EQ(level.cellValue(0, 0), 0);
+    ASSERT_TRUE(level.prepareArea(level.defaultArea(), 0, 0, 0, 0));
+    Map::Level::CellItems items;
+    EXPECT_TRUE(level.cellItems(level.defaultArea(), 0, 0, items));
+    EXPECT_EQ(items.size, 5u);
+    EXPECT_EQ(heap.liveBlocks(), 3u);
 }

@@ -1,0 +1,460 @@
+// The HTTP client over libcurl. One curl transfer runs per send, driven by
+// the multi interface so that the loop can look at the cancel event and the
+// receive time-out between short polls; the whole reply body is kept in the
+// request object and handed out by queryDataAvailable/readFile.
+
+#include "platform/Error.h"
+#include "platform/Event.h"
+#include "platform/Internet.h"
+
+#include <curl/curl.h>
+
+#include <algorithm>
+#include <cctype>
+#include <chrono>
+#include <cstring>
+#include <utility>
+#include <vector>
+
+namespace Platform {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// A reply larger than this is refused: the server is outside our control and
+// the program's replies are a few kilobytes.
+constexpr std::size_t MaxResponseBytes = 16u << 20;
+// How long one wait for socket activity lasts before the loop looks at the
+// cancel event and the clock again.
+constexpr int PollStepMs = 20;
+constexpr std::uint32_t DefaultConnectTimeoutMs = 60000;
+constexpr std::uint32_t DefaultReceiveTimeoutMs = 30000;
+
+struct Agent final : InternetObject {
+    std::string userAgent;
+};
+
+struct Connection final : InternetObject {
+    std::string userAgent;
+    std::string host;
+    std::uint16_t port = 0;
+};
+
+struct Request final : InternetObject {
+    std::string userAgent;
+    std::string host;
+    std::uint16_t port = 0;
+    std::string verb;
+    std::string path;
+    std::string version;
+    std::uint32_t flags = 0;
+    std::vector<std::string> headers;
+    std::uint32_t connectTimeoutMs = DefaultConnectTimeoutMs;
+    std::uint32_t receiveTimeoutMs = DefaultReceiveTimeoutMs;
+    const Event* cancel = nullptr;
+
+    bool answered = false;
+    std::uint32_t status = 0;
+    std::string body;
+    std::size_t readPosition = 0;
+};
+
+// State shared with the curl callbacks during one send.
+struct Transfer {
+    Request* request = nullptr;
+    Clock::time_point lastActivity;
+    curl_off_t lastDown = 0;
+    curl_off_t lastUp = 0;
+    bool tooLarge = false;
+};
+
+bool fail(int error) {
+    setLastError(error);
+    return false;
+}
+
+bool ok() {
+    setLastError(ErrorSuccess);
+    return true;
+}
+
+template <class T> T* as(InternetHandle handle) {
+    return handle ? dynamic_cast<T*>(handle) : nullptr;
+}
+
+// Name of a header line, lower case, without the colon.
+std::string headerName(std::string_view line) {
+    std::string name(line.substr(0, line.find(':')));
+    while (!name.empty() && (name.back() == ' ' || name.back() == '\t'))
+        name.pop_back();
+    for (char& c : name)
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return name;
+}
+
+// Splits CRLF-separated header lines; false when a line is not "Name: value".
+bool splitHeaders(std::string_view text, std::vector<std::string>& lines) {
+    while (!text.empty()) {
+        std::size_t end = text.find('\n');
+        std::string_view line = text.substr(0, end);
+        text = end == std::string_view::npos ? std::string_view() : text.substr(end + 1);
+        if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+        if (line.empty()) continue;
+        const std::size_t colon = line.find(':');
+        if (colon == 0 || colon == std::string_view::npos || line.find('\r') != std::string_view::npos ||
+            line.find('\0') != std::string_view::npos)
+            return false;
+        lines.emplace_back(line);
+    }
+    return true;
+}
+
+bool hasHeader(const std::vector<std::string>& lines, std::string_view name) {
+    return std::any_of(lines.begin(), lines.end(),
+                       [name](const std::string& l) { return headerName(l) == name; });
+}
+
+// Names under the reserved "invalid" top-level domain never resolve; they
+// are refused here without asking any name server.
+bool isReservedInvalidName(std::string_view host) {
+    std::string lower(host);
+    for (char& c : lower)
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    if (!lower.empty() && lower.back() == '.') lower.pop_back();
+    return lower == "invalid" || (lower.size() > 8 && lower.ends_with(".invalid"));
+}
+
+int errorFromCurl(CURLcode code) {
+    switch (code) {
+    case CURLE_OK:
+        return ErrorSuccess;
+    case CURLE_COULDNT_RESOLVE_HOST:
+    case CURLE_COULDNT_RESOLVE_PROXY:
+        return InternetNameNotResolved;
+    case CURLE_COULDNT_CONNECT:
+        return InternetCannotConnect;
+    case CURLE_OPERATION_TIMEDOUT:
+        return InternetTimeout;
+    case CURLE_ABORTED_BY_CALLBACK:
+        return InternetOperationCancelled;
+    case CURLE_SEND_ERROR:
+        return InternetConnectionAborted;
+    case CURLE_RECV_ERROR:
+        return InternetConnectionReset;
+    case CURLE_GOT_NOTHING:
+    case CURLE_WEIRD_SERVER_REPLY:
+        return Inet::ErrorInvalidServerResponse;
+    case CURLE_URL_MALFORMAT:
+        return Inet::ErrorInvalidUrl;
+    case CURLE_UNSUPPORTED_PROTOCOL:
+        return Inet::ErrorUnrecognizedScheme;
+    case CURLE_OUT_OF_MEMORY:
+        return ErrorOutOfMemory;
+    case CURLE_SSL_CONNECT_ERROR:
+    case CURLE_PEER_FAILED_VERIFICATION:
+    case CURLE_SSL_CERTPROBLEM:
+    case CURLE_SSL_CIPHER:
+    case CURLE_SSL_CACERT_BADFILE:
+        return Inet::ErrorSecureChannel;
+    default:
+        return Inet::ErrorInternal;
+    }
+}
+
+std::size_t onBody(char* data, std::size_t size, std::size_t count, void* user) {
+    auto* t = static_cast<Transfer*>(user);
+    const std::size_t bytes = size * count;
+    if (t->request->body.size() + bytes > MaxResponseBytes) {
+        t->tooLarge = true;
+        return 0; // makes curl stop with a write error
+    }
+    t->request->body.append(data, bytes);
+    t->lastActivity = Clock::now();
+    return bytes;
+}
+
+int onProgress(void* user, curl_off_t, curl_off_t downNow, curl_off_t, curl_off_t upNow) {
+    auto* t = static_cast<Transfer*>(user);
+    if (downNow != t->lastDown || upNow != t->lastUp) {
+        t->lastDown = downNow;
+        t->lastUp = upNow;
+        t->lastActivity = Clock::now();
+    }
+    return t->request->cancel && t->request->cancel->isSet() ? 1 : 0;
+}
+
+class CurlInternet final : public Internet {
+  public:
+    bool crackUrl(std::string_view url, UrlComponents& parts) override {
+        if (!Platform::crackUrl(url, parts)) return false;
+        return ok();
+    }
+
+    bool goOnline(std::string_view) override { return ok(); }
+    bool attemptConnect() override { return ok(); }
+
+    InternetHandle open(std::string_view userAgent, std::uint32_t) override {
+        auto* agent = new Agent;
+        agent->userAgent = std::string(userAgent);
+        ok();
+        return agent;
+    }
+
+    InternetHandle connect(InternetHandle agentHandle, std::string_view host, std::uint16_t port,
+                           std::uint32_t service) override {
+        Agent* agent = as<Agent>(agentHandle);
+        if (!agent) {
+            fail(Inet::ErrorIncorrectHandleType);
+            return nullptr;
+        }
+        if (host.empty() || service != Inet::ServiceHttp) {
+            fail(ErrorInvalidParameter);
+            return nullptr;
+        }
+        auto* connection = new Connection;
+        connection->userAgent = agent->userAgent;
+        connection->host = std::string(host);
+        connection->port = port ? port : Inet::HttpPort;
+        ok();
+        return connection;
+    }
+
+    InternetHandle openRequest(InternetHandle connectionHandle, std::string_view verb, std::string_view path,
+                               std::string_view version, std::uint32_t flags) override {
+        Connection* connection = as<Connection>(connectionHandle);
+        if (!connection) {
+            fail(Inet::ErrorIncorrectHandleType);
+            return nullptr;
+        }
+        auto* request = new Request;
+        request->userAgent = connection->userAgent;
+        request->host = connection->host;
+        request->port = connection->port;
+        request->verb = verb.empty() ? std::string("GET") : std::string(verb);
+        request->path = path.empty() ? std::string("/") : std::string(path);
+        request->version = version.empty() ? std::string("HTTP/1.1") : std::string(version);
+        request->flags = flags;
+        if (flags & Inet::FlagPragmaNoCache) request->headers.emplace_back("Pragma: no-cache");
+        ok();
+        return request;
+    }
+
+    bool closeHandle(InternetHandle handle) override {
+        if (!handle) return fail(ErrorInvalidHandle);
+        delete handle;
+        return ok();
+    }
+
+    bool setOption(InternetHandle handle, std::uint32_t option, const void* data,
+                   std::uint32_t size) override {
+        Request* request = as<Request>(handle);
+        if (!request) return fail(Inet::ErrorIncorrectHandleType);
+        if (!data || size != sizeof(std::uint32_t)) return fail(ErrorInvalidParameter);
+        std::uint32_t ms = 0;
+        std::memcpy(&ms, data, sizeof ms);
+        switch (option) {
+        case Inet::OptionConnectTimeout:
+            request->connectTimeoutMs = ms;
+            break;
+        case Inet::OptionReceiveTimeout:
+            request->receiveTimeoutMs = ms;
+            break;
+        case Inet::OptionSendTimeout:
+            break; // bodies are small; the receive time-out covers the exchange
+        default:
+            return fail(ErrorInvalidParameter);
+        }
+        return ok();
+    }
+
+    bool addRequestHeaders(InternetHandle handle, std::string_view text, std::uint32_t modifiers) override {
+        Request* request = as<Request>(handle);
+        if (!request) return fail(Inet::ErrorIncorrectHandleType);
+        std::vector<std::string> lines;
+        if (!splitHeaders(text, lines) || lines.empty()) return fail(ErrorInvalidParameter);
+        for (std::string& line : lines) {
+            if (modifiers & Inet::AddHeaderFlagReplace) {
+                const std::string name = headerName(line);
+                std::erase_if(request->headers,
+                              [&name](const std::string& l) { return headerName(l) == name; });
+            }
+            request->headers.push_back(std::move(line));
+        }
+        return ok();
+    }
+
+    bool setCancelEvent(InternetHandle handle, const Event* cancel) override {
+        Request* request = as<Request>(handle);
+        if (!request) return fail(Inet::ErrorIncorrectHandleType);
+        request->cancel = cancel;
+        return ok();
+    }
+
+    bool sendRequest(InternetHandle handle, std::string_view extra, const void* body,
+                     std::uint32_t length) override {
+        Request* request = as<Request>(handle);
+        if (!request) return fail(Inet::ErrorIncorrectHandleType);
+        if (length && !body) return fail(ErrorInvalidParameter);
+        request->answered = false;
+        request->status = 0;
+        request->body.clear();
+        request->readPosition = 0;
+
+        std::vector<std::string> lines = request->headers;
+        if (!splitHeaders(extra, lines)) return fail(ErrorInvalidParameter);
+        if (request->cancel && request->cancel->isSet()) return fail(InternetOperationCancelled);
+        if (isReservedInvalidName(request->host)) return fail(InternetNameNotResolved);
+        return perform(*request, lines, body, length);
+    }
+
+    bool queryStatusCode(InternetHandle handle, std::uint32_t& status) override {
+        Request* request = as<Request>(handle);
+        if (!request) return fail(Inet::ErrorIncorrectHandleType);
+        if (!request->answered) return fail(Inet::ErrorIncorrectHandleState);
+        status = request->status;
+        return ok();
+    }
+
+    bool queryDataAvailable(InternetHandle handle, std::uint32_t& bytes) override {
+        Request* request = as<Request>(handle);
+        if (!request) return fail(Inet::ErrorIncorrectHandleType);
+        if (!request->answered) return fail(Inet::ErrorIncorrectHandleState);
+        bytes = static_cast<std::uint32_t>(request->body.size() - request->readPosition);
+        return ok();
+    }
+
+    bool readFile(InternetHandle handle, void* buffer, std::uint32_t size, std::uint32_t& read) override {
+        Request* request = as<Request>(handle);
+        if (!request) return fail(Inet::ErrorIncorrectHandleType);
+        if (!request->answered) return fail(Inet::ErrorIncorrectHandleState);
+        if (size && !buffer) return fail(ErrorInvalidParameter);
+        const std::size_t n = std::min<std::size_t>(size, request->body.size() - request->readPosition);
+        if (n) std::memcpy(buffer, request->body.data() + request->readPosition, n);
+        request->readPosition += n;
+        read = static_cast<std::uint32_t>(n);
+        return ok();
+    }
+
+  private:
+    static bool perform(Request& request, const std::vector<std::string>& lines, const void* body,
+                        std::uint32_t length) {
+        CURL* easy = curl_easy_init();
+        if (!easy) return fail(ErrorOutOfMemory);
+        CURLM* multi = curl_multi_init();
+        if (!multi) {
+            curl_easy_cleanup(easy);
+            return fail(ErrorOutOfMemory);
+        }
+
+        // Exactly the header lines the caller gave: curl's own Accept,
+        // Content-Type and Expect are switched off unless given.
+        curl_slist* headerList = nullptr;
+        bool listOk = true;
+        auto append = [&](const std::string& line) {
+            curl_slist* next = curl_slist_append(headerList, line.c_str());
+            if (!next)
+                listOk = false;
+            else
+                headerList = next;
+        };
+        for (const std::string& line : lines)
+            append(line);
+        static const std::pair<const char*, const char*> automatic[] = {
+            {"accept", "Accept:"}, {"content-type", "Content-Type:"}, {"expect", "Expect:"}};
+        for (const auto& [name, suppress] : automatic)
+            if (!hasHeader(lines, name)) append(suppress);
+
+        const bool secure = (request.flags & Inet::FlagSecure) != 0;
+        const bool bracket = request.host.find(':') != std::string::npos;
+        const std::string url = std::string(secure ? "https://" : "http://") + (bracket ? "[" : "") +
+                                request.host + (bracket ? "]" : "") + ":" + std::to_string(request.port) +
+                                request.path;
+
+        Transfer transfer;
+        transfer.request = &request;
+        transfer.lastActivity = Clock::now();
+
+        curl_easy_setopt(easy, CURLOPT_URL, url.c_str());
+        curl_easy_setopt(easy, CURLOPT_PROTOCOLS_STR, "http,https");
+        curl_easy_setopt(easy, CURLOPT_NOSIGNAL, 1L);
+        curl_easy_setopt(easy, CURLOPT_PROXY, ""); // direct: ignore proxy variables
+        curl_easy_setopt(easy, CURLOPT_FOLLOWLOCATION, 0L);
+        curl_easy_setopt(easy, CURLOPT_HTTP_VERSION,
+                         request.version == "HTTP/1.0" ? CURL_HTTP_VERSION_1_0 : CURL_HTTP_VERSION_1_1);
+        if (!request.userAgent.empty()) curl_easy_setopt(easy, CURLOPT_USERAGENT, request.userAgent.c_str());
+        curl_easy_setopt(easy, CURLOPT_HTTPHEADER, headerList);
+        curl_easy_setopt(easy, CURLOPT_CONNECTTIMEOUT_MS, static_cast<long>(request.connectTimeoutMs));
+        if (request.verb == "GET" && length == 0) {
+            curl_easy_setopt(easy, CURLOPT_HTTPGET, 1L);
+        } else if (request.verb == "HEAD" && length == 0) {
+            curl_easy_setopt(easy, CURLOPT_NOBODY, 1L);
+        } else {
+            curl_easy_setopt(easy, CURLOPT_POST, 1L);
+            curl_easy_setopt(easy, CURLOPT_POSTFIELDSIZE_LARGE, static_cast<curl_off_t>(length));
+            curl_easy_setopt(easy, CURLOPT_POSTFIELDS, length ? body : "");
+            if (request.verb != "POST") curl_easy_setopt(easy, CURLOPT_CUSTOMREQUEST, request.verb.c_str());
+        }
+        curl_easy_setopt(easy, CURLOPT_WRITEFUNCTION, onBody);
+        curl_easy_setopt(easy, CURLOPT_WRITEDATA, &transfer);
+        curl_easy_setopt(easy, CURLOPT_XFERINFOFUNCTION, onProgress);
+        curl_easy_setopt(easy, CURLOPT_XFERINFODATA, &transfer);
+        curl_easy_setopt(easy, CURLOPT_NOPROGRESS, 0L);
+
+        int error = ErrorSuccess;
+        if (!listOk || curl_multi_add_handle(multi, easy) != CURLM_OK) {
+            error = ErrorOutOfMemory;
+        } else {
+            error = drive(multi, request, transfer);
+            curl_multi_remove_handle(multi, easy);
+        }
+        if (error == ErrorSuccess) {
+            long status = 0;
+            curl_easy_getinfo(easy, CURLINFO_RESPONSE_CODE, &status);
+            request.status = static_cast<std::uint32_t>(status);
+            request.answered = true;
+        } else {
+            request.body.clear();
+        }
+        curl_multi_cleanup(multi);
+        curl_easy_cleanup(easy);
+        curl_slist_free_all(headerList);
+        return error == ErrorSuccess ? ok() : fail(error);
+    }
+
+    // Runs the transfer to its end; returns the error number (0 on success).
+    static int drive(CURLM* multi, Request& request, Transfer& transfer) {
+        const auto receiveLimit = std::chrono::milliseconds(request.receiveTimeoutMs);
+        for (;;) {
+            int running = 0;
+            if (curl_multi_perform(multi, &running) != CURLM_OK) return Inet::ErrorInternal;
+            if (!running) break;
+            if (request.cancel && request.cancel->isSet()) return InternetOperationCancelled;
+            if (request.receiveTimeoutMs && Clock::now() - transfer.lastActivity >= receiveLimit)
+                return InternetTimeout;
+            if (curl_multi_poll(multi, nullptr, 0, PollStepMs, nullptr) != CURLM_OK)
+                return Inet::ErrorInternal;
+        }
+        int messages = 0;
+        while (CURLMsg* message = curl_multi_info_read(multi, &messages)) {
+            if (message->msg != CURLMSG_DONE) continue;
+            const CURLcode code = message->data.result;
+            if (code == CURLE_WRITE_ERROR && transfer.tooLarge) return ErrorNotEnoughMemory;
+            return errorFromCurl(code);
+        }
+        return Inet::ErrorInternal;
+    }
+};
+
+} // namespace
+
+std::shared_ptr<Internet> systemInternet() {
+    static const CURLcode initialised = curl_global_init(CURL_GLOBAL_DEFAULT);
+    if (initialised != CURLE_OK) {
+        setLastError(ErrorNotSupported);
+        return nullptr;
+    }
+    static const std::shared_ptr<Internet> instance = std::make_shared<CurlInternet>();
+    return instance;
+}
+
+} // namespace Platform

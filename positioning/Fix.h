@@ -1,0 +1,42 @@
+#pragma once
+// The value types in which a GPS position travels through the program.
+
+#include "core/DateTime.h"
+
+#include <cstdint>
+#include <vector>
+
+namespace Positioning {
+
+// One position of the receiver. It always travels together with a separate
+// "valid" flag; when that is false the record's contents are stale or
+// undefined and must not be used.
+struct Fix {
+    DateTime dateTime;   // date from the last RMC, time of day from the last GGA
+    float latitude = 0;  // degrees, north positive
+    float longitude = 0; // degrees, east positive
+    float altitude = 0;  // metres above mean sea level
+    float hdop = 0;
+    float vdop = 0;
+    float speed = 0;    // metres per second
+    float heading = 0;  // course over ground, degrees as sent
+    std::int32_t x = 0; // global map point of (latitude, longitude)
+    std::int32_t y = 0;
+
+    bool operator==(const Fix&) const = default;
+};
+
+// One satellite of the sky view.
+struct Satellite {
+    std::int32_t prn = 0;
+    std::int32_t elevation = 0; // degrees
+    std::int32_t azimuth = 0;   // degrees
+    std::int32_t snr = 0;       // dB; 0 when none was sent or it lay outside 0..99
+
+    bool operator==(const Satellite&) const = default;
+};
+
+// Satellite numbers the receiver uses for its fix.
+using UsedSatellites = std::vector<std::uint32_t>;
+
+} // namespace Positioning

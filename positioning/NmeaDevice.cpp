@@ -1,0 +1,169 @@
+#include "positioning/NmeaDevice.h"
+
+#include "core/Log.h"
+#include "positioning/MapProjection.h"
+
+#include <algorithm>
+#include <stdexcept>
+
+namespace Positioning {
+
+using detail::Lock;
+
+NmeaDevice::NmeaDevice(const std::u16string& folder, int logPeriodMinutes, TrackingListener* listener,
+                       std::unique_ptr<PortSystem> portSystem, Clock& clock)
+    : m_listener(listener), m_mutex("Can't create nmea device mutex"), m_portSystem(std::move(portSystem)),
+      m_nmeaLog(folder, logPeriodMinutes, clock) {
+    if (!m_portSystem) throw std::runtime_error("No GPS port system");
+    m_portSystem->addDataListener(static_cast<DataListener*>(this));
+    Log::log(Log::Normal, u"Nmea device initialized");
+}
+
+NmeaDevice::~NmeaDevice() {
+    // The port system's thread may be inside onData until it is gone.
+    m_portSystem.reset();
+}
+
+bool NmeaDevice::isPortOpen() const {
+    return m_portSystem->isPortOpen();
+}
+bool NmeaDevice::isEnabled() const {
+    return m_portSystem->isEnabled();
+}
+bool NmeaDevice::enable(bool on, Threading::ResultCallback* done) {
+    return m_portSystem->setEnabled(on, done);
+}
+void NmeaDevice::addDataListener(DataListener* listener) {
+    m_portSystem->addDataListener(listener);
+}
+bool NmeaDevice::removeDataListener(DataListener* listener) {
+    return m_portSystem->removeDataListener(listener);
+}
+
+bool NmeaDevice::hasFix() const {
+    Lock lock(m_mutex);
+    return m_valid;
+}
+
+bool NmeaDevice::getFix(Fix& out) const {
+    Lock lock(m_mutex);
+    out = m_fix;
+    return m_valid;
+}
+
+std::uint32_t NmeaDevice::getSatellites(Satellite* out, std::uint32_t max) const {
+    Lock lock(m_mutex);
+    const std::size_t n = std::min<std::size_t>(m_satellites.size(), max);
+    if (out) std::copy_n(m_satellites.begin(), n, out);
+    return static_cast<std::uint32_t>(m_satellites.size());
+}
+
+std::uint32_t NmeaDevice::getUsedSatellites(std::uint32_t* out, std::uint32_t max) const {
+    Lock lock(m_mutex);
+    const std::size_t n = std::min<std::size_t>(m_usedSatellites.size(), max);
+    if (out) std::copy_n(m_usedSatellites.begin(), n, out);
+    return static_cast<std::uint32_t>(m_usedSatellites.size());
+}
+
+std::pair<std::uint32_t, std::uint32_t> NmeaDevice::getPort() const {
+    return m_portSystem->port();
+}
+bool NmeaDevice::setPort(std::uint32_t port, std::uint32_t speed) {
+    return m_portSystem->setPort(port, speed);
+}
+bool NmeaDevice::findPort(Threading::ProgressCallback* callback) {
+    return m_portSystem->findPort(callback);
+}
+bool NmeaDevice::stopPortSearch() {
+    return m_portSystem->stopPortSearch();
+}
+
+void NmeaDevice::setNmeaLogging(int minutes) {
+    Lock lock(m_mutex);
+    m_nmeaLog.setPeriod(minutes);
+}
+
+void NmeaDevice::setPosition(float latitude, float longitude) {
+    m_fix.latitude = latitude;
+    m_fix.longitude = longitude;
+    geoToMap(latitude, longitude, m_fix.x, m_fix.y);
+}
+
+void NmeaDevice::onData(const char* text, std::uint32_t length) {
+    Lock lock(m_mutex);
+    m_nmeaLog.write(text);
+
+    NmeaRecords records;
+    const NmeaTime* time = nullptr;
+    switch (parseSentence(text, length, records)) {
+    case SentenceKind::Gga: {
+        const GgaRecord& gga = records.gga;
+        time = &gga.time;
+        m_valid = gga.quality != 0;
+        if (m_valid) {
+            m_fix.dateTime.hour = gga.time.hour;
+            m_fix.dateTime.minute = gga.time.minute;
+            m_fix.dateTime.second = gga.time.second;
+            m_fix.dateTime.millisecond = gga.time.millisecond;
+            setPosition(gga.latitude, gga.longitude);
+            m_fix.altitude = gga.altitude;
+            m_fix.hdop = gga.hdop;
+        }
+        break;
+    }
+    case SentenceKind::Rmc: {
+        const RmcRecord& rmc = records.rmc;
+        time = &rmc.time;
+        m_valid = rmc.status == 'A';
+        if (m_valid) {
+            m_fix.dateTime.day = rmc.date.day;
+            m_fix.dateTime.month = rmc.date.month;
+            m_fix.dateTime.year = rmc.date.year;
+            setPosition(rmc.latitude, rmc.longitude);
+            m_fix.speed = rmc.speed;
+            m_fix.heading = rmc.course;
+        }
+        break;
+    }
+    case SentenceKind::Gsa:
+        m_usedSatellites.clear();
+        for (std::int32_t prn : records.gsa.satellites)
+            if (prn != 0) m_usedSatellites.push_back(static_cast<std::uint32_t>(prn));
+        m_fix.vdop = records.gsa.vdop;
+        break;
+    case SentenceKind::Gsv: {
+        const GsvRecord& gsv = records.gsv;
+        if (gsv.messageNumber == 1) m_collectingSatellites.clear();
+        for (std::int32_t i = 0; i < gsv.count; ++i) {
+            const Satellite& s = gsv.satellites[i];
+            auto same = std::find_if(m_collectingSatellites.begin(), m_collectingSatellites.end(),
+                                     [&s](const Satellite& known) { return known.prn == s.prn; });
+            if (same != m_collectingSatellites.end())
+                *same = s;
+            else
+                m_collectingSatellites.push_back(s);
+        }
+        if (gsv.messageNumber == gsv.messages) m_collectingSatellites.swap(m_satellites);
+        break;
+    }
+    case SentenceKind::ParseError:
+    case SentenceKind::NotHandled:
+        break;
+    }
+
+    if (!time) return;
+    if (m_valid) {
+        if (*time == m_lastTime) return; // the second sentence of an epoch already told
+        m_lastTime = *time;
+    }
+    if (m_listener) m_listener->onFix(m_valid, m_fix);
+}
+
+void NmeaDevice::lost(bool stillOn) {
+    if (stillOn) return;
+    Lock lock(m_mutex);
+    m_valid = false;
+    if (m_listener) m_listener->onFix(false, Fix{});
+}
+
+} // namespace Positioning

@@ -1,0 +1,83 @@
+#pragma once
+// The GPS device: it owns the port system, receives every checksummed
+// sentence from it (on the GPS thread), writes the sentences to the NMEA log,
+// parses them, keeps the last fix and the satellites, and tells its one
+// tracking listener once per epoch when a fix is new or has become invalid.
+//
+// The notification rule: only an accepted GGA or RMC can notify. An invalid
+// one (GGA fix quality 0, RMC status other than 'A') always notifies with
+// valid false. A valid one notifies when its time of day differs from the
+// last notified one, so a receiver that sends GGA then RMC per epoch is heard
+// once, at the GGA, with the speed, course and date of the previous RMC.
+// Losing the port or switching the GPS off notifies valid false with a
+// zero-filled record.
+
+#include "positioning/Clock.h"
+#include "positioning/Device.h"
+#include "positioning/NmeaLog.h"
+#include "positioning/NmeaParsers.h"
+#include "positioning/PortSystem.h"
+#include "positioning/TrackingListener.h"
+#include "positioning/detail/Mutex.h"
+
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace Positioning {
+
+class NmeaDevice : public Device, private SerialPortSettings, private LogSettings, private DataListener {
+  public:
+    // Registers itself as the port system's data listener and logs "Nmea
+    // device initialized". Throws std::runtime_error("Can't create nmea
+    // device mutex") when the mutex cannot be created.
+    NmeaDevice(const std::u16string& folder, int logPeriodMinutes, TrackingListener* listener,
+               std::unique_ptr<PortSystem> portSystem, Clock& clock = systemClock());
+    // Destroys the port system first, so no sentence can arrive any more.
+    ~NmeaDevice() override;
+
+    std::u16string typeName() const override { return u"COM port"; }
+    bool isPortOpen() const override;
+    bool isEnabled() const override;
+    bool enable(bool on, Threading::ResultCallback* done) override;
+    void addDataListener(DataListener* listener) override;
+    bool removeDataListener(DataListener* listener) override;
+    bool hasFix() const override;
+    bool getFix(Fix& out) const override;
+    std::uint32_t getSatellites(Satellite* out, std::uint32_t max) const override;
+    std::uint32_t getUsedSatellites(std::uint32_t* out, std::uint32_t max) const override;
+    SerialPortSettings* serialPortSettings() override { return this; }
+    LogSettings* logSettings() override { return this; }
+
+    NmeaDevice(const NmeaDevice&) = delete;
+    NmeaDevice& operator=(const NmeaDevice&) = delete;
+
+  private:
+    // SerialPortSettings
+    std::pair<std::uint32_t, std::uint32_t> getPort() const override;
+    bool setPort(std::uint32_t port, std::uint32_t speed) override;
+    bool findPort(Threading::ProgressCallback* callback) override;
+    bool stopPortSearch() override;
+    // LogSettings
+    void setNmeaLogging(int minutes) override;
+    // DataListener
+    void onData(const char* text, std::uint32_t length) override;
+    void enabledChanged(bool enabled) override { lost(enabled); }
+    void portStateChanged(bool open) override { lost(open); }
+    void lost(bool stillOn);
+
+    void setPosition(float latitude, float longitude);
+
+    TrackingListener* m_listener;
+    detail::Mutex m_mutex;
+    std::unique_ptr<PortSystem> m_portSystem;
+    NmeaTime m_lastTime;
+    Fix m_fix;
+    bool m_valid = false;
+    UsedSatellites m_usedSatellites;
+    std::vector<Satellite> m_collectingSatellites;
+    std::vector<Satellite> m_satellites;
+    NmeaLog m_nmeaLog;
+};
+
+} // namespace Positioning

@@ -1,0 +1,16 @@
+#pragma once
+// The report of a recorded NMEA stream played through the positioning
+// system: a header line, one tab-separated line per fix its tracking
+// listeners receive (UTC date and time, valid flag, latitude and longitude
+// with 7 decimals, altitude, speed in m/s, heading, HDOP, VDOP), and at the
+// end the satellite count of the last complete GSV view. Lines of the
+// recording that start with '#' are comments and are left out.
+
+#include <string>
+#include <string_view>
+
+namespace Positioning {
+
+std::string replayReport(std::string_view recording);
+
+} // namespace Positioning

@@ -1,0 +1,175 @@
+#include "positioning/detail/NmeaFields.h"
+
+#include <cstring>
+#include <limits>
+
+namespace Positioning::detail {
+
+namespace {
+
+bool isDigit(char c) {
+    return c >= '0' && c <= '9';
+}
+
+// Two characters as a decimal number; receivers send digits here, anything
+// else still gives a bounded value.
+int twoDigits(const char* s) {
+    return (s[0] - '0') * 10 + (s[1] - '0');
+}
+
+const char* nextField(const char* p, const char* end, char separatorA, char separatorB) {
+    while (p < end && *p != separatorA && *p != separatorB)
+        ++p;
+    return p < end ? p + 1 : end;
+}
+
+const char* fieldEnd(const char* p, const char* end) {
+    while (p < end && *p != ',')
+        ++p;
+    return p;
+}
+
+constexpr float DegreesPerMinute = 0.016666668f;
+
+const char* readCoordinate(const char* p, const char* end, std::size_t degreeDigits, char negative,
+                           float& out) {
+    FieldBuffer value;
+    FieldBuffer hemisphere;
+    p = readField(p, end, value);
+    p = readField(p, end, hemisphere);
+    out = 0;
+    const std::size_t length = std::strlen(value);
+    if (length < degreeDigits) return p;
+    int degrees = 0;
+    for (std::size_t i = 0; i < degreeDigits; ++i)
+        degrees = degrees * 10 + (value[i] - '0');
+    double minutes = 0;
+    parseFloat(value + degreeDigits, value + length, minutes);
+    out = static_cast<float>(degrees) + static_cast<float>(minutes) * DegreesPerMinute;
+    if (hemisphere[0] == negative) out = -out;
+    return p;
+}
+
+} // namespace
+
+bool parseInt(const char* begin, const char* end, std::int32_t& out) {
+    const char* p = begin;
+    bool negative = false;
+    if (p < end && (*p == '-' || *p == '+')) negative = *p++ == '-';
+    std::int64_t value = 0;
+    bool any = false;
+    for (; p < end && isDigit(*p); ++p) {
+        any = true;
+        if (value < 0x7FFFFFFF) value = value * 10 + (*p - '0');
+    }
+    if (value > 0x7FFFFFFF) value = 0x7FFFFFFF;
+    out = static_cast<std::int32_t>(negative ? -value : value);
+    return any;
+}
+
+bool parseFloat(const char* begin, const char* end, double& out) {
+    const char* p = begin;
+    while (p < end && (*p == ' ' || *p == '\t'))
+        ++p;
+    bool negative = false;
+    if (p < end && (*p == '-' || *p == '+')) negative = *p++ == '-';
+    // Digits collect in an integer and are scaled once, so "3747.0873" is
+    // the nearest double to its decimal value.
+    std::uint64_t mantissa = 0;
+    int scale = 0;
+    int ignoredWhole = 0;
+    bool any = false;
+    for (; p < end && isDigit(*p); ++p) {
+        any = true;
+        if (mantissa < 100000000000000000ULL)
+            mantissa = mantissa * 10 + static_cast<unsigned>(*p - '0');
+        else
+            ++ignoredWhole;
+    }
+    if (p < end && *p == '.') {
+        for (++p; p < end && isDigit(*p); ++p) {
+            any = true;
+            // Digits past the 18th decimal or the mantissa's reach change
+            // nothing a float can hold.
+            if (mantissa < 100000000000000000ULL && scale < 18) {
+                mantissa = mantissa * 10 + static_cast<unsigned>(*p - '0');
+                ++scale;
+            }
+        }
+    }
+    double value = static_cast<double>(mantissa);
+    for (; ignoredWhole > 0 && value <= std::numeric_limits<float>::max(); --ignoredWhole)
+        value *= 10;
+    static constexpr double powers[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,  1e8, 1e9,
+                                        1e10, 1e11, 1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18};
+    value /= powers[scale];
+    // A run of digits too long for a float is damage, not a value: callers
+    // store single precision, and infinity would poison every sum after it.
+    if (!any || !(value <= std::numeric_limits<float>::max())) {
+        out = 0;
+        return false;
+    }
+    out = negative ? -value : value;
+    return true;
+}
+
+const char* readField(const char* p, const char* end, FieldBuffer& out) {
+    std::size_t n = 0;
+    while (p < end && *p != ',' && *p != '*') {
+        if (n < sizeof(out) - 1) out[n++] = *p;
+        ++p;
+    }
+    out[n] = '\0';
+    return nextField(p, end, ',', '*');
+}
+
+const char* parseCsvInt(const char* p, const char* end, std::int32_t& out) {
+    const char* fe = fieldEnd(p, end);
+    if (!parseInt(p, fe, out)) out = 0;
+    return fe < end ? fe + 1 : end;
+}
+
+const char* parseCsvDouble(const char* p, const char* end, double& out) {
+    const char* fe = fieldEnd(p, end);
+    if (!parseFloat(p, fe, out)) out = 0;
+    return fe < end ? fe + 1 : end;
+}
+
+const char* readTime(const char* p, const char* end, NmeaTime& out) {
+    FieldBuffer field;
+    p = readField(p, end, field);
+    out = NmeaTime{};
+    const std::size_t length = std::strlen(field);
+    if (length < 6) return p;
+    out.hour = static_cast<std::uint8_t>(twoDigits(field));
+    out.minute = static_cast<std::uint8_t>(twoDigits(field + 2));
+    out.second = static_cast<std::uint8_t>(twoDigits(field + 4));
+    if (length >= 8) {
+        std::int32_t fraction = 0;
+        if (parseInt(field + 7, field + length, fraction) && fraction > 0)
+            out.millisecond = static_cast<std::uint16_t>(fraction > 0xFFFF ? 0xFFFF : fraction);
+    }
+    return p;
+}
+
+const char* readDate(const char* p, const char* end, NmeaDate& out) {
+    FieldBuffer field;
+    p = readField(p, end, field);
+    out = NmeaDate{};
+    if (std::strlen(field) < 6) return p;
+    out.day = static_cast<std::uint8_t>(twoDigits(field));
+    out.month = static_cast<std::uint8_t>(twoDigits(field + 2));
+    const int yy = twoDigits(field + 4);
+    out.year = static_cast<std::uint16_t>(yy < 80 ? 2000 + yy : 1900 + yy);
+    return p;
+}
+
+const char* readLatitude(const char* p, const char* end, float& out) {
+    return readCoordinate(p, end, 2, 'S', out);
+}
+
+const char* readLongitude(const char* p, const char* end, float& out) {
+    return readCoordinate(p, end, 3, 'W', out);
+}
+
+} // namespace Positioning::detail

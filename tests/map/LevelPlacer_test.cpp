@@ -1,0 +1,91 @@
+#include "tests/support/LevelPlacer.h"
+
+#include "tests/map/MapFixture.h"
+#include "tests/support/MapWriter.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+using namespace MapWriting;
+
+namespace {
+
+std::vector<std::uint32_t> readBits(const std::uint8_t* data, int w, std::size_t count) {
+    std::vector<std::uint32_t> out;
+    std::size_t at = 0;
+    for (std::size_t k = 0; k < count; ++k) {
+        std::uint32_t v = 0;
+        for (int i = 0; i < w; ++i, ++at)
+            v |= ((data[at / 8] >> (at % 8)) & 1u) << i;
+        out.push_back(v);
+    }
+    return out;
+}
+
+} // namespace
+
+// A road drawn in level coordinates across many cells comes back, through
+// the routing shape and the geometry section, as the same line.
+TEST(LevelPlacer, CutsLongRoadsIntoShapePieces) {
+    MapDescription map;
+    LevelDescription level;
+    level.coordinateBits = 26;
+    level.cellShift = 4; // cells of 16 units, fields of 5 bits
+    level.width = 12;
+    level.height = 12;
+    LevelPlacer placer(level);
+    const std::vector<LevelPoint> line = {{3, 3}, {150, 40}, {20, 140}};
+    Polyline style;
+    style.type = 4;
+    style.road = 0;
+    const std::vector<ShapeRef> shape = placer.addPolyline(style, line);
+    ASSERT_GT(shape.size(), 5u);
+    PointItem poi;
+    poi.poiType = 3;
+    placer.addPoint(poi, {100, 100});
+    placer.addPolygon({0, 2, {}}, {{17, 17}, {40, 17}, {40, 40}});
+    EXPECT_THROW(placer.addPolygon({0, 2, {}}, {{17, 17}, {60, 17}, {40, 40}}), std::invalid_argument);
+    EXPECT_THROW(placer.cellOf({-1, 0}), std::invalid_argument);
+    EXPECT_EQ(placer.cellOf({100, 100}), (std::pair<std::uint32_t, std::uint32_t>{6, 6}));
+    map.levels = {level};
+
+    RoadGraph graph;
+    const auto [fx, fy] = placer.cellOf(line.front());
+    const auto [tx, ty] = placer.cellOf(line.back());
+    graph.nodes = {{fx, fy, 1}, {tx, ty, 1}};
+    RoadChain chain;
+    chain.nodes = {0, 1};
+    chain.segments = {{400, {}, shape}};
+    graph.chains = {chain};
+    map.roads = graph;
+    MapTest::OpenedMap opened = MapTest::openMap(writeMap(map).bytes);
+
+    std::vector<Map::File::ShapeStep> steps;
+    ASSERT_TRUE(opened.routing->shape(0, {static_cast<std::int32_t>(fx), static_cast<std::int32_t>(fy)}, steps));
+    ASSERT_EQ(steps.size(), shape.size());
+    std::vector<LevelPoint> back;
+    for (std::size_t i = 0; i < steps.size(); ++i) {
+        EXPECT_EQ(steps[i].x, static_cast<std::int32_t>(shape[i].cellX));
+        EXPECT_EQ(steps[i].y, static_cast<std::int32_t>(shape[i].cellY));
+        std::uint8_t item[64] = {};
+        ASSERT_GT(opened.geometry->readRaw(steps[i].value, item, sizeof item), 10u);
+        const std::uint8_t n = item[9];
+        ASSERT_GE(n, 2);
+        const auto fields = readBits(item + 10, 5, 2u * n);
+        for (std::size_t k = 0; k < n; ++k) {
+            const LevelPoint p{steps[i].x * 16 + fields[2 * k], steps[i].y * 16 + fields[2 * k + 1]};
+            if (k == 0 && !back.empty())
+                EXPECT_EQ(p, back.back()); // pieces join
+            else
+                back.push_back(p);
+        }
+    }
+    EXPECT_EQ(back.front(), line.front());
+    EXPECT_EQ(back.back(), line.back());
+    EXPECT_NE(std::find(back.begin(), back.end(), line[1]), back.end());
+    for (std::size_t i = 1; i < back.size(); ++i) {
+        EXPECT_LT(std::abs(back[i].x - back[i - 1].x), 16);
+        EXPECT_LT(std::abs(back[i].y - back[i - 1].y), 16);
+    }
+}

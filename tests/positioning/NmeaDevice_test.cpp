@@ -1,0 +1,183 @@
+#include "positioning/NmeaDevice.h"
+
+#include "core/Text.h"
+#include "positioning/MapProjection.h"
+#include "positioning/ReplayPortSystem.h"
+
+#include "NmeaTestSupport.h"
+#include "tests/support/TempDir.h"
+
+#include <gtest/gtest.h>
+
+using Positioning::Fix;
+using PositioningTest::line;
+
+namespace {
+
+struct FakeClock : Positioning::Clock {
+    std::uint32_t ticks = 1000;
+    Positioning::DateTime local{6, 12, 2026, 21, 5, 9, 0};
+    std::uint32_t ticksMs() const override { return ticks; }
+    Positioning::DateTime localTime() const override { return local; }
+};
+
+// A device over a replay port, switched on.
+struct Rig {
+    explicit Rig(const std::u16string& folder = u"", int period = 0) {
+        auto ports = std::make_unique<Positioning::ReplayPortSystem>();
+        replay = ports.get();
+        device =
+            std::make_unique<Positioning::NmeaDevice>(folder, period, &recorder, std::move(ports), clock);
+        device->enable(true, nullptr);
+    }
+    void send(const std::string& body) { replay->feed(line(body) + std::string(23, '\n')); }
+
+    FakeClock clock;
+    PositioningTest::FixRecorder recorder;
+    Positioning::ReplayPortSystem* replay = nullptr;
+    std::unique_ptr<Positioning::NmeaDevice> device;
+};
+
+const char* const Gga1 = "GPGGA,030719.000,3747.0873,S,17518.8938,E,1,08,1.1,59.9,M,23.7,M,,0000";
+const char* const Rmc1 = "GPRMC,030719.000,A,3747.0873,S,17518.8938,E,10.0,181.39,311214,,,A";
+const char* const Gga2 = "GPGGA,030720.500,3747.0875,S,17518.8938,E,1,08,1.2,59.8,M,23.7,M,,0000";
+
+} // namespace
+
+TEST(NmeaDevice, NotifiesOncePerEpochWithThePreviousRmc) {
+    Rig rig;
+    rig.send(Gga1);
+    ASSERT_EQ(rig.recorder.fixes.size(), 1u);
+    EXPECT_TRUE(rig.recorder.fixes[0].first);
+    const Fix& first = rig.recorder.fixes[0].second;
+    EXPECT_EQ(first.dateTime, (Positioning::DateTime{0, 0, 0, 3, 7, 19, 0}));
+    EXPECT_FLOAT_EQ(first.altitude, 59.9f);
+    EXPECT_EQ(first.speed, 0.0f);
+
+    rig.send(Rmc1); // same epoch: stored, not told
+    EXPECT_EQ(rig.recorder.fixes.size(), 1u);
+    rig.send(Gga1); // the same time again: not told
+    EXPECT_EQ(rig.recorder.fixes.size(), 1u);
+
+    rig.send(Gga2);
+    ASSERT_EQ(rig.recorder.fixes.size(), 2u);
+    const Fix& second = rig.recorder.fixes[1].second;
+    EXPECT_TRUE(rig.recorder.fixes[1].first);
+    EXPECT_EQ(second.dateTime, (Positioning::DateTime{31, 12, 2014, 3, 7, 20, 500}));
+    EXPECT_FLOAT_EQ(second.speed, 5.14f);
+    EXPECT_FLOAT_EQ(second.heading, 181.39f);
+    EXPECT_FLOAT_EQ(second.hdop, 1.2f);
+    EXPECT_FLOAT_EQ(second.latitude, -(37 + 47.0875f * 0.016666668f));
+
+    Fix copy;
+    EXPECT_TRUE(rig.device->getFix(copy));
+    EXPECT_EQ(copy, second);
+    EXPECT_TRUE(rig.device->hasFix());
+
+    // Sentences the device does not use change nothing and tell nothing.
+    rig.send("GPVTG,054.7,T,034.4,M,005.5,N,010.2,K");
+    rig.send("GLGSV,1,1,01,65,10,100,30");
+    rig.send("GPGGA,030721.000,3747.0875,S"); // rejected fields
+    EXPECT_EQ(rig.recorder.fixes.size(), 2u);
+}
+
+TEST(NmeaDevice, InvalidSentencesAndPortLossNotifyInvalid) {
+    Rig rig;
+    rig.send(Gga1);
+    rig.send("GPGGA,030720.000,,,,,0,00,,,M,,M,,");
+    ASSERT_EQ(rig.recorder.fixes.size(), 2u);
+    EXPECT_FALSE(rig.recorder.fixes[1].first);
+    EXPECT_FALSE(rig.device->hasFix());
+    // An invalid sentence leaves the record as it was.
+    EXPECT_FLOAT_EQ(rig.recorder.fixes[1].second.altitude, 59.9f);
+    // Invalid every time, even with an unchanged time.
+    rig.send("GPGGA,030720.000,,,,,0,00,,,M,,M,,");
+    EXPECT_EQ(rig.recorder.fixes.size(), 3u);
+    rig.send("GPRMC,030721.000,V,,,,,,,311214,,,N");
+    ASSERT_EQ(rig.recorder.fixes.size(), 4u);
+    EXPECT_FALSE(rig.recorder.fixes[3].first);
+
+    rig.send(Gga2);
+    ASSERT_EQ(rig.recorder.fixes.size(), 5u);
+    EXPECT_TRUE(rig.recorder.fixes[4].first);
+
+    rig.replay->losePort();
+    ASSERT_EQ(rig.recorder.fixes.size(), 6u);
+    EXPECT_FALSE(rig.recorder.fixes[5].first);
+    EXPECT_EQ(rig.recorder.fixes[5].second, Fix{});
+    Fix kept;
+    EXPECT_FALSE(rig.device->getFix(kept));
+    EXPECT_FLOAT_EQ(kept.altitude, 59.8f); // the device keeps its last values
+
+    // Switching off tells the same (enabled and port changes both arrive).
+    Rig off;
+    off.send(Gga1);
+    off.device->enable(false, nullptr);
+    ASSERT_GE(off.recorder.fixes.size(), 2u);
+    EXPECT_FALSE(off.recorder.fixes.back().first);
+    EXPECT_EQ(off.recorder.fixes.back().second, Fix{});
+    EXPECT_FALSE(off.device->isEnabled());
+    EXPECT_FALSE(off.device->isPortOpen());
+}
+
+TEST(NmeaDevice, SatellitesAndUsedSatellites) {
+    Rig rig;
+    rig.send("GPGSA,A,3,5,0,12,,,,,,,,,,2.5,1.3,2.1");
+    std::uint32_t used[4] = {};
+    ASSERT_EQ(rig.device->getUsedSatellites(used, 4), 2u);
+    EXPECT_EQ(used[0], 5u);
+    EXPECT_EQ(used[1], 12u);
+
+    rig.send("GPGSV,3,1,09,1,10,100,11,2,20,200,22,3,30,300,33,4,40,40,44");
+    rig.send("GPGSV,3,2,09,5,50,50,55,6,60,60,66,7,70,70,77,2,21,201,23");
+    Positioning::Satellite sky[9];
+    EXPECT_EQ(rig.device->getSatellites(sky, 9), 0u); // not yet published
+    rig.send("GPGSV,3,3,09,9,9,90,9");
+    ASSERT_EQ(rig.device->getSatellites(sky, 9), 8u); // satellite 2 once, with its newer values
+    EXPECT_EQ(sky[1], (Positioning::Satellite{2, 21, 201, 23}));
+    EXPECT_EQ(sky[7], (Positioning::Satellite{9, 9, 90, 9}));
+
+    Positioning::Satellite four[4];
+    EXPECT_EQ(rig.device->getSatellites(four, 4), 8u);
+    EXPECT_EQ(four[3], (Positioning::Satellite{4, 40, 40, 44}));
+
+    // The next cycle replaces the view only when it is complete.
+    rig.send("GPGSV,2,1,05,11,10,100,11,12,20,200,22,13,30,300,33,14,40,40,44");
+    EXPECT_EQ(rig.device->getSatellites(nullptr, 0), 8u);
+    rig.send("GPGSV,2,2,05,15,50,50,55");
+    EXPECT_EQ(rig.device->getSatellites(sky, 9), 5u);
+    EXPECT_EQ(sky[4].prn, 15);
+}
+
+TEST(NmeaDevice, MapPointThroughTheInstalledProjection) {
+    Positioning::setGeoToMap([](float lat, float lon, std::int32_t& x, std::int32_t& y) {
+        x = static_cast<std::int32_t>(lon * 100);
+        y = static_cast<std::int32_t>(lat * 100);
+    });
+    Rig rig;
+    rig.send(Gga1);
+    Positioning::setGeoToMap(nullptr);
+    ASSERT_EQ(rig.recorder.fixes.size(), 1u);
+    EXPECT_EQ(rig.recorder.fixes[0].second.x, 17531);
+    EXPECT_EQ(rig.recorder.fixes[0].second.y, -3778);
+    std::int32_t x = 1, y = 1;
+    Positioning::geoToMap(10, 10, x, y);
+    EXPECT_EQ(x, 0);
+    EXPECT_EQ(y, 0);
+}
+
+TEST(NmeaDevice, WritesTheNmeaLog) {
+    TestSupport::TempDir dir;
+    const std::u16string folder = Core::utf8ToWide((dir.path() / "nmea").string());
+    Rig rig(folder, 10);
+    rig.send(Gga1);
+    rig.send("PMTK001,604,3 and more text"); // every checksummed sentence goes to the log
+    rig.device->logSettings()->setNmeaLogging(0);
+    rig.send(Rmc1);
+    EXPECT_EQ(TestSupport::readAll(dir.path() / "nmea" / "20261206-210509.nmea"),
+              PositioningTest::sentence(Gga1) + "\r\n" +
+                  PositioningTest::sentence("PMTK001,604,3 and more text") + "\r\n");
+    EXPECT_EQ(rig.device->typeName(), u"COM port");
+    EXPECT_EQ(rig.device->serialPortSettings()->getPort(),
+              (std::pair<std::uint32_t, std::uint32_t>{4, 4800}));
+}

@@ -1,0 +1,134 @@
+// Damaged NMEA input: real logs with flipped bytes, inserted garbage, cut
+// lines and random chunking go through the whole path; nothing may crash,
+// overrun or hand on a sentence whose checksum does not hold. Bounded in
+// rounds so it stays well under a second; run under ASan+UBSan in CI.
+
+#include "positioning/NmeaParsers.h"
+#include "positioning/NmeaSentenceReader.h"
+#include "positioning/ReplayPortSystem.h"
+#include "positioning/System.h"
+
+#include "NmeaTestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdlib>
+#include <memory>
+#include <random>
+
+namespace {
+
+unsigned seed() {
+    const char* s = std::getenv("MIREL_SEED");
+    return s ? static_cast<unsigned>(std::strtoul(s, nullptr, 10)) : 15u;
+}
+
+struct Checker : Positioning::DataListener {
+    int sentences = 0;
+    void onData(const char* text, std::uint32_t length) override {
+        ++sentences;
+        ASSERT_EQ(text[length], '\0');
+        ASSERT_TRUE(Positioning::nmeaChecksumMatches(text, length));
+        for (std::uint32_t i = 0; i < length; ++i)
+            ASSERT_GE(static_cast<std::int8_t>(text[i]), 32);
+    }
+    void enabledChanged(bool) override {}
+    void portStateChanged(bool) override {}
+};
+
+struct Sane : Positioning::TrackingListener {
+    void onFix(bool valid, const Positioning::Fix& fix) override {
+        if (!valid) return;
+        EXPECT_TRUE(std::isfinite(fix.latitude) && std::isfinite(fix.longitude) && std::isfinite(fix.speed))
+            << fix.latitude << " " << fix.longitude << " " << fix.speed;
+    }
+};
+
+std::string mutate(const std::string& input, std::mt19937& random) {
+    std::string s = input;
+    const int edits = std::uniform_int_distribution<>(1, 20)(random);
+    for (int e = 0; e < edits && !s.empty(); ++e) {
+        const std::size_t at = std::uniform_int_distribution<std::size_t>(0, s.size() - 1)(random);
+        switch (std::uniform_int_distribution<>(0, 5)(random)) {
+        case 0: // flip a bit
+            s[at] = static_cast<char>(s[at] ^ (1 << std::uniform_int_distribution<>(0, 7)(random)));
+            break;
+        case 1: // a random byte
+            s[at] = static_cast<char>(std::uniform_int_distribution<>(0, 255)(random));
+            break;
+        case 2: // a run of garbage
+            s.insert(at, std::string(std::uniform_int_distribution<std::size_t>(1, 600)(random),
+                                     static_cast<char>(std::uniform_int_distribution<>(0, 255)(random))));
+            break;
+        case 3: // cut a piece out
+            s.erase(at, std::uniform_int_distribution<std::size_t>(1, 80)(random));
+            break;
+        case 4: // a separator or digit where it hurts
+            s[at] = ",*$.-9"[std::uniform_int_distribution<>(0, 5)(random)];
+            break;
+        default: // a field made very long
+            s.insert(at, std::string(std::uniform_int_distribution<std::size_t>(10, 5000)(random), '9'));
+            break;
+        }
+    }
+    return s;
+}
+
+} // namespace
+
+TEST(NmeaMutation, DamagedLogsThroughTheWholePath) {
+    std::vector<std::string> logs;
+    for (const auto& path : PositioningTest::recordedLogs())
+        logs.push_back(PositioningTest::readFile(path));
+    ASSERT_FALSE(logs.empty());
+    std::mt19937 random(seed());
+    for (int round = 0; round < 2000; ++round) {
+        const std::string damaged = mutate(logs[round % logs.size()], random);
+        Positioning::ReplayPortSystem* replay = nullptr;
+        Positioning::System system(u"", 0, nullptr, [&replay](const Positioning::MessageTexts*) {
+            auto ports = std::make_unique<Positioning::ReplayPortSystem>();
+            replay = ports.get();
+            return ports;
+        });
+        Checker checker;
+        Sane sane;
+        system.addDataListener(&checker);
+        system.addListener(&sane);
+        system.enable(nullptr);
+        replay->feed(damaged, std::uniform_int_distribution<std::size_t>(0, 700)(random));
+        Positioning::Satellite sky[64];
+        const std::uint32_t known = system.getSatellites(sky, 64);
+        for (std::uint32_t i = 0; i < std::min<std::uint32_t>(known, 64); ++i)
+            ASSERT_TRUE(sky[i].snr >= 0 && sky[i].snr <= 99);
+        system.removeListener(&sane);
+        if (HasFatalFailure()) FAIL() << "seed " << seed() << " round " << round;
+    }
+}
+
+TEST(NmeaMutation, ParsersOnArbitraryBytes) {
+    // Each sentence sits in a buffer of exactly its size, so any read past
+    // its end shows under the address sanitizer.
+    std::mt19937 random(seed());
+    const char* heads[] = {"$GPGGA,", "$GNRMC,", "$GPGSA,", "$GPGSV,", "$GP", "$", "$GNGSV,9,9,99,"};
+    const std::string alphabet = "0123456789,,,,..-*NSEWAV";
+    for (int round = 0; round < 100000; ++round) {
+        std::string s = heads[round % std::size(heads)];
+        const int n = std::uniform_int_distribution<>(0, 90)(random);
+        for (int i = 0; i < n; ++i)
+            s += round % 3 == 0
+                     ? static_cast<char>(std::uniform_int_distribution<>(1, 255)(random))
+                     : alphabet[std::uniform_int_distribution<std::size_t>(0, alphabet.size() - 1)(random)];
+        auto exact = std::make_unique<char[]>(s.size() + 1);
+        std::copy(s.begin(), s.end(), exact.get());
+        exact[s.size()] = '\0';
+        Positioning::NmeaRecords records;
+        const auto kind =
+            Positioning::parseSentence(exact.get(), static_cast<std::uint32_t>(s.size()), records);
+        if (kind == Positioning::SentenceKind::Gsv) {
+            ASSERT_GE(records.gsv.count, 0);
+            ASSERT_LE(records.gsv.count, 4);
+            ASSERT_GE(records.gsv.messageNumber, 1);
+        }
+    }
+}

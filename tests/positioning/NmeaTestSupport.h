@@ -1,0 +1,67 @@
+#pragma once
+// Helpers shared by the positioning tests: sentences with their checksum,
+// the recorded logs, and a listener that keeps every fix.
+
+#include "positioning/TrackingListener.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+namespace PositioningTest {
+
+// "$" + body + "*" + the two upper-case hex digits of the XOR of the body.
+inline std::string sentence(std::string_view body) {
+    unsigned sum = 0;
+    for (char c : body)
+        sum ^= static_cast<unsigned char>(c);
+    char tail[4];
+    std::snprintf(tail, sizeof tail, "*%02X", sum & 0xFF);
+    return "$" + std::string(body) + tail;
+}
+
+inline std::string line(std::string_view body) {
+    return sentence(body) + "\r\n";
+}
+
+inline std::filesystem::path nmeaFolder() {
+    return std::filesystem::path(MIREL_TESTDATA_DIR) / "nmea";
+}
+
+inline std::string readFile(const std::filesystem::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream out;
+    out << in.rdbuf();
+    return out.str();
+}
+
+// The recording without the collection's '#' comment lines.
+inline std::string withoutComments(const std::string& text) {
+    std::string out;
+    std::istringstream in(text);
+    for (std::string l; std::getline(in, l);)
+        if (l.empty() || l[0] != '#') out += l + "\n";
+    return out;
+}
+
+// The logs of the collection, sorted by name.
+inline std::vector<std::filesystem::path> recordedLogs() {
+    std::vector<std::filesystem::path> logs;
+    for (const auto& entry : std::filesystem::directory_iterator(nmeaFolder()))
+        if (entry.path().extension() == ".log") logs.push_back(entry.path());
+    std::sort(logs.begin(), logs.end());
+    return logs;
+}
+
+struct FixRecorder : Positioning::TrackingListener {
+    std::vector<std::pair<bool, Positioning::Fix>> fixes;
+    void onFix(bool valid, const Positioning::Fix& fix) override { fixes.emplace_back(valid, fix); }
+};
+
+} // namespace PositioningTest
