@@ -17,6 +17,8 @@ sanitized=(
   core
   ui
   positioning
+  routing
+  render
   map
 )
 targets=()
