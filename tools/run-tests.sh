@@ -20,7 +20,6 @@ sanitized=(
   positioning
   routing
   render
-  map
 )
 targets=()
 for folder in "${sanitized[@]}"; do targets+=("mirel_${folder}_tests"); done
