@@ -35,7 +35,7 @@ KVAtlas::KVAtlas(std::shared_ptr<Core::ConfigNode> config, Core::ResourcesPool& 
     readLevelScales();
     m_mainHeap = std::make_unique<Core::SimpleHeap>(heapBytes(m_config.get(), "win_main_heap"));
     m_routeHeap = std::make_unique<Core::SimpleHeap>(heapBytes(m_config.get(), "win_route_heap"));
-    m_view.redrawRequest = FullRedraw;
+    m_view.setRedrawRequest(FullRedraw);
 }
 
 KVAtlas::~KVAtlas() {
@@ -134,8 +134,8 @@ bool KVAtlas::load(const std::u16string& folder) {
 
     if (!loadCamera()) {
         resetCameraToLargestMap();
-        m_view.zoomStepSelector = 1;
-        m_view.redrawRequest = FullRedraw;
+        m_view.zoomStep = 1;
+        m_view.setRedrawRequest(FullRedraw);
     }
     loadAutosavedPath();
 
@@ -152,7 +152,7 @@ bool KVAtlas::load(const std::u16string& folder) {
         m_services.searchEngine->setAtlas(maps, m_folder, m_pool);
     }
     notifyListeners();
-    m_view.redrawRequest = FullRedraw;
+    m_view.setRedrawRequest(FullRedraw);
     return true;
 }
 
@@ -163,7 +163,7 @@ void KVAtlas::unload() {
         autosavePath();
     }
     m_loaded = false;
-    m_viewRecords.clear();
+    m_view.clearRecords();
     // Maps go before the heap is reset; their levels forget what the heap
     // held instead of freeing it piece by piece.
     for (auto& map : m_maps)
@@ -222,7 +222,7 @@ void KVAtlas::notifyListeners() {
 
 void KVAtlas::requestRedraw() {
     Threading::SdlLock lock(m_mutex);
-    m_view.redrawRequest = FullRedraw;
+    m_view.setRedrawRequest(FullRedraw);
 }
 
 void KVAtlas::resetCameraToLargestMap() {
@@ -253,8 +253,8 @@ void KVAtlas::resetCameraToLargestMap() {
     }
     m_camera.scale = 0.0001f;
     m_camera.mode = 1;
-    m_view.zoomStepSelector = 0;
-    m_view.redrawRequest = FullRedraw;
+    m_view.zoomStep = 0;
+    m_view.setRedrawRequest(FullRedraw);
 }
 
 bool KVAtlas::loadCamera() {
@@ -265,15 +265,15 @@ bool KVAtlas::loadCamera() {
     if (!CameraFile::read(cameraPath(), camera, selector))
         return false;
     m_camera = camera;
-    m_view.zoomStepSelector = selector;
-    m_view.redrawRequest = FullRedraw;
+    m_view.zoomStep = selector;
+    m_view.setRedrawRequest(FullRedraw);
     return true;
 }
 
 void KVAtlas::saveCamera() {
     if (m_folder.empty())
         return;
-    CameraFile::write(cameraPath(), m_camera, m_view.zoomStepSelector);
+    CameraFile::write(cameraPath(), m_camera, m_view.zoomStep);
 }
 
 bool KVAtlas::loadAutosavedPath() {

@@ -89,8 +89,8 @@ public:
     // The camera and view fields (main thread; the three shared view fields
     // under the mutex).
     CameraFields& camera() { return m_camera; }
-    ViewFields& view() { return m_view; }
-    std::vector<StateRecord>& viewRecords() { return m_viewRecords; }
+    AtlasViewState& view() { return m_view; }
+    std::vector<StateRecord>& viewRecords() { return m_view.records; }
 
     AtlasServices& services() { return m_services; }
     AtlasPaths& paths() { return *m_services.paths; }
@@ -105,7 +105,6 @@ private:
     std::u16string m_folder;
     bool m_loaded = false;
     std::vector<std::unique_ptr<KVMap2>> m_maps;
-    std::vector<StateRecord> m_viewRecords;
     Core::ResourcesPool& m_pool;
     std::unique_ptr<Core::SimpleHeap> m_mainHeap;
     std::unique_ptr<Core::SimpleHeap> m_routeHeap;
@@ -113,7 +112,7 @@ private:
     Threading::SdlMutex m_mutex;
     std::vector<std::int32_t> m_levelScales;
     CameraFields m_camera;
-    ViewFields m_view;
+    AtlasViewState m_view{m_mutex};
     AtlasServices m_services;
     std::unique_ptr<AtlasPart> m_drawBuffers;
     std::unique_ptr<AtlasPart> m_plugin;

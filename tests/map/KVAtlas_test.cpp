@@ -230,8 +230,8 @@ TEST(KVAtlasTest, BadMapsAreLoggedAndSkipped) {
     EXPECT_EQ(atlas->camera().centreY, ((200 << 10) + 1024 * 1 + 512) << 8);
     EXPECT_FLOAT_EQ(atlas->camera().scale, 0.0001f);
     EXPECT_EQ(atlas->camera().mode, 1);
-    EXPECT_EQ(atlas->view().zoomStepSelector, 1u);
-    EXPECT_EQ(atlas->view().redrawRequest, 2u);
+    EXPECT_EQ(atlas->view().zoomStep, 1u);
+    EXPECT_EQ(atlas->view().redrawRequest(), 2u);
 }
 
 TEST(KVAtlasTest, LargestMapWinsAndNoValidMaps) {
@@ -299,7 +299,7 @@ TEST(KVAtlasTest, CameraSavedOnUnloadAndRestored) {
     auto atlas = setup.makeAtlas();
     ASSERT_TRUE(atlas->load(wide(folder)));
     atlas->camera() = {-123456, 987654, 0.25f, 1.5f, 0};
-    atlas->view().zoomStepSelector = 3;
+    atlas->view().zoomStep = 3;
     atlas->unload();
     EXPECT_EQ(std::filesystem::file_size(folder / "camera.kvc"), 21u);
     // A second unload has no atlas to save.
@@ -307,11 +307,11 @@ TEST(KVAtlasTest, CameraSavedOnUnloadAndRestored) {
     atlas->unload();
 
     atlas->camera() = {};
-    atlas->view().redrawRequest = 0;
+    atlas->view().setRedrawRequest(0);
     ASSERT_TRUE(atlas->load(wide(folder)));
     EXPECT_EQ(atlas->camera(), (Map::CameraFields{-123456, 987654, 0.25f, 1.5f, 0}));
-    EXPECT_EQ(atlas->view().zoomStepSelector, 3u);
-    EXPECT_EQ(atlas->view().redrawRequest, 2u);
+    EXPECT_EQ(atlas->view().zoomStep, 3u);
+    EXPECT_EQ(atlas->view().redrawRequest(), 2u);
 
     // A 20-byte camera file is ignored: the camera is reset.
     atlas->unload();
@@ -325,7 +325,7 @@ TEST(KVAtlasTest, CameraSavedOnUnloadAndRestored) {
     ASSERT_TRUE(atlas->load(wide(folder)));
     EXPECT_EQ(atlas->camera().centreX, ((100 << 10) + 1024 * 2 + 512) << 8);
     EXPECT_EQ(atlas->camera().mode, 1);
-    EXPECT_EQ(atlas->view().zoomStepSelector, 1u);
+    EXPECT_EQ(atlas->view().zoomStep, 1u);
 }
 
 TEST(KVAtlasTest, FailedLoadKeepsTheSavedCamera) {
@@ -495,11 +495,11 @@ TEST(KVAtlasTest, ServicesListenersAndMemory) {
 TEST(KVAtlasTest, RequestRedrawFromAnotherThread) {
     AtlasSetup setup;
     auto atlas = setup.makeAtlas();
-    atlas->view().redrawRequest = 0;
+    atlas->view().setRedrawRequest(0);
     std::thread other([&] { atlas->requestRedraw(); });
     other.join();
     Threading::SdlLock lock(atlas->mutex());
-    EXPECT_EQ(atlas->view().redrawRequest, 2u);
+    EXPECT_EQ(atlas->view().redrawRequest(), 2u);
 }
 
 TEST(AtlasFolderListTest, FoldersOfTheMapsFolder) {
