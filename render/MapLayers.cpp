@@ -1,0 +1,437 @@
+#include "render/MapLayers.h"
+
+#include "core/FloatToInt.h"
+#include "map/Level.h"
+#include "render/CellItems.h"
+#include "render/Fill.h"
+#include "render/Image.h"
+#include "render/MapCamera.h"
+#include "render/MapPageServices.h"
+#include "render/Pixels.h"
+#include "render/Renderer3d.h"
+#include "render/fdMapRenderer.h"
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+#include <vector>
+
+namespace MapDrawing {
+
+namespace {
+
+constexpr std::uint32_t ColourMask = 0x00FFFFFFu;
+
+xe::Renderer& rendererFor(const MapCamera& camera) { return camera.is3d() ? xe::renderer3d() : xe::renderer2d(); }
+
+// The visible cells of a record, each with its loaded block; the camera's
+// origin is set to the cell before f sees its items.
+template <class F>
+void forEachItem(MapCamera& camera, const Map::StateRecord& view, std::uint8_t kind, F&& f) {
+    Map::Level* level = view.level;
+    if (level == nullptr)
+        return;
+    const unsigned fieldBits = view.frame.cellShift + 1u;
+    for (std::int32_t x = view.cellX0; x < view.cellX1; ++x) {
+        for (std::int32_t y = view.cellY0; y < view.cellY1; ++y) {
+            Map::Level::CellItems cell;
+            if (!level->cellItems(level->defaultArea(), x, y, cell) || cell.size == 0)
+                continue;
+            camera.setOrigin(x, y);
+            CellItemWalker walker(cell, kind, fieldBits);
+            CellItem item;
+            while (walker.next(item))
+                f(item);
+        }
+    }
+}
+
+std::int32_t roundedScale(float scale) { return xe::floorToInt(scale + 0.5f); }
+
+// The side of one cell in level units: the layers' "level unit".
+std::int32_t cellUnit(const Map::StateRecord& view) {
+    return static_cast<std::int32_t>(std::uint32_t{1} << (view.frame.cellShift & 30u));
+}
+
+bool emptyPolygonStyle(const Render::PolygonStyle& s) {
+    return s.color == 0 && s.pattern == nullptr && s.shadowColor == 0 && s.borderColor == 0;
+}
+
+// Width factor of the polyline layers: level units per pixel, widened
+// below 40 m per 40 pixels so that streets grow as the map zooms in.
+float widthFactor(float scale, const Map::StateRecord& view) {
+    const float zoom = scale < 40.0f ? 40.0f / scale : 1.0f;
+    return view.levelScale > 0.0f ? zoom / view.levelScale : 0.0f;
+}
+
+} // namespace
+
+bool MapCanvas::projectMapPoint(const MapCamera& camera, xe::Point point, xe::Point& out) {
+    const float x = static_cast<float>(static_cast<std::uint32_t>(point.x));
+    const float y = static_cast<float>(static_cast<std::uint32_t>(point.y));
+    return camera.projectAnchor(Map::LocalPoint{x, y}, out);
+}
+
+void MapLayers::drawPolygons(fdMapRenderer& renderer, const xe::Canvas& canvas, MapCamera& camera,
+                             const Map::StateRecord& view, float scale, bool fast) {
+    const Render::StyleSet* set = renderer.styles().activeSet();
+    std::int32_t visited = 0;
+    if (set == nullptr) {
+        renderer.workingCounters().polygons = 0;
+        return;
+    }
+    xe::Renderer& target = rendererFor(camera);
+    const std::int32_t s = roundedScale(scale);
+    const std::int32_t unit = cellUnit(view);
+    const bool flat = !camera.is3d();
+
+    auto drawable = [&](const CellItem& item) -> const Render::PolygonStyle* {
+        const Render::PolygonStyle& style = set->polygons[item.type];
+        if (item.count == 0 || emptyPolygonStyle(style) || !Render::withinScales(style.minScale, style.maxScale, s))
+            return nullptr;
+        return &style;
+    };
+    auto fill = [&](const CellItem& item, const Render::PolygonStyle& style) {
+        if (flat && style.pattern != nullptr && xe::isUsablePattern(style.pattern, canvas.surface))
+            target.fillPatternPolygon(canvas, camera.viewMatrices(), item.points, item.count, style.pattern);
+        else
+            target.fillPolygon(canvas, item.points, item.count, style.color & ColourMask);
+    };
+
+    // Pass A: every polygon counted, plain ones filled.
+    forEachItem(camera, view, PolygonItems, [&](const CellItem& item) {
+        ++visited;
+        const Render::PolygonStyle* style = drawable(item);
+        if (style != nullptr && style->shadowColor == 0)
+            fill(item, *style);
+    });
+    if (!flat && !fast) {
+        // The shadow of a raised area, under the ground lifted by 5 pixels.
+        MapCamera::Matrix saved;
+        camera.setupScreenScale(5.0f, saved);
+        forEachItem(camera, view, PolygonItems, [&](const CellItem& item) {
+            const Render::PolygonStyle* style = drawable(item);
+            if (style != nullptr && style->shadowColor != 0)
+                target.fillPolygon(canvas, item.points, item.count, style->shadowColor & ColourMask);
+        });
+        camera.restoreScreenScale(saved);
+    }
+    // Pass B: the shadowed ones on top.
+    forEachItem(camera, view, PolygonItems, [&](const CellItem& item) {
+        const Render::PolygonStyle* style = drawable(item);
+        if (style != nullptr && style->shadowColor != 0)
+            fill(item, *style);
+    });
+    // Pass C: borders.
+    if (!fast) {
+        forEachItem(camera, view, PolygonItems, [&](const CellItem& item) {
+            const Render::PolygonStyle* style = drawable(item);
+            if (style != nullptr && style->borderColor != 0)
+                target.drawPolygonOutline(canvas, unit, item.points, item.count, style->borderColor & ColourMask);
+        });
+    }
+    renderer.workingCounters().polygons = visited;
+}
+
+void MapLayers::drawPolylines(fdMapRenderer& renderer, const xe::Canvas& canvas, MapCamera& camera,
+                              const Map::StateRecord& view, float scale, bool fast) {
+    const Render::StyleSet* set = renderer.styles().activeSet();
+    std::int32_t visited = 0;
+    if (set == nullptr) {
+        renderer.workingCounters().polylines = 0;
+        return;
+    }
+    xe::Renderer& target = rendererFor(camera);
+    const std::int32_t s = roundedScale(scale);
+    const std::int32_t unit = cellUnit(view);
+    const float f = widthFactor(scale, view);
+    const std::int32_t normalLength = unit / 2 * 10;
+    const auto& lineFlags = renderer.showPolylineLine();
+
+    auto styleOf = [&](const CellItem& item) -> const Render::PolylineStyle* {
+        const Render::PolylineStyle& style = set->polylines[item.type];
+        if (item.count < 2 || lineFlags[item.type] == 0 || !Render::withinScales(style.minScale, style.maxScale, s))
+            return nullptr;
+        return &style;
+    };
+    auto bandWidth = [&](const Render::PolylineStyle& style) {
+        return xe::floorToInt(static_cast<float>(style.width) * f * 10.0f + 0.5f);
+    };
+
+    if (!fast) {
+        forEachItem(camera, view, PolylineItems, [&](const CellItem& item) {
+            ++visited;
+            const Render::PolylineStyle* style = styleOf(item);
+            if (style != nullptr && style->borderWidth != 0)
+                target.drawWidePolylineBorder(canvas, item.points, item.normals, normalLength, item.count,
+                                              bandWidth(*style), style->borderColor & ColourMask);
+        });
+    }
+    forEachItem(camera, view, PolylineItems, [&](const CellItem& item) {
+        const Render::PolylineStyle* style = styleOf(item);
+        if (style == nullptr)
+            return;
+        switch (style->fill) {
+        case Render::FillKind::Thin:
+            target.drawPolyline(canvas, item.points, item.count, style->color & ColourMask);
+            break;
+        case Render::FillKind::Solid:
+            target.drawWidePolyline(canvas, item.points, item.normals, normalLength, item.count, bandWidth(*style),
+                                    style->color & ColourMask);
+            break;
+        case Render::FillKind::DashTwoColour:
+        case Render::FillKind::DotTwoColour:
+            target.drawWidePolyline(canvas, item.points, item.normals, normalLength, item.count, bandWidth(*style),
+                                    style->secondColor & ColourMask);
+            break;
+        default:
+            break;
+        }
+    });
+    if (!fast) {
+        forEachItem(camera, view, PolylineItems, [&](const CellItem& item) {
+            const Render::PolylineStyle* style = styleOf(item);
+            if (style == nullptr)
+                return;
+            float dash = 0.0f;
+            switch (style->fill) {
+            case Render::FillKind::Dash:
+            case Render::FillKind::DashTwoColour: dash = 4.0f; break;
+            case Render::FillKind::Dot:
+            case Render::FillKind::DotTwoColour: dash = 2.0f; break;
+            default: return;
+            }
+            target.drawDashedPolyline(canvas, camera.viewMatrices(), unit, item.points, item.normals, unit / 2,
+                                      item.count, static_cast<float>(style->width) * f, dash,
+                                      style->color & ColourMask);
+        });
+    }
+    renderer.workingCounters().polylines = visited;
+}
+
+void MapLayers::drawDirectionArrows(fdMapRenderer& renderer, const xe::Canvas& canvas, MapCamera& camera,
+                                    const Map::StateRecord& view, float scale) {
+    const Render::StyleSet* set = renderer.styles().activeSet();
+    if (set == nullptr)
+        return;
+    xe::Renderer& target = rendererFor(camera);
+    const std::int32_t s = roundedScale(scale);
+    const std::int32_t unit = cellUnit(view);
+    const float f = widthFactor(scale, view);
+    const std::uint32_t colour = set->misc[Render::MiscDirection].color & ColourMask;
+    const Render::PolylineStyle& first = set->polylines[1];
+    const float minimum =
+        Render::withinScales(first.minScale, first.maxScale, s) ? static_cast<float>(first.width) * f : 0.0f;
+    const auto& lineFlags = renderer.showPolylineLine();
+
+    forEachItem(camera, view, PolylineItems, [&](const CellItem& item) {
+        const Render::PolylineStyle& style = set->polylines[item.type];
+        if (item.count < 2 || lineFlags[item.type] == 0 || item.direction == 0 || item.road == InvalidRoadId ||
+            !Render::withinScales(style.minScale, style.maxScale, s))
+            return;
+        const float width = std::max(minimum, static_cast<float>(style.width) * f);
+        target.drawArrows(canvas, item.points, item.normals, unit / 2, item.count, width, colour);
+    });
+}
+
+void MapLayers::drawPoiIcons(fdMapRenderer& renderer, const xe::Canvas& canvas, MapCamera& camera,
+                             const Map::StateRecord& view, float scale) {
+    std::int32_t visited = 0;
+    const std::int32_t s = roundedScale(scale);
+    Render::RenderStyles& styles = renderer.styles();
+    const CursorRecord* cursor = renderer.poiCursor();
+    forEachItem(camera, view, PointItems, [&](const CellItem& item) {
+        ++visited;
+        const Render::PoiStyle* style = styles.poiStyle(item.poiType);
+        if (style == nullptr || style->icon == nullptr || !style->visibleAt(s) || !styles.isPoiTypeShown(item.poiType))
+            return;
+        xe::Point p;
+        if (!MapCanvas::projectMapPoint(camera, item.points[0], p))
+            return;
+        if (camera.is3d() && p.y < canvas.bottom / 3)
+            return;
+        Render::Image& icon = *style->icon;
+        const std::int32_t w = icon.width();
+        const std::int32_t h = icon.height();
+        std::int32_t left = 0;
+        std::int32_t top = 0;
+        switch (style->placement) {
+        case 0:
+            if (cursor != nullptr) {
+                Render::drawImageAt(Render::ImageAnchor{&icon, cursor->hotX, cursor->hotY}, p.x, p.y,
+                                    canvas.surface);
+                return;
+            }
+            left = p.x - w / 2, top = p.y - h / 2;
+            break;
+        case 1: left = p.x, top = p.y; break;
+        case 2: left = p.x - w / 2, top = p.y; break;
+        case 3: left = p.x - w, top = p.y; break;
+        case 4: left = p.x, top = p.y - h / 2; break;
+        case 5: left = p.x - w / 2, top = p.y - h / 2; break;
+        case 6: left = p.x - w, top = p.y - h / 2; break;
+        case 7: left = p.x, top = p.y - h; break;
+        case 8: left = p.x - w / 2, top = p.y - h; break;
+        case 9: left = p.x - w, top = p.y - h; break;
+        default: return;
+        }
+        constexpr std::int32_t lo = std::numeric_limits<Sint16>::min();
+        constexpr std::int32_t hi = std::numeric_limits<Sint16>::max();
+        if (left < lo || left > hi || top < lo || top > hi)
+            return;
+        SDL_Rect rect{static_cast<Sint16>(left), static_cast<Sint16>(top), static_cast<Uint16>(w),
+                      static_cast<Uint16>(h)};
+        icon.drawAligned(canvas.surface, rect, 0, 0);
+    });
+    renderer.workingCounters().points = visited;
+}
+
+void MapLayers::clearCoverage(const xe::Canvas& canvas, MapCamera& camera, const Map::StateRecord& view,
+                              std::uint32_t background) {
+    Map::Level* level = view.level;
+    if (level == nullptr)
+        return;
+    xe::Renderer& target = rendererFor(camera);
+    const std::int32_t n = cellUnit(view);
+    const std::uint32_t colour = background & ColourMask;
+    const unsigned fieldBits = view.frame.cellShift + 1u;
+    for (std::int32_t x = view.cellX0; x < view.cellX1; ++x) {
+        for (std::int32_t y = view.cellY0; y < view.cellY1; ++y) {
+            const std::uint8_t value = level->cellValue(static_cast<std::uint32_t>(x), static_cast<std::uint32_t>(y));
+            if (value == 0)
+                continue;
+            camera.setOrigin(x, y);
+            if (value & 2) {
+                const xe::Point square[4] = {{0, 0}, {n, 0}, {n, n}, {0, n}};
+                target.fillPolygon(canvas, square, 4, colour);
+                continue;
+            }
+            Map::Level::CellItems cell;
+            if (!level->cellItems(level->defaultArea(), x, y, cell))
+                continue;
+            CellItemWalker walker(cell, CoverageItems, fieldBits);
+            CellItem item;
+            while (walker.next(item))
+                if (item.count > 0)
+                    target.fillPolygon(canvas, item.points, item.count, colour);
+        }
+    }
+}
+
+namespace {
+
+bool contains(const Map::StateRecord& r, std::int32_t x, std::int32_t y) {
+    return x >= r.cellX0 && x < r.cellX1 && y >= r.cellY0 && y < r.cellY1;
+}
+
+// The cell of record r that holds the corner of the piece's cell.
+bool cellInRecord(const RoutePiece& piece, const Map::StateRecord& r, std::int32_t& x, std::int32_t& y) {
+    const float size = static_cast<float>(std::uint32_t{1} << (piece.frame.cellShift & 30u));
+    const Map::Point corner =
+        piece.frame.toGlobal(Map::LocalPoint{static_cast<float>(piece.cellX) * size, static_cast<float>(piece.cellY) * size});
+    const Map::LocalPoint local = r.frame.toLocal(corner);
+    const float cell = static_cast<float>(std::uint32_t{1} << (r.frame.cellShift & 30u));
+    x = xe::floorToInt(local.x / cell);
+    y = xe::floorToInt(local.y / cell);
+    return contains(r, x, y);
+}
+
+} // namespace
+
+void MapLayers::drawRoutePath(const xe::Canvas& canvas, MapCamera& camera, const RoutePath& route,
+                              const std::vector<Map::StateRecord>& records) {
+    if (records.empty())
+        return;
+    xe::Renderer& target = rendererFor(camera);
+    const Map::StateRecord* last = nullptr;
+    std::vector<xe::Point> points;
+    std::vector<xe::Point> normals;
+    for (const auto& part : route.parts()) {
+        for (const RoutePiece& piece : part) {
+            std::int32_t cx = 0;
+            std::int32_t cy = 0;
+            const Map::StateRecord* record = nullptr;
+            if (last != nullptr && cellInRecord(piece, *last, cx, cy))
+                record = last;
+            for (const Map::StateRecord& r : records) {
+                if (record != nullptr)
+                    break;
+                if (r.mapIndex == piece.mapIndex && cellInRecord(piece, r, cx, cy))
+                    record = &r;
+            }
+            for (const Map::StateRecord& r : records) {
+                if (record != nullptr)
+                    break;
+                if (r.frame.coordinateBits <= piece.frame.coordinateBits && cellInRecord(piece, r, cx, cy))
+                    record = &r;
+            }
+            if (record == nullptr)
+                continue;
+            last = record;
+            camera.setupTransform(*record);
+            camera.setOrigin(cx, cy);
+            const std::int32_t cell = static_cast<std::int32_t>(std::uint32_t{1} << (record->frame.cellShift & 30u));
+            // Coordinates scaled by 10 keep sub-unit widths where the cell
+            // leaves room for it.
+            const std::int32_t k = record->frame.cellShift <= 26 ? 10 : 1;
+            points.clear();
+            for (const Map::LocalPoint& p : piece.points) {
+                const Map::LocalPoint local = record->frame.toLocal(piece.frame.toGlobal(p));
+                const xe::Point q{xe::floorToInt(local.x - static_cast<float>(cx) * static_cast<float>(cell) + 0.5f),
+                                  xe::floorToInt(local.y - static_cast<float>(cy) * static_cast<float>(cell) + 0.5f)};
+                if (points.empty() || !(points.back() == q))
+                    points.push_back(q);
+            }
+            if (points.size() < 2)
+                continue;
+            const float normalLength = static_cast<float>(cell / 2);
+            normals.clear();
+            for (std::size_t i = 0; i + 1 < points.size(); ++i) {
+                const float dx = static_cast<float>(points[i + 1].x - points[i].x);
+                const float dy = static_cast<float>(points[i + 1].y - points[i].y);
+                const float length = std::sqrt(dx * dx + dy * dy);
+                normals.push_back(xe::Point{xe::floorToInt(dy / length * normalLength + 0.5f),
+                                            xe::floorToInt(-dx / length * normalLength + 0.5f)});
+            }
+            const std::int32_t width =
+                std::max(1, xe::floorToInt(route.halfWidth() / record->levelScale * static_cast<float>(k) + 0.5f));
+            target.drawWidePolyline(canvas, points.data(), normals.data(), cell / 2 * k,
+                                    static_cast<int>(points.size()), width, route.colour() & ColourMask);
+        }
+    }
+    if (!route.marksPoints())
+        return;
+    // Each route point gets a white dot ringed in the route colour.
+    for (const RoutePoint& point : route.points()) {
+        if (!point.frame)
+            continue;
+        camera.setupForLevel(*point.frame);
+        xe::FloatPoint s;
+        if (!camera.projectPoint(point.point, true, s))
+            continue;
+        const std::int32_t x = xe::floorToInt(s.x + 0.5f);
+        const std::int32_t y = xe::floorToInt(s.y + 0.5f);
+        xe::fillCircle(canvas.surface, x, y, 5, 0xFF000000u | (route.colour() & ColourMask));
+        xe::fillCircle(canvas.surface, x, y, 3, 0xFFFFFFFFu);
+    }
+}
+
+void MapLayers::drawRouteFlags(const xe::Canvas& canvas, MapCamera& camera, const RoutePath& route, MapPage& page) {
+    const auto& points = route.points();
+    for (std::size_t i = 0; i < points.size(); ++i) {
+        if (!points[i].frame)
+            continue;
+        camera.setupForLevel(*points[i].frame);
+        xe::FloatPoint s;
+        if (!camera.projectPoint(points[i].point, true, s))
+            continue;
+        const char* name = i == 0 ? "flag" : i + 1 == points.size() ? "flagX" : "flagmidle";
+        const CursorRecord* cursor = page.findCursor(name);
+        if (cursor == nullptr || cursor->image == nullptr)
+            continue;
+        Render::drawImageAt(Render::ImageAnchor{cursor->image, cursor->hotX, cursor->hotY},
+                            xe::floorToInt(s.x + 0.5f), xe::floorToInt(s.y + 0.5f), canvas.surface);
+    }
+}
+
+} // namespace MapDrawing
