@@ -1,0 +1,102 @@
+// Decoding cell items from hand-made bytes, and walks that stop at damaged
+// sizes.
+
+#include "render/CellItems.h"
+
+#include <gtest/gtest.h>
+
+#include <vector>
+
+using namespace MapDrawing;
+
+namespace {
+
+Map::Level::CellItems cellOf(const std::vector<std::uint8_t>& bytes) {
+    Map::Level::CellItems items;
+    items.begin = items.current = bytes.data();
+    items.end = bytes.data() + bytes.size();
+    items.size = static_cast<std::uint32_t>(bytes.size());
+    return items;
+}
+
+TEST(CellItems, HandPackedPolylineWithFourBitFields) {
+    // Cell shift 3: fields of 4 bits. Points (1, 2), (3, 4); normal (-5, 6)
+    // in sign-and-magnitude: 0xD, 0x6.
+    const std::vector<std::uint8_t> bytes = {
+        2, 0, 17, 0,                   // group: kind 2, 17 bytes
+        7, 0, 0, 0,                    // caption 7
+        9, 1,                          // type 9, one way
+        0x00, 0x34, 0x12,              // road 0x1234
+        2,                             // two points
+        0x21, 0x43,                    // 1, 2, 3, 4
+        0x6D,                          // -5, 6
+    };
+    CellItemWalker walker(cellOf(bytes), PolylineItems, 4);
+    CellItem item;
+    ASSERT_TRUE(walker.next(item));
+    EXPECT_EQ(item.caption, 7u);
+    EXPECT_EQ(item.type, 9);
+    EXPECT_EQ(item.direction, 1);
+    EXPECT_EQ(item.road, 0x1234u);
+    ASSERT_EQ(item.count, 2);
+    EXPECT_EQ(item.points[0], (xe::Point{1, 2}));
+    EXPECT_EQ(item.points[1], (xe::Point{3, 4}));
+    EXPECT_EQ(item.normals[0], (xe::Point{-5, 6}));
+    EXPECT_FALSE(walker.next(item));
+
+    EXPECT_EQ(polylineItemSize(2, 4), 10u + 2 + 1);
+    EXPECT_EQ(polygonItemSize(3, 9), 6u + 7);
+    EXPECT_EQ(pointItemSize(13), 10u + 4);
+    const std::uint8_t invalid[9] = {0, 0, 0, 0, 0, 0, 0xFF, 0xFF, 0xFF};
+    EXPECT_EQ(PolylineRef::id(invalid), InvalidRoadId);
+    const std::uint8_t wide[5] = {0xFF, 0xFF, 0xFF, 0xFF, 0x01};
+    EXPECT_EQ(PolylineDecoder::readBits(wide, 7, 31), 0x3FFFFFFu);
+}
+
+TEST(CellItems, OtherKindsAreSkippedAndPointsDecode) {
+    // A polygon group, then a point group with two points (w = 8).
+    const std::vector<std::uint8_t> bytes = {
+        1, 0, 12, 0, 0, 0, 0, 0, 5, 1, 10, 20,                     // one polygon, one point
+        4, 0, 28, 0,                                               // points group
+        0, 0, 0, 0, 0, 0, 0, 0, 0x34, 0x12, 30, 40,                // type 0x1234 at (30, 40)
+        0, 0, 0, 0, 0, 0, 0, 0, 0x01, 0x00, 50, 60,                // type 1 at (50, 60)
+    };
+    CellItemWalker points(cellOf(bytes), PointItems, 8);
+    CellItem item;
+    ASSERT_TRUE(points.next(item));
+    EXPECT_EQ(item.poiType, 0x1234);
+    EXPECT_EQ(item.points[0], (xe::Point{30, 40}));
+    ASSERT_TRUE(points.next(item));
+    EXPECT_EQ(item.points[0], (xe::Point{50, 60}));
+    EXPECT_FALSE(points.next(item));
+
+    CellItemWalker polygons(cellOf(bytes), PolygonItems, 8);
+    ASSERT_TRUE(polygons.next(item));
+    EXPECT_EQ(item.type, 5);
+    EXPECT_EQ(item.count, 1);
+    EXPECT_FALSE(polygons.next(item));
+}
+
+TEST(CellItems, DamagedSizesEndTheWalk) {
+    // A polygon whose count runs past its group, then a good group after it
+    // that must not be read as part of it.
+    std::vector<std::uint8_t> bytes = {1, 0, 12, 0, 0, 0, 0, 0, 1, 200, 1, 2,
+                                       1, 0, 12, 0, 0, 0, 0, 0, 1, 1, 1, 2};
+    CellItemWalker walker(cellOf(bytes), PolygonItems, 8);
+    CellItem item;
+    EXPECT_FALSE(walker.next(item));
+
+    // A group longer than the block, a group of size 0, a header cut short.
+    for (std::vector<std::uint8_t> bad : {std::vector<std::uint8_t>{1, 0, 40, 0, 0, 0, 0, 0, 1, 1, 1, 2},
+                                          std::vector<std::uint8_t>{1, 0, 0, 0, 0, 0, 0, 0},
+                                          std::vector<std::uint8_t>{1, 0, 9, 0, 0, 0, 0, 0, 1}}) {
+        CellItemWalker w(cellOf(bad), PolygonItems, 8);
+        EXPECT_FALSE(w.next(item));
+    }
+    // A point group too short for its point's fields.
+    const std::vector<std::uint8_t> shortPoint = {4, 0, 15, 0, 0, 0, 0, 0, 0, 0, 0, 0, 1, 0, 30};
+    CellItemWalker points(cellOf(shortPoint), PointItems, 8);
+    EXPECT_FALSE(points.next(item));
+}
+
+} // namespace

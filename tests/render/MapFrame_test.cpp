@@ -1,0 +1,292 @@
+// The map frame drawn from a small fixture atlas: structural pixel checks of
+// the layers, the redraw state machine, coverage clearing, zoom limits and
+// damaged cells.
+
+#include "render/CellItems.h"
+#include "core/Text.h"
+#include "render/ViewPreparation.h"
+#include "tests/render/FrameFixture.h"
+#include "tests/support/CaptureLogger.h"
+#include "tests/support/MapWriter.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <random>
+
+using namespace FrameTest;
+using namespace MapWriting;
+
+namespace {
+
+// Cell-local rows (y) of the fixture's lines in cell (1, 1).
+constexpr float AreaLow = 10, AreaHigh = 60;
+constexpr float PoiRow = 100;
+constexpr float RoadRow = 150;
+constexpr float DashRow = 180;
+constexpr float OneWayRow = 210;
+constexpr float TwoWayRow = 232;
+constexpr float NoRoadRow = 250;
+
+Polyline line(std::uint8_t type, float y, bool oneWay, std::uint32_t road) {
+    Polyline p;
+    p.type = type;
+    p.oneWay = oneWay;
+    p.road = road;
+    p.points = {{0, static_cast<std::uint32_t>(y)}, {255, static_cast<std::uint32_t>(y)}};
+    return p;
+}
+
+MapDescription townMap() {
+    LevelDescription level = fixtureLevel();
+    MapWriting::Cell cell;
+    cell.x = 1;
+    cell.y = 1;
+    cell.polygons.push_back({0, 1, {{10, 10}, {60, 10}, {60, 60}, {10, 60}}});
+    cell.polylines = {line(2, RoadRow, false, 1), line(3, DashRow, false, 2), line(4, OneWayRow, true, 3),
+                      line(5, TwoWayRow, false, 4), line(6, NoRoadRow, true, NoRoad)};
+    for (std::uint32_t p = 0; p <= 10; ++p)
+        cell.points.push_back({0, 0, static_cast<std::uint16_t>(0x100 + p), {10 + 22 * p, 100}});
+    level.cells.push_back(cell);
+    return fixtureMap(0, 1, level);
+}
+
+struct Town : Fixture {
+    Town() {
+        writeMap("town.kvm", townMap());
+        if (!load())
+            throw std::runtime_error("fixture atlas did not load");
+        lookAt(384, 384, 25000);
+    }
+    // Screen row of a cell-local row of cell (1, 1) and the column of x.
+    int row(float y) { return screenOf(1, 1, 128, y).y; }
+    int column(float x) { return screenOf(1, 1, x, 128).x; }
+};
+
+TEST(MapFrame, AreasLinesAndBordersAtKnownPixels) {
+    Town t;
+    ASSERT_TRUE(t.frame());
+    ASSERT_EQ(t.atlas->view().records.size(), 1u);
+    EXPECT_EQ(t.atlas->view().records[0].frame.cellShift, Shift);
+    // Background where the map has nothing.
+    EXPECT_EQ(t.pixel(5, 5), Background);
+    // Polygon interior, and its border along its edge.
+    const xe::Point inside = t.screenOf(1, 1, 35, 35);
+    EXPECT_EQ(t.pixel(inside.x, inside.y), AreaRed);
+    const xe::Point corner = t.screenOf(1, 1, AreaLow, AreaHigh);
+    EXPECT_TRUE(t.anyIn(AreaBorder, corner.x - 1, corner.y - 1, corner.x + 1, corner.y + 1));
+    // The road: green on its axis, its blue border a band half width away.
+    const int x = t.column(128);
+    const int y = t.row(RoadRow);
+    EXPECT_EQ(t.pixel(x, y), RoadGreen);
+    EXPECT_TRUE(t.anyIn(RoadBorderBlue, x, y - 7, x, y - 2));
+    EXPECT_TRUE(t.anyIn(RoadBorderBlue, x, y + 2, x, y + 7));
+    EXPECT_FALSE(t.anyIn(RoadBorderBlue, x, y - 1, x, y + 1));
+    // Dashes along their row.
+    EXPECT_TRUE(t.anyIn(DashPurple, t.column(0), t.row(DashRow) - 2, t.column(255), t.row(DashRow) + 2));
+    EXPECT_EQ(t.renderer->counters().polygons, 1);
+    EXPECT_EQ(t.renderer->counters().polylines, 5);
+    EXPECT_EQ(t.renderer->counters().points, 11);
+}
+
+TEST(MapFrame, ArrowsOnlyOnOneWayRoadsWithARoad) {
+    Town t;
+    ASSERT_TRUE(t.frame());
+    auto arrows = [&](float y) { return t.anyIn(ArrowBlack, t.column(0), t.row(y) - 5, t.column(255), t.row(y) + 5); };
+    EXPECT_TRUE(arrows(OneWayRow));
+    EXPECT_FALSE(arrows(TwoWayRow));
+    EXPECT_FALSE(arrows(NoRoadRow));
+    EXPECT_FALSE(arrows(RoadRow));
+
+    // A hidden polyline type takes its arrows with it.
+    t.renderer->showPolylineLine()[4] = 0;
+    ASSERT_TRUE(t.frame());
+    EXPECT_FALSE(arrows(OneWayRow));
+    EXPECT_FALSE(t.anyIn(OneWayOrange, t.column(0), t.row(OneWayRow) - 2, t.column(255), t.row(OneWayRow) + 2));
+}
+
+TEST(MapFrame, PoiPlacementsZeroToNineAndTenDrawsNothing) {
+    Town t;
+    ASSERT_TRUE(t.frame());
+    // Expected top-left offsets of an 8 x 8 icon for placements 0..9.
+    const int offsets[10][2] = {{-4, -4}, {0, 0}, {-4, 0}, {-8, 0}, {0, -4}, {-4, -4}, {-8, -4}, {0, -8}, {-4, -8}, {-8, -8}};
+    for (int p = 0; p <= 10; ++p) {
+        const xe::Point at = t.screenOf(1, 1, static_cast<float>(10 + 22 * p), PoiRow);
+        if (p == 10) {
+            EXPECT_FALSE(t.anyIn(IconMagenta, at.x - 9, at.y - 9, at.x + 9, at.y + 9));
+            continue;
+        }
+        const int left = at.x + offsets[p][0];
+        const int top = at.y + offsets[p][1];
+        EXPECT_EQ(t.pixel(left, top), IconMagenta) << p;
+        EXPECT_EQ(t.pixel(left + 7, top + 7), IconMagenta) << p;
+        EXPECT_NE(t.pixel(left - 1, top - 1), IconMagenta) << p;
+        EXPECT_NE(t.pixel(left + 8, top + 8), IconMagenta) << p;
+    }
+    // A hidden type draws no icon but is still counted.
+    t.renderer->styles().setPoiTypeFlags(0x101, false, false);
+    ASSERT_TRUE(t.frame());
+    const xe::Point one = t.screenOf(1, 1, 32, PoiRow);
+    EXPECT_FALSE(t.anyIn(IconMagenta, one.x - 1, one.y - 1, one.x + 8, one.y + 8));
+    EXPECT_EQ(t.renderer->counters().points, 11);
+}
+
+TEST(MapFrame, NightStylesSwapColours) {
+    Town t;
+    t.renderer->selectStyles(false);
+    ASSERT_TRUE(t.frame());
+    const xe::Point inside = t.screenOf(1, 1, 35, 35);
+    EXPECT_EQ(t.pixel(inside.x, inside.y), NightArea);
+    t.renderer->selectStyles(true);
+    ASSERT_TRUE(t.frame());
+    EXPECT_EQ(t.pixel(inside.x, inside.y), AreaRed);
+}
+
+TEST(MapFrame, UnchangedFrameLeavesTheCanvasAlone) {
+    Town t;
+    ASSERT_TRUE(t.frame());
+    EXPECT_EQ(t.atlas->view().frameState(), Map::FrameComplete);
+    SDL_FillRect(t.surface, nullptr, SDL_MapRGB(t.surface->format, 1, 2, 3));
+    EXPECT_TRUE(t.frame(Map::NoRedraw));
+    for (int y = 0; y < Height; y += 7)
+        for (int x = 0; x < Width; x += 7)
+            ASSERT_EQ(t.pixel(x, y), 0x00030201u);
+}
+
+TEST(MapFrame, InputUnderASlowFrameGivesAFastFrameThenAFullOne) {
+    Town t;
+    t.atlas->view().setSlow(true);
+    // The key arrives after the first probe: areas are drawn in full, the
+    // lines and everything after them fast.
+    t.inputFrom = 2;
+    ASSERT_TRUE(t.frame(Map::FullRedraw));
+    const int x = t.column(128);
+    const int y = t.row(RoadRow);
+    EXPECT_EQ(t.pixel(x, y), RoadGreen);
+    EXPECT_FALSE(t.anyIn(RoadBorderBlue, x, y - 7, x, y + 7));
+    EXPECT_FALSE(t.anyIn(DashPurple, t.column(0), t.row(DashRow) - 2, t.column(255), t.row(DashRow) + 2));
+    EXPECT_EQ(t.renderer->counters().polylines, 0);
+    const xe::Point corner = t.screenOf(1, 1, AreaLow, AreaHigh);
+    EXPECT_TRUE(t.anyIn(AreaBorder, corner.x - 1, corner.y - 1, corner.x + 1, corner.y + 1));
+    EXPECT_EQ(t.atlas->view().frameState(), Map::FullFrameDue);
+    EXPECT_EQ(t.exposes, 1);
+
+    // The input is gone: the page's next draw is full, and 100 ms a clock
+    // read makes it slow again.
+    t.inputFrom = -1;
+    t.tick = 100;
+    ASSERT_TRUE(t.frame(Map::NoRedraw));
+    EXPECT_TRUE(t.anyIn(RoadBorderBlue, x, y - 7, x, y + 7));
+    EXPECT_TRUE(t.anyIn(DashPurple, t.column(0), t.row(DashRow) - 2, t.column(255), t.row(DashRow) + 2));
+    EXPECT_EQ(t.atlas->view().frameState(), Map::FrameComplete);
+    EXPECT_TRUE(t.atlas->view().slow());
+    EXPECT_EQ(t.exposes, 1);
+
+    // A small change under a slow last frame starts fast; a quick full frame
+    // clears the slow flag; then input no longer matters.
+    t.tick = 1;
+    ASSERT_TRUE(t.frame(Map::SmallRedraw));
+    EXPECT_EQ(t.renderer->counters().polylines, 0);
+    ASSERT_TRUE(t.frame(Map::NoRedraw));
+    EXPECT_FALSE(t.atlas->view().slow());
+    t.inputFrom = 0;
+    const int probes = t.inputCalls;
+    ASSERT_TRUE(t.frame(Map::FullRedraw));
+    EXPECT_EQ(t.inputCalls, probes);
+    EXPECT_EQ(t.renderer->counters().polylines, 5);
+}
+
+TEST(MapFrame, CityMapClearsTheWorldMapUnderItsCoverage) {
+    Fixture f;
+    LevelDescription world = fixtureLevel();
+    for (std::uint32_t x = 0; x < 4; ++x)
+        for (std::uint32_t y = 0; y < 4; ++y) {
+            MapWriting::Cell cell;
+            cell.x = x, cell.y = y;
+            cell.polygons.push_back({0, 7, {{0, 0}, {256, 0}, {256, 256}, {0, 256}}});
+            world.cells.push_back(cell);
+        }
+    LevelDescription city = fixtureLevel();
+    MapWriting::Cell full;
+    full.x = 1, full.y = 1, full.value = 3;
+    full.points.push_back({0, 0, 0x7777, {5, 5}});
+    MapWriting::Cell partial;
+    partial.x = 2, partial.y = 1, partial.value = 1;
+    partial.points.push_back({0, 0, 0x7777, {5, 5}});
+    partial.coverage.push_back({0, 0, {{0, 0}, {100, 0}, {100, 100}, {0, 100}}});
+    city.cells = {full, partial};
+    f.writeMap("a-world.kvm", fixtureMap(3, 1, world));
+    f.writeMap("b-city.kvm", fixtureMap(0, 2, city));
+    ASSERT_TRUE(f.load());
+    f.lookAt(512, 384, 25000);
+    ASSERT_TRUE(f.frame());
+    const auto& records = f.atlas->view().records;
+    ASSERT_EQ(records.size(), 2u);
+    EXPECT_EQ(records[0].mapType, 3u); // the world first
+    EXPECT_EQ(records[1].mapType, 0u);
+    EXPECT_EQ(records[0].hidden + records[1].hidden, 0);
+
+    auto at = [&](std::int32_t cx, std::int32_t cy, float x, float y) {
+        const xe::Point p = f.screenOf(cx, cy, x, y);
+        return f.pixel(p.x, p.y);
+    };
+    EXPECT_EQ(at(1, 1, 128, 128), Background); // a fully covered cell
+    EXPECT_EQ(at(2, 1, 50, 50), Background);   // inside the coverage polygon
+    EXPECT_EQ(at(2, 1, 180, 180), WorldYellow); // outside it
+    EXPECT_EQ(at(0, 1, 200, 128), WorldYellow); // no city cell there
+}
+
+TEST(MapFrame, ZoomStaysBetweenFiveAndFiveHundredThousandMetres) {
+    Core::Config config;
+    Core::ResourcesPool pool{10};
+    config.root()->set("win_main_heap", 64);
+    Map::KVAtlas atlas(config.root(), pool);
+    MapCamera camera;
+    camera.setAnchorFraction(0.5f);
+    camera.setViewport(Width, Height, 2 * camera.halfFieldOfView());
+    camera.setCentre(Map::Point{12345678, 23456789});
+    for (auto [asked, expected] : {std::pair{2.0f, 5.0f}, {1e6f, 500000.0f}, {300.0f, 300.0f}}) {
+        camera.setScale(1.0f);
+        camera.setScale(MapDrawing::ViewPreparation::metresPer40Pixels(camera) / asked);
+        atlas.view().setRedrawRequest(Map::FullRedraw);
+        MapDrawing::ViewPreparation::prepare(camera, atlas, nullptr, nullptr);
+        EXPECT_NEAR(atlas.view().metresPer40Pixels / expected, 1.0f, 1e-4f) << asked;
+        EXPECT_NEAR(MapDrawing::ViewPreparation::metresPer40Pixels(camera) / expected, 1.0f, 1e-4f) << asked;
+        EXPECT_EQ(atlas.view().redrawRequest(), Map::NoRedraw);
+    }
+}
+
+TEST(MapFrame, DamagedCellsNeitherHangNorReadOutside) {
+    TestSupport::CaptureLogger quiet;
+    const WrittenMap written = writeMap(townMap());
+    const std::uint32_t geometry = written.header[6];
+    const std::uint32_t blocks = geometry + written.geometry.blocksOffsets.at(0);
+    const std::uint32_t end = geometry + static_cast<std::uint32_t>(written.geometry.bytes.size());
+    ASSERT_LT(blocks, end);
+    const char* seedText = std::getenv("MIREL_FUZZ_SEED");
+    std::mt19937 random(seedText ? static_cast<unsigned>(std::strtoul(seedText, nullptr, 10)) : 1234u);
+    Fixture f;
+    f.writeMap("town.kvm", townMap());
+    ASSERT_TRUE(f.load());
+    for (int round = 0; round < 60; ++round) {
+        std::vector<std::uint8_t> bytes = written.bytes;
+        const int changes = 1 + static_cast<int>(random() % 4);
+        for (int i = 0; i < changes; ++i) {
+            const std::uint32_t at = blocks + random() % (end - blocks);
+            bytes[at] = static_cast<std::uint8_t>(random() % 3 == 0 ? 0xFF : random());
+        }
+        {
+            std::ofstream out(f.mapsFolder() / "town.kvm", std::ios::binary | std::ios::trunc);
+            out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+        }
+        if (!f.atlas->load(Core::utf8ToWide(f.mapsFolder().string())))
+            continue;
+        f.lookAt(384, 384, 25000);
+        f.camera.setMode(round % 2);
+        f.frame();
+    }
+    SUCCEED();
+}
+
+} // namespace

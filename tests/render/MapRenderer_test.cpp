@@ -1,0 +1,188 @@
+// The map renderer's settings, gestures, car following and statistics.
+
+#include "render/FrameStatistics.h"
+#include "render/ViewPreparation.h"
+#include "render/fdMapRenderer.h"
+#include "tests/support/CaptureLogger.h"
+
+#include "core/Config.h"
+#include "core/ResourcesPool.h"
+#include "map/KVAtlas.h"
+#include "render/MapCamera.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <numbers>
+
+using namespace MapDrawing;
+
+namespace {
+
+struct Page : MapPage {
+    void drawTracksAndFriends(const xe::Canvas&, MapCamera&) override { ++tracks; }
+    void invalidate() override { ++invalidated; }
+    CompassWidget* compass() override { return nullptr; }
+    const CursorRecord* findCursor(const std::string&) override { return nullptr; }
+    int tracks = 0;
+    int invalidated = 0;
+};
+
+struct RendererSetup {
+    explicit RendererSetup(void (*configure)(Core::ConfigNode&) = nullptr) {
+        config.root()->set("win_main_heap", 64);
+        if (configure)
+            configure(*config.root());
+        atlas = std::make_unique<Map::KVAtlas>(config.root(), pool);
+        MapServices services;
+        services.page = &page;
+        services.engine = &engine;
+        services.hasInputEvent = [](bool) { return false; };
+        services.requestExpose = [] {};
+        TestSupport::CaptureLogger quiet;
+        renderer = std::make_unique<fdMapRenderer>(atlas.get(), camera, config.root(), Render::StyleContext{}, services);
+        camera.setAnchorFraction(0.5f);
+        camera.setViewport(400, 300, 2 * camera.halfFieldOfView());
+    }
+    Core::Config config;
+    Core::ResourcesPool pool{10};
+    std::unique_ptr<Map::KVAtlas> atlas;
+    MapCamera camera;
+    Page page;
+    EngineDisplay engine;
+    std::unique_ptr<fdMapRenderer> renderer;
+};
+
+TEST(MapRenderer, SettingsAndShortFlagBlobs) {
+    {
+        TestSupport::CaptureLogger log;
+        RendererSetup s;
+        EXPECT_EQ(fdMapRenderer::instance(), s.renderer.get());
+        EXPECT_TRUE(s.renderer->isDay());
+        EXPECT_TRUE(s.engine.day);
+        EXPECT_EQ(s.renderer->proportion(), 3);
+        EXPECT_EQ(s.renderer->statistics(), nullptr);
+        for (int t = 0; t < 256; ++t)
+            ASSERT_EQ(s.renderer->showPolylineLine()[t] + s.renderer->showPolylineText()[t], 2) << t;
+        // The defaults were stored: 32 bytes, every bit set.
+        std::vector<std::uint8_t> stored;
+        ASSERT_TRUE(s.config.root()->get("show_pl_line", stored));
+        EXPECT_EQ(stored, std::vector<std::uint8_t>(32, 0xFF));
+    }
+    EXPECT_EQ(fdMapRenderer::instance(), nullptr);
+
+    RendererSetup s([](Core::ConfigNode& c) {
+        c.set("draw_map_info", true);
+        c.set("night_mode", true);
+        c.set("proportion", 4);
+        // A hand-edited blob of three bytes: type 5 off, types 8-23 off.
+        c.set("show_pl_line", std::vector<std::uint8_t>{0xFB, 0x00, 0x00});
+        c.set("show_pl_text", std::vector<std::uint8_t>{});
+    });
+    EXPECT_NE(s.renderer->statistics(), nullptr);
+    EXPECT_FALSE(s.renderer->isDay());
+    EXPECT_FALSE(s.engine.day);
+    EXPECT_EQ(s.renderer->proportion(), 4);
+    const auto& lines = s.renderer->showPolylineLine();
+    EXPECT_EQ(lines[4], 1);
+    EXPECT_EQ(lines[5], 0);
+    EXPECT_EQ(lines[6], 1);
+    EXPECT_EQ(lines[8], 0);
+    EXPECT_EQ(lines[23], 0);
+    EXPECT_EQ(lines[24], 1);
+    EXPECT_EQ(lines[255], 1);
+    EXPECT_EQ(s.renderer->showPolylineText()[200], 1);
+    EXPECT_EQ(packTypeFlags(lines)[0], 0xFB);
+}
+
+TEST(MapRenderer, DayModeAndProportionAreStoredAndRedraw) {
+    RendererSetup s;
+    s.atlas->view().setRedrawRequest(Map::NoRedraw);
+    s.renderer->setDayMode(false);
+    EXPECT_TRUE(s.config.root()->value("night_mode", false));
+    EXPECT_FALSE(s.engine.day);
+    EXPECT_EQ(s.atlas->view().redrawRequest(), Map::FullRedraw);
+    s.atlas->view().setRedrawRequest(Map::NoRedraw);
+    s.renderer->setProportion(5);
+    EXPECT_EQ(s.config.root()->value("proportion", 0), 5);
+    EXPECT_EQ(s.atlas->view().redrawRequest(), Map::FullRedraw);
+}
+
+TEST(MapRenderer, MoveViewChangesOnlyWhatItMust) {
+    RendererSetup s;
+    s.camera.setScale(0.01f);
+    s.atlas->view().setRedrawRequest(Map::NoRedraw);
+    s.renderer->moveView(0.4f, -0.49f, 1.0f, 0.0f);
+    EXPECT_EQ(s.page.invalidated, 0);
+    EXPECT_EQ(s.atlas->view().redrawRequest(), Map::NoRedraw);
+    EXPECT_FLOAT_EQ(s.camera.scale(), 0.01f);
+
+    s.renderer->moveView(0.0f, 0.0f, 2.0f, 0.0f);
+    EXPECT_FLOAT_EQ(s.camera.scale(), 0.02f);
+    EXPECT_EQ(s.atlas->view().redrawRequest(), Map::SmallRedraw);
+    EXPECT_EQ(s.page.invalidated, 1);
+    s.renderer->moveView(0.0f, 0.0f, 0.0f, 0.5f);
+    EXPECT_FLOAT_EQ(s.camera.rotation(), 0.5f);
+    EXPECT_EQ(s.page.invalidated, 2);
+}
+
+TEST(MapRenderer, FollowCarTurnsAtItsRateTheShortWayRound) {
+    RendererSetup s;
+    FollowState state;
+    state.timeMs = 0;
+    CarState car;
+    car.position = Map::Point{1000, 2000};
+    car.speed = 5.0f;
+    car.headingDegrees = 170.0f;
+    // Speed 5: (5 - 1) x 20 degrees per second at most.
+    EXPECT_TRUE(s.renderer->followCar(state, 1000, s.camera, *s.atlas, car, std::nullopt));
+    EXPECT_NEAR(s.camera.rotation(), 4 * 0.3490658503988659, 1e-5);
+    EXPECT_EQ(s.camera.centre(), car.position);
+    EXPECT_EQ(s.atlas->view().redrawRequest(), Map::FullRedraw);
+    EXPECT_EQ(state.timeMs, 1000u);
+
+    // From 170 degrees to -170: 20 degrees through 180, not 340 back.
+    s.camera.setRotation(s.atlas->view(), 170.0f * 0.017453292f);
+    car.headingDegrees = -170.0f;
+    car.speed = 20.0f;
+    s.renderer->followCar(state, 2000, s.camera, *s.atlas, car, std::nullopt);
+    EXPECT_NEAR(std::fabs(s.camera.rotation()), 170.0f * 0.017453292f, 1e-4);
+    EXPECT_LT(s.camera.rotation(), 0.0f);
+
+    // Headings many turns away still land within one turn.
+    FollowOverride far{Map::Point{1000, 2000}, 40.0f * static_cast<float>(std::numbers::pi) + 0.25f};
+    s.renderer->followCar(state, 10000, s.camera, *s.atlas, car, far);
+    EXPECT_NEAR(s.camera.rotation(), 0.25f, 1e-3);
+
+    // Below speed 1 the rotation stays; a small step does not count as a change.
+    car.speed = 0.5f;
+    car.headingDegrees = 90.0f;
+    EXPECT_FALSE(s.renderer->followCar(state, 10010, s.camera, *s.atlas, car, std::nullopt));
+    EXPECT_NEAR(s.camera.rotation(), 0.25f, 1e-3);
+}
+
+TEST(MapRenderer, StatisticsLines) {
+    FrameStatistics stats;
+    stats.scale = 80.0f;
+    stats.level = 23;
+    stats.viewBox[0] = -5;
+    stats.polygonMs = 3;
+    auto lines = stats.lines(480);
+    ASSERT_EQ(lines.size(), 8u);
+    EXPECT_EQ(lines[0].text, u"80.00 m/40px = 23 bits");
+    EXPECT_EQ(lines[0].row, 480 - 148);
+    EXPECT_EQ(lines[1].text, u"view[(-5, 0),");
+    EXPECT_EQ(lines[3].text, u"pg:3 pl:0 pd:0 pt:0");
+    EXPECT_EQ(lines[7].row, 480 - 36);
+    stats.maps.push_back({u'-', 2, 21, 0.5f, 3, 4, u"town.kvm"});
+    stats.maps.push_back({u'*', 0, 17, 1.25f, 1, 1, u"land.kvm"});
+    lines = stats.lines(480);
+    ASSERT_EQ(lines.size(), 10u);
+    EXPECT_EQ(lines[0].row, 480 - 32 - 148);
+    EXPECT_EQ(lines[8].text, u"-21bits (3x4) at 0.50 town.kvm#2");
+    EXPECT_EQ(lines[8].row, 480 - 32 - 20);
+    EXPECT_EQ(lines[9].text, u"*17bits (1x1) at 1.25 land.kvm#0");
+    EXPECT_EQ(lines[9].row, 480 - 32 - 4);
+}
+
+} // namespace

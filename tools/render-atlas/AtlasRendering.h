@@ -1,0 +1,69 @@
+#pragma once
+// One atlas folder drawn the way the map page draws it: the atlas loaded
+// with the data folder's render styles, the map camera set from a view
+// description, and frames drawn by the map renderer into a map surface and
+// blitted to a screen surface. Used by tools/render-atlas and the frame
+// benchmark.
+
+#include "core/Config.h"
+#include "core/ResourcesPool.h"
+#include "map/KVAtlas.h"
+#include "render/ImageList.h"
+#include "render/MapCamera.h"
+#include "render/fdMapRenderer.h"
+
+#include <SDL.h>
+
+#include <memory>
+#include <optional>
+#include <string>
+
+namespace AtlasRendering {
+
+struct ViewSettings {
+    std::optional<double> latitude;  // none: the atlas's saved camera
+    std::optional<double> longitude;
+    std::optional<float> metresPer40Pixels;
+    float rotationDegrees = 0.0f;
+    bool threeD = false;
+    bool night = false;
+    int width = 800;
+    int height = 480;
+};
+
+class Session {
+public:
+    // dataFolder holds render.xml and its style files; the atlas.xml of the
+    // load is written there too. Throws std::runtime_error when the atlas
+    // does not load.
+    Session(const std::string& atlasFolder, const std::string& dataFolder, const ViewSettings& view);
+    ~Session();
+
+    // Points the camera at the view again and asks for a full redraw.
+    void resetView();
+    // Asks for a redraw of the given kind (1 small, 2 full) and clears the
+    // frame-state memory of a slow frame.
+    void request(std::uint32_t redraw, bool slow);
+    // The map page's draw: one frame, blitted to the screen surface.
+    void draw();
+    // Drops every loaded cell (the next frame loads them again).
+    void dropCells();
+
+    SDL_Surface* screen() const { return m_screen; }
+    MapDrawing::fdMapRenderer& renderer() { return *m_renderer; }
+    Map::KVAtlas& atlas() { return *m_atlas; }
+    MapCamera& camera() { return m_camera; }
+
+private:
+    ViewSettings m_view;
+    Core::Config m_config;
+    Core::ResourcesPool m_pool{10};
+    std::unique_ptr<Map::KVAtlas> m_atlas;
+    MapCamera m_camera;
+    std::unique_ptr<Render::ImageList> m_images;
+    std::unique_ptr<MapDrawing::fdMapRenderer> m_renderer;
+    SDL_Surface* m_map = nullptr;
+    SDL_Surface* m_screen = nullptr;
+};
+
+} // namespace AtlasRendering
