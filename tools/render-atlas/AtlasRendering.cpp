@@ -58,6 +58,7 @@ Session::Session(const std::string& atlasFolder, const std::string& dataFolder, 
     styles.dataFolder = dataWide;
     auto settings = m_config.root();
     settings->set("night_mode", view.night);
+    settings->set("draw_map_info", view.statistics);
     MapDrawing::MapServices mapServices;
     mapServices.hasInputEvent = [](bool) { return false; };
     mapServices.requestExpose = [] {};

@@ -29,6 +29,8 @@ struct ViewSettings {
     bool night = false;
     int width = 800;
     int height = 480;
+    // Keep the frame statistics (per-layer times) of the renderer.
+    bool statistics = false;
 };
 
 class Session {
