@@ -32,8 +32,12 @@ void forEachItem(MapCamera& camera, const Map::StateRecord& view, std::uint8_t k
     if (level == nullptr)
         return;
     const unsigned fieldBits = view.frame.cellShift + 1u;
-    for (std::int32_t x = view.cellX0; x < view.cellX1; ++x) {
-        for (std::int32_t y = view.cellY0; y < view.cellY1; ++y) {
+    if (view.cellX0 >= view.cellX1 || view.cellY0 >= view.cellY1)
+        return;
+    // An item reaches up to one cell right of and above the cell that holds
+    // it, so the cells left of and below the view are walked too.
+    for (std::int32_t x = std::max(view.cellX0 - 1, 0); x < view.cellX1; ++x) {
+        for (std::int32_t y = std::max(view.cellY0 - 1, 0); y < view.cellY1; ++y) {
             Map::Level::CellItems cell;
             if (!level->cellItems(level->defaultArea(), x, y, cell) || cell.size == 0)
                 continue;

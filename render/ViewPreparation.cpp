@@ -193,7 +193,12 @@ void loadVisibleAreas(Map::KVAtlas& atlas) {
         for (Map::StateRecord& r : atlas.view().records) {
             if (r.level == nullptr)
                 continue;
-            if (!r.level->prepareArea(r.level->defaultArea(), r.cellX0, r.cellY0, r.cellX1 - 1, r.cellY1 - 1))
+            if (r.cellX0 >= r.cellX1 || r.cellY0 >= r.cellY1)
+                continue;
+            // One more column and row on the low sides: their items reach
+            // into the view (see the layers' walk).
+            if (!r.level->prepareArea(r.level->defaultArea(), std::max(r.cellX0 - 1, 0), std::max(r.cellY0 - 1, 0),
+                                      r.cellX1 - 1, r.cellY1 - 1))
                 return false;
         }
         return true;

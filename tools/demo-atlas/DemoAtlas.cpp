@@ -28,20 +28,22 @@ const double CentreY =
 // Global units per metre at the town's latitude.
 const double UnitsPerMetre = 107.29286 / std::cos(Latitude * std::numbers::pi / 180.0);
 
-// Polygon kinds of the demo styles.
-enum PolygonType : std::uint8_t { BuiltUp = 1, Water = 3, Forest = 5, Park = 7, Square = 9, Land = 11 };
-// Polyline kinds: ordinary street 4, border 5, major roads 8 and 9, roundabout 12.
-enum PolylineType : std::uint8_t { Street = 4, Border = 5, MajorRoad = 8, MainRoad = 9, Roundabout = 12 };
-// POI kinds.
+// Polygon kinds, as data/styles/polygons.xml styles them.
+enum PolygonType : std::uint8_t { BuiltUp = 0x01, Water = 0x3C, Forest = 0x50, Park = 0x14, Square = 0x13, Land = 0x03 };
+// Polyline kinds, as data/styles/polylines.xml styles them: ordinary street,
+// border (dotted), the regional road, the town's main roads, roundabout.
+enum PolylineType : std::uint8_t { Street = 0x06, Border = 0x1C, MajorRoad = 0x01, MainRoad = 0x02, Roundabout = 0x0C };
+// POI kinds, as data/styles/pois.xml styles them (a town's own kind has no
+// icon of its own).
 enum PoiType : std::uint16_t {
-    Cafe = 42,
-    Restaurant = 43,
-    Fuel = 44,
-    Hospital = 45,
-    School = 46,
-    Hotel = 47,
-    Station = 48,
-    Church = 49,
+    Cafe = 0x2A05,
+    Restaurant = 0x2A00,
+    Fuel = 0x2F01,
+    Hospital = 0x3002,
+    School = 0x2C00,
+    Hotel = 0x2B00,
+    Station = 0x2F0B,
+    Church = 0x2C0B,
     Town = 0x0100,
 };
 
