@@ -49,6 +49,13 @@ MapDescription townMap() {
     for (std::uint32_t p = 0; p <= 10; ++p)
         cell.points.push_back({0, 0, static_cast<std::uint16_t>(0x100 + p), {10 + 22 * p, 100}});
     level.cells.push_back(cell);
+    // A road held by cell (0, 1) that reaches into cell (1, 1).
+    MapWriting::Cell left;
+    left.x = 0;
+    left.y = 1;
+    left.polylines.push_back(line(2, 40, false, 5));
+    left.polylines.back().points = {{300, 40}, {500, 40}};
+    level.cells.push_back(left);
     return fixtureMap(0, 1, level);
 }
 
@@ -86,8 +93,18 @@ TEST(MapFrame, AreasLinesAndBordersAtKnownPixels) {
     // Dashes along their row.
     EXPECT_TRUE(t.anyIn(DashPurple, t.column(0), t.row(DashRow) - 2, t.column(255), t.row(DashRow) + 2));
     EXPECT_EQ(t.renderer->counters().polygons, 1);
-    EXPECT_EQ(t.renderer->counters().polylines, 5);
+    EXPECT_EQ(t.renderer->counters().polylines, 6);
     EXPECT_EQ(t.renderer->counters().points, 11);
+}
+
+TEST(MapFrame, ItemsOfTheCellLeftOfTheViewReachIntoIt) {
+    Town t;
+    t.lookAt(600, 384, 25000);
+    ASSERT_TRUE(t.frame());
+    EXPECT_EQ(t.atlas->view().records[0].cellX0, 1);
+    const xe::Point p = t.screenOf(0, 1, 450, 40);
+    ASSERT_GT(p.x, 0);
+    EXPECT_EQ(t.pixel(p.x, p.y), RoadGreen);
 }
 
 TEST(MapFrame, ArrowsOnlyOnOneWayRoadsWithARoad) {
@@ -194,7 +211,7 @@ TEST(MapFrame, InputUnderASlowFrameGivesAFastFrameThenAFullOne) {
     const int probes = t.inputCalls;
     ASSERT_TRUE(t.frame(Map::FullRedraw));
     EXPECT_EQ(t.inputCalls, probes);
-    EXPECT_EQ(t.renderer->counters().polylines, 5);
+    EXPECT_EQ(t.renderer->counters().polylines, 6);
 }
 
 TEST(MapFrame, CityMapClearsTheWorldMapUnderItsCoverage) {
