@@ -12,7 +12,10 @@
 
 #include <gtest/gtest.h>
 
+#include <SDL.h>
+
 #include <cmath>
+#include <functional>
 #include <numbers>
 
 using namespace MapDrawing;
@@ -183,6 +186,92 @@ TEST(MapRenderer, StatisticsLines) {
     EXPECT_EQ(lines[8].row, 480 - 32 - 20);
     EXPECT_EQ(lines[9].text, u"*17bits (1x1) at 1.25 land.kvm#0");
     EXPECT_EQ(lines[9].row, 480 - 32 - 4);
+}
+
+} // namespace
+
+namespace {
+
+TEST(MapRenderer, SdlInputProbePeeksAndExposeIsPushed) {
+    ASSERT_EQ(SDL_InitSubSystem(SDL_INIT_VIDEO), 0) << SDL_GetError();
+    ASSERT_NE(SDL_SetVideoMode(64, 64, 32, SDL_SWSURFACE), nullptr);
+    SDL_Event drain;
+    while (SDL_PollEvent(&drain)) {
+    }
+    EXPECT_FALSE(sdlHasInputEvent(true));
+    SDL_Event motion{};
+    motion.type = SDL_MOUSEMOTION;
+    ASSERT_EQ(SDL_PushEvent(&motion), 0);
+    EXPECT_FALSE(sdlHasInputEvent(false));
+    EXPECT_TRUE(sdlHasInputEvent(true));
+    while (SDL_PollEvent(&drain)) {
+    }
+    SDL_Event key{};
+    key.type = SDL_KEYDOWN;
+    ASSERT_EQ(SDL_PushEvent(&key), 0);
+    EXPECT_TRUE(sdlHasInputEvent(false));
+    EXPECT_TRUE(sdlHasInputEvent(false)); // peeked, not taken
+    while (SDL_PollEvent(&drain)) {
+    }
+    sdlPushExpose();
+    SDL_Event event;
+    ASSERT_EQ(SDL_PollEvent(&event), 1);
+    EXPECT_EQ(event.type, SDL_VIDEOEXPOSE);
+    SDL_QuitSubSystem(SDL_INIT_VIDEO);
+}
+
+struct Points : ProximitySource {
+    std::uint32_t visitPoints(std::int32_t, std::int32_t, std::int32_t, std::int32_t,
+                              const std::function<void(const ProximityPoint&)>& visit) override {
+        for (const ProximityPoint& p : points)
+            visit(p);
+        return static_cast<std::uint32_t>(points.size());
+    }
+    std::vector<ProximityPoint> points;
+};
+
+struct Compass : CompassWidget {
+    void setAngle(float degrees) override { angle = degrees; }
+    float angle = -1.0f;
+};
+
+struct CompassPage : Page {
+    CompassWidget* compass() override { return &widget; }
+    Compass widget;
+};
+
+TEST(MapRenderer, DrawMapBlitsAndAddsTheOverlays) {
+    RendererSetup s;
+    CompassPage page;
+    s.renderer->services().page = &page;
+    SDL_Surface* map = SDL_CreateRGBSurface(SDL_SWSURFACE, 100, 80, 32, 0xFF0000, 0xFF00, 0xFF, 0);
+    SDL_Surface* screen = SDL_CreateRGBSurface(SDL_SWSURFACE, 120, 100, 32, 0xFF0000, 0xFF00, 0xFF, 0);
+    s.renderer->setMapSurface(map);
+    s.renderer->setFocusPoint(xe::Point{50, 53});
+    s.camera.setViewport(100, 80, 2 * s.camera.halfFieldOfView());
+    s.camera.setCentre(Map::Point{1 << 20, 1 << 20});
+    s.camera.setScale(1.0f);
+    s.camera.setScale(ViewPreparation::metresPer40Pixels(s.camera) / 100.0f);
+    s.camera.setRotation(s.atlas->view(), static_cast<float>(std::numbers::pi / 2));
+    // A danger point with no POI style at the view's centre: a disc.
+    Points points;
+    points.points.push_back({s.camera.centre(), 0, 0x4242});
+    const SDL_Rect target{10, 5, 100, 80};
+    s.renderer->drawMap(screen, target, true, &points);
+    auto at = [&](int x, int y) {
+        Uint32 v = static_cast<const Uint32*>(screen->pixels)[y * screen->pitch / 4 + x];
+        return v & 0xFFFFFF;
+    };
+    EXPECT_EQ(at(10 + 50, 5 + 53), 0xFF8000u);        // indicator square, RGB 255, 128, 0
+    EXPECT_EQ(at(10 + 50 + 2, 5 + 53 + 2), 0xFF8000u);
+    EXPECT_NE(at(10 + 50 + 3, 5 + 53 + 3), 0xFF8000u);
+    EXPECT_EQ(at(5, 2), 0u);                           // outside the blitted map
+    EXPECT_NEAR(page.widget.angle, 90.0f, 1e-3);
+    xe::Point centre;
+    ASSERT_TRUE(s.camera.mapToScreen(s.camera.centre(), centre));
+    EXPECT_EQ(at(10 + centre.x + 4, 5 + centre.y), 0xFF0080u); // disc 0xAABBGGRR 0xFF8000FF
+    SDL_FreeSurface(map);
+    SDL_FreeSurface(screen);
 }
 
 } // namespace
