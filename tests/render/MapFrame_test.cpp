@@ -4,6 +4,8 @@
 
 #include "render/CellItems.h"
 #include "core/Text.h"
+#include "render/Image.h"
+#include "render/MapPageServices.h"
 #include "render/ViewPreparation.h"
 #include "tests/render/FrameFixture.h"
 #include "tests/support/CaptureLogger.h"
@@ -252,6 +254,60 @@ TEST(MapFrame, CityMapClearsTheWorldMapUnderItsCoverage) {
     EXPECT_EQ(at(2, 1, 50, 50), Background);   // inside the coverage polygon
     EXPECT_EQ(at(2, 1, 180, 180), WorldYellow); // outside it
     EXPECT_EQ(at(0, 1, 200, 128), WorldYellow); // no city cell there
+}
+
+struct Route : MapDrawing::RoutePath {
+    const std::vector<std::vector<MapDrawing::RoutePiece>>& parts() const override { return pieces; }
+    const std::vector<MapDrawing::RoutePoint>& points() const override { return marks; }
+    std::uint32_t colour() const override { return 0x004080FF; }
+    float halfWidth() const override { return 3.0f; }
+    bool marksPoints() const override { return false; }
+    std::vector<std::vector<MapDrawing::RoutePiece>> pieces;
+    std::vector<MapDrawing::RoutePoint> marks;
+};
+
+struct FlagPage : MapDrawing::MapPage {
+    void drawTracksAndFriends(const xe::Canvas&, MapCamera&) override { ++tracks; }
+    void invalidate() override {}
+    MapDrawing::CompassWidget* compass() override { return nullptr; }
+    const MapDrawing::CursorRecord* findCursor(const std::string& name) override {
+        asked.push_back(name);
+        return &flag;
+    }
+    MapDrawing::CursorRecord flag;
+    std::vector<std::string> asked;
+    int tracks = 0;
+};
+
+TEST(MapFrame, RouteLineFlagsAndTracksInAFullFrameOnly) {
+    Town t;
+    const Map::LevelFrame frame{Bits, Shift, 4, 4};
+    Route route;
+    route.pieces = {{MapDrawing::RoutePiece{0, frame, 1, 1, {{256, 256 + 20}, {256 + 250, 256 + 20}}}}};
+    route.marks = {{frame, {300, 276}}, {std::nullopt, {0, 0}}, {frame, {400, 276}}};
+    SDL_Surface* flag = SDL_CreateRGBSurface(SDL_SWSURFACE, 6, 6, 32, 0xFF0000, 0xFF00, 0xFF, 0);
+    SDL_FillRect(flag, nullptr, SDL_MapRGB(flag->format, 0, 255, 255));
+    auto image = Render::ImageFromSurface::owning(flag);
+    FlagPage page;
+    page.flag = {image.get(), 3, 3};
+    t.renderer->services().route = &route;
+    t.renderer->services().page = &page;
+    ASSERT_TRUE(t.frame());
+    const xe::Point mid = t.screenOf(1, 1, 20, 20);
+    EXPECT_EQ(t.pixel(mid.x, mid.y), 0x004080FFu);
+    const xe::Point start = t.screenOf(1, 1, 44, 20);
+    EXPECT_EQ(t.pixel(start.x - 3, start.y - 3), 0x00FFFF00u);
+    EXPECT_EQ(t.pixel(start.x + 2, start.y + 2), 0x00FFFF00u);
+    EXPECT_EQ(page.asked, (std::vector<std::string>{"flag", "flagX"}));
+    EXPECT_EQ(page.tracks, 1);
+
+    // A fast frame leaves out the route line and the tracks, not the flags.
+    t.atlas->view().setSlow(true);
+    t.inputFrom = 0;
+    ASSERT_TRUE(t.frame(Map::SmallRedraw));
+    EXPECT_NE(t.pixel(mid.x, mid.y), 0x004080FFu);
+    EXPECT_EQ(t.pixel(start.x, start.y), 0x00FFFF00u);
+    EXPECT_EQ(page.tracks, 1);
 }
 
 TEST(MapFrame, ZoomStaysBetweenFiveAndFiveHundredThousandMetres) {
