@@ -403,7 +403,8 @@ bool MapCamera::screenToMap(xe::Point screen, Map::Point& out) {
         double x;
         double y;
         if (!solveGround(screen, x, y)) return false;
-        out = Map::Point{xe::floorToInt(static_cast<float>(x) + 0.5f), xe::floorToInt(static_cast<float>(y) + 0.5f)};
+        out = Map::Point{xe::floorToInt(static_cast<float>(x) + 0.5f),
+                         xe::floorToInt(static_cast<float>(y) + 0.5f)};
         return true;
     }
     double x;
