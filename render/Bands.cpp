@@ -58,6 +58,7 @@ void fillOctagon64(const Canvas& canvas, i64 cx, i64 cy, i64 r, std::uint32_t pi
     const i64 y1 = std::min<i64>(cy - a + s, canvas.bottom);
     if (x0 < x1 && y0 < y1) {
         SurfaceLock lock(canvas.surface);
+        if (!lock.ok()) return;
         for (i64 y = y0; y < y1; ++y)
             drawHSpan(canvas.surface, static_cast<std::int32_t>(x0), static_cast<std::int32_t>(x1),
                       static_cast<std::int32_t>(y), pixel);
@@ -239,8 +240,10 @@ void forEachDashPiece(std::int32_t normalLength, const Point* points, const Poin
         !std::isfinite(halfWidth))
         return;
     float total = 0.0f;
-    for (int i = 0; i + 1 < count; ++i)
-        total += segmentLength(points[i], points[i + 1], normals[i], normalLength);
+    for (int i = 0; i + 1 < count; ++i) {
+        const float length = segmentLength(points[i], points[i + 1], normals[i], normalLength);
+        if (length > kShortestSegment) total += length;
+    }
     if (!(total > 0.0f) || !std::isfinite(total)) return;
     float period = dash + gap;
     if (total >= period) {

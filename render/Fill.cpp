@@ -188,6 +188,7 @@ void fillTriangle64(const Canvas& canvas, i64 x0, i64 y0, i64 x1, i64 y1, i64 x2
     const i64 maxX = std::max({x0, x1, x2});
     if (minX >= canvas.right || maxX < canvas.left) return;
     SurfaceLock lock(canvas.surface);
+    if (!lock.ok()) return;
     if (y0 == y2) {
         fillRun(canvas, y0, minX, maxX, pixel);
         return;
@@ -272,6 +273,7 @@ void fillTrianglePoints(const Canvas& canvas, const Point* a, const Point* b, co
 void fillPolygonScan(const Canvas& canvas, const Point* points, int count, std::uint32_t pixel) {
     if (count < 3 || polygonTooLarge(count)) return;
     SurfaceLock lock(canvas.surface);
+    if (!lock.ok()) return;
     scanPolygon(canvas, points, count, flatTables, [&](i64 y, i64 a, i64 b) {
         drawHSpan(canvas.surface, static_cast<std::int32_t>(a), static_cast<std::int32_t>(b),
                   static_cast<std::int32_t>(y), pixel);
@@ -342,7 +344,9 @@ void fillPatternScan(const Canvas& canvas, const float* patternMatrix, const Poi
                      SDL_Surface* pattern) {
     if (count < 3 || polygonTooLarge(count) || !isUsablePattern(pattern, canvas.surface)) return;
     SurfaceLock lock(canvas.surface);
+    if (!lock.ok()) return;
     SurfaceLock patternLock(pattern);
+    if (!patternLock.ok()) return;
     const int bytes = canvas.surface->format->BytesPerPixel;
     scanPolygon(canvas, points, count, patternTables, [&](i64 y, i64 a, i64 b) {
         if (bytes == 1)

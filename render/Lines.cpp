@@ -29,6 +29,7 @@ void drawLine64(const Canvas& canvas, bool firstPixel, i64 x0, i64 y0, bool last
     if (std::min(x0, x1) >= right || std::max(x0, x1) < left || y0 >= bottom || y1 < top) return;
     SDL_Surface* surface = canvas.surface;
     SurfaceLock lock(surface);
+    if (!lock.ok()) return;
     auto inside = [&](i64 x, i64 y) { return x >= left && x < right && y >= top && y < bottom; };
     auto plot = [&](i64 x, i64 y) {
         plotPixel(surface, static_cast<std::int32_t>(x), static_cast<std::int32_t>(y), pixel);
@@ -127,6 +128,7 @@ void drawRect(const Canvas& canvas, const SDL_Rect& rect, std::uint32_t pixel) {
     const i64 y1 = std::min<i64>(y + h, i64{canvas.bottom} - 1);
     SDL_Surface* surface = canvas.surface;
     SurfaceLock lock(surface);
+    if (!lock.ok()) return;
     auto i32 = [](i64 v) { return static_cast<std::int32_t>(v); };
     if (x0 == x) drawVSpan(surface, i32(x0), i32(y0), i32(y1), pixel);
     if (x1 == x + w) drawVSpan(surface, i32(x1), i32(y0), i32(y1), pixel);

@@ -120,6 +120,7 @@ void fillCircle(SDL_Surface* surface, std::int32_t cx, std::int32_t cy, std::int
     const std::uint32_t pixel = SDL_MapRGBA(surface->format, colour & 0xFF, (colour >> 8) & 0xFF,
                                             (colour >> 16) & 0xFF, (colour >> 24) & 0xFF);
     SurfaceLock lock(surface);
+    if (!lock.ok()) return;
     for (std::int64_t y = y0; y <= y1; ++y) {
         const std::int64_t dy = y - cy;
         for (std::int64_t x = x0; x <= x1; ++x) {
@@ -140,6 +141,7 @@ void fillShadedCircle(SDL_Surface* surface, std::int32_t cx, std::int32_t cy, st
     const std::int64_t x1 = std::min<std::int64_t>(std::int64_t{cx} + r, surface->w - 1);
     if (y0 > y1 || x0 > x1) return;
     SurfaceLock lock(surface);
+    if (!lock.ok()) return;
     for (std::int64_t y = y0; y <= y1; ++y) {
         const std::int64_t dy = y - cy;
         for (std::int64_t x = x0; x <= x1; ++x) {

@@ -15,11 +15,15 @@ void lockSurface(SDL_Surface* surface);
 void unlockSurface(SDL_Surface* surface);
 
 // Locks a surface for the lifetime of the object when SDL requires it.
+// Callers draw only when ok().
 class SurfaceLock {
   public:
     explicit SurfaceLock(SDL_Surface* surface);
     ~SurfaceLock();
     SurfaceLock(const SurfaceLock&) = delete;
+    // False when the surface must be locked and the lock failed: its pixels
+    // may not be touched then.
+    bool ok() const { return locked_ || !mustLock(surface_); }
     SurfaceLock& operator=(const SurfaceLock&) = delete;
 
   private:

@@ -17,6 +17,7 @@ sanitized=(
   core
   ui
   positioning
+  routing
   render
   map
 )

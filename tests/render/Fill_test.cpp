@@ -1,9 +1,9 @@
 #include "render/Fill.h"
 
 #include "SurfaceTestSupport.h"
-#include "core/Log.h"
 #include "render/Lines.h"
 #include "render/Pixels.h"
+#include "tests/support/CaptureLogger.h"
 
 #include <gtest/gtest.h>
 
@@ -45,6 +45,22 @@ TEST_P(FillTest, TriangleIncludesItsEdges) {
                                                ".###.....\n"
                                                ".#.......\n"
                                                ".........\n");
+}
+
+TEST_P(FillTest, TrianglesAboveOrAcrossTheTopEdge) {
+    auto whole = makeSurface(GetParam(), 12, 12);
+    auto clipped = makeSurface(GetParam(), 12, 12);
+    RenderTest::fillAll(whole.get(), kPaper);
+    RenderTest::fillAll(clipped.get(), kPaper);
+    const xe::Canvas top{clipped.get(), 0, 5, 12, 12};
+    xe::fillTriangle(top, 1, 0, 9, 2, 4, 4, kInk); // wholly above
+    EXPECT_EQ(RenderTest::countPixels(clipped.get(), kInk), 0);
+    xe::fillTriangle(top, 1, 0, 10, 3, 4, 11, kInk);
+    xe::fillTriangle(xe::Canvas::of(whole.get()), 1, 0, 10, 3, 4, 11, kInk);
+    // Drawn from the first visible row with the same edges as if unclipped.
+    EXPECT_EQ(mask(clipped.get(), 0, 0, 12, 5, kInk), mask(clipped.get(), 0, 0, 12, 5, kPaper + 1));
+    EXPECT_EQ(mask(clipped.get(), 0, 5, 12, 7, kInk), mask(whole.get(), 0, 5, 12, 7, kInk));
+    EXPECT_GT(RenderTest::countPixels(whole.get(), kInk), RenderTest::countPixels(clipped.get(), kInk));
 }
 
 TEST_P(FillTest, SquarePolygonFillsRowsZeroToTenAndColumnsZeroToNine) {
@@ -140,25 +156,8 @@ TEST_P(FillTest, PatternThatIsNotASquarePowerOfTwoDrawsNothing) {
 
 INSTANTIATE_TEST_SUITE_P(Depths, FillTest, ::testing::Values(16, 32));
 
-class CapturingLogger final : public Log::Logger {
-  public:
-    explicit CapturingLogger(std::vector<std::u16string>& lines) : lines_(lines) {}
-    void setEnabled(bool) override {}
-    bool isOpen() const override { return true; }
-    void setFile(std::unique_ptr<FileSystem::FileRW>) override {}
-    int severity() const override { return Log::AboveInfo; }
-    void setSeverity(int) override {}
-    void write(int, std::u16string_view text) override { lines_.emplace_back(text); }
-    void writeWide(int, std::u16string_view text, bool) override { lines_.emplace_back(text); }
-    void writeNarrow(int, std::string_view, bool) override {}
-
-  private:
-    std::vector<std::u16string>& lines_;
-};
-
 TEST(Fill, PolygonsAboveTheVertexLimitAreLoggedAndNotDrawn) {
-    std::vector<std::u16string> lines;
-    Log::install(std::make_unique<CapturingLogger>(lines));
+    TestSupport::CaptureLogger log;
     auto s = makeSurface(32, 64, 64);
     RenderTest::fillAll(s.get(), kPaper);
     std::vector<xe::Point> ring;
@@ -172,12 +171,11 @@ TEST(Fill, PolygonsAboveTheVertexLimitAreLoggedAndNotDrawn) {
     const float identity[16] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
     xe::fillPatternScan(c, identity, ring.data(), 521, pattern.get());
     EXPECT_EQ(RenderTest::countPixels(s.get(), kPaper), 64 * 64);
-    ASSERT_EQ(lines.size(), 2u);
-    EXPECT_EQ(lines[0], u"Polygon of 521 points exceeds the limit of 520, not drawn");
+    ASSERT_EQ(log.lines().size(), 2u);
+    EXPECT_EQ(log.lines()[0], "Polygon of 521 points exceeds the limit of 520, not drawn");
     // 520 points are drawn.
     xe::fillPolygonScan(c, ring.data(), 520, kInk);
     EXPECT_GT(RenderTest::countPixels(s.get(), kInk), 2500);
-    Log::install(nullptr);
 }
 
 struct Poly {

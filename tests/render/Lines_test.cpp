@@ -95,6 +95,22 @@ TEST_P(LinesTest, ApplyAffineRoundsToNearest) {
     EXPECT_EQ(xe::applyAffine(m, xe::Point{-1, 0}), (xe::Point{-1, 10})); // -1.5 -> -1
 }
 
+TEST_P(LinesTest, ClippedLinesStartAtTheFirstRowInsideAndStopAtTheEdgeTheyLeave) {
+    auto s = makeSurface(GetParam(), 10, 8);
+    RenderTest::fillAll(s.get(), kPaper);
+    const xe::Canvas c{s.get(), 1, 2, 8, 7};
+    xe::drawLine(c, true, 2, -2, true, 4, 7, kInk); // steep, from above the clip rectangle
+    xe::drawLine(c, true, 5, 3, true, 12, 5, kInk); // shallow, leaves through the right edge
+    EXPECT_EQ(mask(s.get(), 0, 0, 10, 8, kInk), "..........\n"
+                                                "..........\n"
+                                                "...#......\n"
+                                                "...#.##...\n"
+                                                "...#...#..\n"
+                                                "....#.....\n"
+                                                "....#.....\n"
+                                                "..........\n");
+}
+
 INSTANTIATE_TEST_SUITE_P(Depths, LinesTest, ::testing::Values(16, 32));
 
 // The line walk without any clipping shortcut: every interior pixel, the ends
