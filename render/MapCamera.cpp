@@ -138,7 +138,8 @@ void MapCamera::applyTiltPreset(Map::AtlasViewFields& view) {
     const float m = view.metresPer40Pixels;
     float degrees = table[0].degrees;
     float fraction = table[0].farFraction;
-    if (!(m <= table[0].key)) {
+    // At or below the first key (or an unknown scale): the first entry.
+    if (m > table[0].key) {
         const TiltEntry* passed = table;
         while (true) {
             const TiltEntry& next = passed[1];

@@ -173,6 +173,11 @@ TEST(MapCamera, TiltPresets) {
     middle.camera.applyTiltPreset(middle.view);
     EXPECT_NEAR(middle.camera.tilt(), middle.camera.angleA() + kDegrees, 1e-6);
 
+    // An unknown scale uses the first entry.
+    f.view.metresPer40Pixels = NAN;
+    f.camera.applyTiltPreset(f.view);
+    EXPECT_NEAR(f.camera.tilt(), 25 * kDegrees, 1e-6);
+
     // Between the second and third keys.
     f.view.metresPer40Pixels = 750;
     f.camera.applyTiltPreset(f.view);
