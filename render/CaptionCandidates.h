@@ -1,0 +1,72 @@
+#pragma once
+// Gathering caption candidates for one map: the caption layer walks the
+// visible cells (the frame pipeline's job) and hands each captioned road and
+// each named POI to these functions, which keep one record per caption in
+// the atlas's draw buffers: in 2D the caption's longest visible segment over
+// all its roads, in 3D one table entry per road piece (its segment nearest
+// the car), for POIs the text box under the icon.
+
+#include "render/AtlasDrawBuffers.h"
+#include "render/Canvas.h"
+#include "render/CaptionGeometry.h"
+#include "render/DrawRecord.h"
+
+#include <cstdint>
+
+namespace Render {
+
+enum class CandidateResult {
+    Added,    // the caption has (or improved) its candidate
+    Skipped,  // nothing of it is shown; go on with the next item
+    PoolFull, // no record left: the rest of the road group gets none either
+    TableFull // the 3D caption table is full: stop gathering 3D road captions
+};
+
+// Map-to-screen projection of the 3D view for one cell (the camera seam):
+// a decoded point, its coordinates read as unsigned, to screen pixels; false
+// when it cannot be placed (behind the camera).
+class CaptionProjection {
+public:
+    virtual ~CaptionProjection() = default;
+    virtual bool project(std::uint32_t x, std::uint32_t y, float& screenX, float& screenY) const = 0;
+};
+
+// The rectangle road segments are clipped to: the canvas clip rectangle
+// with its bottom raised by 10 pixels.
+ClipBox roadCaptionClip(const xe::Canvas& canvas);
+
+// Step one of a map's caption layer: the map's texts and the frame's
+// rounded scale are stored, the candidate list, the 3D table and the record
+// pool are emptied.
+void beginCaptions(AtlasDrawBuffers& buffers, CaptionTexts& texts, std::int32_t scale, Caption3dTable& table);
+
+// A road in 2D; its points already on the screen (the camera's affine
+// transform, each coordinate floored after adding 0.5).
+CandidateResult addRoadCaption2d(AtlasDrawBuffers& buffers, const CaptionSlot& slot, const xe::Point* screen,
+                                 int count, const ClipBox& clip);
+
+// A road in 3D; its decoded level points, projected here. Adds one table
+// entry for the road's visible segment whose clipped midpoint lies nearest
+// the focus point (the car on the screen).
+CandidateResult addRoadCaption3d(AtlasDrawBuffers& buffers, Caption3dTable& table, const CaptionSlot& slot,
+                                 const xe::Point* level, int count, const CaptionProjection& projection,
+                                 const xe::Point& focus, const ClipBox& clip);
+
+// A POI whose style has an icon and whose type is shown (the caller has
+// checked both, and the style's scale bounds).
+struct PoiCaption {
+    bool projected = false;      // the point could be placed on the screen
+    xe::Point screen;            // where
+    std::int32_t iconHeight = 0;
+    bool hasPoiCursor = false;   // the design's "poi" cursor places icons
+    std::int32_t cursorOffsetY = 0;
+    std::uint32_t textColour = 0; // the style's 0x00BBGGRR colours
+    std::uint32_t haloColour = 0;
+};
+
+// Texts of 21 bytes or more are not shown. In 3D a box whose top lies above
+// the horizon row is dropped.
+CandidateResult addPoiCaption(AtlasDrawBuffers& buffers, const CaptionSlot& slot, const PoiCaption& poi,
+                              const xe::Canvas& canvas, bool view3d);
+
+} // namespace Render
