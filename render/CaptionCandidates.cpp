@@ -133,6 +133,30 @@ CandidateResult addRoadCaption3d(AtlasDrawBuffers& buffers, Caption3dTable& tabl
     return CandidateResult::Added;
 }
 
+CandidateResult RoadCaptionGroup::add2d(AtlasDrawBuffers& buffers, std::uint8_t type, const CaptionSlot& slot,
+                                        const xe::Point* screen, int count, const ClipBox& clip) {
+    if (m_finished)
+        return CandidateResult::PoolFull;
+    if (!shown(type))
+        return CandidateResult::Skipped;
+    const CandidateResult result = addRoadCaption2d(buffers, slot, screen, count, clip);
+    m_finished = result == CandidateResult::PoolFull;
+    return result;
+}
+
+CandidateResult RoadCaptionGroup::add3d(AtlasDrawBuffers& buffers, Caption3dTable& table, std::uint8_t type,
+                                        const CaptionSlot& slot, const xe::Point* level, int count,
+                                        const CaptionProjection& projection, const xe::Point& focus,
+                                        const ClipBox& clip) {
+    if (m_finished)
+        return table.full() ? CandidateResult::TableFull : CandidateResult::PoolFull;
+    if (!shown(type))
+        return CandidateResult::Skipped;
+    const CandidateResult result = addRoadCaption3d(buffers, table, slot, level, count, projection, focus, clip);
+    m_finished = result == CandidateResult::PoolFull || result == CandidateResult::TableFull;
+    return result;
+}
+
 CandidateResult addPoiCaption(AtlasDrawBuffers& buffers, const CaptionSlot& slot, const PoiCaption& poi,
                               const xe::Canvas& canvas, bool view3d) {
     if (!poi.projected)

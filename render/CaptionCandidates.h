@@ -52,6 +52,31 @@ CandidateResult addRoadCaption3d(AtlasDrawBuffers& buffers, Caption3dTable& tabl
                                  const xe::Point* level, int count, const CaptionProjection& projection,
                                  const xe::Point& focus, const ClipBox& clip);
 
+// The road captions of one polyline group of a cell. A polyline is
+// captioned when its type's caption flag and line flag are both on; a type
+// whose lines are hidden loses only its own captions, the group goes on.
+// Once the record pool runs out the rest of the group gets none.
+class RoadCaptionGroup {
+public:
+    // 256 one-byte flags each, by polyline type.
+    RoadCaptionGroup(const std::uint8_t* showText, const std::uint8_t* showLine)
+        : m_showText(showText), m_showLine(showLine) {}
+
+    bool shown(std::uint8_t type) const { return m_showText[type] && m_showLine[type]; }
+    CandidateResult add2d(AtlasDrawBuffers& buffers, std::uint8_t type, const CaptionSlot& slot,
+                          const xe::Point* screen, int count, const ClipBox& clip);
+    CandidateResult add3d(AtlasDrawBuffers& buffers, Caption3dTable& table, std::uint8_t type,
+                          const CaptionSlot& slot, const xe::Point* level, int count,
+                          const CaptionProjection& projection, const xe::Point& focus, const ClipBox& clip);
+    // The pool ran out (2D and 3D) or the 3D table filled up.
+    bool finished() const { return m_finished; }
+
+private:
+    const std::uint8_t* m_showText;
+    const std::uint8_t* m_showLine;
+    bool m_finished = false;
+};
+
 // A POI whose style has an icon and whose type is shown (the caller has
 // checked both, and the style's scale bounds).
 struct PoiCaption {

@@ -7,6 +7,7 @@
 #include "render/Font.h"
 #include "render/Lines.h"
 #include "render/Numeric.h"
+#include "render/SurfaceTransform.h"
 
 #include <SDL.h>
 
@@ -36,8 +37,8 @@ std::int64_t squaredDistance(std::int32_t x, std::int32_t y, const xe::Point& p)
 
 CaptionPlacer::CaptionPlacer(SDL_Surface* target, Font& font, CaptionTexts& texts, TempSurface& captionSurface,
                              Caption3dTable& table, std::vector<DrawRecord*>& placed)
-    : m_target(target), m_font(font), m_texts(texts), m_captionSurface(captionSurface), m_table(table),
-      m_placed(placed) {}
+    : rotate(rotateSurface), m_target(target), m_font(font), m_texts(texts), m_captionSurface(captionSurface),
+      m_table(table), m_placed(placed) {}
 
 bool CaptionPlacer::decode(std::uint32_t offset, std::uint32_t length) {
     return m_texts.text(offset, length, m_text);

@@ -41,7 +41,7 @@ public:
     bool view3d = false;
     xe::Point focus;          // the car's place on the screen
     LabelStyle label;
-    SurfaceRotator rotate;    // needed for road captions in 2D
+    SurfaceRotator rotate;    // Render::rotateSurface unless replaced
     std::int32_t labelsDrawn = 0; // boxed 3D labels drawn by place()
 
     // Tries the candidates from the last to the first, then, in 3D, hides
