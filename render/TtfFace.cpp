@@ -20,11 +20,21 @@ namespace {
 FT_Library g_library = nullptr;
 int g_libraryUsers = 0;
 
-// 26.6 fixed point to whole pixels.
+// Bounds for what a damaged face may claim: text surfaces are made from
+// these sizes.
+constexpr std::int32_t MaxTextWidth = 16384;
+constexpr std::int32_t MaxLineHeight = 2048;
+constexpr std::int32_t MaxGlyphSide = 4096;
+constexpr FT_Pos MaxPixels26 = FT_Pos{1} << 30;
+
+// 26.6 fixed point to whole pixels; values beyond any real glyph are cut to
+// a range whose sums cannot overflow.
 std::int32_t floor26(FT_Pos v) {
+    v = std::clamp(v, -MaxPixels26, MaxPixels26);
     return static_cast<std::int32_t>((v & -64) / 64);
 }
 std::int32_t ceil26(FT_Pos v) {
+    v = std::clamp(v, -MaxPixels26, MaxPixels26);
     return static_cast<std::int32_t>(((v + 63) & -64) / 64);
 }
 
@@ -181,8 +191,14 @@ bool TtfFace::setSize(std::int32_t size) {
         m_underlineOffset = floor26(face->underline_position);
         m_underlineHeight = floor26(face->underline_thickness);
     }
+    if (m_height < 1 || m_height > MaxLineHeight) {
+        // A damaged face: its line box cannot be drawn.
+        Log::log(Log::Normal, u"Couldn't set font size (ft_err 0x%02X)", FT_Err_Invalid_Pixel_Size);
+        return false;
+    }
     if (m_underlineHeight < 1)
         m_underlineHeight = 1;
+    m_underlineHeight = std::min(m_underlineHeight, m_height);
     m_style = 0;
     m_glyphs.clear();
     m_glyphOverhang = face->size->metrics.y_ppem / 10;
@@ -285,6 +301,10 @@ bool TtfFace::renderBitmap(CachedGlyph& g, bool mono) {
     if (m_style & Font::Italic)
         width += static_cast<std::int32_t>(std::ceil(m_glyphItalics));
 
+    if (rows > MaxGlyphSide || width > MaxGlyphSide) {
+        Log::log(Log::Critical, u"Out of memory allocating '%c' glyph buffer", g.code);
+        return false;
+    }
     GlyphBitmap plain;
     plain.rows = rows;
     plain.width = width;
@@ -363,7 +383,7 @@ bool TtfFace::renderBitmap(CachedGlyph& g, bool mono) {
 bool TtfFace::textSize(TextSize& out, const char16_t* begin, const char16_t* end) {
     const bool useKerning = FT_HAS_KERNING(m_face);
     const std::int32_t overhang = (m_style & Font::Bold) ? m_glyphOverhang : 0;
-    std::int32_t pen = 0, minX = 0, maxX = 0;
+    std::int64_t pen = 0, minX = 0, maxX = 0;
     std::uint32_t previous = 0;
     bool ok = true;
     for (const char16_t* p = begin; p != end; ++p) {
@@ -374,12 +394,12 @@ bool TtfFace::textSize(TextSize& out, const char16_t* begin, const char16_t* end
         }
         if (useKerning && previous && g->index)
             pen += kernPixels(m_face, previous, g->index);
-        minX = std::min(minX, pen + g->minx);
-        maxX = std::max(maxX, pen + std::max(g->maxx, g->advance));
+        minX = std::min<std::int64_t>(minX, pen + g->minx);
+        maxX = std::max<std::int64_t>(maxX, pen + std::max(g->maxx, g->advance));
         pen += g->advance + overhang;
         previous = g->index;
     }
-    out.width = maxX - minX;
+    out.width = static_cast<std::int32_t>(std::min<std::int64_t>(maxX - minX, MaxTextWidth + 1));
     out.height = m_height;
     return ok;
 }
@@ -395,7 +415,7 @@ namespace {
 template <class Lookup, class Visit>
 bool walkGlyphs(const char16_t* begin, const char16_t* end, bool useKerning, std::int32_t overhang, Lookup lookup,
                 std::int32_t (*kern)(FT_Face, std::uint32_t, std::uint32_t), FT_Face face, Visit visit) {
-    std::int32_t pen = 0;
+    std::int64_t pen = 0;
     std::uint32_t previous = 0;
     for (const char16_t* p = begin; p != end; ++p) {
         const CachedGlyph* g = lookup(*p);
@@ -403,7 +423,7 @@ bool walkGlyphs(const char16_t* begin, const char16_t* end, bool useKerning, std
             return false;
         if (useKerning && previous && g->index)
             pen += kern(face, previous, g->index);
-        std::int32_t left = pen + g->minx;
+        std::int64_t left = pen + g->minx;
         // The first glyph's left bearing may be negative: it starts at 0.
         if (p == begin && g->minx < 0)
             left -= g->minx;
@@ -418,16 +438,16 @@ bool walkGlyphs(const char16_t* begin, const char16_t* end, bool useKerning, std
 // part inside width x height: accents above the ascent, descenders below
 // the descent, negative kerning and combining marks all reach outside it.
 template <class Put>
-void clipGlyph(const GlyphBitmap& bitmap, std::int32_t left, std::int32_t top, std::int32_t width,
+void clipGlyph(const GlyphBitmap& bitmap, std::int64_t left, std::int64_t top, std::int32_t width,
                std::int32_t height, Put put) {
-    const std::int32_t r0 = std::max(0, -top);
-    const std::int32_t r1 = std::min(bitmap.rows, height - top);
-    const std::int32_t c0 = std::max(0, -left);
-    const std::int32_t c1 = std::min(bitmap.width, width - left);
-    for (std::int32_t r = r0; r < r1; ++r) {
-        const std::uint8_t* row = bitmap.buffer.get() + static_cast<std::ptrdiff_t>(r) * bitmap.pitch;
-        for (std::int32_t c = c0; c < c1; ++c)
-            put(left + c, top + r, row[c]);
+    const std::int64_t r0 = std::max<std::int64_t>(0, -top);
+    const std::int64_t r1 = std::min<std::int64_t>(bitmap.rows, height - top);
+    const std::int64_t c0 = std::max<std::int64_t>(0, -left);
+    const std::int64_t c1 = std::min<std::int64_t>(bitmap.width, width - left);
+    for (std::int64_t r = r0; r < r1; ++r) {
+        const std::uint8_t* row = bitmap.buffer.get() + r * bitmap.pitch;
+        for (std::int64_t c = c0; c < c1; ++c)
+            put(static_cast<std::int32_t>(left + c), static_cast<std::int32_t>(top + r), row[c]);
     }
 }
 
@@ -440,6 +460,10 @@ void TtfFace::drawText(SDL_Surface* target, std::int32_t x, std::int32_t y, std:
         return;
     if (size.width <= 0) {
         Log::log(Log::Normal, u"Text has zero width");
+        return;
+    }
+    if (size.width > MaxTextWidth) {
+        Log::log(Log::Normal, u"Text is too wide (%d pixels)", size.width);
         return;
     }
     SurfacePtr text(SDL_CreateRGBSurface(SDL_SWSURFACE, size.width, size.height, 32, 0x00FF0000, 0x0000FF00,
@@ -461,7 +485,7 @@ void TtfFace::drawText(SDL_Surface* target, std::int32_t x, std::int32_t y, std:
         const bool ok = walkGlyphs(
             begin, end, FT_HAS_KERNING(m_face), (m_style & Font::Bold) ? m_glyphOverhang : 0,
             [this](char16_t c) { return glyph(c, CachedGlyph::Metrics | CachedGlyph::Pixmap); }, kernPixels, m_face,
-            [&](const CachedGlyph& g, std::int32_t left) { clipGlyph(g.pixmap, left, g.yoffset, w, h, put); });
+            [&](const CachedGlyph& g, std::int64_t left) { clipGlyph(g.pixmap, left, g.yoffset, w, h, put); });
         if (!ok)
             return;
         if (m_style & Font::Underline) {
@@ -483,6 +507,10 @@ void TtfFace::drawTextSolid(SDL_Surface* target, std::int32_t x, std::int32_t y,
         return;
     if (size.width <= 0) {
         Log::log(Log::Normal, u"Text has zero width");
+        return;
+    }
+    if (size.width > MaxTextWidth) {
+        Log::log(Log::Normal, u"Text is too wide (%d pixels)", size.width);
         return;
     }
     SurfacePtr text(SDL_CreateRGBSurface(SDL_SWSURFACE, size.width + 2, size.height + 2, 8, 0, 0, 0, 0));
@@ -513,7 +541,7 @@ void TtfFace::drawTextSolid(SDL_Surface* target, std::int32_t x, std::int32_t y,
         const bool ok = walkGlyphs(
             begin, end, FT_HAS_KERNING(m_face), (m_style & Font::Bold) ? m_glyphOverhang : 0,
             [this](char16_t c) { return glyph(c, CachedGlyph::Metrics | CachedGlyph::EffectBitmap); }, kernPixels,
-            m_face, [&](const CachedGlyph& g, std::int32_t left) { clipGlyph(g.effect, left, g.yoffset, w, h, put); });
+            m_face, [&](const CachedGlyph& g, std::int64_t left) { clipGlyph(g.effect, left, g.yoffset, w, h, put); });
         if (!ok)
             return;
         if (m_style & Font::Underline) {
