@@ -2,7 +2,6 @@
 
 #include "render/CaptionTexts.h"
 #include "render/Font.h"
-#include "render/Numeric.h"
 
 #include <algorithm>
 #include <limits>
@@ -91,14 +90,12 @@ CandidateResult addRoadCaption3d(AtlasDrawBuffers& buffers, Caption3dTable& tabl
     std::int32_t best[4] = {0, 0, 0, 0};
     std::int64_t bestDistance = 0;
     for (int i = 0; i + 1 < count; ++i) {
-        float ax, ay, bx, by;
-        if (!projection.project(static_cast<std::uint32_t>(level[i].x), static_cast<std::uint32_t>(level[i].y), ax,
-                                ay) ||
+        xe::Point a, b;
+        if (!projection.project(static_cast<std::uint32_t>(level[i].x), static_cast<std::uint32_t>(level[i].y), a) ||
             !projection.project(static_cast<std::uint32_t>(level[i + 1].x),
-                                static_cast<std::uint32_t>(level[i + 1].y), bx, by))
+                                static_cast<std::uint32_t>(level[i + 1].y), b))
             continue;
-        std::int32_t x1 = xe::floorToInt(ax + 0.5f), y1 = xe::floorToInt(ay + 0.5f);
-        std::int32_t x2 = xe::floorToInt(bx + 0.5f), y2 = xe::floorToInt(by + 0.5f);
+        std::int32_t x1 = a.x, y1 = a.y, x2 = b.x, y2 = b.y;
         if (!clipSegment(x1, y1, x2, y2, clip))
             continue;
         const std::int64_t mx = (std::int64_t{x1} + x2) / 2, my = (std::int64_t{y1} + y2) / 2;

@@ -23,12 +23,14 @@ enum class CandidateResult {
 };
 
 // Map-to-screen projection of the 3D view for one cell (the camera seam):
-// a decoded point, its coordinates read as unsigned, to screen pixels; false
-// when it cannot be placed (behind the camera).
+// a decoded point relative to the cell origin, its coordinates read as
+// unsigned, to rounded screen pixels; false when it cannot be placed
+// (outside the near/far range). The map camera's projectAnchor of the point
+// (float(x), float(y)) is exactly this.
 class CaptionProjection {
 public:
     virtual ~CaptionProjection() = default;
-    virtual bool project(std::uint32_t x, std::uint32_t y, float& screenX, float& screenY) const = 0;
+    virtual bool project(std::uint32_t x, std::uint32_t y, xe::Point& screen) const = 0;
 };
 
 // The rectangle road segments are clipped to: the canvas clip rectangle

@@ -37,12 +37,11 @@ private:
 // camera.
 class PlainProjection : public Render::CaptionProjection {
 public:
-    bool project(std::uint32_t x, std::uint32_t y, float& sx, float& sy) const override {
+    bool project(std::uint32_t x, std::uint32_t y, xe::Point& screen) const override {
         const auto ix = static_cast<std::int32_t>(x), iy = static_cast<std::int32_t>(y);
         if (ix < 0)
             return false;
-        sx = static_cast<float>(ix);
-        sy = static_cast<float>(iy);
+        screen = {ix, iy};
         return true;
     }
 };
