@@ -10,6 +10,9 @@
 #include "render/Canvas.h"
 #include "render/CaptionGeometry.h"
 #include "render/DrawRecord.h"
+#include "render/StyleSet.h"
+
+#include <array>
 
 #include <cstdint>
 
@@ -55,16 +58,23 @@ CandidateResult addRoadCaption3d(AtlasDrawBuffers& buffers, Caption3dTable& tabl
                                  const xe::Point& focus, const ClipBox& clip);
 
 // The road captions of one polyline group of a cell. A polyline is
-// captioned when its type's caption flag and line flag are both on; a type
-// whose lines are hidden loses only its own captions, the group goes on.
-// Once the record pool runs out the rest of the group gets none.
+// captioned when its type's caption flag and line flag are both on and the
+// rounded scale lies within its style's scale and caption scale bounds; a
+// type whose lines are hidden loses only its own captions, the group goes
+// on. Once the record pool runs out the rest of the group gets none.
 class RoadCaptionGroup {
 public:
-    // 256 one-byte flags each, by polyline type.
-    RoadCaptionGroup(const std::uint8_t* showText, const std::uint8_t* showLine)
-        : m_showText(showText), m_showLine(showLine) {}
+    // 256 one-byte flags each, by polyline type; the active set's polyline
+    // styles.
+    RoadCaptionGroup(const std::uint8_t* showText, const std::uint8_t* showLine,
+                     const std::array<PolylineStyle, 256>& styles, std::int32_t scale)
+        : m_showText(showText), m_showLine(showLine), m_styles(styles), m_scale(scale) {}
 
-    bool shown(std::uint8_t type) const { return m_showText[type] && m_showLine[type]; }
+    bool shown(std::uint8_t type) const {
+        const PolylineStyle& style = m_styles[type];
+        return m_showText[type] && m_showLine[type] && withinScales(style.minScale, style.maxScale, m_scale) &&
+               withinScales(style.minCaptionScale, style.maxCaptionScale, m_scale);
+    }
     CandidateResult add2d(AtlasDrawBuffers& buffers, std::uint8_t type, const CaptionSlot& slot,
                           const xe::Point* screen, int count, const ClipBox& clip);
     CandidateResult add3d(AtlasDrawBuffers& buffers, Caption3dTable& table, std::uint8_t type,
@@ -76,6 +86,8 @@ public:
 private:
     const std::uint8_t* m_showText;
     const std::uint8_t* m_showLine;
+    const std::array<PolylineStyle, 256>& m_styles;
+    std::int32_t m_scale;
     bool m_finished = false;
 };
 
@@ -90,6 +102,13 @@ struct PoiCaption {
     std::uint32_t textColour = 0; // the style's 0x00BBGGRR colours
     std::uint32_t haloColour = 0;
 };
+
+// Whether a POI of this style gets a caption at the rounded scale: the style
+// exists and has an icon, the type is shown, and the scale lies within the
+// style's scale and caption scale bounds.
+inline bool poiCaptionShown(const PoiStyle* style, bool typeShown, std::int32_t scale) {
+    return style && style->icon && typeShown && style->visibleAt(scale) && style->captionVisibleAt(scale);
+}
 
 // Texts of 21 bytes or more are not shown. In 3D a box whose top lies above
 // the horizon row is dropped.

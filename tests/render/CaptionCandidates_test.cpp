@@ -102,7 +102,8 @@ TEST(AtlasDrawBuffers, FifteenHundredRecordsAtMost) {
     std::uint8_t on[256], lineFlags[256];
     std::fill(std::begin(on), std::end(on), 1);
     std::fill(std::begin(lineFlags), std::end(lineFlags), 1);
-    Render::RoadCaptionGroup group(on, lineFlags);
+    const std::array<Render::PolylineStyle, 256> styles{};
+    Render::RoadCaptionGroup group(on, lineFlags, styles, 100);
     EXPECT_EQ(group.add2d(b, 1, table.slot(AtlasDrawBuffers::Capacity), road.data(), 2, clip),
               CandidateResult::PoolFull);
     EXPECT_TRUE(group.finished());
@@ -167,7 +168,15 @@ TEST(CaptionCandidates, HiddenLinesDropOnlyTheirOwnCaptions) {
     std::fill(std::begin(line), std::end(line), 1);
     line[5] = 0;
     text[6] = 0;
-    Render::RoadCaptionGroup group(text, line);
+    std::array<Render::PolylineStyle, 256> styles{};
+    styles[8].minScale = 150;        // too near for type 8
+    styles[9].maxCaptionScale = 99;  // captions of type 9 end below 100
+    styles[10].minCaptionScale = 100; // inclusive bounds
+    styles[10].maxScale = 100;
+    Render::RoadCaptionGroup group(text, line, styles, 100);
+    EXPECT_FALSE(group.shown(8));
+    EXPECT_FALSE(group.shown(9));
+    EXPECT_TRUE(group.shown(10));
     const Render::ClipBox clip = Render::roadCaptionClip(screenCanvas);
     std::vector<xe::Point> road = {{10, 10}, {200, 10}};
     EXPECT_EQ(group.add2d(b, 5, table.slot(0), road.data(), 2, clip), CandidateResult::Skipped);
@@ -177,6 +186,20 @@ TEST(CaptionCandidates, HiddenLinesDropOnlyTheirOwnCaptions) {
     EXPECT_EQ(b.candidateCount(), 1);
     EXPECT_EQ(table.entries[0].record, 0u);
     EXPECT_EQ(table.entries[2].record, 1u);
+}
+
+TEST(CaptionCandidates, PoiCaptionsNeedAnIconAShownTypeAndTheirScales) {
+    Render::PoiStyle style;
+    EXPECT_FALSE(Render::poiCaptionShown(nullptr, true, 100));
+    EXPECT_FALSE(Render::poiCaptionShown(&style, true, 100)) << "no icon";
+    style.icon = reinterpret_cast<Render::Image*>(&style); // never drawn here
+    EXPECT_TRUE(Render::poiCaptionShown(&style, true, 100));
+    EXPECT_FALSE(Render::poiCaptionShown(&style, false, 100));
+    style.maxCaptionScale = 80;
+    EXPECT_FALSE(Render::poiCaptionShown(&style, true, 100));
+    EXPECT_TRUE(Render::poiCaptionShown(&style, true, 80));
+    style.minScale = 90;
+    EXPECT_FALSE(Render::poiCaptionShown(&style, true, 80));
 }
 
 TEST(CaptionCandidates, ThreeDRoadsTakeTheirSegmentNearestTheCar) {
