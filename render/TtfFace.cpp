@@ -106,8 +106,8 @@ bool TtfFace::acquireLibrary() {
 }
 
 TtfFace::TtfFace(SDL_RWops* stream, bool closeStream)
-    : m_source(stream), m_closeStream(closeStream), m_libraryHeld(true) {
-    if (!stream)
+    : m_source(stream), m_closeStream(closeStream), m_libraryHeld(acquireLibrary()) {
+    if (!stream || !m_libraryHeld)
         return;
     const int position = SDL_RWseek(stream, 0, RW_SEEK_CUR);
     if (position < 0) {

@@ -53,16 +53,13 @@ class TtfFace {
 public:
     // Takes the stream (closing it on destruction when closeStream is set)
     // and opens face 0 of it; isOpen() tells whether that worked (failures
-    // are logged). Raises the process's FreeType use count, which the
-    // destructor lowers again.
+    // are logged, "Couldn't init FreeType engine (ft_err 0x%02X)" among
+    // them). Holds the process's FreeType library while it lives, which is
+    // released with the last face. Main thread only.
     TtfFace(SDL_RWops* stream, bool closeStream);
     ~TtfFace();
     TtfFace(const TtfFace&) = delete;
     TtfFace& operator=(const TtfFace&) = delete;
-
-    // False when the FreeType library could not be started (logged); no
-    // face may be made then.
-    static bool acquireLibrary();
 
     bool isOpen() const { return m_face != nullptr; }
     // Pixel size of a scalable face, or the strike index of a bitmap-only
@@ -88,6 +85,7 @@ public:
     struct StreamRecord;
 
 private:
+    static bool acquireLibrary();
 
     // The glyph with every wanted part loaded; null (the code dropped from
     // the cache, logged) when FreeType fails.

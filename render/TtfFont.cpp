@@ -8,11 +8,6 @@
 namespace Render {
 
 std::shared_ptr<Font> TtfFont::create(SDL_RWops* stream, std::int32_t size, bool closeStream) {
-    if (!TtfFace::acquireLibrary()) {
-        if (closeStream && stream)
-            SDL_RWclose(stream);
-        return {};
-    }
     auto face = std::make_unique<TtfFace>(stream, closeStream);
     if (!face->isOpen() || !face->setSize(size))
         return {};
