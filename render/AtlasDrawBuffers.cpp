@@ -6,23 +6,21 @@ namespace Render {
 
 AtlasDrawBuffers::AtlasDrawBuffers()
     : captionSurface(32, 0x00FF0000, 0x0000FF00, 0x000000FF, 0xFF000000),
-      m_records(new (std::nothrow) DrawRecord[Capacity]), m_candidates(new (std::nothrow) DrawRecord*[Capacity]) {}
+      m_records(new (std::nothrow) DrawRecord[Capacity]),
+      m_candidates(new (std::nothrow) DrawRecord*[Capacity]) {}
 
 // The caption slots may already be gone with their maps: nothing is written
 // to them here (the caption layer detaches its records when it ends).
 AtlasDrawBuffers::~AtlasDrawBuffers() = default;
 
 AtlasDrawBuffers::Acquired AtlasDrawBuffers::acquire(const CaptionSlot& slot) {
-    if (!slot.recordWord)
-        return {};
+    if (!slot.recordWord) return {};
     const std::uint32_t word = *slot.recordWord;
     if (word != 0 && static_cast<int>(word) <= m_recordCount) {
         DrawRecord* existing = &m_records[word - 1];
-        if (existing->owner == slot.recordWord)
-            return {existing, false};
+        if (existing->owner == slot.recordWord) return {existing, false};
     }
-    if (!m_records || m_recordCount >= Capacity)
-        return {};
+    if (!m_records || m_recordCount >= Capacity) return {};
     DrawRecord* record = &m_records[m_recordCount++];
     *record = DrawRecord{};
     record->owner = slot.recordWord;
@@ -34,19 +32,15 @@ AtlasDrawBuffers::Acquired AtlasDrawBuffers::acquire(const CaptionSlot& slot) {
 
 void AtlasDrawBuffers::releaseLast(const Acquired& acquired) {
     DrawRecord* record = acquired.record;
-    if (!record || !acquired.created || record->isListed())
-        return;
-    if (m_recordCount == 0 || record != &m_records[m_recordCount - 1])
-        return;
-    if (record->owner)
-        *record->owner = 0;
+    if (!record || !acquired.created || record->isListed()) return;
+    if (m_recordCount == 0 || record != &m_records[m_recordCount - 1]) return;
+    if (record->owner) *record->owner = 0;
     *record = DrawRecord{};
     --m_recordCount;
 }
 
 void AtlasDrawBuffers::enlist(DrawRecord* record) {
-    if (!record || record->isListed() || !m_candidates || m_candidateCount >= Capacity)
-        return;
+    if (!record || record->isListed() || !m_candidates || m_candidateCount >= Capacity) return;
     m_candidates[m_candidateCount++] = record;
     record->flags |= DrawRecord::Listed;
 }

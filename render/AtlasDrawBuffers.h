@@ -18,7 +18,7 @@ class Font;
 class CaptionTexts;
 
 class AtlasDrawBuffers {
-public:
+  public:
     static constexpr int Capacity = 1500;
 
     // What acquire gave: the record (null when the pool is full) and whether
@@ -67,7 +67,7 @@ public:
     DrawRecord** candidatesEnd() { return m_candidates.get() + m_candidateCount; }
     void clearCandidates() { m_candidateCount = 0; }
 
-private:
+  private:
     std::unique_ptr<DrawRecord[]> m_records;
     int m_recordCount = 0;
     std::unique_ptr<DrawRecord*[]> m_candidates;

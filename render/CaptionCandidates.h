@@ -31,7 +31,7 @@ enum class CandidateResult {
 // (outside the near/far range). The map camera's projectAnchor of the point
 // (float(x), float(y)) is exactly this.
 class CaptionProjection {
-public:
+  public:
     virtual ~CaptionProjection() = default;
     virtual bool project(std::uint32_t x, std::uint32_t y, xe::Point& screen) const = 0;
 };
@@ -63,7 +63,7 @@ CandidateResult addRoadCaption3d(AtlasDrawBuffers& buffers, Caption3dTable& tabl
 // type whose lines are hidden loses only its own captions, the group goes
 // on. Once the record pool runs out the rest of the group gets none.
 class RoadCaptionGroup {
-public:
+  public:
     // 256 one-byte flags each, by polyline type; the active set's polyline
     // styles.
     RoadCaptionGroup(const std::uint8_t* showText, const std::uint8_t* showLine,
@@ -72,7 +72,8 @@ public:
 
     bool shown(std::uint8_t type) const {
         const PolylineStyle& style = m_styles[type];
-        return m_showText[type] && m_showLine[type] && withinScales(style.minScale, style.maxScale, m_scale) &&
+        return m_showText[type] && m_showLine[type] &&
+               withinScales(style.minScale, style.maxScale, m_scale) &&
                withinScales(style.minCaptionScale, style.maxCaptionScale, m_scale);
     }
     CandidateResult add2d(AtlasDrawBuffers& buffers, std::uint8_t type, const CaptionSlot& slot,
@@ -83,7 +84,7 @@ public:
     // The pool ran out (2D and 3D) or the 3D table filled up.
     bool finished() const { return m_finished; }
 
-private:
+  private:
     const std::uint8_t* m_showText;
     const std::uint8_t* m_showLine;
     const std::array<PolylineStyle, 256>& m_styles;
@@ -94,10 +95,10 @@ private:
 // A POI whose style has an icon and whose type is shown (the caller has
 // checked both, and the style's scale bounds).
 struct PoiCaption {
-    bool projected = false;      // the point could be placed on the screen
-    xe::Point screen;            // where
+    bool projected = false; // the point could be placed on the screen
+    xe::Point screen;       // where
     std::int32_t iconHeight = 0;
-    bool hasPoiCursor = false;   // the design's "poi" cursor places icons
+    bool hasPoiCursor = false; // the design's "poi" cursor places icons
     std::int32_t cursorOffsetY = 0;
     std::uint32_t textColour = 0; // the style's 0x00BBGGRR colours
     std::uint32_t haloColour = 0;

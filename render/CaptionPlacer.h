@@ -32,16 +32,16 @@ struct LabelStyle {
 using SurfaceRotator = std::function<SDL_Surface*(SDL_Surface* source, float sine, float cosine)>;
 
 class CaptionPlacer {
-public:
+  public:
     // placed and table belong to the map renderer; captionSurface to the
     // atlas's draw buffers.
     CaptionPlacer(SDL_Surface* target, Font& font, CaptionTexts& texts, TempSurface& captionSurface,
                   Caption3dTable& table, std::vector<DrawRecord*>& placed);
 
     bool view3d = false;
-    xe::Point focus;          // the car's place on the screen
+    xe::Point focus; // the car's place on the screen
     LabelStyle label;
-    SurfaceRotator rotate;    // Render::rotateSurface unless replaced
+    SurfaceRotator rotate;        // Render::rotateSurface unless replaced
     std::int32_t labelsDrawn = 0; // boxed 3D labels drawn by place()
 
     // Tries the candidates from the last to the first, then, in 3D, hides
@@ -52,7 +52,7 @@ public:
     // One 3D table entry as a boxed label; false when skipped.
     bool drawBoxedCaption(int index);
 
-private:
+  private:
     bool decode(std::uint32_t offset, std::uint32_t length);
     void hideCrossings();
     void keepNearest();

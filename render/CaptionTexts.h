@@ -10,7 +10,7 @@
 namespace Render {
 
 class CaptionTexts {
-public:
+  public:
     virtual ~CaptionTexts() = default;
     // The text at a string section offset; false when it cannot be read.
     virtual bool text(std::uint32_t offset, std::uint32_t byteLength, std::u16string& out) = 0;
@@ -18,13 +18,13 @@ public:
 
 // Captions of one map file.
 class MapCaptionTexts : public CaptionTexts {
-public:
+  public:
     explicit MapCaptionTexts(Map::File::StringsSectionReader& strings) : m_strings(strings) {}
     bool text(std::uint32_t offset, std::uint32_t, std::u16string& out) override {
         return m_strings.stringAt(offset, out);
     }
 
-private:
+  private:
     Map::File::StringsSectionReader& m_strings;
 };
 

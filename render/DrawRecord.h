@@ -26,8 +26,8 @@ struct DrawRecord {
     static constexpr std::uint8_t Placed = 2;
     static constexpr std::uint8_t Listed = 4;
 
-    std::uint32_t* owner = nullptr;      // the caption slot's record word
-    Caption3dEntry* entry3d = nullptr;   // in 3D: the table entry made last
+    std::uint32_t* owner = nullptr;    // the caption slot's record word
+    Caption3dEntry* entry3d = nullptr; // in 3D: the table entry made last
     std::uint32_t textOffset = 0;
     std::uint32_t textLength = 0;
     // Road caption: the chosen segment in screen pixels. POI caption: the
@@ -39,7 +39,7 @@ struct DrawRecord {
     std::uint8_t flags = 0;
     std::uint32_t textColour = 0; // 0xAABBGGRR, alpha forced to 0xFF
     std::uint32_t haloColour = 0;
-    OrientedBox box;              // kept by the placer
+    OrientedBox box; // kept by the placer
 
     bool isPoi() const { return flags & PoiCaption; }
     bool isPlaced() const { return flags & Placed; }

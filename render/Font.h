@@ -17,7 +17,7 @@ struct TextSize {
 };
 
 class Font {
-public:
+  public:
     // Style bits.
     static constexpr std::int32_t Bold = 1;
     static constexpr std::int32_t Italic = 2;
@@ -49,12 +49,14 @@ public:
     bool textSize(TextSize& out, std::u16string_view text) {
         return textSize(out, text.data(), text.data() + text.size());
     }
-    void drawText(SDL_Surface* target, std::int32_t x, std::int32_t y, std::uint32_t colour, std::u16string_view text) {
+    void drawText(SDL_Surface* target, std::int32_t x, std::int32_t y, std::uint32_t colour,
+                  std::u16string_view text) {
         drawText(target, x, y, colour, text.data(), text.data() + text.size());
     }
     void drawTextSolid(SDL_Surface* target, std::int32_t x, std::int32_t y, std::int32_t effectMask,
                        std::uint32_t textColour, std::uint32_t effectColour, std::u16string_view text) {
-        drawTextSolid(target, x, y, effectMask, textColour, effectColour, text.data(), text.data() + text.size());
+        drawTextSolid(target, x, y, effectMask, textColour, effectColour, text.data(),
+                      text.data() + text.size());
     }
 
     Font() = default;

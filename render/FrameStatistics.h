@@ -17,18 +17,18 @@ class Font;
 struct MapStatLine {
     // '-' hidden, '*' covering the maps before it, '+' otherwise.
     char16_t marker = u'+';
-    std::int32_t index = 0;       // the map's position in the atlas
-    std::int32_t level = 0;       // coordinate bits of the drawn level
-    float levelScale = 0.0f;      // pixels per level unit
-    std::int32_t width = 0;       // visible cell columns
-    std::int32_t height = 0;      // visible cell rows
-    std::u16string name;          // the map's source file name
+    std::int32_t index = 0;  // the map's position in the atlas
+    std::int32_t level = 0;  // coordinate bits of the drawn level
+    float levelScale = 0.0f; // pixels per level unit
+    std::int32_t width = 0;  // visible cell columns
+    std::int32_t height = 0; // visible cell rows
+    std::u16string name;     // the map's source file name
 
     static char16_t markerFor(bool hidden, bool covers) { return hidden ? u'-' : covers ? u'*' : u'+'; }
 };
 
 struct FrameStatistics {
-    float scale = 0.0f;  // metres per 40 pixels
+    float scale = 0.0f; // metres per 40 pixels
     std::int32_t level = 0;
     std::vector<MapStatLine> maps;
     std::int32_t viewLeft = 0, viewTop = 0, viewRight = 0, viewBottom = 0;

@@ -41,14 +41,19 @@ std::int32_t ceil26(FT_Pos v) {
 // Kerning between two glyph indexes in whole pixels.
 std::int32_t kernPixels(FT_Face face, std::uint32_t previous, std::uint32_t current) {
     FT_Vector delta{};
-    if (FT_Get_Kerning(face, previous, current, FT_KERNING_DEFAULT, &delta))
-        return 0;
+    if (FT_Get_Kerning(face, previous, current, FT_KERNING_DEFAULT, &delta)) return 0;
     return static_cast<std::int32_t>(delta.x >> 6);
 }
 
-std::uint8_t red(std::uint32_t c) { return static_cast<std::uint8_t>(c & 0xFF); }
-std::uint8_t green(std::uint32_t c) { return static_cast<std::uint8_t>((c >> 8) & 0xFF); }
-std::uint8_t blue(std::uint32_t c) { return static_cast<std::uint8_t>((c >> 16) & 0xFF); }
+std::uint8_t red(std::uint32_t c) {
+    return static_cast<std::uint8_t>(c & 0xFF);
+}
+std::uint8_t green(std::uint32_t c) {
+    return static_cast<std::uint8_t>((c >> 8) & 0xFF);
+}
+std::uint8_t blue(std::uint32_t c) {
+    return static_cast<std::uint8_t>((c >> 16) & 0xFF);
+}
 
 struct SurfaceFree {
     void operator()(SDL_Surface* s) const { SDL_FreeSurface(s); }
@@ -57,17 +62,16 @@ using SurfacePtr = std::unique_ptr<SDL_Surface, SurfaceFree>;
 
 // Locks for the lifetime of the object when SDL requires it.
 class Lock {
-public:
+  public:
     explicit Lock(SDL_Surface* s) : m_surface(s), m_ok(!SDL_MUSTLOCK(s) || SDL_LockSurface(s) == 0) {}
     ~Lock() {
-        if (m_ok && SDL_MUSTLOCK(m_surface))
-            SDL_UnlockSurface(m_surface);
+        if (m_ok && SDL_MUSTLOCK(m_surface)) SDL_UnlockSurface(m_surface);
     }
     bool ok() const { return m_ok; }
     Lock(const Lock&) = delete;
     Lock& operator=(const Lock&) = delete;
 
-private:
+  private:
     SDL_Surface* m_surface;
     bool m_ok;
 };
@@ -107,8 +111,7 @@ bool TtfFace::acquireLibrary() {
 
 TtfFace::TtfFace(SDL_RWops* stream, bool closeStream)
     : m_source(stream), m_closeStream(closeStream), m_libraryHeld(acquireLibrary()) {
-    if (!stream || !m_libraryHeld)
-        return;
+    if (!stream || !m_libraryHeld) return;
     const int position = SDL_RWseek(stream, 0, RW_SEEK_CUR);
     if (position < 0) {
         Log::log(Log::Critical, u"Can't seek in font stream");
@@ -148,11 +151,9 @@ TtfFace::TtfFace(SDL_RWops* stream, bool closeStream)
 
 TtfFace::~TtfFace() {
     m_glyphs.clear();
-    if (m_face)
-        FT_Done_Face(m_face);
+    if (m_face) FT_Done_Face(m_face);
     m_stream.reset();
-    if (m_closeStream && m_source)
-        SDL_RWclose(m_source);
+    if (m_closeStream && m_source) SDL_RWclose(m_source);
     if (m_libraryHeld && --g_libraryUsers == 0) {
         FT_Done_FreeType(g_library);
         g_library = nullptr;
@@ -180,8 +181,9 @@ bool TtfFace::setSize(std::int32_t size) {
         }
         m_fixedSizeIndex = std::clamp(size, 0, face->num_fixed_sizes - 1);
         const FT_Bitmap_Size& strike = face->available_sizes[m_fixedSizeIndex];
-        const FT_Error error = FT_Set_Pixel_Sizes(face, static_cast<FT_UInt>(std::max<FT_Short>(strike.width, 0)),
-                                                  static_cast<FT_UInt>(std::max<FT_Short>(strike.height, 0)));
+        const FT_Error error =
+            FT_Set_Pixel_Sizes(face, static_cast<FT_UInt>(std::max<FT_Short>(strike.width, 0)),
+                               static_cast<FT_UInt>(std::max<FT_Short>(strike.height, 0)));
         if (error) {
             Log::log(Log::Critical, u"Couldn't set font size (ft_err 0x%02X)", error);
             return false;
@@ -196,8 +198,7 @@ bool TtfFace::setSize(std::int32_t size) {
         Log::log(Log::Normal, u"Couldn't set font size (ft_err 0x%02X)", FT_Err_Invalid_Pixel_Size);
         return false;
     }
-    if (m_underlineHeight < 1)
-        m_underlineHeight = 1;
+    if (m_underlineHeight < 1) m_underlineHeight = 1;
     m_underlineHeight = std::min(m_underlineHeight, m_height);
     m_style = 0;
     m_glyphs.clear();
@@ -219,8 +220,7 @@ CachedGlyph* TtfFace::glyph(char16_t code, std::uint32_t wanted) {
         it = m_glyphs.emplace(code, std::move(fresh)).first;
     }
     CachedGlyph& g = *it->second;
-    if ((g.stored & wanted) == wanted)
-        return &g;
+    if ((g.stored & wanted) == wanted) return &g;
     if (!loadGlyph(g, wanted & ~g.stored)) {
         m_glyphs.erase(it);
         return nullptr;
@@ -230,8 +230,7 @@ CachedGlyph* TtfFace::glyph(char16_t code, std::uint32_t wanted) {
 
 bool TtfFace::loadGlyph(CachedGlyph& g, std::uint32_t wanted) {
     FT_Face face = m_face;
-    if (g.index == 0)
-        g.index = FT_Get_Char_Index(face, g.code);
+    if (g.index == 0) g.index = FT_Get_Char_Index(face, g.code);
     FT_Error error = FT_Load_Glyph(face, g.index, FT_LOAD_DEFAULT);
     if (error) {
         Log::log(Log::Critical, u"Failed to load glyph '%c' (ft_err 0x%02X)", g.code, error);
@@ -250,17 +249,14 @@ bool TtfFace::loadGlyph(CachedGlyph& g, std::uint32_t wanted) {
             g.maxx = g.minx + ceil26(m.horiAdvance);
             g.yoffset = 0;
         }
-        if (m_style & Font::Bold)
-            g.maxx += m_glyphOverhang;
-        if (m_style & Font::Italic)
-            g.maxx += static_cast<std::int32_t>(std::floor(m_glyphItalics + 0.5f));
+        if (m_style & Font::Bold) g.maxx += m_glyphOverhang;
+        if (m_style & Font::Italic) g.maxx += static_cast<std::int32_t>(std::floor(m_glyphItalics + 0.5f));
         g.stored |= CachedGlyph::Metrics;
     }
     bool loaded = true;
     for (const bool mono : {true, false}) {
         const std::uint32_t bit = mono ? CachedGlyph::EffectBitmap : CachedGlyph::Pixmap;
-        if (!(wanted & bit))
-            continue;
+        if (!(wanted & bit)) continue;
         // Rendering (and the italic shear) changes the loaded glyph slot, so
         // every bitmap starts from a freshly loaded outline.
         if (!loaded) {
@@ -271,8 +267,7 @@ bool TtfFace::loadGlyph(CachedGlyph& g, std::uint32_t wanted) {
             }
         }
         loaded = false;
-        if (!renderBitmap(g, mono))
-            return false;
+        if (!renderBitmap(g, mono)) return false;
         g.stored |= bit;
     }
     return true;
@@ -298,8 +293,7 @@ bool TtfFace::renderBitmap(CachedGlyph& g, bool mono) {
     std::int32_t width = static_cast<std::int32_t>(src.width);
     const std::int32_t overhang = (m_style & Font::Bold) ? m_glyphOverhang : 0;
     width += overhang;
-    if (m_style & Font::Italic)
-        width += static_cast<std::int32_t>(std::ceil(m_glyphItalics));
+    if (m_style & Font::Italic) width += static_cast<std::int32_t>(std::ceil(m_glyphItalics));
 
     if (rows > MaxGlyphSide || width > MaxGlyphSide) {
         Log::log(Log::Critical, u"Out of memory allocating '%c' glyph buffer", g.code);
@@ -317,8 +311,9 @@ bool TtfFace::renderBitmap(CachedGlyph& g, bool mono) {
     }
     const std::int32_t srcWidth = static_cast<std::int32_t>(src.width);
     for (std::int32_t r = 0; r < rows; ++r) {
-        const std::uint8_t* in = src.pitch >= 0 ? src.buffer + static_cast<std::ptrdiff_t>(r) * src.pitch
-                                                : src.buffer + static_cast<std::ptrdiff_t>(rows - 1 - r) * -src.pitch;
+        const std::uint8_t* in = src.pitch >= 0
+                                     ? src.buffer + static_cast<std::ptrdiff_t>(r) * src.pitch
+                                     : src.buffer + static_cast<std::ptrdiff_t>(rows - 1 - r) * -src.pitch;
         std::uint8_t* out = plain.buffer.get() + static_cast<std::ptrdiff_t>(r) * width;
         switch (src.pixel_mode) {
         case FT_PIXEL_MODE_MONO:
@@ -345,7 +340,8 @@ bool TtfFace::renderBitmap(CachedGlyph& g, bool mono) {
             for (std::int32_t c = width - 1; c > 0; --c) {
                 const unsigned a = row[c];
                 const unsigned b = row[c - 1];
-                row[c] = mono ? static_cast<std::uint8_t>(a | b) : static_cast<std::uint8_t>(a + b - a * b / 255);
+                row[c] =
+                    mono ? static_cast<std::uint8_t>(a | b) : static_cast<std::uint8_t>(a + b - a * b / 255);
             }
         }
     }
@@ -367,12 +363,14 @@ bool TtfFace::renderBitmap(CachedGlyph& g, bool mono) {
     std::uint8_t* dst = layered.buffer.get();
     for (std::int32_t r = 0; r < rows; ++r) {
         for (std::int32_t c = 0; c < width; ++c) {
-            if (!plain.buffer[static_cast<std::size_t>(r) * static_cast<std::size_t>(width) + static_cast<std::size_t>(c)])
+            if (!plain.buffer[static_cast<std::size_t>(r) * static_cast<std::size_t>(width) +
+                              static_cast<std::size_t>(c)])
                 continue;
             for (std::int32_t dr = 0; dr < 3; ++dr)
                 for (std::int32_t dc = 0; dc < 3; ++dc)
                     dst[(r + dr) * pitch + c + dc] |= CachedGlyph::HaloBit;
-            dst[(r + 1) * pitch + c + 1] |= CachedGlyph::HaloBit | CachedGlyph::ShadowBit | CachedGlyph::GlyphBit;
+            dst[(r + 1) * pitch + c + 1] |=
+                CachedGlyph::HaloBit | CachedGlyph::ShadowBit | CachedGlyph::GlyphBit;
             dst[(r + 2) * pitch + c + 2] |= CachedGlyph::HaloBit | CachedGlyph::ShadowBit;
         }
     }
@@ -392,8 +390,7 @@ bool TtfFace::textSize(TextSize& out, const char16_t* begin, const char16_t* end
             ok = false;
             break;
         }
-        if (useKerning && previous && g->index)
-            pen += kernPixels(m_face, previous, g->index);
+        if (useKerning && previous && g->index) pen += kernPixels(m_face, previous, g->index);
         minX = std::min<std::int64_t>(minX, pen + g->minx);
         maxX = std::max<std::int64_t>(maxX, pen + std::max(g->maxx, g->advance));
         pen += g->advance + overhang;
@@ -413,20 +410,18 @@ namespace {
 // Walks the glyphs of a text the way the measurement does and hands each
 // one's bitmap origin (column, row) to the visitor; false when a glyph fails.
 template <class Lookup, class Visit>
-bool walkGlyphs(const char16_t* begin, const char16_t* end, bool useKerning, std::int32_t overhang, Lookup lookup,
-                std::int32_t (*kern)(FT_Face, std::uint32_t, std::uint32_t), FT_Face face, Visit visit) {
+bool walkGlyphs(const char16_t* begin, const char16_t* end, bool useKerning, std::int32_t overhang,
+                Lookup lookup, std::int32_t (*kern)(FT_Face, std::uint32_t, std::uint32_t), FT_Face face,
+                Visit visit) {
     std::int64_t pen = 0;
     std::uint32_t previous = 0;
     for (const char16_t* p = begin; p != end; ++p) {
         const CachedGlyph* g = lookup(*p);
-        if (!g)
-            return false;
-        if (useKerning && previous && g->index)
-            pen += kern(face, previous, g->index);
+        if (!g) return false;
+        if (useKerning && previous && g->index) pen += kern(face, previous, g->index);
         std::int64_t left = pen + g->minx;
         // The first glyph's left bearing may be negative: it starts at 0.
-        if (p == begin && g->minx < 0)
-            left -= g->minx;
+        if (p == begin && g->minx < 0) left -= g->minx;
         visit(*g, left);
         pen += g->advance + overhang;
         previous = g->index;
@@ -456,8 +451,7 @@ void clipGlyph(const GlyphBitmap& bitmap, std::int64_t left, std::int64_t top, s
 void TtfFace::drawText(SDL_Surface* target, std::int32_t x, std::int32_t y, std::uint32_t colour,
                        const char16_t* begin, const char16_t* end) {
     TextSize size;
-    if (!textSize(size, begin, end))
-        return;
+    if (!textSize(size, begin, end)) return;
     if (size.width <= 0) {
         Log::log(Log::Normal, u"Text has zero width");
         return;
@@ -468,13 +462,11 @@ void TtfFace::drawText(SDL_Surface* target, std::int32_t x, std::int32_t y, std:
     }
     SurfacePtr text(SDL_CreateRGBSurface(SDL_SWSURFACE, size.width, size.height, 32, 0x00FF0000, 0x0000FF00,
                                          0x000000FF, 0xFF000000));
-    if (!text)
-        return;
+    if (!text) return;
     SDL_FillRect(text.get(), nullptr, SDL_MapRGBA(text->format, red(colour), green(colour), blue(colour), 0));
     {
         Lock lock(text.get());
-        if (!lock.ok())
-            return;
+        if (!lock.ok()) return;
         const std::int32_t w = text->w, h = text->h;
         auto* pixels = static_cast<std::uint8_t*>(text->pixels);
         const int pitch = text->pitch;
@@ -484,10 +476,12 @@ void TtfFace::drawText(SDL_Surface* target, std::int32_t x, std::int32_t y, std:
         };
         const bool ok = walkGlyphs(
             begin, end, FT_HAS_KERNING(m_face), (m_style & Font::Bold) ? m_glyphOverhang : 0,
-            [this](char16_t c) { return glyph(c, CachedGlyph::Metrics | CachedGlyph::Pixmap); }, kernPixels, m_face,
-            [&](const CachedGlyph& g, std::int64_t left) { clipGlyph(g.pixmap, left, g.yoffset, w, h, put); });
-        if (!ok)
-            return;
+            [this](char16_t c) { return glyph(c, CachedGlyph::Metrics | CachedGlyph::Pixmap); }, kernPixels,
+            m_face,
+            [&](const CachedGlyph& g, std::int64_t left) {
+                clipGlyph(g.pixmap, left, g.yoffset, w, h, put);
+            });
+        if (!ok) return;
         if (m_style & Font::Underline) {
             const std::int32_t row = underlineRow();
             for (std::int32_t r = row; r < std::min(h, row + m_underlineHeight); ++r)
@@ -503,8 +497,7 @@ void TtfFace::drawTextSolid(SDL_Surface* target, std::int32_t x, std::int32_t y,
                             std::uint32_t textColour, std::uint32_t effectColour, const char16_t* begin,
                             const char16_t* end) {
     TextSize size;
-    if (!textSize(size, begin, end))
-        return;
+    if (!textSize(size, begin, end)) return;
     if (size.width <= 0) {
         Log::log(Log::Normal, u"Text has zero width");
         return;
@@ -514,8 +507,7 @@ void TtfFace::drawTextSolid(SDL_Surface* target, std::int32_t x, std::int32_t y,
         return;
     }
     SurfacePtr text(SDL_CreateRGBSurface(SDL_SWSURFACE, size.width + 2, size.height + 2, 8, 0, 0, 0, 0));
-    if (!text)
-        return;
+    if (!text) return;
     SDL_Color palette[2];
     palette[0].r = static_cast<Uint8>(255 - red(effectColour));
     palette[0].g = static_cast<Uint8>(255 - green(effectColour));
@@ -529,21 +521,21 @@ void TtfFace::drawTextSolid(SDL_Surface* target, std::int32_t x, std::int32_t y,
     const std::uint8_t mask = static_cast<std::uint8_t>(effectMask & 7);
     {
         Lock lock(text.get());
-        if (!lock.ok())
-            return;
+        if (!lock.ok()) return;
         const std::int32_t w = text->w, h = text->h;
         auto* pixels = static_cast<std::uint8_t*>(text->pixels);
         const int pitch = text->pitch;
         auto put = [&](std::int32_t px, std::int32_t py, std::uint8_t v) {
-            if (v & mask)
-                pixels[py * pitch + px] = 1;
+            if (v & mask) pixels[py * pitch + px] = 1;
         };
         const bool ok = walkGlyphs(
             begin, end, FT_HAS_KERNING(m_face), (m_style & Font::Bold) ? m_glyphOverhang : 0,
-            [this](char16_t c) { return glyph(c, CachedGlyph::Metrics | CachedGlyph::EffectBitmap); }, kernPixels,
-            m_face, [&](const CachedGlyph& g, std::int64_t left) { clipGlyph(g.effect, left, g.yoffset, w, h, put); });
-        if (!ok)
-            return;
+            [this](char16_t c) { return glyph(c, CachedGlyph::Metrics | CachedGlyph::EffectBitmap); },
+            kernPixels, m_face,
+            [&](const CachedGlyph& g, std::int64_t left) {
+                clipGlyph(g.effect, left, g.yoffset, w, h, put);
+            });
+        if (!ok) return;
         if (m_style & Font::Underline) {
             // The underline with its one-pixel margin, like a glyph's layers.
             const std::int32_t row = underlineRow();
@@ -554,8 +546,7 @@ void TtfFace::drawTextSolid(SDL_Surface* target, std::int32_t x, std::int32_t y,
     }
     SDL_Rect at{static_cast<Sint16>(x), static_cast<Sint16>(y), 0, 0};
     SDL_UpperBlit(text.get(), nullptr, target, &at);
-    if (effectMask != Font::Plain)
-        drawText(target, x + 1, y + 1, textColour, begin, end);
+    if (effectMask != Font::Plain) drawText(target, x + 1, y + 1, textColour, begin, end);
 }
 
 } // namespace Render

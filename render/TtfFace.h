@@ -50,7 +50,7 @@ struct CachedGlyph {
 using GlyphMap = std::map<char16_t, std::shared_ptr<CachedGlyph>>;
 
 class TtfFace {
-public:
+  public:
     // Takes the stream (closing it on destruction when closeStream is set)
     // and opens face 0 of it; isOpen() tells whether that worked (failures
     // are logged, "Couldn't init FreeType engine (ft_err 0x%02X)" among
@@ -73,8 +73,8 @@ public:
     void setStyle(std::int32_t style);
 
     bool textSize(TextSize& out, const char16_t* begin, const char16_t* end);
-    void drawText(SDL_Surface* target, std::int32_t x, std::int32_t y, std::uint32_t colour, const char16_t* begin,
-                  const char16_t* end);
+    void drawText(SDL_Surface* target, std::int32_t x, std::int32_t y, std::uint32_t colour,
+                  const char16_t* begin, const char16_t* end);
     void drawTextSolid(SDL_Surface* target, std::int32_t x, std::int32_t y, std::int32_t effectMask,
                        std::uint32_t textColour, std::uint32_t effectColour, const char16_t* begin,
                        const char16_t* end);
@@ -84,7 +84,7 @@ public:
     // FreeType's stream record with the source stream behind it.
     struct StreamRecord;
 
-private:
+  private:
     static bool acquireLibrary();
 
     // The glyph with every wanted part loaded; null (the code dropped from

@@ -12,7 +12,7 @@ struct SDL_RWops;
 namespace Render {
 
 class TtfFont : public Font {
-public:
+  public:
     // Opens face 0 of the stream at the given pixel size (for a bitmap-only
     // face: strike index). The font owns the stream from here on when
     // closeStream is set, also when opening fails. Empty on any failure
@@ -29,8 +29,8 @@ public:
     bool textSize(TextSize& out, const char16_t* begin, const char16_t* end) override {
         return m_face->textSize(out, begin, end);
     }
-    void drawText(SDL_Surface* target, std::int32_t x, std::int32_t y, std::uint32_t colour, const char16_t* begin,
-                  const char16_t* end) override {
+    void drawText(SDL_Surface* target, std::int32_t x, std::int32_t y, std::uint32_t colour,
+                  const char16_t* begin, const char16_t* end) override {
         m_face->drawText(target, x, y, colour, begin, end);
     }
     void drawTextSolid(SDL_Surface* target, std::int32_t x, std::int32_t y, std::int32_t effectMask,
@@ -44,7 +44,7 @@ public:
 
     TtfFace& face() { return *m_face; }
 
-private:
+  private:
     std::unique_ptr<TtfFace> m_face;
 };
 

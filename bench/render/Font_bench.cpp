@@ -18,21 +18,21 @@
 namespace {
 
 std::vector<std::u16string> townNames() {
-    const std::vector<std::u16string> latin = {u"Ma", u"ple", u"Ro", u"se", u"Cedar", u"Hill", u"Wood", u"Brook",
-                                               u"Kings", u"Mill", u"Stone", u"Ash", u"ley", u"ton", u"field"};
-    const std::vector<std::u16string> cyrillic = {u"\u041B\u0435", u"\u043D\u0438", u"\u043D\u0430", u"\u0421\u0430",
-                                                  u"\u0434\u043E", u"\u0432\u0430\u044F", u"\u041F\u0443",
-                                                  u"\u0448\u043A\u0438", u"\u043D\u0430\u044F"};
-    const std::vector<std::u16string> kinds = {u" Street", u" Road", u" Lane", u" \u0443\u043B.", u" Avenue",
-                                               u" \u043F\u0440."};
+    const std::vector<std::u16string> latin = {u"Ma",    u"ple",  u"Ro",    u"se",    u"Cedar",
+                                               u"Hill",  u"Wood", u"Brook", u"Kings", u"Mill",
+                                               u"Stone", u"Ash",  u"ley",   u"ton",   u"field"};
+    const std::vector<std::u16string> cyrillic = {
+        u"\u041B\u0435",       u"\u043D\u0438", u"\u043D\u0430",       u"\u0421\u0430",      u"\u0434\u043E",
+        u"\u0432\u0430\u044F", u"\u041F\u0443", u"\u0448\u043A\u0438", u"\u043D\u0430\u044F"};
+    const std::vector<std::u16string> kinds = {u" Street",        u" Road",   u" Lane",
+                                               u" \u0443\u043B.", u" Avenue", u" \u043F\u0440."};
     std::mt19937 random(20261206u);
     std::vector<std::u16string> names;
     for (int i = 0; i < 400; ++i) {
         const auto& parts = (i % 3 == 0) ? cyrillic : latin;
         std::u16string name = parts[random() % parts.size()] + parts[random() % parts.size()];
         name += kinds[random() % kinds.size()];
-        if (i % 7 == 0)
-            name += u" " + std::u16string(1, static_cast<char16_t>(u'0' + i % 10));
+        if (i % 7 == 0) name += u" " + std::u16string(1, static_cast<char16_t>(u'0' + i % 10));
         names.push_back(name);
     }
     return names;
@@ -79,8 +79,8 @@ void BM_PanningCaptions(benchmark::State& state) {
     state.counters["glyphs_frame100"] = static_cast<double>(after100);
     state.counters["glyphs_frame1000"] = static_cast<double>(after1000);
     state.counters["distinct_chars"] = static_cast<double>(alphabet.size());
-    state.counters["frames"] = benchmark::Counter(1000.0 * static_cast<double>(state.iterations()),
-                                                  benchmark::Counter::kIsRate);
+    state.counters["frames"] =
+        benchmark::Counter(1000.0 * static_cast<double>(state.iterations()), benchmark::Counter::kIsRate);
     SDL_FreeSurface(screen);
 }
 BENCHMARK(BM_PanningCaptions)->Unit(benchmark::kMillisecond)->Iterations(1);

@@ -13,8 +13,7 @@ unsigned long readFontStream(SDL_RWops* source, long base, unsigned long offset,
     if (!source || !reachable ||
         SDL_RWseek(source, static_cast<int>(base + static_cast<long>(offset)), RW_SEEK_SET) < 0)
         return count == 0 ? 1 : 0;
-    if (count == 0)
-        return 0;
+    if (count == 0) return 0;
     const int n = SDL_RWread(source, buffer, 1, static_cast<int>(std::min(count, limit)));
     return n > 0 ? static_cast<unsigned long>(n) : 0;
 }

@@ -169,8 +169,8 @@ TEST(CaptionCandidates, HiddenLinesDropOnlyTheirOwnCaptions) {
     line[5] = 0;
     text[6] = 0;
     std::array<Render::PolylineStyle, 256> styles{};
-    styles[8].minScale = 150;        // too near for type 8
-    styles[9].maxCaptionScale = 99;  // captions of type 9 end below 100
+    styles[8].minScale = 150;         // too near for type 8
+    styles[9].maxCaptionScale = 99;   // captions of type 9 end below 100
     styles[10].minCaptionScale = 100; // inclusive bounds
     styles[10].maxScale = 100;
     Render::RoadCaptionGroup group(text, line, styles, 100);
@@ -230,11 +230,12 @@ TEST(CaptionCandidates, ThreeDRoadsTakeTheirSegmentNearestTheCar) {
 
     // Fifty entries at most.
     for (int i = 1; i < Render::Caption3dTable::Capacity; ++i)
-        ASSERT_EQ(Render::addRoadCaption3d(b, table, captions.slot(i), road.data(), 4, projection, focus, clip),
-                  CandidateResult::Added);
+        ASSERT_EQ(
+            Render::addRoadCaption3d(b, table, captions.slot(i), road.data(), 4, projection, focus, clip),
+            CandidateResult::Added);
     EXPECT_EQ(table.count, Render::Caption3dTable::Capacity);
-    EXPECT_EQ(Render::addRoadCaption3d(b, table, captions.slot(Render::Caption3dTable::Capacity), road.data(), 4,
-                                       projection, focus, clip),
+    EXPECT_EQ(Render::addRoadCaption3d(b, table, captions.slot(Render::Caption3dTable::Capacity), road.data(),
+                                       4, projection, focus, clip),
               CandidateResult::TableFull);
 }
 
@@ -276,7 +277,8 @@ TEST(CaptionCandidates, PoiCaptionsOfTwentyBytesShowAndOfTwentyOneDoNot) {
     cursorTable.entries[0] = {0, texts.add(u"Cafe"), 8};
     poi.hasPoiCursor = true;
     poi.cursorOffsetY = 30;
-    EXPECT_EQ(Render::addPoiCaption(b, cursorTable.slot(0), poi, screenCanvas, false), CandidateResult::Added);
+    EXPECT_EQ(Render::addPoiCaption(b, cursorTable.slot(0), poi, screenCanvas, false),
+              CandidateResult::Added);
     EXPECT_EQ(b.candidatesBegin()[1]->y1, 150 - 30 - size.height / 2);
 
     // Off the canvas or unprojected: nothing.
@@ -346,8 +348,9 @@ TEST(CaptionCandidates, DuplicatePoiNamesKeepThePoolIntact) {
 
     // A road caption never takes over the POI's record.
     std::vector<xe::Point> road = {{0, 10}, {300, 10}};
-    EXPECT_EQ(Render::addRoadCaption2d(b, table.slot(0), road.data(), 2, Render::roadCaptionClip(screenCanvas)),
-              CandidateResult::Skipped);
+    EXPECT_EQ(
+        Render::addRoadCaption2d(b, table.slot(0), road.data(), 2, Render::roadCaptionClip(screenCanvas)),
+        CandidateResult::Skipped);
     EXPECT_TRUE(b.candidatesBegin()[0]->isPoi());
     EXPECT_EQ(b.candidatesBegin()[0]->y1, before.y1);
 }

@@ -175,7 +175,7 @@ TEST(CaptionPlacer, ThreeDLabelsKeepTheNearestPieceOfEachCaption) {
     DrawRecord main = f.road(u"Main", 0, 0, 0, 0);
     DrawRecord side = f.road(u"Side", 0, 0, 0, 0);
     // Three pieces of Main: far, nearest, middle; one piece of Side.
-    f.table.entries[0] = entry(&main, 20, 40, 80, 40);    // mid (50, 40)
+    f.table.entries[0] = entry(&main, 20, 40, 80, 40);     // mid (50, 40)
     f.table.entries[1] = entry(&main, 180, 180, 220, 190); // mid (200, 185)
     f.table.entries[2] = entry(&main, 250, 120, 330, 120); // mid (290, 120)
     f.table.entries[3] = entry(&side, 300, 250, 380, 250); // mid (340, 250)
@@ -186,8 +186,8 @@ TEST(CaptionPlacer, ThreeDLabelsKeepTheNearestPieceOfEachCaption) {
     std::vector<DrawRecord*> none;
     p.place(none.data(), none.data());
     EXPECT_EQ(p.labelsDrawn, 2);
-    EXPECT_EQ((std::vector<int>{f.table.entries[0].hidden, f.table.entries[1].hidden, f.table.entries[2].hidden,
-                                f.table.entries[3].hidden}),
+    EXPECT_EQ((std::vector<int>{f.table.entries[0].hidden, f.table.entries[1].hidden,
+                                f.table.entries[2].hidden, f.table.entries[3].hidden}),
               (std::vector<int>{1, 0, 1, 0}));
     EXPECT_TRUE(main.isPlaced());
     EXPECT_TRUE(side.isPlaced());
@@ -226,8 +226,9 @@ TEST(CaptionPlacer, ThreeDLabelFillUsesTheLabelSurfaceFormat) {
     int fill = 0;
     for (int y = e.boxY + 1; y < e.boxY + e.boxHeight - 1; ++y)
         for (int x = e.boxX + 1; x < e.boxX + e.boxWidth - 1; ++x)
-            fill += *reinterpret_cast<const std::uint16_t*>(static_cast<const std::uint8_t*>(target16->pixels) +
-                                                            y * target16->pitch + x * 2) == orange;
+            fill +=
+                *reinterpret_cast<const std::uint16_t*>(static_cast<const std::uint8_t*>(target16->pixels) +
+                                                        y * target16->pitch + x * 2) == orange;
     EXPECT_GT(fill, e.boxWidth * e.boxHeight / 4);
 }
 
@@ -270,12 +271,13 @@ TEST(CaptionPlacer, FinishingACaptionLayerDetachesEveryRecord) {
     captions.entries[1] = {0, f.texts.add(u"Ring"), 8};
     std::vector<xe::Point> road = {{20, 100}, {380, 100}};
     const xe::Canvas canvas = xe::Canvas::of(f.target.get());
-    ASSERT_EQ(Render::addRoadCaption2d(buffers, captions.slot(0), road.data(), 2, Render::roadCaptionClip(canvas)),
-              Render::CandidateResult::Added);
+    ASSERT_EQ(
+        Render::addRoadCaption2d(buffers, captions.slot(0), road.data(), 2, Render::roadCaptionClip(canvas)),
+        Render::CandidateResult::Added);
     PlainProjection projection;
     std::vector<xe::Point> ring = {{100, 200}, {200, 200}};
-    ASSERT_EQ(Render::addRoadCaption3d(buffers, f.table, captions.slot(1), ring.data(), 2, projection, {150, 250},
-                                       Render::roadCaptionClip(canvas)),
+    ASSERT_EQ(Render::addRoadCaption3d(buffers, f.table, captions.slot(1), ring.data(), 2, projection,
+                                       {150, 250}, Render::roadCaptionClip(canvas)),
               Render::CandidateResult::Added);
     auto p = f.placer();
     p.focus = {200, 120};

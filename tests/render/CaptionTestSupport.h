@@ -14,7 +14,7 @@
 namespace RenderTest {
 
 class FakeTexts : public Render::CaptionTexts {
-public:
+  public:
     // Adds a text and returns its "offset".
     std::uint32_t add(const std::u16string& text) {
         const std::uint32_t offset = 100 + static_cast<std::uint32_t>(m_texts.size()) * 10;
@@ -23,24 +23,22 @@ public:
     }
     bool text(std::uint32_t offset, std::uint32_t, std::u16string& out) override {
         auto it = m_texts.find(offset);
-        if (it == m_texts.end())
-            return false;
+        if (it == m_texts.end()) return false;
         out = it->second;
         return true;
     }
 
-private:
+  private:
     std::map<std::uint32_t, std::u16string> m_texts;
 };
 
 // Level points are screen points already; points with x < 0 lie behind the
 // camera.
 class PlainProjection : public Render::CaptionProjection {
-public:
+  public:
     bool project(std::uint32_t x, std::uint32_t y, xe::Point& screen) const override {
         const auto ix = static_cast<std::int32_t>(x), iy = static_cast<std::int32_t>(y);
-        if (ix < 0)
-            return false;
+        if (ix < 0) return false;
         screen = {ix, iy};
         return true;
     }

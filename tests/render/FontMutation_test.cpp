@@ -33,12 +33,10 @@ TEST(FontMutation, DamagedFontsOpenOrFailCleanly) {
         const std::size_t span = round % 4 == 0 ? bytes.size() : 4096;
         for (int i = 0; i < 16; ++i)
             bytes[random() % span] = static_cast<char>(random());
-        if (round % 5 == 0)
-            bytes.resize(random() % bytes.size());
+        if (round % 5 == 0) bytes.resize(random() % bytes.size());
         SDL_RWops* rw = SDL_RWFromMem(bytes.data(), static_cast<int>(bytes.size()));
         auto font = Render::TtfFont::create(rw, 6 + round % 20, true);
-        if (!font)
-            continue;
+        if (!font) continue;
         ++opened;
         Render::TextSize size;
         font->textSize(size, text);

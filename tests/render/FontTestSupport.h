@@ -41,8 +41,7 @@ template <class Pred> PixelSet pixelsWhere(const SDL_Surface* s, Pred pred) {
     PixelSet out;
     for (int y = 0; y < s->h; ++y)
         for (int x = 0; x < s->w; ++x)
-            if (pred(rgbAt(s, x, y)))
-                out.insert({x, y});
+            if (pred(rgbAt(s, x, y))) out.insert({x, y});
     return out;
 }
 
@@ -54,8 +53,7 @@ struct Box {
 
 inline Box boxOf(const PixelSet& pixels) {
     Box b{1 << 30, 1 << 30, -(1 << 30), -(1 << 30)};
-    if (pixels.empty())
-        return Box{};
+    if (pixels.empty()) return Box{};
     for (const auto& [x, y] : pixels) {
         b.left = std::min(b.left, x);
         b.right = std::max(b.right, x);

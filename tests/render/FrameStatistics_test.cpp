@@ -67,7 +67,8 @@ TEST(FrameStatistics, MapLinesShowTheirMarkersAndPushTheBlockUp) {
     auto s = sample();
     s.maps.push_back({Render::MapStatLine::markerFor(true, true), 0, 18, 0.5f, 3, 2, u"world.kvm"});
     s.maps.push_back({Render::MapStatLine::markerFor(false, true), 1, 24, 1.25f, 4, 5, u"city.kvm"});
-    s.maps.push_back({Render::MapStatLine::markerFor(false, false), 2, 26, 8.0f, 1, 1, u"\u0413\u043E\u0440\u043E\u0434.kvm"});
+    s.maps.push_back({Render::MapStatLine::markerFor(false, false), 2, 26, 8.0f, 1, 1,
+                      u"\u0413\u043E\u0440\u043E\u0434.kvm"});
     const auto lines = Render::debugInfoLines(s, 480);
     ASSERT_EQ(lines.size(), 11u);
     EXPECT_EQ(lines[0].row, 480 - 48 - 148);
@@ -83,8 +84,8 @@ TEST(FrameStatistics, MapLinesShowTheirMarkersAndPushTheBlockUp) {
     EXPECT_EQ(Render::debugInfoLines(s, 480).back().text.size(), 127u);
 
     s.clearTimes();
-    EXPECT_EQ(s.totalMs + s.fillMs + s.polygonMs + s.polylineMs + s.arrowMs + s.pointMs + s.captionMs + s.pathMs +
-                  s.tracksMs,
+    EXPECT_EQ(s.totalMs + s.fillMs + s.polygonMs + s.polylineMs + s.arrowMs + s.pointMs + s.captionMs +
+                  s.pathMs + s.tracksMs,
               0);
     EXPECT_EQ(s.waypoints, 9);
 }

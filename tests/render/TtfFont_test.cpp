@@ -268,13 +268,13 @@ TEST(TtfFont, KerningNarrowsPairsTheFaceKerns) {
 // untouched too.
 TEST(TtfFont, GlyphsOutsideTheLineBoxAreClipped) {
     const std::vector<std::u16string> texts = {
-        u"\u00C5\u01FA\u1EA4\u0176\u00C9\u00CE",   // capitals with accents above
+        u"\u00C5\u01FA\u1EA4\u0176\u00C9\u00CE",                    // capitals with accents above
         u"\u0429\u0451\u043B\u043A\u043E\u0432\u043E \u0419\u0424", // Cyrillic
-        u"a\u0301\u0302\u0303\u0304e\u0308\u0323\u0331",  // stacked combining marks
-        u"\u0301\u0327x\u20DD",                            // marks with nothing before
-        u"gjpqy\u00FE\u0192",                              // deep descenders
-        u"AVAWAY T. L'",                                   // kerned pairs
-        u"\xD83D\xDE00 \xDBFF",                            // surrogate halves
+        u"a\u0301\u0302\u0303\u0304e\u0308\u0323\u0331",            // stacked combining marks
+        u"\u0301\u0327x\u20DD",                                     // marks with nothing before
+        u"gjpqy\u00FE\u0192",                                       // deep descenders
+        u"AVAWAY T. L'",                                            // kerned pairs
+        u"\xD83D\xDE00 \xDBFF",                                     // surrogate halves
     };
     for (int size : {6, 11, 23}) {
         auto font = demoFont(size);
@@ -288,9 +288,9 @@ TEST(TtfFont, GlyphsOutsideTheLineBoxAreClipped) {
                 font->drawText(target.get(), 20, 20, 0xFF000000, text);
                 for (int mask : {1, 2, 4, 7})
                     font->drawTextSolid(target.get(), 19, 19, mask, 0xFF000000, 0xFF0000FF, text);
-                const Box drawn = boxOf(pixelsWhere(target.get(), [](std::uint32_t p) { return p != 0xFFFFFF; }));
-                if (drawn.empty())
-                    continue;
+                const Box drawn =
+                    boxOf(pixelsWhere(target.get(), [](std::uint32_t p) { return p != 0xFFFFFF; }));
+                if (drawn.empty()) continue;
                 EXPECT_GE(drawn.left, 19);
                 EXPECT_GE(drawn.top, 19);
                 EXPECT_LE(drawn.right, 19 + measured.width + 1);
