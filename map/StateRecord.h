@@ -5,6 +5,7 @@
 #include "map/LevelFrame.h"
 
 #include <cstdint>
+#include <vector>
 
 namespace Map {
 
@@ -55,5 +56,8 @@ struct StateRecord {
     // settled (the records are sorted with an unstable sort).
     static bool drawsBefore(const StateRecord& a, const StateRecord& b);
 };
+
+// Sorts a frame's view records into drawing order (world first, city last).
+void sortForDrawing(std::vector<StateRecord>& records);
 
 } // namespace Map

@@ -1,33 +1,38 @@
 #pragma once
-// What one frame measured, kept by the map renderer when "draw_map_info" is
-// on: the scale and level, the view box, one line per view record and the
-// milliseconds of each layer. The debug overlay prints it.
+// What one map frame did and how long each layer took, kept by the map
+// renderer when "draw_map_info" is on, and the overlay that prints it in the
+// lower right corner of the map.
 
 #include <cstdint>
 #include <string>
 #include <vector>
 
-namespace MapDrawing {
+struct SDL_Surface;
+
+namespace Render {
+
+class Font;
+
+// One drawn map of the frame (one view record).
+struct MapStatLine {
+    // '-' hidden, '*' covering the maps before it, '+' otherwise.
+    char16_t marker = u'+';
+    std::int32_t index = 0;  // the map's position in the atlas
+    std::int32_t level = 0;  // coordinate bits of the drawn level
+    float levelScale = 0.0f; // pixels per level unit
+    std::int32_t width = 0;  // visible cell columns
+    std::int32_t height = 0; // visible cell rows
+    std::u16string name;     // the map's source file name
+
+    static char16_t markerFor(bool hidden, bool covers) { return hidden ? u'-' : covers ? u'*' : u'+'; }
+};
 
 struct FrameStatistics {
-    struct MapLine {
-        char16_t marker = u'+'; // '-' hidden, '*' covering, '+' otherwise
-        std::int32_t index = 0;
-        std::int32_t level = 0;
-        float levelScale = 0.0f;
-        std::int32_t width = 0;
-        std::int32_t height = 0;
-        std::u16string name;
-    };
-    struct Line {
-        std::int32_t row = 0; // pixel row of the text's top
-        std::u16string text;
-    };
-
-    float scale = 0.0f;
+    float scale = 0.0f; // metres per 40 pixels
     std::int32_t level = 0;
-    std::vector<MapLine> maps;
-    std::int32_t viewBox[4] = {};
+    std::vector<MapStatLine> maps;
+    std::int32_t viewLeft = 0, viewTop = 0, viewRight = 0, viewBottom = 0;
+    // Milliseconds; the frame adds each layer call's time to its field.
     std::int32_t totalMs = 0;
     std::int32_t fillMs = 0;
     std::int32_t polygonMs = 0;
@@ -39,14 +44,27 @@ struct FrameStatistics {
     std::int32_t tracksMs = 0;
     std::int32_t waypoints = 0;
     std::int32_t dangerPoints = 0;
-    std::uint32_t dangerFigures[2] = {};
-    std::uint32_t resourcePool[3] = {};
+    std::uint32_t dangerFigure1 = 0;
+    std::uint32_t dangerFigure2 = 0;
+    std::uint32_t poolFigures[3] = {0, 0, 0};
 
-    // Zeroes the per-frame times before a frame.
+    // Zeroes the timing fields before a frame; the rest is rewritten by
+    // whoever owns it.
     void clearTimes();
-    // The overlay's lines for a surface of that height, bottom-anchored:
-    // eight fixed lines, then one per map.
-    std::vector<Line> lines(std::int32_t surfaceHeight) const;
 };
 
-} // namespace MapDrawing
+// One line of the overlay: the row of its top edge and its text (at most
+// 127 units, empty lines are not drawn).
+struct DebugInfoLine {
+    std::int32_t row = 0;
+    std::u16string text;
+};
+
+// The overlay's lines for a surface height: eight fixed lines, then one per
+// map 16 pixels apart, the last map line 20 pixels above the bottom edge.
+std::vector<DebugInfoLine> debugInfoLines(const FrameStatistics& stats, std::int32_t surfaceHeight);
+
+// Prints the lines at x = width - 230 in black on an orange halo.
+void drawDebugInfo(const FrameStatistics& stats, SDL_Surface* target, Font& font);
+
+} // namespace Render

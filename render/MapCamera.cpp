@@ -121,24 +121,25 @@ void MapCamera::updateCameraAngles() {
     m_axisTilt = m_tilt - m_angleA;
 }
 
-void MapCamera::rotateBy(Map::AtlasViewState& view, float delta) {
+void MapCamera::rotateBy(Map::AtlasViewFields& view, float delta) {
     m_rotation += delta;
     setSinCos();
-    view.setRedrawRequest(Map::SmallRedraw);
+    view.setRedrawRequest(Map::AtlasViewFields::SmallRedraw);
 }
 
-void MapCamera::setRotation(Map::AtlasViewState& view, float angle) {
+void MapCamera::setRotation(Map::AtlasViewFields& view, float angle) {
     m_rotation = angle;
     setSinCos();
-    view.setRedrawRequest(Map::FullRedraw);
+    view.setRedrawRequest(Map::AtlasViewFields::FullRedraw);
 }
 
-void MapCamera::applyTiltPreset(Map::AtlasViewState& view) {
+void MapCamera::applyTiltPreset(Map::AtlasViewFields& view) {
     const TiltEntry* table = kPresets[view.zoomStep % 3];
     const float m = view.metresPer40Pixels;
     float degrees = table[0].degrees;
     float fraction = table[0].farFraction;
-    if (!(m <= table[0].key)) {
+    // At or below the first key (or an unknown scale): the first entry.
+    if (m > table[0].key) {
         const TiltEntry* passed = table;
         while (true) {
             const TiltEntry& next = passed[1];
@@ -163,11 +164,12 @@ void MapCamera::applyTiltPreset(Map::AtlasViewState& view) {
     m_axisTilt = m_tilt - m_angleA;
     m_farFraction = fraction;
     updateCameraAngles();
-    view.setRedrawRequest(Map::FullRedraw);
+    view.setRedrawRequest(Map::AtlasViewFields::FullRedraw);
 }
 
-void MapCamera::dragBy(Map::AtlasViewState& view, xe::Point from, xe::Point to) {
-    for (auto it = view.records.rbegin(); it != view.records.rend(); ++it) {
+void MapCamera::dragBy(Map::AtlasViewFields& view, const std::vector<Map::StateRecord>& records,
+                       xe::Point from, xe::Point to) {
+    for (auto it = records.rbegin(); it != records.rend(); ++it) {
         if (it->hidden == 0) {
             setupTransform(*it);
             break;
@@ -180,7 +182,7 @@ void MapCamera::dragBy(Map::AtlasViewState& view, xe::Point from, xe::Point to) 
     const std::uint32_t dy = static_cast<std::uint32_t>(a.y) - static_cast<std::uint32_t>(b.y);
     m_centre.x = static_cast<std::int32_t>(static_cast<std::uint32_t>(m_centre.x) + dx);
     m_centre.y = static_cast<std::int32_t>(static_cast<std::uint32_t>(m_centre.y) + dy);
-    view.setRedrawRequest(Map::SmallRedraw);
+    view.setRedrawRequest(Map::AtlasViewFields::SmallRedraw);
 }
 
 void MapCamera::setupCamera3D(Map::LocalPoint c, float s) {
@@ -403,7 +405,8 @@ bool MapCamera::screenToMap(xe::Point screen, Map::Point& out) {
         double x;
         double y;
         if (!solveGround(screen, x, y)) return false;
-        out = Map::Point{xe::floorToInt(static_cast<float>(x) + 0.5f), xe::floorToInt(static_cast<float>(y) + 0.5f)};
+        out = Map::Point{xe::floorToInt(static_cast<float>(x) + 0.5f),
+                         xe::floorToInt(static_cast<float>(y) + 0.5f)};
         return true;
     }
     double x;

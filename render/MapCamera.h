@@ -10,7 +10,7 @@
 // Matrices are 16 floats, column-major (element index = column * 4 + row),
 // acting on column vectors. Main thread only.
 
-#include "map/AtlasViewState.h"
+#include "map/AtlasViewFields.h"
 #include "map/LevelFrame.h"
 #include "map/Point.h"
 #include "map/StateRecord.h"
@@ -21,6 +21,7 @@
 #include <array>
 #include <cstdint>
 #include <optional>
+#include <vector>
 
 class MapCamera {
   public:
@@ -79,17 +80,19 @@ class MapCamera {
     void updateCameraAngles();
 
     // rotation += delta; redraw request 1.
-    void rotateBy(Map::AtlasViewState& view, float delta);
+    void rotateBy(Map::AtlasViewFields& view, float delta);
     // rotation := angle; redraw request 2.
-    void setRotation(Map::AtlasViewState& view, float angle);
+    void setRotation(Map::AtlasViewFields& view, float angle);
     // Tilt and far fraction from the preset table view.zoomStep % 3 at the
     // view's metres per 40 pixels; redraw request 2.
-    void applyTiltPreset(Map::AtlasViewState& view);
+    void applyTiltPreset(Map::AtlasViewFields& view);
     // Moves the centre so that the map point under `from` comes under `to`,
-    // in the frame of the last visible view record; redraw request 1. A drag
-    // whose ends do not both lie on the ground ahead of a 3D camera (above
-    // the horizon) is ignored and requests nothing.
-    void dragBy(Map::AtlasViewState& view, xe::Point from, xe::Point to);
+    // in the frame of the last view record that is not hidden (none: the
+    // current transform); redraw request 1. A drag whose ends do not both
+    // lie on the ground ahead of a 3D camera (above the horizon) is ignored
+    // and requests nothing.
+    void dragBy(Map::AtlasViewFields& view, const std::vector<Map::StateRecord>& records, xe::Point from,
+                xe::Point to);
 
     // --- transforms -----------------------------------------------------
     // Eye, look-at point, far distance, projection and the 2D view centre for

@@ -48,8 +48,10 @@ bool pickObjectAt(const std::vector<Map::StateRecord>& records, Map::Point& poin
     if (!search(frame, iterator, x, y, found)) return false;
     found.mapIndex = chosen->mapIndex;
     out = found;
-    point.x = static_cast<std::int32_t>((static_cast<std::uint32_t>(x) + (frame.originX << cellShift)) << unitShift);
-    point.y = static_cast<std::int32_t>((static_cast<std::uint32_t>(y) + (frame.originY << cellShift)) << unitShift);
+    point.x = static_cast<std::int32_t>((static_cast<std::uint32_t>(x) + (frame.originX << cellShift))
+                                        << unitShift);
+    point.y = static_cast<std::int32_t>((static_cast<std::uint32_t>(y) + (frame.originY << cellShift))
+                                        << unitShift);
     return true;
 }
 

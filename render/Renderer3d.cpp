@@ -260,7 +260,8 @@ class Renderer3d final : public RendererBase {
                 Point64 vertex;
                 const bool seen = toScreen(project(p), vertex) && (project(p).code & kDepth) == 0;
                 borderLine(canvas, offsetBy(p, prev, 1), offsetBy(p, o, 1), seen ? &vertex : nullptr, pixel);
-                borderLine(canvas, offsetBy(p, prev, -1), offsetBy(p, o, -1), seen ? &vertex : nullptr, pixel);
+                borderLine(canvas, offsetBy(p, prev, -1), offsetBy(p, o, -1), seen ? &vertex : nullptr,
+                           pixel);
             }
         }
         capOutline(canvas, fixedOf(points[count - 1]), offsets_[static_cast<std::size_t>(count - 2)], pixel);
@@ -358,7 +359,8 @@ class Renderer3d final : public RendererBase {
         std::uint32_t pixel_;
     };
 
-    void drawLines(const Canvas& canvas, const Point* points, int count, bool endPixels, std::uint32_t colour) {
+    void drawLines(const Canvas& canvas, const Point* points, int count, bool endPixels,
+                   std::uint32_t colour) {
         if (count < 2) return;
         const std::uint32_t pixel = mapColor(colour, canvas.surface);
         clip_.resize(static_cast<std::size_t>(count));
@@ -445,7 +447,8 @@ class Renderer3d final : public RendererBase {
 
     // A border line clipped against the near and far planes, moved one pixel
     // away from `away` (when known) and drawn with both end pixels.
-    void borderLine(const Canvas& canvas, FixedPoint a, FixedPoint b, const Point64* away, std::uint32_t pixel) {
+    void borderLine(const Canvas& canvas, FixedPoint a, FixedPoint b, const Point64* away,
+                    std::uint32_t pixel) {
         Point64 sa;
         Point64 sb;
         if (!clipToScreen(project(a), project(b), kDepth, sa, sb)) return;
@@ -526,8 +529,8 @@ void drawFloatBand(const Canvas& canvas, const float* m, FloatPoint a, FloatPoin
     detail::fillTriangle64(canvas, a1, b1, b2, pixel);
     detail::fillTriangle64(canvas, b2, a2, a1, pixel);
     // |offset| < 2^31 per component: the squares fit 64 bits.
-    const std::uint64_t squared = static_cast<std::uint64_t>(offset.x * offset.x) +
-                                  static_cast<std::uint64_t>(offset.y * offset.y);
+    const std::uint64_t squared =
+        static_cast<std::uint64_t>(offset.x * offset.x) + static_cast<std::uint64_t>(offset.y * offset.y);
     const i64 radius = static_cast<i64>(isqrt64(squared));
     detail::fillOctagon64(canvas, pa.x, pa.y, radius, pixel);
     detail::fillOctagon64(canvas, pb.x, pb.y, radius, pixel);

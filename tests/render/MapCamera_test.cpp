@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <vector>
 
 namespace {
 
@@ -17,7 +18,8 @@ constexpr float kDegrees = 0.01745329238474369f;
 // frame.
 struct CameraFixture {
     Threading::SdlMutex mutex{"atlas mutex"};
-    Map::AtlasViewState view{mutex};
+    Map::AtlasViewFields view{mutex};
+    std::vector<Map::StateRecord> records;
     MapCamera camera;
     Map::LevelFrame frame{24, 6, 100, 200};
     Map::Point centre;
@@ -171,6 +173,11 @@ TEST(MapCamera, TiltPresets) {
     middle.camera.applyTiltPreset(middle.view);
     EXPECT_NEAR(middle.camera.tilt(), middle.camera.angleA() + kDegrees, 1e-6);
 
+    // An unknown scale uses the first entry.
+    f.view.metresPer40Pixels = NAN;
+    f.camera.applyTiltPreset(f.view);
+    EXPECT_NEAR(f.camera.tilt(), 25 * kDegrees, 1e-6);
+
     // Between the second and third keys.
     f.view.metresPer40Pixels = 750;
     f.camera.applyTiltPreset(f.view);
@@ -235,17 +242,16 @@ TEST(MapCamera, GlobalTransformWhenNoLevelFrameIsCurrent) {
 TEST(MapCamera, DragMovesTheMapWithThePointer) {
     for (std::uint8_t mode : {0, 1}) {
         CameraFixture f(mode, 0.2f);
-        f.view.records = {f.record()};
-        f.view.records[0].hidden = 0;
+        f.records = {f.record()};
         const Map::Point before = f.camera.centre();
         f.view.takeRedrawRequest();
-        f.camera.dragBy(f.view, xe::Point{300, 300}, xe::Point{300, 300});
+        f.camera.dragBy(f.view, f.records, xe::Point{300, 300}, xe::Point{300, 300});
         EXPECT_EQ(f.camera.centre(), before) << int{mode};
         EXPECT_EQ(f.view.redrawRequest(), 1u);
 
         Map::Point grabbed;
         ASSERT_TRUE(f.camera.screenToMap(xe::Point{300, 300}, grabbed));
-        f.camera.dragBy(f.view, xe::Point{300, 300}, xe::Point{350, 330});
+        f.camera.dragBy(f.view, f.records, xe::Point{300, 300}, xe::Point{350, 330});
         f.camera.setupForLevel(f.frame);
         xe::Point now;
         ASSERT_TRUE(f.camera.mapToScreen(grabbed, now));
@@ -254,16 +260,32 @@ TEST(MapCamera, DragMovesTheMapWithThePointer) {
         EXPECT_NEAR(now.x, 350, 1) << int{mode};
         EXPECT_NEAR(now.y, 330, 1) << int{mode};
     }
+    // The last record that is not hidden gives the frame: a hidden record of
+    // a coarser level after it is passed over, and with no record the
+    // current transform stays.
+    {
+        CameraFixture a(0, 0.2f);
+        Map::StateRecord hidden = a.record();
+        hidden.frame = Map::LevelFrame{16, 2, 0, 0};
+        hidden.levelScale = 1.0f / 65536;
+        hidden.hidden = 1;
+        a.records = {a.record(), hidden};
+        a.camera.dragBy(a.view, a.records, xe::Point{300, 300}, xe::Point{310, 300});
+        CameraFixture b(0, 0.2f);
+        b.camera.dragBy(b.view, b.records, xe::Point{300, 300}, xe::Point{310, 300});
+        EXPECT_EQ(a.camera.centre(), b.camera.centre());
+        EXPECT_EQ(a.camera.centre().x, a.centre.x - 10 * 256);
+    }
     // A drag that starts above the horizon in 3D is ignored.
     CameraFixture f(1, 0.2f);
     f.camera.setTilt(35 * kDegrees); // the top rows see the sky
     f.camera.setupForLevel(f.frame);
-    f.view.records = {f.record()};
+    f.records = {f.record()};
     f.view.takeRedrawRequest();
     Map::Point sky;
     EXPECT_FALSE(f.camera.screenToMap(xe::Point{400, 0}, sky));
     const Map::Point before = f.camera.centre();
-    f.camera.dragBy(f.view, xe::Point{400, 0}, xe::Point{400, 300});
+    f.camera.dragBy(f.view, f.records, xe::Point{400, 0}, xe::Point{400, 300});
     EXPECT_EQ(f.camera.centre(), before);
     EXPECT_EQ(f.view.redrawRequest(), 0u);
 }

@@ -75,6 +75,32 @@ struct FlatScene {
     bool set(int x, int y) const { return pixelAt(surface.get(), x, y) == pixel; }
 };
 
+TEST(Renderer3d, FixedPointAgreesWithTheCamera) {
+    Scene s;
+    s.camera.setOrigin(0, 0);
+    int checked = 0;
+    for (int y = 960; y <= 1200; y += 24) {
+        for (int x = 900; x <= 1100; x += 20) {
+            xe::Point anchor;
+            if (!s.camera.projectAnchor(Map::LocalPoint{static_cast<float>(x), static_cast<float>(y)},
+                                        anchor))
+                continue;
+            if (anchor.x < 1 || anchor.x > 198 || anchor.y < 1 || anchor.y > 148) continue;
+            RenderTest::fillAll(s.surface.get(), 0);
+            const Point dot[2] = {{x, y}, {x, y}};
+            xe::renderer3d().drawPolyline(s.canvas, dot, 2, kColour);
+            ASSERT_EQ(s.drawn(), 1) << x << "," << y;
+            bool near = false;
+            for (int dy = -1; dy <= 1; ++dy)
+                for (int dx = -1; dx <= 1; ++dx)
+                    near = near || s.set(anchor.x + dx, anchor.y + dy);
+            EXPECT_TRUE(near) << x << "," << y << " camera " << anchor.x << "," << anchor.y;
+            ++checked;
+        }
+    }
+    EXPECT_GT(checked, 40);
+}
+
 TEST(Renderer3d, PolygonBehindTheCameraDrawsNothing) {
     Scene s;
     const Point behind[4] = {{900, 0}, {1100, 0}, {1100, 500}, {900, 500}};
