@@ -2,7 +2,6 @@
 
 #include "map/file/FormatError.h"
 #include "map/file/detail/Bytes.h"
-#include "map/file/detail/SearchReaders.h"
 
 #include <cstring>
 #include <utility>
@@ -92,10 +91,10 @@ void MapFile::directoryPass(const std::vector<DirectoryEntry>& entries) {
             m_address = std::make_unique<AddressSectionReader>(entry.version, std::move(view), entry.offset);
             break;
         case TextSearchSection:
-            m_textSearch = detail::makeTextSearchReader(entry.version, std::move(view));
+            m_textSearch = std::make_unique<TextSearchSectionReader>(entry.version, std::move(view));
             break;
         case SpatialSearchSection:
-            m_spatialSearch = detail::makeSpatialSearchReader(entry.version, std::move(view));
+            m_spatialSearch = std::make_unique<SpatialSearchSectionReader>(entry.version, std::move(view));
             break;
         default:
             break; // other types belong to no reader

@@ -2,6 +2,8 @@
 
 #include "core/Text.h"
 #include "tests/map/MapFixture.h"
+#include "tests/support/SpatialSearchWriter.h"
+#include "tests/support/TextSearchWriter.h"
 
 #include <fstream>
 #include <stdexcept>
@@ -10,15 +12,13 @@ namespace AtlasTest {
 
 using namespace MapWriting;
 
-ExtraSection textSearchSection() { return {17, 1, std::vector<std::uint8_t>(60, 0)}; }
-ExtraSection spatialSearchSection() { return {18, 1, {0, 0, 0, 0, 1, 0, 8, 0, 0, 0, 0, 0}}; }
+ExtraSection textSearchSection() { return {17, 1, encodeTextSearch({}).bytes}; }
+ExtraSection spatialSearchSection() { return {18, 1, encodeSpatialSearch({1, 0, {}, {}})}; }
 
 MapDescription completeMap(std::uint32_t id, std::uint8_t type) {
-    MapDescription map = MapTest::sampleMap();
+    MapDescription map = MapTest::searchableMap();
     map.mapId = id;
     map.mapType = type;
-    map.sections.push_back(textSearchSection());
-    map.sections.push_back(spatialSearchSection());
     return map;
 }
 

@@ -20,8 +20,8 @@
 
 namespace AtlasTest {
 
-// The map tests' sample map with an empty text-search and spatial-search
-// section added.
+// The map tests' searchable sample map under another id and type; and an
+// empty text-search and spatial-search section.
 MapWriting::MapDescription completeMap(std::uint32_t id = 77, std::uint8_t type = 1);
 MapWriting::ExtraSection textSearchSection();
 MapWriting::ExtraSection spatialSearchSection();

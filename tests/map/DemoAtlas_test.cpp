@@ -3,6 +3,7 @@
 #include "map/KVAtlas.h"
 #include "map/ObjectAddress.h"
 #include "map/file/AddressSectionReader.h"
+#include "map/file/TextSearchSectionReader.h"
 #include "tests/map/AtlasFixture.h"
 #include "tests/map/MapFixture.h"
 #include "tests/support/CaptureLogger.h"
@@ -80,6 +81,23 @@ TEST(DemoAtlasTest, BuiltByTheBuildAndOpens) {
     }
     EXPECT_GE(pois, 6);
     EXPECT_GE(types.size(), 5u);
+
+    // Streets and POIs are found by any word of their names.
+    Map::File::TextSearchSectionReader& search = town->textSearchReader();
+    Map::ItemsGroup group;
+    ASSERT_TRUE(search.findGroup(1, u"Stat", group));
+    std::vector<Map::TextSearchItem> items;
+    ASSERT_TRUE(search.readItems(1, group, items));
+    ASSERT_EQ(items.size(), 1u);
+    Map::File::StreetRecord station;
+    ASSERT_TRUE(address.readStreet(items[0].objectOffset, station));
+    std::u16string name;
+    ASSERT_TRUE(town->stringsReader().stringAt(station.name, name));
+    EXPECT_EQ(name, u"Station Road");
+    EXPECT_TRUE(search.hasPoi(u"Central", {42}));
+    EXPECT_FALSE(search.hasPoi(u"Central", {43}));
+    ASSERT_TRUE(country->textSearchReader().findGroup(0, u"North", group));
+    EXPECT_EQ(group.count, 1u);
 
     // The road graph has one-way streets and a roundabout.
     EXPECT_FALSE(town->routingReader().empty());

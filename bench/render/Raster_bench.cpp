@@ -1,0 +1,126 @@
+// Fill and band throughput on an 800x480 surface, in pixels per second.
+
+#include "render/Bands.h"
+#include "render/Fill.h"
+#include "render/Pixels.h"
+
+#include <benchmark/benchmark.h>
+
+#include <cmath>
+#include <cstdint>
+#include <vector>
+
+namespace {
+
+SDL_Surface* makeScreen(int bitsPerPixel) {
+    if (bitsPerPixel == 16)
+        return SDL_CreateRGBSurface(SDL_SWSURFACE, 800, 480, 16, 0xF800, 0x07E0, 0x001F, 0);
+    return SDL_CreateRGBSurface(SDL_SWSURFACE, 800, 480, 32, 0x00FF0000, 0x0000FF00, 0x000000FF, 0);
+}
+
+std::int64_t countPixels(SDL_Surface* s, std::uint32_t pixel) {
+    std::int64_t n = 0;
+    for (int y = 0; y < s->h; ++y)
+        for (int x = 0; x < s->w; ++x) {
+            const auto* row = static_cast<const std::uint8_t*>(s->pixels) + y * s->pitch;
+            const std::uint32_t v = s->format->BytesPerPixel == 2
+                                        ? reinterpret_cast<const std::uint16_t*>(row)[x]
+                                        : reinterpret_cast<const std::uint32_t*>(row)[x];
+            n += v == pixel;
+        }
+    return n;
+}
+
+// A star polygon of 40 points covering most of the screen (even-odd holes).
+void BM_FillPolygon(benchmark::State& state) {
+    SDL_Surface* s = makeScreen(static_cast<int>(state.range(0)));
+    const xe::Canvas canvas = xe::Canvas::of(s);
+    std::vector<xe::Point> star;
+    for (int i = 0; i < 40; ++i) {
+        const int r = i % 2 == 0 ? 470 : 150;
+        const double a = i * 3.14159265358979 / 20;
+        star.push_back({400 + static_cast<int>(r * std::cos(a)), 240 + static_cast<int>(r * std::sin(a))});
+    }
+    xe::fillPolygonScan(canvas, star.data(), 40, 1);
+    const std::int64_t pixels = countPixels(s, 1);
+    for (auto _ : state) {
+        xe::fillPolygonScan(canvas, star.data(), 40, 1);
+        benchmark::ClobberMemory();
+    }
+    state.SetItemsProcessed(state.iterations() * pixels);
+    SDL_FreeSurface(s);
+}
+BENCHMARK(BM_FillPolygon)->Arg(16)->Arg(32);
+
+// Many small triangles, as bands and caps produce them.
+void BM_FillTriangles(benchmark::State& state) {
+    SDL_Surface* s = makeScreen(static_cast<int>(state.range(0)));
+    const xe::Canvas canvas = xe::Canvas::of(s);
+    std::int64_t pixels = 0;
+    for (auto _ : state) {
+        for (int y = 0; y < 480; y += 20)
+            for (int x = 0; x < 800; x += 20)
+                xe::fillTriangle(canvas, x, y, x + 19, y + 3, x + 7, y + 19, 2);
+        benchmark::ClobberMemory();
+    }
+    SDL_FillRect(s, nullptr, 0);
+    for (int y = 0; y < 480; y += 20)
+        for (int x = 0; x < 800; x += 20)
+            xe::fillTriangle(canvas, x, y, x + 19, y + 3, x + 7, y + 19, 2);
+    pixels = countPixels(s, 2);
+    state.SetItemsProcessed(state.iterations() * pixels);
+    SDL_FreeSurface(s);
+}
+BENCHMARK(BM_FillTriangles)->Arg(16)->Arg(32);
+
+// A zig-zag road band 12 pixels wide with joints and caps.
+void BM_WideBand(benchmark::State& state) {
+    SDL_Surface* s = makeScreen(static_cast<int>(state.range(0)));
+    const xe::Canvas canvas = xe::Canvas::of(s);
+    std::vector<xe::Point> points;
+    std::vector<xe::Point> offsets;
+    for (int i = 0; i <= 16; ++i)
+        points.push_back({i * 50, i % 2 == 0 ? 60 : 420});
+    for (int i = 0; i < 16; ++i) {
+        const double dx = points[i + 1].x - points[i].x;
+        const double dy = points[i + 1].y - points[i].y;
+        const double len = std::sqrt(dx * dx + dy * dy);
+        offsets.push_back({static_cast<int>(6 * dy / len), static_cast<int>(-6 * dx / len)});
+    }
+    xe::drawWideBand(canvas, points.data(), offsets.data(), 17, 3);
+    const std::int64_t pixels = countPixels(s, 3);
+    for (auto _ : state) {
+        xe::drawWideBand(canvas, points.data(), offsets.data(), 17, 3);
+        benchmark::ClobberMemory();
+    }
+    state.SetItemsProcessed(state.iterations() * pixels);
+    SDL_FreeSurface(s);
+}
+BENCHMARK(BM_WideBand)->Arg(16)->Arg(32);
+
+// The border lines of the same band.
+void BM_WideBandBorder(benchmark::State& state) {
+    SDL_Surface* s = makeScreen(static_cast<int>(state.range(0)));
+    const xe::Canvas canvas = xe::Canvas::of(s);
+    std::vector<xe::Point> points;
+    std::vector<xe::Point> offsets;
+    for (int i = 0; i <= 16; ++i)
+        points.push_back({i * 50, i % 2 == 0 ? 60 : 420});
+    for (int i = 0; i < 16; ++i) {
+        const double dx = points[i + 1].x - points[i].x;
+        const double dy = points[i + 1].y - points[i].y;
+        const double len = std::sqrt(dx * dx + dy * dy);
+        offsets.push_back({static_cast<int>(6 * dy / len), static_cast<int>(-6 * dx / len)});
+    }
+    xe::drawWideBandBorder(canvas, points.data(), offsets.data(), 17, 4);
+    const std::int64_t pixels = countPixels(s, 4);
+    for (auto _ : state) {
+        xe::drawWideBandBorder(canvas, points.data(), offsets.data(), 17, 4);
+        benchmark::ClobberMemory();
+    }
+    state.SetItemsProcessed(state.iterations() * pixels);
+    SDL_FreeSurface(s);
+}
+BENCHMARK(BM_WideBandBorder)->Arg(16)->Arg(32);
+
+} // namespace

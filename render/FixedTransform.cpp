@@ -1,0 +1,78 @@
+#include "render/FixedTransform.h"
+
+#include "render/detail/EdgeWalker.h"
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+
+namespace xe {
+
+using detail::i128;
+using detail::i64;
+
+FixedMatrix& fixedMatrix2d() {
+    static FixedMatrix matrix{};
+    return matrix;
+}
+
+std::int32_t toFixed(float value, float bound, int fractionBits) {
+    constexpr std::int32_t lowest = std::numeric_limits<std::int32_t>::min();
+    constexpr std::int32_t highest = std::numeric_limits<std::int32_t>::max();
+    if (std::isnan(value)) return 0;
+    if (value > bound) return highest;
+    if (value < -bound) return lowest;
+    // Exact in double: a float scaled by a power of two, plus one half.
+    const double scaled = std::floor(std::ldexp(static_cast<double>(value), fractionBits) + 0.5);
+    if (scaled >= 2147483647.0) return highest;
+    if (scaled <= -2147483648.0) return lowest;
+    return static_cast<std::int32_t>(scaled);
+}
+
+void toFixedMatrix(const float* source, FixedMatrix& destination) {
+    for (int i = 0; i < 12; ++i)
+        destination[i] = toFixed(source[i], 256.0f, 24);
+    for (int i = 12; i < 16; ++i)
+        destination[i] = toFixed(source[i], 262144.0f, 14);
+}
+
+std::int64_t toFixedCoordinate(std::int32_t c) {
+    constexpr i64 limit = 262144;
+    return std::clamp<i64>(c, -limit, limit) * (i64{1} << 14);
+}
+
+void transformPoints(int count, const Point* source, Point* destination) {
+    const FixedMatrix& m = fixedMatrix2d();
+    for (int i = 0; i < count; ++i) {
+        const i128 x = toFixedCoordinate(source[i].x);
+        const i128 y = toFixedCoordinate(source[i].y);
+        // |x|, |y| <= 2^32 and |M| <= 2^31: the sums stay within 2^64, the
+        // pixels within 2^27.
+        const i64 fx = static_cast<i64>((x * m[0] + y * m[4]) >> 24) + m[12];
+        const i64 fy = static_cast<i64>((x * m[1] + y * m[5]) >> 24) + m[13];
+        destination[i] = Point{static_cast<std::int32_t>((fx + 0x2000) >> 14),
+                               static_cast<std::int32_t>((fy + 0x2000) >> 14)};
+    }
+}
+
+void transformOffsets(int count, std::int32_t width, const Point* normals, std::int32_t normalLength,
+                      Point* destination) {
+    if (normalLength == 0) {
+        std::fill(destination, destination + count, Point{});
+        return;
+    }
+    const FixedMatrix& m = fixedMatrix2d();
+    const i64 k = (i64{width} * (i64{1} << 24)) / normalLength;
+    constexpr i128 limit = i128{1} << 30;
+    for (int i = 0; i < count; ++i) {
+        // |a|, |b| < 2^87 and |M| <= 2^31: the sums stay within 2^119.
+        const i128 a = i128{normals[i].x} * k;
+        const i128 b = i128{normals[i].y} * k;
+        const i128 ox = (((a * m[0] + b * m[4]) >> 34) + 0x2000) >> 14;
+        const i128 oy = (((a * m[1] + b * m[5]) >> 34) + 0x2000) >> 14;
+        destination[i] = Point{static_cast<std::int32_t>(std::clamp(ox, -limit, limit)),
+                               static_cast<std::int32_t>(std::clamp(oy, -limit, limit))};
+    }
+}
+
+} // namespace xe

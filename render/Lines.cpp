@@ -1,0 +1,146 @@
+#include "render/Lines.h"
+
+#include "render/Numeric.h"
+#include "render/Pixels.h"
+#include "render/detail/EdgeWalker.h"
+#include "render/detail/Raster.h"
+
+#include <algorithm>
+#include <utility>
+
+namespace xe {
+
+using detail::i128;
+using detail::i64;
+
+namespace detail {
+
+void drawLine64(const Canvas& canvas, bool firstPixel, i64 x0, i64 y0, bool lastPixel, i64 x1, i64 y1,
+                std::uint32_t pixel) {
+    if (y0 > y1) {
+        std::swap(x0, x1);
+        std::swap(y0, y1);
+        std::swap(firstPixel, lastPixel);
+    }
+    const i64 left = canvas.left;
+    const i64 top = canvas.top;
+    const i64 right = canvas.right;
+    const i64 bottom = canvas.bottom;
+    if (std::min(x0, x1) >= right || std::max(x0, x1) < left || y0 >= bottom || y1 < top) return;
+    SDL_Surface* surface = canvas.surface;
+    SurfaceLock lock(surface);
+    if (!lock.ok()) return;
+    auto inside = [&](i64 x, i64 y) { return x >= left && x < right && y >= top && y < bottom; };
+    auto plot = [&](i64 x, i64 y) {
+        plotPixel(surface, static_cast<std::int32_t>(x), static_cast<std::int32_t>(y), pixel);
+    };
+    if (firstPixel && inside(x0, y0)) plot(x0, y0);
+
+    const i64 dx = x1 - x0;
+    const i64 dy = y1 - y0;
+    const i64 adx = dx < 0 ? -dx : dx;
+    const int sx = dx > 0 ? 1 : -1;
+    if (dy == 0) {
+        const i64 a = std::max(std::min(x0, x1) + 1, left);
+        const i64 b = std::min(std::max(x0, x1) - 1, right - 1);
+        if (a <= b)
+            drawHSpan(surface, static_cast<std::int32_t>(a), static_cast<std::int32_t>(b + 1),
+                      static_cast<std::int32_t>(y0), pixel);
+    } else if (dx == 0) {
+        const i64 a = std::max(y0 + 1, top);
+        const i64 b = std::min(y1 - 1, bottom - 1);
+        if (a <= b)
+            drawVSpan(surface, static_cast<std::int32_t>(x0), static_cast<std::int32_t>(a),
+                      static_cast<std::int32_t>(b + 1), pixel);
+    } else if (adx < dy) {
+        // Steep: one pixel per row. Rows above the clip rectangle are skipped
+        // in one step with the walk's own arithmetic.
+        const i64 yEnd = std::min(y1, bottom);
+        const i64 n = std::max<i64>(1, top - y0);
+        if (y0 + n < yEnd) {
+            const i128 total = i128{dy / 2} + i128{n} * adx;
+            i64 x = x0 + sx * static_cast<i64>(total / dy);
+            i64 err = static_cast<i64>(total % dy);
+            for (i64 y = y0 + n; y < yEnd; ++y) {
+                if (sx > 0 ? x >= right : x < left) break;
+                if (sx > 0 ? x >= left : x < right) plot(x, y);
+                err += adx;
+                if (err >= dy) {
+                    err -= dy;
+                    x += sx;
+                }
+            }
+        }
+    } else {
+        // Shallow: one pixel per column. Columns before the clip rectangle
+        // are skipped in one step.
+        const i64 enter = sx > 0 ? left - x0 : x0 - (right - 1);
+        const i64 n = std::max<i64>(1, enter);
+        if (n < adx) {
+            const i128 total = i128{adx / 2} + i128{n} * dy;
+            i64 y = y0 + static_cast<i64>(total / adx);
+            i64 err = static_cast<i64>(total % adx);
+            for (i64 i = n; i < adx; ++i) {
+                const i64 x = x0 + sx * i;
+                if ((sx > 0 ? x >= right : x < left) || y >= bottom) break;
+                if (y >= top) plot(x, y);
+                err += dy;
+                if (err >= adx) {
+                    err -= adx;
+                    ++y;
+                }
+            }
+        }
+    }
+
+    if (lastPixel && inside(x1, y1)) plot(x1, y1);
+}
+
+} // namespace detail
+
+void drawLine(const Canvas& canvas, bool firstPixel, std::int32_t x0, std::int32_t y0, bool lastPixel,
+              std::int32_t x1, std::int32_t y1, std::uint32_t pixel) {
+    detail::drawLine64(canvas, firstPixel, x0, y0, lastPixel, x1, y1, pixel);
+}
+
+void drawLineBetween(const Canvas& canvas, const Point& a, const Point& b, std::uint32_t pixel) {
+    detail::drawLine64(canvas, true, a.x, a.y, true, b.x, b.y, pixel);
+}
+
+void drawPolylineSegments(const Canvas& canvas, const Point* points, int count, bool endPixels,
+                          std::uint32_t pixel) {
+    for (int i = 0; i + 1 < count; ++i)
+        detail::drawLine64(canvas, endPixels, points[i].x, points[i].y, endPixels, points[i + 1].x,
+                           points[i + 1].y, pixel);
+}
+
+void drawRect(const Canvas& canvas, const SDL_Rect& rect, std::uint32_t pixel) {
+    const i64 x = rect.x;
+    const i64 y = rect.y;
+    const i64 w = rect.w;
+    const i64 h = rect.h;
+    if (w == 0 || h == 0 || x >= canvas.right || y >= canvas.bottom || x + w <= canvas.left ||
+        y + h <= canvas.top)
+        return;
+    const i64 x0 = std::max<i64>(x, canvas.left);
+    const i64 x1 = std::min<i64>(x + w, i64{canvas.right} - 1);
+    const i64 y0 = std::max<i64>(y, canvas.top);
+    const i64 y1 = std::min<i64>(y + h, i64{canvas.bottom} - 1);
+    SDL_Surface* surface = canvas.surface;
+    SurfaceLock lock(surface);
+    if (!lock.ok()) return;
+    auto i32 = [](i64 v) { return static_cast<std::int32_t>(v); };
+    if (x0 == x) drawVSpan(surface, i32(x0), i32(y0), i32(y1), pixel);
+    if (x1 == x + w) drawVSpan(surface, i32(x1), i32(y0), i32(y1), pixel);
+    if (y0 == y) drawHSpan(surface, i32(x0), i32(x1), i32(y0), pixel);
+    if (y1 == y + h) drawHSpan(surface, i32(x0), i32(x1), i32(y1), pixel);
+}
+
+Point applyAffine(const float* m, const Point& point) {
+    const float x = static_cast<float>(point.x);
+    const float y = static_cast<float>(point.y);
+    return Point{floorToInt(m[0] * x + m[4] * y + m[12] + 0.5f),
+                 floorToInt(m[1] * x + m[5] * y + m[13] + 0.5f)};
+}
+
+} // namespace xe

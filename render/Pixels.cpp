@@ -1,0 +1,164 @@
+#include "render/Pixels.h"
+
+#include "render/Numeric.h"
+
+#include <algorithm>
+
+namespace xe {
+
+namespace {
+
+std::uint8_t* pixelAddress(SDL_Surface* surface, std::int64_t x, std::int64_t y) {
+    return static_cast<std::uint8_t*>(surface->pixels) + y * surface->pitch +
+           x * surface->format->BytesPerPixel;
+}
+
+} // namespace
+
+bool mustLock(const SDL_Surface* surface) {
+    return surface->offset != 0 || (surface->flags & (SDL_HWSURFACE | SDL_ASYNCBLIT | SDL_RLEACCEL)) != 0;
+}
+
+void lockSurface(SDL_Surface* surface) {
+    if (mustLock(surface)) SDL_LockSurface(surface);
+}
+
+void unlockSurface(SDL_Surface* surface) {
+    if (mustLock(surface)) SDL_UnlockSurface(surface);
+}
+
+SurfaceLock::SurfaceLock(SDL_Surface* surface)
+    : surface_(surface), locked_(mustLock(surface) && SDL_LockSurface(surface) == 0) {}
+
+SurfaceLock::~SurfaceLock() {
+    if (locked_) SDL_UnlockSurface(surface_);
+}
+
+std::uint32_t mapColor(std::uint32_t colour, const SDL_Surface* surface) {
+    return SDL_MapRGB(surface->format, colour & 0xFF, (colour >> 8) & 0xFF, (colour >> 16) & 0xFF);
+}
+
+void putPixel(SDL_Surface* surface, std::int32_t x, std::int32_t y, std::uint32_t colour) {
+    if (x < 0 || y < 0 || x >= surface->w || y >= surface->h) return;
+    const std::uint32_t pixel = SDL_MapRGBA(surface->format, colour & 0xFF, (colour >> 8) & 0xFF,
+                                            (colour >> 16) & 0xFF, (colour >> 24) & 0xFF);
+    plotPixel(surface, x, y, pixel);
+}
+
+void plotPixel(SDL_Surface* surface, std::int32_t x, std::int32_t y, std::uint32_t pixel) {
+    std::uint8_t* p = pixelAddress(surface, x, y);
+    switch (surface->format->BytesPerPixel) {
+    case 1:
+        *p = static_cast<std::uint8_t>(pixel);
+        break;
+    case 2:
+        *reinterpret_cast<std::uint16_t*>(p) = static_cast<std::uint16_t>(pixel);
+        break;
+    case 3:
+        p[0] = static_cast<std::uint8_t>(pixel >> 16);
+        p[1] = static_cast<std::uint8_t>(pixel >> 8);
+        p[2] = static_cast<std::uint8_t>(pixel);
+        break;
+    case 4:
+        *reinterpret_cast<std::uint32_t*>(p) = pixel;
+        break;
+    default:
+        break;
+    }
+}
+
+void drawHSpan(SDL_Surface* surface, std::int32_t x0, std::int32_t x1, std::int32_t y, std::uint32_t pixel) {
+    if (x1 <= x0) return;
+    std::uint8_t* p = pixelAddress(surface, x0, y);
+    const std::size_t count = static_cast<std::size_t>(std::int64_t{x1} - x0);
+    switch (surface->format->BytesPerPixel) {
+    case 1:
+        std::fill_n(p, count, static_cast<std::uint8_t>(pixel));
+        break;
+    case 2:
+        std::fill_n(reinterpret_cast<std::uint16_t*>(p), count, static_cast<std::uint16_t>(pixel));
+        break;
+    case 4:
+        std::fill_n(reinterpret_cast<std::uint32_t*>(p), count, pixel);
+        break;
+    default: // 24-bit targets are not supported by the span writers
+        break;
+    }
+}
+
+void drawVSpan(SDL_Surface* surface, std::int32_t x, std::int32_t y0, std::int32_t y1, std::uint32_t pixel) {
+    if (y1 <= y0) return;
+    std::uint8_t* p = pixelAddress(surface, x, y0);
+    const std::int64_t pitch = surface->pitch;
+    switch (surface->format->BytesPerPixel) {
+    case 1:
+        for (std::int32_t y = y0; y < y1; ++y, p += pitch)
+            *p = static_cast<std::uint8_t>(pixel);
+        break;
+    case 2:
+        for (std::int32_t y = y0; y < y1; ++y, p += pitch)
+            *reinterpret_cast<std::uint16_t*>(p) = static_cast<std::uint16_t>(pixel);
+        break;
+    case 4:
+        for (std::int32_t y = y0; y < y1; ++y, p += pitch)
+            *reinterpret_cast<std::uint32_t*>(p) = pixel;
+        break;
+    default: // 24-bit targets are not supported by the span writers
+        break;
+    }
+}
+
+void fillCircle(SDL_Surface* surface, std::int32_t cx, std::int32_t cy, std::int32_t r,
+                std::uint32_t colour) {
+    if (r < 0) return;
+    const std::int64_t r2 = std::int64_t{r} * r;
+    const std::int64_t y0 = std::max<std::int64_t>(std::int64_t{cy} - r, 0);
+    const std::int64_t y1 = std::min<std::int64_t>(std::int64_t{cy} + r, surface->h - 1);
+    const std::int64_t x0 = std::max<std::int64_t>(std::int64_t{cx} - r, 0);
+    const std::int64_t x1 = std::min<std::int64_t>(std::int64_t{cx} + r, surface->w - 1);
+    if (y0 > y1 || x0 > x1) return;
+    const std::uint32_t pixel = SDL_MapRGBA(surface->format, colour & 0xFF, (colour >> 8) & 0xFF,
+                                            (colour >> 16) & 0xFF, (colour >> 24) & 0xFF);
+    SurfaceLock lock(surface);
+    if (!lock.ok()) return;
+    for (std::int64_t y = y0; y <= y1; ++y) {
+        const std::int64_t dy = y - cy;
+        for (std::int64_t x = x0; x <= x1; ++x) {
+            const std::int64_t dx = x - cx;
+            if (dx * dx + dy * dy <= r2)
+                plotPixel(surface, static_cast<std::int32_t>(x), static_cast<std::int32_t>(y), pixel);
+        }
+    }
+}
+
+void fillShadedCircle(SDL_Surface* surface, std::int32_t cx, std::int32_t cy, std::int32_t r,
+                      std::uint32_t centreColour, std::uint32_t edgeColour) {
+    if (r < 1) return;
+    const std::int64_t r2 = std::int64_t{r} * r;
+    const std::int64_t y0 = std::max<std::int64_t>(std::int64_t{cy} - r, 0);
+    const std::int64_t y1 = std::min<std::int64_t>(std::int64_t{cy} + r, surface->h - 1);
+    const std::int64_t x0 = std::max<std::int64_t>(std::int64_t{cx} - r, 0);
+    const std::int64_t x1 = std::min<std::int64_t>(std::int64_t{cx} + r, surface->w - 1);
+    if (y0 > y1 || x0 > x1) return;
+    SurfaceLock lock(surface);
+    if (!lock.ok()) return;
+    for (std::int64_t y = y0; y <= y1; ++y) {
+        const std::int64_t dy = y - cy;
+        for (std::int64_t x = x0; x <= x1; ++x) {
+            const std::int64_t dx = x - cx;
+            const std::int64_t d2 = dx * dx + dy * dy;
+            if (d2 > r2) continue;
+            const std::int64_t d = static_cast<std::int64_t>(isqrt64(static_cast<std::uint64_t>(d2)));
+            std::uint32_t colour = 0;
+            for (int shift = 0; shift < 32; shift += 8) {
+                const std::int64_t centre = (centreColour >> shift) & 0xFF;
+                const std::int64_t edge = (edgeColour >> shift) & 0xFF;
+                const std::int64_t channel = (centre + d * (edge - centre) / r) & 0xFF;
+                colour |= static_cast<std::uint32_t>(channel) << shift;
+            }
+            putPixel(surface, static_cast<std::int32_t>(x), static_cast<std::int32_t>(y), colour);
+        }
+    }
+}
+
+} // namespace xe

@@ -1,0 +1,63 @@
+#pragma once
+// The lowest layer of the rasteriser: pixel values, single pixels, spans,
+// surface locking, and the two disc fillers used outside the map.
+
+#include "render/Canvas.h"
+
+#include <cstdint>
+
+namespace xe {
+
+// The SDL 1.2 must-lock rule: a non-zero offset, or a hardware, asynchronous
+// blit or RLE-accelerated surface.
+bool mustLock(const SDL_Surface* surface);
+void lockSurface(SDL_Surface* surface);
+void unlockSurface(SDL_Surface* surface);
+
+// Locks a surface for the lifetime of the object when SDL requires it.
+// Callers draw only when ok().
+class SurfaceLock {
+  public:
+    explicit SurfaceLock(SDL_Surface* surface);
+    ~SurfaceLock();
+    SurfaceLock(const SurfaceLock&) = delete;
+    // False when the surface must be locked and the lock failed: its pixels
+    // may not be touched then.
+    bool ok() const { return locked_ || !mustLock(surface_); }
+    SurfaceLock& operator=(const SurfaceLock&) = delete;
+
+  private:
+    SDL_Surface* surface_;
+    bool locked_;
+};
+
+// Renderer colour 0x00BBGGRR (red in the low byte, top byte ignored) to the
+// surface's pixel value.
+std::uint32_t mapColor(std::uint32_t colour, const SDL_Surface* surface);
+
+// Alpha colour 0xAABBGGRR, stored when 0 <= x < width and 0 <= y < height.
+// Does not lock.
+void putPixel(SDL_Surface* surface, std::int32_t x, std::int32_t y, std::uint32_t colour);
+
+// Stores a pixel value with no clip test; 1, 2, 3 (most significant byte
+// first) and 4 bytes per pixel.
+void plotPixel(SDL_Surface* surface, std::int32_t x, std::int32_t y, std::uint32_t pixel);
+
+// Pixels x0 .. x1-1 of row y (nothing when x1 <= x0), no clip test. 1, 2 and
+// 4 bytes per pixel; 24-bit surfaces are left untouched (not supported).
+void drawHSpan(SDL_Surface* surface, std::int32_t x0, std::int32_t x1, std::int32_t y, std::uint32_t pixel);
+
+// Pixels y0 .. y1-1 of column x, no clip test; 1, 2 and 4 bytes per pixel.
+void drawVSpan(SDL_Surface* surface, std::int32_t x, std::int32_t y0, std::int32_t y1, std::uint32_t pixel);
+
+// Every pixel within distance r of the centre (squared distance <= r^2),
+// clamped to the surface; alpha colour. Locks as needed.
+void fillCircle(SDL_Surface* surface, std::int32_t cx, std::int32_t cy, std::int32_t r, std::uint32_t colour);
+
+// A disc whose colour runs from the centre colour to the edge colour with the
+// distance from the centre (alpha colours, each channel separately, wrapping
+// in 8 bits). Nothing when r < 1. Locks as needed.
+void fillShadedCircle(SDL_Surface* surface, std::int32_t cx, std::int32_t cy, std::int32_t r,
+                      std::uint32_t centreColour, std::uint32_t edgeColour);
+
+} // namespace xe

@@ -1,0 +1,158 @@
+#pragma once
+// The road graph of one map as the route search works on it: three record
+// arrays (nodes, segments, links) and the operations that build, extend,
+// undo and reverse them.
+//
+// A loader fills the graph in this order: allocate() with the counts and
+// capacities, initNodeRecord() once per node id, addSegment() once per
+// segment id (the map is not ready yet, so nothing is hooked into link
+// lists), buildLinks(), then applyTurnRestriction() per restriction.
+//
+// Every id handed in is checked against the array it names; an operation
+// given a bad id does nothing and answers false (or kNoId). Appends grow an
+// array (capacity is a reservation, not a wall) up to RoadGraph::kMaxRecords;
+// beyond that, or when memory runs out, they fail the same way. Records are
+// always addressed by index, never kept by reference across an append.
+
+#include "routing/NodeTransitions.h"
+#include "routing/RoadRecords.h"
+
+#include <cstdint>
+#include <vector>
+
+class RoadMap {
+  public:
+    struct Snapshot {
+        std::uint32_t nodes = 0;
+        std::uint32_t segments = 0;
+        std::uint32_t links = 0;
+    };
+
+    // Sizes the arrays: nodeCount and segmentCount records in place (to be
+    // written by initNodeRecord / addSegment), no links, the given capacities
+    // reserved. Clears the ready flag. False when the counts exceed the id
+    // space or memory runs out; the map is then empty.
+    bool allocate(std::uint32_t nodeCount, std::uint32_t nodeCapacity, std::uint32_t segmentCount,
+                  std::uint32_t segmentCapacity, std::uint32_t linkCapacity);
+
+    // Writes the head record of node `id` (< node count). mainRecords 1: the
+    // head is the node's only vertex; above 1: the head continues at that
+    // many vertices appended to the array; 0: the node has no vertex.
+    bool initNodeRecord(std::uint32_t id, RoadGraph::GridCell cell, std::uint32_t mainRecords);
+    // The same for a segment; the end nodes of its records are left unset.
+    bool initSegmentRecord(std::uint32_t id, RoadGraph::SegmentAttributes attributes, std::uint16_t length,
+                           std::uint32_t records);
+
+    // Appends a node with one vertex; its id, or kNoId.
+    std::uint32_t appendNode(RoadGraph::GridCell cell);
+    // Appends an unwritten segment head; its id, or kNoId.
+    std::uint32_t appendSegmentId();
+
+    // Writes segment `id`'s chain from a transition table (one record per
+    // entry, vertices chosen by the entry's positions at `fromNode` and
+    // `toNode`), and when the map is ready hooks each record into the link
+    // list of its start vertex (and of its end vertex when two-way).
+    bool addSegment(std::uint32_t id, std::uint32_t fromNode, std::uint32_t toNode,
+                    RoadGraph::SegmentAttributes attributes, std::uint16_t length,
+                    const NodeTransitions& table);
+    // A segment joining every vertex of `first` to every vertex of `second`,
+    // forward, two-way when the attributes carry RoadFlag::TwoWay.
+    bool addSegmentBetween(std::uint32_t id, std::uint32_t first, std::uint32_t second,
+                           RoadGraph::SegmentAttributes attributes, std::uint16_t length);
+    // Puts `segmentRecord` first in the link list of `nodeRecord`; the old
+    // list stays behind a jump record.
+    bool addLink(std::uint32_t nodeRecord, std::uint32_t segmentRecord);
+    // Rebuilds every link list from the segment records: each vertex gets
+    // one contiguous run of links, listing its segments in decreasing id
+    // order. Marks the map ready. False (and no links) when the links would
+    // not fit the id space.
+    bool buildLinks();
+
+    // The table of segment `id` from its records; false for a bad id or a
+    // record whose vertices are not found at the segment's end nodes.
+    bool segmentTransitions(std::uint32_t id, NodeTransitions& out) const;
+
+    Snapshot snapshot() const;
+    // Unhooks every segment record appended since `s` from the link lists of
+    // the vertices that were there before, then truncates the arrays.
+    void restore(const Snapshot& s);
+    // Flips the travel direction of every segment record and rebuilds the
+    // link lists; doing it twice gives the same travel graph back.
+    void reverseDirection();
+    static void reverseSegmentRecord(RoadGraph::SegmentRecord& record);
+
+    // Turns every two-way record of segment `id` into two one-way records.
+    bool splitTwoWayRecords(std::uint32_t id);
+    // Travel that leaves `node` along path[0] and follows the path goes
+    // through copies of the path's nodes that offer no way into `forbidden`
+    // and no U-turn. Ids are segment ids (any record of a chain).
+    bool applyTurnRestriction(std::uint32_t node, const std::vector<std::uint32_t>& path,
+                              const std::vector<std::uint32_t>& forbidden);
+
+    // Appends a new last record to the chain of node `node` / segment
+    // `segment` (flagged Main and Last, head set); its index, or kNoId.
+    std::uint32_t appendToNodeChain(std::uint32_t node);
+    std::uint32_t appendToSegmentChain(std::uint32_t segment);
+
+    // Chain walking. nextMainNode: the first vertex at or after `record` in
+    // its chain (kNoId when none); stepNode: the record after `record`.
+    std::uint32_t nextMainNode(std::uint32_t record) const;
+    std::uint32_t stepNode(std::uint32_t record) const;
+    std::uint32_t nextMainSegment(std::uint32_t record) const;
+    std::uint32_t stepSegment(std::uint32_t record) const;
+    // The vertices of node `node` in chain order.
+    std::vector<std::uint32_t> vertices(std::uint32_t node) const;
+    // The records (flagged Main) of segment `segment` in chain order.
+    std::vector<std::uint32_t> segmentRecords(std::uint32_t segment) const;
+    // The segment records named by the link list of vertex `nodeRecord`.
+    std::vector<std::uint32_t> linkedSegments(std::uint32_t nodeRecord) const;
+
+    // Node of a node record, head of a segment record; kNoId for a bad id.
+    std::uint32_t nodeOf(std::uint32_t nodeRecord) const;
+    std::uint32_t segmentHead(std::uint32_t segmentRecord) const;
+    // The nodes at the segment's first and second end (from its first record).
+    std::uint32_t segmentFromNode(std::uint32_t segment) const;
+    std::uint32_t segmentToNode(std::uint32_t segment) const;
+    // The head record of `node`, null for a bad id.
+    const RoadGraph::NodeRecord* nodeHeadRecord(std::uint32_t node) const;
+    // The head record of the segment chain `segmentRecord` belongs to.
+    const RoadGraph::SegmentRecord* segmentHeadRecord(std::uint32_t segmentRecord) const;
+    // Cell of the node a node record belongs to.
+    RoadGraph::GridCell cellOf(std::uint32_t nodeRecord) const;
+
+    bool validNode(std::uint32_t id) const { return id < nodes_.size(); }
+    bool validSegment(std::uint32_t id) const { return id < segments_.size(); }
+    bool validLink(std::uint32_t id) const { return id < links_.size(); }
+    bool isVertex(std::uint32_t id) const {
+        return validNode(id) && (nodes_[id].flags & RoadGraph::RecordFlag::Main);
+    }
+
+    const std::vector<RoadGraph::NodeRecord>& nodes() const { return nodes_; }
+    const std::vector<RoadGraph::SegmentRecord>& segments() const { return segments_; }
+    const std::vector<RoadGraph::LinkRecord>& links() const { return links_; }
+    // Direct access for the search's labels and for loaders; ids unchecked.
+    std::vector<RoadGraph::NodeRecord>& mutableNodes() { return nodes_; }
+    std::vector<RoadGraph::SegmentRecord>& mutableSegments() { return segments_; }
+    std::vector<RoadGraph::LinkRecord>& mutableLinks() { return links_; }
+
+    bool ready() const { return ready_; }
+
+    // Estimate weights, set by the loader from the map's first level:
+    // metres per cell, and the integer square root of 2 * cellMetres.
+    std::uint32_t cellMetres = 0;
+    std::uint32_t cellDiagonalRoot = 0;
+
+  private:
+    std::uint32_t appendNodeRecord();
+    std::uint32_t appendSegmentRecord();
+    std::uint32_t appendLinkRecord();
+    // Position of vertex `record` among the vertices of `node`, or -1.
+    int vertexPosition(std::uint32_t node, std::uint32_t record) const;
+    void hookRecord(std::uint32_t segmentRecord);
+    std::uint32_t unhookedFirstLink(std::uint32_t first, std::uint32_t linkLimit) const;
+
+    std::vector<RoadGraph::NodeRecord> nodes_;
+    std::vector<RoadGraph::SegmentRecord> segments_;
+    std::vector<RoadGraph::LinkRecord> links_;
+    bool ready_ = false;
+};

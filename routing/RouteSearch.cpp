@@ -1,0 +1,249 @@
+#include "routing/RouteSearch.h"
+
+#include "core/Log.h"
+#include "routing/SearchQueue.h"
+
+#include <algorithm>
+#include <utility>
+
+using namespace RoadGraph;
+
+namespace Map::Routing {
+
+void resetLabels(RoadMap& map) {
+    for (NodeRecord& n : map.mutableNodes()) {
+        if (n.flags & RecordFlag::Main) {
+            n.cost = kInfiniteCost;
+            n.closed = 0;
+        }
+    }
+}
+
+void searchLoop(RoadMap& map, SearchTask& task, const RoutingParams& params, SearchStats* stats) {
+    resetLabels(map);
+    for (SearchTarget& t : task.targets)
+        t.reached = 0;
+    task.reachedCount = 0;
+    if (task.targets.empty() || !task.source) return;
+    const std::uint32_t source = task.source->searchNodeIndex;
+    if (!map.isVertex(source)) return;
+
+    std::vector<NodeRecord>& nodes = map.mutableNodes();
+    const std::vector<SegmentRecord>& segments = map.segments();
+    const std::vector<LinkRecord>& links = map.links();
+
+    // Targets by search node, for a lookup per settled vertex.
+    std::vector<std::pair<std::uint32_t, std::uint32_t>> index;
+    std::vector<GridCell> targetCells;
+    for (std::uint32_t i = 0; i < task.targets.size(); ++i) {
+        const SearchPosition& p = *task.targets[i].position;
+        targetCells.push_back(p.cell);
+        if (map.isVertex(p.searchNodeIndex)) index.emplace_back(p.searchNodeIndex, i);
+    }
+    std::sort(index.begin(), index.end());
+
+    auto cellOfVertex = [&](std::uint32_t v) {
+        const NodeRecord& rec = nodes[v];
+        if (rec.flags & RecordFlag::Head) return rec.cell;
+        return rec.head < nodes.size() ? nodes[rec.head].cell : GridCell{};
+    };
+    // The smallest estimate over all targets. The largest would overestimate
+    // the way to a near finish whenever a detour towards a far one looks
+    // cheaper, and the search would settle that finish through the detour.
+    auto estimate = [&](std::uint32_t v) -> std::uint32_t {
+        const GridCell cell = cellOfVertex(v);
+        std::uint32_t best = kInfiniteCost;
+        for (const GridCell& target : targetCells)
+            best = std::min(best, estimateCost(params, target, cell, map.cellDiagonalRoot, map.cellMetres));
+        return best;
+    };
+
+    std::uint64_t expanded = 0;
+    std::uint64_t bad = 0;
+    SearchQueue queue(nodes);
+    nodes[source].cost = 0;
+    nodes[source].closed = 1;
+    nodes[source].predecessor = kNoId;
+    queue.push(SearchQueueEntry{0, source});
+
+    while (!queue.empty()) {
+        const std::uint32_t n = queue.top().node;
+        auto hit = std::lower_bound(index.begin(), index.end(), std::make_pair(n, std::uint32_t{0}));
+        if (hit != index.end() && hit->first == n) {
+            for (; hit != index.end() && hit->first == n; ++hit) {
+                SearchTarget& t = task.targets[hit->second];
+                if (!t.reached) {
+                    t.reached = 1;
+                    ++task.reachedCount;
+                }
+            }
+            if (task.reachedCount == task.targets.size()) break;
+            // A finish ends its branch: routes do not run through it.
+            queue.removeAt(nodes[n].heapPosition);
+            nodes[n].closed = 1;
+            continue;
+        }
+
+        ++expanded;
+        const std::uint64_t costN = nodes[n].cost;
+        std::uint32_t l = nodes[n].firstLink;
+        for (std::size_t guard = 0; guard <= links.size() && l < links.size(); ++guard) {
+            const LinkRecord link = links[l];
+            if (link.flags & LinkFlag::Jump) {
+                if (link.flags & LinkFlag::LastLink) break;
+                l = link.value;
+                continue;
+            }
+            const std::uint32_t s = link.value;
+            if (s < segments.size()) {
+                const SegmentRecord& rec = segments[s];
+                const std::uint32_t h = (rec.flags & RecordFlag::Head) ? s : rec.head;
+                const std::uint32_t m = rec.start == n ? rec.end : rec.start;
+                if (h >= segments.size() || m >= nodes.size() || !(nodes[m].flags & RecordFlag::Main)) {
+                    ++bad;
+                } else if (!(params.excludeFlag && h == params.excludedSegment)) {
+                    const std::uint32_t c = segmentCost(params, segments[h].attributes, segments[h].length);
+                    const std::uint64_t reach = costN + c;
+                    if (c != kInfiniteCost && reach < kInfiniteCost) {
+                        NodeRecord& target = nodes[m];
+                        bool improve = true;
+                        if (target.cost != kInfiniteCost) {
+                            if (target.cost <= reach)
+                                improve = false;
+                            else if (!target.closed)
+                                queue.removeAt(target.heapPosition);
+                        }
+                        if (improve) {
+                            const std::uint32_t e = estimate(m);
+                            NodeRecord& updated = nodes[m];
+                            updated.cost = static_cast<std::uint32_t>(reach);
+                            updated.predecessor = s;
+                            updated.closed = 0;
+                            queue.push(SearchQueueEntry{static_cast<std::int64_t>(reach + e), m});
+                        }
+                    }
+                }
+            } else {
+                ++bad;
+            }
+            if (link.flags & LinkFlag::LastLink) break;
+            ++l;
+        }
+        queue.removeAt(nodes[n].heapPosition);
+        nodes[n].closed = 1;
+    }
+
+    if (bad != 0)
+        Log::log(Log::Critical, u"Route search: %I64u links name records outside the road graph",
+                 static_cast<unsigned long long>(bad));
+    if (stats) {
+        stats->expanded += expanded;
+        stats->queuePeak = std::max<std::uint64_t>(stats->queuePeak, queue.peakSize());
+        stats->badReferences += bad;
+    }
+}
+
+bool extractPath(const RoadMap& map, const SearchPosition& finish, const SearchPosition& source,
+                 std::vector<RouteSegment>* segments, std::vector<std::uint32_t>* nodes) {
+    if (segments) segments->clear();
+    if (nodes) nodes->clear();
+    const std::uint32_t src = source.searchNodeIndex;
+    std::uint32_t cur = finish.searchNodeIndex;
+    if (!map.isVertex(cur) || !map.isVertex(src)) return false;
+    std::vector<RouteSegment> steps;
+    std::vector<std::uint32_t> passed;
+    const std::size_t limit = map.nodes().size();
+    for (std::size_t count = 0; cur != src; ++count) {
+        const std::uint32_t s = map.nodes()[cur].predecessor;
+        const SegmentRecord* head = map.segmentHeadRecord(s);
+        if (count >= limit || !head) {
+            Log::log(Log::Critical, u"Route search: broken predecessor chain at node record %u", cur);
+            return false;
+        }
+        const SegmentRecord& rec = map.segments()[s];
+        const std::uint32_t other = rec.start == cur ? rec.end : rec.start;
+        if (!map.isVertex(other)) {
+            Log::log(Log::Critical, u"Route search: broken predecessor chain at node record %u", cur);
+            return false;
+        }
+        const std::uint32_t h = map.segmentHead(s);
+        const bool first = count == 0;
+        const bool last = other == src;
+        std::uint32_t id = h;
+        if (first)
+            id = finish.segmentId();
+        else if (last)
+            id = source.segmentId();
+        // The joins of node positions are never recorded; the pieces of a
+        // segment position appear as its own road segment.
+        if (!((first || last) && id == kNoId)) {
+            RouteSegment step;
+            step.segmentId = id;
+            step.forward = map.segmentToNode(h) == map.nodeOf(cur) ? 1 : 0;
+            step.quality = head->attributes.quality & 0x07;
+            step.turnCode = static_cast<std::uint8_t>(head->attributes.quality >> 3);
+            steps.push_back(step);
+        }
+        if (!last) passed.push_back(map.nodeOf(other));
+        cur = other;
+    }
+    std::reverse(steps.begin(), steps.end());
+    std::reverse(passed.begin(), passed.end());
+    if (segments) *segments = std::move(steps);
+    if (nodes) *nodes = std::move(passed);
+    return true;
+}
+
+void ResultBindings::bind(const RoadMap& map, const SearchPosition& finish, const SearchPosition& source,
+                          bool isReached) {
+    std::vector<RouteSegment> local;
+    std::vector<RouteSegment>* list = segments;
+    if (!list && totalLength) list = &local;
+    if (isReached && !extractPath(map, finish, source, list, nodes)) isReached = false;
+    if (reached) *reached = isReached ? 1 : 0;
+    if (cost) *cost = isReached ? map.nodes()[finish.searchNodeIndex].cost : kInfiniteCost;
+    if (!isReached) {
+        if (segments) segments->clear();
+        if (nodes) nodes->clear();
+    }
+    if (totalLength) {
+        std::uint64_t sum = 0;
+        if (isReached) {
+            for (const RouteSegment& step : *list) {
+                const SegmentRecord* head = map.segmentHeadRecord(step.segmentId);
+                sum += head ? head->length : 0;
+            }
+        }
+        *totalLength = isReached ? static_cast<std::uint32_t>(std::min<std::uint64_t>(sum, kInfiniteCost - 1))
+                                 : kInfiniteCost;
+    }
+}
+
+void search(RoadMap& map, SearchTask& task, const RoutingParams& params, SearchStats* stats) {
+    if (task.backward) map.reverseDirection();
+    const RoadMap::Snapshot before = map.snapshot();
+
+    bool seeded = task.source != nullptr && task.source->seed(map, task);
+    for (SearchTarget& t : task.targets)
+        seeded = t.position->seed(map, task) && seeded;
+    if (seeded) {
+        searchLoop(map, task, params, stats);
+    } else {
+        Log::log(Log::Critical, u"Route search: no room in the road graph for the search positions");
+        for (SearchTarget& t : task.targets)
+            t.reached = 0;
+        task.reachedCount = 0;
+    }
+
+    for (SearchTarget& t : task.targets) {
+        if (ResultBindings* bindings = t.position->resultBindings()) {
+            const bool reached = t.reached && task.source;
+            bindings->bind(map, *t.position, reached ? *task.source : *t.position, reached);
+        }
+    }
+
+    map.restore(before);
+    if (task.backward) map.reverseDirection();
+}
+
+} // namespace Map::Routing

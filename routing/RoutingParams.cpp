@@ -1,0 +1,85 @@
+#include "routing/RoutingParams.h"
+
+#include "core/ConfigNode.h"
+#include "core/Log.h"
+
+#include <algorithm>
+
+using namespace RoadGraph;
+
+RoutingParams RoutingParams::fromConfig(Core::ConfigNode& routing) {
+    RoutingParams p;
+    const int bestRoadsMax = routing.value("best_roads_max", 10);
+    const int speedMax = routing.value("routing_speed_max", 4);
+    if (bestRoadsMax == 0 || speedMax == 0) return p;
+    const bool avoidToll = routing.value("avoid_toll", false);
+    const bool avoidUnpaved = routing.value("avoid_unpaved", true);
+    const int speed = routing.value("routing_speed", 0);
+    const int bestRoads = routing.value("best_roads", 5);
+    const int mode = routing.value("routing_mode", 1);
+
+    p.avoid_toll = avoidToll ? 1 : 0;
+    p.avoid_unpaved = avoidUnpaved ? 1 : 0;
+    p.routing_speed = static_cast<std::uint8_t>(speed);
+    p.best_roads_max = static_cast<std::uint8_t>(bestRoadsMax);
+    if (p.best_roads_max == 0) p.best_roads_max = 1;
+    p.speedDivisor = static_cast<std::uint8_t>(speedMax + 1);
+    if (p.speedDivisor == 0) p.speedDivisor = 1;
+    p.best_roads = static_cast<std::uint8_t>(bestRoads);
+    // A weight above its divisor would make good roads cost less than nothing.
+    if (p.best_roads > p.best_roads_max) {
+        Log::log(Log::Normal, u"Routing: best_roads %d is above best_roads_max %d; using %d", bestRoads,
+                 int(p.best_roads_max), int(p.best_roads_max));
+        p.best_roads = p.best_roads_max;
+    }
+    if (mode < 0 || mode > 2) {
+        Log::log(Log::Normal, u"Routing: unknown routing_mode %d; using 1", mode);
+        p.routing_mode = 1;
+    } else {
+        p.routing_mode = static_cast<std::uint32_t>(mode);
+    }
+    return p;
+}
+
+namespace Map::Routing {
+
+std::uint32_t segmentCost(const RoutingParams& params, const SegmentAttributes& attributes,
+                          std::uint16_t length) {
+    if (attributes.access & params.accessMask) return kInfiniteCost;
+    if (params.avoid_unpaved && (attributes.road & RoadFlag::Unpaved)) return kInfiniteCost;
+    if (params.avoid_toll && (attributes.road & RoadFlag::Toll)) return kInfiniteCost;
+    if (attributes.road & RoadFlag::Forbidden) return kInfiniteCost;
+    if (length == 0) return 0;
+    std::int32_t base;
+    if (params.routing_mode == 2) return length;
+    if (params.routing_mode == 0)
+        base = length;
+    else
+        base = kSpeedFactor[attributes.road & RoadFlag::ClassMask] * static_cast<std::int32_t>(length) / 10;
+    const std::int32_t divisor = std::max<std::int32_t>(params.best_roads_max, 1);
+    const std::int32_t weight = std::min<std::int32_t>(params.best_roads, divisor);
+    const std::int32_t q = weight * base / divisor;
+    const std::int32_t term = q * (4 - (attributes.quality & 0x07)) / 5;
+    return static_cast<std::uint32_t>(std::max<std::int32_t>(base + term, 1));
+}
+
+std::uint32_t estimateCost(const RoutingParams& params, GridCell a, GridCell b, std::uint32_t smallWeight,
+                           std::uint32_t largeWeight) {
+    if (params.routing_mode == 2) return 0;
+    auto difference = [](std::uint16_t p, std::uint16_t q) -> std::uint64_t {
+        return p == q ? 0 : static_cast<std::uint64_t>(p > q ? p - q : q - p) - 1;
+    };
+    const std::uint64_t dx = difference(a.x, b.x);
+    const std::uint64_t dy = difference(a.y, b.y);
+    const std::uint64_t small = std::min(dx, dy);
+    const std::uint64_t large = std::max(dx, dy);
+    std::uint64_t v = std::max(small * smallWeight, large * largeWeight);
+    v += v * params.routing_speed / std::max<std::uint8_t>(params.speedDivisor, 1);
+    if (params.routing_mode == 1)
+        v = v * 13 / 10;
+    else if (params.routing_mode != 0)
+        return 0;
+    return static_cast<std::uint32_t>(std::min<std::uint64_t>(v, kInfiniteCost - 1));
+}
+
+} // namespace Map::Routing

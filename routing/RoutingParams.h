@@ -1,0 +1,52 @@
+#pragma once
+// The routing parameters read from the "Routing" settings node, and the two
+// integer functions they steer: the cost of one segment chain and the
+// estimate of the remaining cost between two grid cells.
+
+#include "routing/RoadRecords.h"
+
+#include <cstdint>
+
+namespace Core {
+class ConfigNode;
+}
+
+struct RoutingParams {
+    // 0 length, 1 travel time by road class, 2 length without the quality term.
+    std::uint32_t routing_mode = 0;
+    std::uint8_t accessMask = 0x20;
+    std::uint8_t avoid_unpaved = 1;
+    std::uint8_t avoid_toll = 0;
+    std::uint8_t best_roads = 0;
+    std::uint8_t best_roads_max = 1; // never 0
+    std::uint8_t routing_speed = 0;
+    std::uint8_t speedDivisor = 1; // routing_speed_max + 1, never 0
+    std::uint8_t excludeFlag = 0;
+    std::uint32_t excludedSegment = RoadGraph::kNoId; // head id of a chain that is impassable
+
+    // Reads the keys (creating missing ones with their defaults). With
+    // best_roads_max or routing_speed_max 0 the fall-back record above is
+    // returned and nothing else is read. best_roads is kept at or below
+    // best_roads_max, and a routing_mode above 2 is read as 1.
+    static RoutingParams fromConfig(Core::ConfigNode& routing);
+};
+
+namespace Map::Routing {
+
+// Speed factor per road class (0 fastest).
+inline constexpr std::uint16_t kSpeedFactor[8] = {248, 99, 50, 33, 25, 22, 18, 13};
+
+// Cost of travelling a segment chain with these attributes and length, or
+// RoadGraph::kInfiniteCost when it is impassable. A chain of length 0 costs
+// 0; any other costs at least 1, whatever the quality term.
+std::uint32_t segmentCost(const RoutingParams& params, const RoadGraph::SegmentAttributes& attributes,
+                          std::uint16_t length);
+
+// Estimate of the cost between two cells: the larger of the smaller axis
+// difference times `smallWeight` and the larger times `largeWeight` (each
+// difference less one cell), raised by the speed term; in mode 1 scaled by
+// the slowest speed factor 13/10; 0 in mode 2. Computed without wrapping.
+std::uint32_t estimateCost(const RoutingParams& params, RoadGraph::GridCell a, RoadGraph::GridCell b,
+                           std::uint32_t smallWeight, std::uint32_t largeWeight);
+
+} // namespace Map::Routing

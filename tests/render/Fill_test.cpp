@@ -1,0 +1,286 @@
+#include "render/Fill.h"
+
+#include "SurfaceTestSupport.h"
+#include "render/Lines.h"
+#include "render/Pixels.h"
+#include "tests/support/CaptureLogger.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <random>
+#include <vector>
+
+namespace {
+
+using RenderTest::makeSurface;
+using RenderTest::mask;
+
+constexpr std::uint32_t kInk = 0x3F;
+constexpr std::uint32_t kPaper = 0;
+
+class FillTest : public ::testing::TestWithParam<int> {};
+
+TEST_P(FillTest, FlatTriangleFillsOneRowWhileFlatPolygonDrawsNothing) {
+    auto s = makeSurface(GetParam(), 10, 3);
+    RenderTest::fillAll(s.get(), kPaper);
+    const xe::Canvas c = xe::Canvas::of(s.get());
+    xe::fillTriangle(c, 4, 1, 2, 1, 7, 1, kInk);
+    const xe::Point flat[4] = {{1, 2}, {8, 2}, {5, 2}, {3, 2}};
+    xe::fillPolygonScan(c, flat, 4, kInk);
+    EXPECT_EQ(mask(s.get(), 0, 0, 10, 3, kInk), "..........\n"
+                                                "..######..\n"
+                                                "..........\n");
+}
+
+TEST_P(FillTest, TriangleIncludesItsEdges) {
+    auto s = makeSurface(GetParam(), 9, 7);
+    RenderTest::fillAll(s.get(), kPaper);
+    const xe::Canvas c = xe::Canvas::of(s.get());
+    xe::fillTriangle(c, 1, 1, 7, 1, 1, 5, kInk);
+    EXPECT_EQ(mask(s.get(), 0, 0, 9, 7, kInk), ".........\n"
+                                               ".#######.\n"
+                                               ".######..\n"
+                                               ".####....\n"
+                                               ".###.....\n"
+                                               ".#.......\n"
+                                               ".........\n");
+}
+
+TEST_P(FillTest, TrianglesAboveOrAcrossTheTopEdge) {
+    auto whole = makeSurface(GetParam(), 12, 12);
+    auto clipped = makeSurface(GetParam(), 12, 12);
+    RenderTest::fillAll(whole.get(), kPaper);
+    RenderTest::fillAll(clipped.get(), kPaper);
+    const xe::Canvas top{clipped.get(), 0, 5, 12, 12};
+    xe::fillTriangle(top, 1, 0, 9, 2, 4, 4, kInk); // wholly above
+    EXPECT_EQ(RenderTest::countPixels(clipped.get(), kInk), 0);
+    xe::fillTriangle(top, 1, 0, 10, 3, 4, 11, kInk);
+    xe::fillTriangle(xe::Canvas::of(whole.get()), 1, 0, 10, 3, 4, 11, kInk);
+    // Drawn from the first visible row with the same edges as if unclipped.
+    EXPECT_EQ(mask(clipped.get(), 0, 0, 12, 5, kInk), mask(clipped.get(), 0, 0, 12, 5, kPaper + 1));
+    EXPECT_EQ(mask(clipped.get(), 0, 5, 12, 7, kInk), mask(whole.get(), 0, 5, 12, 7, kInk));
+    EXPECT_GT(RenderTest::countPixels(whole.get(), kInk), RenderTest::countPixels(clipped.get(), kInk));
+}
+
+TEST_P(FillTest, SquarePolygonFillsRowsZeroToTenAndColumnsZeroToNine) {
+    auto s = makeSurface(GetParam(), 16, 16);
+    RenderTest::fillAll(s.get(), kPaper);
+    const xe::Canvas c = xe::Canvas::of(s.get());
+    const xe::Point square[4] = {{2, 2}, {12, 2}, {12, 12}, {2, 12}};
+    xe::fillPolygonScan(c, square, 4, kInk);
+    EXPECT_EQ(RenderTest::countPixels(s.get(), kInk), 110);
+    const std::string row = "..##########....\n";
+    const std::string empty = "................\n";
+    std::string expected = empty + empty;
+    for (int i = 0; i < 11; ++i)
+        expected += row;
+    expected += empty + empty + empty;
+    EXPECT_EQ(mask(s.get(), 0, 0, 16, 16, kInk), expected);
+}
+
+TEST_P(FillTest, PolygonCrossingTheLeftEdgeStartsItsSpanAtTheLeftEdge) {
+    auto s = makeSurface(GetParam(), 12, 6);
+    RenderTest::fillAll(s.get(), kPaper);
+    const xe::Canvas c{s.get(), 3, 0, 12, 6};
+    // A U shape: rows 1-2 cross the left edge once, rows 3-4 three times.
+    const xe::Point u[8] = {{-9, 1}, {9, 1}, {9, 5}, {6, 5}, {6, 3}, {0, 3}, {0, 5}, {-9, 5}};
+    xe::fillPolygonScan(c, u, 8, kInk);
+    EXPECT_EQ(mask(s.get(), 0, 0, 12, 6, kInk), "............\n"
+                                                "...######...\n"
+                                                "...######...\n"
+                                                "...######...\n"
+                                                "......###...\n"
+                                                "......###...\n");
+}
+
+TEST_P(FillTest, PentagramCentreStaysEmptyUnderTheEvenOddRule) {
+    auto s = makeSurface(GetParam(), 64, 64);
+    RenderTest::fillAll(s.get(), kPaper);
+    xe::Point star[5];
+    for (int i = 0; i < 5; ++i) {
+        const double a = (i * 2 % 5) * 2 * 3.14159265358979 / 5 - 3.14159265358979 / 2;
+        star[i] = {32 + static_cast<int>(std::lround(28 * std::cos(a))),
+                   32 + static_cast<int>(std::lround(28 * std::sin(a)))};
+    }
+    xe::fillPolygonScan(xe::Canvas::of(s.get()), star, 5, kInk);
+    EXPECT_EQ(RenderTest::pixelAt(s.get(), 32, 32), kPaper);
+    EXPECT_EQ(RenderTest::pixelAt(s.get(), 32, 10), kInk); // top point
+    EXPECT_EQ(RenderTest::pixelAt(s.get(), 12, 26), kInk); // left point
+}
+
+// A 32x32 pattern whose every pixel is distinct.
+RenderTest::SurfacePtr makePattern(int bitsPerPixel, int w, int h) {
+    auto p = makeSurface(bitsPerPixel, w, h);
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x) {
+            const std::uint32_t v = static_cast<std::uint32_t>(y * 32 + x + 1);
+            xe::plotPixel(p.get(), x, y, v);
+        }
+    return p;
+}
+
+TEST_P(FillTest, PatternRepeatsEveryThirtyTwoPixels) {
+    auto s = makeSurface(GetParam(), 100, 80);
+    RenderTest::fillAll(s.get(), kPaper);
+    auto pattern = makePattern(GetParam(), 32, 32);
+    ASSERT_TRUE(xe::isUsablePattern(pattern.get(), s.get()));
+    const float identity[16] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 5, -3, 0, 1};
+    const xe::Point square[4] = {{2, 1}, {90, 1}, {90, 75}, {2, 75}};
+    xe::fillPatternScan(xe::Canvas::of(s.get()), identity, square, 4, pattern.get());
+    for (int y = 0; y < 80; ++y)
+        for (int x = 0; x < 100; ++x) {
+            const bool inside = x >= 2 && x < 90 && y >= 1 && y <= 75;
+            const std::uint32_t want =
+                inside ? static_cast<std::uint32_t>(((y - 3) & 31) * 32 + ((x + 5) & 31) + 1) : kPaper;
+            ASSERT_EQ(RenderTest::pixelAt(s.get(), x, y), want) << x << "," << y;
+        }
+}
+
+TEST_P(FillTest, PatternThatIsNotASquarePowerOfTwoDrawsNothing) {
+    auto s = makeSurface(GetParam(), 40, 40);
+    RenderTest::fillAll(s.get(), kPaper);
+    const float identity[16] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
+    const xe::Point square[4] = {{0, 0}, {30, 0}, {30, 30}, {0, 30}};
+    auto wide = makePattern(GetParam(), 32, 16);
+    auto odd = makePattern(GetParam(), 24, 24);
+    auto otherDepth = makePattern(GetParam() == 16 ? 32 : 16, 32, 32);
+    EXPECT_FALSE(xe::isUsablePattern(wide.get(), s.get()));
+    EXPECT_FALSE(xe::isUsablePattern(odd.get(), s.get()));
+    EXPECT_FALSE(xe::isUsablePattern(otherDepth.get(), s.get()));
+    xe::fillPatternScan(xe::Canvas::of(s.get()), identity, square, 4, wide.get());
+    xe::fillPatternScan(xe::Canvas::of(s.get()), identity, square, 4, odd.get());
+    xe::fillPatternScan(xe::Canvas::of(s.get()), identity, square, 4, otherDepth.get());
+    EXPECT_EQ(RenderTest::countPixels(s.get(), kPaper), 1600);
+}
+
+INSTANTIATE_TEST_SUITE_P(Depths, FillTest, ::testing::Values(16, 32));
+
+TEST(Fill, PolygonsAboveTheVertexLimitAreLoggedAndNotDrawn) {
+    TestSupport::CaptureLogger log;
+    auto s = makeSurface(32, 64, 64);
+    RenderTest::fillAll(s.get(), kPaper);
+    std::vector<xe::Point> ring;
+    for (int i = 0; i < 521; ++i) {
+        const double a = i * 2 * 3.14159265358979 / 521;
+        ring.push_back({32 + static_cast<int>(30 * std::cos(a)), 32 + static_cast<int>(30 * std::sin(a))});
+    }
+    const xe::Canvas c = xe::Canvas::of(s.get());
+    xe::fillPolygonScan(c, ring.data(), 521, kInk);
+    auto pattern = makePattern(32, 32, 32);
+    const float identity[16] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
+    xe::fillPatternScan(c, identity, ring.data(), 521, pattern.get());
+    EXPECT_EQ(RenderTest::countPixels(s.get(), kPaper), 64 * 64);
+    ASSERT_EQ(log.lines().size(), 2u);
+    EXPECT_EQ(log.lines()[0], "Polygon of 521 points exceeds the limit of 520, not drawn");
+    // 520 points are drawn.
+    xe::fillPolygonScan(c, ring.data(), 520, kInk);
+    EXPECT_GT(RenderTest::countPixels(s.get(), kInk), 2500);
+}
+
+struct Poly {
+    std::vector<xe::Point> points;
+};
+
+// Pixels whose centre is at least two pixels from every edge must follow the
+// even-odd rule exactly.
+bool evenOddInside(const std::vector<xe::Point>& p, double x, double y) {
+    bool inside = false;
+    for (std::size_t i = 0, j = p.size() - 1; i < p.size(); j = i++) {
+        const double xi = p[i].x, yi = p[i].y, xj = p[j].x, yj = p[j].y;
+        if ((yi > y) != (yj > y) && x < (xj - xi) * (y - yi) / (yj - yi) + xi) inside = !inside;
+    }
+    return inside;
+}
+
+double distanceToSegment(double px, double py, xe::Point a, xe::Point b) {
+    const double dx = b.x - a.x, dy = b.y - a.y;
+    const double len2 = dx * dx + dy * dy;
+    double t = len2 == 0 ? 0 : ((px - a.x) * dx + (py - a.y) * dy) / len2;
+    t = std::clamp(t, 0.0, 1.0);
+    const double ex = a.x + t * dx - px, ey = a.y + t * dy - py;
+    return std::sqrt(ex * ex + ey * ey);
+}
+
+TEST(Fill, RandomPolygonsFollowTheEvenOddRuleAndClipConsistently) {
+    std::mt19937 random(RenderTest::testSeed());
+    std::uniform_int_distribution<int> coordinate(-20, 84);
+    std::uniform_int_distribution<int> far(-40000, 40000);
+    std::uniform_int_distribution<int> vertices(3, 12);
+    std::uniform_int_distribution<int> coin(0, 7);
+    auto whole = makeSurface(32, 64, 64);
+    auto clipped = makeSurface(32, 64, 64);
+    const xe::Canvas full = xe::Canvas::of(whole.get());
+    const xe::Canvas clip{clipped.get(), 9, 6, 50, 57};
+    for (int i = 0; i < 1500; ++i) {
+        std::vector<xe::Point> p(static_cast<std::size_t>(vertices(random)));
+        bool hasFar = false;
+        for (auto& v : p) {
+            const bool isFar = coin(random) == 0;
+            hasFar |= isFar;
+            v = {isFar ? far(random) : coordinate(random), isFar ? far(random) : coordinate(random)};
+        }
+        RenderTest::fillAll(whole.get(), kPaper);
+        RenderTest::fillAll(clipped.get(), 0x55);
+        xe::fillPolygonScan(full, p.data(), static_cast<int>(p.size()), kInk);
+        xe::fillPolygonScan(clip, p.data(), static_cast<int>(p.size()), kInk);
+        ASSERT_EQ(RenderTest::touchedOutside(clipped.get(), clip, 0x55), 0);
+        for (int y = 0; y < 64; ++y)
+            for (int x = 0; x < 64; ++x) {
+                const bool set = RenderTest::pixelAt(whole.get(), x, y) == kInk;
+                if (x >= clip.left && x < clip.right && y >= clip.top && y < clip.bottom) {
+                    ASSERT_EQ(RenderTest::pixelAt(clipped.get(), x, y) == kInk, set)
+                        << i << " at " << x << "," << y;
+                }
+                if (hasFar) continue; // float distances to far edges are not precise enough for the margin
+                double nearest = 1e9;
+                for (std::size_t k = 0; k < p.size(); ++k)
+                    nearest = std::min(nearest, distanceToSegment(x, y, p[k], p[(k + 1) % p.size()]));
+                if (nearest >= 2.0) {
+                    ASSERT_EQ(set, evenOddInside(p, x, y)) << i << " at " << x << "," << y;
+                }
+            }
+    }
+}
+
+TEST(Fill, TrianglesCoverTheirEdgeLinesAndClipLikeUnclipped) {
+    std::mt19937 random(RenderTest::testSeed());
+    std::uniform_int_distribution<int> coordinate(-30, 94);
+    std::uniform_int_distribution<int> far(-40000, 40000);
+    std::uniform_int_distribution<int> coin(0, 7);
+    auto whole = makeSurface(32, 64, 64);
+    auto clipped = makeSurface(32, 64, 64);
+    auto lines = makeSurface(32, 64, 64);
+    const xe::Canvas full = xe::Canvas::of(whole.get());
+    const xe::Canvas clip{clipped.get(), 5, 11, 47, 53};
+    for (int i = 0; i < 4000; ++i) {
+        xe::Point v[3];
+        for (auto& p : v) {
+            const bool isFar = coin(random) == 0;
+            p = {isFar ? far(random) : coordinate(random), isFar ? far(random) : coordinate(random)};
+        }
+        RenderTest::fillAll(whole.get(), kPaper);
+        RenderTest::fillAll(clipped.get(), 0x55);
+        RenderTest::fillAll(lines.get(), kPaper);
+        xe::fillTriangle(full, v[0].x, v[0].y, v[1].x, v[1].y, v[2].x, v[2].y, kInk);
+        xe::fillTriangle(clip, v[0].x, v[0].y, v[1].x, v[1].y, v[2].x, v[2].y, kInk);
+        for (int k = 0; k < 3; ++k)
+            xe::drawLineBetween(xe::Canvas::of(lines.get()), v[k], v[(k + 1) % 3], kInk);
+        ASSERT_EQ(RenderTest::touchedOutside(clipped.get(), clip, 0x55), 0);
+        for (int y = 0; y < 64; ++y)
+            for (int x = 0; x < 64; ++x) {
+                const bool set = RenderTest::pixelAt(whole.get(), x, y) == kInk;
+                if (RenderTest::pixelAt(lines.get(), x, y) == kInk) {
+                    ASSERT_TRUE(set) << i << ": edge pixel " << x << "," << y << " of " << v[0].x << ","
+                                     << v[0].y << " " << v[1].x << "," << v[1].y << " " << v[2].x << ","
+                                     << v[2].y;
+                }
+                if (x >= clip.left && x < clip.right && y >= clip.top && y < clip.bottom) {
+                    ASSERT_EQ(RenderTest::pixelAt(clipped.get(), x, y) == kInk, set)
+                        << i << " at " << x << "," << y;
+                }
+            }
+    }
+}
+
+} // namespace

@@ -1,0 +1,211 @@
+#include "render/Lines.h"
+
+#include "SurfaceTestSupport.h"
+#include "render/Pixels.h"
+
+#include <gtest/gtest.h>
+
+#include <random>
+#include <utility>
+#include <vector>
+
+namespace {
+
+using RenderTest::makeSurface;
+using RenderTest::mask;
+
+constexpr std::uint32_t kInk = 0x1F;
+constexpr std::uint32_t kPaper = 0x0;
+
+class LinesTest : public ::testing::TestWithParam<int> {};
+
+TEST_P(LinesTest, HorizontalLineInteriorExcludesItsEnds) {
+    auto s = makeSurface(GetParam(), 12, 3);
+    RenderTest::fillAll(s.get(), kPaper);
+    const xe::Canvas c = xe::Canvas::of(s.get());
+    xe::drawLine(c, false, 5, 0, false, 9, 0, kInk);
+    xe::drawLine(c, true, 9, 1, false, 5, 1, kInk);
+    xe::drawLine(c, true, 5, 2, true, 9, 2, kInk);
+    EXPECT_EQ(mask(s.get(), 0, 0, 12, 3, kInk), "......###...\n"
+                                                "......####..\n"
+                                                ".....#####..\n");
+}
+
+TEST_P(LinesTest, SamePixelEndsAreDrawnOnlyWithAFlag) {
+    auto s = makeSurface(GetParam(), 4, 4);
+    RenderTest::fillAll(s.get(), kPaper);
+    const xe::Canvas c = xe::Canvas::of(s.get());
+    xe::drawLine(c, false, 1, 1, false, 1, 1, kInk);
+    EXPECT_EQ(RenderTest::countPixels(s.get(), kInk), 0);
+    xe::drawLine(c, false, 2, 2, true, 2, 2, kInk);
+    xe::drawLine(c, true, 1, 2, false, 1, 2, kInk);
+    EXPECT_EQ(mask(s.get(), 0, 0, 4, 4, kInk), "....\n....\n.##.\n....\n");
+}
+
+TEST_P(LinesTest, SteepAndShallowLinesFollowTheBresenhamWalk) {
+    auto s = makeSurface(GetParam(), 8, 8);
+    RenderTest::fillAll(s.get(), kPaper);
+    const xe::Canvas c = xe::Canvas::of(s.get());
+    xe::drawLine(c, true, 0, 0, true, 2, 6, kInk); // steep, err starts at 3
+    xe::drawLine(c, true, 7, 7, true, 3, 5, kInk); // shallow, drawn upward-swapped
+    EXPECT_EQ(mask(s.get(), 0, 0, 8, 8, kInk), "#.......\n"
+                                               "#.......\n"
+                                               ".#......\n"
+                                               ".#......\n"
+                                               ".#......\n"
+                                               "..##....\n"
+                                               "..#.##..\n"
+                                               "......##\n");
+}
+
+TEST_P(LinesTest, DrawRectNeverSetsItsFarCorner) {
+    auto s = makeSurface(GetParam(), 10, 8);
+    RenderTest::fillAll(s.get(), kPaper);
+    const xe::Canvas c = xe::Canvas::of(s.get());
+    xe::drawRect(c, SDL_Rect{2, 1, 5, 4}, kInk);
+    EXPECT_EQ(mask(s.get(), 0, 0, 10, 8, kInk), "..........\n"
+                                                "..######..\n"
+                                                "..#....#..\n"
+                                                "..#....#..\n"
+                                                "..#....#..\n"
+                                                "..#####...\n"
+                                                "..........\n"
+                                                "..........\n");
+    // Edges cut away by the clip rectangle are not drawn.
+    RenderTest::fillAll(s.get(), kPaper);
+    const xe::Canvas clipped{s.get(), 3, 2, 9, 8};
+    xe::drawRect(clipped, SDL_Rect{1, 1, 5, 4}, kInk);
+    EXPECT_EQ(mask(s.get(), 0, 0, 10, 8, kInk), "..........\n"
+                                                "..........\n"
+                                                "......#...\n"
+                                                "......#...\n"
+                                                "......#...\n"
+                                                "...###....\n"
+                                                "..........\n"
+                                                "..........\n");
+    RenderTest::fillAll(s.get(), kPaper);
+    xe::drawRect(c, SDL_Rect{2, 2, 0, 4}, kInk);
+    xe::drawRect(c, SDL_Rect{2, 2, 4, 0}, kInk);
+    EXPECT_EQ(RenderTest::countPixels(s.get(), kInk), 0);
+}
+
+TEST_P(LinesTest, ApplyAffineRoundsToNearest) {
+    const float m[16] = {2, 0, 0, 0, 0, -1, 0, 0, 0, 0, 1, 0, 0.5f, 10.25f, 0, 1};
+    EXPECT_EQ(xe::applyAffine(m, xe::Point{3, 4}), (xe::Point{7, 6}));    // 6.5 -> 7, 6.25 -> 6
+    EXPECT_EQ(xe::applyAffine(m, xe::Point{-1, 0}), (xe::Point{-1, 10})); // -1.5 -> -1
+}
+
+TEST_P(LinesTest, ClippedLinesStartAtTheFirstRowInsideAndStopAtTheEdgeTheyLeave) {
+    auto s = makeSurface(GetParam(), 10, 8);
+    RenderTest::fillAll(s.get(), kPaper);
+    const xe::Canvas c{s.get(), 1, 2, 8, 7};
+    xe::drawLine(c, true, 2, -2, true, 4, 7, kInk); // steep, from above the clip rectangle
+    xe::drawLine(c, true, 5, 3, true, 12, 5, kInk); // shallow, leaves through the right edge
+    EXPECT_EQ(mask(s.get(), 0, 0, 10, 8, kInk), "..........\n"
+                                                "..........\n"
+                                                "...#......\n"
+                                                "...#.##...\n"
+                                                "...#...#..\n"
+                                                "....#.....\n"
+                                                "....#.....\n"
+                                                "..........\n");
+}
+
+INSTANTIATE_TEST_SUITE_P(Depths, LinesTest, ::testing::Values(16, 32));
+
+// The line walk without any clipping shortcut: every interior pixel, the ends
+// by their flags, recorded when they fall on a w x h bitmap.
+std::vector<bool> referenceLine(int w, int h, bool f0, std::int64_t x0, std::int64_t y0, bool f1,
+                                std::int64_t x1, std::int64_t y1) {
+    std::vector<bool> out(static_cast<std::size_t>(w * h));
+    auto set = [&](std::int64_t x, std::int64_t y) {
+        if (x >= 0 && x < w && y >= 0 && y < h) out[static_cast<std::size_t>(y * w + x)] = true;
+    };
+    if (y0 > y1) {
+        std::swap(x0, x1);
+        std::swap(y0, y1);
+        std::swap(f0, f1);
+    }
+    if (f0) set(x0, y0);
+    if (f1) set(x1, y1);
+    const std::int64_t dx = x1 - x0;
+    const std::int64_t dy = y1 - y0;
+    const std::int64_t adx = dx < 0 ? -dx : dx;
+    const int sx = dx > 0 ? 1 : -1;
+    if (dy == 0) {
+        for (std::int64_t x = std::min(x0, x1) + 1; x < std::max(x0, x1); ++x)
+            set(x, y0);
+    } else if (dx == 0) {
+        for (std::int64_t y = y0 + 1; y < y1; ++y)
+            set(x0, y);
+    } else if (adx < dy) {
+        std::int64_t err = dy / 2;
+        std::int64_t x = x0;
+        for (std::int64_t y = y0 + 1; y < y1; ++y) {
+            err += adx;
+            if (err >= dy) {
+                err -= dy;
+                x += sx;
+            }
+            set(x, y);
+        }
+    } else {
+        std::int64_t err = adx / 2;
+        std::int64_t y = y0;
+        for (std::int64_t x = x0 + sx; x != x1; x += sx) {
+            err += dy;
+            if (err >= adx) {
+                err -= adx;
+                ++y;
+            }
+            set(x, y);
+        }
+    }
+    return out;
+}
+
+TEST(Lines, ClippedLinesMatchTheUnclippedWalkInsideTheClipAndTouchNothingOutside) {
+    std::mt19937 random(RenderTest::testSeed());
+    auto s = makeSurface(32, 48, 40);
+    const xe::Canvas c{s.get(), 7, 5, 41, 33};
+    std::uniform_int_distribution<int> near(-20, 70);
+    std::uniform_int_distribution<int> far(-40000, 40000);
+    std::uniform_int_distribution<int> coin(0, 3);
+    for (int i = 0; i < 3000; ++i) {
+        auto coordinate = [&] { return coin(random) == 0 ? far(random) : near(random); };
+        const int x0 = coordinate(), y0 = coordinate(), x1 = coordinate(), y1 = coordinate();
+        const bool f0 = coin(random) < 2, f1 = coin(random) < 2;
+        RenderTest::fillAll(s.get(), kPaper);
+        xe::drawLine(c, f0, x0, y0, f1, x1, y1, kInk);
+        const auto expected = referenceLine(s->w, s->h, f0, x0, y0, f1, x1, y1);
+        for (int y = 0; y < s->h; ++y)
+            for (int x = 0; x < s->w; ++x) {
+                const bool inside = x >= c.left && x < c.right && y >= c.top && y < c.bottom;
+                const bool want = inside && expected[static_cast<std::size_t>(y * s->w + x)];
+                ASSERT_EQ(RenderTest::pixelAt(s.get(), x, y) == kInk, want)
+                    << "line " << x0 << "," << y0 << " -> " << x1 << "," << y1 << " at " << x << "," << y;
+            }
+    }
+}
+
+TEST(Lines, FarCoordinatesAreClippedWithoutWalkingToTheCanvas) {
+    auto s = makeSurface(16, 64, 64);
+    const xe::Canvas c{s.get(), 8, 8, 56, 56};
+    RenderTest::fillAll(s.get(), 0x7777);
+    const int big = 2000000000;
+    xe::drawLine(c, true, -big, -big + 3, true, big, big - 5, 1);
+    xe::drawLine(c, true, 131072, -big, true, -262144, big, 2);
+    xe::drawLine(c, true, -big, 20, true, big, 21, 3);
+    xe::drawLine(c, true, 30, -big, true, 30, big, 4);
+    xe::drawLine(c, true, INT32_MIN, INT32_MIN, true, INT32_MAX, INT32_MAX, 5);
+    xe::drawRect(c, SDL_Rect{-32768, -32768, 65535, 65535}, 6);
+    EXPECT_EQ(RenderTest::touchedOutside(s.get(), c, 0x7777), 0);
+    EXPECT_EQ(RenderTest::pixelAt(s.get(), 30, 9), 4u);
+    EXPECT_GT(RenderTest::countPixels(s.get(), 1), 40);
+    EXPECT_GT(RenderTest::countPixels(s.get(), 3), 40);
+    EXPECT_GT(RenderTest::countPixels(s.get(), 5), 40);
+    const std::int64_t diagonal = RenderTest::countPixels(s.get(), 5);
+    EXPECT_LE(diagonal, 48);
+}
+
+} // namespace

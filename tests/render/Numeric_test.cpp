@@ -1,0 +1,129 @@
+#include "render/Numeric.h"
+
+#include "SurfaceTestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstring>
+#include <limits>
+#include <random>
+
+namespace {
+
+constexpr std::int32_t kMin = std::numeric_limits<std::int32_t>::min();
+constexpr std::int32_t kMax = std::numeric_limits<std::int32_t>::max();
+
+std::int32_t referenceFloor(float v) {
+    if (std::isnan(v)) return 0;
+    const double d = std::floor(static_cast<double>(v));
+    if (d == 2147483648.0) return kMin; // +180 degrees of longitude wraps to -180
+    if (d > 2147483647.0) return kMax;
+    if (d < -2147483648.0) return kMin;
+    return static_cast<std::int32_t>(d);
+}
+
+float fromBits(std::uint32_t bits) {
+    float v;
+    std::memcpy(&v, &bits, sizeof v);
+    return v;
+}
+
+TEST(FloorToInt, EdgeValues) {
+    EXPECT_EQ(xe::floorToInt(-0.5f), -1);
+    EXPECT_EQ(xe::floorToInt(0.99f), 0);
+    EXPECT_EQ(xe::floorToInt(-2.0f), -2);
+    EXPECT_EQ(xe::floorToInt(0.0f), 0);
+    EXPECT_EQ(xe::floorToInt(-0.0f), 0);
+    EXPECT_EQ(xe::floorToInt(1.0f), 1);
+    EXPECT_EQ(xe::floorToInt(-1.0f), -1);
+    EXPECT_EQ(xe::floorToInt(2.5f), 2);
+    EXPECT_EQ(xe::floorToInt(-2.5f), -3);
+    EXPECT_EQ(xe::floorToInt(8388607.5f), 8388607);
+    EXPECT_EQ(xe::floorToInt(-8388607.5f), -8388608);
+    EXPECT_EQ(xe::floorToInt(16777216.0f), 16777216);
+    EXPECT_EQ(xe::floorToInt(1e-40f), 0); // denormal
+    EXPECT_EQ(xe::floorToInt(-1e-40f), -1);
+    EXPECT_EQ(xe::floorToInt(2147483520.0f), 2147483520); // largest float below 2^31
+    EXPECT_EQ(xe::floorToInt(2147483648.0f), kMin);
+    EXPECT_EQ(xe::floorToInt(2147483904.0f), kMax);
+    EXPECT_EQ(xe::floorToInt(-2147483648.0f), kMin);
+    EXPECT_EQ(xe::floorToInt(-2147483904.0f), kMin);
+    EXPECT_EQ(xe::floorToInt(4294967296.0f), kMax);
+    EXPECT_EQ(xe::floorToInt(-4294967296.0f), kMin);
+    EXPECT_EQ(xe::floorToInt(1e30f), kMax);
+    EXPECT_EQ(xe::floorToInt(-1e30f), kMin);
+    EXPECT_EQ(xe::floorToInt(std::numeric_limits<float>::infinity()), kMax);
+    EXPECT_EQ(xe::floorToInt(-std::numeric_limits<float>::infinity()), kMin);
+    EXPECT_EQ(xe::floorToInt(std::numeric_limits<float>::quiet_NaN()), 0);
+    EXPECT_EQ(xe::floorToInt(fromBits(0xFFC00001u)), 0); // negative NaN
+    // Rounding to nearest is flooring v + 0.5: ties go up.
+    EXPECT_EQ(xe::floorToInt(-1.5f + 0.5f), -1);
+    EXPECT_EQ(xe::floorToInt(1.5f + 0.5f), 2);
+}
+
+TEST(FloorToInt, MatchesReferenceOnRandomBitPatterns) {
+    std::mt19937 random(RenderTest::testSeed());
+    std::uniform_int_distribution<std::uint32_t> bits;
+    std::uniform_real_distribution<float> moderate(-70000.0f, 70000.0f);
+    for (int i = 0; i < 1000000; ++i) {
+        const float v = fromBits(bits(random));
+        ASSERT_EQ(xe::floorToInt(v), referenceFloor(v)) << "bits " << std::hex << i;
+        const float w = moderate(random);
+        ASSERT_EQ(xe::floorToInt(w), referenceFloor(w)) << w;
+    }
+    // Every float near the integers around zero and the 2^23 boundary.
+    for (std::uint32_t b = 0x3F000000u; b < 0x3F000000u + 200000; ++b) {
+        ASSERT_EQ(xe::floorToInt(fromBits(b)), referenceFloor(fromBits(b)));
+        ASSERT_EQ(xe::floorToInt(fromBits(b | 0x80000000u)), referenceFloor(fromBits(b | 0x80000000u)));
+    }
+    for (std::uint32_t b = 0x4AFFF000u; b < 0x4B001000u; ++b) {
+        ASSERT_EQ(xe::floorToInt(fromBits(b)), referenceFloor(fromBits(b)));
+        ASSERT_EQ(xe::floorToInt(fromBits(b | 0x80000000u)), referenceFloor(fromBits(b | 0x80000000u)));
+    }
+}
+
+std::uint64_t referenceSqrt(std::uint64_t n) {
+    std::uint64_t r = static_cast<std::uint64_t>(std::sqrt(static_cast<long double>(n)));
+    while (r > 0 && static_cast<unsigned __int128>(r) * r > n)
+        --r;
+    while (static_cast<unsigned __int128>(r + 1) * (r + 1) <= n)
+        ++r;
+    return r;
+}
+
+TEST(Isqrt, EdgeValues) {
+    EXPECT_EQ(xe::isqrt(0), 0u);
+    EXPECT_EQ(xe::isqrt(1), 1u);
+    EXPECT_EQ(xe::isqrt(3), 1u);
+    EXPECT_EQ(xe::isqrt(4), 2u);
+    EXPECT_EQ(xe::isqrt(8), 2u);
+    EXPECT_EQ(xe::isqrt(9), 3u);
+    EXPECT_EQ(xe::isqrt(0xFFFFFFFFu), 65535u);
+    EXPECT_EQ(xe::isqrt(0xFFFE0001u), 65535u); // 65535^2
+    EXPECT_EQ(xe::isqrt(0xFFFE0000u), 65534u);
+    EXPECT_EQ(xe::isqrt64(std::numeric_limits<std::uint64_t>::max()), 0xFFFFFFFFu);
+    EXPECT_EQ(xe::isqrt64(0xFFFFFFFE00000001u), 0xFFFFFFFFu);
+    EXPECT_EQ(xe::isqrt64(0xFFFFFFFE00000000u), 0xFFFFFFFEu);
+}
+
+TEST(Isqrt, MatchesReferenceOnSquaresAndRandomValues) {
+    for (std::uint32_t k = 1; k <= 65535; ++k) {
+        const std::uint32_t square = k * k;
+        ASSERT_EQ(xe::isqrt(square), k);
+        ASSERT_EQ(xe::isqrt(square - 1), k - 1);
+        if (k < 65535) {
+            ASSERT_EQ(xe::isqrt(square + 2 * k), k); // (k+1)^2 - 1
+        }
+    }
+    std::mt19937_64 random(RenderTest::testSeed());
+    for (int i = 0; i < 1000000; ++i) {
+        const std::uint64_t v = random();
+        const std::uint32_t n = static_cast<std::uint32_t>(v);
+        ASSERT_EQ(xe::isqrt(n), referenceSqrt(n)) << n;
+        const std::uint64_t wide = v >> (i % 64);
+        ASSERT_EQ(xe::isqrt64(wide), referenceSqrt(wide)) << wide;
+    }
+}
+
+} // namespace

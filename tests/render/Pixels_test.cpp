@@ -1,0 +1,125 @@
+#include "render/Pixels.h"
+
+#include "SurfaceTestSupport.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+using RenderTest::makeSurface;
+using RenderTest::mask;
+using RenderTest::pixelAt;
+
+class PixelsTest : public ::testing::TestWithParam<int> {};
+
+TEST_P(PixelsTest, MapColorTakesRedFromTheLowByte) {
+    auto s = makeSurface(GetParam(), 4, 4);
+    EXPECT_EQ(xe::mapColor(0x000000FF, s.get()), SDL_MapRGB(s->format, 255, 0, 0));
+    EXPECT_EQ(xe::mapColor(0xAB00FF00, s.get()), SDL_MapRGB(s->format, 0, 255, 0)); // top byte ignored
+    EXPECT_EQ(xe::mapColor(0x00FF0000, s.get()), SDL_MapRGB(s->format, 0, 0, 255));
+}
+
+TEST_P(PixelsTest, PutPixelIgnoresPixelsOffTheSurface) {
+    auto s = makeSurface(GetParam(), 8, 6);
+    RenderTest::fillAll(s.get(), 0);
+    const std::uint32_t white = SDL_MapRGBA(s->format, 255, 255, 255, 255);
+    for (const auto& [x, y] : {std::pair{-1, 0}, {0, -1}, {8, 0}, {0, 6}, {8, 6}, {-1, -1}})
+        xe::putPixel(s.get(), x, y, 0xFFFFFFFF);
+    EXPECT_EQ(RenderTest::countPixels(s.get(), 0), 48);
+    xe::putPixel(s.get(), 7, 5, 0xFFFFFFFF);
+    xe::putPixel(s.get(), 0, 0, 0xFFFFFFFF);
+    EXPECT_EQ(pixelAt(s.get(), 7, 5), white);
+    EXPECT_EQ(pixelAt(s.get(), 0, 0), white);
+    EXPECT_EQ(RenderTest::countPixels(s.get(), 0), 46);
+}
+
+TEST_P(PixelsTest, SpansFillExactlyTheirHalfOpenRange) {
+    auto s = makeSurface(GetParam(), 12, 6);
+    RenderTest::fillAll(s.get(), 0);
+    xe::drawHSpan(s.get(), 2, 9, 1, 5); // odd length: pairs then a last pixel
+    xe::drawHSpan(s.get(), 3, 3, 2, 5); // empty
+    xe::drawHSpan(s.get(), 6, 4, 2, 5); // reversed: nothing
+    xe::drawVSpan(s.get(), 10, 2, 5, 5);
+    xe::drawVSpan(s.get(), 0, 4, 4, 5);
+    EXPECT_EQ(mask(s.get(), 0, 0, 12, 6, 5), "............\n"
+                                             "..#######...\n"
+                                             "..........#.\n"
+                                             "..........#.\n"
+                                             "..........#.\n"
+                                             "............\n");
+}
+
+TEST_P(PixelsTest, FillCircleWithRadiusZeroSetsOnlyTheCentre) {
+    auto s = makeSurface(GetParam(), 7, 7);
+    RenderTest::fillAll(s.get(), 0);
+    xe::fillCircle(s.get(), 3, 3, 0, 0xFFFFFFFF);
+    const std::uint32_t white = SDL_MapRGBA(s->format, 255, 255, 255, 255);
+    EXPECT_EQ(RenderTest::countPixels(s.get(), white), 1);
+    EXPECT_EQ(pixelAt(s.get(), 3, 3), white);
+    xe::fillCircle(s.get(), 3, 3, 2, 0xFFFFFFFF);
+    EXPECT_EQ(mask(s.get(), 0, 0, 7, 7, white), ".......\n"
+                                                "...#...\n"
+                                                "..###..\n"
+                                                ".#####.\n"
+                                                "..###..\n"
+                                                "...#...\n"
+                                                ".......\n");
+    xe::fillCircle(s.get(), -100000, 3, 2000000000, 0xFF0000FF); // clamped to the surface
+    EXPECT_EQ(RenderTest::countPixels(s.get(), SDL_MapRGBA(s->format, 255, 0, 0, 255)), 49);
+}
+
+TEST_P(PixelsTest, ShadedCircleRunsFromCentreToEdgeColour) {
+    auto s = makeSurface(GetParam(), 10, 10);
+    RenderTest::fillAll(s.get(), 0);
+    xe::fillShadedCircle(s.get(), 4, 4, 0, 0xFFFFFFFF, 0xFFFFFFFF);
+    EXPECT_EQ(RenderTest::countPixels(s.get(), 0), 100);
+    // Crossing the bottom and right edges: drawn up to the last row and column.
+    xe::fillShadedCircle(s.get(), 9, 9, 4, 0xFF0000FF, 0xFFFF0000);
+    EXPECT_EQ(pixelAt(s.get(), 9, 9), SDL_MapRGBA(s->format, 255, 0, 0, 255));
+    EXPECT_EQ(pixelAt(s.get(), 5, 9), SDL_MapRGBA(s->format, 0, 0, 255, 255)); // d = r: the edge colour
+    EXPECT_EQ(pixelAt(s.get(), 9, 5), SDL_MapRGBA(s->format, 0, 0, 255, 255));
+    // d = 2 of 4: red 255 + 2 * (0 - 255) / 4 = 128, blue 0 + 2 * 255 / 4 = 127.
+    EXPECT_EQ(pixelAt(s.get(), 7, 9), SDL_MapRGBA(s->format, 128, 0, 127, 255));
+    EXPECT_EQ(pixelAt(s.get(), 4, 9), 0u);
+    EXPECT_EQ(pixelAt(s.get(), 6, 6), 0u); // d^2 = 18 > 16
+}
+
+INSTANTIATE_TEST_SUITE_P(Depths, PixelsTest, ::testing::Values(16, 32));
+
+TEST(Pixels, ThreeBytePixelsAreStoredMostSignificantFirstAndSpansLeaveThemAlone) {
+    auto s = makeSurface(24, 4, 2);
+    RenderTest::fillAll(s.get(), 0);
+    xe::plotPixel(s.get(), 1, 0, 0x123456);
+    const auto* row = static_cast<const std::uint8_t*>(s->pixels);
+    EXPECT_EQ(row[3], 0x12);
+    EXPECT_EQ(row[4], 0x34);
+    EXPECT_EQ(row[5], 0x56);
+    xe::drawHSpan(s.get(), 0, 4, 1, 0xFFFFFF);
+    xe::drawVSpan(s.get(), 3, 0, 2, 0xFFFFFF);
+    EXPECT_EQ(RenderTest::countPixels(s.get(), 0), 7);
+}
+
+TEST(Pixels, OneBytePixelsAndSpans) {
+    auto s = makeSurface(8, 6, 3);
+    RenderTest::fillAll(s.get(), 0);
+    xe::drawHSpan(s.get(), 1, 5, 0, 7);
+    xe::drawVSpan(s.get(), 0, 0, 3, 9);
+    xe::plotPixel(s.get(), 5, 2, 0x1234); // low byte only
+    EXPECT_EQ(mask(s.get(), 0, 0, 6, 3, 7), ".####.\n......\n......\n");
+    EXPECT_EQ(mask(s.get(), 0, 0, 6, 3, 9), "#.....\n#.....\n#.....\n");
+    EXPECT_EQ(pixelAt(s.get(), 5, 2), 0x34u);
+}
+
+TEST(Pixels, MustLockFollowsTheSdlRule) {
+    auto s = makeSurface(32, 4, 4);
+    EXPECT_FALSE(xe::mustLock(s.get()));
+    EXPECT_EQ(xe::mustLock(s.get()), SDL_MUSTLOCK(s.get()) != 0);
+    s->flags |= SDL_RLEACCEL;
+    EXPECT_TRUE(xe::mustLock(s.get()));
+    s->flags &= ~SDL_RLEACCEL;
+    s->offset = 4;
+    EXPECT_TRUE(xe::mustLock(s.get()));
+    s->offset = 0;
+}
+
+} // namespace
