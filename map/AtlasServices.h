@@ -6,6 +6,8 @@
 // handed to the atlas by the engine at start-up; a service left empty is
 // simply not used (tests and the tools run the atlas without them).
 
+#include "map/CameraFields.h"
+
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -89,9 +91,22 @@ public:
     virtual void clearMaps() = 0;
 };
 
+// The live map camera of the drawing code. The atlas writes the camera it
+// restores (camera.kvc or the largest map) and reads the camera it saves.
+class CameraAccess {
+public:
+    virtual ~CameraAccess() = default;
+    virtual CameraFields read() const = 0;
+    // Sets centre, scale, mode and rotation (the camera refreshes its sine
+    // and cosine).
+    virtual void write(const CameraFields& camera) = 0;
+};
+
 struct AtlasServices {
     // Required; FolderPaths over the program folder by default.
     std::shared_ptr<AtlasPaths> paths;
+    // Without it the atlas keeps the camera fields itself.
+    std::shared_ptr<CameraAccess> camera;
     std::function<std::unique_ptr<AtlasPart>(KVAtlas&)> makeDrawBuffers;
     std::unique_ptr<InterMapGraph> interMapGraph;
     std::unique_ptr<RoutePath> routePath;

@@ -35,7 +35,7 @@ KVAtlas::KVAtlas(std::shared_ptr<Core::ConfigNode> config, Core::ResourcesPool& 
     readLevelScales();
     m_mainHeap = std::make_unique<Core::SimpleHeap>(heapBytes(m_config.get(), "win_main_heap"));
     m_routeHeap = std::make_unique<Core::SimpleHeap>(heapBytes(m_config.get(), "win_route_heap"));
-    m_view.redrawRequest = FullRedraw;
+    m_view.requestRedraw();
 }
 
 KVAtlas::~KVAtlas() {
@@ -134,8 +134,8 @@ bool KVAtlas::load(const std::u16string& folder) {
 
     if (!loadCamera()) {
         resetCameraToLargestMap();
-        m_view.zoomStepSelector = 1;
-        m_view.redrawRequest = FullRedraw;
+        m_view.zoomStep = 1;
+        m_view.requestRedraw();
     }
     loadAutosavedPath();
 
@@ -152,7 +152,7 @@ bool KVAtlas::load(const std::u16string& folder) {
         m_services.searchEngine->setAtlas(maps, m_folder, m_pool);
     }
     notifyListeners();
-    m_view.redrawRequest = FullRedraw;
+    m_view.requestRedraw();
     return true;
 }
 
@@ -163,7 +163,6 @@ void KVAtlas::unload() {
         autosavePath();
     }
     m_loaded = false;
-    m_viewRecords.clear();
     // Maps go before the heap is reset; their levels forget what the heap
     // held instead of freeing it piece by piece.
     for (auto& map : m_maps)
@@ -220,9 +219,16 @@ void KVAtlas::notifyListeners() {
         listener->onAtlasChanged();
 }
 
-void KVAtlas::requestRedraw() {
-    Threading::SdlLock lock(m_mutex);
-    m_view.redrawRequest = FullRedraw;
+void KVAtlas::requestRedraw() { m_view.requestRedraw(); }
+
+CameraFields KVAtlas::camera() const {
+    return m_services.camera ? m_services.camera->read() : m_camera;
+}
+
+void KVAtlas::setCamera(const CameraFields& camera) {
+    m_camera = camera;
+    if (m_services.camera)
+        m_services.camera->write(camera);
 }
 
 void KVAtlas::resetCameraToLargestMap() {
@@ -241,6 +247,7 @@ void KVAtlas::resetCameraToLargestMap() {
             bestArea = area;
         }
     }
+    CameraFields camera = this->camera();
     if (best) {
         const std::uint32_t cell = std::uint32_t{1} << best->cellShift();
         const unsigned toGlobal = 32u - best->coordinateBits(); // 0..31: bits are 1..32
@@ -248,32 +255,33 @@ void KVAtlas::resetCameraToLargestMap() {
             ((best->originX() << best->cellShift()) + cell * (best->width() / 2) + cell / 2) << toGlobal;
         const std::uint32_t y =
             ((best->originY() << best->cellShift()) + cell * (best->height() / 2) + cell / 2) << toGlobal;
-        m_camera.centreX = static_cast<std::int32_t>(x);
-        m_camera.centreY = static_cast<std::int32_t>(y);
+        camera.centreX = static_cast<std::int32_t>(x);
+        camera.centreY = static_cast<std::int32_t>(y);
     }
-    m_camera.scale = 0.0001f;
-    m_camera.mode = 1;
-    m_view.zoomStepSelector = 0;
-    m_view.redrawRequest = FullRedraw;
+    camera.scale = 0.0001f;
+    camera.mode = 1;
+    setCamera(camera);
+    m_view.zoomStep = 0;
+    m_view.requestRedraw();
 }
 
 bool KVAtlas::loadCamera() {
     if (m_folder.empty())
         return false;
-    CameraFields camera = m_camera;
+    CameraFields camera = this->camera();
     std::uint32_t selector = 0;
     if (!CameraFile::read(cameraPath(), camera, selector))
         return false;
-    m_camera = camera;
-    m_view.zoomStepSelector = selector;
-    m_view.redrawRequest = FullRedraw;
+    setCamera(camera);
+    m_view.zoomStep = selector;
+    m_view.requestRedraw();
     return true;
 }
 
 void KVAtlas::saveCamera() {
     if (m_folder.empty())
         return;
-    CameraFile::write(cameraPath(), m_camera, m_view.zoomStepSelector);
+    CameraFile::write(cameraPath(), camera(), m_view.zoomStep);
 }
 
 bool KVAtlas::loadAutosavedPath() {

@@ -18,7 +18,8 @@
 #include "map/Atlas.h"
 #include "map/AtlasServices.h"
 #include "map/KVMap2.h"
-#include "map/ViewState.h"
+#include "map/AtlasViewFields.h"
+#include "map/CameraFields.h"
 
 #include <cstdint>
 #include <memory>
@@ -86,11 +87,11 @@ public:
     const std::vector<std::unique_ptr<KVMap2>>& maps() const { return m_maps; }
     const std::vector<std::int32_t>& levelScales() const { return m_levelScales; }
 
-    // The camera and view fields (main thread; the three shared view fields
-    // under the mutex).
-    CameraFields& camera() { return m_camera; }
-    ViewFields& view() { return m_view; }
-    std::vector<StateRecord>& viewRecords() { return m_viewRecords; }
+    // The camera: the attached camera's fields, else the atlas's own copy.
+    CameraFields camera() const;
+    void setCamera(const CameraFields& camera);
+    // The view fields (the shared ones lock the atlas mutex themselves).
+    AtlasViewFields& view() { return m_view; }
 
     AtlasServices& services() { return m_services; }
     AtlasPaths& paths() { return *m_services.paths; }
@@ -105,7 +106,6 @@ private:
     std::u16string m_folder;
     bool m_loaded = false;
     std::vector<std::unique_ptr<KVMap2>> m_maps;
-    std::vector<StateRecord> m_viewRecords;
     Core::ResourcesPool& m_pool;
     std::unique_ptr<Core::SimpleHeap> m_mainHeap;
     std::unique_ptr<Core::SimpleHeap> m_routeHeap;
@@ -113,7 +113,7 @@ private:
     Threading::SdlMutex m_mutex;
     std::vector<std::int32_t> m_levelScales;
     CameraFields m_camera;
-    ViewFields m_view;
+    AtlasViewFields m_view{m_mutex};
     AtlasServices m_services;
     std::unique_ptr<AtlasPart> m_drawBuffers;
     std::unique_ptr<AtlasPart> m_plugin;

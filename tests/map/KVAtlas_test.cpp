@@ -230,8 +230,8 @@ TEST(KVAtlasTest, BadMapsAreLoggedAndSkipped) {
     EXPECT_EQ(atlas->camera().centreY, ((200 << 10) + 1024 * 1 + 512) << 8);
     EXPECT_FLOAT_EQ(atlas->camera().scale, 0.0001f);
     EXPECT_EQ(atlas->camera().mode, 1);
-    EXPECT_EQ(atlas->view().zoomStepSelector, 1u);
-    EXPECT_EQ(atlas->view().redrawRequest, 2u);
+    EXPECT_EQ(atlas->view().zoomStep, 1u);
+    EXPECT_EQ(atlas->view().redrawRequest(), 2u);
 }
 
 TEST(KVAtlasTest, LargestMapWinsAndNoValidMaps) {
@@ -298,20 +298,20 @@ TEST(KVAtlasTest, CameraSavedOnUnloadAndRestored) {
     writeMapFile(folder / "a.kvm", completeMap(1, 0));
     auto atlas = setup.makeAtlas();
     ASSERT_TRUE(atlas->load(wide(folder)));
-    atlas->camera() = {-123456, 987654, 0.25f, 1.5f, 0};
-    atlas->view().zoomStepSelector = 3;
+    atlas->setCamera({-123456, 987654, 0.25f, 1.5f, 0});
+    atlas->view().zoomStep = 3;
     atlas->unload();
     EXPECT_EQ(std::filesystem::file_size(folder / "camera.kvc"), 21u);
     // A second unload has no atlas to save.
-    atlas->camera().centreX = 5;
+    atlas->setCamera({5, 0, 1.0f, 0.0f, 0});
     atlas->unload();
 
-    atlas->camera() = {};
-    atlas->view().redrawRequest = 0;
+    atlas->setCamera({});
+    atlas->view().setRedrawRequest(0);
     ASSERT_TRUE(atlas->load(wide(folder)));
     EXPECT_EQ(atlas->camera(), (Map::CameraFields{-123456, 987654, 0.25f, 1.5f, 0}));
-    EXPECT_EQ(atlas->view().zoomStepSelector, 3u);
-    EXPECT_EQ(atlas->view().redrawRequest, 2u);
+    EXPECT_EQ(atlas->view().zoomStep, 3u);
+    EXPECT_EQ(atlas->view().redrawRequest(), 2u);
 
     // A 20-byte camera file is ignored: the camera is reset.
     atlas->unload();
@@ -325,7 +325,7 @@ TEST(KVAtlasTest, CameraSavedOnUnloadAndRestored) {
     ASSERT_TRUE(atlas->load(wide(folder)));
     EXPECT_EQ(atlas->camera().centreX, ((100 << 10) + 1024 * 2 + 512) << 8);
     EXPECT_EQ(atlas->camera().mode, 1);
-    EXPECT_EQ(atlas->view().zoomStepSelector, 1u);
+    EXPECT_EQ(atlas->view().zoomStep, 1u);
 }
 
 TEST(KVAtlasTest, FailedLoadKeepsTheSavedCamera) {
@@ -495,11 +495,66 @@ TEST(KVAtlasTest, ServicesListenersAndMemory) {
 TEST(KVAtlasTest, RequestRedrawFromAnotherThread) {
     AtlasSetup setup;
     auto atlas = setup.makeAtlas();
-    atlas->view().redrawRequest = 0;
+    atlas->view().setRedrawRequest(0);
     std::thread other([&] { atlas->requestRedraw(); });
     other.join();
     Threading::SdlLock lock(atlas->mutex());
-    EXPECT_EQ(atlas->view().redrawRequest, 2u);
+    EXPECT_EQ(atlas->view().redrawRequest(), 2u);
+}
+
+class FakeCamera : public Map::CameraAccess {
+public:
+    Map::CameraFields read() const override { return fields; }
+    void write(const Map::CameraFields& camera) override {
+        fields = camera;
+        ++writes;
+    }
+    Map::CameraFields fields;
+    int writes = 0;
+};
+
+TEST(KVAtlasTest, AttachedCameraIsRestoredAndSaved) {
+    AtlasSetup setup;
+    const auto folder = setup.folder("attached");
+    writeMapFile(folder / "a.kvm", completeMap(1, 0));
+    auto camera = std::make_shared<FakeCamera>();
+    Map::AtlasServices services;
+    services.camera = camera;
+    auto atlas = setup.makeAtlas(std::move(services));
+    ASSERT_TRUE(atlas->load(wide(folder)));
+    EXPECT_EQ(camera->writes, 1); // reset to the largest map
+    EXPECT_EQ(camera->fields.mode, 1);
+    EXPECT_EQ(atlas->camera(), camera->fields);
+    // The camera moves on its own; unloading saves where it is now.
+    camera->fields = {42, -42, 0.5f, 0.25f, 0};
+    atlas->unload();
+    Map::CameraFields saved;
+    std::uint32_t selector = 9;
+    ASSERT_TRUE(Map::CameraFile::read(wide(folder / "camera.kvc"), saved, selector));
+    EXPECT_EQ(saved, camera->fields);
+    camera->fields = {};
+    ASSERT_TRUE(atlas->load(wide(folder)));
+    EXPECT_EQ(camera->fields, saved);
+    EXPECT_EQ(selector, 1u); // set by the reset of the first load
+    EXPECT_EQ(atlas->view().zoomStep, 1u);
+}
+
+TEST(KVAtlasTest, SharedViewFields) {
+    AtlasSetup setup;
+    auto atlas = setup.makeAtlas();
+    Map::AtlasViewFields& view = atlas->view();
+    EXPECT_EQ(view.redrawRequest(), 2u); // a new atlas asks for a full frame
+    EXPECT_EQ(view.horizonRow, -1);
+    std::thread other([&] {
+        view.setFrameState(1);
+        view.setSlow(true);
+        view.setRedrawRequest(1);
+    });
+    other.join();
+    EXPECT_EQ(view.frameState(), 1u);
+    EXPECT_TRUE(view.slow());
+    EXPECT_EQ(view.takeRedrawRequest(), 1u);
+    EXPECT_EQ(view.takeRedrawRequest(), 0u);
 }
 
 TEST(AtlasFolderListTest, FoldersOfTheMapsFolder) {
