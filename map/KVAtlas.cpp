@@ -126,8 +126,12 @@ bool KVAtlas::load(const std::u16string& folder) {
 
     if (m_services.makeDrawBuffers)
         m_drawBuffers = m_services.makeDrawBuffers(*this);
-    if (m_services.interMapGraph && !m_services.interMapGraph->build(*this))
+    if (m_services.interMapGraph && !m_services.interMapGraph->build(*this)) {
+        // Nothing of this atlas is usable; its maps go now, and nothing is
+        // saved for it.
+        unload();
         return false;
+    }
     // From here on the atlas is in use: unloading it saves its camera and
     // path (a failed load above must not overwrite the saved ones).
     m_loaded = true;

@@ -490,6 +490,7 @@ TEST(KVAtlasTest, ServicesListenersAndMemory) {
     failing.interMapGraph = std::make_unique<FakeGraph>(r, false);
     auto other = setup.makeAtlas(std::move(failing));
     EXPECT_FALSE(other->load(wide(folder)));
+    EXPECT_EQ(other->mapCount(), 0u);
 }
 
 TEST(KVAtlasTest, RequestRedrawFromAnotherThread) {
