@@ -11,9 +11,9 @@ namespace Map {
 struct CameraFields {
     std::int32_t centreX = 0; // global map units
     std::int32_t centreY = 0;
-    float scale = 1.0f;       // screen pixels per global map unit
-    float rotation = 0.0f;    // radians, bearing of the screen's up direction
-    std::uint8_t mode = 0;    // 0 2D, 1 3D
+    float scale = 1.0f;    // screen pixels per global map unit
+    float rotation = 0.0f; // radians, bearing of the screen's up direction
+    std::uint8_t mode = 0; // 0 2D, 1 3D
 
     bool operator==(const CameraFields&) const = default;
 };

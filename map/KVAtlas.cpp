@@ -28,10 +28,9 @@ std::uint32_t heapBytes(Core::ConfigNode* config, const char* key) {
 } // namespace
 
 KVAtlas::KVAtlas(std::shared_ptr<Core::ConfigNode> config, Core::ResourcesPool& pool, AtlasServices services)
-    : m_pool(pool), m_config(std::move(config)), m_mutex("Can't create atlas mutex"),
-      m_levelScales(33, 0), m_services(std::move(services)) {
-    if (!m_services.paths)
-        m_services.paths = std::make_shared<FolderPaths>(Platform::programFolder());
+    : m_pool(pool), m_config(std::move(config)), m_mutex("Can't create atlas mutex"), m_levelScales(33, 0),
+      m_services(std::move(services)) {
+    if (!m_services.paths) m_services.paths = std::make_shared<FolderPaths>(Platform::programFolder());
     readLevelScales();
     m_mainHeap = std::make_unique<Core::SimpleHeap>(heapBytes(m_config.get(), "win_main_heap"));
     m_routeHeap = std::make_unique<Core::SimpleHeap>(heapBytes(m_config.get(), "win_route_heap"));
@@ -51,52 +50,48 @@ void KVAtlas::readLevelScales() {
         const std::string key = Core::format("level_%d_scale", n);
         const std::int32_t value = m_config ? m_config->value(key, fallback) : fallback;
         m_levelScales[n] = value;
-        if (valid && (n == LastScaledLevel ? value < 0 : value < previous))
-            valid = false;
+        if (valid && (n == LastScaledLevel ? value < 0 : value < previous)) valid = false;
         previous = value;
     }
-    if (valid)
-        return;
+    if (valid) return;
     for (int n = LastScaledLevel; n >= FirstScaledLevel; --n) {
         const std::int32_t fallback = DefaultLevelScales[LastScaledLevel - n];
         m_levelScales[n] = fallback;
-        if (m_config)
-            m_config->set(Core::format("level_%d_scale", n), fallback);
+        if (m_config) m_config->set(Core::format("level_%d_scale", n), fallback);
     }
 }
 
 int KVAtlas::levelForScale(float scale) const {
     int last = -1;
     for (int i = 1; i <= 32; ++i) {
-        if (m_levelScales[i] == 0)
-            continue;
+        if (m_levelScales[i] == 0) continue;
         last = i;
-        if (static_cast<float>(m_levelScales[i]) <= scale)
-            return i - 1;
+        if (static_cast<float>(m_levelScales[i]) <= scale) return i - 1;
     }
     return last;
 }
 
-std::u16string KVAtlas::cameraPath() const { return joinPath(m_folder, u"camera.kvc"); }
-std::u16string KVAtlas::pathFilePath() const { return joinPath(m_folder, u"path.kvp"); }
+std::u16string KVAtlas::cameraPath() const {
+    return joinPath(m_folder, u"camera.kvc");
+}
+std::u16string KVAtlas::pathFilePath() const {
+    return joinPath(m_folder, u"path.kvp");
+}
 
 bool KVAtlas::load(const std::u16string& folder) {
     Threading::SdlLock lock(m_mutex);
-    if (m_loaded || !m_maps.empty())
-        unload();
+    if (m_loaded || !m_maps.empty()) unload();
 
     // A stale atlas.xml must never stand in for this folder's: when the new
     // one cannot be written, the load fails.
     const std::u16string atlasFile = paths().dataPath(u"atlas.xml");
-    if (!AtlasXml::write(atlasFile, folder))
-        return false;
+    if (!AtlasXml::write(atlasFile, folder)) return false;
 
     m_folder = folder;
     Log::log(Log::Normal, u"Loading atlas %s", folder);
 
     std::vector<AtlasXml::Map> entries;
-    if (!AtlasXml::read(atlasFile, entries))
-        return false;
+    if (!AtlasXml::read(atlasFile, entries)) return false;
     for (const AtlasXml::Map& entry : entries) {
         if (!entry.src) {
             Log::log(Log::Critical, u"Atlas error: map filename not specified - skip");
@@ -116,16 +111,15 @@ bool KVAtlas::load(const std::u16string& folder) {
             problem = error.what();
         }
         if (!problem.empty())
-            Log::log(Log::Critical, u"Atlas error: map '%s' (%s) is invalid (%hs) - skip", entry.name, *entry.src,
-                     problem);
+            Log::log(Log::Critical, u"Atlas error: map '%s' (%s) is invalid (%hs) - skip", entry.name,
+                     *entry.src, problem);
     }
     if (m_maps.empty()) {
         Log::log(Log::Critical, u"Atlas fatal error: no valid maps found");
         return false;
     }
 
-    if (m_services.makeDrawBuffers)
-        m_drawBuffers = m_services.makeDrawBuffers(*this);
+    if (m_services.makeDrawBuffers) m_drawBuffers = m_services.makeDrawBuffers(*this);
     if (m_services.interMapGraph && !m_services.interMapGraph->build(*this)) {
         // Nothing of this atlas is usable; its maps go now, and nothing is
         // saved for it.
@@ -143,8 +137,8 @@ bool KVAtlas::load(const std::u16string& folder) {
     }
     loadAutosavedPath();
 
-    const std::u16string database =
-        m_config ? Core::utf8ToWide(m_config->value("extra_db_name", "tarvik.db")) : std::u16string(u"tarvik.db");
+    const std::u16string database = m_config ? Core::utf8ToWide(m_config->value("extra_db_name", "tarvik.db"))
+                                             : std::u16string(u"tarvik.db");
     if (m_services.createWaypointsPlugin)
         m_plugin = m_services.createWaypointsPlugin(paths().programPath(joinPath(m_folder, database)));
     Log::log(Log::Info, u"Tarvik %s loaded", m_plugin ? u"successfully" : u"not");
@@ -173,12 +167,9 @@ void KVAtlas::unload() {
         map->resetAreas();
     m_maps.clear();
     m_mainHeap->reset();
-    if (m_services.searchEngine)
-        m_services.searchEngine->clearMaps();
-    if (m_services.interMapGraph)
-        m_services.interMapGraph->release();
-    if (m_services.routePath)
-        m_services.routePath->clear();
+    if (m_services.searchEngine) m_services.searchEngine->clearMaps();
+    if (m_services.interMapGraph) m_services.interMapGraph->release();
+    if (m_services.routePath) m_services.routePath->clear();
     m_drawBuffers.reset();
     m_plugin.reset();
 }
@@ -201,8 +192,7 @@ KVMap2* KVAtlas::mapAt(std::size_t index) {
 KVMap2* KVAtlas::findMapById(std::uint32_t id) {
     Threading::SdlLock lock(m_mutex);
     for (auto& map : m_maps) {
-        if (map->id() == id)
-            return map.get();
+        if (map->id() == id) return map.get();
     }
     return nullptr;
 }
@@ -223,7 +213,9 @@ void KVAtlas::notifyListeners() {
         listener->onAtlasChanged();
 }
 
-void KVAtlas::requestRedraw() { m_view.requestRedraw(); }
+void KVAtlas::requestRedraw() {
+    m_view.requestRedraw();
+}
 
 CameraFields KVAtlas::camera() const {
     return m_services.camera ? m_services.camera->read() : m_camera;
@@ -231,8 +223,7 @@ CameraFields KVAtlas::camera() const {
 
 void KVAtlas::setCamera(const CameraFields& camera) {
     m_camera = camera;
-    if (m_services.camera)
-        m_services.camera->write(camera);
+    if (m_services.camera) m_services.camera->write(camera);
 }
 
 void KVAtlas::resetCameraToLargestMap() {
@@ -240,8 +231,7 @@ void KVAtlas::resetCameraToLargestMap() {
     using Wide = unsigned __int128;
     Wide bestArea = 0;
     for (auto& map : m_maps) {
-        if (map->levelCount() == 0)
-            continue;
+        if (map->levelCount() == 0) continue;
         const Level& level = map->level(0);
         // Up to 2^32 * 2^32 * 2^60: exact in 128 bits.
         const Wide cell = Wide{1} << level.cellShift();
@@ -270,12 +260,10 @@ void KVAtlas::resetCameraToLargestMap() {
 }
 
 bool KVAtlas::loadCamera() {
-    if (m_folder.empty())
-        return false;
+    if (m_folder.empty()) return false;
     CameraFields camera = this->camera();
     std::uint32_t selector = 0;
-    if (!CameraFile::read(cameraPath(), camera, selector))
-        return false;
+    if (!CameraFile::read(cameraPath(), camera, selector)) return false;
     setCamera(camera);
     m_view.zoomStep = selector;
     m_view.requestRedraw();
@@ -283,20 +271,17 @@ bool KVAtlas::loadCamera() {
 }
 
 void KVAtlas::saveCamera() {
-    if (m_folder.empty())
-        return;
+    if (m_folder.empty()) return;
     CameraFile::write(cameraPath(), camera(), m_view.zoomStep);
 }
 
 bool KVAtlas::loadAutosavedPath() {
-    if (m_folder.empty() || !m_services.routePath)
-        return false;
+    if (m_folder.empty() || !m_services.routePath) return false;
     return m_services.routePath->read(pathFilePath(), *this);
 }
 
 void KVAtlas::autosavePath() {
-    if (m_folder.empty() || !m_services.routePath)
-        return;
+    if (m_folder.empty() || !m_services.routePath) return;
     m_services.routePath->write(u"autosave", pathFilePath());
 }
 
@@ -304,15 +289,12 @@ bool KVAtlas::releaseMemory() {
     bool freed = false;
     for (auto& map : m_maps) {
         RoadMapSlot* slot = map->roadMap();
-        if (slot && slot->useState() == 0 && slot->releaseGraph())
-            freed = true;
+        if (slot && slot->useState() == 0 && slot->releaseGraph()) freed = true;
     }
-    if (freed)
-        return true;
+    if (freed) return true;
     for (auto& map : m_maps) {
         RoadMapSlot* slot = map->roadMap();
-        if (slot && slot->useState() != 2 && slot->releaseGraph())
-            freed = true;
+        if (slot && slot->useState() != 2 && slot->releaseGraph()) freed = true;
     }
     return freed;
 }

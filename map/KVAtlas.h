@@ -17,9 +17,9 @@
 #include "core/SimpleHeap.h"
 #include "map/Atlas.h"
 #include "map/AtlasServices.h"
-#include "map/KVMap2.h"
 #include "map/AtlasViewFields.h"
 #include "map/CameraFields.h"
+#include "map/KVMap2.h"
 
 #include <cstdint>
 #include <memory>
@@ -29,12 +29,12 @@
 namespace Map {
 
 class KVAtlas : public Atlas {
-public:
+  public:
     static constexpr int DefaultHeapKiB = 20480;
     static constexpr int FirstScaledLevel = 15;
     static constexpr int LastScaledLevel = 26;
     // Defaults of "level_%d_scale" for levels 26 down to 15.
-    static constexpr std::int32_t DefaultLevelScales[12] = {30,   50,   70,    200,   300,   900,
+    static constexpr std::int32_t DefaultLevelScales[12] = {30,   50,   70,   200,   300,   900,
                                                             1300, 2500, 8000, 20000, 30000, 40000};
 
     // Reads the level scales and the heap sizes from config and creates the
@@ -98,7 +98,7 @@ public:
     // The waypoints plug-in of the loaded atlas, null when it did not load.
     AtlasPart* waypointsPlugin() { return m_plugin.get(); }
 
-private:
+  private:
     void readLevelScales();
     std::u16string cameraPath() const;
     std::u16string pathFilePath() const;

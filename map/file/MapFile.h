@@ -39,7 +39,7 @@ enum SectionType : std::uint16_t {
 };
 
 class MapFile : public FileSystem::ReleasableFileMapping {
-public:
+  public:
     // Registers in pool and opens the file. Throws FormatError: "Can't map
     // file into memory", "Can't create file mapping view", "File is too
     // small", "Invalid file signature", "Invalid strings sections sequence",
@@ -64,7 +64,7 @@ public:
     // The four header words of the newer layout (zero for the older one).
     const std::array<std::uint32_t, 4>& newerHeader() const { return m_newerHeader; }
 
-private:
+  private:
     struct DirectoryEntry {
         std::uint16_t type;
         std::uint16_t version;

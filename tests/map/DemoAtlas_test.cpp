@@ -50,7 +50,8 @@ TEST(DemoAtlasTest, BuiltByTheBuildAndOpens) {
 
     // The camera starts on the country, the largest map.
     const Map::Level& c0 = country->level(0);
-    EXPECT_EQ(static_cast<std::uint32_t>(atlas->camera().centreX) >> (32 - c0.coordinateBits() + c0.cellShift()),
+    EXPECT_EQ(static_cast<std::uint32_t>(atlas->camera().centreX) >>
+                  (32 - c0.coordinateBits() + c0.cellShift()),
               c0.originX() + c0.width() / 2);
 
     // Streets with houses, and POIs with their addresses.
@@ -77,7 +78,8 @@ TEST(DemoAtlasTest, BuiltByTheBuildAndOpens) {
             ++pois;
             types.insert(record.type);
         }
-        offset += 27 + 4 * static_cast<std::uint32_t>(std::popcount(static_cast<unsigned>(record.flags & 0xFC)));
+        offset +=
+            27 + 4 * static_cast<std::uint32_t>(std::popcount(static_cast<unsigned>(record.flags & 0xFC)));
     }
     EXPECT_GE(pois, 6);
     EXPECT_GE(types.size(), 5u);

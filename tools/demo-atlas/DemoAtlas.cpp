@@ -25,8 +25,8 @@ constexpr double Latitude = 50.0;
 constexpr double Longitude = 10.0;
 const double TwoTo31 = 2147483648.0;
 const double CentreX = Longitude / 180.0 * TwoTo31;
-const double CentreY =
-    std::log(std::tan(std::numbers::pi / 4 + Latitude * std::numbers::pi / 360.0)) / std::numbers::pi * TwoTo31;
+const double CentreY = std::log(std::tan(std::numbers::pi / 4 + Latitude * std::numbers::pi / 360.0)) /
+                       std::numbers::pi * TwoTo31;
 // Global units per metre at the town's latitude.
 const double UnitsPerMetre = 107.29286 / std::cos(Latitude * std::numbers::pi / 180.0);
 
@@ -58,8 +58,9 @@ std::pair<std::int64_t, std::int64_t> global(Metres m) {
 
 // A level placed around the town centre, extentMetres wide and high.
 class Frame {
-public:
-    Frame(LevelDescription& level, std::uint8_t bits, std::uint8_t shift, double extentMetres) : m_level(level) {
+  public:
+    Frame(LevelDescription& level, std::uint8_t bits, std::uint8_t shift, double extentMetres)
+        : m_level(level) {
         level.coordinateBits = bits;
         level.cellShift = shift;
         m_unit = std::int64_t{1} << (32 - bits);
@@ -84,7 +85,7 @@ public:
         return out;
     }
 
-private:
+  private:
     LevelDescription& m_level;
     std::int64_t m_unit = 1;
     std::int64_t m_cellGlobal = 1;
@@ -110,8 +111,7 @@ void addWords(std::vector<TextSearchEntry>& out, StringTable& strings, std::uint
     const std::u16string name = strings.text(nameId);
     for (std::size_t start = 0; start < name.size();) {
         std::size_t end = name.find(u' ', start);
-        if (end == std::u16string::npos)
-            end = name.size();
+        if (end == std::u16string::npos) end = name.size();
         TextSearchEntry entry;
         entry.key = name.substr(start, end - start);
         entry.objectOffset = objectOffset;
@@ -124,8 +124,7 @@ void addWords(std::vector<TextSearchEntry>& out, StringTable& strings, std::uint
             entry.secondNameId = strings.add(u", " + before);
             entry.position2 = static_cast<std::uint8_t>(start);
         }
-        if (!entry.key.empty())
-            out.push_back(entry);
+        if (!entry.key.empty()) out.push_back(entry);
         start = end + 1;
     }
 }
@@ -136,10 +135,11 @@ void addSearchSections(MapDescription& map) {
     const AddressBuilder& address = map.address;
     TextSearchDescription text;
     for (std::size_t i = 0; i < address.cities.size(); ++i)
-        addWords(text.entries[0], map.strings, address.cities[i].refs[0], static_cast<std::uint32_t>(4 + 28 * i), 0);
+        addWords(text.entries[0], map.strings, address.cities[i].refs[0],
+                 static_cast<std::uint32_t>(4 + 28 * i), 0);
     for (std::size_t i = 0; i < address.streets.size(); ++i)
-        addWords(text.entries[1], map.strings, address.streets[i].refs[0], static_cast<std::uint32_t>(4 + 39 * i),
-                 0);
+        addWords(text.entries[1], map.strings, address.streets[i].refs[0],
+                 static_cast<std::uint32_t>(4 + 39 * i), 0);
     SpatialSearchDescription spatial;
     spatial.version = 2;
     for (std::size_t i = 0; i < address.objects.size(); ++i) {
@@ -171,7 +171,7 @@ struct StreetPlan {
 };
 
 class TownBuilder {
-public:
+  public:
     TownBuilder() : m_detail(m_levels[0], 26, 10, 2600), m_overview(m_levels[1], 23, 8, 2600) {
         m_map.mapId = 1;
         m_map.mapType = 0;
@@ -197,12 +197,11 @@ public:
         return std::move(m_map);
     }
 
-private:
+  private:
     std::uint32_t node(Metres m) {
         const auto key = std::make_pair(std::llround(m.east * 10), std::llround(m.north * 10));
         const auto found = m_nodes.find(key);
-        if (found != m_nodes.end())
-            return found->second;
+        if (found != m_nodes.end()) return found->second;
         LevelPlacer placer(m_levels[0]);
         const auto [cx, cy] = placer.cellOf(m_detail.at(m));
         const auto id = static_cast<std::uint32_t>(m_graph.nodes.size());
@@ -213,8 +212,8 @@ private:
 
     // One chain along the nodes; each segment is drawn by its own polyline
     // from its from node, so the shape is valid for routing.
-    void addChain(std::uint32_t caption, std::uint8_t type, const std::vector<Metres>& nodes, RoadAttributes attributes,
-                  bool oneWay) {
+    void addChain(std::uint32_t caption, std::uint8_t type, const std::vector<Metres>& nodes,
+                  RoadAttributes attributes, bool oneWay) {
         RoadChain chain;
         chain.attributes = attributes;
         std::uint32_t segmentId = 0;
@@ -223,16 +222,15 @@ private:
         LevelPlacer placer(m_levels[0]);
         for (std::size_t i = 0; i < nodes.size(); ++i) {
             chain.nodes.push_back(node(nodes[i]));
-            if (i == 0)
-                continue;
+            if (i == 0) continue;
             Polyline style;
             style.caption = caption;
             style.type = type;
             style.oneWay = oneWay;
             style.road = segmentId++;
             RoadSegment segment;
-            segment.lengthMetres = static_cast<std::uint16_t>(
-                std::lround(std::hypot(nodes[i].east - nodes[i - 1].east, nodes[i].north - nodes[i - 1].north)));
+            segment.lengthMetres = static_cast<std::uint16_t>(std::lround(
+                std::hypot(nodes[i].east - nodes[i - 1].east, nodes[i].north - nodes[i - 1].north)));
             segment.shape = placer.addPolyline(style, {m_detail.at(nodes[i - 1]), m_detail.at(nodes[i])});
             chain.segments.push_back(segment);
         }
@@ -270,8 +268,9 @@ private:
             auto [record, added] = streetRecords.emplace(plan.name, 0);
             if (added) {
                 const auto [sx, sy] = global(plan.nodes.front());
-                record->second = m_map.address.addStreet(name, m_country, m_region, m_district, m_city,
-                                                         static_cast<std::int32_t>(sx), static_cast<std::int32_t>(sy));
+                record->second =
+                    m_map.address.addStreet(name, m_country, m_region, m_district, m_city,
+                                            static_cast<std::int32_t>(sx), static_cast<std::int32_t>(sy));
             }
             addHouses(record->second, plan.nodes.front(), plan.nodes.back());
         }
@@ -325,8 +324,7 @@ private:
             style.caption = m_map.strings.add(area.name);
             style.type = area.type;
             detail.addPolygon(style, m_detail.at(area.outline));
-            if (area.type != Square)
-                overview.addPolygon(style, m_overview.at(area.outline));
+            if (area.type != Square) overview.addPolygon(style, m_overview.at(area.outline));
         }
     }
 
@@ -401,7 +399,8 @@ MapDescription region() {
     LevelPlacer o(levels[1]);
     StringTable& s = map.strings;
 
-    const std::vector<Place> towns = {{"Linden", {0, 0}}, {"Ashford", {12000, 6000}}, {"Brookfield", {-10000, -8000}}};
+    const std::vector<Place> towns = {
+        {"Linden", {0, 0}}, {"Ashford", {12000, 6000}}, {"Brookfield", {-10000, -8000}}};
     for (const Place& town : towns) {
         Polygon area{s.add(town.name), BuiltUp, {}};
         const double half = town.at.east == 0 && town.at.north == 0 ? 1200 : 600;
@@ -425,7 +424,8 @@ MapDescription region() {
     const std::uint32_t shire = a.addRegion(s.add("Westshire"), country);
     for (const Place& town : towns) {
         const auto [x, y] = global(town.at);
-        a.addCity(s.add(town.name), country, shire, 0, static_cast<std::int32_t>(x), static_cast<std::int32_t>(y));
+        a.addCity(s.add(town.name), country, shire, 0, static_cast<std::int32_t>(x),
+                  static_cast<std::int32_t>(y));
     }
     finish(map);
     return map;
@@ -442,16 +442,18 @@ MapDescription country() {
     LevelPlacer o(levels[1]);
     StringTable& s = map.strings;
 
-    const std::vector<Place> cities = {{"Linden", {0, 0}},           {"Ashford", {12000, 6000}},
-                                       {"Northam", {20000, 140000}}, {"Eastbury", {150000, -30000}},
+    const std::vector<Place> cities = {{"Linden", {0, 0}},
+                                       {"Ashford", {12000, 6000}},
+                                       {"Northam", {20000, 140000}},
+                                       {"Eastbury", {150000, -30000}},
                                        {"Westport", {-160000, 20000}}};
     for (const Place& city : cities) {
         const std::uint32_t name = s.add(city.name);
         d.addPoint({name, 0, Town, {}}, detail.at(city.at));
         o.addPoint({name, 0, Town, {}}, overview.at(city.at));
     }
-    const std::vector<Metres> border = {{-190000, -180000}, {190000, -180000}, {190000, 180000},
-                                        {-190000, 180000},  {-190000, -180000}};
+    const std::vector<Metres> border = {
+        {-190000, -180000}, {190000, -180000}, {190000, 180000}, {-190000, 180000}, {-190000, -180000}};
     Polyline line{s.add("Demoland"), Border, false, NoRoad, {}};
     d.addPolyline(line, detail.at(border));
     o.addPolyline(line, overview.at(border));
