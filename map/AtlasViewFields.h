@@ -13,7 +13,7 @@
 namespace Map {
 
 class AtlasViewFields {
-  public:
+public:
     static constexpr std::uint32_t NoRedraw = 0;
     static constexpr std::uint32_t SmallRedraw = 1; // rotation, drag
     static constexpr std::uint32_t FullRedraw = 2;  // load, camera change, settings
@@ -66,7 +66,7 @@ class AtlasViewFields {
         return m_slow != 0;
     }
 
-  private:
+private:
     Threading::SdlMutex& m_mutex;
     std::uint32_t m_redrawRequest = NoRedraw;
     std::uint32_t m_frameState = 0;

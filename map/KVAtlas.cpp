@@ -161,6 +161,7 @@ void KVAtlas::unload() {
         autosavePath();
     }
     m_loaded = false;
+    m_viewRecords.clear();
     // Maps go before the heap is reset; their levels forget what the heap
     // held instead of freeing it piece by piece.
     for (auto& map : m_maps)

@@ -20,6 +20,7 @@
 #include "map/AtlasViewFields.h"
 #include "map/CameraFields.h"
 #include "map/KVMap2.h"
+#include "map/StateRecord.h"
 
 #include <cstdint>
 #include <memory>
@@ -92,6 +93,9 @@ class KVAtlas : public Atlas {
     void setCamera(const CameraFields& camera);
     // The view fields (the shared ones lock the atlas mutex themselves).
     AtlasViewFields& view() { return m_view; }
+    // The view records of the last frame (main thread). They point into the
+    // maps' levels, so unloading clears them.
+    std::vector<StateRecord>& viewRecords() { return m_viewRecords; }
 
     AtlasServices& services() { return m_services; }
     AtlasPaths& paths() { return *m_services.paths; }
@@ -106,6 +110,7 @@ class KVAtlas : public Atlas {
     std::u16string m_folder;
     bool m_loaded = false;
     std::vector<std::unique_ptr<KVMap2>> m_maps;
+    std::vector<StateRecord> m_viewRecords;
     Core::ResourcesPool& m_pool;
     std::unique_ptr<Core::SimpleHeap> m_mainHeap;
     std::unique_ptr<Core::SimpleHeap> m_routeHeap;

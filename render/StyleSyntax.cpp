@@ -1,20 +1,12 @@
 #include "render/StyleSyntax.h"
 
+#include "core/Parse.h"
+
 #include <limits>
 
 namespace Render {
 
 namespace {
-
-int hexDigit(char c) {
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
-}
 
 std::string_view skipHexPrefix(std::string_view text) {
     if (text.size() >= 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X'))
@@ -31,7 +23,7 @@ bool readHex(std::string_view text, std::uint64_t limit, std::uint64_t& value) {
     bool digits = false;
     value = 0;
     for (; i < text.size(); ++i) {
-        const int d = hexDigit(text[i]);
+        const int d = Core::hexDigit(text[i]);
         if (d < 0)
             break;
         digits = true;

@@ -303,7 +303,11 @@ TEST(KVAtlasTest, CameraSavedOnUnloadAndRestored) {
     ASSERT_TRUE(atlas->load(wide(folder)));
     atlas->setCamera({-123456, 987654, 0.25f, 1.5f, 0});
     atlas->view().zoomStep = 3;
+    Map::StateRecord record;
+    record.level = &atlas->firstMap()->level(0);
+    atlas->viewRecords().push_back(record);
     atlas->unload();
+    EXPECT_TRUE(atlas->viewRecords().empty()); // they pointed into the maps
     EXPECT_EQ(std::filesystem::file_size(folder / "camera.kvc"), 21u);
     // A second unload has no atlas to save.
     atlas->setCamera({5, 0, 1.0f, 0.0f, 0});
