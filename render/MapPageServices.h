@@ -155,10 +155,6 @@ struct MapServices {
     // Asks the page for a redraw after a fast frame; the default pushes
     // SDL's expose event.
     std::function<void()> requestExpose;
-    // Draws one line of the debug overlay (the map page's font, halo effect)
-    // with its top left at (x, row); without it the overlay is not drawn.
-    std::function<void(SDL_Surface* surface, std::int32_t x, std::int32_t row, const std::u16string& text)>
-        drawDebugText;
 };
 
 // The SDL implementations of the three defaults.

@@ -164,10 +164,10 @@ bool computeView(MapCamera& camera, Map::StateRecord& record) {
     return true;
 }
 
-Map::ViewBox computeGlobalView(MapCamera& camera) {
+std::array<std::int32_t, 4> computeGlobalView(MapCamera& camera) {
     Map::StateRecord record;
     record.frame = Map::LevelFrame{};
-    Map::ViewBox box;
+    std::array<std::int32_t, 4> box{};
     if (!computeView(camera, record))
         return box;
     double minX = record.corners[0], maxX = minX, minY = record.corners[1], maxY = minY;
@@ -181,16 +181,13 @@ Map::ViewBox computeGlobalView(MapCamera& camera) {
         return static_cast<std::int32_t>(std::clamp(v, -2147483648.0, 2147483647.0));
     };
     // The 32-bit frame has its origin at 0: local units are global units.
-    box.x0 = clampInt(std::floor(minX));
-    box.y0 = clampInt(std::floor(minY));
-    box.x1 = clampInt(std::ceil(maxX));
-    box.y1 = clampInt(std::ceil(maxY));
+    box = {clampInt(std::floor(minX)), clampInt(std::floor(minY)), clampInt(std::ceil(maxX)), clampInt(std::ceil(maxY))};
     return box;
 }
 
 void loadVisibleAreas(Map::KVAtlas& atlas) {
     auto prepareAll = [&]() {
-        for (Map::StateRecord& r : atlas.view().records) {
+        for (Map::StateRecord& r : atlas.viewRecords()) {
             if (r.level == nullptr)
                 continue;
             if (r.cellX0 >= r.cellX1 || r.cellY0 >= r.cellY1)
@@ -213,14 +210,16 @@ void loadVisibleAreas(Map::KVAtlas& atlas) {
     prepareAll();
 }
 
-void prepare(MapCamera& camera, Map::KVAtlas& atlas, FrameStatistics* statistics, CaptionLayer* captions) {
-    Map::AtlasViewState& view = atlas.view();
-    if (view.redrawRequest() == Map::NoRedraw) {
+void prepare(MapCamera& camera, Map::KVAtlas& atlas, Render::FrameStatistics* statistics, CaptionLayer* captions) {
+    Map::AtlasViewFields& view = atlas.view();
+    std::vector<Map::StateRecord>& records = atlas.viewRecords();
+    if (view.redrawRequest() == NoRedraw) {
         view.metresPer40Pixels = static_cast<float>(latitudeCosine(camera) * 0.00932028517127037 / camera.scale() * 40.0);
         return;
     }
-    view.records.clear();
-    view.globalViewBox = computeGlobalView(camera);
+    records.clear();
+    const std::array<std::int32_t, 4> box = computeGlobalView(camera);
+    std::copy(box.begin(), box.end(), view.globalViewBox);
 
     const auto& maps = atlas.maps();
     float scale = 0.0f;
@@ -235,18 +234,18 @@ void prepare(MapCamera& camera, Map::KVAtlas& atlas, FrameStatistics* statistics
         }
         if (scale < MinScale && !near1(scale * 0.2f)) {
             camera.setScale(camera.scale() * (scale * 0.2f));
-            view.setRedrawRequest(Map::SmallRedraw);
+            view.setRedrawRequest(SmallRedraw);
             continue;
         }
         if (scale > MaxScale && !near1(scale * 2e-06f)) {
             camera.setScale(camera.scale() * (scale * 2e-06f));
-            view.setRedrawRequest(Map::SmallRedraw);
+            view.setRedrawRequest(SmallRedraw);
             continue;
         }
         view.metresPer40Pixels = scale;
         camera.applyTiltPreset(view);
         bits = atlas.levelForScale(static_cast<float>(xe::floorToInt(scale + 0.5f)));
-        view.records.clear();
+        records.clear();
         if (bits < 0)
             break;
 
@@ -268,13 +267,13 @@ void prepare(MapCamera& camera, Map::KVAtlas& atlas, FrameStatistics* statistics
             record.mapIndex = static_cast<std::uint32_t>(i);
             record.mapType = map.mapType();
             if (computeView(camera, record) && record.cellX0 < record.cellX1 && record.cellY0 < record.cellY1) {
-                view.records.push_back(record);
+                records.push_back(record);
                 countryAdded = countryAdded || record.mapType == Map::CountryMap;
             }
         }
-        view.sortRecords();
+        Map::sortForDrawing(records);
 
-        if (view.records.empty()) {
+        if (records.empty()) {
             int coarsest = -1;
             for (const auto& map : maps)
                 if (map->levelCount() > 0 && (coarsest < 0 || lastLevelBits(*map) < coarsest))
@@ -286,10 +285,10 @@ void prepare(MapCamera& camera, Map::KVAtlas& atlas, FrameStatistics* statistics
             if (near1(factor))
                 break;
             camera.setScale(camera.scale() * factor);
-            view.setRedrawRequest(Map::SmallRedraw);
+            view.setRedrawRequest(SmallRedraw);
             continue;
         }
-        for (Map::StateRecord& r : view.records) {
+        for (Map::StateRecord& r : records) {
             if (r.mapType == Map::InvisibleMap)
                 r.hidden = 0;
             if (countryAdded && r.mapType != Map::CountryMap && bits < 18)
@@ -297,7 +296,7 @@ void prepare(MapCamera& camera, Map::KVAtlas& atlas, FrameStatistics* statistics
         }
         const Map::StateRecord* first = nullptr;
         const Map::StateRecord* last = nullptr;
-        for (const Map::StateRecord& r : view.records) {
+        for (const Map::StateRecord& r : records) {
             if (r.hidden)
                 continue;
             if (first == nullptr)
@@ -306,12 +305,12 @@ void prepare(MapCamera& camera, Map::KVAtlas& atlas, FrameStatistics* statistics
         }
         if (first != nullptr && first->levelScale < 0.03f && !near1(0.03f / first->levelScale)) {
             camera.setScale(camera.scale() * (0.03f / first->levelScale));
-            view.setRedrawRequest(Map::SmallRedraw);
+            view.setRedrawRequest(SmallRedraw);
             continue;
         }
         if (last != nullptr && last->levelScale > 16.0f && !near1(16.0f / last->levelScale)) {
             camera.setScale(camera.scale() * (16.0f / last->levelScale));
-            view.setRedrawRequest(Map::SmallRedraw);
+            view.setRedrawRequest(SmallRedraw);
             continue;
         }
         break;
@@ -319,8 +318,8 @@ void prepare(MapCamera& camera, Map::KVAtlas& atlas, FrameStatistics* statistics
     view.metresPer40Pixels = scale;
 
     // A map whose data covers the whole view hides the maps drawn before it.
-    for (std::size_t i = view.records.size(); i-- > 0;) {
-        Map::StateRecord& r = view.records[i];
+    for (std::size_t i = records.size(); i-- > 0;) {
+        Map::StateRecord& r = records[i];
         if (r.hidden || !r.cover || r.level == nullptr)
             continue;
         r.level->loadIndex();
@@ -330,13 +329,13 @@ void prepare(MapCamera& camera, Map::KVAtlas& atlas, FrameStatistics* statistics
                 full = (r.level->cellValue(static_cast<std::uint32_t>(x), static_cast<std::uint32_t>(y)) & 2) != 0;
         if (full) {
             for (std::size_t j = 0; j < i; ++j)
-                view.records[j].hidden = 1;
+                records[j].hidden = 1;
             break;
         }
         r.cover = 0;
     }
 
-    for (Map::StateRecord& r : view.records) {
+    for (Map::StateRecord& r : records) {
         if (r.mapType == Map::CountryMap && scale <= NearScale)
             r.hidden = 1;
         if (r.mapType == Map::InvisibleMap)
@@ -346,13 +345,12 @@ void prepare(MapCamera& camera, Map::KVAtlas& atlas, FrameStatistics* statistics
     if (statistics != nullptr) {
         statistics->scale = scale;
         statistics->level = bits;
-        const Map::ViewBox& box = view.globalViewBox;
-        statistics->viewBox[0] = box.x0, statistics->viewBox[1] = box.y0;
-        statistics->viewBox[2] = box.x1, statistics->viewBox[3] = box.y1;
+        statistics->viewLeft = box[0], statistics->viewTop = box[1];
+        statistics->viewRight = box[2], statistics->viewBottom = box[3];
         statistics->maps.clear();
-        for (const Map::StateRecord& r : view.records) {
-            FrameStatistics::MapLine line;
-            line.marker = r.hidden ? u'-' : r.cover ? u'*' : u'+';
+        for (const Map::StateRecord& r : records) {
+            Render::MapStatLine line;
+            line.marker = Render::MapStatLine::markerFor(r.hidden != 0, r.cover != 0);
             line.index = static_cast<std::int32_t>(r.mapIndex);
             line.level = r.frame.coordinateBits;
             line.levelScale = r.levelScale;
@@ -366,14 +364,14 @@ void prepare(MapCamera& camera, Map::KVAtlas& atlas, FrameStatistics* statistics
 
     loadVisibleAreas(atlas);
     for (std::size_t i = 0; i < maps.size(); ++i) {
-        const bool drawn = std::any_of(view.records.begin(), view.records.end(),
+        const bool drawn = std::any_of(records.begin(), records.end(),
                                        [&](const Map::StateRecord& r) { return r.mapIndex == i; });
         if (drawn)
             maps[i]->loadCaptions();
         else if (captions != nullptr)
             captions->releaseMap(*maps[i]);
     }
-    view.setRedrawRequest(Map::NoRedraw);
+    view.setRedrawRequest(NoRedraw);
 }
 
 } // namespace MapDrawing::ViewPreparation

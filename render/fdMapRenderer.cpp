@@ -92,7 +92,7 @@ fdMapRenderer::fdMapRenderer(Map::KVAtlas* atlas, MapCamera& camera, std::shared
     g_instance = this;
 
     if (m_settings && m_settings->value("draw_map_info", false))
-        m_statistics = std::make_unique<FrameStatistics>();
+        m_statistics = std::make_unique<Render::FrameStatistics>();
     if (!m_styles.load(styleContext, Core::dataPath(styleContext.dataFolder, u"render.xml")))
         Log::log(Log::Critical, u"warning : failed to load render styles.");
     m_background = m_styles.selectSet(m_day);
@@ -146,8 +146,8 @@ std::uint32_t fdMapRenderer::ticks() { return m_services.ticks(); }
 bool fdMapRenderer::inputWaits() { return m_services.hasInputEvent(m_mouseMotion); }
 
 void fdMapRenderer::checkInput(Map::KVAtlas&, std::uint32_t& state, bool slow) {
-    if (slow && state > Map::FastFrameDue && inputWaits())
-        state = Map::FastFrameDue;
+    if (slow && state > FastFrameDue && inputWaits())
+        state = FastFrameDue;
 }
 
 // One frame: decide whether anything must be drawn, prepare the view, clear
@@ -157,8 +157,9 @@ void fdMapRenderer::checkInput(Map::KVAtlas&, std::uint32_t& state, bool slow) {
 // While the last full frame was slow and input waits, the rest of the frame
 // is drawn fast and a full frame follows.
 bool fdMapRenderer::drawFrame(Map::KVAtlas& atlas, const xe::Canvas& canvas, std::uint32_t background,
-                              MapCamera& camera, FrameStatistics* statistics) {
-    Map::AtlasViewState& view = atlas.view();
+                              MapCamera& camera, Render::FrameStatistics* statistics) {
+    Map::AtlasViewFields& view = atlas.view();
+    std::vector<Map::StateRecord>& records = atlas.viewRecords();
     std::uint32_t state = 0;
     bool slow = false;
     {
@@ -166,12 +167,12 @@ bool fdMapRenderer::drawFrame(Map::KVAtlas& atlas, const xe::Canvas& canvas, std
         state = view.frameState();
         slow = view.slow();
         const std::uint32_t request = view.redrawRequest();
-        if (request == Map::SmallRedraw)
-            state = slow ? Map::FastFrameDue : Map::FullFrameDue;
-        else if (request == Map::FullRedraw)
-            state = Map::FullFrameDue;
+        if (request == SmallRedraw)
+            state = slow ? FastFrameDue : FullFrameDue;
+        else if (request == FullRedraw)
+            state = FullFrameDue;
         view.setFrameState(state);
-        if (state == Map::FrameComplete)
+        if (state == FrameComplete)
             return true;
     }
 
@@ -188,11 +189,11 @@ bool fdMapRenderer::drawFrame(Map::KVAtlas& atlas, const xe::Canvas& canvas, std
         if (statistics != nullptr && into != nullptr)
             *into += static_cast<std::int32_t>(ticks() - start);
     };
-    auto field = [&](std::int32_t FrameStatistics::* member) -> std::int32_t* {
+    auto field = [&](std::int32_t Render::FrameStatistics::* member) -> std::int32_t* {
         return statistics != nullptr ? &(statistics->*member) : nullptr;
     };
 
-    timed(field(&FrameStatistics::fillMs), [&] {
+    timed(field(&Render::FrameStatistics::fillMs), [&] {
         SDL_Surface* surface = canvas.surface;
         SDL_FillRect(surface, nullptr,
                      SDL_MapRGBA(surface->format, background & 0xFF, (background >> 8) & 0xFF,
@@ -201,7 +202,7 @@ bool fdMapRenderer::drawFrame(Map::KVAtlas& atlas, const xe::Canvas& canvas, std
 
     std::int32_t horizon = -1;
     bool first = true;
-    for (const Map::StateRecord& record : view.records) {
+    for (const Map::StateRecord& record : records) {
         if (record.hidden)
             continue;
         camera.setupTransform(record);
@@ -211,44 +212,44 @@ bool fdMapRenderer::drawFrame(Map::KVAtlas& atlas, const xe::Canvas& canvas, std
             camera.projectPoint(Map::LocalPoint{record.corners[6], record.corners[7]}, false, b))
             horizon = std::max({horizon, xe::floorToInt(a.y + 0.5f), xe::floorToInt(b.y + 0.5f)});
         if (!first)
-            timed(field(&FrameStatistics::fillMs),
+            timed(field(&Render::FrameStatistics::fillMs),
                   [&] { MapLayers::clearCoverage(canvas, camera, record, background); });
         first = false;
         checkInput(atlas, state, slow);
-        timed(field(&FrameStatistics::polygonMs), [&] {
-            MapLayers::drawPolygons(*this, canvas, camera, record, scale, state == Map::FastFrameDue);
+        timed(field(&Render::FrameStatistics::polygonMs), [&] {
+            MapLayers::drawPolygons(*this, canvas, camera, record, scale, state == FastFrameDue);
         });
         checkInput(atlas, state, slow);
-        timed(field(&FrameStatistics::polylineMs), [&] {
-            MapLayers::drawPolylines(*this, canvas, camera, record, scale, state == Map::FastFrameDue);
+        timed(field(&Render::FrameStatistics::polylineMs), [&] {
+            MapLayers::drawPolylines(*this, canvas, camera, record, scale, state == FastFrameDue);
         });
         checkInput(atlas, state, slow);
-        timed(field(&FrameStatistics::arrowMs),
+        timed(field(&Render::FrameStatistics::arrowMs),
               [&] { MapLayers::drawDirectionArrows(*this, canvas, camera, record, scale); });
     }
 
     checkInput(atlas, state, slow);
-    if (state > Map::FastFrameDue && m_services.route != nullptr)
-        timed(field(&FrameStatistics::pathMs),
-              [&] { MapLayers::drawRoutePath(canvas, camera, *m_services.route, view.records); });
+    if (state > FastFrameDue && m_services.route != nullptr)
+        timed(field(&Render::FrameStatistics::pathMs),
+              [&] { MapLayers::drawRoutePath(canvas, camera, *m_services.route, records); });
     checkInput(atlas, state, slow);
-    if (state > Map::FastFrameDue && m_services.page != nullptr)
-        timed(field(&FrameStatistics::tracksMs), [&] { m_services.page->drawTracksAndFriends(canvas, camera); });
+    if (state > FastFrameDue && m_services.page != nullptr)
+        timed(field(&Render::FrameStatistics::tracksMs), [&] { m_services.page->drawTracksAndFriends(canvas, camera); });
 
     view.horizonRow = horizon;
     if (m_services.captions != nullptr)
         m_services.captions->beginCaptions(horizon);
 
-    for (const Map::StateRecord& record : view.records) {
+    for (const Map::StateRecord& record : records) {
         camera.setupTransform(record);
-        timed(field(&FrameStatistics::pointMs), [&] { MapLayers::drawPoiIcons(*this, canvas, camera, record, scale); });
+        timed(field(&Render::FrameStatistics::pointMs), [&] { MapLayers::drawPoiIcons(*this, canvas, camera, record, scale); });
         checkInput(atlas, state, slow);
-        if (state > Map::FastFrameDue && m_services.captions != nullptr)
-            timed(field(&FrameStatistics::captionMs),
+        if (state > FastFrameDue && m_services.captions != nullptr)
+            timed(field(&Render::FrameStatistics::captionMs),
                   [&] { m_services.captions->drawCaptions(canvas, camera, record, scale); });
     }
     if (m_services.route != nullptr && m_services.page != nullptr)
-        timed(field(&FrameStatistics::pathMs),
+        timed(field(&Render::FrameStatistics::pathMs),
               [&] { MapLayers::drawRouteFlags(canvas, camera, *m_services.route, *m_services.page); });
 
     m_published = m_working;
@@ -256,24 +257,24 @@ bool fdMapRenderer::drawFrame(Map::KVAtlas& atlas, const xe::Canvas& canvas, std
     bool expose = false;
     {
         Threading::SdlLock lock(atlas.mutex());
-        if (state == Map::FastFrameDue) {
-            view.setFrameState(Map::FullFrameDue);
+        if (state == FastFrameDue) {
+            view.setFrameState(FullFrameDue);
             expose = true;
-        } else if (state == Map::FullFrameDue) {
-            view.setFrameState(Map::FrameComplete);
+        } else if (state == FullFrameDue) {
+            view.setFrameState(FrameComplete);
             view.setSlow(ticks() - t0 > SlowFrameMs);
         }
     }
     // Nothing else asks for the full frame that must follow a fast one.
     if (expose)
         m_services.requestExpose();
-    return !view.records.empty();
+    return !records.empty();
 }
 
 void fdMapRenderer::drawMap(SDL_Surface* screen, const SDL_Rect& target, bool indicator, ProximitySource* overlay) {
     if (m_surface == nullptr || m_atlas == nullptr)
         return;
-    FrameStatistics* statistics = m_statistics.get();
+    Render::FrameStatistics* statistics = m_statistics.get();
     if (statistics != nullptr)
         statistics->clearTimes();
     const std::uint32_t start = ticks();
@@ -306,9 +307,9 @@ void fdMapRenderer::drawMap(SDL_Surface* screen, const SDL_Rect& target, bool in
     if (rounded < 500 && overlay != nullptr) {
         const std::uint32_t t = ticks();
         const float markSize = 30.0f / m_camera.scale();
-        const Map::ViewBox& box = m_atlas->view().globalViewBox;
+        const std::int32_t* box = m_atlas->view().globalViewBox;
         const xe::Canvas mapCanvas{screen, target.x, target.y, canvas.right, canvas.bottom};
-        const std::uint32_t n = overlay->visitPoints(box.x0, box.y0, box.x1, box.y1, [&](const ProximityPoint& p) {
+        const std::uint32_t n = overlay->visitPoints(box[0], box[1], box[2], box[3], [&](const ProximityPoint& p) {
             drawProximityPoint(mapCanvas, p, markSize);
         });
         if (statistics != nullptr) {
@@ -322,10 +323,8 @@ void fdMapRenderer::drawMap(SDL_Surface* screen, const SDL_Rect& target, bool in
     }
     if (indicator)
         fillBox(screen, target.x + m_focus.x - 2, target.y + m_focus.y - 2, 5, 5, 255, 128, 0);
-    if (statistics != nullptr && m_services.drawDebugText) {
-        for (const FrameStatistics::Line& line : statistics->lines(m_surface->h))
-            m_services.drawDebugText(screen, target.x + m_surface->w - 230, target.y + line.row, line.text);
-    }
+    if (statistics != nullptr && m_mapFont != nullptr)
+        Render::drawDebugInfo(*statistics, screen, *m_mapFont);
 }
 
 void fdMapRenderer::drawProximityPoint(const xe::Canvas& canvas, const ProximityPoint& point, float markSize) {
@@ -393,13 +392,13 @@ void fdMapRenderer::drawProximityPoint(const xe::Canvas& canvas, const Proximity
 void fdMapRenderer::moveView(float dx, float dy, float zoom, float angle) {
     if (m_atlas == nullptr)
         return;
-    Map::AtlasViewState& view = m_atlas->view();
+    Map::AtlasViewFields& view = m_atlas->view();
     bool changed = false;
     const std::int32_t rx = xe::floorToInt(dx + 0.5f);
     const std::int32_t ry = xe::floorToInt(dy + 0.5f);
     if (rx != 0 || ry != 0) {
         const xe::Point to{m_dragAnchor.x + rx, m_dragAnchor.y + ry};
-        m_camera.dragBy(view, m_dragAnchor, to);
+        m_camera.dragBy(view, m_atlas->viewRecords(), m_dragAnchor, to);
         m_dragAnchor = to;
         changed = true;
     }
@@ -409,7 +408,7 @@ void fdMapRenderer::moveView(float dx, float dy, float zoom, float angle) {
     }
     if (zoom != 0.0f && zoom != 1.0f) {
         m_camera.setScale(m_camera.scale() * zoom);
-        view.setRedrawRequest(Map::SmallRedraw);
+        view.setRedrawRequest(SmallRedraw);
         changed = true;
     }
     if (changed && m_services.page != nullptr)
@@ -433,7 +432,7 @@ bool fdMapRenderer::followCar(FollowState& state, std::uint32_t nowMs, MapCamera
     }
     next = wrapAngle(next);
     camera.setCentre(target);
-    atlas.view().setRedrawRequest(Map::FullRedraw);
+    atlas.view().setRedrawRequest(FullRedraw);
     camera.setRotation(atlas.view(), next);
 
     const float limit = 0.1f * elapsed;

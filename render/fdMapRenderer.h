@@ -26,6 +26,10 @@
 
 class MapCamera;
 
+namespace Render {
+class Font;
+}
+
 namespace Core {
 class ConfigNode;
 }
@@ -99,6 +103,9 @@ public:
     void setMapSurface(SDL_Surface* surface) { m_surface = surface; }
     SDL_Surface* mapSurface() const { return m_surface; }
     void setPoiCursor(const CursorRecord* cursor) { m_poiCursor = cursor; }
+    // The map page's font (captions, debug overlay); not owned.
+    void setMapFont(Render::Font* font) { m_mapFont = font; }
+    Render::Font* mapFont() const { return m_mapFont; }
     const CursorRecord* poiCursor() const { return m_poiCursor; }
     void setMouseMotion(bool on) { m_mouseMotion = on; }
     void setFocusPoint(xe::Point focus) { m_focus = focus; }
@@ -111,7 +118,7 @@ public:
     LayerCounters& workingCounters() { return m_working; }
     const LayerCounters& counters() const { return m_published; }
     // Null unless "draw_map_info" is on.
-    FrameStatistics* statistics() { return m_statistics.get(); }
+    Render::FrameStatistics* statistics() { return m_statistics.get(); }
     // The last frame's scale was at most 80 m per 40 pixels.
     bool nearScale() const { return m_nearScale; }
     void setNearScale(bool near) { m_nearScale = near; }
@@ -120,7 +127,7 @@ public:
     // One map frame into canvas (see the frame pipeline in the .cpp). False
     // only when no view record exists after drawing.
     bool drawFrame(Map::KVAtlas& atlas, const xe::Canvas& canvas, std::uint32_t background, MapCamera& camera,
-                   FrameStatistics* statistics);
+                   Render::FrameStatistics* statistics);
     // The map page's draw body: the frame into the map surface (unless input
     // already waits), the blit to target's corner on screen, then the
     // overlays. overlay: the danger-warn points, or null.
@@ -153,7 +160,8 @@ private:
     const CursorRecord* m_poiCursor = nullptr;
     LayerCounters m_published;
     LayerCounters m_working;
-    std::unique_ptr<FrameStatistics> m_statistics;
+    std::unique_ptr<Render::FrameStatistics> m_statistics;
+    Render::Font* m_mapFont = nullptr;
     bool m_day = false;
     std::int32_t m_proportion = 3;
     SDL_Surface* m_surface = nullptr;

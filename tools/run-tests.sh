@@ -16,10 +16,10 @@ sanitized=(
   platform
   core
   ui
-  map
   positioning
   routing
   render
+  map
 )
 targets=()
 for folder in "${sanitized[@]}"; do targets+=("mirel_${folder}_tests"); done

@@ -40,7 +40,7 @@ void frames(benchmark::State& state) {
         return;
     }
     session->draw(); // the cells of this view are loaded once
-    MapDrawing::FrameStatistics total;
+    Render::FrameStatistics total;
     auto* stats = session->renderer().statistics();
     for (auto _ : state) {
         if (cold) {
@@ -48,7 +48,7 @@ void frames(benchmark::State& state) {
             session->dropCells();
             state.ResumeTiming();
         }
-        session->request(fast ? Map::SmallRedraw : Map::FullRedraw, fast);
+        session->request(fast ? Map::AtlasViewFields::SmallRedraw : Map::AtlasViewFields::FullRedraw, fast);
         session->draw();
         total.fillMs += stats->fillMs;
         total.polygonMs += stats->polygonMs;

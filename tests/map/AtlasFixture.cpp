@@ -2,6 +2,8 @@
 
 #include "core/Text.h"
 #include "tests/map/MapFixture.h"
+#include "tests/support/SpatialSearchWriter.h"
+#include "tests/support/TextSearchWriter.h"
 
 #include <fstream>
 #include <stdexcept>
@@ -10,22 +12,23 @@ namespace AtlasTest {
 
 using namespace MapWriting;
 
-ExtraSection textSearchSection() { return {17, 1, std::vector<std::uint8_t>(60, 0)}; }
-ExtraSection spatialSearchSection() { return {18, 1, {0, 0, 0, 0, 1, 0, 8, 0, 0, 0, 0, 0}}; }
+ExtraSection textSearchSection() {
+    return {17, 1, encodeTextSearch({}).bytes};
+}
+ExtraSection spatialSearchSection() {
+    return {18, 1, encodeSpatialSearch({1, 0, {}, {}})};
+}
 
 MapDescription completeMap(std::uint32_t id, std::uint8_t type) {
-    MapDescription map = MapTest::sampleMap();
+    MapDescription map = MapTest::searchableMap();
     map.mapId = id;
     map.mapType = type;
-    map.sections.push_back(textSearchSection());
-    map.sections.push_back(spatialSearchSection());
     return map;
 }
 
 const DirectoryEntry& entryOf(const WrittenMap& map, std::uint16_t type) {
     for (const DirectoryEntry& entry : map.directory)
-        if (entry.type == type)
-            return entry;
+        if (entry.type == type) return entry;
     throw std::logic_error("no such section");
 }
 
@@ -36,13 +39,10 @@ std::vector<std::uint8_t> newerLayout(const WrittenMap& older, const std::set<st
     };
     std::vector<Part> parts;
     const auto& h = older.header;
-    if (types.count(1))
-        parts.push_back({1, 0, h[1], older.stringsSize});
-    if (types.count(3))
-        parts.push_back({3, 0, h[6], h[7] - h[6]});
+    if (types.count(1)) parts.push_back({1, 0, h[1], older.stringsSize});
+    if (types.count(3)) parts.push_back({3, 0, h[6], h[7] - h[6]});
     for (const DirectoryEntry& entry : older.directory)
-        if (types.count(entry.type))
-            parts.push_back({entry.type, entry.version, entry.offset, entry.size});
+        if (types.count(entry.type)) parts.push_back({entry.type, entry.version, entry.offset, entry.size});
 
     std::vector<std::uint8_t> bytes = {'K', 'V', 'M', 0x02};
     for (std::uint32_t word : {11u, 22u, 33u, 44u})
@@ -71,8 +71,7 @@ std::vector<std::uint8_t> newerLayout(const WrittenMap& older, const std::set<st
 void writeFile(const std::filesystem::path& path, const std::vector<std::uint8_t>& bytes) {
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
     out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-    if (!out)
-        throw std::runtime_error("cannot write test file");
+    if (!out) throw std::runtime_error("cannot write test file");
 }
 
 void putU32(std::vector<std::uint8_t>& bytes, std::size_t at, std::uint32_t value) {
@@ -82,10 +81,13 @@ void putU32(std::vector<std::uint8_t>& bytes, std::size_t at, std::uint32_t valu
 
 std::uint32_t u32At(const std::vector<std::uint8_t>& bytes, std::size_t at) {
     return static_cast<std::uint32_t>(bytes.at(at)) | (static_cast<std::uint32_t>(bytes.at(at + 1)) << 8) |
-           (static_cast<std::uint32_t>(bytes.at(at + 2)) << 16) | (static_cast<std::uint32_t>(bytes.at(at + 3)) << 24);
+           (static_cast<std::uint32_t>(bytes.at(at + 2)) << 16) |
+           (static_cast<std::uint32_t>(bytes.at(at + 3)) << 24);
 }
 
-std::u16string wide(const std::filesystem::path& path) { return Core::utf8ToWide(path.string()); }
+std::u16string wide(const std::filesystem::path& path) {
+    return Core::utf8ToWide(path.string());
+}
 
 std::size_t BufferFile::read(void* buffer, std::size_t size, std::size_t count) {
     ++reads;
@@ -99,26 +101,22 @@ std::size_t BufferFile::read(void* buffer, std::size_t size, std::size_t count) 
 }
 
 std::size_t BufferFile::write(const void* buffer, std::size_t size, std::size_t count) {
-    if (position + size * count > writeLimit)
-        return 0;
+    if (position + size * count > writeLimit) return 0;
     const auto* from = static_cast<const std::uint8_t*>(buffer);
-    if (bytes.size() < position + size * count)
-        bytes.resize(position + size * count);
+    if (bytes.size() < position + size * count) bytes.resize(position + size * count);
     std::memcpy(bytes.data() + position, from, size * count);
     position += size * count;
     return count;
 }
 
 bool BufferFile::seek(std::int32_t p) {
-    if (p < 0 || static_cast<std::size_t>(p) > bytes.size())
-        return false;
+    if (p < 0 || static_cast<std::size_t>(p) > bytes.size()) return false;
     position = static_cast<std::size_t>(p);
     return true;
 }
 
 AtlasSetup::AtlasSetup(bool createDataFolder) {
-    if (createDataFolder)
-        std::filesystem::create_directories(data());
+    if (createDataFolder) std::filesystem::create_directories(data());
     auto root = config.root();
     root->set("win_main_heap", 1024);
     root->set("win_route_heap", 64);

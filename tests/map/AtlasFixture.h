@@ -20,8 +20,8 @@
 
 namespace AtlasTest {
 
-// The map tests' sample map with an empty text-search and spatial-search
-// section added.
+// The map tests' searchable sample map under another id and type; and an
+// empty text-search and spatial-search section.
 MapWriting::MapDescription completeMap(std::uint32_t id = 77, std::uint8_t type = 1);
 MapWriting::ExtraSection textSearchSection();
 MapWriting::ExtraSection spatialSearchSection();
@@ -29,7 +29,8 @@ MapWriting::ExtraSection spatialSearchSection();
 // A newer-layout file ("KVM" 0x02) whose directory lists the sections of an
 // older-layout file of the given types (1 strings, 2 copyright, 3 geometry,
 // 4 address, 17, 18).
-std::vector<std::uint8_t> newerLayout(const MapWriting::WrittenMap& older, const std::set<std::uint16_t>& types);
+std::vector<std::uint8_t> newerLayout(const MapWriting::WrittenMap& older,
+                                      const std::set<std::uint16_t>& types);
 
 void writeFile(const std::filesystem::path& path, const std::vector<std::uint8_t>& bytes);
 void putU32(std::vector<std::uint8_t>& bytes, std::size_t at, std::uint32_t value);
@@ -41,7 +42,7 @@ const MapWriting::DirectoryEntry& entryOf(const MapWriting::WrittenMap& map, std
 // A FileRW over bytes in memory; writes fail once `writeLimit` bytes
 // would be passed.
 class BufferFile : public FileSystem::FileRW {
-public:
+  public:
     explicit BufferFile(std::vector<std::uint8_t> data = {}) : bytes(std::move(data)) {}
     bool isOpen() const override { return true; }
     int lastError() const override { return 0; }

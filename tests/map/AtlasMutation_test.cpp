@@ -29,14 +29,17 @@ std::uint64_t envNumber(const char* name, std::uint64_t fallback) {
 }
 
 class Damage {
-public:
+  public:
     explicit Damage(std::uint64_t seed) : m_random(seed) {}
 
-    std::size_t pick(std::size_t n) { return n == 0 ? 0 : std::uniform_int_distribution<std::size_t>(0, n - 1)(m_random); }
+    std::size_t pick(std::size_t n) {
+        return n == 0 ? 0 : std::uniform_int_distribution<std::size_t>(0, n - 1)(m_random);
+    }
 
     // One to four flips, a truncation, an inserted or removed run, or a
     // 32-bit field set to an extreme value; `fields` are preferred offsets.
-    std::vector<std::uint8_t> apply(std::vector<std::uint8_t> bytes, const std::vector<std::size_t>& fields = {}) {
+    std::vector<std::uint8_t> apply(std::vector<std::uint8_t> bytes,
+                                    const std::vector<std::size_t>& fields = {}) {
         const int kind = static_cast<int>(pick(5));
         const int rounds = 1 + static_cast<int>(pick(4));
         for (int r = 0; r < rounds && !bytes.empty(); ++r) {
@@ -49,7 +52,8 @@ public:
                 return bytes;
             case 2: {
                 const std::size_t at = pick(bytes.size());
-                bytes.insert(bytes.begin() + static_cast<long>(at), 1 + pick(8), static_cast<std::uint8_t>(pick(256)));
+                bytes.insert(bytes.begin() + static_cast<long>(at), 1 + pick(8),
+                             static_cast<std::uint8_t>(pick(256)));
                 break;
             }
             case 3: {
@@ -59,9 +63,11 @@ public:
                 break;
             }
             default: {
-                static constexpr std::uint32_t Extremes[] = {0, 1, 0x7FFFFFFF, 0x80000000, 0xFFFFFFFF, 0xFFFFFFFE,
-                                                             0x10000, 0x7F800000 /* inf */, 0x7FC00000 /* NaN */};
-                const std::size_t at = fields.empty() || pick(3) == 0 ? pick(bytes.size()) : fields[pick(fields.size())];
+                static constexpr std::uint32_t Extremes[] = {
+                    0,          1,       0x7FFFFFFF,           0x80000000, 0xFFFFFFFF,
+                    0xFFFFFFFE, 0x10000, 0x7F800000 /* inf */, 0x7FC00000 /* NaN */};
+                const std::size_t at =
+                    fields.empty() || pick(3) == 0 ? pick(bytes.size()) : fields[pick(fields.size())];
                 const std::uint32_t value = Extremes[pick(std::size(Extremes))];
                 for (std::size_t i = 0; i < 4 && at + i < bytes.size(); ++i)
                     bytes[at + i] = static_cast<std::uint8_t>(value >> (8 * i));
@@ -71,7 +77,7 @@ public:
         return bytes;
     }
 
-private:
+  private:
     std::mt19937_64 m_random;
 };
 
@@ -100,8 +106,7 @@ TEST(AtlasMutationTest, MapFilesOpenOrAreRefused) {
         writeFile(path, damage.apply(round % 8 == 0 ? newer : written.bytes, fields));
         try {
             Map::KVMap2 map(wide(path), pool, heap);
-            if (!map.open(wide(path), u"m.kvm", 0))
-                continue;
+            if (!map.open(wide(path), u"m.kvm", 0)) continue;
             ++opened;
             for (std::size_t i = 0; i < map.levelCount(); ++i) {
                 ASSERT_GE(map.level(i).coordinateBits(), 1);
@@ -130,8 +135,7 @@ TEST(AtlasMutationTest, CameraFiles) {
         writeFile(path, damage.apply(original, {8, 12, 16, 17}));
         Map::CameraFields camera;
         std::uint32_t selector = 0;
-        if (!Map::CameraFile::read(wide(path), camera, selector))
-            continue;
+        if (!Map::CameraFile::read(wide(path), camera, selector)) continue;
         ASSERT_TRUE(std::isfinite(camera.scale));
         ASSERT_GE(camera.scale, Map::CameraFile::MinScale);
         ASSERT_LE(camera.scale, Map::CameraFile::MaxScale);
@@ -157,8 +161,7 @@ TEST(AtlasMutationTest, AtlasFiles) {
     for (std::uint64_t round = 0; round < rounds; ++round) {
         writeFile(path, damage.apply(original));
         std::vector<Map::AtlasXml::Map> maps;
-        if (!Map::AtlasXml::read(wide(path), maps))
-            continue;
+        if (!Map::AtlasXml::read(wide(path), maps)) continue;
         ++accepted;
         for (const auto& map : maps) {
             ASSERT_LT(map.type, 7u);

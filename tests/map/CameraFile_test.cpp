@@ -16,8 +16,8 @@ using namespace AtlasTest;
 
 namespace {
 
-std::vector<std::uint8_t> cameraBytes(std::int32_t x, std::int32_t y, float scale, float rotation, std::uint8_t mode,
-                                      std::uint32_t zoomWord) {
+std::vector<std::uint8_t> cameraBytes(std::int32_t x, std::int32_t y, float scale, float rotation,
+                                      std::uint8_t mode, std::uint32_t zoomWord) {
     std::vector<std::uint8_t> bytes(21, 0);
     putU32(bytes, 0, static_cast<std::uint32_t>(x));
     putU32(bytes, 4, static_cast<std::uint32_t>(y));
@@ -33,8 +33,8 @@ TEST(CameraFileTest, WrittenBytes) {
     const auto path = dir / "camera.kvc";
     ASSERT_TRUE(Map::CameraFile::write(wide(path), {0x01020304, -2, 1.0f, -0.5f, 1}, 3));
     const std::string bytes = TestSupport::readAll(path);
-    const std::string expected("\x04\x03\x02\x01\xfe\xff\xff\xff\x00\x00\x80\x3f\x00\x00\x00\xbf\x01\x01\x02\x00\x00",
-                               21);
+    const std::string expected(
+        "\x04\x03\x02\x01\xfe\xff\xff\xff\x00\x00\x80\x3f\x00\x00\x00\xbf\x01\x01\x02\x00\x00", 21);
     EXPECT_EQ(bytes, expected);
     ASSERT_TRUE(Map::CameraFile::write(wide(path), {}, 0));
     EXPECT_EQ(TestSupport::readAll(path).substr(16), std::string(5, '\0'));
@@ -84,10 +84,11 @@ TEST(CameraFileTest, ShortAndInvalidFilesChangeNothing) {
     const float nan = std::numeric_limits<float>::quiet_NaN();
     const float inf = std::numeric_limits<float>::infinity();
     const std::vector<std::vector<std::uint8_t>> invalid = {
-        cameraBytes(1, 2, nan, 0, 0, 0),    cameraBytes(1, 2, 0.0f, 0, 0, 0), cameraBytes(1, 2, -1.0f, 0, 0, 0),
-        cameraBytes(1, 2, inf, 0, 0, 0),    cameraBytes(1, 2, 1e-12f, 0, 0, 0), cameraBytes(1, 2, 1e4f, 0, 0, 0),
-        cameraBytes(1, 2, 1.0f, nan, 0, 0), cameraBytes(1, 2, 1.0f, -inf, 0, 0), cameraBytes(1, 2, 1.0f, 0, 2, 0),
-        cameraBytes(1, 2, 1.0f, 0, 255, 0)};
+        cameraBytes(1, 2, nan, 0, 0, 0),    cameraBytes(1, 2, 0.0f, 0, 0, 0),
+        cameraBytes(1, 2, -1.0f, 0, 0, 0),  cameraBytes(1, 2, inf, 0, 0, 0),
+        cameraBytes(1, 2, 1e-12f, 0, 0, 0), cameraBytes(1, 2, 1e4f, 0, 0, 0),
+        cameraBytes(1, 2, 1.0f, nan, 0, 0), cameraBytes(1, 2, 1.0f, -inf, 0, 0),
+        cameraBytes(1, 2, 1.0f, 0, 2, 0),   cameraBytes(1, 2, 1.0f, 0, 255, 0)};
     for (const auto& bytes : invalid) {
         writeFile(path, bytes);
         EXPECT_FALSE(Map::CameraFile::read(wide(path), camera, selector));
@@ -95,8 +96,9 @@ TEST(CameraFileTest, ShortAndInvalidFilesChangeNothing) {
     EXPECT_EQ(camera, before);
     EXPECT_EQ(selector, 2u);
     ASSERT_EQ(log.lines().size(), invalid.size());
-    EXPECT_NE(log.lines()[0].find("Camera file '" + path.string() + "' holds an invalid view - using the default"),
-              std::string::npos);
+    EXPECT_NE(
+        log.lines()[0].find("Camera file '" + path.string() + "' holds an invalid view - using the default"),
+        std::string::npos);
 
     // The limits themselves are accepted; a rotation of several turns is
     // brought back into one.

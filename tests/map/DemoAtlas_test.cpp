@@ -3,6 +3,7 @@
 #include "map/KVAtlas.h"
 #include "map/ObjectAddress.h"
 #include "map/file/AddressSectionReader.h"
+#include "map/file/TextSearchSectionReader.h"
 #include "tests/map/AtlasFixture.h"
 #include "tests/map/MapFixture.h"
 #include "tests/support/CaptureLogger.h"
@@ -49,7 +50,8 @@ TEST(DemoAtlasTest, BuiltByTheBuildAndOpens) {
 
     // The camera starts on the country, the largest map.
     const Map::Level& c0 = country->level(0);
-    EXPECT_EQ(static_cast<std::uint32_t>(atlas->camera().centreX) >> (32 - c0.coordinateBits() + c0.cellShift()),
+    EXPECT_EQ(static_cast<std::uint32_t>(atlas->camera().centreX) >>
+                  (32 - c0.coordinateBits() + c0.cellShift()),
               c0.originX() + c0.width() / 2);
 
     // Streets with houses, and POIs with their addresses.
@@ -76,10 +78,28 @@ TEST(DemoAtlasTest, BuiltByTheBuildAndOpens) {
             ++pois;
             types.insert(record.type);
         }
-        offset += 27 + 4 * static_cast<std::uint32_t>(std::popcount(static_cast<unsigned>(record.flags & 0xFC)));
+        offset +=
+            27 + 4 * static_cast<std::uint32_t>(std::popcount(static_cast<unsigned>(record.flags & 0xFC)));
     }
     EXPECT_GE(pois, 6);
     EXPECT_GE(types.size(), 5u);
+
+    // Streets and POIs are found by any word of their names.
+    Map::File::TextSearchSectionReader& search = town->textSearchReader();
+    Map::ItemsGroup group;
+    ASSERT_TRUE(search.findGroup(1, u"Stat", group));
+    std::vector<Map::TextSearchItem> items;
+    ASSERT_TRUE(search.readItems(1, group, items));
+    ASSERT_EQ(items.size(), 1u);
+    Map::File::StreetRecord station;
+    ASSERT_TRUE(address.readStreet(items[0].objectOffset, station));
+    std::u16string name;
+    ASSERT_TRUE(town->stringsReader().stringAt(station.name, name));
+    EXPECT_EQ(name, u"Station Road");
+    EXPECT_TRUE(search.hasPoi(u"Central", {0x2A05}));
+    EXPECT_FALSE(search.hasPoi(u"Central", {0x2A00}));
+    ASSERT_TRUE(country->textSearchReader().findGroup(0, u"North", group));
+    EXPECT_EQ(group.count, 1u);
 
     // The road graph has one-way streets and a roundabout.
     EXPECT_FALSE(town->routingReader().empty());

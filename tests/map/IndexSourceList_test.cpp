@@ -30,8 +30,8 @@ TEST(NameOrderTest, Iless) {
     EXPECT_FALSE(Core::iless(u"abc", u"ABC"));
     EXPECT_TRUE(Core::iless(u"", u"a"));
     EXPECT_FALSE(Core::iless(u"a", u""));
-    EXPECT_TRUE(Core::iless(u"a_", u"B")); // the first unit decides
-    EXPECT_TRUE(Core::iless(u"Z", u"_"));  // 'Z' (0x5A) < '_' (0x5F)
+    EXPECT_TRUE(Core::iless(u"a_", u"B"));          // the first unit decides
+    EXPECT_TRUE(Core::iless(u"Z", u"_"));           // 'Z' (0x5A) < '_' (0x5F)
     EXPECT_TRUE(Core::iless(u"\u0430", u"\u0411")); // Cyrillic a < B ignoring case
     EXPECT_FALSE(Core::iless(u"\u0410", u"\u0430"));
 }
@@ -41,9 +41,10 @@ TEST(IndexSourceListTest, CollectSortsAndFilters) {
     for (const char* name : {"b.kvm", "A.kvm", "c.KVM", "skip.kvm", "d.txt"})
         writeFile(dir / name, {1});
     std::filesystem::create_directories(dir / "folder.kvm");
-    std::filesystem::last_write_time(dir / "A.kvm", std::chrono::file_clock::from_sys(
-                                                        std::chrono::sys_seconds{std::chrono::seconds{1600000000}} +
-                                                        std::chrono::milliseconds{999}));
+    std::filesystem::last_write_time(
+        dir / "A.kvm",
+        std::chrono::file_clock::from_sys(std::chrono::sys_seconds{std::chrono::seconds{1600000000}} +
+                                          std::chrono::milliseconds{999}));
     std::vector<std::u16string> seen;
     const List list = List::collect(wide(dir.path()), u"*.kvm", [&](const std::u16string& path) {
         seen.push_back(path);
@@ -94,9 +95,9 @@ TEST(IndexSourceListTest, StoredForm) {
     BufferFile file;
     const List list = listOf({{u"ab", 0x0102030405060708ULL}, {u"\u0416", 9}});
     ASSERT_TRUE(List::write(file, list));
-    const std::vector<std::uint8_t> expected = {2, 0, 0, 0, 2, 0, 0, 0,                    // count, longest
-                                                'a', 0, 'b', 0, 0, 0, 8, 7, 6, 5, 4, 3, 2, 1, // ab
-                                                0x16, 0x04, 0, 0, 9, 0, 0, 0, 0, 0, 0, 0};
+    const std::vector<std::uint8_t> expected = {2,    0,    0,   0, 2, 0, 0, 0, // count, longest
+                                                'a',  0,    'b', 0, 0, 0, 8, 7, 6, 5, 4, 3, 2, 1, // ab
+                                                0x16, 0x04, 0,   0, 9, 0, 0, 0, 0, 0, 0, 0};
     EXPECT_EQ(file.bytes, expected);
 
     file.position = 0;
@@ -127,7 +128,8 @@ TEST(IndexSourceListTest, StoredForm) {
 }
 
 TEST(IndexSourceListTest, HostileStoredLists) {
-    const std::vector<std::uint8_t> good = {1, 0, 0, 0, 3, 0, 0, 0, 'a', 0, 'b', 0, 'c', 0, 0, 0, 1, 0, 0, 0, 0, 0, 0, 0};
+    const std::vector<std::uint8_t> good = {1,   0, 0, 0, 3, 0, 0, 0, 'a', 0, 'b', 0,
+                                            'c', 0, 0, 0, 1, 0, 0, 0, 0,   0, 0,   0};
     // Every truncation fails; nothing is half-appended.
     for (std::size_t size = 0; size < good.size(); ++size) {
         BufferFile file(std::vector<std::uint8_t>(good.begin(), good.begin() + static_cast<long>(size)));
@@ -168,7 +170,7 @@ TEST(IndexSourceListTest, HostileStoredLists) {
 }
 
 class NamedMap : public Map::KvMap {
-public:
+  public:
     explicit NamedMap(std::u16string name) : m_name(std::move(name)) {}
     const std::u16string& filePath() const override { return m_name; }
     const std::u16string& sourceName() const override { return m_name; }
@@ -177,9 +179,11 @@ public:
     Map::File::AddressSectionReader& addressReader() override { throw std::logic_error("unused"); }
     Map::File::RoutingSectionReader& routingReader() override { throw std::logic_error("unused"); }
     Map::File::TextSearchSectionReader& textSearchReader() override { throw std::logic_error("unused"); }
-    Map::File::SpatialSearchSectionReader& spatialSearchReader() override { throw std::logic_error("unused"); }
+    Map::File::SpatialSearchSectionReader& spatialSearchReader() override {
+        throw std::logic_error("unused");
+    }
 
-private:
+  private:
     std::u16string m_name;
 };
 

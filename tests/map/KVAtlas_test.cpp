@@ -4,13 +4,13 @@
 
 #include "map/KVAtlas.h"
 
+#include "core/Text.h"
 #include "map/AtlasFolderList.h"
 #include "map/AtlasXml.h"
 #include "map/CameraFile.h"
 #include "tests/map/AtlasFixture.h"
 #include "tests/support/CaptureLogger.h"
 #include "tests/support/FileSizeLimit.h"
-#include "core/Text.h"
 
 #include <gtest/gtest.h>
 
@@ -39,8 +39,7 @@ using MapWriting::writeMapFile;
 
 std::string lineWith(const TestSupport::CaptureLogger& log, const std::string& text) {
     for (const std::string& line : log.lines())
-        if (line.find(text) != std::string::npos)
-            return line;
+        if (line.find(text) != std::string::npos) return line;
     return "";
 }
 
@@ -66,8 +65,8 @@ TEST(AtlasXmlTest, BytesOfTheWrittenFile) {
                            dir.substr(0, dir.size() - 5) + "a&amp;&lt;b&gt;\">\r\n";
     const char* names[7] = {"city", "region", "country", "world", "pois", "polylines", "invisible"};
     for (int t = 0; t < 7; ++t)
-        expected += "\t<map name=\"t" + std::to_string(t) + "\" src=\"t" + std::to_string(t) + ".kvm\" type=\"" +
-                    names[t] + "\" time=\"" + std::to_string(1700000000 + t) + "\" />\r\n";
+        expected += "\t<map name=\"t" + std::to_string(t) + "\" src=\"t" + std::to_string(t) +
+                    ".kvm\" type=\"" + names[t] + "\" time=\"" + std::to_string(1700000000 + t) + "\" />\r\n";
     expected += "\t<map name=\"Tom&apos;s &amp; &quot;Co&quot;\" src=\"Tom&apos;s &amp; &quot;Co&quot;.kvm\" "
                 "type=\"country\" time=\"4000000000\" />\r\n"
                 "</atlas>\r\n";
@@ -207,19 +206,23 @@ TEST(KVAtlasTest, BadMapsAreLoggedAndSkipped) {
     EXPECT_EQ(atlas->findMapById(3), nullptr);
     EXPECT_EQ(atlas->mapAt(1)->mapType(), 2u);
     EXPECT_EQ(atlas->mapAt(0)->time(),
-              static_cast<std::uint32_t>(std::chrono::duration_cast<std::chrono::seconds>(
-                                             std::chrono::file_clock::to_sys(std::filesystem::last_write_time(
-                                                                                 folder / "a-good.kvm"))
-                                                 .time_since_epoch())
-                                             .count()));
+              static_cast<std::uint32_t>(
+                  std::chrono::duration_cast<std::chrono::seconds>(
+                      std::chrono::file_clock::to_sys(std::filesystem::last_write_time(folder / "a-good.kvm"))
+                          .time_since_epoch())
+                      .count()));
 
     EXPECT_NE(lineWith(log, "Loading atlas " + folder.string()), "");
-    EXPECT_NE(lineWith(log, "Atlas error: map 'b-short' (b-short.kvm) is invalid (File is too small) - skip"), "");
-    EXPECT_NE(lineWith(log, "Atlas error: map 'c-zero' (c-zero.kvm) is invalid (Invalid geometry section) - skip"),
+    EXPECT_NE(lineWith(log, "Atlas error: map 'b-short' (b-short.kvm) is invalid (File is too small) - skip"),
               "");
-    EXPECT_NE(lineWith(log, "Atlas error: map 'd-bits' (d-bits.kvm) is invalid (Invalid geometry section) - skip"),
+    EXPECT_NE(
+        lineWith(log, "Atlas error: map 'c-zero' (c-zero.kvm) is invalid (Invalid geometry section) - skip"),
+        "");
+    EXPECT_NE(
+        lineWith(log, "Atlas error: map 'd-bits' (d-bits.kvm) is invalid (Invalid geometry section) - skip"),
+        "");
+    EXPECT_NE(lineWith(log, "Atlas error: map 'e-format' (e-format.kvm) is invalid (Invalid map) - skip"),
               "");
-    EXPECT_NE(lineWith(log, "Atlas error: map 'e-format' (e-format.kvm) is invalid (Invalid map) - skip"), "");
     EXPECT_EQ(lineWith(log, "g-seven"), ""); // not even listed
     EXPECT_NE(lineWith(log, "Tarvik not loaded"), "");
     EXPECT_EQ(TestSupport::readAll(setup.atlasXml()).find("g-seven"), std::string::npos);
@@ -298,15 +301,19 @@ TEST(KVAtlasTest, CameraSavedOnUnloadAndRestored) {
     writeMapFile(folder / "a.kvm", completeMap(1, 0));
     auto atlas = setup.makeAtlas();
     ASSERT_TRUE(atlas->load(wide(folder)));
-    atlas->camera() = {-123456, 987654, 0.25f, 1.5f, 0};
+    atlas->setCamera({-123456, 987654, 0.25f, 1.5f, 0});
     atlas->view().zoomStep = 3;
+    Map::StateRecord record;
+    record.level = &atlas->firstMap()->level(0);
+    atlas->viewRecords().push_back(record);
     atlas->unload();
+    EXPECT_TRUE(atlas->viewRecords().empty()); // they pointed into the maps
     EXPECT_EQ(std::filesystem::file_size(folder / "camera.kvc"), 21u);
     // A second unload has no atlas to save.
-    atlas->camera().centreX = 5;
+    atlas->setCamera({5, 0, 1.0f, 0.0f, 0});
     atlas->unload();
 
-    atlas->camera() = {};
+    atlas->setCamera({});
     atlas->view().setRedrawRequest(0);
     ASSERT_TRUE(atlas->load(wide(folder)));
     EXPECT_EQ(atlas->camera(), (Map::CameraFields{-123456, 987654, 0.25f, 1.5f, 0}));
@@ -334,7 +341,8 @@ TEST(KVAtlasTest, FailedLoadKeepsTheSavedCamera) {
     std::vector<std::uint8_t> truncated = MapWriting::writeMap(completeMap(2, 0)).bytes;
     truncated.resize(60);
     writeFile(folder / "a.kvm", truncated);
-    const std::vector<std::uint8_t> saved = {1, 2, 3, 4, 5, 6, 7, 8, 0, 0, 0x80, 0x3f, 0, 0, 0, 0, 1, 1, 1, 0, 0};
+    const std::vector<std::uint8_t> saved = {1,    2, 3, 4, 5, 6, 7, 8, 0, 0, 0x80,
+                                             0x3f, 0, 0, 0, 0, 1, 1, 1, 0, 0};
     writeFile(folder / "camera.kvc", saved);
     {
         auto atlas = setup.makeAtlas();
@@ -356,7 +364,7 @@ struct Recorder {
 };
 
 class FakeGraph : public Map::InterMapGraph {
-public:
+  public:
     FakeGraph(Recorder& r, bool result) : m_r(r), m_result(result) {}
     bool build(Map::KVAtlas& atlas) override {
         m_r.calls.push_back("build " + std::to_string(atlas.maps().size()));
@@ -364,13 +372,13 @@ public:
     }
     void release() override { m_r.calls.push_back("release graph"); }
 
-private:
+  private:
     Recorder& m_r;
     bool m_result;
 };
 
 class FakePath : public Map::RoutePath {
-public:
+  public:
     explicit FakePath(Recorder& r) : m_r(r) {}
     bool read(const std::u16string& file, Map::KVAtlas& atlas) override {
         m_r.calls.push_back("read " + Core::wideToUtf8(file) + " " + (atlas.findMapById(1) ? "1" : "-"));
@@ -381,51 +389,52 @@ public:
     }
     void clear() override { m_r.calls.push_back("clear path"); }
 
-private:
+  private:
     Recorder& m_r;
 };
 
 class FakeSearch : public Map::AtlasSearchEngine {
-public:
+  public:
     explicit FakeSearch(Recorder& r) : m_r(r) {}
-    void setAtlas(const std::vector<Map::KVMap2*>& maps, const std::u16string&, Core::ResourcesPool&) override {
+    void setAtlas(const std::vector<Map::KVMap2*>& maps, const std::u16string&,
+                  Core::ResourcesPool&) override {
         m_r.calls.push_back("search " + std::to_string(maps.size()));
     }
     void clearMaps() override { m_r.calls.push_back("search clear"); }
 
-private:
+  private:
     Recorder& m_r;
 };
 
 class FakePart : public Map::AtlasPart {
-public:
+  public:
     FakePart(Recorder& r, std::string name) : m_r(r), m_name(std::move(name)) {}
     ~FakePart() override { m_r.calls.push_back("destroy " + m_name); }
 
-private:
+  private:
     Recorder& m_r;
     std::string m_name;
 };
 
 class Listener : public Map::AtlasListener {
-public:
+  public:
     explicit Listener(Map::KVAtlas& atlas) : m_atlas(atlas) {}
     // Listeners run under the atlas mutex and may use the atlas.
     void onAtlasChanged() override { seen.push_back(m_atlas.mapCount()); }
     std::vector<std::size_t> seen;
 
-private:
+  private:
     Map::KVAtlas& m_atlas;
 };
 
 class FakeSlot : public Map::RoadMapSlot {
-public:
+  public:
     FakeSlot(std::uint32_t state, bool loaded) : m_state(state), m_loaded(loaded) {}
     std::uint32_t useState() const override { return m_state; }
     bool releaseGraph() override { return std::exchange(m_loaded, false); }
     bool loaded() const { return m_loaded; }
 
-private:
+  private:
     std::uint32_t m_state;
     bool m_loaded;
 };
@@ -460,8 +469,8 @@ TEST(KVAtlasTest, ServicesListenersAndMemory) {
     EXPECT_NE(lineWith(log, "Tarvik successfully loaded"), "");
 
     const std::string f = folder.string();
-    std::vector<std::string> expected = {"build 3", "read " + f + "\\path.kvp 1", "plugin " + f + "\\extra.db",
-                                         "search 3"};
+    std::vector<std::string> expected = {"build 3", "read " + f + "\\path.kvp 1",
+                                         "plugin " + f + "\\extra.db", "search 3"};
     EXPECT_EQ(r.calls, expected);
 
     // Road graphs: those not in use go first; held ones (2) never.
@@ -481,8 +490,12 @@ TEST(KVAtlasTest, ServicesListenersAndMemory) {
 
     r.calls.clear();
     atlas->unload();
-    expected = {"write autosave " + f + "\\path.kvp", "search clear", "release graph", "clear path",
-                "destroy buffers", "destroy plugin"};
+    expected = {"write autosave " + f + "\\path.kvp",
+                "search clear",
+                "release graph",
+                "clear path",
+                "destroy buffers",
+                "destroy plugin"};
     EXPECT_EQ(r.calls, expected);
 
     // A graph that cannot be built fails the load.
@@ -490,6 +503,7 @@ TEST(KVAtlasTest, ServicesListenersAndMemory) {
     failing.interMapGraph = std::make_unique<FakeGraph>(r, false);
     auto other = setup.makeAtlas(std::move(failing));
     EXPECT_FALSE(other->load(wide(folder)));
+    EXPECT_EQ(other->mapCount(), 0u);
 }
 
 TEST(KVAtlasTest, RequestRedrawFromAnotherThread) {
@@ -500,6 +514,61 @@ TEST(KVAtlasTest, RequestRedrawFromAnotherThread) {
     other.join();
     Threading::SdlLock lock(atlas->mutex());
     EXPECT_EQ(atlas->view().redrawRequest(), 2u);
+}
+
+class FakeCamera : public Map::CameraAccess {
+  public:
+    Map::CameraFields read() const override { return fields; }
+    void write(const Map::CameraFields& camera) override {
+        fields = camera;
+        ++writes;
+    }
+    Map::CameraFields fields;
+    int writes = 0;
+};
+
+TEST(KVAtlasTest, AttachedCameraIsRestoredAndSaved) {
+    AtlasSetup setup;
+    const auto folder = setup.folder("attached");
+    writeMapFile(folder / "a.kvm", completeMap(1, 0));
+    auto camera = std::make_shared<FakeCamera>();
+    Map::AtlasServices services;
+    services.camera = camera;
+    auto atlas = setup.makeAtlas(std::move(services));
+    ASSERT_TRUE(atlas->load(wide(folder)));
+    EXPECT_EQ(camera->writes, 1); // reset to the largest map
+    EXPECT_EQ(camera->fields.mode, 1);
+    EXPECT_EQ(atlas->camera(), camera->fields);
+    // The camera moves on its own; unloading saves where it is now.
+    camera->fields = {42, -42, 0.5f, 0.25f, 0};
+    atlas->unload();
+    Map::CameraFields saved;
+    std::uint32_t selector = 9;
+    ASSERT_TRUE(Map::CameraFile::read(wide(folder / "camera.kvc"), saved, selector));
+    EXPECT_EQ(saved, camera->fields);
+    camera->fields = {};
+    ASSERT_TRUE(atlas->load(wide(folder)));
+    EXPECT_EQ(camera->fields, saved);
+    EXPECT_EQ(selector, 1u); // set by the reset of the first load
+    EXPECT_EQ(atlas->view().zoomStep, 1u);
+}
+
+TEST(KVAtlasTest, SharedViewFields) {
+    AtlasSetup setup;
+    auto atlas = setup.makeAtlas();
+    Map::AtlasViewFields& view = atlas->view();
+    EXPECT_EQ(view.redrawRequest(), 2u); // a new atlas asks for a full frame
+    EXPECT_EQ(view.horizonRow, -1);
+    std::thread other([&] {
+        view.setFrameState(1);
+        view.setSlow(true);
+        view.setRedrawRequest(1);
+    });
+    other.join();
+    EXPECT_EQ(view.frameState(), 1u);
+    EXPECT_TRUE(view.slow());
+    EXPECT_EQ(view.takeRedrawRequest(), 1u);
+    EXPECT_EQ(view.takeRedrawRequest(), 0u);
 }
 
 TEST(AtlasFolderListTest, FoldersOfTheMapsFolder) {

@@ -121,7 +121,7 @@ void Fixture::lookAt(float localX, float localY, float metresPer40Pixels) {
 }
 
 bool Fixture::frame(std::uint32_t request) {
-    if (request != Map::NoRedraw)
+    if (request != Map::AtlasViewFields::NoRedraw)
         atlas->view().setRedrawRequest(request);
     return renderer->drawFrame(*atlas, xe::Canvas::of(surface), renderer->backgroundColour(), camera, nullptr);
 }

@@ -58,7 +58,7 @@ public:
     void lookAt(float localX, float localY, float metresPer40Pixels);
 
     // One frame after a redraw request (0: none).
-    bool frame(std::uint32_t request = Map::FullRedraw);
+    bool frame(std::uint32_t request = Map::AtlasViewFields::FullRedraw);
     // The pixel as 0x00BBGGRR.
     std::uint32_t pixel(int x, int y) const;
     // Screen point of a cell-local point of the fixture level.

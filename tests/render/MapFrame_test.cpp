@@ -76,8 +76,8 @@ struct Town : Fixture {
 TEST(MapFrame, AreasLinesAndBordersAtKnownPixels) {
     Town t;
     ASSERT_TRUE(t.frame());
-    ASSERT_EQ(t.atlas->view().records.size(), 1u);
-    EXPECT_EQ(t.atlas->view().records[0].frame.cellShift, Shift);
+    ASSERT_EQ(t.atlas->viewRecords().size(), 1u);
+    EXPECT_EQ(t.atlas->viewRecords()[0].frame.cellShift, Shift);
     // Background where the map has nothing.
     EXPECT_EQ(t.pixel(5, 5), Background);
     // Polygon interior, and its border along its edge.
@@ -103,7 +103,7 @@ TEST(MapFrame, ItemsOfTheCellLeftOfTheViewReachIntoIt) {
     Town t;
     t.lookAt(600, 384, 25000);
     ASSERT_TRUE(t.frame());
-    EXPECT_EQ(t.atlas->view().records[0].cellX0, 1);
+    EXPECT_EQ(t.atlas->viewRecords()[0].cellX0, 1);
     const xe::Point p = t.screenOf(0, 1, 450, 40);
     ASSERT_GT(p.x, 0);
     EXPECT_EQ(t.pixel(p.x, p.y), RoadGreen);
@@ -165,9 +165,9 @@ TEST(MapFrame, NightStylesSwapColours) {
 TEST(MapFrame, UnchangedFrameLeavesTheCanvasAlone) {
     Town t;
     ASSERT_TRUE(t.frame());
-    EXPECT_EQ(t.atlas->view().frameState(), Map::FrameComplete);
+    EXPECT_EQ(t.atlas->view().frameState(), MapDrawing::FrameComplete);
     SDL_FillRect(t.surface, nullptr, SDL_MapRGB(t.surface->format, 1, 2, 3));
-    EXPECT_TRUE(t.frame(Map::NoRedraw));
+    EXPECT_TRUE(t.frame(MapDrawing::NoRedraw));
     for (int y = 0; y < Height; y += 7)
         for (int x = 0; x < Width; x += 7)
             ASSERT_EQ(t.pixel(x, y), 0x00030201u);
@@ -179,7 +179,7 @@ TEST(MapFrame, InputUnderASlowFrameGivesAFastFrameThenAFullOne) {
     // The key arrives after the first probe: areas are drawn in full, the
     // lines and everything after them fast.
     t.inputFrom = 2;
-    ASSERT_TRUE(t.frame(Map::FullRedraw));
+    ASSERT_TRUE(t.frame(MapDrawing::FullRedraw));
     const int x = t.column(128);
     const int y = t.row(RoadRow);
     EXPECT_EQ(t.pixel(x, y), RoadGreen);
@@ -188,30 +188,30 @@ TEST(MapFrame, InputUnderASlowFrameGivesAFastFrameThenAFullOne) {
     EXPECT_EQ(t.renderer->counters().polylines, 0);
     const xe::Point corner = t.screenOf(1, 1, AreaLow, AreaHigh);
     EXPECT_TRUE(t.anyIn(AreaBorder, corner.x - 1, corner.y - 1, corner.x + 1, corner.y + 1));
-    EXPECT_EQ(t.atlas->view().frameState(), Map::FullFrameDue);
+    EXPECT_EQ(t.atlas->view().frameState(), MapDrawing::FullFrameDue);
     EXPECT_EQ(t.exposes, 1);
 
     // The input is gone: the page's next draw is full, and 100 ms a clock
     // read makes it slow again.
     t.inputFrom = -1;
     t.tick = 100;
-    ASSERT_TRUE(t.frame(Map::NoRedraw));
+    ASSERT_TRUE(t.frame(MapDrawing::NoRedraw));
     EXPECT_TRUE(t.anyIn(RoadBorderBlue, x, y - 7, x, y + 7));
     EXPECT_TRUE(t.anyIn(DashPurple, t.column(0), t.row(DashRow) - 2, t.column(255), t.row(DashRow) + 2));
-    EXPECT_EQ(t.atlas->view().frameState(), Map::FrameComplete);
+    EXPECT_EQ(t.atlas->view().frameState(), MapDrawing::FrameComplete);
     EXPECT_TRUE(t.atlas->view().slow());
     EXPECT_EQ(t.exposes, 1);
 
     // A small change under a slow last frame starts fast; a quick full frame
     // clears the slow flag; then input no longer matters.
     t.tick = 1;
-    ASSERT_TRUE(t.frame(Map::SmallRedraw));
+    ASSERT_TRUE(t.frame(MapDrawing::SmallRedraw));
     EXPECT_EQ(t.renderer->counters().polylines, 0);
-    ASSERT_TRUE(t.frame(Map::NoRedraw));
+    ASSERT_TRUE(t.frame(MapDrawing::NoRedraw));
     EXPECT_FALSE(t.atlas->view().slow());
     t.inputFrom = 0;
     const int probes = t.inputCalls;
-    ASSERT_TRUE(t.frame(Map::FullRedraw));
+    ASSERT_TRUE(t.frame(MapDrawing::FullRedraw));
     EXPECT_EQ(t.inputCalls, probes);
     EXPECT_EQ(t.renderer->counters().polylines, 6);
 }
@@ -240,7 +240,7 @@ TEST(MapFrame, CityMapClearsTheWorldMapUnderItsCoverage) {
     ASSERT_TRUE(f.load());
     f.lookAt(512, 384, 25000);
     ASSERT_TRUE(f.frame());
-    const auto& records = f.atlas->view().records;
+    const auto& records = f.atlas->viewRecords();
     ASSERT_EQ(records.size(), 2u);
     EXPECT_EQ(records[0].mapType, 3u); // the world first
     EXPECT_EQ(records[1].mapType, 0u);
@@ -304,7 +304,7 @@ TEST(MapFrame, RouteLineFlagsAndTracksInAFullFrameOnly) {
     // A fast frame leaves out the route line and the tracks, not the flags.
     t.atlas->view().setSlow(true);
     t.inputFrom = 0;
-    ASSERT_TRUE(t.frame(Map::SmallRedraw));
+    ASSERT_TRUE(t.frame(MapDrawing::SmallRedraw));
     EXPECT_NE(t.pixel(mid.x, mid.y), 0x004080FFu);
     EXPECT_EQ(t.pixel(start.x, start.y), 0x00FFFF00u);
     EXPECT_EQ(page.tracks, 1);
@@ -322,11 +322,11 @@ TEST(MapFrame, ZoomStaysBetweenFiveAndFiveHundredThousandMetres) {
     for (auto [asked, expected] : {std::pair{2.0f, 5.0f}, {1e6f, 500000.0f}, {300.0f, 300.0f}}) {
         camera.setScale(1.0f);
         camera.setScale(MapDrawing::ViewPreparation::metresPer40Pixels(camera) / asked);
-        atlas.view().setRedrawRequest(Map::FullRedraw);
+        atlas.view().setRedrawRequest(MapDrawing::FullRedraw);
         MapDrawing::ViewPreparation::prepare(camera, atlas, nullptr, nullptr);
         EXPECT_NEAR(atlas.view().metresPer40Pixels / expected, 1.0f, 1e-4f) << asked;
         EXPECT_NEAR(MapDrawing::ViewPreparation::metresPer40Pixels(camera) / expected, 1.0f, 1e-4f) << asked;
-        EXPECT_EQ(atlas.view().redrawRequest(), Map::NoRedraw);
+        EXPECT_EQ(atlas.view().redrawRequest(), MapDrawing::NoRedraw);
     }
 }
 

@@ -1,6 +1,5 @@
 // The map renderer's settings, gestures, car following and statistics.
 
-#include "render/FrameStatistics.h"
 #include "render/ViewPreparation.h"
 #include "render/fdMapRenderer.h"
 #include "tests/support/CaptureLogger.h"
@@ -100,29 +99,29 @@ TEST(MapRenderer, SettingsAndShortFlagBlobs) {
 
 TEST(MapRenderer, DayModeAndProportionAreStoredAndRedraw) {
     RendererSetup s;
-    s.atlas->view().setRedrawRequest(Map::NoRedraw);
+    s.atlas->view().setRedrawRequest(Map::AtlasViewFields::NoRedraw);
     s.renderer->setDayMode(false);
     EXPECT_TRUE(s.config.root()->value("night_mode", false));
     EXPECT_FALSE(s.engine.day);
-    EXPECT_EQ(s.atlas->view().redrawRequest(), Map::FullRedraw);
-    s.atlas->view().setRedrawRequest(Map::NoRedraw);
+    EXPECT_EQ(s.atlas->view().redrawRequest(), Map::AtlasViewFields::FullRedraw);
+    s.atlas->view().setRedrawRequest(Map::AtlasViewFields::NoRedraw);
     s.renderer->setProportion(5);
     EXPECT_EQ(s.config.root()->value("proportion", 0), 5);
-    EXPECT_EQ(s.atlas->view().redrawRequest(), Map::FullRedraw);
+    EXPECT_EQ(s.atlas->view().redrawRequest(), Map::AtlasViewFields::FullRedraw);
 }
 
 TEST(MapRenderer, MoveViewChangesOnlyWhatItMust) {
     RendererSetup s;
     s.camera.setScale(0.01f);
-    s.atlas->view().setRedrawRequest(Map::NoRedraw);
+    s.atlas->view().setRedrawRequest(Map::AtlasViewFields::NoRedraw);
     s.renderer->moveView(0.4f, -0.49f, 1.0f, 0.0f);
     EXPECT_EQ(s.page.invalidated, 0);
-    EXPECT_EQ(s.atlas->view().redrawRequest(), Map::NoRedraw);
+    EXPECT_EQ(s.atlas->view().redrawRequest(), Map::AtlasViewFields::NoRedraw);
     EXPECT_FLOAT_EQ(s.camera.scale(), 0.01f);
 
     s.renderer->moveView(0.0f, 0.0f, 2.0f, 0.0f);
     EXPECT_FLOAT_EQ(s.camera.scale(), 0.02f);
-    EXPECT_EQ(s.atlas->view().redrawRequest(), Map::SmallRedraw);
+    EXPECT_EQ(s.atlas->view().redrawRequest(), Map::AtlasViewFields::SmallRedraw);
     EXPECT_EQ(s.page.invalidated, 1);
     s.renderer->moveView(0.0f, 0.0f, 0.0f, 0.5f);
     EXPECT_FLOAT_EQ(s.camera.rotation(), 0.5f);
@@ -141,7 +140,7 @@ TEST(MapRenderer, FollowCarTurnsAtItsRateTheShortWayRound) {
     EXPECT_TRUE(s.renderer->followCar(state, 1000, s.camera, *s.atlas, car, std::nullopt));
     EXPECT_NEAR(s.camera.rotation(), 4 * 0.3490658503988659, 1e-5);
     EXPECT_EQ(s.camera.centre(), car.position);
-    EXPECT_EQ(s.atlas->view().redrawRequest(), Map::FullRedraw);
+    EXPECT_EQ(s.atlas->view().redrawRequest(), Map::AtlasViewFields::FullRedraw);
     EXPECT_EQ(state.timeMs, 1000u);
 
     // From 170 degrees to -170: 20 degrees through 180, not 340 back.
@@ -162,30 +161,6 @@ TEST(MapRenderer, FollowCarTurnsAtItsRateTheShortWayRound) {
     car.headingDegrees = 90.0f;
     EXPECT_FALSE(s.renderer->followCar(state, 10010, s.camera, *s.atlas, car, std::nullopt));
     EXPECT_NEAR(s.camera.rotation(), 0.25f, 1e-3);
-}
-
-TEST(MapRenderer, StatisticsLines) {
-    FrameStatistics stats;
-    stats.scale = 80.0f;
-    stats.level = 23;
-    stats.viewBox[0] = -5;
-    stats.polygonMs = 3;
-    auto lines = stats.lines(480);
-    ASSERT_EQ(lines.size(), 8u);
-    EXPECT_EQ(lines[0].text, u"80.00 m/40px = 23 bits");
-    EXPECT_EQ(lines[0].row, 480 - 148);
-    EXPECT_EQ(lines[1].text, u"view[(-5, 0),");
-    EXPECT_EQ(lines[3].text, u"pg:3 pl:0 pd:0 pt:0");
-    EXPECT_EQ(lines[7].row, 480 - 36);
-    stats.maps.push_back({u'-', 2, 21, 0.5f, 3, 4, u"town.kvm"});
-    stats.maps.push_back({u'*', 0, 17, 1.25f, 1, 1, u"land.kvm"});
-    lines = stats.lines(480);
-    ASSERT_EQ(lines.size(), 10u);
-    EXPECT_EQ(lines[0].row, 480 - 32 - 148);
-    EXPECT_EQ(lines[8].text, u"-21bits (3x4) at 0.50 town.kvm#2");
-    EXPECT_EQ(lines[8].row, 480 - 32 - 20);
-    EXPECT_EQ(lines[9].text, u"*17bits (1x1) at 1.25 land.kvm#0");
-    EXPECT_EQ(lines[9].row, 480 - 32 - 4);
 }
 
 } // namespace

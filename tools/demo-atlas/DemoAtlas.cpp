@@ -2,6 +2,8 @@
 
 #include "tests/support/LevelPlacer.h"
 #include "tests/support/MapWriter.h"
+#include "tests/support/SpatialSearchWriter.h"
+#include "tests/support/TextSearchWriter.h"
 
 #include <cmath>
 #include <cstdint>
@@ -23,8 +25,8 @@ constexpr double Latitude = 50.0;
 constexpr double Longitude = 10.0;
 const double TwoTo31 = 2147483648.0;
 const double CentreX = Longitude / 180.0 * TwoTo31;
-const double CentreY =
-    std::log(std::tan(std::numbers::pi / 4 + Latitude * std::numbers::pi / 360.0)) / std::numbers::pi * TwoTo31;
+const double CentreY = std::log(std::tan(std::numbers::pi / 4 + Latitude * std::numbers::pi / 360.0)) /
+                       std::numbers::pi * TwoTo31;
 // Global units per metre at the town's latitude.
 const double UnitsPerMetre = 107.29286 / std::cos(Latitude * std::numbers::pi / 180.0);
 
@@ -58,8 +60,9 @@ std::pair<std::int64_t, std::int64_t> global(Metres m) {
 
 // A level placed around the town centre, extentMetres wide and high.
 class Frame {
-public:
-    Frame(LevelDescription& level, std::uint8_t bits, std::uint8_t shift, double extentMetres) : m_level(level) {
+  public:
+    Frame(LevelDescription& level, std::uint8_t bits, std::uint8_t shift, double extentMetres)
+        : m_level(level) {
         level.coordinateBits = bits;
         level.cellShift = shift;
         m_unit = std::int64_t{1} << (32 - bits);
@@ -84,7 +87,7 @@ public:
         return out;
     }
 
-private:
+  private:
     LevelDescription& m_level;
     std::int64_t m_unit = 1;
     std::int64_t m_cellGlobal = 1;
@@ -103,15 +106,60 @@ std::vector<Metres> ring(Metres centre, double radius, int points) {
     return out;
 }
 
-ExtraSection emptyTextSearch() { return {17, 1, std::vector<std::uint8_t>(60, 0)}; }
+// One search key per word of a name: a later word is found by itself and
+// shows as "Word, Rest of the name".
+void addWords(std::vector<TextSearchEntry>& out, StringTable& strings, std::uint32_t nameId,
+              std::uint32_t objectOffset, std::uint16_t poiType) {
+    const std::u16string name = strings.text(nameId);
+    for (std::size_t start = 0; start < name.size();) {
+        std::size_t end = name.find(u' ', start);
+        if (end == std::u16string::npos) end = name.size();
+        TextSearchEntry entry;
+        entry.key = name.substr(start, end - start);
+        entry.objectOffset = objectOffset;
+        entry.nameId = nameId;
+        entry.poiType = poiType;
+        if (start > 0) {
+            std::u16string before = name.substr(0, start);
+            while (!before.empty() && before.back() == u' ')
+                before.pop_back();
+            entry.secondNameId = strings.add(u", " + before);
+            entry.position2 = static_cast<std::uint8_t>(start);
+        }
+        if (!entry.key.empty()) out.push_back(entry);
+        start = end + 1;
+    }
+}
 
-// Header word, then an empty tree (depth, -, M, -, object count 0).
-ExtraSection emptySpatialSearch() { return {18, 1, {0, 0, 0, 0, 1, 0, 8, 0, 0, 0, 0, 0}}; }
+// The text search over the map's cities, streets and POIs, and the spatial
+// search over its objects (tree 1: POIs and houses by type, tree 2: houses).
+void addSearchSections(MapDescription& map) {
+    const AddressBuilder& address = map.address;
+    TextSearchDescription text;
+    for (std::size_t i = 0; i < address.cities.size(); ++i)
+        addWords(text.entries[0], map.strings, address.cities[i].refs[0],
+                 static_cast<std::uint32_t>(4 + 28 * i), 0);
+    for (std::size_t i = 0; i < address.streets.size(); ++i)
+        addWords(text.entries[1], map.strings, address.streets[i].refs[0],
+                 static_cast<std::uint32_t>(4 + 39 * i), 0);
+    SpatialSearchDescription spatial;
+    spatial.version = 2;
+    for (std::size_t i = 0; i < address.objects.size(); ++i) {
+        const ObjectDescription& object = address.objects[i];
+        const std::uint32_t offset = address.objectOffsets[i];
+        if (object.type != HouseType)
+            addWords(text.entries[2], map.strings, object.name, offset, object.type);
+        spatial.tree1.objects.push_back({{object.x, object.y, object.x, object.y}, object.type, offset});
+        if (object.type == HouseType)
+            spatial.tree2.objects.push_back({{object.x, object.y, object.x, object.y}, 0, offset});
+    }
+    map.sections.push_back({17, 1, encodeTextSearch(text).bytes});
+    map.sections.push_back({18, 2, encodeSpatialSearch(spatial)});
+}
 
 void finish(MapDescription& map) {
     map.copyright = CopyrightDescription{{2026, 1, 0, 0, 0}, u"\u00a9 Mirel demo data (synthetic)"};
-    map.sections.push_back(emptyTextSearch());
-    map.sections.push_back(emptySpatialSearch());
+    addSearchSections(map);
 }
 
 // ----- The town -------------------------------------------------------
@@ -125,7 +173,7 @@ struct StreetPlan {
 };
 
 class TownBuilder {
-public:
+  public:
     TownBuilder() : m_detail(m_levels[0], 26, 10, 2600), m_overview(m_levels[1], 23, 8, 2600) {
         m_map.mapId = 1;
         m_map.mapType = 0;
@@ -151,12 +199,11 @@ public:
         return std::move(m_map);
     }
 
-private:
+  private:
     std::uint32_t node(Metres m) {
         const auto key = std::make_pair(std::llround(m.east * 10), std::llround(m.north * 10));
         const auto found = m_nodes.find(key);
-        if (found != m_nodes.end())
-            return found->second;
+        if (found != m_nodes.end()) return found->second;
         LevelPlacer placer(m_levels[0]);
         const auto [cx, cy] = placer.cellOf(m_detail.at(m));
         const auto id = static_cast<std::uint32_t>(m_graph.nodes.size());
@@ -167,8 +214,8 @@ private:
 
     // One chain along the nodes; each segment is drawn by its own polyline
     // from its from node, so the shape is valid for routing.
-    void addChain(std::uint32_t caption, std::uint8_t type, const std::vector<Metres>& nodes, RoadAttributes attributes,
-                  bool oneWay) {
+    void addChain(std::uint32_t caption, std::uint8_t type, const std::vector<Metres>& nodes,
+                  RoadAttributes attributes, bool oneWay) {
         RoadChain chain;
         chain.attributes = attributes;
         std::uint32_t segmentId = 0;
@@ -177,16 +224,15 @@ private:
         LevelPlacer placer(m_levels[0]);
         for (std::size_t i = 0; i < nodes.size(); ++i) {
             chain.nodes.push_back(node(nodes[i]));
-            if (i == 0)
-                continue;
+            if (i == 0) continue;
             Polyline style;
             style.caption = caption;
             style.type = type;
             style.oneWay = oneWay;
             style.road = segmentId++;
             RoadSegment segment;
-            segment.lengthMetres = static_cast<std::uint16_t>(
-                std::lround(std::hypot(nodes[i].east - nodes[i - 1].east, nodes[i].north - nodes[i - 1].north)));
+            segment.lengthMetres = static_cast<std::uint16_t>(std::lround(
+                std::hypot(nodes[i].east - nodes[i - 1].east, nodes[i].north - nodes[i - 1].north)));
             segment.shape = placer.addPolyline(style, {m_detail.at(nodes[i - 1]), m_detail.at(nodes[i])});
             chain.segments.push_back(segment);
         }
@@ -224,8 +270,9 @@ private:
             auto [record, added] = streetRecords.emplace(plan.name, 0);
             if (added) {
                 const auto [sx, sy] = global(plan.nodes.front());
-                record->second = m_map.address.addStreet(name, m_country, m_region, m_district, m_city,
-                                                         static_cast<std::int32_t>(sx), static_cast<std::int32_t>(sy));
+                record->second =
+                    m_map.address.addStreet(name, m_country, m_region, m_district, m_city,
+                                            static_cast<std::int32_t>(sx), static_cast<std::int32_t>(sy));
             }
             addHouses(record->second, plan.nodes.front(), plan.nodes.back());
         }
@@ -279,8 +326,7 @@ private:
             style.caption = m_map.strings.add(area.name);
             style.type = area.type;
             detail.addPolygon(style, m_detail.at(area.outline));
-            if (area.type != Square)
-                overview.addPolygon(style, m_overview.at(area.outline));
+            if (area.type != Square) overview.addPolygon(style, m_overview.at(area.outline));
         }
     }
 
@@ -355,7 +401,8 @@ MapDescription region() {
     LevelPlacer o(levels[1]);
     StringTable& s = map.strings;
 
-    const std::vector<Place> towns = {{"Linden", {0, 0}}, {"Ashford", {12000, 6000}}, {"Brookfield", {-10000, -8000}}};
+    const std::vector<Place> towns = {
+        {"Linden", {0, 0}}, {"Ashford", {12000, 6000}}, {"Brookfield", {-10000, -8000}}};
     for (const Place& town : towns) {
         Polygon area{s.add(town.name), BuiltUp, {}};
         const double half = town.at.east == 0 && town.at.north == 0 ? 1200 : 600;
@@ -376,7 +423,12 @@ MapDescription region() {
     map.levels = {levels[0], levels[1]};
     AddressBuilder& a = map.address;
     const std::uint32_t country = a.addCountry(s.add("Demoland"));
-    a.addRegion(s.add("Westshire"), country);
+    const std::uint32_t shire = a.addRegion(s.add("Westshire"), country);
+    for (const Place& town : towns) {
+        const auto [x, y] = global(town.at);
+        a.addCity(s.add(town.name), country, shire, 0, static_cast<std::int32_t>(x),
+                  static_cast<std::int32_t>(y));
+    }
     finish(map);
     return map;
 }
@@ -392,16 +444,18 @@ MapDescription country() {
     LevelPlacer o(levels[1]);
     StringTable& s = map.strings;
 
-    const std::vector<Place> cities = {{"Linden", {0, 0}},           {"Ashford", {12000, 6000}},
-                                       {"Northam", {20000, 140000}}, {"Eastbury", {150000, -30000}},
+    const std::vector<Place> cities = {{"Linden", {0, 0}},
+                                       {"Ashford", {12000, 6000}},
+                                       {"Northam", {20000, 140000}},
+                                       {"Eastbury", {150000, -30000}},
                                        {"Westport", {-160000, 20000}}};
     for (const Place& city : cities) {
         const std::uint32_t name = s.add(city.name);
         d.addPoint({name, 0, Town, {}}, detail.at(city.at));
         o.addPoint({name, 0, Town, {}}, overview.at(city.at));
     }
-    const std::vector<Metres> border = {{-190000, -180000}, {190000, -180000}, {190000, 180000},
-                                        {-190000, 180000},  {-190000, -180000}};
+    const std::vector<Metres> border = {
+        {-190000, -180000}, {190000, -180000}, {190000, 180000}, {-190000, 180000}, {-190000, -180000}};
     Polyline line{s.add("Demoland"), Border, false, NoRoad, {}};
     d.addPolyline(line, detail.at(border));
     o.addPolyline(line, overview.at(border));
@@ -413,7 +467,12 @@ MapDescription country() {
     d.addPolygon({s.add("Demoland"), Land, {}}, detail.at(rectangle(-20000, -20000, 30000, 30000)));
 
     map.levels = {levels[0], levels[1]};
-    map.address.addCountry(s.add("Demoland"));
+    const std::uint32_t demoland = map.address.addCountry(s.add("Demoland"));
+    for (const Place& city : cities) {
+        const auto [x, y] = global(city.at);
+        map.address.addCity(s.add(city.name), demoland, 0, 0, static_cast<std::int32_t>(x),
+                            static_cast<std::int32_t>(y));
+    }
     finish(map);
     return map;
 }

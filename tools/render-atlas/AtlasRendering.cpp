@@ -94,7 +94,7 @@ void Session::resetView() {
     const std::int32_t h = m_view.height;
     const std::int32_t p = m_renderer->proportion() > 0 ? m_renderer->proportion() : 3;
     m_renderer->setFocusPoint(xe::Point{m_view.width / 2, (p - 1) * h / p});
-    request(Map::FullRedraw, false);
+    request(Map::AtlasViewFields::FullRedraw, false);
 }
 
 void Session::request(std::uint32_t redraw, bool slow) {

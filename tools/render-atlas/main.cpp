@@ -69,7 +69,7 @@ int main(int argc, char** argv) {
         session.draw();
         const auto& counters = session.renderer().counters();
         std::printf("%.1f m/40px, %zu maps drawn, polygons %d polylines %d points %d\n",
-                    session.atlas().view().metresPer40Pixels, session.atlas().view().records.size(),
+                    session.atlas().view().metresPer40Pixels, session.atlas().viewRecords().size(),
                     counters.polygons, counters.polylines, counters.points);
         if (SDL_SaveBMP(session.screen(), output.c_str()) != 0) {
             std::fprintf(stderr, "cannot write %s: %s\n", output.c_str(), SDL_GetError());

@@ -18,7 +18,7 @@ using MapWriting::writeMap;
 namespace {
 
 class MapFileTest : public ::testing::Test {
-protected:
+  protected:
     // The message of the exception the opening throws, "" when it opens.
     std::string openMessage(const std::vector<std::uint8_t>& bytes) {
         const auto path = dir / ("m" + std::to_string(m_count++) + ".kvm");
@@ -39,7 +39,9 @@ protected:
     int m_count = 0;
 };
 
-std::vector<std::uint8_t> bytesOf(const std::string& text) { return {text.begin(), text.end()}; }
+std::vector<std::uint8_t> bytesOf(const std::string& text) {
+    return {text.begin(), text.end()};
+}
 
 TEST_F(MapFileTest, FirstChecksInOrder) {
     EXPECT_EQ(openPath(dir / "missing.kvm"), "Can't map file into memory");
@@ -167,8 +169,7 @@ TEST_F(MapFileTest, DirectoryPass) {
     EXPECT_EQ(openMessage(bytes), "Unknown address section version");
     bytes = written.bytes;
     for (std::size_t i = 0; i < written.directory.size(); ++i) {
-        if (written.directory[i].type == 17)
-            bytes[written.header[9] + 4 + 12 * i + 2] = 2;
+        if (written.directory[i].type == 17) bytes[written.header[9] + 4 + 12 * i + 2] = 2;
     }
     EXPECT_EQ(openMessage(bytes), "Unknown text search index section version");
 }
