@@ -130,7 +130,7 @@ TEST(AtlasMutationTest, CameraFiles) {
     const std::string text = TestSupport::readAll(path);
     const std::vector<std::uint8_t> original(text.begin(), text.end());
     Damage damage(envNumber("MIREL_TEST_SEED", 8));
-    const std::uint64_t rounds = envNumber("MIREL_MUTATION_ROUNDS", 400) * 4;
+    const std::uint64_t rounds = envNumber("MIREL_MUTATION_ROUNDS", 400);
     for (std::uint64_t round = 0; round < rounds; ++round) {
         writeFile(path, damage.apply(original, {8, 12, 16, 17}));
         Map::CameraFields camera;
@@ -155,7 +155,7 @@ TEST(AtlasMutationTest, AtlasFiles) {
                              "</atlas>\r\n";
     const std::vector<std::uint8_t> original(text.begin(), text.end());
     Damage damage(envNumber("MIREL_TEST_SEED", 8));
-    const std::uint64_t rounds = envNumber("MIREL_MUTATION_ROUNDS", 400) * 2;
+    const std::uint64_t rounds = envNumber("MIREL_MUTATION_ROUNDS", 400);
     const auto path = dir / "atlas.xml";
     int accepted = 0;
     for (std::uint64_t round = 0; round < rounds; ++round) {
@@ -176,7 +176,7 @@ TEST(AtlasMutationTest, StoredSourceLists) {
     list.records = {{u"demo-town.kvm", 1700000000}, {u"demo-region.kvm", 1700000001}, {u"x", 0}};
     ASSERT_TRUE(Map::IndexSourceList::write(file, list));
     Damage damage(envNumber("MIREL_TEST_SEED", 8));
-    const std::uint64_t rounds = envNumber("MIREL_MUTATION_ROUNDS", 400) * 4;
+    const std::uint64_t rounds = envNumber("MIREL_MUTATION_ROUNDS", 400) * 25;
     for (std::uint64_t round = 0; round < rounds; ++round) {
         BufferFile damaged(damage.apply(file.bytes, {0, 4}));
         Map::IndexSourceList back;
