@@ -1,5 +1,6 @@
 // The map renderer's settings, gestures, car following and statistics.
 
+#include "render/MapCameraAccess.h"
 #include "render/ViewPreparation.h"
 #include "render/fdMapRenderer.h"
 #include "tests/support/CaptureLogger.h"
@@ -247,6 +248,22 @@ TEST(MapRenderer, DrawMapBlitsAndAddsTheOverlays) {
     EXPECT_EQ(at(10 + centre.x + 4, 5 + centre.y), 0xFF0080u); // disc 0xAABBGGRR 0xFF8000FF
     SDL_FreeSurface(map);
     SDL_FreeSurface(screen);
+}
+
+} // namespace
+
+namespace {
+
+TEST(MapRenderer, CameraAccessReadsAndWritesTheLiveCamera) {
+    MapCamera camera;
+    MapDrawing::MapCameraAccess access(camera);
+    access.write(Map::CameraFields{-5, 7, 0.25f, 1.5f, 1});
+    EXPECT_EQ(camera.centre(), (Map::Point{-5, 7}));
+    EXPECT_FLOAT_EQ(camera.scale(), 0.25f);
+    EXPECT_FLOAT_EQ(camera.rotation(), 1.5f);
+    EXPECT_EQ(camera.mode(), 1);
+    camera.setScale(2.0f);
+    EXPECT_EQ(access.read(), (Map::CameraFields{-5, 7, 2.0f, 1.5f, 1}));
 }
 
 } // namespace

@@ -77,6 +77,8 @@ Session::~Session() {
 }
 
 void Session::resetView() {
+    // The saved camera of the atlas, read and never written back: a review
+    // tool leaves the atlas folder as it found it.
     MapDrawing::ViewPreparation::cameraFromAtlas(m_camera, *m_atlas);
     m_camera.setAnchorFraction(MapCamera::anchorFractionFor(m_renderer->proportion()));
     m_camera.setViewport(static_cast<float>(m_view.width), static_cast<float>(m_view.height),

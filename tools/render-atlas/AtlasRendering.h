@@ -60,8 +60,8 @@ private:
     ViewSettings m_view;
     Core::Config m_config;
     Core::ResourcesPool m_pool{10};
-    std::unique_ptr<Map::KVAtlas> m_atlas;
     MapCamera m_camera;
+    std::unique_ptr<Map::KVAtlas> m_atlas;
     std::unique_ptr<Render::ImageList> m_images;
     std::unique_ptr<MapDrawing::fdMapRenderer> m_renderer;
     SDL_Surface* m_map = nullptr;
