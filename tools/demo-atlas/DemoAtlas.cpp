@@ -193,6 +193,12 @@ class TownBuilder {
         addRoundabout();
         addAreas();
         addPois();
+        // The town's data covers each of its cells completely, so the
+        // region drawn before it is cleared there rather than showing its
+        // coarser roads beside the town's own.
+        for (LevelDescription& level : m_levels)
+            for (Cell& cell : level.cells)
+                cell.value = 3;
         m_map.levels = {m_levels[0], m_levels[1]};
         m_map.roads = m_graph;
         finish(m_map);
