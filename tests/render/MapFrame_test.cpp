@@ -310,6 +310,21 @@ TEST(MapFrame, RouteLineFlagsAndTracksInAFullFrameOnly) {
     EXPECT_EQ(page.tracks, 1);
 }
 
+TEST(MapFrame, AFullHeapIsResetAndTheCellsLoadedAgain) {
+    Town t;
+    TestSupport::CaptureLogger log;
+    // Fill the main heap with something nobody frees.
+    Core::Allocator& heap = t.atlas->mainHeap();
+    while (heap.allocate(4096) != nullptr) {
+    }
+    while (heap.allocate(16) != nullptr) {
+    }
+    ASSERT_TRUE(t.frame());
+    const xe::Point inside = t.screenOf(1, 1, 35, 35);
+    EXPECT_EQ(t.pixel(inside.x, inside.y), AreaRed);
+    EXPECT_GT(heap.freeBytes(), 0u);
+}
+
 TEST(MapFrame, ZoomStaysBetweenFiveAndFiveHundredThousandMetres) {
     Core::Config config;
     Core::ResourcesPool pool{10};
