@@ -15,6 +15,7 @@
 
 #include <cstdlib>
 #include <fstream>
+#include <map>
 #include <random>
 
 using namespace FrameTest;
@@ -323,6 +324,48 @@ TEST(MapFrame, AFullHeapIsResetAndTheCellsLoadedAgain) {
     const xe::Point inside = t.screenOf(1, 1, 35, 35);
     EXPECT_EQ(t.pixel(inside.x, inside.y), AreaRed);
     EXPECT_GT(heap.freeBytes(), 0u);
+}
+
+TEST(MapFrame, CountryMapsAboveEightyMetresInvisibleMapsAtOrBelow) {
+    Fixture f;
+    auto twoLevels = [](std::uint8_t type, std::uint32_t id) {
+        LevelDescription fine = fixtureLevel();
+        fine.coordinateBits = 24;
+        LevelDescription coarse = fixtureLevel();
+        coarse.coordinateBits = 20;
+        coarse.originX = coarse.originY = 0;
+        for (LevelDescription* level : {&fine, &coarse}) {
+            MapWriting::Cell cell;
+            cell.points.push_back({0, 0, 0x7777, {5, 5}});
+            level->cells.push_back(cell);
+        }
+        MapDescription map = fixtureMap(type, id, fine);
+        map.levels.push_back(coarse);
+        return map;
+    };
+    f.writeMap("country.kvm", twoLevels(2, 1));
+    f.writeMap("hidden.kvm", twoLevels(6, 2));
+    ASSERT_TRUE(f.load());
+    const Map::LevelFrame fine{24, Shift, 4, 4};
+    auto hiddenAt = [&](float metres) {
+        f.camera.setCentre(fine.toGlobal(Map::LocalPoint{512, 512}));
+        f.camera.setScale(1.0f);
+        f.camera.setScale(MapDrawing::ViewPreparation::metresPer40Pixels(f.camera) / metres);
+        f.frame();
+        std::map<std::uint32_t, int> hidden;
+        for (const Map::StateRecord& r : f.atlas->viewRecords())
+            hidden[r.mapType] = r.hidden;
+        return hidden;
+    };
+    auto near = hiddenAt(50);
+    ASSERT_EQ(near.size(), 2u);
+    EXPECT_EQ(near[2], 1);
+    EXPECT_EQ(near[6], 0);
+    auto far = hiddenAt(200);
+    ASSERT_EQ(far.size(), 2u);
+    EXPECT_EQ(far[2], 0);
+    EXPECT_EQ(far[6], 1);
+    EXPECT_FALSE(f.renderer->nearScale());
 }
 
 TEST(MapFrame, ZoomStaysBetweenFiveAndFiveHundredThousandMetres) {
