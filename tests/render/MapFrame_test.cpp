@@ -5,6 +5,7 @@
 #include "render/CellItems.h"
 #include "core/Text.h"
 #include "render/Image.h"
+#include "render/MapLayers.h"
 #include "render/MapPageServices.h"
 #include "render/ViewPreparation.h"
 #include "tests/render/FrameFixture.h"
@@ -150,6 +151,38 @@ TEST(MapFrame, PoiPlacementsZeroToNineAndTenDrawsNothing) {
     const xe::Point one = t.screenOf(1, 1, 32, PoiRow);
     EXPECT_FALSE(t.anyIn(IconMagenta, one.x - 1, one.y - 1, one.x + 8, one.y + 8));
     EXPECT_EQ(t.renderer->counters().points, 11);
+}
+
+TEST(MapFrame, ShadowedAreasAreRaisedIn3dOnly) {
+    Town t;
+    constexpr std::uint32_t Shadow = 0x00203040;
+    t.renderer->styles().daySet().polygons[1].shadowColor = Shadow | Render::PolygonStyle::Present;
+    t.renderer->selectStyles(true);
+    auto anywhere = [&](std::uint32_t colour) { return t.anyIn(colour, 0, 0, Width - 1, Height - 1); };
+    ASSERT_TRUE(t.frame());
+    EXPECT_FALSE(anywhere(Shadow));
+    EXPECT_TRUE(anywhere(AreaRed));
+    EXPECT_EQ(t.renderer->counters().polygons, 1);
+
+    // The area layer alone under a pitched 3D camera (at this scale the
+    // frame's tilt preset looks straight down, where a raised copy hides
+    // exactly under the area).
+    const Map::StateRecord record = t.atlas->viewRecords().at(0);
+    t.camera.setMode(1);
+    t.camera.setTilt(0.8f);
+    auto layer = [&](bool fast) {
+        SDL_FillRect(t.surface, nullptr, 0);
+        t.camera.setupTransform(record);
+        MapDrawing::MapLayers::drawPolygons(*t.renderer, xe::Canvas::of(t.surface), t.camera, record, 25000.0f, fast);
+    };
+    layer(false);
+    EXPECT_TRUE(anywhere(Shadow));
+    EXPECT_TRUE(anywhere(AreaRed));
+    EXPECT_EQ(t.renderer->workingCounters().polygons, 1);
+    layer(true);
+    EXPECT_FALSE(anywhere(Shadow));
+    EXPECT_TRUE(anywhere(AreaRed));
+    EXPECT_EQ(t.renderer->workingCounters().polygons, 1);
 }
 
 TEST(MapFrame, NightStylesSwapColours) {
