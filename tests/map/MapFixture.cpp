@@ -53,6 +53,10 @@ OpenedMap openMap(std::vector<std::uint8_t> bytes) {
                 map.copyright = std::make_unique<Map::File::CopyrightSectionReader>(version, view);
             else if (type == 4)
                 map.address = std::make_unique<Map::File::AddressSectionReader>(version, view, offset);
+            else if (type == 17)
+                map.textSearch = std::make_unique<Map::File::TextSearchSectionReader>(version, view);
+            else if (type == 18)
+                map.spatialSearch = std::make_unique<Map::File::SpatialSearchSectionReader>(version, view);
         }
     }
     const std::uint64_t s = w[1];

@@ -9,7 +9,9 @@
 #include "map/file/AddressSectionReader.h"
 #include "map/file/GeometrySectionReader.h"
 #include "map/file/RoutingSectionReader.h"
+#include "map/file/SpatialSearchSectionReader.h"
 #include "map/file/StringsSectionReader.h"
+#include "map/file/TextSearchSectionReader.h"
 #include "tests/support/MapWriter.h"
 
 #include <cstdint>
@@ -27,6 +29,8 @@ struct OpenedMap {
     std::unique_ptr<Map::File::GeometrySectionReader> geometry;
     std::unique_ptr<Map::File::AddressSectionReader> address;
     std::unique_ptr<Map::File::RoutingSectionReader> routing;
+    std::unique_ptr<Map::File::TextSearchSectionReader> textSearch;       // directory type 17
+    std::unique_ptr<Map::File::SpatialSearchSectionReader> spatialSearch; // directory type 18
 };
 
 // Opens the sections of an older-layout map held in memory; throws
@@ -36,6 +40,11 @@ OpenedMap openMap(std::vector<std::uint8_t> bytes);
 // A small town over two levels: roads with a restriction and link nodes,
 // an address tree with a street of three houses and a POI, a copyright.
 MapWriting::MapDescription sampleMap();
+
+// The sample map with a text-search section over its cities, streets and
+// POI (every word of a name a key) and a version-2 spatial-search section
+// (POIs and houses in tree 1, houses in tree 2).
+MapWriting::MapDescription searchableMap();
 
 // Little-endian byte assembly for hand-written sections.
 struct ByteBuilder {

@@ -5,6 +5,7 @@
 // MIREL_MUTATION_ROUNDS.
 
 #include "map/Level.h"
+#include "map/file/NameTree.h"
 #include "map/file/FormatError.h"
 #include "tests/map/MapFixture.h"
 
@@ -43,6 +44,12 @@ public:
         const std::uint32_t directory = wordAt(original, 36);
         for (std::size_t k = 0; k < 4 + 12 * 3; k += 4)
             m_fields.push_back(directory + k);
+    }
+
+    // More structural fields: every `step` bytes of [from, to).
+    void addFields(std::size_t from, std::size_t to, std::size_t step) {
+        for (std::size_t at = from; at < to; at += step)
+            m_fields.push_back(at);
     }
 
     std::vector<std::uint8_t> next() {
@@ -197,7 +204,98 @@ void exercise(MapTest::OpenedMap& map, std::mt19937_64& random) {
     routing.linkNodeIds(list);
 }
 
+// Takes the first few objects within a limit.
+class NearestFew : public Map::File::NnVisitor {
+public:
+    NearestFew(std::size_t wanted, std::uint64_t limit) : m_wanted(wanted), m_limit(limit) {}
+    bool wantsMore() override { return visits < m_wanted; }
+    std::uint64_t limit() override { return m_limit; }
+    void visit(std::uint32_t, std::uint64_t) override { ++visits; }
+    std::size_t visits = 0;
+
+private:
+    std::size_t m_wanted;
+    std::uint64_t m_limit;
+};
+
+// Every operation of the text-search and spatial-search readers, and a
+// re-encoding of every tree that decodes.
+void exerciseSearch(MapTest::OpenedMap& map, std::mt19937_64& random) {
+    if (auto* text = map.textSearch.get()) {
+        const std::vector<std::uint16_t> types{7, 42};
+        std::vector<std::u16string> prefixes{u"", u"S", u"Se", u"Main", u"Street", u"C", u"Cafe", u"Caf\u00e9"};
+        prefixes.push_back(std::u16string(1 + random() % 6, static_cast<char16_t>(random())));
+        std::vector<char16_t> letters;
+        std::vector<Map::ItemsGroup> groups;
+        std::vector<Map::TextSearchItem> items;
+        std::vector<Map::TextSearch::TreeNode> nodes;
+        std::vector<Map::PoiTypeGroup> typeGroups;
+        std::uint32_t roots = 0, depth = 0;
+        for (int category = -1; category <= 3; ++category) {
+            text->treeDepth(category);
+            if (text->loadTree(category, nodes, roots, depth) && !nodes.empty()) {
+                std::vector<std::uint8_t> block;
+                Map::File::NameTree::encode(nodes, depth, roots, 1, 0, block);
+            }
+            for (const std::u16string& prefix : prefixes) {
+                Map::ItemsGroup group;
+                text->nextLetters(category, prefix, letters);
+                if (text->findGroup(category, prefix, group))
+                    text->readItems(category, group, items);
+            }
+            text->readItems(category, {static_cast<std::uint32_t>(random()), static_cast<std::uint32_t>(random() % 64)},
+                            items);
+        }
+        text->loadPoiTree(nodes, roots, depth, typeGroups);
+        for (const std::u16string& prefix : prefixes) {
+            text->hasPoi(prefix, types);
+            text->nextPoiLetters(prefix, types, letters);
+            if (text->findPoiGroups(prefix, types, groups))
+                for (const Map::ItemsGroup& group : groups)
+                    text->readItems(2, group, items);
+        }
+    }
+    if (auto* spatial = map.spatialSearch.get()) {
+        for (int i = 0; i < 4; ++i) {
+            const Map::Point point{static_cast<std::int32_t>(i < 2 ? 1100 + random() % 10 : random()),
+                                   static_cast<std::int32_t>(i < 2 ? 2100 + random() % 10 : random())};
+            NearestFew few(1 + random() % 8, i % 2 ? UINT64_MAX : 1000);
+            spatial->nearest(few, point, {42, 0xFFFF});
+            NearestFew more(1 + random() % 8, UINT64_MAX);
+            spatial->nearestUntyped(more, point);
+        }
+    }
+}
+
 } // namespace
+
+TEST(MapMutation, DamagedSearchSectionsNeverCrashTheReaders) {
+    const MapWriting::WrittenMap written = MapWriting::writeMap(MapTest::searchableMap());
+    const std::uint64_t seed = envNumber("MIREL_TEST_SEED", 20261206);
+    const std::uint64_t rounds = envNumber("MIREL_MUTATION_ROUNDS", 20000);
+    Mutator mutator(written.bytes, seed);
+    for (const MapWriting::DirectoryEntry& e : written.directory)
+        if (e.type == 17 || e.type == 18)
+            mutator.addFields(e.offset, e.offset + e.size, 2);
+    std::mt19937_64 random(seed + 2);
+    std::uint64_t searched = 0;
+    for (std::uint64_t round = 0; round < rounds; ++round) {
+        std::vector<std::uint8_t> bytes = mutator.next();
+        MapTest::OpenedMap map;
+        try {
+            map = MapTest::openMap(std::move(bytes));
+        } catch (const Map::File::FormatError&) {
+            continue;
+        }
+        searched += map.textSearch && map.spatialSearch ? 1 : 0;
+        exerciseSearch(map, random);
+        if (HasFailure()) {
+            ADD_FAILURE() << "seed " << seed << ", round " << round;
+            return;
+        }
+    }
+    EXPECT_GT(searched, rounds / 4);
+}
 
 TEST(MapMutation, DamagedMapsNeverCrashTheReaders) {
     // The sample map, and the same map in the vertex layout of the graph.
@@ -242,4 +340,29 @@ TEST(MapMutation, UndamagedMapReadsCleanly) {
     exercise(map, random);
     MapTest::RecordingBuilder builder;
     EXPECT_EQ(map.routing->loadGraph(builder), Map::File::RoutingSectionReader::Loaded);
+}
+
+TEST(MapMutation, UndamagedSearchSectionsAnswer) {
+    MapTest::OpenedMap map = MapTest::openMap(MapWriting::writeMap(MapTest::searchableMap()).bytes);
+    ASSERT_TRUE(map.textSearch);
+    ASSERT_TRUE(map.spatialSearch);
+    std::mt19937_64 random(1);
+    exerciseSearch(map, random);
+    Map::ItemsGroup group;
+    ASSERT_TRUE(map.textSearch->findGroup(1, u"Street", group));
+    std::vector<Map::TextSearchItem> items;
+    ASSERT_TRUE(map.textSearch->readItems(1, group, items));
+    ASSERT_EQ(items.size(), 1u);
+    std::u16string text;
+    ASSERT_TRUE(map.strings->string(items[0].secondNameId, text));
+    EXPECT_EQ(text, u", Main");
+    std::vector<Map::ItemsGroup> groups;
+    ASSERT_TRUE(map.textSearch->findPoiGroups(u"Caf", {42}, groups));
+    ASSERT_EQ(groups.size(), 1u);
+    NearestFew one(1, UINT64_MAX);
+    EXPECT_TRUE(map.spatialSearch->nearest(one, {1105, 2105}, {42}));
+    EXPECT_EQ(one.visits, 1u);
+    NearestFew houses(10, UINT64_MAX);
+    EXPECT_TRUE(map.spatialSearch->nearestUntyped(houses, {0, 0}));
+    EXPECT_EQ(houses.visits, 3u);
 }
