@@ -1,0 +1,129 @@
+#include "map/AtlasXml.h"
+
+#include "core/AtomicFileForWrite.h"
+#include "core/DateTime.h"
+#include "core/FileFinder.h"
+#include "core/FileSystem.h"
+#include "core/Format.h"
+#include "core/Log.h"
+#include "core/Text.h"
+#include "core/WinFile.h"
+#include "core/XmlEscape.h"
+
+#include <rapidxml/rapidxml.hpp>
+
+#include <charconv>
+#include <cstring>
+#include <memory>
+
+namespace Map {
+
+namespace {
+
+constexpr const char* TypeNames[7] = {"city", "region", "country", "world", "pois", "polylines", "invisible"};
+
+// The map type of a file's header, or nothing when the file cannot give
+// its first 48 bytes or the type is unknown.
+std::optional<std::uint32_t> mapTypeOf(const std::u16string& path) {
+    FileSystem::WinFileForRead file(path);
+    std::uint8_t header[48];
+    if (!file.isOpen() || file.read(header, sizeof header, 1) != 1)
+        return std::nullopt;
+    if (header[44] > 6)
+        return std::nullopt;
+    return header[44];
+}
+
+std::u16string wide(const char* text) { return Core::utf8ToWide(text ? text : ""); }
+
+} // namespace
+
+const char* AtlasXml::typeName(std::uint32_t type) { return type < 7 ? TypeNames[type] : TypeNames[0]; }
+
+std::string AtlasXml::build(const std::u16string& folder) {
+    std::string text = "\xEF\xBB\xBF<?xml version=\"1.0\" encoding=\"UTF-8\" ?>\r\n";
+    text += "<!-- Maps of the atlas folder; time: last write of the file in seconds since 1970-01-01 UTC -->\r\n";
+    text += Core::format("<atlas name=\"default\" dir=\"%s\">\r\n", Core::xmlEscapeWide(folder));
+    std::unique_ptr<FileSystem::FileFinder> finder = FileSystem::FileFinder::create(folder, u"*.kvm");
+    for (bool more = !finder->atEnd(); more; more = finder->next()) {
+        if (finder->isDirectory())
+            continue;
+        const std::optional<std::uint32_t> type = mapTypeOf(finder->path());
+        if (!type)
+            continue;
+        const std::u16string src = finder->name();
+        const std::u16string name = src.size() >= 4 ? src.substr(0, src.size() - 4) : std::u16string();
+        const auto time = static_cast<std::uint32_t>(Positioning::toUnixTime(finder->modificationTime()));
+        text += Core::format("\t<map name=\"%s\" src=\"%s\" type=\"%s\" time=\"%u\" />\r\n",
+                             Core::xmlEscapeWide(name), Core::xmlEscapeWide(src), TypeNames[*type], time);
+    }
+    text += "</atlas>\r\n";
+    return text;
+}
+
+bool AtlasXml::write(const std::u16string& path, const std::u16string& folder) {
+    const std::string text = build(folder);
+    FileSystem::AtomicFileForWrite file(path);
+    if (file.isOpen() && file.write(text.data(), text.size(), 1) == 1 && file.commit())
+        return true;
+    const int error = file.lastError();
+    file.discard();
+    Log::log(Log::Critical, u"Can't create atlas file '%s' (err %d)", path, error);
+    return false;
+}
+
+bool AtlasXml::read(const std::u16string& path, std::vector<Map>& maps) {
+    FileSystem::WinFileForRead file(path);
+    if (!file.isOpen()) {
+        Log::log(Log::Critical, u"Can't open atlas file '%s' (err %d)", path, file.lastError());
+        return false;
+    }
+    std::uint32_t size = 0;
+    std::unique_ptr<char[]> text = FileSystem::readFile(file, &size);
+    if (!text) {
+        Log::log(Log::Critical, u"Atlas fatal error : failed reading '%s'", path);
+        return false;
+    }
+    rapidxml::xml_document<char> document;
+    try {
+        document.parse<0>(text.get());
+    } catch (const rapidxml::parse_error& error) {
+        Log::log(Log::Critical, u"Error: %hs on parsing atlas file", error.what());
+        return false;
+    }
+    rapidxml::xml_node<char>* atlas = document.first_node("atlas");
+    if (!atlas) {
+        Log::log(Log::Critical, u"Atlas fatal error: bad '%s' - atlas entry not found", path);
+        return false;
+    }
+    if (!atlas->first_attribute("dir")) {
+        Log::log(Log::Critical, u"Atlas fatal error: maps dir not specified");
+        return false;
+    }
+    for (rapidxml::xml_node<char>* node = atlas->first_node("map"); node; node = node->next_sibling("map")) {
+        Map entry;
+        const auto* name = node->first_attribute("name");
+        entry.name = name ? wide(name->value()) : u"noname";
+        if (const auto* src = node->first_attribute("src"))
+            entry.src = wide(src->value());
+        if (const auto* type = node->first_attribute("type")) {
+            entry.typeValid = false;
+            for (std::uint32_t t = 0; t < 7; ++t) {
+                if (std::strcmp(type->value(), TypeNames[t]) == 0) {
+                    entry.type = t;
+                    entry.typeValid = true;
+                }
+            }
+        }
+        if (const auto* time = node->first_attribute("time")) {
+            const char* begin = time->value();
+            std::uint32_t value = 0;
+            const auto result = std::from_chars(begin, begin + time->value_size(), value);
+            entry.time = result.ec == std::errc() ? value : 0;
+        }
+        maps.push_back(std::move(entry));
+    }
+    return true;
+}
+
+} // namespace Map

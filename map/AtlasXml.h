@@ -1,0 +1,48 @@
+#pragma once
+// atlas.xml: the list of an atlas folder's maps, rewritten from the folder's
+// *.kvm files on every atlas load and then read back. UTF-8 with a
+// byte-order mark, each line ending in CR LF:
+//
+//   <?xml version="1.0" encoding="UTF-8" ?>
+//   <!-- comment -->
+//   <atlas name="default" dir="FOLDER">
+//   \t<map name="TITLE" src="FILE" type="TYPE" time="SECONDS" />
+//   </atlas>
+//
+// `time` is the map file's last-write time in whole seconds since
+// 1970-01-01 00:00 UTC (Unix time, truncated to 32 bits); `type` is one of
+// the seven map type names of header byte 44.
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace Map {
+
+struct AtlasXml {
+    struct Map {
+        std::u16string name;               // "noname" when absent
+        std::optional<std::u16string> src; // required; absent: the entry is skipped
+        std::uint32_t type = 0;            // 0 (city) when absent or unknown
+        bool typeValid = true;             // false for an unknown type name
+        std::uint32_t time = 0;
+    };
+
+    // "city", "region", "country", "world", "pois", "polylines", "invisible".
+    static const char* typeName(std::uint32_t type);
+
+    // The file's text for a folder: one map line for every "*.kvm" file (not
+    // folder) whose first 48 bytes can be read and whose byte 44 is 0..6.
+    static std::string build(const std::u16string& folder);
+    // Writes build(folder) to path through a temporary file renamed over it.
+    // False, after logging "Can't create atlas file '%s' (err %d)", when that
+    // fails; the previous file is then left as it was.
+    static bool write(const std::u16string& path, const std::u16string& folder);
+    // Reads the file's map entries. False after logging (Critical) when the
+    // file cannot be opened or read, is not XML, has no `atlas` element or
+    // no `dir` attribute.
+    static bool read(const std::u16string& path, std::vector<Map>& maps);
+};
+
+} // namespace Map

@@ -1,0 +1,123 @@
+#pragma once
+// The atlas: the maps of one atlas folder shown and searched together. It
+// owns the maps, the main heap (level indexes and cell areas) and the route
+// heap, the atlas mutex, the camera and view fields saved with the atlas,
+// the level scales, and the services of the subsystems above that live as
+// long as one loaded atlas (AtlasServices.h). It tells its listeners when
+// the set of maps changes.
+//
+// Loading an atlas: atlas.xml in the data folder is rewritten from the
+// folder's *.kvm files and read back; each map is opened and a bad one is
+// logged and skipped; camera.kvc and path.kvp in the atlas folder are
+// restored; the search engine gets the maps; the listeners are told.
+
+#include "core/ConfigNode.h"
+#include "core/ResourcesPool.h"
+#include "core/SdlMutex.h"
+#include "core/SimpleHeap.h"
+#include "map/Atlas.h"
+#include "map/AtlasServices.h"
+#include "map/KVMap2.h"
+#include "map/ViewState.h"
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace Map {
+
+class KVAtlas : public Atlas {
+public:
+    static constexpr int DefaultHeapKiB = 20480;
+    static constexpr int FirstScaledLevel = 15;
+    static constexpr int LastScaledLevel = 26;
+    // Defaults of "level_%d_scale" for levels 26 down to 15.
+    static constexpr std::int32_t DefaultLevelScales[12] = {30,   50,   70,    200,   300,   900,
+                                                            1300, 2500, 8000, 20000, 30000, 40000};
+
+    // Reads the level scales and the heap sizes from config and creates the
+    // heaps. Throws std::runtime_error "Can't create atlas mutex" when the
+    // mutex cannot be had.
+    KVAtlas(std::shared_ptr<Core::ConfigNode> config, Core::ResourcesPool& pool, AtlasServices services = {});
+    ~KVAtlas() override;
+
+    // Unloads the current atlas and loads the folder's; false (logged) when
+    // no usable atlas results. Holds the atlas mutex throughout.
+    bool load(const std::u16string& folder);
+    // Saves the camera and the route path of a loaded atlas, then drops the
+    // maps and everything built on them.
+    void unload();
+
+    // Under the atlas mutex.
+    std::size_t mapCount();
+    KVMap2* firstMap();
+    KVMap2* mapAt(std::size_t index);
+    // The map whose header word 3 is id; null when none.
+    KVMap2* findMapById(std::uint32_t id);
+    void addListener(AtlasListener* listener);
+    // Removes every occurrence.
+    void removeListener(AtlasListener* listener);
+    void notifyListeners();
+    // Redraw request := 2.
+    void requestRedraw();
+
+    // The level drawn at a scale (metres per 40 pixels), -1 when none.
+    int levelForScale(float scale) const;
+    // Centres the camera on level 0 of the map whose level 0 covers the
+    // largest area (the first on ties) at scale 0.0001 in mode 1.
+    void resetCameraToLargestMap();
+
+    bool loadCamera();
+    void saveCamera();
+    bool loadAutosavedPath();
+    void autosavePath();
+
+    Core::Allocator* routeHeap() override { return m_routeHeap.get(); }
+    bool releaseMemory() override;
+
+    Core::SimpleHeap& mainHeap() { return *m_mainHeap; }
+    Core::ResourcesPool& resourcePool() { return m_pool; }
+    Threading::SdlMutex& mutex() { return m_mutex; }
+    const std::u16string& folder() const { return m_folder; }
+    bool loaded() const { return m_loaded; }
+    // The maps in atlas.xml order (callers outside the main thread take the
+    // mutex first).
+    const std::vector<std::unique_ptr<KVMap2>>& maps() const { return m_maps; }
+    const std::vector<std::int32_t>& levelScales() const { return m_levelScales; }
+
+    // The camera and view fields (main thread; the three shared view fields
+    // under the mutex).
+    CameraFields& camera() { return m_camera; }
+    ViewFields& view() { return m_view; }
+    std::vector<StateRecord>& viewRecords() { return m_viewRecords; }
+
+    AtlasServices& services() { return m_services; }
+    AtlasPaths& paths() { return *m_services.paths; }
+    // The waypoints plug-in of the loaded atlas, null when it did not load.
+    AtlasPart* waypointsPlugin() { return m_plugin.get(); }
+
+private:
+    void readLevelScales();
+    std::u16string cameraPath() const;
+    std::u16string pathFilePath() const;
+
+    std::u16string m_folder;
+    bool m_loaded = false;
+    std::vector<std::unique_ptr<KVMap2>> m_maps;
+    std::vector<StateRecord> m_viewRecords;
+    Core::ResourcesPool& m_pool;
+    std::unique_ptr<Core::SimpleHeap> m_mainHeap;
+    std::unique_ptr<Core::SimpleHeap> m_routeHeap;
+    std::shared_ptr<Core::ConfigNode> m_config;
+    Threading::SdlMutex m_mutex;
+    std::vector<std::int32_t> m_levelScales;
+    CameraFields m_camera;
+    ViewFields m_view;
+    AtlasServices m_services;
+    std::unique_ptr<AtlasPart> m_drawBuffers;
+    std::unique_ptr<AtlasPart> m_plugin;
+    std::vector<AtlasListener*> m_listeners;
+};
+
+} // namespace Map
