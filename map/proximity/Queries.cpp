@@ -23,11 +23,13 @@ std::int32_t clampedRound(double v) {
 } // namespace
 
 std::uint64_t roundedSquareRoot(std::uint64_t n) {
-    std::uint64_t r = static_cast<std::uint64_t>(std::sqrt(static_cast<double>(n)));
-    // The double root may be one off for large n.
-    while (r > 0 && r * r > n)
+    // The double root may be one off for large n; r stays below 2^32 so
+    // that its square cannot wrap.
+    std::uint64_t r = std::min<std::uint64_t>(static_cast<std::uint64_t>(std::sqrt(static_cast<double>(n))),
+                                              0xFFFFFFFFull);
+    while (r * r > n)
         --r;
-    while ((r + 1) * (r + 1) <= n)
+    while (r < 0xFFFFFFFFull && (r + 1) * (r + 1) <= n)
         ++r;
     return n - r * r > r ? r + 1 : r;
 }
