@@ -199,23 +199,29 @@ bool FileIndex::readNode(std::uint32_t offset, Node& node) {
     node.clear();
     if (offset > 0x7FFFFFFF || !m_file->seek(static_cast<std::int32_t>(m_base + offset)))
         return false;
-    std::uint8_t bytes[kRecordBytes];
-    if (!readExactly(*m_file, bytes, kBoxBytes))
+    // One read of the largest node; a node near the end of the file comes
+    // back shorter, and only the bytes it needs must be there.
+    m_nodeBuffer.resize(std::size_t{kRecordBytes} * m_maxFill - 4);
+    const std::size_t got = m_file->read(m_nodeBuffer.data(), 1, m_nodeBuffer.size());
+    const std::uint8_t* bytes = m_nodeBuffer.data();
+    if (got < kBoxBytes)
         return false;
     node.push_back(Record{0, getBox(bytes)});
+    std::size_t at = kBoxBytes;
     while (node.size() < m_maxFill) {
-        if (!readExactly(*m_file, bytes, 4))
+        if (got < at + 4)
             return false;
-        const std::uint32_t target = getU32(bytes);
+        const std::uint32_t target = getU32(bytes + at);
+        at += 4;
         if (target == 0)
             break;
-        if (!readExactly(*m_file, bytes + 4, kBoxBytes))
+        if (got < at + kBoxBytes)
             return false;
-        node.push_back(Record{target, getBox(bytes + 4)});
+        node.push_back(Record{target, getBox(bytes + at)});
+        at += kBoxBytes;
     }
     // The first child lies right after the node.
-    const std::uint64_t bytesRead = kRecordBytes * node.size() - (node.size() == m_maxFill ? 4 : 0);
-    node.front().offset = static_cast<std::uint32_t>(offset + bytesRead);
+    node.front().offset = static_cast<std::uint32_t>(offset + at);
     return true;
 }
 

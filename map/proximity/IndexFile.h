@@ -119,6 +119,7 @@ private:
     detail::OffsetCache<Point> m_points;
     std::uint32_t m_nodesLoaded = 0;
     std::uint32_t m_pointsLoaded = 0;
+    std::vector<std::uint8_t> m_nodeBuffer;
 };
 
 } // namespace Map::Proximity
