@@ -1,5 +1,7 @@
 #include "map/proximity/Loader.h"
 
+#include "map/Projection.h"
+#include "map/UnitsPerMeter.h"
 #include "map/proximity/IndexFile.h"
 #include "map/proximity/MemoryIndex.h"
 #include "tests/map/proximity/ProximityTestSupport.h"
@@ -8,6 +10,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cmath>
 #include <filesystem>
 
 namespace {
@@ -132,6 +136,31 @@ TEST(DangerWarnLoader, NoSourcesEmptySourcesAndAnUnwritableIndex) {
         EXPECT_TRUE(r.logged("Can't write into Danger Warn Points index '" + (dir.path().string() + "\\") +
                              "DangerWarnPoints.idx' (err "));
     }
+}
+
+} // namespace
+
+namespace {
+
+// The demo data's danger-warn files load whole and lie in the demo town.
+TEST(DangerWarnLoader, DemoWaypointsLieInTheDemoTown) {
+    TestSupport::TempDir dir;
+    for (const char* name : {"cameras.txt", "signs.txt", "indexed.txt"}) {
+        std::filesystem::copy_file(std::filesystem::path(MIREL_SOURCE_DIR) / "data" / "waypoints" / name,
+                                   dir / name);
+    }
+    const LoadResult r = load(dir);
+    ASSERT_TRUE(r.ok);
+    ASSERT_EQ(r.holder.index->pointCount(), 8u);
+    const Map::Point centre = Map::Projection::fromGeo(50.0f, 10.0f);
+    const float u = Map::Projection::unitsPerMeterAtLatitude(50.0f);
+    std::vector<std::uint32_t> kinds;
+    for (const Point& p : allPoints(*r.holder.index)) {
+        EXPECT_LT(std::hypot(double(p.x) - centre.x, double(p.y) - centre.y) / u, 1000.0);
+        kinds.push_back(p.kind());
+    }
+    std::sort(kinds.begin(), kinds.end());
+    EXPECT_EQ(kinds, (std::vector<std::uint32_t>{1, 1, 2, 2, 7, 7, 9, 9}));
 }
 
 } // namespace
