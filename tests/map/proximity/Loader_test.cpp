@@ -2,7 +2,9 @@
 
 #include "map/Projection.h"
 #include "map/UnitsPerMeter.h"
+#include "core/Config.h"
 #include "map/proximity/IndexFile.h"
+#include "map/proximity/Settings.h"
 #include "map/proximity/MemoryIndex.h"
 #include "tests/map/proximity/ProximityTestSupport.h"
 #include "tests/support/CaptureLogger.h"
@@ -161,6 +163,33 @@ TEST(DangerWarnLoader, DemoWaypointsLieInTheDemoTown) {
     }
     std::sort(kinds.begin(), kinds.end());
     EXPECT_EQ(kinds, (std::vector<std::uint32_t>{1, 1, 2, 2, 7, 7, 9, 9}));
+}
+
+} // namespace
+
+namespace {
+
+TEST(DangerWarnLoader, SettingsAreClampedAndDefaulted) {
+    Core::Config config;
+    auto root = config.root();
+    Settings defaults = Settings::read(*root);
+    EXPECT_EQ(defaults.warningTimeSeconds, 10.0f);
+    EXPECT_EQ(defaults.sectorHalfWidthDegrees, 10);
+    EXPECT_EQ(defaults.nodeCacheCapacity, 100u);
+    EXPECT_EQ(defaults.pointCacheCapacity, 100u);
+    EXPECT_TRUE(root->has("dwp_points_cache"));
+
+    root->set("dwp_warn_time", 45.5f);
+    root->set("dwp_sector_half", 1);
+    root->set("dwp_nodes_cache", 5000);
+    root->set("dwp_points_cache", 20);
+    const Settings clamped = Settings::read(*root);
+    EXPECT_EQ(clamped.warningTimeSeconds, 30.0f);
+    EXPECT_EQ(clamped.sectorHalfWidthDegrees, 5);
+    EXPECT_EQ(clamped.nodeCacheCapacity, 1000u);
+    EXPECT_EQ(clamped.pointCacheCapacity, 20u);
+    root->set("dwp_warn_time", 7.5f);
+    EXPECT_EQ(Settings::read(*root).warningTimeSeconds, 7.5f);
 }
 
 } // namespace
