@@ -62,6 +62,8 @@ std::u16string fileTitle(std::u16string_view path) {
     return name;
 }
 
+std::u16string toWide(const char* ansi) { return ansi ? Core::ansiToWide(std::string_view(ansi)) : std::u16string(); }
+
 std::u16string toWide(const std::string& utf8) { return Core::utf8ToWide(utf8); }
 
 std::string toUtf8(std::u16string_view text) { return Core::wideToUtf8(text); }

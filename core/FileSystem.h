@@ -37,6 +37,8 @@ std::u16string fileTitle(std::u16string_view path);
 std::size_t lastSeparator(std::u16string_view path);
 
 // Text conversions for paths and file contents.
+// ANSI (code page 1251) zero-terminated text to wide; null gives "".
+std::u16string toWide(const char* ansi);
 // UTF-8 to wide.
 std::u16string toWide(const std::string& utf8);
 // Wide to UTF-8 (unpaired surrogates become '?').

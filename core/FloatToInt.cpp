@@ -62,7 +62,8 @@ std::int32_t ceilToInt(float v) {
         // Beyond the i32 range the result saturates rather than wrapping.
         if (-e > 8) return negative ? lowest : highest;
         const std::int64_t magnitude = static_cast<std::int64_t>(m << -e);
-        if (negative) return magnitude >= (std::int64_t{1} << 31) ? lowest : static_cast<std::int32_t>(-magnitude);
+        if (negative)
+            return magnitude >= (std::int64_t{1} << 31) ? lowest : static_cast<std::int32_t>(-magnitude);
         return magnitude > highest ? highest : static_cast<std::int32_t>(magnitude);
     }
     const std::int32_t whole = static_cast<std::int32_t>(m >> e);

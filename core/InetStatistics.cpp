@@ -2,13 +2,6 @@
 
 #include "core/Log.h"
 
-namespace Log {
-// Placeholder for the logger's hex dump while the file logger is being
-// written on its own branch: the logger's definition, once linked, replaces
-// this weak one.
-[[gnu::weak]] void hexDump(const void*, std::size_t) {}
-} // namespace Log
-
 namespace Network {
 
 InetStatistics::InetStatistics(std::shared_ptr<WinInet::Impl> binding, Clock clock)

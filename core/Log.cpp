@@ -1,6 +1,7 @@
 #include "core/Log.h"
 
 #include "core/FileRW.h"
+#include "core/Text.h"
 #include "platform/Error.h"
 #include "platform/Memory.h"
 
@@ -44,6 +45,28 @@ void writeFormattedNarrow(int level, std::string_view text) {
     installed()->writeNarrow(level, text, true);
 }
 } // namespace detail
+
+void hexDump(const void* bytes, std::size_t length) {
+    Platform::ErrorKeeper keep;
+    if (!bytes || !enabledFor(Info))
+        return;
+    Logger* logger = installed();
+    const auto* data = static_cast<const unsigned char*>(bytes);
+    for (std::size_t row = 0; row < length; row += 16) {
+        const std::size_t count = length - row < 16 ? length - row : 16;
+        std::string hex;
+        std::string text;
+        for (std::size_t i = 0; i < count; ++i) {
+            const unsigned char b = data[row + i];
+            hex += Core::format("%02x ", b);
+            text.push_back(b < 32 ? '.' : static_cast<char>(b));
+        }
+        // A short last row keeps the text column in line with full rows.
+        hex.append(3 * (16 - count), ' ');
+        logger->writeNarrow(Info, hex, false);
+        logger->writeWide(Info, Core::ansiToWide(text), true);
+    }
+}
 
 void logMemoryStatus() {
     Platform::ErrorKeeper keep;

@@ -13,6 +13,8 @@ const char* skipBlanks(const char* p, const char* end) {
 
 bool isDigit(char c) { return c >= '0' && c <= '9'; }
 
+} // namespace
+
 int hexDigit(char c) {
     if (c >= '0' && c <= '9')
         return c - '0';
@@ -22,8 +24,6 @@ int hexDigit(char c) {
         return c - 'A' + 10;
     return -1;
 }
-
-} // namespace
 
 bool parseUnsigned(const char* begin, const char* end, std::uint32_t& out) {
     out = 0;

@@ -10,6 +10,9 @@
 
 namespace Core {
 
+// The value of one hexadecimal digit, -1 for any other byte.
+int hexDigit(char c);
+
 // Blanks, then decimal digits; larger numbers wrap in 32 bits.
 bool parseUnsigned(const char* begin, const char* end, std::uint32_t& out);
 // An optional "-" or "+" as the very first byte, then as parseUnsigned. A

@@ -66,8 +66,9 @@ GeoPoint toGeo(Point point) {
     const double w = std::exp2(a * kLog2E);
     const double chi = kHalfPi - 2.0 * std::atan2(w, 1.0);
     const SeriesCoefficients& c = g_coefficients;
-    const double s = ((std::sin(8.0 * chi) * c.c8 + std::sin(6.0 * chi) * c.c6) + std::sin(4.0 * chi) * c.c4) +
-                     std::sin(2.0 * chi) * c.c2;
+    const double s =
+        ((std::sin(8.0 * chi) * c.c8 + std::sin(6.0 * chi) * c.c6) + std::sin(4.0 * chi) * c.c4) +
+        std::sin(2.0 * chi) * c.c2;
     GeoPoint g;
     g.latitude = static_cast<float>((chi + s) * kRadiansToDegreesInverse);
     g.longitude = static_cast<float>(static_cast<double>(point.x) * kLongitudeFactor);

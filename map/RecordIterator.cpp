@@ -18,8 +18,8 @@ std::uint32_t RecordIterator::checkedSize() {
         size = static_cast<std::uint32_t>(m_current[1]) << 16 | static_cast<std::uint32_t>(m_current[2]) |
                static_cast<std::uint32_t>(m_current[3]) << 8;
     if (left < 4 || size < 4 || size > left) {
-        Log::log(Log::Critical, u"Damaged cell record at offset %d: size %d, %d bytes left", m_current - m_begin,
-                 size, left);
+        Log::log(Log::Critical, u"Damaged cell record at offset %d: size %d, %d bytes left",
+                 m_current - m_begin, size, left);
         m_current = nullptr;
         return 0;
     }

@@ -19,7 +19,7 @@ struct Record {
     std::uint32_t type = 0;
     const std::uint8_t* start = nullptr;
     std::uint32_t size = 0;
-    const std::uint8_t* end = nullptr; // start + size
+    const std::uint8_t* end = nullptr;     // start + size
     const std::uint8_t* payload = nullptr; // start + 4
 };
 

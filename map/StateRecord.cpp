@@ -1,5 +1,7 @@
 #include "map/StateRecord.h"
 
+#include <algorithm>
+
 namespace Map {
 
 int Nearest::kindRank(std::uint32_t mapType) {
@@ -20,6 +22,10 @@ int Nearest::kindRank(std::uint32_t mapType) {
 
 bool StateRecord::drawsBefore(const StateRecord& a, const StateRecord& b) {
     return Nearest::kindRank(a.mapType) < Nearest::kindRank(b.mapType);
+}
+
+void sortForDrawing(std::vector<StateRecord>& records) {
+    std::sort(records.begin(), records.end(), StateRecord::drawsBefore);
 }
 
 } // namespace Map

@@ -5,6 +5,7 @@
 #include "map/LevelFrame.h"
 
 #include <cstdint>
+#include <vector>
 
 namespace Map {
 
@@ -25,7 +26,7 @@ struct StateRecord {
     // The map's level drawn in this frame (null only where no map data is
     // involved, as in tests of the camera) and a copy of its frame, which is
     // what the camera's transforms use.
-    const Level* level = nullptr;
+    Level* level = nullptr;
     LevelFrame frame;
     // Screen pixels per level unit = camera scale * 2^(32 - coordinate bits).
     float levelScale = 0.0f;
@@ -55,5 +56,8 @@ struct StateRecord {
     // settled (the records are sorted with an unstable sort).
     static bool drawsBefore(const StateRecord& a, const StateRecord& b);
 };
+
+// Sorts a frame's view records into drawing order (world first, city last).
+void sortForDrawing(std::vector<StateRecord>& records);
 
 } // namespace Map

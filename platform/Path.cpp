@@ -1,5 +1,7 @@
 #include "platform/Path.h"
 
+#include "platform/Utf8.h"
+
 #include <unistd.h>
 
 #include <climits>
@@ -7,24 +9,6 @@
 
 namespace Platform {
 namespace {
-
-void appendUtf8(std::string& out, char32_t u) {
-    if (u < 0x80) {
-        out.push_back(static_cast<char>(u));
-    } else if (u < 0x800) {
-        out.push_back(static_cast<char>(0xC0 | (u >> 6)));
-        out.push_back(static_cast<char>(0x80 | (u & 0x3F)));
-    } else if (u < 0x10000) {
-        out.push_back(static_cast<char>(0xE0 | (u >> 12)));
-        out.push_back(static_cast<char>(0x80 | ((u >> 6) & 0x3F)));
-        out.push_back(static_cast<char>(0x80 | (u & 0x3F)));
-    } else {
-        out.push_back(static_cast<char>(0xF0 | (u >> 18)));
-        out.push_back(static_cast<char>(0x80 | ((u >> 12) & 0x3F)));
-        out.push_back(static_cast<char>(0x80 | ((u >> 6) & 0x3F)));
-        out.push_back(static_cast<char>(0x80 | (u & 0x3F)));
-    }
-}
 
 // The folder of the executable, or the working folder when /proc is not
 // mounted; "./" as the last resort.
@@ -47,29 +31,10 @@ std::u16string findProgramFolder() {
 } // namespace
 
 std::string toNativePath(std::u16string_view path) {
-    std::string out;
-    out.reserve(path.size());
-    for (std::size_t i = 0; i < path.size(); ++i) {
-        char32_t u = path[i];
-        if (u == u'\\') {
-            out.push_back('/');
-            continue;
-        }
-        if (u >= 0xDC00 && u <= 0xDFFF) {
-            out.push_back('?');
-            continue;
-        }
-        if (u >= 0xD800 && u <= 0xDBFF) {
-            if (i + 1 < path.size() && path[i + 1] >= 0xDC00 && path[i + 1] <= 0xDFFF) {
-                u = (((u & 0x3FF) << 10) | (path[i + 1] & 0x3FFu)) + 0x10000;
-                ++i;
-            } else {
-                out.push_back('?');
-                continue;
-            }
-        }
-        appendUtf8(out, u);
-    }
+    std::string out = utf16ToUtf8(path);
+    for (char& c : out)
+        if (c == '\\')
+            c = '/';
     return out;
 }
 

@@ -1,7 +1,7 @@
 #pragma once
 // The GPS device as the rest of the program sees it.
 
-#include "positioning/Callbacks.h"
+#include "core/ThreadCallbacks.h"
 #include "positioning/DataListener.h"
 #include "positioning/Fix.h"
 

@@ -7,7 +7,7 @@
 // The serial implementation sits on the platform's serial ports; the replay
 // implementation (ReplayPortSystem.h) takes recorded bytes instead.
 
-#include "positioning/Callbacks.h"
+#include "core/ThreadCallbacks.h"
 #include "positioning/DataListener.h"
 
 #include <cstdint>

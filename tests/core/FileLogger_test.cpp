@@ -156,6 +156,8 @@ TEST(FileLogger, LoggingKeepsLastErrorAndErrno) {
     log.logger->writeNarrow(Log::Info, "x", true);
     log.logger->setFile(std::make_unique<MemoryFile>(&log.text));
     Log::logMemoryStatus();
+    const unsigned char bytes[] = {1, 2};
+    Log::hexDump(bytes, sizeof bytes);
     EXPECT_EQ(Platform::lastError(), Platform::ErrorAccessDenied);
     EXPECT_EQ(errno, EACCES);
 }
@@ -256,4 +258,27 @@ TEST(FileLogger, DefaultClockIgnoresSdlStart) {
     logger.writeNarrow(Log::Critical, "after", true);
     SDL_Quit();
     EXPECT_TRUE(std::regex_search(text, std::regex("\r\n0ms: before\r\n\\d{1,3}ms: after\r\n$"))) << text;
+}
+
+TEST(FileLogger, HexDumpRows) {
+    Installed log;
+    unsigned char bytes[20];
+    for (int i = 0; i < 20; ++i)
+        bytes[i] = static_cast<unsigned char>(0x3C + i);
+    bytes[0] = 0x00;
+    bytes[1] = 0x1F;
+    bytes[17] = 0xC6; // code page 1251: U+0416
+    Log::hexDump(bytes, sizeof bytes);
+    EXPECT_EQ(log.text, ""); // only at severity 3 or more
+    log.logger->setSeverity(Log::Info);
+    Log::hexDump(bytes, sizeof bytes);
+    const std::string fullRow = "00 1f 3e 3f 40 41 42 43 44 45 46 47 48 49 4a 4b ..>?@ABCDEFGHIJK";
+    const std::string lastRow = "4c c6 4e 4f " + std::string(36, ' ') + "L\xD0\x96NO";
+    EXPECT_EQ(log.text, header.substr(0, header.size() - 8) + "Info\r\n0ms: " + fullRow + "\r\n0ms: " + lastRow +
+                            "\r\n");
+    log.text.clear();
+    Log::hexDump(bytes, 16); // exactly one row, no padding
+    Log::hexDump(bytes, 0);
+    Log::hexDump(nullptr, 5);
+    EXPECT_EQ(log.text, "0ms: " + fullRow + "\r\n");
 }

@@ -113,4 +113,7 @@ TEST(FileSystemFunctions, ExistsDeleteAndText) {
 
     EXPECT_EQ(FileSystem::toWide(std::string("\xD0\x96")), u"\u0416");
     EXPECT_EQ(FileSystem::toUtf8(u"\u0416"), "\xD0\x96");
+    // The same bytes as ANSI text are two Cyrillic letters of code page 1251.
+    EXPECT_EQ(FileSystem::toWide("\xD0\x96"), u"\u0420\u2013");
+    EXPECT_EQ(FileSystem::toWide(static_cast<const char*>(nullptr)), u"");
 }

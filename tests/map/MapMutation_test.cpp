@@ -272,7 +272,7 @@ void exerciseSearch(MapTest::OpenedMap& map, std::mt19937_64& random) {
 TEST(MapMutation, DamagedSearchSectionsNeverCrashTheReaders) {
     const MapWriting::WrittenMap written = MapWriting::writeMap(MapTest::searchableMap());
     const std::uint64_t seed = envNumber("MIREL_TEST_SEED", 20261206);
-    const std::uint64_t rounds = envNumber("MIREL_MUTATION_ROUNDS", 20000);
+    const std::uint64_t rounds = envNumber("MIREL_MUTATION_ROUNDS", 10000);
     Mutator mutator(written.bytes, seed);
     for (const MapWriting::DirectoryEntry& e : written.directory)
         if (e.type == 17 || e.type == 18)

@@ -19,7 +19,7 @@ double quantum(std::int32_t v) {
 }
 
 unsigned seed() {
-    const char* text = std::getenv("MIREL_SEED");
+    const char* text = std::getenv("MIREL_TEST_SEED");
     return text != nullptr ? static_cast<unsigned>(std::strtoul(text, nullptr, 10)) : 11u;
 }
 using Map::Projection::fromGeo;
@@ -90,7 +90,8 @@ TEST(Projection, InverseReferenceValuesAndRoundTrip) {
         const Point p = fromGeo(lat, lon);
         const Map::GeoPoint g = toGeo(p);
         const double unitDegrees = 180.0 / 2147483648.0;
-        const double lonTolerance = quantum(p.x) * unitDegrees + (std::nextafter(std::fabs(lon), 1000.0f) - std::fabs(lon));
+        const double lonTolerance =
+            quantum(p.x) * unitDegrees + (std::nextafter(std::fabs(lon), 1000.0f) - std::fabs(lon));
         const double latTolerance = quantum(p.y) * unitDegrees * std::cos(lat * 0.017453292519943295) +
                                     (std::nextafter(std::fabs(lat), 1000.0f) - std::fabs(lat));
         EXPECT_LE(std::fabs(static_cast<double>(g.longitude) - lon), lonTolerance) << lat << "," << lon;

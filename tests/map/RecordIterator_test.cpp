@@ -60,8 +60,12 @@ TEST(RecordIterator, WalksRecordsAndSkipsOtherTypes) {
     Map::RecordIterator unset;
     EXPECT_FALSE(unset.next(r));
 
-    Map::Level::CellItems items{block.data(), block.data() + 4, block.data() + block.size(),
-                                static_cast<std::uint32_t>(block.size()), 0, 0};
+    Map::Level::CellItems items{block.data(),
+                                block.data() + 4,
+                                block.data() + block.size(),
+                                static_cast<std::uint32_t>(block.size()),
+                                0,
+                                0};
     Map::RecordIterator fromItems(items);
     ASSERT_TRUE(fromItems.next(r));
     EXPECT_EQ(r.type, 2u);
@@ -79,7 +83,8 @@ TEST(RecordIterator, DamagedHeadersEndTheWalk) {
         EXPECT_TRUE(it.next(r));
         EXPECT_FALSE(it.next(r));
         EXPECT_FALSE(it.next(r));
-        EXPECT_TRUE(log.contains("Damaged cell record at offset 4: size 0, 4 bytes left")) << log.lines().size();
+        EXPECT_TRUE(log.contains("Damaged cell record at offset 4: size 0, 4 bytes left"))
+            << log.lines().size();
     }
     {
         Bytes block;

@@ -115,41 +115,46 @@ std::uint8_t appendSpatialTree(Bytes& section, const SpatialTreeDescription& tre
     if (m == 0 || (m == 1 && objects.size() > 1))
         throw std::invalid_argument("spatial tree needs at least 2 entries per node");
 
-    // Leaves: objects in order of x, M at a time; upper levels group M nodes
-    // of the level below in order of y.
-    std::vector<std::size_t> order(objects.size());
-    for (std::size_t i = 0; i < order.size(); ++i)
-        order[i] = i;
-    std::stable_sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) {
-        return centreX(objects[a].box) < centreX(objects[b].box);
-    });
-    std::vector<std::vector<Built>> bottomUp(1);
-    for (std::size_t i = 0; i < order.size(); i += m) {
-        Built node{objects[order[i]].box, {}};
-        for (std::size_t j = i; j < std::min(order.size(), i + m); ++j) {
-            node.children.push_back(order[j]);
-            node.box = unite(node.box, objects[order[j]].box);
-        }
-        bottomUp.back().push_back(node);
-    }
-    while (bottomUp.back().size() > 1) {
-        const std::vector<Built>& below = bottomUp.back();
-        std::vector<std::size_t> sorted(below.size());
-        for (std::size_t i = 0; i < sorted.size(); ++i)
-            sorted[i] = i;
-        std::stable_sort(sorted.begin(), sorted.end(), [&](std::size_t a, std::size_t b) {
-            return centreY(below[a].box) < centreY(below[b].box);
-        });
+    // Sort-tile-recursive packing: per level, vertical slices of about
+    // sqrt(nodes) nodes' worth of boxes by centre x, each cut into runs of
+    // M by centre y.
+    auto pack = [m](const std::vector<SpatialBox>& boxes) {
+        std::vector<std::size_t> order(boxes.size());
+        for (std::size_t i = 0; i < order.size(); ++i)
+            order[i] = i;
+        std::stable_sort(order.begin(), order.end(),
+                         [&](std::size_t a, std::size_t b) { return centreX(boxes[a]) < centreX(boxes[b]); });
+        const std::size_t nodes = (boxes.size() + m - 1) / m;
+        std::size_t slices = 1;
+        while (slices * slices < nodes)
+            ++slices;
+        const std::size_t sliceSize = ((nodes + slices - 1) / slices) * m;
         std::vector<Built> level;
-        for (std::size_t i = 0; i < sorted.size(); i += m) {
-            Built node{below[sorted[i]].box, {}};
-            for (std::size_t j = i; j < std::min(sorted.size(), i + m); ++j) {
-                node.children.push_back(sorted[j]);
-                node.box = unite(node.box, below[sorted[j]].box);
+        for (std::size_t s = 0; s < order.size(); s += sliceSize) {
+            const auto first = order.begin() + static_cast<std::ptrdiff_t>(s);
+            const auto last = order.begin() + static_cast<std::ptrdiff_t>(std::min(order.size(), s + sliceSize));
+            std::stable_sort(first, last,
+                             [&](std::size_t a, std::size_t b) { return centreY(boxes[a]) < centreY(boxes[b]); });
+            for (auto it = first; it < last; it += std::min<std::ptrdiff_t>(static_cast<std::ptrdiff_t>(m), last - it)) {
+                Built node{boxes[*it], {}};
+                for (auto child = it; child < last && child < it + static_cast<std::ptrdiff_t>(m); ++child) {
+                    node.children.push_back(*child);
+                    node.box = unite(node.box, boxes[*child]);
+                }
+                level.push_back(node);
             }
-            level.push_back(node);
         }
-        bottomUp.push_back(std::move(level));
+        return level;
+    };
+    std::vector<SpatialBox> boxes;
+    for (const SpatialObject& o : objects)
+        boxes.push_back(o.box);
+    std::vector<std::vector<Built>> bottomUp{pack(boxes)};
+    while (bottomUp.back().size() > 1) {
+        boxes.clear();
+        for (const Built& node : bottomUp.back())
+            boxes.push_back(node.box);
+        bottomUp.push_back(pack(boxes));
     }
     if (bottomUp.size() > 255)
         throw std::invalid_argument("spatial tree deeper than 255 levels");

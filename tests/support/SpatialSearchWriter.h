@@ -1,7 +1,7 @@
 #pragma once
-// Writes the spatial-search section of docs/map-format.md: bulk-loaded box
-// trees over a list of objects, laid out so that each node's first target
-// follows it.
+// Writes the spatial-search section of docs/map-format.md: box trees packed
+// sort-tile-recursive over a list of objects, laid out so that each node's
+// first target follows it.
 
 #include <cstdint>
 #include <vector>

@@ -1,4 +1,5 @@
-#include "map/AtlasViewState.h"
+#include "map/AtlasViewFields.h"
+#include "map/StateRecord.h"
 
 #include <gtest/gtest.h>
 
@@ -7,7 +8,6 @@
 
 namespace {
 
-using Map::AtlasViewState;
 using Map::StateRecord;
 
 StateRecord ofType(std::uint32_t type, std::uint32_t index) {
@@ -24,18 +24,16 @@ std::vector<std::uint32_t> indexes(const std::vector<StateRecord>& records) {
     return out;
 }
 
-TEST(AtlasViewState, RecordsSortWorldCountryCity) {
-    Threading::SdlMutex mutex("mutex");
-    AtlasViewState view(mutex);
-    view.records = {ofType(3, 0), ofType(0, 1), ofType(2, 2)};
-    view.sortRecords();
-    EXPECT_EQ(indexes(view.records), (std::vector<std::uint32_t>{0, 2, 1}));
+TEST(StateRecord, KindRankSortsWorldCountryCity) {
+    std::vector<StateRecord> records = {ofType(3, 0), ofType(0, 1), ofType(2, 2)};
+    Map::sortForDrawing(records);
+    EXPECT_EQ(indexes(records), (std::vector<std::uint32_t>{0, 2, 1}));
 
     // Region-like kinds between country and city; unknown types rank with
     // the world maps.
-    view.records = {ofType(0, 0), ofType(5, 1), ofType(2, 2), ofType(200, 3)};
-    view.sortRecords();
-    EXPECT_EQ(indexes(view.records), (std::vector<std::uint32_t>{3, 2, 1, 0}));
+    records = {ofType(0, 0), ofType(5, 1), ofType(2, 2), ofType(200, 3)};
+    Map::sortForDrawing(records);
+    EXPECT_EQ(indexes(records), (std::vector<std::uint32_t>{3, 2, 1, 0}));
 
     EXPECT_EQ(Map::Nearest::kindRank(0), 4);
     for (std::uint32_t type : {1u, 4u, 5u, 6u})
@@ -46,44 +44,31 @@ TEST(AtlasViewState, RecordsSortWorldCountryCity) {
     EXPECT_EQ(Map::Nearest::kindRank(0xFFFFFFFFu), 1);
     EXPECT_FALSE(StateRecord::drawsBefore(ofType(1, 0), ofType(4, 0)));
     EXPECT_TRUE(StateRecord::drawsBefore(ofType(9, 0), ofType(1, 0)));
-
-    view.clearRecords();
-    EXPECT_TRUE(view.records.empty());
-    EXPECT_EQ(view.horizonRow, -1);
 }
 
-TEST(AtlasViewState, SharedValuesAndRedrawRequests) {
+TEST(StateRecord, RedrawRequestsCrossThreads) {
     Threading::SdlMutex mutex("mutex");
-    AtlasViewState view(mutex);
-    EXPECT_EQ(view.redrawRequest(), 0u);
-    EXPECT_EQ(view.frameState(), 0u);
-    EXPECT_FALSE(view.slow());
-    view.setRedrawRequest(Map::SmallRedraw);
+    Map::AtlasViewFields view(mutex);
+    EXPECT_EQ(view.horizonRow, -1);
+    view.setRedrawRequest(Map::AtlasViewFields::SmallRedraw);
     EXPECT_EQ(view.redrawRequest(), 1u);
     view.requestRedraw();
     EXPECT_EQ(view.takeRedrawRequest(), 2u);
     EXPECT_EQ(view.redrawRequest(), 0u);
-    view.setFrameState(Map::FrameComplete);
-    view.setSlow(true);
-    EXPECT_EQ(view.frameState(), 2u);
-    EXPECT_TRUE(view.slow());
-
-    // A caller that already holds the (recursive) atlas mutex may call in.
     {
+        // A caller already holding the (recursive) atlas mutex may call in.
         Threading::SdlLock held(mutex);
         view.requestRedraw();
         EXPECT_EQ(view.redrawRequest(), 2u);
     }
-
     // A request made on another thread reaches the frame's take.
     view.takeRedrawRequest();
     std::thread other([&] { view.requestRedraw(); });
-    std::uint32_t taken = Map::NoRedraw;
-    while (taken == Map::NoRedraw)
+    std::uint32_t taken = Map::AtlasViewFields::NoRedraw;
+    while (taken == Map::AtlasViewFields::NoRedraw)
         taken = view.takeRedrawRequest();
     other.join();
     EXPECT_EQ(taken, 2u);
-    EXPECT_EQ(view.redrawRequest(), 0u);
 }
 
 } // namespace

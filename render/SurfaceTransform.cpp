@@ -1,0 +1,394 @@
+#include "render/SurfaceTransform.h"
+
+#include "core/Log.h"
+
+#include <SDL/SDL_video.h>
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <cstring>
+#include <vector>
+
+namespace Render {
+
+namespace {
+
+std::int32_t toFixed(float value) { return std::int32_t(std::floor(double(value) * 65536.0 + 0.5)); }
+
+bool rectInside(const SDL_Rect& r, const SDL_Surface* s) {
+    return r.x >= 0 && r.y >= 0 && int(r.x) + int(r.w) <= s->w && int(r.y) + int(r.h) <= s->h;
+}
+
+// Locks a surface for the scope of a worker.
+class SurfaceLock {
+public:
+    explicit SurfaceLock(SDL_Surface* s) : m_surface(s), m_locked(SDL_LockSurface(s) == 0) {}
+    ~SurfaceLock() {
+        if (m_locked)
+            SDL_UnlockSurface(m_surface);
+    }
+    SurfaceLock(const SurfaceLock&) = delete;
+    SurfaceLock& operator=(const SurfaceLock&) = delete;
+    bool locked() const { return m_locked; }
+
+private:
+    SDL_Surface* m_surface;
+    bool m_locked;
+};
+
+template <class Pixel> Pixel* pixelAt(SDL_Surface* s, int x, int y) {
+    return reinterpret_cast<Pixel*>(static_cast<std::uint8_t*>(s->pixels) + std::ptrdiff_t(y) * s->pitch) + x;
+}
+
+// A pixel split into its red, green, blue and alpha values through the
+// format's masks, shifts and losses, and packed again.
+struct Channels {
+    std::int32_t v[4];
+};
+
+Channels unpack(std::uint32_t pixel, const SDL_PixelFormat* f) {
+    return {{std::int32_t(((pixel & f->Rmask) >> f->Rshift) << f->Rloss),
+             std::int32_t(((pixel & f->Gmask) >> f->Gshift) << f->Gloss),
+             std::int32_t(((pixel & f->Bmask) >> f->Bshift) << f->Bloss),
+             std::int32_t(((pixel & f->Amask) >> f->Ashift) << f->Aloss)}};
+}
+
+std::uint32_t pack(const Channels& c, const SDL_PixelFormat* f) {
+    return ((std::uint32_t(c.v[0]) >> f->Rloss << f->Rshift) & f->Rmask) |
+           ((std::uint32_t(c.v[1]) >> f->Gloss << f->Gshift) & f->Gmask) |
+           ((std::uint32_t(c.v[2]) >> f->Bloss << f->Bshift) & f->Bmask) |
+           ((std::uint32_t(c.v[3]) >> f->Aloss << f->Ashift) & f->Amask);
+}
+
+std::int32_t mix(std::int32_t a, std::int32_t b, std::int32_t fraction) {
+    return a + (((b - a) * fraction) >> 16);
+}
+
+struct RotationWalk {
+    std::int64_t startX, startY; // source position of destination (0, 0), 16.16
+    std::int32_t ks, kc;
+    int width, height;            // destination area
+    int sourceWidth, sourceHeight;
+};
+
+// Calls visit(destX, destY, sourceX16, sourceY16) for every destination
+// pixel, stepping the source position incrementally.
+template <class Visit> void walk(const RotationWalk& w, Visit visit) {
+    std::int64_t rowX = w.startX, rowY = w.startY;
+    for (int y = 0; y < w.height; ++y) {
+        std::int64_t sx = rowX, sy = rowY;
+        for (int x = 0; x < w.width; ++x) {
+            visit(x, y, sx, sy);
+            sx += w.kc;
+            sy += w.ks;
+        }
+        rowX -= w.ks;
+        rowY += w.kc;
+    }
+}
+
+void rotate8(const RotationWalk& w, SDL_Surface* src, const SDL_Rect& r, SDL_Surface* dst) {
+    walk(w, [&](int x, int y, std::int64_t sx, std::int64_t sy) {
+        const std::int64_t ix = sx >> 16, iy = sy >> 16;
+        if (ix < 0 || iy < 0 || ix >= w.sourceWidth || iy >= w.sourceHeight)
+            return;
+        *pixelAt<std::uint8_t>(dst, x, y) = *pixelAt<std::uint8_t>(src, r.x + int(ix), r.y + int(iy));
+    });
+}
+
+// Bilinear worker shared by the 2 and 4 byte depths: read gives the four
+// channel values of a source pixel, write stores the mixed ones.
+template <class Read, class Write>
+void rotateBilinear(const RotationWalk& w, const SDL_Rect& r, Read read, Write write) {
+    walk(w, [&](int x, int y, std::int64_t sx, std::int64_t sy) {
+        const std::int64_t ix = sx >> 16, iy = sy >> 16;
+        if (ix < -1 || iy < -1 || ix >= w.sourceWidth || iy >= w.sourceHeight)
+            return;
+        const auto fx = std::int32_t(sx & 0xFFFF), fy = std::int32_t(sy & 0xFFFF);
+        const int x0 = r.x + std::clamp(int(ix), 0, w.sourceWidth - 1);
+        const int x1 = r.x + std::clamp(int(ix) + 1, 0, w.sourceWidth - 1);
+        const int y0 = r.y + std::clamp(int(iy), 0, w.sourceHeight - 1);
+        const int y1 = r.y + std::clamp(int(iy) + 1, 0, w.sourceHeight - 1);
+        const Channels p00 = read(x0, y0), p10 = read(x1, y0), p01 = read(x0, y1), p11 = read(x1, y1);
+        Channels out;
+        for (int i = 0; i < 4; ++i) {
+            const std::int32_t top = mix(p00.v[i], p10.v[i], fx);
+            const std::int32_t bottom = mix(p01.v[i], p11.v[i], fx);
+            out.v[i] = mix(top, bottom, fy);
+        }
+        write(x, y, out);
+    });
+}
+
+SDL_Surface* createLike(SDL_Surface* source, int width, int height) {
+    const SDL_PixelFormat* f = source->format;
+    SDL_Surface* s = SDL_CreateRGBSurface(0, width, height, f->BitsPerPixel, f->Rmask, f->Gmask, f->Bmask, f->Amask);
+    if (s && f->palette && s->format->palette)
+        SDL_SetColors(s, f->palette->colors, 0, f->palette->ncolors);
+    return s;
+}
+
+std::uint32_t multiplyByte(std::uint32_t v, std::uint32_t f) {
+    const std::uint32_t p = v * f + 128;
+    return (p + (p >> 8)) >> 8;
+}
+
+} // namespace
+
+namespace detail {
+
+std::uint32_t zoomStep(int sourceSize, int destinationSize) {
+    return std::uint32_t(std::floor(double(sourceSize) * 65536.0 / double(destinationSize) + 0.5));
+}
+
+void fillZoomTable(std::uint32_t step, int* table, int count) {
+    std::uint64_t a = 0;
+    for (int i = 0; i < count; ++i) {
+        table[i] = int(a >> 16);
+        a = (a & 0xFFFF) + step;
+    }
+}
+
+} // namespace detail
+
+RotatedSize rotatedSize(int width, int height, float sine, float cosine) {
+    const float w = float(width), h = float(height);
+    const float wc = w * cosine, hs = h * sine, ws = w * sine, hc = h * cosine;
+    const float x = std::max({std::fabs(wc + hs), std::fabs(wc - hs), std::fabs(-wc + hs), std::fabs(-wc - hs)});
+    const float y = std::max({std::fabs(ws + hc), std::fabs(ws - hc), std::fabs(-ws + hc), std::fabs(-ws - hc)});
+    return {std::max(1, int(std::ceil(x))), std::max(1, int(std::ceil(y)))};
+}
+
+bool rotateInto(const SDL_Rect& sourceRect, SDL_Surface* source, float sine, float cosine,
+                SDL_Surface* destination) {
+    if (!source || !destination || source->format->BitsPerPixel != destination->format->BitsPerPixel)
+        return false;
+    if (!rectInside(sourceRect, source) || sourceRect.w == 0 || sourceRect.h == 0)
+        return false;
+    const RotatedSize size = rotatedSize(sourceRect.w, sourceRect.h, sine, cosine);
+    if (destination->w < size.width || destination->h < size.height) {
+        Log::log(Log::Critical, u"Can't rotate surface: destination surface is too small.");
+        return false;
+    }
+    SurfaceLock lockSource(source), lockDestination(destination);
+    if (!lockSource.locked() || !lockDestination.locked())
+        return false;
+
+    RotationWalk w;
+    w.ks = toFixed(sine);
+    w.kc = toFixed(cosine);
+    w.width = size.width;
+    w.height = size.height;
+    w.sourceWidth = sourceRect.w;
+    w.sourceHeight = sourceRect.h;
+    const std::int64_t dx = -(size.width / 2), dy = -(size.height / 2);
+    w.startX = (std::int64_t(sourceRect.w / 2) << 16) + dx * w.kc - dy * w.ks;
+    w.startY = (std::int64_t(sourceRect.h / 2) << 16) + dx * w.ks + dy * w.kc;
+
+    const SDL_PixelFormat* f = source->format;
+    switch (f->BytesPerPixel) {
+    case 1:
+        rotate8(w, source, sourceRect, destination);
+        return true;
+    case 2:
+        rotateBilinear(
+            w, sourceRect, [&](int x, int y) { return unpack(*pixelAt<std::uint16_t>(source, x, y), f); },
+            [&](int x, int y, const Channels& c) {
+                *pixelAt<std::uint16_t>(destination, x, y) = std::uint16_t(pack(c, f));
+            });
+        return true;
+    case 4:
+        rotateBilinear(
+            w, sourceRect,
+            [&](int x, int y) {
+                const std::uint8_t* p = reinterpret_cast<const std::uint8_t*>(pixelAt<std::uint32_t>(source, x, y));
+                return Channels{{p[0], p[1], p[2], p[3]}};
+            },
+            [&](int x, int y, const Channels& c) {
+                std::uint8_t* p = reinterpret_cast<std::uint8_t*>(pixelAt<std::uint32_t>(destination, x, y));
+                for (int i = 0; i < 4; ++i)
+                    p[i] = std::uint8_t(c.v[i]);
+            });
+        return true;
+    default:
+        Log::log(Log::Critical, u"Can't rotate %d bpp surface", int(f->BitsPerPixel));
+        return false;
+    }
+}
+
+SDL_Surface* rotateSurface(SDL_Surface* source, float sine, float cosine) {
+    if (!source)
+        return nullptr;
+    const RotatedSize size = rotatedSize(source->w, source->h, sine, cosine);
+    SDL_Surface* result = createLike(source, size.width, size.height);
+    if (!result)
+        return nullptr;
+    SDL_Rect all{0, 0, Uint16(source->w), Uint16(source->h)};
+    if (!rotateInto(all, source, sine, cosine, result)) {
+        SDL_FreeSurface(result);
+        return nullptr;
+    }
+    return result;
+}
+
+namespace {
+
+template <class Pixel>
+void doubleRows(SDL_Surface* dst, const SDL_Rect& d, SDL_Surface* src, const SDL_Rect& s) {
+    for (int y = s.h - 1; y >= 0; --y) {
+        const Pixel* in = pixelAt<Pixel>(src, s.x, s.y + y);
+        Pixel* out0 = pixelAt<Pixel>(dst, d.x, d.y + 2 * y);
+        Pixel* out1 = pixelAt<Pixel>(dst, d.x, d.y + 2 * y + 1);
+        for (int x = s.w - 1; x >= 0; --x) {
+            const Pixel p = in[x];
+            out0[2 * x] = out0[2 * x + 1] = p;
+            out1[2 * x] = out1[2 * x + 1] = p;
+        }
+    }
+}
+
+// Nearest-neighbour copy driven by the step tables: each entry after the
+// first is how far the source moves after a destination pixel. The source
+// index is held inside the rectangle: rounding the step up can otherwise
+// carry the last pixels of a large enlargement one past the edge.
+template <class Pixel>
+void zoomRows(SDL_Surface* dst, const SDL_Rect& d, SDL_Surface* src, const SDL_Rect& s, const int* columns,
+              const int* rows) {
+    int sy = 0;
+    for (int y = 0; y < d.h; ++y) {
+        const Pixel* in = pixelAt<Pixel>(src, s.x, s.y + std::min(sy, s.h - 1));
+        Pixel* out = pixelAt<Pixel>(dst, d.x, d.y + y);
+        int sx = 0;
+        for (int x = 0; x < d.w; ++x) {
+            out[x] = in[std::min(sx, s.w - 1)];
+            sx += columns[x + 1];
+        }
+        sy += rows[y + 1];
+    }
+}
+
+} // namespace
+
+bool zoomInto(const SDL_Rect& destinationRect, SDL_Surface* destination, SDL_Surface* source,
+              const SDL_Rect& sourceRect) {
+    if (!source || !destination || source->format->BitsPerPixel != destination->format->BitsPerPixel)
+        return false;
+    if (!rectInside(sourceRect, source) || !rectInside(destinationRect, destination))
+        return false;
+    if (destinationRect.w == 0 || destinationRect.h == 0)
+        return true;
+    if (sourceRect.w == 0 || sourceRect.h == 0)
+        return false;
+    const int bytes = source->format->BytesPerPixel;
+    if (bytes != 1 && bytes != 2 && bytes != 4) {
+        Log::log(Log::Critical, u"Can't zoom %d bpp surface", int(source->format->BitsPerPixel));
+        return false;
+    }
+    SurfaceLock lockSource(source), lockDestination(destination);
+    if (!lockSource.locked() || !lockDestination.locked())
+        return false;
+
+    if (destinationRect.w == 2 * sourceRect.w && destinationRect.h == 2 * sourceRect.h) {
+        if (bytes == 1)
+            doubleRows<std::uint8_t>(destination, destinationRect, source, sourceRect);
+        else if (bytes == 2)
+            doubleRows<std::uint16_t>(destination, destinationRect, source, sourceRect);
+        else
+            doubleRows<std::uint32_t>(destination, destinationRect, source, sourceRect);
+        return true;
+    }
+
+    const int columnCount = destinationRect.w + 1, rowCount = destinationRect.h + 1;
+    std::array<int, 200> small;
+    std::vector<int> large;
+    int* tables = small.data();
+    if (columnCount + rowCount > int(small.size())) {
+        large.resize(std::size_t(columnCount + rowCount));
+        tables = large.data();
+    }
+    detail::fillZoomTable(detail::zoomStep(sourceRect.w, destinationRect.w), tables, columnCount);
+    detail::fillZoomTable(detail::zoomStep(sourceRect.h, destinationRect.h), tables + columnCount, rowCount);
+    const int* columns = tables;
+    const int* rows = tables + columnCount;
+    if (bytes == 1)
+        zoomRows<std::uint8_t>(destination, destinationRect, source, sourceRect, columns, rows);
+    else if (bytes == 2)
+        zoomRows<std::uint16_t>(destination, destinationRect, source, sourceRect, columns, rows);
+    else
+        zoomRows<std::uint32_t>(destination, destinationRect, source, sourceRect, columns, rows);
+    return true;
+}
+
+SDL_Surface* zoomSurface(SDL_Surface* source, int width, int height) {
+    if (!source || width <= 0 || height <= 0 || width > 0xFFFF || height > 0xFFFF)
+        return nullptr;
+    SDL_Surface* result = createLike(source, width, height);
+    if (!result)
+        return nullptr;
+    const SDL_Rect from{0, 0, Uint16(source->w), Uint16(source->h)};
+    const SDL_Rect to{0, 0, Uint16(width), Uint16(height)};
+    if (!zoomInto(to, result, source, from)) {
+        SDL_FreeSurface(result);
+        return nullptr;
+    }
+    return result;
+}
+
+void multiplySurface(SDL_Surface* surface, std::uint32_t colour) {
+    if (!surface)
+        return;
+    const SDL_PixelFormat* f = surface->format;
+    const std::uint32_t factor[4] = {colour & 0xFF, (colour >> 8) & 0xFF, (colour >> 16) & 0xFF, colour >> 24};
+    const int bytes = f->BytesPerPixel;
+    if (bytes != 1 && bytes != 2 && bytes != 4) {
+        Log::log(Log::Critical, u"Can't multiply %d bpp surface", int(f->BitsPerPixel));
+        return;
+    }
+    // A palettised picture carries its colours in the palette, not in the
+    // pixel values: tinting the palette is what tints the picture.
+    if (bytes == 1 && f->palette && (f->Rmask | f->Gmask | f->Bmask | f->Amask) == 0) {
+        std::vector<SDL_Color> colours(f->palette->colors, f->palette->colors + f->palette->ncolors);
+        for (SDL_Color& c : colours) {
+            c.r = Uint8(multiplyByte(c.r, factor[0]));
+            c.g = Uint8(multiplyByte(c.g, factor[1]));
+            c.b = Uint8(multiplyByte(c.b, factor[2]));
+        }
+        SDL_SetColors(surface, colours.data(), 0, int(colours.size()));
+        return;
+    }
+    SurfaceLock lock(surface);
+    if (!lock.locked())
+        return;
+    for (int y = 0; y < surface->h; ++y) {
+        std::uint8_t* row = static_cast<std::uint8_t*>(surface->pixels) + std::ptrdiff_t(y) * surface->pitch;
+        for (int x = 0; x < surface->w; ++x) {
+            if (bytes == 4) {
+                std::uint8_t* p = row + 4 * x;
+                for (int i = 0; i < 4; ++i)
+                    p[i] = std::uint8_t(multiplyByte(p[i], factor[i]));
+                continue;
+            }
+            std::uint32_t pixel = 0;
+            if (bytes == 2) {
+                std::uint16_t v;
+                std::memcpy(&v, row + 2 * x, 2);
+                pixel = v;
+            } else {
+                pixel = row[x];
+            }
+            Channels c = unpack(pixel, f);
+            for (int i = 0; i < 4; ++i)
+                c.v[i] = std::int32_t(multiplyByte(std::uint32_t(c.v[i]), factor[i]));
+            pixel = pack(c, f);
+            if (bytes == 2) {
+                const auto v = std::uint16_t(pixel);
+                std::memcpy(row + 2 * x, &v, 2);
+            } else {
+                row[x] = std::uint8_t(pixel);
+            }
+        }
+    }
+}
+
+} // namespace Render

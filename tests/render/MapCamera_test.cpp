@@ -1,0 +1,331 @@
+#include "render/MapCamera.h"
+
+#include "render/FixedTransform.h"
+#include "render/Renderer3d.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <vector>
+
+namespace {
+
+constexpr float kPi = 3.14159265f;
+constexpr float kDegrees = 0.01745329238474369f;
+
+// A camera over a level of 24 coordinate bits (one level unit = 256 global
+// units), 800 x 480, 60 degrees field of view, centre near the origin of the
+// frame.
+struct CameraFixture {
+    Threading::SdlMutex mutex{"atlas mutex"};
+    Map::AtlasViewFields view{mutex};
+    std::vector<Map::StateRecord> records;
+    MapCamera camera;
+    Map::LevelFrame frame{24, 6, 100, 200};
+    Map::Point centre;
+
+    explicit CameraFixture(std::uint8_t mode, float anchor = 0.2f) {
+        camera.setViewport(800, 480, 60 * kDegrees);
+        camera.setAnchorFraction(anchor);
+        camera.setMode(mode);
+        centre = frame.toGlobal(Map::LocalPoint{1000.0f, 2000.0f});
+        camera.setCentre(centre);
+        camera.setScale(1.0f / 256); // one pixel per level unit
+        camera.setupForLevel(frame);
+    }
+
+    Map::StateRecord record() const {
+        Map::StateRecord r;
+        r.frame = frame;
+        r.levelScale = camera.scale() * 256;
+        const Map::LocalPoint c = frame.toLocal(camera.centre());
+        r.centreX = c.x;
+        r.centreY = c.y;
+        return r;
+    }
+};
+
+TEST(MapCamera, DefaultsAndAnchorFraction) {
+    MapCamera camera;
+    EXPECT_EQ(camera.mode(), 0);
+    EXPECT_EQ(camera.rotation(), 0.0f);
+    EXPECT_EQ(camera.tilt(), 1.2217305f);
+    EXPECT_EQ(camera.farFraction(), 0.1f);
+    EXPECT_EQ(camera.halfFieldOfView(), 0.5235988f);
+    EXPECT_EQ(camera.scale(), 1.0f);
+    EXPECT_EQ(camera.centre(), (Map::Point{0, 0}));
+    EXPECT_FALSE(camera.levelFrame().has_value());
+    EXPECT_EQ(camera.width(), 0.0f);
+    EXPECT_EQ(camera.anchorFraction(), 0.0f);
+    // The anchor fraction of the proportion setting is 1 / proportion.
+    EXPECT_EQ(MapCamera::anchorFractionFor(3), 1.0f / 3.0f);
+    EXPECT_EQ(MapCamera::anchorFractionFor(2), 0.5f);
+    EXPECT_EQ(MapCamera::anchorFractionFor(4), 0.25f);
+    EXPECT_EQ(MapCamera::anchorFractionFor(0), 1.0f / 3.0f);
+    // Angle A = atan(t (1 - 2 f1)).
+    camera.setAnchorFraction(0.2f);
+    EXPECT_NEAR(camera.angleA(), std::atan(std::tan(0.5235988f) * 0.6f), 1e-6);
+    EXPECT_NEAR(camera.angleB(), std::atan(std::tan(0.5235988f) * 0.8f), 1e-6);
+    EXPECT_NEAR(camera.axisTilt(), camera.tilt() - camera.angleA(), 1e-6);
+}
+
+TEST(MapCamera, ViewportGoesToTheRendererInFixedPoint) {
+    MapCamera camera;
+    camera.setViewport(800, 480, 60 * kDegrees);
+    EXPECT_EQ(camera.aspect(), 800.0f / 480.0f);
+    EXPECT_NEAR(camera.halfFieldOfView(), 30 * kDegrees, 1e-7);
+    const xe::FixedViewport& v = xe::viewport3d().fixed;
+    EXPECT_EQ(v[0], 400 * 256);
+    EXPECT_EQ(v[4], -240 * 256);
+    EXPECT_EQ(v[6], 400 * 256);
+    EXPECT_EQ(v[7], 240 * 256);
+    EXPECT_EQ(v[8], 256);
+    xe::FixedViewport big;
+    xe::toFixedViewport({16777217.0f, -16777217.0f, 0.5f / 256, 1.0f / 512, -1.0f / 512, 0, 0, 0, 0}, big);
+    EXPECT_EQ(big[0], INT32_MAX);
+    EXPECT_EQ(big[1], INT32_MIN);
+    EXPECT_EQ(big[2], 1);
+    EXPECT_EQ(big[3], 1); // 0.5 rounds up
+    EXPECT_EQ(big[4], 0);
+}
+
+TEST(MapCamera, CentreSitsAtTheAnchorFractionInBothModes) {
+    for (std::uint8_t mode : {0, 1}) {
+        for (float anchor : {0.5f, 0.2f}) {
+            CameraFixture f(mode, anchor);
+            xe::Point p{-1, -1};
+            ASSERT_TRUE(f.camera.mapToScreen(f.centre, p)) << int{mode};
+            EXPECT_NEAR(p.x, 400, 1) << int{mode} << " " << anchor;
+            EXPECT_NEAR(p.y, 480 * (1 - anchor), 1) << int{mode} << " " << anchor;
+        }
+    }
+    // In 2D one level unit is one pixel (scale 1/256 per global unit).
+    CameraFixture flat(0, 0.5f);
+    xe::Point p;
+    ASSERT_TRUE(flat.camera.mapToScreen(flat.frame.toGlobal(Map::LocalPoint{1010.0f, 2000.0f}), p));
+    EXPECT_EQ(p, (xe::Point{410, 240}));
+    ASSERT_TRUE(flat.camera.mapToScreen(flat.frame.toGlobal(Map::LocalPoint{1000.0f, 2020.0f}), p));
+    EXPECT_EQ(p, (xe::Point{400, 220})); // north is up
+}
+
+TEST(MapCamera, RotationNinetyDegreesPutsEastUp) {
+    for (std::uint8_t mode : {0, 1}) {
+        CameraFixture f(mode, 0.5f);
+        f.camera.setRotation(f.view, kPi / 2);
+        EXPECT_EQ(f.view.redrawRequest(), 2u);
+        f.camera.setupForLevel(f.frame);
+        xe::Point centre;
+        xe::Point east;
+        xe::Point north;
+        ASSERT_TRUE(f.camera.mapToScreen(f.centre, centre));
+        ASSERT_TRUE(f.camera.mapToScreen(f.frame.toGlobal(Map::LocalPoint{1030.0f, 2000.0f}), east));
+        ASSERT_TRUE(f.camera.mapToScreen(f.frame.toGlobal(Map::LocalPoint{1000.0f, 2030.0f}), north));
+        EXPECT_LT(east.y, centre.y - 10) << int{mode};
+        EXPECT_NEAR(east.x, centre.x, 1) << int{mode};
+        EXPECT_LT(north.x, centre.x - 10) << int{mode}; // north turns to the left
+    }
+    CameraFixture f(0);
+    f.view.takeRedrawRequest();
+    f.camera.rotateBy(f.view, 0.25f);
+    EXPECT_EQ(f.view.redrawRequest(), 1u);
+    f.camera.rotateBy(f.view, 0.25f);
+    EXPECT_FLOAT_EQ(f.camera.rotation(), 0.5f);
+}
+
+TEST(MapCamera, TiltPresets) {
+    CameraFixture f(1, 1.0f / 3);
+    f.view.zoomStep = 1;
+    f.view.metresPer40Pixels = 110;
+    f.camera.applyTiltPreset(f.view);
+    EXPECT_NEAR(f.camera.tilt(), 48.5f * kDegrees, 1e-6);
+    EXPECT_NEAR(f.camera.farFraction(), 0.1f, 1e-7);
+    EXPECT_EQ(f.view.redrawRequest(), 2u);
+    EXPECT_NEAR(f.camera.axisTilt(), f.camera.tilt() - f.camera.angleA(), 1e-6);
+
+    f.view.zoomStep = 3; // modulo 3: preset 0, at or below the first key
+    f.camera.applyTiltPreset(f.view);
+    EXPECT_NEAR(f.camera.tilt(), 60 * kDegrees, 1e-6);
+    EXPECT_EQ(f.camera.farFraction(), 0.0f);
+
+    f.view.zoomStep = 2;
+    f.view.metresPer40Pixels = 5;
+    f.camera.applyTiltPreset(f.view);
+    EXPECT_NEAR(f.camera.tilt(), 25 * kDegrees, 1e-6);
+    EXPECT_NEAR(f.camera.farFraction(), 0.3f, 1e-7);
+
+    // Above the last key: the last entry, 90 degrees, clamped to 89 above A
+    // (A = 0 with the centre in the middle of the screen).
+    f.view.metresPer40Pixels = 5000;
+    f.camera.applyTiltPreset(f.view);
+    EXPECT_NEAR(f.camera.tilt(), 90 * kDegrees, 1e-6); // A + 89 is above 90 here
+    CameraFixture middle(1, 0.5f);
+    middle.view.metresPer40Pixels = 5000;
+    middle.camera.applyTiltPreset(middle.view);
+    EXPECT_EQ(middle.camera.angleA(), 0.0f);
+    EXPECT_NEAR(middle.camera.tilt(), 1.553343f, 1e-6);
+    middle.camera.setupForLevel(middle.frame);
+    xe::Point p;
+    EXPECT_TRUE(middle.camera.mapToScreen(middle.centre, p));
+    // Below the lower bound: 1 degree above A.
+    middle.camera.setAnchorFraction(0.0f);
+    middle.view.zoomStep = 2;
+    middle.view.metresPer40Pixels = 1;
+    middle.camera.applyTiltPreset(middle.view);
+    EXPECT_NEAR(middle.camera.tilt(), middle.camera.angleA() + kDegrees, 1e-6);
+
+    // An unknown scale uses the first entry.
+    f.view.metresPer40Pixels = NAN;
+    f.camera.applyTiltPreset(f.view);
+    EXPECT_NEAR(f.camera.tilt(), 25 * kDegrees, 1e-6);
+
+    // Between the second and third keys.
+    f.view.metresPer40Pixels = 750;
+    f.camera.applyTiltPreset(f.view);
+    EXPECT_NEAR(f.camera.tilt(), 75 * kDegrees, 1e-5);
+}
+
+TEST(MapCamera, ShallowAxisKeepsAFiniteFarPlane) {
+    CameraFixture f(1, 0.2f);
+    // A tilt close to angle B: the far row would look above the horizon.
+    f.camera.setTilt(f.camera.angleA() + f.camera.angleB() + 0.001f);
+    f.camera.setupForLevel(f.frame);
+    EXPECT_TRUE(std::isfinite(f.camera.farDistance()));
+    EXPECT_NEAR(f.camera.farDistance(),
+                std::cos(f.camera.angleB()) * f.camera.eyeZ() / std::sin(0.034906585f), 1e-2);
+    for (float v : f.camera.viewProjection())
+        EXPECT_TRUE(std::isfinite(v));
+}
+
+TEST(MapCamera, ProjectThenUnprojectWithinHalfAPixel) {
+    for (std::uint8_t mode : {0, 1}) {
+        for (float rotation : {0.0f, 0.7f, -2.0f}) {
+            CameraFixture f(mode, 0.2f);
+            f.camera.setRotation(f.view, rotation);
+            f.camera.setupForLevel(f.frame);
+            int checked = 0;
+            for (int y = 0; y < 480; y += 37) {
+                for (int x = 0; x < 800; x += 53) {
+                    Map::Point ground;
+                    if (!f.camera.screenToMap(xe::Point{x, y}, ground)) {
+                        EXPECT_NE(mode, 0) << "2D maps every pixel";
+                        continue;
+                    }
+                    xe::FloatPoint back;
+                    ASSERT_TRUE(f.camera.projectPoint(f.frame.toLocal(ground), false, back));
+                    EXPECT_NEAR(back.x, x, 0.5) << int{mode} << " " << rotation << " " << x << "," << y;
+                    EXPECT_NEAR(back.y, y, 0.5) << int{mode} << " " << rotation << " " << x << "," << y;
+                    ++checked;
+                }
+            }
+            EXPECT_GT(checked, 100);
+        }
+    }
+}
+
+TEST(MapCamera, GlobalTransformWhenNoLevelFrameIsCurrent) {
+    MapCamera camera;
+    camera.setViewport(800, 480, 60 * kDegrees);
+    camera.setAnchorFraction(0.5f);
+    camera.setCentre(Map::Point{1 << 20, -(1 << 20)});
+    camera.setScale(1.0f / 4096); // a city-wide zoom: the inverse must not collapse
+    xe::Point untouched{7, 7};
+    EXPECT_FALSE(camera.mapToScreen(Map::Point{0, 0}, untouched));
+    EXPECT_EQ(untouched, (xe::Point{7, 7}));
+    Map::Point m;
+    ASSERT_TRUE(camera.screenToMap(xe::Point{400, 240}, m));
+    EXPECT_EQ(m, (Map::Point{1 << 20, -(1 << 20)}));
+    ASSERT_TRUE(camera.screenToMap(xe::Point{410, 240}, m));
+    EXPECT_EQ(m, (Map::Point{(1 << 20) + 40960, -(1 << 20)}));
+    EXPECT_FALSE(camera.levelFrame().has_value());
+}
+
+TEST(MapCamera, DragMovesTheMapWithThePointer) {
+    for (std::uint8_t mode : {0, 1}) {
+        CameraFixture f(mode, 0.2f);
+        f.records = {f.record()};
+        const Map::Point before = f.camera.centre();
+        f.view.takeRedrawRequest();
+        f.camera.dragBy(f.view, f.records, xe::Point{300, 300}, xe::Point{300, 300});
+        EXPECT_EQ(f.camera.centre(), before) << int{mode};
+        EXPECT_EQ(f.view.redrawRequest(), 1u);
+
+        Map::Point grabbed;
+        ASSERT_TRUE(f.camera.screenToMap(xe::Point{300, 300}, grabbed));
+        f.camera.dragBy(f.view, f.records, xe::Point{300, 300}, xe::Point{350, 330});
+        f.camera.setupForLevel(f.frame);
+        xe::Point now;
+        ASSERT_TRUE(f.camera.mapToScreen(grabbed, now));
+        // The view moves rigidly with its centre, so the grabbed point lands
+        // under the pointer in both modes.
+        EXPECT_NEAR(now.x, 350, 1) << int{mode};
+        EXPECT_NEAR(now.y, 330, 1) << int{mode};
+    }
+    // The last record that is not hidden gives the frame: a hidden record of
+    // a coarser level after it is passed over, and with no record the
+    // current transform stays.
+    {
+        CameraFixture a(0, 0.2f);
+        Map::StateRecord hidden = a.record();
+        hidden.frame = Map::LevelFrame{16, 2, 0, 0};
+        hidden.levelScale = 1.0f / 65536;
+        hidden.hidden = 1;
+        a.records = {a.record(), hidden};
+        a.camera.dragBy(a.view, a.records, xe::Point{300, 300}, xe::Point{310, 300});
+        CameraFixture b(0, 0.2f);
+        b.camera.dragBy(b.view, b.records, xe::Point{300, 300}, xe::Point{310, 300});
+        EXPECT_EQ(a.camera.centre(), b.camera.centre());
+        EXPECT_EQ(a.camera.centre().x, a.centre.x - 10 * 256);
+    }
+    // A drag that starts above the horizon in 3D is ignored.
+    CameraFixture f(1, 0.2f);
+    f.camera.setTilt(35 * kDegrees); // the top rows see the sky
+    f.camera.setupForLevel(f.frame);
+    f.records = {f.record()};
+    f.view.takeRedrawRequest();
+    Map::Point sky;
+    EXPECT_FALSE(f.camera.screenToMap(xe::Point{400, 0}, sky));
+    const Map::Point before = f.camera.centre();
+    f.camera.dragBy(f.view, f.records, xe::Point{400, 0}, xe::Point{400, 300});
+    EXPECT_EQ(f.camera.centre(), before);
+    EXPECT_EQ(f.view.redrawRequest(), 0u);
+}
+
+TEST(MapCamera, ObjectOriginLoadsBothRenderers) {
+    CameraFixture f(1, 0.2f);
+    f.camera.setOrigin(15, 31); // cell shift 6: origin (960, 1984)
+    xe::FixedMatrix expected;
+    xe::toFixedMatrix(f.camera.object3d().data(), expected);
+    EXPECT_EQ(xe::fixedMatrix3d(), expected);
+    xe::toFixedMatrix(f.camera.object2d().data(), expected);
+    EXPECT_EQ(xe::fixedMatrix2d(), expected);
+    // An anchor relative to the origin lands where the level point does.
+    xe::Point anchor;
+    ASSERT_TRUE(f.camera.projectAnchor(Map::LocalPoint{40.0f, 16.0f}, anchor));
+    xe::Point direct;
+    ASSERT_TRUE(f.camera.mapToScreen(f.centre, direct));
+    EXPECT_NEAR(anchor.x, direct.x, 1);
+    EXPECT_NEAR(anchor.y, direct.y, 1);
+    // Behind the eye: outside the near plane.
+    EXPECT_FALSE(f.camera.projectAnchor(Map::LocalPoint{40.0f, -5000.0f}, anchor));
+    xe::FloatPoint unclipped;
+    EXPECT_TRUE(f.camera.projectPoint(Map::LocalPoint{1000.0f, -3000.0f}, false, unclipped));
+    EXPECT_FALSE(f.camera.projectPoint(Map::LocalPoint{1000.0f, -3000.0f}, true, unclipped));
+
+    // The pattern matrix maps screen pixels to level units times the level
+    // scale.
+    CameraFixture flat(0, 0.5f);
+    const MapCamera::Matrix& pm = flat.camera.patternMatrix();
+    EXPECT_NEAR(pm[0] * 410 + pm[4] * 240 + pm[12], 1010.0f, 1e-2);
+    EXPECT_NEAR(pm[1] * 400 + pm[5] * 220 + pm[13], 2020.0f, 1e-2);
+
+    // Raising the ground by h and putting it back.
+    MapCamera::Matrix saved;
+    const MapCamera::Matrix m3 = f.camera.viewProjection();
+    f.camera.setupScreenScale(5.0f, saved);
+    EXPECT_EQ(saved, m3);
+    EXPECT_NE(f.camera.viewProjection(), m3);
+    f.camera.restoreScreenScale(saved);
+    EXPECT_EQ(f.camera.viewProjection(), m3);
+}
+
+} // namespace

@@ -1,0 +1,341 @@
+#include "render/Renderer3d.h"
+
+#include "core/FloatToInt.h"
+#include "render/MapCamera.h"
+#include "render/Pixels.h"
+#include "render/RendererBase.h"
+#include "tests/render/SurfaceTestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <random>
+#include <vector>
+
+namespace {
+
+using RenderTest::countPixels;
+using RenderTest::makeSurface;
+using RenderTest::pixelAt;
+using xe::Point;
+
+constexpr std::uint32_t kColour = 0x0000FF; // red
+constexpr float kDegrees = 0.01745329238474369f;
+
+// The 3D renderer under the real camera: 200 x 150, 60 degrees, tilt 70,
+// looking north, one pixel per level unit at the centre (1000, 1000) of a
+// 32-bit level whose cell (0, 0) is the object origin.
+struct Scene {
+    RenderTest::SurfacePtr surface = makeSurface(32, 200, 150);
+    xe::Canvas canvas = xe::Canvas::of(surface.get());
+    MapCamera camera;
+    Map::LevelFrame frame{32, 16, 0, 0};
+    std::uint32_t pixel = 0;
+
+    Scene() {
+        camera.setViewport(200, 150, 60 * kDegrees);
+        camera.setAnchorFraction(0.2f);
+        camera.setMode(1);
+        camera.setCentre(Map::Point{1000, 1000});
+        camera.setScale(1.0f);
+        camera.setupForLevel(frame);
+        camera.setOrigin(0, 0);
+        pixel = xe::mapColor(kColour, surface.get());
+        RenderTest::fillAll(surface.get(), 0);
+    }
+
+    int drawn() const { return countPixels(surface.get(), pixel); }
+    bool set(int x, int y) const { return pixelAt(surface.get(), x, y) == pixel; }
+    xe::Point screenOf(float x, float y) const {
+        xe::FloatPoint s;
+        camera.projectPoint(Map::LocalPoint{x, y}, false, s);
+        return xe::Point{xe::floorToInt(s.x + 0.5f), xe::floorToInt(s.y + 0.5f)};
+    }
+};
+
+// A hand-made projection for exact clipping checks: h = (x, y, 0, 100) in
+// level units, viewport 200 x 200, so a point (x, y) with |x|, |y| <= 100 is
+// drawn at (x + 100, 100 - y).
+struct FlatScene {
+    RenderTest::SurfacePtr surface = makeSurface(32, 200, 200);
+    xe::Canvas canvas = xe::Canvas::of(surface.get());
+    std::uint32_t pixel = 0;
+
+    FlatScene() {
+        xe::FixedMatrix& m = xe::fixedMatrix3d();
+        m = {};
+        m[0] = 1 << 24;
+        m[5] = 1 << 24;
+        m[15] = 100 << 14;
+        xe::setViewport3d({100, 0, 0, 0, -100, 0, 100, 100, 1});
+        pixel = xe::mapColor(kColour, surface.get());
+        RenderTest::fillAll(surface.get(), 0);
+    }
+    int drawn() const { return countPixels(surface.get(), pixel); }
+    bool set(int x, int y) const { return pixelAt(surface.get(), x, y) == pixel; }
+};
+
+TEST(Renderer3d, FixedPointAgreesWithTheCamera) {
+    Scene s;
+    s.camera.setOrigin(0, 0);
+    int checked = 0;
+    for (int y = 960; y <= 1200; y += 24) {
+        for (int x = 900; x <= 1100; x += 20) {
+            xe::Point anchor;
+            if (!s.camera.projectAnchor(Map::LocalPoint{static_cast<float>(x), static_cast<float>(y)},
+                                        anchor))
+                continue;
+            if (anchor.x < 1 || anchor.x > 198 || anchor.y < 1 || anchor.y > 148) continue;
+            RenderTest::fillAll(s.surface.get(), 0);
+            const Point dot[2] = {{x, y}, {x, y}};
+            xe::renderer3d().drawPolyline(s.canvas, dot, 2, kColour);
+            ASSERT_EQ(s.drawn(), 1) << x << "," << y;
+            bool near = false;
+            for (int dy = -1; dy <= 1; ++dy)
+                for (int dx = -1; dx <= 1; ++dx)
+                    near = near || s.set(anchor.x + dx, anchor.y + dy);
+            EXPECT_TRUE(near) << x << "," << y << " camera " << anchor.x << "," << anchor.y;
+            ++checked;
+        }
+    }
+    EXPECT_GT(checked, 40);
+}
+
+TEST(Renderer3d, PolygonBehindTheCameraDrawsNothing) {
+    Scene s;
+    const Point behind[4] = {{900, 0}, {1100, 0}, {1100, 500}, {900, 500}};
+    xe::renderer3d().fillPolygon(s.canvas, behind, 4, kColour);
+    EXPECT_EQ(s.drawn(), 0);
+    xe::renderer3d().drawPolyline(s.canvas, behind, 4, kColour);
+    xe::renderer3d().drawPolygonOutline(s.canvas, 1 << 16, behind, 4, kColour);
+    EXPECT_EQ(s.drawn(), 0);
+}
+
+TEST(Renderer3d, PolygonCrossingTheNearPlaneIsCut) {
+    Scene s;
+    // From far behind the eye to 100 units ahead of the centre.
+    const Point crossing[4] = {{950, 0}, {1050, 0}, {1050, 1100}, {950, 1100}};
+    xe::renderer3d().fillPolygon(s.canvas, crossing, 4, kColour);
+    EXPECT_GT(s.drawn(), 0);
+    // The near end runs off the bottom of the screen; the far edge is where
+    // the camera puts it; above it nothing.
+    const xe::Point farEdge = s.screenOf(1000, 1100);
+    EXPECT_TRUE(s.set(100, 149));
+    EXPECT_TRUE(s.set(100, farEdge.y + 2));
+    EXPECT_FALSE(s.set(100, farEdge.y - 2));
+    const xe::Point centre = s.screenOf(1000, 1000);
+    EXPECT_TRUE(s.set(centre.x, centre.y));
+    const xe::Point outside = s.screenOf(1080, 1000);
+    EXPECT_FALSE(s.set(outside.x, outside.y));
+}
+
+TEST(Renderer3d, PolygonOutsideTheFrustumIsRejected) {
+    Scene s;
+    const Point left[4] = {{-9000, 1000}, {-8000, 1000}, {-8000, 1100}, {-9000, 1100}};
+    xe::renderer3d().fillPolygon(s.canvas, left, 4, kColour);
+    EXPECT_EQ(s.drawn(), 0);
+    // The same polygon moved into view is drawn.
+    const Point inView[4] = {{980, 1000}, {1020, 1000}, {1020, 1040}, {980, 1040}};
+    xe::renderer3d().fillPolygon(s.canvas, inView, 4, kColour);
+    EXPECT_GT(s.drawn(), 100);
+    // Patterns are not drawn in perspective.
+    RenderTest::SurfacePtr pattern = makeSurface(32, 8, 8);
+    RenderTest::fillAll(s.surface.get(), 0);
+    xe::renderer3d().fillPatternPolygon(s.canvas, s.camera.viewMatrices(), inView, 4, pattern.get());
+    EXPECT_EQ(s.drawn(), 0);
+}
+
+TEST(Renderer3d, SegmentWithOneEndBehindRunsToTheScreenEdge) {
+    Scene s;
+    const Point line[2] = {{1000, 1050}, {1000, 200}};
+    xe::renderer3d().drawPolyline(s.canvas, line, 2, kColour);
+    const xe::Point visible = s.screenOf(1000, 1050);
+    EXPECT_TRUE(s.set(visible.x, visible.y));
+    EXPECT_TRUE(s.set(100, 149));
+    EXPECT_FALSE(s.set(visible.x, visible.y - 3));
+}
+
+TEST(Renderer3d, LineClippingInFixedPoint) {
+    FlatScene f;
+    // Wholly inside: both end pixels with drawPolyline, none with the
+    // interior variant.
+    const Point inside[3] = {{-50, 0}, {50, 0}, {50, 50}};
+    xe::renderer3d().drawPolyline(f.canvas, inside, 3, kColour);
+    EXPECT_TRUE(f.set(50, 100));
+    EXPECT_TRUE(f.set(150, 100));
+    EXPECT_TRUE(f.set(150, 50));
+    EXPECT_EQ(f.drawn(), 101 + 50);
+    RenderTest::fillAll(f.surface.get(), 0);
+    auto& base = static_cast<xe::RendererBase&>(xe::renderer3d());
+    base.drawPolylineInterior(f.canvas, inside, 2, kColour);
+    EXPECT_FALSE(f.set(50, 100));
+    EXPECT_FALSE(f.set(150, 100));
+    EXPECT_TRUE(f.set(100, 100));
+
+    // Crossing the right plane: cut at x = 100 (pixel 200, beyond the canvas).
+    RenderTest::fillAll(f.surface.get(), 0);
+    const Point across[2] = {{0, -20}, {300, -20}};
+    xe::renderer3d().drawPolyline(f.canvas, across, 2, kColour);
+    EXPECT_EQ(f.drawn(), 100);
+    EXPECT_TRUE(f.set(199, 120));
+
+    // Both ends outside the same plane: dropped.
+    RenderTest::fillAll(f.surface.get(), 0);
+    const Point above[2] = {{-50, 150}, {50, 300}};
+    xe::renderer3d().drawPolyline(f.canvas, above, 2, kColour);
+    EXPECT_EQ(f.drawn(), 0);
+
+    // Passing outside the top-left corner: outcodes share no bit, but the
+    // entry parameter comes out beyond the exit one.
+    const Point corner[2] = {{-150, 90}, {90, 330}};
+    xe::renderer3d().drawPolyline(f.canvas, corner, 2, kColour);
+    EXPECT_EQ(f.drawn(), 0);
+}
+
+TEST(Renderer3d, NonPositiveWIsNeverDividedBy) {
+    FlatScene f;
+    // w = x: the left half of every segment has w <= 0.
+    xe::FixedMatrix& m = xe::fixedMatrix3d();
+    m = {};
+    m[0] = 1 << 24;
+    m[5] = 1 << 24;
+    m[3] = 1 << 24;
+    const Point through[2] = {{-50, 0}, {50, 0}};
+    xe::renderer3d().drawPolyline(f.canvas, through, 2, kColour);
+    const Point tri[3] = {{-50, 0}, {50, 10}, {50, -10}};
+    xe::renderer3d().fillPolygon(f.canvas, tri, 3, kColour);
+
+    // A zero matrix: every point is (0, 0, 0, 0).
+    m = {};
+    const Point square[4] = {{0, 0}, {10, 0}, {10, 10}, {0, 10}};
+    const Point normals[3] = {{0, 10}, {-10, 0}, {0, -10}};
+    xe::Renderer& r = xe::renderer3d();
+    r.drawPolyline(f.canvas, square, 4, kColour);
+    r.fillPolygon(f.canvas, square, 4, kColour);
+    r.drawWidePolyline(f.canvas, square, normals, 10, 4, 3, kColour);
+    r.drawWidePolylineBorder(f.canvas, square, normals, 10, 4, 3, kColour);
+    EXPECT_EQ(f.drawn(), 0);
+
+    // Random matrices and points, every slot: no fault, no undefined
+    // behaviour (checked by the sanitizer build).
+    std::mt19937 random(RenderTest::testSeed());
+    std::uniform_int_distribution<std::int32_t> any(INT32_MIN, INT32_MAX);
+    std::uniform_int_distribution<std::int32_t> small(-300, 300);
+    MapCamera::Matrix floatMatrix{};
+    for (int round = 0; round < 300; ++round) {
+        for (int i = 0; i < 16; ++i) {
+            m[i] = round % 3 == 0 ? any(random) : small(random) << (round % 2 == 0 ? 20 : 10);
+            floatMatrix[i] = static_cast<float>(small(random)) / 16;
+        }
+        Point pts[6];
+        Point nrm[5];
+        for (Point& p : pts)
+            p = round % 5 == 0 ? Point{any(random), any(random)} : Point{small(random), small(random)};
+        for (Point& n : nrm)
+            n = Point{small(random), small(random)};
+        const xe::ViewMatrices view{floatMatrix.data(), floatMatrix.data(), nullptr};
+        r.drawPolyline(f.canvas, pts, 6, kColour);
+        r.fillPolygon(f.canvas, pts, 6, kColour);
+        r.drawWidePolyline(f.canvas, pts, nrm, 300, 6, small(random), kColour);
+        r.drawWidePolylineBorder(f.canvas, pts, nrm, 300, 6, small(random), kColour);
+        r.drawDashedPolyline(f.canvas, view, 300, pts, nrm, 0, 6, 3.0f, 1.0f, kColour);
+        r.drawArrows(f.canvas, pts, nrm, 300, 6, 4.0f, kColour);
+        r.drawPolygonOutline(f.canvas, 100, pts, 6, kColour);
+        xe::drawFloatBand3d(f.canvas, floatMatrix.data(), xe::FloatPoint{0, 0}, xe::FloatPoint{30, 5}, 4,
+                            kColour);
+    }
+}
+
+TEST(Renderer3d, WideBandAndItsBorder) {
+    Scene s;
+    const Point road[3] = {{960, 1040}, {1040, 1040}, {1040, 1080}};
+    const Point normals[2] = {{0, 100}, {-100, 0}};
+    xe::renderer3d().drawWidePolyline(s.canvas, road, normals, 100, 3, 6, kColour);
+    const xe::Point onRoad = s.screenOf(1000, 1040);
+    const xe::Point offRoad = s.screenOf(1000, 1060);
+    const xe::Point cap = s.screenOf(1045, 1080); // inside the end cap
+    EXPECT_TRUE(s.set(onRoad.x, onRoad.y));
+    EXPECT_TRUE(s.set(cap.x, cap.y));
+    EXPECT_FALSE(s.set(offRoad.x, offRoad.y));
+    const int filled = s.drawn();
+
+    RenderTest::fillAll(s.surface.get(), 0);
+    xe::renderer3d().drawWidePolylineBorder(s.canvas, road, normals, 100, 3, 6, kColour);
+    EXPECT_GT(s.drawn(), 0);
+    EXPECT_LT(s.drawn(), filled);
+    EXPECT_FALSE(s.set(onRoad.x, onRoad.y)); // only the border
+    const xe::Point edge = s.screenOf(1000, 1046);
+    bool nearEdge = false;
+    for (int dy = -2; dy <= 2; ++dy)
+        nearEdge = nearEdge || s.set(edge.x, edge.y + dy);
+    EXPECT_TRUE(nearEdge);
+
+    // The same road behind the camera: nothing.
+    RenderTest::fillAll(s.surface.get(), 0);
+    const Point behind[3] = {{960, 100}, {1040, 100}, {1040, 140}};
+    xe::renderer3d().drawWidePolyline(s.canvas, behind, normals, 100, 3, 6, kColour);
+    xe::renderer3d().drawWidePolylineBorder(s.canvas, behind, normals, 100, 3, 6, kColour);
+    EXPECT_EQ(s.drawn(), 0);
+}
+
+TEST(Renderer3d, DashedBandAndRouteBands) {
+    Scene s;
+    const Point line[2] = {{1000, 1010}, {1000, 1090}};
+    const Point normals[1] = {{-100, 0}};
+    const xe::ViewMatrices view = s.camera.viewMatrices();
+    xe::renderer3d().drawDashedPolyline(s.canvas, view, 100, line, normals, 0, 2, 2.0f, 2.0f, kColour);
+    const int dashed = s.drawn();
+    EXPECT_GT(dashed, 0);
+    // Dashes and gaps alternate along the line: some rows between its ends
+    // are empty.
+    const int top = s.screenOf(1000, 1090).y;
+    const int bottom = s.screenOf(1000, 1010).y;
+    int emptyRows = 0;
+    for (int y = top + 1; y < bottom; ++y)
+        emptyRows += !s.set(100, y);
+    EXPECT_GT(emptyRows, 0);
+    RenderTest::fillAll(s.surface.get(), 0);
+    xe::renderer3d().drawDashedPolyline(s.canvas, view, 100, line, normals, 0, 2, 2.0f, 0.0f, kColour);
+    xe::renderer3d().drawDashedPolyline(s.canvas, view, 100, line, normals, 0, 2, 0.0f, 2.0f, kColour);
+    EXPECT_EQ(s.drawn(), 0);
+
+    // The route band in 3D, and nothing for a segment shorter than 0.0001.
+    xe::drawFloatBand3d(s.canvas, s.camera.object3d().data(), xe::FloatPoint{1000, 1020},
+                        xe::FloatPoint{1000, 1020.00005f}, 5, kColour);
+    EXPECT_EQ(s.drawn(), 0);
+    xe::drawFloatBand3d(s.canvas, s.camera.object3d().data(), xe::FloatPoint{1000, 1020},
+                        xe::FloatPoint{1000, 1060}, 5, kColour);
+    const xe::Point middle = s.screenOf(1000, 1040);
+    const xe::Point beyondEnd = s.screenOf(1000, 1063); // inside the cap
+    const xe::Point aside = s.screenOf(1010, 1040);
+    EXPECT_TRUE(s.set(middle.x, middle.y));
+    EXPECT_TRUE(s.set(beyondEnd.x, beyondEnd.y));
+    EXPECT_FALSE(s.set(aside.x, aside.y));
+    // A route band from behind the camera is cut at the near plane.
+    RenderTest::fillAll(s.surface.get(), 0);
+    xe::drawFloatBand3d(s.canvas, s.camera.object3d().data(), xe::FloatPoint{1000, 100},
+                        xe::FloatPoint{1000, 1040}, 5, kColour);
+    EXPECT_TRUE(s.set(100, 149));
+    EXPECT_TRUE(s.set(middle.x, middle.y));
+}
+
+TEST(Renderer3d, FloatBandIn2d) {
+    RenderTest::SurfacePtr surface = makeSurface(32, 100, 60);
+    const xe::Canvas canvas = xe::Canvas::of(surface.get());
+    RenderTest::fillAll(surface.get(), 0);
+    const std::uint32_t pixel = xe::mapColor(kColour, surface.get());
+    // Two pixels per unit, shifted by (10, 20).
+    const float matrix[16] = {2, 0, 0, 0, 0, 2, 0, 0, 0, 0, 1, 0, 10, 20, 0, 1};
+    xe::drawFloatBand(canvas, matrix, xe::FloatPoint{0, 0}, xe::FloatPoint{0.00005f, 0}, 2, kColour);
+    EXPECT_EQ(countPixels(surface.get(), pixel), 0);
+    xe::drawFloatBand(canvas, matrix, xe::FloatPoint{5, 5}, xe::FloatPoint{25, 5}, 2, kColour);
+    // Screen from (20, 30) to (60, 30), half-width 4, octagon caps radius 4.
+    EXPECT_EQ(pixelAt(surface.get(), 40, 30), pixel);
+    EXPECT_EQ(pixelAt(surface.get(), 40, 26), pixel);
+    EXPECT_EQ(pixelAt(surface.get(), 40, 34), pixel);
+    EXPECT_NE(pixelAt(surface.get(), 40, 36), pixel);
+    EXPECT_EQ(pixelAt(surface.get(), 63, 30), pixel); // cap
+    EXPECT_NE(pixelAt(surface.get(), 66, 30), pixel);
+}
+
+} // namespace
