@@ -1,0 +1,356 @@
+#include "render/AtlasDrawBuffers.h"
+#include "render/CaptionCandidates.h"
+
+#include "CaptionTestSupport.h"
+#include "FontTestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <set>
+
+using namespace RenderTest;
+using Render::AtlasDrawBuffers;
+using Render::CandidateResult;
+using Render::DrawRecord;
+
+namespace {
+
+const xe::Canvas screenCanvas{nullptr, 0, 0, 800, 480};
+
+std::vector<DrawRecord*> candidates(AtlasDrawBuffers& b) {
+    return std::vector<DrawRecord*>(b.candidatesBegin(), b.candidatesEnd());
+}
+
+// Every listed record is in use, listed once, owned by a slot that points
+// back at it.
+void expectPoolConsistent(AtlasDrawBuffers& b) {
+    std::set<DrawRecord*> seen;
+    for (DrawRecord* r : candidates(b)) {
+        ASSERT_GE(r, b.records());
+        ASSERT_LT(r, b.records() + b.recordCount());
+        EXPECT_TRUE(seen.insert(r).second);
+        EXPECT_TRUE(r->isListed());
+        ASSERT_NE(r->owner, nullptr);
+        EXPECT_EQ(*r->owner, static_cast<std::uint32_t>(r - b.records() + 1));
+    }
+}
+
+} // namespace
+
+TEST(AtlasDrawBuffers, RecordsBelongToTheirSlotAndReleaseOnlyWhatTheyMade) {
+    AtlasDrawBuffers b;
+    CaptionTable table(3);
+    auto first = b.acquire(table.slot(0));
+    ASSERT_TRUE(first.record);
+    EXPECT_TRUE(first.created);
+    EXPECT_EQ(table.entries[0].record, 1u);
+    first.record->flags = DrawRecord::PoiCaption;
+    b.enlist(first.record);
+    b.enlist(first.record);
+    EXPECT_EQ(b.candidateCount(), 1);
+
+    // The same slot again: the same record, flags kept.
+    auto again = b.acquire(table.slot(0));
+    EXPECT_EQ(again.record, first.record);
+    EXPECT_FALSE(again.created);
+    EXPECT_EQ(again.record->flags, DrawRecord::PoiCaption | DrawRecord::Listed);
+    b.releaseLast(again);
+    EXPECT_EQ(b.recordCount(), 1);
+    b.releaseLast(first); // listed: stays
+    EXPECT_EQ(b.recordCount(), 1);
+    EXPECT_EQ(table.entries[0].record, 1u);
+
+    auto second = b.acquire(table.slot(1));
+    EXPECT_TRUE(second.created);
+    EXPECT_EQ(table.entries[1].record, 2u);
+    b.releaseLast(second);
+    EXPECT_EQ(b.recordCount(), 1);
+    EXPECT_EQ(table.entries[1].record, 0u);
+
+    // A stale word (from another pool state) is not trusted.
+    table.entries[2].record = 7;
+    auto third = b.acquire(table.slot(2));
+    EXPECT_TRUE(third.created);
+    EXPECT_EQ(table.entries[2].record, 2u);
+
+    b.resetAll();
+    EXPECT_EQ(b.recordCount(), 0);
+    EXPECT_EQ(b.candidateCount(), 0);
+    EXPECT_EQ(table.entries[0].record, 0u);
+    EXPECT_EQ(table.entries[2].record, 0u);
+}
+
+TEST(AtlasDrawBuffers, FifteenHundredRecordsAtMost) {
+    AtlasDrawBuffers b;
+    CaptionTable table(AtlasDrawBuffers::Capacity + 1);
+    std::vector<xe::Point> road = {{10, 10}, {60, 10}};
+    const Render::ClipBox clip = Render::roadCaptionClip(screenCanvas);
+    for (int i = 0; i < AtlasDrawBuffers::Capacity; ++i)
+        ASSERT_EQ(Render::addRoadCaption2d(b, table.slot(i), road.data(), 2, clip), CandidateResult::Added);
+    EXPECT_EQ(Render::addRoadCaption2d(b, table.slot(AtlasDrawBuffers::Capacity), road.data(), 2, clip),
+              CandidateResult::PoolFull);
+    EXPECT_EQ(b.recordCount(), AtlasDrawBuffers::Capacity);
+    EXPECT_EQ(b.candidateCount(), AtlasDrawBuffers::Capacity);
+    // A caption that has its record still improves.
+    std::vector<xe::Point> longer = {{10, 100}, {300, 100}};
+    EXPECT_EQ(Render::addRoadCaption2d(b, table.slot(5), longer.data(), 2, clip), CandidateResult::Added);
+    EXPECT_EQ(b.records()[5].x2, 300);
+    EXPECT_EQ(b.candidateCount(), AtlasDrawBuffers::Capacity);
+    expectPoolConsistent(b);
+
+    // A full pool ends the group: later polylines of it get nothing.
+    std::uint8_t on[256], lineFlags[256];
+    std::fill(std::begin(on), std::end(on), 1);
+    std::fill(std::begin(lineFlags), std::end(lineFlags), 1);
+    const std::array<Render::PolylineStyle, 256> styles{};
+    Render::RoadCaptionGroup group(on, lineFlags, styles, 100);
+    EXPECT_EQ(group.add2d(b, 1, table.slot(AtlasDrawBuffers::Capacity), road.data(), 2, clip),
+              CandidateResult::PoolFull);
+    EXPECT_TRUE(group.finished());
+    EXPECT_EQ(group.add2d(b, 1, table.slot(5), longer.data(), 2, clip), CandidateResult::PoolFull);
+}
+
+TEST(CaptionCandidates, SharedCaptionEndsOnItsLongestVisibleSegment) {
+    AtlasDrawBuffers b;
+    CaptionTable table(2);
+    const Render::ClipBox clip = Render::roadCaptionClip(screenCanvas);
+    EXPECT_EQ(clip.bottom, 470);
+
+    // First polyline (one cell): a 100 and a 260 pixel segment; 260^2 does
+    // not fit 16 bits.
+    std::vector<xe::Point> first = {{0, 10}, {100, 10}, {100, 270}};
+    // Second polyline of the same caption (another cell): 200 pixels.
+    std::vector<xe::Point> second = {{300, 300}, {500, 300}};
+    // A third: 1,000 pixels long, but only 150 of them visible.
+    std::vector<xe::Point> third = {{650, 20}, {1650, 20}};
+    EXPECT_EQ(Render::addRoadCaption2d(b, table.slot(0), first.data(), 3, clip), CandidateResult::Added);
+    EXPECT_EQ(Render::addRoadCaption2d(b, table.slot(0), second.data(), 2, clip), CandidateResult::Skipped);
+    EXPECT_EQ(Render::addRoadCaption2d(b, table.slot(0), third.data(), 2, clip), CandidateResult::Skipped);
+    ASSERT_EQ(b.candidateCount(), 1);
+    const DrawRecord& r = *b.candidatesBegin()[0];
+    EXPECT_EQ((std::vector<int>{r.x1, r.y1, r.x2, r.y2}), (std::vector<int>{100, 10, 100, 270}));
+    EXPECT_EQ(r.key, 260u * 260u);
+    EXPECT_EQ(r.textColour, 0xFF000000u);
+    EXPECT_EQ(r.haloColour, 0xFFFFFFFFu);
+    EXPECT_FALSE(r.isPoi());
+
+    // The other order ends the same way.
+    AtlasDrawBuffers c;
+    CaptionTable other(1);
+    Render::addRoadCaption2d(c, other.slot(0), second.data(), 2, clip);
+    Render::addRoadCaption2d(c, other.slot(0), first.data(), 3, clip);
+    ASSERT_EQ(c.candidateCount(), 1);
+    EXPECT_EQ(c.candidatesBegin()[0]->y2, 270);
+
+    // Over 65,535 squared the key keeps counting: 300 across beats 290.
+    CaptionTable wide(1);
+    std::vector<xe::Point> a = {{0, 400}, {300, 400}};
+    std::vector<xe::Point> shorter = {{0, 420}, {290, 420}};
+    Render::addRoadCaption2d(c, wide.slot(0), shorter.data(), 2, clip);
+    Render::addRoadCaption2d(c, wide.slot(0), a.data(), 2, clip);
+    EXPECT_EQ(c.records()[1].y1, 400);
+    EXPECT_EQ(c.records()[1].key, 90000u);
+
+    // A road with nothing visible leaves no record behind.
+    CaptionTable hidden(1);
+    std::vector<xe::Point> away = {{-50, -50}, {-10, -60}};
+    EXPECT_EQ(Render::addRoadCaption2d(c, hidden.slot(0), away.data(), 2, clip), CandidateResult::Skipped);
+    EXPECT_EQ(hidden.entries[0].record, 0u);
+    EXPECT_EQ(c.recordCount(), 2);
+    expectPoolConsistent(c);
+}
+
+TEST(CaptionCandidates, HiddenLinesDropOnlyTheirOwnCaptions) {
+    AtlasDrawBuffers b;
+    CaptionTable table(3);
+    std::uint8_t text[256], line[256];
+    std::fill(std::begin(text), std::end(text), 1);
+    std::fill(std::begin(line), std::end(line), 1);
+    line[5] = 0;
+    text[6] = 0;
+    std::array<Render::PolylineStyle, 256> styles{};
+    styles[8].minScale = 150;         // too near for type 8
+    styles[9].maxCaptionScale = 99;   // captions of type 9 end below 100
+    styles[10].minCaptionScale = 100; // inclusive bounds
+    styles[10].maxScale = 100;
+    Render::RoadCaptionGroup group(text, line, styles, 100);
+    EXPECT_FALSE(group.shown(8));
+    EXPECT_FALSE(group.shown(9));
+    EXPECT_TRUE(group.shown(10));
+    const Render::ClipBox clip = Render::roadCaptionClip(screenCanvas);
+    std::vector<xe::Point> road = {{10, 10}, {200, 10}};
+    EXPECT_EQ(group.add2d(b, 5, table.slot(0), road.data(), 2, clip), CandidateResult::Skipped);
+    EXPECT_EQ(group.add2d(b, 6, table.slot(1), road.data(), 2, clip), CandidateResult::Skipped);
+    EXPECT_FALSE(group.finished());
+    EXPECT_EQ(group.add2d(b, 7, table.slot(2), road.data(), 2, clip), CandidateResult::Added);
+    EXPECT_EQ(b.candidateCount(), 1);
+    EXPECT_EQ(table.entries[0].record, 0u);
+    EXPECT_EQ(table.entries[2].record, 1u);
+}
+
+TEST(CaptionCandidates, PoiCaptionsNeedAnIconAShownTypeAndTheirScales) {
+    Render::PoiStyle style;
+    EXPECT_FALSE(Render::poiCaptionShown(nullptr, true, 100));
+    EXPECT_FALSE(Render::poiCaptionShown(&style, true, 100)) << "no icon";
+    style.icon = reinterpret_cast<Render::Image*>(&style); // never drawn here
+    EXPECT_TRUE(Render::poiCaptionShown(&style, true, 100));
+    EXPECT_FALSE(Render::poiCaptionShown(&style, false, 100));
+    style.maxCaptionScale = 80;
+    EXPECT_FALSE(Render::poiCaptionShown(&style, true, 100));
+    EXPECT_TRUE(Render::poiCaptionShown(&style, true, 80));
+    style.minScale = 90;
+    EXPECT_FALSE(Render::poiCaptionShown(&style, true, 80));
+}
+
+TEST(CaptionCandidates, ThreeDRoadsTakeTheirSegmentNearestTheCar) {
+    AtlasDrawBuffers b;
+    Render::Caption3dTable table;
+    CaptionTable captions(Render::Caption3dTable::Capacity + 1);
+    PlainProjection projection;
+    const xe::Point focus{400, 320};
+    const Render::ClipBox clip = Render::roadCaptionClip(screenCanvas);
+    // Segments: a long one far away, one near the car, one behind the
+    // camera (x < 0 cannot be projected).
+    std::vector<xe::Point> road = {{0, 0}, {700, 0}, {700, 300}, {420, 330}, {-5, 330}};
+    EXPECT_EQ(Render::addRoadCaption3d(b, table, captions.slot(0), road.data(), 5, projection, focus, clip),
+              CandidateResult::Added);
+    ASSERT_EQ(table.count, 1);
+    const Render::Caption3dEntry& e = table.entries[0];
+    EXPECT_EQ((std::vector<int>{e.x1, e.y1, e.x2, e.y2, e.midX, e.midY}),
+              (std::vector<int>{700, 300, 420, 330, 560, 315}));
+    ASSERT_NE(e.record, nullptr);
+    EXPECT_EQ(e.record->entry3d, &table.entries[0]);
+    EXPECT_EQ(b.candidateCount(), 0) << "3D roads are placed from the table";
+
+    // Nothing visible: no entry, no record.
+    std::vector<xe::Point> away = {{-5, 10}, {-9, 20}};
+    EXPECT_EQ(Render::addRoadCaption3d(b, table, captions.slot(1), away.data(), 2, projection, focus, clip),
+              CandidateResult::Skipped);
+    EXPECT_EQ(captions.entries[1].record, 0u);
+
+    // Fifty entries at most.
+    for (int i = 1; i < Render::Caption3dTable::Capacity; ++i)
+        ASSERT_EQ(
+            Render::addRoadCaption3d(b, table, captions.slot(i), road.data(), 4, projection, focus, clip),
+            CandidateResult::Added);
+    EXPECT_EQ(table.count, Render::Caption3dTable::Capacity);
+    EXPECT_EQ(Render::addRoadCaption3d(b, table, captions.slot(Render::Caption3dTable::Capacity), road.data(),
+                                       4, projection, focus, clip),
+              CandidateResult::TableFull);
+}
+
+TEST(CaptionCandidates, PoiCaptionsOfTwentyBytesShowAndOfTwentyOneDoNot) {
+    auto font = demoFont(12);
+    ASSERT_TRUE(font);
+    FakeTexts texts;
+    AtlasDrawBuffers b;
+    b.captionFont = font.get();
+    Render::Caption3dTable table3d;
+    Render::beginCaptions(b, texts, 100, table3d);
+    CaptionTable table(2);
+    table.entries[0] = {0, texts.add(u"Post office"), 20};
+    table.entries[1] = {0, texts.add(u"Post office"), 21};
+    Render::PoiCaption poi;
+    poi.projected = true;
+    poi.screen = {200, 150};
+    poi.iconHeight = 16;
+    poi.textColour = 0x000080;
+    poi.haloColour = 0xFFFFFF;
+    EXPECT_EQ(Render::addPoiCaption(b, table.slot(0), poi, screenCanvas, false), CandidateResult::Added);
+    EXPECT_EQ(Render::addPoiCaption(b, table.slot(1), poi, screenCanvas, false), CandidateResult::Skipped);
+    ASSERT_EQ(b.candidateCount(), 1);
+    EXPECT_EQ(b.recordCount(), 1);
+    const DrawRecord& r = *b.candidatesBegin()[0];
+    Render::TextSize size;
+    font->textSize(size, u"Post office");
+    EXPECT_TRUE(r.isPoi());
+    EXPECT_EQ(r.key, 20u);
+    EXPECT_EQ(r.x1, 200 - size.width / 2);
+    EXPECT_EQ(r.x2, 200 + size.width / 2);
+    EXPECT_EQ(r.y1, 150 - 8 - size.height / 2);
+    EXPECT_EQ(r.y2, r.y1);
+    EXPECT_EQ(r.textColour, 0xFF000080u);
+    EXPECT_EQ(r.haloColour, 0xFFFFFFFFu);
+
+    // With the design's "poi" cursor the cursor's offset places the text.
+    CaptionTable cursorTable(1);
+    cursorTable.entries[0] = {0, texts.add(u"Cafe"), 8};
+    poi.hasPoiCursor = true;
+    poi.cursorOffsetY = 30;
+    EXPECT_EQ(Render::addPoiCaption(b, cursorTable.slot(0), poi, screenCanvas, false),
+              CandidateResult::Added);
+    EXPECT_EQ(b.candidatesBegin()[1]->y1, 150 - 30 - size.height / 2);
+
+    // Off the canvas or unprojected: nothing.
+    CaptionTable more(1);
+    more.entries[0] = {0, texts.add(u"Bank"), 8};
+    poi.screen = {800, 10};
+    EXPECT_EQ(Render::addPoiCaption(b, more.slot(0), poi, screenCanvas, false), CandidateResult::Skipped);
+    poi.screen = {10, 10};
+    poi.projected = false;
+    EXPECT_EQ(Render::addPoiCaption(b, more.slot(0), poi, screenCanvas, false), CandidateResult::Skipped);
+    EXPECT_EQ(more.entries[0].record, 0u);
+
+    // In 3D a box above the horizon is dropped and its record given back.
+    poi.projected = true;
+    poi.screen = {300, 100};
+    b.horizonRow = 90;
+    EXPECT_EQ(Render::addPoiCaption(b, more.slot(0), poi, screenCanvas, true), CandidateResult::Skipped);
+    EXPECT_EQ(more.entries[0].record, 0u);
+    EXPECT_EQ(b.recordCount(), 2);
+    poi.screen = {300, 200};
+    EXPECT_EQ(Render::addPoiCaption(b, more.slot(0), poi, screenCanvas, true), CandidateResult::Added);
+    expectPoolConsistent(b);
+}
+
+// Two POIs of one name: the second lies off the screen. It must leave the
+// first one's record (made and listed by the first call) alone.
+TEST(CaptionCandidates, DuplicatePoiNamesKeepThePoolIntact) {
+    auto font = demoFont(12);
+    ASSERT_TRUE(font);
+    FakeTexts texts;
+    AtlasDrawBuffers b;
+    b.captionFont = font.get();
+    b.horizonRow = 200;
+    Render::Caption3dTable table3d;
+    Render::beginCaptions(b, texts, 100, table3d);
+    CaptionTable table(2);
+    table.entries[0] = {0, texts.add(u"Pharmacy"), 16};
+    table.entries[1] = {0, texts.add(u"Museum"), 12};
+
+    Render::PoiCaption poi;
+    poi.projected = true;
+    poi.screen = {100, 300};
+    poi.iconHeight = 10;
+    ASSERT_EQ(Render::addPoiCaption(b, table.slot(0), poi, screenCanvas, true), CandidateResult::Added);
+    const DrawRecord before = *b.candidatesBegin()[0];
+
+    // Same name: off screen, then above the horizon; neither may release.
+    Render::PoiCaption twin = poi;
+    twin.screen = {-40, 300};
+    EXPECT_EQ(Render::addPoiCaption(b, table.slot(0), twin, screenCanvas, true), CandidateResult::Skipped);
+    twin.screen = {500, 50};
+    EXPECT_EQ(Render::addPoiCaption(b, table.slot(0), twin, screenCanvas, true), CandidateResult::Skipped);
+    EXPECT_EQ(b.recordCount(), 1);
+    EXPECT_EQ(table.entries[0].record, 1u);
+    ASSERT_EQ(b.candidateCount(), 1);
+    EXPECT_EQ(b.candidatesBegin()[0]->x1, before.x1);
+    EXPECT_EQ(b.candidatesBegin()[0]->y1, before.y1);
+
+    // The next caption gets a fresh record, and the list stays sound.
+    poi.screen = {400, 300};
+    ASSERT_EQ(Render::addPoiCaption(b, table.slot(1), poi, screenCanvas, true), CandidateResult::Added);
+    EXPECT_EQ(b.recordCount(), 2);
+    ASSERT_EQ(b.candidateCount(), 2);
+    EXPECT_NE(b.candidatesBegin()[0], b.candidatesBegin()[1]);
+    EXPECT_EQ(b.candidatesBegin()[1]->textOffset, table.entries[1].offset);
+    expectPoolConsistent(b);
+
+    // A road caption never takes over the POI's record.
+    std::vector<xe::Point> road = {{0, 10}, {300, 10}};
+    EXPECT_EQ(
+        Render::addRoadCaption2d(b, table.slot(0), road.data(), 2, Render::roadCaptionClip(screenCanvas)),
+        CandidateResult::Skipped);
+    EXPECT_TRUE(b.candidatesBegin()[0]->isPoi());
+    EXPECT_EQ(b.candidatesBegin()[0]->y1, before.y1);
+}

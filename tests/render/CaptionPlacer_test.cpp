@@ -1,0 +1,291 @@
+#include "render/CaptionPlacer.h"
+
+#include "CaptionTestSupport.h"
+#include "FontTestSupport.h"
+#include "core/TempSurface.h"
+#include "render/AtlasDrawBuffers.h"
+
+#include <gtest/gtest.h>
+
+using namespace RenderTest;
+using Render::DrawRecord;
+
+namespace {
+
+struct PlacerFixture {
+    std::shared_ptr<Render::Font> font = demoFont(12);
+    FakeTexts texts;
+    TempSurface captionSurface{32, 0x00FF0000, 0x0000FF00, 0x000000FF, 0xFF000000};
+    Render::Caption3dTable table;
+    std::vector<DrawRecord*> placed;
+    OpaqueSurface target = makeOpaque(400, 300);
+
+    Render::CaptionPlacer placer() {
+        Render::CaptionPlacer p(target.get(), *font, texts, captionSurface, table, placed);
+        p.focus = {200, 200};
+        return p;
+    }
+
+    DrawRecord road(const std::u16string& text, int x1, int y1, int x2, int y2) {
+        DrawRecord r;
+        r.textOffset = texts.add(text);
+        r.textLength = static_cast<std::uint32_t>(text.size() * 2);
+        r.x1 = static_cast<std::int16_t>(x1);
+        r.y1 = static_cast<std::int16_t>(y1);
+        r.x2 = static_cast<std::int16_t>(x2);
+        r.y2 = static_cast<std::int16_t>(y2);
+        r.textColour = 0xFF000000;
+        r.haloColour = 0xFFFFFFFF;
+        return r;
+    }
+
+    DrawRecord poi(const std::u16string& text, int left, int y, int right) {
+        DrawRecord r = road(text, left, y, right, y);
+        r.flags = DrawRecord::PoiCaption;
+        return r;
+    }
+};
+
+bool dark(std::uint32_t p) {
+    return (p & 0xFF) < 0x60 && ((p >> 8) & 0xFF) < 0x60 && (p >> 16) < 0x60;
+}
+
+} // namespace
+
+TEST(CaptionPlacer, RoadCaptionsStayOnTheirSegmentAndInTheTarget) {
+    PlacerFixture f;
+    ASSERT_TRUE(f.font);
+    auto p = f.placer();
+    // Entirely left of the target; wider than the target.
+    DrawRecord left = f.road(u"West", -300, 100, -10, 100);
+    EXPECT_FALSE(p.placeCaption(left));
+    DrawRecord wide = f.road(u"Wide", -10, 100, 400, 100);
+    EXPECT_FALSE(p.placeCaption(wide));
+    // The point nearest the car lies beyond the segment's x range + 10.
+    DrawRecord beside = f.road(u"Short", 20, 100, 60, 100);
+    EXPECT_FALSE(p.placeCaption(beside));
+    // A vertical segment whose nearest point lies far below its end: the y
+    // range keeps the caption off the road's continuation.
+    DrawRecord vertical = f.road(u"North", 100, 20, 100, 80);
+    EXPECT_FALSE(p.placeCaption(vertical));
+    EXPECT_TRUE(pixelsWhere(f.target.get(), dark).empty());
+
+    // Beside the car the vertical caption goes to the car's row.
+    DrawRecord nearCar = f.road(u"North", 100, 150, 100, 260);
+    ASSERT_TRUE(p.placeCaption(nearCar));
+    EXPECT_FLOAT_EQ(nearCar.box.centreX, 100.0f);
+    EXPECT_FLOAT_EQ(nearCar.box.centreY, 200.0f);
+    const Box drawn = boxOf(pixelsWhere(f.target.get(), dark));
+    EXPECT_LE(drawn.right - drawn.left, drawn.bottom - drawn.top) << "turned upright";
+    EXPECT_NEAR((drawn.top + drawn.bottom) / 2.0, 200.0, 3.0);
+    EXPECT_NEAR((drawn.left + drawn.right) / 2.0, 100.0, 3.0);
+
+    // Unknown text, empty text: not placed.
+    DrawRecord lost = f.road(u"x", 150, 150, 250, 150);
+    lost.textOffset = 1;
+    EXPECT_FALSE(p.placeCaption(lost));
+}
+
+TEST(CaptionPlacer, TextAlwaysReadsFromLeftToRight) {
+    PlacerFixture forward, backward;
+    ASSERT_TRUE(forward.font);
+    // A road rising to the right, given in both directions.
+    DrawRecord up = forward.road(u"Hill Road", 100, 260, 300, 140);
+    DrawRecord down = backward.road(u"Hill Road", 300, 140, 100, 260);
+    auto p1 = forward.placer();
+    auto p2 = backward.placer();
+    ASSERT_TRUE(p1.placeCaption(up));
+    ASSERT_TRUE(p2.placeCaption(down));
+    EXPECT_GT(up.box.axisX, 0.0f);
+    EXPECT_LT(up.box.axisY, 0.0f) << "reading direction points up the hill";
+    EXPECT_FLOAT_EQ(down.box.axisX, up.box.axisX);
+    EXPECT_FLOAT_EQ(down.box.axisY, up.box.axisY);
+    const PixelSet a = pixelsWhere(forward.target.get(), dark);
+    EXPECT_EQ(a, pixelsWhere(backward.target.get(), dark));
+
+    // The text climbs with the road: its left end lies lower than its right.
+    ASSERT_FALSE(a.empty());
+    const Box box = boxOf(a);
+    const int third = (box.right - box.left) / 3;
+    double leftRows = 0, rightRows = 0;
+    int leftCount = 0, rightCount = 0;
+    for (const auto& [x, y] : a) {
+        if (x < box.left + third) {
+            leftRows += y;
+            ++leftCount;
+        } else if (x > box.right - third) {
+            rightRows += y;
+            ++rightCount;
+        }
+    }
+    ASSERT_GT(leftCount, 0);
+    ASSERT_GT(rightCount, 0);
+    EXPECT_GT(leftRows / leftCount, rightRows / rightCount + 10);
+}
+
+TEST(CaptionPlacer, LaterCandidatesWinOverlapsAndArePlacedFirst) {
+    PlacerFixture f;
+    ASSERT_TRUE(f.font);
+    auto p = f.placer();
+    DrawRecord a = f.poi(u"Library", 100, 50, 160);
+    DrawRecord b = f.poi(u"Theatre", 110, 55, 170); // overlaps a
+    DrawRecord c = f.poi(u"Zoo", 300, 50, 330);     // clear of both
+    DrawRecord empty = f.poi(u"", 10, 10, 20);
+    empty.textLength = 0;
+    std::vector<DrawRecord*> list = {&a, &b, &c, &empty};
+    p.place(list.data(), list.data() + list.size());
+    EXPECT_FALSE(a.isPlaced());
+    EXPECT_TRUE(b.isPlaced());
+    EXPECT_TRUE(c.isPlaced());
+    EXPECT_FALSE(empty.isPlaced());
+    EXPECT_EQ(f.placed, (std::vector<DrawRecord*>{&c, &b}));
+    EXPECT_EQ(p.labelsDrawn, 0);
+
+    // Level POI text: a box centred on the record's centre.
+    EXPECT_FLOAT_EQ(c.box.axisX, 1.0f);
+    EXPECT_FLOAT_EQ(c.box.axisY, 0.0f);
+    EXPECT_FLOAT_EQ(c.box.centreX, 315.0f);
+    EXPECT_FLOAT_EQ(c.box.centreY, 50.0f);
+    const PixelSet drawn = pixelsWhere(f.target.get(), [](std::uint32_t px) { return px != 0xFFFFFF; });
+    for (const auto& [x, y] : drawn)
+        EXPECT_TRUE(x >= 100 - 10 && x < 340 && y >= 35 && y < 70) << x << "," << y;
+}
+
+namespace {
+
+Render::Caption3dEntry entry(DrawRecord* record, int x1, int y1, int x2, int y2) {
+    Render::Caption3dEntry e;
+    e.textOffset = record->textOffset;
+    e.textLength = record->textLength;
+    e.x1 = x1;
+    e.y1 = y1;
+    e.x2 = x2;
+    e.y2 = y2;
+    e.midX = (x1 + x2) / 2;
+    e.midY = (y1 + y2) / 2;
+    e.record = record;
+    return e;
+}
+
+} // namespace
+
+TEST(CaptionPlacer, ThreeDLabelsKeepTheNearestPieceOfEachCaption) {
+    PlacerFixture f;
+    ASSERT_TRUE(f.font);
+    DrawRecord main = f.road(u"Main", 0, 0, 0, 0);
+    DrawRecord side = f.road(u"Side", 0, 0, 0, 0);
+    // Three pieces of Main: far, nearest, middle; one piece of Side.
+    f.table.entries[0] = entry(&main, 20, 40, 80, 40);     // mid (50, 40)
+    f.table.entries[1] = entry(&main, 180, 180, 220, 190); // mid (200, 185)
+    f.table.entries[2] = entry(&main, 250, 120, 330, 120); // mid (290, 120)
+    f.table.entries[3] = entry(&side, 300, 250, 380, 250); // mid (340, 250)
+    f.table.count = 4;
+    auto p = f.placer();
+    p.view3d = true;
+    p.label = {12, 0x0000C8FF}; // orange: red 255, green 200
+    std::vector<DrawRecord*> none;
+    p.place(none.data(), none.data());
+    EXPECT_EQ(p.labelsDrawn, 2);
+    EXPECT_EQ((std::vector<int>{f.table.entries[0].hidden, f.table.entries[1].hidden,
+                                f.table.entries[2].hidden, f.table.entries[3].hidden}),
+              (std::vector<int>{1, 0, 1, 0}));
+    EXPECT_TRUE(main.isPlaced());
+    EXPECT_TRUE(side.isPlaced());
+    const Render::Caption3dEntry& e = f.table.entries[1];
+    EXPECT_EQ(e.boxY, 185 - e.boxHeight - 12);
+    EXPECT_EQ(e.boxX, 200 - e.boxWidth / 2);
+    // Outline on the label's last column and row, not one beyond.
+    EXPECT_EQ(rgbAt(f.target.get(), e.boxX + e.boxWidth - 1, e.boxY + 1), 0x000000u);
+    EXPECT_EQ(rgbAt(f.target.get(), e.boxX + 1, e.boxY + e.boxHeight - 1), 0x000000u);
+    EXPECT_EQ(rgbAt(f.target.get(), e.boxX + e.boxWidth, e.boxY + 1), 0xFFFFFFu);
+    EXPECT_EQ(rgbAt(f.target.get(), e.boxX + 2, e.boxY + e.boxHeight), 0xFFFFFFu);
+    // The leader line from the road up to the label.
+    EXPECT_EQ(rgbAt(f.target.get(), e.boxX + e.boxWidth / 2, e.boxY + e.boxHeight + 4), 0x000000u);
+    // The far pieces drew nothing.
+    EXPECT_EQ(rgbAt(f.target.get(), 50, 40), 0xFFFFFFu);
+}
+
+TEST(CaptionPlacer, ThreeDLabelFillUsesTheLabelSurfaceFormat) {
+    PlacerFixture f;
+    ASSERT_TRUE(f.font);
+    // A 16-bit target: the fill must come out orange there too.
+    OpaqueSurface target16(SDL_CreateRGBSurface(SDL_SWSURFACE, 400, 300, 16, 0xF800, 0x07E0, 0x001F, 0));
+    SDL_FillRect(target16.get(), nullptr, 0xFFFF);
+    DrawRecord main = f.road(u"Main", 0, 0, 0, 0);
+    f.table.entries[0] = entry(&main, 150, 200, 250, 200);
+    f.table.count = 1;
+    Render::CaptionPlacer p(target16.get(), *f.font, f.texts, f.captionSurface, f.table, f.placed);
+    p.view3d = true;
+    p.focus = {200, 250};
+    p.label = {10, 0xAB00C8FF};
+    std::vector<DrawRecord*> none;
+    p.place(none.data(), none.data());
+    ASSERT_EQ(p.labelsDrawn, 1);
+    const Render::Caption3dEntry& e = f.table.entries[0];
+    const std::uint32_t orange = SDL_MapRGB(target16->format, 255, 200, 0);
+    int fill = 0;
+    for (int y = e.boxY + 1; y < e.boxY + e.boxHeight - 1; ++y)
+        for (int x = e.boxX + 1; x < e.boxX + e.boxWidth - 1; ++x)
+            fill +=
+                *reinterpret_cast<const std::uint16_t*>(static_cast<const std::uint8_t*>(target16->pixels) +
+                                                        y * target16->pitch + x * 2) == orange;
+    EXPECT_GT(fill, e.boxWidth * e.boxHeight / 4);
+}
+
+TEST(CaptionPlacer, ThreeDCrossingsAndOverlapsHideLaterLabels) {
+    PlacerFixture f;
+    ASSERT_TRUE(f.font);
+    DrawRecord a = f.road(u"First", 0, 0, 0, 0);
+    DrawRecord b = f.road(u"Second", 0, 0, 0, 0);
+    DrawRecord c = f.road(u"Third", 0, 0, 0, 0);
+    DrawRecord d = f.road(u"Fourth", 0, 0, 0, 0);
+    f.table.entries[0] = entry(&a, 100, 100, 200, 200);
+    f.table.entries[1] = entry(&b, 100, 200, 200, 100); // crosses a
+    f.table.entries[2] = entry(&c, 300, 100, 300, 200); // clear
+    f.table.entries[3] = entry(&d, 305, 150, 335, 151); // label box over c's
+    f.table.entries[4] = entry(&b, 100, 250, 120, 250); // only 'parallel' with a
+    f.table.count = 5;
+    auto p = f.placer();
+    p.view3d = true;
+    p.focus = {150, 290};
+    std::vector<DrawRecord*> none;
+    p.place(none.data(), none.data());
+    EXPECT_EQ(f.table.entries[1].hidden, 1);
+    EXPECT_EQ(f.table.entries[3].hidden, 0) << "d crosses nothing";
+    EXPECT_EQ(f.table.entries[4].hidden, 0) << "b's other piece does not cross";
+    EXPECT_TRUE(a.isPlaced());
+    EXPECT_TRUE(b.isPlaced());
+    EXPECT_TRUE(c.isPlaced());
+    EXPECT_FALSE(d.isPlaced());
+    EXPECT_EQ(p.labelsDrawn, 3);
+}
+
+TEST(CaptionPlacer, FinishingACaptionLayerDetachesEveryRecord) {
+    PlacerFixture f;
+    ASSERT_TRUE(f.font);
+    Render::AtlasDrawBuffers buffers;
+    buffers.captionFont = f.font.get();
+    Render::beginCaptions(buffers, f.texts, 50, f.table);
+    CaptionTable captions(2);
+    captions.entries[0] = {0, f.texts.add(u"Long Street"), 22};
+    captions.entries[1] = {0, f.texts.add(u"Ring"), 8};
+    std::vector<xe::Point> road = {{20, 100}, {380, 100}};
+    const xe::Canvas canvas = xe::Canvas::of(f.target.get());
+    ASSERT_EQ(
+        Render::addRoadCaption2d(buffers, captions.slot(0), road.data(), 2, Render::roadCaptionClip(canvas)),
+        Render::CandidateResult::Added);
+    PlainProjection projection;
+    std::vector<xe::Point> ring = {{100, 200}, {200, 200}};
+    ASSERT_EQ(Render::addRoadCaption3d(buffers, f.table, captions.slot(1), ring.data(), 2, projection,
+                                       {150, 250}, Render::roadCaptionClip(canvas)),
+              Render::CandidateResult::Added);
+    auto p = f.placer();
+    p.focus = {200, 120};
+    Render::finishCaptions(buffers, p, f.table);
+    ASSERT_EQ(f.placed.size(), 1u);
+    EXPECT_FALSE(pixelsWhere(f.target.get(), dark).empty());
+    EXPECT_EQ(captions.entries[0].record, 0u);
+    EXPECT_EQ(captions.entries[1].record, 0u);
+    EXPECT_EQ(buffers.recordCount(), 0);
+    EXPECT_EQ(buffers.texts, nullptr);
+}

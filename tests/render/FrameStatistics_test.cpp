@@ -1,0 +1,107 @@
+#include "render/FrameStatistics.h"
+
+#include "FontTestSupport.h"
+#include "core/Text.h"
+
+#include <gtest/gtest.h>
+
+using namespace RenderTest;
+
+namespace {
+
+Render::FrameStatistics sample() {
+    Render::FrameStatistics s;
+    s.scale = 123.456f;
+    s.level = 21;
+    s.viewLeft = -5;
+    s.viewTop = 10;
+    s.viewRight = 2000000;
+    s.viewBottom = -3000000;
+    s.totalMs = 40;
+    s.fillMs = 1;
+    s.polygonMs = 2;
+    s.polylineMs = 3;
+    s.arrowMs = 4;
+    s.pointMs = 5;
+    s.captionMs = 6;
+    s.pathMs = 7;
+    s.tracksMs = 8;
+    s.waypoints = 9;
+    s.dangerPoints = 10;
+    s.dangerFigure1 = 4000000000u;
+    s.dangerFigure2 = 12;
+    s.poolFigures[0] = 10;
+    s.poolFigures[1] = 3;
+    s.poolFigures[2] = 4294967295u;
+    return s;
+}
+
+std::vector<std::string> texts(const std::vector<Render::DebugInfoLine>& lines) {
+    std::vector<std::string> out;
+    for (const auto& l : lines)
+        out.push_back(Core::wideToUtf8(l.text));
+    return out;
+}
+
+} // namespace
+
+TEST(FrameStatistics, FixedLinesEndTwentyPixelsAboveTheBottomWithoutMaps) {
+    const auto lines = Render::debugInfoLines(sample(), 480);
+    ASSERT_EQ(lines.size(), 8u);
+    EXPECT_EQ(texts(lines), (std::vector<std::string>{
+                                "123.46 m/40px = 21 bits",
+                                "view[(-5, 10),",
+                                "    (2000000, -3000000)]",
+                                "pg:2 pl:3 pd:4 pt:5",
+                                "all:40 fill:1 cap:6",
+                                "path:7 tracks:8",
+                                "wpts:9 dwps:10(4000000000/12)",
+                                "res pool:10(3/4294967295)",
+                            }));
+    for (std::size_t i = 0; i < lines.size(); ++i)
+        EXPECT_EQ(lines[i].row, 480 - 148 + 16 * static_cast<int>(i));
+    EXPECT_EQ(lines.back().row + 16, 480 - 20);
+}
+
+TEST(FrameStatistics, MapLinesShowTheirMarkersAndPushTheBlockUp) {
+    auto s = sample();
+    s.maps.push_back({Render::MapStatLine::markerFor(true, true), 0, 18, 0.5f, 3, 2, u"world.kvm"});
+    s.maps.push_back({Render::MapStatLine::markerFor(false, true), 1, 24, 1.25f, 4, 5, u"city.kvm"});
+    s.maps.push_back({Render::MapStatLine::markerFor(false, false), 2, 26, 8.0f, 1, 1,
+                      u"\u0413\u043E\u0440\u043E\u0434.kvm"});
+    const auto lines = Render::debugInfoLines(s, 480);
+    ASSERT_EQ(lines.size(), 11u);
+    EXPECT_EQ(lines[0].row, 480 - 48 - 148);
+    const auto t = texts(lines);
+    EXPECT_EQ(t[8], "-18bits (3x2) at 0.50 world.kvm#0");
+    EXPECT_EQ(t[9], "*24bits (4x5) at 1.25 city.kvm#1");
+    EXPECT_EQ(t[10], "+26bits (1x1) at 8.00 \u0413\u043E\u0440\u043E\u0434.kvm#2");
+    EXPECT_EQ(lines[8].row, 480 - 48 - 20);
+    EXPECT_EQ(lines[10].row, 480 - 48 - 20 + 32);
+
+    // A name too long for the line is cut at 127 units.
+    s.maps.assign(1, {u'+', 7, 20, 1.0f, 1, 1, std::u16string(300, u'n')});
+    EXPECT_EQ(Render::debugInfoLines(s, 480).back().text.size(), 127u);
+
+    s.clearTimes();
+    EXPECT_EQ(s.totalMs + s.fillMs + s.polygonMs + s.polylineMs + s.arrowMs + s.pointMs + s.captionMs +
+                  s.pathMs + s.tracksMs,
+              0);
+    EXPECT_EQ(s.waypoints, 9);
+}
+
+TEST(FrameStatistics, OverlayDrawsInTheLowerRightCorner) {
+    auto font = demoFont(12);
+    ASSERT_TRUE(font);
+    auto target = makeOpaque(800, 480, 0x808080);
+    Render::drawDebugInfo(sample(), target.get(), *font);
+    const PixelSet drawn = pixelsWhere(target.get(), [](std::uint32_t p) { return p != 0x808080; });
+    ASSERT_FALSE(drawn.empty());
+    const Box box = boxOf(drawn);
+    EXPECT_GE(box.left, 800 - 230);
+    EXPECT_GE(box.top, 480 - 148);
+    EXPECT_LT(box.bottom, 480 - 20 + 2);
+    // The halo colour 0xFF00C8FF is orange (red 255, green 200).
+    EXPECT_FALSE(pixelsWhere(target.get(), [](std::uint32_t p) { return p == 0xFFC800; }).empty());
+    EXPECT_FALSE(pixelsWhere(target.get(), [](std::uint32_t p) { return p == 0x000000; }).empty());
+}

@@ -1,0 +1,301 @@
+#include "render/TtfFont.h"
+#include "render/detail/FontStream.h"
+
+#include "FontTestSupport.h"
+#include "tests/support/CaptureLogger.h"
+#include "tests/support/TempDir.h"
+
+#include <gtest/gtest.h>
+
+#include <SDL.h>
+
+#include <fstream>
+#include <string>
+#include <vector>
+
+using namespace RenderTest;
+
+namespace {
+
+std::string fontBytes() {
+    std::ifstream in(MIREL_TEST_FONT, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+Render::TtfFace& faceOf(Render::Font& font) {
+    return static_cast<Render::TtfFont&>(font).face();
+}
+
+} // namespace
+
+TEST(FontStream, ReadsAtOffsetsAndAnswersSeeksTheFreeTypeWay) {
+    char data[] = "0123456789";
+    SDL_RWops* rw = SDL_RWFromMem(data, 10);
+    unsigned char buffer[8] = {};
+    // A seek (count 0) that works answers 0; FreeType treats anything else
+    // as an error.
+    EXPECT_EQ(Render::detail::readFontStream(rw, 2, 3, buffer, 0), 0u);
+    EXPECT_EQ(SDL_RWtell(rw), 5);
+    EXPECT_EQ(Render::detail::readFontStream(rw, 2, 3, buffer, 4), 4u);
+    EXPECT_EQ(std::string(reinterpret_cast<char*>(buffer), 4), "5678");
+    // A short read answers what it got.
+    EXPECT_EQ(Render::detail::readFontStream(rw, 2, 6, buffer, 8), 2u);
+    EXPECT_EQ(std::string(reinterpret_cast<char*>(buffer), 2), "89");
+    // Past the end: SDL's seek on memory clamps, so the read finds nothing.
+    EXPECT_EQ(Render::detail::readFontStream(rw, 0, 100, buffer, 4), 0u);
+    // Offsets that overflow the stream's position range fail, both ways.
+    EXPECT_EQ(Render::detail::readFontStream(rw, 10, 0xFFFFFFFFul, buffer, 0), 1u);
+    EXPECT_EQ(Render::detail::readFontStream(rw, 10, 0xFFFFFFFFul, buffer, 4), 0u);
+    EXPECT_EQ(Render::detail::readFontStream(nullptr, 0, 0, buffer, 0), 1u);
+    SDL_RWclose(rw);
+}
+
+TEST(TtfFont, OpensFromFilesAndStreamsAndLogsFailures) {
+    TestSupport::CaptureLogger log;
+    {
+        auto font = demoFont(14);
+        ASSERT_TRUE(font);
+        Render::TextSize size;
+        ASSERT_TRUE(font->textSize(size, u"Main Street"));
+        EXPECT_GT(size.width, 40);
+        EXPECT_EQ(size.height, faceOf(*font).ascent() - faceOf(*font).descent() + 1);
+        auto larger = demoFont(28);
+        Render::TextSize big;
+        ASSERT_TRUE(larger->textSize(big, u"Main Street"));
+        EXPECT_GT(big.width, size.width * 3 / 2);
+        EXPECT_GT(big.height, size.height * 3 / 2);
+    }
+
+    // A font that starts part-way into its stream (as in a package) reads
+    // from its own start.
+    const std::string bytes = fontBytes();
+    std::string padded = "PADDING!" + bytes;
+    SDL_RWops* rw = SDL_RWFromMem(padded.data(), static_cast<int>(padded.size()));
+    SDL_RWseek(rw, 8, RW_SEEK_SET);
+    auto fromStream = Render::TtfFont::create(rw, 14, true);
+    ASSERT_TRUE(fromStream);
+    Render::TextSize size;
+    EXPECT_TRUE(fromStream->textSize(size, u"Main Street"));
+    EXPECT_GT(size.width, 40);
+    fromStream.reset();
+
+    std::string junk(4000, 'x');
+    auto none = Render::TtfFont::create(SDL_RWFromMem(junk.data(), static_cast<int>(junk.size())), 14, true);
+    EXPECT_FALSE(none);
+    EXPECT_TRUE(log.contains("Couldn't load font file (ft_err 0x02)")) << "unknown file format";
+
+    EXPECT_FALSE(Render::TtfFont::open(u"/nonexistent/font.ttf", 14));
+    EXPECT_TRUE(log.contains("Can't seek in font stream") || log.contains("Couldn't load font file"));
+
+    // A truncated font: every read short, never out of bounds.
+    std::string cut = bytes.substr(0, bytes.size() / 3);
+    auto partial = Render::TtfFont::create(SDL_RWFromMem(cut.data(), static_cast<int>(cut.size())), 14, true);
+    if (partial) {
+        Render::TextSize s;
+        partial->textSize(s, u"abc");
+    }
+}
+
+TEST(TtfFont, EmptyTextHasZeroWidthAndDrawsNothing) {
+    TestSupport::CaptureLogger log(Log::Normal);
+    auto font = demoFont();
+    ASSERT_TRUE(font);
+    Render::TextSize size{7, 7};
+    EXPECT_TRUE(font->textSize(size, u""));
+    EXPECT_EQ(size.width, 0);
+    EXPECT_EQ(size.height, faceOf(*font).height());
+
+    auto target = makeOpaque(40, 30);
+    font->drawText(target.get(), 5, 5, 0xFF000000, u"");
+    font->drawTextSolid(target.get(), 5, 5, Render::Font::Halo, 0xFF000000, 0xFF0000FF, u"");
+    EXPECT_TRUE(pixelsWhere(target.get(), [](std::uint32_t p) { return p != 0xFFFFFF; }).empty());
+    int zeroWidth = 0;
+    for (const auto& line : log.lines())
+        zeroWidth += line.find("Text has zero width") != std::string::npos;
+    EXPECT_EQ(zeroWidth, 2);
+}
+
+TEST(TtfFont, StyleChangeEmptiesTheCacheAndChangesTheGlyphs) {
+    auto font = demoFont();
+    ASSERT_TRUE(font);
+    auto& face = faceOf(*font);
+    auto target = makeOpaque(200, 40);
+    font->drawText(target.get(), 0, 0, 0xFF000000, u"abca");
+    EXPECT_EQ(face.cachedGlyphCount(), 3u);
+    Render::TextSize plain;
+    font->textSize(plain, u"abca");
+
+    font->setStyle(Render::Font::Bold);
+    EXPECT_EQ(font->style(), Render::Font::Bold);
+    EXPECT_EQ(face.cachedGlyphCount(), 0u);
+    Render::TextSize bold;
+    font->textSize(bold, u"abca");
+    EXPECT_GT(bold.width, plain.width);
+    EXPECT_EQ(face.cachedGlyphCount(), 3u);
+
+    // Underline: a full-width dark row below the baseline.
+    font->setStyle(Render::Font::Underline);
+    EXPECT_EQ(face.cachedGlyphCount(), 0u);
+    auto lined = makeOpaque(200, 40);
+    font->drawText(lined.get(), 0, 0, 0xFF000000, u"a c");
+    Render::TextSize size;
+    font->textSize(size, u"a c");
+    bool fullRow = false;
+    for (int y = face.ascent(); y < size.height && !fullRow; ++y) {
+        bool all = true;
+        for (int x = 0; x < size.width; ++x)
+            all = all && rgbAt(lined.get(), x, y) != 0xFFFFFF;
+        fullRow = all;
+    }
+    EXPECT_TRUE(fullRow);
+
+    // Italic leans: the top of an "l" lies right of its bottom.
+    font->setStyle(Render::Font::Italic);
+    auto leaning = makeOpaque(60, 40);
+    font->drawText(leaning.get(), 10, 0, 0xFF000000, u"l");
+    font->setStyle(0);
+    auto upright = makeOpaque(60, 40);
+    font->drawText(upright.get(), 10, 0, 0xFF000000, u"l");
+    auto dark = [](std::uint32_t p) { return (p & 0xFF) < 0x80; };
+    const Box lean = boxOf(pixelsWhere(leaning.get(), dark));
+    const Box up = boxOf(pixelsWhere(upright.get(), dark));
+    EXPECT_GT(lean.right - lean.left, up.right - up.left);
+}
+
+TEST(TtfFont, EffectMasksGiveTheirLayers) {
+    auto font = demoFont(16);
+    ASSERT_TRUE(font);
+    const std::u16string text = u"Hx";
+    const std::uint32_t red = 0xFF0000FF; // 0xAABBGGRR
+    auto isRed = [](std::uint32_t p) { return p == 0xFF0000; };
+    auto notWhite = [](std::uint32_t p) { return p != 0xFFFFFF; };
+
+    // Mask 4 alone: only the one-bit glyph, in the effect colour, no
+    // anti-aliased text on top.
+    auto plainTarget = makeOpaque(80, 40);
+    font->drawTextSolid(plainTarget.get(), 10, 5, Render::Font::Plain, 0xFF000000, red, text);
+    const PixelSet glyph = pixelsWhere(plainTarget.get(), isRed);
+    ASSERT_FALSE(glyph.empty());
+    EXPECT_EQ(pixelsWhere(plainTarget.get(), notWhite), glyph);
+
+    // Halo and shadow with text in the effect colour: red on the layer stays
+    // pure red; beyond it only fully covered anti-aliased pixels are pure red
+    // (the one-bit and the anti-aliased renderings differ at the edges).
+    auto textAlone = makeOpaque(80, 40);
+    font->drawText(textAlone.get(), 11, 6, red, text);
+    const PixelSet solidText = pixelsWhere(textAlone.get(), isRed);
+    auto with = [](PixelSet a, const PixelSet& b) {
+        a.insert(b.begin(), b.end());
+        return a;
+    };
+    PixelSet halo, shadow;
+    for (const auto& [x, y] : glyph) {
+        for (int dy = -1; dy <= 1; ++dy)
+            for (int dx = -1; dx <= 1; ++dx)
+                halo.insert({x + dx, y + dy});
+        shadow.insert({x, y});
+        shadow.insert({x + 1, y + 1});
+    }
+    auto haloTarget = makeOpaque(80, 40);
+    font->drawTextSolid(haloTarget.get(), 10, 5, Render::Font::Halo, red, red, text);
+    EXPECT_EQ(pixelsWhere(haloTarget.get(), isRed), with(halo, solidText));
+    auto shadowTarget = makeOpaque(80, 40);
+    font->drawTextSolid(shadowTarget.get(), 10, 5, Render::Font::Shadow, red, red, text);
+    EXPECT_EQ(pixelsWhere(shadowTarget.get(), isRed), with(shadow, solidText));
+
+    const Box g = boxOf(glyph);
+    EXPECT_EQ(boxOf(halo), (Box{g.left - 1, g.top - 1, g.right + 1, g.bottom + 1}));
+    EXPECT_EQ(boxOf(shadow), (Box{g.left, g.top, g.right + 1, g.bottom + 1}));
+    // The glyph's own layer starts one pixel in from the call's corner: the
+    // halo has room on the left and top.
+    EXPECT_GE(g.left, 11);
+    EXPECT_GE(g.top, 6);
+
+    // With dark text the anti-aliased glyphs sit on the halo, one pixel right
+    // and down from (x, y), inside the halo's box.
+    auto both = makeOpaque(80, 40);
+    font->drawTextSolid(both.get(), 10, 5, Render::Font::Halo, 0xFF000000, red, text);
+    const PixelSet dark = pixelsWhere(both.get(), [](std::uint32_t p) { return (p >> 16) < 0x80; });
+    ASSERT_FALSE(dark.empty());
+    const Box d = boxOf(dark);
+    const Box h = boxOf(halo);
+    EXPECT_GT(d.left, h.left);
+    EXPECT_GT(d.top, h.top);
+    EXPECT_LT(d.right, h.right);
+    EXPECT_LT(d.bottom, h.bottom);
+    EXPECT_FALSE(pixelsWhere(both.get(), isRed).empty());
+}
+
+TEST(TtfFont, AntiAliasedTextBlendsItsColourWithinItsBox) {
+    auto font = demoFont(16);
+    ASSERT_TRUE(font);
+    auto target = makeOpaque(120, 40, 0x000000);
+    font->drawText(target.get(), 20, 10, 0xFF00FF00, u"Wood"); // green
+    Render::TextSize size;
+    font->textSize(size, u"Wood");
+    const PixelSet lit = pixelsWhere(target.get(), [](std::uint32_t p) { return p != 0; });
+    ASSERT_FALSE(lit.empty());
+    const Box b = boxOf(lit);
+    EXPECT_GE(b.left, 20);
+    EXPECT_GE(b.top, 10);
+    EXPECT_LT(b.right, 20 + size.width);
+    EXPECT_LT(b.bottom, 10 + size.height);
+    bool partial = false, full = false;
+    for (const auto& [x, y] : lit) {
+        const std::uint32_t p = rgbAt(target.get(), x, y);
+        EXPECT_EQ(p & 0xFF00FF, 0u) << "only green is drawn";
+        partial = partial || ((p >> 8) > 0 && (p >> 8) < 0xFF);
+        full = full || (p >> 8) == 0xFF;
+    }
+    EXPECT_TRUE(partial) << "edges are anti-aliased";
+    EXPECT_TRUE(full);
+}
+
+TEST(TtfFont, KerningNarrowsPairsTheFaceKerns) {
+    auto font = demoFont(20);
+    ASSERT_TRUE(font);
+    Render::TextSize pair, a, v;
+    font->textSize(pair, u"AV");
+    font->textSize(a, u"A");
+    font->textSize(v, u"V");
+    EXPECT_LE(pair.width, a.width + v.width);
+}
+
+// Glyphs that reach beyond the line box: tall accented capitals above the
+// ascent, descenders, combining marks with no advance and a negative left
+// bearing, negative kerning, every style. Run under ASan these must not
+// write outside the text surfaces; here the target around the text must stay
+// untouched too.
+TEST(TtfFont, GlyphsOutsideTheLineBoxAreClipped) {
+    const std::vector<std::u16string> texts = {
+        u"\u00C5\u01FA\u1EA4\u0176\u00C9\u00CE",                    // capitals with accents above
+        u"\u0429\u0451\u043B\u043A\u043E\u0432\u043E \u0419\u0424", // Cyrillic
+        u"a\u0301\u0302\u0303\u0304e\u0308\u0323\u0331",            // stacked combining marks
+        u"\u0301\u0327x\u20DD",                                     // marks with nothing before
+        u"gjpqy\u00FE\u0192",                                       // deep descenders
+        u"AVAWAY T. L'",                                            // kerned pairs
+        u"\xD83D\xDE00 \xDBFF",                                     // surrogate halves
+    };
+    for (int size : {6, 11, 23}) {
+        auto font = demoFont(size);
+        ASSERT_TRUE(font);
+        for (int style : {0, 1, 2, 4, 7}) {
+            font->setStyle(style);
+            for (const auto& text : texts) {
+                Render::TextSize measured;
+                ASSERT_TRUE(font->textSize(measured, text));
+                auto target = makeOpaque(measured.width + 40, measured.height + 40);
+                font->drawText(target.get(), 20, 20, 0xFF000000, text);
+                for (int mask : {1, 2, 4, 7})
+                    font->drawTextSolid(target.get(), 19, 19, mask, 0xFF000000, 0xFF0000FF, text);
+                const Box drawn =
+                    boxOf(pixelsWhere(target.get(), [](std::uint32_t p) { return p != 0xFFFFFF; }));
+                if (drawn.empty()) continue;
+                EXPECT_GE(drawn.left, 19);
+                EXPECT_GE(drawn.top, 19);
+                EXPECT_LE(drawn.right, 19 + measured.width + 1);
+                EXPECT_LE(drawn.bottom, 19 + measured.height + 1);
+            }
+        }
+    }
+}
