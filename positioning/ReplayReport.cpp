@@ -60,7 +60,6 @@ class ReportWriter final : public TrackingListener {
     std::size_t m_decimals = 0;
 };
 
-
 } // namespace
 
 std::string replayReport(std::string_view recording) {
