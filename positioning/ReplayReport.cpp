@@ -48,7 +48,7 @@ class ReportWriter final : public TrackingListener {
         // The time field as the parser reads it: at most 15 characters,
         // decimals from the 8th on.
         const std::size_t start = sentence.find(',') + 1;
-        const std::size_t end = std::min(sentence.find_first_of(",*", start), start + 15);
+        const std::size_t end = std::min({sentence.find_first_of(",*", start), start + 15, sentence.size()});
         std::size_t decimals = 0;
         for (std::size_t i = start + 7; i < end && sentence[i] >= '0' && sentence[i] <= '9'; ++i)
             ++decimals;
