@@ -40,7 +40,7 @@ DateTime localDateTime() {
 
 std::uint64_t toUnixTime(const DateTime& t) {
     if (t.year < 1601 || t.month < 1 || t.month > 12 || t.day < 1 || t.day > daysInMonth(t.year, t.month) ||
-        t.hour > 23 || t.minute > 59 || t.second > 59 || t.millisecond > 999)
+        t.hour > 23 || t.minute > 59 || t.second > 59)
         return 0;
     const std::int64_t days = daysFromCivil(t.year, t.month, t.day);
     const std::int64_t seconds = days * 86400 + t.hour * 3600 + t.minute * 60 + t.second;

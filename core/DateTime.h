@@ -27,7 +27,9 @@ DateTime localDateTime();
 
 // Whole seconds since 1970-01-01 00:00:00 UTC; the milliseconds are dropped.
 // A record without a valid calendar date (day, month or year 0, a month above
-// 12, a day past the month's end, a year before 1601) gives 0.
+// 12, a day past the month's end, a year before 1601) gives 0. The
+// millisecond field is dropped whatever it holds: from an NMEA time it may
+// carry four or more decimals.
 std::uint64_t toUnixTime(const DateTime& time);
 
 // The calendar time of a count of seconds since 1970 (millisecond 0).

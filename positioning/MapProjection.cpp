@@ -1,5 +1,7 @@
 #include "positioning/MapProjection.h"
 
+#include "map/Projection.h"
+
 #include <atomic>
 
 namespace Positioning {
@@ -17,8 +19,9 @@ void geoToMap(float latitude, float longitude, std::int32_t& x, std::int32_t& y)
         projection(latitude, longitude, x, y);
         return;
     }
-    x = 0;
-    y = 0;
+    const Map::Point point = Map::Projection::fromGeo(latitude, longitude);
+    x = point.x;
+    y = point.y;
 }
 
 } // namespace Positioning

@@ -1,8 +1,11 @@
 #include "positioning/ReplayReport.h"
 
 #include "core/Format.h"
+#include "positioning/NmeaParsers.h"
 #include "positioning/ReplayPortSystem.h"
 #include "positioning/System.h"
+
+#include <algorithm>
 
 namespace Positioning {
 
@@ -16,33 +19,46 @@ class ReportWriter final : public TrackingListener {
         const DateTime& t = fix.dateTime;
         std::string time =
             Core::format("%04d-%02d-%02dT%02d:%02d:%02d", t.year, t.month, t.day, t.hour, t.minute, t.second);
-        // The fraction as the receiver sent its digits ("19.50" stays ".50").
-        if (t.millisecond != 0) time += Core::format(".%d", t.millisecond);
+        // The fix holds the decimals as a whole number ("19.050" gives 50);
+        // with their count they print as sent (".050").
+        if (t.millisecond != 0) {
+            std::string fraction = Core::format("%d", t.millisecond);
+            if (fraction.size() < m_decimals) fraction.insert(0, m_decimals - fraction.size(), '0');
+            time += "." + fraction;
+        }
         time += "Z";
         m_out += Core::format("%s\t%d\t%.7f\t%.7f\t%.1f\t%.3f\t%.2f\t%.2f\t%.2f\n", time, valid ? 1 : 0,
                               fix.latitude, fix.longitude, fix.altitude, fix.speed, fix.heading, fix.hdop,
                               fix.vdop);
     }
 
+    // The time of day of a fix comes from the last valid GGA: before each
+    // line goes in, note the decimals of its time field if it is one.
+    void noteLine(std::string_view line) {
+        // The line as the scanner cuts it: up to its first control byte.
+        std::size_t length = 0;
+        while (length < line.size() && static_cast<signed char>(line[length]) >= 32)
+            ++length;
+        const std::string sentence(line.substr(0, length));
+        NmeaRecords records;
+        const auto size = static_cast<std::uint32_t>(sentence.size());
+        if (!nmeaChecksumMatches(sentence.c_str(), size) ||
+            parseSentence(sentence.c_str(), size, records) != SentenceKind::Gga || records.gga.quality == 0)
+            return;
+        // The time field as the parser reads it: at most 15 characters,
+        // decimals from the 8th on.
+        const std::size_t start = sentence.find(',') + 1;
+        const std::size_t end = std::min({sentence.find_first_of(",*", start), start + 15, sentence.size()});
+        std::size_t decimals = 0;
+        for (std::size_t i = start + 7; i < end && sentence[i] >= '0' && sentence[i] <= '9'; ++i)
+            ++decimals;
+        m_decimals = decimals;
+    }
+
   private:
     std::string& m_out;
+    std::size_t m_decimals = 0;
 };
-
-// The recording without its comment lines, every line ended by a line feed.
-std::string withoutComments(std::string_view recording) {
-    std::string stream;
-    stream.reserve(recording.size() + 1);
-    while (!recording.empty()) {
-        const std::size_t end = recording.find('\n');
-        const std::string_view line = recording.substr(0, end);
-        if (line.empty() || line[0] != '#') {
-            stream += line;
-            stream += '\n';
-        }
-        recording.remove_prefix(end == std::string_view::npos ? recording.size() : end + 1);
-    }
-    return stream;
-}
 
 } // namespace
 
@@ -58,7 +74,17 @@ std::string replayReport(std::string_view recording) {
     ReportWriter writer(out);
     system.addListener(&writer);
     system.enable(nullptr);
-    replay->feed(withoutComments(recording));
+    // Line by line, comment lines left out, each ended by a line feed; a line
+    // of a sentence is long enough to be scanned as soon as it is in.
+    while (!recording.empty()) {
+        const std::size_t end = recording.find('\n');
+        const std::string_view line = recording.substr(0, end);
+        if (line.empty() || line[0] != '#') {
+            writer.noteLine(line);
+            replay->feed(std::string(line) + '\n');
+        }
+        recording.remove_prefix(end == std::string_view::npos ? recording.size() : end + 1);
+    }
     // A line shorter than the scanner's minimum at the very end goes through
     // once more bytes follow it; empty lines are dropped.
     replay->feed(std::string(NmeaSentenceReader::MinimumScan, '\n'));

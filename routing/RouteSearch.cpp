@@ -4,6 +4,7 @@
 #include "routing/SearchQueue.h"
 
 #include <algorithm>
+#include <new>
 #include <utility>
 
 using namespace RoadGraph;
@@ -223,22 +224,34 @@ void search(RoadMap& map, SearchTask& task, const RoutingParams& params, SearchS
     if (task.backward) map.reverseDirection();
     const RoadMap::Snapshot before = map.snapshot();
 
-    bool seeded = task.source != nullptr && task.source->seed(map, task);
-    for (SearchTarget& t : task.targets)
-        seeded = t.position->seed(map, task) && seeded;
-    if (seeded) {
-        searchLoop(map, task, params, stats);
-    } else {
-        Log::log(Log::Critical, u"Route search: no room in the road graph for the search positions");
+    // Memory can run out in the seeds, the heap or the path lists: the
+    // finishes are then unreached, and the map is put back all the same.
+    try {
+        bool seeded = task.source != nullptr && task.source->seed(map, task);
         for (SearchTarget& t : task.targets)
-            t.reached = 0;
-        task.reachedCount = 0;
-    }
+            seeded = t.position->seed(map, task) && seeded;
+        if (seeded) {
+            searchLoop(map, task, params, stats);
+        } else {
+            Log::log(Log::Critical, u"Route search: no room in the road graph for the search positions");
+            for (SearchTarget& t : task.targets)
+                t.reached = 0;
+            task.reachedCount = 0;
+        }
 
-    for (SearchTarget& t : task.targets) {
-        if (ResultBindings* bindings = t.position->resultBindings()) {
-            const bool reached = t.reached && task.source;
-            bindings->bind(map, *t.position, reached ? *task.source : *t.position, reached);
+        for (SearchTarget& t : task.targets) {
+            if (ResultBindings* bindings = t.position->resultBindings()) {
+                const bool reached = t.reached && task.source;
+                bindings->bind(map, *t.position, reached ? *task.source : *t.position, reached);
+            }
+        }
+    } catch (const std::bad_alloc&) {
+        Log::log(Log::Critical, u"Route search: out of memory");
+        task.reachedCount = 0;
+        for (SearchTarget& t : task.targets) {
+            t.reached = 0;
+            if (ResultBindings* bindings = t.position->resultBindings())
+                bindings->bind(map, *t.position, *t.position, false);
         }
     }
 

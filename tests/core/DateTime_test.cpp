@@ -8,6 +8,7 @@ TEST(DateTime, UnixTimeConversions) {
     DateTime t{1, 1, 1970, 0, 0, 0, 999};
     EXPECT_EQ(Positioning::toUnixTime(t), 0u);
     EXPECT_EQ(Positioning::toUnixTime(DateTime{15, 12, 2010, 0, 0, 0, 0}), 1292371200u);
+    EXPECT_EQ(Positioning::toUnixTime(DateTime{15, 12, 2010, 0, 0, 0, 1234}), 1292371200u);
     EXPECT_EQ(Positioning::toUnixTime(DateTime{29, 2, 2024, 23, 59, 59, 0}), 1709251199u);
     // No date: 0, whatever the time of day.
     EXPECT_EQ(Positioning::toUnixTime(DateTime{0, 0, 0, 12, 0, 0, 0}), 0u);

@@ -1,6 +1,7 @@
 #include "positioning/NmeaDevice.h"
 
 #include "core/Text.h"
+#include "map/Projection.h"
 #include "positioning/MapProjection.h"
 #include "positioning/ReplayPortSystem.h"
 
@@ -149,7 +150,7 @@ TEST(NmeaDevice, SatellitesAndUsedSatellites) {
     EXPECT_EQ(sky[4].prn, 15);
 }
 
-TEST(NmeaDevice, MapPointThroughTheInstalledProjection) {
+TEST(NmeaDevice, MapPointByTheMapProjection) {
     Positioning::setGeoToMap([](float lat, float lon, std::int32_t& x, std::int32_t& y) {
         x = static_cast<std::int32_t>(lon * 100);
         y = static_cast<std::int32_t>(lat * 100);
@@ -160,10 +161,16 @@ TEST(NmeaDevice, MapPointThroughTheInstalledProjection) {
     ASSERT_EQ(rig.recorder.fixes.size(), 1u);
     EXPECT_EQ(rig.recorder.fixes[0].second.x, 17531);
     EXPECT_EQ(rig.recorder.fixes[0].second.y, -3778);
-    std::int32_t x = 1, y = 1;
-    Positioning::geoToMap(10, 10, x, y);
-    EXPECT_EQ(x, 0);
-    EXPECT_EQ(y, 0);
+
+    // Without one installed, the map's own projection gives the point.
+    Rig plain;
+    plain.send(Gga1);
+    ASSERT_EQ(plain.recorder.fixes.size(), 1u);
+    const Fix& fix = plain.recorder.fixes[0].second;
+    const Map::Point expected = Map::Projection::fromGeo(fix.latitude, fix.longitude);
+    EXPECT_NE(expected, Map::Point{});
+    EXPECT_EQ(fix.x, expected.x);
+    EXPECT_EQ(fix.y, expected.y);
 }
 
 TEST(NmeaDevice, WritesTheNmeaLog) {

@@ -15,12 +15,18 @@ TEST(ReplayReport, OneLinePerFixAndTheLastSkyView) {
         line("GPGSV,2,1,05,1,10,100,11,2,20,200,22,3,30,300,33,4,40,40,44") +
         line("GPGSV,2,2,05,5,50,50,55") + "#GPGGA comment that looks like data\n" + "garbage\r\n" +
         line("GPGGA,030720.00,4807.038,N,01131.000,W,1,08,0.9,545.4,M,46.9,M,,") +
-        line("GPGGA,030721.00,,,,,0,00,,,M,,M,,") + line("GPGSV,3,1,12");
+        line("GPGGA,030721.00,,,,,0,00,,,M,,M,,") +
+        line("GPGGA,030722.050,4807.038,N,01131.000,W,1,08,0.9,545.4,M,46.9,M,,") +
+        line("GPRMC,030723.050,A,4807.038,N,01131.000,W,10.0,181.39,311214,,,A") + line("GPGSV,3,1,12");
     EXPECT_EQ(Positioning::replayReport(recording),
               "time\tvalid\tlatitude\tlongitude\taltitude\tspeed\theading\thdop\tvdop\n"
               "0000-00-00T03:07:19.50Z\t1\t-37.7847900\t175.3148956\t59.9\t0.000\t0.00\t1.10\t0.00\n"
               "2014-12-31T03:07:20Z\t1\t48.1172981\t-11.5166664\t545.4\t5.140\t181.39\t0.90\t1.50\n"
               "2014-12-31T03:07:20Z\t0\t48.1172981\t-11.5166664\t545.4\t5.140\t181.39\t0.90\t1.50\n"
+              // Leading zeros of the decimals are kept; an RMC that opens an
+              // epoch tells the time of the last GGA.
+              "2014-12-31T03:07:22.050Z\t1\t48.1172981\t-11.5166664\t545.4\t5.140\t181.39\t0.90\t1.50\n"
+              "2014-12-31T03:07:22.050Z\t1\t48.1172981\t-11.5166664\t545.4\t5.140\t181.39\t0.90\t1.50\n"
               "satellites\t5\n");
     EXPECT_EQ(Positioning::replayReport(""),
               "time\tvalid\tlatitude\tlongitude\taltitude\tspeed\theading\thdop\tvdop\n"

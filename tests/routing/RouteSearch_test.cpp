@@ -752,3 +752,41 @@ TEST(RouteSearch, DamagedGraphsDoNotBreakTheSearch) {
         EXPECT_EQ(after.segments, before.segments);
     }
 }
+
+// Memory running out in the middle of a search: the finishes are unreached,
+// nothing escapes, and the map (reversed for a backward search) is put back.
+TEST(RouteSearch, OutOfMemoryBindsUnreachedAndRestoresTheMap) {
+    struct Starving : SearchPositionToNode {
+        using SearchPositionToNode::SearchPositionToNode;
+        bool seed(RoadMap& map, const SearchTask& task) override {
+            SearchPositionToNode::seed(map, task);
+            throw std::bad_alloc();
+        }
+    };
+    TestGraph g = drawGraph("A B C\n", "A-B 10\nB>C 10");
+    const std::vector<NodeRecord> nodes = g.map.nodes();
+    const std::vector<SegmentRecord> segments = g.map.segments();
+    const std::vector<LinkRecord> links = g.map.links();
+    for (const bool backward : {false, true}) {
+        SearchTask task;
+        task.backward = backward;
+        Result near, starving;
+        task.source =
+            std::make_unique<SearchPositionFromSegment>(GridCell{}, g.segment('A', 'B'), 5, true, true);
+        task.addTarget(makeTarget(Place{false, g.node('B'), 0, 0, true, true, GridCell{}}, near));
+        auto finish = std::make_unique<Starving>(GridCell{}, g.node('C'));
+        starving.attach(*finish);
+        task.addTarget(std::move(finish));
+        EXPECT_NO_THROW(search(g.map, task, lengthParams()));
+        for (const Result* r : {&near, &starving}) {
+            EXPECT_EQ(r->reached, 0);
+            EXPECT_EQ(r->cost, kInfiniteCost);
+            EXPECT_EQ(r->totalLength, kInfiniteCost);
+        }
+        EXPECT_EQ(g.map.nodes().size(), nodes.size());
+        EXPECT_EQ(0, std::memcmp(g.map.segments().data(), segments.data(),
+                                 segments.size() * sizeof(SegmentRecord)));
+        ASSERT_EQ(g.map.links().size(), links.size());
+        EXPECT_EQ(0, std::memcmp(g.map.links().data(), links.data(), links.size() * sizeof(LinkRecord)));
+    }
+}
