@@ -155,6 +155,8 @@ struct MapServices {
     // Asks the page for a redraw after a fast frame; the default pushes
     // SDL's expose event.
     std::function<void()> requestExpose;
+    // The engine's resource pool figures for the debug overlay.
+    std::function<void(std::uint32_t (&figures)[3])> resourcePoolFigures;
 };
 
 // The SDL implementations of the three defaults.

@@ -323,8 +323,12 @@ void fdMapRenderer::drawMap(SDL_Surface* screen, const SDL_Rect& target, bool in
     }
     if (indicator)
         fillBox(screen, target.x + m_focus.x - 2, target.y + m_focus.y - 2, 5, 5, 255, 128, 0);
-    if (statistics != nullptr && m_mapFont != nullptr)
-        Render::drawDebugInfo(*statistics, screen, *m_mapFont);
+    if (statistics != nullptr) {
+        if (m_services.resourcePoolFigures)
+            m_services.resourcePoolFigures(statistics->poolFigures);
+        if (m_mapFont != nullptr)
+            Render::drawDebugInfo(*statistics, screen, *m_mapFont);
+    }
 }
 
 void fdMapRenderer::drawProximityPoint(const xe::Canvas& canvas, const ProximityPoint& point, float markSize) {
