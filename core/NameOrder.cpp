@@ -11,8 +11,7 @@ bool iless(std::u16string_view a, std::u16string_view b) {
     for (std::size_t i = 0; i < n; ++i) {
         const std::uint16_t x = toUpper(a[i]);
         const std::uint16_t y = toUpper(b[i]);
-        if (x != y)
-            return x < y;
+        if (x != y) return x < y;
     }
     return a.size() < b.size();
 }

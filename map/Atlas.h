@@ -7,7 +7,7 @@
 namespace Map {
 
 class Atlas {
-public:
+  public:
     virtual ~Atlas() = default;
     // The heap routing allocates its road graphs from.
     virtual Core::Allocator* routeHeap() = 0;
@@ -20,7 +20,7 @@ public:
 };
 
 class AtlasListener {
-public:
+  public:
     virtual ~AtlasListener() = default;
     // Called with the atlas mutex held.
     virtual void onAtlasChanged() = 0;

@@ -9,8 +9,7 @@ AtlasFolderList::AtlasFolderList(const AtlasPaths& paths, const std::u16string& 
     std::unique_ptr<FileSystem::FileFinder> finder = FileSystem::FileFinder::create(maps, u"*");
     for (bool more = !finder->atEnd(); more; more = finder->next()) {
         const std::u16string name = finder->name();
-        if (!finder->isDirectory() || name.empty() || name[0] == u'.')
-            continue;
+        if (!finder->isDirectory() || name.empty() || name[0] == u'.') continue;
         m_records.push_back({name, joinPath(maps, name)});
     }
     m_current = static_cast<std::uint32_t>(m_records.size());

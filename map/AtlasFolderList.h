@@ -11,7 +11,7 @@
 namespace Map {
 
 class AtlasFolderList {
-public:
+  public:
     struct Record {
         std::u16string name; // the folder's name
         std::u16string path; // its full path
@@ -25,7 +25,7 @@ public:
     const std::vector<Record>& records() const { return m_records; }
     std::uint32_t current() const { return m_current; }
 
-private:
+  private:
     std::vector<Record> m_records;
     std::uint32_t m_current = 0;
 };

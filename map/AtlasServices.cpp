@@ -7,8 +7,7 @@ namespace Map {
 
 std::u16string joinPath(std::u16string_view folder, std::u16string_view name) {
     std::u16string path(folder);
-    if (!path.empty() && path.back() != u'\\' && path.back() != u'/')
-        path += u'\\';
+    if (!path.empty() && path.back() != u'\\' && path.back() != u'/') path += u'\\';
     path += name;
     return path;
 }
@@ -16,15 +15,13 @@ std::u16string joinPath(std::u16string_view folder, std::u16string_view name) {
 FolderPaths::FolderPaths(std::u16string programFolder) : m_programFolder(std::move(programFolder)) {}
 
 bool FolderPaths::isAbsolute(std::u16string_view name) {
-    if (!name.empty() && (name[0] == u'/' || name[0] == u'\\'))
-        return true;
+    if (!name.empty() && (name[0] == u'/' || name[0] == u'\\')) return true;
     return name.size() >= 2 && name[1] == u':';
 }
 
 namespace {
 std::u16string underFolder(const std::u16string& folder, std::u16string_view name) {
-    if (FolderPaths::isAbsolute(name))
-        return std::u16string(name);
+    if (FolderPaths::isAbsolute(name)) return std::u16string(name);
     std::u16string path = joinPath(folder, name);
     std::replace(path.begin(), path.end(), u'/', u'\\');
     return path;

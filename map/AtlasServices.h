@@ -6,6 +6,8 @@
 // handed to the atlas by the engine at start-up; a service left empty is
 // simply not used (tests and the tools run the atlas without them).
 
+#include "map/CameraFields.h"
+
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -28,7 +30,7 @@ std::u16string joinPath(std::u16string_view folder, std::u16string_view name);
 
 // The engine's folders.
 class AtlasPaths {
-public:
+  public:
     virtual ~AtlasPaths() = default;
     // The data folder followed by name, "/" replaced by "\"; an absolute
     // name unchanged.
@@ -39,27 +41,27 @@ public:
 
 // AtlasPaths over a given program folder; its data folder is "data\" in it.
 class FolderPaths : public AtlasPaths {
-public:
+  public:
     explicit FolderPaths(std::u16string programFolder);
     std::u16string dataPath(std::u16string_view name) const override;
     std::u16string programPath(std::u16string_view name) const override;
 
     static bool isAbsolute(std::u16string_view name);
 
-private:
+  private:
     std::u16string m_programFolder;
 };
 
 // An object the atlas owns for one loaded atlas and destroys on unload
 // (the drawing buffers, the waypoints plug-in).
 class AtlasPart {
-public:
+  public:
     virtual ~AtlasPart() = default;
 };
 
 // Routing's graph across the maps of the atlas.
 class InterMapGraph {
-public:
+  public:
     virtual ~InterMapGraph() = default;
     // False fails the atlas load.
     virtual bool build(KVAtlas& atlas) = 0;
@@ -68,7 +70,7 @@ public:
 
 // Routing's route path and its file.
 class RoutePath {
-public:
+  public:
     virtual ~RoutePath() = default;
     // Reads a path file, resolving map ids with KVAtlas::findMapById; false
     // when it is missing or invalid.
@@ -81,7 +83,7 @@ public:
 
 // The text-search engine the atlas owns.
 class AtlasSearchEngine {
-public:
+  public:
     virtual ~AtlasSearchEngine() = default;
     // The maps of a freshly loaded atlas, in atlas order.
     virtual void setAtlas(const std::vector<KVMap2*>& maps, const std::u16string& folder,
@@ -89,9 +91,22 @@ public:
     virtual void clearMaps() = 0;
 };
 
+// The live map camera of the drawing code. The atlas writes the camera it
+// restores (camera.kvc or the largest map) and reads the camera it saves.
+class CameraAccess {
+  public:
+    virtual ~CameraAccess() = default;
+    virtual CameraFields read() const = 0;
+    // Sets centre, scale, mode and rotation (the camera refreshes its sine
+    // and cosine).
+    virtual void write(const CameraFields& camera) = 0;
+};
+
 struct AtlasServices {
     // Required; FolderPaths over the program folder by default.
     std::shared_ptr<AtlasPaths> paths;
+    // Without it the atlas keeps the camera fields itself.
+    std::shared_ptr<CameraAccess> camera;
     std::function<std::unique_ptr<AtlasPart>(KVAtlas&)> makeDrawBuffers;
     std::unique_ptr<InterMapGraph> interMapGraph;
     std::unique_ptr<RoutePath> routePath;

@@ -27,30 +27,31 @@ constexpr const char* TypeNames[7] = {"city", "region", "country", "world", "poi
 std::optional<std::uint32_t> mapTypeOf(const std::u16string& path) {
     FileSystem::WinFileForRead file(path);
     std::uint8_t header[48];
-    if (!file.isOpen() || file.read(header, sizeof header, 1) != 1)
-        return std::nullopt;
-    if (header[44] > 6)
-        return std::nullopt;
+    if (!file.isOpen() || file.read(header, sizeof header, 1) != 1) return std::nullopt;
+    if (header[44] > 6) return std::nullopt;
     return header[44];
 }
 
-std::u16string wide(const char* text) { return Core::utf8ToWide(text ? text : ""); }
+std::u16string wide(const char* text) {
+    return Core::utf8ToWide(text ? text : "");
+}
 
 } // namespace
 
-const char* AtlasXml::typeName(std::uint32_t type) { return type < 7 ? TypeNames[type] : TypeNames[0]; }
+const char* AtlasXml::typeName(std::uint32_t type) {
+    return type < 7 ? TypeNames[type] : TypeNames[0];
+}
 
 std::string AtlasXml::build(const std::u16string& folder) {
     std::string text = "\xEF\xBB\xBF<?xml version=\"1.0\" encoding=\"UTF-8\" ?>\r\n";
-    text += "<!-- Maps of the atlas folder; time: last write of the file in seconds since 1970-01-01 UTC -->\r\n";
+    text +=
+        "<!-- Maps of the atlas folder; time: last write of the file in seconds since 1970-01-01 UTC -->\r\n";
     text += Core::format("<atlas name=\"default\" dir=\"%s\">\r\n", Core::xmlEscapeWide(folder));
     std::unique_ptr<FileSystem::FileFinder> finder = FileSystem::FileFinder::create(folder, u"*.kvm");
     for (bool more = !finder->atEnd(); more; more = finder->next()) {
-        if (finder->isDirectory())
-            continue;
+        if (finder->isDirectory()) continue;
         const std::optional<std::uint32_t> type = mapTypeOf(finder->path());
-        if (!type)
-            continue;
+        if (!type) continue;
         const std::u16string src = finder->name();
         const std::u16string name = src.size() >= 4 ? src.substr(0, src.size() - 4) : std::u16string();
         const auto time = static_cast<std::uint32_t>(Positioning::toUnixTime(finder->modificationTime()));
@@ -64,8 +65,7 @@ std::string AtlasXml::build(const std::u16string& folder) {
 bool AtlasXml::write(const std::u16string& path, const std::u16string& folder) {
     const std::string text = build(folder);
     FileSystem::AtomicFileForWrite file(path);
-    if (file.isOpen() && file.write(text.data(), text.size(), 1) == 1 && file.commit())
-        return true;
+    if (file.isOpen() && file.write(text.data(), text.size(), 1) == 1 && file.commit()) return true;
     const int error = file.lastError();
     file.discard();
     Log::log(Log::Critical, u"Can't create atlas file '%s' (err %d)", path, error);
@@ -104,8 +104,7 @@ bool AtlasXml::read(const std::u16string& path, std::vector<Map>& maps) {
         Map entry;
         const auto* name = node->first_attribute("name");
         entry.name = name ? wide(name->value()) : u"noname";
-        if (const auto* src = node->first_attribute("src"))
-            entry.src = wide(src->value());
+        if (const auto* src = node->first_attribute("src")) entry.src = wide(src->value());
         if (const auto* type = node->first_attribute("type")) {
             entry.typeValid = false;
             for (std::uint32_t t = 0; t < 7; ++t) {

@@ -27,15 +27,13 @@ void putU32(std::uint8_t* p, std::uint32_t v) {
 
 bool CameraFile::read(const std::u16string& path, CameraFields& camera, std::uint32_t& selector) {
     FileSystem::WinFileForRead file(path);
-    if (!file.isOpen())
-        return false;
+    if (!file.isOpen()) return false;
     std::uint8_t centre[8], scale[4], rotation[4], mode[1], zoom[4];
     // Five reads, as the fields were written; all must succeed.
     const bool complete = file.read(centre, 8, 1) == 1 && file.read(scale, 4, 1) == 1 &&
                           file.read(rotation, 4, 1) == 1 && file.read(mode, 1, 1) == 1 &&
                           file.read(zoom, 4, 1) == 1;
-    if (!complete)
-        return false;
+    if (!complete) return false;
 
     const float s = std::bit_cast<float>(u32Of(scale));
     float r = std::bit_cast<float>(u32Of(rotation));
@@ -67,8 +65,7 @@ bool CameraFile::write(const std::u16string& path, const CameraFields& camera, s
         bytes[18] = static_cast<std::uint8_t>(selector - 1);
     }
     FileSystem::AtomicFileForWrite file(path);
-    if (!file.isOpen())
-        return false;
+    if (!file.isOpen()) return false;
     if (file.write(bytes, sizeof bytes, 1) != 1) {
         file.discard();
         return false;

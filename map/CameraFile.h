@@ -4,7 +4,7 @@
 // u8 mode, u32 zoom-step word (byte 0: 1 when the selector is not 0, byte 1:
 // selector - 1, bytes 2 and 3: 0).
 
-#include "map/ViewState.h"
+#include "map/CameraFields.h"
 
 #include <cstdint>
 #include <string>

@@ -21,7 +21,7 @@ class FileRW;
 namespace Map {
 
 class IndexSourceList {
-public:
+  public:
     struct Record {
         std::u16string name; // without the folder
         std::uint64_t time = 0;
@@ -37,7 +37,8 @@ public:
     // Every file (not folder) of folder matching mask that the filter
     // accepts, in name order ignoring case. Empty when the folder does not
     // exist or nothing matches.
-    static IndexSourceList collect(const std::u16string& folder, const std::u16string& mask, const Filter& filter);
+    static IndexSourceList collect(const std::u16string& folder, const std::u16string& mask,
+                                   const Filter& filter);
     // Reorders ascending by key(name) as unsigned values.
     static void sort(IndexSourceList& list, const Key& key);
     // Same count and, in order, names equal ignoring case and equal times.

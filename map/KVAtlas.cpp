@@ -28,14 +28,13 @@ std::uint32_t heapBytes(Core::ConfigNode* config, const char* key) {
 } // namespace
 
 KVAtlas::KVAtlas(std::shared_ptr<Core::ConfigNode> config, Core::ResourcesPool& pool, AtlasServices services)
-    : m_pool(pool), m_config(std::move(config)), m_mutex("Can't create atlas mutex"),
-      m_levelScales(33, 0), m_services(std::move(services)) {
-    if (!m_services.paths)
-        m_services.paths = std::make_shared<FolderPaths>(Platform::programFolder());
+    : m_pool(pool), m_config(std::move(config)), m_mutex("Can't create atlas mutex"), m_levelScales(33, 0),
+      m_services(std::move(services)) {
+    if (!m_services.paths) m_services.paths = std::make_shared<FolderPaths>(Platform::programFolder());
     readLevelScales();
     m_mainHeap = std::make_unique<Core::SimpleHeap>(heapBytes(m_config.get(), "win_main_heap"));
     m_routeHeap = std::make_unique<Core::SimpleHeap>(heapBytes(m_config.get(), "win_route_heap"));
-    m_view.redrawRequest = FullRedraw;
+    m_view.requestRedraw();
 }
 
 KVAtlas::~KVAtlas() {
@@ -51,52 +50,48 @@ void KVAtlas::readLevelScales() {
         const std::string key = Core::format("level_%d_scale", n);
         const std::int32_t value = m_config ? m_config->value(key, fallback) : fallback;
         m_levelScales[n] = value;
-        if (valid && (n == LastScaledLevel ? value < 0 : value < previous))
-            valid = false;
+        if (valid && (n == LastScaledLevel ? value < 0 : value < previous)) valid = false;
         previous = value;
     }
-    if (valid)
-        return;
+    if (valid) return;
     for (int n = LastScaledLevel; n >= FirstScaledLevel; --n) {
         const std::int32_t fallback = DefaultLevelScales[LastScaledLevel - n];
         m_levelScales[n] = fallback;
-        if (m_config)
-            m_config->set(Core::format("level_%d_scale", n), fallback);
+        if (m_config) m_config->set(Core::format("level_%d_scale", n), fallback);
     }
 }
 
 int KVAtlas::levelForScale(float scale) const {
     int last = -1;
     for (int i = 1; i <= 32; ++i) {
-        if (m_levelScales[i] == 0)
-            continue;
+        if (m_levelScales[i] == 0) continue;
         last = i;
-        if (static_cast<float>(m_levelScales[i]) <= scale)
-            return i - 1;
+        if (static_cast<float>(m_levelScales[i]) <= scale) return i - 1;
     }
     return last;
 }
 
-std::u16string KVAtlas::cameraPath() const { return joinPath(m_folder, u"camera.kvc"); }
-std::u16string KVAtlas::pathFilePath() const { return joinPath(m_folder, u"path.kvp"); }
+std::u16string KVAtlas::cameraPath() const {
+    return joinPath(m_folder, u"camera.kvc");
+}
+std::u16string KVAtlas::pathFilePath() const {
+    return joinPath(m_folder, u"path.kvp");
+}
 
 bool KVAtlas::load(const std::u16string& folder) {
     Threading::SdlLock lock(m_mutex);
-    if (m_loaded || !m_maps.empty())
-        unload();
+    if (m_loaded || !m_maps.empty()) unload();
 
     // A stale atlas.xml must never stand in for this folder's: when the new
     // one cannot be written, the load fails.
     const std::u16string atlasFile = paths().dataPath(u"atlas.xml");
-    if (!AtlasXml::write(atlasFile, folder))
-        return false;
+    if (!AtlasXml::write(atlasFile, folder)) return false;
 
     m_folder = folder;
     Log::log(Log::Normal, u"Loading atlas %s", folder);
 
     std::vector<AtlasXml::Map> entries;
-    if (!AtlasXml::read(atlasFile, entries))
-        return false;
+    if (!AtlasXml::read(atlasFile, entries)) return false;
     for (const AtlasXml::Map& entry : entries) {
         if (!entry.src) {
             Log::log(Log::Critical, u"Atlas error: map filename not specified - skip");
@@ -116,31 +111,34 @@ bool KVAtlas::load(const std::u16string& folder) {
             problem = error.what();
         }
         if (!problem.empty())
-            Log::log(Log::Critical, u"Atlas error: map '%s' (%s) is invalid (%hs) - skip", entry.name, *entry.src,
-                     problem);
+            Log::log(Log::Critical, u"Atlas error: map '%s' (%s) is invalid (%hs) - skip", entry.name,
+                     *entry.src, problem);
     }
     if (m_maps.empty()) {
         Log::log(Log::Critical, u"Atlas fatal error: no valid maps found");
         return false;
     }
 
-    if (m_services.makeDrawBuffers)
-        m_drawBuffers = m_services.makeDrawBuffers(*this);
-    if (m_services.interMapGraph && !m_services.interMapGraph->build(*this))
+    if (m_services.makeDrawBuffers) m_drawBuffers = m_services.makeDrawBuffers(*this);
+    if (m_services.interMapGraph && !m_services.interMapGraph->build(*this)) {
+        // Nothing of this atlas is usable; its maps go now, and nothing is
+        // saved for it.
+        unload();
         return false;
+    }
     // From here on the atlas is in use: unloading it saves its camera and
     // path (a failed load above must not overwrite the saved ones).
     m_loaded = true;
 
     if (!loadCamera()) {
         resetCameraToLargestMap();
-        m_view.zoomStepSelector = 1;
-        m_view.redrawRequest = FullRedraw;
+        m_view.zoomStep = 1;
+        m_view.requestRedraw();
     }
     loadAutosavedPath();
 
-    const std::u16string database =
-        m_config ? Core::utf8ToWide(m_config->value("extra_db_name", "tarvik.db")) : std::u16string(u"tarvik.db");
+    const std::u16string database = m_config ? Core::utf8ToWide(m_config->value("extra_db_name", "tarvik.db"))
+                                             : std::u16string(u"tarvik.db");
     if (m_services.createWaypointsPlugin)
         m_plugin = m_services.createWaypointsPlugin(paths().programPath(joinPath(m_folder, database)));
     Log::log(Log::Info, u"Tarvik %s loaded", m_plugin ? u"successfully" : u"not");
@@ -152,7 +150,7 @@ bool KVAtlas::load(const std::u16string& folder) {
         m_services.searchEngine->setAtlas(maps, m_folder, m_pool);
     }
     notifyListeners();
-    m_view.redrawRequest = FullRedraw;
+    m_view.requestRedraw();
     return true;
 }
 
@@ -170,12 +168,9 @@ void KVAtlas::unload() {
         map->resetAreas();
     m_maps.clear();
     m_mainHeap->reset();
-    if (m_services.searchEngine)
-        m_services.searchEngine->clearMaps();
-    if (m_services.interMapGraph)
-        m_services.interMapGraph->release();
-    if (m_services.routePath)
-        m_services.routePath->clear();
+    if (m_services.searchEngine) m_services.searchEngine->clearMaps();
+    if (m_services.interMapGraph) m_services.interMapGraph->release();
+    if (m_services.routePath) m_services.routePath->clear();
     m_drawBuffers.reset();
     m_plugin.reset();
 }
@@ -198,8 +193,7 @@ KVMap2* KVAtlas::mapAt(std::size_t index) {
 KVMap2* KVAtlas::findMapById(std::uint32_t id) {
     Threading::SdlLock lock(m_mutex);
     for (auto& map : m_maps) {
-        if (map->id() == id)
-            return map.get();
+        if (map->id() == id) return map.get();
     }
     return nullptr;
 }
@@ -221,8 +215,16 @@ void KVAtlas::notifyListeners() {
 }
 
 void KVAtlas::requestRedraw() {
-    Threading::SdlLock lock(m_mutex);
-    m_view.redrawRequest = FullRedraw;
+    m_view.requestRedraw();
+}
+
+CameraFields KVAtlas::camera() const {
+    return m_services.camera ? m_services.camera->read() : m_camera;
+}
+
+void KVAtlas::setCamera(const CameraFields& camera) {
+    m_camera = camera;
+    if (m_services.camera) m_services.camera->write(camera);
 }
 
 void KVAtlas::resetCameraToLargestMap() {
@@ -230,8 +232,7 @@ void KVAtlas::resetCameraToLargestMap() {
     using Wide = unsigned __int128;
     Wide bestArea = 0;
     for (auto& map : m_maps) {
-        if (map->levelCount() == 0)
-            continue;
+        if (map->levelCount() == 0) continue;
         const Level& level = map->level(0);
         // Up to 2^32 * 2^32 * 2^60: exact in 128 bits.
         const Wide cell = Wide{1} << level.cellShift();
@@ -241,6 +242,7 @@ void KVAtlas::resetCameraToLargestMap() {
             bestArea = area;
         }
     }
+    CameraFields camera = this->camera();
     if (best) {
         const std::uint32_t cell = std::uint32_t{1} << best->cellShift();
         const unsigned toGlobal = 32u - best->coordinateBits(); // 0..31: bits are 1..32
@@ -248,43 +250,39 @@ void KVAtlas::resetCameraToLargestMap() {
             ((best->originX() << best->cellShift()) + cell * (best->width() / 2) + cell / 2) << toGlobal;
         const std::uint32_t y =
             ((best->originY() << best->cellShift()) + cell * (best->height() / 2) + cell / 2) << toGlobal;
-        m_camera.centreX = static_cast<std::int32_t>(x);
-        m_camera.centreY = static_cast<std::int32_t>(y);
+        camera.centreX = static_cast<std::int32_t>(x);
+        camera.centreY = static_cast<std::int32_t>(y);
     }
-    m_camera.scale = 0.0001f;
-    m_camera.mode = 1;
-    m_view.zoomStepSelector = 0;
-    m_view.redrawRequest = FullRedraw;
+    camera.scale = 0.0001f;
+    camera.mode = 1;
+    setCamera(camera);
+    m_view.zoomStep = 0;
+    m_view.requestRedraw();
 }
 
 bool KVAtlas::loadCamera() {
-    if (m_folder.empty())
-        return false;
-    CameraFields camera = m_camera;
+    if (m_folder.empty()) return false;
+    CameraFields camera = this->camera();
     std::uint32_t selector = 0;
-    if (!CameraFile::read(cameraPath(), camera, selector))
-        return false;
-    m_camera = camera;
-    m_view.zoomStepSelector = selector;
-    m_view.redrawRequest = FullRedraw;
+    if (!CameraFile::read(cameraPath(), camera, selector)) return false;
+    setCamera(camera);
+    m_view.zoomStep = selector;
+    m_view.requestRedraw();
     return true;
 }
 
 void KVAtlas::saveCamera() {
-    if (m_folder.empty())
-        return;
-    CameraFile::write(cameraPath(), m_camera, m_view.zoomStepSelector);
+    if (m_folder.empty()) return;
+    CameraFile::write(cameraPath(), camera(), m_view.zoomStep);
 }
 
 bool KVAtlas::loadAutosavedPath() {
-    if (m_folder.empty() || !m_services.routePath)
-        return false;
+    if (m_folder.empty() || !m_services.routePath) return false;
     return m_services.routePath->read(pathFilePath(), *this);
 }
 
 void KVAtlas::autosavePath() {
-    if (m_folder.empty() || !m_services.routePath)
-        return;
+    if (m_folder.empty() || !m_services.routePath) return;
     m_services.routePath->write(u"autosave", pathFilePath());
 }
 
@@ -292,15 +290,12 @@ bool KVAtlas::releaseMemory() {
     bool freed = false;
     for (auto& map : m_maps) {
         RoadMapSlot* slot = map->roadMap();
-        if (slot && slot->useState() == 0 && slot->releaseGraph())
-            freed = true;
+        if (slot && slot->useState() == 0 && slot->releaseGraph()) freed = true;
     }
-    if (freed)
-        return true;
+    if (freed) return true;
     for (auto& map : m_maps) {
         RoadMapSlot* slot = map->roadMap();
-        if (slot && slot->useState() != 2 && slot->releaseGraph())
-            freed = true;
+        if (slot && slot->useState() != 2 && slot->releaseGraph()) freed = true;
     }
     return freed;
 }

@@ -17,8 +17,10 @@
 #include "core/SimpleHeap.h"
 #include "map/Atlas.h"
 #include "map/AtlasServices.h"
+#include "map/AtlasViewFields.h"
+#include "map/CameraFields.h"
 #include "map/KVMap2.h"
-#include "map/ViewState.h"
+#include "map/StateRecord.h"
 
 #include <cstdint>
 #include <memory>
@@ -28,12 +30,12 @@
 namespace Map {
 
 class KVAtlas : public Atlas {
-public:
+  public:
     static constexpr int DefaultHeapKiB = 20480;
     static constexpr int FirstScaledLevel = 15;
     static constexpr int LastScaledLevel = 26;
     // Defaults of "level_%d_scale" for levels 26 down to 15.
-    static constexpr std::int32_t DefaultLevelScales[12] = {30,   50,   70,    200,   300,   900,
+    static constexpr std::int32_t DefaultLevelScales[12] = {30,   50,   70,   200,   300,   900,
                                                             1300, 2500, 8000, 20000, 30000, 40000};
 
     // Reads the level scales and the heap sizes from config and creates the
@@ -86,10 +88,13 @@ public:
     const std::vector<std::unique_ptr<KVMap2>>& maps() const { return m_maps; }
     const std::vector<std::int32_t>& levelScales() const { return m_levelScales; }
 
-    // The camera and view fields (main thread; the three shared view fields
-    // under the mutex).
-    CameraFields& camera() { return m_camera; }
-    ViewFields& view() { return m_view; }
+    // The camera: the attached camera's fields, else the atlas's own copy.
+    CameraFields camera() const;
+    void setCamera(const CameraFields& camera);
+    // The view fields (the shared ones lock the atlas mutex themselves).
+    AtlasViewFields& view() { return m_view; }
+    // The view records of the last frame (main thread). They point into the
+    // maps' levels, so unloading clears them.
     std::vector<StateRecord>& viewRecords() { return m_viewRecords; }
 
     AtlasServices& services() { return m_services; }
@@ -97,7 +102,7 @@ public:
     // The waypoints plug-in of the loaded atlas, null when it did not load.
     AtlasPart* waypointsPlugin() { return m_plugin.get(); }
 
-private:
+  private:
     void readLevelScales();
     std::u16string cameraPath() const;
     std::u16string pathFilePath() const;
@@ -113,7 +118,7 @@ private:
     Threading::SdlMutex m_mutex;
     std::vector<std::int32_t> m_levelScales;
     CameraFields m_camera;
-    ViewFields m_view;
+    AtlasViewFields m_view{m_mutex};
     AtlasServices m_services;
     std::unique_ptr<AtlasPart> m_drawBuffers;
     std::unique_ptr<AtlasPart> m_plugin;

@@ -17,12 +17,10 @@ KVMap2::KVMap2(const std::u16string& path, Core::ResourcesPool& pool, Core::Allo
     // The geometry reader refuses these already; the checks stay here because
     // the level frame maths (shifts by 32 - bits, the area of level 0) is
     // undefined for them.
-    if (count == 0)
-        throw File::FormatError("Map has no levels");
+    if (count == 0) throw File::FormatError("Map has no levels");
     for (std::uint8_t i = 0; i < count; ++i) {
         const std::uint8_t bits = geometry.levelDescriptor(i).coordinateBits;
-        if (bits < 1 || bits > 32)
-            throw File::FormatError("Invalid level coordinate bits");
+        if (bits < 1 || bits > 32) throw File::FormatError("Invalid level coordinate bits");
     }
     m_levels.reserve(count);
     for (std::uint8_t i = 0; i < count; ++i)
@@ -47,17 +45,13 @@ bool KVMap2::open(const std::u16string& path, const std::u16string& sourceName, 
         return false;
     }
     std::uint8_t bytes[48];
-    if (file.read(bytes, sizeof bytes, 1) != 1)
-        return false;
+    if (file.read(bytes, sizeof bytes, 1) != 1) return false;
     for (int i = 0; i < 12; ++i)
         m_header[i] = File::detail::u32At(bytes + 4 * i);
     const bool extraIds = std::memcmp(bytes, "MLVB", 4) == 0;
-    if (!extraIds && std::memcmp(bytes, "MLVA", 4) != 0)
-        return false;
-    if (File::detail::u16At(bytes + 8) != 0x0200)
-        return false;
-    if (extraIds)
-        Log::log(Log::Normal, u"Map '%s' has extra ids", path);
+    if (!extraIds && std::memcmp(bytes, "MLVA", 4) != 0) return false;
+    if (File::detail::u16At(bytes + 8) != 0x0200) return false;
+    if (extraIds) Log::log(Log::Normal, u"Map '%s' has extra ids", path);
     m_captionCount = m_file->strings().count();
     if (m_captionCount == 0) {
         Log::log(Log::Critical, u"Can't load captions from map file");
@@ -68,12 +62,12 @@ bool KVMap2::open(const std::u16string& path, const std::u16string& sourceName, 
 }
 
 bool KVMap2::loadCaptions() {
-    if (m_captions)
-        return true;
+    if (m_captions) return true;
     const std::uint64_t bytes = std::uint64_t{m_captionCount} * sizeof(Caption);
     m_captions.reset(new (std::nothrow) Caption[m_captionCount]);
     if (!m_captions) {
-        Log::log(Log::Critical, u"Not enough memory : failed to allocate %d bytes", static_cast<std::int64_t>(bytes));
+        Log::log(Log::Critical, u"Not enough memory : failed to allocate %d bytes",
+                 static_cast<std::int64_t>(bytes));
         return false;
     }
     File::StringsSectionReader& strings = m_file->strings();

@@ -36,7 +36,7 @@ enum MapType : std::uint32_t {
 constexpr std::uint32_t MapTypeCount = 7;
 
 class KVMap2 : public KvMap {
-public:
+  public:
     struct Caption {
         std::uint32_t cached = 0; // filled by the caption users
         std::uint32_t offset = 0; // section offset of the string
@@ -93,7 +93,7 @@ public:
     void setRoadMap(std::unique_ptr<RoadMapSlot> roadMap) { m_roadMap = std::move(roadMap); }
     RoadMapSlot* roadMap() { return m_roadMap.get(); }
 
-private:
+  private:
     std::u16string m_path;
     std::u16string m_sourceName;
     std::uint32_t m_time = 0;

@@ -16,7 +16,7 @@ class SpatialSearchSectionReader;
 } // namespace File
 
 class KvMap {
-public:
+  public:
     virtual ~KvMap() = default;
     // The full path of the map file.
     virtual const std::u16string& filePath() const = 0;

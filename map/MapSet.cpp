@@ -10,8 +10,7 @@ void MapSet::add(KvMap* map) {
     const auto [position, inserted] =
         m_indexByName.emplace(map->sourceName(), static_cast<std::uint32_t>(m_maps.size()));
     (void)position;
-    if (inserted)
-        m_maps.push_back(map);
+    if (inserted) m_maps.push_back(map);
 }
 
 std::uint32_t MapSet::index(const std::u16string& name) const {
@@ -20,8 +19,7 @@ std::uint32_t MapSet::index(const std::u16string& name) const {
 }
 
 KvMap* MapSet::at(std::size_t index) const {
-    if (index >= m_maps.size())
-        throw std::out_of_range("invalid vector<T> subscript");
+    if (index >= m_maps.size()) throw std::out_of_range("invalid vector<T> subscript");
     return m_maps[index];
 }
 

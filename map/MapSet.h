@@ -16,7 +16,7 @@ namespace Map {
 class KvMap;
 
 class MapSet {
-public:
+  public:
     static constexpr std::uint32_t NoIndex = 0xFFFFFFFF;
 
     // Appends the map unless a map of the same source name (ignoring case)
@@ -31,7 +31,7 @@ public:
     const std::vector<KvMap*>& maps() const { return m_maps; }
     void clear();
 
-private:
+  private:
     std::vector<KvMap*> m_maps;
     std::map<std::u16string, std::uint32_t, Core::ILess> m_indexByName;
 };

@@ -8,7 +8,7 @@
 namespace Map {
 
 class RoadMapSlot {
-public:
+  public:
     // How routing uses the graph: 0 not in use, 2 held by a running route;
     // other values are routing's own.
     virtual ~RoadMapSlot() = default;

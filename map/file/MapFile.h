@@ -17,7 +17,9 @@
 #include "map/file/GeometrySectionReader.h"
 #include "map/file/MappedSection.h"
 #include "map/file/RoutingSectionReader.h"
+#include "map/file/SpatialSearchSectionReader.h"
 #include "map/file/StringsSectionReader.h"
+#include "map/file/TextSearchSectionReader.h"
 
 #include <array>
 #include <cstdint>
@@ -25,9 +27,6 @@
 #include <string>
 
 namespace Map::File {
-
-class TextSearchSectionReader;
-class SpatialSearchSectionReader;
 
 // Section types of the directory.
 enum SectionType : std::uint16_t {
@@ -40,7 +39,7 @@ enum SectionType : std::uint16_t {
 };
 
 class MapFile : public FileSystem::ReleasableFileMapping {
-public:
+  public:
     // Registers in pool and opens the file. Throws FormatError: "Can't map
     // file into memory", "Can't create file mapping view", "File is too
     // small", "Invalid file signature", "Invalid strings sections sequence",
@@ -65,7 +64,7 @@ public:
     // The four header words of the newer layout (zero for the older one).
     const std::array<std::uint32_t, 4>& newerHeader() const { return m_newerHeader; }
 
-private:
+  private:
     struct DirectoryEntry {
         std::uint16_t type;
         std::uint16_t version;
@@ -91,8 +90,8 @@ private:
     std::unique_ptr<GeometrySectionReader> m_geometry;
     std::unique_ptr<AddressSectionReader> m_address;
     std::unique_ptr<RoutingSectionReader> m_routing;
-    std::shared_ptr<TextSearchSectionReader> m_textSearch;
-    std::shared_ptr<SpatialSearchSectionReader> m_spatialSearch;
+    std::unique_ptr<TextSearchSectionReader> m_textSearch;
+    std::unique_ptr<SpatialSearchSectionReader> m_spatialSearch;
 };
 
 } // namespace Map::File

@@ -1,0 +1,194 @@
+// Damaged copies of the files an atlas reads that the user can swap or
+// break: map files through the container and the per-map object,
+// camera.kvc, atlas.xml and stored index source lists. Nothing may crash,
+// read outside its bytes (the sanitizer build checks that), or accept a
+// value the map view cannot use. The seed can be changed with
+// MIREL_TEST_SEED, the number of copies with MIREL_MUTATION_ROUNDS.
+
+#include "map/AtlasXml.h"
+#include "map/CameraFile.h"
+#include "map/IndexSourceList.h"
+#include "map/KVMap2.h"
+#include "tests/map/AtlasFixture.h"
+#include "tests/map/MapFixture.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdlib>
+#include <numbers>
+#include <random>
+
+using namespace AtlasTest;
+
+namespace {
+
+std::uint64_t envNumber(const char* name, std::uint64_t fallback) {
+    const char* text = std::getenv(name);
+    return text != nullptr ? std::strtoull(text, nullptr, 10) : fallback;
+}
+
+class Damage {
+  public:
+    explicit Damage(std::uint64_t seed) : m_random(seed) {}
+
+    std::size_t pick(std::size_t n) {
+        return n == 0 ? 0 : std::uniform_int_distribution<std::size_t>(0, n - 1)(m_random);
+    }
+
+    // One to four flips, a truncation, an inserted or removed run, or a
+    // 32-bit field set to an extreme value; `fields` are preferred offsets.
+    std::vector<std::uint8_t> apply(std::vector<std::uint8_t> bytes,
+                                    const std::vector<std::size_t>& fields = {}) {
+        const int kind = static_cast<int>(pick(5));
+        const int rounds = 1 + static_cast<int>(pick(4));
+        for (int r = 0; r < rounds && !bytes.empty(); ++r) {
+            switch (kind) {
+            case 0:
+                bytes[pick(bytes.size())] = static_cast<std::uint8_t>(pick(256));
+                break;
+            case 1:
+                bytes.resize(pick(bytes.size()));
+                return bytes;
+            case 2: {
+                const std::size_t at = pick(bytes.size());
+                bytes.insert(bytes.begin() + static_cast<long>(at), 1 + pick(8),
+                             static_cast<std::uint8_t>(pick(256)));
+                break;
+            }
+            case 3: {
+                const std::size_t at = pick(bytes.size());
+                bytes.erase(bytes.begin() + static_cast<long>(at),
+                            bytes.begin() + static_cast<long>(std::min(bytes.size(), at + 1 + pick(8))));
+                break;
+            }
+            default: {
+                static constexpr std::uint32_t Extremes[] = {
+                    0,          1,       0x7FFFFFFF,           0x80000000, 0xFFFFFFFF,
+                    0xFFFFFFFE, 0x10000, 0x7F800000 /* inf */, 0x7FC00000 /* NaN */};
+                const std::size_t at =
+                    fields.empty() || pick(3) == 0 ? pick(bytes.size()) : fields[pick(fields.size())];
+                const std::uint32_t value = Extremes[pick(std::size(Extremes))];
+                for (std::size_t i = 0; i < 4 && at + i < bytes.size(); ++i)
+                    bytes[at + i] = static_cast<std::uint8_t>(value >> (8 * i));
+            }
+            }
+        }
+        return bytes;
+    }
+
+  private:
+    std::mt19937_64 m_random;
+};
+
+TEST(AtlasMutationTest, MapFilesOpenOrAreRefused) {
+    TestSupport::TempDir dir;
+    Core::ResourcesPool pool(10);
+    MapTest::MallocHeap heap;
+    const MapWriting::WrittenMap written = MapWriting::writeMap(completeMap());
+    std::vector<std::size_t> fields;
+    for (std::size_t at = 0; at < 48; at += 4)
+        fields.push_back(at);
+    const std::uint32_t directory = written.header[9];
+    for (std::size_t k = 0; k < 4 + 12 * written.directory.size(); k += 2)
+        fields.push_back(directory + k);
+    fields.push_back(written.header[1]);
+    fields.push_back(written.header[1] + 4);
+    fields.push_back(written.header[6]);
+    fields.push_back(written.header[6] + 1);
+    const std::vector<std::uint8_t> newer = newerLayout(written, {1, 2, 3, 4, 17, 18});
+
+    Damage damage(envNumber("MIREL_TEST_SEED", 8));
+    const std::uint64_t rounds = envNumber("MIREL_MUTATION_ROUNDS", 400);
+    const auto path = dir / "m.kvm";
+    int opened = 0;
+    for (std::uint64_t round = 0; round < rounds; ++round) {
+        writeFile(path, damage.apply(round % 8 == 0 ? newer : written.bytes, fields));
+        try {
+            Map::KVMap2 map(wide(path), pool, heap);
+            if (!map.open(wide(path), u"m.kvm", 0)) continue;
+            ++opened;
+            for (std::size_t i = 0; i < map.levelCount(); ++i) {
+                ASSERT_GE(map.level(i).coordinateBits(), 1);
+                ASSERT_LE(map.level(i).coordinateBits(), 32);
+            }
+            ASSERT_TRUE(map.loadCaptions());
+            std::u16string text;
+            for (std::uint32_t i = 0; i < std::min<std::uint32_t>(map.captionCount(), 64); ++i)
+                map.stringsReader().string(i, text);
+        } catch (const std::exception&) {
+            // Refused with a message: what the atlas logs and skips.
+        }
+    }
+    EXPECT_GT(opened, 0);
+}
+
+TEST(AtlasMutationTest, CameraFiles) {
+    TestSupport::TempDir dir;
+    const auto path = dir / "camera.kvc";
+    ASSERT_TRUE(Map::CameraFile::write(wide(path), {100, -200, 0.001f, 0.5f, 1}, 2));
+    const std::string text = TestSupport::readAll(path);
+    const std::vector<std::uint8_t> original(text.begin(), text.end());
+    Damage damage(envNumber("MIREL_TEST_SEED", 8));
+    const std::uint64_t rounds = envNumber("MIREL_MUTATION_ROUNDS", 400);
+    for (std::uint64_t round = 0; round < rounds; ++round) {
+        writeFile(path, damage.apply(original, {8, 12, 16, 17}));
+        Map::CameraFields camera;
+        std::uint32_t selector = 0;
+        if (!Map::CameraFile::read(wide(path), camera, selector)) continue;
+        ASSERT_TRUE(std::isfinite(camera.scale));
+        ASSERT_GE(camera.scale, Map::CameraFile::MinScale);
+        ASSERT_LE(camera.scale, Map::CameraFile::MaxScale);
+        ASSERT_TRUE(std::isfinite(camera.rotation));
+        ASSERT_LE(std::fabs(camera.rotation), std::numbers::pi_v<float> + 1e-5f);
+        ASSERT_LE(camera.mode, 1);
+        ASSERT_LE(selector, 3u);
+    }
+}
+
+TEST(AtlasMutationTest, AtlasFiles) {
+    TestSupport::TempDir dir;
+    const std::string text = "\xEF\xBB\xBF<?xml version=\"1.0\" encoding=\"UTF-8\" ?>\r\n<!-- c -->\r\n"
+                             "<atlas name=\"default\" dir=\"/x/a&amp;b\">\r\n"
+                             "\t<map name=\"a\" src=\"a.kvm\" type=\"city\" time=\"1700000000\" />\r\n"
+                             "\t<map name=\"b&apos;\" src=\"b.kvm\" type=\"pois\" time=\"12\" />\r\n"
+                             "</atlas>\r\n";
+    const std::vector<std::uint8_t> original(text.begin(), text.end());
+    Damage damage(envNumber("MIREL_TEST_SEED", 8));
+    const std::uint64_t rounds = envNumber("MIREL_MUTATION_ROUNDS", 400);
+    const auto path = dir / "atlas.xml";
+    int accepted = 0;
+    for (std::uint64_t round = 0; round < rounds; ++round) {
+        writeFile(path, damage.apply(original));
+        std::vector<Map::AtlasXml::Map> maps;
+        if (!Map::AtlasXml::read(wide(path), maps)) continue;
+        ++accepted;
+        for (const auto& map : maps) {
+            ASSERT_LT(map.type, 7u);
+        }
+    }
+    EXPECT_GT(accepted, 0);
+}
+
+TEST(AtlasMutationTest, StoredSourceLists) {
+    BufferFile file;
+    Map::IndexSourceList list;
+    list.records = {{u"demo-town.kvm", 1700000000}, {u"demo-region.kvm", 1700000001}, {u"x", 0}};
+    ASSERT_TRUE(Map::IndexSourceList::write(file, list));
+    Damage damage(envNumber("MIREL_TEST_SEED", 8));
+    const std::uint64_t rounds = envNumber("MIREL_MUTATION_ROUNDS", 400) * 25;
+    for (std::uint64_t round = 0; round < rounds; ++round) {
+        BufferFile damaged(damage.apply(file.bytes, {0, 4}));
+        Map::IndexSourceList back;
+        const bool ok = Map::IndexSourceList::read(damaged, back);
+        ASSERT_LE(back.records.size(), damaged.bytes.size() / 10);
+        for (const auto& record : back.records) {
+            ASSERT_LE(record.name.size(), Map::IndexSourceList::MaxNameUnits);
+        }
+        if (ok && Map::IndexSourceList::equals(back, list)) {
+            ASSERT_EQ(damaged.position, file.bytes.size());
+        }
+    }
+}
+
+} // namespace

@@ -1,0 +1,604 @@
+// The atlas: atlas.xml written and read back, level scales, loading with
+// bad maps skipped, the camera reset and file, listeners, the services of
+// the subsystems above, and the folder list.
+
+#include "map/KVAtlas.h"
+
+#include "core/Text.h"
+#include "map/AtlasFolderList.h"
+#include "map/AtlasXml.h"
+#include "map/CameraFile.h"
+#include "tests/map/AtlasFixture.h"
+#include "tests/support/CaptureLogger.h"
+#include "tests/support/FileSizeLimit.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <fstream>
+#include <thread>
+
+using namespace AtlasTest;
+
+namespace {
+
+void setTime(const std::filesystem::path& path, std::int64_t unixSeconds) {
+    std::filesystem::last_write_time(
+        path, std::chrono::file_clock::from_sys(std::chrono::sys_seconds{std::chrono::seconds{unixSeconds}}));
+}
+
+// A file with only the 48 header bytes, byte 44 = type.
+void writeHeaderOnly(const std::filesystem::path& path, std::uint8_t type) {
+    std::vector<std::uint8_t> bytes(48, 0);
+    bytes[0] = 'M', bytes[1] = 'L', bytes[2] = 'V', bytes[3] = 'A';
+    bytes[44] = type;
+    writeFile(path, bytes);
+}
+
+using MapWriting::writeMapFile;
+
+std::string lineWith(const TestSupport::CaptureLogger& log, const std::string& text) {
+    for (const std::string& line : log.lines())
+        if (line.find(text) != std::string::npos) return line;
+    return "";
+}
+
+TEST(AtlasXmlTest, BytesOfTheWrittenFile) {
+    AtlasSetup setup;
+    const auto folder = setup.folder("a&<b>");
+    for (std::uint8_t t = 0; t < 7; ++t) {
+        writeHeaderOnly(folder / ("t" + std::to_string(t) + ".kvm"), t);
+        setTime(folder / ("t" + std::to_string(t) + ".kvm"), 1700000000 + t);
+    }
+    writeHeaderOnly(folder / "Tom's & \"Co\".kvm", 2);
+    setTime(folder / "Tom's & \"Co\".kvm", 4000000000LL); // still fits 32 bits unsigned
+    writeHeaderOnly(folder / "seven.kvm", 7);
+    writeFile(folder / "short.kvm", std::vector<std::uint8_t>(47, 0));
+    writeHeaderOnly(folder / "notes.txt", 0);
+    std::filesystem::create_directories(folder / "dir.kvm");
+
+    const std::string dir = folder.string();
+    std::string expected = "\xEF\xBB\xBF<?xml version=\"1.0\" encoding=\"UTF-8\" ?>\r\n"
+                           "<!-- Maps of the atlas folder; time: last write of the file in seconds since "
+                           "1970-01-01 UTC -->\r\n"
+                           "<atlas name=\"default\" dir=\"" +
+                           dir.substr(0, dir.size() - 5) + "a&amp;&lt;b&gt;\">\r\n";
+    const char* names[7] = {"city", "region", "country", "world", "pois", "polylines", "invisible"};
+    for (int t = 0; t < 7; ++t)
+        expected += "\t<map name=\"t" + std::to_string(t) + "\" src=\"t" + std::to_string(t) +
+                    ".kvm\" type=\"" + names[t] + "\" time=\"" + std::to_string(1700000000 + t) + "\" />\r\n";
+    expected += "\t<map name=\"Tom&apos;s &amp; &quot;Co&quot;\" src=\"Tom&apos;s &amp; &quot;Co&quot;.kvm\" "
+                "type=\"country\" time=\"4000000000\" />\r\n"
+                "</atlas>\r\n";
+    EXPECT_EQ(Map::AtlasXml::build(wide(folder)), expected);
+
+    ASSERT_TRUE(Map::AtlasXml::write(wide(setup.atlasXml()), wide(folder)));
+    EXPECT_EQ(TestSupport::readAll(setup.atlasXml()), expected);
+
+    std::vector<Map::AtlasXml::Map> maps;
+    ASSERT_TRUE(Map::AtlasXml::read(wide(setup.atlasXml()), maps));
+    ASSERT_EQ(maps.size(), 8u);
+    EXPECT_EQ(maps[3].name, u"t3");
+    EXPECT_EQ(maps[3].type, 3u);
+    EXPECT_EQ(maps[3].time, 1700000003u);
+    EXPECT_EQ(*maps[7].src, u"Tom's & \"Co\".kvm");
+    EXPECT_EQ(maps[7].type, 2u);
+    EXPECT_EQ(maps[7].time, 4000000000u);
+}
+
+TEST(AtlasXmlTest, ReadingFailuresAndDefaults) {
+    TestSupport::TempDir dir;
+    TestSupport::CaptureLogger log;
+    std::vector<Map::AtlasXml::Map> maps;
+    const auto path = dir / "atlas.xml";
+    EXPECT_FALSE(Map::AtlasXml::read(wide(path), maps));
+    EXPECT_NE(lineWith(log, "Can't open atlas file '" + path.string() + "' (err 2)"), "");
+
+    dir.write("atlas.xml", "<atlas dir='x'><map src='a.kvm'</atlas>");
+    EXPECT_FALSE(Map::AtlasXml::read(wide(path), maps));
+    EXPECT_NE(lineWith(log, " on parsing atlas file"), "");
+    EXPECT_NE(lineWith(log, "Error: "), "");
+
+    dir.write("atlas.xml", "<maps dir='x'/>");
+    EXPECT_FALSE(Map::AtlasXml::read(wide(path), maps));
+    EXPECT_NE(lineWith(log, "Atlas fatal error: bad '" + path.string() + "' - atlas entry not found"), "");
+
+    dir.write("atlas.xml", "<atlas name='x'><map src='a.kvm'/></atlas>");
+    EXPECT_FALSE(Map::AtlasXml::read(wide(path), maps));
+    EXPECT_NE(lineWith(log, "Atlas fatal error: maps dir not specified"), "");
+    EXPECT_TRUE(maps.empty());
+
+    dir.write("atlas.xml", "<atlas dir=''><map name='n' /><map src='b.kvm' type='town' time='12x'/>"
+                           "<other src='c.kvm'/><map src='d.kvm' type='pois' time='4294967296'/></atlas>");
+    ASSERT_TRUE(Map::AtlasXml::read(wide(path), maps));
+    ASSERT_EQ(maps.size(), 3u);
+    EXPECT_EQ(maps[0].name, u"n");
+    EXPECT_FALSE(maps[0].src.has_value());
+    EXPECT_EQ(maps[1].name, u"noname");
+    EXPECT_FALSE(maps[1].typeValid);
+    EXPECT_EQ(maps[1].type, 0u);
+    EXPECT_EQ(maps[1].time, 12u);
+    EXPECT_EQ(maps[2].type, 4u);
+    EXPECT_EQ(maps[2].time, 0u); // beyond 32 bits
+}
+
+TEST(KVAtlasTest, LevelScalesAndLevelForScale) {
+    AtlasSetup setup;
+    auto atlas = setup.makeAtlas();
+    const auto& scales = atlas->levelScales();
+    ASSERT_EQ(scales.size(), 33u);
+    EXPECT_EQ(scales[26], 30);
+    EXPECT_EQ(scales[15], 40000);
+    EXPECT_EQ(scales[14], 0);
+    EXPECT_EQ(scales[27], 0);
+    EXPECT_EQ(atlas->levelForScale(40000), 14);
+    EXPECT_EQ(atlas->levelForScale(1e9f), 14);
+    EXPECT_EQ(atlas->levelForScale(29), 26);
+    EXPECT_EQ(atlas->levelForScale(30), 25);
+    EXPECT_EQ(atlas->levelForScale(100), 23);
+    EXPECT_EQ(setup.config.root()->value("level_21_scale", -1), 900);
+
+    // Level 20 below level 21: every default comes back, in the table and
+    // in the configuration.
+    setup.config.root()->set("level_20_scale", 10);
+    setup.config.root()->set("level_25_scale", 55);
+    auto repaired = setup.makeAtlas();
+    EXPECT_EQ(repaired->levelScales()[20], 1300);
+    EXPECT_EQ(repaired->levelScales()[25], 50);
+    EXPECT_EQ(setup.config.root()->value("level_20_scale", -1), 1300);
+    EXPECT_EQ(setup.config.root()->value("level_25_scale", -1), 50);
+
+    // A negative level 26, and an increasing table that is kept.
+    setup.config.root()->set("level_26_scale", -1);
+    EXPECT_EQ(setup.makeAtlas()->levelScales()[26], 30);
+    setup.config.root()->set("level_26_scale", 0);
+    setup.config.root()->set("level_25_scale", 60);
+    auto kept = setup.makeAtlas();
+    EXPECT_EQ(kept->levelScales()[26], 0);
+    EXPECT_EQ(kept->levelScales()[25], 60);
+    EXPECT_EQ(kept->levelForScale(10), 25); // level 26 has no bound
+}
+
+TEST(KVAtlasTest, HeapSizesFromTheConfiguration) {
+    AtlasSetup setup;
+    auto atlas = setup.makeAtlas();
+    EXPECT_GE(atlas->mainHeap().totalBytes(), 1024u << 10);
+    EXPECT_LT(atlas->mainHeap().totalBytes(), (1024u << 10) + 64);
+    TestSupport::CaptureLogger log;
+    setup.config.root()->set("win_main_heap", -5);
+    setup.config.root()->set("win_route_heap", 0x400000);
+    auto fallback = setup.makeAtlas();
+    EXPECT_GE(fallback->mainHeap().totalBytes(), 20480u << 10);
+    EXPECT_GE(fallback->routeHeap()->totalBytes(), 20480u << 10);
+    EXPECT_NE(lineWith(log, "Invalid win_main_heap value -5 - using 20480"), "");
+}
+
+TEST(KVAtlasTest, BadMapsAreLoggedAndSkipped) {
+    AtlasSetup setup;
+    const auto folder = setup.folder("town");
+    writeMapFile(folder / "a-good.kvm", completeMap(1, 0));
+    std::vector<std::uint8_t> truncated = MapWriting::writeMap(completeMap(2, 0)).bytes;
+    truncated.resize(60); // the header is whole, so it is listed
+    writeFile(folder / "b-short.kvm", truncated);
+    const MapWriting::WrittenMap zero = MapWriting::writeMap(completeMap(3, 0));
+    std::vector<std::uint8_t> noLevels = zero.bytes;
+    noLevels[zero.header[6]] = 0;
+    writeFile(folder / "c-zero.kvm", noLevels);
+    std::vector<std::uint8_t> badBits = zero.bytes;
+    badBits[zero.header[6] + 1] = 40;
+    writeFile(folder / "d-bits.kvm", badBits);
+    std::vector<std::uint8_t> format = zero.bytes;
+    format[8] = 0x01;
+    writeFile(folder / "e-format.kvm", format);
+    MapWriting::MapDescription second = completeMap(6, 2);
+    second.levels[0].originX = 400; // the same area elsewhere
+    writeMapFile(folder / "f-good.kvm", second);
+    writeMapFile(folder / "g-seven.kvm", completeMap(7, 7));
+
+    TestSupport::CaptureLogger log;
+    auto atlas = setup.makeAtlas();
+    ASSERT_TRUE(atlas->load(wide(folder)));
+    ASSERT_EQ(atlas->mapCount(), 2u);
+    EXPECT_EQ(atlas->firstMap()->sourceName(), u"a-good.kvm");
+    EXPECT_EQ(atlas->mapAt(1)->sourceName(), u"f-good.kvm");
+    EXPECT_EQ(atlas->mapAt(2), nullptr);
+    EXPECT_EQ(atlas->findMapById(6), atlas->mapAt(1));
+    EXPECT_EQ(atlas->findMapById(3), nullptr);
+    EXPECT_EQ(atlas->mapAt(1)->mapType(), 2u);
+    EXPECT_EQ(atlas->mapAt(0)->time(),
+              static_cast<std::uint32_t>(
+                  std::chrono::duration_cast<std::chrono::seconds>(
+                      std::chrono::file_clock::to_sys(std::filesystem::last_write_time(folder / "a-good.kvm"))
+                          .time_since_epoch())
+                      .count()));
+
+    EXPECT_NE(lineWith(log, "Loading atlas " + folder.string()), "");
+    EXPECT_NE(lineWith(log, "Atlas error: map 'b-short' (b-short.kvm) is invalid (File is too small) - skip"),
+              "");
+    EXPECT_NE(
+        lineWith(log, "Atlas error: map 'c-zero' (c-zero.kvm) is invalid (Invalid geometry section) - skip"),
+        "");
+    EXPECT_NE(
+        lineWith(log, "Atlas error: map 'd-bits' (d-bits.kvm) is invalid (Invalid geometry section) - skip"),
+        "");
+    EXPECT_NE(lineWith(log, "Atlas error: map 'e-format' (e-format.kvm) is invalid (Invalid map) - skip"),
+              "");
+    EXPECT_EQ(lineWith(log, "g-seven"), ""); // not even listed
+    EXPECT_NE(lineWith(log, "Tarvik not loaded"), "");
+    EXPECT_EQ(TestSupport::readAll(setup.atlasXml()).find("g-seven"), std::string::npos);
+
+    // No camera file: the camera goes to level 0 of the first of the two
+    // equally large maps (24 bits, cell shift 10, origin 100/200, 4 x 3).
+    EXPECT_EQ(atlas->camera().centreX, ((100 << 10) + 1024 * 2 + 512) << 8);
+    EXPECT_EQ(atlas->camera().centreY, ((200 << 10) + 1024 * 1 + 512) << 8);
+    EXPECT_FLOAT_EQ(atlas->camera().scale, 0.0001f);
+    EXPECT_EQ(atlas->camera().mode, 1);
+    EXPECT_EQ(atlas->view().zoomStep, 1u);
+    EXPECT_EQ(atlas->view().redrawRequest(), 2u);
+}
+
+TEST(KVAtlasTest, LargestMapWinsAndNoValidMaps) {
+    AtlasSetup setup;
+    const auto folder = setup.folder("two");
+    writeMapFile(folder / "a.kvm", completeMap(1, 0));
+    MapWriting::MapDescription large = completeMap(2, 0);
+    large.levels[0].coordinateBits = 32; // shift by 0
+    large.levels[0].width = 5;
+    writeMapFile(folder / "b.kvm", large);
+    auto atlas = setup.makeAtlas();
+    ASSERT_TRUE(atlas->load(wide(folder)));
+    EXPECT_EQ(atlas->camera().centreX, (100 << 10) + 1024 * 2 + 512);
+    EXPECT_EQ(atlas->camera().centreY, (200 << 10) + 1024 * 1 + 512);
+
+    TestSupport::CaptureLogger log;
+    const auto empty = setup.folder("empty");
+    writeFile(empty / "notes.kvm.txt", {1, 2, 3});
+    EXPECT_FALSE(atlas->load(wide(empty)));
+    EXPECT_EQ(atlas->mapCount(), 0u);
+    EXPECT_NE(lineWith(log, "Atlas fatal error: no valid maps found"), "");
+    const std::string xml = TestSupport::readAll(setup.atlasXml());
+    EXPECT_EQ(xml.find("<map"), std::string::npos);
+    EXPECT_NE(xml.find("</atlas>"), std::string::npos);
+    EXPECT_EQ(atlas->folder(), wide(empty)); // a failed load keeps the folder
+}
+
+TEST(KVAtlasTest, AtlasFileThatCannotBeWrittenFailsTheLoad) {
+    AtlasSetup setup;
+    const auto first = setup.folder("first");
+    const auto second = setup.folder("second");
+    writeMapFile(first / "a.kvm", completeMap(1, 0));
+    writeMapFile(second / "b.kvm", completeMap(2, 0));
+    auto atlas = setup.makeAtlas();
+    ASSERT_TRUE(atlas->load(wide(first)));
+    const std::string previous = TestSupport::readAll(setup.atlasXml());
+
+    TestSupport::CaptureLogger log;
+    {
+        TestSupport::FileSizeLimit limit(100);
+        EXPECT_FALSE(atlas->load(wide(second)));
+    }
+    EXPECT_EQ(atlas->mapCount(), 0u);
+    EXPECT_NE(lineWith(log, "Can't create atlas file '"), "");
+    EXPECT_NE(lineWith(log, "atlas.xml' (err 223)"), "");
+    EXPECT_EQ(lineWith(log, "Loading atlas"), "");
+    // The previous atlas's list is neither used nor damaged.
+    EXPECT_EQ(TestSupport::readAll(setup.atlasXml()), previous);
+    // The first atlas was unloaded properly: its camera is saved.
+    EXPECT_TRUE(std::filesystem::exists(first / "camera.kvc"));
+    EXPECT_FALSE(std::filesystem::exists(second / "camera.kvc"));
+
+    // No data folder at all.
+    AtlasSetup bare(false);
+    const auto folder = bare.folder("x");
+    writeMapFile(folder / "a.kvm", completeMap(1, 0));
+    EXPECT_FALSE(bare.makeAtlas()->load(wide(folder)));
+    EXPECT_NE(lineWith(log, "Can't create atlas file '"), "");
+}
+
+TEST(KVAtlasTest, CameraSavedOnUnloadAndRestored) {
+    AtlasSetup setup;
+    const auto folder = setup.folder("cam");
+    writeMapFile(folder / "a.kvm", completeMap(1, 0));
+    auto atlas = setup.makeAtlas();
+    ASSERT_TRUE(atlas->load(wide(folder)));
+    atlas->setCamera({-123456, 987654, 0.25f, 1.5f, 0});
+    atlas->view().zoomStep = 3;
+    Map::StateRecord record;
+    record.level = &atlas->firstMap()->level(0);
+    atlas->viewRecords().push_back(record);
+    atlas->unload();
+    EXPECT_TRUE(atlas->viewRecords().empty()); // they pointed into the maps
+    EXPECT_EQ(std::filesystem::file_size(folder / "camera.kvc"), 21u);
+    // A second unload has no atlas to save.
+    atlas->setCamera({5, 0, 1.0f, 0.0f, 0});
+    atlas->unload();
+
+    atlas->setCamera({});
+    atlas->view().setRedrawRequest(0);
+    ASSERT_TRUE(atlas->load(wide(folder)));
+    EXPECT_EQ(atlas->camera(), (Map::CameraFields{-123456, 987654, 0.25f, 1.5f, 0}));
+    EXPECT_EQ(atlas->view().zoomStep, 3u);
+    EXPECT_EQ(atlas->view().redrawRequest(), 2u);
+
+    // A 20-byte camera file is ignored: the camera is reset.
+    atlas->unload();
+    std::vector<std::uint8_t> bytes(21);
+    {
+        std::ifstream in(folder / "camera.kvc", std::ios::binary);
+        in.read(reinterpret_cast<char*>(bytes.data()), 21);
+    }
+    bytes.resize(20);
+    writeFile(folder / "camera.kvc", bytes);
+    ASSERT_TRUE(atlas->load(wide(folder)));
+    EXPECT_EQ(atlas->camera().centreX, ((100 << 10) + 1024 * 2 + 512) << 8);
+    EXPECT_EQ(atlas->camera().mode, 1);
+    EXPECT_EQ(atlas->view().zoomStep, 1u);
+}
+
+TEST(KVAtlasTest, FailedLoadKeepsTheSavedCamera) {
+    AtlasSetup setup;
+    const auto folder = setup.folder("broken");
+    std::vector<std::uint8_t> truncated = MapWriting::writeMap(completeMap(2, 0)).bytes;
+    truncated.resize(60);
+    writeFile(folder / "a.kvm", truncated);
+    const std::vector<std::uint8_t> saved = {1,    2, 3, 4, 5, 6, 7, 8, 0, 0, 0x80,
+                                             0x3f, 0, 0, 0, 0, 1, 1, 1, 0, 0};
+    writeFile(folder / "camera.kvc", saved);
+    {
+        auto atlas = setup.makeAtlas();
+        EXPECT_FALSE(atlas->load(wide(folder)));
+    } // destruction unloads: nothing was loaded, nothing is saved
+    std::string expected(saved.begin(), saved.end());
+    EXPECT_EQ(TestSupport::readAll(folder / "camera.kvc"), expected);
+
+    // With no folder neither file is written.
+    auto idle = setup.makeAtlas();
+    idle->saveCamera();
+    idle->autosavePath();
+    EXPECT_FALSE(idle->loadCamera());
+    EXPECT_FALSE(idle->loadAutosavedPath());
+}
+
+struct Recorder {
+    std::vector<std::string> calls;
+};
+
+class FakeGraph : public Map::InterMapGraph {
+  public:
+    FakeGraph(Recorder& r, bool result) : m_r(r), m_result(result) {}
+    bool build(Map::KVAtlas& atlas) override {
+        m_r.calls.push_back("build " + std::to_string(atlas.maps().size()));
+        return m_result;
+    }
+    void release() override { m_r.calls.push_back("release graph"); }
+
+  private:
+    Recorder& m_r;
+    bool m_result;
+};
+
+class FakePath : public Map::RoutePath {
+  public:
+    explicit FakePath(Recorder& r) : m_r(r) {}
+    bool read(const std::u16string& file, Map::KVAtlas& atlas) override {
+        m_r.calls.push_back("read " + Core::wideToUtf8(file) + " " + (atlas.findMapById(1) ? "1" : "-"));
+        return true;
+    }
+    void write(const std::u16string& name, const std::u16string& file) override {
+        m_r.calls.push_back("write " + Core::wideToUtf8(name) + " " + Core::wideToUtf8(file));
+    }
+    void clear() override { m_r.calls.push_back("clear path"); }
+
+  private:
+    Recorder& m_r;
+};
+
+class FakeSearch : public Map::AtlasSearchEngine {
+  public:
+    explicit FakeSearch(Recorder& r) : m_r(r) {}
+    void setAtlas(const std::vector<Map::KVMap2*>& maps, const std::u16string&,
+                  Core::ResourcesPool&) override {
+        m_r.calls.push_back("search " + std::to_string(maps.size()));
+    }
+    void clearMaps() override { m_r.calls.push_back("search clear"); }
+
+  private:
+    Recorder& m_r;
+};
+
+class FakePart : public Map::AtlasPart {
+  public:
+    FakePart(Recorder& r, std::string name) : m_r(r), m_name(std::move(name)) {}
+    ~FakePart() override { m_r.calls.push_back("destroy " + m_name); }
+
+  private:
+    Recorder& m_r;
+    std::string m_name;
+};
+
+class Listener : public Map::AtlasListener {
+  public:
+    explicit Listener(Map::KVAtlas& atlas) : m_atlas(atlas) {}
+    // Listeners run under the atlas mutex and may use the atlas.
+    void onAtlasChanged() override { seen.push_back(m_atlas.mapCount()); }
+    std::vector<std::size_t> seen;
+
+  private:
+    Map::KVAtlas& m_atlas;
+};
+
+class FakeSlot : public Map::RoadMapSlot {
+  public:
+    FakeSlot(std::uint32_t state, bool loaded) : m_state(state), m_loaded(loaded) {}
+    std::uint32_t useState() const override { return m_state; }
+    bool releaseGraph() override { return std::exchange(m_loaded, false); }
+    bool loaded() const { return m_loaded; }
+
+  private:
+    std::uint32_t m_state;
+    bool m_loaded;
+};
+
+TEST(KVAtlasTest, ServicesListenersAndMemory) {
+    AtlasSetup setup;
+    const auto folder = setup.folder("svc");
+    writeMapFile(folder / "a.kvm", completeMap(1, 0));
+    writeMapFile(folder / "b.kvm", completeMap(2, 0));
+    writeMapFile(folder / "c.kvm", completeMap(3, 0));
+    Recorder r;
+    Map::AtlasServices services;
+    services.interMapGraph = std::make_unique<FakeGraph>(r, true);
+    services.routePath = std::make_unique<FakePath>(r);
+    services.searchEngine = std::make_unique<FakeSearch>(r);
+    services.makeDrawBuffers = [&r](Map::KVAtlas&) { return std::make_unique<FakePart>(r, "buffers"); };
+    services.createWaypointsPlugin = [&r](const std::u16string& path) {
+        r.calls.push_back("plugin " + Core::wideToUtf8(path));
+        return std::make_unique<FakePart>(r, "plugin");
+    };
+    setup.config.root()->set("extra_db_name", "extra.db");
+    TestSupport::CaptureLogger log;
+    auto atlas = setup.makeAtlas(std::move(services));
+    Listener first(*atlas), second(*atlas);
+    atlas->addListener(&first);
+    atlas->addListener(&second);
+    atlas->addListener(&first);
+    atlas->removeListener(&first);
+    ASSERT_TRUE(atlas->load(wide(folder)));
+    EXPECT_TRUE(first.seen.empty());
+    EXPECT_EQ(second.seen, std::vector<std::size_t>{3});
+    EXPECT_NE(lineWith(log, "Tarvik successfully loaded"), "");
+
+    const std::string f = folder.string();
+    std::vector<std::string> expected = {"build 3", "read " + f + "\\path.kvp 1",
+                                         "plugin " + f + "\\extra.db", "search 3"};
+    EXPECT_EQ(r.calls, expected);
+
+    // Road graphs: those not in use go first; held ones (2) never.
+    FakeSlot* idle = new FakeSlot(0, true);
+    FakeSlot* used = new FakeSlot(1, true);
+    FakeSlot* held = new FakeSlot(2, true);
+    atlas->mapAt(0)->setRoadMap(std::unique_ptr<Map::RoadMapSlot>(held));
+    atlas->mapAt(1)->setRoadMap(std::unique_ptr<Map::RoadMapSlot>(used));
+    atlas->mapAt(2)->setRoadMap(std::unique_ptr<Map::RoadMapSlot>(idle));
+    EXPECT_TRUE(atlas->releaseMemory());
+    EXPECT_FALSE(idle->loaded());
+    EXPECT_TRUE(used->loaded());
+    EXPECT_TRUE(atlas->releaseMemory());
+    EXPECT_FALSE(used->loaded());
+    EXPECT_TRUE(held->loaded());
+    EXPECT_FALSE(atlas->releaseMemory());
+
+    r.calls.clear();
+    atlas->unload();
+    expected = {"write autosave " + f + "\\path.kvp",
+                "search clear",
+                "release graph",
+                "clear path",
+                "destroy buffers",
+                "destroy plugin"};
+    EXPECT_EQ(r.calls, expected);
+
+    // A graph that cannot be built fails the load.
+    Map::AtlasServices failing;
+    failing.interMapGraph = std::make_unique<FakeGraph>(r, false);
+    auto other = setup.makeAtlas(std::move(failing));
+    EXPECT_FALSE(other->load(wide(folder)));
+    EXPECT_EQ(other->mapCount(), 0u);
+}
+
+TEST(KVAtlasTest, RequestRedrawFromAnotherThread) {
+    AtlasSetup setup;
+    auto atlas = setup.makeAtlas();
+    atlas->view().setRedrawRequest(0);
+    std::thread other([&] { atlas->requestRedraw(); });
+    other.join();
+    Threading::SdlLock lock(atlas->mutex());
+    EXPECT_EQ(atlas->view().redrawRequest(), 2u);
+}
+
+class FakeCamera : public Map::CameraAccess {
+  public:
+    Map::CameraFields read() const override { return fields; }
+    void write(const Map::CameraFields& camera) override {
+        fields = camera;
+        ++writes;
+    }
+    Map::CameraFields fields;
+    int writes = 0;
+};
+
+TEST(KVAtlasTest, AttachedCameraIsRestoredAndSaved) {
+    AtlasSetup setup;
+    const auto folder = setup.folder("attached");
+    writeMapFile(folder / "a.kvm", completeMap(1, 0));
+    auto camera = std::make_shared<FakeCamera>();
+    Map::AtlasServices services;
+    services.camera = camera;
+    auto atlas = setup.makeAtlas(std::move(services));
+    ASSERT_TRUE(atlas->load(wide(folder)));
+    EXPECT_EQ(camera->writes, 1); // reset to the largest map
+    EXPECT_EQ(camera->fields.mode, 1);
+    EXPECT_EQ(atlas->camera(), camera->fields);
+    // The camera moves on its own; unloading saves where it is now.
+    camera->fields = {42, -42, 0.5f, 0.25f, 0};
+    atlas->unload();
+    Map::CameraFields saved;
+    std::uint32_t selector = 9;
+    ASSERT_TRUE(Map::CameraFile::read(wide(folder / "camera.kvc"), saved, selector));
+    EXPECT_EQ(saved, camera->fields);
+    camera->fields = {};
+    ASSERT_TRUE(atlas->load(wide(folder)));
+    EXPECT_EQ(camera->fields, saved);
+    EXPECT_EQ(selector, 1u); // set by the reset of the first load
+    EXPECT_EQ(atlas->view().zoomStep, 1u);
+}
+
+TEST(KVAtlasTest, SharedViewFields) {
+    AtlasSetup setup;
+    auto atlas = setup.makeAtlas();
+    Map::AtlasViewFields& view = atlas->view();
+    EXPECT_EQ(view.redrawRequest(), 2u); // a new atlas asks for a full frame
+    EXPECT_EQ(view.horizonRow, -1);
+    std::thread other([&] {
+        view.setFrameState(1);
+        view.setSlow(true);
+        view.setRedrawRequest(1);
+    });
+    other.join();
+    EXPECT_EQ(view.frameState(), 1u);
+    EXPECT_TRUE(view.slow());
+    EXPECT_EQ(view.takeRedrawRequest(), 1u);
+    EXPECT_EQ(view.takeRedrawRequest(), 0u);
+}
+
+TEST(AtlasFolderListTest, FoldersOfTheMapsFolder) {
+    AtlasSetup setup;
+    const auto maps = setup.data() / "maps";
+    for (const char* name : {"demo", ".hidden", "Alps", "zeta"})
+        std::filesystem::create_directories(maps / name);
+    writeFile(maps / "readme.txt", {1});
+    Map::FolderPaths paths(wide(setup.program()) + u"/");
+    const std::u16string alps = paths.dataPath(u"maps") + u"\\Alps";
+    Map::AtlasFolderList list(paths, alps);
+    ASSERT_EQ(list.records().size(), 3u);
+    EXPECT_EQ(list.records()[0].name, u"Alps");
+    EXPECT_EQ(list.records()[1].name, u"demo");
+    EXPECT_EQ(list.records()[2].name, u"zeta");
+    EXPECT_EQ(list.records()[0].path, alps);
+    EXPECT_EQ(list.current(), 0u);
+    EXPECT_EQ(Map::AtlasFolderList(paths, paths.dataPath(u"maps") + u"\\alps").current(), 3u);
+}
+
+TEST(AtlasPathsTest, JoinAndFolders) {
+    EXPECT_EQ(Map::joinPath(u"a", u"b.kvm"), u"a\\b.kvm");
+    EXPECT_EQ(Map::joinPath(u"a\\", u"b.kvm"), u"a\\b.kvm");
+    EXPECT_EQ(Map::joinPath(u"a/", u"b.kvm"), u"a/b.kvm");
+    EXPECT_EQ(Map::joinPath(u"", u"b.kvm"), u"b.kvm");
+    Map::FolderPaths paths(u"/opt/mirel/");
+    EXPECT_EQ(paths.dataPath(u"maps/demo"), u"\\opt\\mirel\\data\\maps\\demo");
+    EXPECT_EQ(paths.programPath(u"x.kvm"), u"\\opt\\mirel\\x.kvm");
+    EXPECT_EQ(paths.programPath(u"/home/u/x.kvm"), u"/home/u/x.kvm");
+    EXPECT_EQ(paths.dataPath(u"C:\\x"), u"C:\\x");
+}
+
+} // namespace

@@ -1,0 +1,494 @@
+#include "tools/demo-atlas/DemoAtlas.h"
+
+#include "tests/support/LevelPlacer.h"
+#include "tests/support/MapWriter.h"
+#include "tests/support/SpatialSearchWriter.h"
+#include "tests/support/TextSearchWriter.h"
+
+#include <cmath>
+#include <cstdint>
+#include <map>
+#include <numbers>
+#include <stdexcept>
+#include <utility>
+
+namespace DemoAtlas {
+
+using namespace MapWriting;
+
+namespace {
+
+// The town centre: 50 degrees north, 10 degrees east, in global map units
+// (2^31 units per 180 degrees of longitude; the spherical Mercator ordinate
+// is close enough for a synthetic town).
+constexpr double Latitude = 50.0;
+constexpr double Longitude = 10.0;
+const double TwoTo31 = 2147483648.0;
+const double CentreX = Longitude / 180.0 * TwoTo31;
+const double CentreY = std::log(std::tan(std::numbers::pi / 4 + Latitude * std::numbers::pi / 360.0)) /
+                       std::numbers::pi * TwoTo31;
+// Global units per metre at the town's latitude.
+const double UnitsPerMetre = 107.29286 / std::cos(Latitude * std::numbers::pi / 180.0);
+
+// Polygon kinds of the demo styles.
+enum PolygonType : std::uint8_t { BuiltUp = 1, Water = 3, Forest = 5, Park = 7, Square = 9, Land = 11 };
+// Polyline kinds: ordinary street 4, border 5, major roads 8 and 9, roundabout 12.
+enum PolylineType : std::uint8_t { Street = 4, Border = 5, MajorRoad = 8, MainRoad = 9, Roundabout = 12 };
+// POI kinds.
+enum PoiType : std::uint16_t {
+    Cafe = 42,
+    Restaurant = 43,
+    Fuel = 44,
+    Hospital = 45,
+    School = 46,
+    Hotel = 47,
+    Station = 48,
+    Church = 49,
+    Town = 0x0100,
+};
+
+struct Metres {
+    double east = 0;
+    double north = 0;
+};
+
+std::pair<std::int64_t, std::int64_t> global(Metres m) {
+    return {std::llround(CentreX + m.east * UnitsPerMetre), std::llround(CentreY + m.north * UnitsPerMetre)};
+}
+
+// A level placed around the town centre, extentMetres wide and high.
+class Frame {
+  public:
+    Frame(LevelDescription& level, std::uint8_t bits, std::uint8_t shift, double extentMetres)
+        : m_level(level) {
+        level.coordinateBits = bits;
+        level.cellShift = shift;
+        m_unit = std::int64_t{1} << (32 - bits);
+        m_cellGlobal = m_unit << shift;
+        const auto [x0, y0] = global({-extentMetres / 2, -extentMetres / 2});
+        const auto [x1, y1] = global({extentMetres / 2, extentMetres / 2});
+        level.originX = static_cast<std::uint32_t>(x0 / m_cellGlobal);
+        level.originY = static_cast<std::uint32_t>(y0 / m_cellGlobal);
+        level.width = static_cast<std::uint32_t>(x1 / m_cellGlobal - level.originX + 1);
+        level.height = static_cast<std::uint32_t>(y1 / m_cellGlobal - level.originY + 1);
+    }
+
+    LevelPoint at(Metres m) const {
+        const auto [gx, gy] = global(m);
+        return {(gx - std::int64_t{m_level.originX} * m_cellGlobal) / m_unit,
+                (gy - std::int64_t{m_level.originY} * m_cellGlobal) / m_unit};
+    }
+    std::vector<LevelPoint> at(const std::vector<Metres>& points) const {
+        std::vector<LevelPoint> out;
+        for (const Metres& m : points)
+            out.push_back(at(m));
+        return out;
+    }
+
+  private:
+    LevelDescription& m_level;
+    std::int64_t m_unit = 1;
+    std::int64_t m_cellGlobal = 1;
+};
+
+std::vector<Metres> rectangle(double west, double south, double east, double north) {
+    return {{west, south}, {east, south}, {east, north}, {west, north}};
+}
+
+std::vector<Metres> ring(Metres centre, double radius, int points) {
+    std::vector<Metres> out;
+    for (int i = 0; i < points; ++i) {
+        const double a = 2 * std::numbers::pi * i / points;
+        out.push_back({centre.east + radius * std::cos(a), centre.north + radius * std::sin(a)});
+    }
+    return out;
+}
+
+// One search key per word of a name: a later word is found by itself and
+// shows as "Word, Rest of the name".
+void addWords(std::vector<TextSearchEntry>& out, StringTable& strings, std::uint32_t nameId,
+              std::uint32_t objectOffset, std::uint16_t poiType) {
+    const std::u16string name = strings.text(nameId);
+    for (std::size_t start = 0; start < name.size();) {
+        std::size_t end = name.find(u' ', start);
+        if (end == std::u16string::npos) end = name.size();
+        TextSearchEntry entry;
+        entry.key = name.substr(start, end - start);
+        entry.objectOffset = objectOffset;
+        entry.nameId = nameId;
+        entry.poiType = poiType;
+        if (start > 0) {
+            std::u16string before = name.substr(0, start);
+            while (!before.empty() && before.back() == u' ')
+                before.pop_back();
+            entry.secondNameId = strings.add(u", " + before);
+            entry.position2 = static_cast<std::uint8_t>(start);
+        }
+        if (!entry.key.empty()) out.push_back(entry);
+        start = end + 1;
+    }
+}
+
+// The text search over the map's cities, streets and POIs, and the spatial
+// search over its objects (tree 1: POIs and houses by type, tree 2: houses).
+void addSearchSections(MapDescription& map) {
+    const AddressBuilder& address = map.address;
+    TextSearchDescription text;
+    for (std::size_t i = 0; i < address.cities.size(); ++i)
+        addWords(text.entries[0], map.strings, address.cities[i].refs[0],
+                 static_cast<std::uint32_t>(4 + 28 * i), 0);
+    for (std::size_t i = 0; i < address.streets.size(); ++i)
+        addWords(text.entries[1], map.strings, address.streets[i].refs[0],
+                 static_cast<std::uint32_t>(4 + 39 * i), 0);
+    SpatialSearchDescription spatial;
+    spatial.version = 2;
+    for (std::size_t i = 0; i < address.objects.size(); ++i) {
+        const ObjectDescription& object = address.objects[i];
+        const std::uint32_t offset = address.objectOffsets[i];
+        if (object.type != HouseType)
+            addWords(text.entries[2], map.strings, object.name, offset, object.type);
+        spatial.tree1.objects.push_back({{object.x, object.y, object.x, object.y}, object.type, offset});
+        if (object.type == HouseType)
+            spatial.tree2.objects.push_back({{object.x, object.y, object.x, object.y}, 0, offset});
+    }
+    map.sections.push_back({17, 1, encodeTextSearch(text).bytes});
+    map.sections.push_back({18, 2, encodeSpatialSearch(spatial)});
+}
+
+void finish(MapDescription& map) {
+    map.copyright = CopyrightDescription{{2026, 1, 0, 0, 0}, u"\u00a9 Mirel demo data (synthetic)"};
+    addSearchSections(map);
+}
+
+// ----- The town -------------------------------------------------------
+
+struct StreetPlan {
+    const char* name;
+    std::vector<Metres> nodes; // junctions along the street, in driving order for one-way streets
+    bool oneWay = false;
+    std::uint8_t routingClass = 4;
+    bool major = false;
+};
+
+class TownBuilder {
+  public:
+    TownBuilder() : m_detail(m_levels[0], 26, 10, 2600), m_overview(m_levels[1], 23, 8, 2600) {
+        m_map.mapId = 1;
+        m_map.mapType = 0;
+        StringTable& s = m_map.strings;
+        AddressBuilder& a = m_map.address;
+        const std::uint32_t country = a.addCountry(s.add("Demoland"));
+        m_region = a.addRegion(s.add("Westshire"), country);
+        m_country = country;
+        m_district = a.addDistrict(s.add("Linden District"), country, m_region);
+        const auto [cx, cy] = global({0, 0});
+        m_city = a.addCity(s.add("Linden"), country, m_region, m_district, static_cast<std::int32_t>(cx),
+                           static_cast<std::int32_t>(cy));
+    }
+
+    MapDescription build() {
+        addStreets();
+        addRoundabout();
+        addAreas();
+        addPois();
+        m_map.levels = {m_levels[0], m_levels[1]};
+        m_map.roads = m_graph;
+        finish(m_map);
+        return std::move(m_map);
+    }
+
+  private:
+    std::uint32_t node(Metres m) {
+        const auto key = std::make_pair(std::llround(m.east * 10), std::llround(m.north * 10));
+        const auto found = m_nodes.find(key);
+        if (found != m_nodes.end()) return found->second;
+        LevelPlacer placer(m_levels[0]);
+        const auto [cx, cy] = placer.cellOf(m_detail.at(m));
+        const auto id = static_cast<std::uint32_t>(m_graph.nodes.size());
+        m_graph.nodes.push_back({cx, cy, 1});
+        m_nodes.emplace(key, id);
+        return id;
+    }
+
+    // One chain along the nodes; each segment is drawn by its own polyline
+    // from its from node, so the shape is valid for routing.
+    void addChain(std::uint32_t caption, std::uint8_t type, const std::vector<Metres>& nodes,
+                  RoadAttributes attributes, bool oneWay) {
+        RoadChain chain;
+        chain.attributes = attributes;
+        std::uint32_t segmentId = 0;
+        for (const RoadChain& c : m_graph.chains)
+            segmentId += static_cast<std::uint32_t>(c.segments.size());
+        LevelPlacer placer(m_levels[0]);
+        for (std::size_t i = 0; i < nodes.size(); ++i) {
+            chain.nodes.push_back(node(nodes[i]));
+            if (i == 0) continue;
+            Polyline style;
+            style.caption = caption;
+            style.type = type;
+            style.oneWay = oneWay;
+            style.road = segmentId++;
+            RoadSegment segment;
+            segment.lengthMetres = static_cast<std::uint16_t>(std::lround(
+                std::hypot(nodes[i].east - nodes[i - 1].east, nodes[i].north - nodes[i - 1].north)));
+            segment.shape = placer.addPolyline(style, {m_detail.at(nodes[i - 1]), m_detail.at(nodes[i])});
+            chain.segments.push_back(segment);
+        }
+        m_graph.chains.push_back(chain);
+    }
+
+    void addStreets() {
+        // Junctions of the roundabout where the main streets meet it.
+        const std::vector<StreetPlan> streets = {
+            {"Main Street", {{-1200, 0}, {-500, 0}, {-30, 0}}, false, 2, true},
+            {"Main Street", {{30, 0}, {500, 0}, {1200, 0}}, false, 2, true},
+            {"Station Road", {{0, -1200}, {0, -500}, {0, -30}}, false, 3, true},
+            {"Station Road", {{0, 30}, {0, 500}, {0, 1200}}, false, 3, true},
+            {"Mill Lane", {{-500, 500}, {0, 500}, {500, 500}}, true},
+            {"Church Street", {{500, -500}, {0, -500}, {-500, -500}}, true},
+            {"Park Avenue", {{-500, -500}, {-500, 0}, {-500, 500}}},
+            {"River Road", {{500, -500}, {500, 0}, {500, 500}}},
+        };
+        std::map<std::string, std::uint32_t> streetRecords;
+        for (const StreetPlan& plan : streets) {
+            const std::uint32_t name = m_map.strings.add(plan.name);
+            RoadAttributes attributes;
+            attributes.routingClass = plan.routingClass;
+            attributes.twoWay = !plan.oneWay;
+            addChain(name, plan.major ? MainRoad : Street, plan.nodes, attributes, plan.oneWay);
+            if (plan.major) {
+                LevelPlacer overview(m_levels[1]);
+                Polyline style;
+                style.caption = name;
+                style.type = MajorRoad;
+                overview.addPolyline(style, m_overview.at(plan.nodes));
+            }
+            // Houses every 100 metres, odd numbers on the left, even on the
+            // right; a street split by the roundabout keeps counting.
+            auto [record, added] = streetRecords.emplace(plan.name, 0);
+            if (added) {
+                const auto [sx, sy] = global(plan.nodes.front());
+                record->second =
+                    m_map.address.addStreet(name, m_country, m_region, m_district, m_city,
+                                            static_cast<std::int32_t>(sx), static_cast<std::int32_t>(sy));
+            }
+            addHouses(record->second, plan.nodes.front(), plan.nodes.back());
+        }
+    }
+
+    void addHouses(std::uint32_t street, Metres from, Metres to) {
+        const double length = std::hypot(to.east - from.east, to.north - from.north);
+        const double ux = (to.east - from.east) / length;
+        const double uy = (to.north - from.north) / length;
+        int& next = m_houseNumbers[street];
+        for (double d = 50; d < length; d += 100) {
+            for (int side = 0; side < 2; ++side) {
+                const int number = ++next;
+                const double offset = side == 0 ? 15 : -15; // left of the driving direction, then right
+                const Metres at{from.east + ux * d - uy * offset, from.north + uy * d + ux * offset};
+                const auto [x, y] = global(at);
+                m_map.address.addHouse(street, m_map.strings.add(std::to_string(number)),
+                                       static_cast<std::int32_t>(x), static_cast<std::int32_t>(y));
+            }
+        }
+    }
+
+    void addRoundabout() {
+        // Counter-clockwise, as traffic drives on the right: E, NE, N, ... E.
+        std::vector<Metres> nodes = ring({0, 0}, 30, 8);
+        nodes.push_back(nodes.front());
+        RoadAttributes attributes;
+        attributes.routingClass = 3;
+        attributes.twoWay = false;
+        attributes.roundabout = true;
+        addChain(m_map.strings.add("Linden Circle"), Roundabout, nodes, attributes, true);
+    }
+
+    void addAreas() {
+        LevelPlacer detail(m_levels[0]);
+        LevelPlacer overview(m_levels[1]);
+        struct Area {
+            const char* name;
+            PolygonType type;
+            std::vector<Metres> outline;
+        };
+        const std::vector<Area> areas = {
+            {"City Park", Park, rectangle(100, 100, 450, 450)},
+            {"Riverside Park", Park, rectangle(550, -450, 900, -50)},
+            {"Market Square", Square, rectangle(-250, -250, -100, -100)},
+            {"Church Square", Square, rectangle(-300, -560, -200, -520)},
+            {"Mill Pond", Water, ring({-800, 750}, 150, 12)},
+        };
+        for (const Area& area : areas) {
+            Polygon style;
+            style.caption = m_map.strings.add(area.name);
+            style.type = area.type;
+            detail.addPolygon(style, m_detail.at(area.outline));
+            if (area.type != Square) overview.addPolygon(style, m_overview.at(area.outline));
+        }
+    }
+
+    void addPois() {
+        struct Poi {
+            const char* name;
+            PoiType type;
+            Metres at;
+            const char* street;
+            const char* address;
+        };
+        const std::vector<Poi> pois = {
+            {"Cafe Central", Cafe, {-200, 20}, "Main Street", "Main Street 12"},
+            {"Mill Restaurant", Restaurant, {250, 520}, "Mill Lane", "Mill Lane 3"},
+            {"Fuel Stop", Fuel, {900, 20}, "Main Street", "Main Street 80"},
+            {"St. Mary's Hospital", Hospital, {-480, 300}, "Park Avenue", "Park Avenue 5"},
+            {"Linden School", School, {520, 300}, "River Road", "River Road 7"},
+            {"Hotel Linden", Hotel, {-180, -120}, "Main Street", "Market Square 1"},
+            {"Linden Station", Station, {20, -900}, "Station Road", "Station Road 40"},
+            {"St. Mary's Church", Church, {-250, -540}, "Church Street", "Church Street 2"},
+        };
+        LevelPlacer detail(m_levels[0]);
+        for (const Poi& poi : pois) {
+            ObjectDescription object;
+            object.name = m_map.strings.add(poi.name);
+            object.city = m_city;
+            object.street = streetRecord(poi.street);
+            object.type = poi.type;
+            object.addressText = m_map.strings.add(poi.address);
+            const auto [x, y] = global(poi.at);
+            object.x = static_cast<std::int32_t>(x);
+            object.y = static_cast<std::int32_t>(y);
+            const std::uint32_t record = m_map.address.addObject(object);
+            detail.addPoint({object.name, record, poi.type, {}}, m_detail.at(poi.at));
+        }
+    }
+
+    std::uint32_t streetRecord(const char* name) {
+        const std::u16string wanted = m_map.strings.text(m_map.strings.add(name));
+        for (std::size_t i = 0; i < m_map.address.streets.size(); ++i) {
+            if (m_map.strings.text(m_map.address.streets[i].refs[0]) == wanted)
+                return static_cast<std::uint32_t>(4 + 39 * i);
+        }
+        throw std::logic_error("demo town: unknown street");
+    }
+
+    MapDescription m_map;
+    LevelDescription m_levels[2];
+    Frame m_detail;
+    Frame m_overview;
+    RoadGraph m_graph;
+    std::map<std::pair<long long, long long>, std::uint32_t> m_nodes;
+    std::map<std::uint32_t, int> m_houseNumbers;
+    std::uint32_t m_country = 0, m_region = 0, m_district = 0, m_city = 0;
+};
+
+// ----- The region and the country --------------------------------------
+
+struct Place {
+    const char* name;
+    Metres at;
+};
+
+MapDescription region() {
+    MapDescription map;
+    map.mapId = 2;
+    map.mapType = 1;
+    LevelDescription levels[2];
+    const Frame detail(levels[0], 21, 8, 40000);
+    const Frame overview(levels[1], 19, 8, 40000);
+    LevelPlacer d(levels[0]);
+    LevelPlacer o(levels[1]);
+    StringTable& s = map.strings;
+
+    const std::vector<Place> towns = {
+        {"Linden", {0, 0}}, {"Ashford", {12000, 6000}}, {"Brookfield", {-10000, -8000}}};
+    for (const Place& town : towns) {
+        Polygon area{s.add(town.name), BuiltUp, {}};
+        const double half = town.at.east == 0 && town.at.north == 0 ? 1200 : 600;
+        d.addPolygon(area, detail.at(rectangle(town.at.east - half, town.at.north - half, town.at.east + half,
+                                               town.at.north + half)));
+        o.addPoint({area.caption, 0, Town, {}}, overview.at(town.at));
+    }
+    d.addPolygon({s.add("Linden Forest"), Forest, {}}, detail.at(rectangle(-6000, 2000, -2000, 5000)));
+    d.addPolygon({s.add("Lake Wend"), Water, {}}, detail.at(ring({4000, -6000}, 1500, 16)));
+
+    Polyline b12{s.add("B12"), MainRoad, false, NoRoad, {}};
+    d.addPolyline(b12, detail.at({{-10000, -8000}, {-1200, 0}, {1200, 0}, {12000, 6000}}));
+    o.addPolyline(b12, overview.at({{-10000, -8000}, {0, 0}, {12000, 6000}}));
+    Polyline l5{s.add("L5"), MajorRoad, false, NoRoad, {}};
+    d.addPolyline(l5, detail.at({{0, -18000}, {0, -1200}}));
+    d.addPolyline(l5, detail.at({{0, 1200}, {0, 18000}}));
+
+    map.levels = {levels[0], levels[1]};
+    AddressBuilder& a = map.address;
+    const std::uint32_t country = a.addCountry(s.add("Demoland"));
+    const std::uint32_t shire = a.addRegion(s.add("Westshire"), country);
+    for (const Place& town : towns) {
+        const auto [x, y] = global(town.at);
+        a.addCity(s.add(town.name), country, shire, 0, static_cast<std::int32_t>(x),
+                  static_cast<std::int32_t>(y));
+    }
+    finish(map);
+    return map;
+}
+
+MapDescription country() {
+    MapDescription map;
+    map.mapId = 3;
+    map.mapType = 2;
+    LevelDescription levels[2];
+    const Frame detail(levels[0], 17, 8, 400000);
+    const Frame overview(levels[1], 15, 7, 400000);
+    LevelPlacer d(levels[0]);
+    LevelPlacer o(levels[1]);
+    StringTable& s = map.strings;
+
+    const std::vector<Place> cities = {{"Linden", {0, 0}},
+                                       {"Ashford", {12000, 6000}},
+                                       {"Northam", {20000, 140000}},
+                                       {"Eastbury", {150000, -30000}},
+                                       {"Westport", {-160000, 20000}}};
+    for (const Place& city : cities) {
+        const std::uint32_t name = s.add(city.name);
+        d.addPoint({name, 0, Town, {}}, detail.at(city.at));
+        o.addPoint({name, 0, Town, {}}, overview.at(city.at));
+    }
+    const std::vector<Metres> border = {
+        {-190000, -180000}, {190000, -180000}, {190000, 180000}, {-190000, 180000}, {-190000, -180000}};
+    Polyline line{s.add("Demoland"), Border, false, NoRoad, {}};
+    d.addPolyline(line, detail.at(border));
+    o.addPolyline(line, overview.at(border));
+    Polyline a1{s.add("A1"), MajorRoad, false, NoRoad, {}};
+    d.addPolyline(a1, detail.at({{-160000, 20000}, {0, 0}, {150000, -30000}}));
+    o.addPolyline(a1, overview.at({{-160000, 20000}, {0, 0}, {150000, -30000}}));
+    Polyline a7{s.add("A7"), MajorRoad, false, NoRoad, {}};
+    d.addPolyline(a7, detail.at({{0, 0}, {20000, 140000}}));
+    d.addPolygon({s.add("Demoland"), Land, {}}, detail.at(rectangle(-20000, -20000, 30000, 30000)));
+
+    map.levels = {levels[0], levels[1]};
+    const std::uint32_t demoland = map.address.addCountry(s.add("Demoland"));
+    for (const Place& city : cities) {
+        const auto [x, y] = global(city.at);
+        map.address.addCity(s.add(city.name), demoland, 0, 0, static_cast<std::int32_t>(x),
+                            static_cast<std::int32_t>(y));
+    }
+    finish(map);
+    return map;
+}
+
+} // namespace
+
+std::vector<DemoMap> describe() {
+    std::vector<DemoMap> maps;
+    maps.push_back({"demo-town.kvm", TownBuilder().build()});
+    maps.push_back({"demo-region.kvm", region()});
+    maps.push_back({"demo-country.kvm", country()});
+    return maps;
+}
+
+void write(const std::filesystem::path& folder) {
+    std::filesystem::create_directories(folder);
+    for (const DemoMap& map : describe())
+        writeMapFile(folder / map.fileName, map.description);
+}
+
+} // namespace DemoAtlas
