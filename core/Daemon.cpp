@@ -18,7 +18,18 @@ Daemon::~Daemon() {
 
 void Daemon::start() {
     SdlLock lock(m_threadMutex);
-    if (m_thread) return;
+    if (m_thread) {
+        // A thread whose stop was asked from one of its own operations may
+        // still be set here: its loop ends (or has ended) on its own.
+        if (!m_stopEvent.isSet()) return;
+        if (SDL_ThreadID() == m_threadId) {
+            // Started again from inside that operation: the loop has not
+            // left yet, so it simply goes on.
+            m_stopEvent.reset();
+            return;
+        }
+        joinThread();
+    }
     m_stopEvent.reset();
     Log::log(Log::Normal, u"%s daemon starting", m_name);
     m_thread = SDL_CreateThread(&Daemon::threadMain, this);
@@ -37,6 +48,10 @@ void Daemon::stopThread() {
     // An operation asking for a stop cannot wait for its own thread; the
     // loop ends once the operation returns and a later stop joins it.
     if (SDL_ThreadID() == m_threadId) return;
+    joinThread();
+}
+
+void Daemon::joinThread() {
     int status = 0;
     SDL_WaitThread(m_thread, &status);
     m_thread = nullptr;

@@ -47,7 +47,8 @@ class Daemon {
     Daemon(const Daemon&) = delete;
     Daemon& operator=(const Daemon&) = delete;
 
-    // Starts the thread unless it runs already; throws std::runtime_error
+    // Starts the thread unless it runs already (after a stop asked from an
+    // operation, the old thread is joined first); throws std::runtime_error
     // "Can't create daemon thread" when it cannot be created.
     virtual void start();
     // Sets the stop event and waits until the thread has ended. From an
@@ -74,6 +75,8 @@ class Daemon {
     int loop();
     void runQueue();
     void stopThread();
+    // Waits for the thread to end and forgets it; m_threadMutex held.
+    void joinThread();
 
     const std::u16string m_name;
     mutable SdlMutex m_threadMutex;

@@ -221,7 +221,14 @@ TEST(Daemon, StopFromAnOperationDoesNotWaitForItselfAndIdleIsOverridable) {
     daemon.start();
     daemon.addOperation(std::make_unique<StopFromInside>(daemon, done));
     ASSERT_TRUE(done.wait(10000)) << "the stop event was set without a deadlock";
-    daemon.stop(); // joins the thread whose loop has ended
+    // A start after that stop really starts: the old thread is joined and a
+    // new one runs what is queued.
+    Journal journal;
+    Event ran(true);
+    daemon.start();
+    daemon.addOperation(std::make_unique<Recorded>(journal, "after restart", &ran));
+    EXPECT_TRUE(ran.wait(10000)) << "an operation queued after the restart runs";
+    daemon.stop();
     EXPECT_FALSE(daemon.isRunning());
 
     Ticking ticking;
