@@ -19,6 +19,12 @@ std::size_t AtomicFileForWrite::write(const void* buffer, std::size_t itemSize, 
     return written;
 }
 
+bool AtomicFileForWrite::kept(bool done) {
+    if (!done)
+        m_atomic.fail(Platform::lastError() != 0 ? Platform::lastError() : Platform::ErrorInvalidParameter);
+    return done;
+}
+
 bool AtomicFileForWrite::commit() { return m_atomic.commit(); }
 
 } // namespace FileSystem

@@ -23,9 +23,11 @@ public:
     std::size_t read(void* buffer, std::size_t itemSize, std::size_t itemCount) override;
     std::size_t write(const void* buffer, std::size_t itemSize, std::size_t itemCount) override;
     std::uint32_t tell() override { return m_file.tell(); }
-    bool seek(std::int32_t position) override { return m_file.seek(position); }
-    bool seekRelative(std::int32_t offset) override { return m_file.seekRelative(offset); }
-    bool seekToEnd() override { return m_file.seekToEnd(); }
+    // A failed seek is remembered like a failed write: what the writer puts
+    // down afterwards would land in the wrong place.
+    bool seek(std::int32_t position) override { return kept(m_file.seek(position)); }
+    bool seekRelative(std::int32_t offset) override { return kept(m_file.seekRelative(offset)); }
+    bool seekToEnd() override { return kept(m_file.seekToEnd()); }
     // Data reaches the disk at commit(); flushing earlier changes nothing.
     void flush() override {}
 
@@ -35,6 +37,8 @@ public:
     void discard() { m_atomic.discard(); }
 
 private:
+    bool kept(bool done);
+
     Platform::AtomicFile m_atomic;
     WinFile m_file; // works on m_atomic's temporary file
 };

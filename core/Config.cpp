@@ -143,10 +143,19 @@ bool Config::loadXml(std::string text, const std::u16string& name) {
         Log::log(Log::Critical, u"Config file '%s' has no config element", name);
         return false;
     }
-    std::int32_t version = 0;
-    if (const auto* v = config->first_attribute("version"))
-        parseInt(std::string_view(v->value(), v->value_size()), version);
-    const bool oldForm = version < 2;
+    // The version is read from its leading digits only: a sign or a blank in
+    // front reads as no digit, that is version 0.
+    bool oldForm = true;
+    if (const auto* v = config->first_attribute("version")) {
+        std::uint32_t version = 0;
+        for (std::size_t i = 0; i < v->value_size() && version < 2; ++i) {
+            const char c = v->value()[i];
+            if (c < '0' || c > '9')
+                break;
+            version = version * 10 + static_cast<std::uint32_t>(c - '0');
+        }
+        oldForm = version < 2;
+    }
 
     for (const auto* var = config->first_node("var"); var != nullptr; var = var->next_sibling("var")) {
         const auto* nameAttr = var->first_attribute("name");

@@ -17,13 +17,20 @@ Daemon::~Daemon() {
 }
 
 void Daemon::start() {
+    // From one of its own operations the thread runs already. Not under the
+    // thread mutex: another thread may hold it, waiting for this one to end.
+    if (SDL_ThreadID() == m_loopThreadId.load()) return;
     SdlLock lock(m_threadMutex);
-    if (m_thread) return;
+    if (m_thread) {
+        // After a stop asked from one of its operations the thread ends (or
+        // has ended) on its own: join it and start anew.
+        if (!m_stopEvent.isSet()) return;
+        joinThread();
+    }
     m_stopEvent.reset();
     Log::log(Log::Normal, u"%s daemon starting", m_name);
     m_thread = SDL_CreateThread(&Daemon::threadMain, this);
     if (!m_thread) throw std::runtime_error("Can't create daemon thread");
-    m_threadId = SDL_GetThreadID(m_thread);
 }
 
 void Daemon::stop() {
@@ -31,16 +38,24 @@ void Daemon::stop() {
 }
 
 void Daemon::stopThread() {
+    // An operation asking for a stop cannot wait for its own thread, nor for
+    // the thread mutex, which a stop on another thread may hold while it
+    // waits for this one: the loop ends once the operation returns, and a
+    // later stop or start joins it.
+    if (SDL_ThreadID() == m_loopThreadId.load()) {
+        m_stopEvent.set();
+        return;
+    }
     SdlLock lock(m_threadMutex);
     m_stopEvent.set();
     if (!m_thread) return;
-    // An operation asking for a stop cannot wait for its own thread; the
-    // loop ends once the operation returns and a later stop joins it.
-    if (SDL_ThreadID() == m_threadId) return;
+    joinThread();
+}
+
+void Daemon::joinThread() {
     int status = 0;
     SDL_WaitThread(m_thread, &status);
     m_thread = nullptr;
-    m_threadId = 0;
     Log::log(Log::System, u"%s daemon stop status: %d", m_name, status);
 }
 
@@ -65,6 +80,7 @@ int Daemon::threadMain(void* self) {
 }
 
 int Daemon::loop() {
+    m_loopThreadId.store(SDL_ThreadID());
     Log::log(Log::System, u"%s daemon started", m_name);
     for (;;) {
         const int signalled = Platform::Event::waitAny({&m_stopEvent, &m_queuedEvent}, 0);
@@ -75,6 +91,8 @@ int Daemon::loop() {
             idle(m_stopEvent);
     }
     Log::log(Log::Normal, u"%s daemon stoping", m_name);
+    // Cleared before the thread ends: a later thread may get the same id.
+    m_loopThreadId.store(0);
     return 0;
 }
 

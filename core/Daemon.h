@@ -20,6 +20,7 @@
 
 #include <SDL/SDL_thread.h>
 
+#include <atomic>
 #include <deque>
 #include <memory>
 #include <string>
@@ -47,7 +48,9 @@ class Daemon {
     Daemon(const Daemon&) = delete;
     Daemon& operator=(const Daemon&) = delete;
 
-    // Starts the thread unless it runs already; throws std::runtime_error
+    // Starts the thread unless it runs already (after a stop asked from an
+    // operation, the old thread is joined first; from an operation it does
+    // nothing); throws std::runtime_error
     // "Can't create daemon thread" when it cannot be created.
     virtual void start();
     // Sets the stop event and waits until the thread has ended. From an
@@ -74,12 +77,15 @@ class Daemon {
     int loop();
     void runQueue();
     void stopThread();
+    // Waits for the thread to end and forgets it; m_threadMutex held.
+    void joinThread();
 
     const std::u16string m_name;
     mutable SdlMutex m_threadMutex;
     Platform::Event m_stopEvent{true, false};
     SDL_Thread* m_thread = nullptr; // guarded by m_threadMutex
-    Uint32 m_threadId = 0;          // guarded by m_threadMutex
+    // The loop's thread while the loop runs, else 0.
+    std::atomic<Uint32> m_loopThreadId{0};
     SdlMutex m_operationsMutex;
     Platform::Event m_queuedEvent{true, false}; // set while operations wait
     std::deque<std::unique_ptr<Operation>> m_queue;

@@ -1,5 +1,6 @@
 #include "core/ValueFormat.h"
 
+#include "core/FloatToInt.h"
 #include "core/Format.h"
 
 #include <cmath>
@@ -25,7 +26,9 @@ std::u16string formatCoordinate(int style, float value, char16_t positive, char1
             d += 1.0f;
             m = 0.0f;
         }
-        return format(u"%c%d°%06.3f'", letter, static_cast<long long>(d), m);
+        // Saturating: a value beyond the integer range (or NaN, from a
+        // filter gone wrong) must not make the conversion undefined.
+        return format(u"%c%d°%06.3f'", letter, xe::floorToInt(d), m);
     }
     case 3: {
         float d = std::floor(a);
@@ -40,7 +43,7 @@ std::u16string formatCoordinate(int style, float value, char16_t positive, char1
                 m = 0.0f;
             }
         }
-        return format(u"%c%d°%02d'%04.1f\"", letter, static_cast<long long>(d), static_cast<long long>(m), s);
+        return format(u"%c%d°%02d'%04.1f\"", letter, xe::floorToInt(d), xe::floorToInt(m), s);
     }
     default:
         return {};

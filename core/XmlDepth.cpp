@@ -22,8 +22,24 @@ bool xmlDepthWithin(std::string_view text, int maxDepth) {
             i = skipPast(i + 9, "]]>");
         } else if (rest.starts_with("<?")) {
             i = skipPast(i + 2, "?>");
+        } else if (rest.starts_with("<!DOCTYPE") && rest.size() > 9 &&
+                   (rest[9] == ' ' || rest[9] == '\t' || rest[9] == '\r' || rest[9] == '\n')) {
+            // The parser skips a doctype to its ">", passing over a bracketed
+            // internal subset whatever it holds: a "</" in there closes
+            // nothing, so it must not count as a closing here either.
+            std::size_t j = i + 9;
+            for (int brackets = 0; j < n; ++j) {
+                if (text[j] == '[')
+                    ++brackets;
+                else if (text[j] == ']' && brackets > 0)
+                    --brackets;
+                else if (text[j] == '>' && brackets == 0)
+                    break;
+            }
+            i = j < n ? j + 1 : n;
         } else if (rest.starts_with("<!")) {
-            i += 2; // a declaration: the parser does not descend into it
+            // Any other declaration is skipped to its ">".
+            i = skipPast(i + 2, ">");
         } else if (rest.starts_with("</")) {
             if (depth > 0)
                 --depth;

@@ -318,13 +318,13 @@ TEST(Config, LoadForms) {
     EXPECT_FALSE(old.root()->has("A::B::C"));
 
     // Version 1 and an unreadable version are old too; version 2 keeps names.
-    for (const char* version : {"1", "abc", "1.9", ""}) {
+    for (const char* version : {"1", "abc", "1.9", "", " 3", "+3"}) {
         dir.write("v.xml", std::string("<config version=\"") + version + "\"><var name=\"A::B\" value=\"1\"/></config>");
         Config c;
         ASSERT_TRUE(c.load(wide(dir / "v.xml"))) << version;
         EXPECT_TRUE(c.root()->has("A/B")) << version;
     }
-    for (const char* version : {"2", "10", "2x"}) {
+    for (const char* version : {"2", "10", "2x", "0099999999999"}) {
         dir.write("v.xml", std::string("<config version=\"") + version + "\"><var name=\"A::B\" value=\"1\"/></config>");
         Config c;
         ASSERT_TRUE(c.load(wide(dir / "v.xml"))) << version;

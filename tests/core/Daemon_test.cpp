@@ -201,6 +201,21 @@ class StopFromInside final : public Daemon::Operation {
     Event& m_done;
 };
 
+// Asks for a stop once another thread's stop is already waiting for this
+// thread to end.
+class StopWhileBeingStopped final : public Daemon::Operation {
+  public:
+    StopWhileBeingStopped(Daemon& daemon, Event& running) : m_daemon(daemon), m_running(running) {}
+    void execute(const Event& stop) override {
+        m_running.set();
+        if (stop.wait(10000)) m_daemon.stop();
+    }
+
+  private:
+    Daemon& m_daemon;
+    Event& m_running;
+};
+
 // A daemon with periodic work of its own, which stops itself when destroyed.
 class Ticking final : public Daemon {
   public:
@@ -221,7 +236,23 @@ TEST(Daemon, StopFromAnOperationDoesNotWaitForItselfAndIdleIsOverridable) {
     daemon.start();
     daemon.addOperation(std::make_unique<StopFromInside>(daemon, done));
     ASSERT_TRUE(done.wait(10000)) << "the stop event was set without a deadlock";
-    daemon.stop(); // joins the thread whose loop has ended
+    // A start after that stop really starts: the old thread is joined and a
+    // new one runs what is queued.
+    Journal journal;
+    Event ran(true);
+    daemon.start();
+    daemon.addOperation(std::make_unique<Recorded>(journal, "after restart", &ran));
+    EXPECT_TRUE(ran.wait(10000)) << "an operation queued after the restart runs";
+    daemon.stop();
+    EXPECT_FALSE(daemon.isRunning());
+
+    // A stop from an operation while another thread is inside stop, waiting
+    // for the daemon thread, must not wait for that thread's lock.
+    Event running(true);
+    daemon.start();
+    daemon.addOperation(std::make_unique<StopWhileBeingStopped>(daemon, running));
+    ASSERT_TRUE(running.wait(10000));
+    daemon.stop();
     EXPECT_FALSE(daemon.isRunning());
 
     Ticking ticking;

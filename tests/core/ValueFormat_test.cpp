@@ -48,6 +48,10 @@ TEST(ValueFormat, Coordinates) {
     // the degrees.
     EXPECT_EQ(formatLatitude(3, 10.99999f), u"N11°00'00.0\"");
     EXPECT_EQ(formatLatitude(3, 10.49999f), u"N10°30'00.0\"");
+    // Degrees beyond the integer range saturate instead of converting with
+    // undefined behaviour.
+    EXPECT_EQ(formatLatitude(2, -1e30f), u"S2147483647°00.000'");
+    EXPECT_EQ(formatLongitude(3, 1e30f), u"E2147483647°00'00.0\"");
     EXPECT_EQ(formatLatitude(4, 10.0f), u"");
     EXPECT_EQ(formatLongitude(-1, 10.0f), u"");
 }

@@ -149,6 +149,15 @@ TEST(AtomicFileForWrite, CommitsOrKeepsTheTarget) {
         EXPECT_FALSE(f.commit());
         EXPECT_EQ(f.lastError(), Platform::ErrorFileTooLarge);
     }
+    // So does a failed seek: the writes after it would land elsewhere.
+    {
+        FileSystem::AtomicFileForWrite f(wide(target));
+        f.write("body", 4, 1);
+        EXPECT_FALSE(f.seekRelative(-8));
+        f.write("x", 1, 1);
+        EXPECT_FALSE(f.commit());
+        EXPECT_EQ(f.lastError(), Platform::ErrorNegativeSeek);
+    }
     // Dropped without a commit.
     {
         FileSystem::AtomicFileForWrite f(wide(target));

@@ -20,6 +20,11 @@ TEST(XmlDepth, CountsOnlyOpenElements) {
     // inside quoted values does not count.
     EXPECT_TRUE(xmlDepthWithin("<?xml version=\"1.0\"?><!-- <a><b> --><!DOCTYPE c><r><![CDATA[<x><y>]]></r>", 1));
     EXPECT_TRUE(xmlDepthWithin("<r a=\"<b><c>\" b='<d>'></r>", 1));
+    // What a doctype or another declaration holds closes nothing: the parser
+    // skips it, so closings hidden there must not lower the count.
+    EXPECT_FALSE(xmlDepthWithin("<a><a><!DOCTYPE x [</a></a>]><a>", 2));
+    EXPECT_FALSE(xmlDepthWithin("<a><a><!ELEMENT x </a><a>", 2));
+    EXPECT_TRUE(xmlDepthWithin("<!DOCTYPE r [<!ENTITY e \"<a><b>\">]><r></r>", 1));
     // A "/>" inside a quoted value does not close the element.
     EXPECT_FALSE(xmlDepthWithin("<a x=\"/>\"><a x=\"/>\"><a x=\"/>\">", 2));
     // Deep nesting is caught however it is spelled; unterminated text ends the count.
