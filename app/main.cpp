@@ -1,8 +1,16 @@
 #include <cstdio>
 
+// The engine and the user interface are not built yet: until they are, the
+// program says plainly what it cannot do and where its working parts can be
+// tried.
 int main() {
-    std::fputs("Mirel: the navigator engine is not built yet. This build has the core services only;\n"
-               "it cannot open a window, read maps, use a GPS receiver or compute routes so far.\n",
+    std::fputs("Mirel: the navigator's engine and user interface are not built yet, so this program\n"
+               "opens no window, reads no GPS receiver, guides no route and finds no address.\n"
+               "What works so far can be tried with the tools built beside it:\n"
+               "  build/tools/render-atlas build/app/data/maps/demo frame.bmp --data build/app/data\n"
+               "      draws one map frame of the demo atlas (2D or --3d, --night) into a BMP picture;\n"
+               "  build/tools/nmea-replay FILE.nmea\n"
+               "      plays a recorded NMEA stream through the positioning system.\n",
                stderr);
     return 0;
 }
