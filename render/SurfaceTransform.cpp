@@ -16,6 +16,12 @@ namespace {
 
 std::int32_t toFixed(float value) { return std::int32_t(std::floor(double(value) * 65536.0 + 0.5)); }
 
+// A sine and cosine the 16.16 walk can take: finite and no larger than a
+// rounding error above 1.
+bool usableAngle(float sine, float cosine) {
+    return std::fabs(sine) <= 1.001f && std::fabs(cosine) <= 1.001f;
+}
+
 bool rectInside(const SDL_Rect& r, const SDL_Surface* s) {
     return r.x >= 0 && r.y >= 0 && int(r.x) + int(r.w) <= s->w && int(r.y) + int(r.h) <= s->h;
 }
@@ -157,12 +163,20 @@ RotatedSize rotatedSize(int width, int height, float sine, float cosine) {
     const float wc = w * cosine, hs = h * sine, ws = w * sine, hc = h * cosine;
     const float x = std::max({std::fabs(wc + hs), std::fabs(wc - hs), std::fabs(-wc + hs), std::fabs(-wc - hs)});
     const float y = std::max({std::fabs(ws + hc), std::fabs(ws - hc), std::fabs(-ws + hc), std::fabs(-ws - hc)});
-    return {std::max(1, int(std::ceil(x))), std::max(1, int(std::ceil(y)))};
+    // An angle that is no angle (NaN, infinite or huge factors) must not
+    // reach the float-to-int conversion: sizes stay within SDL's 16 bits.
+    auto side = [](float v) {
+        if (std::isnan(v)) return 1;
+        return std::clamp(int(std::ceil(std::min(v, 65535.0f))), 1, 65535);
+    };
+    return {side(x), side(y)};
 }
 
 bool rotateInto(const SDL_Rect& sourceRect, SDL_Surface* source, float sine, float cosine,
                 SDL_Surface* destination) {
     if (!source || !destination || source->format->BitsPerPixel != destination->format->BitsPerPixel)
+        return false;
+    if (!usableAngle(sine, cosine))
         return false;
     if (!rectInside(sourceRect, source) || sourceRect.w == 0 || sourceRect.h == 0)
         return false;
@@ -218,7 +232,7 @@ bool rotateInto(const SDL_Rect& sourceRect, SDL_Surface* source, float sine, flo
 }
 
 SDL_Surface* rotateSurface(SDL_Surface* source, float sine, float cosine) {
-    if (!source)
+    if (!source || !usableAngle(sine, cosine))
         return nullptr;
     const RotatedSize size = rotatedSize(source->w, source->h, sine, cosine);
     SDL_Surface* result = createLike(source, size.width, size.height);

@@ -18,18 +18,20 @@ struct RotatedSize {
 };
 
 // Bounding box of a width x height rectangle rotated by the angle whose sine
-// and cosine are given: the ceiling of the largest corner extent, at least 1.
+// and cosine are given: the ceiling of the largest corner extent, at least 1
+// and at most 65535.
 RotatedSize rotatedSize(int width, int height, float sine, float cosine);
 
 // A new surface of the source's format and rotated size holding the source
-// rotated about its centre, pixels not reached left 0; null on failure.
+// rotated about its centre, pixels not reached left 0; null on failure
+// (also for a sine or cosine that is not finite or beyond 1).
 SDL_Surface* rotateSurface(SDL_Surface* source, float sine, float cosine);
 
 // Rotates the source rectangle about its centre into the rectangle
 // (0, 0, rotated size) of the destination. False when the depths differ, the
 // source rectangle is not inside the source surface, the destination is
-// smaller than the rotated size (logged) or the depth is unsupported
-// (logged).
+// smaller than the rotated size (logged), the depth is unsupported (logged)
+// or the sine or cosine is not finite or beyond 1.
 bool rotateInto(const SDL_Rect& sourceRect, SDL_Surface* source, float sine, float cosine,
                 SDL_Surface* destination);
 

@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <new>
 
 namespace Render {
@@ -59,6 +60,16 @@ struct SurfaceFree {
     void operator()(SDL_Surface* s) const { SDL_FreeSurface(s); }
 };
 using SurfacePtr = std::unique_ptr<SDL_Surface, SurfaceFree>;
+
+// Blits a text surface with its top-left at (x, y). SDL takes 16-bit
+// positions: a text far off the target must stay off it rather than wrap
+// back onto it. Clamped, a text never reaches a target from beyond +-32767
+// (texts are at most MaxTextWidth + 2 wide).
+void blitText(SDL_Surface* text, SDL_Surface* target, std::int32_t x, std::int32_t y) {
+    SDL_Rect at{static_cast<Sint16>(std::clamp<std::int32_t>(x, INT16_MIN, INT16_MAX)),
+                static_cast<Sint16>(std::clamp<std::int32_t>(y, INT16_MIN, INT16_MAX)), 0, 0};
+    SDL_UpperBlit(text, nullptr, target, &at);
+}
 
 // Locks for the lifetime of the object when SDL requires it.
 class Lock {
@@ -489,8 +500,7 @@ void TtfFace::drawText(SDL_Surface* target, std::int32_t x, std::int32_t y, std:
                     put(c, r, 0xFF);
         }
     }
-    SDL_Rect at{static_cast<Sint16>(x), static_cast<Sint16>(y), 0, 0};
-    SDL_UpperBlit(text.get(), nullptr, target, &at);
+    blitText(text.get(), target, x, y);
 }
 
 void TtfFace::drawTextSolid(SDL_Surface* target, std::int32_t x, std::int32_t y, std::int32_t effectMask,
@@ -544,9 +554,9 @@ void TtfFace::drawTextSolid(SDL_Surface* target, std::int32_t x, std::int32_t y,
                     pixels[r * pitch + c] = 1;
         }
     }
-    SDL_Rect at{static_cast<Sint16>(x), static_cast<Sint16>(y), 0, 0};
-    SDL_UpperBlit(text.get(), nullptr, target, &at);
-    if (effectMask != Font::Plain) drawText(target, x + 1, y + 1, textColour, begin, end);
+    blitText(text.get(), target, x, y);
+    if (effectMask != Font::Plain)
+        drawText(target, x < INT32_MAX ? x + 1 : x, y < INT32_MAX ? y + 1 : y, textColour, begin, end);
 }
 
 } // namespace Render

@@ -6,6 +6,8 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <limits>
+#include <utility>
 #include <vector>
 
 using namespace RenderTest;
@@ -188,6 +190,15 @@ TEST(SurfaceTransform, RotationRefusals) {
     EXPECT_TRUE(log.contains("Can't rotate surface: destination surface is too small."));
     EXPECT_FALSE(Render::rotateInto(rect(0, 0, 10, 20), source.get(), s45, c45, other.get()));
     EXPECT_FALSE(Render::rotateInto(rect(0, 0, 11, 20), source.get(), 0.0f, 1.0f, source.get()));
+    // Factors that are no sine or cosine are refused; their sizes stay bounded.
+    const float nan = std::numeric_limits<float>::quiet_NaN(), inf = std::numeric_limits<float>::infinity();
+    SurfacePtr big = argbSurface(100, 100);
+    for (const auto& [s, c] : {std::pair{nan, 1.0f}, std::pair{0.0f, inf}, std::pair{1e9f, 0.0f}}) {
+        EXPECT_FALSE(Render::rotateInto(rect(0, 0, 10, 20), source.get(), s, c, big.get()));
+        EXPECT_EQ(Render::rotateSurface(source.get(), s, c), nullptr);
+        const auto size = Render::rotatedSize(10, 20, s, c);
+        EXPECT_TRUE(size.width >= 1 && size.width <= 65535 && size.height >= 1 && size.height <= 65535);
+    }
 }
 
 TEST(SurfaceTransform, MultiplicationRoundsToNearest) {

@@ -299,3 +299,16 @@ TEST(TtfFont, GlyphsOutsideTheLineBoxAreClipped) {
         }
     }
 }
+
+TEST(TtfFont, TextFarOffTheTargetDoesNotWrapOntoIt) {
+    auto font = demoFont();
+    ASSERT_TRUE(font);
+    auto target = makeOpaque(80, 40);
+    // 65541 and -65531 are 5 in 16 bits: a wrapped position would land on the target.
+    for (const auto& [x, y] : {std::pair{65541, 5}, std::pair{5, 65541}, std::pair{-65531, 5},
+                               std::pair{5, -65531}, std::pair{INT32_MAX, INT32_MAX}}) {
+        font->drawText(target.get(), x, y, 0xFF000000, u"Wrap");
+        font->drawTextSolid(target.get(), x, y, Render::Font::Halo, 0xFF000000, 0xFF0000FF, u"Wrap");
+    }
+    EXPECT_TRUE(pixelsWhere(target.get(), [](std::uint32_t p) { return p != 0xFFFFFF; }).empty());
+}
