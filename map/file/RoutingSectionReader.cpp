@@ -103,8 +103,10 @@ public:
             throw FormatError("Can't create file mapping view");
         m_linkClass = head[0];
         m_linkNodes = u32At(head + 4);
+        // The transit block of so many nodes would pass 4 GB (and its size
+        // 64 bits): no view of it can be made.
         if (m_linkNodes > MaxLinkNodes)
-            throw FormatError("Invalid routing section");
+            throw FormatError("Can't create file mapping view");
         const std::uint64_t n = m_linkNodes;
         m_transit = viewOf(file, at.transitBlock, 12 * n * (n + 1) + 8);
 
@@ -405,9 +407,11 @@ private:
 } // namespace
 
 RoutingSectionReader::RoutingSectionReader(ViewFactory& file, const RoutingLocation& location) {
+    // A header block that would end before it begins has a size that wraps
+    // in 32 bits: no view of it can be made.
     const std::uint32_t headerEnd = std::min(location.transitBlock, location.recordBlock);
     if (headerEnd < location.headerBlock)
-        throw FormatError("Section is too small");
+        throw FormatError("Can't create file mapping view");
     auto header = file.view(location.headerBlock, headerEnd - location.headerBlock);
     if (!header)
         throw FormatError("Can't create file mapping view");

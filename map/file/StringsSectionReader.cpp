@@ -32,10 +32,17 @@ public:
             throw FormatError("Section is too small");
         m_dataLength = u32At(bytes);
         m_count = u32At(bytes + 4);
+        // A count of 0 stores no string and has no table: every id but 0
+        // fails, and the map that owns the section refuses it for want of
+        // captions.
+        if (m_count == 0) {
+            m_table = size;
+            return;
+        }
         // The table of B-1 offsets ends the section and must leave room for
         // the header and the A bytes of string data in front of it.
         const std::uint64_t tableBytes = 4 * (static_cast<std::uint64_t>(m_count) - 1);
-        if (m_count == 0 || tableBytes > size || size - tableBytes < 8 + static_cast<std::uint64_t>(m_dataLength))
+        if (tableBytes > size || size - tableBytes < 8 + static_cast<std::uint64_t>(m_dataLength))
             throw FormatError("Section is too small");
         m_table = size - tableBytes;
     }

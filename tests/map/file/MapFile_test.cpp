@@ -107,10 +107,13 @@ TEST_F(MapFileTest, OlderLayoutChecksInOrder) {
     bytes = written.bytes;
     putU32(bytes, 28, static_cast<std::uint32_t>(bytes.size() + 1));
     EXPECT_EQ(openMessage(bytes), "Can't create file mapping view");
-    // A string count of 0 gives a range shorter than the strings header,
-    // which the strings reader refuses.
+    // A string count of 0 opens (the per-map object refuses it later); one
+    // whose range is shorter than the strings header does not.
     bytes = written.bytes;
     putU32(bytes, written.header[1] + 4, 0);
+    EXPECT_EQ(openMessage(bytes), "");
+    putU32(bytes, written.header[1], 0);
+    putU32(bytes, 40, written.header[1] + 11);
     EXPECT_EQ(openMessage(bytes), "Section is too small");
 
     // No directory: address, text search and spatial search are missing.

@@ -225,10 +225,14 @@ TEST(RoutingSectionReader, RefusesBadStreamsBeforeBuilding) {
 TEST(RoutingSectionReader, RefusesBlocksOutsideTheFile) {
     EXPECT_EQ(openError(HandRouting().bytes(), RoutingLocation{35, 120, 4, 190}), "Can't create file mapping view");
     EXPECT_EQ(openError(HandRouting().bytes(), RoutingLocation{35, 40, 4, 95}), "Section is too small");
-    EXPECT_EQ(openError(HandRouting().bytes(), RoutingLocation{100, 50, 4, 95}), "Section is too small");
+    // A header block ending before it begins, and a link count whose transit
+    // block cannot exist: neither can be viewed.
+    EXPECT_EQ(openError(HandRouting().bytes(), RoutingLocation{100, 50, 4, 95}), "Can't create file mapping view");
     HandRouting manyLinks;
     manyLinks.linkCount = 0x10000;
-    EXPECT_EQ(openError(manyLinks.bytes()), "Invalid routing section");
+    EXPECT_EQ(openError(manyLinks.bytes()), "Can't create file mapping view");
+    manyLinks.linkCount = 0xFFFFFFFF;
+    EXPECT_EQ(openError(manyLinks.bytes()), "Can't create file mapping view");
     HandRouting moreLinks;
     moreLinks.linkCount = 3; // a 3 x 3 table does not fit the file
     EXPECT_EQ(openError(moreLinks.bytes()), "Can't create file mapping view");

@@ -73,8 +73,17 @@ TEST(StringsSectionReader, ReadsHandWrittenSection) {
 TEST(StringsSectionReader, RefusesBrokenSectionsAndBoundsScans) {
     EXPECT_EQ(openError<StringsSectionReader>(1, handStrings()), "Unknown strings section version");
     EXPECT_EQ(openError<StringsSectionReader>(0, {1, 2, 3, 4, 5, 6, 7}), "Section is too small");
-    // Count 0, and a count whose table would overlap the string data.
-    EXPECT_EQ(openError<StringsSectionReader>(0, ByteBuilder().u32(0).u32(0).bytes), "Section is too small");
+    // Count 0 has no table and no string but the empty one.
+    {
+        StringsSectionReader empty(0, viewOf(ByteBuilder().u32(0).u32(0).bytes));
+        std::u16string text = u"x";
+        EXPECT_EQ(empty.count(), 0u);
+        EXPECT_TRUE(empty.string(0, text));
+        EXPECT_EQ(text, u"");
+        EXPECT_FALSE(empty.string(1, text));
+        EXPECT_EQ(empty.entry(1), StringsSectionReader::Entry{});
+    }
+    // A count whose table would overlap the string data.
     EXPECT_EQ(openError<StringsSectionReader>(0, ByteBuilder().u32(10).u32(4).text(u"Ab", true).text(u"C", true).u32(0).u32(6).bytes),
               "Section is too small");
     EXPECT_EQ(openError<StringsSectionReader>(0, ByteBuilder().u32(0xFFFFFFFF).u32(0xFFFFFFFF).bytes),
