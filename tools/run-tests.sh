@@ -7,7 +7,9 @@ cd "$(dirname "$0")/.."
 bash tools/install-deps.sh
 jobs=$(nproc)
 
-cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo
+# The checking builds favour compile time: no debug information in
+# the optimised build, -O0 with line tables in the sanitizer build.
+cmake -S . -B build -DCMAKE_BUILD_TYPE=Release -DCMAKE_CXX_FLAGS_RELEASE="-O2 -DNDEBUG"
 cmake --build build -j"$jobs"
 (cd build && ctest --output-on-failure -j"$jobs")
 
@@ -24,6 +26,7 @@ sanitized=(
 targets=()
 for folder in "${sanitized[@]}"; do targets+=("mirel_${folder}_tests"); done
 labels=$(IFS='|'; echo "${sanitized[*]}")
-cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=Debug -DMIREL_SANITIZE=ON -DMIREL_BUILD_BENCH=OFF
+cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_FLAGS_DEBUG="-O0 -g1" -DMIREL_SANITIZE=ON \
+  -DMIREL_BUILD_BENCH=OFF
 cmake --build build-asan -j"$jobs" --target "${targets[@]}"
 (cd build-asan && ctest --output-on-failure -j"$jobs" -L "^(${labels})\$")
