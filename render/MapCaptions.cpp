@@ -54,7 +54,9 @@ xe::Point g_screen[256];
 
 MapCaptions::MapCaptions(Map::KVAtlas& atlas, fdMapRenderer& renderer) : m_atlas(atlas), m_renderer(renderer) {}
 
-MapCaptions::~MapCaptions() { m_buffers.resetAll(); }
+// Every record was detached from its caption slot when its caption call
+// ended, so nothing is written into a map's table here (the maps may be gone).
+MapCaptions::~MapCaptions() = default;
 
 void MapCaptions::beginCaptions(std::int32_t horizonRow) {
     m_buffers.captionFont = m_renderer.mapFont();
@@ -108,7 +110,10 @@ void MapCaptions::gather(const xe::Canvas& canvas, MapCamera& camera, const Map:
     const xe::Point focus = m_renderer.focusPoint();
     const CameraProjection projection(camera);
     const CursorRecord* cursor = m_renderer.poiCursor();
-    bool roadsDone = false; // 3D: the caption table is full
+    // A hidden map's lines were not drawn (a country map near the ground):
+    // names along them would float over nothing. Its POIs keep their icons
+    // and so their captions.
+    bool roadsDone = record.hidden; // or, in 3D, the caption table is full
 
     Map::Level& level = *record.level;
     const unsigned fieldBits = record.frame.cellShift + 1u;
