@@ -22,15 +22,14 @@ namespace {
 // A decoded cell point of the current cell through the camera's anchor
 // projection, as the 3D road captions need it.
 class CameraProjection : public Render::CaptionProjection {
-public:
+  public:
     explicit CameraProjection(const MapCamera& camera) : m_camera(camera) {}
     bool project(std::uint32_t x, std::uint32_t y, xe::Point& screen) const override {
-        return MapCanvas::projectMapPoint(m_camera,
-                                          xe::Point{static_cast<std::int32_t>(x), static_cast<std::int32_t>(y)},
-                                          screen);
+        return MapCanvas::projectMapPoint(
+            m_camera, xe::Point{static_cast<std::int32_t>(x), static_cast<std::int32_t>(y)}, screen);
     }
 
-private:
+  private:
     const MapCamera& m_camera;
 };
 
@@ -38,11 +37,9 @@ private:
 // table and the strings section gave the caption a text.
 bool captionSlot(Map::KVMap2& map, std::uint32_t index, Render::CaptionSlot& slot) {
     Map::KVMap2::Caption* captions = map.captions();
-    if (captions == nullptr || index >= map.captionCount())
-        return false;
+    if (captions == nullptr || index >= map.captionCount()) return false;
     Map::KVMap2::Caption& caption = captions[index];
-    if (caption.offset == 0 || caption.length == 0)
-        return false;
+    if (caption.offset == 0 || caption.length == 0) return false;
     slot = Render::CaptionSlot{&caption.cached, caption.offset, caption.length};
     return true;
 }
@@ -52,7 +49,8 @@ xe::Point g_screen[256];
 
 } // namespace
 
-MapCaptions::MapCaptions(Map::KVAtlas& atlas, fdMapRenderer& renderer) : m_atlas(atlas), m_renderer(renderer) {}
+MapCaptions::MapCaptions(Map::KVAtlas& atlas, fdMapRenderer& renderer)
+    : m_atlas(atlas), m_renderer(renderer) {}
 
 // Every record was detached from its caption slot when its caption call
 // ended, so nothing is written into a map's table here (the maps may be gone).
@@ -78,12 +76,10 @@ void MapCaptions::releaseMap(Map::KVMap2& map) {
 void MapCaptions::drawCaptions(const xe::Canvas& canvas, MapCamera& camera, const Map::StateRecord& record,
                                float scale) {
     const auto& maps = m_atlas.maps();
-    if (record.level == nullptr || record.mapIndex >= maps.size())
-        return;
+    if (record.level == nullptr || record.mapIndex >= maps.size()) return;
     Map::KVMap2& map = *maps[record.mapIndex];
     Render::Font* font = m_buffers.captionFont;
-    if (font == nullptr || map.captions() == nullptr || canvas.surface == nullptr)
-        return;
+    if (font == nullptr || map.captions() == nullptr || canvas.surface == nullptr) return;
 
     Render::MapCaptionTexts texts(map.stringsReader());
     Render::beginCaptions(m_buffers, texts, xe::floorToInt(scale + 0.5f), m_table);
@@ -101,8 +97,7 @@ void MapCaptions::drawCaptions(const xe::Canvas& canvas, MapCamera& camera, cons
 void MapCaptions::gather(const xe::Canvas& canvas, MapCamera& camera, const Map::StateRecord& record,
                          Map::KVMap2& map) {
     const Render::StyleSet* set = m_renderer.styles().activeSet();
-    if (set == nullptr)
-        return;
+    if (set == nullptr) return;
     Render::RenderStyles& styles = m_renderer.styles();
     const std::int32_t scale = m_buffers.scale;
     const bool view3d = camera.is3d();
@@ -117,14 +112,12 @@ void MapCaptions::gather(const xe::Canvas& canvas, MapCamera& camera, const Map:
 
     Map::Level& level = *record.level;
     const unsigned fieldBits = record.frame.cellShift + 1u;
-    if (record.cellX0 >= record.cellX1 || record.cellY0 >= record.cellY1)
-        return;
+    if (record.cellX0 >= record.cellX1 || record.cellY0 >= record.cellY1) return;
     // Items reach one cell right of and above their own, as in the layers.
     for (std::int32_t x = std::max(record.cellX0 - 1, 0); x < record.cellX1; ++x) {
         for (std::int32_t y = std::max(record.cellY0 - 1, 0); y < record.cellY1; ++y) {
             Map::Level::CellItems cell;
-            if (!level.cellItems(level.defaultArea(), x, y, cell) || cell.size == 0)
-                continue;
+            if (!level.cellItems(level.defaultArea(), x, y, cell) || cell.size == 0) continue;
             camera.setOrigin(x, y);
 
             Render::RoadCaptionGroup roads(m_renderer.showPolylineText().data(),
@@ -137,8 +130,8 @@ void MapCaptions::gather(const xe::Canvas& canvas, MapCamera& camera, const Map:
                     continue;
                 Render::CandidateResult result;
                 if (view3d) {
-                    result = roads.add3d(m_buffers, m_table, item.type, slot, item.points, item.count, projection,
-                                         focus, roadClip);
+                    result = roads.add3d(m_buffers, m_table, item.type, slot, item.points, item.count,
+                                         projection, focus, roadClip);
                 } else {
                     const int n = std::min(item.count, 256);
                     for (int i = 0; i < n; ++i)
@@ -162,7 +155,8 @@ void MapCaptions::gather(const xe::Canvas& canvas, MapCamera& camera, const Map:
                 poi.cursorOffsetY = cursor != nullptr ? cursor->hotY : 0;
                 poi.textColour = style->textForeColor;
                 poi.haloColour = style->textHaloColor;
-                if (Render::addPoiCaption(m_buffers, slot, poi, canvas, view3d) == Render::CandidateResult::PoolFull)
+                if (Render::addPoiCaption(m_buffers, slot, poi, canvas, view3d) ==
+                    Render::CandidateResult::PoolFull)
                     break;
             }
         }

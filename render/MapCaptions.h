@@ -24,7 +24,7 @@ namespace MapDrawing {
 class fdMapRenderer;
 
 class MapCaptions : public CaptionLayer {
-public:
+  public:
     // Both outlive the layer. Hook it into the renderer with
     // renderer.services().captions = &layer.
     MapCaptions(Map::KVAtlas& atlas, fdMapRenderer& renderer);
@@ -46,8 +46,9 @@ public:
     // Captions placed over all maps of the frame (boxed 3D labels included).
     std::int32_t frameCaptions() const { return m_frameCaptions; }
 
-private:
-    void gather(const xe::Canvas& canvas, MapCamera& camera, const Map::StateRecord& record, Map::KVMap2& map);
+  private:
+    void gather(const xe::Canvas& canvas, MapCamera& camera, const Map::StateRecord& record,
+                Map::KVMap2& map);
 
     Map::KVAtlas& m_atlas;
     fdMapRenderer& m_renderer;

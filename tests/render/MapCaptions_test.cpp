@@ -50,11 +50,9 @@ struct Captioned : Fixture {
         cell.points.push_back({map.strings.add("Inn"), 0, 0x105, {PoiX, PoiY}});
         map.levels[0].cells.push_back(cell);
         writeMap("town.kvm", map);
-        if (!load())
-            throw std::runtime_error("fixture atlas did not load");
+        if (!load()) throw std::runtime_error("fixture atlas did not load");
         font = RenderTest::demoFont(12);
-        if (!font)
-            throw std::runtime_error("no font");
+        if (!font) throw std::runtime_error("no font");
         renderer->setMapFont(font.get());
         renderer->setFocusPoint(xe::Point{Width / 2, Height / 2});
         renderer->styles().daySet().poiStyles[0x105].textForeColor = PoiText;
@@ -69,8 +67,7 @@ struct Captioned : Fixture {
     template <class Test> bool anyWhere(Test test, int x0, int y0, int x1, int y1) const {
         for (int y = std::max(y0, 0); y <= std::min(y1, Height - 1); ++y)
             for (int x = std::max(x0, 0); x <= std::min(x1, Width - 1); ++x)
-                if (test(pixel(x, y)))
-                    return true;
+                if (test(pixel(x, y))) return true;
         return false;
     }
     // Road caption pixels in the band of `rows` around the road, over the
@@ -150,7 +147,6 @@ TEST(MapCaptions, AFastFrameDrawsNoCaptionsAndTheFullOneAfterItDoes) {
     EXPECT_TRUE(t.textNearRoad(8));
     EXPECT_TRUE(t.anyWhere(poiText, 0, 0, Width - 1, Height - 1));
 }
-
 
 TEST(MapCaptions, In3dTheRoadGetsOneBoxedLabel) {
     Captioned t;
