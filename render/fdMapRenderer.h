@@ -93,6 +93,7 @@ public:
     void setProportion(std::int32_t proportion);
     std::int32_t proportion() const { return m_proportion; }
     const std::array<std::uint8_t, 256>& showPolylineText() const { return m_showPolylineText; }
+    std::array<std::uint8_t, 256>& showPolylineText() { return m_showPolylineText; }
     const std::array<std::uint8_t, 256>& showPolylineLine() const { return m_showPolylineLine; }
     std::array<std::uint8_t, 256>& showPolylineLine() { return m_showPolylineLine; }
 

@@ -4,6 +4,7 @@
 #include "core/Text.h"
 #include "map/Projection.h"
 #include "render/Image.h"
+#include "render/TtfFont.h"
 #include "render/ViewPreparation.h"
 
 #include <cmath>
@@ -66,10 +67,22 @@ Session::Session(const std::string& atlasFolder, const std::string& dataFolder, 
     m_renderer->selectStyles(!view.night);
     m_renderer->styles().resetPoiTypeFlags();
     m_renderer->setMapSurface(m_map);
+
+    const std::u16string fontPath =
+        view.fontPath.empty() ? Core::dataPath(dataWide, u"DejaVuSans.ttf") : Core::utf8ToWide(view.fontPath);
+    m_font = Render::TtfFont::open(fontPath, view.fontSize);
+    if (m_font) {
+        m_renderer->setMapFont(m_font.get());
+        m_captions = std::make_unique<MapDrawing::MapCaptions>(*m_atlas, *m_renderer);
+        m_renderer->services().captions = m_captions.get();
+    }
     resetView();
 }
 
 Session::~Session() {
+    if (m_renderer)
+        m_renderer->services().captions = nullptr;
+    m_captions.reset();
     m_renderer.reset();
     m_atlas.reset();
     SDL_FreeSurface(m_map);

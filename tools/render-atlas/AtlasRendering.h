@@ -8,7 +8,9 @@
 #include "core/Config.h"
 #include "core/ResourcesPool.h"
 #include "map/KVAtlas.h"
+#include "render/Font.h"
 #include "render/ImageList.h"
+#include "render/MapCaptions.h"
 #include "render/MapCamera.h"
 #include "render/fdMapRenderer.h"
 
@@ -31,6 +33,10 @@ struct ViewSettings {
     int height = 480;
     // Keep the frame statistics (per-layer times) of the renderer.
     bool statistics = false;
+    // The caption font; empty: DejaVuSans.ttf of the data folder. Without a
+    // font the frame has no captions.
+    std::string fontPath;
+    int fontSize = 12;
 };
 
 class Session {
@@ -53,6 +59,8 @@ public:
 
     SDL_Surface* screen() const { return m_screen; }
     MapDrawing::fdMapRenderer& renderer() { return *m_renderer; }
+    // Null when no font could be opened.
+    MapDrawing::MapCaptions* captions() { return m_captions.get(); }
     Map::KVAtlas& atlas() { return *m_atlas; }
     MapCamera& camera() { return m_camera; }
 
@@ -64,6 +72,8 @@ private:
     std::unique_ptr<Map::KVAtlas> m_atlas;
     std::unique_ptr<Render::ImageList> m_images;
     std::unique_ptr<MapDrawing::fdMapRenderer> m_renderer;
+    std::shared_ptr<Render::Font> m_font;
+    std::unique_ptr<MapDrawing::MapCaptions> m_captions;
     SDL_Surface* m_map = nullptr;
     SDL_Surface* m_screen = nullptr;
 };

@@ -19,7 +19,8 @@ namespace {
 
 int usage() {
     std::fprintf(stderr, "usage: render-atlas ATLAS_FOLDER OUTPUT.bmp [--data DIR] [--centre LAT,LON] "
-                         "[--scale M_PER_40PX] [--rotation DEG] [--3d] [--night] [--size WxH]\n");
+                         "[--scale M_PER_40PX] [--rotation DEG] [--3d] [--night] [--size WxH] "
+                         "[--font FILE.ttf] [--font-size PX]\n");
     return 2;
 }
 
@@ -47,6 +48,12 @@ int main(int argc, char** argv) {
             view.metresPer40Pixels = std::strtof(argv[++i], nullptr);
         } else if (arg == "--rotation" && hasValue) {
             view.rotationDegrees = std::strtof(argv[++i], nullptr);
+        } else if (arg == "--font" && hasValue) {
+            view.fontPath = argv[++i];
+        } else if (arg == "--font-size" && hasValue) {
+            view.fontSize = std::atoi(argv[++i]);
+            if (view.fontSize <= 0)
+                return usage();
         } else if (arg == "--3d") {
             view.threeD = true;
         } else if (arg == "--night") {
@@ -68,9 +75,11 @@ int main(int argc, char** argv) {
         AtlasRendering::Session session(atlas, data, view);
         session.draw();
         const auto& counters = session.renderer().counters();
-        std::printf("%.1f m/40px, %zu maps drawn, polygons %d polylines %d points %d\n",
+        const int captions = session.captions() != nullptr ? static_cast<int>(session.captions()->frameCaptions()) : -1;
+        std::printf("%.1f m/40px, %zu maps drawn, polygons %d polylines %d points %d, captions %d, "
+                    "3D labels %d\n",
                     session.atlas().view().metresPer40Pixels, session.atlas().viewRecords().size(),
-                    counters.polygons, counters.polylines, counters.points);
+                    counters.polygons, counters.polylines, counters.points, captions, counters.captions);
         if (SDL_SaveBMP(session.screen(), output.c_str()) != 0) {
             std::fprintf(stderr, "cannot write %s: %s\n", output.c_str(), SDL_GetError());
             status = 1;

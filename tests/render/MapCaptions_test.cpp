@@ -1,0 +1,180 @@
+// The caption step of the map frame on the fixture atlas: a named road gets
+// its name drawn along it (and none when its type's captions are off), a
+// named POI its name just above its icon, and a fast frame no captions.
+
+#include "render/MapCaptions.h"
+#include "render/ViewPreparation.h"
+#include "tests/render/FontTestSupport.h"
+#include "tests/render/FrameFixture.h"
+#include "tests/support/MapWriter.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <stdexcept>
+
+using namespace FrameTest;
+using namespace MapWriting;
+
+namespace {
+
+constexpr std::uint32_t RoadRow = 150;
+constexpr std::uint32_t PoiX = 128, PoiY = 60;
+// The POI caption's text colour (0x00BBGGRR): teal, used by nothing else.
+constexpr std::uint32_t PoiText = 0x00808000;
+
+// Text is smoothed into its halo: its pixels are told by their hue.
+bool roadText(std::uint32_t c) {
+    const int r = c & 0xFF, g = (c >> 8) & 0xFF, b = (c >> 16) & 0xFF;
+    return r < 0x70 && g < 0x70 && b < 0x70 && std::abs(r - g) < 0x10 && std::abs(g - b) < 0x10;
+}
+bool poiText(std::uint32_t c) {
+    const int r = c & 0xFF, g = (c >> 8) & 0xFF, b = (c >> 16) & 0xFF;
+    return b - r >= 0x40 && g - r >= 0x40 && std::abs(b - g) < 0x20;
+}
+
+struct Captioned : Fixture {
+    Captioned() {
+        LevelDescription level = fixtureLevel();
+        MapDescription map = fixtureMap(0, 1, level);
+        MapWriting::Cell cell;
+        cell.x = 1;
+        cell.y = 1;
+        Polyline road;
+        road.caption = map.strings.add("Elm Road");
+        road.type = 2;
+        road.points = {{0, RoadRow}, {255, RoadRow}};
+        cell.polylines.push_back(road);
+        // Placement 5: the 8 x 8 icon centred on the point.
+        cell.points.push_back({map.strings.add("Inn"), 0, 0x105, {PoiX, PoiY}});
+        map.levels[0].cells.push_back(cell);
+        writeMap("town.kvm", map);
+        if (!load()) throw std::runtime_error("fixture atlas did not load");
+        font = RenderTest::demoFont(12);
+        if (!font) throw std::runtime_error("no font");
+        renderer->setMapFont(font.get());
+        renderer->setFocusPoint(xe::Point{Width / 2, Height / 2});
+        renderer->styles().daySet().poiStyles[0x105].textForeColor = PoiText;
+        renderer->styles().daySet().poiStyles[0x105].textHaloColor = 0x00FFFFFF;
+        captions = std::make_unique<MapDrawing::MapCaptions>(*atlas, *renderer);
+        renderer->services().captions = captions.get();
+        lookAt(384, 384, 25000);
+    }
+    ~Captioned() { renderer->services().captions = nullptr; }
+
+    // Whether a pixel of the box (inclusive, clipped) passes the test.
+    template <class Test> bool anyWhere(Test test, int x0, int y0, int x1, int y1) const {
+        for (int y = std::max(y0, 0); y <= std::min(y1, Height - 1); ++y)
+            for (int x = std::max(x0, 0); x <= std::min(x1, Width - 1); ++x)
+                if (test(pixel(x, y))) return true;
+        return false;
+    }
+    // Road caption pixels in the band of `rows` around the road, over the
+    // whole width, and anywhere else on the canvas.
+    bool textNearRoad(int rows) {
+        const int y = screenOf(1, 1, 128, RoadRow).y;
+        return anyWhere(roadText, 0, y - rows, Width - 1, y + rows);
+    }
+    bool textAwayFromRoad(int rows) {
+        const int y = screenOf(1, 1, 128, RoadRow).y;
+        return anyWhere(roadText, 0, 0, Width - 1, y - rows - 1) ||
+               anyWhere(roadText, 0, y + rows + 1, Width - 1, Height - 1);
+    }
+
+    std::shared_ptr<Render::Font> font;
+    std::unique_ptr<MapDrawing::MapCaptions> captions;
+};
+
+TEST(MapCaptions, RoadNameAlongTheRoadUnlessItsTypeHidesCaptions) {
+    Captioned t;
+    ASSERT_TRUE(t.frame());
+    const xe::Point left = t.screenOf(1, 1, 0, RoadRow);
+    const xe::Point right = t.screenOf(1, 1, 255, RoadRow);
+    ASSERT_LT(left.x, Width / 2 - 40);
+    ASSERT_GT(right.x, Width / 2 + 40);
+    // The name is written level across the road near the car's column, in
+    // black with a white halo, and nowhere else.
+    EXPECT_TRUE(t.textNearRoad(8));
+    EXPECT_FALSE(t.textAwayFromRoad(10));
+    EXPECT_TRUE(t.anyWhere(roadText, Width / 2 - 20, left.y - 8, Width / 2 + 20, left.y + 8));
+    EXPECT_TRUE(t.anyIn(0x00FFFFFF, Width / 2 - 20, left.y - 8, Width / 2 + 20, left.y + 8));
+    ASSERT_EQ(t.captions->placed().size(), 2u);
+    EXPECT_EQ(t.captions->frameCaptions(), 2);
+
+    // Captions of the type off: the road is still drawn, without its name.
+    t.renderer->showPolylineText()[2] = 0;
+    ASSERT_TRUE(t.frame());
+    EXPECT_EQ(t.pixel(Width / 2, left.y), RoadGreen);
+    EXPECT_FALSE(t.textNearRoad(8));
+    EXPECT_EQ(t.captions->frameCaptions(), 1);
+
+    // Lines of the type off take their captions with them.
+    t.renderer->showPolylineText()[2] = 1;
+    t.renderer->showPolylineLine()[2] = 0;
+    ASSERT_TRUE(t.frame());
+    EXPECT_FALSE(t.textNearRoad(8));
+}
+
+TEST(MapCaptions, PoiNameJustAboveItsIcon) {
+    Captioned t;
+    ASSERT_TRUE(t.frame());
+    const xe::Point poi = t.screenOf(1, 1, PoiX, PoiY);
+    ASSERT_EQ(t.pixel(poi.x, poi.y), IconMagenta);
+    // Text colour in a band ending at the icon's top edge (4 pixels above
+    // the point), centred on the point's column; none below the icon.
+    EXPECT_TRUE(t.anyWhere(poiText, poi.x - 15, poi.y - 22, poi.x + 15, poi.y - 4));
+    EXPECT_FALSE(t.anyWhere(poiText, 0, poi.y - 3, Width - 1, Height - 1));
+    EXPECT_FALSE(t.anyWhere(poiText, 0, 0, Width - 1, poi.y - 30));
+    EXPECT_FALSE(t.anyWhere(poiText, 0, 0, poi.x - 25, Height - 1));
+    EXPECT_FALSE(t.anyWhere(poiText, poi.x + 25, 0, Width - 1, Height - 1));
+}
+
+TEST(MapCaptions, AFastFrameDrawsNoCaptionsAndTheFullOneAfterItDoes) {
+    Captioned t;
+    t.atlas->view().setSlow(true);
+    t.inputFrom = 2; // input waits from the second probe on
+    ASSERT_TRUE(t.frame(MapDrawing::FullRedraw));
+    ASSERT_EQ(t.atlas->view().frameState(), MapDrawing::FullFrameDue);
+    const xe::Point poi = t.screenOf(1, 1, PoiX, PoiY);
+    EXPECT_EQ(t.pixel(Width / 2, t.screenOf(1, 1, 128, RoadRow).y), RoadGreen);
+    EXPECT_EQ(t.pixel(poi.x, poi.y), IconMagenta);
+    EXPECT_FALSE(t.textNearRoad(8));
+    EXPECT_FALSE(t.anyWhere(poiText, 0, 0, Width - 1, Height - 1));
+
+    t.inputFrom = -1;
+    ASSERT_TRUE(t.frame(MapDrawing::NoRedraw));
+    EXPECT_TRUE(t.textNearRoad(8));
+    EXPECT_TRUE(t.anyWhere(poiText, 0, 0, Width - 1, Height - 1));
+}
+
+TEST(MapCaptions, In3dTheRoadGetsOneBoxedLabel) {
+    Captioned t;
+    t.camera.setMode(1);
+    ASSERT_TRUE(t.frame());
+    EXPECT_EQ(t.renderer->counters().captions, 1);
+    // The label's fill, outlined in black, somewhere on the canvas.
+    const std::uint32_t fill = t.captions->label.fill;
+    EXPECT_TRUE(t.anyIn(fill, 0, 0, Width - 1, Height - 1));
+    // Captions off for the road's type: no label.
+    t.renderer->showPolylineText()[2] = 0;
+    ASSERT_TRUE(t.frame());
+    EXPECT_EQ(t.renderer->counters().captions, 0);
+    EXPECT_FALSE(t.anyIn(fill, 0, 0, Width - 1, Height - 1));
+}
+
+TEST(MapCaptions, AHiddenMapKeepsItsPoiCaptionsButNotItsRoadNames) {
+    Captioned t;
+    ASSERT_TRUE(t.frame());
+    Map::StateRecord record = t.atlas->viewRecords().at(0);
+    record.hidden = 1; // its lines were not drawn
+    SDL_FillRect(t.surface, nullptr, SDL_MapRGB(t.surface->format, 0xE0, 0xE0, 0xE0));
+    t.camera.setupTransform(record);
+    t.captions->beginCaptions(-1);
+    t.captions->drawCaptions(xe::Canvas::of(t.surface), t.camera, record, t.atlas->view().metresPer40Pixels);
+    EXPECT_FALSE(t.textNearRoad(8));
+    EXPECT_TRUE(t.anyWhere(poiText, 0, 0, Width - 1, Height - 1));
+    EXPECT_EQ(t.captions->frameCaptions(), 1);
+}
+
+} // namespace
