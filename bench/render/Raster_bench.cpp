@@ -73,12 +73,9 @@ void BM_FillTriangles(benchmark::State& state) {
 }
 BENCHMARK(BM_FillTriangles)->Arg(16)->Arg(32);
 
-// A zig-zag road band 12 pixels wide with joints and caps.
-void BM_WideBand(benchmark::State& state) {
-    SDL_Surface* s = makeScreen(static_cast<int>(state.range(0)));
-    const xe::Canvas canvas = xe::Canvas::of(s);
-    std::vector<xe::Point> points;
-    std::vector<xe::Point> offsets;
+// A zig-zag road band 12 pixels wide with joints and caps: 17 points and
+// the 16 half-width offsets of its segments.
+void zigZagBand(std::vector<xe::Point>& points, std::vector<xe::Point>& offsets) {
     for (int i = 0; i <= 16; ++i)
         points.push_back({i * 50, i % 2 == 0 ? 60 : 420});
     for (int i = 0; i < 16; ++i) {
@@ -87,6 +84,15 @@ void BM_WideBand(benchmark::State& state) {
         const double len = std::sqrt(dx * dx + dy * dy);
         offsets.push_back({static_cast<int>(6 * dy / len), static_cast<int>(-6 * dx / len)});
     }
+}
+
+// A zig-zag road band 12 pixels wide with joints and caps.
+void BM_WideBand(benchmark::State& state) {
+    SDL_Surface* s = makeScreen(static_cast<int>(state.range(0)));
+    const xe::Canvas canvas = xe::Canvas::of(s);
+    std::vector<xe::Point> points;
+    std::vector<xe::Point> offsets;
+    zigZagBand(points, offsets);
     xe::drawWideBand(canvas, points.data(), offsets.data(), 17, 3);
     const std::int64_t pixels = countPixels(s, 3);
     for (auto _ : state) {
@@ -104,14 +110,7 @@ void BM_WideBandBorder(benchmark::State& state) {
     const xe::Canvas canvas = xe::Canvas::of(s);
     std::vector<xe::Point> points;
     std::vector<xe::Point> offsets;
-    for (int i = 0; i <= 16; ++i)
-        points.push_back({i * 50, i % 2 == 0 ? 60 : 420});
-    for (int i = 0; i < 16; ++i) {
-        const double dx = points[i + 1].x - points[i].x;
-        const double dy = points[i + 1].y - points[i].y;
-        const double len = std::sqrt(dx * dx + dy * dy);
-        offsets.push_back({static_cast<int>(6 * dy / len), static_cast<int>(-6 * dx / len)});
-    }
+    zigZagBand(points, offsets);
     xe::drawWideBandBorder(canvas, points.data(), offsets.data(), 17, 4);
     const std::int64_t pixels = countPixels(s, 4);
     for (auto _ : state) {
