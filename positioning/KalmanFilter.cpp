@@ -15,8 +15,7 @@ constexpr int kDefaultScale = 1024;
 
 bool allFinite(std::initializer_list<float> values) {
     for (float v : values)
-        if (!std::isfinite(v))
-            return false;
+        if (!std::isfinite(v)) return false;
     return true;
 }
 
@@ -57,7 +56,9 @@ void KalmanFilter::reset(Map::LocalPoint position, Map::LocalPoint velocity, std
     m_hasFix = true;
 }
 
-bool KalmanFilter::stateFinite() const { return allFinite({s[0], s[1], s[2], s[3]}) && P.finite(); }
+bool KalmanFilter::stateFinite() const {
+    return allFinite({s[0], s[1], s[2], s[3]}) && P.finite();
+}
 
 void KalmanFilter::update(Map::LocalPoint position, Map::LocalPoint velocity, float speed, float accuracy,
                           float unitsPerMetre) {
@@ -140,8 +141,7 @@ void KalmanFilter::update(Map::LocalPoint position, Map::LocalPoint velocity, fl
 }
 
 Map::LocalPoint KalmanFilter::predict() const {
-    if (!m_hasFix)
-        return {x, y};
+    if (!m_hasFix) return {x, y};
     const float dt = static_cast<float>(m_clock.ticksMs() - lastTicks) * 0.001f;
     return {x + vx * dt, y + vy * dt};
 }

@@ -18,7 +18,7 @@
 namespace Positioning {
 
 class KalmanFilter {
-public:
+  public:
     // The clock gives the ticks of fixes and predictions; it must outlive the
     // filter.
     explicit KalmanFilter(const Clock& clock = systemClock());
@@ -52,7 +52,7 @@ public:
     float scale() const { return scaleK; }
     float maximumDeviation() const { return maxDeviation; }
 
-private:
+  private:
     void reset(Map::LocalPoint position, Map::LocalPoint velocity, std::uint32_t now);
     bool stateFinite() const;
 

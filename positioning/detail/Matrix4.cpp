@@ -6,7 +6,9 @@
 
 namespace Positioning::detail {
 
-Matrix4 Matrix4::identity() { return diagonal(1.0f, 1.0f, 1.0f, 1.0f); }
+Matrix4 Matrix4::identity() {
+    return diagonal(1.0f, 1.0f, 1.0f, 1.0f);
+}
 
 Matrix4 Matrix4::diagonal(float a, float b, float c, float d) {
     Matrix4 r;
@@ -38,21 +40,17 @@ std::optional<Matrix4> Matrix4::inverse() const {
     float largest = 0.0f;
     for (const auto& row : m)
         for (float v : row) {
-            if (!std::isfinite(v))
-                return std::nullopt;
+            if (!std::isfinite(v)) return std::nullopt;
             largest = std::max(largest, std::fabs(v));
         }
-    if (largest == 0.0f)
-        return std::nullopt;
+    if (largest == 0.0f) return std::nullopt;
     const float threshold = largest * 1e-9f;
 
     for (int col = 0; col < 4; ++col) {
         int pivot = col;
         for (int row = col + 1; row < 4; ++row)
-            if (std::fabs(a.m[row][col]) > std::fabs(a.m[pivot][col]))
-                pivot = row;
-        if (!(std::fabs(a.m[pivot][col]) >= threshold))
-            return std::nullopt;
+            if (std::fabs(a.m[row][col]) > std::fabs(a.m[pivot][col])) pivot = row;
+        if (!(std::fabs(a.m[pivot][col]) >= threshold)) return std::nullopt;
         std::swap(a.m[pivot], a.m[col]);
         std::swap(inv.m[pivot], inv.m[col]);
 
@@ -62,11 +60,9 @@ std::optional<Matrix4> Matrix4::inverse() const {
             inv.m[col][j] /= p;
         }
         for (int row = 0; row < 4; ++row) {
-            if (row == col)
-                continue;
+            if (row == col) continue;
             const float f = a.m[row][col];
-            if (f == 0.0f)
-                continue;
+            if (f == 0.0f) continue;
             for (int j = 0; j < 4; ++j) {
                 a.m[row][j] -= f * a.m[col][j];
                 inv.m[row][j] -= f * inv.m[col][j];
@@ -79,8 +75,7 @@ std::optional<Matrix4> Matrix4::inverse() const {
 bool Matrix4::finite() const {
     for (const auto& row : m)
         for (float v : row)
-            if (!std::isfinite(v))
-                return false;
+            if (!std::isfinite(v)) return false;
     return true;
 }
 

@@ -245,14 +245,15 @@ TEST(KalmanFilter, NoisyStraightTrackConverges) {
         t.clock.ticks += 500;
         if (step >= 20) {
             measuredSquares += std::pow(measured.x - trueX, 2) + std::pow(measured.y - trueY, 2);
-            filteredSquares += std::pow(predicted.x - trueX - speed * 0.5f, 2) + std::pow(predicted.y - trueY, 2);
+            filteredSquares +=
+                std::pow(predicted.x - trueX - speed * 0.5f, 2) + std::pow(predicted.y - trueY, 2);
             ++counted;
         }
     }
     const double measuredRms = std::sqrt(measuredSquares / counted);
     const double filteredRms = std::sqrt(filteredSquares / counted);
-    EXPECT_LT(filteredRms, 0.5 * measuredRms) << "seed " << seed() << ": filtered " << filteredRms
-                                               << ", measured " << measuredRms;
+    EXPECT_LT(filteredRms, 0.5 * measuredRms)
+        << "seed " << seed() << ": filtered " << filteredRms << ", measured " << measuredRms;
     // The model lets the velocity follow its measurement closely (its process
     // noise grows with the speed), so it stays within the velocity noise.
     EXPECT_NEAR(t.filter.velocity().x, speed, 4 * 1.5f);
