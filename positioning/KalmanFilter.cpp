@@ -1,0 +1,149 @@
+#include "positioning/KalmanFilter.h"
+
+#include "core/Log.h"
+
+#include <cmath>
+
+namespace Positioning {
+
+using detail::Matrix4;
+using detail::Vector4;
+
+namespace {
+
+constexpr int kDefaultScale = 1024;
+
+bool allFinite(std::initializer_list<float> values) {
+    for (float v : values)
+        if (!std::isfinite(v)) return false;
+    return true;
+}
+
+} // namespace
+
+KalmanFilter::KalmanFilter(const Clock& clock) : m_clock(clock) {}
+
+void KalmanFilter::readModel(Core::ConfigNode& model, float minimumSpeed) {
+    minSpeed = minimumSpeed;
+    lastTicks = 0;
+    m_hasFix = false;
+    uere = model.value("uere", 5.0f);
+    uereVel = model.value("uere_vel", 0.5f);
+    chaccelToVel = model.value("chaccel_to_vel", 1.0f);
+    int scale = model.value("scale_k", kDefaultScale);
+    if (scale <= 0) {
+        Log::log(Log::Normal, u"Car model: scale_k %d is not positive, using %d", scale, kDefaultScale);
+        scale = kDefaultScale;
+    }
+    scaleK = static_cast<float>(scale);
+    invScaleK = 1.0f / scaleK;
+    maxDeviation = static_cast<float>(model.value("max_deviation", 40));
+}
+
+void KalmanFilter::reset(Map::LocalPoint position, Map::LocalPoint velocity, std::uint32_t now) {
+    P = Matrix4{};
+    I = Matrix4::identity();
+    // The state's velocity starts from the measured one, as the shown one
+    // does: starting it at zero would put the next step's prediction one
+    // fix interval behind the car, and with no position uncertainty yet the
+    // filter would keep that lag for many fixes.
+    s = {velocity.x * invScaleK, velocity.y * invScaleK, position.x * invScaleK, position.y * invScaleK};
+    x = position.x;
+    y = position.y;
+    vx = velocity.x;
+    vy = velocity.y;
+    lastTicks = now;
+    m_hasFix = true;
+}
+
+bool KalmanFilter::stateFinite() const {
+    return allFinite({s[0], s[1], s[2], s[3]}) && P.finite();
+}
+
+void KalmanFilter::update(Map::LocalPoint position, Map::LocalPoint velocity, float speed, float accuracy,
+                          float unitsPerMetre) {
+    if (!allFinite({position.x, position.y, velocity.x, velocity.y, speed, accuracy, unitsPerMetre}) ||
+        speed < 0.0f || accuracy < 0.0f || unitsPerMetre <= 0.0f) {
+        Log::log(Log::Info, u"Car filter: fix ignored (speed %f, accuracy %f, units per metre %f)", speed,
+                 accuracy, unitsPerMetre);
+        return;
+    }
+
+    const std::uint32_t now = m_clock.ticksMs();
+    const float dt = static_cast<float>(now - lastTicks) * 0.001f;
+    const float dx = position.x - (x + vx * dt);
+    const float dy = position.y - (y + vy * dt);
+    const float limit = maxDeviation * unitsPerMetre;
+    // Written so that a NaN innovation (an overflowing prediction) resets too.
+    const bool jumped =
+        !(std::fabs(dx) <= limit) || !(std::fabs(dy) <= limit) || !(dx * dx + dy * dy <= limit * limit);
+    if (!m_hasFix || !stateFinite() || jumped) {
+        reset(position, velocity, now);
+        return;
+    }
+
+    if (!(speed > minSpeed)) {
+        // Standing: GPS positions wander while the car stands, so they are not
+        // taken in; the motion stops. The car stays where it was last shown,
+        // the prediction for now: keeping the position of the previous fix
+        // would pull it back by the distance driven since.
+        x += vx * dt;
+        y += vy * dt;
+        s = {0.0f, 0.0f, x * invScaleK, y * invScaleK};
+        vx = 0.0f;
+        vy = 0.0f;
+        lastTicks = now;
+        return;
+    }
+
+    const Matrix4 F = Matrix4::transition(dt);
+    const float accel = chaccelToVel * invScaleK * dt;
+    const float a = accel * accel * (velocity.x * velocity.x + velocity.y * velocity.y);
+    Q = Matrix4::diagonal(a, a, 0.0f, 0.0f);
+    const float b = invScaleK * uereVel * accuracy * unitsPerMetre;
+    const float c = invScaleK * uere * accuracy * unitsPerMetre;
+    R = Matrix4::diagonal(b * b, b * b, c * c, c * c);
+    const Vector4 z{velocity.x * invScaleK, velocity.y * invScaleK, position.x * invScaleK,
+                    position.y * invScaleK};
+
+    const Vector4 sPrior = F * s;
+    const Matrix4 pPrior = F * P * F.transposed() + Q;
+    const std::optional<Matrix4> sInverse = (pPrior + R).inverse();
+    if (!sInverse) {
+        // No uncertainty on either side (a dilution of precision of 0 right
+        // after a reset): the measurement is taken as it stands.
+        Log::log(Log::Info, u"Car filter: singular innovation covariance, taking the fix as it is");
+        reset(position, velocity, now);
+        return;
+    }
+    const Matrix4 K = pPrior * *sInverse;
+    Vector4 residual{};
+    for (int i = 0; i < 4; ++i)
+        residual[i] = z[i] - sPrior[i];
+    const Vector4 correction = K * residual;
+    Vector4 sPosterior{};
+    for (int i = 0; i < 4; ++i)
+        sPosterior[i] = sPrior[i] + correction[i];
+    const Matrix4 pPosterior = (I - K) * pPrior;
+
+    if (!allFinite({sPosterior[0], sPosterior[1], sPosterior[2], sPosterior[3]}) || !pPosterior.finite()) {
+        Log::log(Log::Info, u"Car filter: step overflowed, taking the fix as it is");
+        reset(position, velocity, now);
+        return;
+    }
+    s = sPosterior;
+    P = pPosterior;
+    lastTicks = now;
+    vx = s[0] * scaleK;
+    vy = s[1] * scaleK;
+    x = s[2] * scaleK;
+    y = s[3] * scaleK;
+}
+
+Map::LocalPoint KalmanFilter::predict() const {
+    if (!m_hasFix) return {x, y};
+    const float dt = static_cast<float>(m_clock.ticksMs() - lastTicks) * 0.001f;
+    return {x + vx * dt, y + vy * dt};
+}
+
+} // namespace Positioning

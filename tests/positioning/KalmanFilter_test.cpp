@@ -1,0 +1,279 @@
+#include "positioning/KalmanFilter.h"
+
+#include "core/Config.h"
+
+#include "tests/support/CaptureLogger.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdlib>
+#include <limits>
+#include <numbers>
+#include <random>
+
+using Map::LocalPoint;
+using Positioning::KalmanFilter;
+
+namespace {
+
+struct FakeClock : Positioning::Clock {
+    std::uint32_t ticks = 1000;
+    std::uint32_t ticksMs() const override { return ticks; }
+    Positioning::DateTime localTime() const override { return {}; }
+};
+
+// A filter with the given model keys set before it is read; the rest keep
+// their defaults.
+struct Fixture {
+    FakeClock clock;
+    Core::Config config;
+    KalmanFilter filter{clock};
+
+    explicit Fixture(int scale = 1024, int maxDeviation = 40) {
+        auto model = config.root()->child("Car")->child("Model");
+        model->set("scale_k", scale);
+        model->set("max_deviation", maxDeviation);
+        filter.readModel(*model, 1.0f);
+    }
+    void fix(LocalPoint position, LocalPoint velocity, float accuracy = 1.0f, float unitsPerMetre = 1.0f) {
+        const float speed = std::hypot(velocity.x, velocity.y) / unitsPerMetre;
+        filter.update(position, velocity, speed, accuracy, unitsPerMetre);
+    }
+};
+
+std::uint32_t seed() {
+    const char* text = std::getenv("MIREL_TEST_SEED");
+    return text ? static_cast<std::uint32_t>(std::strtoul(text, nullptr, 10)) : 20261206u;
+}
+
+} // namespace
+
+TEST(KalmanFilter, ReadsModelWithDefaults) {
+    FakeClock clock;
+    Core::Config config;
+    auto model = config.root()->child("Car")->child("Model");
+    model->set("uere", 7.5f);
+    KalmanFilter filter(clock);
+    filter.readModel(*model, 2.5f);
+    EXPECT_EQ(filter.minimumSpeed(), 2.5f);
+    EXPECT_EQ(filter.scale(), 1024.0f);
+    EXPECT_EQ(filter.maximumDeviation(), 40.0f);
+    EXPECT_FALSE(filter.hasFix());
+    // Missing keys are created with their defaults; a present one is kept.
+    float f = 0;
+    int i = 0;
+    EXPECT_TRUE(model->get("uere", f));
+    EXPECT_EQ(f, 7.5f);
+    EXPECT_TRUE(model->get("uere_vel", f));
+    EXPECT_EQ(f, 0.5f);
+    EXPECT_TRUE(model->get("chaccel_to_vel", f));
+    EXPECT_EQ(f, 1.0f);
+    EXPECT_TRUE(model->get("scale_k", i));
+    EXPECT_EQ(i, 1024);
+    EXPECT_TRUE(model->get("max_deviation", i));
+    EXPECT_EQ(i, 40);
+
+    // A scale of zero would divide by zero.
+    TestSupport::CaptureLogger log;
+    model->set("scale_k", 0);
+    filter.readModel(*model, 1.0f);
+    EXPECT_EQ(filter.scale(), 1024.0f);
+    EXPECT_TRUE(log.contains("Car model: scale_k 0 is not positive, using 1024"));
+}
+
+TEST(KalmanFilter, FirstFixResetsAndPredictExtrapolates) {
+    Fixture t;
+    EXPECT_EQ(t.filter.predict(), (LocalPoint{0, 0}));
+    t.clock.ticks = 0; // a fix at tick 0 still counts as a fix
+    t.fix({100.25f, -50.5f}, {10, 0});
+    EXPECT_TRUE(t.filter.hasFix());
+    EXPECT_EQ(t.filter.position(), (LocalPoint{100.25f, -50.5f}));
+    EXPECT_EQ(t.filter.velocity(), (LocalPoint{10, 0}));
+    EXPECT_EQ(t.filter.predict(), (LocalPoint{100.25f, -50.5f}));
+    t.clock.ticks = 500;
+    EXPECT_EQ(t.filter.predict(), (LocalPoint{105.25f, -50.5f}));
+
+    // The next fix is taken in with a Kalman step, not another reset.
+    t.clock.ticks = 1000;
+    t.fix({110.25f, -50.5f}, {10, 0});
+    EXPECT_NE(t.filter.covariance(), Positioning::detail::Matrix4{});
+
+    // Tick differences wrap like the tick count.
+    Fixture w;
+    w.clock.ticks = 0xFFFFFE0Cu; // 500 ms before the wrap
+    w.fix({0, 0}, {0, 4});
+    w.clock.ticks = 0;
+    EXPECT_EQ(w.filter.predict(), (LocalPoint{0, 2}));
+}
+
+TEST(KalmanFilter, TwoStepsMatchHandComputation) {
+    // Scale 1 keeps the numbers readable; unit accuracy and unit factor give
+    // R = diag(0.25, 0.25, 25, 25).
+    Fixture t(1);
+    t.fix({0, 0}, {10, 0}); // reset: P = 0
+    t.clock.ticks += 1000;
+    t.fix({12, 0}, {12, 0});
+    // Q = diag(144, 144, 0, 0); the position has no uncertainty yet, so only
+    // the velocity moves: gain 144 / 144.25 on the residual 2.
+    EXPECT_FLOAT_EQ(t.filter.velocity().x, 10.0f + 2.0f * 144.0f / 144.25f);
+    EXPECT_FLOAT_EQ(t.filter.velocity().y, 0.0f);
+    EXPECT_FLOAT_EQ(t.filter.position().x, 10.0f);
+    // (I - K) P cancels to 1 - 0.998, so single precision keeps about five
+    // digits of the covariance.
+    EXPECT_NEAR(t.filter.covariance()(0, 0), 144.0f * 0.25f / 144.25f, 1e-5f);
+    EXPECT_FLOAT_EQ(t.filter.covariance()(2, 2), 0.0f);
+
+    t.clock.ticks += 1000;
+    t.fix({22, 0}, {12, 0});
+    // From a double-precision evaluation of the same two steps.
+    EXPECT_NEAR(t.filter.velocity().x, 11.999994f, 2e-5f);
+    EXPECT_NEAR(t.filter.position().x, 21.996574f, 2e-5f);
+    EXPECT_NEAR(t.filter.covariance()(2, 2), 0.24667745f, 1e-5f);
+    EXPECT_NEAR(t.filter.covariance()(0, 2), 0.00042751724f, 1e-7f);
+
+    // The default scale only conditions the numbers: the same fixes give the
+    // same estimates.
+    Fixture scaled(1024);
+    scaled.fix({0, 0}, {10, 0});
+    scaled.clock.ticks += 1000;
+    scaled.fix({12, 0}, {12, 0});
+    scaled.clock.ticks += 1000;
+    scaled.fix({22, 0}, {12, 0});
+    EXPECT_NEAR(scaled.filter.position().x, t.filter.position().x, 1e-4f);
+    EXPECT_NEAR(scaled.filter.velocity().x, t.filter.velocity().x, 1e-4f);
+}
+
+TEST(KalmanFilter, JumpsResetAndStopsHoldThePosition) {
+    Fixture t;
+    t.fix({0, 0}, {10, 0});
+    t.clock.ticks += 1000;
+    // 50 metres off the prediction (10, 0) along y, with 2 units per metre:
+    // beyond 40 metres, so the filter starts again from this fix.
+    t.fix({10, 100}, {0, 7}, 1.0f, 2.0f);
+    EXPECT_EQ(t.filter.position(), (LocalPoint{10, 100}));
+    EXPECT_EQ(t.filter.velocity(), (LocalPoint{0, 7}));
+    EXPECT_EQ(t.filter.covariance(), Positioning::detail::Matrix4{});
+    // Each component within the limit, the distance beyond it: 30, 30 is
+    // 42.4 metres.
+    t.clock.ticks += 1000;
+    t.fix({10 + 60, 107 + 60}, {0, 7}, 1.0f, 2.0f);
+    EXPECT_EQ(t.filter.position(), (LocalPoint{70, 167}));
+    // 39 metres is taken in.
+    t.clock.ticks += 1000;
+    t.fix({70 + 78, 174}, {0, 7}, 1.0f, 2.0f);
+    EXPECT_NE(t.filter.position(), (LocalPoint{148, 174}));
+    EXPECT_NE(t.filter.covariance(), Positioning::detail::Matrix4{});
+
+    // At 0.5 m/s (below the minimum speed 1.0) the car stays where it was
+    // shown, the motion stops and the covariance is kept.
+    Fixture s;
+    s.fix({0, 0}, {10, 0});
+    s.clock.ticks += 1000;
+    s.fix({10, 0}, {10, 0});
+    const auto covariance = s.filter.covariance();
+    s.clock.ticks += 1000;
+    const LocalPoint shown = s.filter.predict();
+    EXPECT_NEAR(shown.x, 20.0f, 0.01f);
+    s.filter.update({13, 3}, {0.5f, 0}, 0.5f, 1.0f, 1.0f);
+    EXPECT_EQ(s.filter.position(), shown);
+    EXPECT_EQ(s.filter.velocity(), (LocalPoint{0, 0}));
+    EXPECT_EQ(s.filter.covariance(), covariance);
+    EXPECT_EQ(s.filter.lastFixTicks(), s.clock.ticks);
+    s.clock.ticks += 5000;
+    EXPECT_EQ(s.filter.predict(), shown);
+    // Exactly the minimum speed still counts as standing.
+    s.filter.update({23, 3}, {1, 0}, 1.0f, 1.0f, 1.0f);
+    EXPECT_EQ(s.filter.position(), shown);
+    // Moving off again is a Kalman step from there.
+    s.clock.ticks += 1000;
+    s.fix({shown.x + 5, shown.y}, {5, 0});
+    EXPECT_GT(s.filter.velocity().x, 0.0f);
+    EXPECT_NEAR(s.filter.position().x, shown.x, 5.0f);
+}
+
+TEST(KalmanFilter, IgnoresUnusableFixesAndRecoversFromDegenerateOnes) {
+    TestSupport::CaptureLogger log;
+    Fixture t;
+    const float nan = std::numeric_limits<float>::quiet_NaN();
+    const float inf = std::numeric_limits<float>::infinity();
+    t.filter.update({nan, 0}, {0, 0}, 5, 1, 1);
+    t.filter.update({0, 0}, {0, inf}, 5, 1, 1);
+    t.filter.update({0, 0}, {0, 0}, 5, -1, 1);
+    t.filter.update({0, 0}, {0, 0}, 5, 1, 0);
+    t.filter.update({0, 0}, {0, 0}, -5, 1, 1);
+    EXPECT_FALSE(t.filter.hasFix());
+    EXPECT_TRUE(log.contains("Car filter: fix ignored"));
+
+    t.fix({0, 0}, {10, 0});
+    t.clock.ticks += 1000;
+    t.filter.update({nan, nan}, {10, 0}, 10, 1, 1);
+    EXPECT_EQ(t.filter.position(), (LocalPoint{0, 0}));
+    EXPECT_EQ(t.filter.lastFixTicks(), 1000u);
+
+    // A dilution of precision of 0 right after a reset, with no measured
+    // motion, leaves nothing to weigh: the fix is taken as it stands instead
+    // of dividing by zero.
+    Fixture d;
+    d.fix({0, 0}, {0, 0});
+    d.clock.ticks += 1000;
+    d.filter.update({1, 1}, {0, 0}, 2.0f, 0.0f, 1.0f);
+    EXPECT_EQ(d.filter.position(), (LocalPoint{1, 1}));
+    EXPECT_EQ(d.filter.lastFixTicks(), d.clock.ticks);
+    EXPECT_TRUE(log.contains("Car filter: singular innovation covariance, taking the fix as it is"));
+}
+
+TEST(KalmanFilter, NoisyStraightTrackConverges) {
+    // 15 m/s east at 3 units per metre, fixes every second with seeded noise
+    // of the size the model assumes (uere 5 m, uere_vel 0.5 m/s, DOP 1).
+    Fixture t;
+    std::mt19937 random(seed());
+    std::normal_distribution<float> positionNoise(0.0f, 5.0f * 3.0f);
+    std::normal_distribution<float> velocityNoise(0.0f, 0.5f * 3.0f);
+    const float speed = 15.0f * 3.0f;
+    double measuredSquares = 0;
+    double filteredSquares = 0;
+    int counted = 0;
+    for (int step = 0; step < 120; ++step) {
+        const float trueX = speed * static_cast<float>(step);
+        const float trueY = 200.0f;
+        const LocalPoint measured{trueX + positionNoise(random), trueY + positionNoise(random)};
+        t.fix(measured, {speed + velocityNoise(random), velocityNoise(random)}, 1.0f, 3.0f);
+        // Halfway to the next fix the prediction tracks the true car.
+        t.clock.ticks += 500;
+        const LocalPoint predicted = t.filter.predict();
+        t.clock.ticks += 500;
+        if (step >= 20) {
+            measuredSquares += std::pow(measured.x - trueX, 2) + std::pow(measured.y - trueY, 2);
+            filteredSquares +=
+                std::pow(predicted.x - trueX - speed * 0.5f, 2) + std::pow(predicted.y - trueY, 2);
+            ++counted;
+        }
+    }
+    const double measuredRms = std::sqrt(measuredSquares / counted);
+    const double filteredRms = std::sqrt(filteredSquares / counted);
+    EXPECT_LT(filteredRms, 0.5 * measuredRms)
+        << "seed " << seed() << ": filtered " << filteredRms << ", measured " << measuredRms;
+    // The model lets the velocity follow its measurement closely (its process
+    // noise grows with the speed), so it stays within the velocity noise.
+    EXPECT_NEAR(t.filter.velocity().x, speed, 4 * 1.5f);
+}
+
+TEST(KalmanFilter, HeadingAcrossNorthKeepsItsDirection) {
+    // Headings alternating 358 and 2 degrees give velocities on either side
+    // of north; the filtered direction stays near north instead of swinging
+    // through south as an averaged angle would.
+    Fixture t;
+    const float speed = 20.0f;
+    float y = 0;
+    for (int step = 0; step < 20; ++step) {
+        const float degrees = (step % 2 == 0) ? 358.0f : 2.0f;
+        const float radians = degrees * std::numbers::pi_v<float> / 180.0f;
+        t.fix({0, y}, {speed * std::sin(radians), speed * std::cos(radians)});
+        y += speed;
+        t.clock.ticks += 1000;
+    }
+    const LocalPoint v = t.filter.velocity();
+    EXPECT_GT(v.y, 19.5f);
+    EXPECT_LT(std::fabs(v.x), 1.0f);
+}
