@@ -20,8 +20,19 @@
 #include <cstdint>
 #include <vector>
 
+class RoadMapHolder;
+namespace Map {
+class Atlas;
+}
+
 class RoadMap {
   public:
+    // Loads the graph of the slot's map into the slot unless it holds one:
+    // 0 (also when already loaded), -1 a graph without nodes or segments,
+    // -2 not enough memory even after the atlas released what it could,
+    // -3 a damaged routing section. A failed attempt keeps nothing.
+    static std::int32_t load(RoadMapHolder& slot, Map::Atlas& atlas);
+
     struct Snapshot {
         std::uint32_t nodes = 0;
         std::uint32_t segments = 0;
