@@ -23,7 +23,10 @@
 class RoadMapHolder;
 namespace Map {
 class Atlas;
+namespace File {
+struct ShapeStep;
 }
+} // namespace Map
 
 class RoadMap {
   public:
@@ -32,6 +35,12 @@ class RoadMap {
     // -2 not enough memory even after the atlas released what it could,
     // -3 a damaged routing section. A failed attempt keeps nothing.
     static std::int32_t load(RoadMapHolder& slot, Map::Atlas& atlas);
+    // The geometry references of segment `segmentId` (the polylines that
+    // draw it, each with its anchor cell), loading the graph first: 0, a
+    // load status, or -3 when the segment is unknown or its shape cannot be
+    // read or is empty (out is then empty).
+    static std::int32_t segmentShape(RoadMapHolder& slot, Map::Atlas& atlas, std::uint32_t segmentId,
+                                     std::vector<Map::File::ShapeStep>& out);
 
     struct Snapshot {
         std::uint32_t nodes = 0;

@@ -1,5 +1,17 @@
 #include "routing/RoadMapHolder.h"
 
+#include "map/KVMap2.h"
+
+RoadMapHolder* RoadMapHolder::of(Map::KVMap2& map) {
+    if (!map.roadMap()) {
+        auto holder = std::make_unique<RoadMapHolder>(&map);
+        RoadMapHolder* held = holder.get();
+        map.setRoadMap(std::move(holder));
+        return held;
+    }
+    return dynamic_cast<RoadMapHolder*>(map.roadMap());
+}
+
 RoadMapHolder::~RoadMapHolder() {
     releaseGraph();
 }

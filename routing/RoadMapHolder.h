@@ -30,6 +30,10 @@ class RoadMapHolder : public Map::RoadMapSlot {
     explicit RoadMapHolder(Map::KVMap2* map) : m_map(map) {}
     ~RoadMapHolder() override;
 
+    // The map's holder, installed in the map when it has none yet; null
+    // when the map holds routing data of another kind.
+    static RoadMapHolder* of(Map::KVMap2& map);
+
     std::uint32_t useState() const override { return pin; }
     bool releaseGraph() override;
 

@@ -102,3 +102,22 @@ std::int32_t RoadMap::load(RoadMapHolder& slot, Map::Atlas& atlas) {
     Log::log(Log::Normal, u"RoadMap loading time: %u ms", static_cast<std::uint32_t>(elapsed.count()));
     return RoutingStatus::Success;
 }
+
+std::int32_t RoadMap::segmentShape(RoadMapHolder& slot, Map::Atlas& atlas, std::uint32_t segmentId,
+                                   std::vector<Map::File::ShapeStep>& out) {
+    out.clear();
+    const std::int32_t status = load(slot, atlas);
+    if (status != RoutingStatus::Success) return status;
+    const RoadMap& graph = *slot.graph();
+    // Ids come from route files and search results: only a segment's own
+    // head names it.
+    if (graph.segmentHead(segmentId) != segmentId) return RoutingStatus::MapFormat;
+    const NodeRecord* from = graph.nodeHeadRecord(graph.segmentFromNode(segmentId));
+    if (!from) return RoutingStatus::MapFormat;
+    const std::pair<std::int32_t, std::int32_t> start{from->cell.x, from->cell.y};
+    if (!slot.map()->routingReader().shape(segmentId, start, out) || out.empty()) {
+        out.clear();
+        return RoutingStatus::MapFormat;
+    }
+    return RoutingStatus::Success;
+}

@@ -68,6 +68,10 @@ MapDescription drawnMap(bool restricted) {
                 chain({B, E}, {100}, false), chain({C, F}, {500})};
     // Coming from A, no turn at B down to E.
     if (restricted) g.restrictions = {{A, {0}, {5}}};
+    // The streets drawn in the sample map's level-0 cells.
+    g.chains[0].segments[0].shape = {{0, 0, 0, 0}};
+    g.chains[0].segments[1].shape = {{1, 0, 0, 0}};
+    g.chains[1].segments[1].shape = {{1, 1, 0, 0}, {2, 1, 0, 0}};
     m.roads = g;
     return m;
 }
@@ -176,6 +180,36 @@ TEST(RoadMapLoad, TurnRestrictionsAreHonoured) {
     // Starting at B the turn is not made, so the way down stays open.
     EXPECT_EQ(route(map, B, F), (Ids{5, 3}));
     EXPECT_EQ(route(map, C, E), (Ids{1, 5}));
+}
+
+TEST(RoadMapLoad, SegmentShapes) {
+    const MapDescription description = drawnMap(false);
+    const EncodedGeometry geometry = encodeGeometry(description.levels);
+    MapOnDisk disk(writeMap(description).bytes);
+    TestAtlas atlas(64 * 1024);
+    std::vector<Map::File::ShapeStep> steps;
+    // Loads the graph on the way.
+    ASSERT_EQ(RoadMap::segmentShape(*disk.slot, atlas, 3, steps), 0);
+    ASSERT_NE(disk.slot->graph(), nullptr);
+    ASSERT_EQ(steps.size(), 2u);
+    EXPECT_EQ(steps[0].value, geometry.polylineOffset(0, 1, 1, 0));
+    EXPECT_EQ(steps[1].value, geometry.polylineOffset(0, 2, 1, 0));
+    EXPECT_EQ(steps[0].x, 1);
+    EXPECT_EQ(steps[1].x, 2);
+    EXPECT_EQ(steps[1].y, 1);
+    ASSERT_EQ(RoadMap::segmentShape(*disk.slot, atlas, 1, steps), 0);
+    ASSERT_EQ(steps.size(), 1u);
+    EXPECT_EQ(steps[0].value, geometry.polylineOffset(0, 1, 0, 0));
+    // A segment drawn by nothing, and ids that name no segment.
+    EXPECT_EQ(RoadMap::segmentShape(*disk.slot, atlas, 2, steps), -3);
+    EXPECT_TRUE(steps.empty());
+    EXPECT_EQ(RoadMap::segmentShape(*disk.slot, atlas, 7, steps), -3);
+    EXPECT_EQ(RoadMap::segmentShape(*disk.slot, atlas, RoadGraph::kNoId, steps), -3);
+    // Without a graph the load status comes back.
+    MapDescription bare = description;
+    bare.roads.reset();
+    MapOnDisk empty(writeMap(bare).bytes);
+    EXPECT_EQ(RoadMap::segmentShape(*empty.slot, atlas, 0, steps), -1);
 }
 
 TEST(RoadMapLoad, MemoryRunsShort) {
@@ -287,8 +321,10 @@ TEST(RoadMapLoad, DemoTownRoutesBetweenStreets) {
     ASSERT_TRUE(atlas->load(AtlasTest::wide(folder)));
     Map::KVMap2* town = atlas->findMapById(1);
     ASSERT_NE(town, nullptr);
-    auto* slot = new RoadMapHolder(town);
-    town->setRoadMap(std::unique_ptr<Map::RoadMapSlot>(slot));
+    RoadMapHolder* slot = RoadMapHolder::of(*town);
+    ASSERT_NE(slot, nullptr);
+    EXPECT_EQ(RoadMapHolder::of(*town), slot);
+    EXPECT_EQ(slot->map(), town);
     ASSERT_EQ(RoadMap::load(*slot, *atlas), 0);
     RoadMap& map = *slot->graph();
     ASSERT_GE(map.segments().size(), 2u);
@@ -315,7 +351,12 @@ TEST(RoadMapLoad, DemoTownRoutesBetweenStreets) {
     }
     EXPECT_EQ(at, to);
 
-    // The atlas may take an idle graph back.
+    // A graph the leg being computed runs on is kept; an idle one the atlas
+    // may take back.
+    slot->pin = RoadMapHolder::InUse;
+    EXPECT_FALSE(atlas->releaseMemory());
+    EXPECT_EQ(slot->graph(), &map);
+    slot->pin = RoadMapHolder::Free;
     EXPECT_TRUE(atlas->releaseMemory());
     EXPECT_EQ(slot->graph(), nullptr);
 }
