@@ -23,8 +23,9 @@ void* RoadMapFiller::releaseCharge() {
     return charge;
 }
 
-bool RoadMapFiller::reserve(std::uint64_t segmentCapacity, std::uint32_t nodeCount, std::uint64_t nodeCapacity,
-                            std::uint32_t segmentCount, std::uint64_t linkCapacity) {
+bool RoadMapFiller::reserve(std::uint64_t segmentCapacity, std::uint32_t nodeCount,
+                            std::uint64_t nodeCapacity, std::uint32_t segmentCount,
+                            std::uint64_t linkCapacity) {
     // Counts beyond the 24-bit id space cannot be stored: the file is
     // damaged, not the memory short. Everything after is ignored.
     if (nodeCount >= RoadGraph::kMaxRecords || segmentCount >= RoadGraph::kMaxRecords) {
@@ -44,7 +45,8 @@ bool RoadMapFiller::reserve(std::uint64_t segmentCapacity, std::uint32_t nodeCou
     const auto clamp = [](std::uint64_t v) {
         return static_cast<std::uint32_t>(std::min<std::uint64_t>(v, RoadGraph::kMaxRecords));
     };
-    if (!m_map.allocate(nodeCount, clamp(nodeCapacity), segmentCount, clamp(segmentCapacity), clamp(linkCapacity))) {
+    if (!m_map.allocate(nodeCount, clamp(nodeCapacity), segmentCount, clamp(segmentCapacity),
+                        clamp(linkCapacity))) {
         if (m_heap) m_heap->free(m_charge);
         m_charge = nullptr;
         return false;
@@ -53,7 +55,8 @@ bool RoadMapFiller::reserve(std::uint64_t segmentCapacity, std::uint32_t nodeCou
     return true;
 }
 
-void RoadMapFiller::setNode(std::uint32_t index, std::uint16_t cellX, std::uint16_t cellY, std::uint8_t vertices) {
+void RoadMapFiller::setNode(std::uint32_t index, std::uint16_t cellX, std::uint16_t cellY,
+                            std::uint8_t vertices) {
     if (m_failed || !m_reserved) {
         m_failed = true;
         return;

@@ -29,11 +29,12 @@ class RoadMapFiller : public Map::RoadMapBuilder {
 
     bool reserve(std::uint64_t segmentCapacity, std::uint32_t nodeCount, std::uint64_t nodeCapacity,
                  std::uint32_t segmentCount, std::uint64_t linkCapacity) override;
-    void setNode(std::uint32_t index, std::uint16_t cellX, std::uint16_t cellY, std::uint8_t vertices) override;
+    void setNode(std::uint32_t index, std::uint16_t cellX, std::uint16_t cellY,
+                 std::uint8_t vertices) override;
     void addSegment(std::uint32_t id, Map::SegmentAttributes attributes, std::uint32_t fromNode,
                     std::uint32_t toNode, std::uint16_t lengthMetres) override;
-    void addSegmentWithTransitions(std::uint32_t id, Map::SegmentAttributes attributes, std::uint32_t fromNode,
-                                   std::uint32_t toNode, std::uint16_t lengthMetres,
+    void addSegmentWithTransitions(std::uint32_t id, Map::SegmentAttributes attributes,
+                                   std::uint32_t fromNode, std::uint32_t toNode, std::uint16_t lengthMetres,
                                    std::span<const std::uint16_t> transitions) override;
     void finish() override;
     void addTurnRestriction(std::uint32_t node, std::span<const std::uint32_t> path,

@@ -22,9 +22,9 @@ class RoadMapHolder : public Map::RoadMapSlot {
   public:
     // How routing uses the graph (the pin word).
     enum Pin : std::uint32_t {
-        Free = 0,       // may be released
-        OnRoute = 1,    // on the current route's chain of maps
-        InUse = 2,      // the leg being computed runs on it
+        Free = 0,    // may be released
+        OnRoute = 1, // on the current route's chain of maps
+        InUse = 2,   // the leg being computed runs on it
     };
 
     explicit RoadMapHolder(Map::KVMap2* map) : m_map(map) {}

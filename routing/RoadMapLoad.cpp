@@ -23,7 +23,9 @@ constexpr double kMetresPerGlobalUnit = 0.009320285;
 constexpr double kRadiansPerDegree = 0.017453292;
 
 bool hasRecords(const RoadMap& map) {
-    const auto listed = [](std::uint8_t flags) { return (flags & (RecordFlag::Head | RecordFlag::Main)) != 0; };
+    const auto listed = [](std::uint8_t flags) {
+        return (flags & (RecordFlag::Head | RecordFlag::Main)) != 0;
+    };
     const bool nodes = std::any_of(map.nodes().begin(), map.nodes().end(),
                                    [&](const NodeRecord& r) { return listed(r.flags); });
     const bool segments = std::any_of(map.segments().begin(), map.segments().end(),
@@ -39,8 +41,10 @@ double edgeLatitude(const Map::LevelFrame& frame, std::uint32_t cellY) {
 
 std::uint32_t integerRoot(std::uint64_t value) {
     auto r = static_cast<std::uint64_t>(std::sqrt(static_cast<double>(value)));
-    while (r * r > value) --r;
-    while ((r + 1) * (r + 1) <= value) ++r;
+    while (r * r > value)
+        --r;
+    while ((r + 1) * (r + 1) <= value)
+        ++r;
     return static_cast<std::uint32_t>(r);
 }
 
@@ -53,7 +57,9 @@ void setEstimateWeights(RoadMap& map, const Map::Level& level) {
     const double m = std::min(std::cos(south * kRadiansPerDegree) * kMetresPerGlobalUnit,
                               std::cos(north * kRadiansPerDegree) * kMetresPerGlobalUnit);
     const double metres = std::ldexp(m, level.cellShift() + 32 - level.coordinateBits()) + 0.5;
-    map.cellMetres = metres <= 0.0 ? 0u : metres >= 4294967295.0 ? 0xFFFFFFFFu : static_cast<std::uint32_t>(metres);
+    map.cellMetres = metres <= 0.0            ? 0u
+                     : metres >= 4294967295.0 ? 0xFFFFFFFFu
+                                              : static_cast<std::uint32_t>(metres);
     map.cellDiagonalRoot = integerRoot(2ull * map.cellMetres);
 }
 

@@ -76,6 +76,30 @@ MapDescription drawnMap(bool restricted) {
     return m;
 }
 
+MapDescription vertexMap() {
+    // B has two vertices: arriving from A puts travel on B's vertex 1, from
+    // which only C and E can be reached; D leaves from vertex 0.
+    //   A B C
+    //   E D
+    MapDescription m = AtlasTest::completeMap(6, 0);
+    MapWriting::RoadGraph g;
+    g.vertexLayout = true;
+    g.nodes = {{0, 0, 1}, {1, 0, 2}, {2, 0, 1}, {1, 1, 1}, {0, 1, 1}};
+    const auto oneSegment = [](std::uint32_t from, std::uint32_t to, std::uint16_t word) {
+        RoadChain c = chain({from, to}, {100});
+        c.segments[0].transitions = {word};
+        return c;
+    };
+    g.chains = {
+        oneSegment(0, 1, 0x0100 | 0x40), // A v0 -> B v1
+        oneSegment(1, 2, 0x0001 | 0x40), // B v1 -> C v0
+        oneSegment(1, 3, 0x0000 | 0x40), // B v0 -> D v0
+        oneSegment(4, 1, 0x0100),        // against its drawing: B v1 -> E v0
+    };
+    m.roads = g;
+    return m;
+}
+
 struct MapOnDisk {
     explicit MapOnDisk(const std::vector<std::uint8_t>& bytes) {
         path = dir.path() / "roads.kvm";
@@ -182,6 +206,19 @@ TEST(RoadMapLoad, TurnRestrictionsAreHonoured) {
     EXPECT_EQ(route(map, C, E), (Ids{1, 5}));
 }
 
+TEST(RoadMapLoad, VertexLayoutTransitions) {
+    const MapDescription m = vertexMap();
+    MapOnDisk disk(writeMap(m).bytes);
+    TestAtlas atlas(64 * 1024);
+    ASSERT_EQ(RoadMap::load(*disk.slot, atlas), 0);
+    RoadMap& map = *disk.slot->graph();
+    EXPECT_EQ(map.vertices(1).size(), 2u);
+    EXPECT_EQ(route(map, 0, 2), (Ids{0, 1}));
+    EXPECT_EQ(route(map, 0, 4), (Ids{0, 3}));
+    EXPECT_TRUE(route(map, 0, 3).empty());
+    EXPECT_TRUE(route(map, 4, 1).empty());
+}
+
 TEST(RoadMapLoad, SegmentShapes) {
     const MapDescription description = drawnMap(false);
     const EncodedGeometry geometry = encodeGeometry(description.levels);
@@ -258,58 +295,63 @@ TEST(RoadMapLoad, EmptyAndDamagedGraphsLeaveNoGraph) {
         EXPECT_EQ(disk.slot->graph(), nullptr);
         EXPECT_EQ(atlas.heap.freeBytes(), atlas.heap.totalBytes());
     }
-    const WrittenMap written = writeMap(drawnMap(true));
-    const std::uint32_t headerBlock = written.header[4];
-    const std::uint32_t recordBlock = written.header[8];
-    {
-        // A chain count far beyond the graph stream.
-        std::vector<std::uint8_t> bytes = written.bytes;
-        AtlasTest::putU32(bytes, headerBlock + 21, 1000);
-        MapOnDisk disk(bytes);
-        TestAtlas atlas(64 * 1024);
-        TestSupport::CaptureLogger log;
-        EXPECT_EQ(RoadMap::load(*disk.slot, atlas), -3);
-        EXPECT_EQ(disk.slot->graph(), nullptr);
-        EXPECT_EQ(atlas.heap.freeBytes(), atlas.heap.totalBytes());
-        const std::vector<std::string> lines = log.lines();
-        ASSERT_FALSE(lines.empty());
-        EXPECT_NE(lines.back().find("Failed to read RoadMap: wrong format of file '" + disk.path.string() + "'"),
-                  std::string::npos)
-            << lines.back();
-    }
-    // Random damage to the graph's header and records: the load either
-    // refuses (keeping nothing) or gives a graph a search runs over.
-    std::mt19937 rng(125);
-    const std::uint32_t end = std::min<std::uint32_t>(recordBlock + 400, static_cast<std::uint32_t>(written.bytes.size()));
-    int refused = 0;
-    for (int run = 0; run < 150; ++run) {
-        std::vector<std::uint8_t> bytes = written.bytes;
-        const int flips = 1 + static_cast<int>(rng() % 4);
-        for (int k = 0; k < flips; ++k) {
-            const std::uint32_t at = headerBlock + rng() % (end - headerBlock);
-            bytes[at] = static_cast<std::uint8_t>(rng() % 3 == 0 ? 0xFF : rng());
-        }
-        std::unique_ptr<MapOnDisk> disk;
-        try {
-            disk = std::make_unique<MapOnDisk>(bytes);
-        } catch (const std::exception&) {
-            continue; // refused when the map was opened
-        }
-        TestAtlas atlas(64 * 1024);
-        TestSupport::CaptureLogger log;
-        const std::int32_t status = RoadMap::load(*disk->slot, atlas);
-        ASSERT_TRUE(status == 0 || status == -1 || status == -2 || status == -3) << status;
-        if (status != 0) {
-            ++refused;
-            EXPECT_EQ(disk->slot->graph(), nullptr);
+    for (const bool vertexLayout : {false, true}) {
+        const WrittenMap written = writeMap(vertexLayout ? vertexMap() : drawnMap(true));
+        const std::uint32_t headerBlock = written.header[4];
+        const std::uint32_t recordBlock = written.header[8];
+        {
+            // A chain count far beyond the graph stream (after the five vertex
+            // counts in the vertex layout).
+            std::vector<std::uint8_t> bytes = written.bytes;
+            AtlasTest::putU32(bytes, headerBlock + 21 + (vertexLayout ? 5 : 0), 1000);
+            MapOnDisk disk(bytes);
+            TestAtlas atlas(64 * 1024);
+            TestSupport::CaptureLogger log;
+            EXPECT_EQ(RoadMap::load(*disk.slot, atlas), -3);
+            EXPECT_EQ(disk.slot->graph(), nullptr);
             EXPECT_EQ(atlas.heap.freeBytes(), atlas.heap.totalBytes());
-            continue;
+            const std::vector<std::string> lines = log.lines();
+            ASSERT_FALSE(lines.empty());
+            EXPECT_NE(lines.back().find("Failed to read RoadMap: wrong format of file '" +
+                                        disk.path.string() + "'"),
+                      std::string::npos)
+                << lines.back();
         }
-        RoadMap& map = *disk->slot->graph();
-        for (std::uint32_t from = 0; from < map.nodes().size() && from < 3; ++from)
-            if (map.nodeOf(from) == from) route(map, from, map.nodeOf(0) == 0 ? 0 : from);
+        // Random damage to the graph's header and records: the load either
+        // refuses (keeping nothing) or gives a graph a search runs over.
+        std::mt19937 rng(125);
+        const std::uint32_t end =
+            std::min<std::uint32_t>(recordBlock + 400, static_cast<std::uint32_t>(written.bytes.size()));
+        int refused = 0;
+        for (int run = 0; run < 150; ++run) {
+            std::vector<std::uint8_t> bytes = written.bytes;
+            const int flips = 1 + static_cast<int>(rng() % 4);
+            for (int k = 0; k < flips; ++k) {
+                const std::uint32_t at = headerBlock + rng() % (end - headerBlock);
+                bytes[at] = static_cast<std::uint8_t>(rng() % 3 == 0 ? 0xFF : rng());
+            }
+            std::unique_ptr<MapOnDisk> disk;
+            try {
+                disk = std::make_unique<MapOnDisk>(bytes);
+            } catch (const std::exception&) {
+                continue; // refused when the map was opened
+            }
+            TestAtlas atlas(64 * 1024);
+            TestSupport::CaptureLogger log;
+            const std::int32_t status = RoadMap::load(*disk->slot, atlas);
+            ASSERT_TRUE(status == 0 || status == -1 || status == -2 || status == -3) << status;
+            if (status != 0) {
+                ++refused;
+                EXPECT_EQ(disk->slot->graph(), nullptr);
+                EXPECT_EQ(atlas.heap.freeBytes(), atlas.heap.totalBytes());
+                continue;
+            }
+            RoadMap& map = *disk->slot->graph();
+            for (std::uint32_t from = 0; from < map.nodes().size() && from < 3; ++from)
+                if (map.nodeOf(from) == from) route(map, from, map.nodeOf(0) == 0 ? 0 : from);
+        }
+        EXPECT_GT(refused, 0);
     }
-    EXPECT_GT(refused, 0);
 }
 
 TEST(RoadMapLoad, DemoTownRoutesBetweenStreets) {
