@@ -40,7 +40,8 @@ class RoadMapHolder : public Map::RoadMapSlot {
     Map::KVMap2* map() const { return m_map; }
     // Null until loaded.
     RoadMap* graph() const { return m_graph.get(); }
-    // Takes a filled graph and the route heap block charged for it.
+    // Takes a filled graph and the route heap block charged for it; the heap
+    // must outlive the holder (the atlas owns both, its maps going first).
     void adopt(std::unique_ptr<RoadMap> graph, Core::Allocator* heap, void* charge);
 
     std::uint32_t pin = Free;

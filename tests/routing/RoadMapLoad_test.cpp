@@ -143,8 +143,8 @@ std::vector<std::uint32_t> route(RoadMap& map, std::uint32_t from, std::uint32_t
 using Ids = std::vector<std::uint32_t>;
 
 TEST(RoadMapLoad, DrawnRoadsRouteAsDrawn) {
-    MapOnDisk disk(writeMap(drawnMap(false)).bytes);
     TestAtlas atlas(64 * 1024);
+    MapOnDisk disk(writeMap(drawnMap(false)).bytes);
     TestSupport::CaptureLogger log;
     ASSERT_EQ(RoadMap::load(*disk.slot, atlas), 0);
     RoadMap* map = disk.slot->graph();
@@ -194,8 +194,8 @@ TEST(RoadMapLoad, DrawnRoadsRouteAsDrawn) {
 }
 
 TEST(RoadMapLoad, TurnRestrictionsAreHonoured) {
-    MapOnDisk disk(writeMap(drawnMap(true)).bytes);
     TestAtlas atlas(64 * 1024);
+    MapOnDisk disk(writeMap(drawnMap(true)).bytes);
     ASSERT_EQ(RoadMap::load(*disk.slot, atlas), 0);
     RoadMap& map = *disk.slot->graph();
     // Arriving from A, B may not be left down to E: round by D instead.
@@ -208,8 +208,8 @@ TEST(RoadMapLoad, TurnRestrictionsAreHonoured) {
 
 TEST(RoadMapLoad, VertexLayoutTransitions) {
     const MapDescription m = vertexMap();
-    MapOnDisk disk(writeMap(m).bytes);
     TestAtlas atlas(64 * 1024);
+    MapOnDisk disk(writeMap(m).bytes);
     ASSERT_EQ(RoadMap::load(*disk.slot, atlas), 0);
     RoadMap& map = *disk.slot->graph();
     EXPECT_EQ(map.vertices(1).size(), 2u);
@@ -222,8 +222,8 @@ TEST(RoadMapLoad, VertexLayoutTransitions) {
 TEST(RoadMapLoad, SegmentShapes) {
     const MapDescription description = drawnMap(false);
     const EncodedGeometry geometry = encodeGeometry(description.levels);
-    MapOnDisk disk(writeMap(description).bytes);
     TestAtlas atlas(64 * 1024);
+    MapOnDisk disk(writeMap(description).bytes);
     std::vector<Map::File::ShapeStep> steps;
     // Loads the graph on the way.
     ASSERT_EQ(RoadMap::segmentShape(*disk.slot, atlas, 3, steps), 0);
@@ -253,8 +253,8 @@ TEST(RoadMapLoad, MemoryRunsShort) {
     const std::vector<std::uint8_t> bytes = writeMap(drawnMap(true)).bytes;
     {
         // Nothing to release: refused, logged, nothing kept.
-        MapOnDisk disk(bytes);
         TestAtlas atlas(64);
+        MapOnDisk disk(bytes);
         TestSupport::CaptureLogger log;
         EXPECT_EQ(RoadMap::load(*disk.slot, atlas), -2);
         EXPECT_EQ(disk.slot->graph(), nullptr);
@@ -266,8 +266,8 @@ TEST(RoadMapLoad, MemoryRunsShort) {
     {
         // The heap is taken; the atlas gives it back on the second request,
         // so the third attempt succeeds.
-        MapOnDisk disk(bytes);
         TestAtlas atlas(64 * 1024);
+        MapOnDisk disk(bytes);
         void* taken = atlas.heap.allocate(60 * 1024);
         ASSERT_NE(taken, nullptr);
         atlas.onRelease = [&] {
@@ -289,8 +289,8 @@ TEST(RoadMapLoad, EmptyAndDamagedGraphsLeaveNoGraph) {
         // A map without routing data has nothing to route on.
         MapDescription m = drawnMap(false);
         m.roads.reset();
-        MapOnDisk disk(writeMap(m).bytes);
         TestAtlas atlas(64 * 1024);
+        MapOnDisk disk(writeMap(m).bytes);
         EXPECT_EQ(RoadMap::load(*disk.slot, atlas), -1);
         EXPECT_EQ(disk.slot->graph(), nullptr);
         EXPECT_EQ(atlas.heap.freeBytes(), atlas.heap.totalBytes());
@@ -304,8 +304,8 @@ TEST(RoadMapLoad, EmptyAndDamagedGraphsLeaveNoGraph) {
             // counts in the vertex layout).
             std::vector<std::uint8_t> bytes = written.bytes;
             AtlasTest::putU32(bytes, headerBlock + 21 + (vertexLayout ? 5 : 0), 1000);
-            MapOnDisk disk(bytes);
             TestAtlas atlas(64 * 1024);
+            MapOnDisk disk(bytes);
             TestSupport::CaptureLogger log;
             EXPECT_EQ(RoadMap::load(*disk.slot, atlas), -3);
             EXPECT_EQ(disk.slot->graph(), nullptr);
@@ -330,13 +330,13 @@ TEST(RoadMapLoad, EmptyAndDamagedGraphsLeaveNoGraph) {
                 const std::uint32_t at = headerBlock + rng() % (end - headerBlock);
                 bytes[at] = static_cast<std::uint8_t>(rng() % 3 == 0 ? 0xFF : rng());
             }
+            TestAtlas atlas(64 * 1024); // outlives the map's graph, charged to its heap
             std::unique_ptr<MapOnDisk> disk;
             try {
                 disk = std::make_unique<MapOnDisk>(bytes);
             } catch (const std::exception&) {
                 continue; // refused when the map was opened
             }
-            TestAtlas atlas(64 * 1024);
             TestSupport::CaptureLogger log;
             const std::int32_t status = RoadMap::load(*disk->slot, atlas);
             ASSERT_TRUE(status == 0 || status == -1 || status == -2 || status == -3) << status;
