@@ -28,7 +28,11 @@ bool RoadMapFiller::reserve(std::uint64_t segmentCapacity, std::uint32_t nodeCou
                             std::uint64_t linkCapacity) {
     // Counts beyond the 24-bit id space cannot be stored: the file is
     // damaged, not the memory short. Everything after is ignored.
-    if (nodeCount >= RoadGraph::kMaxRecords || segmentCount >= RoadGraph::kMaxRecords) {
+    // The same for capacities no graph could use (the reader's margins
+    // aside): they would only make the atlas drop every other graph first.
+    constexpr std::uint64_t kMostRecords = RoadGraph::kMaxRecords + 580u;
+    if (nodeCount >= RoadGraph::kMaxRecords || segmentCount >= RoadGraph::kMaxRecords ||
+        nodeCapacity > kMostRecords || segmentCapacity > kMostRecords || linkCapacity > kMostRecords) {
         m_failed = true;
         return true;
     }

@@ -300,6 +300,18 @@ TEST(RoadMapLoad, EmptyAndDamagedGraphsLeaveNoGraph) {
         const std::uint32_t headerBlock = written.header[4];
         const std::uint32_t recordBlock = written.header[8];
         {
+            // A segment capacity beyond the id space is damage, not a memory
+            // shortage: no graph is released for it.
+            std::vector<std::uint8_t> bytes = written.bytes;
+            AtlasTest::putU32(bytes, headerBlock + 9, 0xFFFFFF00);
+            TestAtlas atlas(64 * 1024);
+            MapOnDisk disk(bytes);
+            EXPECT_EQ(RoadMap::load(*disk.slot, atlas), -3);
+            EXPECT_EQ(atlas.releases, 0);
+            EXPECT_EQ(disk.slot->graph(), nullptr);
+            EXPECT_EQ(atlas.heap.freeBytes(), atlas.heap.totalBytes());
+        }
+        {
             // A chain count far beyond the graph stream (after the five vertex
             // counts in the vertex layout).
             std::vector<std::uint8_t> bytes = written.bytes;
