@@ -20,8 +20,28 @@
 #include <cstdint>
 #include <vector>
 
+class RoadMapHolder;
+namespace Map {
+class Atlas;
+namespace File {
+struct ShapeStep;
+}
+} // namespace Map
+
 class RoadMap {
   public:
+    // Loads the graph of the slot's map into the slot unless it holds one:
+    // 0 (also when already loaded), -1 a graph without nodes or segments,
+    // -2 not enough memory even after the atlas released what it could,
+    // -3 a damaged routing section. A failed attempt keeps nothing.
+    static std::int32_t load(RoadMapHolder& slot, Map::Atlas& atlas);
+    // The geometry references of segment `segmentId` (the polylines that
+    // draw it, each with its anchor cell), loading the graph first: 0, a
+    // load status, or -3 when the segment is unknown or its shape cannot be
+    // read or is empty (out is then empty).
+    static std::int32_t segmentShape(RoadMapHolder& slot, Map::Atlas& atlas, std::uint32_t segmentId,
+                                     std::vector<Map::File::ShapeStep>& out);
+
     struct Snapshot {
         std::uint32_t nodes = 0;
         std::uint32_t segments = 0;
