@@ -105,6 +105,18 @@ TEST(SunriseSunset, PolarNightAndPolarDay) {
     EXPECT_EQ(set, date(1, 1, 2000));
 }
 
+TEST(SunriseSunset, SeasonEdgeWithMorningAndEveningApart) {
+    // Near the pole on the days the polar season turns, the morning is on
+    // one side of the horizon and the evening on the other: a time computed
+    // from such a day would come from the arc cosine of a value outside
+    // [-1, 1].
+    DateTime rise = date(1, 1, 2000), set = rise;
+    EXPECT_EQ(Ui::sunriseSunset(date(27, 3, 2026), -87.9, 25.0, rise, set), SunResult::NoSunrise);
+    EXPECT_EQ(Ui::sunriseSunset(date(20, 3, 2026), -89.3, 25.0, rise, set), SunResult::NoSunset);
+    EXPECT_EQ(rise, date(1, 1, 2000));
+    EXPECT_EQ(set, date(1, 1, 2000));
+}
+
 TEST(SunriseSunset, DateLineFromEitherSide) {
     DateTime riseEast, setEast, riseWest, setWest;
     ASSERT_EQ(Ui::sunriseSunset(date(10, 5, 2026), 20.0, 180.0, riseEast, setEast), SunResult::Computed);
