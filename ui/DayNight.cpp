@@ -11,7 +11,9 @@ namespace {
 
 const char* const kAutoKey = "auto_dn";
 
-bool isLeap(int year) { return (year % 4 == 0 && year % 100 != 0) || year % 400 == 0; }
+bool isLeap(int year) {
+    return (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
+}
 
 Positioning::DateTime midnightOf(const Positioning::DateTime& date) {
     Positioning::DateTime d;
@@ -69,8 +71,7 @@ Positioning::DateTime dayAfter(const Positioning::DateTime& midnight) {
 
 } // namespace
 
-DayNight::DayNight(Core::ConfigNodePtr config)
-    : m_config(std::move(config)) {
+DayNight::DayNight(Core::ConfigNodePtr config) : m_config(std::move(config)) {
     m_automatic = m_config->value(kAutoKey, true);
 }
 
@@ -82,8 +83,7 @@ void DayNight::setAutoDayNight(bool on) {
 
 std::optional<SunResult> DayNight::updateDayNight(const Positioning::DateTime& date, double latitude,
                                                   double longitude) {
-    if (!m_automatic)
-        return std::nullopt;
+    if (!m_automatic) return std::nullopt;
     if (!isCalendarDate(date)) {
         Log::log(Log::Normal, u"Day/night: no sunrise for the invalid date %d.%d.%d", int(date.day),
                  int(date.month), int(date.year));

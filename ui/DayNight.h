@@ -15,7 +15,7 @@
 namespace Ui {
 
 class DayNight {
-public:
+  public:
     // Reads "auto_dn" (bool, default true; created when missing).
     explicit DayNight(Core::ConfigNodePtr config);
 
@@ -54,7 +54,7 @@ public:
     bool nightReached = false;
     bool valid = false;
 
-private:
+  private:
     Core::ConfigNodePtr m_config;
     bool m_automatic = true;
     Positioning::DateTime m_sunrise;

@@ -4,15 +4,14 @@ namespace Ui {
 
 namespace {
 
-int minuteOfDay(int hour, int minute) { return hour * 60 + minute; }
+int minuteOfDay(int hour, int minute) {
+    return hour * 60 + minute;
+}
 
 } // namespace
 
 DayNightSwitch::DayNightSwitch(DayNight& state, Clock& clock, Position& position, Display& display)
-    : m_state(state)
-    , m_clock(clock)
-    , m_position(position)
-    , m_display(display) {}
+    : m_state(state), m_clock(clock), m_position(position), m_display(display) {}
 
 bool DayNightSwitch::evaluateDayNight(DayNight& state, int hour, int minute) {
     bool day;

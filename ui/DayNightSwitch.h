@@ -11,16 +11,16 @@
 namespace Ui {
 
 class DayNightSwitch {
-public:
+  public:
     class Clock {
-    public:
+      public:
         virtual ~Clock() = default;
         virtual Positioning::DateTime localNow() = 0;
         virtual Positioning::DateTime universalNow() = 0;
     };
 
     class Position {
-    public:
+      public:
         virtual ~Position() = default;
         // The position of the current fix in degrees (north and east
         // positive); false when there is no valid fix.
@@ -28,7 +28,7 @@ public:
     };
 
     class Display {
-    public:
+      public:
         virtual ~Display() = default;
         // Selects the day (true) or night style set and the renderer's day
         // mode (fdMapRenderer::setDayMode).
@@ -49,7 +49,7 @@ public:
     // flag, sets changed and answers true; no change answers false.
     static bool evaluateDayNight(DayNight& state, int hour, int minute);
 
-private:
+  private:
     DayNight& m_state;
     Clock& m_clock;
     Position& m_position;

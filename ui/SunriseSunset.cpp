@@ -12,9 +12,15 @@ constexpr double kDegree = std::numbers::pi / 180.0;
 // 90.5 degrees: the almanac's 90.833 less a smaller allowance for refraction.
 constexpr double kZenith = 1.5795229730548683;
 
-double sinDeg(double a) { return std::sin(a * kDegree); }
-double cosDeg(double a) { return std::cos(a * kDegree); }
-double tanDeg(double a) { return std::tan(a * kDegree); }
+double sinDeg(double a) {
+    return std::sin(a * kDegree);
+}
+double cosDeg(double a) {
+    return std::cos(a * kDegree);
+}
+double tanDeg(double a) {
+    return std::tan(a * kDegree);
+}
 
 // The day of the year, in single precision as the almanac gives it.
 int dayOfYear(int day, int month, int year) {
@@ -33,8 +39,8 @@ struct SunAt {
 
 SunAt sunAt(double t, double latitude) {
     const double meanAnomaly = 0.9856 * t - 3.289;
-    const double longitude =
-        wrapInto(meanAnomaly + 1.916 * sinDeg(meanAnomaly) + 0.020 * sinDeg(2 * meanAnomaly) + 282.634, 360.0);
+    const double longitude = wrapInto(
+        meanAnomaly + 1.916 * sinDeg(meanAnomaly) + 0.020 * sinDeg(2 * meanAnomaly) + 282.634, 360.0);
     double ra = wrapInto(std::atan(0.91764 * tanDeg(longitude)) / kDegree, 360.0);
     // atan answers in the first or fourth quadrant; move it into the
     // quadrant of the sun's longitude.
@@ -60,14 +66,11 @@ void splitHours(double ut, Positioning::DateTime& out) {
 } // namespace
 
 double wrapInto(double value, double range) {
-    if (value >= 0.0 && value < range)
-        return value;
+    if (value >= 0.0 && value < range) return value;
     double r = value - std::floor(value / range) * range;
-    if (r < 0.0)
-        r += range;
+    if (r < 0.0) r += range;
     // A tiny negative value comes out as range itself after rounding.
-    if (r >= range)
-        r = 0.0;
+    if (r >= range) r = 0.0;
     return r;
 }
 
@@ -81,21 +84,18 @@ SunResult sunriseSunset(const Positioning::DateTime& date, double latitude, doub
     const SunAt rise = sunAt(tRise, latitude);
     const SunAt set = sunAt(tSet, latitude);
 
-    if (rise.cosHourAngle > 1.0)
-        return SunResult::NoSunrise;
-    if (set.cosHourAngle < -1.0)
-        return SunResult::NoSunset;
+    if (rise.cosHourAngle > 1.0) return SunResult::NoSunrise;
+    if (set.cosHourAngle < -1.0) return SunResult::NoSunset;
     // On the first or last day of a polar season the morning and the evening
     // can fall on different sides of it; without these two checks acos would
     // answer NaN.
-    if (set.cosHourAngle > 1.0)
-        return SunResult::NoSunrise;
-    if (rise.cosHourAngle < -1.0)
-        return SunResult::NoSunset;
+    if (set.cosHourAngle > 1.0) return SunResult::NoSunrise;
+    if (rise.cosHourAngle < -1.0) return SunResult::NoSunset;
 
     const double hRise = (360.0 - std::acos(rise.cosHourAngle) / kDegree) / 15.0;
     const double hSet = (std::acos(set.cosHourAngle) / kDegree) / 15.0;
-    const double utRise = wrapInto(hRise + rise.rightAscensionHours - 0.06571 * tRise - 6.622 - lngHour, 24.0);
+    const double utRise =
+        wrapInto(hRise + rise.rightAscensionHours - 0.06571 * tRise - 6.622 - lngHour, 24.0);
     const double utSet = wrapInto(hSet + set.rightAscensionHours - 0.06571 * tSet - 6.622 - lngHour, 24.0);
     splitHours(utRise, sunrise);
     splitHours(utSet, sunset);

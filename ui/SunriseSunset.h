@@ -8,9 +8,9 @@
 namespace Ui {
 
 enum class SunResult : int {
-    Computed = 0, // both times were computed
+    Computed = 0,  // both times were computed
     NoSunrise = 1, // the sun stays below the horizon all day (polar night)
-    NoSunset = 2, // the sun stays above the horizon all day (polar day)
+    NoSunset = 2,  // the sun stays above the horizon all day (polar day)
 };
 
 // Sunrise and sunset in Universal Time for the day, month and year of the date

@@ -31,7 +31,9 @@ struct FakeClock : DayNightSwitch::Clock {
         u.hour = static_cast<std::uint8_t>((local.hour - offsetHours + 24) % 24);
         return u;
     }
-    void set(int day, int month, int year, int hour, int minute) { local = at(day, month, year, hour, minute); }
+    void set(int day, int month, int year, int hour, int minute) {
+        local = at(day, month, year, hour, minute);
+    }
 };
 
 struct FakePosition : DayNightSwitch::Position {

@@ -18,7 +18,9 @@ DateTime date(int day, int month, int year) {
     return d;
 }
 
-int minutesOf(const DateTime& t) { return t.hour * 60 + t.minute; }
+int minutesOf(const DateTime& t) {
+    return t.hour * 60 + t.minute;
+}
 
 // Minutes between two times of day, the short way round midnight.
 int circularDistance(double a, double b) {
@@ -44,11 +46,13 @@ Reference reference(int day, int month, int year, double latitude, double longit
     const double g = 2.0 * std::numbers::pi / 365.0 * (dayOfYear(day, month, year) - 1 - longitude / 360.0);
     const double eqTime = 229.18 * (0.000075 + 0.001868 * std::cos(g) - 0.032077 * std::sin(g) -
                                     0.014615 * std::cos(2 * g) - 0.040849 * std::sin(2 * g));
-    const double decl = 0.006918 - 0.399912 * std::cos(g) + 0.070257 * std::sin(g) - 0.006758 * std::cos(2 * g) +
-                        0.000907 * std::sin(2 * g) - 0.002697 * std::cos(3 * g) + 0.00148 * std::sin(3 * g);
+    const double decl = 0.006918 - 0.399912 * std::cos(g) + 0.070257 * std::sin(g) -
+                        0.006758 * std::cos(2 * g) + 0.000907 * std::sin(2 * g) - 0.002697 * std::cos(3 * g) +
+                        0.00148 * std::sin(3 * g);
     const double lat = latitude * rad;
     const double ha =
-        std::acos(std::cos(90.5 * rad) / (std::cos(lat) * std::cos(decl)) - std::tan(lat) * std::tan(decl)) / rad;
+        std::acos(std::cos(90.5 * rad) / (std::cos(lat) * std::cos(decl)) - std::tan(lat) * std::tan(decl)) /
+        rad;
     return {720.0 - 4.0 * (longitude + ha) - eqTime, 720.0 - 4.0 * (longitude - ha) - eqTime};
 }
 
@@ -70,8 +74,8 @@ TEST(SunriseSunset, AgreesWithTheSolarPositionSeries) {
         {0.0, 0.0, 21, 3, 2026},
     };
     for (const Place& p : places) {
-        SCOPED_TRACE(testing::Message() << p.latitude << ", " << p.longitude << " on " << p.day << "." << p.month
-                                        << "." << p.year);
+        SCOPED_TRACE(testing::Message() << p.latitude << ", " << p.longitude << " on " << p.day << "."
+                                        << p.month << "." << p.year);
         DateTime rise, set;
         ASSERT_EQ(Ui::sunriseSunset(date(p.day, p.month, p.year), p.latitude, p.longitude, rise, set),
                   SunResult::Computed);
