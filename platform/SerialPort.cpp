@@ -30,6 +30,12 @@ speed_t speedCode(std::uint32_t baud) {
     }
 }
 
+std::uint32_t baudOf(speed_t code) {
+    for (std::uint32_t baud : {1200u, 2400u, 4800u, 9600u, 19200u, 38400u, 57600u, 115200u, 230400u})
+        if (speedCode(baud) == code) return baud;
+    return 0;
+}
+
 std::int64_t nowMs() {
     using namespace std::chrono;
     return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
@@ -176,6 +182,12 @@ bool PseudoTerminal::write(const std::string& bytes) {
         done += static_cast<std::size_t>(n);
     }
     return true;
+}
+
+std::uint32_t PseudoTerminal::deviceSpeed() const {
+    termios tio{};
+    if (m_slave < 0 || tcgetattr(m_slave, &tio) != 0) return 0;
+    return baudOf(cfgetispeed(&tio));
 }
 
 void PseudoTerminal::close() {

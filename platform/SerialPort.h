@@ -50,6 +50,9 @@ class PseudoTerminal {
     bool isOpen() const { return m_master >= 0; }
     const std::string& devicePath() const { return m_path; }
     bool write(const std::string& bytes);
+    // The line speed the device side was last set to (0 when unknown), so a
+    // test receiver can answer at one speed only.
+    std::uint32_t deviceSpeed() const;
     // Closes both ends: a port on the device sees a hang-up.
     void close();
 

@@ -16,6 +16,7 @@ TEST(SerialPort, ReadsWhatTheFarEndWritesWithinItsTimeOuts) {
     ASSERT_TRUE(port.open(pty.devicePath()));
     port.setTimeouts(20, 60);
     EXPECT_TRUE(port.setSpeed(9600));
+    EXPECT_EQ(pty.deviceSpeed(), 9600u);
     EXPECT_FALSE(port.setSpeed(12345)); // no such line speed
     EXPECT_EQ(Platform::lastError(), Platform::ErrorInvalidParameter);
 

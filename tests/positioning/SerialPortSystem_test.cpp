@@ -80,6 +80,10 @@ struct Receiver {
         std::filesystem::create_symlink(pty.devicePath(), data / ("ports/COM" + std::to_string(number)));
         thread = std::thread([this] {
             for (std::size_t k = 0; !stop; ++k) {
+                if (onlyAt != 0 && pty.deviceSpeed() != onlyAt) {
+                    std::this_thread::sleep_for(2ms);
+                    continue;
+                }
                 if (!silent && !pty.write(sentences[k % sentences.size()])) break;
                 std::this_thread::sleep_for(10ms);
             }
@@ -94,6 +98,7 @@ struct Receiver {
     std::vector<std::string> sentences;
     std::atomic<bool> stop = false;
     std::atomic<bool> silent = false;
+    std::atomic<std::uint32_t> onlyAt = 0; // the one speed it answers at, when set
     std::thread thread;
 };
 
@@ -363,6 +368,35 @@ TEST(SerialPortSystem, PortSearchFindsTheReceiverAndReportsProgress) {
     EXPECT_EQ(shared.progress[34], (std::pair<std::u16string, int>{u"Opening COM3... (1)", 86}));
     EXPECT_EQ(shared.progress[35], (std::pair<std::u16string, int>{u"Testing COM3 - 57600", 86}));
     Log::install(nullptr);
+}
+
+TEST(SerialPortSystem, SearchFindsTheSpeedAndHandsAnEnabledSystemItsPort) {
+    TestSupport::TempDir data;
+    Receiver gps(data, 3, line(Gga));
+    gps.onlyAt = 9600;
+    PortEvents events;
+    Outcome::Shared shared;
+    Positioning::SerialPortSystem ports(nullptr, quickOptions(data));
+    ports.addDataListener(&events);
+    ports.setEnabled(true, nullptr); // COM 4 is absent: enabled, no port
+    ASSERT_TRUE(ports.findPort(new Outcome(&shared)));
+    ASSERT_TRUE(eventually([&] {
+        std::lock_guard lock(shared.mutex);
+        return !shared.results.empty();
+    }));
+    EXPECT_EQ(ports.port(), (std::pair<std::uint32_t, std::uint32_t>{3, 9600}));
+    EXPECT_TRUE(ports.isPortOpen());
+    ASSERT_TRUE(eventually([&] {
+        std::lock_guard lock(events.mutex);
+        return events.sentences > 0;
+    }));
+    ports.removeDataListener(&events);
+    std::lock_guard lock(shared.mutex);
+    EXPECT_EQ(shared.results, std::vector<int>{1});
+    EXPECT_EQ(shared.progress.back(), (std::pair<std::u16string, int>{u"3 - 9600", 86 + 3 * 5 / 5}));
+    auto seen = events.seen();
+    ASSERT_GE(seen.size(), 2u);
+    EXPECT_EQ(seen.back(), "open");
 }
 
 TEST(SerialPortSystem, SearchWithoutPortsOrStoppedReportsFalseOnce) {
