@@ -63,6 +63,7 @@ class TryGpsWorker final : public Threading::TimeLimitWorker {
                 }
             }
         }
+        if (abandoned()) return; // nobody waits for the outcome any more
         Log::log(Log::Info, u"TryGpsPort timeout expired.");
         Log::log(Log::Info, u"TryGpsPort pattern was not found.");
     }
