@@ -17,16 +17,26 @@ namespace {
 
 speed_t speedCode(std::uint32_t baud) {
     switch (baud) {
-    case 1200: return B1200;
-    case 2400: return B2400;
-    case 4800: return B4800;
-    case 9600: return B9600;
-    case 19200: return B19200;
-    case 38400: return B38400;
-    case 57600: return B57600;
-    case 115200: return B115200;
-    case 230400: return B230400;
-    default: return 0;
+    case 1200:
+        return B1200;
+    case 2400:
+        return B2400;
+    case 4800:
+        return B4800;
+    case 9600:
+        return B9600;
+    case 19200:
+        return B19200;
+    case 38400:
+        return B38400;
+    case 57600:
+        return B57600;
+    case 115200:
+        return B115200;
+    case 230400:
+        return B230400;
+    default:
+        return 0;
     }
 }
 
@@ -124,8 +134,10 @@ int SerialPort::read(void* buffer, std::uint32_t size) {
         if (n < 0 && (errno == EAGAIN || errno == EINTR)) continue;
         if (got > 0) break;
         // 0 bytes from a ready line, or EIO: the other end hung up.
-        if (n == 0) setLastError(ErrorBrokenPipe);
-        else setLastErrorFromErrno();
+        if (n == 0)
+            setLastError(ErrorBrokenPipe);
+        else
+            setLastErrorFromErrno();
         return -1;
     }
     return static_cast<int>(got);
@@ -134,8 +146,10 @@ int SerialPort::read(void* buffer, std::uint32_t size) {
 int SerialPort::bytesWaiting() const {
     int count = 0;
     if (m_fd < 0 || ioctl(m_fd, FIONREAD, &count) != 0) {
-        if (m_fd < 0) setLastError(ErrorInvalidHandle);
-        else setLastErrorFromErrno();
+        if (m_fd < 0)
+            setLastError(ErrorInvalidHandle);
+        else
+            setLastErrorFromErrno();
         return -1;
     }
     return count;

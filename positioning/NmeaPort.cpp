@@ -87,13 +87,14 @@ std::string PortLocator::devicePath(std::uint32_t portNumber) const {
     return families[(portNumber - 1) / 4] + std::to_string((portNumber - 1) % 4);
 }
 
-NmeaPort::NmeaPort(std::shared_ptr<Platform::SerialPort> device, std::uint32_t portNumber, const PortTiming& timing)
+NmeaPort::NmeaPort(std::shared_ptr<Platform::SerialPort> device, std::uint32_t portNumber,
+                   const PortTiming& timing)
     : m_device(std::move(device)), m_portNumber(portNumber), m_timing(timing) {}
 
 NmeaPort::~NmeaPort() = default;
 
-std::unique_ptr<NmeaPort> NmeaPort::open(const PortLocator& locator, std::uint32_t portNumber, std::uint32_t baud,
-                                         const PortTiming& timing) {
+std::unique_ptr<NmeaPort> NmeaPort::open(const PortLocator& locator, std::uint32_t portNumber,
+                                         std::uint32_t baud, const PortTiming& timing) {
     std::string path = locator.devicePath(portNumber);
     std::string name = path.empty() ? "COM" + std::to_string(portNumber) : path;
     auto device = std::make_shared<Platform::SerialPort>();
@@ -138,12 +139,14 @@ bool NmeaPort::probe(const Platform::Event* stop) {
     return m_probed;
 }
 
-bool tryGpsPort(const std::shared_ptr<Platform::SerialPort>& device, std::uint32_t portNumber, std::uint32_t baud,
-                const Platform::Event* stop, const PortTiming& timing) {
+bool tryGpsPort(const std::shared_ptr<Platform::SerialPort>& device, std::uint32_t portNumber,
+                std::uint32_t baud, const Platform::Event* stop, const PortTiming& timing) {
     Log::log(Log::Normal, u"Trying port %d at speed %d ...", portNumber, baud);
     if (timing.probePauseMs > 0) {
-        if (stop) stop->wait(timing.probePauseMs);
-        else std::this_thread::sleep_for(std::chrono::milliseconds(timing.probePauseMs));
+        if (stop)
+            stop->wait(timing.probePauseMs);
+        else
+            std::this_thread::sleep_for(std::chrono::milliseconds(timing.probePauseMs));
     }
     auto worker = std::make_shared<TryGpsWorker>(device, timing);
     bool found = false;

@@ -61,7 +61,8 @@ class NmeaPort {
     std::uint32_t speed() const { return m_speed; }
 
   private:
-    NmeaPort(std::shared_ptr<Platform::SerialPort> device, std::uint32_t portNumber, const PortTiming& timing);
+    NmeaPort(std::shared_ptr<Platform::SerialPort> device, std::uint32_t portNumber,
+             const PortTiming& timing);
 
     // Shared with a probe's worker thread, which may outlive a probe that
     // stopped waiting for it.
@@ -73,7 +74,7 @@ class NmeaPort {
 };
 
 // The probe on an open device: true when a sentence with talker "GP" came.
-bool tryGpsPort(const std::shared_ptr<Platform::SerialPort>& device, std::uint32_t portNumber, std::uint32_t baud,
-                const Platform::Event* stop, const PortTiming& timing);
+bool tryGpsPort(const std::shared_ptr<Platform::SerialPort>& device, std::uint32_t portNumber,
+                std::uint32_t baud, const Platform::Event* stop, const PortTiming& timing);
 
 } // namespace Positioning

@@ -165,8 +165,8 @@ class SerialPortSystem::FindPortCommand final : public Command {
             std::unique_ptr<NmeaPort> port;
             for (int i = 0; i < speedCount; ++i) {
                 const int percentage = (i * span) / speedCount + base;
-                std::u16string text = progressText(
-                    Core::format(u"%s%d... (%d)", messageText(s.m_messages, "gps_opening_com"), p, attempts + 1));
+                std::u16string text = progressText(Core::format(
+                    u"%s%d... (%d)", messageText(s.m_messages, "gps_opening_com"), p, attempts + 1));
                 {
                     Lock lock(m_lock);
                     if (m_terminated) break;
@@ -190,10 +190,10 @@ class SerialPortSystem::FindPortCommand final : public Command {
                 {
                     Lock lock(m_lock);
                     if (m_callback)
-                        m_callback->progress(progressText(Core::format(u"%s%d - %d",
-                                                                       messageText(s.m_messages, "gps_testing_com"),
-                                                                       p, speed)),
-                                             percentage);
+                        m_callback->progress(
+                            progressText(Core::format(
+                                u"%s%d - %d", messageText(s.m_messages, "gps_testing_com"), p, speed)),
+                            percentage);
                 }
                 if (!port->probe(&m_searchStop)) continue;
                 bool enabled;
@@ -236,9 +236,10 @@ class SerialPortSystem::FindPortCommand final : public Command {
     std::unique_ptr<Threading::ProgressCallback> m_callback;
 };
 
-SerialPortSystem::SerialPortSystem(const MessageTexts* messages, SerialPortSystemOptions options, Clock& clock)
-    : m_messages(messages), m_options(std::move(options)), m_clock(clock), m_mutex("Can't create main GPS mutex"),
-      m_listenersMutex("Can't create GPS listeners mutex") {
+SerialPortSystem::SerialPortSystem(const MessageTexts* messages, SerialPortSystemOptions options,
+                                   Clock& clock)
+    : m_messages(messages), m_options(std::move(options)), m_clock(clock),
+      m_mutex("Can't create main GPS mutex"), m_listenersMutex("Can't create GPS listeners mutex") {
     if (m_options.searchSpeeds.empty()) m_options.searchSpeeds = SerialPortSystemOptions{}.searchSpeeds;
     try {
         m_thread = std::thread([this] { threadMain(); });

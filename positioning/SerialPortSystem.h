@@ -47,7 +47,8 @@ class SerialPortSystem final : public PortSystem, private NmeaSentenceReader {
     // Starts the GPS thread (disabled, COM 4 at 4800 baud). Throws
     // std::runtime_error("Can't create main GPS mutex"), ("Can't create GPS
     // listeners mutex") or ("Can't create GPS thread").
-    SerialPortSystem(const MessageTexts* messages, SerialPortSystemOptions options, Clock& clock = systemClock());
+    SerialPortSystem(const MessageTexts* messages, SerialPortSystemOptions options,
+                     Clock& clock = systemClock());
     // Ends a running search, stops the thread and waits for its current cycle
     // (at most one read or one probe) before anything it uses goes away.
     ~SerialPortSystem() override;

@@ -252,7 +252,8 @@ TEST(SerialPortSystem, BytesFromThePortBecomeFixesAndALostPortIsReported) {
     TestSupport::TempDir data;
     std::vector<std::string> talk;
     for (int second = 10; second < 60; ++second)
-        talk.push_back(line(Core::format("GPGGA,0307%02d.000,3747.0873,S,17518.8938,E,1,08,1.1,59.9,M,23.7,M,,0000", second)));
+        talk.push_back(line(Core::format(
+            "GPGGA,0307%02d.000,3747.0873,S,17518.8938,E,1,08,1.1,59.9,M,23.7,M,,0000", second)));
     auto gps = std::make_unique<Receiver>(data, 7, talk);
     Positioning::SerialPortSystem* ports = nullptr;
     PortEvents events;
