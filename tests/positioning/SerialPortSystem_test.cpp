@@ -479,3 +479,29 @@ TEST(SerialPortSystem, CommandsRunInOrderAndAFullQueueRefuses) {
     EXPECT_EQ(std::vector<int>(shared.results.begin() + 1, shared.results.end()),
               (std::vector<int>{1, -2, 3, -4, 5, -6, 7, -8, 9, -10}));
 }
+
+TEST(SerialPortSystem, AnExceptionOnTheGpsThreadRestartsReadingOnly) {
+    LogLines* log = installLog();
+    TestSupport::TempDir data;
+    Receiver gps(data, 2, line(Gga));
+    struct ThrowsOnce : PortEvents {
+        std::atomic<bool> thrown = false;
+        void onData(const char* text, std::uint32_t length) override {
+            if (!thrown.exchange(true)) throw std::runtime_error("listener failed");
+            PortEvents::onData(text, length);
+        }
+    } listener;
+    Positioning::SerialPortSystem ports(nullptr, quickOptions(data));
+    ports.addDataListener(&listener);
+    ports.setPort(2, 4800);
+    ports.setEnabled(true, nullptr);
+    ASSERT_TRUE(eventually([&] {
+        std::lock_guard lock(listener.mutex);
+        return listener.sentences >= 3;
+    }));
+    EXPECT_TRUE(log->has("GPS thread exception: listener failed"));
+    EXPECT_TRUE(log->has("GPS thread is being restarted..."));
+    EXPECT_TRUE(ports.isPortOpen()); // the port and the listeners survive
+    EXPECT_TRUE(ports.isEnabled());
+    ports.removeDataListener(&listener);
+}
