@@ -1,0 +1,463 @@
+#include "positioning/SerialPortSystem.h"
+
+#include "core/Log.h"
+#include "core/ThreadCallbacks.h"
+#include "positioning/MessageTexts.h"
+
+#include <algorithm>
+#include <exception>
+#include <stdexcept>
+#include <system_error>
+
+namespace Positioning {
+
+using detail::Lock;
+
+namespace {
+
+std::u16string messageText(const MessageTexts* messages, std::string_view name) {
+    return messages ? messages->text(name) : std::u16string();
+}
+
+std::u16string progressText(std::u16string text) {
+    if (text.size() > 100) text.resize(100);
+    return text;
+}
+
+} // namespace
+
+class SerialPortSystem::Command {
+  public:
+    explicit Command(SerialPortSystem& system) : m_system(system) {}
+    virtual ~Command() = default;
+    virtual void run() = 0;
+    virtual FindPortCommand* terminatable() { return nullptr; }
+
+  protected:
+    SerialPortSystem& m_system;
+};
+
+class SerialPortSystem::EnableCommand final : public Command {
+  public:
+    EnableCommand(SerialPortSystem& system, bool on, Threading::ResultCallback* done)
+        : Command(system), m_on(on), m_done(done) {}
+
+    void run() override {
+        SerialPortSystem& s = m_system;
+        bool enabled;
+        {
+            Lock lock(s.m_mutex);
+            enabled = s.m_enabled;
+        }
+        if (m_on == enabled) {
+            if (m_done) m_done->result(true);
+            return;
+        }
+        {
+            Lock lock(s.m_mutex);
+            s.m_enabled = m_on;
+        }
+        const bool wasOpen = s.m_port != nullptr;
+        if (!m_on) {
+            s.setOpenPort(nullptr);
+        } else {
+            Log::log(Log::Normal, u"Enabling GPS...");
+            auto [number, speed] = s.port();
+            s.setOpenPort(s.openAndProbe(number, speed));
+        }
+        const bool open = s.m_port != nullptr;
+        s.tellEnabled(m_on);
+        if (open != wasOpen) s.tellPortState(open);
+        if (m_done) m_done->result(m_on == open);
+    }
+
+  private:
+    bool m_on;
+    std::unique_ptr<Threading::ResultCallback> m_done;
+};
+
+class SerialPortSystem::SetPortCommand final : public Command {
+  public:
+    SetPortCommand(SerialPortSystem& system, std::uint32_t number, std::uint32_t speed)
+        : Command(system), m_number(number), m_speed(speed) {}
+
+    void run() override {
+        SerialPortSystem& s = m_system;
+        auto [number, speed] = s.port();
+        if (number == m_number && speed == m_speed) return;
+        if (number == m_number && s.m_port) {
+            if (s.m_port->setSpeed(m_speed)) {
+                Lock lock(s.m_mutex);
+                s.m_speed = m_speed;
+            }
+            return;
+        }
+        const bool wasOpen = s.m_port != nullptr;
+        s.setOpenPort(nullptr);
+        if (s.isEnabled()) {
+            Log::log(Log::Normal, u"Setting GPS port...");
+            s.setOpenPort(s.openAndProbe(m_number, m_speed));
+        }
+        {
+            Lock lock(s.m_mutex);
+            s.m_portNumber = m_number;
+            s.m_speed = m_speed;
+        }
+        if ((s.m_port != nullptr) != wasOpen) s.tellPortState(s.m_port != nullptr);
+    }
+
+  private:
+    std::uint32_t m_number;
+    std::uint32_t m_speed;
+};
+
+class SerialPortSystem::ReopenCommand final : public Command {
+  public:
+    using Command::Command;
+
+    void run() override {
+        SerialPortSystem& s = m_system;
+        if (!s.isEnabled()) return;
+        s.setOpenPort(nullptr);
+        s.pause(s.m_options.reopenPauseMs);
+        Log::log(Log::Normal, u"Reopening GPS...");
+        auto [number, speed] = s.port();
+        s.setOpenPort(s.openAndProbe(number, speed));
+        s.reset();
+        if (!s.m_port) s.tellPortState(false);
+    }
+};
+
+class SerialPortSystem::FindPortCommand final : public Command {
+  public:
+    // Made on the caller's thread.
+    FindPortCommand(SerialPortSystem& system, Threading::ProgressCallback* callback)
+        : Command(system), m_lock("Can't create find port lock mutex"), m_callback(callback) {}
+
+    FindPortCommand* terminatable() override { return this; }
+
+    void terminate() {
+        Lock lock(m_lock);
+        m_terminated = true;
+        m_searchStop.set();
+        Log::log(Log::Info, u"Terminating GPS search");
+        if (m_callback) {
+            m_callback->result(false);
+            m_callback.reset();
+        }
+    }
+
+    void run() override {
+        SerialPortSystem& s = m_system;
+        Log::log(Log::Info, u"Starting GPS search");
+        if (s.m_port) {
+            s.setOpenPort(nullptr);
+            s.tellPortState(false);
+        }
+        const auto& speeds = s.m_options.searchSpeeds;
+        const int speedCount = static_cast<int>(speeds.size());
+        bool anyOpened = false;
+        for (int p = static_cast<int>(HighestPort); p >= 0; --p) {
+            const int whole = 100 * p;
+            const int base = 100 - whole / 21;
+            const int span = (100 - (whole - 100) / 21) - base;
+            int attempts = 0;
+            std::unique_ptr<NmeaPort> port;
+            for (int i = 0; i < speedCount; ++i) {
+                const int percentage = (i * span) / speedCount + base;
+                std::u16string text = progressText(Core::format(
+                    u"%s%d... (%d)", messageText(s.m_messages, "gps_opening_com"), p, attempts + 1));
+                {
+                    Lock lock(m_lock);
+                    if (m_terminated) break;
+                    if (m_callback) m_callback->progress(text, percentage);
+                    if (m_terminated) break;
+                }
+                const std::uint32_t speed = speeds[static_cast<std::size_t>(i)];
+                if (!port) {
+                    port = NmeaPort::open(s.m_options.locator, static_cast<std::uint32_t>(p), 4800,
+                                          s.m_options.port);
+                    ++attempts;
+                    if (!port) {
+                        if (attempts >= 2) break;
+                        continue;
+                    }
+                    anyOpened = true;
+                    if (!port->setSpeed(speed)) continue;
+                } else {
+                    port->setSpeed(speed);
+                }
+                {
+                    Lock lock(m_lock);
+                    if (m_callback)
+                        m_callback->progress(
+                            progressText(Core::format(
+                                u"%s%d - %d", messageText(s.m_messages, "gps_testing_com"), p, speed)),
+                            percentage);
+                }
+                if (!port->probe(&m_searchStop)) continue;
+                bool enabled;
+                {
+                    Lock lock(s.m_mutex);
+                    s.m_portNumber = static_cast<std::uint32_t>(p);
+                    s.m_speed = speed;
+                    enabled = s.m_enabled;
+                }
+                if (enabled) {
+                    s.setOpenPort(std::move(port));
+                    s.tellPortState(s.m_port != nullptr);
+                }
+                {
+                    Lock lock(m_lock);
+                    if (m_callback) {
+                        m_callback->result(true);
+                        m_callback.reset();
+                    }
+                }
+                Log::log(Log::Info, u"GPS search done. GPS found");
+                return;
+            }
+        }
+        if (!anyOpened) Log::log(Log::Critical, u"COM ports were not found");
+        {
+            Lock lock(m_lock);
+            if (m_callback) {
+                m_callback->result(false);
+                m_callback.reset();
+            }
+        }
+        Log::log(Log::Info, u"GPS search terminated");
+    }
+
+  private:
+    detail::Mutex m_lock;
+    Platform::Event m_searchStop{true, false};
+    bool m_terminated = false;
+    std::unique_ptr<Threading::ProgressCallback> m_callback;
+};
+
+SerialPortSystem::SerialPortSystem(const MessageTexts* messages, SerialPortSystemOptions options,
+                                   Clock& clock)
+    : m_messages(messages), m_options(std::move(options)), m_clock(clock),
+      m_mutex("Can't create main GPS mutex"), m_listenersMutex("Can't create GPS listeners mutex") {
+    if (m_options.searchSpeeds.empty()) m_options.searchSpeeds = SerialPortSystemOptions{}.searchSpeeds;
+    try {
+        m_thread = std::thread([this] { threadMain(); });
+    } catch (const std::system_error&) {
+        throw std::runtime_error("Can't create GPS thread");
+    }
+}
+
+SerialPortSystem::~SerialPortSystem() {
+    m_stopEvent.set();
+    stopPortSearch();
+    if (m_thread.joinable()) m_thread.join();
+    m_port.reset();
+    m_queue.clear();
+    Log::log(Log::Normal, u"GPS system closed");
+}
+
+bool SerialPortSystem::isPortOpen() const {
+    Lock lock(m_mutex);
+    return m_open;
+}
+
+bool SerialPortSystem::isEnabled() const {
+    Lock lock(m_mutex);
+    return m_enabled;
+}
+
+std::pair<std::uint32_t, std::uint32_t> SerialPortSystem::port() const {
+    Lock lock(m_mutex);
+    return {m_portNumber, m_speed};
+}
+
+bool SerialPortSystem::queue(std::unique_ptr<Command> command) {
+    Lock lock(m_mutex);
+    if (m_queue.size() >= MaxQueued) return false; // the command (and its callback) dies here
+    m_queue.push_back(std::move(command));
+    return true;
+}
+
+bool SerialPortSystem::setEnabled(bool on, Threading::ResultCallback* done) {
+    return queue(std::make_unique<EnableCommand>(*this, on, done));
+}
+
+bool SerialPortSystem::setPort(std::uint32_t portNumber, std::uint32_t speed) {
+    return queue(std::make_unique<SetPortCommand>(*this, portNumber, speed));
+}
+
+bool SerialPortSystem::findPort(Threading::ProgressCallback* callback) {
+    std::unique_ptr<Threading::ProgressCallback> owned(callback);
+    auto command = std::make_unique<FindPortCommand>(*this, owned.release());
+    return queue(std::move(command));
+}
+
+bool SerialPortSystem::stopPortSearch() {
+    Lock lock(m_mutex);
+    if (!m_current) return false;
+    m_current->terminate();
+    return true;
+}
+
+void SerialPortSystem::addDataListener(DataListener* listener) {
+    Lock lock(m_listenersMutex);
+    m_listeners.push_back(listener);
+}
+
+bool SerialPortSystem::removeDataListener(DataListener* listener) {
+    Lock lock(m_listenersMutex);
+    auto it = std::find(m_listeners.begin(), m_listeners.end(), listener);
+    if (it != m_listeners.end()) m_listeners.erase(it);
+    return false; // listeners are never owned here
+}
+
+void SerialPortSystem::onSentence(const char* text, std::uint32_t length) {
+    Lock lock(m_listenersMutex);
+    for (DataListener* listener : m_listeners)
+        listener->onData(text, length);
+}
+
+void SerialPortSystem::tellEnabled(bool enabled) {
+    Lock lock(m_listenersMutex);
+    for (DataListener* listener : m_listeners)
+        listener->enabledChanged(enabled);
+}
+
+void SerialPortSystem::tellPortState(bool open) {
+    Lock lock(m_listenersMutex);
+    for (DataListener* listener : m_listeners)
+        listener->portStateChanged(open);
+}
+
+std::unique_ptr<NmeaPort> SerialPortSystem::openAndProbe(std::uint32_t portNumber, std::uint32_t speed) {
+    auto port = NmeaPort::open(m_options.locator, portNumber, speed, m_options.port);
+    if (port && !port->probe(nullptr)) port.reset();
+    return port;
+}
+
+void SerialPortSystem::setOpenPort(std::unique_ptr<NmeaPort> port) {
+    m_port = std::move(port);
+    Lock lock(m_mutex);
+    m_open = m_port != nullptr;
+}
+
+bool SerialPortSystem::pause(std::uint32_t ms) {
+    return m_stopEvent.wait(ms);
+}
+
+void SerialPortSystem::runCommands() {
+    for (;;) {
+        std::unique_ptr<Command> command;
+        {
+            Lock lock(m_mutex);
+            if (m_queue.empty()) return;
+            command = std::move(m_queue.front());
+            m_queue.pop_front();
+            m_current = command->terminatable();
+        }
+        command->run();
+        {
+            Lock lock(m_mutex);
+            m_current = nullptr;
+        }
+    }
+}
+
+void SerialPortSystem::threadMain() {
+    for (;;) {
+        m_statsStart = m_clock.ticksMs();
+        m_statsBytes = 0;
+        m_statsSentences = 0;
+        try {
+            readingPass();
+        } catch (const std::exception& e) {
+            Log::log(Log::Critical, u"GPS thread exception: %s", e.what());
+            Log::log(Log::System, u"GPS thread is being restarted...");
+        } catch (...) {
+            Log::log(Log::Critical, u"GPS thread unknown exception");
+            Log::log(Log::System, u"GPS thread is being restarted...");
+        }
+        if (m_stopEvent.isSet()) return;
+    }
+}
+
+void SerialPortSystem::readingPass() {
+    std::optional<std::uint32_t> silenceSince;
+    std::optional<std::uint32_t> noPortSince;
+    auto since = [this](std::uint32_t start) { return m_clock.ticksMs() - start; };
+    for (;;) {
+        if (m_stopEvent.isSet()) {
+            Log::log(Log::Normal, u"GPS system closing");
+            return;
+        }
+        runCommands();
+
+        if (since(m_statsStart) >= m_options.statsPeriodMs) {
+            Log::log(Log::Info, u"GPS data received: %d bytes, %d sentences", m_statsBytes, m_statsSentences);
+            m_statsStart = m_clock.ticksMs();
+            m_statsBytes = 0;
+            m_statsSentences = 0;
+        }
+
+        if (!m_port) {
+            if (!isEnabled()) {
+                pause(m_options.idleSleepMs);
+            } else if (!noPortSince) {
+                noPortSince = m_clock.ticksMs();
+                pause(m_options.cycleSleepMs);
+            } else if (since(*noPortSince) <= m_options.noPortMs) {
+                pause(m_options.cycleSleepMs);
+            } else {
+                {
+                    Lock lock(m_mutex);
+                    m_enabled = false;
+                }
+                queue(std::make_unique<EnableCommand>(*this, true, nullptr));
+                silenceSince.reset();
+                noPortSince = m_clock.ticksMs();
+            }
+            continue;
+        }
+
+        const std::uint32_t waiting = m_port->probed() ? 150 : m_port->bytesWaiting();
+        if (waiting == 0) {
+            if (!silenceSince) {
+                silenceSince = m_clock.ticksMs();
+                pause(m_options.cycleSleepMs);
+            } else if (since(*silenceSince) <= m_options.silenceMs) {
+                pause(m_options.cycleSleepMs);
+            } else {
+                queue(std::make_unique<ReopenCommand>(*this));
+                silenceSince.reset();
+            }
+            continue;
+        }
+        if (waiting < 50 && waiting < freeBytes()) {
+            pause(m_options.cycleSleepMs);
+            continue;
+        }
+        const std::uint32_t got = m_port->read(writePosition(), std::min(waiting, freeBytes()));
+        if (got == 0 && m_port->hungUp()) {
+            // The device itself is gone (unplugged, or its far end closed):
+            // waiting out the silence would only repeat failing reads.
+            Log::log(Log::System, u"GPS port was lost");
+            setOpenPort(nullptr);
+            reset();
+            tellPortState(false);
+            silenceSince.reset();
+            continue;
+        }
+        if (got == 0 && silenceSince && since(*silenceSince) > m_options.silenceMs) {
+            queue(std::make_unique<ReopenCommand>(*this));
+            silenceSince.reset();
+            continue;
+        }
+        if (got > 0 || !silenceSince) silenceSince = m_clock.ticksMs();
+        const std::uint32_t sentences = scan(got);
+        m_statsBytes += got;
+        m_statsSentences += sentences;
+    }
+}
+
+} // namespace Positioning

@@ -1,0 +1,110 @@
+#pragma once
+// The port system over a real serial port: the GPS thread reads the
+// receiver's port, cuts the stream into sentences and hands them to the
+// data listeners; other threads queue commands (switch on or off, change
+// port, search for the receiver) that the GPS thread runs between reads.
+//
+// The thread keeps the line alive on its own: an enabled system without a
+// port tries to open it again every `noPortMs`, a port silent for
+// `silenceMs` is reopened, and a port whose far end hangs up is dropped at
+// once (the listeners hear of it) and then retried the same way.
+
+#include "positioning/Clock.h"
+#include "positioning/NmeaPort.h"
+#include "positioning/NmeaSentenceReader.h"
+#include "positioning/PortSystem.h"
+#include "positioning/detail/Mutex.h"
+
+#include <cstdint>
+#include <deque>
+#include <memory>
+#include <optional>
+#include <thread>
+#include <vector>
+
+namespace Positioning {
+
+class MessageTexts;
+
+struct SerialPortSystemOptions {
+    PortLocator locator;
+    PortTiming port;
+    std::uint32_t silenceMs = 10000;
+    std::uint32_t noPortMs = 10000;
+    std::uint32_t reopenPauseMs = 500;
+    std::uint32_t statsPeriodMs = 5000;
+    std::uint32_t cycleSleepMs = 30;
+    std::uint32_t idleSleepMs = 300;
+    // The speeds the port search tries on every port, in order.
+    std::vector<std::uint32_t> searchSpeeds{57600, 38400, 19200, 9600, 4800};
+};
+
+class SerialPortSystem final : public PortSystem, private NmeaSentenceReader {
+  public:
+    static constexpr std::size_t MaxQueued = 10;
+    static constexpr std::uint32_t HighestPort = 20;
+
+    // Starts the GPS thread (disabled, COM 4 at 4800 baud). Throws
+    // std::runtime_error("Can't create main GPS mutex"), ("Can't create GPS
+    // listeners mutex") or ("Can't create GPS thread").
+    SerialPortSystem(const MessageTexts* messages, SerialPortSystemOptions options,
+                     Clock& clock = systemClock());
+    // Ends a running search, stops the thread and waits for its current cycle
+    // (at most one read or one probe) before anything it uses goes away.
+    ~SerialPortSystem() override;
+
+    bool isPortOpen() const override;
+    bool isEnabled() const override;
+    std::pair<std::uint32_t, std::uint32_t> port() const override;
+    bool setEnabled(bool on, Threading::ResultCallback* done) override;
+    bool setPort(std::uint32_t portNumber, std::uint32_t speed) override;
+    bool findPort(Threading::ProgressCallback* callback) override;
+    bool stopPortSearch() override;
+    void addDataListener(DataListener* listener) override;
+    bool removeDataListener(DataListener* listener) override;
+
+    class Command;
+
+  private:
+    class EnableCommand;
+    class SetPortCommand;
+    class ReopenCommand;
+    class FindPortCommand;
+
+    bool queue(std::unique_ptr<Command> command);
+    void threadMain();
+    void readingPass();
+    void runCommands();
+    bool pause(std::uint32_t ms);
+    void onSentence(const char* text, std::uint32_t length) override;
+
+    // GPS thread only.
+    std::unique_ptr<NmeaPort> openAndProbe(std::uint32_t portNumber, std::uint32_t speed);
+    void setOpenPort(std::unique_ptr<NmeaPort> port);
+    void tellEnabled(bool enabled);
+    void tellPortState(bool open);
+
+    const MessageTexts* m_messages;
+    SerialPortSystemOptions m_options;
+    Clock& m_clock;
+    detail::Mutex m_mutex;
+    detail::Mutex m_listenersMutex;
+    Platform::Event m_stopEvent{true, false};
+
+    // Guarded by m_mutex.
+    std::deque<std::unique_ptr<Command>> m_queue;
+    FindPortCommand* m_current = nullptr;
+    bool m_enabled = false;
+    bool m_open = false;
+    std::uint32_t m_portNumber = 4;
+    std::uint32_t m_speed = 4800;
+
+    std::vector<DataListener*> m_listeners; // under m_listenersMutex
+    std::unique_ptr<NmeaPort> m_port;       // GPS thread only
+    std::uint32_t m_statsBytes = 0;
+    std::uint32_t m_statsSentences = 0;
+    std::uint32_t m_statsStart = 0;
+    std::thread m_thread;
+};
+
+} // namespace Positioning

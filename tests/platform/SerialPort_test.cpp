@@ -1,0 +1,63 @@
+#include "platform/Error.h"
+#include "platform/SerialPort.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <string>
+#include <thread>
+
+TEST(SerialPort, ReadsWhatTheFarEndWritesWithinItsTimeOuts) {
+    Platform::PseudoTerminal pty;
+    ASSERT_TRUE(pty.isOpen());
+    Platform::SerialPort port;
+    EXPECT_FALSE(port.setSpeed(4800));
+    EXPECT_EQ(Platform::lastError(), Platform::ErrorInvalidHandle);
+    ASSERT_TRUE(port.open(pty.devicePath()));
+    port.setTimeouts(20, 60);
+    EXPECT_TRUE(port.setSpeed(9600));
+    EXPECT_EQ(pty.deviceSpeed(), 9600u);
+    EXPECT_FALSE(port.setSpeed(12345)); // no such line speed
+    EXPECT_EQ(Platform::lastError(), Platform::ErrorInvalidParameter);
+
+    // Silence: the read gives up after its total time-out with no bytes.
+    char buffer[64] = {};
+    EXPECT_EQ(port.read(buffer, sizeof buffer), 0);
+    EXPECT_EQ(port.bytesWaiting(), 0);
+
+    const std::string bytes = "$GPGGA,1\r\n\x00\xff\x7f";
+    ASSERT_TRUE(pty.write(bytes));
+    std::string got;
+    for (int i = 0; i < 50 && got.size() < bytes.size(); ++i) {
+        int n = port.read(buffer, 5);
+        ASSERT_GE(n, 0);
+        ASSERT_LE(n, 5); // never more than asked
+        got.append(buffer, static_cast<std::size_t>(n));
+    }
+    EXPECT_EQ(got, bytes); // raw: no translation of CR, LF or high bytes
+
+    // A speed change drops what the driver held.
+    ASSERT_TRUE(pty.write("xyz"));
+    for (int i = 0; i < 1000 && port.bytesWaiting() < 3; ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(1)); // the pty hands bytes on asynchronously
+    EXPECT_EQ(port.bytesWaiting(), 3);
+    EXPECT_TRUE(port.setSpeed(4800));
+    EXPECT_EQ(port.bytesWaiting(), 0);
+
+    EXPECT_FALSE(port.hungUp());
+    pty.close();
+    EXPECT_TRUE(port.hungUp());
+    EXPECT_EQ(port.read(buffer, sizeof buffer), -1);
+    EXPECT_NE(Platform::lastError(), 0);
+}
+
+TEST(SerialPort, AMissingDeviceFailsToOpen) {
+    Platform::SerialPort port;
+    EXPECT_FALSE(port.open("/nonexistent/ttyNONE"));
+    EXPECT_EQ(Platform::lastError(), Platform::ErrorFileNotFound);
+    EXPECT_FALSE(port.isOpen());
+    char c;
+    EXPECT_EQ(port.read(&c, 1), -1);
+    EXPECT_EQ(port.bytesWaiting(), -1);
+    EXPECT_TRUE(port.hungUp());
+}

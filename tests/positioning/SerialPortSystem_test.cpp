@@ -1,0 +1,507 @@
+#include "NmeaTestSupport.h"
+
+#include "core/Log.h"
+#include "core/Text.h"
+#include "positioning/MessageTexts.h"
+#include "positioning/NmeaPort.h"
+#include "positioning/SerialPortSystem.h"
+#include "positioning/System.h"
+#include "tests/support/TempDir.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <filesystem>
+#include <functional>
+#include <mutex>
+#include <thread>
+
+using PositioningTest::line;
+
+namespace {
+
+using namespace std::chrono_literals;
+
+// Waits on a condition the GPS thread makes true; the deadline only bounds
+// a failing test.
+bool eventually(const std::function<bool()>& condition) {
+    for (int i = 0; i < 5000; ++i) {
+        if (condition()) return true;
+        std::this_thread::sleep_for(1ms);
+    }
+    return condition();
+}
+
+struct LogLines : Log::Logger {
+    std::mutex mutex;
+    std::vector<std::string> lines;
+    void setEnabled(bool) override {}
+    bool isOpen() const override { return true; }
+    void setFile(std::unique_ptr<FileSystem::FileRW>) override {}
+    int severity() const override { return Log::AboveInfo; }
+    void setSeverity(int) override {}
+    void write(int, std::u16string_view text) override {
+        std::lock_guard lock(mutex);
+        lines.push_back(Core::wideToUtf8(std::u16string(text)));
+    }
+    void writeWide(int level, std::u16string_view text, bool) override { write(level, text); }
+    void writeNarrow(int, std::string_view text, bool) override {
+        std::lock_guard lock(mutex);
+        lines.emplace_back(text);
+    }
+    bool has(const std::string& text) {
+        std::lock_guard lock(mutex);
+        return std::find(lines.begin(), lines.end(), text) != lines.end();
+    }
+    int count(const std::string& text) {
+        std::lock_guard lock(mutex);
+        return static_cast<int>(std::count(lines.begin(), lines.end(), text));
+    }
+};
+
+// One logger stays installed for the rest of the run: a probe thread that
+// was abandoned may still write a line after its test ended.
+LogLines* installLog() {
+    static LogLines* current = nullptr;
+    if (current && Log::installed() == current) {
+        std::lock_guard lock(current->mutex);
+        current->lines.clear();
+        return current;
+    }
+    auto logger = std::make_unique<LogLines>();
+    current = logger.get();
+    Log::install(std::move(logger));
+    return current;
+}
+
+// A receiver on a pseudo-terminal, linked into a data folder as COM<n>; it
+// repeats its sentences until stopped.
+struct Receiver {
+    Receiver(const TestSupport::TempDir& data, std::uint32_t number, std::string talk)
+        : Receiver(data, number, std::vector<std::string>{std::move(talk)}) {}
+    // Says each text in turn, round and round.
+    Receiver(const TestSupport::TempDir& data, std::uint32_t number, std::vector<std::string> talk)
+        : sentences(std::move(talk)) {
+        std::filesystem::create_directories(data / "ports");
+        std::filesystem::create_symlink(pty.devicePath(), data / ("ports/COM" + std::to_string(number)));
+        thread = std::thread([this] {
+            for (std::size_t k = 0; !stop; ++k) {
+                if (onlyAt != 0 && pty.deviceSpeed() != onlyAt) {
+                    std::this_thread::sleep_for(2ms);
+                    continue;
+                }
+                if (!silent && !pty.write(sentences[k % sentences.size()])) break;
+                std::this_thread::sleep_for(10ms);
+            }
+        });
+    }
+    ~Receiver() { end(); }
+    void end() {
+        stop = true;
+        if (thread.joinable()) thread.join();
+    }
+    Platform::PseudoTerminal pty;
+    std::vector<std::string> sentences;
+    std::atomic<bool> stop = false;
+    std::atomic<bool> silent = false;
+    std::atomic<std::uint32_t> onlyAt = 0; // the one speed it answers at, when set
+    std::thread thread;
+};
+
+Positioning::SerialPortSystemOptions quickOptions(const TestSupport::TempDir& data) {
+    Positioning::SerialPortSystemOptions options;
+    options.locator = {(data / "ports").string(), false};
+    options.port.readIntervalMs = 20;
+    options.port.readTotalMs = 60;
+    options.port.probePauseMs = 0;
+    options.port.probeWindowMs = 300;
+    options.port.probeLimitMs = 2000;
+    options.port.failedReadPauseMs = 5;
+    options.silenceMs = 200;
+    options.noPortMs = 200;
+    options.reopenPauseMs = 10;
+    options.cycleSleepMs = 5;
+    options.idleSleepMs = 5;
+    return options;
+}
+
+struct Texts : Positioning::MessageTexts {
+    std::u16string opening = u"Opening COM", testing = u"Testing COM", none;
+    const std::u16string& text(std::string_view name) const override {
+        if (name == "gps_opening_com") return opening;
+        if (name == "gps_testing_com") return testing;
+        return none;
+    }
+};
+
+struct Outcome : Threading::ProgressCallback {
+    struct Shared {
+        std::mutex mutex;
+        std::vector<int> results;
+        std::vector<std::pair<std::u16string, int>> progress;
+        std::atomic<int> alive = 0;
+        std::function<void(int)> onProgress;
+    };
+    Shared* shared;
+    int id;
+    Outcome(Shared* s, int i = 0) : shared(s), id(i) { ++shared->alive; }
+    ~Outcome() override { --shared->alive; }
+    void result(bool success) override {
+        std::lock_guard lock(shared->mutex);
+        shared->results.push_back(success ? id + 1 : -(id + 1));
+    }
+    void progress(const std::u16string& text, int value) override {
+        std::size_t n;
+        {
+            std::lock_guard lock(shared->mutex);
+            shared->progress.emplace_back(text, value);
+            n = shared->progress.size();
+        }
+        if (shared->onProgress) shared->onProgress(static_cast<int>(n));
+    }
+};
+
+struct PortEvents : Positioning::DataListener {
+    std::mutex mutex;
+    std::vector<std::string> events;
+    int sentences = 0;
+    void onData(const char*, std::uint32_t) override {
+        std::lock_guard lock(mutex);
+        ++sentences;
+    }
+    void enabledChanged(bool on) override {
+        std::lock_guard lock(mutex);
+        events.push_back(on ? "enabled" : "disabled");
+    }
+    void portStateChanged(bool open) override {
+        std::lock_guard lock(mutex);
+        events.push_back(open ? "open" : "closed");
+    }
+    std::vector<std::string> seen() {
+        std::lock_guard lock(mutex);
+        return events;
+    }
+};
+
+const std::string Gga = "GPGGA,030719.000,3747.0873,S,17518.8938,E,1,08,1.1,59.9,M,23.7,M,,0000";
+
+} // namespace
+
+TEST(SerialPortSystem, ComNumbersMapToDevices) {
+    TestSupport::TempDir data;
+    Positioning::PortLocator system{(data / "ports").string(), true};
+    EXPECT_EQ(system.devicePath(1), "/dev/ttyS0");
+    EXPECT_EQ(system.devicePath(4), "/dev/ttyS3");
+    EXPECT_EQ(system.devicePath(5), "/dev/ttyUSB0");
+    EXPECT_EQ(system.devicePath(12), "/dev/ttyACM3");
+    EXPECT_EQ(system.devicePath(13), "/dev/rfcomm0");
+    EXPECT_EQ(system.devicePath(16), "/dev/rfcomm3");
+    EXPECT_EQ(system.devicePath(0), "");
+    EXPECT_EQ(system.devicePath(17), "");
+    std::filesystem::create_directories(data / "ports");
+    std::filesystem::create_symlink("/nonexistent/tty", data / "ports/COM5");
+    EXPECT_EQ(system.devicePath(5), (data / "ports/COM5").string()); // the folder's link comes first
+    Positioning::PortLocator linksOnly{(data / "ports").string(), false};
+    EXPECT_EQ(linksOnly.devicePath(1), "");
+}
+
+TEST(SerialPortSystem, ProbeWantsAChecksummedGpsTalker) {
+    LogLines* log = installLog();
+    TestSupport::TempDir data;
+    auto options = quickOptions(data);
+    {
+        Receiver gps(data, 3, line(Gga));
+        auto port = Positioning::NmeaPort::open(options.locator, 3, 9600, options.port);
+        ASSERT_TRUE(port);
+        EXPECT_EQ(port->speed(), 9600u);
+        EXPECT_TRUE(port->probe(nullptr));
+        EXPECT_TRUE(port->probed());
+        EXPECT_TRUE(log->has("Pattern GP was found."));
+        EXPECT_TRUE(log->has("TryGpsPort succeded (3/9600)"));
+    }
+    {
+        // GN and a GP line with a wrong checksum don't count.
+        Receiver gnss(data, 4, line("GNGGA,030719.000,,,,,0,00,,,M,,M,,") + "$" + Gga + "*00\r\n");
+        auto port = Positioning::NmeaPort::open(options.locator, 4, 4800, options.port);
+        ASSERT_TRUE(port);
+        EXPECT_FALSE(port->probe(nullptr));
+        EXPECT_FALSE(port->probed());
+        EXPECT_TRUE(log->has("TryGpsPort pattern was not found."));
+        EXPECT_TRUE(log->has("TryGpsPort failed (4/4800)"));
+    }
+    // An unknown speed: no port object, and the line says why.
+    Receiver other(data, 6, line(Gga));
+    EXPECT_FALSE(Positioning::NmeaPort::open(options.locator, 6, 12345, options.port));
+    EXPECT_TRUE(log->has("Speed 12345 can't be set (err 87)"));
+    EXPECT_FALSE(Positioning::NmeaPort::open(options.locator, 9, 4800, options.port));
+    EXPECT_TRUE(log->has("Port COM9 can't be opened (err 2)"));
+
+    // A stop event ends a probe of a silent line at once.
+    other.silent = true;
+    auto port = Positioning::NmeaPort::open(options.locator, 6, 4800, options.port);
+    ASSERT_TRUE(port);
+    Platform::Event stop(true, true);
+    EXPECT_FALSE(port->probe(&stop));
+    EXPECT_TRUE(log->has("TryGpsPort terminating"));
+}
+
+TEST(SerialPortSystem, BytesFromThePortBecomeFixesAndALostPortIsReported) {
+    LogLines* log = installLog();
+    TestSupport::TempDir data;
+    std::vector<std::string> talk;
+    for (int second = 10; second < 60; ++second)
+        talk.push_back(line(Core::format(
+            "GPGGA,0307%02d.000,3747.0873,S,17518.8938,E,1,08,1.1,59.9,M,23.7,M,,0000", second)));
+    auto gps = std::make_unique<Receiver>(data, 7, talk);
+    Positioning::SerialPortSystem* ports = nullptr;
+    PortEvents events;
+    Positioning::System system(u"", 0, nullptr, [&](const Positioning::MessageTexts* messages) {
+        auto made = std::make_unique<Positioning::SerialPortSystem>(messages, quickOptions(data));
+        ports = made.get();
+        made->addDataListener(&events);
+        return made;
+    });
+    ASSERT_TRUE(system.hasDevice());
+    EXPECT_TRUE(system.setPort(7, 4800));
+
+    struct Fixes : Positioning::TrackingListener {
+        std::mutex mutex;
+        std::vector<Positioning::Fix> valid;
+        void onFix(bool ok, const Positioning::Fix& fix) override {
+            std::lock_guard lock(mutex);
+            if (ok) valid.push_back(fix);
+        }
+        std::size_t count() {
+            std::lock_guard lock(mutex);
+            return valid.size();
+        }
+    } fixes;
+    system.addListener(&fixes);
+
+    Outcome::Shared shared;
+    EXPECT_TRUE(system.enable(new Outcome(&shared)));
+    ASSERT_TRUE(eventually([&] { return fixes.count() >= 2; })) << ::testing::PrintToString(log->lines);
+    EXPECT_TRUE(system.isPortOpen());
+    {
+        std::lock_guard lock(shared.mutex);
+        EXPECT_EQ(shared.results, std::vector<int>{1});
+    }
+    {
+        std::lock_guard lock(fixes.mutex);
+        EXPECT_GE(fixes.valid[0].dateTime.second, 10);
+        EXPECT_EQ(fixes.valid[1].dateTime.second, fixes.valid[0].dateTime.second + 1);
+    }
+    EXPECT_TRUE(log->has("Enabling GPS..."));
+
+    // Enabling again answers at once and changes nothing.
+    EXPECT_TRUE(system.enable(new Outcome(&shared, 1)));
+    ASSERT_TRUE(eventually([&] {
+        std::lock_guard lock(shared.mutex);
+        return shared.results.size() == 2;
+    }));
+    EXPECT_EQ(shared.results[1], 2);
+    EXPECT_EQ(events.seen(), (std::vector<std::string>{"enabled", "open"}));
+
+    // The receiver goes away: its port closes and the loss is heard.
+    gps->end();
+    gps->pty.close();
+    ASSERT_TRUE(eventually([&] { return !ports->isPortOpen(); }));
+    ASSERT_TRUE(eventually([&] { return events.seen().size() >= 3; }));
+    EXPECT_EQ(events.seen()[2], "closed");
+    EXPECT_TRUE(log->has("GPS port was lost"));
+    EXPECT_TRUE(ports->isEnabled());
+    system.removeListener(&fixes);
+    ports->removeDataListener(&events);
+    EXPECT_EQ(shared.alive, 0);
+}
+
+TEST(SerialPortSystem, ASilentPortIsReopenedAndAMissingOneRetried) {
+    LogLines* log = installLog();
+    TestSupport::TempDir data;
+    Receiver gps(data, 2, line(Gga));
+    PortEvents events;
+    {
+        auto options = quickOptions(data);
+        Positioning::SerialPortSystem ports(nullptr, options);
+        ports.addDataListener(&events);
+        ports.setPort(2, 38400);
+        ports.setEnabled(true, nullptr);
+        ASSERT_TRUE(eventually([&] { return ports.isPortOpen(); }));
+        gps.silent = true;
+        ASSERT_TRUE(eventually([&] { return log->has("Reopening GPS..."); }));
+        // Still silent: the reopened port fails its probe and is dropped.
+        ASSERT_TRUE(eventually([&] { return events.seen().size() >= 3; }));
+        EXPECT_FALSE(ports.isPortOpen());
+        gps.silent = false;
+        // Without a port the system switches itself on again and finds it.
+        ASSERT_TRUE(eventually([&] { return ports.isPortOpen(); }));
+        EXPECT_GE(log->count("Enabling GPS..."), 2);
+        ports.removeDataListener(&events);
+    }
+    EXPECT_TRUE(log->has("GPS system closed"));
+    auto seen = events.seen();
+    ASSERT_GE(seen.size(), 4u);
+    EXPECT_EQ(std::vector<std::string>(seen.begin(), seen.begin() + 3),
+              (std::vector<std::string>{"enabled", "open", "closed"}));
+}
+
+TEST(SerialPortSystem, PortSearchFindsTheReceiverAndReportsProgress) {
+    LogLines* log = installLog();
+    TestSupport::TempDir data;
+    Receiver gps(data, 3, line(Gga));
+    Texts texts;
+    Outcome::Shared shared;
+    {
+        Positioning::SerialPortSystem ports(&texts, quickOptions(data));
+        EXPECT_TRUE(ports.findPort(new Outcome(&shared)));
+        ASSERT_TRUE(eventually([&] {
+            std::lock_guard lock(shared.mutex);
+            return !shared.results.empty();
+        }));
+        EXPECT_EQ(ports.port(), (std::pair<std::uint32_t, std::uint32_t>{3, 57600}));
+        EXPECT_FALSE(ports.isPortOpen()); // found while disabled: stored, not opened
+        EXPECT_TRUE(log->has("GPS search done. GPS found"));
+    }
+    std::lock_guard lock(shared.mutex);
+    EXPECT_EQ(shared.results, std::vector<int>{1});
+    EXPECT_EQ(shared.alive, 0);
+    // Every absent number gets two tries; port 20 starts at 0 %, port 3 at 86 %.
+    ASSERT_EQ(shared.progress.size(), 2u * 17 + 2);
+    EXPECT_EQ(shared.progress[0], (std::pair<std::u16string, int>{u"Opening COM20... (1)", 5}));
+    EXPECT_EQ(shared.progress[1], (std::pair<std::u16string, int>{u"Opening COM20... (2)", 6}));
+    EXPECT_EQ(shared.progress[34], (std::pair<std::u16string, int>{u"Opening COM3... (1)", 86}));
+    EXPECT_EQ(shared.progress[35], (std::pair<std::u16string, int>{u"Testing COM3 - 57600", 86}));
+}
+
+TEST(SerialPortSystem, SearchFindsTheSpeedAndHandsAnEnabledSystemItsPort) {
+    TestSupport::TempDir data;
+    Receiver gps(data, 3, line(Gga));
+    gps.onlyAt = 9600;
+    PortEvents events;
+    Outcome::Shared shared;
+    Positioning::SerialPortSystem ports(nullptr, quickOptions(data));
+    ports.addDataListener(&events);
+    ports.setEnabled(true, nullptr); // COM 4 is absent: enabled, no port
+    ASSERT_TRUE(ports.findPort(new Outcome(&shared)));
+    ASSERT_TRUE(eventually([&] {
+        std::lock_guard lock(shared.mutex);
+        return !shared.results.empty();
+    }));
+    EXPECT_EQ(ports.port(), (std::pair<std::uint32_t, std::uint32_t>{3, 9600}));
+    EXPECT_TRUE(ports.isPortOpen());
+    ASSERT_TRUE(eventually([&] {
+        std::lock_guard lock(events.mutex);
+        return events.sentences > 0;
+    }));
+    ports.removeDataListener(&events);
+    std::lock_guard lock(shared.mutex);
+    EXPECT_EQ(shared.results, std::vector<int>{1});
+    EXPECT_EQ(shared.progress.back(), (std::pair<std::u16string, int>{u"3 - 9600", 86 + 3 * 5 / 5}));
+    auto seen = events.seen();
+    ASSERT_GE(seen.size(), 2u);
+    EXPECT_EQ(seen.back(), "open");
+}
+
+TEST(SerialPortSystem, SearchWithoutPortsOrStoppedReportsFalseOnce) {
+    LogLines* log = installLog();
+    TestSupport::TempDir data;
+    Outcome::Shared shared;
+    {
+        Positioning::SerialPortSystem ports(nullptr, quickOptions(data));
+        EXPECT_FALSE(ports.stopPortSearch());
+        EXPECT_TRUE(ports.findPort(new Outcome(&shared)));
+        ASSERT_TRUE(eventually([&] { return log->has("GPS search terminated"); }));
+        EXPECT_TRUE(log->has("COM ports were not found"));
+    }
+    {
+        std::lock_guard lock(shared.mutex);
+        EXPECT_EQ(shared.results, std::vector<int>{-1});
+        EXPECT_EQ(shared.progress.front().first, u"20... (1)"); // no messages table: empty text
+    }
+
+    // A silent line at COM 20 keeps the search probing until it is stopped.
+    Receiver mute(data, 20, "");
+    mute.silent = true;
+    Outcome::Shared stopped;
+    std::atomic<bool> probing = false;
+    stopped.onProgress = [&](int n) { probing = n >= 2; };
+    auto before = log->count("GPS search terminated");
+    {
+        Positioning::SerialPortSystem ports(nullptr, quickOptions(data));
+        EXPECT_TRUE(ports.findPort(new Outcome(&stopped)));
+        ASSERT_TRUE(eventually([&] { return probing.load(); }));
+        EXPECT_TRUE(ports.stopPortSearch());
+        ASSERT_TRUE(eventually([&] { return log->count("GPS search terminated") > before; }));
+        EXPECT_TRUE(log->has("Terminating GPS search"));
+    }
+    std::lock_guard lock(stopped.mutex);
+    EXPECT_EQ(stopped.results, std::vector<int>{-1});
+    EXPECT_LE(stopped.progress.size(), 3u); // nothing after the termination
+    EXPECT_EQ(stopped.alive, 0);
+}
+
+TEST(SerialPortSystem, CommandsRunInOrderAndAFullQueueRefuses) {
+    TestSupport::TempDir data;
+    Receiver mute(data, 20, "");
+    mute.silent = true;
+    Outcome::Shared shared;
+    std::mutex gate;
+    std::unique_lock hold(gate);
+    std::atomic<bool> held = false;
+    // The search's first progress call blocks the GPS thread until released.
+    shared.onProgress = [&](int n) {
+        if (n == 1) {
+            held = true;
+            std::lock_guard wait(gate);
+        }
+    };
+    Positioning::SerialPortSystem ports(nullptr, quickOptions(data));
+    ASSERT_TRUE(ports.findPort(new Outcome(&shared, 100)));
+    ASSERT_TRUE(eventually([&] { return held.load(); }));
+    for (int i = 0; i < 10; ++i)
+        EXPECT_TRUE(ports.setEnabled(i % 2 == 1, new Outcome(&shared, i))) << i;
+    EXPECT_FALSE(ports.setEnabled(true, new Outcome(&shared, 10)));
+    EXPECT_FALSE(ports.setPort(1, 4800));
+    EXPECT_EQ(shared.alive, 11); // the refused callback is gone, uncalled
+    hold.unlock();
+    ports.stopPortSearch();
+    ASSERT_TRUE(eventually([&] {
+        std::lock_guard lock(shared.mutex);
+        return shared.results.size() == 11;
+    }));
+    std::lock_guard lock(shared.mutex);
+    // Search stopped (-101) or done without a receiver; then the switches in
+    // order: off while off is true; on finds no port at COM 4 (false); off
+    // again is true.
+    EXPECT_EQ(shared.results[0], -101);
+    EXPECT_EQ(std::vector<int>(shared.results.begin() + 1, shared.results.end()),
+              (std::vector<int>{1, -2, 3, -4, 5, -6, 7, -8, 9, -10}));
+}
+
+TEST(SerialPortSystem, AnExceptionOnTheGpsThreadRestartsReadingOnly) {
+    LogLines* log = installLog();
+    TestSupport::TempDir data;
+    Receiver gps(data, 2, line(Gga));
+    struct ThrowsOnce : PortEvents {
+        std::atomic<bool> thrown = false;
+        void onData(const char* text, std::uint32_t length) override {
+            if (!thrown.exchange(true)) throw std::runtime_error("listener failed");
+            PortEvents::onData(text, length);
+        }
+    } listener;
+    Positioning::SerialPortSystem ports(nullptr, quickOptions(data));
+    ports.addDataListener(&listener);
+    ports.setPort(2, 4800);
+    ports.setEnabled(true, nullptr);
+    ASSERT_TRUE(eventually([&] {
+        std::lock_guard lock(listener.mutex);
+        return listener.sentences >= 3;
+    }));
+    EXPECT_TRUE(log->has("GPS thread exception: listener failed"));
+    EXPECT_TRUE(log->has("GPS thread is being restarted..."));
+    EXPECT_TRUE(ports.isPortOpen()); // the port and the listeners survive
+    EXPECT_TRUE(ports.isEnabled());
+    ports.removeDataListener(&listener);
+}
