@@ -459,18 +459,23 @@ void clipGlyph(const GlyphBitmap& bitmap, std::int64_t left, std::int64_t top, s
 
 } // namespace
 
-void TtfFace::drawText(SDL_Surface* target, std::int32_t x, std::int32_t y, std::uint32_t colour,
-                       const char16_t* begin, const char16_t* end) {
-    TextSize size;
-    if (!textSize(size, begin, end)) return;
+bool TtfFace::drawableSize(TextSize& size, const char16_t* begin, const char16_t* end) {
+    if (!textSize(size, begin, end)) return false;
     if (size.width <= 0) {
         Log::log(Log::Normal, u"Text has zero width");
-        return;
+        return false;
     }
     if (size.width > MaxTextWidth) {
         Log::log(Log::Normal, u"Text is too wide (%d pixels)", size.width);
-        return;
+        return false;
     }
+    return true;
+}
+
+void TtfFace::drawText(SDL_Surface* target, std::int32_t x, std::int32_t y, std::uint32_t colour,
+                       const char16_t* begin, const char16_t* end) {
+    TextSize size;
+    if (!drawableSize(size, begin, end)) return;
     SurfacePtr text(SDL_CreateRGBSurface(SDL_SWSURFACE, size.width, size.height, 32, 0x00FF0000, 0x0000FF00,
                                          0x000000FF, 0xFF000000));
     if (!text) return;
@@ -507,15 +512,7 @@ void TtfFace::drawTextSolid(SDL_Surface* target, std::int32_t x, std::int32_t y,
                             std::uint32_t textColour, std::uint32_t effectColour, const char16_t* begin,
                             const char16_t* end) {
     TextSize size;
-    if (!textSize(size, begin, end)) return;
-    if (size.width <= 0) {
-        Log::log(Log::Normal, u"Text has zero width");
-        return;
-    }
-    if (size.width > MaxTextWidth) {
-        Log::log(Log::Normal, u"Text is too wide (%d pixels)", size.width);
-        return;
-    }
+    if (!drawableSize(size, begin, end)) return;
     SurfacePtr text(SDL_CreateRGBSurface(SDL_SWSURFACE, size.width + 2, size.height + 2, 8, 0, 0, 0, 0));
     if (!text) return;
     SDL_Color palette[2];

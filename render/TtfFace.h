@@ -73,6 +73,8 @@ class TtfFace {
     void setStyle(std::int32_t style);
 
     bool textSize(TextSize& out, const char16_t* begin, const char16_t* end);
+    // textSize, refusing (with a log line) texts of no width or too wide to draw.
+    bool drawableSize(TextSize& out, const char16_t* begin, const char16_t* end);
     void drawText(SDL_Surface* target, std::int32_t x, std::int32_t y, std::uint32_t colour,
                   const char16_t* begin, const char16_t* end);
     void drawTextSolid(SDL_Surface* target, std::int32_t x, std::int32_t y, std::int32_t effectMask,
