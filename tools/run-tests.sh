@@ -22,6 +22,7 @@ sanitized=(
   routing
   render
   map
+  app
 )
 targets=()
 for folder in "${sanitized[@]}"; do targets+=("mirel_${folder}_tests"); done
