@@ -6,6 +6,7 @@
 #include "core/Parse.h"
 #include "core/WinFile.h"
 
+#include <memory>
 #include <stdexcept>
 
 namespace engine {
