@@ -1,0 +1,249 @@
+#include "ui/ButtonBindings.h"
+#include "ui/ButtonsFile.h"
+
+#include "core/Config.h"
+#include "core/FileSystem.h"
+#include "tests/support/CaptureLogger.h"
+#include "tests/support/FileSizeLimit.h"
+#include "tests/support/TempDir.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <chrono>
+#include <filesystem>
+#include <random>
+#include <string>
+
+namespace {
+
+SDL_keysym key(int sym) {
+    SDL_keysym k{};
+    k.sym = static_cast<SDLKey>(sym);
+    return k;
+}
+
+std::u16string wide(const std::filesystem::path& p) { return FileSystem::toWide(p.string()); }
+
+struct Fixture {
+    Core::Config config;
+    Ui::ButtonBindings bindings{config.root()};
+};
+
+} // namespace
+
+TEST(ButtonBindings, DefaultsAndKeyPredicatesWithRotation) {
+    Fixture f;
+    auto& b = f.bindings;
+    EXPECT_EQ(b.up, 273);
+    EXPECT_EQ(b.down, 274);
+    EXPECT_EQ(b.left, 276);
+    EXPECT_EQ(b.right, 275);
+    EXPECT_EQ(b.kp2, 258);
+    EXPECT_EQ(b.kp4, 260);
+    EXPECT_EQ(b.kp6, 262);
+    EXPECT_EQ(b.kp8, 264);
+    EXPECT_EQ(b.lsuper, 311);
+    EXPECT_EQ(b.enter, 13);
+    EXPECT_TRUE(b.actions().empty());
+    EXPECT_TRUE(b.dayNight().automatic());
+    EXPECT_TRUE(b.dayNight().day);
+    EXPECT_FALSE(b.dayNight().valid);
+
+    EXPECT_TRUE(b.isUpKey(key(273)));
+    EXPECT_TRUE(b.isUpKey(key(264)));
+    EXPECT_FALSE(b.isUpKey(key(275)));
+    EXPECT_TRUE(b.isDownKey(key(274)));
+    EXPECT_TRUE(b.isDownKey(key(258)));
+    EXPECT_FALSE(b.isDownKey(key(276)));
+    EXPECT_TRUE(b.isRightKey(key(275)));
+    EXPECT_TRUE(b.isRightKey(key(262)));
+    EXPECT_FALSE(b.isRightKey(key(274)));
+
+    b.orientation = 90;
+    EXPECT_TRUE(b.isUpKey(key(275)));
+    EXPECT_TRUE(b.isUpKey(key(262)));
+    EXPECT_FALSE(b.isUpKey(key(273)));
+    EXPECT_TRUE(b.isDownKey(key(276)));
+    EXPECT_TRUE(b.isDownKey(key(260)));
+    EXPECT_FALSE(b.isDownKey(key(274)));
+    EXPECT_TRUE(b.isRightKey(key(274)));
+    EXPECT_TRUE(b.isRightKey(key(258)));
+    EXPECT_FALSE(b.isRightKey(key(275)));
+}
+
+TEST(ButtonBindings, SetKeyAndNamedActions) {
+    Fixture f;
+    auto& b = f.bindings;
+    std::string name = "untouched";
+    EXPECT_FALSE(b.actionForKey(key(102), name));
+    EXPECT_EQ(name, "untouched");
+
+    b.setKey("pageFind", 102);
+    b.setKey("menuMain", 102);
+    b.setKey("pageFind", 103);
+    ASSERT_EQ(b.actions().size(), 2u);
+    EXPECT_TRUE(b.actionForKey(key(102), name));
+    EXPECT_EQ(name, "menuMain");
+    EXPECT_TRUE(b.actionForKey(key(103), name));
+    EXPECT_EQ(name, "pageFind");
+
+    b.setKey("up", 280);
+    EXPECT_EQ(b.up, 280);
+    EXPECT_FALSE(b.isUpKey(key(273)));
+    EXPECT_TRUE(b.isUpKey(key(280)));
+    EXPECT_EQ(b.actions().size(), 2u); // fixed names never enter the action map
+}
+
+TEST(ButtonsFile, ReadsBindings) {
+    {
+        Fixture f;
+        TestSupport::CaptureLogger log;
+        EXPECT_TRUE(Ui::loadButtonsText("<actions/>", f.bindings));
+        EXPECT_EQ(f.bindings.up, 273);
+        EXPECT_EQ(f.bindings.enter, 13);
+        EXPECT_TRUE(f.bindings.actions().empty());
+        EXPECT_TRUE(log.lines().empty());
+    }
+    {
+        Fixture f;
+        EXPECT_TRUE(Ui::loadButtonsText(
+            "<?xml version=\"1.0\"?><actions>"
+            "<action name=\"up\" key=\"280\"/>"
+            "<action name=\"kp6\" key=\"100\"/><action name=\"kp6\" key=\"101\"/>"
+            "<action name=\"pageFind\" key=\"50\"/><action name=\"menuMain\" key=\"50\"/>"
+            "<action name=\"pageMap\"/><action key=\"60\"/>"
+            "<action name=\"enter\" key=\"junk\"/>"
+            "<action name=\"big\" key=\"99999999999\"/>"
+            "<other name=\"pageOther\" key=\"70\"/>"
+            "</actions>",
+            f.bindings));
+        auto& b = f.bindings;
+        EXPECT_EQ(b.up, 280);
+        EXPECT_FALSE(b.isUpKey(key(273)));
+        EXPECT_EQ(b.kp6, 101);
+        EXPECT_EQ(b.enter, 0); // unreadable key
+        std::string name;
+        EXPECT_TRUE(b.actionForKey(key(50), name));
+        EXPECT_EQ(name, "menuMain");
+        EXPECT_TRUE(b.actionForKey(key(0), name));
+        EXPECT_EQ(name, "big"); // out of range reads as 0
+        EXPECT_EQ(b.actions().size(), 2u);
+    }
+    for (const char* bad : {"<keys><action name=\"up\" key=\"1\"/></keys>", "", "<actions><action",
+                            "<actions><action name=\"up\" key=\"1\"></actions>"}) {
+        Fixture f;
+        TestSupport::CaptureLogger log;
+        EXPECT_FALSE(Ui::loadButtonsText(bad, f.bindings)) << bad;
+        EXPECT_TRUE(log.contains("Invalid format of buttons file")) << bad;
+        EXPECT_EQ(f.bindings.up, 273);
+    }
+    {
+        Fixture f;
+        TestSupport::CaptureLogger log;
+        std::string deep;
+        for (int i = 0; i < 10000; ++i)
+            deep += "<actions>";
+        EXPECT_FALSE(Ui::loadButtonsText(deep, f.bindings));
+        EXPECT_TRUE(log.contains("Invalid format of buttons file"));
+    }
+}
+
+TEST(ButtonsFile, LoadFromDataFolderAndOpenFailure) {
+    TestSupport::TempDir dir;
+    std::filesystem::create_directory(dir / "design");
+    dir.write("design/keys.xml", "<actions><action name=\"lsuper\" key=\"27\"/></actions>");
+    Fixture f;
+    f.bindings.buttonsFile = u"design/keys.xml";
+    EXPECT_TRUE(Ui::loadButtons(wide(dir.path()), f.bindings));
+    EXPECT_EQ(f.bindings.lsuper, 27);
+
+    TestSupport::CaptureLogger log;
+    f.bindings.buttonsFile = u"design/none.xml";
+    EXPECT_FALSE(Ui::loadButtons(wide(dir.path()), f.bindings));
+    ASSERT_EQ(log.lines().size(), 1u);
+    std::string shown = dir.path().string() + "/design/none.xml";
+    std::replace(shown.begin(), shown.end(), '/', '\\'); // the program's own separators
+    const std::string expected = "Can't open buttons file '" + shown + "' (err 2)";
+    EXPECT_NE(log.lines()[0].find(expected), std::string::npos) << log.lines()[0];
+}
+
+TEST(ButtonsFile, WriteReadBackAndFailedWriteKeepsOldFile) {
+    TestSupport::TempDir dir;
+    const auto path = dir / "buttons.xml";
+    Fixture f;
+    f.bindings.setKey("kp8", 56);
+    f.bindings.setKey("pageFind", 102);
+    f.bindings.setKey("a<b\"&", 7);
+    f.bindings.setKey("menuMain", 102);
+    ASSERT_TRUE(Ui::writeButtons(wide(path), f.bindings));
+    const std::string expected = "<?xml version=\"1.0\" encoding=\"utf-8\"?>\n"
+                                 "<actions>\n"
+                                 "  <action name=\"up\" key=\"273\"/>\n"
+                                 "  <action name=\"down\" key=\"274\"/>\n"
+                                 "  <action name=\"left\" key=\"276\"/>\n"
+                                 "  <action name=\"right\" key=\"275\"/>\n"
+                                 "  <action name=\"kp2\" key=\"258\"/>\n"
+                                 "  <action name=\"kp4\" key=\"260\"/>\n"
+                                 "  <action name=\"kp6\" key=\"262\"/>\n"
+                                 "  <action name=\"kp8\" key=\"56\"/>\n"
+                                 "  <action name=\"lsuper\" key=\"311\"/>\n"
+                                 "  <action name=\"enter\" key=\"13\"/>\n"
+                                 "  <action name=\"a&lt;b&quot;&amp;\" key=\"7\"/>\n"
+                                 "  <action name=\"menuMain\" key=\"102\"/>\n"
+                                 "</actions>\n";
+    EXPECT_EQ(TestSupport::readAll(path), expected);
+
+    Fixture back;
+    back.bindings.buttonsFile = wide(path);
+    ASSERT_TRUE(Ui::loadButtons(u"/unused", back.bindings));
+    EXPECT_EQ(back.bindings.kp8, 56);
+    EXPECT_EQ(back.bindings.actions(), f.bindings.actions());
+    EXPECT_EQ(Ui::buttonsText(back.bindings), expected);
+
+    TestSupport::CaptureLogger log;
+    f.bindings.setKey("pageLong", 9);
+    {
+        TestSupport::FileSizeLimit limit(100);
+        EXPECT_FALSE(Ui::writeButtons(wide(path), f.bindings));
+    }
+    EXPECT_TRUE(log.contains("Can't write buttons file"));
+    EXPECT_EQ(TestSupport::readAll(path), expected);
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()),
+                            std::filesystem::directory_iterator()),
+              1);
+    EXPECT_FALSE(Ui::writeButtons(wide(dir / "missing" / "b.xml"), f.bindings));
+}
+
+TEST(ButtonsFile, MutatedFilesNeverCrash) {
+    Fixture seed;
+    seed.bindings.setKey("pageFind", 102);
+    seed.bindings.setKey("menuMain", 109);
+    const std::string valid = Ui::buttonsText(seed.bindings);
+    TestSupport::CaptureLogger log(Log::Critical);
+    std::mt19937 rng(1234);
+    const auto stop = std::chrono::steady_clock::now() + std::chrono::seconds(1);
+    int runs = 0;
+    const std::string alphabet = "<>/=\"' &;!?-[]actionkeyname0123456789\xff\n";
+    while (std::chrono::steady_clock::now() < stop || runs < 200) {
+        std::string text = valid;
+        const int edits = 1 + static_cast<int>(rng() % 8);
+        for (int i = 0; i < edits && !text.empty(); ++i) {
+            const std::size_t at = rng() % text.size();
+            switch (rng() % 4) {
+            case 0: text[at] = alphabet[rng() % alphabet.size()]; break;
+            case 1: text.erase(at, 1 + rng() % 16); break;
+            case 2: text.insert(at, 1, alphabet[rng() % alphabet.size()]); break;
+            default: text.resize(at); break;
+            }
+        }
+        Fixture f;
+        if (Ui::loadButtonsText(text, f.bindings)) {
+            std::string name;
+            f.bindings.actionForKey(key(102), name);
+            EXPECT_LE(f.bindings.actions().size(), 12u); // never more than the seed's actions
+        }
+        ++runs;
+    }
+    EXPECT_GE(runs, 200);
+}
