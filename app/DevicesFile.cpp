@@ -1,4 +1,4 @@
-#include "app/DeviceSpecs.h"
+#include "app/DevicesFile.h"
 
 #include "core/ConfigNode.h"
 #include "core/FileSystem.h"
@@ -70,20 +70,20 @@ bool parseLine(std::string_view line, std::optional<DeviceSpec>& out) {
     std::size_t nameEnd = comma;
     while (nameEnd > start && isBlank(line[nameEnd - 1]))
         --nameEnd;
-    DeviceSpec spec;
-    spec.name.assign(line.substr(start, nameEnd - start));
+    DeviceSpec device;
+    device.name.assign(line.substr(start, nameEnd - start));
     std::size_t pos = comma + 1;
-    spec.gpsPort = readNumber(line, pos);
+    device.gpsPort = readNumber(line, pos);
     if (!expectComma(line, pos))
         return false;
-    spec.baudRate = supportedRate(readNumber(line, pos));
+    device.baudRate = supportedRate(readNumber(line, pos));
     if (!expectComma(line, pos))
         return false;
-    spec.third = readNumber(line, pos);
+    device.third = readNumber(line, pos);
     if (!expectComma(line, pos))
         return false;
-    spec.fourth = readNumber(line, pos);
-    out = std::move(spec);
+    device.fourth = readNumber(line, pos);
+    out = std::move(device);
     return true;
 }
 
@@ -136,31 +136,31 @@ void device_specs::parse(std::string_view text) {
         pos += length;
         // A zero byte ends the line's text as the reader sees it.
         line = line.substr(0, line.find('\0'));
-        std::optional<DeviceSpec> spec;
-        if (!parseLine(line, spec)) {
+        std::optional<DeviceSpec> device;
+        if (!parseLine(line, device)) {
             Log::log(Log::Critical, u"Invalid devices specifications file format at line %d", lineNumber);
             return;
         }
-        if (spec)
-            m_records.push_back(std::move(*spec));
+        if (device)
+            m_records.push_back(std::move(*device));
         ++lineNumber;
     }
 }
 
 const DeviceSpec* device_specs::find(std::string_view name) const {
-    for (const DeviceSpec& spec : m_records)
-        if (equalsIgnoringCase(spec.name, name))
-            return &spec;
+    for (const DeviceSpec& device : m_records)
+        if (equalsIgnoringCase(device.name, name))
+            return &device;
     return nullptr;
 }
 
 std::optional<DeviceSpec> device_specs::configured(const Core::ConfigNode& config, const std::u16string& path) {
-    std::string device;
-    if (!config.get("device", device) || device.empty())
+    std::string name;
+    if (!config.get("device", name) || name.empty())
         return std::nullopt;
     const device_specs specs(path);
-    if (const DeviceSpec* spec = specs.find(device))
-        return *spec;
+    if (const DeviceSpec* device = specs.find(name))
+        return *device;
     return std::nullopt; // an unknown device is no error: the GPS settings apply
 }
 

@@ -1,4 +1,4 @@
-#include "app/DeviceSpecs.h"
+#include "app/DevicesFile.h"
 
 #include "core/Config.h"
 #include "core/Text.h"
@@ -182,11 +182,11 @@ TEST(DeviceSpecs, SurvivesRandomDamage) {
         TestSupport::CaptureLogger log;
         const auto specs = readSpecs(dir, text);
         EXPECT_LE(log.lines().size(), 1u);
-        for (const engine::DeviceSpec& spec : specs.records()) {
-            EXPECT_TRUE(spec.baudRate == 4800 || spec.baudRate == 9600 || spec.baudRate == 19200 ||
-                        spec.baudRate == 38400 || spec.baudRate == 57600);
-            EXPECT_LE(spec.name.size(), 98u);
-            EXPECT_EQ(specs.find(spec.name)->name.size(), spec.name.size());
+        for (const engine::DeviceSpec& device : specs.records()) {
+            EXPECT_TRUE(device.baudRate == 4800 || device.baudRate == 9600 || device.baudRate == 19200 ||
+                        device.baudRate == 38400 || device.baudRate == 57600);
+            EXPECT_LE(device.name.size(), 98u);
+            EXPECT_EQ(specs.find(device.name)->name.size(), device.name.size());
         }
     }
 }
