@@ -2,6 +2,7 @@
 
 #include "platform/Error.h"
 #include "platform/Path.h"
+#include "platform/Time.h"
 
 #include <cerrno>
 #include <dirent.h>
@@ -14,19 +15,7 @@ namespace Platform {
 namespace {
 
 CalendarTime utcCalendar(const struct timespec& ts) {
-    CalendarTime c;
-    const time_t secs = ts.tv_sec;
-    struct tm t {};
-    if (gmtime_r(&secs, &t) == nullptr)
-        return c;
-    c.year = t.tm_year + 1900;
-    c.month = t.tm_mon + 1;
-    c.day = t.tm_mday;
-    c.hour = t.tm_hour;
-    c.minute = t.tm_min;
-    c.second = t.tm_sec > 59 ? 59 : t.tm_sec;
-    c.millisecond = static_cast<int>(ts.tv_nsec / 1000000);
-    return c;
+    return Platform::utcCalendar(ts.tv_sec, static_cast<int>(ts.tv_nsec / 1000000));
 }
 
 struct DirCloser {

@@ -33,4 +33,12 @@ CalendarTime now(bool local) {
 CalendarTime localNow() { return now(true); }
 CalendarTime utcNow() { return now(false); }
 
+CalendarTime utcCalendar(std::int64_t seconds, int millisecond) {
+    const time_t secs = static_cast<time_t>(seconds);
+    struct tm t {};
+    if (gmtime_r(&secs, &t) == nullptr)
+        return CalendarTime{};
+    return fromTm(t, static_cast<long>(millisecond) * 1000);
+}
+
 } // namespace Platform

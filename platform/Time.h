@@ -14,5 +14,8 @@ struct CalendarTime {
 CalendarTime localNow();
 // The current UTC time.
 CalendarTime utcNow();
+// The UTC calendar time of a count of seconds since 1970 (all fields 0 when
+// the system cannot convert it).
+CalendarTime utcCalendar(std::int64_t seconds, int millisecond);
 
 } // namespace Platform

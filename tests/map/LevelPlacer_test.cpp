@@ -9,21 +9,7 @@
 
 using namespace MapWriting;
 
-namespace {
-
-std::vector<std::uint32_t> readBits(const std::uint8_t* data, int w, std::size_t count) {
-    std::vector<std::uint32_t> out;
-    std::size_t at = 0;
-    for (std::size_t k = 0; k < count; ++k) {
-        std::uint32_t v = 0;
-        for (int i = 0; i < w; ++i, ++at)
-            v |= ((data[at / 8] >> (at % 8)) & 1u) << i;
-        out.push_back(v);
-    }
-    return out;
-}
-
-} // namespace
+using MapTest::readBits;
 
 // A road drawn in level coordinates across many cells comes back, through
 // the routing shape and the geometry section, as the same line.

@@ -294,4 +294,16 @@ void RecordingBuilder::addTurnRestriction(std::uint32_t node, std::span<const st
     restrictions.push_back({node, {path.begin(), path.end()}, {forbidden.begin(), forbidden.end()}});
 }
 
+std::vector<std::uint32_t> readBits(const std::uint8_t* data, int w, std::size_t count) {
+    std::vector<std::uint32_t> out;
+    std::size_t at = 0;
+    for (std::size_t k = 0; k < count; ++k) {
+        std::uint32_t v = 0;
+        for (int i = 0; i < w; ++i, ++at)
+            v |= ((data[at / 8] >> (at % 8)) & 1u) << i;
+        out.push_back(v);
+    }
+    return out;
+}
+
 } // namespace MapTest

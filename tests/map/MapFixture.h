@@ -126,4 +126,7 @@ private:
     std::uint32_t m_segmentCount = 0;
 };
 
+// Fields of w bits, least significant bit first, as the drawing decodes them.
+std::vector<std::uint32_t> readBits(const std::uint8_t* data, int w, std::size_t count);
+
 } // namespace MapTest

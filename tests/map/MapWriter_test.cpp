@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 using namespace MapWriting;
+using MapTest::readBits;
 
 namespace {
 
@@ -13,18 +14,6 @@ std::uint32_t wordAt(const std::vector<std::uint8_t>& b, std::size_t at) {
     return b[at] | (b[at + 1] << 8) | (b[at + 2] << 16) | (static_cast<std::uint32_t>(b[at + 3]) << 24);
 }
 
-// Fields of w bits, least significant bit first, as the drawing decodes them.
-std::vector<std::uint32_t> readBits(const std::uint8_t* data, int w, std::size_t count) {
-    std::vector<std::uint32_t> out;
-    std::size_t at = 0;
-    for (std::size_t k = 0; k < count; ++k) {
-        std::uint32_t v = 0;
-        for (int i = 0; i < w; ++i, ++at)
-            v |= ((data[at / 8] >> (at % 8)) & 1u) << i;
-        out.push_back(v);
-    }
-    return out;
-}
 
 Cell cellAt(std::uint32_t x, std::uint32_t y) {
     Cell cell;

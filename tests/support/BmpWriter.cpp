@@ -1,20 +1,8 @@
 #include "tests/support/BmpWriter.h"
 
+#include "tests/support/LittleEndian.h"
+
 namespace TestSupport {
-
-namespace {
-
-void put16(std::string& out, std::uint32_t v) {
-    out += char(v & 0xFF);
-    out += char((v >> 8) & 0xFF);
-}
-
-void put32(std::string& out, std::uint32_t v) {
-    put16(out, v & 0xFFFF);
-    put16(out, v >> 16);
-}
-
-} // namespace
 
 std::string bmpBytes(int width, int height, int bitsPerPixel, const std::vector<std::uint32_t>& argbTopDown) {
     const int bytesPerPixel = bitsPerPixel / 8;

@@ -1,5 +1,7 @@
 #include "tests/support/MapWriter.h"
 
+#include "tests/support/LittleEndian.h"
+
 #include <algorithm>
 #include <cmath>
 #include <fstream>
@@ -12,15 +14,9 @@ namespace {
 
 constexpr std::uint32_t MaxSize24 = 0xFFFFFF;
 
-void put8(Bytes& out, std::uint32_t v) { out.push_back(static_cast<std::uint8_t>(v)); }
-void put16(Bytes& out, std::uint32_t v) {
-    put8(out, v);
-    put8(out, v >> 8);
-}
-void put32(Bytes& out, std::uint32_t v) {
-    put16(out, v);
-    put16(out, v >> 16);
-}
+using TestSupport::put16;
+using TestSupport::put32;
+using TestSupport::put8;
 void put24(Bytes& out, std::uint32_t id) {
     put16(out, id & 0xFFFF);
     put8(out, id >> 16);

@@ -1,5 +1,7 @@
 #include "tests/support/SpatialSearchWriter.h"
 
+#include "tests/support/LittleEndian.h"
+
 #include <algorithm>
 #include <stdexcept>
 
@@ -9,15 +11,9 @@ namespace {
 
 using Bytes = std::vector<std::uint8_t>;
 
-void put8(Bytes& out, std::uint32_t v) { out.push_back(static_cast<std::uint8_t>(v)); }
-void put16(Bytes& out, std::uint32_t v) {
-    put8(out, v);
-    put8(out, v >> 8);
-}
-void put32(Bytes& out, std::uint32_t v) {
-    put16(out, v);
-    put16(out, v >> 16);
-}
+using TestSupport::put16;
+using TestSupport::put32;
+using TestSupport::put8;
 void set32(Bytes& out, std::size_t at, std::uint32_t v) {
     for (int i = 0; i < 4; ++i)
         out[at + i] = static_cast<std::uint8_t>(v >> (8 * i));
