@@ -3,8 +3,8 @@
 
 #include "map/file/NameTree.h"
 #include "map/file/SpatialSearchSectionReader.h"
-#include "tests/support/SpatialSearchWriter.h"
-#include "tests/support/TextSearchWriter.h"
+#include "tools/mapwriter/SpatialSearchWriter.h"
+#include "tools/mapwriter/TextSearchWriter.h"
 
 #include <benchmark/benchmark.h>
 

@@ -2,8 +2,8 @@
 
 #include "core/Text.h"
 #include "tests/map/MapFixture.h"
-#include "tests/support/SpatialSearchWriter.h"
-#include "tests/support/TextSearchWriter.h"
+#include "tools/mapwriter/SpatialSearchWriter.h"
+#include "tools/mapwriter/TextSearchWriter.h"
 
 #include <fstream>
 #include <stdexcept>

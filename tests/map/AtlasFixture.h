@@ -7,7 +7,7 @@
 #include "core/Config.h"
 #include "core/FileRW.h"
 #include "map/KVAtlas.h"
-#include "tests/support/MapWriter.h"
+#include "tools/mapwriter/MapWriter.h"
 #include "tests/support/TempDir.h"
 
 #include <cstdint>

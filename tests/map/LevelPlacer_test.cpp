@@ -1,7 +1,7 @@
-#include "tests/support/LevelPlacer.h"
+#include "tools/mapwriter/LevelPlacer.h"
 
 #include "tests/map/MapFixture.h"
-#include "tests/support/MapWriter.h"
+#include "tools/mapwriter/MapWriter.h"
 
 #include <gtest/gtest.h>
 

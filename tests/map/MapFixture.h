@@ -12,7 +12,7 @@
 #include "map/file/SpatialSearchSectionReader.h"
 #include "map/file/StringsSectionReader.h"
 #include "map/file/TextSearchSectionReader.h"
-#include "tests/support/MapWriter.h"
+#include "tools/mapwriter/MapWriter.h"
 
 #include <cstdint>
 #include <map>

@@ -1,4 +1,4 @@
-#include "tests/support/MapWriter.h"
+#include "tools/mapwriter/MapWriter.h"
 
 #include "map/Level.h"
 #include "tests/map/MapFixture.h"

@@ -1,7 +1,7 @@
 #include "tests/map/MapFixture.h"
 
-#include "tests/support/SpatialSearchWriter.h"
-#include "tests/support/TextSearchWriter.h"
+#include "tools/mapwriter/SpatialSearchWriter.h"
+#include "tools/mapwriter/TextSearchWriter.h"
 
 namespace MapTest {
 

@@ -4,7 +4,7 @@
 #include "map/Projection.h"
 #include "render/Image.h"
 #include "render/ViewPreparation.h"
-#include "tests/support/MapWriter.h"
+#include "tools/mapwriter/MapWriter.h"
 
 #include "core/FloatToInt.h"
 

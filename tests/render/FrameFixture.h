@@ -8,7 +8,7 @@
 #include "map/KVAtlas.h"
 #include "render/MapCamera.h"
 #include "render/fdMapRenderer.h"
-#include "tests/support/MapDescription.h"
+#include "tools/mapwriter/MapDescription.h"
 #include "tests/support/TempDir.h"
 
 #include <SDL.h>

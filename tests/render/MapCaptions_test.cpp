@@ -6,7 +6,7 @@
 #include "render/ViewPreparation.h"
 #include "tests/render/FontTestSupport.h"
 #include "tests/render/FrameFixture.h"
-#include "tests/support/MapWriter.h"
+#include "tools/mapwriter/MapWriter.h"
 
 #include <gtest/gtest.h>
 

@@ -10,7 +10,7 @@
 #include "render/ViewPreparation.h"
 #include "tests/render/FrameFixture.h"
 #include "tests/support/CaptureLogger.h"
-#include "tests/support/MapWriter.h"
+#include "tools/mapwriter/MapWriter.h"
 
 #include <gtest/gtest.h>
 

@@ -10,7 +10,7 @@
 #include "tests/map/AtlasFixture.h"
 #include "tests/map/MapFixture.h"
 #include "tests/support/CaptureLogger.h"
-#include "tests/support/MapWriter.h"
+#include "tools/mapwriter/MapWriter.h"
 #include "tests/support/TempDir.h"
 
 #include <gtest/gtest.h>

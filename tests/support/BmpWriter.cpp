@@ -1,6 +1,6 @@
 #include "tests/support/BmpWriter.h"
 
-#include "tests/support/LittleEndian.h"
+#include "tools/mapwriter/LittleEndian.h"
 
 namespace TestSupport {
 

@@ -1,9 +1,9 @@
 #include "tools/demo-atlas/DemoAtlas.h"
 
-#include "tests/support/LevelPlacer.h"
-#include "tests/support/MapWriter.h"
-#include "tests/support/SpatialSearchWriter.h"
-#include "tests/support/TextSearchWriter.h"
+#include "tools/mapwriter/LevelPlacer.h"
+#include "tools/mapwriter/MapWriter.h"
+#include "tools/mapwriter/SpatialSearchWriter.h"
+#include "tools/mapwriter/TextSearchWriter.h"
 
 #include <cmath>
 #include <cstdint>

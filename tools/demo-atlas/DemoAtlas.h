@@ -3,7 +3,7 @@
 // country, as three maps of decreasing detail written by the project's map
 // writer. The run command's data folder and the tests use it.
 
-#include "tests/support/MapDescription.h"
+#include "tools/mapwriter/MapDescription.h"
 
 #include <filesystem>
 #include <string>

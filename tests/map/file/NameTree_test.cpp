@@ -2,7 +2,7 @@
 
 #include "map/file/TextSearchSectionReader.h"
 #include "tests/map/MapFixture.h"
-#include "tests/support/TextSearchWriter.h"
+#include "tools/mapwriter/TextSearchWriter.h"
 
 #include <gtest/gtest.h>
 

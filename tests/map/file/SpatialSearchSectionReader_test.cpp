@@ -2,7 +2,7 @@
 
 #include "map/file/FormatError.h"
 #include "tests/map/MapFixture.h"
-#include "tests/support/SpatialSearchWriter.h"
+#include "tools/mapwriter/SpatialSearchWriter.h"
 
 #include <gtest/gtest.h>
 

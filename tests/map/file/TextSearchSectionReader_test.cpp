@@ -2,7 +2,7 @@
 
 #include "map/file/FormatError.h"
 #include "tests/map/MapFixture.h"
-#include "tests/support/TextSearchWriter.h"
+#include "tools/mapwriter/TextSearchWriter.h"
 
 #include <gtest/gtest.h>
 

@@ -9,7 +9,7 @@
 // cell apart, so the returned references are a valid road segment shape when
 // the polyline starts at the segment's from node.
 
-#include "tests/support/MapDescription.h"
+#include "tools/mapwriter/MapDescription.h"
 
 #include <cstdint>
 #include <utility>

@@ -6,7 +6,7 @@
 // count) throw std::invalid_argument: the writer never writes a file that its
 // readers would refuse.
 
-#include "tests/support/MapDescription.h"
+#include "tools/mapwriter/MapDescription.h"
 
 #include <cstdint>
 #include <filesystem>

@@ -1,4 +1,4 @@
-#include "tests/support/TextSearchWriter.h"
+#include "tools/mapwriter/TextSearchWriter.h"
 
 #include "map/file/NameTree.h"
 

@@ -1,4 +1,4 @@
-#include "tests/support/LevelPlacer.h"
+#include "tools/mapwriter/LevelPlacer.h"
 
 #include <algorithm>
 #include <cstdlib>

@@ -1,6 +1,6 @@
-#include "tests/support/MapWriter.h"
+#include "tools/mapwriter/MapWriter.h"
 
-#include "tests/support/LittleEndian.h"
+#include "tools/mapwriter/LittleEndian.h"
 
 #include <algorithm>
 #include <cmath>

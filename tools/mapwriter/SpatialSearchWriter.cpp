@@ -1,6 +1,6 @@
-#include "tests/support/SpatialSearchWriter.h"
+#include "tools/mapwriter/SpatialSearchWriter.h"
 
-#include "tests/support/LittleEndian.h"
+#include "tools/mapwriter/LittleEndian.h"
 
 #include <algorithm>
 #include <stdexcept>

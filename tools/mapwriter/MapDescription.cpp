@@ -1,4 +1,4 @@
-#include "tests/support/MapDescription.h"
+#include "tools/mapwriter/MapDescription.h"
 
 #include "core/Text.h"
 
