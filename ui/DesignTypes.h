@@ -47,24 +47,24 @@ public:
 };
 
 using CreatorList = std::vector<std::unique_ptr<IWidgetCreator>>;
-using GroupList = std::vector<std::unique_ptr<CheckedGroupRecord>>;
+using GroupRecords = std::vector<std::unique_ptr<CheckedGroupRecord>>;
 
 struct PageDescription {
     CreatorList creators;
-    GroupList groups;
+    GroupRecords groups;
     std::string font;
 };
 
 struct TemplateDescription {
     std::string name;
     CreatorList creators;
-    GroupList groups;
+    GroupRecords groups;
     std::int32_t x = 0, y = 0, w = 0, h = 0;
     // Left-top (horizontal, vertical), right-bottom (horizontal, vertical).
     std::int32_t ltHorz = 0, ltVert = 0, rbHorz = 0, rbVert = 0;
 };
 
-inline void forgetGroups(const GroupList& groups) {
+inline void forgetGroups(const GroupRecords& groups) {
     for (const auto& g : groups)
         g->group = nullptr;
 }

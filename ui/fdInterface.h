@@ -15,6 +15,7 @@
 #include <SDL/SDL_timer.h>
 
 #include <atomic>
+#include <functional>
 #include <map>
 #include <memory>
 #include <set>
@@ -29,6 +30,7 @@ namespace Ui {
 
 class EngineServices;
 class fdPage;
+class SoundPlayer;
 
 struct CursorRecord {
     fdImage* image = nullptr;
@@ -108,6 +110,15 @@ public:
     // deleted.
     void shutdown();
 
+    // Milliseconds of the widgets' press and long-press timing: SDL_GetTicks
+    // unless a clock is injected.
+    std::uint32_t now() const { return m_clock ? m_clock() : SDL_GetTicks(); }
+    void setClock(std::function<std::uint32_t()> clock) { m_clock = std::move(clock); }
+
+    // The player of click sounds; null plays nothing.
+    SoundPlayer* soundPlayer() const { return m_sound; }
+    void setSoundPlayer(SoundPlayer* sound) { m_sound = sound; }
+
     EngineServices* engine() const { return m_engine; }
     FileSystem::VirtualFs* files() const { return m_files; }
     // Logs the text at Critical the first time it is reported; a missing
@@ -141,6 +152,8 @@ private:
     // Written by the main thread and the timer thread.
     std::atomic<bool> m_redrawAllowed{false};
     std::set<std::string> m_reportedMissing;
+    std::function<std::uint32_t()> m_clock;
+    SoundPlayer* m_sound = nullptr;
 };
 
 } // namespace Ui

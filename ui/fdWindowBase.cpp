@@ -199,6 +199,14 @@ void fdWindowBase::setAnchors(int left, int top, int right, int bottom) {
     anchorEdge(bottom, d.y + d.h, q.y, q.h, m_rbAnchorY, m_rbOffsetY);
 }
 
+void fdWindowBase::setAnchorFractions(float ltX, float ltY, float rbX, float rbY) {
+    m_ltAnchorX = ltX;
+    m_ltAnchorY = ltY;
+    m_rbAnchorX = rbX;
+    m_rbAnchorY = rbY;
+    m_ltOffsetX = m_ltOffsetY = m_rbOffsetX = m_rbOffsetY = 0;
+}
+
 fdWindowBase* fdWindowBase::findChild(const std::string& name) const {
     for (fdWindowBase* child : m_children)
         if (child->m_name == name)

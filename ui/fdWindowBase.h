@@ -88,6 +88,8 @@ public:
     // Anchor kinds of the design (0 near, 1 centre, 2 far, 3 proportional)
     // against the parent's design rectangle; all 0 changes nothing.
     void setAnchors(int left, int top, int right, int bottom);
+    // Anchor fractions of the parent's size with all offsets 0.
+    void setAnchorFractions(float ltX, float ltY, float rbX, float rbY);
     // Depth first, the pending-attach windows of each window included.
     fdWindowBase* findChild(const std::string& name) const;
     // findChild with a Critical log line when nothing is found; "" gives

@@ -57,3 +57,43 @@ inline Uint32 rgbAt(SDL_Surface* s, int x, int y) {
 }
 
 } // namespace UiTest
+
+#include "ui/DesignTypes.h"
+#include "ui/fdButtonX.h"
+#include "ui/fdPage.h"
+
+#include <vector>
+
+namespace UiTest {
+
+// A widget creator for tests: a static, a button or a checked button at a
+// rectangle relative to its parent.
+struct TestCreator : Ui::IWidgetCreator {
+    enum Kind { Static, Button, Checked };
+    TestCreator(Kind k, std::string n, int x, int y, int w, int h) : kind(k), name(std::move(n)), rect{x, y, w, h} {}
+    Ui::fdWindowBase* create(Ui::fdWindowBase* parent, Ui::fdInterface& ui, Ui::DesignContext*, bool) override {
+        Ui::fdWindowBase* w = nullptr;
+        if (kind == Static)
+            w = new Ui::fdStatic(parent, name, true, &ui);
+        else if (kind == Button)
+            w = new Ui::fdButtonX(parent, name, true, &ui);
+        else
+            w = new Ui::fdCheckedButton(parent, name, true, &ui);
+        w->placeInParent(rect[0], rect[1], rect[2], rect[3]);
+        return w;
+    }
+    Kind kind;
+    std::string name;
+    int rect[4];
+};
+
+// A page that writes what its children report into a journal.
+struct JournalPage : Ui::fdPage {
+    JournalPage(Ui::fdInterface* ui, std::vector<std::string>& j) : fdPage(ui, "page", nullptr), journal(j) {}
+    void childClicked(const std::string& n) override { journal.push_back("clicked " + n); }
+    void childPressed(const std::string& n) override { journal.push_back("pressed " + n); }
+    void childReleased(const std::string& n) override { journal.push_back("released " + n); }
+    std::vector<std::string>& journal;
+};
+
+} // namespace UiTest
