@@ -2,7 +2,6 @@
 
 #include "core/Log.h"
 #include "core/Text.h"
-#include "core/XmlDepth.h"
 #include "ui/DesignValues.h"
 #include "ui/KeyboardLayouts.h"
 #include "core/FileSystem.h"
@@ -160,17 +159,17 @@ bool readDesign(std::string text, bool full, DesignDescription& out) {
     const std::uint32_t started = SDL_GetTicks();
     Log::log(Log::Info, "Loading design...");
     out = DesignDescription{};
-    if (!Core::xmlDepthWithin(text, MaxDesignDepth)) {
+    auto doc = std::make_unique<rapidxml::xml_document<char>>();
+    std::string error;
+    switch (detail::parseXml(text, MaxDesignDepth, *doc, error)) {
+    case detail::XmlParse::TooDeep:
         Log::log(Log::Critical, "Invalid design: nested too deeply");
         return false;
-    }
-    text.push_back('\0');
-    auto doc = std::make_unique<rapidxml::xml_document<char>>();
-    try {
-        doc->parse<0>(text.data());
-    } catch (const rapidxml::parse_error& e) {
-        Log::log(Log::Critical, "Error: %s on parsing design file", e.what());
+    case detail::XmlParse::Malformed:
+        Log::log(Log::Critical, "Error: %s on parsing design file", error);
         return false;
+    case detail::XmlParse::Ok:
+        break;
     }
     const XmlNode* root = doc->first_node("design");
     if (!root) {
@@ -191,6 +190,11 @@ bool readDesign(std::string text, bool full, DesignDescription& out) {
         out.systemFont = detail::text(root, "system_font");
         readFonts(root, out);
         readExtras(root, out.extras);
+        // A big design serves a screen of twice the density: its text
+        // grows with its rectangles, or it would be half as legible.
+        if (out.extras.big)
+            for (auto& font : out.fonts)
+                font.size *= 2;
         if (!full) {
             Log::log(Log::Normal, "Design preview loaded in %u ms", SDL_GetTicks() - started);
             return true;

@@ -63,7 +63,7 @@ struct DesignDescription {
 inline constexpr const char* DesignVersion = "1.30";
 
 // Reads the design file's text into the description (replacing what it
-// held). False after a Critical log line when the text is no XML, the
+// held). A big design doubles its font sizes along with its rectangles. False after a Critical log line when the text is no XML, the
 // root "design" is missing, its version is not exactly "1.30" ("Design
 // version attribute not found", "Incompatible design version: %s when %s is
 // required"), or a required element or attribute is missing ("Invalid

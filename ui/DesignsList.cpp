@@ -5,7 +5,6 @@
 #include "core/Log.h"
 #include "core/Text.h"
 #include "core/WinFile.h"
-#include "core/XmlDepth.h"
 #include "ui/ButtonBindings.h"
 #include "ui/ButtonsFile.h"
 #include "ui/detail/XmlAttributes.h"
@@ -16,15 +15,13 @@
 namespace Ui {
 
 void DesignsList::loadText(std::string text) {
-    if (!Core::xmlDepthWithin(text, 16))
-        throw std::runtime_error("Invalid designs list format");
-    text.push_back('\0');
     auto doc = std::make_unique<rapidxml::xml_document<char>>();
-    try {
-        doc->parse<0>(text.data());
-    } catch (const rapidxml::parse_error& e) {
-        throw std::runtime_error(std::string("Can't parse designs list: ") + e.what());
-    }
+    std::string error;
+    const detail::XmlParse parsed = detail::parseXml(text, 16, *doc, error);
+    if (parsed == detail::XmlParse::TooDeep)
+        throw std::runtime_error("Invalid designs list format");
+    if (parsed == detail::XmlParse::Malformed)
+        throw std::runtime_error("Can't parse designs list: " + error);
     const auto* root = doc->first_node("designs");
     if (!root)
         throw std::runtime_error("Invalid designs list format");

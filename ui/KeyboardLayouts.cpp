@@ -2,7 +2,6 @@
 
 #include "core/Log.h"
 #include "core/Text.h"
-#include "core/XmlDepth.h"
 #include "ui/detail/XmlAttributes.h"
 
 #include <SDL/SDL_timer.h>
@@ -67,17 +66,17 @@ bool KeyboardLayouts::loadText(std::string text, const TemplateExists& templateE
     const std::uint32_t started = SDL_GetTicks();
     Log::log(Log::Info, "Loading keyboard layouts...");
     clear();
-    if (!Core::xmlDepthWithin(text, 16)) {
+    auto doc = std::make_unique<rapidxml::xml_document<char>>();
+    std::string error;
+    switch (detail::parseXml(text, 16, *doc, error)) {
+    case detail::XmlParse::TooDeep:
         Log::log(Log::Critical, "Invalid format of layout file");
         return false;
-    }
-    text.push_back('\0');
-    auto doc = std::make_unique<rapidxml::xml_document<char>>();
-    try {
-        doc->parse<0>(text.data());
-    } catch (const rapidxml::parse_error& e) {
-        Log::log(Log::Critical, "Error: %s on parsing layout file", e.what());
+    case detail::XmlParse::Malformed:
+        Log::log(Log::Critical, "Error: %s on parsing layout file", error);
         return false;
+    case detail::XmlParse::Ok:
+        break;
     }
     try {
         const detail::XmlNode* root = doc->first_node("kb_layouts");

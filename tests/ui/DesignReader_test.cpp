@@ -128,6 +128,7 @@ TEST(DesignReader, VersionPassesAndDoubling) {
     ASSERT_TRUE(readDesign(design("1.30", "width=\"800\" height=\"480\" big=\"1\""), true, d));
     EXPECT_TRUE(d.extras.big);
     EXPECT_EQ(d.templates.at("row")->h, 100);
+    EXPECT_EQ(d.fonts.at(0).size, 40);
     auto* st = dynamic_cast<IStaticCreator*>(d.pages.at("main")->creators.at(1).get());
     ASSERT_NE(st, nullptr);
     EXPECT_EQ((std::vector<int>{st->x, st->y, st->w, st->h}), (std::vector<int>{20, 40, 60, 80}));

@@ -2,6 +2,7 @@
 // Attribute access for the design readers over rapidxml nodes.
 
 #include "core/Parse.h"
+#include "core/XmlDepth.h"
 
 #include <rapidxml/rapidxml.hpp>
 
@@ -20,6 +21,24 @@ class DesignError : public std::runtime_error {
 public:
     using std::runtime_error::runtime_error;
 };
+
+enum class XmlParse { Ok, TooDeep, Malformed };
+
+// Parses the text in place (a zero byte is appended; the document points
+// into the text, which must outlive it). The parser's complaint goes to
+// error.
+inline XmlParse parseXml(std::string& text, int maxDepth, rapidxml::xml_document<char>& doc, std::string& error) {
+    if (!Core::xmlDepthWithin(text, maxDepth))
+        return XmlParse::TooDeep;
+    text.push_back('\0');
+    try {
+        doc.parse<0>(text.data());
+    } catch (const rapidxml::parse_error& e) {
+        error = e.what();
+        return XmlParse::Malformed;
+    }
+    return XmlParse::Ok;
+}
 
 inline std::optional<std::string_view> attribute(const XmlNode* node, const char* name) {
     if (!node)
