@@ -120,6 +120,8 @@ class fdTrackManager : public Positioning::TrackingListener {
     std::uint16_t color() const { return m_color; }
     std::uint16_t size() const { return m_size; }
 
+    // The map page calls the two drawing operations only while the map
+    // view's track layer is on.
     // Draws the track being recorded and every shown track.
     void drawTracks(TrackDrawBuffers& buffers, const xe::Canvas& canvas, MapCamera& camera);
     // Draws one friend's received track, 2 pixels wide; the caller holds

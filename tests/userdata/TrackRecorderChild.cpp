@@ -2,13 +2,8 @@
 // the middle of the recording, as a crash or a power loss would end it.
 // Arguments: the tracks folder and the number of fixes.
 
-#include "TrackTestSupport.h"
-#include "core/Config.h"
-#include "core/FileSystem.h"
-#include "platform/Process.h"
+#include "UserDataTestSupport.h"
 #include "userdata/fdTrackManager.h"
-
-#include <cstdlib>
 
 int main(int argc, char** argv) {
     if (argc != 3) return 2;
@@ -17,10 +12,9 @@ int main(int argc, char** argv) {
     fdTrackManager manager(FileSystem::toWide(std::string(argv[1])), config.root());
     manager.startTrack(u"killed.kvt");
     for (int i = 0; i < std::atoi(argv[2]); ++i)
-        manager.onFix(true, TrackTest::walkFix(i));
+        manager.onFix(true, UserDataTest::walkFix(i));
     auto killer = Platform::spawnDetached("sh", {"-c", "kill -9 $PPID"});
     if (!killer.started()) return 3;
-    killer.exitCode.wait();
     for (;;)
         killer.exitCode.wait(); // the signal ends the process here
 }
