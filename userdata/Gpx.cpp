@@ -12,6 +12,7 @@
 #include <rapidxml/rapidxml.hpp>
 
 #include <algorithm>
+#include <cctype>
 #include <charconv>
 #include <cmath>
 #include <limits>
@@ -138,8 +139,11 @@ bool hexType(std::string_view text, std::uint16_t& type) {
     return true;
 }
 
+// Near the poles a metre spans so many map units that a large radius would
+// leave the 32-bit range: the result is clamped to 2^30.
 std::int32_t toUnits(float unitsPerMetre, float metres) {
-    return static_cast<std::int32_t>(std::floor(unitsPerMetre * metres + 0.5f));
+    const float units = std::floor(unitsPerMetre * metres + 0.5f);
+    return units < 1073741824.0f ? static_cast<std::int32_t>(units) : 1073741824;
 }
 
 void Reader::readLink(const Node& link, StoredWayPoint& p) const {
@@ -235,11 +239,13 @@ void Reader::readWaypoint(const Node& wpt, std::vector<ReadPoint>& out) const {
 
 std::vector<ReadPoint> readWaypoints(std::string& text, WaypointStyles* styles, std::uint8_t category) {
     if (!Core::xmlDepthWithin(text, MaxDepth)) throw std::runtime_error("Invalid GPX file");
+    // Before the parser writes into the text.
+    const Encoding encoding = declaredEncoding(text);
     rapidxml::xml_document<char> document;
     document.parse<rapidxml::parse_default>(text.data());
     const Node* gpx = document.first_node("gpx");
     if (gpx == nullptr) throw std::runtime_error("Invalid GPX file");
-    const Reader reader(styles, category, declaredEncoding(text));
+    const Reader reader(styles, category, encoding);
     std::vector<ReadPoint> points;
     for (const Node* wpt = gpx->first_node("wpt"); wpt != nullptr; wpt = wpt->next_sibling("wpt"))
         reader.readWaypoint(*wpt, points);

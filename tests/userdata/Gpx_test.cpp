@@ -110,6 +110,9 @@ TEST(Gpx, ReaderTakesWhatItCanAndSkipsTheRest) {
         EXPECT_EQ(p.name + u"|" + p.comment + u"|" + Core::utf8ToWide(Core::format("%04x", int{p.type})),
                   expected);
     }
+    std::string latin =
+        "<?xml version='1.0' encoding='ISO-8859-1'?><gpx><wpt lat='1' lon='1'><name>\xE9</name>";
+    EXPECT_EQ(Gpx::readWaypoints(latin += "</wpt></gpx>", nullptr, 0).at(0).point.name, u"é");
     // Off the globe or incomplete: skipped. Empty values read as 0.
     const auto kept =
         read("<wpt lat=\"90\" lon=\"0\"/><wpt lat=\"nan\" lon=\"0\"/><wpt lat=\"1\" lon=\"180.5\"/>"
@@ -117,14 +120,15 @@ TEST(Gpx, ReaderTakesWhatItCanAndSkipsTheRest) {
     ASSERT_EQ(kept.size(), 2u);
     EXPECT_EQ(kept[0].point.position, Map::Projection::fromGeo(0, 0));
     // Proximity from another program's hands: clamped, never overflowing.
-    const auto huge = read("<wpt lat=\"80\" lon=\"0\"><extensions><proximity><radius>1e30</radius>"
-                           "<sector>-90</sector><speed>-5</speed></proximity></extensions></wpt>");
-    ASSERT_EQ(huge.size(), 1u);
+    const std::string proximity = "<extensions><proximity><radius>1e30</radius><sector>-90</sector>"
+                                  "<speed>-5</speed></proximity></extensions></wpt>";
+    const auto huge =
+        read("<wpt lat=\"89.9\" lon=\"0\">" + proximity + "<wpt lat=\"80\" lon=\"0\">" + proximity);
+    ASSERT_EQ(huge.size(), 2u);
     const StoredWayPoint& h = huge[0].point;
-    EXPECT_TRUE(h.radius == metres(80, Gpx::MaxRadiusMetres) && huge[0].boxHalfSize == h.radius &&
-                h.speed == 0);
+    EXPECT_TRUE(h.radius == (1 << 30) && huge[0].boxHalfSize == h.radius && h.speed == 0);
     EXPECT_EQ(h.sector, 181) << "-90 degrees is 270";
-
+    EXPECT_EQ(huge[1].point.radius, metres(80, Gpx::MaxRadiusMetres));
     EXPECT_EQ(Gpx::safeFileStem(u" ...") + Gpx::safeFileStem(u"../a\\b\x01"), u"__a_b_");
     EXPECT_EQ(Gpx::safeFileStem(std::u16string(300, u'ж')), std::u16string(125, u'ж')) << "251 bytes";
 }
