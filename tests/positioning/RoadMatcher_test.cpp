@@ -1,0 +1,112 @@
+#include "positioning/RoadMatcher.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+using namespace Positioning;
+using Map::LocalPoint;
+
+namespace {
+
+// A frame whose level units are global units, so one unit per metre below.
+RoadPolyline road(std::vector<LocalPoint> points, bool oneWay = false, std::uint32_t offset = 0) {
+    RoadPolyline r;
+    r.ref.mapIndex = 0;
+    r.ref.offset = offset;
+    r.frame = Map::LevelFrame{32, 16, 0, 0};
+    r.points = std::move(points);
+    r.oneWay = oneWay;
+    return r;
+}
+
+TEST(RoadMatcher, ScoresDistanceHeadingOneWayAndTheHeldRoad) {
+    const RoadPolyline north = road({{0, 0}, {0, 100}});
+    const RoadPolyline northOneWay = road({{0, 0}, {0, 100}}, true);
+    struct Row {
+        const RoadPolyline* road;
+        std::int32_t x, y;
+        float heading, speed;
+        bool held;
+        std::optional<float> cost;
+    };
+    const Row rows[] = {
+        {&north, 10, 50, 0, 0, false, 0.25f},         // (10 / 20)^2
+        {&north, 20, 50, 0, 0, false, 1.0f},          // at max_dist: still taken
+        {&north, 21, 50, 0, 0, false, {}},            // beyond it: never
+        {&north, 0, 130, 0, 0, false, {}},            // beyond the end point
+        {&north, 0, 115, 0, 0, false, 0.5625f},       // foot clamped to the end point
+        {&north, 10, 50, 0, 1, false, 0.25f},         // at min_speed the car counts as standing
+        {&north, 10, 50, 0, 0, true, 0.10f},          // standing on the held road
+        {&north, 10, 50, 0, 5, true, 0.25f},          // moving: no attraction
+        {&north, 10, 50, 180, 5, false, 0.25f},       // two-way: either direction
+        {&north, 10, 50, 90, 5, false, 1.25f},        // across it
+        {&north, 10, 50, 135, 5, false, 0.75f},
+        {&northOneWay, 10, 50, 0, 5, false, 0.25f},   // along a one-way road
+        {&northOneWay, 10, 50, 135, 5, false, 1.75f},
+        {&northOneWay, 10, 50, 180, 5, false, 2.25f}, // against it: 2 more
+    };
+    MatchSettings settings;
+    for (const Row& row : rows) {
+        SCOPED_TRACE(testing::Message() << row.x << "," << row.y << " heading " << row.heading << " speed "
+                                        << row.speed << " held " << row.held);
+        MatchInput input;
+        input.point = {row.x, row.y};
+        input.unitsPerMetre = 1.0f;
+        input.heading = row.heading;
+        input.speed = row.speed;
+        if (row.held) input.current = row.road->ref;
+        const std::optional<ScoredRoad> scored = scoreRoad(*row.road, input, settings);
+        ASSERT_EQ(scored.has_value(), row.cost.has_value());
+        if (scored) {
+            EXPECT_NEAR(scored->cost, *row.cost, 1e-5f);
+        }
+    }
+}
+
+TEST(RoadMatcher, ProbabilityIsTheCheapestWeightOverAll) {
+    // e^-c, monotone over the whole range where weights count (a ten-term
+    // series of it is not), and nothing above 4.
+    for (float c = 0.0f; c <= 4.0f; c += 0.25f) {
+        EXPECT_FLOAT_EQ(costWeight(c), std::exp(-c));
+        EXPECT_GT(costWeight(c), costWeight(c + 0.25f));
+    }
+    EXPECT_EQ(costWeight(4.001f), 0.0f);
+
+    const std::vector<RoadPolyline> roads = {road({{30, -50}, {30, 50}}, false, 1), road({{-10, -50}, {-10, 50}}, false, 2),
+                                             road({{5, -50}, {5, 50}}, false, 3)};
+    MatchInput input;
+    input.heading = 90; // across all of them
+    input.speed = 5;
+    const MatchResult result = matchRoads(roads, input, MatchSettings{});
+    ASSERT_TRUE(result.best);
+    EXPECT_EQ(result.best->index, 2u);
+    const float w1 = std::exp(-(0.25f + 1.0f));
+    const float w2 = std::exp(-(0.0625f + 1.0f));
+    EXPECT_NEAR(result.probability, w2 / (w1 + w2), 1e-6f); // the road at 30 m does not score
+    EXPECT_EQ(matchRoads({roads[1]}, input, MatchSettings{}).probability, 1.0f);
+    EXPECT_FALSE(matchRoads({roads[0]}, input, MatchSettings{}).best);
+}
+
+TEST(RoadMatcher, ConnectedRoadsShareAnEndPoint) {
+    EXPECT_TRUE(connected({5, 5}, {5, 5}, 1));
+    EXPECT_FALSE(connected({5, 5}, {6, 5}, 1)); // 1^2 is not below 1^2
+    EXPECT_TRUE(connected({5, 5}, {6, 5}, 2));
+    EXPECT_FALSE(connected({5, 5}, {7, 7}, 2)); // within the box, not the circle
+    EXPECT_FALSE(connected({5, 5}, {5, 5}, 0));
+
+    const RoadPolyline a = road({{0, 0}, {100, 0}}, false, 1);
+    const RoadPolyline continues = road({{100, 0}, {200, 0}}, false, 2);
+    const RoadPolyline endsHere = road({{50, 80}, {0, 0}}, false, 3);
+    const RoadPolyline passes = road({{101, 0}, {300, 0}}, false, 4);
+    const RoadPolyline throughMiddle = road({{50, -50}, {50, 50}}, false, 5);
+    RoadPolyline otherMap = continues;
+    otherMap.ref.mapIndex = 1;
+    std::vector<RoadPolyline> out = connectedRoads(a, {a, continues, endsHere, passes, throughMiddle, otherMap}, 1);
+    std::vector<std::uint32_t> offsets;
+    for (const RoadPolyline& r : out)
+        offsets.push_back(r.ref.offset);
+    EXPECT_EQ(offsets, (std::vector<std::uint32_t>{1, 2, 3}));
+}
+
+} // namespace
