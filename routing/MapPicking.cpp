@@ -3,6 +3,7 @@
 #include "map/SegmentProjection.h"
 #include "render/CellItems.h"
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 #include <vector>
@@ -15,7 +16,7 @@ struct Pick {
     float distance2 = std::numeric_limits<float>::infinity();
     MapDrawing::CellItem item;
     std::uint64_t size = 0;
-    LocalPoint point;
+    LocalPoint point; // level units
 };
 
 std::uint64_t itemSize(const MapDrawing::CellItem& item, std::uint8_t kind, unsigned bits) {
@@ -49,41 +50,47 @@ int pointInPolygon(LocalPoint point, const LocalPoint* ring, std::size_t count) 
     return inside ? 1 : 0;
 }
 
-bool pickInCell(const LevelFrame& frame, RecordIterator& records, std::int32_t& x, std::int32_t& y,
-                MapView::MapObject& out) {
-    const CellPosition cell = frame.cellOf(x, y);
-    const LocalPoint p{static_cast<float>(cell.remainderX), static_cast<float>(cell.remainderY)};
+bool pickInCell(const LevelFrame& frame, std::vector<MapView::CellRecords>& cells, std::int32_t& x,
+                std::int32_t& y, MapView::MapObject& out) {
     const unsigned bits = static_cast<unsigned>(frame.cellShift) + 1;
-    const float radius = std::ldexp(1.0f, frame.cellShift & 31) / 32.0f;
+    const float cellSize = std::ldexp(1.0f, frame.cellShift & 31);
+    const float radius = cellSize / 32.0f;
     Pick poi;
     Pick line;
     Pick area;
     bool areaFound = false;
     std::vector<LocalPoint> points;
-    Record group;
-    while (records.next(group)) {
-        const auto kind = static_cast<std::uint8_t>(group.type);
-        if (kind != MapDrawing::PolygonItems && kind != MapDrawing::PolylineItems && kind != MapDrawing::PointItems)
-            continue;
-        const Level::CellItems items{group.start, group.start, group.end, group.size, cell.cellX, cell.cellY};
-        MapDrawing::CellItemWalker walker(items, kind, bits);
-        MapDrawing::CellItem item;
-        while (walker.next(item)) {
-            points.clear();
-            for (int i = 0; i < item.count; ++i)
-                points.push_back({static_cast<float>(item.points[i].x), static_cast<float>(item.points[i].y)});
-            if (kind == MapDrawing::PointItems) {
-                const float dx = points[0].x - p.x;
-                const float dy = points[0].y - p.y;
-                const float d2 = dx * dx + dy * dy;
-                if (d2 <= radius * radius && d2 < poi.distance2) poi = {d2, item, itemSize(item, kind, bits), points[0]};
-            } else if (kind == MapDrawing::PolylineItems) {
-                const PolylineFoot foot = nearestFoot(p, points.data(), points.size(), radius);
-                if (foot.distance2 <= radius * radius && foot.distance2 < line.distance2)
-                    line = {foot.distance2, item, itemSize(item, kind, bits), foot.point};
-            } else if (item.count >= 3 && pointInPolygon(p, points.data(), points.size()) != 0) {
-                area = {0.0f, item, itemSize(item, kind, bits), p};
-                areaFound = true;
+    for (MapView::CellRecords& cell : cells) {
+        // The point and the items relative to this cell's corner.
+        const LocalPoint corner{static_cast<float>(cell.cellX) * cellSize, static_cast<float>(cell.cellY) * cellSize};
+        const LocalPoint p{static_cast<float>(x) - corner.x, static_cast<float>(y) - corner.y};
+        const auto atLevel = [&](LocalPoint q) { return LocalPoint{q.x + corner.x, q.y + corner.y}; };
+        Record group;
+        while (cell.records.next(group)) {
+            const auto kind = static_cast<std::uint8_t>(group.type);
+            if (kind != MapDrawing::PolygonItems && kind != MapDrawing::PolylineItems && kind != MapDrawing::PointItems)
+                continue;
+            const Level::CellItems items{group.start, group.start, group.end, group.size, cell.cellX, cell.cellY};
+            MapDrawing::CellItemWalker walker(items, kind, bits);
+            MapDrawing::CellItem item;
+            while (walker.next(item)) {
+                points.clear();
+                for (int i = 0; i < item.count; ++i)
+                    points.push_back({static_cast<float>(item.points[i].x), static_cast<float>(item.points[i].y)});
+                if (kind == MapDrawing::PointItems) {
+                    const float dx = points[0].x - p.x;
+                    const float dy = points[0].y - p.y;
+                    const float d2 = dx * dx + dy * dy;
+                    if (d2 <= radius * radius && d2 < poi.distance2)
+                        poi = {d2, item, itemSize(item, kind, bits), atLevel(points[0])};
+                } else if (kind == MapDrawing::PolylineItems) {
+                    const PolylineFoot foot = nearestFoot(p, points.data(), points.size(), radius);
+                    if (foot.distance2 <= radius * radius && foot.distance2 < line.distance2)
+                        line = {foot.distance2, item, itemSize(item, kind, bits), atLevel(foot.point)};
+                } else if (item.count >= 3 && pointInPolygon(p, points.data(), points.size()) != 0) {
+                    area = {0.0f, item, itemSize(item, kind, bits), atLevel(p)};
+                    areaFound = true;
+                }
             }
         }
     }
@@ -96,9 +103,10 @@ bool pickInCell(const LevelFrame& frame, RecordIterator& records, std::int32_t& 
                                                 : MapDrawing::PolygonItems;
     out.record = Record{kind, chosen->item.data, static_cast<std::uint32_t>(chosen->size),
                         chosen->item.data + chosen->size, chosen->item.data};
-    const std::int64_t cellSize = std::int64_t{1} << (frame.cellShift & 31u);
-    x = static_cast<std::int32_t>(cell.cellX * cellSize + std::lround(chosen->point.x));
-    y = static_cast<std::int32_t>(cell.cellY * cellSize + std::lround(chosen->point.y));
+    if (chosen != &area) {
+        x = static_cast<std::int32_t>(std::lround(chosen->point.x));
+        y = static_cast<std::int32_t>(std::lround(chosen->point.y));
+    }
     return true;
 }
 
