@@ -120,6 +120,8 @@ class CarTracker {
     float m_rotateSpeed = 50.0f;
     bool m_useStick = true;
     int m_critDist = 50;
+    // Read (and created in the configuration) with the other car settings;
+    // nothing in the matching uses it.
     float m_gpsLatency = 1.5f;
     MatchSettings m_settings;
 };

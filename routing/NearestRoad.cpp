@@ -3,6 +3,7 @@
 #include "map/SegmentProjection.h"
 #include "map/StateRecord.h"
 #include "render/LevelPolylines.h"
+#include "routing/RoadMapHolder.h"
 
 #include <SDL/SDL_timer.h>
 
@@ -112,6 +113,14 @@ bool bindToNearestRoad(KVAtlas& atlas, Point location, RoadBinding& out, const T
     out.pickedPoint = state.frame.toLocal(location);
     out.roadHeading = state.segmentDirection;
     return true;
+}
+
+bool roadFlag10(KVAtlas& atlas, const RoadBinding& bound) {
+    KVMap2* map = atlas.mapAt(bound.mapIndex);
+    RoadMapHolder* holder = map != nullptr ? RoadMapHolder::of(*map) : nullptr;
+    if (holder == nullptr || RoadMap::load(*holder, atlas) != 0) return false;
+    const RoadGraph::SegmentRecord* head = holder->graph()->segmentHeadRecord(bound.segmentId);
+    return head != nullptr && (head->attributes.road & RoadGraph::RoadFlag::TwoWay) != 0;
 }
 
 } // namespace Map::Routing

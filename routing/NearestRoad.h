@@ -76,4 +76,9 @@ struct RoadBinding {
 // first; false when none is found.
 bool bindToNearestRoad(KVAtlas& atlas, Point location, RoadBinding& out, const TicksSource& ticks = sdlTicks);
 
+// Bit 0x10 (two-way, for a segment built between two nodes) of the first
+// attribute byte of the bound segment's head record, loading the map's road
+// graph when needed; false when the graph or the segment cannot be had.
+bool roadFlag10(KVAtlas& atlas, const RoadBinding& bound);
+
 } // namespace Map::Routing

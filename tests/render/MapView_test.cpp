@@ -62,7 +62,6 @@ TEST(MapView, PickSearchesTheCellUnderThePoint) {
     EXPECT_EQ(seen.y, 600);
     EXPECT_EQ(seen.frame, city.frame);
     EXPECT_EQ(seen.firstType, 1u); // cell (0, 0) starts with its polygon
-    EXPECT_EQ(seen.cells, (std::vector<std::pair<std::int32_t, std::int32_t>>{{0, 0}}));
     EXPECT_EQ(found.mapIndex, 6u);
     EXPECT_EQ(point, globalOf(level, 510, 600));
     ASSERT_TRUE(MapCamera::instance().levelFrame().has_value());

@@ -24,10 +24,9 @@ TEST(MapPicking, PointInPolygonCountsCrossingsAndEdges) {
         int expected;
     };
     const Row rows[] = {
-        {square, 4, {5, 5}, 1},  {square, 4, {15, 5}, 0}, {square, 4, {-1, 5}, 0}, {square, 4, {10, 5}, 2},
-        {square, 4, {0, 0}, 2},  {square, 4, {5, 10}, 2}, {ell, 6, {7, 7}, 0},     {ell, 6, {2, 7}, 1},
-        {ell, 6, {7, 2}, 1},     {ell, 6, {5, 7}, 2},     {arrow, 3, {2, 5}, 1},   {arrow, 3, {11, 5}, 0},
-        {arrow, 3, {-1, 0}, 0},  {square, 0, {5, 5}, 0},
+        {square, 4, {5, 5}, 1}, {square, 4, {15, 5}, 0}, {square, 4, {10, 5}, 2}, {square, 4, {0, 0}, 2},
+        {ell, 6, {7, 7}, 0},    {ell, 6, {2, 7}, 1},     {ell, 6, {5, 7}, 2},     {arrow, 3, {2, 5}, 1},
+        {arrow, 3, {-1, 0}, 0}, {square, 0, {5, 5}, 0},
     };
     for (const Row& row : rows)
         EXPECT_EQ(Map::Nearest::pointInPolygon(row.p, row.ring, row.count), row.expected)

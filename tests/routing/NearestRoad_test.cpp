@@ -10,6 +10,7 @@
 #include "routing/NearestRoad.h"
 
 #include "tests/map/AtlasFixture.h"
+#include "tools/demo-atlas/DemoAtlas.h"
 #include "tools/mapwriter/MapWriter.h"
 
 #include <gtest/gtest.h>
@@ -111,6 +112,29 @@ TEST(NearestRoad, GrowsTheSquareUntilTheRoadLiesInItsCircle) {
         if (row.found) {
             EXPECT_EQ(maps.name(state.mapIndex, state.nameIndex), u"City Road"); // never the footpath
         }
+    }
+}
+
+TEST(NearestRoad, DemoTownStreetsWithTheirHeadingAndTwoWayFlag) {
+    AtlasTest::AtlasSetup setup;
+    auto atlas = setup.makeAtlas();
+    ASSERT_TRUE(atlas->load(AtlasTest::wide(MIREL_DEMO_ATLAS_DIR)));
+    struct Row {
+        double east, north;
+        const char16_t* street;
+        int heading;
+        bool twoWay;
+    };
+    for (const Row& row : {Row{-300, 40, u"Main Street", 90, true}, Row{100, 530, u"Mill Lane", 90, false},
+                           Row{200, -470, u"Church Street", 270, false}}) {
+        const auto [x, y] = DemoAtlas::globalOf(row.east, row.north);
+        RoadBinding bound;
+        ASSERT_TRUE(bindToNearestRoad(*atlas, {static_cast<std::int32_t>(x), static_cast<std::int32_t>(y)}, bound));
+        std::u16string name;
+        atlas->mapAt(bound.mapIndex)->stringsReader().string(bound.nameIndex, name);
+        EXPECT_EQ(name, row.street);
+        EXPECT_EQ(bound.roadHeading, row.heading);
+        EXPECT_EQ(roadFlag10(*atlas, bound), row.twoWay);
     }
 }
 
