@@ -12,12 +12,6 @@ namespace {
 constexpr std::uint32_t StaleFixMs = 3000;
 constexpr float DegreesToRadians = 0.017453292f;
 
-// Angle between two directions in degrees, 0..180.
-float angleBetween(float a, float b) {
-    const float d = std::fmod(std::fabs(a - b), 360.0f);
-    return d > 180.0f ? 360.0f - d : d;
-}
-
 // d wrapped into (-180, 180].
 float wrapSigned(float d) {
     d = std::fmod(d, 360.0f);
@@ -211,8 +205,8 @@ void CarTracker::update() {
             const int direction = Map::directionDegrees(b.x - a.x, b.y - a.y);
             const int reverse = direction >= 180 ? direction - 180 : direction + 180;
             const float reference = fix.speed >= m_settings.minSpeed ? fix.heading : shown;
-            snapped.targetHeading = angleBetween(static_cast<float>(direction), reference) <
-                                            angleBetween(static_cast<float>(reverse), reference)
+            snapped.targetHeading = headingDifference(static_cast<float>(direction), reference) <
+                                            headingDifference(static_cast<float>(reverse), reference)
                                         ? static_cast<float>(direction)
                                         : static_cast<float>(reverse);
             const float step = m_rotateSpeed * static_cast<float>(now - lastTurn) * 0.001f;
@@ -270,13 +264,13 @@ RoadInfo CarTracker::roadInfo() {
 bool CarTracker::isAlongHeading(int direction) {
     Threading::SdlLock lock(m_mutex);
     return !(m_fix.speed >= m_settings.minSpeed &&
-             angleBetween(static_cast<float>(direction), m_fix.heading) >= 90.0f);
+             headingDifference(static_cast<float>(direction), m_fix.heading) >= 90.0f);
 }
 
 bool CarTracker::isAgainstHeading(int direction) {
     Threading::SdlLock lock(m_mutex);
     return !(m_fix.speed >= m_settings.minSpeed &&
-             angleBetween(static_cast<float>(direction), m_fix.heading) < 90.0f);
+             headingDifference(static_cast<float>(direction), m_fix.heading) < 90.0f);
 }
 
 bool CarState::differs(const CarState& a, const CarState& b, float scale) {

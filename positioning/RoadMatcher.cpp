@@ -16,22 +16,6 @@ bool isRoadType(std::uint8_t type) {
     return (type >= 1 && type <= 12) || type == 22 || type == 66 || type == 67;
 }
 
-// The cell of a global point in a level's grid, if inside it.
-bool gridContains(const Map::Level& level, Map::Point point) {
-    const Map::LevelFrame frame = Map::LevelFrame::of(level);
-    const Map::LocalPoint local = frame.toLocal(point);
-    const double cellSize = std::ldexp(1.0, frame.cellShift & 31);
-    const double cx = std::floor(local.x / cellSize);
-    const double cy = std::floor(local.y / cellSize);
-    return cx >= 0 && cy >= 0 && cx < level.width() && cy < level.height();
-}
-
-// Angle between two directions in degrees, 0..180.
-float angleBetween(float a, float b) {
-    float d = std::fmod(std::fabs(a - b), 360.0f);
-    return d > 180.0f ? 360.0f - d : d;
-}
-
 } // namespace
 
 std::vector<RoadPolyline> collectRoads(Map::KVAtlas& atlas, Map::Point point, double radius) {
@@ -39,7 +23,7 @@ std::vector<RoadPolyline> collectRoads(Map::KVAtlas& atlas, Map::Point point, do
     const auto& maps = atlas.maps();
     int bestRank = 0;
     for (const auto& map : maps)
-        if (map->levelCount() > 0 && gridContains(map->level(0), point))
+        if (map->levelCount() > 0 && MapDrawing::gridCellOf(map->level(0), point))
             bestRank = std::max(bestRank, Map::Nearest::kindRank(map->mapType()));
     for (std::size_t m = 0; m < maps.size(); ++m) {
         Map::KVMap2& map = *maps[m];
@@ -83,11 +67,16 @@ std::optional<ScoredRoad> scoreRoad(const RoadPolyline& road, const MatchInput& 
         const Map::LocalPoint a = road.points[foot.segment];
         const Map::LocalPoint b = road.points[foot.segment + 1];
         const float direction = static_cast<float>(std::atan2(b.x - a.x, b.y - a.y) * 57.29578);
-        float angle = angleBetween(direction, input.heading);
+        float angle = headingDifference(direction, input.heading);
         if (!road.oneWay) angle = std::min(angle, 180.0f - angle);
         scored.cost += angle * 0.011111111f;
     }
     return scored;
+}
+
+float headingDifference(float a, float b) {
+    const float d = std::fmod(std::fabs(a - b), 360.0f);
+    return d > 180.0f ? 360.0f - d : d;
 }
 
 float costWeight(float cost) { return cost > 4.0f ? 0.0f : std::exp(-cost); }
@@ -136,7 +125,7 @@ std::optional<Map::LevelFrame> levelForPoint(Map::KVAtlas& atlas, Map::Point poi
     Threading::SdlLock lock(atlas.mutex());
     std::optional<Map::LevelFrame> best;
     for (const auto& map : atlas.maps()) {
-        if (map->levelCount() == 0 || !gridContains(map->level(0), point)) continue;
+        if (map->levelCount() == 0 || !MapDrawing::gridCellOf(map->level(0), point)) continue;
         const Map::LevelFrame frame = Map::LevelFrame::of(map->level(0));
         if (!best || frame.coordinateBits > best->coordinateBits) best = frame;
     }

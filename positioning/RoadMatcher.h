@@ -71,6 +71,9 @@ std::vector<RoadPolyline> collectRoads(Map::KVAtlas& atlas, Map::Point point, do
 // The cost of one polyline, or nothing when no segment lies within max_dist.
 std::optional<ScoredRoad> scoreRoad(const RoadPolyline& road, const MatchInput& input, const MatchSettings& settings);
 
+// The angle between two headings in degrees, 0..180.
+float headingDifference(float a, float b);
+
 // e^-cost, 0 above 4.
 float costWeight(float cost);
 

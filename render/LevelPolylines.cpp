@@ -24,4 +24,14 @@ CellRect cellsAround(const Map::LevelFrame& frame, Map::LocalPoint centre, float
     return rect;
 }
 
+std::optional<std::pair<std::int32_t, std::int32_t>> gridCellOf(const Map::Level& level, Map::Point point) {
+    const Map::LevelFrame frame = Map::LevelFrame::of(level);
+    const Map::LocalPoint local = frame.toLocal(point);
+    const double cellSize = std::ldexp(1.0, frame.cellShift & 31);
+    const double cx = std::floor(local.x / cellSize);
+    const double cy = std::floor(local.y / cellSize);
+    if (!(cx >= 0 && cy >= 0 && cx < level.width() && cy < level.height())) return std::nullopt;
+    return std::pair{static_cast<std::int32_t>(cx), static_cast<std::int32_t>(cy)};
+}
+
 } // namespace MapDrawing

@@ -8,6 +8,8 @@
 #include "render/CellItems.h"
 
 #include <cstdint>
+#include <optional>
+#include <utility>
 #include <vector>
 
 namespace MapDrawing {
@@ -31,6 +33,9 @@ struct CellRect {
     std::int32_t y1 = -1;
 };
 CellRect cellsAround(const Map::LevelFrame& frame, Map::LocalPoint centre, float radius);
+
+// The cell of a level's grid under a global point; nothing outside the grid.
+std::optional<std::pair<std::int32_t, std::int32_t>> gridCellOf(const Map::Level& level, Map::Point point);
 
 // Calls visit(const LevelPolyline&) for every polyline of the loaded cells of
 // rect in `area` (prepare it first), cell by cell in rows.

@@ -65,18 +65,13 @@ std::vector<CoveringMap> mapsCoveringPoint(KVAtlas& atlas, Point point) {
         KVMap2& map = *maps[i];
         if (map.levelCount() == 0) continue;
         Level& level = map.level(0);
-        const LevelFrame frame = LevelFrame::of(level);
-        const LocalPoint local = frame.toLocal(point);
-        const double cellSize = std::ldexp(1.0, frame.cellShift & 31);
-        const double cx = std::floor(local.x / cellSize);
-        const double cy = std::floor(local.y / cellSize);
-        if (!(cx >= 0 && cy >= 0 && cx < level.width() && cy < level.height())) continue;
+        const auto cell = MapDrawing::gridCellOf(level, point);
+        if (!cell) continue;
         auto area = std::make_unique<ScopedArea>(level);
-        const auto x = static_cast<std::int32_t>(cx);
-        const auto y = static_cast<std::int32_t>(cy);
+        const auto [x, y] = *cell;
         Level::CellItems items;
         if (!area->prepare(x, y, x, y) || !area->cellItems(x, y, items) || items.begin == items.end) continue;
-        out.push_back({static_cast<std::uint32_t>(i), &map, frame, std::move(area)});
+        out.push_back({static_cast<std::uint32_t>(i), &map, LevelFrame::of(level), std::move(area)});
     }
     return out;
 }
