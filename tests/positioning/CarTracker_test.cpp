@@ -120,6 +120,24 @@ TEST(CarTracker, SnapsToTheStreetAndReportsTheReturnOnce) {
     EXPECT_TRUE(rig.tracker->isAgainstHeading(181));
 }
 
+TEST(CarTracker, StatesDifferBeyondHalfAPixelOrTwoHundredthsOfARadian) {
+    CarState a;
+    a.valid = true;
+    a.heading = 6.27f; // across north from b
+    CarState b = a;
+    b.heading = 0.0f;
+    EXPECT_FALSE(CarState::differs(a, b, 1.0f)); // 0.0132 rad apart
+    b.position.x = 1.0f; // one global unit
+    EXPECT_FALSE(CarState::differs(a, b, 0.49f));
+    EXPECT_TRUE(CarState::differs(a, b, 0.5f)); // half a pixel
+    b = a;
+    b.heading = 6.30f;
+    EXPECT_TRUE(CarState::differs(a, b, 1.0f));
+    b.heading = a.heading;
+    b.valid = false;
+    EXPECT_TRUE(CarState::differs(a, b, 1.0f));
+}
+
 TEST(CarTracker, TurnsNinetyDegreesInOnePointEightSeconds) {
     // Standing (0.5 m/s) on Park Avenue, which runs north, facing east: the
     // road's two directions are equally far from the shown heading and the
