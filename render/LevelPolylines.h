@@ -7,6 +7,7 @@
 #include "map/ScopedArea.h"
 #include "render/CellItems.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <optional>
 #include <utility>
@@ -44,8 +45,15 @@ void forEachPolyline(const Map::ScopedArea& area, const Map::LevelFrame& frame, 
                      Visit&& visit) {
     std::vector<Map::LocalPoint> points;
     const float cellSize = static_cast<float>(std::int64_t{1} << (frame.cellShift & 31u));
-    for (std::int32_t cy = rect.y0; cy <= rect.y1; ++cy)
-        for (std::int32_t cx = rect.x0; cx <= rect.x1; ++cx) {
+    // Only the loaded window is walked: a rectangle reaching far beyond the
+    // grid (a level of tiny cells, a large radius) costs nothing extra.
+    const Map::Level::Area& loaded = area.area();
+    const std::int64_t x0 = std::max<std::int64_t>(rect.x0, loaded.x0);
+    const std::int64_t y0 = std::max<std::int64_t>(rect.y0, loaded.y0);
+    const std::int64_t x1 = std::min<std::int64_t>(rect.x1, std::int64_t{loaded.x0} + loaded.width - 1);
+    const std::int64_t y1 = std::min<std::int64_t>(rect.y1, std::int64_t{loaded.y0} + loaded.height - 1);
+    for (std::int32_t cy = static_cast<std::int32_t>(y0); cy <= y1; ++cy)
+        for (std::int32_t cx = static_cast<std::int32_t>(x0); cx <= x1; ++cx) {
             Map::Level::CellItems cell;
             if (!area.cellItems(cx, cy, cell)) continue;
             CellItemWalker walker(cell, PolylineItems, static_cast<unsigned>(frame.cellShift) + 1);
