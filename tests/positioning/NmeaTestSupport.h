@@ -23,11 +23,13 @@ inline std::string sentence(std::string_view body) {
         sum ^= static_cast<unsigned char>(c);
     char tail[4];
     std::snprintf(tail, sizeof tail, "*%02X", sum & 0xFF);
-    return "$" + std::string(body) + tail;
+    std::string out(1, '$'); // appended, not prefixed: GCC 12 at -O3 misreads a prefix insert
+    out.append(body).append(tail);
+    return out;
 }
 
 inline std::string line(std::string_view body) {
-    return sentence(body) + "\r\n";
+    return sentence(body).append("\r\n");
 }
 
 inline std::filesystem::path nmeaFolder() {
