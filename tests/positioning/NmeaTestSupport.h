@@ -2,12 +2,15 @@
 // Helpers shared by the positioning tests: sentences with their checksum,
 // the recorded logs, and a listener that keeps every fix.
 
+#include "positioning/ReplayPortSystem.h"
+#include "positioning/System.h"
 #include "positioning/TrackingListener.h"
 
 #include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <memory>
 #include <sstream>
 #include <string>
 #include <string_view>
@@ -60,6 +63,17 @@ inline std::vector<std::filesystem::path> recordedLogs() {
     std::sort(logs.begin(), logs.end());
     return logs;
 }
+
+// A positioning system whose port is a replay: bytes fed to `replay` go
+// the whole way to fixes on the caller's thread once the system is enabled.
+struct ReplaySystem {
+    Positioning::ReplayPortSystem* replay = nullptr;
+    Positioning::System system{u"", 0, nullptr, [this](const Positioning::MessageTexts*) {
+                                   auto ports = std::make_unique<Positioning::ReplayPortSystem>();
+                                   replay = ports.get();
+                                   return ports;
+                               }};
+};
 
 struct FixRecorder : Positioning::TrackingListener {
     std::vector<std::pair<bool, Positioning::Fix>> fixes;
