@@ -470,6 +470,7 @@ MapDescription country() {
     o.addPolyline(a1, overview.at({{-160000, 20000}, {0, 0}, {150000, -30000}}));
     Polyline a7{s.add("A7"), MajorRoad, false, NoRoad, {}};
     d.addPolyline(a7, detail.at({{0, 0}, {20000, 140000}}));
+    o.addPolyline(a7, overview.at({{0, 0}, {20000, 140000}}));
     d.addPolygon({s.add("Demoland"), Land, {}}, detail.at(rectangle(-20000, -20000, 30000, 30000)));
 
     map.levels = {levels[0], levels[1]};
