@@ -98,7 +98,16 @@ struct RestrictionItem {
     bool only = false;
 };
 
+struct Coastline {
+    std::vector<std::int64_t> nodes; // land on the left, water on the right
+    std::vector<Geo> points;
+};
+
 struct Extract {
+    Geo boxLow; // the extract's bounding box (from its header, else its data)
+    Geo boxHigh;
+    bool hasBox = false;
+    std::vector<Coastline> coastlines;
     std::vector<RoadWay> roads;
     std::vector<Line> lines;
     std::vector<AreaItem> areas;
@@ -177,6 +186,8 @@ class Collector : public osmium::handler::Handler {
             }
             m_extract.roads.push_back(std::move(road));
         } else if (const std::optional<RoadKind> other = otherLineKind(tags)) {
+            if (hasValue(tags.get_value_by_key("natural"), {"coastline"}))
+                m_extract.coastlines.push_back({road.nodes, road.points});
             m_extract.lines.push_back({*other, text(tags.get_value_by_key("name")), std::move(road.points)});
         }
     }
@@ -261,6 +272,11 @@ Extract readExtract(const std::filesystem::path& pbf) {
     locations.ignore_errors();
     Collector collector{extract};
     osmium::io::Reader reader{input, osmium::io::read_meta::no};
+    if (const osmium::Box box = reader.header().box(); box.valid()) {
+        extract.boxLow = {box.bottom_left().lat(), box.bottom_left().lon()};
+        extract.boxHigh = {box.top_right().lat(), box.top_right().lon()};
+        extract.hasBox = true;
+    }
     osmium::apply(reader, locations, collector, areas.handler([&collector](osmium::memory::Buffer&& buffer) {
         osmium::apply(buffer, collector);
     }));
@@ -365,6 +381,104 @@ std::uint8_t lineType(const RoadKind& kind, bool roundabout) {
     return roundabout && street ? 0x0C : kind.lineType;
 }
 
+// The sea of an extract: its coastline pieces joined end to end, each open
+// chain closed along the extract's box so that the water on the chain's
+// right is inside. Walking the box clockwise from a chain's end leads to the
+// next chain's start. Islands (closed chains) are left to the land colour.
+std::vector<std::vector<Geo>> seaRings(const Extract& extract, Geo low, Geo high) {
+    std::vector<Coastline> chains;
+    std::vector<bool> used(extract.coastlines.size(), false);
+    for (std::size_t i = 0; i < extract.coastlines.size(); ++i) {
+        if (used[i]) continue;
+        used[i] = true;
+        Coastline chain = extract.coastlines[i];
+        for (bool grown = true; grown && chain.nodes.front() != chain.nodes.back();) {
+            grown = false;
+            for (std::size_t j = 0; j < extract.coastlines.size(); ++j) {
+                const Coastline& next = extract.coastlines[j];
+                if (used[j]) continue;
+                if (next.nodes.front() == chain.nodes.back()) {
+                    chain.nodes.insert(chain.nodes.end(), next.nodes.begin() + 1, next.nodes.end());
+                    chain.points.insert(chain.points.end(), next.points.begin() + 1, next.points.end());
+                } else if (next.nodes.back() == chain.nodes.front()) {
+                    chain.nodes.insert(chain.nodes.begin(), next.nodes.begin(), next.nodes.end() - 1);
+                    chain.points.insert(chain.points.begin(), next.points.begin(), next.points.end() - 1);
+                } else {
+                    continue;
+                }
+                used[j] = grown = true;
+            }
+        }
+        if (chain.nodes.front() != chain.nodes.back()) chains.push_back(std::move(chain));
+    }
+    if (chains.empty()) return {};
+    // Position along the box, clockwise from its north-west corner.
+    const double w = high.lon - low.lon, h = high.lat - low.lat;
+    const auto along = [&](Geo g) {
+        const double top = high.lat - g.lat, right = high.lon - g.lon, bottom = g.lat - low.lat, left = g.lon - low.lon;
+        const double nearest = std::min({std::abs(top), std::abs(right), std::abs(bottom), std::abs(left)});
+        if (nearest == std::abs(top)) return std::clamp(g.lon - low.lon, 0.0, w);
+        if (nearest == std::abs(right)) return w + std::clamp(high.lat - g.lat, 0.0, h);
+        if (nearest == std::abs(bottom)) return w + h + std::clamp(high.lon - g.lon, 0.0, w);
+        return 2 * w + h + std::clamp(g.lat - low.lat, 0.0, h);
+    };
+    const Geo corners[4] = {{high.lat, low.lon}, {high.lat, high.lon}, {low.lat, high.lon}, {low.lat, low.lon}};
+    const double cornerAt[4] = {0, w, w + h, 2 * w + h};
+    const double perimeter = 2 * (w + h);
+    std::vector<std::vector<Geo>> rings;
+    std::vector<bool> placed(chains.size(), false);
+    for (std::size_t first = 0; first < chains.size(); ++first) {
+        if (placed[first]) continue;
+        std::vector<Geo> ring;
+        for (std::size_t at = first; !placed[at];) {
+            placed[at] = true;
+            ring.insert(ring.end(), chains[at].points.begin(), chains[at].points.end());
+            const double from = along(chains[at].points.back());
+            // The next start clockwise from this end (possibly this chain's).
+            std::size_t next = at;
+            double best = perimeter + 1;
+            for (std::size_t k = 0; k < chains.size(); ++k) {
+                const double d = std::fmod(along(chains[k].points.front()) - from + perimeter, perimeter);
+                if ((k == first || !placed[k]) && d < best) {
+                    best = d;
+                    next = k;
+                }
+            }
+            std::vector<std::pair<double, int>> passed;
+            for (int c = 0; c < 4; ++c)
+                if (const double d = std::fmod(cornerAt[c] - from + perimeter, perimeter); d > 0 && d < best)
+                    passed.push_back({d, c});
+            std::sort(passed.begin(), passed.end());
+            for (const auto& [d, c] : passed)
+                ring.push_back(corners[c]);
+            at = next;
+        }
+        rings.push_back(std::move(ring));
+    }
+    return rings;
+}
+
+// Open water without an outline: the sea is cut into cells, whose borders
+// must not show.
+constexpr std::uint8_t SeaType = 0x46;
+
+// The least distance between two POI icons of one level: about 16 pixels
+// at the smaller scales the level is drawn at.
+constexpr double PoiSpacingMetres[] = {16, 40, 150, 700, 2000};
+
+int poiRank(std::uint16_t type) {
+    switch (type) {
+    case 0x3002: // hospital
+    case 0x2F01: // fuel
+    case 0xF001: // speed camera
+        return 0;
+    case 0x0000: // other
+        return 2;
+    default:
+        return 1;
+    }
+}
+
 struct SegmentInfo {
     std::uint32_t id = 0;
     std::int64_t from = 0; // OSM node ids, in the segment's direction
@@ -382,6 +496,7 @@ class Builder {
         addRoads();
         addRestrictions();
         addLines();
+        addSea();
         addAreas();
         addAddresses();
         m_import.map.levels.assign(m_levels, m_levels + LevelCount);
@@ -414,6 +529,10 @@ class Builder {
         for (const HouseItem& house : m_extract.houses)
             extend(house.at);
         if (low.x > high.x) throw std::invalid_argument("the extract holds nothing to draw");
+        if (m_extract.hasBox) {
+            extend(m_extract.boxLow);
+            extend(m_extract.boxHigh);
+        }
         for (std::size_t i = 0; i < LevelCount; ++i)
             m_frames.emplace_back(m_levels[i], Levels[i], low, high);
     }
@@ -516,8 +635,10 @@ class Builder {
 
     // Via-node restrictions between car roads: the path is the from road's
     // segment that ends at the via node, the forbidden segments those of the
-    // to road there (no_*) or every other segment there (only_*). A U-turn
-    // back onto the from road stays allowed.
+    // to road there (no_*) or every other segment there (only_*). The path
+    // itself is never listed: the route search does not turn back along it
+    // at the via node in any case. A restriction from a road onto itself
+    // (no_u_turn) is left out for the same reason.
     void addRestrictions() {
         for (const RestrictionItem& r : m_extract.restrictions) {
             const auto fromWay = m_segmentsOfWay.find(r.from);
@@ -529,7 +650,7 @@ class Builder {
             if (toWay != m_segmentsOfWay.end())
                 for (const SegmentInfo& s : toWay->second)
                     if (s.from == r.via || s.to == r.via) to.push_back(&s);
-            if (from.size() != 1 || to.empty()) {
+            if (r.from == r.to || from.size() != 1 || to.empty()) {
                 ++m_import.counts.skippedRestrictions;
                 continue;
             }
@@ -589,6 +710,28 @@ class Builder {
                 // Areas smaller than two units either way vanish at the level.
                 if (level > 0 && maxX->x - minX->x < 2 && maxY->y - minY->y < 2) continue;
                 LevelPlacer(m_levels[level]).addClippedPolygon(style, ring);
+            }
+        }
+    }
+
+    void addSea() {
+        Geo low = m_extract.boxLow, high = m_extract.boxHigh;
+        if (!m_extract.hasBox) {
+            low = {90, 180};
+            high = {-90, -180};
+            for (const RoadWay& road : m_extract.roads)
+                for (const Geo& g : road.points) {
+                    low = {std::min(low.lat, g.lat), std::min(low.lon, g.lon)};
+                    high = {std::max(high.lat, g.lat), std::max(high.lon, g.lon)};
+                }
+        }
+        if (!(low.lat < high.lat && low.lon < high.lon)) return;
+        for (const std::vector<Geo>& ring : seaRings(m_extract, low, high)) {
+            Polygon style;
+            style.type = SeaType;
+            for (std::size_t level = 0; level < LevelCount; ++level) {
+                std::vector<LevelPoint> points = levelPoints(level, ring);
+                if (points.size() >= 3) LevelPlacer(m_levels[level]).addClippedPolygon(style, points);
             }
         }
     }
@@ -665,22 +808,40 @@ class Builder {
             }
         }
 
-        for (const PoiItem& poi : m_extract.pois) {
+        // Important kinds first: they keep their place when icons crowd.
+        std::vector<const PoiItem*> pois;
+        for (const PoiItem& poi : m_extract.pois)
+            pois.push_back(&poi);
+        std::stable_sort(pois.begin(), pois.end(),
+                         [](const PoiItem* a, const PoiItem* b) { return poiRank(a->type) < poiRank(b->type); });
+        std::vector<std::vector<Geo>> shown(LevelCount);
+        for (const PoiItem* poi : pois) {
             ObjectDescription object;
-            object.name = strings.add(poi.name);
-            object.city = m_cities[nearestCity(poi.at)].offset;
-            object.type = poi.type;
-            if (!poi.street.empty()) {
-                object.street = streetRecord(poi.street, poi.at, false);
-                object.addressText = strings.add(poi.number.empty() ? poi.street : poi.street + " " + poi.number);
+            object.name = strings.add(poi->name);
+            object.city = m_cities[nearestCity(poi->at)].offset;
+            object.type = poi->type;
+            if (!poi->street.empty()) {
+                object.street = streetRecord(poi->street, poi->at, false);
+                object.addressText =
+                    strings.add(poi->number.empty() ? poi->street : poi->street + " " + poi->number);
             }
-            const Map::Point p = global(poi.at);
+            const Map::Point p = global(poi->at);
             object.x = p.x;
             object.y = p.y;
             const std::uint32_t record = address.addObject(object);
-            for (std::size_t level = 0; level < LevelCount; ++level)
-                LevelPlacer(m_levels[level]).addPoint({object.name, record, poi.type, {}}, m_frames[level].at(p));
             ++m_import.counts.pois;
+            // Each level shows a POI only where no other icon is drawn
+            // close by at the scales it serves; the coarser levels keep the
+            // kinds a driver looks for from afar.
+            for (std::size_t level = 0; level < LevelCount; ++level) {
+                if (level > 2 && poiRank(poi->type) > 0) break;
+                const bool crowded = std::any_of(shown[level].begin(), shown[level].end(), [&](Geo other) {
+                    return metresBetween(other, poi->at) < PoiSpacingMetres[level];
+                });
+                if (crowded) break;
+                shown[level].push_back(poi->at);
+                LevelPlacer(m_levels[level]).addPoint({object.name, record, poi->type, {}}, m_frames[level].at(p));
+            }
         }
     }
 

@@ -24,7 +24,7 @@ constexpr std::array<RoadRow, 24> Roads{{
     {"trunk", {0x01, 1, true, Through}},
     {"primary", {0x02, 2, true, Through}},
     {"secondary", {0x03, 3, true, MainRoads}},
-    {"tertiary", {0x04, 4, true, MainRoads}},
+    {"tertiary", {0x04, 4, true, Streets}},
     {"motorway_link", {0x03, 1, true, Streets}},
     {"trunk_link", {0x03, 2, true, Streets}},
     {"primary_link", {0x03, 3, true, Streets}},
@@ -70,12 +70,12 @@ struct AreaRow {
 
 // The first row whose tag the object has decides its area type.
 constexpr std::array<AreaRow, 28> Areas{{
-    {{"natural", "water"}, {0x3C, MainRoads}},
-    {{"waterway", "riverbank"}, {0x3C, MainRoads}},
-    {{"landuse", "reservoir"}, {0x3C, MainRoads}},
-    {{"landuse", "basin"}, {0x3C, Streets}},
+    {{"natural", "water"}, {0x47, MainRoads}},
+    {{"waterway", "riverbank"}, {0x47, MainRoads}},
+    {{"landuse", "reservoir"}, {0x47, MainRoads}},
+    {{"landuse", "basin"}, {0x47, Streets}},
     {{"leisure", "swimming_pool"}, {0x3D, Detail}},
-    {{"leisure", "marina"}, {0x3E, Streets}},
+    {{"leisure", "marina"}, {0x48, Streets}},
     {{"building", nullptr}, {0x13, Detail}},
     {{"place", "square"}, {0x13, Detail}},
     {{"leisure", "park"}, {0x14, Streets}},
