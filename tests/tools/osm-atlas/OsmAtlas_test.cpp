@@ -3,6 +3,8 @@
 // addresses found by the map's own readers where the extract puts them.
 
 #include "core/Text.h"
+#include "core/Config.h"
+#include "map/AtlasFolderList.h"
 #include "map/KVAtlas.h"
 #include "map/ObjectAddress.h"
 #include "map/Projection.h"
@@ -11,6 +13,7 @@
 #include "tests/map/AtlasFixture.h"
 #include "tests/map/MapFixture.h"
 #include "tests/support/CaptureLogger.h"
+#include "tests/support/TempDir.h"
 #include "tools/mapwriter/MapWriter.h"
 #include "tools/osm-atlas/OsmAtlas.h"
 
@@ -56,6 +59,24 @@ TEST(OsmAtlas, SameBytesEveryTimeAndTheBuildsAtlasOpens) {
     std::u16string copyright;
     ASSERT_TRUE(opened.copyright != nullptr && opened.copyright->text(copyright));
     EXPECT_NE(copyright.find(u"\u00a9 OpenStreetMap contributors"), std::u16string::npos);
+}
+
+// The first run's configuration names the Monaco atlas the way the engine
+// finds it: the "atlas" value, taken through the data folder, is the path of
+// the folder list's Monaco record.
+TEST(OsmAtlas, FirstRunConfigurationChoosesMonaco) {
+    TestSupport::TempDir program;
+    std::filesystem::create_directories(program.path() / "data/maps/demo");
+    std::filesystem::create_directories(program.path() / "data/maps/monaco");
+    Core::Config config;
+    ASSERT_TRUE(config.load(AtlasTest::wide(std::filesystem::path(MIREL_SOURCE_DIR) / "data/config.default.xml")));
+    std::string atlas;
+    ASSERT_TRUE(config.root()->get("atlas", atlas));
+    const Map::FolderPaths paths(AtlasTest::wide(program.path()));
+    const Map::AtlasFolderList folders(paths, paths.dataPath(Core::utf8ToWide(atlas)));
+    ASSERT_EQ(folders.records().size(), 2u);
+    ASSERT_EQ(folders.current(), 1u);
+    EXPECT_EQ(folders.records()[1].name, u"monaco");
 }
 
 struct Address {
