@@ -783,10 +783,6 @@ class Builder {
         for (const PlaceItem& place : places) {
             const Map::Point p = global(place.at);
             m_cities.push_back({place.at, address.addCity(strings.add(place.name), m_country, 0, 0, p.x, p.y)});
-            // Place names label the town at the coarser levels.
-            for (std::size_t level = 2; level < LevelCount; ++level)
-                LevelPlacer(m_levels[level]).addPoint({strings.add(place.name), 0, 0x0100, {}},
-                                                      m_frames[level].at(p));
         }
         for (const RoadWay& road : m_extract.roads)
             if (!road.name.empty() && road.kind.lineType != 0x16)
