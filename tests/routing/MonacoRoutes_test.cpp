@@ -8,11 +8,9 @@
 #include "tools/mapwriter/MapWriter.h"
 #include "tools/osm-atlas/OsmAtlas.h"
 
+#include "tests/support/OsmExtract.h"
+
 #include <osmium/handler.hpp>
-#include <osmium/handler/node_locations_for_ways.hpp>
-#include <osmium/index/map/flex_mem.hpp>
-#include <osmium/io/pbf_input.hpp>
-#include <osmium/visitor.hpp>
 
 #include <gtest/gtest.h>
 
@@ -146,12 +144,7 @@ class OsmRoads : public osmium::handler::Handler {
 const OsmRoads& osmRoads() {
     static const OsmRoads roads = [] {
         OsmRoads r;
-        using Index = osmium::index::map::FlexMem<osmium::unsigned_object_id_type, osmium::Location>;
-        Index index;
-        osmium::handler::NodeLocationsForWays<Index> locations{index};
-        osmium::io::Reader reader{osmium::io::File{Extract.string(), "pbf"}};
-        osmium::apply(reader, locations, r);
-        reader.close();
+        TestSupport::readOsmExtract(Extract, r);
         r.finish();
         return r;
     }();

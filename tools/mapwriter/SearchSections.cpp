@@ -5,12 +5,8 @@
 
 namespace MapWriting {
 
-namespace {
-
-// One search key per word of a name: a later word is found by itself and
-// shows as "Word, Rest of the name".
-void addWords(std::vector<TextSearchEntry>& out, StringTable& strings, std::uint32_t nameId,
-              std::uint32_t objectOffset, std::uint16_t poiType) {
+void addNameWords(std::vector<TextSearchEntry>& out, StringTable& strings, std::uint32_t nameId,
+                  std::uint32_t objectOffset, std::uint16_t poiType) {
     const std::u16string name = strings.text(nameId);
     for (std::size_t start = 0; start < name.size();) {
         std::size_t end = name.find(u' ', start);
@@ -34,16 +30,14 @@ void addWords(std::vector<TextSearchEntry>& out, StringTable& strings, std::uint
 
 // The text search over the map's cities, streets and POIs, and the spatial
 // search over its objects (tree 1: POIs and houses by type, tree 2: houses).
-} // namespace
-
 void addSearchSections(MapDescription& map) {
     const AddressBuilder& address = map.address;
     TextSearchDescription text;
     for (std::size_t i = 0; i < address.cities.size(); ++i)
-        addWords(text.entries[0], map.strings, address.cities[i].refs[0],
+        addNameWords(text.entries[0], map.strings, address.cities[i].refs[0],
                  static_cast<std::uint32_t>(4 + 28 * i), 0);
     for (std::size_t i = 0; i < address.streets.size(); ++i)
-        addWords(text.entries[1], map.strings, address.streets[i].refs[0],
+        addNameWords(text.entries[1], map.strings, address.streets[i].refs[0],
                  static_cast<std::uint32_t>(4 + 39 * i), 0);
     SpatialSearchDescription spatial;
     spatial.version = 2;
@@ -51,7 +45,7 @@ void addSearchSections(MapDescription& map) {
         const ObjectDescription& object = address.objects[i];
         const std::uint32_t offset = address.objectOffsets[i];
         if (object.type != HouseType)
-            addWords(text.entries[2], map.strings, object.name, offset, object.type);
+            addNameWords(text.entries[2], map.strings, object.name, offset, object.type);
         spatial.tree1.objects.push_back({{object.x, object.y, object.x, object.y}, object.type, offset});
         if (object.type == HouseType)
             spatial.tree2.objects.push_back({{object.x, object.y, object.x, object.y}, 0, offset});

@@ -17,11 +17,9 @@
 #include "tools/mapwriter/MapWriter.h"
 #include "tools/osm-atlas/OsmAtlas.h"
 
+#include "tests/support/OsmExtract.h"
+
 #include <osmium/handler.hpp>
-#include <osmium/handler/node_locations_for_ways.hpp>
-#include <osmium/index/map/flex_mem.hpp>
-#include <osmium/io/pbf_input.hpp>
-#include <osmium/visitor.hpp>
 
 #include <gtest/gtest.h>
 
@@ -116,12 +114,7 @@ double metres(double lat1, double lon1, double lat2, double lon2) {
 
 TEST(OsmAtlas, SampledAddressesAreFoundAtTheirPlace) {
     Addresses addresses;
-    using Index = osmium::index::map::FlexMem<osmium::unsigned_object_id_type, osmium::Location>;
-    Index index;
-    osmium::handler::NodeLocationsForWays<Index> locations{index};
-    osmium::io::Reader reader{osmium::io::File{Extract.string(), "pbf"}};
-    osmium::apply(reader, locations, addresses);
-    reader.close();
+    TestSupport::readOsmExtract(Extract, addresses);
     ASSERT_GE(addresses.found.size(), 20u);
 
     AtlasTest::AtlasSetup setup;
