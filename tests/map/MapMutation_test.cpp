@@ -11,6 +11,9 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <random>
 
 namespace {
@@ -150,6 +153,42 @@ TEST(MapMutation, DamagedMapsNeverCrashTheReaders) {
     // see the damage.
     EXPECT_GT(opened, rounds / 4);
     RecordProperty("opened", static_cast<int>(opened));
+}
+
+// The same damage on a real town: the Monaco map the build writes, with its
+// many cells, long house lists and large search sections (fewer rounds: each
+// copy is a large file).
+TEST(MapMutation, DamagedMonacoMapNeverCrashesTheReaders) {
+    std::ifstream in(std::filesystem::path(MIREL_MONACO_ATLAS_DIR) / "monaco.kvm", std::ios::binary);
+    const std::vector<std::uint8_t> original{std::istreambuf_iterator<char>(in), {}};
+    ASSERT_GT(original.size(), 100000u);
+    const std::uint64_t seed = envNumber("MIREL_TEST_SEED", 20261206);
+    const std::uint64_t rounds = envNumber("MIREL_MUTATION_ROUNDS", 20000) / 40;
+    Mutator mutator(original, seed);
+    const std::uint32_t directory = wordAt(original, 36);
+    for (std::uint32_t k = 0; k < wordAt(original, directory); ++k) {
+        const std::size_t entry = directory + 4 + 12 * std::size_t{k};
+        const std::uint32_t offset = wordAt(original, entry + 4);
+        mutator.addFields(offset, offset + std::min<std::uint32_t>(wordAt(original, entry + 8), 4096), 4);
+    }
+    std::mt19937_64 random(seed + 3);
+    std::uint64_t opened = 0;
+    for (std::uint64_t round = 0; round < rounds; ++round) {
+        MapTest::OpenedMap map;
+        try {
+            map = MapTest::openMap(mutator.next());
+        } catch (const Map::File::FormatError&) {
+            continue;
+        }
+        ++opened;
+        exercise(map, random);
+        exerciseSearch(map, random);
+        if (HasFailure()) {
+            ADD_FAILURE() << "seed " << seed << ", round " << round;
+            return;
+        }
+    }
+    EXPECT_GT(opened, rounds / 4);
 }
 
 TEST(MapMutation, UndamagedMapReadsCleanly) {
