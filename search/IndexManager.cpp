@@ -13,15 +13,11 @@
 
 namespace TextSearch {
 
-namespace {
-
 std::uint32_t steadyTicks() {
     return static_cast<std::uint32_t>(std::chrono::duration_cast<std::chrono::milliseconds>(
                                           std::chrono::steady_clock::now().time_since_epoch())
                                           .count());
 }
-
-} // namespace
 
 IndexManager::IndexManager(const Map::MapSet& maps, Ticks ticks)
     : m_maps(maps), m_ticks(ticks ? std::move(ticks) : Ticks(steadyTicks)) {}

@@ -23,6 +23,9 @@
 
 namespace TextSearch {
 
+// Milliseconds of the process's steady clock, kept as 32 bits.
+std::uint32_t steadyTicks();
+
 class IndexManager {
 public:
     // Milliseconds of a monotonic clock.

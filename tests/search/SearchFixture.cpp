@@ -4,6 +4,7 @@
 #include "tools/mapwriter/MapWriter.h"
 #include "tools/mapwriter/SpatialSearchWriter.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 
@@ -103,15 +104,19 @@ std::u16string randomName(std::mt19937& random) {
                                                u"\u0440\u043e", u"\u0441\u0451", u"\u0432\u0430"};
     std::u16string name;
     const int words = 1 + static_cast<int>(random() % 3);
+    std::vector<std::u16string> used;
     for (int w = 0; w < words; ++w) {
-        if (w > 0)
-            name += u' ';
         const int parts = 1 + static_cast<int>(random() % 3);
         std::u16string word;
         for (int p = 0; p < parts; ++p)
             word += syllables[random() % std::size(syllables)];
         word[0] = Core::toUpper(word[0]);
-        name += word;
+        // Distinct words: a word twice in one name is one key of the tree
+        // but two items of the map.
+        if (std::find(used.begin(), used.end(), word) != used.end())
+            continue;
+        used.push_back(word);
+        name += (name.empty() ? u"" : u" ") + word;
     }
     return name;
 }
