@@ -220,3 +220,46 @@ TEST(TextSearchEngine, LettersFoldByTheCaseTableOnly) {
 }
 
 } // namespace
+
+namespace {
+
+// The demo atlas the build writes: Latin and Cyrillic names, houses.
+TEST(TextSearchEngine, DemoAtlasFindsItsLatinAndCyrillicNames) {
+    TestSupport::TempDir dir;
+    Core::ResourcesPool pool(20);
+    std::vector<std::unique_ptr<FixtureMap>> maps;
+    std::vector<Map::KvMap*> list;
+    for (const char* name : {"demo-country.kvm", "demo-region.kvm", "demo-town.kvm"}) {
+        std::filesystem::copy_file(std::filesystem::path(MIREL_DEMO_ATLAS_DIR) / name, dir / name);
+        maps.push_back(std::make_unique<FixtureMap>(pool, dir / name));
+        list.push_back(maps.back().get());
+    }
+    TestSupport::CaptureLogger log(Log::Normal);
+    Engine engine;
+    ASSERT_TRUE(engine.attach(list, wide(dir.path()), pool));
+    EXPECT_TRUE(engine.indexManager().isOpen());
+    auto type = [&](const std::u16string& text) {
+        for (char16_t c : text)
+            engine.addKey(std::u16string(1, c));
+        std::vector<ResultItem> rows;
+        engine.collectResults(rows);
+        return rows;
+    };
+    engine.search(TextSearch::StreetsKind, 0, {});
+    const std::vector<ResultItem> lane = type(u"\u0421\u0410\u0414"); // САД
+    ASSERT_EQ(lane.size(), 1u);
+    EXPECT_EQ(lane[0].text, u"\u0443\u043b. \u0421\u0430\u0434\u043e\u0432\u0430\u044f");
+    const Refs street = std::get<Refs>(lane[0].objects);
+    engine.searchPois(0, {}, nullptr, {0x2A05});
+    const std::vector<ResultItem> cafe = type(u"\u0431\u0435\u0440\u0401"); // берЁ
+    ASSERT_EQ(cafe.size(), 1u);
+    EXPECT_EQ(cafe[0].detail, u"\u0443\u043b. \u0421\u0430\u0434\u043e\u0432\u0430\u044f 3, "
+                              u"\u0443\u043b. \u0421\u0430\u0434\u043e\u0432\u0430\u044f, Linden");
+    engine.search(TextSearch::CitiesKind, 0, {});
+    EXPECT_EQ(type(u"LINDEN").size(), 3u); // one per map: their parents differ
+    ASSERT_TRUE(engine.hasHouses(street));
+    engine.searchHouses(street);
+    EXPECT_EQ(type(u"").size(), 8u);
+}
+
+} // namespace
