@@ -20,6 +20,7 @@ sanitized=(
   ui
   positioning
   routing
+  search
   render
   map
   app

@@ -206,7 +206,7 @@ TEST(MapMutation, UndamagedSearchSectionsAnswer) {
     std::mt19937_64 random(1);
     MapTest::walkSearch(map, random);
     Map::ItemsGroup group;
-    ASSERT_TRUE(map.textSearch->findGroup(1, u"Street", group));
+    ASSERT_TRUE(map.textSearch->findGroup(1, u"street", group));
     std::vector<Map::TextSearchItem> items;
     ASSERT_TRUE(map.textSearch->readItems(1, group, items));
     ASSERT_EQ(items.size(), 1u);
@@ -214,7 +214,7 @@ TEST(MapMutation, UndamagedSearchSectionsAnswer) {
     ASSERT_TRUE(map.strings->string(items[0].secondNameId, text));
     EXPECT_EQ(text, u", Main");
     std::vector<Map::ItemsGroup> groups;
-    ASSERT_TRUE(map.textSearch->findPoiGroups(u"Caf", {42}, groups));
+    ASSERT_TRUE(map.textSearch->findPoiGroups(u"caf", {42}, groups));
     ASSERT_EQ(groups.size(), 1u);
     MapTest::NearestFew one(1, UINT64_MAX);
     EXPECT_TRUE(map.spatialSearch->nearest(one, {1105, 2105}, {42}));
