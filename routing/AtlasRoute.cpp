@@ -1,0 +1,66 @@
+#include "routing/AtlasRoute.h"
+
+#include "map/KVAtlas.h"
+#include "map/Level.h"
+#include "routing/PathFile.h"
+
+#include <algorithm>
+#include <cmath>
+
+bool AtlasRoute::read(const std::u16string& file, Map::KVAtlas& atlas) {
+    return PathFile::read(file, atlas, m_path);
+}
+
+void AtlasRoute::write(const std::u16string& name, const std::u16string& file) {
+    PathFile::write(name, file, m_path);
+}
+
+RouteLine::RouteLine(Path& path, Map::KVAtlas& atlas) : m_path(path), m_atlas(atlas) {
+    m_path.addChangeFlag(&m_changed);
+}
+
+RouteLine::~RouteLine() {
+    m_path.removeChangeFlag(&m_changed);
+}
+
+const std::vector<std::vector<MapDrawing::RoutePiece>>& RouteLine::parts() const {
+    refresh();
+    return m_pieces;
+}
+
+const std::vector<MapDrawing::RoutePoint>& RouteLine::points() const {
+    refresh();
+    return m_points;
+}
+
+void RouteLine::refresh() const {
+    if (!m_changed) return;
+    m_changed = 0;
+    m_pieces.clear();
+    m_points.clear();
+    const auto& maps = m_atlas.maps();
+    for (const PathPart& part : m_path.parts) {
+        const auto map = std::find_if(maps.begin(), maps.end(), [&](const auto& m) { return m.get() == part.map; });
+        if (map == maps.end() || part.level == nullptr) continue;
+        const Map::LevelFrame frame = Map::LevelFrame::of(*part.level);
+        const double cell = std::ldexp(1.0, frame.cellShift);
+        std::vector<MapDrawing::RoutePiece>& pieces = m_pieces.emplace_back();
+        for (const PathPolyline& line : part.polylines) {
+            MapDrawing::RoutePiece piece;
+            piece.mapIndex = static_cast<std::uint32_t>(map - maps.begin());
+            piece.frame = frame;
+            piece.cellX = line.cellX;
+            piece.cellY = line.cellY;
+            for (const Map::LocalPoint& p : line.points)
+                piece.points.push_back(Map::LocalPoint{static_cast<float>(line.cellX * cell + p.x),
+                                                       static_cast<float>(line.cellY * cell + p.y)});
+            pieces.push_back(std::move(piece));
+        }
+    }
+    for (const PathPoint& point : m_path.points) {
+        MapDrawing::RoutePoint mark;
+        if (point.isSet()) mark.frame = Map::LevelFrame::of(*point.roadPoint.level);
+        mark.point = Map::LocalPoint{point.roadPoint.x, point.roadPoint.y};
+        m_points.push_back(mark);
+    }
+}

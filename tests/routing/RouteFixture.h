@@ -1,0 +1,49 @@
+#pragma once
+// An atlas of one map for the route-model tests: the map tests' sample
+// town (level 0: 24 bits, cell shift 10, origin (100, 200); level 1: 20
+// bits, shift 8, origin (6, 12)) with a drawn road graph around a
+// roundabout, and helpers that build route parts and points on it.
+
+#include "map/KVAtlas.h"
+#include "routing/Path.h"
+#include "tests/map/AtlasFixture.h"
+
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+namespace RouteTest {
+
+// The road graph (segment ids in brackets; the ring R1-R2-R3-R4 is one-way
+// in that order and a roundabout):
+//
+//   W -[0]- R1 -[1]-> R2 -[5]- X2
+//           ^          |
+//          [4]        [2]
+//           |          v
+//           R4 <-[3]- R3 -[6]- X3
+enum Node : std::uint32_t { W, R1, R2, R3, R4, X2, X3 };
+
+// The random seed of the property tests; MIREL_ROUTING_SEED overrides it.
+std::uint32_t seed();
+
+struct RouteAtlas {
+    // services.routePath, when given, is the atlas's route path.
+    explicit RouteAtlas(Map::AtlasServices services = {});
+    const Map::Level& level(std::size_t i) const { return map->level(i); }
+    // A part along level-local points of level i (anchored in the first
+    // point's cell), metresPerUnit 1 and its length from the geometry.
+    PathPart part(std::vector<Map::LocalPoint> points, std::uint8_t roadClass = 0, std::uint8_t forward = 1,
+                  std::uint32_t segmentId = RoadGraph::kNoId, std::size_t level = 0) const;
+    PathPoint point(Map::LocalPoint at, std::uint32_t nameIndex = 0) const;
+
+    AtlasTest::AtlasSetup setup;
+    std::unique_ptr<Map::KVAtlas> atlas;
+    Map::KVMap2* map = nullptr;
+    std::uint32_t ringName = 0; // "Ring/Road: \"A\"" in the strings
+    std::uint32_t mainName = 0; // "Station Road"
+};
+
+inline constexpr std::uint32_t MapId = 7;
+
+} // namespace RouteTest
