@@ -3,6 +3,8 @@
 #include "map/KVAtlas.h"
 #include "map/Level.h"
 #include "routing/PathFile.h"
+#include "routing/RoadMapHolder.h"
+#include "routing/RouteComputation.h"
 
 #include <algorithm>
 #include <cmath>
@@ -13,6 +15,44 @@ bool AtlasRoute::read(const std::u16string& file, Map::KVAtlas& atlas) {
 
 void AtlasRoute::write(const std::u16string& name, const std::u16string& file) {
     PathFile::write(name, file, m_path);
+}
+
+namespace {
+
+bool bound(const PathPoint& point) {
+    if (point.map != nullptr) return true;
+    Map::Routing::routingResult().success = 0;
+    Map::Routing::routingResult().status = RoutingStatus::NotOnRoad;
+    return false;
+}
+
+} // namespace
+
+bool AtlasRoute::startPathAt(const PathPoint& point) {
+    if (!bound(point)) return false;
+    m_path.parts.clear();
+    m_path.clearPoints();
+    m_path.points.push_back(point);
+    m_path.legCount = 0;
+    m_path.markChanged();
+    return true;
+}
+
+bool AtlasRoute::calculatePath(Map::KVAtlas& atlas, Core::ConfigNode& config, const PathPoint& point) {
+    if (!bound(point)) return false;
+    if (m_path.points.empty()) return startPathAt(point);
+    Path leg;
+    if (!Map::Routing::computePath(atlas, config, m_path.points.back(), point, leg, false)) return false;
+    // The new leg continues the route from its last point.
+    m_path.appendPath(leg);
+    atlas.requestRedraw();
+    return true;
+}
+
+bool AtlasRoute::recalculatePath(Map::KVAtlas& atlas, Core::ConfigNode& config, const PathPoint& point) {
+    if (!bound(point)) return false;
+    m_path.keepStartOnly();
+    return calculatePath(atlas, config, point);
 }
 
 RouteLine::RouteLine(Path& path, Map::KVAtlas& atlas) : m_path(path), m_atlas(atlas) {

@@ -10,9 +10,23 @@
 #include <cstdint>
 #include <vector>
 
+namespace Core {
+class ConfigNode;
+}
+
 class AtlasRoute : public Map::RoutePath {
   public:
     Path& path() { return m_path; }
+
+    // Route requests of the pages; each records its outcome in
+    // Map::Routing::routingResult() (status -4 for a point without a map).
+    // A new route of one point.
+    bool startPathAt(const PathPoint& point);
+    // Extends the route from its last point to `point` (a route without
+    // points starts there); on failure the route keeps its parts.
+    bool calculatePath(Map::KVAtlas& atlas, Core::ConfigNode& config, const PathPoint& point);
+    // Keeps only the start, then calculatePath.
+    bool recalculatePath(Map::KVAtlas& atlas, Core::ConfigNode& config, const PathPoint& point);
 
     bool read(const std::u16string& file, Map::KVAtlas& atlas) override;
     void write(const std::u16string& name, const std::u16string& file) override;

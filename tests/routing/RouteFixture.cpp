@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 
@@ -21,14 +22,42 @@ MapWriting::RoadChain chain(std::vector<std::uint32_t> nodes, bool roundabout) {
     return c;
 }
 
+constexpr std::uint32_t kCells[7][2] = {{0, 1}, {1, 1}, {2, 1}, {2, 2}, {1, 2}, {3, 1}, {3, 2}};
+// The nodes of every segment, in segment-id order.
+constexpr Node kSegments[7][2] = {{W, R1}, {R1, R2}, {R2, R3}, {R3, R4}, {R4, R1}, {R2, X2}, {R3, X3}};
+
+// Draws segment s as a polyline anchored in the lower-left cell of its two
+// nodes, its points from the first node to the second.
+void drawSegment(MapWriting::MapDescription& m, std::uint32_t s, std::uint32_t caption, std::uint8_t type) {
+    const auto [a, b] = kSegments[s];
+    const std::uint32_t x = std::min(kCells[a][0], kCells[b][0]), y = std::min(kCells[a][1], kCells[b][1]);
+    auto& cells = m.levels[0].cells;
+    auto cell = std::find_if(cells.begin(), cells.end(), [&](const auto& c) { return c.x == x && c.y == y; });
+    if (cell == cells.end()) {
+        cell = cells.insert(cells.end(), MapWriting::Cell());
+        cell->x = x;
+        cell->y = y;
+    }
+    const auto at = [&](Node n) {
+        return MapWriting::CellPoint{(kCells[n][0] - x) * 1024 + 512, (kCells[n][1] - y) * 1024 + 512};
+    };
+    m.roads->chains[s == 0 ? 0 : s <= 4 ? 1 : s - 3].segments[s == 0 || s >= 5 ? 0 : s - 1].shape = {
+        {x, y, static_cast<std::uint32_t>(cell->polylines.size()), 0}};
+    cell->polylines.push_back({caption, type, type == 12, s, {at(a), at(b)}});
+}
+
 } // namespace
+
+Map::LocalPoint nodePoint(Node node) {
+    return {kCells[node][0] * 1024.0f + 512, kCells[node][1] * 1024.0f + 512};
+}
 
 std::uint32_t seed() {
     const char* text = std::getenv("MIREL_ROUTING_SEED");
     return text != nullptr ? static_cast<std::uint32_t>(std::strtoul(text, nullptr, 10)) : 20261207u;
 }
 
-RouteAtlas::RouteAtlas(Map::AtlasServices services) {
+RouteAtlas::RouteAtlas(Map::AtlasServices services, int routeHeapKiB) {
     MapWriting::MapDescription m = AtlasTest::completeMap(MapId, 0);
     ringName = m.strings.add("Ring/Road: \"A\"");
     mainName = m.strings.add("Station Road");
@@ -37,6 +66,9 @@ RouteAtlas::RouteAtlas(Map::AtlasServices services) {
     g.chains = {chain({W, R1}, false), chain({R1, R2, R3, R4, R1}, true), chain({R2, X2}, false),
                 chain({R3, X3}, false)};
     m.roads = g;
+    for (std::uint32_t s = 0; s < 7; ++s)
+        drawSegment(m, s, s >= 1 && s <= 4 ? ringName : mainName, s >= 1 && s <= 4 ? 12 : 0);
+    setup.config.root()->set("win_route_heap", routeHeapKiB);
     const std::filesystem::path folder = setup.folder("route");
     MapWriting::writeMapFile(folder / "town.kvm", m);
     atlas = setup.makeAtlas(std::move(services));
@@ -62,6 +94,13 @@ PathPart RouteAtlas::part(std::vector<Map::LocalPoint> points, std::uint8_t road
     p.polylines.push_back(std::move(line));
     p.metresPerUnit = 1.0f;
     p.lengthMetres = p.metres(p.geometricLength());
+    return p;
+}
+
+PathPoint RouteAtlas::pointOn(std::uint32_t s, float t) const {
+    const Map::LocalPoint a = nodePoint(kSegments[s][0]), b = nodePoint(kSegments[s][1]);
+    PathPoint p = point({a.x + (b.x - a.x) * t, a.y + (b.y - a.y) * t});
+    p.segmentId = s;
     return p;
 }
 

@@ -22,20 +22,25 @@ namespace RouteTest {
 //          [4]        [2]
 //           |          v
 //           R4 <-[3]- R3 -[6]- X3
+// Node (x, y) stands at the middle of level-0 cell (x, y); every segment is
+// drawn as one straight polyline between its nodes, 50 m long.
 enum Node : std::uint32_t { W, R1, R2, R3, R4, X2, X3 };
+Map::LocalPoint nodePoint(Node node);
 
 // The random seed of the property tests; MIREL_ROUTING_SEED overrides it.
 std::uint32_t seed();
 
 struct RouteAtlas {
     // services.routePath, when given, is the atlas's route path.
-    explicit RouteAtlas(Map::AtlasServices services = {});
+    explicit RouteAtlas(Map::AtlasServices services = {}, int routeHeapKiB = 64);
     const Map::Level& level(std::size_t i) const { return map->level(i); }
     // A part along level-local points of level i (anchored in the first
     // point's cell), metresPerUnit 1 and its length from the geometry.
     PathPart part(std::vector<Map::LocalPoint> points, std::uint8_t roadClass = 0, std::uint8_t forward = 1,
                   std::uint32_t segmentId = RoadGraph::kNoId, std::size_t level = 0) const;
     PathPoint point(Map::LocalPoint at, std::uint32_t nameIndex = 0) const;
+    // A route point on segment s, t of the way from its first node.
+    PathPoint pointOn(std::uint32_t s, float t) const;
 
     AtlasTest::AtlasSetup setup;
     std::unique_ptr<Map::KVAtlas> atlas;
