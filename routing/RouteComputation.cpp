@@ -4,6 +4,8 @@
 #include "core/Log.h"
 #include "map/KVAtlas.h"
 #include "map/Level.h"
+#include "map/Projection.h"
+#include "routing/Minimap.h"
 #include "routing/PathPosition.h"
 #include "routing/RoadMap.h"
 #include "routing/RoadMapHolder.h"
@@ -41,19 +43,6 @@ class Phase {
     std::uint32_t m_start;
 };
 
-// Restores a road graph's pin word when the computation ends.
-class PinUndo {
-  public:
-    PinUndo(RoadMapHolder& holder, std::uint32_t pin) : m_holder(holder), m_saved(holder.pin) { holder.pin = pin; }
-    ~PinUndo() { m_holder.pin = m_saved; }
-    PinUndo(const PinUndo&) = delete;
-    PinUndo& operator=(const PinUndo&) = delete;
-
-  private:
-    RoadMapHolder& m_holder;
-    std::uint32_t m_saved;
-};
-
 Map::LocalPoint inFirstLevel(const LevelPoint& point, const Map::Level& first) {
     const Map::LocalPoint p{point.x, point.y};
     return point.level == &first ? p : MapLevelInfo::convertPoint(*point.level, first, p);
@@ -86,6 +75,14 @@ bool project(const PathPoint& point, Bound& bound) {
 
 } // namespace
 
+std::uint16_t linkEntryCost(Map::GeoPoint from, Map::GeoPoint to) {
+    const double dy = (from.latitude - to.latitude) * 111195.33;
+    const double dx = (from.longitude - to.longitude) * std::cos((from.latitude + to.latitude) * 0.5 * 0.017453292) *
+                      6371023.0 * 0.017453292;
+    const auto d = static_cast<std::uint64_t>(std::sqrt(dx * dx + dy * dy) + 0.5);
+    return static_cast<std::uint16_t>(std::min<std::uint64_t>(d >> 9, 0xFFFF));
+}
+
 RoutingResult& routingResult() {
     static RoutingResult result;
     return result;
@@ -101,6 +98,218 @@ const char* statusMessageKey(std::int32_t status) {
     }
 }
 
+namespace {
+
+struct Context {
+    Map::KVAtlas& atlas;
+    RoutingParams params;
+    std::uint16_t stick = 0;
+    std::vector<std::pair<RoadMapHolder*, std::uint32_t>> pins; // saved pin words, restored at the end
+    Path route;                                                  // the parts so far, leg 0
+
+    ~Context() {
+        for (auto it = pins.rbegin(); it != pins.rend(); ++it)
+            it->first->pin = it->second;
+    }
+    void pin(RoadMapHolder& holder, std::uint32_t value) {
+        pins.emplace_back(&holder, holder.pin);
+        holder.pin = value;
+    }
+};
+
+// The part along the point's segment and the point's place on it.
+std::int32_t bindPoint(Context& c, RoadMapHolder& holder, const PathPoint& point, Bound& bound, bool& projected) {
+    const std::int32_t status = RoadMap::partAlongSegment(holder, c.atlas, point.segmentId, bound.part);
+    projected = status == RoutingStatus::Success && project(point, bound);
+    return status;
+}
+
+std::unique_ptr<SearchPosition> fromPoint(const PathPoint& point, const Bound& bound) {
+    return std::make_unique<SearchPositionFromSegment>(RoadGraph::GridCell{0, 0}, point.segmentId, bound.offset,
+                                                       point.allowForward, point.allowBackward);
+}
+
+template <typename Position>
+std::unique_ptr<Position> atNode(const RoadMap& graph, std::uint32_t node) {
+    const RoadGraph::NodeRecord* head = graph.nodeHeadRecord(node);
+    return std::make_unique<Position>(head != nullptr ? head->cell : RoadGraph::GridCell{}, node);
+}
+
+// One search on a map's graph; the segments of the route found, or false.
+bool searchLeg(Context& c, RoadMapHolder& holder, const RoutingParams& params, std::unique_ptr<SearchPosition> source,
+               std::unique_ptr<SearchPosition> finish, std::vector<RouteSegment>& segments,
+               std::vector<std::uint32_t>* nodes = nullptr) {
+    std::uint8_t reached = 0;
+    ResultBindings* bindings = finish->resultBindings();
+    bindings->reached = &reached;
+    bindings->segments = &segments;
+    bindings->nodes = nodes;
+    SearchTask task(2);
+    task.source = std::move(source);
+    task.addTarget(std::move(finish));
+    c.pin(holder, RoadMapHolder::InUse);
+    search(*holder.graph(), task, params);
+    holder.pin = c.pins.back().second;
+    c.pins.pop_back();
+    return reached == 1;
+}
+
+std::int32_t buildLeg(Context& c, RoadMapHolder& holder, const std::vector<RouteSegment>& segments) {
+    Path leg;
+    const std::int32_t status = RoadMap::buildParts(holder, c.atlas, segments, leg);
+    if (status != RoutingStatus::Success) return status;
+    Path::computeManoeuvres(leg, c.atlas, c.stick);
+    for (const PathPart& part : leg.parts)
+        c.route.appendPart(part);
+    return RoutingStatus::Success;
+}
+
+// Entry costs of a map's connected link nodes from a point: straight-line
+// metres >> 9.
+std::vector<DistantNode> entries(const Minimap& minimap, const PathPoint& point) {
+    const Map::GeoPoint at =
+        Map::Projection::toGeo(Map::LevelFrame::of(*point.roadPoint.level).toGlobal({point.roadPoint.x, point.roadPoint.y}));
+    std::vector<DistantNode> out;
+    for (const Minimap::LinkNode& link : minimap.linkNodes(point.map)) {
+        if (link.minimapNode == RoadGraph::kNoId) continue;
+        out.push_back({link.minimapNode, linkEntryCost(at, Map::Projection::toGeo(link.position))});
+    }
+    return out;
+}
+
+// The route across maps: the minimap chain, then one search per map.
+bool acrossMaps(Context& c, const PathPoint& start, const PathPoint& finish) {
+    Phase searching(&RoutingResult::searchingMs);
+    auto* minimap = dynamic_cast<Minimap*>(c.atlas.services().interMapGraph.get());
+    if (minimap == nullptr || minimap->graph() == nullptr) return searching.failed(RoutingStatus::NoRoute);
+    RoutingParams fixed;
+    fixed.routing_mode = 2;
+    std::vector<RouteSegment> crossings;
+    std::vector<std::uint32_t> chain;
+    auto source = std::make_unique<SearchPositionFromDistantNodes>(RoadGraph::GridCell{}, entries(*minimap, start));
+    auto target = std::make_unique<SearchPositionToDistantNodes>(RoadGraph::GridCell{}, entries(*minimap, finish));
+    std::uint8_t reached = 0;
+    target->reached = &reached;
+    target->segments = &crossings;
+    target->nodes = &chain;
+    SearchTask task(2);
+    task.source = std::move(source);
+    task.addTarget(std::move(target));
+    search(*minimap->graph(), task, fixed);
+    if (reached != 1 || chain.empty()) return searching.failed(RoutingStatus::NoRoute);
+    searching.done();
+
+    RoadMapHolder* first = RoadMapHolder::of(*start.map);
+    RoadMapHolder* last = RoadMapHolder::of(*finish.map);
+    if (first == nullptr || last == nullptr) return Phase(&RoutingResult::loadingMs).failed(RoutingStatus::MapFormat);
+    c.pin(*first, RoadMapHolder::OnRoute);
+    c.pin(*last, RoadMapHolder::OnRoute);
+    for (const RouteSegment& s : crossings)
+        if (RoadMapHolder* h = minimap->segmentMap(s.segmentId) ? RoadMapHolder::of(*minimap->segmentMap(s.segmentId)) : nullptr)
+            c.pin(*h, RoadMapHolder::OnRoute);
+
+    // The legs: into the first link node, across each crossed map, out of
+    // the last link node.
+    struct Leg {
+        RoadMapHolder* holder;
+        std::uint32_t fromNode, toNode; // kNoId: the route point
+    };
+    std::vector<Leg> legs{{first, RoadGraph::kNoId, minimap->graphNodeOf(chain.front(), start.map)}};
+    for (std::size_t i = 0; i < crossings.size() && i + 1 < chain.size(); ++i) {
+        Map::KVMap2* map = minimap->segmentMap(crossings[i].segmentId);
+        RoadMapHolder* h = map != nullptr ? RoadMapHolder::of(*map) : nullptr;
+        if (h == nullptr) return Phase(&RoutingResult::loadingMs).failed(RoutingStatus::MapFormat);
+        legs.push_back({h, minimap->graphNodeOf(chain[i], map), minimap->graphNodeOf(chain[i + 1], map)});
+    }
+    legs.push_back({last, minimap->graphNodeOf(chain.back(), finish.map), RoadGraph::kNoId});
+
+    Bound from;
+    Bound to;
+    for (std::size_t i = 0; i < legs.size(); ++i) {
+        const Leg& leg = legs[i];
+        Phase loading(&RoutingResult::loadingMs);
+        bool projected = true;
+        std::int32_t status = RoadMap::load(*leg.holder, c.atlas);
+        if (status == RoutingStatus::Success && i == 0) status = bindPoint(c, *leg.holder, start, from, projected);
+        if (status == RoutingStatus::Success && i + 1 == legs.size())
+            status = bindPoint(c, *leg.holder, finish, to, projected);
+        if (status != RoutingStatus::Success) {
+            c.route.clear();
+            return loading.failed(status);
+        }
+        loading.done();
+        Phase legSearch(&RoutingResult::searchingMs);
+        const RoadMap& graph = *leg.holder->graph();
+        std::unique_ptr<SearchPosition> source =
+            i == 0 ? fromPoint(start, from) : atNode<SearchPositionFromNode>(graph, leg.fromNode);
+        std::unique_ptr<SearchPosition> finishAt;
+        if (i + 1 == legs.size())
+            finishAt = std::make_unique<SearchPositionToSegment>(gridCellOf(finish.roadPoint, *to.part.level),
+                                                                 finish.segmentId, to.offset, true);
+        else
+            finishAt = atNode<SearchPositionToNode>(graph, leg.toNode);
+        std::vector<RouteSegment> segments;
+        // Only the leg from the start keeps off the start's road.
+        RoutingParams params = c.params;
+        if (i != 0) {
+            params.excludeFlag = 0;
+            params.excludedSegment = RoadGraph::kNoId;
+        }
+        if (!projected || !searchLeg(c, *leg.holder, params, std::move(source), std::move(finishAt), segments)) {
+            c.route.clear();
+            return legSearch.failed(RoutingStatus::NoRoute);
+        }
+        legSearch.done();
+        Phase building(&RoutingResult::buildingMs);
+        status = buildLeg(c, *leg.holder, segments);
+        if (status != RoutingStatus::Success) {
+            c.route.clear();
+            return building.failed(status);
+        }
+        building.done();
+    }
+    return true;
+}
+
+bool withinMap(Context& c, const PathPoint& start, const PathPoint& finish) {
+    Phase loading(&RoutingResult::loadingMs);
+    RoadMapHolder* holder = RoadMapHolder::of(*start.map);
+    if (holder == nullptr) return loading.failed(RoutingStatus::MapFormat);
+    c.pin(*holder, RoadMapHolder::InUse);
+    Bound from;
+    Bound to;
+    bool projectedStart = false;
+    bool projectedFinish = true;
+    std::int32_t status = bindPoint(c, *holder, start, from, projectedStart);
+    const bool sameSegment = finish.segmentId == start.segmentId;
+    if (status == RoutingStatus::Success && !sameSegment) status = bindPoint(c, *holder, finish, to, projectedFinish);
+    if (status != RoutingStatus::Success) return loading.failed(status);
+    if (sameSegment) {
+        to.part = from.part;
+        projectedFinish = project(finish, to);
+    }
+    loading.done();
+
+    Phase searching(&RoutingResult::searchingMs);
+    if (!projectedStart || !projectedFinish) return searching.failed(RoutingStatus::NoRoute);
+    const bool after = !(sameSegment && !PartCursor::isBefore(from.cursor, to.cursor));
+    std::vector<RouteSegment> segments;
+    if (!searchLeg(c, *holder, c.params, fromPoint(start, from),
+                   std::make_unique<SearchPositionToSegment>(gridCellOf(finish.roadPoint, *from.part.level),
+                                                             finish.segmentId, to.offset, after),
+                   segments))
+        return searching.failed(RoutingStatus::NoRoute);
+    searching.done();
+
+    Phase building(&RoutingResult::buildingMs);
+    status = buildLeg(c, *holder, segments);
+    if (status != RoutingStatus::Success) return building.failed(status);
+    building.done();
+    return true;
+}
+
+} // namespace
+
 bool computePath(Map::KVAtlas& atlas, Core::ConfigNode& config, const PathPoint& start, const PathPoint& finish,
                  Path& path, bool excludeStart) {
     RoutingResult& result = routingResult();
@@ -110,67 +319,27 @@ bool computePath(Map::KVAtlas& atlas, Core::ConfigNode& config, const PathPoint&
         result.status = RoutingStatus::NotOnRoad;
         return false;
     }
-    RoutingParams params = RoutingParams::fromConfig(*config.child("Routing"));
-    const auto stick = static_cast<std::uint16_t>(config.child("Maneuvers")->value("rotates_same_type_stick_dist", 0));
+    Context c{atlas, RoutingParams::fromConfig(*config.child("Routing")), 0, {}, {}};
+    c.stick = static_cast<std::uint16_t>(config.child("Maneuvers")->value("rotates_same_type_stick_dist", 0));
     if (excludeStart) {
-        params.excludeFlag = 1;
-        params.excludedSegment = start.segmentId;
+        c.params.excludeFlag = 1;
+        c.params.excludedSegment = start.segmentId;
     }
-    if (start.map != finish.map) {
-        // Routes across maps need the links between them.
-        Phase(&RoutingResult::searchingMs).failed(RoutingStatus::NoRoute);
+    const bool found = start.map == finish.map ? withinMap(c, start, finish) : acrossMaps(c, start, finish);
+    if (!found) {
+        path.clear();
         return false;
     }
-
-    Phase loading(&RoutingResult::loadingMs);
-    RoadMapHolder* holder = RoadMapHolder::of(*start.map);
-    if (holder == nullptr) return loading.failed(RoutingStatus::MapFormat);
-    const PinUndo pin(*holder, RoadMapHolder::InUse);
-    Bound from;
-    Bound to;
-    std::int32_t status = RoadMap::partAlongSegment(*holder, atlas, start.segmentId, from.part);
-    const bool sameSegment = finish.segmentId == start.segmentId;
-    if (status == RoutingStatus::Success && !sameSegment)
-        status = RoadMap::partAlongSegment(*holder, atlas, finish.segmentId, to.part);
-    if (status != RoutingStatus::Success) return loading.failed(status);
-    if (sameSegment) to.part = from.part;
-    loading.done();
-
-    Phase searching(&RoutingResult::searchingMs);
-    if (!project(start, from) || !project(finish, to)) return searching.failed(RoutingStatus::NoRoute);
-    RoadMap& graph = *holder->graph();
-    SearchTask task(2);
-    task.source = std::make_unique<SearchPositionFromSegment>(RoadGraph::GridCell{0, 0}, start.segmentId, from.offset,
-                                                              start.allowForward, start.allowBackward);
-    const bool after = !(sameSegment && !PartCursor::isBefore(from.cursor, to.cursor));
-    auto target = std::make_unique<SearchPositionToSegment>(gridCellOf(finish.roadPoint, *from.part.level),
-                                                            finish.segmentId, to.offset, after);
-    std::uint8_t reached = 0;
-    std::vector<RouteSegment> segments;
-    target->reached = &reached;
-    target->segments = &segments;
-    task.addTarget(std::move(target));
-    search(graph, task, params);
-    if (reached != 1) return searching.failed(RoutingStatus::NoRoute);
-    searching.done();
-
-    Phase building(&RoutingResult::buildingMs);
-    Path leg;
-    status = RoadMap::buildParts(*holder, atlas, segments, leg);
-    if (status != RoutingStatus::Success) {
-        path.clear();
-        return building.failed(status);
-    }
-    Path::computeManoeuvres(leg, atlas, stick);
-    leg.trimFront(*from.part.level, inFirstLevel(start.roadPoint, *from.part.level));
-    if (!leg.parts.empty())
-        leg.trimBack(leg.parts.size() - 1, *from.part.level, inFirstLevel(finish.roadPoint, *from.part.level));
+    // The manoeuvres were labelled on the whole parts; now cut the ends at
+    // the points.
+    Path& leg = c.route;
+    leg.trimFront(*start.roadPoint.level, {start.roadPoint.x, start.roadPoint.y});
+    if (!leg.parts.empty()) leg.trimBack(leg.parts.size() - 1, *finish.roadPoint.level, {finish.roadPoint.x, finish.roadPoint.y});
     const Path route(start, finish, leg);
     path.parts = route.parts;
     path.points = route.points;
     path.legCount = route.legCount;
     path.markChanged();
-    building.done();
     Log::log(Log::Normal, u"Route computed: loading %u ms, searching %u ms, building %u ms", result.loadingMs,
              result.searchingMs, result.buildingMs);
     result.success = 1;

@@ -1,10 +1,13 @@
 #pragma once
 // Computing the route between two bound route points: one search over the
-// map's road graph when both lie on one map (docs/route-model.md). The
+// map's road graph when both lie on one map; across maps, a search of the
+// minimap for the chain of link nodes, then one search per map
+// (docs/route-model.md). The
 // outcome of the latest request is kept process-wide for the map page's
 // message: a success flag, the status of the latest failure (a success does
 // not reset it) and the time spent loading, searching and building.
 
+#include "map/Point.h"
 #include "routing/Path.h"
 
 #include <cstdint>
@@ -28,6 +31,10 @@ RoutingResult& routingResult();
 
 // Message key of a status ("" for 0, whose text is "Internal error!").
 const char* statusMessageKey(std::int32_t status);
+
+// The cost of reaching a link node from a point: straight-line metres
+// (rounded) >> 9.
+std::uint16_t linkEntryCost(Map::GeoPoint from, Map::GeoPoint to);
 
 // Fills path with the route from start to finish: its two points, one leg,
 // the parts cut at the points, manoeuvres labelled. False on failure (the

@@ -7,6 +7,7 @@
 #include "routing/RoadMapHolder.h"
 #include "routing/RouteComputation.h"
 #include "tests/routing/RouteFixture.h"
+#include "tests/support/CaptureLogger.h"
 
 #include <gtest/gtest.h>
 
@@ -86,6 +87,35 @@ TEST(RouteComputation, FailuresLeaveTheirStatus) {
                                           false));
     EXPECT_EQ(routingResult().success, 1);
     EXPECT_EQ(routingResult().status, RoutingStatus::NotEnoughMemory);
+}
+
+TEST(RouteComputation, CrossesIntoTheLinkedMap) {
+    TestSupport::CaptureLogger log;
+    RouteAtlas town({}, 64, true);
+    Core::ConfigNode& config = *town.setup.config.root();
+    Map::KVMap2* twin = town.atlas->findMapById(TwinId);
+    Map::KVMap2* island = town.atlas->findMapById(IslandId);
+    EXPECT_TRUE(log.contains("Maps pair 'town.kvm'-'twin.kvm' has 2 connections"));
+    EXPECT_TRUE(log.contains("Minimap segments count: 4"));
+    Path path;
+    ASSERT_TRUE(Map::Routing::computePath(*town.atlas, config, town.pointOn(0, 0.5f), town.pointOn(6, 0.5f, twin),
+                                          path, false));
+    // Back to W, over into the twin, round its ring to the exit at R3.
+    std::vector<std::pair<Map::KVMap2*, std::uint32_t>> parts;
+    for (const PathPart& part : path.parts)
+        parts.emplace_back(part.map, part.segmentId);
+    EXPECT_EQ(parts, (decltype(parts){{town.map, 0}, {twin, 0}, {twin, 1}, {twin, 2}, {twin, 6}}));
+    EXPECT_EQ(path.points.back().map, twin);
+    // No chain of links reaches the island.
+    EXPECT_FALSE(Map::Routing::computePath(*town.atlas, config, town.pointOn(0, 0.5f), town.pointOn(6, 0.5f, island),
+                                           path, false));
+    EXPECT_EQ(routingResult().status, RoutingStatus::NoRoute);
+    EXPECT_EQ(RoadMapHolder::of(*twin)->pin, RoadMapHolder::Free);
+    // Entry costs are whole 512 m steps.
+    const Map::GeoPoint at{50.0f, 10.0f};
+    for (const auto& [metres, cost] : {std::pair{0.0, 0}, {511.0, 0}, {512.2, 1}, {1536.2, 3}})
+        EXPECT_EQ(Map::Routing::linkEntryCost(at, {static_cast<float>(50.0 + metres / 111195.33), 10.0f}), cost)
+            << metres;
 }
 
 TEST(RouteComputation, AtlasRequestsExtendAndRestartTheRoute) {

@@ -1,6 +1,7 @@
 #include "tests/routing/RouteFixture.h"
 
 #include "map/Level.h"
+#include "routing/Minimap.h"
 #include "tools/mapwriter/MapWriter.h"
 
 #include <gtest/gtest.h>
@@ -57,7 +58,7 @@ std::uint32_t seed() {
     return text != nullptr ? static_cast<std::uint32_t>(std::strtoul(text, nullptr, 10)) : 20261207u;
 }
 
-RouteAtlas::RouteAtlas(Map::AtlasServices services, int routeHeapKiB) {
+RouteAtlas::RouteAtlas(Map::AtlasServices services, int routeHeapKiB, bool linked) {
     MapWriting::MapDescription m = AtlasTest::completeMap(MapId, 0);
     ringName = m.strings.add("Ring/Road: \"A\"");
     mainName = m.strings.add("Station Road");
@@ -65,12 +66,33 @@ RouteAtlas::RouteAtlas(Map::AtlasServices services, int routeHeapKiB) {
     g.nodes = {{0, 1, 1}, {1, 1, 1}, {2, 1, 1}, {2, 2, 1}, {1, 2, 1}, {3, 1, 1}, {3, 2, 1}};
     g.chains = {chain({W, R1}, false), chain({R1, R2, R3, R4, R1}, true), chain({R2, X2}, false),
                 chain({R3, X3}, false)};
+    if (linked) {
+        // W and X2 are link nodes; crossing the town from W to X2 is 150 m,
+        // back 200 m round the ring.
+        const Map::LevelFrame frame{24, 10, 100, 200};
+        for (const Node n : {W, X2}) {
+            const Map::Point p = frame.toGlobal(nodePoint(n));
+            g.linkNodes.push_back({n, p.x, p.y});
+        }
+        g.transit = {0, 150 * 512, 200 * 512, 0};
+    }
     m.roads = g;
     for (std::uint32_t s = 0; s < 7; ++s)
         drawSegment(m, s, s >= 1 && s <= 4 ? ringName : mainName, s >= 1 && s <= 4 ? 12 : 0);
     setup.config.root()->set("win_route_heap", routeHeapKiB);
     const std::filesystem::path folder = setup.folder("route");
     MapWriting::writeMapFile(folder / "town.kvm", m);
+    if (linked) {
+        // The twin overlaps the town and meets it at W and X2; the island
+        // has no links.
+        m.mapId = TwinId;
+        MapWriting::writeMapFile(folder / "twin.kvm", m);
+        m.roads->linkNodes.clear();
+        m.roads->transit.clear();
+        m.mapId = IslandId;
+        MapWriting::writeMapFile(folder / "island.kvm", m);
+        services.interMapGraph = std::make_unique<Minimap>();
+    }
     atlas = setup.makeAtlas(std::move(services));
     EXPECT_TRUE(atlas->load(AtlasTest::wide(folder)));
     map = atlas->findMapById(MapId);
@@ -97,10 +119,14 @@ PathPart RouteAtlas::part(std::vector<Map::LocalPoint> points, std::uint8_t road
     return p;
 }
 
-PathPoint RouteAtlas::pointOn(std::uint32_t s, float t) const {
+PathPoint RouteAtlas::pointOn(std::uint32_t s, float t, Map::KVMap2* on) const {
     const Map::LocalPoint a = nodePoint(kSegments[s][0]), b = nodePoint(kSegments[s][1]);
     PathPoint p = point({a.x + (b.x - a.x) * t, a.y + (b.y - a.y) * t});
     p.segmentId = s;
+    if (on != nullptr) {
+        p.map = on;
+        p.roadPoint.level = p.pickedPoint.level = &on->level(0);
+    }
     return p;
 }
 

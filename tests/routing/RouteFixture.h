@@ -27,12 +27,18 @@ namespace RouteTest {
 enum Node : std::uint32_t { W, R1, R2, R3, R4, X2, X3 };
 Map::LocalPoint nodePoint(Node node);
 
+inline constexpr std::uint32_t MapId = 7;
+inline constexpr std::uint32_t TwinId = 8;
+inline constexpr std::uint32_t IslandId = 9;
+
 // The random seed of the property tests; MIREL_ROUTING_SEED overrides it.
 std::uint32_t seed();
 
 struct RouteAtlas {
     // services.routePath, when given, is the atlas's route path.
-    explicit RouteAtlas(Map::AtlasServices services = {}, int routeHeapKiB = 64);
+    // linked: two more maps of the same town, the twin (TwinId) meeting this
+    // one at W and X2, the island (IslandId) with no links, and a minimap.
+    explicit RouteAtlas(Map::AtlasServices services = {}, int routeHeapKiB = 64, bool linked = false);
     const Map::Level& level(std::size_t i) const { return map->level(i); }
     // A part along level-local points of level i (anchored in the first
     // point's cell), metresPerUnit 1 and its length from the geometry.
@@ -40,7 +46,7 @@ struct RouteAtlas {
                   std::uint32_t segmentId = RoadGraph::kNoId, std::size_t level = 0) const;
     PathPoint point(Map::LocalPoint at, std::uint32_t nameIndex = 0) const;
     // A route point on segment s, t of the way from its first node.
-    PathPoint pointOn(std::uint32_t s, float t) const;
+    PathPoint pointOn(std::uint32_t s, float t, Map::KVMap2* on = nullptr) const;
 
     AtlasTest::AtlasSetup setup;
     std::unique_ptr<Map::KVAtlas> atlas;
@@ -48,7 +54,5 @@ struct RouteAtlas {
     std::uint32_t ringName = 0; // "Ring/Road: \"A\"" in the strings
     std::uint32_t mainName = 0; // "Station Road"
 };
-
-inline constexpr std::uint32_t MapId = 7;
 
 } // namespace RouteTest
