@@ -27,6 +27,10 @@ class AtlasRoute : public Map::RoutePath {
     bool calculatePath(Map::KVAtlas& atlas, Core::ConfigNode& config, const PathPoint& point);
     // Keeps only the start, then calculatePath.
     bool recalculatePath(Map::KVAtlas& atlas, Core::ConfigNode& config, const PathPoint& point);
+    // Adds a route point where it lengthens the route least: inside the leg
+    // whose detour through it costs least, or as the new finish when that
+    // costs no more (a route without points starts there).
+    bool addPathPoint(Map::KVAtlas& atlas, Core::ConfigNode& config, const PathPoint& point);
 
     bool read(const std::u16string& file, Map::KVAtlas& atlas) override;
     void write(const std::u16string& name, const std::u16string& file) override;
@@ -35,6 +39,11 @@ class AtlasRoute : public Map::RoutePath {
   private:
     Path m_path;
 };
+
+// The routing cost of a path's parts under the "Routing" parameters of
+// config: the sum of each part's segment cost at its length; 0xFFFFFFFF
+// as soon as one part is impassable or its road graph is not loaded.
+std::uint32_t pathCost(const Path& path, Core::ConfigNode& config);
 
 // The route as the map drawing sees it: one piece per polyline, points
 // level-local in the frame of the part's level, rebuilt after each edit of

@@ -11,6 +11,8 @@
 
 #include <gtest/gtest.h>
 
+#include <random>
+
 namespace {
 
 using namespace RouteTest;
@@ -138,6 +140,40 @@ TEST(RouteComputation, AtlasRequestsExtendAndRestartTheRoute) {
     ASSERT_TRUE(route.recalculatePath(*town.atlas, config, town.pointOn(5, 0.5f)));
     EXPECT_EQ(path.points.size(), 2u);
     EXPECT_EQ(path.legCount, 1u);
+}
+
+TEST(RouteComputation, AddedPointsGoWhereTheRouteGrowsLeast) {
+    RouteAtlas town;
+    Core::ConfigNode& config = *town.setup.config.root();
+    // The whole route's cost through the points in order.
+    const auto total = [&](const std::vector<PathPoint>& points) {
+        std::uint64_t sum = 0;
+        for (std::size_t i = 0; i + 1 < points.size(); ++i) {
+            Path leg;
+            if (!Map::Routing::computePath(*town.atlas, config, points[i], points[i + 1], leg, false))
+                return std::uint64_t{UINT32_MAX};
+            sum += pathCost(leg, config);
+        }
+        return sum;
+    };
+    std::mt19937 random(seed());
+    for (int round = 0; round < 12; ++round) {
+        AtlasRoute route;
+        for (int k = 0; k < 4; ++k) {
+            const PathPoint p = town.pointOn(random() % 7, 0.1f + 0.008f * static_cast<float>(random() % 100));
+            const std::vector<PathPoint> before = route.path().points;
+            ASSERT_TRUE(route.addPathPoint(*town.atlas, config, p));
+            ASSERT_EQ(route.path().points.size(), before.size() + 1);
+            // Brute force: the point at every place behind the start.
+            std::uint64_t best = UINT32_MAX;
+            for (std::size_t at = 1; at <= before.size(); ++at) {
+                std::vector<PathPoint> points = before;
+                points.insert(points.begin() + static_cast<std::ptrdiff_t>(at), p);
+                best = std::min(best, total(points));
+            }
+            if (!before.empty()) { EXPECT_LE(total(route.path().points), best + 2 * before.size()) << round; }
+        }
+    }
 }
 
 } // namespace
