@@ -72,7 +72,8 @@ class System::RequestFriendInfoOp final : public Threading::Daemon::Operation {
     RequestFriendInfoOp(System& s, std::uint32_t attempt)
         : m_system(s), m_generation(s.m_generation), m_attempt(attempt) {}
     void execute(const Platform::Event& stop) override {
-        if (m_generation == m_system.m_generation && !stop.isSet()) m_system.requestFriendInfo(stop, m_attempt);
+        if (m_generation == m_system.m_generation && !stop.isSet())
+            m_system.requestFriendInfo(stop, m_attempt);
     }
 
   private:
@@ -163,11 +164,12 @@ void System::stop() {
 
 void System::idle(const Platform::Event& stop) {
     std::unique_ptr<Operation> friendInfo;
-    std::unique_ptr<Operation> track;
+    std::unique_ptr<Operation> exchange; // a connect or a track exchange
     {
         Threading::SdlLock lock(m_mutex);
         if (m_token.empty()) {
-            if (!m_user.empty()) track = std::make_unique<ConnectOp>(*this, m_connectAttempts++, m_user, m_password);
+            if (!m_user.empty())
+                exchange = std::make_unique<ConnectOp>(*this, m_connectAttempts++, m_user, m_password);
         } else {
             // A clock set back makes every period due rather than none.
             const std::int64_t t = now();
@@ -178,17 +180,17 @@ void System::idle(const Platform::Event& stop) {
             }
             const std::int64_t sinceTrack = t - m_lastTrackTime;
             if (sinceTrack >= m_trackPeriod || sinceTrack < 0) {
-                track = std::make_unique<SendTrackOp>(*this);
+                exchange = std::make_unique<SendTrackOp>(*this);
                 m_lastTrackTime = t;
             }
         }
     }
-    if (!friendInfo && !track) {
+    if (!friendInfo && !exchange) {
         Platform::Event::waitAny({&stop, &queuedEvent()}, IdleWaitMs);
         return;
     }
     addOperation(std::move(friendInfo));
-    addOperation(std::move(track));
+    addOperation(std::move(exchange));
 }
 
 bool System::backOff(const Platform::Event& stop, std::uint32_t attempt, const char16_t* what) {
@@ -314,9 +316,8 @@ void System::exchangeTracks(const Platform::Event& stop) {
     if (request.token.empty()) return;
     std::string reply;
     if (!post(Messages::trackRequest(request), reply, stop)) return;
-    bool valid = false;
-    const auto [tracks, points] = applyTracks(reply, valid);
-    if (!valid) {
+    const std::optional<Accepted> accepted = applyTracks(reply);
+    if (!accepted) {
         logInvalid(u"Invalid MTR response (%d bytes): %s", reply);
         return;
     }
@@ -324,18 +325,16 @@ void System::exchangeTracks(const Platform::Event& stop) {
     {
         Threading::SdlLock lock(m_listenersMutex);
         for (MonitoringListener* l : m_listeners) {
-            if (tracks > 0) l->onTracksReceived();
-            if (points > 0) l->onPointsReceived();
+            if (accepted->tracks > 0) l->onTracksReceived();
+            if (accepted->points > 0) l->onPointsReceived();
         }
     }
 }
 
-std::pair<int, int> System::applyTracks(const std::string& reply, bool& valid) {
+std::optional<System::Accepted> System::applyTracks(const std::string& reply) {
     const auto entries = Messages::tracksReply(reply);
-    valid = entries.has_value();
-    if (!valid) return {0, 0};
-    int tracks = 0;
-    int points = 0;
+    if (!entries) return std::nullopt;
+    Accepted accepted;
     Threading::SdlLock lock(m_mutex);
     for (const auto& entry : *entries) {
         if (const auto* t = std::get_if<Messages::TrackEntry>(&entry)) {
@@ -349,24 +348,25 @@ std::pair<int, int> System::applyTracks(const std::string& reply, bool& valid) {
                                    ? PackedTrack::inflate(*t->value, static_cast<std::uint32_t>(size))
                                    : std::nullopt;
             if (!bytes) {
-                Log::log(Log::Normal, u"Friend track does not inflate to its size (token: %d, size: %I64d)", token,
-                         size);
+                Log::log(Log::Normal, u"Friend track does not inflate to its size (token: %d, size: %I64d)",
+                         token, size);
                 continue;
             }
             const auto it = m_friends.find(static_cast<std::uint32_t>(token));
             if (it == m_friends.end()) {
-                Log::log(Log::Normal, u"Unknown friend track (token: %d, size: %d)", token, static_cast<int>(size));
+                Log::log(Log::Normal, u"Unknown friend track (token: %d, size: %d)", token,
+                         static_cast<int>(size));
                 continue;
             }
             Friend& f = it->second;
             if (f.lastTrackId != Friend::NoId && static_cast<std::uint32_t>(id) <= f.lastTrackId) {
-                Log::log(Log::Normal, u"Friend tracks come in wrong order (token: %d, id: %d, size: %d)", token, id,
-                         static_cast<int>(size));
+                Log::log(Log::Normal, u"Friend tracks come in wrong order (token: %d, id: %d, size: %d)",
+                         token, id, static_cast<int>(size));
                 continue;
             }
             f.lastTrackId = static_cast<std::uint32_t>(id);
             f.track->appendPacked(*bytes);
-            ++tracks;
+            ++accepted.tracks;
         } else {
             const auto& p = std::get<Messages::PointEntry>(entry);
             if (!inRange(p.id, 0, MaxId)) continue;
@@ -400,10 +400,10 @@ std::pair<int, int> System::applyTracks(const std::string& reply, bool& valid) {
             w.id = id;
             f.lastPointId = id;
             f.points->add(w);
-            ++points;
+            ++accepted.points;
         }
     }
-    return {tracks, points};
+    return accepted;
 }
 
 void System::sendPointNow(const Platform::Event& stop, const WayPoint& point,

@@ -26,6 +26,7 @@
 #include <cstdint>
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -137,10 +138,6 @@ class System : public Threading::Daemon {
     class RequestFriendInfoOp;
     class SendTrackOp;
     class SendPointOp;
-    friend class ConnectOp;
-    friend class RequestFriendInfoOp;
-    friend class SendTrackOp;
-    friend class SendPointOp;
 
     std::int64_t now();
     // False when the stop event ended the wait.
@@ -152,8 +149,12 @@ class System : public Threading::Daemon {
     void exchangeTracks(const Platform::Event& stop);
     void sendPointNow(const Platform::Event& stop, const WayPoint& point,
                       const std::vector<std::uint32_t>& receivers);
-    // Under the main mutex; counts of accepted tracks and points.
-    std::pair<int, int> applyTracks(const std::string& reply, bool& valid);
+    struct Accepted {
+        int tracks = 0;
+        int points = 0;
+    };
+    // Applies a tracks reply under the main mutex; nothing when invalid.
+    std::optional<Accepted> applyTracks(const std::string& reply);
     bool markSeen();
     void notify(void (MonitoringListener::*event)());
 

@@ -108,7 +108,8 @@ std::string trackRequest(const TrackRequest& r) {
     return out + "</mtr>";
 }
 
-std::string pointRequest(std::string_view token, std::span<const std::uint32_t> receivers, const WayPoint& point) {
+std::string pointRequest(std::string_view token, std::span<const std::uint32_t> receivers,
+                         const WayPoint& point) {
     std::string out = "<mpt token=\"" + Core::xmlEscape(token) + "\">\r\n";
     for (const std::uint32_t receiver : receivers)
         out += "<friend token=\"" + decimal(receiver) + "\" />\r\n";
@@ -147,12 +148,13 @@ std::optional<std::vector<std::variant<TrackEntry, PointEntry>>> tracksReply(std
         if (c->type() != rapidxml::node_element) continue;
         if (nameOf(*c) == "track") {
             const auto* value = attribute(*c, "value");
-            out.push_back(TrackEntry{number(*c, "id"), number(*c, "token"), number(*c, "size"),
-                                     value ? std::optional<std::string>(std::string(value->value(),
-                                                                                    value->value_size()))
-                                           : std::nullopt});
+            out.push_back(TrackEntry{
+                number(*c, "id"), number(*c, "token"), number(*c, "size"),
+                value ? std::optional<std::string>(std::string(value->value(), value->value_size()))
+                      : std::nullopt});
         } else if (nameOf(*c) == "wpt") {
-            out.push_back(PointEntry{number(*c, "id"), number(*c, "token"), wideText(*c, "name").value_or(u""),
+            out.push_back(PointEntry{number(*c, "id"), number(*c, "token"),
+                                     wideText(*c, "name").value_or(u""),
                                      wideText(*c, "comment").value_or(u""), number(*c, "type"),
                                      coordinate(*c, "lat"), coordinate(*c, "lon")});
         }

@@ -33,7 +33,8 @@ struct TrackRequest {
 };
 std::string trackRequest(const TrackRequest& request);
 
-std::string pointRequest(std::string_view token, std::span<const std::uint32_t> receivers, const WayPoint& point);
+std::string pointRequest(std::string_view token, std::span<const std::uint32_t> receivers,
+                         const WayPoint& point);
 
 // A number attribute: an optional sign and the leading decimal digits (0
 // when there are none, trailing text ignored); absent attributes are

@@ -32,11 +32,14 @@ struct Fields {
     std::uint8_t heading = 0;
 };
 
-// floor(value + 0.5) kept within [low, high]; NaN gives low.
+// The value kept within [low, high]; NaN gives low.
+std::int64_t clamped(double value, std::int64_t low, std::int64_t high) {
+    if (!(value >= static_cast<double>(low))) return low;
+    return value > static_cast<double>(high) ? high : static_cast<std::int64_t>(value);
+}
+
 std::int64_t rounded(float value, std::int64_t low, std::int64_t high) {
-    const double r = std::floor(static_cast<double>(value) + 0.5);
-    if (!(r >= static_cast<double>(low))) return low;
-    return r > static_cast<double>(high) ? high : static_cast<std::int64_t>(r);
+    return clamped(std::floor(static_cast<double>(value) + 0.5), low, high);
 }
 
 Fields fieldsOf(const CollectedPoint& p) {
@@ -44,10 +47,7 @@ Fields fieldsOf(const CollectedPoint& p) {
     f.time = p.time;
     f.y = static_cast<std::uint32_t>(p.y);
     f.x = static_cast<std::uint32_t>(p.x);
-    const float altitude = std::trunc(p.altitude);
-    f.altitude = static_cast<std::uint16_t>(
-        std::isnan(altitude) ? 0 : altitude < -32768.0f ? -32768 : altitude > 32767.0f ? 32767
-                                                                                       : static_cast<int>(altitude));
+    f.altitude = static_cast<std::uint16_t>(clamped(std::trunc(p.altitude), -32768, 32767));
     f.speed = static_cast<std::uint8_t>(rounded(p.speed, 0, 255));
     // 256 steps a turn; 359.9 degrees rounds to 256, which wraps to 0.
     f.heading = static_cast<std::uint8_t>(rounded(p.heading * 0.7111111f, -(1 << 30), 1 << 30) & 0xFF);
@@ -64,8 +64,12 @@ void write(std::uint8_t* at, const Fields& f) {
 }
 
 Fields read(const std::uint8_t* at) {
-    return {get<std::uint64_t>(at),      get<std::uint32_t>(at + 8), get<std::uint32_t>(at + 12),
-            get<std::uint16_t>(at + 16), at[18],                     at[19]};
+    return {get<std::uint64_t>(at),
+            get<std::uint32_t>(at + 8),
+            get<std::uint32_t>(at + 12),
+            get<std::uint16_t>(at + 16),
+            at[18],
+            at[19]};
 }
 
 } // namespace

@@ -64,7 +64,8 @@ void TrackCollector::appendPacked(std::span<const std::uint8_t> packed) {
     Threading::SdlLock lock(m_mutex);
     if (m_ring.size() >= chunk.size()) {
         const CollectedPoint& there = m_ring[m_ring.size() - chunk.size()];
-        if (there.time == chunk.front().time && there.x == chunk.front().x && there.y == chunk.front().y) return;
+        if (there.time == chunk.front().time && there.x == chunk.front().x && there.y == chunk.front().y)
+            return;
     }
     for (const CollectedPoint& point : chunk)
         add(point);

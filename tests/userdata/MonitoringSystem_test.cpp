@@ -60,7 +60,8 @@ struct Recorder final : Monitoring::MonitoringListener {
     }
     bool waitFor(const std::string& event) {
         std::unique_lock lock(mutex);
-        return changed.wait_for(lock, 10s, [&] { return std::count(events.begin(), events.end(), event) > 0; });
+        return changed.wait_for(lock, 10s,
+                                [&] { return std::count(events.begin(), events.end(), event) > 0; });
     }
     std::vector<std::string> all() {
         std::lock_guard lock(mutex);
@@ -73,8 +74,8 @@ struct Recorder final : Monitoring::MonitoringListener {
 
 struct Service {
     explicit Service(std::vector<HttpServer::Reply> script)
-        : server(std::move(script)),
-          system(nullptr, Network::WinInet::create(), Core::utf8ToWide(server.url("/POST.php")), true, 10, clock) {
+        : server(std::move(script)), system(nullptr, Network::WinInet::create(),
+                                            Core::utf8ToWide(server.url("/POST.php")), true, 10, clock) {
         system.addListener(&recorder);
         system.setLogin(u"u", u"p");
     }
@@ -95,7 +96,7 @@ struct Service {
 
 // The packed record of the fix below: time 86410, y 0, x 2^30, altitude
 // -12 m, speed 255 m/s, heading 0 (359.9 wraps).
-const std::vector<std::uint8_t> ownRecord{0x8A, 0x51, 1, 0, 0, 0, 0, 0, 0, 0,
+const std::vector<std::uint8_t> ownRecord{0x8A, 0x51, 1, 0, 0, 0,    0,    0,    0,    0,
                                           0,    0,    0, 0, 0, 0x40, 0xF4, 0xFF, 0xFF, 0};
 
 std::string compressed(const std::vector<std::uint8_t>& bytes) {
@@ -117,9 +118,14 @@ TEST(MonitoringSystem, TheFourExchangesCarryExactBytesAndRepliesAreChecked) {
         {200, "<mfi><friend token=\"7\" name=\"Ann\"/><friend token=\"9\" name=\"B&amp;o\"/>"
               "<friend token=\"-3\" name=\"Neg\"/><friend token=\"11\"/></mfi>"},
         {200, "<mft>" + withId("5") + withId("6") + withId("6") +
-                  "<track id=\"8\" token=\"7\" size=\"41\" value=\"" + chunk + "\"/>"
-                  "<track id=\"9\" token=\"7\" size=\"99999999\" value=\"" + chunk + "\"/>"
-                  "<track id=\"9\" token=\"8\" size=\"40\" value=\"" + chunk + "\"/>"
+                  "<track id=\"8\" token=\"7\" size=\"41\" value=\"" + chunk +
+                  "\"/>"
+                  "<track id=\"9\" token=\"7\" size=\"99999999\" value=\"" +
+                  chunk +
+                  "\"/>"
+                  "<track id=\"9\" token=\"8\" size=\"40\" value=\"" +
+                  chunk +
+                  "\"/>"
                   "<wpt id=\"3\" token=\"9\" name=\"Gate\" type=\"47\" lat=\"0\" lon=\"90\"/>"
                   "<wpt id=\"4\" token=\"9\" type=\"47\" lat=\"95\" lon=\"90\"/>"
                   "<wpt id=\"2\" token=\"9\" type=\"47\" lat=\"1\" lon=\"1\"/>"
@@ -154,14 +160,17 @@ TEST(MonitoringSystem, TheFourExchangesCarryExactBytesAndRepliesAreChecked) {
     const std::string connect = "<mct user=\"u&amp;&quot;&lt;\" password=\"p&apos;w\" />";
     EXPECT_EQ(s.server.requests()[0], "POST /POST.php HTTP/1.0\r\n" + host +
                                           "User-Agent: Mirel online\r\nPragma: no-cache\r\nAccept: */*\r\n"
-                                          "Content-Length: 51\r\n\r\n" + connect);
+                                          "Content-Length: 51\r\n\r\n" +
+                                          connect);
     EXPECT_EQ(s.body(1), "<mfi token=\"a&amp;b&quot;1\" />");
     const std::string ownTrack = "<track size=\"20\" value=\"" + compressed(ownRecord) +
                                  "\" />\r\n<point lat=\"0.000000\" lon=\"90.000000\" />\r\n";
-    EXPECT_EQ(s.body(2), "<mtr token=\"a&amp;b&quot;1\">\r\n<friend token=\"7\" />\r\n<friend token=\"9\" />\r\n" +
-                             ownTrack + "</mtr>");
-    EXPECT_EQ(s.body(3), "<mpt token=\"a&amp;b&quot;1\">\r\n<friend token=\"9\" />\r\n"
-                         "<wpt name=\"N&amp;1\" type=\"26131\" lat=\"0.000000\" lon=\"90.000000\" />\r\n</mpt>");
+    EXPECT_EQ(s.body(2),
+              "<mtr token=\"a&amp;b&quot;1\">\r\n<friend token=\"7\" />\r\n<friend token=\"9\" />\r\n" +
+                  ownTrack + "</mtr>");
+    EXPECT_EQ(s.body(3),
+              "<mpt token=\"a&amp;b&quot;1\">\r\n<friend token=\"9\" />\r\n"
+              "<wpt name=\"N&amp;1\" type=\"26131\" lat=\"0.000000\" lon=\"90.000000\" />\r\n</mpt>");
     // The newest point starts the next exchange again.
     EXPECT_EQ(s.body(4), "<mtr token=\"a&amp;b&quot;1\" min_track_id=\"7\" min_wpt_id=\"4\">\r\n"
                          "<friend token=\"7\" />\r\n<friend token=\"9\" />\r\n" +
@@ -175,24 +184,27 @@ TEST(MonitoringSystem, TheFourExchangesCarryExactBytesAndRepliesAreChecked) {
     EXPECT_EQ(friends[0].second.lastTrackId, 6u);
     ASSERT_EQ(friends[1].second.points->count(), 1u);
     EXPECT_EQ(friends[1].second.points->points()[0].name, u"Gate");
-    for (const char* line : {"Friend tracks come in wrong order (token: 7, id: 6, size: 40)",
-                             "Friend track does not inflate to its size (token: 7, size: 41)",
-                             "Friend track does not inflate to its size (token: 7, size: 99999999)",
-                             "Unknown friend track (token: 8, size: 40)",
-                             "Friend waypoint off the globe (token: 9, id: 4)",
-                             "Friend waypoints come in wrong order (token: 9, id: 2)", "Deleted waypoint 8 received",
-                             "Friend added (token: 9 name: 'B&o')", "Online service connecting wait 1000 ms"})
+    for (const char* line :
+         {"Friend tracks come in wrong order (token: 7, id: 6, size: 40)",
+          "Friend track does not inflate to its size (token: 7, size: 41)",
+          "Friend track does not inflate to its size (token: 7, size: 99999999)",
+          "Unknown friend track (token: 8, size: 40)", "Friend waypoint off the globe (token: 9, id: 4)",
+          "Friend waypoints come in wrong order (token: 9, id: 2)", "Deleted waypoint 8 received",
+          "Friend added (token: 9 name: 'B&o')", "Online service connecting wait 1000 ms"})
         EXPECT_EQ(s.log.count(line), 1u) << line;
 
     s.system.addSeenPointId(3);
     EXPECT_TRUE(friends[1].second.points->points()[0].deleted());
     s.system.stop();
-    EXPECT_EQ(s.recorder.all(), (std::vector<std::string>{"connected", "friends", "tracks", "points", "seen",
-                                                          "disconnected"}));
+    EXPECT_EQ(s.recorder.all(),
+              (std::vector<std::string>{"connected", "friends", "tracks", "points", "seen", "disconnected"}));
 }
 
 TEST(MonitoringSystem, FailedConnectsBackOffAndBadRepliesAreSurvived) {
-    Service s({{200, "<mcr token="}, {200, "<mcr/>"}, {200, "<x token=\"t\"/>"}, HttpServer::Reply::dropped(),
+    Service s({{200, "<mcr token="},
+               {200, "<mcr/>"},
+               {200, "<x token=\"t\"/>"},
+               HttpServer::Reply::dropped(),
                {200, std::string(10, '<')}});
     s.system.start();
     ASSERT_TRUE(s.clock.waitForWaits(8));

@@ -10,10 +10,10 @@ namespace Messages = Monitoring::Messages;
 
 TEST(OnlineMessages, DamagedRepliesAreReadOrRefusedWithoutHarm) {
     const std::vector<std::uint8_t> records(40, 3);
-    const std::string valid = "<mft><track id=\"5\" token=\"7\" size=\"40\" value=\"" +
-                              Monitoring::PackedTrack::compress(records) +
-                              "\"/><wpt id=\"3\" token=\"9\" name=\"G&amp;\" comment=\"c\" type=\"47\" lat=\"1.5\" "
-                              "lon=\"-2\"/><mfi><friend token=\"1\" name=\"A\"/></mfi><mcr token=\"t\"/></mft>";
+    const std::string valid =
+        "<mft><track id=\"5\" token=\"7\" size=\"40\" value=\"" + Monitoring::PackedTrack::compress(records) +
+        "\"/><wpt id=\"3\" token=\"9\" name=\"G&amp;\" comment=\"c\" type=\"47\" lat=\"1.5\" "
+        "lon=\"-2\"/><mfi><friend token=\"1\" name=\"A\"/></mfi><mcr token=\"t\"/></mft>";
     const auto read = Messages::tracksReply(valid);
     ASSERT_TRUE(read);
     ASSERT_EQ(read->size(), 2u);
@@ -32,9 +32,15 @@ TEST(OnlineMessages, DamagedRepliesAreReadOrRefusedWithoutHarm) {
             const std::size_t at = random() % text.size();
             const char c = alphabet[random() % alphabet.size()];
             switch (random() % 3) {
-            case 0: text[at] = c; break;
-            case 1: text.insert(at, 1, c); break;
-            default: text.erase(at, 1 + random() % 8); break;
+            case 0:
+                text[at] = c;
+                break;
+            case 1:
+                text.insert(at, 1, c);
+                break;
+            default:
+                text.erase(at, 1 + random() % 8);
+                break;
             }
         }
         if (const auto entries = Messages::tracksReply(text))

@@ -11,8 +11,9 @@ namespace {
 // A fix at 2010-12-09 13:05:00 plus `second` seconds, at x = 1000 + second.
 Positioning::Fix fixAt(int second) {
     Positioning::Fix fix;
-    fix.dateTime = {9, 12, 2010, 13, static_cast<std::uint8_t>(5 + second / 60),
-                    static_cast<std::uint8_t>(second % 60), 0};
+    fix.dateTime = {
+        9, 12, 2010, 13, static_cast<std::uint8_t>(5 + second / 60), static_cast<std::uint8_t>(second % 60),
+        0};
     fix.x = 1000 + second;
     fix.y = -7;
     return fix;
@@ -47,7 +48,7 @@ TEST(TrackCollector, KeepsTheNewest100AndMarksGapsAndExchanges) {
     // takes the next fix even when its clock went back.
     c.reset();
     c.onFix(true, fixAt(10));
-    c.onFix(true, fixAt(9)); // older than the last kept: dropped
+    c.onFix(true, fixAt(9));  // older than the last kept: dropped
     c.onFix(true, fixAt(10)); // the same second: kept
     c.onFix(false, fixAt(11));
     c.onFix(true, fixAt(12));
