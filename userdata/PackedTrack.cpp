@@ -1,6 +1,7 @@
 #include "userdata/PackedTrack.h"
 
 #include "core/Base64.h"
+#include "userdata/detail/LittleEndian.h"
 
 #include <zlib.h>
 
@@ -9,17 +10,7 @@
 namespace Monitoring::PackedTrack {
 namespace {
 
-template <class T> void put(std::uint8_t* at, T value) {
-    for (std::size_t i = 0; i < sizeof(T); ++i)
-        at[i] = static_cast<std::uint8_t>(static_cast<std::uint64_t>(value) >> (8 * i));
-}
-
-template <class T> T get(const std::uint8_t* at) {
-    std::uint64_t value = 0;
-    for (std::size_t i = 0; i < sizeof(T); ++i)
-        value |= static_cast<std::uint64_t>(at[i]) << (8 * i);
-    return static_cast<T>(value);
-}
+using namespace UserData::detail;
 
 // One record's fields in their wire widths, unsigned so that differences
 // and running sums wrap.
@@ -55,21 +46,16 @@ Fields fieldsOf(const CollectedPoint& p) {
 }
 
 void write(std::uint8_t* at, const Fields& f) {
-    put(at, f.time);
-    put(at + 8, f.y);
-    put(at + 12, f.x);
-    put(at + 16, f.altitude);
+    putU64(at, f.time);
+    putU32(at + 8, f.y);
+    putU32(at + 12, f.x);
+    putU16(at + 16, f.altitude);
     at[18] = f.speed;
     at[19] = f.heading;
 }
 
 Fields read(const std::uint8_t* at) {
-    return {get<std::uint64_t>(at),
-            get<std::uint32_t>(at + 8),
-            get<std::uint32_t>(at + 12),
-            get<std::uint16_t>(at + 16),
-            at[18],
-            at[19]};
+    return {getU64(at), getU32(at + 8), getU32(at + 12), getU16(at + 16), at[18], at[19]};
 }
 
 } // namespace
