@@ -289,14 +289,6 @@ void System::requestFriendInfo(const Platform::Event& stop, std::uint32_t attemp
 
 void System::exchangeTracks(const Platform::Event& stop) {
     Messages::TrackRequest request;
-    std::vector<std::uint8_t> packed;
-    // Reset whatever the exchange's outcome: a failed one loses these points
-    // rather than send them twice.
-    m_ownTrack.packAndReset(packed, request.lastPosition);
-    if (!packed.empty()) {
-        request.packedSize = static_cast<std::uint32_t>(packed.size());
-        request.packedBase64 = PackedTrack::compress(packed);
-    }
     {
         Threading::SdlLock lock(m_mutex);
         request.token = m_token;
@@ -313,7 +305,17 @@ void System::exchangeTracks(const Platform::Event& stop) {
         if (maxTrack >= 0) request.minTrackId = static_cast<std::int32_t>(maxTrack + 1);
         if (maxPoint >= 0) request.minPointId = static_cast<std::int32_t>(maxPoint + 1);
     }
+    // Disconnected since the exchange was queued: the points wait for the
+    // next session.
     if (request.token.empty()) return;
+    // Reset whatever the exchange's outcome: a failed one loses these points
+    // rather than send them twice.
+    std::vector<std::uint8_t> packed;
+    m_ownTrack.packAndReset(packed, request.lastPosition);
+    if (!packed.empty()) {
+        request.packedSize = static_cast<std::uint32_t>(packed.size());
+        request.packedBase64 = PackedTrack::compress(packed);
+    }
     std::string reply;
     if (!post(Messages::trackRequest(request), reply, stop)) return;
     const std::optional<Accepted> accepted = applyTracks(reply);
