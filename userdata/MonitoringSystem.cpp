@@ -126,8 +126,8 @@ System::~System() {
 }
 
 void System::setTrackPeriod(std::uint32_t seconds) {
-    m_trackPeriod = seconds;
-    m_friendInfoPeriod = friendInfoPeriodOf(seconds);
+    m_trackPeriod = std::max(seconds, MinTrackPeriod);
+    m_friendInfoPeriod = friendInfoPeriodOf(m_trackPeriod);
 }
 
 std::int64_t System::now() {

@@ -104,8 +104,9 @@ class System : public Threading::Daemon {
     // A changed login disconnects; the next idle step connects with it.
     void setLogin(const std::u16string& user, const std::u16string& password);
     void setAutoConnect(bool autoConnect) { m_autoConnect = autoConnect; }
-    // Sets the track period and the friend-info period with it (the larger
-    // of twice the track period and MinFriendInfoPeriod).
+    // Sets the track period (at least MinTrackPeriod, so that no setting
+    // makes the service hammer its server) and the friend-info period with
+    // it (the larger of twice the track period and MinFriendInfoPeriod).
     void setTrackPeriod(std::uint32_t seconds);
     std::uint32_t trackPeriod() const { return m_trackPeriod; }
     std::uint32_t friendInfoPeriod() const { return m_friendInfoPeriod; }
