@@ -147,16 +147,14 @@ void System::start() {
 }
 
 void System::stop() {
+    // The stop event cancels a send under way and ends every wait. The
+    // session is looked at afterwards: a connect reply may land meanwhile.
+    Daemon::stop();
+    ++m_generation;
     bool wasConnected = false;
     {
         Threading::SdlLock lock(m_mutex);
         wasConnected = !m_token.empty();
-    }
-    // The stop event cancels a send under way and ends every wait.
-    Daemon::stop();
-    ++m_generation;
-    {
-        Threading::SdlLock lock(m_mutex);
         m_token.clear();
     }
     notify(wasConnected ? &MonitoringListener::onDisconnected : &MonitoringListener::onStateChanged);
