@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <thread>
+
 using Monitoring::CollectedPoint;
 using Monitoring::TrackCollector;
 
@@ -76,4 +78,23 @@ TEST(TrackCollector, AReceivedChunkIsStoredOnce) {
     EXPECT_EQ(segmentStarts(c), (std::vector<std::uint8_t>{1, 0, 1, 1, 0}));
     c.appendPacked({});
     EXPECT_EQ(c.count(), 5u);
+}
+
+// Run under ThreadSanitizer: the GPS thread's fixes, valid or not, meet the
+// daemon's packing and the interface's reads.
+TEST(TrackCollector, FixesMeetExchangesAcrossThreads) {
+    TrackCollector c;
+    std::thread gps([&] {
+        for (int s = 0; s < 2000; ++s)
+            c.onFix(s % 3 != 0, fixAt(s % 60));
+    });
+    std::vector<std::uint8_t> packed;
+    Map::GeoPoint position;
+    Map::Point last;
+    for (int i = 0; i < 200; ++i) {
+        c.packAndReset(packed, position);
+        c.getLastPoint(last);
+        EXPECT_LE(packed.size(), TrackCollector::Capacity * Monitoring::PackedTrack::RecordSize);
+    }
+    gps.join();
 }
