@@ -46,12 +46,11 @@ fdInterface::fdInterface(EngineServices* engine, FileSystem::VirtualFs* files)
 
 fdInterface::~fdInterface() {
     removeTimer();
+    // The pages (queued windows included) go while the registries they
+    // borrow from still stand.
+    shutdown();
     while (!m_fonts.empty())
         m_fonts.pop_back();
-    // Queued windows never joined the tree; the rest go with the pages.
-    for (fdWindowBase* w : m_pendingAttach)
-        delete w;
-    m_pendingAttach.clear();
 }
 
 void fdInterface::tick(std::uint32_t now) {

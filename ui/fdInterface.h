@@ -44,7 +44,8 @@ public:
     // design); absolute rectangle: the screen surface's size, or the design
     // rectangle when no video mode is set.
     fdInterface(EngineServices* engine, FileSystem::VirtualFs* files);
-    // Removes the timer, deletes the fonts (last first), then the pages.
+    // Removes the timer, deletes the pages (while the fonts and images they
+    // borrow still exist), then the fonts, last first.
     ~fdInterface() override;
 
     void tick(std::uint32_t now) override;

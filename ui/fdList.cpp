@@ -29,7 +29,6 @@ void fdList::buildRows(const TemplateDescription& itemTemplate, std::uint32_t co
     m_pressedRow = nullptr;
     const float total = m_rect.h > 0 ? float(m_rect.h) : 1.0f;
     for (std::uint32_t i = 0; i < count; ++i) {
-        forgetGroups(itemTemplate.groups);
         auto* row = new TemplateWindow(itemTemplate, this, std::to_string(i), m_ui, m_context);
         Material normal;
         if (auto* bg = dynamic_cast<fdStatic*>(row->background()))

@@ -51,6 +51,9 @@ TemplateWindow::TemplateWindow(const TemplateDescription& description, fdWindowB
                                fdInterface* ui, DesignContext* context)
     : fdWindowPage(parent, std::move(name), true, ui) {
     const WindowRect& pd = parent ? parent->designRect() : WindowRect{};
+    // Radio groups of an earlier window of this template (a list row, a
+    // keyboard opened before) may be gone: this window makes its own.
+    forgetGroups(description.groups);
     // Built at the design's origin, so that the creators' rectangles (which
     // are relative to the whole design) land inside the template.
     m_designRect = {0, 0, static_cast<std::uint16_t>(description.w), static_cast<std::uint16_t>(description.h)};

@@ -1,6 +1,7 @@
 #include "ui/ClickBehaviors.h"
 #include "ui/fdButtonX.h"
 #include "ui/fdInterface.h"
+#include "ui/fdLabel.h"
 #include "ui/fdList.h"
 #include "ui/fdStatic.h"
 
@@ -87,6 +88,50 @@ TEST(fdMultiStatic, FramesAdvanceByElapsedTimeAndIgnoreIndexesPastTheList) {
     EXPECT_EQ(m->material().image, &a);
     m->tick(1460); // 1300 + 100 < 1460: one more
     EXPECT_EQ(m->current(), 1);
+}
+
+TEST(fdLabel, TapLimitsCaretBlinkAndLines) {
+    UiTest::FakeEngine engine;
+    fdInterface ui(&engine, nullptr);
+    std::uint32_t now = 0;
+    ui.setClock([&] { return now; });
+    std::vector<std::string> j;
+    auto* page = new UiTest::JournalPage(&ui, j);
+    auto* label = new fdClickableSmartLabel(page, "lbl", true, &ui);
+    label->placeInParent(0, 0, 200, 50);
+    struct Tap {
+        std::uint32_t heldMs;
+        int step;
+        bool clicks;
+    };
+    for (const Tap& t : {Tap{100, 0, true}, Tap{1500, 0, true}, Tap{1600, 0, false}, Tap{100, 20, true},
+                         Tap{100, 21, false}}) {
+        j.clear();
+        now = 10000;
+        page->mouseButtonDown(1, 50, 20);
+        page->mouseMove(50 + t.step, 20);
+        now += t.heldMs;
+        page->mouseButtonUp(1, 50 + t.step, 20);
+        EXPECT_EQ(!j.empty(), t.clicks) << t.heldMs << " ms, step " << t.step;
+        EXPECT_EQ(label->offset(), 0) << "text that fits does not move";
+    }
+
+    EXPECT_EQ(label->timerPeriod(), -1);
+    label->showCaret(true);
+    EXPECT_EQ(label->timerPeriod(), 500);
+    label->tick(700);
+    EXPECT_TRUE(label->caretPhase());
+    label->tick(1000);
+    EXPECT_FALSE(label->caretPhase());
+    label->setVisible(false);
+    EXPECT_EQ(label->timerPeriod(), -1);
+
+    label->setLinesMode(1);
+    label->setText(u"a\nb");
+    EXPECT_TRUE(label->lines().empty()) << "one-line mode keeps the text whole";
+    label->setLinesMode(3);
+    label->setText(u"1\n2\n\n4\n5");
+    EXPECT_EQ(label->lines().size(), 5u);
 }
 
 TEST(fdButtonX, StateMachineSensitivityRoundLongPressDisabledAndRadio) {

@@ -433,6 +433,12 @@ MapDescription country() {
 
 } // namespace
 
+std::pair<std::int64_t, std::int64_t> globalOf(double eastMetres, double northMetres) {
+    return global({eastMetres, northMetres});
+}
+
+double unitsPerMetre() { return UnitsPerMetre; }
+
 std::vector<DemoMap> describe() {
     std::vector<DemoMap> maps;
     maps.push_back({"demo-town.kvm", TownBuilder().build()});
