@@ -2,8 +2,8 @@
 // written the same every time, opened without a logged error, and its
 // addresses found by the map's own readers where the extract puts them.
 
-#include "core/Text.h"
 #include "core/Config.h"
+#include "core/Text.h"
 #include "map/AtlasFolderList.h"
 #include "map/KVAtlas.h"
 #include "map/ObjectAddress.h"
@@ -67,7 +67,8 @@ TEST(OsmAtlas, FirstRunConfigurationChoosesMonaco) {
     std::filesystem::create_directories(program.path() / "data/maps/demo");
     std::filesystem::create_directories(program.path() / "data/maps/monaco");
     Core::Config config;
-    ASSERT_TRUE(config.load(AtlasTest::wide(std::filesystem::path(MIREL_SOURCE_DIR) / "data/config.default.xml")));
+    ASSERT_TRUE(
+        config.load(AtlasTest::wide(std::filesystem::path(MIREL_SOURCE_DIR) / "data/config.default.xml")));
     std::string atlas;
     ASSERT_TRUE(config.root()->get("atlas", atlas));
     const Map::FolderPaths paths(AtlasTest::wide(program.path()));
