@@ -230,6 +230,16 @@ class TownBuilder {
             }
             addHouses(record->second, plan.nodes.front(), plan.nodes.back());
         }
+        // A lane of the town's old quarter, named in Cyrillic (the street
+        // type abbreviation first, as such names are written), with houses
+        // but no road of its own.
+        const Metres lane[2] = {{700, 800}, {1100, 800}};
+        const auto [lx, ly] = global(lane[0]);
+        const std::uint32_t sadovaya =
+            m_map.address.addStreet(m_map.strings.add(u"\u0443\u043b. \u0421\u0430\u0434\u043e\u0432\u0430\u044f"),
+                                    m_country, m_region, m_district, m_city, static_cast<std::int32_t>(lx),
+                                    static_cast<std::int32_t>(ly));
+        addHouses(sadovaya, lane[0], lane[1]);
     }
 
     void addHouses(std::uint32_t street, Metres from, Metres to) {
@@ -301,6 +311,11 @@ class TownBuilder {
             {"Hotel Linden", Hotel, {-180, -120}, "Main Street", "Market Square 1"},
             {"Linden Station", Station, {20, -900}, "Station Road", "Station Road 40"},
             {"St. Mary's Church", Church, {-250, -540}, "Church Street", "Church Street 2"},
+            // Cyrillic names: "Cafe Beryozka" and "Pharmacy Zdorovye".
+            {"\u041a\u0430\u0444\u0435 \u0411\u0435\u0440\u0451\u0437\u043a\u0430", Cafe, {820, 780},
+             "\u0443\u043b. \u0421\u0430\u0434\u043e\u0432\u0430\u044f", "\u0443\u043b. \u0421\u0430\u0434\u043e\u0432\u0430\u044f 3"},
+            {"\u0410\u043f\u0442\u0435\u043a\u0430 \u0417\u0434\u043e\u0440\u043e\u0432\u044c\u0435", Hospital,
+             {980, 820}, "\u0443\u043b. \u0421\u0430\u0434\u043e\u0432\u0430\u044f", "\u0443\u043b. \u0421\u0430\u0434\u043e\u0432\u0430\u044f 8"},
         };
         LevelPlacer detail(m_levels[0]);
         for (const Poi& poi : pois) {
@@ -418,6 +433,7 @@ MapDescription country() {
     o.addPolyline(a1, overview.at({{-160000, 20000}, {0, 0}, {150000, -30000}}));
     Polyline a7{s.add("A7"), MajorRoad, false, NoRoad, {}};
     d.addPolyline(a7, detail.at({{0, 0}, {20000, 140000}}));
+    o.addPolyline(a7, overview.at({{0, 0}, {20000, 140000}}));
     d.addPolygon({s.add("Demoland"), Land, {}}, detail.at(rectangle(-20000, -20000, 30000, 30000)));
 
     map.levels = {levels[0], levels[1]};
