@@ -5,17 +5,15 @@
 
 namespace MapWriting {
 
-// The text search over the map's cities, streets and POIs, and the spatial
-// search over its objects (tree 1: POIs and houses by type, tree 2: houses).
 void addSearchSections(MapDescription& map) {
     const AddressBuilder& address = map.address;
     TextSearchDescription text;
     for (std::size_t i = 0; i < address.cities.size(); ++i)
         addNameWords(text.entries[0], map.strings, address.cities[i].refs[0],
-                 static_cast<std::uint32_t>(4 + 28 * i), 0);
+                     static_cast<std::uint32_t>(4 + 28 * i), 0);
     for (std::size_t i = 0; i < address.streets.size(); ++i)
         addNameWords(text.entries[1], map.strings, address.streets[i].refs[0],
-                 static_cast<std::uint32_t>(4 + 39 * i), 0);
+                     static_cast<std::uint32_t>(4 + 39 * i), 0);
     SpatialSearchDescription spatial;
     spatial.version = 2;
     for (std::size_t i = 0; i < address.objects.size(); ++i) {
