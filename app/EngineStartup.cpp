@@ -13,6 +13,7 @@
 #include "platform/Path.h"
 #include "positioning/SerialPortSystem.h"
 #include "positioning/System.h"
+#include "userdata/MonitoringSystem.h"
 #include "render/fdMapRenderer.h"
 #include "ui/ButtonBindings.h"
 #include "core/AnsiFile.h"
@@ -25,6 +26,7 @@
 #include "ui/fdInterface.h"
 #include "ui/fdPage.h"
 
+#include <algorithm>
 #include <climits>
 #include <exception>
 
@@ -115,6 +117,21 @@ bool fdEngine::initDesign(int& result) {
         m_positioning->enable(nullptr);
 
     m_onlineAutoDisable = root->value("online_auto_disable", true);
+
+    // The online service, when the network is there and an address is set.
+    const std::string onlineUrl = root->value("online_url", std::string());
+    if (m_internet && !onlineUrl.empty()) {
+        const int period = std::max(root->value("online_refresh_period", 10), 10);
+        const bool autoConnect = root->value("online_auto_connect", true);
+        m_monitoring = std::make_unique<Monitoring::System>(m_positioning.get(), m_internet, Core::utf8ToWide(onlineUrl),
+                                                            autoConnect, static_cast<std::uint32_t>(period));
+        std::vector<std::uint8_t> seen;
+        root->valueBlob("online_deleted_waypoints", seen);
+        std::vector<std::uint32_t> ids;
+        for (std::size_t i = 0; i + 4 <= seen.size(); i += 4)
+            ids.push_back(seen[i] | (seen[i + 1] << 8) | (seen[i + 2] << 16) | (std::uint32_t(seen[i + 3]) << 24));
+        m_monitoring->setSeenPointIds(std::move(ids));
+    }
 
     m_pool = std::make_unique<Core::ResourcesPool>(10);
     Map::AtlasServices services;

@@ -20,6 +20,7 @@
 #include "platform/Path.h"
 #include "platform/SystemInfo.h"
 #include "positioning/System.h"
+#include "userdata/MonitoringSystem.h"
 #include "render/MapCamera.h"
 #include "render/fdMapRenderer.h"
 #include "ui/ButtonBindings.h"
@@ -117,8 +118,8 @@ void fdEngine::requestRaise() {
 }
 
 void fdEngine::connectionChanged() {
-    // The online service is not part of this build yet; with auto-disable
-    // set there is nothing running that a lost connection could stop.
+    if (m_onlineAutoDisable && m_monitoring)
+        m_monitoring->stop();
 }
 
 int fdEngine::run() {
@@ -271,6 +272,7 @@ fdEngine::~fdEngine() {
     m_mapSurface.reset();
     m_scratchSurface.reset();
     m_atlas.reset();
+    m_monitoring.reset();
     m_positioning.reset();
     m_dangerPoints.reset();
     m_atlasFolders.reset();

@@ -35,6 +35,9 @@ class InetStatistics;
 namespace Positioning {
 class System;
 }
+namespace Monitoring {
+class System;
+}
 namespace Map {
 class KVAtlas;
 class AtlasFolderList;
@@ -149,6 +152,7 @@ class fdEngine : public Network::ConnectionListener, public Ui::EngineServices {
     Map::KVAtlas* atlas() const { return m_atlas.get(); }
     Map::AtlasFolderList* atlasFolders() const { return m_atlasFolders.get(); }
     Positioning::System* positioning() const { return m_positioning.get(); }
+    Monitoring::System* monitoring() const { return m_monitoring.get(); }
     MapDrawing::fdMapRenderer* mapRenderer() const { return m_mapRenderer.get(); }
     MapCamera& camera() { return *m_camera; }
     SDL_Surface* screen() const { return m_screen; }
@@ -189,6 +193,7 @@ class fdEngine : public Network::ConnectionListener, public Ui::EngineServices {
     std::unique_ptr<MapDrawing::fdMapRenderer> m_mapRenderer;
     std::unique_ptr<Map::Proximity::IndexHolder> m_dangerPoints;
     std::unique_ptr<Positioning::System> m_positioning;
+    std::unique_ptr<Monitoring::System> m_monitoring;
     std::unique_ptr<Map::KVAtlas> m_atlas;
     std::unique_ptr<MapCamera> m_camera;
     bool m_initialized = false;
