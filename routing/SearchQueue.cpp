@@ -2,15 +2,15 @@
 
 #include <algorithm>
 
-void SearchQueue::place(std::size_t position, const SearchQueueEntry& entry) {
+void SearchQueue::place(std::size_t position, Packed entry) {
     heap_[position] = entry;
-    nodes_[entry.node].heapPosition = static_cast<std::uint32_t>(position);
+    positions_[entry & 0xFFFFFF] = static_cast<std::uint32_t>(position);
 }
 
 std::size_t SearchQueue::push(const SearchQueueEntry& entry) {
-    heap_.push_back(entry);
+    heap_.push_back(pack(entry));
     const std::size_t position = heap_.size() - 1;
-    nodes_[entry.node].heapPosition = static_cast<std::uint32_t>(position);
+    positions_[entry.node] = static_cast<std::uint32_t>(position);
     peak_ = std::max(peak_, heap_.size());
     if (!siftUp(position)) siftDown(position);
     return position;
@@ -29,11 +29,11 @@ void SearchQueue::removeAt(std::size_t position) {
 }
 
 bool SearchQueue::siftUp(std::size_t position) {
-    const SearchQueueEntry entry = heap_[position];
+    const Packed entry = heap_[position];
     std::size_t p = position;
     while (p > 0) {
         const std::size_t parent = (p - 1) / 2;
-        if (!(entry.key < heap_[parent].key)) break;
+        if (!less(entry, heap_[parent])) break;
         place(p, heap_[parent]);
         p = parent;
     }
@@ -43,14 +43,14 @@ bool SearchQueue::siftUp(std::size_t position) {
 }
 
 void SearchQueue::siftDown(std::size_t position) {
-    const SearchQueueEntry entry = heap_[position];
+    const Packed entry = heap_[position];
     const std::size_t n = heap_.size();
     std::size_t p = position;
     for (;;) {
         std::size_t child = 2 * p + 1;
         if (child >= n) break;
-        if (child + 1 < n && heap_[child + 1].key < heap_[child].key) ++child;
-        if (!(heap_[child].key < entry.key)) break;
+        if (child + 1 < n && less(heap_[child + 1], heap_[child])) ++child;
+        if (!less(heap_[child], entry)) break;
         place(p, heap_[child]);
         p = child;
     }
