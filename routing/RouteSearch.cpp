@@ -93,6 +93,19 @@ void searchLoop(RoadMap& map, SearchTask& task, const RoutingParams& params, Sea
         }
 
         ++expanded;
+        // The vertices likely to be settled next: their links are in cache
+        // (prefetched when their labels improved); fetch the segments.
+        for (std::size_t next = 1; next <= 2; ++next) {
+            const std::uint32_t v = queue.vertexAt(next);
+            if (v >= nodes.size()) break;
+            std::uint32_t k = nodes[v].firstLink;
+            for (int i = 0; i < 4 && k < links.size(); ++i, ++k) {
+                const LinkRecord& link = links[k];
+                if (!(link.flags & LinkFlag::Jump) && link.value < segments.size())
+                    __builtin_prefetch(&segments[link.value]);
+                if (link.flags & (LinkFlag::LastLink | LinkFlag::Jump)) break;
+            }
+        }
         const std::uint64_t costN = nodes[n].cost;
         around.clear();
         std::uint32_t l = nodes[n].firstLink;

@@ -42,6 +42,11 @@ bool SearchQueue::siftUp(std::size_t position) {
     return true;
 }
 
+// Floyd's order of work: down to a leaf along the smaller children, then
+// back up while the entry is not above the element there. The entry ends
+// where the textbook sift stops (above every child it is not greater than),
+// so the heap is the same entry for entry, with about half the comparisons
+// of a pop.
 void SearchQueue::siftDown(std::size_t position) {
     const Packed entry = heap_[position];
     const std::size_t n = heap_.size();
@@ -50,9 +55,14 @@ void SearchQueue::siftDown(std::size_t position) {
         std::size_t child = 2 * p + 1;
         if (child >= n) break;
         if (child + 1 < n && less(heap_[child + 1], heap_[child])) ++child;
-        if (!less(heap_[child], entry)) break;
         place(p, heap_[child]);
         p = child;
     }
-    if (p != position) place(p, entry);
+    while (p > position) {
+        const std::size_t parent = (p - 1) / 2;
+        if (less(heap_[parent], entry)) break;
+        place(p, heap_[parent]);
+        p = parent;
+    }
+    place(p, entry);
 }

@@ -27,6 +27,11 @@ class SearchQueue {
     std::size_t push(const SearchQueueEntry& entry);
     void removeAt(std::size_t position);
     SearchQueueEntry top() const { return unpack(heap_.front()); }
+    // The vertex at a heap position (the two below the top are the likely
+    // next ones); kNoId beyond the end.
+    std::uint32_t vertexAt(std::size_t position) const {
+        return position < heap_.size() ? static_cast<std::uint32_t>(heap_[position] & 0xFFFFFF) : RoadGraph::kNoId;
+    }
     // Where the vertex's entry stands (meaningful while it is queued).
     std::uint32_t positionOf(std::uint32_t vertex) const { return positions_[vertex]; }
     bool empty() const { return heap_.empty(); }
