@@ -17,6 +17,7 @@
 #include "map/proximity/Index.h"
 #include "platform/Memory.h"
 #include "positioning/System.h"
+#include "render/MapCaptions.h"
 #include "render/fdMapRenderer.h"
 #include "ui/fdInterface.h"
 
@@ -98,6 +99,7 @@ void fdEngine::shutdown() {
             Log::log(Log::Info, "%d bytes used in images", static_cast<long long>(after) - static_cast<long long>(before));
         }
     }
+    m_mapCaptions.reset();
     m_mapRenderer.reset();
     m_ui.reset();
     m_atlas.reset();

@@ -21,6 +21,7 @@
 #include "platform/SystemInfo.h"
 #include "positioning/System.h"
 #include "render/MapCamera.h"
+#include "render/MapCaptions.h"
 #include "render/fdMapRenderer.h"
 #include "ui/ButtonBindings.h"
 #include "ui/DesignDescription.h"
@@ -266,6 +267,7 @@ int fdEngine::init() {
 }
 
 fdEngine::~fdEngine() {
+    m_mapCaptions.reset();
     m_mapRenderer.reset();
     g_engine = nullptr;
     m_mapSurface.reset();
