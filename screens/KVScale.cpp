@@ -113,7 +113,8 @@ void KVScale::draw(SDL_Surface* surface, TempSurface&, bool) {
     }
     if (length < w)
         fillBar(surface, x + length, y + h - 2, w - length - 1, 3, 0x60, 0x60, 0x60);
-    xe::drawLine(canvas, true, x + length, y - 10, true, x + length, y + h - 1, SDL_MapRGB(surface->format, 0x80, 0xFF, 0x80));
+    // The mark of the nice length stands above the ruler.
+    xe::drawLine(canvas, true, x + length, y - 10, true, x + length, y, SDL_MapRGB(surface->format, 0x80, 0xFF, 0x80));
 }
 
 } // namespace Screens

@@ -154,6 +154,11 @@ void fdPageMap::afterBuild() {
         if (design != nullptr)
             m_services.renderer->setMapFont(ui()->fontByName(design->extras.captionFont));
         m_services.renderer->setPoiCursor(findCursor("poi"));
+        // The automatic switch starts from the mode the renderer was left
+        // in, and the styles match that mode from the first frame.
+        if (m_services.bindings != nullptr)
+            m_services.bindings->dayNight().day = m_services.renderer->isDay();
+        m_services.renderer->selectStyles(m_services.renderer->isDay());
     }
     // Looked up once: a widget the design lacks is reported here, not on
     // every tick.

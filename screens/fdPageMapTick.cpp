@@ -234,13 +234,10 @@ bool fdPageMap::release(int x, int y) {
 }
 
 void fdPageMap::tapAt(int x, int y) {
-    if (m_services.camera == nullptr)
-        return;
+    ++m_tapCount;
     Map::Point point;
-    if (m_services.camera->screenToMap(xe::Point{x, y}, point)) {
+    if (m_services.camera != nullptr && m_services.camera->screenToMap(xe::Point{x, y}, point))
         m_tapped = point;
-        ++m_tapCount;
-    }
 }
 
 bool fdPageMap::keyDown(int key) {
