@@ -17,6 +17,28 @@
 
 namespace Screens {
 
+namespace {
+
+// The danger-warn points as the renderer's overlay reads them.
+class DangerOverlay final : public MapDrawing::ProximitySource {
+public:
+    explicit DangerOverlay(Map::Proximity::Index& index) : m_index(index) {}
+    std::uint32_t visitPoints(std::int32_t x0, std::int32_t y0, std::int32_t x1, std::int32_t y1,
+                              const std::function<void(const MapDrawing::ProximityPoint&)>& visit) override {
+        std::uint32_t count = 0;
+        m_index.queryIntersecting(Map::Proximity::Box{x0, y0, x1, y1}, [&](const Map::Proximity::Point& p) {
+            visit(MapDrawing::ProximityPoint{{p.x, p.y}, p.packed, Map::Proximity::poiTypeOf(p.kind(), p.speedLimit())});
+            ++count;
+        });
+        return count;
+    }
+
+private:
+    Map::Proximity::Index& m_index;
+};
+
+} // namespace
+
 CarMarkerPoints carMarkerPoints(Map::LocalPoint p, float heading, float width, float front, float notch, float k) {
     const float ux = std::sin(heading), uy = std::cos(heading);
     const float vx = std::cos(heading), vy = -std::sin(heading);
@@ -34,7 +56,13 @@ void fdPageMap::drawBackground(SDL_Surface* surface, TempSurface&) {
     if (surface == nullptr || renderer == nullptr)
         return;
     const SDL_Rect target = m_rect.sdl();
-    renderer->drawMap(surface, target, m_followGps, nullptr);
+    Map::Proximity::IndexHolder* danger = m_services.dangerPoints;
+    if (danger != nullptr && danger->index && danger->index->isValid()) {
+        DangerOverlay overlay(*danger->index);
+        renderer->drawMap(surface, target, m_followGps, &overlay);
+    } else {
+        renderer->drawMap(surface, target, m_followGps, nullptr);
+    }
 
     if (m_lastCar.valid)
         drawCarMarker(surface, m_lastCar.position, m_lastCar.heading);

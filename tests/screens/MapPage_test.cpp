@@ -14,11 +14,13 @@
 #include "ui/ButtonBindings.h"
 #include "ui/SoundPlayer.h"
 #include "ui/fdInterface.h"
+#include "ui/fdStatic.h"
 
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <numbers>
+#include <thread>
 
 using namespace Screens;
 
@@ -221,6 +223,20 @@ TEST(MapPage, CarStateIsReadOnlyUnderTheFreeLock) {
     r.tickUntil(1100);
     EXPECT_EQ(r.car.frames, 1);
     EXPECT_EQ(r.car.released, 1);
+}
+
+TEST(MapPage, OnlineStateFromAnotherThreadIsAppliedByTheTick) {
+    Rig r;
+    auto* monitoring = new Ui::fdStatic(r.page, "monitoring", true, r.ui.get());
+    r.page->afterBuild();
+    EXPECT_FALSE(monitoring->visible());
+    std::thread([&] { r.page->onConnected(); }).join();
+    EXPECT_FALSE(monitoring->visible());
+    r.tickUntil(1050);
+    EXPECT_TRUE(monitoring->visible());
+    std::thread([&] { r.page->onDisconnected(); }).join();
+    r.tickUntil(1100);
+    EXPECT_FALSE(monitoring->visible());
 }
 
 TEST(MapPage, RoadMarksKeepTenPerMap) {

@@ -110,14 +110,16 @@ TEST(MapSky, DrawsOnlyInThreeDAboveAHighEnoughHorizon) {
         bool threeD;
         int horizon;
         bool dayMode;
+        bool big;
         int bandRows; // rows painted blue
     };
-    const Case cases[] = {{false, 60, true, 0}, {true, 4, true, 0}, {true, 5, true, 13},
-                          {true, 60, true, 68},  {true, 60, false, 0}};
+    const Case cases[] = {{false, 60, true, false, 0}, {true, 4, true, false, 0}, {true, 5, true, false, 13},
+                          {true, 60, true, false, 68},  {true, 60, false, false, 0}, {true, 60, true, true, 76}};
     for (const Case& c : cases) {
         camera.setMode(c.threeD ? 1 : 0);
         atlas.view().horizonRow = c.horizon;
         engine.day = c.dayMode;
+        engine.big = c.big;
         SDL_Surface* s = whiteSurface();
         sky->draw(s, clip, true);
         int rows = 0;
