@@ -106,9 +106,12 @@ fdPageMap::fdPageMap(Ui::fdInterface* ui, Services services)
         m_services.renderer->services().page = this;
 }
 
-// The renderer may already be gone when the engine deletes its pages; it
-// draws nothing after that, so its page pointer is left as it is.
+// The renderer may already be gone when the engine deletes its pages: only
+// the live one (its instance) is told.
 fdPageMap::~fdPageMap() {
+    MapDrawing::fdMapRenderer* renderer = MapDrawing::fdMapRenderer::instance();
+    if (renderer != nullptr && renderer == m_services.renderer && renderer->services().page == this)
+        renderer->services().page = nullptr;
     if (g_page == this)
         g_page = nullptr;
 }
