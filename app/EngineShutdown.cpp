@@ -18,6 +18,7 @@
 #include "platform/Memory.h"
 #include "positioning/System.h"
 #include "userdata/MonitoringSystem.h"
+#include "render/MapCaptions.h"
 #include "render/fdMapRenderer.h"
 #include "ui/fdInterface.h"
 
@@ -115,6 +116,7 @@ void fdEngine::shutdown() {
             Log::log(Log::Info, "%d bytes used in images", static_cast<long long>(after) - static_cast<long long>(before));
         }
     }
+    m_mapCaptions.reset();
     m_mapRenderer.reset();
     m_ui.reset();
     m_atlas.reset();

@@ -22,6 +22,7 @@
 #include "positioning/System.h"
 #include "userdata/MonitoringSystem.h"
 #include "render/MapCamera.h"
+#include "render/MapCaptions.h"
 #include "render/fdMapRenderer.h"
 #include "ui/ButtonBindings.h"
 #include "ui/DesignDescription.h"
@@ -267,6 +268,7 @@ int fdEngine::init() {
 }
 
 fdEngine::~fdEngine() {
+    m_mapCaptions.reset();
     m_mapRenderer.reset();
     g_engine = nullptr;
     m_mapSurface.reset();

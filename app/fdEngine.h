@@ -47,6 +47,7 @@ struct IndexHolder;
 } // namespace Map
 namespace MapDrawing {
 class fdMapRenderer;
+class MapCaptions;
 }
 class Messages;
 namespace Ui {
@@ -191,6 +192,8 @@ class fdEngine : public Network::ConnectionListener, public Ui::EngineServices {
     std::unique_ptr<Core::ResourcesPool> m_pool;
     std::unique_ptr<Map::AtlasFolderList> m_atlasFolders;
     std::unique_ptr<MapDrawing::fdMapRenderer> m_mapRenderer;
+    // The caption step of the frame; goes before the renderer.
+    std::unique_ptr<MapDrawing::MapCaptions> m_mapCaptions;
     std::unique_ptr<Map::Proximity::IndexHolder> m_dangerPoints;
     std::unique_ptr<Positioning::System> m_positioning;
     std::unique_ptr<Monitoring::System> m_monitoring;
