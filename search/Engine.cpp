@@ -416,7 +416,7 @@ void Engine::objectWalk(const WalkCallback& callback) {
 
 void Engine::buildTreeFromIndex() {
     m_tree.reset();
-    SearchTreeBuilder builder(m_tree, [this](const MapAndOffset& a, const MapAndOffset& b) { return sameObject(a, b); });
+    SearchTreeBuilder builder(m_tree, [this](const MapAndOffset& ref) { return identity(ref); });
     for (const Variant& v : m_variants) {
         indexWalk(v.prefix, [&](const std::u16string& text, const MapAndOffset& ref) { return builder.addObject(text, ref); });
         if (m_kind == PoisKind && m_wayPoints)
@@ -428,7 +428,7 @@ void Engine::buildTreeFromIndex() {
 
 void Engine::buildTreeFromObjects() {
     m_tree.reset();
-    SearchTreeBuilder builder(m_tree, [this](const MapAndOffset& a, const MapAndOffset& b) { return sameObject(a, b); });
+    SearchTreeBuilder builder(m_tree, [this](const MapAndOffset& ref) { return identity(ref); });
     objectWalk([&](const std::u16string& text, const MapAndOffset& ref) { return builder.addObject(text, ref); });
     if (m_kind == PoisKind && m_wayPoints)
         for (std::size_t i = 0; i < m_wayPoints->count(); ++i)
@@ -548,8 +548,10 @@ bool Engine::isEmptyPoiQuery() const { return (m_kind == PoisKind || m_kind == H
 void Engine::collectResults(std::vector<ResultItem>& out) {
     if (!m_visitor)
         return;
+    RowIndex index;
+    indexRows(out, index);
     auto row = [&](const std::u16string&, const MapAndOffset& ref) {
-        addRow(out, ref);
+        addRow(out, index, ref);
         return true;
     };
     if (m_kind == HousesKind && m_keys.empty()) {
@@ -571,7 +573,7 @@ void Engine::collectResults(std::vector<ResultItem>& out) {
             for (const TreeItem* item : items) {
                 if (const auto* refs = std::get_if<ObjectRefs>(item))
                     for (const MapAndOffset& ref : *refs)
-                        addRow(out, ref);
+                        addRow(out, index, ref);
                 else
                     addRow(out, std::get<Map::WayPoint>(*item));
             }
@@ -585,7 +587,13 @@ void Engine::collectResults(std::vector<ResultItem>& out) {
     }
 }
 
-void Engine::addRow(std::vector<ResultItem>& rows, const MapAndOffset& ref) {
+void Engine::indexRows(const std::vector<ResultItem>& rows, RowIndex& index) const {
+    for (std::size_t i = 0; i < rows.size(); ++i)
+        if (std::holds_alternative<std::vector<MapAndOffset>>(rows[i].objects))
+            index[rows[i].text + u'\0' + rows[i].detail].push_back(i);
+}
+
+void Engine::addRow(std::vector<ResultItem>& rows, RowIndex& index, const MapAndOffset& ref) {
     Map::KvMap* map = mapOf(ref.map);
     if (map == nullptr || !m_visitor->seek(*map, ref.offset))
         return;
@@ -593,19 +601,20 @@ void Engine::addRow(std::vector<ResultItem>& rows, const MapAndOffset& ref) {
     const std::u16string detail = m_visitor->detail();
     Map::Point point;
     m_visitor->point(point);
-    for (ResultItem& row : rows) {
-        auto* refs = std::get_if<std::vector<MapAndOffset>>(&row.objects);
-        if (refs == nullptr || row.text != text || row.detail != detail)
-            continue;
-        if (std::find(refs->begin(), refs->end(), ref) != refs->end())
+    // The candidates: rows of objects with the same text and detail.
+    std::vector<std::size_t>& candidates = index[text + u'\0' + detail];
+    for (std::size_t i : candidates) {
+        auto& refs = std::get<std::vector<MapAndOffset>>(rows[i].objects);
+        if (std::find(refs.begin(), refs.end(), ref) != refs.end())
             return;
-        if (std::any_of(refs->begin(), refs->end(), [&](const MapAndOffset& r) { return r.map == ref.map; }))
+        if (std::any_of(refs.begin(), refs.end(), [&](const MapAndOffset& r) { return r.map == ref.map; }))
             continue;
-        if (sameObject(refs->front(), ref)) {
-            refs->push_back(ref);
+        if (sameObject(refs.front(), ref)) {
+            refs.push_back(ref);
             return;
         }
     }
+    candidates.push_back(rows.size());
     rows.push_back({text, detail, point, std::vector<MapAndOffset>{ref}});
 }
 
@@ -618,47 +627,74 @@ void Engine::addRow(std::vector<ResultItem>& rows, const Map::WayPoint& point) {
 }
 
 bool Engine::sameObject(const MapAndOffset& first, const MapAndOffset& added) {
-    Map::KvMap* a = mapOf(first.map);
-    Map::KvMap* b = mapOf(added.map);
-    if (a == nullptr || b == nullptr)
-        return false;
-    AddressSectionReader& x = a->addressReader();
-    AddressSectionReader& y = b->addressReader();
-    // Parents are the same when both are absent or both read with equal
-    // names.
-    auto same = [&](int table, std::uint32_t p, std::uint32_t q) {
-        if (p == 0 || q == 0)
-            return p == q;
-        std::u16string s, t;
-        return parentName(*a, table, p, s) && parentName(*b, table, q, t) && s == t;
+    return identity(first) == identity(added);
+}
+
+std::u16string Engine::identity(const MapAndOffset& ref) {
+    // Unreadable: a key no other object has.
+    const std::u16string alone = u"\x01" + Core::utf8ToWide(std::to_string(ref.map) + ":" + std::to_string(ref.offset));
+    Map::KvMap* map = mapOf(ref.map);
+    if (map == nullptr)
+        return alone;
+    AddressSectionReader& address = map->addressReader();
+    std::u16string key;
+    bool readable = true;
+    // Each parent: absent, or its name.
+    auto parent = [&](int table, std::uint32_t offset) {
+        std::u16string name;
+        if (offset == 0)
+            key += u"-";
+        else if (parentName(*map, table, offset, name))
+            key += u"+" + name;
+        else
+            readable = false;
+        key += u'\0';
     };
     switch (m_kind) {
     case RegionsKind: {
-        RegionRecord r, s;
-        return x.readRegion(first.offset, r) && y.readRegion(added.offset, s) && same(0, r.country, s.country);
+        RegionRecord r;
+        if (!address.readRegion(ref.offset, r))
+            return alone;
+        parent(0, r.country);
+        break;
     }
     case DistrictsKind: {
-        DistrictRecord r, s;
-        return x.readDistrict(first.offset, r) && y.readDistrict(added.offset, s) && same(1, r.region, s.region) &&
-               same(0, r.country, s.country);
+        DistrictRecord r;
+        if (!address.readDistrict(ref.offset, r))
+            return alone;
+        parent(1, r.region);
+        parent(0, r.country);
+        break;
     }
     case CitiesKind: {
-        CityRecord r, s;
-        return x.readCity(first.offset, r) && y.readCity(added.offset, s) && same(2, r.district, s.district) &&
-               same(1, r.region, s.region) && same(0, r.country, s.country);
+        CityRecord r;
+        if (!address.readCity(ref.offset, r))
+            return alone;
+        parent(2, r.district);
+        parent(1, r.region);
+        parent(0, r.country);
+        break;
     }
     case StreetsKind: {
-        StreetRecord r, s;
-        return x.readStreet(first.offset, r) && y.readStreet(added.offset, s) && same(3, r.city, s.city) &&
-               same(2, r.district, s.district) && same(1, r.region, s.region) && same(0, r.country, s.country);
+        StreetRecord r;
+        if (!address.readStreet(ref.offset, r))
+            return alone;
+        parent(3, r.city);
+        parent(2, r.district);
+        parent(1, r.region);
+        parent(0, r.country);
+        break;
     }
     case PoisKind:
     case HousesKind: {
-        ObjectRecord r, s;
-        return x.readObject(first.offset, r) && y.readObject(added.offset, s) && r.street == 0 && s.street == 0;
+        ObjectRecord r;
+        if (!address.readObject(ref.offset, r) || r.street != 0)
+            return alone;
+        break;
     }
-    default: return true;
+    default: break;
     }
+    return readable ? key : alone;
 }
 
 void Engine::nearestPois(Map::Point point, std::vector<ResultItem>& rows) {
@@ -672,9 +708,11 @@ void Engine::nearestPois(Map::Point point, std::vector<ResultItem>& rows) {
         visitor.setMap(m, map, m_filterObjects[m]);
         map->spatialSearchReader().nearest(visitor, point, m_poiTypes);
     }
+    RowIndex index;
+    indexRows(rows, index);
     NnPoiVisitor::Entry entry;
     while (visitor.pop(entry))
-        addRow(rows, {entry.map, entry.offset});
+        addRow(rows, index, {entry.map, entry.offset});
 }
 
 } // namespace TextSearch

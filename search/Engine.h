@@ -24,6 +24,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 namespace TextSearch {
@@ -85,8 +86,14 @@ public:
     bool isEmptyPoiQuery() const;
     void collectResults(std::vector<ResultItem>& out);
 
-    // Whether two objects of the current kind in two maps are one object.
+    // Whether two objects of the current kind in two maps are one object:
+    // countries always; regions, districts, cities and streets when every
+    // parent is absent in both or reads with equal names; POIs and houses
+    // when neither has a street. A record that cannot be read is no other
+    // object.
     bool sameObject(const Map::MapAndOffset& first, const Map::MapAndOffset& added);
+    // The key that sameObject compares, one per object.
+    std::u16string identity(const Map::MapAndOffset& ref);
     // The 14 nearest POIs of the selection around a point, farthest first.
     void nearestPois(Map::Point point, std::vector<ResultItem>& rows);
 
@@ -118,7 +125,10 @@ private:
     bool lettersAfter(const std::u16string& prefix, Letters& out);
     bool wayPointMatches(const Map::WayPoint& point, const std::u16string& prefix, bool typed) const;
     Map::KvMap* mapOf(std::uint32_t index) const;
-    void addRow(std::vector<ResultItem>& rows, const Map::MapAndOffset& ref);
+    // Rows by text and detail while rows are added.
+    using RowIndex = std::unordered_map<std::u16string, std::vector<std::size_t>>;
+    void indexRows(const std::vector<ResultItem>& rows, RowIndex& index) const;
+    void addRow(std::vector<ResultItem>& rows, RowIndex& index, const Map::MapAndOffset& ref);
     void addRow(std::vector<ResultItem>& rows, const Map::WayPoint& point);
 
     Map::MapSet m_maps;

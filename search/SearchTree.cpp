@@ -23,23 +23,24 @@ SearchTreeNode* SearchTreeNode::walkTo(std::unique_ptr<SearchTreeNode>& root, st
 }
 
 void SearchTreeNode::insertObject(std::unique_ptr<SearchTreeNode>& root, std::u16string_view word,
-                                  const Map::MapAndOffset& ref, const SameObject& same) {
+                                  const Map::MapAndOffset& ref, const std::u16string& identity, IdentityIndex& index) {
     SearchTreeNode* node = walkTo(root, word);
-    for (TreeItem& item : *node->items) {
-        auto* refs = std::get_if<ObjectRefs>(&item);
-        if (refs == nullptr)
-            continue;
+    // Only an item of the same identity can hold this object or take it.
+    std::vector<std::size_t>& candidates = index[node][identity];
+    for (std::size_t i : candidates) {
+        auto& refs = std::get<ObjectRefs>((*node->items)[i]);
         bool sameMap = false;
-        for (const Map::MapAndOffset& r : *refs) {
+        for (const Map::MapAndOffset& r : refs) {
             if (r == ref)
                 return;
             sameMap = sameMap || r.map == ref.map;
         }
-        if (!sameMap && same && same(refs->front(), ref)) {
-            refs->push_back(ref);
+        if (!sameMap) {
+            refs.push_back(ref);
             return;
         }
     }
+    candidates.push_back(node->items->size());
     node->items->emplace_back(std::in_place_type<ObjectRefs>, 1, ref);
 }
 
@@ -90,18 +91,21 @@ bool SearchTreeNode::itemLess(const TreeItem& a, const TreeItem& b) {
 
 class SearchTreeBuilder::ObjectNameSplitter : public Map::TextSearch::NameSplitter {
 public:
-    ObjectNameSplitter(SearchTreeBuilder& builder, const Map::MapAndOffset& ref) : m_builder(builder), m_ref(ref) {}
+    ObjectNameSplitter(SearchTreeBuilder& builder, const Map::MapAndOffset& ref, std::u16string identity)
+        : m_builder(builder), m_ref(ref), m_identity(std::move(identity)) {}
     bool added = false;
+    const std::u16string& identity() const { return m_identity; }
 
 protected:
     void onWord(std::size_t, std::u16string_view word) override {
-        SearchTreeNode::insertObject(m_builder.m_root, word, m_ref, m_builder.m_same);
+        SearchTreeNode::insertObject(m_builder.m_root, word, m_ref, m_identity, m_builder.m_index);
         added = true;
     }
 
 private:
     SearchTreeBuilder& m_builder;
     Map::MapAndOffset m_ref;
+    std::u16string m_identity;
 };
 
 class SearchTreeBuilder::WayPointNameSplitter : public Map::TextSearch::NameSplitter {
@@ -120,16 +124,16 @@ private:
     const Map::WayPoint& m_point;
 };
 
-SearchTreeBuilder::SearchTreeBuilder(std::unique_ptr<SearchTreeNode>& root, SameObject same)
-    : m_root(root), m_same(std::move(same)) {}
+SearchTreeBuilder::SearchTreeBuilder(std::unique_ptr<SearchTreeNode>& root, ObjectIdentity identity)
+    : m_root(root), m_identity(std::move(identity)) {}
 
 bool SearchTreeBuilder::addObject(const std::u16string& name, const Map::MapAndOffset& ref) {
     if (name.empty())
         return true;
-    ObjectNameSplitter splitter(*this, ref);
+    ObjectNameSplitter splitter(*this, ref, m_identity ? m_identity(ref) : std::u16string());
     splitter.split(name);
     if (!splitter.added)
-        SearchTreeNode::insertObject(m_root, name, ref, m_same);
+        SearchTreeNode::insertObject(m_root, name, ref, splitter.identity(), m_index);
     return true;
 }
 
