@@ -650,50 +650,46 @@ std::u16string Engine::identity(const MapAndOffset& ref) {
             readable = false;
         key += u'\0';
     };
+    // The parents that must match, as (address table, record).
+    std::vector<std::pair<int, std::uint32_t>> parents;
+    bool read = true;
     switch (m_kind) {
     case RegionsKind: {
         RegionRecord r;
-        if (!address.readRegion(ref.offset, r))
-            return alone;
-        parent(0, r.country);
+        read = address.readRegion(ref.offset, r);
+        parents = {{0, r.country}};
         break;
     }
     case DistrictsKind: {
         DistrictRecord r;
-        if (!address.readDistrict(ref.offset, r))
-            return alone;
-        parent(1, r.region);
-        parent(0, r.country);
+        read = address.readDistrict(ref.offset, r);
+        parents = {{1, r.region}, {0, r.country}};
         break;
     }
     case CitiesKind: {
         CityRecord r;
-        if (!address.readCity(ref.offset, r))
-            return alone;
-        parent(2, r.district);
-        parent(1, r.region);
-        parent(0, r.country);
+        read = address.readCity(ref.offset, r);
+        parents = {{2, r.district}, {1, r.region}, {0, r.country}};
         break;
     }
     case StreetsKind: {
         StreetRecord r;
-        if (!address.readStreet(ref.offset, r))
-            return alone;
-        parent(3, r.city);
-        parent(2, r.district);
-        parent(1, r.region);
-        parent(0, r.country);
+        read = address.readStreet(ref.offset, r);
+        parents = {{3, r.city}, {2, r.district}, {1, r.region}, {0, r.country}};
         break;
     }
     case PoisKind:
     case HousesKind: {
         ObjectRecord r;
-        if (!address.readObject(ref.offset, r) || r.street != 0)
-            return alone;
+        read = address.readObject(ref.offset, r) && r.street == 0;
         break;
     }
     default: break;
     }
+    if (!read)
+        return alone;
+    for (const auto& [table, offset] : parents)
+        parent(table, offset);
     return readable ? key : alone;
 }
 

@@ -46,22 +46,12 @@ MapDescription describe(const MapContent& c) {
         object.y = poi.y;
         a.addObject(object);
     }
-    TextSearchDescription text;
-    for (std::size_t i = 0; i < a.cities.size(); ++i)
-        addNameWords(text.entries[0], s, a.cities[i].refs[0], cities[i], 0);
-    for (std::size_t i = 0; i < a.streets.size(); ++i)
-        addNameWords(text.entries[1], s, a.streets[i].refs[0], streets[i], 0);
-    SpatialSearchDescription spatial;
-    for (std::size_t i = 0; i < a.objects.size(); ++i) {
-        const ObjectDescription& o = a.objects[i];
-        if (o.type != HouseType)
-            addNameWords(text.entries[2], s, o.name, a.objectOffsets[i], o.type);
-        spatial.tree1.objects.push_back({{o.x, o.y, o.x, o.y}, o.type, a.objectOffsets[i]});
-        if (o.type == HouseType)
-            spatial.tree2.objects.push_back({{o.x, o.y, o.x, o.y}, 0, a.objectOffsets[i]});
+    if (c.text) {
+        map.sections.push_back({17, 1, encodeTextSearch(*c.text).bytes});
+        map.sections.push_back({18, 2, encodeSpatialSearch({})});
+    } else {
+        addSearchSections(map);
     }
-    map.sections.push_back({17, 1, encodeTextSearch(c.text ? *c.text : text).bytes});
-    map.sections.push_back({18, 2, encodeSpatialSearch(spatial)});
     return map;
 }
 
