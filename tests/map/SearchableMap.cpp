@@ -1,5 +1,6 @@
 #include "tests/map/MapFixture.h"
 
+#include "tools/mapwriter/SearchSections.h"
 #include "tools/mapwriter/SpatialSearchWriter.h"
 #include "tools/mapwriter/TextSearchWriter.h"
 

@@ -2,6 +2,7 @@
 
 #include "core/Text.h"
 #include "tools/mapwriter/MapWriter.h"
+#include "tools/mapwriter/SearchSections.h"
 #include "tools/mapwriter/SpatialSearchWriter.h"
 
 #include <algorithm>

@@ -2,8 +2,7 @@
 
 #include "tools/mapwriter/LevelPlacer.h"
 #include "tools/mapwriter/MapWriter.h"
-#include "tools/mapwriter/SpatialSearchWriter.h"
-#include "tools/mapwriter/TextSearchWriter.h"
+#include "tools/mapwriter/SearchSections.h"
 
 #include <cmath>
 #include <cstdint>
@@ -105,7 +104,6 @@ std::vector<Metres> ring(Metres centre, double radius, int points) {
     }
     return out;
 }
-
 
 void finish(MapDescription& map) {
     map.copyright = CopyrightDescription{{2026, 1, 0, 0, 0}, u"\u00a9 Mirel demo data (synthetic)"};
@@ -438,6 +436,7 @@ MapDescription country() {
     o.addPolyline(a1, overview.at({{-160000, 20000}, {0, 0}, {150000, -30000}}));
     Polyline a7{s.add("A7"), MajorRoad, false, NoRoad, {}};
     d.addPolyline(a7, detail.at({{0, 0}, {20000, 140000}}));
+    o.addPolyline(a7, overview.at({{0, 0}, {20000, 140000}}));
     d.addPolygon({s.add("Demoland"), Land, {}}, detail.at(rectangle(-20000, -20000, 30000, 30000)));
 
     map.levels = {levels[0], levels[1]};
@@ -452,6 +451,12 @@ MapDescription country() {
 }
 
 } // namespace
+
+std::pair<std::int64_t, std::int64_t> globalOf(double eastMetres, double northMetres) {
+    return global({eastMetres, northMetres});
+}
+
+double unitsPerMetre() { return UnitsPerMetre; }
 
 std::vector<DemoMap> describe() {
     std::vector<DemoMap> maps;

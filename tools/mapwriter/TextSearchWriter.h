@@ -6,7 +6,6 @@
 
 #include "map/TextSearchTypes.h"
 #include "tools/mapwriter/MapDescription.h"
-#include "tools/mapwriter/SpatialSearchWriter.h"
 
 #include <array>
 #include <cstdint>
@@ -74,14 +73,5 @@ EncodedTextSearch encodeTextSearch(const TextSearchDescription& description);
 // (the splice of docs/map-format.md).
 void addNameWords(std::vector<TextSearchEntry>& out, StringTable& strings, std::uint32_t nameId,
                   std::uint32_t objectOffset, std::uint16_t poiType);
-
-// Appends the two search sections of a described map: the text search over
-// its cities, streets and POIs (addNameWords of every name; `extraPoiEntries`
-// added as they are) and the spatial search over its object records (tree 1:
-// POIs and houses with their types; tree 2: houses, each box grown by
-// `houseMargin` on every side). `spatial` gives the version, header word and
-// node sizes; its object lists are filled here.
-void addSearchSections(MapDescription& map, SpatialSearchDescription spatial = {}, std::int32_t houseMargin = 0,
-                       const std::vector<TextSearchEntry>& extraPoiEntries = {});
 
 } // namespace MapWriting
