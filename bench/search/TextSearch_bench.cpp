@@ -6,7 +6,8 @@
 //
 // One extra map holds streets of short names only: the index depth is the
 // smallest depth among the maps, so it comes out at 3 and typing crosses it
-// within the words of the data.
+// within the words of the data. The real town's index (data/maps/monaco)
+// is built too.
 
 #include "core/Text.h"
 #include "search/Engine.h"
@@ -86,6 +87,32 @@ void indexBuild(benchmark::State& state) {
     state.counters["peak_extra_KiB"] = static_cast<double>(peak);
 }
 BENCHMARK(indexBuild)->Arg(10)->Arg(50)->Unit(benchmark::kMillisecond);
+
+// The same build on the real town of the build's data folder.
+void indexBuildMonaco(benchmark::State& state) {
+    TestSupport::TempDir dir;
+    const auto map = dir / "monaco.kvm";
+    std::filesystem::copy_file(std::filesystem::path(MIREL_MONACO_ATLAS_DIR) / "monaco.kvm", map);
+    Core::ResourcesPool pool(20);
+    SearchTest::FixtureMap monaco(pool, map);
+    Map::MapSet set;
+    set.add(&monaco);
+    TestSupport::CaptureLogger quiet(Log::Critical);
+    const auto file = dir / "TextSearch.tsi";
+    long peak = 0;
+    for (auto _ : state) {
+        std::filesystem::remove(file);
+        resetPeak();
+        const long before = statusKiB("VmRSS:");
+        TextSearch::IndexManager manager(set);
+        benchmark::DoNotOptimize(manager.load(pool, SearchTest::wide(dir.path())));
+        peak = std::max(peak, statusKiB("VmHWM:") - before);
+    }
+    state.counters["file_bytes"] = static_cast<double>(std::filesystem::file_size(file));
+    state.counters["peak_extra_KiB"] = static_cast<double>(peak);
+    state.counters["streets"] = monaco.addressReader().streetCount();
+}
+BENCHMARK(indexBuildMonaco)->Unit(benchmark::kMillisecond);
 
 // Words of the data that are long enough to type past the depth.
 std::vector<std::u16string> queryWords(FixtureAtlas& atlas, std::size_t minimum) {

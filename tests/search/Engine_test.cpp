@@ -219,32 +219,38 @@ TEST(TextSearchEngine, LettersFoldByTheCaseTableOnly) {
     }
 }
 
-} // namespace
-
-namespace {
-
-// The demo atlas the build writes: Latin and Cyrillic names, houses.
-TEST(TextSearchEngine, DemoAtlasFindsItsLatinAndCyrillicNames) {
-    TestSupport::TempDir dir;
-    Core::ResourcesPool pool(20);
-    std::vector<std::unique_ptr<FixtureMap>> maps;
-    std::vector<Map::KvMap*> list;
-    for (const char* name : {"demo-country.kvm", "demo-region.kvm", "demo-town.kvm"}) {
-        std::filesystem::copy_file(std::filesystem::path(MIREL_DEMO_ATLAS_DIR) / name, dir / name);
-        maps.push_back(std::make_unique<FixtureMap>(pool, dir / name));
-        list.push_back(maps.back().get());
+// The maps of an atlas folder the build writes, copied so the index is
+// written beside the copies.
+struct CopiedAtlas {
+    CopiedAtlas(const std::filesystem::path& from, std::initializer_list<const char*> names) {
+        for (const char* name : names) {
+            std::filesystem::copy_file(from / name, dir / name);
+            maps.push_back(std::make_unique<FixtureMap>(pool, dir / name));
+            list.push_back(maps.back().get());
+        }
+        EXPECT_TRUE(engine.attach(list, wide(dir.path()), pool));
+        EXPECT_TRUE(engine.indexManager().isOpen());
     }
-    TestSupport::CaptureLogger log(Log::Normal);
-    Engine engine;
-    ASSERT_TRUE(engine.attach(list, wide(dir.path()), pool));
-    EXPECT_TRUE(engine.indexManager().isOpen());
-    auto type = [&](const std::u16string& text) {
+    std::vector<ResultItem> type(const std::u16string& text) {
         for (char16_t c : text)
             engine.addKey(std::u16string(1, c));
         std::vector<ResultItem> rows;
         engine.collectResults(rows);
         return rows;
-    };
+    }
+    TestSupport::CaptureLogger quiet{Log::Critical};
+    TestSupport::TempDir dir;
+    Core::ResourcesPool pool{20};
+    std::vector<std::unique_ptr<FixtureMap>> maps;
+    std::vector<Map::KvMap*> list;
+    Engine engine;
+};
+
+// The demo atlas the build writes: Latin and Cyrillic names, houses.
+TEST(TextSearchEngine, DemoAtlasFindsItsLatinAndCyrillicNames) {
+    CopiedAtlas demo(MIREL_DEMO_ATLAS_DIR, {"demo-country.kvm", "demo-region.kvm", "demo-town.kvm"});
+    Engine& engine = demo.engine;
+    auto type = [&](const std::u16string& text) { return demo.type(text); };
     engine.search(TextSearch::StreetsKind, 0, {});
     const std::vector<ResultItem> lane = type(u"\u0421\u0410\u0414"); // САД
     ASSERT_EQ(lane.size(), 1u);
@@ -260,6 +266,32 @@ TEST(TextSearchEngine, DemoAtlasFindsItsLatinAndCyrillicNames) {
     ASSERT_TRUE(engine.hasHouses(street));
     engine.searchHouses(street);
     EXPECT_EQ(type(u"").size(), 8u);
+}
+
+
+// The real town: its accented names are found by the accented letter as the
+// name writes it. Only ASCII and Cyrillic letters fold, so "e" does not find
+// "é", and "é" does not find "É".
+TEST(TextSearchEngine, MonacoFindsAccentedNamesByTheirAccentedSpelling) {
+    CopiedAtlas monaco(MIREL_MONACO_ATLAS_DIR, {"monaco.kvm"});
+    auto texts = [&](const std::u16string& typed) {
+        monaco.engine.search(TextSearch::StreetsKind, 0, {});
+        std::vector<std::u16string> out;
+        for (const ResultItem& row : monaco.type(typed))
+            out.push_back(row.text);
+        return out;
+    };
+    auto has = [](const std::vector<std::u16string>& rows, const std::u16string& name) {
+        return std::find(rows.begin(), rows.end(), name) != rows.end();
+    };
+    const std::u16string emile = u"Rue \u00c9mile de Loth";
+    const std::u16string eugenie = u"Avenue Imp\u00e9ratrice Eug\u00e9nie";
+    EXPECT_TRUE(has(texts(u"\u00c9mil"), emile));
+    EXPECT_FALSE(has(texts(u"\u00e9mil"), emile));
+    EXPECT_FALSE(has(texts(u"emil"), emile));
+    EXPECT_TRUE(has(texts(u"IMP\u00e9R"), eugenie));
+    EXPECT_TRUE(has(texts(u"eug\u00e9n"), eugenie));
+    EXPECT_FALSE(has(texts(u"imper"), eugenie));
 }
 
 } // namespace
