@@ -1,7 +1,9 @@
 // The engine typed key by key: variants, the index path against the tree
 // path, rows merged across maps, nearest POIs, houses and letter folding.
 
+#include "core/Config.h"
 #include "core/Text.h"
+#include "map/KVAtlas.h"
 #include "search/Engine.h"
 #include "tests/search/SearchFixture.h"
 #include "tests/support/CaptureLogger.h"
@@ -268,6 +270,35 @@ TEST(TextSearchEngine, DemoAtlasFindsItsLatinAndCyrillicNames) {
     EXPECT_EQ(type(u"").size(), 8u);
 }
 
+
+// The atlas hands its maps to the engine it owns at every load: the index
+// is written into the atlas folder and the search runs on the atlas's maps.
+TEST(TextSearchEngine, TheAtlasAttachesItsEngineAtLoad) {
+    TestSupport::TempDir program;
+    std::filesystem::create_directories(program / "data");
+    std::filesystem::create_directories(program / "maps");
+    for (const char* name : {"demo-country.kvm", "demo-region.kvm", "demo-town.kvm"})
+        std::filesystem::copy_file(std::filesystem::path(MIREL_DEMO_ATLAS_DIR) / name, program / "maps" / name);
+    Core::Config config;
+    config.root()->set("win_main_heap", 1024);
+    Core::ResourcesPool pool(10);
+    Map::AtlasServices services;
+    services.paths = std::make_shared<Map::FolderPaths>(wide(program.path()) + u"/");
+    auto owned = std::make_unique<Engine>();
+    Engine& engine = *owned;
+    services.searchEngine = std::move(owned);
+    TestSupport::CaptureLogger log(Log::Normal);
+    Map::KVAtlas atlas(config.root(), pool, std::move(services));
+    ASSERT_TRUE(atlas.load(wide(program / "maps")));
+    EXPECT_TRUE(std::filesystem::exists(program / "maps" / "TextSearch.tsi"));
+    EXPECT_TRUE(log.contains("Text search index loaded in "));
+    engine.search(TextSearch::StreetsKind, 0, {});
+    for (char16_t c : std::u16string(u"mill"))
+        engine.addKey(std::u16string(1, c));
+    EXPECT_EQ(engine.count(), 1u);
+    atlas.unload();
+    EXPECT_EQ(engine.maps().size(), 0u);
+}
 
 // The real town: its accented names are found by the accented letter as the
 // name writes it. Only ASCII and Cyrillic letters fold, so "e" does not find
