@@ -18,11 +18,9 @@ using namespace Map::File;
 namespace {
 
 bool startsWithFolded(const std::u16string& name, const std::u16string& folded) {
-    if (name.size() < folded.size())
-        return false;
+    if (name.size() < folded.size()) return false;
     for (std::size_t i = 0; i < folded.size(); ++i)
-        if (Core::toLower(name[i]) != folded[i])
-            return false;
+        if (Core::toLower(name[i]) != folded[i]) return false;
     return true;
 }
 
@@ -30,10 +28,14 @@ bool startsWithFolded(const std::u16string& name, const std::u16string& folded) 
 std::uint32_t levelCount(Map::KvMap& map, int kind) {
     AddressSectionReader& address = map.addressReader();
     switch (kind) {
-    case CitiesKind: return address.cityCount();
-    case StreetsKind: return address.streetCount();
-    case PoisKind: return address.objectCount();
-    default: return 0;
+    case CitiesKind:
+        return address.cityCount();
+    case StreetsKind:
+        return address.streetCount();
+    case PoisKind:
+        return address.objectCount();
+    default:
+        return 0;
     }
 }
 
@@ -41,12 +43,9 @@ std::uint32_t levelCount(Map::KvMap& map, int kind) {
 // the first spliced in (docs/map-format.md), else the first.
 std::u16string itemText(StringsSectionReader& strings, const Map::TextSearchItem& item) {
     std::u16string first, text;
-    if (!strings.string(item.nameId, first))
-        first.clear();
-    if (item.secondNameId == 0)
-        return first;
-    if (!strings.string(item.secondNameId, text))
-        text.clear();
+    if (!strings.string(item.nameId, first)) first.clear();
+    if (item.secondNameId == 0) return first;
+    if (!strings.string(item.secondNameId, text)) text.clear();
     if (item.secondNameId != item.nameId && item.position1 != item.position2) {
         const std::u16string tail = item.position2 < first.size() ? first.substr(item.position2) : u"";
         text.insert(std::min<std::size_t>(item.position1, text.size()), tail);
@@ -85,7 +84,8 @@ bool parentName(Map::KvMap& map, int table, std::uint32_t offset, std::u16string
         name = r.name;
         break;
     }
-    default: break;
+    default:
+        break;
     }
     out.clear();
     return read && (name == 0 || map.stringsReader().stringAt(name, out));
@@ -94,7 +94,7 @@ bool parentName(Map::KvMap& map, int table, std::uint32_t offset, std::u16string
 // The nearest POIs of all selected maps: a heap of the 14 nearest so far,
 // the farthest on top.
 class NnPoiVisitor : public Map::File::NnVisitor {
-public:
+  public:
     struct Entry {
         std::uint32_t map = 0;
         std::uint32_t offset = 0;
@@ -111,13 +111,15 @@ public:
         m_filterObject = filterObject;
     }
     bool wantsMore() override { return true; }
-    std::uint64_t limit() override { return m_heap.size() >= m_capacity ? m_heap.front().distance : UINT64_MAX; }
+    std::uint64_t limit() override {
+        return m_heap.size() >= m_capacity ? m_heap.front().distance : UINT64_MAX;
+    }
     void visit(std::uint32_t offset, std::uint64_t distance) override {
-        if (m_filterLevel != NoFilter && (!m_pois.seek(*m_map, offset) || !m_pois.accepts(m_filterLevel, m_filterObject)))
+        if (m_filterLevel != NoFilter &&
+            (!m_pois.seek(*m_map, offset) || !m_pois.accepts(m_filterLevel, m_filterObject)))
             return;
         if (m_heap.size() >= m_capacity) {
-            if (distance >= m_heap.front().distance)
-                return;
+            if (distance >= m_heap.front().distance) return;
             std::pop_heap(m_heap.begin(), m_heap.end());
             m_heap.pop_back();
         }
@@ -126,15 +128,14 @@ public:
     }
     // The farthest entry, removed; false when none is left.
     bool pop(Entry& out) {
-        if (m_heap.empty())
-            return false;
+        if (m_heap.empty()) return false;
         std::pop_heap(m_heap.begin(), m_heap.end());
         out = m_heap.back();
         m_heap.pop_back();
         return true;
     }
 
-private:
+  private:
     VisitorBase& m_pois;
     std::uint32_t m_filterLevel;
     std::size_t m_capacity;
@@ -147,11 +148,15 @@ private:
 } // namespace
 
 Engine::Engine(Ticks ticks, CarPosition car)
-    : m_ticks(ticks ? std::move(ticks) : Ticks(steadyTicks)), m_car(std::move(car)), m_index(m_maps, m_ticks) {}
+    : m_ticks(ticks ? std::move(ticks) : Ticks(steadyTicks)), m_car(std::move(car)),
+      m_index(m_maps, m_ticks) {}
 
-Engine::~Engine() { m_index.close(); }
+Engine::~Engine() {
+    m_index.close();
+}
 
-void Engine::setAtlas(const std::vector<Map::KVMap2*>& maps, const std::u16string& folder, Core::ResourcesPool& pool) {
+void Engine::setAtlas(const std::vector<Map::KVMap2*>& maps, const std::u16string& folder,
+                      Core::ResourcesPool& pool) {
     std::vector<Map::KvMap*> list(maps.begin(), maps.end());
     // The atlas names its folder relative to the program; the maps carry
     // the full paths, and all of them live in that folder.
@@ -159,8 +164,7 @@ void Engine::setAtlas(const std::vector<Map::KVMap2*>& maps, const std::u16strin
     if (!list.empty()) {
         const std::u16string& path = list.front()->filePath();
         const std::size_t slash = FileSystem::lastSeparator(path);
-        if (slash != std::u16string::npos)
-            where = path.substr(0, slash);
+        if (slash != std::u16string::npos) where = path.substr(0, slash);
     }
     attach(list, where, pool);
 }
@@ -176,7 +180,8 @@ void Engine::clearMaps() {
     m_kind = 0;
 }
 
-bool Engine::attach(const std::vector<Map::KvMap*>& maps, const std::u16string& folder, Core::ResourcesPool& pool) {
+bool Engine::attach(const std::vector<Map::KvMap*>& maps, const std::u16string& folder,
+                    Core::ResourcesPool& pool) {
     clearMaps();
     for (Map::KvMap* map : maps)
         m_maps.add(map);
@@ -188,9 +193,12 @@ bool Engine::attach(const std::vector<Map::KvMap*>& maps, const std::u16string& 
 
 int Engine::level() const {
     switch (m_kind) {
-    case CitiesKind: return CityLevel;
-    case StreetsKind: return StreetLevel;
-    default: return PoiLevel;
+    case CitiesKind:
+        return CityLevel;
+    case StreetsKind:
+        return StreetLevel;
+    default:
+        return PoiLevel;
     }
 }
 
@@ -217,14 +225,11 @@ void Engine::search(int kind, std::uint32_t filterLevel, const std::vector<MapAn
             }
     m_indexInUse = false;
     m_indexDepth = NoIndexDepth;
-    if (kind != CitiesKind && kind != StreetsKind && kind != PoisKind)
-        return;
+    if (kind != CitiesKind && kind != StreetsKind && kind != PoisKind) return;
     std::uint64_t objects = 0;
     for (std::size_t m = 0; m < n; ++m)
-        if (m_selected[m])
-            objects += levelCount(*m_maps.maps()[m], kind);
-    if (objects < IndexThreshold)
-        return;
+        if (m_selected[m]) objects += levelCount(*m_maps.maps()[m], kind);
+    if (objects < IndexThreshold) return;
     // A depth of 0 (no selected map has the level's tree) cannot answer a
     // single letter: the objects are walked instead.
     const std::uint32_t depth = m_index.depth(level(), m_selected);
@@ -270,8 +275,7 @@ void Engine::addKey(const std::u16string& letters) {
 }
 
 void Engine::extend(std::size_t position) {
-    if (!m_visitor)
-        return;
+    if (!m_visitor) return;
     if (m_indexInUse) {
         if (position < m_indexDepth) {
             extendThroughIndex(m_keys[position]);
@@ -283,10 +287,8 @@ void Engine::extend(std::size_t position) {
         }
         return;
     }
-    if (m_fresh && !m_tree)
-        buildTreeFromObjects();
-    if (m_tree)
-        extendThroughTree(m_keys[position]);
+    if (m_fresh && !m_tree) buildTreeFromObjects();
+    if (m_tree) extendThroughTree(m_keys[position]);
 }
 
 void Engine::replayThroughTree() {
@@ -301,9 +303,9 @@ void Engine::replayThroughTree() {
 void Engine::extendThroughIndex(const std::u16string& key) {
     std::vector<Variant> out;
     auto offer = [&](std::u16string prefix) {
-        const bool known = std::any_of(out.begin(), out.end(), [&](const Variant& v) { return v.prefix == prefix; });
-        if (!known && exists(prefix))
-            out.push_back({std::move(prefix), nullptr});
+        const bool known =
+            std::any_of(out.begin(), out.end(), [&](const Variant& v) { return v.prefix == prefix; });
+        if (!known && exists(prefix)) out.push_back({std::move(prefix), nullptr});
     };
     if (m_fresh) {
         for (char16_t c : key)
@@ -323,9 +325,9 @@ void Engine::extendThroughTree(const std::u16string& key) {
         const char16_t letter = Core::toLower(c);
         const SearchTreeNode* node = SearchTreeNode::find(from, letter);
         std::u16string next = prefix + letter;
-        const bool known = std::any_of(out.begin(), out.end(), [&](const Variant& v) { return v.prefix == next; });
-        if (node != nullptr && !known)
-            out.push_back({std::move(next), node});
+        const bool known =
+            std::any_of(out.begin(), out.end(), [&](const Variant& v) { return v.prefix == next; });
+        if (node != nullptr && !known) out.push_back({std::move(next), node});
     };
     if (m_fresh) {
         for (char16_t c : key)
@@ -345,14 +347,11 @@ bool Engine::wayPointMatches(const Map::WayPoint& point, const std::u16string& p
 }
 
 bool Engine::exists(const std::u16string& prefix) {
-    if (m_kind != PoisKind)
-        return m_index.hasItems(level(), prefix, m_selected);
-    if (m_index.hasTypedItems(prefix, m_poiTypes, m_selected))
-        return true;
+    if (m_kind != PoisKind) return m_index.hasItems(level(), prefix, m_selected);
+    if (m_index.hasTypedItems(prefix, m_poiTypes, m_selected)) return true;
     if (m_wayPoints)
         for (std::size_t i = 0; i < m_wayPoints->count(); ++i)
-            if (wayPointMatches(m_wayPoints->at(i), prefix, false))
-                return true;
+            if (wayPointMatches(m_wayPoints->at(i), prefix, false)) return true;
     return false;
 }
 
@@ -363,20 +362,16 @@ bool Engine::findRanges(const std::u16string& prefix, ItemRanges& ranges) {
 
 bool Engine::indexWalk(const std::u16string& prefix, const WalkCallback& callback) {
     ItemRanges ranges;
-    if (!findRanges(prefix, ranges))
-        return false;
+    if (!findRanges(prefix, ranges)) return false;
     std::vector<Map::TextSearchItem> items;
     for (const Map::MappedGroup& range : ranges) {
         Map::KvMap* map = mapOf(range.map);
-        if (map == nullptr || !map->textSearchReader().readItems(level(), range.group, items))
-            continue;
+        if (map == nullptr || !map->textSearchReader().readItems(level(), range.group, items)) continue;
         for (const Map::TextSearchItem& item : items) {
-            if (!m_visitor->seek(*map, item.objectOffset))
-                continue;
+            if (!m_visitor->seek(*map, item.objectOffset)) continue;
             if (m_filterLevel != NoFilter && !m_visitor->accepts(m_filterLevel, m_filterObjects[range.map]))
                 continue;
-            if (!callback(itemText(map->stringsReader(), item), {range.map, item.objectOffset}))
-                return false;
+            if (!callback(itemText(map->stringsReader(), item), {range.map, item.objectOffset})) return false;
         }
     }
     return true;
@@ -384,8 +379,7 @@ bool Engine::indexWalk(const std::u16string& prefix, const WalkCallback& callbac
 
 void Engine::objectWalk(const WalkCallback& callback) {
     for (std::uint32_t m = 0; m < m_maps.size(); ++m) {
-        if (!m_selected[m])
-            continue;
+        if (!m_selected[m]) continue;
         Map::KvMap& map = *m_maps.maps()[m];
         AddressSectionReader& address = map.addressReader();
         if (m_kind == HousesKind) {
@@ -395,8 +389,7 @@ void Engine::objectWalk(const WalkCallback& callback) {
                 !address.readList(street.houseList, street.houseCount, houses))
                 continue;
             for (std::uint32_t house : houses)
-                if (m_visitor->seek(map, house) && !callback(m_visitor->name(), {m, house}))
-                    return;
+                if (m_visitor->seek(map, house) && !callback(m_visitor->name(), {m, house})) return;
             continue;
         }
         const std::uint32_t count = address.count(m_visitor->table());
@@ -404,12 +397,11 @@ void Engine::objectWalk(const WalkCallback& callback) {
         for (std::uint32_t i = 0; i < count && m_visitor->seek(map, offset); ++i) {
             const std::uint32_t here = offset;
             offset = m_visitor->next();
-            if (m_filterLevel != NoFilter && !m_visitor->accepts(m_filterLevel, m_filterObjects[m]))
+            if (m_filterLevel != NoFilter && !m_visitor->accepts(m_filterLevel, m_filterObjects[m])) continue;
+            if (m_kind == PoisKind &&
+                !std::binary_search(m_poiTypes.begin(), m_poiTypes.end(), m_visitor->type()))
                 continue;
-            if (m_kind == PoisKind && !std::binary_search(m_poiTypes.begin(), m_poiTypes.end(), m_visitor->type()))
-                continue;
-            if (!callback(m_visitor->name(), {m, here}))
-                return;
+            if (!callback(m_visitor->name(), {m, here})) return;
         }
     }
 }
@@ -418,7 +410,9 @@ void Engine::buildTreeFromIndex() {
     m_tree.reset();
     SearchTreeBuilder builder(m_tree, [this](const MapAndOffset& ref) { return identity(ref); });
     for (const Variant& v : m_variants) {
-        indexWalk(v.prefix, [&](const std::u16string& text, const MapAndOffset& ref) { return builder.addObject(text, ref); });
+        indexWalk(v.prefix, [&](const std::u16string& text, const MapAndOffset& ref) {
+            return builder.addObject(text, ref);
+        });
         if (m_kind == PoisKind && m_wayPoints)
             for (std::size_t i = 0; i < m_wayPoints->count(); ++i)
                 if (wayPointMatches(m_wayPoints->at(i), v.prefix, true))
@@ -429,16 +423,15 @@ void Engine::buildTreeFromIndex() {
 void Engine::buildTreeFromObjects() {
     m_tree.reset();
     SearchTreeBuilder builder(m_tree, [this](const MapAndOffset& ref) { return identity(ref); });
-    objectWalk([&](const std::u16string& text, const MapAndOffset& ref) { return builder.addObject(text, ref); });
+    objectWalk(
+        [&](const std::u16string& text, const MapAndOffset& ref) { return builder.addObject(text, ref); });
     if (m_kind == PoisKind && m_wayPoints)
         for (std::size_t i = 0; i < m_wayPoints->count(); ++i)
-            if (wayPointMatches(m_wayPoints->at(i), u"", true))
-                builder.addWayPoint(m_wayPoints->at(i));
+            if (wayPointMatches(m_wayPoints->at(i), u"", true)) builder.addWayPoint(m_wayPoints->at(i));
 }
 
 void Engine::removeKey() {
-    if (!m_keys.empty())
-        m_keys.pop_back();
+    if (!m_keys.empty()) m_keys.pop_back();
     const bool keepTree = m_tree && !m_keys.empty() && (!m_indexInUse || m_keys.size() > m_indexDepth);
     if (keepTree) {
         replayThroughTree();
@@ -460,11 +453,12 @@ void Engine::reset() {
     m_fresh = true;
 }
 
-std::u16string Engine::text() const { return m_variants.empty() ? std::u16string() : m_variants[m_cursor].prefix; }
+std::u16string Engine::text() const {
+    return m_variants.empty() ? std::u16string() : m_variants[m_cursor].prefix;
+}
 
 void Engine::nextVariant() {
-    if (!m_variants.empty())
-        m_cursor = (m_cursor + 1) % m_variants.size();
+    if (!m_variants.empty()) m_cursor = (m_cursor + 1) % m_variants.size();
 }
 
 std::uint32_t Engine::count() {
@@ -493,8 +487,7 @@ std::uint32_t Engine::count() {
 }
 
 bool Engine::lettersAfter(const std::u16string& prefix, Letters& out) {
-    if (m_kind != CitiesKind && m_kind != StreetsKind && m_kind != PoisKind)
-        return false;
+    if (m_kind != CitiesKind && m_kind != StreetsKind && m_kind != PoisKind) return false;
     if (m_kind == PoisKind && m_wayPoints)
         for (std::size_t i = 0; i < m_wayPoints->count(); ++i) {
             const Map::WayPoint& point = m_wayPoints->at(i);
@@ -504,12 +497,11 @@ bool Engine::lettersAfter(const std::u16string& prefix, Letters& out) {
     if (prefix.size() == m_indexDepth || m_filterLevel != NoFilter) {
         const std::uint32_t start = m_ticks();
         return indexWalk(prefix, [&](const std::u16string& text, const MapAndOffset&) {
-            if (m_ticks() - start > LettersBudgetMs)
-                return false;
+            if (m_ticks() - start > LettersBudgetMs) return false;
             // The text starts with the matched word; a separator after it
             // ends the word and is no letter that can be typed on.
-            if (text.size() > prefix.size() &&
-                Map::TextSearch::NameSplitter::Separators.find(text[prefix.size()]) == std::u16string_view::npos)
+            if (text.size() > prefix.size() && Map::TextSearch::NameSplitter::Separators.find(
+                                                   text[prefix.size()]) == std::u16string_view::npos)
                 insertLetter(out, Core::toLower(text[prefix.size()]));
             return true;
         });
@@ -519,18 +511,15 @@ bool Engine::lettersAfter(const std::u16string& prefix, Letters& out) {
 }
 
 bool Engine::nextLetters(Letters& out) {
-    if (!m_visitor)
-        return false;
+    if (!m_visitor) return false;
     auto childLetters = [&](const SearchTreeNode* node) {
         if (node != nullptr)
             for (const auto& [letter, child] : node->children)
                 insertLetter(out, letter);
     };
     if (m_fresh) {
-        if (m_indexInUse)
-            return lettersAfter(u"", out);
-        if (!m_tree)
-            buildTreeFromObjects();
+        if (m_indexInUse) return lettersAfter(u"", out);
+        if (!m_tree) buildTreeFromObjects();
         childLetters(m_tree.get());
         return true;
     }
@@ -543,11 +532,12 @@ bool Engine::nextLetters(Letters& out) {
     return true;
 }
 
-bool Engine::isEmptyPoiQuery() const { return (m_kind == PoisKind || m_kind == HousesKind) && m_keys.empty(); }
+bool Engine::isEmptyPoiQuery() const {
+    return (m_kind == PoisKind || m_kind == HousesKind) && m_keys.empty();
+}
 
 void Engine::collectResults(std::vector<ResultItem>& out) {
-    if (!m_visitor)
-        return;
+    if (!m_visitor) return;
     RowIndex index;
     indexRows(out, index);
     auto row = [&](const std::u16string&, const MapAndOffset& ref) {
@@ -560,16 +550,16 @@ void Engine::collectResults(std::vector<ResultItem>& out) {
     }
     if (m_kind == PoisKind && m_keys.empty()) {
         if (m_car)
-            if (const std::optional<Map::Point> car = m_car())
-                nearestPois(*car, out);
+            if (const std::optional<Map::Point> car = m_car()) nearestPois(*car, out);
         return;
     }
     for (const Variant& v : m_variants) {
         if (!m_indexInUse || v.prefix.size() > m_indexDepth) {
             std::vector<const TreeItem*> items;
             SearchTreeNode::gather(v.node, items);
-            std::stable_sort(items.begin(), items.end(),
-                             [](const TreeItem* a, const TreeItem* b) { return SearchTreeNode::itemLess(*a, *b); });
+            std::stable_sort(items.begin(), items.end(), [](const TreeItem* a, const TreeItem* b) {
+                return SearchTreeNode::itemLess(*a, *b);
+            });
             for (const TreeItem* item : items) {
                 if (const auto* refs = std::get_if<ObjectRefs>(item))
                     for (const MapAndOffset& ref : *refs)
@@ -582,8 +572,7 @@ void Engine::collectResults(std::vector<ResultItem>& out) {
         indexWalk(v.prefix, row);
         if (m_kind == PoisKind && m_wayPoints)
             for (std::size_t i = 0; i < m_wayPoints->count(); ++i)
-                if (wayPointMatches(m_wayPoints->at(i), v.prefix, true))
-                    addRow(out, m_wayPoints->at(i));
+                if (wayPointMatches(m_wayPoints->at(i), v.prefix, true)) addRow(out, m_wayPoints->at(i));
     }
 }
 
@@ -595,8 +584,7 @@ void Engine::indexRows(const std::vector<ResultItem>& rows, RowIndex& index) con
 
 void Engine::addRow(std::vector<ResultItem>& rows, RowIndex& index, const MapAndOffset& ref) {
     Map::KvMap* map = mapOf(ref.map);
-    if (map == nullptr || !m_visitor->seek(*map, ref.offset))
-        return;
+    if (map == nullptr || !m_visitor->seek(*map, ref.offset)) return;
     const std::u16string text = m_visitor->name();
     const std::u16string detail = m_visitor->detail();
     Map::Point point;
@@ -605,8 +593,7 @@ void Engine::addRow(std::vector<ResultItem>& rows, RowIndex& index, const MapAnd
     std::vector<std::size_t>& candidates = index[text + u'\0' + detail];
     for (std::size_t i : candidates) {
         auto& refs = std::get<std::vector<MapAndOffset>>(rows[i].objects);
-        if (std::find(refs.begin(), refs.end(), ref) != refs.end())
-            return;
+        if (std::find(refs.begin(), refs.end(), ref) != refs.end()) return;
         if (std::any_of(refs.begin(), refs.end(), [&](const MapAndOffset& r) { return r.map == ref.map; }))
             continue;
         if (sameObject(refs.front(), ref)) {
@@ -632,10 +619,10 @@ bool Engine::sameObject(const MapAndOffset& first, const MapAndOffset& added) {
 
 std::u16string Engine::identity(const MapAndOffset& ref) {
     // Unreadable: a key no other object has.
-    const std::u16string alone = u"\x01" + Core::utf8ToWide(std::to_string(ref.map) + ":" + std::to_string(ref.offset));
+    const std::u16string alone =
+        u"\x01" + Core::utf8ToWide(std::to_string(ref.map) + ":" + std::to_string(ref.offset));
     Map::KvMap* map = mapOf(ref.map);
-    if (map == nullptr)
-        return alone;
+    if (map == nullptr) return alone;
     AddressSectionReader& address = map->addressReader();
     std::u16string key;
     bool readable = true;
@@ -684,22 +671,20 @@ std::u16string Engine::identity(const MapAndOffset& ref) {
         read = address.readObject(ref.offset, r) && r.street == 0;
         break;
     }
-    default: break;
+    default:
+        break;
     }
-    if (!read)
-        return alone;
+    if (!read) return alone;
     for (const auto& [table, offset] : parents)
         parent(table, offset);
     return readable ? key : alone;
 }
 
 void Engine::nearestPois(Map::Point point, std::vector<ResultItem>& rows) {
-    if (!m_visitor)
-        return;
+    if (!m_visitor) return;
     NnPoiVisitor visitor(*m_visitor, m_filterLevel, NearestPoiCount);
     for (std::uint32_t m = 0; m < m_maps.size(); ++m) {
-        if (!m_selected[m])
-            continue;
+        if (!m_selected[m]) continue;
         Map::KvMap* map = m_maps.maps()[m];
         visitor.setMap(m, map, m_filterObjects[m]);
         map->spatialSearchReader().nearest(visitor, point, m_poiTypes);

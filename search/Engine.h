@@ -40,7 +40,7 @@ enum SearchKind : int {
 };
 
 class Engine : public Map::AtlasSearchEngine {
-public:
+  public:
     using Ticks = IndexManager::Ticks;
     // The car's map point when it is known.
     using CarPosition = std::function<std::optional<Map::Point>()>;
@@ -60,7 +60,8 @@ public:
     void clearMaps() override;
     // The maps in atlas order; false when the folder's map files are not the
     // maps (no index is used then).
-    bool attach(const std::vector<Map::KvMap*>& maps, const std::u16string& folder, Core::ResourcesPool& pool);
+    bool attach(const std::vector<Map::KvMap*>& maps, const std::u16string& folder,
+                Core::ResourcesPool& pool);
     void setCarPosition(CarPosition car) { m_car = std::move(car); }
 
     // Sets up a search of a kind under a filter: entries {map, object} of
@@ -103,7 +104,7 @@ public:
     const Map::MapSet& maps() const { return m_maps; }
     std::size_t variantCount() const { return m_variants.size(); }
 
-private:
+  private:
     struct Variant {
         std::u16string prefix;
         const SearchTreeNode* node = nullptr;

@@ -29,19 +29,21 @@ using TreeItem = std::variant<ObjectRefs, Map::WayPoint>;
 using ObjectIdentity = std::function<std::u16string(const Map::MapAndOffset&)>;
 
 class SearchTreeNode {
-public:
+  public:
     std::map<char16_t, std::unique_ptr<SearchTreeNode>> children;
     std::unique_ptr<std::vector<TreeItem>> items;
 
     // Items of each node by their first object's identity, in item order:
     // kept by a builder while it enters objects.
-    using IdentityIndex = std::unordered_map<const SearchTreeNode*, std::unordered_map<std::u16string, std::vector<std::size_t>>>;
+    using IdentityIndex = std::unordered_map<const SearchTreeNode*,
+                                             std::unordered_map<std::u16string, std::vector<std::size_t>>>;
 
     // Enters a word (folded here) with an object or a waypoint; `root` is
     // created by the first insertion. An object joins the first item of its
     // identity that holds no object of its map.
     static void insertObject(std::unique_ptr<SearchTreeNode>& root, std::u16string_view word,
-                             const Map::MapAndOffset& ref, const std::u16string& identity, IdentityIndex& index);
+                             const Map::MapAndOffset& ref, const std::u16string& identity,
+                             IdentityIndex& index);
     static void insertWayPoint(std::unique_ptr<SearchTreeNode>& root, std::u16string_view word,
                                const Map::WayPoint& point);
     // The child for a folded letter, or null.
@@ -55,20 +57,20 @@ public:
     // is ordered against nothing.
     static bool itemLess(const TreeItem& a, const TreeItem& b);
 
-private:
+  private:
     static SearchTreeNode* walkTo(std::unique_ptr<SearchTreeNode>& root, std::u16string_view word);
 };
 
 // Enters names word by word (Map::TextSearch::NameSplitter); a name that
 // yields no word is entered whole.
 class SearchTreeBuilder {
-public:
+  public:
     SearchTreeBuilder(std::unique_ptr<SearchTreeNode>& root, ObjectIdentity identity);
     // Always true: bound as the callback of the engine's walks.
     bool addObject(const std::u16string& name, const Map::MapAndOffset& ref);
     void addWayPoint(const Map::WayPoint& point);
 
-private:
+  private:
     class ObjectNameSplitter;
     class WayPointNameSplitter;
 

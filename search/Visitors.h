@@ -19,10 +19,16 @@
 namespace TextSearch {
 
 // Filter levels: the parent that restricts a search.
-enum FilterLevel : std::uint32_t { NoFilter = 0, CountryFilter = 1, RegionFilter = 2, DistrictFilter = 3, CityFilter = 4 };
+enum FilterLevel : std::uint32_t {
+    NoFilter = 0,
+    CountryFilter = 1,
+    RegionFilter = 2,
+    DistrictFilter = 3,
+    CityFilter = 4
+};
 
 class VisitorBase {
-public:
+  public:
     VisitorBase() = default;
     VisitorBase(const VisitorBase&) = delete;
     VisitorBase& operator=(const VisitorBase&) = delete;
@@ -47,7 +53,7 @@ public:
     std::uint32_t offset() const { return m_offset; }
     std::u16string name();
 
-protected:
+  protected:
     // The string at a name reference of the current map; empty when none.
     std::u16string text(std::uint32_t ref);
     // Appends the name of a parent record of table 0..3 to the detail,

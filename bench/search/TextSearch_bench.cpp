@@ -68,7 +68,9 @@ long statusKiB(const std::string& wanted) {
     return 0;
 }
 
-void resetPeak() { std::ofstream("/proc/self/clear_refs") << "5"; }
+void resetPeak() {
+    std::ofstream("/proc/self/clear_refs") << "5";
+}
 
 void indexBuild(benchmark::State& state) {
     FixtureAtlas& atlas = atlasOf(static_cast<int>(state.range(0)));
@@ -121,8 +123,7 @@ std::vector<std::u16string> queryWords(FixtureAtlas& atlas, std::size_t minimum)
     while (words.size() < 16) {
         std::u16string name = SearchTest::randomName(random);
         name = name.substr(0, name.find(u' '));
-        if (name.size() >= minimum)
-            words.push_back(name);
+        if (name.size() >= minimum) words.push_back(name);
     }
     (void)atlas;
     return words;
@@ -202,7 +203,8 @@ struct Fts {
             for (std::uint32_t i = 0; i < address.streetCount(); ++i) {
                 Map::File::StreetRecord street;
                 std::u16string name;
-                if (!address.readStreet(4 + 39 * i, street) || !map->stringsReader().stringAt(street.name, name))
+                if (!address.readStreet(4 + 39 * i, street) ||
+                    !map->stringsReader().stringAt(street.name, name))
                     continue;
                 const std::string utf8 = Core::wideToUtf8(name);
                 sqlite3_bind_text(insert, 1, utf8.c_str(), static_cast<int>(utf8.size()), SQLITE_TRANSIENT);
@@ -223,7 +225,8 @@ void fts5Prefix(benchmark::State& state) {
     static Fts fts;
     Session& s = session();
     s.engine.search(TextSearch::StreetsKind, 0, {});
-    const std::size_t length = static_cast<std::size_t>(static_cast<long>(s.engine.indexDepth()) + state.range(0)) + 1;
+    const std::size_t length =
+        static_cast<std::size_t>(static_cast<long>(s.engine.indexDepth()) + state.range(0)) + 1;
     const std::vector<std::u16string> words = queryWords(s.atlas, length);
     sqlite3_stmt* query = nullptr;
     sqlite3_prepare_v2(fts.db, "SELECT rowid, name FROM streets WHERE streets MATCH ?", -1, &query, nullptr);

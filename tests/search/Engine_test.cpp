@@ -115,8 +115,7 @@ TEST(TextSearchEngine, IndexPathGivesTheRowsOfTheTreePath) {
         for (std::size_t k = 0; k < word.size(); ++k) {
             // Sometimes a key of two letters, sometimes a key taken back.
             std::u16string key(1, word[k]);
-            if (random() % 3 == 0)
-                key += u"\u043a\u0430abe"[random() % 5];
+            if (random() % 3 == 0) key += u"\u043a\u0430abe"[random() % 5];
             for (Opened* o : {&tree, &index})
                 o->engine.addKey(key);
             if (random() % 5 == 0)
@@ -159,8 +158,13 @@ TEST(TextSearchEngine, FourteenNearestPoisFarthestFirst) {
     MapContent a = streets({}), b = streets({});
     for (int i = 0; i < 20; ++i) {
         MapContent& m = i % 2 ? b : a;
-        m.pois.push_back({u"Poi " + Core::utf8ToWide(std::to_string(i)), static_cast<std::uint16_t>(i < 18 ? 5 : 6),
-                          0, -1, 1000 + 100 * i, 2000, {}});
+        m.pois.push_back({u"Poi " + Core::utf8ToWide(std::to_string(i)),
+                          static_cast<std::uint16_t>(i < 18 ? 5 : 6),
+                          0,
+                          -1,
+                          1000 + 100 * i,
+                          2000,
+                          {}});
     }
     Opened o({a, b});
     std::optional<Map::Point> car;
@@ -205,12 +209,12 @@ TEST(TextSearchEngine, LettersFoldByTheCaseTableOnly) {
         std::u16string typed;
         std::uint32_t hits;
     } cases[] = {
-        {u"\u041a\u0410\u0424\u0415", 1},                     // КАФЕ
-        {u"\u0431\u0415\u0420\u0401", 1},                     // бЕРЁ: Ё folds to ё
-        {u"\u0431\u0435\u0440\u0435", 0},                     // е is not ё
-        {u"CAF\u00e9", 1},                                    // é typed as é
-        {u"CAFE", 0},                                         // no accent folding
-        {u"CAF\u00c9", 0},                                    // É is not in the case table
+        {u"\u041a\u0410\u0424\u0415", 1}, // КАФЕ
+        {u"\u0431\u0415\u0420\u0401", 1}, // бЕРЁ: Ё folds to ё
+        {u"\u0431\u0435\u0440\u0435", 0}, // е is not ё
+        {u"CAF\u00e9", 1},                // é typed as é
+        {u"CAFE", 0},                     // no accent folding
+        {u"CAF\u00c9", 0},                // É is not in the case table
         {u"sTaT", 1},
     };
     for (const auto& c : cases) {
@@ -270,7 +274,6 @@ TEST(TextSearchEngine, DemoAtlasFindsItsLatinAndCyrillicNames) {
     EXPECT_EQ(type(u"").size(), 8u);
 }
 
-
 // The atlas hands its maps to the engine it owns at every load: the index
 // is written into the atlas folder and the search runs on the atlas's maps.
 TEST(TextSearchEngine, TheAtlasAttachesItsEngineAtLoad) {
@@ -278,7 +281,8 @@ TEST(TextSearchEngine, TheAtlasAttachesItsEngineAtLoad) {
     std::filesystem::create_directories(program / "data");
     std::filesystem::create_directories(program / "maps");
     for (const char* name : {"demo-country.kvm", "demo-region.kvm", "demo-town.kvm"})
-        std::filesystem::copy_file(std::filesystem::path(MIREL_DEMO_ATLAS_DIR) / name, program / "maps" / name);
+        std::filesystem::copy_file(std::filesystem::path(MIREL_DEMO_ATLAS_DIR) / name,
+                                   program / "maps" / name);
     Core::Config config;
     config.root()->set("win_main_heap", 1024);
     Core::ResourcesPool pool(10);

@@ -19,16 +19,14 @@ std::vector<std::u16string> wordsOf(const std::u16string& name) {
     std::vector<std::u16string> words;
     std::u16string path;
     std::function<void(const SearchTreeNode*)> walk = [&](const SearchTreeNode* node) {
-        if (node->items && node != root.get())
-            words.push_back(path);
+        if (node->items && node != root.get()) words.push_back(path);
         for (const auto& [letter, child] : node->children) {
             path.push_back(letter);
             walk(child.get());
             path.pop_back();
         }
     };
-    if (root)
-        walk(root.get());
+    if (root) walk(root.get());
     return words;
 }
 
@@ -38,7 +36,8 @@ TEST(NameSplitter, WordsOfNames) {
         std::u16string name;
         Words words;
     } cases[] = {
-        {u"\u0423\u043b. \u0421\u0430\u0434\u043e\u0432\u0430\u044f", {u"\u0441\u0430\u0434\u043e\u0432\u0430\u044f"}},
+        {u"\u0423\u043b. \u0421\u0430\u0434\u043e\u0432\u0430\u044f",
+         {u"\u0441\u0430\u0434\u043e\u0432\u0430\u044f"}},
         {u"Linden", {u"linden"}},
         {u"Mill Lane", {u"lane", u"mill"}},
         // The status word goes, the digit is too short: no word, the whole

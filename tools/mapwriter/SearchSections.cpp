@@ -10,16 +10,15 @@ void addSearchSections(MapDescription& map, SpatialSearchDescription spatial, st
     const AddressBuilder& address = map.address;
     TextSearchDescription text;
     for (std::size_t i = 0; i < address.cities.size(); ++i)
-        addNameWords(text.entries[0], map.strings, address.cities[i].refs[0], static_cast<std::uint32_t>(4 + 28 * i),
-                     0);
+        addNameWords(text.entries[0], map.strings, address.cities[i].refs[0],
+                     static_cast<std::uint32_t>(4 + 28 * i), 0);
     for (std::size_t i = 0; i < address.streets.size(); ++i)
-        addNameWords(text.entries[1], map.strings, address.streets[i].refs[0], static_cast<std::uint32_t>(4 + 39 * i),
-                     0);
+        addNameWords(text.entries[1], map.strings, address.streets[i].refs[0],
+                     static_cast<std::uint32_t>(4 + 39 * i), 0);
     for (std::size_t i = 0; i < address.objects.size(); ++i) {
         const ObjectDescription& o = address.objects[i];
         const std::uint32_t offset = address.objectOffsets[i];
-        if (o.type != HouseType)
-            addNameWords(text.entries[2], map.strings, o.name, offset, o.type);
+        if (o.type != HouseType) addNameWords(text.entries[2], map.strings, o.name, offset, o.type);
         spatial.tree1.objects.push_back({{o.x, o.y, o.x, o.y}, o.type, offset});
         if (o.type == HouseType)
             spatial.tree2.objects.push_back(

@@ -19,7 +19,8 @@ namespace MapWriting {
 // `extraPoiEntries` join the POI keys as they are; `spatial` gives the
 // version, header word and node sizes (its object lists are filled here);
 // each house's box in tree 2 is grown by `houseMargin` on every side.
-void addSearchSections(MapDescription& map, SpatialSearchDescription spatial = {}, std::int32_t houseMargin = 0,
+void addSearchSections(MapDescription& map, SpatialSearchDescription spatial = {},
+                       std::int32_t houseMargin = 0,
                        const std::vector<TextSearchEntry>& extraPoiEntries = {});
 
 } // namespace MapWriting
