@@ -43,6 +43,11 @@ std::uint32_t VisitorBase::parentName(int table, std::uint32_t offset) {
     }
 }
 
+bool VisitorBase::underFilter(std::uint32_t level, std::uint32_t object,
+                              std::initializer_list<std::uint32_t> parents) {
+    return level == NoFilter || level > parents.size() || parents.begin()[level - 1] == object;
+}
+
 void VisitorBase::appendName(std::u16string& out, const std::u16string& name) {
     if (name.empty()) return;
     if (!out.empty()) out += u", ";
@@ -82,7 +87,7 @@ class RegionsVisitor : public VisitorBase {
     }
     std::uint32_t next() const override { return m_offset + 8; }
     bool accepts(std::uint32_t level, std::uint32_t object) override {
-        return level != CountryFilter || m_record.country == object;
+        return underFilter(level, object, {m_record.country});
     }
     std::uint32_t nameRef() const override { return m_record.name; }
     std::u16string detail() override {
@@ -105,14 +110,7 @@ class DistrictsVisitor : public VisitorBase {
     }
     std::uint32_t next() const override { return m_offset + 12; }
     bool accepts(std::uint32_t level, std::uint32_t object) override {
-        switch (level) {
-        case CountryFilter:
-            return m_record.country == object;
-        case RegionFilter:
-            return m_record.region == object;
-        default:
-            return true;
-        }
+        return underFilter(level, object, {m_record.country, m_record.region});
     }
     std::uint32_t nameRef() const override { return m_record.name; }
     std::u16string detail() override {
@@ -141,16 +139,7 @@ class CitiesVisitor : public VisitorBase {
     }
     std::uint32_t next() const override { return m_offset + 28; }
     bool accepts(std::uint32_t level, std::uint32_t object) override {
-        switch (level) {
-        case CountryFilter:
-            return m_record.country == object;
-        case RegionFilter:
-            return m_record.region == object;
-        case DistrictFilter:
-            return m_record.district == object;
-        default:
-            return true;
-        }
+        return underFilter(level, object, {m_record.country, m_record.region, m_record.district});
     }
     std::uint32_t nameRef() const override { return m_record.name; }
     std::u16string detail() override {
@@ -188,18 +177,8 @@ class StreetsVisitor : public VisitorBase {
     }
     std::uint32_t next() const override { return m_offset + 39 + 4 * std::uint32_t{m_record.extraWords}; }
     bool accepts(std::uint32_t level, std::uint32_t object) override {
-        switch (level) {
-        case CountryFilter:
-            return m_record.country == object;
-        case RegionFilter:
-            return m_record.region == object;
-        case DistrictFilter:
-            return m_record.district == object;
-        case CityFilter:
-            return m_record.city == object;
-        default:
-            return true;
-        }
+        return underFilter(level, object,
+                           {m_record.country, m_record.region, m_record.district, m_record.city});
     }
     std::uint32_t nameRef() const override { return m_record.name; }
     std::u16string detail() override {
@@ -239,16 +218,7 @@ class PoisVisitor : public VisitorBase {
         if (level == CityFilter) return m_record.city == object;
         CityRecord city;
         if (m_record.city == 0 || !m_map->addressReader().readCity(m_record.city, city)) return false;
-        switch (level) {
-        case CountryFilter:
-            return city.country == object;
-        case RegionFilter:
-            return city.region == object;
-        case DistrictFilter:
-            return city.district == object;
-        default:
-            return true;
-        }
+        return underFilter(level, object, {city.country, city.region, city.district});
     }
     std::uint32_t nameRef() const override { return m_record.name; }
     std::u16string detail() override {

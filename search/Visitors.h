@@ -13,6 +13,7 @@
 #include "map/file/AddressSectionReader.h"
 
 #include <cstdint>
+#include <initializer_list>
 #include <memory>
 #include <string>
 
@@ -62,6 +63,11 @@ class VisitorBase {
     // The name reference of a parent record of table 0..3; 0 when unread.
     std::uint32_t parentName(int table, std::uint32_t offset);
     static void appendName(std::u16string& out, const std::u16string& name);
+    // Whether the record's parent of the filter level (parents: country,
+    // region, district, city, as far as the level has them) is the filter
+    // object; a filter level the record has no parent for passes.
+    static bool underFilter(std::uint32_t level, std::uint32_t object,
+                            std::initializer_list<std::uint32_t> parents);
 
     Map::KvMap* m_map = nullptr;
     std::uint32_t m_offset = 0;

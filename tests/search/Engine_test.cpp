@@ -154,6 +154,46 @@ TEST(TextSearchEngine, OneObjectInTwoMapsIsOneRow) {
     EXPECT_FALSE(o.engine.hasHouses({{7, 4}}));
 }
 
+TEST(TextSearchEngine, FiltersKeepTheObjectsUnderTheirParent) {
+    MapContent c = streets({u"Mill Lane"});
+    c.cities.push_back({u"Ashford", 0, 0});
+    c.streets.push_back({u"Mill Road", 1, 0});
+    c.pois.push_back({u"Mill Cafe", 5, 1, -1, 0, 0, {}});
+    Opened o({c, c});
+    const std::uint32_t linden = 4, ashford = 32, country = 4;
+    const struct {
+        int kind;
+        std::uint32_t level;
+        Refs filter;
+        std::vector<std::string> rows; // "text map"
+    } cases[] = {
+        {TextSearch::StreetsKind, TextSearch::CityFilter, {{1, ashford}}, {"Mill Road 1"}},
+        {TextSearch::StreetsKind,
+         TextSearch::CityFilter,
+         {{0, linden}, {1, ashford}},
+         {"Mill Lane 0", "Mill Road 1"}},
+        {TextSearch::StreetsKind, TextSearch::CountryFilter, {{0, country}}, {"Mill Lane 0", "Mill Road 0"}},
+        {TextSearch::CitiesKind, TextSearch::CityFilter, {{0, linden}}, {"Ashford 0", "Linden 0"}},
+        {TextSearch::PoisKind, TextSearch::RegionFilter, {{0, 4}}, {"Mill Cafe 0"}},
+        {TextSearch::PoisKind, TextSearch::DistrictFilter, {{0, 999}}, {}},
+    };
+    for (const auto& c : cases) {
+        if (c.kind == TextSearch::PoisKind)
+            o.engine.searchPois(c.level, c.filter, nullptr, {5});
+        else
+            o.engine.search(c.kind, c.level, c.filter);
+        for (char16_t unit : std::u16string(c.kind == TextSearch::CitiesKind ? u"" : u"mill"))
+            o.engine.addKey(std::u16string(1, unit));
+        if (c.kind == TextSearch::CitiesKind) o.engine.addKey(u"al");
+        std::vector<std::string> rows;
+        for (const ResultItem& row : o.rows())
+            rows.push_back(Core::wideToUtf8(row.text) + " " +
+                           std::to_string(std::get<Refs>(row.objects)[0].map));
+        std::sort(rows.begin(), rows.end());
+        EXPECT_EQ(rows, c.rows) << c.kind << " " << c.level;
+    }
+}
+
 TEST(TextSearchEngine, FourteenNearestPoisFarthestFirst) {
     MapContent a = streets({}), b = streets({});
     for (int i = 0; i < 20; ++i) {
