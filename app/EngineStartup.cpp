@@ -10,6 +10,7 @@
 #include "core/Text.h"
 #include "map/AtlasFolderList.h"
 #include "map/KVAtlas.h"
+#include "search/Engine.h"
 #include "platform/Path.h"
 #include "positioning/SerialPortSystem.h"
 #include "positioning/System.h"
@@ -136,6 +137,9 @@ bool fdEngine::initDesign(int& result) {
     m_pool = std::make_unique<Core::ResourcesPool>(10);
     Map::AtlasServices services;
     services.paths = std::make_shared<EngineAtlasPaths>(*this);
+    // The atlas owns its text search and attaches it to the maps of every
+    // atlas it loads.
+    services.searchEngine = std::make_unique<TextSearch::Engine>();
     m_atlas = std::make_unique<Map::KVAtlas>(root, *m_pool, std::move(services));
 
     // The design file: a missing, unparsable or foreign design is the one

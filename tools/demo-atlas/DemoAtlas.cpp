@@ -107,6 +107,9 @@ std::vector<Metres> ring(Metres centre, double radius, int points) {
 
 void finish(MapDescription& map) {
     map.copyright = CopyrightDescription{{2026, 1, 0, 0, 0}, u"\u00a9 Mirel demo data (synthetic)"};
+    // The text search over the map's cities, streets and POIs, and the
+    // spatial search over its objects (tree 1: POIs and houses by type, tree
+    // 2: houses).
     addSearchSections(map);
 }
 
