@@ -17,7 +17,10 @@
 #include "map/proximity/Index.h"
 #include "platform/Memory.h"
 #include "positioning/System.h"
+#include "routing/AtlasRoute.h"
 #include "userdata/MonitoringSystem.h"
+#include "userdata/fdTrackManager.h"
+#include "userdata/fdWPManager.h"
 #include "render/MapCaptions.h"
 #include "render/fdMapRenderer.h"
 #include "ui/fdInterface.h"
@@ -106,6 +109,10 @@ void fdEngine::shutdown() {
         if (m_atlasIndex < records.size())
             m_config->root()->set("atlas", Core::wideToUtf8(records[m_atlasIndex].path));
     }
+    if (m_positioning && m_tracks)
+        m_positioning->removeListener(m_tracks.get());
+    if (m_waypoints)
+        m_waypoints->save(programPath(u"waypoints"));
     saveSettings();
     if (m_ui) {
         m_ui->shutdown();
@@ -117,6 +124,7 @@ void fdEngine::shutdown() {
         }
     }
     m_mapCaptions.reset();
+    m_routeLine.reset();
     m_mapRenderer.reset();
     m_ui.reset();
     m_atlas.reset();

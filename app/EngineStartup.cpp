@@ -14,6 +14,9 @@
 #include "platform/Path.h"
 #include "positioning/SerialPortSystem.h"
 #include "positioning/System.h"
+#include "routing/AtlasRoute.h"
+#include "routing/MapPicking.h"
+#include "routing/Minimap.h"
 #include "userdata/MonitoringSystem.h"
 #include "render/fdMapRenderer.h"
 #include "ui/ButtonBindings.h"
@@ -137,6 +140,11 @@ bool fdEngine::initDesign(int& result) {
     m_pool = std::make_unique<Core::ResourcesPool>(10);
     Map::AtlasServices services;
     services.paths = std::make_shared<EngineAtlasPaths>(*this);
+    auto route = std::make_unique<AtlasRoute>();
+    m_route = route.get();
+    services.routePath = std::move(route);
+    services.interMapGraph = std::make_unique<Minimap>();
+    Map::Nearest::installPicking();
     // The atlas owns its text search and attaches it to the maps of every
     // atlas it loads.
     services.searchEngine = std::make_unique<TextSearch::Engine>();

@@ -18,7 +18,12 @@
 #include "render/MapCaptions.h"
 #include "render/ViewPreparation.h"
 #include "screens/fdMainMenuPage.h"
+#include "positioning/System.h"
+#include "routing/AtlasRoute.h"
 #include "screens/fdPageMap.h"
+#include "userdata/WaypointStyles.h"
+#include "userdata/fdTrackManager.h"
+#include "userdata/fdWPManager.h"
 #include "ui/ButtonBindings.h"
 #include "ui/DesignDescription.h"
 #include "ui/Messages.h"
@@ -195,11 +200,12 @@ void PageFactory::createPage(const Row& row) {
         services.camera = e.m_camera.get();
         services.bindings = e.m_bindings.get();
         services.dangerPoints = e.m_dangerPoints.get();
+        services.tracks = e.m_tracks.get();
         services.sound = ui->soundPlayer();
         const Ui::DesignExtras& extras = e.m_design->extras;
         services.deltas = {extras.rotationPushDelta, extras.scalePushDelta, extras.scaleFixedDelta};
         services.fingerTap = extras.fingerTapDistance;
-        // Tracks, the car and guidance join the page with their subsystems.
+        // The car and guidance join the page with their subsystems.
         new Screens::fdPageMap(ui, std::move(services));
         return;
     }
@@ -252,9 +258,9 @@ bool PageFactory::applyInterface(SplashPage& splash) {
 bool PageFactory::runStep(Step step) {
     switch (step) {
     case Step::TrackManager:
+        return createTrackManager();
     case Step::Waypoints:
-        // Tracks and waypoints join the engine with their own subsystem.
-        return true;
+        return loadWaypoints();
     case Step::AtlasContents:
         return loadAtlasContents();
     case Step::MapRenderer:
@@ -306,6 +312,41 @@ bool PageFactory::createMapRenderer() {
     e.m_camera->setAnchorFraction(MapCamera::anchorFractionFor(e.m_mapRenderer->proportion()));
     e.m_mapCaptions = std::make_unique<MapDrawing::MapCaptions>(*e.m_atlas, *e.m_mapRenderer);
     e.m_mapRenderer->services().captions = e.m_mapCaptions.get();
+    if (e.m_route) {
+        e.m_routeLine = std::make_unique<RouteLine>(e.m_route->path(), *e.m_atlas);
+        e.m_mapRenderer->services().route = e.m_routeLine.get();
+    }
+    return true;
+}
+
+bool PageFactory::createTrackManager() {
+    fdEngine& e = m_engine;
+    try {
+        e.m_tracks = std::make_unique<fdTrackManager>(e.programPath(u"tracks\\"), e.m_config->root());
+    } catch (const std::exception& error) {
+        Log::log(Log::Critical, "Fatal error : failed to init tracks manager : %s", std::string(error.what()));
+        return false;
+    }
+    if (e.m_positioning)
+        e.m_positioning->addListener(e.m_tracks.get());
+    return true;
+}
+
+bool PageFactory::loadWaypoints() {
+    fdEngine& e = m_engine;
+    try {
+        // Waypoint names are written in the design's caption font, white
+        // on the map's dark halo colours.
+        Render::Font* font = e.m_ui->fontByName(e.m_design->extras.captionFont);
+        e.m_waypointStyles = std::make_unique<RenderWaypointStyles>(e.m_mapRenderer->styles(), e.m_ui.get(), font,
+                                                                    0xFFFFFFFFu);
+        e.m_waypoints = std::make_unique<fdWPManager>(e.m_waypointStyles.get(), e.dataPath(u"icons.txt"));
+        e.m_waypoints->load(e.programPath(u"waypoints"));
+        e.m_mapRenderer->services().waypoints = e.m_waypoints.get();
+    } catch (const std::exception& error) {
+        Log::log(Log::Critical, "fatal error : failed to init waypoints manager : %s", std::string(error.what()));
+        return false;
+    }
     return true;
 }
 

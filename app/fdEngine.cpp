@@ -20,7 +20,11 @@
 #include "platform/Path.h"
 #include "platform/SystemInfo.h"
 #include "positioning/System.h"
+#include "routing/AtlasRoute.h"
 #include "userdata/MonitoringSystem.h"
+#include "userdata/WaypointStyles.h"
+#include "userdata/fdTrackManager.h"
+#include "userdata/fdWPManager.h"
 #include "render/MapCamera.h"
 #include "render/MapCaptions.h"
 #include "render/fdMapRenderer.h"
@@ -277,6 +281,7 @@ fdEngine::~fdEngine() {
     m_monitoring.reset();
     m_positioning.reset();
     m_dangerPoints.reset();
+    m_waypointStyles.reset();
     m_atlasFolders.reset();
     m_pool.reset();
     m_messages.reset();
