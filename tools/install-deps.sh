@@ -8,4 +8,5 @@ apt-get install -y --no-install-recommends \
   libsdl1.2-dev libfreetype-dev zlib1g-dev libboost-dev libboost-graph-dev librapidxml-dev \
   libcurl4-openssl-dev fonts-dejavu-core \
   libgtest-dev libgmock-dev libbenchmark-dev \
-  xvfb xauth socat libxml2-utils zip python3
+  xvfb xauth socat libxml2-utils zip python3 \
+  espeak-ng sox
