@@ -55,7 +55,7 @@ class FakeConfigNode : public Core::ConfigNode {
     void valueBlob(const std::string&, std::vector<std::uint8_t>&) override {}
     void set(const std::string& key, int v) override { values[key] = std::to_string(v); }
     void set(const std::string&, float) override {}
-    void set(const std::string& key, bool v) override { values[key] = v ? "1" : "0"; }
+    void set(const std::string& key, bool v) override { values[key] = std::string(1, v ? '1' : '0'); }
     void set(const std::string& key, const std::string& v) override { values[key] = v; }
     void set(const std::string&, const std::vector<std::uint8_t>&) override {}
 };
