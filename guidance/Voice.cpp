@@ -1,5 +1,7 @@
 #include "guidance/Voice.h"
 
+#include "guidance/fdMapNavi.h"
+
 #include <array>
 
 namespace Guidance::Voice {
@@ -59,6 +61,12 @@ bool composeManeuverPhrase(Phrase& out, const std::vector<ManeuverEntry>& maneuv
         maneuverIds(out, maneuvers[i].type, roundForSpeech(maneuvers[i].distance), distanceFirst);
     }
     return !maneuvers.empty();
+}
+
+bool composeManeuverPhrase(Phrase& out, const fdMapNavi& navi, bool distanceFirst) {
+    std::vector<ManeuverEntry> list;
+    navi.maneuversToAnnounce(list);
+    return composeManeuverPhrase(out, list, distanceFirst);
 }
 
 void maneuverIds(Phrase& out, std::uint32_t type, std::uint32_t metres, bool distanceFirst) {

@@ -18,6 +18,8 @@ struct ManeuverEntry {
     std::uint32_t distance = 0;
 };
 
+class fdMapNavi;
+
 namespace Voice {
 
 // Sound ids the callers play besides the phrases below.
@@ -34,6 +36,8 @@ enum SoundId : std::int32_t {
 // speech (to tens below 105 m, hundreds below 1050 m, thousands above).
 // True when the list was not empty.
 bool composeManeuverPhrase(Phrase& out, const std::vector<ManeuverEntry>& maneuvers, bool distanceFirst);
+// The announcement of the manoeuvres guidance has ahead.
+bool composeManeuverPhrase(Phrase& out, const fdMapNavi& navi, bool distanceFirst);
 // One manoeuvre: In and the distance before or after the type's words; a
 // distance of 0 is not spoken. A type without words keeps its distance.
 void maneuverIds(Phrase& out, std::uint32_t type, std::uint32_t metres, bool distanceFirst);

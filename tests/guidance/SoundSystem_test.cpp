@@ -1,4 +1,5 @@
 #include "guidance/SoundSystem.h"
+#include "guidance/Voice.h"
 
 #include "core/Config.h"
 #include "core/FileSystem.h"
@@ -13,7 +14,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <random>
-#include <utility>
+#include <set>
 
 using Guidance::SoundSystem;
 using TestSupport::levelWav;
@@ -27,18 +28,10 @@ constexpr int LevelB = (LevelB8 - 128) << 8; // its converted level
 constexpr int LevelLong = -3000;
 constexpr int LongFrames = 22050 * 4;
 
-const char* const Schema = "<soundlist>"
-                           "<sound id=\"1\" src=\"sounds/old.wav\"/><sound id=\"1\" src=\"sounds/a.wav\"/>"
-                           "<sound id=\"2\" src=\"sounds/b.wav\"/><sound id=\"3\" src=\"sounds/none.wav\"/>"
-                           "<sound id=\"4\" src=\"sounds/long.wav\"/><sound id=\"5\" src=\"sounds/m.wav\"/>"
-                           "<sound id=\"6\" src=\"sounds/m.wav\"/><sound id=\"218\" src=\"sounds/a.wav\"/>"
-                           "<sound id=\"-1\" src=\"sounds/a.wav\"/><other id=\"7\" src=\"sounds/a.wav\"/>"
-                           "</soundlist>";
-
-std::uint32_t seedFromEnvironment() {
-    const char* s = std::getenv("MIREL_MUTATION_SEED");
-    return s ? static_cast<std::uint32_t>(std::strtoul(s, nullptr, 10)) : 20261207u;
-}
+const char* const Schema = R"(<soundlist><sound id="1" src="sounds/old.wav"/><sound id="1" src="sounds/a.wav"/>
+<sound id="2" src="sounds/b.wav"/><sound id="3" src="sounds/none.wav"/><sound id="4" src="sounds/long.wav"/>
+<sound id="5" src="sounds/m.wav"/><sound id="6" src="sounds/m.wav"/><sound id="218" src="sounds/a.wav"/>
+<sound id="-1" src="sounds/a.wav"/><other id="7" src="sounds/a.wav"/></soundlist>)";
 
 struct SoundSystemTest : ::testing::Test {
     void SetUp() override {
@@ -67,50 +60,38 @@ struct SoundSystemTest : ::testing::Test {
 // Runs of equal, non-silent stereo frames in a capture: (level, frames).
 std::vector<std::pair<int, int>> levelRuns(const std::string& raw) {
     std::vector<std::pair<int, int>> runs;
-    int previous = 0;
-    for (std::size_t at = 0; at + 4 <= raw.size(); at += 4) {
-        const auto left = static_cast<std::int16_t>(std::uint8_t(raw[at]) | std::uint8_t(raw[at + 1]) << 8);
-        const auto right = static_cast<std::int16_t>(std::uint8_t(raw[at + 2]) | std::uint8_t(raw[at + 3]) << 8);
-        const int level = left == right ? left : 0x10000; // a mixed frame never equals a level
-        if (level != 0 && level == previous)
+    for (std::size_t at = 0, previous = 0; at + 4 <= raw.size(); at += 4) {
+        const auto sample = [&](std::size_t i) { return std::int16_t(std::uint8_t(raw[i]) | std::uint8_t(raw[i + 1]) << 8); };
+        const int level = sample(at) == sample(at + 2) ? sample(at) : 0x10000; // a mixed frame is no level
+        if (level != 0 && previous != 0 && level == runs.back().first)
             ++runs.back().second;
         else if (level != 0)
             runs.emplace_back(level, 1);
-        previous = level;
+        previous = level != 0;
     }
     return runs;
 }
 
 } // namespace
 
-TEST_F(SoundSystemTest, SchemaIdsAreCheckedAndLaterEntriesWin) {
+TEST_F(SoundSystemTest, SchemaAndSwitches) {
     TestSupport::CaptureLogger log;
     SoundSystem player(*files, config.root());
     ASSERT_TRUE(player.loadSchema(schemaPath));
-    EXPECT_EQ(player.fileName(1), "sounds/a.wav");
+    EXPECT_EQ(player.fileName(1), "sounds/a.wav"); // the later entry wins
     EXPECT_EQ(player.fileName(7), "");
-    EXPECT_TRUE(log.contains("Sound id 218 out of range in sound schema file"));
-    EXPECT_TRUE(log.contains("Sound id -1 out of range in sound schema file"));
-
-    const std::u16string missing = FileSystem::toWide((dir / "nothing.xml").string());
-    EXPECT_FALSE(player.loadSchema(missing));
-    EXPECT_TRUE(log.contains("Can't open sound schema file '" + (dir / "nothing.xml").string() + "' (err 2)"));
-    for (const char* bad : {"<sounds><sound id=\"1\" src=\"x\"/></sounds>", "<soundlist><sound id=", ""}) {
-        const auto path = FileSystem::toWide(dir.write("bad.xml", bad).string());
-        EXPECT_FALSE(player.loadSchema(path)) << bad;
-    }
+    EXPECT_TRUE(log.contains("Sound id 218 out of range in sound schema file") &&
+                log.contains("Sound id -1 out of range in sound schema file"));
+    EXPECT_FALSE(player.loadSchema(FileSystem::toWide((dir / "none.xml").string())));
+    EXPECT_TRUE(log.contains("Can't open sound schema file '" + (dir / "none.xml").string() + "' (err 2)"));
+    for (const char* bad : {"<sounds><sound id=\"1\" src=\"x\"/></sounds>", "<soundlist><sound id=", ""})
+        EXPECT_FALSE(player.loadSchema(FileSystem::toWide(dir.write("bad.xml", bad).string()))) << bad;
     EXPECT_TRUE(log.contains("Invalid format of sound schema file"));
-    EXPECT_EQ(player.fileName(1), "sounds/a.wav");
-}
 
-TEST_F(SoundSystemTest, SwitchesPersistInSoundNode) {
-    SoundSystem player(*files, config.root());
-    EXPECT_TRUE(player.menuOn() && player.naviOn());
     player.setMenuSounds(false);
     player.setNaviSounds(false);
     SoundSystem again(*files, config.root());
     EXPECT_FALSE(again.menuSoundsOn() || again.naviOn());
-    EXPECT_NE(config.toXml().find("name=\"Sound/navi\" value=\"0\""), std::string::npos);
 }
 
 // The mixed output is captured by SDL's disk audio driver.
@@ -130,10 +111,11 @@ TEST_F(SoundSystemTest, CapturedOutputPlaysListsInOrder) {
 
         // Id 3 has no file: the rest plays, and the list does not stay stuck
         // on it to refuse every later list.
+        EXPECT_FALSE(player.play(9, {}));
         EXPECT_FALSE(player.play(4, {1, 3, 2}));
         EXPECT_TRUE(log.contains("Failed to load sound file 'sounds/none.wav' from pack"));
         waitIdle(player);
-        EXPECT_TRUE(player.play(1, {2}));
+        EXPECT_TRUE(player.play(1, {2})); // nothing plays: a lower priority may start
         waitIdle(player);
 
         // A list that replaces another starts its samples from the beginning,
@@ -143,6 +125,7 @@ TEST_F(SoundSystemTest, CapturedOutputPlaysListsInOrder) {
             SDL_Delay(1);
         SDL_LockAudio();
         const bool midway = player.playing();
+        EXPECT_FALSE(player.play(2, {1})); // not above what plays: dropped
         EXPECT_TRUE(player.play(3, {4}));
         SDL_UnlockAudio();
         ASSERT_TRUE(midway) << "the long sample ended before it could be replaced";
@@ -165,30 +148,49 @@ TEST_F(SoundSystemTest, CapturedOutputPlaysListsInOrder) {
 TEST_F(SoundSystemTest, MutatedFilesAreReadOrRefused) {
     TestSupport::CaptureLogger log(Log::Critical);
     SoundSystem player(*files, config.root());
-    ASSERT_TRUE(player.loadSchema(schemaPath));
-    std::mt19937 rng(seedFromEnvironment());
-    const std::string wavs[] = {levelWav(11025, 1, 8, 77, 300), levelWav(44100, 2, 16, -5, 300)};
-    for (int run = 0; run < 300; ++run) {
-        std::string bytes = wavs[run % 2];
-        for (int edits = 1 + int(rng() % 4); edits-- > 0;) {
-            const std::size_t at = rng() % 48; // mostly the header
-            bytes[at] = rng() % 3 == 0 ? char(0xFF) : static_cast<char>(rng());
-        }
+    const char* seed = std::getenv("MIREL_MUTATION_SEED");
+    std::mt19937 rng(seed ? static_cast<std::uint32_t>(std::strtoul(seed, nullptr, 10)) : 20261207u);
+    const std::string valid[] = {levelWav(11025, 1, 8, 77, 300), levelWav(44100, 2, 16, -5, 300), Schema};
+    for (int run = 0; run < 600; ++run) {
+        const bool schema = run % 3 == 2;
+        std::string bytes = valid[run % 3];
+        for (int edits = 1 + int(rng() % 4); edits-- > 0;)
+            bytes[rng() % (schema ? bytes.size() : 48)] = "<>/=\" 0123456789-x\xff"[rng() % 19]; // WAVs: the header
         if (rng() % 4 == 0)
             bytes.resize(rng() % bytes.size());
-        dir.write("sounds/m.wav", bytes);
-        player.play(run + 10, {5 + run % 2}); // alternating ids reload the file
+        if (schema)
+            player.loadSchema(FileSystem::toWide(dir.write("m.xml", bytes).string()));
+        else
+            dir.write("sounds/m.wav", bytes);
+        player.loadSchema(schemaPath);
+        player.play(run + 10, {5 + run % 2}); // alternating ids load the file again
     }
-    dir.write("sounds/m.wav", wavs[0]);
+    dir.write("sounds/m.wav", valid[0]);
     EXPECT_TRUE(player.play(1000, {5}));
+}
 
-    const std::string schema = Schema;
-    for (int run = 0; run < 300; ++run) {
-        std::string text = schema;
-        for (int edits = 1 + int(rng() % 6); edits-- > 0;) {
-            const std::size_t at = rng() % text.size();
-            text[at] = "<>/=\" 0123456789-x"[rng() % 18];
-        }
-        player.loadSchema(FileSystem::toWide(dir.write("m.xml", text).string()));
+// Every id the program can ask for has a sound in the shipped sounds.xml:
+// the voice's words for all manoeuvre types and numbers, the callers' own
+// sounds and those of the demo's POI styles; and the build made each one.
+TEST(DemoSounds, EveryPlayableIdIsNamedAndItsPhraseLoads) {
+    setenv("SDL_AUDIODRIVER", "dummy", 0);
+    Guidance::Phrase all{0, 4, 9, 11, 69, 73, 83, 84, 200, 1, 2, 3, 10};
+    for (std::uint32_t n = 0; n <= 99999; ++n) {
+        Guidance::Voice::maneuverIds(all, n % 34, n < 34 ? 0 : n % 3000, true);
+        Guidance::Voice::numberIds(all, n);
     }
+    Guidance::Voice::composeManeuverPhrase(all, {{1, 0}, {2, 0}}, true);
+    const std::set<int> ids(all.begin(), all.end());
+    const std::filesystem::path demo = MIREL_DEMO_DATA_DIR;
+    FileSystem::VirtualFs files(FileSystem::toWide(demo.string() + "/"));
+    Core::Config config;
+    SoundSystem player(files, config.root());
+    ASSERT_TRUE(player.loadSchema(FileSystem::toWide(MIREL_DATA_DIR "/sounds.xml")));
+    for (int id : ids)
+        EXPECT_FALSE(player.fileName(id).empty()) << "no sound named for id " << id;
+    if (!std::filesystem::exists(demo / "sounds") || !player.audioOpen())
+        GTEST_SKIP() << "the demo phrases were not made (espeak-ng or sox missing at build time) or no audio";
+    int priority = 0;
+    for (int id : ids)
+        EXPECT_TRUE(player.play(++priority, {id})) << "id " << id << ": " << player.fileName(id);
 }
