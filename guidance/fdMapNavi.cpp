@@ -25,6 +25,11 @@ std::uint32_t configMetres(Core::ConfigNode& node, const char* key, int defaultV
 
 std::uint16_t clampMetres(std::uint32_t metres) { return static_cast<std::uint16_t>(std::min<std::uint32_t>(metres, 0xFFFF)); }
 
+// trunc(x) in 0..limit; a speed from a broken fix (NaN, huge) stays in range.
+std::uint32_t truncated(double x, double limit) {
+    return x > 0.0 ? static_cast<std::uint32_t>(x < limit ? x : limit) : 0;
+}
+
 } // namespace
 
 fdMapNavi::fdMapNavi(const Core::ConfigNodePtr& config, fdMapNaviEventsHandler* handler,
@@ -218,7 +223,9 @@ void fdMapNavi::onPosition(const Positioning::CarState& car, float speedMs) {
     }
     if (m_path->isEmpty() || m_position.isAtEnd())
         return;
-    PathPosition ahead = advanced(m_position, static_cast<std::uint32_t>(std::max(0.0f, speedMs * 10.0f + 0.5f)));
+    if (m_position.partLevel() == nullptr)
+        return;
+    PathPosition ahead = advanced(m_position, truncated(speedMs * 10.0 + 0.5, 0xFFFF));
     if (ahead.isAtEnd())
         ahead = PathPosition(*m_path, false);
     const Map::Level& level = *m_position.partLevel();
@@ -244,7 +251,7 @@ void fdMapNavi::onPosition(const Positioning::CarState& car, float speedMs) {
 }
 
 void fdMapNavi::maneuverStep(const Positioning::CarState& car, float speedMs) {
-    m_timeWarn.setThreshold(static_cast<std::uint32_t>(std::max(0.0, m_timeWarn.seconds() * double(speedMs) + 0.5)));
+    m_timeWarn.setThreshold(truncated(m_timeWarn.seconds() * double(speedMs) + 0.5, 0xFFFFFFFF));
     const PathPosition start(*m_path, true);
     const PathPosition end(*m_path, false);
     m_distToFinish = PathPosition::isBefore(m_position, end) ? PathPosition::distanceTo(m_position, end) : 0;
