@@ -72,8 +72,10 @@ void fdEngine::dispatch(const SDL_Event& event) {
             redraw();
         break;
     case SDL_KEYDOWN:
-        if (event.key.keysym.sym != 0 && m_ui)
+        if (event.key.keysym.sym != 0 && m_ui) {
+            m_ui->setKeyEvent(event.key.keysym.mod, static_cast<char16_t>(event.key.keysym.unicode));
             m_ui->keyDown(event.key.keysym.sym);
+        }
         break;
     case SDL_KEYUP:
         if (event.key.keysym.sym != 0 && m_ui)

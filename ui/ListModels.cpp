@@ -44,7 +44,9 @@ std::int32_t List::rowsPerPage() const { return static_cast<std::int32_t>(m_list
 
 std::int32_t List::firstVisibleIndex() const { return m_page * rowsPerPage() + m_offset; }
 
-void List::refresh() {
+void List::refresh() { refill(); }
+
+void List::refill() {
     const std::int32_t first = firstVisibleIndex();
     const std::int32_t total = count();
     std::uint32_t used = 0;
@@ -75,7 +77,7 @@ void List::scrollTo(std::int32_t index) {
     // list stands.
     m_page = rows > 0 ? index / rows : 0;
     m_offset = rows > 0 ? index % rows : index;
-    refresh();
+    refill();
 }
 
 void List::ensureVisible(std::int32_t index) {
@@ -88,7 +90,7 @@ void List::ensureVisible(std::int32_t index) {
     else if (index >= first + rows)
         scrollTo(index - rows + 1);
     else
-        refresh();
+        refill();
 }
 
 void List::scrollUp() {
@@ -100,7 +102,7 @@ void List::scrollUp() {
     } else {
         return;
     }
-    refresh();
+    refill();
 }
 
 void List::scrollDown() {
@@ -111,7 +113,7 @@ void List::scrollDown() {
             ++m_page;
         }
     }
-    refresh();
+    refill();
 }
 
 void List::pageUp() {
@@ -121,7 +123,7 @@ void List::pageUp() {
         m_offset = 0;
     else
         return;
-    refresh();
+    refill();
 }
 
 void List::pageDown() {
@@ -133,7 +135,7 @@ void List::pageDown() {
     if (firstVisibleIndex() + rows > total)
         scrollTo(total - rows);
     else
-        refresh();
+        refill();
 }
 
 void List::activateSelected() {
@@ -233,7 +235,7 @@ void GroupList::fillRow(TemplateWindow& row, std::int32_t index) {
 void GroupList::refresh() {
     clearCache();
     resetPosition();
-    List::refresh();
+    refill();
 }
 
 void GroupList::itemClicked(std::int32_t index) {

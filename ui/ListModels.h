@@ -22,7 +22,7 @@ public:
     List& operator=(const List&) = delete;
 
     // -1 when nothing is selected.
-    virtual std::int32_t selectedIndex() const = 0;
+    virtual std::int32_t selectedIndex() const { return -1; }
     virtual std::int32_t count() const = 0;
     virtual void fillEmptyRow(TemplateWindow& row) = 0;
     virtual void fillRow(TemplateWindow& row, std::int32_t index) = 0;
@@ -51,6 +51,10 @@ public:
 
 protected:
     void resetPosition() { m_page = m_offset = 0; }
+    // Refills every row at the current position. Scrolling refills this
+    // way: a model's refresh may also reset its state (a group list goes
+    // back to the top), which scrolling must not do.
+    void refill();
 
 private:
     fdList& m_list;

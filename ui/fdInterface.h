@@ -59,6 +59,15 @@ public:
     bool keyDown(int key) override;
     bool keyUp(int key) override;
 
+    // The modifier keys (SDL's KMOD_ bits) and the character of the key
+    // event being dispatched, for widgets that type text.
+    void setKeyEvent(int modifiers, char16_t unicode) {
+        m_keyModifiers = modifiers;
+        m_keyUnicode = unicode;
+    }
+    int keyModifiers() const { return m_keyModifiers; }
+    char16_t keyUnicode() const { return m_keyUnicode; }
+
     fdPage* findPage(const std::string& name) const;
     void activatePage(fdPage* page);
     // Pushes the active page (when there is one) on the history first.
@@ -153,6 +162,8 @@ private:
     // Written by the main thread and the timer thread.
     std::atomic<bool> m_redrawAllowed{false};
     std::set<std::string> m_reportedMissing;
+    int m_keyModifiers = 0;
+    char16_t m_keyUnicode = 0;
     std::function<std::uint32_t()> m_clock;
     SoundPlayer* m_sound = nullptr;
 };

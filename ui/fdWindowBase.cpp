@@ -207,6 +207,21 @@ void fdWindowBase::setAnchorFractions(float ltX, float ltY, float rbX, float rbY
     m_ltOffsetX = m_ltOffsetY = m_rbOffsetX = m_rbOffsetY = 0;
 }
 
+void fdWindowBase::spanSiblings(const fdWindowBase& first, const fdWindowBase& last) {
+    const WindowRect& a = first.m_designRect;
+    const WindowRect& b = last.m_designRect;
+    m_designRect = {a.x, a.y, static_cast<std::uint16_t>(b.x + b.w - a.x), static_cast<std::uint16_t>(b.y + b.h - a.y)};
+    m_ltAnchorX = first.m_ltAnchorX;
+    m_ltAnchorY = first.m_ltAnchorY;
+    m_ltOffsetX = first.m_ltOffsetX;
+    m_ltOffsetY = first.m_ltOffsetY;
+    m_rbAnchorX = last.m_rbAnchorX;
+    m_rbAnchorY = last.m_rbAnchorY;
+    m_rbOffsetX = last.m_rbOffsetX;
+    m_rbOffsetY = last.m_rbOffsetY;
+    relayout();
+}
+
 fdWindowBase* fdWindowBase::findChild(const std::string& name) const {
     for (fdWindowBase* child : m_children)
         if (child->m_name == name)

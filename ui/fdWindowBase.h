@@ -90,6 +90,10 @@ public:
     void setAnchors(int left, int top, int right, int bottom);
     // Anchor fractions of the parent's size with all offsets 0.
     void setAnchorFractions(float ltX, float ltY, float rbX, float rbY);
+    // Takes the place of two siblings and all between: the left-top corner
+    // and anchoring of the first, the right-bottom corner and anchoring of
+    // the second (a key of the on-screen keyboard that spans grid cells).
+    void spanSiblings(const fdWindowBase& first, const fdWindowBase& last);
     // Depth first, the pending-attach windows of each window included.
     fdWindowBase* findChild(const std::string& name) const;
     // findChild with a Critical log line when nothing is found; "" gives

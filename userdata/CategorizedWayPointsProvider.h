@@ -27,6 +27,8 @@ class CategorizedWayPointsProvider {
     // Deleted records included; callers skip those whose flag is 1.
     virtual std::size_t pointCount() const = 0;
     virtual const WayPoint& point(std::size_t index) const = 0;
+    // The category the point belongs to (one category unless overridden).
+    virtual std::size_t pointCategory(std::size_t) const { return 0; }
     // The picture to show for the point; null when there is none.
     virtual Render::Image* pointImage(std::size_t index) = 0;
     virtual void addListener(WayPointsCategoriesListener* listener) = 0;

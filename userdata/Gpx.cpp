@@ -199,8 +199,7 @@ void Reader::readWaypoint(const Node& wpt, std::vector<ReadPoint>& out) const {
     if (lat == nullptr || lon == nullptr) return;
     const float latitude = decimal(std::string_view(lat->value(), lat->value_size()));
     const float longitude = decimal(std::string_view(lon->value(), lon->value_size()));
-    // Off the globe, or at a pole the map cannot show: not a place.
-    if (!(std::fabs(latitude) < 90.0f) || !(std::fabs(longitude) <= 180.0f)) return;
+    if (!isOnGlobe(latitude, longitude)) return;
 
     ReadPoint read;
     StoredWayPoint& p = read.point;
@@ -384,6 +383,11 @@ void writePoint(std::string& out, const StoredWayPoint& p, WaypointStyles* style
 }
 
 } // namespace
+
+bool isOnGlobe(float latitude, float longitude) {
+    // NaN fails both comparisons.
+    return std::fabs(latitude) < 90.0f && std::fabs(longitude) <= 180.0f;
+}
 
 std::string writeWaypoints(std::span<const StoredWayPoint* const> points, WaypointStyles* styles) {
     std::string out = "\xEF\xBB\xBF<?xml version=\"1.0\" encoding=\"UTF-8\" ?>\r\n";

@@ -40,6 +40,11 @@ std::vector<ReadPoint> readWaypoints(std::string& text, WaypointStyles* styles, 
 // The whole file for the points, in their order.
 std::string writeWaypoints(std::span<const StoredWayPoint* const> points, WaypointStyles* styles);
 
+// True for a place a waypoint can stand on: both finite, |latitude| < 90
+// (the map cannot show a pole), |longitude| <= 180. Every reader of
+// waypoint positions from outside (files, the online service) checks this.
+bool isOnGlobe(float latitude, float longitude);
+
 // A coordinate with as few decimals as give the same float back, at most 9.
 std::string formatCoordinate(float degrees);
 // UTF-8, XML-escaped text without the characters XML 1.0 cannot carry

@@ -82,6 +82,7 @@ class fdWPManager : public Map::CategorizedWayPointsProvider, public MapDrawing:
     const WayPointCategory& category(std::size_t index) const override { return m_categories.at(index); }
     std::size_t pointCount() const override { return m_points.size(); }
     const WayPoint& point(std::size_t index) const override { return m_points.at(index); }
+    std::size_t pointCategory(std::size_t index) const override { return m_points.at(index).category; }
     const StoredWayPoint& storedPoint(std::size_t index) const { return m_points.at(index); }
     Render::Image* pointImage(std::size_t index) override;
     void addListener(Map::WayPointsCategoriesListener* listener) override { m_listeners.push_back(listener); }

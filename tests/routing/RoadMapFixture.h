@@ -53,6 +53,7 @@ RoutingParams lengthParams();
 // The segments of the best route between two nodes; empty when none is
 // found. `length` receives the route's total length in metres.
 std::vector<std::uint32_t> route(RoadMap& map, std::uint32_t from, std::uint32_t to,
-                                 std::uint32_t* length = nullptr, const RoutingParams& params = lengthParams());
+                                 std::uint32_t* length = nullptr,
+                                 const RoutingParams& params = lengthParams());
 
 } // namespace RoutingTest

@@ -12,8 +12,7 @@
 
 namespace TestSupport {
 
-template <typename Handler>
-void readOsmExtract(const std::filesystem::path& pbf, Handler& handler) {
+template <typename Handler> void readOsmExtract(const std::filesystem::path& pbf, Handler& handler) {
     using Index = osmium::index::map::FlexMem<osmium::unsigned_object_id_type, osmium::Location>;
     Index index;
     osmium::handler::NodeLocationsForWays<Index> locations{index};

@@ -5,40 +5,15 @@
 
 namespace MapWriting {
 
-void addNameWords(std::vector<TextSearchEntry>& out, StringTable& strings, std::uint32_t nameId,
-                  std::uint32_t objectOffset, std::uint16_t poiType) {
-    const std::u16string name = strings.text(nameId);
-    for (std::size_t start = 0; start < name.size();) {
-        std::size_t end = name.find(u' ', start);
-        if (end == std::u16string::npos) end = name.size();
-        TextSearchEntry entry;
-        entry.key = name.substr(start, end - start);
-        entry.objectOffset = objectOffset;
-        entry.nameId = nameId;
-        entry.poiType = poiType;
-        if (start > 0) {
-            std::u16string before = name.substr(0, start);
-            while (!before.empty() && before.back() == u' ')
-                before.pop_back();
-            entry.secondNameId = strings.add(u", " + before);
-            entry.position2 = static_cast<std::uint8_t>(start);
-        }
-        if (!entry.key.empty()) out.push_back(entry);
-        start = end + 1;
-    }
-}
-
-// The text search over the map's cities, streets and POIs, and the spatial
-// search over its objects (tree 1: POIs and houses by type, tree 2: houses).
 void addSearchSections(MapDescription& map) {
     const AddressBuilder& address = map.address;
     TextSearchDescription text;
     for (std::size_t i = 0; i < address.cities.size(); ++i)
         addNameWords(text.entries[0], map.strings, address.cities[i].refs[0],
-                 static_cast<std::uint32_t>(4 + 28 * i), 0);
+                     static_cast<std::uint32_t>(4 + 28 * i), 0);
     for (std::size_t i = 0; i < address.streets.size(); ++i)
         addNameWords(text.entries[1], map.strings, address.streets[i].refs[0],
-                 static_cast<std::uint32_t>(4 + 39 * i), 0);
+                     static_cast<std::uint32_t>(4 + 39 * i), 0);
     SpatialSearchDescription spatial;
     spatial.version = 2;
     for (std::size_t i = 0; i < address.objects.size(); ++i) {

@@ -13,11 +13,6 @@
 
 namespace MapWriting {
 
-// One search key per word of a name: a later word is found by itself and
-// shows as "Word, Rest of the name" (the second name is added to strings).
-void addNameWords(std::vector<TextSearchEntry>& out, StringTable& strings, std::uint32_t nameId,
-                  std::uint32_t objectOffset, std::uint16_t poiType);
-
 // Appends the text-search (type 17) and spatial-search (type 18, version 2)
 // sections to map.sections; adds the spliced second names to map.strings.
 void addSearchSections(MapDescription& map);

@@ -126,10 +126,14 @@ bool hasValue(const char* value, std::initializer_list<const char*> values) {
     return false;
 }
 
-std::string text(const char* value) { return value != nullptr ? value : ""; }
+std::string text(const char* value) {
+    return value != nullptr ? value : "";
+}
 
 // POI types shown even without a name: a driver looks for them by icon.
-bool shownUnnamed(std::uint16_t type) { return type == 0x2F01 || type == 0x2F0B || type == 0xF001; }
+bool shownUnnamed(std::uint16_t type) {
+    return type == 0x2F01 || type == 0x2F0B || type == 0xF001;
+}
 
 class Collector : public osmium::handler::Handler {
   public:
@@ -232,8 +236,8 @@ class Collector : public osmium::handler::Handler {
         }
         const bool only = value != nullptr && std::strncmp(value, "only_", 5) == 0;
         const bool no = value != nullptr && std::strncmp(value, "no_", 3) == 0;
-        if ((!only && !no) || (except != nullptr && std::strstr(except, "motorcar") != nullptr) || from != 1 ||
-            to != 1 || via != 1 || viaWay) {
+        if ((!only && !no) || (except != nullptr && std::strstr(except, "motorcar") != nullptr) ||
+            from != 1 || to != 1 || via != 1 || viaWay) {
             ++m_extract.skippedRestrictions;
             return;
         }
@@ -248,7 +252,8 @@ class Collector : public osmium::handler::Handler {
         if (!street.empty() && !number.empty()) m_extract.houses.push_back({street, number, at});
         const std::optional<std::uint16_t> type = poiType(tags);
         const std::string name = text(tags.get_value_by_key("name"));
-        if (type && (!name.empty() || shownUnnamed(*type))) m_extract.pois.push_back({*type, name, at, street, number});
+        if (type && (!name.empty() || shownUnnamed(*type)))
+            m_extract.pois.push_back({*type, name, at, street, number});
     }
 
     Extract& m_extract;
@@ -260,7 +265,8 @@ Extract readExtract(const std::filesystem::path& pbf) {
     const osmium::io::File input{pbf.string(), "pbf"};
     // Only objects that may become areas are assembled.
     osmium::TagsFilter filter{false};
-    for (const char* key : {"building", "landuse", "natural", "leisure", "waterway", "amenity", "place", "highway"})
+    for (const char* key :
+         {"building", "landuse", "natural", "leisure", "waterway", "amenity", "place", "highway"})
         filter.add_rule(true, osmium::TagMatcher{key});
     osmium::area::Assembler::config_type config;
     osmium::area::MultipolygonManager<osmium::area::Assembler> areas{config, filter};
@@ -300,7 +306,9 @@ constexpr std::size_t LevelCount = std::size(Levels);
 // long: segment lengths are 16-bit metres.
 constexpr double LongestSegmentMetres = 30000;
 
-std::int64_t floorDiv(std::int64_t a, std::int64_t b) { return a >= 0 ? a / b : -((-a + b - 1) / b); }
+std::int64_t floorDiv(std::int64_t a, std::int64_t b) {
+    return a >= 0 ? a / b : -((-a + b - 1) / b);
+}
 
 class Frame {
   public:
@@ -324,7 +332,8 @@ class Frame {
     }
 
     LevelPoint at(Map::Point g) const {
-        return {floorDiv(g.x - m_originX + m_unit / 2, m_unit), floorDiv(g.y - m_originY + m_unit / 2, m_unit)};
+        return {floorDiv(g.x - m_originX + m_unit / 2, m_unit),
+                floorDiv(g.y - m_originY + m_unit / 2, m_unit)};
     }
 
   private:
@@ -415,14 +424,16 @@ std::vector<std::vector<Geo>> seaRings(const Extract& extract, Geo low, Geo high
     // Position along the box, clockwise from its north-west corner.
     const double w = high.lon - low.lon, h = high.lat - low.lat;
     const auto along = [&](Geo g) {
-        const double top = high.lat - g.lat, right = high.lon - g.lon, bottom = g.lat - low.lat, left = g.lon - low.lon;
+        const double top = high.lat - g.lat, right = high.lon - g.lon, bottom = g.lat - low.lat,
+                     left = g.lon - low.lon;
         const double nearest = std::min({std::abs(top), std::abs(right), std::abs(bottom), std::abs(left)});
         if (nearest == std::abs(top)) return std::clamp(g.lon - low.lon, 0.0, w);
         if (nearest == std::abs(right)) return w + std::clamp(high.lat - g.lat, 0.0, h);
         if (nearest == std::abs(bottom)) return w + h + std::clamp(high.lon - g.lon, 0.0, w);
         return 2 * w + h + std::clamp(g.lat - low.lat, 0.0, h);
     };
-    const Geo corners[4] = {{high.lat, low.lon}, {high.lat, high.lon}, {low.lat, high.lon}, {low.lat, low.lon}};
+    const Geo corners[4] = {
+        {high.lat, low.lon}, {high.lat, high.lon}, {low.lat, high.lon}, {low.lat, low.lon}};
     const double cornerAt[4] = {0, w, w + h, 2 * w + h};
     const double perimeter = 2 * (w + h);
     std::vector<std::vector<Geo>> rings;
@@ -605,7 +616,8 @@ class Builder {
                 const bool last = i + 1 == road.nodes.size();
                 const bool junction = uses.at(road.nodes[i]) >= 2;
                 if (!last && !junction && metres < LongestSegmentMetres) continue;
-                if (chain.nodes.empty()) chain.nodes.push_back(graphNode(road.nodes[start], road.points[start]));
+                if (chain.nodes.empty())
+                    chain.nodes.push_back(graphNode(road.nodes[start], road.points[start]));
                 chain.nodes.push_back(graphNode(road.nodes[i], road.points[i]));
                 style.road = segmentId;
                 RoadSegment segment;
@@ -705,8 +717,10 @@ class Builder {
                 while (ring.size() > 1 && ring.front() == ring.back())
                     ring.pop_back();
                 if (ring.size() < 3) continue;
-                const auto [minX, maxX] = std::minmax_element(ring.begin(), ring.end(), [](auto& a, auto& b) { return a.x < b.x; });
-                const auto [minY, maxY] = std::minmax_element(ring.begin(), ring.end(), [](auto& a, auto& b) { return a.y < b.y; });
+                const auto [minX, maxX] =
+                    std::minmax_element(ring.begin(), ring.end(), [](auto& a, auto& b) { return a.x < b.x; });
+                const auto [minY, maxY] =
+                    std::minmax_element(ring.begin(), ring.end(), [](auto& a, auto& b) { return a.y < b.y; });
                 // Areas smaller than two units either way vanish at the level.
                 if (level > 0 && maxX->x - minX->x < 2 && maxY->y - minY->y < 2) continue;
                 LevelPlacer(m_levels[level]).addClippedPolygon(style, ring);
@@ -766,9 +780,8 @@ class Builder {
             return offset;
         }
         const Map::Point p = global(at);
-        const std::uint32_t offset =
-            m_import.map.address.addStreet(m_import.map.strings.add(name), m_country, 0, 0, m_cities[city].offset,
-                                           p.x, p.y);
+        const std::uint32_t offset = m_import.map.address.addStreet(m_import.map.strings.add(name), m_country,
+                                                                    0, 0, m_cities[city].offset, p.x, p.y);
         records.push_back({city, offset, at});
         ++m_import.counts.streets;
         return offset;
@@ -779,10 +792,13 @@ class Builder {
         AddressBuilder& address = m_import.map.address;
         m_country = m_extract.country.empty() ? 0 : address.addCountry(strings.add(m_extract.country));
         std::vector<PlaceItem> places = m_extract.places;
-        if (places.empty()) places.push_back({m_extract.country, m_extract.roads.empty() ? Geo{} : m_extract.roads.front().points.front()});
+        if (places.empty())
+            places.push_back({m_extract.country,
+                              m_extract.roads.empty() ? Geo{} : m_extract.roads.front().points.front()});
         for (const PlaceItem& place : places) {
             const Map::Point p = global(place.at);
-            m_cities.push_back({place.at, address.addCity(strings.add(place.name), m_country, 0, 0, p.x, p.y)});
+            m_cities.push_back(
+                {place.at, address.addCity(strings.add(place.name), m_country, 0, 0, p.x, p.y)});
         }
         for (const RoadWay& road : m_extract.roads)
             if (!road.name.empty() && road.kind.lineType != 0x16)
@@ -808,8 +824,9 @@ class Builder {
         std::vector<const PoiItem*> pois;
         for (const PoiItem& poi : m_extract.pois)
             pois.push_back(&poi);
-        std::stable_sort(pois.begin(), pois.end(),
-                         [](const PoiItem* a, const PoiItem* b) { return poiRank(a->type) < poiRank(b->type); });
+        std::stable_sort(pois.begin(), pois.end(), [](const PoiItem* a, const PoiItem* b) {
+            return poiRank(a->type) < poiRank(b->type);
+        });
         std::vector<std::vector<Geo>> shown(LevelCount);
         for (const PoiItem* poi : pois) {
             ObjectDescription object;
@@ -836,7 +853,8 @@ class Builder {
                 });
                 if (crowded) break;
                 shown[level].push_back(poi->at);
-                LevelPlacer(m_levels[level]).addPoint({object.name, record, poi->type, {}}, m_frames[level].at(p));
+                LevelPlacer(m_levels[level])
+                    .addPoint({object.name, record, poi->type, {}}, m_frames[level].at(p));
             }
         }
     }
@@ -873,7 +891,8 @@ Import import(const std::filesystem::path& pbf) {
 std::string mapFileName(const std::filesystem::path& pbf) {
     std::string name = pbf.filename().string();
     for (const char* suffix : {".pbf", ".osm"})
-        if (name.size() > std::strlen(suffix) && name.ends_with(suffix)) name.resize(name.size() - std::strlen(suffix));
+        if (name.size() > std::strlen(suffix) && name.ends_with(suffix))
+            name.resize(name.size() - std::strlen(suffix));
     return name + ".kvm";
 }
 

@@ -15,10 +15,11 @@ int main(int argc, char** argv) {
     try {
         const OsmAtlas::Import imported = OsmAtlas::write(argv[1], argv[2]);
         const OsmAtlas::Import::Counts& c = imported.counts;
-        std::printf("%s: %zu roads in %zu segments, %zu turn restrictions (%zu left out), %zu areas, %zu POIs, "
-                    "%zu streets, %zu houses\n",
-                    OsmAtlas::mapFileName(argv[1]).c_str(), c.roads, c.segments, c.restrictions,
-                    c.skippedRestrictions, c.areas, c.pois, c.streets, c.houses);
+        std::printf(
+            "%s: %zu roads in %zu segments, %zu turn restrictions (%zu left out), %zu areas, %zu POIs, "
+            "%zu streets, %zu houses\n",
+            OsmAtlas::mapFileName(argv[1]).c_str(), c.roads, c.segments, c.restrictions,
+            c.skippedRestrictions, c.areas, c.pois, c.streets, c.houses);
     } catch (const std::exception& error) {
         std::fprintf(stderr, "osm-atlas: %s\n", error.what());
         return 1;

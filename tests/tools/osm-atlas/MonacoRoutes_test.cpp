@@ -31,7 +31,9 @@ using RoutingTest::TestAtlas;
 
 const std::filesystem::path Extract = std::filesystem::path(MIREL_SOURCE_DIR) / "data/sources/monaco.osm.pbf";
 
-bool oneOf(const char* value, std::set<std::string> values) { return value != nullptr && values.contains(value); }
+bool oneOf(const char* value, std::set<std::string> values) {
+    return value != nullptr && values.contains(value);
+}
 
 struct Edge {
     std::int64_t to = 0;
@@ -50,10 +52,10 @@ class OsmRoads : public osmium::handler::Handler {
     void way(const osmium::Way& way) {
         const osmium::TagList& tags = way.tags();
         const std::set<std::string> roads = {
-            "motorway",      "trunk",         "primary",        "secondary",      "tertiary",
-            "motorway_link", "trunk_link",    "primary_link",   "secondary_link", "tertiary_link",
-            "unclassified",  "residential",   "living_street",  "road",           "service",
-            "track"};
+            "motorway",       "trunk",         "primary",      "secondary",
+            "tertiary",       "motorway_link", "trunk_link",   "primary_link",
+            "secondary_link", "tertiary_link", "unclassified", "residential",
+            "living_street",  "road",          "service",      "track"};
         if (!oneOf(tags["highway"], roads) || oneOf(tags["area"], {"yes"})) return;
         for (const char* key : {"motorcar", "motor_vehicle", "vehicle", "access"})
             if (const char* v = tags[key]) {
@@ -67,7 +69,8 @@ class OsmRoads : public osmium::handler::Handler {
         else if (oneOf(oneway, {"-1", "reverse"}))
             forward = false;
         else if (!oneOf(oneway, {"no", "false", "0"}) &&
-                 (oneOf(tags["junction"], {"roundabout", "circular"}) || oneOf(tags["highway"], {"motorway"})))
+                 (oneOf(tags["junction"], {"roundabout", "circular"}) ||
+                  oneOf(tags["highway"], {"motorway"})))
             backward = false;
         std::vector<std::int64_t>& nodes = wayNodes[way.id()];
         for (const osmium::NodeRef& n : way.nodes()) {
@@ -158,7 +161,8 @@ const OsmRoads& osmRoads() {
 double dijkstra(const OsmRoads& roads, std::int64_t from, std::int64_t to, bool restricted) {
     using State = std::tuple<std::int64_t, std::int64_t, std::int64_t>;
     std::map<State, double> best;
-    std::priority_queue<std::pair<double, State>, std::vector<std::pair<double, State>>, std::greater<>> queue;
+    std::priority_queue<std::pair<double, State>, std::vector<std::pair<double, State>>, std::greater<>>
+        queue;
     queue.push({0.0, {from, 0, 0}});
     best[{from, 0, 0}] = 0;
     while (!queue.empty()) {
@@ -215,7 +219,8 @@ TEST(MonacoRoutes, ShortestDistancesMatchTheWays) {
     for (int pair = 0; pair < 50; ++pair) {
         const std::int64_t a = nodes[random() % nodes.size()], b = nodes[random() % nodes.size()];
         std::uint32_t length = 0;
-        const std::vector<std::uint32_t> found = RoutingTest::route(graph.map(), graph.node(a), graph.node(b), &length);
+        const std::vector<std::uint32_t> found =
+            RoutingTest::route(graph.map(), graph.node(a), graph.node(b), &length);
         const double expected = dijkstra(roads, a, b, true);
         SCOPED_TRACE(testing::Message() << "seed " << seed() << ", OSM nodes " << a << " to " << b);
         ASSERT_EQ(found.empty() && a != b, expected < 0);
@@ -253,7 +258,8 @@ TEST(MonacoRoutes, TurnRestrictionsAreObeyed) {
             const double free = dijkstra(roads, start, end, false);
             const double legal = dijkstra(roads, start, end, true);
             std::uint32_t length = 0;
-            const bool found = !RoutingTest::route(graph.map(), graph.node(start), graph.node(end), &length).empty();
+            const bool found =
+                !RoutingTest::route(graph.map(), graph.node(start), graph.node(end), &length).empty();
             SCOPED_TRACE(testing::Message() << "restriction from way " << r.from << " via " << r.via);
             ASSERT_EQ(found, legal >= 0);
             if (legal < 0) continue;
