@@ -454,3 +454,4 @@ TEST(MapFrame, DamagedCellsNeitherHangNorReadOutside) {
 }
 
 } // namespace
+
