@@ -66,6 +66,11 @@ MapDescription drawnMap(bool restricted) {
     g.nodes = {{0, 0, 1}, {1, 0, 1}, {2, 0, 1}, {0, 1, 1}, {1, 1, 1}, {2, 1, 1}};
     g.chains = {chain({A, B, C}, {100, 100}), chain({D, E, F}, {100, 100}), chain({A, D}, {150}),
                 chain({B, E}, {100}, false), chain({C, F}, {500})};
+    // Every attribute byte of C-F arrives in the graph.
+    g.chains[4].attributes.routingClass = 3;
+    g.chains[4].attributes.access = 0x5A;
+    g.chains[4].attributes.quality = 2;
+    g.chains[4].attributes.turnCode = 17;
     // Coming from A, no turn at B down to E.
     if (restricted) g.restrictions = {{A, {0}, {5}}};
     // The streets drawn in the sample map's level-0 cells.
@@ -162,6 +167,8 @@ TEST(RoadMapLoad, DrawnRoadsRouteAsDrawn) {
     EXPECT_EQ(map->segmentFromNode(5), B);
     EXPECT_EQ(map->segmentToNode(5), E);
     EXPECT_EQ(map->segmentHeadRecord(6)->length, 500);
+    EXPECT_EQ(map->segmentHeadRecord(6)->attributes,
+              (RoadGraph::SegmentAttributes{0x13, 0x5A, static_cast<std::uint8_t>(2 | 17 << 3)}));
 
     // Metres per cell of level 0 (2^18 global units a cell near 4.4 degrees
     // north) and the integer root of twice that.
