@@ -120,7 +120,7 @@ W X E
     RoutingParams p;
     p.routing_mode = 2;
     SearchTask task;
-    std::uint32_t costW = 0, costS = 0;
+    std::uint32_t costW = 0;
     std::vector<RouteSegment> route;
     task.source = std::make_unique<SearchPositionFromNode>(GridCell{}, g.node('S'));
     auto toW = std::make_unique<SearchPositionToNode>(GridCell{}, g.node('W'));
