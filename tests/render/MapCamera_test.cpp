@@ -46,18 +46,8 @@ struct CameraFixture {
     }
 };
 
-TEST(MapCamera, DefaultsAndAnchorFraction) {
+TEST(MapCamera, AnchorFraction) {
     MapCamera camera;
-    EXPECT_EQ(camera.mode(), 0);
-    EXPECT_EQ(camera.rotation(), 0.0f);
-    EXPECT_EQ(camera.tilt(), 1.2217305f);
-    EXPECT_EQ(camera.farFraction(), 0.1f);
-    EXPECT_EQ(camera.halfFieldOfView(), 0.5235988f);
-    EXPECT_EQ(camera.scale(), 1.0f);
-    EXPECT_EQ(camera.centre(), (Map::Point{0, 0}));
-    EXPECT_FALSE(camera.levelFrame().has_value());
-    EXPECT_EQ(camera.width(), 0.0f);
-    EXPECT_EQ(camera.anchorFraction(), 0.0f);
     // The anchor fraction of the proportion setting is 1 / proportion.
     EXPECT_EQ(MapCamera::anchorFractionFor(3), 1.0f / 3.0f);
     EXPECT_EQ(MapCamera::anchorFractionFor(2), 0.5f);
