@@ -10,6 +10,7 @@
 #include "tests/map/AtlasFixture.h"
 #include "tests/map/MapFixture.h"
 #include "tests/support/CaptureLogger.h"
+#include "tests/support/Damage.h"
 #include "tools/mapwriter/MapWriter.h"
 #include "tests/support/TempDir.h"
 
@@ -17,7 +18,6 @@
 
 #include <algorithm>
 #include <functional>
-#include <random>
 
 using namespace Map::Routing;
 using namespace MapWriting;
@@ -338,17 +338,15 @@ TEST(RoadMapLoad, EmptyAndDamagedGraphsLeaveNoGraph) {
         }
         // Random damage to the graph's header and records: the load either
         // refuses (keeping nothing) or gives a graph a search runs over.
-        std::mt19937 rng(125);
+        TestSupport::Damage damage(125);
         const std::uint32_t end =
             std::min<std::uint32_t>(recordBlock + 400, static_cast<std::uint32_t>(written.bytes.size()));
+        std::vector<std::size_t> graphFields;
+        for (std::size_t at = headerBlock; at < end; ++at)
+            graphFields.push_back(at);
         int refused = 0;
         for (int run = 0; run < 150; ++run) {
-            std::vector<std::uint8_t> bytes = written.bytes;
-            const int flips = 1 + static_cast<int>(rng() % 4);
-            for (int k = 0; k < flips; ++k) {
-                const std::uint32_t at = headerBlock + rng() % (end - headerBlock);
-                bytes[at] = static_cast<std::uint8_t>(rng() % 3 == 0 ? 0xFF : rng());
-            }
+            const std::vector<std::uint8_t> bytes = damage.apply(written.bytes, graphFields);
             TestAtlas atlas(64 * 1024); // outlives the map's graph, charged to its heap
             std::unique_ptr<MapOnDisk> disk;
             try {
