@@ -325,7 +325,9 @@ TEST(TtfFont, FixedSizeFacesUseTheirStrike) {
     for (int size : {0, 14}) {
         auto font = Render::TtfFont::create(SDL_RWFromMem(bdf.data(), static_cast<int>(bdf.size())), size, true);
         ASSERT_TRUE(font) << size;
+        // The line box of a strike lies wholly above the baseline.
         EXPECT_EQ(faceOf(*font).ascent(), 7);
+        EXPECT_EQ(faceOf(*font).descent(), 0);
         Render::TextSize text;
         ASSERT_TRUE(font->textSize(text, u"AA"));
         EXPECT_EQ(text.height, 7);
