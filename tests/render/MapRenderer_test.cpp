@@ -289,8 +289,10 @@ TEST(MapRenderer, DangerPointMarksFollowTheirDirectionAndHeading) {
         EXPECT_EQ(green(1), c.ahead) << c.direction << " " << c.heading;
         EXPECT_EQ(green(-1), c.behind) << c.direction << " " << c.heading;
         if (c.heading == 0 && c.ahead) {
-            // The outlined tip lies 30 pixels ahead (a mark of 30 pixels).
-            auto at = [&](int y) { return static_cast<const Uint32*>(screen->pixels)[y * screen->pitch / 4 + centre.x] & 0xFFFFFF; };
+            // A mark of 30 pixels: green up to its outlined tip.
+            auto at = [&](int y) {
+                return static_cast<const Uint32*>(screen->pixels)[y * screen->pitch / 4 + centre.x] & 0xFFFFFF;
+            };
             EXPECT_EQ(at(centre.y - 28), 0x00FF00u);
             EXPECT_EQ(at(centre.y - 29), 0u);
         }
