@@ -1,5 +1,5 @@
 #include "core/Daemon.h"
-#include "tests/core/LogCapture.h"
+#include "tests/support/CaptureLogger.h"
 
 #include <gtest/gtest.h>
 
@@ -67,7 +67,7 @@ class UntilStopped final : public Daemon::Operation {
 } // namespace
 
 TEST(Daemon, OperationsRunInQueueOrderOnTheDaemonThreadEachDestroyedAfterItRan) {
-    TestSupport::LogCapture log;
+    TestSupport::CaptureLogger log;
     Journal journal;
     Event done(true);
     {
@@ -165,7 +165,7 @@ TEST(Daemon, OperationsQueuedWhileStoppedWaitForTheNextStartAndDieUnrunWithTheDa
 }
 
 TEST(Daemon, DestroyingARunningDaemonStopsJoinsAndFrees) {
-    TestSupport::LogCapture log;
+    TestSupport::CaptureLogger log;
     Journal journal;
     Event running(true);
     {
