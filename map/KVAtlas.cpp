@@ -5,6 +5,7 @@
 #include "core/Text.h"
 #include "map/AtlasXml.h"
 #include "map/CameraFile.h"
+#include "map/LevelFrame.h"
 #include "platform/Path.h"
 
 #include <algorithm>
@@ -235,7 +236,7 @@ void KVAtlas::resetCameraToLargestMap() {
         if (map->levelCount() == 0) continue;
         const Level& level = map->level(0);
         // Up to 2^32 * 2^32 * 2^60: exact in 128 bits.
-        const Wide cell = Wide{1} << level.cellShift();
+        const Wide cell = LevelFrame::of(level).cellSize();
         const Wide area = Wide{level.width()} * level.height() * cell * cell;
         if (!best || area > bestArea) {
             best = &level;
@@ -244,7 +245,7 @@ void KVAtlas::resetCameraToLargestMap() {
     }
     CameraFields camera = this->camera();
     if (best) {
-        const std::uint32_t cell = std::uint32_t{1} << best->cellShift();
+        const std::uint32_t cell = LevelFrame::of(*best).cellSize();
         const unsigned toGlobal = 32u - best->coordinateBits(); // 0..31: bits are 1..32
         const std::uint32_t x =
             ((best->originX() << best->cellShift()) + cell * (best->width() / 2) + cell / 2) << toGlobal;

@@ -53,7 +53,7 @@ Point LevelFrame::toGlobal(LocalPoint local) const {
 }
 
 CellSplit LevelFrame::splitToCell(LocalPoint local) const {
-    const std::int64_t n = std::int64_t{1} << (cellShift & 31u);
+    const std::int64_t n = cellSize();
     const std::int64_t ix = truncateToInt(local.x) / n;
     const std::int64_t iy = truncateToInt(local.y) / n;
     return CellSplit{static_cast<std::int32_t>(ix), static_cast<std::int32_t>(iy),

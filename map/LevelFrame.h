@@ -45,6 +45,9 @@ struct LevelFrame {
     double unit() const;
     // The shift (32 + c - b) mod 32 that takes the origin to global units.
     std::uint32_t originShift() const;
+    // The side of one cell in level units: 2^c, for every shift the reader
+    // accepts (0..30).
+    std::uint32_t cellSize() const { return std::uint32_t{1} << (cellShift & 31u); }
 
     // A global point to level-local units (wrapping 32-bit difference from
     // the origin, read as signed).

@@ -116,6 +116,12 @@ void NmeaDevice::onData(const char* text, std::uint32_t length) {
         time = &rmc.time;
         m_valid = rmc.status == 'A';
         if (m_valid) {
+            // Receivers that send RMC first notify on it: its time of day
+            // belongs with its position, not the previous epoch's GGA.
+            m_fix.dateTime.hour = rmc.time.hour;
+            m_fix.dateTime.minute = rmc.time.minute;
+            m_fix.dateTime.second = rmc.time.second;
+            m_fix.dateTime.millisecond = rmc.time.millisecond;
             m_fix.dateTime.day = rmc.date.day;
             m_fix.dateTime.month = rmc.date.month;
             m_fix.dateTime.year = rmc.date.year;

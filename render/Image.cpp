@@ -33,10 +33,45 @@ bool blit(SDL_Surface* source, const SDL_Rect& sourceRect, SDL_Surface* destinat
 
 std::uint32_t freeByteMask(const SDL_PixelFormat* f) { return ~(f->Rmask | f->Gmask | f->Bmask); }
 
-// Reads a BMP stream (closing it) and applies the alpha rule; logs nothing.
+// The largest picture taken: far beyond any icon, pattern or skin, far below
+// what would exhaust memory when converted or multiplied.
+constexpr std::uint64_t MaxImagePixels = std::uint64_t{1} << 24;
+
+// SDL's loader takes a bit count that is no real depth (2835, 6144 ...) and
+// hands back a surface of nonsense format (depth 19, 0 or 128, pitch 0) with
+// the header's dimensions, which its own conversion then crashes on. Such a
+// surface, or one larger than the file's bits can fill, is refused here.
+const char* unusableBmp(const SDL_Surface* s, std::int64_t fileBytes) {
+    switch (s->format->BitsPerPixel) {
+    case 1: case 4: case 8: case 15: case 16: case 24: case 32:
+        break;
+    default:
+        return "BMP bit count is not a depth";
+    }
+    if (s->pitch == 0 || s->w <= 0 || s->h <= 0)
+        return "BMP has no rows";
+    const std::uint64_t pixels = std::uint64_t(s->w) * std::uint64_t(s->h);
+    if (pixels > MaxImagePixels || (fileBytes >= 0 && pixels > 8 * std::uint64_t(fileBytes)))
+        return "BMP dimensions exceed the file";
+    return nullptr;
+}
+
+// Reads a BMP stream (closing it) and applies the alpha rule; logs nothing:
+// a refusal leaves its reason in SDL's error.
 SDL_Surface* readBmp(SDL_RWops* stream) {
+    const int start = SDL_RWtell(stream);
+    const int end = SDL_RWseek(stream, 0, RW_SEEK_END);
+    const std::int64_t fileBytes = start >= 0 && end >= start ? end - start : -1;
+    SDL_RWseek(stream, start, RW_SEEK_SET);
     SDL_Surface* loaded = SDL_LoadBMP_RW(stream, 1);
-    return loaded ? detail::applyBmpAlpha(loaded) : nullptr;
+    if (!loaded)
+        return nullptr;
+    if (const char* reason = unusableBmp(loaded, fileBytes)) {
+        SDL_FreeSurface(loaded);
+        SDL_SetError("%s", reason);
+        return nullptr;
+    }
+    return detail::applyBmpAlpha(loaded);
 }
 
 void logLoaded(std::u16string_view name, const SDL_Surface* surface) {

@@ -301,9 +301,9 @@ void MapCamera::setupForLevel(const Map::LevelFrame& frame) {
 }
 
 void MapCamera::setOrigin(std::int32_t cellX, std::int32_t cellY) {
-    const std::uint32_t shift = m_frame ? (m_frame->cellShift & 31u) : 0u;
-    const float ox = static_cast<float>(static_cast<std::int64_t>(cellX) * (std::int64_t{1} << shift));
-    const float oy = static_cast<float>(static_cast<std::int64_t>(cellY) * (std::int64_t{1} << shift));
+    const std::int64_t size = m_frame ? m_frame->cellSize() : 1;
+    const float ox = static_cast<float>(static_cast<std::int64_t>(cellX) * size);
+    const float oy = static_cast<float>(static_cast<std::int64_t>(cellY) * size);
     const Matrix t = translation(ox, oy, 0.0f);
     m_object2d = multiply(m_s2, t);
     // The scaled 2D object matrix: the linear part and translation of the

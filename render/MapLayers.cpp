@@ -54,7 +54,7 @@ std::int32_t roundedScale(float scale) { return xe::floorToInt(scale + 0.5f); }
 
 // The side of one cell in level units: the layers' "level unit".
 std::int32_t cellUnit(const Map::StateRecord& view) {
-    return static_cast<std::int32_t>(std::uint32_t{1} << (view.frame.cellShift & 30u));
+    return static_cast<std::int32_t>(view.frame.cellSize());
 }
 
 bool emptyPolygonStyle(const Render::PolygonStyle& s) {
@@ -330,11 +330,11 @@ bool contains(const Map::StateRecord& r, std::int32_t x, std::int32_t y) {
 
 // The cell of record r that holds the corner of the piece's cell.
 bool cellInRecord(const RoutePiece& piece, const Map::StateRecord& r, std::int32_t& x, std::int32_t& y) {
-    const float size = static_cast<float>(std::uint32_t{1} << (piece.frame.cellShift & 30u));
+    const float size = static_cast<float>(piece.frame.cellSize());
     const Map::Point corner =
         piece.frame.toGlobal(Map::LocalPoint{static_cast<float>(piece.cellX) * size, static_cast<float>(piece.cellY) * size});
     const Map::LocalPoint local = r.frame.toLocal(corner);
-    const float cell = static_cast<float>(std::uint32_t{1} << (r.frame.cellShift & 30u));
+    const float cell = static_cast<float>(r.frame.cellSize());
     x = xe::floorToInt(local.x / cell);
     y = xe::floorToInt(local.y / cell);
     return contains(r, x, y);
@@ -374,7 +374,7 @@ void MapLayers::drawRoutePath(const xe::Canvas& canvas, MapCamera& camera, const
             last = record;
             camera.setupTransform(*record);
             camera.setOrigin(cx, cy);
-            const std::int32_t cell = static_cast<std::int32_t>(std::uint32_t{1} << (record->frame.cellShift & 30u));
+            const std::int32_t cell = static_cast<std::int32_t>(record->frame.cellSize());
             // Coordinates scaled by 10 keep sub-unit widths where the cell
             // leaves room for it.
             const std::int32_t k = record->frame.cellShift <= 26 ? 10 : 1;

@@ -136,7 +136,7 @@ bool computeView(MapCamera& camera, Map::StateRecord& record) {
         return false;
     }
 
-    const float cell = static_cast<float>(std::uint32_t{1} << (record.frame.cellShift & 30u));
+    const float cell = static_cast<float>(record.frame.cellSize());
     float minX = std::numeric_limits<float>::max();
     float minY = minX;
     float maxX = -minX;

@@ -23,6 +23,7 @@ sanitized=(
   render
   map
   app
+  userdata
 )
 targets=()
 for folder in "${sanitized[@]}"; do targets+=("mirel_${folder}_tests"); done

@@ -104,7 +104,7 @@ bool loadButtonsText(std::string text, ButtonBindings& bindings) {
         if (name == nullptr || key == nullptr)
             continue;
         bindings.setKey(std::string_view(name->value(), name->value_size()),
-                        keyCode(std::string_view(key->value(), key->value_size())));
+                        keyCode(std::string_view(key->value(), key->value_size())), 0);
     }
     return true;
 }

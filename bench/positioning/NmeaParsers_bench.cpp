@@ -6,20 +6,27 @@
 
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <vector>
 
 namespace {
 
+// The logs one after another in name order: directory order differs from
+// one file system to the next, and with it the stream's figures.
 std::string allLogs() {
-    std::string stream;
+    std::vector<std::filesystem::path> logs;
     const std::filesystem::path folder = std::filesystem::path(MIREL_TESTDATA_DIR) / "nmea";
     std::error_code error;
-    for (const auto& entry : std::filesystem::directory_iterator(folder, error)) {
-        if (entry.path().extension() != ".log") continue;
-        std::ifstream in(entry.path(), std::ios::binary);
+    for (const auto& entry : std::filesystem::directory_iterator(folder, error))
+        if (entry.path().extension() == ".log") logs.push_back(entry.path());
+    std::sort(logs.begin(), logs.end());
+    std::string stream;
+    for (const auto& path : logs) {
+        std::ifstream in(path, std::ios::binary);
         std::ostringstream text;
         text << in.rdbuf();
         stream += text.str();

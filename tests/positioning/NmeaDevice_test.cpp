@@ -82,6 +82,30 @@ TEST(NmeaDevice, NotifiesOncePerEpochWithThePreviousRmc) {
     EXPECT_EQ(rig.recorder.fixes.size(), 2u);
 }
 
+// A receiver that sends RMC before GGA (RMC, VTG, GGA each second), moving
+// north a hundredth of a minute a second: every fix told carries the time and
+// the position of one and the same epoch.
+TEST(NmeaDevice, RmcFirstFixesKeepTimeAndPositionTogether) {
+    std::string excerpt;
+    for (int s = 10; s < 16; ++s) {
+        const std::string time = "2034" + std::to_string(s) + ".00";
+        const std::string latitude = "4215." + std::to_string(s) + "000,N,08811.88588,W";
+        excerpt += line("GPRMC," + time + ",A," + latitude + ",12.1,0.0,160326,,,A") +
+                   line("GPVTG,0.0,T,,M,12.1,N,22.4,K,A") +
+                   line("GPGGA," + time + "," + latitude + ",1,15,0.6,233.47,M,-34.1,M,,");
+    }
+    Rig rig;
+    rig.replay->feed(excerpt + std::string(23, '\n'));
+    ASSERT_EQ(rig.recorder.fixes.size(), 6u);
+    for (const auto& [valid, fix] : rig.recorder.fixes) {
+        EXPECT_TRUE(valid);
+        const int s = fix.dateTime.second;
+        EXPECT_EQ(fix.dateTime.minute, 34);
+        EXPECT_FLOAT_EQ(fix.latitude, 42 + (15 + s / 100.0f) / 60) << s;
+    }
+    EXPECT_EQ(rig.recorder.fixes.front().second.dateTime.second, 10);
+}
+
 TEST(NmeaDevice, InvalidSentencesAndPortLossNotifyInvalid) {
     Rig rig;
     rig.send(Gga1);

@@ -24,9 +24,9 @@ TEST(ReplayReport, OneLinePerFixAndTheLastSkyView) {
               "2014-12-31T03:07:20Z\t1\t48.1172981\t-11.5166664\t545.4\t5.140\t181.39\t0.90\t1.50\n"
               "2014-12-31T03:07:20Z\t0\t48.1172981\t-11.5166664\t545.4\t5.140\t181.39\t0.90\t1.50\n"
               // Leading zeros of the decimals are kept; an RMC that opens an
-              // epoch tells the time of the last GGA.
+              // epoch tells its own time.
               "2014-12-31T03:07:22.050Z\t1\t48.1172981\t-11.5166664\t545.4\t5.140\t181.39\t0.90\t1.50\n"
-              "2014-12-31T03:07:22.050Z\t1\t48.1172981\t-11.5166664\t545.4\t5.140\t181.39\t0.90\t1.50\n"
+              "2014-12-31T03:07:23.050Z\t1\t48.1172981\t-11.5166664\t545.4\t5.140\t181.39\t0.90\t1.50\n"
               "satellites\t5\n");
     EXPECT_EQ(Positioning::replayReport(""),
               "time\tvalid\tlatitude\tlongitude\taltitude\tspeed\theading\thdop\tvdop\n"

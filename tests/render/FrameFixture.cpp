@@ -114,8 +114,7 @@ bool Fixture::load() {
 }
 
 void Fixture::lookAt(float localX, float localY, float metresPer40Pixels) {
-    const Map::LevelFrame frame{Bits, Shift, 4, 4};
-    camera.setCentre(frame.toGlobal(Map::LocalPoint{localX, localY}));
+    camera.setCentre(levelFrame.toGlobal(Map::LocalPoint{localX, localY}));
     camera.setScale(1.0f);
     camera.setScale(MapDrawing::ViewPreparation::metresPer40Pixels(camera) / metresPer40Pixels);
 }
@@ -136,10 +135,10 @@ std::uint32_t Fixture::pixel(int x, int y) const {
 }
 
 xe::Point Fixture::screenOf(std::int32_t cellX, std::int32_t cellY, float x, float y) {
-    const Map::LevelFrame frame{Bits, Shift, 4, 4};
-    camera.setupForLevel(frame);
+    camera.setupForLevel(levelFrame);
     xe::FloatPoint s;
-    camera.projectPoint(Map::LocalPoint{static_cast<float>(cellX * Cell) + x, static_cast<float>(cellY * Cell) + y},
+    const auto cell = static_cast<float>(levelFrame.cellSize());
+    camera.projectPoint(Map::LocalPoint{static_cast<float>(cellX) * cell + x, static_cast<float>(cellY) * cell + y},
                         false, s);
     return xe::Point{xe::floorToInt(s.x + 0.5f), xe::floorToInt(s.y + 0.5f)};
 }

@@ -6,6 +6,7 @@
 #include "core/Config.h"
 #include "core/ResourcesPool.h"
 #include "map/KVAtlas.h"
+#include "map/LevelFrame.h"
 #include "render/MapCamera.h"
 #include "render/fdMapRenderer.h"
 #include "tools/mapwriter/MapDescription.h"
@@ -81,6 +82,9 @@ public:
     std::uint32_t now = 1000;
     std::uint32_t tick = 1; // added on every clock read
     int exposes = 0;
+    // The frame lookAt and screenOf work in: the fixture level's unless a
+    // test writes levels of another cell shift.
+    Map::LevelFrame levelFrame{Bits, Shift, 4, 4};
 };
 
 } // namespace FrameTest

@@ -121,6 +121,34 @@ TEST(Image, LoadFailuresAreLogged) {
     EXPECT_EQ(Render::loadImage(cut, display->format), nullptr);
 }
 
+// Headers SDL's loader accepts although no picture fits them: refused with
+// the loader's message, in the file's own format and converted alike.
+TEST(Image, NonsenseBitCountsAndSizesAreRefused) {
+    TestSupport::TempDir dir;
+    TestSupport::CaptureLogger log;
+    SurfacePtr display = argbSurface(1, 1);
+    const struct {
+        std::uint16_t bitCount;
+        std::int32_t width, height;
+    } cases[] = {{6144, 2, 2}, {2835, 13829, 31747}, {6272, 13829, 31747}};
+    for (const auto& c : cases) {
+        std::string bytes = TestSupport::solidBmp(2, 2, 24, 0xFF102030);
+        for (int i = 0; i < 4; ++i) {
+            bytes[18 + i] = static_cast<char>(c.width >> (8 * i));
+            bytes[22 + i] = static_cast<char>(c.height >> (8 * i));
+        }
+        bytes[28] = static_cast<char>(c.bitCount), bytes[29] = static_cast<char>(c.bitCount >> 8);
+        const std::string name = "b" + std::to_string(c.bitCount) + "-" + std::to_string(c.width) + ".bmp";
+        const std::u16string path = widePath(dir.write(name, bytes));
+        const SDL_PixelFormat* formats[] = {nullptr, display->format};
+        for (const SDL_PixelFormat* format : formats) {
+            SCOPED_TRACE(name);
+            EXPECT_EQ(Render::loadImage(path, format), nullptr);
+            EXPECT_TRUE(log.contains("Failed to load image file '" + (dir / name).string() + "' (sdl_err BMP "));
+        }
+    }
+}
+
 TEST(Image, PackedImagesKeepAlphaOnADisplayFormatWithout) {
     TestSupport::TempDir dir;
     TestSupport::CaptureLogger log;

@@ -251,44 +251,59 @@ TEST(MapFrame, InputUnderASlowFrameGivesAFastFrameThenAFullOne) {
     EXPECT_EQ(t.renderer->counters().polylines, 6);
 }
 
+// Odd shifts too: a cell is 2^shift units whatever the shift's parity. The
+// picture is the same at every shift, the scale following the cell size.
 TEST(MapFrame, CityMapClearsTheWorldMapUnderItsCoverage) {
-    Fixture f;
-    LevelDescription world = fixtureLevel();
-    for (std::uint32_t x = 0; x < 4; ++x)
-        for (std::uint32_t y = 0; y < 4; ++y) {
-            MapWriting::Cell cell;
-            cell.x = x, cell.y = y;
-            cell.polygons.push_back({0, 7, {{0, 0}, {256, 0}, {256, 256}, {0, 256}}});
-            world.cells.push_back(cell);
-        }
-    LevelDescription city = fixtureLevel();
-    MapWriting::Cell full;
-    full.x = 1, full.y = 1, full.value = 3;
-    full.points.push_back({0, 0, 0x7777, {5, 5}});
-    MapWriting::Cell partial;
-    partial.x = 2, partial.y = 1, partial.value = 1;
-    partial.points.push_back({0, 0, 0x7777, {5, 5}});
-    partial.coverage.push_back({0, 0, {{0, 0}, {100, 0}, {100, 100}, {0, 100}}});
-    city.cells = {full, partial};
-    f.writeMap("a-world.kvm", fixtureMap(3, 1, world));
-    f.writeMap("b-city.kvm", fixtureMap(0, 2, city));
-    ASSERT_TRUE(f.load());
-    f.lookAt(512, 384, 25000);
-    ASSERT_TRUE(f.frame());
-    const auto& records = f.atlas->viewRecords();
-    ASSERT_EQ(records.size(), 2u);
-    EXPECT_EQ(records[0].mapType, 3u); // the world first
-    EXPECT_EQ(records[1].mapType, 0u);
-    EXPECT_EQ(records[0].hidden + records[1].hidden, 0);
+    for (const std::uint8_t shift : {7, 8, 5}) {
+        SCOPED_TRACE(testing::Message() << "shift " << int(shift));
+        const std::uint32_t n = 1u << shift;
+        const float unit = static_cast<float>(n) / 256.0f; // cell units per fixture unit
+        Fixture f;
+        f.levelFrame.cellShift = shift;
+        LevelDescription world = fixtureLevel();
+        world.cellShift = shift;
+        for (std::uint32_t x = 0; x < 4; ++x)
+            for (std::uint32_t y = 0; y < 4; ++y) {
+                MapWriting::Cell cell;
+                cell.x = x, cell.y = y;
+                cell.polygons.push_back({0, 7, {{0, 0}, {n, 0}, {n, n}, {0, n}}});
+                world.cells.push_back(cell);
+            }
+        LevelDescription city = world;
+        MapWriting::Cell full;
+        full.x = 1, full.y = 1, full.value = 3;
+        full.points.push_back({0, 0, 0x7777, {5, 5}});
+        MapWriting::Cell partial;
+        partial.x = 2, partial.y = 1, partial.value = 1;
+        partial.points.push_back({0, 0, 0x7777, {5, 5}});
+        const std::uint32_t c = 100 * n / 256;
+        partial.coverage.push_back({0, 0, {{0, 0}, {c, 0}, {c, c}, {0, c}}});
+        city.cells = {full, partial};
+        f.writeMap("a-world.kvm", fixtureMap(3, 1, world));
+        f.writeMap("b-city.kvm", fixtureMap(0, 2, city));
+        ASSERT_TRUE(f.load());
+        f.lookAt(512 * unit, 384 * unit, 25000 * unit);
+        ASSERT_TRUE(f.frame());
+        const auto& records = f.atlas->viewRecords();
+        ASSERT_EQ(records.size(), 2u);
+        EXPECT_EQ(records[0].mapType, 3u); // the world first
+        EXPECT_EQ(records[1].mapType, 0u);
+        EXPECT_EQ(records[0].hidden + records[1].hidden, 0);
+        // The screen shows cells 1 and 2 across, 0..2 down, whole or in part.
+        EXPECT_EQ(records[0].cellX0, 1);
+        EXPECT_EQ(records[0].cellX1, 3);
+        EXPECT_EQ(records[0].cellY1, 3);
 
-    auto at = [&](std::int32_t cx, std::int32_t cy, float x, float y) {
-        const xe::Point p = f.screenOf(cx, cy, x, y);
-        return f.pixel(p.x, p.y);
-    };
-    EXPECT_EQ(at(1, 1, 128, 128), Background); // a fully covered cell
-    EXPECT_EQ(at(2, 1, 50, 50), Background);   // inside the coverage polygon
-    EXPECT_EQ(at(2, 1, 180, 180), WorldYellow); // outside it
-    EXPECT_EQ(at(0, 1, 200, 128), WorldYellow); // no city cell there
+        auto at = [&](std::int32_t cx, std::int32_t cy, float x, float y) {
+            const xe::Point p = f.screenOf(cx, cy, x * unit, y * unit);
+            return f.pixel(p.x, p.y);
+        };
+        EXPECT_EQ(at(1, 1, 128, 128), Background);   // a fully covered cell
+        EXPECT_EQ(at(1, 1, 240, 240), Background);   // to its far corner
+        EXPECT_EQ(at(2, 1, 50, 50), Background);     // inside the coverage polygon
+        EXPECT_EQ(at(2, 1, 180, 180), WorldYellow);  // outside it
+        EXPECT_EQ(at(0, 1, 200, 128), WorldYellow);  // no city cell there
+    }
 }
 
 struct Route : MapDrawing::RoutePath {

@@ -58,6 +58,8 @@ public:
     void dropCells();
 
     SDL_Surface* screen() const { return m_screen; }
+    // The surface the renderer draws the map into before the blit.
+    SDL_Surface* mapSurface() const { return m_map; }
     MapDrawing::fdMapRenderer& renderer() { return *m_renderer; }
     // Null when no font could be opened.
     MapDrawing::MapCaptions* captions() { return m_captions.get(); }
