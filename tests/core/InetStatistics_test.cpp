@@ -87,13 +87,13 @@ TEST(InetStatistics, NothingSentOrNoTimePassedGivesTheShortLineAtTheEnd) {
     FakeClock time;
     CaptureLogger log(Log::Normal);
     { InetStatistics idle(nullptr, time.clock()); }
-    EXPECT_EQ(log.lines(), (std::vector<std::string>{"Inet usage: nothing received or sent"}));
+    EXPECT_EQ(log.snapshot(), (std::vector<std::string>{"Inet usage: nothing received or sent"}));
     log.clear();
     {
         InetStatistics quick(nullptr, time.clock());
         exchange(quick, 1); // all within the same second
     }
-    EXPECT_EQ(log.lines(),
+    EXPECT_EQ(log.snapshot(),
               (std::vector<std::string>{"Message sent", "Inet usage: nothing received or sent"}));
     log.clear();
     {
@@ -107,7 +107,7 @@ TEST(InetStatistics, NothingSentOrNoTimePassedGivesTheShortLineAtTheEnd) {
     log.setSeverity(Log::System);
     log.clear();
     { InetStatistics quiet(nullptr, time.clock()); }
-    EXPECT_TRUE(log.lines().empty()) << "below severity 2 no usage line is written";
+    EXPECT_TRUE(log.snapshot().empty()) << "below severity 2 no usage line is written";
 }
 
 TEST(InetStatistics, CountsRealExchangesWhileRegisteredAndStopsWhenGone) {

@@ -49,7 +49,9 @@ CaptureLogger::CaptureLogger(int severity) {
 
 CaptureLogger::~CaptureLogger() { Log::install(nullptr); }
 
-std::vector<std::string> CaptureLogger::lines() const {
+const std::vector<std::string>& CaptureLogger::lines() const { return m_sink->lines; }
+
+std::vector<std::string> CaptureLogger::snapshot() const {
     std::lock_guard lock(m_sink->mutex);
     return m_sink->lines;
 }

@@ -19,7 +19,9 @@ public:
     CaptureLogger& operator=(const CaptureLogger&) = delete;
 
     // Complete lines so far; a line still being written is not included.
-    std::vector<std::string> lines() const;
+    // Read it when no other thread logs; snapshot() copies it at any time.
+    const std::vector<std::string>& lines() const;
+    std::vector<std::string> snapshot() const;
     // Lines logged at exactly this level.
     std::vector<std::string> linesAt(int level) const;
     // True when some line contains the text.
