@@ -240,7 +240,10 @@ SerialPortSystem::SerialPortSystem(const MessageTexts* messages, SerialPortSyste
                                    Clock& clock)
     : m_messages(messages), m_options(std::move(options)), m_clock(clock),
       m_mutex("Can't create main GPS mutex"), m_listenersMutex("Can't create GPS listeners mutex") {
-    if (m_options.searchSpeeds.empty()) m_options.searchSpeeds = SerialPortSystemOptions{}.searchSpeeds;
+    // Taken from one lasting default object: GCC 12 at -O3 reports a
+    // temporary's strings as maybe uninitialised when it is destroyed here.
+    static const SerialPortSystemOptions defaults;
+    if (m_options.searchSpeeds.empty()) m_options.searchSpeeds = defaults.searchSpeeds;
     try {
         m_thread = std::thread([this] { threadMain(); });
     } catch (const std::system_error&) {

@@ -20,6 +20,7 @@ sanitized=(
   ui
   positioning
   routing
+  search
   render
   map
   app
@@ -32,3 +33,13 @@ cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_FLAGS_DEBUG="-O0 -
   -DMIREL_BUILD_BENCH=OFF
 cmake --build build-asan -j"$jobs" --target "${targets[@]}"
 (cd build-asan && ctest --output-on-failure -j"$jobs" -L "^(${labels})\$")
+
+# A plain Release build (CMake's -O3) must build too: GCC warns differently
+# there. Building is the check; nothing runs.
+cmake -S . -B build-o3 -DCMAKE_BUILD_TYPE=Release
+cmake --build build-o3 -j"$jobs"
+
+# Coverage-guided fuzzing of the readers, briefly, when clang is there.
+if command -v clang++ >/dev/null 2>&1; then
+  bash tools/fuzz.sh 20
+fi

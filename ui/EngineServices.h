@@ -17,8 +17,12 @@ public:
     virtual ~EngineServices() = default;
     // Page command "close": ends the main loop.
     virtual void setQuit() = 0;
-    // Page command "hide": iconifies the program.
-    virtual void hideToTray() = 0;
+    // Page command "hide": iconifies the program; false when the window
+    // system refused.
+    virtual bool hideToTray() = 0;
+    // Draws the interface onto the screen and shows it at once, outside
+    // the main loop's redraw (a page about to quit shows its last state).
+    virtual void drawNow() {}
     // The data folder joined with a name; an absolute name is returned as it
     // stands.
     virtual std::u16string dataPath(std::u16string_view name) const = 0;

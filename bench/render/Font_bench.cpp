@@ -32,7 +32,7 @@ std::vector<std::u16string> townNames() {
         const auto& parts = (i % 3 == 0) ? cyrillic : latin;
         std::u16string name = parts[random() % parts.size()] + parts[random() % parts.size()];
         name += kinds[random() % kinds.size()];
-        if (i % 7 == 0) name += u" " + std::u16string(1, static_cast<char16_t>(u'0' + i % 10));
+        if (i % 7 == 0) name.append({u' ', static_cast<char16_t>(u'0' + i % 10)});
         names.push_back(name);
     }
     return names;

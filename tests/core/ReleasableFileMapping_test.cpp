@@ -211,7 +211,7 @@ TEST(ReleasableFileMapping, EleventhMappingReleasesTheOldestAndFourthViewTheOlde
     std::vector<std::shared_ptr<Mapping::View>> views;
     for (int i = 0; i < 11; ++i) {
         const std::string bytes = pattern(100, i);
-        mappings.push_back(std::make_unique<Mapping>(pool, wide(dir.write("m" + std::to_string(i), bytes))));
+        mappings.push_back(std::make_unique<Mapping>(pool, wide(dir.write(std::string(1, 'm').append(std::to_string(i)), bytes))));
         views.push_back(mappings.back()->createView(0, 0));
         ASSERT_TRUE(views.back());
     }
@@ -260,7 +260,7 @@ TEST(ReleasableFileMapping, ThirtyMappingsReleasedAndAcquiredAgain) {
     std::vector<std::shared_ptr<Mapping::View>> views;
     for (int i = 0; i < 30; ++i) {
         mappings.push_back(
-            std::make_unique<Mapping>(pool, wide(dir.write("m" + std::to_string(i), pattern(70000, i)))));
+            std::make_unique<Mapping>(pool, wide(dir.write(std::string(1, 'm').append(std::to_string(i)), pattern(70000, i)))));
         views.push_back(mappings.back()->createView(65530, 100));
         ASSERT_TRUE(views.back());
     }

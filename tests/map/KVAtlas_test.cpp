@@ -47,8 +47,8 @@ TEST(AtlasXmlTest, BytesOfTheWrittenFile) {
     AtlasSetup setup;
     const auto folder = setup.folder("a&<b>");
     for (std::uint8_t t = 0; t < 7; ++t) {
-        writeHeaderOnly(folder / ("t" + std::to_string(t) + ".kvm"), t);
-        setTime(folder / ("t" + std::to_string(t) + ".kvm"), 1700000000 + t);
+        writeHeaderOnly(folder / std::string(1, 't').append(std::to_string(t)).append(".kvm"), t);
+        setTime(folder / std::string(1, 't').append(std::to_string(t)).append(".kvm"), 1700000000 + t);
     }
     writeHeaderOnly(folder / "Tom's & \"Co\".kvm", 2);
     setTime(folder / "Tom's & \"Co\".kvm", 4000000000LL); // still fits 32 bits unsigned

@@ -60,18 +60,14 @@ TEST(NmeaMutation, DamagedLogsThroughTheWholePath) {
         std::string damaged = logs[round % logs.size()];
         for (int times = 1 + static_cast<int>(damage.pick(5)); times > 0; --times)
             damaged = damage.apply(damaged);
-        Positioning::ReplayPortSystem* replay = nullptr;
-        Positioning::System system(u"", 0, nullptr, [&replay](const Positioning::MessageTexts*) {
-            auto ports = std::make_unique<Positioning::ReplayPortSystem>();
-            replay = ports.get();
-            return ports;
-        });
+        PositioningTest::ReplaySystem rig;
+        Positioning::System& system = rig.system;
         Checker checker;
         Sane sane;
         system.addDataListener(&checker);
         system.addListener(&sane);
         system.enable(nullptr);
-        replay->feed(damaged, std::uniform_int_distribution<std::size_t>(0, 700)(random));
+        rig.replay->feed(damaged, std::uniform_int_distribution<std::size_t>(0, 700)(random));
         Positioning::Satellite sky[64];
         const std::uint32_t known = system.getSatellites(sky, 64);
         for (std::uint32_t i = 0; i < std::min<std::uint32_t>(known, 64); ++i)

@@ -2,12 +2,15 @@
 // Helpers shared by the positioning tests: sentences with their checksum,
 // the recorded logs, and a listener that keeps every fix.
 
+#include "positioning/ReplayPortSystem.h"
+#include "positioning/System.h"
 #include "positioning/TrackingListener.h"
 
 #include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <memory>
 #include <sstream>
 #include <string>
 #include <string_view>
@@ -23,11 +26,13 @@ inline std::string sentence(std::string_view body) {
         sum ^= static_cast<unsigned char>(c);
     char tail[4];
     std::snprintf(tail, sizeof tail, "*%02X", sum & 0xFF);
-    return "$" + std::string(body) + tail;
+    std::string out(1, '$'); // appended, not prefixed: GCC 12 at -O3 misreads a prefix insert
+    out.append(body).append(tail);
+    return out;
 }
 
 inline std::string line(std::string_view body) {
-    return sentence(body) + "\r\n";
+    return sentence(body).append("\r\n");
 }
 
 inline std::filesystem::path nmeaFolder() {
@@ -58,6 +63,17 @@ inline std::vector<std::filesystem::path> recordedLogs() {
     std::sort(logs.begin(), logs.end());
     return logs;
 }
+
+// A positioning system whose port is a replay: bytes fed to `replay` go
+// the whole way to fixes on the caller's thread once the system is enabled.
+struct ReplaySystem {
+    Positioning::ReplayPortSystem* replay = nullptr;
+    Positioning::System system{u"", 0, nullptr, [this](const Positioning::MessageTexts*) {
+                                   auto ports = std::make_unique<Positioning::ReplayPortSystem>();
+                                   replay = ports.get();
+                                   return ports;
+                               }};
+};
 
 struct FixRecorder : Positioning::TrackingListener {
     std::vector<std::pair<bool, Positioning::Fix>> fixes;

@@ -138,7 +138,7 @@ TEST(Image, NonsenseBitCountsAndSizesAreRefused) {
             bytes[22 + i] = static_cast<char>(c.height >> (8 * i));
         }
         bytes[28] = static_cast<char>(c.bitCount), bytes[29] = static_cast<char>(c.bitCount >> 8);
-        const std::string name = "b" + std::to_string(c.bitCount) + "-" + std::to_string(c.width) + ".bmp";
+        const std::string name = std::to_string(c.bitCount).append("-").append(std::to_string(c.width)).append(".bmp");
         const std::u16string path = widePath(dir.write(name, bytes));
         const SDL_PixelFormat* formats[] = {nullptr, display->format};
         for (const SDL_PixelFormat* format : formats) {

@@ -23,7 +23,10 @@ public:
 
 struct FakeEngine : Ui::EngineServices {
     void setQuit() override { quit = true; }
-    void hideToTray() override { hidden = true; }
+    bool hideToTray() override {
+        hidden = true;
+        return true;
+    }
     std::u16string dataPath(std::u16string_view name) const override { return dataFolder + std::u16string(name); }
     bool isDay() const override { return day; }
     bool doubleSize() const override { return big; }

@@ -2,8 +2,7 @@
 
 #include "tools/mapwriter/LevelPlacer.h"
 #include "tools/mapwriter/MapWriter.h"
-#include "tools/mapwriter/SpatialSearchWriter.h"
-#include "tools/mapwriter/TextSearchWriter.h"
+#include "tools/mapwriter/SearchSections.h"
 
 #include <cmath>
 #include <cstdint>
@@ -104,57 +103,6 @@ std::vector<Metres> ring(Metres centre, double radius, int points) {
         out.push_back({centre.east + radius * std::cos(a), centre.north + radius * std::sin(a)});
     }
     return out;
-}
-
-// One search key per word of a name: a later word is found by itself and
-// shows as "Word, Rest of the name".
-void addWords(std::vector<TextSearchEntry>& out, StringTable& strings, std::uint32_t nameId,
-              std::uint32_t objectOffset, std::uint16_t poiType) {
-    const std::u16string name = strings.text(nameId);
-    for (std::size_t start = 0; start < name.size();) {
-        std::size_t end = name.find(u' ', start);
-        if (end == std::u16string::npos) end = name.size();
-        TextSearchEntry entry;
-        entry.key = name.substr(start, end - start);
-        entry.objectOffset = objectOffset;
-        entry.nameId = nameId;
-        entry.poiType = poiType;
-        if (start > 0) {
-            std::u16string before = name.substr(0, start);
-            while (!before.empty() && before.back() == u' ')
-                before.pop_back();
-            entry.secondNameId = strings.add(u", " + before);
-            entry.position2 = static_cast<std::uint8_t>(start);
-        }
-        if (!entry.key.empty()) out.push_back(entry);
-        start = end + 1;
-    }
-}
-
-// The text search over the map's cities, streets and POIs, and the spatial
-// search over its objects (tree 1: POIs and houses by type, tree 2: houses).
-void addSearchSections(MapDescription& map) {
-    const AddressBuilder& address = map.address;
-    TextSearchDescription text;
-    for (std::size_t i = 0; i < address.cities.size(); ++i)
-        addWords(text.entries[0], map.strings, address.cities[i].refs[0],
-                 static_cast<std::uint32_t>(4 + 28 * i), 0);
-    for (std::size_t i = 0; i < address.streets.size(); ++i)
-        addWords(text.entries[1], map.strings, address.streets[i].refs[0],
-                 static_cast<std::uint32_t>(4 + 39 * i), 0);
-    SpatialSearchDescription spatial;
-    spatial.version = 2;
-    for (std::size_t i = 0; i < address.objects.size(); ++i) {
-        const ObjectDescription& object = address.objects[i];
-        const std::uint32_t offset = address.objectOffsets[i];
-        if (object.type != HouseType)
-            addWords(text.entries[2], map.strings, object.name, offset, object.type);
-        spatial.tree1.objects.push_back({{object.x, object.y, object.x, object.y}, object.type, offset});
-        if (object.type == HouseType)
-            spatial.tree2.objects.push_back({{object.x, object.y, object.x, object.y}, 0, offset});
-    }
-    map.sections.push_back({17, 1, encodeTextSearch(text).bytes});
-    map.sections.push_back({18, 2, encodeSpatialSearch(spatial)});
 }
 
 void finish(MapDescription& map) {
@@ -282,6 +230,16 @@ class TownBuilder {
             }
             addHouses(record->second, plan.nodes.front(), plan.nodes.back());
         }
+        // A lane of the town's old quarter, named in Cyrillic (the street
+        // type abbreviation first, as such names are written), with houses
+        // but no road of its own.
+        const Metres lane[2] = {{700, 800}, {1100, 800}};
+        const auto [lx, ly] = global(lane[0]);
+        const std::uint32_t sadovaya =
+            m_map.address.addStreet(m_map.strings.add(u"\u0443\u043b. \u0421\u0430\u0434\u043e\u0432\u0430\u044f"),
+                                    m_country, m_region, m_district, m_city, static_cast<std::int32_t>(lx),
+                                    static_cast<std::int32_t>(ly));
+        addHouses(sadovaya, lane[0], lane[1]);
     }
 
     void addHouses(std::uint32_t street, Metres from, Metres to) {
@@ -353,6 +311,11 @@ class TownBuilder {
             {"Hotel Linden", Hotel, {-180, -120}, "Main Street", "Market Square 1"},
             {"Linden Station", Station, {20, -900}, "Station Road", "Station Road 40"},
             {"St. Mary's Church", Church, {-250, -540}, "Church Street", "Church Street 2"},
+            // Cyrillic names: "Cafe Beryozka" and "Pharmacy Zdorovye".
+            {"\u041a\u0430\u0444\u0435 \u0411\u0435\u0440\u0451\u0437\u043a\u0430", Cafe, {820, 780},
+             "\u0443\u043b. \u0421\u0430\u0434\u043e\u0432\u0430\u044f", "\u0443\u043b. \u0421\u0430\u0434\u043e\u0432\u0430\u044f 3"},
+            {"\u0410\u043f\u0442\u0435\u043a\u0430 \u0417\u0434\u043e\u0440\u043e\u0432\u044c\u0435", Hospital,
+             {980, 820}, "\u0443\u043b. \u0421\u0430\u0434\u043e\u0432\u0430\u044f", "\u0443\u043b. \u0421\u0430\u0434\u043e\u0432\u0430\u044f 8"},
         };
         LevelPlacer detail(m_levels[0]);
         for (const Poi& poi : pois) {
@@ -470,6 +433,7 @@ MapDescription country() {
     o.addPolyline(a1, overview.at({{-160000, 20000}, {0, 0}, {150000, -30000}}));
     Polyline a7{s.add("A7"), MajorRoad, false, NoRoad, {}};
     d.addPolyline(a7, detail.at({{0, 0}, {20000, 140000}}));
+    o.addPolyline(a7, overview.at({{0, 0}, {20000, 140000}}));
     d.addPolygon({s.add("Demoland"), Land, {}}, detail.at(rectangle(-20000, -20000, 30000, 30000)));
 
     map.levels = {levels[0], levels[1]};
@@ -484,6 +448,12 @@ MapDescription country() {
 }
 
 } // namespace
+
+std::pair<std::int64_t, std::int64_t> globalOf(double eastMetres, double northMetres) {
+    return global({eastMetres, northMetres});
+}
+
+double unitsPerMetre() { return UnitsPerMetre; }
 
 std::vector<DemoMap> describe() {
     std::vector<DemoMap> maps;

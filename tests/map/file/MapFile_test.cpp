@@ -21,7 +21,7 @@ class MapFileTest : public ::testing::Test {
   protected:
     // The message of the exception the opening throws, "" when it opens.
     std::string openMessage(const std::vector<std::uint8_t>& bytes) {
-        const auto path = dir / ("m" + std::to_string(m_count++) + ".kvm");
+        const auto path = dir / std::string(1, 'm').append(std::to_string(m_count++)).append(".kvm");
         writeFile(path, bytes);
         return openPath(path);
     }

@@ -45,7 +45,7 @@ TEST(DangerWarnMutation, DamagedTextFilesAreReadWithoutHarm) {
             EXPECT_LE(row.point.direction(), 359u);
             EXPECT_GE(row.point.radius, 0);
         }
-        const auto path = dir.write("m" + std::to_string(i % 8) + ".txt", bytes);
+        const auto path = dir.write(std::string(1, 'm').append(std::to_string(i % 8)).append(".txt"), bytes);
         MemoryIndex index;
         ASSERT_TRUE(readDangerWarnPointFile(wide(path), index)) << i;
         std::uint32_t seen = 0;

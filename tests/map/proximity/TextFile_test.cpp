@@ -148,8 +148,8 @@ TEST(DangerWarnText, FilesSkipCommentsBadRowsAndAByteOrderMark) {
     MemoryIndex slashIndex;
     ASSERT_TRUE(readDangerWarnPointFile(wide(slash), slashIndex));
     EXPECT_EQ(slashIndex.pointCount(), 1u);
-    EXPECT_TRUE(log.contains("'" + slash.string() + "', line 2: no coordinates"));
-    EXPECT_FALSE(log.contains("'" + slash.string() + "', line 3"));
+    EXPECT_TRUE(log.contains(std::string(1, '\'').append(slash.string()).append("', line 2: no coordinates")));
+    EXPECT_FALSE(log.contains(std::string(1, '\'').append(slash.string()).append("', line 3")));
 
     // The other layouts; text after the header's bytes is ignored.
     MemoryIndex forms;

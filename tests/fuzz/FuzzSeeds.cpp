@@ -1,0 +1,151 @@
+// Writes the seed corpora of the fuzz targets into <root>/<target>/ from
+// the project's own fixtures: maps written by the map writer, files written
+// by the program's own writers, archives and pictures by the test writers,
+// and the demo data and recorded logs named on the command line.
+//   mirel_fuzz_seeds ROOT SOURCE_DIR TESTDATA_DIR
+
+#include "core/Config.h"
+#include "core/WinFile.h"
+#include "map/CameraFile.h"
+#include "map/proximity/IndexFile.h"
+#include "map/proximity/MemoryIndex.h"
+#include "map/file/NameTree.h"
+#include "tests/map/MapReaderWalk.h"
+#include "tests/support/BmpWriter.h"
+#include "tests/support/ZipWriter.h"
+#include "ui/ButtonBindings.h"
+#include "ui/ButtonsFile.h"
+#include "tests/render/StyleFixture.h"
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+fs::path g_root;
+
+void put(const std::string& target, const std::string& name, const std::string& bytes) {
+    fs::create_directories(g_root / target);
+    std::ofstream(g_root / target / name, std::ios::binary) << bytes;
+}
+
+std::string bytesOf(const std::vector<std::uint8_t>& v) { return std::string(v.begin(), v.end()); }
+
+std::string readFile(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream out;
+    out << in.rdbuf();
+    return out.str();
+}
+
+// Every regular file under the folder with the extension, as seeds.
+void putFiles(const std::string& target, const fs::path& folder, const std::string& extension,
+              const std::string& prefix = "") {
+    std::error_code error;
+    for (const auto& entry : fs::recursive_directory_iterator(folder, error))
+        if (entry.is_regular_file() && entry.path().extension() == extension)
+            put(target, entry.path().filename().string(), prefix + readFile(entry.path()));
+}
+
+void mapSeeds() {
+    put("map", "sample.kvm", bytesOf(MapWriting::writeMap(MapTest::sampleMap()).bytes));
+    put("map", "searchable.kvm", bytesOf(MapWriting::writeMap(MapTest::searchableMap()).bytes));
+    put("map", "vertex.kvm", bytesOf(MapWriting::writeMap(MapTest::vertexLayoutMap()).bytes));
+
+    // The text-search trees of the searchable map, encoded as blocks.
+    MapTest::OpenedMap map = MapTest::openMap(MapWriting::writeMap(MapTest::searchableMap()).bytes);
+    for (int category = 0; category <= 3; ++category) {
+        std::vector<Map::TextSearch::TreeNode> nodes;
+        std::uint32_t roots = 0, depth = 0;
+        if (map.textSearch && map.textSearch->loadTree(category, nodes, roots, depth) && !nodes.empty()) {
+            std::vector<std::uint8_t> block;
+            Map::File::NameTree::encode(nodes, depth, roots, 1, 0, block);
+            put("name_tree", "tree" + std::to_string(category), bytesOf(block));
+        }
+    }
+}
+
+void fileSeeds(const fs::path& scratch) {
+    const auto camera = scratch / "camera.kvc";
+    Map::CameraFile::write(camera.u16string(), {100, -200, 0.001f, 0.5f, 1}, 2);
+    put("camera_kvc", "camera.kvc", readFile(camera));
+
+    put("atlas_xml", "atlas.xml",
+        "\xEF\xBB\xBF<?xml version=\"1.0\" encoding=\"UTF-8\" ?>\r\n"
+        "<atlas name=\"default\" dir=\"/x/a&amp;b\">\r\n"
+        "\t<map name=\"a\" src=\"a.kvm\" type=\"city\" time=\"1700000000\" />\r\n"
+        "\t<map name=\"b\" src=\"b.kvm\" type=\"pois\" time=\"12\" />\r\n</atlas>\r\n");
+
+    Core::Config config;
+    auto root = config.root();
+    root->set("log_severity", 2);
+    auto nav = root->child("Navigation");
+    nav->set("zoom", 1.25f);
+    nav->set("name", "\xD0\x81 <&> \"quoted\" 'single'");
+    nav->set("flags", Core::Config::pack({true, false, true}));
+    put("config_xml", "config.xml", config.toXml());
+
+    Ui::ButtonBindings bindings(config.root());
+    bindings.setKey("pageFind", 102);
+    bindings.setKey("menuMain", 109);
+    put("buttons", "buttons.txt", Ui::buttonsText(bindings));
+
+    put("messages", "messages.xml",
+        "<?xml version=\"1.0\" encoding=\"utf-8\"?>\n<messages>\n"
+        "  <message name=\"msg_gps_off\" text=\"GPS is off\"/>\n"
+        "  <message name=\"msg_two\" text=\"&lt;two&gt; &#1025;\"/>\n</messages>\n");
+    put("devices_inf", "devices.inf", "; devices\r\npna,4,4800,0,0\r\nother,12,57600,1,2\r\n");
+
+    Map::Proximity::MemoryIndex memory;
+    for (std::int32_t i = 0; i < 60; ++i)
+        memory.add(Map::Proximity::Point{i * 1000, (i * 7919) % 60000, 0, 100 + i, static_cast<std::uint32_t>(i)});
+    Map::IndexSourceList sources;
+    sources.records.push_back({u"points.txt", 77});
+    {
+        FileSystem::WinFileForWrite file((scratch / "DangerWarnPoints.idx").u16string());
+        Map::Proximity::writeIndex(file, sources, memory.tree());
+    }
+    put("danger_index", "DangerWarnPoints.idx", readFile(scratch / "DangerWarnPoints.idx"));
+
+    TestSupport::ZipWriter zip;
+    zip.add("pkg/a.txt", "first file");
+    TestSupport::ZipWriterEntry& b = zip.add("pkg/b.bmp", TestSupport::solidBmp(4, 4, 24, 0xFF204060));
+    b.localExtra = std::string(9, 'L');
+    b.comment = "c";
+    zip.add("pkg/dir/", "");
+    put("zip", "package.zip", zip.bytes());
+
+    put("bmp", "argb32.bmp", TestSupport::solidBmp(5, 3, 32, 0x80102030));
+    put("bmp", "rgb24.bmp", TestSupport::solidBmp(3, 5, 24, 0xFF654321));
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    if (argc != 4) {
+        std::fprintf(stderr, "usage: mirel_fuzz_seeds ROOT SOURCE_DIR TESTDATA_DIR\n");
+        return 2;
+    }
+    g_root = argv[1];
+    const fs::path source = argv[2];
+    const fs::path testdata = argv[3];
+    const fs::path scratch = g_root / ".scratch";
+    fs::create_directories(scratch);
+    mapSeeds();
+    fileSeeds(scratch);
+    putFiles("danger_text", source / "data" / "waypoints", ".txt");
+    putFiles("nmea", testdata / "nmea", ".log");
+    // The style files, each behind the byte that picks its slot.
+    put("styles", "render.xml", std::string(1, '\0') + readFile(source / "data" / "render.xml"));
+    put("styles", "polygons.xml", std::string(1, '\1') + readFile(source / "data" / "styles" / "polygons.xml"));
+    put("styles", "polylines.xml", std::string(1, '\2') + readFile(source / "data" / "styles" / "polylines.xml"));
+    put("styles", "pois.xml", std::string(1, '\3') + readFile(source / "data" / "styles" / "pois.xml"));
+    put("styles", "fixture-pois.xml", std::string(1, '\3') + RenderTest::defaultPoisXml);
+    put("font", "DejaVuSans.ttf", readFile("/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf"));
+    fs::remove_all(scratch);
+    return 0;
+}
