@@ -1,0 +1,174 @@
+// The warning windows and the sensors panel over templates built in the
+// test: picture tables, the guard for pictures the design lacks, texts and
+// colours, and the sensor names' fallback.
+
+#include "screens/MapWarnings.h"
+#include "screens/SensorsPanel.h"
+
+#include "core/Config.h"
+
+#include "tests/support/CaptureLogger.h"
+#include "tests/ui/UiTestSupport.h"
+#include "ui/Messages.h"
+#include "ui/fdInterface.h"
+#include "ui/fdStatic.h"
+
+#include <gtest/gtest.h>
+
+#include <map>
+
+using namespace Screens;
+
+namespace {
+
+// Statics, or picture lists of `pictures` entries.
+struct Creator : Ui::IWidgetCreator {
+    Creator(std::string n, int p) : name(std::move(n)), pictures(p) {}
+    Ui::fdWindowBase* create(Ui::fdWindowBase* parent, Ui::fdInterface& ui, Ui::DesignContext*, bool) override {
+        if (pictures < 0)
+            return new Ui::fdStatic(parent, name, true, &ui);
+        auto* w = new Ui::fdMultiStatic(parent, name, true, &ui);
+        w->images().assign(static_cast<std::size_t>(pictures), nullptr);
+        return w;
+    }
+    std::string name;
+    int pictures;
+};
+
+Ui::TemplateDescription group(std::vector<std::pair<std::string, int>> children) {
+    Ui::TemplateDescription t;
+    t.w = 200;
+    t.h = 60;
+    for (auto& [name, pictures] : children)
+        t.creators.push_back(std::make_unique<Creator>(name, pictures));
+    return t;
+}
+
+struct Rig {
+    Rig() { messages.loadText(R"(<messages><message name="meter" text="m"/><message name="kilo_meter" text="km"/></messages>)"); }
+    TestSupport::CaptureLogger quiet;
+    UiTest::FakeEngine engine;
+    Ui::fdInterface ui{&engine, nullptr};
+    Ui::fdPage* page = new Ui::fdPage(&ui, "pageMap", nullptr);
+    Messages messages;
+};
+
+std::u16string textOf(Ui::fdWindowBase& w, const char* child) {
+    return dynamic_cast<Ui::fdStatic*>(w.findChild(child))->text();
+}
+std::int32_t picture(Ui::fdWindowBase& w, const char* child) {
+    return dynamic_cast<Ui::fdMultiStatic*>(w.findChild(child))->current();
+}
+
+struct Sensors : MapSensorSource {
+    std::map<std::string, std::u16string> values{
+        {"dist_to_maneuver", u"1 km"}, {"time_to_maneuver", u"2 min"}, {"speed", u"50"}, {"altitude", u"120 m"}};
+    bool hasSensor(const std::string& n) const override { return values.count(n) != 0; }
+    std::u16string shortText(const std::string& n) const override { return values.at(n); }
+};
+
+} // namespace
+
+TEST(MapWarnings, PictureTablesAgainstTheirRanges) {
+    // Every known type maps into 0..23 but never to the off-route or the
+    // unused pictures; types 0 and 34 on are unknown.
+    const std::map<std::uint32_t, int> spot{{1, 0},  {2, 1},  {3, 5},  {5, 6},  {7, 7},  {16, 5}, {17, 2},
+                                            {18, 3}, {19, 5}, {21, 9}, {22, 15}, {27, 20}, {28, 12}, {33, 23}};
+    for (std::uint32_t t = 0; t < 40; ++t) {
+        const int p = maneuverPicture(t);
+        EXPECT_EQ(p < 0, t == 0 || t > 33) << t;
+        EXPECT_TRUE(p != OffRoutePicture && p != 10 && p != 11) << t;
+        if (spot.count(t)) {
+            EXPECT_EQ(p, spot.at(t)) << t;
+        }
+    }
+    // Speeds in 0.1 m/s: 13.9 m/s is 50 km/h (picture 5); 0 and above
+    // 115 km/h are picture 12.
+    const std::pair<std::uint32_t, int> speeds[] = {{0, 12}, {1, 0}, {14, 0}, {28, 1}, {139, 5}, {331, 11}, {332, 12}, {65535, 12}};
+    for (const auto& [s, p] : speeds)
+        EXPECT_EQ(speedPicture(s), p) << s;
+}
+
+TEST(MapWarnings, ShowOrLeaveOutByTheDesignsPictures) {
+    struct Case {
+        int pictures; // of "rotate_image" and "speed_image"
+        std::uint32_t type;
+        bool shown;
+        int picture; // after the show; -1 none
+    };
+    const Case cases[] = {
+        {24, 33, true, 23}, {24, 99, true, -1}, // unknown type: picture kept, none yet
+        {20, 33, false, -1}, {0, 1, false, -1}, {24, 0, true, -1},
+    };
+    for (const Case& c : cases) {
+        Rig r;
+        // The page owns its windows.
+        auto& warn = *new ManeuverWarn(group({{"rotate_image", c.pictures}, {"rotate_textbox", -1}}), r.page, &r.ui,
+                                       nullptr, r.messages);
+        warn.setVisible(true);
+        // -1 is never in range: a first unknown type leaves the warning out.
+        const bool expectShown = c.shown && c.picture >= 0;
+        EXPECT_EQ(warn.show(c.type, 1234), expectShown) << c.type;
+        EXPECT_EQ(warn.visible(), expectShown);
+        EXPECT_EQ(picture(warn, "rotate_image"), expectShown ? c.picture : -1);
+        if (expectShown) {
+            EXPECT_EQ(textOf(warn, "rotate_textbox"), u"1 km");
+            EXPECT_TRUE(warn.show(99, 40)); // unknown later: picture kept, text updated
+            EXPECT_EQ(picture(warn, "rotate_image"), c.picture);
+            EXPECT_EQ(textOf(warn, "rotate_textbox"), u"40 m");
+            EXPECT_TRUE(warn.showOffRoute(1234));
+            EXPECT_EQ(picture(warn, "rotate_image"), OffRoutePicture);
+            EXPECT_EQ(textOf(warn, "rotate_textbox"), u"1.234 km");
+        }
+
+        auto& prox = *new ProximityWarn(group({{"type_image", -1}, {"speed_image", c.pictures > 12 ? 13 : c.pictures},
+                                  {"distance_label", -1}}),
+                           r.page, &r.ui, nullptr, r.messages);
+        Map::Proximity::ProximityEvent event;
+        event.point.packed = Map::Proximity::Point::pack(1, 139, 0, 0);
+        event.flags = 5555 | Map::Proximity::ProximityEvent::OverSpeed;
+        const bool speedShown = c.pictures > 5;
+        EXPECT_EQ(prox.show(event, nullptr), speedShown);
+        EXPECT_EQ(prox.visible(), speedShown);
+        if (speedShown) {
+            EXPECT_EQ(picture(prox, "speed_image"), 5);
+            EXPECT_EQ(textOf(prox, "distance_label"), u"555 m");
+        }
+    }
+}
+
+TEST(MapWarnings, PassedPoiIsShownWithItsDistanceInWhite) {
+    Rig r;
+    auto& warn = *new fdPoiWarn(group({{"poi_image", -1}, {"poi_textbox", -1}}), r.page, &r.ui, nullptr, r.messages);
+    const std::tuple<int, std::u16string, std::uint32_t> cases[] = {
+        {250, u"250 m", fdPoiWarn::AheadColour}, {0, u"0 m", 0xFFFFFFFFu}, {-1500, u"1.500 km", 0xFFFFFFFFu}};
+    for (const auto& [metres, shown, colour] : cases) {
+        warn.show(nullptr, metres);
+        EXPECT_TRUE(warn.visible());
+        EXPECT_EQ(textOf(warn, "poi_textbox"), shown);
+        EXPECT_EQ(warn.findChild("poi_textbox")->textColors().day, colour) << metres;
+    }
+    EXPECT_EQ(dynamic_cast<Ui::fdStatic*>(warn.findChild("poi_image"))->bgRenderer()->kind(), 2);
+}
+
+TEST(SensorsPanel, NamesFallBackToTheDefaultThree) {
+    const std::pair<const char*, std::array<std::string, 3>> cases[] = {
+        {"speed;altitude;dist_to_maneuver", {"speed", "altitude", "dist_to_maneuver"}},
+        {"speed;altitude", {"dist_to_maneuver", "time_to_maneuver", "speed"}},
+        {"speed;altitude;speed;speed", {"dist_to_maneuver", "time_to_maneuver", "speed"}},
+        {"speed;altitude;warp", {"dist_to_maneuver", "time_to_maneuver", "speed"}},
+        {";;", {"dist_to_maneuver", "time_to_maneuver", "speed"}},
+    };
+    Sensors sensors;
+    for (const auto& [text, names] : cases) {
+        Rig r;
+        Core::Config config;
+        config.root()->set("map_sensors_names", std::string(text));
+        auto& panel = *new SensorsPanel(group({{"sensor1", -1}, {"sensor2", -1}, {"sensor3", -1}}), r.page, &r.ui, nullptr,
+                           config.root(), &sensors);
+        EXPECT_EQ(panel.names(), names) << text;
+        panel.tick(0);
+        EXPECT_EQ(textOf(panel, "sensor3"), sensors.values.at(names[0]));
+        EXPECT_EQ(textOf(panel, "sensor1"), sensors.values.at(names[2]));
+    }
+}
