@@ -196,10 +196,12 @@ void PageFactory::createPage(const Row& row) {
         services.bindings = e.m_bindings.get();
         services.dangerPoints = e.m_dangerPoints.get();
         services.sound = ui->soundPlayer();
+        services.messages = e.m_messages.get();
         const Ui::DesignExtras& extras = e.m_design->extras;
         services.deltas = {extras.rotationPushDelta, extras.scalePushDelta, extras.scaleFixedDelta};
         services.fingerTap = extras.fingerTapDistance;
-        // Tracks, the car and guidance join the page with their subsystems.
+        // Tracks, the car, the route, guidance and the sensors join the page
+        // with their subsystems.
         new Screens::fdPageMap(ui, std::move(services));
         return;
     }
