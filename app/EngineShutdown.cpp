@@ -16,8 +16,12 @@
 #include "map/KVAtlas.h"
 #include "map/proximity/Index.h"
 #include "platform/Memory.h"
+#include "guidance/SoundSystem.h"
 #include "positioning/System.h"
+#include "routing/AtlasRoute.h"
 #include "userdata/MonitoringSystem.h"
+#include "userdata/fdTrackManager.h"
+#include "userdata/fdWPManager.h"
 #include "render/MapCaptions.h"
 #include "render/fdMapRenderer.h"
 #include "ui/fdInterface.h"
@@ -106,6 +110,13 @@ void fdEngine::shutdown() {
         if (m_atlasIndex < records.size())
             m_config->root()->set("atlas", Core::wideToUtf8(records[m_atlasIndex].path));
     }
+    if (m_positioning && m_tracks)
+        m_positioning->removeListener(m_tracks.get());
+    if (m_waypoints)
+        m_waypoints->save(programPath(u"waypoints"));
+    if (m_ui)
+        m_ui->setSoundPlayer(nullptr);
+    m_sound.reset();
     saveSettings();
     if (m_ui) {
         m_ui->shutdown();
@@ -117,6 +128,7 @@ void fdEngine::shutdown() {
         }
     }
     m_mapCaptions.reset();
+    m_routeLine.reset();
     m_mapRenderer.reset();
     m_ui.reset();
     m_atlas.reset();

@@ -13,7 +13,11 @@
 #include "search/Engine.h"
 #include "platform/Path.h"
 #include "positioning/SerialPortSystem.h"
+#include "guidance/SoundSystem.h"
 #include "positioning/System.h"
+#include "routing/AtlasRoute.h"
+#include "routing/MapPicking.h"
+#include "routing/Minimap.h"
 #include "userdata/MonitoringSystem.h"
 #include "render/fdMapRenderer.h"
 #include "ui/ButtonBindings.h"
@@ -63,9 +67,15 @@ std::int32_t fdEngine::designWidth() const { return m_design ? m_design->extras.
 std::int32_t fdEngine::designHeight() const { return m_design ? m_design->extras.height : 0; }
 
 bool fdEngine::initSound() {
-    // The sound player arrives with its own subsystem; until then the
-    // navigator is silent and says so once.
-    Log::log(Log::Normal, "Sound: no sound player in this build, the program runs silent");
+    try {
+        m_sound = std::make_unique<Guidance::SoundSystem>(*m_files, m_config->root());
+        if (!m_sound->loadSchema(dataPath(u"sounds.xml"))) {
+            Log::log(Log::Critical, "fatal error : failed to load sounds schema");
+            return false;
+        }
+    } catch (const std::exception&) {
+        return false;
+    }
     return true;
 }
 
@@ -137,6 +147,11 @@ bool fdEngine::initDesign(int& result) {
     m_pool = std::make_unique<Core::ResourcesPool>(10);
     Map::AtlasServices services;
     services.paths = std::make_shared<EngineAtlasPaths>(*this);
+    auto route = std::make_unique<AtlasRoute>();
+    m_route = route.get();
+    services.routePath = std::move(route);
+    services.interMapGraph = std::make_unique<Minimap>();
+    Map::Nearest::installPicking();
     // The atlas owns its text search and attaches it to the maps of every
     // atlas it loads.
     services.searchEngine = std::make_unique<TextSearch::Engine>();

@@ -18,7 +18,13 @@
 #include "render/MapCaptions.h"
 #include "render/ViewPreparation.h"
 #include "screens/fdMainMenuPage.h"
+#include "guidance/SoundSystem.h"
+#include "positioning/System.h"
+#include "routing/AtlasRoute.h"
 #include "screens/fdPageMap.h"
+#include "userdata/WaypointStyles.h"
+#include "userdata/fdTrackManager.h"
+#include "userdata/fdWPManager.h"
 #include "ui/ButtonBindings.h"
 #include "ui/DesignDescription.h"
 #include "ui/Messages.h"
@@ -110,6 +116,8 @@ bool PageFactory::initInterface() {
             e.m_scratchSurface = std::make_unique<TempSurface>(32, 0x00FF0000, 0x0000FF00, 0x000000FF, 0xFF000000);
         }
         e.m_ui = std::make_unique<Ui::fdInterface>(&e, e.m_files.get());
+        if (e.m_sound)
+            e.m_ui->setSoundPlayer(e.m_sound.get());
         if (e.m_screen)
             e.m_ui->setRect(0, 0, e.m_screen->w, e.m_screen->h);
         Log::log(Log::Info, "initInterface - begin");
@@ -183,7 +191,7 @@ void PageFactory::createPage(const Row& row) {
     Ui::fdInterface* ui = m_engine.m_ui.get();
     const std::string name = row.designName;
     if (name == "menuMain") {
-        new Screens::fdMainMenuPage(ui, nullptr);
+        new Screens::fdMainMenuPage(ui, ui->soundPlayer());
         return;
     }
     if (name == "pageMap") {
@@ -195,13 +203,16 @@ void PageFactory::createPage(const Row& row) {
         services.camera = e.m_camera.get();
         services.bindings = e.m_bindings.get();
         services.dangerPoints = e.m_dangerPoints.get();
+        services.tracks = e.m_tracks.get();
         services.sound = ui->soundPlayer();
         services.messages = e.m_messages.get();
         const Ui::DesignExtras& extras = e.m_design->extras;
         services.deltas = {extras.rotationPushDelta, extras.scalePushDelta, extras.scaleFixedDelta};
         services.fingerTap = extras.fingerTapDistance;
-        // Tracks, the car, the route, guidance and the sensors join the page
-        // with their subsystems.
+        services.route = e.m_route;
+        // No fix source: the engine keeps the track manager listening.
+        // The car, guidance and the sensors join the page with their
+        // subsystems.
         new Screens::fdPageMap(ui, std::move(services));
         return;
     }
@@ -254,9 +265,9 @@ bool PageFactory::applyInterface(SplashPage& splash) {
 bool PageFactory::runStep(Step step) {
     switch (step) {
     case Step::TrackManager:
+        return createTrackManager();
     case Step::Waypoints:
-        // Tracks and waypoints join the engine with their own subsystem.
-        return true;
+        return loadWaypoints();
     case Step::AtlasContents:
         return loadAtlasContents();
     case Step::MapRenderer:
@@ -308,6 +319,41 @@ bool PageFactory::createMapRenderer() {
     e.m_camera->setAnchorFraction(MapCamera::anchorFractionFor(e.m_mapRenderer->proportion()));
     e.m_mapCaptions = std::make_unique<MapDrawing::MapCaptions>(*e.m_atlas, *e.m_mapRenderer);
     e.m_mapRenderer->services().captions = e.m_mapCaptions.get();
+    if (e.m_route) {
+        e.m_routeLine = std::make_unique<RouteLine>(e.m_route->path(), *e.m_atlas);
+        e.m_mapRenderer->services().route = e.m_routeLine.get();
+    }
+    return true;
+}
+
+bool PageFactory::createTrackManager() {
+    fdEngine& e = m_engine;
+    try {
+        e.m_tracks = std::make_unique<fdTrackManager>(e.programPath(u"tracks\\"), e.m_config->root());
+    } catch (const std::exception& error) {
+        Log::log(Log::Critical, "Fatal error : failed to init tracks manager : %s", std::string(error.what()));
+        return false;
+    }
+    if (e.m_positioning)
+        e.m_positioning->addListener(e.m_tracks.get());
+    return true;
+}
+
+bool PageFactory::loadWaypoints() {
+    fdEngine& e = m_engine;
+    try {
+        // Waypoint names are written in the design's caption font, white
+        // on the map's dark halo colours.
+        Render::Font* font = e.m_ui->fontByName(e.m_design->extras.captionFont);
+        e.m_waypointStyles = std::make_unique<RenderWaypointStyles>(e.m_mapRenderer->styles(), e.m_ui.get(), font,
+                                                                    0xFFFFFFFFu);
+        e.m_waypoints = std::make_unique<fdWPManager>(e.m_waypointStyles.get(), e.dataPath(u"icons.txt"));
+        e.m_waypoints->load(e.programPath(u"waypoints"));
+        e.m_mapRenderer->services().waypoints = e.m_waypoints.get();
+    } catch (const std::exception& error) {
+        Log::log(Log::Critical, "fatal error : failed to init waypoints manager : %s", std::string(error.what()));
+        return false;
+    }
     return true;
 }
 

@@ -19,8 +19,13 @@
 #include "platform/Memory.h"
 #include "platform/Path.h"
 #include "platform/SystemInfo.h"
+#include "guidance/SoundSystem.h"
 #include "positioning/System.h"
+#include "routing/AtlasRoute.h"
 #include "userdata/MonitoringSystem.h"
+#include "userdata/WaypointStyles.h"
+#include "userdata/fdTrackManager.h"
+#include "userdata/fdWPManager.h"
 #include "render/MapCamera.h"
 #include "render/MapCaptions.h"
 #include "render/fdMapRenderer.h"
@@ -275,8 +280,12 @@ fdEngine::~fdEngine() {
     m_scratchSurface.reset();
     m_atlas.reset();
     m_monitoring.reset();
+    if (m_ui)
+        m_ui->setSoundPlayer(nullptr);
+    m_sound.reset();
     m_positioning.reset();
     m_dangerPoints.reset();
+    m_waypointStyles.reset();
     m_atlasFolders.reset();
     m_pool.reset();
     m_messages.reset();

@@ -113,7 +113,8 @@ public:
         // The atlas's route and what guidance offers the commands.
         AtlasRoute* route = nullptr;
         MapNavigation* navigation = nullptr;
-        // The fix source the track recording listens to.
+        // The fix source a recording registers the track manager with; null
+        // when the engine keeps the manager listening all the time.
         Positioning::System* positioning = nullptr;
         const MapSensorSource* sensors = nullptr;
         // The design's gesture values and tap radius.

@@ -167,19 +167,25 @@ void fdPageMap::buildMenu() {
 
 void fdPageMap::startTrackRecording() {
     fdTrackManager* tracks = m_services.tracks;
-    if (tracks == nullptr || m_services.positioning == nullptr || tracks->isRecording()) {
+    if (tracks == nullptr || tracks->isRecording()) {
         setChecked(findChild("track_indicator"), tracks != nullptr && tracks->isRecording());
         return;
     }
-    tracks->startRecording(*m_services.positioning);
+    if (m_services.positioning != nullptr)
+        tracks->startRecording(*m_services.positioning);
+    else
+        tracks->startTrack(tracks->newTrackName(Positioning::localDateTime()));
     setChecked(findChild("track_indicator"), true);
 }
 
 void fdPageMap::stopTrackRecording() {
     fdTrackManager* tracks = m_services.tracks;
-    if (tracks == nullptr || m_services.positioning == nullptr || !tracks->isRecording())
+    if (tracks == nullptr || !tracks->isRecording())
         return;
-    tracks->stopRecording(*m_services.positioning);
+    if (m_services.positioning != nullptr)
+        tracks->stopRecording(*m_services.positioning);
+    else
+        tracks->closeTracks();
     setChecked(findChild("track_indicator"), false);
 }
 

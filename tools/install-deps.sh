@@ -9,4 +9,5 @@ apt-get install -y --no-install-recommends \
   libcurl4-openssl-dev fonts-dejavu-core libsqlite3-dev libosmium2-dev libprotozero-dev \
   libgtest-dev libgmock-dev libbenchmark-dev \
   libx11-dev xvfb xauth x11-apps imagemagick socat libxml2-utils zip python3 xdotool \
-  clang libclang-rt-14-dev
+  clang libclang-rt-14-dev \
+  espeak-ng sox

@@ -298,23 +298,28 @@ TEST(MapCommands, TrackRecordingStartsAndStopsOnce) {
     r.page->childClicked("track_indicator");
     EXPECT_FALSE(indicator->checked());
 
-    fdPageMap::Services s;
-    s.tracks = &tracks;
-    s.positioning = &system;
-    auto* page = new fdPageMap(&r.ui, s);
-    ASSERT_TRUE(Ui::buildPage(*page, r.engine.description));
-    auto* button = dynamic_cast<Ui::fdCheckedButton*>(page->findChild("track_indicator"));
-    button->setChecked(true);
-    page->stopTrackRecording(); // nothing records: the indicator stays
-    EXPECT_TRUE(button->checked());
-    page->startTrackRecording();
-    page->startTrackRecording();
-    EXPECT_TRUE(tracks.isRecording());
-    EXPECT_EQ(tracks.trackCount(), 1u);
-    button->toggle(); // the user's click
-    page->childClicked("track_indicator");
-    EXPECT_FALSE(tracks.isRecording());
-    page->stopTrackRecording();
-    EXPECT_FALSE(button->checked());
+    // With a fix source the page registers the manager; without one the
+    // engine keeps it listening.
+    for (Positioning::System* source : {&system, static_cast<Positioning::System*>(nullptr)}) {
+        fdPageMap::Services s;
+        s.tracks = &tracks;
+        s.positioning = source;
+        auto* page = new fdPageMap(&r.ui, s);
+        ASSERT_TRUE(Ui::buildPage(*page, r.engine.description));
+        auto* button = dynamic_cast<Ui::fdCheckedButton*>(page->findChild("track_indicator"));
+        button->setChecked(true);
+        page->stopTrackRecording(); // nothing records: the indicator stays
+        EXPECT_TRUE(button->checked());
+        page->startTrackRecording();
+        page->startTrackRecording();
+        EXPECT_TRUE(tracks.isRecording());
+        button->toggle(); // the user's click
+        page->childClicked("track_indicator");
+        EXPECT_FALSE(tracks.isRecording());
+        page->stopTrackRecording();
+        EXPECT_FALSE(button->checked());
+    }
+    // One new track per recording, two within the same second apart.
+    EXPECT_EQ(tracks.trackCount(), 2u);
     r.ui.activatePage(nullptr);
 }
