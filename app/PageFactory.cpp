@@ -210,6 +210,7 @@ void PageFactory::createPage(const Row& row) {
         services.deltas = {extras.rotationPushDelta, extras.scalePushDelta, extras.scaleFixedDelta};
         services.fingerTap = extras.fingerTapDistance;
         services.route = e.m_route;
+        services.waypoints = e.m_waypoints.get();
         // No fix source: the engine keeps the track manager listening.
         // The car, guidance and the sensors join the page with their
         // subsystems.

@@ -22,6 +22,7 @@
 #include "map/proximity/Queries.h"
 #include "positioning/CarState.h"
 #include "userdata/fdTrackManager.h"
+#include "userdata/fdWPManager.h"
 
 #include <array>
 #include <atomic>
@@ -103,6 +104,7 @@ public:
         Ui::ButtonBindings* bindings = nullptr;
         Map::Proximity::IndexHolder* dangerPoints = nullptr;
         fdTrackManager* tracks = nullptr;
+        fdWPManager* waypoints = nullptr;
         Ui::SoundPlayer* sound = nullptr;
         MapCarSource* car = nullptr;
         // Local and universal time for the day/night switch; null: the
@@ -226,6 +228,9 @@ private:
     // Commands (fdPageMapCommands.cpp).
     void naviIndicatorCommand();
     void editPointCommand(const std::string& child);
+    // The waypoint within "wp_find_distance" screen pixels of the point, or
+    // -1.
+    std::int32_t waypointNear(Map::Point point) const;
     void pathCommand(Ui::TemplateWindow& buttons, const std::string& child);
     void storePath();
     // "ok_dialog" shows the text and captures the page's input.

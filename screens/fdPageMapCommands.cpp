@@ -221,12 +221,18 @@ void fdPageMap::mapPointAction(Map::Point point) {
     Map::Routing::RoadBinding binding;
     if (m_services.atlas != nullptr && Map::Routing::bindToNearestRoad(*m_services.atlas, point, binding))
         m_tappedRoute = boundPoint(*m_services.atlas, binding);
-    // No point information yet: the edit buttons offer no "info"; no
-    // waypoint is looked up, so none to delete.
+    // No point information page yet: the edit buttons offer no "info".
     showChild(m_editPoint, "info", false);
-    showChild(m_editPoint, "del", false);
+    showChild(m_editPoint, "del", waypointNear(point) >= 0);
     const bool empty = m_services.route == nullptr || m_services.route->path().points.empty();
     openPopup(empty ? m_pathStart : m_pathContinue);
+}
+
+std::int32_t fdPageMap::waypointNear(Map::Point point) const {
+    if (m_services.waypoints == nullptr || m_services.camera == nullptr)
+        return -1;
+    const int pixels = m_services.config ? m_services.config->value("wp_find_distance", 20) : 20;
+    return m_services.waypoints->findNearestPoint(point, mapRadius(pixels, m_services.camera->scale()));
 }
 
 // --- commands ------------------------------------------------------------
@@ -373,8 +379,12 @@ void fdPageMap::editPointCommand(const std::string& child) {
             text.resize(100);
         showMessage(text);
     }
-    // "set" and "del" work on the waypoints, which the page reaches once
-    // the waypoint pages are built.
+    else if (child == "del") {
+        if (const std::int32_t index = waypointNear(m_tapped); index >= 0)
+            m_services.waypoints->deletePoint(static_cast<std::size_t>(index));
+        invalidate(1);
+    }
+    // "set" opens the waypoint editor, which joins with the waypoint pages.
 }
 
 void fdPageMap::pathCommand(Ui::TemplateWindow& buttons, const std::string& child) {

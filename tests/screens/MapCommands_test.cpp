@@ -323,3 +323,40 @@ TEST(MapCommands, TrackRecordingStartsAndStopsOnce) {
     EXPECT_EQ(tracks.trackCount(), 2u);
     r.ui.activatePage(nullptr);
 }
+
+TEST(MapCommands, WaypointReachShrinksAsTheViewZoomsIn) {
+    // Pixels to map units at s pixels per unit: floor(pixels / s + 0.5).
+    const std::tuple<int, float, int> radii[] = {{50, 0.5f, 100}, {20, 3.0f, 7}, {5, 2.0f, 3}, {20, 0.0f, 0}};
+    for (const auto& [pixels, scale, units] : radii) {
+        EXPECT_EQ(fdPageMap::mapRadius(pixels, scale), units) << pixels << " " << scale;
+    }
+
+    UserDataTest::FakeStyles styles;
+    fdWPManager waypoints(&styles, u"");
+    const auto category = static_cast<std::uint8_t>(waypoints.addCategory(u"Home"));
+    ASSERT_GE(waypoints.addPoint(u"gate", {1000, 1000}, u"", category), 0);
+    struct Case {
+        float scale; // pixels per unit; the reach is 20 pixels
+        Map::Point tap;
+        bool del;
+    };
+    for (const Case c : {Case{1.0f, {1015, 1000}, true}, Case{2.0f, {1015, 1000}, false}, Case{1.0f, {1030, 1000}, false}}) {
+        Rig r;
+        fdPageMap::Services s;
+        s.camera = &r.camera;
+        s.waypoints = &waypoints;
+        s.config = r.config.root();
+        auto* page = new fdPageMap(&r.ui, s);
+        ASSERT_TRUE(Ui::buildPage(*page, r.engine.description));
+        r.camera.setScale(c.scale);
+        page->mapPointAction(c.tap);
+        auto* edit = dynamic_cast<Ui::TemplateWindow*>(page->findChild("edit_point"));
+        EXPECT_EQ(edit->findChild("del")->visible(), c.del) << c.scale << " " << c.tap.x;
+        EXPECT_FALSE(edit->findChild("info")->visible());
+        edit->childClicked("del");
+        EXPECT_EQ(waypoints.findNearestPoint({1000, 1000}, 1) >= 0, !c.del);
+        if (c.del) { // back for the next case
+            ASSERT_GE(waypoints.addPoint(u"gate", {1000, 1000}, u"", category), 0);
+        }
+    }
+}
