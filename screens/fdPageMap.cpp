@@ -137,7 +137,7 @@ void fdPageMap::createCustom(const Ui::CustomCreator& creator) {
     widget->relayout();
 }
 
-Ui::TemplateWindow* fdPageMap::makeTemplate(const std::string& templateName, const std::string& name) {
+const Ui::TemplateDescription* fdPageMap::findTemplate(const std::string& templateName) {
     const Ui::EngineServices* engine = ui()->engine();
     const Ui::DesignDescription* design = engine != nullptr ? engine->design() : nullptr;
     if (design == nullptr)
@@ -147,7 +147,14 @@ Ui::TemplateWindow* fdPageMap::makeTemplate(const std::string& templateName, con
         ui()->logMissingOnce("Template " + templateName + " is not part of this design");
         return nullptr;
     }
-    auto* window = new Ui::TemplateWindow(*found->second, this, name, ui(), m_context);
+    return found->second.get();
+}
+
+Ui::TemplateWindow* fdPageMap::makeTemplate(const std::string& templateName, const std::string& name) {
+    const Ui::TemplateDescription* description = findTemplate(templateName);
+    if (description == nullptr)
+        return nullptr;
+    auto* window = new Ui::TemplateWindow(*description, this, name, ui(), m_context);
     window->relayout();
     window->setVisible(false);
     return window;
@@ -203,17 +210,11 @@ void fdPageMap::afterBuild() {
 }
 
 template <class W, class... Args> W* fdPageMap::makeWindow(const std::string& templateName, Args&&... args) {
-    const Ui::EngineServices* engine = ui()->engine();
-    const Ui::DesignDescription* design = engine != nullptr ? engine->design() : nullptr;
-    if (design == nullptr)
+    const Ui::TemplateDescription* t = findTemplate(templateName);
+    if (t == nullptr)
         return nullptr;
-    const auto found = design->templates.find(templateName);
-    if (found == design->templates.end()) {
-        ui()->logMissingOnce("Template " + templateName + " is not part of this design");
-        return nullptr;
-    }
-    auto* window = new W(*found->second, this, ui(), m_context, std::forward<Args>(args)...);
-    window->setAnchors(found->second->ltHorz, found->second->ltVert, found->second->rbHorz, found->second->rbVert);
+    auto* window = new W(*t, this, ui(), m_context, std::forward<Args>(args)...);
+    window->setAnchors(t->ltHorz, t->ltVert, t->rbHorz, t->rbVert);
     window->relayout();
     window->setVisible(false);
     return window;

@@ -221,7 +221,11 @@ private:
     void tapAt(int x, int y);
     void showRotateButtons(bool visible);
     bool isThreeD() const;
+    // The design's template of that name; null (logged once) when missing.
+    const Ui::TemplateDescription* findTemplate(const std::string& templateName);
     Ui::TemplateWindow* makeTemplate(const std::string& templateName, const std::string& name);
+    // Checks or unchecks a checked button when its state differs.
+    static void setChecked(Ui::fdWindowBase* widget, bool checked);
     template <class W, class... Args> W* makeWindow(const std::string& templateName, Args&&... args);
     void buildMenu();
     void buildWarnings();

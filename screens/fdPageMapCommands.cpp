@@ -32,13 +32,6 @@ namespace Screens {
 
 namespace {
 
-void setChecked(Ui::fdWindowBase* widget, bool checked) {
-    if (auto* button = dynamic_cast<Ui::fdCheckedButton*>(widget); button != nullptr && button->checked() != checked) {
-        button->setChecked(checked);
-        button->invalidate(0);
-    }
-}
-
 bool isChecked(Ui::fdWindowBase* widget) {
     auto* button = dynamic_cast<Ui::fdCheckedButton*>(widget);
     return button != nullptr && button->checked();

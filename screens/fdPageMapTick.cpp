@@ -18,13 +18,6 @@ namespace Screens {
 
 namespace {
 
-void setChecked(Ui::fdWindowBase* widget, bool checked) {
-    if (auto* button = dynamic_cast<Ui::fdCheckedButton*>(widget); button != nullptr && button->checked() != checked) {
-        button->setChecked(checked);
-        button->invalidate(0);
-    }
-}
-
 SDL_keysym keysymOf(int key) {
     SDL_keysym k{};
     k.sym = static_cast<SDLKey>(key);
@@ -32,6 +25,13 @@ SDL_keysym keysymOf(int key) {
 }
 
 } // namespace
+
+void fdPageMap::setChecked(Ui::fdWindowBase* widget, bool checked) {
+    if (auto* button = dynamic_cast<Ui::fdCheckedButton*>(widget); button != nullptr && button->checked() != checked) {
+        button->setChecked(checked);
+        button->invalidate(0);
+    }
+}
 
 void fdPageMap::tick(std::uint32_t now) {
     applyOnlineFlags();
