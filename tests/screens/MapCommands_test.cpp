@@ -7,11 +7,9 @@
 #include "screens/fdPageMapMenu.h"
 
 #include "core/Config.h"
+#include "core/FileSystem.h"
 #include "core/ResourcesPool.h"
 #include "map/KVAtlas.h"
-#include "core/FileSystem.h"
-#include "positioning/ReplayPortSystem.h"
-#include "positioning/System.h"
 #include "render/MapCamera.h"
 #include "routing/AtlasRoute.h"
 #include "tests/support/CaptureLogger.h"
@@ -56,13 +54,15 @@ struct Sensors : MapSensorSource {
     std::u16string shortText(const std::string&) const override { return u"1"; }
 };
 
+using Extra = std::function<void(fdPageMap::Services&)>;
+
 struct DesignEngine : UiTest::FakeEngine {
     const Ui::DesignDescription* design() const override { return &description; }
     Ui::DesignDescription description;
 };
 
 struct Rig {
-    explicit Rig(int autoHide = 7) {
+    explicit Rig(int autoHide = 7, const Extra& extra = {}) {
         Ui::KeyboardLayouts layouts;
         const std::string data = MIREL_DATA_DIR;
         EXPECT_TRUE(Ui::readTheme(TestSupport::readAll(data + "/skin/design800x480.xml"), true,
@@ -76,21 +76,20 @@ struct Rig {
             new Ui::fdPage(&ui, name, nullptr);
         fdPageMap::Services s;
         s.config = config.root();
-        s.camera = &camera;
         s.atlas = atlas.get();
+        s.camera = &camera;
         s.messages = &messages;
-        s.navigation = &nav;
         s.route = &route;
+        s.navigation = &nav;
         s.sensors = &sensors;
+        if (extra)
+            extra(s);
         page = new fdPageMap(&ui, s);
         page->setRect(0, 0, 800, 480);
         EXPECT_TRUE(Ui::buildPage(*page, engine.description));
         ui.activatePage(page);
     }
-    void tickUntil(std::uint32_t until) {
-        while (now + 50 <= until)
-            page->tick(now += 50);
-    }
+    void tickUntil(std::uint32_t until) { while (now + 50 <= until) page->tick(now += 50); }
     bool shown(const char* name) { return page->findChild(name)->visible(); }
     // A click on a child of a template window, as the window reports it.
     void click(const char* window, const char* child) {
@@ -116,68 +115,40 @@ struct Rig {
 
 } // namespace
 
-TEST(MapCommands, MenuOpensClosesAndHidesByItself) {
-    struct Case {
-        int autoHide;
-        std::uint32_t openUntil; // last tick time the menu is still open
-    };
-    for (const Case c : {Case{7, 7950}, Case{0, 100000}}) {
-        Rig r(c.autoHide);
-        fdPageMap::Menu* menu = r.page->menu();
-        ASSERT_NE(menu, nullptr);
-        EXPECT_FALSE(menu->list().visible());
+TEST(MapCommands, MenuOpensClosesHidesByItselfAndSwitches) {
+    for (const auto& [autoHide, openUntil] : {std::pair{7, 7950u}, std::pair{0, 100000u}}) {
+        Rig r(autoHide);
+        fdPageMap::Menu& menu = *r.page->menu();
         r.page->childClicked("submenu");
-        EXPECT_TRUE(menu->isOpen());
-        EXPECT_TRUE(menu->list().visible());
+        EXPECT_TRUE(menu.list().visible());
         EXPECT_FALSE(r.shown("gps_indicator"));
-        // A tap on the map while the menu is open selects nothing.
-        r.page->mapPointAction({5, 5});
+        r.page->mapPointAction({5, 5}); // ignored while the menu is open
         EXPECT_EQ(r.page->tappedPoint(), Map::Point{});
-        r.tickUntil(c.openUntil);
-        EXPECT_TRUE(menu->isOpen()) << c.autoHide;
-        r.tickUntil(c.openUntil + 50);
-        EXPECT_EQ(menu->isOpen(), c.autoHide == 0);
-        if (menu->isOpen())
+        r.tickUntil(openUntil);
+        EXPECT_TRUE(menu.isOpen()) << autoHide;
+        r.tickUntil(openUntil + 50);
+        EXPECT_EQ(menu.isOpen(), autoHide == 0);
+        if (menu.isOpen())
             r.page->childClicked("submenu");
-        EXPECT_FALSE(menu->list().visible());
+        EXPECT_FALSE(menu.list().visible());
         EXPECT_TRUE(r.shown("gps_indicator"));
     }
-}
-
-TEST(MapCommands, MenuItemsSwitchAndPersist) {
     Rig r;
     fdPageMap::Menu& menu = *r.page->menu();
-    const auto rowText = [&](int row) {
-        return dynamic_cast<Ui::fdStatic*>(menu.list().rowWidget(row)->findChild("text"))->text();
-    };
-    ASSERT_EQ(menu.count(), 5);
-    r.page->childClicked("submenu");
-    EXPECT_EQ(rowText(0), u"3D view");
     menu.itemClicked(0);
     EXPECT_TRUE(r.camera.is3d());
-    EXPECT_FALSE(menu.isOpen());
-    // The view switched elsewhere: the item shows the current mode.
-    r.camera.setMode(0);
+    r.camera.setMode(0); // switched elsewhere: the item shows the current view
     r.page->childClicked("submenu");
-    EXPECT_EQ(rowText(0), u"3D view");
-
-    // The demo item follows whether a demo runs.
-    for (const bool starts : {false, true}) {
+    EXPECT_EQ(dynamic_cast<Ui::fdStatic*>(menu.list().rowWidget(0)->findChild("text"))->text(), u"3D view");
+    for (const bool starts : {false, true, false}) { // the third click stops it
         r.nav.demoStarts = starts;
         menu.itemClicked(2);
         EXPECT_EQ(menu.state(2), starts ? 1u : 0u);
     }
-    menu.itemClicked(2);
-    EXPECT_EQ(menu.state(2), 0u);
-
-    ASSERT_TRUE(r.page->sensorsPanel()->visible());
     menu.itemClicked(3);
     EXPECT_FALSE(r.page->sensorsPanel()->visible());
     EXPECT_FALSE(r.config.root()->value("map_sensors_visible", true));
-    EXPECT_EQ(menu.state(3), 1u);
-
-    // The highlighted row runs through the "menu" command.
-    menu.list().select(4);
+    menu.list().select(4); // the highlighted row runs through "menu"
     r.page->childClicked("menu");
     EXPECT_EQ(r.ui.activePage(), r.ui.findPage("menuMain"));
 }
@@ -191,47 +162,41 @@ TEST(MapCommands, CommandsReachGuidanceAndTheDialog) {
     EXPECT_EQ(r.ui.activePage(), r.ui.findPage("pageGPS"));
 
     struct Case {
-        bool demo, offRoute, sounds;
-        const char* command;
+        bool demo, offRoute, sounds, maneuver;
         std::vector<std::string> calls;
     };
     const Case cases[] = {
-        {true, false, true, "navi_indicator", {"stopDemo"}},
-        {false, false, true, "navi_indicator", {"toggle"}},
-        {false, true, true, "maneuver", {"toggle", "rebuild"}},
-        {true, true, true, "maneuver", {"toggle"}}, // the demo drives off the route on purpose
-        {false, false, true, "maneuver", {"toggle", "say"}},
-        {false, false, false, "maneuver", {"toggle"}},
+        {true, false, true, false, {"stopDemo"}}, // "navi_indicator"
+        {false, false, true, false, {"toggle"}},
+        {false, true, true, true, {"toggle", "rebuild"}}, // "maneuver", guidance on
+        {true, true, true, true, {"toggle"}},             // the demo leaves the route on purpose
+        {false, false, true, true, {"toggle", "say"}},
+        {false, false, false, true, {"toggle"}},
     };
     for (const Case& c : cases) {
         Rig g;
         g.route.path().points.resize(1);
-        if (std::string(c.command) == "maneuver")
+        if (c.maneuver)
             g.page->childClicked("navi_indicator");
         g.nav.demo = c.demo;
         g.nav.offRoute = c.offRoute;
         g.nav.sounds = c.sounds;
-        if (std::string(c.command) == "maneuver")
+        if (c.maneuver)
             g.page->maneuverWarn()->childClicked("rotate_image");
         else
-            g.page->childClicked(c.command);
-        EXPECT_EQ(g.nav.calls, c.calls) << c.command;
+            g.page->childClicked("navi_indicator");
+        EXPECT_EQ(g.nav.calls, c.calls);
     }
 
-    // The coordinates of the tapped point in the dialog, which captures
+    // Fewer than two route points: nothing to store. The dialog captures
     // the page's input until its button is clicked.
-    r.page->showPoint({0, 0}, false);
-    r.click("edit_point", "coords");
-    EXPECT_EQ(r.dialogText().substr(0, 11), u"Latitude = ");
+    r.route.path().points.resize(1);
+    r.click("path_continue", "add_path");
+    EXPECT_EQ(r.dialogText(), u"There is no route to save.");
     EXPECT_EQ(r.page->capture(), r.page->findChild("ok_dialog"));
     r.click("ok_dialog", "mb");
     EXPECT_EQ(r.page->capture(), nullptr);
     EXPECT_FALSE(r.shown("ok_dialog"));
-
-    // Fewer than two route points: nothing to store.
-    r.route.path().points.resize(1);
-    r.click("path_continue", "add_path");
-    EXPECT_EQ(r.dialogText(), u"There is no route to save.");
     // Two points but no atlas folder to store in: the failure is told.
     r.route.path().points.resize(2);
     r.click("path_continue", "add_path");
@@ -241,36 +206,22 @@ TEST(MapCommands, CommandsReachGuidanceAndTheDialog) {
 TEST(MapCommands, PathButtonsReportTheRoutingStatus) {
     // A tap off every road leaves an unset route point: the requests that
     // compute fail with "no road", and guidance is still started.
-    struct Case {
-        std::size_t points;
-        const char* window;
-        const char* child;
-        std::u16string dialog; // empty: no dialog
-        std::vector<std::string> calls;
-    };
+    // Route points, pop-up, button, the dialog shown (empty: none); the
+    // demo stops first and guidance starts except after "del".
     const std::u16string noRoad = u"No road was found near the point.";
-    const Case cases[] = {
-        {0, "path_start", "tiny_to", u"", {"start"}},
-        {1, "path_continue", "tiny_to", noRoad, {"start"}},
-        {1, "path_continue", "continue", noRoad, {"start"}},
-        {1, "path_continue", "set_inter", noRoad, {"start"}},
-        {1, "path_continue", "del", u"", {}},
-    };
-    for (const Case& c : cases) {
+    for (const auto& [points, window, child, dialog] :
+         {std::tuple{0, "path_start", "tiny_to", u""}, std::tuple{1, "path_continue", "tiny_to", noRoad.c_str()},
+          std::tuple{1, "path_continue", "continue", noRoad.c_str()},
+          std::tuple{1, "path_continue", "set_inter", noRoad.c_str()}, std::tuple{1, "path_continue", "del", u""}}) {
         Rig r;
         r.nav.demo = true;
-        r.route.path().points.resize(c.points);
+        r.route.path().points.resize(points);
         r.page->mapPointAction({100, 100});
-        EXPECT_TRUE(r.shown(c.window));
-        r.click(c.window, c.child);
-        std::vector<std::string> calls{"stopDemo"};
-        calls.insert(calls.end(), c.calls.begin(), c.calls.end());
-        EXPECT_EQ(r.nav.calls, calls) << c.child;
-        EXPECT_EQ(r.shown("ok_dialog"), !c.dialog.empty()) << c.child;
-        if (!c.dialog.empty()) {
-            EXPECT_EQ(r.dialogText(), c.dialog);
-        }
-        EXPECT_FALSE(r.shown(c.window));
+        r.click(window, child);
+        const bool del = std::string(child) == "del";
+        EXPECT_EQ(r.nav.calls, (del ? std::vector<std::string>{"stopDemo"} : std::vector<std::string>{"stopDemo", "start"}));
+        EXPECT_EQ(r.shown("ok_dialog") ? r.dialogText() : u"", dialog) << child;
+        EXPECT_FALSE(r.shown(window));
     }
 }
 
@@ -286,76 +237,46 @@ TEST(MapCommands, StoredRouteNeverOverwritesAnother) {
 
 TEST(MapCommands, TrackRecordingStartsAndStopsOnce) {
     TestSupport::TempDir dir;
-    Rig r;
+    Core::Config config;
     UserDataTest::ManualClock clock;
-    fdTrackManager tracks(FileSystem::toWide(dir.path().string()), r.config.root(), clock);
-    Positioning::System system(u"", 0, nullptr, [](const Positioning::MessageTexts*) {
-        return std::make_unique<Positioning::ReplayPortSystem>();
-    });
-    auto* indicator = dynamic_cast<Ui::fdCheckedButton*>(r.page->findChild("track_indicator"));
-    // Without a track manager nothing records and the indicator stays off.
-    indicator->toggle();
-    r.page->childClicked("track_indicator");
-    EXPECT_FALSE(indicator->checked());
-
-    // With a fix source the page registers the manager; without one the
-    // engine keeps it listening.
-    for (Positioning::System* source : {&system, static_cast<Positioning::System*>(nullptr)}) {
-        fdPageMap::Services s;
-        s.tracks = &tracks;
-        s.positioning = source;
-        auto* page = new fdPageMap(&r.ui, s);
-        ASSERT_TRUE(Ui::buildPage(*page, r.engine.description));
-        auto* button = dynamic_cast<Ui::fdCheckedButton*>(page->findChild("track_indicator"));
-        button->setChecked(true);
-        page->stopTrackRecording(); // nothing records: the indicator stays
-        EXPECT_TRUE(button->checked());
-        page->startTrackRecording();
-        page->startTrackRecording();
+    fdTrackManager tracks(FileSystem::toWide(dir.path().string()), config.root(), clock);
+    Rig r(7, [&](fdPageMap::Services& s) { s.tracks = &tracks; });
+    auto* button = dynamic_cast<Ui::fdCheckedButton*>(r.page->findChild("track_indicator"));
+    button->setChecked(true);
+    r.page->stopTrackRecording(); // nothing records: the indicator stays
+    EXPECT_TRUE(button->checked());
+    for (int i = 0; i < 2; ++i) {
+        r.page->startTrackRecording();
+        r.page->startTrackRecording();
         EXPECT_TRUE(tracks.isRecording());
         button->toggle(); // the user's click
-        page->childClicked("track_indicator");
+        r.page->childClicked("track_indicator");
         EXPECT_FALSE(tracks.isRecording());
-        page->stopTrackRecording();
+        r.page->stopTrackRecording();
         EXPECT_FALSE(button->checked());
     }
-    // One new track per recording, two within the same second apart.
-    EXPECT_EQ(tracks.trackCount(), 2u);
-    r.ui.activatePage(nullptr);
+    EXPECT_EQ(tracks.trackCount(), 2u); // one per recording, never reused
 }
 
 TEST(MapCommands, WaypointReachShrinksAsTheViewZoomsIn) {
     // Pixels to map units at s pixels per unit: floor(pixels / s + 0.5).
-    const std::tuple<int, float, int> radii[] = {{50, 0.5f, 100}, {20, 3.0f, 7}, {5, 2.0f, 3}, {20, 0.0f, 0}};
-    for (const auto& [pixels, scale, units] : radii) {
-        EXPECT_EQ(fdPageMap::mapRadius(pixels, scale), units) << pixels << " " << scale;
-    }
+    EXPECT_EQ(fdPageMap::mapRadius(20, 3.0f) * 10 + fdPageMap::mapRadius(5, 2.0f), 73);
+    EXPECT_EQ(fdPageMap::mapRadius(20, 0.0f), 0);
 
     UserDataTest::FakeStyles styles;
     fdWPManager waypoints(&styles, u"");
     const auto category = static_cast<std::uint8_t>(waypoints.addCategory(u"Home"));
     ASSERT_GE(waypoints.addPoint(u"gate", {1000, 1000}, u"", category), 0);
-    struct Case {
-        float scale; // pixels per unit; the reach is 20 pixels
-        Map::Point tap;
-        bool del;
-    };
-    for (const Case c : {Case{1.0f, {1015, 1000}, true}, Case{2.0f, {1015, 1000}, false}, Case{1.0f, {1030, 1000}, false}}) {
-        Rig r;
-        fdPageMap::Services s;
-        s.camera = &r.camera;
-        s.waypoints = &waypoints;
-        s.config = r.config.root();
-        auto* page = new fdPageMap(&r.ui, s);
-        ASSERT_TRUE(Ui::buildPage(*page, r.engine.description));
-        r.camera.setScale(c.scale);
-        page->mapPointAction(c.tap);
-        auto* edit = dynamic_cast<Ui::TemplateWindow*>(page->findChild("edit_point"));
-        EXPECT_EQ(edit->findChild("del")->visible(), c.del) << c.scale << " " << c.tap.x;
-        EXPECT_FALSE(edit->findChild("info")->visible());
-        edit->childClicked("del");
-        EXPECT_EQ(waypoints.findNearestPoint({1000, 1000}, 1) >= 0, !c.del);
-        if (c.del) { // back for the next case
+    // Pixels per unit and tap x; the reach is 20 pixels.
+    for (const auto& [scale, x] : {std::pair{1.0f, 1015}, std::pair{2.0f, 1015}, std::pair{1.0f, 1030}}) {
+        Rig r(7, [&](fdPageMap::Services& s) { s.waypoints = &waypoints; });
+        r.camera.setScale(scale);
+        r.page->mapPointAction({x, 1000});
+        const bool near = scale == 1.0f && x == 1015;
+        EXPECT_EQ(r.page->findChild("edit_point")->findChild("del")->visible(), near) << scale << " " << x;
+        r.click("edit_point", "del");
+        EXPECT_EQ(waypoints.findNearestPoint({1000, 1000}, 1) >= 0, !near);
+        if (near) { // back for the next case
             ASSERT_GE(waypoints.addPoint(u"gate", {1000, 1000}, u"", category), 0);
         }
     }
