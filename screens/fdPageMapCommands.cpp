@@ -11,6 +11,7 @@
 #include "core/MessageTable.h"
 #include "core/ValueFormat.h"
 #include "map/KVAtlas.h"
+#include "map/KVMap2.h"
 #include "map/LevelFrame.h"
 #include "map/Projection.h"
 #include "positioning/System.h"
@@ -219,6 +220,22 @@ void fdPageMap::mapPointAction(Map::Point point) {
     showChild(m_editPoint, "del", waypointNear(point) >= 0);
     const bool empty = m_services.route == nullptr || m_services.route->path().points.empty();
     openPopup(empty ? m_pathStart : m_pathContinue);
+
+    // The street labels: the address line waits for the address lookup;
+    // the nearest street is the bound road's name (empty when unreadable).
+    std::u16string street;
+    if (m_tappedRoute.isSet()) {
+        std::u16string name;
+        if (m_tappedRoute.map != nullptr && m_tappedRoute.nameIndex != 0 &&
+            m_tappedRoute.map->stringsReader().string(m_tappedRoute.nameIndex, name))
+            street = name;
+        street = message("map_nearest_street") + u": " + street;
+    }
+    for (auto [label, text] : {std::pair{m_upperBoxTurn, std::u16string()}, std::pair{m_upperBox, street}})
+        if (auto* box = dynamic_cast<Ui::fdStatic*>(label)) {
+            box->setText(text);
+            box->invalidate(0);
+        }
 }
 
 std::int32_t fdPageMap::waypointNear(Map::Point point) const {

@@ -216,7 +216,9 @@ TEST(MapCommands, PathButtonsReportTheRoutingStatus) {
         Rig r;
         r.nav.demo = true;
         r.route.path().points.resize(points);
+        dynamic_cast<Ui::fdStatic*>(r.page->findChild("upper_box"))->setText(u"old");
         r.page->mapPointAction({100, 100});
+        EXPECT_EQ(dynamic_cast<Ui::fdStatic*>(r.page->findChild("upper_box"))->text(), u""); // no road near
         r.click(window, child);
         const bool del = std::string(child) == "del";
         EXPECT_EQ(r.nav.calls, (del ? std::vector<std::string>{"stopDemo"} : std::vector<std::string>{"stopDemo", "start"}));
