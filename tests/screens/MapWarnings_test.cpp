@@ -1,11 +1,7 @@
-// The warning windows and the sensors panel over templates built in the
-// test: picture tables, the guard for pictures the design lacks, texts and
-// colours, and the sensor names' fallback.
+// The warning windows over templates built in the test: picture tables,
+// the guard for pictures the design lacks, texts and colours.
 
 #include "screens/MapWarnings.h"
-#include "screens/SensorsPanel.h"
-
-#include "core/Config.h"
 
 #include "tests/support/CaptureLogger.h"
 #include "tests/ui/UiTestSupport.h"
@@ -37,8 +33,6 @@ struct Creator : Ui::IWidgetCreator {
 
 Ui::TemplateDescription group(std::vector<std::pair<std::string, int>> children) {
     Ui::TemplateDescription t;
-    t.w = 200;
-    t.h = 60;
     for (auto& [name, pictures] : children)
         t.creators.push_back(std::make_unique<Creator>(name, pictures));
     return t;
@@ -59,13 +53,6 @@ std::u16string textOf(Ui::fdWindowBase& w, const char* child) {
 std::int32_t picture(Ui::fdWindowBase& w, const char* child) {
     return dynamic_cast<Ui::fdMultiStatic*>(w.findChild(child))->current();
 }
-
-struct Sensors : MapSensorSource {
-    std::map<std::string, std::u16string> values{
-        {"dist_to_maneuver", u"1 km"}, {"time_to_maneuver", u"2 min"}, {"speed", u"50"}, {"altitude", u"120 m"}};
-    bool hasSensor(const std::string& n) const override { return values.count(n) != 0; }
-    std::u16string shortText(const std::string& n) const override { return values.at(n); }
-};
 
 } // namespace
 
@@ -90,7 +77,7 @@ TEST(MapWarnings, ShowOrLeaveOutByTheDesignsPictures) {
     // Pictures in the design's lists, type, picture shown (-1: left out; a
     // first unknown type has no picture to keep).
     for (const auto& [pictures, type, shown] : {std::tuple{24, 33u, 23}, std::tuple{24, 99u, -1},
-                                                std::tuple{20, 33u, -1}, std::tuple{5, 1u, 0}}) {
+                                                std::tuple{20, 33u, -1}}) {
         Rig r;
         // The page owns its windows.
         auto& warn = *new ManeuverWarn(group({{"rotate_image", pictures}, {"rotate_textbox", -1}}), r.page, &r.ui,
@@ -123,32 +110,9 @@ TEST(MapWarnings, ShowOrLeaveOutByTheDesignsPictures) {
 TEST(MapWarnings, PassedPoiIsShownWithItsDistanceInWhite) {
     Rig r;
     auto& warn = *new fdPoiWarn(group({{"poi_image", -1}, {"poi_textbox", -1}}), r.page, &r.ui, nullptr, r.messages);
-    for (const auto& [metres, shown, colour] : {std::tuple{250, u"250 m", fdPoiWarn::AheadColour},
-                                                std::tuple{0, u"0 m", 0xFFFFFFFFu},
-                                                std::tuple{-1500, u"1.500 km", 0xFFFFFFFFu}}) {
-        warn.show(nullptr, metres);
-        EXPECT_EQ(textOf(warn, "poi_textbox"), shown);
-        EXPECT_EQ(warn.findChild("poi_textbox")->textColors().day, colour) << metres;
-    }
-}
-
-TEST(SensorsPanel, NamesFallBackToTheDefaultThree) {
-    const std::array<std::string, 3> standard{"dist_to_maneuver", "time_to_maneuver", "speed"};
-    const std::pair<const char*, std::array<std::string, 3>> cases[] = {
-        {"speed;altitude;dist_to_maneuver", {"speed", "altitude", "dist_to_maneuver"}},
-        {"speed;altitude", standard}, {"speed;altitude;speed;speed", standard}, {"speed;altitude;warp", standard},
-        {";;", standard},
-    };
-    Sensors sensors;
-    for (const auto& [text, names] : cases) {
-        Rig r;
-        Core::Config config;
-        config.root()->set("map_sensors_names", std::string(text));
-        auto& panel = *new SensorsPanel(group({{"sensor1", -1}, {"sensor2", -1}, {"sensor3", -1}}), r.page, &r.ui, nullptr,
-                           config.root(), &sensors);
-        EXPECT_EQ(panel.names(), names) << text;
-        panel.tick(0);
-        EXPECT_EQ(textOf(panel, "sensor3"), sensors.values.at(names[0]));
-        EXPECT_EQ(textOf(panel, "sensor1"), sensors.values.at(names[2]));
-    }
+    warn.show(nullptr, 250);
+    EXPECT_EQ(warn.findChild("poi_textbox")->textColors().day, fdPoiWarn::AheadColour);
+    warn.show(nullptr, -1500);
+    EXPECT_EQ(textOf(warn, "poi_textbox"), u"1.500 km");
+    EXPECT_EQ(warn.findChild("poi_textbox")->textColors().day, 0xFFFFFFFFu);
 }
