@@ -205,10 +205,15 @@ void PageFactory::createPage(const Row& row) {
         services.dangerPoints = e.m_dangerPoints.get();
         services.tracks = e.m_tracks.get();
         services.sound = ui->soundPlayer();
+        services.messages = e.m_messages.get();
         const Ui::DesignExtras& extras = e.m_design->extras;
         services.deltas = {extras.rotationPushDelta, extras.scalePushDelta, extras.scaleFixedDelta};
         services.fingerTap = extras.fingerTapDistance;
-        // The car and guidance join the page with their subsystems.
+        services.route = e.m_route;
+        services.waypoints = e.m_waypoints.get();
+        // No fix source: the engine keeps the track manager listening.
+        // The car, guidance and the sensors join the page with their
+        // subsystems.
         new Screens::fdPageMap(ui, std::move(services));
         return;
     }
