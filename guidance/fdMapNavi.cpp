@@ -306,7 +306,11 @@ void fdMapNavi::findNextManeuver() {
     // Warnings of an earlier manoeuvre that never fired (a last warning of
     // 0 m, or a manoeuvre passed early) are dropped rather than left below
     // the new ones with thresholds that now belong to this manoeuvre.
-    m_warnStack.assign({&m_warn0, &m_warn1, &m_farWarn, &m_timeWarn});
+    m_warnStack.clear();
+    m_warnStack.push_back(&m_warn0);
+    m_warnStack.push_back(&m_warn1);
+    m_warnStack.push_back(&m_farWarn);
+    m_warnStack.push_back(&m_timeWarn);
     const std::uint32_t remaining = remainingDistance();
     while (!m_warnStack.empty() && m_warnStack.back()->isReached(remaining)) {
         m_warnStack.pop_back();
@@ -314,7 +318,7 @@ void fdMapNavi::findNextManeuver() {
             m_warnStack.pop_back();
     }
     if (isLateOnly(type) && m_warnStack.size() > 1)
-        m_warnStack.resize(1);
+        m_warnStack.erase(m_warnStack.begin() + 1, m_warnStack.end());
 }
 
 bool fdMapNavi::findNextPoint(const PathPosition& from) {
