@@ -20,6 +20,7 @@ sanitized=(
   ui
   positioning
   routing
+  guidance
   search
   render
   map
