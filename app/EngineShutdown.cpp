@@ -17,6 +17,11 @@
 #include "map/proximity/Index.h"
 #include "platform/Memory.h"
 #include "positioning/System.h"
+#include "routing/AtlasRoute.h"
+#include "userdata/MonitoringSystem.h"
+#include "userdata/fdTrackManager.h"
+#include "userdata/fdWPManager.h"
+#include "render/MapCaptions.h"
 #include "render/fdMapRenderer.h"
 #include "ui/fdInterface.h"
 
@@ -42,8 +47,14 @@ bool fdEngine::loadGps() {
 }
 
 void fdEngine::onlineLogin() {
-    // The online service joins the engine with its own subsystem; until then
-    // there is no service to log in to, and the program runs offline.
+    if (!m_monitoring)
+        return;
+    auto root = m_config->root();
+    const std::string password = root->value("online_password", std::string());
+    const std::string user = root->value("online_user", std::string());
+    m_monitoring->setLogin(Core::utf8ToWide(user), Core::utf8ToWide(password));
+    if (root->value("monitoring_enabled", true))
+        m_monitoring->start();
 }
 
 void fdEngine::saveGpsSettings() {
@@ -61,7 +72,17 @@ void fdEngine::saveGpsSettings() {
     root->set("gps_enable", m_positioning->isEnabled());
 }
 
-void fdEngine::saveMonitoringSettings() {}
+void fdEngine::saveMonitoringSettings() {
+    if (!m_monitoring)
+        return;
+    auto root = m_config->root();
+    root->set("monitoring_enabled", m_monitoring->isRunning());
+    std::vector<std::uint8_t> seen;
+    for (const std::uint32_t id : m_monitoring->seenPointIds())
+        for (int shift = 0; shift < 32; shift += 8)
+            seen.push_back(static_cast<std::uint8_t>(id >> shift));
+    root->set("online_deleted_waypoints", seen);
+}
 
 void fdEngine::saveSettings() {
     if (!m_initialized || !m_config)
@@ -88,6 +109,10 @@ void fdEngine::shutdown() {
         if (m_atlasIndex < records.size())
             m_config->root()->set("atlas", Core::wideToUtf8(records[m_atlasIndex].path));
     }
+    if (m_positioning && m_tracks)
+        m_positioning->removeListener(m_tracks.get());
+    if (m_waypoints)
+        m_waypoints->save(programPath(u"waypoints"));
     saveSettings();
     if (m_ui) {
         m_ui->shutdown();
@@ -98,6 +123,8 @@ void fdEngine::shutdown() {
             Log::log(Log::Info, "%d bytes used in images", static_cast<long long>(after) - static_cast<long long>(before));
         }
     }
+    m_mapCaptions.reset();
+    m_routeLine.reset();
     m_mapRenderer.reset();
     m_ui.reset();
     m_atlas.reset();
@@ -117,6 +144,9 @@ void fdEngine::shutdown() {
         SDL_QuitSubSystem(SDL_INIT_EVERYTHING & ~SDL_INIT_TIMER);
     m_screen = nullptr;
     Log::log(Log::System, "SDL closed");
+    if (m_monitoring && m_monitoring->isRunning())
+        m_monitoring->stop();
+    m_monitoring.reset();
     m_positioning.reset();
     m_inetStatistics.reset();
     m_internet.reset();

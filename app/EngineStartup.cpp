@@ -10,9 +10,14 @@
 #include "core/Text.h"
 #include "map/AtlasFolderList.h"
 #include "map/KVAtlas.h"
+#include "search/Engine.h"
 #include "platform/Path.h"
 #include "positioning/SerialPortSystem.h"
 #include "positioning/System.h"
+#include "routing/AtlasRoute.h"
+#include "routing/MapPicking.h"
+#include "routing/Minimap.h"
+#include "userdata/MonitoringSystem.h"
 #include "render/fdMapRenderer.h"
 #include "ui/ButtonBindings.h"
 #include "core/AnsiFile.h"
@@ -25,6 +30,7 @@
 #include "ui/fdInterface.h"
 #include "ui/fdPage.h"
 
+#include <algorithm>
 #include <climits>
 #include <exception>
 
@@ -116,9 +122,32 @@ bool fdEngine::initDesign(int& result) {
 
     m_onlineAutoDisable = root->value("online_auto_disable", true);
 
+    // The online service, when the network is there and an address is set.
+    const std::string onlineUrl = root->value("online_url", std::string());
+    if (m_internet && !onlineUrl.empty()) {
+        const int period = std::max(root->value("online_refresh_period", 10), 10);
+        const bool autoConnect = root->value("online_auto_connect", true);
+        m_monitoring = std::make_unique<Monitoring::System>(m_positioning.get(), m_internet, Core::utf8ToWide(onlineUrl),
+                                                            autoConnect, static_cast<std::uint32_t>(period));
+        std::vector<std::uint8_t> seen;
+        root->valueBlob("online_deleted_waypoints", seen);
+        std::vector<std::uint32_t> ids;
+        for (std::size_t i = 0; i + 4 <= seen.size(); i += 4)
+            ids.push_back(seen[i] | (seen[i + 1] << 8) | (seen[i + 2] << 16) | (std::uint32_t(seen[i + 3]) << 24));
+        m_monitoring->setSeenPointIds(std::move(ids));
+    }
+
     m_pool = std::make_unique<Core::ResourcesPool>(10);
     Map::AtlasServices services;
     services.paths = std::make_shared<EngineAtlasPaths>(*this);
+    auto route = std::make_unique<AtlasRoute>();
+    m_route = route.get();
+    services.routePath = std::move(route);
+    services.interMapGraph = std::make_unique<Minimap>();
+    Map::Nearest::installPicking();
+    // The atlas owns its text search and attaches it to the maps of every
+    // atlas it loads.
+    services.searchEngine = std::make_unique<TextSearch::Engine>();
     m_atlas = std::make_unique<Map::KVAtlas>(root, *m_pool, std::move(services));
 
     // The design file: a missing, unparsable or foreign design is the one

@@ -14,7 +14,17 @@
 #include "map/proximity/Index.h"
 #include "map/proximity/Loader.h"
 #include "render/fdMapRenderer.h"
+#include "render/MapCamera.h"
+#include "render/MapCaptions.h"
+#include "render/ViewPreparation.h"
 #include "screens/fdMainMenuPage.h"
+#include "positioning/System.h"
+#include "routing/AtlasRoute.h"
+#include "screens/fdPageMap.h"
+#include "userdata/WaypointStyles.h"
+#include "userdata/fdTrackManager.h"
+#include "userdata/fdWPManager.h"
+#include "ui/ButtonBindings.h"
 #include "ui/DesignDescription.h"
 #include "ui/Messages.h"
 #include "ui/fdInterface.h"
@@ -95,7 +105,15 @@ void PageFactory::progress(SplashPage& splash, std::int32_t value) {
 bool PageFactory::initInterface() {
     fdEngine& e = m_engine;
     try {
-        e.m_scratchSurface = std::make_unique<TempSurface>(0, 0, 0, 0, 0);
+        // The scratch surface of framed pictures: stretched pieces are
+        // scaled into it, which needs the depth of the pictures (the
+        // screen's); a depth of 0 makes no usable surface.
+        if (e.m_screen) {
+            const SDL_PixelFormat* f = e.m_screen->format;
+            e.m_scratchSurface = std::make_unique<TempSurface>(f->BitsPerPixel, f->Rmask, f->Gmask, f->Bmask, f->Amask);
+        } else {
+            e.m_scratchSurface = std::make_unique<TempSurface>(32, 0x00FF0000, 0x0000FF00, 0x000000FF, 0xFF000000);
+        }
         e.m_ui = std::make_unique<Ui::fdInterface>(&e, e.m_files.get());
         if (e.m_screen)
             e.m_ui->setRect(0, 0, e.m_screen->w, e.m_screen->h);
@@ -173,6 +191,24 @@ void PageFactory::createPage(const Row& row) {
         new Screens::fdMainMenuPage(ui, nullptr);
         return;
     }
+    if (name == "pageMap") {
+        fdEngine& e = m_engine;
+        Screens::fdPageMap::Services services;
+        services.config = e.m_config->root();
+        services.renderer = e.m_mapRenderer.get();
+        services.atlas = e.m_atlas.get();
+        services.camera = e.m_camera.get();
+        services.bindings = e.m_bindings.get();
+        services.dangerPoints = e.m_dangerPoints.get();
+        services.tracks = e.m_tracks.get();
+        services.sound = ui->soundPlayer();
+        const Ui::DesignExtras& extras = e.m_design->extras;
+        services.deltas = {extras.rotationPushDelta, extras.scalePushDelta, extras.scaleFixedDelta};
+        services.fingerTap = extras.fingerTapDistance;
+        // The car and guidance join the page with their subsystems.
+        new Screens::fdPageMap(ui, std::move(services));
+        return;
+    }
     // Pages whose screens are not part of this build yet stand as plain
     // pages of their design name: they are built from the design and answer
     // the commands every page understands.
@@ -222,9 +258,9 @@ bool PageFactory::applyInterface(SplashPage& splash) {
 bool PageFactory::runStep(Step step) {
     switch (step) {
     case Step::TrackManager:
+        return createTrackManager();
     case Step::Waypoints:
-        // Tracks and waypoints join the engine with their own subsystem.
-        return true;
+        return loadWaypoints();
     case Step::AtlasContents:
         return loadAtlasContents();
     case Step::MapRenderer:
@@ -271,6 +307,46 @@ bool PageFactory::createMapRenderer() {
     e.m_mapRenderer = std::make_unique<MapDrawing::fdMapRenderer>(e.m_atlas.get(), *e.m_camera, e.m_config->root(),
                                                                    styles);
     e.m_mapRenderer->setMapSurface(map);
+    // The map page opens on the atlas's saved view.
+    MapDrawing::ViewPreparation::cameraFromAtlas(*e.m_camera, *e.m_atlas);
+    e.m_camera->setAnchorFraction(MapCamera::anchorFractionFor(e.m_mapRenderer->proportion()));
+    e.m_mapCaptions = std::make_unique<MapDrawing::MapCaptions>(*e.m_atlas, *e.m_mapRenderer);
+    e.m_mapRenderer->services().captions = e.m_mapCaptions.get();
+    if (e.m_route) {
+        e.m_routeLine = std::make_unique<RouteLine>(e.m_route->path(), *e.m_atlas);
+        e.m_mapRenderer->services().route = e.m_routeLine.get();
+    }
+    return true;
+}
+
+bool PageFactory::createTrackManager() {
+    fdEngine& e = m_engine;
+    try {
+        e.m_tracks = std::make_unique<fdTrackManager>(e.programPath(u"tracks\\"), e.m_config->root());
+    } catch (const std::exception& error) {
+        Log::log(Log::Critical, "Fatal error : failed to init tracks manager : %s", std::string(error.what()));
+        return false;
+    }
+    if (e.m_positioning)
+        e.m_positioning->addListener(e.m_tracks.get());
+    return true;
+}
+
+bool PageFactory::loadWaypoints() {
+    fdEngine& e = m_engine;
+    try {
+        // Waypoint names are written in the design's caption font, white
+        // on the map's dark halo colours.
+        Render::Font* font = e.m_ui->fontByName(e.m_design->extras.captionFont);
+        e.m_waypointStyles = std::make_unique<RenderWaypointStyles>(e.m_mapRenderer->styles(), e.m_ui.get(), font,
+                                                                    0xFFFFFFFFu);
+        e.m_waypoints = std::make_unique<fdWPManager>(e.m_waypointStyles.get(), e.dataPath(u"icons.txt"));
+        e.m_waypoints->load(e.programPath(u"waypoints"));
+        e.m_mapRenderer->services().waypoints = e.m_waypoints.get();
+    } catch (const std::exception& error) {
+        Log::log(Log::Critical, "fatal error : failed to init waypoints manager : %s", std::string(error.what()));
+        return false;
+    }
     return true;
 }
 

@@ -38,6 +38,8 @@ class PageFactory {
     bool loadAtlasContents();
     bool createMapRenderer();
     bool loadDangerPoints();
+    bool createTrackManager();
+    bool loadWaypoints();
     void createPage(const Row& row);
     void progress(SplashPage& splash, std::int32_t value);
 

@@ -20,7 +20,13 @@
 #include "platform/Path.h"
 #include "platform/SystemInfo.h"
 #include "positioning/System.h"
+#include "routing/AtlasRoute.h"
+#include "userdata/MonitoringSystem.h"
+#include "userdata/WaypointStyles.h"
+#include "userdata/fdTrackManager.h"
+#include "userdata/fdWPManager.h"
 #include "render/MapCamera.h"
+#include "render/MapCaptions.h"
 #include "render/fdMapRenderer.h"
 #include "ui/ButtonBindings.h"
 #include "ui/DesignDescription.h"
@@ -117,8 +123,8 @@ void fdEngine::requestRaise() {
 }
 
 void fdEngine::connectionChanged() {
-    // The online service is not part of this build yet; with auto-disable
-    // set there is nothing running that a lost connection could stop.
+    if (m_onlineAutoDisable && m_monitoring)
+        m_monitoring->stop();
 }
 
 int fdEngine::run() {
@@ -266,13 +272,16 @@ int fdEngine::init() {
 }
 
 fdEngine::~fdEngine() {
+    m_mapCaptions.reset();
     m_mapRenderer.reset();
     g_engine = nullptr;
     m_mapSurface.reset();
     m_scratchSurface.reset();
     m_atlas.reset();
+    m_monitoring.reset();
     m_positioning.reset();
     m_dangerPoints.reset();
+    m_waypointStyles.reset();
     m_atlasFolders.reset();
     m_pool.reset();
     m_messages.reset();

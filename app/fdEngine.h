@@ -35,6 +35,14 @@ class InetStatistics;
 namespace Positioning {
 class System;
 }
+namespace Monitoring {
+class System;
+}
+class AtlasRoute;
+class RouteLine;
+class fdTrackManager;
+class fdWPManager;
+class RenderWaypointStyles;
 namespace Map {
 class KVAtlas;
 class AtlasFolderList;
@@ -44,6 +52,7 @@ struct IndexHolder;
 } // namespace Map
 namespace MapDrawing {
 class fdMapRenderer;
+class MapCaptions;
 }
 class Messages;
 namespace Ui {
@@ -149,6 +158,10 @@ class fdEngine : public Network::ConnectionListener, public Ui::EngineServices {
     Map::KVAtlas* atlas() const { return m_atlas.get(); }
     Map::AtlasFolderList* atlasFolders() const { return m_atlasFolders.get(); }
     Positioning::System* positioning() const { return m_positioning.get(); }
+    Monitoring::System* monitoring() const { return m_monitoring.get(); }
+    AtlasRoute* route() const { return m_route; }
+    fdTrackManager* tracks() const { return m_tracks.get(); }
+    fdWPManager* waypoints() const { return m_waypoints.get(); }
     MapDrawing::fdMapRenderer* mapRenderer() const { return m_mapRenderer.get(); }
     MapCamera& camera() { return *m_camera; }
     SDL_Surface* screen() const { return m_screen; }
@@ -187,9 +200,19 @@ class fdEngine : public Network::ConnectionListener, public Ui::EngineServices {
     std::unique_ptr<Core::ResourcesPool> m_pool;
     std::unique_ptr<Map::AtlasFolderList> m_atlasFolders;
     std::unique_ptr<MapDrawing::fdMapRenderer> m_mapRenderer;
+    // The caption step of the frame; goes before the renderer.
+    std::unique_ptr<MapDrawing::MapCaptions> m_mapCaptions;
     std::unique_ptr<Map::Proximity::IndexHolder> m_dangerPoints;
     std::unique_ptr<Positioning::System> m_positioning;
+    std::unique_ptr<fdTrackManager> m_tracks;
+    std::unique_ptr<RenderWaypointStyles> m_waypointStyles;
+    std::unique_ptr<fdWPManager> m_waypoints;
+    std::unique_ptr<Monitoring::System> m_monitoring;
     std::unique_ptr<Map::KVAtlas> m_atlas;
+    // The route: the atlas owns the path (its "path.kvp"), the renderer
+    // draws it through the route line.
+    AtlasRoute* m_route = nullptr;
+    std::unique_ptr<RouteLine> m_routeLine;
     std::unique_ptr<MapCamera> m_camera;
     bool m_initialized = false;
     bool m_onlineAutoDisable = true;

@@ -56,6 +56,35 @@ bool AtlasRoute::recalculatePath(Map::KVAtlas& atlas, Core::ConfigNode& config, 
     return calculatePath(atlas, config, point);
 }
 
+PathPoint boundPoint(Map::KVAtlas& atlas, const Map::Routing::RoadBinding& binding) {
+    PathPoint point;
+    Map::KVMap2* map = atlas.mapAt(binding.mapIndex);
+    if (map == nullptr || binding.segmentId == Map::Routing::NoSegment) return point;
+    for (std::size_t i = 0; i < map->levelCount(); ++i) {
+        if (!(Map::LevelFrame::of(map->level(i)) == binding.frame)) continue;
+        point.map = map;
+        point.segmentId = binding.segmentId;
+        point.allowForward = 1;
+        point.allowBackward = 1;
+        point.nameIndex = binding.nameIndex;
+        point.roadPoint = {&map->level(i), binding.roadPoint.x, binding.roadPoint.y};
+        point.pickedPoint = {&map->level(i), binding.pickedPoint.x, binding.pickedPoint.y};
+        break;
+    }
+    return point;
+}
+
+bool AtlasRoute::startPathAtLocation(Map::KVAtlas& atlas, Map::Point location) {
+    Map::Routing::RoadBinding binding;
+    return Map::Routing::bindToNearestRoad(atlas, location, binding) && startPathAt(boundPoint(atlas, binding));
+}
+
+bool AtlasRoute::addPathPointAtLocation(Map::KVAtlas& atlas, Core::ConfigNode& config, Map::Point location) {
+    Map::Routing::RoadBinding binding;
+    return Map::Routing::bindToNearestRoad(atlas, location, binding) &&
+           addPathPoint(atlas, config, boundPoint(atlas, binding));
+}
+
 std::uint32_t pathCost(const Path& path, Core::ConfigNode& config) {
     const RoutingParams params = RoutingParams::fromConfig(*config.child("Routing"));
     std::uint64_t sum = 0;

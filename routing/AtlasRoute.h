@@ -5,6 +5,7 @@
 
 #include "map/AtlasServices.h"
 #include "render/MapPageServices.h"
+#include "routing/NearestRoad.h"
 #include "routing/Path.h"
 
 #include <cstdint>
@@ -31,6 +32,10 @@ class AtlasRoute : public Map::RoutePath {
     // whose detour through it costs least, or as the new finish when that
     // costs no more (a route without points starts there).
     bool addPathPoint(Map::KVAtlas& atlas, Core::ConfigNode& config, const PathPoint& point);
+    // The same at a map location bound to its nearest road; false when no
+    // road is found.
+    bool startPathAtLocation(Map::KVAtlas& atlas, Map::Point location);
+    bool addPathPointAtLocation(Map::KVAtlas& atlas, Core::ConfigNode& config, Map::Point location);
 
     bool read(const std::u16string& file, Map::KVAtlas& atlas) override;
     void write(const std::u16string& name, const std::u16string& file) override;
@@ -39,6 +44,10 @@ class AtlasRoute : public Map::RoutePath {
   private:
     Path m_path;
 };
+
+// A route point from a road binding (both direction flags 1); its map is
+// null when the binding names no map or level of the atlas.
+PathPoint boundPoint(Map::KVAtlas& atlas, const Map::Routing::RoadBinding& binding);
 
 // The routing cost of a path's parts under the "Routing" parameters of
 // config: the sum of each part's segment cost at its length; 0xFFFFFFFF

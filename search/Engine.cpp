@@ -18,11 +18,9 @@ using namespace Map::File;
 namespace {
 
 bool startsWithFolded(const std::u16string& name, const std::u16string& folded) {
-    if (name.size() < folded.size())
-        return false;
+    if (name.size() < folded.size()) return false;
     for (std::size_t i = 0; i < folded.size(); ++i)
-        if (Core::toLower(name[i]) != folded[i])
-            return false;
+        if (Core::toLower(name[i]) != folded[i]) return false;
     return true;
 }
 
@@ -30,10 +28,14 @@ bool startsWithFolded(const std::u16string& name, const std::u16string& folded) 
 std::uint32_t levelCount(Map::KvMap& map, int kind) {
     AddressSectionReader& address = map.addressReader();
     switch (kind) {
-    case CitiesKind: return address.cityCount();
-    case StreetsKind: return address.streetCount();
-    case PoisKind: return address.objectCount();
-    default: return 0;
+    case CitiesKind:
+        return address.cityCount();
+    case StreetsKind:
+        return address.streetCount();
+    case PoisKind:
+        return address.objectCount();
+    default:
+        return 0;
     }
 }
 
@@ -41,12 +43,9 @@ std::uint32_t levelCount(Map::KvMap& map, int kind) {
 // the first spliced in (docs/map-format.md), else the first.
 std::u16string itemText(StringsSectionReader& strings, const Map::TextSearchItem& item) {
     std::u16string first, text;
-    if (!strings.string(item.nameId, first))
-        first.clear();
-    if (item.secondNameId == 0)
-        return first;
-    if (!strings.string(item.secondNameId, text))
-        text.clear();
+    if (!strings.string(item.nameId, first)) first.clear();
+    if (item.secondNameId == 0) return first;
+    if (!strings.string(item.secondNameId, text)) text.clear();
     if (item.secondNameId != item.nameId && item.position1 != item.position2) {
         const std::u16string tail = item.position2 < first.size() ? first.substr(item.position2) : u"";
         text.insert(std::min<std::size_t>(item.position1, text.size()), tail);
@@ -85,7 +84,8 @@ bool parentName(Map::KvMap& map, int table, std::uint32_t offset, std::u16string
         name = r.name;
         break;
     }
-    default: break;
+    default:
+        break;
     }
     out.clear();
     return read && (name == 0 || map.stringsReader().stringAt(name, out));
@@ -94,7 +94,7 @@ bool parentName(Map::KvMap& map, int table, std::uint32_t offset, std::u16string
 // The nearest POIs of all selected maps: a heap of the 14 nearest so far,
 // the farthest on top.
 class NnPoiVisitor : public Map::File::NnVisitor {
-public:
+  public:
     struct Entry {
         std::uint32_t map = 0;
         std::uint32_t offset = 0;
@@ -111,13 +111,15 @@ public:
         m_filterObject = filterObject;
     }
     bool wantsMore() override { return true; }
-    std::uint64_t limit() override { return m_heap.size() >= m_capacity ? m_heap.front().distance : UINT64_MAX; }
+    std::uint64_t limit() override {
+        return m_heap.size() >= m_capacity ? m_heap.front().distance : UINT64_MAX;
+    }
     void visit(std::uint32_t offset, std::uint64_t distance) override {
-        if (m_filterLevel != NoFilter && (!m_pois.seek(*m_map, offset) || !m_pois.accepts(m_filterLevel, m_filterObject)))
+        if (m_filterLevel != NoFilter &&
+            (!m_pois.seek(*m_map, offset) || !m_pois.accepts(m_filterLevel, m_filterObject)))
             return;
         if (m_heap.size() >= m_capacity) {
-            if (distance >= m_heap.front().distance)
-                return;
+            if (distance >= m_heap.front().distance) return;
             std::pop_heap(m_heap.begin(), m_heap.end());
             m_heap.pop_back();
         }
@@ -126,15 +128,14 @@ public:
     }
     // The farthest entry, removed; false when none is left.
     bool pop(Entry& out) {
-        if (m_heap.empty())
-            return false;
+        if (m_heap.empty()) return false;
         std::pop_heap(m_heap.begin(), m_heap.end());
         out = m_heap.back();
         m_heap.pop_back();
         return true;
     }
 
-private:
+  private:
     VisitorBase& m_pois;
     std::uint32_t m_filterLevel;
     std::size_t m_capacity;
@@ -147,11 +148,15 @@ private:
 } // namespace
 
 Engine::Engine(Ticks ticks, CarPosition car)
-    : m_ticks(ticks ? std::move(ticks) : Ticks(steadyTicks)), m_car(std::move(car)), m_index(m_maps, m_ticks) {}
+    : m_ticks(ticks ? std::move(ticks) : Ticks(steadyTicks)), m_car(std::move(car)),
+      m_index(m_maps, m_ticks) {}
 
-Engine::~Engine() { m_index.close(); }
+Engine::~Engine() {
+    m_index.close();
+}
 
-void Engine::setAtlas(const std::vector<Map::KVMap2*>& maps, const std::u16string& folder, Core::ResourcesPool& pool) {
+void Engine::setAtlas(const std::vector<Map::KVMap2*>& maps, const std::u16string& folder,
+                      Core::ResourcesPool& pool) {
     std::vector<Map::KvMap*> list(maps.begin(), maps.end());
     // The atlas names its folder relative to the program; the maps carry
     // the full paths, and all of them live in that folder.
@@ -159,8 +164,7 @@ void Engine::setAtlas(const std::vector<Map::KVMap2*>& maps, const std::u16strin
     if (!list.empty()) {
         const std::u16string& path = list.front()->filePath();
         const std::size_t slash = FileSystem::lastSeparator(path);
-        if (slash != std::u16string::npos)
-            where = path.substr(0, slash);
+        if (slash != std::u16string::npos) where = path.substr(0, slash);
     }
     attach(list, where, pool);
 }
@@ -176,7 +180,8 @@ void Engine::clearMaps() {
     m_kind = 0;
 }
 
-bool Engine::attach(const std::vector<Map::KvMap*>& maps, const std::u16string& folder, Core::ResourcesPool& pool) {
+bool Engine::attach(const std::vector<Map::KvMap*>& maps, const std::u16string& folder,
+                    Core::ResourcesPool& pool) {
     clearMaps();
     for (Map::KvMap* map : maps)
         m_maps.add(map);
@@ -188,9 +193,12 @@ bool Engine::attach(const std::vector<Map::KvMap*>& maps, const std::u16string& 
 
 int Engine::level() const {
     switch (m_kind) {
-    case CitiesKind: return CityLevel;
-    case StreetsKind: return StreetLevel;
-    default: return PoiLevel;
+    case CitiesKind:
+        return CityLevel;
+    case StreetsKind:
+        return StreetLevel;
+    default:
+        return PoiLevel;
     }
 }
 
@@ -217,14 +225,11 @@ void Engine::search(int kind, std::uint32_t filterLevel, const std::vector<MapAn
             }
     m_indexInUse = false;
     m_indexDepth = NoIndexDepth;
-    if (kind != CitiesKind && kind != StreetsKind && kind != PoisKind)
-        return;
+    if (kind != CitiesKind && kind != StreetsKind && kind != PoisKind) return;
     std::uint64_t objects = 0;
     for (std::size_t m = 0; m < n; ++m)
-        if (m_selected[m])
-            objects += levelCount(*m_maps.maps()[m], kind);
-    if (objects < IndexThreshold)
-        return;
+        if (m_selected[m]) objects += levelCount(*m_maps.maps()[m], kind);
+    if (objects < IndexThreshold) return;
     // A depth of 0 (no selected map has the level's tree) cannot answer a
     // single letter: the objects are walked instead.
     const std::uint32_t depth = m_index.depth(level(), m_selected);
@@ -270,8 +275,7 @@ void Engine::addKey(const std::u16string& letters) {
 }
 
 void Engine::extend(std::size_t position) {
-    if (!m_visitor)
-        return;
+    if (!m_visitor) return;
     if (m_indexInUse) {
         if (position < m_indexDepth) {
             extendThroughIndex(m_keys[position]);
@@ -283,10 +287,8 @@ void Engine::extend(std::size_t position) {
         }
         return;
     }
-    if (m_fresh && !m_tree)
-        buildTreeFromObjects();
-    if (m_tree)
-        extendThroughTree(m_keys[position]);
+    if (m_fresh && !m_tree) buildTreeFromObjects();
+    if (m_tree) extendThroughTree(m_keys[position]);
 }
 
 void Engine::replayThroughTree() {
@@ -301,9 +303,9 @@ void Engine::replayThroughTree() {
 void Engine::extendThroughIndex(const std::u16string& key) {
     std::vector<Variant> out;
     auto offer = [&](std::u16string prefix) {
-        const bool known = std::any_of(out.begin(), out.end(), [&](const Variant& v) { return v.prefix == prefix; });
-        if (!known && exists(prefix))
-            out.push_back({std::move(prefix), nullptr});
+        const bool known =
+            std::any_of(out.begin(), out.end(), [&](const Variant& v) { return v.prefix == prefix; });
+        if (!known && exists(prefix)) out.push_back({std::move(prefix), nullptr});
     };
     if (m_fresh) {
         for (char16_t c : key)
@@ -323,9 +325,9 @@ void Engine::extendThroughTree(const std::u16string& key) {
         const char16_t letter = Core::toLower(c);
         const SearchTreeNode* node = SearchTreeNode::find(from, letter);
         std::u16string next = prefix + letter;
-        const bool known = std::any_of(out.begin(), out.end(), [&](const Variant& v) { return v.prefix == next; });
-        if (node != nullptr && !known)
-            out.push_back({std::move(next), node});
+        const bool known =
+            std::any_of(out.begin(), out.end(), [&](const Variant& v) { return v.prefix == next; });
+        if (node != nullptr && !known) out.push_back({std::move(next), node});
     };
     if (m_fresh) {
         for (char16_t c : key)
@@ -345,14 +347,11 @@ bool Engine::wayPointMatches(const Map::WayPoint& point, const std::u16string& p
 }
 
 bool Engine::exists(const std::u16string& prefix) {
-    if (m_kind != PoisKind)
-        return m_index.hasItems(level(), prefix, m_selected);
-    if (m_index.hasTypedItems(prefix, m_poiTypes, m_selected))
-        return true;
+    if (m_kind != PoisKind) return m_index.hasItems(level(), prefix, m_selected);
+    if (m_index.hasTypedItems(prefix, m_poiTypes, m_selected)) return true;
     if (m_wayPoints)
         for (std::size_t i = 0; i < m_wayPoints->count(); ++i)
-            if (wayPointMatches(m_wayPoints->at(i), prefix, false))
-                return true;
+            if (wayPointMatches(m_wayPoints->at(i), prefix, false)) return true;
     return false;
 }
 
@@ -363,20 +362,16 @@ bool Engine::findRanges(const std::u16string& prefix, ItemRanges& ranges) {
 
 bool Engine::indexWalk(const std::u16string& prefix, const WalkCallback& callback) {
     ItemRanges ranges;
-    if (!findRanges(prefix, ranges))
-        return false;
+    if (!findRanges(prefix, ranges)) return false;
     std::vector<Map::TextSearchItem> items;
     for (const Map::MappedGroup& range : ranges) {
         Map::KvMap* map = mapOf(range.map);
-        if (map == nullptr || !map->textSearchReader().readItems(level(), range.group, items))
-            continue;
+        if (map == nullptr || !map->textSearchReader().readItems(level(), range.group, items)) continue;
         for (const Map::TextSearchItem& item : items) {
-            if (!m_visitor->seek(*map, item.objectOffset))
-                continue;
+            if (!m_visitor->seek(*map, item.objectOffset)) continue;
             if (m_filterLevel != NoFilter && !m_visitor->accepts(m_filterLevel, m_filterObjects[range.map]))
                 continue;
-            if (!callback(itemText(map->stringsReader(), item), {range.map, item.objectOffset}))
-                return false;
+            if (!callback(itemText(map->stringsReader(), item), {range.map, item.objectOffset})) return false;
         }
     }
     return true;
@@ -384,8 +379,7 @@ bool Engine::indexWalk(const std::u16string& prefix, const WalkCallback& callbac
 
 void Engine::objectWalk(const WalkCallback& callback) {
     for (std::uint32_t m = 0; m < m_maps.size(); ++m) {
-        if (!m_selected[m])
-            continue;
+        if (!m_selected[m]) continue;
         Map::KvMap& map = *m_maps.maps()[m];
         AddressSectionReader& address = map.addressReader();
         if (m_kind == HousesKind) {
@@ -395,8 +389,7 @@ void Engine::objectWalk(const WalkCallback& callback) {
                 !address.readList(street.houseList, street.houseCount, houses))
                 continue;
             for (std::uint32_t house : houses)
-                if (m_visitor->seek(map, house) && !callback(m_visitor->name(), {m, house}))
-                    return;
+                if (m_visitor->seek(map, house) && !callback(m_visitor->name(), {m, house})) return;
             continue;
         }
         const std::uint32_t count = address.count(m_visitor->table());
@@ -404,21 +397,22 @@ void Engine::objectWalk(const WalkCallback& callback) {
         for (std::uint32_t i = 0; i < count && m_visitor->seek(map, offset); ++i) {
             const std::uint32_t here = offset;
             offset = m_visitor->next();
-            if (m_filterLevel != NoFilter && !m_visitor->accepts(m_filterLevel, m_filterObjects[m]))
+            if (m_filterLevel != NoFilter && !m_visitor->accepts(m_filterLevel, m_filterObjects[m])) continue;
+            if (m_kind == PoisKind &&
+                !std::binary_search(m_poiTypes.begin(), m_poiTypes.end(), m_visitor->type()))
                 continue;
-            if (m_kind == PoisKind && !std::binary_search(m_poiTypes.begin(), m_poiTypes.end(), m_visitor->type()))
-                continue;
-            if (!callback(m_visitor->name(), {m, here}))
-                return;
+            if (!callback(m_visitor->name(), {m, here})) return;
         }
     }
 }
 
 void Engine::buildTreeFromIndex() {
     m_tree.reset();
-    SearchTreeBuilder builder(m_tree, [this](const MapAndOffset& a, const MapAndOffset& b) { return sameObject(a, b); });
+    SearchTreeBuilder builder(m_tree, [this](const MapAndOffset& ref) { return identity(ref); });
     for (const Variant& v : m_variants) {
-        indexWalk(v.prefix, [&](const std::u16string& text, const MapAndOffset& ref) { return builder.addObject(text, ref); });
+        indexWalk(v.prefix, [&](const std::u16string& text, const MapAndOffset& ref) {
+            return builder.addObject(text, ref);
+        });
         if (m_kind == PoisKind && m_wayPoints)
             for (std::size_t i = 0; i < m_wayPoints->count(); ++i)
                 if (wayPointMatches(m_wayPoints->at(i), v.prefix, true))
@@ -428,17 +422,16 @@ void Engine::buildTreeFromIndex() {
 
 void Engine::buildTreeFromObjects() {
     m_tree.reset();
-    SearchTreeBuilder builder(m_tree, [this](const MapAndOffset& a, const MapAndOffset& b) { return sameObject(a, b); });
-    objectWalk([&](const std::u16string& text, const MapAndOffset& ref) { return builder.addObject(text, ref); });
+    SearchTreeBuilder builder(m_tree, [this](const MapAndOffset& ref) { return identity(ref); });
+    objectWalk(
+        [&](const std::u16string& text, const MapAndOffset& ref) { return builder.addObject(text, ref); });
     if (m_kind == PoisKind && m_wayPoints)
         for (std::size_t i = 0; i < m_wayPoints->count(); ++i)
-            if (wayPointMatches(m_wayPoints->at(i), u"", true))
-                builder.addWayPoint(m_wayPoints->at(i));
+            if (wayPointMatches(m_wayPoints->at(i), u"", true)) builder.addWayPoint(m_wayPoints->at(i));
 }
 
 void Engine::removeKey() {
-    if (!m_keys.empty())
-        m_keys.pop_back();
+    if (!m_keys.empty()) m_keys.pop_back();
     const bool keepTree = m_tree && !m_keys.empty() && (!m_indexInUse || m_keys.size() > m_indexDepth);
     if (keepTree) {
         replayThroughTree();
@@ -460,11 +453,12 @@ void Engine::reset() {
     m_fresh = true;
 }
 
-std::u16string Engine::text() const { return m_variants.empty() ? std::u16string() : m_variants[m_cursor].prefix; }
+std::u16string Engine::text() const {
+    return m_variants.empty() ? std::u16string() : m_variants[m_cursor].prefix;
+}
 
 void Engine::nextVariant() {
-    if (!m_variants.empty())
-        m_cursor = (m_cursor + 1) % m_variants.size();
+    if (!m_variants.empty()) m_cursor = (m_cursor + 1) % m_variants.size();
 }
 
 std::uint32_t Engine::count() {
@@ -493,8 +487,7 @@ std::uint32_t Engine::count() {
 }
 
 bool Engine::lettersAfter(const std::u16string& prefix, Letters& out) {
-    if (m_kind != CitiesKind && m_kind != StreetsKind && m_kind != PoisKind)
-        return false;
+    if (m_kind != CitiesKind && m_kind != StreetsKind && m_kind != PoisKind) return false;
     if (m_kind == PoisKind && m_wayPoints)
         for (std::size_t i = 0; i < m_wayPoints->count(); ++i) {
             const Map::WayPoint& point = m_wayPoints->at(i);
@@ -504,12 +497,11 @@ bool Engine::lettersAfter(const std::u16string& prefix, Letters& out) {
     if (prefix.size() == m_indexDepth || m_filterLevel != NoFilter) {
         const std::uint32_t start = m_ticks();
         return indexWalk(prefix, [&](const std::u16string& text, const MapAndOffset&) {
-            if (m_ticks() - start > LettersBudgetMs)
-                return false;
+            if (m_ticks() - start > LettersBudgetMs) return false;
             // The text starts with the matched word; a separator after it
             // ends the word and is no letter that can be typed on.
-            if (text.size() > prefix.size() &&
-                Map::TextSearch::NameSplitter::Separators.find(text[prefix.size()]) == std::u16string_view::npos)
+            if (text.size() > prefix.size() && Map::TextSearch::NameSplitter::Separators.find(
+                                                   text[prefix.size()]) == std::u16string_view::npos)
                 insertLetter(out, Core::toLower(text[prefix.size()]));
             return true;
         });
@@ -519,18 +511,15 @@ bool Engine::lettersAfter(const std::u16string& prefix, Letters& out) {
 }
 
 bool Engine::nextLetters(Letters& out) {
-    if (!m_visitor)
-        return false;
+    if (!m_visitor) return false;
     auto childLetters = [&](const SearchTreeNode* node) {
         if (node != nullptr)
             for (const auto& [letter, child] : node->children)
                 insertLetter(out, letter);
     };
     if (m_fresh) {
-        if (m_indexInUse)
-            return lettersAfter(u"", out);
-        if (!m_tree)
-            buildTreeFromObjects();
+        if (m_indexInUse) return lettersAfter(u"", out);
+        if (!m_tree) buildTreeFromObjects();
         childLetters(m_tree.get());
         return true;
     }
@@ -543,13 +532,16 @@ bool Engine::nextLetters(Letters& out) {
     return true;
 }
 
-bool Engine::isEmptyPoiQuery() const { return (m_kind == PoisKind || m_kind == HousesKind) && m_keys.empty(); }
+bool Engine::isEmptyPoiQuery() const {
+    return (m_kind == PoisKind || m_kind == HousesKind) && m_keys.empty();
+}
 
 void Engine::collectResults(std::vector<ResultItem>& out) {
-    if (!m_visitor)
-        return;
+    if (!m_visitor) return;
+    RowIndex index;
+    indexRows(out, index);
     auto row = [&](const std::u16string&, const MapAndOffset& ref) {
-        addRow(out, ref);
+        addRow(out, index, ref);
         return true;
     };
     if (m_kind == HousesKind && m_keys.empty()) {
@@ -558,20 +550,20 @@ void Engine::collectResults(std::vector<ResultItem>& out) {
     }
     if (m_kind == PoisKind && m_keys.empty()) {
         if (m_car)
-            if (const std::optional<Map::Point> car = m_car())
-                nearestPois(*car, out);
+            if (const std::optional<Map::Point> car = m_car()) nearestPois(*car, out);
         return;
     }
     for (const Variant& v : m_variants) {
         if (!m_indexInUse || v.prefix.size() > m_indexDepth) {
             std::vector<const TreeItem*> items;
             SearchTreeNode::gather(v.node, items);
-            std::stable_sort(items.begin(), items.end(),
-                             [](const TreeItem* a, const TreeItem* b) { return SearchTreeNode::itemLess(*a, *b); });
+            std::stable_sort(items.begin(), items.end(), [](const TreeItem* a, const TreeItem* b) {
+                return SearchTreeNode::itemLess(*a, *b);
+            });
             for (const TreeItem* item : items) {
                 if (const auto* refs = std::get_if<ObjectRefs>(item))
                     for (const MapAndOffset& ref : *refs)
-                        addRow(out, ref);
+                        addRow(out, index, ref);
                 else
                     addRow(out, std::get<Map::WayPoint>(*item));
             }
@@ -580,32 +572,36 @@ void Engine::collectResults(std::vector<ResultItem>& out) {
         indexWalk(v.prefix, row);
         if (m_kind == PoisKind && m_wayPoints)
             for (std::size_t i = 0; i < m_wayPoints->count(); ++i)
-                if (wayPointMatches(m_wayPoints->at(i), v.prefix, true))
-                    addRow(out, m_wayPoints->at(i));
+                if (wayPointMatches(m_wayPoints->at(i), v.prefix, true)) addRow(out, m_wayPoints->at(i));
     }
 }
 
-void Engine::addRow(std::vector<ResultItem>& rows, const MapAndOffset& ref) {
+void Engine::indexRows(const std::vector<ResultItem>& rows, RowIndex& index) const {
+    for (std::size_t i = 0; i < rows.size(); ++i)
+        if (std::holds_alternative<std::vector<MapAndOffset>>(rows[i].objects))
+            index[rows[i].text + u'\0' + rows[i].detail].push_back(i);
+}
+
+void Engine::addRow(std::vector<ResultItem>& rows, RowIndex& index, const MapAndOffset& ref) {
     Map::KvMap* map = mapOf(ref.map);
-    if (map == nullptr || !m_visitor->seek(*map, ref.offset))
-        return;
+    if (map == nullptr || !m_visitor->seek(*map, ref.offset)) return;
     const std::u16string text = m_visitor->name();
     const std::u16string detail = m_visitor->detail();
     Map::Point point;
     m_visitor->point(point);
-    for (ResultItem& row : rows) {
-        auto* refs = std::get_if<std::vector<MapAndOffset>>(&row.objects);
-        if (refs == nullptr || row.text != text || row.detail != detail)
+    // The candidates: rows of objects with the same text and detail.
+    std::vector<std::size_t>& candidates = index[text + u'\0' + detail];
+    for (std::size_t i : candidates) {
+        auto& refs = std::get<std::vector<MapAndOffset>>(rows[i].objects);
+        if (std::find(refs.begin(), refs.end(), ref) != refs.end()) return;
+        if (std::any_of(refs.begin(), refs.end(), [&](const MapAndOffset& r) { return r.map == ref.map; }))
             continue;
-        if (std::find(refs->begin(), refs->end(), ref) != refs->end())
-            return;
-        if (std::any_of(refs->begin(), refs->end(), [&](const MapAndOffset& r) { return r.map == ref.map; }))
-            continue;
-        if (sameObject(refs->front(), ref)) {
-            refs->push_back(ref);
+        if (sameObject(refs.front(), ref)) {
+            refs.push_back(ref);
             return;
         }
     }
+    candidates.push_back(rows.size());
     rows.push_back({text, detail, point, std::vector<MapAndOffset>{ref}});
 }
 
@@ -618,63 +614,86 @@ void Engine::addRow(std::vector<ResultItem>& rows, const Map::WayPoint& point) {
 }
 
 bool Engine::sameObject(const MapAndOffset& first, const MapAndOffset& added) {
-    Map::KvMap* a = mapOf(first.map);
-    Map::KvMap* b = mapOf(added.map);
-    if (a == nullptr || b == nullptr)
-        return false;
-    AddressSectionReader& x = a->addressReader();
-    AddressSectionReader& y = b->addressReader();
-    // Parents are the same when both are absent or both read with equal
-    // names.
-    auto same = [&](int table, std::uint32_t p, std::uint32_t q) {
-        if (p == 0 || q == 0)
-            return p == q;
-        std::u16string s, t;
-        return parentName(*a, table, p, s) && parentName(*b, table, q, t) && s == t;
+    return identity(first) == identity(added);
+}
+
+std::u16string Engine::identity(const MapAndOffset& ref) {
+    // Unreadable: a key no other object has.
+    const std::u16string alone =
+        u"\x01" + Core::utf8ToWide(std::to_string(ref.map) + ":" + std::to_string(ref.offset));
+    Map::KvMap* map = mapOf(ref.map);
+    if (map == nullptr) return alone;
+    AddressSectionReader& address = map->addressReader();
+    std::u16string key;
+    bool readable = true;
+    // Each parent: absent, or its name.
+    auto parent = [&](int table, std::uint32_t offset) {
+        std::u16string name;
+        if (offset == 0)
+            key += u"-";
+        else if (parentName(*map, table, offset, name))
+            key += u"+" + name;
+        else
+            readable = false;
+        key += u'\0';
     };
+    // The parents that must match, as (address table, record).
+    std::vector<std::pair<int, std::uint32_t>> parents;
+    bool read = true;
     switch (m_kind) {
     case RegionsKind: {
-        RegionRecord r, s;
-        return x.readRegion(first.offset, r) && y.readRegion(added.offset, s) && same(0, r.country, s.country);
+        RegionRecord r;
+        read = address.readRegion(ref.offset, r);
+        parents = {{0, r.country}};
+        break;
     }
     case DistrictsKind: {
-        DistrictRecord r, s;
-        return x.readDistrict(first.offset, r) && y.readDistrict(added.offset, s) && same(1, r.region, s.region) &&
-               same(0, r.country, s.country);
+        DistrictRecord r;
+        read = address.readDistrict(ref.offset, r);
+        parents = {{1, r.region}, {0, r.country}};
+        break;
     }
     case CitiesKind: {
-        CityRecord r, s;
-        return x.readCity(first.offset, r) && y.readCity(added.offset, s) && same(2, r.district, s.district) &&
-               same(1, r.region, s.region) && same(0, r.country, s.country);
+        CityRecord r;
+        read = address.readCity(ref.offset, r);
+        parents = {{2, r.district}, {1, r.region}, {0, r.country}};
+        break;
     }
     case StreetsKind: {
-        StreetRecord r, s;
-        return x.readStreet(first.offset, r) && y.readStreet(added.offset, s) && same(3, r.city, s.city) &&
-               same(2, r.district, s.district) && same(1, r.region, s.region) && same(0, r.country, s.country);
+        StreetRecord r;
+        read = address.readStreet(ref.offset, r);
+        parents = {{3, r.city}, {2, r.district}, {1, r.region}, {0, r.country}};
+        break;
     }
     case PoisKind:
     case HousesKind: {
-        ObjectRecord r, s;
-        return x.readObject(first.offset, r) && y.readObject(added.offset, s) && r.street == 0 && s.street == 0;
+        ObjectRecord r;
+        read = address.readObject(ref.offset, r) && r.street == 0;
+        break;
     }
-    default: return true;
+    default:
+        break;
     }
+    if (!read) return alone;
+    for (const auto& [table, offset] : parents)
+        parent(table, offset);
+    return readable ? key : alone;
 }
 
 void Engine::nearestPois(Map::Point point, std::vector<ResultItem>& rows) {
-    if (!m_visitor)
-        return;
+    if (!m_visitor) return;
     NnPoiVisitor visitor(*m_visitor, m_filterLevel, NearestPoiCount);
     for (std::uint32_t m = 0; m < m_maps.size(); ++m) {
-        if (!m_selected[m])
-            continue;
+        if (!m_selected[m]) continue;
         Map::KvMap* map = m_maps.maps()[m];
         visitor.setMap(m, map, m_filterObjects[m]);
         map->spatialSearchReader().nearest(visitor, point, m_poiTypes);
     }
+    RowIndex index;
+    indexRows(rows, index);
     NnPoiVisitor::Entry entry;
     while (visitor.pop(entry))
-        addRow(rows, {entry.map, entry.offset});
+        addRow(rows, index, {entry.map, entry.offset});
 }
 
 } // namespace TextSearch

@@ -24,6 +24,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 namespace TextSearch {
@@ -39,7 +40,7 @@ enum SearchKind : int {
 };
 
 class Engine : public Map::AtlasSearchEngine {
-public:
+  public:
     using Ticks = IndexManager::Ticks;
     // The car's map point when it is known.
     using CarPosition = std::function<std::optional<Map::Point>()>;
@@ -59,7 +60,8 @@ public:
     void clearMaps() override;
     // The maps in atlas order; false when the folder's map files are not the
     // maps (no index is used then).
-    bool attach(const std::vector<Map::KvMap*>& maps, const std::u16string& folder, Core::ResourcesPool& pool);
+    bool attach(const std::vector<Map::KvMap*>& maps, const std::u16string& folder,
+                Core::ResourcesPool& pool);
     void setCarPosition(CarPosition car) { m_car = std::move(car); }
 
     // Sets up a search of a kind under a filter: entries {map, object} of
@@ -85,8 +87,14 @@ public:
     bool isEmptyPoiQuery() const;
     void collectResults(std::vector<ResultItem>& out);
 
-    // Whether two objects of the current kind in two maps are one object.
+    // Whether two objects of the current kind in two maps are one object:
+    // countries always; regions, districts, cities and streets when every
+    // parent is absent in both or reads with equal names; POIs and houses
+    // when neither has a street. A record that cannot be read is no other
+    // object.
     bool sameObject(const Map::MapAndOffset& first, const Map::MapAndOffset& added);
+    // The key that sameObject compares, one per object.
+    std::u16string identity(const Map::MapAndOffset& ref);
     // The 14 nearest POIs of the selection around a point, farthest first.
     void nearestPois(Map::Point point, std::vector<ResultItem>& rows);
 
@@ -96,7 +104,7 @@ public:
     const Map::MapSet& maps() const { return m_maps; }
     std::size_t variantCount() const { return m_variants.size(); }
 
-private:
+  private:
     struct Variant {
         std::u16string prefix;
         const SearchTreeNode* node = nullptr;
@@ -118,7 +126,10 @@ private:
     bool lettersAfter(const std::u16string& prefix, Letters& out);
     bool wayPointMatches(const Map::WayPoint& point, const std::u16string& prefix, bool typed) const;
     Map::KvMap* mapOf(std::uint32_t index) const;
-    void addRow(std::vector<ResultItem>& rows, const Map::MapAndOffset& ref);
+    // Rows by text and detail while rows are added.
+    using RowIndex = std::unordered_map<std::u16string, std::vector<std::size_t>>;
+    void indexRows(const std::vector<ResultItem>& rows, RowIndex& index) const;
+    void addRow(std::vector<ResultItem>& rows, RowIndex& index, const Map::MapAndOffset& ref);
     void addRow(std::vector<ResultItem>& rows, const Map::WayPoint& point);
 
     Map::MapSet m_maps;

@@ -14,8 +14,8 @@
 // map index against the map count, so that no query afterwards can leave
 // the file or name a map that does not exist.
 
-#include "core/ResourcesPool.h"
 #include "core/ReleasableFileMapping.h"
+#include "core/ResourcesPool.h"
 #include "map/IndexSourceList.h"
 #include "map/file/NameTree.h"
 #include "search/IndexTypes.h"
@@ -28,7 +28,7 @@
 namespace TextSearch {
 
 class Index {
-public:
+  public:
     // Maps the file and validates it. A file that is missing, empty or
     // stale (its source list differs from `sources`) is not valid without a
     // message; a damaged one logs at level Critical "Invalid text search
@@ -61,7 +61,7 @@ public:
     // The key kind of a level's tree from the flags word.
     static unsigned treeKind(std::uint32_t flags, int level);
 
-private:
+  private:
     struct Bytes {
         const std::uint8_t* data = nullptr;
         std::uint32_t size = 0;

@@ -27,7 +27,7 @@ namespace TextSearch {
 std::uint32_t steadyTicks();
 
 class IndexManager {
-public:
+  public:
     // Milliseconds of a monotonic clock.
     using Ticks = std::function<std::uint32_t()>;
 
@@ -61,7 +61,7 @@ public:
     bool findTypedItems(const std::u16string& prefix, const PoiTypes& types, ItemRanges& results,
                         const EnabledMaps& enabled);
 
-private:
+  private:
     const Map::MapSet& m_maps;
     Ticks m_ticks;
     std::unique_ptr<Index> m_index;

@@ -52,8 +52,7 @@ inline bool isEnabled(const EnabledMaps& enabled, std::uint32_t map) {
 
 inline void insertLetter(Letters& letters, char16_t c) {
     const auto at = std::lower_bound(letters.begin(), letters.end(), c);
-    if (at == letters.end() || *at != c)
-        letters.insert(at, c);
+    if (at == letters.end() || *at != c) letters.insert(at, c);
 }
 
 } // namespace TextSearch

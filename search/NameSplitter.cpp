@@ -38,10 +38,8 @@ const StatusWords& statusWords() {
 }
 
 bool NameSplitter::keeps(std::u16string_view word) const {
-    if (word.size() < minimumLength)
-        return false;
-    if (!keepDigits && !word.empty() && word[0] >= u'0' && word[0] <= u'9')
-        return false;
+    if (word.size() < minimumLength) return false;
+    if (!keepDigits && !word.empty() && word[0] >= u'0' && word[0] <= u'9') return false;
     const StatusWords& status = statusWords();
     return status.find(std::u16string(word)) == status.end();
 }
@@ -51,14 +49,12 @@ void NameSplitter::split(std::u16string_view name) {
     for (std::size_t p = name.find_first_of(Separators); p != std::u16string_view::npos;
          p = name.find_first_of(Separators, start)) {
         const std::u16string_view word = name.substr(start, p - start);
-        if (keeps(word))
-            onWord(start, word);
+        if (keeps(word)) onWord(start, word);
         start = p + 1;
     }
     if (start != 0 && name.size() - start >= 2) {
         const std::u16string_view rest = name.substr(start);
-        if (keeps(rest))
-            onWord(start, rest);
+        if (keeps(rest)) onWord(start, rest);
     }
 }
 

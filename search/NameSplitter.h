@@ -23,7 +23,7 @@ using StatusWords = std::set<std::u16string, FoldedLess>;
 const StatusWords& statusWords();
 
 class NameSplitter {
-public:
+  public:
     static constexpr std::u16string_view Separators = u" \t;:+-*~,.?!\\/()";
 
     virtual ~NameSplitter() = default;
@@ -33,11 +33,11 @@ public:
     std::uint32_t minimumLength = 2;
     bool keepDigits = true;
 
-protected:
+  protected:
     // position: where the word starts in the name.
     virtual void onWord(std::size_t position, std::u16string_view word) = 0;
 
-private:
+  private:
     bool keeps(std::u16string_view word) const;
 };
 

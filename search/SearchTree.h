@@ -13,6 +13,7 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <unordered_map>
 #include <variant>
 #include <vector>
 
@@ -21,18 +22,28 @@ namespace TextSearch {
 using ObjectRefs = std::vector<Map::MapAndOffset>;
 using TreeItem = std::variant<ObjectRefs, Map::WayPoint>;
 
-// Tells whether two map objects are one object (the engine's sameObject).
-using SameObject = std::function<bool(const Map::MapAndOffset& first, const Map::MapAndOffset& added)>;
+// The identity of a map object for merging: two objects of different maps
+// are one object exactly when their identities are equal (the engine's
+// sameObject). Computed once per object, so entering a word that thousands
+// of objects share stays linear.
+using ObjectIdentity = std::function<std::u16string(const Map::MapAndOffset&)>;
 
 class SearchTreeNode {
-public:
+  public:
     std::map<char16_t, std::unique_ptr<SearchTreeNode>> children;
     std::unique_ptr<std::vector<TreeItem>> items;
 
+    // Items of each node by their first object's identity, in item order:
+    // kept by a builder while it enters objects.
+    using IdentityIndex = std::unordered_map<const SearchTreeNode*,
+                                             std::unordered_map<std::u16string, std::vector<std::size_t>>>;
+
     // Enters a word (folded here) with an object or a waypoint; `root` is
-    // created by the first insertion.
+    // created by the first insertion. An object joins the first item of its
+    // identity that holds no object of its map.
     static void insertObject(std::unique_ptr<SearchTreeNode>& root, std::u16string_view word,
-                             const Map::MapAndOffset& ref, const SameObject& same);
+                             const Map::MapAndOffset& ref, const std::u16string& identity,
+                             IdentityIndex& index);
     static void insertWayPoint(std::unique_ptr<SearchTreeNode>& root, std::u16string_view word,
                                const Map::WayPoint& point);
     // The child for a folded letter, or null.
@@ -46,25 +57,26 @@ public:
     // is ordered against nothing.
     static bool itemLess(const TreeItem& a, const TreeItem& b);
 
-private:
+  private:
     static SearchTreeNode* walkTo(std::unique_ptr<SearchTreeNode>& root, std::u16string_view word);
 };
 
 // Enters names word by word (Map::TextSearch::NameSplitter); a name that
 // yields no word is entered whole.
 class SearchTreeBuilder {
-public:
-    SearchTreeBuilder(std::unique_ptr<SearchTreeNode>& root, SameObject same);
+  public:
+    SearchTreeBuilder(std::unique_ptr<SearchTreeNode>& root, ObjectIdentity identity);
     // Always true: bound as the callback of the engine's walks.
     bool addObject(const std::u16string& name, const Map::MapAndOffset& ref);
     void addWayPoint(const Map::WayPoint& point);
 
-private:
+  private:
     class ObjectNameSplitter;
     class WayPointNameSplitter;
 
     std::unique_ptr<SearchTreeNode>& m_root;
-    SameObject m_same;
+    ObjectIdentity m_identity;
+    SearchTreeNode::IdentityIndex m_index;
 };
 
 } // namespace TextSearch

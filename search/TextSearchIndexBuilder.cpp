@@ -47,8 +47,7 @@ bool loadTrees(int level, const Map::MapSet& maps, std::vector<SourceTree>& tree
         SourceTree& t = trees[m];
         const bool read = level == PoiLevel ? reader.loadPoiTree(t.nodes, t.rootCount, t.depth, t.typeGroups)
                                             : reader.loadTree(level, t.nodes, t.rootCount, t.depth);
-        if (!read)
-            return false;
+        if (!read) return false;
     }
     return true;
 }
@@ -58,15 +57,15 @@ bool loadTrees(int level, const Map::MapSet& maps, std::vector<SourceTree>& tree
 template <class Visit> bool forEachRun(std::vector<MergePair>& pairs, Visit visit) {
     std::stable_sort(pairs.begin(), pairs.end(), [](const MergePair& a, const MergePair& b) {
         if (a.node->character != b.node->character)
-            return static_cast<std::uint16_t>(a.node->character) < static_cast<std::uint16_t>(b.node->character);
+            return static_cast<std::uint16_t>(a.node->character) <
+                   static_cast<std::uint16_t>(b.node->character);
         return a.map < b.map;
     });
     for (std::size_t i = 0; i < pairs.size();) {
         std::size_t j = i;
         while (j < pairs.size() && pairs[j].node->character == pairs[i].node->character)
             ++j;
-        if (!visit(std::span<const MergePair>(pairs.data() + i, j - i)))
-            return false;
+        if (!visit(std::span<const MergePair>(pairs.data() + i, j - i))) return false;
         i = j;
     }
     return true;
@@ -80,10 +79,8 @@ bool merge(const std::vector<SourceTree>& trees, TextSearchIndexBuilder::MergedT
     out = {};
     std::uint32_t depth = 0;
     for (const SourceTree& t : trees)
-        if (t.depth != 0 && (depth == 0 || t.depth < depth))
-            depth = t.depth;
-    if (depth == 0)
-        return true;
+        if (t.depth != 0 && (depth == 0 || t.depth < depth)) depth = t.depth;
+    if (depth == 0) return true;
     // Pending children of each entry of the current level, as merge pairs.
     std::vector<std::vector<MergePair>> level(1);
     for (std::size_t m = 0; m < trees.size(); ++m)
@@ -110,10 +107,8 @@ bool merge(const std::vector<SourceTree>& trees, TextSearchIndexBuilder::MergedT
                 links.push_back({});
                 if (parents[g] != SIZE_MAX) {
                     Link& parent = links[parents[g]];
-                    if (parent.firstChild == SIZE_MAX)
-                        parent.firstChild = entry;
-                    if (++parent.childCount > 0xFFFF)
-                        return false;
+                    if (parent.firstChild == SIZE_MAX) parent.firstChild = entry;
+                    if (++parent.childCount > 0xFFFF) return false;
                 }
                 if (k + 1 < depth) {
                     std::vector<MergePair> children;
@@ -127,24 +122,19 @@ bool merge(const std::vector<SourceTree>& trees, TextSearchIndexBuilder::MergedT
                 }
                 return true;
             });
-            if (!ok)
-                return false;
+            if (!ok) return false;
         }
-        if (out.nodes.size() == levelStart)
-            break;
+        if (out.nodes.size() == levelStart) break;
         out.depth = k + 1;
         out.leafCount = static_cast<std::uint32_t>(out.nodes.size() - levelStart);
-        if (k == 0)
-            out.rootCount = out.leafCount;
+        if (k == 0) out.rootCount = out.leafCount;
         level = std::move(next);
         parents = std::move(nextParents);
     }
-    if (out.rootCount > 0xFFFF)
-        return false;
+    if (out.rootCount > 0xFFFF) return false;
     // Leaf entries carry no children: the encoder writes none for them.
     for (std::size_t i = 0; i < out.nodes.size(); ++i) {
-        if (links[i].firstChild == SIZE_MAX || i >= out.nodes.size() - out.leafCount)
-            continue;
+        if (links[i].firstChild == SIZE_MAX || i >= out.nodes.size() - out.leafCount) continue;
         out.nodes[i].children = out.nodes.data() + links[i].firstChild;
         out.nodes[i].childCount = links[i].childCount;
     }
@@ -155,12 +145,15 @@ bool writeBytes(FileSystem::FileRW& writer, const Bytes& bytes) {
     return bytes.empty() || writer.write(bytes.data(), bytes.size(), 1) == 1;
 }
 
-unsigned widthCode(bool narrow) { return narrow ? 2 : 0; }
+unsigned widthCode(bool narrow) {
+    return narrow ? 2 : 0;
+}
 
-void putTree(const TextSearchIndexBuilder::MergedTree& tree, unsigned itemCode, unsigned offsetCode, Bytes& out) {
+void putTree(const TextSearchIndexBuilder::MergedTree& tree, unsigned itemCode, unsigned offsetCode,
+             Bytes& out) {
     out.clear();
-    Map::File::NameTree::encode(tree.nodes, tree.depth, tree.rootCount, tree.leafCount, itemCode * 4 + offsetCode,
-                                out);
+    Map::File::NameTree::encode(tree.nodes, tree.depth, tree.rootCount, tree.leafCount,
+                                itemCode * 4 + offsetCode, out);
 }
 
 void putRanges(const ItemRanges& ranges, Bytes& out) {
@@ -178,8 +171,7 @@ bool TextSearchIndexBuilder::gatherLevel(int level, const Map::MapSet& maps, Mer
                                          ItemRanges& ranges) {
     ranges.clear();
     std::vector<SourceTree> trees;
-    if (!loadTrees(level, maps, trees))
-        return false;
+    if (!loadTrees(level, maps, trees)) return false;
     return merge(trees, tree, [&](std::span<const MergePair> run, TreeNode& node) {
         node.group.first = static_cast<std::uint32_t>(ranges.size());
         for (const MergePair& p : run)
@@ -193,8 +185,7 @@ bool TextSearchIndexBuilder::gatherTypedLevel(const Map::MapSet& maps, MergedTre
     groups.clear();
     groupRanges.clear();
     std::vector<SourceTree> trees;
-    if (!loadTrees(PoiLevel, maps, trees))
-        return false;
+    if (!loadTrees(PoiLevel, maps, trees)) return false;
     struct Tagged {
         PoiTypeGroup group;
         std::uint16_t map;
@@ -206,8 +197,8 @@ bool TextSearchIndexBuilder::gatherTypedLevel(const Map::MapSet& maps, MergedTre
             // A node's run of its map's type groups; a run past the table's
             // end is cut there, as the map's own queries skip it.
             const std::vector<PoiTypeGroup>& own = trees[p.map].typeGroups;
-            const std::uint64_t end = std::min<std::uint64_t>(std::uint64_t{p.node->group.first} + p.node->group.count,
-                                                              own.size());
+            const std::uint64_t end =
+                std::min<std::uint64_t>(std::uint64_t{p.node->group.first} + p.node->group.count, own.size());
             for (std::uint64_t i = p.node->group.first; i < end; ++i)
                 tagged.push_back({own[i], p.map});
         }
@@ -219,8 +210,9 @@ bool TextSearchIndexBuilder::gatherTypedLevel(const Map::MapSet& maps, MergedTre
             std::size_t j = i;
             while (j < tagged.size() && tagged[j].group.type == tagged[i].group.type)
                 ++j;
-            groups.push_back({{static_cast<std::uint32_t>(groupRanges.size()), static_cast<std::uint32_t>(j - i)},
-                              tagged[i].group.type});
+            groups.push_back(
+                {{static_cast<std::uint32_t>(groupRanges.size()), static_cast<std::uint32_t>(j - i)},
+                 tagged[i].group.type});
             for (; i < j; ++i)
                 groupRanges.push_back({tagged[i].group.group, tagged[i].map});
         }
@@ -234,13 +226,11 @@ std::uint64_t TextSearchIndexBuilder::treeSize(const MergedTree& tree, bool narr
 
 bool TextSearchIndexBuilder::build(const Map::IndexSourceList& sources, FileSystem::FileRW& writer,
                                    const Map::MapSet& maps) {
-    if (maps.size() > MaxIndexedMaps || sources.records.size() != maps.size())
-        return false;
+    if (maps.size() > MaxIndexedMaps || sources.records.size() != maps.size()) return false;
     if (!writer.seek(0) || !FileSystem::writeU32(writer, 0) || !Map::IndexSourceList::write(writer, sources))
         return false;
     const std::uint32_t headerAt = writer.tell();
-    if (headerAt == 0xFFFFFFFFu || !writeBytes(writer, Bytes(IndexHeaderSize, 0)))
-        return false;
+    if (headerAt == 0xFFFFFFFFu || !writeBytes(writer, Bytes(IndexHeaderSize, 0))) return false;
     std::uint32_t flags = 0;
     std::uint32_t offsets[IndexBlockCount] = {};
     Bytes bytes;
@@ -251,47 +241,39 @@ bool TextSearchIndexBuilder::build(const Map::IndexSourceList& sources, FileSyst
     MergedTree tree;
     for (int level : {CityLevel, StreetLevel}) {
         ItemRanges ranges;
-        if (!gatherLevel(level, maps, tree, ranges))
-            return false;
+        if (!gatherLevel(level, maps, tree, ranges)) return false;
         const bool narrowItems = ranges.size() < 65536;
         const bool narrowOffsets = treeSize(tree, narrowItems) < 65536;
         flags |= (widthCode(narrowItems) | widthCode(narrowOffsets) << 2) << (4 * level);
         putTree(tree, widthCode(narrowItems), widthCode(narrowOffsets), bytes);
-        if (!emit(level == CityLevel ? CityTreeBlock : StreetTreeBlock))
-            return false;
+        if (!emit(level == CityLevel ? CityTreeBlock : StreetTreeBlock)) return false;
         putRanges(ranges, bytes);
-        if (!emit(level == CityLevel ? CityRangesBlock : StreetRangesBlock))
-            return false;
+        if (!emit(level == CityLevel ? CityRangesBlock : StreetRangesBlock)) return false;
     }
     std::vector<PoiTypeGroup> groups;
     ItemRanges groupRanges;
-    if (!gatherTypedLevel(maps, tree, groups, groupRanges))
-        return false;
+    if (!gatherTypedLevel(maps, tree, groups, groupRanges)) return false;
     const bool narrowGroups = groupRanges.size() < 65536;
     const bool narrowItems = groups.size() < 65536;
     const bool narrowOffsets = treeSize(tree, narrowItems) < 65536;
     flags |= widthCode(narrowGroups) << 8 | widthCode(narrowItems) << 10 | widthCode(narrowOffsets) << 12;
     putTree(tree, widthCode(narrowItems), widthCode(narrowOffsets), bytes);
-    if (!emit(PoiTreeBlock))
-        return false;
+    if (!emit(PoiTreeBlock)) return false;
     bytes.clear();
     for (const PoiTypeGroup& g : groups) {
         put(bytes, g.type, 2);
         put(bytes, g.group.first, narrowGroups ? 2 : 4);
         put(bytes, g.group.count, narrowGroups ? 2 : 4);
     }
-    if (!emit(TypeGroupsBlock))
-        return false;
+    if (!emit(TypeGroupsBlock)) return false;
     putRanges(groupRanges, bytes);
-    if (!emit(GroupRangesBlock))
-        return false;
+    if (!emit(GroupRangesBlock)) return false;
 
     bytes.clear();
     put(bytes, flags, 4);
     for (std::uint32_t offset : offsets)
         put(bytes, offset, 4);
-    if (!writer.seek(static_cast<std::int32_t>(headerAt)) || !writeBytes(writer, bytes))
-        return false;
+    if (!writer.seek(static_cast<std::int32_t>(headerAt)) || !writeBytes(writer, bytes)) return false;
     return writer.seek(0) && FileSystem::writeU32(writer, IndexSignature);
 }
 

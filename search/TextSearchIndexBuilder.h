@@ -18,7 +18,7 @@ class FileRW;
 namespace TextSearch {
 
 class TextSearchIndexBuilder {
-public:
+  public:
     // A merged tree in the decoded form the name-tree encoder takes: nodes
     // level by level, children pointing into the same vector.
     struct MergedTree {
@@ -34,14 +34,15 @@ public:
     // 65,535 maps, a list of another length, a map tree that cannot be read,
     // a merged level with more than 65,535 siblings under one parent, or any
     // failed write.
-    static bool build(const Map::IndexSourceList& sources, FileSystem::FileRW& writer, const Map::MapSet& maps);
+    static bool build(const Map::IndexSourceList& sources, FileSystem::FileRW& writer,
+                      const Map::MapSet& maps);
 
     // Levels 0 and 1: the merged tree and its item-range list.
     static bool gatherLevel(int level, const Map::MapSet& maps, MergedTree& tree, ItemRanges& ranges);
     // Level 2: the merged tree, its type-group list and the group
     // item-range list.
-    static bool gatherTypedLevel(const Map::MapSet& maps, MergedTree& tree, std::vector<Map::PoiTypeGroup>& groups,
-                                 ItemRanges& groupRanges);
+    static bool gatherTypedLevel(const Map::MapSet& maps, MergedTree& tree,
+                                 std::vector<Map::PoiTypeGroup>& groups, ItemRanges& groupRanges);
 
     // The block size in the 16-bit-offset layout with `narrowItems` item
     // fields; 0 for a tree without entries.

@@ -10,16 +10,16 @@ using namespace Map::File;
 
 std::u16string VisitorBase::text(std::uint32_t ref) {
     std::u16string out;
-    if (ref != 0 && m_map != nullptr && !m_map->stringsReader().stringAt(ref, out))
-        out.clear();
+    if (ref != 0 && m_map != nullptr && !m_map->stringsReader().stringAt(ref, out)) out.clear();
     return out;
 }
 
-std::u16string VisitorBase::name() { return text(nameRef()); }
+std::u16string VisitorBase::name() {
+    return text(nameRef());
+}
 
 std::uint32_t VisitorBase::parentName(int table, std::uint32_t offset) {
-    if (offset == 0 || m_map == nullptr)
-        return 0;
+    if (offset == 0 || m_map == nullptr) return 0;
     AddressSectionReader& address = m_map->addressReader();
     switch (table) {
     case 0: {
@@ -38,15 +38,19 @@ std::uint32_t VisitorBase::parentName(int table, std::uint32_t offset) {
         CityRecord r;
         return address.readCity(offset, r) ? r.name : 0;
     }
-    default: return 0;
+    default:
+        return 0;
     }
 }
 
+bool VisitorBase::underFilter(std::uint32_t level, std::uint32_t object,
+                              std::initializer_list<std::uint32_t> parents) {
+    return level == NoFilter || level > parents.size() || parents.begin()[level - 1] == object;
+}
+
 void VisitorBase::appendName(std::u16string& out, const std::u16string& name) {
-    if (name.empty())
-        return;
-    if (!out.empty())
-        out += u", ";
+    if (name.empty()) return;
+    if (!out.empty()) out += u", ";
     out += name;
 }
 
@@ -57,7 +61,7 @@ void VisitorBase::appendParent(std::u16string& out, int table, std::uint32_t off
 namespace {
 
 class CountriesVisitor : public VisitorBase {
-public:
+  public:
     int table() const override { return 0; }
     bool seek(Map::KvMap& map, std::uint32_t offset) override {
         m_map = &map;
@@ -69,12 +73,12 @@ public:
     std::uint32_t nameRef() const override { return m_record.name; }
     std::u16string detail() override { return {}; }
 
-private:
+  private:
     CountryRecord m_record;
 };
 
 class RegionsVisitor : public VisitorBase {
-public:
+  public:
     int table() const override { return 1; }
     bool seek(Map::KvMap& map, std::uint32_t offset) override {
         m_map = &map;
@@ -83,7 +87,7 @@ public:
     }
     std::uint32_t next() const override { return m_offset + 8; }
     bool accepts(std::uint32_t level, std::uint32_t object) override {
-        return level != CountryFilter || m_record.country == object;
+        return underFilter(level, object, {m_record.country});
     }
     std::uint32_t nameRef() const override { return m_record.name; }
     std::u16string detail() override {
@@ -92,12 +96,12 @@ public:
         return out;
     }
 
-private:
+  private:
     RegionRecord m_record;
 };
 
 class DistrictsVisitor : public VisitorBase {
-public:
+  public:
     int table() const override { return 2; }
     bool seek(Map::KvMap& map, std::uint32_t offset) override {
         m_map = &map;
@@ -106,17 +110,14 @@ public:
     }
     std::uint32_t next() const override { return m_offset + 12; }
     bool accepts(std::uint32_t level, std::uint32_t object) override {
-        switch (level) {
-        case CountryFilter: return m_record.country == object;
-        case RegionFilter: return m_record.region == object;
-        default: return true;
-        }
+        return underFilter(level, object, {m_record.country, m_record.region});
     }
     std::uint32_t nameRef() const override { return m_record.name; }
     std::u16string detail() override {
         std::u16string out;
         RegionRecord region;
-        const bool hasRegion = m_record.region != 0 && m_map->addressReader().readRegion(m_record.region, region);
+        const bool hasRegion =
+            m_record.region != 0 && m_map->addressReader().readRegion(m_record.region, region);
         if (hasRegion) {
             appendName(out, text(region.name));
             appendParent(out, 0, region.country);
@@ -124,12 +125,12 @@ public:
         return out;
     }
 
-private:
+  private:
     DistrictRecord m_record;
 };
 
 class CitiesVisitor : public VisitorBase {
-public:
+  public:
     int table() const override { return 3; }
     bool seek(Map::KvMap& map, std::uint32_t offset) override {
         m_map = &map;
@@ -138,12 +139,7 @@ public:
     }
     std::uint32_t next() const override { return m_offset + 28; }
     bool accepts(std::uint32_t level, std::uint32_t object) override {
-        switch (level) {
-        case CountryFilter: return m_record.country == object;
-        case RegionFilter: return m_record.region == object;
-        case DistrictFilter: return m_record.district == object;
-        default: return true;
-        }
+        return underFilter(level, object, {m_record.country, m_record.region, m_record.district});
     }
     std::uint32_t nameRef() const override { return m_record.name; }
     std::u16string detail() override {
@@ -156,11 +152,10 @@ public:
             last = district;
         }
         RegionRecord region;
-        const bool hasRegion = m_record.region != 0 && m_map->addressReader().readRegion(m_record.region, region);
-        if (hasRegion && region.name != last)
-            appendName(out, text(region.name));
-        if (hasRegion)
-            appendParent(out, 0, region.country);
+        const bool hasRegion =
+            m_record.region != 0 && m_map->addressReader().readRegion(m_record.region, region);
+        if (hasRegion && region.name != last) appendName(out, text(region.name));
+        if (hasRegion) appendParent(out, 0, region.country);
         return out;
     }
     bool point(Map::Point& out) const override {
@@ -168,12 +163,12 @@ public:
         return true;
     }
 
-private:
+  private:
     CityRecord m_record;
 };
 
 class StreetsVisitor : public VisitorBase {
-public:
+  public:
     int table() const override { return 4; }
     bool seek(Map::KvMap& map, std::uint32_t offset) override {
         m_map = &map;
@@ -182,27 +177,19 @@ public:
     }
     std::uint32_t next() const override { return m_offset + 39 + 4 * std::uint32_t{m_record.extraWords}; }
     bool accepts(std::uint32_t level, std::uint32_t object) override {
-        switch (level) {
-        case CountryFilter: return m_record.country == object;
-        case RegionFilter: return m_record.region == object;
-        case DistrictFilter: return m_record.district == object;
-        case CityFilter: return m_record.city == object;
-        default: return true;
-        }
+        return underFilter(level, object,
+                           {m_record.country, m_record.region, m_record.district, m_record.city});
     }
     std::uint32_t nameRef() const override { return m_record.name; }
     std::u16string detail() override {
         std::u16string out;
         CityRecord city;
-        if (m_record.city == 0 || !m_map->addressReader().readCity(m_record.city, city))
-            return out;
+        if (m_record.city == 0 || !m_map->addressReader().readCity(m_record.city, city)) return out;
         appendName(out, text(city.name));
         const std::uint32_t district = parentName(2, city.district);
-        if (district != 0 && district != city.name)
-            appendName(out, text(district));
+        if (district != 0 && district != city.name) appendName(out, text(district));
         const std::uint32_t region = parentName(1, city.region);
-        if (region != 0 && region != city.name)
-            appendName(out, text(region));
+        if (region != 0 && region != city.name) appendName(out, text(region));
         return out;
     }
     bool point(Map::Point& out) const override {
@@ -210,12 +197,12 @@ public:
         return true;
     }
 
-private:
+  private:
     StreetRecord m_record;
 };
 
 class PoisVisitor : public VisitorBase {
-public:
+  public:
     int table() const override { return 5; }
     bool seek(Map::KvMap& map, std::uint32_t offset) override {
         m_map = &map;
@@ -223,22 +210,15 @@ public:
         return map.addressReader().readObject(offset, m_record);
     }
     std::uint32_t next() const override {
-        return m_offset + 27 + 4 * static_cast<std::uint32_t>(std::popcount(static_cast<unsigned>(m_record.flags & 0xFC)));
+        return m_offset + 27 +
+               4 * static_cast<std::uint32_t>(std::popcount(static_cast<unsigned>(m_record.flags & 0xFC)));
     }
     bool accepts(std::uint32_t level, std::uint32_t object) override {
-        if (level == NoFilter)
-            return true;
-        if (level == CityFilter)
-            return m_record.city == object;
+        if (level == NoFilter) return true;
+        if (level == CityFilter) return m_record.city == object;
         CityRecord city;
-        if (m_record.city == 0 || !m_map->addressReader().readCity(m_record.city, city))
-            return false;
-        switch (level) {
-        case CountryFilter: return city.country == object;
-        case RegionFilter: return city.region == object;
-        case DistrictFilter: return city.district == object;
-        default: return true;
-        }
+        if (m_record.city == 0 || !m_map->addressReader().readCity(m_record.city, city)) return false;
+        return underFilter(level, object, {city.country, city.region, city.district});
     }
     std::uint32_t nameRef() const override { return m_record.name; }
     std::u16string detail() override {
@@ -257,7 +237,7 @@ public:
         return true;
     }
 
-private:
+  private:
     ObjectRecord m_record;
 };
 
@@ -265,14 +245,21 @@ private:
 
 std::unique_ptr<VisitorBase> makeVisitor(int kind) {
     switch (kind) {
-    case 1: return std::make_unique<CountriesVisitor>();
-    case 2: return std::make_unique<RegionsVisitor>();
-    case 3: return std::make_unique<DistrictsVisitor>();
-    case 17: return std::make_unique<CitiesVisitor>();
-    case 18: return std::make_unique<StreetsVisitor>();
+    case 1:
+        return std::make_unique<CountriesVisitor>();
+    case 2:
+        return std::make_unique<RegionsVisitor>();
+    case 3:
+        return std::make_unique<DistrictsVisitor>();
+    case 17:
+        return std::make_unique<CitiesVisitor>();
+    case 18:
+        return std::make_unique<StreetsVisitor>();
     case 19:
-    case 20: return std::make_unique<PoisVisitor>();
-    default: return nullptr;
+    case 20:
+        return std::make_unique<PoisVisitor>();
+    default:
+        return nullptr;
     }
 }
 

@@ -13,16 +13,23 @@
 #include "map/file/AddressSectionReader.h"
 
 #include <cstdint>
+#include <initializer_list>
 #include <memory>
 #include <string>
 
 namespace TextSearch {
 
 // Filter levels: the parent that restricts a search.
-enum FilterLevel : std::uint32_t { NoFilter = 0, CountryFilter = 1, RegionFilter = 2, DistrictFilter = 3, CityFilter = 4 };
+enum FilterLevel : std::uint32_t {
+    NoFilter = 0,
+    CountryFilter = 1,
+    RegionFilter = 2,
+    DistrictFilter = 3,
+    CityFilter = 4
+};
 
 class VisitorBase {
-public:
+  public:
     VisitorBase() = default;
     VisitorBase(const VisitorBase&) = delete;
     VisitorBase& operator=(const VisitorBase&) = delete;
@@ -47,7 +54,7 @@ public:
     std::uint32_t offset() const { return m_offset; }
     std::u16string name();
 
-protected:
+  protected:
     // The string at a name reference of the current map; empty when none.
     std::u16string text(std::uint32_t ref);
     // Appends the name of a parent record of table 0..3 to the detail,
@@ -56,6 +63,11 @@ protected:
     // The name reference of a parent record of table 0..3; 0 when unread.
     std::uint32_t parentName(int table, std::uint32_t offset);
     static void appendName(std::u16string& out, const std::u16string& name);
+    // Whether the record's parent of the filter level (parents: country,
+    // region, district, city, as far as the level has them) is the filter
+    // object; a filter level the record has no parent for passes.
+    static bool underFilter(std::uint32_t level, std::uint32_t object,
+                            std::initializer_list<std::uint32_t> parents);
 
     Map::KvMap* m_map = nullptr;
     std::uint32_t m_offset = 0;

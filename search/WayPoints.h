@@ -21,7 +21,7 @@ struct WayPoint {
 };
 
 class WayPointsCollection {
-public:
+  public:
     virtual ~WayPointsCollection() = default;
     virtual std::size_t count() const = 0;
     virtual const WayPoint& at(std::size_t index) const = 0;

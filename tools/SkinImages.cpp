@@ -142,6 +142,37 @@ Picture dots(int lit) {
     return p;
 }
 
+// A panorama band: sky shading to the horizon over a row of soft hills.
+Picture sky(std::uint32_t top, std::uint32_t bottom, std::uint32_t hills, bool stars) {
+    Picture p(256, 96);
+    for (int y = 0; y < 96; ++y) {
+        const double t = y / 95.0;
+        std::uint32_t c = 0xFF000000;
+        for (int shift = 0; shift <= 16; shift += 8) {
+            const double a = double((top >> shift) & 0xFF), b = double((bottom >> shift) & 0xFF);
+            c |= std::uint32_t(std::lround(a + (b - a) * t)) << shift;
+        }
+        p.fill(box(0, y, 256, y + 1, 0), c);
+    }
+    if (stars)
+        for (int i = 0; i < 24; ++i)
+            p.fill(disc((i * 73) % 256 + 0.5, (i * 37) % 50 + 4.5, 0.8), 0xFFFFFFFF);
+    // Periodic in x, so the repeated band has no seam.
+    p.fill([](double x, double y) { return y > 78 - 8 * std::sin(x / 256 * 6 * std::numbers::pi) - 4 * std::sin(x / 256 * 2 * std::numbers::pi); },
+           hills);
+    return p;
+}
+
+// A friend's car: an arrow in one of ten colours.
+Picture carCursor(int index) {
+    static constexpr std::uint32_t colours[10] = {0xFFEF5350, 0xFF42A5F5, 0xFF66BB6A, 0xFFFFCA28, 0xFFAB47BC,
+                                                  0xFF26C6DA, 0xFFFF7043, 0xFF8D6E63, 0xFFEC407A, 0xFF9CCC65};
+    Picture p(24, 24);
+    p.fill(disc(12, 12, 11), 0xFFFFFFFF);
+    p.fill(polygon({{12, 3}, {19, 19}, {12, 15}, {5, 19}}), colours[index % 10]);
+    return p;
+}
+
 bool save(const std::filesystem::path& file, const Picture& picture) {
     std::error_code ignored;
     std::filesystem::create_directories(file.parent_path(), ignored);
@@ -228,6 +259,37 @@ std::vector<std::string> writeSkinImages(const std::filesystem::path& dataFolder
         {"skin/flag.bmp", flag(0xFF66BB6A)},
         {"skin/flag_finish.bmp", flag(0xFFEF5350)},
         {"skin/flag_via.bmp", flag(0xFFFFCA28)},
+        {"skin/point.bmp",
+         [] {
+             Picture p(32, 32);
+             p.fill(ring(16, 16, 9, 13), 0xFFEF5350);
+             p.fill(disc(16, 16, 4), 0xFFEF5350);
+             return p;
+         }()},
+        {"skin/car0.bmp", carCursor(0)}, {"skin/car1.bmp", carCursor(1)}, {"skin/car2.bmp", carCursor(2)},
+        {"skin/car3.bmp", carCursor(3)}, {"skin/car4.bmp", carCursor(4)}, {"skin/car5.bmp", carCursor(5)},
+        {"skin/car6.bmp", carCursor(6)}, {"skin/car7.bmp", carCursor(7)}, {"skin/car8.bmp", carCursor(8)},
+        {"skin/car9.bmp", carCursor(9)},
+        // The map page.
+        {"skin/panel.bmp", panel(24, 8, 0xFF263238)},
+        {"skin/sky_day.bmp", sky(0xFF4FA3E0, 0xFFCFE8F7, 0xFF7FA36B, false)},
+        {"skin/sky_night.bmp", sky(0xFF050A1A, 0xFF1E2A48, 0xFF1B2A22, true)},
+        {"skin/compass.bmp",
+         [] {
+             Picture p(56, 56);
+             p.fill(disc(28, 28, 27), 0xD0263238);
+             p.fill(polygon({{28, 5}, {35, 28}, {21, 28}}), 0xFFEF5350);
+             p.fill(polygon({{28, 51}, {35, 28}, {21, 28}}), White);
+             return p;
+         }()},
+        {"skin/ic_menu.bmp",
+         icon(48, both(capsule(12, 14, 36, 14, 2.5), both(capsule(12, 24, 36, 24, 2.5), capsule(12, 34, 36, 34, 2.5))))},
+        {"skin/ic_plus.bmp", icon(48, both(capsule(12, 24, 36, 24, 3), capsule(24, 12, 24, 36, 3)))},
+        {"skin/ic_minus.bmp", icon(48, capsule(12, 24, 36, 24, 3))},
+        {"skin/ic_rot_left.bmp",
+         icon(48, both(path({{34, 14}, {16, 14}, {12, 18}, {12, 34}}, 2.5, false), polygon({{4, 28}, {20, 28}, {12, 40}})))},
+        {"skin/ic_rot_right.bmp",
+         icon(48, both(path({{14, 14}, {32, 14}, {36, 18}, {36, 34}}, 2.5, false), polygon({{28, 28}, {44, 28}, {36, 40}})))},
         // The splash.
         {"skin/logo.bmp", splashLogo()},
         {"skin/anim0.bmp", dots(0)},

@@ -12,7 +12,8 @@ public:
     virtual ~SoundPlayer() = default;
     // The user's switch for menu click sounds.
     virtual bool menuSoundsOn() const = 0;
-    virtual void play(int priority, const std::vector<int>& soundIds) = 0;
+    // True when the list started and every sound of it can be played.
+    virtual bool play(int priority, const std::vector<int>& soundIds) = 0;
 };
 
 class SilentSoundPlayer : public SoundPlayer {
@@ -20,7 +21,7 @@ public:
     // Logs "Sound player not available: interface sounds are off" (Normal).
     SilentSoundPlayer();
     bool menuSoundsOn() const override { return false; }
-    void play(int, const std::vector<int>&) override {}
+    bool play(int, const std::vector<int>&) override { return false; }
 };
 
 // The sound of a button click.

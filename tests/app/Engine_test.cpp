@@ -5,6 +5,7 @@
 #include "core/Config.h"
 #include "core/Text.h"
 #include "map/KVAtlas.h"
+#include "userdata/MonitoringSystem.h"
 #include "tests/support/CaptureLogger.h"
 #include "tests/support/TempDir.h"
 #include "ui/fdInterface.h"
@@ -175,6 +176,29 @@ TEST_F(EngineRun, StartUpFailuresEndWithTheirResult) {
         e.shutdown();
         EXPECT_TRUE(fs::exists(f.data("config.xml")));
     }
+}
+
+TEST_F(EngineRun, TheOnlineServiceExistsOnlyWithAnAddressAndKeepsItsSeenPoints) {
+    {
+        engine::fdEngine e(folder.wide());
+        ASSERT_EQ(e.init(), 0);
+        EXPECT_EQ(e.monitoring(), nullptr);
+        e.shutdown();
+    }
+    // Two seen ids and a trailing byte that fills no id; the service stays
+    // off, so nothing is sent anywhere.
+    std::ofstream(folder.data("config.xml"), std::ios::trunc)
+        << "<config version=\"2\"><var name=\"online_url\" value=\"http://127.0.0.1:9/\"/>"
+           "<var name=\"monitoring_enabled\" value=\"0\"/>"
+           "<var name=\"online_deleted_waypoints\" value=\"BwAAAAEBAAAJ\"/></config>";
+    engine::fdEngine e(folder.wide());
+    ASSERT_EQ(e.init(), 0);
+    ASSERT_NE(e.monitoring(), nullptr);
+    EXPECT_EQ(e.monitoring()->seenPointIds(), (std::vector<std::uint32_t>{7, 257}));
+    EXPECT_FALSE(e.monitoring()->isRunning());
+    e.shutdown();
+    const std::string config = TestSupport::readAll(folder.data("config.xml"));
+    EXPECT_NE(config.find("name=\"online_deleted_waypoints\" value=\"BwAAAAEBAAA=\""), std::string::npos) << config;
 }
 
 TEST_F(EngineRun, ResizesStayWithinTheDesignAndTheScreen) {

@@ -7,42 +7,8 @@
 set -euo pipefail
 program=$1
 shots=${2:-}
-for tool in Xvfb xwd convert xmllint; do
-  if ! command -v "$tool" >/dev/null; then
-    echo "SKIPPED: $tool is not installed"
-    exit 77
-  fi
-done
-
-work=$(mktemp -d)
-xvfb_pid=
-mirel_pid=
-cleanup() {
-  [ -n "$mirel_pid" ] && kill -9 "$mirel_pid" 2>/dev/null || true
-  [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null || true
-  rm -rf "$work"
-}
-trap cleanup EXIT
-
-cp "$program" "$work/mirel"
-cp -r "$(dirname "$program")/data" "$work/data"
-# The progress lines the test waits for are written from severity 3 on.
-printf '<?xml version="1.0" encoding="utf-8"?>\n<config version="2">\n<var name="log_severity" value="3"/>\n</config>\n' >"$work/data/config.xml"
-
-# A display of our own: Xvfb writes the number it took.
-exec 3<> <(:)
-Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp >"$work/xvfb.log" 2>&1 &
-xvfb_pid=$!
-read -r -t 10 display <&3 || { echo "FAIL: Xvfb did not start"; exit 1; }
-export DISPLAY=":$display"
-export XDG_RUNTIME_DIR="$work"
-export SDL_AUDIODRIVER=dummy
-
-fail() {
-  echo "FAIL: $*"
-  [ -f "$work/log.txt" ] && tail -n 40 "$work/log.txt"
-  exit 1
-}
+source "$(dirname "$0")/window_common.sh"
+window_setup "$program" xwd convert xmllint
 
 # Waits until log.txt holds the text; fails after the given seconds.
 wait_for_log() {

@@ -73,7 +73,8 @@ TEST(Manoeuvres, LabelledAsDriven) {
         {{north, {176.5f, 200}}, 0, {{0, 0}, {7, 0}}},
         {{north, {-176.5f, 200}}, 0, {{0, 0}, {7, 0}}},
         // A U-turn across a connecting part shorter than 35 m.
-        {{north, {90, 20}, {170.5f, 200}}, 0, {{0, 0}, {0, 0}, {7, 20}}},
+        {{north, {90, 20}, {161.5f, 200}}, 0, {{0, 0}, {0, 0}, {7, 20}}},
+        {{north, {90, 20}, {160.5f, 200}}, 0, {{0, 0}, {2, 0}, {2, 0}}},
         {{north, {90, 40}, {170.5f, 200}}, 0, {{0, 0}, {2, 0}, {2, 0}}},
         // Major roads and coded turns (a coded part lends its length).
         {{{0, 200, 8}, {60.5f, 200, 9}}, 0, {{0, 0}, {0, 0}}},

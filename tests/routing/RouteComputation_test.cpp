@@ -6,7 +6,9 @@
 #include "routing/PathPosition.h"
 #include "routing/RoadMapHolder.h"
 #include "routing/RouteComputation.h"
+#include "routing/Minimap.h"
 #include "tests/routing/RouteFixture.h"
+#include "tools/demo-atlas/DemoAtlas.h"
 #include "tests/support/CaptureLogger.h"
 
 #include <gtest/gtest.h>
@@ -118,6 +120,57 @@ TEST(RouteComputation, CrossesIntoTheLinkedMap) {
     for (const auto& [metres, cost] : {std::pair{0.0, 0}, {511.0, 0}, {512.2, 1}, {1536.2, 3}})
         EXPECT_EQ(Map::Routing::linkEntryCost(at, {static_cast<float>(50.0 + metres / 111195.33), 10.0f}), cost)
             << metres;
+}
+
+// The demo atlas: Mill Lane is one-way eastwards, Main Street coming in from
+// the east edge may not turn left into River Road, and the town's main
+// streets continue as the region's roads.
+TEST(RouteComputation, DemoAtlasRoutesKeepTheTownsRulesAndLeaveIt) {
+    AtlasTest::AtlasSetup setup;
+    setup.config.root()->set("win_route_heap", 1024);
+    Map::AtlasServices services;
+    services.interMapGraph = std::make_unique<Minimap>();
+    auto atlas = setup.makeAtlas(std::move(services));
+    ASSERT_TRUE(atlas->load(AtlasTest::wide(MIREL_DEMO_ATLAS_DIR)));
+    const auto route = [&](double east0, double north0, double east1, double north1, Path& path) {
+        AtlasRoute request;
+        for (const auto& [east, north] : {std::pair{east0, north0}, {east1, north1}}) {
+            const auto [x, y] = DemoAtlas::globalOf(east, north);
+            EXPECT_TRUE(request.addPathPointAtLocation(*atlas, *setup.config.root(),
+                                                       {static_cast<std::int32_t>(x), static_cast<std::int32_t>(y)}));
+        }
+        path = request.path();
+        std::vector<std::u16string> names;
+        for (const PathPart& part : path.parts) {
+            names.emplace_back();
+            part.map->stringsReader().string(part.nameIndex, names.back());
+        }
+        return names;
+    };
+    const auto metres = [](const Path& path) {
+        std::uint32_t sum = 0;
+        for (const PathPart& part : path.parts)
+            sum += part.lengthMetres;
+        return sum;
+    };
+    Path path;
+    std::vector<std::u16string> names = route(400, 500, -400, 500, path);
+    for (std::size_t i = 0; i < names.size(); ++i)
+        if (names[i] == u"Mill Lane") { EXPECT_TRUE(path.parts[i].forward) << i; }
+    EXPECT_GT(metres(path), 1000u) << "round the block, not back along the one-way lane";
+
+    // From the east, River Road is not entered by the left turn.
+    names = route(900, 0, 500, 300, path);
+    ASSERT_GE(names.size(), 2u);
+    EXPECT_FALSE(names.size() == 2 && names[0] == u"Main Street" && names[1] == u"River Road");
+    EXPECT_GT(metres(path), 800u);
+
+    // Out of the town along the B12 towards Ashford.
+    route(900, 0, 10920, 5400, path);
+    ASSERT_FALSE(path.parts.empty());
+    EXPECT_EQ(path.parts.front().map->id(), 1u);
+    EXPECT_EQ(path.parts.back().map->id(), 2u);
+    EXPECT_EQ(path.points.size(), 2u);
 }
 
 TEST(RouteComputation, AtlasRequestsExtendAndRestartTheRoute) {

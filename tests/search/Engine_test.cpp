@@ -1,7 +1,9 @@
 // The engine typed key by key: variants, the index path against the tree
 // path, rows merged across maps, nearest POIs, houses and letter folding.
 
+#include "core/Config.h"
 #include "core/Text.h"
+#include "map/KVAtlas.h"
 #include "search/Engine.h"
 #include "tests/search/SearchFixture.h"
 #include "tests/support/CaptureLogger.h"
@@ -113,8 +115,7 @@ TEST(TextSearchEngine, IndexPathGivesTheRowsOfTheTreePath) {
         for (std::size_t k = 0; k < word.size(); ++k) {
             // Sometimes a key of two letters, sometimes a key taken back.
             std::u16string key(1, word[k]);
-            if (random() % 3 == 0)
-                key += u"\u043a\u0430abe"[random() % 5];
+            if (random() % 3 == 0) key += u"\u043a\u0430abe"[random() % 5];
             for (Opened* o : {&tree, &index})
                 o->engine.addKey(key);
             if (random() % 5 == 0)
@@ -153,12 +154,57 @@ TEST(TextSearchEngine, OneObjectInTwoMapsIsOneRow) {
     EXPECT_FALSE(o.engine.hasHouses({{7, 4}}));
 }
 
+TEST(TextSearchEngine, FiltersKeepTheObjectsUnderTheirParent) {
+    MapContent c = streets({u"Mill Lane"});
+    c.cities.push_back({u"Ashford", 0, 0});
+    c.streets.push_back({u"Mill Road", 1, 0});
+    c.pois.push_back({u"Mill Cafe", 5, 1, -1, 0, 0, {}});
+    Opened o({c, c});
+    const std::uint32_t linden = 4, ashford = 32, country = 4;
+    const struct {
+        int kind;
+        std::uint32_t level;
+        Refs filter;
+        std::vector<std::string> rows; // "text map"
+    } cases[] = {
+        {TextSearch::StreetsKind, TextSearch::CityFilter, {{1, ashford}}, {"Mill Road 1"}},
+        {TextSearch::StreetsKind,
+         TextSearch::CityFilter,
+         {{0, linden}, {1, ashford}},
+         {"Mill Lane 0", "Mill Road 1"}},
+        {TextSearch::StreetsKind, TextSearch::CountryFilter, {{0, country}}, {"Mill Lane 0", "Mill Road 0"}},
+        {TextSearch::CitiesKind, TextSearch::CityFilter, {{0, linden}}, {"Ashford 0", "Linden 0"}},
+        {TextSearch::PoisKind, TextSearch::RegionFilter, {{0, 4}}, {"Mill Cafe 0"}},
+        {TextSearch::PoisKind, TextSearch::DistrictFilter, {{0, 999}}, {}},
+    };
+    for (const auto& c : cases) {
+        if (c.kind == TextSearch::PoisKind)
+            o.engine.searchPois(c.level, c.filter, nullptr, {5});
+        else
+            o.engine.search(c.kind, c.level, c.filter);
+        for (char16_t unit : std::u16string(c.kind == TextSearch::CitiesKind ? u"" : u"mill"))
+            o.engine.addKey(std::u16string(1, unit));
+        if (c.kind == TextSearch::CitiesKind) o.engine.addKey(u"al");
+        std::vector<std::string> rows;
+        for (const ResultItem& row : o.rows())
+            rows.push_back(Core::wideToUtf8(row.text) + " " +
+                           std::to_string(std::get<Refs>(row.objects)[0].map));
+        std::sort(rows.begin(), rows.end());
+        EXPECT_EQ(rows, c.rows) << c.kind << " " << c.level;
+    }
+}
+
 TEST(TextSearchEngine, FourteenNearestPoisFarthestFirst) {
     MapContent a = streets({}), b = streets({});
     for (int i = 0; i < 20; ++i) {
         MapContent& m = i % 2 ? b : a;
-        m.pois.push_back({u"Poi " + Core::utf8ToWide(std::to_string(i)), static_cast<std::uint16_t>(i < 18 ? 5 : 6),
-                          0, -1, 1000 + 100 * i, 2000, {}});
+        m.pois.push_back({u"Poi " + Core::utf8ToWide(std::to_string(i)),
+                          static_cast<std::uint16_t>(i < 18 ? 5 : 6),
+                          0,
+                          -1,
+                          1000 + 100 * i,
+                          2000,
+                          {}});
     }
     Opened o({a, b});
     std::optional<Map::Point> car;
@@ -203,12 +249,12 @@ TEST(TextSearchEngine, LettersFoldByTheCaseTableOnly) {
         std::u16string typed;
         std::uint32_t hits;
     } cases[] = {
-        {u"\u041a\u0410\u0424\u0415", 1},                     // КАФЕ
-        {u"\u0431\u0415\u0420\u0401", 1},                     // бЕРЁ: Ё folds to ё
-        {u"\u0431\u0435\u0440\u0435", 0},                     // е is not ё
-        {u"CAF\u00e9", 1},                                    // é typed as é
-        {u"CAFE", 0},                                         // no accent folding
-        {u"CAF\u00c9", 0},                                    // É is not in the case table
+        {u"\u041a\u0410\u0424\u0415", 1}, // КАФЕ
+        {u"\u0431\u0415\u0420\u0401", 1}, // бЕРЁ: Ё folds to ё
+        {u"\u0431\u0435\u0440\u0435", 0}, // е is not ё
+        {u"CAF\u00e9", 1},                // é typed as é
+        {u"CAFE", 0},                     // no accent folding
+        {u"CAF\u00c9", 0},                // É is not in the case table
         {u"sTaT", 1},
     };
     for (const auto& c : cases) {
@@ -219,32 +265,38 @@ TEST(TextSearchEngine, LettersFoldByTheCaseTableOnly) {
     }
 }
 
-} // namespace
-
-namespace {
-
-// The demo atlas the build writes: Latin and Cyrillic names, houses.
-TEST(TextSearchEngine, DemoAtlasFindsItsLatinAndCyrillicNames) {
-    TestSupport::TempDir dir;
-    Core::ResourcesPool pool(20);
-    std::vector<std::unique_ptr<FixtureMap>> maps;
-    std::vector<Map::KvMap*> list;
-    for (const char* name : {"demo-country.kvm", "demo-region.kvm", "demo-town.kvm"}) {
-        std::filesystem::copy_file(std::filesystem::path(MIREL_DEMO_ATLAS_DIR) / name, dir / name);
-        maps.push_back(std::make_unique<FixtureMap>(pool, dir / name));
-        list.push_back(maps.back().get());
+// The maps of an atlas folder the build writes, copied so the index is
+// written beside the copies.
+struct CopiedAtlas {
+    CopiedAtlas(const std::filesystem::path& from, std::initializer_list<const char*> names) {
+        for (const char* name : names) {
+            std::filesystem::copy_file(from / name, dir / name);
+            maps.push_back(std::make_unique<FixtureMap>(pool, dir / name));
+            list.push_back(maps.back().get());
+        }
+        EXPECT_TRUE(engine.attach(list, wide(dir.path()), pool));
+        EXPECT_TRUE(engine.indexManager().isOpen());
     }
-    TestSupport::CaptureLogger log(Log::Normal);
-    Engine engine;
-    ASSERT_TRUE(engine.attach(list, wide(dir.path()), pool));
-    EXPECT_TRUE(engine.indexManager().isOpen());
-    auto type = [&](const std::u16string& text) {
+    std::vector<ResultItem> type(const std::u16string& text) {
         for (char16_t c : text)
             engine.addKey(std::u16string(1, c));
         std::vector<ResultItem> rows;
         engine.collectResults(rows);
         return rows;
-    };
+    }
+    TestSupport::CaptureLogger quiet{Log::Critical};
+    TestSupport::TempDir dir;
+    Core::ResourcesPool pool{20};
+    std::vector<std::unique_ptr<FixtureMap>> maps;
+    std::vector<Map::KvMap*> list;
+    Engine engine;
+};
+
+// The demo atlas the build writes: Latin and Cyrillic names, houses.
+TEST(TextSearchEngine, DemoAtlasFindsItsLatinAndCyrillicNames) {
+    CopiedAtlas demo(MIREL_DEMO_ATLAS_DIR, {"demo-country.kvm", "demo-region.kvm", "demo-town.kvm"});
+    Engine& engine = demo.engine;
+    auto type = [&](const std::u16string& text) { return demo.type(text); };
     engine.search(TextSearch::StreetsKind, 0, {});
     const std::vector<ResultItem> lane = type(u"\u0421\u0410\u0414"); // САД
     ASSERT_EQ(lane.size(), 1u);
@@ -260,6 +312,61 @@ TEST(TextSearchEngine, DemoAtlasFindsItsLatinAndCyrillicNames) {
     ASSERT_TRUE(engine.hasHouses(street));
     engine.searchHouses(street);
     EXPECT_EQ(type(u"").size(), 8u);
+}
+
+// The atlas hands its maps to the engine it owns at every load: the index
+// is written into the atlas folder and the search runs on the atlas's maps.
+TEST(TextSearchEngine, TheAtlasAttachesItsEngineAtLoad) {
+    TestSupport::TempDir program;
+    std::filesystem::create_directories(program / "data");
+    std::filesystem::create_directories(program / "maps");
+    for (const char* name : {"demo-country.kvm", "demo-region.kvm", "demo-town.kvm"})
+        std::filesystem::copy_file(std::filesystem::path(MIREL_DEMO_ATLAS_DIR) / name,
+                                   program / "maps" / name);
+    Core::Config config;
+    config.root()->set("win_main_heap", 1024);
+    Core::ResourcesPool pool(10);
+    Map::AtlasServices services;
+    services.paths = std::make_shared<Map::FolderPaths>(wide(program.path()) + u"/");
+    auto owned = std::make_unique<Engine>();
+    Engine& engine = *owned;
+    services.searchEngine = std::move(owned);
+    TestSupport::CaptureLogger log(Log::Normal);
+    Map::KVAtlas atlas(config.root(), pool, std::move(services));
+    ASSERT_TRUE(atlas.load(wide(program / "maps")));
+    EXPECT_TRUE(std::filesystem::exists(program / "maps" / "TextSearch.tsi"));
+    EXPECT_TRUE(log.contains("Text search index loaded in "));
+    engine.search(TextSearch::StreetsKind, 0, {});
+    for (char16_t c : std::u16string(u"mill"))
+        engine.addKey(std::u16string(1, c));
+    EXPECT_EQ(engine.count(), 1u);
+    atlas.unload();
+    EXPECT_EQ(engine.maps().size(), 0u);
+}
+
+// The real town: its accented names are found by the accented letter as the
+// name writes it. Only ASCII and Cyrillic letters fold, so "e" does not find
+// "é", and "é" does not find "É".
+TEST(TextSearchEngine, MonacoFindsAccentedNamesByTheirAccentedSpelling) {
+    CopiedAtlas monaco(MIREL_MONACO_ATLAS_DIR, {"monaco.kvm"});
+    auto texts = [&](const std::u16string& typed) {
+        monaco.engine.search(TextSearch::StreetsKind, 0, {});
+        std::vector<std::u16string> out;
+        for (const ResultItem& row : monaco.type(typed))
+            out.push_back(row.text);
+        return out;
+    };
+    auto has = [](const std::vector<std::u16string>& rows, const std::u16string& name) {
+        return std::find(rows.begin(), rows.end(), name) != rows.end();
+    };
+    const std::u16string emile = u"Rue \u00c9mile de Loth";
+    const std::u16string eugenie = u"Avenue Imp\u00e9ratrice Eug\u00e9nie";
+    EXPECT_TRUE(has(texts(u"\u00c9mil"), emile));
+    EXPECT_FALSE(has(texts(u"\u00e9mil"), emile));
+    EXPECT_FALSE(has(texts(u"emil"), emile));
+    EXPECT_TRUE(has(texts(u"IMP\u00e9R"), eugenie));
+    EXPECT_TRUE(has(texts(u"eug\u00e9n"), eugenie));
+    EXPECT_FALSE(has(texts(u"imper"), eugenie));
 }
 
 } // namespace

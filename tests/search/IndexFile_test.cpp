@@ -57,7 +57,8 @@ MapContent cityKeys(std::vector<std::u16string> keys) {
 Map::IndexSourceList sourcesOf(std::size_t maps) {
     Map::IndexSourceList list;
     for (std::size_t i = 0; i < maps; ++i)
-        list.records.push_back({u"m0" + std::u16string(1, static_cast<char16_t>(u'0' + i)) + u".kvm", 1000 + i});
+        list.records.push_back(
+            {u"m0" + std::u16string(1, static_cast<char16_t>(u'0' + i)) + u".kvm", 1000 + i});
     return list;
 }
 
@@ -94,8 +95,7 @@ TEST(TextSearchIndexFile, TwoMapsGiveTheHandComputedFile) {
 MapContent twoLevelTree(int roots, int leaves) {
     std::vector<char16_t> units;
     for (unsigned c = 1; c < 65536 && units.size() * roots < static_cast<std::size_t>(leaves) + roots; ++c)
-        if (Core::toLower(static_cast<char16_t>(c)) == c)
-            units.push_back(static_cast<char16_t>(c));
+        if (Core::toLower(static_cast<char16_t>(c)) == c) units.push_back(static_cast<char16_t>(c));
     std::vector<std::u16string> keys;
     for (int i = 0; i < leaves; ++i)
         keys.push_back({static_cast<char16_t>(u'a' + i % roots), units[i / roots]});
@@ -202,12 +202,10 @@ TEST(TextSearchIndexFile, MutatedFilesNeverReadOutsideThemselves) {
         const int hits = 1 + static_cast<int>(random() % 4);
         for (int h = 0; h < hits; ++h)
             bytes[header + random() % (bytes.size() - header)] = static_cast<std::uint8_t>(random());
-        if (random() % 8 == 0)
-            bytes.resize(header + random() % (bytes.size() - header));
+        if (random() % 8 == 0) bytes.resize(header + random() % (bytes.size() - header));
         writeBytes(file, bytes);
         Index index(atlas.pool, wide(file), sources, 3);
-        if (!index.valid())
-            continue;
+        if (!index.valid()) continue;
         ++opened;
         const TextSearch::EnabledMaps all{1, 1, 1};
         for (const std::u16string prefix : {u"", u"a", u"k", u"an", u"\u043a\u0430", u"ber", u"xyz"}) {

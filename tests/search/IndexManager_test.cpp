@@ -16,7 +16,9 @@ using TextSearch::IndexManager;
 
 namespace {
 
-std::string fileBytes(const FixtureAtlas& atlas) { return TestSupport::readAll(atlas.dir / "TextSearch.tsi"); }
+std::string fileBytes(const FixtureAtlas& atlas) {
+    return TestSupport::readAll(atlas.dir / "TextSearch.tsi");
+}
 
 TEST(TextSearchIndexManager, BuildsOnceAndRebuildsWhatItCannotTrust) {
     std::mt19937 random(seed(7));
@@ -32,8 +34,7 @@ TEST(TextSearchIndexManager, BuildsOnceAndRebuildsWhatItCannotTrust) {
         EXPECT_TRUE(manager.load(atlas.pool, atlas.folder()));
         Lines lines;
         for (const std::string& line : log.lines())
-            if (line.rfind("Iterating", 0) != 0)
-                lines.push_back(line);
+            if (line.rfind("Iterating", 0) != 0) lines.push_back(line);
         return lines;
     };
     const Lines loaded{"Text search index loaded in 0 ms"};
@@ -55,7 +56,8 @@ TEST(TextSearchIndexManager, BuildsOnceAndRebuildsWhatItCannotTrust) {
     std::string torn = built;
     torn.replace(0, 4, std::string(4, '\0'));
     TestSupport::TempDir scratch;
-    std::filesystem::copy_file(scratch.write("t", torn), tsi, std::filesystem::copy_options::overwrite_existing);
+    std::filesystem::copy_file(scratch.write("t", torn), tsi,
+                               std::filesystem::copy_options::overwrite_existing);
     {
         TestSupport::CaptureLogger log(Log::Normal);
         EXPECT_EQ(load(log), (Lines{"Invalid text search index signature: 00000000", loaded[0]}));
@@ -141,14 +143,15 @@ TEST(TextSearchIndexManager, IndexAndMapByMapGiveTheSameAnswers) {
         const int level = static_cast<int>(random() % 2);
         const std::uint32_t depth = indexed.depth(level, all);
         const std::u16string& word = words[random() % words.size()];
-        const std::u16string prefix = word.substr(0, random() % (std::min<std::size_t>(depth, word.size()) + 1));
+        const std::u16string prefix =
+            word.substr(0, random() % (std::min<std::size_t>(depth, word.size()) + 1));
         TextSearch::PoiTypes types;
         for (std::uint16_t t = 1; t <= 4; ++t)
-            if (random() % 2)
-                types.push_back(t);
+            if (random() % 2) types.push_back(t);
         SCOPED_TRACE(Core::wideToUtf8(prefix));
         EXPECT_EQ(indexed.hasItems(level, prefix, enabled), mapByMap.hasItems(level, prefix, enabled));
-        EXPECT_EQ(indexed.hasTypedItems(prefix, types, enabled), mapByMap.hasTypedItems(prefix, types, enabled));
+        EXPECT_EQ(indexed.hasTypedItems(prefix, types, enabled),
+                  mapByMap.hasTypedItems(prefix, types, enabled));
         TextSearch::ItemRanges a, b;
         ASSERT_TRUE(indexed.findItems(level, prefix, a, enabled));
         ASSERT_TRUE(mapByMap.findItems(level, prefix, b, enabled));

@@ -2,6 +2,7 @@
 
 #include "core/Text.h"
 #include "tools/mapwriter/MapWriter.h"
+#include "tools/mapwriter/SearchSections.h"
 #include "tools/mapwriter/SpatialSearchWriter.h"
 
 #include <algorithm>
@@ -30,8 +31,8 @@ MapDescription describe(const MapContent& c) {
         cities.push_back(a.addCity(s.add(city.name), country, region, district, city.x, city.y));
     for (const MapContent::Street& street : c.streets) {
         const MapContent::City& city = c.cities.at(street.city);
-        streets.push_back(a.addStreet(s.add(street.name), country, region, district, cities[street.city], city.x,
-                                      city.y));
+        streets.push_back(
+            a.addStreet(s.add(street.name), country, region, district, cities[street.city], city.x, city.y));
         for (int h = 1; h <= street.houses; ++h)
             a.addHouse(streets.back(), s.add(std::to_string(h)), city.x + h, city.y - h);
     }
@@ -46,22 +47,12 @@ MapDescription describe(const MapContent& c) {
         object.y = poi.y;
         a.addObject(object);
     }
-    TextSearchDescription text;
-    for (std::size_t i = 0; i < a.cities.size(); ++i)
-        addNameWords(text.entries[0], s, a.cities[i].refs[0], cities[i], 0);
-    for (std::size_t i = 0; i < a.streets.size(); ++i)
-        addNameWords(text.entries[1], s, a.streets[i].refs[0], streets[i], 0);
-    SpatialSearchDescription spatial;
-    for (std::size_t i = 0; i < a.objects.size(); ++i) {
-        const ObjectDescription& o = a.objects[i];
-        if (o.type != HouseType)
-            addNameWords(text.entries[2], s, o.name, a.objectOffsets[i], o.type);
-        spatial.tree1.objects.push_back({{o.x, o.y, o.x, o.y}, o.type, a.objectOffsets[i]});
-        if (o.type == HouseType)
-            spatial.tree2.objects.push_back({{o.x, o.y, o.x, o.y}, 0, a.objectOffsets[i]});
+    if (c.text) {
+        map.sections.push_back({17, 1, encodeTextSearch(*c.text).bytes});
+        map.sections.push_back({18, 2, encodeSpatialSearch({})});
+    } else {
+        addSearchSections(map);
     }
-    map.sections.push_back({17, 1, encodeTextSearch(c.text ? *c.text : text).bytes});
-    map.sections.push_back({18, 2, encodeSpatialSearch(spatial)});
     return map;
 }
 
@@ -69,7 +60,9 @@ void writeMap(const std::filesystem::path& file, const MapContent& content) {
     writeMapFile(file, describe(content));
 }
 
-std::u16string wide(const std::filesystem::path& path) { return Core::utf8ToWide(path.string()); }
+std::u16string wide(const std::filesystem::path& path) {
+    return Core::utf8ToWide(path.string());
+}
 
 FixtureMap::FixtureMap(Core::ResourcesPool& pool, const std::filesystem::path& file)
     : m_path(wide(file)), m_name(wide(file.filename())), m_file(pool, m_path) {}
@@ -89,7 +82,9 @@ void FixtureAtlas::reopen() {
     }
 }
 
-std::u16string FixtureAtlas::folder() const { return wide(dir.path()); }
+std::u16string FixtureAtlas::folder() const {
+    return wide(dir.path());
+}
 
 std::filesystem::path FixtureAtlas::file(std::size_t map) const {
     char name[16];
@@ -98,10 +93,10 @@ std::filesystem::path FixtureAtlas::file(std::size_t map) const {
 }
 
 std::u16string randomName(std::mt19937& random) {
-    static const std::u16string syllables[] = {u"an",   u"ber",  u"cal",  u"dor",  u"el",   u"fen",
-                                               u"gar",  u"hol",  u"lin",  u"mor",  u"nor",  u"ros",
-                                               u"\u043a\u0430", u"\u043b\u0438", u"\u043c\u043e",
-                                               u"\u0440\u043e", u"\u0441\u0451", u"\u0432\u0430"};
+    static const std::u16string syllables[] = {
+        u"an",           u"ber",          u"cal",          u"dor",          u"el",           u"fen",
+        u"gar",          u"hol",          u"lin",          u"mor",          u"nor",          u"ros",
+        u"\u043a\u0430", u"\u043b\u0438", u"\u043c\u043e", u"\u0440\u043e", u"\u0441\u0451", u"\u0432\u0430"};
     std::u16string name;
     const int words = 1 + static_cast<int>(random() % 3);
     std::vector<std::u16string> used;
@@ -113,8 +108,7 @@ std::u16string randomName(std::mt19937& random) {
         word[0] = Core::toUpper(word[0]);
         // Distinct words: a word twice in one name is one key of the tree
         // but two items of the map.
-        if (std::find(used.begin(), used.end(), word) != used.end())
-            continue;
+        if (std::find(used.begin(), used.end(), word) != used.end()) continue;
         used.push_back(word);
         name += (name.empty() ? u"" : u" ") + word;
     }

@@ -56,7 +56,7 @@ void writeMap(const std::filesystem::path& file, const MapContent& content);
 
 // A map file opened as the search sees a map.
 class FixtureMap : public Map::KvMap {
-public:
+  public:
     FixtureMap(Core::ResourcesPool& pool, const std::filesystem::path& file);
     const std::u16string& filePath() const override { return m_path; }
     const std::u16string& sourceName() const override { return m_name; }
@@ -67,7 +67,7 @@ public:
     Map::File::TextSearchSectionReader& textSearchReader() override { return m_file.textSearch(); }
     Map::File::SpatialSearchSectionReader& spatialSearchReader() override { return m_file.spatialSearch(); }
 
-private:
+  private:
     std::u16string m_path;
     std::u16string m_name;
     Map::File::MapFile m_file;

@@ -6,6 +6,7 @@
 // finish their maps with it.
 
 #include "tools/mapwriter/MapDescription.h"
+#include "tools/mapwriter/SpatialSearchWriter.h"
 #include "tools/mapwriter/TextSearchWriter.h"
 
 #include <cstdint>
@@ -13,8 +14,13 @@
 
 namespace MapWriting {
 
-// Appends the text-search (type 17) and spatial-search (type 18, version 2)
-// sections to map.sections; adds the spliced second names to map.strings.
-void addSearchSections(MapDescription& map);
+// Appends the text-search (type 17) and spatial-search (type 18) sections
+// to map.sections; adds the spliced second names to map.strings.
+// `extraPoiEntries` join the POI keys as they are; `spatial` gives the
+// version, header word and node sizes (its object lists are filled here);
+// each house's box in tree 2 is grown by `houseMargin` on every side.
+void addSearchSections(MapDescription& map, SpatialSearchDescription spatial = {},
+                       std::int32_t houseMargin = 0,
+                       const std::vector<TextSearchEntry>& extraPoiEntries = {});
 
 } // namespace MapWriting

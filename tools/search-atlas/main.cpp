@@ -28,12 +28,15 @@
 namespace {
 
 int usage() {
-    std::fprintf(stderr, "usage: search-atlas ATLAS_FOLDER [--kind countries|regions|districts|cities|streets|pois] "
-                         "[--types T,T...] [--rows N] TEXT...\n");
+    std::fprintf(stderr,
+                 "usage: search-atlas ATLAS_FOLDER [--kind countries|regions|districts|cities|streets|pois] "
+                 "[--types T,T...] [--rows N] TEXT...\n");
     return 2;
 }
 
-std::string utf8(const std::u16string& text) { return Core::wideToUtf8(text); }
+std::string utf8(const std::u16string& text) {
+    return Core::wideToUtf8(text);
+}
 
 // The keys of a text: one per character, "[...]" one key of its letters.
 std::vector<std::u16string> keysOf(const std::u16string& text) {
@@ -62,31 +65,28 @@ void printRows(TextSearch::Engine& engine, std::size_t limit) {
         if (refs != nullptr)
             for (const Map::MapAndOffset& ref : *refs)
                 maps += " " + std::to_string(ref.map) + ":" + std::to_string(ref.offset);
-        std::printf("    %s | %s | (%d, %d) |%s\n", utf8(row.text).c_str(), utf8(row.detail).c_str(), row.point.x,
-                    row.point.y, maps.c_str());
+        std::printf("    %s | %s | (%d, %d) |%s\n", utf8(row.text).c_str(), utf8(row.detail).c_str(),
+                    row.point.x, row.point.y, maps.c_str());
     }
-    if (rows.size() > limit)
-        std::printf("    ... %zu rows in all\n", rows.size());
+    if (rows.size() > limit) std::printf("    ... %zu rows in all\n", rows.size());
 }
 
 } // namespace
 
 int main(int argc, char** argv) {
-    if (argc < 3)
-        return usage();
+    if (argc < 3) return usage();
     const std::string folder = argv[1];
     int kind = TextSearch::StreetsKind;
     TextSearch::PoiTypes types;
     std::size_t rowLimit = 10;
     std::vector<std::u16string> texts;
-    const std::map<std::string, int> kinds = {{"countries", 1}, {"regions", 2}, {"districts", 3},
+    const std::map<std::string, int> kinds = {{"countries", 1}, {"regions", 2},  {"districts", 3},
                                               {"cities", 17},   {"streets", 18}, {"pois", 19}};
     for (int i = 2; i < argc; ++i) {
         const std::string arg = argv[i];
         if (arg == "--kind" && i + 1 < argc) {
             const auto found = kinds.find(argv[++i]);
-            if (found == kinds.end())
-                return usage();
+            if (found == kinds.end()) return usage();
             kind = found->second;
         } else if (arg == "--types" && i + 1 < argc) {
             for (char* p = argv[++i]; *p != 0;) {
@@ -102,8 +102,7 @@ int main(int argc, char** argv) {
             texts.push_back(Core::utf8ToWide(arg));
         }
     }
-    if (texts.empty())
-        return usage();
+    if (texts.empty()) return usage();
     if (types.empty())
         for (unsigned t = 0; t < 0xFFFF; ++t) // every type but houses
             types.push_back(static_cast<std::uint16_t>(t));
@@ -154,9 +153,10 @@ int main(int argc, char** argv) {
             }
             TextSearch::Letters letters;
             const bool complete = engine.nextLetters(letters);
-            std::printf("  key '%s': \"%s\" of %zu variants, %u hits, next letters \"%s\"%s\n", utf8(key).c_str(),
-                        utf8(engine.text()).c_str(), engine.variantCount(), hits,
-                        utf8(std::u16string(letters.begin(), letters.end())).c_str(), complete ? "" : " (cut short)");
+            std::printf("  key '%s': \"%s\" of %zu variants, %u hits, next letters \"%s\"%s\n",
+                        utf8(key).c_str(), utf8(engine.text()).c_str(), engine.variantCount(), hits,
+                        utf8(std::u16string(letters.begin(), letters.end())).c_str(),
+                        complete ? "" : " (cut short)");
             printRows(engine, rowLimit);
         }
         engine.reset();
