@@ -120,7 +120,7 @@ void ObjWarn::reset() {
 
 const ObjWarn::Object* ObjWarn::current() const { return ringSize() == 0 ? nullptr : &m_ring[m_head]; }
 
-void ObjWarn::update(const PathPosition& car, Map::KVAtlas*) {
+bool ObjWarn::update(const PathPosition& car, Map::KVAtlas*) {
     if (m_pathChanged) {
         reset();
         m_pathChanged = 0;
@@ -130,7 +130,9 @@ void ObjWarn::update(const PathPosition& car, Map::KVAtlas*) {
     if (ringSize() != 0 && m_headIncoming && !m_announced) {
         if (m_handler) m_handler->onObjWarnEvent(NewObject, *this, car);
         m_announced = true;
+        return true;
     }
+    return false;
 }
 
 void ObjWarn::dropHead() {

@@ -82,8 +82,8 @@ public:
     ObjWarn(const ObjWarn&) = delete;
     ObjWarn& operator=(const ObjWarn&) = delete;
 
-    // One frame with the car's route position.
-    void update(const PathPosition& car, Map::KVAtlas* atlas = nullptr);
+    // One frame with the car's route position; true when it raised "new obj".
+    bool update(const PathPosition& car, Map::KVAtlas* atlas = nullptr);
     void reset();
 
     // The object warned about now: the ring's head; null when the ring is

@@ -1,0 +1,207 @@
+// The map events handler over the demo town: a car driven along Main Street
+// by GPS fixes, guidance started, stepped and spoken, the route left and
+// rebuilt; the two-unit lock met by a GPS thread and an atlas switch.
+
+#include "guidance/KVMapEventsHandler.h"
+
+#include "core/Config.h"
+#include "guidance/RouteSimulator.h"
+#include "routing/RouteComputation.h"
+#include "tests/guidance/GuidanceTestSupport.h"
+#include "tests/map/AtlasFixture.h"
+#include "tests/support/CaptureLogger.h"
+#include "tools/demo-atlas/DemoAtlas.h"
+
+#include <gtest/gtest.h>
+
+#include <thread>
+
+namespace Guidance {
+namespace {
+
+const std::filesystem::path Town = MIREL_DEMO_ATLAS_DIR;
+
+struct Sounds : NaviSounds {
+    bool naviOn() const override { return true; }
+    bool play(int priority, const Phrase& ids) override {
+        played.push_back({priority, ids});
+        return true;
+    }
+    std::vector<std::pair<int, Phrase>> played;
+};
+
+Map::Point townPoint(double east, double north) {
+    const auto [x, y] = DemoAtlas::globalOf(east, north);
+    return {static_cast<std::int32_t>(x), static_cast<std::int32_t>(y)};
+}
+
+Positioning::Fix gpsFix(double east, double north, float heading, float speed) {
+    const Map::Point p = townPoint(east, north);
+    Positioning::Fix fix;
+    fix.x = p.x;
+    fix.y = p.y;
+    fix.heading = heading;
+    fix.speed = speed;
+    fix.hdop = 1.0f;
+    return fix;
+}
+
+// The demo town with a route along Main Street from 900 m west of the centre
+// to 900 m east of it (through the roundabout), and a handler over it.
+struct Town_ : ::testing::Test {
+    void SetUp() override {
+        atlas = setup.makeAtlas();
+        ASSERT_TRUE(atlas->load(AtlasTest::wide(Town)));
+        config.root()->child("Car")->set("gps_latency", 0.0f);
+        PathPoint from, to;
+        Map::Routing::RoadBinding bound;
+        ASSERT_TRUE(nearestRoadPoint(*atlas, townPoint(-900, 0), from, bound));
+        ASSERT_TRUE(nearestRoadPoint(*atlas, townPoint(900, 0), to, bound));
+        ASSERT_TRUE(Map::Routing::computePath(*atlas, *config.root(), from, to, route, false));
+        handler = std::make_unique<KVMapEventsHandler>(config.root(), *atlas, route, &sounds, nullptr, clock);
+    }
+    // A fix every second and ten frames between, each under one unit.
+    void drive(double east, double north, float heading, float speed) {
+        handler->onFix(true, gpsFix(east, north, heading, speed));
+        for (int i = 0; i < 10; ++i) {
+            Positioning::CarStateLock::Unit unit(handler->lock());
+            ASSERT_TRUE(unit);
+            handler->onFrame();
+            clock.ticks += 100;
+        }
+    }
+    std::vector<std::string> events() const {
+        std::vector<std::string> out;
+        for (const std::string& line : log.lines())
+            for (const char* kind : {"navi event:", "rebuildPath", "obj warn event:"})
+                if (const auto at = line.find(kind); at != std::string::npos) out.push_back(line.substr(at));
+        return out;
+    }
+
+    TestSupport::CaptureLogger log{Log::Info};
+    AtlasTest::AtlasSetup setup;
+    std::unique_ptr<Map::KVAtlas> atlas;
+    Core::Config config;
+    GuidanceTest::Clock clock;
+    Path route;
+    Sounds sounds;
+    std::unique_ptr<KVMapEventsHandler> handler;
+};
+
+TEST_F(Town_, DrivesTheRouteLeavesItAndGetsANewOne) {
+    for (double east = -900; east <= -600; east += 15) drive(east, 0, 90, 15);
+    ASSERT_TRUE(handler->navi().running());
+    const std::vector<std::string> started = events();
+    ASSERT_FALSE(started.empty());
+    EXPECT_EQ(started.front(), "navi event:Start");
+    ASSERT_FALSE(sounds.played.empty());
+    EXPECT_EQ(sounds.played.front().first, 4);
+    EXPECT_EQ(sounds.played.front().second.front(), 4);
+    EXPECT_FALSE(handler->rebuildRequested());
+    EXPECT_TRUE(handler->shownCarState().valid && handler->shownCarState().onRoad);
+
+    // Off the route: north up Park Avenue.
+    const std::size_t before = route.points.size();
+    for (double north = 15; north <= 150; north += 15) drive(-500, north, 0, 15);
+    const std::vector<std::string> all = events();
+    const auto find = [&](const std::string& e) { return std::find(all.begin(), all.end(), e) - all.begin(); };
+    const auto out = find("navi event:OutOfPath");
+    const auto done = find("rebuildPath done");
+    ASSERT_LT(out, static_cast<long>(all.size()));
+    EXPECT_EQ(find("rebuildPath start"), out + 1);
+    EXPECT_EQ(done, out + 2);
+    EXPECT_LT(done, static_cast<long>(all.size()));
+    EXPECT_EQ(route.points.size(), before);
+    // The new route starts where the car is and leads to the same finish.
+    const Map::Point start = Map::LevelFrame::of(*route.points.front().roadPoint.level)
+                                 .toGlobal({route.points.front().roadPoint.x, route.points.front().roadPoint.y});
+    EXPECT_LT(std::abs(start.x - townPoint(-500, 0).x), DemoAtlas::unitsPerMetre() * 200);
+    const auto rebuilt = std::find_if(sounds.played.begin(), sounds.played.end(),
+                                      [](const auto& p) { return p.second.front() == Voice::RouteRebuilt; });
+    EXPECT_NE(rebuilt, sounds.played.end());
+}
+
+TEST_F(Town_, RebuildRequestsFollowTheEvents) {
+    const struct {
+        int code;
+        bool requested;
+    } rows[] = {{OutOfPath, true},  {BackToPath, false}, {BadStart_OutOfPath, true}, {ArrivePoint, true},
+                {BackToPath, false}, {PathChanged_OutOfPath, true}, {BackToPath, false}, {BackwardMove, true}};
+    for (const auto& row : rows) {
+        handler->onNaviEvent(row.code, handler->navi(), nullptr);
+        EXPECT_EQ(handler->rebuildRequested(), row.requested) << row.code;
+    }
+    // A request lives until the next frame, which rebuilds nothing without
+    // guidance and logs nothing.
+    {
+        Positioning::CarStateLock::Unit unit(handler->lock());
+        handler->onFrame();
+    }
+    EXPECT_FALSE(handler->rebuildRequested());
+    EXPECT_TRUE(std::none_of(log.lines().begin(), log.lines().end(),
+                             [](const std::string& l) { return l.find("rebuildPath") != std::string::npos; }));
+}
+
+TEST_F(Town_, NaviSwitchHoldsGuidanceOff) {
+    handler->setNaviOn(false);
+    for (double east = -900; east <= -800; east += 15) drive(east, 0, 90, 15);
+    EXPECT_FALSE(handler->navi().running());
+    handler->toggleNavigation();
+    EXPECT_TRUE(handler->navi().running());
+    EXPECT_TRUE(config.root()->value("navi_on", false));
+}
+
+// Run once by hand under ThreadSanitizer: the GPS thread's fixes meet the
+// frames and an atlas switch that holds both units.
+TEST_F(Town_, GpsThreadMeetsFramesAndAnAtlasSwitch) {
+    std::atomic<bool> stop{false};
+    std::thread gps([&] {
+        for (int i = 0; !stop; ++i) handler->onFix(true, gpsFix(-900 + i % 300, 0, 90, 15));
+    });
+    for (int i = 0; i < 200; ++i) {
+        {
+            Positioning::CarStateLock::Unit unit(handler->lock());
+            if (unit) handler->onFrame();
+            // The fields of one whole fix, or none yet.
+            bool valid = false;
+            const Positioning::Fix fix = handler->currentFix(&valid);
+            EXPECT_TRUE(valid ? fix.heading == 90.0f && fix.speed >= 0.0f : fix == Positioning::Fix{});
+        }
+        if (i % 50 == 49) {
+            handler->lock().takeAll();
+            handler->resetNavigation();
+            handler->lock().releaseAll();
+        }
+    }
+    // While both units are held, every fix is dropped.
+    handler->lock().takeAll();
+    const Positioning::Fix held = handler->currentFix();
+    handler->onFix(true, gpsFix(500, 500, 45, 3));
+    EXPECT_EQ(handler->currentFix(), held);
+    handler->lock().releaseAll();
+    stop = true;
+    gps.join();
+}
+
+TEST_F(Town_, DemoDriveRunsTheRouteWithoutGps) {
+    RouteSimulator demo(*handler, 20.0f);
+    for (std::uint32_t t = 1; t <= 600; ++t) demo.step(clock.ticks += 500);
+    std::vector<std::string> all = events();
+    // Three warnings before the roundabout, two inside it, three before the
+    // finish; after the finish the car starts over.
+    const std::vector<std::string> expected = {"Start",  "Rotate", "Rotate",    "Rotate", "RotateEnd",
+                                               "Rotate", "Rotate", "RotateEnd", "Rotate", "Rotate",
+                                               "Rotate", "ArriveLastPoint", "Start"};
+    ASSERT_GE(all.size(), expected.size());
+    all.resize(expected.size());
+    for (std::string& e : all) e = e.substr(e.find(':') + 1);
+    EXPECT_EQ(all, expected);
+    // A route edit freezes the car.
+    const Map::LocalPoint at = demo.cursor().levelPoint();
+    route.markChanged();
+    demo.step(clock.ticks += 500);
+    EXPECT_EQ(demo.cursor().levelPoint(), at);
+}
+
+} // namespace
+} // namespace Guidance
