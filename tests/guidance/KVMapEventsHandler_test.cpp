@@ -6,6 +6,7 @@
 
 #include "core/Config.h"
 #include "guidance/RouteSimulator.h"
+#include "render/RenderStyles.h"
 #include "routing/RouteComputation.h"
 #include "tests/guidance/GuidanceTestSupport.h"
 #include "tests/map/AtlasFixture.h"
@@ -58,7 +59,7 @@ struct Town_ : ::testing::Test {
         ASSERT_TRUE(nearestRoadPoint(*atlas, townPoint(-900, 0), from, bound));
         ASSERT_TRUE(nearestRoadPoint(*atlas, townPoint(900, 0), to, bound));
         ASSERT_TRUE(Map::Routing::computePath(*atlas, *config.root(), from, to, route, false));
-        handler = std::make_unique<KVMapEventsHandler>(config.root(), *atlas, route, &sounds, nullptr, clock);
+        handler = std::make_unique<KVMapEventsHandler>(config.root(), *atlas, route, &sounds, &styles, clock);
     }
     // A fix every second and ten frames between, each under one unit.
     void drive(double east, double north, float heading, float speed) {
@@ -85,6 +86,7 @@ struct Town_ : ::testing::Test {
     GuidanceTest::Clock clock;
     Path route;
     Sounds sounds;
+    Render::RenderStyles styles;
     std::unique_ptr<KVMapEventsHandler> handler;
 };
 
@@ -184,12 +186,13 @@ TEST_F(Town_, GpsThreadMeetsFramesAndAnAtlasSwitch) {
 }
 
 TEST_F(Town_, DemoDriveRunsTheRouteWithoutGps) {
+    styles.setPoiTypeFlags(0x2A05, true, true); // the cafe on Main Street
     RouteSimulator demo(*handler, 20.0f);
     for (std::uint32_t t = 1; t <= 600; ++t) demo.step(clock.ticks += 500);
     std::vector<std::string> all = events();
-    // Three warnings before the roundabout, two inside it, three before the
-    // finish; after the finish the car starts over.
-    const std::vector<std::string> expected = {"Start",  "Rotate", "Rotate",    "Rotate", "RotateEnd",
+    // The cafe 700 m ahead, three warnings before the roundabout, two inside
+    // it, three before the finish; after the finish the car starts over.
+    const std::vector<std::string> expected = {"Start",  "new obj", "Rotate", "Rotate",    "Rotate", "RotateEnd",
                                                "Rotate", "Rotate", "RotateEnd", "Rotate", "Rotate",
                                                "Rotate", "ArriveLastPoint", "Start"};
     ASSERT_GE(all.size(), expected.size());
