@@ -6,15 +6,22 @@
 
 #include "core/Config.h"
 #include "guidance/RouteSimulator.h"
+#include "map/Projection.h"
+#include "platform/SerialPort.h"
+#include "positioning/SerialPortSystem.h"
+#include "positioning/System.h"
 #include "render/RenderStyles.h"
 #include "routing/RouteComputation.h"
 #include "tests/guidance/GuidanceTestSupport.h"
 #include "tests/map/AtlasFixture.h"
 #include "tests/support/CaptureLogger.h"
+#include "tests/support/TempDir.h"
 #include "tools/demo-atlas/DemoAtlas.h"
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <cmath>
 #include <thread>
 
 namespace Guidance {
@@ -183,6 +190,98 @@ TEST_F(Town_, GpsThreadMeetsFramesAndAnAtlasSwitch) {
     handler->lock().releaseAll();
     stop = true;
     gps.join();
+}
+
+// "$" + body + "*" + checksum + CR LF.
+std::string nmea(const std::string& body) {
+    unsigned sum = 0;
+    for (char c : body) sum ^= static_cast<unsigned char>(c);
+    return Core::format("$%s*%02X\r\n", body, sum & 0xFF);
+}
+
+// ddmm.mmmm with its hemisphere letter.
+std::string angle(float degrees, int width, char positive, char negative) {
+    const double a = std::fabs(degrees);
+    const int whole = static_cast<int>(a);
+    const std::string format = width == 2 ? "%02d%07.4f,%c" : "%03d%07.4f,%c";
+    return Core::format(format, whole, (a - whole) * 60.0, degrees < 0 ? negative : positive);
+}
+
+// One epoch as a receiver sends it: GGA, then RMC with speed and course.
+std::string epoch(int second, Map::Point point, float heading, float speed) {
+    const Map::GeoPoint geo = Map::Projection::toGeo(point);
+    const std::string time = Core::format("%02d%02d%02d.000", 10 + second / 3600, second / 60 % 60, second % 60);
+    const std::string where = angle(geo.latitude, 2, 'N', 'S') + "," + angle(geo.longitude, 3, 'E', 'W');
+    return nmea("GPGGA," + time + "," + where + ",1,08,1.0,10.0,M,0.0,M,,") +
+           nmea(Core::format("GPRMC,%s,A,%s,%.2f,%.1f,070126,,,A", time, where, speed / 0.514444f, heading));
+}
+
+// The receiver's stream, generated from the route itself, comes through a
+// pseudo-terminal, the GPS thread and the NMEA device; halfway the car turns
+// off up Park Avenue and the route is rebuilt.
+TEST_F(Town_, NmeaReplayThroughAPortDrivesGuidance) {
+    TestSupport::TempDir data;
+    Platform::PseudoTerminal pty;
+    std::filesystem::create_directories(data / "ports");
+    std::filesystem::create_symlink(pty.devicePath(), data / "ports/COM7");
+    Positioning::SerialPortSystemOptions options;
+    options.locator = {(data / "ports").string(), false};
+    options.port.readIntervalMs = 20;
+    options.port.readTotalMs = 60;
+    options.port.failedReadPauseMs = 5;
+    options.silenceMs = 200;
+    options.noPortMs = 200;
+    options.reopenPauseMs = 10;
+    options.cycleSleepMs = 2;
+    options.idleSleepMs = 2;
+    Positioning::System gps(u"", 0, nullptr, [&](const Positioning::MessageTexts* messages) {
+        return std::make_unique<Positioning::SerialPortSystem>(messages, options);
+    });
+    ASSERT_TRUE(gps.setPort(7, 4800));
+    gps.addListener(handler.get());
+    ASSERT_TRUE(gps.enable(nullptr));
+    std::vector<std::pair<Map::Point, float>> places;
+    for (PathPosition p(route, true); places.size() < 27; p.advanceMetres(15)) // to 500 m west of the centre
+        places.push_back({Map::LevelFrame::of(*p.partLevel()).toGlobal(p.levelPoint()), static_cast<float>(p.heading())});
+    for (double north = 15; north <= 150; north += 15) places.push_back({townPoint(-500, north), 0.0f});
+    // The probe of the port listens for a receiver: the first epoch is said
+    // over and over until the port is open.
+    for (int i = 0; i < 500 && !gps.isPortOpen(); ++i) {
+        ASSERT_TRUE(pty.write(epoch(1, places[0].first, places[0].second, 15.0f)));
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    ASSERT_TRUE(gps.isPortOpen());
+    int second = 0;
+    for (const auto& [point, heading] : places) {
+        ++second;
+        // GGA of this epoch, RMC of the one before: the device speaks at the
+        // GGA with the course of the previous RMC.
+        // Said again until heard: the port drops what came before it opened.
+        for (int tries = 0; handler->currentFix().dateTime.second != second % 60; ++tries) {
+            ASSERT_LT(tries, 5000) << "no fix for second " << second;
+            if (tries % 200 == 0) {
+                ASSERT_TRUE(pty.write(epoch(second, point, heading, 15.0f)));
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
+        for (int i = 0; i < 10; ++i) {
+            Positioning::CarStateLock::Unit unit(handler->lock());
+            if (unit) handler->onFrame();
+            clock.ticks += 100;
+        }
+    }
+    gps.removeListener(handler.get());
+    std::vector<std::string> all = events();
+    for (std::string& e : all) e = e.substr(e.find(':') + 1);
+    const std::vector<std::string> expected = {"Start", "Rotate", "OutOfPath", "rebuildPath start", "rebuildPath done",
+                                               "BackToPath"};
+    EXPECT_EQ(all, expected);
+    std::vector<std::pair<int, int>> spoken; // priority, first id
+    for (const auto& [priority, ids] : sounds.played) spoken.push_back({priority, ids.front()});
+    // The start phrase, the manoeuvre "in ... metres", the rebuilt route with
+    // its manoeuvre.
+    const std::vector<std::pair<int, int>> phrases = {{4, 4}, {4, Voice::In}, {4, Voice::RouteRebuilt}};
+    EXPECT_EQ(spoken, phrases);
 }
 
 TEST_F(Town_, DemoDriveRunsTheRouteWithoutGps) {
