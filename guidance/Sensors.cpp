@@ -3,6 +3,7 @@
 #include "core/Format.h"
 #include "core/Log.h"
 #include "core/ValueFormat.h"
+#include "guidance/fdMapNavi.h"
 #include "map/KVAtlas.h"
 #include "platform/Memory.h"
 #include "positioning/System.h"
@@ -12,6 +13,25 @@
 #include <climits>
 
 namespace Guidance {
+
+void SensorFrame::setGuidance(const fdMapNavi& navi) {
+    const Path* path = navi.position().path;
+    routeActive = navi.running() && path != nullptr && !path->isEmpty();
+    distFromStart = navi.distFromStart();
+    distToFinish = navi.distToFinish();
+    maneuverAhead = navi.maneuverKnown();
+    distToManeuver = navi.remainingDistance();
+    guidanceStartTicks = navi.startTicks();
+    nextStreetMap = nullptr;
+    nextStreetName = 0;
+    PathPosition at;
+    std::uint32_t type = 0;
+    std::uint16_t aux = 0;
+    if (routeActive && path->nextManoeuvre(navi.position(), at, type, aux) && !at.isAtEnd()) {
+        nextStreetMap = at.currentPart().map;
+        nextStreetName = at.currentPart().nameIndex;
+    }
+}
 
 std::u16string SensorBase::caption() const { return m_messages.text("sensors_" + name()); }
 
@@ -254,19 +274,16 @@ public:
 protected:
     // Looks the name up unless map and name index are those of the last
     // lookup.
-    void lookUp(Map::KVAtlas* atlas, std::uint32_t mapIndex, std::uint32_t nameIndex, std::uint32_t key) {
-        if (m_valid && m_mapIndex == mapIndex && m_key == key) return;
-        m_valid = false;
-        m_mapIndex = mapIndex;
+    void lookUp(Map::KVMap2* map, std::uint32_t nameIndex, std::uint32_t key) {
+        if (m_valid && m_map == map && m_key == key) return;
+        m_map = map;
         m_key = key;
-        if (atlas == nullptr || mapIndex >= atlas->mapCount()) return;
-        Map::KVMap2* map = atlas->mapAt(mapIndex);
         m_valid = map != nullptr && map->stringsReader().string(nameIndex, m_name);
     }
     bool m_valid = false;
 
 private:
-    std::uint32_t m_mapIndex = 0;
+    Map::KVMap2* m_map = nullptr;
     std::uint32_t m_key = 0;
     std::u16string m_name;
 };
@@ -280,7 +297,9 @@ public:
             m_valid = false;
             return;
         }
-        lookUp(in.frame.atlas, car.mapIndex, car.caption, car.polylineId);
+        Map::KVAtlas* atlas = in.frame.atlas;
+        lookUp(atlas && car.mapIndex < atlas->mapCount() ? atlas->mapAt(car.mapIndex) : nullptr, car.caption,
+               car.polylineId);
     }
 };
 
@@ -292,7 +311,7 @@ public:
             m_valid = false;
             return;
         }
-        lookUp(in.frame.atlas, in.frame.nextStreetMap, in.frame.nextStreetName, in.frame.nextStreetName);
+        lookUp(in.frame.nextStreetMap, in.frame.nextStreetName, in.frame.nextStreetName);
     }
 };
 

@@ -25,12 +25,15 @@
 
 namespace Map {
 class KVAtlas;
-}
+class KVMap2;
+} // namespace Map
 namespace Positioning {
 class System;
 }
 
 namespace Guidance {
+
+class fdMapNavi;
 
 // What a frame knows besides the last fix; the map page fills it from the
 // map events handler or, while it runs, the demo drive.
@@ -44,9 +47,9 @@ struct SensorFrame {
     bool maneuverAhead = false;
     std::uint32_t distToManeuver = 0; // remaining metres
     std::uint32_t guidanceStartTicks = 0;
-    // The street after the next manoeuvre: its map (index in the atlas) and
-    // strings-section name index; nameIndex 0 when none is known.
-    std::uint32_t nextStreetMap = 0;
+    // The street after the next manoeuvre: its map and strings-section name
+    // index; 0 when none is known.
+    Map::KVMap2* nextStreetMap = nullptr;
     std::uint32_t nextStreetName = 0;
     // The tracked car's road (its map, polyline id and name index).
     Positioning::CarState car;
@@ -57,6 +60,10 @@ struct SensorFrame {
     std::int32_t polylines = 0;
     std::int32_t points = 0;
     std::int32_t captions = 0;
+
+    // The route fields from guidance (the map events handler's or the demo
+    // drive's).
+    void setGuidance(const fdMapNavi& navi);
 };
 
 // What the sensors read in one update: the frame and the fix chosen for it.

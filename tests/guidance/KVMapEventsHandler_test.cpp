@@ -6,6 +6,7 @@
 
 #include "core/Config.h"
 #include "guidance/RouteSimulator.h"
+#include "guidance/Sensors.h"
 #include "map/Projection.h"
 #include "platform/SerialPort.h"
 #include "positioning/SerialPortSystem.h"
@@ -108,6 +109,18 @@ TEST_F(Town_, DrivesTheRouteLeavesItAndGetsANewOne) {
     EXPECT_EQ(sounds.played.front().second.front(), 4);
     EXPECT_FALSE(handler->rebuildRequested());
     EXPECT_TRUE(handler->shownCarState().valid && handler->shownCarState().onRoad);
+
+    // The sensors read the street names and the route from the handler.
+    GuidanceTest::Messages messages;
+    Sensors sensors(messages, nullptr, SensorsSetup{"", &clock, 0});
+    SensorFrame frame;
+    frame.setGuidance(handler->navi());
+    frame.car = handler->tracker().carState();
+    frame.atlas = atlas.get();
+    sensors.updateAll(frame);
+    EXPECT_EQ(sensors.findSensor("cur_street")->valueText(), u"Main Street");
+    EXPECT_EQ(sensors.findSensor("next_street")->valueText(), u"Linden Circle"); // into the roundabout
+    EXPECT_NE(sensors.findSensor("dist_from_start")->valueText(), u"-");
 
     // Off the route: north up Park Avenue.
     const std::size_t before = route.points.size();
