@@ -175,7 +175,7 @@ public:
         m_value = in.fix.*m_field;
     }
 
-private:
+protected:
     float Positioning::Fix::*m_field;
     bool m_valid = false;
     float m_value = 0.0f;
@@ -336,24 +336,14 @@ private:
     float m_longitude = 0.0f;
 };
 
-class DopSensorBase : public SensorBase {
+class DopSensorBase : public FixValueSensor {
 public:
-    DopSensorBase(const Core::MessageTable& m, std::string name, float Positioning::Fix::*field)
-        : SensorBase(m, std::move(name)), m_field(field) {}
+    using FixValueSensor::FixValueSensor;
     std::u16string valueText() const override {
         if (!m_valid) return kNone;
         const auto v = static_cast<std::int32_t>(m_value * 100.0f + 0.5f);
         return Core::format(u"%d.%.02d", v / 100, v % 100);
     }
-    void update(const SensorInput& in) override {
-        m_valid = in.fixValid;
-        m_value = in.fix.*m_field;
-    }
-
-private:
-    float Positioning::Fix::*m_field;
-    bool m_valid = false;
-    float m_value = 0.0f;
 };
 
 class HdopSensor : public DopSensorBase {
