@@ -95,6 +95,8 @@ KVMapEventsHandler::KVMapEventsHandler(const Core::ConfigNodePtr& config, Map::K
 }
 
 KVMapEventsHandler::~KVMapEventsHandler() {
+    // Stopped here, while the whole handler still hears guidance's events.
+    if (m_navi.running()) m_navi.stop();
     if (!m_approachOff) m_route.removeWatcher(&m_approachWatcher);
     if (g_handler == this) g_handler = nullptr;
 }
