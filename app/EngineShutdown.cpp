@@ -16,6 +16,7 @@
 #include "map/KVAtlas.h"
 #include "map/proximity/Index.h"
 #include "platform/Memory.h"
+#include "guidance/SoundSystem.h"
 #include "positioning/System.h"
 #include "routing/AtlasRoute.h"
 #include "userdata/MonitoringSystem.h"
@@ -113,6 +114,9 @@ void fdEngine::shutdown() {
         m_positioning->removeListener(m_tracks.get());
     if (m_waypoints)
         m_waypoints->save(programPath(u"waypoints"));
+    if (m_ui)
+        m_ui->setSoundPlayer(nullptr);
+    m_sound.reset();
     saveSettings();
     if (m_ui) {
         m_ui->shutdown();

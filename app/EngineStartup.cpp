@@ -13,6 +13,7 @@
 #include "search/Engine.h"
 #include "platform/Path.h"
 #include "positioning/SerialPortSystem.h"
+#include "guidance/SoundSystem.h"
 #include "positioning/System.h"
 #include "routing/AtlasRoute.h"
 #include "routing/MapPicking.h"
@@ -66,9 +67,15 @@ std::int32_t fdEngine::designWidth() const { return m_design ? m_design->extras.
 std::int32_t fdEngine::designHeight() const { return m_design ? m_design->extras.height : 0; }
 
 bool fdEngine::initSound() {
-    // The sound player arrives with its own subsystem; until then the
-    // navigator is silent and says so once.
-    Log::log(Log::Normal, "Sound: no sound player in this build, the program runs silent");
+    try {
+        m_sound = std::make_unique<Guidance::SoundSystem>(*m_files, m_config->root());
+        if (!m_sound->loadSchema(dataPath(u"sounds.xml"))) {
+            Log::log(Log::Critical, "fatal error : failed to load sounds schema");
+            return false;
+        }
+    } catch (const std::exception&) {
+        return false;
+    }
     return true;
 }
 

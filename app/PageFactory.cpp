@@ -18,6 +18,7 @@
 #include "render/MapCaptions.h"
 #include "render/ViewPreparation.h"
 #include "screens/fdMainMenuPage.h"
+#include "guidance/SoundSystem.h"
 #include "positioning/System.h"
 #include "routing/AtlasRoute.h"
 #include "screens/fdPageMap.h"
@@ -115,6 +116,8 @@ bool PageFactory::initInterface() {
             e.m_scratchSurface = std::make_unique<TempSurface>(32, 0x00FF0000, 0x0000FF00, 0x000000FF, 0xFF000000);
         }
         e.m_ui = std::make_unique<Ui::fdInterface>(&e, e.m_files.get());
+        if (e.m_sound)
+            e.m_ui->setSoundPlayer(e.m_sound.get());
         if (e.m_screen)
             e.m_ui->setRect(0, 0, e.m_screen->w, e.m_screen->h);
         Log::log(Log::Info, "initInterface - begin");
@@ -188,7 +191,7 @@ void PageFactory::createPage(const Row& row) {
     Ui::fdInterface* ui = m_engine.m_ui.get();
     const std::string name = row.designName;
     if (name == "menuMain") {
-        new Screens::fdMainMenuPage(ui, nullptr);
+        new Screens::fdMainMenuPage(ui, ui->soundPlayer());
         return;
     }
     if (name == "pageMap") {
@@ -202,10 +205,15 @@ void PageFactory::createPage(const Row& row) {
         services.dangerPoints = e.m_dangerPoints.get();
         services.tracks = e.m_tracks.get();
         services.sound = ui->soundPlayer();
+        services.messages = e.m_messages.get();
         const Ui::DesignExtras& extras = e.m_design->extras;
         services.deltas = {extras.rotationPushDelta, extras.scalePushDelta, extras.scaleFixedDelta};
         services.fingerTap = extras.fingerTapDistance;
-        // The car and guidance join the page with their subsystems.
+        services.route = e.m_route;
+        services.waypoints = e.m_waypoints.get();
+        // No fix source: the engine keeps the track manager listening.
+        // The car, guidance and the sensors join the page with their
+        // subsystems.
         new Screens::fdPageMap(ui, std::move(services));
         return;
     }

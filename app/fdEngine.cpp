@@ -19,6 +19,7 @@
 #include "platform/Memory.h"
 #include "platform/Path.h"
 #include "platform/SystemInfo.h"
+#include "guidance/SoundSystem.h"
 #include "positioning/System.h"
 #include "routing/AtlasRoute.h"
 #include "userdata/MonitoringSystem.h"
@@ -279,6 +280,9 @@ fdEngine::~fdEngine() {
     m_scratchSurface.reset();
     m_atlas.reset();
     m_monitoring.reset();
+    if (m_ui)
+        m_ui->setSoundPlayer(nullptr);
+    m_sound.reset();
     m_positioning.reset();
     m_dangerPoints.reset();
     m_waypointStyles.reset();

@@ -38,6 +38,9 @@ class System;
 namespace Monitoring {
 class System;
 }
+namespace Guidance {
+class SoundSystem;
+}
 class AtlasRoute;
 class RouteLine;
 class fdTrackManager;
@@ -159,6 +162,7 @@ class fdEngine : public Network::ConnectionListener, public Ui::EngineServices {
     Map::AtlasFolderList* atlasFolders() const { return m_atlasFolders.get(); }
     Positioning::System* positioning() const { return m_positioning.get(); }
     Monitoring::System* monitoring() const { return m_monitoring.get(); }
+    Guidance::SoundSystem* sound() const { return m_sound.get(); }
     AtlasRoute* route() const { return m_route; }
     fdTrackManager* tracks() const { return m_tracks.get(); }
     fdWPManager* waypoints() const { return m_waypoints.get(); }
@@ -207,6 +211,7 @@ class fdEngine : public Network::ConnectionListener, public Ui::EngineServices {
     std::unique_ptr<fdTrackManager> m_tracks;
     std::unique_ptr<RenderWaypointStyles> m_waypointStyles;
     std::unique_ptr<fdWPManager> m_waypoints;
+    std::unique_ptr<Guidance::SoundSystem> m_sound;
     std::unique_ptr<Monitoring::System> m_monitoring;
     std::unique_ptr<Map::KVAtlas> m_atlas;
     // The route: the atlas owns the path (its "path.kvp"), the renderer

@@ -192,9 +192,9 @@ bool TtfFace::setSize(std::int32_t size) {
         }
         m_fixedSizeIndex = std::clamp(size, 0, face->num_fixed_sizes - 1);
         const FT_Bitmap_Size& strike = face->available_sizes[m_fixedSizeIndex];
-        const FT_Error error =
-            FT_Set_Pixel_Sizes(face, static_cast<FT_UInt>(std::max<FT_Short>(strike.width, 0)),
-                               static_cast<FT_UInt>(std::max<FT_Short>(strike.height, 0)));
+        // A strike is chosen by its index: its nominal pixel size rarely
+        // equals its line height and width, which a size request would match.
+        const FT_Error error = FT_Select_Size(face, m_fixedSizeIndex);
         if (error) {
             Log::log(Log::Critical, u"Couldn't set font size (ft_err 0x%02X)", error);
             return false;

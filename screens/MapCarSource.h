@@ -30,11 +30,19 @@ struct GuidanceState {
     // The road of the next manoeuvre.
     std::uint32_t maneuverMap = Positioning::NoMapIndex;
     std::uint32_t maneuverRoad = Positioning::NoPolylineId;
+    // The next manoeuvre's type and distance; off the route, the distance
+    // the approach to the route is tracked by.
+    std::uint32_t maneuverType = 0;
+    std::int32_t maneuverMetres = 0;
+    std::int32_t approachMetres = 0;
 };
 
 // The object guidance warns about, when its warn flag is set.
 struct WarnedObject {
     Map::Point position;
+    std::uint16_t poiType = 0;
+    // Positive ahead, 0 or negative just passed.
+    std::int32_t metres = 0;
 };
 
 class MapCarSource {

@@ -7,6 +7,9 @@
 #include "render/fdMapRenderer.h"
 #include "screens/KVScale.h"
 #include "screens/MapSky.h"
+#include "screens/MapWarnings.h"
+#include "screens/SensorsPanel.h"
+#include "screens/fdPageMapMenu.h"
 #include "ui/BgRenderers.h"
 #include "ui/ButtonBindings.h"
 #include "ui/DesignDescription.h"
@@ -134,7 +137,7 @@ void fdPageMap::createCustom(const Ui::CustomCreator& creator) {
     widget->relayout();
 }
 
-Ui::TemplateWindow* fdPageMap::makeTemplate(const std::string& templateName, const std::string& name) {
+const Ui::TemplateDescription* fdPageMap::findTemplate(const std::string& templateName) {
     const Ui::EngineServices* engine = ui()->engine();
     const Ui::DesignDescription* design = engine != nullptr ? engine->design() : nullptr;
     if (design == nullptr)
@@ -144,7 +147,14 @@ Ui::TemplateWindow* fdPageMap::makeTemplate(const std::string& templateName, con
         ui()->logMissingOnce("Template " + templateName + " is not part of this design");
         return nullptr;
     }
-    auto* window = new Ui::TemplateWindow(*found->second, this, name, ui(), m_context);
+    return found->second.get();
+}
+
+Ui::TemplateWindow* fdPageMap::makeTemplate(const std::string& templateName, const std::string& name) {
+    const Ui::TemplateDescription* description = findTemplate(templateName);
+    if (description == nullptr)
+        return nullptr;
+    auto* window = new Ui::TemplateWindow(*description, this, name, ui(), m_context);
     window->relayout();
     window->setVisible(false);
     return window;
@@ -182,7 +192,7 @@ void fdPageMap::afterBuild() {
     m_naviIndicator = lookup("navi_indicator");
     m_gpsIndicator = lookup("gps_indicator");
     m_receivedPoints = findChild("received_points");
-    m_warnings = {findChild("maneuver"), findChild("poiwarn"), findChild("proximity")};
+    buildWarnings();
     if (auto* box = dynamic_cast<Ui::fdStatic*>(lookup("compas")))
         m_compass = std::make_unique<CompassAdapter>(box);
     m_rotateCamera = makeTemplate("buttons_rotate_camera", "rotate_camera");
@@ -196,36 +206,37 @@ void fdPageMap::afterBuild() {
     }
     m_pathContinue = makeTemplate("buttons_path_continue", "path_continue");
     m_okDialog = makeTemplate("mb_ok", "ok_dialog");
-    if (Ui::fdWindowBase* menu = findChild("menu"))
-        menu->setVisible(true);
+    buildMenu();
+}
+
+template <class W, class... Args> W* fdPageMap::makeWindow(const std::string& templateName, Args&&... args) {
+    const Ui::TemplateDescription* t = findTemplate(templateName);
+    if (t == nullptr)
+        return nullptr;
+    auto* window = new W(*t, this, ui(), m_context, std::forward<Args>(args)...);
+    window->setAnchors(t->ltHorz, t->ltVert, t->rbHorz, t->rbVert);
+    window->relayout();
+    window->setVisible(false);
+    return window;
+}
+
+void fdPageMap::buildWarnings() {
+    static const struct : Core::MessageTable {
+        const std::u16string& text(std::string_view) const override { return none; }
+        std::u16string none;
+    } noMessages;
+    const Core::MessageTable& messages = m_services.messages != nullptr ? *m_services.messages : noMessages;
+    m_maneuverWarn = makeWindow<ManeuverWarn>("group_maneuver", messages);
+    m_poiWarn = makeWindow<fdPoiWarn>("group_poi", messages);
+    m_proximityWarn = makeWindow<ProximityWarn>("group_proximity", messages);
+    m_warnings = {m_maneuverWarn, m_poiWarn, m_proximityWarn};
+    m_sensorsPanel = makeWindow<SensorsPanel>("group_sensors", m_services.config, m_services.sensors);
+    if (m_sensorsPanel != nullptr)
+        m_sensorsPanel->setVisible(m_services.sensors != nullptr && m_services.config &&
+                                   m_services.config->value("map_sensors_visible", true));
 }
 
 void fdPageMap::onShow() { ui()->clearHistory(); }
-
-void fdPageMap::childClicked(const std::string& name) {
-    if (name == "menu") {
-        // The map page is the bottom of the history: its menu leads to the
-        // main menu.
-        if (Ui::fdPage* page = ui()->findPage("menuMain"); page != nullptr && page->built())
-            ui()->goToPage(page);
-        return;
-    }
-    if (name == "follow_gps") {
-        m_followGps = true;
-        showRotateButtons(false);
-        invalidate(1);
-        return;
-    }
-    if (name == "ok_dialog" || name == "edit_point") {
-        closePopup();
-        return;
-    }
-    if (name == "received_points") {
-        m_blinkStart = 0;
-        return;
-    }
-    fdPage::childClicked(name);
-}
 
 void fdPageMap::showRotateButtons(bool visible) {
     if (m_rotateCamera != nullptr)

@@ -13,6 +13,8 @@
 #include "render/fdMapRenderer.h"
 #include "screens/MapCarSource.h"
 #include "screens/MapGestures.h"
+#include "screens/MapNavigation.h"
+#include "routing/Path.h"
 #include "ui/DayNightSwitch.h"
 #include "ui/fdPage.h"
 
@@ -20,6 +22,7 @@
 #include "map/proximity/Queries.h"
 #include "positioning/CarState.h"
 #include "userdata/fdTrackManager.h"
+#include "userdata/fdWPManager.h"
 
 #include <array>
 #include <atomic>
@@ -28,7 +31,15 @@
 #include <memory>
 #include <vector>
 
+class AtlasRoute;
 class MapCamera;
+
+namespace Core {
+class MessageTable;
+}
+namespace Positioning {
+class System;
+}
 
 namespace Map {
 class KVAtlas;
@@ -41,11 +52,18 @@ class fdMapRenderer;
 }
 namespace Ui {
 class ButtonBindings;
+class fdList;
 class SoundPlayer;
 class TemplateWindow;
 } // namespace Ui
 
 namespace Screens {
+
+class ManeuverWarn;
+class MapSensorSource;
+class ProximityWarn;
+class SensorsPanel;
+class fdPoiWarn;
 
 // At most this many roads of one map are marked by the frame.
 inline constexpr std::size_t MaxRoadMarks = 10;
@@ -86,15 +104,27 @@ public:
         Ui::ButtonBindings* bindings = nullptr;
         Map::Proximity::IndexHolder* dangerPoints = nullptr;
         fdTrackManager* tracks = nullptr;
+        fdWPManager* waypoints = nullptr;
         Ui::SoundPlayer* sound = nullptr;
         MapCarSource* car = nullptr;
         // Local and universal time for the day/night switch; null: the
         // system clock.
         Ui::DayNightSwitch::Clock* clock = nullptr;
+        // Texts of the messages file (distances, dialogs, menu captions).
+        const Core::MessageTable* messages = nullptr;
+        // The atlas's route and what guidance offers the commands.
+        AtlasRoute* route = nullptr;
+        MapNavigation* navigation = nullptr;
+        // The fix source a recording registers the track manager with; null
+        // when the engine keeps the manager listening all the time.
+        Positioning::System* positioning = nullptr;
+        const MapSensorSource* sensors = nullptr;
         // The design's gesture values and tap radius.
         GestureDeltas deltas;
         std::int32_t fingerTap = 0;
     };
+
+    class Menu;
 
     fdPageMap(Ui::fdInterface* ui, Services services);
     ~fdPageMap() override;
@@ -127,6 +157,23 @@ public:
     void setIndicatorsVisible(bool visible);
     void openPopup(Ui::fdWindowBase* popup);
     void closePopup();
+    // Track recording by the "track_indicator" and the engine's shutdown;
+    // each does nothing when already in that state.
+    void startTrackRecording();
+    void stopTrackRecording();
+    // Centres the map on the point, north up, no longer following the car;
+    // with runAction the point is also selected as a tap would.
+    void showPoint(Map::Point point, bool runAction);
+    // A tap's selection: the point bound to its nearest road, the address
+    // line and the path pop-up.
+    void mapPointAction(Map::Point point);
+    // Screen pixels as map units at the view scale (pixels per unit).
+    static std::int32_t mapRadius(std::int32_t pixels, float scale);
+    // Where "add_path" stores a path named `name` in `folder`: the name,
+    // else "<stem> (2).kvp", "(3)" ... while a file of that name exists, so
+    // a stored route is never overwritten.
+    static std::u16string freeRouteFile(const std::u16string& folder, const std::u16string& name);
+
     // Replaces the last drawn car state (its validity cleared) while the
     // atlas is switched, so no reference into an unloaded map survives.
     void resetViewState(const Positioning::CarState& state);
@@ -145,6 +192,12 @@ public:
     const RoadMarks& roadMarks() const { return m_roadMarks; }
     MapGestures& gestures() { return m_gestures; }
     Map::Point tappedPoint() const { return m_tapped; }
+    const PathPoint& tappedRoutePoint() const { return m_tappedRoute; }
+    Menu* menu() const { return m_menu.get(); }
+    SensorsPanel* sensorsPanel() const { return m_sensorsPanel; }
+    ManeuverWarn* maneuverWarn() const { return m_maneuverWarn; }
+    fdPoiWarn* poiWarn() const { return m_poiWarn; }
+    ProximityWarn* proximityWarn() const { return m_proximityWarn; }
     std::uint32_t tapCount() const { return m_tapCount; }
     // The danger point announced last; (0, 0) none.
     std::array<std::uint32_t, 2> lastWarned() const { return m_lastWarned; }
@@ -157,6 +210,9 @@ private:
     void carStep(std::uint32_t now);
     void dangerPointsStep(const std::optional<CarFix>& fix);
     void roadMarksStep(const GuidanceState& guidance);
+    void warningsStep(const GuidanceState& guidance, const std::optional<WarnedObject>& warned);
+    // The icon of a POI type's style in the current style set, or null.
+    Render::Image* poiIcon(std::uint16_t type);
     void indicatorsStep(const GuidanceState& guidance, bool hasFix);
     void gestureStep(std::uint32_t now);
     void receivedPointsStep(std::uint32_t now);
@@ -165,7 +221,27 @@ private:
     void tapAt(int x, int y);
     void showRotateButtons(bool visible);
     bool isThreeD() const;
+    // The design's template of that name; null (logged once) when missing.
+    const Ui::TemplateDescription* findTemplate(const std::string& templateName);
     Ui::TemplateWindow* makeTemplate(const std::string& templateName, const std::string& name);
+    // Checks or unchecks a checked button when its state differs.
+    static void setChecked(Ui::fdWindowBase* widget, bool checked);
+    template <class W, class... Args> W* makeWindow(const std::string& templateName, Args&&... args);
+    void buildMenu();
+    void buildWarnings();
+    // Commands (fdPageMapCommands.cpp).
+    void naviIndicatorCommand();
+    void editPointCommand(const std::string& child);
+    // The waypoint within "wp_find_distance" screen pixels of the point, or
+    // -1.
+    std::int32_t waypointNear(Map::Point point) const;
+    void pathCommand(Ui::TemplateWindow& buttons, const std::string& child);
+    void storePath();
+    // "ok_dialog" shows the text and captures the page's input.
+    void showMessage(const std::u16string& text);
+    void playNavi(int priority, int sound);
+    bool stopDemo();
+    const std::u16string& message(const char* key) const;
 
     Services m_services;
     std::unique_ptr<Ui::DayNightSwitch::Clock> m_systemClock;
@@ -196,9 +272,16 @@ private:
     std::unique_ptr<MapDrawing::CompassWidget> m_compass;
     std::map<std::string, MapDrawing::CursorRecord> m_cursors;
     std::uint32_t m_popupShownMs = 0;
+    Ui::fdList* m_menuList = nullptr;
+    std::unique_ptr<Menu> m_menu;
+    SensorsPanel* m_sensorsPanel = nullptr;
+    ManeuverWarn* m_maneuverWarn = nullptr;
+    fdPoiWarn* m_poiWarn = nullptr;
+    ProximityWarn* m_proximityWarn = nullptr;
 
     // Map state.
     Map::Point m_tapped;
+    PathPoint m_tappedRoute;
     std::uint32_t m_tapCount = 0;
     std::array<std::uint32_t, 2> m_lastWarned{0, 0};
     bool m_followGps = true;

@@ -2,6 +2,9 @@
 // the input operations and turned into view steps by the tick.
 
 #include "screens/fdPageMap.h"
+#include "screens/MapWarnings.h"
+#include "screens/fdPageMapMenu.h"
+#include "render/RenderStyles.h"
 
 #include "map/KVAtlas.h"
 #include "render/MapCamera.h"
@@ -15,13 +18,6 @@ namespace Screens {
 
 namespace {
 
-void setChecked(Ui::fdWindowBase* widget, bool checked) {
-    if (auto* button = dynamic_cast<Ui::fdCheckedButton*>(widget); button != nullptr && button->checked() != checked) {
-        button->setChecked(checked);
-        button->invalidate(0);
-    }
-}
-
 SDL_keysym keysymOf(int key) {
     SDL_keysym k{};
     k.sym = static_cast<SDLKey>(key);
@@ -29,6 +25,13 @@ SDL_keysym keysymOf(int key) {
 }
 
 } // namespace
+
+void fdPageMap::setChecked(Ui::fdWindowBase* widget, bool checked) {
+    if (auto* button = dynamic_cast<Ui::fdCheckedButton*>(widget); button != nullptr && button->checked() != checked) {
+        button->setChecked(checked);
+        button->invalidate(0);
+    }
+}
 
 void fdPageMap::tick(std::uint32_t now) {
     applyOnlineFlags();
@@ -39,6 +42,8 @@ void fdPageMap::tick(std::uint32_t now) {
     if (m_dayNight)
         m_dayNight->tick();
 
+    if (m_menu != nullptr)
+        m_menu->autoHide(now);
     if (m_popup != nullptr && m_services.config) {
         const int seconds = m_services.config->value("menu_autohide", 7);
         if (seconds != 0 && now - m_popupShownMs > static_cast<std::uint32_t>(seconds) * 1000u)
@@ -65,6 +70,7 @@ void fdPageMap::carStep(std::uint32_t now) {
     MapDrawing::fdMapRenderer* renderer = m_services.renderer;
     std::optional<CarFix> fix;
     GuidanceState guidance;
+    std::optional<WarnedObject> warned;
     for (Ui::fdWindowBase* w : m_warnings)
         if (w != nullptr)
             w->setVisible(false);
@@ -88,6 +94,7 @@ void fdPageMap::carStep(std::uint32_t now) {
             m_follow.timeMs = now;
             m_follow.rotation = m_services.camera != nullptr ? m_services.camera->rotation() : 0.0f;
         }
+        warned = car->warnedObject();
         car->releaseCarState();
 
         const float scale = m_services.camera != nullptr ? m_services.camera->scale() : 1.0f;
@@ -96,8 +103,10 @@ void fdPageMap::carStep(std::uint32_t now) {
         m_lastCar = shown;
     }
     dangerPointsStep(fix);
-    if (car != nullptr)
+    if (car != nullptr) {
         roadMarksStep(guidance);
+        warningsStep(guidance, warned);
+    }
     indicatorsStep(guidance, fix.has_value());
 }
 
@@ -111,8 +120,9 @@ void fdPageMap::dangerPointsStep(const std::optional<CarFix>& fix) {
             if (nearest == nullptr || event.distanceDecimetres() < nearest->distanceDecimetres())
                 nearest = &event;
     }
-    if (nearest != nullptr && m_warnings[2] != nullptr)
-        m_warnings[2]->setVisible(true);
+    if (nearest != nullptr && m_proximityWarn != nullptr)
+        m_proximityWarn->show(*nearest, poiIcon(Map::Proximity::poiTypeOf(nearest->point.kind(),
+                                                                         nearest->point.speedLimit())));
     if (nearest == nullptr || !nearest->overSpeed()) {
         m_lastWarned = {0, 0};
         return;
@@ -124,6 +134,24 @@ void fdPageMap::dangerPointsStep(const std::optional<CarFix>& fix) {
     if (m_services.sound != nullptr && m_services.sound->menuSoundsOn())
         m_services.sound->play(6, {200});
     m_lastWarned = id;
+}
+
+Render::Image* fdPageMap::poiIcon(std::uint16_t type) {
+    if (m_services.renderer == nullptr)
+        return nullptr;
+    const Render::PoiStyle* style = m_services.renderer->styles().poiStyle(type);
+    return style != nullptr ? style->icon : nullptr;
+}
+
+void fdPageMap::warningsStep(const GuidanceState& guidance, const std::optional<WarnedObject>& warned) {
+    if (m_maneuverWarn != nullptr && guidance.running && guidance.hasParts) {
+        if (guidance.outOfPath)
+            m_maneuverWarn->showOffRoute(guidance.approachMetres);
+        else if (guidance.maneuverKnown)
+            m_maneuverWarn->show(guidance.maneuverType, guidance.maneuverMetres);
+    }
+    if (m_poiWarn != nullptr && warned)
+        m_poiWarn->show(poiIcon(warned->poiType), warned->metres);
 }
 
 void fdPageMap::roadMarksStep(const GuidanceState& guidance) {
@@ -237,7 +265,7 @@ void fdPageMap::tapAt(int x, int y) {
     ++m_tapCount;
     Map::Point point;
     if (m_services.camera != nullptr && m_services.camera->screenToMap(xe::Point{x, y}, point))
-        m_tapped = point;
+        mapPointAction(point);
 }
 
 bool fdPageMap::keyDown(int key) {

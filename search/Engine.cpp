@@ -619,8 +619,10 @@ bool Engine::sameObject(const MapAndOffset& first, const MapAndOffset& added) {
 
 std::u16string Engine::identity(const MapAndOffset& ref) {
     // Unreadable: a key no other object has.
-    const std::u16string alone =
-        u"\x01" + Core::utf8ToWide(std::to_string(ref.map) + ":" + std::to_string(ref.offset));
+    std::string number = std::to_string(ref.map);
+    number.append(":").append(std::to_string(ref.offset));
+    std::u16string alone(1, u'\x01');
+    alone.append(Core::utf8ToWide(number));
     Map::KvMap* map = mapOf(ref.map);
     if (map == nullptr) return alone;
     AddressSectionReader& address = map->addressReader();

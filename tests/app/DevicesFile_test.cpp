@@ -3,11 +3,11 @@
 #include "core/Config.h"
 #include "core/Text.h"
 #include "tests/support/CaptureLogger.h"
+#include "tests/support/Damage.h"
 #include "tests/support/TempDir.h"
 
 #include <gtest/gtest.h>
 
-#include <random>
 #include <stdexcept>
 
 namespace {
@@ -165,20 +165,10 @@ TEST(DeviceSpecs, ConfiguredDevice) {
 TEST(DeviceSpecs, SurvivesRandomDamage) {
     TestSupport::TempDir dir;
     const std::string valid = "; devices\r\nPocket, 2, 4800, 0, 0\r\n  Car Kit ,1,9600,3,4\n\tTruck,-1,57600,0,0 x\n";
-    std::mt19937 random(1234);
-    const std::string alphabet = ",;\t \r\n\0-+0123456789aZ\xff";
+    TestSupport::Damage damage(1234, {",", ";", "\t", " ", "\r", "\n", std::string(1, '\0'), "-", "+", "0", "9",
+                                      "a", "Z", "\xff", std::string(120, 'x'), std::string(99, ',')});
     for (int round = 0; round < 1500; ++round) {
-        std::string text = valid;
-        const int edits = 1 + static_cast<int>(random() % 6);
-        for (int e = 0; e < edits && !text.empty(); ++e) {
-            const std::size_t at = random() % text.size();
-            switch (random() % 4) {
-            case 0: text[at] = alphabet[random() % alphabet.size()]; break;
-            case 1: text.erase(at, 1 + random() % 8); break;
-            case 2: text.insert(at, std::string(1 + random() % 120, alphabet[random() % alphabet.size()])); break;
-            default: text.resize(at); break;
-            }
-        }
+        const std::string text = damage.apply(valid);
         TestSupport::CaptureLogger log;
         const auto specs = readSpecs(dir, text);
         EXPECT_LE(log.lines().size(), 1u);

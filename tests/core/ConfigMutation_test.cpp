@@ -6,19 +6,12 @@
 
 #include "platform/Path.h"
 #include "tests/support/CaptureLogger.h"
+#include "tests/support/Damage.h"
 #include "tests/support/TempDir.h"
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
-#include <random>
-
 namespace {
-
-std::uint32_t seed() {
-    const char* s = std::getenv("MIREL_FUZZ_SEED");
-    return s ? static_cast<std::uint32_t>(std::strtoul(s, nullptr, 10)) : 20261206u;
-}
 
 std::string validFile() {
     Core::Config c;
@@ -33,51 +26,20 @@ std::string validFile() {
     return c.toXml();
 }
 
-std::string mutate(std::string text, std::mt19937& rng) {
-    static const char pieces[][12] = {"<", ">", "&", "\"", "'", "/>", "</config>", "<var", "&#", "&#x",
-                                      "&#65535;", "::", "=", "<!--", "<![CDATA[", "<?", "\0", "]]>"};
-    const int edits = 1 + static_cast<int>(rng() % 4);
-    for (int e = 0; e < edits; ++e) {
-        const std::size_t at = text.empty() ? 0 : rng() % (text.size() + 1);
-        switch (rng() % 6) {
-        case 0: // flip a byte
-            if (!text.empty())
-                text[at % text.size()] = static_cast<char>(rng());
-            break;
-        case 1: // insert a piece of markup
-        {
-            const char* p = pieces[rng() % std::size(pieces)];
-            text.insert(at, p[0] ? std::string(p) : std::string(1, '\0'));
-            break;
-        }
-        case 2: // cut at a random place
-            text.resize(at);
-            break;
-        case 3: // delete a run
-            text.erase(at, rng() % 16);
-            break;
-        case 4: // repeat a run
-            if (at < text.size())
-                text.insert(at, text.substr(at, rng() % 64));
-            break;
-        default: // random bytes
-            for (int k = static_cast<int>(rng() % 8); k > 0; --k)
-                text.insert(text.begin() + static_cast<std::ptrdiff_t>(at), static_cast<char>(rng()));
-            break;
-        }
-    }
-    return text;
+std::vector<std::string> markup() {
+    return {"<", ">", "&", "\"", "'", "/>", "</config>", "<var", "&#", "&#x", "&#65535;", "::", "=", "<!--",
+            "<![CDATA[", "<?", std::string(1, '\0'), "]]>"};
 }
 
 } // namespace
 
 TEST(ConfigMutation, DamagedFilesNeverCrash) {
     TestSupport::CaptureLogger quiet(Log::Critical);
-    std::mt19937 rng(seed());
+    TestSupport::Damage damage(20261206, markup());
     const std::string valid = validFile();
     int loaded = 0;
-    for (int round = 0; round < 4000; ++round) {
-        const std::string damaged = mutate(valid, rng);
+    for (std::uint64_t round = TestSupport::Damage::rounds(4000); round > 0; --round) {
+        const std::string damaged = damage.apply(valid);
         Core::Config config;
         if (!config.loadXml(damaged, u"damaged"))
             continue;
@@ -106,10 +68,10 @@ TEST(ConfigMutation, ThroughTheFile) {
     TestSupport::CaptureLogger quiet(Log::Critical);
     TestSupport::TempDir dir;
     const auto path = Platform::fromNativePath((dir / "config.xml").string());
-    std::mt19937 rng(seed() + 1);
+    TestSupport::Damage damage(20261207, markup());
     const std::string valid = validFile();
     for (int round = 0; round < 200; ++round) {
-        dir.write("config.xml", mutate(valid, rng));
+        dir.write("config.xml", damage.apply(valid));
         Core::Config config;
         if (!config.load(path)) {
             EXPECT_TRUE(Core::Config::keepUnreadable(path));

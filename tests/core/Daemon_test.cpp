@@ -1,5 +1,5 @@
 #include "core/Daemon.h"
-#include "tests/core/LogCapture.h"
+#include "tests/support/CaptureLogger.h"
 
 #include <gtest/gtest.h>
 
@@ -67,7 +67,7 @@ class UntilStopped final : public Daemon::Operation {
 } // namespace
 
 TEST(Daemon, OperationsRunInQueueOrderOnTheDaemonThreadEachDestroyedAfterItRan) {
-    TestSupport::LogCapture log;
+    TestSupport::CaptureLogger log;
     Journal journal;
     Event done(true);
     {
@@ -89,7 +89,7 @@ TEST(Daemon, OperationsRunInQueueOrderOnTheDaemonThreadEachDestroyedAfterItRan) 
     EXPECT_EQ(journal.threads[1], journal.threads[2]);
     EXPECT_NE(journal.threads[0], SDL_ThreadID());
 
-    EXPECT_EQ(log.lines(), (std::vector<std::string>{
+    EXPECT_EQ(log.snapshot(), (std::vector<std::string>{
                                "Online service daemon starting", "Online service daemon started",
                                "Online service daemon stoping", "Online service daemon stop status: 0"}));
     EXPECT_EQ(log.linesAt(Log::System), (std::vector<std::string>{"Online service daemon started",
@@ -165,7 +165,7 @@ TEST(Daemon, OperationsQueuedWhileStoppedWaitForTheNextStartAndDieUnrunWithTheDa
 }
 
 TEST(Daemon, DestroyingARunningDaemonStopsJoinsAndFrees) {
-    TestSupport::LogCapture log;
+    TestSupport::CaptureLogger log;
     Journal journal;
     Event running(true);
     {

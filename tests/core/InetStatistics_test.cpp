@@ -1,6 +1,7 @@
 #include "core/InetStatistics.h"
 #include "core/SendInetMessage.h"
-#include "tests/core/LogCapture.h"
+#include "core/Text.h"
+#include "tests/support/CaptureLogger.h"
 #include "tests/support/HttpServer.h"
 
 #include <gtest/gtest.h>
@@ -9,7 +10,7 @@
 #include <string>
 
 using Network::InetStatistics;
-using TestSupport::LogCapture;
+using TestSupport::CaptureLogger;
 
 namespace {
 
@@ -43,7 +44,7 @@ TEST(InetStatistics, UsageLineEveryHundredMessagesAndEveryTenAtInfo) {
     const std::string usage100 =
         "Inet usage (4500 byte/min): sent (100 = 4000 bytes), received (100 = 500 bytes) in 60 seconds";
     {
-        LogCapture log(Log::Normal);
+        CaptureLogger log(Log::Normal);
         InetStatistics statistics(nullptr, time.clock());
         for (std::uint32_t i = 1; i <= 99; ++i) {
             exchange(statistics, i);
@@ -60,7 +61,7 @@ TEST(InetStatistics, UsageLineEveryHundredMessagesAndEveryTenAtInfo) {
     }
     {
         *time.seconds = 0;
-        LogCapture log(Log::Info);
+        CaptureLogger log(Log::Info);
         InetStatistics statistics(nullptr, time.clock());
         for (std::uint32_t i = 1; i <= 9; ++i)
             exchange(statistics, i);
@@ -84,15 +85,15 @@ TEST(InetStatistics, UsageLineEveryHundredMessagesAndEveryTenAtInfo) {
 
 TEST(InetStatistics, NothingSentOrNoTimePassedGivesTheShortLineAtTheEnd) {
     FakeClock time;
-    LogCapture log(Log::Normal);
+    CaptureLogger log(Log::Normal);
     { InetStatistics idle(nullptr, time.clock()); }
-    EXPECT_EQ(log.lines(), (std::vector<std::string>{"Inet usage: nothing received or sent"}));
+    EXPECT_EQ(log.snapshot(), (std::vector<std::string>{"Inet usage: nothing received or sent"}));
     log.clear();
     {
         InetStatistics quick(nullptr, time.clock());
         exchange(quick, 1); // all within the same second
     }
-    EXPECT_EQ(log.lines(),
+    EXPECT_EQ(log.snapshot(),
               (std::vector<std::string>{"Message sent", "Inet usage: nothing received or sent"}));
     log.clear();
     {
@@ -106,11 +107,11 @@ TEST(InetStatistics, NothingSentOrNoTimePassedGivesTheShortLineAtTheEnd) {
     log.setSeverity(Log::System);
     log.clear();
     { InetStatistics quiet(nullptr, time.clock()); }
-    EXPECT_TRUE(log.lines().empty()) << "below severity 2 no usage line is written";
+    EXPECT_TRUE(log.snapshot().empty()) << "below severity 2 no usage line is written";
 }
 
 TEST(InetStatistics, CountsRealExchangesWhileRegisteredAndStopsWhenGone) {
-    LogCapture log(Log::Normal);
+    CaptureLogger log(Log::Normal);
     auto binding = Network::WinInet::create();
     ASSERT_TRUE(binding);
     TestSupport::HttpServer server({{500, ""}, {200, "hello"}, {200, "again"}});

@@ -31,7 +31,8 @@ std::u16string wide(const std::filesystem::path& p) { return Core::utf8ToWide(p.
 
 // The lines logged since the log held mark lines.
 std::vector<std::string> since(const TestSupport::CaptureLogger& log, std::size_t mark) {
-    return {log.lines().begin() + static_cast<std::ptrdiff_t>(mark), log.lines().end()};
+    const std::vector<std::string> lines = log.lines();
+    return {lines.begin() + static_cast<std::ptrdiff_t>(mark), lines.end()};
 }
 
 // Records every window mapped and can make chosen ones fail.

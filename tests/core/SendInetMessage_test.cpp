@@ -3,7 +3,7 @@
 #include "core/Text.h"
 #include "platform/Error.h"
 #include "platform/Event.h"
-#include "tests/core/LogCapture.h"
+#include "tests/support/CaptureLogger.h"
 #include "tests/support/HttpServer.h"
 
 #include <gtest/gtest.h>
@@ -18,7 +18,7 @@
 
 using Network::SendInetMessage;
 using TestSupport::HttpServer;
-using TestSupport::LogCapture;
+using TestSupport::CaptureLogger;
 
 namespace {
 
@@ -57,7 +57,7 @@ struct Recorder final : Network::InetListener {
 } // namespace
 
 TEST(SendInetMessage, RetriesAfter500TwiceThenReadsTheReplyOf200) {
-    LogCapture log;
+    CaptureLogger log;
     auto binding = Network::WinInet::create();
     ASSERT_TRUE(binding);
     Recorder recorder;
@@ -78,7 +78,7 @@ TEST(SendInetMessage, RetriesAfter500TwiceThenReadsTheReplyOf200) {
 }
 
 TEST(SendInetMessage, ThreeFailedStatusesGiveUpAndOtherStatusesFailAtOnce) {
-    LogCapture log;
+    CaptureLogger log;
     auto binding = Network::WinInet::create();
     ASSERT_TRUE(binding);
     {
@@ -104,7 +104,7 @@ TEST(SendInetMessage, ThreeFailedStatusesGiveUpAndOtherStatusesFailAtOnce) {
 }
 
 TEST(SendInetMessage, RequestBytesAreExactlyTheOnesTheServiceExpects) {
-    LogCapture log;
+    CaptureLogger log;
     auto binding = Network::WinInet::create();
     ASSERT_TRUE(binding);
     HttpServer server({{200, ""}, {200, "r"}});
@@ -136,7 +136,7 @@ TEST(SendInetMessage, RequestBytesAreExactlyTheOnesTheServiceExpects) {
 }
 
 TEST(SendInetMessage, RefusedUnresolvedAndSilentServersFailAfterOneAttempt) {
-    LogCapture log;
+    CaptureLogger log;
     auto binding = Network::WinInet::create();
     ASSERT_TRUE(binding);
     std::string response;
@@ -192,7 +192,7 @@ class PostOperation final : public Threading::Daemon::Operation {
 } // namespace
 
 TEST(SendInetMessage, StoppingTheDaemonInterruptsAnExchangeUnderWay) {
-    LogCapture log;
+    CaptureLogger log;
     auto binding = Network::WinInet::create();
     ASSERT_TRUE(binding);
     HttpServer server({HttpServer::Reply::hanging(), {200, "never"}});
@@ -278,7 +278,7 @@ class ScriptedInternet final : public Platform::Internet {
 } // namespace
 
 TEST(SendInetMessage, SendErrorsDecideBetweenRetryGoingOnlineAndGivingUp) {
-    LogCapture log;
+    CaptureLogger log;
     auto api = std::make_shared<ScriptedInternet>();
     auto binding = Network::WinInet::create(api);
     const std::u16string url = u"http://service.invalid/POST.php";
@@ -325,7 +325,7 @@ unsigned seed() {
 } // namespace
 
 TEST(SendInetMessage, DamagedRepliesNeverCrashAndNeverYieldMoreThanWasSent) {
-    LogCapture log(Log::Critical);
+    CaptureLogger log(Log::Critical);
     auto binding = Network::WinInet::create();
     ASSERT_TRUE(binding);
     const std::string valid =

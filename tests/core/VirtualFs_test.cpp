@@ -3,13 +3,13 @@
 #include "core/Text.h"
 #include "core/ZipIndex.h"
 #include "tests/support/CaptureLogger.h"
+#include "tests/support/Damage.h"
 #include "tests/support/TempDir.h"
 #include "tests/support/ZipWriter.h"
 
 #include <SDL/SDL_rwops.h>
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <filesystem>
 #include <optional>
 #include <random>
@@ -199,20 +199,11 @@ TEST(VirtualFs, MutatedPackagesAreServedSafely) {
     for (int i = 0; i < 4; ++i)
         zip.add("pkg/f" + std::to_string(i), std::string(100 + i, static_cast<char>('0' + i)));
     const std::string original = zip.bytes();
-    const char* env = std::getenv("MIREL_TEST_SEED");
-    std::mt19937 rng(env ? static_cast<std::uint32_t>(std::strtoul(env, nullptr, 10)) : 11u);
+    TestSupport::Damage damage(11);
     TestSupport::TempDir dir;
     dir.write("pkg/f0", "loose");
     for (int round = 0; round < 300; ++round) {
-        std::string bytes = original;
-        for (int m = 0; m < 3; ++m) {
-            const std::size_t at = rng() % bytes.size();
-            if (rng() % 2 && at + 4 <= bytes.size())
-                TestSupport::setU32At(bytes, at,
-                                      rng() % 2 ? 0xFFFFFFFFu : static_cast<std::uint32_t>(rng() % 2000));
-            else
-                bytes[at] = static_cast<char>(rng());
-        }
+        const std::string bytes = damage.apply(original);
         dir.write("pkg.zip", bytes);
         VirtualFs fs(wide(dir.path()));
         for (int i = 0; i < 4; ++i) {

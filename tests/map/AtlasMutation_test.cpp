@@ -11,77 +11,20 @@
 #include "map/KVMap2.h"
 #include "tests/map/AtlasFixture.h"
 #include "tests/map/MapFixture.h"
+#include "tests/support/Damage.h"
 
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <fstream>
 #include <iterator>
-#include <cstdlib>
 #include <numbers>
-#include <random>
 
 using namespace AtlasTest;
 
 namespace {
 
-std::uint64_t envNumber(const char* name, std::uint64_t fallback) {
-    const char* text = std::getenv(name);
-    return text != nullptr ? std::strtoull(text, nullptr, 10) : fallback;
-}
-
-class Damage {
-  public:
-    explicit Damage(std::uint64_t seed) : m_random(seed) {}
-
-    std::size_t pick(std::size_t n) {
-        return n == 0 ? 0 : std::uniform_int_distribution<std::size_t>(0, n - 1)(m_random);
-    }
-
-    // One to four flips, a truncation, an inserted or removed run, or a
-    // 32-bit field set to an extreme value; `fields` are preferred offsets.
-    std::vector<std::uint8_t> apply(std::vector<std::uint8_t> bytes,
-                                    const std::vector<std::size_t>& fields = {}) {
-        const int kind = static_cast<int>(pick(5));
-        const int rounds = 1 + static_cast<int>(pick(4));
-        for (int r = 0; r < rounds && !bytes.empty(); ++r) {
-            switch (kind) {
-            case 0:
-                bytes[pick(bytes.size())] = static_cast<std::uint8_t>(pick(256));
-                break;
-            case 1:
-                bytes.resize(pick(bytes.size()));
-                return bytes;
-            case 2: {
-                const std::size_t at = pick(bytes.size());
-                bytes.insert(bytes.begin() + static_cast<long>(at), 1 + pick(8),
-                             static_cast<std::uint8_t>(pick(256)));
-                break;
-            }
-            case 3: {
-                const std::size_t at = pick(bytes.size());
-                bytes.erase(bytes.begin() + static_cast<long>(at),
-                            bytes.begin() + static_cast<long>(std::min(bytes.size(), at + 1 + pick(8))));
-                break;
-            }
-            default: {
-                static constexpr std::uint32_t Extremes[] = {
-                    0,          1,       0x7FFFFFFF,           0x80000000, 0xFFFFFFFF,
-                    0xFFFFFFFE, 0x10000, 0x7F800000 /* inf */, 0x7FC00000 /* NaN */};
-                const std::size_t at =
-                    fields.empty() || pick(3) == 0 ? pick(bytes.size()) : fields[pick(fields.size())];
-                const std::uint32_t value = Extremes[pick(std::size(Extremes))];
-                for (std::size_t i = 0; i < 4 && at + i < bytes.size(); ++i)
-                    bytes[at + i] = static_cast<std::uint8_t>(value >> (8 * i));
-            }
-            }
-        }
-        return bytes;
-    }
-
-  private:
-    std::mt19937_64 m_random;
-};
+using TestSupport::Damage;
 
 // Damaged copies of `original` (every eighth of `alternate` when given)
 // opened as a map file: each opens with sane levels and captions or is
@@ -91,7 +34,7 @@ int openDamagedMaps(const std::vector<std::uint8_t>& original, const std::vector
     TestSupport::TempDir dir;
     Core::ResourcesPool pool(10);
     MapTest::MallocHeap heap;
-    Damage damage(envNumber("MIREL_TEST_SEED", 8));
+    Damage damage(8);
     const auto path = dir / "m.kvm";
     int opened = 0;
     for (std::uint64_t round = 0; round < rounds; ++round) {
@@ -134,7 +77,7 @@ TEST(AtlasMutationTest, MapFilesOpenOrAreRefused) {
     const MapWriting::WrittenMap written = MapWriting::writeMap(completeMap());
     const std::vector<std::uint8_t> newer = newerLayout(written, {1, 2, 3, 4, 17, 18});
     EXPECT_GT(openDamagedMaps(written.bytes, newer, structuralFields(written.bytes),
-                              envNumber("MIREL_MUTATION_ROUNDS", 400)),
+                              Damage::rounds(400)),
               0);
 }
 
@@ -144,7 +87,7 @@ TEST(AtlasMutationTest, MonacoMapOpensOrIsRefused) {
     std::ifstream in(std::filesystem::path(MIREL_MONACO_ATLAS_DIR) / "monaco.kvm", std::ios::binary);
     const std::vector<std::uint8_t> monaco{std::istreambuf_iterator<char>(in), {}};
     ASSERT_GT(monaco.size(), 100000u);
-    EXPECT_GT(openDamagedMaps(monaco, {}, structuralFields(monaco), envNumber("MIREL_MUTATION_ROUNDS", 400) / 10), 0);
+    EXPECT_GT(openDamagedMaps(monaco, {}, structuralFields(monaco), Damage::rounds(400) / 10), 0);
 }
 
 TEST(AtlasMutationTest, CameraFiles) {
@@ -153,8 +96,8 @@ TEST(AtlasMutationTest, CameraFiles) {
     ASSERT_TRUE(Map::CameraFile::write(wide(path), {100, -200, 0.001f, 0.5f, 1}, 2));
     const std::string text = TestSupport::readAll(path);
     const std::vector<std::uint8_t> original(text.begin(), text.end());
-    Damage damage(envNumber("MIREL_TEST_SEED", 8));
-    const std::uint64_t rounds = envNumber("MIREL_MUTATION_ROUNDS", 400);
+    Damage damage(8);
+    const std::uint64_t rounds = Damage::rounds(400);
     for (std::uint64_t round = 0; round < rounds; ++round) {
         writeFile(path, damage.apply(original, {8, 12, 16, 17}));
         Map::CameraFields camera;
@@ -178,8 +121,8 @@ TEST(AtlasMutationTest, AtlasFiles) {
                              "\t<map name=\"b&apos;\" src=\"b.kvm\" type=\"pois\" time=\"12\" />\r\n"
                              "</atlas>\r\n";
     const std::vector<std::uint8_t> original(text.begin(), text.end());
-    Damage damage(envNumber("MIREL_TEST_SEED", 8));
-    const std::uint64_t rounds = envNumber("MIREL_MUTATION_ROUNDS", 400);
+    Damage damage(8);
+    const std::uint64_t rounds = Damage::rounds(400);
     const auto path = dir / "atlas.xml";
     int accepted = 0;
     for (std::uint64_t round = 0; round < rounds; ++round) {
@@ -199,8 +142,8 @@ TEST(AtlasMutationTest, StoredSourceLists) {
     Map::IndexSourceList list;
     list.records = {{u"demo-town.kvm", 1700000000}, {u"demo-region.kvm", 1700000001}, {u"x", 0}};
     ASSERT_TRUE(Map::IndexSourceList::write(file, list));
-    Damage damage(envNumber("MIREL_TEST_SEED", 8));
-    const std::uint64_t rounds = envNumber("MIREL_MUTATION_ROUNDS", 400) * 25;
+    Damage damage(8);
+    const std::uint64_t rounds = Damage::rounds(400) * 25;
     for (std::uint64_t round = 0; round < rounds; ++round) {
         BufferFile damaged(damage.apply(file.bytes, {0, 4}));
         Map::IndexSourceList back;

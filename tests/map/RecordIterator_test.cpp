@@ -1,11 +1,11 @@
 #include "map/RecordIterator.h"
 
 #include "tests/support/CaptureLogger.h"
+#include "tests/support/Damage.h"
 
 #include <gtest/gtest.h>
 
 #include <cstdint>
-#include <random>
 #include <vector>
 
 namespace {
@@ -115,16 +115,12 @@ TEST(RecordIterator, DamagedHeadersEndTheWalk) {
 // Random damage to a block never reads outside it (checked by the sanitizer
 // build: the block is copied to an exactly sized heap buffer) and always ends.
 TEST(RecordIterator, MutatedBlocksStayInBounds) {
-    std::mt19937 random(7);
+    TestSupport::Damage damage(7);
     Bytes good;
     for (int i = 0; i < 20; ++i)
         appendRecord(good, static_cast<std::uint8_t>(i % 3), 4 + static_cast<std::uint32_t>(i * 5 % 17));
     for (int round = 0; round < 3000; ++round) {
-        Bytes damaged = good;
-        const int changes = 1 + static_cast<int>(random() % 4);
-        for (int c = 0; c < changes; ++c)
-            damaged[random() % damaged.size()] = static_cast<std::uint8_t>(random());
-        damaged.resize(random() % (damaged.size() + 1));
+        const Bytes damaged = damage.apply(good);
         std::unique_ptr<std::uint8_t[]> exact(new std::uint8_t[damaged.size() + 1]);
         std::copy(damaged.begin(), damaged.end(), exact.get());
         const std::uint8_t* end = exact.get() + damaged.size();

@@ -86,12 +86,12 @@ TEST(NmeaLog, OffWritesNothingAndAFailedOpenIsRetried) {
     }
 
     TestSupport::CaptureLogger logger;
-    const std::vector<std::string>& lines = logger.lines();
     const auto blocked = dir.write("blocked", "a file where the folder should be");
     Positioning::NmeaLog log(Core::utf8ToWide(blocked.string()), 1, clock);
     log.write("$A*00");
     log.write("$B*00");
     EXPECT_FALSE(log.isFileOpen());
+    const std::vector<std::string> lines = logger.lines();
     ASSERT_EQ(lines.size(), 1u); // said once, not for every sentence
     // The folder is a file, so nothing can be opened in it.
     EXPECT_NE(lines[0].find("Can't open NMEA log " + (blocked / "20261206-090507.nmea").string() + " (err "),
@@ -100,6 +100,6 @@ TEST(NmeaLog, OffWritesNothingAndAFailedOpenIsRetried) {
     std::filesystem::remove(blocked);
     log.write("$C*00");
     EXPECT_TRUE(log.isFileOpen());
-    EXPECT_EQ(lines.size(), 1u);
+    EXPECT_EQ(logger.lines().size(), 1u);
     EXPECT_EQ(TestSupport::readAll(blocked / "20261206-090507.nmea"), "$C*00\r\n");
 }

@@ -229,4 +229,12 @@ TEST(NmeaParsers, FieldReaders) {
     const std::string big = "123456789012345678901234567890";
     EXPECT_TRUE(parseFloat(big.data(), big.data() + big.size(), d));
     EXPECT_NEAR(d, 1.2345678901234568e29, 1e15);
+    // A range that does not end at a delimiter ends where it says.
+    const std::string digits = "12.3456";
+    EXPECT_TRUE(parseFloat(digits.data(), digits.data() + 1, d));
+    EXPECT_EQ(d, 1.0);
+    EXPECT_TRUE(parseFloat(digits.data(), digits.data() + 4, d));
+    EXPECT_EQ(d, 12.3);
+    EXPECT_TRUE(parseInt(digits.data(), digits.data() + 1, i));
+    EXPECT_EQ(i, 1);
 }

@@ -245,6 +245,22 @@ TEST(SerialPortSystem, ProbeWantsAChecksummedGpsTalker) {
     Platform::Event stop(true, true);
     EXPECT_FALSE(port->probe(&stop));
     EXPECT_TRUE(log->has("TryGpsPort terminating"));
+
+    // A stop during the pause before the probe ends it without probing a
+    // receiver that talks.
+    Receiver talking(data, 7, line(Gga));
+    options.port.probePauseMs = 10000;
+    auto paused = Positioning::NmeaPort::open(options.locator, 7, 4800, options.port);
+    ASSERT_TRUE(paused);
+    Platform::Event stopPause(true, false);
+    std::thread stopper([&] {
+        std::this_thread::sleep_for(100ms);
+        stopPause.set();
+    });
+    const auto started = std::chrono::steady_clock::now();
+    EXPECT_FALSE(paused->probe(&stopPause));
+    stopper.join();
+    EXPECT_LT(std::chrono::steady_clock::now() - started, 5s);
 }
 
 TEST(SerialPortSystem, BytesFromThePortBecomeFixesAndALostPortIsReported) {

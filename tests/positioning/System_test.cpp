@@ -84,10 +84,17 @@ TEST(System, HandsEveryFixToItsListenersInOrder) {
     EXPECT_EQ(results, (std::vector<int>{1, 0}));
     EXPECT_FALSE(rig.system.stopPortSearch());
 
+    rig.replay->feed(line(Gga).substr(0, 30)); // cut off by the port's loss
     rig.replay->losePort();
     ASSERT_EQ(b.fixes.size(), 4u);
     EXPECT_FALSE(b.fixes[3].first);
     EXPECT_EQ(b.fixes[3].second, Positioning::Fix{});
+    rig.replay->setEnabled(false, nullptr);
+    rig.replay->setEnabled(true, nullptr);
+    const std::size_t before = b.fixes.size();
+    rig.replay->feed(line("GPGGA,030724.000,3747.0873,S,17518.8938,E,1,08,1.1,59.9,M,23.7,M,,0000"));
+    ASSERT_EQ(b.fixes.size(), before + 1);
+    EXPECT_EQ(b.fixes.back().second.dateTime.second, 24);
     EXPECT_TRUE(rig.system.disable());
     EXPECT_FALSE(rig.system.isEnabled());
     EXPECT_EQ(alive, 0);

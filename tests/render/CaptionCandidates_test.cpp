@@ -211,7 +211,7 @@ TEST(CaptionCandidates, ThreeDRoadsTakeTheirSegmentNearestTheCar) {
     const Render::ClipBox clip = Render::roadCaptionClip(screenCanvas);
     // Segments: a long one far away, one near the car, one behind the
     // camera (x < 0 cannot be projected).
-    std::vector<xe::Point> road = {{0, 0}, {700, 0}, {700, 300}, {420, 330}, {-5, 330}};
+    std::vector<xe::Point> road = {{0, 0}, {700, 0}, {700, 300}, {420, 330}, {-5, 345}};
     EXPECT_EQ(Render::addRoadCaption3d(b, table, captions.slot(0), road.data(), 5, projection, focus, clip),
               CandidateResult::Added);
     ASSERT_EQ(table.count, 1);

@@ -47,22 +47,6 @@ TEST_P(FillTest, TriangleIncludesItsEdges) {
                                                ".........\n");
 }
 
-TEST_P(FillTest, TrianglesAboveOrAcrossTheTopEdge) {
-    auto whole = makeSurface(GetParam(), 12, 12);
-    auto clipped = makeSurface(GetParam(), 12, 12);
-    RenderTest::fillAll(whole.get(), kPaper);
-    RenderTest::fillAll(clipped.get(), kPaper);
-    const xe::Canvas top{clipped.get(), 0, 5, 12, 12};
-    xe::fillTriangle(top, 1, 0, 9, 2, 4, 4, kInk); // wholly above
-    EXPECT_EQ(RenderTest::countPixels(clipped.get(), kInk), 0);
-    xe::fillTriangle(top, 1, 0, 10, 3, 4, 11, kInk);
-    xe::fillTriangle(xe::Canvas::of(whole.get()), 1, 0, 10, 3, 4, 11, kInk);
-    // Drawn from the first visible row with the same edges as if unclipped.
-    EXPECT_EQ(mask(clipped.get(), 0, 0, 12, 5, kInk), mask(clipped.get(), 0, 0, 12, 5, kPaper + 1));
-    EXPECT_EQ(mask(clipped.get(), 0, 5, 12, 7, kInk), mask(whole.get(), 0, 5, 12, 7, kInk));
-    EXPECT_GT(RenderTest::countPixels(whole.get(), kInk), RenderTest::countPixels(clipped.get(), kInk));
-}
-
 TEST_P(FillTest, SquarePolygonFillsRowsZeroToTenAndColumnsZeroToNine) {
     auto s = makeSurface(GetParam(), 16, 16);
     RenderTest::fillAll(s.get(), kPaper);
@@ -77,36 +61,6 @@ TEST_P(FillTest, SquarePolygonFillsRowsZeroToTenAndColumnsZeroToNine) {
         expected += row;
     expected += empty + empty + empty;
     EXPECT_EQ(mask(s.get(), 0, 0, 16, 16, kInk), expected);
-}
-
-TEST_P(FillTest, PolygonCrossingTheLeftEdgeStartsItsSpanAtTheLeftEdge) {
-    auto s = makeSurface(GetParam(), 12, 6);
-    RenderTest::fillAll(s.get(), kPaper);
-    const xe::Canvas c{s.get(), 3, 0, 12, 6};
-    // A U shape: rows 1-2 cross the left edge once, rows 3-4 three times.
-    const xe::Point u[8] = {{-9, 1}, {9, 1}, {9, 5}, {6, 5}, {6, 3}, {0, 3}, {0, 5}, {-9, 5}};
-    xe::fillPolygonScan(c, u, 8, kInk);
-    EXPECT_EQ(mask(s.get(), 0, 0, 12, 6, kInk), "............\n"
-                                                "...######...\n"
-                                                "...######...\n"
-                                                "...######...\n"
-                                                "......###...\n"
-                                                "......###...\n");
-}
-
-TEST_P(FillTest, PentagramCentreStaysEmptyUnderTheEvenOddRule) {
-    auto s = makeSurface(GetParam(), 64, 64);
-    RenderTest::fillAll(s.get(), kPaper);
-    xe::Point star[5];
-    for (int i = 0; i < 5; ++i) {
-        const double a = (i * 2 % 5) * 2 * 3.14159265358979 / 5 - 3.14159265358979 / 2;
-        star[i] = {32 + static_cast<int>(std::lround(28 * std::cos(a))),
-                   32 + static_cast<int>(std::lround(28 * std::sin(a)))};
-    }
-    xe::fillPolygonScan(xe::Canvas::of(s.get()), star, 5, kInk);
-    EXPECT_EQ(RenderTest::pixelAt(s.get(), 32, 32), kPaper);
-    EXPECT_EQ(RenderTest::pixelAt(s.get(), 32, 10), kInk); // top point
-    EXPECT_EQ(RenderTest::pixelAt(s.get(), 12, 26), kInk); // left point
 }
 
 // A 32x32 pattern whose every pixel is distinct.

@@ -2,6 +2,7 @@
 
 #include "render/FixedTransform.h"
 #include "render/Renderer3d.h"
+#include "render/ViewPreparation.h"
 
 #include <gtest/gtest.h>
 
@@ -45,18 +46,8 @@ struct CameraFixture {
     }
 };
 
-TEST(MapCamera, DefaultsAndAnchorFraction) {
+TEST(MapCamera, AnchorFraction) {
     MapCamera camera;
-    EXPECT_EQ(camera.mode(), 0);
-    EXPECT_EQ(camera.rotation(), 0.0f);
-    EXPECT_EQ(camera.tilt(), 1.2217305f);
-    EXPECT_EQ(camera.farFraction(), 0.1f);
-    EXPECT_EQ(camera.halfFieldOfView(), 0.5235988f);
-    EXPECT_EQ(camera.scale(), 1.0f);
-    EXPECT_EQ(camera.centre(), (Map::Point{0, 0}));
-    EXPECT_FALSE(camera.levelFrame().has_value());
-    EXPECT_EQ(camera.width(), 0.0f);
-    EXPECT_EQ(camera.anchorFraction(), 0.0f);
     // The anchor fraction of the proportion setting is 1 / proportion.
     EXPECT_EQ(MapCamera::anchorFractionFor(3), 1.0f / 3.0f);
     EXPECT_EQ(MapCamera::anchorFractionFor(2), 0.5f);
@@ -219,6 +210,30 @@ TEST(MapCamera, ProjectThenUnprojectWithinHalfAPixel) {
             }
             EXPECT_GT(checked, 100);
         }
+    }
+}
+
+// The 3D view's ground corners, seen through the camera, are the screen's
+// bottom corners and the ends of its far edge.
+TEST(MapCamera, GroundCornersOfThe3dViewProjectOntoTheScreenEdges) {
+    for (float rotation : {0.0f, 0.7f, -2.0f}) {
+        CameraFixture f(1, 0.2f);
+        f.camera.setRotation(f.view, rotation);
+        f.camera.setupForLevel(f.frame);
+        Map::StateRecord record = f.record();
+        ASSERT_TRUE(MapDrawing::ViewPreparation::computeView(f.camera, record));
+        f.camera.setupForLevel(f.frame);
+        xe::FloatPoint s[4];
+        for (int i = 0; i < 4; ++i)
+            ASSERT_TRUE(f.camera.projectPoint(Map::LocalPoint{record.corners[2 * i], record.corners[2 * i + 1]},
+                                              false, s[i]));
+        const float expected[4][2] = {{0, 480}, {800, 480}, {800, s[2].y}, {0, s[3].y}};
+        for (int i = 0; i < 4; ++i) {
+            EXPECT_NEAR(s[i].x, expected[i][0], 2.0f) << rotation << " corner " << i;
+            EXPECT_NEAR(s[i].y, expected[i][1], 2.0f) << rotation << " corner " << i;
+        }
+        EXPECT_NEAR(s[2].y, s[3].y, 2.0f) << rotation;
+        EXPECT_LT(s[2].y, 240.0f) << rotation;
     }
 }
 

@@ -10,6 +10,7 @@
 #include "render/ViewPreparation.h"
 #include "tests/render/FrameFixture.h"
 #include "tests/support/CaptureLogger.h"
+#include "tests/support/Damage.h"
 #include "tools/mapwriter/MapWriter.h"
 
 #include <gtest/gtest.h>
@@ -443,8 +444,7 @@ TEST(MapFrame, DamagedCellsNeitherHangNorReadOutside) {
     const std::uint32_t blocks = geometry + written.geometry.blocksOffsets.at(0);
     const std::uint32_t end = geometry + static_cast<std::uint32_t>(written.geometry.bytes.size());
     ASSERT_LT(blocks, end);
-    const char* seedText = std::getenv("MIREL_FUZZ_SEED");
-    std::mt19937 random(seedText ? static_cast<unsigned>(std::strtoul(seedText, nullptr, 10)) : 1234u);
+    std::mt19937 random(static_cast<unsigned>(TestSupport::envNumber("MIREL_TEST_SEED", 1234)));
     Fixture f;
     f.writeMap("town.kvm", townMap());
     ASSERT_TRUE(f.load());
@@ -469,3 +469,4 @@ TEST(MapFrame, DamagedCellsNeitherHangNorReadOutside) {
 }
 
 } // namespace
+

@@ -9,6 +9,7 @@
 #include "core/ResourcesPool.h"
 #include "map/KVAtlas.h"
 #include "render/MapCamera.h"
+#include "render/Image.h"
 
 #include <gtest/gtest.h>
 
@@ -246,6 +247,56 @@ TEST(MapRenderer, DrawMapBlitsAndAddsTheOverlays) {
     xe::Point centre;
     ASSERT_TRUE(s.camera.mapToScreen(s.camera.centre(), centre));
     EXPECT_EQ(at(10 + centre.x + 4, 5 + centre.y), 0xFF0080u); // disc 0xAABBGGRR 0xFF8000FF
+    SDL_FreeSurface(map);
+    SDL_FreeSurface(screen);
+}
+
+// A styled danger point carries green marks along its heading: one ahead for
+// direction 1, one ahead and one behind for direction 2, none otherwise.
+TEST(MapRenderer, DangerPointMarksFollowTheirDirectionAndHeading) {
+    RendererSetup s;
+    SDL_Surface* map = SDL_CreateRGBSurface(SDL_SWSURFACE, 100, 80, 32, 0xFF0000, 0xFF00, 0xFF, 0);
+    SDL_Surface* screen = SDL_CreateRGBSurface(SDL_SWSURFACE, 100, 80, 32, 0xFF0000, 0xFF00, 0xFF, 0);
+    s.renderer->setMapSurface(map);
+    s.camera.setViewport(100, 80, 2 * s.camera.halfFieldOfView());
+    s.camera.setCentre(Map::Point{1 << 20, 1 << 20});
+    s.camera.setScale(1.0f);
+    s.camera.setScale(ViewPreparation::metresPer40Pixels(s.camera) / 100.0f);
+    std::unique_ptr<Render::Image> icon = Render::ImageFromSurface::owning(
+        SDL_CreateRGBSurface(SDL_SWSURFACE, 4, 4, 32, 0xFF0000, 0xFF00, 0xFF, 0));
+    Render::PoiStyle style;
+    style.icon = icon.get();
+    s.renderer->styles().daySet().poiStyles[0x100] = style;
+    s.renderer->selectStyles(true);
+    constexpr float degrees = 0.017453292f;
+    struct Case {
+        std::uint32_t direction, heading;
+        bool ahead, behind;
+    };
+    for (const Case c : {Case{1, 90, true, false}, Case{2, 0, true, true}, Case{1, 200, true, false},
+                         Case{0, 90, false, false}, Case{3, 90, false, false}}) {
+        Points points;
+        points.points.push_back({s.camera.centre(), c.direction << 20 | c.heading << 22, 0x100});
+        SDL_FillRect(screen, nullptr, 0);
+        s.renderer->drawMap(screen, SDL_Rect{0, 0, 100, 80}, false, &points);
+        xe::Point centre;
+        ASSERT_TRUE(s.camera.mapToScreen(s.camera.centre(), centre));
+        auto green = [&](float sign) {
+            const int x = centre.x + static_cast<int>(std::lround(sign * 22 * std::sin(c.heading * degrees)));
+            const int y = centre.y - static_cast<int>(std::lround(sign * 22 * std::cos(c.heading * degrees)));
+            return (static_cast<const Uint32*>(screen->pixels)[y * screen->pitch / 4 + x] & 0xFFFFFF) == 0x00FF00u;
+        };
+        EXPECT_EQ(green(1), c.ahead) << c.direction << " " << c.heading;
+        EXPECT_EQ(green(-1), c.behind) << c.direction << " " << c.heading;
+        if (c.heading == 0 && c.ahead) {
+            // A mark of 30 pixels: green up to its outlined tip.
+            auto at = [&](int y) {
+                return static_cast<const Uint32*>(screen->pixels)[y * screen->pitch / 4 + centre.x] & 0xFFFFFF;
+            };
+            EXPECT_EQ(at(centre.y - 28), 0x00FF00u);
+            EXPECT_EQ(at(centre.y - 29), 0u);
+        }
+    }
     SDL_FreeSurface(map);
     SDL_FreeSurface(screen);
 }

@@ -224,16 +224,6 @@ TEST(PoiStyles, UnknownTypesAreOnlyRememberedWhenLogged) {
 }
 
 TEST(PoiStyles, ShowWarnDefaults) {
-    const auto& defaults = Render::RenderStyles::defaultPoiTypeFlags();
-    ASSERT_EQ(defaults.size(), 44u);
-    EXPECT_EQ(defaults[0].type, 0x0000);
-    EXPECT_EQ(defaults[0].show, 0);
-    EXPECT_EQ(defaults[6].type, 0x006A);
-    EXPECT_EQ(defaults[26].type, 0x650D);
-    EXPECT_EQ(defaults[43].type, 0x1F00);
-    for (const auto& d : defaults)
-        EXPECT_EQ(d.warn, 0);
-
     StyleFixture fixture;
     auto styles = loadPois(fixture, R"(<group id="1" name="G" sound_id="0"><poi src="icons/food.bmp" name="P">
         <type id="0"/><type id="5"/><type id="0x2C00"/><type id="0xFFFF"/></poi></group>)");

@@ -17,22 +17,6 @@ std::string renderXmlWith(const std::string& misc) {
 
 } // namespace
 
-TEST(RenderStyles, ConstructionValues) {
-    auto styles = std::make_unique<Render::RenderStyles>();
-    EXPECT_EQ(styles->activeSet(), nullptr);
-    EXPECT_TRUE(styles->isDay());
-    for (const Render::StyleSet* set : {&styles->daySet(), &styles->nightSet()}) {
-        EXPECT_TRUE(set->poiStyles.empty());
-        EXPECT_TRUE(set->poiIcons.empty());
-        EXPECT_EQ(set->misc[Render::MiscCar].size, 0);
-        EXPECT_EQ(set->polylines[7].width, 1);
-        EXPECT_EQ(set->polylines[7].fill, Render::FillKind::Thin);
-        EXPECT_EQ(set->polygons[7].color, 0u);
-        EXPECT_EQ(set->polygons[7].pattern, nullptr);
-    }
-    EXPECT_EQ(styles->poiStyle(5), nullptr);
-}
-
 TEST(RenderStyles, LoadsTheWholeSetAndSelects) {
     TestSupport::CaptureLogger log;
     StyleFixture fixture;

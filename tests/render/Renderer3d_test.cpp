@@ -111,22 +111,41 @@ TEST(Renderer3d, PolygonBehindTheCameraDrawsNothing) {
     EXPECT_EQ(s.drawn(), 0);
 }
 
+// The near plane meets the ground along a row of the level: a polygon cut
+// there must fill exactly the rows of the same polygon that starts just in
+// front of the plane.
 TEST(Renderer3d, PolygonCrossingTheNearPlaneIsCut) {
+    auto rows = [](int nearY) {
+        Scene s;
+        const Point crossing[4] = {{950, nearY}, {1050, nearY}, {1050, 1100}, {950, 1100}};
+        xe::renderer3d().fillPolygon(s.canvas, crossing, 4, kColour);
+        std::vector<std::pair<int, int>> spans;
+        for (int y = 0; y < 150; ++y) {
+            int first = -1, last = -1, count = 0;
+            for (int x = 0; x < 200; ++x)
+                if (s.set(x, y)) {
+                    if (first < 0) first = x;
+                    last = x;
+                    ++count;
+                }
+            EXPECT_TRUE(count == 0 || count == last - first + 1) << "row " << y;
+            spans.emplace_back(first, last);
+        }
+        return spans;
+    };
     Scene s;
-    // From far behind the eye to 100 units ahead of the centre.
-    const Point crossing[4] = {{950, 0}, {1050, 0}, {1050, 1100}, {950, 1100}};
-    xe::renderer3d().fillPolygon(s.canvas, crossing, 4, kColour);
-    EXPECT_GT(s.drawn(), 0);
-    // The near end runs off the bottom of the screen; the far edge is where
-    // the camera puts it; above it nothing.
+    xe::Point nearest;
+    int inFront = 1000;
+    while (s.camera.projectAnchor(Map::LocalPoint{1000.0f, static_cast<float>(inFront - 1)}, nearest)) --inFront;
+    ASSERT_LT(inFront, 1000);
+    const auto cut = rows(0);
+    EXPECT_EQ(cut, rows(inFront + 1));
+    // The far edge is where the camera puts it, and the body fills down to
+    // the bottom of the screen.
     const xe::Point farEdge = s.screenOf(1000, 1100);
-    EXPECT_TRUE(s.set(100, 149));
-    EXPECT_TRUE(s.set(100, farEdge.y + 2));
-    EXPECT_FALSE(s.set(100, farEdge.y - 2));
-    const xe::Point centre = s.screenOf(1000, 1000);
-    EXPECT_TRUE(s.set(centre.x, centre.y));
-    const xe::Point outside = s.screenOf(1080, 1000);
-    EXPECT_FALSE(s.set(outside.x, outside.y));
+    EXPECT_EQ(cut[farEdge.y - 2].first, -1);
+    EXPECT_NE(cut[farEdge.y + 2].first, -1);
+    EXPECT_NE(cut[149].first, -1);
 }
 
 TEST(Renderer3d, PolygonOutsideTheFrustumIsRejected) {

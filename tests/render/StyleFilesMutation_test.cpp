@@ -1,53 +1,18 @@
 // render.xml and the style files are user-swappable: damaged copies must be
 // read without a crash and leave the styles consistent. Bounded; run under
-// ASan and UBSan. MIREL_MUTATION_SEED overrides the seed.
+// ASan and UBSan.
 #include "render/RenderStyles.h"
 
 #include "tests/render/StyleFixture.h"
 #include "tests/support/CaptureLogger.h"
+#include "tests/support/Damage.h"
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
-#include <random>
 
 using namespace RenderTest;
 
 namespace {
-
-std::uint32_t seed() {
-    const char* text = std::getenv("MIREL_MUTATION_SEED");
-    return text ? std::uint32_t(std::strtoul(text, nullptr, 10)) : 20261206u;
-}
-
-std::string mutate(std::string text, std::mt19937& random) {
-    static const char interesting[] = {'<', '>', '/', '"', '\'', ';', ':', '#', '=', '&', '\0', ' ', '9', 'F', '-'};
-    const int edits = 1 + int(random() % 4);
-    for (int i = 0; i < edits && !text.empty(); ++i) {
-        const std::size_t at = random() % text.size();
-        switch (random() % 6) {
-        case 0:
-            text[at] = char(random());
-            break;
-        case 1:
-            text[at] = interesting[random() % sizeof interesting];
-            break;
-        case 2:
-            text.erase(at, 1 + random() % 8);
-            break;
-        case 3:
-            text.insert(at, text.substr(random() % text.size(), 1 + random() % 16));
-            break;
-        case 4:
-            text.insert(at, 1, interesting[random() % sizeof interesting]);
-            break;
-        default:
-            text.resize(at);
-            break;
-        }
-    }
-    return text;
-}
 
 bool isPowerOfTwo(int v) { return v > 0 && (v & (v - 1)) == 0; }
 
@@ -80,7 +45,8 @@ void checkConsistent(Render::RenderStyles& styles) {
 TEST(StyleFilesMutation, DamagedFilesLoadSafely) {
     TestSupport::CaptureLogger log(Log::AboveInfo);
     StyleFixture fixture;
-    std::mt19937 random(seed());
+    TestSupport::Damage damage(20261206, {"<", ">", "/", "\"", "'", ";", ":", "#", "=", "&", std::string(1, '\0'),
+                                          " ", "9", "F", "-"});
     const std::pair<const char*, const char*> files[] = {{"render.xml", defaultRenderXml},
                                                          {"styles/polygons.xml", defaultPolygonsXml},
                                                          {"styles/polylines.xml", defaultPolylinesXml},
@@ -89,7 +55,7 @@ TEST(StyleFilesMutation, DamagedFilesLoadSafely) {
     for (const auto& [name, original] : files) {
         SCOPED_TRACE(name);
         for (int round = 0; round < 150; ++round) {
-            fixture.write(name, mutate(original, random));
+            fixture.write(name, damage.apply(std::string(original)));
             auto styles = std::make_unique<Render::RenderStyles>();
             (fixture.load(*styles) ? loaded : refused)++;
             checkConsistent(*styles);

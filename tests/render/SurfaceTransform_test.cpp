@@ -204,13 +204,14 @@ TEST(SurfaceTransform, RotationRefusals) {
 TEST(SurfaceTransform, MultiplicationRoundsToNearest) {
     SurfacePtr s = argbSurface(2, 1);
     setPixel(s.get(), 0, 0, 0xC8C8C8C8); // every byte 200
-    setPixel(s.get(), 1, 0, 0xFF7F0100);
+    setPixel(s.get(), 1, 0, 0xFF7F01C8);
     SurfacePtr copy(SDL_ConvertSurface(s.get(), s->format, 0));
     Render::multiplySurface(s.get(), 0x80808080);
     EXPECT_EQ(getPixel(s.get(), 0, 0), 0x64646464u); // 200 * 128 / 255 = 100
+    EXPECT_EQ(getPixel(s.get(), 1, 0), 0x80400164u);
     Render::multiplySurface(copy.get(), 0xFFFFFFFF);
     EXPECT_EQ(getPixel(copy.get(), 0, 0), 0xC8C8C8C8u);
-    EXPECT_EQ(getPixel(copy.get(), 1, 0), 0xFF7F0100u);
+    EXPECT_EQ(getPixel(copy.get(), 1, 0), 0xFF7F01C8u);
     // Byte i of the pixel by byte i of the colour.
     setPixel(copy.get(), 0, 0, 0xFFFFFFFF);
     Render::multiplySurface(copy.get(), 0x00FF8000);

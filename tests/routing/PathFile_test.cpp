@@ -7,6 +7,7 @@
 #include "routing/PathPosition.h"
 #include "tests/routing/RouteFixture.h"
 #include "tests/support/CaptureLogger.h"
+#include "tests/support/Damage.h"
 #include "tests/support/FileSizeLimit.h"
 #include "tests/support/TempDir.h"
 
@@ -135,21 +136,10 @@ TEST(PathFile, HostileFilesAreRefusedOrReadWhole) {
     RouteAtlas town;
     Bytes good;
     ASSERT_TRUE(PathFile::encode(u"route", sampleRoute(town), good));
-    std::mt19937 random(seed());
+    TestSupport::Damage damage(seed());
     int accepted = 0;
     for (int round = 0; round < 3000; ++round) {
-        Bytes b = good;
-        const int edits = 1 + static_cast<int>(random() % 4);
-        for (int e = 0; e < edits; ++e) {
-            const std::size_t at = random() % b.size();
-            switch (random() % 4) {
-            case 0: b[at] = static_cast<std::uint8_t>(random()); break;
-            case 1: b[at] ^= static_cast<std::uint8_t>(1u << (random() % 8)); break;
-            case 2: b.resize(at); break;
-            case 3: b.insert(b.begin() + static_cast<std::ptrdiff_t>(at), 0xFF); break;
-            }
-            if (b.empty()) break;
-        }
+        const Bytes b = damage.apply(good);
         Path target;
         if (!PathFile::decode(b.data(), b.size(), finder(town), target)) {
             EXPECT_TRUE(target.points.empty() && target.parts.empty());

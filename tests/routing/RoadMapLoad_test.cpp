@@ -11,6 +11,7 @@
 #include "tests/map/MapFixture.h"
 #include "tests/routing/RoadMapFixture.h"
 #include "tests/support/CaptureLogger.h"
+#include "tests/support/Damage.h"
 #include "tools/mapwriter/MapWriter.h"
 #include "tests/support/TempDir.h"
 
@@ -18,7 +19,6 @@
 
 #include <algorithm>
 #include <functional>
-#include <random>
 
 using namespace Map::Routing;
 using namespace MapWriting;
@@ -55,6 +55,11 @@ MapDescription drawnMap(bool restricted) {
     g.nodes = {{0, 0, 1}, {1, 0, 1}, {2, 0, 1}, {0, 1, 1}, {1, 1, 1}, {2, 1, 1}};
     g.chains = {chain({A, B, C}, {100, 100}), chain({D, E, F}, {100, 100}), chain({A, D}, {150}),
                 chain({B, E}, {100}, false), chain({C, F}, {500})};
+    // Every attribute byte of C-F arrives in the graph.
+    g.chains[4].attributes.routingClass = 3;
+    g.chains[4].attributes.access = 0x5A;
+    g.chains[4].attributes.quality = 2;
+    g.chains[4].attributes.turnCode = 17;
     // Coming from A, no turn at B down to E.
     if (restricted) g.restrictions = {{A, {0}, {5}}};
     // The streets drawn in the sample map's level-0 cells.
@@ -111,6 +116,8 @@ TEST(RoadMapLoad, DrawnRoadsRouteAsDrawn) {
     EXPECT_EQ(map->segmentFromNode(5), B);
     EXPECT_EQ(map->segmentToNode(5), E);
     EXPECT_EQ(map->segmentHeadRecord(6)->length, 500);
+    EXPECT_EQ(map->segmentHeadRecord(6)->attributes,
+              (RoadGraph::SegmentAttributes{0x13, 0x5A, static_cast<std::uint8_t>(2 | 17 << 3)}));
 
     // Metres per cell of level 0 (2^18 global units a cell near 4.4 degrees
     // north) and the integer root of twice that.
@@ -280,17 +287,15 @@ TEST(RoadMapLoad, EmptyAndDamagedGraphsLeaveNoGraph) {
         }
         // Random damage to the graph's header and records: the load either
         // refuses (keeping nothing) or gives a graph a search runs over.
-        std::mt19937 rng(125);
+        TestSupport::Damage damage(125);
         const std::uint32_t end =
             std::min<std::uint32_t>(recordBlock + 400, static_cast<std::uint32_t>(written.bytes.size()));
+        std::vector<std::size_t> graphFields;
+        for (std::size_t at = headerBlock; at < end; ++at)
+            graphFields.push_back(at);
         int refused = 0;
         for (int run = 0; run < 150; ++run) {
-            std::vector<std::uint8_t> bytes = written.bytes;
-            const int flips = 1 + static_cast<int>(rng() % 4);
-            for (int k = 0; k < flips; ++k) {
-                const std::uint32_t at = headerBlock + rng() % (end - headerBlock);
-                bytes[at] = static_cast<std::uint8_t>(rng() % 3 == 0 ? 0xFF : rng());
-            }
+            const std::vector<std::uint8_t> bytes = damage.apply(written.bytes, graphFields);
             TestAtlas atlas(64 * 1024); // outlives the map's graph, charged to its heap
             std::unique_ptr<MapOnDisk> disk;
             try {

@@ -392,48 +392,45 @@ TEST(RouteSearch, BackwardSearchEqualsDijkstraOnReversedRoads) {
     }
 }
 
-TEST(RouteSearch, DrawnTownRoute) {
-    // A fast one-way ring road around a slow centre.
-    TestGraph g = drawGraph(R"(
-A  B  C
-   E
-D     F
-)",
+namespace {
+
+// One search from `source` to one finish; the finish's bindings.
+Result searchOne(RoadMap& map, std::unique_ptr<SearchPosition> source, std::unique_ptr<SearchPosition> finish,
+                 const RoutingParams& p, Result r = {}) {
+    SearchTask task;
+    task.source = std::move(source);
+    r.attach(dynamic_cast<ResultBindings&>(*finish));
+    task.addTarget(std::move(finish));
+    search(map, task, p);
+    return r;
+}
+
+std::unique_ptr<SearchPosition> toNode(std::uint32_t node) {
+    return std::make_unique<SearchPositionToNode>(GridCell{}, node);
+}
+
+} // namespace
+
+// An excluded segment is not driven even when it is the cheapest way.
+TEST(RouteSearch, ExcludedSegmentIsAvoided) {
+    TestGraph g = drawGraph("A  B  C\n   E\nD     F\n",
                             "A>B 30 c0\nB>C 30 c0\nC>F 30 c0\nF>D 60 c0\nD>A 30 c0\n"
                             "A-E 40 c6\nE-F 40 c6\nB-E 20 c6");
     RoutingParams p;
     p.routing_mode = 1;
     p.best_roads = 0;
-    SearchTask task;
-    Result r;
-    task.source = std::make_unique<SearchPositionFromNode>(g.cells[g.node('A')], g.node('A'));
-    task.addTarget(makeTarget(Place{false, g.node('F'), 0, 0, true, true, g.cells[g.node('F')]}, r));
-    search(g.map, task, p);
-    ASSERT_EQ(r.reached, 1);
-    // By the ring: 3 * 30 * 248 / 10; through the centre: 2 * 40 * 18 / 10.
-    EXPECT_EQ(r.cost, 144u);
-    ASSERT_EQ(r.segments.size(), 2u);
-    EXPECT_EQ(r.segments[0].segmentId, g.segment('A', 'E'));
-    EXPECT_EQ(r.segments[1].segmentId, g.segment('E', 'F'));
-    EXPECT_EQ(r.nodes, (std::vector<std::uint32_t>{g.node('A'), g.node('E'), g.node('F')}));
-    EXPECT_EQ(r.totalLength, 80u);
-
-    // From F back to A the ring's one-way F>D>A is the only fast way, but
-    // the centre is still cheaper; with the centre excluded, the ring wins.
-    SearchTask back;
-    Result rb;
-    back.source = std::make_unique<SearchPositionFromNode>(GridCell{}, g.node('F'));
-    back.addTarget(makeTarget(Place{false, g.node('A'), 0, 0, true, true, g.cells[g.node('A')]}, rb));
     p.excludeFlag = 1;
     p.excludedSegment = g.segment('E', 'F');
-    search(g.map, back, p);
-    ASSERT_EQ(rb.reached, 1);
-    EXPECT_EQ(rb.cost, (60u + 30u) * 248u / 10u);
-    ASSERT_EQ(rb.segments.size(), 2u);
-    EXPECT_EQ(rb.segments[0].segmentId, g.segment('F', 'D'));
-    EXPECT_EQ(rb.segments[0].forward, 1);
+    const Result r =
+        searchOne(g.map, std::make_unique<SearchPositionFromNode>(GridCell{}, g.node('F')), toNode(g.node('A')), p);
+    ASSERT_EQ(r.reached, 1);
+    EXPECT_EQ(r.cost, (60u + 30u) * 248u / 10u);
+    ASSERT_EQ(r.segments.size(), 2u);
+    EXPECT_EQ(r.segments[0].segmentId, g.segment('F', 'D'));
 }
 
+// Start and finish on one segment (the random graphs never pair them), and
+// a start that may only drive away from its finish.
 TEST(RouteSearch, PositionsOnOneSegment) {
     TestGraph g = drawGraph("A   B\n", "A-B 100 c7\nA>B 500 c7");
     const RoutingParams p = lengthParams();
@@ -446,120 +443,70 @@ TEST(RouteSearch, PositionsOnOneSegment) {
     for (const Case c : {Case{20, 70, true, 50, 1}, Case{70, 20, false, 50, 0}, Case{0, 100, true, 100, 1},
                          Case{100, 0, false, 100, 0}, Case{0, 0, false, 0, 0}, Case{100, 100, true, 0, 1},
                          Case{40, 40, true, 0, 1}}) {
-        SCOPED_TRACE(::testing::Message() << c.from << " -> " << c.to);
-        SearchTask task;
-        Result r;
-        task.source = std::make_unique<SearchPositionFromSegment>(GridCell{}, 0, c.from, true, true);
-        auto finish = std::make_unique<SearchPositionToSegment>(GridCell{}, 0, c.to, c.after);
-        r.attach(*finish);
-        task.addTarget(std::move(finish));
-        search(g.map, task, p);
-        ASSERT_EQ(r.reached, 1);
-        EXPECT_EQ(r.cost, c.cost);
+        const Result r =
+            searchOne(g.map, std::make_unique<SearchPositionFromSegment>(GridCell{}, 0, c.from, true, true),
+                      std::make_unique<SearchPositionToSegment>(GridCell{}, 0, c.to, c.after), p);
+        ASSERT_EQ(r.reached, 1) << c.from << " -> " << c.to;
+        EXPECT_EQ(r.cost, c.cost) << c.from << " -> " << c.to;
         ASSERT_EQ(r.segments.size(), 1u);
-        EXPECT_EQ(r.segments[0].segmentId, 0u);
-        EXPECT_EQ(r.segments[0].forward, c.forward);
+        EXPECT_EQ(r.segments[0].forward, c.forward) << c.from << " -> " << c.to;
         EXPECT_TRUE(r.nodes.empty());
         EXPECT_EQ(r.totalLength, 100u);
     }
-
-    // The start may only drive forward and the finish lies behind it: on to
-    // B, back to A along the same road (the other road is one-way A>B), and
-    // forward again to the finish.
-    SearchTask task;
-    Result r;
-    task.source = std::make_unique<SearchPositionFromSegment>(GridCell{}, 0, 70, true, false);
-    auto finish = std::make_unique<SearchPositionToSegment>(GridCell{}, 0, 20, false);
-    r.attach(*finish);
-    task.addTarget(std::move(finish));
-    search(g.map, task, p);
-    ASSERT_EQ(r.reached, 1);
-    // 70 -> B (30), B -> A along the road (100), A -> 20 (20).
+    // Forward only, finish behind: on to B, back to A, forward to 20.
+    const Result r = searchOne(g.map, std::make_unique<SearchPositionFromSegment>(GridCell{}, 0, 70, true, false),
+                               std::make_unique<SearchPositionToSegment>(GridCell{}, 0, 20, false), p);
     EXPECT_EQ(r.cost, 150u);
     ASSERT_EQ(r.segments.size(), 3u);
-    EXPECT_EQ(r.segments[0].forward, 1);
-    EXPECT_EQ(r.segments[1].segmentId, 0u);
     EXPECT_EQ(r.segments[1].forward, 0);
-    EXPECT_EQ(r.segments[2].forward, 1);
     EXPECT_EQ(r.nodes, (std::vector<std::uint32_t>{g.node('B'), g.node('A')}));
-
     // Both direction flags clear: the start can go nowhere.
-    SearchTask stuck;
-    Result rs;
-    stuck.source = std::make_unique<SearchPositionFromSegment>(GridCell{}, 0, 50, false, false);
-    stuck.addTarget(makeTarget(Place{false, g.node('B'), 0, 0, true, true, GridCell{}}, rs));
-    search(g.map, stuck, p);
-    EXPECT_EQ(rs.reached, 0);
-    EXPECT_EQ(rs.cost, kInfiniteCost);
-    EXPECT_EQ(rs.totalLength, kInfiniteCost);
+    const Result stuck = searchOne(
+        g.map, std::make_unique<SearchPositionFromSegment>(GridCell{}, 0, 50, false, false), toNode(g.node('B')), p);
+    EXPECT_EQ(stuck.reached, 0);
+    EXPECT_EQ(stuck.totalLength, kInfiniteCost);
 }
 
 TEST(RouteSearch, NodePositionsAndDistantNodes) {
     TestGraph g = drawGraph("A B C\n", "A-B 10\nB-C 10");
     const RoutingParams p = lengthParams();
-    {
-        // Start and finish at one node: the two joins of length 0.
-        SearchTask task;
-        Result r;
-        task.source = std::make_unique<SearchPositionFromNode>(GridCell{}, g.node('B'));
-        task.addTarget(makeTarget(Place{false, g.node('B'), 0, 0, true, true, GridCell{}}, r));
-        search(g.map, task, p);
-        EXPECT_EQ(r.reached, 1);
-        EXPECT_EQ(r.cost, 0u);
-        EXPECT_TRUE(r.segments.empty());
-        EXPECT_EQ(r.nodes, std::vector<std::uint32_t>{g.node('B')});
-        EXPECT_EQ(r.totalLength, 0u);
-    }
-    {
-        // Entries with extra costs on both sides.
-        SearchTask task;
-        task.source = std::make_unique<SearchPositionFromDistantNodes>(
-            GridCell{}, std::vector<DistantNode>{{g.node('A'), 50}, {g.node('B'), 45}});
-        auto finish = std::make_unique<SearchPositionToDistantNodes>(
-            GridCell{}, std::vector<DistantNode>{{g.node('C'), 1}, {g.node('A'), 100}});
-        Result r;
-        r.attach(*finish);
-        task.addTarget(std::move(finish));
-        search(g.map, task, p);
-        EXPECT_EQ(r.reached, 1);
-        EXPECT_EQ(r.cost, 45u + 10u + 1u);
-        ASSERT_EQ(r.segments.size(), 1u);
-        EXPECT_EQ(r.segments[0].segmentId, g.segment('B', 'C'));
-    }
-    {
-        // An empty entry list is an isolated node; a bad node id likewise.
-        SearchTask task;
-        task.source =
-            std::make_unique<SearchPositionFromDistantNodes>(GridCell{}, std::vector<DistantNode>{});
-        Result r;
-        task.addTarget(makeTarget(Place{false, g.node('A'), 0, 0, true, true, GridCell{}}, r));
-        search(g.map, task, p);
-        EXPECT_EQ(r.reached, 0);
-        SearchTask bad;
-        Result rb;
-        bad.source = std::make_unique<SearchPositionFromNode>(GridCell{}, 999);
-        bad.addTarget(makeTarget(Place{false, g.node('A'), 0, 0, true, true, GridCell{}}, rb));
-        search(g.map, bad, p);
-        EXPECT_EQ(rb.reached, 0);
-        EXPECT_EQ(rb.cost, kInfiniteCost);
-    }
-    {
-        // No finishes: nothing to do, nothing bound, the map unchanged.
-        const std::size_t nodes = g.map.nodes().size();
-        SearchTask task;
-        task.source = std::make_unique<SearchPositionFromNode>(GridCell{}, g.node('A'));
-        search(g.map, task, p);
-        EXPECT_EQ(task.reachedCount, 0u);
-        EXPECT_EQ(g.map.nodes().size(), nodes);
-    }
-    {
-        // The finish list is bounded.
-        SearchTask task(2);
-        Result r;
-        EXPECT_EQ(task.addTarget(makeTarget(Place{}, r)), 0);
-        EXPECT_EQ(task.addTarget(makeTarget(Place{}, r)), 1);
-        EXPECT_EQ(task.addTarget(makeTarget(Place{}, r)), -1);
-    }
+    // Start and finish at one node: the two joins of length 0.
+    Result r = searchOne(g.map, std::make_unique<SearchPositionFromNode>(GridCell{}, g.node('B')),
+                         toNode(g.node('B')), p);
+    EXPECT_EQ(r.cost, 0u);
+    EXPECT_TRUE(r.segments.empty());
+    EXPECT_EQ(r.nodes, std::vector<std::uint32_t>{g.node('B')});
+    EXPECT_EQ(r.totalLength, 0u);
+    // Entries with extra costs on both sides.
+    r = searchOne(g.map,
+                  std::make_unique<SearchPositionFromDistantNodes>(
+                      GridCell{}, std::vector<DistantNode>{{g.node('A'), 50}, {g.node('B'), 45}}),
+                  std::make_unique<SearchPositionToDistantNodes>(
+                      GridCell{}, std::vector<DistantNode>{{g.node('C'), 1}, {g.node('A'), 100}}),
+                  p);
+    EXPECT_EQ(r.cost, 45u + 10u + 1u);
+    ASSERT_EQ(r.segments.size(), 1u);
+    EXPECT_EQ(r.segments[0].segmentId, g.segment('B', 'C'));
+    // An empty entry list is an isolated node; a bad node id likewise.
+    EXPECT_EQ(searchOne(g.map, std::make_unique<SearchPositionFromDistantNodes>(GridCell{}, std::vector<DistantNode>{}),
+                        toNode(g.node('A')), p)
+                  .reached,
+              0);
+    r = searchOne(g.map, std::make_unique<SearchPositionFromNode>(GridCell{}, 999), toNode(g.node('A')), p);
+    EXPECT_EQ(r.reached, 0);
+    EXPECT_EQ(r.cost, kInfiniteCost);
+    // No finishes: nothing to do, the map unchanged.
+    const std::size_t nodes = g.map.nodes().size();
+    SearchTask task;
+    task.source = std::make_unique<SearchPositionFromNode>(GridCell{}, g.node('A'));
+    search(g.map, task, p);
+    EXPECT_EQ(task.reachedCount, 0u);
+    EXPECT_EQ(g.map.nodes().size(), nodes);
+    // The finish list is bounded.
+    SearchTask bounded(2);
+    Result unused;
+    for (int expected : {0, 1, -1})
+        EXPECT_EQ(bounded.addTarget(makeTarget(Place{}, unused)), expected);
 }
 
 // More entries queued at once than a 15-bit heap position could name.

@@ -1,10 +1,12 @@
 #include "routing/RoutingParams.h"
-#include "tests/routing/FakeConfigNode.h"
+
+#include "core/Config.h"
 
 #include <gtest/gtest.h>
 
+#include <map>
+
 using namespace RoadGraph;
-using namespace RoutingTest;
 using Map::Routing::estimateCost;
 using Map::Routing::segmentCost;
 
@@ -15,128 +17,103 @@ SegmentAttributes road(int roadClass, int quality, std::uint8_t flags = 0, std::
                              static_cast<std::uint8_t>(quality)};
 }
 
-} // namespace
-
-TEST(RoutingParams, ReadsTheKeysWithDefaults) {
-    FakeConfigNode node;
-    const RoutingParams p = RoutingParams::fromConfig(node);
-    EXPECT_EQ(p.routing_mode, 1u);
-    EXPECT_EQ(p.accessMask, 0x20);
-    EXPECT_EQ(p.avoid_unpaved, 1);
-    EXPECT_EQ(p.avoid_toll, 0);
-    EXPECT_EQ(p.best_roads, 5);
-    EXPECT_EQ(p.best_roads_max, 10);
-    EXPECT_EQ(p.routing_speed, 0);
-    EXPECT_EQ(p.speedDivisor, 5);
-    EXPECT_EQ(p.excludeFlag, 0);
-    EXPECT_EQ(p.excludedSegment, kNoId);
-    EXPECT_EQ(node.read,
-              (std::vector<std::string>{"best_roads_max", "routing_speed_max", "avoid_toll", "avoid_unpaved",
-                                        "routing_speed", "best_roads", "routing_mode"}));
-    EXPECT_EQ(node.values.at("routing_mode"), "1");
+RoutingParams fromSettings(const std::map<std::string, int>& settings, Core::Config& config) {
+    for (const auto& [key, value] : settings)
+        config.root()->set(key, value);
+    return RoutingParams::fromConfig(*config.root());
 }
 
-TEST(RoutingParams, FallBackAndLowBytes) {
-    FakeConfigNode zero;
-    zero.values["best_roads_max"] = "0";
-    const RoutingParams f = RoutingParams::fromConfig(zero);
-    EXPECT_EQ(f.routing_mode, 0u);
-    EXPECT_EQ(f.best_roads, 0);
-    EXPECT_EQ(f.best_roads_max, 1);
-    EXPECT_EQ(f.avoid_unpaved, 1);
-    EXPECT_EQ(f.speedDivisor, 1);
-    EXPECT_FALSE(zero.has("routing_mode")) << "nothing else is read";
+} // namespace
 
-    FakeConfigNode wide;
-    wide.values["best_roads_max"] = "256"; // low byte 0
-    wide.values["routing_speed_max"] = "255";
-    wide.values["best_roads"] = "3";
-    const RoutingParams w = RoutingParams::fromConfig(wide);
-    EXPECT_EQ(w.best_roads_max, 1);
-    EXPECT_EQ(w.speedDivisor, 1);
-    EXPECT_EQ(w.best_roads, 1) << "kept at or below best_roads_max";
-
-    FakeConfigNode odd;
-    odd.values["best_roads"] = "9";
-    odd.values["best_roads_max"] = "5";
-    odd.values["routing_mode"] = "7";
-    const RoutingParams o = RoutingParams::fromConfig(odd);
-    EXPECT_EQ(o.best_roads, 5);
-    EXPECT_EQ(o.routing_mode, 1u);
+TEST(RoutingParams, FromConfigFallsBackAndKeepsLowBytes) {
+    struct Case {
+        std::map<std::string, int> settings;
+        std::uint32_t mode;
+        int bestRoads, bestRoadsMax, divisor;
+    };
+    for (const Case& c : {Case{{}, 1, 5, 10, 5},
+                          // A zero maximum: the plain defaults, nothing else read.
+                          Case{{{"best_roads_max", 0}, {"routing_mode", 2}}, 0, 0, 1, 1},
+                          // Low bytes: 256 is 0, held at 1; 255 + 1 wraps to 0, held at 1.
+                          Case{{{"best_roads_max", 256}, {"routing_speed_max", 255}, {"best_roads", 3}}, 1, 1, 1, 1},
+                          Case{{{"best_roads", 9}, {"best_roads_max", 5}, {"routing_mode", 7}}, 1, 5, 5, 5}}) {
+        Core::Config config;
+        const RoutingParams p = fromSettings(c.settings, config);
+        EXPECT_EQ(p.routing_mode, c.mode);
+        EXPECT_EQ(p.best_roads, c.bestRoads);
+        EXPECT_EQ(p.best_roads_max, c.bestRoadsMax);
+        EXPECT_EQ(p.speedDivisor, c.divisor);
+        EXPECT_EQ(config.root()->has("avoid_toll"), c.settings.count("best_roads_max") == 0 ||
+                                                        c.settings.at("best_roads_max") != 0);
+    }
 }
 
 TEST(RoutingParams, SegmentCost) {
     RoutingParams p;
-    p.routing_mode = 1;
+    struct Case {
+        std::uint32_t mode;
+        SegmentAttributes attributes;
+        std::uint16_t length;
+        std::uint32_t cost;
+    };
     p.best_roads = 5;
     p.best_roads_max = 10;
-    EXPECT_EQ(segmentCost(p, road(2, 2), 100), 600u);
-    EXPECT_EQ(segmentCost(p, road(2, 4), 100), 500u);
-    EXPECT_EQ(segmentCost(p, road(2, 7), 100), 350u);
-    p.routing_mode = 0;
-    EXPECT_EQ(segmentCost(p, road(2, 7), 100), 100u - 30u);
-    p.routing_mode = 2;
-    EXPECT_EQ(segmentCost(p, road(2, 0), 100), 100u);
-    EXPECT_EQ(segmentCost(p, road(2, 7), 100), 100u);
-
-    // Impassable whatever the length.
-    p.routing_mode = 1;
-    EXPECT_EQ(segmentCost(p, road(0, 4, RoadFlag::Forbidden), 10), kInfiniteCost);
-    EXPECT_EQ(segmentCost(p, road(0, 4, 0, 0x20), 10), kInfiniteCost);
-    EXPECT_EQ(segmentCost(p, road(0, 4, RoadFlag::Unpaved), 10), kInfiniteCost);
-    EXPECT_EQ(segmentCost(p, road(0, 4, RoadFlag::Toll), 10), 248u);
+    for (const Case& c : {Case{1, road(2, 2), 100, 600}, Case{1, road(2, 4), 100, 500}, Case{1, road(2, 7), 100, 350},
+                          Case{0, road(2, 7), 100, 70}, Case{2, road(2, 0), 100, 100}, Case{2, road(2, 7), 100, 100},
+                          Case{1, road(0, 4, RoadFlag::Forbidden), 10, kInfiniteCost},
+                          Case{1, road(0, 4, 0, 0x20), 10, kInfiniteCost},
+                          Case{1, road(0, 4, RoadFlag::Unpaved), 10, kInfiniteCost},
+                          Case{1, road(0, 4, RoadFlag::Toll), 10, 248}}) {
+        p.routing_mode = c.mode;
+        EXPECT_EQ(segmentCost(p, c.attributes, c.length), c.cost) << c.mode << " " << int{c.attributes.quality};
+    }
     p.avoid_toll = 1;
     p.avoid_unpaved = 0;
     EXPECT_EQ(segmentCost(p, road(0, 4, RoadFlag::Toll | RoadFlag::Unpaved), 10), kInfiniteCost);
     EXPECT_EQ(segmentCost(p, road(0, 4, RoadFlag::Unpaved), 10), 248u);
 
     // A weight above its divisor (a hand-made record) is held at the divisor:
-    // quality 7 could otherwise make the cost negative.
+    // quality 7 could otherwise make the cost negative. Positive lengths cost
+    // at least 1, a length of 0 nothing.
     p.best_roads = 200;
-    p.best_roads_max = 10;
     p.routing_mode = 0;
-    EXPECT_EQ(segmentCost(p, road(0, 7), 100), 100u - 60u);
-    p.best_roads = 10;
-    EXPECT_EQ(segmentCost(p, road(0, 7), 1), 1u) << "never below 1";
-    EXPECT_EQ(segmentCost(p, road(0, 7), 2), 1u);
-    EXPECT_EQ(segmentCost(p, road(7, 7), 0), 0u) << "a length of 0 costs nothing";
-    p.best_roads_max = 0;
-    EXPECT_GE(segmentCost(p, road(0, 7), 3), 1u);
-    for (int mode = 0; mode < 4; ++mode)
+    EXPECT_EQ(segmentCost(p, road(0, 7), 100), 40u);
+    EXPECT_EQ(segmentCost(p, road(7, 7), 0), 0u);
+    p.best_roads = 255;
+    p.best_roads_max = 1;
+    for (std::uint32_t mode = 0; mode < 4; ++mode)
         for (int q = 0; q < 8; ++q)
             for (int c = 0; c < 8; ++c)
                 for (int len : {1, 2, 3, 7, 65535}) {
-                    p.routing_mode = static_cast<std::uint32_t>(mode);
-                    p.best_roads = 255;
-                    p.best_roads_max = 1;
+                    p.routing_mode = mode;
                     EXPECT_GE(segmentCost(p, road(c, q), static_cast<std::uint16_t>(len)), 1u);
                 }
 }
 
 TEST(RoutingParams, Estimate) {
-    RoutingParams p;
-    p.routing_mode = 0;
-    const GridCell a{10, 10};
-    EXPECT_EQ(estimateCost(p, a, a, 14, 100), 0u);
-    EXPECT_EQ(estimateCost(p, a, GridCell{11, 9}, 14, 100), 0u) << "neighbours";
-    EXPECT_EQ(estimateCost(p, a, GridCell{15, 12}, 14, 100), 400u);
-    EXPECT_EQ(estimateCost(p, GridCell{15, 12}, a, 14, 100), 400u);
-    EXPECT_EQ(estimateCost(p, a, GridCell{15, 12}, 1000, 100), 1000u) << "the larger of the two products";
-    p.routing_mode = 1;
-    EXPECT_EQ(estimateCost(p, a, GridCell{15, 12}, 14, 100), 520u);
-    p.routing_speed = 3;
-    p.speedDivisor = 5;
-    EXPECT_EQ(estimateCost(p, a, GridCell{15, 12}, 14, 100), (400u + 240u) * 13 / 10);
-    p.routing_mode = 2;
-    EXPECT_EQ(estimateCost(p, a, GridCell{15, 12}, 14, 100), 0u);
-    p.routing_mode = 5;
-    EXPECT_EQ(estimateCost(p, a, GridCell{15, 12}, 14, 100), 0u);
-
+    const GridCell a{10, 10}, far{15, 12};
+    struct Case {
+        std::uint32_t mode;
+        std::uint8_t speed;
+        GridCell from, to;
+        std::uint32_t root, metres, cost;
+    };
+    for (const Case& c : {Case{0, 0, a, a, 14, 100, 0}, Case{0, 0, a, GridCell{11, 9}, 14, 100, 0},
+                          Case{0, 0, a, far, 14, 100, 400}, Case{0, 0, far, a, 14, 100, 400},
+                          Case{0, 0, a, far, 1000, 100, 1000}, Case{1, 0, a, far, 14, 100, 520},
+                          Case{1, 3, a, far, 14, 100, (400 + 240) * 13 / 10}, Case{2, 3, a, far, 14, 100, 0},
+                          Case{5, 3, a, far, 14, 100, 0}}) {
+        RoutingParams p;
+        p.routing_mode = c.mode;
+        p.routing_speed = c.speed;
+        p.speedDivisor = 5;
+        EXPECT_EQ(estimateCost(p, c.from, c.to, c.root, c.metres), c.cost) << c.mode << " " << c.to.x;
+    }
     // Cells above 32767 and large weights neither wrap nor go negative.
+    RoutingParams p;
     p.routing_mode = 1;
     p.routing_speed = 255;
     p.speedDivisor = 1;
     EXPECT_EQ(estimateCost(p, GridCell{0, 0}, GridCell{40000, 0}, 0, 1), (39999u * 256u) * 13u / 10u);
-    EXPECT_EQ(estimateCost(p, GridCell{0, 0}, GridCell{65535, 65535}, 0xFFFFFFFF, 0xFFFFFFFF),
-              kInfiniteCost - 1);
+    EXPECT_EQ(estimateCost(p, GridCell{0, 0}, GridCell{65535, 65535}, 0xFFFFFFFF, 0xFFFFFFFF), kInfiniteCost - 1);
 }

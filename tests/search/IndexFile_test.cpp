@@ -9,6 +9,8 @@
 #include "tests/search/SearchFixture.h"
 #include "tests/support/CaptureLogger.h"
 
+#include "tests/support/Damage.h"
+
 #include <gtest/gtest.h>
 
 #include <fstream>
@@ -197,13 +199,12 @@ TEST(TextSearchIndexFile, MutatedFilesNeverReadOutsideThemselves) {
     const std::size_t header = 4 + 8 + 3 * 24;
     TestSupport::CaptureLogger log;
     int opened = 0;
+    TestSupport::Damage damage(seed(33));
+    std::vector<std::size_t> fields;
+    for (std::size_t at = header; at + 4 <= good.size(); at += 4)
+        fields.push_back(at);
     for (int round = 0; round < 400; ++round) {
-        Bytes bytes = good;
-        const int hits = 1 + static_cast<int>(random() % 4);
-        for (int h = 0; h < hits; ++h)
-            bytes[header + random() % (bytes.size() - header)] = static_cast<std::uint8_t>(random());
-        if (random() % 8 == 0) bytes.resize(header + random() % (bytes.size() - header));
-        writeBytes(file, bytes);
+        writeBytes(file, damage.apply(good, fields));
         Index index(atlas.pool, wide(file), sources, 3);
         if (!index.valid()) continue;
         ++opened;

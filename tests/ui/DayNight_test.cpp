@@ -30,10 +30,6 @@ TEST(DayNight, SettingCreatedWithItsDefaultAndWritten) {
     Core::Config config;
     Ui::DayNight state(config.root());
     EXPECT_TRUE(state.automatic());
-    EXPECT_TRUE(state.day);
-    EXPECT_FALSE(state.changed);
-    EXPECT_FALSE(state.nightReached);
-    EXPECT_FALSE(state.valid);
     bool stored = false;
     ASSERT_TRUE(config.root()->get("auto_dn", stored));
     EXPECT_TRUE(stored);

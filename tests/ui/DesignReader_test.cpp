@@ -8,6 +8,7 @@
 #include "ui/fdList.h"
 
 #include "tests/support/CaptureLogger.h"
+#include "tests/support/Damage.h"
 #include "tests/ui/UiTestSupport.h"
 
 #include <gtest/gtest.h>
@@ -57,28 +58,13 @@ struct CustomPage : fdPage {
     std::vector<std::string> customs;
 };
 
-std::uint32_t seedFromEnvironment() {
-    const char* s = std::getenv("MIREL_MUTATION_SEED");
-    return s ? static_cast<std::uint32_t>(std::strtoul(s, nullptr, 10)) : 20261207u;
-}
-
-// Flips, deletes and duplicates bytes of a valid text; every result must be
-// read or refused without a crash (run under ASan and UBSan in CI).
+// Damaged copies of a valid text; every one must be read or refused
+// without a crash (run under ASan and UBSan in CI).
 template <class Read> void mutate(const std::string& valid, Read read) {
-    std::mt19937 rng(seedFromEnvironment());
-    const std::string alphabet = "<>/=\"' |\\[]&;x0123456789-\xd0\xff";
-    for (int run = 0; run < 400; ++run) {
-        std::string text = valid;
-        for (int edits = 1 + int(rng() % 6); edits-- > 0 && !text.empty();) {
-            const std::size_t at = rng() % text.size();
-            switch (rng() % 3) {
-            case 0: text[at] = alphabet[rng() % alphabet.size()]; break;
-            case 1: text.erase(at, 1 + rng() % 8); break;
-            default: text.insert(at, text.substr(rng() % text.size(), 1 + rng() % 16)); break;
-            }
-        }
-        read(text);
-    }
+    TestSupport::Damage damage(20261207, {"<", ">", "/", "=", "\"", "'", " ", "|", "\\", "[", "]", "&", ";", "x", "0",
+                                          "9", "-", "\xd0", "\xff"});
+    for (int run = 0; run < 400; ++run)
+        read(damage.apply(valid));
 }
 
 const char* const Layouts =

@@ -4,13 +4,12 @@
 #include "core/ValueFormat.h"
 #include "platform/Path.h"
 #include "tests/support/CaptureLogger.h"
+#include "tests/support/Damage.h"
 #include "tests/support/TempDir.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include <cstdlib>
-#include <random>
 #include <stdexcept>
 
 namespace {
@@ -72,22 +71,11 @@ TEST(Messages, Failures) {
 }
 
 TEST(Messages, DamagedFilesNeverCrash) {
-    const char* s = std::getenv("MIREL_FUZZ_SEED");
-    std::mt19937 rng(s ? static_cast<std::uint32_t>(std::strtoul(s, nullptr, 10)) : 4124u);
+    TestSupport::Damage damage(4124, {"<", ">", "&", "\"", "/>", "</", "&#", "&#x", "<!--", "<![CDATA["});
     const std::string valid = kFile;
-    static const char pieces[][10] = {"<", ">", "&", "\"", "/>", "</", "&#", "&#x", "<!--", "<![CDATA["};
     int loaded = 0;
     for (int round = 0; round < 3000; ++round) {
-        std::string text = valid;
-        for (int e = 1 + static_cast<int>(rng() % 3); e > 0; --e) {
-            const std::size_t at = rng() % (text.size() + 1);
-            switch (rng() % 4) {
-            case 0: if (!text.empty()) text[at % text.size()] = static_cast<char>(rng()); break;
-            case 1: text.insert(at, pieces[rng() % std::size(pieces)]); break;
-            case 2: text.resize(at); break;
-            default: text.erase(at, rng() % 12); break;
-            }
-        }
+        const std::string text = damage.apply(valid);
         Messages m;
         try {
             m.loadText(text);

@@ -1,7 +1,8 @@
 #include "core/Base64.h"
 #include "core/WinInet.h"
 #include "platform/Event.h"
-#include "tests/core/LogCapture.h"
+#include "core/Text.h"
+#include "tests/support/CaptureLogger.h"
 #include "tests/support/HttpServer.h"
 #include "userdata/MonitoringSystem.h"
 #include "userdata/OnlineMessages.h"
@@ -87,7 +88,7 @@ struct Service {
         const std::string request = server.requests().at(i);
         return request.substr(request.find("\r\n\r\n") + 4);
     }
-    TestSupport::LogCapture log{Log::Normal};
+    TestSupport::CaptureLogger log{Log::Normal};
     TestClock clock;
     Recorder recorder;
     HttpServer server;

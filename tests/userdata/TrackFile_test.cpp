@@ -1,11 +1,11 @@
 #include "userdata/TrackFile.h"
 
 #include "UserDataTestSupport.h"
+#include "tests/support/Damage.h"
 #include "tests/support/CaptureLogger.h"
 #include "tests/support/FileSizeLimit.h"
 #include "userdata/fdTrackManager.h"
 
-#include <random>
 
 using namespace UserDataTest;
 
@@ -88,21 +88,19 @@ TEST(TrackFile, CountsOnlyTheRecordsThatWereWritten) {
 // Cut, grown and damaged files through the load, the folder scan and the
 // in-place rewrite; bounded, run under ASan+UBSan.
 TEST(TrackFile, DamagedFilesLoadWithinTheirBounds) {
-    std::mt19937 random(seed(35));
+    TestSupport::Damage damage(35);
     const std::string valid = trackHeader(120) + trackRecords(120);
+    std::vector<std::size_t> header;
+    for (std::size_t at = 0; at < 48; ++at)
+        header.push_back(at);
     TestSupport::TempDir dir;
     Core::Config config;
     for (int round = 0; round < 200; ++round) {
-        std::string bytes = valid;
-        if (random() % 3 == 0) bytes.resize(random() % bytes.size());
-        if (random() % 3 == 0) bytes += std::string(random() % 100, static_cast<char>(random()));
-        for (int n = random() % 8; n > 0 && !bytes.empty(); --n)
-            bytes[random() % std::min<std::size_t>(48, bytes.size())] = static_cast<char>(random());
+        const std::string bytes = damage.apply(valid, header);
         const auto path = dir.write("t.kvt", bytes);
         TrackFile track;
         track.load(wide(path));
-        ASSERT_LE(track.pointCount(), bytes.size() > 16 ? (bytes.size() - 16) / 44 : 0)
-            << "seed " << seed(35);
+        ASSERT_LE(track.pointCount(), bytes.size() > 16 ? (bytes.size() - 16) / 44 : 0) << round;
         fdTrackManager::Track::storeShowFlag(wide(path), true, 0x12345678);
         ASSERT_EQ(TestSupport::readAll(path).size(), bytes.size())
             << "the rewrite never grows or cuts a file";

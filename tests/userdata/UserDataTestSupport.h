@@ -17,7 +17,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <map>
 #include <memory>
 #include <set>
@@ -26,12 +25,6 @@ namespace UserDataTest {
 
 inline std::u16string wide(const std::filesystem::path& p) {
     return FileSystem::toWide(p.string());
-}
-
-// Mutation tests: MIREL_SEED overrides the seed.
-inline unsigned seed(unsigned fallback) {
-    const char* s = std::getenv("MIREL_SEED");
-    return s ? static_cast<unsigned>(std::strtoul(s, nullptr, 10)) : fallback;
 }
 
 // The i-th fix of a walk eastwards along 55.75 N, dated 2010-12-09 13:05:07.

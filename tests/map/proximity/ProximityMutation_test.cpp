@@ -9,11 +9,11 @@
 #include "map/proximity/TextFile.h"
 #include "tests/map/proximity/ProximityTestSupport.h"
 #include "tests/support/CaptureLogger.h"
+#include "tests/support/Damage.h"
 #include "tests/support/TempDir.h"
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <random>
 
 namespace {
@@ -22,44 +22,12 @@ using namespace Map::Proximity;
 using ProximityTest::kWorld;
 using ProximityTest::wide;
 
-std::uint32_t seedFromEnvironment(std::uint32_t fallback) {
-    if (const char* s = std::getenv("MIREL_TEST_SEED"))
-        return static_cast<std::uint32_t>(std::strtoul(s, nullptr, 10));
-    return fallback;
-}
-
-void mutate(std::string& bytes, std::mt19937& rng) {
-    static const char pieces[] = ",\n\r-+. 0123456789;/\xEF\xBB\xBF\t";
-    const unsigned edits = 1 + rng() % 6;
-    for (unsigned i = 0; i < edits && !bytes.empty(); ++i) {
-        const std::size_t at = rng() % bytes.size();
-        switch (rng() % 6) {
-        case 0:
-            bytes[at] = static_cast<char>(rng());
-            break;
-        case 1:
-            bytes[at] = pieces[rng() % (sizeof pieces - 1)];
-            break;
-        case 2:
-            bytes.insert(at, 1, pieces[rng() % (sizeof pieces - 1)]);
-            break;
-        case 3:
-            bytes.erase(at, 1 + rng() % 8);
-            break;
-        case 4:
-            bytes.insert(at, std::to_string(static_cast<std::int32_t>(rng())));
-            break;
-        default:
-            bytes.resize(at);
-            break;
-        }
-    }
+std::vector<std::string> textTokens() {
+    return {",", "\n", "\r", "-", "+", ".", " ", "0", "9", ";", "/", "\xEF\xBB\xBF", "\t", "-2147483648", "4294967296"};
 }
 
 TEST(DangerWarnMutation, DamagedTextFilesAreReadWithoutHarm) {
-    const std::uint32_t seed = seedFromEnvironment(2141);
-    SCOPED_TRACE(testing::Message() << "seed " << seed);
-    std::mt19937 rng(seed);
+    TestSupport::Damage damage(2141, textTokens());
     const std::string samples[] = {
         "X,Y,TYPE,SPEED,DIRTYPE,DIRECTION\r\n10,20,1,50,1,90\r\n-179.9,-85,7,130,2,-45\r\n;c\r\n//d\r\n",
         "IDX,X,Y,TYPE,SPEED,DIRTYPE,DIRECTION\n1,5.5,6.5,103,30,0,725\n2,180,85.05,106,0,1,0\n",
@@ -69,8 +37,7 @@ TEST(DangerWarnMutation, DamagedTextFilesAreReadWithoutHarm) {
     TestSupport::TempDir dir;
     TestSupport::CaptureLogger quiet(Log::Critical);
     for (int i = 0; i < 400; ++i) {
-        std::string bytes = samples[i % 4];
-        mutate(bytes, rng);
+        const std::string bytes = damage.apply(samples[i % 4]);
         // Rows straight from memory, including ones with no line end.
         const TextRow row = parseTextRow(bytes, static_cast<TextForm>(i % 4));
         if (row.status == TextRow::Accepted) {
@@ -92,9 +59,8 @@ TEST(DangerWarnMutation, DamagedTextFilesAreReadWithoutHarm) {
 }
 
 TEST(DangerWarnMutation, DamagedIndexFilesAreRefusedOrQueriedWithoutHarm) {
-    const std::uint32_t seed = seedFromEnvironment(2140);
-    SCOPED_TRACE(testing::Message() << "seed " << seed);
-    std::mt19937 rng(seed);
+    TestSupport::Damage damage(2140, textTokens());
+    std::mt19937 rng(2140);
     TestSupport::TempDir dir;
     Map::IndexSourceList sources;
     sources.records.push_back({u"points.txt", 77});
@@ -130,7 +96,7 @@ TEST(DangerWarnMutation, DamagedIndexFilesAreRefusedOrQueriedWithoutHarm) {
                 bytes[at + b] = static_cast<char>(target >> (8 * b));
             bytes[treeStart] = static_cast<char>(1 + rng() % 40); // height
         } else {
-            mutate(bytes, rng);
+            bytes = damage.apply(bytes, {treeStart, treeStart + 4, treeStart + 8, treeStart + 24});
         }
         dir.write("DangerWarnPoints.idx", bytes);
         auto index = std::make_unique<FileIndex>(wide(path), sources, 20, 20);

@@ -1,0 +1,528 @@
+// The map page's commands: every click of a map page widget arrives as the
+// widget's (or template window's) name and is handled here in a fixed order;
+// the map menu, the track recording, showing a point and the path buttons.
+
+#include "screens/MapWarnings.h"
+#include "screens/SensorsPanel.h"
+#include "screens/fdPageMapMenu.h"
+
+#include "core/FileSystem.h"
+#include "core/Format.h"
+#include "core/MessageTable.h"
+#include "core/ValueFormat.h"
+#include "map/KVAtlas.h"
+#include "map/KVMap2.h"
+#include "map/LevelFrame.h"
+#include "map/Projection.h"
+#include "positioning/System.h"
+#include "render/MapCamera.h"
+#include "routing/AtlasRoute.h"
+#include "routing/NearestRoad.h"
+#include "routing/PathFile.h"
+#include "routing/RouteComputation.h"
+#include "ui/EngineServices.h"
+#include "ui/SoundPlayer.h"
+#include "ui/fdButtonX.h"
+#include "ui/fdInterface.h"
+#include "ui/fdList.h"
+#include "ui/fdStatic.h"
+
+#include <cmath>
+
+namespace Screens {
+
+namespace {
+
+bool isChecked(Ui::fdWindowBase* widget) {
+    auto* button = dynamic_cast<Ui::fdCheckedButton*>(widget);
+    return button != nullptr && button->checked();
+}
+
+void showChild(Ui::fdWindowBase* parent, const char* child, bool visible) {
+    if (Ui::fdWindowBase* w = parent != nullptr ? parent->findChild(child) : nullptr)
+        w->setVisible(visible);
+}
+
+} // namespace
+
+// --- menu -----------------------------------------------------------------
+
+std::size_t fdPageMap::Menu::addItem(std::vector<std::string> captions, std::uint32_t state, Action action) {
+    Item item;
+    for (const std::string& key : captions)
+        item.captions.push_back(m_page.message(key.c_str()));
+    item.state = state < item.captions.size() ? state : 0;
+    item.action = std::move(action);
+    m_items.push_back(std::move(item));
+    return m_items.size() - 1;
+}
+
+void fdPageMap::Menu::setState(std::size_t index, std::uint32_t state) {
+    Item& item = m_items.at(index);
+    if (state < item.captions.size())
+        item.state = state;
+}
+
+void fdPageMap::Menu::showMenu(bool show, std::uint32_t now, std::uint32_t autoHideMs) {
+    m_open = show;
+    list().setVisible(show);
+    m_page.setIndicatorsVisible(!show);
+    m_autoHide = show && autoHideMs != 0;
+    if (m_autoHide)
+        m_hideAt = now + autoHideMs;
+    if (show) {
+        if (!m_items.empty())
+            setState(0, m_page.isThreeD() ? 1 : 0);
+        refresh();
+    }
+    m_page.invalidate(1);
+}
+
+bool fdPageMap::Menu::autoHide(std::uint32_t now) {
+    if (!m_open || !m_autoHide || static_cast<std::int32_t>(now - m_hideAt) < 0)
+        return false;
+    showMenu(false, now, 0);
+    return true;
+}
+
+void fdPageMap::Menu::fillEmptyRow(Ui::TemplateWindow& row) {
+    showChild(&row, "image", false);
+    if (auto* text = dynamic_cast<Ui::fdStatic*>(row.findChild("text"))) {
+        text->setText(u"");
+        text->setVisible(false);
+    }
+}
+
+void fdPageMap::Menu::fillRow(Ui::TemplateWindow& row, std::int32_t index) {
+    const Item& item = m_items.at(static_cast<std::size_t>(index));
+    showChild(&row, "image", true);
+    if (auto* text = dynamic_cast<Ui::fdStatic*>(row.findChild("text"))) {
+        text->setText(item.captions.empty() ? std::u16string() : item.captions[item.state]);
+        text->setVisible(true);
+        text->invalidate(0);
+    }
+}
+
+void fdPageMap::Menu::itemClicked(std::int32_t index) {
+    if (index >= 0 && static_cast<std::size_t>(index) < m_items.size()) {
+        const Action action = m_items[static_cast<std::size_t>(index)].action;
+        if (action)
+            action(static_cast<std::size_t>(index));
+        refresh();
+    }
+    showMenu(false, 0, 0);
+}
+
+void fdPageMap::buildMenu() {
+    m_menuList = dynamic_cast<Ui::fdList*>(findChild("menu"));
+    if (m_menuList == nullptr)
+        return;
+    m_menu = std::make_unique<Menu>(*m_menuList, *this);
+    m_menu->addItem({"map_menu_3d", "map_menu_2d"}, isThreeD() ? 1 : 0, [this](std::size_t i) {
+        const std::uint32_t state = 1 - m_menu->state(i);
+        m_menu->setState(i, state);
+        if (m_services.camera != nullptr)
+            m_services.camera->setMode(static_cast<std::uint8_t>(state));
+        if (m_services.atlas != nullptr)
+            m_services.atlas->requestRedraw();
+    });
+    m_menu->addItem({"map_menu_minimize"}, 0, [this](std::size_t) {
+        if (ui()->engine() != nullptr)
+            ui()->engine()->hideToTray();
+    });
+    m_menu->addItem({"map_menu_path_demo_on", "map_menu_path_demo_off"}, 0, [this](std::size_t i) {
+        MapNavigation* nav = m_services.navigation;
+        if (nav == nullptr)
+            return;
+        if (nav->demoRunning())
+            nav->stopDemo();
+        else
+            nav->startDemo();
+        m_menu->setState(i, nav->demoRunning() ? 1 : 0);
+    });
+    const bool sensorsShown = m_sensorsPanel != nullptr && m_sensorsPanel->visible();
+    m_menu->addItem({"map_menu_sensors_hide", "map_menu_sensors_show"}, sensorsShown ? 0 : 1, [this](std::size_t i) {
+        const bool shown = !(m_sensorsPanel != nullptr && m_sensorsPanel->visible());
+        // Written at once, so the choice survives a crash as well as a quit.
+        if (m_services.config)
+            m_services.config->set("map_sensors_visible", shown);
+        if (m_sensorsPanel != nullptr)
+            m_sensorsPanel->setVisible(shown);
+        m_menu->setState(i, shown ? 0 : 1);
+    });
+    m_menu->addItem({"map_menu_to_main_menu"}, 0, [this](std::size_t) {
+        if (Ui::fdPage* page = ui()->findPage("menuMain"))
+            ui()->goToPage(page);
+    });
+    m_menu->showMenu(false, 0, 0);
+}
+
+// --- track recording -----------------------------------------------------
+
+void fdPageMap::startTrackRecording() {
+    fdTrackManager* tracks = m_services.tracks;
+    if (tracks == nullptr || tracks->isRecording()) {
+        setChecked(findChild("track_indicator"), tracks != nullptr && tracks->isRecording());
+        return;
+    }
+    if (m_services.positioning != nullptr)
+        tracks->startRecording(*m_services.positioning);
+    else
+        tracks->startTrack(tracks->newTrackName(Positioning::localDateTime()));
+    setChecked(findChild("track_indicator"), true);
+}
+
+void fdPageMap::stopTrackRecording() {
+    fdTrackManager* tracks = m_services.tracks;
+    if (tracks == nullptr || !tracks->isRecording())
+        return;
+    if (m_services.positioning != nullptr)
+        tracks->stopRecording(*m_services.positioning);
+    else
+        tracks->closeTracks();
+    setChecked(findChild("track_indicator"), false);
+}
+
+// --- showing a point -----------------------------------------------------
+
+std::int32_t fdPageMap::mapRadius(std::int32_t pixels, float scale) {
+    if (!(scale > 0.0f))
+        return 0;
+    return static_cast<std::int32_t>(std::floor(static_cast<double>(pixels) / scale + 0.5));
+}
+
+void fdPageMap::showPoint(Map::Point point, bool runAction) {
+    m_followGps = false;
+    showRotateButtons(true);
+    if (m_services.camera != nullptr) {
+        m_services.camera->setCentre(point);
+        if (m_services.atlas != nullptr)
+            m_services.camera->setRotation(m_services.atlas->view(), 0.0f);
+    }
+    if (m_services.atlas != nullptr)
+        m_services.atlas->requestRedraw();
+    if (runAction)
+        mapPointAction(point);
+    invalidate(1);
+}
+
+void fdPageMap::mapPointAction(Map::Point point) {
+    if (m_menu != nullptr && m_menu->isOpen())
+        return;
+    m_tapped = point;
+    m_tappedRoute = PathPoint{};
+    m_tappedRoute.allowForward = m_tappedRoute.allowBackward = 1;
+    Map::Routing::RoadBinding binding;
+    if (m_services.atlas != nullptr && Map::Routing::bindToNearestRoad(*m_services.atlas, point, binding))
+        m_tappedRoute = boundPoint(*m_services.atlas, binding);
+    // No point information page yet: the edit buttons offer no "info".
+    showChild(m_editPoint, "info", false);
+    showChild(m_editPoint, "del", waypointNear(point) >= 0);
+    const bool empty = m_services.route == nullptr || m_services.route->path().points.empty();
+    openPopup(empty ? m_pathStart : m_pathContinue);
+
+    // The street labels: the address line waits for the address lookup;
+    // the nearest street is the bound road's name (empty when unreadable).
+    std::u16string street;
+    if (m_tappedRoute.isSet()) {
+        std::u16string name;
+        if (m_tappedRoute.map != nullptr && m_tappedRoute.nameIndex != 0 &&
+            m_tappedRoute.map->stringsReader().string(m_tappedRoute.nameIndex, name))
+            street = name;
+        street = message("map_nearest_street") + u": " + street;
+    }
+    for (auto [label, text] : {std::pair{m_upperBoxTurn, std::u16string()}, std::pair{m_upperBox, street}})
+        if (auto* box = dynamic_cast<Ui::fdStatic*>(label)) {
+            box->setText(text);
+            box->invalidate(0);
+        }
+}
+
+std::int32_t fdPageMap::waypointNear(Map::Point point) const {
+    if (m_services.waypoints == nullptr || m_services.camera == nullptr)
+        return -1;
+    const int pixels = m_services.config ? m_services.config->value("wp_find_distance", 20) : 20;
+    return m_services.waypoints->findNearestPoint(point, mapRadius(pixels, m_services.camera->scale()));
+}
+
+// --- commands ------------------------------------------------------------
+
+const std::u16string& fdPageMap::message(const char* key) const {
+    static const std::u16string none;
+    return m_services.messages != nullptr ? m_services.messages->text(key) : none;
+}
+
+void fdPageMap::playNavi(int priority, int sound) {
+    if (m_services.sound != nullptr && m_services.navigation != nullptr && m_services.navigation->naviSoundsOn())
+        m_services.sound->play(priority, {sound});
+}
+
+bool fdPageMap::stopDemo() {
+    MapNavigation* nav = m_services.navigation;
+    if (nav == nullptr || !nav->demoRunning())
+        return false;
+    nav->stopDemo();
+    return true;
+}
+
+void fdPageMap::showMessage(const std::u16string& text) {
+    if (m_okDialog == nullptr)
+        return;
+    if (auto* label = dynamic_cast<Ui::fdStatic*>(m_okDialog->findChild("msg_text"))) {
+        label->setText(text);
+        label->invalidate(0);
+    }
+    setCapture(m_okDialog);
+    m_okDialog->setVisible(true);
+    invalidate(1);
+}
+
+void fdPageMap::childClicked(const std::string& name) {
+    const std::uint32_t now = ui()->now();
+    if (name == "submenu") {
+        if (m_menu != nullptr) {
+            const int seconds = m_services.config ? m_services.config->value("menu_autohide", 7) : 7;
+            m_menu->showMenu(!m_menu->isOpen(), now, static_cast<std::uint32_t>(std::max(seconds, 0)) * 1000u);
+        }
+    } else if (name == "btn_search") {
+        stopDemo();
+        if (Ui::fdPage* page = ui()->findPage("menuFind"))
+            ui()->goToPage(page);
+    } else if (name == "gps_indicator") {
+        // The indicator shows the fix, not the click.
+        if (auto* button = dynamic_cast<Ui::fdCheckedButton*>(findChild(name)))
+            button->toggle();
+        ui()->goToPageByName("pageGPS");
+    } else if (name == "track_indicator") {
+        if (isChecked(findChild(name)))
+            startTrackRecording();
+        else
+            stopTrackRecording();
+    } else if (name == "navi_indicator") {
+        naviIndicatorCommand();
+    } else if (name == "compas") {
+        if (m_services.camera != nullptr && m_services.atlas != nullptr)
+            m_services.camera->setRotation(m_services.atlas->view(), 0.0f);
+    } else if (name == "upper_box" || name == "upper_box_turn") {
+        // The street list page joins with the route pages.
+        ui()->goToPageByName("pageStreetList");
+    } else if (name == "monitoring") {
+        // The online service's pages join with that service.
+    } else if (name == "received_points") {
+        m_blinkStart = 0;
+    } else if (name == "maneuver") {
+        MapNavigation* nav = m_services.navigation;
+        if (m_maneuverWarn == nullptr || m_maneuverWarn->lastChild() != "rotate_image" || nav == nullptr ||
+            !nav->guidanceActive() || m_services.route == nullptr || m_services.route->path().points.empty())
+            return;
+        if (nav->carOffRoute()) {
+            if (!nav->demoRunning())
+                nav->requestRebuild();
+        } else if (nav->naviSoundsOn()) {
+            nav->sayNextManeuver();
+        }
+    } else if (name == "poiwarn") {
+        MapNavigation* nav = m_services.navigation;
+        if (m_poiWarn == nullptr || m_poiWarn->lastChild() != "poi_image" || nav == nullptr ||
+            m_services.route == nullptr || m_services.atlas == nullptr || !m_services.config)
+            return;
+        if (const auto object = nav->incomingObject();
+            object && m_services.route->addPathPointAtLocation(*m_services.atlas, *m_services.config, *object))
+            playNavi(2, 9);
+    } else if (name == "sensors") {
+        if (m_sensorsPanel != nullptr && m_sensorsPanel->lastChild() == "sensors_bg")
+            ui()->goToPageByName("sensors");
+    } else if (name == "rotate_camera") {
+        if (m_rotateCamera != nullptr && m_rotateCamera->lastChild() == "follow_gps") {
+            m_followGps = true;
+            showRotateButtons(false);
+        }
+    } else if (name == "edit_point") {
+        if (m_editPoint != nullptr)
+            editPointCommand(m_editPoint->lastChild());
+    } else if (name == "path_start" || name == "path_continue") {
+        if (auto* buttons = name == "path_start" ? m_pathStart : m_pathContinue)
+            pathCommand(*buttons, buttons->lastChild());
+    } else if (name == "ok_dialog") {
+        setCapture(nullptr);
+        if (m_okDialog != nullptr)
+            m_okDialog->setVisible(false);
+    } else if (name == "menu") {
+        if (m_menu != nullptr)
+            m_menu->activateSelected();
+    } else {
+        return;
+    }
+    invalidate(1);
+}
+
+void fdPageMap::naviIndicatorCommand() {
+    MapNavigation* nav = m_services.navigation;
+    if (stopDemo() || nav == nullptr) {
+        setChecked(m_naviIndicator, nav != nullptr && nav->guidanceActive());
+        return;
+    }
+    const bool active = nav->toggleNavigation();
+    setChecked(m_naviIndicator, active);
+    if (!active)
+        return;
+    if (m_services.route != nullptr && !m_services.route->path().points.empty()) {
+        const LevelPoint& start = m_services.route->path().points.front().roadPoint;
+        if (start.level != nullptr)
+            showPoint(Map::LevelFrame::of(*start.level).toGlobal({start.x, start.y}), false);
+    }
+    m_followGps = true;
+    showRotateButtons(false);
+}
+
+void fdPageMap::editPointCommand(const std::string& child) {
+    closePopup();
+    if (child == "info") {
+        ui()->goToPageByName("pagePOIInfo");
+    } else if (child == "coords") {
+        const Map::GeoPoint geo = Map::Projection::toGeo(m_tapped);
+        const int style = (m_services.config ? m_services.config->value("position_format", 1) : 1) % 4;
+        std::u16string text = Core::format(u"%s = %s\n\n%s = %s", message("latitude"),
+                                           Core::formatLatitude(style, geo.latitude), message("longitude"),
+                                           Core::formatLongitude(style, geo.longitude));
+        if (text.size() > 100)
+            text.resize(100);
+        showMessage(text);
+    }
+    else if (child == "del") {
+        if (const std::int32_t index = waypointNear(m_tapped); index >= 0)
+            m_services.waypoints->deletePoint(static_cast<std::size_t>(index));
+        invalidate(1);
+    }
+    // "set" opens the waypoint editor, which joins with the waypoint pages.
+}
+
+void fdPageMap::pathCommand(Ui::TemplateWindow& buttons, const std::string& child) {
+    AtlasRoute* route = m_services.route;
+    Map::KVAtlas* atlas = m_services.atlas;
+    MapNavigation* nav = m_services.navigation;
+    if (child == "add_path" || route == nullptr || atlas == nullptr || !m_services.config) {
+        closePopup();
+        if (child == "add_path")
+            storePath();
+        return;
+    }
+    Core::ConfigNode& config = *m_services.config;
+    Path& path = route->path();
+    bool applyPending = false;
+    bool showStatus = false;
+    const auto startNavigation = [nav] {
+        if (nav != nullptr)
+            nav->startNavigation();
+    };
+    // The pop-up shows the button pressed while the route is computed.
+    const auto waitState = [&] {
+        if (!config.value("redraw_path_wait_state", true))
+            return;
+        auto* button = dynamic_cast<Ui::fdButtonX*>(buttons.findChild(child));
+        if (button == nullptr)
+            return;
+        button->swapNormalAndPressed();
+        if (ui()->engine() != nullptr)
+            ui()->engine()->drawNow();
+        button->swapNormalAndPressed();
+    };
+    const auto carPosition = [this]() -> std::optional<Map::Point> {
+        if (m_services.car == nullptr)
+            return std::nullopt;
+        const auto fix = m_services.car->currentFix();
+        return fix ? std::optional<Map::Point>(fix->position) : std::nullopt;
+    };
+    stopDemo();
+
+    if (child == "tiny_from") {
+        route->startPathAt(m_tappedRoute);
+        if (const auto car = carPosition(); car && !path.points.empty() && nav != nullptr) {
+            const double dx = double(car->x) - m_tapped.x, dy = double(car->y) - m_tapped.y;
+            const double reach = 500.0 * nav->unitsPerMetre();
+            applyPending = dx * dx + dy * dy < reach * reach;
+        }
+        startNavigation();
+    } else if (child == "tiny_to") {
+        waitState();
+        const auto car = carPosition();
+        if (!path.points.empty()) {
+            if (route->recalculatePath(*atlas, config, m_tappedRoute))
+                playNavi(2, 11);
+            else
+                showStatus = true;
+        } else if (!car) {
+            route->startPathAt(m_tappedRoute);
+        } else {
+            applyPending = true;
+            if (!route->startPathAtLocation(*atlas, *car)) {
+                applyPending = false;
+                showStatus = true;
+            }
+            if (route->calculatePath(*atlas, config, m_tappedRoute)) {
+                if (!path.points.empty())
+                    playNavi(2, 11);
+            } else {
+                applyPending = false;
+                showStatus = true;
+            }
+        }
+        startNavigation();
+    } else if (child == "del") {
+        path.clear();
+        atlas->requestRedraw();
+    } else if (child == "continue" || child == "set_inter") {
+        waitState();
+        const bool done = child == "continue" ? route->calculatePath(*atlas, config, m_tappedRoute)
+                                              : route->addPathPoint(*atlas, config, m_tappedRoute);
+        if (done)
+            playNavi(2, 11);
+        else
+            showStatus = true;
+        startNavigation();
+    }
+    closePopup();
+    if (applyPending && nav != nullptr)
+        nav->applyPendingRoute();
+    if (showStatus) {
+        const std::int32_t status = Map::Routing::routingResult().status;
+        if (status == 0)
+            showMessage(u"Internal error!");
+        else if (status >= -4 && status <= -1)
+            showMessage(message(Map::Routing::statusMessageKey(status)));
+    }
+}
+
+std::u16string fdPageMap::freeRouteFile(const std::u16string& folder, const std::u16string& name) {
+    const std::u16string base = folder.empty() || folder.back() == u'/' ? folder : folder + u"/";
+    const std::size_t dot = name.rfind(u'.');
+    const std::u16string stem = dot == std::u16string::npos ? name : name.substr(0, dot);
+    const std::u16string extension = dot == std::u16string::npos ? std::u16string() : name.substr(dot);
+    std::u16string file = base + name;
+    for (int n = 2; FileSystem::fileExists(file); ++n)
+        file = base + stem + Core::format(u" (%d)", n) + extension;
+    return file;
+}
+
+void fdPageMap::storePath() {
+    if (m_services.route == nullptr)
+        return;
+    const Path& path = m_services.route->path();
+    std::u16string name;
+    Path::defaultFileName(path, name);
+    if (path.points.size() < 2 || name.empty()) {
+        showMessage(message("map_no_path_to_save"));
+        return;
+    }
+    if (m_services.atlas == nullptr || m_services.atlas->folder().empty()) {
+        showMessage(message("map_path_save_err"));
+        return;
+    }
+    const std::u16string file = freeRouteFile(m_services.atlas->folder(), name);
+    const std::u16string title = name.substr(0, name.size() - 4); // without ".kvp"
+    if (!PathFile::write(title, file, path)) {
+        showMessage(message("map_path_save_err"));
+    }
+}
+
+} // namespace Screens

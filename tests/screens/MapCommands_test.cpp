@@ -1,0 +1,294 @@
+// The map page built from the shipped demo design with injected time: the
+// menu, the commands and their seams to guidance, the stored route's file
+// name and the track recording.
+
+#include "screens/MapWarnings.h"
+#include "screens/SensorsPanel.h"
+#include "screens/fdPageMapMenu.h"
+
+#include "core/Config.h"
+#include "core/FileSystem.h"
+#include "core/ResourcesPool.h"
+#include "map/KVAtlas.h"
+#include "render/MapCamera.h"
+#include "routing/AtlasRoute.h"
+#include "tests/support/CaptureLogger.h"
+#include "tests/support/TempDir.h"
+#include "tests/ui/UiTestSupport.h"
+#include "tests/userdata/UserDataTestSupport.h"
+#include "ui/DesignDescription.h"
+#include "ui/KeyboardLayouts.h"
+#include "ui/Messages.h"
+#include "ui/fdInterface.h"
+#include "ui/fdList.h"
+#include "ui/fdStatic.h"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <map>
+
+using namespace Screens;
+
+namespace {
+
+struct Navigation : MapNavigation {
+    bool active = false, demo = false, demoStarts = false, offRoute = false, sounds = true;
+    std::vector<std::string> calls;
+    bool toggleNavigation() override { calls.push_back("toggle"); return active = !active; }
+    void startNavigation() override { calls.push_back("start"); }
+    void applyPendingRoute() override { calls.push_back("apply"); }
+    void requestRebuild() override { calls.push_back("rebuild"); }
+    bool guidanceActive() override { return active; }
+    bool carOffRoute() override { return offRoute; }
+    float unitsPerMetre() override { return 1.0f; }
+    bool demoRunning() override { return demo; }
+    bool startDemo() override { return demo = demoStarts; }
+    void stopDemo() override { calls.push_back("stopDemo"); demo = false; }
+    bool naviSoundsOn() override { return sounds; }
+    void sayNextManeuver() override { calls.push_back("say"); }
+    std::optional<Map::Point> incomingObject() override { return std::nullopt; }
+};
+
+struct Sensors : MapSensorSource {
+    std::map<std::string, std::u16string> values{{"dist_to_maneuver", u"1 km"}, {"time_to_maneuver", u"2 min"},
+                                                 {"speed", u"50"}, {"altitude", u"120 m"}};
+    bool hasSensor(const std::string& n) const override { return values.count(n) != 0; }
+    std::u16string shortText(const std::string& n) const override { return values.at(n); }
+};
+
+using Extra = std::function<void(fdPageMap::Services&)>;
+
+struct DesignEngine : UiTest::FakeEngine {
+    const Ui::DesignDescription* design() const override { return &description; }
+    Ui::DesignDescription description;
+};
+
+struct Rig {
+    explicit Rig(int autoHide = 7, const Extra& extra = {}) {
+        Ui::KeyboardLayouts layouts;
+        const std::string data = MIREL_DATA_DIR;
+        EXPECT_TRUE(Ui::readTheme(TestSupport::readAll(data + "/skin/design800x480.xml"), true,
+                                  FileSystem::toWide(data + "/skin/kb_layouts.xml"), engine.description, layouts));
+        messages.loadText(TestSupport::readAll(data + "/messages.xml"));
+        config.root()->set("menu_autohide", autoHide);
+        config.root()->set("win_main_heap", 64);
+        atlas = std::make_unique<Map::KVAtlas>(config.root(), pool);
+        ui.setClock([this] { return now; });
+        new Ui::fdPage(&ui, "menuMain", nullptr);
+        fdPageMap::Services s;
+        s.config = config.root();
+        s.atlas = atlas.get();
+        s.camera = &camera;
+        s.messages = &messages;
+        s.route = &route;
+        s.navigation = &nav;
+        s.sensors = &sensors;
+        if (extra)
+            extra(s);
+        page = new fdPageMap(&ui, s);
+        page->setRect(0, 0, 800, 480);
+        EXPECT_TRUE(Ui::buildPage(*page, engine.description));
+        ui.activatePage(page);
+    }
+    void tickUntil(std::uint32_t until) { while (now + 50 <= until) page->tick(now += 50); }
+    bool shown(const char* name) { return page->findChild(name)->visible(); }
+    // A click on a child of a template window, as the window reports it.
+    void click(const char* window, const char* child) {
+        dynamic_cast<Ui::TemplateWindow*>(page->findChild(window))->childClicked(child);
+    }
+    std::u16string dialogText() {
+        return dynamic_cast<Ui::fdStatic*>(page->findChild("ok_dialog")->findChild("msg_text"))->text();
+    }
+    TestSupport::CaptureLogger quiet;
+    DesignEngine engine;
+    Ui::fdInterface ui{&engine, nullptr};
+    Messages messages;
+    Core::Config config;
+    Core::ResourcesPool pool{10};
+    std::unique_ptr<Map::KVAtlas> atlas;
+    MapCamera camera;
+    Navigation nav;
+    Sensors sensors;
+    AtlasRoute route;
+    fdPageMap* page = nullptr;
+    std::uint32_t now = 1000;
+};
+
+} // namespace
+
+TEST(MapCommands, MenuOpensClosesHidesByItselfAndSwitches) {
+    for (const auto& [autoHide, openUntil] : {std::pair{7, 7950u}, std::pair{0, 100000u}}) {
+        Rig r(autoHide);
+        fdPageMap::Menu& menu = *r.page->menu();
+        r.page->childClicked("submenu");
+        EXPECT_FALSE(r.shown("gps_indicator"));
+        r.page->mapPointAction({5, 5}); // ignored while the menu is open
+        EXPECT_EQ(r.page->tappedPoint(), Map::Point{});
+        r.tickUntil(openUntil);
+        EXPECT_TRUE(menu.isOpen()) << autoHide;
+        r.tickUntil(openUntil + 50);
+        EXPECT_EQ(menu.isOpen(), autoHide == 0);
+        if (menu.isOpen())
+            r.page->childClicked("submenu");
+        EXPECT_FALSE(menu.list().visible());
+        EXPECT_TRUE(r.shown("gps_indicator"));
+    }
+    Rig r;
+    fdPageMap::Menu& menu = *r.page->menu();
+    menu.itemClicked(0);
+    EXPECT_TRUE(r.camera.is3d());
+    r.camera.setMode(0); // switched elsewhere: the item shows the current view
+    r.page->childClicked("submenu");
+    EXPECT_EQ(dynamic_cast<Ui::fdStatic*>(menu.list().rowWidget(0)->findChild("text"))->text(), u"3D view");
+    for (const bool starts : {false, true, false}) { // the third click stops it
+        r.nav.demoStarts = starts;
+        menu.itemClicked(2);
+        EXPECT_EQ(menu.state(2), starts ? 1u : 0u);
+    }
+    menu.itemClicked(3);
+    EXPECT_FALSE(r.page->sensorsPanel()->visible());
+    EXPECT_FALSE(r.config.root()->value("map_sensors_visible", true));
+    menu.list().select(4); // the highlighted row runs through "menu"
+    r.page->childClicked("menu");
+    EXPECT_EQ(r.ui.activePage(), r.ui.findPage("menuMain"));
+}
+
+TEST(MapCommands, CommandsReachGuidanceAndTheDialog) {
+    Rig r;
+    struct Case {
+        bool demo, offRoute, sounds, maneuver;
+        std::vector<std::string> calls;
+    };
+    const Case cases[] = {
+        {true, false, true, false, {"stopDemo"}}, // "navi_indicator"
+        {false, false, true, false, {"toggle"}},
+        {false, true, true, true, {"toggle", "rebuild"}}, // "maneuver", guidance on
+        {false, false, true, true, {"toggle", "say"}},
+        {false, false, false, true, {"toggle"}},
+    };
+    for (const Case& c : cases) {
+        Rig g;
+        g.route.path().points.resize(1);
+        if (c.maneuver)
+            g.page->childClicked("navi_indicator");
+        g.nav.demo = c.demo;
+        g.nav.offRoute = c.offRoute;
+        g.nav.sounds = c.sounds;
+        if (c.maneuver)
+            g.page->maneuverWarn()->childClicked("rotate_image");
+        else
+            g.page->childClicked("navi_indicator");
+        EXPECT_EQ(g.nav.calls, c.calls);
+    }
+
+    // Fewer than two route points: nothing to store. The dialog captures
+    // the page's input until its button is clicked.
+    r.route.path().points.resize(1);
+    r.click("path_continue", "add_path");
+    EXPECT_EQ(r.dialogText(), u"There is no route to save.");
+    EXPECT_EQ(r.page->capture(), r.page->findChild("ok_dialog"));
+    r.click("ok_dialog", "mb");
+    EXPECT_EQ(r.page->capture(), nullptr);
+    EXPECT_FALSE(r.shown("ok_dialog"));
+    // Two points but no atlas folder to store in: the failure is told.
+    r.route.path().points.resize(2);
+    r.click("path_continue", "add_path");
+    EXPECT_EQ(r.dialogText(), u"The route could not be saved.");
+}
+
+TEST(MapCommands, PathButtonsReportTheRoutingStatus) {
+    // A tap off every road leaves an unset route point: the requests that
+    // compute fail with "no road", and guidance is still started.
+    // Route points, pop-up, button, the dialog shown (empty: none); the
+    // demo stops first and guidance starts except after "del".
+    const std::u16string noRoad = u"No road was found near the point.";
+    for (const auto& [points, window, child, dialog] :
+         {std::tuple{0, "path_start", "tiny_to", u""}, std::tuple{1, "path_continue", "tiny_to", noRoad.c_str()},
+          std::tuple{1, "path_continue", "continue", noRoad.c_str()},
+          std::tuple{1, "path_continue", "set_inter", noRoad.c_str()}, std::tuple{1, "path_continue", "del", u""}}) {
+        Rig r;
+        r.nav.demo = true;
+        r.route.path().points.resize(points);
+        dynamic_cast<Ui::fdStatic*>(r.page->findChild("upper_box"))->setText(u"old");
+        r.page->mapPointAction({100, 100});
+        EXPECT_EQ(dynamic_cast<Ui::fdStatic*>(r.page->findChild("upper_box"))->text(), u""); // no road near
+        r.click(window, child);
+        const bool del = std::string(child) == "del";
+        EXPECT_EQ(r.nav.calls, (del ? std::vector<std::string>{"stopDemo"} : std::vector<std::string>{"stopDemo", "start"}));
+        EXPECT_EQ(r.shown("ok_dialog") ? r.dialogText() : u"", dialog) << child;
+        EXPECT_FALSE(r.shown(window));
+    }
+}
+
+TEST(MapCommands, SensorNamesFallBackToTheDefaultThree) {
+    const std::array<std::string, 3> standard{"dist_to_maneuver", "time_to_maneuver", "speed"};
+    for (const auto& [text, names] :
+         {std::pair{"speed;altitude;dist_to_maneuver", std::array<std::string, 3>{"speed", "altitude", "dist_to_maneuver"}},
+          std::pair{"speed;altitude", standard}, std::pair{"speed;altitude;speed;speed", standard},
+          std::pair{"speed;altitude;warp", standard}, std::pair{";;", standard}}) {
+        Rig r(7, [&](fdPageMap::Services& s) { s.config->set("map_sensors_names", std::string(text)); });
+        EXPECT_EQ(r.page->sensorsPanel()->names(), names) << text;
+        r.page->tick(r.now);
+        const auto label = [&](const char* name) {
+            return dynamic_cast<Ui::fdStatic*>(r.page->sensorsPanel()->findChild(name))->text();
+        };
+        EXPECT_EQ(label("sensor3"), r.sensors.values.at(names[0]));
+        EXPECT_EQ(label("sensor1"), r.sensors.values.at(names[2]));
+    }
+}
+
+TEST(MapCommands, StoredRouteNeverOverwritesAnother) {
+    TestSupport::TempDir dir;
+    const std::u16string folder = FileSystem::toWide(dir.path().string());
+    const std::u16string name = u"Main St - Quay.kvp";
+    EXPECT_EQ(fdPageMap::freeRouteFile(folder, name), folder + u"/" + name);
+    std::ofstream(dir.path() / "Main St - Quay.kvp") << "x";
+    std::ofstream(dir.path() / "Main St - Quay (2).kvp") << "x";
+    EXPECT_EQ(fdPageMap::freeRouteFile(folder + u"/", name), folder + u"/Main St - Quay (3).kvp");
+}
+
+TEST(MapCommands, TrackRecordingStartsAndStopsOnce) {
+    TestSupport::TempDir dir;
+    Core::Config config;
+    UserDataTest::ManualClock clock;
+    fdTrackManager tracks(FileSystem::toWide(dir.path().string()), config.root(), clock);
+    Rig r(7, [&](fdPageMap::Services& s) { s.tracks = &tracks; });
+    auto* button = dynamic_cast<Ui::fdCheckedButton*>(r.page->findChild("track_indicator"));
+    button->setChecked(true);
+    r.page->stopTrackRecording(); // nothing records: the indicator stays
+    EXPECT_TRUE(button->checked());
+    r.page->startTrackRecording();
+    r.page->startTrackRecording();
+    EXPECT_TRUE(tracks.isRecording());
+    EXPECT_EQ(tracks.trackCount(), 1u);
+    button->toggle(); // the user's click
+    r.page->childClicked("track_indicator");
+    EXPECT_FALSE(tracks.isRecording());
+    r.page->stopTrackRecording();
+    EXPECT_FALSE(button->checked());
+}
+
+TEST(MapCommands, WaypointReachShrinksAsTheViewZoomsIn) {
+    // Pixels to map units at s pixels per unit: floor(pixels / s + 0.5).
+    EXPECT_EQ(fdPageMap::mapRadius(20, 3.0f) * 10 + fdPageMap::mapRadius(5, 2.0f), 73);
+    EXPECT_EQ(fdPageMap::mapRadius(20, 0.0f), 0);
+
+    UserDataTest::FakeStyles styles;
+    fdWPManager waypoints(&styles, u"");
+    const auto category = static_cast<std::uint8_t>(waypoints.addCategory(u"Home"));
+    ASSERT_GE(waypoints.addPoint(u"gate", {1000, 1000}, u"", category), 0);
+    // Pixels per unit and tap x; the reach is 20 pixels.
+    for (const auto& [scale, x] : {std::pair{1.0f, 1015}, std::pair{2.0f, 1015}, std::pair{1.0f, 1030}}) {
+        Rig r(7, [&](fdPageMap::Services& s) { s.waypoints = &waypoints; });
+        r.camera.setScale(scale);
+        r.page->mapPointAction({x, 1000});
+        const bool near = scale == 1.0f && x == 1015;
+        EXPECT_EQ(r.page->findChild("edit_point")->findChild("del")->visible(), near) << scale << " " << x;
+        r.click("edit_point", "del");
+        EXPECT_EQ(waypoints.findNearestPoint({1000, 1000}, 1) >= 0, !near);
+        if (near) { // back for the next case
+            ASSERT_GE(waypoints.addPoint(u"gate", {1000, 1000}, u"", category), 0);
+        }
+    }
+}
