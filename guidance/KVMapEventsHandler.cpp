@@ -1,0 +1,358 @@
+#include "guidance/KVMapEventsHandler.h"
+
+#include "core/Log.h"
+#include "core/ValueFormat.h"
+#include "map/KVAtlas.h"
+#include "map/KVMap2.h"
+#include "map/UnitsPerMeter.h"
+#include "render/RenderStyles.h"
+#include "routing/RouteComputation.h"
+
+#include <cmath>
+#include <cstdlib>
+#include <numbers>
+
+namespace Guidance {
+
+namespace {
+
+KVMapEventsHandler* g_handler = nullptr;
+
+constexpr float kSnappedWeight = 0.85f;
+
+const char* naviEventName(int code) {
+    switch (code) {
+    case Start: return "Start";
+    case ArriveLastPoint: return "ArriveLastPoint";
+    case OutOfPath: return "OutOfPath";
+    case Rotate: return "Rotate";
+    case BadStart_OutOfPath: return "BadStart_OutOfPath";
+    case BadStart_EmptyPath: return "BadStart_EmptyPath";
+    case PathChanged_OutOfPath: return "PathChanged_OutOfPath";
+    case PathChanged_EmptyPath: return "PathChanged_EmptyPath";
+    case BackToPath: return "BackToPath";
+    case ArrivePoint: return "ArrivePoint";
+    case RotateEnd: return "RotateEnd";
+    case BackwardMove: return "BackwardMove";
+    default: return nullptr;
+    }
+}
+
+const char* carEventName(int code) {
+    switch (code) {
+    case Positioning::BackToRoad: return "BackToRoad";
+    case Positioning::RoadSegChanged: return "RoadSegChanged";
+    case Positioning::DirAllowedChanged: return "DirAllowedChanged";
+    default: return "unknown";
+    }
+}
+
+Map::Point globalOf(const LevelPoint& p) {
+    return Map::LevelFrame::of(*p.level).toGlobal({p.x, p.y});
+}
+
+} // namespace
+
+bool nearestRoadPoint(Map::KVAtlas& atlas, Map::Point location, PathPoint& out, Map::Routing::RoadBinding& bound) {
+    if (!Map::Routing::bindToNearestRoad(atlas, location, bound)) return false;
+    Map::KVMap2* map = bound.mapIndex < atlas.mapCount() ? atlas.mapAt(bound.mapIndex) : nullptr;
+    if (map == nullptr || map->levelCount() == 0) return false;
+    // The search binds in the first level of the map.
+    const Map::Level* level = &map->level(0);
+    out = PathPoint{};
+    out.map = map;
+    out.segmentId = bound.segmentId;
+    out.allowForward = 1;
+    out.allowBackward = 1;
+    out.nameIndex = bound.nameIndex;
+    out.roadPoint = {level, bound.roadPoint.x, bound.roadPoint.y};
+    out.pickedPoint = {level, bound.pickedPoint.x, bound.pickedPoint.y};
+    return true;
+}
+
+Positioning::CarState carStateAt(const PathPosition& position) {
+    Positioning::CarState state;
+    if (position.isAtEnd()) return state;
+    const Map::LocalPoint p = position.levelPoint();
+    state.valid = true;
+    state.heading = static_cast<float>(position.heading()) * std::numbers::pi_v<float> / 180.0f;
+    state.position = {Map::LevelFrame::of(*position.partLevel()), p.x, p.y};
+    state.onRoad = true;
+    state.probability = 1.0f;
+    return state;
+}
+
+KVMapEventsHandler::KVMapEventsHandler(const Core::ConfigNodePtr& config, Map::KVAtlas& atlas, Path& route,
+                                       NaviSounds* sound, Render::RenderStyles* styles,
+                                       const Positioning::Clock& clock)
+    : m_config(config), m_clock(clock), m_tracker(this, config->child("Car"), clock), m_atlas(atlas), m_route(route),
+      m_sound(sound), m_styles(styles), m_navi(config, this, clock),
+      m_objWarn(config, this, &route, styles, clock), m_gpsLatency(config->child("Car")->value("gps_latency", 1.5f)) {
+    m_tracker.setAtlas(&atlas);
+    m_navi.setPath(&route);
+    m_navi.resetManeuverState();
+    m_naviOn = m_config->value("navi_on", true);
+}
+
+KVMapEventsHandler::~KVMapEventsHandler() {
+    // Stopped here, while the whole handler still hears guidance's events.
+    if (m_navi.running()) m_navi.stop();
+    if (!m_approachOff) m_route.removeWatcher(&m_approachWatcher);
+    if (g_handler == this) g_handler = nullptr;
+}
+
+std::unique_ptr<KVMapEventsHandler> KVMapEventsHandler::create(const Core::ConfigNodePtr& config,
+                                                               Map::KVAtlas& atlas, Path& route, NaviSounds* sound,
+                                                               Render::RenderStyles* styles) {
+    auto handler = std::make_unique<KVMapEventsHandler>(config, atlas, route, sound, styles);
+    g_handler = handler.get();
+    return handler;
+}
+
+KVMapEventsHandler* KVMapEventsHandler::instance() { return g_handler; }
+
+void KVMapEventsHandler::onFix(bool valid, const Positioning::Fix& fix) {
+    Positioning::CarStateLock::Unit unit(m_lock);
+    if (!unit) return;
+    Positioning::TrackerFix feed;
+    {
+        Threading::SdlLock lock(m_fixMutex);
+        m_fix.valid = valid;
+        if (!valid) return;
+        const bool samePoint = fix.x == m_fix.fix.x && fix.y == m_fix.fix.y;
+        m_fix.fix = fix;
+        if (samePoint) {
+            m_fix.fix.speed = 0.0f;
+            m_fix.velocity = {};
+        } else {
+            m_fix.unitsPerMetre = Map::Projection::unitsPerMeterAt({fix.x, fix.y});
+            const float h = fix.heading * std::numbers::pi_v<float> / 180.0f;
+            const float v = fix.speed * m_fix.unitsPerMetre;
+            m_fix.velocity = {std::sin(h) * v, std::cos(h) * v};
+        }
+        m_fix.projected = {static_cast<std::int32_t>(static_cast<float>(fix.x) + m_fix.velocity.x * m_gpsLatency + 0.5f),
+                           static_cast<std::int32_t>(static_cast<float>(fix.y) + m_fix.velocity.y * m_gpsLatency + 0.5f)};
+        feed = {m_fix.projected, m_fix.velocity, m_fix.fix.heading, m_fix.fix.speed, m_fix.fix.hdop, m_fix.unitsPerMetre};
+    }
+    m_tracker.onFix(feed);
+}
+
+KVMapEventsHandler::FixState KVMapEventsHandler::fixState() const {
+    Threading::SdlLock lock(m_fixMutex);
+    return m_fix;
+}
+
+Positioning::Fix KVMapEventsHandler::currentFix(bool* valid) const {
+    const FixState state = fixState();
+    Positioning::Fix fix = state.fix;
+    if (state.valid) {
+        fix.x = state.projected.x;
+        fix.y = state.projected.y;
+    }
+    if (valid) *valid = state.valid;
+    return fix;
+}
+
+void KVMapEventsHandler::onFrame() {
+    const FixState fix = fixState();
+    // 1. The user's switch.
+    if (m_naviOn != m_navi.running()) {
+        if (!m_naviOn) m_navi.stop();
+        else startNavigation();
+    }
+    // 2. The tracker, and the road events it does not raise itself.
+    if (fix.valid) {
+        m_tracker.update();
+        carRoadEvents();
+    }
+    approachStep(fix);
+    guidanceStep(fix);
+    if (m_rebuildRequested) rebuildPath();
+    // The car the map draws: on the route while guidance follows it.
+    const bool onRoute = naviNeedsRoute() && !m_navi.outOfPath();
+    if (!fix.valid) m_shownCarState.valid = false;
+    else m_shownCarState = onRoute ? carStateAt(m_navi.position()) : m_tracker.carState();
+    if (onRoute) m_objWarn.update(m_navi.position(), &m_atlas);
+    else m_objWarn.reset();
+}
+
+void KVMapEventsHandler::carRoadEvents() {
+    const Positioning::CarState state = m_tracker.carState();
+    const Positioning::RoadInfo road = m_tracker.roadInfo();
+    if (!(state.valid && state.onRoad && road.onRoad && state.probability >= kSnappedWeight)) return;
+    int event = -1;
+    if (!m_lastRoadValid || !m_lastRoadState.onRoad || state.mapIndex != m_lastRoadState.mapIndex ||
+        state.polylineId != m_lastRoadState.polylineId || road.polylineId != m_lastRoadInfo.polylineId)
+        event = Positioning::RoadSegChanged;
+    else if (road.alongHeading != m_lastRoadInfo.alongHeading || road.againstHeading != m_lastRoadInfo.againstHeading)
+        event = Positioning::DirAllowedChanged;
+    m_lastRoadValid = true;
+    m_lastRoadInfo = road;
+    m_lastRoadState = state;
+    if (event >= 0) onCarEvent(event, &m_tracker);
+}
+
+void KVMapEventsHandler::approachStep(const FixState& fix) {
+    if (m_approachOff) return;
+    if (m_approachWatcher.changed) {
+        m_approachOff = true;
+        m_route.removeWatcher(&m_approachWatcher);
+        return;
+    }
+    const Positioning::CarState car = m_tracker.carState();
+    if (!car.valid || !fix.valid || m_approachWatcher.pointIndex >= m_route.points.size()) return;
+    const PathPoint& point = m_route.pointAt(m_approachWatcher.pointIndex);
+    if (!point.isSet()) return;
+    const Map::Point a = car.position.toGlobal();
+    const Map::Point b = globalOf(point.roadPoint);
+    const double d = std::hypot(static_cast<double>(a.x) - b.x, static_cast<double>(a.y) - b.y);
+    m_approachDistance = static_cast<std::uint32_t>(d / fix.unitsPerMetre + 0.5);
+}
+
+void KVMapEventsHandler::guidanceStep(const FixState& fix) {
+    if (!m_navi.running()) return;
+    const Positioning::CarState car = m_tracker.carState();
+    if (fix.valid && car.valid) m_navi.onPosition(car, fix.fix.speed);
+    else m_navi.stop();
+}
+
+void KVMapEventsHandler::startNavigation() {
+    if (m_navi.running()) return;
+    const FixState fix = fixState();
+    const Positioning::CarState car = m_tracker.carState();
+    if (fix.valid && car.valid) m_navi.start(car, fix.fix.speed);
+}
+
+void KVMapEventsHandler::toggleNavigation() {
+    if (m_navi.running()) {
+        setNaviOn(false);
+        m_navi.stop();
+    } else {
+        setNaviOn(true);
+        startNavigation();
+    }
+}
+
+void KVMapEventsHandler::setNaviOn(bool on) {
+    m_naviOn = on;
+    m_config->set("navi_on", on);
+}
+
+void KVMapEventsHandler::resetNavigation() {
+    m_objWarn.reset();
+    if (m_navi.running()) m_navi.stop();
+    m_tracker.setAtlas(&m_atlas);
+    m_lastRoadValid = false;
+}
+
+void KVMapEventsHandler::rebuildPath() {
+    m_rebuildRequested = false;
+    const Positioning::CarState car = m_tracker.carState();
+    if (!m_navi.running() || m_route.isEmpty() || !car.valid || m_navi.nextPoint() == nullptr) return;
+    const PathPosition passed = m_navi.position();
+
+    Map::Routing::RoadBinding bound;
+    PathPoint start;
+    if (!nearestRoadPoint(m_atlas, car.position.toGlobal(), start, bound)) return;
+    if (Map::Routing::roadFlag10(m_atlas, bound)) {
+        start.allowForward = m_tracker.isAlongHeading(bound.roadHeading) ? 1 : 0;
+        start.allowBackward = m_tracker.isAgainstHeading(bound.roadHeading) ? 1 : 0;
+    }
+    const PathPoint finish = *m_navi.nextPoint();
+
+    Log::log(Log::Normal, "rebuildPath start");
+    const bool firstUTurn = m_config->child("Routing")->value("use_first_uturn_in_rebuild", true);
+    Path rebuilt;
+    if (!Map::Routing::computePath(m_atlas, *m_config, start, finish, rebuilt, !firstUTurn)) {
+        Log::log(Log::Critical, "rebuildPath failed");
+        return;
+    }
+    m_route.removePassedLeg(passed);
+    m_route.prependPath(rebuilt);
+    Log::log(Log::Normal, "rebuildPath done");
+    const FixState fix = fixState();
+    approachStep(fix);
+    guidanceStep(fix);
+    applyPendingRoute();
+    if (!naviSoundsOn()) return;
+    Phrase phrase{Voice::RouteRebuilt};
+    const bool withManeuver = Voice::composeManeuverPhrase(phrase, m_navi, m_navi.sayDistanceFirst());
+    m_sound->play(withManeuver ? 4 : 2, phrase);
+}
+
+void KVMapEventsHandler::applyPendingRoute() {
+    if (!m_approachOff || m_tracker.carState().onRoad || m_route.points.empty()) return;
+    m_route.addWatcher(&m_approachWatcher);
+    m_approachWatcher.pointIndex = 0;
+    m_approachWatcher.changed = 0;
+    m_approachOff = false;
+}
+
+void KVMapEventsHandler::onNaviEvent(int code, fdMapNavi& navi, const std::uint32_t* passedType) {
+    if (const char* name = naviEventName(code)) Log::log(Log::Info, "navi event:%s", name);
+    const auto speak = [&](int priority, Phrase phrase) {
+        if (naviSoundsOn() && !phrase.empty()) m_sound->play(priority, phrase);
+    };
+    switch (code) {
+    case Start: {
+        Phrase phrase{4};
+        Voice::composeManeuverPhrase(phrase, navi, navi.sayDistanceFirst());
+        speak(4, phrase);
+        break;
+    }
+    case ArriveLastPoint:
+        speak(5, Phrase{Voice::Arrived});
+        navi.stop();
+        break;
+    case OutOfPath:
+    case BadStart_OutOfPath:
+    case PathChanged_OutOfPath:
+    case BackwardMove: m_rebuildRequested = true; break;
+    case Rotate: {
+        Phrase phrase;
+        Voice::composeManeuverPhrase(phrase, navi, navi.sayDistanceFirst());
+        speak(4, phrase);
+        break;
+    }
+    case BadStart_EmptyPath:
+    case PathChanged_EmptyPath: navi.stop(); break;
+    case BackToPath: m_rebuildRequested = false; break;
+    case RotateEnd:
+        if (passedType == nullptr || *passedType != 3) navi.onRotateEnd();
+        break;
+    default: break;
+    }
+}
+
+void KVMapEventsHandler::onCarEvent(int code, Positioning::CarTracker*) {
+    if (m_navi.running() && m_navi.outOfPath()) m_rebuildRequested = true;
+    Log::log(Log::Info, "car event:%s", carEventName(code));
+    if (code == Positioning::BackToRoad && !m_approachOff) {
+        m_approachOff = true;
+        m_route.removeWatcher(&m_approachWatcher);
+    }
+}
+
+void KVMapEventsHandler::onObjWarnEvent(int code, ObjWarn& warn, const PathPosition& car) {
+    if (code != NewObject) return;
+    Log::log(Log::Info, "obj warn event:new obj");
+    const ObjWarn::Object* current = warn.current();
+    if (current == nullptr) return;
+    const ObjWarn::Object object = *current;
+    std::uint32_t metres = 0;
+    if (PathPosition::isBefore(car, object.position))
+        metres = static_cast<std::uint32_t>(
+            Core::roundDistance(static_cast<std::int32_t>(PathPosition::distanceTo(car, object.position))));
+    const Map::Point p = object.poi.point;
+    if (std::abs(static_cast<std::int64_t>(m_lastObjX) - p.x) < 10 || m_styles == nullptr || !naviSoundsOn()) return;
+    const Render::PoiStyle* style = m_styles->poiStyle(object.poi.poiType);
+    if (style == nullptr) return;
+    Phrase phrase;
+    Voice::objectPhrase(phrase, style->soundId, metres, ObjWarn::settings().sayDistBeforeNotif);
+    if (m_sound->play(3, phrase)) {
+        m_lastObjX = p.x;
+        m_lastObjY = p.y;
+    }
+}
+
+} // namespace Guidance

@@ -1,0 +1,168 @@
+#pragma once
+// The one object that joins the GPS stream, the car tracker, guidance and
+// the object warnings for the map: fixes arrive on the GPS thread and go to
+// the car tracker; once a frame, on the main thread, the tracker is updated,
+// guidance started, stopped and stepped, the route rebuilt when the car has
+// left it, the object warnings updated and the shown car state kept.
+// Guidance, car and object-warning events become log lines, rebuild
+// requests and phrases.
+//
+// Threads: onFix (GPS thread) and the frame (main thread) each try one unit
+// of the two-unit car state lock and skip their work when none is free; an
+// atlas switch takes both units. The fix, its velocity and units per metre
+// pass from onFix to the frame under a mutex of their own, so the frame
+// always reads the fields of one whole fix.
+
+#include "core/ConfigNode.h"
+#include "core/SdlMutex.h"
+#include "guidance/ObjWarn.h"
+#include "guidance/SoundSystem.h"
+#include "guidance/Voice.h"
+#include "guidance/fdMapNavi.h"
+#include "positioning/CarState.h"
+#include "positioning/CarStateLock.h"
+#include "positioning/CarTracker.h"
+#include "positioning/Clock.h"
+#include "positioning/TrackingListener.h"
+#include "routing/NearestRoad.h"
+
+#include <cstdint>
+#include <memory>
+
+namespace Map {
+class KVAtlas;
+}
+namespace Render {
+class RenderStyles;
+}
+
+namespace Guidance {
+
+// What the handler needs of the sound player.
+class NaviSounds {
+public:
+    virtual ~NaviSounds() = default;
+    // The user's switch for navigation phrases.
+    virtual bool naviOn() const = 0;
+    // True when the list started (see SoundSystem::play).
+    virtual bool play(int priority, const Phrase& ids) = 0;
+};
+
+// The sound player as the handler hears it.
+class SoundSystemNaviSounds : public NaviSounds {
+public:
+    explicit SoundSystemNaviSounds(SoundSystem& sound) : m_sound(sound) {}
+    bool naviOn() const override { return m_sound.naviOn(); }
+    bool play(int priority, const Phrase& ids) override { return m_sound.play(priority, ids); }
+
+private:
+    SoundSystem& m_sound;
+};
+
+class KVMapEventsHandler : public Positioning::TrackingListener,
+                           public fdMapNaviEventsHandler,
+                           public Positioning::CarEventsHandler,
+                           public KVMapObjWarnEventsHandler {
+public:
+    // config: the configuration root ("Navigation", "ObjWarn", "Car" and
+    // "Routing" are read below it; `navi_on` is kept in it). route: the
+    // atlas's current route. sound and styles may be null (silent, nothing
+    // warned about).
+    KVMapEventsHandler(const Core::ConfigNodePtr& config, Map::KVAtlas& atlas, Path& route, NaviSounds* sound,
+                       Render::RenderStyles* styles, const Positioning::Clock& clock = Positioning::systemClock());
+    ~KVMapEventsHandler() override;
+    KVMapEventsHandler(const KVMapEventsHandler&) = delete;
+    KVMapEventsHandler& operator=(const KVMapEventsHandler&) = delete;
+
+    // Makes the handler and points the global pointer at it; the engine owns
+    // it, and destroying it clears the pointer.
+    static std::unique_ptr<KVMapEventsHandler> create(const Core::ConfigNodePtr& config, Map::KVAtlas& atlas,
+                                                      Path& route, NaviSounds* sound, Render::RenderStyles* styles);
+    static KVMapEventsHandler* instance();
+
+    // GPS thread.
+    void onFix(bool valid, const Positioning::Fix& fix) override;
+    // Main thread, once per map page tick, while the caller holds one unit
+    // of lock().
+    void onFrame();
+
+    void onNaviEvent(int code, fdMapNavi& navi, const std::uint32_t* passedType) override;
+    void onCarEvent(int code, Positioning::CarTracker* tracker) override;
+    void onObjWarnEvent(int code, ObjWarn& warn, const PathPosition& car) override;
+
+    void toggleNavigation();
+    void startNavigation();
+    void setNaviOn(bool on);
+    // Before an atlas switch, with both units of lock() taken.
+    void resetNavigation();
+    void rebuildPath();
+    void applyPendingRoute();
+
+    // The last fix; while it is valid, its map point is the projected one
+    // (moved ahead by the GPS latency).
+    Positioning::Fix currentFix(bool* valid = nullptr) const;
+
+    Positioning::CarStateLock& lock() { return m_lock; }
+    Positioning::CarTracker& tracker() { return m_tracker; }
+    fdMapNavi& navi() { return m_navi; }
+    ObjWarn& objWarn() { return m_objWarn; }
+    const Positioning::CarState& shownCarState() const { return m_shownCarState; }
+    bool rebuildRequested() const { return m_rebuildRequested; }
+    bool naviOn() const { return m_naviOn; }
+    const Core::ConfigNodePtr& config() const { return m_config; }
+    Render::RenderStyles* styles() const { return m_styles; }
+    const Positioning::Clock& clock() const { return m_clock; }
+    Path& route() { return m_route; }
+    bool naviSoundsOn() const { return m_sound != nullptr && m_sound->naviOn(); }
+
+private:
+    struct FixState {
+        bool valid = false;
+        Positioning::Fix fix;
+        float unitsPerMetre = 1.0f;
+        Map::LocalPoint velocity; // global units per second
+        Map::Point projected;
+    };
+    FixState fixState() const;
+    void approachStep(const FixState& fix);
+    void guidanceStep(const FixState& fix);
+    void carRoadEvents();
+    bool naviNeedsRoute() const { return m_navi.running() && !m_route.isEmpty(); }
+
+    Core::ConfigNodePtr m_config;
+    const Positioning::Clock& m_clock;
+    Positioning::CarTracker m_tracker;
+    Map::KVAtlas& m_atlas;
+    Path& m_route;
+    NaviSounds* m_sound;
+    Render::RenderStyles* m_styles;
+    fdMapNavi m_navi;
+    Positioning::CarState m_shownCarState;
+    bool m_rebuildRequested = false;
+    bool m_lastRoadValid = false;
+    Positioning::RoadInfo m_lastRoadInfo;
+    Positioning::CarState m_lastRoadState;
+    Positioning::CarStateLock m_lock;
+    bool m_approachOff = true;
+    PathPointWatcher m_approachWatcher{0, 1};
+    std::uint32_t m_approachDistance = 0;
+    ObjWarn m_objWarn;
+    float m_gpsLatency;
+
+    mutable Threading::SdlMutex m_fixMutex{"Can't create map events mutex"};
+    FixState m_fix; // under m_fixMutex
+
+    std::int32_t m_lastObjX = 0;
+    std::int32_t m_lastObjY = 0;
+    bool m_naviOn = true;
+};
+
+// A route point at the road nearest to a global map point, both allow flags
+// set; false when no road is found. bound receives the binding.
+bool nearestRoadPoint(Map::KVAtlas& atlas, Map::Point location, PathPoint& out, Map::Routing::RoadBinding& bound);
+
+// The car state on the route at a position: the route's heading there, on
+// the road with full confidence.
+Positioning::CarState carStateAt(const PathPosition& position);
+
+} // namespace Guidance

@@ -1,0 +1,318 @@
+// The map events handler over the demo town: a car driven along Main Street
+// by GPS fixes, guidance started, stepped and spoken, the route left and
+// rebuilt; the two-unit lock met by a GPS thread and an atlas switch.
+
+#include "guidance/KVMapEventsHandler.h"
+
+#include "core/Config.h"
+#include "guidance/RouteSimulator.h"
+#include "guidance/Sensors.h"
+#include "map/Projection.h"
+#include "platform/SerialPort.h"
+#include "positioning/SerialPortSystem.h"
+#include "positioning/System.h"
+#include "render/RenderStyles.h"
+#include "routing/RouteComputation.h"
+#include "tests/guidance/GuidanceTestSupport.h"
+#include "tests/map/AtlasFixture.h"
+#include "tests/support/CaptureLogger.h"
+#include "tests/support/TempDir.h"
+#include "tools/demo-atlas/DemoAtlas.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cmath>
+#include <thread>
+
+namespace Guidance {
+namespace {
+
+const std::filesystem::path Town = MIREL_DEMO_ATLAS_DIR;
+
+struct Sounds : NaviSounds {
+    bool naviOn() const override { return true; }
+    bool play(int priority, const Phrase& ids) override {
+        played.push_back({priority, ids});
+        return true;
+    }
+    std::vector<std::pair<int, Phrase>> played;
+};
+
+Map::Point townPoint(double east, double north) {
+    const auto [x, y] = DemoAtlas::globalOf(east, north);
+    return {static_cast<std::int32_t>(x), static_cast<std::int32_t>(y)};
+}
+
+Positioning::Fix gpsFix(double east, double north, float heading, float speed) {
+    const Map::Point p = townPoint(east, north);
+    Positioning::Fix fix;
+    fix.x = p.x;
+    fix.y = p.y;
+    fix.heading = heading;
+    fix.speed = speed;
+    fix.hdop = 1.0f;
+    return fix;
+}
+
+// The demo town with a route along Main Street from 900 m west of the centre
+// to 900 m east of it (through the roundabout), and a handler over it.
+struct Town_ : ::testing::Test {
+    void SetUp() override {
+        atlas = setup.makeAtlas();
+        ASSERT_TRUE(atlas->load(AtlasTest::wide(Town)));
+        config.root()->child("Car")->set("gps_latency", 0.0f);
+        PathPoint from, to;
+        Map::Routing::RoadBinding bound;
+        ASSERT_TRUE(nearestRoadPoint(*atlas, townPoint(-900, 0), from, bound));
+        ASSERT_TRUE(nearestRoadPoint(*atlas, townPoint(900, 0), to, bound));
+        ASSERT_TRUE(Map::Routing::computePath(*atlas, *config.root(), from, to, route, false));
+        handler = std::make_unique<KVMapEventsHandler>(config.root(), *atlas, route, &sounds, &styles, clock);
+    }
+    // A fix every second and ten frames between, each under one unit.
+    void drive(double east, double north, float heading, float speed) {
+        handler->onFix(true, gpsFix(east, north, heading, speed));
+        for (int i = 0; i < 10; ++i) {
+            Positioning::CarStateLock::Unit unit(handler->lock());
+            ASSERT_TRUE(unit);
+            handler->onFrame();
+            clock.ticks += 100;
+        }
+    }
+    std::vector<std::string> events() const {
+        std::vector<std::string> out;
+        for (const std::string& line : log.lines())
+            for (const char* kind : {"navi event:", "rebuildPath", "obj warn event:"})
+                if (const auto at = line.find(kind); at != std::string::npos) out.push_back(line.substr(at));
+        return out;
+    }
+
+    TestSupport::CaptureLogger log{Log::Info};
+    AtlasTest::AtlasSetup setup;
+    std::unique_ptr<Map::KVAtlas> atlas;
+    Core::Config config;
+    GuidanceTest::Clock clock;
+    Path route;
+    Sounds sounds;
+    Render::RenderStyles styles;
+    std::unique_ptr<KVMapEventsHandler> handler;
+};
+
+TEST_F(Town_, DrivesTheRouteLeavesItAndGetsANewOne) {
+    for (double east = -900; east <= -600; east += 15) drive(east, 0, 90, 15);
+    ASSERT_TRUE(handler->navi().running());
+    const std::vector<std::string> started = events();
+    ASSERT_FALSE(started.empty());
+    EXPECT_EQ(started.front(), "navi event:Start");
+    ASSERT_FALSE(sounds.played.empty());
+    EXPECT_EQ(sounds.played.front().first, 4);
+    EXPECT_EQ(sounds.played.front().second.front(), 4);
+    EXPECT_FALSE(handler->rebuildRequested());
+    EXPECT_TRUE(handler->shownCarState().valid && handler->shownCarState().onRoad);
+
+    // The sensors read the street names and the route from the handler.
+    GuidanceTest::Messages messages;
+    Sensors sensors(messages, nullptr, SensorsSetup{"", &clock, 0});
+    SensorFrame frame;
+    frame.setGuidance(handler->navi());
+    frame.car = handler->tracker().carState();
+    frame.atlas = atlas.get();
+    sensors.updateAll(frame);
+    EXPECT_EQ(sensors.findSensor("cur_street")->valueText(), u"Main Street");
+    EXPECT_EQ(sensors.findSensor("next_street")->valueText(), u"Linden Circle"); // into the roundabout
+    EXPECT_NE(sensors.findSensor("dist_from_start")->valueText(), u"-");
+
+    // Off the route: north up Park Avenue.
+    const std::size_t before = route.points.size();
+    const float startX = route.points.front().roadPoint.x;
+    for (double north = 15; north <= 150; north += 15) drive(-500, north, 0, 15);
+    const std::vector<std::string> all = events();
+    const auto find = [&](const std::string& e) { return std::find(all.begin(), all.end(), e) - all.begin(); };
+    const auto out = find("navi event:OutOfPath");
+    const auto done = find("rebuildPath done");
+    ASSERT_LT(out, static_cast<long>(all.size()));
+    EXPECT_EQ(find("rebuildPath start"), out + 1);
+    EXPECT_EQ(done, out + 2);
+    EXPECT_LT(done, static_cast<long>(all.size()));
+    // The passed leg gave way to one from the car to the same finish.
+    EXPECT_EQ(route.points.size(), before);
+    EXPECT_NE(route.points.front().roadPoint.x, startX);
+}
+
+TEST_F(Town_, RebuildRequestsFollowTheEvents) {
+    const struct {
+        int code;
+        bool requested;
+    } rows[] = {{OutOfPath, true},  {BackToPath, false}, {BadStart_OutOfPath, true}, {ArrivePoint, true},
+                {BackToPath, false}, {PathChanged_OutOfPath, true}, {BackToPath, false}, {BackwardMove, true}};
+    for (const auto& row : rows) {
+        handler->onNaviEvent(row.code, handler->navi(), nullptr);
+        EXPECT_EQ(handler->rebuildRequested(), row.requested) << row.code;
+    }
+    // A request lives until the next frame, which rebuilds nothing without
+    // guidance and logs nothing.
+    {
+        Positioning::CarStateLock::Unit unit(handler->lock());
+        handler->onFrame();
+    }
+    EXPECT_FALSE(handler->rebuildRequested());
+    EXPECT_TRUE(std::none_of(log.lines().begin(), log.lines().end(),
+                             [](const std::string& l) { return l.find("rebuildPath") != std::string::npos; }));
+}
+
+TEST_F(Town_, NaviSwitchHoldsGuidanceOff) {
+    handler->setNaviOn(false);
+    for (double east = -900; east <= -800; east += 15) drive(east, 0, 90, 15);
+    EXPECT_FALSE(handler->navi().running());
+    handler->toggleNavigation();
+    EXPECT_TRUE(handler->navi().running());
+    EXPECT_TRUE(config.root()->value("navi_on", false));
+}
+
+// Run once by hand under ThreadSanitizer: the GPS thread's fixes meet the
+// frames and an atlas switch that holds both units.
+TEST_F(Town_, GpsThreadMeetsFramesAndAnAtlasSwitch) {
+    std::atomic<bool> stop{false};
+    std::thread gps([&] {
+        for (int i = 0; !stop; ++i) handler->onFix(true, gpsFix(-900 + i % 300, 0, 90, 15));
+    });
+    for (int i = 0; i < 200; ++i) {
+        {
+            Positioning::CarStateLock::Unit unit(handler->lock());
+            if (unit) handler->onFrame();
+            // The fields of one whole fix, or none yet.
+            bool valid = false;
+            const Positioning::Fix fix = handler->currentFix(&valid);
+            EXPECT_TRUE(valid ? fix.heading == 90.0f && fix.speed >= 0.0f : fix == Positioning::Fix{});
+        }
+        if (i % 50 == 49) {
+            handler->lock().takeAll();
+            handler->resetNavigation();
+            handler->lock().releaseAll();
+        }
+    }
+    // While both units are held, every fix is dropped.
+    handler->lock().takeAll();
+    const Positioning::Fix held = handler->currentFix();
+    handler->onFix(true, gpsFix(500, 500, 45, 3));
+    EXPECT_EQ(handler->currentFix(), held);
+    handler->lock().releaseAll();
+    stop = true;
+    gps.join();
+}
+
+// "$" + body + "*" + checksum + CR LF.
+std::string nmea(const std::string& body) {
+    unsigned sum = 0;
+    for (char c : body) sum ^= static_cast<unsigned char>(c);
+    return Core::format("$%s*%02X\r\n", body, sum & 0xFF);
+}
+
+// ddmm.mmmm with its hemisphere letter.
+std::string angle(float degrees, int width, char positive, char negative) {
+    const double a = std::fabs(degrees);
+    const int whole = static_cast<int>(a);
+    const std::string format = width == 2 ? "%02d%07.4f,%c" : "%03d%07.4f,%c";
+    return Core::format(format, whole, (a - whole) * 60.0, degrees < 0 ? negative : positive);
+}
+
+// One epoch as a receiver sends it: GGA, then RMC with speed and course.
+std::string epoch(int second, Map::Point point, float heading, float speed) {
+    const Map::GeoPoint geo = Map::Projection::toGeo(point);
+    const std::string time = Core::format("%02d%02d%02d.000", 10 + second / 3600, second / 60 % 60, second % 60);
+    const std::string where = angle(geo.latitude, 2, 'N', 'S') + "," + angle(geo.longitude, 3, 'E', 'W');
+    return nmea("GPGGA," + time + "," + where + ",1,08,1.0,10.0,M,0.0,M,,") +
+           nmea(Core::format("GPRMC,%s,A,%s,%.2f,%.1f,070126,,,A", time, where, speed / 0.514444f, heading));
+}
+
+// The receiver's stream, generated from the route itself, comes through a
+// pseudo-terminal, the GPS thread and the NMEA device; halfway the car turns
+// off up Park Avenue and the route is rebuilt.
+TEST_F(Town_, NmeaReplayThroughAPortDrivesGuidance) {
+    TestSupport::TempDir data;
+    Platform::PseudoTerminal pty;
+    std::filesystem::create_directories(data / "ports");
+    std::filesystem::create_symlink(pty.devicePath(), data / "ports/COM7");
+    Positioning::SerialPortSystemOptions options;
+    options.locator = {(data / "ports").string(), false};
+    options.port.readIntervalMs = 20;
+    options.port.readTotalMs = 60;
+    options.port.failedReadPauseMs = 5;
+    options.silenceMs = 200;
+    options.noPortMs = 200;
+    options.reopenPauseMs = 10;
+    options.cycleSleepMs = 2;
+    options.idleSleepMs = 2;
+    Positioning::System gps(u"", 0, nullptr, [&](const Positioning::MessageTexts* messages) {
+        return std::make_unique<Positioning::SerialPortSystem>(messages, options);
+    });
+    ASSERT_TRUE(gps.setPort(7, 4800));
+    gps.addListener(handler.get());
+    ASSERT_TRUE(gps.enable(nullptr));
+    std::vector<std::pair<Map::Point, float>> places;
+    for (PathPosition p(route, true); places.size() < 27; p.advanceMetres(15)) // to 500 m west of the centre
+        places.push_back({Map::LevelFrame::of(*p.partLevel()).toGlobal(p.levelPoint()), static_cast<float>(p.heading())});
+    for (double north = 15; north <= 150; north += 15) places.push_back({townPoint(-500, north), 0.0f});
+    // The probe of the port listens for a receiver: the first epoch is said
+    // over and over until the port is open.
+    for (int i = 0; i < 500 && !gps.isPortOpen(); ++i) {
+        ASSERT_TRUE(pty.write(epoch(1, places[0].first, places[0].second, 15.0f)));
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    ASSERT_TRUE(gps.isPortOpen());
+    int second = 0;
+    for (const auto& [point, heading] : places) {
+        ++second;
+        // GGA of this epoch, RMC of the one before: the device speaks at the
+        // GGA with the course of the previous RMC.
+        // Said again until heard: the port drops what came before it opened.
+        for (int tries = 0; handler->currentFix().dateTime.second != second % 60; ++tries) {
+            ASSERT_LT(tries, 5000) << "no fix for second " << second;
+            if (tries % 200 == 0) {
+                ASSERT_TRUE(pty.write(epoch(second, point, heading, 15.0f)));
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
+        for (int i = 0; i < 10; ++i) {
+            Positioning::CarStateLock::Unit unit(handler->lock());
+            if (unit) handler->onFrame();
+            clock.ticks += 100;
+        }
+    }
+    gps.removeListener(handler.get());
+    std::vector<std::string> all = events();
+    for (std::string& e : all) e = e.substr(e.find(':') + 1);
+    const std::vector<std::string> expected = {"Start", "Rotate", "OutOfPath", "rebuildPath start", "rebuildPath done",
+                                               "BackToPath"};
+    EXPECT_EQ(all, expected);
+    std::vector<std::pair<int, int>> spoken; // priority, first id
+    for (const auto& [priority, ids] : sounds.played) spoken.push_back({priority, ids.front()});
+    // The start phrase, the manoeuvre "in ... metres", the rebuilt route with
+    // its manoeuvre.
+    const std::vector<std::pair<int, int>> phrases = {{4, 4}, {4, Voice::In}, {4, Voice::RouteRebuilt}};
+    EXPECT_EQ(spoken, phrases);
+}
+
+TEST_F(Town_, DemoDriveRunsTheRouteWithoutGps) {
+    styles.setPoiTypeFlags(0x2A05, true, true); // the cafe on Main Street
+    RouteSimulator demo(*handler, 20.0f);
+    for (std::uint32_t t = 1; t <= 600; ++t) demo.step(clock.ticks += 500);
+    std::vector<std::string> all = events();
+    // The cafe 700 m ahead, three warnings before the roundabout, two inside
+    // it, three before the finish; after the finish the car starts over.
+    const std::vector<std::string> expected = {"Start",  "new obj", "Rotate", "Rotate",    "Rotate", "RotateEnd",
+                                               "Rotate", "Rotate", "RotateEnd", "Rotate", "Rotate",
+                                               "Rotate", "ArriveLastPoint", "Start"};
+    ASSERT_GE(all.size(), expected.size());
+    all.resize(expected.size());
+    for (std::string& e : all) e = e.substr(e.find(':') + 1);
+    EXPECT_EQ(all, expected);
+    // A route edit freezes the car.
+    const Map::LocalPoint at = demo.cursor().levelPoint();
+    route.markChanged();
+    demo.step(clock.ticks += 500);
+    EXPECT_EQ(demo.cursor().levelPoint(), at);
+}
+
+} // namespace
+} // namespace Guidance
