@@ -58,32 +58,25 @@ std::u16string itemText(StringsSectionReader& strings, const Map::TextSearchItem
 bool parentName(Map::KvMap& map, int table, std::uint32_t offset, std::u16string& out) {
     AddressSectionReader& a = map.addressReader();
     std::uint32_t name = 0;
+    const auto readName = [&](auto record, auto readRecord) {
+        const bool read = (a.*readRecord)(offset, record);
+        name = record.name;
+        return read;
+    };
     bool read = false;
     switch (table) {
-    case 0: {
-        CountryRecord r;
-        read = a.readCountry(offset, r);
-        name = r.name;
+    case 0:
+        read = readName(CountryRecord{}, &AddressSectionReader::readCountry);
         break;
-    }
-    case 1: {
-        RegionRecord r;
-        read = a.readRegion(offset, r);
-        name = r.name;
+    case 1:
+        read = readName(RegionRecord{}, &AddressSectionReader::readRegion);
         break;
-    }
-    case 2: {
-        DistrictRecord r;
-        read = a.readDistrict(offset, r);
-        name = r.name;
+    case 2:
+        read = readName(DistrictRecord{}, &AddressSectionReader::readDistrict);
         break;
-    }
-    case 3: {
-        CityRecord r;
-        read = a.readCity(offset, r);
-        name = r.name;
+    case 3:
+        read = readName(CityRecord{}, &AddressSectionReader::readCity);
         break;
-    }
     default:
         break;
     }
