@@ -1,0 +1,31 @@
+#include "screens/SensorsSource.h"
+
+#include "guidance/KVMapEventsHandler.h"
+#include "guidance/RouteSimulator.h"
+#include "screens/HandlerNavigation.h"
+
+namespace Screens {
+
+std::u16string SensorsSource::shortText(const std::string& name) const {
+    const Guidance::Sensor* sensor = m_sensors.findSensor(name);
+    return sensor != nullptr ? sensor->shortText() : u"-";
+}
+
+Guidance::SensorFrame SensorsSource::frame() const {
+    Guidance::SensorFrame frame;
+    frame.atlas = m_atlas;
+    if (m_navigation == nullptr)
+        return frame;
+    Guidance::KVMapEventsHandler& handler = m_navigation->handler();
+    if (Guidance::RouteSimulator* demo = m_navigation->demo()) {
+        frame.demoFix = &demo->fix();
+        frame.setGuidance(demo->navi());
+        frame.car = demo->carState();
+    } else {
+        frame.setGuidance(handler.navi());
+        frame.car = handler.tracker().carState();
+    }
+    return frame;
+}
+
+} // namespace Screens
