@@ -34,7 +34,19 @@ std::optional<CarFix> HandlerCarSource::currentFix() {
 Positioning::CarState HandlerCarSource::shownCar() {
     if (const Guidance::RouteSimulator* demo = m_navigation.demo())
         return demo->carState();
-    return m_navigation.handler().shownCarState();
+    Guidance::KVMapEventsHandler& handler = m_navigation.handler();
+    Positioning::CarState shown = handler.shownCarState();
+    // On the route the handler draws the car at guidance's route position,
+    // which names no road; the road is the one the tracker matched.
+    if (shown.valid && shown.mapIndex == Positioning::NoMapIndex) {
+        const Positioning::CarState tracked = handler.tracker().carState();
+        if (tracked.valid && tracked.onRoad) {
+            shown.mapIndex = tracked.mapIndex;
+            shown.polylineId = tracked.polylineId;
+            shown.caption = tracked.caption;
+        }
+    }
+    return shown;
 }
 
 float HandlerCarSource::unitsPerMetre() { return m_navigation.unitsPerMetre(); }
