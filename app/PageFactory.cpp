@@ -221,7 +221,7 @@ void PageFactory::createPage(const Row& row) {
         services.navigation = e.m_navigation.get();
         if (e.m_sensors) {
             e.m_sensorSource = std::make_unique<Screens::SensorsSource>(*e.m_sensors, e.m_navigation.get(),
-                                                                         e.m_atlas.get());
+                                                                         e.m_atlas.get(), e.m_mapRenderer.get());
             services.sensors = e.m_sensorSource.get();
         }
         new Screens::fdPageMap(ui, std::move(services));

@@ -58,7 +58,8 @@ void HandlerNavigation::sayNextManeuver() {
     const Guidance::fdMapNavi& navi = m_demo ? m_demo->navi() : m_handler.navi();
     Guidance::Phrase phrase;
     // Spoken at the priority of guidance's own manoeuvre phrases.
-    if (m_sound != nullptr && m_sound->naviOn() && Guidance::Voice::composeManeuverPhrase(phrase, navi, navi.sayDistanceFirst()))
+    if (m_sound != nullptr && m_sound->naviOn() &&
+        Guidance::Voice::composeManeuverPhrase(phrase, navi, navi.sayDistanceFirst()))
         m_sound->play(4, phrase);
 }
 

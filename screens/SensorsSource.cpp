@@ -2,6 +2,7 @@
 
 #include "guidance/KVMapEventsHandler.h"
 #include "guidance/RouteSimulator.h"
+#include "render/fdMapRenderer.h"
 #include "screens/HandlerNavigation.h"
 
 namespace Screens {
@@ -14,6 +15,13 @@ std::u16string SensorsSource::shortText(const std::string& name) const {
 Guidance::SensorFrame SensorsSource::frame() const {
     Guidance::SensorFrame frame;
     frame.atlas = m_atlas;
+    if (m_renderer != nullptr) {
+        const MapDrawing::LayerCounters& counters = m_renderer->counters();
+        frame.polygons = counters.polygons;
+        frame.polylines = counters.polylines;
+        frame.points = counters.points;
+        frame.captions = counters.captions;
+    }
     if (m_navigation == nullptr)
         return frame;
     Guidance::KVMapEventsHandler& handler = m_navigation->handler();
