@@ -5,10 +5,12 @@
 #include "core/Config.h"
 #include "core/Log.h"
 #include "core/TempSurface.h"
+#include "guidance/Sensors.h"
 #include "map/KVAtlas.h"
 #include "platform/Window.h"
 #include "render/MapCamera.h"
 #include "render/fdMapRenderer.h"
+#include "screens/SensorsSource.h"
 #include "ui/fdInterface.h"
 
 #include <algorithm>
@@ -54,6 +56,8 @@ void fdEngine::redraw() {
     const std::uint32_t now = SDL_GetTicks();
     if (!m_ui)
         return;
+    if (m_sensors && m_sensorSource)
+        m_sensors->updateAll(m_sensorSource->frame());
     m_ui->tick(now);
     drawNow();
 }

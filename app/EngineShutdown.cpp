@@ -16,6 +16,11 @@
 #include "map/KVAtlas.h"
 #include "map/proximity/Index.h"
 #include "platform/Memory.h"
+#include "guidance/KVMapEventsHandler.h"
+#include "guidance/Sensors.h"
+#include "screens/HandlerCarSource.h"
+#include "screens/HandlerNavigation.h"
+#include "screens/SensorsSource.h"
 #include "guidance/SoundSystem.h"
 #include "positioning/System.h"
 #include "routing/AtlasRoute.h"
@@ -101,6 +106,22 @@ void fdEngine::saveSettings() {
         m_config->save(dataPath(u"config.xml"));
 }
 
+void fdEngine::stopMapEvents() {
+    if (m_positioning && m_mapEvents)
+        m_positioning->removeListener(m_mapEvents.get());
+}
+
+void fdEngine::releaseGuidance() {
+    stopMapEvents();
+    m_sensorSource.reset();
+    m_carSource.reset();
+    // The demo drive's guidance reports to the handler: it goes first.
+    m_navigation.reset();
+    m_mapEvents.reset();
+    m_naviSounds.reset();
+    m_sensors.reset();
+}
+
 void fdEngine::shutdown() {
     if (m_shutDown)
         return;
@@ -112,10 +133,12 @@ void fdEngine::shutdown() {
     }
     if (m_positioning && m_tracks)
         m_positioning->removeListener(m_tracks.get());
+    stopMapEvents();
     if (m_waypoints)
         m_waypoints->save(programPath(u"waypoints"));
     if (m_ui)
         m_ui->setSoundPlayer(nullptr);
+    releaseGuidance();
     m_sound.reset();
     saveSettings();
     if (m_ui) {

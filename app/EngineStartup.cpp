@@ -11,8 +11,10 @@
 #include "map/AtlasFolderList.h"
 #include "map/KVAtlas.h"
 #include "search/Engine.h"
+#include "platform/Battery.h"
 #include "platform/Path.h"
 #include "positioning/SerialPortSystem.h"
+#include "guidance/Sensors.h"
 #include "guidance/SoundSystem.h"
 #include "positioning/System.h"
 #include "routing/AtlasRoute.h"
@@ -126,6 +128,16 @@ bool fdEngine::initDesign(int& result) {
     const bool gpsSettings = loadGps();
     if (root->value("gps_enable", true) && gpsSettings)
         m_positioning->enable(nullptr);
+
+    try {
+        Guidance::SensorsSetup setup;
+        setup.powerSupplyRoot = Platform::kPowerSupplyRoot;
+        m_sensors = std::make_unique<Guidance::Sensors>(*m_messages, m_positioning.get(), setup);
+    } catch (const std::exception& error) {
+        Log::log(Log::Critical, "fatal error : failed to create sensors : %s", std::string(error.what()));
+        return false;
+    }
+    Log::log(Log::Info, "Sensors started");
 
     m_onlineAutoDisable = root->value("online_auto_disable", true);
 

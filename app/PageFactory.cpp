@@ -18,9 +18,14 @@
 #include "render/MapCaptions.h"
 #include "render/ViewPreparation.h"
 #include "screens/fdMainMenuPage.h"
+#include "guidance/KVMapEventsHandler.h"
+#include "guidance/Sensors.h"
 #include "guidance/SoundSystem.h"
 #include "positioning/System.h"
 #include "routing/AtlasRoute.h"
+#include "screens/HandlerCarSource.h"
+#include "screens/HandlerNavigation.h"
+#include "screens/SensorsSource.h"
 #include "screens/fdPageMap.h"
 #include "userdata/WaypointStyles.h"
 #include "userdata/fdTrackManager.h"
@@ -212,8 +217,13 @@ void PageFactory::createPage(const Row& row) {
         services.route = e.m_route;
         services.waypoints = e.m_waypoints.get();
         // No fix source: the engine keeps the track manager listening.
-        // The car, guidance and the sensors join the page with their
-        // subsystems.
+        services.car = e.m_carSource.get();
+        services.navigation = e.m_navigation.get();
+        if (e.m_sensors) {
+            e.m_sensorSource = std::make_unique<Screens::SensorsSource>(*e.m_sensors, e.m_navigation.get(),
+                                                                         e.m_atlas.get(), e.m_mapRenderer.get());
+            services.sensors = e.m_sensorSource.get();
+        }
         new Screens::fdPageMap(ui, std::move(services));
         return;
     }
@@ -358,6 +368,29 @@ bool PageFactory::loadWaypoints() {
     return true;
 }
 
+bool PageFactory::createMapEvents() {
+    fdEngine& e = m_engine;
+    if (!e.m_route || !e.m_atlas)
+        return true;
+    try {
+        if (e.m_sound)
+            e.m_naviSounds = std::make_unique<Guidance::SoundSystemNaviSounds>(*e.m_sound);
+        Render::RenderStyles* styles = e.m_mapRenderer ? &e.m_mapRenderer->styles() : nullptr;
+        e.m_mapEvents = Guidance::KVMapEventsHandler::create(e.m_config->root(), *e.m_atlas, e.m_route->path(),
+                                                             e.m_naviSounds.get(), styles);
+    } catch (const std::exception& error) {
+        Log::log(Log::Critical, "fatal error : failed to init map events handler : %s", std::string(error.what()));
+        return false;
+    }
+    // Demo speed in km/h.
+    const float demoSpeed = std::clamp(e.m_config->root()->value("demo_speed", 60.0f), 5.0f, 200.0f) / 3.6f;
+    e.m_navigation = std::make_unique<Screens::HandlerNavigation>(*e.m_mapEvents, e.m_naviSounds.get(), demoSpeed);
+    e.m_carSource = std::make_unique<Screens::HandlerCarSource>(*e.m_navigation);
+    if (e.m_positioning)
+        e.m_positioning->addListener(e.m_mapEvents.get());
+    return true;
+}
+
 bool PageFactory::loadDangerPoints() {
     fdEngine& e = m_engine;
     auto root = e.m_config->root();
@@ -381,7 +414,7 @@ bool PageFactory::loadDangerPoints() {
     Log::logMemoryStatus();
     Log::log(Log::Info, "fdMapRenderer::init()");
     Log::logMemoryStatus();
-    return true;
+    return createMapEvents();
 }
 
 } // namespace engine

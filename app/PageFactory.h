@@ -38,6 +38,9 @@ class PageFactory {
     bool loadAtlasContents();
     bool createMapRenderer();
     bool loadDangerPoints();
+    // The map events handler over the atlas's route, listening to the fixes,
+    // and the map page's views of it.
+    bool createMapEvents();
     bool createTrackManager();
     bool loadWaypoints();
     void createPage(const Row& row);

@@ -19,6 +19,11 @@
 #include "platform/Memory.h"
 #include "platform/Path.h"
 #include "platform/SystemInfo.h"
+#include "guidance/KVMapEventsHandler.h"
+#include "guidance/Sensors.h"
+#include "screens/HandlerCarSource.h"
+#include "screens/HandlerNavigation.h"
+#include "screens/SensorsSource.h"
 #include "guidance/SoundSystem.h"
 #include "positioning/System.h"
 #include "routing/AtlasRoute.h"
@@ -273,6 +278,7 @@ int fdEngine::init() {
 }
 
 fdEngine::~fdEngine() {
+    releaseGuidance();
     m_mapCaptions.reset();
     m_mapRenderer.reset();
     g_engine = nullptr;

@@ -39,8 +39,16 @@ namespace Monitoring {
 class System;
 }
 namespace Guidance {
+class KVMapEventsHandler;
+class Sensors;
 class SoundSystem;
-}
+class SoundSystemNaviSounds;
+} // namespace Guidance
+namespace Screens {
+class HandlerCarSource;
+class HandlerNavigation;
+class SensorsSource;
+} // namespace Screens
 class AtlasRoute;
 class RouteLine;
 class fdTrackManager;
@@ -172,6 +180,8 @@ class fdEngine : public Network::ConnectionListener, public Ui::EngineServices {
     TempSurface* mapSurface() const { return m_mapSurface.get(); }
     TempSurface* scratchSurface() const { return m_scratchSurface.get(); }
     Map::Proximity::IndexHolder* dangerPoints() const { return m_dangerPoints.get(); }
+    Guidance::KVMapEventsHandler* mapEvents() const { return m_mapEvents.get(); }
+    Guidance::Sensors* sensors() const { return m_sensors.get(); }
 
   private:
     friend class PageFactory;
@@ -182,6 +192,11 @@ class fdEngine : public Network::ConnectionListener, public Ui::EngineServices {
     bool initConfig();
     bool initMessages();
     bool initDesign(int& result);
+    // Takes the map events handler off the fix stream.
+    void stopMapEvents();
+    // Ends the demo drive and releases the handler, the sensors and the
+    // page's views of them; before the atlas and the sound player go.
+    void releaseGuidance();
     void readScreenSize();
 
     // Fields in the order the engine releases them in reverse.
@@ -219,6 +234,15 @@ class fdEngine : public Network::ConnectionListener, public Ui::EngineServices {
     AtlasRoute* m_route = nullptr;
     std::unique_ptr<RouteLine> m_routeLine;
     std::unique_ptr<MapCamera> m_camera;
+    // Sensors listen to the positioning system; the map events handler
+    // speaks through the sound player and follows the atlas's route; the
+    // map page reads them through the three views after them.
+    std::unique_ptr<Guidance::Sensors> m_sensors;
+    std::unique_ptr<Guidance::SoundSystemNaviSounds> m_naviSounds;
+    std::unique_ptr<Guidance::KVMapEventsHandler> m_mapEvents;
+    std::unique_ptr<Screens::HandlerNavigation> m_navigation;
+    std::unique_ptr<Screens::HandlerCarSource> m_carSource;
+    std::unique_ptr<Screens::SensorsSource> m_sensorSource;
     bool m_initialized = false;
     bool m_onlineAutoDisable = true;
     SDL_Surface* m_screen = nullptr;

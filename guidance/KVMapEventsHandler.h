@@ -108,6 +108,9 @@ public:
     ObjWarn& objWarn() { return m_objWarn; }
     const Positioning::CarState& shownCarState() const { return m_shownCarState; }
     bool rebuildRequested() const { return m_rebuildRequested; }
+    // Metres from the car to the route while it approaches it from off the
+    // route.
+    std::uint32_t approachDistance() const { return m_approachDistance; }
     bool naviOn() const { return m_naviOn; }
     const Core::ConfigNodePtr& config() const { return m_config; }
     Render::RenderStyles* styles() const { return m_styles; }

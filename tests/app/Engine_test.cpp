@@ -4,6 +4,13 @@
 
 #include "core/Config.h"
 #include "core/Text.h"
+#include "guidance/KVMapEventsHandler.h"
+#include "guidance/Sensors.h"
+#include "routing/AtlasRoute.h"
+#include "screens/SensorsPanel.h"
+#include "screens/fdPageMap.h"
+#include "tools/demo-atlas/DemoAtlas.h"
+#include "ui/fdStatic.h"
 #include "map/KVAtlas.h"
 #include "userdata/MonitoringSystem.h"
 #include "tests/support/CaptureLogger.h"
@@ -245,6 +252,71 @@ TEST_F(EngineRun, DispatchPassesKeysWithASymbolAndQuits) {
     e.dispatch(event);
     EXPECT_TRUE(e.quit());
     e.shutdown();
+}
+
+// A route across the demo town driven by fixes on its roads: the map page
+// shows the car on its road, guidance runs and the sensors panel's first
+// sensor (the distance to the manoeuvre) gets a value; at shutdown the
+// handler leaves the fix stream and the global pointer is cleared.
+TEST_F(EngineRun, FixesAlongARouteMoveTheCarGuidanceAndSensors) {
+    engine::fdEngine e(folder.wide());
+    ASSERT_EQ(e.init(), 0);
+    e.configRoot()->set("map_sensors_visible", true);
+    Guidance::KVMapEventsHandler* handler = e.mapEvents();
+    ASSERT_NE(handler, nullptr);
+    EXPECT_EQ(Guidance::KVMapEventsHandler::instance(), handler);
+    for (const auto& [east, north] : {std::pair{400.0, 500.0}, {-400.0, 500.0}}) {
+        const auto [x, y] = DemoAtlas::globalOf(east, north);
+        ASSERT_TRUE(e.route()->addPathPointAtLocation(*e.atlas(), *e.configRoot(),
+                                                      {static_cast<std::int32_t>(x), static_cast<std::int32_t>(y)}));
+    }
+    ASSERT_FALSE(e.route()->path().isEmpty());
+    e.ui()->activatePage(e.ui()->findPage("pageMap"));
+    e.redraw();
+    auto* page = Screens::fdPageMap::instance();
+    ASSERT_NE(page, nullptr);
+    ASSERT_EQ(e.ui()->activePage(), page);
+    ASSERT_NE(page->sensorsPanel(), nullptr);
+    const auto* label = dynamic_cast<const Ui::fdStatic*>(page->sensorsPanel()->findChild("sensor3"));
+    ASSERT_NE(label, nullptr);
+    const auto marked = [&] {
+        std::vector<std::uint32_t> roads;
+        for (std::size_t i = 0; i < e.atlas()->mapCount(); ++i)
+            for (std::uint32_t road : page->roadMarks().of(i))
+                roads.push_back(road);
+        return roads;
+    };
+    EXPECT_FALSE(handler->shownCarState().valid);
+    EXPECT_TRUE(marked().empty());
+    EXPECT_EQ(label->text(), u"-");
+
+    // Ten metres a step, ten metres a second, along the first half of the
+    // route.
+    PathPosition at(e.route()->path(), true);
+    for (int step = 0; step < 40 && !at.isAtEnd(); ++step, at.advanceMetres(10)) {
+        const Positioning::CarState car = Guidance::carStateAt(at);
+        const Map::Point p = car.position.toGlobal();
+        Positioning::Fix fix;
+        fix.x = p.x;
+        fix.y = p.y;
+        fix.speed = 10.0f;
+        fix.heading = car.heading * 180.0f / 3.14159265f;
+        fix.hdop = 1.0f;
+        handler->onFix(true, fix);
+        e.sensors()->onFix(true, fix);
+        e.redraw();
+    }
+    EXPECT_TRUE(handler->shownCarState().valid);
+    EXPECT_TRUE(handler->navi().running());
+    EXPECT_FALSE(handler->navi().outOfPath());
+    const Positioning::CarState tracked = handler->tracker().carState();
+    ASSERT_TRUE(tracked.onRoad);
+    EXPECT_EQ(marked(), std::vector<std::uint32_t>{tracked.polylineId}) << "the car's road";
+    EXPECT_NE(label->text(), u"-");
+
+    e.shutdown();
+    EXPECT_EQ(Guidance::KVMapEventsHandler::instance(), nullptr);
+    EXPECT_EQ(e.mapEvents(), nullptr);
 }
 
 } // namespace

@@ -1,0 +1,80 @@
+#include "screens/HandlerCarSource.h"
+
+#include "guidance/KVMapEventsHandler.h"
+#include "guidance/RouteSimulator.h"
+#include "screens/HandlerNavigation.h"
+
+namespace Screens {
+
+bool HandlerCarSource::tryTakeCarState() { return m_navigation.handler().lock().tryTake(); }
+
+void HandlerCarSource::releaseCarState() { m_navigation.handler().lock().release(); }
+
+void HandlerCarSource::onFrame() {
+    Guidance::KVMapEventsHandler& handler = m_navigation.handler();
+    handler.onFrame();
+    if (Guidance::RouteSimulator* demo = m_navigation.demo())
+        demo->step(handler.clock().ticksMs());
+}
+
+std::optional<CarFix> HandlerCarSource::currentFix() {
+    bool valid = false;
+    Positioning::Fix fix;
+    if (const Guidance::RouteSimulator* demo = m_navigation.demo()) {
+        fix = demo->fix();
+        valid = demo->carState().valid;
+    } else {
+        fix = m_navigation.handler().currentFix(&valid);
+    }
+    if (!valid)
+        return std::nullopt;
+    return CarFix{{fix.x, fix.y}, fix.heading, fix.speed, fix.latitude, fix.longitude};
+}
+
+Positioning::CarState HandlerCarSource::shownCar() {
+    if (const Guidance::RouteSimulator* demo = m_navigation.demo())
+        return demo->carState();
+    Guidance::KVMapEventsHandler& handler = m_navigation.handler();
+    Positioning::CarState shown = handler.shownCarState();
+    // On the route the handler draws the car at guidance's route position,
+    // which names no road; the road is the one the tracker matched.
+    if (shown.valid && shown.mapIndex == Positioning::NoMapIndex) {
+        const Positioning::CarState tracked = handler.tracker().carState();
+        if (tracked.valid && tracked.onRoad) {
+            shown.mapIndex = tracked.mapIndex;
+            shown.polylineId = tracked.polylineId;
+            shown.caption = tracked.caption;
+        }
+    }
+    return shown;
+}
+
+float HandlerCarSource::unitsPerMetre() { return m_navigation.unitsPerMetre(); }
+
+GuidanceState HandlerCarSource::guidance() {
+    Guidance::RouteSimulator* demo = m_navigation.demo();
+    const Guidance::fdMapNavi& navi = demo ? demo->navi() : m_navigation.handler().navi();
+    GuidanceState state;
+    state.running = navi.running();
+    state.hasParts = !m_navigation.handler().route().isEmpty();
+    state.outOfPath = navi.outOfPath();
+    state.maneuverKnown = navi.maneuverKnown();
+    state.maneuverType = navi.maneuverType();
+    state.maneuverMetres = static_cast<std::int32_t>(navi.remainingDistance());
+    state.approachMetres = static_cast<std::int32_t>(m_navigation.handler().approachDistance());
+    return state;
+}
+
+std::optional<WarnedObject> HandlerCarSource::warnedObject() {
+    Guidance::RouteSimulator* demo = m_navigation.demo();
+    const Guidance::ObjWarn& warn = demo ? demo->objWarn() : m_navigation.handler().objWarn();
+    const Guidance::ObjWarn::Object* object = warn.current();
+    if (object == nullptr)
+        return std::nullopt;
+    const PathPosition& car = demo ? demo->cursor() : m_navigation.handler().navi().position();
+    const auto metres = static_cast<std::int32_t>(PathPosition::distanceTo(car, object->position));
+    return WarnedObject{object->poi.point, object->poi.poiType,
+                        PathPosition::isBefore(object->position, car) ? -metres : metres};
+}
+
+} // namespace Screens
