@@ -37,18 +37,23 @@ std::uint32_t freeByteMask(const SDL_PixelFormat* f) { return ~(f->Rmask | f->Gm
 // what would exhaust memory when converted or multiplied.
 constexpr std::uint64_t MaxImagePixels = std::uint64_t{1} << 24;
 
-// SDL's loader takes a bit count that is no real depth (2835, 6144 ...) and
-// hands back a surface of nonsense format (depth 19, 0 or 128, pitch 0) with
-// the header's dimensions, which its own conversion then crashes on. Such a
-// surface, or one larger than the file's bits can fill, is refused here.
+// SDL's loader takes a bit count that is no real depth (2835, 6144, 32769
+// ...) and hands back a surface of nonsense format (depth 19, 0 or 128, pitch
+// 0, or a depth of 1 cut from 32769 with no palette) with the header's
+// dimensions, which its own conversion then crashes on. Such a surface, or
+// one larger than the file's bits can fill, is refused here.
 const char* unusableBmp(const SDL_Surface* s, std::int64_t fileBytes) {
-    switch (s->format->BitsPerPixel) {
+    const SDL_PixelFormat* f = s->format;
+    switch (f->BitsPerPixel) {
     case 1: case 4: case 8: case 15: case 16: case 24: case 32:
         break;
     default:
         return "BMP bit count is not a depth";
     }
-    if (s->pitch == 0 || s->w <= 0 || s->h <= 0)
+    if (f->BytesPerPixel != (f->BitsPerPixel + 7) / 8 ||
+        (f->BitsPerPixel <= 8 && (f->palette == nullptr || f->palette->ncolors <= 0)))
+        return "BMP bit count is not a depth";
+    if (s->pitch == 0 || s->w <= 0 || s->h <= 0 || s->pitch < s->w * f->BytesPerPixel)
         return "BMP has no rows";
     const std::uint64_t pixels = std::uint64_t(s->w) * std::uint64_t(s->h);
     if (pixels > MaxImagePixels || (fileBytes >= 0 && pixels > 8 * std::uint64_t(fileBytes)))

@@ -130,7 +130,11 @@ TEST(Image, NonsenseBitCountsAndSizesAreRefused) {
     const struct {
         std::uint16_t bitCount;
         std::int32_t width, height;
-    } cases[] = {{6144, 2, 2}, {2835, 13829, 31747}, {6272, 13829, 31747}};
+        bool pixelsAtZero; // rows read from the file's first byte on
+    } cases[] = {{6144, 2, 2, false},
+                 {2835, 13829, 31747, false},
+                 {6272, 13829, 31747, false},
+                 {32769, 1, 16, true}}; // depth 1 (cut to eight bits) with no palette
     for (const auto& c : cases) {
         std::string bytes = TestSupport::solidBmp(2, 2, 24, 0xFF102030);
         for (int i = 0; i < 4; ++i) {
@@ -138,6 +142,8 @@ TEST(Image, NonsenseBitCountsAndSizesAreRefused) {
             bytes[22 + i] = static_cast<char>(c.height >> (8 * i));
         }
         bytes[28] = static_cast<char>(c.bitCount), bytes[29] = static_cast<char>(c.bitCount >> 8);
+        if (c.pixelsAtZero)
+            bytes[10] = 0;
         const std::string name = std::to_string(c.bitCount).append("-").append(std::to_string(c.width)).append(".bmp");
         const std::u16string path = widePath(dir.write(name, bytes));
         const SDL_PixelFormat* formats[] = {nullptr, display->format};
