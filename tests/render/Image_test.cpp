@@ -121,8 +121,8 @@ TEST(Image, LoadFailuresAreLogged) {
     EXPECT_EQ(Render::loadImage(cut, display->format), nullptr);
 }
 
-// Headers SDL's loader accepts although no picture fits them: refused with
-// the loader's message, in the file's own format and converted alike.
+// Headers no picture fits, which SDL's loader takes or would allocate for:
+// refused with the loader's message, in the file's own format and converted.
 TEST(Image, NonsenseBitCountsAndSizesAreRefused) {
     TestSupport::TempDir dir;
     TestSupport::CaptureLogger log;
@@ -134,7 +134,8 @@ TEST(Image, NonsenseBitCountsAndSizesAreRefused) {
     } cases[] = {{6144, 2, 2, false},
                  {2835, 13829, 31747, false},
                  {6272, 13829, 31747, false},
-                 {32769, 1, 16, true}}; // depth 1 (cut to eight bits) with no palette
+                 {32769, 1, 16, true}, // depth 1 (cut to eight bits) with no palette
+                 {24, 13829, 31747, false}}; // a real depth, gigabytes the file cannot fill
     for (const auto& c : cases) {
         std::string bytes = TestSupport::solidBmp(2, 2, 24, 0xFF102030);
         for (int i = 0; i < 4; ++i) {
