@@ -15,10 +15,14 @@ class ConfigNode;
 
 namespace engine {
 
+// The serial speed a receiver is driven at: the given baud raised to the
+// next of 4800, 9600, 19200, 38400, 57600 and 115200.
+std::int32_t supportedGpsRate(std::int32_t baud);
+
 struct DeviceSpec {
     std::string name;
     std::int32_t gpsPort = 0;
-    // Always one of 4800, 9600, 19200, 38400, 57600.
+    // Always one of the rates supportedGpsRate gives.
     std::int32_t baudRate = 4800;
     // Kept as read; the program has no use for them.
     std::int32_t third = 0;

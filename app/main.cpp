@@ -1,16 +1,32 @@
-#include <cstdio>
+// The program's entry: one running copy per session, the engine run under
+// the crash guard, and the engine destroyed in every case.
 
-// The engine and the user interface are not built yet: until they are, the
-// program says plainly what it cannot do and where its working parts can be
-// tried.
+#include "app/CrashReport.h"
+#include "app/fdEngine.h"
+
+#include "platform/CrashGuard.h"
+#include "platform/SingleInstance.h"
+
+#include <memory>
+#include <new>
+
 int main() {
-    std::fputs("Mirel: the navigator's engine and user interface are not built yet, so this program\n"
-               "opens no window, reads no GPS receiver, guides no route and finds no address.\n"
-               "What works so far can be tried with the tools built beside it:\n"
-               "  build/tools/render-atlas build/app/data/maps/demo frame.bmp --centre 50,10 --scale 28\n"
-               "      draws one map frame of the demo atlas (2D or --3d, --night) into a BMP picture;\n"
-               "  build/tools/nmea-replay FILE.nmea\n"
-               "      plays a recorded NMEA stream through the positioning system.\n",
-               stderr);
-    return 0;
+    Platform::SingleInstance guard("mirel");
+    if (!guard.acquired()) {
+        // A second copy touches no log or setting: it only brings the first
+        // copy's window forward.
+        guard.raiseRunningCopy();
+        return -1;
+    }
+    std::unique_ptr<engine::fdEngine> engine(new (std::nothrow) engine::fdEngine());
+    if (!engine)
+        return 0;
+    Platform::onRaiseRequest([] {
+        if (auto* running = engine::fdEngine::instance())
+            running->requestRaise();
+    });
+    const int result = Platform::runGuarded([&] { return engine->run(); }, engine::reportCrash, -1);
+    Platform::onRaiseRequest({});
+    engine.reset();
+    return result;
 }

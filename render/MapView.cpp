@@ -3,6 +3,8 @@
 #include "map/Level.h"
 #include "render/MapCamera.h"
 
+#include <utility>
+
 namespace MapView {
 
 namespace {
@@ -37,15 +39,18 @@ bool pickObjectAt(const std::vector<Map::StateRecord>& records, Map::Point& poin
     std::int32_t y = static_cast<std::int32_t>((static_cast<std::uint32_t>(point.y) >> unitShift) -
                                                (frame.originY << cellShift));
     const Map::CellPosition cell = frame.cellOf(x, y);
-    Map::Level::CellItems items;
-    if (chosen->level == nullptr ||
-        !chosen->level->cellItems(chosen->level->defaultArea(), cell.cellX, cell.cellY, items))
-        return false;
+    std::vector<CellRecords> cells;
+    if (chosen->level != nullptr) {
+        for (const auto& [dx, dy] : {std::pair{0, 0}, std::pair{-1, 0}, std::pair{0, -1}, std::pair{-1, -1}}) {
+            Map::Level::CellItems items;
+            if (chosen->level->cellItems(chosen->level->defaultArea(), cell.cellX + dx, cell.cellY + dy, items))
+                cells.push_back({cell.cellX + dx, cell.cellY + dy, Map::RecordIterator(items)});
+        }
+    }
     const PickInCell& search = pickInCellSearch();
-    if (!search) return false;
-    Map::RecordIterator iterator(items);
+    if (cells.empty() || !search) return false;
     MapObject found;
-    if (!search(frame, iterator, x, y, found)) return false;
+    if (!search(frame, cells, x, y, found)) return false;
     found.mapIndex = chosen->mapIndex;
     out = found;
     point.x = static_cast<std::int32_t>((static_cast<std::uint32_t>(x) + (frame.originX << cellShift))

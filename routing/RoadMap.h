@@ -20,7 +20,12 @@
 #include <cstdint>
 #include <vector>
 
+class Path;
+struct PathPart;
 class RoadMapHolder;
+namespace Map::Routing {
+struct RouteSegment;
+}
 namespace Map {
 class Atlas;
 namespace File {
@@ -41,6 +46,17 @@ class RoadMap {
     // read or is empty (out is then empty).
     static std::int32_t segmentShape(RoadMapHolder& slot, Map::Atlas& atlas, std::uint32_t segmentId,
                                      std::vector<Map::File::ShapeStep>& out);
+    // A route part along the whole of segment `segmentId` in geometric
+    // order (from its from node), in the map's first level: 0, a load
+    // status, or -3 when the segment's shape or a polyline of it cannot be
+    // read (PathBuild.cpp).
+    static std::int32_t partAlongSegment(RoadMapHolder& slot, Map::Atlas& atlas, std::uint32_t segmentId,
+                                         PathPart& out);
+    // One part per segment of a search result, in order, legs 0 and no
+    // manoeuvres; the geometry is read in ascending storage order. Status
+    // as partAlongSegment; out is cleared first.
+    static std::int32_t buildParts(RoadMapHolder& slot, Map::Atlas& atlas,
+                                   const std::vector<Map::Routing::RouteSegment>& segments, Path& out);
 
     struct Snapshot {
         std::uint32_t nodes = 0;

@@ -81,7 +81,6 @@ struct NodeRecord {
     std::uint32_t firstLink = kNoId;    // main records: first link record
     std::uint32_t cost = kInfiniteCost; // main records: search label
     std::uint32_t predecessor = kNoId;  // main records: segment record it was reached by
-    std::uint32_t heapPosition = 0;     // main records: place in the search heap
     std::uint8_t flags = 0;
     std::uint8_t closed = 0; // main records: the search has settled it
     std::uint16_t spare = 0;

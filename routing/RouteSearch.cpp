@@ -51,7 +51,10 @@ void searchLoop(RoadMap& map, SearchTask& task, const RoutingParams& params, Sea
     // The smallest estimate over all targets. The largest would overestimate
     // the way to a near finish whenever a detour towards a far one looks
     // cheaper, and the search would settle that finish through the detour.
+    // Mode 2 has none, so nothing is looked up for it.
+    const bool estimating = params.routing_mode != 2;
     auto estimate = [&](std::uint32_t v) -> std::uint32_t {
+        if (!estimating) return 0;
         const GridCell cell = cellOfVertex(v);
         std::uint32_t best = kInfiniteCost;
         for (const GridCell& target : targetCells)
@@ -59,9 +62,13 @@ void searchLoop(RoadMap& map, SearchTask& task, const RoutingParams& params, Sea
         return best;
     };
 
+    // The links of the vertex being expanded, gathered first so that the
+    // records they lead to are fetched from memory together; they are then
+    // relaxed in link order, as if walked one by one.
+    std::vector<std::uint32_t> around;
     std::uint64_t expanded = 0;
     std::uint64_t bad = 0;
-    SearchQueue queue(nodes);
+    SearchQueue queue(nodes.size());
     nodes[source].cost = 0;
     nodes[source].closed = 1;
     nodes[source].predecessor = kNoId;
@@ -80,13 +87,27 @@ void searchLoop(RoadMap& map, SearchTask& task, const RoutingParams& params, Sea
             }
             if (task.reachedCount == task.targets.size()) break;
             // A finish ends its branch: routes do not run through it.
-            queue.removeAt(nodes[n].heapPosition);
+            queue.removeAt(queue.positionOf(n));
             nodes[n].closed = 1;
             continue;
         }
 
         ++expanded;
+        // The vertices likely to be settled next: their links are in cache
+        // (prefetched when their labels improved); fetch the segments.
+        for (std::size_t next = 1; next <= 2; ++next) {
+            const std::uint32_t v = queue.vertexAt(next);
+            if (v >= nodes.size()) break;
+            std::uint32_t k = nodes[v].firstLink;
+            for (int i = 0; i < 4 && k < links.size(); ++i, ++k) {
+                const LinkRecord& link = links[k];
+                if (!(link.flags & LinkFlag::Jump) && link.value < segments.size())
+                    __builtin_prefetch(&segments[link.value]);
+                if (link.flags & (LinkFlag::LastLink | LinkFlag::Jump)) break;
+            }
+        }
         const std::uint64_t costN = nodes[n].cost;
+        around.clear();
         std::uint32_t l = nodes[n].firstLink;
         for (std::size_t guard = 0; guard <= links.size() && l < links.size(); ++guard) {
             const LinkRecord link = links[l];
@@ -95,7 +116,18 @@ void searchLoop(RoadMap& map, SearchTask& task, const RoutingParams& params, Sea
                 l = link.value;
                 continue;
             }
-            const std::uint32_t s = link.value;
+            around.push_back(link.value);
+            if (link.value < segments.size()) __builtin_prefetch(&segments[link.value]);
+            if (link.flags & LinkFlag::LastLink) break;
+            ++l;
+        }
+        for (const std::uint32_t s : around) {
+            if (s >= segments.size()) continue;
+            const SegmentRecord& rec = segments[s];
+            const std::uint32_t m = rec.start == n ? rec.end : rec.start;
+            if (m < nodes.size()) __builtin_prefetch(&nodes[m]);
+        }
+        for (const std::uint32_t s : around) {
             if (s < segments.size()) {
                 const SegmentRecord& rec = segments[s];
                 const std::uint32_t h = (rec.flags & RecordFlag::Head) ? s : rec.head;
@@ -112,7 +144,7 @@ void searchLoop(RoadMap& map, SearchTask& task, const RoutingParams& params, Sea
                             if (target.cost <= reach)
                                 improve = false;
                             else if (!target.closed)
-                                queue.removeAt(target.heapPosition);
+                                queue.removeAt(queue.positionOf(m));
                         }
                         if (improve) {
                             const std::uint32_t e = estimate(m);
@@ -120,6 +152,9 @@ void searchLoop(RoadMap& map, SearchTask& task, const RoutingParams& params, Sea
                             updated.cost = static_cast<std::uint32_t>(reach);
                             updated.predecessor = s;
                             updated.closed = 0;
+                            // Its links will be walked when it is settled;
+                            // the frontier's lists stay in cache till then.
+                            if (updated.firstLink < links.size()) __builtin_prefetch(&links[updated.firstLink]);
                             queue.push(SearchQueueEntry{static_cast<std::int64_t>(reach + e), m});
                         }
                     }
@@ -127,10 +162,8 @@ void searchLoop(RoadMap& map, SearchTask& task, const RoutingParams& params, Sea
             } else {
                 ++bad;
             }
-            if (link.flags & LinkFlag::LastLink) break;
-            ++l;
         }
-        queue.removeAt(nodes[n].heapPosition);
+        queue.removeAt(queue.positionOf(n));
         nodes[n].closed = 1;
     }
 

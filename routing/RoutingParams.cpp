@@ -43,26 +43,6 @@ RoutingParams RoutingParams::fromConfig(Core::ConfigNode& routing) {
 
 namespace Map::Routing {
 
-std::uint32_t segmentCost(const RoutingParams& params, const SegmentAttributes& attributes,
-                          std::uint16_t length) {
-    if (attributes.access & params.accessMask) return kInfiniteCost;
-    if (params.avoid_unpaved && (attributes.road & RoadFlag::Unpaved)) return kInfiniteCost;
-    if (params.avoid_toll && (attributes.road & RoadFlag::Toll)) return kInfiniteCost;
-    if (attributes.road & RoadFlag::Forbidden) return kInfiniteCost;
-    if (length == 0) return 0;
-    std::int32_t base;
-    if (params.routing_mode == 2) return length;
-    if (params.routing_mode == 0)
-        base = length;
-    else
-        base = kSpeedFactor[attributes.road & RoadFlag::ClassMask] * static_cast<std::int32_t>(length) / 10;
-    const std::int32_t divisor = std::max<std::int32_t>(params.best_roads_max, 1);
-    const std::int32_t weight = std::min<std::int32_t>(params.best_roads, divisor);
-    const std::int32_t q = weight * base / divisor;
-    const std::int32_t term = q * (4 - (attributes.quality & 0x07)) / 5;
-    return static_cast<std::uint32_t>(std::max<std::int32_t>(base + term, 1));
-}
-
 std::uint32_t estimateCost(const RoutingParams& params, GridCell a, GridCell b, std::uint32_t smallWeight,
                            std::uint32_t largeWeight) {
     if (params.routing_mode == 2) return 0;

@@ -5,6 +5,7 @@
 
 #include "routing/RoadRecords.h"
 
+#include <algorithm>
 #include <cstdint>
 
 namespace Core {
@@ -38,9 +39,27 @@ inline constexpr std::uint16_t kSpeedFactor[8] = {248, 99, 50, 33, 25, 22, 18, 1
 
 // Cost of travelling a segment chain with these attributes and length, or
 // RoadGraph::kInfiniteCost when it is impassable. A chain of length 0 costs
-// 0; any other costs at least 1, whatever the quality term.
-std::uint32_t segmentCost(const RoutingParams& params, const RoadGraph::SegmentAttributes& attributes,
-                          std::uint16_t length);
+// 0; any other costs at least 1, whatever the quality term. Inline: the
+// search calls it on every relaxation.
+inline std::uint32_t segmentCost(const RoutingParams& params, const RoadGraph::SegmentAttributes& attributes,
+                          std::uint16_t length) {
+    if (attributes.access & params.accessMask) return RoadGraph::kInfiniteCost;
+    if (params.avoid_unpaved && (attributes.road & RoadGraph::RoadFlag::Unpaved)) return RoadGraph::kInfiniteCost;
+    if (params.avoid_toll && (attributes.road & RoadGraph::RoadFlag::Toll)) return RoadGraph::kInfiniteCost;
+    if (attributes.road & RoadGraph::RoadFlag::Forbidden) return RoadGraph::kInfiniteCost;
+    if (length == 0) return 0;
+    std::int32_t base;
+    if (params.routing_mode == 2) return length;
+    if (params.routing_mode == 0)
+        base = length;
+    else
+        base = kSpeedFactor[attributes.road & RoadGraph::RoadFlag::ClassMask] * static_cast<std::int32_t>(length) / 10;
+    const std::int32_t divisor = std::max<std::int32_t>(params.best_roads_max, 1);
+    const std::int32_t weight = std::min<std::int32_t>(params.best_roads, divisor);
+    const std::int32_t q = weight * base / divisor;
+    const std::int32_t term = q * (4 - (attributes.quality & 0x07)) / 5;
+    return static_cast<std::uint32_t>(std::max<std::int32_t>(base + term, 1));
+}
 
 // Estimate of the cost between two cells: the larger of the smaller axis
 // difference times `smallWeight` and the larger times `largeWeight` (each

@@ -1,11 +1,14 @@
 #pragma once
 // The search's binary min-heap. Every move of an entry writes its position
-// into its vertex record, so an entry can be removed from the middle.
-// Positions are 32-bit: the queue holds at most one entry per vertex.
+// into a compact array by vertex (kept apart from the 28-byte vertex records
+// so that sifting touches few cache lines), so an entry can be removed from
+// the middle. Positions are 32-bit: the queue holds at most one entry per
+// vertex.
 
 #include "routing/RoadRecords.h"
 
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 struct SearchQueueEntry {
@@ -15,24 +18,43 @@ struct SearchQueueEntry {
 
 class SearchQueue {
   public:
-    explicit SearchQueue(std::vector<RoadGraph::NodeRecord>& nodes) : nodes_(nodes) {}
+    // For vertices 0 .. vertexCount - 1.
+    // Positions are written before they are read, so they start unset.
+    explicit SearchQueue(std::size_t vertexCount) : positions_(new std::uint32_t[vertexCount]) {}
 
     // Appends and restores heap order; ties do not move. Returns the position
     // at which the entry was appended.
     std::size_t push(const SearchQueueEntry& entry);
     void removeAt(std::size_t position);
-    const SearchQueueEntry& top() const { return heap_.front(); }
+    SearchQueueEntry top() const { return unpack(heap_.front()); }
+    // The vertex at a heap position (the two below the top are the likely
+    // next ones); kNoId beyond the end.
+    std::uint32_t vertexAt(std::size_t position) const {
+        return position < heap_.size() ? static_cast<std::uint32_t>(heap_[position] & 0xFFFFFF) : RoadGraph::kNoId;
+    }
+    // Where the vertex's entry stands (meaningful while it is queued).
+    std::uint32_t positionOf(std::uint32_t vertex) const { return positions_[vertex]; }
     bool empty() const { return heap_.empty(); }
     std::size_t size() const { return heap_.size(); }
     std::size_t peakSize() const { return peak_; }
-    const std::vector<SearchQueueEntry>& entries() const { return heap_; }
 
   private:
-    void place(std::size_t position, const SearchQueueEntry& entry);
+    // An entry packed in 64 bits: the key (below 2^40) above the vertex
+    // (below 2^24). Only the key parts are compared, so entries of equal
+    // keys keep the order the binary heap gives them.
+    using Packed = std::uint64_t;
+    static Packed pack(const SearchQueueEntry& e) {
+        return (static_cast<Packed>(e.key) << 24) | e.node;
+    }
+    static SearchQueueEntry unpack(Packed p) {
+        return SearchQueueEntry{static_cast<std::int64_t>(p >> 24), static_cast<std::uint32_t>(p & 0xFFFFFF)};
+    }
+    static bool less(Packed a, Packed b) { return (a >> 24) < (b >> 24); }
+    void place(std::size_t position, Packed entry);
     bool siftUp(std::size_t position);
     void siftDown(std::size_t position);
 
-    std::vector<RoadGraph::NodeRecord>& nodes_;
-    std::vector<SearchQueueEntry> heap_;
+    std::unique_ptr<std::uint32_t[]> positions_;
+    std::vector<Packed> heap_;
     std::size_t peak_ = 0;
 };

@@ -1,4 +1,5 @@
 #include "tools/DemoImages.h"
+#include "tools/SkinImages.h"
 
 #include "tests/support/BmpWriter.h"
 
@@ -139,6 +140,10 @@ std::vector<std::string> writeImages(const std::filesystem::path& dataFolder) {
             return {};
         written.push_back(p.name);
     }
+    const std::vector<std::string> skin = writeSkinImages(dataFolder);
+    if (skin.empty())
+        return {};
+    written.insert(written.end(), skin.begin(), skin.end());
     return written;
 }
 

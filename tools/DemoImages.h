@@ -9,7 +9,8 @@
 
 namespace DemoData {
 
-// Writes icons/*.bmp and patterns/*.bmp under the data folder; returns the
+// Writes icons/*.bmp, patterns/*.bmp and the skin's skin/*.bmp under the
+// data folder; returns the
 // relative names written, empty when a file could not be written.
 std::vector<std::string> writeImages(const std::filesystem::path& dataFolder);
 

@@ -23,9 +23,12 @@ sanitized=(
   ui
   positioning
   routing
+  guidance
+  search
   render
   map
   app
+  userdata
 )
 targets=()
 for folder in "${sanitized[@]}"; do targets+=("mirel_${folder}_tests"); done

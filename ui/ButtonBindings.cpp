@@ -31,14 +31,18 @@ std::int32_t* ButtonBindings::fixedKey(std::string_view name) {
     return nullptr;
 }
 
-void ButtonBindings::setKey(std::string_view name, std::int32_t key) {
+void ButtonBindings::setKey(std::string_view name, std::int32_t key, std::int32_t previousKey) {
     if (std::int32_t* field = fixedKey(name)) {
         *field = key;
         return;
     }
+    const auto old = m_actions.find(previousKey);
+    if (previousKey != key && old != m_actions.end() && old->second == name)
+        m_actions.erase(old);
     // The map holds one action per key, so binding replaces whatever the
     // key triggered before.
-    m_actions[key] = std::string(name);
+    if (key != 0)
+        m_actions[key] = std::string(name);
 }
 
 bool ButtonBindings::isUpKey(const SDL_keysym& keysym) const {

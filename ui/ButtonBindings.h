@@ -32,9 +32,11 @@ class ButtonBindings {
     // their defaults and no key has an action.
     explicit ButtonBindings(Core::ConfigNodePtr config);
 
-    // A fixed name sets that key; any other name first drops every action
-    // of the key, then binds the key to the name.
-    void setKey(std::string_view name, std::int32_t key);
+    // A fixed name sets that key. Any other name leaves previousKey when
+    // that key was bound to it, then (for a key other than 0) takes the
+    // key over from whatever action it had. The bindings page passes the
+    // key the action had before; the file loader passes 0.
+    void setKey(std::string_view name, std::int32_t key, std::int32_t previousKey);
 
     // "Up", "down" and "right" as the user sees them: on a rotated screen
     // the arrows turn with it.

@@ -106,7 +106,8 @@ bool loadButtonsText(std::string text, ButtonBindings& bindings) {
         // A "&#0;" ends the name: XML cannot carry the zero back into the
         // file, which would end there for the parser on the next load.
         const std::string_view text(name->value(), name->value_size());
-        bindings.setKey(text.substr(0, text.find('\0')), keyCode(std::string_view(key->value(), key->value_size())));
+        bindings.setKey(text.substr(0, text.find('\0')), keyCode(std::string_view(key->value(), key->value_size())),
+                        0);
     }
     return true;
 }

@@ -1,12 +1,17 @@
 // Route search on grid-like road networks of 10^4, 10^5 and 10^6 nodes,
-// beside Boost Graph Library's plain Dijkstra on the same graph and costs.
-// Every tenth street is an arterial (class 1), every fiftieth a highway
-// (class 0), the rest town streets (classes 4 to 6); one street in ten is
-// one-way. Queries run between fixed random node pairs.
+// each paired with Boost Graph Library on the same graph, costs and
+// queries: the search with its estimate (mode 1) against Boost's
+// astar_search with the same estimate, and the search without one (mode 2,
+// whose estimate is 0) against Boost's Dijkstra. Every iteration runs every
+// query, so the two sides of a pair average the same work, and the costs
+// found are checked equal before timing. Every tenth street is an arterial
+// (class 1), every fiftieth a highway (class 0), the rest town streets
+// (classes 4 to 6); one street in ten is one-way.
 
 #include "routing/RouteSearch.h"
 
 #include <benchmark/benchmark.h>
+#include <boost/graph/astar_search.hpp>
 #include <boost/graph/compressed_sparse_row_graph.hpp>
 #include <boost/graph/dijkstra_shortest_paths.hpp>
 
@@ -19,7 +24,8 @@ using namespace RoadGraph;
 namespace {
 
 struct Arc {
-    std::uint32_t weight;
+    std::uint32_t time;   // mode 1 cost
+    std::uint32_t length; // mode 2 cost
 };
 using BoostGraph = boost::compressed_sparse_row_graph<boost::directedS, boost::no_property, Arc>;
 
@@ -76,12 +82,15 @@ std::unique_ptr<Network> buildNetwork(std::uint32_t side) {
         NodeTransitions table;
         table.add(0, 0, true, s.twoWay);
         net->map.addSegment(i, s.a, s.b, s.attributes, s.length, table);
-        const std::uint32_t cost = Map::Routing::segmentCost(net->params, s.attributes, s.length);
+        RoutingParams byLength = net->params;
+        byLength.routing_mode = 2;
+        const Arc arc{Map::Routing::segmentCost(net->params, s.attributes, s.length),
+                      Map::Routing::segmentCost(byLength, s.attributes, s.length)};
         arcs.emplace_back(s.a, s.b);
-        weights.push_back(Arc{cost});
+        weights.push_back(arc);
         if (s.twoWay) {
             arcs.emplace_back(s.b, s.a);
-            weights.push_back(Arc{cost});
+            weights.push_back(arc);
         }
     }
     net->map.buildLinks();
@@ -89,7 +98,7 @@ std::unique_ptr<Network> buildNetwork(std::uint32_t side) {
         BoostGraph(boost::edges_are_unsorted_multi_pass, arcs.begin(), arcs.end(), weights.begin(), nodes);
     net->map.cellMetres = 100;
     net->map.cellDiagonalRoot = 14;
-    for (int q = 0; q < 64; ++q)
+    for (int q = 0; q < 16; ++q)
         net->queries.emplace_back(rng() % nodes, rng() % nodes);
     return net;
 }
@@ -101,34 +110,28 @@ Network& network(std::uint32_t side) {
     return *slot;
 }
 
-void RouteSearch(benchmark::State& state, std::uint32_t mode) {
-    Network& net = network(static_cast<std::uint32_t>(state.range(0)));
+RoutingParams paramsFor(const Network& net, std::uint32_t mode) {
     RoutingParams params = net.params;
     params.routing_mode = mode;
-    std::size_t q = 0;
-    Map::Routing::SearchStats stats;
-    std::uint64_t queries = 0;
-    for (auto _ : state) {
-        const auto [from, to] = net.queries[q++ % net.queries.size()];
-        SearchTask task;
-        std::uint32_t cost = 0;
-        task.source = std::make_unique<Map::Routing::SearchPositionFromNode>(net.map.cellOf(from), from);
-        auto finish = std::make_unique<Map::Routing::SearchPositionToNode>(net.map.cellOf(to), to);
-        finish->cost = &cost;
-        task.addTarget(std::move(finish));
-        Map::Routing::search(net.map, task, params, &stats);
-        benchmark::DoNotOptimize(cost);
-        ++queries;
-    }
-    state.counters["nodes"] = static_cast<double>(net.map.nodes().size());
-    state.counters["expanded"] =
-        static_cast<double>(stats.expanded) / static_cast<double>(std::max<std::uint64_t>(queries, 1));
+    return params;
+}
+
+std::uint32_t searchCost(Network& net, const RoutingParams& params, std::uint32_t from, std::uint32_t to,
+                         Map::Routing::SearchStats* stats) {
+    SearchTask task;
+    std::uint32_t cost = kInfiniteCost;
+    task.source = std::make_unique<Map::Routing::SearchPositionFromNode>(net.map.cellOf(from), from);
+    auto finish = std::make_unique<Map::Routing::SearchPositionToNode>(net.map.cellOf(to), to);
+    finish->cost = &cost;
+    task.addTarget(std::move(finish));
+    Map::Routing::search(net.map, task, params, stats);
+    return cost;
 }
 
 struct FoundTarget {};
 
-// Stops Dijkstra when the target is settled, as the route search does.
-class StopAtTarget : public boost::default_dijkstra_visitor {
+// Stops Boost's search when the target is settled, as the route search does.
+class StopAtTarget : public boost::default_astar_visitor {
   public:
     StopAtTarget(std::uint32_t target, std::uint64_t* examined) : target_(target), examined_(examined) {}
     void examine_vertex(std::size_t v, const BoostGraph&) {
@@ -141,44 +144,117 @@ class StopAtTarget : public boost::default_dijkstra_visitor {
     std::uint64_t* examined_;
 };
 
-void BoostDijkstra(benchmark::State& state) {
-    Network& net = network(static_cast<std::uint32_t>(state.range(0)));
-    const std::size_t n = boost::num_vertices(net.boost);
-    std::vector<std::uint64_t> distance(n);
-    std::vector<std::size_t> predecessor(n);
-    std::size_t q = 0;
+// The route search's estimate towards the target's cell.
+class Estimate : public boost::astar_heuristic<BoostGraph, std::uint64_t> {
+  public:
+    Estimate(const Network& net, const RoutingParams& params, std::uint32_t target)
+        : net_(&net), params_(params), target_(net.map.cellOf(target)) {}
+    std::uint64_t operator()(std::size_t v) const {
+        return Map::Routing::estimateCost(params_, target_, net_->map.cellOf(static_cast<std::uint32_t>(v)),
+                                          net_->map.cellDiagonalRoot, net_->map.cellMetres);
+    }
+
+  private:
+    const Network* net_;
+    RoutingParams params_;
+    GridCell target_;
+};
+
+struct BoostRun {
+    std::vector<std::uint64_t> distance, rank;
+    std::vector<std::size_t> predecessor;
+    std::vector<boost::default_color_type> colour;
     std::uint64_t examined = 0;
-    std::uint64_t queries = 0;
-    for (auto _ : state) {
-        const auto [from, to] = net.queries[q++ % net.queries.size()];
+
+    explicit BoostRun(std::size_t n) : distance(n), rank(n), predecessor(n), colour(n) {}
+
+    std::uint64_t operator()(Network& net, std::uint32_t mode, std::uint32_t from, std::uint32_t to) {
+        const auto index = boost::get(boost::vertex_index, net.boost);
+        auto distances = boost::make_iterator_property_map(distance.begin(), index);
+        auto predecessors = boost::make_iterator_property_map(predecessor.begin(), index);
         try {
-            boost::dijkstra_shortest_paths(
-                net.boost, from,
-                boost::weight_map(boost::get(&Arc::weight, net.boost))
-                    .distance_map(boost::make_iterator_property_map(
-                        distance.begin(), boost::get(boost::vertex_index, net.boost)))
-                    .predecessor_map(boost::make_iterator_property_map(
-                        predecessor.begin(), boost::get(boost::vertex_index, net.boost)))
-                    .visitor(StopAtTarget(to, &examined)));
+            if (mode == 1) {
+                boost::astar_search(net.boost, from, Estimate(net, paramsFor(net, 1), to),
+                                    boost::weight_map(boost::get(&Arc::time, net.boost))
+                                        .distance_map(distances)
+                                        .predecessor_map(predecessors)
+                                        .rank_map(boost::make_iterator_property_map(rank.begin(), index))
+                                        .color_map(boost::make_iterator_property_map(colour.begin(), index))
+                                        .visitor(StopAtTarget(to, &examined)));
+            } else {
+                boost::dijkstra_shortest_paths(net.boost, from,
+                                               boost::weight_map(boost::get(&Arc::length, net.boost))
+                                                   .distance_map(distances)
+                                                   .predecessor_map(predecessors)
+                                                   .visitor(StopAtTarget(to, &examined)));
+            }
         } catch (const FoundTarget&) {
         }
-        benchmark::DoNotOptimize(distance[to]);
-        ++queries;
+        return distance[to];
     }
-    state.counters["nodes"] = static_cast<double>(n);
-    state.counters["expanded"] =
-        static_cast<double>(examined) / static_cast<double>(std::max<std::uint64_t>(queries, 1));
+};
+
+// The costs both sides find, compared once per network and mode.
+bool costsAgree(Network& net, std::uint32_t mode) {
+    static std::map<std::pair<std::uint32_t, std::uint32_t>, bool> checked;
+    const auto key = std::pair{static_cast<std::uint32_t>(net.map.nodes().size()), mode};
+    if (const auto it = checked.find(key); it != checked.end()) return it->second;
+    BoostRun boostRun(boost::num_vertices(net.boost));
+    bool agree = true;
+    for (const auto& [from, to] : net.queries)
+        agree = agree && searchCost(net, paramsFor(net, mode), from, to, nullptr) == boostRun(net, mode, from, to);
+    return checked[key] = agree;
 }
 
-void RouteSearchTime(benchmark::State& state) {
+void RouteSearch(benchmark::State& state, std::uint32_t mode) {
+    Network& net = network(static_cast<std::uint32_t>(state.range(0)));
+    if (!costsAgree(net, mode)) state.SkipWithError("the search and Boost found different costs");
+    const RoutingParams params = paramsFor(net, mode);
+    Map::Routing::SearchStats stats;
+    std::uint64_t queries = 0;
+    for (auto _ : state) {
+        for (const auto& [from, to] : net.queries) {
+            benchmark::DoNotOptimize(searchCost(net, params, from, to, &stats));
+            ++queries;
+        }
+    }
+    state.counters["nodes"] = static_cast<double>(net.map.nodes().size());
+    state.counters["expanded"] =
+        static_cast<double>(stats.expanded) / static_cast<double>(std::max<std::uint64_t>(queries, 1));
+}
+
+void Boost(benchmark::State& state, std::uint32_t mode) {
+    Network& net = network(static_cast<std::uint32_t>(state.range(0)));
+    if (!costsAgree(net, mode)) state.SkipWithError("the search and Boost found different costs");
+    BoostRun run(boost::num_vertices(net.boost));
+    std::uint64_t queries = 0;
+    for (auto _ : state) {
+        for (const auto& [from, to] : net.queries) {
+            benchmark::DoNotOptimize(run(net, mode, from, to));
+            ++queries;
+        }
+    }
+    state.counters["nodes"] = static_cast<double>(boost::num_vertices(net.boost));
+    state.counters["expanded"] =
+        static_cast<double>(run.examined) / static_cast<double>(std::max<std::uint64_t>(queries, 1));
+}
+
+void SearchWithEstimate(benchmark::State& state) {
     RouteSearch(state, 1);
 }
-void RouteSearchLength(benchmark::State& state) {
+void BoostAStar(benchmark::State& state) {
+    Boost(state, 1);
+}
+void SearchWithoutEstimate(benchmark::State& state) {
     RouteSearch(state, 2);
+}
+void BoostDijkstra(benchmark::State& state) {
+    Boost(state, 2);
 }
 
 } // namespace
 
-BENCHMARK(RouteSearchTime)->Arg(100)->Arg(316)->Arg(1000)->Unit(benchmark::kMillisecond);
-BENCHMARK(RouteSearchLength)->Arg(100)->Arg(316)->Arg(1000)->Unit(benchmark::kMillisecond);
+BENCHMARK(SearchWithEstimate)->Arg(100)->Arg(316)->Arg(1000)->Unit(benchmark::kMillisecond);
+BENCHMARK(BoostAStar)->Arg(100)->Arg(316)->Arg(1000)->Unit(benchmark::kMillisecond);
+BENCHMARK(SearchWithoutEstimate)->Arg(100)->Arg(316)->Arg(1000)->Unit(benchmark::kMillisecond);
 BENCHMARK(BoostDijkstra)->Arg(100)->Arg(316)->Arg(1000)->Unit(benchmark::kMillisecond);

@@ -56,7 +56,7 @@ TEST(DeviceSpecs, ReadsRecordsCommentsAndBlanks) {
 
     EXPECT_EQ(specs.find("Slow")->baudRate, 4800);
     EXPECT_EQ(specs.find("Mid")->baudRate, 19200);
-    EXPECT_EQ(specs.find("Fast")->baudRate, 57600);
+    EXPECT_EQ(specs.find("Fast")->baudRate, 115200);
     EXPECT_EQ(specs.find("Low")->baudRate, 4800);
     EXPECT_EQ(specs.find("Edge")->baudRate, 38400);
     const engine::DeviceSpec* empty = specs.find("empty");
@@ -184,7 +184,7 @@ TEST(DeviceSpecs, SurvivesRandomDamage) {
         EXPECT_LE(log.lines().size(), 1u);
         for (const engine::DeviceSpec& device : specs.records()) {
             EXPECT_TRUE(device.baudRate == 4800 || device.baudRate == 9600 || device.baudRate == 19200 ||
-                        device.baudRate == 38400 || device.baudRate == 57600);
+                        device.baudRate == 38400 || device.baudRate == 57600 || device.baudRate == 115200);
             EXPECT_LE(device.name.size(), 98u);
             EXPECT_EQ(specs.find(device.name)->name.size(), device.name.size());
         }

@@ -12,6 +12,7 @@
 #include "map/file/NameTree.h"
 #include "tests/map/MapReaderWalk.h"
 #include "tests/support/BmpWriter.h"
+#include "tests/support/WavWriter.h"
 #include "tests/support/ZipWriter.h"
 #include "ui/ButtonBindings.h"
 #include "ui/ButtonsFile.h"
@@ -121,6 +122,10 @@ void fileSeeds(const fs::path& scratch) {
 
     put("bmp", "argb32.bmp", TestSupport::solidBmp(5, 3, 32, 0x80102030));
     put("bmp", "rgb24.bmp", TestSupport::solidBmp(3, 5, 24, 0xFF654321));
+
+    // Sound samples behind the byte that picks the sample slot (odd).
+    put("sounds", "mono8.wav", std::string(1, '\1') + TestSupport::levelWav(11025, 1, 8, 200, 64));
+    put("sounds", "stereo16.wav", std::string(1, '\1') + TestSupport::levelWav(44100, 2, 16, -300, 64));
 }
 
 } // namespace
@@ -145,6 +150,7 @@ int main(int argc, char** argv) {
     put("styles", "polylines.xml", std::string(1, '\2') + readFile(source / "data" / "styles" / "polylines.xml"));
     put("styles", "pois.xml", std::string(1, '\3') + readFile(source / "data" / "styles" / "pois.xml"));
     put("styles", "fixture-pois.xml", std::string(1, '\3') + RenderTest::defaultPoisXml);
+    put("sounds", "sounds.xml", std::string(1, '\0') + readFile(source / "data" / "sounds.xml"));
     put("font", "DejaVuSans.ttf", readFile("/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf"));
     fs::remove_all(scratch);
     return 0;

@@ -6,6 +6,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
+#include <random>
 
 using namespace MapWriting;
 
@@ -73,5 +75,54 @@ TEST(LevelPlacer, CutsLongRoadsIntoShapePieces) {
     for (std::size_t i = 1; i < back.size(); ++i) {
         EXPECT_LT(std::abs(back[i].x - back[i - 1].x), 16);
         EXPECT_LT(std::abs(back[i].y - back[i - 1].y), 16);
+    }
+}
+
+// A large ring cut along the cell borders: the pieces cover exactly the
+// ring's area, each fits its cell, and the writer takes them all.
+TEST(LevelPlacer, CutsLargeAreasAlongCellBorders) {
+    const auto twiceArea = [](const std::vector<LevelPoint>& ring) {
+        std::int64_t sum = 0;
+        for (std::size_t i = 0; i < ring.size(); ++i) {
+            const LevelPoint& p = ring[i];
+            const LevelPoint& q = ring[(i + 1) % ring.size()];
+            sum += p.x * q.y - q.x * p.y;
+        }
+        return sum;
+    };
+    std::mt19937 random(7);
+    for (int round = 0; round < 20; ++round) {
+        LevelDescription level;
+        level.cellShift = 6;
+        level.width = level.height = 12;
+        LevelPlacer placer(level);
+        // A star-shaped ring round the grid's middle, counter-clockwise,
+        // with edges that meet the cell borders at whole units.
+        std::vector<LevelPoint> ring;
+        for (int k = 0; k < 40; ++k) {
+            const double a = 2 * std::acos(-1.0) * k / 40;
+            const double r = 64 + static_cast<double>(random() % 256);
+            ring.push_back({384 + std::llround(r * std::cos(a)), 384 + std::llround(r * std::sin(a))});
+        }
+        placer.addClippedPolygon({0, 0x46, {}}, ring);
+        std::int64_t pieces = 0;
+        for (const Cell& cell : level.cells)
+            for (const Polygon& polygon : cell.polygons) {
+                std::vector<LevelPoint> piece;
+                for (const CellPoint& p : polygon.points) {
+                    ASSERT_LE(p.x, 64u);
+                    ASSERT_LE(p.y, 64u);
+                    piece.push_back({p.x + 64 * std::int64_t{cell.x}, p.y + 64 * std::int64_t{cell.y}});
+                }
+                pieces += twiceArea(piece);
+            }
+        // Each cut point is rounded to a whole unit: a few units of area per
+        // border crossing, far less than any cell's piece.
+        const auto whole = static_cast<double>(twiceArea(ring));
+        EXPECT_NEAR(static_cast<double>(pieces), whole, whole / 200);
+        EXPECT_GT(level.cells.size(), 9u);
+        MapDescription map;
+        map.levels = {level};
+        EXPECT_NO_THROW(writeMap(map));
     }
 }

@@ -11,6 +11,9 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <random>
 
 namespace {
@@ -152,6 +155,42 @@ TEST(MapMutation, DamagedMapsNeverCrashTheReaders) {
     RecordProperty("opened", static_cast<int>(opened));
 }
 
+// The same damage on a real town: the Monaco map the build writes, with its
+// many cells, long house lists and large search sections (fewer rounds: each
+// copy is a large file).
+TEST(MapMutation, DamagedMonacoMapNeverCrashesTheReaders) {
+    std::ifstream in(std::filesystem::path(MIREL_MONACO_ATLAS_DIR) / "monaco.kvm", std::ios::binary);
+    const std::vector<std::uint8_t> original{std::istreambuf_iterator<char>(in), {}};
+    ASSERT_GT(original.size(), 100000u);
+    const std::uint64_t seed = envNumber("MIREL_TEST_SEED", 20261206);
+    const std::uint64_t rounds = envNumber("MIREL_MUTATION_ROUNDS", 20000) / 40;
+    Mutator mutator(original, seed);
+    const std::uint32_t directory = wordAt(original, 36);
+    for (std::uint32_t k = 0; k < wordAt(original, directory); ++k) {
+        const std::size_t entry = directory + 4 + 12 * std::size_t{k};
+        const std::uint32_t offset = wordAt(original, entry + 4);
+        mutator.addFields(offset, offset + std::min<std::uint32_t>(wordAt(original, entry + 8), 4096), 4);
+    }
+    std::mt19937_64 random(seed + 3);
+    std::uint64_t opened = 0;
+    for (std::uint64_t round = 0; round < rounds; ++round) {
+        MapTest::OpenedMap map;
+        try {
+            map = MapTest::openMap(mutator.next());
+        } catch (const Map::File::FormatError&) {
+            continue;
+        }
+        ++opened;
+        EXPECT_EQ(MapTest::walkReaders(map, random), 0);
+        MapTest::walkSearch(map, random);
+        if (HasFailure()) {
+            ADD_FAILURE() << "seed " << seed << ", round " << round;
+            return;
+        }
+    }
+    EXPECT_GT(opened, rounds / 4);
+}
+
 TEST(MapMutation, UndamagedMapReadsCleanly) {
     MapTest::OpenedMap map = MapTest::openMap(MapWriting::writeMap(MapTest::sampleMap()).bytes);
     std::mt19937_64 random(1);
@@ -167,7 +206,7 @@ TEST(MapMutation, UndamagedSearchSectionsAnswer) {
     std::mt19937_64 random(1);
     MapTest::walkSearch(map, random);
     Map::ItemsGroup group;
-    ASSERT_TRUE(map.textSearch->findGroup(1, u"Street", group));
+    ASSERT_TRUE(map.textSearch->findGroup(1, u"street", group));
     std::vector<Map::TextSearchItem> items;
     ASSERT_TRUE(map.textSearch->readItems(1, group, items));
     ASSERT_EQ(items.size(), 1u);
@@ -175,7 +214,7 @@ TEST(MapMutation, UndamagedSearchSectionsAnswer) {
     ASSERT_TRUE(map.strings->string(items[0].secondNameId, text));
     EXPECT_EQ(text, u", Main");
     std::vector<Map::ItemsGroup> groups;
-    ASSERT_TRUE(map.textSearch->findPoiGroups(u"Caf", {42}, groups));
+    ASSERT_TRUE(map.textSearch->findPoiGroups(u"caf", {42}, groups));
     ASSERT_EQ(groups.size(), 1u);
     MapTest::NearestFew one(1, UINT64_MAX);
     EXPECT_TRUE(map.spatialSearch->nearest(one, {1105, 2105}, {42}));

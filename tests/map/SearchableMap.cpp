@@ -1,5 +1,6 @@
 #include "tests/map/MapFixture.h"
 
+#include "tools/mapwriter/SearchSections.h"
 #include "tools/mapwriter/SpatialSearchWriter.h"
 #include "tools/mapwriter/TextSearchWriter.h"
 
@@ -7,64 +8,15 @@ namespace MapTest {
 
 using namespace MapWriting;
 
-namespace {
-
-// One entry per word of the name: a later word is found by itself and
-// shows as "Word, Rest".
-void addWords(std::vector<TextSearchEntry>& out, StringTable& strings, std::uint32_t nameId,
-              std::uint32_t objectOffset, std::uint16_t poiType) {
-    const std::u16string name = strings.text(nameId);
-    for (std::size_t start = 0; start < name.size();) {
-        std::size_t end = name.find(u' ', start);
-        if (end == std::u16string::npos)
-            end = name.size();
-        TextSearchEntry e;
-        e.key = name.substr(start, end - start);
-        e.objectOffset = objectOffset;
-        e.nameId = nameId;
-        e.poiType = poiType;
-        if (start > 0) {
-            std::u16string before = name.substr(0, start);
-            while (!before.empty() && before.back() == u' ')
-                before.pop_back();
-            e.secondNameId = strings.add(u", " + before);
-            e.position2 = static_cast<std::uint8_t>(start);
-        }
-        if (!e.key.empty())
-            out.push_back(e);
-        start = end + 1;
-    }
-}
-
-} // namespace
-
 MapDescription searchableMap() {
     MapDescription m = sampleMap();
-    const AddressBuilder& ad = m.address;
-    TextSearchDescription text;
-    for (std::size_t i = 0; i < ad.cities.size(); ++i)
-        addWords(text.entries[0], m.strings, ad.cities[i].refs[0], static_cast<std::uint32_t>(4 + 28 * i), 0);
-    for (std::size_t i = 0; i < ad.streets.size(); ++i)
-        addWords(text.entries[1], m.strings, ad.streets[i].refs[0], static_cast<std::uint32_t>(4 + 39 * i), 0);
-
     SpatialSearchDescription spatial;
     spatial.version = 2;
     spatial.headerWord = 1;
     spatial.tree1.maxEntries = 3;
     spatial.tree2.maxEntries = 2;
-    for (std::size_t i = 0; i < ad.objects.size(); ++i) {
-        const ObjectDescription& o = ad.objects[i];
-        const std::uint32_t offset = ad.objectOffsets[i];
-        if (o.type != HouseType)
-            addWords(text.entries[2], m.strings, o.name, offset, o.type);
-        spatial.tree1.objects.push_back({{o.x, o.y, o.x, o.y}, o.type, offset});
-        if (o.type == HouseType)
-            spatial.tree2.objects.push_back({{o.x - 1, o.y - 1, o.x + 1, o.y + 1}, 0, offset});
-    }
     // A second POI type under the same words, so the type filters matter.
-    text.entries[2].push_back({u"Cafe", 9999, 1, 0, 0, 0, 7});
-    m.sections.push_back({17, 1, encodeTextSearch(text).bytes});
-    m.sections.push_back({18, 2, encodeSpatialSearch(spatial)});
+    addSearchSections(m, spatial, 1, {{u"Cafe", 9999, 1, 0, 0, 0, 7}});
     return m;
 }
 

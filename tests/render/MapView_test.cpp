@@ -36,14 +36,18 @@ TEST(MapView, PickSearchesTheCellUnderThePoint) {
         std::int32_t y = 0;
         std::uint32_t firstType = 0;
         Map::LevelFrame frame;
+        std::vector<std::pair<std::int32_t, std::int32_t>> cells;
     } seen;
-    MapView::setPickInCell([&](const Map::LevelFrame& frame, Map::RecordIterator& records, std::int32_t& x,
-                               std::int32_t& y, MapView::MapObject& out) {
+    MapView::setPickInCell([&](const Map::LevelFrame& frame, std::vector<MapView::CellRecords>& cells,
+                               std::int32_t& x, std::int32_t& y, MapView::MapObject& out) {
         ++seen.calls;
         seen.x = x;
         seen.y = y;
         seen.frame = frame;
-        if (!records.next(out.record)) return false;
+        seen.cells.clear();
+        for (const MapView::CellRecords& c : cells)
+            seen.cells.emplace_back(c.cellX, c.cellY);
+        if (!cells.front().records.next(out.record)) return false;
         seen.firstType = out.record.type;
         x += 10; // the object's own point
         return true;
@@ -63,21 +67,28 @@ TEST(MapView, PickSearchesTheCellUnderThePoint) {
     ASSERT_TRUE(MapCamera::instance().levelFrame().has_value());
     EXPECT_EQ(*MapCamera::instance().levelFrame(), city.frame);
 
-    // An empty cell (0, 1), a point outside the loaded area, no usable record: the
-    // out map is cleared and nothing is searched.
-    for (const Map::Point missing : {globalOf(level, 5, 1024 + 5), globalOf(level, 9000, 5)}) {
+    // Items reach one cell to the right and top: the point's cell (2, 2) is
+    // empty, its left neighbour too, the lower two hold items.
+    Map::Point reached = globalOf(level, 2048 + 5, 2048 + 5);
+    ASSERT_TRUE(MapView::pickObjectAt({city}, reached, found));
+    EXPECT_EQ(seen.cells, (std::vector<std::pair<std::int32_t, std::int32_t>>{{2, 1}, {1, 1}}));
+    EXPECT_EQ(seen.calls, 2);
+
+    // An empty cell (0, 2) with empty neighbours, a point outside the loaded
+    // area, no usable record: the out map is cleared and nothing is searched.
+    for (const Map::Point missing : {globalOf(level, 5, 2048 + 5), globalOf(level, 9000, 5)}) {
         Map::Point p = missing;
         found.mapIndex = 3;
         EXPECT_FALSE(MapView::pickObjectAt({city}, p, found));
         EXPECT_EQ(found.mapIndex, MapView::MapObject::NoMap);
         EXPECT_EQ(p, missing);
     }
-    EXPECT_EQ(seen.calls, 1);
+    EXPECT_EQ(seen.calls, 2);
     Map::StateRecord lines = city;
     lines.mapType = 5;
     EXPECT_FALSE(MapView::pickObjectAt({pois, lines}, point, found));
     EXPECT_FALSE(MapView::pickObjectAt({}, point, found));
-    EXPECT_EQ(seen.calls, 1);
+    EXPECT_EQ(seen.calls, 2);
 
     MapView::setPickInCell(nullptr);
     point = globalOf(level, 500, 600);

@@ -9,6 +9,7 @@
 #include "routing/RouteSearch.h"
 #include "tests/map/AtlasFixture.h"
 #include "tests/map/MapFixture.h"
+#include "tests/routing/RoadMapFixture.h"
 #include "tests/support/CaptureLogger.h"
 #include "tools/mapwriter/MapWriter.h"
 #include "tests/support/TempDir.h"
@@ -22,23 +23,11 @@
 using namespace Map::Routing;
 using namespace MapWriting;
 using RoadGraph::GridCell;
+using RoutingTest::MapOnDisk;
+using RoutingTest::TestAtlas;
+using RoutingTest::route;
 
 namespace {
-
-// The atlas as the loader sees it: its route heap and a memory release that
-// the test scripts.
-class TestAtlas : public Map::Atlas {
-  public:
-    explicit TestAtlas(std::uint32_t heapBytes) : heap(heapBytes) {}
-    Core::Allocator* routeHeap() override { return &heap; }
-    bool releaseMemory() override {
-        ++releases;
-        return onRelease ? onRelease() : false;
-    }
-    Core::SimpleHeap heap;
-    int releases = 0;
-    std::function<bool()> onRelease;
-};
 
 // The drawing (column, row = grid cell; segment ids in brackets):
 //
@@ -98,46 +87,6 @@ MapDescription vertexMap() {
     };
     m.roads = g;
     return m;
-}
-
-struct MapOnDisk {
-    explicit MapOnDisk(const std::vector<std::uint8_t>& bytes) {
-        path = dir.path() / "roads.kvm";
-        AtlasTest::writeFile(path, bytes);
-        map = std::make_unique<Map::KVMap2>(AtlasTest::wide(path), pool, heap);
-        slot = std::make_unique<RoadMapHolder>(map.get());
-    }
-    TestSupport::TempDir dir;
-    std::filesystem::path path;
-    Core::ResourcesPool pool{10};
-    MapTest::MallocHeap heap;
-    std::unique_ptr<Map::KVMap2> map;
-    std::unique_ptr<RoadMapHolder> slot;
-};
-
-// The segments of the best route between two nodes by length; empty when
-// none is found.
-std::vector<std::uint32_t> route(RoadMap& map, std::uint32_t from, std::uint32_t to,
-                                 std::uint32_t* length = nullptr) {
-    RoutingParams params;
-    params.routing_mode = 2;
-    SearchTask task;
-    task.source = std::make_unique<SearchPositionFromNode>(map.nodeHeadRecord(from)->cell, from);
-    auto target = std::make_unique<SearchPositionToNode>(map.nodeHeadRecord(to)->cell, to);
-    std::uint8_t reached = 0;
-    std::vector<RouteSegment> segments;
-    std::uint32_t total = 0;
-    target->reached = &reached;
-    target->segments = &segments;
-    target->totalLength = &total;
-    EXPECT_EQ(task.addTarget(std::move(target)), 0);
-    search(map, task, params);
-    if (length) *length = total;
-    std::vector<std::uint32_t> ids;
-    if (reached != 1) return ids;
-    for (const RouteSegment& s : segments)
-        ids.push_back(s.segmentId);
-    return ids;
 }
 
 using Ids = std::vector<std::uint32_t>;

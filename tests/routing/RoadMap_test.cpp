@@ -23,7 +23,6 @@ std::vector<NodeRecord> structure(const RoadMap& map) {
     for (NodeRecord& n : out) {
         n.cost = kInfiniteCost;
         n.predecessor = kNoId;
-        n.heapPosition = 0;
         n.closed = 0;
     }
     return out;

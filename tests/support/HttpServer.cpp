@@ -141,6 +141,10 @@ void HttpServer::serve() {
         s.changed.notify_all();
         if (error) continue;
 
+        if (reply.drop) {
+            socket.close(error);
+            continue;
+        }
         if (reply.hang) {
             // Parked unanswered until release; the next connection is served.
             std::lock_guard lock(s.mutex);

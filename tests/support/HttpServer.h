@@ -27,6 +27,12 @@ class HttpServer {
             r.hang = true;
             return r;
         }
+        // Reads the request, then closes the connection unanswered.
+        static Reply dropped() {
+            Reply r;
+            r.drop = true;
+            return r;
+        }
         // Sends these bytes as they stand (a damaged reply).
         static Reply rawBytes(std::string bytes) {
             Reply r;
@@ -37,6 +43,7 @@ class HttpServer {
         int status = 200;
         std::string body;
         bool hang = false;
+        bool drop = false;
         std::string raw;
     };
 

@@ -2,8 +2,7 @@
 
 #include "tools/mapwriter/LevelPlacer.h"
 #include "tools/mapwriter/MapWriter.h"
-#include "tools/mapwriter/SpatialSearchWriter.h"
-#include "tools/mapwriter/TextSearchWriter.h"
+#include "tools/mapwriter/SearchSections.h"
 
 #include <cmath>
 #include <cstdint>
@@ -106,59 +105,11 @@ std::vector<Metres> ring(Metres centre, double radius, int points) {
     return out;
 }
 
-// One search key per word of a name: a later word is found by itself and
-// shows as "Word, Rest of the name".
-void addWords(std::vector<TextSearchEntry>& out, StringTable& strings, std::uint32_t nameId,
-              std::uint32_t objectOffset, std::uint16_t poiType) {
-    const std::u16string name = strings.text(nameId);
-    for (std::size_t start = 0; start < name.size();) {
-        std::size_t end = name.find(u' ', start);
-        if (end == std::u16string::npos) end = name.size();
-        TextSearchEntry entry;
-        entry.key = name.substr(start, end - start);
-        entry.objectOffset = objectOffset;
-        entry.nameId = nameId;
-        entry.poiType = poiType;
-        if (start > 0) {
-            std::u16string before = name.substr(0, start);
-            while (!before.empty() && before.back() == u' ')
-                before.pop_back();
-            entry.secondNameId = strings.add(u", " + before);
-            entry.position2 = static_cast<std::uint8_t>(start);
-        }
-        if (!entry.key.empty()) out.push_back(entry);
-        start = end + 1;
-    }
-}
-
-// The text search over the map's cities, streets and POIs, and the spatial
-// search over its objects (tree 1: POIs and houses by type, tree 2: houses).
-void addSearchSections(MapDescription& map) {
-    const AddressBuilder& address = map.address;
-    TextSearchDescription text;
-    for (std::size_t i = 0; i < address.cities.size(); ++i)
-        addWords(text.entries[0], map.strings, address.cities[i].refs[0],
-                 static_cast<std::uint32_t>(4 + 28 * i), 0);
-    for (std::size_t i = 0; i < address.streets.size(); ++i)
-        addWords(text.entries[1], map.strings, address.streets[i].refs[0],
-                 static_cast<std::uint32_t>(4 + 39 * i), 0);
-    SpatialSearchDescription spatial;
-    spatial.version = 2;
-    for (std::size_t i = 0; i < address.objects.size(); ++i) {
-        const ObjectDescription& object = address.objects[i];
-        const std::uint32_t offset = address.objectOffsets[i];
-        if (object.type != HouseType)
-            addWords(text.entries[2], map.strings, object.name, offset, object.type);
-        spatial.tree1.objects.push_back({{object.x, object.y, object.x, object.y}, object.type, offset});
-        if (object.type == HouseType)
-            spatial.tree2.objects.push_back({{object.x, object.y, object.x, object.y}, 0, offset});
-    }
-    map.sections.push_back({17, 1, encodeTextSearch(text).bytes});
-    map.sections.push_back({18, 2, encodeSpatialSearch(spatial)});
-}
-
 void finish(MapDescription& map) {
     map.copyright = CopyrightDescription{{2026, 1, 0, 0, 0}, u"\u00a9 Mirel demo data (synthetic)"};
+    // The text search over the map's cities, streets and POIs, and the
+    // spatial search over its objects (tree 1: POIs and houses by type, tree
+    // 2: houses).
     addSearchSections(map);
 }
 
@@ -191,6 +142,7 @@ class TownBuilder {
     MapDescription build() {
         addStreets();
         addRoundabout();
+        addRestrictionAndLinks();
         addAreas();
         addPois();
         // The town's data covers each of its cells completely, so the
@@ -282,6 +234,16 @@ class TownBuilder {
             }
             addHouses(record->second, plan.nodes.front(), plan.nodes.back());
         }
+        // A lane of the town's old quarter, named in Cyrillic (the street
+        // type abbreviation first, as such names are written), with houses
+        // but no road of its own.
+        const Metres lane[2] = {{700, 800}, {1100, 800}};
+        const auto [lx, ly] = global(lane[0]);
+        const std::uint32_t sadovaya =
+            m_map.address.addStreet(m_map.strings.add(u"\u0443\u043b. \u0421\u0430\u0434\u043e\u0432\u0430\u044f"),
+                                    m_country, m_region, m_district, m_city, static_cast<std::int32_t>(lx),
+                                    static_cast<std::int32_t>(ly));
+        addHouses(sadovaya, lane[0], lane[1]);
     }
 
     void addHouses(std::uint32_t street, Metres from, Metres to) {
@@ -299,6 +261,35 @@ class TownBuilder {
                                        static_cast<std::int32_t>(x), static_cast<std::int32_t>(y));
             }
         }
+    }
+
+    // No left turn from Main Street, coming in from the east edge, into
+    // River Road northwards. The town meets the region's roads where its
+    // four main streets leave it; crossing the town between two of them
+    // costs about the way through the centre.
+    void addRestrictionAndLinks() {
+        const std::uint32_t east = node({1200, 0}), riverJunction = node({500, 0});
+        m_graph.restrictions.push_back(
+            {east, {segmentBetween(riverJunction, east)}, {segmentBetween(riverJunction, node({500, 500}))}});
+        const std::vector<Metres> edges = {{-1200, 0}, {1200, 0}, {0, -1200}, {0, 1200}};
+        for (const Metres& edge : edges) {
+            const auto [x, y] = global(edge);
+            m_graph.linkNodes.push_back({node(edge), static_cast<std::int32_t>(x), static_cast<std::int32_t>(y)});
+        }
+        for (const Metres& a : edges)
+            for (const Metres& b : edges)
+                m_graph.transit.push_back(static_cast<std::uint32_t>(
+                    (std::fabs(a.east) + std::fabs(a.north) + std::fabs(b.east) + std::fabs(b.north)) * 512 *
+                    (a.east == b.east && a.north == b.north ? 0 : 1)));
+    }
+
+    // The id of the segment joining two nodes (either way).
+    std::uint32_t segmentBetween(std::uint32_t a, std::uint32_t b) const {
+        std::uint32_t id = 0;
+        for (const RoadChain& c : m_graph.chains)
+            for (std::size_t i = 0; i < c.segments.size(); ++i, ++id)
+                if ((c.nodes[i] == a && c.nodes[i + 1] == b) || (c.nodes[i] == b && c.nodes[i + 1] == a)) return id;
+        throw std::logic_error("no segment between the nodes");
     }
 
     void addRoundabout() {
@@ -353,6 +344,11 @@ class TownBuilder {
             {"Hotel Linden", Hotel, {-180, -120}, "Main Street", "Market Square 1"},
             {"Linden Station", Station, {20, -900}, "Station Road", "Station Road 40"},
             {"St. Mary's Church", Church, {-250, -540}, "Church Street", "Church Street 2"},
+            // Cyrillic names: "Cafe Beryozka" and "Pharmacy Zdorovye".
+            {"\u041a\u0430\u0444\u0435 \u0411\u0435\u0440\u0451\u0437\u043a\u0430", Cafe, {820, 780},
+             "\u0443\u043b. \u0421\u0430\u0434\u043e\u0432\u0430\u044f", "\u0443\u043b. \u0421\u0430\u0434\u043e\u0432\u0430\u044f 3"},
+            {"\u0410\u043f\u0442\u0435\u043a\u0430 \u0417\u0434\u043e\u0440\u043e\u0432\u044c\u0435", Hospital,
+             {980, 820}, "\u0443\u043b. \u0421\u0430\u0434\u043e\u0432\u0430\u044f", "\u0443\u043b. \u0421\u0430\u0434\u043e\u0432\u0430\u044f 8"},
         };
         LevelPlacer detail(m_levels[0]);
         for (const Poi& poi : pois) {
@@ -419,12 +415,53 @@ MapDescription region() {
     d.addPolygon({s.add("Linden Forest"), Forest, {}}, detail.at(rectangle(-6000, 2000, -2000, 5000)));
     d.addPolygon({s.add("Lake Wend"), Water, {}}, detail.at(ring({4000, -6000}, 1500, 16)));
 
-    Polyline b12{s.add("B12"), MainRoad, false, NoRoad, {}};
-    d.addPolyline(b12, detail.at({{-10000, -8000}, {-1200, 0}, {1200, 0}, {12000, 6000}}));
-    o.addPolyline(b12, overview.at({{-10000, -8000}, {0, 0}, {12000, 6000}}));
-    Polyline l5{s.add("L5"), MajorRoad, false, NoRoad, {}};
-    d.addPolyline(l5, detail.at({{0, -18000}, {0, -1200}}));
-    d.addPolyline(l5, detail.at({{0, 1200}, {0, 18000}}));
+    // The B12 and the L5 are the region's road graph; each segment is drawn
+    // by its own polyline. They meet the town's graph where its main
+    // streets leave it (the link nodes); the B12 also crosses the town on
+    // this map.
+    RoadGraph graph;
+    std::vector<Metres> nodes;
+    const auto nodeAt = [&](Metres m) {
+        for (std::uint32_t i = 0; i < nodes.size(); ++i)
+            if (nodes[i].east == m.east && nodes[i].north == m.north) return i;
+        const auto [cx, cy] = d.cellOf(detail.at(m));
+        graph.nodes.push_back({cx, cy, 1});
+        nodes.push_back(m);
+        return static_cast<std::uint32_t>(nodes.size() - 1);
+    };
+    std::uint32_t segmentId = 0;
+    const auto road = [&](std::uint32_t caption, std::uint8_t type, std::uint8_t routingClass,
+                          const std::vector<Metres>& points) {
+        RoadChain chain;
+        chain.attributes.routingClass = routingClass;
+        for (std::size_t i = 0; i < points.size(); ++i) {
+            chain.nodes.push_back(nodeAt(points[i]));
+            if (i == 0) continue;
+            RoadSegment segment;
+            segment.lengthMetres = static_cast<std::uint16_t>(std::lround(
+                std::hypot(points[i].east - points[i - 1].east, points[i].north - points[i - 1].north)));
+            segment.shape = d.addPolyline({caption, type, false, segmentId++, {}}, detail.at({points[i - 1], points[i]}));
+            chain.segments.push_back(segment);
+        }
+        graph.chains.push_back(chain);
+    };
+    const std::uint32_t b12 = s.add("B12");
+    road(b12, MainRoad, 1, {{-10000, -8000}, {-1200, 0}, {1200, 0}, {12000, 6000}});
+    o.addPolyline({b12, MainRoad, false, NoRoad, {}}, overview.at({{-10000, -8000}, {0, 0}, {12000, 6000}}));
+    const std::uint32_t l5 = s.add("L5");
+    road(l5, MajorRoad, 2, {{0, -18000}, {0, -1200}});
+    road(l5, MajorRoad, 2, {{0, 1200}, {0, 18000}});
+    const std::vector<Metres> edges = {{-1200, 0}, {1200, 0}, {0, -1200}, {0, 1200}};
+    for (const Metres& edge : edges) {
+        const auto [x, y] = global(edge);
+        graph.linkNodes.push_back({nodeAt(edge), static_cast<std::int32_t>(x), static_cast<std::int32_t>(y)});
+    }
+    // Only the B12 crosses from one edge to another on this map.
+    graph.transit.assign(16, 0xFFFFFFFFu);
+    for (int i = 0; i < 4; ++i)
+        graph.transit[5 * i] = 0;
+    graph.transit[1] = graph.transit[4] = 2400 * 512;
+    map.roads = graph;
 
     map.levels = {levels[0], levels[1]};
     AddressBuilder& a = map.address;
@@ -485,6 +522,12 @@ MapDescription country() {
 }
 
 } // namespace
+
+std::pair<std::int64_t, std::int64_t> globalOf(double eastMetres, double northMetres) {
+    return global({eastMetres, northMetres});
+}
+
+double unitsPerMetre() { return UnitsPerMetre; }
 
 std::vector<DemoMap> describe() {
     std::vector<DemoMap> maps;

@@ -1,6 +1,7 @@
 #include "tools/mapwriter/LevelPlacer.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdlib>
 #include <stdexcept>
 
@@ -15,6 +16,33 @@ std::int64_t roundedShare(std::int64_t from, std::int64_t delta, std::int64_t i,
     const std::int64_t scaled = delta * i;
     const std::int64_t q = scaled >= 0 ? (2 * scaled + k) / (2 * k) : -((-2 * scaled + k) / (2 * k));
     return from + q;
+}
+
+// The part of a ring on the inner side of one axis-parallel line
+// (Sutherland-Hodgman): keep points whose coordinate `axis` is >= bound
+// (upper false) or <= bound (upper true).
+std::vector<LevelPoint> clipRing(const std::vector<LevelPoint>& ring, int axis, std::int64_t bound, bool upper) {
+    const auto coordinate = [axis](const LevelPoint& p) { return axis == 0 ? p.x : p.y; };
+    const auto inside = [&](const LevelPoint& p) { return upper ? coordinate(p) <= bound : coordinate(p) >= bound; };
+    std::vector<LevelPoint> out;
+    for (std::size_t i = 0; i < ring.size(); ++i) {
+        const LevelPoint& p = ring[i];
+        const LevelPoint& q = ring[(i + 1) % ring.size()];
+        if (inside(p)) out.push_back(p);
+        if (inside(p) != inside(q)) {
+            const double t = static_cast<double>(bound - coordinate(p)) / static_cast<double>(coordinate(q) - coordinate(p));
+            const auto along = [t](std::int64_t a, std::int64_t b) {
+                return a + static_cast<std::int64_t>(std::llround(t * static_cast<double>(b - a)));
+            };
+            out.push_back(axis == 0 ? LevelPoint{bound, along(p.y, q.y)} : LevelPoint{along(p.x, q.x), bound});
+        }
+    }
+    std::vector<LevelPoint> unique;
+    for (const LevelPoint& p : out)
+        if (unique.empty() || !(unique.back() == p)) unique.push_back(p);
+    while (unique.size() > 1 && unique.front() == unique.back())
+        unique.pop_back();
+    return unique;
 }
 
 } // namespace
@@ -107,6 +135,39 @@ void LevelPlacer::addPolygon(const Polygon& style, const std::vector<LevelPoint>
         polygon.points.push_back({static_cast<std::uint32_t>(x), static_cast<std::uint32_t>(y)});
     }
     cell(cx, cy).polygons.push_back(polygon);
+}
+
+void LevelPlacer::addClippedPolygon(const Polygon& style, const std::vector<LevelPoint>& points) {
+    if (points.size() < 3)
+        throw std::invalid_argument("a polygon has at least three points");
+    LevelPoint low = points.front();
+    LevelPoint high = points.front();
+    for (const LevelPoint& p : points) {
+        low = {std::min(low.x, p.x), std::min(low.y, p.y)};
+        high = {std::max(high.x, p.x), std::max(high.y, p.y)};
+    }
+    const auto [ax, ay] = anchorOf(low);
+    if (points.size() <= 255 && high.x < (ax + 2) * m_cellSize && high.y < (ay + 2) * m_cellSize) {
+        addPolygon(style, points);
+        return;
+    }
+    const auto [bx, by] = anchorOf(high);
+    for (std::int64_t cy = ay; cy <= by; ++cy)
+        for (std::int64_t cx = ax; cx <= bx; ++cx) {
+            std::vector<LevelPoint> piece = clipRing(points, 0, cx * m_cellSize, false);
+            piece = clipRing(piece, 0, (cx + 1) * m_cellSize, true);
+            piece = clipRing(piece, 1, cy * m_cellSize, false);
+            piece = clipRing(piece, 1, (cy + 1) * m_cellSize, true);
+            if (piece.size() < 3)
+                continue;
+            if (piece.size() > 255) {
+                std::vector<LevelPoint> kept;
+                for (std::size_t i = 0; i < 255; ++i)
+                    kept.push_back(piece[i * piece.size() / 255]);
+                piece = std::move(kept);
+            }
+            addPolygon(style, piece);
+        }
 }
 
 void LevelPlacer::addPoint(const PointItem& style, LevelPoint at) {

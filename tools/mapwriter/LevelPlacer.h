@@ -41,6 +41,11 @@ public:
     // Adds a polygon that fits one cell window (its anchor is the cell of its
     // lowest coordinates); throws std::invalid_argument otherwise.
     void addPolygon(const Polygon& style, const std::vector<LevelPoint>& points);
+    // Adds a polygon of any size inside the grid: as it is when it fits its
+    // cell window, else cut along the cell borders into one piece per cell
+    // it covers (a piece of more than 255 points keeps an even selection of
+    // them).
+    void addClippedPolygon(const Polygon& style, const std::vector<LevelPoint>& points);
     void addPoint(const PointItem& style, LevelPoint at);
 
 private:

@@ -1,5 +1,6 @@
 #include "tools/mapwriter/TextSearchWriter.h"
 
+#include "core/Text.h"
 #include "map/file/NameTree.h"
 
 #include <algorithm>
@@ -154,6 +155,9 @@ EncodedTextSearch encodeTextSearch(const TextSearchDescription& d) {
     // that the POIs of one type under any prefix form one range.
     for (int c = 0; c < 3; ++c) {
         result.items[c] = d.entries[c];
+        for (TextSearchEntry& e : result.items[c])
+            for (char16_t& unit : e.key)
+                unit = Core::toLower(unit);
         std::stable_sort(result.items[c].begin(), result.items[c].end(),
                          [c](const TextSearchEntry& a, const TextSearchEntry& b) {
                              if (c == 2 && a.poiType != b.poiType)
@@ -261,6 +265,32 @@ EncodedTextSearch encodeTextSearch(const TextSearchDescription& d) {
         for (int b = 0; b < 4; ++b)
             out[4 * i + b] = static_cast<std::uint8_t>(w[i] >> (8 * b));
     return result;
+}
+
+void addNameWords(std::vector<TextSearchEntry>& out, StringTable& strings, std::uint32_t nameId,
+                  std::uint32_t objectOffset, std::uint16_t poiType) {
+    const std::u16string name = strings.text(nameId);
+    // Positions are bytes: a word beyond unit 255 cannot be spliced first.
+    for (std::size_t start = 0; start < name.size() && start <= 255;) {
+        std::size_t end = name.find(u' ', start);
+        if (end == std::u16string::npos)
+            end = name.size();
+        TextSearchEntry entry;
+        entry.key = name.substr(start, end - start);
+        entry.objectOffset = objectOffset;
+        entry.nameId = nameId;
+        entry.poiType = poiType;
+        if (start > 0) {
+            std::u16string before = name.substr(0, start);
+            while (!before.empty() && before.back() == u' ')
+                before.pop_back();
+            entry.secondNameId = strings.add(u", " + before);
+            entry.position2 = static_cast<std::uint8_t>(start);
+        }
+        if (!entry.key.empty())
+            out.push_back(entry);
+        start = end + 1;
+    }
 }
 
 } // namespace MapWriting

@@ -5,6 +5,7 @@
 // encoder, the one the search index uses) and, for POIs, the type table.
 
 #include "map/TextSearchTypes.h"
+#include "tools/mapwriter/MapDescription.h"
 
 #include <array>
 #include <cstdint>
@@ -17,7 +18,9 @@ namespace MapWriting {
 // One searchable key of one object. An object with several keys (every word
 // of its name) has several entries.
 struct TextSearchEntry {
-    std::u16string key;            // non-empty, compared by UTF-16 units
+    // Non-empty; folded with Core::toLower by encodeTextSearch, then compared
+    // by UTF-16 units.
+    std::u16string key;
     std::uint32_t objectOffset = 0;
     std::uint32_t nameId = 0;
     std::uint32_t secondNameId = 0;
@@ -61,6 +64,14 @@ struct EncodedTextSearch {
     std::vector<Map::PoiTypeGroup> typeTable;
 };
 
+// Every key is folded with Core::toLower before the tables are sorted: the
+// search folds what the user types the same way and compares units.
 EncodedTextSearch encodeTextSearch(const TextSearchDescription& description);
+
+// One entry per word (cut at spaces) of the name of string `nameId`: a word
+// after the first is found by itself and shows as "Word, Rest of the name"
+// (the splice of docs/map-format.md).
+void addNameWords(std::vector<TextSearchEntry>& out, StringTable& strings, std::uint32_t nameId,
+                  std::uint32_t objectOffset, std::uint16_t poiType);
 
 } // namespace MapWriting

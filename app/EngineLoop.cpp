@@ -1,0 +1,186 @@
+// The main loop, its event dispatch, the video mode and the tray.
+
+#include "app/fdEngine.h"
+
+#include "core/Config.h"
+#include "core/Log.h"
+#include "core/TempSurface.h"
+#include "map/KVAtlas.h"
+#include "platform/Window.h"
+#include "render/MapCamera.h"
+#include "render/fdMapRenderer.h"
+#include "ui/fdInterface.h"
+
+#include <algorithm>
+
+namespace engine {
+
+namespace {
+
+void pushExpose() {
+    SDL_Event event{};
+    event.type = SDL_VIDEOEXPOSE;
+    SDL_PushEvent(&event);
+}
+
+} // namespace
+
+void fdEngine::mainLoop() {
+    SDL_Event event;
+    while (SDL_PollEvent(&event)) {
+    }
+    pushExpose();
+    while (!m_quit) {
+        if (m_ui)
+            m_ui->applyPendingChanges();
+        if (!SDL_WaitEvent(&event))
+            break;
+        for (;;) {
+            dispatch(event);
+            SDL_Delay(1);
+            if (m_quit || !SDL_PollEvent(&event))
+                break;
+        }
+        if (m_quit)
+            break;
+        if (m_ui && m_ui->dirty()) {
+            SDL_Delay(1);
+            pushExpose();
+        }
+    }
+}
+
+void fdEngine::redraw() {
+    const std::uint32_t now = SDL_GetTicks();
+    if (!m_ui)
+        return;
+    m_ui->tick(now);
+    drawNow();
+}
+
+void fdEngine::drawNow() {
+    if (!m_ui || !m_screen || !m_scratchSurface)
+        return;
+    m_ui->draw(m_screen, *m_scratchSurface, true);
+    SDL_Flip(m_screen);
+}
+
+void fdEngine::dispatch(const SDL_Event& event) {
+    switch (event.type) {
+    case SDL_ACTIVEEVENT:
+        if (event.active.gain)
+            redraw();
+        break;
+    case SDL_KEYDOWN:
+        if (event.key.keysym.sym != 0 && m_ui) {
+            m_ui->setKeyEvent(event.key.keysym.mod, static_cast<char16_t>(event.key.keysym.unicode));
+            m_ui->keyDown(event.key.keysym.sym);
+        }
+        break;
+    case SDL_KEYUP:
+        if (event.key.keysym.sym != 0 && m_ui)
+            m_ui->keyUp(event.key.keysym.sym);
+        break;
+    case SDL_MOUSEMOTION:
+        if (m_ui)
+            m_ui->mouseMove(event.motion.x, event.motion.y);
+        break;
+    case SDL_MOUSEBUTTONDOWN:
+        if (m_ui)
+            m_ui->mouseButtonDown(event.button.button, event.button.x, event.button.y);
+        break;
+    case SDL_MOUSEBUTTONUP:
+        if (m_ui)
+            m_ui->mouseButtonUp(event.button.button, event.button.x, event.button.y);
+        break;
+    case SDL_QUIT:
+        m_quit = true;
+        break;
+    case SDL_VIDEORESIZE:
+        onResize(event.resize.w, event.resize.h);
+        break;
+    case SDL_VIDEOEXPOSE:
+        // A later copy of the program asked this one to show itself (the
+        // request arrives as a flag and an expose event).
+        if (m_raiseRequested.exchange(false))
+            restoreFromTray();
+        redraw();
+        break;
+    default:
+        break;
+    }
+}
+
+void fdEngine::onResize(int width, int height) {
+    const int k = m_doubleSize ? 2 : 1;
+    const int minWidth = designWidth() * k;
+    const int minHeight = designHeight() * k;
+    const int maxWidth = std::max(screenWidth(), minWidth);
+    const int maxHeight = std::max(screenHeight(), minHeight);
+    if (width >= minWidth && width <= maxWidth && height >= minHeight && height <= maxHeight) {
+        if (!setVideoMode(width, height))
+            m_quit = true;
+        return;
+    }
+    // Out of limits: the window goes back to the nearest allowed size.
+    if (!setVideoMode(std::clamp(width, minWidth, maxWidth), std::clamp(height, minHeight, maxHeight)))
+        m_quit = true;
+}
+
+bool fdEngine::initVideo() {
+    SDL_WM_SetCaption("mirel", nullptr);
+    const int k = m_doubleSize ? 2 : 1;
+    return setVideoMode(designWidth() * k, designHeight() * k);
+}
+
+bool fdEngine::setVideoMode(int width, int height) {
+    readScreenSize();
+    // The screen's own size opens full screen without a frame; anything
+    // else is a resizable window.
+    const bool fullScreen = width == screenWidth() && height == screenHeight() && m_screenWidth > 0;
+    const Uint32 flags = fullScreen ? SDL_HWSURFACE | SDL_NOFRAME | SDL_HWACCEL | SDL_DOUBLEBUF | SDL_FULLSCREEN
+                                    : SDL_HWSURFACE | SDL_RESIZABLE | SDL_HWACCEL | SDL_DOUBLEBUF;
+    const int depth = 32;
+    m_screen = SDL_SetVideoMode(width, height, depth, flags);
+    if (!m_screen) {
+        Log::log(Log::Critical, "fatal error : Failed to set video mode %dx%dx%d", width, height, depth);
+        return false;
+    }
+    const SDL_PixelFormat* format = m_screen->format;
+    m_mapSurface = std::make_unique<TempSurface>(format->BitsPerPixel, format->Rmask, format->Gmask, format->Bmask,
+                                                 format->Amask);
+    SDL_Surface* map = m_mapSurface->get(m_screen->w, m_screen->h);
+    if (!map) {
+        Log::log(Log::Critical, "fatal error : Failed to create map surface");
+        return false;
+    }
+    if (m_mapRenderer)
+        m_mapRenderer->setMapSurface(map);
+    const float fieldOfView = std::clamp(m_config->root()->value("camera_fovy", 60.0f), 10.0f, 90.0f);
+    m_camera->setViewport(static_cast<float>(m_screen->w), static_cast<float>(m_screen->h),
+                          fieldOfView * 0.017453292f);
+    if (m_atlas)
+        m_atlas->requestRedraw();
+    if (m_ui)
+        m_ui->setRect(0, 0, width, height);
+    return true;
+}
+
+bool fdEngine::hideToTray() {
+    Log::log(Log::Normal, "Hiding to tray");
+    if (!SDL_WM_IconifyWindow()) {
+        Log::log(Log::Critical, "Can't add icon to tray");
+        return false;
+    }
+    m_tray->hidden = true;
+    return true;
+}
+
+void fdEngine::restoreFromTray() {
+    Log::log(Log::Info, "Restoring from tray");
+    Platform::raiseVideoWindow();
+    if (m_tray)
+        m_tray->hidden = false;
+}
+
+} // namespace engine

@@ -1,0 +1,162 @@
+// What the engine stores between runs and the orderly end of the program.
+
+#include "app/DevicesFile.h"
+#include "app/fdEngine.h"
+
+#include "core/Config.h"
+#include "core/DateTime.h"
+#include "core/InetStatistics.h"
+#include "core/Log.h"
+#include "core/ResourcesPool.h"
+#include "core/TempSurface.h"
+#include "core/Text.h"
+#include "core/VirtualFs.h"
+#include "core/WinInet.h"
+#include "map/AtlasFolderList.h"
+#include "map/KVAtlas.h"
+#include "map/proximity/Index.h"
+#include "platform/Memory.h"
+#include "positioning/System.h"
+#include "routing/AtlasRoute.h"
+#include "userdata/MonitoringSystem.h"
+#include "userdata/fdTrackManager.h"
+#include "userdata/fdWPManager.h"
+#include "render/MapCaptions.h"
+#include "render/fdMapRenderer.h"
+#include "ui/fdInterface.h"
+
+namespace engine {
+
+bool fdEngine::loadGps() {
+    int port = 0;
+    int speed = 0;
+    if (m_device) {
+        port = m_device->gpsPort;
+        speed = m_device->baudRate;
+    } else {
+        auto root = m_config->root();
+        if (!root->get("gps_port", port) || !root->get("gps_speed", speed)) {
+            Log::log(Log::Critical, "No gps settings read");
+            return false;
+        }
+    }
+    if (!m_positioning || !m_positioning->hasDevice())
+        return true;
+    m_positioning->setPort(static_cast<std::uint32_t>(port), static_cast<std::uint32_t>(supportedGpsRate(speed)));
+    return true;
+}
+
+void fdEngine::onlineLogin() {
+    if (!m_monitoring)
+        return;
+    auto root = m_config->root();
+    const std::string password = root->value("online_password", std::string());
+    const std::string user = root->value("online_user", std::string());
+    m_monitoring->setLogin(Core::utf8ToWide(user), Core::utf8ToWide(password));
+    if (root->value("monitoring_enabled", true))
+        m_monitoring->start();
+}
+
+void fdEngine::saveGpsSettings() {
+    if (!m_positioning)
+        return;
+    auto root = m_config->root();
+    if (m_positioning->hasDevice()) {
+        const auto [port, speed] = m_positioning->getPort();
+        root->set("gps_port", static_cast<int>(port));
+        root->set("gps_speed", static_cast<int>(speed));
+    } else {
+        root->set("gps_port", 0);
+        root->set("gps_speed", 4800);
+    }
+    root->set("gps_enable", m_positioning->isEnabled());
+}
+
+void fdEngine::saveMonitoringSettings() {
+    if (!m_monitoring)
+        return;
+    auto root = m_config->root();
+    root->set("monitoring_enabled", m_monitoring->isRunning());
+    std::vector<std::uint8_t> seen;
+    for (const std::uint32_t id : m_monitoring->seenPointIds())
+        for (int shift = 0; shift < 32; shift += 8)
+            seen.push_back(static_cast<std::uint8_t>(id >> shift));
+    root->set("online_deleted_waypoints", seen);
+}
+
+void fdEngine::saveSettings() {
+    if (!m_initialized || !m_config)
+        return;
+    auto root = m_config->root();
+    if (m_mapRenderer) {
+        std::vector<std::uint8_t> show, warn;
+        m_mapRenderer->styles().collectPoiTypeFlags(show, warn);
+        root->set("show_pt", show);
+        root->set("warn_pt", warn);
+    }
+    saveGpsSettings();
+    saveMonitoringSettings();
+    if (m_config->changed())
+        m_config->save(dataPath(u"config.xml"));
+}
+
+void fdEngine::shutdown() {
+    if (m_shutDown)
+        return;
+    m_shutDown = true;
+    if (m_atlasFolders && m_config) {
+        const auto& records = m_atlasFolders->records();
+        if (m_atlasIndex < records.size())
+            m_config->root()->set("atlas", Core::wideToUtf8(records[m_atlasIndex].path));
+    }
+    if (m_positioning && m_tracks)
+        m_positioning->removeListener(m_tracks.get());
+    if (m_waypoints)
+        m_waypoints->save(programPath(u"waypoints"));
+    saveSettings();
+    if (m_ui) {
+        m_ui->shutdown();
+        if (Log::currentSeverity() >= Log::Info) {
+            const auto before = Platform::memoryStatus().availablePhysical;
+            m_ui->deleteImages();
+            const auto after = Platform::memoryStatus().availablePhysical;
+            Log::log(Log::Info, "%d bytes used in images", static_cast<long long>(after) - static_cast<long long>(before));
+        }
+    }
+    m_mapCaptions.reset();
+    m_routeLine.reset();
+    m_mapRenderer.reset();
+    m_ui.reset();
+    m_atlas.reset();
+    m_scratchSurface.reset();
+    m_mapSurface.reset();
+    if (m_config) {
+        if (m_config->changed()) {
+            Log::log(Log::Info, "Config was changed");
+            if (!m_config->save(dataPath(u"config.xml")))
+                Log::log(Log::Critical, "Config was not saved");
+        } else {
+            Log::log(Log::Info, "Config was not changed");
+        }
+    }
+    Log::log(Log::Normal, "SDL closing");
+    if (m_sdlStarted)
+        SDL_QuitSubSystem(SDL_INIT_EVERYTHING & ~SDL_INIT_TIMER);
+    m_screen = nullptr;
+    Log::log(Log::System, "SDL closed");
+    if (m_monitoring && m_monitoring->isRunning())
+        m_monitoring->stop();
+    m_monitoring.reset();
+    m_positioning.reset();
+    m_inetStatistics.reset();
+    m_internet.reset();
+    m_files.reset();
+    const Positioning::DateTime now = Positioning::localDateTime();
+    Log::log(Log::System, "shutdown at: %.4d-%.2d-%.2d %.2d:%.2d:%.2d", now.year, now.month, now.day, now.hour,
+             now.minute, now.second);
+    if (m_sdlStarted)
+        SDL_Quit();
+    m_sdlStarted = false;
+}
+
+} // namespace engine

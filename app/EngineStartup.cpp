@@ -1,0 +1,244 @@
+// The second half of the start-up: design, sound, GPS, atlas, video mode,
+// interface and the start page.
+
+#include "app/PageFactory.h"
+#include "app/fdEngine.h"
+
+#include "core/Config.h"
+#include "core/Log.h"
+#include "core/ResourcesPool.h"
+#include "core/Text.h"
+#include "map/AtlasFolderList.h"
+#include "map/KVAtlas.h"
+#include "search/Engine.h"
+#include "platform/Path.h"
+#include "positioning/SerialPortSystem.h"
+#include "positioning/System.h"
+#include "routing/AtlasRoute.h"
+#include "routing/MapPicking.h"
+#include "routing/Minimap.h"
+#include "userdata/MonitoringSystem.h"
+#include "render/fdMapRenderer.h"
+#include "ui/ButtonBindings.h"
+#include "core/AnsiFile.h"
+#include "core/FileSystem.h"
+#include "core/MessageBox.h"
+#include "ui/DesignDescription.h"
+#include "ui/DesignsList.h"
+#include "ui/KeyboardLayouts.h"
+#include "ui/Messages.h"
+#include "ui/fdInterface.h"
+#include "ui/fdPage.h"
+
+#include <algorithm>
+#include <climits>
+#include <exception>
+
+namespace engine {
+
+namespace {
+
+// The messages table as positioning asks for texts.
+class PositioningTexts final : public Positioning::MessageTexts {
+  public:
+    explicit PositioningTexts(const ::Messages& messages) : m_messages(messages) {}
+    const std::u16string& text(std::string_view name) const override { return m_messages.text(name); }
+
+  private:
+    const ::Messages& m_messages;
+};
+
+// The folder paths of the engine as the atlas asks for them.
+class EngineAtlasPaths final : public Map::AtlasPaths {
+  public:
+    explicit EngineAtlasPaths(const fdEngine& engine) : m_engine(engine) {}
+    std::u16string dataPath(std::u16string_view name) const override { return m_engine.dataPath(name); }
+    std::u16string programPath(std::u16string_view name) const override { return m_engine.programPath(name); }
+
+  private:
+    const fdEngine& m_engine;
+};
+
+} // namespace
+
+std::int32_t fdEngine::designWidth() const { return m_design ? m_design->extras.width : 0; }
+
+std::int32_t fdEngine::designHeight() const { return m_design ? m_design->extras.height : 0; }
+
+bool fdEngine::initSound() {
+    // The sound player arrives with its own subsystem; until then the
+    // navigator is silent and says so once.
+    Log::log(Log::Normal, "Sound: no sound player in this build, the program runs silent");
+    return true;
+}
+
+bool fdEngine::initDesign(int& result) {
+    result = 2;
+    readScreenSize();
+    // Without a screen size (a display driver that reports none) the
+    // largest design is taken and the window gets its size.
+    const int width = m_screenWidth > 0 ? m_screenWidth : INT_MAX / 4;
+    const int height = m_screenHeight > 0 ? m_screenHeight : INT_MAX / 4;
+    Log::log(Log::Normal, "Video mode: %d x %d", m_screenWidth, m_screenHeight);
+    try {
+        if (!Ui::chooseDesign(m_config->root(), m_dataFolder, width, height, *m_bindings))
+            return false;
+    } catch (const std::exception& error) {
+        Log::log(Log::Critical, "%s", std::string(error.what()));
+        return false;
+    }
+
+    Log::log(Log::Normal, "Setting exception handlers.");
+    std::set_terminate([] {
+        fdEngine::onTerminate();
+        std::abort();
+    });
+    Log::log(Log::Info, "begin");
+    Log::logMemoryStatus();
+
+    if (!initSound()) {
+        Log::log(Log::Critical, "fatal error : failed to init sound system");
+        return false;
+    }
+
+    auto root = m_config->root();
+    try {
+        m_positioningTexts = std::make_unique<PositioningTexts>(*m_messages);
+        const std::string ports = Platform::toNativePath(dataPath(u"ports"));
+        m_positioning = std::make_unique<Positioning::System>(
+            programPath(u"nmea"), root->value("nmea_log_period", 0), m_positioningTexts.get(),
+            [ports](const Positioning::MessageTexts* texts) -> std::unique_ptr<Positioning::PortSystem> {
+                Positioning::SerialPortSystemOptions options;
+                options.locator.portsFolder = ports;
+                return std::make_unique<Positioning::SerialPortSystem>(texts, options);
+            });
+    } catch (const std::exception& error) {
+        Log::log(Log::Critical, "fatal error : failed to create GPS system : %s", std::string(error.what()));
+        return false;
+    }
+    const bool gpsSettings = loadGps();
+    if (root->value("gps_enable", true) && gpsSettings)
+        m_positioning->enable(nullptr);
+
+    m_onlineAutoDisable = root->value("online_auto_disable", true);
+
+    // The online service, when the network is there and an address is set.
+    const std::string onlineUrl = root->value("online_url", std::string());
+    if (m_internet && !onlineUrl.empty()) {
+        const int period = std::max(root->value("online_refresh_period", 10), 10);
+        const bool autoConnect = root->value("online_auto_connect", true);
+        m_monitoring = std::make_unique<Monitoring::System>(m_positioning.get(), m_internet, Core::utf8ToWide(onlineUrl),
+                                                            autoConnect, static_cast<std::uint32_t>(period));
+        std::vector<std::uint8_t> seen;
+        root->valueBlob("online_deleted_waypoints", seen);
+        std::vector<std::uint32_t> ids;
+        for (std::size_t i = 0; i + 4 <= seen.size(); i += 4)
+            ids.push_back(seen[i] | (seen[i + 1] << 8) | (seen[i + 2] << 16) | (std::uint32_t(seen[i + 3]) << 24));
+        m_monitoring->setSeenPointIds(std::move(ids));
+    }
+
+    m_pool = std::make_unique<Core::ResourcesPool>(10);
+    Map::AtlasServices services;
+    services.paths = std::make_shared<EngineAtlasPaths>(*this);
+    auto route = std::make_unique<AtlasRoute>();
+    m_route = route.get();
+    services.routePath = std::move(route);
+    services.interMapGraph = std::make_unique<Minimap>();
+    Map::Nearest::installPicking();
+    // The atlas owns its text search and attaches it to the maps of every
+    // atlas it loads.
+    services.searchEngine = std::make_unique<TextSearch::Engine>();
+    m_atlas = std::make_unique<Map::KVAtlas>(root, *m_pool, std::move(services));
+
+    // The design file: a missing, unparsable or foreign design is the one
+    // failure the user is told about in the user's language.
+    const std::u16string designPath = dataPath(m_bindings->designFile);
+    Log::log(Log::Info, u"Parsing design '%s'...", designPath);
+    const std::uint32_t parseStart = SDL_GetTicks();
+    std::string designText;
+    {
+        FileSystem::AnsiFile file(designPath, u"rb");
+        if (!file.isOpen())
+            Log::log(Log::Critical, u"Can't open design file '%s' (err %d)", designPath, errno);
+        else {
+            std::uint32_t size = 0;
+            if (auto bytes = FileSystem::readFile(file, &size))
+                designText.assign(bytes.get(), size);
+        }
+    }
+    if (designText.empty()) {
+        Core::messageBox(m_messages->text("ui_loading_error"), u"Mirel - Critical error");
+        result = 1;
+        return false;
+    }
+    Log::log(Log::Normal, "Design parsed in %u ms", SDL_GetTicks() - parseStart);
+    // The preview pass also refuses text that is no design of this
+    // version: the user is told in the user's language.
+    if (!readTheme(designText, false)) {
+        Log::log(Log::Critical, "fatal error : failed to read theme");
+        Core::messageBox(m_messages->text("ui_loading_error"), u"Mirel - Critical error");
+        result = 1;
+        return false;
+    }
+    Log::log(Log::Info, "after readTheme(false)");
+    Log::logMemoryStatus();
+
+    if (!initVideo()) {
+        Log::log(Log::Critical, "fatal error : failed to init video");
+        return false;
+    }
+    Log::log(Log::Info, "after initVideo");
+    Log::logMemoryStatus();
+
+    if (!readTheme(std::move(designText), true)) {
+        Log::log(Log::Critical, "fatal error : failed to read theme");
+        return false;
+    }
+    Log::log(Log::Info, "after readTheme(true)");
+    Log::logMemoryStatus();
+
+    // "atlas" holds the folder's path; a relative one (the first run's
+    // default names "maps\monaco") is taken within the data folder.
+    const std::u16string atlas = Core::utf8ToWide(root->value("atlas", std::string()));
+    m_atlasFolders =
+        std::make_unique<Map::AtlasFolderList>(EngineAtlasPaths(*this), atlas.empty() ? atlas : dataPath(atlas));
+    Log::log(Log::Info, "Atlases collected");
+    Log::logMemoryStatus();
+
+    if (!PageFactory(*this).initInterface()) {
+        Log::log(Log::Critical, "fatal error : failed to init interface");
+        return false;
+    }
+    Log::log(Log::Info, "after initInterface");
+    Log::logMemoryStatus();
+
+    onlineLogin();
+    m_initialized = true;
+    m_ui->activatePage(m_ui->findPage(root->value("map_start", false) ? "pageMap" : "menuMain"));
+
+    if (m_mapRenderer) {
+        auto& styles = m_mapRenderer->styles();
+        std::vector<std::uint8_t> show, warn;
+        if (root->get("show_pt", show) && root->get("warn_pt", warn))
+            styles.applyPoiTypeFlags(show, warn);
+        else
+            styles.resetPoiTypeFlags();
+        m_mapRenderer->selectStyles(m_mapRenderer->isDay());
+    }
+    result = 0;
+    return true;
+}
+
+bool fdEngine::readTheme(std::string designText, bool full) {
+    auto design = std::make_unique<Ui::DesignDescription>();
+    auto layouts = std::make_unique<Ui::KeyboardLayouts>();
+    const bool read = Ui::readTheme(std::move(designText), full, dataPath(m_bindings->keyboardLayoutsFile), *design,
+                                    *layouts);
+    m_design = std::move(design);
+    m_doubleSize = m_design->extras.big;
+    if (full)
+        m_keyboardLayouts = read ? std::move(layouts) : nullptr;
+    return read;
+}
+
+} // namespace engine

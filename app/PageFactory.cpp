@@ -1,0 +1,379 @@
+#include "app/PageFactory.h"
+
+#include "app/SplashPage.h"
+#include "app/fdEngine.h"
+
+#include "core/Config.h"
+#include "core/DataPath.h"
+#include "core/Log.h"
+#include "core/MessageBox.h"
+#include "core/TempSurface.h"
+#include "core/Text.h"
+#include "map/AtlasFolderList.h"
+#include "map/KVAtlas.h"
+#include "map/proximity/Index.h"
+#include "map/proximity/Loader.h"
+#include "render/fdMapRenderer.h"
+#include "render/MapCamera.h"
+#include "render/MapCaptions.h"
+#include "render/ViewPreparation.h"
+#include "screens/fdMainMenuPage.h"
+#include "positioning/System.h"
+#include "routing/AtlasRoute.h"
+#include "screens/fdPageMap.h"
+#include "userdata/WaypointStyles.h"
+#include "userdata/fdTrackManager.h"
+#include "userdata/fdWPManager.h"
+#include "ui/ButtonBindings.h"
+#include "ui/DesignDescription.h"
+#include "ui/Messages.h"
+#include "ui/fdInterface.h"
+#include "ui/fdPage.h"
+
+#include <algorithm>
+#include <exception>
+
+namespace engine {
+
+// clang-format off
+const PageFactory::Row PageFactory::kRows[] = {
+    {nullptr, nullptr, Step::TrackManager, 5},
+    {"menuMain", "fdMainMenuPage", {}, 10},
+    {"pageGPS", "fdPageGPSX", {}, 15},
+    {"menuFind", "menuFind", {}, 18},
+    {"pageLists", "pageLists", {}, 20},
+    {"pageSetupRouting", "fdPageSetupRoutingX", {}, 25},
+    {"pageSetupGPS", "fdPageSetupGPSX", {}, 26},
+    {"pageFavorites", "fdPageFavorites", {}, 28},
+    {"pageFvDlg", "fdPageFvDlg", {}, 35},
+    {"pageRenderSettings", "fdPageSettingsX", {}, 40},
+    {"pageTrackingSettings", "fdPageTrackingSettingsX", {}, 45},
+    {"sensors", "fdPageSensors", {}, 50},
+    {"pageTrackList", "fdPageTrackListX", {}, 53},
+    {"pageButtonSettings", "fdPageButtonSettingsX", {}, 55},
+    {"pageSettingsMain", "pageSettingsMain", {}, 57},
+    {"pageSettingsLists", "pageSettingsLists", {}, 59},
+    {"polylines_settings", "PolylinesSettingsPage", {}, 61},
+    {"pageSettingsOther", "fdPageSettingsOtherX", {}, 62},
+    {"keyboard_prop", "KeyboardPropPage", {}, 63},
+    {"menuFilter", "fdPageFindFilterX", {}, 64},
+    {"pageFilterHistory", "SearchHistoryPage", {}, 65},
+    {"pois_settings", "PoisSettingsPage", {}, 66},
+    {"pageSearchCoords", "fdPageCoordsX", {}, 67},
+    {"pageSearchCoordsAlt", "fdPageCoordsAltX", {}, 78},
+    {nullptr, nullptr, Step::AtlasContents, 79},
+    {nullptr, "After map renderer init", Step::MapRenderer, -1},
+    {nullptr, "After waypoints init", Step::Waypoints, 83},
+    {"select_poi_types", "SelectPoiTypesPage", {}, 84},
+    {"select_poi_type", "fdPageSelectPoiType", {}, 85},
+    {"pageFind", "fdPageFindX", {}, -1},
+    {nullptr, nullptr, Step::DangerPoints, 86},
+    {"pageWPEdit", "EditWayPointPage", {}, 87},
+    {"pageImages", "fdPageImagesX", {}, 88},
+    {"pageMap", "fdPageMap", {}, 90},
+    {"pageWaypointsList", "fdPageWPListX", {}, 91},
+    {"select_waypoint", "SelectWayPointPage", {}, 92},
+    {"pageResults", "fdPageFindResults", {}, 93},
+    {"pageStreetList", "fdPageStreetListX", {}, 94},
+    {"pageTrackEdit", "fdPageTrackEditX", {}, 95},
+    {"pagePOIInfo", "fdPagePOIInfoX", {}, 96},
+    {"info", "InfoPage", {}, 97},
+    {"atlases", "AtlasesPage", {}, 98},
+    {"pagePathList", "fdPagePathListX", {}, 99},
+    {"services_prop", "ServicesPropPage", {}, -1},
+    {"monitoring_prop", "OnlineFriendsListPage", {}, -1},
+    {"monitoring_friend_edit", "OnlineFriendOptionsPage", {}, -1},
+    {"received_waypoints_list", "ReceivedWayPointsListPage", {}, -1},
+    {"select_friends", "PointReceiversListPage", {}, -1},
+};
+// clang-format on
+const std::size_t PageFactory::kRowCount = std::size(PageFactory::kRows);
+
+void updateSplash(fdEngine& engine, SplashPage& splash, bool force) {
+    splash.tick(SDL_GetTicks());
+    if ((splash.needsRedraw() || force) && engine.screen() && engine.scratchSurface()) {
+        splash.draw(engine.screen(), *engine.scratchSurface(), true);
+        SDL_Flip(engine.screen());
+    }
+}
+
+void PageFactory::progress(SplashPage& splash, std::int32_t value) {
+    splash.setProgress(value);
+    updateSplash(m_engine, splash, false);
+}
+
+bool PageFactory::initInterface() {
+    fdEngine& e = m_engine;
+    try {
+        // The scratch surface of framed pictures: stretched pieces are
+        // scaled into it, which needs the depth of the pictures (the
+        // screen's); a depth of 0 makes no usable surface.
+        if (e.m_screen) {
+            const SDL_PixelFormat* f = e.m_screen->format;
+            e.m_scratchSurface = std::make_unique<TempSurface>(f->BitsPerPixel, f->Rmask, f->Gmask, f->Bmask, f->Amask);
+        } else {
+            e.m_scratchSurface = std::make_unique<TempSurface>(32, 0x00FF0000, 0x0000FF00, 0x000000FF, 0xFF000000);
+        }
+        e.m_ui = std::make_unique<Ui::fdInterface>(&e, e.m_files.get());
+        if (e.m_screen)
+            e.m_ui->setRect(0, 0, e.m_screen->w, e.m_screen->h);
+        Log::log(Log::Info, "initInterface - begin");
+        Log::logMemoryStatus();
+
+        const Ui::DesignDescription& design = *e.m_design;
+        if (!Ui::initFonts(design, *e.m_ui)) {
+            Log::log(Log::Critical, "Fatal error : failed to load fonts");
+            return false;
+        }
+        Log::log(Log::Info, "After initFonts()");
+        Log::logMemoryStatus();
+        Log::log(Log::Normal, "font : %s", design.systemFont);
+        e.m_ui->setSystemFont(e.m_ui->fontByName(design.systemFont));
+        e.m_ui->setFont(e.m_ui->systemFont());
+        e.m_ui->setTextColor(Ui::ColourPair{});
+        Log::log(Log::Info, "After setSystemFont");
+        Log::logMemoryStatus();
+
+        if (!Ui::loadCursors(design, *e.m_ui)) {
+            Log::log(Log::Critical, "Fatal error : failed to load cursors");
+            return false;
+        }
+        Log::log(Log::Info, "Cursors loaded");
+        Log::logMemoryStatus();
+        if (!Ui::loadMaterials(design, *e.m_ui)) {
+            Log::log(Log::Critical, "Fatal error : failed to load materials");
+            return false;
+        }
+        Log::log(Log::Info, "Materials loaded");
+        Log::logMemoryStatus();
+
+        // The splash: built first and owned here rather than by the
+        // interface, so the factory can delete it when every page stands.
+        Log::log(Log::Info, "Creating splash screen...");
+        const std::uint32_t splashStart = SDL_GetTicks();
+        std::unique_ptr<SplashPage> splash;
+        auto found = e.m_design->pages.find("splash");
+        if (found != e.m_design->pages.end()) {
+            splash = std::make_unique<SplashPage>(e.m_ui.get(), nullptr);
+            e.m_ui->removeChild(splash.get());
+            splash->setRect(0, 0, e.m_ui->rect().w, e.m_ui->rect().h);
+            splash->build(*found->second);
+            e.m_design->pages.erase(found);
+            Log::log(Log::Normal, "Splash screen created in %u ms", SDL_GetTicks() - splashStart);
+        }
+        if (!splash) {
+            Log::log(Log::Critical, "Fatal error : failed to show splash screen");
+            return false;
+        }
+        updateSplash(e, *splash, true);
+        Log::log(Log::Info, "After StartSplashScreen()");
+        Log::logMemoryStatus();
+
+        if (!applyInterface(*splash)) {
+            Log::log(Log::Critical, "Fatal error : failed to apply interface");
+            return false;
+        }
+        Log::log(Log::Info, "After ApplyInterface()");
+        Log::logMemoryStatus();
+        Ui::releaseDesignDescriptions(*e.m_design);
+        e.m_ui->releaseImages();
+        return true;
+    } catch (const std::exception& error) {
+        Log::log(Log::Critical, "%s", std::string(error.what()));
+        return false;
+    }
+}
+
+void PageFactory::createPage(const Row& row) {
+    Ui::fdInterface* ui = m_engine.m_ui.get();
+    const std::string name = row.designName;
+    if (name == "menuMain") {
+        new Screens::fdMainMenuPage(ui, nullptr);
+        return;
+    }
+    if (name == "pageMap") {
+        fdEngine& e = m_engine;
+        Screens::fdPageMap::Services services;
+        services.config = e.m_config->root();
+        services.renderer = e.m_mapRenderer.get();
+        services.atlas = e.m_atlas.get();
+        services.camera = e.m_camera.get();
+        services.bindings = e.m_bindings.get();
+        services.dangerPoints = e.m_dangerPoints.get();
+        services.tracks = e.m_tracks.get();
+        services.sound = ui->soundPlayer();
+        const Ui::DesignExtras& extras = e.m_design->extras;
+        services.deltas = {extras.rotationPushDelta, extras.scalePushDelta, extras.scaleFixedDelta};
+        services.fingerTap = extras.fingerTapDistance;
+        // The car and guidance join the page with their subsystems.
+        new Screens::fdPageMap(ui, std::move(services));
+        return;
+    }
+    // Pages whose screens are not part of this build yet stand as plain
+    // pages of their design name: they are built from the design and answer
+    // the commands every page understands.
+    new Ui::fdPage(ui, name, nullptr);
+}
+
+bool PageFactory::applyInterface(SplashPage& splash) {
+    fdEngine& e = m_engine;
+    splash.setProgressMaximum(100);
+    splash.setProgress(0);
+    splash.setState(e.m_messages->text("splash_loading_map"));
+    updateSplash(e, splash, true);
+
+    for (const Row& row : kRows) {
+        if (row.designName) {
+            createPage(row);
+        } else if (!runStep(row.step)) {
+            return false;
+        }
+        if (row.logLine) {
+            Log::log(Log::Info, "%s", row.logLine);
+            Log::logMemoryStatus();
+        }
+        if (row.progress >= 0)
+            progress(splash, row.progress);
+    }
+
+    auto& pages = e.m_design->pages;
+    splash.setProgressMaximum(static_cast<std::int32_t>(pages.size()));
+    splash.setProgress(0);
+    splash.setState(e.m_messages->text("splash_creating_ui"));
+    updateSplash(e, splash, true);
+    std::int32_t built = 0;
+    for (const auto& [name, description] : pages) {
+        Ui::fdPage* page = e.m_ui->findPage(name);
+        if (!page) {
+            Log::log(Log::Critical, "Page: %s was not created!", name);
+            continue;
+        }
+        page->setRect(0, 0, e.m_ui->rect().w, e.m_ui->rect().h);
+        page->build(*description);
+        progress(splash, ++built);
+    }
+    return true;
+}
+
+bool PageFactory::runStep(Step step) {
+    switch (step) {
+    case Step::TrackManager:
+        return createTrackManager();
+    case Step::Waypoints:
+        return loadWaypoints();
+    case Step::AtlasContents:
+        return loadAtlasContents();
+    case Step::MapRenderer:
+        return createMapRenderer();
+    case Step::DangerPoints:
+        return loadDangerPoints();
+    }
+    return true;
+}
+
+bool PageFactory::loadAtlasContents() {
+    fdEngine& e = m_engine;
+    const auto* folders = e.m_atlasFolders.get();
+    if (!folders || folders->records().empty()) {
+        Log::log(Log::Critical, "fatal error : atlases collection is empty.");
+        Core::messageBox(e.m_messages->text("atlas_no_atlas_err"), u"Mirel - Critical error");
+        return false;
+    }
+    // A stored atlas that is no longer among the folders falls back to the
+    // first one.
+    std::uint32_t current = folders->current();
+    if (current >= folders->records().size())
+        current = 0;
+    if (!e.m_atlas->load(folders->records()[current].path)) {
+        Log::log(Log::Critical, "fatal error : bad atlas.");
+        Core::messageBox(e.m_messages->text("atlas_bad_atlas_err"), u"Mirel - Critical error");
+        return false;
+    }
+    e.m_atlasIndex = current;
+    return true;
+}
+
+bool PageFactory::createMapRenderer() {
+    fdEngine& e = m_engine;
+    SDL_Surface* map = e.m_mapSurface ? e.m_mapSurface->get(e.screenWidth(), e.screenHeight()) : nullptr;
+    if (!map) {
+        Log::log(Log::Critical, "fatal error : Failed to create map surface");
+        return false;
+    }
+    Render::StyleContext styles;
+    styles.images = e.m_ui.get();
+    styles.patternFormat = map->format;
+    styles.dataFolder = e.m_dataFolder;
+    e.m_mapRenderer = std::make_unique<MapDrawing::fdMapRenderer>(e.m_atlas.get(), *e.m_camera, e.m_config->root(),
+                                                                   styles);
+    e.m_mapRenderer->setMapSurface(map);
+    // The map page opens on the atlas's saved view.
+    MapDrawing::ViewPreparation::cameraFromAtlas(*e.m_camera, *e.m_atlas);
+    e.m_camera->setAnchorFraction(MapCamera::anchorFractionFor(e.m_mapRenderer->proportion()));
+    e.m_mapCaptions = std::make_unique<MapDrawing::MapCaptions>(*e.m_atlas, *e.m_mapRenderer);
+    e.m_mapRenderer->services().captions = e.m_mapCaptions.get();
+    if (e.m_route) {
+        e.m_routeLine = std::make_unique<RouteLine>(e.m_route->path(), *e.m_atlas);
+        e.m_mapRenderer->services().route = e.m_routeLine.get();
+    }
+    return true;
+}
+
+bool PageFactory::createTrackManager() {
+    fdEngine& e = m_engine;
+    try {
+        e.m_tracks = std::make_unique<fdTrackManager>(e.programPath(u"tracks\\"), e.m_config->root());
+    } catch (const std::exception& error) {
+        Log::log(Log::Critical, "Fatal error : failed to init tracks manager : %s", std::string(error.what()));
+        return false;
+    }
+    if (e.m_positioning)
+        e.m_positioning->addListener(e.m_tracks.get());
+    return true;
+}
+
+bool PageFactory::loadWaypoints() {
+    fdEngine& e = m_engine;
+    try {
+        // Waypoint names are written in the design's caption font, white
+        // on the map's dark halo colours.
+        Render::Font* font = e.m_ui->fontByName(e.m_design->extras.captionFont);
+        e.m_waypointStyles = std::make_unique<RenderWaypointStyles>(e.m_mapRenderer->styles(), e.m_ui.get(), font,
+                                                                    0xFFFFFFFFu);
+        e.m_waypoints = std::make_unique<fdWPManager>(e.m_waypointStyles.get(), e.dataPath(u"icons.txt"));
+        e.m_waypoints->load(e.programPath(u"waypoints"));
+        e.m_mapRenderer->services().waypoints = e.m_waypoints.get();
+    } catch (const std::exception& error) {
+        Log::log(Log::Critical, "fatal error : failed to init waypoints manager : %s", std::string(error.what()));
+        return false;
+    }
+    return true;
+}
+
+bool PageFactory::loadDangerPoints() {
+    fdEngine& e = m_engine;
+    auto root = e.m_config->root();
+    try {
+        e.m_dangerPoints = std::make_unique<Map::Proximity::IndexHolder>();
+        e.m_dangerPoints->warningTimeSeconds = std::clamp(root->value("dwp_warn_time", 10.0f), 5.0f, 30.0f);
+        e.m_dangerPoints->sectorHalfWidthDegrees = std::clamp(root->value("dwp_sector_half", 10), 5, 20);
+        const auto nodes = static_cast<std::uint32_t>(std::clamp(root->value("dwp_nodes_cache", 100), 20, 1000));
+        const auto points = static_cast<std::uint32_t>(std::clamp(root->value("dwp_points_cache", 100), 20, 1000));
+        const std::u16string folder = e.programPath(u"waypoints");
+        if (!Map::Proximity::loadDangerWarnPoints(folder, *e.m_dangerPoints, nodes, points)) {
+            Log::log(Log::System, u"Loading Danger Warn Points from %s failed", folder);
+            e.m_dangerPoints->index.reset();
+        }
+    } catch (const std::exception& error) {
+        Log::log(Log::Critical, "fatal error : failed to init Danger Warn Points manager : %s",
+                 std::string(error.what()));
+        return false;
+    }
+    Log::log(Log::Info, "After Danger Warn Points init");
+    Log::logMemoryStatus();
+    Log::log(Log::Info, "fdMapRenderer::init()");
+    Log::logMemoryStatus();
+    return true;
+}
+
+} // namespace engine

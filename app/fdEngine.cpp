@@ -1,0 +1,300 @@
+#include "app/fdEngine.h"
+
+#include "app/DevicesFile.h"
+#include "core/AnsiFile.h"
+#include "core/Config.h"
+#include "core/DataPath.h"
+#include "core/FileLogger.h"
+#include "core/InetStatistics.h"
+#include "core/Log.h"
+#include "core/MessageBox.h"
+#include "core/ResourcesPool.h"
+#include "core/TempSurface.h"
+#include "core/Text.h"
+#include "core/VirtualFs.h"
+#include "core/WinInet.h"
+#include "map/AtlasFolderList.h"
+#include "map/KVAtlas.h"
+#include "map/proximity/Index.h"
+#include "platform/Memory.h"
+#include "platform/Path.h"
+#include "platform/SystemInfo.h"
+#include "positioning/System.h"
+#include "routing/AtlasRoute.h"
+#include "userdata/MonitoringSystem.h"
+#include "userdata/WaypointStyles.h"
+#include "userdata/fdTrackManager.h"
+#include "userdata/fdWPManager.h"
+#include "render/MapCamera.h"
+#include "render/MapCaptions.h"
+#include "render/fdMapRenderer.h"
+#include "ui/ButtonBindings.h"
+#include "ui/DesignDescription.h"
+#include "ui/KeyboardLayouts.h"
+#include "ui/Messages.h"
+#include "ui/fdInterface.h"
+
+#include <SDL.h>
+
+#include <cerrno>
+#include <exception>
+#include <stdexcept>
+
+namespace engine {
+
+namespace {
+
+fdEngine* g_engine = nullptr;
+
+constexpr char16_t kCriticalCaption[] = u"Mirel - Critical error";
+
+bool isAbsolutePath(std::u16string_view name) {
+    return (name.size() > 1 && name[1] == u':') || (!name.empty() && (name[0] == u'\\' || name[0] == u'/'));
+}
+
+std::u16string joinProgramPath(const std::u16string& folder, std::u16string_view name) {
+    if (isAbsolutePath(name))
+        return std::u16string(name);
+    std::u16string path = folder + std::u16string(name);
+    for (auto& ch : path)
+        if (ch == u'/')
+            ch = u'\\';
+    return path;
+}
+
+} // namespace
+
+const char* processorName(std::uint32_t architecture) {
+    static const char* const names[] = {"Intl", "MIPS", "Alpha", "PPC", "SHx", "ARM", "IA64", "Alpha64"};
+    const std::uint32_t low = architecture & 0xFFFF;
+    return low < std::size(names) ? names[low] : "Unknown";
+}
+
+fdEngine::fdEngine(std::u16string programFolder) {
+    initPaths(std::move(programFolder));
+    m_camera = std::make_unique<MapCamera>();
+    g_engine = this;
+}
+
+fdEngine* fdEngine::instance() { return g_engine; }
+
+void fdEngine::initPaths(std::u16string programFolder) {
+    // The program's own paths use '\' like every path it stores; the
+    // platform layer turns them into '/' at the system boundary.
+    if (programFolder.empty())
+        programFolder = Platform::programFolder();
+    for (auto& ch : programFolder)
+        if (ch == u'/')
+            ch = u'\\';
+    if (!programFolder.empty() && programFolder.back() != u'\\')
+        programFolder += u'\\';
+    m_programFolder = std::move(programFolder);
+    m_dataFolder = m_programFolder + u"data\\";
+}
+
+std::u16string fdEngine::dataPath(std::u16string_view name) const { return joinProgramPath(m_dataFolder, name); }
+
+std::u16string fdEngine::programPath(std::u16string_view name) const {
+    return joinProgramPath(m_programFolder, name);
+}
+
+std::shared_ptr<Core::ConfigNode> fdEngine::configRoot() const {
+    return m_config ? m_config->root() : nullptr;
+}
+
+void fdEngine::setQuit() { m_quit = true; }
+
+bool fdEngine::isDay() const { return !m_mapRenderer || m_mapRenderer->isDay(); }
+
+void fdEngine::onTerminate() {
+    if (!g_engine)
+        return;
+    g_engine->m_quit = true;
+    SDL_Event event{};
+    event.type = SDL_VIDEOEXPOSE;
+    SDL_PushEvent(&event);
+}
+
+void fdEngine::requestRaise() {
+    m_raiseRequested = true;
+    SDL_Event event{};
+    event.type = SDL_VIDEOEXPOSE;
+    SDL_PushEvent(&event);
+}
+
+void fdEngine::connectionChanged() {
+    if (m_onlineAutoDisable && m_monitoring)
+        m_monitoring->stop();
+}
+
+int fdEngine::run() {
+    try {
+        auto log = std::make_unique<FileSystem::AnsiFile>(programPath(u"log.txt"), u"ab+");
+        if (!log->isOpen()) {
+            Core::messageBox(u"Log file creation error", kCriticalCaption);
+            return -1;
+        }
+        Log::install(std::make_unique<Log::FileLogger>(std::move(log)));
+        const int result = init();
+        if (result == 0) {
+            if (m_mapRenderer)
+                m_camera->setAnchorFraction(MapCamera::anchorFractionFor(m_mapRenderer->proportion()));
+            m_camera->updateCameraAngles();
+            if (m_atlas)
+                m_atlas->requestRedraw();
+            mainLoop();
+            shutdown();
+            return 0;
+        }
+        if (result == 2)
+            Core::messageBox(u"Initialization error", kCriticalCaption);
+        Log::log(Log::Critical, "fatal error : Failed to initialize engine");
+    } catch (const std::exception& error) {
+        const std::string text = error.what();
+        Log::log(Log::Critical, "fatal error : Failed to initialize engine (%s)", text.empty() ? "-" : text);
+    }
+    shutdown();
+    return -1;
+}
+
+bool fdEngine::initConfig() {
+    m_config = std::make_unique<Core::Config>();
+    const std::u16string path = dataPath(u"config.xml");
+    if (!m_config->load(path)) {
+        // A torn or foreign file is kept beside the new one, so settings a
+        // person may still recover are not overwritten.
+        Core::Config::keepUnreadable(path);
+        m_config->root()->set("log_severity", 0);
+        m_config->save(path);
+    }
+    const int severity = m_config->root()->value("log_severity", 0);
+    if (Log::Logger* logger = Log::installed(); logger && logger->isOpen())
+        logger->setSeverity(severity);
+    return true;
+}
+
+bool fdEngine::initMessages() {
+    const std::u16string path = dataPath(u"messages.xml");
+    FileSystem::AnsiFile file(path, u"rb");
+    if (!file.isOpen()) {
+        Log::log(Log::Critical, u"Can't open messages file '%s' (err %d)", path, errno);
+        return false;
+    }
+    try {
+        m_messages = std::make_unique<::Messages>();
+        m_messages->load(file);
+    } catch (const std::exception& error) {
+        Log::log(Log::Critical, "%s", std::string(error.what()));
+        return false;
+    }
+    return true;
+}
+
+int fdEngine::screenWidth() const { return m_screenSizeKnown && m_screenWidth > 0 ? m_screenWidth : designWidth(); }
+
+int fdEngine::screenHeight() const {
+    return m_screenSizeKnown && m_screenHeight > 0 ? m_screenHeight : designHeight();
+}
+
+void fdEngine::setScreenSize(int width, int height) {
+    m_screenWidth = width;
+    m_screenHeight = height;
+    m_screenSizeKnown = true;
+}
+
+void fdEngine::readScreenSize() {
+    if (m_screenSizeKnown)
+        return;
+    // Before the first mode is set SDL reports the desktop's size; the
+    // dummy driver reports 0 x 0, and the design's size stands in then.
+    if (const SDL_VideoInfo* info = SDL_GetVideoInfo()) {
+        m_screenWidth = info->current_w;
+        m_screenHeight = info->current_h;
+    }
+    m_screenSizeKnown = true;
+}
+
+int fdEngine::init() {
+    m_tray = std::make_unique<TrayRecord>();
+    SDL_InitSubSystem(SDL_INIT_TIMER);
+    m_sdlStarted = true;
+    initConfig();
+    auto root = m_config->root();
+
+    Log::log(Log::Normal, "Init started...");
+    Log::log(Log::System, "Version 2.9.0.2230");
+    const Platform::SystemInfo system = Platform::systemInfo();
+    Log::log(Log::System, "Processor: %s lev %d rev %d", processorName(system.architecture), system.processorLevel,
+             system.processorRevision);
+    Log::log(Log::System, "OS: %s %d.%d", system.osName, system.osMajor, system.osMinor);
+    Log::log(Log::Info, u"Data path: %s", m_dataFolder);
+
+    m_files = std::make_unique<FileSystem::VirtualFs>(m_dataFolder);
+
+    const std::uint32_t inetStart = SDL_GetTicks();
+    m_internet = Network::WinInet::create();
+    if (m_internet) {
+        m_inetStatistics = std::make_unique<Network::InetStatistics>(m_internet);
+        Log::log(Log::System, "WinInet initialized in %u ms", SDL_GetTicks() - inetStart);
+    }
+
+    if (!root->value("device", std::string()).empty()) {
+        try {
+            if (auto device = device_specs::configured(*root, dataPath(u"devices.inf")))
+                m_device = std::make_unique<DeviceSpec>(*device);
+        } catch (const std::exception& error) {
+            // A missing or unreadable device file leaves the GPS settings
+            // to the configuration.
+            Log::log(Log::Critical, "%s", std::string(error.what()));
+        }
+    }
+
+    if (!initMessages())
+        return 2;
+    m_bindings = std::make_unique<Ui::ButtonBindings>(root);
+
+    if (SDL_Init(SDL_INIT_AUDIO | SDL_INIT_VIDEO | SDL_INIT_NOPARACHUTE) < 0) {
+        // Without a sound device the navigator still drives: run silent.
+        if (SDL_Init(SDL_INIT_VIDEO | SDL_INIT_NOPARACHUTE) < 0) {
+            Log::log(Log::Critical, "fatal error : Failed to init SDL");
+            return 2;
+        }
+        Log::log(Log::Critical, "No audio device: the program runs without sound (%s)", std::string(SDL_GetError()));
+    }
+    Log::log(Log::Info, "after SDL_Init");
+    Log::logMemoryStatus();
+    SDL_EnableUNICODE(1);
+
+    int result = 0;
+    if (!initDesign(result))
+        return result;
+    return result;
+}
+
+fdEngine::~fdEngine() {
+    m_mapCaptions.reset();
+    m_mapRenderer.reset();
+    g_engine = nullptr;
+    m_mapSurface.reset();
+    m_scratchSurface.reset();
+    m_atlas.reset();
+    m_monitoring.reset();
+    m_positioning.reset();
+    m_dangerPoints.reset();
+    m_waypointStyles.reset();
+    m_atlasFolders.reset();
+    m_pool.reset();
+    m_messages.reset();
+    m_keyboardLayouts.reset();
+    m_ui.reset();
+    m_device.reset();
+    m_inetStatistics.reset();
+    m_internet.reset();
+    m_files.reset();
+    m_bindings.reset();
+    m_config.reset();
+    m_tray.reset();
+    m_design.reset();
+}
+
+} // namespace engine

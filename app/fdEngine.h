@@ -1,0 +1,237 @@
+#pragma once
+// The application object: owns every subsystem, creates them in one fixed
+// order at start-up, runs the main loop and takes them down again in a fixed
+// order, saving the settings. One engine exists per process; pages reach it
+// through fdEngine::instance().
+
+#include "core/InetListener.h"
+#include "ui/EngineServices.h"
+
+#include <SDL.h>
+
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+
+class TempSurface;
+class MapCamera;
+
+namespace Core {
+class Config;
+class ConfigNode;
+class ResourcesPool;
+} // namespace Core
+namespace FileSystem {
+class VirtualFs;
+}
+namespace Network {
+namespace WinInet {
+class Impl;
+}
+class InetStatistics;
+} // namespace Network
+namespace Positioning {
+class System;
+}
+namespace Monitoring {
+class System;
+}
+class AtlasRoute;
+class RouteLine;
+class fdTrackManager;
+class fdWPManager;
+class RenderWaypointStyles;
+namespace Map {
+class KVAtlas;
+class AtlasFolderList;
+namespace Proximity {
+struct IndexHolder;
+}
+} // namespace Map
+namespace MapDrawing {
+class fdMapRenderer;
+class MapCaptions;
+}
+class Messages;
+namespace Ui {
+class ButtonBindings;
+class fdInterface;
+class KeyboardLayouts;
+struct DesignDescription;
+} // namespace Ui
+namespace Positioning {
+class MessageTexts;
+}
+
+namespace engine {
+
+struct DeviceSpec;
+
+// The window and the notification-area state (the window is iconified while
+// the program sits "in the tray").
+struct TrayRecord {
+    bool hidden = false;
+};
+
+class fdEngine : public Network::ConnectionListener, public Ui::EngineServices {
+  public:
+    // The program folder ends in a separator; empty means the folder of the
+    // running executable. Sets the global engine.
+    explicit fdEngine(std::u16string programFolder = {});
+    // Releases the subsystems in the fixed order; clears the global engine.
+    ~fdEngine() override;
+    fdEngine(const fdEngine&) = delete;
+    fdEngine& operator=(const fdEngine&) = delete;
+
+    static fdEngine* instance();
+
+    // The whole life of the program: 0 after a normal end, -1 on failure.
+    int run();
+    // The start-up sequence: 0 success, 1 failure already shown to the user
+    // in the user's language, 2 other failure.
+    int init();
+    void shutdown();
+    // The main loop; returns when the quit flag is set.
+    void mainLoop();
+
+    // Start-up pieces, in the order init calls them.
+    bool initSound();
+    bool loadGps();
+    void onlineLogin();
+    bool initVideo();
+    bool setVideoMode(int width, int height);
+
+    // Settings written at shutdown (and by the pages).
+    void saveSettings();
+    void saveGpsSettings();
+    void saveMonitoringSettings();
+
+    // One expose event's work: sensors, interface tick, draw, flip.
+    void redraw();
+    // The redraw without the sensor and tick steps.
+    void drawNow() override;
+    // Dispatches one SDL event.
+    void dispatch(const SDL_Event& event);
+    // The window was resized to (w, h): a new video mode within the design's
+    // minimum and the screen's size, else the window is put back in limits.
+    void onResize(int width, int height);
+
+    void restoreFromTray();
+
+    // --- EngineServices ----------------------------------------------------
+    void setQuit() override;
+    bool hideToTray() override;
+    std::u16string dataPath(std::u16string_view name) const override;
+    bool isDay() const override;
+    bool doubleSize() const override { return m_doubleSize; }
+    std::int32_t designWidth() const override;
+    std::int32_t designHeight() const override;
+    const Ui::DesignDescription* design() const override { return m_design.get(); }
+
+    std::u16string programPath(std::u16string_view name) const;
+    const std::u16string& programFolder() const { return m_programFolder; }
+    const std::u16string& dataFolder() const { return m_dataFolder; }
+
+    // Sets the quit flag and wakes the main loop (the terminate handler).
+    static void onTerminate();
+    // Any thread: asks the main loop to bring the window back (a later copy
+    // of the program was started).
+    void requestRaise();
+    void connectionChanged() override;
+
+    bool quit() const { return m_quit; }
+    bool initialized() const { return m_initialized; }
+    // The screen's size as the window system reports it, read once before
+    // the first video mode; the design's size when it reports none.
+    int screenWidth() const;
+    int screenHeight() const;
+    // Overrides the screen size (tests; a desktop without a size).
+    void setScreenSize(int width, int height);
+
+    Core::Config* config() const { return m_config.get(); }
+    std::shared_ptr<Core::ConfigNode> configRoot() const;
+    Ui::fdInterface* ui() const { return m_ui.get(); }
+    ::Messages* messages() const { return m_messages.get(); }
+    Ui::ButtonBindings* bindings() const { return m_bindings.get(); }
+    Map::KVAtlas* atlas() const { return m_atlas.get(); }
+    Map::AtlasFolderList* atlasFolders() const { return m_atlasFolders.get(); }
+    Positioning::System* positioning() const { return m_positioning.get(); }
+    Monitoring::System* monitoring() const { return m_monitoring.get(); }
+    AtlasRoute* route() const { return m_route; }
+    fdTrackManager* tracks() const { return m_tracks.get(); }
+    fdWPManager* waypoints() const { return m_waypoints.get(); }
+    MapDrawing::fdMapRenderer* mapRenderer() const { return m_mapRenderer.get(); }
+    MapCamera& camera() { return *m_camera; }
+    SDL_Surface* screen() const { return m_screen; }
+    TempSurface* mapSurface() const { return m_mapSurface.get(); }
+    TempSurface* scratchSurface() const { return m_scratchSurface.get(); }
+    Map::Proximity::IndexHolder* dangerPoints() const { return m_dangerPoints.get(); }
+
+  private:
+    friend class PageFactory;
+    friend struct EngineTestAccess;
+
+    void initPaths(std::u16string programFolder);
+    bool readTheme(std::string designText, bool full);
+    bool initConfig();
+    bool initMessages();
+    bool initDesign(int& result);
+    void readScreenSize();
+
+    // Fields in the order the engine releases them in reverse.
+    std::unique_ptr<Ui::DesignDescription> m_design;
+    std::atomic<bool> m_quit{false};
+    std::atomic<bool> m_raiseRequested{false};
+    bool m_doubleSize = false;
+    std::u16string m_programFolder;
+    std::u16string m_dataFolder;
+    std::unique_ptr<TrayRecord> m_tray;
+    std::unique_ptr<Core::Config> m_config;
+    std::unique_ptr<Ui::ButtonBindings> m_bindings;
+    std::unique_ptr<FileSystem::VirtualFs> m_files;
+    std::shared_ptr<Network::WinInet::Impl> m_internet;
+    std::unique_ptr<Network::InetStatistics> m_inetStatistics;
+    std::unique_ptr<DeviceSpec> m_device;
+    std::unique_ptr<Ui::fdInterface> m_ui;
+    std::unique_ptr<Ui::KeyboardLayouts> m_keyboardLayouts;
+    std::unique_ptr<::Messages> m_messages;
+    std::unique_ptr<Core::ResourcesPool> m_pool;
+    std::unique_ptr<Map::AtlasFolderList> m_atlasFolders;
+    std::unique_ptr<MapDrawing::fdMapRenderer> m_mapRenderer;
+    // The caption step of the frame; goes before the renderer.
+    std::unique_ptr<MapDrawing::MapCaptions> m_mapCaptions;
+    std::unique_ptr<Map::Proximity::IndexHolder> m_dangerPoints;
+    std::unique_ptr<Positioning::System> m_positioning;
+    std::unique_ptr<fdTrackManager> m_tracks;
+    std::unique_ptr<RenderWaypointStyles> m_waypointStyles;
+    std::unique_ptr<fdWPManager> m_waypoints;
+    std::unique_ptr<Monitoring::System> m_monitoring;
+    std::unique_ptr<Map::KVAtlas> m_atlas;
+    // The route: the atlas owns the path (its "path.kvp"), the renderer
+    // draws it through the route line.
+    AtlasRoute* m_route = nullptr;
+    std::unique_ptr<RouteLine> m_routeLine;
+    std::unique_ptr<MapCamera> m_camera;
+    bool m_initialized = false;
+    bool m_onlineAutoDisable = true;
+    SDL_Surface* m_screen = nullptr;
+    std::unique_ptr<TempSurface> m_scratchSurface;
+    std::unique_ptr<TempSurface> m_mapSurface;
+    int m_screenWidth = 0;
+    int m_screenHeight = 0;
+    bool m_screenSizeKnown = false;
+    bool m_sdlStarted = false;
+    bool m_shutDown = false;
+    // The atlas folder loaded (the stored one, or the first when the stored
+    // one is gone); saved as "atlas" at shutdown.
+    std::uint32_t m_atlasIndex = 0;
+    std::unique_ptr<Positioning::MessageTexts> m_positioningTexts;
+};
+
+// "Intl", "MIPS", "Alpha", "PPC", "SHx", "ARM", "IA64", "Alpha64" for 0-7 of
+// the low 16 bits, "Unknown" otherwise.
+const char* processorName(std::uint32_t architecture);
+
+} // namespace engine

@@ -1,0 +1,413 @@
+#include "guidance/fdMapNavi.h"
+
+#include "map/Level.h"
+
+#include <algorithm>
+#include <cmath>
+#include <numbers>
+
+namespace Guidance {
+
+namespace {
+
+// Driving against the route: more than 0.9 pi off its heading.
+constexpr double BackwardAngle = 2.8274333;
+constexpr float BackwardMinSpeedMs = 5.0f;
+constexpr float BackwardMinSegmentMetres = 2.0f;
+
+bool isRoundaboutEntry(std::uint32_t type) { return type == 3 || type == 19; }
+// Leaving a roundabout, or a turn announced once, late.
+bool isLateOnly(std::uint32_t type) { return type == 4 || (type >= 8 && type <= 16); }
+
+std::uint32_t configMetres(Core::ConfigNode& node, const char* key, int defaultValue) {
+    return static_cast<std::uint32_t>(std::max(0, node.value(key, defaultValue)));
+}
+
+std::uint16_t clampMetres(std::uint32_t metres) { return static_cast<std::uint16_t>(std::min<std::uint32_t>(metres, 0xFFFF)); }
+
+// trunc(x) in 0..limit; a speed from a broken fix (NaN, huge) stays in range.
+std::uint32_t truncated(double x, double limit) {
+    return x > 0.0 ? static_cast<std::uint32_t>(x < limit ? x : limit) : 0;
+}
+
+} // namespace
+
+fdMapNavi::fdMapNavi(const Core::ConfigNodePtr& config, fdMapNaviEventsHandler* handler,
+                     const Positioning::Clock& clock)
+    : m_config(config->child("Navigation")), m_handler(handler), m_clock(clock) {
+    Core::ConfigNode& c = *m_config;
+    m_maxDistFromPath0 = configMetres(c, "max_dist_from_path_0", 50);
+    m_maxDistFromPath1 = configMetres(c, "max_dist_from_path_1", 4);
+    m_minProbOnPath1 = c.value("min_prob_on_path_1", 0.85f);
+    m_rotatesStickDist = configMetres(c, "rotates_stick_dist", 100);
+    m_pathPointArriveDist = configMetres(c, "path_point_arrive_dist", 10);
+    m_rutondaWarn0 = configMetres(c, "rutonda_warn0", 20);
+    m_rutondaLeaveWarn0 = configMetres(c, "rutonda_leave_warn0", 5);
+    m_defWarn0 = configMetres(c, "def_warn0", 0);
+    m_rutondaWarn1 = configMetres(c, "rutonda_warn1", 10);
+    m_defWarn1 = configMetres(c, "def_warn1", 40);
+    m_ppSafeZone = configMetres(c, "pp_safe_zone", 60);
+    m_sayDistBeforeNotif = c.value("say_dist_before_notif", true);
+    m_afterRotPassWarnDelay = configMetres(c, "after_rot_pass_warn_delay", 90);
+    m_afterRotPassWarnMinDist = configMetres(c, "after_rot_pass_warn_min_dist", 210);
+    m_afterRotPassWarnStickDist = configMetres(c, "after_rot_pass_warn_stick_dist", 250);
+}
+
+fdMapNavi::~fdMapNavi() {
+    if (m_running)
+        stop();
+    setPath(nullptr);
+}
+
+void fdMapNavi::setPath(Path* path) {
+    if (m_path != nullptr) {
+        m_path->removeWatcher(&m_nextPointWatcher);
+        m_path->removeChangeFlag(&m_pathChanged);
+    }
+    m_path = path;
+    m_position = PathPosition{};
+    m_maneuverPosition = PathPosition{};
+    m_nextPointPosition = PathPosition{};
+    m_maneuverKnown = false;
+    m_nextPointKnown = false;
+    m_nextPointValid = false;
+    m_nextPointWatcher.changed = 1;
+    if (m_path != nullptr) {
+        m_path->addWatcher(&m_nextPointWatcher);
+        if (m_running)
+            m_path->addChangeFlag(&m_pathChanged);
+    }
+}
+
+void fdMapNavi::raise(int code, const std::uint32_t* passedType) {
+    if (m_handler != nullptr)
+        m_handler->onNaviEvent(code, *this, passedType);
+}
+
+std::uint32_t fdMapNavi::remainingDistance() const {
+    return m_distToManeuver > m_maneuverAux ? m_distToManeuver - m_maneuverAux : 0;
+}
+
+const PathPoint* fdMapNavi::nextPoint() const {
+    if (m_path == nullptr || !m_nextPointValid || m_nextPointWatcher.pointIndex >= m_path->points.size())
+        return nullptr;
+    return &m_path->pointAt(m_nextPointWatcher.pointIndex);
+}
+
+void fdMapNavi::setMaxDistFromPath(std::uint32_t metres) {
+    m_maxDistFromPath0 = metres;
+    m_config->set("max_dist_from_path_0", static_cast<int>(std::min<std::uint32_t>(metres, 0x7FFFFFFF)));
+}
+
+PathPosition fdMapNavi::advanced(const PathPosition& from, std::uint32_t metres) const {
+    PathPosition to = from;
+    to.advanceMetres(clampMetres(metres));
+    return to;
+}
+
+void fdMapNavi::start(const Positioning::CarState& car, float speedMs) {
+    if (m_path == nullptr || m_handler == nullptr)
+        return;
+    raise(Started);
+    m_running = true;
+    m_startTicks = m_clock.ticksMs();
+    m_outOfPath = false;
+    m_maneuverKnown = false;
+    m_nextPointKnown = false;
+    // Registered once however often guidance is started: a restart without
+    // stop must not leave a second copy behind to dangle after us.
+    m_path->removeChangeFlag(&m_pathChanged);
+    m_path->addChangeFlag(&m_pathChanged);
+    m_pathChanged = 0;
+    resetManeuverState();
+    if (m_path->isEmpty()) {
+        raise(BadStart_EmptyPath);
+        setOutOfPath(car, OutOfEmptyPath);
+        return;
+    }
+    if (positionCheck(car, BadStart_OutOfPath)) {
+        maneuverStep(car, speedMs);
+        raise(Start);
+    }
+}
+
+void fdMapNavi::stop() {
+    if (m_path != nullptr)
+        m_path->removeChangeFlag(&m_pathChanged);
+    m_running = false;
+    raise(Stopped);
+}
+
+void fdMapNavi::resetManeuverState() {
+    if (!(m_nextPointValid && m_nextPointWatcher.changed == 0)) {
+        m_nextPointValid = false;
+        PathPosition end;
+        std::uint16_t index = 0;
+        if (m_path != nullptr && m_path->legEnd(PathPosition(*m_path, true), end, index)) {
+            m_nextPointValid = true;
+            m_nextPointWatcher.pointIndex = index;
+            m_nextPointWatcher.changed = 0;
+        }
+    }
+    m_maneuverKnown = false;
+    m_nextPointKnown = false;
+    m_pathChanged = 0;
+}
+
+void fdMapNavi::setOutOfPath(const Positioning::CarState& car, int code) {
+    if (!m_outOfPath) {
+        // Off the roads near a route point that lies away from the road
+        // (a picked point joined to its road point), the car is where the
+        // user asked to go: no alarm.
+        const bool inSafeZone = !car.onRoad && m_path != nullptr &&
+                                m_path->nearRoutePointLink(car.position.toGlobal(), static_cast<float>(m_ppSafeZone));
+        if (!inSafeZone)
+            raise(code);
+    }
+    m_outOfPath = true;
+    m_maneuverKnown = false;
+    m_nextPointKnown = false;
+}
+
+bool fdMapNavi::onPathTest(const Positioning::CarState& car) const {
+    if (m_position.isAtEnd() || m_position.partLevel() == nullptr)
+        return false;
+    const PathPart& part = m_position.currentPart();
+    const Map::LocalPoint carPoint = Map::LevelFrame::of(*part.level).toLocal(car.position.toGlobal());
+    const Map::LocalPoint onRoute = m_position.levelPoint();
+    const double metres = std::hypot(double(carPoint.x) - onRoute.x, double(carPoint.y) - onRoute.y) * part.metresPerUnit;
+    const double squared = std::floor(metres * metres + 0.5);
+    const auto limit = [](std::uint32_t m) { return double(m) * double(m); };
+    if (squared > limit(m_maxDistFromPath0))
+        return false;
+    if (car.onRoad && car.probability > m_minProbOnPath1 && squared > limit(m_maxDistFromPath1))
+        return false;
+    return true;
+}
+
+bool fdMapNavi::positionCheck(const Positioning::CarState& car, int code) {
+    const Map::Level* level = m_path->parts.front().level;
+    bool located = false;
+    if (level != nullptr) {
+        const Map::LocalPoint local = Map::LevelFrame::of(*level).toLocal(car.position.toGlobal());
+        located = m_path->nearestPart(*level, local, m_position);
+    }
+    if (!located) {
+        m_position = PathPosition(*m_path, true);
+        setOutOfPath(car, code);
+        return false;
+    }
+    if (!onPathTest(car)) {
+        setOutOfPath(car, code);
+        return false;
+    }
+    if (m_outOfPath)
+        raise(BackToPath);
+    m_outOfPath = false;
+    return true;
+}
+
+void fdMapNavi::onPosition(const Positioning::CarState& car, float speedMs) {
+    if (!m_running || m_path == nullptr)
+        return;
+    if (m_pathChanged) {
+        resetManeuverState();
+        if (m_path->isEmpty()) {
+            raise(PathChanged_EmptyPath);
+            setOutOfPath(car, OutOfEmptyPath);
+            return;
+        }
+        if (positionCheck(car, PathChanged_OutOfPath))
+            maneuverStep(car, speedMs);
+        return;
+    }
+    if (m_path->isEmpty() || m_position.isAtEnd())
+        return;
+    if (m_position.partLevel() == nullptr)
+        return;
+    PathPosition ahead = advanced(m_position, truncated(speedMs * 10.0 + 0.5, 0xFFFF));
+    if (ahead.isAtEnd())
+        ahead = PathPosition(*m_path, false);
+    const Map::Level& level = *m_position.partLevel();
+    const Map::LevelFrame frame = Map::LevelFrame::of(level);
+    const Map::CellSplit cell = frame.splitToCell(frame.toLocal(car.position.toGlobal()));
+    PathPosition nearest;
+    if (!m_path->nearestPointAhead(m_position, ahead, level, cell.cellX, cell.cellY,
+                                   {cell.remainderX, cell.remainderY}, nearest))
+        return;
+    m_position = nearest;
+    if (onPathTest(car)) {
+        if (m_outOfPath) {
+            raise(BackToPath);
+            m_outOfPath = false;
+        }
+        maneuverStep(car, speedMs);
+        return;
+    }
+    m_maneuverKnown = false;
+    m_nextPointKnown = false;
+    if (positionCheck(car, OutOfPath))
+        maneuverStep(car, speedMs);
+}
+
+void fdMapNavi::maneuverStep(const Positioning::CarState& car, float speedMs) {
+    m_timeWarn.setThreshold(truncated(m_timeWarn.seconds() * double(speedMs) + 0.5, 0xFFFFFFFF));
+    const PathPosition start(*m_path, true);
+    const PathPosition end(*m_path, false);
+    m_distToFinish = PathPosition::isBefore(m_position, end) ? PathPosition::distanceTo(m_position, end) : 0;
+    m_distFromStart = PathPosition::isBefore(start, m_position) ? PathPosition::distanceTo(start, m_position) : 0;
+    if (!m_maneuverKnown)
+        findNextManeuver();
+    if (m_maneuverKnown) {
+        if (PathPosition::isBefore(m_maneuverPosition, m_position)) {
+            const std::uint32_t passed = m_maneuverType;
+            m_maneuverKnown = false;
+            findNextManeuver();
+            raise(RotateEnd, &passed);
+        } else {
+            m_distToManeuver = PathPosition::distanceTo(m_position, m_maneuverPosition);
+            if (!m_warnStack.empty() && m_warnStack.back()->isReached(remainingDistance())) {
+                m_announcing = true;
+                raise(Rotate);
+                // The handler may have stopped or restarted guidance.
+                if (!m_warnStack.empty())
+                    m_warnStack.pop_back();
+                m_announcing = false;
+            }
+        }
+    }
+    if (!m_running)
+        return;
+    nextPointStep();
+    backwardMoveTest(car, speedMs);
+}
+
+void fdMapNavi::findNextManeuver() {
+    std::uint32_t type = 0;
+    std::uint16_t aux = 0;
+    PathPosition at;
+    m_maneuverKnown = !m_position.isAtEnd() && m_path->nextManoeuvre(m_position, at, type, aux);
+    if (!m_maneuverKnown)
+        return;
+    m_maneuverType = type;
+    m_maneuverAux = aux;
+    m_maneuverPosition = at;
+    m_distToManeuver = PathPosition::isBefore(m_position, at) ? PathPosition::distanceTo(m_position, at) : 0;
+    if (isRoundaboutEntry(type)) {
+        m_warn1.setThreshold(m_rutondaWarn1);
+        m_warn0.setThreshold(m_rutondaWarn0);
+    } else if (isLateOnly(type)) {
+        m_warn0.setThreshold(m_rutondaLeaveWarn0);
+        m_warn1.setThreshold(0);
+    } else {
+        m_warn1.setThreshold(m_defWarn1);
+        m_warn0.setThreshold(m_defWarn0);
+    }
+    // Warnings of an earlier manoeuvre that never fired (a last warning of
+    // 0 m, or a manoeuvre passed early) are dropped rather than left below
+    // the new ones with thresholds that now belong to this manoeuvre.
+    m_warnStack.assign({&m_warn0, &m_warn1, &m_farWarn, &m_timeWarn});
+    const std::uint32_t remaining = remainingDistance();
+    while (!m_warnStack.empty() && m_warnStack.back()->isReached(remaining)) {
+        m_warnStack.pop_back();
+        while (m_warnStack.size() >= 2 && m_warnStack.back()->threshold() < m_warnStack[m_warnStack.size() - 2]->threshold())
+            m_warnStack.pop_back();
+    }
+    if (isLateOnly(type) && m_warnStack.size() > 1)
+        m_warnStack.resize(1);
+}
+
+bool fdMapNavi::findNextPoint(const PathPosition& from) {
+    PathPosition end;
+    std::uint16_t index = 0;
+    if (!m_path->legEnd(from, end, index))
+        return false;
+    m_nextPointKnown = true;
+    m_nextPointPosition = end;
+    m_distToNextPoint = PathPosition::isBefore(m_position, end) ? PathPosition::distanceTo(m_position, end) : 0;
+    m_nextPointValid = true;
+    m_nextPointWatcher.pointIndex = index;
+    m_nextPointWatcher.changed = 0;
+    return true;
+}
+
+void fdMapNavi::nextPointStep() {
+    const PathPosition early = advanced(m_position, m_pathPointArriveDist);
+    if (!m_nextPointKnown) {
+        findNextPoint(early);
+        return;
+    }
+    if (PathPosition::isBefore(m_nextPointPosition, early)) {
+        m_nextPointKnown = false;
+        m_nextPointValid = false;
+        raise(findNextPoint(early) ? ArrivePoint : ArriveLastPoint);
+        return;
+    }
+    m_distToNextPoint = PathPosition::isBefore(m_position, m_nextPointPosition)
+                            ? PathPosition::distanceTo(m_position, m_nextPointPosition)
+                            : 0;
+}
+
+void fdMapNavi::backwardMoveTest(const Positioning::CarState& car, float speedMs) {
+    if (!(speedMs > BackwardMinSpeedMs) || m_position.isAtEnd() ||
+        m_position.segmentShorterThan(BackwardMinSegmentMetres))
+        return;
+    const double route = m_position.heading() * std::numbers::pi / 180.0;
+    double difference = std::remainder(route - double(car.heading), 2.0 * std::numbers::pi);
+    if (difference <= -std::numbers::pi)
+        difference += 2.0 * std::numbers::pi;
+    if (std::fabs(difference) > BackwardAngle)
+        raise(BackwardMove);
+}
+
+void fdMapNavi::onRotateEnd() {
+    if (!m_running || m_path == nullptr || m_path->isEmpty() || m_outOfPath || !m_maneuverKnown)
+        return;
+    const std::uint32_t remaining = remainingDistance();
+    if (m_warnStack.size() >= 2) {
+        const std::uint32_t top = m_warnStack.back()->threshold();
+        if ((remaining > top ? remaining - top : 0) < m_afterRotPassWarnStickDist)
+            return;
+    }
+    std::uint32_t threshold = remaining;
+    if (remaining >= m_afterRotPassWarnDelay + m_afterRotPassWarnMinDist)
+        threshold = remaining - m_afterRotPassWarnDelay;
+    else if (remaining >= m_afterRotPassWarnMinDist)
+        threshold = m_afterRotPassWarnMinDist;
+    m_afterPassWarn.setThreshold(threshold);
+    std::erase(m_warnStack, &m_afterPassWarn);
+    m_warnStack.push_back(&m_afterPassWarn);
+}
+
+void fdMapNavi::maneuversToAnnounce(std::vector<ManeuverEntry>& out) const {
+    if (!m_running || m_path == nullptr || m_path->isEmpty() || m_outOfPath || !m_maneuverKnown)
+        return;
+    ManeuverEntry first{isLateOnly(m_maneuverType) ? 4u : m_maneuverType, remainingDistance()};
+    if (m_announcing && !m_warnStack.empty())
+        m_warnStack.back()->announce(first);
+    out.push_back(first);
+
+    PathPosition previous = m_maneuverPosition;
+    PathPosition next;
+    std::uint32_t type = 0;
+    std::uint16_t aux = 0;
+    const bool found = !previous.isAtEnd() && m_path->nextManoeuvre(previous, next, type, aux);
+    if (isRoundaboutEntry(m_maneuverType)) {
+        // The last warning before a roundabout also names the way out.
+        if (m_announcing && m_warnStack.size() < 2) {
+            if (m_maneuverType == 19)
+                out.push_back({8, 0});
+            else if (found)
+                out.push_back({type, 0});
+        }
+        return;
+    }
+    bool more = found;
+    while (more && PathPosition::distanceTo(previous, next) <= m_rotatesStickDist) {
+        out.push_back({type, 0});
+        previous = next;
+        more = !previous.isAtEnd() && m_path->nextManoeuvre(previous, next, type, aux);
+    }
+}
+
+} // namespace Guidance

@@ -1,0 +1,199 @@
+#pragma once
+// Guidance along the atlas's current route: follows the tracked car on the
+// route and turns its progress into numbered events (start, manoeuvre
+// warnings and their end, route points and the finish, leaving the route and
+// coming back, driving against it), handed to one events handler. It neither
+// speaks nor draws; the voice reads the manoeuvre state kept here.
+//
+// Main thread only. Fed once per frame with the car state and the GPS speed.
+
+#include "guidance/Voice.h"
+#include "routing/PathPosition.h"
+
+#include "core/ConfigNode.h"
+#include "positioning/CarState.h"
+#include "positioning/Clock.h"
+
+#include <cstdint>
+#include <vector>
+
+namespace Guidance {
+
+enum NaviEvent : int {
+    Start = 1,
+    ArriveLastPoint = 2,
+    OutOfPath = 3,
+    Rotate = 4,
+    BadStart_OutOfPath = 5,
+    BadStart_EmptyPath = 6,
+    PathChanged_OutOfPath = 7,
+    PathChanged_EmptyPath = 8,
+    BackToPath = 9,
+    OutOfEmptyPath = 10,
+    ArrivePoint = 11,
+    RotateEnd = 12,
+    Started = 13,
+    Stopped = 14,
+    BackwardMove = 15,
+};
+
+class fdMapNavi;
+
+class fdMapNaviEventsHandler {
+public:
+    virtual ~fdMapNaviEventsHandler() = default;
+    // passedType is the type of the passed manoeuvre for RotateEnd, else null.
+    virtual void onNaviEvent(int code, fdMapNavi& navi, const std::uint32_t* passedType) = 0;
+};
+
+class fdMapNavi {
+public:
+    // A distance at which a manoeuvre is announced.
+    class t_WarnDist {
+    public:
+        virtual ~t_WarnDist() = default;
+        virtual bool isReached(std::uint32_t metres) const = 0;
+        virtual std::uint32_t threshold() const = 0;
+        // May replace the distance the phrase speaks.
+        virtual void announce(ManeuverEntry& entry) const = 0;
+    };
+    class t_WarnDistNorm : public t_WarnDist {
+    public:
+        explicit t_WarnDistNorm(std::uint32_t threshold = 0) : m_threshold(threshold) {}
+        bool isReached(std::uint32_t metres) const override { return metres < m_threshold; }
+        std::uint32_t threshold() const override { return m_threshold; }
+        void announce(ManeuverEntry& entry) const override { entry.distance = m_threshold; }
+        void setThreshold(std::uint32_t metres) { m_threshold = metres; }
+
+    private:
+        std::uint32_t m_threshold;
+    };
+    // Announced with a round distance instead of its threshold.
+    class t_WarnDistFakeDist : public t_WarnDistNorm {
+    public:
+        t_WarnDistFakeDist(std::uint32_t threshold, std::uint32_t announced)
+            : t_WarnDistNorm(threshold), m_announced(announced) {}
+        void announce(ManeuverEntry& entry) const override { entry.distance = m_announced; }
+
+    private:
+        std::uint32_t m_announced;
+    };
+    // A threshold of so many seconds at the current speed; the real
+    // distance is spoken.
+    class t_WarnDistTime : public t_WarnDistNorm {
+    public:
+        explicit t_WarnDistTime(std::uint32_t seconds) : m_seconds(seconds) {}
+        void announce(ManeuverEntry&) const override {}
+        std::uint32_t seconds() const { return m_seconds; }
+
+    private:
+        std::uint32_t m_seconds;
+    };
+
+    // Reads the keys of the child "Navigation" of the node (creating missing
+    // ones with their defaults). The handler must outlive guidance.
+    fdMapNavi(const Core::ConfigNodePtr& config, fdMapNaviEventsHandler* handler,
+              const Positioning::Clock& clock = Positioning::systemClock());
+    // Stops when running (raising Stopped) and leaves the route.
+    ~fdMapNavi();
+    fdMapNavi(const fdMapNavi&) = delete;
+    fdMapNavi& operator=(const fdMapNavi&) = delete;
+
+    // The route to follow (the atlas's current one, or null); the next
+    // route point's watcher is moved to it.
+    void setPath(Path* path);
+
+    // Starts following: raises Started, then Start when the car is on the
+    // route, BadStart_OutOfPath or BadStart_EmptyPath (with OutOfEmptyPath)
+    // otherwise. Calling it again while running restarts it.
+    void start(const Positioning::CarState& car, float speedMs);
+    void stop();
+    // The per-frame step.
+    void onPosition(const Positioning::CarState& car, float speedMs);
+    void resetManeuverState();
+    void setMaxDistFromPath(std::uint32_t metres);
+    // The manoeuvres the next phrase speaks, with their distances.
+    void maneuversToAnnounce(std::vector<ManeuverEntry>& out) const;
+    // Schedules a warning shortly after a passed manoeuvre when the next one
+    // follows close behind; the handler calls it on RotateEnd.
+    void onRotateEnd();
+
+    bool running() const { return m_running; }
+    bool outOfPath() const { return m_outOfPath; }
+    bool maneuverKnown() const { return m_maneuverKnown; }
+    std::uint32_t maneuverType() const { return m_maneuverType; }
+    // Metres left to the manoeuvre itself (its aux length not counted).
+    std::uint32_t remainingDistance() const;
+    std::uint32_t distToFinish() const { return m_distToFinish; }
+    std::uint32_t distFromStart() const { return m_distFromStart; }
+    bool nextPointKnown() const { return m_nextPointKnown; }
+    std::uint32_t distToNextPoint() const { return m_distToNextPoint; }
+    const PathPosition& position() const { return m_position; }
+    // The route point guidance heads for, null when none is known.
+    const PathPoint* nextPoint() const;
+    std::uint32_t startTicks() const { return m_startTicks; }
+    bool sayDistanceFirst() const { return m_sayDistBeforeNotif; }
+    std::size_t warningCount() const { return m_warnStack.size(); }
+
+private:
+    void raise(int code, const std::uint32_t* passedType = nullptr);
+    void setOutOfPath(const Positioning::CarState& car, int code);
+    bool onPathTest(const Positioning::CarState& car) const;
+    bool positionCheck(const Positioning::CarState& car, int code);
+    void maneuverStep(const Positioning::CarState& car, float speedMs);
+    void findNextManeuver();
+    void nextPointStep();
+    bool findNextPoint(const PathPosition& from);
+    void backwardMoveTest(const Positioning::CarState& car, float speedMs);
+    PathPosition advanced(const PathPosition& from, std::uint32_t metres) const;
+
+    Core::ConfigNodePtr m_config;
+    fdMapNaviEventsHandler* m_handler;
+    const Positioning::Clock& m_clock;
+
+    std::uint32_t m_maxDistFromPath0;
+    std::uint32_t m_maxDistFromPath1;
+    float m_minProbOnPath1;
+    std::uint32_t m_rotatesStickDist;
+    std::uint32_t m_pathPointArriveDist;
+    std::uint32_t m_defWarn0;
+    std::uint32_t m_rutondaWarn0;
+    std::uint32_t m_rutondaLeaveWarn0;
+    std::uint32_t m_defWarn1;
+    std::uint32_t m_rutondaWarn1;
+    std::uint32_t m_ppSafeZone;
+    bool m_sayDistBeforeNotif;
+    std::uint32_t m_afterRotPassWarnDelay;
+    std::uint32_t m_afterRotPassWarnMinDist;
+    std::uint32_t m_afterRotPassWarnStickDist;
+
+    t_WarnDistNorm m_afterPassWarn{0};
+    t_WarnDistTime m_timeWarn{300};
+    t_WarnDistFakeDist m_farWarn{550, 500};
+    t_WarnDistFakeDist m_warn1{0, 0};
+    t_WarnDistFakeDist m_warn0{0, 0};
+    // The last element is the top.
+    std::vector<t_WarnDist*> m_warnStack;
+
+    bool m_nextPointValid = false;
+    PathPointWatcher m_nextPointWatcher{0, 1};
+    bool m_running = false;
+    std::uint32_t m_startTicks = 0;
+    Path* m_path = nullptr;
+    std::uint8_t m_pathChanged = 0;
+    bool m_outOfPath = false;
+    PathPosition m_position;
+    std::uint32_t m_distToFinish = 0;
+    std::uint32_t m_distFromStart = 0;
+    bool m_maneuverKnown = false;
+    std::uint32_t m_maneuverType = 0;
+    std::uint32_t m_distToManeuver = 0;
+    PathPosition m_maneuverPosition;
+    std::uint16_t m_maneuverAux = 0;
+    bool m_announcing = false;
+    bool m_nextPointKnown = false;
+    std::uint32_t m_distToNextPoint = 0;
+    PathPosition m_nextPointPosition;
+};
+
+} // namespace Guidance

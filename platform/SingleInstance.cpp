@@ -1,0 +1,126 @@
+#include "platform/SingleInstance.h"
+
+#include "platform/Error.h"
+
+#include <atomic>
+#include <cerrno>
+#include <csignal>
+#include <cstdlib>
+#include <fcntl.h>
+#include <mutex>
+#include <string>
+#include <sys/file.h>
+#include <thread>
+#include <unistd.h>
+
+namespace Platform {
+
+namespace {
+
+std::string lockFolder(const std::string& folder) {
+    if (!folder.empty())
+        return folder;
+    const char* runtime = std::getenv("XDG_RUNTIME_DIR");
+    if (runtime && *runtime)
+        return runtime;
+    return "/tmp";
+}
+
+} // namespace
+
+SingleInstance::SingleInstance(const std::string& name, const std::string& folder)
+    : m_path(lockFolder(folder) + "/" + name + ".lock") {
+    m_fd = ::open(m_path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+    if (m_fd < 0) {
+        setLastErrorFromErrno();
+        m_acquired = true;
+        return;
+    }
+    if (::flock(m_fd, LOCK_EX | LOCK_NB) != 0) {
+        setLastError(ErrorAlreadyExists);
+        return;
+    }
+    m_acquired = true;
+    // The pid is written only under the lock, so a later copy never reads a
+    // half-written number from a copy that is still starting.
+    const std::string pid = std::to_string(::getpid()) + "\n";
+    if (::ftruncate(m_fd, 0) == 0)
+        (void)!::pwrite(m_fd, pid.data(), pid.size(), 0);
+}
+
+SingleInstance::~SingleInstance() {
+    if (m_fd < 0)
+        return;
+    if (m_acquired)
+        (void)!::ftruncate(m_fd, 0);
+    ::close(m_fd);
+}
+
+bool SingleInstance::raiseRunningCopy() const {
+    if (m_fd < 0 || m_acquired)
+        return false;
+    char text[32] = {};
+    const ssize_t got = ::pread(m_fd, text, sizeof text - 1, 0);
+    if (got <= 0)
+        return false;
+    char* end = nullptr;
+    const long pid = std::strtol(text, &end, 10);
+    if (end == text || pid <= 0 || pid == ::getpid())
+        return false;
+    return ::kill(static_cast<pid_t>(pid), SIGUSR1) == 0;
+}
+
+namespace {
+
+// The signal handler only writes a byte into a pipe (async-signal-safe); a
+// watcher thread turns it into a call of the installed handler.
+int g_pipe[2] = {-1, -1};
+std::mutex g_handlerLock;
+std::function<void()> g_handler;
+
+void onSignal(int) {
+    const int saved = errno;
+    const char byte = 1;
+    (void)!::write(g_pipe[1], &byte, 1);
+    errno = saved;
+}
+
+void watch() {
+    char byte;
+    for (;;) {
+        const ssize_t got = ::read(g_pipe[0], &byte, 1);
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got <= 0)
+            return;
+        std::function<void()> handler;
+        {
+            std::lock_guard lock(g_handlerLock);
+            handler = g_handler;
+        }
+        if (handler)
+            handler();
+    }
+}
+
+} // namespace
+
+void onRaiseRequest(std::function<void()> handler) {
+    {
+        std::lock_guard lock(g_handlerLock);
+        g_handler = std::move(handler);
+    }
+    static std::once_flag started;
+    std::call_once(started, [] {
+        if (::pipe2(g_pipe, O_CLOEXEC) != 0)
+            return;
+        std::thread(watch).detach();
+        struct sigaction action {};
+        action.sa_handler = onSignal;
+        sigemptyset(&action.sa_mask);
+        action.sa_flags = SA_RESTART;
+        ::sigaction(SIGUSR1, &action, nullptr);
+    });
+}
+
+} // namespace Platform

@@ -1,0 +1,21 @@
+#include "platform/Window.h"
+
+#include <SDL.h>
+#include <SDL/SDL_syswm.h>
+
+namespace Platform {
+
+bool raiseVideoWindow() {
+    SDL_SysWMinfo info;
+    SDL_VERSION(&info.version);
+    if (SDL_GetWMInfo(&info) <= 0 || info.subsystem != SDL_SYSWM_X11)
+        return false;
+    info.info.x11.lock_func();
+    Display* display = info.info.x11.display;
+    XMapRaised(display, info.info.x11.wmwindow);
+    XSync(display, False);
+    info.info.x11.unlock_func();
+    return true;
+}
+
+} // namespace Platform

@@ -1,0 +1,207 @@
+#include "routing/AtlasRoute.h"
+
+#include "map/KVAtlas.h"
+#include "map/Level.h"
+#include "routing/PathFile.h"
+#include "routing/RoadMapHolder.h"
+#include "routing/RouteComputation.h"
+#include "routing/RoutingParams.h"
+
+#include <algorithm>
+#include <cmath>
+
+bool AtlasRoute::read(const std::u16string& file, Map::KVAtlas& atlas) {
+    return PathFile::read(file, atlas, m_path);
+}
+
+void AtlasRoute::write(const std::u16string& name, const std::u16string& file) {
+    PathFile::write(name, file, m_path);
+}
+
+namespace {
+
+bool bound(const PathPoint& point) {
+    if (point.map != nullptr) return true;
+    Map::Routing::routingResult().success = 0;
+    Map::Routing::routingResult().status = RoutingStatus::NotOnRoad;
+    return false;
+}
+
+} // namespace
+
+bool AtlasRoute::startPathAt(const PathPoint& point) {
+    if (!bound(point)) return false;
+    m_path.parts.clear();
+    m_path.clearPoints();
+    m_path.points.push_back(point);
+    m_path.legCount = 0;
+    m_path.markChanged();
+    return true;
+}
+
+bool AtlasRoute::calculatePath(Map::KVAtlas& atlas, Core::ConfigNode& config, const PathPoint& point) {
+    if (!bound(point)) return false;
+    if (m_path.points.empty()) return startPathAt(point);
+    Path leg;
+    if (!Map::Routing::computePath(atlas, config, m_path.points.back(), point, leg, false)) return false;
+    // The new leg continues the route from its last point.
+    m_path.appendPath(leg);
+    atlas.requestRedraw();
+    return true;
+}
+
+bool AtlasRoute::recalculatePath(Map::KVAtlas& atlas, Core::ConfigNode& config, const PathPoint& point) {
+    if (!bound(point)) return false;
+    m_path.keepStartOnly();
+    return calculatePath(atlas, config, point);
+}
+
+PathPoint boundPoint(Map::KVAtlas& atlas, const Map::Routing::RoadBinding& binding) {
+    PathPoint point;
+    Map::KVMap2* map = atlas.mapAt(binding.mapIndex);
+    if (map == nullptr || binding.segmentId == Map::Routing::NoSegment) return point;
+    for (std::size_t i = 0; i < map->levelCount(); ++i) {
+        if (!(Map::LevelFrame::of(map->level(i)) == binding.frame)) continue;
+        point.map = map;
+        point.segmentId = binding.segmentId;
+        point.allowForward = 1;
+        point.allowBackward = 1;
+        point.nameIndex = binding.nameIndex;
+        point.roadPoint = {&map->level(i), binding.roadPoint.x, binding.roadPoint.y};
+        point.pickedPoint = {&map->level(i), binding.pickedPoint.x, binding.pickedPoint.y};
+        break;
+    }
+    return point;
+}
+
+bool AtlasRoute::startPathAtLocation(Map::KVAtlas& atlas, Map::Point location) {
+    Map::Routing::RoadBinding binding;
+    return Map::Routing::bindToNearestRoad(atlas, location, binding) && startPathAt(boundPoint(atlas, binding));
+}
+
+bool AtlasRoute::addPathPointAtLocation(Map::KVAtlas& atlas, Core::ConfigNode& config, Map::Point location) {
+    Map::Routing::RoadBinding binding;
+    return Map::Routing::bindToNearestRoad(atlas, location, binding) &&
+           addPathPoint(atlas, config, boundPoint(atlas, binding));
+}
+
+std::uint32_t pathCost(const Path& path, Core::ConfigNode& config) {
+    const RoutingParams params = RoutingParams::fromConfig(*config.child("Routing"));
+    std::uint64_t sum = 0;
+    for (const PathPart& part : path.parts) {
+        RoadMapHolder* holder = part.map != nullptr ? RoadMapHolder::of(*part.map) : nullptr;
+        const RoadGraph::SegmentRecord* head =
+            holder != nullptr && holder->graph() != nullptr ? holder->graph()->segmentHeadRecord(part.segmentId) : nullptr;
+        if (head == nullptr) return RoadGraph::kInfiniteCost;
+        const std::uint32_t cost = Map::Routing::segmentCost(params, head->attributes, part.lengthMetres);
+        if (cost == RoadGraph::kInfiniteCost) return cost;
+        sum += cost;
+    }
+    return static_cast<std::uint32_t>(std::min<std::uint64_t>(sum, RoadGraph::kInfiniteCost - 1));
+}
+
+bool AtlasRoute::addPathPoint(Map::KVAtlas& atlas, Core::ConfigNode& config, const PathPoint& point) {
+    if (!bound(point)) return false;
+    if (m_path.points.empty()) return startPathAt(point);
+    Map::Routing::RoutingResult& result = Map::Routing::routingResult();
+    // Each computation starts its phase times afresh; the request sums them.
+    Map::Routing::RoutingResult times;
+    const auto compute = [&](const PathPoint& a, const PathPoint& b, Path& out) {
+        const bool found = Map::Routing::computePath(atlas, config, a, b, out, false);
+        times.loadingMs += result.loadingMs;
+        times.searchingMs += result.searchingMs;
+        times.buildingMs += result.buildingMs;
+        return found;
+    };
+    // The new point as the finish.
+    Path after;
+    const bool asFinish = compute(m_path.points.back(), point, after);
+    const std::uint64_t finishCost = asFinish ? pathCost(after, config) : RoadGraph::kInfiniteCost;
+    // The new point inside each leg: the detour's cost over the leg's own.
+    std::int64_t bestAdded = 0;
+    std::uint16_t bestLeg = 0;
+    Path toPoint, fromPoint, leg;
+    bool inside = false;
+    for (std::uint16_t n = 0; n < m_path.legCount && n + 1u < m_path.points.size(); ++n) {
+        Path to, from;
+        if (!compute(m_path.points[n], point, to) || !compute(point, m_path.points[n + 1u], from))
+            continue;
+        m_path.partsOfLeg(n, leg);
+        const std::uint32_t a = pathCost(to, config), b = pathCost(from, config), own = pathCost(leg, config);
+        if (a == RoadGraph::kInfiniteCost || b == RoadGraph::kInfiniteCost) continue;
+        const std::int64_t added = std::int64_t{a} + b - (own == RoadGraph::kInfiniteCost ? 0 : own);
+        if (inside && added >= bestAdded) continue;
+        inside = true;
+        bestAdded = added;
+        bestLeg = n;
+        toPoint = std::move(to);
+        fromPoint = std::move(from);
+    }
+    result.loadingMs = times.loadingMs;
+    result.searchingMs = times.searchingMs;
+    result.buildingMs = times.buildingMs;
+    if (!asFinish && !inside) {
+        result.success = 0;
+        result.status = RoutingStatus::NoRoute;
+        return false;
+    }
+    if (asFinish && (!inside || static_cast<std::int64_t>(finishCost) <= bestAdded)) {
+        m_path.appendPath(after);
+    } else {
+        toPoint.appendPath(fromPoint);
+        m_path.replaceLeg(bestLeg, toPoint);
+    }
+    result.success = 1;
+    atlas.requestRedraw();
+    return true;
+}
+
+RouteLine::RouteLine(Path& path, Map::KVAtlas& atlas) : m_path(path), m_atlas(atlas) {
+    m_path.addChangeFlag(&m_changed);
+}
+
+RouteLine::~RouteLine() {
+    m_path.removeChangeFlag(&m_changed);
+}
+
+const std::vector<std::vector<MapDrawing::RoutePiece>>& RouteLine::parts() const {
+    refresh();
+    return m_pieces;
+}
+
+const std::vector<MapDrawing::RoutePoint>& RouteLine::points() const {
+    refresh();
+    return m_points;
+}
+
+void RouteLine::refresh() const {
+    if (!m_changed) return;
+    m_changed = 0;
+    m_pieces.clear();
+    m_points.clear();
+    const auto& maps = m_atlas.maps();
+    for (const PathPart& part : m_path.parts) {
+        const auto map = std::find_if(maps.begin(), maps.end(), [&](const auto& m) { return m.get() == part.map; });
+        if (map == maps.end() || part.level == nullptr) continue;
+        const Map::LevelFrame frame = Map::LevelFrame::of(*part.level);
+        const double cell = std::ldexp(1.0, frame.cellShift);
+        std::vector<MapDrawing::RoutePiece>& pieces = m_pieces.emplace_back();
+        for (const PathPolyline& line : part.polylines) {
+            MapDrawing::RoutePiece piece;
+            piece.mapIndex = static_cast<std::uint32_t>(map - maps.begin());
+            piece.frame = frame;
+            piece.cellX = line.cellX;
+            piece.cellY = line.cellY;
+            for (const Map::LocalPoint& p : line.points)
+                piece.points.push_back(Map::LocalPoint{static_cast<float>(line.cellX * cell + p.x),
+                                                       static_cast<float>(line.cellY * cell + p.y)});
+            pieces.push_back(std::move(piece));
+        }
+    }
+    for (const PathPoint& point : m_path.points) {
+        MapDrawing::RoutePoint mark;
+        if (point.isSet()) mark.frame = Map::LevelFrame::of(*point.roadPoint.level);
+        mark.point = Map::LocalPoint{point.roadPoint.x, point.roadPoint.y};
+        m_points.push_back(mark);
+    }
+}

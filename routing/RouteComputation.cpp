@@ -1,0 +1,350 @@
+#include "routing/RouteComputation.h"
+
+#include "core/ConfigNode.h"
+#include "core/Log.h"
+#include "map/KVAtlas.h"
+#include "map/Level.h"
+#include "map/Projection.h"
+#include "routing/Minimap.h"
+#include "routing/PathPosition.h"
+#include "routing/RoadMap.h"
+#include "routing/RoadMapHolder.h"
+#include "routing/RouteSearch.h"
+#include "routing/RoutingParams.h"
+
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+
+namespace Map::Routing {
+
+namespace {
+
+std::uint32_t nowMs() {
+    return static_cast<std::uint32_t>(std::chrono::duration_cast<std::chrono::milliseconds>(
+                                          std::chrono::steady_clock::now().time_since_epoch())
+                                          .count());
+}
+
+// Times one phase into its total; a failure records the status.
+class Phase {
+  public:
+    explicit Phase(std::uint32_t RoutingResult::*total) : m_total(total), m_start(nowMs()) {}
+    void done() { routingResult().*m_total += nowMs() - m_start; }
+    bool failed(std::int32_t status) {
+        done();
+        routingResult().success = 0;
+        if (status < 0) routingResult().status = status;
+        return false;
+    }
+
+  private:
+    std::uint32_t RoutingResult::*m_total;
+    std::uint32_t m_start;
+};
+
+Map::LocalPoint inFirstLevel(const LevelPoint& point, const Map::Level& first) {
+    const Map::LocalPoint p{point.x, point.y};
+    return point.level == &first ? p : MapLevelInfo::convertPoint(*point.level, first, p);
+}
+
+// The grid cell of a point in the map's first level (origin-relative, like
+// the nodes' cells), clamped to the 16-bit cell range.
+RoadGraph::GridCell gridCellOf(const LevelPoint& point, const Map::Level& first) {
+    const Map::LocalPoint p = inFirstLevel(point, first);
+    const double size = std::ldexp(1.0, first.cellShift());
+    const auto cell = [&](float v) {
+        return static_cast<std::uint16_t>(std::clamp(std::floor(v / size), 0.0, 65535.0));
+    };
+    return RoadGraph::GridCell{cell(p.x), cell(p.y)};
+}
+
+struct Bound {
+    PathPart part;
+    PartCursor cursor;
+    std::uint16_t offset = 0; // metres from the part's start
+};
+
+bool project(const PathPoint& point, Bound& bound) {
+    float d = 0.0f;
+    if (!PartCursor::project(bound.part, inFirstLevel(point.roadPoint, *bound.part.level), bound.cursor, d))
+        return false;
+    bound.offset = bound.part.metres(bound.cursor.distanceFromStart());
+    return true;
+}
+
+} // namespace
+
+std::uint16_t linkEntryCost(Map::GeoPoint from, Map::GeoPoint to) {
+    const double dy = (from.latitude - to.latitude) * 111195.33;
+    const double dx = (from.longitude - to.longitude) * std::cos((from.latitude + to.latitude) * 0.5 * 0.017453292) *
+                      6371023.0 * 0.017453292;
+    const auto d = static_cast<std::uint64_t>(std::sqrt(dx * dx + dy * dy) + 0.5);
+    return static_cast<std::uint16_t>(std::min<std::uint64_t>(d >> 9, 0xFFFF));
+}
+
+RoutingResult& routingResult() {
+    static RoutingResult result;
+    return result;
+}
+
+const char* statusMessageKey(std::int32_t status) {
+    switch (status) {
+    case RoutingStatus::NoRoute: return "map_path_not_found_err";
+    case RoutingStatus::NotEnoughMemory: return "map_not_enougth_memory_err";
+    case RoutingStatus::MapFormat: return "map_file_format_err";
+    case RoutingStatus::NotOnRoad: return "map_road_not_found_err";
+    default: return "";
+    }
+}
+
+namespace {
+
+struct Context {
+    Map::KVAtlas& atlas;
+    RoutingParams params;
+    std::uint16_t stick = 0;
+    std::vector<std::pair<RoadMapHolder*, std::uint32_t>> pins; // saved pin words, restored at the end
+    Path route;                                                  // the parts so far, leg 0
+
+    ~Context() {
+        for (auto it = pins.rbegin(); it != pins.rend(); ++it)
+            it->first->pin = it->second;
+    }
+    void pin(RoadMapHolder& holder, std::uint32_t value) {
+        pins.emplace_back(&holder, holder.pin);
+        holder.pin = value;
+    }
+};
+
+// The part along the point's segment and the point's place on it.
+std::int32_t bindPoint(Context& c, RoadMapHolder& holder, const PathPoint& point, Bound& bound, bool& projected) {
+    const std::int32_t status = RoadMap::partAlongSegment(holder, c.atlas, point.segmentId, bound.part);
+    projected = status == RoutingStatus::Success && project(point, bound);
+    return status;
+}
+
+std::unique_ptr<SearchPosition> fromPoint(const PathPoint& point, const Bound& bound) {
+    return std::make_unique<SearchPositionFromSegment>(RoadGraph::GridCell{0, 0}, point.segmentId, bound.offset,
+                                                       point.allowForward, point.allowBackward);
+}
+
+template <typename Position>
+std::unique_ptr<Position> atNode(const RoadMap& graph, std::uint32_t node) {
+    const RoadGraph::NodeRecord* head = graph.nodeHeadRecord(node);
+    return std::make_unique<Position>(head != nullptr ? head->cell : RoadGraph::GridCell{}, node);
+}
+
+// One search on a map's graph; the segments of the route found, or false.
+bool searchLeg(Context& c, RoadMapHolder& holder, const RoutingParams& params, std::unique_ptr<SearchPosition> source,
+               std::unique_ptr<SearchPosition> finish, std::vector<RouteSegment>& segments,
+               std::vector<std::uint32_t>* nodes = nullptr) {
+    std::uint8_t reached = 0;
+    ResultBindings* bindings = finish->resultBindings();
+    bindings->reached = &reached;
+    bindings->segments = &segments;
+    bindings->nodes = nodes;
+    SearchTask task(2);
+    task.source = std::move(source);
+    task.addTarget(std::move(finish));
+    c.pin(holder, RoadMapHolder::InUse);
+    search(*holder.graph(), task, params);
+    holder.pin = c.pins.back().second;
+    c.pins.pop_back();
+    return reached == 1;
+}
+
+std::int32_t buildLeg(Context& c, RoadMapHolder& holder, const std::vector<RouteSegment>& segments) {
+    Path leg;
+    const std::int32_t status = RoadMap::buildParts(holder, c.atlas, segments, leg);
+    if (status != RoutingStatus::Success) return status;
+    Path::computeManoeuvres(leg, c.atlas, c.stick);
+    for (const PathPart& part : leg.parts)
+        c.route.appendPart(part);
+    return RoutingStatus::Success;
+}
+
+// Entry costs of a map's connected link nodes from a point: straight-line
+// metres >> 9.
+std::vector<DistantNode> entries(const Minimap& minimap, const PathPoint& point) {
+    const Map::GeoPoint at =
+        Map::Projection::toGeo(Map::LevelFrame::of(*point.roadPoint.level).toGlobal({point.roadPoint.x, point.roadPoint.y}));
+    std::vector<DistantNode> out;
+    for (const Minimap::LinkNode& link : minimap.linkNodes(point.map)) {
+        if (link.minimapNode == RoadGraph::kNoId) continue;
+        out.push_back({link.minimapNode, linkEntryCost(at, Map::Projection::toGeo(link.position))});
+    }
+    return out;
+}
+
+// The route across maps: the minimap chain, then one search per map.
+bool acrossMaps(Context& c, const PathPoint& start, const PathPoint& finish) {
+    Phase searching(&RoutingResult::searchingMs);
+    auto* minimap = dynamic_cast<Minimap*>(c.atlas.services().interMapGraph.get());
+    if (minimap == nullptr || minimap->graph() == nullptr) return searching.failed(RoutingStatus::NoRoute);
+    RoutingParams fixed;
+    fixed.routing_mode = 2;
+    std::vector<RouteSegment> crossings;
+    std::vector<std::uint32_t> chain;
+    auto source = std::make_unique<SearchPositionFromDistantNodes>(RoadGraph::GridCell{}, entries(*minimap, start));
+    auto target = std::make_unique<SearchPositionToDistantNodes>(RoadGraph::GridCell{}, entries(*minimap, finish));
+    std::uint8_t reached = 0;
+    target->reached = &reached;
+    target->segments = &crossings;
+    target->nodes = &chain;
+    SearchTask task(2);
+    task.source = std::move(source);
+    task.addTarget(std::move(target));
+    search(*minimap->graph(), task, fixed);
+    if (reached != 1 || chain.empty()) return searching.failed(RoutingStatus::NoRoute);
+    searching.done();
+
+    RoadMapHolder* first = RoadMapHolder::of(*start.map);
+    RoadMapHolder* last = RoadMapHolder::of(*finish.map);
+    if (first == nullptr || last == nullptr) return Phase(&RoutingResult::loadingMs).failed(RoutingStatus::MapFormat);
+    c.pin(*first, RoadMapHolder::OnRoute);
+    c.pin(*last, RoadMapHolder::OnRoute);
+    for (const RouteSegment& s : crossings)
+        if (RoadMapHolder* h = minimap->segmentMap(s.segmentId) ? RoadMapHolder::of(*minimap->segmentMap(s.segmentId)) : nullptr)
+            c.pin(*h, RoadMapHolder::OnRoute);
+
+    // The legs: into the first link node, across each crossed map, out of
+    // the last link node.
+    struct Leg {
+        RoadMapHolder* holder;
+        std::uint32_t fromNode, toNode; // kNoId: the route point
+    };
+    std::vector<Leg> legs{{first, RoadGraph::kNoId, minimap->graphNodeOf(chain.front(), start.map)}};
+    for (std::size_t i = 0; i < crossings.size() && i + 1 < chain.size(); ++i) {
+        Map::KVMap2* map = minimap->segmentMap(crossings[i].segmentId);
+        RoadMapHolder* h = map != nullptr ? RoadMapHolder::of(*map) : nullptr;
+        if (h == nullptr) return Phase(&RoutingResult::loadingMs).failed(RoutingStatus::MapFormat);
+        legs.push_back({h, minimap->graphNodeOf(chain[i], map), minimap->graphNodeOf(chain[i + 1], map)});
+    }
+    legs.push_back({last, minimap->graphNodeOf(chain.back(), finish.map), RoadGraph::kNoId});
+
+    Bound from;
+    Bound to;
+    for (std::size_t i = 0; i < legs.size(); ++i) {
+        const Leg& leg = legs[i];
+        Phase loading(&RoutingResult::loadingMs);
+        bool projected = true;
+        std::int32_t status = RoadMap::load(*leg.holder, c.atlas);
+        if (status == RoutingStatus::Success && i == 0) status = bindPoint(c, *leg.holder, start, from, projected);
+        if (status == RoutingStatus::Success && i + 1 == legs.size())
+            status = bindPoint(c, *leg.holder, finish, to, projected);
+        if (status != RoutingStatus::Success) {
+            c.route.clear();
+            return loading.failed(status);
+        }
+        loading.done();
+        Phase legSearch(&RoutingResult::searchingMs);
+        const RoadMap& graph = *leg.holder->graph();
+        std::unique_ptr<SearchPosition> source =
+            i == 0 ? fromPoint(start, from) : atNode<SearchPositionFromNode>(graph, leg.fromNode);
+        std::unique_ptr<SearchPosition> finishAt;
+        if (i + 1 == legs.size())
+            finishAt = std::make_unique<SearchPositionToSegment>(gridCellOf(finish.roadPoint, *to.part.level),
+                                                                 finish.segmentId, to.offset, true);
+        else
+            finishAt = atNode<SearchPositionToNode>(graph, leg.toNode);
+        std::vector<RouteSegment> segments;
+        // Only the leg from the start keeps off the start's road.
+        RoutingParams params = c.params;
+        if (i != 0) {
+            params.excludeFlag = 0;
+            params.excludedSegment = RoadGraph::kNoId;
+        }
+        if (!projected || !searchLeg(c, *leg.holder, params, std::move(source), std::move(finishAt), segments)) {
+            c.route.clear();
+            return legSearch.failed(RoutingStatus::NoRoute);
+        }
+        legSearch.done();
+        Phase building(&RoutingResult::buildingMs);
+        status = buildLeg(c, *leg.holder, segments);
+        if (status != RoutingStatus::Success) {
+            c.route.clear();
+            return building.failed(status);
+        }
+        building.done();
+    }
+    return true;
+}
+
+bool withinMap(Context& c, const PathPoint& start, const PathPoint& finish) {
+    Phase loading(&RoutingResult::loadingMs);
+    RoadMapHolder* holder = RoadMapHolder::of(*start.map);
+    if (holder == nullptr) return loading.failed(RoutingStatus::MapFormat);
+    c.pin(*holder, RoadMapHolder::InUse);
+    Bound from;
+    Bound to;
+    bool projectedStart = false;
+    bool projectedFinish = true;
+    std::int32_t status = bindPoint(c, *holder, start, from, projectedStart);
+    const bool sameSegment = finish.segmentId == start.segmentId;
+    if (status == RoutingStatus::Success && !sameSegment) status = bindPoint(c, *holder, finish, to, projectedFinish);
+    if (status != RoutingStatus::Success) return loading.failed(status);
+    if (sameSegment) {
+        to.part = from.part;
+        projectedFinish = project(finish, to);
+    }
+    loading.done();
+
+    Phase searching(&RoutingResult::searchingMs);
+    if (!projectedStart || !projectedFinish) return searching.failed(RoutingStatus::NoRoute);
+    const bool after = !(sameSegment && !PartCursor::isBefore(from.cursor, to.cursor));
+    std::vector<RouteSegment> segments;
+    if (!searchLeg(c, *holder, c.params, fromPoint(start, from),
+                   std::make_unique<SearchPositionToSegment>(gridCellOf(finish.roadPoint, *from.part.level),
+                                                             finish.segmentId, to.offset, after),
+                   segments))
+        return searching.failed(RoutingStatus::NoRoute);
+    searching.done();
+
+    Phase building(&RoutingResult::buildingMs);
+    status = buildLeg(c, *holder, segments);
+    if (status != RoutingStatus::Success) return building.failed(status);
+    building.done();
+    return true;
+}
+
+} // namespace
+
+bool computePath(Map::KVAtlas& atlas, Core::ConfigNode& config, const PathPoint& start, const PathPoint& finish,
+                 Path& path, bool excludeStart) {
+    RoutingResult& result = routingResult();
+    result.loadingMs = result.searchingMs = result.buildingMs = 0;
+    if (start.map == nullptr || finish.map == nullptr || !start.isSet() || !finish.isSet()) {
+        result.success = 0;
+        result.status = RoutingStatus::NotOnRoad;
+        return false;
+    }
+    Context c{atlas, RoutingParams::fromConfig(*config.child("Routing")), 0, {}, {}};
+    c.stick = static_cast<std::uint16_t>(config.child("Maneuvers")->value("rotates_same_type_stick_dist", 0));
+    if (excludeStart) {
+        c.params.excludeFlag = 1;
+        c.params.excludedSegment = start.segmentId;
+    }
+    const bool found = start.map == finish.map ? withinMap(c, start, finish) : acrossMaps(c, start, finish);
+    if (!found) {
+        path.clear();
+        return false;
+    }
+    // The manoeuvres were labelled on the whole parts; now cut the ends at
+    // the points.
+    Path& leg = c.route;
+    leg.trimFront(*start.roadPoint.level, {start.roadPoint.x, start.roadPoint.y});
+    if (!leg.parts.empty()) leg.trimBack(leg.parts.size() - 1, *finish.roadPoint.level, {finish.roadPoint.x, finish.roadPoint.y});
+    const Path route(start, finish, leg);
+    path.parts = route.parts;
+    path.points = route.points;
+    path.legCount = route.legCount;
+    path.markChanged();
+    Log::log(Log::Normal, u"Route computed: loading %u ms, searching %u ms, building %u ms", result.loadingMs,
+             result.searchingMs, result.buildingMs);
+    result.success = 1;
+    atlas.requestRedraw();
+    return true;
+}
+
+} // namespace Map::Routing

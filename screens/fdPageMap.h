@@ -1,0 +1,218 @@
+#pragma once
+// The map page ("pageMap"): the moving map drawn by the map renderer with
+// the car, the tapped point and the warned object on it, the scale ruler and
+// the sky, and the gestures that move the view. Built once by the page
+// factory; other pages reach it through instance().
+//
+// Threads: everything here runs on the main thread. The car state is read
+// only under one unit of the car state lock taken without waiting; the
+// online service's callbacks (another thread) only raise flags that the
+// tick applies to the widgets.
+
+#include "render/MapPageServices.h"
+#include "render/fdMapRenderer.h"
+#include "screens/MapCarSource.h"
+#include "screens/MapGestures.h"
+#include "ui/DayNightSwitch.h"
+#include "ui/fdPage.h"
+
+#include "core/ConfigNode.h"
+#include "map/proximity/Queries.h"
+#include "positioning/CarState.h"
+#include "userdata/fdTrackManager.h"
+
+#include <array>
+#include <atomic>
+#include <functional>
+#include <map>
+#include <memory>
+#include <vector>
+
+class MapCamera;
+
+namespace Map {
+class KVAtlas;
+namespace Proximity {
+struct IndexHolder;
+}
+} // namespace Map
+namespace MapDrawing {
+class fdMapRenderer;
+}
+namespace Ui {
+class ButtonBindings;
+class SoundPlayer;
+class TemplateWindow;
+} // namespace Ui
+
+namespace Screens {
+
+// At most this many roads of one map are marked by the frame.
+inline constexpr std::size_t MaxRoadMarks = 10;
+
+// The roads the frame marks, one list per map of the atlas.
+class RoadMarks {
+public:
+    void reset(std::size_t mapCount);
+    // Dropped when the map's list is full or the map is unknown.
+    void add(std::uint32_t mapIndex, std::uint32_t roadId);
+    const std::vector<std::uint32_t>& of(std::size_t mapIndex) const;
+
+private:
+    std::vector<std::vector<std::uint32_t>> m_lists;
+};
+
+// The geometry of the car marker: back centre B, tip F, notch N and the
+// back corners L and R of a car at P heading h (radians) with style width
+// w, front length a and notch n, in level units (k = 1 / level scale).
+struct CarMarkerPoints {
+    Map::LocalPoint tip, notch, left, right;
+};
+CarMarkerPoints carMarkerPoints(Map::LocalPoint position, float heading, float width, float front, float notch,
+                                float k);
+
+class fdPageMap : public Ui::fdPage,
+                  public MapDrawing::MapPage,
+                  private Ui::DayNightSwitch::Position,
+                  private Ui::DayNightSwitch::Display {
+public:
+    // What the page factory hands in; the engine owns all of it. Any member
+    // may be missing: the step that needs it is skipped.
+    struct Services {
+        Core::ConfigNodePtr config;
+        MapDrawing::fdMapRenderer* renderer = nullptr;
+        Map::KVAtlas* atlas = nullptr;
+        MapCamera* camera = nullptr;
+        Ui::ButtonBindings* bindings = nullptr;
+        Map::Proximity::IndexHolder* dangerPoints = nullptr;
+        fdTrackManager* tracks = nullptr;
+        Ui::SoundPlayer* sound = nullptr;
+        MapCarSource* car = nullptr;
+        // Local and universal time for the day/night switch; null: the
+        // system clock.
+        Ui::DayNightSwitch::Clock* clock = nullptr;
+        // The design's gesture values and tap radius.
+        GestureDeltas deltas;
+        std::int32_t fingerTap = 0;
+    };
+
+    fdPageMap(Ui::fdInterface* ui, Services services);
+    ~fdPageMap() override;
+
+    static fdPageMap* instance();
+
+    void createCustom(const Ui::CustomCreator& creator) override;
+    std::int32_t timerPeriod() const override { return 50; }
+    void tick(std::uint32_t now) override;
+    void drawBackground(SDL_Surface* surface, TempSurface& clip) override;
+    bool mouseButtonDown(int button, int x, int y) override;
+    bool mouseMove(int x, int y) override;
+    bool press(int x, int y) override;
+    bool release(int x, int y) override;
+    bool keyDown(int key) override;
+    bool keyUp(int key) override;
+    void childClicked(const std::string& name) override;
+    void childPressed(const std::string& name) override;
+    void childReleased(const std::string& name) override;
+    void onShow() override;
+    void afterBuild() override;
+
+    // --- MapDrawing::MapPage ----------------------------------------------
+    void drawTracksAndFriends(const xe::Canvas& canvas, MapCamera& camera) override;
+    void invalidate() override { invalidate(1); }
+    void invalidate(int arg) override { fdPage::invalidate(arg); }
+    MapDrawing::CompassWidget* compass() override;
+    const MapDrawing::CursorRecord* findCursor(const std::string& name) override;
+
+    void setIndicatorsVisible(bool visible);
+    void openPopup(Ui::fdWindowBase* popup);
+    void closePopup();
+    // Replaces the last drawn car state (its validity cleared) while the
+    // atlas is switched, so no reference into an unloaded map survives.
+    void resetViewState(const Positioning::CarState& state);
+
+    // Online service callbacks (any thread): applied by the next tick.
+    void onConnected();
+    void onDisconnected();
+    void onPointsReceived();
+
+    // The car marker at P (level frame of P) heading h in radians.
+    void drawCarMarker(SDL_Surface* surface, const Positioning::TilePoint& position, float heading);
+
+    bool followGps() const { return m_followGps; }
+    bool pressed() const { return m_pressed; }
+    bool dragged() const { return m_dragged; }
+    const RoadMarks& roadMarks() const { return m_roadMarks; }
+    MapGestures& gestures() { return m_gestures; }
+    Map::Point tappedPoint() const { return m_tapped; }
+    std::uint32_t tapCount() const { return m_tapCount; }
+    // The danger point announced last; (0, 0) none.
+    std::array<std::uint32_t, 2> lastWarned() const { return m_lastWarned; }
+
+private:
+    // DayNightSwitch::Position and Display.
+    bool currentFix(double& latitude, double& longitude) override;
+    void setDayMode(bool day) override;
+
+    void carStep(std::uint32_t now);
+    void dangerPointsStep(const std::optional<CarFix>& fix);
+    void roadMarksStep(const GuidanceState& guidance);
+    void indicatorsStep(const GuidanceState& guidance, bool hasFix);
+    void gestureStep(std::uint32_t now);
+    void receivedPointsStep(std::uint32_t now);
+    void applyOnlineFlags();
+    // Where the press or the last move left the pointer: a tap.
+    void tapAt(int x, int y);
+    void showRotateButtons(bool visible);
+    bool isThreeD() const;
+    Ui::TemplateWindow* makeTemplate(const std::string& templateName, const std::string& name);
+
+    Services m_services;
+    std::unique_ptr<Ui::DayNightSwitch::Clock> m_systemClock;
+    std::unique_ptr<Ui::DayNightSwitch> m_dayNight;
+    bool m_useTiboButtons = false;
+
+    // Pointer gesture.
+    std::int32_t m_lastX = 0, m_lastY = 0;
+    std::int32_t m_dragX = 0, m_dragY = 0;
+    bool m_dragged = false;
+    bool m_pressed = false;
+    std::int32_t m_pressX = 0, m_pressY = 0;
+    MapGestures m_gestures;
+
+    // Widgets (owned by the window tree).
+    Ui::fdWindowBase* m_upperBox = nullptr;
+    Ui::fdWindowBase* m_upperBoxTurn = nullptr;
+    Ui::TemplateWindow* m_rotateCamera = nullptr;
+    Ui::TemplateWindow* m_editPoint = nullptr;
+    Ui::TemplateWindow* m_pathStart = nullptr;
+    Ui::TemplateWindow* m_pathContinue = nullptr;
+    Ui::TemplateWindow* m_okDialog = nullptr;
+    Ui::fdWindowBase* m_popup = nullptr;
+    Ui::fdWindowBase* m_naviIndicator = nullptr;
+    Ui::fdWindowBase* m_gpsIndicator = nullptr;
+    Ui::fdWindowBase* m_receivedPoints = nullptr;
+    std::array<Ui::fdWindowBase*, 3> m_warnings{};
+    std::unique_ptr<MapDrawing::CompassWidget> m_compass;
+    std::map<std::string, MapDrawing::CursorRecord> m_cursors;
+    std::uint32_t m_popupShownMs = 0;
+
+    // Map state.
+    Map::Point m_tapped;
+    std::uint32_t m_tapCount = 0;
+    std::array<std::uint32_t, 2> m_lastWarned{0, 0};
+    bool m_followGps = true;
+    MapDrawing::FollowState m_follow;
+    Positioning::CarState m_lastCar;
+    RoadMarks m_roadMarks;
+    TrackDrawBuffers m_trackBuffers;
+    std::vector<Map::Proximity::ProximityEvent> m_events;
+
+    // Online indicators: raised by the service thread, applied by the tick.
+    std::atomic<int> m_onlineChange{0}; // 0 none, 1 connected, 2 disconnected
+    std::atomic<bool> m_pointsReceived{false};
+    std::uint32_t m_blinkStart = 0;
+    std::uint32_t m_blinkCount = 0;
+};
+
+} // namespace Screens

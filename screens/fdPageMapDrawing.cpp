@@ -1,0 +1,125 @@
+// The map page's drawing: the map frame through the map renderer, then the
+// tapped point, the car and the warned object; the tracks layer is called
+// back by the frame.
+
+#include "screens/fdPageMap.h"
+
+#include "core/FloatToInt.h"
+#include "render/Fill.h"
+#include "render/Image.h"
+#include "render/Lines.h"
+#include "render/MapCamera.h"
+#include "render/Pixels.h"
+#include "render/fdMapRenderer.h"
+#include "ui/fdInterface.h"
+
+#include <cmath>
+
+namespace Screens {
+
+namespace {
+
+// The danger-warn points as the renderer's overlay reads them.
+class DangerOverlay final : public MapDrawing::ProximitySource {
+public:
+    explicit DangerOverlay(Map::Proximity::Index& index) : m_index(index) {}
+    std::uint32_t visitPoints(std::int32_t x0, std::int32_t y0, std::int32_t x1, std::int32_t y1,
+                              const std::function<void(const MapDrawing::ProximityPoint&)>& visit) override {
+        std::uint32_t count = 0;
+        m_index.queryIntersecting(Map::Proximity::Box{x0, y0, x1, y1}, [&](const Map::Proximity::Point& p) {
+            visit(MapDrawing::ProximityPoint{{p.x, p.y}, p.packed, Map::Proximity::poiTypeOf(p.kind(), p.speedLimit())});
+            ++count;
+        });
+        return count;
+    }
+
+private:
+    Map::Proximity::Index& m_index;
+};
+
+} // namespace
+
+CarMarkerPoints carMarkerPoints(Map::LocalPoint p, float heading, float width, float front, float notch, float k) {
+    const float ux = std::sin(heading), uy = std::cos(heading);
+    const float vx = std::cos(heading), vy = -std::sin(heading);
+    const Map::LocalPoint back{p.x - width * k * ux, p.y - width * k * uy};
+    CarMarkerPoints out;
+    out.tip = {back.x + front * k * ux, back.y + front * k * uy};
+    out.notch = {back.x + notch * k * ux, back.y + notch * k * uy};
+    out.left = {back.x - width * k * vx, back.y - width * k * vy};
+    out.right = {back.x + width * k * vx, back.y + width * k * vy};
+    return out;
+}
+
+void fdPageMap::drawBackground(SDL_Surface* surface, TempSurface&) {
+    MapDrawing::fdMapRenderer* renderer = m_services.renderer;
+    if (surface == nullptr || renderer == nullptr)
+        return;
+    const SDL_Rect target = m_rect.sdl();
+    Map::Proximity::IndexHolder* danger = m_services.dangerPoints;
+    if (danger != nullptr && danger->index && danger->index->isValid()) {
+        DangerOverlay overlay(*danger->index);
+        renderer->drawMap(surface, target, m_followGps, &overlay);
+    } else {
+        renderer->drawMap(surface, target, m_followGps, nullptr);
+    }
+
+    if (m_lastCar.valid)
+        drawCarMarker(surface, m_lastCar.position, m_lastCar.heading);
+
+    if (m_services.car != nullptr && m_services.camera != nullptr) {
+        if (const auto warned = m_services.car->warnedObject()) {
+            xe::Point p;
+            if (m_services.camera->mapToScreen(warned->position, p) && p.x >= 0 && p.y >= 0 && p.x < surface->w &&
+                p.y < surface->h) {
+                const SDL_Rect box{static_cast<Sint16>(p.x - 12), static_cast<Sint16>(p.y - 12), 24, 24};
+                const Render::StyleSet* set = renderer->styles().activeSet();
+                const std::uint32_t colour = set != nullptr ? set->misc[Render::MiscObjWarn].color : 0x0000FFu;
+                xe::drawRect(xe::Canvas::of(surface), box, xe::mapColor(colour, surface));
+            }
+        }
+    }
+}
+
+void fdPageMap::drawCarMarker(SDL_Surface* surface, const Positioning::TilePoint& position, float heading) {
+    MapDrawing::fdMapRenderer* renderer = m_services.renderer;
+    MapCamera* camera = m_services.camera;
+    const Render::StyleSet* set = renderer != nullptr ? renderer->styles().activeSet() : nullptr;
+    if (set == nullptr || camera == nullptr || !(camera->scale() > 0.0f))
+        return;
+    const auto& misc = set->misc;
+    const Render::MiscItemStyle& car = misc[Render::MiscCar];
+    const Render::MiscItemStyle& car2 = misc[Render::MiscCar2];
+    // Worked out around the car in global units (one pixel is 1 / scale of
+    // them), so the marker keeps its pixel size at every level.
+    const Map::Point centre = position.toGlobal();
+    const CarMarkerPoints m = carMarkerPoints({0.0f, 0.0f}, heading, static_cast<float>(car.size),
+                                              static_cast<float>(car.length), static_cast<float>(car2.size),
+                                              1.0f / camera->scale());
+    const auto project = [&](Map::LocalPoint offset, xe::Point& out) {
+        const Map::Point global{centre.x + xe::floorToInt(offset.x + 0.5f), centre.y + xe::floorToInt(offset.y + 0.5f)};
+        return camera->mapToScreen(global, out);
+    };
+    xe::Point tip, notch, left, right;
+    if (!project(m.tip, tip) || !project(m.notch, notch))
+        return;
+    const xe::Canvas canvas = xe::Canvas::of(surface);
+    const std::uint32_t black = SDL_MapRGB(surface->format, 0, 0, 0);
+    if (project(m.left, left)) {
+        xe::fillTrianglePoints(canvas, &tip, &notch, &left, xe::mapColor(car.color, surface));
+        xe::drawLineBetween(canvas, tip, left, black);
+        xe::drawLineBetween(canvas, notch, left, black);
+    }
+    if (project(m.right, right)) {
+        xe::fillTrianglePoints(canvas, &tip, &notch, &right, xe::mapColor(car2.color, surface));
+        xe::drawLineBetween(canvas, tip, right, black);
+        xe::drawLineBetween(canvas, notch, right, black);
+    }
+}
+
+void fdPageMap::drawTracksAndFriends(const xe::Canvas& canvas, MapCamera& camera) {
+    if (m_services.tracks != nullptr)
+        m_services.tracks->drawTracks(m_trackBuffers, canvas, camera);
+}
+
+} // namespace Screens

@@ -1,0 +1,334 @@
+// The map page's periodic update and its input: gestures are recorded by
+// the input operations and turned into view steps by the tick.
+
+#include "screens/fdPageMap.h"
+
+#include "map/KVAtlas.h"
+#include "render/MapCamera.h"
+#include "render/fdMapRenderer.h"
+#include "ui/ButtonBindings.h"
+#include "ui/SoundPlayer.h"
+#include "ui/fdButtonX.h"
+#include "ui/fdInterface.h"
+
+namespace Screens {
+
+namespace {
+
+void setChecked(Ui::fdWindowBase* widget, bool checked) {
+    if (auto* button = dynamic_cast<Ui::fdCheckedButton*>(widget); button != nullptr && button->checked() != checked) {
+        button->setChecked(checked);
+        button->invalidate(0);
+    }
+}
+
+SDL_keysym keysymOf(int key) {
+    SDL_keysym k{};
+    k.sym = static_cast<SDLKey>(key);
+    return k;
+}
+
+} // namespace
+
+void fdPageMap::tick(std::uint32_t now) {
+    applyOnlineFlags();
+    carStep(now);
+
+    // Day and night: the switch compares the clock with the day's sunrise
+    // and sunset and hands a change to the renderer's styles.
+    if (m_dayNight)
+        m_dayNight->tick();
+
+    if (m_popup != nullptr && m_services.config) {
+        const int seconds = m_services.config->value("menu_autohide", 7);
+        if (seconds != 0 && now - m_popupShownMs > static_cast<std::uint32_t>(seconds) * 1000u)
+            closePopup();
+    }
+    invalidate(1);
+    fdPage::tick(now);
+    gestureStep(now);
+
+    if (m_services.renderer != nullptr) {
+        m_services.renderer->setMouseMotion(m_pressed);
+        const SDL_Surface* screen = SDL_GetVideoSurface();
+        const int w = screen != nullptr ? screen->w : m_rect.w;
+        const int h = screen != nullptr ? screen->h : m_rect.h;
+        const int n = m_services.renderer->proportion() > 0 ? m_services.renderer->proportion() : 3;
+        m_services.renderer->setFocusPoint(xe::Point{w / 2, h * (n - 1) / n});
+    }
+    m_dragX = m_dragY = 0;
+    receivedPointsStep(now);
+}
+
+void fdPageMap::carStep(std::uint32_t now) {
+    MapCarSource* car = m_services.car;
+    MapDrawing::fdMapRenderer* renderer = m_services.renderer;
+    std::optional<CarFix> fix;
+    GuidanceState guidance;
+    for (Ui::fdWindowBase* w : m_warnings)
+        if (w != nullptr)
+            w->setVisible(false);
+    if (car != nullptr && !car->tryTakeCarState())
+        return; // the GPS side or an atlas switch holds the car: next tick
+    if (car != nullptr) {
+        car->onFrame();
+        fix = car->currentFix();
+        const Positioning::CarState shown = car->shownCar();
+        guidance = car->guidance();
+        const bool follow = m_followGps && fix && renderer != nullptr && m_services.atlas != nullptr &&
+                            m_services.camera != nullptr;
+        if (follow) {
+            const MapDrawing::CarState state{fix->position, fix->headingDegrees, fix->speed};
+            std::optional<MapDrawing::FollowOverride> override;
+            if (shown.valid)
+                override = MapDrawing::FollowOverride{shown.position.toGlobal(), shown.heading};
+            if (renderer->followCar(m_follow, now, *m_services.camera, *m_services.atlas, state, override))
+                invalidate(1);
+        } else {
+            m_follow.timeMs = now;
+            m_follow.rotation = m_services.camera != nullptr ? m_services.camera->rotation() : 0.0f;
+        }
+        car->releaseCarState();
+
+        const float scale = m_services.camera != nullptr ? m_services.camera->scale() : 1.0f;
+        if (Positioning::CarState::differs(shown, m_lastCar, scale))
+            invalidate(1);
+        m_lastCar = shown;
+    }
+    dangerPointsStep(fix);
+    if (car != nullptr)
+        roadMarksStep(guidance);
+    indicatorsStep(guidance, fix.has_value());
+}
+
+void fdPageMap::dangerPointsStep(const std::optional<CarFix>& fix) {
+    Map::Proximity::IndexHolder* holder = m_services.dangerPoints;
+    const Map::Proximity::ProximityEvent* nearest = nullptr;
+    m_events.clear();
+    if (holder != nullptr && holder->index && fix &&
+        Map::Proximity::findEvents(*holder, m_events, fix->position, fix->speed, fix->headingDegrees)) {
+        for (const auto& event : m_events)
+            if (nearest == nullptr || event.distanceDecimetres() < nearest->distanceDecimetres())
+                nearest = &event;
+    }
+    if (nearest != nullptr && m_warnings[2] != nullptr)
+        m_warnings[2]->setVisible(true);
+    if (nearest == nullptr || !nearest->overSpeed()) {
+        m_lastWarned = {0, 0};
+        return;
+    }
+    const std::array<std::uint32_t, 2> id{static_cast<std::uint32_t>(nearest->point.x),
+                                          static_cast<std::uint32_t>(nearest->point.y)};
+    if (id == m_lastWarned)
+        return;
+    if (m_services.sound != nullptr && m_services.sound->menuSoundsOn())
+        m_services.sound->play(6, {200});
+    m_lastWarned = id;
+}
+
+void fdPageMap::roadMarksStep(const GuidanceState& guidance) {
+    m_roadMarks.reset(m_services.atlas != nullptr ? m_services.atlas->mapCount() : 0);
+    if (guidance.running && guidance.hasParts && !guidance.outOfPath && guidance.maneuverKnown)
+        m_roadMarks.add(guidance.maneuverMap, guidance.maneuverRoad);
+    if (m_lastCar.valid && m_lastCar.onRoad)
+        m_roadMarks.add(m_lastCar.mapIndex, m_lastCar.polylineId);
+}
+
+void fdPageMap::indicatorsStep(const GuidanceState& guidance, bool hasFix) {
+    setChecked(m_naviIndicator, guidance.running);
+    setChecked(m_gpsIndicator, hasFix);
+}
+
+void fdPageMap::gestureStep(std::uint32_t now) {
+    if (m_gestures.applyStates(now, m_useTiboButtons, m_services.deltas))
+        invalidate(0);
+    GestureStep step = m_gestures.take(now, m_services.deltas, true);
+    if (m_followGps)
+        step.angle = 0.0f;
+    if ((m_dragX != 0 || m_dragY != 0 || step.ran) && m_services.renderer != nullptr)
+        m_services.renderer->moveView(static_cast<float>(m_dragX), static_cast<float>(m_dragY), step.factor,
+                                      step.angle);
+}
+
+void fdPageMap::receivedPointsStep(std::uint32_t now) {
+    auto* button = dynamic_cast<Ui::fdButtonX*>(m_receivedPoints);
+    if (button == nullptr)
+        return;
+    if (m_blinkStart != 0) {
+        if (now >= m_blinkStart + 120000u) {
+            m_blinkStart = 0;
+        } else if ((((now - m_blinkStart) / 500u) & 1u) != (m_blinkCount & 1u)) {
+            button->swapNormalAndPressed();
+            ++m_blinkCount;
+        }
+    }
+    if (m_blinkStart == 0 && m_blinkCount != 0) {
+        if (m_blinkCount & 1u)
+            button->swapNormalAndPressed();
+        m_blinkCount = 0;
+    }
+}
+
+// --- input --------------------------------------------------------------
+
+bool fdPageMap::mouseButtonDown(int button, int x, int y) {
+    if (fdPage::mouseButtonDown(button, x, y))
+        return true;
+    if (button == 4 || button == 5) {
+        const float fixed = m_services.deltas.scaleFixed;
+        m_gestures.setOneShot(button == 4 ? fixed : 1.0f / fixed);
+        invalidate(1);
+        return true;
+    }
+    return false;
+}
+
+bool fdPageMap::press(int x, int y) {
+    if (m_services.sound != nullptr && m_services.sound->menuSoundsOn())
+        m_services.sound->play(1, {73});
+    if (fdPage::press(x, y))
+        return true;
+    m_pressed = true;
+    invalidate(0);
+    m_lastX = m_pressX = x;
+    m_lastY = m_pressY = y;
+    m_dragged = false;
+    if (m_services.renderer != nullptr)
+        m_services.renderer->setDragAnchor(xe::Point{x, y});
+    return true;
+}
+
+bool fdPageMap::mouseMove(int x, int y) {
+    if (!m_pressed)
+        return fdPage::mouseMove(x, y);
+    m_dragX += x - m_lastX;
+    m_dragY += y - m_lastY;
+    if (m_dragX * m_dragX + m_dragY * m_dragY > 5)
+        m_dragged = true;
+    m_lastX = x;
+    m_lastY = y;
+    if (m_followGps) {
+        m_followGps = false;
+        showRotateButtons(true);
+    }
+    invalidate(0);
+    return true;
+}
+
+bool fdPageMap::release(int x, int y) {
+    // A press a child took is that child's release.
+    if (!m_pressed)
+        return fdPage::release(x, y);
+    const int r = m_services.fingerTap;
+    const int dx = m_pressX - x, dy = m_pressY - y;
+    if (r != 0 && dx * dx + dy * dy <= r * r)
+        m_dragged = false;
+    const bool onGround = !isThreeD() || m_services.atlas == nullptr || y >= m_services.atlas->view().horizonRow;
+    if (onGround && !m_dragged) {
+        tapAt(m_lastX, m_lastY);
+        invalidate(1);
+    }
+    m_pressed = false;
+    invalidate(0);
+    return true;
+}
+
+void fdPageMap::tapAt(int x, int y) {
+    ++m_tapCount;
+    Map::Point point;
+    if (m_services.camera != nullptr && m_services.camera->screenToMap(xe::Point{x, y}, point))
+        m_tapped = point;
+}
+
+bool fdPageMap::keyDown(int key) {
+    const std::uint32_t now = ui()->now();
+    const SDL_keysym keysym = keysymOf(key);
+    const Ui::ButtonBindings* b = m_services.bindings;
+    std::string action;
+    const bool bound = b != nullptr && b->actionForKey(keysym, action);
+    if (m_useTiboButtons && bound) {
+        if (Ui::fdPage* page = ui()->findPage(action)) {
+            if (ui()->activePage() != nullptr)
+                ui()->goToPage(page);
+            else
+                ui()->activatePage(page);
+        }
+        return true;
+    }
+    const bool leftKey = b != nullptr && (b->rotated() ? key == b->up || key == b->kp8 : key == b->left || key == b->kp4);
+    const float fixed = m_services.deltas.scaleFixed;
+    if (leftKey) {
+        m_gestures.rotateLeft = MapGestures::Held;
+        m_gestures.holdRotation(+1, now);
+    } else if (b != nullptr && b->isRightKey(keysym)) {
+        m_gestures.rotateRight = MapGestures::Held;
+        m_gestures.holdRotation(-1, now);
+    } else if (b != nullptr && b->isUpKey(keysym)) {
+        if (m_useTiboButtons) {
+            m_gestures.setOneShot(fixed);
+        } else {
+            m_gestures.scaleUp = MapGestures::Held;
+            m_gestures.holdScale(+1, now);
+        }
+    } else if (b != nullptr && b->isDownKey(keysym)) {
+        if (m_useTiboButtons) {
+            m_gestures.setOneShot(1.0f / fixed);
+        } else {
+            m_gestures.scaleDown = MapGestures::Held;
+            m_gestures.holdScale(-1, now);
+        }
+    } else if (bound) {
+        ui()->goToPageByName(action);
+    }
+    invalidate(0);
+    return true;
+}
+
+bool fdPageMap::keyUp(int) {
+    m_gestures.rotateLeft = m_gestures.rotateRight = MapGestures::Idle;
+    m_gestures.scaleUp = m_gestures.scaleDown = MapGestures::Idle;
+    GestureStep step = m_gestures.take(ui()->now(), m_services.deltas, false);
+    if (m_followGps)
+        step.angle = 0.0f;
+    if (!step.ran)
+        return false;
+    if (m_services.renderer != nullptr)
+        m_services.renderer->moveView(0.0f, 0.0f, step.factor, step.angle);
+    return true;
+}
+
+void fdPageMap::childPressed(const std::string& name) {
+    const auto set = [this](int& state, int value) {
+        state = value;
+        invalidate(0);
+    };
+    if (name == "rotate_camera" && m_rotateCamera != nullptr) {
+        if (m_rotateCamera->lastChild() == "rotate_right")
+            set(m_gestures.rotateRight, MapGestures::Held);
+        else if (m_rotateCamera->lastChild() == "rotate_left")
+            set(m_gestures.rotateLeft, MapGestures::Held);
+    } else if (name == "bt3") {
+        set(m_gestures.scaleUp, MapGestures::Held);
+    } else if (name == "bt4") {
+        set(m_gestures.scaleDown, MapGestures::Held);
+    }
+}
+
+void fdPageMap::childReleased(const std::string& name) {
+    const auto set = [this](int& state) {
+        state = MapGestures::Released;
+        invalidate(0);
+    };
+    if (name == "rotate_camera" && m_rotateCamera != nullptr) {
+        if (m_rotateCamera->lastChild() == "rotate_right")
+            set(m_gestures.rotateRight);
+        else if (m_rotateCamera->lastChild() == "rotate_left")
+            set(m_gestures.rotateLeft);
+    } else if (name == "bt3") {
+        set(m_gestures.scaleUp);
+    } else if (name == "bt4") {
+        set(m_gestures.scaleDown);
+    }
+}
+
+} // namespace Screens

@@ -1,0 +1,699 @@
+#include "search/Engine.h"
+
+#include "core/FileSystem.h"
+#include "core/Text.h"
+#include "map/KVMap2.h"
+#include "map/file/AddressSectionReader.h"
+#include "map/file/SpatialSearchSectionReader.h"
+#include "map/file/StringsSectionReader.h"
+#include "map/file/TextSearchSectionReader.h"
+
+#include <algorithm>
+
+namespace TextSearch {
+
+using Map::MapAndOffset;
+using namespace Map::File;
+
+namespace {
+
+bool startsWithFolded(const std::u16string& name, const std::u16string& folded) {
+    if (name.size() < folded.size()) return false;
+    for (std::size_t i = 0; i < folded.size(); ++i)
+        if (Core::toLower(name[i]) != folded[i]) return false;
+    return true;
+}
+
+// The object count of the kind's level in one map.
+std::uint32_t levelCount(Map::KvMap& map, int kind) {
+    AddressSectionReader& address = map.addressReader();
+    switch (kind) {
+    case CitiesKind:
+        return address.cityCount();
+    case StreetsKind:
+        return address.streetCount();
+    case PoisKind:
+        return address.objectCount();
+    default:
+        return 0;
+    }
+}
+
+// An item's text: the second string when there is one, with the tail of
+// the first spliced in (docs/map-format.md), else the first.
+std::u16string itemText(StringsSectionReader& strings, const Map::TextSearchItem& item) {
+    std::u16string first, text;
+    if (!strings.string(item.nameId, first)) first.clear();
+    if (item.secondNameId == 0) return first;
+    if (!strings.string(item.secondNameId, text)) text.clear();
+    if (item.secondNameId != item.nameId && item.position1 != item.position2) {
+        const std::u16string tail = item.position2 < first.size() ? first.substr(item.position2) : u"";
+        text.insert(std::min<std::size_t>(item.position1, text.size()), tail);
+    }
+    return text;
+}
+
+// The name of a country, region, district or city record; false when it
+// cannot be read.
+bool parentName(Map::KvMap& map, int table, std::uint32_t offset, std::u16string& out) {
+    AddressSectionReader& a = map.addressReader();
+    std::uint32_t name = 0;
+    bool read = false;
+    switch (table) {
+    case 0: {
+        CountryRecord r;
+        read = a.readCountry(offset, r);
+        name = r.name;
+        break;
+    }
+    case 1: {
+        RegionRecord r;
+        read = a.readRegion(offset, r);
+        name = r.name;
+        break;
+    }
+    case 2: {
+        DistrictRecord r;
+        read = a.readDistrict(offset, r);
+        name = r.name;
+        break;
+    }
+    case 3: {
+        CityRecord r;
+        read = a.readCity(offset, r);
+        name = r.name;
+        break;
+    }
+    default:
+        break;
+    }
+    out.clear();
+    return read && (name == 0 || map.stringsReader().stringAt(name, out));
+}
+
+// The nearest POIs of all selected maps: a heap of the 14 nearest so far,
+// the farthest on top.
+class NnPoiVisitor : public Map::File::NnVisitor {
+  public:
+    struct Entry {
+        std::uint32_t map = 0;
+        std::uint32_t offset = 0;
+        std::uint64_t distance = 0;
+        bool operator<(const Entry& other) const { return distance < other.distance; }
+    };
+
+    NnPoiVisitor(VisitorBase& pois, std::uint32_t filterLevel, std::size_t capacity)
+        : m_pois(pois), m_filterLevel(filterLevel), m_capacity(capacity) {}
+
+    void setMap(std::uint32_t index, Map::KvMap* map, std::uint32_t filterObject) {
+        m_mapIndex = index;
+        m_map = map;
+        m_filterObject = filterObject;
+    }
+    bool wantsMore() override { return true; }
+    std::uint64_t limit() override {
+        return m_heap.size() >= m_capacity ? m_heap.front().distance : UINT64_MAX;
+    }
+    void visit(std::uint32_t offset, std::uint64_t distance) override {
+        if (m_filterLevel != NoFilter &&
+            (!m_pois.seek(*m_map, offset) || !m_pois.accepts(m_filterLevel, m_filterObject)))
+            return;
+        if (m_heap.size() >= m_capacity) {
+            if (distance >= m_heap.front().distance) return;
+            std::pop_heap(m_heap.begin(), m_heap.end());
+            m_heap.pop_back();
+        }
+        m_heap.push_back({m_mapIndex, offset, distance});
+        std::push_heap(m_heap.begin(), m_heap.end());
+    }
+    // The farthest entry, removed; false when none is left.
+    bool pop(Entry& out) {
+        if (m_heap.empty()) return false;
+        std::pop_heap(m_heap.begin(), m_heap.end());
+        out = m_heap.back();
+        m_heap.pop_back();
+        return true;
+    }
+
+  private:
+    VisitorBase& m_pois;
+    std::uint32_t m_filterLevel;
+    std::size_t m_capacity;
+    std::uint32_t m_mapIndex = 0;
+    Map::KvMap* m_map = nullptr;
+    std::uint32_t m_filterObject = 0;
+    std::vector<Entry> m_heap;
+};
+
+} // namespace
+
+Engine::Engine(Ticks ticks, CarPosition car)
+    : m_ticks(ticks ? std::move(ticks) : Ticks(steadyTicks)), m_car(std::move(car)),
+      m_index(m_maps, m_ticks) {}
+
+Engine::~Engine() {
+    m_index.close();
+}
+
+void Engine::setAtlas(const std::vector<Map::KVMap2*>& maps, const std::u16string& folder,
+                      Core::ResourcesPool& pool) {
+    std::vector<Map::KvMap*> list(maps.begin(), maps.end());
+    // The atlas names its folder relative to the program; the maps carry
+    // the full paths, and all of them live in that folder.
+    std::u16string where = folder;
+    if (!list.empty()) {
+        const std::u16string& path = list.front()->filePath();
+        const std::size_t slash = FileSystem::lastSeparator(path);
+        if (slash != std::u16string::npos) where = path.substr(0, slash);
+    }
+    attach(list, where, pool);
+}
+
+void Engine::clearMaps() {
+    reset();
+    m_index.close();
+    m_maps.clear();
+    m_selected.clear();
+    m_filterObjects.clear();
+    m_streetObjects.clear();
+    m_visitor.reset();
+    m_kind = 0;
+}
+
+bool Engine::attach(const std::vector<Map::KvMap*>& maps, const std::u16string& folder,
+                    Core::ResourcesPool& pool) {
+    clearMaps();
+    for (Map::KvMap* map : maps)
+        m_maps.add(map);
+    m_selected.assign(m_maps.size(), 1);
+    m_filterObjects.assign(m_maps.size(), 0);
+    m_streetObjects.assign(m_maps.size(), 0);
+    return m_index.load(pool, folder);
+}
+
+int Engine::level() const {
+    switch (m_kind) {
+    case CitiesKind:
+        return CityLevel;
+    case StreetsKind:
+        return StreetLevel;
+    default:
+        return PoiLevel;
+    }
+}
+
+Map::KvMap* Engine::mapOf(std::uint32_t index) const {
+    // A map index from the index file or the history may be stale: such a
+    // reference is skipped, never looked up out of range.
+    return index < m_maps.size() ? m_maps.maps()[index] : nullptr;
+}
+
+void Engine::search(int kind, std::uint32_t filterLevel, const std::vector<MapAndOffset>& filter) {
+    // The variants point into the tree deleted here: the keys go with it.
+    reset();
+    m_kind = kind;
+    m_visitor = makeVisitor(kind);
+    m_filterLevel = filterLevel;
+    const std::size_t n = m_maps.size();
+    m_filterObjects.assign(n, 0);
+    m_selected.assign(n, filterLevel == NoFilter ? 1 : 0);
+    if (filterLevel != NoFilter)
+        for (const MapAndOffset& entry : filter)
+            if (entry.map < n) {
+                m_selected[entry.map] = 1;
+                m_filterObjects[entry.map] = entry.offset;
+            }
+    m_indexInUse = false;
+    m_indexDepth = NoIndexDepth;
+    if (kind != CitiesKind && kind != StreetsKind && kind != PoisKind) return;
+    std::uint64_t objects = 0;
+    for (std::size_t m = 0; m < n; ++m)
+        if (m_selected[m]) objects += levelCount(*m_maps.maps()[m], kind);
+    if (objects < IndexThreshold) return;
+    // A depth of 0 (no selected map has the level's tree) cannot answer a
+    // single letter: the objects are walked instead.
+    const std::uint32_t depth = m_index.depth(level(), m_selected);
+    if (depth != 0 && depth != 0xFFFFFFFFu) {
+        m_indexInUse = true;
+        m_indexDepth = depth;
+    }
+}
+
+void Engine::searchPois(std::uint32_t filterLevel, const std::vector<MapAndOffset>& filter,
+                        std::shared_ptr<const Map::WayPointsCollection> wayPoints, PoiTypes types) {
+    search(PoisKind, filterLevel, filter);
+    m_wayPoints = std::move(wayPoints);
+    m_poiTypes = std::move(types);
+    std::sort(m_poiTypes.begin(), m_poiTypes.end());
+}
+
+void Engine::searchHouses(const std::vector<MapAndOffset>& streets) {
+    search(HousesKind, NoFilter, {});
+    m_selected.assign(m_maps.size(), 0);
+    m_streetObjects.assign(m_maps.size(), 0);
+    for (const MapAndOffset& entry : streets)
+        if (entry.map < m_maps.size()) {
+            m_selected[entry.map] = 1;
+            m_streetObjects[entry.map] = entry.offset;
+        }
+}
+
+bool Engine::hasHouses(const std::vector<MapAndOffset>& streets) {
+    for (const MapAndOffset& entry : streets) {
+        Map::KvMap* map = mapOf(entry.map);
+        StreetRecord street;
+        if (map != nullptr && map->addressReader().readStreet(entry.offset, street) && street.houseCount != 0)
+            return true;
+    }
+    return false;
+}
+
+void Engine::addKey(const std::u16string& letters) {
+    m_keys.push_back(letters);
+    extend(m_keys.size() - 1);
+    m_cursor = 0;
+}
+
+void Engine::extend(std::size_t position) {
+    if (!m_visitor) return;
+    if (m_indexInUse) {
+        if (position < m_indexDepth) {
+            extendThroughIndex(m_keys[position]);
+        } else if (position == m_indexDepth) {
+            buildTreeFromIndex();
+            replayThroughTree();
+        } else if (m_tree) {
+            extendThroughTree(m_keys[position]);
+        }
+        return;
+    }
+    if (m_fresh && !m_tree) buildTreeFromObjects();
+    if (m_tree) extendThroughTree(m_keys[position]);
+}
+
+void Engine::replayThroughTree() {
+    m_fresh = true;
+    m_variants.clear();
+    if (m_tree)
+        for (const std::u16string& key : m_keys)
+            extendThroughTree(key);
+    m_cursor = 0;
+}
+
+void Engine::extendThroughIndex(const std::u16string& key) {
+    std::vector<Variant> out;
+    auto offer = [&](std::u16string prefix) {
+        const bool known =
+            std::any_of(out.begin(), out.end(), [&](const Variant& v) { return v.prefix == prefix; });
+        if (!known && exists(prefix)) out.push_back({std::move(prefix), nullptr});
+    };
+    if (m_fresh) {
+        for (char16_t c : key)
+            offer(std::u16string(1, Core::toLower(c)));
+        m_fresh = false;
+    } else {
+        for (const Variant& v : m_variants)
+            for (char16_t c : key)
+                offer(v.prefix + Core::toLower(c));
+    }
+    m_variants = std::move(out);
+}
+
+void Engine::extendThroughTree(const std::u16string& key) {
+    std::vector<Variant> out;
+    auto offer = [&](const std::u16string& prefix, const SearchTreeNode* from, char16_t c) {
+        const char16_t letter = Core::toLower(c);
+        const SearchTreeNode* node = SearchTreeNode::find(from, letter);
+        std::u16string next = prefix + letter;
+        const bool known =
+            std::any_of(out.begin(), out.end(), [&](const Variant& v) { return v.prefix == next; });
+        if (node != nullptr && !known) out.push_back({std::move(next), node});
+    };
+    if (m_fresh) {
+        for (char16_t c : key)
+            offer(u"", m_tree.get(), c);
+        m_fresh = false;
+    } else {
+        for (const Variant& v : m_variants)
+            for (char16_t c : key)
+                offer(v.prefix, v.node, c);
+    }
+    m_variants = std::move(out);
+}
+
+bool Engine::wayPointMatches(const Map::WayPoint& point, const std::u16string& prefix, bool typed) const {
+    return point.flag == 0 && startsWithFolded(point.name, prefix) &&
+           (!typed || std::binary_search(m_poiTypes.begin(), m_poiTypes.end(), point.type));
+}
+
+bool Engine::exists(const std::u16string& prefix) {
+    if (m_kind != PoisKind) return m_index.hasItems(level(), prefix, m_selected);
+    if (m_index.hasTypedItems(prefix, m_poiTypes, m_selected)) return true;
+    if (m_wayPoints)
+        for (std::size_t i = 0; i < m_wayPoints->count(); ++i)
+            if (wayPointMatches(m_wayPoints->at(i), prefix, false)) return true;
+    return false;
+}
+
+bool Engine::findRanges(const std::u16string& prefix, ItemRanges& ranges) {
+    return m_kind == PoisKind ? m_index.findTypedItems(prefix, m_poiTypes, ranges, m_selected)
+                              : m_index.findItems(level(), prefix, ranges, m_selected);
+}
+
+bool Engine::indexWalk(const std::u16string& prefix, const WalkCallback& callback) {
+    ItemRanges ranges;
+    if (!findRanges(prefix, ranges)) return false;
+    std::vector<Map::TextSearchItem> items;
+    for (const Map::MappedGroup& range : ranges) {
+        Map::KvMap* map = mapOf(range.map);
+        if (map == nullptr || !map->textSearchReader().readItems(level(), range.group, items)) continue;
+        for (const Map::TextSearchItem& item : items) {
+            if (!m_visitor->seek(*map, item.objectOffset)) continue;
+            if (m_filterLevel != NoFilter && !m_visitor->accepts(m_filterLevel, m_filterObjects[range.map]))
+                continue;
+            if (!callback(itemText(map->stringsReader(), item), {range.map, item.objectOffset})) return false;
+        }
+    }
+    return true;
+}
+
+void Engine::objectWalk(const WalkCallback& callback) {
+    for (std::uint32_t m = 0; m < m_maps.size(); ++m) {
+        if (!m_selected[m]) continue;
+        Map::KvMap& map = *m_maps.maps()[m];
+        AddressSectionReader& address = map.addressReader();
+        if (m_kind == HousesKind) {
+            StreetRecord street;
+            std::vector<std::uint32_t> houses;
+            if (!address.readStreet(m_streetObjects[m], street) || street.houseCount == 0 ||
+                !address.readList(street.houseList, street.houseCount, houses))
+                continue;
+            for (std::uint32_t house : houses)
+                if (m_visitor->seek(map, house) && !callback(m_visitor->name(), {m, house})) return;
+            continue;
+        }
+        const std::uint32_t count = address.count(m_visitor->table());
+        std::uint32_t offset = 4;
+        for (std::uint32_t i = 0; i < count && m_visitor->seek(map, offset); ++i) {
+            const std::uint32_t here = offset;
+            offset = m_visitor->next();
+            if (m_filterLevel != NoFilter && !m_visitor->accepts(m_filterLevel, m_filterObjects[m])) continue;
+            if (m_kind == PoisKind &&
+                !std::binary_search(m_poiTypes.begin(), m_poiTypes.end(), m_visitor->type()))
+                continue;
+            if (!callback(m_visitor->name(), {m, here})) return;
+        }
+    }
+}
+
+void Engine::buildTreeFromIndex() {
+    m_tree.reset();
+    SearchTreeBuilder builder(m_tree, [this](const MapAndOffset& ref) { return identity(ref); });
+    for (const Variant& v : m_variants) {
+        indexWalk(v.prefix, [&](const std::u16string& text, const MapAndOffset& ref) {
+            return builder.addObject(text, ref);
+        });
+        if (m_kind == PoisKind && m_wayPoints)
+            for (std::size_t i = 0; i < m_wayPoints->count(); ++i)
+                if (wayPointMatches(m_wayPoints->at(i), v.prefix, true))
+                    builder.addWayPoint(m_wayPoints->at(i));
+    }
+}
+
+void Engine::buildTreeFromObjects() {
+    m_tree.reset();
+    SearchTreeBuilder builder(m_tree, [this](const MapAndOffset& ref) { return identity(ref); });
+    objectWalk(
+        [&](const std::u16string& text, const MapAndOffset& ref) { return builder.addObject(text, ref); });
+    if (m_kind == PoisKind && m_wayPoints)
+        for (std::size_t i = 0; i < m_wayPoints->count(); ++i)
+            if (wayPointMatches(m_wayPoints->at(i), u"", true)) builder.addWayPoint(m_wayPoints->at(i));
+}
+
+void Engine::removeKey() {
+    if (!m_keys.empty()) m_keys.pop_back();
+    const bool keepTree = m_tree && !m_keys.empty() && (!m_indexInUse || m_keys.size() > m_indexDepth);
+    if (keepTree) {
+        replayThroughTree();
+        return;
+    }
+    m_tree.reset();
+    m_fresh = true;
+    m_variants.clear();
+    for (std::size_t p = 0; p < m_keys.size(); ++p)
+        extend(p);
+    m_cursor = 0;
+}
+
+void Engine::reset() {
+    m_tree.reset();
+    m_keys.clear();
+    m_variants.clear();
+    m_cursor = 0;
+    m_fresh = true;
+}
+
+std::u16string Engine::text() const {
+    return m_variants.empty() ? std::u16string() : m_variants[m_cursor].prefix;
+}
+
+void Engine::nextVariant() {
+    if (!m_variants.empty()) m_cursor = (m_cursor + 1) % m_variants.size();
+}
+
+std::uint32_t Engine::count() {
+    std::uint64_t total = 0;
+    for (const Variant& v : m_variants) {
+        if (!m_indexInUse || v.prefix.size() > m_indexDepth) {
+            total += SearchTreeNode::count(v.node);
+            continue;
+        }
+        if (m_filterLevel == NoFilter) {
+            ItemRanges ranges;
+            if (findRanges(v.prefix, ranges))
+                for (const Map::MappedGroup& r : ranges)
+                    total += r.group.count;
+        } else {
+            indexWalk(v.prefix, [&](const std::u16string&, const MapAndOffset&) {
+                ++total;
+                return true;
+            });
+        }
+        if (m_kind == PoisKind && m_wayPoints)
+            for (std::size_t i = 0; i < m_wayPoints->count(); ++i)
+                total += wayPointMatches(m_wayPoints->at(i), v.prefix, false) ? 1 : 0;
+    }
+    return static_cast<std::uint32_t>(std::min<std::uint64_t>(total, UINT32_MAX));
+}
+
+bool Engine::lettersAfter(const std::u16string& prefix, Letters& out) {
+    if (m_kind != CitiesKind && m_kind != StreetsKind && m_kind != PoisKind) return false;
+    if (m_kind == PoisKind && m_wayPoints)
+        for (std::size_t i = 0; i < m_wayPoints->count(); ++i) {
+            const Map::WayPoint& point = m_wayPoints->at(i);
+            if (wayPointMatches(point, prefix, true) && point.name.size() > prefix.size())
+                insertLetter(out, Core::toLower(point.name[prefix.size()]));
+        }
+    if (prefix.size() == m_indexDepth || m_filterLevel != NoFilter) {
+        const std::uint32_t start = m_ticks();
+        return indexWalk(prefix, [&](const std::u16string& text, const MapAndOffset&) {
+            if (m_ticks() - start > LettersBudgetMs) return false;
+            // The text starts with the matched word; a separator after it
+            // ends the word and is no letter that can be typed on.
+            if (text.size() > prefix.size() && Map::TextSearch::NameSplitter::Separators.find(
+                                                   text[prefix.size()]) == std::u16string_view::npos)
+                insertLetter(out, Core::toLower(text[prefix.size()]));
+            return true;
+        });
+    }
+    return m_kind == PoisKind ? m_index.nextLettersOfTypes(prefix, m_poiTypes, out, m_selected)
+                              : m_index.nextLetters(level(), prefix, out, m_selected);
+}
+
+bool Engine::nextLetters(Letters& out) {
+    if (!m_visitor) return false;
+    auto childLetters = [&](const SearchTreeNode* node) {
+        if (node != nullptr)
+            for (const auto& [letter, child] : node->children)
+                insertLetter(out, letter);
+    };
+    if (m_fresh) {
+        if (m_indexInUse) return lettersAfter(u"", out);
+        if (!m_tree) buildTreeFromObjects();
+        childLetters(m_tree.get());
+        return true;
+    }
+    for (const Variant& v : m_variants) {
+        if (!m_indexInUse || m_keys.size() > m_indexDepth)
+            childLetters(v.node);
+        else if (!lettersAfter(v.prefix, out))
+            return false;
+    }
+    return true;
+}
+
+bool Engine::isEmptyPoiQuery() const {
+    return (m_kind == PoisKind || m_kind == HousesKind) && m_keys.empty();
+}
+
+void Engine::collectResults(std::vector<ResultItem>& out) {
+    if (!m_visitor) return;
+    RowIndex index;
+    indexRows(out, index);
+    auto row = [&](const std::u16string&, const MapAndOffset& ref) {
+        addRow(out, index, ref);
+        return true;
+    };
+    if (m_kind == HousesKind && m_keys.empty()) {
+        objectWalk(row);
+        return;
+    }
+    if (m_kind == PoisKind && m_keys.empty()) {
+        if (m_car)
+            if (const std::optional<Map::Point> car = m_car()) nearestPois(*car, out);
+        return;
+    }
+    for (const Variant& v : m_variants) {
+        if (!m_indexInUse || v.prefix.size() > m_indexDepth) {
+            std::vector<const TreeItem*> items;
+            SearchTreeNode::gather(v.node, items);
+            std::stable_sort(items.begin(), items.end(), [](const TreeItem* a, const TreeItem* b) {
+                return SearchTreeNode::itemLess(*a, *b);
+            });
+            for (const TreeItem* item : items) {
+                if (const auto* refs = std::get_if<ObjectRefs>(item))
+                    for (const MapAndOffset& ref : *refs)
+                        addRow(out, index, ref);
+                else
+                    addRow(out, std::get<Map::WayPoint>(*item));
+            }
+            continue;
+        }
+        indexWalk(v.prefix, row);
+        if (m_kind == PoisKind && m_wayPoints)
+            for (std::size_t i = 0; i < m_wayPoints->count(); ++i)
+                if (wayPointMatches(m_wayPoints->at(i), v.prefix, true)) addRow(out, m_wayPoints->at(i));
+    }
+}
+
+void Engine::indexRows(const std::vector<ResultItem>& rows, RowIndex& index) const {
+    for (std::size_t i = 0; i < rows.size(); ++i)
+        if (std::holds_alternative<std::vector<MapAndOffset>>(rows[i].objects))
+            index[rows[i].text + u'\0' + rows[i].detail].push_back(i);
+}
+
+void Engine::addRow(std::vector<ResultItem>& rows, RowIndex& index, const MapAndOffset& ref) {
+    Map::KvMap* map = mapOf(ref.map);
+    if (map == nullptr || !m_visitor->seek(*map, ref.offset)) return;
+    const std::u16string text = m_visitor->name();
+    const std::u16string detail = m_visitor->detail();
+    Map::Point point;
+    m_visitor->point(point);
+    // The candidates: rows of objects with the same text and detail.
+    std::vector<std::size_t>& candidates = index[text + u'\0' + detail];
+    for (std::size_t i : candidates) {
+        auto& refs = std::get<std::vector<MapAndOffset>>(rows[i].objects);
+        if (std::find(refs.begin(), refs.end(), ref) != refs.end()) return;
+        if (std::any_of(refs.begin(), refs.end(), [&](const MapAndOffset& r) { return r.map == ref.map; }))
+            continue;
+        if (sameObject(refs.front(), ref)) {
+            refs.push_back(ref);
+            return;
+        }
+    }
+    candidates.push_back(rows.size());
+    rows.push_back({text, detail, point, std::vector<MapAndOffset>{ref}});
+}
+
+void Engine::addRow(std::vector<ResultItem>& rows, const Map::WayPoint& point) {
+    for (const ResultItem& row : rows)
+        if (const auto* w = std::get_if<Map::WayPoint>(&row.objects);
+            w != nullptr && w->name == point.name && w->point == point.point)
+            return;
+    rows.push_back({point.name, point.comment, point.point, point});
+}
+
+bool Engine::sameObject(const MapAndOffset& first, const MapAndOffset& added) {
+    return identity(first) == identity(added);
+}
+
+std::u16string Engine::identity(const MapAndOffset& ref) {
+    // Unreadable: a key no other object has.
+    const std::u16string alone =
+        u"\x01" + Core::utf8ToWide(std::to_string(ref.map) + ":" + std::to_string(ref.offset));
+    Map::KvMap* map = mapOf(ref.map);
+    if (map == nullptr) return alone;
+    AddressSectionReader& address = map->addressReader();
+    std::u16string key;
+    bool readable = true;
+    // Each parent: absent, or its name.
+    auto parent = [&](int table, std::uint32_t offset) {
+        std::u16string name;
+        if (offset == 0)
+            key += u"-";
+        else if (parentName(*map, table, offset, name))
+            key += u"+" + name;
+        else
+            readable = false;
+        key += u'\0';
+    };
+    // The parents that must match, as (address table, record).
+    std::vector<std::pair<int, std::uint32_t>> parents;
+    bool read = true;
+    switch (m_kind) {
+    case RegionsKind: {
+        RegionRecord r;
+        read = address.readRegion(ref.offset, r);
+        parents = {{0, r.country}};
+        break;
+    }
+    case DistrictsKind: {
+        DistrictRecord r;
+        read = address.readDistrict(ref.offset, r);
+        parents = {{1, r.region}, {0, r.country}};
+        break;
+    }
+    case CitiesKind: {
+        CityRecord r;
+        read = address.readCity(ref.offset, r);
+        parents = {{2, r.district}, {1, r.region}, {0, r.country}};
+        break;
+    }
+    case StreetsKind: {
+        StreetRecord r;
+        read = address.readStreet(ref.offset, r);
+        parents = {{3, r.city}, {2, r.district}, {1, r.region}, {0, r.country}};
+        break;
+    }
+    case PoisKind:
+    case HousesKind: {
+        ObjectRecord r;
+        read = address.readObject(ref.offset, r) && r.street == 0;
+        break;
+    }
+    default:
+        break;
+    }
+    if (!read) return alone;
+    for (const auto& [table, offset] : parents)
+        parent(table, offset);
+    return readable ? key : alone;
+}
+
+void Engine::nearestPois(Map::Point point, std::vector<ResultItem>& rows) {
+    if (!m_visitor) return;
+    NnPoiVisitor visitor(*m_visitor, m_filterLevel, NearestPoiCount);
+    for (std::uint32_t m = 0; m < m_maps.size(); ++m) {
+        if (!m_selected[m]) continue;
+        Map::KvMap* map = m_maps.maps()[m];
+        visitor.setMap(m, map, m_filterObjects[m]);
+        map->spatialSearchReader().nearest(visitor, point, m_poiTypes);
+    }
+    RowIndex index;
+    indexRows(rows, index);
+    NnPoiVisitor::Entry entry;
+    while (visitor.pop(entry))
+        addRow(rows, index, {entry.map, entry.offset});
+}
+
+} // namespace TextSearch

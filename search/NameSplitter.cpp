@@ -1,0 +1,61 @@
+#include "search/NameSplitter.h"
+
+#include "core/Text.h"
+
+#include <algorithm>
+
+namespace Map::TextSearch {
+
+bool FoldedLess::operator()(std::u16string_view a, std::u16string_view b) const {
+    return std::lexicographical_compare(a.begin(), a.end(), b.begin(), b.end(), [](char16_t x, char16_t y) {
+        return Core::toLower(x) < Core::toLower(y);
+    });
+}
+
+const StatusWords& statusWords() {
+    static const StatusWords words = {
+        // Adjective endings.
+        u"\u044b\u0439", u"\u043e\u0439", u"\u0438\u0439", u"\u0430\u044f", u"\u044f\u044f", u"\u043e\u0435",
+        // Ordinal suffixes.
+        u"st", u"nd", u"rd", u"th",
+        // Region types.
+        u"\u0430\u043e", u"\u0430\u043e\u0431\u043b", u"\u0432\u043e\u043b", u"\u043e\u0431\u043b",
+        u"\u0440\u0435\u0441\u043f",
+        // Settlement types.
+        u"\u0433\u043e\u0440", u"\u0433\u0441\u043a", u"\u0434\u0435\u0440", u"\u0434\u043f", u"\u043a\u043f",
+        u"\u043b\u043f\u0445", u"\u043d\u043f", u"\u043f\u0433\u0442", u"\u043f\u043e\u0441",
+        u"\u0440\u0437\u0434", u"\u0440\u043f", u"\u0441\u0435\u043b", u"\u0441\u043b", u"\u0441\u043d\u0442",
+        u"\u0441\u0442",
+        // District types.
+        u"\u043a\u0432\u043b", u"\u043c\u043a\u0440", u"\u043e\u043a\u0440", u"\u0440\u043d",
+        u"\u0442\u0435\u0440",
+        // Street types.
+        u"\u0430\u043b\u043b", u"\u0430\u043b\u043b\u0435\u044f", u"\u0431\u0443\u043b",
+        u"\u0431\u0443\u043b\u0432", u"\u043a\u0430\u043d", u"\u043d\u0430\u0431", u"\u043f\u0435\u0440",
+        u"\u043f\u043b", u"\u043f\u0440", u"\u0442\u0443\u043f", u"\u0443\u043b",
+        u"\u043f\u043b\u0430\u0442\u0444", u"\u0441\u0442\u0440", u"\u043a\u043c"};
+    return words;
+}
+
+bool NameSplitter::keeps(std::u16string_view word) const {
+    if (word.size() < minimumLength) return false;
+    if (!keepDigits && !word.empty() && word[0] >= u'0' && word[0] <= u'9') return false;
+    const StatusWords& status = statusWords();
+    return status.find(std::u16string(word)) == status.end();
+}
+
+void NameSplitter::split(std::u16string_view name) {
+    std::size_t start = 0;
+    for (std::size_t p = name.find_first_of(Separators); p != std::u16string_view::npos;
+         p = name.find_first_of(Separators, start)) {
+        const std::u16string_view word = name.substr(start, p - start);
+        if (keeps(word)) onWord(start, word);
+        start = p + 1;
+    }
+    if (start != 0 && name.size() - start >= 2) {
+        const std::u16string_view rest = name.substr(start);
+        if (keeps(rest)) onWord(start, rest);
+    }
+}
+
+} // namespace Map::TextSearch

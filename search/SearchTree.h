@@ -1,0 +1,82 @@
+#pragma once
+// The engine's in-memory search tree: one node per folded prefix of an
+// entered word, in letter order; the node where a word ends holds the items
+// entered under it. An item is either one object (all references that
+// stand for it across maps) or one waypoint.
+
+#include "map/TextSearchTypes.h"
+#include "search/NameSplitter.h"
+#include "search/WayPoints.h"
+
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <memory>
+#include <string>
+#include <unordered_map>
+#include <variant>
+#include <vector>
+
+namespace TextSearch {
+
+using ObjectRefs = std::vector<Map::MapAndOffset>;
+using TreeItem = std::variant<ObjectRefs, Map::WayPoint>;
+
+// The identity of a map object for merging: two objects of different maps
+// are one object exactly when their identities are equal (the engine's
+// sameObject). Computed once per object, so entering a word that thousands
+// of objects share stays linear.
+using ObjectIdentity = std::function<std::u16string(const Map::MapAndOffset&)>;
+
+class SearchTreeNode {
+  public:
+    std::map<char16_t, std::unique_ptr<SearchTreeNode>> children;
+    std::unique_ptr<std::vector<TreeItem>> items;
+
+    // Items of each node by their first object's identity, in item order:
+    // kept by a builder while it enters objects.
+    using IdentityIndex = std::unordered_map<const SearchTreeNode*,
+                                             std::unordered_map<std::u16string, std::vector<std::size_t>>>;
+
+    // Enters a word (folded here) with an object or a waypoint; `root` is
+    // created by the first insertion. An object joins the first item of its
+    // identity that holds no object of its map.
+    static void insertObject(std::unique_ptr<SearchTreeNode>& root, std::u16string_view word,
+                             const Map::MapAndOffset& ref, const std::u16string& identity,
+                             IdentityIndex& index);
+    static void insertWayPoint(std::unique_ptr<SearchTreeNode>& root, std::u16string_view word,
+                               const Map::WayPoint& point);
+    // The child for a folded letter, or null.
+    static SearchTreeNode* find(const SearchTreeNode* node, char16_t letter);
+    // Items of the node and all its descendants.
+    static std::uint32_t count(const SearchTreeNode* node);
+    // Appends the items of each child's subtree in letter order, then the
+    // node's own.
+    static void gather(const SearchTreeNode* node, std::vector<const TreeItem*>& out);
+    // Objects by their first reference (map, then offset); a waypoint item
+    // is ordered against nothing.
+    static bool itemLess(const TreeItem& a, const TreeItem& b);
+
+  private:
+    static SearchTreeNode* walkTo(std::unique_ptr<SearchTreeNode>& root, std::u16string_view word);
+};
+
+// Enters names word by word (Map::TextSearch::NameSplitter); a name that
+// yields no word is entered whole.
+class SearchTreeBuilder {
+  public:
+    SearchTreeBuilder(std::unique_ptr<SearchTreeNode>& root, ObjectIdentity identity);
+    // Always true: bound as the callback of the engine's walks.
+    bool addObject(const std::u16string& name, const Map::MapAndOffset& ref);
+    void addWayPoint(const Map::WayPoint& point);
+
+  private:
+    class ObjectNameSplitter;
+    class WayPointNameSplitter;
+
+    std::unique_ptr<SearchTreeNode>& m_root;
+    ObjectIdentity m_identity;
+    SearchTreeNode::IdentityIndex m_index;
+};
+
+} // namespace TextSearch

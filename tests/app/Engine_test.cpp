@@ -1,0 +1,250 @@
+#include "app/DevicesFile.h"
+#include "app/PageFactory.h"
+#include "app/fdEngine.h"
+
+#include "core/Config.h"
+#include "core/Text.h"
+#include "map/KVAtlas.h"
+#include "userdata/MonitoringSystem.h"
+#include "tests/support/CaptureLogger.h"
+#include "tests/support/TempDir.h"
+#include "ui/fdInterface.h"
+#include "ui/fdPage.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+
+namespace fs = std::filesystem;
+
+namespace engine {
+
+// Reaches the engine's members the way the start-up sequence does.
+struct EngineTestAccess {
+    static std::unique_ptr<Core::Config>& config(fdEngine& e) { return e.m_config; }
+    static std::unique_ptr<Ui::fdInterface>& ui(fdEngine& e) { return e.m_ui; }
+    static bool& initialized(fdEngine& e) { return e.m_initialized; }
+};
+
+} // namespace engine
+
+namespace {
+
+using engine::EngineTestAccess;
+using TestSupport::CaptureLogger;
+using TestSupport::TempDir;
+
+// The program folder of the build: the demo data set sits beside the
+// program, in data/.
+fs::path builtDataFolder() { return fs::path(MIREL_PROGRAM_DIR) / "data"; }
+
+// A program folder with a copy of the demo data set (the maps left out
+// but the small demo town), so a test may write its config.xml.
+struct ProgramFolder {
+    TempDir dir;
+    ProgramFolder() {
+        fs::copy(builtDataFolder(), dir.path() / "data",
+                 fs::copy_options::recursive | fs::copy_options::skip_symlinks);
+        fs::remove(dir.path() / "data" / "config.xml");
+        for (const auto& entry : fs::directory_iterator(dir.path() / "data" / "maps"))
+            if (entry.path().filename() != "demo")
+                fs::remove_all(entry.path());
+    }
+    std::u16string wide() const { return Core::utf8ToWide(dir.path().string() + "/"); }
+    fs::path data(const std::string& name) const { return dir.path() / "data" / name; }
+};
+
+TEST(Engine, PathsJoinWithBackslashesAndKeepAbsoluteNames) {
+    engine::fdEngine e(u"/opt/mirel/");
+    const std::pair<std::u16string, std::u16string> dataRows[] = {
+        {u"config.xml", u"\\opt\\mirel\\data\\config.xml"},
+        {u"maps/demo", u"\\opt\\mirel\\data\\maps\\demo"},
+        {u"/etc/mirel.xml", u"/etc/mirel.xml"},
+        {u"\\share\\x", u"\\share\\x"},
+        {u"C:\\maps", u"C:\\maps"},
+    };
+    for (const auto& [name, expected] : dataRows)
+        EXPECT_EQ(e.dataPath(name), expected) << Core::wideToUtf8(name);
+    EXPECT_EQ(e.programPath(u"log.txt"), u"\\opt\\mirel\\log.txt");
+    EXPECT_EQ(engine::fdEngine::instance(), &e);
+}
+
+TEST(Engine, ProcessorNamesAndGpsRates) {
+    const char* names[] = {"Intl", "MIPS", "Alpha", "PPC", "SHx", "ARM", "IA64", "Alpha64", "Unknown"};
+    for (std::uint32_t i = 0; i < 9; ++i)
+        EXPECT_STREQ(engine::processorName(i | 0x50000), names[i]);
+    const std::pair<int, int> rates[] = {{0, 4800},          {4800, 4800},     {4801, 9600},  {14400, 19200},
+                                         {38400, 38400},     {57600, 57600},   {57601, 115200},
+                                         {100000, 115200}};
+    for (const auto& [baud, rate] : rates)
+        EXPECT_EQ(engine::supportedGpsRate(baud), rate) << baud;
+}
+
+TEST(Engine, GpsSettingsMustExist) {
+    engine::fdEngine e(u"/nonexistent/");
+    auto& config = EngineTestAccess::config(e);
+    config = std::make_unique<Core::Config>();
+    CaptureLogger log;
+    EXPECT_FALSE(e.loadGps());
+    EXPECT_TRUE(log.contains("No gps settings read"));
+    config->root()->set("gps_port", 3);
+    config->root()->set("gps_speed", 9600);
+    EXPECT_TRUE(e.loadGps());
+}
+
+class EngineRun : public ::testing::Test {
+  protected:
+    std::string logText() const { return TestSupport::readAll(folder.dir.path() / "log.txt"); }
+    ProgramFolder folder;
+};
+
+TEST_F(EngineRun, StartsOnTheDemoDataAndSavesTheSettingsAtShutdown) {
+    engine::fdEngine e(folder.wide());
+    ASSERT_EQ(e.init(), 0);
+    ASSERT_NE(e.ui(), nullptr);
+    ASSERT_NE(e.ui()->activePage(), nullptr);
+    EXPECT_EQ(e.ui()->activePage()->name(), "menuMain");
+    ASSERT_NE(e.atlas(), nullptr);
+    EXPECT_TRUE(e.atlas()->loaded());
+    // Every page of the factory exists, in the factory's order.
+    std::vector<std::string> expected;
+    for (std::size_t i = 0; i < engine::PageFactory::kRowCount; ++i)
+        if (const char* name = engine::PageFactory::kRows[i].designName)
+            expected.push_back(name);
+    std::vector<std::string> pages;
+    for (const auto* child : e.ui()->children())
+        pages.push_back(child->name());
+    EXPECT_EQ(pages, expected);
+
+    e.shutdown();
+    const std::string config = TestSupport::readAll(folder.data("config.xml"));
+    EXPECT_NE(config.find("name=\"atlas\""), std::string::npos);
+    EXPECT_NE(config.find("demo"), std::string::npos);
+    EXPECT_NE(config.find("name=\"show_pt\""), std::string::npos);
+}
+
+TEST_F(EngineRun, AMissingConfigIsCreatedAndATornOneKeptAside) {
+    {
+        engine::fdEngine e(folder.wide());
+        ASSERT_EQ(e.init(), 0);
+        e.shutdown();
+    }
+    EXPECT_NE(TestSupport::readAll(folder.data("config.xml")).find("name=\"log_severity\" value=\"0\""),
+              std::string::npos);
+    std::ofstream(folder.data("config.xml"), std::ios::trunc) << "<config version=\"2\"><var name=";
+    {
+        engine::fdEngine e(folder.wide());
+        ASSERT_EQ(e.init(), 0);
+        e.shutdown();
+    }
+    EXPECT_EQ(TestSupport::readAll(folder.data("config.xml.bak")), "<config version=\"2\"><var name=");
+}
+
+TEST_F(EngineRun, StartUpFailuresEndWithTheirResult) {
+    struct Row {
+        const char* what;
+        std::function<void(const ProgramFolder&)> damage;
+        int result;
+        const char* line;
+    } rows[] = {
+        {"no messages", [](const ProgramFolder& f) { fs::remove(f.data("messages.xml")); }, 2,
+         "Can't open messages file"},
+        {"wrong design version",
+         [](const ProgramFolder& f) {
+             for (const auto& entry : fs::recursive_directory_iterator(f.dir.path() / "data")) {
+                 std::string text = TestSupport::readAll(entry.path());
+                 const auto at = text.find("<design version=\"1.30\"");
+                 if (entry.path().extension() == ".xml" && at != std::string::npos)
+                     std::ofstream(entry.path(), std::ios::trunc) << text.replace(at, 22, "<design version=\"1.3\"");
+             }
+         },
+         1, "Incompatible design version: 1.3 when 1.30 is required"},
+        {"no atlas", [](const ProgramFolder& f) { fs::remove_all(f.data("maps")); }, 2,
+         "fatal error : atlases collection is empty."},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.what);
+        ProgramFolder f;
+        row.damage(f);
+        CaptureLogger log;
+        engine::fdEngine e(f.wide());
+        EXPECT_EQ(e.init(), row.result);
+        EXPECT_TRUE(log.contains(row.line));
+        // The shutdown that follows a failed start still stores the
+        // configuration it created.
+        e.shutdown();
+        EXPECT_TRUE(fs::exists(f.data("config.xml")));
+    }
+}
+
+TEST_F(EngineRun, TheOnlineServiceExistsOnlyWithAnAddressAndKeepsItsSeenPoints) {
+    {
+        engine::fdEngine e(folder.wide());
+        ASSERT_EQ(e.init(), 0);
+        EXPECT_EQ(e.monitoring(), nullptr);
+        e.shutdown();
+    }
+    // Two seen ids and a trailing byte that fills no id; the service stays
+    // off, so nothing is sent anywhere.
+    std::ofstream(folder.data("config.xml"), std::ios::trunc)
+        << "<config version=\"2\"><var name=\"online_url\" value=\"http://127.0.0.1:9/\"/>"
+           "<var name=\"monitoring_enabled\" value=\"0\"/>"
+           "<var name=\"online_deleted_waypoints\" value=\"BwAAAAEBAAAJ\"/></config>";
+    engine::fdEngine e(folder.wide());
+    ASSERT_EQ(e.init(), 0);
+    ASSERT_NE(e.monitoring(), nullptr);
+    EXPECT_EQ(e.monitoring()->seenPointIds(), (std::vector<std::uint32_t>{7, 257}));
+    EXPECT_FALSE(e.monitoring()->isRunning());
+    e.shutdown();
+    const std::string config = TestSupport::readAll(folder.data("config.xml"));
+    EXPECT_NE(config.find("name=\"online_deleted_waypoints\" value=\"BwAAAAEBAAA=\""), std::string::npos) << config;
+}
+
+TEST_F(EngineRun, ResizesStayWithinTheDesignAndTheScreen) {
+    engine::fdEngine e(folder.wide());
+    ASSERT_EQ(e.init(), 0);
+    e.setScreenSize(1024, 768);
+    const int w = e.designWidth(), h = e.designHeight();
+    const struct {
+        int width, height, expectWidth, expectHeight;
+    } rows[] = {
+        {w + 100, h + 50, w + 100, h + 50}, {w - 1, h, w, h}, {2000, 2000, 1024, 768}, {10, 900, w, 768}};
+    for (const auto& row : rows) {
+        e.onResize(row.width, row.height);
+        ASSERT_NE(e.screen(), nullptr);
+        EXPECT_EQ(e.screen()->w, row.expectWidth);
+        EXPECT_EQ(e.screen()->h, row.expectHeight);
+        EXPECT_EQ(e.ui()->rect().w, row.expectWidth);
+    }
+    EXPECT_FALSE(e.quit());
+    e.shutdown();
+}
+
+TEST_F(EngineRun, DispatchPassesKeysWithASymbolAndQuits) {
+    engine::fdEngine e(folder.wide());
+    ASSERT_EQ(e.init(), 0);
+    struct KeyPage : Ui::fdPage {
+        using fdPage::fdPage;
+        bool keyDown(int key) override {
+            keys.push_back(key);
+            return true;
+        }
+        std::vector<int> keys;
+    };
+    auto* page = new KeyPage(e.ui(), "keys", nullptr);
+    e.ui()->activatePage(page);
+    SDL_Event event{};
+    event.type = SDL_KEYDOWN;
+    event.key.keysym.sym = SDLK_UNKNOWN;
+    e.dispatch(event);
+    event.key.keysym.sym = SDLK_a;
+    e.dispatch(event);
+    EXPECT_EQ(page->keys, std::vector<int>{SDLK_a});
+    event.type = SDL_QUIT;
+    e.dispatch(event);
+    EXPECT_TRUE(e.quit());
+    e.shutdown();
+}
+
+} // namespace

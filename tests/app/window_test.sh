@@ -1,0 +1,79 @@
+#!/usr/bin/env bash
+# The real program in a real window: started under Xvfb on a copy of its
+# folder, it must show a picture (not blank), refuse a second copy without
+# touching the log, end cleanly on a quit request with its settings saved,
+# and never leave a torn config.xml when killed.
+# Usage: window_test.sh PROGRAM [SCREENSHOT-FOLDER]
+set -euo pipefail
+program=$1
+shots=${2:-}
+source "$(dirname "$0")/window_common.sh"
+window_setup "$program" xwd convert xmllint
+
+# Waits until log.txt holds the text; fails after the given seconds.
+wait_for_log() {
+  local text=$1 seconds=$2
+  for _ in $(seq $((seconds * 10))); do
+    grep -q -- "$text" "$work/log.txt" 2>/dev/null && return 0
+    kill -0 "$mirel_pid" 2>/dev/null || fail "the program ended while waiting for '$text'"
+    sleep 0.1
+  done
+  fail "no '$text' in the log after $seconds s"
+}
+
+# Distinct colours of the whole screen.
+screenshot() {
+  local name=$1
+  xwd -root -silent >"$work/$name.xwd"
+  convert "xwd:$work/$name.xwd" "$work/$name.png"
+  [ -n "$shots" ] && cp "$work/$name.png" "$shots/"
+  convert "$work/$name.png" -format %k info:
+}
+
+start() {
+  (cd "$work" && exec ./mirel) >"$work/stdout.txt" 2>&1 &
+  mirel_pid=$!
+}
+
+start
+wait_for_log "after initInterface" 60
+sleep 1
+start_colours=$(screenshot start)
+echo "colours of the start page: $start_colours"
+[ "$start_colours" -gt 8 ] || fail "the start page shows $start_colours colours"
+
+# A second copy brings the first forward (its only trace in the log is the
+# first copy's answer) and writes nothing itself.
+lines=$(wc -l <"$work/log.txt")
+set +e
+(cd "$work" && ./mirel)
+second=$?
+set -e
+[ "$second" -eq 255 ] || fail "the second copy returned $second"
+sleep 0.5
+if tail -n +"$((lines + 1))" "$work/log.txt" | grep -v "Restoring from tray" | grep -q .; then
+  fail "the second copy wrote to the log"
+fi
+
+# A quit request (SDL turns SIGTERM into a quit event) ends it cleanly.
+kill -TERM "$mirel_pid"
+set +e
+wait "$mirel_pid"
+status=$?
+set -e
+mirel_pid=
+[ "$status" -eq 0 ] || fail "exit code $status after a quit request"
+grep -q "shutdown at:" "$work/log.txt" || fail "no shutdown line"
+xmllint --noout "$work/data/config.xml" || fail "config.xml is not well-formed"
+grep -q 'name="atlas"' "$work/data/config.xml" || fail "the atlas was not saved"
+
+# Killed in the middle of a run, it leaves config.xml old or new, whole.
+for delay in 0.5 1.5 3; do
+  start
+  sleep "$delay"
+  kill -9 "$mirel_pid" 2>/dev/null || true
+  wait "$mirel_pid" 2>/dev/null || true
+  mirel_pid=
+  xmllint --noout "$work/data/config.xml" || fail "config.xml torn after kill -9 at $delay s"
+done
+echo "PASS"

@@ -1,0 +1,196 @@
+#include "guidance/SoundSystem.h"
+#include "guidance/Voice.h"
+
+#include "core/Config.h"
+#include "core/FileSystem.h"
+#include "core/VirtualFs.h"
+#include "tests/support/CaptureLogger.h"
+#include "tests/support/TempDir.h"
+#include "tests/support/WavWriter.h"
+
+#include <SDL/SDL.h>
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <random>
+#include <set>
+
+using Guidance::SoundSystem;
+using TestSupport::levelWav;
+
+namespace {
+
+// Distinct levels, so that the capture tells which file played when.
+constexpr int LevelA = 1000;                 // 22050 Hz, stereo, 16 bits: played as it is
+constexpr int LevelB8 = 200;                 // 11025 Hz, mono, 8 bits: converted
+constexpr int LevelB = (LevelB8 - 128) << 8; // its converted level
+constexpr int LevelLong = -3000;
+constexpr int LongFrames = 22050 * 4;
+
+const char* const Schema = R"(<soundlist><sound id="1" src="sounds/old.wav"/><sound id="1" src="sounds/a.wav"/>
+<sound id="2" src="sounds/b.wav"/><sound id="3" src="sounds/none.wav"/><sound id="4" src="sounds/long.wav"/>
+<sound id="5" src="sounds/m.wav"/><sound id="6" src="sounds/m.wav"/><sound id="218" src="sounds/a.wav"/>
+<sound id="-1" src="sounds/a.wav"/><other id="7" src="sounds/a.wav"/></soundlist>)";
+
+struct SoundSystemTest : ::testing::Test {
+    void SetUp() override {
+        // Silent output unless the caller chose a driver.
+        setenv("SDL_AUDIODRIVER", "dummy", 0);
+        std::filesystem::create_directories(dir / "sounds");
+        dir.write("sounds/a.wav", levelWav(22050, 2, 16, LevelA, 3000));
+        dir.write("sounds/b.wav", levelWav(11025, 1, 8, LevelB8, 1000));
+        dir.write("sounds/long.wav", levelWav(22050, 2, 16, LevelLong, LongFrames));
+        schemaPath = FileSystem::toWide(dir.write("sounds.xml", Schema).string());
+        files = std::make_unique<FileSystem::VirtualFs>(FileSystem::toWide(dir.path().string() + "/"));
+    }
+
+    static void waitIdle(const SoundSystem& player) {
+        for (int i = 0; i < 20000 && player.playing(); ++i)
+            SDL_Delay(1);
+        ASSERT_FALSE(player.playing()) << "the play list never ended";
+    }
+
+    TestSupport::TempDir dir;
+    Core::Config config;
+    std::u16string schemaPath;
+    std::unique_ptr<FileSystem::VirtualFs> files;
+};
+
+// Runs of equal, non-silent stereo frames in a capture: (level, frames).
+std::vector<std::pair<int, int>> levelRuns(const std::string& raw) {
+    std::vector<std::pair<int, int>> runs;
+    for (std::size_t at = 0, previous = 0; at + 4 <= raw.size(); at += 4) {
+        const auto sample = [&](std::size_t i) { return std::int16_t(std::uint8_t(raw[i]) | std::uint8_t(raw[i + 1]) << 8); };
+        const int level = sample(at) == sample(at + 2) ? sample(at) : 0x10000; // a mixed frame is no level
+        if (level != 0 && previous != 0 && level == runs.back().first)
+            ++runs.back().second;
+        else if (level != 0)
+            runs.emplace_back(level, 1);
+        previous = level != 0;
+    }
+    return runs;
+}
+
+} // namespace
+
+TEST_F(SoundSystemTest, SchemaAndSwitches) {
+    TestSupport::CaptureLogger log;
+    SoundSystem player(*files, config.root());
+    ASSERT_TRUE(player.loadSchema(schemaPath));
+    EXPECT_EQ(player.fileName(1), "sounds/a.wav"); // the later entry wins
+    EXPECT_EQ(player.fileName(7), "");
+    EXPECT_TRUE(log.contains("Sound id 218 out of range in sound schema file") &&
+                log.contains("Sound id -1 out of range in sound schema file"));
+    EXPECT_FALSE(player.loadSchema(FileSystem::toWide((dir / "none.xml").string())));
+    EXPECT_TRUE(log.contains("Can't open sound schema file '" + (dir / "none.xml").string() + "' (err 2)"));
+    for (const char* bad : {"<sounds><sound id=\"1\" src=\"x\"/></sounds>", "<soundlist><sound id=", ""})
+        EXPECT_FALSE(player.loadSchema(FileSystem::toWide(dir.write("bad.xml", bad).string()))) << bad;
+    EXPECT_TRUE(log.contains("Invalid format of sound schema file"));
+
+    player.setMenuSounds(false);
+    player.setNaviSounds(false);
+    SoundSystem again(*files, config.root());
+    EXPECT_FALSE(again.menuSoundsOn() || again.naviOn());
+}
+
+// The mixed output is captured by SDL's disk audio driver.
+TEST_F(SoundSystemTest, CapturedOutputPlaysListsInOrder) {
+    const std::string capture = (dir / "capture.raw").string();
+    const char* driver = std::getenv("SDL_AUDIODRIVER");
+    const std::string previousDriver = driver ? driver : "dummy";
+    SDL_QuitSubSystem(SDL_INIT_AUDIO); // the driver is chosen when audio starts
+    setenv("SDL_AUDIODRIVER", "disk", 1);
+    setenv("SDL_DISKAUDIOFILE", capture.c_str(), 1);
+    setenv("SDL_DISKAUDIODELAY", "2", 1);
+    {
+        TestSupport::CaptureLogger log(Log::Normal);
+        SoundSystem player(*files, config.root());
+        ASSERT_TRUE(player.audioOpen());
+        ASSERT_TRUE(player.loadSchema(schemaPath));
+
+        // Id 3 has no file: the rest plays, and the list does not stay stuck
+        // on it to refuse every later list.
+        EXPECT_FALSE(player.play(9, {}));
+        EXPECT_FALSE(player.play(4, {1, 3, 2}));
+        EXPECT_TRUE(log.contains("Failed to load sound file 'sounds/none.wav' from pack"));
+        waitIdle(player);
+        EXPECT_TRUE(player.play(1, {2})); // nothing plays: a lower priority may start
+        waitIdle(player);
+
+        // A list that replaces another starts its samples from the beginning,
+        // also the one that was cut off.
+        EXPECT_TRUE(player.play(2, {4}));
+        for (int i = 0; i < 20000 && levelRuns(TestSupport::readAll(capture)).size() < 4; ++i)
+            SDL_Delay(1);
+        SDL_LockAudio();
+        const bool midway = player.playing();
+        EXPECT_FALSE(player.play(2, {1})); // not above what plays: dropped
+        EXPECT_TRUE(player.play(3, {4}));
+        SDL_UnlockAudio();
+        ASSERT_TRUE(midway) << "the long sample ended before it could be replaced";
+        waitIdle(player);
+    }
+    unsetenv("SDL_DISKAUDIOFILE");
+    setenv("SDL_AUDIODRIVER", previousDriver.c_str(), 1);
+    const auto runs = levelRuns(TestSupport::readAll(capture));
+    ASSERT_EQ(runs.size(), 4u);
+    EXPECT_EQ(runs[0], std::make_pair(LevelA, 3000));
+    EXPECT_EQ(runs[1], std::make_pair(LevelB, 2000));
+    EXPECT_EQ(runs[2], std::make_pair(LevelB, 2000));
+    EXPECT_EQ(runs[3].first, LevelLong);
+    EXPECT_GT(runs[3].second, LongFrames);
+    EXPECT_LT(runs[3].second, 2 * LongFrames);
+}
+
+// Damaged sample files and schemas are read or refused, never crash (run
+// under ASan and UBSan).
+TEST_F(SoundSystemTest, MutatedFilesAreReadOrRefused) {
+    TestSupport::CaptureLogger log(Log::Critical);
+    SoundSystem player(*files, config.root());
+    const char* seed = std::getenv("MIREL_MUTATION_SEED");
+    std::mt19937 rng(seed ? static_cast<std::uint32_t>(std::strtoul(seed, nullptr, 10)) : 20261207u);
+    const std::string valid[] = {levelWav(11025, 1, 8, 77, 300), levelWav(44100, 2, 16, -5, 300), Schema};
+    for (int run = 0; run < 600; ++run) {
+        const bool schema = run % 3 == 2;
+        std::string bytes = valid[run % 3];
+        for (int edits = 1 + int(rng() % 4); edits-- > 0;)
+            bytes[rng() % (schema ? bytes.size() : 48)] = "<>/=\" 0123456789-x\xff"[rng() % 19]; // WAVs: the header
+        if (rng() % 4 == 0)
+            bytes.resize(rng() % bytes.size());
+        if (schema)
+            player.loadSchema(FileSystem::toWide(dir.write("m.xml", bytes).string()));
+        else
+            dir.write("sounds/m.wav", bytes);
+        player.loadSchema(schemaPath);
+        player.play(run + 10, {5 + run % 2}); // alternating ids load the file again
+    }
+    dir.write("sounds/m.wav", valid[0]);
+    EXPECT_TRUE(player.play(1000, {5}));
+}
+
+// Every id the program can ask for has a sound in the shipped sounds.xml:
+// the voice's words for all manoeuvre types and numbers, the callers' own
+// sounds and those of the demo's POI styles; and the build made each one.
+TEST(DemoSounds, EveryPlayableIdIsNamedAndItsPhraseLoads) {
+    setenv("SDL_AUDIODRIVER", "dummy", 0);
+    Guidance::Phrase all{0, 4, 9, 11, 69, 73, 83, 84, 200, 1, 2, 3, 10};
+    for (std::uint32_t n = 0; n <= 99999; ++n) {
+        Guidance::Voice::maneuverIds(all, n % 34, n < 34 ? 0 : n % 3000, true);
+        Guidance::Voice::numberIds(all, n);
+    }
+    Guidance::Voice::composeManeuverPhrase(all, {{1, 0}, {2, 0}}, true);
+    const std::set<int> ids(all.begin(), all.end());
+    const std::filesystem::path demo = MIREL_DEMO_DATA_DIR;
+    FileSystem::VirtualFs files(FileSystem::toWide(demo.string() + "/"));
+    Core::Config config;
+    SoundSystem player(files, config.root());
+    ASSERT_TRUE(player.loadSchema(FileSystem::toWide(MIREL_DATA_DIR "/sounds.xml")));
+    for (int id : ids)
+        EXPECT_FALSE(player.fileName(id).empty()) << "no sound named for id " << id;
+    if (!std::filesystem::exists(demo / "sounds") || !player.audioOpen())
+        GTEST_SKIP() << "the demo phrases were not made (espeak-ng or sox missing at build time) or no audio";
+    int priority = 0;
+    for (int id : ids)
+        EXPECT_TRUE(player.play(++priority, {id})) << "id " << id << ": " << player.fileName(id);
+}

@@ -1,0 +1,183 @@
+// Guidance driven along straight drawn routes: a car moved a fixed number of
+// metres per frame, the events and the announcements recorded as they come.
+
+#include "guidance/fdMapNavi.h"
+
+#include "core/Config.h"
+#include "map/Level.h"
+#include "tests/routing/RouteFixture.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <map>
+#include <numbers>
+
+using namespace Guidance;
+using Said = std::vector<std::uint32_t>; // remaining metres, then type and distance of each entry
+
+namespace {
+
+double radians(double degrees) { return degrees * std::numbers::pi / 180; }
+
+// A route from (512, 1536) of level 0 (1 unit = 1 m) in one compass
+// direction, cut into parts of 500 m; manoeuvres and route points sit on
+// part boundaries.
+struct Drive : fdMapNaviEventsHandler {
+    explicit Drive(double headingDeg = 90.0) : dx(std::sin(radians(headingDeg))), dy(std::cos(radians(headingDeg))) {}
+
+    Map::LocalPoint at(double m) const { return {float(512 + dx * m), float(1536 + dy * m)}; }
+    // manoeuvres: part index -> type; legEnds: parts followed by a route point.
+    void build(int parts, std::map<int, std::uint32_t> manoeuvres = {}, std::vector<int> legEnds = {}) {
+        path.points.push_back(town.point(at(0)));
+        for (int i = 0; i < parts; ++i) {
+            path.appendPart(town.part({at(500.0 * i), at(500.0 * (i + 1))}));
+            path.parts.back().legIndex = path.legCount;
+            path.parts.back().manoeuvre = manoeuvres[i];
+            if (std::find(legEnds.begin(), legEnds.end(), i) != legEnds.end() || i + 1 == parts) {
+                path.points.push_back(town.point(at(500.0 * (i + 1))));
+                ++path.legCount;
+            }
+        }
+        navi.setPath(&path);
+    }
+    Positioning::CarState car(double m, double headingDeg = 90.0) const {
+        return {true, float(radians(headingDeg)), {Map::LevelFrame::of(town.level(0)), at(m).x, at(m).y}};
+    }
+    // Starts at 0 and drives to `to`, one second and `speed` metres a frame.
+    void run(double to, float speed) {
+        navi.start(car(0), speed);
+        for (metres = speed; metres <= to; metres += speed)
+            navi.onPosition(car(metres), speed);
+    }
+    void onNaviEvent(int code, fdMapNavi& n, const std::uint32_t* passedType) override {
+        events.push_back(code);
+        eventMetres[code] = metres;
+        if (code == Rotate) {
+            std::vector<ManeuverEntry> list;
+            n.maneuversToAnnounce(list);
+            said.push_back({n.remainingDistance()});
+            for (const ManeuverEntry& e : list)
+                said.back().insert(said.back().end(), {e.type, e.distance});
+        }
+        if (code == RotateEnd && *passedType != 3)
+            n.onRotateEnd();
+    }
+
+    double dx, dy;
+    RouteTest::RouteAtlas town;
+    Path path;
+    Core::Config config;
+    std::vector<int> events;
+    std::map<int, double> eventMetres; // the last time of each event
+    std::vector<Said> said;
+    double metres = 0;
+    fdMapNavi navi{config.root(), this}; // reports into the members above while it goes
+};
+
+} // namespace
+
+TEST(fdMapNavi, WarningsBeforeManoeuvres) {
+    const struct {
+        const char* name;
+        int at; // the manoeuvre leads into the part after this many
+        std::uint32_t type;
+        float speed;
+        std::vector<Said> expected;
+    } rows[] = {
+        // The time warning at 300 s x 15 m/s, then 550 (spoken as 500) and 40
+        // (spoken without distance); the last warning of 0 m never fires.
+        {"turn 6 km", 12, 1, 15, {{4485, 1, 4485}, {540, 1, 500}, {30, 1, 0}}},
+        // Already inside the time warning: it is dropped without a word.
+        {"turn 4 km", 8, 1, 15, {{535, 1, 500}, {25, 1, 0}}},
+        {"roundabout exit", 1, 10, 3, {{2, 4, 0}}},
+        // The last warning before entering names the way out.
+        {"roundabout entry", 1, 19, 3, {{17, 19, 0, 8, 0}}},
+        // The finish 80 m after the turn is spoken with it.
+        {"chained", 2, 17, 15, {{535, 17, 500, 21, 0}, {25, 17, 0, 21, 0}}},
+    };
+    for (const auto& r : rows) {
+        Drive d;
+        const bool chained = std::string(r.name) == "chained";
+        d.build(r.at + (chained ? 1 : 2), {{r.at, r.type}});
+        if (chained)
+            d.path.parts.back().polylines[0].points.back().x -= 420;
+        d.run(500.0 * r.at, r.speed);
+        EXPECT_EQ(d.said, r.expected) << r.name;
+    }
+}
+
+TEST(fdMapNavi, RoutePointsAndAfterPassWarning) {
+    Drive points;
+    points.build(4, {}, {1});
+    points.run(2000, 5);
+    EXPECT_EQ(points.eventMetres[ArrivePoint], 990);
+    EXPECT_EQ(points.eventMetres[ArriveLastPoint], 1990);
+    EXPECT_EQ(points.navi.nextPoint(), nullptr);
+
+    // Turns at 1000 m and 1400 m: past the first (at 1005 m, 395 m left) a
+    // warning is put in at 395 - 90 m and spoken with that distance.
+    Drive d;
+    d.build(4, {{2, 1}, {3, 2}});
+    d.path.parts[2].polylines[0].points.back().x -= 100;
+    d.path.parts[3].polylines[0].points.front().x -= 100;
+    d.path.parts[2].lengthMetres = 400;
+    d.run(1420, 15);
+    EXPECT_EQ(d.said, (std::vector<Said>{{535, 1, 500}, {25, 1, 0}, {290, 2, 305}, {35, 2, 0}}));
+}
+
+TEST(fdMapNavi, BackwardMove) {
+    const struct { double routeDeg, carDeg; float speed; bool raised; } rows[] = {{358.5, 1, 15, false}, // route heading 359: 2 degrees apart
+                {90, 270, 15, true},   {90, 253, 15, true}, {90, 251, 15, false}, {90, 270, 5.0f, false}, {90, 270, 5.01f, true}};
+    for (const auto& r : rows) {
+        Drive d(r.routeDeg);
+        d.build(2);
+        d.navi.start(d.car(100, r.carDeg), r.speed);
+        d.navi.onPosition(d.car(100, r.carDeg), r.speed);
+        EXPECT_EQ(std::count(d.events.begin(), d.events.end(), BackwardMove) == 2, r.raised)
+            << r.routeDeg << " " << r.carDeg << " " << r.speed;
+    }
+}
+
+TEST(fdMapNavi, EmptyRouteOffRouteAndBack) {
+    // Off the roads beside the link from a route point to the place picked
+    // for it, leaving the empty route is not reported.
+    for (const bool nearPicked : {false, true}) {
+        Drive empty;
+        empty.path.points.push_back(empty.town.point(empty.at(0)));
+        empty.path.points[0].pickedPoint.y += 200;
+        empty.navi.setPath(&empty.path);
+        Positioning::CarState car = empty.car(nearPicked ? -5 : -100);
+        car.position.y += 100;
+        empty.navi.start(car, 10);
+        EXPECT_EQ(empty.events.size(), nearPicked ? 2u : 3u);
+        EXPECT_EQ(empty.events.back(), nearPicked ? BadStart_EmptyPath : OutOfEmptyPath);
+    }
+    Drive d;
+    d.build(2);
+    d.navi.start(d.car(0), 10);
+    Positioning::CarState away = d.car(100);
+    away.position.y += 60;
+    d.navi.onPosition(away, 10);
+    d.navi.onPosition(d.car(110), 10);
+    d.path.parts.clear();
+    d.path.markChanged();
+    d.navi.onPosition(d.car(120), 10);
+    EXPECT_EQ(d.events, (std::vector<int>{Started, Start, OutOfPath, BackToPath, PathChanged_EmptyPath, OutOfEmptyPath}));
+}
+
+// The demo drive restarts its guidance without stopping it.
+TEST(fdMapNavi, RestartsRegisterOnceAndLeaveNothingBehind) {
+    Drive d;
+    d.build(2);
+    {
+        fdMapNavi demo(d.config.root(), &d);
+        demo.setPath(&d.path);
+        for (int i = 0; i < 3; ++i)
+            demo.start(d.car(0), 10);
+        EXPECT_EQ(d.path.changeFlags.size(), 1u);
+    }
+    EXPECT_TRUE(d.path.changeFlags.empty());
+    EXPECT_EQ(d.path.watchers.size(), 1u); // the other guidance's own
+    EXPECT_EQ(d.events.back(), Stopped);
+}

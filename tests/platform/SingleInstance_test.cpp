@@ -1,0 +1,89 @@
+#include "platform/SingleInstance.h"
+
+#include "tests/support/TempDir.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <csignal>
+#include <fstream>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
+
+namespace {
+
+using TestSupport::TempDir;
+
+TEST(SingleInstance, SecondCopyFindsTheLockAndRaisesTheFirst) {
+    TempDir dir;
+    int ready[2];
+    ASSERT_EQ(pipe(ready), 0);
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        // The running copy: holds the lock and ends with 7 once raised.
+        Platform::SingleInstance first("mirel", dir.path().string());
+        std::atomic<bool> raised = false;
+        Platform::onRaiseRequest([&] { raised = true; });
+        const char byte = first.acquired() ? 1 : 0;
+        (void)!write(ready[1], &byte, 1);
+        for (int i = 0; i < 500 && !raised; ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        _exit(raised ? 7 : 1);
+    }
+    char byte = 0;
+    ASSERT_EQ(read(ready[0], &byte, 1), 1);
+    EXPECT_EQ(byte, 1);
+
+    Platform::SingleInstance second("mirel", dir.path().string());
+    EXPECT_FALSE(second.acquired());
+    EXPECT_TRUE(second.raiseRunningCopy());
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 7);
+
+    // The first copy is gone: its lock went with it, and a stale pid is
+    // cleared, so a new copy runs.
+    Platform::SingleInstance third("mirel", dir.path().string());
+    EXPECT_TRUE(third.acquired());
+    EXPECT_FALSE(third.raiseRunningCopy());
+    close(ready[0]);
+    close(ready[1]);
+}
+
+TEST(SingleInstance, AnUnusableLockFolderDoesNotStopTheProgram) {
+    Platform::SingleInstance guard("mirel", "/nonexistent/folder");
+    EXPECT_TRUE(guard.acquired());
+    EXPECT_FALSE(guard.raiseRunningCopy());
+}
+
+TEST(SingleInstance, GarbageInTheLockFileSignalsNobody) {
+    TempDir dir;
+    const auto path = dir.path() / "mirel.lock";
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        Platform::SingleInstance first("mirel", dir.path().string());
+        std::ofstream(path) << "not a pid";
+        pause();
+        _exit(0);
+    }
+    // Wait for the child to take the lock and spoil its pid.
+    for (int i = 0; i < 500; ++i) {
+        std::ifstream in(path);
+        std::string text;
+        if (std::getline(in, text) && text == "not a pid")
+            break;
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    Platform::SingleInstance second("mirel", dir.path().string());
+    EXPECT_FALSE(second.acquired());
+    EXPECT_FALSE(second.raiseRunningCopy());
+    kill(child, SIGKILL);
+    waitpid(child, nullptr, 0);
+}
+
+} // namespace

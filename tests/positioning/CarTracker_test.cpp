@@ -1,0 +1,333 @@
+// The car tracker over the demo town, the real receivers' logs replayed
+// through it, and the GPS thread meeting the frame.
+
+#include "positioning/CarTracker.h"
+
+#include "core/Config.h"
+#include "positioning/ReplayPortSystem.h"
+#include "positioning/System.h"
+#include "positioning/TrackerFeed.h"
+#include "map/UnitsPerMeter.h"
+#include "tests/support/TempDir.h"
+#include "tests/map/AtlasFixture.h"
+#include "tools/demo-atlas/DemoAtlas.h"
+#include "tools/mapwriter/MapWriter.h"
+
+#include "NmeaTestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <cmath>
+#include <cstdlib>
+#include <iostream>
+#include <map>
+#include <random>
+#include <thread>
+
+using namespace Positioning;
+
+namespace {
+
+struct FakeClock : Clock {
+    std::atomic<std::uint32_t> ticks{100000};
+    std::uint32_t ticksMs() const override { return ticks.load(); }
+    DateTime localTime() const override { return {}; }
+};
+
+struct Events : CarEventsHandler {
+    std::atomic<int> backToRoad{0};
+    void onCarEvent(int code, CarTracker*) override {
+        if (code == BackToRoad) ++backToRoad;
+    }
+};
+
+Fix gpsFix(double east, double north, float heading, float speed, float hdop = 1.0f) {
+    const auto [x, y] = DemoAtlas::globalOf(east, north);
+    Fix fix;
+    fix.x = static_cast<std::int32_t>(x);
+    fix.y = static_cast<std::int32_t>(y);
+    fix.heading = heading;
+    fix.speed = speed;
+    fix.hdop = hdop;
+    return fix;
+}
+
+// A tracker over an atlas, with an injected clock.
+struct Rig {
+    explicit Rig(const std::filesystem::path& folder, bool useStick = true) {
+        atlas = setup.makeAtlas();
+        EXPECT_TRUE(atlas->load(AtlasTest::wide(folder)));
+        auto car = config.root()->child("Car");
+        car->set("use_stick", useStick);
+        tracker = std::make_unique<CarTracker>(&events, car, clock);
+        tracker->setAtlas(atlas.get());
+    }
+    void fix(const Fix& f) { tracker->onFix(TrackerFix::from(f)); }
+    // Frames every `step` ms for `ms` ms, the first one now.
+    void frames(std::uint32_t ms, std::uint32_t step = 100) {
+        for (std::uint32_t t = 0; t < ms; t += step) {
+            tracker->update();
+            clock.ticks += step;
+        }
+    }
+    std::u16string street(const CarState& state) {
+        std::u16string name;
+        if (state.onRoad) atlas->mapAt(state.mapIndex)->stringsReader().string(state.caption, name);
+        return name;
+    }
+    // Metres from a demo-town place to the car.
+    double metresFrom(double east, double north) {
+        const Map::Point car = tracker->carPoint().toGlobal();
+        const auto [x, y] = DemoAtlas::globalOf(east, north);
+        return std::hypot(static_cast<double>(car.x) - x, static_cast<double>(car.y) - y) / DemoAtlas::unitsPerMetre();
+    }
+
+    AtlasTest::AtlasSetup setup;
+    std::unique_ptr<Map::KVAtlas> atlas;
+    Core::Config config;
+    FakeClock clock;
+    Events events;
+    std::unique_ptr<CarTracker> tracker;
+};
+
+const std::filesystem::path Town = MIREL_DEMO_ATLAS_DIR;
+
+float degrees(const CarState& s) { return s.heading / 0.017453292f; }
+
+TEST(CarTracker, SnapsToTheStreetAndReportsTheReturnOnce) {
+    Rig rig(Town);
+    rig.tracker->update(); // no data: nothing
+    EXPECT_FALSE(rig.tracker->carState().valid);
+    // An empty dilution of precision (0) after the reset of the first fix
+    // leaves the filter nothing to weigh: the car stays finite.
+    for (int i = 0; i < 3; ++i) {
+        rig.fix(gpsFix(-300 + 12 * i, 6, 90, 12, i == 0 ? 1.0f : 0.0f));
+        rig.frames(1000);
+        const CarState state = rig.tracker->carState();
+        ASSERT_TRUE(state.valid && state.onRoad);
+        EXPECT_EQ(rig.street(state), u"Main Street");
+        EXPECT_TRUE(state.probability > 0.5f && state.probability <= 1.0f);
+        EXPECT_NEAR(degrees(state), 90.0f, 0.01f);
+        EXPECT_TRUE(std::isfinite(state.position.x) && std::isfinite(state.position.y));
+        EXPECT_LT(rig.metresFrom(-289.2 + 12 * i, 0), 0.5); // predicted 0.9 s on, snapped onto the street
+    }
+    EXPECT_EQ(rig.events.backToRoad, 1);
+    const RoadInfo info = rig.tracker->roadInfo();
+    EXPECT_TRUE(info.onRoad && info.alongHeading && !info.againstHeading);
+    EXPECT_EQ(info.polylineId, rig.tracker->carState().polylineId);
+    EXPECT_FALSE(rig.tracker->isAlongHeading(270));
+    EXPECT_TRUE(rig.tracker->isAgainstHeading(181));
+}
+
+TEST(CarTracker, StatesDifferBeyondHalfAPixelOrTwoHundredthsOfARadian) {
+    CarState a;
+    a.valid = true;
+    a.heading = 6.27f; // across north from b
+    CarState b = a;
+    b.heading = 0.0f;
+    EXPECT_FALSE(CarState::differs(a, b, 1.0f)); // 0.0132 rad apart
+    b.position.x = 1.0f; // one global unit
+    EXPECT_FALSE(CarState::differs(a, b, 0.49f));
+    EXPECT_TRUE(CarState::differs(a, b, 0.5f)); // half a pixel
+    b = a;
+    b.heading = 6.30f;
+    EXPECT_TRUE(CarState::differs(a, b, 1.0f));
+    b.heading = a.heading;
+    b.valid = false;
+    EXPECT_TRUE(CarState::differs(a, b, 1.0f));
+}
+
+TEST(CarTracker, TurnsNinetyDegreesInOnePointEightSeconds) {
+    // Standing (0.5 m/s) on Park Avenue, which runs north, facing east: the
+    // road's two directions are equally far from the shown heading and the
+    // reverse (south) wins the tie.
+    Rig rig(Town);
+    rig.fix(gpsFix(-500, -300, 90, 0.5f));
+    rig.frames(1700);
+    EXPECT_EQ(rig.street(rig.tracker->carState()), u"Park Avenue");
+    for (const float expected : {175.0f, 180.0f, 180.0f}) {
+        rig.frames(100);
+        EXPECT_NEAR(degrees(rig.tracker->carState()), expected, 0.01f);
+    }
+}
+
+TEST(CarTracker, StopsSnappingThreeSecondsAfterTheLastFix) {
+    for (const bool useStick : {true, false}) {
+        SCOPED_TRACE(useStick);
+        Rig rig(Town, useStick);
+        rig.fix(gpsFix(-400, 0, 90, 10));
+        rig.frames(1000);
+        rig.fix(gpsFix(-390, 0, 90, 10));
+        rig.frames(2000);
+        const TilePoint early = rig.tracker->carPoint();
+        rig.frames(1000); // the last frame 2900 ms after the fix
+        rig.frames(200);  // 3000, then 3100 ms
+        const CarState stale = rig.tracker->carState();
+        EXPECT_EQ(stale.onRoad, useStick);
+        EXPECT_NE(rig.tracker->carPoint(), early);
+        rig.frames(2000);
+        const CarState later = rig.tracker->carState();
+        if (useStick) {
+            // Snapped point and heading stay.
+            EXPECT_EQ(later.position, stale.position);
+            EXPECT_EQ(later.heading, stale.heading);
+        } else {
+            // A free car goes on along the filter's velocity: 2 s at 10 m/s east.
+            const double moved = (later.position.toGlobal().x - stale.position.toGlobal().x) / DemoAtlas::unitsPerMetre();
+            EXPECT_NEAR(moved, 20.0, 1.0);
+        }
+    }
+}
+
+// A loop around the town's centre at 12 m/s, one fix a second with up to
+// 10 m of noise on each axis: Park Avenue north, Mill Lane east (one-way),
+// River Road south, Church Street west (one-way).
+TEST(CarTracker, NoisyDriveSnapsToTheDrivenStreet) {
+    const unsigned seed = std::getenv("MIREL_SEED") ? std::atoi(std::getenv("MIREL_SEED")) : 2026u;
+    std::mt19937 random(seed);
+    std::uniform_real_distribution<double> noise(-10.0, 10.0);
+    struct Leg {
+        const char16_t* street;
+        double x0, y0, x1, y1;
+    };
+    const Leg legs[] = {{u"Park Avenue", -500, -500, -500, 500},
+                        {u"Mill Lane", -500, 500, 500, 500},
+                        {u"River Road", 500, 500, 500, -500},
+                        {u"Church Street", 500, -500, -500, -500}};
+    Rig rig(Town);
+    int right = 0, total = 0;
+    for (const Leg& leg : legs) {
+        const double ux = (leg.x1 - leg.x0) / 1000, uy = (leg.y1 - leg.y0) / 1000; // every leg is 1000 m
+        const auto heading = static_cast<float>(Map::directionDegrees(static_cast<float>(ux), static_cast<float>(uy)));
+        for (double d = 0; d < 1000; d += 12) {
+            rig.fix(gpsFix(leg.x0 + ux * d + noise(random), leg.y0 + uy * d + noise(random), heading, 12));
+            rig.frames(1000, 200);
+            ++total;
+            right += rig.street(rig.tracker->carState()) == leg.street;
+        }
+    }
+    const double share = 100.0 * right / total;
+    std::cout << "noisy drive (seed " << seed << "): " << right << " of " << total << " fixes on the driven street ("
+              << share << " %)\n";
+    EXPECT_GE(share, 95.0);
+}
+
+// (second of the receiver's day, fix)
+using LoggedFix = std::pair<int, Fix>;
+
+// The fixes of a recorded log, one per second of the receiver's clock.
+std::vector<LoggedFix> loggedFixes(const std::filesystem::path& path) {
+    PositioningTest::FixRecorder recorder;
+    ReplayPortSystem* replay = nullptr;
+    {
+        System system(u"", 0, nullptr, [&](const MessageTexts*) {
+            auto ports = std::make_unique<ReplayPortSystem>();
+            replay = ports.get();
+            return ports;
+        });
+        system.addListener(&recorder);
+        system.enable(nullptr);
+        replay->feed(PositioningTest::readFile(path));
+        replay->feed(std::string(1024, '\n'));
+        system.removeListener(&recorder);
+    }
+    std::map<int, Fix> bySecond;
+    for (const auto& [valid, fix] : recorder.fixes) {
+        // The time of day comes with the first GGA: fixes before it have none.
+        const int second = fix.dateTime.hour * 3600 + fix.dateTime.minute * 60 + fix.dateTime.second;
+        if (valid && second != 0) bySecond[second] = fix;
+    }
+    return {bySecond.begin(), bySecond.end()};
+}
+
+// A map whose first level covers 10 cells (of 1.5 km) around the first fix
+// and holds no road near it, so the tracker has a level to filter in.
+std::filesystem::path writeCoveringMap(const std::filesystem::path& folder, const Fix& first) {
+    MapWriting::MapDescription map = AtlasTest::completeMap(5, 0);
+    MapWriting::LevelDescription& level = map.levels[0];
+    const std::uint32_t shift = 32 - level.coordinateBits + level.cellShift;
+    level.originX = (static_cast<std::uint32_t>(first.x) >> shift) - 10;
+    level.originY = (static_cast<std::uint32_t>(first.y) >> shift) - 10;
+    level.width = level.height = 20;
+    std::filesystem::create_directories(folder);
+    MapWriting::writeMapFile(folder / "cover.kvm", map);
+    return folder;
+}
+
+TEST(CarTracker, RealLogsGiveFiniteSmoothPositions) {
+    int moving = 0;
+    for (const auto& path : PositioningTest::recordedLogs()) {
+        const std::vector<LoggedFix> fixes = loggedFixes(path);
+        double fastest = 0;
+        for (const auto& [second, f] : fixes)
+            fastest = std::max<double>(fastest, f.speed);
+        if (fixes.size() < 3 || fastest <= 1.0) continue; // standing receivers
+        SCOPED_TRACE(path.filename().string());
+        ++moving;
+        TestSupport::TempDir dir;
+        Rig rig(writeCoveringMap(dir.path() / "cover", fixes[0].second));
+        double rawJump = 0;
+        double carJump = 0;
+        Map::Point last{};
+        bool shown = false;
+        for (std::size_t i = 0; i < fixes.size(); ++i) {
+            const Fix& f = fixes[i].second;
+            if (i > 0)
+                rawJump = std::max(rawJump, std::hypot(static_cast<double>(f.x) - fixes[i - 1].second.x,
+                                                       static_cast<double>(f.y) - fixes[i - 1].second.y));
+            rig.fix(f);
+            // Frames until the next fix, at the receiver's own pace.
+            const int gap = i + 1 < fixes.size() ? fixes[i + 1].first - fixes[i].first : 1;
+            for (int frame = 0; frame < 10 * gap; ++frame) {
+                rig.tracker->update();
+                rig.clock.ticks += 100;
+                const CarState state = rig.tracker->carState();
+                ASSERT_TRUE(state.valid);
+                ASSERT_TRUE(std::isfinite(state.position.x) && std::isfinite(state.position.y) &&
+                            std::isfinite(state.heading));
+                const Map::Point p = state.position.toGlobal();
+                if (shown) carJump = std::max(carJump, std::hypot(static_cast<double>(p.x) - last.x,
+                                                                  static_cast<double>(p.y) - last.y));
+                last = p;
+                shown = true;
+            }
+        }
+        const double unitsPerMetre = Map::Projection::unitsPerMeterAt({fixes[0].second.x, fixes[0].second.y});
+        std::cout << path.filename().string() << ": " << fixes.size() << " fixes, largest raw step "
+                  << rawJump / unitsPerMetre << " m, largest frame step " << carJump / unitsPerMetre << " m\n";
+        EXPECT_LE(carJump, rawJump);
+    }
+    EXPECT_GE(moving, 3);
+}
+
+TEST(CarTracker, GpsThreadAndFramesShareTheCarUnderTheLock) {
+    Rig rig(Town);
+    CarStateLock lock;
+    TrackerFeed feed(*rig.tracker, lock);
+
+    // Both units taken (an atlas switch): the fix is skipped, as an invalid one always is.
+    lock.takeAll();
+    feed.onFix(true, gpsFix(-300, 0, 90, 10));
+    lock.releaseAll();
+    feed.onFix(false, gpsFix(-300, 0, 90, 10));
+    rig.frames(100);
+    EXPECT_FALSE(rig.tracker->carState().valid);
+
+    // The two units let both sides in at once, so the tracker's own mutex is
+    // what keeps them apart: the threads meet here without the semaphore
+    // (whose posts and waits would order them for a race detector).
+    std::atomic<bool> done{false};
+    std::thread gps([&] {
+        for (int i = 0; i < 200; ++i)
+            rig.fix(gpsFix(-1000 + 2.0 * i, 0, 90, 20));
+        done = true;
+    });
+    while (!done)
+        rig.frames(10, 10);
+    gps.join();
+    rig.frames(100);
+    EXPECT_EQ(rig.street(rig.tracker->carState()), u"Main Street");
+}
+
+} // namespace

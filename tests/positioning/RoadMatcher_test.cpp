@@ -1,0 +1,94 @@
+#include "positioning/RoadMatcher.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+using namespace Positioning;
+using Map::LocalPoint;
+
+namespace {
+
+// A frame whose level units are global units, so one unit per metre below.
+RoadPolyline road(std::vector<LocalPoint> points, bool oneWay = false, std::uint32_t offset = 0) {
+    RoadPolyline r;
+    r.ref.mapIndex = 0;
+    r.ref.offset = offset;
+    r.frame = Map::LevelFrame{32, 16, 0, 0};
+    r.points = std::move(points);
+    r.oneWay = oneWay;
+    return r;
+}
+
+TEST(RoadMatcher, ScoresDistanceHeadingOneWayAndTheHeldRoad) {
+    const RoadPolyline north = road({{0, 0}, {0, 100}});
+    const RoadPolyline northOneWay = road({{0, 0}, {0, 100}}, true);
+    struct Row {
+        const RoadPolyline* road;
+        std::int32_t x, y;
+        float heading, speed;
+        bool held;
+        std::optional<float> cost;
+    };
+    const Row rows[] = {
+        {&north, 10, 50, 0, 0, false, 0.25f},         // (10 / 20)^2
+        {&north, 20, 50, 0, 0, false, 1.0f},          // at max_dist: still taken
+        {&north, 21, 50, 0, 0, false, {}},            // beyond it: never
+        {&north, 0, 130, 0, 0, false, {}},            // beyond the end point
+        {&north, 0, 115, 0, 0, false, 0.5625f},       // foot clamped to the end point
+        {&north, 10, 50, 0, 0, true, 0.10f},          // standing on the held road
+        {&north, 10, 50, 0, 5, true, 0.25f},          // moving: no attraction
+        {&north, 10, 50, 180, 5, false, 0.25f},       // two-way: either direction
+        {&north, 10, 50, 90, 5, false, 1.25f},        // across it
+        {&northOneWay, 10, 50, 0, 5, false, 0.25f},   // along a one-way road
+        {&northOneWay, 10, 50, 135, 5, false, 1.75f},
+        {&northOneWay, 10, 50, 180, 5, false, 2.25f}, // against it: 2 more
+    };
+    MatchSettings settings;
+    for (const Row& row : rows) {
+        SCOPED_TRACE(testing::Message() << row.x << "," << row.y << " heading " << row.heading << " speed "
+                                        << row.speed << " held " << row.held);
+        MatchInput input;
+        input.point = {row.x, row.y};
+        input.unitsPerMetre = 1.0f;
+        input.heading = row.heading;
+        input.speed = row.speed;
+        if (row.held) input.current = row.road->ref;
+        const std::optional<ScoredRoad> scored = scoreRoad(*row.road, input, settings);
+        ASSERT_EQ(scored.has_value(), row.cost.has_value());
+        if (scored) {
+            EXPECT_NEAR(scored->cost, *row.cost, 1e-5f);
+        }
+    }
+}
+
+TEST(RoadMatcher, ProbabilityIsTheCheapestWeightOverAll) {
+    // e^-c, monotone (a ten-term series of it is not: w(4) > w(3)), nothing above 4.
+    EXPECT_FLOAT_EQ(costWeight(4.0f), std::exp(-4.0f));
+    EXPECT_GT(costWeight(3.0f), costWeight(4.0f));
+    EXPECT_EQ(costWeight(4.001f), 0.0f);
+
+    const std::vector<RoadPolyline> roads = {road({{30, -50}, {30, 50}}, false, 1), road({{-10, -50}, {-10, 50}}, false, 2),
+                                             road({{5, -50}, {5, 50}}, false, 3)};
+    MatchInput input;
+    input.heading = 90; // across all of them
+    input.speed = 5;
+    const MatchResult result = matchRoads(roads, input, MatchSettings{});
+    ASSERT_TRUE(result.best);
+    EXPECT_EQ(result.best->index, 2u);
+    const float w1 = std::exp(-(0.25f + 1.0f));
+    const float w2 = std::exp(-(0.0625f + 1.0f));
+    EXPECT_NEAR(result.probability, w2 / (w1 + w2), 1e-6f); // the road at 30 m does not score
+    EXPECT_EQ(matchRoads({roads[1]}, input, MatchSettings{}).probability, 1.0f);
+    EXPECT_FALSE(matchRoads({roads[0]}, input, MatchSettings{}).best);
+}
+
+// Polylines are connected by their end points (the drive through the demo
+// town follows roads cut at every cell border through them).
+TEST(RoadMatcher, ConnectedEndPointsLieWithinTheError) {
+    EXPECT_FALSE(connected({5, 5}, {6, 5}, 1)); // 1^2 is not below 1^2
+    EXPECT_TRUE(connected({5, 5}, {6, 5}, 2));
+    EXPECT_FALSE(connected({5, 5}, {7, 7}, 2)); // within the box, not the circle
+}
+
+} // namespace

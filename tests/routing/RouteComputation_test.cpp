@@ -1,0 +1,232 @@
+// Routes computed over the drawn roundabout town: the parts follow the
+// roads and their directions, are cut at the points and labelled; every
+// failure leaves its status.
+
+#include "routing/AtlasRoute.h"
+#include "routing/PathPosition.h"
+#include "routing/RoadMapHolder.h"
+#include "routing/RouteComputation.h"
+#include "routing/Minimap.h"
+#include "tests/routing/RouteFixture.h"
+#include "tools/demo-atlas/DemoAtlas.h"
+#include "tests/support/CaptureLogger.h"
+
+#include <gtest/gtest.h>
+
+#include <random>
+
+namespace {
+
+using namespace RouteTest;
+using Map::Routing::routingResult;
+
+TEST(RouteComputation, FollowsTheRoadsAndTheirDirections) {
+    RouteAtlas town;
+    const struct {
+        std::uint32_t from;
+        float at;
+        std::uint32_t to;
+        float until;
+        std::vector<std::uint32_t> segments, manoeuvres;
+        std::uint32_t metres;
+    } rows[] = {
+        {5, 0.25f, 5, 0.75f, {5}, {0}, 25},
+        {5, 0.75f, 5, 0.25f, {5}, {0}, 25},
+        {0, 0.5f, 6, 0.5f, {0, 1, 2, 6}, {0, 19, 0, 9}, 150},
+        // Against the one-way ring: round by R4.
+        {6, 0.5f, 0, 0.5f, {6, 3, 4, 0}, {0, 19, 0, 8}, 150},
+    };
+    for (const auto& row : rows) {
+        Path path;
+        ASSERT_TRUE(Map::Routing::computePath(*town.atlas, *town.setup.config.root(), town.pointOn(row.from, row.at),
+                                              town.pointOn(row.to, row.until), path, false));
+        EXPECT_EQ(routingResult().success, 1);
+        EXPECT_EQ(path.points.size(), 2u);
+        EXPECT_EQ(path.legCount, 1u);
+        std::vector<std::uint32_t> segments, manoeuvres;
+        std::uint32_t metres = 0;
+        for (const PathPart& part : path.parts) {
+            segments.push_back(part.segmentId);
+            manoeuvres.push_back(part.manoeuvre);
+            metres += part.lengthMetres;
+        }
+        EXPECT_EQ(segments, row.segments);
+        EXPECT_EQ(manoeuvres, row.manoeuvres);
+        EXPECT_NEAR(metres, row.metres, 1.0);
+        // The route starts and ends at the points.
+        const Map::LocalPoint start = PathPosition(path, true).levelPoint(), end = PathPosition(path, false).levelPoint();
+        EXPECT_NEAR(start.x, path.points[0].roadPoint.x, 0.01f);
+        EXPECT_NEAR(end.y, path.points[1].roadPoint.y, 0.01f);
+    }
+    EXPECT_EQ(RoadMapHolder::of(*town.map)->pin, RoadMapHolder::Free) << "the pin is put back";
+}
+
+TEST(RouteComputation, FailuresLeaveTheirStatus) {
+    RouteAtlas town;
+    Core::ConfigNode& config = *town.setup.config.root();
+    const auto status = [&](const PathPoint& a, const PathPoint& b) {
+        Path path;
+        EXPECT_FALSE(Map::Routing::computePath(*town.atlas, config, a, b, path, false));
+        EXPECT_EQ(routingResult().success, 0);
+        return routingResult().status;
+    };
+    PathPoint nowhere = town.pointOn(5, 0.5f);
+    nowhere.map = nullptr;
+    EXPECT_EQ(status(nowhere, town.pointOn(6, 0.5f)), RoutingStatus::NotOnRoad);
+    PathPoint unknown = town.pointOn(5, 0.5f);
+    unknown.segmentId = 99;
+    EXPECT_EQ(status(unknown, town.pointOn(6, 0.5f)), RoutingStatus::MapFormat);
+    PathPoint stuck = town.pointOn(5, 0.5f);
+    stuck.allowForward = stuck.allowBackward = 0;
+    EXPECT_EQ(status(stuck, town.pointOn(6, 0.5f)), RoutingStatus::NoRoute);
+
+    // A route heap too small for the graph, with nothing to release.
+    RouteAtlas small({}, 1);
+    Path path;
+    EXPECT_FALSE(Map::Routing::computePath(*small.atlas, *small.setup.config.root(), small.pointOn(5, 0.2f),
+                                           small.pointOn(6, 0.5f), path, false));
+    EXPECT_EQ(routingResult().status, RoutingStatus::NotEnoughMemory);
+    // A success sets the flag and keeps the last failure's status.
+    EXPECT_TRUE(Map::Routing::computePath(*town.atlas, config, town.pointOn(5, 0.2f), town.pointOn(6, 0.5f), path,
+                                          false));
+    EXPECT_EQ(routingResult().success, 1);
+    EXPECT_EQ(routingResult().status, RoutingStatus::NotEnoughMemory);
+}
+
+TEST(RouteComputation, CrossesIntoTheLinkedMap) {
+    TestSupport::CaptureLogger log;
+    RouteAtlas town({}, 64, true);
+    Core::ConfigNode& config = *town.setup.config.root();
+    Map::KVMap2* twin = town.atlas->findMapById(TwinId);
+    Map::KVMap2* island = town.atlas->findMapById(IslandId);
+    EXPECT_TRUE(log.contains("Maps pair 'town.kvm'-'twin.kvm' has 2 connections"));
+    EXPECT_TRUE(log.contains("Minimap segments count: 4"));
+    Path path;
+    ASSERT_TRUE(Map::Routing::computePath(*town.atlas, config, town.pointOn(0, 0.5f), town.pointOn(6, 0.5f, twin),
+                                          path, false));
+    // Back to W, over into the twin, round its ring to the exit at R3.
+    std::vector<std::pair<Map::KVMap2*, std::uint32_t>> parts;
+    for (const PathPart& part : path.parts)
+        parts.emplace_back(part.map, part.segmentId);
+    EXPECT_EQ(parts, (decltype(parts){{town.map, 0}, {twin, 0}, {twin, 1}, {twin, 2}, {twin, 6}}));
+    EXPECT_EQ(path.points.back().map, twin);
+    // No chain of links reaches the island.
+    EXPECT_FALSE(Map::Routing::computePath(*town.atlas, config, town.pointOn(0, 0.5f), town.pointOn(6, 0.5f, island),
+                                           path, false));
+    EXPECT_EQ(routingResult().status, RoutingStatus::NoRoute);
+    EXPECT_EQ(RoadMapHolder::of(*twin)->pin, RoadMapHolder::Free);
+    // Entry costs are whole 512 m steps.
+    const Map::GeoPoint at{50.0f, 10.0f};
+    for (const auto& [metres, cost] : {std::pair{0.0, 0}, {511.0, 0}, {512.2, 1}, {1536.2, 3}})
+        EXPECT_EQ(Map::Routing::linkEntryCost(at, {static_cast<float>(50.0 + metres / 111195.33), 10.0f}), cost)
+            << metres;
+}
+
+// The demo atlas: Mill Lane is one-way eastwards, Main Street coming in from
+// the east edge may not turn left into River Road, and the town's main
+// streets continue as the region's roads.
+TEST(RouteComputation, DemoAtlasRoutesKeepTheTownsRulesAndLeaveIt) {
+    AtlasTest::AtlasSetup setup;
+    setup.config.root()->set("win_route_heap", 1024);
+    Map::AtlasServices services;
+    services.interMapGraph = std::make_unique<Minimap>();
+    auto atlas = setup.makeAtlas(std::move(services));
+    ASSERT_TRUE(atlas->load(AtlasTest::wide(MIREL_DEMO_ATLAS_DIR)));
+    const auto route = [&](double east0, double north0, double east1, double north1, Path& path) {
+        AtlasRoute request;
+        for (const auto& [east, north] : {std::pair{east0, north0}, {east1, north1}}) {
+            const auto [x, y] = DemoAtlas::globalOf(east, north);
+            EXPECT_TRUE(request.addPathPointAtLocation(*atlas, *setup.config.root(),
+                                                       {static_cast<std::int32_t>(x), static_cast<std::int32_t>(y)}));
+        }
+        path = request.path();
+        std::vector<std::u16string> names;
+        for (const PathPart& part : path.parts) {
+            names.emplace_back();
+            part.map->stringsReader().string(part.nameIndex, names.back());
+        }
+        return names;
+    };
+    const auto metres = [](const Path& path) {
+        std::uint32_t sum = 0;
+        for (const PathPart& part : path.parts)
+            sum += part.lengthMetres;
+        return sum;
+    };
+    Path path;
+    std::vector<std::u16string> names = route(400, 500, -400, 500, path);
+    for (std::size_t i = 0; i < names.size(); ++i)
+        if (names[i] == u"Mill Lane") { EXPECT_TRUE(path.parts[i].forward) << i; }
+    EXPECT_GT(metres(path), 1000u) << "round the block, not back along the one-way lane";
+
+    // From the east, River Road is not entered by the left turn.
+    names = route(900, 0, 500, 300, path);
+    ASSERT_GE(names.size(), 2u);
+    EXPECT_FALSE(names.size() == 2 && names[0] == u"Main Street" && names[1] == u"River Road");
+    EXPECT_GT(metres(path), 800u);
+
+    // Out of the town along the B12 towards Ashford.
+    route(900, 0, 10920, 5400, path);
+    ASSERT_FALSE(path.parts.empty());
+    EXPECT_EQ(path.parts.front().map->id(), 1u);
+    EXPECT_EQ(path.parts.back().map->id(), 2u);
+    EXPECT_EQ(path.points.size(), 2u);
+}
+
+TEST(RouteComputation, AtlasRequestsExtendAndRestartTheRoute) {
+    RouteAtlas town;
+    Core::ConfigNode& config = *town.setup.config.root();
+    AtlasRoute route;
+    ASSERT_TRUE(route.calculatePath(*town.atlas, config, town.pointOn(0, 0.5f))) << "an empty route starts";
+    ASSERT_TRUE(route.calculatePath(*town.atlas, config, town.pointOn(6, 0.5f)));
+    ASSERT_TRUE(route.calculatePath(*town.atlas, config, town.pointOn(5, 0.5f)));
+    const Path& path = route.path();
+    ASSERT_EQ(path.points.size(), 3u);
+    EXPECT_EQ(path.legCount, 2u);
+    EXPECT_EQ(path.parts.back().legIndex, 1u);
+    EXPECT_EQ(path.parts[4].manoeuvre, 20u) << "the intermediate point is reached";
+    PathPoint nowhere = town.pointOn(5, 0.5f);
+    nowhere.map = nullptr;
+    EXPECT_FALSE(route.recalculatePath(*town.atlas, config, nowhere));
+    EXPECT_EQ(routingResult().status, RoutingStatus::NotOnRoad);
+    EXPECT_EQ(path.points.size(), 3u);
+    ASSERT_TRUE(route.recalculatePath(*town.atlas, config, town.pointOn(5, 0.5f)));
+    EXPECT_EQ(path.points.size(), 2u);
+    EXPECT_EQ(path.legCount, 1u);
+}
+
+TEST(RouteComputation, AddedPointsGoWhereTheRouteGrowsLeast) {
+    RouteAtlas town;
+    Core::ConfigNode& config = *town.setup.config.root();
+    // The whole route's cost through the points in order.
+    const auto total = [&](const std::vector<PathPoint>& points) {
+        std::uint64_t sum = 0;
+        for (std::size_t i = 0; i + 1 < points.size(); ++i) {
+            Path leg;
+            if (!Map::Routing::computePath(*town.atlas, config, points[i], points[i + 1], leg, false))
+                return std::uint64_t{UINT32_MAX};
+            sum += pathCost(leg, config);
+        }
+        return sum;
+    };
+    std::mt19937 random(seed());
+    for (int round = 0; round < 12; ++round) {
+        AtlasRoute route;
+        for (int k = 0; k < 4; ++k) {
+            const PathPoint p = town.pointOn(random() % 7, 0.1f + 0.008f * static_cast<float>(random() % 100));
+            const std::vector<PathPoint> before = route.path().points;
+            ASSERT_TRUE(route.addPathPoint(*town.atlas, config, p));
+            ASSERT_EQ(route.path().points.size(), before.size() + 1);
+            // Brute force: the point at every place behind the start.
+            std::uint64_t best = UINT32_MAX;
+            for (std::size_t at = 1; at <= before.size(); ++at) {
+                std::vector<PathPoint> points = before;
+                points.insert(points.begin() + static_cast<std::ptrdiff_t>(at), p);
+                best = std::min(best, total(points));
+            }
+            if (!before.empty()) { EXPECT_LE(total(route.path().points), best + 2 * before.size()) << round; }
+        }
+    }
+}
+
+} // namespace

@@ -1,0 +1,109 @@
+// The demo data as shipped: the designs list, the 800 x 480 design (also
+// doubled for 1600 x 960), its buttons and keyboard files, the messages and
+// the pictures the build draws, loaded and built the way start-up does.
+#include "ui/ButtonBindings.h"
+#include "ui/DesignDescription.h"
+#include "ui/DesignsList.h"
+#include "ui/KeyboardLayouts.h"
+#include "ui/Messages.h"
+#include "ui/fdInterface.h"
+#include "ui/fdPage.h"
+
+#include "core/Config.h"
+#include "core/FileSystem.h"
+#include "core/TempSurface.h"
+#include "core/VirtualFs.h"
+#include "tests/support/CaptureLogger.h"
+#include "tests/support/TempDir.h"
+#include "tests/ui/UiTestSupport.h"
+#include "tools/DemoImages.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+
+using namespace Ui;
+
+namespace {
+
+struct ShippedData {
+    ShippedData() {
+        std::filesystem::copy(MIREL_DATA_DIR, dir.path(), std::filesystem::copy_options::recursive);
+        EXPECT_FALSE(::DemoData::writeImages(dir.path()).empty());
+        for (const char* font : {"DejaVuSans.ttf", "DejaVuSans-Bold.ttf"})
+            std::filesystem::copy_file(std::string(MIREL_FONT_DIR) + "/" + font, dir / font);
+        engine.dataFolder = FileSystem::toWide(dir.path().string() + "/");
+        files = std::make_unique<FileSystem::VirtualFs>(engine.dataFolder);
+    }
+    std::string designText(bool big) const {
+        std::string text = TestSupport::readAll(dir / "skin/design800x480.xml");
+        if (big)
+            text.replace(text.find("big=\"0\""), 7, "big=\"1\"");
+        return text;
+    }
+    TestSupport::TempDir dir;
+    UiTest::FakeEngine engine;
+    std::unique_ptr<FileSystem::VirtualFs> files;
+};
+
+// Builds the pages of the design on a screen of the design's size and
+// draws the main menu.
+void buildAndDraw(ShippedData& data, bool big) {
+    UiTest::SdlScreen sdl(32, big ? 1600 : 800, big ? 960 : 480);
+    data.engine.big = big;
+    DesignDescription design;
+    KeyboardLayouts layouts;
+    ASSERT_TRUE(readTheme(data.designText(big), true, data.engine.dataFolder + u"skin/kb_layouts.xml", design, layouts));
+    EXPECT_EQ(layouts.layoutNames(false), std::vector<std::string>{"letters"});
+    fdInterface ui(&data.engine, data.files.get());
+    ASSERT_TRUE(initFonts(design, ui));
+    ASSERT_TRUE(loadCursors(design, ui));
+    ASSERT_TRUE(loadMaterials(design, ui));
+    ui.setSystemFont(ui.fontByName(design.systemFont));
+    for (const char* name : {"splash", "menuMain"}) {
+        auto* page = new fdPage(&ui, name, nullptr);
+        ASSERT_TRUE(buildPage(*page, design)) << name;
+    }
+    TemplateWindow keyboard(*design.templates.at("kb_letters"), ui.findPage("menuMain"), "kb", &ui, nullptr);
+    keyboard.relayout();
+    EXPECT_NE(keyboard.findChild("47"), nullptr);
+    const int k = big ? 2 : 1;
+    EXPECT_EQ(keyboard.findChild("0")->rect(), (WindowRect{std::int16_t(3 * k), std::int16_t(240 * k), std::uint16_t(61 * k), std::uint16_t(54 * k)}));
+    ui.findPage("menuMain")->removeChild(&keyboard);
+    EXPECT_EQ(ui.findPage("menuMain")->widget("pageMap")->rect(),
+              (WindowRect{std::int16_t(16 * k), std::int16_t(80 * k), std::uint16_t(248 * k), std::uint16_t(178 * k)}));
+
+    TempSurface scratch(32, sdl.screen->format->Rmask, sdl.screen->format->Gmask, sdl.screen->format->Bmask, 0);
+    for (const char* name : {"splash", "menuMain"}) {
+        ui.activatePage(ui.findPage(name));
+        ui.draw(sdl.screen, scratch, true);
+        if (const char* shots = std::getenv("MIREL_SKIN_SHOTS"))
+            SDL_SaveBMP(sdl.screen, (std::string(shots) + "/" + name + (big ? "_big" : "") + ".bmp").c_str());
+    }
+    // The tile of "Map" shows the raised surface; its accent bar lies
+    // along the top.
+    EXPECT_EQ(UiTest::rgbAt(sdl.screen, 30 * k, 100 * k), 0x2C3A42u);
+    EXPECT_EQ(UiTest::rgbAt(sdl.screen, 400 * k, 63 * k), 0x29B6F6u);
+}
+
+} // namespace
+
+TEST(DemoSkin, ChosenLoadedAndBuiltAtBothSizes) {
+    ShippedData data;
+    TestSupport::CaptureLogger log(Log::Critical);
+    Core::Config config;
+    ButtonBindings bindings(config.root());
+    ASSERT_TRUE(chooseDesign(config.root(), data.engine.dataFolder, 1600, 960, bindings));
+    EXPECT_EQ(bindings.designFile, u"skin/design800x480.xml");
+    EXPECT_EQ(bindings.actions().size(), 3u);
+
+    Messages messages;
+    messages.loadText(TestSupport::readAll(data.dir / "messages.xml"));
+    EXPECT_EQ(messages.text("kilo_meter"), u"km");
+
+    buildAndDraw(data, false);
+    buildAndDraw(data, true);
+    for (const std::string& line : log.lines())
+        ADD_FAILURE() << line;
+}

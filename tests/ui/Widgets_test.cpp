@@ -1,0 +1,300 @@
+#include "ui/ClickBehaviors.h"
+#include "ui/fdButtonX.h"
+#include "ui/fdInterface.h"
+#include "ui/fdLabel.h"
+#include "ui/fdList.h"
+#include "ui/fdStatic.h"
+
+#include "core/TempSurface.h"
+#include "tests/ui/UiTestSupport.h"
+
+#include <gtest/gtest.h>
+
+using namespace Ui;
+
+namespace {
+
+SDL_Surface* solid(int bpp, Uint8 r, Uint8 g, Uint8 b) {
+    SDL_Surface* s = bpp == 16 ? SDL_CreateRGBSurface(SDL_SWSURFACE, 8, 8, 16, 0xF800, 0x07E0, 0x001F, 0)
+                               : SDL_CreateRGBSurface(SDL_SWSURFACE, 8, 8, 32, 0xFF0000, 0xFF00, 0xFF, 0);
+    SDL_FillRect(s, nullptr, SDL_MapRGB(s->format, r, g, b));
+    return s;
+}
+
+struct Channels {
+    int r, g, b;
+};
+
+Channels channels(SDL_Surface* s, int x, int y) {
+    const Uint32 v = UiTest::rgbAt(s, x, y);
+    return {int(v >> 16), int((v >> 8) & 0xFF), int(v & 0xFF)};
+}
+
+} // namespace
+
+TEST(fdStatic, BackgroundOrderAndTranslucentColoursAt16And32Bits) {
+    UiTest::FakeEngine engine;
+    fdInterface ui(&engine, nullptr);
+    auto* page = new fdPage(&ui, "page", nullptr);
+    auto* s = new fdStatic(page, "s", true, &ui);
+    s->placeInParent(0, 0, 8, 8);
+    TempSurface scratch(32, 0xFF0000, 0xFF00, 0xFF, 0);
+    // Red 255, blue 64: a swap of red and blue shows at once.
+    struct Row {
+        int bpp;
+        Uint32 alpha;
+        Channels expected;
+    };
+    const Row rows[] = {{32, 0, {0, 0, 0}},     {32, 128, {128, 0, 32}}, {32, 255, {255, 0, 64}},
+                        {16, 0, {0, 0, 0}},     {16, 128, {128, 0, 32}}, {16, 255, {255, 0, 64}}};
+    for (const Row& row : rows) {
+        SDL_Surface* target = solid(row.bpp, 0, 0, 0);
+        s->setColor((row.alpha << 24) | 0x4000FFu);
+        s->draw(target, scratch, true);
+        const Channels c = channels(target, 3, 3);
+        EXPECT_NEAR(c.r, row.expected.r, 9) << row.bpp << " bpp, alpha " << row.alpha;
+        EXPECT_NEAR(c.b, row.expected.b, 9) << row.bpp << " bpp, alpha " << row.alpha;
+        EXPECT_EQ(c.g, 0);
+        SDL_FreeSurface(target);
+    }
+
+    SDL_Surface* blue = solid(32, 0, 0, 255);
+    Render::ImageFromSurface blueImage(blue);
+    SDL_Surface* target = solid(32, 0, 0, 0);
+    s->setImage(&blueImage);
+    s->draw(target, scratch, true);
+    EXPECT_EQ(UiTest::rgbAt(target, 3, 3), 0x0000FFu) << "an image wins over the colour";
+    s->setBgRenderer(std::make_unique<ColorLineBgRenderer>(10));
+    s->bgRenderer()->setColor(0x00FF00);
+    s->draw(target, scratch, true);
+    EXPECT_EQ(UiTest::rgbAt(target, 3, 3), 0x00FF00u) << "a renderer wins over the image";
+    SDL_FreeSurface(target);
+    SDL_FreeSurface(blue);
+}
+
+TEST(fdMultiStatic, FramesAdvanceByElapsedTimeAndIgnoreIndexesPastTheList) {
+    UiTest::FakeEngine engine;
+    fdInterface ui(&engine, nullptr);
+    auto* page = new fdPage(&ui, "page", nullptr);
+    auto* m = new fdMultiStatic(page, "m", true, &ui);
+    Render::ImageFromSurface a(nullptr), b(nullptr), c(nullptr);
+    m->images() = {&a, &b, &c};
+    m->setCurrent(24);
+    EXPECT_EQ(m->current(), -1);
+    m->setAnimationPeriod(100);
+    m->tick(1000);
+    m->tick(1350); // three frames later, wrapping
+    EXPECT_EQ(m->current(), 0);
+    EXPECT_EQ(m->material().image, &a);
+    m->tick(1460); // 1300 + 100 < 1460: one more
+    EXPECT_EQ(m->current(), 1);
+}
+
+TEST(fdLabel, TapLimitsCaretBlinkAndLines) {
+    UiTest::FakeEngine engine;
+    fdInterface ui(&engine, nullptr);
+    std::uint32_t now = 0;
+    ui.setClock([&] { return now; });
+    std::vector<std::string> j;
+    auto* page = new UiTest::JournalPage(&ui, j);
+    auto* label = new fdClickableSmartLabel(page, "lbl", true, &ui);
+    label->placeInParent(0, 0, 200, 50);
+    struct Tap {
+        std::uint32_t heldMs;
+        int step;
+        bool clicks;
+    };
+    for (const Tap& t : {Tap{100, 0, true}, Tap{1500, 0, true}, Tap{1600, 0, false}, Tap{100, 20, true},
+                         Tap{100, 21, false}}) {
+        j.clear();
+        now = 10000;
+        page->mouseButtonDown(1, 50, 20);
+        page->mouseMove(50 + t.step, 20);
+        now += t.heldMs;
+        page->mouseButtonUp(1, 50 + t.step, 20);
+        EXPECT_EQ(!j.empty(), t.clicks) << t.heldMs << " ms, step " << t.step;
+        EXPECT_EQ(label->offset(), 0) << "text that fits does not move";
+    }
+
+    EXPECT_EQ(label->timerPeriod(), -1);
+    label->showCaret(true);
+    EXPECT_EQ(label->timerPeriod(), 500);
+    label->tick(700);
+    EXPECT_TRUE(label->caretPhase());
+    label->tick(1000);
+    EXPECT_FALSE(label->caretPhase());
+    label->setVisible(false);
+    EXPECT_EQ(label->timerPeriod(), -1);
+
+    label->setLinesMode(1);
+    label->setText(u"a\nb");
+    EXPECT_TRUE(label->lines().empty()) << "one-line mode keeps the text whole";
+    label->setLinesMode(3);
+    label->setText(u"1\n2\n\n4\n5");
+    EXPECT_EQ(label->lines().size(), 5u);
+}
+
+TEST(fdButtonX, StateMachineSensitivityRoundLongPressDisabledAndRadio) {
+    UiTest::FakeEngine engine;
+    fdInterface ui(&engine, nullptr);
+    std::uint32_t now = 0;
+    ui.setClock([&] { return now; });
+    std::vector<std::string> j;
+    auto* page = new UiTest::JournalPage(&ui, j);
+    auto* b = new fdButtonX(page, "btn", true, &ui);
+    b->placeInParent(100, 100, 40, 20);
+    Render::ImageFromSurface looks[3] = {Render::ImageFromSurface(nullptr), Render::ImageFromSurface(nullptr),
+                                         Render::ImageFromSurface(nullptr)};
+    for (int i = 0; i < 3; ++i)
+        b->setStateMaterial(wholeImage(&looks[i]), i);
+
+    // Slide off and back on, then release on: one click.
+    EXPECT_TRUE(page->mouseButtonDown(1, 110, 110));
+    EXPECT_EQ(b->material().image, &looks[1]);
+    page->mouseMove(200, 200);
+    EXPECT_EQ(b->state(), 2);
+    page->mouseMove(120, 110);
+    page->mouseButtonUp(1, 120, 110);
+    EXPECT_EQ(j, (std::vector<std::string>{"pressed btn", "released btn", "pressed btn", "released btn", "clicked btn"}));
+    // Released off the button: no click.
+    j.clear();
+    page->mouseButtonDown(1, 110, 110);
+    page->mouseMove(300, 110);
+    page->mouseButtonUp(1, 300, 110);
+    EXPECT_EQ(j, (std::vector<std::string>{"pressed btn", "released btn"}));
+    // With sensitivity 20, a release 15 pixels outside still clicks.
+    j.clear();
+    b->setSensitivity(20);
+    page->mouseButtonDown(1, 139, 110);
+    page->mouseMove(154, 110);
+    page->mouseButtonUp(1, 154, 110);
+    EXPECT_EQ(j.back(), "clicked btn");
+    // A round 40 x 20 button ignores its corners.
+    b->setRound(true);
+    EXPECT_FALSE(b->hitTest(101, 101));
+    EXPECT_TRUE(b->hitTest(120, 110));
+    b->setRound(false);
+    // Disabled: look 2 and no presses.
+    b->setEnabled(false);
+    EXPECT_EQ(b->material().image, &looks[2]);
+    EXPECT_FALSE(page->mouseButtonDown(1, 110, 110));
+    b->setEnabled(true);
+
+    // Long press: the pop-up blinks while held, shows on release without a
+    // click, and the next tap anywhere hides it.
+    auto* tip = new fdStatic(page, "tip", true, &ui);
+    tip->setBehavior(std::make_unique<HideOnClickBehavior>(tip));
+    tip->setVisible(false);
+    b->setLongPressWidget(tip);
+    EXPECT_EQ(b->timerPeriod(), 500);
+    j.clear();
+    now = 1000;
+    page->mouseButtonDown(1, 110, 110);
+    b->tick(now = 2600);
+    EXPECT_FALSE(tip->visible());
+    b->tick(now = 3100);
+    EXPECT_TRUE(tip->visible());
+    b->tick(now = 3600);
+    EXPECT_FALSE(tip->visible());
+    page->mouseButtonUp(1, 110, 110);
+    EXPECT_TRUE(tip->visible());
+    EXPECT_EQ(b->state(), 3);
+    EXPECT_EQ(b->timerPeriod(), 10);
+    EXPECT_EQ(j, (std::vector<std::string>{"pressed btn", "released btn"}));
+    b->tick(now);
+    EXPECT_TRUE(page->mouseButtonDown(1, 5, 5));
+    EXPECT_FALSE(tip->visible());
+
+    // Radio group: a checked member stays checked, checking one unchecks
+    // the others.
+    CheckedGroupRecord record{"g"};
+    fdCheckedButton* radios[3];
+    for (int i = 0; i < 3; ++i) {
+        radios[i] = new fdCheckedButton(page, "r" + std::to_string(i), true, &ui);
+        radios[i]->placeInParent(10 + 50 * i, 300, 40, 20);
+        radios[i]->joinGroup(record);
+    }
+    auto click = [&](int i) {
+        page->mouseButtonDown(1, 20 + 50 * i, 310);
+        page->mouseButtonUp(1, 20 + 50 * i, 310);
+    };
+    click(0);
+    click(0);
+    EXPECT_TRUE(radios[0]->checked());
+    click(2);
+    EXPECT_FALSE(radios[0]->checked());
+    EXPECT_TRUE(radios[2]->checked());
+    EXPECT_FALSE(radios[1]->checked());
+}
+
+TEST(fdSliderAndProgressBar, ValueMathsIncludingAnEmptyRange) {
+    UiTest::FakeEngine engine;
+    fdInterface ui(&engine, nullptr);
+    auto* page = new fdPage(&ui, "page", nullptr);
+    auto* slider = new fdSlider(page, "s", true, &ui);
+    slider->placeInParent(20, 0, 110, 10);
+    struct SliderRow {
+        int min, max, x, expected;
+    };
+    for (const SliderRow& r : {SliderRow{0, 100, 24, 0}, SliderRow{0, 100, 126, 100}, SliderRow{0, 100, 75, 50},
+                               SliderRow{5, 5, 75, 5}, SliderRow{0, 100, 500, 42}}) {
+        slider->minimum = r.min;
+        slider->maximum = r.max;
+        slider->value = 42;
+        EXPECT_EQ(slider->valueAt(r.x, 5), r.expected) << r.min << ".." << r.max << " at " << r.x;
+    }
+    auto* bar = new fdProgressBar(page, "p", true, &ui);
+    struct BarRow {
+        int min, max, value, length, expected;
+    };
+    for (const BarRow& r : {BarRow{0, 100, 50, 200, 100}, BarRow{0, 100, 150, 200, 200}, BarRow{0, 100, -10, 200, 0},
+                            BarRow{7, 7, 7, 200, 0}, BarRow{10, 20, 15, 30, 15}}) {
+        bar->minimum = r.min;
+        bar->maximum = r.max;
+        bar->value = r.value;
+        EXPECT_EQ(bar->fillLength(r.length), r.expected);
+    }
+}
+
+TEST(fdList, PressReleaseClicksUsedRowsAndButtonsInRows) {
+    UiTest::FakeEngine engine;
+    fdInterface ui(&engine, nullptr);
+    std::vector<std::string> j;
+    auto* page = new UiTest::JournalPage(&ui, j);
+    TemplateDescription row;
+    row.w = 200;
+    row.h = 40;
+    row.creators.push_back(std::make_unique<UiTest::TestCreator>(UiTest::TestCreator::Static, "bg_image", 0, 0, 200, 40));
+    row.creators.push_back(std::make_unique<UiTest::TestCreator>(UiTest::TestCreator::Button, "btn", 160, 0, 40, 40));
+    auto* list = new fdList(page, "list", true, &ui, nullptr);
+    list->placeInParent(0, 0, 200, 120);
+    Render::ImageFromSurface selection(nullptr);
+    list->buildRows(row, 3, wholeImage(&selection));
+    ASSERT_EQ(list->rowCount(), 3u);
+    list->setRect(0, 0, 200, 240); // twice as high: so is every row
+    EXPECT_EQ(list->rowWidget(1)->rect(), (WindowRect{0, 80, 200, 80}));
+    list->usedRows = 2;
+    std::vector<bool> releaseClicks;
+    auto tap = [&](int x0, int y0, int x1, int y1) {
+        j.clear();
+        page->mouseButtonDown(1, x0, y0);
+        releaseClicks.push_back(list->releaseClick);
+        page->mouseButtonUp(1, x1, y1);
+        releaseClicks.push_back(list->releaseClick);
+    };
+    tap(10, 10, 10, 10);
+    EXPECT_EQ(j, (std::vector<std::string>{"clicked list", "clicked list"}));
+    EXPECT_EQ(releaseClicks, (std::vector<bool>{false, true}));
+    EXPECT_EQ(list->selectedRow(), 0);
+    auto* bg0 = dynamic_cast<fdStatic*>(list->rowWidget(0)->background());
+    EXPECT_EQ(bg0->material().image, &selection);
+
+    tap(10, 170, 10, 170);
+    EXPECT_TRUE(j.empty()) << "row 2 shows no item";
+    tap(10, 10, 10, 90);
+    EXPECT_EQ(j, std::vector<std::string>{"clicked list"}) << "a release on another row does not click";
+    j.clear();
+    page->mouseButtonDown(1, 180, 90);
+    EXPECT_TRUE(j.empty()) << "the button in the row takes the press";
+    EXPECT_EQ(list->selectedRow(), 0);
+}

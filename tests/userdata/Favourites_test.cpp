@@ -1,0 +1,31 @@
+#include "userdata/Favourites.h"
+
+#include "UserDataTestSupport.h"
+
+#include <gtest/gtest.h>
+
+using namespace UserDataTest;
+
+namespace {
+
+TEST(Favourites, SlotsLiveAtTheirFileOffsets) {
+    TestSupport::TempDir dir;
+    const std::u16string path = wide(dir / "favorites.kvf");
+    Favourites favourites;
+    favourites.load(path);
+    EXPECT_FALSE(favourites.entry(Favourites::Job).set);
+    ASSERT_TRUE(favourites.bind(path, Favourites::Job, Map::Point{0x01020304, -1}, 0xA0B0C0D0));
+    std::string bytes = TestSupport::readAll(dir / "favorites.kvf");
+    ASSERT_EQ(bytes.size(), 82u);
+    EXPECT_EQ(bytes.substr(0, 10), std::string("KVFL\0\x01\0\0\0\0", 10)) << "job's flag is the second";
+    EXPECT_EQ(bytes.substr(18, 8) + bytes.substr(62, 4), "\x04\x03\x02\x01\xff\xff\xff\xff\xd0\xc0\xb0\xa0");
+    ASSERT_TRUE(favourites.clear(path, Favourites::Job));
+    bytes[5] = 0;
+    EXPECT_EQ(TestSupport::readAll(dir / "favorites.kvf"), bytes) << "clearing keeps the point and value";
+
+    Favourites foreign;
+    foreign.load(wide(dir.write("f.kvf", "KVFX" + bytes.substr(4))));
+    EXPECT_FALSE(foreign.entry(Favourites::Home).set);
+}
+
+} // namespace

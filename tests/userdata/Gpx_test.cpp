@@ -1,0 +1,187 @@
+#include "userdata/Gpx.h"
+
+#include "UserDataTestSupport.h"
+#include "core/Format.h"
+#include "core/Text.h"
+#include "map/Projection.h"
+#include "map/UnitsPerMeter.h"
+#include "userdata/fdWPManager.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdlib>
+#include <random>
+#include <tuple>
+
+using namespace UserDataTest;
+
+namespace {
+
+std::vector<Gpx::ReadPoint> read(const std::string& wpts, const std::string& root = "gpx") {
+    FakeStyles styles;
+    std::string text = "<?xml version=\"1.0\"?><" + root + ">" + wpts + "</" + root + ">";
+    return Gpx::readWaypoints(text, &styles, 3);
+}
+
+std::int32_t metres(float latitude, float m) {
+    return static_cast<std::int32_t>(
+        std::floor(Map::Projection::unitsPerMeterAtLatitude(latitude) * m + 0.5f));
+}
+
+TEST(Gpx, WrittenFilesValidateAndReadBackTheSame) {
+    // As an older version of the program wrote it: extensions in the GPX
+    // namespace, which the schema refuses but the reader still takes.
+    std::string wpts =
+        "<wpt lat=\"55.75\" lon=\"37.6\"><name>&lt;A &amp; B&gt; \"q\" 'a'&#9;end\x01</name><desc>d</desc>"
+        "<type>2f01</type><link href=\"fuel.bmp\"><type>image/x-windows-bmp</type></link>"
+        "<link href=\"http://x/?a=1&amp;b=2\"><type>text/html</type></link>"
+        "<extensions><uses>3</uses><id>7</id><proximity><speed>36</speed></proximity></extensions></wpt>";
+    for (const char* sector : {"0", "90", "359"})
+        wpts += std::string("<wpt lat=\"1\" lon=\"1\"><extensions><proximity><radius>50</radius><sector>") +
+                sector + "</sector></proximity></extensions></wpt>";
+    TestSupport::TempDir dir;
+    FakeStyles styles;
+    fdWPManager first(&styles, u"");
+    const auto written = dir / "new.gpx";
+    ASSERT_EQ(readAndWrite(first, dir.write("old.gpx", gpxDocument(wpts)), written), 4u);
+    const StoredWayPoint& p = first.storedPoint(0);
+    EXPECT_TRUE(p.type == FuelType && p.url == u"http://x/?a=1&b=2");
+    EXPECT_FLOAT_EQ(p.speed, 10.0f);
+    EXPECT_EQ(p.radius, metres(55.75f, 400)) << "36 km/h without a radius warns from 400 m";
+    EXPECT_EQ(p.uses * 10 + p.id, 37u);
+    std::size_t i = 1;
+    for (const int sector : {1, 61, 240})
+        EXPECT_EQ(first.storedPoint(i++).sector, sector);
+    expectValidGpx(written);
+    const std::string text = TestSupport::readAll(written);
+    for (const char* kept :
+         {"<mirel:sector>0<", "<mirel:sector>90<", "<mirel:sector>359<", "<type>image/bmp<"})
+        EXPECT_NE(text.find(kept), std::string::npos) << kept;
+
+    // What the writer wrote reads back to the same file.
+    fdWPManager second(&styles, u"");
+    ASSERT_EQ(readAndWrite(second, written, dir / "again.gpx"), 4u);
+    EXPECT_EQ(second.storedPoint(0).name, u"<A & B> \"q\" 'a'\tend")
+        << "the control character cannot be written";
+    EXPECT_EQ(TestSupport::readAll(dir / "again.gpx"), text);
+}
+
+TEST(Gpx, WritesOnePointInSchemaOrder) {
+    StoredWayPoint p;
+    p.name = u"N\x01\x7f";
+    p.comment = u"line\nnext";
+    p.type = FuelType;
+    p.position = Map::Projection::fromGeo(55.75f, 37.5f);
+    p.uses = 2;
+    FakeStyles styles;
+    const StoredWayPoint* points[] = {&p};
+    const std::string text = Gpx::writeWaypoints(points, &styles);
+    EXPECT_EQ(text.substr(text.find("\t<wpt")), "\t<wpt lat=\"55.75\" lon=\"37.5\">\r\n"
+                                                "\t\t<name>N\x7f</name>\r\n"
+                                                "\t\t<desc>line&#10;next</desc>\r\n"
+                                                "\t\t<sym>Fuel &amp; Gas</sym>\r\n"
+                                                "\t\t<type>2f01</type>\r\n"
+                                                "\t\t<extensions>\r\n"
+                                                "\t\t\t<mirel:uses>2</mirel:uses>\r\n"
+                                                "\t\t</extensions>\r\n"
+                                                "\t</wpt>\r\n"
+                                                "</gpx>");
+    EXPECT_EQ(Gpx::formatCoordinate(-0.0000001f) + Gpx::formatCoordinate(1e-12f), "-0.00000010");
+}
+
+TEST(Gpx, ReaderTakesWhatItCanAndSkipsTheRest) {
+    EXPECT_THROW(read("", "GPX"), std::runtime_error);
+    EXPECT_THROW(read(std::string(100, '<') + "gpx>"), std::exception);
+    const std::pair<const char*, std::u16string> cases[] = {
+        {"<desc>a</desc><cmt>b</cmt>", u"|a b|6613"},
+        {"<cmt>b</cmt><desc>a</desc>", u"|b a|6613"},
+        {"<type>0x2F01</type>", u"||2f01"},
+        {"<type> 2f01 </type>", u"||2f01"},
+        {"<type>Crossing</type>", u"||6613"},
+        {"<type>2f02</type>", u"||6613"}, // a word; no style
+        {"<name><![CDATA[a<b]]></name>", u"a<b||6613"},
+        {"<type>12f01</type>", u"||6613"},
+    };
+    for (const auto& [body, expected] : cases) {
+        const auto points = read(std::string("<wpt lat=\"1\" lon=\"2\">") + body + "</wpt>");
+        ASSERT_EQ(points.size(), 1u) << body;
+        const StoredWayPoint& p = points[0].point;
+        EXPECT_EQ(p.name + u"|" + p.comment + u"|" + Core::utf8ToWide(Core::format("%04x", int{p.type})),
+                  expected);
+    }
+    std::string latin =
+        "<?xml version='1.0' encoding='ISO-8859-1'?><gpx><wpt lat='1' lon='1'><name>\xE9</name>";
+    EXPECT_EQ(Gpx::readWaypoints(latin += "</wpt></gpx>", nullptr, 0).at(0).point.name, u"é");
+    // Off the globe or incomplete: skipped. Empty values read as 0.
+    const auto kept =
+        read("<wpt lat=\"90\" lon=\"0\"/><wpt lat=\"nan\" lon=\"0\"/><wpt lat=\"1\" lon=\"180.5\"/>"
+             "<wpt lat=\"1\"/><wpt lat=\"\" lon=\"\"/><wpt lat=\"-89.9\" lon=\"-180\"/>");
+    ASSERT_EQ(kept.size(), 2u);
+    EXPECT_EQ(kept[0].point.position, Map::Projection::fromGeo(0, 0));
+    // Proximity from another program's hands: clamped, never overflowing.
+    const std::string proximity = "<extensions><proximity><radius>1e30</radius><sector>-90</sector>"
+                                  "<speed>-5</speed></proximity></extensions></wpt>";
+    const auto huge =
+        read("<wpt lat=\"89.9\" lon=\"0\">" + proximity + "<wpt lat=\"80\" lon=\"0\">" + proximity);
+    ASSERT_EQ(huge.size(), 2u);
+    const StoredWayPoint& h = huge[0].point;
+    EXPECT_TRUE(h.radius == (1 << 30) && huge[0].boxHalfSize == h.radius && h.speed == 0);
+    EXPECT_EQ(h.sector, 181) << "-90 degrees is 270";
+    EXPECT_EQ(huge[1].point.radius, metres(80, Gpx::MaxRadiusMetres));
+    EXPECT_EQ(Gpx::safeFileStem(u" ...") + Gpx::safeFileStem(u"../a\\b\x01"), u"__a_b_");
+    EXPECT_EQ(Gpx::safeFileStem(std::u16string(300, u'ж')), std::u16string(125, u'ж')) << "251 bytes";
+}
+
+TEST(Gpx, WaypointsOfOtherProgramsComeThrough) {
+    // Points and the first one's name and symbol; tracks and routes are skipped.
+    const std::tuple<const char*, std::size_t, std::u16string> cases[] = {
+        {"gpsbabel-basecamp.gpx", 2, u"Hwy 119|Flag, Blue"},
+        {"gpsbabel-expertgps.gpx", 86, u"5066|Crossing"},
+        {"gpsbabel-garmincategories.gpx", 2, u"Hwy 119|Flag, Blue"},
+        {"gpsbabel-geocaching.gpx", 9, u"GCEBB|geocache"},
+        {"gpsbabel-metadata.gpx", 2, u"WPT001|"},
+        {"gpxpy-around-visnjan-with-car.gpx", 0, u""},
+        {"gpxpy-gpx1.1_with_all_fields.gpx", 2, u"example name|example sym"},
+        {"gpxpy-gpx1.1_with_extensions.gpx", 1, u"|"},
+        {"gpxpy-route.gpx", 0, u""},
+        {"gpxpy-unicode.gpx", 6, u"šđčćž|City (Small)"},
+        {"gpxpy-unicode_with_bom.gpx", 1, u"test|"},
+    };
+    TestSupport::TempDir dir;
+    FakeStyles styles;
+    for (const auto& [file, count, first] : cases) {
+        fdWPManager manager(&styles, u"");
+        ASSERT_EQ(readAndWrite(manager, realFile(file), dir / "out.gpx"), count) << file;
+        if (count == 0) continue;
+        EXPECT_EQ(manager.storedPoint(0).name + u"|" + manager.storedPoint(0).symbol, first) << file;
+        expectValidGpx(dir / "out.gpx");
+    }
+}
+
+// Real files with cut and inserted bytes: nothing may crash or overrun, and
+// a failed file adds no point. Bounded; run under ASan+UBSan.
+TEST(Gpx, DamagedFilesFailCleanly) {
+    std::mt19937 random(seed(36));
+    const std::string sources[] = {TestSupport::readAll(realFile("gpxpy-gpx1.1_with_all_fields.gpx")),
+                                   TestSupport::readAll(realFile("gpsbabel-garmincategories.gpx"))};
+    FakeStyles styles;
+    const char pieces[] = "<>/=\"'&;#x\x01\xff ";
+    for (int round = 0; round < 300; ++round) {
+        std::string bytes = sources[random() % 2];
+        for (int n = 1 + random() % 6; n > 0 && !bytes.empty(); --n) {
+            const std::size_t at = random() % bytes.size();
+            if (random() % 2)
+                bytes.erase(at, random() % 40);
+            else
+                bytes.insert(at, std::string(1 + random() % 3, pieces[random() % (sizeof pieces - 1)]));
+        }
+        try {
+            ASSERT_LE(Gpx::readWaypoints(bytes, &styles, 0).size(), 2u)
+                << "seed " << seed(36) << " " << round;
+        } catch (const std::exception&) {
+        }
+    }
+}
+
+} // namespace

@@ -1,0 +1,229 @@
+#include "core/Base64.h"
+#include "core/WinInet.h"
+#include "platform/Event.h"
+#include "tests/core/LogCapture.h"
+#include "tests/support/HttpServer.h"
+#include "userdata/MonitoringSystem.h"
+#include "userdata/OnlineMessages.h"
+
+#include <gtest/gtest.h>
+
+#include <zlib.h>
+
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
+
+using TestSupport::HttpServer;
+using namespace std::chrono_literals;
+
+namespace {
+
+// Local time the test sets; back-off waits are recorded and return at once.
+struct TestClock final : Monitoring::Clock {
+    Positioning::DateTime localTime() override {
+        std::lock_guard lock(mutex);
+        return Positioning::fromUnixTime(seconds);
+    }
+    bool waitForStop(const Platform::Event& stop, std::uint32_t ms) override {
+        std::lock_guard lock(mutex);
+        waits.push_back(ms);
+        changed.notify_all();
+        return stop.isSet();
+    }
+    void advance(int by) {
+        std::lock_guard lock(mutex);
+        seconds += by;
+    }
+    bool waitForWaits(std::size_t n) {
+        std::unique_lock lock(mutex);
+        return changed.wait_for(lock, 10s, [&] { return waits.size() >= n; });
+    }
+    std::mutex mutex;
+    std::condition_variable changed;
+    std::int32_t seconds = 1'700'000'000;
+    std::vector<std::uint32_t> waits;
+};
+
+struct Recorder final : Monitoring::MonitoringListener {
+    void onConnected() override { add("connected"); }
+    void onStateChanged() override { add("state"); }
+    void onDisconnected() override { add("disconnected"); }
+    void onFriendsChanged() override { add("friends"); }
+    void onTracksReceived() override { add("tracks"); }
+    void onPointsReceived() override { add("points"); }
+    void onPointsSeenChanged() override { add("seen"); }
+    void add(const std::string& event) {
+        std::lock_guard lock(mutex);
+        events.push_back(event);
+        changed.notify_all();
+    }
+    bool waitFor(const std::string& event) {
+        std::unique_lock lock(mutex);
+        return changed.wait_for(lock, 10s,
+                                [&] { return std::count(events.begin(), events.end(), event) > 0; });
+    }
+    std::vector<std::string> all() {
+        std::lock_guard lock(mutex);
+        return events;
+    }
+    std::mutex mutex;
+    std::condition_variable changed;
+    std::vector<std::string> events;
+};
+
+struct Service {
+    explicit Service(std::vector<HttpServer::Reply> script)
+        : server(std::move(script)), system(nullptr, Network::WinInet::create(),
+                                            Core::utf8ToWide(server.url("/POST.php")), true, 10, clock) {
+        system.addListener(&recorder);
+        system.setLogin(u"u", u"p");
+    }
+    ~Service() {
+        system.stop();
+        system.removeListener(&recorder);
+    }
+    std::string body(std::size_t i) const {
+        const std::string request = server.requests().at(i);
+        return request.substr(request.find("\r\n\r\n") + 4);
+    }
+    TestSupport::LogCapture log{Log::Normal};
+    TestClock clock;
+    Recorder recorder;
+    HttpServer server;
+    Monitoring::System system;
+};
+
+// The packed record of the fix below: time 86410, y 0, x 2^30, altitude
+// -12 m, speed 255 m/s, heading 0 (359.9 wraps).
+const std::vector<std::uint8_t> ownRecord{0x8A, 0x51, 1, 0, 0, 0,    0,    0,    0,    0,
+                                          0,    0,    0, 0, 0, 0x40, 0xF4, 0xFF, 0xFF, 0};
+
+std::string compressed(const std::vector<std::uint8_t>& bytes) {
+    std::vector<std::uint8_t> out(compressBound(bytes.size()));
+    uLongf length = out.size();
+    compress2(out.data(), &length, bytes.data(), bytes.size(), 6);
+    out.resize(length);
+    return Core::base64Encode(out);
+}
+
+} // namespace
+
+TEST(MonitoringSystem, TheFourExchangesCarryExactBytesAndRepliesAreChecked) {
+    const std::string chunk = compressed(std::vector<std::uint8_t>(40, 1));
+    const std::string track = "<track id=\"%ID\" token=\"7\" size=\"40\" value=\"" + chunk + "\"/>";
+    auto withId = [&](const std::string& id) { return track.substr(0, 11) + id + track.substr(14); };
+    Service s({
+        {200, "<mcr token=\"a&amp;b&quot;1\"/>"},
+        {200, "<mfi><friend token=\"7\" name=\"Ann\"/><friend token=\"9\" name=\"B&amp;o\"/>"
+              "<friend token=\"-3\" name=\"Neg\"/><friend token=\"11\"/></mfi>"},
+        {200, "<mft>" + withId("5") + withId("6") + withId("6") +
+                  "<track id=\"8\" token=\"7\" size=\"41\" value=\"" + chunk +
+                  "\"/>"
+                  "<track id=\"9\" token=\"7\" size=\"99999999\" value=\"" +
+                  chunk +
+                  "\"/>"
+                  "<track id=\"9\" token=\"8\" size=\"40\" value=\"" +
+                  chunk +
+                  "\"/>"
+                  "<wpt id=\"3\" token=\"9\" name=\"Gate\" type=\"47\" lat=\"0\" lon=\"90\"/>"
+                  "<wpt id=\"4\" token=\"9\" type=\"47\" lat=\"95\" lon=\"90\"/>"
+                  "<wpt id=\"2\" token=\"9\" type=\"47\" lat=\"1\" lon=\"1\"/>"
+                  "<wpt id=\"8\" token=\"9\" type=\"47\" lat=\"1\" lon=\"1\"/>"
+                  "<wpt id=\"5\" token=\"9\" type=\"-1\" lat=\"1\" lon=\"1\"/>"
+                  "<wpt id=\"2147483648\" token=\"9\" type=\"1\" lat=\"1\" lon=\"1\"/></mft>"},
+        {200, "<ok/>"},
+        {200, "<mft/>"},
+    });
+    s.system.setLogin(u"u&\"<", u"p'w");
+    s.system.setSeenPointIds({8, 1});
+    Positioning::Fix fix;
+    fix.dateTime = {2, 1, 1970, 0, 0, 10, 0};
+    fix.x = 1 << 30;
+    fix.altitude = -12.7f;
+    fix.speed = 300.0f;
+    fix.heading = 359.9f;
+    s.system.ownTrack().onFix(true, fix);
+
+    s.system.start();
+    ASSERT_TRUE(s.recorder.waitFor("tracks"));
+    WayPoint point;
+    point.name = u"N&1";
+    point.position = {1 << 30, 0};
+    s.system.sendPoint(point, {9});
+    s.system.sendPoint(point, {}); // no receivers: nothing is sent
+    ASSERT_TRUE(s.server.waitForRequests(4));
+    s.clock.advance(10); // the next track exchange falls due
+    ASSERT_TRUE(s.server.waitForRequests(5));
+
+    const std::string host = "Host: 127.0.0.1:" + std::to_string(s.server.port()) + "\r\n";
+    const std::string connect = "<mct user=\"u&amp;&quot;&lt;\" password=\"p&apos;w\" />";
+    EXPECT_EQ(s.server.requests()[0], "POST /POST.php HTTP/1.0\r\n" + host +
+                                          "User-Agent: Mirel online\r\nPragma: no-cache\r\nAccept: */*\r\n"
+                                          "Content-Length: 51\r\n\r\n" +
+                                          connect);
+    EXPECT_EQ(s.body(1), "<mfi token=\"a&amp;b&quot;1\" />");
+    const std::string ownTrack = "<track size=\"20\" value=\"" + compressed(ownRecord) +
+                                 "\" />\r\n<point lat=\"0.000000\" lon=\"90.000000\" />\r\n";
+    EXPECT_EQ(s.body(2),
+              "<mtr token=\"a&amp;b&quot;1\">\r\n<friend token=\"7\" />\r\n<friend token=\"9\" />\r\n" +
+                  ownTrack + "</mtr>");
+    EXPECT_EQ(s.body(3),
+              "<mpt token=\"a&amp;b&quot;1\">\r\n<friend token=\"9\" />\r\n"
+              "<wpt name=\"N&amp;1\" type=\"26131\" lat=\"0.000000\" lon=\"90.000000\" />\r\n</mpt>");
+    // The newest point starts the next exchange again.
+    EXPECT_EQ(s.body(4), "<mtr token=\"a&amp;b&quot;1\" min_track_id=\"7\" min_wpt_id=\"4\">\r\n"
+                         "<friend token=\"7\" />\r\n<friend token=\"9\" />\r\n" +
+                             ownTrack + "</mtr>");
+
+    std::vector<std::pair<std::uint32_t, Monitoring::Friend>> friends;
+    s.system.getFriends(friends);
+    ASSERT_EQ(friends.size(), 2u);
+    EXPECT_EQ(friends[1].second.name, u"B&o");
+    EXPECT_EQ(friends[0].second.track->count(), 2u) << "a chunk sent twice is stored once";
+    EXPECT_EQ(friends[0].second.lastTrackId, 6u);
+    ASSERT_EQ(friends[1].second.points->count(), 1u);
+    EXPECT_EQ(friends[1].second.points->points()[0].name, u"Gate");
+    for (const char* line :
+         {"Friend tracks come in wrong order (token: 7, id: 6, size: 40)",
+          "Friend track does not inflate to its size (token: 7, size: 41)",
+          "Friend track does not inflate to its size (token: 7, size: 99999999)",
+          "Unknown friend track (token: 8, size: 40)", "Friend waypoint off the globe (token: 9, id: 4)",
+          "Friend waypoints come in wrong order (token: 9, id: 2)", "Deleted waypoint 8 received",
+          "Friend added (token: 9 name: 'B&o')", "Online service connecting wait 1000 ms"})
+        EXPECT_EQ(s.log.count(line), 1u) << line;
+
+    s.system.addSeenPointId(3);
+    EXPECT_TRUE(friends[1].second.points->points()[0].deleted());
+    s.system.stop();
+    EXPECT_EQ(s.recorder.all(),
+              (std::vector<std::string>{"connected", "friends", "tracks", "points", "seen", "disconnected"}));
+}
+
+TEST(MonitoringSystem, FailedConnectsBackOffAndBadRepliesAreSurvived) {
+    Service s({{200, "<mcr token="},
+               {200, "<mcr/>"},
+               {200, "<x token=\"t\"/>"},
+               HttpServer::Reply::dropped(),
+               {200, std::string(10, '<')}});
+    s.system.start();
+    ASSERT_TRUE(s.clock.waitForWaits(8));
+    s.system.stop();
+    const std::vector<std::uint32_t> firstWaits(s.clock.waits.begin(), s.clock.waits.begin() + 8);
+    EXPECT_EQ(firstWaits, (std::vector<std::uint32_t>{1000, 1000, 2000, 4000, 8000, 16000, 32000, 32000}));
+    EXPECT_EQ(s.log.count("Invalid MCT response (11 bytes): <mcr token="), 1u);
+    EXPECT_EQ(s.log.count("Invalid MCT response (6 bytes): <mcr/>"), 1u);
+    EXPECT_EQ(s.recorder.all(), std::vector<std::string>{"state"});
+}
+
+TEST(MonitoringSystem, StopCancelsTheExchangeUnderWayAndDropsTheQueue) {
+    Service s({{200, "<mcr token=\"t\"/>"}, HttpServer::Reply::hanging(), {200, "<mft/>"}});
+    s.system.start();
+    ASSERT_TRUE(s.server.waitForRequests(2));
+    const auto before = std::chrono::steady_clock::now();
+    s.system.stop();
+    EXPECT_LT(std::chrono::steady_clock::now() - before, 1s);
+    s.server.release();
+    EXPECT_EQ(s.server.requests().size(), 2u) << "the queued track exchange was dropped";
+    EXPECT_EQ(s.recorder.all(), (std::vector<std::string>{"connected", "disconnected"}));
+}

@@ -1,0 +1,112 @@
+#include "userdata/fdTrackManager.h"
+
+#include "UserDataTestSupport.h"
+
+#include <cmath>
+
+using namespace UserDataTest;
+using TestSupport::readAll;
+
+namespace {
+
+struct ManagerFixture {
+    TestSupport::TempDir dir;
+    Core::Config config;
+    ManualClock clock;
+    std::u16string folder = wide(dir.path());
+
+    std::unique_ptr<fdTrackManager> make() {
+        return std::make_unique<fdTrackManager>(folder, config.root(), clock);
+    }
+};
+
+TEST(TrackManager, RecordingRuleBoundaries) {
+    const float step =
+        fdTrackManager::distanceMetres({walkFix(0).x, walkFix(0).y}, {walkFix(1).x, walkFix(1).y});
+    // state, interval, least distance, fixes one second apart, recorded
+    const std::tuple<int, int, float, int, std::uint32_t> cases[] = {
+        {0, 5000, 0, 11, 3},                      // 0, 5000 and exactly 10000 ms
+        {0, 5001, 0, 11, 2},                      // 0 and 6000 ms
+        {1, 0, step, 4, 4},                       // exactly the least distance records
+        {1, 0, std::nextafter(step, 1e9f), 4, 1}, // just short of it
+        {2, 99999, 1e9f, 5, 5},
+    };
+    for (const auto& [state, interval, minDist, fixes, recorded] : cases) {
+        ManagerFixture f;
+        auto manager = f.make();
+        manager->setState(state);
+        manager->setInterval(interval);
+        manager->setMinDist(minDist);
+        manager->startTrack(u"a.kvt");
+        for (int i = 0; i < fixes; ++i) {
+            f.clock.now = 1000u * static_cast<std::uint32_t>(i) - 3000u; // crosses the tick wrap
+            manager->onFix(false, walkFix(state == 1 ? i % 2 : i));      // distance cases go back and forth
+        }
+        EXPECT_EQ(manager->track(0).pointCount, recorded) << state << " " << interval;
+    }
+}
+
+TEST(TrackManager, NewTracksGetUniqueNamesAndAreStoredWithTheirProperties) {
+    ManagerFixture f;
+    f.config.root()->set("tracker_color", 13); // past the palette: wraps to green
+    f.config.root()->set("tracker_size", 4);
+    f.config.root()->set("tracker_state", 2);
+    auto manager = f.make();
+    EXPECT_EQ(manager->newTrackName(f.clock.local), u"20261207-010203.kvt");
+    f.dir.write("20261207-010203.kvt", "");
+    f.dir.write("20261207-010203-2.kvt", "");
+    const std::u16string name = manager->newTrackName(f.clock.local);
+    EXPECT_EQ(name, u"20261207-010203-3.kvt");
+    manager->startTrack(name);
+    EXPECT_NE(manager->newTrackName(f.clock.local), name) << "an entry also takes its name";
+    manager->onFix(true, walkFix(0));
+    manager->onFix(true, walkFix(1));
+    manager->closeTracks();
+    const auto path = f.dir / "20261207-010203-3.kvt";
+    const std::string bytes = readAll(path);
+    ASSERT_EQ(bytes.size(), 16u + 2 * 44);
+    EXPECT_EQ(hex(bytes.substr(6, 10)), "02 00 00 ff 00 ff 04 00 00 00") << "count, green, size 4, hidden";
+
+    ASSERT_TRUE(manager->setTrackShown(0, true) && manager->setTrackColour(0, 0x11223344));
+    EXPECT_FALSE(manager->setTrackShown(1, true));
+    EXPECT_EQ(readAll(path), bytes) << "files change only at the next close";
+    manager.reset();
+    EXPECT_EQ(hex(readAll(path).substr(6, 10)), "02 00 44 33 22 11 04 00 ff 00");
+    const std::string v2 = trackHeader(0, TrackFile::Version2).substr(0, 14) + "rest";
+    EXPECT_TRUE(fdTrackManager::Track::storeShowFlag(wide(f.dir.write("v2", v2)), true, 0x11223344));
+    EXPECT_EQ(hex(readAll(f.dir / "v2").substr(6, 8)), "44 33 22 11 00 00 ff 00");
+
+    auto again = f.make();
+    ASSERT_EQ(again->trackCount(), 1u) << "empty files are not listed";
+    EXPECT_TRUE(again->track(0).shown);
+    EXPECT_TRUE(again->deleteTrack(0));
+    EXPECT_FALSE(std::filesystem::exists(path));
+}
+
+TEST(TrackManager, MissingFolderIsCreatedAndUnreadableFilesAreSkipped) {
+    ManagerFixture f;
+    f.folder = wide(f.dir / "tracks");
+    EXPECT_EQ(f.make()->trackCount(), 0u);
+    EXPECT_TRUE(std::filesystem::is_directory(f.dir / "tracks"));
+    f.dir.write("tracks/a.kvt", trackHeader(0) + trackRecords(2));
+    f.dir.write("tracks/b.kvt", "garbage");
+    f.dir.write("tracks/c.kvt", trackHeader(0));
+    std::filesystem::create_directory(f.dir / "tracks/d.kvt");
+    auto manager = f.make();
+    ASSERT_EQ(manager->trackCount(), 1u);
+    EXPECT_EQ(manager->track(0).name, u"a.kvt");
+}
+
+TEST(TrackManager, KilledRecordingKeepsEveryFlushedBlockAndIsListed) {
+    ManagerFixture f;
+    auto child = Platform::spawnDetached(MIREL_TRACK_CHILD, {f.dir.path().string(), "200"});
+    ASSERT_TRUE(child.started());
+    ASSERT_EQ(child.exitCode.get(), 128 + 9);
+    // Two blocks of 93 reached the disk; the 14 buffered fixes died with it.
+    EXPECT_EQ(std::filesystem::file_size(f.dir / "killed.kvt"), 16u + 186 * 44);
+    auto manager = f.make();
+    ASSERT_EQ(manager->trackCount(), 1u);
+    EXPECT_EQ(manager->track(0).pointCount, 186u);
+}
+
+} // namespace

@@ -1,0 +1,138 @@
+#include "userdata/fdWPManager.h"
+
+#include "UserDataTestSupport.h"
+#include "tests/support/CaptureLogger.h"
+#include "tests/support/FileSizeLimit.h"
+
+#include <random>
+
+using namespace UserDataTest;
+using TestSupport::readAll;
+
+namespace {
+
+const std::string point10 = "<wpt lat=\"10\" lon=\"20\"><name>one</name></wpt>";
+
+struct Listener : Map::WayPointsCategoriesListener {
+    int calls = 0;
+    void onCategoriesChanged() override { ++calls; }
+};
+
+struct ManagerFixture {
+    TestSupport::TempDir dir;
+    FakeStyles styles;
+    std::u16string folder = wide(dir / "waypoints");
+    Listener listener;
+
+    std::unique_ptr<fdWPManager> load() {
+        auto m = std::make_unique<fdWPManager>(&styles, wide(dir / "icons.txt"));
+        m->addListener(&listener);
+        m->load(folder);
+        return m;
+    }
+};
+
+TEST(WaypointManager, LoadsOneCategoryPerReadableFile) {
+    ManagerFixture f;
+    TestSupport::CaptureLogger log;
+    auto empty = f.load();
+    ASSERT_EQ(empty->categoryCount(), 1u);
+    EXPECT_EQ(empty->category(0).name, u"(Точки)");
+    EXPECT_TRUE(std::filesystem::is_directory(f.dir / "waypoints")) << "a missing folder is created";
+    EXPECT_TRUE(log.contains("Can't open icons file '" + (f.dir / "icons.txt").string() + "' (err 2)"));
+
+    f.dir.write("waypoints/a.b.gpx", gpxDocument(point10));
+    f.dir.write("waypoints/.hidden.gpx", gpxDocument(point10));
+    f.dir.write("waypoints/broken.gpx", "<gpx><wpt");
+    f.dir.write("waypoints/z.gpx", "<gpx/>");
+    std::filesystem::create_directory(f.dir / "waypoints/dir.gpx");
+    f.listener.calls = 0;
+    auto manager = f.load();
+    ASSERT_EQ(manager->categoryCount(), 2u);
+    EXPECT_EQ(manager->category(0).name + u"|" + manager->category(1).name, u"a.b|z");
+    EXPECT_EQ(manager->pointCount(), 1u);
+    EXPECT_TRUE(log.contains("on parsing file '" + (f.dir / "waypoints").string() + "\\broken.gpx'"));
+    EXPECT_EQ(manager->addCategory(u"z"), 1);
+    EXPECT_EQ(f.listener.calls, 1) << "loading tells; an existing category does not";
+    EXPECT_EQ(manager->addCategory(u"../up"), 2);
+    EXPECT_EQ(manager->category(2).name, u"_up");
+    EXPECT_EQ(f.listener.calls, 2);
+}
+
+TEST(WaypointManager, DeletedPointsStayDeletedAndSavesAreAtomic) {
+    ManagerFixture f;
+    f.dir.write("waypoints/a.gpx", gpxDocument(point10 + point10));
+    f.dir.write("waypoints/b.gpx", gpxDocument(point10));
+    auto manager = f.load();
+    ASSERT_TRUE(manager->deletePoint(0) && manager->deletePoint(1));
+    EXPECT_EQ(manager->pointCount(), 3u) << "indexes stay";
+    EXPECT_EQ(manager->findNearestPoint(manager->point(0).position, 10), 2) << "only b's point is left";
+    const std::string untouched = readAll(f.dir / "waypoints/b.gpx");
+    manager->save(f.folder);
+    EXPECT_EQ(readAll(f.dir / "waypoints/b.gpx"), untouched) << "an unmodified category is not rewritten";
+    expectValidGpx(f.dir / "waypoints/a.gpx");
+
+    auto again = f.load();
+    EXPECT_EQ(again->pointCount(), 1u) << "the emptied category was written empty";
+    again->setNameAndComment(0, std::u16string(5000, u'x'), u"");
+    TestSupport::CaptureLogger log;
+    {
+        TestSupport::FileSizeLimit limit(1000);
+        again->save(f.folder);
+    }
+    EXPECT_EQ(readAll(f.dir / "waypoints/b.gpx"), untouched) << "a failed save leaves the old file whole";
+    EXPECT_TRUE(log.contains("Can't create GPX file"));
+    EXPECT_EQ(again->category(1).modified, 1) << "kept for the next save";
+}
+
+TEST(WaypointManager, NearestPointMatchesALinearScan) {
+    ManagerFixture f;
+    auto manager = f.load();
+    std::mt19937 random(36);
+    auto coordinate = [&random] { return static_cast<std::int32_t>(random() % 2200) - 100; };
+    for (int i = 0; i < 300; ++i)
+        manager->addPoint(u"p", Map::Point{coordinate(), coordinate()}, u"", 0);
+    for (int i = 0; i < 300; i += 7)
+        manager->deletePoint(i);
+    auto squared = [&](std::int32_t index, Map::Point q) {
+        const Map::Point p = manager->point(index).position;
+        return std::int64_t{p.x - q.x} * (p.x - q.x) + std::int64_t{p.y - q.y} * (p.y - q.y);
+    };
+    for (int query = 0; query < 200; ++query) {
+        const Map::Point q{coordinate(), coordinate()};
+        const std::int32_t radius = static_cast<std::int32_t>(random() % 150);
+        std::int64_t best = std::int64_t{radius} * radius;
+        for (std::int32_t i = 0; i < 300; ++i)
+            if (!manager->point(i).deleted()) best = std::min(best, squared(i, q));
+        const std::int32_t found = manager->findNearestPoint(q, radius);
+        ASSERT_EQ(found < 0 ? std::int64_t{radius} * radius : squared(found, q), best) << query;
+    }
+    const Map::Point on = manager->point(1).position;
+    EXPECT_EQ(manager->findNearestPoint(on, 0), -1) << "radius 0 finds nothing, not even a point right there";
+    EXPECT_EQ(manager->findNearestPoint(on, 1), 1);
+}
+
+TEST(WaypointManager, ImageIndexIsTheIconListPositionAfterARestart) {
+    ManagerFixture f;
+    f.styles.loadable = {"pois/icons/a.bmp", "pois/icons/sub/b.bmp"};
+    f.dir.write("icons.txt", "a.bmp\r\n\nmissing.bmp\nsub/b.bmp");
+    f.dir.write("waypoints/w.gpx", gpxDocument(point10 + point10));
+    auto manager = f.load();
+    ASSERT_EQ(manager->typeIconCount(), 2u) << "consecutive repeats are dropped";
+    ASSERT_EQ(manager->icons().size(), 4u);
+    EXPECT_EQ(manager->iconNames(), (std::vector<std::u16string>{u"a.bmp", u"sub/b.bmp"}));
+    ASSERT_TRUE(manager->setImage(0, 3) && manager->setImage(1, 1));
+    EXPECT_FALSE(manager->setImage(0, 4));
+    EXPECT_EQ(manager->pointImage(1), manager->icons()[1]);
+    manager->save(f.folder);
+
+    auto restarted = f.load();
+    EXPECT_EQ(restarted->storedPoint(0).imageIndex, 3);
+    EXPECT_EQ(restarted->pointImage(0), restarted->icons()[3]);
+    EXPECT_EQ(restarted->storedPoint(1).imageIndex, -1) << "a type icon is not kept by the file";
+    restarted->setType(0, FuelType);
+    EXPECT_EQ(restarted->pointImage(0), f.styles.poiStyle(FuelType)->icon);
+    EXPECT_EQ(restarted->storedPoint(0).imageUrl, u"sub/b.bmp");
+}
+
+} // namespace

@@ -1,0 +1,187 @@
+// Computes a route over an atlas folder and prints it; can draw it over the
+// map as the map page does.
+//
+//   route-atlas ATLAS_FOLDER FROM TO [--mode N] [--picture OUT.bmp] [--data DIR]
+//
+// FROM and TO are LAT,LON in degrees; each is bound to its nearest road.
+// Prints the route's length, an estimated driving time, the number of
+// manoeuvres and the points of its line (LAT,LON per line).
+
+#include "core/Config.h"
+#include "map/Projection.h"
+#include "routing/AtlasRoute.h"
+#include "routing/Minimap.h"
+#include "routing/NearestRoad.h"
+#include "routing/RoadMapHolder.h"
+#include "routing/RouteComputation.h"
+#include "tools/render-atlas/AtlasRendering.h"
+
+#include <SDL.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace {
+
+int usage() {
+    std::fprintf(stderr, "usage: route-atlas ATLAS_FOLDER FROM_LAT,LON TO_LAT,LON [--mode 0|1|2] "
+                         "[--picture OUT.bmp] [--data DIR]\n");
+    return 2;
+}
+
+std::optional<Map::GeoPoint> parsePlace(const char* text) {
+    double lat = 0, lon = 0;
+    if (std::sscanf(text, "%lf,%lf", &lat, &lon) != 2) return std::nullopt;
+    return Map::GeoPoint{static_cast<float>(lat), static_cast<float>(lon)};
+}
+
+// Driving speed in km/h by routing class (0 fastest), for the time shown.
+constexpr double kSpeeds[8] = {100, 80, 65, 55, 45, 35, 25, 15};
+
+struct Summary {
+    std::uint32_t metres = 0;
+    double seconds = 0;
+    std::uint32_t manoeuvres = 0;
+    std::vector<Map::GeoPoint> line;
+};
+
+Summary summarise(const Path& path) {
+    Summary s;
+    for (const PathPart& part : path.parts) {
+        s.metres += part.lengthMetres;
+        if (part.manoeuvre != 0) ++s.manoeuvres;
+        std::uint8_t roadClass = 4;
+        if (RoadMapHolder* holder = part.map != nullptr ? RoadMapHolder::of(*part.map) : nullptr)
+            if (holder->graph() != nullptr)
+                if (const RoadGraph::SegmentRecord* head = holder->graph()->segmentHeadRecord(part.segmentId))
+                    roadClass = head->attributes.road & RoadGraph::RoadFlag::ClassMask;
+        s.seconds += part.lengthMetres / (kSpeeds[roadClass] / 3.6);
+        const Map::LevelFrame frame = Map::LevelFrame::of(*part.level);
+        const float cell = std::ldexp(1.0f, frame.cellShift);
+        std::vector<Map::GeoPoint> points;
+        for (const PathPolyline& line : part.polylines)
+            for (const Map::LocalPoint& p : line.points)
+                points.push_back(Map::Projection::toGeo(
+                    frame.toGlobal({static_cast<float>(line.cellX) * cell + p.x, static_cast<float>(line.cellY) * cell + p.y})));
+        if (!part.forward) std::reverse(points.begin(), points.end());
+        for (const Map::GeoPoint& g : points)
+            if (s.line.empty() || !(s.line.back() == g)) s.line.push_back(g);
+    }
+    return s;
+}
+
+// Loads the atlas with its minimap, binds the two places and computes the
+// route; false (with a message) when that fails.
+bool route(AtlasRendering::Session& session, Core::Config& config, Map::GeoPoint from, Map::GeoPoint to,
+           Path& path) {
+    Map::KVAtlas& atlas = session.atlas();
+    atlas.services().interMapGraph = std::make_unique<Minimap>();
+    atlas.services().interMapGraph->build(atlas);
+    PathPoint points[2];
+    const Map::GeoPoint places[2] = {from, to};
+    for (int i = 0; i < 2; ++i) {
+        Map::Routing::RoadBinding binding;
+        if (!Map::Routing::bindToNearestRoad(atlas, Map::Projection::fromGeo(places[i].latitude, places[i].longitude),
+                                             binding) ||
+            (points[i] = boundPoint(atlas, binding)).map == nullptr) {
+            std::fprintf(stderr, "route-atlas: no road near %.6f,%.6f\n", places[i].latitude, places[i].longitude);
+            return false;
+        }
+    }
+    if (!Map::Routing::computePath(atlas, *config.root(), points[0], points[1], path, false)) {
+        const std::int32_t status = Map::Routing::routingResult().status;
+        std::fprintf(stderr, "route-atlas: no route (status %d %s)\n", status,
+                     Map::Routing::statusMessageKey(status));
+        return false;
+    }
+    return true;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    if (argc < 4) return usage();
+    const std::string atlasFolder = argv[1];
+    const auto from = parsePlace(argv[2]);
+    const auto to = parsePlace(argv[3]);
+    if (!from || !to) return usage();
+    std::string data = (std::filesystem::path(argv[0]).parent_path() / ".." / "app" / "data").string();
+    std::string picture;
+    int mode = 1;
+    for (int i = 4; i < argc; ++i) {
+        const std::string arg = argv[i];
+        if (arg == "--mode" && i + 1 < argc) {
+            mode = std::atoi(argv[++i]);
+            if (mode < 0 || mode > 2) return usage();
+        } else if (arg == "--picture" && i + 1 < argc) {
+            picture = argv[++i];
+        } else if (arg == "--data" && i + 1 < argc) {
+            data = argv[++i];
+        } else {
+            return usage();
+        }
+    }
+    if (SDL_Init(SDL_INIT_NOPARACHUTE) != 0) {
+        std::fprintf(stderr, "SDL_Init failed: %s\n", SDL_GetError());
+        return 1;
+    }
+    int status = 0;
+    try {
+        Core::Config config;
+        config.root()->child("Routing")->set("routing_mode", mode);
+        AtlasRendering::ViewSettings view;
+        Summary summary;
+        {
+            AtlasRendering::Session session(atlasFolder, data, view);
+            Path path;
+            if (!route(session, config, *from, *to, path)) throw std::runtime_error("no route");
+            summary = summarise(path);
+            const auto& r = Map::Routing::routingResult();
+            const auto seconds = static_cast<unsigned>(std::lround(summary.seconds));
+            std::printf("Route: %u m, %u:%02u:%02u, %u manoeuvres (loading %u ms, searching %u ms, building %u ms)\n",
+                        summary.metres, seconds / 3600, seconds / 60 % 60, seconds % 60, summary.manoeuvres,
+                        r.loadingMs, r.searchingMs, r.buildingMs);
+            for (const Map::GeoPoint& g : summary.line)
+                std::printf("%.6f,%.6f\n", g.latitude, g.longitude);
+        }
+        if (!picture.empty() && !summary.line.empty()) {
+            // A second session whose view frames the whole route.
+            float south = 90, north = -90, west = 180, east = -180;
+            for (const Map::GeoPoint& g : summary.line) {
+                south = std::min(south, g.latitude);
+                north = std::max(north, g.latitude);
+                west = std::min(west, g.longitude);
+                east = std::max(east, g.longitude);
+            }
+            view.latitude = (south + north) / 2;
+            view.longitude = (west + east) / 2;
+            const double metresHigh = (north - south) * 111195.0;
+            const double metresWide = (east - west) * 111195.0 * std::cos(*view.latitude * 0.017453292);
+            view.metresPer40Pixels = static_cast<float>(
+                std::max({metresWide / view.width, metresHigh / view.height, 0.5}) * 40.0 * 1.6);
+            AtlasRendering::Session session(atlasFolder, data, view);
+            Path path;
+            if (!route(session, config, *from, *to, path)) throw std::runtime_error("no route");
+            RouteLine line(path, session.atlas());
+            session.renderer().services().route = &line;
+            session.resetView();
+            session.draw();
+            session.renderer().services().route = nullptr;
+            if (SDL_SaveBMP(session.screen(), picture.c_str()) != 0) {
+                std::fprintf(stderr, "cannot write %s: %s\n", picture.c_str(), SDL_GetError());
+                status = 1;
+            }
+        }
+    } catch (const std::exception& e) {
+        if (std::string(e.what()) != "no route") std::fprintf(stderr, "route-atlas: %s\n", e.what());
+        status = 1;
+    }
+    SDL_Quit();
+    return status;
+}

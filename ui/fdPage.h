@@ -1,0 +1,61 @@
+#pragma once
+// Pages and template windows: the two kinds of window built from the design
+// by running its widget creators.
+
+#include "ui/DesignTypes.h"
+#include "ui/fdWindowBase.h"
+
+namespace Ui {
+
+class fdPage : public fdWindowPage {
+public:
+    // Attached to the interface at once; filled with 0x0073A6 (RGB).
+    fdPage(fdInterface* ui, std::string name, DesignContext* context);
+
+    virtual void onShow() {}
+    virtual void onHide() {}
+    virtual void beforeBuild() {}
+    virtual void afterBuild() {}
+
+    // Runs once per page: the font, then every creator's create, then every
+    // creator's link, in document order.
+    void build(const PageDescription& description);
+    bool built() const { return m_built; }
+    DesignContext* designContext() const { return m_context; }
+
+    // Runs the commands every page understands: "close" (quit), "hide" (to
+    // the tray) and "back" (the previous page). True when the name was one
+    // of them.
+    bool handleCommonCommand(const std::string& name);
+    // The common commands; pages override it for their own and fall back
+    // to it.
+    void childClicked(const std::string& name) override;
+
+protected:
+    DesignContext* m_context;
+    bool m_built = false;
+};
+
+// A window made from a design template; clicks of its children reach its
+// parent as its own name, and the child's name is kept for the parent to
+// ask.
+class TemplateWindow : public fdWindowPage {
+public:
+    // Builds the children and moves the window to the template's place;
+    // the caller runs relayout afterwards.
+    TemplateWindow(const TemplateDescription& description, fdWindowBase* parent, std::string name, fdInterface* ui,
+                   DesignContext* context);
+
+    void childClicked(const std::string& name) override;
+    void childPressed(const std::string& name) override;
+    void childReleased(const std::string& name) override;
+
+    const std::string& lastChild() const { return m_lastChild; }
+    fdWindowBase* background() const { return m_background; }
+
+private:
+    std::string m_lastChild;
+    fdWindowBase* m_background = nullptr;
+};
+
+} // namespace Ui
