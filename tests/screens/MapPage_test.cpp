@@ -44,7 +44,10 @@ struct FakeCar : MapCarSource {
 struct FakeSound : Ui::SoundPlayer {
     std::vector<std::pair<int, int>> played; // priority, id
     bool menuSoundsOn() const override { return true; }
-    void play(int priority, const std::vector<int>& ids) override { played.emplace_back(priority, ids.at(0)); }
+    bool play(int priority, const std::vector<int>& ids) override {
+        played.emplace_back(priority, ids.at(0));
+        return true;
+    }
 };
 
 struct FakeClock : Ui::DayNightSwitch::Clock {
