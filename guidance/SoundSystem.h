@@ -26,7 +26,17 @@ namespace FileSystem {
 class VirtualFs;
 }
 
+struct SDL_RWops;
+
 namespace Guidance {
+
+namespace detail {
+// Whether every chunk of the RIFF WAV stream, walked the way SDL's loader
+// reads them up to the data chunk, lies inside the stream: the loader
+// allocates each at its declared length before reading it. The stream is
+// left where it was.
+bool wavChunksFitStream(SDL_RWops* stream);
+} // namespace detail
 
 class SoundSystem : public Ui::SoundPlayer {
 public:

@@ -314,7 +314,7 @@ void fdMapNavi::findNextManeuver() {
             m_warnStack.pop_back();
     }
     if (isLateOnly(type) && m_warnStack.size() > 1)
-        m_warnStack.resize(1);
+        m_warnStack.erase(m_warnStack.begin() + 1, m_warnStack.end());
 }
 
 bool fdMapNavi::findNextPoint(const PathPosition& from) {

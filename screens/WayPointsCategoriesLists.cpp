@@ -42,8 +42,9 @@ void WayPointsCategoriesList::fillText(Ui::fdStatic& text, std::int32_t group, s
     }
     // A point without a name shows where it is.
     const Map::GeoPoint geo = Map::Projection::toGeo(point.position);
-    text.setText(u"[" + Core::formatLatitude(0, geo.latitude) + u" " + Core::formatLongitude(0, geo.longitude) +
-                 u"]");
+    std::u16string position(1, u'[');
+    position.append(Core::formatLatitude(0, geo.latitude)).append(u" ").append(Core::formatLongitude(0, geo.longitude));
+    text.setText(position.append(u"]"));
 }
 
 bool WayPointsCategoriesList::hasDescription(std::int32_t group, std::int32_t item) const {

@@ -619,8 +619,9 @@ bool Engine::sameObject(const MapAndOffset& first, const MapAndOffset& added) {
 
 std::u16string Engine::identity(const MapAndOffset& ref) {
     // Unreadable: a key no other object has.
-    const std::u16string alone =
-        u"\x01" + Core::utf8ToWide(std::to_string(ref.map) + ":" + std::to_string(ref.offset));
+    // Appended, not prefixed: GCC 12 at -O3 misreads a prefix insert.
+    std::u16string alone(1, u'\x01');
+    alone += Core::utf8ToWide(std::to_string(ref.map) + ":" + std::to_string(ref.offset));
     Map::KvMap* map = mapOf(ref.map);
     if (map == nullptr) return alone;
     AddressSectionReader& address = map->addressReader();

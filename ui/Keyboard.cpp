@@ -209,7 +209,7 @@ void Keyboard::showKeys() {
             const std::size_t last = i + (key.rowSpan - 1u) * columns + key.columnSpan - 1u;
             auto* lastCell = findChild(std::to_string(last));
             if (!key.widget && cell && lastCell) {
-                key.widget = new fdButtonX(this, "s" + std::to_string(i), true, ui());
+                key.widget = new fdButtonX(this, std::string(1, 's').append(std::to_string(i)), true, ui());
                 for (int look = 0; look < 3; ++look)
                     key.widget->look(look) = cell->look(look);
                 key.widget->spanSiblings(*cell, *lastCell);

@@ -28,7 +28,11 @@ std::u16string PoiTypesGroupsList::categoryName(std::uint16_t category) const {
 void PoiTypesGroupsList::buildGroups(const FilterPredicate& filter) {
     m_groups.clear();
     const Render::StyleSet* set = m_styles.activeSet() ? m_styles.activeSet() : &m_styles.daySet();
-    for (const auto& [type, style] : set->poiStyles) {
+    for (const auto& entry : set->poiStyles) {
+        // Named through the entry: clang 14 lets no lambda capture a
+        // structured binding.
+        const auto type = entry.first;
+        const Render::PoiStyle& style = entry.second;
         if (!filter.accept(type))
             continue;
         auto group = std::find_if(m_groups.begin(), m_groups.end(),

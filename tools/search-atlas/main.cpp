@@ -64,7 +64,7 @@ void printRows(TextSearch::Engine& engine, std::size_t limit) {
         std::string maps;
         if (refs != nullptr)
             for (const Map::MapAndOffset& ref : *refs)
-                maps += " " + std::to_string(ref.map) + ":" + std::to_string(ref.offset);
+                maps.append(" ").append(std::to_string(ref.map)).append(":").append(std::to_string(ref.offset));
         std::printf("    %s | %s | (%d, %d) |%s\n", utf8(row.text).c_str(), utf8(row.detail).c_str(),
                     row.point.x, row.point.y, maps.c_str());
     }
