@@ -127,16 +127,26 @@ namespace detail {
 bool wavChunksFitStream(SDL_RWops* stream) {
     const int start = SDL_RWtell(stream);
     const int end = SDL_RWseek(stream, 0, RW_SEEK_END);
-    bool fits = start >= 0 && end >= start;
-    // After "RIFF", the RIFF size and "WAVE".
-    for (std::int64_t at = std::int64_t{start} + 12; fits && at + 8 <= end;) {
-        std::uint8_t header[8];
+    std::uint8_t header[8];
+    // The chunks follow "RIFF", its size and "WAVE"; the loader also takes
+    // "WAVE" right after the first word.
+    std::int64_t at = std::int64_t{start} + 12;
+    if (start >= 0 && SDL_RWseek(stream, start, RW_SEEK_SET) >= 0 && SDL_RWread(stream, header, 1, 8) == 8 &&
+        std::memcmp(header + 4, "WAVE", 4) == 0)
+        at = std::int64_t{start} + 8;
+    // The loader reads chunk after chunk until the data chunk: past the end
+    // it would take a length from bytes it never read.
+    bool fits = false;
+    while (start >= 0 && at + 8 <= end) {
         if (SDL_RWseek(stream, static_cast<int>(at), RW_SEEK_SET) < 0 || SDL_RWread(stream, header, 1, 8) != 8)
             break;
         const std::uint32_t length = header[4] | header[5] << 8 | header[6] << 16 | std::uint32_t{header[7]} << 24;
-        fits = length <= end - (at + 8);
-        if (std::memcmp(header, "data", 4) == 0)
+        if (length > end - (at + 8))
             break;
+        if (std::memcmp(header, "data", 4) == 0) {
+            fits = true;
+            break;
+        }
         at += 8 + std::int64_t{length};
     }
     SDL_RWseek(stream, start, RW_SEEK_SET);

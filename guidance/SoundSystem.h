@@ -31,10 +31,10 @@ struct SDL_RWops;
 namespace Guidance {
 
 namespace detail {
-// Whether every chunk of the RIFF WAV stream, walked the way SDL's loader
-// reads them up to the data chunk, lies inside the stream: the loader
-// allocates each at its declared length before reading it. The stream is
-// left where it was.
+// Whether the RIFF WAV stream has a data chunk and every chunk up to it,
+// walked the way SDL's loader reads them, lies inside the stream: the
+// loader allocates each at its declared length before reading it. The
+// stream is left where it was.
 bool wavChunksFitStream(SDL_RWops* stream);
 } // namespace detail
 

@@ -84,6 +84,14 @@ const char* unusableBmp(const SDL_Surface* s) {
     if (f->BytesPerPixel != (f->BitsPerPixel + 7) / 8 ||
         (f->BitsPerPixel <= 8 && (f->palette == nullptr || f->palette->ncolors <= 0)))
         return "BMP bit count is not a depth";
+    // Colour masks wider than eight bits (from a damaged bit-field header)
+    // give losses SDL computes below zero: shifts no pixel code may take.
+    for (const Uint8 loss : {f->Rloss, f->Gloss, f->Bloss, f->Aloss})
+        if (loss > 8)
+            return "BMP colour masks are not channels";
+    for (const Uint8 shift : {f->Rshift, f->Gshift, f->Bshift, f->Ashift})
+        if (shift > 31)
+            return "BMP colour masks are not channels";
     if (s->pitch == 0 || s->w <= 0 || s->h <= 0 || s->pitch < s->w * f->BytesPerPixel)
         return "BMP has no rows";
     return nullptr;

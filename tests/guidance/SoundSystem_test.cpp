@@ -145,8 +145,8 @@ TEST_F(SoundSystemTest, CapturedOutputPlaysListsInOrder) {
 
 // Damaged sample files and schemas are read or refused, never crash (run
 // under ASan and UBSan).
-// Chunk lengths beyond the file are found before SDL's loader would
-// allocate them; sound files fit.
+// Chunk lengths beyond the file, or a walk that would run past it, are found
+// before SDL's loader would allocate them; sound files fit.
 TEST(WavChunks, LengthsBeyondTheFileAreFound) {
     const std::string good = levelWav(11025, 1, 8, 77, 300);
     auto withLength = [&](std::size_t at, std::uint32_t length) {
@@ -164,8 +164,9 @@ TEST(WavChunks, LengthsBeyondTheFileAreFound) {
                  {withLength(16, 0x7FFFFFF0u), false}, // the format chunk
                  {withLength(data + 4, static_cast<std::uint32_t>(good.size() - data - 8)), true},
                  {withLength(data + 4, static_cast<std::uint32_t>(good.size() - data - 7)), false},
-                 {good.substr(0, 20), false}, // the format chunk cut off
-                 {good.substr(0, 10), true}}; // no chunk to judge: the loader refuses it
+                 {good.substr(0, 20), false},   // the format chunk cut off
+                 {good.substr(0, data), false}, // no data chunk: the loader would read on past the end
+                 {good.substr(4, 4) + good.substr(8), true}}; // "WAVE" right after the first word
     for (const auto& c : cases) {
         std::string bytes = c.bytes;
         SDL_RWops* rw = SDL_RWFromMem(bytes.data(), static_cast<int>(bytes.size()));
