@@ -162,11 +162,16 @@ bool Config::loadXml(std::string text, const std::u16string& name) {
         const auto* valueAttr = var->first_attribute("value");
         if (nameAttr == nullptr || valueAttr == nullptr)
             continue;
+        // A "&#0;" ends a name or value here as it will in the saved file;
+        // names that differ only after one are the same key.
         std::string key(nameAttr->value(), nameAttr->value_size());
+        key.resize(upToZero(key).size());
         if (oldForm)
             replaceOldSeparators(key);
+        std::string value(valueAttr->value(), valueAttr->value_size());
+        value.resize(upToZero(value).size());
         // emplace keeps a value already present: the first one wins.
-        m_impl->values.emplace(std::move(key), std::string(valueAttr->value(), valueAttr->value_size()));
+        m_impl->values.emplace(std::move(key), std::move(value));
     }
     m_impl->changed = false;
     return true;

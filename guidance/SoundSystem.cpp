@@ -122,6 +122,39 @@ const std::string& SoundSystem::fileName(int id) const {
     return id >= 0 && id < SoundCount ? m_names[static_cast<std::size_t>(id)] : none;
 }
 
+namespace detail {
+
+bool wavChunksFitStream(SDL_RWops* stream) {
+    const int start = SDL_RWtell(stream);
+    const int end = SDL_RWseek(stream, 0, RW_SEEK_END);
+    std::uint8_t header[8];
+    // The chunks follow "RIFF", its size and "WAVE"; the loader also takes
+    // "WAVE" right after the first word.
+    std::int64_t at = std::int64_t{start} + 12;
+    if (start >= 0 && SDL_RWseek(stream, start, RW_SEEK_SET) >= 0 && SDL_RWread(stream, header, 1, 8) == 8 &&
+        std::memcmp(header + 4, "WAVE", 4) == 0)
+        at = std::int64_t{start} + 8;
+    // The loader reads chunk after chunk until the data chunk: past the end
+    // it would take a length from bytes it never read.
+    bool fits = false;
+    while (start >= 0 && at + 8 <= end) {
+        if (SDL_RWseek(stream, static_cast<int>(at), RW_SEEK_SET) < 0 || SDL_RWread(stream, header, 1, 8) != 8)
+            break;
+        const std::uint32_t length = header[4] | header[5] << 8 | header[6] << 16 | std::uint32_t{header[7]} << 24;
+        if (length > end - (at + 8))
+            break;
+        if (std::memcmp(header, "data", 4) == 0) {
+            fits = true;
+            break;
+        }
+        at += 8 + std::int64_t{length};
+    }
+    SDL_RWseek(stream, start, RW_SEEK_SET);
+    return fits;
+}
+
+} // namespace detail
+
 bool SoundSystem::load(int id, Sample& sample) {
     const std::string& name = fileName(id);
     if (Log::enabledFor(Log::Info))
@@ -130,6 +163,12 @@ bool SoundSystem::load(int id, Sample& sample) {
     SDL_AudioSpec spec{};
     WavBuffer wav;
     Uint32 length = 0;
+    // A chunk longer than the file would have SDL's loader allocate its
+    // declared length, gigabytes from a damaged header.
+    if (rw != nullptr && !detail::wavChunksFitStream(rw)) {
+        SDL_RWclose(rw);
+        rw = nullptr;
+    }
     if (rw == nullptr || SDL_LoadWAV_RW(rw, 1, &spec, &wav.data, &length) == nullptr) {
         Log::log(Log::Critical, "Failed to load sound file '%s' from pack", name);
         return false;

@@ -26,7 +26,17 @@ namespace FileSystem {
 class VirtualFs;
 }
 
+struct SDL_RWops;
+
 namespace Guidance {
+
+namespace detail {
+// Whether the RIFF WAV stream has a data chunk and every chunk up to it,
+// walked the way SDL's loader reads them, lies inside the stream: the
+// loader allocates each at its declared length before reading it. The
+// stream is left where it was.
+bool wavChunksFitStream(SDL_RWops* stream);
+} // namespace detail
 
 class SoundSystem : public Ui::SoundPlayer {
 public:

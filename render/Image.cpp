@@ -12,6 +12,7 @@
 #include <SDL/SDL_error.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <cstring>
 
 namespace Render {
@@ -37,22 +38,62 @@ std::uint32_t freeByteMask(const SDL_PixelFormat* f) { return ~(f->Rmask | f->Gm
 // what would exhaust memory when converted or multiplied.
 constexpr std::uint64_t MaxImagePixels = std::uint64_t{1} << 24;
 
-// SDL's loader takes a bit count that is no real depth (2835, 6144 ...) and
-// hands back a surface of nonsense format (depth 19, 0 or 128, pitch 0) with
-// the header's dimensions, which its own conversion then crashes on. Such a
-// surface, or one larger than the file's bits can fill, is refused here.
-const char* unusableBmp(const SDL_Surface* s, std::int64_t fileBytes) {
-    switch (s->format->BitsPerPixel) {
+// SDL's loader allocates the surface the header declares before it reads a
+// row: 54 bytes can ask for gigabytes. A picture of more pixels than the
+// cap, or than the file has bits for (the loader reads no compressed BMP),
+// is refused before the loader sees it. False when so; the stream is left
+// where it was.
+bool declaredSizeFits(SDL_RWops* stream, int start, std::int64_t fileBytes) {
+    std::uint8_t h[26];
+    if (fileBytes < 0 || SDL_RWread(stream, h, 1, sizeof h) != static_cast<int>(sizeof h)) {
+        SDL_RWseek(stream, start, RW_SEEK_SET);
+        return true; // too short for a header: the loader says so itself
+    }
+    SDL_RWseek(stream, start, RW_SEEK_SET);
+    auto le = [&](int at, int bytes) {
+        std::uint32_t v = 0;
+        for (int i = bytes - 1; i >= 0; --i)
+            v = v << 8 | h[at + i];
+        return v;
+    };
+    std::int64_t width = 0, height = 0;
+    if (le(14, 4) == 12) { // the OS/2 header: 16-bit dimensions
+        width = le(18, 2);
+        height = le(20, 2);
+    } else {
+        width = static_cast<std::int32_t>(le(18, 4));
+        height = static_cast<std::int32_t>(le(22, 4));
+    }
+    const std::uint64_t pixels = static_cast<std::uint64_t>(std::abs(width)) * static_cast<std::uint64_t>(std::abs(height));
+    return pixels <= MaxImagePixels && pixels <= 8 * static_cast<std::uint64_t>(fileBytes);
+}
+
+// SDL's loader takes a bit count that is no real depth (2835, 6144, 32769
+// ...) and hands back a surface of nonsense format (depth 19, 0 or 128, pitch
+// 0, or a depth of 1 cut from 32769 with no palette) with the header's
+// dimensions, which its own conversion then crashes on. Such a surface is
+// refused here.
+const char* unusableBmp(const SDL_Surface* s) {
+    const SDL_PixelFormat* f = s->format;
+    switch (f->BitsPerPixel) {
     case 1: case 4: case 8: case 15: case 16: case 24: case 32:
         break;
     default:
         return "BMP bit count is not a depth";
     }
-    if (s->pitch == 0 || s->w <= 0 || s->h <= 0)
+    if (f->BytesPerPixel != (f->BitsPerPixel + 7) / 8 ||
+        (f->BitsPerPixel <= 8 && (f->palette == nullptr || f->palette->ncolors <= 0)))
+        return "BMP bit count is not a depth";
+    // Colour masks wider than eight bits (from a damaged bit-field header)
+    // give losses SDL computes below zero: shifts no pixel code may take.
+    for (const Uint8 loss : {f->Rloss, f->Gloss, f->Bloss, f->Aloss})
+        if (loss > 8)
+            return "BMP colour masks are not channels";
+    for (const Uint8 shift : {f->Rshift, f->Gshift, f->Bshift, f->Ashift})
+        if (shift > 31)
+            return "BMP colour masks are not channels";
+    if (s->pitch == 0 || s->w <= 0 || s->h <= 0 || s->pitch < s->w * f->BytesPerPixel)
         return "BMP has no rows";
-    const std::uint64_t pixels = std::uint64_t(s->w) * std::uint64_t(s->h);
-    if (pixels > MaxImagePixels || (fileBytes >= 0 && pixels > 8 * std::uint64_t(fileBytes)))
-        return "BMP dimensions exceed the file";
     return nullptr;
 }
 
@@ -63,10 +104,15 @@ SDL_Surface* readBmp(SDL_RWops* stream) {
     const int end = SDL_RWseek(stream, 0, RW_SEEK_END);
     const std::int64_t fileBytes = start >= 0 && end >= start ? end - start : -1;
     SDL_RWseek(stream, start, RW_SEEK_SET);
+    if (!declaredSizeFits(stream, start, fileBytes)) {
+        SDL_RWclose(stream);
+        SDL_SetError("BMP dimensions exceed the file");
+        return nullptr;
+    }
     SDL_Surface* loaded = SDL_LoadBMP_RW(stream, 1);
     if (!loaded)
         return nullptr;
-    if (const char* reason = unusableBmp(loaded, fileBytes)) {
+    if (const char* reason = unusableBmp(loaded)) {
         SDL_FreeSurface(loaded);
         SDL_SetError("%s", reason);
         return nullptr;

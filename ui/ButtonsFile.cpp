@@ -103,8 +103,11 @@ bool loadButtonsText(std::string text, ButtonBindings& bindings) {
         const auto* key = a->first_attribute("key");
         if (name == nullptr || key == nullptr)
             continue;
-        bindings.setKey(std::string_view(name->value(), name->value_size()),
-                        keyCode(std::string_view(key->value(), key->value_size())), 0);
+        // A "&#0;" ends the name: XML cannot carry the zero back into the
+        // file, which would end there for the parser on the next load.
+        const std::string_view text(name->value(), name->value_size());
+        bindings.setKey(text.substr(0, text.find('\0')), keyCode(std::string_view(key->value(), key->value_size())),
+                        0);
     }
     return true;
 }

@@ -17,7 +17,6 @@
 namespace Monitoring {
 namespace {
 
-constexpr std::uint32_t IdleWaitMs = 500;
 // Ids and tokens are printed with %d and read back signed by the service:
 // they stay below 2^31, and an id leaves room for the next one.
 constexpr std::int64_t MaxToken = std::numeric_limits<std::int32_t>::max();
@@ -184,6 +183,7 @@ void System::idle(const Platform::Event& stop) {
         }
     }
     if (!friendInfo && !exchange) {
+        constexpr std::uint32_t IdleWaitMs = 500;
         Platform::Event::waitAny({&stop, &queuedEvent()}, IdleWaitMs);
         return;
     }

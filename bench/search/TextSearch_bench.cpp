@@ -233,8 +233,8 @@ void fts5Prefix(benchmark::State& state) {
     std::size_t next = 0;
     std::uint64_t hits = 0;
     for (auto _ : state) {
-        const std::string prefix =
-            "\"" + Core::wideToUtf8(words[next++ % words.size()].substr(0, length)) + "\"*";
+        std::string prefix(1, '"');
+        prefix.append(Core::wideToUtf8(words[next++ % words.size()].substr(0, length))).append("\"*");
         sqlite3_bind_text(query, 1, prefix.c_str(), static_cast<int>(prefix.size()), SQLITE_TRANSIENT);
         while (sqlite3_step(query) == SQLITE_ROW)
             ++hits;

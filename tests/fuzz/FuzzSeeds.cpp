@@ -91,8 +91,8 @@ void fileSeeds(const fs::path& scratch) {
     put("config_xml", "config.xml", config.toXml());
 
     Ui::ButtonBindings bindings(config.root());
-    bindings.setKey("pageFind", 102);
-    bindings.setKey("menuMain", 109);
+    bindings.setKey("pageFind", 102, 0);
+    bindings.setKey("menuMain", 109, 0);
     put("buttons", "buttons.txt", Ui::buttonsText(bindings));
 
     put("messages", "messages.xml",

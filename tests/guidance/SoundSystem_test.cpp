@@ -145,6 +145,37 @@ TEST_F(SoundSystemTest, CapturedOutputPlaysListsInOrder) {
 
 // Damaged sample files and schemas are read or refused, never crash (run
 // under ASan and UBSan).
+// Chunk lengths beyond the file, or a walk that would run past it, are found
+// before SDL's loader would allocate them; sound files fit.
+TEST(WavChunks, LengthsBeyondTheFileAreFound) {
+    const std::string good = levelWav(11025, 1, 8, 77, 300);
+    auto withLength = [&](std::size_t at, std::uint32_t length) {
+        std::string bytes = good;
+        for (int i = 0; i < 4; ++i)
+            bytes[at + i] = static_cast<char>(length >> (8 * i));
+        return bytes;
+    };
+    const std::size_t data = good.find("data");
+    const struct {
+        std::string bytes;
+        bool fits;
+    } cases[] = {{good, true},
+                 {withLength(data + 4, 0xC8C8C8C8u), false},
+                 {withLength(16, 0x7FFFFFF0u), false}, // the format chunk
+                 {withLength(data + 4, static_cast<std::uint32_t>(good.size() - data - 8)), true},
+                 {withLength(data + 4, static_cast<std::uint32_t>(good.size() - data - 7)), false},
+                 {good.substr(0, 20), false},   // the format chunk cut off
+                 {good.substr(0, data), false}, // no data chunk: the loader would read on past the end
+                 {good.substr(4, 4) + good.substr(8), true}}; // "WAVE" right after the first word
+    for (const auto& c : cases) {
+        std::string bytes = c.bytes;
+        SDL_RWops* rw = SDL_RWFromMem(bytes.data(), static_cast<int>(bytes.size()));
+        EXPECT_EQ(Guidance::detail::wavChunksFitStream(rw), c.fits) << bytes.size();
+        EXPECT_EQ(SDL_RWtell(rw), 0);
+        SDL_RWclose(rw);
+    }
+}
+
 TEST_F(SoundSystemTest, MutatedFilesAreReadOrRefused) {
     TestSupport::CaptureLogger log(Log::Critical);
     SoundSystem player(*files, config.root());

@@ -121,8 +121,8 @@ TEST(Image, LoadFailuresAreLogged) {
     EXPECT_EQ(Render::loadImage(cut, display->format), nullptr);
 }
 
-// Headers SDL's loader accepts although no picture fits them: refused with
-// the loader's message, in the file's own format and converted alike.
+// Headers no picture fits, which SDL's loader takes or would allocate for:
+// refused with the loader's message, in the file's own format and converted.
 TEST(Image, NonsenseBitCountsAndSizesAreRefused) {
     TestSupport::TempDir dir;
     TestSupport::CaptureLogger log;
@@ -130,14 +130,26 @@ TEST(Image, NonsenseBitCountsAndSizesAreRefused) {
     const struct {
         std::uint16_t bitCount;
         std::int32_t width, height;
-    } cases[] = {{6144, 2, 2}, {2835, 13829, 31747}, {6272, 13829, 31747}};
+        bool pixelsAtZero; // rows read from the file's first byte on
+        bool bitFields = false; // colour masks of 32 set bits each
+    } cases[] = {{32, 2, 2, false, true},
+                 {6144, 2, 2, false},
+                 {2835, 13829, 31747, false},
+                 {6272, 13829, 31747, false},
+                 {32769, 1, 16, true}, // depth 1 (cut to eight bits) with no palette
+                 {24, 13829, 31747, false}}; // a real depth, gigabytes the file cannot fill
     for (const auto& c : cases) {
-        std::string bytes = TestSupport::solidBmp(2, 2, 24, 0xFF102030);
+        std::string bytes = c.bitFields ? TestSupport::solidBmp(2, 2, 32, 0xFFFFFFFF)
+                                        : TestSupport::solidBmp(2, 2, 24, 0xFF102030);
         for (int i = 0; i < 4; ++i) {
             bytes[18 + i] = static_cast<char>(c.width >> (8 * i));
             bytes[22 + i] = static_cast<char>(c.height >> (8 * i));
         }
         bytes[28] = static_cast<char>(c.bitCount), bytes[29] = static_cast<char>(c.bitCount >> 8);
+        if (c.pixelsAtZero)
+            bytes[10] = 0;
+        if (c.bitFields)
+            bytes[30] = 3; // the masks follow the header: the first pixels
         const std::string name = std::to_string(c.bitCount).append("-").append(std::to_string(c.width)).append(".bmp");
         const std::u16string path = widePath(dir.write(name, bytes));
         const SDL_PixelFormat* formats[] = {nullptr, display->format};

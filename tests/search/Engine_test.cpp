@@ -47,7 +47,7 @@ std::string rowText(const ResultItem& row) {
     std::string s = Core::wideToUtf8(row.text) + " | " + Core::wideToUtf8(row.detail);
     if (const auto* refs = std::get_if<Refs>(&row.objects))
         for (const Map::MapAndOffset& r : *refs)
-            s += " " + std::to_string(r.map) + ":" + std::to_string(r.offset);
+            s.append(" ").append(std::to_string(r.map)).append(":").append(std::to_string(r.offset));
     return s;
 }
 

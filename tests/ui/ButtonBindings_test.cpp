@@ -121,6 +121,22 @@ TEST(ButtonsFile, ReadsBindings) {
         EXPECT_FALSE(b.actionForKey(key(0), name));
         EXPECT_EQ(b.actions().size(), 1u);
     }
+    {
+        // A name with a zero character in it ends there, so the file
+        // written from the bindings loads back to the same bindings.
+        Fixture f;
+        ASSERT_TRUE(Ui::loadButtonsText("<actions><action name=\"pageFind&#0;x\" key=\"5\"/>"
+                                        "<action name=\"up&#0;\" key=\"6\"/></actions>",
+                                        f.bindings));
+        std::string name;
+        EXPECT_TRUE(f.bindings.actionForKey(key(5), name));
+        EXPECT_EQ(name, "pageFind");
+        EXPECT_EQ(f.bindings.up, 6);
+        const std::string text = Ui::buttonsText(f.bindings);
+        Fixture back;
+        ASSERT_TRUE(Ui::loadButtonsText(text, back.bindings));
+        EXPECT_EQ(Ui::buttonsText(back.bindings), text);
+    }
     for (const char* bad : {"<keys><action name=\"up\" key=\"1\"/></keys>", "", "<actions><action",
                             "<actions><action name=\"up\" key=\"1\"></actions>"}) {
         Fixture f;

@@ -210,7 +210,7 @@ TEST(fdButtonX, StateMachineSensitivityRoundLongPressDisabledAndRadio) {
     CheckedGroupRecord record{"g"};
     fdCheckedButton* radios[3];
     for (int i = 0; i < 3; ++i) {
-        radios[i] = new fdCheckedButton(page, "r" + std::to_string(i), true, &ui);
+        radios[i] = new fdCheckedButton(page, std::string(1, 'r').append(std::to_string(i)), true, &ui);
         radios[i]->placeInParent(10 + 50 * i, 300, 40, 20);
         radios[i]->joinGroup(record);
     }
