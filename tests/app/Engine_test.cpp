@@ -148,6 +148,18 @@ TEST_F(EngineRun, AMissingConfigIsCreatedAndATornOneKeptAside) {
     EXPECT_EQ(TestSupport::readAll(folder.data("config.xml.bak")), "<config version=\"2\"><var name=");
 }
 
+TEST_F(EngineRun, ADesignPageNoScreenCarriesIsOnlyLogged) {
+    const fs::path design = folder.data("skin/design800x480.xml");
+    std::string text = TestSupport::readAll(design);
+    text.insert(text.rfind("</design>"), "<page name=\"pageExtra\" font=\"normal\"></page>");
+    std::ofstream(design, std::ios::trunc) << text;
+    CaptureLogger log;
+    engine::fdEngine e(folder.wide());
+    EXPECT_EQ(e.init(), 0);
+    EXPECT_TRUE(log.contains("Page: pageExtra was not created!"));
+    e.shutdown();
+}
+
 TEST_F(EngineRun, StartUpFailuresEndWithTheirResult) {
     struct Row {
         const char* what;
