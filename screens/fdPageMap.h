@@ -14,6 +14,7 @@
 #include "screens/MapCarSource.h"
 #include "screens/MapGestures.h"
 #include "screens/MapNavigation.h"
+#include "screens/MapPointLookup.h"
 #include "routing/Path.h"
 #include "ui/DayNightSwitch.h"
 #include "ui/fdPage.h"
@@ -164,8 +165,9 @@ public:
     // Centres the map on the point, north up, no longer following the car;
     // with runAction the point is also selected as a tap would.
     void showPoint(Map::Point point, bool runAction);
-    // A tap's selection: the point bound to its nearest road, the address
-    // line and the path pop-up.
+    // A tap's selection: what lies there (POI, waypoint, danger point,
+    // address), the point bound to its nearest road, the street labels and
+    // the path pop-up.
     void mapPointAction(Map::Point point);
     // Screen pixels as map units at the view scale (pixels per unit).
     static std::int32_t mapRadius(std::int32_t pixels, float scale);
@@ -193,6 +195,9 @@ public:
     MapGestures& gestures() { return m_gestures; }
     Map::Point tappedPoint() const { return m_tapped; }
     const PathPoint& tappedRoutePoint() const { return m_tappedRoute; }
+    // What the last map point action found there (for the point
+    // information page).
+    const MapPointFind& tappedFind() const { return m_tappedFind; }
     Menu* menu() const { return m_menu.get(); }
     SensorsPanel* sensorsPanel() const { return m_sensorsPanel; }
     ManeuverWarn* maneuverWarn() const { return m_maneuverWarn; }
@@ -282,6 +287,7 @@ private:
     // Map state.
     Map::Point m_tapped;
     PathPoint m_tappedRoute;
+    MapPointFind m_tappedFind;
     std::uint32_t m_tapCount = 0;
     std::array<std::uint32_t, 2> m_lastWarned{0, 0};
     bool m_followGps = true;

@@ -209,20 +209,35 @@ void fdPageMap::showPoint(Map::Point point, bool runAction) {
 void fdPageMap::mapPointAction(Map::Point point) {
     if (m_menu != nullptr && m_menu->isOpen())
         return;
+    const float scale = m_services.camera != nullptr ? m_services.camera->scale() : 0.0f;
+    MapPointLookup lookup;
+    lookup.atlas = m_services.atlas;
+    lookup.waypoints = m_services.waypoints;
+    lookup.dangerPoints = m_services.dangerPoints;
+    lookup.styles = m_services.renderer != nullptr ? &m_services.renderer->styles() : nullptr;
+    lookup.poiRadius = mapRadius(m_services.config ? m_services.config->value("poi_find_distance", 50) : 50, scale);
+    lookup.waypointRadius = mapRadius(m_services.config ? m_services.config->value("wp_find_distance", 20) : 20, scale);
+    m_tappedFind = lookup.find(point);
+
     m_tapped = point;
     m_tappedRoute = PathPoint{};
     m_tappedRoute.allowForward = m_tappedRoute.allowBackward = 1;
     Map::Routing::RoadBinding binding;
     if (m_services.atlas != nullptr && Map::Routing::bindToNearestRoad(*m_services.atlas, point, binding))
         m_tappedRoute = boundPoint(*m_services.atlas, binding);
-    // No point information page yet: the edit buttons offer no "info".
-    showChild(m_editPoint, "info", false);
-    showChild(m_editPoint, "del", waypointNear(point) >= 0);
+    showChild(m_editPoint, "info", m_tappedFind.kind != MapPointFind::Kind::Nothing);
+    showChild(m_editPoint, "del", m_tappedFind.waypoint >= 0);
     const bool empty = m_services.route == nullptr || m_services.route->path().points.empty();
     openPopup(empty ? m_pathStart : m_pathContinue);
 
-    // The street labels: the address line waits for the address lookup;
-    // the nearest street is the bound road's name (empty when unreadable).
+    // The street labels: the address found there, and the bound road's
+    // name (empty when unreadable).
+    std::u16string address;
+    if (const std::u16string first = m_tappedFind.addressFirst(); !first.empty()) {
+        address = message("map_address") + u": " + first;
+        if (const std::u16string& second = m_tappedFind.addressSecond(); !second.empty())
+            address += u", " + second;
+    }
     std::u16string street;
     if (m_tappedRoute.isSet()) {
         std::u16string name;
@@ -231,7 +246,7 @@ void fdPageMap::mapPointAction(Map::Point point) {
             street = name;
         street = message("map_nearest_street") + u": " + street;
     }
-    for (auto [label, text] : {std::pair{m_upperBoxTurn, std::u16string()}, std::pair{m_upperBox, street}})
+    for (auto [label, text] : {std::pair{m_upperBoxTurn, address}, std::pair{m_upperBox, street}})
         if (auto* box = dynamic_cast<Ui::fdStatic*>(label)) {
             box->setText(text);
             box->invalidate(0);

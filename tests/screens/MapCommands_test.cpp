@@ -1,6 +1,6 @@
 // The map page built from the shipped demo design with injected time: the
 // menu, the commands and their seams to guidance, the stored route's file
-// name and the track recording.
+// name, the track recording and what a tap finds on the demo atlas.
 
 #include "screens/MapWarnings.h"
 #include "screens/SensorsPanel.h"
@@ -9,7 +9,9 @@
 #include "core/Config.h"
 #include "core/FileSystem.h"
 #include "core/ResourcesPool.h"
+#include "map/AtlasServices.h"
 #include "map/KVAtlas.h"
+#include "map/proximity/MemoryIndex.h"
 #include "render/MapCamera.h"
 #include "routing/AtlasRoute.h"
 #include "tests/support/CaptureLogger.h"
@@ -25,8 +27,10 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <fstream>
 #include <map>
+#include <numbers>
 
 using namespace Screens;
 
@@ -72,8 +76,11 @@ struct Rig {
                                   FileSystem::toWide(data + "/skin/kb_layouts.xml"), engine.description, layouts));
         messages.loadText(TestSupport::readAll(data + "/messages.xml"));
         config.root()->set("menu_autohide", autoHide);
-        config.root()->set("win_main_heap", 64);
-        atlas = std::make_unique<Map::KVAtlas>(config.root(), pool);
+        config.root()->set("win_main_heap", 1024);
+        std::filesystem::create_directories(home / "data");
+        Map::AtlasServices services;
+        services.paths = std::make_shared<Map::FolderPaths>(FileSystem::toWide(home.path().string()) + u"/");
+        atlas = std::make_unique<Map::KVAtlas>(config.root(), pool, std::move(services));
         ui.setClock([this] { return now; });
         new Ui::fdPage(&ui, "menuMain", nullptr);
         fdPageMap::Services s;
@@ -106,6 +113,7 @@ struct Rig {
     Messages messages;
     Core::Config config;
     Core::ResourcesPool pool{10};
+    TestSupport::TempDir home; // the atlas's program folder
     std::unique_ptr<Map::KVAtlas> atlas;
     MapCamera camera;
     Navigation nav;
@@ -290,5 +298,67 @@ TEST(MapCommands, WaypointReachShrinksAsTheViewZoomsIn) {
         if (near) { // back for the next case
             ASSERT_GE(waypoints.addPoint(u"gate", {1000, 1000}, u"", category), 0);
         }
+    }
+}
+
+TEST(MapCommands, TapPrefersPoiThenWaypointThenDangerPointThenAddress) {
+    // Demo town placement: metres east and north of the centre to global units.
+    const double unitsPerMetre = 107.29286 / std::cos(50.0 * std::numbers::pi / 180.0);
+    const double centreX = 10.0 / 180.0 * 2147483648.0;
+    const double centreY = std::log(std::tan(std::numbers::pi / 4 + 50.0 * std::numbers::pi / 360.0)) /
+                           std::numbers::pi * 2147483648.0;
+    auto at = [&](double east, double north) {
+        return Map::Point{static_cast<std::int32_t>(std::llround(centreX + east * unitsPerMetre)),
+                          static_cast<std::int32_t>(std::llround(centreY + north * unitsPerMetre))};
+    };
+    const Map::Point cafe = at(-200, 20), empty = at(-800, -800);
+    using Kind = MapPointFind::Kind;
+    const std::u16string cafeAddress = u"Address: Main Street 12, Linden";
+    // At 1/100 pixel per unit the POI reach is 5000 units, the waypoint's
+    // 2000. Tap offset east of the base in pixels; waypoint and danger point
+    // 10 pixels further east when set.
+    struct Case {
+        Map::Point base;
+        int pixels;
+        bool waypoint, danger;
+        Kind kind;
+        std::u16string address;
+    };
+    for (const Case& c : std::vector<Case>{
+             {cafe, 40, true, true, Kind::Poi, cafeAddress},
+             {cafe, 50, false, false, Kind::Poi, cafeAddress},
+             // Past the POI's reach: the nearest house (Main Street 21 lies
+             // at 150 m west, 15 m north) gives the address.
+             {cafe, 51, false, true, Kind::DangerPoint, u"Address: Main Street 21, Linden"},
+             {cafe, 60, true, true, Kind::Waypoint, u"Address: Main Street 21, Linden"},
+             {empty, 0, false, true, Kind::DangerPoint, u""},
+             {empty, 0, false, false, Kind::Nothing, u""},
+         }) {
+        UserDataTest::FakeStyles styles;
+        fdWPManager waypoints(&styles, u"");
+        Map::Proximity::IndexHolder danger;
+        const Map::Point tap{c.base.x + c.pixels * 100, c.base.y}, near{tap.x + 1000, tap.y};
+        if (c.waypoint) {
+            ASSERT_GE(waypoints.addPoint(u"gate", near, u"", static_cast<std::uint8_t>(waypoints.addCategory(u"A"))), 0);
+        }
+        if (c.danger) {
+            auto index = std::make_unique<Map::Proximity::MemoryIndex>();
+            index->add({near.x, near.y, 0, 10, 0});
+            danger.index = std::move(index);
+        }
+        Rig r(7, [&](fdPageMap::Services& s) {
+            s.waypoints = &waypoints;
+            s.dangerPoints = &danger;
+        });
+        ASSERT_TRUE(r.atlas->load(FileSystem::toWide(MIREL_DEMO_ATLAS_DIR)));
+        r.camera.setScale(0.01f);
+        r.page->mapPointAction(tap);
+        const MapPointFind& found = r.page->tappedFind();
+        const std::string what = std::to_string(c.pixels) + (c.base == cafe ? " cafe" : " empty");
+        EXPECT_EQ(found.kind, c.kind) << what;
+        EXPECT_EQ(found.address.texts[0] == u"Cafe Central", c.kind == Kind::Poi) << what;
+        EXPECT_EQ(r.page->findChild("edit_point")->findChild("info")->visible(), c.kind != Kind::Nothing) << what;
+        EXPECT_EQ(r.page->findChild("edit_point")->findChild("del")->visible(), c.waypoint) << what;
+        EXPECT_EQ(dynamic_cast<Ui::fdStatic*>(r.page->findChild("upper_box_turn"))->text(), c.address) << what;
     }
 }

@@ -1,0 +1,140 @@
+// The tapped point's lookup: the map's spatial search for POIs and houses,
+// the picked map object's address, the waypoints and the danger points.
+
+#include "screens/MapPointLookup.h"
+
+#include "map/KVAtlas.h"
+#include "map/KVMap2.h"
+#include "map/file/SpatialSearchSectionReader.h"
+#include "map/proximity/Queries.h"
+#include "render/MapView.h"
+#include "render/RenderStyles.h"
+#include "userdata/fdWPManager.h"
+
+#include <cstring>
+
+namespace Screens {
+
+namespace {
+
+constexpr std::uint16_t HouseType = 0xFFFF;
+
+// Keeps the first object the nearest-first search offers strictly below the
+// limit (the search itself only offers those): later ones of the same map
+// are never nearer.
+class NearestObject : public Map::File::NnVisitor {
+public:
+    explicit NearestObject(std::uint64_t limit) : m_limit(limit) {}
+    bool wantsMore() override { return !m_found; }
+    std::uint64_t limit() override { return m_limit; }
+    void visit(std::uint32_t value, std::uint64_t squaredDistance) override {
+        if (m_found || squaredDistance >= m_limit)
+            return;
+        m_found = true;
+        object = value;
+        distance = squaredDistance;
+    }
+    bool found() const { return m_found; }
+    std::uint32_t object = 0;
+    std::uint64_t distance = 0;
+
+private:
+    std::uint64_t m_limit;
+    bool m_found = false;
+};
+
+// The nearest object of the given types over all maps of the atlas, a later
+// map's object winning only when strictly nearer; its address read.
+bool nearestObject(Map::KVAtlas& atlas, Map::Point point, std::int32_t radius,
+                   const std::vector<std::uint16_t>& types, MapPointFind& out) {
+    if (radius <= 0 || types.empty())
+        return false;
+    // A POI right on the reach still counts.
+    const std::uint64_t reach = std::uint64_t(radius) * std::uint64_t(radius) + 1;
+    bool found = false;
+    std::uint64_t best = 0;
+    const auto& maps = atlas.maps();
+    for (std::size_t m = 0; m < maps.size(); ++m) {
+        NearestObject visitor(found ? best : reach);
+        maps[m]->spatialSearchReader().nearest(visitor, point, types);
+        if (visitor.found() && (!found || visitor.distance < best)) {
+            found = true;
+            best = visitor.distance;
+            out.mapIndex = static_cast<std::uint32_t>(m);
+            out.object = visitor.object;
+        }
+    }
+    if (!found || out.object == 0 || !Map::readObjectAddress(*maps[out.mapIndex], out.object, out.address)) {
+        out.address.clear();
+        out.mapIndex = MapPointFind::NoMap;
+        out.object = 0;
+        return false;
+    }
+    return true;
+}
+
+// The address of the point item drawn under the point (a point item names
+// its address record after its caption), read from its map.
+bool pickedAddress(Map::KVAtlas& atlas, Map::Point point, Map::ObjectAddress& out) {
+    MapView::MapObject object;
+    if (!MapView::pickObjectAt(atlas.viewRecords(), point, object) || object.mapIndex >= atlas.maps().size() ||
+        object.record.type != 4 || object.record.payload == nullptr ||
+        object.record.payload + 8 > object.record.end)
+        return false;
+    std::uint32_t offset = 0;
+    std::memcpy(&offset, object.record.payload + 4, sizeof offset);
+    if (offset == 0 || !Map::readObjectAddress(*atlas.maps()[object.mapIndex], offset, out)) {
+        out.clear();
+        return false;
+    }
+    return true;
+}
+
+} // namespace
+
+std::u16string MapPointFind::addressFirst() const {
+    if (!address.texts[3].empty())
+        return address.texts[3];
+    if (address.number1 == HouseType && !address.texts[2].empty() && !address.texts[0].empty())
+        return address.texts[2] + u" " + address.texts[0];
+    return address.texts[2];
+}
+
+std::vector<std::uint16_t> MapPointLookup::tappableTypes(Render::RenderStyles* styles) {
+    std::vector<std::uint16_t> types;
+    if (styles == nullptr) {
+        types.reserve(HouseType);
+        for (std::uint32_t type = 0; type < HouseType; ++type)
+            if (type != 0x2800)
+                types.push_back(static_cast<std::uint16_t>(type));
+        return types;
+    }
+    if (const Render::StyleSet* set = styles->activeSet())
+        for (const auto& [type, style] : set->poiStyles) // a map: already sorted
+            if (style.icon != nullptr && type != 0x2800 && type != HouseType && styles->isPoiTypeShown(type))
+                types.push_back(type);
+    return types;
+}
+
+MapPointFind MapPointLookup::find(Map::Point point) const {
+    MapPointFind out;
+    if (atlas != nullptr && nearestObject(*atlas, point, poiRadius, tappableTypes(styles), out))
+        out.kind = MapPointFind::Kind::Poi;
+    if (waypoints != nullptr)
+        out.waypoint = waypoints->findNearestPoint(point, waypointRadius);
+    if (out.kind == MapPointFind::Kind::Nothing && out.waypoint >= 0)
+        out.kind = MapPointFind::Kind::Waypoint;
+    if (out.kind == MapPointFind::Kind::Nothing && dangerPoints != nullptr && dangerPoints->index != nullptr &&
+        Map::Proximity::findNearest(point, poiRadius, *dangerPoints, out.danger))
+        out.kind = MapPointFind::Kind::DangerPoint;
+    if (out.kind != MapPointFind::Kind::Poi && atlas != nullptr && !pickedAddress(*atlas, point, out.address)) {
+        // Nothing drawn there names an address: the nearest house within
+        // reach gives it.
+        MapPointFind house;
+        if (nearestObject(*atlas, point, poiRadius, {HouseType}, house))
+            out.address = house.address;
+    }
+    return out;
+}
+
+} // namespace Screens
