@@ -101,40 +101,18 @@ TEST(VirtualFs, UnusableArchivesFallBackToLooseFilesWithTheReason) {
         dir.write("comment.zip", zip.bytes());
         dir.write("comment/a.png", "loose");
     }
-    {
-        ZipWriter zip;
-        zip.add("deflated/a.png", "packed");
-        ZipWriterEntry e;
-        e.name = "deflated/b.png";
-        e.data = std::string(1000, 'b');
-        e.method = 8;
-        zip.add(e);
-        dir.write("deflated.zip", zip.bytes());
-        dir.write("deflated/a.png", "loose");
-    }
-    {
-        ZipWriter zip;
-        zip.add("long/a.png", "packed");
-        zip.add("long/" + std::string(295, 'n'), "packed");
-        dir.write("long.zip", zip.bytes());
-        dir.write("long/a.png", "loose");
-    }
     dir.write("broken.zip", "not an archive at all, just some text that is long enough");
     dir.write("broken/a.png", "loose");
     dir.write("empty.zip", "");
     dir.write("empty/a.png", "loose");
 
     VirtualFs fs(wide(dir.path()) + u"/");
-    for (const char* folder : {"comment", "deflated", "long", "broken", "empty"})
+    for (const char* folder : {"comment", "broken", "empty"})
         EXPECT_EQ(slurp(fs.open(std::string(folder) + "/a.png", ".zip")), "loose") << folder;
 
     const std::vector<std::string> expected = {
-        unusable(dir, "comment.zip",
-                 NoEndRecord),
-        unusable(dir, "deflated.zip", "entry 'deflated/b.png' is compressed (method 8)"),
-        unusable(dir, "long.zip", "name of entry 1 is 300 bytes long"),
-        unusable(dir, "broken.zip",
-                 NoEndRecord),
+        unusable(dir, "comment.zip", NoEndRecord),
+        unusable(dir, "broken.zip", NoEndRecord),
         "MapViewOfFile(0, 0) failed (err 1006)",
         "filename = '" + (dir.path() / "empty.zip").string() + "'",
     };
