@@ -209,7 +209,12 @@ namespace {
 // A client whose sends fail with scripted errors (0 means: answer 200).
 class ScriptedInternet final : public Platform::Internet {
   public:
-    struct Handle final : Platform::InternetObject {};
+    // Counts the handles still open, so none is leaked or closed twice.
+    struct Handle final : Platform::InternetObject {
+        explicit Handle(int& count) : live(++count) {}
+        ~Handle() override { --live; }
+        int& live;
+    };
 
     bool crackUrl(std::string_view url, Platform::UrlComponents& parts) override {
         return Platform::crackUrl(url, parts);
@@ -219,14 +224,14 @@ class ScriptedInternet final : public Platform::Internet {
         return true;
     }
     bool attemptConnect() override { return true; }
-    Platform::InternetHandle open(std::string_view, std::uint32_t) override { return new Handle; }
+    Platform::InternetHandle open(std::string_view, std::uint32_t) override { return new Handle(live); }
     Platform::InternetHandle connect(Platform::InternetHandle, std::string_view, std::uint16_t,
                                      std::uint32_t) override {
-        return new Handle;
+        return new Handle(live);
     }
     Platform::InternetHandle openRequest(Platform::InternetHandle, std::string_view, std::string_view,
                                          std::string_view, std::uint32_t) override {
-        return new Handle;
+        return new Handle(live);
     }
     bool closeHandle(Platform::InternetHandle handle) override {
         delete handle;
@@ -264,6 +269,7 @@ class ScriptedInternet final : public Platform::Internet {
 
     std::deque<int> errors;
     std::vector<std::string> calls;
+    int live = 0;
 };
 
 } // namespace
@@ -303,6 +309,7 @@ TEST(SendInetMessage, SendErrorsDecideBetweenRetryGoingOnlineAndGivingUp) {
     api->errors = {12030, 12031};
     EXPECT_TRUE(SendInetMessage(u"", binding, u"agent", u"POST", url, "x", response, true));
     EXPECT_EQ(api->calls, (std::vector<std::string>{"option 6 30000", "send 12030", "send 12031", "send 0"}));
+    EXPECT_EQ(api->live, 0);
 }
 
 TEST_F(SendInetMessageTest, DamagedRepliesNeverCrashAndNeverYieldMoreThanWasSent) {
