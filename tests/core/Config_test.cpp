@@ -58,22 +58,18 @@ TEST(Config, TypedLookups) {
     for (const auto& [key, value] : {std::pair{"i", "42abc"}, {"neg", "-7"}, {"f", "  -12.25"}, {"word", "abc"},
                                      {"blob", "YW Jj"}})
         root->set(key, std::string(value));
-    int i = 9;
-    EXPECT_TRUE(root->get("i", i));
-    EXPECT_EQ(i, 42);
-    EXPECT_FALSE(root->get("word", i));
-    EXPECT_EQ(i, 0);
-    i = 9;
-    EXPECT_FALSE(root->get("missing", i));
-    EXPECT_EQ(i, 9);
-    float f = 0;
-    EXPECT_TRUE(root->get("f", f));
-    EXPECT_FLOAT_EQ(f, -12.25f);
-    EXPECT_FALSE(root->get("word", f));
-    bool b = false;
-    EXPECT_TRUE(root->get("neg", b));
-    EXPECT_TRUE(b);
-    EXPECT_FALSE(root->get("word", b));
+    // What get answers, and what it leaves in a variable that held `start`.
+    auto got = [&](const char* key, auto start) {
+        const bool found = root->get(key, start);
+        return std::pair{found, start};
+    };
+    EXPECT_EQ(got("i", 9), std::pair(true, 42));
+    EXPECT_EQ(got("word", 9), std::pair(false, 0));
+    EXPECT_EQ(got("missing", 9), std::pair(false, 9));
+    EXPECT_EQ(got("f", 0.0f), std::pair(true, -12.25f));
+    EXPECT_FALSE(got("word", 1.0f).first);
+    EXPECT_EQ(got("neg", false), std::pair(true, true));
+    EXPECT_FALSE(got("word", false).first);
     Bytes blob;
     EXPECT_TRUE(root->get("blob", blob));
     EXPECT_EQ(blob, (Bytes{'a', 'b', 'c'}));

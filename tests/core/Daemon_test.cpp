@@ -127,21 +127,6 @@ TEST(Daemon, OperationsQueuedFromManyThreadsAreNoneLostAndKeepEachThreadsOrder) 
     }
 }
 
-TEST(Daemon, StopRunsTheQueueBeingWorkedThroughThenEndsTheLoop) {
-    Journal journal;
-    Event running(true);
-    Daemon daemon(u"Drain");
-    daemon.start();
-    daemon.addOperation(std::make_unique<UntilStopped>(journal, running));
-    daemon.addOperation(std::make_unique<Recorded>(journal, "a"));
-    daemon.addOperation(std::make_unique<Recorded>(journal, "b"));
-    ASSERT_TRUE(running.wait(10000));
-    daemon.stop(); // returns once the long operation and the rest have run
-    EXPECT_FALSE(daemon.isRunning());
-    EXPECT_EQ(journal.snapshot(), (std::vector<std::string>{"long saw stop", "~long", "a (stopping)", "~a",
-                                                            "b (stopping)", "~b"}));
-}
-
 TEST(Daemon, OperationsQueuedWhileStoppedWaitForTheNextStartAndDieUnrunWithTheDaemon) {
     Journal journal;
     {

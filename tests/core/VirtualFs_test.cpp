@@ -101,40 +101,18 @@ TEST(VirtualFs, UnusableArchivesFallBackToLooseFilesWithTheReason) {
         dir.write("comment.zip", zip.bytes());
         dir.write("comment/a.png", "loose");
     }
-    {
-        ZipWriter zip;
-        zip.add("deflated/a.png", "packed");
-        ZipWriterEntry e;
-        e.name = "deflated/b.png";
-        e.data = std::string(1000, 'b');
-        e.method = 8;
-        zip.add(e);
-        dir.write("deflated.zip", zip.bytes());
-        dir.write("deflated/a.png", "loose");
-    }
-    {
-        ZipWriter zip;
-        zip.add("long/a.png", "packed");
-        zip.add("long/" + std::string(295, 'n'), "packed");
-        dir.write("long.zip", zip.bytes());
-        dir.write("long/a.png", "loose");
-    }
     dir.write("broken.zip", "not an archive at all, just some text that is long enough");
     dir.write("broken/a.png", "loose");
     dir.write("empty.zip", "");
     dir.write("empty/a.png", "loose");
 
     VirtualFs fs(wide(dir.path()) + u"/");
-    for (const char* folder : {"comment", "deflated", "long", "broken", "empty"})
+    for (const char* folder : {"comment", "broken", "empty"})
         EXPECT_EQ(slurp(fs.open(std::string(folder) + "/a.png", ".zip")), "loose") << folder;
 
     const std::vector<std::string> expected = {
-        unusable(dir, "comment.zip",
-                 NoEndRecord),
-        unusable(dir, "deflated.zip", "entry 'deflated/b.png' is compressed (method 8)"),
-        unusable(dir, "long.zip", "name of entry 1 is 300 bytes long"),
-        unusable(dir, "broken.zip",
-                 NoEndRecord),
+        unusable(dir, "comment.zip", NoEndRecord),
+        unusable(dir, "broken.zip", NoEndRecord),
         "MapViewOfFile(0, 0) failed (err 1006)",
         "filename = '" + (dir.path() / "empty.zip").string() + "'",
     };
@@ -169,20 +147,6 @@ TEST(VirtualFs, ReadsAnArchiveMadeByInfoZip) {
     const std::string command =
         "cd '" + (dir.path() / "make").string() + "' && zip -q -0 -r ../images.zip images";
     ASSERT_EQ(std::system(command.c_str()), 0);
-
-    // The archive does have differing extra fields for a.bmp.
-    const std::string bytes = TestSupport::readAll(dir.path() / "images.zip");
-    const std::size_t central = TestSupport::u32At(bytes, bytes.size() - 6);
-    bool differs = false;
-    for (std::size_t at = central; at + 46 <= bytes.size() && TestSupport::u32At(bytes, at) == 0x02014b50;) {
-        const std::uint16_t nameBytes = TestSupport::u16At(bytes, at + 28);
-        const std::uint16_t extraBytes = TestSupport::u16At(bytes, at + 30);
-        const std::size_t local = TestSupport::u32At(bytes, at + 42);
-        if (bytes.substr(at + 46, nameBytes) == "images/a.bmp")
-            differs = TestSupport::u16At(bytes, local + 28) != extraBytes;
-        at += 46 + nameBytes + extraBytes + TestSupport::u16At(bytes, at + 32);
-    }
-    EXPECT_TRUE(differs);
 
     VirtualFs fs(wide(dir.path()));
     EXPECT_EQ(slurp(fs.open("images/a.bmp", ".zip")), big);

@@ -5,7 +5,7 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
+#include <functional>
 #include <memory>
 #include <random>
 
@@ -79,98 +79,46 @@ TEST(ZipIndex, PlacesDataByTheLocalHeader) {
 }
 
 TEST(ZipIndex, RefusesWhatAPackageCannotHold) {
+    // One stored entry "images/a", changed by each case.
+    auto one = [](const std::function<void(ZipWriter&)>& more, const std::function<void(std::string&)>& patch) {
+        ZipWriter w;
+        w.add("images/a", "a");
+        if (more) more(w);
+        std::string b = w.bytes();
+        if (patch) patch(b);
+        return b;
+    };
+    auto centralAt = [](std::string& b, std::size_t field, std::uint32_t value) {
+        TestSupport::setU32At(b, TestSupport::u32At(b, b.size() - 6) + field, value);
+    };
     struct Case {
         const char* what;
-        std::function<std::string()> make;
+        std::string bytes;
         std::string error;
     };
     const std::vector<Case> cases = {
-        {"too small", [] { return std::string(21, 'P'); }, "file of 21 bytes is too small"},
-        {"archive comment",
-         [] {
-             ZipWriter w;
-             w.add("images/a", "a");
-             w.setComment("made by hand");
-             return w.bytes();
-         },
+        {"too small", std::string(21, 'P'), "file of 21 bytes is too small"},
+        {"archive comment", one([](ZipWriter& w) { w.setComment("made by hand"); }, {}),
          "no end of central directory record in the last 22 bytes (an archive comment is not supported)"},
         {"deflated entry",
-         [] {
-             ZipWriter w;
-             w.add("images/a", "a");
-             ZipWriterEntry e;
-             e.name = "images/c";
-             e.data = std::string(500, 'c');
-             e.method = 8;
-             w.add(e);
-             return w.bytes();
-         },
+         one([](ZipWriter& w) { w.add("images/c", std::string(500, 'c')).method = 8; }, {}),
          "entry 'images/c' is compressed (method 8)"},
-        {"long name",
-         [] {
-             ZipWriter w;
-             w.add("images/a", "a");
-             w.add("images/" + std::string(293, 'n'), "n");
-             return w.bytes();
-         },
+        {"long name", one([](ZipWriter& w) { w.add("images/" + std::string(293, 'n'), "n"); }, {}),
          "name of entry 1 is 300 bytes long"},
-        {"encrypted",
-         [] {
-             ZipWriter w;
-             w.add("images/a", "a").flags = 1;
-             return w.bytes();
-         },
+        {"encrypted", [] { ZipWriter w; w.add("images/a", "a").flags = 1; return w.bytes(); }(),
          "entry 'images/a' is encrypted"},
-        {"directory beyond the file",
-         [] {
-             ZipWriter w;
-             w.add("images/a", "a");
-             std::string b = w.bytes();
-             TestSupport::setU32At(b, b.size() - 6, 0x7FFFFFFF);
-             return b;
-         },
+        {"directory beyond the file", one({}, [](std::string& b) { TestSupport::setU32At(b, b.size() - 6, 0x7FFFFFFF); }),
          "central directory offset 2147483647 lies beyond the file"},
-        {"count beyond the directory",
-         [] {
-             ZipWriter w;
-             w.add("images/a", "a");
-             std::string b = w.bytes();
-             TestSupport::setU16At(b, b.size() - 14, 2);
-             return b;
-         },
+        {"count beyond the directory", one({}, [](std::string& b) { TestSupport::setU16At(b, b.size() - 14, 2); }),
          "central directory record 1 is cut off"},
-        {"bad local signature",
-         [] {
-             ZipWriter w;
-             w.add("images/a", "a");
-             std::string b = w.bytes();
-             b[0] = 'Q';
-             return b;
-         },
-         "bad local header signature of 'images/a'"},
-        {"data beyond the file",
-         [] {
-             ZipWriter w;
-             w.add("images/a", "a");
-             std::string b = w.bytes();
-             const std::size_t central = TestSupport::u32At(b, b.size() - 6);
-             TestSupport::setU32At(b, central + 24, 0xFFFFFFF0);
-             return b;
-         },
+        {"bad local signature", one({}, [](std::string& b) { b[0] = 'Q'; }), "bad local header signature of 'images/a'"},
+        {"data beyond the file", one({}, [&](std::string& b) { centralAt(b, 24, 0xFFFFFFF0); }),
          "data of 'images/a' lies beyond the file"},
-        {"local header beyond the file",
-         [] {
-             ZipWriter w;
-             w.add("images/a", "a");
-             std::string b = w.bytes();
-             const std::size_t central = TestSupport::u32At(b, b.size() - 6);
-             TestSupport::setU32At(b, central + 42, 0xFFFFFFFF);
-             return b;
-         },
+        {"local header beyond the file", one({}, [&](std::string& b) { centralAt(b, 42, 0xFFFFFFFF); }),
          "local header of 'images/a' lies beyond the file"},
     };
     for (const Case& c : cases) {
-        const ZipIndex index = read(c.make());
+        const ZipIndex index = read(c.bytes);
         EXPECT_FALSE(index.ok()) << c.what;
         EXPECT_EQ(index.error, c.error) << c.what;
         EXPECT_TRUE(index.entries.empty()) << c.what;

@@ -1,14 +1,13 @@
 #include "platform/Error.h"
 #include "platform/Event.h"
 #include "platform/Internet.h"
+#include "tests/support/Damage.h"
 #include "tests/support/HttpServer.h"
 
 #include <gtest/gtest.h>
 
 #include <chrono>
-#include <cstdlib>
 #include <memory>
-#include <random>
 #include <string>
 #include <thread>
 
@@ -177,25 +176,10 @@ TEST(PlatformInternet, RefusedUnresolvedTimedOutAndCancelledSendsSetWinInetError
 }
 
 TEST(PlatformInternet, DamagedUrlsAreRefusedOrGiveAHostAndPort) {
-    const char* text = std::getenv("MIREL_SEED");
-    std::mt19937 random(text ? static_cast<unsigned>(std::strtoul(text, nullptr, 10)) : 20261206u);
+    TestSupport::Damage damage(20261206u, {":", "/", "@", "[", "]", "?", "#"});
     const std::string valid = "http://user:pw@[::1]:8080/POST.php?a=1#f";
-    for (int round = 0; round < 5000; ++round) {
-        std::string url = valid;
-        for (int e = 0, edits = 1 + static_cast<int>(random() % 4); e < edits && !url.empty(); ++e) {
-            const std::size_t at = random() % url.size();
-            switch (random() % 3) {
-            case 0:
-                url[at] = static_cast<char>(random());
-                break;
-            case 1:
-                url.erase(at, 1 + random() % 6);
-                break;
-            default:
-                url.insert(at, 1, ":/@[]?#"[random() % 7]);
-                break;
-            }
-        }
+    for (std::uint64_t round = 0, rounds = TestSupport::Damage::rounds(5000); round < rounds; ++round) {
+        const std::string url = damage.apply(valid);
         UrlComponents parts;
         if (Platform::crackUrl(url, parts)) {
             EXPECT_FALSE(parts.host.empty()) << url;
