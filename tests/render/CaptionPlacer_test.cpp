@@ -86,43 +86,6 @@ TEST(CaptionPlacer, RoadCaptionsStayOnTheirSegmentAndInTheTarget) {
     EXPECT_FALSE(p.placeCaption(lost));
 }
 
-TEST(CaptionPlacer, TextAlwaysReadsFromLeftToRight) {
-    PlacerFixture forward, backward;
-    ASSERT_TRUE(forward.font);
-    // A road rising to the right, given in both directions.
-    DrawRecord up = forward.road(u"Hill Road", 100, 260, 300, 140);
-    DrawRecord down = backward.road(u"Hill Road", 300, 140, 100, 260);
-    auto p1 = forward.placer();
-    auto p2 = backward.placer();
-    ASSERT_TRUE(p1.placeCaption(up));
-    ASSERT_TRUE(p2.placeCaption(down));
-    EXPECT_GT(up.box.axisX, 0.0f);
-    EXPECT_LT(up.box.axisY, 0.0f) << "reading direction points up the hill";
-    EXPECT_FLOAT_EQ(down.box.axisX, up.box.axisX);
-    EXPECT_FLOAT_EQ(down.box.axisY, up.box.axisY);
-    const PixelSet a = pixelsWhere(forward.target.get(), dark);
-    EXPECT_EQ(a, pixelsWhere(backward.target.get(), dark));
-
-    // The text climbs with the road: its left end lies lower than its right.
-    ASSERT_FALSE(a.empty());
-    const Box box = boxOf(a);
-    const int third = (box.right - box.left) / 3;
-    double leftRows = 0, rightRows = 0;
-    int leftCount = 0, rightCount = 0;
-    for (const auto& [x, y] : a) {
-        if (x < box.left + third) {
-            leftRows += y;
-            ++leftCount;
-        } else if (x > box.right - third) {
-            rightRows += y;
-            ++rightCount;
-        }
-    }
-    ASSERT_GT(leftCount, 0);
-    ASSERT_GT(rightCount, 0);
-    EXPECT_GT(leftRows / leftCount, rightRows / rightCount + 10);
-}
-
 TEST(CaptionPlacer, LaterCandidatesWinOverlapsAndArePlacedFirst) {
     PlacerFixture f;
     ASSERT_TRUE(f.font);
@@ -203,33 +166,6 @@ TEST(CaptionPlacer, ThreeDLabelsKeepTheNearestPieceOfEachCaption) {
     EXPECT_EQ(rgbAt(f.target.get(), e.boxX + e.boxWidth / 2, e.boxY + e.boxHeight + 4), 0x000000u);
     // The far pieces drew nothing.
     EXPECT_EQ(rgbAt(f.target.get(), 50, 40), 0xFFFFFFu);
-}
-
-TEST(CaptionPlacer, ThreeDLabelFillUsesTheLabelSurfaceFormat) {
-    PlacerFixture f;
-    ASSERT_TRUE(f.font);
-    // A 16-bit target: the fill must come out orange there too.
-    OpaqueSurface target16(SDL_CreateRGBSurface(SDL_SWSURFACE, 400, 300, 16, 0xF800, 0x07E0, 0x001F, 0));
-    SDL_FillRect(target16.get(), nullptr, 0xFFFF);
-    DrawRecord main = f.road(u"Main", 0, 0, 0, 0);
-    f.table.entries[0] = entry(&main, 150, 200, 250, 200);
-    f.table.count = 1;
-    Render::CaptionPlacer p(target16.get(), *f.font, f.texts, f.captionSurface, f.table, f.placed);
-    p.view3d = true;
-    p.focus = {200, 250};
-    p.label = {10, 0xAB00C8FF};
-    std::vector<DrawRecord*> none;
-    p.place(none.data(), none.data());
-    ASSERT_EQ(p.labelsDrawn, 1);
-    const Render::Caption3dEntry& e = f.table.entries[0];
-    const std::uint32_t orange = SDL_MapRGB(target16->format, 255, 200, 0);
-    int fill = 0;
-    for (int y = e.boxY + 1; y < e.boxY + e.boxHeight - 1; ++y)
-        for (int x = e.boxX + 1; x < e.boxX + e.boxWidth - 1; ++x)
-            fill +=
-                *reinterpret_cast<const std::uint16_t*>(static_cast<const std::uint8_t*>(target16->pixels) +
-                                                        y * target16->pitch + x * 2) == orange;
-    EXPECT_GT(fill, e.boxWidth * e.boxHeight / 4);
 }
 
 TEST(CaptionPlacer, ThreeDCrossingsAndOverlapsHideLaterLabels) {

@@ -89,19 +89,3 @@ TEST(FrameStatistics, MapLinesShowTheirMarkersAndPushTheBlockUp) {
               0);
     EXPECT_EQ(s.waypoints, 9);
 }
-
-TEST(FrameStatistics, OverlayDrawsInTheLowerRightCorner) {
-    auto font = demoFont(12);
-    ASSERT_TRUE(font);
-    auto target = makeOpaque(800, 480, 0x808080);
-    Render::drawDebugInfo(sample(), target.get(), *font);
-    const PixelSet drawn = pixelsWhere(target.get(), [](std::uint32_t p) { return p != 0x808080; });
-    ASSERT_FALSE(drawn.empty());
-    const Box box = boxOf(drawn);
-    EXPECT_GE(box.left, 800 - 230);
-    EXPECT_GE(box.top, 480 - 148);
-    EXPECT_LT(box.bottom, 480 - 20 + 2);
-    // The halo colour 0xFF00C8FF is orange (red 255, green 200).
-    EXPECT_FALSE(pixelsWhere(target.get(), [](std::uint32_t p) { return p == 0xFFC800; }).empty());
-    EXPECT_FALSE(pixelsWhere(target.get(), [](std::uint32_t p) { return p == 0x000000; }).empty());
-}

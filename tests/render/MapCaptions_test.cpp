@@ -116,20 +116,6 @@ TEST(MapCaptions, RoadNameAlongTheRoadUnlessItsTypeHidesCaptions) {
     EXPECT_FALSE(t.textNearRoad(8));
 }
 
-TEST(MapCaptions, PoiNameJustAboveItsIcon) {
-    Captioned t;
-    ASSERT_TRUE(t.frame());
-    const xe::Point poi = t.screenOf(1, 1, PoiX, PoiY);
-    ASSERT_EQ(t.pixel(poi.x, poi.y), IconMagenta);
-    // Text colour in a band ending at the icon's top edge (4 pixels above
-    // the point), centred on the point's column; none below the icon.
-    EXPECT_TRUE(t.anyWhere(poiText, poi.x - 15, poi.y - 22, poi.x + 15, poi.y - 4));
-    EXPECT_FALSE(t.anyWhere(poiText, 0, poi.y - 3, Width - 1, Height - 1));
-    EXPECT_FALSE(t.anyWhere(poiText, 0, 0, Width - 1, poi.y - 30));
-    EXPECT_FALSE(t.anyWhere(poiText, 0, 0, poi.x - 25, Height - 1));
-    EXPECT_FALSE(t.anyWhere(poiText, poi.x + 25, 0, Width - 1, Height - 1));
-}
-
 TEST(MapCaptions, AFastFrameDrawsNoCaptionsAndTheFullOneAfterItDoes) {
     Captioned t;
     t.atlas->view().setSlow(true);
@@ -146,21 +132,6 @@ TEST(MapCaptions, AFastFrameDrawsNoCaptionsAndTheFullOneAfterItDoes) {
     ASSERT_TRUE(t.frame(MapDrawing::NoRedraw));
     EXPECT_TRUE(t.textNearRoad(8));
     EXPECT_TRUE(t.anyWhere(poiText, 0, 0, Width - 1, Height - 1));
-}
-
-TEST(MapCaptions, In3dTheRoadGetsOneBoxedLabel) {
-    Captioned t;
-    t.camera.setMode(1);
-    ASSERT_TRUE(t.frame());
-    EXPECT_EQ(t.renderer->counters().captions, 1);
-    // The label's fill, outlined in black, somewhere on the canvas.
-    const std::uint32_t fill = t.captions->label.fill;
-    EXPECT_TRUE(t.anyIn(fill, 0, 0, Width - 1, Height - 1));
-    // Captions off for the road's type: no label.
-    t.renderer->showPolylineText()[2] = 0;
-    ASSERT_TRUE(t.frame());
-    EXPECT_EQ(t.renderer->counters().captions, 0);
-    EXPECT_FALSE(t.anyIn(fill, 0, 0, Width - 1, Height - 1));
 }
 
 TEST(MapCaptions, AHiddenMapKeepsItsPoiCaptionsButNotItsRoadNames) {

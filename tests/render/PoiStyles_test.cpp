@@ -223,34 +223,6 @@ TEST(PoiStyles, UnknownTypesAreOnlyRememberedWhenLogged) {
     EXPECT_EQ(empty->poiStyle(0), nullptr);
 }
 
-TEST(PoiStyles, ShowWarnDefaults) {
-    StyleFixture fixture;
-    auto styles = loadPois(fixture, R"(<group id="1" name="G" sound_id="0"><poi src="icons/food.bmp" name="P">
-        <type id="0"/><type id="5"/><type id="0x2C00"/><type id="0xFFFF"/></poi></group>)");
-    styles->resetPoiTypeFlags(); // before any set is selected: the day set's types
-    const auto& table = styles->poiTypeFlags();
-    EXPECT_EQ(table.size(), 44u); // 43 shown defaults and styled type 5
-    EXPECT_TRUE(styles->isPoiTypeShown(5));
-    EXPECT_TRUE(styles->isPoiTypeShown(0x2C00));
-    EXPECT_TRUE(styles->isPoiTypeShown(0x1F00));
-    EXPECT_FALSE(styles->isPoiTypeShown(0));
-    EXPECT_EQ(table.count(0), 0u);
-    EXPECT_EQ(table.count(0xFFFF), 0u);
-    for (const auto& [type, flags] : table) {
-        EXPECT_EQ(flags.show, 1) << type;
-        EXPECT_EQ(flags.warn, 0) << type;
-    }
-
-    styles->setPoiTypeFlags(0x4400, false, true);
-    EXPECT_FALSE(styles->isPoiTypeShown(0x4400));
-    EXPECT_TRUE(styles->isPoiTypeWarned(0x4400));
-    styles->setPoiTypeFlags(0x4400, false, false);
-    EXPECT_EQ(table.count(0x4400), 0u);
-    styles->setPoiTypeFlags(0x9999, false, false);
-    EXPECT_EQ(table.count(0x9999), 0u);
-    EXPECT_FALSE(styles->isPoiTypeWarned(0x9999));
-}
-
 TEST(PoiStyles, ShowWarnBlobs) {
     auto styles = std::make_unique<Render::RenderStyles>();
     styles->applyPoiTypeFlags({}, blob({0x2C00}));
@@ -305,35 +277,4 @@ TEST(PoiStyles, ShowWarnBlobs) {
         fresh->loadPoiTypeFlags(partial);
         EXPECT_EQ(fresh->poiTypeFlags().size(), 43u);
     }
-}
-
-TEST(PoiStyles, ShowWarnThroughConfigXml) {
-    TestSupport::CaptureLogger log;
-    auto styles = std::make_unique<Render::RenderStyles>();
-    styles->applyPoiTypeFlags(blob({0x2F01, 0x0100}), blob({0xF001}));
-    Core::Config saved;
-    styles->savePoiTypeFlags(*saved.root());
-    const std::string text = saved.toXml();
-
-    Core::Config read;
-    ASSERT_TRUE(read.loadXml(text, u"config.xml"));
-    auto restored = std::make_unique<Render::RenderStyles>();
-    restored->loadPoiTypeFlags(*read.root());
-    EXPECT_EQ(restored->poiTypeFlags(), styles->poiTypeFlags());
-
-    // Hand-edited: "AQ==" decodes to the single byte 0x01, no whole type.
-    const auto edited = [](const char* show, const char* warn) {
-        return std::string("<config version=\"2\">\r\n<var name=\"show_pt\" value=\"") + show +
-               "\" />\r\n<var name=\"warn_pt\" value=\"" + warn + "\" />\r\n</config>";
-    };
-    Core::Config shortBlob;
-    ASSERT_TRUE(shortBlob.loadXml(edited("AQ==", ""), u"config.xml"));
-    restored->loadPoiTypeFlags(*shortBlob.root());
-    EXPECT_EQ(restored->poiTypeFlags().size(), 43u);
-    // "AAEv" is 00 01 2F: type 0x0100 and an odd byte that is ignored.
-    Core::Config oddBlob;
-    ASSERT_TRUE(oddBlob.loadXml(edited("AAEv", ""), u"config.xml"));
-    restored->loadPoiTypeFlags(*oddBlob.root());
-    ASSERT_EQ(restored->poiTypeFlags().size(), 1u);
-    EXPECT_TRUE(restored->isPoiTypeShown(0x0100));
 }

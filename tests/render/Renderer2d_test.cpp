@@ -127,35 +127,6 @@ TEST_P(Renderer2dTest, PolylinesThroughTheTransform) {
     EXPECT_EQ(RenderTest::countPixels(s.get(), 0), 72);
 }
 
-TEST_P(Renderer2dTest, OnePointPolylinesDrawNothing) {
-    auto s = makeSurface(GetParam(), 20, 20);
-    RenderTest::fillAll(s.get(), 0);
-    const xe::Canvas c = xe::Canvas::of(s.get());
-    const xe::Point points[1] = {{10, 10}};
-    const xe::Point normals[1] = {{0, -16}};
-    renderer().drawWidePolyline(c, points, normals, 16, 1, 4, kRed);
-    renderer().drawWidePolylineBorder(c, points, normals, 16, 1, 4, kRed);
-    renderer().drawArrows(c, points, normals, 16, 1, 2.0f, kRed);
-    const xe::ViewMatrices view{kIdentity, kIdentity, kIdentity};
-    renderer().drawDashedPolyline(c, view, 16, points, normals, 0, 1, 2.0f, 1.0f, kRed);
-    EXPECT_EQ(RenderTest::countPixels(s.get(), 0), 400);
-}
-
-TEST_P(Renderer2dTest, WidePolylineSpansTwiceTheWidth) {
-    auto s = makeSurface(GetParam(), 40, 30);
-    RenderTest::fillAll(s.get(), 0);
-    const std::uint32_t red = xe::mapColor(kRed, s.get());
-    const xe::Point points[2] = {{10, 15}, {30, 15}};
-    const xe::Point normals[1] = {{0, -16}};
-    renderer().drawWidePolyline(xe::Canvas::of(s.get()), points, normals, 16, 2, 4, kRed);
-    EXPECT_EQ(mask(s.get(), 20, 9, 1, 13, red), ".\n.\n#\n#\n#\n#\n#\n#\n#\n#\n#\n.\n.\n");
-    EXPECT_EQ(pixelAt(s.get(), 6, 15), red);
-    EXPECT_EQ(pixelAt(s.get(), 5, 15), 0u);
-    RenderTest::fillAll(s.get(), 0);
-    renderer().drawWidePolylineBorder(xe::Canvas::of(s.get()), points, normals, 16, 2, 4, kRed);
-    EXPECT_EQ(mask(s.get(), 20, 9, 1, 13, red), ".\n#\n.\n.\n.\n.\n.\n.\n.\n.\n.\n#\n.\n");
-}
-
 TEST_P(Renderer2dTest, DashedPolylineUsesHalfWidthOneAndAHalfTimesTheWidth) {
     auto s = makeSurface(GetParam(), 80, 30);
     RenderTest::fillAll(s.get(), 0);
@@ -242,32 +213,6 @@ TEST_P(Renderer2dTest, PolygonOutlineSkipsEdgesOnTheCellFrame) {
     const xe::Point frame[4] = {{0, 0}, {16, 0}, {16, 16}, {0, 16}};
     renderer().drawPolygonOutline(c, 16, frame, 4, kRed);
     EXPECT_EQ(RenderTest::countPixels(s.get(), 0), 400);
-}
-
-TEST_P(Renderer2dTest, PatternPolygonRepeatsThePattern) {
-    auto s = makeSurface(GetParam(), 72, 40);
-    RenderTest::fillAll(s.get(), 0);
-    auto pattern = makeSurface(GetParam(), 32, 32);
-    for (int y = 0; y < 32; ++y)
-        for (int x = 0; x < 32; ++x)
-            xe::plotPixel(pattern.get(), x, y, static_cast<std::uint32_t>(x * 7 + y * 3 + 1));
-    setFixedView(2.0f, 0.0f, 0.0f);
-    const xe::Point square[4] = {{1, 1}, {35, 1}, {35, 19}, {1, 19}}; // pixels 2 .. 70 x 2 .. 38
-    const xe::ViewMatrices view{kIdentity, nullptr, kIdentity};
-    xe::renderer2d().fillPatternPolygon(xe::Canvas::of(s.get()), view, square, 4, pattern.get());
-    for (int y = 2; y <= 38; ++y)
-        for (int x = 2; x < 70; ++x)
-            ASSERT_EQ(pixelAt(s.get(), x, y), static_cast<std::uint32_t>((x & 31) * 7 + (y & 31) * 3 + 1));
-    EXPECT_EQ(pixelAt(s.get(), 70, 20), 0u);
-    EXPECT_EQ(pixelAt(s.get(), 20, 39), 0u);
-}
-
-TEST_P(Renderer2dTest, FillPolygonMapsTheColour) {
-    auto s = makeSurface(GetParam(), 20, 20);
-    RenderTest::fillAll(s.get(), 0);
-    const xe::Point square[4] = {{2, 2}, {12, 2}, {12, 12}, {2, 12}};
-    xe::renderer2d().fillPolygon(xe::Canvas::of(s.get()), square, 4, 0x00FF0000); // blue
-    EXPECT_EQ(RenderTest::countPixels(s.get(), SDL_MapRGB(s->format, 0, 0, 255)), 110);
 }
 
 INSTANTIATE_TEST_SUITE_P(Depths, Renderer2dTest, ::testing::Values(16, 32));
