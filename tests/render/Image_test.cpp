@@ -5,7 +5,7 @@
 #include "core/VirtualFs.h"
 #include "render/SurfaceTransform.h"
 #include "platform/Path.h"
-#include "tests/render/SurfaceHelpers.h"
+#include "tests/render/SurfaceTestSupport.h"
 #include "tests/support/BmpWriter.h"
 #include "tests/support/CaptureLogger.h"
 #include "tests/support/TempDir.h"
@@ -35,27 +35,27 @@ TEST(Image, LoadsIntoTheGivenFormatWithTheAlphaRule) {
     SurfacePtr display = argbSurface(1, 1, true);
     SurfacePtr a(Render::loadImage(translucent, display->format));
     ASSERT_TRUE(a);
-    EXPECT_EQ(getPixel(a.get(), 0, 0), 0x80FF0000u);
-    EXPECT_EQ(getPixel(a.get(), 1, 0), 0x00000000u);
+    EXPECT_EQ(pixelAt(a.get(), 0, 0), 0x80FF0000u);
+    EXPECT_EQ(pixelAt(a.get(), 1, 0), 0x00000000u);
     EXPECT_TRUE(log.contains("Loading image file '" + dir.path().string() + "/a.bmp'"));
     EXPECT_TRUE(log.contains("Image file '" + dir.path().string() + "/a.bmp' : "));
 
     // Fourth bytes all zero: no alpha, so the picture is opaque.
     SurfacePtr b(Render::loadImage(opaque, display->format));
     ASSERT_TRUE(b);
-    EXPECT_EQ(getPixel(b.get(), 1, 1), 0xFF123456u);
+    EXPECT_EQ(pixelAt(b.get(), 1, 1), 0xFF123456u);
 
     // A format without alpha (the map surface) takes the colours only.
     SurfacePtr mapFormat = argbSurface(1, 1, false);
     SurfacePtr c(Render::loadImage(translucent, mapFormat->format));
     ASSERT_TRUE(c);
     EXPECT_EQ(c->format->Amask, 0u);
-    EXPECT_EQ(getPixel(c.get(), 0, 0) & 0xFFFFFF, 0xFF0000u);
+    EXPECT_EQ(pixelAt(c.get(), 0, 0) & 0xFFFFFF, 0xFF0000u);
 
     SurfacePtr d(Render::loadImage(rgb24, display->format));
     ASSERT_TRUE(d);
     EXPECT_EQ(d->w, 3);
-    EXPECT_EQ(getPixel(d.get(), 2, 2), 0xFF654321u);
+    EXPECT_EQ(pixelAt(d.get(), 2, 2), 0xFF654321u);
 }
 
 TEST(Image, LoadFailuresAreLogged) {

@@ -134,6 +134,21 @@ TEST(MapCaptions, AFastFrameDrawsNoCaptionsAndTheFullOneAfterItDoes) {
     EXPECT_TRUE(t.anyWhere(poiText, 0, 0, Width - 1, Height - 1));
 }
 
+TEST(MapCaptions, In3dTheRoadGetsOneBoxedLabel) {
+    Captioned t;
+    t.camera.setMode(1);
+    ASSERT_TRUE(t.frame());
+    EXPECT_EQ(t.renderer->counters().captions, 1);
+    // The label's fill, outlined in black, somewhere on the canvas.
+    const std::uint32_t fill = t.captions->label.fill;
+    EXPECT_TRUE(t.anyIn(fill, 0, 0, Width - 1, Height - 1));
+    // Captions off for the road's type: no label.
+    t.renderer->showPolylineText()[2] = 0;
+    ASSERT_TRUE(t.frame());
+    EXPECT_EQ(t.renderer->counters().captions, 0);
+    EXPECT_FALSE(t.anyIn(fill, 0, 0, Width - 1, Height - 1));
+}
+
 TEST(MapCaptions, AHiddenMapKeepsItsPoiCaptionsButNotItsRoadNames) {
     Captioned t;
     ASSERT_TRUE(t.frame());

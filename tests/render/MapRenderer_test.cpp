@@ -117,10 +117,6 @@ TEST(MapRenderer, MoveViewChangesOnlyWhatItMust) {
     EXPECT_EQ(s.page.invalidated, 2);
 }
 
-} // namespace
-
-namespace {
-
 struct Points : ProximitySource {
     std::uint32_t visitPoints(std::int32_t, std::int32_t, std::int32_t, std::int32_t,
                               const std::function<void(const ProximityPoint&)>& visit) override {
@@ -224,9 +220,5 @@ TEST(MapRenderer, DangerPointMarksFollowTheirDirectionAndHeading) {
     SDL_FreeSurface(map);
     SDL_FreeSurface(screen);
 }
-
-} // namespace
-
-namespace {
 
 } // namespace

@@ -1,47 +1,15 @@
 #include "render/RenderStyles.h"
 
 #include "core/Config.h"
-#include "core/ConfigNode.h"
 #include "tests/render/StyleFixture.h"
 #include "tests/support/CaptureLogger.h"
 
 #include <gtest/gtest.h>
 
-#include <map>
 
 using namespace RenderTest;
 
 namespace {
-
-// Settings that hold blobs only: what the show/warn table reads and writes.
-class BlobSettings : public Core::ConfigNode {
-public:
-    std::map<std::string, std::vector<std::uint8_t>> blobs;
-
-    std::shared_ptr<ConfigNode> child(const std::string&) override { return nullptr; }
-    bool has(const std::string& key) const override { return blobs.count(key) != 0; }
-    bool get(const std::string&, int&) const override { return false; }
-    bool get(const std::string&, float&) const override { return false; }
-    bool get(const std::string&, bool&) const override { return false; }
-    bool get(const std::string&, std::string&) const override { return false; }
-    bool get(const std::string& key, std::vector<std::uint8_t>& out) const override {
-        const auto it = blobs.find(key);
-        if (it == blobs.end())
-            return false;
-        out = it->second;
-        return true;
-    }
-    int value(const std::string&, int d) override { return d; }
-    float value(const std::string&, float d) override { return d; }
-    bool value(const std::string&, bool d) override { return d; }
-    const std::string& value(const std::string&, const std::string& d) override { return d; }
-    void valueBlob(const std::string&, std::vector<std::uint8_t>&) override {}
-    void set(const std::string&, int) override {}
-    void set(const std::string&, float) override {}
-    void set(const std::string&, bool) override {}
-    void set(const std::string&, const std::string&) override {}
-    void set(const std::string& key, const std::vector<std::uint8_t>& v) override { blobs[key] = v; }
-};
 
 std::unique_ptr<Render::RenderStyles> loadPois(StyleFixture& fixture, const std::string& groups,
                                                bool expect = true) {
@@ -245,10 +213,10 @@ TEST(PoiStyles, ShowWarnBlobs) {
     EXPECT_TRUE(styles->isPoiTypeWarned(0x5901));
 
     // Through the settings: save, load back into other styles.
-    BlobSettings settings;
-    styles->savePoiTypeFlags(settings);
+    Core::Config settings;
+    styles->savePoiTypeFlags(*settings.root());
     auto restored = std::make_unique<Render::RenderStyles>();
-    restored->loadPoiTypeFlags(settings);
+    restored->loadPoiTypeFlags(*settings.root());
     EXPECT_EQ(restored->poiTypeFlags().size(), 4u);
     std::vector<std::uint8_t> s2, w2;
     restored->collectPoiTypeFlags(s2, w2);
@@ -256,25 +224,24 @@ TEST(PoiStyles, ShowWarnBlobs) {
     EXPECT_EQ(w2, collectedWarn);
 
     // Empty lists are a choice the user made: nothing shown.
-    settings.blobs["show_pt"].clear();
-    settings.blobs["warn_pt"].clear();
-    restored->loadPoiTypeFlags(settings);
+    settings.root()->set("show_pt", std::vector<std::uint8_t>{});
+    settings.root()->set("warn_pt", std::vector<std::uint8_t>{});
+    restored->loadPoiTypeFlags(*settings.root());
     EXPECT_TRUE(restored->poiTypeFlags().empty());
 
     // A missing key, or a blob cut to one byte in a hand-edited config,
     // keeps the defaults.
     for (const char* damaged : {"show_pt", "warn_pt"}) {
         SCOPED_TRACE(damaged);
-        BlobSettings partial;
-        styles->savePoiTypeFlags(partial);
-        partial.blobs[damaged] = {0x01};
+        const char* other = damaged[0] == 's' ? "warn_pt" : "show_pt";
+        Core::Config partial;
+        partial.root()->set(other, blob({0x0100}));
         auto fresh = std::make_unique<Render::RenderStyles>();
-        fresh->loadPoiTypeFlags(partial);
+        fresh->loadPoiTypeFlags(*partial.root());
         EXPECT_EQ(fresh->poiTypeFlags().size(), 43u);
         EXPECT_TRUE(fresh->isPoiTypeShown(0x1400));
-        partial.blobs.erase(damaged);
-        fresh->applyPoiTypeFlags({}, {});
-        fresh->loadPoiTypeFlags(partial);
+        partial.root()->set(damaged, std::vector<std::uint8_t>{0x01});
+        fresh->loadPoiTypeFlags(*partial.root());
         EXPECT_EQ(fresh->poiTypeFlags().size(), 43u);
     }
 }

@@ -112,7 +112,7 @@ TEST(ShapeStyles, PatternsAreOwnedOnceAndChecked) {
     EXPECT_EQ(f->BitsPerPixel, fixture.mapSurface->format->BitsPerPixel);
     EXPECT_EQ(f->Rmask, fixture.mapSurface->format->Rmask);
     EXPECT_EQ(f->Amask, 0u);
-    EXPECT_EQ(getPixel(day[2].pattern, 3, 3) & 0xFFFFFF, 0x20C020u);
+    EXPECT_EQ(pixelAt(day[2].pattern, 3, 3) & 0xFFFFFF, 0x20C020u);
     // Not square, not a power of two, missing: logged, stored without pattern.
     EXPECT_EQ(day[7].pattern, nullptr);
     EXPECT_EQ(day[8].pattern, nullptr);

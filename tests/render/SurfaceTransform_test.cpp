@@ -1,6 +1,6 @@
 #include "render/SurfaceTransform.h"
 
-#include "tests/render/SurfaceHelpers.h"
+#include "tests/render/SurfaceTestSupport.h"
 #include "tests/support/CaptureLogger.h"
 
 #include <gtest/gtest.h>
@@ -26,7 +26,7 @@ TEST(SurfaceTransform, ZoomThreeToSevenUsesRoundedStepAtEveryDepth) {
 
     for (int bits : {8, 16, 32}) {
         SCOPED_TRACE(bits);
-        SurfacePtr source = surfaceOfDepth(3, 1, bits);
+        SurfacePtr source = makeSurface(bits, 3, 1);
         for (int x = 0; x < 3; ++x)
             setPixel(source.get(), x, 0, std::uint32_t(x + 1));
         SurfacePtr zoomed(Render::zoomSurface(source.get(), 7, 2));
@@ -34,8 +34,8 @@ TEST(SurfaceTransform, ZoomThreeToSevenUsesRoundedStepAtEveryDepth) {
         EXPECT_EQ(zoomed->format->BitsPerPixel, bits);
         std::vector<std::uint32_t> row0, row1;
         for (int x = 0; x < 7; ++x) {
-            row0.push_back(getPixel(zoomed.get(), x, 0) - 1);
-            row1.push_back(getPixel(zoomed.get(), x, 1) - 1);
+            row0.push_back(pixelAt(zoomed.get(), x, 0) - 1);
+            row1.push_back(pixelAt(zoomed.get(), x, 1) - 1);
         }
         EXPECT_EQ(row0, (std::vector<std::uint32_t>{0, 0, 0, 1, 1, 2, 2}));
         EXPECT_EQ(row1, row0);
@@ -43,8 +43,8 @@ TEST(SurfaceTransform, ZoomThreeToSevenUsesRoundedStepAtEveryDepth) {
 }
 
 TEST(SurfaceTransform, ZoomRefusesRectanglesOutsideTheirSurfaces) {
-    SurfacePtr source = argbSurface(4, 4), target = argbSurface(8, 8), other = surfaceOfDepth(8, 8, 16);
-    fill(target.get(), 0x01020304);
+    SurfacePtr source = argbSurface(4, 4), target = argbSurface(8, 8), other = makeSurface(16, 8, 8);
+    fillAll(target.get(), 0x01020304);
     EXPECT_FALSE(Render::zoomInto(rect(0, 0, 8, 8), target.get(), source.get(), rect(1, 0, 4, 4)));
     EXPECT_FALSE(Render::zoomInto(rect(0, 0, 4, 4), target.get(), source.get(), rect(0, -1, 2, 2)));
     EXPECT_FALSE(Render::zoomInto(rect(1, 0, 8, 8), target.get(), source.get(), rect(0, 0, 4, 4)));
@@ -54,7 +54,7 @@ TEST(SurfaceTransform, ZoomRefusesRectanglesOutsideTheirSurfaces) {
     EXPECT_FALSE(Render::zoomInto(rect(0, 0, 8, 8), other.get(), source.get(), rect(0, 0, 4, 4)));
     for (int y = 0; y < 8; ++y)
         for (int x = 0; x < 8; ++x)
-            ASSERT_EQ(getPixel(target.get(), x, y), 0x01020304u);
+            ASSERT_EQ(pixelAt(target.get(), x, y), 0x01020304u);
     // An empty destination draws nothing and is no error.
     EXPECT_TRUE(Render::zoomInto(rect(0, 0, 0, 5), target.get(), source.get(), rect(0, 0, 4, 4)));
 }
@@ -68,7 +68,7 @@ TEST(SurfaceTransform, LargeEnlargementStaysInsideTheSourceRectangle) {
     SurfacePtr target = argbSurface(1000, 1);
     ASSERT_TRUE(Render::zoomInto(rect(0, 0, 1000, 1), target.get(), source.get(), rect(0, 0, 1, 1)));
     for (int x = 0; x < 1000; ++x)
-        ASSERT_EQ(getPixel(target.get(), x, 0), 0xFFAA0000u) << x;
+        ASSERT_EQ(pixelAt(target.get(), x, 0), 0xFFAA0000u) << x;
 }
 
 TEST(SurfaceTransform, RotationByZeroAndNinetyDegrees) {
@@ -82,7 +82,7 @@ TEST(SurfaceTransform, RotationByZeroAndNinetyDegrees) {
     ASSERT_EQ(same->h, 20);
     for (int y = 0; y < 20; ++y)
         for (int x = 0; x < 10; ++x)
-            ASSERT_EQ(getPixel(same.get(), x, y), getPixel(source.get(), x, y)) << x << "," << y;
+            ASSERT_EQ(pixelAt(same.get(), x, y), pixelAt(source.get(), x, y)) << x << "," << y;
 
     // Sine 1: destination (x, y) reads source (10 - y, x); row 0 would read
     // column 10, outside the source, and stays clear.
@@ -91,9 +91,9 @@ TEST(SurfaceTransform, RotationByZeroAndNinetyDegrees) {
     ASSERT_EQ(turned->w, 20);
     ASSERT_EQ(turned->h, 10);
     for (int x = 0; x < 20; ++x) {
-        ASSERT_EQ(getPixel(turned.get(), x, 0), 0u);
+        ASSERT_EQ(pixelAt(turned.get(), x, 0), 0u);
         for (int y = 1; y < 10; ++y)
-            ASSERT_EQ(getPixel(turned.get(), x, y), getPixel(source.get(), 10 - y, x)) << x << "," << y;
+            ASSERT_EQ(pixelAt(turned.get(), x, y), pixelAt(source.get(), 10 - y, x)) << x << "," << y;
     }
 }
 
@@ -110,7 +110,7 @@ TEST(SurfaceTransform, BilinearMixAtTwoAndFourBytes) {
     int mixed = 0;
     for (int y = 0; y < turned->h; ++y)
         for (int x = 0; x < turned->w; ++x) {
-            const std::uint32_t p = getPixel(turned.get(), x, y);
+            const std::uint32_t p = pixelAt(turned.get(), x, y);
             if ((p >> 24) == 0xFF && (p & 0xFF) > 0 && (p & 0xFF) < 0xC8) {
                 EXPECT_EQ(p & 0x00FFFF00, 0u);
                 ++mixed;
@@ -119,21 +119,21 @@ TEST(SurfaceTransform, BilinearMixAtTwoAndFourBytes) {
     EXPECT_GT(mixed, 0);
 
     // 180 degrees at 2 bytes per pixel: a mirrored copy through the channels.
-    SurfacePtr wide = surfaceOfDepth(3, 1, 16);
+    SurfacePtr wide = makeSurface(16, 3, 1);
     setPixel(wide.get(), 0, 0, 0xF800);
     setPixel(wide.get(), 1, 0, 0x07E0);
     setPixel(wide.get(), 2, 0, 0x001F);
     SurfacePtr mirrored(Render::rotateSurface(wide.get(), 0.0f, -1.0f));
     ASSERT_TRUE(mirrored);
     ASSERT_EQ(mirrored->w, 3);
-    EXPECT_EQ(getPixel(mirrored.get(), 0, 0), 0x001Fu);
-    EXPECT_EQ(getPixel(mirrored.get(), 1, 0), 0x07E0u);
-    EXPECT_EQ(getPixel(mirrored.get(), 2, 0), 0xF800u);
+    EXPECT_EQ(pixelAt(mirrored.get(), 0, 0), 0x001Fu);
+    EXPECT_EQ(pixelAt(mirrored.get(), 1, 0), 0x07E0u);
+    EXPECT_EQ(pixelAt(mirrored.get(), 2, 0), 0xF800u);
 }
 
 TEST(SurfaceTransform, RotationRefusals) {
     TestSupport::CaptureLogger log;
-    SurfacePtr source = argbSurface(10, 20), small = argbSurface(21, 22), other = surfaceOfDepth(30, 30, 16);
+    SurfacePtr source = argbSurface(10, 20), small = argbSurface(21, 22), other = makeSurface(16, 30, 30);
     const float s45 = std::sin(float(M_PI) / 4), c45 = std::cos(float(M_PI) / 4);
     EXPECT_FALSE(Render::rotateInto(rect(0, 0, 10, 20), source.get(), s45, c45, small.get()));
     EXPECT_TRUE(log.contains("Can't rotate surface: destination surface is too small."));

@@ -201,3 +201,40 @@ TEST(TtfFont, TextFarOffTheTargetDoesNotWrapOntoIt) {
     }
     EXPECT_TRUE(pixelsWhere(target.get(), [](std::uint32_t p) { return p != 0xFFFFFF; }).empty());
 }
+
+// A face of fixed-size bitmaps (a BDF font written here): its one strike
+// gives the line height, and glyphs are drawn bit for bit.
+TEST(TtfFont, FixedSizeFacesUseTheirStrike) {
+    std::string bdf = "STARTFONT 2.1\nFONT -test-fixed-medium-r-normal--6-60-75-75-c-40-iso10646-1\n"
+                      "SIZE 6 75 75\nFONTBOUNDINGBOX 4 6 0 -1\nSTARTPROPERTIES 8\nPIXEL_SIZE 6\nPOINT_SIZE 60\n"
+                      "RESOLUTION_X 75\nRESOLUTION_Y 75\nFONT_ASCENT 5\n"
+                      "FONT_DESCENT 2\nCHARSET_REGISTRY \"ISO10646\"\nCHARSET_ENCODING \"1\"\nENDPROPERTIES\n"
+                      "CHARS 1\nSTARTCHAR A\nENCODING 65\nSWIDTH 666 0\nDWIDTH 5 0\nBBX 4 6 0 -1\nBITMAP\n"
+                      "60\n90\nF0\n90\n90\n00\nENDCHAR\nENDFONT\n";
+    for (int size : {0, 14}) {
+        auto font = Render::TtfFont::create(SDL_RWFromMem(bdf.data(), static_cast<int>(bdf.size())), size, true);
+        ASSERT_TRUE(font) << size;
+        // The line box of a strike lies wholly above the baseline.
+        EXPECT_EQ(faceOf(*font).ascent(), 7);
+        EXPECT_EQ(faceOf(*font).descent(), 0);
+        Render::TextSize text;
+        ASSERT_TRUE(font->textSize(text, u"AA"));
+        EXPECT_EQ(text.height, 7);
+        OpaqueSurface target = makeOpaque(12, 9);
+        font->drawText(target.get(), 0, 0, 0xFF000000, u"A");
+        std::string drawn;
+        for (int y = 0; y < 9; ++y)
+            for (int x = 0; x < 6; ++x)
+                drawn += rgbAt(target.get(), x, y) == 0xFFFFFF ? '.' : '#';
+        EXPECT_EQ(drawn, ".##..."
+                         "#..#.."
+                         "####.."
+                         "#..#.."
+                         "#..#.."
+                         "......"
+                         "......"
+                         "......"
+                         "......")
+            << size;
+    }
+}
