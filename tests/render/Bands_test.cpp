@@ -18,22 +18,6 @@ constexpr float kIdentity[16] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1}
 
 class BandsTest : public ::testing::TestWithParam<int> {};
 
-TEST_P(BandsTest, SegmentsAreJoinedAtTheirSharedVertex) {
-    auto s = makeSurface(GetParam(), 50, 50);
-    RenderTest::fillAll(s.get(), kPaper);
-    const xe::Point points[3] = {{10, 10}, {30, 10}, {30, 30}};
-    const xe::Point offsets[2] = {{0, -3}, {3, 0}};
-    xe::drawWideBand(xe::Canvas::of(s.get()), points, offsets, 3, kInk);
-    // The outer corner's wedge between (30, 7) and (33, 10) is filled, and
-    // nothing beyond it.
-    EXPECT_EQ(mask(s.get(), 29, 6, 6, 6, kInk), "......\n"
-                                                "##....\n"
-                                                "###...\n"
-                                                "####..\n"
-                                                "#####.\n"
-                                                "#####.\n");
-}
-
 TEST_P(BandsTest, DashedBandShorterThanOnePeriodShowsOneDashOverItsFirstHalf) {
     auto s = makeSurface(GetParam(), 60, 30);
     RenderTest::fillAll(s.get(), kPaper);

@@ -33,22 +33,6 @@ TEST_P(FillTest, FlatTriangleFillsOneRowWhileFlatPolygonDrawsNothing) {
                                                 "..........\n");
 }
 
-TEST_P(FillTest, SquarePolygonFillsRowsZeroToTenAndColumnsZeroToNine) {
-    auto s = makeSurface(GetParam(), 16, 16);
-    RenderTest::fillAll(s.get(), kPaper);
-    const xe::Canvas c = xe::Canvas::of(s.get());
-    const xe::Point square[4] = {{2, 2}, {12, 2}, {12, 12}, {2, 12}};
-    xe::fillPolygonScan(c, square, 4, kInk);
-    EXPECT_EQ(RenderTest::countPixels(s.get(), kInk), 110);
-    const std::string row = "..##########....\n";
-    const std::string empty = "................\n";
-    std::string expected = empty + empty;
-    for (int i = 0; i < 11; ++i)
-        expected += row;
-    expected += empty + empty + empty;
-    EXPECT_EQ(mask(s.get(), 0, 0, 16, 16, kInk), expected);
-}
-
 // A 32x32 pattern whose every pixel is distinct.
 RenderTest::SurfacePtr makePattern(int bitsPerPixel, int w, int h) {
     auto p = makeSurface(bitsPerPixel, w, h);

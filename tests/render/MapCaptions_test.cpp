@@ -149,18 +149,4 @@ TEST(MapCaptions, In3dTheRoadGetsOneBoxedLabel) {
     EXPECT_FALSE(t.anyIn(fill, 0, 0, Width - 1, Height - 1));
 }
 
-TEST(MapCaptions, AHiddenMapKeepsItsPoiCaptionsButNotItsRoadNames) {
-    Captioned t;
-    ASSERT_TRUE(t.frame());
-    Map::StateRecord record = t.atlas->viewRecords().at(0);
-    record.hidden = 1; // its lines were not drawn
-    SDL_FillRect(t.surface, nullptr, SDL_MapRGB(t.surface->format, 0xE0, 0xE0, 0xE0));
-    t.camera.setupTransform(record);
-    t.captions->beginCaptions(-1);
-    t.captions->drawCaptions(xe::Canvas::of(t.surface), t.camera, record, t.atlas->view().metresPer40Pixels);
-    EXPECT_FALSE(t.textNearRoad(8));
-    EXPECT_TRUE(t.anyWhere(poiText, 0, 0, Width - 1, Height - 1));
-    EXPECT_EQ(t.captions->frameCaptions(), 1);
-}
-
 } // namespace

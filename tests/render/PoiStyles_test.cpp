@@ -169,28 +169,6 @@ TEST(PoiStyles, LookupFallsBackToTypeZeroAndLogsOnce) {
     EXPECT_EQ(styles->poiStyle(5), &styles->daySet().poiStyles.at(5));
 }
 
-TEST(PoiStyles, UnknownTypesAreOnlyRememberedWhenLogged) {
-    StyleFixture fixture;
-    auto styles = loadPois(fixture, R"(<group id="1" name="G" sound_id="0">
-        <poi src="icons/food.bmp" name="Only"><type id="9"/></poi></group>)");
-    styles->selectSet(true);
-    {
-        TestSupport::CaptureLogger quiet(Log::System);
-        EXPECT_EQ(styles->poiStyle(0x77), nullptr); // no type 0 either
-        EXPECT_TRUE(quiet.lines().empty());
-    }
-    TestSupport::CaptureLogger log;
-    EXPECT_EQ(styles->poiStyle(0x78), nullptr);
-    EXPECT_EQ(styles->poiStyle(0x77), nullptr);
-    EXPECT_TRUE(log.contains("Unknown POI type: 77"));
-    EXPECT_TRUE(log.contains("Unknown POI type: 78"));
-
-    // An active set without any POI style gives null and keeps no cache.
-    auto empty = std::make_unique<Render::RenderStyles>();
-    empty->selectSet(false);
-    EXPECT_EQ(empty->poiStyle(0), nullptr);
-}
-
 TEST(PoiStyles, ShowWarnBlobs) {
     auto styles = std::make_unique<Render::RenderStyles>();
     styles->applyPoiTypeFlags({}, blob({0x2C00}));

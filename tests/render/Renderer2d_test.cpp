@@ -73,25 +73,6 @@ TEST(FixedTransform, CoordinatesBeyondTheFixedRangeSaturateInsteadOfWrapping) {
     EXPECT_EQ(out[5], (xe::Point{32, 17}));
 }
 
-TEST(FixedTransform, OffsetsAreNormalsScaledToWidthAndRotated) {
-    const float rotate[16] = {0, 2, 0, 0, -2, 0, 0, 0, 0, 0, 1, 0, 50, 50, 0, 1}; // 90 degrees, scale 2
-    xe::toFixedMatrix(rotate, xe::fixedMatrix2d());
-    const xe::Point normals[3] = {{0, -16}, {16, 0}, {-8, 8}};
-    xe::Point out[3];
-    xe::transformOffsets(3, 4, normals, 16, out);
-    EXPECT_EQ(out[0], (xe::Point{8, 0}));
-    EXPECT_EQ(out[1], (xe::Point{0, 8}));
-    EXPECT_EQ(out[2], (xe::Point{-4, -4}));
-    // Widths whose 24-bit products no longer fit 32 bits.
-    setFixedView(1.0f, 0.0f, 0.0f);
-    xe::transformOffsets(1, 1000, normals, 16, out);
-    EXPECT_EQ(out[0], (xe::Point{0, -1000}));
-    xe::transformOffsets(1, INT32_MAX, normals, 1, out);
-    EXPECT_EQ(out[0], (xe::Point{0, -(1 << 30)}));
-    xe::transformOffsets(1, 4, normals, 0, out);
-    EXPECT_EQ(out[0], (xe::Point{0, 0}));
-}
-
 class Renderer2dTest : public ::testing::TestWithParam<int> {
   protected:
     void SetUp() override { setFixedView(1.0f, 0.0f, 0.0f); }
@@ -125,24 +106,6 @@ TEST_P(Renderer2dTest, PolylinesThroughTheTransform) {
     renderer().drawPolylineInterior(xe::Canvas::of(s.get()), adjacent, 2, kRed);
     renderer().drawPolyline(xe::Canvas::of(s.get()), adjacent, 1, kRed);
     EXPECT_EQ(RenderTest::countPixels(s.get(), 0), 72);
-}
-
-TEST_P(Renderer2dTest, DashedPolylineUsesHalfWidthOneAndAHalfTimesTheWidth) {
-    auto s = makeSurface(GetParam(), 80, 30);
-    RenderTest::fillAll(s.get(), 0);
-    const std::uint32_t red = xe::mapColor(kRed, s.get());
-    // Width 2: half-width 3; dash factor 5: dash = gap = 20, over 60 units
-    // k = round(60 / 40) = 2 periods of 30: dashes 20 long, gaps 10.
-    const xe::Point points[2] = {{10, 15}, {70, 15}};
-    const xe::Point normals[1] = {{0, -16}};
-    const xe::ViewMatrices view{kIdentity, nullptr, nullptr};
-    renderer().drawDashedPolyline(xe::Canvas::of(s.get()), view, 16, points, normals, 12345, 2, 2.0f, 5.0f,
-                                  kRed);
-    std::string row;
-    for (int x = 10; x <= 70; ++x)
-        row += pixelAt(s.get(), x, 15) == red ? '#' : '.';
-    EXPECT_EQ(row, "#####################.........#####################..........");
-    EXPECT_EQ(mask(s.get(), 15, 11, 1, 9, red), ".\n#\n#\n#\n#\n#\n#\n#\n.\n");
 }
 
 TEST_P(Renderer2dTest, ArrowsAreSpacedAlongThePolyline) {

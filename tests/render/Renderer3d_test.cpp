@@ -122,59 +122,6 @@ TEST(Renderer3d, PolygonCrossingTheNearPlaneIsCut) {
     EXPECT_NE(cut[149].first, -1);
 }
 
-TEST(Renderer3d, PolygonOutsideTheFrustumIsRejected) {
-    Scene s;
-    const Point left[4] = {{-9000, 1000}, {-8000, 1000}, {-8000, 1100}, {-9000, 1100}};
-    xe::renderer3d().fillPolygon(s.canvas, left, 4, kColour);
-    EXPECT_EQ(s.drawn(), 0);
-    // The same polygon moved into view is drawn.
-    const Point inView[4] = {{980, 1000}, {1020, 1000}, {1020, 1040}, {980, 1040}};
-    xe::renderer3d().fillPolygon(s.canvas, inView, 4, kColour);
-    EXPECT_GT(s.drawn(), 100);
-    // Patterns are not drawn in perspective.
-    RenderTest::SurfacePtr pattern = makeSurface(32, 8, 8);
-    RenderTest::fillAll(s.surface.get(), 0);
-    xe::renderer3d().fillPatternPolygon(s.canvas, s.camera.viewMatrices(), inView, 4, pattern.get());
-    EXPECT_EQ(s.drawn(), 0);
-}
-
-TEST(Renderer3d, LineClippingInFixedPoint) {
-    FlatScene f;
-    // Wholly inside: both end pixels with drawPolyline, none with the
-    // interior variant.
-    const Point inside[3] = {{-50, 0}, {50, 0}, {50, 50}};
-    xe::renderer3d().drawPolyline(f.canvas, inside, 3, kColour);
-    EXPECT_TRUE(f.set(50, 100));
-    EXPECT_TRUE(f.set(150, 100));
-    EXPECT_TRUE(f.set(150, 50));
-    EXPECT_EQ(f.drawn(), 101 + 50);
-    RenderTest::fillAll(f.surface.get(), 0);
-    auto& base = static_cast<xe::RendererBase&>(xe::renderer3d());
-    base.drawPolylineInterior(f.canvas, inside, 2, kColour);
-    EXPECT_FALSE(f.set(50, 100));
-    EXPECT_FALSE(f.set(150, 100));
-    EXPECT_TRUE(f.set(100, 100));
-
-    // Crossing the right plane: cut at x = 100 (pixel 200, beyond the canvas).
-    RenderTest::fillAll(f.surface.get(), 0);
-    const Point across[2] = {{0, -20}, {300, -20}};
-    xe::renderer3d().drawPolyline(f.canvas, across, 2, kColour);
-    EXPECT_EQ(f.drawn(), 100);
-    EXPECT_TRUE(f.set(199, 120));
-
-    // Both ends outside the same plane: dropped.
-    RenderTest::fillAll(f.surface.get(), 0);
-    const Point above[2] = {{-50, 150}, {50, 300}};
-    xe::renderer3d().drawPolyline(f.canvas, above, 2, kColour);
-    EXPECT_EQ(f.drawn(), 0);
-
-    // Passing outside the top-left corner: outcodes share no bit, but the
-    // entry parameter comes out beyond the exit one.
-    const Point corner[2] = {{-150, 90}, {90, 330}};
-    xe::renderer3d().drawPolyline(f.canvas, corner, 2, kColour);
-    EXPECT_EQ(f.drawn(), 0);
-}
-
 TEST(Renderer3d, NonPositiveWIsNeverDividedBy) {
     FlatScene f;
     // w = x: the left half of every segment has w <= 0.

@@ -96,25 +96,6 @@ TEST(TtfFont, OpensFromFilesAndStreamsAndLogsFailures) {
     }
 }
 
-TEST(TtfFont, EmptyTextHasZeroWidthAndDrawsNothing) {
-    TestSupport::CaptureLogger log(Log::Normal);
-    auto font = demoFont();
-    ASSERT_TRUE(font);
-    Render::TextSize size{7, 7};
-    EXPECT_TRUE(font->textSize(size, u""));
-    EXPECT_EQ(size.width, 0);
-    EXPECT_EQ(size.height, faceOf(*font).height());
-
-    auto target = makeOpaque(40, 30);
-    font->drawText(target.get(), 5, 5, 0xFF000000, u"");
-    font->drawTextSolid(target.get(), 5, 5, Render::Font::Halo, 0xFF000000, 0xFF0000FF, u"");
-    EXPECT_TRUE(pixelsWhere(target.get(), [](std::uint32_t p) { return p != 0xFFFFFF; }).empty());
-    int zeroWidth = 0;
-    for (const auto& line : log.lines())
-        zeroWidth += line.find("Text has zero width") != std::string::npos;
-    EXPECT_EQ(zeroWidth, 2);
-}
-
 TEST(TtfFont, AntiAliasedTextBlendsItsColourWithinItsBox) {
     auto font = demoFont(16);
     ASSERT_TRUE(font);
@@ -138,16 +119,6 @@ TEST(TtfFont, AntiAliasedTextBlendsItsColourWithinItsBox) {
     }
     EXPECT_TRUE(partial) << "edges are anti-aliased";
     EXPECT_TRUE(full);
-}
-
-TEST(TtfFont, KerningNarrowsPairsTheFaceKerns) {
-    auto font = demoFont(20);
-    ASSERT_TRUE(font);
-    Render::TextSize pair, a, v;
-    font->textSize(pair, u"AV");
-    font->textSize(a, u"A");
-    font->textSize(v, u"V");
-    EXPECT_LE(pair.width, a.width + v.width);
 }
 
 // Glyphs that reach beyond the line box: tall accented capitals above the
