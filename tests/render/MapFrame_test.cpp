@@ -263,29 +263,6 @@ TEST(MapFrame, CityMapClearsTheWorldMapUnderItsCoverage) {
     }
 }
 
-struct Route : MapDrawing::RoutePath {
-    const std::vector<std::vector<MapDrawing::RoutePiece>>& parts() const override { return pieces; }
-    const std::vector<MapDrawing::RoutePoint>& points() const override { return marks; }
-    std::uint32_t colour() const override { return 0x004080FF; }
-    float halfWidth() const override { return 3.0f; }
-    bool marksPoints() const override { return false; }
-    std::vector<std::vector<MapDrawing::RoutePiece>> pieces;
-    std::vector<MapDrawing::RoutePoint> marks;
-};
-
-struct FlagPage : MapDrawing::MapPage {
-    void drawTracksAndFriends(const xe::Canvas&, MapCamera&) override { ++tracks; }
-    void invalidate() override {}
-    MapDrawing::CompassWidget* compass() override { return nullptr; }
-    const MapDrawing::CursorRecord* findCursor(const std::string& name) override {
-        asked.push_back(name);
-        return &flag;
-    }
-    MapDrawing::CursorRecord flag;
-    std::vector<std::string> asked;
-    int tracks = 0;
-};
-
 TEST(MapFrame, AFullHeapIsResetAndTheCellsLoadedAgain) {
     Town t;
     TestSupport::CaptureLogger log;

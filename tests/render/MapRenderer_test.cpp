@@ -99,24 +99,6 @@ TEST(MapRenderer, SettingsAndShortFlagBlobs) {
     EXPECT_EQ(packTypeFlags(lines)[0], 0xFB);
 }
 
-TEST(MapRenderer, MoveViewChangesOnlyWhatItMust) {
-    RendererSetup s;
-    s.camera.setScale(0.01f);
-    s.atlas->view().setRedrawRequest(Map::AtlasViewFields::NoRedraw);
-    s.renderer->moveView(0.4f, -0.49f, 1.0f, 0.0f);
-    EXPECT_EQ(s.page.invalidated, 0);
-    EXPECT_EQ(s.atlas->view().redrawRequest(), Map::AtlasViewFields::NoRedraw);
-    EXPECT_FLOAT_EQ(s.camera.scale(), 0.01f);
-
-    s.renderer->moveView(0.0f, 0.0f, 2.0f, 0.0f);
-    EXPECT_FLOAT_EQ(s.camera.scale(), 0.02f);
-    EXPECT_EQ(s.atlas->view().redrawRequest(), Map::AtlasViewFields::SmallRedraw);
-    EXPECT_EQ(s.page.invalidated, 1);
-    s.renderer->moveView(0.0f, 0.0f, 0.0f, 0.5f);
-    EXPECT_FLOAT_EQ(s.camera.rotation(), 0.5f);
-    EXPECT_EQ(s.page.invalidated, 2);
-}
-
 struct Points : ProximitySource {
     std::uint32_t visitPoints(std::int32_t, std::int32_t, std::int32_t, std::int32_t,
                               const std::function<void(const ProximityPoint&)>& visit) override {

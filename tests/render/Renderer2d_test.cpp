@@ -79,35 +79,6 @@ class Renderer2dTest : public ::testing::TestWithParam<int> {
     xe::RendererBase& renderer() { return dynamic_cast<xe::RendererBase&>(xe::renderer2d()); }
 };
 
-TEST_P(Renderer2dTest, PolylinesThroughTheTransform) {
-    auto s = makeSurface(GetParam(), 12, 6);
-    RenderTest::fillAll(s.get(), 0);
-    const std::uint32_t red = xe::mapColor(kRed, s.get());
-    setFixedView(1.0f, 2.0f, 1.0f);
-    const xe::Point points[3] = {{0, 0}, {4, 0}, {4, 3}};
-    renderer().drawPolyline(xe::Canvas::of(s.get()), points, 3, kRed);
-    EXPECT_EQ(mask(s.get(), 0, 0, 12, 6, red), "............\n"
-                                               "..#####.....\n"
-                                               "......#.....\n"
-                                               "......#.....\n"
-                                               "......#.....\n"
-                                               "............\n");
-    RenderTest::fillAll(s.get(), 0);
-    renderer().drawPolylineInterior(xe::Canvas::of(s.get()), points, 3, kRed);
-    EXPECT_EQ(mask(s.get(), 0, 0, 12, 6, red), "............\n"
-                                               "...###......\n"
-                                               "......#.....\n"
-                                               "......#.....\n"
-                                               "............\n"
-                                               "............\n");
-    // Two adjacent pixels without their ends: nothing.
-    RenderTest::fillAll(s.get(), 0);
-    const xe::Point adjacent[2] = {{3, 3}, {4, 4}};
-    renderer().drawPolylineInterior(xe::Canvas::of(s.get()), adjacent, 2, kRed);
-    renderer().drawPolyline(xe::Canvas::of(s.get()), adjacent, 1, kRed);
-    EXPECT_EQ(RenderTest::countPixels(s.get(), 0), 72);
-}
-
 TEST_P(Renderer2dTest, ArrowsAreSpacedAlongThePolyline) {
     auto s = makeSurface(GetParam(), 64, 20);
     RenderTest::fillAll(s.get(), 0);
