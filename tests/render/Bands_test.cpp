@@ -107,3 +107,25 @@ TEST_P(BandsTest, ThickPolylineHasNoCapsAndSkipsVeryLongSegments) {
 INSTANTIATE_TEST_SUITE_P(Depths, BandsTest, ::testing::Values(16, 32));
 
 } // namespace
+
+// Only a corner that falls inside a dash gets the two bevel triangles, also
+// several periods along the polyline; the dash over it is cut in two.
+TEST(Bands, DashPiecesBevelOnlyCornersInsideADash) {
+    struct Counter final : xe::DashPieceSink {
+        void piece(const xe::FloatPoint*, int count) override { ++(count == 3 ? bevels : quads); }
+        int bevels = 0, quads = 0;
+    };
+    const xe::Point normals[2] = {{0, -16}, {16, 0}};
+    struct Row {
+        int corner, bevels, quads;
+    };
+    // 60 units, dash 5 and gap 5: the corner at 22 is in the third dash, at 27
+    // in the third gap.
+    for (const Row row : {Row{22, 2, 7}, Row{27, 0, 6}}) {
+        const xe::Point points[3] = {{0, 0}, {row.corner, 0}, {row.corner, 60 - row.corner}};
+        Counter counter;
+        xe::forEachDashPiece(16, points, normals, 3, 2.0f, 5.0f, 5.0f, counter);
+        EXPECT_EQ(counter.bevels, row.bevels) << row.corner;
+        EXPECT_EQ(counter.quads, row.quads) << row.corner;
+    }
+}

@@ -71,6 +71,34 @@ TEST(SurfaceTransform, LargeEnlargementStaysInsideTheSourceRectangle) {
         ASSERT_EQ(pixelAt(target.get(), x, 0), 0xFFAA0000u) << x;
 }
 
+TEST(SurfaceTransform, QuarterTurnsMoveEveryPixelExactly) {
+    for (int bits : {8, 32}) {
+        SCOPED_TRACE(bits);
+        SurfacePtr source = makeSurface(bits, 10, 20);
+        const std::uint32_t opaque = bits == 32 ? 0xFF000000u : 0u;
+        for (int y = 0; y < 20; ++y)
+            for (int x = 0; x < 10; ++x)
+                setPixel(source.get(), x, y, opaque | std::uint32_t(y * 10 + x));
+        SurfacePtr same(Render::rotateSurface(source.get(), 0.0f, 1.0f));
+        ASSERT_TRUE(same);
+        ASSERT_EQ(same->w, 10);
+        for (int y = 0; y < 20; ++y)
+            for (int x = 0; x < 10; ++x)
+                ASSERT_EQ(pixelAt(same.get(), x, y), pixelAt(source.get(), x, y)) << x << "," << y;
+        // Sine 1: destination (x, y) reads source (10 - y, x); row 0 would
+        // read column 10, outside the source, and stays clear.
+        SurfacePtr turned(Render::rotateSurface(source.get(), 1.0f, 0.0f));
+        ASSERT_TRUE(turned);
+        ASSERT_EQ(turned->w, 20);
+        ASSERT_EQ(turned->h, 10);
+        for (int x = 0; x < 20; ++x) {
+            ASSERT_EQ(pixelAt(turned.get(), x, 0), 0u);
+            for (int y = 1; y < 10; ++y)
+                ASSERT_EQ(pixelAt(turned.get(), x, y), pixelAt(source.get(), 10 - y, x)) << x << "," << y;
+        }
+    }
+}
+
 TEST(SurfaceTransform, BilinearMixAtTwoAndFourBytes) {
     // A sharp edge turned by 45 degrees: samples that fall between the two
     // halves are mixed, every byte on its own.
