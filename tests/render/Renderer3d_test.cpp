@@ -200,6 +200,14 @@ TEST(Renderer3d, WideBandAndItsBorder) {
         nearEdge = nearEdge || s.set(edge.x, edge.y + dy);
     EXPECT_TRUE(nearEdge);
 
+    // A diagonal road: the band lies across its direction.
+    RenderTest::fillAll(s.surface.get(), 0);
+    const Point diagonal[2] = {{960, 1000}, {1040, 1080}};
+    const Point slant[1] = {{-71, 71}};
+    xe::renderer3d().drawWidePolyline(s.canvas, diagonal, slant, 100, 2, 6, kColour);
+    const xe::Point aside = s.screenOf(997, 1043);
+    EXPECT_TRUE(s.set(aside.x, aside.y));
+
     // The same road behind the camera: nothing.
     RenderTest::fillAll(s.surface.get(), 0);
     const Point behind[3] = {{960, 100}, {1040, 100}, {1040, 140}};
