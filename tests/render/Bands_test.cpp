@@ -18,116 +18,6 @@ constexpr float kIdentity[16] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1}
 
 class BandsTest : public ::testing::TestWithParam<int> {};
 
-TEST_P(BandsTest, OctagonOfRadiusOneIsAPlus) {
-    auto s = makeSurface(GetParam(), 7, 7);
-    RenderTest::fillAll(s.get(), kPaper);
-    const xe::Canvas c = xe::Canvas::of(s.get());
-    xe::fillOctagon(c, 3, 3, 1, kInk);
-    xe::fillOctagon(c, 1, 1, 0, kInk); // r < 1: nothing
-    EXPECT_EQ(mask(s.get(), 0, 0, 7, 7, kInk), ".......\n"
-                                               ".......\n"
-                                               "...#...\n"
-                                               "..###..\n"
-                                               "...#...\n"
-                                               ".......\n"
-                                               ".......\n");
-}
-
-TEST_P(BandsTest, OctagonReachesItsRadiusOnTheAxesAndIsSymmetric) {
-    auto s = makeSurface(GetParam(), 21, 21);
-    RenderTest::fillAll(s.get(), kPaper);
-    xe::fillOctagon(xe::Canvas::of(s.get()), 10, 10, 6, kInk);
-    for (int y = 0; y < 21; ++y)
-        for (int x = 0; x < 21; ++x) {
-            const bool set = pixelAt(s.get(), x, y) == kInk;
-            ASSERT_EQ(set, pixelAt(s.get(), 20 - x, y) == kInk) << x << "," << y;
-            const int d2 = (x - 10) * (x - 10) + (y - 10) * (y - 10);
-            if (d2 <= 16) {
-                ASSERT_TRUE(set) << x << "," << y;
-            }
-            if (d2 > 49) { // the Bresenham edges may reach one pixel beyond r
-                ASSERT_FALSE(set) << x << "," << y;
-            }
-        }
-    EXPECT_EQ(pixelAt(s.get(), 4, 10), kInk);
-    EXPECT_EQ(pixelAt(s.get(), 3, 10), kPaper);
-}
-
-TEST_P(BandsTest, OctagonOutlineLiesJustOutsideTheFilledOctagon) {
-    auto filled = makeSurface(GetParam(), 31, 31);
-    auto outline = makeSurface(GetParam(), 31, 31);
-    RenderTest::fillAll(filled.get(), kPaper);
-    RenderTest::fillAll(outline.get(), kPaper);
-    xe::fillOctagon(xe::Canvas::of(filled.get()), 15, 15, 9, kInk);
-    xe::drawOctagonOutline(xe::Canvas::of(outline.get()), 15, 15, 9, kInk);
-    int outlinePixels = 0;
-    for (int y = 0; y < 31; ++y)
-        for (int x = 0; x < 31; ++x) {
-            if (pixelAt(outline.get(), x, y) != kInk) continue;
-            ++outlinePixels;
-            const int d2 = (x - 15) * (x - 15) + (y - 15) * (y - 15);
-            EXPECT_GE(d2, 6 * 6) << x << "," << y;
-            EXPECT_LE(d2, 11 * 11) << x << "," << y;
-        }
-    EXPECT_GT(outlinePixels, 40);
-    EXPECT_EQ(pixelAt(outline.get(), 25, 15), kInk); // the vertex (cx + r, cy) moved out by one
-    EXPECT_EQ(pixelAt(filled.get(), 24, 15), kInk);
-}
-
-TEST_P(BandsTest, OneSegmentBandHasTwoCapsAndNoJoint) {
-    auto s = makeSurface(GetParam(), 60, 40);
-    RenderTest::fillAll(s.get(), kPaper);
-    const xe::Canvas c = xe::Canvas::of(s.get());
-    const xe::Point points[2] = {{20, 20}, {40, 20}};
-    const xe::Point offsets[1] = {{0, -4}};
-    xe::drawWideBand(c, points, offsets, 2, kInk);
-    EXPECT_EQ(pixelAt(s.get(), 16, 20), kInk);
-    EXPECT_EQ(pixelAt(s.get(), 15, 20), kPaper);
-    EXPECT_EQ(pixelAt(s.get(), 44, 20), kInk);
-    EXPECT_EQ(pixelAt(s.get(), 45, 20), kPaper);
-    for (int x = 20; x <= 40; ++x) {
-        EXPECT_EQ(mask(s.get(), x, 15, 1, 11, kInk), ".\n#\n#\n#\n#\n#\n#\n#\n#\n#\n.\n") << x;
-    }
-    // One point: nothing.
-    RenderTest::fillAll(s.get(), kPaper);
-    xe::drawWideBand(c, points, offsets, 1, kInk);
-    xe::drawWideBandBorder(c, points, offsets, 1, kInk);
-    EXPECT_EQ(RenderTest::countPixels(s.get(), kPaper), 60 * 40);
-}
-
-TEST_P(BandsTest, SegmentsAreJoinedAtTheirSharedVertex) {
-    auto s = makeSurface(GetParam(), 50, 50);
-    RenderTest::fillAll(s.get(), kPaper);
-    const xe::Point points[3] = {{10, 10}, {30, 10}, {30, 30}};
-    const xe::Point offsets[2] = {{0, -3}, {3, 0}};
-    xe::drawWideBand(xe::Canvas::of(s.get()), points, offsets, 3, kInk);
-    // The outer corner's wedge between (30, 7) and (33, 10) is filled, and
-    // nothing beyond it.
-    EXPECT_EQ(mask(s.get(), 29, 6, 6, 6, kInk), "......\n"
-                                                "##....\n"
-                                                "###...\n"
-                                                "####..\n"
-                                                "#####.\n"
-                                                "#####.\n");
-}
-
-TEST_P(BandsTest, BorderSideLinesLieOnePixelOutsideTheBand) {
-    auto s = makeSurface(GetParam(), 60, 40);
-    RenderTest::fillAll(s.get(), kPaper);
-    const xe::Point points[2] = {{20, 20}, {40, 20}};
-    const xe::Point offsets[1] = {{0, -4}};
-    xe::drawWideBandBorder(xe::Canvas::of(s.get()), points, offsets, 2, kInk);
-    // Away from the caps, whose outlines reach r into the band at both ends.
-    for (int x = 25; x <= 35; ++x)
-        EXPECT_EQ(mask(s.get(), x, 14, 1, 13, kInk), ".\n#\n.\n.\n.\n.\n.\n.\n.\n.\n.\n#\n.\n") << x;
-    // Octagon outlines at both ends: the diagonal edges beside the apexes
-    // (cx +- r, cy) are moved one pixel up or down.
-    EXPECT_EQ(pixelAt(s.get(), 16, 19), kInk);
-    EXPECT_EQ(pixelAt(s.get(), 15, 20), kPaper);
-    EXPECT_EQ(pixelAt(s.get(), 44, 21), kInk);
-    EXPECT_EQ(pixelAt(s.get(), 45, 20), kPaper);
-}
-
 TEST_P(BandsTest, DashedBandShorterThanOnePeriodShowsOneDashOverItsFirstHalf) {
     auto s = makeSurface(GetParam(), 60, 30);
     RenderTest::fillAll(s.get(), kPaper);
@@ -216,21 +106,26 @@ TEST_P(BandsTest, ThickPolylineHasNoCapsAndSkipsVeryLongSegments) {
 
 INSTANTIATE_TEST_SUITE_P(Depths, BandsTest, ::testing::Values(16, 32));
 
-TEST(Bands, NudgeOutwardMovesAwayFromThePoint) {
-    xe::Point a{10, 0}, b{10, 20};
-    xe::nudgeOutward(a, b, xe::Point{0, 10}); // steep, point on the left
-    EXPECT_EQ(a, (xe::Point{11, 0}));
-    EXPECT_EQ(b, (xe::Point{11, 20}));
-    a = {0, 5};
-    b = {20, 7};
-    xe::nudgeOutward(a, b, xe::Point{10, 20}); // flat, point below
-    EXPECT_EQ(a, (xe::Point{0, 4}));
-    EXPECT_EQ(b, (xe::Point{20, 6}));
-    a = {0, 0};
-    b = {10, 10};
-    xe::nudgeOutward(a, b, xe::Point{10, 0}); // 45 degrees counts as steep
-    EXPECT_EQ(a, (xe::Point{-1, 0}));
-    EXPECT_EQ(b, (xe::Point{9, 10}));
-}
-
 } // namespace
+
+// Only a corner that falls inside a dash gets the two bevel triangles, also
+// several periods along the polyline; the dash over it is cut in two.
+TEST(Bands, DashPiecesBevelOnlyCornersInsideADash) {
+    struct Counter final : xe::DashPieceSink {
+        void piece(const xe::FloatPoint*, int count) override { ++(count == 3 ? bevels : quads); }
+        int bevels = 0, quads = 0;
+    };
+    const xe::Point normals[2] = {{0, -16}, {16, 0}};
+    struct Row {
+        int corner, bevels, quads;
+    };
+    // 60 units, dash 5 and gap 5: the corner at 22 is in the third dash, at 27
+    // in the third gap.
+    for (const Row row : {Row{22, 2, 7}, Row{27, 0, 6}}) {
+        const xe::Point points[3] = {{0, 0}, {row.corner, 0}, {row.corner, 60 - row.corner}};
+        Counter counter;
+        xe::forEachDashPiece(16, points, normals, 3, 2.0f, 5.0f, 5.0f, counter);
+        EXPECT_EQ(counter.bevels, row.bevels) << row.corner;
+        EXPECT_EQ(counter.quads, row.quads) << row.corner;
+    }
+}

@@ -47,6 +47,8 @@ class ClipTest : public ::testing::TestWithParam<int> {
         return near(random_);
     }
 
+    static int size(const std::vector<xe::Point>& p) { return static_cast<int>(p.size()); }
+
     xe::Point point() { return {coordinate(), coordinate()}; }
 
     std::vector<xe::Point> points(int n) {
@@ -56,19 +58,18 @@ class ClipTest : public ::testing::TestWithParam<int> {
         return out;
     }
 
-    // Runs one drawing many times with fresh random coordinates and checks
-    // the border after each; returns how many runs touched the clip area.
-    int check(const std::string& name, const std::function<void()>& draw) {
+    // Runs one drawing many times with fresh random coordinates, checks the
+    // border after each, and that some run drew inside the clip rectangle.
+    void check(const std::string& name, const std::function<void()>& draw) {
         int drew = 0;
         for (int i = 0; i < 400; ++i) {
             RenderTest::fillAll(surface_.get(), kSentinel);
             draw();
             const int outside = RenderTest::touchedOutside(surface_.get(), canvas_, kSentinel);
-            EXPECT_EQ(outside, 0) << name << " run " << i;
-            if (outside != 0) return drew;
+            ASSERT_EQ(outside, 0) << name << " run " << i;
             drew += RenderTest::countPixels(surface_.get(), kSentinel) != 64 * 64;
         }
-        return drew;
+        EXPECT_GT(drew, 0) << name;
     }
 
     std::mt19937 random_{RenderTest::testSeed()};
@@ -81,74 +82,53 @@ TEST_P(ClipTest, RasterPrimitivesStayInsideTheClipRectangle) {
     std::uniform_int_distribution<int> flag(0, 1);
     std::uniform_int_distribution<int> radius(0, 40);
     const xe::Canvas& c = canvas_;
-    EXPECT_GT(check("drawRect",
-                    [&] {
-                        const auto p = point();
-                        const SDL_Rect r{static_cast<Sint16>(p.x), static_cast<Sint16>(p.y),
-                                         static_cast<Uint16>(coordinate()),
-                                         static_cast<Uint16>(coordinate())};
-                        xe::drawRect(c, r, kInk);
-                    }),
-              0);
-    EXPECT_GT(check("fillPatternScan",
-                    [&] {
-                        const auto p = points(3 + static_cast<int>(random_() % 10));
-                        xe::fillPatternScan(c, kIdentity, p.data(), static_cast<int>(p.size()),
-                                            pattern_.get());
-                    }),
-              0);
-    EXPECT_GT(check("fillOctagon",
-                    [&] {
-                        const auto p = point();
-                        xe::fillOctagon(c, p.x, p.y, flag(random_) ? radius(random_) : coordinate(), kInk);
-                    }),
-              0);
-    EXPECT_GT(check("drawOctagonOutline",
-                    [&] {
-                        const auto p = point();
-                        xe::drawOctagonOutline(c, p.x, p.y, flag(random_) ? radius(random_) : coordinate(),
-                                               kInk);
-                    }),
-              0);
+    check("drawRect", [&] {
+        const auto p = point();
+        const SDL_Rect r{static_cast<Sint16>(p.x), static_cast<Sint16>(p.y),
+                         static_cast<Uint16>(coordinate()), static_cast<Uint16>(coordinate())};
+        xe::drawRect(c, r, kInk);
+    });
+    check("fillPatternScan", [&] {
+        const auto p = points(3 + static_cast<int>(random_() % 10));
+        xe::fillPatternScan(c, kIdentity, p.data(), size(p), pattern_.get());
+    });
+    check("fillOctagon", [&] {
+        const auto p = point();
+        xe::fillOctagon(c, p.x, p.y, flag(random_) ? radius(random_) : coordinate(), kInk);
+    });
+    check("drawOctagonOutline", [&] {
+        const auto p = point();
+        xe::drawOctagonOutline(c, p.x, p.y, flag(random_) ? radius(random_) : coordinate(), kInk);
+    });
     auto offsetsFor = [&](int n) {
         std::vector<xe::Point> o;
         for (int i = 0; i < n; ++i)
             o.push_back(flag(random_) ? xe::Point{radius(random_) - 20, radius(random_) - 20} : point());
         return o;
     };
-    EXPECT_GT(check("drawWideBand",
-                    [&] {
-                        const auto p = points(2 + static_cast<int>(random_() % 5));
-                        const auto o = offsetsFor(static_cast<int>(p.size()) - 1);
-                        xe::drawWideBand(c, p.data(), o.data(), static_cast<int>(p.size()), kInk);
-                    }),
-              0);
-    EXPECT_GT(check("drawWideBandBorder",
-                    [&] {
-                        const auto p = points(2 + static_cast<int>(random_() % 5));
-                        const auto o = offsetsFor(static_cast<int>(p.size()) - 1);
-                        xe::drawWideBandBorder(c, p.data(), o.data(), static_cast<int>(p.size()), kInk);
-                    }),
-              0);
-    EXPECT_GT(check("drawDashedBand",
-                    [&] {
-                        const auto p = points(2 + static_cast<int>(random_() % 5));
-                        const auto n = offsetsFor(static_cast<int>(p.size()) - 1);
-                        xe::drawDashedBand(c, flag(random_) ? kIdentity : kQuarter, 16, p.data(), n.data(),
-                                           static_cast<int>(p.size()),
-                                           static_cast<float>(radius(random_)) / 4.0f,
-                                           static_cast<float>(radius(random_) + 1),
-                                           static_cast<float>(radius(random_)), kInk);
-                    }),
-              0);
-    EXPECT_GT(check("drawThickPolyline",
-                    [&] {
-                        const auto p = points(2 + static_cast<int>(random_() % 5));
-                        xe::drawThickPolyline(
-                            c, p.data(), static_cast<int>(p.size()),
-                            flag(random_) ? static_cast<float>(radius(random_)) / 3.0f : 1e9f, kInk);
-                    }),
-              0);
+    check("drawWideBand", [&] {
+        const auto p = points(2 + static_cast<int>(random_() % 5));
+        const auto o = offsetsFor(size(p) - 1);
+        xe::drawWideBand(c, p.data(), o.data(), size(p), kInk);
+    });
+    check("drawWideBandBorder", [&] {
+        const auto p = points(2 + static_cast<int>(random_() % 5));
+        const auto o = offsetsFor(size(p) - 1);
+        xe::drawWideBandBorder(c, p.data(), o.data(), size(p), kInk);
+    });
+    check("drawDashedBand", [&] {
+        const auto p = points(2 + static_cast<int>(random_() % 5));
+        const auto n = offsetsFor(size(p) - 1);
+        xe::drawDashedBand(c, flag(random_) ? kIdentity : kQuarter, 16, p.data(), n.data(), size(p),
+                           static_cast<float>(radius(random_)) / 4.0f,
+                           static_cast<float>(radius(random_) + 1), static_cast<float>(radius(random_)),
+                           kInk);
+    });
+    check("drawThickPolyline", [&] {
+        const auto p = points(2 + static_cast<int>(random_() % 5));
+        xe::drawThickPolyline(c, p.data(), size(p),
+                              flag(random_) ? static_cast<float>(radius(random_)) / 3.0f : 1e9f, kInk);
+    });
 }
 
 TEST_P(ClipTest, RendererSlotsStayInsideTheClipRectangle) {
@@ -170,80 +150,59 @@ TEST_P(ClipTest, RendererSlotsStayInsideTheClipRectangle) {
         return out;
     };
     auto count = [&] { return 2 + static_cast<int>(random_() % 6); };
-    EXPECT_GT(check("drawPolyline",
-                    [&] {
-                        newView();
-                        const auto p = points(count());
-                        r.drawPolyline(c, p.data(), static_cast<int>(p.size()), 0xFF);
-                    }),
-              0);
-    EXPECT_GT(check("drawWidePolyline",
-                    [&] {
-                        newView();
-                        const auto p = points(count());
-                        const auto n = normals(static_cast<int>(p.size()) - 1);
-                        r.drawWidePolyline(c, p.data(), n.data(), flag(random_) ? 16 : coordinate(),
-                                           static_cast<int>(p.size()),
-                                           flag(random_) ? small(random_) : coordinate(), 0xFF);
-                    }),
-              0);
-    EXPECT_GT(check("drawWidePolylineBorder",
-                    [&] {
-                        newView();
-                        const auto p = points(count());
-                        const auto n = normals(static_cast<int>(p.size()) - 1);
-                        r.drawWidePolylineBorder(c, p.data(), n.data(), flag(random_) ? 16 : coordinate(),
-                                                 static_cast<int>(p.size()),
-                                                 flag(random_) ? small(random_) : coordinate(), 0xFF);
-                    }),
-              0);
-    EXPECT_GT(check("drawDashedPolyline",
-                    [&] {
-                        const auto p = points(count());
-                        const auto n = normals(static_cast<int>(p.size()) - 1);
-                        r.drawDashedPolyline(c, view, 16, p.data(), n.data(), 0, static_cast<int>(p.size()),
-                                             static_cast<float>(small(random_)), 1.0f, 0xFF);
-                    }),
-              0);
-    EXPECT_GT(check("drawArrows",
-                    [&] {
-                        newView();
-                        const auto p = points(count());
-                        const auto n = normals(static_cast<int>(p.size()) - 1);
-                        r.drawArrows(c, p.data(), n.data(), 16, static_cast<int>(p.size()),
-                                     flag(random_) ? 4.0f : 1e6f, 0xFF);
-                    }),
-              0);
-    EXPECT_GT(check("fillPolygon",
-                    [&] {
-                        newView();
-                        const auto p = points(count() + 1);
-                        r.fillPolygon(c, p.data(), static_cast<int>(p.size()), 0xFF);
-                    }),
-              0);
-    EXPECT_GT(check("fillPatternPolygon",
-                    [&] {
-                        newView();
-                        const auto p = points(count() + 1);
-                        r.fillPatternPolygon(c, view, p.data(), static_cast<int>(p.size()), pattern_.get());
-                    }),
-              0);
-    EXPECT_GT(check("drawPolygonOutline",
-                    [&] {
-                        newView();
-                        auto p = points(count() + 1);
-                        for (auto& q : p)
-                            if (flag(random_)) q.x = 0;
-                        r.drawPolygonOutline(c, 262144, p.data(), static_cast<int>(p.size()), 0xFF);
-                    }),
-              0);
-    EXPECT_GT(check("drawPolylineInterior",
-                    [&] {
-                        newView();
-                        const auto p = points(count());
-                        r.drawPolylineInterior(c, p.data(), static_cast<int>(p.size()), 0xFF);
-                    }),
-              0);
+    check("drawPolyline", [&] {
+        newView();
+        const auto p = points(count());
+        r.drawPolyline(c, p.data(), size(p), 0xFF);
+    });
+    check("drawWidePolyline", [&] {
+        newView();
+        const auto p = points(count());
+        const auto n = normals(size(p) - 1);
+        r.drawWidePolyline(c, p.data(), n.data(), flag(random_) ? 16 : coordinate(), size(p),
+                           flag(random_) ? small(random_) : coordinate(), 0xFF);
+    });
+    check("drawWidePolylineBorder", [&] {
+        newView();
+        const auto p = points(count());
+        const auto n = normals(size(p) - 1);
+        r.drawWidePolylineBorder(c, p.data(), n.data(), flag(random_) ? 16 : coordinate(), size(p),
+                                 flag(random_) ? small(random_) : coordinate(), 0xFF);
+    });
+    check("drawDashedPolyline", [&] {
+        const auto p = points(count());
+        const auto n = normals(size(p) - 1);
+        r.drawDashedPolyline(c, view, 16, p.data(), n.data(), 0, size(p), static_cast<float>(small(random_)),
+                             1.0f, 0xFF);
+    });
+    check("drawArrows", [&] {
+        newView();
+        const auto p = points(count());
+        const auto n = normals(size(p) - 1);
+        r.drawArrows(c, p.data(), n.data(), 16, size(p), flag(random_) ? 4.0f : 1e6f, 0xFF);
+    });
+    check("fillPolygon", [&] {
+        newView();
+        const auto p = points(count() + 1);
+        r.fillPolygon(c, p.data(), size(p), 0xFF);
+    });
+    check("fillPatternPolygon", [&] {
+        newView();
+        const auto p = points(count() + 1);
+        r.fillPatternPolygon(c, view, p.data(), size(p), pattern_.get());
+    });
+    check("drawPolygonOutline", [&] {
+        newView();
+        auto p = points(count() + 1);
+        for (auto& q : p)
+            if (flag(random_)) q.x = 0;
+        r.drawPolygonOutline(c, 262144, p.data(), size(p), 0xFF);
+    });
+    check("drawPolylineInterior", [&] {
+        newView();
+        const auto p = points(count());
+        r.drawPolylineInterior(c, p.data(), size(p), 0xFF);
+    });
 }
 
 INSTANTIATE_TEST_SUITE_P(Depths, ClipTest, ::testing::Values(16, 32));

@@ -44,8 +44,8 @@ TEST(DemoData, StylesLoadWithTheDrawnPictures) {
         SDL_Surface* s = style.icon->surface();
         ASSERT_NE(s, nullptr) << type;
         EXPECT_NE(s->format->Amask, 0u);
-        EXPECT_EQ(getPixel(s, 0, 0) & s->format->Amask, 0u);
-        EXPECT_EQ(getPixel(s, 10, 10) & s->format->Amask, s->format->Amask);
+        EXPECT_EQ(pixelAt(s, 0, 0) & s->format->Amask, 0u);
+        EXPECT_EQ(pixelAt(s, 10, 10) & s->format->Amask, s->format->Amask);
     }
     EXPECT_NE(day.poiStyles.at(0x2F01).icon, night.poiStyles.at(0x2F01).icon);
     EXPECT_EQ(day.poiStyles.at(0xF002).soundId, 11);

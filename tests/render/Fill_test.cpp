@@ -33,36 +33,6 @@ TEST_P(FillTest, FlatTriangleFillsOneRowWhileFlatPolygonDrawsNothing) {
                                                 "..........\n");
 }
 
-TEST_P(FillTest, TriangleIncludesItsEdges) {
-    auto s = makeSurface(GetParam(), 9, 7);
-    RenderTest::fillAll(s.get(), kPaper);
-    const xe::Canvas c = xe::Canvas::of(s.get());
-    xe::fillTriangle(c, 1, 1, 7, 1, 1, 5, kInk);
-    EXPECT_EQ(mask(s.get(), 0, 0, 9, 7, kInk), ".........\n"
-                                               ".#######.\n"
-                                               ".######..\n"
-                                               ".####....\n"
-                                               ".###.....\n"
-                                               ".#.......\n"
-                                               ".........\n");
-}
-
-TEST_P(FillTest, SquarePolygonFillsRowsZeroToTenAndColumnsZeroToNine) {
-    auto s = makeSurface(GetParam(), 16, 16);
-    RenderTest::fillAll(s.get(), kPaper);
-    const xe::Canvas c = xe::Canvas::of(s.get());
-    const xe::Point square[4] = {{2, 2}, {12, 2}, {12, 12}, {2, 12}};
-    xe::fillPolygonScan(c, square, 4, kInk);
-    EXPECT_EQ(RenderTest::countPixels(s.get(), kInk), 110);
-    const std::string row = "..##########....\n";
-    const std::string empty = "................\n";
-    std::string expected = empty + empty;
-    for (int i = 0; i < 11; ++i)
-        expected += row;
-    expected += empty + empty + empty;
-    EXPECT_EQ(mask(s.get(), 0, 0, 16, 16, kInk), expected);
-}
-
 // A 32x32 pattern whose every pixel is distinct.
 RenderTest::SurfacePtr makePattern(int bitsPerPixel, int w, int h) {
     auto p = makeSurface(bitsPerPixel, w, h);
@@ -72,23 +42,6 @@ RenderTest::SurfacePtr makePattern(int bitsPerPixel, int w, int h) {
             xe::plotPixel(p.get(), x, y, v);
         }
     return p;
-}
-
-TEST_P(FillTest, PatternRepeatsEveryThirtyTwoPixels) {
-    auto s = makeSurface(GetParam(), 100, 80);
-    RenderTest::fillAll(s.get(), kPaper);
-    auto pattern = makePattern(GetParam(), 32, 32);
-    ASSERT_TRUE(xe::isUsablePattern(pattern.get(), s.get()));
-    const float identity[16] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 5, -3, 0, 1};
-    const xe::Point square[4] = {{2, 1}, {90, 1}, {90, 75}, {2, 75}};
-    xe::fillPatternScan(xe::Canvas::of(s.get()), identity, square, 4, pattern.get());
-    for (int y = 0; y < 80; ++y)
-        for (int x = 0; x < 100; ++x) {
-            const bool inside = x >= 2 && x < 90 && y >= 1 && y <= 75;
-            const std::uint32_t want =
-                inside ? static_cast<std::uint32_t>(((y - 3) & 31) * 32 + ((x + 5) & 31) + 1) : kPaper;
-            ASSERT_EQ(RenderTest::pixelAt(s.get(), x, y), want) << x << "," << y;
-        }
 }
 
 TEST_P(FillTest, PatternThatIsNotASquarePowerOfTwoDrawsNothing) {

@@ -45,24 +45,6 @@ std::vector<std::string> texts(const std::vector<Render::DebugInfoLine>& lines) 
 
 } // namespace
 
-TEST(FrameStatistics, FixedLinesEndTwentyPixelsAboveTheBottomWithoutMaps) {
-    const auto lines = Render::debugInfoLines(sample(), 480);
-    ASSERT_EQ(lines.size(), 8u);
-    EXPECT_EQ(texts(lines), (std::vector<std::string>{
-                                "123.46 m/40px = 21 bits",
-                                "view[(-5, 10),",
-                                "    (2000000, -3000000)]",
-                                "pg:2 pl:3 pd:4 pt:5",
-                                "all:40 fill:1 cap:6",
-                                "path:7 tracks:8",
-                                "wpts:9 dwps:10(4000000000/12)",
-                                "res pool:10(3/4294967295)",
-                            }));
-    for (std::size_t i = 0; i < lines.size(); ++i)
-        EXPECT_EQ(lines[i].row, 480 - 148 + 16 * static_cast<int>(i));
-    EXPECT_EQ(lines.back().row + 16, 480 - 20);
-}
-
 TEST(FrameStatistics, MapLinesShowTheirMarkersAndPushTheBlockUp) {
     auto s = sample();
     s.maps.push_back({Render::MapStatLine::markerFor(true, true), 0, 18, 0.5f, 3, 2, u"world.kvm"});
@@ -88,20 +70,4 @@ TEST(FrameStatistics, MapLinesShowTheirMarkersAndPushTheBlockUp) {
                   s.pathMs + s.tracksMs,
               0);
     EXPECT_EQ(s.waypoints, 9);
-}
-
-TEST(FrameStatistics, OverlayDrawsInTheLowerRightCorner) {
-    auto font = demoFont(12);
-    ASSERT_TRUE(font);
-    auto target = makeOpaque(800, 480, 0x808080);
-    Render::drawDebugInfo(sample(), target.get(), *font);
-    const PixelSet drawn = pixelsWhere(target.get(), [](std::uint32_t p) { return p != 0x808080; });
-    ASSERT_FALSE(drawn.empty());
-    const Box box = boxOf(drawn);
-    EXPECT_GE(box.left, 800 - 230);
-    EXPECT_GE(box.top, 480 - 148);
-    EXPECT_LT(box.bottom, 480 - 20 + 2);
-    // The halo colour 0xFF00C8FF is orange (red 255, green 200).
-    EXPECT_FALSE(pixelsWhere(target.get(), [](std::uint32_t p) { return p == 0xFFC800; }).empty());
-    EXPECT_FALSE(pixelsWhere(target.get(), [](std::uint32_t p) { return p == 0x000000; }).empty());
 }

@@ -19,37 +19,6 @@ constexpr std::uint32_t kPaper = 0x0;
 
 class LinesTest : public ::testing::TestWithParam<int> {};
 
-TEST_P(LinesTest, DrawRectNeverSetsItsFarCorner) {
-    auto s = makeSurface(GetParam(), 10, 8);
-    RenderTest::fillAll(s.get(), kPaper);
-    const xe::Canvas c = xe::Canvas::of(s.get());
-    xe::drawRect(c, SDL_Rect{2, 1, 5, 4}, kInk);
-    EXPECT_EQ(mask(s.get(), 0, 0, 10, 8, kInk), "..........\n"
-                                                "..######..\n"
-                                                "..#....#..\n"
-                                                "..#....#..\n"
-                                                "..#....#..\n"
-                                                "..#####...\n"
-                                                "..........\n"
-                                                "..........\n");
-    // Edges cut away by the clip rectangle are not drawn.
-    RenderTest::fillAll(s.get(), kPaper);
-    const xe::Canvas clipped{s.get(), 3, 2, 9, 8};
-    xe::drawRect(clipped, SDL_Rect{1, 1, 5, 4}, kInk);
-    EXPECT_EQ(mask(s.get(), 0, 0, 10, 8, kInk), "..........\n"
-                                                "..........\n"
-                                                "......#...\n"
-                                                "......#...\n"
-                                                "......#...\n"
-                                                "...###....\n"
-                                                "..........\n"
-                                                "..........\n");
-    RenderTest::fillAll(s.get(), kPaper);
-    xe::drawRect(c, SDL_Rect{2, 2, 0, 4}, kInk);
-    xe::drawRect(c, SDL_Rect{2, 2, 4, 0}, kInk);
-    EXPECT_EQ(RenderTest::countPixels(s.get(), kInk), 0);
-}
-
 TEST_P(LinesTest, ApplyAffineRoundsToNearest) {
     const float m[16] = {2, 0, 0, 0, 0, -1, 0, 0, 0, 0, 1, 0, 0.5f, 10.25f, 0, 1};
     EXPECT_EQ(xe::applyAffine(m, xe::Point{3, 4}), (xe::Point{7, 6}));    // 6.5 -> 7, 6.25 -> 6

@@ -116,20 +116,6 @@ TEST(MapCaptions, RoadNameAlongTheRoadUnlessItsTypeHidesCaptions) {
     EXPECT_FALSE(t.textNearRoad(8));
 }
 
-TEST(MapCaptions, PoiNameJustAboveItsIcon) {
-    Captioned t;
-    ASSERT_TRUE(t.frame());
-    const xe::Point poi = t.screenOf(1, 1, PoiX, PoiY);
-    ASSERT_EQ(t.pixel(poi.x, poi.y), IconMagenta);
-    // Text colour in a band ending at the icon's top edge (4 pixels above
-    // the point), centred on the point's column; none below the icon.
-    EXPECT_TRUE(t.anyWhere(poiText, poi.x - 15, poi.y - 22, poi.x + 15, poi.y - 4));
-    EXPECT_FALSE(t.anyWhere(poiText, 0, poi.y - 3, Width - 1, Height - 1));
-    EXPECT_FALSE(t.anyWhere(poiText, 0, 0, Width - 1, poi.y - 30));
-    EXPECT_FALSE(t.anyWhere(poiText, 0, 0, poi.x - 25, Height - 1));
-    EXPECT_FALSE(t.anyWhere(poiText, poi.x + 25, 0, Width - 1, Height - 1));
-}
-
 TEST(MapCaptions, AFastFrameDrawsNoCaptionsAndTheFullOneAfterItDoes) {
     Captioned t;
     t.atlas->view().setSlow(true);
@@ -161,20 +147,6 @@ TEST(MapCaptions, In3dTheRoadGetsOneBoxedLabel) {
     ASSERT_TRUE(t.frame());
     EXPECT_EQ(t.renderer->counters().captions, 0);
     EXPECT_FALSE(t.anyIn(fill, 0, 0, Width - 1, Height - 1));
-}
-
-TEST(MapCaptions, AHiddenMapKeepsItsPoiCaptionsButNotItsRoadNames) {
-    Captioned t;
-    ASSERT_TRUE(t.frame());
-    Map::StateRecord record = t.atlas->viewRecords().at(0);
-    record.hidden = 1; // its lines were not drawn
-    SDL_FillRect(t.surface, nullptr, SDL_MapRGB(t.surface->format, 0xE0, 0xE0, 0xE0));
-    t.camera.setupTransform(record);
-    t.captions->beginCaptions(-1);
-    t.captions->drawCaptions(xe::Canvas::of(t.surface), t.camera, record, t.atlas->view().metresPer40Pixels);
-    EXPECT_FALSE(t.textNearRoad(8));
-    EXPECT_TRUE(t.anyWhere(poiText, 0, 0, Width - 1, Height - 1));
-    EXPECT_EQ(t.captions->frameCaptions(), 1);
 }
 
 } // namespace

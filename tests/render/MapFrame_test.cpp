@@ -154,49 +154,6 @@ TEST(MapFrame, PoiPlacementsZeroToNineAndTenDrawsNothing) {
     EXPECT_EQ(t.renderer->counters().points, 11);
 }
 
-TEST(MapFrame, ShadowedAreasAreRaisedIn3dOnly) {
-    Town t;
-    constexpr std::uint32_t Shadow = 0x00203040;
-    t.renderer->styles().daySet().polygons[1].shadowColor = Shadow | Render::PolygonStyle::Present;
-    t.renderer->selectStyles(true);
-    auto anywhere = [&](std::uint32_t colour) { return t.anyIn(colour, 0, 0, Width - 1, Height - 1); };
-    ASSERT_TRUE(t.frame());
-    EXPECT_FALSE(anywhere(Shadow));
-    EXPECT_TRUE(anywhere(AreaRed));
-    EXPECT_EQ(t.renderer->counters().polygons, 1);
-
-    // The area layer alone under a pitched 3D camera (at this scale the
-    // frame's tilt preset looks straight down, where a raised copy hides
-    // exactly under the area).
-    const Map::StateRecord record = t.atlas->viewRecords().at(0);
-    t.camera.setMode(1);
-    t.camera.setTilt(0.8f);
-    auto layer = [&](bool fast) {
-        SDL_FillRect(t.surface, nullptr, 0);
-        t.camera.setupTransform(record);
-        MapDrawing::MapLayers::drawPolygons(*t.renderer, xe::Canvas::of(t.surface), t.camera, record, 25000.0f, fast);
-    };
-    layer(false);
-    EXPECT_TRUE(anywhere(Shadow));
-    EXPECT_TRUE(anywhere(AreaRed));
-    EXPECT_EQ(t.renderer->workingCounters().polygons, 1);
-    layer(true);
-    EXPECT_FALSE(anywhere(Shadow));
-    EXPECT_TRUE(anywhere(AreaRed));
-    EXPECT_EQ(t.renderer->workingCounters().polygons, 1);
-}
-
-TEST(MapFrame, NightStylesSwapColours) {
-    Town t;
-    t.renderer->selectStyles(false);
-    ASSERT_TRUE(t.frame());
-    const xe::Point inside = t.screenOf(1, 1, 35, 35);
-    EXPECT_EQ(t.pixel(inside.x, inside.y), NightArea);
-    t.renderer->selectStyles(true);
-    ASSERT_TRUE(t.frame());
-    EXPECT_EQ(t.pixel(inside.x, inside.y), AreaRed);
-}
-
 TEST(MapFrame, UnchangedFrameLeavesTheCanvasAlone) {
     Town t;
     ASSERT_TRUE(t.frame());
@@ -306,60 +263,6 @@ TEST(MapFrame, CityMapClearsTheWorldMapUnderItsCoverage) {
     }
 }
 
-struct Route : MapDrawing::RoutePath {
-    const std::vector<std::vector<MapDrawing::RoutePiece>>& parts() const override { return pieces; }
-    const std::vector<MapDrawing::RoutePoint>& points() const override { return marks; }
-    std::uint32_t colour() const override { return 0x004080FF; }
-    float halfWidth() const override { return 3.0f; }
-    bool marksPoints() const override { return false; }
-    std::vector<std::vector<MapDrawing::RoutePiece>> pieces;
-    std::vector<MapDrawing::RoutePoint> marks;
-};
-
-struct FlagPage : MapDrawing::MapPage {
-    void drawTracksAndFriends(const xe::Canvas&, MapCamera&) override { ++tracks; }
-    void invalidate() override {}
-    MapDrawing::CompassWidget* compass() override { return nullptr; }
-    const MapDrawing::CursorRecord* findCursor(const std::string& name) override {
-        asked.push_back(name);
-        return &flag;
-    }
-    MapDrawing::CursorRecord flag;
-    std::vector<std::string> asked;
-    int tracks = 0;
-};
-
-TEST(MapFrame, RouteLineFlagsAndTracksInAFullFrameOnly) {
-    Town t;
-    const Map::LevelFrame frame{Bits, Shift, 4, 4};
-    Route route;
-    route.pieces = {{MapDrawing::RoutePiece{0, frame, 1, 1, {{256, 256 + 20}, {256 + 250, 256 + 20}}}}};
-    route.marks = {{frame, {300, 276}}, {std::nullopt, {0, 0}}, {frame, {400, 276}}};
-    SDL_Surface* flag = SDL_CreateRGBSurface(SDL_SWSURFACE, 6, 6, 32, 0xFF0000, 0xFF00, 0xFF, 0);
-    SDL_FillRect(flag, nullptr, SDL_MapRGB(flag->format, 0, 255, 255));
-    auto image = Render::ImageFromSurface::owning(flag);
-    FlagPage page;
-    page.flag = {image.get(), 3, 3};
-    t.renderer->services().route = &route;
-    t.renderer->services().page = &page;
-    ASSERT_TRUE(t.frame());
-    const xe::Point mid = t.screenOf(1, 1, 20, 20);
-    EXPECT_EQ(t.pixel(mid.x, mid.y), 0x004080FFu);
-    const xe::Point start = t.screenOf(1, 1, 44, 20);
-    EXPECT_EQ(t.pixel(start.x - 3, start.y - 3), 0x00FFFF00u);
-    EXPECT_EQ(t.pixel(start.x + 2, start.y + 2), 0x00FFFF00u);
-    EXPECT_EQ(page.asked, (std::vector<std::string>{"flag", "flagX"}));
-    EXPECT_EQ(page.tracks, 1);
-
-    // A fast frame leaves out the route line and the tracks, not the flags.
-    t.atlas->view().setSlow(true);
-    t.inputFrom = 0;
-    ASSERT_TRUE(t.frame(MapDrawing::SmallRedraw));
-    EXPECT_NE(t.pixel(mid.x, mid.y), 0x004080FFu);
-    EXPECT_EQ(t.pixel(start.x, start.y), 0x00FFFF00u);
-    EXPECT_EQ(page.tracks, 1);
-}
-
 TEST(MapFrame, AFullHeapIsResetAndTheCellsLoadedAgain) {
     Town t;
     TestSupport::CaptureLogger log;
@@ -373,68 +276,6 @@ TEST(MapFrame, AFullHeapIsResetAndTheCellsLoadedAgain) {
     const xe::Point inside = t.screenOf(1, 1, 35, 35);
     EXPECT_EQ(t.pixel(inside.x, inside.y), AreaRed);
     EXPECT_GT(heap.freeBytes(), 0u);
-}
-
-TEST(MapFrame, CountryMapsAboveEightyMetresInvisibleMapsAtOrBelow) {
-    Fixture f;
-    auto twoLevels = [](std::uint8_t type, std::uint32_t id) {
-        LevelDescription fine = fixtureLevel();
-        fine.coordinateBits = 24;
-        LevelDescription coarse = fixtureLevel();
-        coarse.coordinateBits = 20;
-        coarse.originX = coarse.originY = 0;
-        for (LevelDescription* level : {&fine, &coarse}) {
-            MapWriting::Cell cell;
-            cell.points.push_back({0, 0, 0x7777, {5, 5}});
-            level->cells.push_back(cell);
-        }
-        MapDescription map = fixtureMap(type, id, fine);
-        map.levels.push_back(coarse);
-        return map;
-    };
-    f.writeMap("country.kvm", twoLevels(2, 1));
-    f.writeMap("hidden.kvm", twoLevels(6, 2));
-    ASSERT_TRUE(f.load());
-    const Map::LevelFrame fine{24, Shift, 4, 4};
-    auto hiddenAt = [&](float metres) {
-        f.camera.setCentre(fine.toGlobal(Map::LocalPoint{512, 512}));
-        f.camera.setScale(1.0f);
-        f.camera.setScale(MapDrawing::ViewPreparation::metresPer40Pixels(f.camera) / metres);
-        f.frame();
-        std::map<std::uint32_t, int> hidden;
-        for (const Map::StateRecord& r : f.atlas->viewRecords())
-            hidden[r.mapType] = r.hidden;
-        return hidden;
-    };
-    auto near = hiddenAt(50);
-    ASSERT_EQ(near.size(), 2u);
-    EXPECT_EQ(near[2], 1);
-    EXPECT_EQ(near[6], 0);
-    auto far = hiddenAt(200);
-    ASSERT_EQ(far.size(), 2u);
-    EXPECT_EQ(far[2], 0);
-    EXPECT_EQ(far[6], 1);
-    EXPECT_FALSE(f.renderer->nearScale());
-}
-
-TEST(MapFrame, ZoomStaysBetweenFiveAndFiveHundredThousandMetres) {
-    Core::Config config;
-    Core::ResourcesPool pool{10};
-    config.root()->set("win_main_heap", 64);
-    Map::KVAtlas atlas(config.root(), pool);
-    MapCamera camera;
-    camera.setAnchorFraction(0.5f);
-    camera.setViewport(Width, Height, 2 * camera.halfFieldOfView());
-    camera.setCentre(Map::Point{12345678, 23456789});
-    for (auto [asked, expected] : {std::pair{2.0f, 5.0f}, {1e6f, 500000.0f}, {300.0f, 300.0f}}) {
-        camera.setScale(1.0f);
-        camera.setScale(MapDrawing::ViewPreparation::metresPer40Pixels(camera) / asked);
-        atlas.view().setRedrawRequest(MapDrawing::FullRedraw);
-        MapDrawing::ViewPreparation::prepare(camera, atlas, nullptr, nullptr);
-        EXPECT_NEAR(atlas.view().metresPer40Pixels / expected, 1.0f, 1e-4f) << asked;
-        EXPECT_NEAR(MapDrawing::ViewPreparation::metresPer40Pixels(camera) / expected, 1.0f, 1e-4f) << asked;
-        EXPECT_EQ(atlas.view().redrawRequest(), MapDrawing::NoRedraw);
-    }
 }
 
 TEST(MapFrame, DamagedCellsNeitherHangNorReadOutside) {

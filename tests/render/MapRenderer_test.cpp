@@ -99,104 +99,6 @@ TEST(MapRenderer, SettingsAndShortFlagBlobs) {
     EXPECT_EQ(packTypeFlags(lines)[0], 0xFB);
 }
 
-TEST(MapRenderer, DayModeAndProportionAreStoredAndRedraw) {
-    RendererSetup s;
-    s.atlas->view().setRedrawRequest(Map::AtlasViewFields::NoRedraw);
-    s.renderer->setDayMode(false);
-    EXPECT_TRUE(s.config.root()->value("night_mode", false));
-    EXPECT_FALSE(s.engine.day);
-    EXPECT_EQ(s.atlas->view().redrawRequest(), Map::AtlasViewFields::FullRedraw);
-    s.atlas->view().setRedrawRequest(Map::AtlasViewFields::NoRedraw);
-    s.renderer->setProportion(5);
-    EXPECT_EQ(s.config.root()->value("proportion", 0), 5);
-    EXPECT_EQ(s.atlas->view().redrawRequest(), Map::AtlasViewFields::FullRedraw);
-}
-
-TEST(MapRenderer, MoveViewChangesOnlyWhatItMust) {
-    RendererSetup s;
-    s.camera.setScale(0.01f);
-    s.atlas->view().setRedrawRequest(Map::AtlasViewFields::NoRedraw);
-    s.renderer->moveView(0.4f, -0.49f, 1.0f, 0.0f);
-    EXPECT_EQ(s.page.invalidated, 0);
-    EXPECT_EQ(s.atlas->view().redrawRequest(), Map::AtlasViewFields::NoRedraw);
-    EXPECT_FLOAT_EQ(s.camera.scale(), 0.01f);
-
-    s.renderer->moveView(0.0f, 0.0f, 2.0f, 0.0f);
-    EXPECT_FLOAT_EQ(s.camera.scale(), 0.02f);
-    EXPECT_EQ(s.atlas->view().redrawRequest(), Map::AtlasViewFields::SmallRedraw);
-    EXPECT_EQ(s.page.invalidated, 1);
-    s.renderer->moveView(0.0f, 0.0f, 0.0f, 0.5f);
-    EXPECT_FLOAT_EQ(s.camera.rotation(), 0.5f);
-    EXPECT_EQ(s.page.invalidated, 2);
-}
-
-TEST(MapRenderer, FollowCarTurnsAtItsRateTheShortWayRound) {
-    RendererSetup s;
-    FollowState state;
-    state.timeMs = 0;
-    CarState car;
-    car.position = Map::Point{1000, 2000};
-    car.speed = 5.0f;
-    car.headingDegrees = 170.0f;
-    // Speed 5: (5 - 1) x 20 degrees per second at most.
-    EXPECT_TRUE(s.renderer->followCar(state, 1000, s.camera, *s.atlas, car, std::nullopt));
-    EXPECT_NEAR(s.camera.rotation(), 4 * 0.3490658503988659, 1e-5);
-    EXPECT_EQ(s.camera.centre(), car.position);
-    EXPECT_EQ(s.atlas->view().redrawRequest(), Map::AtlasViewFields::FullRedraw);
-    EXPECT_EQ(state.timeMs, 1000u);
-
-    // From 170 degrees to -170: 20 degrees through 180, not 340 back.
-    s.camera.setRotation(s.atlas->view(), 170.0f * 0.017453292f);
-    car.headingDegrees = -170.0f;
-    car.speed = 20.0f;
-    s.renderer->followCar(state, 2000, s.camera, *s.atlas, car, std::nullopt);
-    EXPECT_NEAR(std::fabs(s.camera.rotation()), 170.0f * 0.017453292f, 1e-4);
-    EXPECT_LT(s.camera.rotation(), 0.0f);
-
-    // Headings many turns away still land within one turn.
-    FollowOverride far{Map::Point{1000, 2000}, 40.0f * static_cast<float>(std::numbers::pi) + 0.25f};
-    s.renderer->followCar(state, 10000, s.camera, *s.atlas, car, far);
-    EXPECT_NEAR(s.camera.rotation(), 0.25f, 1e-3);
-
-    // Below speed 1 the rotation stays; a small step does not count as a change.
-    car.speed = 0.5f;
-    car.headingDegrees = 90.0f;
-    EXPECT_FALSE(s.renderer->followCar(state, 10010, s.camera, *s.atlas, car, std::nullopt));
-    EXPECT_NEAR(s.camera.rotation(), 0.25f, 1e-3);
-}
-
-} // namespace
-
-namespace {
-
-TEST(MapRenderer, SdlInputProbePeeksAndExposeIsPushed) {
-    ASSERT_EQ(SDL_InitSubSystem(SDL_INIT_VIDEO), 0) << SDL_GetError();
-    ASSERT_NE(SDL_SetVideoMode(64, 64, 32, SDL_SWSURFACE), nullptr);
-    SDL_Event drain;
-    while (SDL_PollEvent(&drain)) {
-    }
-    EXPECT_FALSE(sdlHasInputEvent(true));
-    SDL_Event motion{};
-    motion.type = SDL_MOUSEMOTION;
-    ASSERT_EQ(SDL_PushEvent(&motion), 0);
-    EXPECT_FALSE(sdlHasInputEvent(false));
-    EXPECT_TRUE(sdlHasInputEvent(true));
-    while (SDL_PollEvent(&drain)) {
-    }
-    SDL_Event key{};
-    key.type = SDL_KEYDOWN;
-    ASSERT_EQ(SDL_PushEvent(&key), 0);
-    EXPECT_TRUE(sdlHasInputEvent(false));
-    EXPECT_TRUE(sdlHasInputEvent(false)); // peeked, not taken
-    while (SDL_PollEvent(&drain)) {
-    }
-    sdlPushExpose();
-    SDL_Event event;
-    ASSERT_EQ(SDL_PollEvent(&event), 1);
-    EXPECT_EQ(event.type, SDL_VIDEOEXPOSE);
-    SDL_QuitSubSystem(SDL_INIT_VIDEO);
-}
-
 struct Points : ProximitySource {
     std::uint32_t visitPoints(std::int32_t, std::int32_t, std::int32_t, std::int32_t,
                               const std::function<void(const ProximityPoint&)>& visit) override {
@@ -299,22 +201,6 @@ TEST(MapRenderer, DangerPointMarksFollowTheirDirectionAndHeading) {
     }
     SDL_FreeSurface(map);
     SDL_FreeSurface(screen);
-}
-
-} // namespace
-
-namespace {
-
-TEST(MapRenderer, CameraAccessReadsAndWritesTheLiveCamera) {
-    MapCamera camera;
-    MapDrawing::MapCameraAccess access(camera);
-    access.write(Map::CameraFields{-5, 7, 0.25f, 1.5f, 1});
-    EXPECT_EQ(camera.centre(), (Map::Point{-5, 7}));
-    EXPECT_FLOAT_EQ(camera.scale(), 0.25f);
-    EXPECT_FLOAT_EQ(camera.rotation(), 1.5f);
-    EXPECT_EQ(camera.mode(), 1);
-    camera.setScale(2.0f);
-    EXPECT_EQ(access.read(), (Map::CameraFields{-5, 7, 2.0f, 1.5f, 1}));
 }
 
 } // namespace

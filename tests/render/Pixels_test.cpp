@@ -12,13 +12,6 @@ using RenderTest::pixelAt;
 
 class PixelsTest : public ::testing::TestWithParam<int> {};
 
-TEST_P(PixelsTest, MapColorTakesRedFromTheLowByte) {
-    auto s = makeSurface(GetParam(), 4, 4);
-    EXPECT_EQ(xe::mapColor(0x000000FF, s.get()), SDL_MapRGB(s->format, 255, 0, 0));
-    EXPECT_EQ(xe::mapColor(0xAB00FF00, s.get()), SDL_MapRGB(s->format, 0, 255, 0)); // top byte ignored
-    EXPECT_EQ(xe::mapColor(0x00FF0000, s.get()), SDL_MapRGB(s->format, 0, 0, 255));
-}
-
 TEST_P(PixelsTest, PutPixelIgnoresPixelsOffTheSurface) {
     auto s = makeSurface(GetParam(), 8, 6);
     RenderTest::fillAll(s.get(), 0);
@@ -68,22 +61,6 @@ TEST_P(PixelsTest, FillCircleWithRadiusZeroSetsOnlyTheCentre) {
     EXPECT_EQ(RenderTest::countPixels(s.get(), SDL_MapRGBA(s->format, 255, 0, 0, 255)), 49);
 }
 
-TEST_P(PixelsTest, ShadedCircleRunsFromCentreToEdgeColour) {
-    auto s = makeSurface(GetParam(), 10, 10);
-    RenderTest::fillAll(s.get(), 0);
-    xe::fillShadedCircle(s.get(), 4, 4, 0, 0xFFFFFFFF, 0xFFFFFFFF);
-    EXPECT_EQ(RenderTest::countPixels(s.get(), 0), 100);
-    // Crossing the bottom and right edges: drawn up to the last row and column.
-    xe::fillShadedCircle(s.get(), 9, 9, 4, 0xFF0000FF, 0xFFFF0000);
-    EXPECT_EQ(pixelAt(s.get(), 9, 9), SDL_MapRGBA(s->format, 255, 0, 0, 255));
-    EXPECT_EQ(pixelAt(s.get(), 5, 9), SDL_MapRGBA(s->format, 0, 0, 255, 255)); // d = r: the edge colour
-    EXPECT_EQ(pixelAt(s.get(), 9, 5), SDL_MapRGBA(s->format, 0, 0, 255, 255));
-    // d = 2 of 4: red 255 + 2 * (0 - 255) / 4 = 128, blue 0 + 2 * 255 / 4 = 127.
-    EXPECT_EQ(pixelAt(s.get(), 7, 9), SDL_MapRGBA(s->format, 128, 0, 127, 255));
-    EXPECT_EQ(pixelAt(s.get(), 4, 9), 0u);
-    EXPECT_EQ(pixelAt(s.get(), 6, 6), 0u); // d^2 = 18 > 16
-}
-
 INSTANTIATE_TEST_SUITE_P(Depths, PixelsTest, ::testing::Values(16, 32));
 
 TEST(Pixels, ThreeBytePixelsAreStoredMostSignificantFirstAndSpansLeaveThemAlone) {
@@ -108,18 +85,6 @@ TEST(Pixels, OneBytePixelsAndSpans) {
     EXPECT_EQ(mask(s.get(), 0, 0, 6, 3, 7), ".####.\n......\n......\n");
     EXPECT_EQ(mask(s.get(), 0, 0, 6, 3, 9), "#.....\n#.....\n#.....\n");
     EXPECT_EQ(pixelAt(s.get(), 5, 2), 0x34u);
-}
-
-TEST(Pixels, MustLockFollowsTheSdlRule) {
-    auto s = makeSurface(32, 4, 4);
-    EXPECT_FALSE(xe::mustLock(s.get()));
-    EXPECT_EQ(xe::mustLock(s.get()), SDL_MUSTLOCK(s.get()) != 0);
-    s->flags |= SDL_RLEACCEL;
-    EXPECT_TRUE(xe::mustLock(s.get()));
-    s->flags &= ~SDL_RLEACCEL;
-    s->offset = 4;
-    EXPECT_TRUE(xe::mustLock(s.get()));
-    s->offset = 0;
 }
 
 } // namespace

@@ -1,47 +1,15 @@
 #include "render/RenderStyles.h"
 
 #include "core/Config.h"
-#include "core/ConfigNode.h"
 #include "tests/render/StyleFixture.h"
 #include "tests/support/CaptureLogger.h"
 
 #include <gtest/gtest.h>
 
-#include <map>
 
 using namespace RenderTest;
 
 namespace {
-
-// Settings that hold blobs only: what the show/warn table reads and writes.
-class BlobSettings : public Core::ConfigNode {
-public:
-    std::map<std::string, std::vector<std::uint8_t>> blobs;
-
-    std::shared_ptr<ConfigNode> child(const std::string&) override { return nullptr; }
-    bool has(const std::string& key) const override { return blobs.count(key) != 0; }
-    bool get(const std::string&, int&) const override { return false; }
-    bool get(const std::string&, float&) const override { return false; }
-    bool get(const std::string&, bool&) const override { return false; }
-    bool get(const std::string&, std::string&) const override { return false; }
-    bool get(const std::string& key, std::vector<std::uint8_t>& out) const override {
-        const auto it = blobs.find(key);
-        if (it == blobs.end())
-            return false;
-        out = it->second;
-        return true;
-    }
-    int value(const std::string&, int d) override { return d; }
-    float value(const std::string&, float d) override { return d; }
-    bool value(const std::string&, bool d) override { return d; }
-    const std::string& value(const std::string&, const std::string& d) override { return d; }
-    void valueBlob(const std::string&, std::vector<std::uint8_t>&) override {}
-    void set(const std::string&, int) override {}
-    void set(const std::string&, float) override {}
-    void set(const std::string&, bool) override {}
-    void set(const std::string&, const std::string&) override {}
-    void set(const std::string& key, const std::vector<std::uint8_t>& v) override { blobs[key] = v; }
-};
 
 std::unique_ptr<Render::RenderStyles> loadPois(StyleFixture& fixture, const std::string& groups,
                                                bool expect = true) {
@@ -201,56 +169,6 @@ TEST(PoiStyles, LookupFallsBackToTypeZeroAndLogsOnce) {
     EXPECT_EQ(styles->poiStyle(5), &styles->daySet().poiStyles.at(5));
 }
 
-TEST(PoiStyles, UnknownTypesAreOnlyRememberedWhenLogged) {
-    StyleFixture fixture;
-    auto styles = loadPois(fixture, R"(<group id="1" name="G" sound_id="0">
-        <poi src="icons/food.bmp" name="Only"><type id="9"/></poi></group>)");
-    styles->selectSet(true);
-    {
-        TestSupport::CaptureLogger quiet(Log::System);
-        EXPECT_EQ(styles->poiStyle(0x77), nullptr); // no type 0 either
-        EXPECT_TRUE(quiet.lines().empty());
-    }
-    TestSupport::CaptureLogger log;
-    EXPECT_EQ(styles->poiStyle(0x78), nullptr);
-    EXPECT_EQ(styles->poiStyle(0x77), nullptr);
-    EXPECT_TRUE(log.contains("Unknown POI type: 77"));
-    EXPECT_TRUE(log.contains("Unknown POI type: 78"));
-
-    // An active set without any POI style gives null and keeps no cache.
-    auto empty = std::make_unique<Render::RenderStyles>();
-    empty->selectSet(false);
-    EXPECT_EQ(empty->poiStyle(0), nullptr);
-}
-
-TEST(PoiStyles, ShowWarnDefaults) {
-    StyleFixture fixture;
-    auto styles = loadPois(fixture, R"(<group id="1" name="G" sound_id="0"><poi src="icons/food.bmp" name="P">
-        <type id="0"/><type id="5"/><type id="0x2C00"/><type id="0xFFFF"/></poi></group>)");
-    styles->resetPoiTypeFlags(); // before any set is selected: the day set's types
-    const auto& table = styles->poiTypeFlags();
-    EXPECT_EQ(table.size(), 44u); // 43 shown defaults and styled type 5
-    EXPECT_TRUE(styles->isPoiTypeShown(5));
-    EXPECT_TRUE(styles->isPoiTypeShown(0x2C00));
-    EXPECT_TRUE(styles->isPoiTypeShown(0x1F00));
-    EXPECT_FALSE(styles->isPoiTypeShown(0));
-    EXPECT_EQ(table.count(0), 0u);
-    EXPECT_EQ(table.count(0xFFFF), 0u);
-    for (const auto& [type, flags] : table) {
-        EXPECT_EQ(flags.show, 1) << type;
-        EXPECT_EQ(flags.warn, 0) << type;
-    }
-
-    styles->setPoiTypeFlags(0x4400, false, true);
-    EXPECT_FALSE(styles->isPoiTypeShown(0x4400));
-    EXPECT_TRUE(styles->isPoiTypeWarned(0x4400));
-    styles->setPoiTypeFlags(0x4400, false, false);
-    EXPECT_EQ(table.count(0x4400), 0u);
-    styles->setPoiTypeFlags(0x9999, false, false);
-    EXPECT_EQ(table.count(0x9999), 0u);
-    EXPECT_FALSE(styles->isPoiTypeWarned(0x9999));
-}
-
 TEST(PoiStyles, ShowWarnBlobs) {
     auto styles = std::make_unique<Render::RenderStyles>();
     styles->applyPoiTypeFlags({}, blob({0x2C00}));
@@ -273,10 +191,10 @@ TEST(PoiStyles, ShowWarnBlobs) {
     EXPECT_TRUE(styles->isPoiTypeWarned(0x5901));
 
     // Through the settings: save, load back into other styles.
-    BlobSettings settings;
-    styles->savePoiTypeFlags(settings);
+    Core::Config settings;
+    styles->savePoiTypeFlags(*settings.root());
     auto restored = std::make_unique<Render::RenderStyles>();
-    restored->loadPoiTypeFlags(settings);
+    restored->loadPoiTypeFlags(*settings.root());
     EXPECT_EQ(restored->poiTypeFlags().size(), 4u);
     std::vector<std::uint8_t> s2, w2;
     restored->collectPoiTypeFlags(s2, w2);
@@ -284,56 +202,24 @@ TEST(PoiStyles, ShowWarnBlobs) {
     EXPECT_EQ(w2, collectedWarn);
 
     // Empty lists are a choice the user made: nothing shown.
-    settings.blobs["show_pt"].clear();
-    settings.blobs["warn_pt"].clear();
-    restored->loadPoiTypeFlags(settings);
+    settings.root()->set("show_pt", std::vector<std::uint8_t>{});
+    settings.root()->set("warn_pt", std::vector<std::uint8_t>{});
+    restored->loadPoiTypeFlags(*settings.root());
     EXPECT_TRUE(restored->poiTypeFlags().empty());
 
     // A missing key, or a blob cut to one byte in a hand-edited config,
     // keeps the defaults.
     for (const char* damaged : {"show_pt", "warn_pt"}) {
         SCOPED_TRACE(damaged);
-        BlobSettings partial;
-        styles->savePoiTypeFlags(partial);
-        partial.blobs[damaged] = {0x01};
+        const char* other = damaged[0] == 's' ? "warn_pt" : "show_pt";
+        Core::Config partial;
+        partial.root()->set(other, blob({0x0100}));
         auto fresh = std::make_unique<Render::RenderStyles>();
-        fresh->loadPoiTypeFlags(partial);
+        fresh->loadPoiTypeFlags(*partial.root());
         EXPECT_EQ(fresh->poiTypeFlags().size(), 43u);
         EXPECT_TRUE(fresh->isPoiTypeShown(0x1400));
-        partial.blobs.erase(damaged);
-        fresh->applyPoiTypeFlags({}, {});
-        fresh->loadPoiTypeFlags(partial);
+        partial.root()->set(damaged, std::vector<std::uint8_t>{0x01});
+        fresh->loadPoiTypeFlags(*partial.root());
         EXPECT_EQ(fresh->poiTypeFlags().size(), 43u);
     }
-}
-
-TEST(PoiStyles, ShowWarnThroughConfigXml) {
-    TestSupport::CaptureLogger log;
-    auto styles = std::make_unique<Render::RenderStyles>();
-    styles->applyPoiTypeFlags(blob({0x2F01, 0x0100}), blob({0xF001}));
-    Core::Config saved;
-    styles->savePoiTypeFlags(*saved.root());
-    const std::string text = saved.toXml();
-
-    Core::Config read;
-    ASSERT_TRUE(read.loadXml(text, u"config.xml"));
-    auto restored = std::make_unique<Render::RenderStyles>();
-    restored->loadPoiTypeFlags(*read.root());
-    EXPECT_EQ(restored->poiTypeFlags(), styles->poiTypeFlags());
-
-    // Hand-edited: "AQ==" decodes to the single byte 0x01, no whole type.
-    const auto edited = [](const char* show, const char* warn) {
-        return std::string("<config version=\"2\">\r\n<var name=\"show_pt\" value=\"") + show +
-               "\" />\r\n<var name=\"warn_pt\" value=\"" + warn + "\" />\r\n</config>";
-    };
-    Core::Config shortBlob;
-    ASSERT_TRUE(shortBlob.loadXml(edited("AQ==", ""), u"config.xml"));
-    restored->loadPoiTypeFlags(*shortBlob.root());
-    EXPECT_EQ(restored->poiTypeFlags().size(), 43u);
-    // "AAEv" is 00 01 2F: type 0x0100 and an odd byte that is ignored.
-    Core::Config oddBlob;
-    ASSERT_TRUE(oddBlob.loadXml(edited("AAEv", ""), u"config.xml"));
-    restored->loadPoiTypeFlags(*oddBlob.root());
-    ASSERT_EQ(restored->poiTypeFlags().size(), 1u);
-    EXPECT_TRUE(restored->isPoiTypeShown(0x0100));
 }

@@ -46,35 +46,6 @@ TEST(RenderStyles, LoadsTheWholeSetAndSelects) {
     EXPECT_TRUE(styles->isDay());
 }
 
-TEST(RenderStyles, MiscItemRules) {
-    TestSupport::CaptureLogger log;
-    StyleFixture fixture;
-    // An empty day list is valid; a route without size after one with size 5
-    // takes 5, as the first item 0; an invalid colour keeps the previous one.
-    fixture.write("render.xml", renderXmlWith(R"(<day/><night>)"
-                                              R"(<item name="route" length="3"/>)"
-                                              R"(<item name="car" size="5" color="#ff0000"/>)"
-                                              R"(<item name="route2" color="#1234567"/>)"
-                                              R"(<item name="obj_warn" size="99999999999" color="oops"/>)"
-                                              R"(</night>)"));
-    auto styles = std::make_unique<Render::RenderStyles>();
-    ASSERT_TRUE(fixture.load(*styles));
-    for (const auto& item : styles->daySet().misc) {
-        EXPECT_EQ(item.color, 0u);
-        EXPECT_EQ(item.size, 0);
-    }
-    const auto& night = styles->nightSet().misc;
-    EXPECT_EQ(night[Render::MiscRoute].size, 0);
-    EXPECT_EQ(night[Render::MiscRoute].length, 3);
-    EXPECT_EQ(night[Render::MiscCar].size, 5);
-    EXPECT_EQ(night[Render::MiscCar].length, 3);
-    EXPECT_EQ(night[Render::MiscCar].color, 0x000000FFu);
-    EXPECT_EQ(night[Render::MiscRoute2].color, 0x000000FFu);
-    EXPECT_EQ(night[Render::MiscRoute2].size, 5);
-    EXPECT_EQ(night[Render::MiscObjWarn].size, 2147483647);
-    EXPECT_EQ(night[Render::MiscObjWarn].color, 0x000000FFu);
-}
-
 TEST(RenderStyles, FailuresAndTheirMessages) {
     struct Case {
         const char* what;

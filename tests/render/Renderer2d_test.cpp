@@ -73,106 +73,11 @@ TEST(FixedTransform, CoordinatesBeyondTheFixedRangeSaturateInsteadOfWrapping) {
     EXPECT_EQ(out[5], (xe::Point{32, 17}));
 }
 
-TEST(FixedTransform, OffsetsAreNormalsScaledToWidthAndRotated) {
-    const float rotate[16] = {0, 2, 0, 0, -2, 0, 0, 0, 0, 0, 1, 0, 50, 50, 0, 1}; // 90 degrees, scale 2
-    xe::toFixedMatrix(rotate, xe::fixedMatrix2d());
-    const xe::Point normals[3] = {{0, -16}, {16, 0}, {-8, 8}};
-    xe::Point out[3];
-    xe::transformOffsets(3, 4, normals, 16, out);
-    EXPECT_EQ(out[0], (xe::Point{8, 0}));
-    EXPECT_EQ(out[1], (xe::Point{0, 8}));
-    EXPECT_EQ(out[2], (xe::Point{-4, -4}));
-    // Widths whose 24-bit products no longer fit 32 bits.
-    setFixedView(1.0f, 0.0f, 0.0f);
-    xe::transformOffsets(1, 1000, normals, 16, out);
-    EXPECT_EQ(out[0], (xe::Point{0, -1000}));
-    xe::transformOffsets(1, INT32_MAX, normals, 1, out);
-    EXPECT_EQ(out[0], (xe::Point{0, -(1 << 30)}));
-    xe::transformOffsets(1, 4, normals, 0, out);
-    EXPECT_EQ(out[0], (xe::Point{0, 0}));
-}
-
 class Renderer2dTest : public ::testing::TestWithParam<int> {
   protected:
     void SetUp() override { setFixedView(1.0f, 0.0f, 0.0f); }
     xe::RendererBase& renderer() { return dynamic_cast<xe::RendererBase&>(xe::renderer2d()); }
 };
-
-TEST_P(Renderer2dTest, PolylinesThroughTheTransform) {
-    auto s = makeSurface(GetParam(), 12, 6);
-    RenderTest::fillAll(s.get(), 0);
-    const std::uint32_t red = xe::mapColor(kRed, s.get());
-    setFixedView(1.0f, 2.0f, 1.0f);
-    const xe::Point points[3] = {{0, 0}, {4, 0}, {4, 3}};
-    renderer().drawPolyline(xe::Canvas::of(s.get()), points, 3, kRed);
-    EXPECT_EQ(mask(s.get(), 0, 0, 12, 6, red), "............\n"
-                                               "..#####.....\n"
-                                               "......#.....\n"
-                                               "......#.....\n"
-                                               "......#.....\n"
-                                               "............\n");
-    RenderTest::fillAll(s.get(), 0);
-    renderer().drawPolylineInterior(xe::Canvas::of(s.get()), points, 3, kRed);
-    EXPECT_EQ(mask(s.get(), 0, 0, 12, 6, red), "............\n"
-                                               "...###......\n"
-                                               "......#.....\n"
-                                               "......#.....\n"
-                                               "............\n"
-                                               "............\n");
-    // Two adjacent pixels without their ends: nothing.
-    RenderTest::fillAll(s.get(), 0);
-    const xe::Point adjacent[2] = {{3, 3}, {4, 4}};
-    renderer().drawPolylineInterior(xe::Canvas::of(s.get()), adjacent, 2, kRed);
-    renderer().drawPolyline(xe::Canvas::of(s.get()), adjacent, 1, kRed);
-    EXPECT_EQ(RenderTest::countPixels(s.get(), 0), 72);
-}
-
-TEST_P(Renderer2dTest, OnePointPolylinesDrawNothing) {
-    auto s = makeSurface(GetParam(), 20, 20);
-    RenderTest::fillAll(s.get(), 0);
-    const xe::Canvas c = xe::Canvas::of(s.get());
-    const xe::Point points[1] = {{10, 10}};
-    const xe::Point normals[1] = {{0, -16}};
-    renderer().drawWidePolyline(c, points, normals, 16, 1, 4, kRed);
-    renderer().drawWidePolylineBorder(c, points, normals, 16, 1, 4, kRed);
-    renderer().drawArrows(c, points, normals, 16, 1, 2.0f, kRed);
-    const xe::ViewMatrices view{kIdentity, kIdentity, kIdentity};
-    renderer().drawDashedPolyline(c, view, 16, points, normals, 0, 1, 2.0f, 1.0f, kRed);
-    EXPECT_EQ(RenderTest::countPixels(s.get(), 0), 400);
-}
-
-TEST_P(Renderer2dTest, WidePolylineSpansTwiceTheWidth) {
-    auto s = makeSurface(GetParam(), 40, 30);
-    RenderTest::fillAll(s.get(), 0);
-    const std::uint32_t red = xe::mapColor(kRed, s.get());
-    const xe::Point points[2] = {{10, 15}, {30, 15}};
-    const xe::Point normals[1] = {{0, -16}};
-    renderer().drawWidePolyline(xe::Canvas::of(s.get()), points, normals, 16, 2, 4, kRed);
-    EXPECT_EQ(mask(s.get(), 20, 9, 1, 13, red), ".\n.\n#\n#\n#\n#\n#\n#\n#\n#\n#\n.\n.\n");
-    EXPECT_EQ(pixelAt(s.get(), 6, 15), red);
-    EXPECT_EQ(pixelAt(s.get(), 5, 15), 0u);
-    RenderTest::fillAll(s.get(), 0);
-    renderer().drawWidePolylineBorder(xe::Canvas::of(s.get()), points, normals, 16, 2, 4, kRed);
-    EXPECT_EQ(mask(s.get(), 20, 9, 1, 13, red), ".\n#\n.\n.\n.\n.\n.\n.\n.\n.\n.\n#\n.\n");
-}
-
-TEST_P(Renderer2dTest, DashedPolylineUsesHalfWidthOneAndAHalfTimesTheWidth) {
-    auto s = makeSurface(GetParam(), 80, 30);
-    RenderTest::fillAll(s.get(), 0);
-    const std::uint32_t red = xe::mapColor(kRed, s.get());
-    // Width 2: half-width 3; dash factor 5: dash = gap = 20, over 60 units
-    // k = round(60 / 40) = 2 periods of 30: dashes 20 long, gaps 10.
-    const xe::Point points[2] = {{10, 15}, {70, 15}};
-    const xe::Point normals[1] = {{0, -16}};
-    const xe::ViewMatrices view{kIdentity, nullptr, nullptr};
-    renderer().drawDashedPolyline(xe::Canvas::of(s.get()), view, 16, points, normals, 12345, 2, 2.0f, 5.0f,
-                                  kRed);
-    std::string row;
-    for (int x = 10; x <= 70; ++x)
-        row += pixelAt(s.get(), x, 15) == red ? '#' : '.';
-    EXPECT_EQ(row, "#####################.........#####################..........");
-    EXPECT_EQ(mask(s.get(), 15, 11, 1, 9, red), ".\n#\n#\n#\n#\n#\n#\n#\n.\n");
-}
 
 TEST_P(Renderer2dTest, ArrowsAreSpacedAlongThePolyline) {
     auto s = makeSurface(GetParam(), 64, 20);
@@ -242,32 +147,6 @@ TEST_P(Renderer2dTest, PolygonOutlineSkipsEdgesOnTheCellFrame) {
     const xe::Point frame[4] = {{0, 0}, {16, 0}, {16, 16}, {0, 16}};
     renderer().drawPolygonOutline(c, 16, frame, 4, kRed);
     EXPECT_EQ(RenderTest::countPixels(s.get(), 0), 400);
-}
-
-TEST_P(Renderer2dTest, PatternPolygonRepeatsThePattern) {
-    auto s = makeSurface(GetParam(), 72, 40);
-    RenderTest::fillAll(s.get(), 0);
-    auto pattern = makeSurface(GetParam(), 32, 32);
-    for (int y = 0; y < 32; ++y)
-        for (int x = 0; x < 32; ++x)
-            xe::plotPixel(pattern.get(), x, y, static_cast<std::uint32_t>(x * 7 + y * 3 + 1));
-    setFixedView(2.0f, 0.0f, 0.0f);
-    const xe::Point square[4] = {{1, 1}, {35, 1}, {35, 19}, {1, 19}}; // pixels 2 .. 70 x 2 .. 38
-    const xe::ViewMatrices view{kIdentity, nullptr, kIdentity};
-    xe::renderer2d().fillPatternPolygon(xe::Canvas::of(s.get()), view, square, 4, pattern.get());
-    for (int y = 2; y <= 38; ++y)
-        for (int x = 2; x < 70; ++x)
-            ASSERT_EQ(pixelAt(s.get(), x, y), static_cast<std::uint32_t>((x & 31) * 7 + (y & 31) * 3 + 1));
-    EXPECT_EQ(pixelAt(s.get(), 70, 20), 0u);
-    EXPECT_EQ(pixelAt(s.get(), 20, 39), 0u);
-}
-
-TEST_P(Renderer2dTest, FillPolygonMapsTheColour) {
-    auto s = makeSurface(GetParam(), 20, 20);
-    RenderTest::fillAll(s.get(), 0);
-    const xe::Point square[4] = {{2, 2}, {12, 2}, {12, 12}, {2, 12}};
-    xe::renderer2d().fillPolygon(xe::Canvas::of(s.get()), square, 4, 0x00FF0000); // blue
-    EXPECT_EQ(RenderTest::countPixels(s.get(), SDL_MapRGB(s->format, 0, 0, 255)), 110);
 }
 
 INSTANTIATE_TEST_SUITE_P(Depths, Renderer2dTest, ::testing::Values(16, 32));

@@ -27,49 +27,6 @@ std::unique_ptr<Render::RenderStyles> loadPolygons(StyleFixture& fixture, const 
 
 } // namespace
 
-TEST(ShapeStyles, PolylineFillSyntax) {
-    StyleFixture fixture;
-    auto styles = loadPolylines(fixture, R"(
-        <polyline fill="dash:#FF0000/#FFFFFF"><type id="1"/></polyline>
-        <polyline fill="dot:#000000;#FFFFFF"><type id="2"/></polyline>
-        <polyline fill="#00FF00"><type id="3"/></polyline>
-        <polyline fill="wide:#00FF00"><type id="4"/></polyline>
-        <polyline fill="dash:"><type id="5"/></polyline>
-        <polyline fill="thin:#0000FF"><type id="6"/></polyline>
-        <polyline fill="dot:#010101;#020202/;#030303"><type id="7"/></polyline>
-        <polyline fill="DASH:#FF0000/#FFFFFF"><type id="8"/></polyline>
-        <polyline><type id="9"/></polyline>)");
-    const auto& day = styles->daySet().polylines;
-    const auto& night = styles->nightSet().polylines;
-    EXPECT_EQ(day[1].fill, Render::FillKind::DashTwoColour);
-    EXPECT_EQ(night[1].fill, Render::FillKind::DashTwoColour);
-    EXPECT_EQ(day[1].color, 0x000000FFu);
-    EXPECT_EQ(night[1].color, 0x000000FFu);
-    EXPECT_EQ(day[1].secondColor, 0x00FFFFFFu);
-    EXPECT_EQ(night[1].secondColor, 0x00FFFFFFu);
-    EXPECT_EQ(day[2].fill, Render::FillKind::Dot);
-    EXPECT_EQ(day[2].color, 0u);
-    EXPECT_EQ(night[2].color, 0x00FFFFFFu);
-    EXPECT_EQ(day[3].fill, Render::FillKind::Solid);
-    EXPECT_EQ(day[3].color, 0x0000FF00u);
-    EXPECT_EQ(day[4].fill, Render::FillKind::Solid);
-    EXPECT_EQ(day[5].fill, Render::FillKind::Dash);
-    EXPECT_EQ(day[5].color, 0u);
-    EXPECT_EQ(day[5].secondColor, 0u);
-    EXPECT_EQ(day[6].fill, Render::FillKind::Thin);
-    EXPECT_EQ(day[7].fill, Render::FillKind::DotTwoColour);
-    EXPECT_EQ(day[7].color, 0x00010101u);
-    EXPECT_EQ(night[7].color, 0x00020202u);
-    EXPECT_EQ(day[7].secondColor, 0u);
-    EXPECT_EQ(night[7].secondColor, 0x00030303u);
-    EXPECT_EQ(day[8].fill, Render::FillKind::Solid); // kinds are case-sensitive; Solid takes no second colour
-    EXPECT_EQ(day[9].fill, Render::FillKind::Thin);
-    EXPECT_EQ(day[9].width, 1);
-    // Types no element names are zeroed, width too.
-    EXPECT_EQ(day[200].width, 0);
-    EXPECT_EQ(night[200].width, 0);
-}
-
 TEST(ShapeStyles, PolylineAttributesAndSkipping) {
     StyleFixture fixture;
     auto styles = loadPolylines(fixture, R"(
@@ -115,34 +72,6 @@ TEST(ShapeStyles, PolylineAttributesAndSkipping) {
     EXPECT_TRUE(log.contains(" on parsing polylines styles file"));
 }
 
-TEST(ShapeStyles, PolygonColours) {
-    StyleFixture fixture;
-    auto styles = loadPolygons(fixture, R"(<group>
-        <polygon><type id="1"/></polygon>
-        <polygon color="#102030" shadow_color="#010203" border_color=";#FFFFFF" min_scale="5" max_scale="50">
-          <type id="2"/></polygon>
-        <polygon color="#FFFFFF"><type id="3"/></polygon>
-        <polygon color="#1000000"><type id="3"/></polygon>
-        <polygon color="#000001" shadow_color="x"><type id="3"/></polygon>
-        <polygon border_color="#00000G"><type id="4"/></polygon>
-        </group>)");
-    const auto& day = styles->daySet().polygons;
-    const auto& night = styles->nightSet().polygons;
-    EXPECT_EQ(day[1].color, 0x000000u);
-    EXPECT_EQ(night[1].color, 0xFFFFFFu);
-    EXPECT_EQ(day[1].shadowColor, 0u);
-    EXPECT_EQ(day[2].color, 0x00302010u);
-    EXPECT_EQ(day[2].shadowColor, 0xFF030201u);
-    EXPECT_EQ(night[2].shadowColor, 0xFF030201u);
-    EXPECT_EQ(day[2].borderColor, 0u);
-    EXPECT_EQ(night[2].borderColor, 0xFFFFFFFFu);
-    EXPECT_EQ(night[2].minScale, 5);
-    EXPECT_EQ(night[2].maxScale, 50);
-    EXPECT_EQ(day[3].color, 0x00FFFFFFu); // the invalid elements after it stored nothing
-    // "00000G" reads as 0: a valid, present black border.
-    EXPECT_EQ(day[4].borderColor, 0xFF000000u);
-}
-
 TEST(ShapeStyles, PatternsAreOwnedOnceAndChecked) {
     TestSupport::CaptureLogger log;
     StyleFixture fixture;
@@ -183,7 +112,7 @@ TEST(ShapeStyles, PatternsAreOwnedOnceAndChecked) {
     EXPECT_EQ(f->BitsPerPixel, fixture.mapSurface->format->BitsPerPixel);
     EXPECT_EQ(f->Rmask, fixture.mapSurface->format->Rmask);
     EXPECT_EQ(f->Amask, 0u);
-    EXPECT_EQ(getPixel(day[2].pattern, 3, 3) & 0xFFFFFF, 0x20C020u);
+    EXPECT_EQ(pixelAt(day[2].pattern, 3, 3) & 0xFFFFFF, 0x20C020u);
     // Not square, not a power of two, missing: logged, stored without pattern.
     EXPECT_EQ(day[7].pattern, nullptr);
     EXPECT_EQ(day[8].pattern, nullptr);

@@ -6,7 +6,7 @@
 #include "platform/Path.h"
 #include "render/ImageList.h"
 #include "render/RenderStyles.h"
-#include "tests/render/SurfaceHelpers.h"
+#include "tests/render/SurfaceTestSupport.h"
 #include "tests/support/BmpWriter.h"
 #include "tests/support/TempDir.h"
 

@@ -93,13 +93,3 @@ TEST(StyleSyntax, TypeIdsAndDecimals) {
     EXPECT_EQ(Render::parseDecimal("99999999999999999999999999"), INT_MAX);
     EXPECT_EQ(Render::parseDecimal("-99999999999999999999999999"), INT_MIN);
 }
-
-TEST(StyleSyntax, DataPaths) {
-    EXPECT_EQ(Core::dataPath(u"/opt/mirel/data/", u"render.xml"), u"\\opt\\mirel\\data\\render.xml");
-    EXPECT_EQ(Core::dataPath(u"/opt/mirel/data", u"styles/poi.xml"), u"\\opt\\mirel\\data\\styles\\poi.xml");
-    EXPECT_EQ(Core::dataPath(u"C:\\Mirel\\data\\", u"a/b.bmp"), u"C:\\Mirel\\data\\a\\b.bmp");
-    EXPECT_EQ(Core::dataPath(u"/opt/data/", u"/etc/styles.xml"), u"/etc/styles.xml");
-    EXPECT_EQ(Core::dataPath(u"/opt/data/", u"\\net\\a.xml"), u"\\net\\a.xml");
-    EXPECT_EQ(Core::dataPath(u"/opt/data/", u"D:/x.xml"), u"D:/x.xml");
-    EXPECT_EQ(Core::dataPath(u"", u"x/y"), u"x\\y");
-}

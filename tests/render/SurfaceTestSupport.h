@@ -8,6 +8,7 @@
 
 #include <cstdint>
 #include <cstdlib>
+#include <cstring>
 #include <memory>
 #include <string>
 
@@ -37,6 +38,11 @@ inline SurfacePtr makeSurface(int bitsPerPixel, int w, int h) {
     return SurfacePtr(s);
 }
 
+inline SurfacePtr argbSurface(int w, int h, bool alpha = true) {
+    return SurfacePtr(
+        SDL_CreateRGBSurface(0, w, h, 32, 0x00FF0000, 0x0000FF00, 0x000000FF, alpha ? 0xFF000000 : 0));
+}
+
 inline std::uint32_t pixelAt(const SDL_Surface* s, int x, int y) {
     const auto* p = static_cast<const std::uint8_t*>(s->pixels) + y * s->pitch + x * s->format->BytesPerPixel;
     switch (s->format->BytesPerPixel) {
@@ -49,6 +55,11 @@ inline std::uint32_t pixelAt(const SDL_Surface* s, int x, int y) {
     default:
         return *reinterpret_cast<const std::uint32_t*>(p);
     }
+}
+
+inline void setPixel(SDL_Surface* s, int x, int y, std::uint32_t v) {
+    auto* p = static_cast<std::uint8_t*>(s->pixels) + y * s->pitch + x * s->format->BytesPerPixel;
+    std::memcpy(p, &v, s->format->BytesPerPixel); // little-endian: low bytes first
 }
 
 inline void fillAll(SDL_Surface* s, std::uint32_t pixel) {

@@ -1,6 +1,6 @@
 #include "render/SurfaceTransform.h"
 
-#include "tests/render/SurfaceHelpers.h"
+#include "tests/render/SurfaceTestSupport.h"
 #include "tests/support/CaptureLogger.h"
 
 #include <gtest/gtest.h>
@@ -26,7 +26,7 @@ TEST(SurfaceTransform, ZoomThreeToSevenUsesRoundedStepAtEveryDepth) {
 
     for (int bits : {8, 16, 32}) {
         SCOPED_TRACE(bits);
-        SurfacePtr source = surfaceOfDepth(3, 1, bits);
+        SurfacePtr source = makeSurface(bits, 3, 1);
         for (int x = 0; x < 3; ++x)
             setPixel(source.get(), x, 0, std::uint32_t(x + 1));
         SurfacePtr zoomed(Render::zoomSurface(source.get(), 7, 2));
@@ -34,43 +34,17 @@ TEST(SurfaceTransform, ZoomThreeToSevenUsesRoundedStepAtEveryDepth) {
         EXPECT_EQ(zoomed->format->BitsPerPixel, bits);
         std::vector<std::uint32_t> row0, row1;
         for (int x = 0; x < 7; ++x) {
-            row0.push_back(getPixel(zoomed.get(), x, 0) - 1);
-            row1.push_back(getPixel(zoomed.get(), x, 1) - 1);
+            row0.push_back(pixelAt(zoomed.get(), x, 0) - 1);
+            row1.push_back(pixelAt(zoomed.get(), x, 1) - 1);
         }
         EXPECT_EQ(row0, (std::vector<std::uint32_t>{0, 0, 0, 1, 1, 2, 2}));
         EXPECT_EQ(row1, row0);
     }
 }
 
-TEST(SurfaceTransform, ExactDoublingMakesTwoByTwoBlocks) {
-    for (int bits : {8, 16, 32}) {
-        SCOPED_TRACE(bits);
-        SurfacePtr source = surfaceOfDepth(4, 4, bits);
-        for (int y = 0; y < 4; ++y)
-            for (int x = 0; x < 4; ++x)
-                setPixel(source.get(), x, y, std::uint32_t(y * 4 + x + 1));
-        SurfacePtr zoomed(Render::zoomSurface(source.get(), 8, 8));
-        ASSERT_TRUE(zoomed);
-        for (int y = 0; y < 8; ++y)
-            for (int x = 0; x < 8; ++x)
-                ASSERT_EQ(getPixel(zoomed.get(), x, y), std::uint32_t((y / 2) * 4 + x / 2 + 1)) << x << "," << y;
-    }
-    // Doubling a rectangle inside a larger surface reads only that rectangle.
-    SurfacePtr source = argbSurface(5, 5);
-    fill(source.get(), 0xFF000000);
-    setPixel(source.get(), 2, 3, 0xFF112233);
-    SurfacePtr target = argbSurface(6, 6);
-    fill(target.get(), 0);
-    ASSERT_TRUE(Render::zoomInto(rect(2, 2, 4, 4), target.get(), source.get(), rect(2, 3, 2, 2)));
-    EXPECT_EQ(getPixel(target.get(), 2, 2), 0xFF112233u);
-    EXPECT_EQ(getPixel(target.get(), 3, 3), 0xFF112233u);
-    EXPECT_EQ(getPixel(target.get(), 4, 2), 0xFF000000u);
-    EXPECT_EQ(getPixel(target.get(), 1, 1), 0u);
-}
-
 TEST(SurfaceTransform, ZoomRefusesRectanglesOutsideTheirSurfaces) {
-    SurfacePtr source = argbSurface(4, 4), target = argbSurface(8, 8), other = surfaceOfDepth(8, 8, 16);
-    fill(target.get(), 0x01020304);
+    SurfacePtr source = argbSurface(4, 4), target = argbSurface(8, 8), other = makeSurface(16, 8, 8);
+    fillAll(target.get(), 0x01020304);
     EXPECT_FALSE(Render::zoomInto(rect(0, 0, 8, 8), target.get(), source.get(), rect(1, 0, 4, 4)));
     EXPECT_FALSE(Render::zoomInto(rect(0, 0, 4, 4), target.get(), source.get(), rect(0, -1, 2, 2)));
     EXPECT_FALSE(Render::zoomInto(rect(1, 0, 8, 8), target.get(), source.get(), rect(0, 0, 4, 4)));
@@ -80,7 +54,7 @@ TEST(SurfaceTransform, ZoomRefusesRectanglesOutsideTheirSurfaces) {
     EXPECT_FALSE(Render::zoomInto(rect(0, 0, 8, 8), other.get(), source.get(), rect(0, 0, 4, 4)));
     for (int y = 0; y < 8; ++y)
         for (int x = 0; x < 8; ++x)
-            ASSERT_EQ(getPixel(target.get(), x, y), 0x01020304u);
+            ASSERT_EQ(pixelAt(target.get(), x, y), 0x01020304u);
     // An empty destination draws nothing and is no error.
     EXPECT_TRUE(Render::zoomInto(rect(0, 0, 0, 5), target.get(), source.get(), rect(0, 0, 4, 4)));
 }
@@ -94,57 +68,34 @@ TEST(SurfaceTransform, LargeEnlargementStaysInsideTheSourceRectangle) {
     SurfacePtr target = argbSurface(1000, 1);
     ASSERT_TRUE(Render::zoomInto(rect(0, 0, 1000, 1), target.get(), source.get(), rect(0, 0, 1, 1)));
     for (int x = 0; x < 1000; ++x)
-        ASSERT_EQ(getPixel(target.get(), x, 0), 0xFFAA0000u) << x;
+        ASSERT_EQ(pixelAt(target.get(), x, 0), 0xFFAA0000u) << x;
 }
 
-TEST(SurfaceTransform, RotatedSizes) {
-    const float s45 = std::sin(float(M_PI) / 4), c45 = std::cos(float(M_PI) / 4);
-    auto size = Render::rotatedSize(10, 20, s45, c45);
-    EXPECT_EQ(size.width, 22);
-    EXPECT_EQ(size.height, 22);
-    size = Render::rotatedSize(10, 20, 1.0f, 0.0f);
-    EXPECT_EQ(size.width, 20);
-    EXPECT_EQ(size.height, 10);
-    size = Render::rotatedSize(0, 0, 0.0f, 1.0f);
-    EXPECT_EQ(size.width, 1);
-    EXPECT_EQ(size.height, 1);
-
-    SurfacePtr source = argbSurface(10, 20);
-    fill(source.get(), 0xFF808080);
-    SurfacePtr rotated(Render::rotateSurface(source.get(), s45, c45));
-    ASSERT_TRUE(rotated);
-    EXPECT_EQ(rotated->w, 22);
-    EXPECT_EQ(rotated->h, 22);
-    // The centre comes from the source; the corners are outside it and stay
-    // transparent.
-    EXPECT_EQ(getPixel(rotated.get(), 11, 11), 0xFF808080u);
-    EXPECT_EQ(getPixel(rotated.get(), 0, 0), 0u);
-    EXPECT_EQ(getPixel(rotated.get(), 21, 21), 0u);
-}
-
-TEST(SurfaceTransform, RotationByZeroAndNinetyDegrees) {
-    SurfacePtr source = argbSurface(10, 20);
-    for (int y = 0; y < 20; ++y)
-        for (int x = 0; x < 10; ++x)
-            setPixel(source.get(), x, y, 0xFF000000u | std::uint32_t(y << 8 | x));
-    SurfacePtr same(Render::rotateSurface(source.get(), 0.0f, 1.0f));
-    ASSERT_TRUE(same);
-    ASSERT_EQ(same->w, 10);
-    ASSERT_EQ(same->h, 20);
-    for (int y = 0; y < 20; ++y)
-        for (int x = 0; x < 10; ++x)
-            ASSERT_EQ(getPixel(same.get(), x, y), getPixel(source.get(), x, y)) << x << "," << y;
-
-    // Sine 1: destination (x, y) reads source (10 - y, x); row 0 would read
-    // column 10, outside the source, and stays clear.
-    SurfacePtr turned(Render::rotateSurface(source.get(), 1.0f, 0.0f));
-    ASSERT_TRUE(turned);
-    ASSERT_EQ(turned->w, 20);
-    ASSERT_EQ(turned->h, 10);
-    for (int x = 0; x < 20; ++x) {
-        ASSERT_EQ(getPixel(turned.get(), x, 0), 0u);
-        for (int y = 1; y < 10; ++y)
-            ASSERT_EQ(getPixel(turned.get(), x, y), getPixel(source.get(), 10 - y, x)) << x << "," << y;
+TEST(SurfaceTransform, QuarterTurnsMoveEveryPixelExactly) {
+    for (int bits : {8, 32}) {
+        SCOPED_TRACE(bits);
+        SurfacePtr source = makeSurface(bits, 10, 20);
+        const std::uint32_t opaque = bits == 32 ? 0xFF000000u : 0u;
+        for (int y = 0; y < 20; ++y)
+            for (int x = 0; x < 10; ++x)
+                setPixel(source.get(), x, y, opaque | std::uint32_t(y * 10 + x));
+        SurfacePtr same(Render::rotateSurface(source.get(), 0.0f, 1.0f));
+        ASSERT_TRUE(same);
+        ASSERT_EQ(same->w, 10);
+        for (int y = 0; y < 20; ++y)
+            for (int x = 0; x < 10; ++x)
+                ASSERT_EQ(pixelAt(same.get(), x, y), pixelAt(source.get(), x, y)) << x << "," << y;
+        // Sine 1: destination (x, y) reads source (10 - y, x); row 0 would
+        // read column 10, outside the source, and stays clear.
+        SurfacePtr turned(Render::rotateSurface(source.get(), 1.0f, 0.0f));
+        ASSERT_TRUE(turned);
+        ASSERT_EQ(turned->w, 20);
+        ASSERT_EQ(turned->h, 10);
+        for (int x = 0; x < 20; ++x) {
+            ASSERT_EQ(pixelAt(turned.get(), x, 0), 0u);
+            for (int y = 1; y < 10; ++y)
+                ASSERT_EQ(pixelAt(turned.get(), x, y), pixelAt(source.get(), 10 - y, x)) << x << "," << y;
+        }
     }
 }
 
@@ -161,7 +112,7 @@ TEST(SurfaceTransform, BilinearMixAtTwoAndFourBytes) {
     int mixed = 0;
     for (int y = 0; y < turned->h; ++y)
         for (int x = 0; x < turned->w; ++x) {
-            const std::uint32_t p = getPixel(turned.get(), x, y);
+            const std::uint32_t p = pixelAt(turned.get(), x, y);
             if ((p >> 24) == 0xFF && (p & 0xFF) > 0 && (p & 0xFF) < 0xC8) {
                 EXPECT_EQ(p & 0x00FFFF00, 0u);
                 ++mixed;
@@ -170,21 +121,21 @@ TEST(SurfaceTransform, BilinearMixAtTwoAndFourBytes) {
     EXPECT_GT(mixed, 0);
 
     // 180 degrees at 2 bytes per pixel: a mirrored copy through the channels.
-    SurfacePtr wide = surfaceOfDepth(3, 1, 16);
+    SurfacePtr wide = makeSurface(16, 3, 1);
     setPixel(wide.get(), 0, 0, 0xF800);
     setPixel(wide.get(), 1, 0, 0x07E0);
     setPixel(wide.get(), 2, 0, 0x001F);
     SurfacePtr mirrored(Render::rotateSurface(wide.get(), 0.0f, -1.0f));
     ASSERT_TRUE(mirrored);
     ASSERT_EQ(mirrored->w, 3);
-    EXPECT_EQ(getPixel(mirrored.get(), 0, 0), 0x001Fu);
-    EXPECT_EQ(getPixel(mirrored.get(), 1, 0), 0x07E0u);
-    EXPECT_EQ(getPixel(mirrored.get(), 2, 0), 0xF800u);
+    EXPECT_EQ(pixelAt(mirrored.get(), 0, 0), 0x001Fu);
+    EXPECT_EQ(pixelAt(mirrored.get(), 1, 0), 0x07E0u);
+    EXPECT_EQ(pixelAt(mirrored.get(), 2, 0), 0xF800u);
 }
 
 TEST(SurfaceTransform, RotationRefusals) {
     TestSupport::CaptureLogger log;
-    SurfacePtr source = argbSurface(10, 20), small = argbSurface(21, 22), other = surfaceOfDepth(30, 30, 16);
+    SurfacePtr source = argbSurface(10, 20), small = argbSurface(21, 22), other = makeSurface(16, 30, 30);
     const float s45 = std::sin(float(M_PI) / 4), c45 = std::cos(float(M_PI) / 4);
     EXPECT_FALSE(Render::rotateInto(rect(0, 0, 10, 20), source.get(), s45, c45, small.get()));
     EXPECT_TRUE(log.contains("Can't rotate surface: destination surface is too small."));
@@ -199,55 +150,4 @@ TEST(SurfaceTransform, RotationRefusals) {
         const auto size = Render::rotatedSize(10, 20, s, c);
         EXPECT_TRUE(size.width >= 1 && size.width <= 65535 && size.height >= 1 && size.height <= 65535);
     }
-}
-
-TEST(SurfaceTransform, MultiplicationRoundsToNearest) {
-    SurfacePtr s = argbSurface(2, 1);
-    setPixel(s.get(), 0, 0, 0xC8C8C8C8); // every byte 200
-    setPixel(s.get(), 1, 0, 0xFF7F01C8);
-    SurfacePtr copy(SDL_ConvertSurface(s.get(), s->format, 0));
-    Render::multiplySurface(s.get(), 0x80808080);
-    EXPECT_EQ(getPixel(s.get(), 0, 0), 0x64646464u); // 200 * 128 / 255 = 100
-    EXPECT_EQ(getPixel(s.get(), 1, 0), 0x80400164u);
-    Render::multiplySurface(copy.get(), 0xFFFFFFFF);
-    EXPECT_EQ(getPixel(copy.get(), 0, 0), 0xC8C8C8C8u);
-    EXPECT_EQ(getPixel(copy.get(), 1, 0), 0xFF7F01C8u);
-    // Byte i of the pixel by byte i of the colour.
-    setPixel(copy.get(), 0, 0, 0xFFFFFFFF);
-    Render::multiplySurface(copy.get(), 0x00FF8000);
-    EXPECT_EQ(getPixel(copy.get(), 0, 0), 0x00FF8000u);
-    Render::multiplySurface(copy.get(), 0);
-    EXPECT_EQ(getPixel(copy.get(), 0, 0), 0u);
-    EXPECT_EQ(getPixel(copy.get(), 1, 0), 0u);
-
-    // 16 bits: red by the low byte, green by the second, blue by the third.
-    SurfacePtr rgb565 = surfaceOfDepth(1, 1, 16);
-    setPixel(rgb565.get(), 0, 0, 0xFFFF);
-    Render::multiplySurface(rgb565.get(), 0x0000FF00); // keep green only
-    EXPECT_EQ(getPixel(rgb565.get(), 0, 0), 0x07E0u);
-
-    // A palettised picture is tinted through its palette.
-    SurfacePtr indexed(SDL_CreateRGBSurface(0, 1, 1, 8, 0, 0, 0, 0));
-    SDL_Color white{255, 255, 255, 0};
-    SDL_SetColors(indexed.get(), &white, 0, 1);
-    setPixel(indexed.get(), 0, 0, 0);
-    Render::multiplySurface(indexed.get(), 0x000080FF);
-    EXPECT_EQ(getPixel(indexed.get(), 0, 0), 0u);
-    EXPECT_EQ(indexed->format->palette->colors[0].r, 255);
-    EXPECT_EQ(indexed->format->palette->colors[0].g, 128);
-    EXPECT_EQ(indexed->format->palette->colors[0].b, 0);
-}
-
-TEST(SurfaceTransform, TwentyFourBitSurfacesAreRefused) {
-    TestSupport::CaptureLogger log;
-    SurfacePtr s = surfaceOfDepth(4, 4, 24), d = surfaceOfDepth(8, 8, 24);
-    fill(s.get(), 0x112233);
-    EXPECT_EQ(Render::rotateSurface(s.get(), 0.0f, 1.0f), nullptr);
-    EXPECT_TRUE(log.contains("Can't rotate 24 bpp surface"));
-    EXPECT_EQ(Render::zoomSurface(s.get(), 5, 5), nullptr);
-    EXPECT_TRUE(log.contains("Can't zoom 24 bpp surface"));
-    EXPECT_FALSE(Render::zoomInto(rect(0, 0, 8, 8), d.get(), s.get(), rect(0, 0, 4, 4)));
-    Render::multiplySurface(s.get(), 0);
-    EXPECT_TRUE(log.contains("Can't multiply 24 bpp surface"));
-    EXPECT_EQ(getPixel(s.get(), 3, 3), 0x112233u);
 }
