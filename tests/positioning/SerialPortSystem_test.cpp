@@ -79,8 +79,6 @@ LogLines* installLog() {
 // A receiver on a pseudo-terminal, linked into a data folder as COM<n>; it
 // repeats its sentences until stopped.
 struct Receiver {
-    Receiver(const TestSupport::TempDir& data, std::uint32_t number, std::string talk)
-        : Receiver(data, number, std::vector<std::string>{std::move(talk)}) {}
     // Says each text in turn, round and round.
     Receiver(const TestSupport::TempDir& data, std::uint32_t number, std::vector<std::string> talk)
         : sentences(std::move(talk)) {
@@ -212,7 +210,7 @@ TEST(SerialPortSystem, ProbeWantsAChecksummedGpsTalker) {
     TestSupport::TempDir data;
     auto options = quickOptions(data);
     {
-        Receiver gps(data, 3, line(Gga));
+        Receiver gps(data, 3, {line(Gga)});
         auto port = Positioning::NmeaPort::open(options.locator, 3, 9600, options.port);
         ASSERT_TRUE(port);
         EXPECT_EQ(port->speed(), 9600u);
@@ -223,7 +221,7 @@ TEST(SerialPortSystem, ProbeWantsAChecksummedGpsTalker) {
     }
     {
         // GN and a GP line with a wrong checksum don't count.
-        Receiver gnss(data, 4, line("GNGGA,030719.000,,,,,0,00,,,M,,M,,") + "$" + Gga + "*00\r\n");
+        Receiver gnss(data, 4, {line("GNGGA,030719.000,,,,,0,00,,,M,,M,,") + "$" + Gga + "*00\r\n"});
         auto port = Positioning::NmeaPort::open(options.locator, 4, 4800, options.port);
         ASSERT_TRUE(port);
         EXPECT_FALSE(port->probe(nullptr));
@@ -232,7 +230,7 @@ TEST(SerialPortSystem, ProbeWantsAChecksummedGpsTalker) {
         EXPECT_TRUE(log->has("TryGpsPort failed (4/4800)"));
     }
     // An unknown speed: no port object, and the line says why.
-    Receiver other(data, 6, line(Gga));
+    Receiver other(data, 6, {line(Gga)});
     EXPECT_FALSE(Positioning::NmeaPort::open(options.locator, 6, 12345, options.port));
     EXPECT_TRUE(log->has("Speed 12345 can't be set (err 87)"));
     EXPECT_FALSE(Positioning::NmeaPort::open(options.locator, 9, 4800, options.port));
@@ -248,7 +246,7 @@ TEST(SerialPortSystem, ProbeWantsAChecksummedGpsTalker) {
 
     // A stop during the pause before the probe ends it without probing a
     // receiver that talks.
-    Receiver talking(data, 7, line(Gga));
+    Receiver talking(data, 7, {line(Gga)});
     options.port.probePauseMs = 10000;
     auto paused = Positioning::NmeaPort::open(options.locator, 7, 4800, options.port);
     ASSERT_TRUE(paused);
@@ -336,7 +334,7 @@ TEST(SerialPortSystem, BytesFromThePortBecomeFixesAndALostPortIsReported) {
 TEST(SerialPortSystem, ASilentPortIsReopenedAndAMissingOneRetried) {
     LogLines* log = installLog();
     TestSupport::TempDir data;
-    Receiver gps(data, 2, line(Gga));
+    Receiver gps(data, 2, {line(Gga)});
     PortEvents events;
     {
         auto options = quickOptions(data);
@@ -366,7 +364,7 @@ TEST(SerialPortSystem, ASilentPortIsReopenedAndAMissingOneRetried) {
 TEST(SerialPortSystem, PortSearchFindsTheReceiverAndReportsProgress) {
     LogLines* log = installLog();
     TestSupport::TempDir data;
-    Receiver gps(data, 3, line(Gga));
+    Receiver gps(data, 3, {line(Gga)});
     Texts texts;
     Outcome::Shared shared;
     {
@@ -393,7 +391,7 @@ TEST(SerialPortSystem, PortSearchFindsTheReceiverAndReportsProgress) {
 
 TEST(SerialPortSystem, SearchFindsTheSpeedAndHandsAnEnabledSystemItsPort) {
     TestSupport::TempDir data;
-    Receiver gps(data, 3, line(Gga));
+    Receiver gps(data, 3, {line(Gga)});
     gps.onlyAt = 9600;
     PortEvents events;
     Outcome::Shared shared;
@@ -438,7 +436,7 @@ TEST(SerialPortSystem, SearchWithoutPortsOrStoppedReportsFalseOnce) {
     }
 
     // A silent line at COM 20 keeps the search probing until it is stopped.
-    Receiver mute(data, 20, "");
+    Receiver mute(data, 20, {""});
     mute.silent = true;
     Outcome::Shared stopped;
     std::atomic<bool> probing = false;
@@ -460,7 +458,7 @@ TEST(SerialPortSystem, SearchWithoutPortsOrStoppedReportsFalseOnce) {
 
 TEST(SerialPortSystem, CommandsRunInOrderAndAFullQueueRefuses) {
     TestSupport::TempDir data;
-    Receiver mute(data, 20, "");
+    Receiver mute(data, 20, {""});
     mute.silent = true;
     Outcome::Shared shared;
     std::mutex gate;
@@ -499,7 +497,7 @@ TEST(SerialPortSystem, CommandsRunInOrderAndAFullQueueRefuses) {
 TEST(SerialPortSystem, AnExceptionOnTheGpsThreadRestartsReadingOnly) {
     LogLines* log = installLog();
     TestSupport::TempDir data;
-    Receiver gps(data, 2, line(Gga));
+    Receiver gps(data, 2, {line(Gga)});
     struct ThrowsOnce : PortEvents {
         std::atomic<bool> thrown = false;
         void onData(const char* text, std::uint32_t length) override {
