@@ -141,6 +141,10 @@ struct Outcome : Threading::ProgressCallback {
         std::vector<std::pair<std::u16string, int>> progress;
         std::atomic<int> alive = 0;
         std::function<void(int)> onProgress;
+        std::size_t resultCount() {
+            std::lock_guard lock(mutex);
+            return results.size();
+        }
     };
     Shared* shared;
     int id;
@@ -165,6 +169,10 @@ struct PortEvents : Positioning::DataListener {
     std::mutex mutex;
     std::vector<std::string> events;
     int sentences = 0;
+    int sentenceCount() {
+        std::lock_guard lock(mutex);
+        return sentences;
+    }
     void onData(const char*, std::uint32_t) override {
         std::lock_guard lock(mutex);
         ++sentences;
@@ -311,10 +319,7 @@ TEST(SerialPortSystem, BytesFromThePortBecomeFixesAndALostPortIsReported) {
 
     // Enabling again answers at once and changes nothing.
     EXPECT_TRUE(system.enable(new Outcome(&shared, 1)));
-    ASSERT_TRUE(eventually([&] {
-        std::lock_guard lock(shared.mutex);
-        return shared.results.size() == 2;
-    }));
+    ASSERT_TRUE(eventually([&] { return shared.resultCount() == 2; }));
     EXPECT_EQ(shared.results[1], 2);
     EXPECT_EQ(events.seen(), (std::vector<std::string>{"enabled", "open"}));
 
@@ -370,10 +375,7 @@ TEST(SerialPortSystem, PortSearchFindsTheReceiverAndReportsProgress) {
     {
         Positioning::SerialPortSystem ports(&texts, quickOptions(data));
         EXPECT_TRUE(ports.findPort(new Outcome(&shared)));
-        ASSERT_TRUE(eventually([&] {
-            std::lock_guard lock(shared.mutex);
-            return !shared.results.empty();
-        }));
+        ASSERT_TRUE(eventually([&] { return shared.resultCount() > 0; }));
         EXPECT_EQ(ports.port(), (std::pair<std::uint32_t, std::uint32_t>{3, 57600}));
         EXPECT_FALSE(ports.isPortOpen()); // found while disabled: stored, not opened
         EXPECT_TRUE(log->has("GPS search done. GPS found"));
@@ -399,16 +401,10 @@ TEST(SerialPortSystem, SearchFindsTheSpeedAndHandsAnEnabledSystemItsPort) {
     ports.addDataListener(&events);
     ports.setEnabled(true, nullptr); // COM 4 is absent: enabled, no port
     ASSERT_TRUE(ports.findPort(new Outcome(&shared)));
-    ASSERT_TRUE(eventually([&] {
-        std::lock_guard lock(shared.mutex);
-        return !shared.results.empty();
-    }));
+    ASSERT_TRUE(eventually([&] { return shared.resultCount() > 0; }));
     EXPECT_EQ(ports.port(), (std::pair<std::uint32_t, std::uint32_t>{3, 9600}));
     EXPECT_TRUE(ports.isPortOpen());
-    ASSERT_TRUE(eventually([&] {
-        std::lock_guard lock(events.mutex);
-        return events.sentences > 0;
-    }));
+    ASSERT_TRUE(eventually([&] { return events.sentenceCount() > 0; }));
     ports.removeDataListener(&events);
     std::lock_guard lock(shared.mutex);
     EXPECT_EQ(shared.results, std::vector<int>{1});
@@ -481,10 +477,7 @@ TEST(SerialPortSystem, CommandsRunInOrderAndAFullQueueRefuses) {
     EXPECT_EQ(shared.alive, 11); // the refused callback is gone, uncalled
     hold.unlock();
     ports.stopPortSearch();
-    ASSERT_TRUE(eventually([&] {
-        std::lock_guard lock(shared.mutex);
-        return shared.results.size() == 11;
-    }));
+    ASSERT_TRUE(eventually([&] { return shared.resultCount() == 11; }));
     std::lock_guard lock(shared.mutex);
     // Search stopped (-101) or done without a receiver; then the switches in
     // order: off while off is true; on finds no port at COM 4 (false); off
@@ -509,10 +502,7 @@ TEST(SerialPortSystem, AnExceptionOnTheGpsThreadRestartsReadingOnly) {
     ports.addDataListener(&listener);
     ports.setPort(2, 4800);
     ports.setEnabled(true, nullptr);
-    ASSERT_TRUE(eventually([&] {
-        std::lock_guard lock(listener.mutex);
-        return listener.sentences >= 3;
-    }));
+    ASSERT_TRUE(eventually([&] { return listener.sentenceCount() >= 3; }));
     EXPECT_TRUE(log->has("GPS thread exception: listener failed"));
     EXPECT_TRUE(log->has("GPS thread is being restarted..."));
     EXPECT_TRUE(ports.isPortOpen()); // the port and the listeners survive
