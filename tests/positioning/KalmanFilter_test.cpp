@@ -9,7 +9,6 @@
 #include <cmath>
 #include <cstdlib>
 #include <limits>
-#include <numbers>
 #include <random>
 
 using Map::LocalPoint;
@@ -238,23 +237,4 @@ TEST(KalmanFilter, NoisyStraightTrackConverges) {
     // The model lets the velocity follow its measurement closely (its process
     // noise grows with the speed), so it stays within the velocity noise.
     EXPECT_NEAR(t.filter.velocity().x, speed, 4 * 1.5f);
-}
-
-TEST(KalmanFilter, HeadingAcrossNorthKeepsItsDirection) {
-    // Headings alternating 358 and 2 degrees give velocities on either side
-    // of north; the filtered direction stays near north instead of swinging
-    // through south as an averaged angle would.
-    Fixture t;
-    const float speed = 20.0f;
-    float y = 0;
-    for (int step = 0; step < 20; ++step) {
-        const float degrees = (step % 2 == 0) ? 358.0f : 2.0f;
-        const float radians = degrees * std::numbers::pi_v<float> / 180.0f;
-        t.fix({0, y}, {speed * std::sin(radians), speed * std::cos(radians)});
-        y += speed;
-        t.clock.ticks += 1000;
-    }
-    const LocalPoint v = t.filter.velocity();
-    EXPECT_GT(v.y, 19.5f);
-    EXPECT_LT(std::fabs(v.x), 1.0f);
 }
