@@ -1,19 +1,12 @@
-// The car tracker over the demo town, the real receivers' logs replayed
-// through it, and the GPS thread meeting the frame.
+// The car tracker over the demo town, and the GPS thread meeting the frame.
 
 #include "positioning/CarTracker.h"
 
 #include "core/Config.h"
-#include "positioning/ReplayPortSystem.h"
-#include "positioning/System.h"
 #include "positioning/TrackerFeed.h"
 #include "map/UnitsPerMeter.h"
-#include "tests/support/TempDir.h"
 #include "tests/map/AtlasFixture.h"
 #include "tools/demo-atlas/DemoAtlas.h"
-#include "tools/mapwriter/MapWriter.h"
-
-#include "NmeaTestSupport.h"
 
 #include <gtest/gtest.h>
 
@@ -21,7 +14,6 @@
 #include <cmath>
 #include <cstdlib>
 #include <iostream>
-#include <map>
 #include <random>
 #include <thread>
 
@@ -211,94 +203,6 @@ TEST(CarTracker, NoisyDriveSnapsToTheDrivenStreet) {
     std::cout << "noisy drive (seed " << seed << "): " << right << " of " << total << " fixes on the driven street ("
               << share << " %)\n";
     EXPECT_GE(share, 95.0);
-}
-
-// (second of the receiver's day, fix)
-using LoggedFix = std::pair<int, Fix>;
-
-// The fixes of a recorded log, one per second of the receiver's clock.
-std::vector<LoggedFix> loggedFixes(const std::filesystem::path& path) {
-    PositioningTest::FixRecorder recorder;
-    ReplayPortSystem* replay = nullptr;
-    {
-        System system(u"", 0, nullptr, [&](const MessageTexts*) {
-            auto ports = std::make_unique<ReplayPortSystem>();
-            replay = ports.get();
-            return ports;
-        });
-        system.addListener(&recorder);
-        system.enable(nullptr);
-        replay->feed(PositioningTest::readFile(path));
-        replay->feed(std::string(1024, '\n'));
-        system.removeListener(&recorder);
-    }
-    std::map<int, Fix> bySecond;
-    for (const auto& [valid, fix] : recorder.fixes) {
-        // The time of day comes with the first GGA: fixes before it have none.
-        const int second = fix.dateTime.hour * 3600 + fix.dateTime.minute * 60 + fix.dateTime.second;
-        if (valid && second != 0) bySecond[second] = fix;
-    }
-    return {bySecond.begin(), bySecond.end()};
-}
-
-// A map whose first level covers 10 cells (of 1.5 km) around the first fix
-// and holds no road near it, so the tracker has a level to filter in.
-std::filesystem::path writeCoveringMap(const std::filesystem::path& folder, const Fix& first) {
-    MapWriting::MapDescription map = AtlasTest::completeMap(5, 0);
-    MapWriting::LevelDescription& level = map.levels[0];
-    const std::uint32_t shift = 32 - level.coordinateBits + level.cellShift;
-    level.originX = (static_cast<std::uint32_t>(first.x) >> shift) - 10;
-    level.originY = (static_cast<std::uint32_t>(first.y) >> shift) - 10;
-    level.width = level.height = 20;
-    std::filesystem::create_directories(folder);
-    MapWriting::writeMapFile(folder / "cover.kvm", map);
-    return folder;
-}
-
-TEST(CarTracker, RealLogsGiveFiniteSmoothPositions) {
-    int moving = 0;
-    for (const auto& path : PositioningTest::recordedLogs()) {
-        const std::vector<LoggedFix> fixes = loggedFixes(path);
-        double fastest = 0;
-        for (const auto& [second, f] : fixes)
-            fastest = std::max<double>(fastest, f.speed);
-        if (fixes.size() < 3 || fastest <= 1.0) continue; // standing receivers
-        SCOPED_TRACE(path.filename().string());
-        ++moving;
-        TestSupport::TempDir dir;
-        Rig rig(writeCoveringMap(dir.path() / "cover", fixes[0].second));
-        double rawJump = 0;
-        double carJump = 0;
-        Map::Point last{};
-        bool shown = false;
-        for (std::size_t i = 0; i < fixes.size(); ++i) {
-            const Fix& f = fixes[i].second;
-            if (i > 0)
-                rawJump = std::max(rawJump, std::hypot(static_cast<double>(f.x) - fixes[i - 1].second.x,
-                                                       static_cast<double>(f.y) - fixes[i - 1].second.y));
-            rig.fix(f);
-            // Frames until the next fix, at the receiver's own pace.
-            const int gap = i + 1 < fixes.size() ? fixes[i + 1].first - fixes[i].first : 1;
-            for (int frame = 0; frame < 10 * gap; ++frame) {
-                rig.tracker->update();
-                rig.clock.ticks += 100;
-                const CarState state = rig.tracker->carState();
-                ASSERT_TRUE(state.valid);
-                ASSERT_TRUE(std::isfinite(state.position.x) && std::isfinite(state.position.y) &&
-                            std::isfinite(state.heading));
-                const Map::Point p = state.position.toGlobal();
-                if (shown) carJump = std::max(carJump, std::hypot(static_cast<double>(p.x) - last.x,
-                                                                  static_cast<double>(p.y) - last.y));
-                last = p;
-                shown = true;
-            }
-        }
-        const double unitsPerMetre = Map::Projection::unitsPerMeterAt({fixes[0].second.x, fixes[0].second.y});
-        std::cout << path.filename().string() << ": " << fixes.size() << " fixes, largest raw step "
-                  << rawJump / unitsPerMetre << " m, largest frame step " << carJump / unitsPerMetre << " m\n";
-        EXPECT_LE(carJump, rawJump);
-    }
-    EXPECT_GE(moving, 3);
 }
 
 TEST(CarTracker, GpsThreadAndFramesShareTheCarUnderTheLock) {

@@ -1,8 +1,5 @@
 #include "positioning/Fix.h"
 
-#include "positioning/ReplayPortSystem.h"
-#include "positioning/System.h"
-
 #include "NmeaTestSupport.h"
 
 #include <gtest/gtest.h>
@@ -17,14 +14,10 @@ TEST(Fix, TimeOfAFixConvertsToTheSameSecondsInEveryTimeZone) {
         SCOPED_TRACE(zone);
         setenv("TZ", zone, 1);
         tzset();
-        Positioning::ReplayPortSystem* replay = nullptr;
-        Positioning::System system(u"", 0, nullptr, [&replay](const Positioning::MessageTexts*) {
-            auto ports = std::make_unique<Positioning::ReplayPortSystem>();
-            replay = ports.get();
-            return ports;
-        });
+        PositioningTest::ReplaySystem rig;
+        Positioning::System& system = rig.system;
         system.enable(nullptr);
-        replay->feed(
+        rig.replay->feed(
             PositioningTest::line("GPRMC,030719.000,A,3747.0873,S,17518.8938,E,0.69,181.39,311214,,,A") +
             PositioningTest::line("GPGGA,030720.000,3747.0875,S,17518.8938,E,1,08,1.1,59.8,M,23.7,M,,0000"));
         Positioning::Fix fix;

@@ -9,7 +9,6 @@
 #include <cmath>
 #include <cstdlib>
 #include <limits>
-#include <numbers>
 #include <random>
 
 using Map::LocalPoint;
@@ -49,12 +48,11 @@ std::uint32_t seed() {
 
 } // namespace
 
-// A present key is kept; a scale of zero would divide by zero.
+// A scale of zero would divide by zero.
 TEST(KalmanFilter, ReadsModelAndRefusesAZeroScale) {
     FakeClock clock;
     Core::Config config;
     auto model = config.root()->child("Car")->child("Model");
-    model->set("uere", 7.5f);
     model->set("scale_k", 0);
     KalmanFilter filter(clock);
     TestSupport::CaptureLogger log;
@@ -62,9 +60,6 @@ TEST(KalmanFilter, ReadsModelAndRefusesAZeroScale) {
     EXPECT_EQ(filter.minimumSpeed(), 2.5f);
     EXPECT_EQ(filter.scale(), 1024.0f);
     EXPECT_TRUE(log.contains("Car model: scale_k 0 is not positive, using 1024"));
-    float f = 0;
-    EXPECT_TRUE(model->get("uere", f));
-    EXPECT_EQ(f, 7.5f);
 }
 
 TEST(KalmanFilter, FirstFixResetsAndPredictExtrapolates) {
@@ -242,23 +237,4 @@ TEST(KalmanFilter, NoisyStraightTrackConverges) {
     // The model lets the velocity follow its measurement closely (its process
     // noise grows with the speed), so it stays within the velocity noise.
     EXPECT_NEAR(t.filter.velocity().x, speed, 4 * 1.5f);
-}
-
-TEST(KalmanFilter, HeadingAcrossNorthKeepsItsDirection) {
-    // Headings alternating 358 and 2 degrees give velocities on either side
-    // of north; the filtered direction stays near north instead of swinging
-    // through south as an averaged angle would.
-    Fixture t;
-    const float speed = 20.0f;
-    float y = 0;
-    for (int step = 0; step < 20; ++step) {
-        const float degrees = (step % 2 == 0) ? 358.0f : 2.0f;
-        const float radians = degrees * std::numbers::pi_v<float> / 180.0f;
-        t.fix({0, y}, {speed * std::sin(radians), speed * std::cos(radians)});
-        y += speed;
-        t.clock.ticks += 1000;
-    }
-    const LocalPoint v = t.filter.velocity();
-    EXPECT_GT(v.y, 19.5f);
-    EXPECT_LT(std::fabs(v.x), 1.0f);
 }

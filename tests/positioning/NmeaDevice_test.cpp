@@ -208,7 +208,4 @@ TEST(NmeaDevice, WritesTheNmeaLog) {
     EXPECT_EQ(TestSupport::readAll(dir.path() / "nmea" / "20261206-210509.nmea"),
               PositioningTest::sentence(Gga1) + "\r\n" +
                   PositioningTest::sentence("PMTK001,604,3 and more text") + "\r\n");
-    EXPECT_EQ(rig.device->typeName(), u"COM port");
-    EXPECT_EQ(rig.device->serialPortSettings()->getPort(),
-              (std::pair<std::uint32_t, std::uint32_t>{4, 4800}));
 }

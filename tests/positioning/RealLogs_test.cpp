@@ -28,13 +28,8 @@ struct SentenceRecorder : Positioning::DataListener {
     void portStateChanged(bool) override {}
 };
 
-struct Rig {
-    Rig()
-        : system(u"", 0, nullptr, [this](const Positioning::MessageTexts*) {
-              auto ports = std::make_unique<Positioning::ReplayPortSystem>();
-              replay = ports.get();
-              return ports;
-          }) {
+struct Rig : PositioningTest::ReplaySystem {
+    Rig() {
         system.addListener(&fixes);
         system.addDataListener(&sentences);
         system.enable(nullptr);
@@ -43,10 +38,8 @@ struct Rig {
     // The stream's last line goes through once bytes follow it.
     void finish() { replay->feed(std::string(Positioning::NmeaSentenceReader::MinimumScan, '\n')); }
 
-    Positioning::ReplayPortSystem* replay = nullptr;
     FixRecorder fixes;
     SentenceRecorder sentences;
-    Positioning::System system;
 };
 
 std::vector<std::string> linesOf(const std::string& text) {

@@ -1,5 +1,8 @@
 #include "positioning/RoadMatcher.h"
 
+#include "tests/map/AtlasFixture.h"
+#include "tools/mapwriter/MapWriter.h"
+
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -81,6 +84,32 @@ TEST(RoadMatcher, ProbabilityIsTheCheapestWeightOverAll) {
     EXPECT_NEAR(result.probability, w2 / (w1 + w2), 1e-6f); // the road at 30 m does not score
     EXPECT_EQ(matchRoads({roads[1]}, input, MatchSettings{}).probability, 1.0f);
     EXPECT_FALSE(matchRoads({roads[0]}, input, MatchSettings{}).best);
+}
+
+// The roads drawn in the cells around a point, from an atlas of one map
+// (level 0: cells of 1024 units, origin cell (100, 200)): a one-way street
+// in the graph and a line of no road type, which is left out.
+TEST(RoadMatcher, CollectsTheRoadsDrawnAroundThePoint) {
+    AtlasTest::AtlasSetup setup;
+    MapWriting::MapDescription map = AtlasTest::completeMap(1, 0);
+    MapWriting::Cell cell;
+    cell.x = cell.y = 1;
+    cell.polylines.push_back({map.strings.add("Lane"), 6, true, 0, {{100, 400}, {500, 400}, {900, 400}}});
+    cell.polylines.push_back({map.strings.add("Fence"), 30, false, MapWriting::NoRoad, {{100, 480}, {900, 480}}});
+    map.levels[0].cells = {cell};
+    map.roads = {};
+    MapWriting::writeMapFile(setup.folder("one") / "one.kvm", map);
+    auto atlas = setup.makeAtlas();
+    ASSERT_TRUE(atlas->load(AtlasTest::wide(setup.folder("one"))));
+    const auto global = [](double x, double y) {
+        return Map::Point{static_cast<std::int32_t>((102400 + x) * 256), static_cast<std::int32_t>((204800 + y) * 256)};
+    };
+    const std::vector<RoadPolyline> roads = collectRoads(*atlas, global(1500, 1450), 50 * 256);
+    ASSERT_EQ(roads.size(), 1u);
+    EXPECT_EQ(roads[0].ref.mapIndex, 0u);
+    EXPECT_TRUE(roads[0].oneWay);
+    EXPECT_EQ(roads[0].points.size(), 3u);
+    EXPECT_EQ(roads[0].polylineId, 0u);
 }
 
 // Polylines are connected by their end points (the drive through the demo

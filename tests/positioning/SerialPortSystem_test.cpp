@@ -79,8 +79,6 @@ LogLines* installLog() {
 // A receiver on a pseudo-terminal, linked into a data folder as COM<n>; it
 // repeats its sentences until stopped.
 struct Receiver {
-    Receiver(const TestSupport::TempDir& data, std::uint32_t number, std::string talk)
-        : Receiver(data, number, std::vector<std::string>{std::move(talk)}) {}
     // Says each text in turn, round and round.
     Receiver(const TestSupport::TempDir& data, std::uint32_t number, std::vector<std::string> talk)
         : sentences(std::move(talk)) {
@@ -143,6 +141,10 @@ struct Outcome : Threading::ProgressCallback {
         std::vector<std::pair<std::u16string, int>> progress;
         std::atomic<int> alive = 0;
         std::function<void(int)> onProgress;
+        std::size_t resultCount() {
+            std::lock_guard lock(mutex);
+            return results.size();
+        }
     };
     Shared* shared;
     int id;
@@ -167,6 +169,10 @@ struct PortEvents : Positioning::DataListener {
     std::mutex mutex;
     std::vector<std::string> events;
     int sentences = 0;
+    int sentenceCount() {
+        std::lock_guard lock(mutex);
+        return sentences;
+    }
     void onData(const char*, std::uint32_t) override {
         std::lock_guard lock(mutex);
         ++sentences;
@@ -212,7 +218,7 @@ TEST(SerialPortSystem, ProbeWantsAChecksummedGpsTalker) {
     TestSupport::TempDir data;
     auto options = quickOptions(data);
     {
-        Receiver gps(data, 3, line(Gga));
+        Receiver gps(data, 3, {line(Gga)});
         auto port = Positioning::NmeaPort::open(options.locator, 3, 9600, options.port);
         ASSERT_TRUE(port);
         EXPECT_EQ(port->speed(), 9600u);
@@ -223,7 +229,7 @@ TEST(SerialPortSystem, ProbeWantsAChecksummedGpsTalker) {
     }
     {
         // GN and a GP line with a wrong checksum don't count.
-        Receiver gnss(data, 4, line("GNGGA,030719.000,,,,,0,00,,,M,,M,,") + "$" + Gga + "*00\r\n");
+        Receiver gnss(data, 4, {line("GNGGA,030719.000,,,,,0,00,,,M,,M,,") + "$" + Gga + "*00\r\n"});
         auto port = Positioning::NmeaPort::open(options.locator, 4, 4800, options.port);
         ASSERT_TRUE(port);
         EXPECT_FALSE(port->probe(nullptr));
@@ -232,7 +238,7 @@ TEST(SerialPortSystem, ProbeWantsAChecksummedGpsTalker) {
         EXPECT_TRUE(log->has("TryGpsPort failed (4/4800)"));
     }
     // An unknown speed: no port object, and the line says why.
-    Receiver other(data, 6, line(Gga));
+    Receiver other(data, 6, {line(Gga)});
     EXPECT_FALSE(Positioning::NmeaPort::open(options.locator, 6, 12345, options.port));
     EXPECT_TRUE(log->has("Speed 12345 can't be set (err 87)"));
     EXPECT_FALSE(Positioning::NmeaPort::open(options.locator, 9, 4800, options.port));
@@ -248,7 +254,7 @@ TEST(SerialPortSystem, ProbeWantsAChecksummedGpsTalker) {
 
     // A stop during the pause before the probe ends it without probing a
     // receiver that talks.
-    Receiver talking(data, 7, line(Gga));
+    Receiver talking(data, 7, {line(Gga)});
     options.port.probePauseMs = 10000;
     auto paused = Positioning::NmeaPort::open(options.locator, 7, 4800, options.port);
     ASSERT_TRUE(paused);
@@ -313,10 +319,7 @@ TEST(SerialPortSystem, BytesFromThePortBecomeFixesAndALostPortIsReported) {
 
     // Enabling again answers at once and changes nothing.
     EXPECT_TRUE(system.enable(new Outcome(&shared, 1)));
-    ASSERT_TRUE(eventually([&] {
-        std::lock_guard lock(shared.mutex);
-        return shared.results.size() == 2;
-    }));
+    ASSERT_TRUE(eventually([&] { return shared.resultCount() == 2; }));
     EXPECT_EQ(shared.results[1], 2);
     EXPECT_EQ(events.seen(), (std::vector<std::string>{"enabled", "open"}));
 
@@ -336,7 +339,7 @@ TEST(SerialPortSystem, BytesFromThePortBecomeFixesAndALostPortIsReported) {
 TEST(SerialPortSystem, ASilentPortIsReopenedAndAMissingOneRetried) {
     LogLines* log = installLog();
     TestSupport::TempDir data;
-    Receiver gps(data, 2, line(Gga));
+    Receiver gps(data, 2, {line(Gga)});
     PortEvents events;
     {
         auto options = quickOptions(data);
@@ -366,16 +369,13 @@ TEST(SerialPortSystem, ASilentPortIsReopenedAndAMissingOneRetried) {
 TEST(SerialPortSystem, PortSearchFindsTheReceiverAndReportsProgress) {
     LogLines* log = installLog();
     TestSupport::TempDir data;
-    Receiver gps(data, 3, line(Gga));
+    Receiver gps(data, 3, {line(Gga)});
     Texts texts;
     Outcome::Shared shared;
     {
         Positioning::SerialPortSystem ports(&texts, quickOptions(data));
         EXPECT_TRUE(ports.findPort(new Outcome(&shared)));
-        ASSERT_TRUE(eventually([&] {
-            std::lock_guard lock(shared.mutex);
-            return !shared.results.empty();
-        }));
+        ASSERT_TRUE(eventually([&] { return shared.resultCount() > 0; }));
         EXPECT_EQ(ports.port(), (std::pair<std::uint32_t, std::uint32_t>{3, 57600}));
         EXPECT_FALSE(ports.isPortOpen()); // found while disabled: stored, not opened
         EXPECT_TRUE(log->has("GPS search done. GPS found"));
@@ -393,7 +393,7 @@ TEST(SerialPortSystem, PortSearchFindsTheReceiverAndReportsProgress) {
 
 TEST(SerialPortSystem, SearchFindsTheSpeedAndHandsAnEnabledSystemItsPort) {
     TestSupport::TempDir data;
-    Receiver gps(data, 3, line(Gga));
+    Receiver gps(data, 3, {line(Gga)});
     gps.onlyAt = 9600;
     PortEvents events;
     Outcome::Shared shared;
@@ -401,16 +401,10 @@ TEST(SerialPortSystem, SearchFindsTheSpeedAndHandsAnEnabledSystemItsPort) {
     ports.addDataListener(&events);
     ports.setEnabled(true, nullptr); // COM 4 is absent: enabled, no port
     ASSERT_TRUE(ports.findPort(new Outcome(&shared)));
-    ASSERT_TRUE(eventually([&] {
-        std::lock_guard lock(shared.mutex);
-        return !shared.results.empty();
-    }));
+    ASSERT_TRUE(eventually([&] { return shared.resultCount() > 0; }));
     EXPECT_EQ(ports.port(), (std::pair<std::uint32_t, std::uint32_t>{3, 9600}));
     EXPECT_TRUE(ports.isPortOpen());
-    ASSERT_TRUE(eventually([&] {
-        std::lock_guard lock(events.mutex);
-        return events.sentences > 0;
-    }));
+    ASSERT_TRUE(eventually([&] { return events.sentenceCount() > 0; }));
     ports.removeDataListener(&events);
     std::lock_guard lock(shared.mutex);
     EXPECT_EQ(shared.results, std::vector<int>{1});
@@ -438,7 +432,7 @@ TEST(SerialPortSystem, SearchWithoutPortsOrStoppedReportsFalseOnce) {
     }
 
     // A silent line at COM 20 keeps the search probing until it is stopped.
-    Receiver mute(data, 20, "");
+    Receiver mute(data, 20, {""});
     mute.silent = true;
     Outcome::Shared stopped;
     std::atomic<bool> probing = false;
@@ -460,7 +454,7 @@ TEST(SerialPortSystem, SearchWithoutPortsOrStoppedReportsFalseOnce) {
 
 TEST(SerialPortSystem, CommandsRunInOrderAndAFullQueueRefuses) {
     TestSupport::TempDir data;
-    Receiver mute(data, 20, "");
+    Receiver mute(data, 20, {""});
     mute.silent = true;
     Outcome::Shared shared;
     std::mutex gate;
@@ -483,10 +477,7 @@ TEST(SerialPortSystem, CommandsRunInOrderAndAFullQueueRefuses) {
     EXPECT_EQ(shared.alive, 11); // the refused callback is gone, uncalled
     hold.unlock();
     ports.stopPortSearch();
-    ASSERT_TRUE(eventually([&] {
-        std::lock_guard lock(shared.mutex);
-        return shared.results.size() == 11;
-    }));
+    ASSERT_TRUE(eventually([&] { return shared.resultCount() == 11; }));
     std::lock_guard lock(shared.mutex);
     // Search stopped (-101) or done without a receiver; then the switches in
     // order: off while off is true; on finds no port at COM 4 (false); off
@@ -499,7 +490,7 @@ TEST(SerialPortSystem, CommandsRunInOrderAndAFullQueueRefuses) {
 TEST(SerialPortSystem, AnExceptionOnTheGpsThreadRestartsReadingOnly) {
     LogLines* log = installLog();
     TestSupport::TempDir data;
-    Receiver gps(data, 2, line(Gga));
+    Receiver gps(data, 2, {line(Gga)});
     struct ThrowsOnce : PortEvents {
         std::atomic<bool> thrown = false;
         void onData(const char* text, std::uint32_t length) override {
@@ -511,10 +502,7 @@ TEST(SerialPortSystem, AnExceptionOnTheGpsThreadRestartsReadingOnly) {
     ports.addDataListener(&listener);
     ports.setPort(2, 4800);
     ports.setEnabled(true, nullptr);
-    ASSERT_TRUE(eventually([&] {
-        std::lock_guard lock(listener.mutex);
-        return listener.sentences >= 3;
-    }));
+    ASSERT_TRUE(eventually([&] { return listener.sentenceCount() >= 3; }));
     EXPECT_TRUE(log->has("GPS thread exception: listener failed"));
     EXPECT_TRUE(log->has("GPS thread is being restarted..."));
     EXPECT_TRUE(ports.isPortOpen()); // the port and the listeners survive

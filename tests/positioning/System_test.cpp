@@ -26,23 +26,12 @@ struct Result : Threading::ProgressCallback {
     void progress(const std::u16string&, int) override {}
 };
 
-struct ReplayRig {
-    ReplayRig()
-        : system(u"", 0, nullptr, [this](const Positioning::MessageTexts*) {
-              auto ports = std::make_unique<Positioning::ReplayPortSystem>();
-              replay = ports.get();
-              return ports;
-          }) {}
-    Positioning::ReplayPortSystem* replay = nullptr;
-    Positioning::System system;
-};
-
 const char* const Gga = "GPGGA,030719.000,3747.0873,S,17518.8938,E,1,08,1.1,59.9,M,23.7,M,,0000";
 
 } // namespace
 
 TEST(System, HandsEveryFixToItsListenersInOrder) {
-    ReplayRig rig;
+    PositioningTest::ReplaySystem rig;
     ASSERT_TRUE(rig.system.hasDevice());
     std::vector<int> results;
     std::atomic<int> alive = 0;
@@ -101,7 +90,7 @@ TEST(System, HandsEveryFixToItsListenersInOrder) {
 }
 
 TEST(System, ListenersMayComeAndGoWhileFixesArrive) {
-    ReplayRig rig;
+    PositioningTest::ReplaySystem rig;
     rig.system.enable(nullptr);
     std::string stream;
     for (int s = 0; s < 60; ++s)

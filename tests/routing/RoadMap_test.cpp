@@ -118,7 +118,6 @@ TEST(RoadMap, BuildLinksListsSegmentsInDecreasingOrder) {
 TEST(RoadMap, AddLinkPutsTheNewSegmentFirstBehindAJump) {
     TestGraph g = drawGraph(kSquare, "A-B 10\nA-C 10");
     RoadMap& map = g.map;
-    const RoadMap::Snapshot before = map.snapshot();
     const std::uint32_t s = map.appendSegmentId();
     ASSERT_TRUE(map.addLink(g.node('A'), s));
     EXPECT_EQ(map.linkedSegments(g.node('A')), (std::vector<std::uint32_t>{s, 1, 0}));
@@ -127,7 +126,6 @@ TEST(RoadMap, AddLinkPutsTheNewSegmentFirstBehindAJump) {
     EXPECT_EQ(map.linkedSegments(g.node('D')), (std::vector<std::uint32_t>{s}));
     EXPECT_FALSE(map.addLink(99, s));
     EXPECT_FALSE(map.addLink(g.node('A'), 99));
-    (void)before;
 }
 
 TEST(RoadMap, SegmentTransitionsFollowVertices) {

@@ -1,4 +1,5 @@
 #include "routing/RouteSearch.h"
+#include "tests/routing/RoadMapFixture.h"
 #include "tests/routing/TestGraph.h"
 
 #include <gtest/gtest.h>
@@ -21,12 +22,6 @@ constexpr std::uint64_t kUnreached = std::numeric_limits<std::uint64_t>::max();
 std::uint32_t baseSeed() {
     const char* text = std::getenv("MIREL_ROUTING_SEED");
     return text ? static_cast<std::uint32_t>(std::strtoul(text, nullptr, 10)) : 20261206u;
-}
-
-RoutingParams lengthParams() {
-    RoutingParams p;
-    p.routing_mode = 2;
-    return p;
 }
 
 // What a finish binds, owned by the test.

@@ -94,50 +94,6 @@ void walkAll(const TestGraph& g, const std::vector<Restriction>& restrictions, s
 
 } // namespace
 
-TEST(TurnRestrictions, DrawnNoLeftTurn) {
-    // Coming up from S, no turn into W at X.
-    TestGraph g = drawGraph(R"(
-  N
-W X E
-  S
-)",
-                            "S-X 10\nX-W 10\nX-E 10\nX-N 10\nN-W 50\nE-N 10");
-    RoadMap& map = g.map;
-    ASSERT_TRUE(map.applyTurnRestriction(g.node('S'), {g.segment('S', 'X')}, {g.segment('X', 'W')}));
-    // S-X now leaves S one way to a copy of X; the way back still ends at S.
-    const std::vector<std::uint32_t> xs = map.vertices(g.node('X'));
-    ASSERT_EQ(xs.size(), 2u);
-    const std::uint32_t clone = xs[1];
-    const auto fromS = map.linkedSegments(g.node('S'));
-    ASSERT_EQ(fromS.size(), 1u);
-    EXPECT_EQ(map.segments()[fromS[0]].end, clone);
-    std::vector<std::uint32_t> exits;
-    for (const std::uint32_t s : map.linkedSegments(clone))
-        exits.push_back(map.segmentHead(s));
-    std::sort(exits.begin(), exits.end());
-    EXPECT_EQ(exits, (std::vector<std::uint32_t>{g.segment('X', 'E'), g.segment('X', 'N')}));
-
-    RoutingParams p;
-    p.routing_mode = 2;
-    SearchTask task;
-    std::uint32_t costW = 0;
-    std::vector<RouteSegment> route;
-    task.source = std::make_unique<SearchPositionFromNode>(GridCell{}, g.node('S'));
-    auto toW = std::make_unique<SearchPositionToNode>(GridCell{}, g.node('W'));
-    toW->cost = &costW;
-    toW->segments = &route;
-    task.addTarget(std::move(toW));
-    search(map, task, p);
-    // Not into W at once, but up to N and back, and then into W.
-    EXPECT_EQ(costW, 40u);
-    ASSERT_EQ(route.size(), 4u);
-    EXPECT_EQ(route[1].segmentId, g.segment('X', 'N'));
-    EXPECT_EQ(route[2].segmentId, g.segment('X', 'N'));
-    EXPECT_NE(route[1].forward, route[2].forward);
-    EXPECT_EQ(route[3].segmentId, g.segment('X', 'W'));
-
-}
-
 TEST(TurnRestrictions, DisconnectedPathAddsNothingBeyond) {
     TestGraph g = drawGraph("A B C D\n", "A-B 10\nC-D 10\nB-C 10");
     const std::size_t nodes = g.map.nodes().size();
