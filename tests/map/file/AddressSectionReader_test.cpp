@@ -54,12 +54,9 @@ TEST(AddressSectionReader, ReadsHandWrittenTables) {
     ASSERT_TRUE(reader.header(header));
     EXPECT_EQ(header.tables[5], 99u);
     EXPECT_EQ(header.listPool, 165u);
-    EXPECT_EQ(reader.countryCount(), 1u);
-    EXPECT_EQ(reader.regionCount(), 1u);
-    EXPECT_EQ(reader.districtCount(), 0u);
-    EXPECT_EQ(reader.streetCount(), 1u);
-    EXPECT_EQ(reader.objectCount(), 2u);
-    EXPECT_EQ(reader.count(6), 0u);
+    EXPECT_EQ((std::vector<std::uint32_t>{reader.countryCount(), reader.regionCount(), reader.districtCount(),
+                                          reader.streetCount(), reader.objectCount(), reader.count(6)}),
+              (std::vector<std::uint32_t>{1, 1, 0, 1, 2, 0}));
 
     CountryRecord country;
     ASSERT_TRUE(reader.readCountry(4, country));
@@ -119,28 +116,23 @@ TEST(AddressSectionReader, ReadsHandWrittenTables) {
 TEST(AddressSectionReader, ChecksEveryOffsetWhenOpened) {
     EXPECT_EQ(openError(handAddress(), 0), "Unknown address section version");
     EXPECT_EQ(openError(std::vector<std::uint8_t>(27, 0)), "Section is too small");
-    auto tableBeyond = handAddress();
-    setWord(tableBeyond, 12, 175); // table 3's count would pass the end
-    EXPECT_EQ(openError(tableBeyond), "Section is too small");
-    auto hugeCount = handAddress();
-    setWord(hugeCount, 52, 0x40000000); // 2^30 cities in 120 bytes
-    EXPECT_EQ(openError(hugeCount), "Section is too small");
-    auto poolBeyond = handAddress();
-    setWord(poolBeyond, 24, 178);
-    EXPECT_EQ(openError(poolBeyond), "Section is too small");
-    auto wrapped = handAddress();
-    setWord(wrapped, 0, 0xFFFFFFFE);
-    EXPECT_EQ(openError(wrapped), "Section is too small");
+    // Table 3's count past the end, 2^30 cities in 120 bytes, the list pool
+    // past the end, a wrapping first offset.
+    const std::pair<std::size_t, std::uint32_t> broken[] = {{12, 175}, {52, 0x40000000}, {24, 178}, {0, 0xFFFFFFFE}};
+    for (const auto& [at, value] : broken) {
+        auto bytes = handAddress();
+        setWord(bytes, at, value);
+        EXPECT_EQ(openError(bytes), "Section is too small") << at;
+    }
 }
 
 TEST(AddressSectionReader, RoundTripsStreetsHousesAndObjects) {
     const MapWriting::MapDescription map = MapTest::sampleMap();
     MapTest::OpenedMap opened = MapTest::openMap(MapWriting::writeMap(map).bytes);
     AddressSectionReader& reader = *opened.address;
-    EXPECT_EQ(reader.countryCount(), 1u);
-    EXPECT_EQ(reader.cityCount(), 1u);
-    EXPECT_EQ(reader.streetCount(), 2u);
-    EXPECT_EQ(reader.objectCount(), 4u);
+    EXPECT_EQ((std::vector<std::uint32_t>{reader.countryCount(), reader.cityCount(), reader.streetCount(),
+                                          reader.objectCount()}),
+              (std::vector<std::uint32_t>{1, 1, 2, 4}));
 
     std::u16string text;
     CityRecord city;

@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
+
 using namespace Map::File;
 using MapTest::ByteBuilder;
 using MapTest::RecordingBuilder;
@@ -185,25 +187,22 @@ TEST(RoutingSectionReader, RefusesBadStreamsBeforeBuilding) {
         EXPECT_FALSE(builder.reserved);
         return status;
     };
-    HandRouting badNode;
-    badNode.secondNext = 3; // only nodes 0..2 exist
-    EXPECT_EQ(refused(badNode), RoutingSectionReader::BadFormat);
-    HandRouting badQuality;
-    badQuality.chainByte2 = 5;
-    EXPECT_EQ(refused(badQuality), RoutingSectionReader::BadFormat);
-    HandRouting badTurn;
-    badTurn.chainByte2 = 30 << 3;
-    EXPECT_EQ(refused(badTurn), RoutingSectionReader::BadFormat);
+    const std::function<void(HandRouting&)> broken[] = {
+        [](HandRouting& h) { h.secondNext = 3; }, // only nodes 0..2 exist
+        [](HandRouting& h) { h.chainByte2 = 5; },
+        [](HandRouting& h) { h.chainByte2 = 30 << 3; },
+        [](HandRouting& h) { h.chainSegments = 1; }, // two shapes, one segment
+        [](HandRouting& h) { h.forbidden = 2; },
+    };
+    for (const auto& breakIt : broken) {
+        HandRouting hand;
+        breakIt(hand);
+        EXPECT_EQ(refused(hand), RoutingSectionReader::BadFormat);
+    }
     HandRouting lastTurn;
     lastTurn.chainByte2 = (29 << 3) | 4;
     RecordingBuilder accepted;
     EXPECT_EQ(load(lastTurn, accepted), RoutingSectionReader::Loaded);
-    HandRouting fewerSegments;
-    fewerSegments.chainSegments = 1; // two shapes, one segment
-    EXPECT_EQ(refused(fewerSegments), RoutingSectionReader::BadFormat);
-    HandRouting badRestriction;
-    badRestriction.forbidden = 2;
-    EXPECT_EQ(refused(badRestriction), RoutingSectionReader::BadFormat);
     HandRouting smallCapacity;
     smallCapacity.segmentCapacityBase = 0xFFFFFFFF; // large is fine...
     RecordingBuilder big;
@@ -228,17 +227,14 @@ TEST(RoutingSectionReader, RefusesBlocksOutsideTheFile) {
     // A header block ending before it begins, and a link count whose transit
     // block cannot exist: neither can be viewed.
     EXPECT_EQ(openError(HandRouting().bytes(), RoutingLocation{100, 50, 4, 95}), "Can't create file mapping view");
-    HandRouting manyLinks;
-    manyLinks.linkCount = 0x10000;
-    EXPECT_EQ(openError(manyLinks.bytes()), "Can't create file mapping view");
-    manyLinks.linkCount = 0xFFFFFFFF;
-    EXPECT_EQ(openError(manyLinks.bytes()), "Can't create file mapping view");
-    HandRouting moreLinks;
-    moreLinks.linkCount = 3; // a 3 x 3 table does not fit the file
-    EXPECT_EQ(openError(moreLinks.bytes()), "Can't create file mapping view");
-    HandRouting manyShapes;
-    manyShapes.shapeLast = 0xFFFFFFF0; // the offset table alone passes the file end
-    EXPECT_EQ(openError(manyShapes.bytes()), "Can't create file mapping view");
+    // Link tables and shape offset tables that cannot fit the file.
+    const std::pair<std::uint32_t, std::uint32_t> tooLarge[] = {{0x10000, 1}, {0xFFFFFFFF, 1}, {3, 1}, {2, 0xFFFFFFF0}};
+    for (const auto& [links, shapeLast] : tooLarge) {
+        HandRouting hand;
+        hand.linkCount = links;
+        hand.shapeLast = shapeLast;
+        EXPECT_EQ(openError(hand.bytes()), "Can't create file mapping view") << links << " " << shapeLast;
+    }
 }
 
 TEST(RoutingSectionReader, RoundTripsWriterGraphs) {
