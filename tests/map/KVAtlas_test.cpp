@@ -127,15 +127,10 @@ TEST(KVAtlasTest, LevelScalesAndLevelForScale) {
     auto atlas = setup.makeAtlas();
     const auto& scales = atlas->levelScales();
     ASSERT_EQ(scales.size(), 33u);
-    EXPECT_EQ(scales[26], 30);
-    EXPECT_EQ(scales[15], 40000);
-    EXPECT_EQ(scales[14], 0);
-    EXPECT_EQ(scales[27], 0);
-    EXPECT_EQ(atlas->levelForScale(40000), 14);
-    EXPECT_EQ(atlas->levelForScale(1e9f), 14);
-    EXPECT_EQ(atlas->levelForScale(29), 26);
-    EXPECT_EQ(atlas->levelForScale(30), 25);
-    EXPECT_EQ(atlas->levelForScale(100), 23);
+    EXPECT_EQ((std::vector<int>{scales[14], scales[15], scales[26], scales[27]}), (std::vector<int>{0, 40000, 30, 0}));
+    const std::pair<float, int> levels[] = {{40000, 14}, {1e9f, 14}, {29, 26}, {30, 25}, {100, 23}};
+    for (const auto& [scale, level] : levels)
+        EXPECT_EQ(atlas->levelForScale(scale), level) << scale;
     EXPECT_EQ(setup.config.root()->value("level_21_scale", -1), 900);
 
     // Level 20 below level 21: every default comes back, in the table and
@@ -557,10 +552,10 @@ TEST(AtlasFolderListTest, FoldersOfTheMapsFolder) {
     Map::FolderPaths paths(wide(setup.program()) + u"/");
     const std::u16string alps = paths.dataPath(u"maps") + u"\\Alps";
     Map::AtlasFolderList list(paths, alps);
-    ASSERT_EQ(list.records().size(), 3u);
-    EXPECT_EQ(list.records()[0].name, u"Alps");
-    EXPECT_EQ(list.records()[1].name, u"demo");
-    EXPECT_EQ(list.records()[2].name, u"zeta");
+    std::vector<std::u16string> names;
+    for (const auto& record : list.records())
+        names.push_back(record.name);
+    EXPECT_EQ(names, (std::vector<std::u16string>{u"Alps", u"demo", u"zeta"}));
     EXPECT_EQ(list.records()[0].path, alps);
     EXPECT_EQ(list.current(), 0u);
     EXPECT_EQ(Map::AtlasFolderList(paths, paths.dataPath(u"maps") + u"\\alps").current(), 3u);
