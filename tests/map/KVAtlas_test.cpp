@@ -499,6 +499,7 @@ TEST(KVAtlasTest, ServicesListenersAndMemory) {
 TEST(KVAtlasTest, RequestRedrawFromAnotherThread) {
     AtlasSetup setup;
     auto atlas = setup.makeAtlas();
+    EXPECT_EQ(atlas->view().redrawRequest(), 2u); // a new atlas asks for a full frame
     atlas->view().setRedrawRequest(0);
     std::thread other([&] { atlas->requestRedraw(); });
     other.join();
