@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <tuple>
 
 using namespace Map::File;
 using MapTest::ByteBuilder;
@@ -87,34 +88,24 @@ TEST(RoutingSectionReader, LoadsHandWrittenGraph) {
     RecordingBuilder builder;
     ASSERT_EQ(reader.loadGraph(builder), RoutingSectionReader::Loaded);
     EXPECT_EQ(builder.violations, 0);
-    EXPECT_EQ(builder.capacities[0], 2u + 290);
-    EXPECT_EQ(builder.capacities[1], 3u);
-    EXPECT_EQ(builder.capacities[2], 3u + 120);
-    EXPECT_EQ(builder.capacities[3], 2u);
-    EXPECT_EQ(builder.capacities[4], 4u + 580);
+    EXPECT_EQ(std::vector<std::uint64_t>(builder.capacities, builder.capacities + 5),
+              (std::vector<std::uint64_t>{2 + 290, 3, 3 + 120, 2, 4 + 580}));
     ASSERT_EQ(builder.nodes.size(), 3u);
-    EXPECT_EQ(builder.nodes[0].x, 10);
-    EXPECT_EQ(builder.nodes[0].y, 20);
-    EXPECT_EQ(builder.nodes[2].y, 21);
-    EXPECT_EQ(builder.nodes[2].vertices, 1);
+    EXPECT_EQ(std::make_tuple(builder.nodes[0].x, builder.nodes[0].y, builder.nodes[2].y, builder.nodes[2].vertices),
+              std::make_tuple(10, 20, 21, 1));
+    // Per segment: from, to, length, turn code, quality; from the chain's
+    // second segment on only the quality stays.
+    auto summary = [](const RecordingBuilder::Segment& s) {
+        return std::vector<int>{int(s.from), int(s.to), s.length, s.attributes.turnCode(), s.attributes.quality()};
+    };
     ASSERT_EQ(builder.segments.size(), 2u);
+    EXPECT_EQ(summary(builder.segments[0]), (std::vector<int>{0, 1, 100, 5, 3}));
+    EXPECT_EQ(summary(builder.segments[1]), (std::vector<int>{1, 2, 200, 0, 3}));
     const auto& first = builder.segments[0];
-    EXPECT_EQ(first.from, 0u);
-    EXPECT_EQ(first.to, 1u);
-    EXPECT_EQ(first.length, 100);
     EXPECT_FALSE(first.withTransitions);
     EXPECT_EQ(first.attributes.routingClass(), 2);
     EXPECT_TRUE(first.attributes.twoWay());
     EXPECT_EQ(first.attributes.access(), 0x04);
-    EXPECT_EQ(first.attributes.quality(), 3);
-    EXPECT_EQ(first.attributes.turnCode(), 5);
-    // From the chain's second segment on only the quality stays.
-    const auto& second = builder.segments[1];
-    EXPECT_EQ(second.from, 1u);
-    EXPECT_EQ(second.to, 2u);
-    EXPECT_EQ(second.length, 200);
-    EXPECT_EQ(second.attributes.turnCode(), 0);
-    EXPECT_EQ(second.attributes.quality(), 3);
     EXPECT_TRUE(builder.finished);
     ASSERT_EQ(builder.restrictions.size(), 1u);
     EXPECT_EQ(builder.restrictions[0].node, 1u);
