@@ -312,13 +312,8 @@ TEST(KVAtlasTest, CameraSavedOnUnloadAndRestored) {
 
     // A 20-byte camera file is ignored: the camera is reset.
     atlas->unload();
-    std::vector<std::uint8_t> bytes(21);
-    {
-        std::ifstream in(folder / "camera.kvc", std::ios::binary);
-        in.read(reinterpret_cast<char*>(bytes.data()), 21);
-    }
-    bytes.resize(20);
-    writeFile(folder / "camera.kvc", bytes);
+    const std::string saved = TestSupport::readAll(folder / "camera.kvc");
+    writeFile(folder / "camera.kvc", std::vector<std::uint8_t>(saved.begin(), saved.begin() + 20));
     ASSERT_TRUE(atlas->load(wide(folder)));
     EXPECT_EQ(atlas->camera().centreX, ((100 << 10) + 1024 * 2 + 512) << 8);
     EXPECT_EQ(atlas->camera().mode, 1);

@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 using namespace Map::File;
 using MapTest::ByteBuilder;
 
@@ -67,25 +69,16 @@ TEST(AddressSectionReader, ReadsHandWrittenTables) {
     EXPECT_EQ(region.country, 4u);
     StreetRecord street;
     ASSERT_TRUE(reader.readStreet(4, street));
-    EXPECT_EQ(street.name, 0x200u);
-    EXPECT_EQ(street.x, -5);
-    EXPECT_EQ(street.y, 7);
-    EXPECT_EQ(street.houseList, 4u);
-    EXPECT_EQ(street.houseCount, 2);
+    EXPECT_EQ(std::make_tuple(street.name, street.x, street.y, street.houseList, street.houseCount),
+              std::make_tuple(0x200u, -5, 7, 4u, 2));
 
     // Flags 0x84 add two words: text 5, then number 4.
     ObjectRecord object;
     ObjectExtras extras;
     ASSERT_TRUE(reader.readObjectWithExtras(4, object, extras));
-    EXPECT_EQ(object.name, 0x300u);
-    EXPECT_EQ(object.street, 4u);
-    EXPECT_EQ(object.type, 42);
-    EXPECT_EQ(object.addressText, 0x310u);
-    EXPECT_EQ(object.y, -2);
-    EXPECT_EQ(object.flags, 0x84);
-    EXPECT_EQ(extras.words[0], 0x320u);
-    EXPECT_EQ(extras.words[1], 0u);
-    EXPECT_EQ(extras.words[5], 9u);
+    EXPECT_EQ(std::make_tuple(object.name, object.street, object.type, object.addressText, object.y, object.flags),
+              std::make_tuple(0x300u, 4u, 42, 0x310u, -2, 0x84));
+    EXPECT_EQ(std::make_tuple(extras.words[0], extras.words[1], extras.words[5]), std::make_tuple(0x320u, 0u, 9u));
     ASSERT_TRUE(reader.readObjectWithExtras(39, object, extras));
     EXPECT_EQ(object.name, 0x330u);
     EXPECT_EQ(extras.words[0], 0u);

@@ -86,15 +86,12 @@ TEST(GeometrySectionReader, ReadsHandWrittenLevel) {
     std::uint8_t cells[20];
     ASSERT_TRUE(reader.loadIndex(0, rows, rowStarts, cells));
     EXPECT_EQ(rows[2], 5u);
-    EXPECT_EQ(rowStarts[0], 0u);
-    EXPECT_EQ(rowStarts[1], 5u);
-    EXPECT_EQ(rowStarts[2], 5u + 65536 + 2);
+    EXPECT_EQ(std::vector<std::uint32_t>(rowStarts, rowStarts + 3), (std::vector<std::uint32_t>{0, 5, 5 + 65536 + 2}));
     EXPECT_EQ(cells[12], 3);
 
     std::uint8_t block[5];
     ASSERT_TRUE(reader.readBlock(0, 0, block, 5));
-    EXPECT_EQ(block[0], 0xA0);
-    EXPECT_EQ(block[4], 0xA4);
+    EXPECT_EQ(std::vector<std::uint8_t>(block, block + 5), (std::vector<std::uint8_t>{0xA0, 0xA1, 0xA2, 0xA3, 0xA4}));
     EXPECT_TRUE(reader.readBlock(0, 5 + 65536, block, 2));
     EXPECT_EQ(block[1], 0xB1);
     EXPECT_FALSE(reader.readBlock(0, 5 + 65536, block, 3)); // one byte past the end

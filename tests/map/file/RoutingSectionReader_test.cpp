@@ -75,6 +75,11 @@ std::uint32_t load(const HandRouting& hand, RecordingBuilder& builder) {
     return opened.reader.loadGraph(builder);
 }
 
+// A segment as from, to, length, turn code, quality.
+std::vector<int> summary(const RecordingBuilder::Segment& s) {
+    return {int(s.from), int(s.to), s.length, s.attributes.turnCode(), s.attributes.quality()};
+}
+
 } // namespace
 
 TEST(RoutingSectionReader, LoadsHandWrittenGraph) {
@@ -93,11 +98,7 @@ TEST(RoutingSectionReader, LoadsHandWrittenGraph) {
     ASSERT_EQ(builder.nodes.size(), 3u);
     EXPECT_EQ(std::make_tuple(builder.nodes[0].x, builder.nodes[0].y, builder.nodes[2].y, builder.nodes[2].vertices),
               std::make_tuple(10, 20, 21, 1));
-    // Per segment: from, to, length, turn code, quality; from the chain's
-    // second segment on only the quality stays.
-    auto summary = [](const RecordingBuilder::Segment& s) {
-        return std::vector<int>{int(s.from), int(s.to), s.length, s.attributes.turnCode(), s.attributes.quality()};
-    };
+    // From the chain's second segment on only the quality stays.
     ASSERT_EQ(builder.segments.size(), 2u);
     EXPECT_EQ(summary(builder.segments[0]), (std::vector<int>{0, 1, 100, 5, 3}));
     EXPECT_EQ(summary(builder.segments[1]), (std::vector<int>{1, 2, 200, 0, 3}));
@@ -236,9 +237,7 @@ TEST(RoutingSectionReader, RoundTripsWriterGraphs) {
     ASSERT_EQ(reader.loadGraph(builder), RoutingSectionReader::Loaded);
     EXPECT_EQ(builder.violations, 0);
     ASSERT_EQ(builder.segments.size(), 3u);
-    EXPECT_EQ(builder.segments[2].from, 2u);
-    EXPECT_EQ(builder.segments[2].to, 3u);
-    EXPECT_EQ(builder.segments[2].length, 1400);
+    EXPECT_EQ(summary(builder.segments[2]), (std::vector<int>{2, 3, 1400, 0, 4}));
     EXPECT_TRUE(builder.segments[2].attributes.toll());
     EXPECT_FALSE(builder.segments[2].attributes.twoWay());
     EXPECT_TRUE(builder.segments[2].attributes.roundabout());
