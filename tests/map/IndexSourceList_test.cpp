@@ -4,6 +4,7 @@
 #include "map/IndexSourceList.h"
 
 #include "core/NameOrder.h"
+#include "core/Text.h"
 #include "map/KvMap.h"
 #include "map/MapSet.h"
 #include "tests/map/AtlasFixture.h"
@@ -12,6 +13,7 @@
 
 #include <chrono>
 #include <stdexcept>
+#include <tuple>
 
 using namespace AtlasTest;
 using List = Map::IndexSourceList;
@@ -25,15 +27,13 @@ List listOf(std::vector<List::Record> records) {
 }
 
 TEST(NameOrderTest, Iless) {
-    EXPECT_TRUE(Core::iless(u"abc", u"ABCD"));
-    EXPECT_FALSE(Core::iless(u"ABC", u"abc"));
-    EXPECT_FALSE(Core::iless(u"abc", u"ABC"));
-    EXPECT_TRUE(Core::iless(u"", u"a"));
-    EXPECT_FALSE(Core::iless(u"a", u""));
-    EXPECT_TRUE(Core::iless(u"a_", u"B"));          // the first unit decides
-    EXPECT_TRUE(Core::iless(u"Z", u"_"));           // 'Z' (0x5A) < '_' (0x5F)
-    EXPECT_TRUE(Core::iless(u"\u0430", u"\u0411")); // Cyrillic a < B ignoring case
-    EXPECT_FALSE(Core::iless(u"\u0410", u"\u0430"));
+    // The first unit decides; 'Z' (0x5A) < '_' (0x5F); Cyrillic ignores case.
+    const std::tuple<std::u16string, std::u16string, bool> rows[] = {
+        {u"abc", u"ABCD", true}, {u"ABC", u"abc", false}, {u"abc", u"ABC", false},
+        {u"", u"a", true},       {u"a", u"", false},      {u"a_", u"B", true},
+        {u"Z", u"_", true},      {u"\u0430", u"\u0411", true}, {u"\u0410", u"\u0430", false}};
+    for (const auto& [a, b, less] : rows)
+        EXPECT_EQ(Core::iless(a, b), less) << Core::wideToUtf8(a) << " " << Core::wideToUtf8(b);
 }
 
 TEST(IndexSourceListTest, CollectSortsAndFilters) {
@@ -64,11 +64,13 @@ TEST(IndexSourceListTest, CollectSortsAndFilters) {
 
 TEST(IndexSourceListTest, EqualityOrderAndRemap) {
     const List a = listOf({{u"one.kvm", 1}, {u"two.kvm", 2}});
-    EXPECT_TRUE(List::equals(a, a));
-    EXPECT_TRUE(List::equals(a, listOf({{u"ONE.kvm", 1}, {u"Two.KVM", 2}})));
-    EXPECT_FALSE(List::equals(a, listOf({{u"two.kvm", 2}, {u"one.kvm", 1}})));
-    EXPECT_FALSE(List::equals(a, listOf({{u"one.kvm", 1}, {u"two.kvm", 3}})));
-    EXPECT_FALSE(List::equals(a, listOf({{u"one.kvm", 1}})));
+    const std::pair<List, bool> others[] = {{a, true},
+                                            {listOf({{u"ONE.kvm", 1}, {u"Two.KVM", 2}}), true},
+                                            {listOf({{u"two.kvm", 2}, {u"one.kvm", 1}}), false},
+                                            {listOf({{u"one.kvm", 1}, {u"two.kvm", 3}}), false},
+                                            {listOf({{u"one.kvm", 1}}), false}};
+    for (const auto& [other, equal] : others)
+        EXPECT_EQ(List::equals(a, other), equal);
     EXPECT_TRUE(List::equals(List{}, List{}));
 
     std::vector<std::uint32_t> out;

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <vector>
 
 namespace {
 
@@ -69,15 +70,11 @@ TEST(LevelFrame, SplitToCellTruncatesTowardsZero) {
 TEST(LevelFrame, CellOfFloorsIntegerPoints) {
     const LevelFrame frame{20, 4, 0, 0};
     const Map::CellPosition inside = frame.cellOf(35, 16);
-    EXPECT_EQ(inside.cellX, 2);
-    EXPECT_EQ(inside.remainderX, 3);
-    EXPECT_EQ(inside.cellY, 1);
-    EXPECT_EQ(inside.remainderY, 0);
     const Map::CellPosition left = frame.cellOf(-1, -17);
-    EXPECT_EQ(left.cellX, -1);
-    EXPECT_EQ(left.remainderX, 15);
-    EXPECT_EQ(left.cellY, -2);
-    EXPECT_EQ(left.remainderY, 15);
+    EXPECT_EQ((std::vector<int>{inside.cellX, inside.remainderX, inside.cellY, inside.remainderY}),
+              (std::vector<int>{2, 3, 1, 0}));
+    EXPECT_EQ((std::vector<int>{left.cellX, left.remainderX, left.cellY, left.remainderY}),
+              (std::vector<int>{-1, 15, -2, 15}));
 }
 
 TEST(LevelFrame, ScaleFactorBetweenLevels) {
@@ -90,22 +87,13 @@ TEST(LevelFrame, ScaleFactorBetweenLevels) {
 }
 
 TEST(FloatMath, HeadingFromNorthTowardsEast) {
-    const float east[2] = {1.0f, 0.0f};
-    const float south[2] = {0.0f, -1.0f};
-    const float west[2] = {-1.0f, 0.0f};
-    const float north[2] = {0.0f, 1.0f};
-    const float justWest[2] = {-0.001f, 1.0f};
-    const float oneWest[2] = {-0.03f, 1.0f};
-    const float none[2] = {0.0f, 0.0f};
-    const float broken[2] = {NAN, 1.0f};
-    EXPECT_EQ(Map::headingDegrees(east), 90);
-    EXPECT_EQ(Map::headingDegrees(south), 180);
-    EXPECT_EQ(Map::headingDegrees(west), 270);
-    EXPECT_EQ(Map::headingDegrees(north), 0);
-    EXPECT_EQ(Map::headingDegrees(justWest), 0);
-    EXPECT_EQ(Map::headingDegrees(oneWest), 359);
-    EXPECT_EQ(Map::headingDegrees(none), 0);
-    EXPECT_EQ(Map::headingDegrees(broken), 0);
+    const struct {
+        float v[2];
+        int degrees;
+    } rows[] = {{{1, 0}, 90},           {{0, -1}, 180},      {{-1, 0}, 270},  {{0, 1}, 0},
+                {{-0.001f, 1}, 0},      {{-0.03f, 1}, 359},  {{0, 0}, 0},     {{NAN, 1}, 0}};
+    for (const auto& row : rows)
+        EXPECT_EQ(Map::headingDegrees(row.v), row.degrees) << row.v[0] << "," << row.v[1];
     EXPECT_FLOAT_EQ(Map::floatAtan2(1.0f, 1.0f), 0.78539819f);
     EXPECT_DOUBLE_EQ(Map::fastSin(0.5f), std::sin(0.5));
     EXPECT_DOUBLE_EQ(Map::fastCos(0.5f), std::cos(0.5));

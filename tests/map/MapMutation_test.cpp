@@ -39,65 +39,63 @@ std::vector<std::size_t> structuralFields(const std::vector<std::uint8_t>& origi
     return fields;
 }
 
+// Damages the originals in turn at their fields; every map that still opens
+// is walked. Returns how many opened.
+template <typename Walk>
+std::uint64_t damageAndWalk(const std::vector<std::vector<std::uint8_t>>& originals,
+                            const std::vector<std::vector<std::size_t>>& fields, std::uint64_t rounds,
+                            std::uint64_t seed, Walk walk) {
+    Damage damage(20261206);
+    std::mt19937_64 random(seed);
+    std::uint64_t opened = 0;
+    for (std::uint64_t round = 0; round < rounds; ++round) {
+        MapTest::OpenedMap map;
+        try {
+            map = MapTest::openMap(damage.apply(originals[round % originals.size()], fields[round % fields.size()]));
+        } catch (const Map::File::FormatError&) {
+            continue;
+        }
+        ++opened;
+        walk(map, random);
+        if (::testing::Test::HasFailure()) {
+            ADD_FAILURE() << "round " << round;
+            break;
+        }
+    }
+    return opened;
+}
+
 } // namespace
 
 TEST(MapMutation, DamagedSearchSectionsNeverCrashTheReaders) {
     const MapWriting::WrittenMap written = MapWriting::writeMap(MapTest::searchableMap());
     const std::uint64_t rounds = Damage::rounds(10000);
-    Damage damage(20261206);
     std::vector<std::size_t> fields = structuralFields(written.bytes);
     for (const MapWriting::DirectoryEntry& e : written.directory)
         if (e.type == 17 || e.type == 18)
             for (std::size_t at = e.offset; at < e.offset + e.size; at += 2)
                 fields.push_back(at);
-    std::mt19937_64 random(20261208);
     std::uint64_t searched = 0;
-    for (std::uint64_t round = 0; round < rounds; ++round) {
-        std::vector<std::uint8_t> bytes = damage.apply(written.bytes, fields);
-        MapTest::OpenedMap map;
-        try {
-            map = MapTest::openMap(std::move(bytes));
-        } catch (const Map::File::FormatError&) {
-            continue;
-        }
+    damageAndWalk({written.bytes}, {fields}, rounds, 20261208, [&](MapTest::OpenedMap& map, std::mt19937_64& random) {
         searched += map.textSearch && map.spatialSearch ? 1 : 0;
         MapTest::walkSearch(map, random);
-        if (HasFailure()) {
-            ADD_FAILURE() << "round " << round;
-            return;
-        }
-    }
+    });
     EXPECT_GT(searched, rounds / 4);
 }
 
 TEST(MapMutation, DamagedMapsNeverCrashTheReaders) {
     // The sample map, and the same map in the vertex layout of the graph.
-    const std::vector<std::uint8_t> originals[2] = {MapWriting::writeMap(MapTest::sampleMap()).bytes,
-                                                    MapWriting::writeMap(MapTest::vertexLayoutMap()).bytes};
+    const std::vector<std::vector<std::uint8_t>> originals = {MapWriting::writeMap(MapTest::sampleMap()).bytes,
+                                                              MapWriting::writeMap(MapTest::vertexLayoutMap()).bytes};
     const std::uint64_t rounds = Damage::rounds(20000);
-    Damage damage(20261206);
-    const std::vector<std::size_t> fields[2] = {structuralFields(originals[0]), structuralFields(originals[1])};
-    std::mt19937_64 random(20261207);
-    std::uint64_t opened = 0;
-    for (std::uint64_t round = 0; round < rounds; ++round) {
-        std::vector<std::uint8_t> bytes = damage.apply(originals[round % 2], fields[round % 2]);
-        MapTest::OpenedMap map;
-        try {
-            map = MapTest::openMap(std::move(bytes));
-        } catch (const Map::File::FormatError&) {
-            continue;
-        }
-        ++opened;
-        EXPECT_EQ(MapTest::walkReaders(map, random), 0);
-        if (HasFailure()) {
-            ADD_FAILURE() << "round " << round;
-            return;
-        }
-    }
+    const std::uint64_t opened =
+        damageAndWalk(originals, {structuralFields(originals[0]), structuralFields(originals[1])}, rounds, 20261207,
+                      [](MapTest::OpenedMap& map, std::mt19937_64& random) {
+                          EXPECT_EQ(MapTest::walkReaders(map, random), 0);
+                      });
     // Most damage leaves a map that still opens, so the readers themselves
     // see the damage.
     EXPECT_GT(opened, rounds / 5);
-    RecordProperty("opened", static_cast<int>(opened));
 }
 
 // The same damage on a real town: the Monaco map the build writes, with its
@@ -108,7 +106,6 @@ TEST(MapMutation, DamagedMonacoMapNeverCrashesTheReaders) {
     const std::vector<std::uint8_t> original{std::istreambuf_iterator<char>(in), {}};
     ASSERT_GT(original.size(), 100000u);
     const std::uint64_t rounds = Damage::rounds(20000) / 40;
-    Damage damage(20261206);
     std::vector<std::size_t> fields = structuralFields(original);
     const std::uint32_t directory = wordAt(original, 36);
     for (std::uint32_t k = 0; k < wordAt(original, directory); ++k) {
@@ -117,23 +114,11 @@ TEST(MapMutation, DamagedMonacoMapNeverCrashesTheReaders) {
         for (std::size_t at = offset; at < offset + std::min<std::uint32_t>(wordAt(original, entry + 8), 4096); at += 4)
             fields.push_back(at);
     }
-    std::mt19937_64 random(20261209);
-    std::uint64_t opened = 0;
-    for (std::uint64_t round = 0; round < rounds; ++round) {
-        MapTest::OpenedMap map;
-        try {
-            map = MapTest::openMap(damage.apply(original, fields));
-        } catch (const Map::File::FormatError&) {
-            continue;
-        }
-        ++opened;
-        EXPECT_EQ(MapTest::walkReaders(map, random), 0);
-        MapTest::walkSearch(map, random);
-        if (HasFailure()) {
-            ADD_FAILURE() << "round " << round;
-            return;
-        }
-    }
+    const std::uint64_t opened =
+        damageAndWalk({original}, {fields}, rounds, 20261209, [](MapTest::OpenedMap& map, std::mt19937_64& random) {
+            EXPECT_EQ(MapTest::walkReaders(map, random), 0);
+            MapTest::walkSearch(map, random);
+        });
     EXPECT_GT(opened, rounds / 4);
 }
 

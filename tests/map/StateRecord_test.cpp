@@ -35,13 +35,9 @@ TEST(StateRecord, KindRankSortsWorldCountryCity) {
     Map::sortForDrawing(records);
     EXPECT_EQ(indexes(records), (std::vector<std::uint32_t>{3, 2, 1, 0}));
 
-    EXPECT_EQ(Map::Nearest::kindRank(0), 4);
-    for (std::uint32_t type : {1u, 4u, 5u, 6u})
-        EXPECT_EQ(Map::Nearest::kindRank(type), 3) << type;
-    EXPECT_EQ(Map::Nearest::kindRank(2), 2);
-    EXPECT_EQ(Map::Nearest::kindRank(3), 1);
-    EXPECT_EQ(Map::Nearest::kindRank(7), 1);
-    EXPECT_EQ(Map::Nearest::kindRank(0xFFFFFFFFu), 1);
+    const std::pair<std::uint32_t, int> ranks[] = {{0, 4}, {1, 3}, {4, 3}, {5, 3}, {6, 3}, {2, 2}, {3, 1}, {7, 1}, {0xFFFFFFFFu, 1}};
+    for (const auto& [type, rank] : ranks)
+        EXPECT_EQ(Map::Nearest::kindRank(type), rank) << type;
     EXPECT_FALSE(StateRecord::drawsBefore(ofType(1, 0), ofType(4, 0)));
     EXPECT_TRUE(StateRecord::drawsBefore(ofType(9, 0), ofType(1, 0)));
 }

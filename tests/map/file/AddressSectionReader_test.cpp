@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 using namespace Map::File;
 using MapTest::ByteBuilder;
 
@@ -54,12 +56,9 @@ TEST(AddressSectionReader, ReadsHandWrittenTables) {
     ASSERT_TRUE(reader.header(header));
     EXPECT_EQ(header.tables[5], 99u);
     EXPECT_EQ(header.listPool, 165u);
-    EXPECT_EQ(reader.countryCount(), 1u);
-    EXPECT_EQ(reader.regionCount(), 1u);
-    EXPECT_EQ(reader.districtCount(), 0u);
-    EXPECT_EQ(reader.streetCount(), 1u);
-    EXPECT_EQ(reader.objectCount(), 2u);
-    EXPECT_EQ(reader.count(6), 0u);
+    EXPECT_EQ((std::vector<std::uint32_t>{reader.countryCount(), reader.regionCount(), reader.districtCount(),
+                                          reader.streetCount(), reader.objectCount(), reader.count(6)}),
+              (std::vector<std::uint32_t>{1, 1, 0, 1, 2, 0}));
 
     CountryRecord country;
     ASSERT_TRUE(reader.readCountry(4, country));
@@ -70,25 +69,16 @@ TEST(AddressSectionReader, ReadsHandWrittenTables) {
     EXPECT_EQ(region.country, 4u);
     StreetRecord street;
     ASSERT_TRUE(reader.readStreet(4, street));
-    EXPECT_EQ(street.name, 0x200u);
-    EXPECT_EQ(street.x, -5);
-    EXPECT_EQ(street.y, 7);
-    EXPECT_EQ(street.houseList, 4u);
-    EXPECT_EQ(street.houseCount, 2);
+    EXPECT_EQ(std::make_tuple(street.name, street.x, street.y, street.houseList, street.houseCount),
+              std::make_tuple(0x200u, -5, 7, 4u, 2));
 
     // Flags 0x84 add two words: text 5, then number 4.
     ObjectRecord object;
     ObjectExtras extras;
     ASSERT_TRUE(reader.readObjectWithExtras(4, object, extras));
-    EXPECT_EQ(object.name, 0x300u);
-    EXPECT_EQ(object.street, 4u);
-    EXPECT_EQ(object.type, 42);
-    EXPECT_EQ(object.addressText, 0x310u);
-    EXPECT_EQ(object.y, -2);
-    EXPECT_EQ(object.flags, 0x84);
-    EXPECT_EQ(extras.words[0], 0x320u);
-    EXPECT_EQ(extras.words[1], 0u);
-    EXPECT_EQ(extras.words[5], 9u);
+    EXPECT_EQ(std::make_tuple(object.name, object.street, object.type, object.addressText, object.y, object.flags),
+              std::make_tuple(0x300u, 4u, 42, 0x310u, -2, 0x84));
+    EXPECT_EQ(std::make_tuple(extras.words[0], extras.words[1], extras.words[5]), std::make_tuple(0x320u, 0u, 9u));
     ASSERT_TRUE(reader.readObjectWithExtras(39, object, extras));
     EXPECT_EQ(object.name, 0x330u);
     EXPECT_EQ(extras.words[0], 0u);
@@ -119,28 +109,23 @@ TEST(AddressSectionReader, ReadsHandWrittenTables) {
 TEST(AddressSectionReader, ChecksEveryOffsetWhenOpened) {
     EXPECT_EQ(openError(handAddress(), 0), "Unknown address section version");
     EXPECT_EQ(openError(std::vector<std::uint8_t>(27, 0)), "Section is too small");
-    auto tableBeyond = handAddress();
-    setWord(tableBeyond, 12, 175); // table 3's count would pass the end
-    EXPECT_EQ(openError(tableBeyond), "Section is too small");
-    auto hugeCount = handAddress();
-    setWord(hugeCount, 52, 0x40000000); // 2^30 cities in 120 bytes
-    EXPECT_EQ(openError(hugeCount), "Section is too small");
-    auto poolBeyond = handAddress();
-    setWord(poolBeyond, 24, 178);
-    EXPECT_EQ(openError(poolBeyond), "Section is too small");
-    auto wrapped = handAddress();
-    setWord(wrapped, 0, 0xFFFFFFFE);
-    EXPECT_EQ(openError(wrapped), "Section is too small");
+    // Table 3's count past the end, 2^30 cities in 120 bytes, the list pool
+    // past the end, a wrapping first offset.
+    const std::pair<std::size_t, std::uint32_t> broken[] = {{12, 175}, {52, 0x40000000}, {24, 178}, {0, 0xFFFFFFFE}};
+    for (const auto& [at, value] : broken) {
+        auto bytes = handAddress();
+        setWord(bytes, at, value);
+        EXPECT_EQ(openError(bytes), "Section is too small") << at;
+    }
 }
 
 TEST(AddressSectionReader, RoundTripsStreetsHousesAndObjects) {
     const MapWriting::MapDescription map = MapTest::sampleMap();
     MapTest::OpenedMap opened = MapTest::openMap(MapWriting::writeMap(map).bytes);
     AddressSectionReader& reader = *opened.address;
-    EXPECT_EQ(reader.countryCount(), 1u);
-    EXPECT_EQ(reader.cityCount(), 1u);
-    EXPECT_EQ(reader.streetCount(), 2u);
-    EXPECT_EQ(reader.objectCount(), 4u);
+    EXPECT_EQ((std::vector<std::uint32_t>{reader.countryCount(), reader.cityCount(), reader.streetCount(),
+                                          reader.objectCount()}),
+              (std::vector<std::uint32_t>{1, 1, 2, 4}));
 
     std::u16string text;
     CityRecord city;

@@ -7,6 +7,10 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
+#include <iterator>
+#include <tuple>
+
 using Map::File::FormatError;
 using Map::File::GeometrySectionReader;
 using Map::File::MemoryView;
@@ -70,15 +74,9 @@ TEST(GeometrySectionReader, ReadsHandWrittenLevel) {
     GeometrySectionReader reader(0, view);
     ASSERT_EQ(reader.levelCount(), 1);
     const auto d = reader.levelDescriptor(0);
-    EXPECT_EQ(d.coordinateBits, 24);
-    EXPECT_EQ(d.cellShift, 4);
-    EXPECT_EQ(d.originX, 5u);
-    EXPECT_EQ(d.originY, 6u);
-    EXPECT_EQ(d.width, 3u);
-    EXPECT_EQ(d.height, 2u);
-    EXPECT_EQ(d.indexOffset, 38u);
-    EXPECT_EQ(d.indexSize, 4u * 2 + 4 + 20);
-    EXPECT_EQ(d.blocksOffset, 70u);
+    EXPECT_EQ((std::vector<std::uint32_t>{d.coordinateBits, d.cellShift, d.originX, d.originY, d.width, d.height,
+                                          d.indexOffset, d.indexSize, d.blocksOffset}),
+              (std::vector<std::uint32_t>{24, 4, 5, 6, 3, 2, 38, 4 * 2 + 4 + 20, 70}));
     EXPECT_EQ(reader.indexSize(0), 32u);
     EXPECT_EQ(reader.indexSize(1), 0u);
     EXPECT_EQ(reader.levelDescriptor(3).width, 0u);
@@ -88,15 +86,12 @@ TEST(GeometrySectionReader, ReadsHandWrittenLevel) {
     std::uint8_t cells[20];
     ASSERT_TRUE(reader.loadIndex(0, rows, rowStarts, cells));
     EXPECT_EQ(rows[2], 5u);
-    EXPECT_EQ(rowStarts[0], 0u);
-    EXPECT_EQ(rowStarts[1], 5u);
-    EXPECT_EQ(rowStarts[2], 5u + 65536 + 2);
+    EXPECT_EQ(std::vector<std::uint32_t>(rowStarts, rowStarts + 3), (std::vector<std::uint32_t>{0, 5, 5 + 65536 + 2}));
     EXPECT_EQ(cells[12], 3);
 
     std::uint8_t block[5];
     ASSERT_TRUE(reader.readBlock(0, 0, block, 5));
-    EXPECT_EQ(block[0], 0xA0);
-    EXPECT_EQ(block[4], 0xA4);
+    EXPECT_EQ(std::vector<std::uint8_t>(block, block + 5), (std::vector<std::uint8_t>{0xA0, 0xA1, 0xA2, 0xA3, 0xA4}));
     EXPECT_TRUE(reader.readBlock(0, 5 + 65536, block, 2));
     EXPECT_EQ(block[1], 0xB1);
     EXPECT_FALSE(reader.readBlock(0, 5 + 65536, block, 3)); // one byte past the end
@@ -121,29 +116,24 @@ TEST(GeometrySectionReader, RefusesBrokenSections) {
     EXPECT_EQ(openError({}), "Section is too small");
     EXPECT_EQ(openError({11}), "Too big amount of levels");
     EXPECT_EQ(openError({0}), "Invalid geometry section");
-    HandGeometry early;
-    early.blocksOffsetDelta = 1; // the parts end one byte before level 0's blocks
-    EXPECT_EQ(openError(early.bytes()), "Invalid geometry section");
     HandGeometry twoLevels;
     twoLevels.levels = 2; // the second record would be read from the blocks
     EXPECT_NE(openError(twoLevels.bytes()), "opened");
-    for (std::uint8_t bits : {0, 33, 255}) {
+    const std::pair<std::function<void(HandGeometry&)>, const char*> broken[] = {
+        {[](HandGeometry& g) { g.blocksOffsetDelta = 1; }, "Invalid geometry section"}, // parts end early
+        {[](HandGeometry& g) { g.bits = 0; }, "Invalid geometry section"},
+        {[](HandGeometry& g) { g.bits = 33; }, "Invalid geometry section"},
+        {[](HandGeometry& g) { g.bits = 255; }, "Invalid geometry section"},
+        {[](HandGeometry& g) { g.shift = 31; }, "Invalid geometry section"},
+        {[](HandGeometry& g) { g.tableSizeDelta = 2; }, "Invalid geometry section"}, // not a multiple of 4
+        {[](HandGeometry& g) { g.tableSizeDelta = 0x7FFFFFF0; }, "Section is too small"},
+        {[](HandGeometry& g) { g.blocksOffsetDelta = 100000; }, "Section is too small"},
+    };
+    for (std::size_t i = 0; i < std::size(broken); ++i) {
         HandGeometry g;
-        g.bits = bits;
-        EXPECT_EQ(openError(g.bytes()), "Invalid geometry section") << int(bits);
+        broken[i].first(g);
+        EXPECT_EQ(openError(g.bytes()), broken[i].second) << i;
     }
-    HandGeometry wideCells;
-    wideCells.shift = 31;
-    EXPECT_EQ(openError(wideCells.bytes()), "Invalid geometry section");
-    HandGeometry ragged;
-    ragged.tableSizeDelta = 2; // not a multiple of 4
-    EXPECT_EQ(openError(ragged.bytes()), "Invalid geometry section");
-    HandGeometry huge;
-    huge.tableSizeDelta = 0x7FFFFFF0; // the index would pass the section end
-    EXPECT_EQ(openError(huge.bytes()), "Section is too small");
-    HandGeometry far;
-    far.blocksOffsetDelta = 100000;
-    EXPECT_EQ(openError(far.bytes()), "Section is too small");
     // 37 bytes of record need 38 bytes of section.
     EXPECT_EQ(openError(std::vector<std::uint8_t>{1, 24, 0, 0}), "Section is too small");
 }
@@ -173,12 +163,11 @@ TEST(Level, LooksUpCellsInTheIndex) {
     EXPECT_EQ(level.cellValue(0, 0), 0); // index not loaded yet
     ASSERT_TRUE(level.loadIndex());
     EXPECT_EQ(heap.usedBytes(), 32u + 4 * 2 + 4);
-    EXPECT_EQ(level.cellValue(0, 0), 1);
+    const int values[2][3] = {{1, 0, 0}, {0, 3, 1}};
+    for (int y = 0; y < 2; ++y)
+        for (int x = 0; x < 3; ++x)
+            EXPECT_EQ(level.cellValue(x, y), values[y][x]) << x << "," << y;
     EXPECT_EQ(level.cellSize(0, 0), 5u);
-    EXPECT_EQ(level.cellValue(1, 0), 0);
-    EXPECT_EQ(level.cellValue(2, 0), 0);
-    EXPECT_EQ(level.cellValue(0, 1), 0);
-    EXPECT_EQ(level.cellValue(1, 1), 3);
     EXPECT_EQ(level.cellSize(1, 1), 65536u);
     EXPECT_EQ(level.cellRange(1, 1), (Map::Level::CellRange{5, 65536}));
     EXPECT_EQ(level.cellRange(2, 1), (Map::Level::CellRange{5 + 65536, 2}));
@@ -204,10 +193,9 @@ TEST(Level, LooksUpCellsInTheIndex) {
     GeometrySectionReader reader3(0, std::make_shared<MemoryView>(ragged.bytes()));
     Map::Level level3(reader3, 0, heap);
     ASSERT_TRUE(level3.loadIndex());
-    EXPECT_EQ(level3.cellValue(2, 0), 0);
-    EXPECT_EQ(level3.cellValue(0, 1), 1);
-    EXPECT_EQ(level3.cellValue(1, 1), 0);
-    EXPECT_EQ(level3.cellValue(2, 1), 0);
+    const std::tuple<int, int, int> cells3[] = {{2, 0, 0}, {0, 1, 1}, {1, 1, 0}, {2, 1, 0}};
+    for (const auto& [x, y, value] : cells3)
+        EXPECT_EQ(level3.cellValue(x, y), value) << x << "," << y;
 }
 
 TEST(Level, PreparesAreasFromTheHeap) {

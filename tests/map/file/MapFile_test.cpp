@@ -59,15 +59,15 @@ TEST_F(MapFileTest, NewerLayoutDirectoryBoundsAndRequiredSections) {
     const MapWriting::WrittenMap older = writeMap(completeMap());
     std::vector<std::uint8_t> bytes = newerLayout(older, {1, 2, 3, 4, 17, 18});
     // Directory offset and count beyond the file, however large.
-    std::vector<std::uint8_t> far = bytes;
-    putU32(far, 20, static_cast<std::uint32_t>(far.size() - 3));
-    EXPECT_EQ(openMessage(far), "File is too small");
-    far = bytes;
-    putU32(far, 20, 0xFFFFFFFF);
-    EXPECT_EQ(openMessage(far), "File is too small");
-    far = bytes;
-    putU32(far, u32At(far, 20), 0x15555556); // 12 * N wraps in 32 bits
-    EXPECT_EQ(openMessage(far), "File is too small");
+    // Directory offset and count beyond the file, however large; 12 * N
+    // wrapping in 32 bits.
+    const std::pair<std::uint32_t, std::uint32_t> farRows[] = {
+        {20, static_cast<std::uint32_t>(bytes.size() - 3)}, {20, 0xFFFFFFFF}, {u32At(bytes, 20), 0x15555556}};
+    for (const auto& [at, value] : farRows) {
+        std::vector<std::uint8_t> far = bytes;
+        putU32(far, at, value);
+        EXPECT_EQ(openMessage(far), "File is too small") << value;
+    }
 
     // Every section present: still no routing data in this layout.
     EXPECT_EQ(openMessage(bytes), "Routing section not found");
@@ -82,44 +82,30 @@ TEST_F(MapFileTest, OlderLayoutChecksInOrder) {
     const MapWriting::WrittenMap written = writeMap(description);
     EXPECT_EQ(openMessage(written.bytes), "");
 
-    std::vector<std::uint8_t> bytes = written.bytes;
-    putU32(bytes, 36, static_cast<std::uint32_t>(bytes.size() - 2)); // directory beyond the end
-    EXPECT_EQ(openMessage(bytes), "File is too small");
-
-    bytes = written.bytes;
-    putU32(bytes, 4, static_cast<std::uint32_t>(bytes.size() - 7)); // strings header beyond the end
-    EXPECT_EQ(openMessage(bytes), "File is too small");
-
-    // String data running past word 10, and a geometry that ends before it
-    // begins: the strings message comes first.
-    bytes = written.bytes;
-    putU32(bytes, 40, written.header[10] - 2);
-    putU32(bytes, 24, written.header[7] + 1);
-    EXPECT_EQ(openMessage(bytes), "Invalid strings sections sequence");
-    bytes = written.bytes;
-    putU32(bytes, 24, written.header[7] + 1);
-    EXPECT_EQ(openMessage(bytes), "Invalid geometry sections sequence");
-
-    // Views of the strings and the geometry that pass the end of the file.
-    bytes = written.bytes;
-    putU32(bytes, 40, static_cast<std::uint32_t>(bytes.size() + 100));
-    EXPECT_EQ(openMessage(bytes), "Can't create file mapping view");
-    bytes = written.bytes;
-    putU32(bytes, 28, static_cast<std::uint32_t>(bytes.size() + 1));
-    EXPECT_EQ(openMessage(bytes), "Can't create file mapping view");
-    // A string count of 0 opens (the per-map object refuses it later); one
-    // whose range is shorter than the strings header does not.
-    bytes = written.bytes;
-    putU32(bytes, written.header[1] + 4, 0);
-    EXPECT_EQ(openMessage(bytes), "");
-    putU32(bytes, written.header[1], 0);
-    putU32(bytes, 40, written.header[1] + 11);
-    EXPECT_EQ(openMessage(bytes), "Section is too small");
-
-    // No directory: address, text search and spatial search are missing.
-    bytes = written.bytes;
-    putU32(bytes, 36, 0);
-    EXPECT_EQ(openMessage(bytes), "Address section not found");
+    // Each row patches words of the header (or the strings header); the
+    // first failing check names the message.
+    const auto size = static_cast<std::uint32_t>(written.bytes.size());
+    const auto& h = written.header;
+    const struct {
+        std::vector<std::pair<std::uint32_t, std::uint32_t>> patches;
+        const char* message;
+    } rows[] = {
+        {{{36, size - 2}}, "File is too small"}, // directory beyond the end
+        {{{4, size - 7}}, "File is too small"},  // strings header beyond the end
+        {{{40, h[10] - 2}, {24, h[7] + 1}}, "Invalid strings sections sequence"}, // strings first
+        {{{24, h[7] + 1}}, "Invalid geometry sections sequence"},
+        {{{40, size + 100}}, "Can't create file mapping view"},
+        {{{28, size + 1}}, "Can't create file mapping view"},
+        {{{h[1] + 4, 0}}, ""}, // no strings: the per-map object refuses it later
+        {{{h[1] + 4, 0}, {h[1], 0}, {40, h[1] + 11}}, "Section is too small"},
+        {{{36, 0}}, "Address section not found"}, // no directory
+    };
+    for (const auto& row : rows) {
+        std::vector<std::uint8_t> bytes = written.bytes;
+        for (const auto& [at, value] : row.patches)
+            putU32(bytes, at, value);
+        EXPECT_EQ(openMessage(bytes), row.message) << row.patches[0].first;
+    }
 
     description.sections.clear();
     EXPECT_EQ(openMessage(writeMap(description).bytes), "Text search section not found");
@@ -164,17 +150,13 @@ TEST_F(MapFileTest, DirectoryPass) {
     const std::size_t firstEntry = written.header[9] + 4;
     putU32(bytes, firstEntry + 4, static_cast<std::uint32_t>(bytes.size()));
     EXPECT_EQ(openMessage(bytes), "Can't create file mapping view");
-    bytes = written.bytes;
-    for (std::size_t i = 0; i < written.directory.size(); ++i) {
-        if (written.directory[i].type == 4)
-            bytes[written.header[9] + 4 + 12 * i + 2] = 2; // address version 2
+    for (const auto& [type, message] : {std::pair<std::uint32_t, std::string>{4, "Unknown address section version"},
+                                        {17, "Unknown text search index section version"}}) {
+        bytes = written.bytes;
+        for (std::size_t i = 0; i < written.directory.size(); ++i)
+            if (written.directory[i].type == type) bytes[written.header[9] + 4 + 12 * i + 2] = 2;
+        EXPECT_EQ(openMessage(bytes), message);
     }
-    EXPECT_EQ(openMessage(bytes), "Unknown address section version");
-    bytes = written.bytes;
-    for (std::size_t i = 0; i < written.directory.size(); ++i) {
-        if (written.directory[i].type == 17) bytes[written.header[9] + 4 + 12 * i + 2] = 2;
-    }
-    EXPECT_EQ(openMessage(bytes), "Unknown text search index section version");
 }
 
 TEST_F(MapFileTest, ViewsSurviveThePool) {

@@ -5,6 +5,9 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
+#include <tuple>
+
 using namespace Map::File;
 using MapTest::ByteBuilder;
 using MapTest::RecordingBuilder;
@@ -72,6 +75,11 @@ std::uint32_t load(const HandRouting& hand, RecordingBuilder& builder) {
     return opened.reader.loadGraph(builder);
 }
 
+// A segment as from, to, length, turn code, quality.
+std::vector<int> summary(const RecordingBuilder::Segment& s) {
+    return {int(s.from), int(s.to), s.length, s.attributes.turnCode(), s.attributes.quality()};
+}
+
 } // namespace
 
 TEST(RoutingSectionReader, LoadsHandWrittenGraph) {
@@ -85,34 +93,20 @@ TEST(RoutingSectionReader, LoadsHandWrittenGraph) {
     RecordingBuilder builder;
     ASSERT_EQ(reader.loadGraph(builder), RoutingSectionReader::Loaded);
     EXPECT_EQ(builder.violations, 0);
-    EXPECT_EQ(builder.capacities[0], 2u + 290);
-    EXPECT_EQ(builder.capacities[1], 3u);
-    EXPECT_EQ(builder.capacities[2], 3u + 120);
-    EXPECT_EQ(builder.capacities[3], 2u);
-    EXPECT_EQ(builder.capacities[4], 4u + 580);
+    EXPECT_EQ(std::vector<std::uint64_t>(builder.capacities, builder.capacities + 5),
+              (std::vector<std::uint64_t>{2 + 290, 3, 3 + 120, 2, 4 + 580}));
     ASSERT_EQ(builder.nodes.size(), 3u);
-    EXPECT_EQ(builder.nodes[0].x, 10);
-    EXPECT_EQ(builder.nodes[0].y, 20);
-    EXPECT_EQ(builder.nodes[2].y, 21);
-    EXPECT_EQ(builder.nodes[2].vertices, 1);
+    EXPECT_EQ(std::make_tuple(builder.nodes[0].x, builder.nodes[0].y, builder.nodes[2].y, builder.nodes[2].vertices),
+              std::make_tuple(10, 20, 21, 1));
+    // From the chain's second segment on only the quality stays.
     ASSERT_EQ(builder.segments.size(), 2u);
+    EXPECT_EQ(summary(builder.segments[0]), (std::vector<int>{0, 1, 100, 5, 3}));
+    EXPECT_EQ(summary(builder.segments[1]), (std::vector<int>{1, 2, 200, 0, 3}));
     const auto& first = builder.segments[0];
-    EXPECT_EQ(first.from, 0u);
-    EXPECT_EQ(first.to, 1u);
-    EXPECT_EQ(first.length, 100);
     EXPECT_FALSE(first.withTransitions);
     EXPECT_EQ(first.attributes.routingClass(), 2);
     EXPECT_TRUE(first.attributes.twoWay());
     EXPECT_EQ(first.attributes.access(), 0x04);
-    EXPECT_EQ(first.attributes.quality(), 3);
-    EXPECT_EQ(first.attributes.turnCode(), 5);
-    // From the chain's second segment on only the quality stays.
-    const auto& second = builder.segments[1];
-    EXPECT_EQ(second.from, 1u);
-    EXPECT_EQ(second.to, 2u);
-    EXPECT_EQ(second.length, 200);
-    EXPECT_EQ(second.attributes.turnCode(), 0);
-    EXPECT_EQ(second.attributes.quality(), 3);
     EXPECT_TRUE(builder.finished);
     ASSERT_EQ(builder.restrictions.size(), 1u);
     EXPECT_EQ(builder.restrictions[0].node, 1u);
@@ -185,25 +179,22 @@ TEST(RoutingSectionReader, RefusesBadStreamsBeforeBuilding) {
         EXPECT_FALSE(builder.reserved);
         return status;
     };
-    HandRouting badNode;
-    badNode.secondNext = 3; // only nodes 0..2 exist
-    EXPECT_EQ(refused(badNode), RoutingSectionReader::BadFormat);
-    HandRouting badQuality;
-    badQuality.chainByte2 = 5;
-    EXPECT_EQ(refused(badQuality), RoutingSectionReader::BadFormat);
-    HandRouting badTurn;
-    badTurn.chainByte2 = 30 << 3;
-    EXPECT_EQ(refused(badTurn), RoutingSectionReader::BadFormat);
+    const std::function<void(HandRouting&)> broken[] = {
+        [](HandRouting& h) { h.secondNext = 3; }, // only nodes 0..2 exist
+        [](HandRouting& h) { h.chainByte2 = 5; },
+        [](HandRouting& h) { h.chainByte2 = 30 << 3; },
+        [](HandRouting& h) { h.chainSegments = 1; }, // two shapes, one segment
+        [](HandRouting& h) { h.forbidden = 2; },
+    };
+    for (const auto& breakIt : broken) {
+        HandRouting hand;
+        breakIt(hand);
+        EXPECT_EQ(refused(hand), RoutingSectionReader::BadFormat);
+    }
     HandRouting lastTurn;
     lastTurn.chainByte2 = (29 << 3) | 4;
     RecordingBuilder accepted;
     EXPECT_EQ(load(lastTurn, accepted), RoutingSectionReader::Loaded);
-    HandRouting fewerSegments;
-    fewerSegments.chainSegments = 1; // two shapes, one segment
-    EXPECT_EQ(refused(fewerSegments), RoutingSectionReader::BadFormat);
-    HandRouting badRestriction;
-    badRestriction.forbidden = 2;
-    EXPECT_EQ(refused(badRestriction), RoutingSectionReader::BadFormat);
     HandRouting smallCapacity;
     smallCapacity.segmentCapacityBase = 0xFFFFFFFF; // large is fine...
     RecordingBuilder big;
@@ -228,17 +219,14 @@ TEST(RoutingSectionReader, RefusesBlocksOutsideTheFile) {
     // A header block ending before it begins, and a link count whose transit
     // block cannot exist: neither can be viewed.
     EXPECT_EQ(openError(HandRouting().bytes(), RoutingLocation{100, 50, 4, 95}), "Can't create file mapping view");
-    HandRouting manyLinks;
-    manyLinks.linkCount = 0x10000;
-    EXPECT_EQ(openError(manyLinks.bytes()), "Can't create file mapping view");
-    manyLinks.linkCount = 0xFFFFFFFF;
-    EXPECT_EQ(openError(manyLinks.bytes()), "Can't create file mapping view");
-    HandRouting moreLinks;
-    moreLinks.linkCount = 3; // a 3 x 3 table does not fit the file
-    EXPECT_EQ(openError(moreLinks.bytes()), "Can't create file mapping view");
-    HandRouting manyShapes;
-    manyShapes.shapeLast = 0xFFFFFFF0; // the offset table alone passes the file end
-    EXPECT_EQ(openError(manyShapes.bytes()), "Can't create file mapping view");
+    // Link tables and shape offset tables that cannot fit the file.
+    const std::pair<std::uint32_t, std::uint32_t> tooLarge[] = {{0x10000, 1}, {0xFFFFFFFF, 1}, {3, 1}, {2, 0xFFFFFFF0}};
+    for (const auto& [links, shapeLast] : tooLarge) {
+        HandRouting hand;
+        hand.linkCount = links;
+        hand.shapeLast = shapeLast;
+        EXPECT_EQ(openError(hand.bytes()), "Can't create file mapping view") << links << " " << shapeLast;
+    }
 }
 
 TEST(RoutingSectionReader, RoundTripsWriterGraphs) {
@@ -249,9 +237,7 @@ TEST(RoutingSectionReader, RoundTripsWriterGraphs) {
     ASSERT_EQ(reader.loadGraph(builder), RoutingSectionReader::Loaded);
     EXPECT_EQ(builder.violations, 0);
     ASSERT_EQ(builder.segments.size(), 3u);
-    EXPECT_EQ(builder.segments[2].from, 2u);
-    EXPECT_EQ(builder.segments[2].to, 3u);
-    EXPECT_EQ(builder.segments[2].length, 1400);
+    EXPECT_EQ(summary(builder.segments[2]), (std::vector<int>{2, 3, 1400, 0, 4}));
     EXPECT_TRUE(builder.segments[2].attributes.toll());
     EXPECT_FALSE(builder.segments[2].attributes.twoWay());
     EXPECT_TRUE(builder.segments[2].attributes.roundabout());

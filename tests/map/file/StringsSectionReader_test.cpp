@@ -40,12 +40,11 @@ TEST(StringsSectionReader, ReadsHandWrittenSection) {
     StringsSectionReader reader(0, view);
     EXPECT_EQ(reader.count(), 3u);
     std::u16string text = u"junk";
-    EXPECT_TRUE(reader.string(0, text));
-    EXPECT_EQ(text, u"");
-    EXPECT_TRUE(reader.string(1, text));
-    EXPECT_EQ(text, u"Ab");
-    EXPECT_TRUE(reader.string(2, text));
-    EXPECT_EQ(text, u"C");
+    const std::u16string strings[] = {u"", u"Ab", u"C"};
+    for (std::uint32_t id = 0; id < 3; ++id) {
+        EXPECT_TRUE(reader.string(id, text));
+        EXPECT_EQ(text, strings[id]);
+    }
     EXPECT_FALSE(reader.string(3, text));
 
     // Entries: section offset = table offset + 8; the last id's length is
@@ -55,12 +54,11 @@ TEST(StringsSectionReader, ReadsHandWrittenSection) {
     EXPECT_EQ(reader.entry(0), StringsSectionReader::Entry{});
     EXPECT_EQ(reader.entry(3), StringsSectionReader::Entry{});
 
-    EXPECT_TRUE(reader.stringAt(0, text));
-    EXPECT_EQ(text, u"");
-    EXPECT_TRUE(reader.stringAt(10, text)); // inside "Ab"
-    EXPECT_EQ(text, u"b");
-    EXPECT_TRUE(reader.stringAt(14, text));
-    EXPECT_EQ(text, u"C");
+    const std::pair<std::uint32_t, std::u16string> at[] = {{0, u""}, {10, u"b"}, {14, u"C"}}; // 10: inside "Ab"
+    for (const auto& [offset, expected] : at) {
+        EXPECT_TRUE(reader.stringAt(offset, text));
+        EXPECT_EQ(text, expected);
+    }
     EXPECT_FALSE(reader.stringAt(static_cast<std::uint32_t>(view->size()), text));
 
     view->setAvailable(false);

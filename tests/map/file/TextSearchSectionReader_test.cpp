@@ -167,15 +167,16 @@ TEST(TextSearchSectionReader, UnmappableViewFailsEveryOperationUntilMappedAgain)
     std::vector<Map::TextSearch::TreeNode> nodes;
     std::vector<PoiTypeGroup> types;
     std::uint32_t roots = 0, depth = 0;
-    EXPECT_FALSE(reader.loadTree(0, nodes, roots, depth));
-    EXPECT_FALSE(reader.loadPoiTree(nodes, roots, depth, types));
-    EXPECT_EQ(reader.treeDepth(0), 0u);
-    EXPECT_FALSE(reader.hasPoi(u"C", {7}));
-    EXPECT_FALSE(reader.nextLetters(0, u"", letters));
-    EXPECT_FALSE(reader.nextPoiLetters(u"", {7}, letters));
-    EXPECT_FALSE(reader.findGroup(0, u"A", group));
-    EXPECT_FALSE(reader.findPoiGroups(u"", {7}, groups));
-    EXPECT_FALSE(reader.readItems(0, {0, 1}, items));
+    const std::vector<bool> answers = {reader.loadTree(0, nodes, roots, depth),
+                                       reader.loadPoiTree(nodes, roots, depth, types),
+                                       reader.treeDepth(0) != 0,
+                                       reader.hasPoi(u"C", {7}),
+                                       reader.nextLetters(0, u"", letters),
+                                       reader.nextPoiLetters(u"", {7}, letters),
+                                       reader.findGroup(0, u"A", group),
+                                       reader.findPoiGroups(u"", {7}, groups),
+                                       reader.readItems(0, {0, 1}, items)};
+    EXPECT_EQ(answers, std::vector<bool>(answers.size(), false));
     view->setAvailable(true);
     EXPECT_EQ(reader.treeDepth(0), 2u);
     EXPECT_TRUE(reader.findGroup(0, u"A", group));

@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <tuple>
 #include <cmath>
 
 namespace {
@@ -23,21 +24,16 @@ IndexHolder holderWith(const std::vector<Point>& points) {
 }
 
 TEST(DangerWarnQueries, AnglesRootsAndPoiTypes) {
-    EXPECT_EQ(angleDelta(350, 5), -15);
-    EXPECT_EQ(angleDelta(10, 200), 170);
-    EXPECT_EQ(angleDelta(0, 180), -180);
-    EXPECT_EQ(angleDelta(180, 0), -180);
-    EXPECT_EQ(angleDelta(179, 0), 179);
-    EXPECT_EQ(angleDelta(-720, 5), -5);
-    EXPECT_EQ(angleDelta(2147483647, -2147483647 - 1), -105); // 4294967295 = 255 (mod 360)
-
-    EXPECT_EQ(roundedSquareRoot(0), 0u);
-    EXPECT_EQ(roundedSquareRoot(2), 1u);
-    EXPECT_EQ(roundedSquareRoot(3), 2u);
-    EXPECT_EQ(roundedSquareRoot(6), 2u);
-    EXPECT_EQ(roundedSquareRoot(7), 3u);
-    EXPECT_EQ(roundedSquareRoot(152399025), 12345u);
-    EXPECT_EQ(roundedSquareRoot(0xFFFFFFFFFFFFFFFFull), 4294967296u);
+    // 2147483647 - (-2147483648) = 4294967295 = 255 (mod 360).
+    const std::tuple<std::int32_t, std::int32_t, std::int32_t> angles[] = {
+        {350, 5, -15},  {10, 200, 170}, {0, 180, -180}, {180, 0, -180},
+        {179, 0, 179},  {-720, 5, -5},  {2147483647, -2147483647 - 1, -105}};
+    for (const auto& [from, to, delta] : angles)
+        EXPECT_EQ(angleDelta(from, to), delta) << from << " " << to;
+    const std::pair<std::uint64_t, std::uint64_t> roots[] = {
+        {0, 0}, {2, 1}, {3, 2}, {6, 2}, {7, 3}, {152399025, 12345}, {0xFFFFFFFFFFFFFFFFull, 4294967296u}};
+    for (const auto& [square, root] : roots)
+        EXPECT_EQ(roundedSquareRoot(square), root) << square;
 
     const std::uint16_t kinds[12] = {0xD000, 0xC000, 0xC100, 0xC101, 0xC102, 0xC200,
                                      0xF203, 0xC30A, 0xD003, 0xF204, 0xD001, 0xD002};
@@ -47,16 +43,13 @@ TEST(DangerWarnQueries, AnglesRootsAndPoiTypes) {
         }
     }
     EXPECT_EQ(poiTypeOf(12, 0), 0xD000);
-    EXPECT_EQ(poiTypeOf(7, 167), 0xC303); // 60 km/h
-    EXPECT_EQ(poiTypeOf(7, 14), 0xC30A);  // 5 km/h
-    EXPECT_EQ(poiTypeOf(7, 28), 0xC30B);  // 10 km/h
-    EXPECT_EQ(poiTypeOf(7, 56), 0xC30C);  // 20 km/h
-    EXPECT_EQ(poiTypeOf(7, 83), 0xC30D);  // 30 km/h
-    EXPECT_EQ(poiTypeOf(7, 111), 0xC301); // 40 km/h
-    EXPECT_EQ(poiTypeOf(7, 333), 0xC309); // 120 km/h
-    EXPECT_EQ(poiTypeOf(7, 361), 0xC301); // 130 km/h wraps
-    EXPECT_EQ(poiTypeOf(7, 0), 0xD000);   // below 5 km/h: no sign of its own
-    EXPECT_EQ(poiTypeOf(7, 11), 0xD000);
+    // Speed signs by tenths of m/s: 60, 5, 10, 20, 30, 40, 120 km/h, 130
+    // wraps; below 5 km/h no sign of its own.
+    const std::pair<std::uint32_t, std::uint16_t> signs[] = {{167, 0xC303}, {14, 0xC30A}, {28, 0xC30B}, {56, 0xC30C},
+                                                             {83, 0xC30D},  {111, 0xC301}, {333, 0xC309},
+                                                             {361, 0xC301}, {0, 0xD000},  {11, 0xD000}};
+    for (const auto& [speed, type] : signs)
+        EXPECT_EQ(poiTypeOf(7, speed), type) << speed;
 }
 
 TEST(DangerWarnQueries, NearestPointIsStrictlyInsideAndFirstOnTies) {

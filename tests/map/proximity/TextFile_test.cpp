@@ -52,65 +52,55 @@ TEST(DangerWarnText, RowsAreConvertedPerForm) {
     EXPECT_EQ(city.point.kind(), 2u);
     EXPECT_EQ(city.point.speedLimit(), 139u); // floor(138.8889 + 0.5)
 
-    // Directions: the plain layout turns them round, headerless files do not.
-    EXPECT_EQ(row("1,1,1,0,1,90", TextForm::Plain).point.direction(), 270u);
-    EXPECT_EQ(row("1,1,1,0,1,90", TextForm::Plain).point.directionKind(), 1u);
-    EXPECT_EQ(row("1,1,1,0,1,90", TextForm::None).point.direction(), 90u);
-    EXPECT_EQ(row("1,1,1,0,0,-90", TextForm::Plain).point.direction(), 270u);
-    EXPECT_EQ(row("1,1,1,0,0,725", TextForm::None).point.direction(), 5u);
-    EXPECT_EQ(row("1,1,1,0,2,270", TextForm::Plain).point.direction(), 90u);
-    EXPECT_EQ(row("1,1,1,0,3,90", TextForm::Plain).point.directionKind(), 0u);
-    EXPECT_EQ(row("1,1,1,0,3,90", TextForm::Plain).point.direction(), 90u);
-    EXPECT_EQ(row("1,1,1,0,0,2147483647", TextForm::None).point.direction(), 2147483647u % 360u);
-
-    // Speeds: 60 km/h is 167 tenths of m/s; 0 and less mean none.
-    EXPECT_EQ(row("1,1,1,60", TextForm::Plain).point.speedLimit(), 167u);
-    EXPECT_EQ(row("1,1,1,-60", TextForm::Plain).point.speedLimit(), 0u);
-    EXPECT_EQ(row("1,1,1,30000", TextForm::Plain).point.speedLimit(), 83333u & 0xFFFFu);
-
-    // Kinds.
-    EXPECT_EQ(row("1,1,7", TextForm::Plain).point.kind(), 5u);
-    EXPECT_EQ(row("1,1,8", TextForm::None).point.kind(), 0u);
-    EXPECT_EQ(row("0,1,1,103", TextForm::Indexed).point.kind(), 9u);
-    EXPECT_EQ(row("0,1,1,101", TextForm::Indexed).point.kind(), 7u);
-    EXPECT_EQ(row("0,1,1,106", TextForm::Indexed).point.kind(), 0u);
-    EXPECT_EQ(row("0,1,1,107", TextForm::Indexed).point.kind(), 0u);
-    EXPECT_EQ(row("0,1,1,11", TextForm::Indexed).point.kind(), 11u);
-    EXPECT_EQ(row("1,1,11,400", TextForm::WithRadius).point.kind(), 11u);
-    EXPECT_EQ(row("1,1,12,400", TextForm::WithRadius).point.kind(), 0u);
-    EXPECT_EQ(row("1,1,-5,400", TextForm::WithRadius).point.kind(), 0u);
-
-    // Radius of the with-radius layout.
-    EXPECT_EQ(row("0,0,1,100", TextForm::WithRadius).point.radius, radiusAt(0, 100));
-    EXPECT_EQ(row("0,0,1,0", TextForm::WithRadius).point.radius, radiusAt(0, 400));
-    EXPECT_EQ(row("0,0,1,-3", TextForm::WithRadius).point.radius, radiusAt(0, 400));
-    EXPECT_EQ(row("0,0,1,2147483647", TextForm::WithRadius).point.radius, 2147483647); // saturates
-    EXPECT_EQ(row("0,0,1,100,60,1,10", TextForm::WithRadius).point.speedLimit(), 167u);
-    EXPECT_EQ(row("0,0,1,100,60,1,10", TextForm::WithRadius).point.direction(), 10u);
-
-    // Integers take no blank before the sign; decimals do.
-    EXPECT_EQ(row("1,1,1,0,0, -90", TextForm::None).point.direction(), 0u);
-    EXPECT_EQ(row("1,1,1,0,0,-90", TextForm::None).point.direction(), 270u);
+    // One field of one row: d direction, D direction kind, s speed limit,
+    // k kind, r radius, S status.
+    const auto field = [](std::string_view line, TextForm form, char what) -> std::int64_t {
+        const TextRow r = row(line, form);
+        switch (what) {
+        case 'd': return r.point.direction();
+        case 'D': return r.point.directionKind();
+        case 's': return r.point.speedLimit();
+        case 'k': return r.point.kind();
+        case 'r': return r.point.radius;
+        default: return r.status;
+        }
+    };
+    using F = TextForm;
+    const struct {
+        const char* line;
+        TextForm form;
+        char what;
+        std::int64_t expected;
+    } rows[] = {
+        // The plain layout turns directions round, headerless files do not.
+        {"1,1,1,0,1,90", F::Plain, 'd', 270}, {"1,1,1,0,1,90", F::Plain, 'D', 1}, {"1,1,1,0,1,90", F::None, 'd', 90},
+        {"1,1,1,0,0,-90", F::Plain, 'd', 270}, {"1,1,1,0,0,725", F::None, 'd', 5}, {"1,1,1,0,2,270", F::Plain, 'd', 90},
+        {"1,1,1,0,3,90", F::Plain, 'D', 0}, {"1,1,1,0,3,90", F::Plain, 'd', 90},
+        {"1,1,1,0,0,2147483647", F::None, 'd', 2147483647 % 360},
+        // 60 km/h is 167 tenths of m/s; 0 and less mean none.
+        {"1,1,1,60", F::Plain, 's', 167}, {"1,1,1,-60", F::Plain, 's', 0}, {"1,1,1,30000", F::Plain, 's', 83333 & 0xFFFF},
+        {"1,1,7", F::Plain, 'k', 5}, {"1,1,8", F::None, 'k', 0}, {"0,1,1,103", F::Indexed, 'k', 9},
+        {"0,1,1,101", F::Indexed, 'k', 7}, {"0,1,1,106", F::Indexed, 'k', 0}, {"0,1,1,107", F::Indexed, 'k', 0},
+        {"0,1,1,11", F::Indexed, 'k', 11}, {"1,1,11,400", F::WithRadius, 'k', 11},
+        {"1,1,12,400", F::WithRadius, 'k', 0}, {"1,1,-5,400", F::WithRadius, 'k', 0},
+        {"0,0,1,100", F::WithRadius, 'r', radiusAt(0, 100)}, {"0,0,1,0", F::WithRadius, 'r', radiusAt(0, 400)},
+        {"0,0,1,-3", F::WithRadius, 'r', radiusAt(0, 400)}, {"0,0,1,2147483647", F::WithRadius, 'r', 2147483647},
+        {"0,0,1,100,60,1,10", F::WithRadius, 's', 167}, {"0,0,1,100,60,1,10", F::WithRadius, 'd', 10},
+        // Integers take no blank before the sign; decimals do.
+        {"1,1,1,0,0, -90", F::None, 'd', 0}, {"1,1,1,0,0,-90", F::None, 'd', 270}, {"10abc,20xyz,3", F::None, 'k', 3},
+        // Ranges: inclusive bounds; beyond the projection is its own status.
+        {"180,0", F::Plain, 'S', TextRow::Accepted}, {"-180,0", F::Plain, 'S', TextRow::Accepted},
+        {"180.0001,0", F::Plain, 'S', TextRow::OutOfRange}, {"0,90.0001", F::Plain, 'S', TextRow::OutOfRange},
+        {"0,-90.5", F::Plain, 'S', TextRow::OutOfRange}, {"0,90", F::Plain, 'S', TextRow::BeyondProjection},
+        {"0,-85.06", F::Plain, 'S', TextRow::BeyondProjection}, {"0,85.05", F::Plain, 'S', TextRow::Accepted},
+        {"   ", F::Plain, 'S', TextRow::NoCoordinates}, {"abc,def", F::Plain, 'S', TextRow::NoCoordinates},
+        {"5", F::Plain, 'S', TextRow::NoCoordinates}, {"5,", F::Plain, 'S', TextRow::NoCoordinates},
+        {"7,5", F::Indexed, 'S', TextRow::NoCoordinates}, // the 7 is IDX
+    };
+    for (const auto& r : rows)
+        EXPECT_EQ(field(r.line, r.form, r.what), r.expected) << r.line << " " << r.what;
     EXPECT_EQ(row(" -12.5,1", TextForm::None).longitude, -12.5f);
-    EXPECT_EQ(row("10abc,20xyz,3", TextForm::None).point.kind(), 3u);
-
-    // Ranges: inclusive bounds; beyond the projection is its own status.
-    EXPECT_EQ(row("180,0", TextForm::Plain).status, TextRow::Accepted);
     EXPECT_EQ(row("180,0", TextForm::Plain).point.x, std::numeric_limits<std::int32_t>::min());
-    EXPECT_EQ(row("-180,0", TextForm::Plain).status, TextRow::Accepted);
-    EXPECT_EQ(row("180.0001,0", TextForm::Plain).status, TextRow::OutOfRange);
-    EXPECT_EQ(row("0,90.0001", TextForm::Plain).status, TextRow::OutOfRange);
-    EXPECT_EQ(row("0,-90.5", TextForm::Plain).status, TextRow::OutOfRange);
-    EXPECT_EQ(row("0,90", TextForm::Plain).status, TextRow::BeyondProjection);
-    EXPECT_EQ(row("0,-85.06", TextForm::Plain).status, TextRow::BeyondProjection);
-    EXPECT_EQ(row("0,85.05", TextForm::Plain).status, TextRow::Accepted);
-
-    // Rows without coordinates.
-    EXPECT_EQ(row("   ", TextForm::Plain).status, TextRow::NoCoordinates);
-    EXPECT_EQ(row("abc,def", TextForm::Plain).status, TextRow::NoCoordinates);
-    EXPECT_EQ(row("5", TextForm::Plain).status, TextRow::NoCoordinates);
-    EXPECT_EQ(row("5,", TextForm::Plain).status, TextRow::NoCoordinates);
-    EXPECT_EQ(row("7,5", TextForm::Indexed).status, TextRow::NoCoordinates); // the 7 is IDX
 }
 
 TEST(DangerWarnText, FilesSkipCommentsBadRowsAndAByteOrderMark) {
