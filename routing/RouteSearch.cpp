@@ -11,6 +11,12 @@ using namespace RoadGraph;
 
 namespace Map::Routing {
 
+namespace {
+// Vertex records (28 bytes) beyond which the graph's records no longer stay
+// in a core's caches during a search (10^4 vertices do, 10^5 do not).
+constexpr std::size_t kLookAheadVertices = 1 << 16;
+} // namespace
+
 void resetLabels(RoadMap& map) {
     for (NodeRecord& n : map.mutableNodes()) {
         if (n.flags & RecordFlag::Main) {
@@ -66,6 +72,7 @@ void searchLoop(RoadMap& map, SearchTask& task, const RoutingParams& params, Sea
     // records they lead to are fetched from memory together; they are then
     // relaxed in link order, as if walked one by one.
     std::vector<std::uint32_t> around;
+    const bool lookAhead = nodes.size() > kLookAheadVertices;
     std::uint64_t expanded = 0;
     std::uint64_t bad = 0;
     SearchQueue queue(nodes.size());
@@ -94,8 +101,9 @@ void searchLoop(RoadMap& map, SearchTask& task, const RoutingParams& params, Sea
 
         ++expanded;
         // The vertices likely to be settled next: their links are in cache
-        // (prefetched when their labels improved); fetch the segments.
-        for (std::size_t next = 1; next <= 2; ++next) {
+        // (prefetched when their labels improved); fetch the segments. On a
+        // graph that stays in cache anyway, reading their links only stalls.
+        for (std::size_t next = 1; lookAhead && next <= 2; ++next) {
             const std::uint32_t v = queue.vertexAt(next);
             if (v >= nodes.size()) break;
             std::uint32_t k = nodes[v].firstLink;

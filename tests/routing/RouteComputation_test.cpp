@@ -123,8 +123,8 @@ TEST(RouteComputation, CrossesIntoTheLinkedMap) {
 }
 
 // The demo atlas: Mill Lane is one-way eastwards, Main Street coming in from
-// the east edge may not turn left into River Road, and the town's main
-// streets continue as the region's roads.
+// the east edge may not turn left into River Road, the town's main
+// streets continue as the region's roads and those as the country's.
 TEST(RouteComputation, DemoAtlasRoutesKeepTheTownsRulesAndLeaveIt) {
     AtlasTest::AtlasSetup setup;
     setup.config.root()->set("win_route_heap", 1024);
@@ -171,6 +171,16 @@ TEST(RouteComputation, DemoAtlasRoutesKeepTheTownsRulesAndLeaveIt) {
     EXPECT_EQ(path.parts.front().map->id(), 1u);
     EXPECT_EQ(path.parts.back().map->id(), 2u);
     EXPECT_EQ(path.points.size(), 2u);
+
+    // On to Northam: through the region on the L5, then the country's A7.
+    names = route(900, 0, 18000, 127800, path);
+    std::vector<std::uint32_t> maps;
+    for (const PathPart& part : path.parts)
+        if (maps.empty() || maps.back() != part.map->id()) maps.push_back(part.map->id());
+    EXPECT_EQ(maps, (std::vector<std::uint32_t>{1, 2, 3}));
+    ASSERT_FALSE(names.empty());
+    EXPECT_EQ(names.back(), u"A7");
+    EXPECT_GT(metres(path), 18000u + 100000u);
 }
 
 TEST(RouteComputation, AtlasRequestsExtendAndRestartTheRoute) {

@@ -6,10 +6,12 @@
 
 #include <cmath>
 #include <cstdint>
+#include <algorithm>
 #include <map>
 #include <numbers>
 #include <stdexcept>
 #include <utility>
+#include <vector>
 
 namespace DemoAtlas {
 
@@ -392,6 +394,93 @@ struct Place {
     Metres at;
 };
 
+// The road graph of the region or the country: two-way chains whose
+// segments are each drawn by their own polyline on the detail level, nodes
+// merged by position, and link nodes where the roads meet another map's.
+class OpenRoads {
+  public:
+    OpenRoads(const Frame& detail, LevelPlacer& placer) : m_detail(detail), m_placer(placer) {}
+
+    // A chain through the points; a stretch longer than a segment's 16-bit
+    // length is cut into equal segments.
+    void road(std::uint32_t caption, std::uint8_t type, std::uint8_t routingClass, const std::vector<Metres>& points) {
+        RoadChain chain;
+        chain.attributes.routingClass = routingClass;
+        chain.nodes.push_back(node(points.front()));
+        for (std::size_t i = 1; i < points.size(); ++i) {
+            const Metres a = points[i - 1], b = points[i];
+            const double length = std::hypot(b.east - a.east, b.north - a.north);
+            const int pieces = static_cast<int>(std::ceil(length / 50000));
+            Metres from = a;
+            for (int k = 1; k <= pieces; ++k) {
+                const Metres to = k == pieces ? b
+                                              : Metres{a.east + (b.east - a.east) * k / pieces,
+                                                       a.north + (b.north - a.north) * k / pieces};
+                RoadSegment segment;
+                segment.lengthMetres =
+                    static_cast<std::uint16_t>(std::lround(std::hypot(to.east - from.east, to.north - from.north)));
+                segment.shape = m_placer.addPolyline({caption, type, false, m_segments++, {}}, m_detail.at({from, to}));
+                chain.nodes.push_back(node(to));
+                chain.segments.push_back(segment);
+                from = to;
+            }
+        }
+        m_graph.chains.push_back(chain);
+    }
+
+    // Link nodes at the given road nodes; crossing the map between two of
+    // them costs the shortest way along its roads.
+    RoadGraph link(const std::vector<Metres>& edges) {
+        const std::size_t n = m_nodes.size();
+        constexpr std::uint64_t None = ~std::uint64_t{0};
+        std::vector<std::uint64_t> metres(n * n, None);
+        for (std::size_t i = 0; i < n; ++i)
+            metres[i * n + i] = 0;
+        for (const RoadChain& chain : m_graph.chains)
+            for (std::size_t k = 0; k < chain.segments.size(); ++k) {
+                const std::size_t a = chain.nodes[k], b = chain.nodes[k + 1];
+                metres[a * n + b] = metres[b * n + a] = std::min(metres[a * n + b], std::uint64_t{chain.segments[k].lengthMetres});
+            }
+        for (std::size_t via = 0; via < n; ++via)
+            for (std::size_t i = 0; i < n; ++i)
+                for (std::size_t j = 0; j < n; ++j)
+                    if (metres[i * n + via] != None && metres[via * n + j] != None)
+                        metres[i * n + j] = std::min(metres[i * n + j], metres[i * n + via] + metres[via * n + j]);
+        std::vector<std::uint32_t> ids;
+        for (const Metres& edge : edges) {
+            const auto [x, y] = global(edge);
+            ids.push_back(node(edge));
+            m_graph.linkNodes.push_back({ids.back(), static_cast<std::int32_t>(x), static_cast<std::int32_t>(y)});
+        }
+        for (const std::uint32_t from : ids)
+            for (const std::uint32_t to : ids) {
+                const std::uint64_t m = metres[from * n + to];
+                m_graph.transit.push_back(m == None ? 0xFFFFFFFFu : static_cast<std::uint32_t>(m * 512));
+            }
+        return m_graph;
+    }
+
+  private:
+    std::uint32_t node(Metres m) {
+        for (std::uint32_t i = 0; i < m_nodes.size(); ++i)
+            if (m_nodes[i].east == m.east && m_nodes[i].north == m.north) return i;
+        const auto [cx, cy] = m_placer.cellOf(m_detail.at(m));
+        m_graph.nodes.push_back({cx, cy, 1});
+        m_nodes.push_back(m);
+        return static_cast<std::uint32_t>(m_nodes.size() - 1);
+    }
+
+    const Frame& m_detail;
+    LevelPlacer& m_placer;
+    RoadGraph m_graph;
+    std::vector<Metres> m_nodes;
+    std::uint32_t m_segments = 0;
+};
+
+// Where the region's roads meet the country's: the B12's ends at Brookfield
+// and Ashford and the L5's north end.
+const std::vector<Metres> RegionEdges = {{-10000, -8000}, {12000, 6000}, {0, 18000}};
+
 MapDescription region() {
     MapDescription map;
     map.mapId = 2;
@@ -415,53 +504,19 @@ MapDescription region() {
     d.addPolygon({s.add("Linden Forest"), Forest, {}}, detail.at(rectangle(-6000, 2000, -2000, 5000)));
     d.addPolygon({s.add("Lake Wend"), Water, {}}, detail.at(ring({4000, -6000}, 1500, 16)));
 
-    // The B12 and the L5 are the region's road graph; each segment is drawn
-    // by its own polyline. They meet the town's graph where its main
-    // streets leave it (the link nodes); the B12 also crosses the town on
-    // this map.
-    RoadGraph graph;
-    std::vector<Metres> nodes;
-    const auto nodeAt = [&](Metres m) {
-        for (std::uint32_t i = 0; i < nodes.size(); ++i)
-            if (nodes[i].east == m.east && nodes[i].north == m.north) return i;
-        const auto [cx, cy] = d.cellOf(detail.at(m));
-        graph.nodes.push_back({cx, cy, 1});
-        nodes.push_back(m);
-        return static_cast<std::uint32_t>(nodes.size() - 1);
-    };
-    std::uint32_t segmentId = 0;
-    const auto road = [&](std::uint32_t caption, std::uint8_t type, std::uint8_t routingClass,
-                          const std::vector<Metres>& points) {
-        RoadChain chain;
-        chain.attributes.routingClass = routingClass;
-        for (std::size_t i = 0; i < points.size(); ++i) {
-            chain.nodes.push_back(nodeAt(points[i]));
-            if (i == 0) continue;
-            RoadSegment segment;
-            segment.lengthMetres = static_cast<std::uint16_t>(std::lround(
-                std::hypot(points[i].east - points[i - 1].east, points[i].north - points[i - 1].north)));
-            segment.shape = d.addPolyline({caption, type, false, segmentId++, {}}, detail.at({points[i - 1], points[i]}));
-            chain.segments.push_back(segment);
-        }
-        graph.chains.push_back(chain);
-    };
+    // The B12 and the L5 are the region's road graph. They meet the town's
+    // graph where its main streets leave it (the B12 also crosses the town
+    // on this map) and the country's where they leave the region.
+    OpenRoads roads(detail, d);
     const std::uint32_t b12 = s.add("B12");
-    road(b12, MainRoad, 1, {{-10000, -8000}, {-1200, 0}, {1200, 0}, {12000, 6000}});
+    roads.road(b12, MainRoad, 1, {{-10000, -8000}, {-1200, 0}, {1200, 0}, {12000, 6000}});
     o.addPolyline({b12, MainRoad, false, NoRoad, {}}, overview.at({{-10000, -8000}, {0, 0}, {12000, 6000}}));
     const std::uint32_t l5 = s.add("L5");
-    road(l5, MajorRoad, 2, {{0, -18000}, {0, -1200}});
-    road(l5, MajorRoad, 2, {{0, 1200}, {0, 18000}});
-    const std::vector<Metres> edges = {{-1200, 0}, {1200, 0}, {0, -1200}, {0, 1200}};
-    for (const Metres& edge : edges) {
-        const auto [x, y] = global(edge);
-        graph.linkNodes.push_back({nodeAt(edge), static_cast<std::int32_t>(x), static_cast<std::int32_t>(y)});
-    }
-    // Only the B12 crosses from one edge to another on this map.
-    graph.transit.assign(16, 0xFFFFFFFFu);
-    for (int i = 0; i < 4; ++i)
-        graph.transit[5 * i] = 0;
-    graph.transit[1] = graph.transit[4] = 2400 * 512;
-    map.roads = graph;
+    roads.road(l5, MajorRoad, 2, {{0, -18000}, {0, -1200}});
+    roads.road(l5, MajorRoad, 2, {{0, 1200}, {0, 18000}});
+    std::vector<Metres> edges = {{-1200, 0}, {1200, 0}, {0, -1200}, {0, 1200}};
+    edges.insert(edges.end(), RegionEdges.begin(), RegionEdges.end());
+    map.roads = roads.link(edges);
 
     map.levels = {levels[0], levels[1]};
     AddressBuilder& a = map.address;
@@ -502,12 +557,18 @@ MapDescription country() {
     Polyline line{s.add("Demoland"), Border, false, NoRoad, {}};
     d.addPolyline(line, detail.at(border));
     o.addPolyline(line, overview.at(border));
-    Polyline a1{s.add("A1"), MajorRoad, false, NoRoad, {}};
-    d.addPolyline(a1, detail.at({{-160000, 20000}, {0, 0}, {150000, -30000}}));
-    o.addPolyline(a1, overview.at({{-160000, 20000}, {0, 0}, {150000, -30000}}));
-    Polyline a7{s.add("A7"), MajorRoad, false, NoRoad, {}};
-    d.addPolyline(a7, detail.at({{0, 0}, {20000, 140000}}));
-    o.addPolyline(a7, overview.at({{0, 0}, {20000, 140000}}));
+    // The A1 and the A7 are the country's road graph; they run on as the
+    // region's B12 and L5 where they meet them.
+    OpenRoads roads(detail, d);
+    const std::vector<Metres> a1Route = {{-160000, 20000}, {-10000, -8000}, {0, 0}, {12000, 6000}, {150000, -30000}};
+    const std::vector<Metres> a7Route = {{0, 0}, {0, 18000}, {20000, 140000}};
+    const std::uint32_t a1 = s.add("A1");
+    roads.road(a1, MajorRoad, 0, a1Route);
+    o.addPolyline({a1, MajorRoad, false, NoRoad, {}}, overview.at(a1Route));
+    const std::uint32_t a7 = s.add("A7");
+    roads.road(a7, MajorRoad, 0, a7Route);
+    o.addPolyline({a7, MajorRoad, false, NoRoad, {}}, overview.at(a7Route));
+    map.roads = roads.link(RegionEdges);
     d.addPolygon({s.add("Demoland"), Land, {}}, detail.at(rectangle(-20000, -20000, 30000, 30000)));
 
     map.levels = {levels[0], levels[1]};
