@@ -160,7 +160,7 @@ bool SoundSystem::load(int id, Sample& sample) {
     if (Log::enabledFor(Log::Info))
         Log::log(Log::Info, "Loading sound file '%s' from pack", name);
     SDL_RWops* rw = name.empty() ? nullptr : m_fileSystem.open(name, ".zip");
-    SDL_AudioSpec spec{};
+    SDL_AudioSpec source{};
     WavBuffer wav;
     Uint32 length = 0;
     // A chunk longer than the file would have SDL's loader allocate its
@@ -169,7 +169,7 @@ bool SoundSystem::load(int id, Sample& sample) {
         SDL_RWclose(rw);
         rw = nullptr;
     }
-    if (rw == nullptr || SDL_LoadWAV_RW(rw, 1, &spec, &wav.data, &length) == nullptr) {
+    if (rw == nullptr || SDL_LoadWAV_RW(rw, 1, &source, &wav.data, &length) == nullptr) {
         Log::log(Log::Critical, "Failed to load sound file '%s' from pack", name);
         return false;
     }
@@ -178,14 +178,14 @@ bool SoundSystem::load(int id, Sample& sample) {
     // it: a rate far from the output rate (one halving or doubling step per
     // factor of two) or an unusual channel count from a damaged header
     // would overrun it. Real samples stay well inside these bounds.
-    const bool convertible = (spec.format == AUDIO_U8 || spec.format == AUDIO_S16LSB) &&
-                             (spec.channels == 1 || spec.channels == 2) && spec.freq >= OutputRate / 8 &&
-                             spec.freq <= OutputRate * 8;
+    const bool convertible = (source.format == AUDIO_U8 || source.format == AUDIO_S16LSB) &&
+                             (source.channels == 1 || source.channels == 2) && source.freq >= OutputRate / 8 &&
+                             source.freq <= OutputRate * 8;
     if (!convertible) {
         Log::log(Log::Critical, "Unable convert sound loaded from file '%s'", name);
         return false;
     }
-    const int built = SDL_BuildAudioCVT(&cvt, spec.format, spec.channels, spec.freq, AUDIO_S16LSB,
+    const int built = SDL_BuildAudioCVT(&cvt, source.format, source.channels, source.freq, AUDIO_S16LSB,
                                         OutputChannels, OutputRate);
     const std::uint64_t room = std::uint64_t(length) * std::uint64_t(std::max(cvt.len_mult, 1));
     if (built < 0 || room > MaxConvertedBytes) {
@@ -194,7 +194,7 @@ bool SoundSystem::load(int id, Sample& sample) {
     }
     // The converters work in place in pairs of bytes and frames; a ragged
     // tail would be read past by a step that assumes whole frames.
-    const Uint32 frame = std::uint32_t((spec.format & 0xFF) / 8) * std::max<Uint32>(spec.channels, 1);
+    const Uint32 frame = std::uint32_t((source.format & 0xFF) / 8) * std::max<Uint32>(source.channels, 1);
     length -= length % std::max<Uint32>(frame, 1);
     sample.id = id;
     sample.data = std::make_unique<std::uint8_t[]>(static_cast<std::size_t>(room) + 8);

@@ -312,11 +312,11 @@ std::int64_t floorDiv(std::int64_t a, std::int64_t b) {
 
 class Frame {
   public:
-    Frame(LevelDescription& level, LevelSpec spec, Map::Point low, Map::Point high) {
-        level.coordinateBits = spec.bits;
-        level.cellShift = spec.shift;
-        m_unit = std::int64_t{1} << (32 - spec.bits);
-        const std::int64_t cell = m_unit << spec.shift;
+    Frame(LevelDescription& level, LevelSpec grid, Map::Point low, Map::Point high) {
+        level.coordinateBits = grid.bits;
+        level.cellShift = grid.shift;
+        m_unit = std::int64_t{1} << (32 - grid.bits);
+        const std::int64_t cell = m_unit << grid.shift;
         const std::int64_t x0 = floorDiv(low.x, cell) - 1;
         const std::int64_t y0 = floorDiv(low.y, cell) - 1;
         const std::int64_t width = floorDiv(high.x, cell) + 2 - x0;
