@@ -1,5 +1,7 @@
 #include "app/PageFactory.h"
 
+#include "app/PageCreators.h"
+
 #include "app/SplashPage.h"
 #include "app/fdEngine.h"
 
@@ -227,6 +229,11 @@ void PageFactory::createPage(const Row& row) {
         new Screens::fdPageMap(ui, std::move(services));
         return;
     }
+    // The pages of search, user data and settings, each area in its own file.
+    for (auto create : {createSearchPage, createUserDataPage, createOnlinePage, createMenuPage,
+                        createSettingsPage, createGpsPage})
+        if (create(m_engine, name))
+            return;
     // Pages whose screens are not part of this build yet stand as plain
     // pages of their design name: they are built from the design and answer
     // the commands every page understands.

@@ -295,6 +295,18 @@ std::vector<std::string> writeSkinImages(const std::filesystem::path& dataFolder
         {"skin/anim0.bmp", dots(0)},
         {"skin/anim1.bmp", dots(1)},
         {"skin/anim2.bmp", dots(2)},
+        // Search pages.
+
+        // Track, waypoint, chooser and favourite pages.
+
+        // Online pages.
+
+        // Menus, information, keyboard and atlases pages.
+
+        // Settings pages.
+
+        // GPS pages.
+
     };
     std::vector<std::string> written;
     for (const auto& [name, picture] : pictures) {
