@@ -2,7 +2,9 @@
 // widget's (or template window's) name and is handled here in a fixed order;
 // the map menu, the track recording, showing a point and the path buttons.
 
+#include "screens/EditWayPointPage.h"
 #include "screens/MapWarnings.h"
+#include "screens/fdPageSelectPoiType.h"
 #include "screens/SensorsPanel.h"
 #include "screens/fdPageMapMenu.h"
 
@@ -42,6 +44,22 @@ void showChild(Ui::fdWindowBase* parent, const char* child, bool visible) {
     if (Ui::fdWindowBase* w = parent != nullptr ? parent->findChild(child) : nullptr)
         w->setVisible(visible);
 }
+
+// The type chosen for a point created on the map: the editor opens on it;
+// no choice gives the default type.
+class CreatePoiCallback final : public SelectPoiTypeResultCallback {
+  public:
+    CreatePoiCallback(EditWayPointPage& editor, Ui::fdInterface& ui) : m_editor(editor), m_ui(ui) {}
+    bool allowsNone() const override { return true; }
+    void result(std::uint16_t type) override {
+        m_editor.setType(type >= NoType ? WayPoint::DefaultType : type);
+        m_ui.goToPage(&m_editor);
+    }
+
+  private:
+    EditWayPointPage& m_editor;
+    Ui::fdInterface& m_ui;
+};
 
 } // namespace
 
@@ -408,8 +426,25 @@ void fdPageMap::editPointCommand(const std::string& child) {
         if (const std::int32_t index = waypointNear(m_tapped); index >= 0)
             m_services.waypoints->deletePoint(static_cast<std::size_t>(index));
         invalidate(1);
+    } else if (child == "set") {
+        auto* editor = dynamic_cast<EditWayPointPage*>(ui()->findPage("pageWPEdit"));
+        if (editor == nullptr)
+            return;
+        if (const std::int32_t index = waypointNear(m_tapped); index >= 0) {
+            editor->editPoint(index);
+            ui()->goToPage(editor);
+            return;
+        }
+        editor->setNewPoint(m_tapped);
+        auto* chooser = dynamic_cast<fdPageSelectPoiType*>(ui()->findPage("select_poi_type"));
+        if (chooser == nullptr) {
+            ui()->goToPage(editor);
+            return;
+        }
+        chooser->showAllTypes();
+        chooser->setCallback(std::make_shared<CreatePoiCallback>(*editor, *ui()));
+        ui()->goToPage(chooser);
     }
-    // "set" opens the waypoint editor, which joins with the waypoint pages.
 }
 
 void fdPageMap::pathCommand(Ui::TemplateWindow& buttons, const std::string& child) {
