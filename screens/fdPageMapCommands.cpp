@@ -247,6 +247,9 @@ void fdPageMap::mapPointAction(Map::Point point) {
     showChild(m_editPoint, "del", m_tappedFind.waypoint >= 0);
     const bool empty = m_services.route == nullptr || m_services.route->path().points.empty();
     openPopup(empty ? m_pathStart : m_pathContinue);
+    // The waypoint buttons come with the route buttons and go with them.
+    if (m_editPoint != nullptr)
+        m_editPoint->setVisible(true);
 
     // The street labels: the address found there, and the bound road's
     // name (empty when unreadable).
