@@ -63,9 +63,12 @@ void SelectWayPointPage::childClicked(const std::string& name) {
         favourites.bind(m_favourites->file(), static_cast<Favourites::Slot>(favourites.current),
                         m_waypoints->point(static_cast<std::size_t>(point)).position,
                         static_cast<std::uint32_t>(point));
-        // Past the type chooser, to the page that asked.
+        // Back to the page that asked (the favourites or the action page),
+        // past the type chooser when it is still in the history: the
+        // chooser goes back itself before it reports, so it mostly is not.
         ui()->goBack();
-        ui()->goBack();
+        if (ui()->activePage() == ui()->findPage("select_poi_type"))
+            ui()->goBack();
     } else if (name == "button_go") {
         const std::int64_t point = selectedPoint();
         auto* map = dynamic_cast<fdPageMap*>(ui()->findPage("pageMap"));

@@ -426,8 +426,11 @@ void fdPageMap::editPointCommand(const std::string& child) {
         showMessage(text);
     }
     else if (child == "del") {
-        if (const std::int32_t index = waypointNear(m_tapped); index >= 0)
+        if (const std::int32_t index = waypointNear(m_tapped); index >= 0) {
             m_services.waypoints->deletePoint(static_cast<std::size_t>(index));
+            if (m_services.atlas != nullptr)
+                m_services.atlas->requestRedraw();
+        }
         invalidate(1);
     } else if (child == "set") {
         auto* editor = dynamic_cast<EditWayPointPage*>(ui()->findPage("pageWPEdit"));

@@ -298,6 +298,7 @@ std::vector<std::string> writeSkinImages(const std::filesystem::path& dataFolder
         // Search pages.
 
         // Track, waypoint, chooser and favourite pages.
+        {"icons/waypoint.bmp", flag(0xFFD81B60)},
 
         // Online pages.
 
