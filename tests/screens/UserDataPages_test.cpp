@@ -626,9 +626,9 @@ TEST(Favourites, BindDriveClearAndTheFile) {
     const std::string cleared = fileBytes(r.home / "favorites.kvf");
     EXPECT_EQ(cleared[5], 0);
     EXPECT_EQ(cleared.substr(18, 8), bytes.substr(18, 8));
-    fdPageFavorites again(&r.ui, wide(r.home / "favorites.kvf"));
-    EXPECT_FALSE(again.favourites().entry(Favourites::Job).set);
-    EXPECT_EQ(again.favourites().entry(Favourites::Job).point, (Map::Point{0x01020304, -2}));
+    auto* again = new fdPageFavorites(&r.ui, wide(r.home / "favorites.kvf")); // the interface owns it
+    EXPECT_FALSE(again->favourites().entry(Favourites::Job).set);
+    EXPECT_EQ(again->favourites().entry(Favourites::Job).point, (Map::Point{0x01020304, -2}));
     r.favourites->childClicked("menu");
     EXPECT_EQ(r.ui.activePage(), r.ui.findPage("menuMain"));
 }
@@ -665,9 +665,12 @@ TEST(ReceivedWaypoints, GroupsRecentRemoveAndKeep) {
     EXPECT_EQ(r.source->seen, std::vector<std::uint32_t>{4});
     r.open(r.received);
     EXPECT_EQ(r.received->provider()->pointCount(), 5u) << "b3 b5 a3, and two recent copies";
+    EXPECT_TRUE(r.received->model()->isExpanded(1)) << "Ann's group, asked for before, opens";
 
     // "add" on a recent copy keeps the point under its own name in a
     // category named like its sender, and the map shows it.
+    r.tapRow(r.received, 0);
+    ASSERT_EQ(r.rowText(r.received, 1), u"Bob: b5");
     r.tapRow(r.received, 1);
     r.received->childClicked("add");
     ASSERT_EQ(r.waypoints->pointCount(), 1u);
