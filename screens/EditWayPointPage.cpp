@@ -12,6 +12,7 @@
 #include "map/Projection.h"
 #include "render/StyleSet.h"
 #include "ui/BgRenderers.h"
+#include "ui/fdLabel.h"
 #include "ui/fdStatic.h"
 #include "ui/KeyboardLayouts.h"
 #include "ui/fdInterface.h"
@@ -28,6 +29,8 @@ const char* const FormRows[] = {"type_label", "type_box",  "type_name", "select_
                                 "select_image", "pos_name", "lat_box",  "lat_label",   "lon_box",     "lon_label"};
 const char* const BoxNames[] = {"", "name_box", "comment_box", "url_box"};
 const char* const BoxLabels[] = {"", "name_label", "comment_label", "url_label"};
+// The boxes are buttons (a tap edits them); their texts are labels on top.
+const char* const BoxTexts[] = {"", "name_text", "comment_text", "url_text"};
 
 // Puts the chosen type into the editor, which shows it when shown again.
 class SelectPoiTypeCallback final : public SelectPoiTypeResultCallback {
@@ -61,6 +64,10 @@ void EditWayPointPage::afterBuild() {
     if (auto* image = dynamic_cast<Ui::fdStatic*>(findChild("image_image"));
         image != nullptr && image->bgRenderer() == nullptr)
         image->setBgRenderer(std::make_unique<Ui::AlignedImageBgRenderer>());
+    for (Mode box : {NameBox, CommentBox, UrlBox}) {
+        m_boxes[box].bind(dynamic_cast<Ui::fdLabel*>(findChild(BoxTexts[box])));
+        m_boxes[box].setFocused(false);
+    }
     if (m_config && m_layouts != nullptr) {
         const Core::ConfigNodePtr keyboard = m_config->child("Keyboard");
         m_layout = Ui::Keyboard::layoutSetting(*keyboard, "edit_layout", false, *m_layouts);
@@ -108,14 +115,10 @@ void EditWayPointPage::onShow() {
 }
 
 void EditWayPointPage::loadBoxes() {
-    m_boxes[NameBox] = m_point.name;
-    m_boxes[CommentBox] = m_point.comment;
-    m_boxes[UrlBox] = m_point.url;
-    for (Mode box : {NameBox, CommentBox, UrlBox})
-        showBox(box);
+    m_boxes[NameBox].setText(m_point.name);
+    m_boxes[CommentBox].setText(m_point.comment);
+    m_boxes[UrlBox].setText(m_point.url);
 }
-
-void EditWayPointPage::showBox(Mode box) { setText(findChild(BoxNames[box]), m_boxes[std::size_t(box)]); }
 
 void EditWayPointPage::setMode(Mode mode) {
     m_mode = mode;
@@ -127,10 +130,12 @@ void EditWayPointPage::setMode(Mode mode) {
         send->setVisible(form && m_online != nullptr && m_send != nullptr);
     // While one box is edited the others and their labels step aside for
     // the keyboard.
-    for (Mode box : {NameBox, CommentBox, UrlBox})
-        for (const char* name : {BoxNames[box], BoxLabels[box]})
+    for (Mode box : {NameBox, CommentBox, UrlBox}) {
+        for (const char* name : {BoxNames[box], BoxLabels[box], BoxTexts[box]})
             if (Ui::fdWindowBase* w = findChild(name))
                 w->setVisible(form || box == mode);
+        m_boxes[box].setFocused(box == mode);
+    }
     for (const char* name : {"copy", "paste"})
         if (Ui::fdWindowBase* w = findChild(name))
             w->setVisible(!form);
@@ -171,16 +176,8 @@ void EditWayPointPage::ok() {
 }
 
 void EditWayPointPage::type(const std::string& key) {
-    if (m_mode == Form)
-        return;
-    std::u16string& text = m_boxes[std::size_t(m_mode)];
-    if (key == "[bsp]") {
-        if (!text.empty())
-            text.pop_back();
-    } else {
-        text += Core::utf8ToWide(key);
-    }
-    showBox(m_mode);
+    if (m_mode != Form && m_boxes[std::size_t(m_mode)].typeKey(key))
+        invalidate(1);
 }
 
 bool EditWayPointPage::keyDown(int key) {
@@ -192,6 +189,8 @@ bool EditWayPointPage::keyDown(int key) {
         setMode(m_mode == UrlBox ? NameBox : static_cast<Mode>(m_mode + 1));
     } else if (key == SDLK_RETURN || key == SDLK_KP_ENTER) {
         childClicked("ok");
+    } else if (m_boxes[std::size_t(m_mode)].caretKey(key)) {
+        invalidate(1);
     } else if (m_keyboard != nullptr) {
         return m_keyboard->keyDown(key);
     } else {
@@ -205,9 +204,9 @@ void EditWayPointPage::childClicked(const std::string& name) {
         if (m_mode == Form) {
             ok();
         } else {
-            m_point.name = m_boxes[NameBox];
-            m_point.comment = m_boxes[CommentBox];
-            m_point.url = m_boxes[UrlBox];
+            m_point.name = m_boxes[NameBox].text();
+            m_point.comment = m_boxes[CommentBox].text();
+            m_point.url = m_boxes[UrlBox].text();
             setMode(Form);
         }
     } else if (name == "back") {
@@ -224,10 +223,9 @@ void EditWayPointPage::childClicked(const std::string& name) {
             type(m_keyboard->lastChild());
     } else if (m_mode != Form) {
         if (name == "copy") {
-            Clipboard::copy(nullptr, m_boxes[std::size_t(m_mode)]);
+            Clipboard::copy(nullptr, m_boxes[std::size_t(m_mode)].text());
         } else if (name == "paste") {
-            m_boxes[std::size_t(m_mode)] += Clipboard::paste(nullptr);
-            showBox(m_mode);
+            type(Core::wideToUtf8(Clipboard::paste(nullptr)));
         } else {
             handleCommonCommand(name);
         }

@@ -6,6 +6,7 @@
 
 #include "core/ConfigNode.h"
 #include "screens/PoiTypeCallbacks.h"
+#include "ui/EditBox.h"
 #include "ui/Keyboard.h"
 #include "ui/fdPage.h"
 #include "userdata/WayPoint.h"
@@ -53,13 +54,12 @@ class EditWayPointPage : public Ui::fdPage {
     const WayPoint& point() const { return m_point; }
     std::int32_t index() const { return m_index; }
     Mode mode() const { return m_mode; }
-    const std::u16string& boxText(Mode box) const { return m_boxes[std::size_t(box)]; }
+    const std::u16string& boxText(Mode box) const { return m_boxes[std::size_t(box)].text(); }
     Ui::Keyboard* keyboard() const { return m_keyboard.get(); }
 
   private:
     void setMode(Mode mode);
     void loadBoxes();
-    void showBox(Mode box);
     // Stores a new point in the first category; false when it cannot be.
     bool storeNew();
     void ok();
@@ -74,9 +74,9 @@ class EditWayPointPage : public Ui::fdPage {
     WayPoint m_point;
     std::int32_t m_index = -1;
     Mode m_mode = Form;
-    // The texts of the boxes while they are edited: the name, comment and
-    // url boxes, indexed by their modes.
-    std::array<std::u16string, 4> m_boxes;
+    // The name, comment and url boxes, indexed by their modes; each owns its
+    // text while it is edited.
+    std::array<Ui::EditBox, 4> m_boxes;
     std::string m_layout;
     std::string m_languages;
     Ui::PageKeyboardPtr m_keyboard;

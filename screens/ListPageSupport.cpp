@@ -3,7 +3,6 @@
 #include "ui/ButtonBindings.h"
 #include "ui/ListModels.h"
 #include "ui/fdList.h"
-#include "ui/fdPage.h"
 
 #include <SDL.h>
 
@@ -18,26 +17,6 @@ SDL_keysym keysymOf(int key) {
 }
 
 } // namespace
-
-void updateListButtons(Ui::fdPage& page, const Ui::List* list) {
-    if (Ui::fdWindowBase* up = page.findChild("up"))
-        up->setEnabled(list != nullptr && list->canScrollUp());
-    if (Ui::fdWindowBase* down = page.findChild("down"))
-        down->setEnabled(list != nullptr && list->canScrollDown());
-    page.invalidate(1);
-}
-
-bool pageListByKey(Ui::fdPage& page, Ui::List* list, const Ui::ButtonBindings* bindings, int key) {
-    if (list != nullptr && bindings != nullptr) {
-        const SDL_keysym keysym = keysymOf(key);
-        if (bindings->isUpKey(keysym))
-            list->pageUp();
-        else if (bindings->isDownKey(keysym))
-            list->pageDown();
-        updateListButtons(page, list);
-    }
-    return true;
-}
 
 bool moveHighlightByKey(Ui::List& list, const Ui::ButtonBindings* bindings, int key) {
     if (bindings == nullptr)

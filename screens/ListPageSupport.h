@@ -1,7 +1,7 @@
 #pragma once
-// What the list pages of tracks, waypoints and choosers share: the scroll
-// buttons, paging by the bound keys, and telling which report of a tap on a
-// list row to act on.
+// What the list pages of tracks, waypoints and choosers add to the shared
+// list-page helpers (ui/ListPage.h): moving the highlight by the bound keys,
+// and telling which report of a tap on a list row to act on.
 
 #include <cstdint>
 
@@ -13,15 +13,6 @@ class fdPage;
 } // namespace Ui
 
 namespace Screens {
-
-// Enables the page's "up" and "down" buttons (when it has them) as far as
-// the list can scroll that way, and redraws the page.
-void updateListButtons(Ui::fdPage& page, const Ui::List* list);
-
-// The shared paging key handler: the bound up key pages up, the bound down
-// key pages down (then the buttons are updated). Every key counts as
-// handled, so no key of a list page reaches the pages behind it.
-bool pageListByKey(Ui::fdPage& page, Ui::List* list, const Ui::ButtonBindings* bindings, int key);
 
 // The bound up key moves the highlight up one row (to the page's first row
 // when it is on no row, so the list scrolls by pages only on "up"), the

@@ -4,6 +4,7 @@
 
 #include "core/MessageTable.h"
 #include "render/StyleSet.h"
+#include "ui/ListPage.h"
 #include "ui/fdInterface.h"
 #include "ui/fdList.h"
 #include "userdata/WaypointStyles.h"
@@ -123,7 +124,7 @@ void ReceivedWayPointsListPage::onShow() {
     m_model.reset();
     m_provider.reset();
     if (list == nullptr || m_source == nullptr) {
-        updateListButtons(*this, nullptr);
+        Ui::ListPage::updateUpDownButtons(*this, nullptr);
         return;
     }
     const int recent = m_config ? m_config->value("online_recent_group_size", 20) : 20;
@@ -138,7 +139,7 @@ void ReceivedWayPointsListPage::onShow() {
     } else {
         openGroup(m_provider->groupToOpen());
     }
-    updateListButtons(*this, m_model.get());
+    Ui::ListPage::updateUpDownButtons(*this, m_model.get());
 }
 
 void ReceivedWayPointsListPage::rebuild() {
@@ -147,7 +148,7 @@ void ReceivedWayPointsListPage::rebuild() {
     m_provider->rebuild(m_removedWithoutId);
     m_model->rebuildAll();
     openGroup(m_provider->groupToOpen());
-    updateListButtons(*this, m_model.get());
+    Ui::ListPage::updateUpDownButtons(*this, m_model.get());
 }
 
 void ReceivedWayPointsListPage::openGroup(std::int32_t group) {
@@ -166,7 +167,7 @@ void ReceivedWayPointsListPage::showSender(std::int64_t token) {
         else
             openGroup(group);
     }
-    updateListButtons(*this, m_model.get());
+    Ui::ListPage::updateUpDownButtons(*this, m_model.get());
 }
 
 std::int64_t ReceivedWayPointsListPage::selectedRecord() const {
@@ -191,7 +192,7 @@ void ReceivedWayPointsListPage::remove(std::size_t record) {
 
 bool ReceivedWayPointsListPage::keyDown(int key) {
     if (m_model != nullptr && moveHighlightByKey(*m_model, m_bindings, key)) {
-        updateListButtons(*this, m_model.get());
+        Ui::ListPage::updateUpDownButtons(*this, m_model.get());
         return true;
     }
     return false;
@@ -235,12 +236,12 @@ void ReceivedWayPointsListPage::childClicked(const std::string& name) {
     } else if (name == "up" || name == "down") {
         if (m_model != nullptr)
             name == "up" ? m_model->pageUp() : m_model->pageDown();
-        updateListButtons(*this, m_model.get());
+        Ui::ListPage::updateUpDownButtons(*this, m_model.get());
     } else if (name == "list") {
         if (m_model == nullptr || !m_tap.accept(m_model->list()))
             return;
         m_model->activateSelected();
-        updateListButtons(*this, m_model.get());
+        Ui::ListPage::updateUpDownButtons(*this, m_model.get());
     } else {
         handleCommonCommand(name);
     }

@@ -1,5 +1,6 @@
 #include "screens/SelectPoiTypesPage.h"
 
+#include "ui/ListPage.h"
 #include "ui/fdButtonX.h"
 #include "ui/fdInterface.h"
 #include "ui/fdList.h"
@@ -25,10 +26,10 @@ void SelectPoiTypesPage::prepare(bool checked) {
     }
     if (auto* all = dynamic_cast<Ui::fdCheckedButton*>(findChild("select_all_check")))
         all->setChecked(checked);
-    updateListButtons(*this, m_model.get());
+    Ui::ListPage::updateUpDownButtons(*this, m_model.get());
 }
 
-bool SelectPoiTypesPage::keyDown(int key) { return pageListByKey(*this, m_model.get(), m_bindings, key); }
+bool SelectPoiTypesPage::keyDown(int key) { return Ui::ListPage::pagingKey(*this, m_model.get(), m_bindings, key); }
 
 void SelectPoiTypesPage::childClicked(const std::string& name) {
     if (name == "button_ok") {
@@ -54,12 +55,12 @@ void SelectPoiTypesPage::childClicked(const std::string& name) {
     } else if (name == "up" || name == "down") {
         if (m_model != nullptr)
             name == "up" ? m_model->pageUp() : m_model->pageDown();
-        updateListButtons(*this, m_model.get());
+        Ui::ListPage::updateUpDownButtons(*this, m_model.get());
     } else if (name == "list") {
         if (m_model == nullptr || !m_tap.accept(m_model->list()))
             return;
         m_model->activateSelected();
-        updateListButtons(*this, m_model.get());
+        Ui::ListPage::updateUpDownButtons(*this, m_model.get());
     } else {
         handleCommonCommand(name);
     }

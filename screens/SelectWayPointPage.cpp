@@ -5,6 +5,7 @@
 #include "screens/fdPageMap.h"
 #include "screens/fdPageSelectPoiType.h"
 
+#include "ui/ListPage.h"
 #include "ui/fdInterface.h"
 #include "ui/fdList.h"
 #include "userdata/fdWPManager.h"
@@ -31,7 +32,7 @@ void SelectWayPointPage::showType(std::uint16_t type) {
     m_type = type;
     if (m_model != nullptr)
         m_model->rebuild(FilterWaypointsByType(type));
-    updateListButtons(*this, m_model.get());
+    Ui::ListPage::updateUpDownButtons(*this, m_model.get());
 }
 
 std::int64_t SelectWayPointPage::selectedPoint() const {
@@ -46,7 +47,7 @@ std::int64_t SelectWayPointPage::selectedPoint() const {
 
 bool SelectWayPointPage::keyDown(int key) {
     if (m_model != nullptr && moveHighlightByKey(*m_model, m_bindings, key)) {
-        updateListButtons(*this, m_model.get());
+        Ui::ListPage::updateUpDownButtons(*this, m_model.get());
         return true;
     }
     return false;
@@ -84,12 +85,12 @@ void SelectWayPointPage::childClicked(const std::string& name) {
     } else if (name == "up" || name == "down") {
         if (m_model != nullptr)
             name == "up" ? m_model->pageUp() : m_model->pageDown();
-        updateListButtons(*this, m_model.get());
+        Ui::ListPage::updateUpDownButtons(*this, m_model.get());
     } else if (name == "list") {
         if (m_model == nullptr || !m_tap.accept(m_model->list()))
             return;
         m_model->activateSelected();
-        updateListButtons(*this, m_model.get());
+        Ui::ListPage::updateUpDownButtons(*this, m_model.get());
     } else {
         handleCommonCommand(name);
     }

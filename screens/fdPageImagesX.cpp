@@ -1,5 +1,6 @@
 #include "screens/fdPageImagesX.h"
 
+#include "ui/ListPage.h"
 #include "ui/BgRenderers.h"
 #include "ui/fdButtonX.h"
 #include "ui/fdInterface.h"
@@ -119,10 +120,10 @@ void fdPageImagesX::prepare(std::int32_t point) {
         m_model->reset();
     else
         m_model->select(image);
-    updateListButtons(*this, m_model.get());
+    Ui::ListPage::updateUpDownButtons(*this, m_model.get());
 }
 
-bool fdPageImagesX::keyDown(int key) { return pageListByKey(*this, m_model.get(), m_bindings, key); }
+bool fdPageImagesX::keyDown(int key) { return Ui::ListPage::pagingKey(*this, m_model.get(), m_bindings, key); }
 
 void fdPageImagesX::childClicked(const std::string& name) {
     if (name == "button_ok") {
@@ -133,14 +134,14 @@ void fdPageImagesX::childClicked(const std::string& name) {
     } else if (name == "up" || name == "down") {
         if (m_model != nullptr)
             name == "up" ? m_model->pageUp() : m_model->pageDown();
-        updateListButtons(*this, m_model.get());
+        Ui::ListPage::updateUpDownButtons(*this, m_model.get());
     } else if (name == "list") {
         // Only a cell's click chooses: a press on the row between the
         // cells reports the list too, but names no cell.
         if (m_model == nullptr || !m_tap.accept(m_model->list()) || !m_model->list().releaseClick)
             return;
         m_model->activateSelected();
-        updateListButtons(*this, m_model.get());
+        Ui::ListPage::updateUpDownButtons(*this, m_model.get());
     } else {
         handleCommonCommand(name);
     }

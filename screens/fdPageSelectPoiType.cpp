@@ -1,5 +1,6 @@
 #include "screens/fdPageSelectPoiType.h"
 
+#include "ui/ListPage.h"
 #include "ui/fdInterface.h"
 #include "ui/fdList.h"
 #include "userdata/fdWPManager.h"
@@ -40,7 +41,7 @@ void fdPageSelectPoiType::showAllTypes() {
         m_model->buildGroups(Ui::PoiTypesGroupsList::AcceptAll());
         m_model->refresh();
     }
-    updateListButtons(*this, m_model.get());
+    Ui::ListPage::updateUpDownButtons(*this, m_model.get());
 }
 
 void fdPageSelectPoiType::showUsedTypes() {
@@ -58,10 +59,10 @@ void fdPageSelectPoiType::showUsedTypes() {
         m_model->buildGroups(UsedTypesFilter(std::move(types)));
         m_model->refresh();
     }
-    updateListButtons(*this, m_model.get());
+    Ui::ListPage::updateUpDownButtons(*this, m_model.get());
 }
 
-bool fdPageSelectPoiType::keyDown(int key) { return pageListByKey(*this, m_model.get(), m_bindings, key); }
+bool fdPageSelectPoiType::keyDown(int key) { return Ui::ListPage::pagingKey(*this, m_model.get(), m_bindings, key); }
 
 void fdPageSelectPoiType::childClicked(const std::string& name) {
     if (name == "button_ok") {
@@ -86,12 +87,12 @@ void fdPageSelectPoiType::childClicked(const std::string& name) {
     } else if (name == "up" || name == "down") {
         if (m_model != nullptr)
             name == "up" ? m_model->pageUp() : m_model->pageDown();
-        updateListButtons(*this, m_model.get());
+        Ui::ListPage::updateUpDownButtons(*this, m_model.get());
     } else if (name == "list") {
         if (m_model == nullptr || !m_tap.accept(m_model->list()))
             return;
         m_model->activateSelected();
-        updateListButtons(*this, m_model.get());
+        Ui::ListPage::updateUpDownButtons(*this, m_model.get());
     } else {
         handleCommonCommand(name);
     }

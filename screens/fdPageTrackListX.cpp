@@ -4,6 +4,7 @@
 
 #include "core/MessageTable.h"
 #include "core/ValueFormat.h"
+#include "ui/ListPage.h"
 #include "ui/BgRenderers.h"
 #include "ui/fdButtonX.h"
 #include "ui/fdInterface.h"
@@ -125,7 +126,7 @@ void fdPageTrackListX::afterBuild() {
 void fdPageTrackListX::onShow() {
     if (m_model != nullptr)
         m_model->refresh();
-    updateListButtons(*this, m_model.get());
+    Ui::ListPage::updateUpDownButtons(*this, m_model.get());
 }
 
 bool fdPageTrackListX::press(int x, int y) {
@@ -135,20 +136,20 @@ bool fdPageTrackListX::press(int x, int y) {
     return fdPage::press(x, y);
 }
 
-bool fdPageTrackListX::keyDown(int key) { return pageListByKey(*this, m_model.get(), m_bindings, key); }
+bool fdPageTrackListX::keyDown(int key) { return Ui::ListPage::pagingKey(*this, m_model.get(), m_bindings, key); }
 
 void fdPageTrackListX::childClicked(const std::string& name) {
     if (name == "up" || name == "down") {
         if (m_model != nullptr)
             name == "up" ? m_model->pageUp() : m_model->pageDown();
-        updateListButtons(*this, m_model.get());
+        Ui::ListPage::updateUpDownButtons(*this, m_model.get());
     } else if (name == "list") {
         if (m_model == nullptr || !m_tap.accept(m_model->list()))
             return;
         m_model->setPointer(m_pressed, m_pressX, m_pressY);
         m_pressed = false;
         m_model->activateSelected();
-        updateListButtons(*this, m_model.get());
+        Ui::ListPage::updateUpDownButtons(*this, m_model.get());
     } else {
         handleCommonCommand(name);
     }

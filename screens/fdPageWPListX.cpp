@@ -5,6 +5,7 @@
 #include "screens/fdPageMap.h"
 #include "screens/fdPageSelectPoiType.h"
 
+#include "ui/ListPage.h"
 #include "ui/fdInterface.h"
 #include "ui/fdList.h"
 #include "userdata/fdWPManager.h"
@@ -31,13 +32,13 @@ void fdPageWPListX::showType(std::uint16_t type) {
     m_type = type;
     if (m_model != nullptr)
         m_model->rebuild(FilterWaypointsByType(type));
-    updateListButtons(*this, m_model.get());
+    Ui::ListPage::updateUpDownButtons(*this, m_model.get());
 }
 
 void fdPageWPListX::selectPoint(std::uint32_t point) {
     if (m_model != nullptr)
         m_model->selectById(point);
-    updateListButtons(*this, m_model.get());
+    Ui::ListPage::updateUpDownButtons(*this, m_model.get());
 }
 
 std::int64_t fdPageWPListX::selectedPoint() const {
@@ -50,7 +51,7 @@ std::int64_t fdPageWPListX::selectedPoint() const {
     return point;
 }
 
-bool fdPageWPListX::keyDown(int key) { return pageListByKey(*this, m_model.get(), m_bindings, key); }
+bool fdPageWPListX::keyDown(int key) { return Ui::ListPage::pagingKey(*this, m_model.get(), m_bindings, key); }
 
 void fdPageWPListX::childClicked(const std::string& name) {
     if (name == "back") {
@@ -60,12 +61,12 @@ void fdPageWPListX::childClicked(const std::string& name) {
     } else if (name == "up" || name == "down") {
         if (m_model != nullptr)
             name == "up" ? m_model->pageUp() : m_model->pageDown();
-        updateListButtons(*this, m_model.get());
+        Ui::ListPage::updateUpDownButtons(*this, m_model.get());
     } else if (name == "list") {
         if (m_model == nullptr || !m_tap.accept(m_model->list()))
             return;
         m_model->activateSelected();
-        updateListButtons(*this, m_model.get());
+        Ui::ListPage::updateUpDownButtons(*this, m_model.get());
     } else if (name == "button_go") {
         const std::int64_t point = selectedPoint();
         auto* map = dynamic_cast<fdPageMap*>(ui()->findPage("pageMap"));
@@ -88,7 +89,7 @@ void fdPageWPListX::childClicked(const std::string& name) {
         m_waypoints->deletePoint(static_cast<std::size_t>(point));
         m_model->removePoint(static_cast<std::uint32_t>(point));
         m_model->refresh();
-        updateListButtons(*this, m_model.get());
+        Ui::ListPage::updateUpDownButtons(*this, m_model.get());
     } else if (name == "mb") {
         // A message box closes like any other: it leaves the page and the
         // history alone.

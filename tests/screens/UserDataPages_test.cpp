@@ -29,6 +29,7 @@
 #include "ui/Messages.h"
 #include "ui/fdButtonX.h"
 #include "ui/fdInterface.h"
+#include "ui/fdLabel.h"
 #include "ui/fdList.h"
 #include "ui/fdStatic.h"
 
@@ -460,7 +461,7 @@ TEST(WaypointEditor, NewPointFromTheMapTypedAndStored) {
         r.editor->keyboard()->childClicked("[bsp]");
     for (const char* key : {"c", "a", "f", "é"})
         dynamic_cast<Ui::TemplateWindow*>(r.editor->keyboard())->Ui::TemplateWindow::childClicked(key);
-    EXPECT_EQ(textOf(r.editor, "name_box"), u"café");
+    EXPECT_EQ(textOf(r.editor, "name_text"), u"café");
     r.editor->childClicked("ok");
     EXPECT_EQ(r.editor->mode(), EditWayPointPage::Form);
     EXPECT_EQ(r.waypoints->pointCount(), 0u) << "nothing stored before the form's ok";
