@@ -29,6 +29,9 @@ void fdPageTrackEditX::setTrack(fdTrackManager* tracks, std::int32_t index) {
     const fdTrackManager::TrackInfo track = m_tracks->track(static_cast<std::size_t>(index));
     if (Ui::fdWindowBase* go = findChild("button_go"))
         go->setEnabled(track.pointCount > 0);
+    // The track being recorded cannot be deleted: its button says so.
+    if (Ui::fdWindowBase* remove = findChild("delete"))
+        remove->setEnabled(!track.recording);
     if (auto* name = dynamic_cast<Ui::fdStatic*>(findChild("track_name")))
         name->setText(track.name);
     const std::uint32_t opaque = track.colour | 0xFF000000u;

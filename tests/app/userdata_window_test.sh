@@ -97,6 +97,10 @@ shot tracks
 rows=$(differing tracks_empty 712x56+8+72 tracks 712x56+8+72)
 echo "track list: $rows pixels of the first row changed"
 [ "$rows" -gt 200 ] || fail "the recording is not listed"
+# The row opens the track editor; "back" leads out.
+tap 400 100
+shot track_edit
+tap 32 31
 tap 32 31
 tap 764 78
 
