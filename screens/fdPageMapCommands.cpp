@@ -346,6 +346,8 @@ void fdPageMap::childClicked(const std::string& name) {
         // The online service's pages join with that service.
     } else if (name == "received_points") {
         m_blinkStart = 0;
+        // Shown only while the online service is connected.
+        ui()->goToPageByName("received_waypoints_list");
     } else if (name == "maneuver") {
         MapNavigation* nav = m_services.navigation;
         if (m_maneuverWarn == nullptr || m_maneuverWarn->lastChild() != "rotate_image" || nav == nullptr ||

@@ -14,9 +14,10 @@ shots=${3:-}
 source "$(dirname "$0")/window_common.sh"
 window_setup "$program" xwd convert compare xdotool xmllint
 
-# Keys "t" and "v" open the track list and the favourites; the route
+# Keys "t", "v", "w" and "r" open the track list, the favourites, the
+# waypoint list and the recording settings; the route
 # buttons offer "From", so that a route can start without a GPS fix.
-sed -i 's|</actions>|  <action name="pageTrackList" key="116"/>\n  <action name="pageFavorites" key="118"/>\n</actions>|' \
+sed -i 's|</actions>|  <action name="pageTrackList" key="116"/>\n  <action name="pageFavorites" key="118"/>\n  <action name="pageWaypointsList" key="119"/>\n  <action name="pageTrackingSettings" key="114"/>\n</actions>|' \
   "$work/data/skin/buttons.xml"
 sed -i 's|</config>|<var name="atlas" value="maps\\monaco"/>\n<var name="use_tibo_buttons" value="1"/>\n<var name="enable_from_button" value="1"/>\n<var name="menu_autohide" value="0"/>\n</config>|' \
   "$work/data/config.xml"
@@ -79,6 +80,14 @@ shot typed
 tap 758 31
 tap 758 31
 shot stored
+# The waypoint list shows the new point's type with the point chosen; the
+# recording settings show the stored rule.
+key w
+shot waypoints
+tap 32 31
+key r
+shot recording
+tap 32 31
 # Another tap elsewhere moves the tapped-point mark away; "Where" and the
 # message's "OK" close its buttons. The waypoint stays drawn where it was
 # made.

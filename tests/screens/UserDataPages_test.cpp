@@ -641,7 +641,8 @@ TEST(ReceivedWaypoints, GroupsRecentRemoveAndKeep) {
     r.source->add(7, u"Bob", {{u"b3", 3}, {u"b5", 5}});
     r.source->add(9, u"Ann", {{u"a3", 3}, {u"noid", 0}, {u"a4", 4}});
     r.config.root()->set("online_recent_group_size", 2);
-    r.open(r.received);
+    r.map->childClicked("received_points"); // the map's indicator opens the page
+    ASSERT_EQ(r.ui.activePage(), r.received);
     ReceivedWayPointsListPage::ReceivedPointsBySenderProvider& p = *r.received->provider();
     ASSERT_EQ(p.categoryCount(), 3u);
     EXPECT_EQ(p.category(0).name, u"Recent");
