@@ -75,6 +75,17 @@ void fdPageFavorites::childClicked(const std::string& name) {
 fdPageFvDlg::fdPageFvDlg(Ui::fdInterface* ui, fdPageFavorites* favourites)
     : fdPage(ui, "pageFvDlg", nullptr), m_favourites(favourites) {}
 
+void fdPageFvDlg::onShow() {
+    if (m_favourites == nullptr)
+        return;
+    const int slot = m_favourites->favourites().current;
+    if (slot < 0 || slot >= int(Favourites::SlotCount))
+        return;
+    const Favourites::Entry& entry = m_favourites->favourites().entry(static_cast<Favourites::Slot>(slot));
+    if (entry.set)
+        setPlace(entry.value, entry.point);
+}
+
 void fdPageFvDlg::childClicked(const std::string& name) {
     if (name == "btnGo") {
         auto* map = dynamic_cast<fdPageMap*>(ui()->findPage("pageMap"));

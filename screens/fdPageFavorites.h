@@ -41,6 +41,8 @@ class fdPageFvDlg : public Ui::fdPage {
   public:
     fdPageFvDlg(Ui::fdInterface* ui, fdPageFavorites* favourites);
 
+    // A slot rebound through "btnEdit" shows its new place on return.
+    void onShow() override;
     void childClicked(const std::string& name) override;
     // The bound slot's value and point.
     void setPlace(std::uint32_t value, Map::Point point) {

@@ -619,6 +619,21 @@ TEST(Favourites, BindDriveClearAndTheFile) {
     EXPECT_EQ(r.ui.activePage(), r.map);
     EXPECT_EQ(r.camera.centre(), (Map::Point{0x01020304, -2}));
 
+    // "Change" rebinds the slot through the choosers and returns to the
+    // action page, which then drives to the new place.
+    const std::int32_t other = r.addPoint(u"new job", WayPoint::DefaultType, {9, 9});
+    r.open(r.favourites);
+    r.favourites->childClicked("btnJob");
+    r.ui.activePage()->childClicked("btnEdit");
+    r.tapRow(r.types, 0);
+    r.types->childClicked("button_ok");
+    r.tapRow(r.chooser, 1);
+    ASSERT_EQ(r.chooser->model()->selectedItem(), other);
+    r.chooser->childClicked("button_ok");
+    ASSERT_EQ(r.ui.activePage(), r.ui.findPage("pageFvDlg"));
+    r.ui.activePage()->childClicked("btnGo");
+    EXPECT_EQ(r.camera.centre(), (Map::Point{9, 9}));
+
     // "Clear" drops the flag only, and a new page reads the file back.
     r.open(r.favourites);
     r.favourites->childClicked("btnJob");
@@ -626,10 +641,10 @@ TEST(Favourites, BindDriveClearAndTheFile) {
     EXPECT_EQ(r.ui.activePage(), r.favourites);
     const std::string cleared = fileBytes(r.home / "favorites.kvf");
     EXPECT_EQ(cleared[5], 0);
-    EXPECT_EQ(cleared.substr(18, 8), bytes.substr(18, 8));
+    EXPECT_EQ(UserDataTest::hex(cleared.substr(18, 8)), "09 00 00 00 09 00 00 00");
     auto* again = new fdPageFavorites(&r.ui, wide(r.home / "favorites.kvf")); // the interface owns it
     EXPECT_FALSE(again->favourites().entry(Favourites::Job).set);
-    EXPECT_EQ(again->favourites().entry(Favourites::Job).point, (Map::Point{0x01020304, -2}));
+    EXPECT_EQ(again->favourites().entry(Favourites::Job).point, (Map::Point{9, 9}));
     r.favourites->childClicked("menu");
     EXPECT_EQ(r.ui.activePage(), r.ui.findPage("menuMain"));
 }
