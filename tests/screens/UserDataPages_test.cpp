@@ -657,7 +657,7 @@ TEST(ReceivedWaypoints, GroupsRecentRemoveAndKeep) {
     r.source->add(9, u"Ann", {{u"a3", 3}, {u"noid", 0}, {u"a4", 4}});
     r.config.root()->set("online_recent_group_size", 2);
     r.map->childClicked("received_points"); // the map's indicator opens the page
-    ASSERT_EQ(r.ui.activePage(), r.received);
+    ASSERT_EQ(r.ui.activePage(), r.received) << r.ui.activePage()->name();
     ReceivedWayPointsListPage::ReceivedPointsBySenderProvider& p = *r.received->provider();
     ASSERT_EQ(p.categoryCount(), 3u);
     EXPECT_EQ(p.category(0).name, u"Recent");
