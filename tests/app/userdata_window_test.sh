@@ -11,6 +11,7 @@ set -euo pipefail
 program=$1
 schema=$2
 shots=${3:-}
+[ -n "$shots" ] && mkdir -p "$shots"
 source "$(dirname "$0")/window_common.sh"
 window_setup "$program" xwd convert compare xdotool xmllint
 
