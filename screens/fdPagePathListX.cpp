@@ -60,6 +60,7 @@ void PathsList::refresh() {
         m_selected = -1;
         resetPosition();
         refill();
+        showSelection();
         return;
     }
     if (m_selected < 0)
@@ -68,11 +69,18 @@ void PathsList::refresh() {
         m_selected = count() - 1;
     refill();
     ensureVisible(m_selected);
+    showSelection();
 }
 
 void PathsList::itemClicked(std::int32_t index) {
     if (index >= 0 && index < count())
         m_selected = index;
+    showSelection();
+}
+
+void PathsList::showSelection() {
+    const std::int32_t row = m_selected - firstVisibleIndex();
+    list().select(m_selected >= 0 && row >= 0 && row < rowsPerPage() ? row : -1);
 }
 
 void PathsList::fillText(Ui::fdStatic& text, std::int32_t index) {
@@ -86,6 +94,7 @@ void PathsList::selectByName(const std::u16string& name) {
     m_selected = static_cast<std::int32_t>(it - m_names.begin());
     refill();
     ensureVisible(m_selected);
+    showSelection();
 }
 
 std::u16string PathsList::selectedName() const {
@@ -133,6 +142,7 @@ bool fdPagePathListX::keyDown(int key) {
         m_list->pageUp();
     else if (m_bindings && m_bindings->isDownKey(keysym))
         m_list->pageDown();
+    m_list->showSelection();
     updateScrollButtons();
     invalidate(0);
     return true;
@@ -149,6 +159,7 @@ void fdPagePathListX::childClicked(const std::string& name) {
                 m_list->pageUp();
             else
                 m_list->pageDown();
+            m_list->showSelection();
             updateScrollButtons();
         }
     } else if (name == "list") {
@@ -220,6 +231,7 @@ void fdPagePathListX::loadPath() {
     // The reader replaces the route only when the whole file reads back
     // against this atlas's maps, so a bad file leaves the route as it was.
     if (!m_route.read(m_list->fullPath(name), m_atlas)) {
+        Log::log(Log::Normal, u"Can't load route file '%s'", name);
         showMessage(m_messages.text("paths_path_load_err") + name);
         invalidate(1);
         return;

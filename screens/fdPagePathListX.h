@@ -42,6 +42,8 @@ class PathsList : public Ui::SimpleList {
     std::u16string selectedName() const;
     std::u16string fullPath(const std::u16string& name) const;
     const std::vector<std::u16string>& names() const { return m_names; }
+    // Highlights the selected entry's row when it is in view.
+    void showSelection();
 
     // Whether a file is a route file worth listing: "KVP", version 4 and
     // the whole stored route name behind them.
