@@ -68,9 +68,8 @@ void SatellitesMap::draw(SDL_Surface* surface, TempSurface&, bool force) {
         const bool isUsed = std::find(used, used + usedCount, static_cast<std::uint32_t>(satellites[i].prn)) !=
                             used + usedCount;
         const Disc disc = place(m_rect, satellites[i], isUsed);
-        xe::fillShadedCircle(surface, disc.x, disc.y, disc.radius,
-                             xe::mapColor(isUsed ? kUsedDisc : kOtherDisc, surface),
-                             xe::mapColor(isUsed ? kUsedShade : kOtherShade, surface));
+        xe::fillShadedCircle(surface, disc.x, disc.y, disc.radius, isUsed ? kUsedDisc : kOtherDisc,
+                             isUsed ? kUsedShade : kOtherShade);
     }
 }
 
