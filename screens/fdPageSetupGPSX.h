@@ -104,6 +104,8 @@ class fdPageSetupGPSX final : public Ui::fdPage, public Positioning::DataListene
     bool busy() const { return m_busy; }
     const std::vector<PortEntry>& ports() const { return m_ports; }
     std::u16string portLabel() const;
+    // Where the callbacks leave their news.
+    const std::shared_ptr<Report>& report() const { return m_report; }
 
   private:
     void refresh();
