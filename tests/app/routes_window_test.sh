@@ -47,6 +47,14 @@ route_pixels() {
   convert "$work/$1.png" -fuzz 12% -fill black +opaque '#0044FF' -fill white -opaque '#0044FF' -format '%[fx:int(mean*w*h)]' info:
 }
 routes_logged() { grep -c "Route of [0-9]* m" "$work/log.txt" || true; }
+# Waits (up to 20 s) until the log holds the text.
+wait_for_log() {
+  for _ in $(seq 200); do
+    grep -q -- "$1" "$work/log.txt" 2>/dev/null && return 0
+    sleep 0.1
+  done
+  fail "no '$1' in the log"
+}
 
 tap 140 170 2
 # Zoom in on the town, then a route from one tap to another: "To" on the
@@ -57,7 +65,7 @@ tap 470 300
 tap 400 420
 tap 580 190
 tap 192 420 2
-[ "$(routes_logged)" -ge 1 ] || fail "no route was computed"
+wait_for_log "Route of [0-9]* m over [0-9]* points (routing mode 1)"
 fastest=$(grep -o "Route of [0-9]* m over [0-9]* points (routing mode 1)" "$work/log.txt" | tail -n 1 | cut -d' ' -f3)
 [ -n "$fastest" ] || fail "no fastest route in the log"
 shot route
@@ -68,6 +76,7 @@ echo "route of $fastest m, $drawn route pixels"
 # Save it from the route files page.
 key r
 tap 140 422
+wait_for_log "Route saved as"
 shot saved
 saved=$(find "$monaco" -maxdepth 1 -name '*.kvp' ! -name path.kvp | head -n 1)
 [ -n "$saved" ] || fail "no route file was written"
@@ -78,18 +87,24 @@ echo "saved $(basename "$saved")"
 key Escape
 tap 300 300
 tap 504 420
-shot cleared
-cleared=$(route_pixels cleared)
+for _ in $(seq 10); do
+  shot cleared
+  cleared=$(route_pixels cleared)
+  [ "$cleared" -lt $((drawn / 10)) ] && break
+done
 echo "after clearing: $cleared route pixels"
 [ "$cleared" -lt $((drawn / 10)) ] || fail "the route was not cleared"
 
 # Load it back: the map shows the route again.
 key r
 tap 660 422 2
-shot loaded
-loaded=$(route_pixels loaded)
+wait_for_log "Route loaded from"
+for _ in $(seq 10); do
+  shot loaded
+  loaded=$(route_pixels loaded)
+  [ "$loaded" -gt 300 ] && break
+done
 echo "after loading: $loaded route pixels"
-grep -q "Route loaded from" "$work/log.txt" || fail "the load was not logged"
 [ "$loaded" -gt 300 ] || fail "the loaded route is not drawn"
 
 # Shortest distance on the routing settings page, applied with OK; the
@@ -98,9 +113,10 @@ key o
 tap 444 228
 shot routing
 tap 732 31
-grep -q "Routing settings applied: mode 0" "$work/log.txt" || fail "the routing mode was not applied"
+wait_for_log "Routing settings applied: mode 0"
 tap 525 190
 tap 192 420 2
+wait_for_log "(routing mode 0)"
 shot shortest
 line=$(grep -o "Route of [0-9]* m over [0-9]* points (routing mode 0)" "$work/log.txt" | tail -n 1)
 [ -n "$line" ] || fail "no route computed in the shortest mode"
