@@ -88,18 +88,20 @@ struct Rig {
     }
 
     TestSupport::CaptureLogger log;
-    DesignEngine engine;
-    // The pictures the build writes beside the demo atlas.
-    FileSystem::VirtualFs files{FileSystem::toWide(std::string(MIREL_DEMO_ATLAS_DIR) + "/../../")};
-    Ui::fdInterface ui{&engine, &files};
-    Messages messages;
-    Core::Config config;
+    // Made before the pages and gone after them: a shown setup page
+    // listens to it.
     Positioning::ReplayPortSystem* replay = nullptr;
     Positioning::System gps{u"", 0, nullptr, [this](const Positioning::MessageTexts*) {
                                 auto ports = std::make_unique<Positioning::ReplayPortSystem>();
                                 replay = ports.get();
                                 return std::unique_ptr<Positioning::PortSystem>(std::move(ports));
                             }};
+    DesignEngine engine;
+    // The pictures the build writes beside the demo atlas.
+    FileSystem::VirtualFs files{FileSystem::toWide(std::string(MIREL_DEMO_ATLAS_DIR) + "/../../")};
+    Ui::fdInterface ui{&engine, &files};
+    Messages messages;
+    Core::Config config;
     Ui::fdPage* menu = nullptr;
     fdPageGPSX* info = nullptr;
     fdPageSetupGPSX* setup = nullptr;
