@@ -18,6 +18,7 @@
 #include "screens/fdPageSensors.h"
 #include "screens/fdPageSettingsOtherX.h"
 #include "screens/fdPageSetupRoutingX.h"
+#include "tests/support/Damage.h"
 #include "tests/support/TempDir.h"
 #include "tools/demo-atlas/DemoAtlas.h"
 #include "ui/Messages.h"
@@ -194,6 +195,29 @@ TEST(RouteFilesPage, SavesWithoutReplacingLoadsAndKeepsTheRouteOnABadFile) {
         EXPECT_TRUE(r.e.route()->path().parts.empty());
         page.childClicked("mb");
     }
+
+    // Damaged copies: each one loads whole or leaves the route as it was.
+    TestSupport::Damage damage(49);
+    const std::vector<std::uint8_t> good(firstBytes.begin(), firstBytes.end());
+    for (std::uint64_t round = 0, rounds = TestSupport::Damage::rounds(40); round < rounds; ++round) {
+        const std::vector<std::uint8_t> bad = damage.apply(good, {207, 211, 215});
+        write(folder.atlas() / "damaged.kvp", std::string(bad.begin(), bad.end()));
+        page.onShow();
+        page.list()->selectByName(u"damaged.kvp");
+        if (page.list()->selectedName() != u"damaged.kvp")
+            continue; // not even a route file: not listed
+        const std::size_t partsBefore = r.e.route()->path().parts.size();
+        const std::size_t pointsBefore = r.e.route()->path().points.size();
+        page.childClicked("button_ok");
+        if (page.messageBox()) {
+            EXPECT_EQ(r.e.route()->path().parts.size(), partsBefore) << round;
+            EXPECT_EQ(r.e.route()->path().points.size(), pointsBefore) << round;
+            page.childClicked("mb");
+        }
+        r.ui->activatePage(&page);
+    }
+    fs::remove(folder.atlas() / "damaged.kvp");
+    page.onShow();
 
     // The stored route comes back and the map page shows it.
     page.list()->selectByName(name);
