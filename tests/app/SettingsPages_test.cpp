@@ -29,6 +29,8 @@
 
 #include <gtest/gtest.h>
 
+#include <SDL/SDL_keysym.h>
+
 #include <filesystem>
 #include <fstream>
 
@@ -402,6 +404,17 @@ TEST(SensorsPage, ParsesTheNamesFillsTheGridAndRefreshesTwiceASecond) {
     EXPECT_EQ(dynamic_cast<Ui::fdStatic*>(row.findChild("title_0"))->text(), r.message("sensors_dist_from_start"));
     EXPECT_EQ(dynamic_cast<Ui::fdStatic*>(row.findChild("text_1"))->text(), u"");
     list.setCellsPerRow(2);
+    list.refresh();
+
+    // The bound down key pages down, every key is taken, Escape leaves.
+    ASSERT_EQ(list.firstVisibleIndex(), 0);
+    EXPECT_TRUE(page.keyDown(SDLK_DOWN));
+    EXPECT_GT(list.firstVisibleIndex(), 0);
+    EXPECT_TRUE(page.findChild("up")->enabled());
+    EXPECT_TRUE(page.keyDown(SDLK_UP));
+    EXPECT_EQ(list.firstVisibleIndex(), 0);
+    EXPECT_FALSE(page.findChild("up")->enabled());
+    EXPECT_TRUE(page.keyDown(SDLK_a));
 
     // The value of the ninth sensor (dist_to_finish, row 4 cell 0) follows
     // the route only at each half second of the page's clock.
@@ -422,4 +435,6 @@ TEST(SensorsPage, ParsesTheNamesFillsTheGridAndRefreshesTwiceASecond) {
     EXPECT_EQ(shown(), before);
     page.tick(10500);
     EXPECT_NE(shown(), before);
+    EXPECT_TRUE(page.keyDown(SDLK_ESCAPE));
+    EXPECT_EQ(r.ui->activePage()->name(), "menuMain");
 }

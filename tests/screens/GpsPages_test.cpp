@@ -147,7 +147,7 @@ TEST(GpsInfoPage, ShowsOffBlinkingAndFixStates) {
     EXPECT_EQ(r.ui.activePage(), r.setup);
     r.setup->childClicked("back");
     EXPECT_EQ(r.ui.activePage(), r.info);
-    r.info->childClicked("back");
+    EXPECT_TRUE(r.info->keyDown(SDLK_ESCAPE));
     EXPECT_EQ(r.ui.activePage(), r.menu);
 }
 
