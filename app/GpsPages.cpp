@@ -15,8 +15,8 @@ bool createGpsPage(fdEngine& engine, const std::string& designName) {
     }
     if (designName == "pageSetupGPS") {
         // A receiver wired to one port (a device's own) is not searched for.
-        new Screens::fdPageSetupGPSX(engine.ui(), engine.configRoot(), engine.positioning(), *engine.messages(),
-                                     false);
+        new Screens::fdPageSetupGPSX(engine.ui(), engine.configRoot(), engine.positioning(),
+                                     *engine.messages(), false);
         return true;
     }
     return false;

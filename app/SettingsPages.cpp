@@ -15,9 +15,9 @@ namespace engine {
 bool createSettingsPage(fdEngine& engine, const std::string& designName) {
     Ui::fdInterface* ui = engine.ui();
     if (designName == "pagePathList") {
-        if (!engine.atlas() || !engine.route())
-            return false;
-        new Screens::fdPagePathListX(ui, *engine.messages(), *engine.atlas(), *engine.route(), engine.bindings());
+        if (!engine.atlas() || !engine.route()) return false;
+        new Screens::fdPagePathListX(ui, *engine.messages(), *engine.atlas(), *engine.route(),
+                                     engine.bindings());
         return true;
     }
     if (designName == "pageSetupRouting") {
@@ -26,7 +26,9 @@ bool createSettingsPage(fdEngine& engine, const std::string& designName) {
         fdEngine* e = &engine;
         new Screens::fdPageSetupRoutingX(
             ui, engine.configRoot(), *engine.messages(),
-            [e]() -> Positioning::CarTracker* { return e->mapEvents() ? &e->mapEvents()->tracker() : nullptr; },
+            [e]() -> Positioning::CarTracker* {
+                return e->mapEvents() ? &e->mapEvents()->tracker() : nullptr;
+            },
             [e]() -> Guidance::fdMapNavi* { return e->mapEvents() ? &e->mapEvents()->navi() : nullptr; });
         return true;
     }
@@ -35,8 +37,7 @@ bool createSettingsPage(fdEngine& engine, const std::string& designName) {
         return true;
     }
     if (designName == "sensors") {
-        if (!engine.sensors())
-            return false;
+        if (!engine.sensors()) return false;
         new Screens::fdPageSensors(ui, engine.configRoot(), *engine.sensors(), engine.bindings());
         return true;
     }

@@ -36,7 +36,9 @@ SatellitesMap::SatellitesMap(Ui::fdWindowBase* parent, std::string name, Ui::fdI
                              const Positioning::System* gps)
     : fdWindowBase(parent, std::move(name), true, ui), m_gps(gps) {}
 
-void SatellitesMap::tick(std::uint32_t) { invalidate(0); }
+void SatellitesMap::tick(std::uint32_t) {
+    invalidate(0);
+}
 
 SatellitesMap::Disc SatellitesMap::place(const Ui::WindowRect& rect, const Positioning::Satellite& satellite,
                                          bool used) {
@@ -55,25 +57,24 @@ SatellitesMap::Disc SatellitesMap::place(const Ui::WindowRect& rect, const Posit
 }
 
 void SatellitesMap::draw(SDL_Surface* surface, TempSurface&, bool force) {
-    if (!m_visible || (!m_dirty && !force))
-        return;
+    if (!m_visible || (!m_dirty && !force)) return;
     m_dirty = false;
-    if (!surface || !m_gps || !m_gps->isEnabled())
-        return;
+    if (!surface || !m_gps || !m_gps->isEnabled()) return;
     Positioning::Satellite satellites[kMaxSatellites];
     std::uint32_t used[kMaxUsed];
     const std::uint32_t count = std::min(m_gps->getSatellites(satellites, kMaxSatellites), kMaxSatellites);
     const std::uint32_t usedCount = std::min(m_gps->getUsedSatellites(used, kMaxUsed), kMaxUsed);
     for (std::uint32_t i = 0; i < count; ++i) {
-        const bool isUsed = std::find(used, used + usedCount, static_cast<std::uint32_t>(satellites[i].prn)) !=
-                            used + usedCount;
+        const bool isUsed = std::find(used, used + usedCount,
+                                      static_cast<std::uint32_t>(satellites[i].prn)) != used + usedCount;
         const Disc disc = place(m_rect, satellites[i], isUsed);
         xe::fillShadedCircle(surface, disc.x, disc.y, disc.radius, isUsed ? kUsedDisc : kOtherDisc,
                              isUsed ? kUsedShade : kOtherShade);
     }
 }
 
-fdPageGPSX::fdPageGPSX(Ui::fdInterface* ui, std::shared_ptr<Core::ConfigNode> config, const Positioning::System* gps)
+fdPageGPSX::fdPageGPSX(Ui::fdInterface* ui, std::shared_ptr<Core::ConfigNode> config,
+                       const Positioning::System* gps)
     : fdPage(ui, "pageGPS", nullptr), m_config(std::move(config)), m_gps(gps) {}
 
 void fdPageGPSX::createCustom(const Ui::CustomCreator& creator) {
@@ -89,8 +90,7 @@ void fdPageGPSX::createCustom(const Ui::CustomCreator& creator) {
 
 void fdPageGPSX::afterBuild() {
     m_led = dynamic_cast<Ui::fdMultiStatic*>(widget("status_led"));
-    if (m_led)
-        m_led->setCurrent(0);
+    if (m_led) m_led->setCurrent(0);
 }
 
 int fdPageGPSX::coordinateStyle(int positionFormat) {

@@ -29,7 +29,8 @@ namespace Screens {
 // behind it come from the design.
 class SatellitesMap final : public Ui::fdWindowBase {
   public:
-    SatellitesMap(Ui::fdWindowBase* parent, std::string name, Ui::fdInterface* ui, const Positioning::System* gps);
+    SatellitesMap(Ui::fdWindowBase* parent, std::string name, Ui::fdInterface* ui,
+                  const Positioning::System* gps);
 
     std::int32_t timerPeriod() const override { return 1000; }
     void tick(std::uint32_t now) override;

@@ -24,9 +24,8 @@ namespace {
 
 bool equalsIgnoringAsciiCase(std::u16string_view a, std::u16string_view b) {
     const auto lower = [](char16_t c) { return c >= u'A' && c <= u'Z' ? char16_t(c + 32) : c; };
-    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [&](char16_t x, char16_t y) {
-               return lower(x) == lower(y);
-           });
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(),
+                                              [&](char16_t x, char16_t y) { return lower(x) == lower(y); });
 }
 
 SDL_keysym keysymOf(int key) {
@@ -49,10 +48,8 @@ void PathsList::refresh() {
         auto finder = FileSystem::FileFinder::create(folder, u"*.kvp");
         for (bool more = !finder->atEnd(); more; more = finder->next()) {
             const std::u16string name = finder->name();
-            if (finder->isDirectory() || equalsIgnoringAsciiCase(name, u"path.kvp"))
-                continue;
-            if (isRouteFile(fullPath(name)))
-                m_names.push_back(name);
+            if (finder->isDirectory() || equalsIgnoringAsciiCase(name, u"path.kvp")) continue;
+            if (isRouteFile(fullPath(name))) m_names.push_back(name);
         }
     }
     std::sort(m_names.begin(), m_names.end());
@@ -63,18 +60,15 @@ void PathsList::refresh() {
         showSelection();
         return;
     }
-    if (m_selected < 0)
-        m_selected = 0;
-    if (m_selected >= count())
-        m_selected = count() - 1;
+    if (m_selected < 0) m_selected = 0;
+    if (m_selected >= count()) m_selected = count() - 1;
     refill();
     ensureVisible(m_selected);
     showSelection();
 }
 
 void PathsList::itemClicked(std::int32_t index) {
-    if (index >= 0 && index < count())
-        m_selected = index;
+    if (index >= 0 && index < count()) m_selected = index;
     showSelection();
 }
 
@@ -89,8 +83,7 @@ void PathsList::fillText(Ui::fdStatic& text, std::int32_t index) {
 
 void PathsList::selectByName(const std::u16string& name) {
     const auto it = std::find(m_names.begin(), m_names.end(), name);
-    if (it == m_names.end())
-        return;
+    if (it == m_names.end()) return;
     m_selected = static_cast<std::int32_t>(it - m_names.begin());
     refill();
     ensureVisible(m_selected);
@@ -98,10 +91,13 @@ void PathsList::selectByName(const std::u16string& name) {
 }
 
 std::u16string PathsList::selectedName() const {
-    return m_selected >= 0 && m_selected < count() ? m_names[static_cast<std::size_t>(m_selected)] : std::u16string();
+    return m_selected >= 0 && m_selected < count() ? m_names[static_cast<std::size_t>(m_selected)]
+                                                   : std::u16string();
 }
 
-std::u16string PathsList::fullPath(const std::u16string& name) const { return m_atlas.folder() + u"\\" + name; }
+std::u16string PathsList::fullPath(const std::u16string& name) const {
+    return m_atlas.folder() + u"\\" + name;
+}
 
 fdPagePathListX::fdPagePathListX(Ui::fdInterface* ui, const Messages& messages, Map::KVAtlas& atlas,
                                  AtlasRoute& route, const Ui::ButtonBindings* bindings)
@@ -115,19 +111,15 @@ void fdPagePathListX::afterBuild() {
 }
 
 void fdPagePathListX::onShow() {
-    if (!m_list)
-        return;
+    if (!m_list) return;
     m_list->refresh();
     updateScrollButtons();
 }
 
 void fdPagePathListX::updateScrollButtons() {
-    if (!m_list)
-        return;
-    if (fdWindowBase* up = findChild("up"))
-        up->setEnabled(m_list->canScrollUp());
-    if (fdWindowBase* down = findChild("down"))
-        down->setEnabled(m_list->canScrollDown());
+    if (!m_list) return;
+    if (fdWindowBase* up = findChild("up")) up->setEnabled(m_list->canScrollUp());
+    if (fdWindowBase* down = findChild("down")) down->setEnabled(m_list->canScrollDown());
 }
 
 bool fdPagePathListX::keyDown(int key) {
@@ -135,8 +127,7 @@ bool fdPagePathListX::keyDown(int key) {
         childClicked(m_box ? "mb" : "back");
         return true;
     }
-    if (!m_list)
-        return true;
+    if (!m_list) return true;
     const SDL_keysym keysym = keysymOf(key);
     if (m_bindings && m_bindings->isUpKey(keysym))
         m_list->pageUp();
@@ -163,8 +154,7 @@ void fdPagePathListX::childClicked(const std::string& name) {
             updateScrollButtons();
         }
     } else if (name == "list") {
-        if (m_list)
-            m_list->activateSelected();
+        if (m_list) m_list->activateSelected();
     } else if (name == "button_add_path") {
         savePath();
     } else if (name == "button_del_path") {
@@ -174,8 +164,7 @@ void fdPagePathListX::childClicked(const std::string& name) {
         return; // the map page may be showing now
     } else if (name == "mb") {
         setCapture(nullptr);
-        if (m_box)
-            ui()->queueDelete(m_box);
+        if (m_box) ui()->queueDelete(m_box);
         m_box = nullptr;
     } else {
         return;
@@ -186,8 +175,7 @@ void fdPagePathListX::childClicked(const std::string& name) {
 std::u16string fdPagePathListX::newFileName() const {
     std::u16string name;
     Path::defaultFileName(m_route.path(), name);
-    if (name.empty() || !m_list)
-        return name;
+    if (name.empty() || !m_list) return name;
     const std::u16string stem = name.size() > 4 ? name.substr(0, name.size() - 4) : name;
     for (int n = 2; FileSystem::fileExists(m_list->fullPath(name)); ++n)
         name = stem + u" (" + FileSystem::toWide(std::to_string(n)) + u").kvp";
@@ -195,8 +183,7 @@ std::u16string fdPagePathListX::newFileName() const {
 }
 
 void fdPagePathListX::savePath() {
-    if (!m_list)
-        return;
+    if (!m_list) return;
     if (m_route.path().points.size() < 2) {
         showMessage(m_messages.text("paths_no_curpath_err"));
         return;
@@ -204,8 +191,7 @@ void fdPagePathListX::savePath() {
     const std::u16string name = newFileName();
     // The stored route name is the file's stem, cut to what the field holds.
     const std::u16string routeName = name.substr(0, std::min(name.size() - 4, PathFile::MaxNameLength));
-    if (!PathFile::write(routeName, m_list->fullPath(name), m_route.path()))
-        return;
+    if (!PathFile::write(routeName, m_list->fullPath(name), m_route.path())) return;
     Log::log(Log::Normal, u"Route saved as '%s'", name);
     m_list->refresh();
     m_list->selectByName(name);
@@ -213,8 +199,7 @@ void fdPagePathListX::savePath() {
 }
 
 void fdPagePathListX::deletePath() {
-    if (!m_list || m_list->selectedIndex() < 0)
-        return;
+    if (!m_list || m_list->selectedIndex() < 0) return;
     const std::u16string name = m_list->selectedName();
     if (!FileSystem::deleteFile(m_list->fullPath(name))) {
         showMessage(m_messages.text("paths_path_del_err") + name);
@@ -225,8 +210,7 @@ void fdPagePathListX::deletePath() {
 }
 
 void fdPagePathListX::loadPath() {
-    if (!m_list || m_list->selectedIndex() < 0)
-        return;
+    if (!m_list || m_list->selectedIndex() < 0) return;
     const std::u16string name = m_list->selectedName();
     // The reader replaces the route only when the whole file reads back
     // against this atlas's maps, so a bad file leaves the route as it was.
@@ -238,8 +222,7 @@ void fdPagePathListX::loadPath() {
     }
     Log::log(Log::Normal, u"Route loaded from '%s'", name);
     const Path& path = m_route.path();
-    if (path.points.empty() || path.points.front().roadPoint.level == nullptr)
-        return;
+    if (path.points.empty() || path.points.front().roadPoint.level == nullptr) return;
     const PathPoint& first = path.points.front();
     const Map::Point start =
         Map::LevelFrame::of(*first.roadPoint.level).toGlobal({first.roadPoint.x, first.roadPoint.y});
@@ -250,15 +233,13 @@ void fdPagePathListX::loadPath() {
 }
 
 void fdPagePathListX::showMessage(const std::u16string& text) {
-    if (m_box)
-        ui()->queueDelete(m_box);
+    if (m_box) ui()->queueDelete(m_box);
     m_box = Ui::createTemplateWindow(*this, "mb_ok", "mb");
     if (!m_box) {
         Log::log(Log::Normal, u"%s", text);
         return;
     }
-    if (auto* label = dynamic_cast<Ui::fdStatic*>(m_box->findChild("msg_text")))
-        label->setText(text);
+    if (auto* label = dynamic_cast<Ui::fdStatic*>(m_box->findChild("msg_text"))) label->setText(text);
     setCapture(m_box);
     invalidate(1);
 }

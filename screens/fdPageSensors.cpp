@@ -38,8 +38,7 @@ std::int32_t fdPageSensors::SensorsList::count() const {
 
 void fdPageSensors::SensorsList::fillEmptyRow(Ui::TemplateWindow& row) {
     for (std::int32_t k = 0; k < m_cellsPerRow; ++k) {
-        if (auto* bg = row.findChild(Core::format("bg_%d", k)))
-            bg->setVisible(false);
+        if (auto* bg = row.findChild(Core::format("bg_%d", k))) bg->setVisible(false);
         for (const char* pattern : {"title_%d", "text_%d"})
             if (auto* text = cell(row, pattern, k)) {
                 text->setText(u"");
@@ -53,8 +52,7 @@ void fdPageSensors::SensorsList::fillRow(Ui::TemplateWindow& row, std::int32_t i
     const auto total = static_cast<std::int32_t>(m_sensors.size());
     for (std::int32_t k = 0; k < m_cellsPerRow && index * m_cellsPerRow + k < total; ++k) {
         const Guidance::Sensor* sensor = m_sensors[static_cast<std::size_t>(index * m_cellsPerRow + k)];
-        if (auto* bg = row.findChild(Core::format("bg_%d", k)))
-            bg->setVisible(true);
+        if (auto* bg = row.findChild(Core::format("bg_%d", k))) bg->setVisible(true);
         if (auto* title = cell(row, "title_%d", k)) {
             title->setText(sensor->caption());
             title->setVisible(true);
@@ -69,11 +67,9 @@ void fdPageSensors::SensorsList::fillRow(Ui::TemplateWindow& row, std::int32_t i
 bool fdPageSensors::SensorsList::parse(const std::string& names) {
     m_sensors.clear();
     const std::vector<std::string> pieces = Core::splitNarrow(names);
-    if (pieces.size() != 10)
-        return false;
+    if (pieces.size() != 10) return false;
     for (const std::string& name : pieces) {
-        if (!m_service.hasSensor(name))
-            return false;
+        if (!m_service.hasSensor(name)) return false;
         m_sensors.push_back(m_service.findSensor(name));
     }
     return true;
@@ -86,34 +82,28 @@ fdPageSensors::fdPageSensors(Ui::fdInterface* ui, std::shared_ptr<Core::ConfigNo
 void fdPageSensors::afterBuild() {
     m_list.reset();
     auto* list = dynamic_cast<Ui::fdList*>(widget("list"));
-    if (!list)
-        return;
+    if (!list) return;
     m_list = std::make_unique<SensorsList>(*list, m_sensors);
     std::int32_t cells = 1;
     if (Ui::TemplateWindow* first = list->rowWidget(0))
         while (first->findChild(Core::format("title_%d", cells)))
             ++cells;
     m_list->setCellsPerRow(cells);
-    if (!m_list->parse(m_config->value("sensors_names", kDefaultNames)))
-        m_list->parse(kDefaultNames);
+    if (!m_list->parse(m_config->value("sensors_names", kDefaultNames))) m_list->parse(kDefaultNames);
     m_list->refresh();
     updateButtons();
 }
 
 void fdPageSensors::onShow() {
     m_refreshed = false;
-    if (m_list)
-        m_list->refreshValues();
+    if (m_list) m_list->refreshValues();
     updateButtons();
 }
 
 void fdPageSensors::updateButtons() {
-    if (!m_list)
-        return;
-    if (fdWindowBase* up = findChild("up"))
-        up->setEnabled(m_list->canScrollUp());
-    if (fdWindowBase* down = findChild("down"))
-        down->setEnabled(m_list->canScrollDown());
+    if (!m_list) return;
+    if (fdWindowBase* up = findChild("up")) up->setEnabled(m_list->canScrollUp());
+    if (fdWindowBase* down = findChild("down")) down->setEnabled(m_list->canScrollDown());
 }
 
 std::int32_t fdPageSensors::timerPeriod() const {
@@ -136,8 +126,7 @@ bool fdPageSensors::keyDown(int key) {
         childClicked("back");
         return true;
     }
-    if (!m_list)
-        return true;
+    if (!m_list) return true;
     const SDL_keysym keysym = keysymOf(key);
     // Paging up on the first page also takes back a partial scroll.
     if (m_bindings && m_bindings->isUpKey(keysym))
@@ -154,8 +143,7 @@ void fdPageSensors::childClicked(const std::string& name) {
         handleCommonCommand(name);
         return;
     }
-    if (!m_list)
-        return;
+    if (!m_list) return;
     if (name == "up")
         m_list->pageUp();
     else if (name == "down")

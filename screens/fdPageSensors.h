@@ -61,8 +61,8 @@ class fdPageSensors final : public Ui::fdPage {
     };
 
     // bindings may be null (no paging keys).
-    fdPageSensors(Ui::fdInterface* ui, std::shared_ptr<Core::ConfigNode> config, const Guidance::Sensors& sensors,
-                  const Ui::ButtonBindings* bindings);
+    fdPageSensors(Ui::fdInterface* ui, std::shared_ptr<Core::ConfigNode> config,
+                  const Guidance::Sensors& sensors, const Ui::ButtonBindings* bindings);
 
     void afterBuild() override;
     void onShow() override;

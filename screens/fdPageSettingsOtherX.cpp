@@ -18,10 +18,8 @@ fdPageSettingsOtherX::fdPageSettingsOtherX(Ui::fdInterface* ui, std::shared_ptr<
 std::int32_t fdPageSettingsOtherX::stepWrapped(std::int32_t value, std::int32_t step, std::int32_t bottom,
                                                std::int32_t top) {
     value += step;
-    if (value > top)
-        return bottom;
-    if (value < bottom)
-        return top;
+    if (value > top) return bottom;
+    if (value < bottom) return top;
     return value;
 }
 
@@ -31,8 +29,7 @@ bool fdPageSettingsOtherX::checked(const char* name) const {
 }
 
 void fdPageSettingsOtherX::onShow() {
-    if (fdWindowBase* orientation = findChild("orientation_switch"))
-        orientation->setVisible(false);
+    if (fdWindowBase* orientation = findChild("orientation_switch")) orientation->setVisible(false);
     if (m_sound) {
         m_menuSounds = m_menuSoundsAtShow = m_sound->menuOn();
         m_naviSounds = m_sound->naviOn();
@@ -41,10 +38,10 @@ void fdPageSettingsOtherX::onShow() {
     m_demoSpeed = m_config->value("demo_speed", 20);
     m_incomingDistance = Guidance::ObjWarn::settings().incomingDistance;
     m_outgoingDistance = Guidance::ObjWarn::settings().outgoingDistance;
-    for (auto [name, value] : {std::pair{"map_start_check", m_mapStart}, std::pair{"menu_sound_check", m_menuSounds},
-                               std::pair{"navi_sound_check", m_naviSounds}})
-        if (auto* box = dynamic_cast<Ui::fdCheckedButton*>(findChild(name)))
-            box->setChecked(value);
+    for (auto [name, value] :
+         {std::pair{"map_start_check", m_mapStart}, std::pair{"menu_sound_check", m_menuSounds},
+          std::pair{"navi_sound_check", m_naviSounds}})
+        if (auto* box = dynamic_cast<Ui::fdCheckedButton*>(findChild(name))) box->setChecked(value);
     refreshLabels();
 }
 
@@ -56,13 +53,11 @@ void fdPageSettingsOtherX::refreshLabels() {
 }
 
 void fdPageSettingsOtherX::restoreMenuSounds() {
-    if (m_sound && m_sound->menuOn() != m_menuSoundsAtShow)
-        m_sound->setMenuSounds(m_menuSoundsAtShow);
+    if (m_sound && m_sound->menuOn() != m_menuSoundsAtShow) m_sound->setMenuSounds(m_menuSoundsAtShow);
 }
 
 void fdPageSettingsOtherX::setSwitches() {
-    if (!m_sound)
-        return;
+    if (!m_sound) return;
     m_sound->setMenuSounds(m_menuSounds);
     m_sound->setNaviSounds(m_naviSounds);
 }
@@ -112,8 +107,7 @@ void fdPageSettingsOtherX::childClicked(const std::string& name) {
         m_mapStart = checked("map_start_check");
     } else if (name == "menu_sound_check") {
         m_menuSounds = checked("menu_sound_check");
-        if (m_sound)
-            m_sound->setMenuSounds(m_menuSounds);
+        if (m_sound) m_sound->setMenuSounds(m_menuSounds);
     } else if (name == "navi_sound_check") {
         m_naviSounds = checked("navi_sound_check");
     }

@@ -23,7 +23,8 @@ namespace Screens {
 class fdPageSettingsOtherX final : public Ui::fdPage {
   public:
     // sound may be null (no sound switches).
-    fdPageSettingsOtherX(Ui::fdInterface* ui, std::shared_ptr<Core::ConfigNode> config, Guidance::SoundSystem* sound);
+    fdPageSettingsOtherX(Ui::fdInterface* ui, std::shared_ptr<Core::ConfigNode> config,
+                         Guidance::SoundSystem* sound);
 
     void onShow() override;
     bool keyDown(int key) override;
@@ -35,7 +36,8 @@ class fdPageSettingsOtherX final : public Ui::fdPage {
 
     // value + step; past the top it becomes the bottom, below the bottom
     // the top.
-    static std::int32_t stepWrapped(std::int32_t value, std::int32_t step, std::int32_t bottom, std::int32_t top);
+    static std::int32_t stepWrapped(std::int32_t value, std::int32_t step, std::int32_t bottom,
+                                    std::int32_t top);
 
   private:
     void refreshLabels();

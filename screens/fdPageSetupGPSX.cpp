@@ -72,26 +72,22 @@ fdPageSetupGPSX::fdPageSetupGPSX(Ui::fdInterface* ui, std::shared_ptr<Core::Conf
 }
 
 fdPageSetupGPSX::~fdPageSetupGPSX() {
-    if (m_listening && m_gps)
-        m_gps->removeDataListener(this);
+    if (m_listening && m_gps) m_gps->removeDataListener(this);
 }
 
 std::uint32_t fdPageSetupGPSX::stepSpeed(std::uint32_t speed, bool up) {
     const auto* begin = std::begin(kSpeeds);
     const auto* end = std::end(kSpeeds);
     const auto* at = std::find(begin, end, speed);
-    if (at == end)
-        return speed;
+    if (at == end) return speed;
     const std::ptrdiff_t n = end - begin;
     return begin[((at - begin) + (up ? 1 : n - 1)) % n];
 }
 
 std::int32_t fdPageSetupGPSX::stepNmeaPeriod(std::int32_t period, bool up) {
     period += up ? 15 : -15;
-    if (period > 60)
-        return 0;
-    if (period < 0)
-        return 60;
+    if (period > 60) return 0;
+    if (period < 0) return 60;
     return period;
 }
 
@@ -103,13 +99,13 @@ std::int32_t fdPageSetupGPSX::nmeaPeriodOf(std::int32_t stored) {
 std::u16string fdPageSetupGPSX::portLabel() const {
     std::u16string label = Core::format(u"COM%d ", m_port);
     const std::u16string& name = m_ports.at(m_current).name;
-    if (label.find(name) == std::u16string::npos)
-        label += name;
+    if (label.find(name) == std::u16string::npos) label += name;
     return label;
 }
 
 void fdPageSetupGPSX::selectPort(std::uint32_t port) {
-    const auto it = std::find_if(m_ports.begin(), m_ports.end(), [&](const PortEntry& e) { return e.port == port; });
+    const auto it =
+        std::find_if(m_ports.begin(), m_ports.end(), [&](const PortEntry& e) { return e.port == port; });
     if (it != m_ports.end()) {
         m_current = static_cast<std::size_t>(it - m_ports.begin());
         return;
@@ -130,8 +126,7 @@ void fdPageSetupGPSX::setText(const char* name, const std::u16string& text) {
 
 void fdPageSetupGPSX::showSearch(bool show) {
     for (const char* name : {"find_progress", "find_prog_bar"})
-        if (fdWindowBase* w = findChild(name))
-            w->setVisible(show);
+        if (fdWindowBase* w = findChild(name)) w->setVisible(show);
 }
 
 void fdPageSetupGPSX::showConnecting(bool show, bool animate) {
@@ -142,8 +137,7 @@ void fdPageSetupGPSX::showConnecting(bool show, bool animate) {
 }
 
 void fdPageSetupGPSX::setGpsCheck(bool on) {
-    if (auto* box = dynamic_cast<Ui::fdCheckedButton*>(findChild("gps_check")))
-        box->setChecked(on);
+    if (auto* box = dynamic_cast<Ui::fdCheckedButton*>(findChild("gps_check"))) box->setChecked(on);
 }
 
 void fdPageSetupGPSX::onShow() {
@@ -152,8 +146,7 @@ void fdPageSetupGPSX::onShow() {
         m_listening = true;
     }
     if (m_fixedPort)
-        if (fdWindowBase* search = findChild("gps_search"))
-            search->setVisible(false);
+        if (fdWindowBase* search = findChild("gps_search")) search->setVisible(false);
     refresh();
 }
 
@@ -179,8 +172,7 @@ void fdPageSetupGPSX::refresh() {
     setText("nmea", m_nmeaPeriod == 0 ? m_messages.text("gps_nmea_off") : Core::format(u"%d", m_nmeaPeriod));
     showSearch(false);
     // A search still running keeps its progress in view.
-    if (m_busy)
-        showSearch(true);
+    if (m_busy) showSearch(true);
 }
 
 std::int32_t fdPageSetupGPSX::timerPeriod() const {
@@ -236,8 +228,7 @@ void fdPageSetupGPSX::applyReports() {
     }
     if (const int enabled = m_enabledNews.exchange(-1); enabled >= 0 && m_gps) {
         // Switched on, but no receiver answered: off again.
-        if (enabled == 1 && !m_gps->isPortOpen())
-            m_gps->disable();
+        if (enabled == 1 && !m_gps->isPortOpen()) m_gps->disable();
         // Switched off: nothing is coming to end the animation.
         if (enabled == 0) {
             showConnecting(false, false);
@@ -246,27 +237,23 @@ void fdPageSetupGPSX::applyReports() {
         changed = true;
     }
     if (const int open = m_portNews.exchange(-1); open >= 0 && m_gps) {
-        if (open == 0 && m_gps->isEnabled())
-            m_gps->disable();
+        if (open == 0 && m_gps->isEnabled()) m_gps->disable();
         showConnecting(false, false);
         setGpsCheck(open == 1);
         changed = true;
     }
-    if (changed)
-        invalidate(1);
+    if (changed) invalidate(1);
 }
 
 void fdPageSetupGPSX::gpsCheckClicked() {
     auto* box = dynamic_cast<Ui::fdCheckedButton*>(findChild("gps_check"));
-    if (!box || !m_gps)
-        return;
+    if (!box || !m_gps) return;
     const bool active = m_gps->isEnabled();
     if (m_busy) {
         box->setChecked(active);
         return;
     }
-    if (box->checked() == active)
-        return;
+    if (box->checked() == active) return;
     showConnecting(true, true);
     if (!box->checked()) {
         m_gps->disable();
@@ -296,12 +283,11 @@ void fdPageSetupGPSX::childClicked(const std::string& name) {
         return;
     }
     if (name == "ok") {
-        if (m_gps && m_gps->hasDevice())
-            m_gps->setPort(m_port, m_speed);
+        if (m_gps && m_gps->hasDevice()) m_gps->setPort(m_port, m_speed);
         m_config->set("nmea_log_period", m_nmeaPeriod);
-        if (m_gps)
-            m_gps->setNmeaLogging(m_nmeaPeriod);
-        Log::log(Log::Normal, u"GPS settings applied: COM%d at %d, NMEA log %d min", m_port, m_speed, m_nmeaPeriod);
+        if (m_gps) m_gps->setNmeaLogging(m_nmeaPeriod);
+        Log::log(Log::Normal, u"GPS settings applied: COM%d at %d, NMEA log %d min", m_port, m_speed,
+                 m_nmeaPeriod);
         ui()->goBack();
         return;
     }
@@ -315,22 +301,20 @@ void fdPageSetupGPSX::childClicked(const std::string& name) {
         setText("port", portLabel());
     } else if (name == "prevNMEA" || name == "nextNMEA") {
         m_nmeaPeriod = stepNmeaPeriod(m_nmeaPeriod, name == "nextNMEA");
-        setText("nmea", m_nmeaPeriod == 0 ? m_messages.text("gps_nmea_off") : Core::format(u"%d", m_nmeaPeriod));
+        setText("nmea",
+                m_nmeaPeriod == 0 ? m_messages.text("gps_nmea_off") : Core::format(u"%d", m_nmeaPeriod));
     } else if (name == "prevProtocol" || name == "nextProtocol") {
         m_protocol = !m_protocol;
         setText("protocol", m_messages.text(m_protocol ? "gps_protocol_nmea" : "gps_protocol_glonass"));
     } else if (name == "gps_search") {
-        if (m_busy || !m_gps)
-            return;
+        if (m_busy || !m_gps) return;
         m_busy = true;
         showSearch(true);
-        if (auto* bar = dynamic_cast<Ui::fdProgressBar*>(findChild("find_prog_bar")))
-            bar->value = 0;
+        if (auto* bar = dynamic_cast<Ui::fdProgressBar*>(findChild("find_prog_bar"))) bar->value = 0;
         Log::log(Log::Normal, u"GPS port search started");
         m_gps->findPort(new FindProgressHandler(m_report));
     } else if (name == "find_progress") {
-        if (m_gps)
-            m_gps->stopPortSearch();
+        if (m_gps) m_gps->stopPortSearch();
         showSearch(false);
     } else if (name == "gps_check") {
         gpsCheckClicked();

@@ -43,14 +43,12 @@ void fdPageSetupRoutingX::afterBuild() {
     m_speedSlider = dynamic_cast<Ui::fdSlider*>(widget("routing_speed_slider"));
     m_qualitySlider = dynamic_cast<Ui::fdSlider*>(widget("roads_quality_slider"));
     std::int32_t speedMax = m_routing->value("routing_speed_max", kRoutingSpeedMax);
-    if (speedMax <= 0)
-        speedMax = kRoutingSpeedMax;
+    if (speedMax <= 0) speedMax = kRoutingSpeedMax;
     std::int32_t bestMax = m_routing->value("best_roads_max", kBestRoadsMax);
-    if (bestMax <= 1)
-        bestMax = kBestRoadsMax;
-    for (auto [slider, minimum, maximum] : {std::tuple{m_speedSlider, 0, speedMax}, std::tuple{m_qualitySlider, 1, bestMax}}) {
-        if (!slider)
-            continue;
+    if (bestMax <= 1) bestMax = kBestRoadsMax;
+    for (auto [slider, minimum, maximum] :
+         {std::tuple{m_speedSlider, 0, speedMax}, std::tuple{m_qualitySlider, 1, bestMax}}) {
+        if (!slider) continue;
         slider->minimum = minimum;
         slider->maximum = maximum;
         slider->value = minimum;
@@ -64,8 +62,7 @@ bool fdPageSetupRoutingX::checked(const char* name) const {
 }
 
 void fdPageSetupRoutingX::setChecked(const char* name, bool on) {
-    if (auto* box = dynamic_cast<Ui::fdCheckedButton*>(findChild(name)))
-        box->setChecked(on);
+    if (auto* box = dynamic_cast<Ui::fdCheckedButton*>(findChild(name))) box->setChecked(on);
 }
 
 void fdPageSetupRoutingX::onShow() {
@@ -84,7 +81,8 @@ void fdPageSetupRoutingX::onShow() {
         m_stickDistance = car->critDist();
     }
     if (Guidance::fdMapNavi* guidance = navi())
-        m_rebuildDistance = static_cast<std::int32_t>(std::min<std::uint32_t>(guidance->maxDistFromPath(), 0x7FFFFFFF));
+        m_rebuildDistance =
+            static_cast<std::int32_t>(std::min<std::uint32_t>(guidance->maxDistFromPath(), 0x7FFFFFFF));
     refreshLabels();
 }
 
@@ -102,16 +100,13 @@ void fdPageSetupRoutingX::apply() {
     // A slider may show a stored value beyond the ranges the search keeps
     // (an older, larger maximum): what is stored stays within them, so the
     // search never has to correct it.
-    if (m_qualitySlider)
-        m_routing->set("best_roads", std::clamp(m_qualitySlider->value, 1, kBestRoadsMax));
+    if (m_qualitySlider) m_routing->set("best_roads", std::clamp(m_qualitySlider->value, 1, kBestRoadsMax));
     m_routing->set("best_roads_max", kBestRoadsMax);
-    if (m_speedSlider)
-        m_routing->set("routing_speed", std::clamp(m_speedSlider->value, 0, kRoutingSpeedMax));
+    if (m_speedSlider) m_routing->set("routing_speed", std::clamp(m_speedSlider->value, 0, kRoutingSpeedMax));
     m_routing->set("routing_speed_max", kRoutingSpeedMax);
     m_routing->set("routing_mode", m_routingMode);
     m_routing->set("avoid_unpaved", !checked("dirt_check"));
-    if (Positioning::CarTracker* car = tracker())
-        car->setUseStick(checked("stick_check"), m_stickDistance);
+    if (Positioning::CarTracker* car = tracker()) car->setUseStick(checked("stick_check"), m_stickDistance);
     if (Guidance::fdMapNavi* guidance = navi())
         guidance->setMaxDistFromPath(static_cast<std::uint32_t>(std::max(m_rebuildDistance, 0)));
     Log::log(Log::Normal, u"Routing settings applied: mode %d, speed %d, best roads %d", m_routingMode,

@@ -40,8 +40,8 @@ class fdPageSetupRoutingX final : public Ui::fdPage {
     // its settings then stay as they are.
     using TrackerSource = std::function<Positioning::CarTracker*()>;
     using NaviSource = std::function<Guidance::fdMapNavi*()>;
-    fdPageSetupRoutingX(Ui::fdInterface* ui, const std::shared_ptr<Core::ConfigNode>& root, const Messages& messages,
-                        TrackerSource tracker, NaviSource navi);
+    fdPageSetupRoutingX(Ui::fdInterface* ui, const std::shared_ptr<Core::ConfigNode>& root,
+                        const Messages& messages, TrackerSource tracker, NaviSource navi);
 
     void afterBuild() override;
     void onShow() override;

@@ -50,8 +50,7 @@ struct ProgramFolder {
                  fs::copy_options::recursive | fs::copy_options::skip_symlinks);
         fs::remove(dir.path() / "data" / "config.xml");
         for (const auto& entry : fs::directory_iterator(dir.path() / "data" / "maps"))
-            if (entry.path().filename() != "demo")
-                fs::remove_all(entry.path());
+            if (entry.path().filename() != "demo") fs::remove_all(entry.path());
     }
     std::u16string wide() const { return Core::utf8ToWide(dir.path().string() + "/"); }
     fs::path atlas() const { return dir.path() / "data" / "maps" / "demo"; }
@@ -80,8 +79,7 @@ struct Session {
         return box && box->checked();
     }
     void click(Ui::fdPage& page, const char* name) {
-        if (auto* box = dynamic_cast<Ui::fdCheckedButton*>(page.findChild(name)))
-            box->toggle();
+        if (auto* box = dynamic_cast<Ui::fdCheckedButton*>(page.findChild(name))) box->toggle();
         page.childClicked(name);
     }
     const std::u16string& message(const char* name) { return e.messages()->text(name); }
@@ -94,14 +92,16 @@ std::string bytesOf(const fs::path& file) {
     return {std::istreambuf_iterator<char>(in), {}};
 }
 
-void write(const fs::path& file, const std::string& bytes) { std::ofstream(file, std::ios::binary) << bytes; }
+void write(const fs::path& file, const std::string& bytes) {
+    std::ofstream(file, std::ios::binary) << bytes;
+}
 
 // A route of two points across the demo town.
 void makeRoute(engine::fdEngine& e) {
     for (const auto& [east, north] : {std::pair{400.0, 500.0}, {-400.0, 500.0}}) {
         const auto [x, y] = DemoAtlas::globalOf(east, north);
-        ASSERT_TRUE(e.route()->addPathPointAtLocation(*e.atlas(), *e.configRoot(),
-                                                      {static_cast<std::int32_t>(x), static_cast<std::int32_t>(y)}));
+        ASSERT_TRUE(e.route()->addPathPointAtLocation(
+            *e.atlas(), *e.configRoot(), {static_cast<std::int32_t>(x), static_cast<std::int32_t>(y)}));
     }
 }
 
@@ -206,8 +206,7 @@ TEST(RouteFilesPage, SavesWithoutReplacingLoadsAndKeepsTheRouteOnABadFile) {
         write(folder.atlas() / "damaged.kvp", std::string(bad.begin(), bad.end()));
         page.onShow();
         page.list()->selectByName(u"damaged.kvp");
-        if (page.list()->selectedName() != u"damaged.kvp")
-            continue; // not even a route file: not listed
+        if (page.list()->selectedName() != u"damaged.kvp") continue; // not even a route file: not listed
         const std::size_t partsBefore = r.e.route()->path().parts.size();
         const std::size_t pointsBefore = r.e.route()->path().points.size();
         page.childClicked("button_ok");
@@ -234,8 +233,8 @@ TEST(RouteFilesPage, SavesWithoutReplacingLoadsAndKeepsTheRouteOnABadFile) {
 TEST(RoutingPage, DistanceLaddersStepAndWrap) {
     const std::vector<int> stick = {10, 20, 30, 40, 50, 60, 70, 80, 90, 100, 150, 200, 250, 300, 350, 400};
     const std::vector<int> rebuild = {5, 10, 15, 20, 40, 60, 80, 100, 120, 140, 160, 180, 200};
-    for (const auto& [ladder, step] :
-         {std::pair{stick, &fdPageSetupRoutingX::stepStickDistance}, {rebuild, &fdPageSetupRoutingX::stepRebuildDistance}})
+    for (const auto& [ladder, step] : {std::pair{stick, &fdPageSetupRoutingX::stepStickDistance},
+                                       {rebuild, &fdPageSetupRoutingX::stepRebuildDistance}})
         for (std::size_t i = 0; i < ladder.size(); ++i) {
             EXPECT_EQ(step(ladder[i], true), ladder[(i + 1) % ladder.size()]) << ladder[i];
             EXPECT_EQ(step(ladder[i], false), ladder[(i + ladder.size() - 1) % ladder.size()]) << ladder[i];
@@ -307,7 +306,7 @@ TEST(OtherSettingsPage, StepsWrapBackRestoresTheClickSoundOkStores) {
     using Screens::fdPageSettingsOtherX;
     const struct {
         int value, step, bottom, top, expected;
-    } rows[] = {{200, 10, 20, 200, 20}, {20, -10, 20, 200, 200}, {25, 10, 20, 200, 35},
+    } rows[] = {{200, 10, 20, 200, 20},     {20, -10, 20, 200, 200}, {25, 10, 20, 200, 35},
                 {1000, 50, 150, 1000, 150}, {50, -10, 50, 150, 150}, {140, 10, 50, 150, 150}};
     for (const auto& row : rows)
         EXPECT_EQ(fdPageSettingsOtherX::stepWrapped(row.value, row.step, row.bottom, row.top), row.expected)
@@ -365,7 +364,8 @@ TEST(SensorsPage, ParsesTheNamesFillsTheGridAndRefreshesTwiceASecond) {
     {
         // A stored list of nine names does not parse: the page falls back.
         Session first(folder);
-        first.e.configRoot()->set("sensors_names", "memory;battery;avg_speed;heading;time;date;time_from_start;altitude;hdop");
+        first.e.configRoot()->set("sensors_names",
+                                  "memory;battery;avg_speed;heading;time;date;time_from_start;altitude;hdop");
     }
     Session r(folder);
     const auto names = [](const fdPageSensors::SensorsList& list) {
@@ -383,10 +383,11 @@ TEST(SensorsPage, ParsesTheNamesFillsTheGridAndRefreshesTwiceASecond) {
     const struct {
         const char* text;
         bool parses;
-    } rows[] = {{"memory;battery;avg_speed;heading;time;date;time_from_start;altitude;dist_to_finish", false},
-                {"memory;battery;avg_speed;heading;time;date;time_from_start;altitude;dist_to_finish;nosuch", false},
-                {"speed;speed;avg_speed;heading;time;date;time_from_start;altitude;dist_to_finish;hdop;", false},
-                {"speed;speed;avg_speed;heading;time;date;time_from_start;altitude;dist_to_finish;hdop", true}};
+    } rows[] = {
+        {"memory;battery;avg_speed;heading;time;date;time_from_start;altitude;dist_to_finish", false},
+        {"memory;battery;avg_speed;heading;time;date;time_from_start;altitude;dist_to_finish;nosuch", false},
+        {"speed;speed;avg_speed;heading;time;date;time_from_start;altitude;dist_to_finish;hdop;", false},
+        {"speed;speed;avg_speed;heading;time;date;time_from_start;altitude;dist_to_finish;hdop", true}};
     for (const auto& row : rows)
         EXPECT_EQ(list.parse(row.text), row.parses) << row.text;
     ASSERT_EQ(list.sensors().size(), 10u);
@@ -401,7 +402,8 @@ TEST(SensorsPage, ParsesTheNamesFillsTheGridAndRefreshesTwiceASecond) {
     list.fillRow(row, 3);
     EXPECT_TRUE(row.findChild("bg_0")->visible());
     EXPECT_FALSE(row.findChild("bg_1")->visible());
-    EXPECT_EQ(dynamic_cast<Ui::fdStatic*>(row.findChild("title_0"))->text(), r.message("sensors_dist_from_start"));
+    EXPECT_EQ(dynamic_cast<Ui::fdStatic*>(row.findChild("title_0"))->text(),
+              r.message("sensors_dist_from_start"));
     EXPECT_EQ(dynamic_cast<Ui::fdStatic*>(row.findChild("text_1"))->text(), u"");
     list.setCellsPerRow(2);
     list.refresh();
@@ -425,7 +427,8 @@ TEST(SensorsPage, ParsesTheNamesFillsTheGridAndRefreshesTwiceASecond) {
     list.ensureVisible(4);
     const auto shown = [&] {
         const std::int32_t at = 4 - list.firstVisibleIndex();
-        return dynamic_cast<Ui::fdStatic*>(list.list().rowWidget(std::size_t(at))->findChild("text_0"))->text();
+        return dynamic_cast<Ui::fdStatic*>(list.list().rowWidget(std::size_t(at))->findChild("text_0"))
+            ->text();
     };
     page.tick(10000);
     const std::u16string before = shown();

@@ -10,9 +10,9 @@
 #include "core/Config.h"
 #include "core/ConfigNode.h"
 #include "core/FileSystem.h"
-#include "core/VirtualFs.h"
 #include "core/TempSurface.h"
 #include "core/ValueFormat.h"
+#include "core/VirtualFs.h"
 #include "positioning/ReplayPortSystem.h"
 #include "positioning/System.h"
 #include "tests/support/CaptureLogger.h"
@@ -58,7 +58,8 @@ struct Rig {
         Ui::KeyboardLayouts layouts;
         const std::string data = MIREL_DATA_DIR;
         EXPECT_TRUE(Ui::readTheme(TestSupport::readAll(data + "/skin/design800x480.xml"), true,
-                                  FileSystem::toWide(data + "/skin/kb_layouts.xml"), engine.description, layouts));
+                                  FileSystem::toWide(data + "/skin/kb_layouts.xml"), engine.description,
+                                  layouts));
         messages.loadText(TestSupport::readAll(data + "/messages.xml"));
         ui.setClock([this] { return now; });
         menu = new Ui::fdPage(&ui, "menuMain", nullptr);
@@ -80,10 +81,11 @@ struct Rig {
         return dynamic_cast<Ui::fdStatic*>(page.findChild(name))->text();
     }
     std::int32_t led() { return dynamic_cast<Ui::fdMultiStatic*>(info->findChild("status_led"))->current(); }
-    bool checked(const char* name) { return dynamic_cast<Ui::fdCheckedButton*>(setup->findChild(name))->checked(); }
+    bool checked(const char* name) {
+        return dynamic_cast<Ui::fdCheckedButton*>(setup->findChild(name))->checked();
+    }
     void click(const char* name) {
-        if (auto* box = dynamic_cast<Ui::fdCheckedButton*>(setup->findChild(name)))
-            box->toggle();
+        if (auto* box = dynamic_cast<Ui::fdCheckedButton*>(setup->findChild(name))) box->toggle();
         setup->childClicked(name);
     }
 
@@ -162,8 +164,8 @@ TEST(GpsInfoPage, SkyPlotPlacesAndColoursTheSatellites) {
     const Ui::WindowRect rect{40, 100, 300, 300};
     const struct {
         int elevation, azimuth, snr, x, y, radius;
-    } rows[] = {{90, 0, 0, 190, 250, 7}, {0, 90, 99, 340, 250, 14}, {0, 0, 50, 190, 100, 10},
-                {0, 180, 0, 190, 400, 7}, {0, 270, 0, 40, 250, 7}, {60, 90, 0, 265, 250, 7}};
+    } rows[] = {{90, 0, 0, 190, 250, 7},  {0, 90, 99, 340, 250, 14}, {0, 0, 50, 190, 100, 10},
+                {0, 180, 0, 190, 400, 7}, {0, 270, 0, 40, 250, 7},   {60, 90, 0, 265, 250, 7}};
     for (const auto& row : rows) {
         const auto disc = SatellitesMap::place(rect, {1, row.elevation, row.azimuth, row.snr}, false);
         EXPECT_EQ(disc.x, row.x) << row.elevation << "/" << row.azimuth;
@@ -196,7 +198,10 @@ TEST(GpsSetupPage, LaddersAndStoredPeriods) {
         std::uint32_t speed;
         bool up;
         std::uint32_t expected;
-    } speeds[] = {{57600, true, 4800}, {4800, false, 57600}, {9600, true, 19200}, {115200, true, 115200},
+    } speeds[] = {{57600, true, 4800},
+                  {4800, false, 57600},
+                  {9600, true, 19200},
+                  {115200, true, 115200},
                   {115200, false, 115200}};
     for (const auto& row : speeds)
         EXPECT_EQ(fdPageSetupGPSX::stepSpeed(row.speed, row.up), row.expected) << row.speed;
