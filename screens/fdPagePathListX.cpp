@@ -175,11 +175,10 @@ void fdPagePathListX::childClicked(const std::string& name) {
 std::u16string fdPagePathListX::newFileName() const {
     std::u16string name;
     Path::defaultFileName(m_route.path(), name);
-    if (name.empty() || !m_list) return name;
-    const std::u16string stem = name.size() > 4 ? name.substr(0, name.size() - 4) : name;
-    for (int n = 2; FileSystem::fileExists(m_list->fullPath(name)); ++n)
-        name = stem + u" (" + FileSystem::toWide(std::to_string(n)) + u").kvp";
-    return name;
+    if (name.empty()) return name;
+    // Numbered as the map page numbers its saved routes.
+    const std::u16string path = fdPageMap::freeRouteFile(m_atlas.folder(), name);
+    return path.substr(path.find_last_of(u"/\\") + 1);
 }
 
 void fdPagePathListX::savePath() {
