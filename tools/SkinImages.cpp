@@ -323,8 +323,6 @@ std::vector<std::string> writeSkinImages(const std::filesystem::path& dataFolder
              return p;
          }()},
         {"skin/ic_next.bmp", icon(48, path({{26, 10}, {39, 24}, {26, 38}}, 3, false))},
-        {"skin/ic_up.bmp", icon(48, path({{10, 30}, {24, 16}, {38, 30}}, 3, false))},
-        {"skin/ic_down.bmp", icon(48, path({{10, 18}, {24, 32}, {38, 18}}, 3, false))},
         {"skin/slider_thumb.bmp",
          [] {
              Picture p = solid(24, 40, White);
