@@ -114,4 +114,10 @@ kill -TERM "$mirel_pid"
 wait "$mirel_pid" || fail "exit code $? after a quit request"
 mirel_pid=
 grep -q "fatal error" "$work/log.txt" && fail "a fatal error was logged"
+# Surfaces log their size when replaced: the map's is the window's, never
+# the 1440 x 900 screen's.
+grep "TempSurface size on destruction" "$work/log.txt" | sort | uniq -c
+if grep -q "TempSurface size on destruction: 1440 x 900" "$work/log.txt"; then
+  fail "the map surface was made at the screen's size"
+fi
 echo "PASS"
