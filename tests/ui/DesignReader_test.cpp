@@ -274,14 +274,16 @@ TEST(DesignFiles, MutatedInputNeverCrashes) {
         } catch (const std::runtime_error&) {
         }
     });
-    mutate(design(), [&](const std::string& text) {
-        DesignDescription d;
-        if (!readDesign(text, true, d))
-            return;
-        fdInterface ui(&engine, nullptr);
-        for (const auto& [name, page] : d.pages)
-            (new CustomPage(&ui, name, nullptr))->build(*page);
-    });
+    // Both sizes: a big design doubles every value it reads.
+    for (const std::string& valid : {design(), design("1.30", "width=\"800\" height=\"480\" big=\"1\"")})
+        mutate(valid, [&](const std::string& text) {
+            DesignDescription d;
+            if (!readDesign(text, true, d))
+                return;
+            fdInterface ui(&engine, nullptr);
+            for (const auto& [name, page] : d.pages)
+                (new CustomPage(&ui, name, nullptr))->build(*page);
+        });
     mutate(Layouts, [](const std::string& text) {
         KeyboardLayouts l;
         l.loadText(text, hasKbTemplate);
