@@ -69,7 +69,9 @@ std::optional<WarnedObject> HandlerCarSource::warnedObject() {
     Guidance::RouteSimulator* demo = m_navigation.demo();
     const Guidance::ObjWarn& warn = demo ? demo->objWarn() : m_navigation.handler().objWarn();
     const Guidance::ObjWarn::Object* object = warn.current();
-    if (object == nullptr)
+    // The head object counts once it is incoming, not as soon as the scan
+    // found it.
+    if (object == nullptr || !warn.headIncoming())
         return std::nullopt;
     const PathPosition& car = demo ? demo->cursor() : m_navigation.handler().navi().position();
     const auto metres = static_cast<std::int32_t>(PathPosition::distanceTo(car, object->position));

@@ -23,6 +23,10 @@ public:
     virtual bool hasSensor(const std::string& name) const = 0;
     // The sensor's short text; only asked for names hasSensor accepted.
     virtual std::u16string shortText(const std::string& name) const = 0;
+    // The sensor's full value text (street names for the street labels).
+    virtual std::u16string valueText(const std::string& name) const { return shortText(name); }
+    // The sensor's name as the driver reads it.
+    virtual std::u16string caption(const std::string&) const { return {}; }
 };
 
 inline constexpr const char* DefaultSensorNames = "dist_to_maneuver;time_to_maneuver;speed";

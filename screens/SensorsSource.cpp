@@ -12,6 +12,16 @@ std::u16string SensorsSource::shortText(const std::string& name) const {
     return sensor != nullptr ? sensor->shortText() : u"-";
 }
 
+std::u16string SensorsSource::valueText(const std::string& name) const {
+    const Guidance::Sensor* sensor = m_sensors.findSensor(name);
+    return sensor != nullptr ? sensor->valueText() : u"-";
+}
+
+std::u16string SensorsSource::caption(const std::string& name) const {
+    const Guidance::Sensor* sensor = m_sensors.findSensor(name);
+    return sensor != nullptr ? sensor->caption() : std::u16string();
+}
+
 Guidance::SensorFrame SensorsSource::frame() const {
     Guidance::SensorFrame frame;
     frame.atlas = m_atlas;

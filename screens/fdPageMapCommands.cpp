@@ -130,15 +130,9 @@ void fdPageMap::buildMenu() {
         if (ui()->engine() != nullptr)
             ui()->engine()->hideToTray();
     });
-    m_menu->addItem({"map_menu_path_demo_on", "map_menu_path_demo_off"}, 0, [this](std::size_t i) {
-        MapNavigation* nav = m_services.navigation;
-        if (nav == nullptr)
-            return;
-        if (nav->demoRunning())
-            nav->stopDemo();
-        else
-            nav->startDemo();
-        m_menu->setState(i, nav->demoRunning() ? 1 : 0);
+    m_demoItem = m_menu->addItem({"map_menu_path_demo_on", "map_menu_path_demo_off"}, 0, [this](std::size_t) {
+        if (!stopDemo())
+            startDemo();
     });
     const bool sensorsShown = m_sensorsPanel != nullptr && m_sensorsPanel->visible();
     m_menu->addItem({"map_menu_sensors_hide", "map_menu_sensors_show"}, sensorsShown ? 0 : 1, [this](std::size_t i) {
@@ -272,12 +266,37 @@ void fdPageMap::playNavi(int priority, int sound) {
         m_services.sound->play(priority, {sound});
 }
 
+bool fdPageMap::startDemo() {
+    MapNavigation* nav = m_services.navigation;
+    if (nav == nullptr)
+        return false;
+    // Asked before the demo's own guidance starts.
+    const bool guiding = nav->guidanceActive();
+    const bool started = !nav->demoRunning() && nav->startDemo();
+    if (started) {
+        m_followGps = true;
+        showRotateButtons(false);
+        if (!guiding)
+            nav->startNavigation();
+    }
+    showDemoState();
+    return started;
+}
+
 bool fdPageMap::stopDemo() {
     MapNavigation* nav = m_services.navigation;
     if (nav == nullptr || !nav->demoRunning())
         return false;
     nav->stopDemo();
+    showDemoState();
     return true;
+}
+
+void fdPageMap::showDemoState() {
+    if (m_menu == nullptr || m_demoItem >= static_cast<std::size_t>(m_menu->count()))
+        return;
+    m_menu->setState(m_demoItem, m_services.navigation != nullptr && m_services.navigation->demoRunning() ? 1 : 0);
+    m_menu->refresh();
 }
 
 void fdPageMap::showMessage(const std::u16string& text) {
@@ -497,6 +516,9 @@ void fdPageMap::pathCommand(Ui::TemplateWindow& buttons, const std::string& chil
         startNavigation();
     }
     closePopup();
+    // A route point placed without a route (a start without a fix) changes
+    // no route line: the map is drawn anew so its flag shows.
+    atlas->requestRedraw();
     if (applyPending && nav != nullptr)
         nav->applyPendingRoute();
     if (showStatus) {

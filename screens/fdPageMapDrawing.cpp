@@ -11,6 +11,7 @@
 #include "render/MapCamera.h"
 #include "render/Pixels.h"
 #include "render/fdMapRenderer.h"
+#include "map/LevelFrame.h"
 #include "ui/fdInterface.h"
 
 #include <cmath>
@@ -62,6 +63,17 @@ void fdPageMap::drawBackground(SDL_Surface* surface, TempSurface&) {
         renderer->drawMap(surface, target, m_followGps, &overlay);
     } else {
         renderer->drawMap(surface, target, m_followGps, nullptr);
+    }
+
+    // The tapped point, where the route commands of its pop-up would put
+    // their route point; none when it could not be bound to a road.
+    if (m_tappedRoute.isSet() && m_services.camera != nullptr) {
+        const LevelPoint& at = m_tappedRoute.roadPoint;
+        const Map::Point global = Map::LevelFrame::of(*at.level).toGlobal({at.x, at.y});
+        xe::Point p;
+        const MapDrawing::CursorRecord* cursor = findCursor("point");
+        if (cursor != nullptr && cursor->image != nullptr && m_services.camera->mapToScreen(global, p))
+            Render::drawImageAt(Render::ImageAnchor{cursor->image, cursor->hotX, cursor->hotY}, p.x, p.y, surface);
     }
 
     if (m_lastCar.valid)

@@ -56,7 +56,8 @@ struct Navigation : MapNavigation {
 
 struct Sensors : MapSensorSource {
     std::map<std::string, std::u16string> values{{"dist_to_maneuver", u"1 km"}, {"time_to_maneuver", u"2 min"},
-                                                 {"speed", u"50"}, {"altitude", u"120 m"}};
+                                                 {"speed", u"50"}, {"altitude", u"120 m"},
+                                                 {"cur_street", u"Main Street"}, {"next_street", u"Mill Lane"}};
     bool hasSensor(const std::string& n) const override { return values.count(n) != 0; }
     std::u16string shortText(const std::string& n) const override { return values.at(n); }
 };
