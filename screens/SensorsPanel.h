@@ -51,6 +51,9 @@ private:
     std::array<std::string, 3> m_names;
     // "sensor3", "sensor2", "sensor1": the first name shows in "sensor3".
     std::array<Ui::fdStatic*, 3> m_labels{};
+    // "sensor3_caption" ...: the sensor's name above its value, where the
+    // design has room for it.
+    std::array<Ui::fdStatic*, 3> m_captions{};
 };
 
 } // namespace Screens

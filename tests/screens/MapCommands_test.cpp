@@ -60,6 +60,7 @@ struct Sensors : MapSensorSource {
                                                  {"cur_street", u"Main Street"}, {"next_street", u"Mill Lane"}};
     bool hasSensor(const std::string& n) const override { return values.count(n) != 0; }
     std::u16string shortText(const std::string& n) const override { return values.at(n); }
+    std::u16string caption(const std::string& n) const override { return u"[" + values.at(n) + u"]"; }
 };
 
 using Extra = std::function<void(fdPageMap::Services&)>;
@@ -244,6 +245,9 @@ TEST(MapCommands, SensorNamesFallBackToTheDefaultThree) {
         };
         EXPECT_EQ(label("sensor3"), r.sensors.values.at(names[0]));
         EXPECT_EQ(label("sensor1"), r.sensors.values.at(names[2]));
+        // Each value under its sensor's name.
+        EXPECT_EQ(label("sensor3_caption"), u"[" + r.sensors.values.at(names[0]) + u"]");
+        EXPECT_EQ(label("sensor2_caption"), u"[" + r.sensors.values.at(names[1]) + u"]");
     }
 }
 
