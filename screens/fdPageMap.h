@@ -81,6 +81,9 @@ private:
     std::vector<std::vector<std::uint32_t>> m_lists;
 };
 
+// The car marker is drawn at least this wide on each side of its axis.
+inline constexpr float MinCarHalfWidthPixels = 18.0f;
+
 // The geometry of the car marker: back centre B, tip F, notch N and the
 // back corners L and R of a car at P heading h (radians) with style width
 // w, front length a and notch n, in level units (k = 1 / level scale).

@@ -114,7 +114,9 @@ void fdPageMap::carStep(std::uint32_t now) {
     dangerPointsStep(fix);
     if (car != nullptr) {
         roadMarksStep(guidance);
-        warningsStep(guidance, warned);
+        // The open map menu lies where the warnings are: they wait.
+        if (m_menu == nullptr || !m_menu->isOpen())
+            warningsStep(guidance, warned);
     }
     indicatorsStep(guidance);
 }
@@ -128,7 +130,10 @@ void fdPageMap::streetLabelsStep() {
         auto* box = dynamic_cast<Ui::fdStatic*>(label);
         if (box == nullptr)
             continue;
-        const std::u16string text = m_services.sensors->valueText(sensor);
+        std::u16string text = m_services.sensors->valueText(sensor);
+        // The sensors' dash for "no value" is no street name.
+        if (text == u"-")
+            text.clear();
         if (box->text() != text) {
             box->setText(text);
             box->invalidate(0);
@@ -146,7 +151,7 @@ void fdPageMap::dangerPointsStep(const std::optional<CarFix>& fix) {
             if (nearest == nullptr || event.distanceDecimetres() < nearest->distanceDecimetres())
                 nearest = &event;
     }
-    if (nearest != nullptr && m_proximityWarn != nullptr)
+    if (nearest != nullptr && m_proximityWarn != nullptr && (m_menu == nullptr || !m_menu->isOpen()))
         m_proximityWarn->show(*nearest, poiIcon(Map::Proximity::poiTypeOf(nearest->point.kind(),
                                                                          nearest->point.speedLimit())));
     if (nearest == nullptr || !nearest->overSpeed()) {
