@@ -268,6 +268,8 @@ void fdPageMap::closePopup() {
     if (m_popup == nullptr)
         return;
     m_popup->setVisible(false);
+    if (m_editPoint != nullptr)
+        m_editPoint->setVisible(false);
     m_popup = nullptr;
     m_popupShownMs = 0;
     if (Ui::fdWindowBase* submenu = findChild("submenu"))

@@ -223,6 +223,10 @@ void fdPageMap::mapPointAction(Map::Point point) {
     showChild(m_editPoint, "del", m_tappedFind.waypoint >= 0);
     const bool empty = m_services.route == nullptr || m_services.route->path().points.empty();
     openPopup(empty ? m_pathStart : m_pathContinue);
+    // The point's own buttons (waypoint, information, coordinates) come up
+    // above the route buttons: the tap is the driver's only way to them.
+    if (m_editPoint != nullptr)
+        m_editPoint->setVisible(true);
 
     // The street labels: the address found there, and the bound road's
     // name (empty when unreadable).
@@ -231,6 +235,11 @@ void fdPageMap::mapPointAction(Map::Point point) {
         address = message("map_address") + u": " + first;
         if (const std::u16string& second = m_tappedFind.addressSecond(); !second.empty())
             address += u", " + second;
+    }
+    // A POI goes by its name; many have no address of their own.
+    if (m_tappedFind.kind == MapPointFind::Kind::Poi && !m_tappedFind.address.texts[0].empty()) {
+        const std::u16string& name = m_tappedFind.address.texts[0];
+        address = address.empty() ? name : name + u" \u00B7 " + address;
     }
     std::u16string street;
     if (m_tappedRoute.isSet()) {
