@@ -279,3 +279,52 @@ TEST(MapDrive, AQuickTapOnPlusOrMinusZoomsOneStep) {
         }
     }
 }
+
+// What shows together on the map page never overlaps, at the design's size
+// and at double size: the page as it drives, with a tapped point's pop-ups,
+// and with the map menu open.
+TEST(MapDrive, NothingThatShowsTogetherOverlapsAtBothSizes) {
+    const std::vector<std::vector<std::string>> together = {
+        {"top_bar", "submenu", "compas", "gps_indicator", "navi_indicator", "track_indicator", "monitoring",
+         "received_points", "bt3", "bt4", "scale_bg", "sensors", "maneuver", "poiwarn", "proximity", "rotate_camera"},
+        {"top_bar", "path_continue", "edit_point", "rotate_camera", "bt3", "bt4", "scale_bg", "sensors", "maneuver",
+         "poiwarn", "proximity"},
+        {"top_bar", "path_start", "edit_point", "rotate_camera", "bt3", "bt4", "scale_bg", "sensors"},
+        {"top_bar", "submenu", "menu", "rotate_camera", "bt3", "bt4", "scale_bg", "sensors"},
+    };
+    for (const bool big : {false, true}) {
+        const int k = big ? 2 : 1;
+        DesignEngine engine;
+        engine.big = big;
+        Ui::KeyboardLayouts layouts;
+        const std::string data = MIREL_DATA_DIR;
+        std::string text = TestSupport::readAll(data + "/skin/design800x480.xml");
+        if (big)
+            text.replace(text.find("big=\"0\""), 7, "big=\"1\"");
+        ASSERT_TRUE(Ui::readTheme(text, true, FileSystem::toWide(data + "/skin/kb_layouts.xml"), engine.description,
+                                  layouts));
+        TestSupport::CaptureLogger quiet;
+        Ui::fdInterface ui(&engine, nullptr);
+        Core::Config config;
+        fdPageMap::Services s;
+        s.config = config.root();
+        auto* page = new fdPageMap(&ui, s);
+        page->setRect(0, 0, static_cast<std::uint16_t>(800 * k), static_cast<std::uint16_t>(480 * k));
+        ASSERT_TRUE(Ui::buildPage(*page, engine.description));
+        for (const auto& names : together) {
+            for (std::size_t i = 0; i < names.size(); ++i)
+                for (std::size_t j = i + 1; j < names.size(); ++j) {
+                    const Ui::fdWindowBase* a = page->findChild(names[i]);
+                    const Ui::fdWindowBase* b = page->findChild(names[j]);
+                    ASSERT_NE(a, nullptr) << names[i];
+                    ASSERT_NE(b, nullptr) << names[j];
+                    const Ui::WindowRect ra = a->rect(), rb = b->rect();
+                    const bool apart = ra.x + ra.w <= rb.x || rb.x + rb.w <= ra.x || ra.y + ra.h <= rb.y ||
+                                       rb.y + rb.h <= ra.y;
+                    EXPECT_TRUE(apart) << names[i] << " and " << names[j] << (big ? " doubled" : "");
+                    EXPECT_LE(ra.x + ra.w, 800 * k) << names[i];
+                    EXPECT_LE(ra.y + ra.h, 480 * k) << names[i];
+                }
+        }
+    }
+}
