@@ -11,6 +11,7 @@
 #include "core/Config.h"
 #include "core/FileSystem.h"
 #include "core/ResourcesPool.h"
+#include "core/TempSurface.h"
 #include "core/VirtualFs.h"
 #include "core/Text.h"
 #include "guidance/KVMapEventsHandler.h"
@@ -327,4 +328,34 @@ TEST(MapDrive, NothingThatShowsTogetherOverlapsAtBothSizes) {
                 }
         }
     }
+}
+
+// Without a fix "To" only places the route's start: the tapped point's
+// cursor shows where, and the map is drawn anew so the start's flag shows.
+TEST(MapDrive, TheTappedPointShowsAndAStartWithoutAFixRedrawsTheMap) {
+    Drive d;
+    ASSERT_TRUE(Ui::loadCursors(d.engine.description, d.ui));
+    d.route.path().clear();
+    d.camera.setCentre(townPoint(-300, 0));
+    d.camera.setupForLevel(Map::LevelFrame{});
+    d.page->mapPointAction(townPoint(-300, 0));
+    ASSERT_TRUE(d.page->tappedRoutePoint().isSet());
+    const LevelPoint& at = d.page->tappedRoutePoint().roadPoint;
+    xe::Point p;
+    ASSERT_TRUE(d.camera.mapToScreen(Map::LevelFrame::of(*at.level).toGlobal({at.x, at.y}), p));
+    SDL_Surface* s = SDL_CreateRGBSurface(SDL_SWSURFACE, 800, 480, 32, 0xFF0000, 0xFF00, 0xFF, 0);
+    SDL_FillRect(s, nullptr, 0xFFFFFF);
+    TempSurface clip(32, 0, 0, 0, 0);
+    d.page->drawBackground(s, clip);
+    int red = 0; // the cursor's ring
+    for (int y = std::max(0, p.y - 16); y < std::min(480, p.y + 16); ++y)
+        for (int x = std::max(0, p.x - 16); x < std::min(800, p.x + 16); ++x)
+            red += UiTest::rgbAt(s, x, y) == 0xEF5350u;
+    SDL_FreeSurface(s);
+    EXPECT_GT(red, 50);
+
+    d.atlas->view().takeRedrawRequest();
+    dynamic_cast<Ui::TemplateWindow*>(d.page->findChild("path_start"))->childClicked("tiny_to");
+    EXPECT_EQ(d.route.path().points.size(), 1u);
+    EXPECT_NE(d.atlas->view().redrawRequest(), Map::AtlasViewFields::NoRedraw);
 }
