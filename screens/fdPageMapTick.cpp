@@ -179,7 +179,7 @@ void fdPageMap::warningsStep(const GuidanceState& guidance, const std::optional<
         if (guidance.outOfPath)
             m_maneuverWarn->showOffRoute(guidance.approachMetres);
         else if (guidance.maneuverKnown)
-            m_maneuverWarn->show(guidance.maneuverType, guidance.maneuverMetres);
+            m_maneuverWarn->show(guidance.maneuverType, guidance.maneuverMetres, guidance.roundaboutExit);
     }
     // Only an incoming object (warnedObject) counts, and only while the car
     // follows the route.

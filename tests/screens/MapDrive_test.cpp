@@ -219,7 +219,7 @@ TEST(MapDrive, ARouteChangeOrAnotherPageEndsTheDemo) {
 TEST(MapDrive, StreetLabelsWarningsAndTheCafeInTime) {
     Drive d;
     d.chooseDemo();
-    bool streets = false, arrow = false, cafe = false;
+    bool streets = false, arrow = false, exit = false, cafe = false;
     for (int i = 0; i < 2400 && d.navigation->demoRunning(); ++i) {
         d.tick();
         Guidance::RouteSimulator& demo = *d.navigation->demo();
@@ -227,6 +227,10 @@ TEST(MapDrive, StreetLabelsWarningsAndTheCafeInTime) {
             streets = true;
         if (d.page->maneuverWarn()->visible() && !d.text("rotate_textbox").empty())
             arrow = true;
+        // Entering from the west, the road east is the roundabout's second
+        // exit (traffic turns anticlockwise).
+        if (d.page->maneuverWarn()->visible() && d.text("rotate_exit") == u"2")
+            exit = true;
         // The cafe shows once it counts as incoming, not as soon as the
         // scan found it.
         if (d.page->poiWarn()->visible()) {
@@ -238,6 +242,7 @@ TEST(MapDrive, StreetLabelsWarningsAndTheCafeInTime) {
     }
     EXPECT_TRUE(streets);
     EXPECT_TRUE(arrow);
+    EXPECT_TRUE(exit);
     EXPECT_TRUE(cafe);
 
     // A tap shows its street while its pop-up is open, then the next street
