@@ -317,6 +317,15 @@ TEST(MapDrive, NothingThatShowsTogetherOverlapsAtBothSizes) {
         auto* page = new fdPageMap(&ui, s);
         page->setRect(0, 0, static_cast<std::uint16_t>(800 * k), static_cast<std::uint16_t>(480 * k));
         ASSERT_TRUE(Ui::buildPage(*page, engine.description));
+        // The map data's credit line lies below the main menu's tiles.
+        auto* menu = new Ui::fdPage(&ui, "menuMain", nullptr);
+        menu->setRect(0, 0, static_cast<std::uint16_t>(800 * k), static_cast<std::uint16_t>(480 * k));
+        ASSERT_TRUE(Ui::buildPage(*menu, engine.description));
+        const Ui::fdWindowBase* credit = menu->findChild("copyright");
+        ASSERT_NE(credit, nullptr);
+        for (const char* tile : {"btnSetup", "info", "close", "l_btnSetup", "l_info", "l_close"})
+            EXPECT_LE(menu->findChild(tile)->rect().y + menu->findChild(tile)->rect().h, credit->rect().y) << tile;
+        EXPECT_LE(credit->rect().y + credit->rect().h, 480 * k);
         for (const auto& names : together) {
             for (std::size_t i = 0; i < names.size(); ++i)
                 for (std::size_t j = i + 1; j < names.size(); ++j) {
