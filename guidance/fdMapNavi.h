@@ -112,6 +112,8 @@ public:
     void onPosition(const Positioning::CarState& car, float speedMs);
     void resetManeuverState();
     void setMaxDistFromPath(std::uint32_t metres);
+    // The distance from the route beyond which the route is rebuilt.
+    std::uint32_t maxDistFromPath() const { return m_maxDistFromPath0; }
     // The manoeuvres the next phrase speaks, with their distances.
     void maneuversToAnnounce(std::vector<ManeuverEntry>& out) const;
     // Schedules a warning shortly after a passed manoeuvre when the next one
@@ -122,6 +124,8 @@ public:
     bool outOfPath() const { return m_outOfPath; }
     bool maneuverKnown() const { return m_maneuverKnown; }
     std::uint32_t maneuverType() const { return m_maneuverType; }
+    // Where the next manoeuvre lies (valid while maneuverKnown).
+    const PathPosition& maneuverPosition() const { return m_maneuverPosition; }
     // Metres left to the manoeuvre itself (its aux length not counted).
     std::uint32_t remainingDistance() const;
     std::uint32_t distToFinish() const { return m_distToFinish; }

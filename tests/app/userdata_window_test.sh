@@ -68,7 +68,7 @@ tap 32 31
 # chooser, whose "OK" without a choice gives the default type.
 tap 400 240
 shot popup
-tap 244 348
+tap 256 324
 shot types
 tap 364 444
 shot editor
@@ -93,7 +93,7 @@ tap 32 31
 # message's "OK" close its buttons. The waypoint stays drawn where it was
 # made.
 tap 600 150
-tap 555 347
+tap 544 324
 tap 400 322
 shot drawn
 moved=$(differing map 160x100+320+180 drawn 160x100+320+180)
@@ -117,7 +117,7 @@ tap 764 78
 # A start point for the route ("From"), then the favourite "Home" bound to
 # the waypoint through the type and waypoint choosers; "Drive here", "To".
 tap 200 300
-tap 296 420
+tap 296 388
 key v
 shot favourites
 tap 140 172
@@ -133,7 +133,7 @@ shot favourite
 grep -c "Route computed" "$work/log.txt" >"$work/routes_before" || true
 tap 140 232 1.5
 shot drive
-tap 192 420 2
+tap 192 388 2
 shot route
 before=$(cat "$work/routes_before")
 after=$(grep -c "Route computed" "$work/log.txt" || true)
