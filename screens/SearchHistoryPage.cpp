@@ -12,6 +12,8 @@
 
 #include <array>
 
+#include <SDL/SDL_keysym.h>
+
 namespace Screens {
 
 void SearchHistoryPage::HistoryListBase::refresh() {
@@ -150,6 +152,10 @@ void SearchHistoryPage::childClicked(const std::string& name) {
 }
 
 bool SearchHistoryPage::keyDown(int key) {
+    if (key == SDLK_ESCAPE) {
+        childClicked("back");
+        return true;
+    }
     return Ui::ListPage::pagingKey(*this, m_model.get(), m_bindings, key);
 }
 

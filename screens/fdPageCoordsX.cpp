@@ -9,6 +9,8 @@
 #include "ui/fdInterface.h"
 #include "ui/fdLabel.h"
 
+#include <SDL/SDL_keysym.h>
+
 #include <cmath>
 
 namespace Screens {
@@ -109,6 +111,12 @@ void CoordsPageBase::childClicked(const std::string& name) {
     }
     refreshLabels();
     invalidate(0);
+}
+
+bool CoordsPageBase::keyDown(int key) {
+    if (key != SDLK_ESCAPE) return false;
+    childClicked("back");
+    return true;
 }
 
 fdPageCoordsX::fdPageCoordsX(Ui::fdInterface* ui, const Core::MessageTable* messages)

@@ -32,6 +32,8 @@ class CoordsPageBase : public Ui::fdPage {
 
     void onShow() override;
     void childClicked(const std::string& name) override;
+    // Escape leaves the page as "back" does.
+    bool keyDown(int key) override;
 
     // Degrees, negative south and west; nothing when out of range.
     virtual std::optional<Map::GeoPoint> position() const = 0;

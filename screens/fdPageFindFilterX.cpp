@@ -13,6 +13,8 @@
 #include <algorithm>
 #include <array>
 
+#include <SDL/SDL_keysym.h>
+
 namespace Screens {
 
 namespace {
@@ -235,6 +237,12 @@ void fdPageFindFilterX::childClicked(const std::string& name) {
     } else if (name == "city") {
         pickLevel(4);
     }
+}
+
+bool fdPageFindFilterX::keyDown(int key) {
+    if (key != SDLK_ESCAPE) return false;
+    childClicked("back");
+    return true;
 }
 
 } // namespace Screens

@@ -42,6 +42,8 @@ class fdPageFindFilterX final : public Ui::fdPage, public Map::AtlasListener {
 
     void onShow() override;
     void childClicked(const std::string& name) override;
+    // Escape leaves the page as "back" does.
+    bool keyDown(int key) override;
     void onAtlasChanged() override;
 
     // The newest filter of the history, level 0 without one.

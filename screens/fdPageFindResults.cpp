@@ -10,6 +10,8 @@
 
 #include <algorithm>
 
+#include <SDL/SDL_keysym.h>
+
 namespace Screens {
 
 namespace {
@@ -122,6 +124,10 @@ void fdPageFindResults::childClicked(const std::string& name) {
 }
 
 bool fdPageFindResults::keyDown(int key) {
+    if (key == SDLK_ESCAPE) {
+        childClicked("back");
+        return true;
+    }
     Ui::ListPage::pagingKey(*this, m_results.get(), m_bindings, key, true);
     updatePosition();
     return true;

@@ -14,6 +14,8 @@
 #include "ui/fdStatic.h"
 #include "userdata/CategorizedWayPointsProvider.h"
 
+#include <SDL/SDL_keysym.h>
+
 namespace Screens {
 
 fdPagePOIInfoX::fdPagePOIInfoX(Ui::fdInterface* ui, const Core::MessageTable* messages, Render::RenderStyles* styles)
@@ -165,6 +167,12 @@ void fdPagePOIInfoX::childClicked(const std::string& name) {
         if (!hasObject) return;
         showOnMapPage(ui(), m_point, true);
     }
+}
+
+bool fdPagePOIInfoX::keyDown(int key) {
+    if (key != SDLK_ESCAPE) return false;
+    childClicked("back");
+    return true;
 }
 
 } // namespace Screens

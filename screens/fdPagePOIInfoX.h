@@ -47,6 +47,8 @@ class fdPagePOIInfoX final : public Ui::fdPage {
 
     void afterBuild() override;
     void childClicked(const std::string& name) override;
+    // Escape leaves the page as "back" does.
+    bool keyDown(int key) override;
 
     void fillMapObject(const MapObject& object);
     void fillWaypoint(Map::CategorizedWayPointsProvider& provider, std::size_t index);

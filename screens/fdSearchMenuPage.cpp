@@ -6,6 +6,8 @@
 #include "search/Engine.h"
 #include "ui/fdInterface.h"
 
+#include <SDL/SDL_keysym.h>
+
 namespace Screens {
 
 fdSearchMenuPage::fdSearchMenuPage(Ui::fdInterface* ui, std::string designName, SearchServices services)
@@ -94,6 +96,12 @@ void fdSearchMenuPage::childClicked(const std::string& name) {
     } else if (name == "streets") {
         startNameSearch(TextSearch::StreetsKind, "find_street", false);
     }
+}
+
+bool fdSearchMenuPage::keyDown(int key) {
+    if (key != SDLK_ESCAPE) return false;
+    childClicked("back");
+    return true;
 }
 
 } // namespace Screens

@@ -16,6 +16,8 @@ class fdSearchMenuPage final : public Ui::fdPage {
     fdSearchMenuPage(Ui::fdInterface* ui, std::string designName, SearchServices services);
 
     void childClicked(const std::string& name) override;
+    // Escape leaves the page as "back" does.
+    bool keyDown(int key) override;
 
     // Every POI type but houses: what the type chooser offers checked.
     static std::vector<std::uint16_t> allPoiTypes();
