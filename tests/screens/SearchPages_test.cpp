@@ -121,16 +121,20 @@ struct Rig {
     }
     std::string active() const { return ui.activePage() ? ui.activePage()->name() : ""; }
 
+    // SDL's timers run the interface's redraw timer (a blinking caret).
+    UiTest::SdlScreen sdl;
     TestSupport::CaptureLogger quiet{Log::Critical};
+    // The atlas outlives the pages (the filter page leaves its listeners
+    // when it goes).
+    Core::Config config;
+    Core::ResourcesPool pool{10};
+    TestSupport::TempDir home;
+    std::unique_ptr<Map::KVAtlas> atlas;
     DesignEngine engine;
     Ui::fdInterface ui{&engine, nullptr};
     Ui::KeyboardLayouts layouts;
     Messages messages;
-    Core::Config config;
     Ui::ButtonBindings bindings{config.root()};
-    Core::ResourcesPool pool{10};
-    TestSupport::TempDir home;
-    std::unique_ptr<Map::KVAtlas> atlas;
     TextSearch::Engine* search = nullptr;
     std::optional<Map::Point> car;
     fdSearchMenuPage* menu;
