@@ -2,7 +2,9 @@
 # The coordinate pages in a real window on Monaco, by taps only: main menu,
 # "Search", "Coordinates", 43°43'54"N 7°25'28"E on the page's digit keys,
 # "OK": the map page opens on the harbour. The decimal page ("Decimal")
-# takes 43.7317 7.4244 the same way, and a latitude of 95 is refused.
+# takes 43.7317 7.4244 the same way. A route between two typed places
+# ("To" on the map's pop-up twice), then a tap on the street label, opens
+# the route's street list; a tap on a street shows the map again.
 # Usage: coords_window_test.sh PROGRAM [SCREENSHOT-FOLDER]
 set -euo pipefail
 program=$1
@@ -108,5 +110,31 @@ shot decimal_map
 [ "$(convert "$work/decimal_map.png" -format %k info:)" -gt 50 ] || fail "the map page did not open"
 # Both entries lead to the same place: the two maps match.
 [ "$(differing dms_map 560x300+120+90 decimal_map 560x300+120+90)" -lt 40000 ] || fail "the two entries show different places"
+stop
+
+# A route by two typed places: the harbour, then the casino; then the
+# route's street list from the street label.
+start
+tap 400 170
+tap 495 374
+tap 242 111; digits 43; tap 480 111; digits 43; tap 690 111; digits 54
+tap 242 191; digits 7; tap 480 191; digits 25; tap 690 191; digits 28
+tap 736 31
+tap 400 420            # "To" on the pop-up: the route's first point
+tap 36 32              # the map's menu ...
+tap 130 298            # ... its last row: the main menu
+tap 400 170
+tap 495 374            # the page keeps the harbour: type over it
+tap 480 111; digits 44; tap 690 111; digits 21
+tap 690 191; digits 39
+tap 736 31
+tap 192 420            # "To" again: the route to the casino
+shot route
+tap 364 51             # the street label
+shot streets
+[ "$(differing route 800x480+0+0 streets 800x480+0+0)" -gt 50000 ] || fail "the street label did not open the street list"
+tap 300 100            # the first street
+shot street_map
+[ "$(differing streets 800x480+0+0 street_map 800x480+0+0)" -gt 50000 ] || fail "the street did not lead to the map"
 stop
 echo "PASS"
