@@ -293,6 +293,8 @@ void fdInterface::shutdown() {
         m_children.pop_back();
         delete page;
     }
+    // Windows a page handed over while it went (its keyboard) go too.
+    applyPendingChanges();
 }
 
 void fdInterface::logMissingOnce(const std::string& text) {
