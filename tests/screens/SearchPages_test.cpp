@@ -395,6 +395,14 @@ TEST(SearchPages, FilterLevelsChainHistoryAndClear) {
     r.history->childClicked("back");
     EXPECT_EQ(r.active(), "menuFilter");
     EXPECT_EQ(r.search->history().filterRing().size(), entries);
+    // Deleting the newest there and leaving puts the opened filter back.
+    r.filter->childClicked("history");
+    r.history->childClicked("button_delete");
+    EXPECT_EQ(r.search->history().filterRing().size(), entries - 1);
+    r.history->childClicked("back");
+    EXPECT_EQ(r.search->history().filterRing().size(), entries);
+    EXPECT_EQ(r.filter->currentFilter().level, 2u);
+    EXPECT_EQ(textOf(r.filter, "region_label"), u"Westshire");
     // An older filter chosen there becomes the newest and empties the chain.
     r.filter->childClicked("history");
     r.tapRow(r.history, 2);
