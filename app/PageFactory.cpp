@@ -221,6 +221,7 @@ void PageFactory::createPage(const Row& row) {
         // No fix source: the engine keeps the track manager listening.
         services.car = e.m_carSource.get();
         services.navigation = e.m_navigation.get();
+        services.monitoring = e.m_monitoring.get();
         if (e.m_sensors) {
             e.m_sensorSource = std::make_unique<Screens::SensorsSource>(*e.m_sensors, e.m_navigation.get(),
                                                                          e.m_atlas.get(), e.m_mapRenderer.get());
