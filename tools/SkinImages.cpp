@@ -296,6 +296,8 @@ std::vector<std::string> writeSkinImages(const std::filesystem::path& dataFolder
         {"skin/anim1.bmp", dots(1)},
         {"skin/anim2.bmp", dots(2)},
         // Search pages.
+        {"skin/ic_up.bmp", icon(48, path({{10, 30}, {24, 16}, {38, 30}}, 3, false))},
+        {"skin/ic_down.bmp", icon(48, path({{10, 18}, {24, 32}, {38, 18}}, 3, false))},
 
         // Track, waypoint, chooser and favourite pages.
 
