@@ -6,6 +6,7 @@
 #include "screens/OnlineFriendOptionsPage.h"
 #include "screens/OnlineFriendsListPage.h"
 #include "screens/PointReceiversListPage.h"
+#include "screens/ServicesPropPage.h"
 #include "ui/Messages.h"
 #include "ui/fdInterface.h"
 
@@ -17,7 +18,10 @@ namespace engine {
 bool createOnlinePage(fdEngine& engine, const std::string& designName) {
     Ui::fdInterface* ui = engine.ui();
     Monitoring::System* service = engine.monitoring();
-    if (designName == "monitoring_prop") {
+    if (designName == "services_prop") {
+        new Screens::ServicesPropPage(ui, engine.configRoot(), *engine.messages(), service, engine.keyboardLayouts(),
+                                      [&engine](bool on) { engine.setOnlineAutoDisable(on); });
+    } else if (designName == "monitoring_prop") {
         new Screens::OnlineFriendsListPage(ui, *engine.messages(), service, engine.bindings());
     } else if (designName == "monitoring_friend_edit") {
         new Screens::OnlineFriendOptionsPage(ui, *engine.messages(), service, engine.positioning());

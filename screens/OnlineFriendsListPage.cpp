@@ -3,6 +3,7 @@
 #include "core/ValueFormat.h"
 #include "screens/OnlineFriendOptionsPage.h"
 #include "screens/detail/OnlineLists.h"
+#include "ui/ListPage.h"
 #include "ui/fdButtonX.h"
 #include "ui/fdInterface.h"
 #include "ui/fdList.h"
@@ -148,7 +149,7 @@ void OnlineFriendsListPage::update(bool showing) {
     }
     if (m_model != nullptr)
         m_model->reload();
-    detail::updateScrollButtons(*this, m_model.get());
+    Ui::ListPage::updateUpDownButtons(*this, m_model.get());
     invalidate(1);
 }
 
@@ -232,7 +233,7 @@ bool OnlineFriendsListPage::keyDown(int key) {
         return true;
     }
     if (m_listMode == 1 && detail::scrollByKey(m_bindings, key, m_model.get())) {
-        detail::updateScrollButtons(*this, m_model.get());
+        Ui::ListPage::updateUpDownButtons(*this, m_model.get());
         return true;
     }
     return false;
@@ -246,9 +247,12 @@ void OnlineFriendsListPage::childClicked(const std::string& name) {
             else
                 m_model->scrollDown();
         }
-        detail::updateScrollButtons(*this, m_model.get());
+        Ui::ListPage::updateUpDownButtons(*this, m_model.get());
     } else if (name == "enable_check") {
         enableCommand();
+    } else if (name == "button2") {
+        // Offered while there is no connection: the account may be wrong.
+        ui()->goToPageByName("services_prop");
     } else if (name == "list") {
         if (m_model != nullptr)
             m_model->activateSelected();

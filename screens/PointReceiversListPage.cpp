@@ -1,6 +1,7 @@
 #include "screens/PointReceiversListPage.h"
 
 #include "screens/detail/OnlineLists.h"
+#include "ui/ListPage.h"
 #include "ui/fdButtonX.h"
 #include "ui/fdInterface.h"
 #include "ui/fdList.h"
@@ -101,7 +102,7 @@ void PointReceiversListPage::afterBuild() {
 void PointReceiversListPage::refresh() {
     if (m_model != nullptr)
         m_model->reload();
-    detail::updateScrollButtons(*this, m_model.get());
+    Ui::ListPage::updateUpDownButtons(*this, m_model.get());
     invalidate(1);
 }
 
@@ -121,11 +122,7 @@ bool PointReceiversListPage::keyDown(int key) {
         childClicked("back");
         return true;
     }
-    if (detail::scrollByKey(m_bindings, key, m_model.get())) {
-        detail::updateScrollButtons(*this, m_model.get());
-        return true;
-    }
-    return false;
+    return Ui::ListPage::pagingKey(*this, m_model.get(), m_bindings, key);
 }
 
 void PointReceiversListPage::childClicked(const std::string& name) {
@@ -136,7 +133,7 @@ void PointReceiversListPage::childClicked(const std::string& name) {
             else
                 m_model->scrollDown();
         }
-        detail::updateScrollButtons(*this, m_model.get());
+        Ui::ListPage::updateUpDownButtons(*this, m_model.get());
     } else if (name == "button_ok") {
         if (m_service == nullptr || m_model == nullptr || m_model->selection().empty())
             return;

@@ -33,13 +33,6 @@ void replaceFriends(FriendEntries& held, FriendEntries fresh, Ui::List& model) {
     model.refresh();
 }
 
-void updateScrollButtons(Ui::fdWindowBase& page, const Ui::List* model) {
-    if (Ui::fdWindowBase* up = page.findChild("up"))
-        up->setEnabled(model != nullptr && model->canScrollUp());
-    if (Ui::fdWindowBase* down = page.findChild("down"))
-        down->setEnabled(model != nullptr && model->canScrollDown());
-}
-
 bool scrollByKey(const Ui::ButtonBindings* bindings, int key, Ui::List* model) {
     if (bindings == nullptr)
         return false;

@@ -26,9 +26,6 @@ FriendEntries sortedFriends(const Monitoring::System* service);
 // is unchanged, otherwise the list goes back to the top.
 void replaceFriends(FriendEntries& held, FriendEntries fresh, Ui::List& model);
 
-// "up" and "down" of the page enabled when the list can scroll that way.
-void updateScrollButtons(Ui::fdWindowBase& page, const Ui::List* model);
-
 // The page's list keys: bound up / down scroll the model one row. True when
 // the key was one of them.
 bool scrollByKey(const Ui::ButtonBindings* bindings, int key, Ui::List* model);

@@ -92,6 +92,25 @@ done
 echo "friend's track: $found red pixels"
 [ "$found" -gt 150 ] || fail "the friend's track is not on the map"
 grep -q "Online service connected" "$work/log.txt" || fail "no login"
+
+# The online pages by taps: the "Online" indicator opens the friends page,
+# Ann's row her options; back, the service switched off shows the account
+# button, which opens the account page; a tap on the name box types.
+tap_and_shot() {
+  xdotool mousemove --window "$window" "$1" "$2" click 1
+  sleep 1
+  shot "$3"
+  local changed
+  changed=$(differing "$4" 800x480+0+0 "$3" 800x480+0+0)
+  echo "$3: $changed pixels differ from $4"
+  [ "$changed" -gt 5000 ] || fail "the tap at $1,$2 did not open $3"
+}
+tap_and_shot 728 110 online_friends online_friend
+tap_and_shot 400 172 online_friend_options online_friends
+tap_and_shot 32 32 online_friends_back online_friend_options
+tap_and_shot 196 104 online_friends_off online_friends_back
+tap_and_shot 196 176 online_account online_friends_off
+tap_and_shot 516 108 online_account_typing online_account
 quit_promptly friends
 stop_server
 

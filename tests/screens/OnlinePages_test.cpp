@@ -7,6 +7,7 @@
 #include "screens/OnlineFriendOptionsPage.h"
 #include "screens/OnlineFriendsListPage.h"
 #include "screens/PointReceiversListPage.h"
+#include "screens/ServicesPropPage.h"
 #include "screens/fdPageMap.h"
 
 #include "core/Config.h"
@@ -115,21 +116,23 @@ struct Rig {
     explicit Rig(std::vector<HttpServer::Reply> script)
         : server(std::move(script)),
           service(nullptr, Network::WinInet::create(), Core::utf8ToWide(server.url("/POST.php")), true, 10, clock) {
-        Ui::KeyboardLayouts layouts;
         const std::string data = MIREL_DATA_DIR;
         EXPECT_TRUE(Ui::readTheme(TestSupport::readAll(data + "/skin/design800x480.xml"), true,
                                   FileSystem::toWide(data + "/skin/kb_layouts.xml"), engine.description, layouts));
         // Three distinct plural forms, so that the rule's choice shows.
         messages.loadText("<messages><message name=\"points_1\" text=\"pt\"/><message name=\"points_2\" "
-                          "text=\"pts\"/><message name=\"points_5\" text=\"pnts\"/></messages>");
+                          "text=\"pts\"/><message name=\"points_5\" text=\"pnts\"/><message name=\"minute\" "
+                          "text=\"min\"/><message name=\"second\" text=\"s\"/></messages>");
         service.addListener(&events);
         service.setLogin(u"ann", u"pw");
         new Ui::fdPage(&ui, "menuMain", nullptr);
         friends = new OnlineFriendsListPage(&ui, messages, &service);
         options = new OnlineFriendOptionsPage(&ui, messages, &service);
         receivers = new PointReceiversListPage(&ui, &service);
+        account = new ServicesPropPage(&ui, config.root(), messages, &service, &layouts,
+                                       [this](bool on) { autoDisable = on; });
         for (Ui::fdPage* page : {static_cast<Ui::fdPage*>(friends), static_cast<Ui::fdPage*>(options),
-                                 static_cast<Ui::fdPage*>(receivers)}) {
+                                 static_cast<Ui::fdPage*>(receivers), static_cast<Ui::fdPage*>(account)}) {
             page->setRect(0, 0, 800, 480);
             EXPECT_TRUE(Ui::buildPage(*page, engine.description));
         }
@@ -155,6 +158,18 @@ struct Rig {
         EXPECT_TRUE(service.getFriend(token, f));
         return f;
     }
+    // Taps the on-screen keys that type the text.
+    void type(const std::u16string& text) {
+        for (char16_t c : text) {
+            bool typed = false;
+            for (const auto& key : account->keyboard()->keys())
+                if (!typed && key.caption == std::u16string(1, c) && key.widget != nullptr) {
+                    key.widget->clicked();
+                    typed = true;
+                }
+            ASSERT_TRUE(typed) << static_cast<int>(c);
+        }
+    }
     std::string body(std::size_t i) const {
         const std::string request = server.requests().at(i);
         return request.substr(request.find("\r\n\r\n") + 4);
@@ -167,7 +182,11 @@ struct Rig {
     Monitoring::System service;
     DesignEngine engine;
     Ui::fdInterface ui{&engine, nullptr};
+    Ui::KeyboardLayouts layouts;
+    Core::Config config;
     Messages messages;
+    ServicesPropPage* account = nullptr;
+    bool autoDisable = true;
     OnlineFriendsListPage* friends = nullptr;
     OnlineFriendOptionsPage* options = nullptr;
     PointReceiversListPage* receivers = nullptr;
@@ -344,4 +363,66 @@ TEST(OnlinePages, MapPageShowsIndicatorsAndDrawsShownFriendsInTheirColour) {
     r.service.stop();
     map->tick(1700);
     EXPECT_FALSE(map->findChild("monitoring")->visible());
+}
+
+TEST(OnlinePages, AccountPageLogsInAndStoresTheOptions) {
+    Rig r({{200, "<mcr token=\"s1\"/>"}});
+    r.config.root()->set("online_user", std::string("old"));
+    r.config.root()->set("online_password", std::string("secret"));
+    r.config.root()->set("online_refresh_period", 50); // not offered: shown as the first period
+    r.ui.goToPage(r.account);
+    EXPECT_EQ(r.account->nameBox().text(), u"old");
+    EXPECT_EQ(r.text(r.account, "refresh_period"), u"10 s");
+
+    // Typing a new password and leaving with "back" changes nothing.
+    r.account->childClicked("password_box");
+    ASSERT_NE(r.account->keyboard(), nullptr);
+    EXPECT_FALSE(r.shown(r.account, "refresh_period_next"));
+    r.type(u"xy");
+    EXPECT_EQ(r.account->passwordBox().text(), u"secretxy");
+    r.account->childClicked("back");
+    EXPECT_EQ(r.account->editMode(), 0);
+    EXPECT_EQ(r.account->passwordBox().text(), u"secret");
+    EXPECT_EQ(r.ui.activePage(), r.account);
+    EXPECT_TRUE(r.shown(r.account, "refresh_period_next"));
+
+    // Name, Tab to the password, Enter: the service logs in with them.
+    r.account->childClicked("name_box");
+    for (int i = 0; i < 3; ++i)
+        r.account->keyboard()->childClicked(std::to_string(
+            std::find_if(r.account->keyboard()->keys().begin(), r.account->keyboard()->keys().end(),
+                         [](const auto& key) { return key.caption == u"[bsp]"; }) -
+            r.account->keyboard()->keys().begin()));
+    r.type(u"bo");
+    r.account->keyDown(SDLK_TAB);
+    EXPECT_EQ(r.account->editMode(), 2);
+    r.type(u"p");
+    r.account->keyDown(SDLK_RETURN);
+    EXPECT_EQ(r.account->editMode(), 0);
+    EXPECT_EQ(r.account->keyboard(), nullptr);
+    EXPECT_EQ(r.config.root()->value("online_user", std::string()), "bo");
+    EXPECT_EQ(r.config.root()->value("online_password", std::string()), "secretp");
+    r.service.start();
+    ASSERT_TRUE(r.events.waitFor("connected"));
+    EXPECT_EQ(r.body(0), "<mct user=\"bo\" password=\"secretp\" />");
+
+    // The period wraps both ways; "ok" applies and stores the options.
+    r.account->childClicked("refresh_period_prev");
+    EXPECT_EQ(r.text(r.account, "refresh_period"), u"10 min");
+    r.account->childClicked("refresh_period_next");
+    r.account->childClicked("refresh_period_next");
+    r.account->childClicked("refresh_period_next");
+    EXPECT_EQ(r.text(r.account, "refresh_period"), u"30 s");
+    r.account->childClicked("refresh_period_prev");
+    r.account->childClicked("refresh_period_prev");
+    r.account->childClicked("refresh_period_prev");
+    dynamic_cast<Ui::fdCheckedButton*>(r.account->findChild("auto_disable_check"))->toggle();
+    r.account->childClicked("ok");
+    EXPECT_NE(r.ui.activePage(), r.account);
+    EXPECT_EQ(r.service.trackPeriod(), 600u);
+    EXPECT_EQ(r.service.friendInfoPeriod(), 1200u);
+    EXPECT_FALSE(r.autoDisable);
+    EXPECT_EQ(r.config.root()->value("online_refresh_period", 0), 600);
+    EXPECT_FALSE(r.config.root()->value("online_auto_disable", true));
+    EXPECT_TRUE(r.config.root()->value("online_auto_connect", false));
 }
