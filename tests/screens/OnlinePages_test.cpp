@@ -142,9 +142,9 @@ struct Rig {
         service.stop();
         service.removeListener(&events);
     }
-    void connect() {
+    void connect(const std::string& last = "tracks") {
         service.start();
-        ASSERT_TRUE(events.waitFor("tracks"));
+        ASSERT_TRUE(events.waitFor(last));
     }
     template <class T = Ui::fdStatic> T* row(Ui::fdPage* page, std::size_t i, const char* child) {
         return dynamic_cast<T*>(dynamic_cast<Ui::fdList*>(page->findChild("list"))->rowWidget(i)->findChild(child));
@@ -425,4 +425,33 @@ TEST(OnlinePages, AccountPageLogsInAndStoresTheOptions) {
     EXPECT_EQ(r.config.root()->value("online_refresh_period", 0), 600);
     EXPECT_FALSE(r.config.root()->value("online_auto_disable", true));
     EXPECT_TRUE(r.config.root()->value("online_auto_connect", false));
+}
+
+TEST(OnlinePages, FriendsUpdateKeepsTheScrollUnlessTheCountChanges) {
+    // n friends from token `first` on.
+    auto friendList = [](int n, int first = 1) {
+        std::string reply = "<mfi>";
+        for (int i = first; i < first + n; ++i)
+            reply += "<friend token=\"" + std::to_string(i) + "\" name=\"F" + std::to_string(i) + "\"/>";
+        return HttpServer::Reply{200, reply + "</mfi>"};
+    };
+    Rig r({{200, "<mcr token=\"s1\"/>"}, friendList(8), {200, "<mft/>"}, friendList(8, 2), {200, "<mft/>"},
+           friendList(9), {200, "<mft/>"}});
+    r.connect("friends");
+    r.ui.goToPage(r.friends);
+    auto* model = r.friends->model();
+    ASSERT_EQ(model->count(), 8);
+    EXPECT_TRUE(r.friends->findChild("down")->enabled());
+    r.friends->childClicked("down");
+    r.friends->childClicked("down");
+    EXPECT_EQ(model->firstVisibleIndex(), 2);
+    EXPECT_TRUE(r.friends->findChild("up")->enabled());
+    EXPECT_FALSE(r.friends->findChild("down")->enabled());
+    for (const auto& [friends, first] : {std::pair{2L, 2}, std::pair{3L, 0}}) {
+        r.clock.advance(120);
+        ASSERT_TRUE(r.events.waitFor("friends", friends));
+        r.friends->tick(100);
+        EXPECT_EQ(model->firstVisibleIndex(), first) << model->count();
+    }
+    EXPECT_EQ(model->count(), 9);
 }
