@@ -76,6 +76,21 @@ struct Events final : Monitoring::MonitoringListener {
         return changed.wait_for(lock, std::chrono::seconds(10),
                                 [&] { return std::count(events.begin(), events.end(), event) >= times; });
     }
+    long count(const std::string& event) {
+        std::lock_guard lock(mutex);
+        return std::count(events.begin(), events.end(), event);
+    }
+    // Bounded; the condition is checked outside the lock (it may ask the
+    // service, whose callbacks take the lock).
+    template <class Condition> bool waitUntil(Condition condition) {
+        const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+        while (!condition()) {
+            std::unique_lock lock(mutex);
+            if (changed.wait_until(lock, end) == std::cv_status::timeout)
+                return condition();
+        }
+        return true;
+    }
     std::mutex mutex;
     std::condition_variable changed;
     std::vector<std::string> events;
@@ -123,7 +138,6 @@ struct Rig {
         messages.loadText("<messages><message name=\"points_1\" text=\"pt\"/><message name=\"points_2\" "
                           "text=\"pts\"/><message name=\"points_5\" text=\"pnts\"/><message name=\"minute\" "
                           "text=\"min\"/><message name=\"second\" text=\"s\"/></messages>");
-        service.addListener(&events);
         service.setLogin(u"ann", u"pw");
         new Ui::fdPage(&ui, "menuMain", nullptr);
         friends = new OnlineFriendsListPage(&ui, messages, &service);
@@ -137,6 +151,8 @@ struct Rig {
             EXPECT_TRUE(Ui::buildPage(*page, engine.description));
         }
         ui.activatePage(ui.findPage("menuMain"));
+        // Told last: when it has an event, the pages have their flags.
+        service.addListener(&events);
     }
     ~Rig() {
         service.stop();
@@ -273,8 +289,12 @@ TEST(OnlinePages, FriendOptionsColourCycleAndCloseWhenTheFriendGoes) {
     // The next friend list lacks Ann: her page closes at the next tick.
     r.ui.goToPage(r.options);
     ASSERT_TRUE(r.options->open(7));
+    const long before = r.events.count("friends");
     r.clock.advance(120);
-    ASSERT_TRUE(r.events.waitFor("friends", 2));
+    ASSERT_TRUE(r.events.waitUntil([&] {
+        Monitoring::Friend f;
+        return !r.service.getFriend(7, f) && r.events.count("friends") > before;
+    }));
     EXPECT_EQ(r.ui.activePage(), r.options);
     r.options->tick(100);
     EXPECT_NE(r.ui.activePage(), r.options);
@@ -447,9 +467,19 @@ TEST(OnlinePages, FriendsUpdateKeepsTheScrollUnlessTheCountChanges) {
     EXPECT_EQ(model->firstVisibleIndex(), 2);
     EXPECT_TRUE(r.friends->findChild("up")->enabled());
     EXPECT_FALSE(r.friends->findChild("down")->enabled());
-    for (const auto& [friends, first] : {std::pair{2L, 2}, std::pair{3L, 0}}) {
+    // Each update told as the service's friends: token 9 joins, then a ninth.
+    auto has = [&r](std::uint32_t token, std::size_t count) {
+        return [&r, token, count, before = r.events.count("friends")] {
+            Monitoring::Friend f;
+            std::vector<std::pair<std::uint32_t, Monitoring::Friend>> all;
+            r.service.getFriends(all);
+            return all.size() == count && r.service.getFriend(token, f) && r.events.count("friends") > before;
+        };
+    };
+    for (const auto& [token, count, first] : {std::tuple{9u, 8u, 2}, std::tuple{1u, 9u, 0}}) {
+        auto updated = has(token, count);
         r.clock.advance(120);
-        ASSERT_TRUE(r.events.waitFor("friends", friends));
+        ASSERT_TRUE(r.events.waitUntil(updated));
         r.friends->tick(100);
         EXPECT_EQ(model->firstVisibleIndex(), first) << model->count();
     }
