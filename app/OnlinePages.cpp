@@ -2,7 +2,6 @@
 
 #include "app/fdEngine.h"
 
-#include "core/Config.h"
 #include "screens/OnlineFriendOptionsPage.h"
 #include "screens/OnlineFriendsListPage.h"
 #include "screens/PointReceiversListPage.h"

@@ -23,7 +23,7 @@ trap 'stop_server; window_cleanup' EXIT
 start() {
   "$server" "$1" >"$work/port.txt" 2>"$work/server.log" &
   server_pid=$!
-  for _ in $(seq 50); do [ -s "$work/port.txt" ] && break; sleep 0.1; done
+  for _ in $(seq 100); do [ -s "$work/port.txt" ] && break; sleep 0.1; done
   local port
   port=$(head -n 1 "$work/port.txt")
   [ -n "$port" ] || fail "the test server gave no port"
