@@ -11,26 +11,36 @@ program=$1
 server=$2
 shots=${3:-}
 source "$(dirname "$0")/window_common.sh"
-window_setup "$program" xwd convert compare xdotool
+window_setup "$program" xwd convert compare xdotool xprop
 server_pid=
 stop_server() {
-  [ -n "$server_pid" ] && kill "$server_pid" 2>/dev/null || true
+  if [ -n "$server_pid" ]; then
+    kill "$server_pid" 2>/dev/null || true
+    wait "$server_pid" 2>/dev/null || true
+  fi
   server_pid=
 }
-trap 'stop_server; window_cleanup' EXIT
+# The program starts five times on one display: a client that stays keeps
+# the X server from resetting between them (a reset refuses new clients).
+xprop -root -spy >/dev/null 2>&1 &
+holder_pid=$!
+trap 'stop_server; kill "$holder_pid" 2>/dev/null || true; window_cleanup' EXIT
 
 # Starts the host in a manner and the program on the map page against it.
 start() {
+  # Gone before the start: the shell empties it only in the started child.
+  rm -f "$work/port.txt"
   "$server" "$1" >"$work/port.txt" 2>"$work/server.log" &
   server_pid=$!
   for _ in $(seq 100); do [ -s "$work/port.txt" ] && break; sleep 0.1; done
   local port
   port=$(head -n 1 "$work/port.txt")
-  [ -n "$port" ] || fail "the test server gave no port"
+  [ -n "$port" ] || fail "the test server gave no port: $(cat "$work/server.log") $(kill -0 "$server_pid" 2>&1 && echo running)"
   cat >"$work/data/config.xml" <<XML
 <?xml version="1.0" encoding="utf-8"?>
 <config version="2">
 <var name="log_severity" value="3"/>
+<var name="auto_dn" value="0"/>
 <var name="map_start" value="1"/>
 <var name="online_url" value="http://127.0.0.1:$port/POST.php"/>
 <var name="online_user" value="ann"/>
@@ -42,7 +52,7 @@ XML
   mirel_pid=$!
   for _ in $(seq 600); do
     grep -q "after initInterface" "$work/log.txt" 2>/dev/null && break
-    kill -0 "$mirel_pid" 2>/dev/null || fail "the program ended during start-up"
+    kill -0 "$mirel_pid" 2>/dev/null || fail "the program ended during start-up: $(tail -n 5 "$work/stdout.txt")"
     sleep 0.1
   done
   sleep 1
