@@ -4,6 +4,7 @@
 #include "core/Text.h"
 #include "platform/Error.h"
 #include "platform/Memory.h"
+#include "platform/Path.h"
 
 namespace Log {
 namespace {
@@ -44,6 +45,9 @@ void writeFormattedNarrow(int level, std::string_view text) {
     Platform::ErrorKeeper keep;
     installed()->writeNarrow(level, text, true);
 }
+
+std::u16string shownText(std::u16string_view text) { return Platform::shownPath(text); }
+std::string shownText(std::string_view text) { return Platform::shownPath(text); }
 } // namespace detail
 
 void hexDump(const void* bytes, std::size_t length) {

@@ -148,6 +148,45 @@ TEST_F(EngineRun, AMissingConfigIsCreatedAndATornOneKeptAside) {
     EXPECT_EQ(TestSupport::readAll(folder.data("config.xml.bak")), "<config version=\"2\"><var name=");
 }
 
+// Deleting config.xml resets the settings: the program starts again from the
+// data folder's first-run settings (which choose Monaco), or from the
+// built-in defaults (the first atlas by name) when there are none; a torn
+// file is kept aside and treated the same way.
+TEST(EngineReset, StartsFromTheFirstRunSettingsElseFromTheDefaults) {
+    const struct {
+        const char* what;
+        bool firstRunFile;
+        const char* config; // nullptr: no config.xml
+        const char* atlas;
+    } rows[] = {
+        {"deleted, first-run file", true, nullptr, "monaco"},
+        {"torn, first-run file", true, "<config version=\"2\"><var", "monaco"},
+        {"deleted, no first-run file", false, nullptr, "demo"},
+        {"torn, no first-run file", false, "<config", "demo"},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.what);
+        ProgramFolder f;
+        fs::copy(builtDataFolder() / "maps" / "monaco", f.data("maps/monaco"));
+        if (!row.firstRunFile)
+            fs::remove(f.data("config.default.xml"));
+        else
+            ASSERT_TRUE(fs::exists(f.data("config.default.xml")));
+        if (row.config)
+            std::ofstream(f.data("config.xml")) << row.config;
+        engine::fdEngine e(f.wide());
+        ASSERT_EQ(e.init(), 0);
+        ASSERT_NE(e.atlas(), nullptr);
+        EXPECT_TRUE(Core::wideToUtf8(e.atlas()->folder()).ends_with(row.atlas)) << Core::wideToUtf8(e.atlas()->folder());
+        // Written at once, before the run ends.
+        const std::string config = TestSupport::readAll(f.data("config.xml"));
+        EXPECT_NE(config.find("name=\"log_severity\" value=\"0\""), std::string::npos) << config;
+        EXPECT_EQ(config.find("maps\\monaco") != std::string::npos, row.firstRunFile) << config;
+        EXPECT_EQ(TestSupport::readAll(f.data("config.xml.bak")), row.config ? row.config : "");
+        e.shutdown();
+    }
+}
+
 TEST_F(EngineRun, ADesignPageNoScreenCarriesIsOnlyLogged) {
     const fs::path design = folder.data("skin/design800x480.xml");
     std::string text = TestSupport::readAll(design);

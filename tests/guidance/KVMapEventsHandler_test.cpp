@@ -60,7 +60,7 @@ Positioning::Fix gpsFix(double east, double north, float heading, float speed) {
 struct Town_ : ::testing::Test {
     void SetUp() override {
         atlas = setup.makeAtlas();
-        ASSERT_TRUE(atlas->load(AtlasTest::wide(Town)));
+        ASSERT_TRUE(atlas->load(AtlasTest::wide(setup.copyOf(Town))));
         config.root()->child("Car")->set("gps_latency", 0.0f);
         PathPoint from, to;
         Map::Routing::RoadBinding bound;
