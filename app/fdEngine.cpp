@@ -12,6 +12,7 @@
 #include "core/ResourcesPool.h"
 #include "core/TempSurface.h"
 #include "core/Text.h"
+#include "core/Version.h"
 #include "core/VirtualFs.h"
 #include "core/WinInet.h"
 #include "map/AtlasFolderList.h"
@@ -241,7 +242,7 @@ int fdEngine::init() {
     auto root = m_config->root();
 
     Log::log(Log::Normal, "Init started...");
-    Log::log(Log::System, "Version 2.9.0.2230");
+    Log::log(Log::System, "Version %s", Core::kProgramVersion);
     const Platform::SystemInfo system = Platform::systemInfo();
     Log::log(Log::System, "Processor: %s lev %d rev %d", processorName(system.architecture), system.processorLevel,
              system.processorRevision);

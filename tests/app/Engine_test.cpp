@@ -4,6 +4,7 @@
 
 #include "core/Config.h"
 #include "core/Text.h"
+#include "core/Version.h"
 #include "guidance/KVMapEventsHandler.h"
 #include "guidance/Sensors.h"
 #include "routing/AtlasRoute.h"
@@ -123,6 +124,10 @@ TEST_F(EngineRun, StartsOnTheDemoDataAndSavesTheSettingsAtShutdown) {
     for (const auto* child : e.ui()->children())
         pages.push_back(child->name());
     EXPECT_EQ(pages, expected);
+    // The main menu names the version the log and the files name.
+    const auto* version = dynamic_cast<const Ui::fdStatic*>(e.ui()->activePage()->findChild("version"));
+    ASSERT_NE(version, nullptr);
+    EXPECT_EQ(Core::wideToUtf8(version->text()), "Mirel " + std::string(Core::kProgramVersion));
 
     e.shutdown();
     const std::string config = TestSupport::readAll(folder.data("config.xml"));
@@ -185,6 +190,25 @@ TEST(EngineReset, StartsFromTheFirstRunSettingsElseFromTheDefaults) {
         EXPECT_EQ(TestSupport::readAll(f.data("config.xml.bak")), row.config ? row.config : "");
         e.shutdown();
     }
+}
+
+// SDL failing to start its video is fatal and logged with SDL's reason; it
+// is no "no audio device".
+TEST(EngineSdl, AVideoThatCannotStartIsNamedWithItsReason) {
+    const std::string kept = std::getenv("SDL_VIDEODRIVER") ? std::getenv("SDL_VIDEODRIVER") : "";
+    setenv("SDL_VIDEODRIVER", "nosuchdriver", 1);
+    ProgramFolder f;
+    CaptureLogger log;
+    {
+        engine::fdEngine e(f.wide());
+        EXPECT_EQ(e.init(), 2);
+        e.shutdown();
+    }
+    setenv("SDL_VIDEODRIVER", kept.c_str(), 1);
+    EXPECT_EQ(log.count("fatal error : Failed to init SDL"), 1u);
+    EXPECT_EQ(log.countStartingWith("SDL: "), 1u);
+    EXPECT_EQ(log.count("SDL: "), 0u) << "the reason is empty";
+    EXPECT_EQ(log.countStartingWith("No audio device"), 0u);
 }
 
 TEST_F(EngineRun, ADesignPageNoScreenCarriesIsOnlyLogged) {

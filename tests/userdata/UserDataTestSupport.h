@@ -11,6 +11,7 @@
 #include "render/Image.h"
 #include "render/MapCamera.h"
 #include "tests/render/SurfaceTestSupport.h"
+#include "tests/support/SharedTestData.h"
 #include "tests/support/TempDir.h"
 #include "userdata/TrackFile.h"
 #include "userdata/fdWPManager.h"
@@ -116,7 +117,7 @@ class FakeStyles : public WaypointStyles {
 };
 
 inline std::filesystem::path realFile(const std::string& name) {
-    return std::filesystem::path(MIREL_TESTDATA_DIR) / "gpx" / "real" / name;
+    return TestSupport::sharedTestData("gpx/real/" + name);
 }
 
 inline std::string gpxDocument(const std::string& wpts) {
@@ -142,7 +143,7 @@ inline void expectValidGpx(const std::filesystem::path& file) {
         return probe.started() && probe.exitCode.get() == 0;
     }();
     if (!installed) GTEST_SKIP() << "xmllint is not installed (libxml2-utils): written GPX not validated";
-    const std::string schema = std::string(MIREL_TESTDATA_DIR) + "/gpx/gpx.xsd";
+    const std::string schema = TestSupport::sharedTestData("gpx/gpx.xsd").string();
     auto run = Platform::spawnDetached("xmllint", {"--noout", "--schema", schema, file.string()});
     ASSERT_TRUE(run.started());
     EXPECT_EQ(run.exitCode.get(), 0) << file << " does not validate against the GPX 1.1 schema";
