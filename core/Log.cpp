@@ -1,5 +1,8 @@
 #include "core/Log.h"
 
+#include <algorithm>
+#include <type_traits>
+
 #include "core/FileRW.h"
 #include "core/Text.h"
 #include "platform/Error.h"
@@ -46,8 +49,33 @@ void writeFormattedNarrow(int level, std::string_view text) {
     installed()->writeNarrow(level, text, true);
 }
 
-std::u16string shownText(std::u16string_view text) { return Platform::shownPath(text); }
-std::string shownText(std::string_view text) { return Platform::shownPath(text); }
+namespace {
+
+template <class Char> std::basic_string<Char> escapedControls(std::basic_string<Char> text) {
+    const auto isControl = [](Char c) {
+        const auto code = static_cast<std::make_unsigned_t<Char>>(c);
+        return code < 0x20 || code == 0x7F;
+    };
+    if (std::none_of(text.begin(), text.end(), isControl))
+        return text;
+    std::basic_string<Char> out;
+    for (const Char c : text) {
+        if (!isControl(c)) {
+            out += c;
+            continue;
+        }
+        static const char digits[] = "0123456789ABCDEF";
+        const auto code = static_cast<unsigned>(static_cast<std::make_unsigned_t<Char>>(c));
+        for (const char e : {'\\', 'x', digits[code >> 4], digits[code & 15]})
+            out += static_cast<Char>(e);
+    }
+    return out;
+}
+
+} // namespace
+
+std::u16string shownText(std::u16string_view text) { return escapedControls(Platform::shownPath(text)); }
+std::string shownText(std::string_view text) { return escapedControls(Platform::shownPath(text)); }
 } // namespace detail
 
 void hexDump(const void* bytes, std::size_t length) {

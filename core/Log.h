@@ -52,9 +52,12 @@ namespace detail {
 void writeFormatted(int level, std::u16string_view text);
 void writeFormattedNarrow(int level, std::string_view text);
 
-// Paths travel through the program with '\' (the form its data files and
-// settings use); the log is read on this system, so text arguments show
-// the system's separators. The format texts are written as they are.
+// Text arguments as the log shows them. Paths travel through the program
+// with '\' (the form its data files and settings use); the log is read on
+// this system, so they show the system's separators. Control characters
+// (a hostile server's reply, a file's bytes) are written as \xNN, so no
+// argument can end a line or forge one. The format texts are written as
+// they are.
 std::u16string shownText(std::u16string_view text);
 std::string shownText(std::string_view text);
 inline std::string shownText(const char* text) { return text ? shownText(std::string_view(text)) : "(null)"; }

@@ -289,7 +289,14 @@ void KVMapEventsHandler::applyPendingRoute() {
 }
 
 void KVMapEventsHandler::onNaviEvent(int code, fdMapNavi& navi, const std::uint32_t* passedType) {
-    if (const char* name = naviEventName(code)) Log::log(Log::Info, "navi event:%s", name);
+    // A bad start is raised again (between a stop and a start, which the
+    // log does not name) on every frame while it lasts: the log names it
+    // when it begins.
+    if (const char* name = naviEventName(code)) {
+        const bool lasting = (code == BadStart_EmptyPath || code == BadStart_OutOfPath) && code == m_lastNaviEvent;
+        m_lastNaviEvent = code;
+        if (!lasting) Log::log(Log::Info, "navi event:%s", name);
+    }
     const auto speak = [&](int priority, Phrase phrase) {
         if (naviSoundsOn() && !phrase.empty()) m_sound->play(priority, phrase);
     };

@@ -140,6 +140,7 @@ private:
     NaviSounds* m_sound;
     Render::RenderStyles* m_styles;
     fdMapNavi m_navi;
+    int m_lastNaviEvent = -1; // the last guidance event the log names
     Positioning::CarState m_shownCarState;
     bool m_rebuildRequested = false;
     bool m_lastRoadValid = false;

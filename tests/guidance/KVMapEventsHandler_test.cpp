@@ -98,6 +98,16 @@ struct Town_ : ::testing::Test {
     std::unique_ptr<KVMapEventsHandler> handler;
 };
 
+// With no route, guidance starts and fails again on every frame; the log
+// says so once.
+TEST_F(Town_, ALastingBadStartIsLoggedOnce) {
+    route.clear();
+    for (double east = -900; east <= -600; east += 15) drive(east, 0, 90, 15);
+    std::size_t badStarts = 0;
+    for (const std::string& event : events()) badStarts += event == "navi event:BadStart_EmptyPath";
+    EXPECT_EQ(badStarts, 1u);
+}
+
 TEST_F(Town_, DrivesTheRouteLeavesItAndGetsANewOne) {
     for (double east = -900; east <= -600; east += 15) drive(east, 0, 90, 15);
     ASSERT_TRUE(handler->navi().running());

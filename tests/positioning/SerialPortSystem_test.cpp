@@ -227,9 +227,26 @@ TEST(SerialPortSystem, ProbeWantsAChecksummedGpsTalker) {
         EXPECT_TRUE(log->has("Pattern GP was found."));
         EXPECT_TRUE(log->has("TryGpsPort succeded (3/9600)"));
     }
+    // Every satellite talker counts, a receiver of several systems (GN)
+    // above all; other talkers and a line with a wrong checksum don't.
+    const struct {
+        std::string talker;
+        bool found;
+    } talkers[] = {{"GN", true},  {"GL", true},  {"GA", true},  {"GB", true},  {"BD", true},
+                   {"GQ", true},  {"GI", true},  {"II", false}, {"PG", false}, {"GX", false}};
+    std::uint32_t com = 10;
+    for (const auto& row : talkers) {
+        SCOPED_TRACE(row.talker);
+        const std::string rmc = row.talker + "RMC,030719.000,A,3747.0873,S,17518.8938,E,0.0,0.0,010120,,,A";
+        Receiver gps(data, com, {line(rmc)});
+        auto port = Positioning::NmeaPort::open(options.locator, com, 4800, options.port);
+        ASSERT_TRUE(port);
+        EXPECT_EQ(port->probe(nullptr), row.found);
+        EXPECT_EQ(log->has("Pattern " + row.talker + " was found."), row.found);
+        ++com;
+    }
     {
-        // GN and a GP line with a wrong checksum don't count.
-        Receiver gnss(data, 4, {line("GNGGA,030719.000,,,,,0,00,,,M,,M,,") + "$" + Gga + "*00\r\n"});
+        Receiver noisy(data, 4, {"$" + Gga + "*00\r\n"});
         auto port = Positioning::NmeaPort::open(options.locator, 4, 4800, options.port);
         ASSERT_TRUE(port);
         EXPECT_FALSE(port->probe(nullptr));
