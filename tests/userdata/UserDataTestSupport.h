@@ -46,10 +46,22 @@ struct ManualClock : Positioning::Clock {
     Positioning::DateTime localTime() const override { return local; }
 };
 
-// A track header with the count and version and no properties.
+// A track header with the count and version and no properties (as a
+// recording that never got to close() leaves it).
 inline std::string trackHeader(std::uint16_t count, std::uint16_t version = TrackFile::Version1) {
     return std::string("RTPG") + char(version & 0xFF) + char(version >> 8) + char(count & 0xFF) +
            char(count >> 8) + std::string(8, '\0');
+}
+
+// The header of a closed track (version 1) with its properties.
+inline std::string closedTrackHeader(std::uint16_t count, std::uint32_t colour, std::uint16_t lineSize, bool shown) {
+    std::string header = trackHeader(count).substr(0, 8);
+    for (int i = 0; i < 4; ++i) header += char((colour >> (8 * i)) & 0xFF);
+    header += char(lineSize & 0xFF);
+    header += char(lineSize >> 8);
+    header += char(shown ? 1 : 0);
+    header += '\0';
+    return header;
 }
 
 // Records of walkFix(0) .. walkFix(n - 1).
