@@ -431,6 +431,29 @@ TEST(SerialPortSystem, SearchFindsTheSpeedAndHandsAnEnabledSystemItsPort) {
     EXPECT_EQ(seen.back(), "open");
 }
 
+// Most current receivers speak of several satellite systems at once and
+// send only GN sentences: the search finds them too.
+TEST(SerialPortSystem, SearchFindsAReceiverThatSpeaksOnlyGn) {
+    LogLines* log = installLog();
+    TestSupport::TempDir data;
+    Receiver gps(data, 3, {line("GNRMC,030719.000,A,3747.0873,S,17518.8938,E,0.0,0.0,010120,,,A"),
+                           line("GNGGA,030719.000,3747.0873,S,17518.8938,E,1,08,1.1,59.9,M,23.7,M,,0000")});
+    PortEvents events;
+    Outcome::Shared shared;
+    Positioning::SerialPortSystem ports(nullptr, quickOptions(data));
+    ports.addDataListener(&events);
+    ports.setEnabled(true, nullptr);
+    ASSERT_TRUE(ports.findPort(new Outcome(&shared)));
+    ASSERT_TRUE(eventually([&] { return shared.resultCount() > 0; }));
+    EXPECT_EQ(ports.port().first, 3u);
+    EXPECT_TRUE(ports.isPortOpen());
+    EXPECT_TRUE(log->has("Pattern GN was found."));
+    ASSERT_TRUE(eventually([&] { return events.sentenceCount() > 0; }));
+    ports.removeDataListener(&events);
+    std::lock_guard lock(shared.mutex);
+    EXPECT_EQ(shared.results, std::vector<int>{1});
+}
+
 TEST(SerialPortSystem, SearchWithoutPortsOrStoppedReportsFalseOnce) {
     LogLines* log = installLog();
     TestSupport::TempDir data;
