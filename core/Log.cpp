@@ -1,13 +1,13 @@
 #include "core/Log.h"
 
-#include <algorithm>
-#include <type_traits>
-
 #include "core/FileRW.h"
 #include "core/Text.h"
 #include "platform/Error.h"
 #include "platform/Memory.h"
 #include "platform/Path.h"
+
+#include <algorithm>
+#include <type_traits>
 
 namespace Log {
 namespace {

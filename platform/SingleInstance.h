@@ -1,8 +1,9 @@
 #pragma once
 // One running copy of the program per user session. The first copy holds an
 // advisory lock on a file named after the program (in $XDG_RUNTIME_DIR, else
-// /tmp with the user's id in the name) and keeps its pid there; a later copy finds the lock taken, asks the
-// running copy to show its window (SIGUSR1) and goes away.
+// in /tmp with the user's id in the name) and keeps its pid there; a later
+// copy finds the lock taken, asks the running copy to show its window
+// (SIGUSR1) and goes away.
 
 #include <functional>
 #include <string>

@@ -3,8 +3,9 @@
 # - the Monaco atlas over the town centre at 50, 200 and 1000 metres per 40
 #   pixels, 2D and 3D, day and night, through tools/render-atlas;
 # - the real program in a virtual X server (Xvfb, which picks a free display
-#   itself): its main menu, and its map page at street level with a route
-#   across Monaco (stored beforehand by route-atlas --save).
+#   itself): its main menu, its map page at street level with a route across
+#   Monaco (stored beforehand by route-atlas --save), and the demo drive
+#   along that route.
 # Both work on a copy of the program's folder: the build's own data folder is
 # left as it is.
 # Pictures are converted to PNG by ImageMagick.
@@ -99,6 +100,12 @@ program() {
   # The main menu's "Map".
   xdotool mousemove --window "$window" 140 170 click 1
   shot mirel-map-route
+  # The map menu's "Route demo": the car drives the route, guided.
+  xdotool mousemove --window "$window" 36 32 click 1
+  sleep 1
+  xdotool mousemove --window "$window" 130 193 click 1
+  sleep 4
+  shot mirel-demo-drive
   kill -TERM "$mirel_pid"
   wait "$mirel_pid" || true
   mirel_pid=
