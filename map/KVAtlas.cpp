@@ -83,16 +83,21 @@ bool KVAtlas::load(const std::u16string& folder) {
     Threading::SdlLock lock(m_mutex);
     if (m_loaded || !m_maps.empty()) unload();
 
-    // A stale atlas.xml must never stand in for this folder's: when the new
-    // one cannot be written, the load fails.
+    // A stale atlas.xml must never stand in for this folder's. When the new
+    // one cannot be written (a read-only data folder, a full disk), the list
+    // just built from the folder is used as it is: the maps themselves may
+    // well be readable.
     const std::u16string atlasFile = paths().dataPath(u"atlas.xml");
-    if (!AtlasXml::write(atlasFile, folder)) return false;
+    const std::string list = AtlasXml::build(folder);
+    const bool written = AtlasXml::writeText(atlasFile, list);
+    if (!written)
+        Log::log(Log::Critical, u"Atlas file '%s' not written: the maps found in %s are used", atlasFile, folder);
 
     m_folder = folder;
     Log::log(Log::Normal, u"Loading atlas %s", folder);
 
     std::vector<AtlasXml::Map> entries;
-    if (!AtlasXml::read(atlasFile, entries)) return false;
+    if (!(written ? AtlasXml::read(atlasFile, entries) : AtlasXml::parse(list, atlasFile, entries))) return false;
     for (const AtlasXml::Map& entry : entries) {
         if (!entry.src) {
             Log::log(Log::Critical, u"Atlas error: map filename not specified - skip");

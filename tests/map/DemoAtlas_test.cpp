@@ -18,7 +18,7 @@ TEST(DemoAtlasTest, BuiltByTheBuildAndOpens) {
     AtlasSetup setup;
     TestSupport::CaptureLogger log;
     auto atlas = setup.makeAtlas();
-    ASSERT_TRUE(atlas->load(wide(folder)));
+    ASSERT_TRUE(atlas->load(wide(setup.copyOf(folder))));
     for (const std::string& line : log.lines())
         EXPECT_EQ(line.find("Atlas error"), std::string::npos) << line;
     ASSERT_EQ(atlas->mapCount(), 3u);

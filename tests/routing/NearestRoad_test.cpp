@@ -118,7 +118,7 @@ TEST(NearestRoad, GrowsTheSquareUntilTheRoadLiesInItsCircle) {
 TEST(NearestRoad, DemoTownStreetsWithTheirHeadingAndTwoWayFlag) {
     AtlasTest::AtlasSetup setup;
     auto atlas = setup.makeAtlas();
-    ASSERT_TRUE(atlas->load(AtlasTest::wide(MIREL_DEMO_ATLAS_DIR)));
+    ASSERT_TRUE(atlas->load(AtlasTest::wide(setup.copyOf(MIREL_DEMO_ATLAS_DIR))));
     struct Row {
         double east, north;
         const char16_t* street;

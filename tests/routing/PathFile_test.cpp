@@ -163,7 +163,7 @@ TEST(PathFile, TheAtlasKeepsItsRouteInPathKvp) {
     services.routePath = std::move(owned);
     RouteAtlas town(std::move(services));
     const std::filesystem::path file = town.setup.dir.path() / "maps" / "route" / "path.kvp";
-    EXPECT_TRUE(log.contains("Can't open path file '" + file.parent_path().string() + "\\path.kvp' (err 2)"));
+    EXPECT_TRUE(log.contains("Can't open path file '" + file.parent_path().string() + "/path.kvp' (err 2)"));
     route.path() = sampleRoute(town);
     const Bytes stored = encoded(route.path());
 

@@ -317,7 +317,7 @@ TEST(RoadMapLoad, DemoTownRoutesBetweenStreets) {
     AtlasTest::AtlasSetup setup;
     setup.config.root()->set("win_route_heap", 1024);
     auto atlas = setup.makeAtlas();
-    ASSERT_TRUE(atlas->load(AtlasTest::wide(folder)));
+    ASSERT_TRUE(atlas->load(AtlasTest::wide(setup.copyOf(folder))));
     Map::KVMap2* town = atlas->findMapById(1);
     ASSERT_NE(town, nullptr);
     RoadMapHolder* slot = RoadMapHolder::of(*town);

@@ -131,7 +131,7 @@ TEST(RouteComputation, DemoAtlasRoutesKeepTheTownsRulesAndLeaveIt) {
     Map::AtlasServices services;
     services.interMapGraph = std::make_unique<Minimap>();
     auto atlas = setup.makeAtlas(std::move(services));
-    ASSERT_TRUE(atlas->load(AtlasTest::wide(MIREL_DEMO_ATLAS_DIR)));
+    ASSERT_TRUE(atlas->load(AtlasTest::wide(setup.copyOf(MIREL_DEMO_ATLAS_DIR))));
     const auto route = [&](double east0, double north0, double east1, double north1, Path& path) {
         AtlasRoute request;
         for (const auto& [east, north] : {std::pair{east0, north0}, {east1, north1}}) {

@@ -47,12 +47,10 @@ Session::Session(const std::string& atlasFolder, const std::string& dataFolder, 
 
     const std::u16string dataWide = withSlash(data.string());
     const SDL_PixelFormat* format = m_map->format;
-    m_images = std::make_unique<Render::ImageList>([dataWide, format](const std::string& name) {
-        std::unique_ptr<Render::Image> image;
-        if (SDL_Surface* s = Render::loadImage(Core::dataPath(dataWide, Core::utf8ToWide(name)), format))
-            image = Render::ImageFromSurface::owning(s);
-        return image;
-    });
+    // Images as the program reads them: from the data packages, with their
+    // alpha kept (round POI icons stay round).
+    m_files = std::make_unique<FileSystem::VirtualFs>(dataWide);
+    m_images = std::make_unique<Render::ImageList>(Render::packedImageFactory(*m_files, nullptr));
     Render::StyleContext styles;
     styles.images = m_images.get();
     styles.patternFormat = format;

@@ -7,6 +7,7 @@
 
 #include "core/Config.h"
 #include "core/ResourcesPool.h"
+#include "core/VirtualFs.h"
 #include "map/KVAtlas.h"
 #include "render/Font.h"
 #include "render/ImageList.h"
@@ -72,6 +73,7 @@ private:
     Core::ResourcesPool m_pool{10};
     MapCamera m_camera;
     std::unique_ptr<Map::KVAtlas> m_atlas;
+    std::unique_ptr<FileSystem::VirtualFs> m_files;
     std::unique_ptr<Render::ImageList> m_images;
     std::unique_ptr<MapDrawing::fdMapRenderer> m_renderer;
     std::shared_ptr<Render::Font> m_font;

@@ -47,7 +47,7 @@ TEST(OsmAtlas, SameBytesEveryTimeAndTheBuildsAtlasOpens) {
     AtlasTest::AtlasSetup setup;
     TestSupport::CaptureLogger log;
     auto atlas = setup.makeAtlas();
-    ASSERT_TRUE(atlas->load(AtlasTest::wide(Built)));
+    ASSERT_TRUE(atlas->load(AtlasTest::wide(setup.copyOf(Built))));
     for (const std::string& line : log.lines())
         EXPECT_EQ(line.find("rror"), std::string::npos) << line;
     ASSERT_EQ(atlas->mapCount(), 1u);
@@ -121,7 +121,7 @@ TEST(OsmAtlas, SampledAddressesAreFoundAtTheirPlace) {
 
     AtlasTest::AtlasSetup setup;
     auto atlas = setup.makeAtlas();
-    ASSERT_TRUE(atlas->load(AtlasTest::wide(Built)));
+    ASSERT_TRUE(atlas->load(AtlasTest::wide(setup.copyOf(Built))));
     Map::KVMap2& monaco = *atlas->mapAt(0);
     Map::File::AddressSectionReader& address = monaco.addressReader();
     const char* seedText = std::getenv("MIREL_TEST_SEED");
