@@ -63,7 +63,7 @@ class AtlasPart {
 class InterMapGraph {
   public:
     virtual ~InterMapGraph() = default;
-    // False fails the atlas load.
+    // False when it could not be built; the atlas loads without it.
     virtual bool build(KVAtlas& atlas) = 0;
     virtual void release() = 0;
 };

@@ -177,35 +177,24 @@ std::vector<DistantNode> entries(const Minimap& minimap, const PathPoint& point)
     return out;
 }
 
-// The route across maps: the minimap chain, then one search per map.
-bool acrossMaps(Context& c, const PathPoint& start, const PathPoint& finish) {
-    Phase searching(&RoutingResult::searchingMs);
-    auto* minimap = dynamic_cast<Minimap*>(c.atlas.services().interMapGraph.get());
-    if (minimap == nullptr || minimap->graph() == nullptr) return searching.failed(RoutingStatus::NoRoute);
-    RoutingParams fixed;
-    fixed.routing_mode = 2;
-    std::vector<RouteSegment> crossings;
-    std::vector<std::uint32_t> chain;
-    auto source = std::make_unique<SearchPositionFromDistantNodes>(RoadGraph::GridCell{}, entries(*minimap, start));
-    auto target = std::make_unique<SearchPositionToDistantNodes>(RoadGraph::GridCell{}, entries(*minimap, finish));
-    std::uint8_t reached = 0;
-    target->reached = &reached;
-    target->segments = &crossings;
-    target->nodes = &chain;
-    SearchTask task(2);
-    task.source = std::move(source);
-    task.addTarget(std::move(target));
-    search(*minimap->graph(), task, fixed);
-    if (reached != 1 || chain.empty()) return searching.failed(RoutingStatus::NoRoute);
-    searching.done();
+enum class LegsOutcome { Done, Failed, Retry };
 
+// The legs along a minimap chain: into its first link node, across each
+// crossed map, out of its last link node. Retry (with the leg's index in
+// failedLeg) when a leg's search does not reach its end.
+LegsOutcome legsAlong(Context& c, const Minimap& minimap, const PathPoint& start, const PathPoint& finish,
+                      const std::vector<RouteSegment>& crossings, const std::vector<std::uint32_t>& chain,
+                      std::size_t& failedLeg) {
     RoadMapHolder* first = RoadMapHolder::of(*start.map);
     RoadMapHolder* last = RoadMapHolder::of(*finish.map);
-    if (first == nullptr || last == nullptr) return Phase(&RoutingResult::loadingMs).failed(RoutingStatus::MapFormat);
+    if (first == nullptr || last == nullptr) {
+        Phase(&RoutingResult::loadingMs).failed(RoutingStatus::MapFormat);
+        return LegsOutcome::Failed;
+    }
     c.pin(*first, RoadMapHolder::OnRoute);
     c.pin(*last, RoadMapHolder::OnRoute);
     for (const RouteSegment& s : crossings)
-        if (RoadMapHolder* h = minimap->segmentMap(s.segmentId) ? RoadMapHolder::of(*minimap->segmentMap(s.segmentId)) : nullptr)
+        if (RoadMapHolder* h = minimap.segmentMap(s.segmentId) ? RoadMapHolder::of(*minimap.segmentMap(s.segmentId)) : nullptr)
             c.pin(*h, RoadMapHolder::OnRoute);
 
     // The legs: into the first link node, across each crossed map, out of
@@ -214,14 +203,17 @@ bool acrossMaps(Context& c, const PathPoint& start, const PathPoint& finish) {
         RoadMapHolder* holder;
         std::uint32_t fromNode, toNode; // kNoId: the route point
     };
-    std::vector<Leg> legs{{first, RoadGraph::kNoId, minimap->graphNodeOf(chain.front(), start.map)}};
+    std::vector<Leg> legs{{first, RoadGraph::kNoId, minimap.graphNodeOf(chain.front(), start.map)}};
     for (std::size_t i = 0; i < crossings.size() && i + 1 < chain.size(); ++i) {
-        Map::KVMap2* map = minimap->segmentMap(crossings[i].segmentId);
+        Map::KVMap2* map = minimap.segmentMap(crossings[i].segmentId);
         RoadMapHolder* h = map != nullptr ? RoadMapHolder::of(*map) : nullptr;
-        if (h == nullptr) return Phase(&RoutingResult::loadingMs).failed(RoutingStatus::MapFormat);
-        legs.push_back({h, minimap->graphNodeOf(chain[i], map), minimap->graphNodeOf(chain[i + 1], map)});
+        if (h == nullptr) {
+            Phase(&RoutingResult::loadingMs).failed(RoutingStatus::MapFormat);
+            return LegsOutcome::Failed;
+        }
+        legs.push_back({h, minimap.graphNodeOf(chain[i], map), minimap.graphNodeOf(chain[i + 1], map)});
     }
-    legs.push_back({last, minimap->graphNodeOf(chain.back(), finish.map), RoadGraph::kNoId});
+    legs.push_back({last, minimap.graphNodeOf(chain.back(), finish.map), RoadGraph::kNoId});
 
     Bound from;
     Bound to;
@@ -235,7 +227,8 @@ bool acrossMaps(Context& c, const PathPoint& start, const PathPoint& finish) {
             status = bindPoint(c, *leg.holder, finish, to, projected);
         if (status != RoutingStatus::Success) {
             c.route.clear();
-            return loading.failed(status);
+            loading.failed(status);
+            return LegsOutcome::Failed;
         }
         loading.done();
         Phase legSearch(&RoutingResult::searchingMs);
@@ -255,20 +248,106 @@ bool acrossMaps(Context& c, const PathPoint& start, const PathPoint& finish) {
             params.excludeFlag = 0;
             params.excludedSegment = RoadGraph::kNoId;
         }
-        if (!projected || !searchLeg(c, *leg.holder, params, std::move(source), std::move(finishAt), segments)) {
+        if (!projected) {
             c.route.clear();
-            return legSearch.failed(RoutingStatus::NoRoute);
+            legSearch.failed(RoutingStatus::NoRoute);
+            return LegsOutcome::Failed;
+        }
+        if (!searchLeg(c, *leg.holder, params, std::move(source), std::move(finishAt), segments)) {
+            c.route.clear();
+            legSearch.failed(RoutingStatus::NoRoute);
+            failedLeg = i;
+            return LegsOutcome::Retry;
         }
         legSearch.done();
         Phase building(&RoutingResult::buildingMs);
         status = buildLeg(c, *leg.holder, segments);
         if (status != RoutingStatus::Success) {
             c.route.clear();
-            return building.failed(status);
+            building.failed(status);
+            return LegsOutcome::Failed;
         }
         building.done();
     }
-    return true;
+    return LegsOutcome::Done;
+}
+
+// How often a route across maps searches the minimap again after a leg
+// could not reach its link node.
+constexpr int kChainRetries = 8;
+
+// Crossings left out of the minimap for one computation; put back after it.
+struct LeftOutCrossings {
+    RoadMap& graph;
+    std::vector<std::uint32_t> segments;
+    ~LeftOutCrossings() {
+        for (const std::uint32_t s : segments)
+            graph.setForbidden(s, false);
+    }
+    void add(std::uint32_t s) {
+        if (!graph.setForbidden(s, true)) segments.push_back(s);
+    }
+};
+
+void dropEntry(std::vector<DistantNode>& entries, std::uint32_t node) {
+    std::erase_if(entries, [node](const DistantNode& e) { return e.nodeId == node; });
+}
+
+// The route across maps: the minimap chain, then one search per map. A
+// leg that cannot reach its link node (or the finish from it) leaves that
+// link out: the start's or finish's entry, or the crossing, and the
+// minimap is searched again.
+bool acrossMaps(Context& c, const PathPoint& start, const PathPoint& finish) {
+    auto* minimap = dynamic_cast<Minimap*>(c.atlas.services().interMapGraph.get());
+    if (minimap == nullptr || minimap->graph() == nullptr)
+        return Phase(&RoutingResult::searchingMs).failed(RoutingStatus::NoRoute);
+    std::vector<DistantNode> startEntries = entries(*minimap, start);
+    std::vector<DistantNode> finishEntries = entries(*minimap, finish);
+    LeftOutCrossings leftOut{*minimap->graph(), {}};
+    for (int attempt = 0;; ++attempt) {
+        Phase searching(&RoutingResult::searchingMs);
+        RoutingParams fixed;
+        fixed.routing_mode = 2;
+        std::vector<RouteSegment> crossings;
+        std::vector<std::uint32_t> chain;
+        auto source = std::make_unique<SearchPositionFromDistantNodes>(RoadGraph::GridCell{}, startEntries);
+        auto target = std::make_unique<SearchPositionToDistantNodes>(RoadGraph::GridCell{}, finishEntries);
+        std::uint8_t reached = 0;
+        target->reached = &reached;
+        target->segments = &crossings;
+        target->nodes = &chain;
+        SearchTask task(2);
+        task.source = std::move(source);
+        task.addTarget(std::move(target));
+        search(*minimap->graph(), task, fixed);
+        if (reached != 1 || chain.empty()) return searching.failed(RoutingStatus::NoRoute);
+        searching.done();
+
+        std::size_t failedLeg = 0;
+        const LegsOutcome outcome = legsAlong(c, *minimap, start, finish, crossings, chain, failedLeg);
+        if (outcome == LegsOutcome::Done) return true;
+        if (outcome == LegsOutcome::Failed) return false;
+        const std::size_t legs = chain.size() + 1;
+        if (attempt == kChainRetries) {
+            Log::log(Log::Normal, u"Route across maps: no chain of link nodes after %d retries", kChainRetries);
+            routingResult().success = 0;
+            routingResult().status = RoutingStatus::NoRoute;
+            return false;
+        }
+        if (failedLeg == 0) {
+            dropEntry(startEntries, chain.front());
+            Log::log(Log::Normal, u"Route across maps: link node %u not reached from the start; minimap search %d of %d without it",
+                     chain.front(), attempt + 2, kChainRetries + 1);
+        } else if (failedLeg + 1 == legs) {
+            dropEntry(finishEntries, chain.back());
+            Log::log(Log::Normal, u"Route across maps: finish not reached from link node %u; minimap search %d of %d without it",
+                     chain.back(), attempt + 2, kChainRetries + 1);
+        } else {
+            leftOut.add(crossings[failedLeg - 1].segmentId);
+            Log::log(Log::Normal, u"Route across maps: no way from link node %u to %u; minimap search %d of %d without that crossing",
+                     chain[failedLeg - 1], chain[failedLeg], attempt + 2, kChainRetries + 1);
+        }
+    }
 }
 
 bool withinMap(Context& c, const PathPoint& start, const PathPoint& finish) {

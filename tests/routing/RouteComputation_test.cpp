@@ -2,6 +2,7 @@
 // roads and their directions, are cut at the points and labelled; every
 // failure leaves its status.
 
+#include "map/Projection.h"
 #include "routing/AtlasRoute.h"
 #include "routing/PathPosition.h"
 #include "routing/RoadMapHolder.h"
@@ -13,9 +14,20 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 #include <random>
 
 namespace {
+
+// A copy of the demo atlas the build wrote: unloading an atlas saves its
+// camera into its folder, and the build's data folder stays as built.
+std::filesystem::path demoCopy(const AtlasTest::AtlasSetup& setup) {
+    const std::filesystem::path folder = setup.folder("demo");
+    std::filesystem::copy(MIREL_DEMO_ATLAS_DIR, folder,
+                          std::filesystem::copy_options::recursive | std::filesystem::copy_options::overwrite_existing);
+    return folder;
+}
 
 using namespace RouteTest;
 using Map::Routing::routingResult;
@@ -74,8 +86,12 @@ TEST(RouteComputation, FailuresLeaveTheirStatus) {
     nowhere.map = nullptr;
     EXPECT_EQ(status(nowhere, town.pointOn(6, 0.5f)), RoutingStatus::NotOnRoad);
     PathPoint unknown = town.pointOn(5, 0.5f);
-    unknown.segmentId = 99;
-    EXPECT_EQ(status(unknown, town.pointOn(6, 0.5f)), RoutingStatus::MapFormat);
+    // A stale or hostile route file's segment id names no road of the map.
+    for (const std::uint32_t id : {99u, 0xFFFFFFFEu}) {
+        unknown.segmentId = id;
+        EXPECT_EQ(status(unknown, town.pointOn(6, 0.5f)), RoutingStatus::NotOnRoad) << id;
+        EXPECT_EQ(status(town.pointOn(6, 0.5f), unknown), RoutingStatus::NotOnRoad) << id;
+    }
     PathPoint stuck = town.pointOn(5, 0.5f);
     stuck.allowForward = stuck.allowBackward = 0;
     EXPECT_EQ(status(stuck, town.pointOn(6, 0.5f)), RoutingStatus::NoRoute);
@@ -122,6 +138,76 @@ TEST(RouteComputation, CrossesIntoTheLinkedMap) {
             << metres;
 }
 
+// The minimap weighs link nodes by straight lines; a leg that then finds
+// no way to its link node leaves it out and the minimap is searched again.
+TEST(RouteComputation, ALinkNodeTheLegCannotReachIsLeftOut) {
+    RouteAtlas town({}, 64, true);
+    Core::ConfigNode& config = *town.setup.config.root();
+    Map::KVMap2* twin = town.atlas->findMapById(TwinId);
+    RoadMapHolder& holder = *RoadMapHolder::of(*town.map);
+    ASSERT_EQ(RoadMap::load(holder, *town.atlas), RoutingStatus::Success);
+    // W's only road closed: W is the nearest link node but out of reach.
+    holder.graph()->setForbidden(0, true);
+    TestSupport::CaptureLogger log;
+    Path path;
+    ASSERT_TRUE(Map::Routing::computePath(*town.atlas, config, town.pointOn(1, 0.1f), town.pointOn(0, 0.5f, twin),
+                                          path, false));
+    EXPECT_TRUE(log.contains("Route across maps: link node 0 not reached from the start; minimap search 2 of 9 "
+                             "without it"));
+    // Round the ring to X2, into the twin there, and back to its W road.
+    EXPECT_EQ(path.parts.front().map, town.map);
+    EXPECT_EQ(path.parts.back().map, twin);
+    EXPECT_EQ(path.parts.back().segmentId, 0u);
+    for (const PathPart& part : path.parts)
+        EXPECT_FALSE(part.map == town.map && part.segmentId == 0u);
+    EXPECT_EQ(routingResult().success, 1);
+    // The crossings the retries left out are back for the next route.
+    holder.graph()->setForbidden(0, false);
+    log.clear();
+    ASSERT_TRUE(Map::Routing::computePath(*town.atlas, config, town.pointOn(1, 0.1f), town.pointOn(0, 0.5f, twin),
+                                          path, false));
+    EXPECT_FALSE(log.contains("minimap search 2"));
+
+    // Stuck on the one-way ring against its direction: every link node is
+    // tried, then no chain is left: status -1.
+    log.clear();
+    PathPoint stuck = town.pointOn(2, 0.5f);
+    stuck.allowForward = 0;
+    EXPECT_FALSE(Map::Routing::computePath(*town.atlas, config, stuck, town.pointOn(6, 0.5f, twin), path, false));
+    EXPECT_EQ(routingResult().status, RoutingStatus::NoRoute);
+    EXPECT_TRUE(log.contains("minimap search 3 of 9"));
+    EXPECT_FALSE(log.contains("minimap search 4 of 9"));
+}
+
+TEST(RouteComputation, AMinimapThatDoesNotFitTheRouteHeapFailsItsBuild) {
+    RouteAtlas town({}, 64, true);
+    Core::ConfigNode& config = *town.setup.config.root();
+    auto& minimap = dynamic_cast<Minimap&>(*town.atlas->services().interMapGraph);
+    Map::KVMap2* twin = town.atlas->findMapById(TwinId);
+    Core::Allocator& heap = *town.atlas->routeHeap();
+    minimap.release();
+    // Leave the heap less than the two nodes and four crossings need.
+    void* hog = heap.allocate(heap.freeBytes() - 160);
+    ASSERT_NE(hog, nullptr);
+    TestSupport::CaptureLogger log;
+    EXPECT_FALSE(minimap.build(*town.atlas));
+    EXPECT_TRUE(log.contains("BuildMinimap::failed to init miniMap"));
+    EXPECT_EQ(minimap.graph(), nullptr);
+    Path path;
+    EXPECT_FALSE(Map::Routing::computePath(*town.atlas, config, town.pointOn(0, 0.5f), town.pointOn(6, 0.5f, twin),
+                                           path, false));
+    EXPECT_EQ(routingResult().status, RoutingStatus::NoRoute);
+    heap.free(hog);
+    const std::uint32_t before = heap.freeBytes();
+    ASSERT_TRUE(minimap.build(*town.atlas));
+    EXPECT_LT(heap.freeBytes(), before) << "the graph is charged to the route heap";
+    minimap.release();
+    EXPECT_EQ(heap.freeBytes(), before) << "and gives it back";
+    ASSERT_TRUE(minimap.build(*town.atlas));
+    EXPECT_TRUE(Map::Routing::computePath(*town.atlas, config, town.pointOn(0, 0.5f), town.pointOn(6, 0.5f, twin),
+                                          path, false));
+}
+
 // The demo atlas: Mill Lane is one-way eastwards, Main Street coming in from
 // the east edge may not turn left into River Road, the town's main
 // streets continue as the region's roads and those as the country's.
@@ -131,7 +217,7 @@ TEST(RouteComputation, DemoAtlasRoutesKeepTheTownsRulesAndLeaveIt) {
     Map::AtlasServices services;
     services.interMapGraph = std::make_unique<Minimap>();
     auto atlas = setup.makeAtlas(std::move(services));
-    ASSERT_TRUE(atlas->load(AtlasTest::wide(MIREL_DEMO_ATLAS_DIR)));
+    ASSERT_TRUE(atlas->load(AtlasTest::wide(demoCopy(setup))));
     const auto route = [&](double east0, double north0, double east1, double north1, Path& path) {
         AtlasRoute request;
         for (const auto& [east, north] : {std::pair{east0, north0}, {east1, north1}}) {
@@ -181,6 +267,16 @@ TEST(RouteComputation, DemoAtlasRoutesKeepTheTownsRulesAndLeaveIt) {
     ASSERT_FALSE(names.empty());
     EXPECT_EQ(names.back(), u"A7");
     EXPECT_GT(metres(path), 18000u + 100000u);
+
+    // From the region's B12 east of the town to Northam.
+    AtlasRoute request;
+    for (const auto& [latitude, longitude] : {std::pair{50.0272903f, 10.0699549f}, {51.1359406f, 10.2518368f}})
+        ASSERT_TRUE(request.addPathPointAtLocation(*atlas, *setup.config.root(),
+                                                   Map::Projection::fromGeo(latitude, longitude)));
+    ASSERT_EQ(request.path().points.size(), 2u);
+    EXPECT_EQ(request.path().points.front().map->id(), 2u);
+    EXPECT_EQ(request.path().points.back().map->id(), 3u);
+    EXPECT_GT(metres(request.path()), 120000u);
 }
 
 TEST(RouteComputation, AtlasRequestsExtendAndRestartTheRoute) {

@@ -16,6 +16,7 @@
 
 #include <SDL.h>
 
+#include <filesystem>
 #include <memory>
 #include <optional>
 #include <string>
@@ -41,9 +42,9 @@ struct ViewSettings {
 
 class Session {
 public:
-    // dataFolder holds render.xml and its style files; the atlas.xml of the
-    // load is written there too. Throws std::runtime_error when the atlas
-    // does not load.
+    // dataFolder holds render.xml and its style files and is only read (the
+    // atlas.xml of the load goes to a scratch folder removed with the
+    // session). Throws std::runtime_error when the atlas does not load.
     Session(const std::string& atlasFolder, const std::string& dataFolder, const ViewSettings& view);
     ~Session();
 
@@ -76,6 +77,15 @@ private:
     std::unique_ptr<MapDrawing::fdMapRenderer> m_renderer;
     std::shared_ptr<Render::Font> m_font;
     std::unique_ptr<MapDrawing::MapCaptions> m_captions;
+    // A folder of its own for what the atlas writes, removed with it.
+    struct ScratchFolder {
+        ScratchFolder();
+        ~ScratchFolder();
+        ScratchFolder(const ScratchFolder&) = delete;
+        ScratchFolder& operator=(const ScratchFolder&) = delete;
+        std::filesystem::path path;
+    };
+    ScratchFolder m_scratch;
     SDL_Surface* m_map = nullptr;
     SDL_Surface* m_screen = nullptr;
 };

@@ -56,12 +56,19 @@ class OsmRoads : public osmium::handler::Handler {
             "tertiary",       "motorway_link", "trunk_link",   "primary_link",
             "secondary_link", "tertiary_link", "unclassified", "residential",
             "living_street",  "road",          "service",      "track"};
-        if (!oneOf(tags["highway"], roads) || oneOf(tags["area"], {"yes"})) return;
+        // A square (area=yes) is driven round along its outline.
+        if (!oneOf(tags["highway"], roads)) return;
+        // The common car-routing rule: a track only where a tag opens it.
+        const bool track = oneOf(tags["highway"], {"track"});
+        bool opened = !track;
         for (const char* key : {"motorcar", "motor_vehicle", "vehicle", "access"})
             if (const char* v = tags[key]) {
+                if (track && std::strcmp(key, "vehicle") == 0) continue;
                 if (!oneOf(v, {"yes", "designated", "permissive", "destination", "customers"})) return;
+                opened = true;
                 break;
             }
+        if (!opened) return;
         const char* oneway = tags["oneway"];
         bool forward = true, backward = true;
         if (oneOf(oneway, {"yes", "true", "1"}))
