@@ -124,15 +124,40 @@ std::int32_t bindPoint(Context& c, RoadMapHolder& holder, const PathPoint& point
     return status;
 }
 
-std::unique_ptr<SearchPosition> fromPoint(const PathPoint& point, const Bound& bound) {
-    return std::make_unique<SearchPositionFromSegment>(RoadGraph::GridCell{0, 0}, point.segmentId, bound.offset,
-                                                       point.allowForward, point.allowBackward);
-}
-
 template <typename Position>
 std::unique_ptr<Position> atNode(const RoadMap& graph, std::uint32_t node) {
     const RoadGraph::NodeRecord* head = graph.nodeHeadRecord(node);
     return std::make_unique<Position>(head != nullptr ? head->cell : RoadGraph::GridCell{}, node);
+}
+
+// The node a point free to go either way stands on when it projects onto
+// an end of its segment; kNoId otherwise. Bound there, the route may leave
+// or reach it along any road of the junction, not only along the segment
+// the point was found on (which, one-way, could force a loop).
+std::uint32_t endNode(const RoadMap& graph, const PathPoint& point, const Bound& bound) {
+    if (!point.allowForward || !point.allowBackward) return RoadGraph::kNoId;
+    const RoadGraph::SegmentRecord* head = graph.segmentHeadRecord(point.segmentId);
+    if (head == nullptr) return RoadGraph::kNoId;
+    if (bound.offset == 0) return graph.segmentFromNode(point.segmentId);
+    if (bound.offset >= head->length) return graph.segmentToNode(point.segmentId);
+    return RoadGraph::kNoId;
+}
+
+std::unique_ptr<SearchPosition> fromPoint(const RoadMap& graph, const PathPoint& point, const Bound& bound) {
+    const std::uint32_t node = endNode(graph, point, bound);
+    if (node != RoadGraph::kNoId) return atNode<SearchPositionFromNode>(graph, node);
+    return std::make_unique<SearchPositionFromSegment>(RoadGraph::GridCell{0, 0}, point.segmentId, bound.offset,
+                                                       point.allowForward, point.allowBackward);
+}
+
+// The finish: at its node when it stands on one (and the start does not
+// stand there too), else on its segment.
+std::unique_ptr<SearchPosition> toPoint(const RoadMap& graph, const PathPoint& point, const Bound& bound, bool after,
+                                        std::uint32_t startNode) {
+    const std::uint32_t node = endNode(graph, point, bound);
+    if (node != RoadGraph::kNoId && node != startNode) return atNode<SearchPositionToNode>(graph, node);
+    return std::make_unique<SearchPositionToSegment>(gridCellOf(point.roadPoint, *bound.part.level), point.segmentId,
+                                                     bound.offset, after);
 }
 
 // One search on a map's graph; the segments of the route found, or false.
@@ -234,11 +259,10 @@ LegsOutcome legsAlong(Context& c, const Minimap& minimap, const PathPoint& start
         Phase legSearch(&RoutingResult::searchingMs);
         const RoadMap& graph = *leg.holder->graph();
         std::unique_ptr<SearchPosition> source =
-            i == 0 ? fromPoint(start, from) : atNode<SearchPositionFromNode>(graph, leg.fromNode);
+            i == 0 ? fromPoint(graph, start, from) : atNode<SearchPositionFromNode>(graph, leg.fromNode);
         std::unique_ptr<SearchPosition> finishAt;
         if (i + 1 == legs.size())
-            finishAt = std::make_unique<SearchPositionToSegment>(gridCellOf(finish.roadPoint, *to.part.level),
-                                                                 finish.segmentId, to.offset, true);
+            finishAt = toPoint(graph, finish, to, true, i == 0 ? endNode(graph, start, from) : leg.fromNode);
         else
             finishAt = atNode<SearchPositionToNode>(graph, leg.toNode);
         std::vector<RouteSegment> segments;
@@ -373,10 +397,9 @@ bool withinMap(Context& c, const PathPoint& start, const PathPoint& finish) {
     if (!projectedStart || !projectedFinish) return searching.failed(RoutingStatus::NoRoute);
     const bool after = !(sameSegment && !PartCursor::isBefore(from.cursor, to.cursor));
     std::vector<RouteSegment> segments;
-    if (!searchLeg(c, *holder, c.params, fromPoint(start, from),
-                   std::make_unique<SearchPositionToSegment>(gridCellOf(finish.roadPoint, *from.part.level),
-                                                             finish.segmentId, to.offset, after),
-                   segments))
+    const RoadMap& graph = *holder->graph();
+    if (!searchLeg(c, *holder, c.params, fromPoint(graph, start, from),
+                   toPoint(graph, finish, to, after, endNode(graph, start, from)), segments))
         return searching.failed(RoutingStatus::NoRoute);
     searching.done();
 
