@@ -5,6 +5,7 @@
 #include "map/KVAtlas.h"
 #include "map/Level.h"
 #include "map/Projection.h"
+#include "routing/AtlasRoute.h"
 #include "routing/Minimap.h"
 #include "routing/PathPosition.h"
 #include "routing/RoadMap.h"
@@ -444,6 +445,245 @@ bool computePath(Map::KVAtlas& atlas, Core::ConfigNode& config, const PathPoint&
     path.markChanged();
     Log::log(Log::Normal, u"Route computed: loading %u ms, searching %u ms, building %u ms", result.loadingMs,
              result.searchingMs, result.buildingMs);
+    result.success = 1;
+    atlas.requestRedraw();
+    return true;
+}
+
+namespace {
+
+struct Result {
+    std::uint32_t cost = RoadGraph::kInfiniteCost;
+    std::vector<RouteSegment> segments;
+};
+
+// A place where the searches of an added point end: a route point of the
+// point's map, or the node where the route enters or leaves that map.
+struct InsertionFinish {
+    int routePoint = -1;
+    std::uint32_t node = RoadGraph::kNoId;
+    SearchPosition* position = nullptr;
+    ResultBindings* bindings = nullptr;
+    Result* forward = nullptr;  // bound by the search from the point
+    Result* backward = nullptr; // bound by the search towards it
+};
+
+// A run of parts of one leg on the point's map: the added point may go in
+// between its ends.
+struct Stretch {
+    std::size_t first = 0, last = 0; // part indexes
+    std::uint16_t leg = 0;
+    Result toPoint, fromPoint;
+    std::uint32_t existing = 0;
+};
+
+std::uint32_t driveNode(const RoadMap& graph, const PathPart& part, bool start) {
+    return part.forward == start ? graph.segmentFromNode(part.segmentId) : graph.segmentToNode(part.segmentId);
+}
+
+void bindTo(InsertionFinish& f, Result* result) {
+    f.bindings->cost = result != nullptr ? &result->cost : nullptr;
+    f.bindings->segments = result != nullptr ? &result->segments : nullptr;
+}
+
+// Parts from a segment list, labelled; the status of the build.
+std::int32_t partsOf(Context& c, RoadMapHolder& holder, const std::vector<RouteSegment>& segments, Path& out) {
+    const std::int32_t status = RoadMap::buildParts(holder, c.atlas, segments, out);
+    if (status != RoutingStatus::Success) return status;
+    Path::computeManoeuvres(out, c.atlas, c.stick);
+    out.markChanged();
+    return RoutingStatus::Success;
+}
+
+void trimFrontAt(Path& leg, const PathPoint& point) {
+    if (!leg.parts.empty()) leg.trimFront(*point.roadPoint.level, {point.roadPoint.x, point.roadPoint.y});
+}
+void trimBackAt(Path& leg, const PathPoint& point) {
+    if (!leg.parts.empty())
+        leg.trimBack(leg.parts.size() - 1, *point.roadPoint.level, {point.roadPoint.x, point.roadPoint.y});
+}
+
+} // namespace
+
+bool insertPathPoint(Map::KVAtlas& atlas, Core::ConfigNode& config, Path& route, const PathPoint& point) {
+    RoutingResult& result = routingResult();
+    result.loadingMs = result.searchingMs = result.buildingMs = 0;
+    if (point.map == nullptr || !point.isSet()) {
+        result.success = 0;
+        result.status = RoutingStatus::NotOnRoad;
+        return false;
+    }
+    Context c{atlas, RoutingParams::fromConfig(*config.child("Routing")), 0, {}, {}};
+    c.stick = static_cast<std::uint16_t>(config.child("Maneuvers")->value("rotates_same_type_stick_dist", 0));
+
+    Phase loading(&RoutingResult::loadingMs);
+    RoadMapHolder* holder = RoadMapHolder::of(*point.map);
+    if (holder == nullptr) return loading.failed(RoutingStatus::MapFormat);
+    c.pin(*holder, RoadMapHolder::InUse);
+    Bound at;
+    bool projected = false;
+    std::int32_t status = bindPoint(c, *holder, point, at, projected);
+    if (status != RoutingStatus::Success) return loading.failed(status);
+    loading.done();
+
+    // The plan: one walk over the parts, every finish in one task.
+    Phase searching(&RoutingResult::searchingMs);
+    if (!projected) return searching.failed(RoutingStatus::NoRoute);
+    const RoadMap& graph = *holder->graph();
+    std::vector<InsertionFinish> finishes;
+    const auto finishAt = [&](int routePoint, std::uint32_t node) {
+        for (std::size_t k = 0; k < finishes.size(); ++k)
+            if (finishes[k].routePoint == routePoint && finishes[k].node == node) return k;
+        finishes.push_back({routePoint, node});
+        return finishes.size() - 1;
+    };
+    std::vector<std::unique_ptr<Stretch>> stretches;
+    const std::vector<PathPart>& parts = route.parts;
+    for (std::size_t i = 0; i < parts.size();) {
+        if (parts[i].map != point.map) {
+            ++i;
+            continue;
+        }
+        auto stretch = std::make_unique<Stretch>();
+        stretch->first = stretch->last = i;
+        stretch->leg = parts[i].legIndex;
+        while (stretch->last + 1 < parts.size() && parts[stretch->last + 1].map == point.map &&
+               parts[stretch->last + 1].legIndex == stretch->leg)
+            ++stretch->last;
+        const bool legStart = i == 0 || parts[i - 1].legIndex != stretch->leg;
+        const bool legEnd = stretch->last + 1 == parts.size() || parts[stretch->last + 1].legIndex != stretch->leg;
+        InsertionFinish& from = finishes[legStart ? finishAt(stretch->leg, RoadGraph::kNoId)
+                                                  : finishAt(-1, driveNode(graph, parts[i], true))];
+        from.backward = &stretch->toPoint;
+        InsertionFinish& to = finishes[legEnd ? finishAt(stretch->leg + 1, RoadGraph::kNoId)
+                                              : finishAt(-1, driveNode(graph, parts[stretch->last], false))];
+        to.forward = &stretch->fromPoint;
+        Path own;
+        for (std::size_t k = stretch->first; k <= stretch->last; ++k)
+            own.appendPart(parts[k]);
+        stretch->existing = pathCost(own, config);
+        i = stretch->last + 1;
+        stretches.push_back(std::move(stretch));
+    }
+    // After the finish: from the last route point when it lies on this map.
+    Result afterFinish;
+    const bool finishHere = !route.points.empty() && route.points.back().map == point.map &&
+                            (parts.empty() || parts.back().map == point.map);
+    if (finishHere) finishes[finishAt(static_cast<int>(route.points.size()) - 1, RoadGraph::kNoId)].backward = &afterFinish;
+
+    SearchTask task(10);
+    for (InsertionFinish& f : finishes) {
+        std::unique_ptr<SearchPosition> position;
+        if (f.routePoint < 0) {
+            position = atNode<SearchPositionToNode>(graph, f.node);
+        } else {
+            const PathPoint& routePoint = route.points[static_cast<std::size_t>(f.routePoint)];
+            Bound bound;
+            bool onRoad = false;
+            status = bindPoint(c, *holder, routePoint, bound, onRoad);
+            if (status != RoutingStatus::Success) return searching.failed(status);
+            if (!onRoad) return searching.failed(RoutingStatus::NoRoute);
+            const bool same = routePoint.segmentId == point.segmentId;
+            const bool after = !(same && !PartCursor::isBefore(at.cursor, bound.cursor));
+            position = toPoint(graph, routePoint, bound, after, endNode(graph, point, at));
+        }
+        f.position = position.get();
+        f.bindings = position->resultBindings();
+        if (task.addTarget(std::move(position)) < 0) {
+            Log::log(Log::System, u"Path points count is too big - %d", static_cast<int>(route.points.size()));
+            Log::log(Log::System, u"Path segments count is too big - %d", static_cast<int>(parts.size()));
+            return searching.failed(RoutingStatus::NotEnoughMemory);
+        }
+    }
+    if (!finishes.empty()) {
+        c.pin(*holder, RoadMapHolder::InUse);
+        task.source = fromPoint(graph, point, at);
+        for (InsertionFinish& f : finishes)
+            bindTo(f, f.forward);
+        search(*holder->graph(), task, c.params);
+        task.source = fromPoint(graph, point, at);
+        task.backward = true;
+        for (InsertionFinish& f : finishes)
+            bindTo(f, f.backward);
+        search(*holder->graph(), task, c.params);
+        // Found from the point backwards: turned to run towards it.
+        for (InsertionFinish& f : finishes)
+            if (f.backward != nullptr) {
+                std::reverse(f.backward->segments.begin(), f.backward->segments.end());
+                for (RouteSegment& step : f.backward->segments)
+                    step.forward ^= 1;
+            }
+    }
+
+    // The new point as the finish of a route whose last point lies on
+    // another map: a route computation across the maps.
+    Path acrossLeg;
+    std::uint32_t acrossCost = RoadGraph::kInfiniteCost;
+    if (!finishHere && !route.points.empty()) {
+        const RoutingResult times = result;
+        if (computePath(atlas, config, route.points.back(), point, acrossLeg, false))
+            acrossCost = pathCost(acrossLeg, config);
+        result.loadingMs += times.loadingMs;
+        result.searchingMs += times.searchingMs;
+        result.buildingMs += times.buildingMs;
+    }
+
+    // The choice: the least added cost inside a stretch (the earlier on
+    // ties), unless the new finish costs no more.
+    Stretch* best = nullptr;
+    std::int64_t bestAdded = 0;
+    for (const auto& s : stretches) {
+        if (s->toPoint.cost == RoadGraph::kInfiniteCost || s->fromPoint.cost == RoadGraph::kInfiniteCost) continue;
+        const std::int64_t added = std::int64_t{s->toPoint.cost} + s->fromPoint.cost -
+                                   (s->existing == RoadGraph::kInfiniteCost ? 0 : s->existing);
+        if (best == nullptr || added < bestAdded) {
+            best = s.get();
+            bestAdded = added;
+        }
+    }
+    const std::uint32_t endCost = finishHere ? afterFinish.cost : acrossCost;
+    if (best == nullptr && endCost == RoadGraph::kInfiniteCost) return searching.failed(RoutingStatus::NoRoute);
+    const bool asFinish = endCost != RoadGraph::kInfiniteCost && (best == nullptr || std::int64_t{endCost} <= bestAdded);
+    searching.done();
+
+    Phase building(&RoutingResult::buildingMs);
+    if (asFinish && !finishHere) {
+        route.appendPath(acrossLeg);
+    } else if (asFinish) {
+        Path leg;
+        status = partsOf(c, *holder, afterFinish.segments, leg);
+        if (status != RoutingStatus::Success) return building.failed(status);
+        trimFrontAt(leg, route.points.back());
+        trimBackAt(leg, point);
+        route.appendPath(Path(route.points.back(), point, leg));
+    } else {
+        const PathPoint& a = route.points[best->leg];
+        const PathPoint& b = route.points[best->leg + 1u];
+        Path toLeg, fromLeg, built;
+        for (std::size_t k = 0; k < best->first; ++k)
+            if (parts[k].legIndex == best->leg) toLeg.appendPart(parts[k]);
+        status = partsOf(c, *holder, best->toPoint.segments, built);
+        if (status != RoutingStatus::Success) return building.failed(status);
+        if (toLeg.parts.empty()) trimFrontAt(built, a);
+        for (const PathPart& part : built.parts)
+            toLeg.appendPart(part);
+        trimBackAt(toLeg, point);
+        status = partsOf(c, *holder, best->fromPoint.segments, fromLeg);
+        if (status != RoutingStatus::Success) return building.failed(status);
+        trimFrontAt(fromLeg, point);
+        bool suffix = false;
+        for (std::size_t k = best->last + 1; k < parts.size(); ++k)
+            if (parts[k].legIndex == best->leg) {
+                fromLeg.appendPart(parts[k]);
+                suffix = true;
+            }
+        if (!suffix) trimBackAt(fromLeg, b);
+        Path twoLegs(a, point, toLeg);
+        twoLegs.appendPath(Path(point, b, fromLeg));
+        route.replaceLeg(best->leg, twoLegs);
+    }
+    building.done();
+    route.markChanged();
     result.success = 1;
     atlas.requestRedraw();
     return true;

@@ -331,8 +331,37 @@ TEST(RouteComputation, AddedPointsGoWhereTheRouteGrowsLeast) {
                 best = std::min(best, total(points));
             }
             if (!before.empty()) { EXPECT_LE(total(route.path().points), best + 2 * before.size()) << round; }
+            // The legs join: each ends where the next begins.
+            for (std::size_t i = 1; i < route.path().parts.size(); ++i) {
+                const PathPart& a = route.path().parts[i - 1];
+                const PathPart& b = route.path().parts[i];
+                EXPECT_LE(std::abs(a.legIndex - b.legIndex), 1) << round;
+            }
+            EXPECT_EQ(route.path().legCount + 1u, route.path().points.size());
         }
     }
+}
+
+// One search from the point and one towards it over a task of at most 10
+// finishes: a route of 10 points on one map takes another, one of 11 not.
+TEST(RouteComputation, AddedPointsMeetTheFinishLimit) {
+    RouteAtlas town;
+    Core::ConfigNode& config = *town.setup.config.root();
+    AtlasRoute route;
+    for (int k = 0; k < 10; ++k)
+        ASSERT_TRUE(route.calculatePath(*town.atlas, config, town.pointOn(k % 2 ? 5 : 6, 0.2f + 0.05f * k)));
+    ASSERT_EQ(route.path().points.size(), 10u);
+    TestSupport::CaptureLogger log;
+    ASSERT_TRUE(route.addPathPoint(*town.atlas, config, town.pointOn(0, 0.5f)));
+    EXPECT_EQ(routingResult().success, 1);
+    ASSERT_EQ(route.path().points.size(), 11u);
+    const std::size_t parts = route.path().parts.size();
+    EXPECT_FALSE(route.addPathPoint(*town.atlas, config, town.pointOn(3, 0.5f)));
+    EXPECT_EQ(routingResult().status, RoutingStatus::NotEnoughMemory);
+    EXPECT_TRUE(log.contains("Path points count is too big - 11"));
+    EXPECT_TRUE(log.contains("Path segments count is too big - " + std::to_string(parts)));
+    EXPECT_EQ(route.path().points.size(), 11u);
+    EXPECT_EQ(route.path().parts.size(), parts);
 }
 
 } // namespace
