@@ -3,6 +3,7 @@
 // failure leaves its status.
 
 #include "map/Projection.h"
+#include "map/file/RoutingSectionReader.h"
 #include "routing/AtlasRoute.h"
 #include "routing/PathPosition.h"
 #include "routing/RoadMapHolder.h"
@@ -267,6 +268,22 @@ TEST(RouteComputation, DemoAtlasRoutesKeepTheTownsRulesAndLeaveIt) {
     ASSERT_FALSE(names.empty());
     EXPECT_EQ(names.back(), u"A7");
     EXPECT_GT(metres(path), 18000u + 100000u);
+
+    // Transit tables in metres: crossing the town from its west edge to its
+    // east edge is 2400 m, and no crossing of the demo's maps is longer than
+    // the country.
+    for (std::size_t m = 0; m < atlas->mapCount(); ++m) {
+        std::vector<std::uint32_t> transit;
+        ASSERT_TRUE(atlas->mapAt(m)->routingReader().transitTable(transit));
+        for (const std::uint32_t value : transit)
+            if (value != 0xFFFFFFFFu) {
+                EXPECT_LT(value, 300000u) << m;
+            }
+        if (atlas->mapAt(m)->id() == 1) {
+            ASSERT_EQ(transit.size(), 16u);
+            EXPECT_EQ(transit[1], 2400u);
+        }
+    }
 
     // From the region's B12 east of the town to Northam.
     AtlasRoute request;
