@@ -154,7 +154,7 @@ bool KVAtlas::load(const std::u16string& folder) {
 
 void KVAtlas::unload() {
     Threading::SdlLock lock(m_mutex);
-    if (m_loaded) {
+    if (m_loaded && !m_services.keepsFolder) {
         saveCamera();
         autosavePath();
     }

@@ -38,15 +38,16 @@ std::size_t scratchFolders() {
     return n;
 }
 
-TEST(AtlasRendering, TheSessionLeavesTheDataFolderAsItFoundIt) {
+TEST(AtlasRendering, TheSessionLeavesItsFoldersAsItFoundThem) {
     TestSupport::TempDir dir;
     const fs::path data = dir.path() / "data";
     fs::copy(fs::path(MIREL_SOURCE_DIR) / "data", data, fs::copy_options::recursive);
     const auto before = snapshot(data);
     ASSERT_FALSE(before.contains("atlas.xml"));
-    // The atlas is a copy: unloading an atlas saves its camera beside it.
     const fs::path atlas = dir.path() / "atlas";
     fs::copy(MIREL_DEMO_ATLAS_DIR, atlas, fs::copy_options::recursive);
+    fs::remove(atlas / "camera.kvc");
+    const auto atlasBefore = snapshot(atlas);
     const std::size_t scratch = scratchFolders();
     {
         AtlasRendering::ViewSettings view;
@@ -57,6 +58,7 @@ TEST(AtlasRendering, TheSessionLeavesTheDataFolderAsItFoundIt) {
         session.draw();
     }
     EXPECT_EQ(snapshot(data), before);
+    EXPECT_EQ(snapshot(atlas), atlasBefore) << "nor the atlas folder";
     EXPECT_EQ(scratchFolders(), scratch) << "the session's scratch folder goes with it";
 }
 

@@ -75,6 +75,7 @@ Session::Session(const std::string& atlasFolder, const std::string& dataFolder, 
         throw std::runtime_error("the data folder must be named data");
     services.paths = std::make_shared<ReadOnlyDataPaths>(withSlash(data.parent_path().string()),
                                                          withSlash(m_scratch.path.string()));
+    services.keepsFolder = true;
     m_atlas = std::make_unique<Map::KVAtlas>(m_config.root(), m_pool, std::move(services));
     if (!m_atlas->load(Core::utf8ToWide(std::filesystem::absolute(atlasFolder).string())))
         throw std::runtime_error("the atlas did not load");

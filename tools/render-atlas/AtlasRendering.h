@@ -42,9 +42,10 @@ struct ViewSettings {
 
 class Session {
 public:
-    // dataFolder holds render.xml and its style files and is only read (the
-    // atlas.xml of the load goes to a scratch folder removed with the
-    // session). Throws std::runtime_error when the atlas does not load.
+    // dataFolder holds render.xml and its style files; it and the atlas
+    // folder are only read (the atlas.xml of the load goes to a scratch
+    // folder removed with the session, and no camera is saved). Throws
+    // std::runtime_error when the atlas does not load.
     Session(const std::string& atlasFolder, const std::string& dataFolder, const ViewSettings& view);
     ~Session();
 
