@@ -151,12 +151,21 @@ std::unique_ptr<SearchPosition> fromPoint(const RoadMap& graph, const PathPoint&
                                                        point.allowForward, point.allowBackward);
 }
 
-// The finish: at its node when it stands on one (and the start does not
-// stand there too), else on its segment.
+// The segment list of a leg between two points on one junction: the
+// finish's road, cut to nothing at the points.
+std::vector<RouteSegment> samePlace(const PathPoint& finish) {
+    RouteSegment step;
+    step.segmentId = finish.segmentId;
+    step.forward = 1;
+    return {step};
+}
+
+// The finish: at its node when it stands on one and the source is not
+// bound on that node too (`sourceNode`), else on its segment.
 std::unique_ptr<SearchPosition> toPoint(const RoadMap& graph, const PathPoint& point, const Bound& bound, bool after,
-                                        std::uint32_t startNode) {
+                                        std::uint32_t sourceNode) {
     const std::uint32_t node = endNode(graph, point, bound);
-    if (node != RoadGraph::kNoId && node != startNode) return atNode<SearchPositionToNode>(graph, node);
+    if (node != RoadGraph::kNoId && node != sourceNode) return atNode<SearchPositionToNode>(graph, node);
     return std::make_unique<SearchPositionToSegment>(gridCellOf(point.roadPoint, *bound.part.level), point.segmentId,
                                                      bound.offset, after);
 }
@@ -263,7 +272,7 @@ LegsOutcome legsAlong(Context& c, const Minimap& minimap, const PathPoint& start
             i == 0 ? fromPoint(graph, start, from) : atNode<SearchPositionFromNode>(graph, leg.fromNode);
         std::unique_ptr<SearchPosition> finishAt;
         if (i + 1 == legs.size())
-            finishAt = toPoint(graph, finish, to, true, i == 0 ? endNode(graph, start, from) : leg.fromNode);
+            finishAt = toPoint(graph, finish, to, true, RoadGraph::kNoId);
         else
             finishAt = atNode<SearchPositionToNode>(graph, leg.toNode);
         std::vector<RouteSegment> segments;
@@ -396,11 +405,19 @@ bool withinMap(Context& c, const PathPoint& start, const PathPoint& finish) {
 
     Phase searching(&RoutingResult::searchingMs);
     if (!projectedStart || !projectedFinish) return searching.failed(RoutingStatus::NoRoute);
-    const bool after = !(sameSegment && !PartCursor::isBefore(from.cursor, to.cursor));
+    // A finish on the start itself counts as after it: the route between
+    // them is empty, not a drive round the block on a one-way road.
+    const bool after = !(sameSegment && PartCursor::isBefore(to.cursor, from.cursor));
     std::vector<RouteSegment> segments;
     const RoadMap& graph = *holder->graph();
-    if (!searchLeg(c, *holder, c.params, fromPoint(graph, start, from),
-                   toPoint(graph, finish, to, after, endNode(graph, start, from)), segments))
+    // Two points on one junction: the route between them is that place, a
+    // part of no length on the finish's road (searched, it would have no
+    // parts, or drive round a one-way block to come back).
+    const std::uint32_t startNode = endNode(graph, start, from);
+    if (startNode != RoadGraph::kNoId && startNode == endNode(graph, finish, to))
+        segments = samePlace(finish);
+    else if (!searchLeg(c, *holder, c.params, fromPoint(graph, start, from), toPoint(graph, finish, to, after, startNode),
+                        segments))
         return searching.failed(RoutingStatus::NoRoute);
     searching.done();
 
@@ -466,6 +483,11 @@ struct InsertionFinish {
     ResultBindings* bindings = nullptr;
     Result* forward = nullptr;  // bound by the search from the point
     Result* backward = nullptr; // bound by the search towards it
+    // A finish on the point's own segment: whether it lies beyond the point,
+    // for each search. Where both stand at one place it is the piece that
+    // each search's travel takes along the segment's direction.
+    SearchPositionToSegment* onSegment = nullptr;
+    bool afterForward = true, afterBackward = true;
 };
 
 // A run of parts of one leg on the point's map: the added point may go in
@@ -572,6 +594,10 @@ bool insertPathPoint(Map::KVAtlas& atlas, Core::ConfigNode& config, Path& route,
     if (finishHere) finishes[finishAt(static_cast<int>(route.points.size()) - 1, RoadGraph::kNoId)].backward = &afterFinish;
 
     SearchTask task(10);
+    // A route point on the junction the point stands on is reached at no
+    // cost, along a part of no length (as a route computation has it).
+    const std::uint32_t pointNode = endNode(graph, point, at);
+    std::vector<std::size_t> samePlaces;
     for (InsertionFinish& f : finishes) {
         std::unique_ptr<SearchPosition> position;
         if (f.routePoint < 0) {
@@ -584,8 +610,12 @@ bool insertPathPoint(Map::KVAtlas& atlas, Core::ConfigNode& config, Path& route,
             if (status != RoutingStatus::Success) return searching.failed(status);
             if (!onRoad) return searching.failed(RoutingStatus::NoRoute);
             const bool same = routePoint.segmentId == point.segmentId;
-            const bool after = !(same && !PartCursor::isBefore(at.cursor, bound.cursor));
-            position = toPoint(graph, routePoint, bound, after, endNode(graph, point, at));
+            f.afterForward = !(same && PartCursor::isBefore(bound.cursor, at.cursor));
+            f.afterBackward = !same || PartCursor::isBefore(at.cursor, bound.cursor);
+            if (pointNode != RoadGraph::kNoId && endNode(graph, routePoint, bound) == pointNode)
+                samePlaces.push_back(static_cast<std::size_t>(&f - finishes.data()));
+            position = toPoint(graph, routePoint, bound, f.afterForward, pointNode);
+            f.onSegment = dynamic_cast<SearchPositionToSegment*>(position.get());
         }
         f.position = position.get();
         f.bindings = position->resultBindings();
@@ -598,13 +628,17 @@ bool insertPathPoint(Map::KVAtlas& atlas, Core::ConfigNode& config, Path& route,
     if (!finishes.empty()) {
         c.pin(*holder, RoadMapHolder::InUse);
         task.source = fromPoint(graph, point, at);
-        for (InsertionFinish& f : finishes)
+        for (InsertionFinish& f : finishes) {
             bindTo(f, f.forward);
+            if (f.onSegment != nullptr) f.onSegment->afterTheStart = f.afterForward;
+        }
         search(*holder->graph(), task, c.params);
         task.source = fromPoint(graph, point, at);
         task.backward = true;
-        for (InsertionFinish& f : finishes)
+        for (InsertionFinish& f : finishes) {
             bindTo(f, f.backward);
+            if (f.onSegment != nullptr) f.onSegment->afterTheStart = f.afterBackward;
+        }
         search(*holder->graph(), task, c.params);
         // Found from the point backwards: turned to run towards it.
         for (InsertionFinish& f : finishes)
@@ -613,6 +647,12 @@ bool insertPathPoint(Map::KVAtlas& atlas, Core::ConfigNode& config, Path& route,
                 for (RouteSegment& step : f.backward->segments)
                     step.forward ^= 1;
             }
+        for (const std::size_t k : samePlaces)
+            for (Result* r : {finishes[k].forward, finishes[k].backward})
+                if (r != nullptr) {
+                    r->cost = 0;
+                    r->segments = samePlace(route.points[static_cast<std::size_t>(finishes[k].routePoint)]);
+                }
     }
 
     // The new point as the finish of a route whose last point lies on

@@ -5,6 +5,7 @@
 #include "map/Projection.h"
 #include "map/file/RoutingSectionReader.h"
 #include "routing/AtlasRoute.h"
+#include "routing/PathFile.h"
 #include "routing/PathPosition.h"
 #include "routing/RoadMapHolder.h"
 #include "routing/RouteComputation.h"
@@ -336,7 +337,11 @@ TEST(RouteComputation, AddedPointsGoWhereTheRouteGrowsLeast) {
     for (int round = 0; round < 12; ++round) {
         AtlasRoute route;
         for (int k = 0; k < 4; ++k) {
-            const PathPoint p = town.pointOn(random() % 7, 0.1f + 0.008f * static_cast<float>(random() % 100));
+            // Now and then on a junction: a finish at a node.
+            const std::uint32_t s = random() % 7;
+            const float t = random() % 5 == 0 ? static_cast<float>(random() % 2)
+                                              : 0.1f + 0.008f * static_cast<float>(random() % 100);
+            const PathPoint p = town.pointOn(s, t);
             const std::vector<PathPoint> before = route.path().points;
             ASSERT_TRUE(route.addPathPoint(*town.atlas, config, p));
             ASSERT_EQ(route.path().points.size(), before.size() + 1);
@@ -355,6 +360,13 @@ TEST(RouteComputation, AddedPointsGoWhereTheRouteGrowsLeast) {
                 EXPECT_LE(std::abs(a.legIndex - b.legIndex), 1) << round;
             }
             EXPECT_EQ(route.path().legCount + 1u, route.path().points.size());
+            // Every leg has parts, so the route is stored and read back.
+            std::vector<std::uint8_t> bytes;
+            ASSERT_TRUE(PathFile::encode(u"", route.path(), bytes)) << round;
+            Path back;
+            EXPECT_TRUE(PathFile::decode(bytes.data(), bytes.size(),
+                                         [&](std::uint32_t id) { return town.atlas->findMapById(id); }, back))
+                << round;
         }
     }
 }
