@@ -126,12 +126,9 @@ bool KVAtlas::load(const std::u16string& folder) {
     }
 
     if (m_services.makeDrawBuffers) m_drawBuffers = m_services.makeDrawBuffers(*this);
-    if (m_services.interMapGraph && !m_services.interMapGraph->build(*this)) {
-        // Nothing of this atlas is usable; its maps go now, and nothing is
-        // saved for it.
-        unload();
-        return false;
-    }
+    // A graph across the maps that cannot be built (it logs why) leaves every
+    // map usable on its own: routes then stay within single maps.
+    if (m_services.interMapGraph) m_services.interMapGraph->build(*this);
     // From here on the atlas is in use: unloading it saves its camera and
     // path (a failed load above must not overwrite the saved ones).
     m_loaded = true;
@@ -162,7 +159,7 @@ bool KVAtlas::load(const std::u16string& folder) {
 
 void KVAtlas::unload() {
     Threading::SdlLock lock(m_mutex);
-    if (m_loaded) {
+    if (m_loaded && !m_services.keepsFolder) {
         saveCamera();
         autosavePath();
     }

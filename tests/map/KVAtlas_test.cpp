@@ -487,12 +487,12 @@ TEST(KVAtlasTest, ServicesListenersAndMemory) {
                 "destroy plugin"};
     EXPECT_EQ(r.calls, expected);
 
-    // A graph that cannot be built fails the load.
+    // A graph that cannot be built leaves the maps usable one by one.
     Map::AtlasServices failing;
     failing.interMapGraph = std::make_unique<FakeGraph>(r, false);
     auto other = setup.makeAtlas(std::move(failing));
-    EXPECT_FALSE(other->load(wide(folder)));
-    EXPECT_EQ(other->mapCount(), 0u);
+    EXPECT_TRUE(other->load(wide(folder)));
+    EXPECT_GT(other->mapCount(), 0u);
 }
 
 TEST(KVAtlasTest, RequestRedrawFromAnotherThread) {

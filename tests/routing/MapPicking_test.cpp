@@ -6,11 +6,14 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 #include <cmath>
 
 using Map::LocalPoint;
 
 namespace {
+
 
 TEST(MapPicking, PointInPolygonCountsCrossingsAndEdges) {
     const LocalPoint square[] = {{0, 0}, {10, 0}, {10, 10}, {0, 10}};

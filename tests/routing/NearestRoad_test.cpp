@@ -15,11 +15,14 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 #include <cmath>
 
 using namespace Map::Routing;
 
 namespace {
+
 
 constexpr std::uint32_t CellUnits = 1024;
 

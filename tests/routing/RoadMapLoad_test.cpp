@@ -180,11 +180,12 @@ TEST(RoadMapLoad, SegmentShapes) {
     ASSERT_EQ(RoadMap::segmentShape(*disk.slot, atlas, 1, steps), 0);
     ASSERT_EQ(steps.size(), 1u);
     EXPECT_EQ(steps[0].value, geometry.polylineOffset(0, 1, 0, 0));
-    // A segment drawn by nothing, and ids that name no segment.
+    // A segment drawn by nothing: the map is damaged (-3).
     EXPECT_EQ(RoadMap::segmentShape(*disk.slot, atlas, 2, steps), -3);
     EXPECT_TRUE(steps.empty());
-    EXPECT_EQ(RoadMap::segmentShape(*disk.slot, atlas, 7, steps), -3);
-    EXPECT_EQ(RoadMap::segmentShape(*disk.slot, atlas, RoadGraph::kNoId, steps), -3);
+    // An id that names no segment is a point bound to no road: -4.
+    EXPECT_EQ(RoadMap::segmentShape(*disk.slot, atlas, 7, steps), -4);
+    EXPECT_EQ(RoadMap::segmentShape(*disk.slot, atlas, RoadGraph::kNoId, steps), -4);
     // Without a graph the load status comes back.
     MapDescription bare = description;
     bare.roads.reset();
@@ -312,9 +313,12 @@ TEST(RoadMapLoad, EmptyAndDamagedGraphsLeaveNoGraph) {
 }
 
 TEST(RoadMapLoad, DemoTownRoutesBetweenStreets) {
-    const std::filesystem::path folder = MIREL_DEMO_ATLAS_DIR;
-    ASSERT_TRUE(std::filesystem::exists(folder / "demo-town.kvm")) << folder;
+    ASSERT_TRUE(std::filesystem::exists(std::filesystem::path(MIREL_DEMO_ATLAS_DIR) / "demo-town.kvm"));
     AtlasTest::AtlasSetup setup;
+    // A copy: unloading saves the camera into the atlas folder.
+    const std::filesystem::path folder = setup.folder("demo");
+    std::filesystem::copy(MIREL_DEMO_ATLAS_DIR, folder,
+                          std::filesystem::copy_options::recursive | std::filesystem::copy_options::overwrite_existing);
     setup.config.root()->set("win_route_heap", 1024);
     auto atlas = setup.makeAtlas();
     ASSERT_TRUE(atlas->load(AtlasTest::wide(setup.copyOf(folder))));

@@ -17,6 +17,7 @@
 
 #include <SDL.h>
 
+#include <filesystem>
 #include <memory>
 #include <optional>
 #include <string>
@@ -42,9 +43,10 @@ struct ViewSettings {
 
 class Session {
 public:
-    // dataFolder holds render.xml and its style files; the atlas.xml of the
-    // load is written there too. Throws std::runtime_error when the atlas
-    // does not load.
+    // dataFolder holds render.xml and its style files; it and the atlas
+    // folder are only read (the atlas.xml of the load goes to a scratch
+    // folder removed with the session, and no camera is saved). Throws
+    // std::runtime_error when the atlas does not load.
     Session(const std::string& atlasFolder, const std::string& dataFolder, const ViewSettings& view);
     ~Session();
 
@@ -78,6 +80,15 @@ private:
     std::unique_ptr<MapDrawing::fdMapRenderer> m_renderer;
     std::shared_ptr<Render::Font> m_font;
     std::unique_ptr<MapDrawing::MapCaptions> m_captions;
+    // A folder of its own for what the atlas writes, removed with it.
+    struct ScratchFolder {
+        ScratchFolder();
+        ~ScratchFolder();
+        ScratchFolder(const ScratchFolder&) = delete;
+        ScratchFolder& operator=(const ScratchFolder&) = delete;
+        std::filesystem::path path;
+    };
+    ScratchFolder m_scratch;
     SDL_Surface* m_map = nullptr;
     SDL_Surface* m_screen = nullptr;
 };

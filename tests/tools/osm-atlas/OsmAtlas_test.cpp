@@ -34,6 +34,7 @@ namespace {
 const std::filesystem::path Extract = std::filesystem::path(MIREL_SOURCE_DIR) / "data/sources/monaco.osm.pbf";
 const std::filesystem::path Built = MIREL_MONACO_ATLAS_DIR;
 
+
 std::vector<std::uint8_t> fileBytes(const std::filesystem::path& path) {
     std::ifstream in(path, std::ios::binary);
     return {std::istreambuf_iterator<char>(in), {}};
