@@ -402,15 +402,40 @@ void Engine::objectWalk(const WalkCallback& callback) {
 void Engine::buildTreeFromIndex() {
     m_tree.reset();
     SearchTreeBuilder builder(m_tree, [this](const MapAndOffset& ref) { return identity(ref); });
+    // The tree is walked from the keys typed up to here (a removed key down
+    // to the depth builds it anew): words they do not spell are left out,
+    // and so is every object none of whose words they spell, before the
+    // object itself is read. The index walk, with the name tested first.
+    builder.keepOnlyTyped({m_keys.begin(), m_keys.begin() + m_indexDepth + 1});
+    std::vector<Map::TextSearchItem> items;
+    const bool filtered = m_filterLevel != NoFilter;
     for (const Variant& v : m_variants) {
-        indexWalk(v.prefix, [&](const std::u16string& text, const MapAndOffset& ref) {
-            return builder.addObject(text, ref);
-        });
+        ItemRanges ranges;
+        if (findRanges(v.prefix, ranges))
+            for (const Map::MappedGroup& range : ranges) {
+                Map::KvMap* map = mapOf(range.map);
+                if (map == nullptr || !map->textSearchReader().readItems(level(), range.group, items)) continue;
+                for (const Map::TextSearchItem& item : items) {
+                    // Both tests must pass; under a filter, which keeps few
+                    // objects, the object's own record is the cheaper first.
+                    auto accepted = [&] {
+                        return m_visitor->seek(*map, item.objectOffset) &&
+                               (!filtered || m_visitor->accepts(m_filterLevel, m_filterObjects[range.map]));
+                    };
+                    if (filtered && !accepted()) continue;
+                    const std::u16string text = itemText(map->stringsReader(), item);
+                    if (!builder.mayEnter(text) || (!filtered && !accepted())) continue;
+                    builder.addObject(text, {range.map, item.objectOffset});
+                }
+            }
         if (m_kind == PoisKind && m_wayPoints)
             for (std::size_t i = 0; i < m_wayPoints->count(); ++i)
                 if (wayPointMatches(m_wayPoints->at(i), v.prefix, true))
                     builder.addWayPoint(m_wayPoints->at(i));
     }
+    // An empty tree still takes the keys (and finds nothing): without one
+    // the keys would count as untyped and offer every first letter.
+    if (!m_tree) m_tree = std::make_unique<SearchTreeNode>();
 }
 
 void Engine::buildTreeFromObjects() {
