@@ -319,6 +319,18 @@ void copyPatternSpan(const Canvas& canvas, const float* m, SDL_Surface* pattern,
                  xa;
     i64 cu = ua;
     i64 cv = va;
+    if (qu == 1 && ru == 0 && qv == 0 && rv == 0) {
+        // One pattern pixel per pixel along one pattern row (an unrotated
+        // pattern at its own scale): the row is copied a piece at a time.
+        const Pixel* row = reinterpret_cast<const Pixel*>(source + (cv & mask) * sourcePitch);
+        for (i64 i = 0; i < length;) {
+            const i64 from = (cu + i) & mask;
+            const i64 n = std::min(length - i, mask + 1 - from);
+            std::copy_n(row + from, n, out + i);
+            i += n;
+        }
+        return;
+    }
     i64 eu = 0;
     i64 ev = 0;
     for (i64 i = 0; i < length; ++i) {
