@@ -41,15 +41,26 @@ std::uint32_t levelCount(Map::KvMap& map, int kind) {
 
 // An item's text: the second string when there is one, with the tail of
 // the first spliced in (docs/map-format.md), else the first.
-std::u16string itemText(StringsSectionReader& strings, const Map::TextSearchItem& item) {
-    std::u16string first, text;
+// The text into `text`, with `first` as scratch: buffers kept by a caller
+// that reads many items allocate only while they grow.
+void itemText(StringsSectionReader& strings, const Map::TextSearchItem& item, std::u16string& first,
+              std::u16string& text) {
+    if (item.secondNameId == 0) {
+        if (!strings.string(item.nameId, text)) text.clear();
+        return;
+    }
     if (!strings.string(item.nameId, first)) first.clear();
-    if (item.secondNameId == 0) return first;
     if (!strings.string(item.secondNameId, text)) text.clear();
     if (item.secondNameId != item.nameId && item.position1 != item.position2) {
-        const std::u16string tail = item.position2 < first.size() ? first.substr(item.position2) : u"";
+        const std::u16string_view tail =
+            item.position2 < first.size() ? std::u16string_view(first).substr(item.position2) : u"";
         text.insert(std::min<std::size_t>(item.position1, text.size()), tail);
     }
+}
+
+std::u16string itemText(StringsSectionReader& strings, const Map::TextSearchItem& item) {
+    std::u16string first, text;
+    itemText(strings, item, first, text);
     return text;
 }
 
@@ -408,6 +419,7 @@ void Engine::buildTreeFromIndex() {
     // object itself is read. The index walk, with the name tested first.
     builder.keepOnlyTyped({m_keys.begin(), m_keys.begin() + m_indexDepth + 1});
     std::vector<Map::TextSearchItem> items;
+    std::u16string first, text;
     const bool filtered = m_filterLevel != NoFilter;
     for (const Variant& v : m_variants) {
         ItemRanges ranges;
@@ -423,7 +435,7 @@ void Engine::buildTreeFromIndex() {
                                (!filtered || m_visitor->accepts(m_filterLevel, m_filterObjects[range.map]));
                     };
                     if (filtered && !accepted()) continue;
-                    const std::u16string text = itemText(map->stringsReader(), item);
+                    itemText(map->stringsReader(), item, first, text);
                     if (!builder.mayEnter(text) || (!filtered && !accepted())) continue;
                     builder.addObject(text, {range.map, item.objectOffset});
                 }
