@@ -7,7 +7,8 @@
 // program bench_startup_child is started on a copy of the data set whose
 // settings open the map page, and the time runs from its start until it
 // says its first frame of the map page is drawn, with its own peak resident
-// memory.
+// memory. MIREL_STARTUP_CHILD in the environment names another child
+// program (another build's).
 
 #include "app/fdEngine.h"
 
@@ -69,7 +70,10 @@ bool startChild(const fs::path& program, double& seconds, long& peakKiB) {
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_adddup2(&actions, out[1], STDOUT_FILENO);
     posix_spawn_file_actions_addclose(&actions, out[0]);
-    const std::string child = MIREL_STARTUP_CHILD;
+    // Another build's child (a start-up before and after a change) may be
+    // named in the environment.
+    const char* named = std::getenv("MIREL_STARTUP_CHILD");
+    const std::string child = named != nullptr && *named != 0 ? named : MIREL_STARTUP_CHILD;
     const std::string folder = program.string();
     char* argv[] = {const_cast<char*>(child.c_str()), const_cast<char*>(folder.c_str()), nullptr};
     const auto start = std::chrono::steady_clock::now();
