@@ -6,7 +6,8 @@ so that neither side always runs first), each on the same core; a program
 may be given twice under two labels (e.g. a build before and after a
 change). Printed: each benchmark's median real time per label, the median
 of the per-round ratios of each --pair within a label, and with two or more
-labels the median per-round ratio of every label to the first one.
+labels the median per-round ratio of every label to the first one; with
+--counter NAME also the median of that user counter (e.g. peak_rss_MiB).
 
   bench/ratios.py --rounds 9 --cpu 3 --filter 'keystroke|fts5' \\
       --pair 'keystroke/from_depth:0/filter:0/iterations:40=fts5Prefix/from_depth:0/asks:1' \\
@@ -20,7 +21,7 @@ import subprocess
 import sys
 
 
-def run(program, cpu, bench_filter, extra):
+def run(program, cpu, bench_filter, extra, counters):
     command = ["taskset", "-c", str(cpu), program, "--benchmark_format=json"]
     if bench_filter:
         command.append("--benchmark_filter=" + bench_filter)
@@ -30,6 +31,9 @@ def run(program, cpu, bench_filter, extra):
     for entry in json.loads(out)["benchmarks"]:
         if entry.get("run_type", "iteration") == "iteration" and not entry.get("error_occurred"):
             times[entry["name"]] = entry["real_time"]
+            for counter in counters:
+                if counter in entry:
+                    times[entry["name"] + " [" + counter + "]"] = entry[counter]
     return times
 
 
@@ -40,6 +44,7 @@ def main():
     parser.add_argument("--filter", default="")
     parser.add_argument("--pair", action="append", default=[], help="NUMERATOR=DENOMINATOR benchmark names")
     parser.add_argument("--arg", action="append", default=[], help="extra argument for every program")
+    parser.add_argument("--counter", action="append", default=[], help="a user counter to report")
     parser.add_argument("programs", nargs="+", help="LABEL=PROGRAM")
     args = parser.parse_args()
     programs = [p.split("=", 1) for p in args.programs]
@@ -47,7 +52,7 @@ def main():
     for r in range(args.rounds):
         order = programs if r % 2 == 0 else list(reversed(programs))
         for label, program in order:
-            rounds[label].append(run(program, args.cpu, args.filter, args.arg))
+            rounds[label].append(run(program, args.cpu, args.filter, args.arg, args.counter))
         print(f"round {r + 1}/{args.rounds} done", file=sys.stderr)
 
     def median_time(label, name):
