@@ -2,9 +2,13 @@
 // widget's (or template window's) name and is handled here in a fixed order;
 // the map menu, the track recording, showing a point and the path buttons.
 
+#include "screens/EditWayPointPage.h"
 #include "screens/MapWarnings.h"
+#include "screens/fdPageSelectPoiType.h"
 #include "screens/SensorsPanel.h"
 #include "screens/fdPageMapMenu.h"
+#include "screens/fdPagePOIInfoX.h"
+#include "screens/fdPageStreetListX.h"
 
 #include "core/FileSystem.h"
 #include "core/Format.h"
@@ -42,6 +46,22 @@ void showChild(Ui::fdWindowBase* parent, const char* child, bool visible) {
     if (Ui::fdWindowBase* w = parent != nullptr ? parent->findChild(child) : nullptr)
         w->setVisible(visible);
 }
+
+// The type chosen for a point created on the map: the editor opens on it;
+// no choice gives the default type.
+class CreatePoiCallback final : public SelectPoiTypeResultCallback {
+  public:
+    CreatePoiCallback(EditWayPointPage& editor, Ui::fdInterface& ui) : m_editor(editor), m_ui(ui) {}
+    bool allowsNone() const override { return true; }
+    void result(std::uint16_t type) override {
+        m_editor.setType(type >= NoType ? WayPoint::DefaultType : type);
+        m_ui.goToPage(&m_editor);
+    }
+
+  private:
+    EditWayPointPage& m_editor;
+    Ui::fdInterface& m_ui;
+};
 
 } // namespace
 
@@ -130,15 +150,9 @@ void fdPageMap::buildMenu() {
         if (ui()->engine() != nullptr)
             ui()->engine()->hideToTray();
     });
-    m_menu->addItem({"map_menu_path_demo_on", "map_menu_path_demo_off"}, 0, [this](std::size_t i) {
-        MapNavigation* nav = m_services.navigation;
-        if (nav == nullptr)
-            return;
-        if (nav->demoRunning())
-            nav->stopDemo();
-        else
-            nav->startDemo();
-        m_menu->setState(i, nav->demoRunning() ? 1 : 0);
+    m_demoItem = m_menu->addItem({"map_menu_path_demo_on", "map_menu_path_demo_off"}, 0, [this](std::size_t) {
+        if (!stopDemo())
+            startDemo();
     });
     const bool sensorsShown = m_sensorsPanel != nullptr && m_sensorsPanel->visible();
     m_menu->addItem({"map_menu_sensors_hide", "map_menu_sensors_show"}, sensorsShown ? 0 : 1, [this](std::size_t i) {
@@ -218,6 +232,8 @@ void fdPageMap::mapPointAction(Map::Point point) {
     lookup.poiRadius = mapRadius(m_services.config ? m_services.config->value("poi_find_distance", 50) : 50, scale);
     lookup.waypointRadius = mapRadius(m_services.config ? m_services.config->value("wp_find_distance", 20) : 20, scale);
     m_tappedFind = lookup.find(point);
+    if (auto* info = dynamic_cast<fdPagePOIInfoX*>(ui()->findPage("pagePOIInfo")))
+        info->fillFrom(m_tappedFind, m_services.waypoints);
 
     m_tapped = point;
     m_tappedRoute = PathPoint{};
@@ -229,6 +245,10 @@ void fdPageMap::mapPointAction(Map::Point point) {
     showChild(m_editPoint, "del", m_tappedFind.waypoint >= 0);
     const bool empty = m_services.route == nullptr || m_services.route->path().points.empty();
     openPopup(empty ? m_pathStart : m_pathContinue);
+    // The point's own buttons (waypoint, information, coordinates) come up
+    // above the route buttons: the tap is the driver's only way to them.
+    if (m_editPoint != nullptr)
+        m_editPoint->setVisible(true);
 
     // The street labels: the address found there, and the bound road's
     // name (empty when unreadable).
@@ -237,6 +257,11 @@ void fdPageMap::mapPointAction(Map::Point point) {
         address = message("map_address") + u": " + first;
         if (const std::u16string& second = m_tappedFind.addressSecond(); !second.empty())
             address += u", " + second;
+    }
+    // A POI goes by its name; many have no address of their own.
+    if (m_tappedFind.kind == MapPointFind::Kind::Poi && !m_tappedFind.address.texts[0].empty()) {
+        const std::u16string& name = m_tappedFind.address.texts[0];
+        address = address.empty() ? name : name + u" \u00B7 " + address;
     }
     std::u16string street;
     if (m_tappedRoute.isSet()) {
@@ -272,12 +297,37 @@ void fdPageMap::playNavi(int priority, int sound) {
         m_services.sound->play(priority, {sound});
 }
 
+bool fdPageMap::startDemo() {
+    MapNavigation* nav = m_services.navigation;
+    if (nav == nullptr)
+        return false;
+    // Asked before the demo's own guidance starts.
+    const bool guiding = nav->guidanceActive();
+    const bool started = !nav->demoRunning() && nav->startDemo();
+    if (started) {
+        m_followGps = true;
+        showRotateButtons(false);
+        if (!guiding)
+            nav->startNavigation();
+    }
+    showDemoState();
+    return started;
+}
+
 bool fdPageMap::stopDemo() {
     MapNavigation* nav = m_services.navigation;
     if (nav == nullptr || !nav->demoRunning())
         return false;
     nav->stopDemo();
+    showDemoState();
     return true;
+}
+
+void fdPageMap::showDemoState() {
+    if (m_menu == nullptr || m_demoItem >= static_cast<std::size_t>(m_menu->count()))
+        return;
+    m_menu->setState(m_demoItem, m_services.navigation != nullptr && m_services.navigation->demoRunning() ? 1 : 0);
+    m_menu->refresh();
 }
 
 void fdPageMap::showMessage(const std::u16string& text) {
@@ -319,12 +369,19 @@ void fdPageMap::childClicked(const std::string& name) {
         if (m_services.camera != nullptr && m_services.atlas != nullptr)
             m_services.camera->setRotation(m_services.atlas->view(), 0.0f);
     } else if (name == "upper_box" || name == "upper_box_turn") {
-        // The street list page joins with the route pages.
+        if (auto* streets = dynamic_cast<fdPageStreetListX*>(ui()->findPage("pageStreetList"))) {
+            std::vector<StreetRun> rows;
+            if (m_services.route != nullptr)
+                Path::collectStreetRuns(m_services.route->path(), rows);
+            streets->setStreets(std::move(rows));
+        }
         ui()->goToPageByName("pageStreetList");
     } else if (name == "monitoring") {
         // The online service's pages join with that service.
     } else if (name == "received_points") {
         m_blinkStart = 0;
+        // Shown only while the online service is connected.
+        ui()->goToPageByName("received_waypoints_list");
     } else if (name == "maneuver") {
         MapNavigation* nav = m_services.navigation;
         if (m_maneuverWarn == nullptr || m_maneuverWarn->lastChild() != "rotate_image" || nav == nullptr ||
@@ -405,11 +462,31 @@ void fdPageMap::editPointCommand(const std::string& child) {
         showMessage(text);
     }
     else if (child == "del") {
-        if (const std::int32_t index = waypointNear(m_tapped); index >= 0)
+        if (const std::int32_t index = waypointNear(m_tapped); index >= 0) {
             m_services.waypoints->deletePoint(static_cast<std::size_t>(index));
+            if (m_services.atlas != nullptr)
+                m_services.atlas->requestRedraw();
+        }
         invalidate(1);
+    } else if (child == "set") {
+        auto* editor = dynamic_cast<EditWayPointPage*>(ui()->findPage("pageWPEdit"));
+        if (editor == nullptr)
+            return;
+        if (const std::int32_t index = waypointNear(m_tapped); index >= 0) {
+            editor->editPoint(index);
+            ui()->goToPage(editor);
+            return;
+        }
+        editor->setNewPoint(m_tapped);
+        auto* chooser = dynamic_cast<fdPageSelectPoiType*>(ui()->findPage("select_poi_type"));
+        if (chooser == nullptr) {
+            ui()->goToPage(editor);
+            return;
+        }
+        chooser->showAllTypes();
+        chooser->setCallback(std::make_shared<CreatePoiCallback>(*editor, *ui()));
+        ui()->goToPage(chooser);
     }
-    // "set" opens the waypoint editor, which joins with the waypoint pages.
 }
 
 void fdPageMap::pathCommand(Ui::TemplateWindow& buttons, const std::string& child) {
@@ -497,6 +574,9 @@ void fdPageMap::pathCommand(Ui::TemplateWindow& buttons, const std::string& chil
         startNavigation();
     }
     closePopup();
+    // A route point placed without a route (a start without a fix) changes
+    // no route line: the map is drawn anew so its flag shows.
+    atlas->requestRedraw();
     if (applyPending && nav != nullptr)
         nav->applyPendingRoute();
     if (showStatus) {
