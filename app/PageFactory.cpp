@@ -311,6 +311,7 @@ bool PageFactory::loadAtlasContents() {
         return false;
     }
     e.m_atlasIndex = current;
+    e.m_atlasFolders->setCurrent(current);
     return true;
 }
 

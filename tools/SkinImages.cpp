@@ -321,7 +321,9 @@ std::vector<std::string> writeSkinImages(const std::filesystem::path& dataFolder
          }()},
         {"skin/slider_track.bmp",
          [] {
-             Picture p(16, 24);
+             // Opaque: the slider's track is stretched, which keeps no
+             // transparency.
+             Picture p = solid(16, 24, Background);
              p.fill(box(5, 0, 11, 24, 3), Raised);
              return p;
          }()},
