@@ -305,16 +305,18 @@ std::vector<std::string> writeSkinImages(const std::filesystem::path& dataFolder
         {"skin/ic_up.bmp", icon(48, path({{12, 30}, {24, 18}, {36, 30}}, 3, false))},
         {"skin/ic_down.bmp", icon(48, path({{12, 18}, {24, 30}, {36, 18}}, 3, false))},
         {"skin/ic_next.bmp", icon(48, path({{26, 10}, {39, 24}, {26, 38}}, 3, false))},
+        // Check boxes: opaque on the list panel's colour, since a doubled
+        // design stretches them, which keeps no transparency.
         {"skin/check_off.bmp",
          [] {
-             Picture p(40, 40);
+             Picture p = solid(40, 40, 0xFF263238);
              p.fill(box(2, 2, 38, 38, 6), Raised);
              p.fill(box(6, 6, 34, 34, 4), Muted);
              return p;
          }()},
         {"skin/check_on.bmp",
          [] {
-             Picture p(40, 40);
+             Picture p = solid(40, 40, 0xFF263238);
              p.fill(box(2, 2, 38, 38, 6), Accent);
              p.fill(path({{11, 21}, {17, 28}, {30, 12}}, 2.5, false), White);
              return p;
@@ -329,7 +331,7 @@ std::vector<std::string> writeSkinImages(const std::filesystem::path& dataFolder
          }()},
         {"skin/slider_thumb.bmp",
          [] {
-             Picture p(32, 32);
+             Picture p = solid(32, 32, Background);
              p.fill(disc(16, 16, 13), Accent);
              p.fill(disc(16, 16, 6), White);
              return p;

@@ -7,6 +7,8 @@
 #include "screens/KeyboardPropPage.h"
 
 #include "core/Config.h"
+#include "core/TempSurface.h"
+#include "core/VirtualFs.h"
 #include "core/FileSystem.h"
 #include "core/Text.h"
 #include "map/AtlasFolderList.h"
@@ -23,6 +25,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <filesystem>
 
 using namespace Screens;
@@ -292,6 +295,75 @@ TEST(AtlasesPage, ListsTheAtlasesAndShowsTheirMapNames) {
     EXPECT_TRUE(page->keyDown(SDLK_a));
     EXPECT_TRUE(page->keyDown(SDLK_ESCAPE));
     EXPECT_EQ(rig.ui.activePage(), rig.menu);
+}
+
+} // namespace
+
+namespace {
+
+// The pages of the menus drawn from the built data folder (read only) at
+// 800 x 480 and doubled: every picture, material and font they name exists,
+// the doubled page lies where the plain one does at twice the size.
+// MIREL_SKIN_SHOTS=<folder> keeps the pictures.
+TEST(MenuPagesSkin, DrawnAtBothSizesWithEveryPictureFound) {
+    const std::filesystem::path data = std::filesystem::path(MIREL_DEMO_ATLAS_DIR).parent_path().parent_path();
+    for (const bool big : {false, true}) {
+        SCOPED_TRACE(big);
+        const int k = big ? 2 : 1;
+        UiTest::SdlScreen sdl(32, 800 * k, 480 * k);
+        TestSupport::CaptureLogger log(Log::Critical);
+        DesignEngine engine;
+        engine.big = big;
+        engine.dataFolder = FileSystem::toWide(data.string() + "/");
+        FileSystem::VirtualFs files(engine.dataFolder);
+        Ui::KeyboardLayouts layouts;
+        std::string text = TestSupport::readAll(data / "skin/design800x480.xml");
+        if (big)
+            text.replace(text.find("big=\"0\""), 7, "big=\"1\"");
+        ASSERT_TRUE(Ui::readTheme(text, true, engine.dataFolder + u"skin/kb_layouts.xml", engine.description, layouts));
+        Ui::fdInterface ui(&engine, &files);
+        ASSERT_TRUE(Ui::initFonts(engine.description, ui));
+        ASSERT_TRUE(Ui::loadCursors(engine.description, ui));
+        ASSERT_TRUE(Ui::loadMaterials(engine.description, ui));
+        ui.setSystemFont(ui.fontByName(engine.description.systemFont));
+        Core::Config config;
+        Map::FolderPaths paths(engine.dataFolder.substr(0, engine.dataFolder.size() - 5));
+        Map::AtlasFolderList folders(paths, u"");
+        AtlasesPage::Services services;
+        services.folders = &folders;
+        std::vector<Ui::fdPage*> pages = {
+            new Ui::fdPage(&ui, "menuMain", nullptr),
+            new Ui::fdPage(&ui, "pageSettingsMain", nullptr),
+            new Ui::fdPage(&ui, "pageSettingsLists", nullptr),
+            new InfoPage(&ui, nullptr),
+            new KeyboardPropPage(&ui, config.root(), &layouts, nullptr),
+            new AtlasesPage(&ui, services),
+        };
+        for (Ui::fdPage* page : pages) {
+            page->setRect(0, 0, 800 * k, 480 * k);
+            ASSERT_TRUE(Ui::buildPage(*page, engine.description)) << page->name();
+        }
+        auto* standIn = new Ui::fdPage(&ui, "pageGPS", nullptr);
+        standIn->setRect(0, 0, 800 * k, 480 * k);
+        standIn->buildStandIn(*engine.description.templates.at("page_stand_in"), "normal");
+        pages.push_back(standIn);
+        dynamic_cast<InfoPage*>(pages[3])->setText(u"Mirel", u"A line\nAnother line\n\nThe last line");
+
+        TempSurface scratch(32, sdl.screen->format->Rmask, sdl.screen->format->Gmask, sdl.screen->format->Bmask, 0);
+        for (Ui::fdPage* page : pages) {
+            ui.activatePage(page);
+            ui.draw(sdl.screen, scratch, true);
+            if (const char* shots = std::getenv("MIREL_SKIN_SHOTS"))
+                SDL_SaveBMP(sdl.screen, (std::string(shots) + "/" + page->name() + (big ? "_big" : "") + ".bmp").c_str());
+        }
+        EXPECT_EQ(pages[1]->findChild("btnSetupAtlases")->rect(),
+                  (Ui::WindowRect{std::int16_t(276 * k), std::int16_t(312 * k), std::uint16_t(248 * k),
+                                  std::uint16_t(156 * k)}));
+        EXPECT_EQ(standIn->findChild("back")->rect(),
+                  (Ui::WindowRect{0, 0, std::uint16_t(64 * k), std::uint16_t(62 * k)}));
+        for (const std::string& line : log.lines())
+            ADD_FAILURE() << line;
+    }
 }
 
 } // namespace
