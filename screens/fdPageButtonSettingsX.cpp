@@ -93,8 +93,10 @@ void fdPageButtonSettingsX::childClicked(const std::string& name) {
             m_waiting = false;
             if (m_list)
                 m_list->redraw();
-        } else if (selected() && m_list->rowsPerPage() > 0 &&
-                   m_list->selectedIndex() / m_list->rowsPerPage() == m_list->page()) {
+        } else if (selected() && m_list->selectedIndex() >= m_list->firstVisibleIndex() &&
+                   m_list->selectedIndex() < m_list->firstVisibleIndex() + m_list->rowsPerPage()) {
+            // Only a selection the user sees is bound: the key goes to the
+            // row in view (the list may stand at an offset within a page).
             m_waiting = true;
         }
         setButtonChecked(m_waiting);
