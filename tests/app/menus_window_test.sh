@@ -13,13 +13,22 @@ source "$(dirname "$0")/window_common.sh"
 window_setup "$program" xwd convert compare xdotool
 [ -d "$work/data/maps/monaco" ] || { echo "SKIPPED: no Monaco atlas"; exit 77; }
 
-(cd "$work" && exec ./mirel) >"$work/stdout.txt" 2>&1 &
-mirel_pid=$!
-for _ in $(seq 600); do
-  grep -q "after initInterface" "$work/log.txt" 2>/dev/null && break
-  kill -0 "$mirel_pid" 2>/dev/null || fail "the program ended during start-up"
-  sleep 0.1
+# On a busy machine SDL may now and then fail to open the display: the
+# start is tried again then ("Failed to init SDL" in the log).
+for attempt in 1 2 3; do
+  (cd "$work" && exec ./mirel) >"$work/stdout.txt" 2>&1 &
+  mirel_pid=$!
+  for _ in $(seq 600); do
+    grep -q "after initInterface" "$work/log.txt" 2>/dev/null && break 2
+    kill -0 "$mirel_pid" 2>/dev/null || break
+    sleep 0.1
+  done
+  wait "$mirel_pid" 2>/dev/null || true
+  mirel_pid=
+  grep -q "Failed to init SDL" "$work/log.txt" || fail "the program ended during start-up"
+  rm -f "$work/log.txt"
 done
+[ -n "$mirel_pid" ] || fail "SDL did not start three times"
 sleep 1
 window=$(xdotool search --pid "$mirel_pid" | head -n 1)
 [ -n "$window" ] || fail "no window"
