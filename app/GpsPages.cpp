@@ -2,10 +2,23 @@
 
 #include "app/fdEngine.h"
 
+#include "screens/fdPageGPSX.h"
+#include "screens/fdPageSetupGPSX.h"
+
 namespace engine {
 
 // The GPS information and GPS setup pages.
-bool createGpsPage(fdEngine& /*engine*/, const std::string& /*designName*/) {
+bool createGpsPage(fdEngine& engine, const std::string& designName) {
+    if (designName == "pageGPS") {
+        new Screens::fdPageGPSX(engine.ui(), engine.configRoot(), engine.positioning());
+        return true;
+    }
+    if (designName == "pageSetupGPS") {
+        // A receiver wired to one port (a device's own) is not searched for.
+        new Screens::fdPageSetupGPSX(engine.ui(), engine.configRoot(), engine.positioning(),
+                                     *engine.messages(), false);
+        return true;
+    }
     return false;
 }
 

@@ -2,6 +2,12 @@
 
 #include "app/fdEngine.h"
 
+#include "guidance/KVMapEventsHandler.h"
+#include "screens/fdPagePathListX.h"
+#include "screens/fdPageSensors.h"
+#include "screens/fdPageSettingsOtherX.h"
+#include "screens/fdPageSetupRoutingX.h"
+#include "ui/fdInterface.h"
 #include "map/KVAtlas.h"
 #include "render/fdMapRenderer.h"
 #include "screens/PoisSettingsPage.h"
@@ -14,37 +20,66 @@ namespace engine {
 
 // The render, POI type, polyline, button, route file, routing, other settings and sensors pages.
 bool createSettingsPage(fdEngine& engine, const std::string& designName) {
-    // Render, POI type, polyline and button-binding settings.
     Ui::fdInterface* ui = engine.ui();
-    fdEngine* e = &engine;
-    const auto renderer = [e] { return e->mapRenderer(); };
-    if (designName == "pageRenderSettings") {
-        Screens::fdPageSettingsX::Services services;
-        services.root = engine.configRoot();
-        services.messages = engine.messages();
-        services.atlas = engine.atlas();
-        services.renderer = renderer;
-        services.camera = &engine.camera();
-        services.dayNight = engine.bindings() ? &engine.bindings()->dayNight() : nullptr;
-        new Screens::fdPageSettingsX(ui, std::move(services));
+    if (designName == "pagePathList") {
+        if (!engine.atlas() || !engine.route()) return false;
+        new Screens::fdPagePathListX(ui, *engine.messages(), *engine.atlas(), *engine.route(),
+                                     engine.bindings());
         return true;
     }
-    if (designName == "pois_settings") {
-        new Screens::PoisSettingsPage(
-            ui, engine.configRoot(),
-            [e]() -> Render::RenderStyles* { return e->mapRenderer() ? &e->mapRenderer()->styles() : nullptr; },
-            engine.bindings());
+    if (designName == "pageSetupRouting") {
+        // The map events handler (car tracker and guidance) is made after
+        // the pages.
+        fdEngine* e = &engine;
+        new Screens::fdPageSetupRoutingX(
+            ui, engine.configRoot(), *engine.messages(),
+            [e]() -> Positioning::CarTracker* {
+                return e->mapEvents() ? &e->mapEvents()->tracker() : nullptr;
+            },
+            [e]() -> Guidance::fdMapNavi* { return e->mapEvents() ? &e->mapEvents()->navi() : nullptr; });
         return true;
     }
-    if (designName == "polylines_settings") {
-        new Screens::PolylinesSettingsPage(ui, engine.configRoot(), renderer, engine.atlas(), engine.bindings(),
-                                           engine.dataPath(u"polylines.xml"));
+    if (designName == "pageSettingsOther") {
+        new Screens::fdPageSettingsOtherX(ui, engine.configRoot(), engine.sound());
         return true;
     }
-    if (designName == "pageButtonSettings") {
-        Ui::ButtonBindings* bindings = engine.bindings();
-        new Screens::fdPageButtonSettingsX(ui, bindings, bindings ? engine.dataPath(bindings->buttonsFile) : u"");
+    if (designName == "sensors") {
+        if (!engine.sensors()) return false;
+        new Screens::fdPageSensors(ui, engine.configRoot(), *engine.sensors(), engine.bindings());
         return true;
+    }
+    // Render, POI type, polyline and button-binding settings.
+    {
+        fdEngine* e = &engine;
+        const auto renderer = [e] { return e->mapRenderer(); };
+        if (designName == "pageRenderSettings") {
+            Screens::fdPageSettingsX::Services services;
+            services.root = engine.configRoot();
+            services.messages = engine.messages();
+            services.atlas = engine.atlas();
+            services.renderer = renderer;
+            services.camera = &engine.camera();
+            services.dayNight = engine.bindings() ? &engine.bindings()->dayNight() : nullptr;
+            new Screens::fdPageSettingsX(ui, std::move(services));
+            return true;
+        }
+        if (designName == "pois_settings") {
+            new Screens::PoisSettingsPage(
+                ui, engine.configRoot(),
+                [e]() -> Render::RenderStyles* { return e->mapRenderer() ? &e->mapRenderer()->styles() : nullptr; },
+                engine.bindings());
+            return true;
+        }
+        if (designName == "polylines_settings") {
+            new Screens::PolylinesSettingsPage(ui, engine.configRoot(), renderer, engine.atlas(), engine.bindings(),
+                                               engine.dataPath(u"polylines.xml"));
+            return true;
+        }
+        if (designName == "pageButtonSettings") {
+            Ui::ButtonBindings* bindings = engine.bindings();
+            new Screens::fdPageButtonSettingsX(ui, bindings, bindings ? engine.dataPath(bindings->buttonsFile) : u"");
+            return true;
+        }
     }
     return false;
 }

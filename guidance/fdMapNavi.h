@@ -112,6 +112,8 @@ public:
     void onPosition(const Positioning::CarState& car, float speedMs);
     void resetManeuverState();
     void setMaxDistFromPath(std::uint32_t metres);
+    // The distance from the route beyond which the route is rebuilt.
+    std::uint32_t maxDistFromPath() const { return m_maxDistFromPath0; }
     // The manoeuvres the next phrase speaks, with their distances.
     void maneuversToAnnounce(std::vector<ManeuverEntry>& out) const;
     // Schedules a warning shortly after a passed manoeuvre when the next one

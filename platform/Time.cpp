@@ -41,4 +41,12 @@ CalendarTime utcCalendar(std::int64_t seconds, int millisecond) {
     return fromTm(t, static_cast<long>(millisecond) * 1000);
 }
 
+CalendarTime localCalendar(std::int64_t seconds, int millisecond) {
+    const time_t secs = static_cast<time_t>(seconds);
+    struct tm t {};
+    if (localtime_r(&secs, &t) == nullptr)
+        return CalendarTime{};
+    return fromTm(t, static_cast<long>(millisecond) * 1000);
+}
+
 } // namespace Platform

@@ -18,4 +18,6 @@ CalendarTime utcNow();
 // the system cannot convert it).
 CalendarTime utcCalendar(std::int64_t seconds, int millisecond);
 
+// The same in the machine's time zone.
+CalendarTime localCalendar(std::int64_t seconds, int millisecond);
 } // namespace Platform

@@ -60,6 +60,16 @@ void CarTracker::setAtlas(Map::KVAtlas* atlas) {
     m_candidates.clear();
 }
 
+bool CarTracker::useStick() {
+    Threading::SdlLock lock(m_mutex);
+    return m_useStick;
+}
+
+int CarTracker::critDist() {
+    Threading::SdlLock lock(m_mutex);
+    return m_critDist;
+}
+
 void CarTracker::setUseStick(bool on, int critDist) {
     {
         Threading::SdlLock lock(m_mutex);

@@ -60,6 +60,10 @@ class CarTracker {
     void setAtlas(Map::KVAtlas* atlas);
 
     void setUseStick(bool on, int critDist);
+    // The snapping switch and its critical distance in metres, as the
+    // routing settings page shows them.
+    bool useStick();
+    int critDist();
 
     // GPS thread.
     void onFix(const TrackerFix& fix);

@@ -1,5 +1,7 @@
 #include "routing/AtlasRoute.h"
 
+#include "core/ConfigNode.h"
+#include "core/Log.h"
 #include "map/KVAtlas.h"
 #include "map/Level.h"
 #include "routing/PathFile.h"
@@ -46,6 +48,10 @@ bool AtlasRoute::calculatePath(Map::KVAtlas& atlas, Core::ConfigNode& config, co
     if (!Map::Routing::computePath(atlas, config, m_path.points.back(), point, leg, false)) return false;
     // The new leg continues the route from its last point.
     m_path.appendPath(leg);
+    std::uint64_t metres = 0;
+    for (const PathPart& part : m_path.parts) metres += part.lengthMetres;
+    Log::log(Log::Normal, u"Route of %I64u m over %u points (routing mode %d)", metres,
+             static_cast<std::uint32_t>(m_path.points.size()), config.child("Routing")->value("routing_mode", 1));
     atlas.requestRedraw();
     return true;
 }

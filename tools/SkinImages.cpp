@@ -296,6 +296,8 @@ std::vector<std::string> writeSkinImages(const std::filesystem::path& dataFolder
         {"skin/anim1.bmp", dots(1)},
         {"skin/anim2.bmp", dots(2)},
         // Search pages.
+        {"skin/ic_up.bmp", icon(48, path({{10, 30}, {24, 16}, {38, 30}}, 3, false))},
+        {"skin/ic_down.bmp", icon(48, path({{10, 18}, {24, 32}, {38, 18}}, 3, false))},
 
         // Track, waypoint, chooser and favourite pages.
 
@@ -338,8 +340,62 @@ std::vector<std::string> writeSkinImages(const std::filesystem::path& dataFolder
          }()},
 
         // Settings pages.
+        // Opaque, in the page's colour around: a picture scaled for a big
+        // screen loses its transparency.
+        {"skin/check_off.bmp",
+         [] {
+             Picture p = solid(48, 48, Background);
+             p.fill(box(4, 4, 44, 44, 8), Raised);
+             p.fill(box(8, 8, 40, 40, 5), Background);
+             return p;
+         }()},
+        {"skin/check_on.bmp",
+         [] {
+             Picture p = solid(48, 48, Background);
+             p.fill(box(4, 4, 44, 44, 8), Accent);
+             p.fill(path({{13, 25}, {21, 33}, {35, 16}}, 3, false), White);
+             return p;
+         }()},
+        {"skin/ic_next.bmp", icon(48, path({{26, 10}, {39, 24}, {26, 38}}, 3, false))},
+        {"skin/ic_up.bmp", icon(48, path({{10, 30}, {24, 16}, {38, 30}}, 3, false))},
+        {"skin/ic_down.bmp", icon(48, path({{10, 18}, {24, 32}, {38, 18}}, 3, false))},
+        {"skin/slider_thumb.bmp",
+         [] {
+             Picture p = solid(24, 40, White);
+             p.fill(box(3, 3, 21, 37, 2), Accent);
+             return p;
+         }()},
 
         // GPS pages.
+        {"skin/skyplot.bmp",
+         [] {
+             // Rings at the horizon and at 30 and 60 degrees of elevation
+             // (radius cos(elevation)), a cross for the four directions and
+             // a mark for north. Opaque corners in the page's colour: a
+             // picture scaled for a big screen loses its transparency.
+             Picture p = solid(300, 300, Background);
+             p.fill(disc(150, 150, 149), Surface);
+             p.fill(ring(150, 150, 147, 150), Raised);
+             p.fill(ring(150, 150, 128.5, 130.5), Raised);
+             p.fill(ring(150, 150, 74, 76), Raised);
+             p.fill(both(capsule(150, 4, 150, 296, 0.8), capsule(4, 150, 296, 150, 0.8)), Raised);
+             p.fill(polygon({{150, 2}, {158, 16}, {142, 16}}), 0xFFEF5350);
+             return p;
+         }()},
+        {"skin/led_off.bmp",
+         [] {
+             Picture p = solid(32, 32, Background);
+             p.fill(disc(16, 16, 14), Raised);
+             p.fill(disc(16, 16, 10), Muted);
+             return p;
+         }()},
+        {"skin/led_on.bmp",
+         [] {
+             Picture p = solid(32, 32, Background);
+             p.fill(disc(16, 16, 14), 0xFF2E7D32);
+             p.fill(disc(16, 16, 10), 0xFF66BB6A);
+             return p;
+         }()},
 
     };
     std::vector<std::string> written;

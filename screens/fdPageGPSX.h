@@ -1,0 +1,79 @@
+#pragma once
+// The GPS information page ("pageGPS"): a status LED, speed, altitude,
+// HDOP, latitude, longitude, the local time and date of the last fix, and a
+// sky plot of the satellites (SatellitesMap). It reads the positioning
+// system on every tick and changes nothing in it.
+
+#include "ui/fdPage.h"
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+namespace Core {
+class ConfigNode;
+}
+namespace Positioning {
+class System;
+struct Satellite;
+} // namespace Positioning
+namespace Ui {
+class fdMultiStatic;
+}
+
+namespace Screens {
+
+// The sky plot: north up, east right, the zenith at the centre and the
+// horizon at the rectangle's edge; satellites used in the fix are yellow,
+// the others white, larger with a stronger signal. The rings and compass
+// behind it come from the design.
+class SatellitesMap final : public Ui::fdWindowBase {
+  public:
+    SatellitesMap(Ui::fdWindowBase* parent, std::string name, Ui::fdInterface* ui,
+                  const Positioning::System* gps);
+
+    std::int32_t timerPeriod() const override { return 1000; }
+    void tick(std::uint32_t now) override;
+    void draw(SDL_Surface* surface, TempSurface& clip, bool force) override;
+
+    struct Disc {
+        std::int32_t x = 0;
+        std::int32_t y = 0;
+        std::int32_t radius = 0;
+        bool used = false;
+    };
+    // Where a satellite is drawn within a rectangle.
+    static Disc place(const Ui::WindowRect& rect, const Positioning::Satellite& satellite, bool used);
+
+  private:
+    const Positioning::System* m_gps;
+};
+
+class fdPageGPSX final : public Ui::fdPage {
+  public:
+    // gps may be null (no receiver: the page shows the switched-off state).
+    fdPageGPSX(Ui::fdInterface* ui, std::shared_ptr<Core::ConfigNode> config, const Positioning::System* gps);
+
+    void createCustom(const Ui::CustomCreator& creator) override;
+    void afterBuild() override;
+    std::int32_t timerPeriod() const override;
+    void tick(std::uint32_t now) override;
+    bool keyDown(int key) override;
+    void childClicked(const std::string& name) override;
+
+    // The coordinate style of a position_format value: its remainder by 4,
+    // taken non-negative.
+    static int coordinateStyle(int positionFormat);
+
+  private:
+    void update();
+    void setText(const char* name, const std::u16string& text);
+    void setLed(std::int32_t state);
+
+    std::shared_ptr<Core::ConfigNode> m_config;
+    const Positioning::System* m_gps;
+    Ui::fdMultiStatic* m_led = nullptr;
+    std::int32_t m_phase = 0;
+};
+
+} // namespace Screens

@@ -1,0 +1,130 @@
+#!/usr/bin/env bash
+# The GPS pages in a real window with a receiver played from a recorded log:
+# a pseudo-terminal linked as data/ports/COM15 (socat) sends the log line by
+# line; the GPS setup page's port search finds it, the page switches the GPS
+# on and the port and speed end up in config.xml; the GPS information page
+# shows the fix (green LED, time, position) and the satellites; pulling the
+# pseudo-terminal shows the lost state and plugging it back recovers.
+# Usage: gps_window_test.sh PROGRAM [SCREENSHOT-FOLDER]
+set -euo pipefail
+program=$1
+shots=${2:-}
+log_file=${MIREL_NMEA_LOG:-$(dirname "$0")/../../../shared/testdata/nmea/bu353s4.log}
+[ -f "$log_file" ] || { echo "SKIPPED: no recorded NMEA log at $log_file"; exit 77; }
+log_file=$(cd "$(dirname "$log_file")" && pwd)/$(basename "$log_file")
+source "$(dirname "$0")/window_common.sh"
+window_setup "$program" xwd convert compare xdotool socat
+
+socat_pid=
+receiver_cleanup() {
+  [ -n "$socat_pid" ] && kill "$socat_pid" 2>/dev/null || true
+  window_cleanup
+}
+trap receiver_cleanup EXIT
+mkdir -p "$work/data/ports"
+cat >"$work/play.sh" <<PLAY
+while :; do
+  grep -v '^#' '$log_file' | while IFS= read -r line; do printf '%s\\n' "\$line"; sleep 0.06; done
+done
+PLAY
+# Plugs the receiver in: the log's sentences, one every 60 ms, over and
+# over.
+plug() {
+  socat PTY,link="$work/data/ports/COM15",raw,echo=0 EXEC:"bash $work/play.sh" 2>"$work/socat.log" &
+  socat_pid=$!
+  for _ in $(seq 50); do [ -e "$work/data/ports/COM15" ] && return 0; sleep 0.1; done
+  cat "$work/socat.log"
+  fail "socat made no pseudo-terminal"
+}
+unplug() {
+  kill "$socat_pid" 2>/dev/null || true
+  wait "$socat_pid" 2>/dev/null || true
+  socat_pid=
+}
+wait_for_log() {
+  local text=$1 seconds=$2
+  for _ in $(seq $((seconds * 10))); do
+    grep -q -- "$text" "$work/log.txt" 2>/dev/null && return 0
+    kill -0 "$mirel_pid" 2>/dev/null || fail "the program ended while waiting for '$text'"
+    sleep 0.1
+  done
+  fail "no '$text' in the log after $seconds s"
+}
+
+plug
+(cd "$work" && TZ=UTC exec ./mirel) >"$work/stdout.txt" 2>&1 &
+mirel_pid=$!
+wait_for_log "after initInterface" 60
+sleep 1
+window=$(xdotool search --pid "$mirel_pid" | head -n 1)
+[ -n "$window" ] || fail "no window"
+
+shot() {
+  sleep "${2:-1.5}"
+  xwd -id "$window" -silent >"$work/$1.xwd"
+  convert "xwd:$work/$1.xwd" -crop 800x480+0+0 +repage "$work/$1.png"
+  [ -n "$shots" ] && cp "$work/$1.png" "$shots/"
+  return 0
+}
+differing() {
+  { compare -metric AE -fuzz 8% "$work/$1.png[$2]" "$work/$3.png[$4]" null: 2>&1 || true; } | cut -d' ' -f1
+}
+tap() { xdotool mousemove --window "$window" "$1" "$2" click 1; sleep "${3:-1}"; }
+# Pixels of a colour within a region.
+pixels() {
+  convert "$work/$1.png[$2]" -fuzz 15% -fill black +opaque "$3" -fill white -opaque "$3" \
+    -format '%[fx:int(mean*w*h)]' info:
+}
+
+# The main menu's GPS tile: the receiver is off, nothing is known.
+tap 660 170 2
+shot off
+# Its setup page: search the ports.
+tap 715 31
+tap 195 428
+wait_for_log "GPS search done. GPS found" 60
+shot found 1
+# Switch it on and keep the settings.
+tap 436 348 2
+wait_for_log "GPS port set\|Enabling GPS" 20
+shot on
+tap 732 31 2
+for _ in $(seq 20); do
+  shot fix 1
+  [ "$(pixels fix 40x40+400+80 '#66BB6A')" -gt 100 ] && [ "$(pixels fix 300x300+40+100 '#FFFF00')" -gt 50 ] && break
+done
+green=$(pixels fix 40x40+400+80 '#66BB6A')
+yellow=$(pixels fix 300x300+40+100 '#FFFF00')
+values=$(differing off 220x340+570+120 fix 220x340+570+120)
+echo "with the fix: $green LED pixels, $yellow pixels of used satellites, $values pixels of values changed"
+[ "$green" -gt 100 ] || fail "the LED does not show the fix"
+[ "$yellow" -gt 50 ] || fail "no used satellites in the sky plot"
+[ "$values" -gt 1000 ] || fail "the values do not show the fix"
+
+# Pulled out: the lost state (no fix, the values back to their dashes).
+unplug
+wait_for_log "GPS port was lost" 20
+for _ in $(seq 10); do
+  shot lost 1
+  lost_values=$(differing off 220x340+570+120 lost 220x340+570+120)
+  [ "$lost_values" -lt 300 ] && break
+done
+echo "lost: $lost_values pixels of values differ from the switched-off page"
+[ "$lost_values" -lt 300 ] || fail "the page does not show the lost fix"
+# Plugged back: the fix returns.
+plug
+for _ in $(seq 30); do
+  shot back 1
+  [ "$(pixels back 40x40+400+80 '#66BB6A')" -gt 100 ] && break
+done
+[ "$(pixels back 40x40+400+80 '#66BB6A')" -gt 100 ] || fail "the fix did not come back"
+echo "the fix came back"
+
+kill -TERM "$mirel_pid"
+wait "$mirel_pid" || fail "exit code $? after a quit request"
+mirel_pid=
+grep -q 'name="gps_port" value="15"' "$work/data/config.xml" || fail "the port was not stored"
+grep -q 'name="gps_speed" value="[0-9]*"' "$work/data/config.xml" || fail "the speed was not stored"
+grep -q 'name="gps_enable" value="1"\|name="gps_enable" value="true"' "$work/data/config.xml" ||
+  fail "the GPS was not stored as on"
+echo "PASS"

@@ -1,0 +1,83 @@
+#include "ui/ListPage.h"
+
+#include "ui/ButtonBindings.h"
+#include "ui/DesignDescription.h"
+#include "ui/EngineServices.h"
+#include "ui/ListModels.h"
+#include "ui/fdInterface.h"
+#include "ui/fdPage.h"
+
+namespace Ui {
+
+namespace {
+
+// A template window whose buttons speak for themselves: a click of "up"
+// reaches the page as "up", not as the window's name.
+class ForwardingWindow : public TemplateWindow {
+  public:
+    using TemplateWindow::TemplateWindow;
+    void childClicked(const std::string& name) override {
+        if (m_parent)
+            m_parent->childClicked(name);
+    }
+};
+
+const TemplateDescription* findTemplate(fdInterface& ui, const std::string& name) {
+    const EngineServices* engine = ui.engine();
+    const DesignDescription* design = engine ? engine->design() : nullptr;
+    if (!design)
+        return nullptr;
+    const auto found = design->templates.find(name);
+    return found == design->templates.end() ? nullptr : found->second.get();
+}
+
+void enable(fdWindowBase& page, const char* name, bool enabled) {
+    if (fdWindowBase* button = page.findChild(name)) {
+        if (button->enabled() != enabled) {
+            button->setEnabled(enabled);
+            button->invalidate(0);
+        }
+    }
+}
+
+} // namespace
+
+void ListPage::updateUpDownButtons(fdWindowBase& page, const List* list) {
+    enable(page, "up", list != nullptr && list->canScrollUp());
+    enable(page, "down", list != nullptr && list->canScrollDown());
+}
+
+void ListPage::updateScrollButtons(fdWindowBase& page, const List* list) { updateUpDownButtons(page, list); }
+
+fdWindowBase* ListPage::addUpDownButtons(fdPage& page) {
+    if (page.findChild("up") || page.findChild("down"))
+        return nullptr;
+    fdInterface* ui = page.ui();
+    const TemplateDescription* description = findTemplate(*ui, "list_updown");
+    if (!description) {
+        ui->logMissingOnce("No template list_updown");
+        return nullptr;
+    }
+    auto* window = new ForwardingWindow(*description, &page, "list_updown", ui, nullptr);
+    window->relayout();
+    return window;
+}
+
+bool ListPage::pagingKey(fdWindowBase& page, List* list, const ButtonBindings* bindings, int key, bool sideways) {
+    if (!list || !bindings)
+        return true;
+    SDL_keysym keysym{};
+    keysym.sym = static_cast<SDLKey>(key);
+    const bool left = bindings->rotated() ? key == bindings->up || key == bindings->kp8
+                                          : key == bindings->left || key == bindings->kp4;
+    if (bindings->isUpKey(keysym) || (sideways && left))
+        list->pageUp();
+    else if (bindings->isDownKey(keysym) || (sideways && bindings->isRightKey(keysym)))
+        list->pageDown();
+    else
+        return true;
+    updateUpDownButtons(page, list);
+    return true;
+}
+
+} // namespace Ui
