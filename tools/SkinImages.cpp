@@ -304,38 +304,12 @@ std::vector<std::string> writeSkinImages(const std::filesystem::path& dataFolder
         // Online pages.
 
         // Menus, information, keyboard and atlases pages.
-        {"skin/ic_up.bmp", icon(48, path({{12, 30}, {24, 18}, {36, 30}}, 3, false))},
-        {"skin/ic_down.bmp", icon(48, path({{12, 18}, {24, 30}, {36, 18}}, 3, false))},
-        {"skin/ic_next.bmp", icon(48, path({{26, 10}, {39, 24}, {26, 38}}, 3, false))},
-        // Check boxes: opaque on the list panel's colour, since a doubled
-        // design stretches them, which keeps no transparency.
-        {"skin/check_off.bmp",
-         [] {
-             Picture p = solid(40, 40, 0xFF263238);
-             p.fill(box(2, 2, 38, 38, 6), Raised);
-             p.fill(box(6, 6, 34, 34, 4), Muted);
-             return p;
-         }()},
-        {"skin/check_on.bmp",
-         [] {
-             Picture p = solid(40, 40, 0xFF263238);
-             p.fill(box(2, 2, 38, 38, 6), Accent);
-             p.fill(path({{11, 21}, {17, 28}, {30, 12}}, 2.5, false), White);
-             return p;
-         }()},
         {"skin/slider_track.bmp",
          [] {
              // Opaque: the slider's track is stretched, which keeps no
              // transparency.
              Picture p = solid(16, 24, Background);
              p.fill(box(5, 0, 11, 24, 3), Raised);
-             return p;
-         }()},
-        {"skin/slider_thumb.bmp",
-         [] {
-             Picture p = solid(32, 32, Background);
-             p.fill(disc(16, 16, 13), Accent);
-             p.fill(disc(16, 16, 6), White);
              return p;
          }()},
 
@@ -357,8 +331,6 @@ std::vector<std::string> writeSkinImages(const std::filesystem::path& dataFolder
              return p;
          }()},
         {"skin/ic_next.bmp", icon(48, path({{26, 10}, {39, 24}, {26, 38}}, 3, false))},
-        {"skin/ic_up.bmp", icon(48, path({{10, 30}, {24, 16}, {38, 30}}, 3, false))},
-        {"skin/ic_down.bmp", icon(48, path({{10, 18}, {24, 32}, {38, 18}}, 3, false))},
         {"skin/slider_thumb.bmp",
          [] {
              Picture p = solid(24, 40, White);
