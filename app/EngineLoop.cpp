@@ -165,8 +165,13 @@ bool fdEngine::setVideoMode(int width, int height) {
                           fieldOfView * 0.017453292f);
     if (m_atlas)
         m_atlas->requestRedraw();
-    if (m_ui)
+    if (m_ui) {
         m_ui->setRect(0, 0, width, height);
+        // The new surface starts black: draw the pages again without
+        // waiting for input.
+        m_ui->invalidate(0);
+        pushExpose();
+    }
     return true;
 }
 

@@ -165,7 +165,9 @@ bool PageFactory::initInterface() {
         if (found != e.m_design->pages.end()) {
             splash = std::make_unique<SplashPage>(e.m_ui.get(), nullptr);
             e.m_ui->removeChild(splash.get());
-            splash->setRect(0, 0, e.m_ui->rect().w, e.m_ui->rect().h);
+            // The page covers the interface through its anchors; setting
+            // its rectangle would freeze them at today's size.
+            splash->relayout();
             splash->build(*found->second);
             e.m_design->pages.erase(found);
             Log::log(Log::Normal, "Splash screen created in %u ms", SDL_GetTicks() - splashStart);
@@ -268,7 +270,7 @@ bool PageFactory::applyInterface(SplashPage& splash) {
             Log::log(Log::Critical, "Page: %s was not created!", name);
             continue;
         }
-        page->setRect(0, 0, e.m_ui->rect().w, e.m_ui->rect().h);
+        page->relayout();
         page->build(*description);
         progress(splash, ++built);
     }
@@ -317,7 +319,8 @@ bool PageFactory::loadAtlasContents() {
 
 bool PageFactory::createMapRenderer() {
     fdEngine& e = m_engine;
-    SDL_Surface* map = e.m_mapSurface ? e.m_mapSurface->get(e.screenWidth(), e.screenHeight()) : nullptr;
+    // The window's size: the map is drawn into no more pixels than it shows.
+    SDL_Surface* map = e.m_mapSurface && e.m_screen ? e.m_mapSurface->get(e.m_screen->w, e.m_screen->h) : nullptr;
     if (!map) {
         Log::log(Log::Critical, "fatal error : Failed to create map surface");
         return false;

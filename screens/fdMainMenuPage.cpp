@@ -72,7 +72,12 @@ void fdMainMenuPage::afterBuild() {
             size = {240, 16};
         const int width = size.width + 8;
         const int height = size.height + 4;
-        label->setOwnRect((rect().w - width) / 2, rect().h - 12 - height, width, height);
+        // Centred above the bottom edge of the design, and kept there when
+        // the window changes size.
+        const Ui::WindowRect& design = designRect();
+        label->placeInParent((design.w - width) / 2, design.h - 12 - height, width, height);
+        label->setAnchors(1, 2, 1, 2);
+        label->relayout();
         copyright = label;
     }
     copyright->setText(text);

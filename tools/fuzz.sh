@@ -13,7 +13,7 @@ seconds=${1:-20}
 jobs=${MIREL_FUZZ_JOBS:-$(nproc)}
 testdata=${MIREL_TESTDATA_DIR:-$(pwd)/../shared/testdata}
 targets=(map atlas_xml camera_kvc config_xml danger_text danger_index nmea styles buttons devices_inf messages zip
-         name_tree font bmp sounds)
+         name_tree font bmp sounds design designs_list kb_layouts track path tsi gpx online)
 
 CC=clang CXX=clang++ cmake -S . -B build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DCMAKE_CXX_FLAGS_RELWITHDEBINFO="-O1 -g1" -DCMAKE_C_FLAGS_RELWITHDEBINFO="-O1 -g1" \

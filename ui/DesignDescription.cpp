@@ -42,9 +42,11 @@ void readExtras(const XmlNode* root, DesignExtras& e) {
     e.alpha = detail::requiredInteger(tables, "alpha", "tables");
     e.backgroundColour = parseColor(detail::requiredText(tables, "bgcolor", "tables")).value_or(0);
     const XmlNode* mode = detail::requiredChild(detail::requiredChild(extras, "display", "extras"), "mode", "display");
-    e.width = detail::requiredInteger(mode, "width", "display mode");
-    e.height = detail::requiredInteger(mode, "height", "display mode");
     e.big = detail::integer(mode, "big") == 1;
+    // Stored as written; the engine doubles them for a big design.
+    const std::int32_t k = e.big ? 2 : 1;
+    e.width = detail::requiredExtent(mode, "width", e.big, "display mode") / k;
+    e.height = detail::requiredExtent(mode, "height", e.big, "display mode") / k;
     e.angle = detail::integer(mode, "angle");
     e.fingerTapDistance = detail::integer(detail::child(detail::child(extras, "taps"), "finger_tap"), "dist");
     const XmlNode* pushes = detail::child(extras, "pushes");
@@ -114,10 +116,11 @@ void readTemplatesAndPages(const XmlNode* root, DesignDescription& d) {
             if (e->type() != rapidxml::node_element)
                 continue;
             if (std::strcmp(e->name(), "rect") == 0) {
-                description->x = detail::requiredInteger(e, "x", where);
-                description->y = detail::requiredInteger(e, "y", where);
-                description->w = detail::requiredInteger(e, "w", where);
-                description->h = detail::requiredInteger(e, "h", where);
+                // Doubled at once for a big design.
+                description->x = detail::requiredCoordinate(e, "x", big, where);
+                description->y = detail::requiredCoordinate(e, "y", big, where);
+                description->w = detail::requiredExtent(e, "w", big, where);
+                description->h = detail::requiredExtent(e, "h", big, where);
             } else if (std::strcmp(e->name(), "anchors") == 0) {
                 if (const auto lt = detail::attribute(e, "lt_anchor")) {
                     const AnchorKinds k = parseAnchorCode(*lt);
@@ -132,12 +135,6 @@ void readTemplatesAndPages(const XmlNode* root, DesignDescription& d) {
             } else if (auto creator = makeCreator(e, context)) {
                 description->creators.push_back(std::move(creator));
             }
-        }
-        if (big) {
-            description->x *= 2;
-            description->y *= 2;
-            description->w *= 2;
-            description->h *= 2;
         }
         Log::log(Log::Info, "Template '%s' loaded", description->name);
         const std::string name = description->name;
@@ -192,9 +189,9 @@ bool readDesign(std::string text, bool full, DesignDescription& out) {
         readExtras(root, out.extras);
         // A big design serves a screen of twice the density: its text
         // grows with its rectangles, or it would be half as legible.
-        if (out.extras.big)
-            for (auto& font : out.fonts)
-                font.size *= 2;
+        for (auto& font : out.fonts)
+            font.size = detail::scaledPixels(font.size, out.extras.big, 0, detail::MaxFontPixels, "size",
+                                             "font " + font.name);
         if (!full) {
             Log::log(Log::Normal, "Design preview loaded in %u ms", SDL_GetTicks() - started);
             return true;
@@ -203,7 +200,7 @@ bool readDesign(std::string text, bool full, DesignDescription& out) {
         readCursorsAndMaterials(root, out);
         readTemplatesAndPages(root, out);
     } catch (const detail::DesignError& e) {
-        Log::log(Log::Critical, "Invalid design: missing %s", e.what());
+        Log::log(Log::Critical, "Invalid design: %s", e.what());
         out = DesignDescription{};
         return false;
     }

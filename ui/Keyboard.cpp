@@ -69,15 +69,22 @@ const std::string& Keyboard::languageName() const {
 void Keyboard::setLanguages(const std::string& names) {
     if (!m_layouts)
         return;
+    // Only languages this grid has a layout for: another would show no
+    // keys at all, not even the language key that leads back.
+    const auto laidOut = [this](std::int32_t language) {
+        return m_grid && std::any_of(m_grid->layouts.begin(), m_grid->layouts.end(),
+                                     [language](const KeyboardLayout& l) { return l.language == language; });
+    };
     std::vector<std::int32_t> offered;
     for (const std::string& name : splitNames(names)) {
         const std::int32_t index = m_layouts->languageIndex(name);
-        if (index >= 0)
+        if (index >= 0 && laidOut(index))
             offered.push_back(index);
     }
     if (offered.empty())
         for (std::size_t i = 0; i < m_layouts->languages().size(); ++i)
-            offered.push_back(static_cast<std::int32_t>(i));
+            if (laidOut(static_cast<std::int32_t>(i)))
+                offered.push_back(static_cast<std::int32_t>(i));
     std::sort(offered.begin(), offered.end());
     offered.erase(std::unique(offered.begin(), offered.end()), offered.end());
     if (offered == m_languages && !m_keys.empty())
@@ -378,6 +385,9 @@ PageKeyboardPtr openPageKeyboard(fdPage& page, const KeyboardLayouts& layouts, c
         return nullptr;
     }
     auto* keyboard = new Keyboard(*description, &page, ui, &layouts, layoutName, languages);
+    // Anchored like the template, so that it sits where the design put it
+    // on a page of any size.
+    keyboard->setAnchors(description->ltHorz, description->ltVert, description->rbHorz, description->rbVert);
     keyboard->relayout();
     return PageKeyboardPtr(keyboard, [ui](Keyboard* window) {
         if (window->parent())
@@ -394,6 +404,7 @@ TemplateWindow* createTemplateWindow(fdPage& owner, const std::string& templateN
         return nullptr;
     }
     auto* window = new TemplateWindow(*description, &owner, command, owner.ui(), nullptr);
+    window->setAnchors(description->ltHorz, description->ltVert, description->rbHorz, description->rbVert);
     window->relayout();
     return window;
 }

@@ -167,6 +167,11 @@ std::int32_t GroupList::count() const {
 }
 
 GroupList::Place GroupList::placeOf(std::int32_t row) const {
+    clearCache();
+    return locate(row);
+}
+
+GroupList::Place GroupList::locate(std::int32_t row) const {
     std::int32_t g = 0, first = 0;
     if (m_cacheGroup >= 0 && m_cacheRow <= row) {
         g = m_cacheGroup;
@@ -212,7 +217,11 @@ void GroupList::fillEmptyRow(TemplateWindow& row) {
 }
 
 void GroupList::fillRow(TemplateWindow& row, std::int32_t index) {
-    const Place p = placeOf(index);
+    // The cache serves one pass over the visible rows: between passes the
+    // model may have opened, closed, filled or emptied any group.
+    if (index == firstVisibleIndex())
+        clearCache();
+    const Place p = locate(index);
     auto* check = requiredChild<fdCheckedButton>(row, "check_expand");
     auto* text = requiredChild<fdStatic>(row, "group_text");
     if (p.item >= 0) {

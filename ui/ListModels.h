@@ -102,7 +102,8 @@ public:
         std::int32_t group = 0;
         std::int32_t item = -1;
     };
-    // (0, -1) past the last group.
+    // (0, -1) past the last group. Walks from the first group: the model's
+    // data may have changed since the last lookup.
     Place placeOf(std::int32_t row) const;
     // -1 for an item of a collapsed group and for the header of a group
     // shown as its one item.
@@ -111,6 +112,9 @@ public:
 private:
     bool showsAsOneItem(std::int32_t group) const { return m_singleItem && itemCount(group) == 1; }
     std::int32_t rowsOf(std::int32_t group) const;
+    // placeOf that starts from the cached group when it lies before the row:
+    // rows filled in order walk the groups once.
+    Place locate(std::int32_t row) const;
     void clearCache() const { m_cacheGroup = m_cacheRow = -1; }
 
     bool m_singleItem;

@@ -1,5 +1,6 @@
 #include "ui/WidgetCreators.h"
 
+#include "core/Format.h"
 #include "core/Log.h"
 #include "core/Text.h"
 #include "ui/ClickBehaviors.h"
@@ -11,6 +12,8 @@
 #include "ui/fdLabel.h"
 #include "ui/fdList.h"
 
+#include <algorithm>
+#include <cstdint>
 #include <cstring>
 
 namespace Ui {
@@ -81,10 +84,11 @@ void IWidgetCreatorBase::readCommon(const XmlNode* element, const CreatorContext
                                         : detail::child(element, "geometry");
     if (!g)
         return;
-    x = detail::requiredInteger(g, "x", where);
-    y = detail::requiredInteger(g, "y", where);
-    w = detail::requiredInteger(g, "w", where);
-    h = detail::requiredInteger(g, "h", where);
+    // Doubled at once for a big design.
+    x = detail::requiredCoordinate(g, "x", context.big, where);
+    y = detail::requiredCoordinate(g, "y", context.big, where);
+    w = detail::requiredExtent(g, "w", context.big, where);
+    h = detail::requiredExtent(g, "h", context.big, where);
     if (const auto lt = detail::attribute(g, "lt_anchor")) {
         const AnchorKinds k = parseAnchorCode(*lt);
         ltHorz = k.horizontal;
@@ -94,12 +98,6 @@ void IWidgetCreatorBase::readCommon(const XmlNode* element, const CreatorContext
         const AnchorKinds k = parseAnchorCode(*rb);
         rbHorz = k.horizontal;
         rbVert = k.vertical;
-    }
-    if (context.big) {
-        x *= 2;
-        y *= 2;
-        w *= 2;
-        h *= 2;
     }
 }
 
@@ -340,6 +338,20 @@ IListCreator::IListCreator(const XmlNode* element, const CreatorContext& context
     itemTemplate = detail::text(g, "item");
 }
 
+namespace {
+
+// The item templates whose rows are being built, outermost first, and the
+// rows built for them so far: a row that holds a list of its own template
+// (directly or through others) would build rows for ever, and lists nested
+// in rows multiply their row counts.
+struct RowsInProgress {
+    std::vector<const TemplateDescription*> templates;
+    std::uint32_t rows = 0;
+};
+RowsInProgress g_rowsInProgress;
+
+} // namespace
+
 fdWindowBase* IListCreator::create(fdWindowBase* parent, fdInterface& ui, DesignContext* context, bool) {
     auto* list = new fdList(parent, m_name, true, &ui, context);
     place(*list);
@@ -350,12 +362,42 @@ fdWindowBase* IListCreator::create(fdWindowBase* parent, fdInterface& ui, Design
         ui.logMissingOnce("Can't find item template " + itemTemplate + " of list " + m_name);
         return list;
     }
+    const TemplateDescription* row = it->second.get();
+    RowsInProgress& building = g_rowsInProgress;
+    if (std::find(building.templates.begin(), building.templates.end(), row) != building.templates.end()) {
+        // Every row of the outer list meets it again: logged once.
+        ui.logMissingOnce("List " + m_name + ": item template " + itemTemplate + " contains itself; no rows");
+        return list;
+    }
+    // Rows per page from the list's own 16-bit height, as it is drawn.
+    std::uint32_t count = list->designRect().h / static_cast<std::uint32_t>(row->h);
+    if (count > MaxRows) {
+        ui.logMissingOnce(Core::format("List %s: %u rows of %s, only %u built", m_name, count, itemTemplate,
+                                       MaxRows));
+        count = MaxRows;
+    }
+    if (building.rows + count > MaxRows) {
+        ui.logMissingOnce(Core::format("List %s: nested lists exceed %u rows; no rows", m_name, MaxRows));
+        return list;
+    }
     Material selection;
     if (!selectionImage.empty())
         selection = wholeImage(ui.loadImage(selectionImage));
     else if (const Material* m = selectionMaterial.empty() ? nullptr : ui.findMaterial(selectionMaterial))
         selection = *m;
-    list->buildRows(*it->second, static_cast<std::uint32_t>(std::max(h, 0) / it->second->h), selection);
+    building.templates.push_back(row);
+    building.rows += count;
+    try {
+        list->buildRows(*row, count, selection);
+    } catch (...) {
+        building.templates.pop_back();
+        if (building.templates.empty())
+            building.rows = 0;
+        throw;
+    }
+    building.templates.pop_back();
+    if (building.templates.empty())
+        building.rows = 0;
     return list;
 }
 

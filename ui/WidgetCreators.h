@@ -148,6 +148,9 @@ class IListCreator : public IWidgetCreatorBase {
 public:
     IListCreator(const rapidxml::xml_node<char>* element, const CreatorContext& context);
     fdWindowBase* create(fdWindowBase* parent, fdInterface& ui, DesignContext* context, bool clickable) override;
+    // Rows one list builds, and all lists nested in its rows together: far
+    // more than a screen shows.
+    static constexpr std::uint32_t MaxRows = 1024;
     const std::map<std::string, std::unique_ptr<TemplateDescription>>* templates;
     std::string selectionImage, selectionMaterial, itemTemplate;
 };

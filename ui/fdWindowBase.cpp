@@ -11,8 +11,16 @@ namespace Ui {
 namespace {
 
 // v + 0.5 truncated toward zero: halves go up for the non-negative values
-// that layouts produce.
-std::int32_t rnd(float v) { return static_cast<std::int32_t>(v + 0.5f); }
+// that layouts produce. A design can anchor a window far outside its
+// parent; the conversion stays defined (the rectangle is 16-bit anyway).
+std::int32_t rnd(float v) {
+    const float r = v + 0.5f;
+    if (!(r > -1e9f))
+        return -1000000000;
+    if (r > 1e9f)
+        return 1000000000;
+    return static_cast<std::int32_t>(r);
+}
 
 // One edge of setAnchors: edge coordinate e against origin o and extent n.
 void anchorEdge(int kind, int e, int o, int n, float& anchor, std::int32_t& offset) {

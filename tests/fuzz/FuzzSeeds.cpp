@@ -17,6 +17,17 @@
 #include "ui/ButtonBindings.h"
 #include "ui/ButtonsFile.h"
 #include "tests/render/StyleFixture.h"
+#include "core/ResourcesPool.h"
+#include "platform/Path.h"
+#include "positioning/Fix.h"
+#include "routing/PathFile.h"
+#include "search/TextSearchIndexBuilder.h"
+#include "tests/fuzz/FuzzSources.h"
+#include "tests/routing/RouteFixture.h"
+#include "tests/search/SearchFixture.h"
+#include "userdata/Gpx.h"
+#include "userdata/PackedTrack.h"
+#include "userdata/TrackFile.h"
 
 #include <cstdio>
 #include <filesystem>
@@ -128,6 +139,81 @@ void fileSeeds(const fs::path& scratch) {
     put("sounds", "stereo16.wav", std::string(1, '\1') + TestSupport::levelWav(44100, 2, 16, -300, 64));
 }
 
+// The shipped design at both sizes, a design whose list rows hold lists,
+// the designs list and the keyboard layouts.
+void designSeeds(const fs::path& source) {
+    const std::string design = readFile(source / "data" / "skin" / "design800x480.xml");
+    put("design", "design800x480.xml", design);
+    std::string big = design;
+    if (const auto at = big.find("big=\"0\""); at != std::string::npos)
+        big.replace(at, 7, "big=\"1\"");
+    put("design", "design1600x960.xml", big);
+    put("design", "nested.xml",
+        "<design version=\"1.30\" system_font=\"f\"><fonts><font name=\"f\" src=\"f.ttf\" size=\"10\"/></fonts>"
+        "<extras><captions><font name=\"f\"/><tables stock_len=\"3\" alpha=\"1\" bgcolor=\"#000000\"/></captions>"
+        "<display><mode width=\"800\" height=\"480\" big=\"1\"/></display></extras>"
+        "<template name=\"leaf\"><rect x=\"0\" y=\"0\" w=\"100\" h=\"4\"/>"
+        "<static name=\"text\"><geometry x=\"0\" y=\"0\" w=\"100\" h=\"4\" lt_anchor=\"tl\" rb_anchor=\"br\"/></static></template>"
+        "<template name=\"row\"><rect x=\"0\" y=\"0\" w=\"100\" h=\"20\"/><anchors lt_anchor=\"mc\" rb_anchor=\"dd\"/>"
+        "<list name=\"inner\"><geometry x=\"0\" y=\"0\" w=\"100\" h=\"20\"/><graphics item=\"leaf\"/></list></template>"
+        "<page name=\"p\" font=\"f\"><list name=\"outer\"><geometry x=\"0\" y=\"0\" w=\"100\" h=\"200\" "
+        "lt_anchor=\"tl\" rb_anchor=\"br\"/><graphics item=\"row\"/></list>"
+        "<checked_button name=\"c\" group=\"g\"><geometry x=\"0\" y=\"0\" w=\"9\" h=\"9\"/></checked_button></page>"
+        "</design>");
+    put("designs_list", "designs.xml", readFile(source / "data" / "designs.xml"));
+    put("kb_layouts", "kb_layouts.xml", readFile(source / "data" / "skin" / "kb_layouts.xml"));
+}
+
+// Track, path, text-search index, GPX and online replies, written by the
+// program's own writers where it has them.
+void userDataSeeds(const fs::path& scratch, const fs::path& testdata) {
+    {
+        TrackFile track;
+        track.create(Platform::fromNativePath((scratch / "t.kvt").string()), 2, 3);
+        Positioning::Fix fix;
+        fix.dateTime = {9, 12, 2010, 13, 5, 7, 250};
+        fix.latitude = 43.73f;
+        fix.longitude = 7.42f;
+        for (int i = 0; i < 100; ++i) {
+            fix.x = 1000 * i;
+            fix.y = -7 * i;
+            track.append(fix);
+        }
+        track.close();
+    }
+    put("track", "t.kvt", readFile(scratch / "t.kvt"));
+
+    RouteTest::RouteAtlas town;
+    Path path(town.point({1100, 1100}, town.mainName));
+    Path leg;
+    leg.appendPart(town.part({{1100, 1100}, {1300, 1100}, {1300, 1400}}, 4, 1, 0));
+    PathPart back = town.part({{1300, 1400}, {1300, 1900}}, 12, 0, 2);
+    back.polylines.push_back(PathPolyline{{{5, 6}, {7, 8}, {9, 10}}, 1, 2});
+    leg.appendPart(back);
+    path.appendPath(Path(path.points[0], town.point({1300, 1900}), leg));
+    std::vector<std::uint8_t> encoded;
+    if (PathFile::encode(u"route", path, encoded))
+        put("path", "route.kvp", bytesOf(encoded));
+
+    std::mt19937 random(33);
+    std::vector<SearchTest::MapContent> contents;
+    for (int m = 0; m < 3; ++m)
+        contents.push_back(SearchTest::randomContent(random, 6, 8, 8));
+    SearchTest::FixtureAtlas atlas(contents);
+    {
+        FileSystem::WinFileForWrite out(Platform::fromNativePath((scratch / "TextSearch.tsi").string()));
+        TextSearch::TextSearchIndexBuilder::build(FuzzSources::textSearchSources(), out, atlas.set);
+    }
+    put("tsi", "TextSearch.tsi", readFile(scratch / "TextSearch.tsi"));
+
+    putFiles("gpx", testdata / "gpx", ".gpx");
+    const std::vector<std::uint8_t> records(40, 3);
+    put("online", "tracks.xml",
+        "<mft><track id=\"5\" token=\"7\" size=\"40\" value=\"" + Monitoring::PackedTrack::compress(records) +
+            "\"/><wpt id=\"3\" token=\"9\" name=\"G&amp;\" comment=\"c\" type=\"47\" lat=\"1.5\" lon=\"-2\"/>"
+            "<mfi><friend token=\"1\" name=\"A\"/></mfi><mcr token=\"t\"/></mft>");
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -152,6 +238,8 @@ int main(int argc, char** argv) {
     put("styles", "fixture-pois.xml", std::string(1, '\3') + RenderTest::defaultPoisXml);
     put("sounds", "sounds.xml", std::string(1, '\0') + readFile(source / "data" / "sounds.xml"));
     put("font", "DejaVuSans.ttf", readFile("/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf"));
+    designSeeds(source);
+    userDataSeeds(scratch, testdata);
     fs::remove_all(scratch);
     return 0;
 }

@@ -4,6 +4,7 @@
 #include "ui/ButtonBindings.h"
 #include "ui/DesignDescription.h"
 #include "ui/DesignsList.h"
+#include "ui/Keyboard.h"
 #include "ui/KeyboardLayouts.h"
 #include "ui/Messages.h"
 #include "ui/fdInterface.h"
@@ -104,6 +105,52 @@ TEST(DemoSkin, ChosenLoadedAndBuiltAtBothSizes) {
 
     buildAndDraw(data, false);
     buildAndDraw(data, true);
+    for (const std::string& line : log.lines())
+        ADD_FAILURE() << line;
+}
+
+// A window larger than the design (1280 x 720 for 800 x 480): the keyboard
+// and the message box a page opens sit where the template's anchors put
+// them, as the page's own widgets do.
+TEST(DemoSkin, KeyboardAndMessageBoxFollowAPageLargerThanTheDesign) {
+    ShippedData data;
+    TestSupport::CaptureLogger log(Log::Critical);
+    struct Engine : UiTest::FakeEngine {
+        const DesignDescription* design() const override { return described; }
+        const DesignDescription* described = nullptr;
+    } engine;
+    engine.dataFolder = data.engine.dataFolder;
+    UiTest::SdlScreen sdl(32, 1280, 720);
+    DesignDescription design;
+    KeyboardLayouts layouts;
+    ASSERT_TRUE(readTheme(data.designText(false), true, engine.dataFolder + u"skin/kb_layouts.xml", design, layouts));
+    engine.described = &design;
+    fdInterface ui(&engine, data.files.get());
+    ASSERT_TRUE(initFonts(design, ui));
+    ASSERT_TRUE(loadCursors(design, ui));
+    ASSERT_TRUE(loadMaterials(design, ui));
+    auto* page = new fdPage(&ui, "menuMain", nullptr);
+    ASSERT_TRUE(buildPage(*page, design));
+    ASSERT_EQ(page->rect(), (WindowRect{0, 0, 1280, 720}));
+
+    // Bottom-left and bottom-right anchors: along the bottom, full width.
+    PageKeyboardPtr keyboard = openPageKeyboard(*page, layouts, "letters", "English");
+    ASSERT_NE(keyboard, nullptr);
+    EXPECT_EQ(keyboard->rect(), (WindowRect{0, 720 - 248, 1280, 248}));
+    // Its keys ("dd": proportional) spread over the wider grid.
+    EXPECT_EQ(keyboard->findChild("0")->rect(), (WindowRect{5, 720 - 248 + 8, 97, 54}));
+
+    // Centre anchors: the message box stays in the middle.
+    TemplateWindow* box = createTemplateWindow(*page, "mb_ok", "ok_dialog");
+    ASSERT_NE(box, nullptr);
+    EXPECT_EQ(box->rect(), (WindowRect{150 + 240, 110 + 120, 500, 260}));
+    EXPECT_EQ(box->findChild("msg_text")->rect().x, 150 + 240 + 24);
+
+    // Back to the design's size: both follow the page.
+    ui.setRect(0, 0, 800, 480);
+    EXPECT_EQ(keyboard->rect(), (WindowRect{0, 232, 800, 248}));
+    EXPECT_EQ(box->rect(), (WindowRect{150, 110, 500, 260}));
+    keyboard.reset();
     for (const std::string& line : log.lines())
         ADD_FAILURE() << line;
 }

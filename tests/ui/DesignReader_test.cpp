@@ -274,16 +274,136 @@ TEST(DesignFiles, MutatedInputNeverCrashes) {
         } catch (const std::runtime_error&) {
         }
     });
-    mutate(design(), [&](const std::string& text) {
-        DesignDescription d;
-        if (!readDesign(text, true, d))
-            return;
-        fdInterface ui(&engine, nullptr);
-        for (const auto& [name, page] : d.pages)
-            (new CustomPage(&ui, name, nullptr))->build(*page);
-    });
+    // Both sizes: a big design doubles every value it reads.
+    for (const std::string& valid : {design(), design("1.30", "width=\"800\" height=\"480\" big=\"1\"")})
+        mutate(valid, [&](const std::string& text) {
+            DesignDescription d;
+            if (!readDesign(text, true, d))
+                return;
+            fdInterface ui(&engine, nullptr);
+            for (const auto& [name, page] : d.pages)
+                (new CustomPage(&ui, name, nullptr))->build(*page);
+        });
     mutate(Layouts, [](const std::string& text) {
         KeyboardLayouts l;
         l.loadText(text, hasKbTemplate);
     });
+}
+
+namespace {
+
+std::string bareDesign(const std::string& mode, const std::string& body, const std::string& font = "10") {
+    return "<design version=\"1.30\" system_font=\"f\"><fonts><font name=\"f\" src=\"f.ttf\" size=\"" + font +
+           "\"/></fonts><extras><captions><font name=\"f\"/><tables stock_len=\"3\" alpha=\"1\" bgcolor=\"#000000\"/>"
+           "</captions><display><mode width=\"800\" height=\"480\" " + mode + "/></display></extras>" + body +
+           "</design>";
+}
+
+std::string templateOf(const std::string& name, const std::string& rect, const std::string& widgets = "") {
+    return "<template name=\"" + name + "\"><rect " + rect + "/>" + widgets + "</template>";
+}
+
+std::string listOf(const std::string& name, const std::string& item, int h) {
+    return "<list name=\"" + name + "\"><geometry x=\"0\" y=\"0\" w=\"100\" h=\"" + std::to_string(h) +
+           "\"/><graphics item=\"" + item + "\"/></list>";
+}
+
+std::string staticOf(const std::string& geometry) {
+    return "<page name=\"p\" font=\"f\"><static name=\"s\"><geometry " + geometry + "/></static></page>";
+}
+
+} // namespace
+
+// Values that a 16-bit rectangle (or, doubled, a 32-bit integer) cannot
+// hold are refused as a whole design, the way a missing value is.
+TEST(DesignReader, PixelValuesOutOfRangeAreRefused) {
+    TestSupport::CaptureLogger log;
+    const std::string big = "big=\"1\"";
+    struct Case {
+        std::string mode, body, font;
+        const char* refusal; // null: read
+    };
+    const std::string rect = "x=\"0\" y=\"0\" w=\"0\" h=\"0\"";
+    for (const Case& c : std::vector<Case>{
+             {big, templateOf("t", "x=\"1500000000\" y=\"0\" w=\"0\" h=\"0\""), "10",
+              "Invalid design: x of template t out of range: 1500000000"},
+             {"", templateOf("t", "x=\"1500000000\" y=\"0\" w=\"0\" h=\"0\""), "10",
+              "Invalid design: x of template t out of range: 1500000000"},
+             {big, templateOf("t", "x=\"-16383\" y=\"16383\" w=\"16383\" h=\"0\""), "10", nullptr},
+             {big, templateOf("t", "x=\"0\" y=\"-16385\" w=\"0\" h=\"0\""), "10",
+              "Invalid design: y of template t out of range: -16385"},
+             {"", templateOf("t", "x=\"-32767\" y=\"32767\" w=\"32767\" h=\"0\""), "10", nullptr},
+             {"", templateOf("t", "x=\"0\" y=\"0\" w=\"-1\" h=\"0\""), "10",
+              "Invalid design: w of template t out of range: -1"},
+             {big, staticOf("x=\"0\" y=\"0\" w=\"20000\" h=\"1\""), "10",
+              "Invalid design: w of static 's' out of range: 20000"},
+             {"", staticOf("x=\"0\" y=\"0\" w=\"1\" h=\"200000\""), "10",
+              "Invalid design: h of static 's' out of range: 200000"},
+             {big, staticOf("x=\"0\" y=\"0\" w=\"1\" h=\"1\""), "513", "Invalid design: size of font f out of range: 513"},
+             {big, staticOf("x=\"0\" y=\"0\" w=\"1\" h=\"1\""), "512", nullptr},
+             {"", staticOf("x=\"0\" y=\"0\" w=\"1\" h=\"1\""), "-1", "Invalid design: size of font f out of range: -1"},
+             {"big=\"1\" width=\"20000\"", "", "10", "Invalid design: width of display mode out of range: 20000"},
+         }) {
+        DesignDescription d;
+        std::string text = bareDesign(c.mode, c.body, c.font);
+        // A mode that names its own width replaces the default one.
+        if (c.mode.find("width") != std::string::npos)
+            text.replace(text.find("width=\"800\" "), 12, "");
+        log.clear();
+        EXPECT_EQ(readDesign(text, true, d), c.refusal == nullptr) << c.body << " font " << c.font;
+        if (c.refusal) {
+            EXPECT_TRUE(log.contains(c.refusal)) << c.refusal;
+            EXPECT_TRUE(d.templates.empty() && d.pages.empty());
+        }
+    }
+    DesignDescription d;
+    ASSERT_TRUE(readDesign(bareDesign(big, templateOf("t", "x=\"-16383\" y=\"16383\" w=\"16383\" h=\"0\"")), true, d));
+    EXPECT_EQ(d.templates.at("t")->x, -32766);
+    EXPECT_EQ(d.templates.at("t")->w, 32766);
+}
+
+// Lists whose rows hold lists: a template that holds itself gets no rows
+// (once logged), and the rows of one list with all lists nested in them
+// stay within IListCreator::MaxRows, however the heights are set.
+TEST(DesignReader, ListRowsAreBoundedAndNeverRecursive) {
+    TestSupport::CaptureLogger log;
+    UiTest::FakeEngine engine;
+    const std::string tiny = "x=\"0\" y=\"0\" w=\"100\" h=\"1\"";
+    const std::string body = templateOf("self", "x=\"0\" y=\"0\" w=\"100\" h=\"10\"", listOf("inner", "self", 20)) +
+                             templateOf("a", "x=\"0\" y=\"0\" w=\"100\" h=\"10\"", listOf("toB", "b", 10)) +
+                             templateOf("b", "x=\"0\" y=\"0\" w=\"100\" h=\"10\"", listOf("toA", "a", 10)) +
+                             templateOf("one", tiny) + templateOf("rowOfRows", tiny, listOf("leaves", "one", 1000)) +
+                             "<page name=\"p\" font=\"f\">" + listOf("selfList", "self", 40) +
+                             listOf("mutual", "a", 20) + listOf("tall", "one", 30000) +
+                             listOf("nested", "rowOfRows", 1000) + "</page>";
+    DesignDescription d;
+    ASSERT_TRUE(readDesign(bareDesign("", body), true, d));
+    fdInterface ui(&engine, nullptr);
+    auto* page = new fdPage(&ui, "p", nullptr);
+    ASSERT_TRUE(buildPage(*page, d));
+    auto rows = [](fdWindowBase* w) { return dynamic_cast<fdList*>(w)->rowCount(); };
+
+    auto* selfList = dynamic_cast<fdList*>(page->widget("selfList"));
+    ASSERT_EQ(selfList->rowCount(), 4u);
+    EXPECT_EQ(rows(selfList->rowWidget(0)->findChild("inner")), 0u);
+    EXPECT_TRUE(log.contains("List inner: item template self contains itself; no rows"));
+
+    auto* mutual = dynamic_cast<fdList*>(page->widget("mutual"));
+    ASSERT_EQ(mutual->rowCount(), 2u);
+    auto* toB = dynamic_cast<fdList*>(mutual->rowWidget(0)->findChild("toB"));
+    ASSERT_EQ(toB->rowCount(), 1u);
+    EXPECT_EQ(rows(toB->rowWidget(0)->findChild("toA")), 0u);
+    EXPECT_TRUE(log.contains("List toA: item template a contains itself; no rows"));
+    std::size_t refusals = 0;
+    for (const std::string& line : log.lines())
+        refusals += line.find("contains itself") != std::string::npos;
+    EXPECT_EQ(refusals, 2u) << "once per list and template, not once per row";
+
+    EXPECT_EQ(rows(page->widget("tall")), 1024u);
+    EXPECT_TRUE(log.contains("List tall: 30000 rows of one, only 1024 built"));
+
+    auto* nested = dynamic_cast<fdList*>(page->widget("nested"));
+    ASSERT_EQ(nested->rowCount(), 1000u);
+    EXPECT_EQ(rows(nested->rowWidget(0)->findChild("leaves")), 0u);
+    EXPECT_TRUE(log.contains("List leaves: nested lists exceed 1024 rows; no rows"));
 }

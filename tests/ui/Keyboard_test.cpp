@@ -14,10 +14,13 @@ using namespace Ui;
 
 namespace {
 
-// A 4 x 2 grid: English with cases, Russian with cases, and Greek without.
+// A 4 x 2 grid: English with cases, Russian with cases, and Greek without;
+// the group "words" on the same grid has English alone.
 const char* kLayouts = R"(<kb_layouts>
   <group name="letters"><config id="1" name="grid" cols="4" rows="2"/></group>
+  <group name="words"><config id="2" name="grid" cols="4" rows="2"/></group>
   <language name="English" short_name="EN">
+    <layout id="2" case="2"><row buttons="the|and|of|a|"/><row buttons="[lng]|||[bsp]|"/></layout>
     <layout id="1" case="0"><row buttons="q|w||e|"/><row buttons="[cas]|[lng]|[spc]|[bsp]|"/></layout>
     <layout id="1" case="1"><row buttons="Q|W||E|"/><row buttons="[cas]|[lng]|[spc]|[bsp]|"/></layout>
   </language>
@@ -41,7 +44,7 @@ struct Owner : fdPage {
 };
 
 struct KeyboardFixture {
-    KeyboardFixture(const std::string& languages = "English;Russian") {
+    KeyboardFixture(const std::string& languages = "English;Russian", const std::string& layout = "letters") {
         EXPECT_TRUE(layouts.loadText(kLayouts, [](const std::string& name) { return name == "kb_grid"; }));
         grid.w = 400;
         grid.h = 100;
@@ -49,7 +52,7 @@ struct KeyboardFixture {
             grid.creators.push_back(std::make_unique<UiTest::TestCreator>(UiTest::TestCreator::Button,
                                                                           std::to_string(i), (i % 4) * 100,
                                                                           (i / 4) * 50, 100, 50));
-        owner->keyboard = keyboard = new Keyboard(grid, owner, &ui, &layouts, "letters", languages);
+        owner->keyboard = keyboard = new Keyboard(grid, owner, &ui, &layouts, layout, languages);
     }
     std::u16string captions() const {
         std::u16string out;
@@ -132,6 +135,20 @@ TEST(Keyboard, CaselessLanguagesForcedCaseAndPhysicalKeys) {
     EXPECT_TRUE(f.keyboard->keyDown(SDLK_BACKSPACE));
     EXPECT_FALSE(f.keyboard->keyDown(SDLK_F1));
     EXPECT_EQ(f.owner->typed, (std::vector<std::string>{"A", "[bsp]"}));
+}
+
+// Russian has no layout in "words": offering it would show an empty
+// keyboard, without the language key that leads back.
+TEST(Keyboard, OffersOnlyLanguagesLaidOutInItsGroup) {
+    for (const char* languages : {"English;Russian", "Russian", ""}) {
+        KeyboardFixture f(languages, "words");
+        EXPECT_EQ(f.keyboard->languageName(), "English") << languages;
+        EXPECT_EQ(Core::wideToUtf8(f.captions()), "the|and|of|a|[lng]|_|_|[bsp]|") << languages;
+        EXPECT_FALSE(f.enabled(4)) << "one language: the language key is disabled";
+        f.keyboard->nextLanguage();
+        EXPECT_EQ(f.keyboard->languageName(), "English");
+        EXPECT_EQ(Core::wideToUtf8(f.captions()), "the|and|of|a|[lng]|_|_|[bsp]|");
+    }
 }
 
 TEST(Keyboard, SettingsKeepValidNamesAndStoreTheirChoice) {

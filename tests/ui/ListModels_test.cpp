@@ -144,3 +144,29 @@ TEST(ListModels, GroupRowsWithTheSingleItemFlag) {
     EXPECT_FALSE(groups.open[0]);
     EXPECT_EQ(groups.count(), 3);
 }
+
+// A model opens a group on its own (as a page that selects a point by its
+// id does) after the rows were filled further down: the rows and a click
+// on them see the new layout, not the groups remembered from before.
+TEST(ListModels, GroupRowsFollowChangesMadeBetweenRefills) {
+    ListFixture f(2);
+    Groups groups(*f.list, {3, 3, 3, 3, 3}, std::vector<bool>(5, false));
+    groups.refresh();
+    groups.scrollTo(3);
+    EXPECT_EQ(f.text(1, "group_text"), u"group 4");
+    groups.open[3] = true; // rows: 3 header, 4-6 items 3.0-3.2, 7 group 4
+    groups.ensureVisible(6);
+    EXPECT_EQ(groups.firstVisibleIndex(), 5);
+    EXPECT_EQ(f.text(0), u"item 3.1");
+    EXPECT_EQ(f.text(1), u"item 3.2");
+    f.list->select(1);
+    groups.activateSelected();
+    EXPECT_EQ(groups.clicks.back(), (std::pair<int, int>{3, 2})) << "an item click, not a group toggle";
+    EXPECT_TRUE(groups.open[3]);
+
+    // Items taken away: the same rows now show what follows.
+    groups.sizes[3] = 1; // one item: shown as that item's row alone
+    groups.scrollTo(2);
+    EXPECT_EQ(f.text(0, "group_text"), u"group 2");
+    EXPECT_EQ(f.text(1), u"item 3.0");
+}

@@ -1,0 +1,123 @@
+#!/usr/bin/env bash
+# The real program's window resized under Xvfb, 800 x 480 -> 1280 x 720 ->
+# 800 x 480, on the main menu and on the map page: each resize redraws at
+# once (no input in between), and the widgets anchored to the right or the
+# bottom edge are drawn at the new edge, looking as they did at the old one.
+# Usage: resize_window_test.sh PROGRAM [SCREENSHOT-FOLDER]
+set -euo pipefail
+program=$1
+shots=${2:-}
+source "$(dirname "$0")/window_common.sh"
+for tool in Xvfb xwd convert compare xdotool; do
+  if ! command -v "$tool" >/dev/null; then
+    echo "SKIPPED: $tool is not installed"
+    exit 77
+  fi
+done
+
+# The shared set-up, on a screen large enough for a 1280 x 720 window (the
+# program keeps its window within the screen).
+work=$(mktemp -d)
+xvfb_pid=
+mirel_pid=
+trap window_cleanup EXIT
+cp "$program" "$work/mirel"
+cp -r "$(dirname "$program")/data" "$work/data"
+printf '<?xml version="1.0" encoding="utf-8"?>\n<config version="2">\n<var name="log_severity" value="3"/>\n</config>\n' >"$work/data/config.xml"
+exec 3<> <(:)
+Xvfb -displayfd 3 -noreset -screen 0 1440x900x24 -nolisten tcp >"$work/xvfb.log" 2>&1 &
+xvfb_pid=$!
+read -r -t 10 display <&3 || { echo "FAIL: Xvfb did not start"; exit 1; }
+export DISPLAY=":$display"
+export XDG_RUNTIME_DIR="$work"
+export SDL_AUDIODRIVER=dummy
+
+(cd "$work" && exec ./mirel) >"$work/stdout.txt" 2>&1 &
+mirel_pid=$!
+for _ in $(seq 600); do
+  grep -q "after initInterface" "$work/log.txt" 2>/dev/null && break
+  kill -0 "$mirel_pid" 2>/dev/null || fail "the program ended during start-up"
+  sleep 0.1
+done
+sleep 1
+window=$(xdotool search --pid "$mirel_pid" | head -n 1)
+[ -n "$window" ] || fail "no window"
+
+# The window's pixels at the given size (WxH), after it settled.
+shot() {
+  sleep 1.5
+  xwd -id "$window" -silent >"$work/$1.xwd"
+  convert "xwd:$work/$1.xwd" -crop "$2+0+0" +repage "$work/$1.png"
+  [ -n "$shots" ] && cp "$work/$1.png" "$shots/resize_$1.png"
+  return 0
+}
+# Pixels that differ between two pictures' regions (geometry WxH+X+Y each).
+differing() {
+  { compare -metric AE -fuzz 8% "$work/$1.png[$2]" "$work/$3.png[$4]" null: 2>&1 || true; } | cut -d' ' -f1
+}
+resize() {
+  xdotool windowsize "$window" "$1" "$2"
+}
+# Fewer than limit pixels of the region differ between the two pictures.
+same() {
+  local n
+  n=$(differing "$1" "$2" "$3" "$4")
+  echo "  $1 $2 ~ $3 $4: $n pixels differ"
+  [ "$n" -lt "$5" ]
+}
+# Some region of the big picture where the frozen page would have left it.
+moved() {
+  local n
+  n=$(differing "$1" "$2" "$3" "$4")
+  echo "  $1 $2 vs $3 $4 (old place): $n pixels differ"
+  [ "$n" -gt "$5" ]
+}
+
+# Main menu. "hide" is anchored to the top-right corner, the title bar
+# spans the width.
+shot menu 800x480
+resize 1280 720
+shot menu_big 1280x720
+colours=$(convert "$work/menu_big.png" -crop 480x240+800+480 -format %k info:)
+echo "main menu at 1280 x 720: $colours colours in the part beyond 800 x 480"
+[ "$colours" -gt 1 ] || fail "the window was not redrawn after the resize (or the page stayed 800 x 480)"
+same menu 64x62+736+0 menu_big 64x62+1216+0 20 || fail "the hide button did not follow the right edge"
+same menu 40x40+300+10 menu_big 40x40+1000+10 20 || fail "the title bar does not reach the right edge"
+moved menu 64x62+736+0 menu_big 64x62+736+0 200 || fail "the hide button stayed at its 800 x 480 place"
+same menu 400x14+200+450 menu_big 400x14+440+690 40 || fail "the map data notice did not follow the bottom edge"
+resize 800 480
+shot menu_again 800x480
+same menu 800x480+0+0 menu_again 800x480+0+0 100 || fail "the main menu is not the same after resizing back"
+
+# The map page at 1280 x 720: the compass (top-right), the minus button
+# (bottom-right) and the scale's panel (bottom-left) move with their edges.
+resize 1280 720
+sleep 1
+# "Map" tile: proportionally anchored, 16..264 x 80..258 of 800 x 480.
+xdotool mousemove --window "$window" 224 255 click 1
+shot map_big 1280x720
+resize 800 480
+shot map 800x480
+same map 36x36+746+14 map_big 36x36+1226+14 20 || fail "the compass did not follow the right edge"
+same map 32x32+748+380 map_big 32x32+1228+620 20 || fail "the minus button did not follow the bottom-right corner"
+same map 232x8+16+428 map_big 232x8+16+668 20 || fail "the scale's panel did not follow the bottom edge"
+moved map 32x32+748+380 map_big 32x32+748+380 100 || fail "the minus button stayed at its 800 x 480 place"
+# Back at 800 x 480 the map page is as a fresh one: its menu leads to the
+# main menu, drawn as at the start.
+xdotool mousemove --window "$window" 36 32 click 1
+sleep 1
+xdotool mousemove --window "$window" 130 298 click 1
+shot back 800x480
+same menu 800x480+0+0 back 800x480+0+0 2000 || fail "the map menu did not lead back to the main menu"
+
+kill -TERM "$mirel_pid"
+wait "$mirel_pid" || fail "exit code $? after a quit request"
+mirel_pid=
+grep -q "fatal error" "$work/log.txt" && fail "a fatal error was logged"
+# Surfaces log their size when replaced: the map's is the window's, never
+# the 1440 x 900 screen's.
+grep "TempSurface size on destruction" "$work/log.txt" | sort | uniq -c
+if grep -q "TempSurface size on destruction: 1440 x 900" "$work/log.txt"; then
+  fail "the map surface was made at the screen's size"
+fi
+echo "PASS"
