@@ -41,10 +41,11 @@ void PolylinesSettingsPage::PolySettingsList::itemClicked(std::int32_t index) {
     auto* check = row ? dynamic_cast<Ui::fdCheckedButton*>(row->findChild("check_show")) : nullptr;
     if (!check)
         return;
-    // A tap on the box itself has toggled it already.
-    if (row->lastChild() != "check_show")
-        check->toggle();
     Entry& entry = entries[static_cast<std::size_t>(index)];
+    // A tap on the box itself has toggled it already (the box then differs
+    // from the entry); a tap elsewhere on the row toggles it here.
+    if (check->checked() == (entry.checked != 0))
+        check->toggle();
     entry.checked = entry.type == FixedType ? 0 : (check->checked() ? 1 : 0);
     if (check->checked() != (entry.checked != 0))
         check->setChecked(entry.checked != 0);

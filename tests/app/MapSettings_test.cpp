@@ -236,7 +236,13 @@ TEST(PolylineSettings, ChecksGoToTheTableAndTheBlobType180NeverChecked) {
     all->setChecked(true);
     page->childClicked("select_all_check");
     EXPECT_EQ(list.entries[2].checked, 0);
+    // A tap on the box itself has toggled it: the entry follows the box.
+    auto* box = dynamic_cast<Ui::fdCheckedButton*>(
+        dynamic_cast<Ui::fdList*>(page->findChild("list"))->rowWidget(0)->findChild("check_show"));
+    box->toggle();
     list.itemClicked(0);
+    EXPECT_FALSE(box->checked());
+    EXPECT_EQ(list.entries[0].checked, 0);
     page->childClicked("button_ok");
     const auto& lines = p.engine->mapRenderer()->showPolylineLine();
     EXPECT_EQ(lines[1], 0);
