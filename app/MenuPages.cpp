@@ -24,12 +24,10 @@ namespace {
 // the credits of its maps joined with "; ".
 std::u16string atlasCredits(const Map::AtlasFolderList* folders) {
     std::u16string text;
-    if (!folders)
-        return text;
+    if (!folders) return text;
     for (const Map::AtlasFolderList::Record& record : folders->records()) {
         const std::vector<std::u16string> names = Map::atlasMapNames(record.path);
-        if (names.empty())
-            continue;
+        if (names.empty()) continue;
         text += (text.empty() ? u"" : u"\n") + record.name + u": Map data ";
         for (std::size_t i = 0; i < names.size(); ++i)
             text += (i ? u"; " : u"") + names[i];
@@ -71,22 +69,17 @@ bool createMenuPage(fdEngine& engine, const std::string& designName) {
 void buildStandInPages(fdEngine& engine) {
     Ui::fdInterface* ui = engine.ui();
     const Ui::DesignDescription* design = engine.design();
-    if (!ui || !design)
-        return;
+    if (!ui || !design) return;
     const auto found = design->templates.find("page_stand_in");
-    if (found == design->templates.end())
-        return;
+    if (found == design->templates.end()) return;
     for (Ui::fdWindowBase* child : ui->children()) {
         auto* page = dynamic_cast<Ui::fdPage*>(child);
-        if (!page || page->built())
-            continue;
+        if (!page || page->built()) continue;
         page->setRect(0, 0, ui->rect().w, ui->rect().h);
         page->buildStandIn(*found->second, design->systemFont);
         std::u16string title = engine.messages() ? engine.messages()->text("page_" + page->name()) : u"";
-        if (title.empty())
-            title = Core::utf8ToWide(page->name());
-        if (auto* label = dynamic_cast<Ui::fdStatic*>(page->findChild("title")))
-            label->setText(title);
+        if (title.empty()) title = Core::utf8ToWide(page->name());
+        if (auto* label = dynamic_cast<Ui::fdStatic*>(page->findChild("title"))) label->setText(title);
     }
 }
 

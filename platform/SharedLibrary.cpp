@@ -30,11 +30,12 @@ void* loadLibrary(const std::u16string& path) {
     return nullptr;
 }
 
-std::string loadLibraryMessage() { return t_message; }
+std::string loadLibraryMessage() {
+    return t_message;
+}
 
 void* librarySymbol(void* library, const char* name) {
-    if (!library)
-        return nullptr;
+    if (!library) return nullptr;
     dlerror();
     return dlsym(library, name);
 }

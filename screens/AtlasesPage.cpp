@@ -17,7 +17,9 @@
 
 namespace Screens {
 
-std::int32_t AtlasesList::count() const { return static_cast<std::int32_t>(m_folders.records().size()); }
+std::int32_t AtlasesList::count() const {
+    return static_cast<std::int32_t>(m_folders.records().size());
+}
 
 void AtlasesList::fillText(Ui::fdStatic& text, std::int32_t index) {
     text.setText(m_folders.records()[static_cast<std::size_t>(index)].name);
@@ -27,14 +29,12 @@ void AtlasesList::refresh() {
     const std::uint32_t current = m_folders.current();
     m_selected = current < m_folders.records().size() ? static_cast<std::int32_t>(current) : -1;
     refill();
-    if (m_selected >= 0)
-        ensureVisible(m_selected);
+    if (m_selected >= 0) ensureVisible(m_selected);
     highlight();
 }
 
 void AtlasesList::itemClicked(std::int32_t index) {
-    if (index != -1)
-        m_selected = index;
+    if (index != -1) m_selected = index;
 }
 
 void AtlasesList::highlight() {
@@ -48,23 +48,18 @@ AtlasesPage::AtlasesPage(Ui::fdInterface* ui, Services services)
 void AtlasesPage::afterBuild() {
     auto* list = dynamic_cast<Ui::fdList*>(widget("list"));
     m_atlases.reset();
-    if (list && m_services.folders)
-        m_atlases = std::make_unique<AtlasesList>(*list, *m_services.folders);
-    if (!m_services.mapPage)
-        m_services.mapPage = dynamic_cast<fdPageMap*>(ui()->findPage("pageMap"));
+    if (list && m_services.folders) m_atlases = std::make_unique<AtlasesList>(*list, *m_services.folders);
+    if (!m_services.mapPage) m_services.mapPage = dynamic_cast<fdPageMap*>(ui()->findPage("pageMap"));
 }
 
 void AtlasesPage::updateUpDown() {
-    if (Ui::fdWindowBase* up = findChild("up"))
-        up->setEnabled(m_atlases && m_atlases->canScrollUp());
-    if (Ui::fdWindowBase* down = findChild("down"))
-        down->setEnabled(m_atlases && m_atlases->canScrollDown());
+    if (Ui::fdWindowBase* up = findChild("up")) up->setEnabled(m_atlases && m_atlases->canScrollUp());
+    if (Ui::fdWindowBase* down = findChild("down")) down->setEnabled(m_atlases && m_atlases->canScrollDown());
     invalidate(0);
 }
 
 void AtlasesPage::onShow() {
-    if (m_atlases)
-        m_atlases->refresh();
+    if (m_atlases) m_atlases->refresh();
     updateUpDown();
 }
 
@@ -111,22 +106,17 @@ void AtlasesPage::childClicked(const std::string& name) {
 
 void AtlasesPage::switchAtlas() {
     const std::int32_t selected = m_atlases ? m_atlases->selectedIndex() : -1;
-    if (selected < 0 || !m_services.folders || !m_services.atlas)
-        return;
+    if (selected < 0 || !m_services.folders || !m_services.atlas) return;
     const auto index = static_cast<std::uint32_t>(selected);
     m_services.folders->setCurrent(index);
-    if (m_services.switched)
-        m_services.switched(index);
+    if (m_services.switched) m_services.switched(index);
 
     Guidance::KVMapEventsHandler* events = m_services.mapEvents;
     // Both units: neither the GPS thread's fix handling nor the map page's
     // frame touches the car while its maps change under it.
-    if (events)
-        events->lock().takeAll();
-    if (m_services.navigation && m_services.navigation->demoRunning())
-        m_services.navigation->stopDemo();
-    if (events)
-        events->resetNavigation();
+    if (events) events->lock().takeAll();
+    if (m_services.navigation && m_services.navigation->demoRunning()) m_services.navigation->stopDemo();
+    if (events) events->resetNavigation();
     if (m_services.mapPage)
         m_services.mapPage->resetViewState(events ? events->shownCarState() : Positioning::CarState{});
     ui()->releaseImages();
@@ -139,24 +129,20 @@ void AtlasesPage::switchAtlas() {
     m_services.atlas->load(m_services.folders->records()[index].path);
     if (m_services.camera && m_services.atlas->loaded())
         MapDrawing::ViewPreparation::cameraFromAtlas(*m_services.camera, *m_services.atlas);
-    if (events)
-        events->lock().releaseAll();
+    if (events) events->lock().releaseAll();
     ui()->goBack();
 }
 
 void AtlasesPage::showMapNames() {
     const std::int32_t selected = m_atlases ? m_atlases->selectedIndex() : -1;
-    if (selected < 0 || !m_services.folders)
-        return;
+    if (selected < 0 || !m_services.folders) return;
     const std::vector<std::u16string> names =
         Map::atlasMapNames(m_services.folders->records()[static_cast<std::size_t>(selected)].path);
     auto* info = dynamic_cast<InfoPage*>(ui()->findPage("info"));
-    if (!info)
-        return;
+    if (!info) return;
     std::u16string text;
     for (const std::u16string& name : names) {
-        if (!text.empty())
-            text += u'\n';
+        if (!text.empty()) text += u'\n';
         text += name;
     }
     info->setText(m_services.folders->records()[static_cast<std::size_t>(selected)].name, text);

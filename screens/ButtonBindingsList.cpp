@@ -30,8 +30,7 @@ std::int32_t keyValue(std::string_view text) {
     while (i < text.size() && (text[i] == ' ' || text[i] == '\t' || text[i] == '\r' || text[i] == '\n'))
         ++i;
     bool negative = false;
-    if (i < text.size() && (text[i] == '-' || text[i] == '+'))
-        negative = text[i++] == '-';
+    if (i < text.size() && (text[i] == '-' || text[i] == '+')) negative = text[i++] == '-';
     std::int64_t value = 0;
     for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i)
         value = std::min<std::int64_t>(value * 10 + (text[i] - '0'), 0x80000000LL);
@@ -46,8 +45,7 @@ void ButtonBindingsList::fillEmptyRow(Ui::TemplateWindow& row) {
         text->setText(u"");
         text->setVisible(false);
     }
-    if (auto* code = dynamic_cast<Ui::fdStatic*>(row.findChild("code")))
-        code->setText(u"");
+    if (auto* code = dynamic_cast<Ui::fdStatic*>(row.findChild("code"))) code->setText(u"");
 }
 
 void ButtonBindingsList::fillRow(Ui::TemplateWindow& row, std::int32_t index) {
@@ -63,8 +61,7 @@ void ButtonBindingsList::fillRow(Ui::TemplateWindow& row, std::int32_t index) {
 }
 
 void ButtonBindingsList::itemClicked(std::int32_t index) {
-    if (index >= 0 && index < count())
-        m_selected = index;
+    if (index >= 0 && index < count()) m_selected = index;
 }
 
 bool ButtonBindingsList::parse(std::string text, std::vector<Entry>& entries) {
@@ -111,8 +108,8 @@ void ButtonBindingsList::refresh() {
         std::uint32_t size = 0;
         std::unique_ptr<char[]> bytes = FileSystem::readFile(file, &size);
         if (bytes && parse(std::string(bytes.get(), size), entries))
-            Log::log(Log::Normal, "%d buttons bindings loaded in %u ms", static_cast<std::int32_t>(entries.size()),
-                     SDL_GetTicks() - start);
+            Log::log(Log::Normal, "%d buttons bindings loaded in %u ms",
+                     static_cast<std::int32_t>(entries.size()), SDL_GetTicks() - start);
     }
     resetPosition();
     refill();
@@ -133,8 +130,7 @@ bool ButtonBindingsList::write() {
     bool changed = false;
     for (const Entry& entry : entries)
         changed = changed || entry.changed();
-    if (!changed)
-        return true;
+    if (!changed) return true;
     // Written beside the target and renamed over it: a crash never leaves
     // half a bindings file.
     FileSystem::AtomicFileForWrite file(m_path);

@@ -27,11 +27,11 @@ std::vector<std::u16string> TextsList::splitLines(const std::u16string& text) {
     std::size_t start = 0;
     for (;;) {
         const std::size_t end = text.find(u'\n', start);
-        std::u16string piece = text.substr(start, end == std::u16string::npos ? std::u16string::npos : end - start);
+        std::u16string piece =
+            text.substr(start, end == std::u16string::npos ? std::u16string::npos : end - start);
         std::erase(piece, u'\r');
         lines.push_back(std::move(piece));
-        if (end == std::u16string::npos)
-            break;
+        if (end == std::u16string::npos) break;
         start = end + 1;
     }
     while (!lines.empty() && lines.back().empty())
@@ -45,15 +45,12 @@ InfoPage::InfoPage(Ui::fdInterface* ui, const Ui::ButtonBindings* bindings)
 void InfoPage::afterBuild() {
     m_list = dynamic_cast<Ui::fdList*>(widget("list"));
     m_slider = dynamic_cast<Ui::fdSlider*>(findChild("slider"));
-    if (m_list && !m_texts)
-        m_texts = std::make_unique<TextsList>(*m_list, std::vector<std::u16string>{});
+    if (m_list && !m_texts) m_texts = std::make_unique<TextsList>(*m_list, std::vector<std::u16string>{});
 }
 
 void InfoPage::setText(const std::u16string& title, const std::u16string& text) {
-    if (auto* name = dynamic_cast<Ui::fdStatic*>(findChild("name")))
-        name->setText(title);
-    if (!m_list)
-        return;
+    if (auto* name = dynamic_cast<Ui::fdStatic*>(findChild("name"))) name->setText(title);
+    if (!m_list) return;
     m_texts = std::make_unique<TextsList>(*m_list, TextsList::splitLines(text));
     m_texts->refresh();
     if (m_slider) {
@@ -75,16 +72,13 @@ void InfoPage::onShow() {
 }
 
 void InfoPage::synchronise(bool updateSlider) {
-    if (!m_texts)
-        return;
+    if (!m_texts) return;
     if (updateSlider && m_slider) {
         m_slider->value = m_texts->firstVisibleIndex();
         m_slider->invalidate(0);
     }
-    if (Ui::fdWindowBase* up = findChild("up"))
-        up->setEnabled(m_texts->canScrollUp());
-    if (Ui::fdWindowBase* down = findChild("down"))
-        down->setEnabled(m_texts->canScrollDown());
+    if (Ui::fdWindowBase* up = findChild("up")) up->setEnabled(m_texts->canScrollUp());
+    if (Ui::fdWindowBase* down = findChild("down")) down->setEnabled(m_texts->canScrollDown());
     invalidate(0);
 }
 

@@ -21,7 +21,8 @@ namespace Screens {
 // One text line per row.
 class TextsList final : public Ui::SimpleList {
   public:
-    TextsList(Ui::fdList& list, std::vector<std::u16string> lines) : SimpleList(list), m_lines(std::move(lines)) {}
+    TextsList(Ui::fdList& list, std::vector<std::u16string> lines)
+        : SimpleList(list), m_lines(std::move(lines)) {}
 
     std::int32_t count() const override { return static_cast<std::int32_t>(m_lines.size()); }
     void fillText(Ui::fdStatic& text, std::int32_t index) override;

@@ -26,8 +26,7 @@ std::size_t positionOf(const std::vector<std::string>& names, const std::string&
 
 void KeyboardPropPage::LanguagesList::fillEmptyRow(Ui::TemplateWindow& row) {
     for (const char* name : {"check_show", "text"})
-        if (Ui::fdWindowBase* w = row.findChild(name))
-            w->setVisible(false);
+        if (Ui::fdWindowBase* w = row.findChild(name)) w->setVisible(false);
 }
 
 void KeyboardPropPage::LanguagesList::fillRow(Ui::TemplateWindow& row, std::int32_t index) {
@@ -46,8 +45,7 @@ bool KeyboardPropPage::LanguagesList::isChecked(std::int32_t index) const {
 }
 
 void KeyboardPropPage::LanguagesList::itemClicked(std::int32_t index) {
-    if (index < 0 || index >= count())
-        return;
+    if (index < 0 || index >= count()) return;
     const auto place = std::lower_bound(m_checked.begin(), m_checked.end(), index);
     if (place != m_checked.end() && *place == index)
         m_checked.erase(place);
@@ -65,7 +63,8 @@ void KeyboardPropPage::LanguagesList::checkAll(bool on) {
 
 KeyboardPropPage::KeyboardPropPage(Ui::fdInterface* ui, Core::ConfigNodePtr root,
                                    const Ui::KeyboardLayouts* layouts, const Ui::ButtonBindings* bindings)
-    : fdPage(ui, "keyboard_prop", nullptr), m_root(std::move(root)), m_layouts(layouts), m_bindings(bindings) {
+    : fdPage(ui, "keyboard_prop", nullptr), m_root(std::move(root)), m_layouts(layouts),
+      m_bindings(bindings) {
     if (m_layouts) {
         m_editLayouts = m_layouts->layoutNames(false);
         m_findLayouts = m_layouts->layoutNames(true);
@@ -74,8 +73,7 @@ KeyboardPropPage::KeyboardPropPage(Ui::fdInterface* ui, Core::ConfigNodePtr root
 
 void KeyboardPropPage::afterBuild() {
     auto* list = dynamic_cast<Ui::fdList*>(widget("list"));
-    if (!list)
-        return;
+    if (!list) return;
     std::vector<std::u16string> names;
     if (m_layouts)
         for (const Ui::KeyboardLanguage& language : m_layouts->languages())
@@ -86,8 +84,10 @@ void KeyboardPropPage::afterBuild() {
 void KeyboardPropPage::onShow() {
     if (m_layouts && m_root) {
         Core::ConfigNodePtr keyboard = m_root->child("Keyboard");
-        m_editIndex = positionOf(m_editLayouts, Ui::Keyboard::layoutSetting(*keyboard, "edit_layout", false, *m_layouts));
-        m_findIndex = positionOf(m_findLayouts, Ui::Keyboard::layoutSetting(*keyboard, "find_layout", true, *m_layouts));
+        m_editIndex = positionOf(m_editLayouts,
+                                 Ui::Keyboard::layoutSetting(*keyboard, "edit_layout", false, *m_layouts));
+        m_findIndex = positionOf(m_findLayouts,
+                                 Ui::Keyboard::layoutSetting(*keyboard, "find_layout", true, *m_layouts));
         if (m_languages) {
             const std::string used = Ui::Keyboard::usedLanguagesSetting(*keyboard, *m_layouts);
             std::vector<std::int32_t> checked;
@@ -95,8 +95,7 @@ void KeyboardPropPage::onShow() {
             while (start <= used.size()) {
                 const std::size_t end = std::min(used.find(';', start), used.size());
                 const std::int32_t index = m_layouts->languageIndex(used.substr(start, end - start));
-                if (index >= 0)
-                    checked.push_back(index);
+                if (index >= 0) checked.push_back(index);
                 start = end + 1;
             }
             std::sort(checked.begin(), checked.end());
@@ -104,41 +103,35 @@ void KeyboardPropPage::onShow() {
             m_languages->setChecked(std::move(checked));
         }
     }
-    if (m_languages)
-        m_languages->refresh();
+    if (m_languages) m_languages->refresh();
     refreshControls();
 }
 
 void KeyboardPropPage::refreshControls() {
     if (auto* all = dynamic_cast<Ui::fdCheckedButton*>(findChild("select_all_check")))
-        all->setChecked(m_languages && static_cast<std::int32_t>(m_languages->checked().size()) == m_languages->count());
-    if (Ui::fdWindowBase* up = findChild("up"))
-        up->setEnabled(m_languages && m_languages->canScrollUp());
+        all->setChecked(m_languages &&
+                        static_cast<std::int32_t>(m_languages->checked().size()) == m_languages->count());
+    if (Ui::fdWindowBase* up = findChild("up")) up->setEnabled(m_languages && m_languages->canScrollUp());
     if (Ui::fdWindowBase* down = findChild("down"))
         down->setEnabled(m_languages && m_languages->canScrollDown());
     const std::pair<const char*, std::u16string> labels[] = {
         {"edit_kb", m_editLayouts.empty() ? u"" : Core::utf8ToWide(m_editLayouts[m_editIndex])},
         {"find_kb", m_findLayouts.empty() ? u"" : Core::utf8ToWide(m_findLayouts[m_findIndex])}};
     for (const auto& [name, text] : labels)
-        if (auto* label = dynamic_cast<Ui::fdStatic*>(findChild(name)))
-            label->setText(text);
+        if (auto* label = dynamic_cast<Ui::fdStatic*>(findChild(name))) label->setText(text);
     invalidate(0);
 }
 
 void KeyboardPropPage::step(std::size_t& index, std::size_t n, int step) {
-    if (n == 0)
-        return;
+    if (n == 0) return;
     index = step > 0 ? (index + 1) % n : (index + n - 1) % n;
 }
 
 void KeyboardPropPage::save() {
-    if (!m_root)
-        return;
+    if (!m_root) return;
     Core::ConfigNodePtr keyboard = m_root->child("Keyboard");
-    if (!m_editLayouts.empty())
-        keyboard->set("edit_layout", m_editLayouts[m_editIndex]);
-    if (!m_findLayouts.empty())
-        keyboard->set("find_layout", m_findLayouts[m_findIndex]);
+    if (!m_editLayouts.empty()) keyboard->set("edit_layout", m_editLayouts[m_editIndex]);
+    if (!m_findLayouts.empty()) keyboard->set("find_layout", m_findLayouts[m_findIndex]);
     if (m_languages && m_layouts) {
         std::string used;
         for (std::int32_t index : m_languages->checked())
@@ -146,8 +139,7 @@ void KeyboardPropPage::save() {
         keyboard->set("used_languages", used);
     }
     for (const char* page : {"pageWPEdit", "services_prop", "pageFind"})
-        if (auto* owner = dynamic_cast<Ui::KeyboardOwner*>(ui()->findPage(page)))
-            owner->reopenKeyboard();
+        if (auto* owner = dynamic_cast<Ui::KeyboardOwner*>(ui()->findPage(page))) owner->reopenKeyboard();
 }
 
 bool KeyboardPropPage::keyDown(int key) {
@@ -156,8 +148,7 @@ bool KeyboardPropPage::keyDown(int key) {
         return true;
     }
     const PageKeys keys = PageKeys::of(m_bindings);
-    if (!m_languages || !(keys.isUp(key) || keys.isDown(key)))
-        return false;
+    if (!m_languages || !(keys.isUp(key) || keys.isDown(key))) return false;
     if (keys.isUp(key))
         m_languages->pageUp();
     else

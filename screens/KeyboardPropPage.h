@@ -24,7 +24,8 @@ class KeyboardPropPage final : public Ui::fdPage {
     // The collection's languages with a check each.
     class LanguagesList final : public Ui::List {
       public:
-        LanguagesList(Ui::fdList& list, std::vector<std::u16string> names) : List(list), m_names(std::move(names)) {}
+        LanguagesList(Ui::fdList& list, std::vector<std::u16string> names)
+            : List(list), m_names(std::move(names)) {}
 
         std::int32_t count() const override { return static_cast<std::int32_t>(m_names.size()); }
         void fillEmptyRow(Ui::TemplateWindow& row) override;

@@ -12,8 +12,7 @@ struct PageKeys {
     bool rotated = false;
 
     static PageKeys of(const Ui::ButtonBindings* b) {
-        if (!b)
-            return {};
+        if (!b) return {};
         return {b->up, b->down, b->left, b->right, b->kp2, b->kp4, b->kp6, b->kp8, b->rotated()};
     }
     // "Up" and "down" as the user sees them: on a rotated screen the

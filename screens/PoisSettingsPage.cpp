@@ -10,9 +10,13 @@
 
 namespace Screens {
 
-bool PoiTypesShowCheck::isChecked(std::uint16_t, std::uint16_t type) const { return m_styles.isPoiTypeShown(type); }
+bool PoiTypesShowCheck::isChecked(std::uint16_t, std::uint16_t type) const {
+    return m_styles.isPoiTypeShown(type);
+}
 
-bool PoiTypesWarnCheck::isChecked(std::uint16_t, std::uint16_t type) const { return m_styles.isPoiTypeWarned(type); }
+bool PoiTypesWarnCheck::isChecked(std::uint16_t, std::uint16_t type) const {
+    return m_styles.isPoiTypeWarned(type);
+}
 
 void PoiTypesShowApply::apply(std::uint16_t, std::uint16_t type, bool checked) {
     m_styles.setPoiTypeFlags(type, checked, m_styles.isPoiTypeWarned(type));
@@ -31,8 +35,7 @@ void PoisSettingsPage::afterBuild() {
     auto* list = dynamic_cast<Ui::fdList*>(widget("list"));
     m_list.reset();
     m_styles = m_stylesSource ? m_stylesSource() : nullptr;
-    if (!list || !m_styles)
-        return;
+    if (!list || !m_styles) return;
     m_list = std::make_unique<Ui::PoiTypesGroupsMultiSelectList>(*list, *m_styles);
     m_list->buildGroups(Ui::PoiTypesGroupsList::AcceptAll{});
 }
@@ -43,12 +46,11 @@ void PoisSettingsPage::onShow() {
 }
 
 void PoisSettingsPage::switchMode(std::int32_t mode) {
-    if (mode == m_mode)
-        return;
+    if (mode == m_mode) return;
     m_mode = mode;
-    if ((mode != 0 && mode != 1) || !m_styles)
-        return;
-    if (auto* button = dynamic_cast<Ui::fdCheckedButton*>(findChild(mode == 0 ? "button_show" : "button_warn")))
+    if ((mode != 0 && mode != 1) || !m_styles) return;
+    if (auto* button =
+            dynamic_cast<Ui::fdCheckedButton*>(findChild(mode == 0 ? "button_show" : "button_warn")))
         button->setChecked(true);
     bool all = false;
     if (m_list) {
@@ -63,10 +65,8 @@ void PoisSettingsPage::switchMode(std::int32_t mode) {
 }
 
 void PoisSettingsPage::updateScrollButtons() {
-    if (fdWindowBase* up = findChild("up"))
-        up->setEnabled(m_list && m_list->canScrollUp());
-    if (fdWindowBase* down = findChild("down"))
-        down->setEnabled(m_list && m_list->canScrollDown());
+    if (fdWindowBase* up = findChild("up")) up->setEnabled(m_list && m_list->canScrollUp());
+    if (fdWindowBase* down = findChild("down")) down->setEnabled(m_list && m_list->canScrollDown());
     invalidate(1);
 }
 
@@ -93,8 +93,7 @@ void PoisSettingsPage::childClicked(const std::string& name) {
     } else if (name == "hide" || name == "back") {
         handleCommonCommand(name);
     } else if (name == "up" || name == "down") {
-        if (m_list)
-            name == "up" ? m_list->pageUp() : m_list->pageDown();
+        if (m_list) name == "up" ? m_list->pageUp() : m_list->pageDown();
         updateScrollButtons();
     } else if (name == "button_ok") {
         if (m_list && m_styles) {
@@ -110,12 +109,10 @@ void PoisSettingsPage::childClicked(const std::string& name) {
     } else if (name == "button_show" || name == "button_warn") {
         const std::int32_t mode = name == "button_show" ? 0 : 1;
         switchMode(mode);
-        if (m_root)
-            m_root->set("pois_settings_mode", mode);
+        if (m_root) m_root->set("pois_settings_mode", mode);
     } else if (name == "select_all_check") {
         auto* check = dynamic_cast<Ui::fdCheckedButton*>(findChild("select_all_check"));
-        if (m_list && check)
-            m_list->checkAll(check->checked());
+        if (m_list && check) m_list->checkAll(check->checked());
     } else if (name == "list" && m_list) {
         m_list->activateSelected();
         updateScrollButtons();

@@ -25,8 +25,7 @@ std::string_view attribute(const rapidxml::xml_node<char>* node, const char* nam
 void readType(const rapidxml::xml_node<char>* type, std::vector<PolylineEntry>& entries) {
     const std::string_view id = attribute(type, "id");
     const std::optional<std::int32_t> number = parsePolylineId(id);
-    if (!number)
-        return;
+    if (!number) return;
     const std::string_view name = attribute(type, "name");
     entries.push_back({*number, Core::utf8ToWide(std::string(name.empty() ? id : name))});
 }
@@ -37,8 +36,7 @@ std::optional<std::int32_t> parsePolylineId(std::string_view text) {
     std::size_t i = 0;
     while (i < text.size() && (text[i] == ' ' || text[i] == '\t' || text[i] == '\r' || text[i] == '\n'))
         ++i;
-    if (i + 1 < text.size() && text[i] == '0' && (text[i + 1] == 'x' || text[i + 1] == 'X'))
-        i += 2;
+    if (i + 1 < text.size() && text[i] == '0' && (text[i + 1] == 'x' || text[i + 1] == 'X')) i += 2;
     std::int32_t value = 0;
     std::size_t digits = 0;
     for (; i < text.size(); ++i, ++digits) {
@@ -50,14 +48,11 @@ std::optional<std::int32_t> parsePolylineId(std::string_view text) {
             digit = c - 'a' + 10;
         else if (c >= 'A' && c <= 'F')
             digit = c - 'A' + 10;
-        if (digit < 0)
-            break;
+        if (digit < 0) break;
         value = value * 16 + digit;
-        if (value >= 256)
-            return std::nullopt;
+        if (value >= 256) return std::nullopt;
     }
-    if (digits == 0)
-        return std::nullopt;
+    if (digits == 0) return std::nullopt;
     return value;
 }
 
@@ -72,14 +67,15 @@ void readPolylinesText(std::string text, std::vector<PolylineEntry>& entries) {
     try {
         document.parse<0>(text.data());
     } catch (const rapidxml::parse_error& error) {
-        Log::log(Log::Critical, u"Error: %s on parsing polylines designs file", Core::utf8ToWide(error.what()));
+        Log::log(Log::Critical, u"Error: %s on parsing polylines designs file",
+                 Core::utf8ToWide(error.what()));
         return;
     }
     const rapidxml::xml_node<char>* root = document.first_node("polylines");
-    if (!root)
-        return;
+    if (!root) return;
     for (auto* group = root->first_node("group"); group; group = group->next_sibling("group"))
-        for (auto* polyline = group->first_node("polyline"); polyline; polyline = polyline->next_sibling("polyline"))
+        for (auto* polyline = group->first_node("polyline"); polyline;
+             polyline = polyline->next_sibling("polyline"))
             for (auto* type = polyline->first_node("type"); type; type = type->next_sibling("type"))
                 readType(type, entries);
     std::stable_sort(entries.begin(), entries.end(),
@@ -94,8 +90,7 @@ void readPolylinesFile(const std::u16string& path, std::vector<PolylineEntry>& e
     }
     std::uint32_t size = 0;
     std::unique_ptr<char[]> bytes = FileSystem::readFile(file, &size);
-    if (!bytes)
-        return;
+    if (!bytes) return;
     readPolylinesText(std::string(bytes.get(), size), entries);
 }
 

@@ -33,8 +33,7 @@ std::u16string readInfoText(const std::u16string& path) {
     }
     std::uint32_t size = 0;
     std::unique_ptr<char[]> bytes = FileSystem::readFile(file, &size);
-    if (!bytes)
-        return {};
+    if (!bytes) return {};
     return Core::ansiToWide(std::string_view(bytes.get(), size));
 }
 
@@ -68,8 +67,7 @@ void fdMainMenuPage::afterBuild() {
         auto* label = new Ui::fdLabel(this, "copyright", true, ui());
         label->setTextColor(Ui::ColourPair{0xFFFFFFFFu, 0xFFFFFFFFu});
         Render::TextSize size;
-        if (!font() || !font()->textSize(size, text.data(), text.data() + text.size()))
-            size = {240, 16};
+        if (!font() || !font()->textSize(size, text.data(), text.data() + text.size())) size = {240, 16};
         const int width = size.width + 8;
         const int height = size.height + 4;
         // Centred above the bottom edge of the design, and kept there when
@@ -86,25 +84,21 @@ void fdMainMenuPage::afterBuild() {
         version->invalidate(0);
     }
     m_closing = findChild("closing");
-    if (m_closing)
-        m_closing->setVisible(false);
+    if (m_closing) m_closing->setVisible(false);
 }
 
 void fdMainMenuPage::playMenuSound(int id) {
-    if (m_sounds && m_sounds->menuSoundsOn())
-        m_sounds->play(1, {id});
+    if (m_sounds && m_sounds->menuSoundsOn()) m_sounds->play(1, {id});
 }
 
 void fdMainMenuPage::openInfo() {
     auto* info = dynamic_cast<InfoPage*>(ui()->findPage("info"));
-    if (!info)
-        return;
+    if (!info) return;
     Ui::EngineServices* engine = ui()->engine();
     std::u16string text = engine ? readInfoText(engine->dataPath(u"info.txt")) : std::u16string();
     const std::u16string extra = m_extraInfo ? m_extraInfo() : std::u16string();
     if (!extra.empty()) {
-        if (!text.empty() && text.back() != u'\n')
-            text += u"\r\n";
+        if (!text.empty() && text.back() != u'\n') text += u"\r\n";
         text += extra;
     }
     info->setText(InfoTitle, text);
@@ -116,17 +110,14 @@ void fdMainMenuPage::childClicked(const std::string& name) {
     if (name == "close" || name == "exit") {
         if (m_closing) {
             m_closing->setVisible(true);
-            if (engine)
-                engine->drawNow();
+            if (engine) engine->drawNow();
         }
-        if (engine)
-            engine->setQuit();
+        if (engine) engine->setQuit();
         SDL_Event event{};
         event.type = SDL_VIDEOEXPOSE;
         SDL_PushEvent(&event);
     } else if (name == "hide") {
-        if (engine)
-            engine->hideToTray();
+        if (engine) engine->hideToTray();
     } else if (name == "pageMap" || name == "pageMap2") {
         playMenuSound(83);
         ui()->activatePage(ui()->findPage("pageMap"));

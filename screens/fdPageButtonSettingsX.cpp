@@ -10,27 +10,24 @@
 
 namespace Screens {
 
-fdPageButtonSettingsX::fdPageButtonSettingsX(Ui::fdInterface* ui, Ui::ButtonBindings* bindings, std::u16string path)
+fdPageButtonSettingsX::fdPageButtonSettingsX(Ui::fdInterface* ui, Ui::ButtonBindings* bindings,
+                                             std::u16string path)
     : fdPage(ui, "pageButtonSettings", nullptr), m_bindings(bindings), m_path(std::move(path)) {}
 
 void fdPageButtonSettingsX::afterBuild() {
     auto* list = dynamic_cast<Ui::fdList*>(widget("list"));
     m_list.reset();
-    if (list)
-        m_list = std::make_unique<ButtonBindingsList>(*list, m_path);
+    if (list) m_list = std::make_unique<ButtonBindingsList>(*list, m_path);
 }
 
 void fdPageButtonSettingsX::onShow() {
-    if (m_list)
-        m_list->refresh();
+    if (m_list) m_list->refresh();
     updateScrollButtons();
 }
 
 void fdPageButtonSettingsX::updateScrollButtons() {
-    if (fdWindowBase* up = findChild("up"))
-        up->setEnabled(m_list && m_list->canScrollUp());
-    if (fdWindowBase* down = findChild("down"))
-        down->setEnabled(m_list && m_list->canScrollDown());
+    if (fdWindowBase* up = findChild("up")) up->setEnabled(m_list && m_list->canScrollUp());
+    if (fdWindowBase* down = findChild("down")) down->setEnabled(m_list && m_list->canScrollDown());
     invalidate(1);
 }
 
@@ -41,8 +38,7 @@ void fdPageButtonSettingsX::setButtonChecked(bool checked) {
 
 ButtonBindingsList::Entry* fdPageButtonSettingsX::selected() const {
     const std::int32_t index = m_list ? m_list->selectedIndex() : -1;
-    if (index < 0 || index >= m_list->count())
-        return nullptr;
+    if (index < 0 || index >= m_list->count()) return nullptr;
     return &m_list->entries[static_cast<std::size_t>(index)];
 }
 
@@ -70,8 +66,7 @@ bool fdPageButtonSettingsX::keyDown(int key) {
 }
 
 void fdPageButtonSettingsX::childClicked(const std::string& name) {
-    if (m_waiting && name != "button_set" && name != "button_cancel" && name != "list")
-        return;
+    if (m_waiting && name != "button_set" && name != "button_cancel" && name != "list") return;
     if (name == "close") {
         handleCommonCommand(name);
         SDL_Event event{};
@@ -80,19 +75,16 @@ void fdPageButtonSettingsX::childClicked(const std::string& name) {
     } else if (name == "hide" || name == "back") {
         handleCommonCommand(name);
     } else if (name == "up" || name == "down") {
-        if (m_list)
-            name == "up" ? m_list->pageUp() : m_list->pageDown();
+        if (m_list) name == "up" ? m_list->pageUp() : m_list->pageDown();
         updateScrollButtons();
     } else if (name == "button_set") {
         if (m_waiting) {
             if (ButtonBindingsList::Entry* entry = selected()) {
-                if (m_bindings)
-                    m_bindings->setKey(entry->name, entry->key, entry->storedKey);
+                if (m_bindings) m_bindings->setKey(entry->name, entry->key, entry->storedKey);
                 m_list->write();
             }
             m_waiting = false;
-            if (m_list)
-                m_list->redraw();
+            if (m_list) m_list->redraw();
         } else if (selected() && m_list->selectedIndex() >= m_list->firstVisibleIndex() &&
                    m_list->selectedIndex() < m_list->firstVisibleIndex() + m_list->rowsPerPage()) {
             // Only a selection the user sees is bound: the key goes to the
@@ -102,18 +94,15 @@ void fdPageButtonSettingsX::childClicked(const std::string& name) {
         setButtonChecked(m_waiting);
     } else if (name == "button_cancel") {
         if (m_waiting) {
-            if (ButtonBindingsList::Entry* entry = selected())
-                entry->key = entry->storedKey;
+            if (ButtonBindingsList::Entry* entry = selected()) entry->key = entry->storedKey;
             m_waiting = false;
             setButtonChecked(false);
         } else if (ButtonBindingsList::Entry* entry = selected()) {
             entry->key = 0;
-            if (m_bindings)
-                m_bindings->setKey(entry->name, 0, entry->storedKey);
+            if (m_bindings) m_bindings->setKey(entry->name, 0, entry->storedKey);
             m_list->write();
         }
-        if (m_list)
-            m_list->redraw();
+        if (m_list) m_list->redraw();
     } else if (name == "list" && m_list) {
         if (m_waiting)
             m_list->redraw();

@@ -20,26 +20,24 @@ void fdSettingsMenuPage::afterBuild() {
     const std::pair<const char*, std::string> optional[] = {{"services_prop", "services"},
                                                             {"monitoring_prop", "monitoring"}};
     for (const auto& [page, button] : optional) {
-        if (ui()->findPage(page))
-            continue;
+        if (ui()->findPage(page)) continue;
         for (const char* suffix : {"", "_image", "_label"})
-            if (fdWindowBase* w = findChild(button + suffix))
-                w->setVisible(false);
+            if (fdWindowBase* w = findChild(button + suffix)) w->setVisible(false);
     }
 }
 
-void fdSettingsMenuPage::open(const std::string& page) { ui()->goToPageByName(page); }
+void fdSettingsMenuPage::open(const std::string& page) {
+    ui()->goToPageByName(page);
+}
 
 void fdSettingsMenuPage::openIfPresent(const std::string& page) {
-    if (Ui::fdPage* found = ui()->findPage(page))
-        ui()->goToPage(found);
+    if (Ui::fdPage* found = ui()->findPage(page)) ui()->goToPage(found);
 }
 
 void fdSettingsMenuPage::showMessage(const std::u16string& text) {
     if (!m_messageBox) {
         m_messageBox = Ui::createTemplateWindow(*this, "mb_ok", "mb");
-        if (!m_messageBox)
-            return;
+        if (!m_messageBox) return;
         m_messageBox->setVisible(false);
     }
     if (auto* message = dynamic_cast<Ui::fdStatic*>(m_messageBox->findChild("msg_text")))
@@ -92,8 +90,7 @@ void fdSettingsMenuPage::childClicked(const std::string& name) {
     } else if (name == "monitoring") {
         openIfPresent("monitoring_prop");
     } else if (name == "traffic_jams") {
-        if (!Core::shellOpen(TrafficAddress))
-            showMessage(TrafficNotice);
+        if (!Core::shellOpen(TrafficAddress)) showMessage(TrafficNotice);
     } else if (name == "mb" && m_messageBox) {
         setCapture(nullptr);
         m_messageBox->setVisible(false);

@@ -22,8 +22,7 @@ void Tarvik::create(TarvikPtr& out, const std::u16string& libraryPath, std::uint
     if (!library) {
         const int error = Platform::lastError();
         Log::log(Log::System, "tarvik.dll can't be loaded (err %d)", error);
-        if (error != Platform::ErrorFileNotFound)
-            Log::log(Log::Info, "%s", Platform::loadLibraryMessage());
+        if (error != Platform::ErrorFileNotFound) Log::log(Log::Info, "%s", Platform::loadLibraryMessage());
         return;
     }
     // Not made through make_unique: the constructor is private, and the
@@ -33,9 +32,11 @@ void Tarvik::create(TarvikPtr& out, const std::u16string& libraryPath, std::uint
                      bind(library, "UninitLibrary", tarvik->m_uninitLibrary) &
                      bind(library, "CreateInstance", tarvik->m_createInstance) &
                      bind(library, "DestroyInstance", tarvik->m_destroyInstance) &
-                     bind(library, "GetError", tarvik->m_getError) & bind(library, "RunTarvik", tarvik->m_runTarvik);
+                     bind(library, "GetError", tarvik->m_getError) &
+                     bind(library, "RunTarvik", tarvik->m_runTarvik);
     if (!all) {
-        Log::log(Log::Critical, "Not all required functions of tarvik.dll can be retreived - Tarvik can't be created");
+        Log::log(Log::Critical,
+                 "Not all required functions of tarvik.dll can be retreived - Tarvik can't be created");
         tarvik->m_uninitLibrary = nullptr;
         return;
     }
@@ -60,15 +61,12 @@ void Tarvik::create(TarvikPtr& out, const std::u16string& libraryPath, std::uint
 
 bool Tarvik::run(Tarvik& tarvik, std::uint32_t objectNumber) {
     Log::log(Log::Info, "Running Tarvik %u...", objectNumber);
-    if (tarvik.m_runTarvik(tarvik.m_instance, objectNumber))
-        return true;
+    if (tarvik.m_runTarvik(tarvik.m_instance, objectNumber)) return true;
     Log::log(Log::Critical, "Can't run Tarvik (err %d)", tarvik.m_getError(tarvik.m_instance));
     return false;
 }
 
 Tarvik::~Tarvik() {
-    if (m_instance && m_destroyInstance)
-        m_destroyInstance(m_instance);
-    if (m_uninitLibrary)
-        m_uninitLibrary();
+    if (m_instance && m_destroyInstance) m_destroyInstance(m_instance);
+    if (m_uninitLibrary) m_uninitLibrary();
 }

@@ -78,7 +78,7 @@ struct Program {
 
 TEST(RenderSettings, FieldOfViewStepsClampAndRound) {
     const std::pair<float, std::int32_t> rows[] = {{5.0f, 1},  {10.0f, 1}, {60.0f, 6}, {64.9f, 6},
-                                                    {69.4f, 6}, {69.5f, 7}, {95.0f, 9}, {-1e9f, 1}};
+                                                   {69.4f, 6}, {69.5f, 7}, {95.0f, 9}, {-1e9f, 1}};
     for (const auto& [degrees, step] : rows)
         EXPECT_EQ(Screens::fdPageSettingsX::fovStep(degrees), step) << degrees;
 }
@@ -104,10 +104,10 @@ TEST(RenderSettings, CommandsWrapOkAppliesBackDropsAndARestartKeepsIt) {
         const char* widget;
         std::u16string shows;
     } rows[] = {
-        {"fovUp", "fov", u"10"},       {"fovDown", "fov", u"90"},      {"fovDown", "fov", u"80"},
-        {"scPosUp", "pos", u"1/4"},    {"scPosUp", "pos", u"1/2"},     {"scPosUp", "pos", u"1/3"},
-        {"scPosDown", "pos", u"1/2"},  {"dPosUp", "mode", u"3d"},      {"dPosDown", "mode", u"2d"},
-        {"dPosDown", "mode", u"3d"},   {"angleDown", "angle", u"2"},   {"angleUp", "angle", u"Flat"},
+        {"fovUp", "fov", u"10"},      {"fovDown", "fov", u"90"},    {"fovDown", "fov", u"80"},
+        {"scPosUp", "pos", u"1/4"},   {"scPosUp", "pos", u"1/2"},   {"scPosUp", "pos", u"1/3"},
+        {"scPosDown", "pos", u"1/2"}, {"dPosUp", "mode", u"3d"},    {"dPosDown", "mode", u"2d"},
+        {"dPosDown", "mode", u"3d"},  {"angleDown", "angle", u"2"}, {"angleUp", "angle", u"Flat"},
         {"angleUp", "angle", u"1"},
     };
     for (const auto& row : rows) {
@@ -167,8 +167,7 @@ std::uint16_t firstShownType(const Screens::PoisSettingsPage& page, const Render
     for (const auto& group : page.list()->groups())
         for (const auto& item : group.items)
             for (const std::uint16_t type : item.types)
-                if (styles.isPoiTypeShown(type))
-                    return type;
+                if (styles.isPoiTypeShown(type)) return type;
     return 0;
 }
 
@@ -251,9 +250,9 @@ TEST(PolylineSettings, ChecksGoToTheTableAndTheBlobType180NeverChecked) {
     std::vector<std::uint8_t> blob;
     ASSERT_TRUE(p.root().get("show_pl_line", blob));
     ASSERT_EQ(blob.size(), 32u);
-    EXPECT_EQ(blob[0], 0xBF);        // type 1 is bit 6 of byte 0
-    EXPECT_EQ(blob[3], 0xFF);        // type 0x1A
-    EXPECT_EQ(blob[180 / 8], 0xF7);  // type 180 is bit 3 of byte 22
+    EXPECT_EQ(blob[0], 0xBF);       // type 1 is bit 6 of byte 0
+    EXPECT_EQ(blob[3], 0xFF);       // type 0x1A
+    EXPECT_EQ(blob[180 / 8], 0xF7); // type 180 is bit 3 of byte 22
 
     // The caption column is the other table.
     p.engine->ui()->goToPage(page);
@@ -301,8 +300,7 @@ TEST(ButtonSettings, BindingAKeyMovesItAndUnbindingRemovesIt) {
     Ui::ButtonBindings& bindings = *p.engine->bindings();
     std::int32_t menu = -1;
     for (std::size_t i = 0; i < list.entries.size(); ++i)
-        if (list.entries[i].name == "menuMain")
-            menu = static_cast<std::int32_t>(i);
+        if (list.entries[i].name == "menuMain") menu = static_cast<std::int32_t>(i);
     ASSERT_GE(menu, 0);
     auto* set = dynamic_cast<Ui::fdCheckedButton*>(page->findChild("button_set"));
     const std::string before = TestSupport::readAll(folder.data("skin/buttons.xml"));

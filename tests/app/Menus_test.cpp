@@ -12,11 +12,11 @@
 #include "guidance/KVMapEventsHandler.h"
 #include "map/AtlasFolderList.h"
 #include "map/KVAtlas.h"
+#include "platform/Process.h"
 #include "screens/AtlasesPage.h"
 #include "screens/InfoPage.h"
 #include "screens/KeyboardPropPage.h"
 #include "screens/fdSettingsMenuPage.h"
-#include "platform/Process.h"
 #include "tests/support/CaptureLogger.h"
 #include "tests/support/TempDir.h"
 #include "ui/fdButtonX.h"
@@ -61,8 +61,7 @@ class Menus : public ::testing::Test {
     void startAt(const std::string& name) {
         ui->clearHistory();
         ui->activatePage(page("menuMain"));
-        if (name != "menuMain")
-            ui->goToPage(page(name));
+        if (name != "menuMain") ui->goToPage(page(name));
     }
     std::string active() const { return ui->activePage() ? ui->activePage()->name() : ""; }
 
@@ -111,7 +110,8 @@ TEST_F(Menus, EveryCommandReachesItsPageAndEscapeLeadsBack) {
         // (or one every page knows).
         for (const Ui::fdWindowBase* child : page(from)->children()) {
             const std::string& name = child->name();
-            if (dynamic_cast<const Ui::fdButtonX*>(child) && name != "back" && name != "hide" && name != "close") {
+            if (dynamic_cast<const Ui::fdButtonX*>(child) && name != "back" && name != "hide" &&
+                name != "close") {
                 EXPECT_TRUE(commands.count(name) || (from == "menuMain" && name == "close") ||
                             name == "traffic_jams")
                     << from << " has a button " << name;
@@ -162,18 +162,18 @@ TEST_F(Menus, TrafficWithoutABrowserShowsTheNoticeUntilOk) {
 TEST_F(Menus, EveryPageIsBuiltWithAWayBack) {
     for (std::size_t i = 0; i < engine::PageFactory::kRowCount; ++i) {
         const char* name = engine::PageFactory::kRows[i].designName;
-        if (!name)
-            continue;
+        if (!name) continue;
         SCOPED_TRACE(name);
         Ui::fdPage* p = page(name);
         ASSERT_NE(p, nullptr);
         EXPECT_TRUE(p->built());
-        const char* way = std::string(name) == "pageMap" ? "submenu" : std::string(name) == "info" ? "ok" : "back";
+        const char* way = std::string(name) == "pageMap" ? "submenu"
+                          : std::string(name) == "info"  ? "ok"
+                                                         : "back";
         const Ui::fdWindowBase* button = p->findChild(way);
         ASSERT_NE(button, nullptr);
         EXPECT_TRUE(button->visible());
-        if (std::string(name) == "pageMap")
-            continue;
+        if (std::string(name) == "pageMap") continue;
         startAt(name);
         p->childClicked(way);
         EXPECT_EQ(active(), "menuMain");
@@ -181,8 +181,9 @@ TEST_F(Menus, EveryPageIsBuiltWithAWayBack) {
 }
 
 TEST_F(Menus, TheInformationPageShowsInfoTextVersionAndCredits) {
-    const std::vector<std::u16string> credits = {u"demo: Map data \u00a9 Mirel demo data (synthetic)",
-                                                 u"monaco: Map data \u00a9 OpenStreetMap contributors, ODbL 1.0"};
+    const std::vector<std::u16string> credits = {
+        u"demo: Map data \u00a9 Mirel demo data (synthetic)",
+        u"monaco: Map data \u00a9 OpenStreetMap contributors, ODbL 1.0"};
     auto* info = dynamic_cast<Screens::InfoPage*>(page("info"));
     ASSERT_NE(info, nullptr);
     // info.txt in the ANSI code page: "Сводка" in Windows-1251, CR LF lines,
@@ -246,7 +247,8 @@ TEST_F(Menus, TheAtlasesPageSwitchesTheAtlasAndSavesTheChoice) {
     }
     engine.shutdown();
     const std::string config = TestSupport::readAll(folder.data("config.xml"));
-    EXPECT_NE(config.find("name=\"atlas\" value=\"" + Core::wideToUtf8(folderOf(1))), std::string::npos) << config;
+    EXPECT_NE(config.find("name=\"atlas\" value=\"" + Core::wideToUtf8(folderOf(1))), std::string::npos)
+        << config;
 }
 
 } // namespace

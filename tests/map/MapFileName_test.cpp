@@ -22,7 +22,9 @@ MapWriting::MapDescription named(std::uint32_t id, const std::u16string& name) {
     return map;
 }
 
-std::u16string wide(const std::filesystem::path& path) { return Core::utf8ToWide(path.string()); }
+std::u16string wide(const std::filesystem::path& path) {
+    return Core::utf8ToWide(path.string());
+}
 
 TEST(MapFileName, NamesAreSortedOnceAndBrokenMapsSkipped) {
     TestSupport::TempDir dir;

@@ -7,10 +7,10 @@
 #include "screens/KeyboardPropPage.h"
 
 #include "core/Config.h"
-#include "core/TempSurface.h"
-#include "core/VirtualFs.h"
 #include "core/FileSystem.h"
+#include "core/TempSurface.h"
 #include "core/Text.h"
+#include "core/VirtualFs.h"
 #include "map/AtlasFolderList.h"
 #include "map/AtlasServices.h"
 #include "tests/support/CaptureLogger.h"
@@ -43,7 +43,8 @@ struct Rig {
     Rig() {
         const std::string data = MIREL_DATA_DIR;
         EXPECT_TRUE(Ui::readTheme(TestSupport::readAll(data + "/skin/design800x480.xml"), true,
-                                  FileSystem::toWide(data + "/skin/kb_layouts.xml"), engine.description, layouts));
+                                  FileSystem::toWide(data + "/skin/kb_layouts.xml"), engine.description,
+                                  layouts));
         menu = new Ui::fdPage(&ui, "menuMain", nullptr);
         ui.activatePage(menu);
     }
@@ -175,7 +176,9 @@ struct KeyboardRig : Rig {
         page->onShow();
         return page;
     }
-    std::string stored(const char* key) { return config.root()->child("Keyboard")->value(key, std::string("?")); }
+    std::string stored(const char* key) {
+        return config.root()->child("Keyboard")->value(key, std::string("?"));
+    }
     KeyboardPropPage* page = nullptr;
 };
 
@@ -251,8 +254,8 @@ TEST(KeyboardPropPage, WithoutLayoutsTheCommandsDoNothing) {
     KeyboardRig rig;
     Ui::KeyboardLayouts none;
     auto* page = rig.open(&none);
-    for (const char* command : {"edit_kb_prev", "edit_kb_next", "find_kb_prev", "find_kb_next", "select_all_check",
-                                "list", "up", "down", "button_ok"})
+    for (const char* command : {"edit_kb_prev", "edit_kb_next", "find_kb_prev", "find_kb_next",
+                                "select_all_check", "list", "up", "down", "button_ok"})
         page->childClicked(command);
     EXPECT_EQ(page->editIndex(), 0u);
     EXPECT_EQ(rig.text(page, "edit_kb"), u"");
@@ -306,7 +309,8 @@ namespace {
 // the doubled page lies where the plain one does at twice the size.
 // MIREL_SKIN_SHOTS=<folder> keeps the pictures.
 TEST(MenuPagesSkin, DrawnAtBothSizesWithEveryPictureFound) {
-    const std::filesystem::path data = std::filesystem::path(MIREL_DEMO_ATLAS_DIR).parent_path().parent_path();
+    const std::filesystem::path data =
+        std::filesystem::path(MIREL_DEMO_ATLAS_DIR).parent_path().parent_path();
     for (const bool big : {false, true}) {
         SCOPED_TRACE(big);
         const int k = big ? 2 : 1;
@@ -318,9 +322,9 @@ TEST(MenuPagesSkin, DrawnAtBothSizesWithEveryPictureFound) {
         FileSystem::VirtualFs files(engine.dataFolder);
         Ui::KeyboardLayouts layouts;
         std::string text = TestSupport::readAll(data / "skin/design800x480.xml");
-        if (big)
-            text.replace(text.find("big=\"0\""), 7, "big=\"1\"");
-        ASSERT_TRUE(Ui::readTheme(text, true, engine.dataFolder + u"skin/kb_layouts.xml", engine.description, layouts));
+        if (big) text.replace(text.find("big=\"0\""), 7, "big=\"1\"");
+        ASSERT_TRUE(Ui::readTheme(text, true, engine.dataFolder + u"skin/kb_layouts.xml", engine.description,
+                                  layouts));
         Ui::fdInterface ui(&engine, &files);
         ASSERT_TRUE(Ui::initFonts(engine.description, ui));
         ASSERT_TRUE(Ui::loadCursors(engine.description, ui));
@@ -349,12 +353,14 @@ TEST(MenuPagesSkin, DrawnAtBothSizesWithEveryPictureFound) {
         pages.push_back(standIn);
         dynamic_cast<InfoPage*>(pages[3])->setText(u"Mirel", u"A line\nAnother line\n\nThe last line");
 
-        TempSurface scratch(32, sdl.screen->format->Rmask, sdl.screen->format->Gmask, sdl.screen->format->Bmask, 0);
+        TempSurface scratch(32, sdl.screen->format->Rmask, sdl.screen->format->Gmask,
+                            sdl.screen->format->Bmask, 0);
         for (Ui::fdPage* page : pages) {
             ui.activatePage(page);
             ui.draw(sdl.screen, scratch, true);
             if (const char* shots = std::getenv("MIREL_SKIN_SHOTS"))
-                SDL_SaveBMP(sdl.screen, (std::string(shots) + "/" + page->name() + (big ? "_big" : "") + ".bmp").c_str());
+                SDL_SaveBMP(sdl.screen,
+                            (std::string(shots) + "/" + page->name() + (big ? "_big" : "") + ".bmp").c_str());
         }
         EXPECT_EQ(pages[1]->findChild("btnSetupAtlases")->rect(),
                   (Ui::WindowRect{std::int16_t(276 * k), std::int16_t(312 * k), std::uint16_t(248 * k),

@@ -19,9 +19,19 @@ namespace {
 
 TEST(PolylinesFile, IdsAreHexadecimalBelow256) {
     const std::pair<const char*, std::optional<std::int32_t>> rows[] = {
-        {"1A", 26}, {"0x1A", 26}, {"0X1a", 26}, {"  ff", 255}, {"0", 0}, {"100", std::nullopt},
-        {"zz", std::nullopt}, {"", std::nullopt}, {"0x", std::nullopt}, {"12z", 18}, {"-1", std::nullopt},
-        {"0000000000001", 1}, {"FFFFFFFFFF", std::nullopt},
+        {"1A", 26},
+        {"0x1A", 26},
+        {"0X1a", 26},
+        {"  ff", 255},
+        {"0", 0},
+        {"100", std::nullopt},
+        {"zz", std::nullopt},
+        {"", std::nullopt},
+        {"0x", std::nullopt},
+        {"12z", 18},
+        {"-1", std::nullopt},
+        {"0000000000001", 1},
+        {"FFFFFFFFFF", std::nullopt},
     };
     for (const auto& [text, expected] : rows)
         EXPECT_EQ(parsePolylineId(text), expected) << text;
@@ -89,10 +99,11 @@ TEST(ButtonBindingsFile, WrittenByteExactAndReadBack) {
 TEST(ButtonBindingsFile, KeysAreDecimalAndAnyMissingAttributeInvalidatesTheFile) {
     TestSupport::CaptureLogger log;
     std::vector<ButtonBindingsList::Entry> read;
-    ASSERT_TRUE(ButtonBindingsList::parse("<actions><action name=\"a\" key=\"enter\"/><action name=\"b\" key=\"\"/>"
-                                          "<action name=\"c\" key=\"  -12x\"/><action name=\"d\" key=\"+7\"/>"
-                                          "<action name=\"e\" key=\"99999999999\"/><other/></actions>",
-                                          read));
+    ASSERT_TRUE(
+        ButtonBindingsList::parse("<actions><action name=\"a\" key=\"enter\"/><action name=\"b\" key=\"\"/>"
+                                  "<action name=\"c\" key=\"  -12x\"/><action name=\"d\" key=\"+7\"/>"
+                                  "<action name=\"e\" key=\"99999999999\"/><other/></actions>",
+                                  read));
     std::vector<std::int32_t> keys;
     for (const auto& entry : read)
         keys.push_back(entry.key);
@@ -125,7 +136,8 @@ TEST(SettingsFiles, MutatedFilesNeverCrash) {
     const std::string polylines = R"(<?xml version="1.0" encoding="utf-8"?>
 <polylines><group><polyline><type id="0x01" name="Motorways"/><type id="1A"/></polyline></group>
 <group><polyline><type id="b4" name="Fixed &amp; more"/></polyline></group></polylines>)";
-    const std::string bindings = ButtonBindingsList::fileText({{"up", 273, 273}, {"a&b", 0, 0}, {"m", 109, 109}});
+    const std::string bindings =
+        ButtonBindingsList::fileText({{"up", 273, 273}, {"a&b", 0, 0}, {"m", 109, 109}});
     TestSupport::Damage damage(4321, {"<", ">", "/", "=", "\"", "&amp;", "&#", "<!--", "]]>", "type", "id",
                                       "name", "action", "key", "0x", "ff", "-", "\xff", "\n"});
     const auto occurrences = [](const std::string& text, const std::string& what) {

@@ -13,7 +13,9 @@ namespace {
 std::string g_calls;
 int g_instance = 7;
 
-void record(const std::string& call) { g_calls += call + ";"; }
+void record(const std::string& call) {
+    g_calls += call + ";";
+}
 
 std::string utf8(const char16_t* text) {
     std::string out;
@@ -35,7 +37,9 @@ __attribute__((visibility("default"))) std::uint8_t InitLibrary(std::uintptr_t p
 #endif
 }
 
-__attribute__((visibility("default"))) void UninitLibrary() { record("uninit"); }
+__attribute__((visibility("default"))) void UninitLibrary() {
+    record("uninit");
+}
 
 __attribute__((visibility("default"))) void* CreateInstance(unsigned long window, const char16_t* path) {
     record("create " + std::to_string(window) + " " + utf8(path));
@@ -63,6 +67,7 @@ __attribute__((visibility("default"))) std::uint8_t RunTarvik(void* instance, st
 #endif
 
 // The test's window into the calls made so far.
-__attribute__((visibility("default"))) const char* FakeTarvikCalls() { return g_calls.c_str(); }
-
+__attribute__((visibility("default"))) const char* FakeTarvikCalls() {
+    return g_calls.c_str();
+}
 }
