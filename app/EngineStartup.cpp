@@ -19,6 +19,7 @@
 #include "guidance/Sensors.h"
 #include "guidance/SoundSystem.h"
 #include "positioning/System.h"
+#include "render/MapCameraAccess.h"
 #include "routing/AtlasRoute.h"
 #include "routing/MapPicking.h"
 #include "routing/Minimap.h"
@@ -164,6 +165,9 @@ bool fdEngine::initDesign(int& result) {
     auto route = std::make_unique<AtlasRoute>();
     m_route = route.get();
     services.routePath = std::move(route);
+    // The atlas restores camera.kvc into the live camera and saves the live
+    // camera, so the view the driver left is the one that comes back.
+    services.camera = std::make_shared<MapDrawing::MapCameraAccess>(*m_camera);
     services.interMapGraph = std::make_unique<Minimap>();
     Map::Nearest::installPicking();
     // The atlas owns its text search and attaches it to the maps of every

@@ -215,7 +215,9 @@ void PageFactory::createPage(const Row& row) {
         services.fingerTap = extras.fingerTapDistance;
         services.route = e.m_route;
         services.waypoints = e.m_waypoints.get();
-        // No fix source: the engine keeps the track manager listening.
+        // A recording registers the track manager with the fixes while it
+        // records, and only then.
+        services.positioning = e.m_positioning.get();
         services.car = e.m_carSource.get();
         services.navigation = e.m_navigation.get();
         if (e.m_sensors) {
@@ -352,8 +354,6 @@ bool PageFactory::createTrackManager() {
         Log::log(Log::Critical, "Fatal error : failed to init tracks manager : %s", std::string(error.what()));
         return false;
     }
-    if (e.m_positioning)
-        e.m_positioning->addListener(e.m_tracks.get());
     return true;
 }
 

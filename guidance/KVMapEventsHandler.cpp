@@ -19,6 +19,9 @@ namespace {
 KVMapEventsHandler* g_handler = nullptr;
 
 constexpr float kSnappedWeight = 0.85f;
+// How long a refused manoeuvre phrase waits for the player: at town speeds
+// it is still true after a few seconds.
+constexpr std::uint32_t kPendingPhraseMs = 4000;
 
 const char* naviEventName(int code) {
     switch (code) {
@@ -92,12 +95,14 @@ KVMapEventsHandler::KVMapEventsHandler(const Core::ConfigNodePtr& config, Map::K
     m_navi.setPath(&route);
     m_navi.resetManeuverState();
     m_naviOn = m_config->value("navi_on", true);
+    m_route.addChangeFlag(&m_routeChanged);
 }
 
 KVMapEventsHandler::~KVMapEventsHandler() {
     // Stopped here, while the whole handler still hears guidance's events.
     if (m_navi.running()) m_navi.stop();
     if (!m_approachOff) m_route.removeWatcher(&m_approachWatcher);
+    m_route.removeChangeFlag(&m_routeChanged);
     if (g_handler == this) g_handler = nullptr;
 }
 
@@ -155,10 +160,14 @@ Positioning::Fix KVMapEventsHandler::currentFix(bool* valid) const {
 
 void KVMapEventsHandler::onFrame() {
     const FixState fix = fixState();
-    // 1. The user's switch.
+    pendingStep();
+    // 1. The user's switch. After the finish guidance waits for a new route:
+    // started again on the finished one it would only lead back to the
+    // finish.
+    if (m_arrived && m_routeChanged) m_arrived = false;
     if (m_naviOn != m_navi.running()) {
         if (!m_naviOn) m_navi.stop();
-        else startNavigation();
+        else if (!m_arrived) startNavigation();
     }
     // 2. The tracker, and the road events it does not raise itself.
     if (fix.valid) {
@@ -224,6 +233,7 @@ void KVMapEventsHandler::startNavigation() {
 }
 
 void KVMapEventsHandler::toggleNavigation() {
+    m_arrived = false;
     if (m_navi.running()) {
         setNaviOn(false);
         m_navi.stop();
@@ -234,6 +244,8 @@ void KVMapEventsHandler::toggleNavigation() {
 }
 
 void KVMapEventsHandler::setNaviOn(bool on) {
+    // The driver's choice ends the wait after the finish.
+    if (on) m_arrived = false;
     m_naviOn = on;
     m_config->set("navi_on", on);
 }
@@ -303,6 +315,11 @@ void KVMapEventsHandler::onNaviEvent(int code, fdMapNavi& navi, const std::uint3
     case ArriveLastPoint:
         speak(5, Phrase{Voice::Arrived});
         navi.stop();
+        // The demo drive's guidance starts again on its own.
+        if (&navi == &m_navi) {
+            m_arrived = true;
+            m_routeChanged = 0;
+        }
         break;
     case OutOfPath:
     case BadStart_OutOfPath:
@@ -311,7 +328,7 @@ void KVMapEventsHandler::onNaviEvent(int code, fdMapNavi& navi, const std::uint3
     case Rotate: {
         Phrase phrase;
         Voice::composeManeuverPhrase(phrase, navi, navi.sayDistanceFirst());
-        speak(4, phrase);
+        speakManeuver(4, phrase);
         break;
     }
     case BadStart_EmptyPath:
@@ -322,6 +339,34 @@ void KVMapEventsHandler::onNaviEvent(int code, fdMapNavi& navi, const std::uint3
         break;
     default: break;
     }
+}
+
+// A warning that comes while the previous one is still spoken (the one after
+// a roundabout's exit, fired just past it) would be dropped by the player;
+// it is kept and spoken once the player is free, unless it has grown stale
+// or a newer warning took its place.
+void KVMapEventsHandler::speakManeuver(int priority, const Phrase& phrase) {
+    if (!naviSoundsOn() || phrase.empty()) return;
+    m_pending.clear();
+    if (m_sound->accepts(priority)) {
+        m_sound->play(priority, phrase);
+        return;
+    }
+    m_pending = phrase;
+    m_pendingPriority = priority;
+    m_pendingSinceMs = m_clock.ticksMs();
+}
+
+void KVMapEventsHandler::pendingStep() {
+    if (m_pending.empty()) return;
+    if (m_clock.ticksMs() - m_pendingSinceMs > kPendingPhraseMs || !naviSoundsOn()) {
+        m_pending.clear();
+        return;
+    }
+    if (!m_sound->accepts(m_pendingPriority)) return;
+    const Phrase phrase = std::move(m_pending);
+    m_pending.clear();
+    m_sound->play(m_pendingPriority, phrase);
 }
 
 void KVMapEventsHandler::onCarEvent(int code, Positioning::CarTracker*) {

@@ -46,6 +46,9 @@ public:
     virtual bool naviOn() const = 0;
     // True when the list started (see SoundSystem::play).
     virtual bool play(int priority, const Phrase& ids) = 0;
+    // A list of this priority would start now (nothing of the same or a
+    // higher priority plays).
+    virtual bool accepts(int priority) const = 0;
 };
 
 // The sound player as the handler hears it.
@@ -54,6 +57,7 @@ public:
     explicit SoundSystemNaviSounds(SoundSystem& sound) : m_sound(sound) {}
     bool naviOn() const override { return m_sound.naviOn(); }
     bool play(int priority, const Phrase& ids) override { return m_sound.play(priority, ids); }
+    bool accepts(int priority) const override { return m_sound.accepts(priority); }
 
 private:
     SoundSystem& m_sound;
@@ -112,6 +116,8 @@ public:
     // route.
     std::uint32_t approachDistance() const { return m_approachDistance; }
     bool naviOn() const { return m_naviOn; }
+    // Guidance reached the finish and waits for a new route or the driver.
+    bool arrived() const { return m_arrived; }
     const Core::ConfigNodePtr& config() const { return m_config; }
     Render::RenderStyles* styles() const { return m_styles; }
     const Positioning::Clock& clock() const { return m_clock; }
@@ -158,6 +164,17 @@ private:
     std::int32_t m_lastObjX = 0;
     std::int32_t m_lastObjY = 0;
     bool m_naviOn = true;
+    // Guidance ended at the finish: it stays off, though navi_on is set,
+    // until the route changes or the driver turns it on again.
+    bool m_arrived = false;
+    std::uint8_t m_routeChanged = 0;
+    // A manoeuvre phrase the player refused while a phrase of its priority
+    // played: offered again on the next frames, for a short while.
+    Phrase m_pending;
+    int m_pendingPriority = 0;
+    std::uint32_t m_pendingSinceMs = 0;
+    void speakManeuver(int priority, const Phrase& phrase);
+    void pendingStep();
 };
 
 // A route point at the road nearest to a global map point, both allow flags

@@ -34,6 +34,8 @@ public:
     float heading() const { return m_heading; }
     float speed() const { return m_speed; }
     const PathPosition& cursor() const { return m_cursor; }
+    // The route was edited since the demo started: the car stands still.
+    bool routeChanged() const { return m_pathChanged != 0; }
     fdMapNavi& navi() { return m_navi; }
     ObjWarn& objWarn() { return m_objWarn; }
 

@@ -235,6 +235,16 @@ public:
     std::u16string valueText() const override {
         return m_valid ? Core::formatDuration(static_cast<std::uint32_t>(m_seconds + 0.5f)) : kNone;
     }
+    // On the map the next turn is seconds away, not hours: hours and minutes
+    // would stand at 0:00 all the way to it. Below an hour the short text
+    // counts minutes and seconds.
+    std::u16string shortText() const override {
+        if (!m_valid) return kNone;
+        const auto s = static_cast<std::uint32_t>(m_seconds + 0.5f);
+        if (s < 60) return Core::format(u"%u %s", s, m_messages.text("sensors_unit_sec"));
+        if (s < 3600) return Core::format(u"%u:%.2u %s", s / 60, s % 60, m_messages.text("sensors_unit_min"));
+        return valueText();
+    }
 
 protected:
     bool m_valid = false;

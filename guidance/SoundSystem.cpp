@@ -264,6 +264,13 @@ bool SoundSystem::playing() const {
     return !m_mixer.idle();
 }
 
+bool SoundSystem::accepts(int priority) const {
+    if (!m_audioOpen)
+        return false;
+    AudioLock lock;
+    return m_mixer.accepts(priority, {0});
+}
+
 void SoundSystem::setMenuSounds(bool on) {
     m_menuOn = on;
     m_soundConfig->set("menu", on);

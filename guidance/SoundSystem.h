@@ -73,6 +73,8 @@ public:
     bool audioOpen() const { return m_audioOpen; }
     // True while a list is playing.
     bool playing() const;
+    // A list of this priority would start now.
+    bool accepts(int priority) const;
     // The sample file of an id, empty when none is named.
     const std::string& fileName(int id) const;
 

@@ -267,6 +267,14 @@ void fdMapNavi::maneuverStep(const Positioning::CarState& car, float speedMs) {
         } else {
             m_distToManeuver = PathPosition::distanceTo(m_position, m_maneuverPosition);
             if (!m_warnStack.empty() && m_warnStack.back()->isReached(remainingDistance())) {
+                // Warnings below the top that are due as well would fire on
+                // the next steps, while this one is still being spoken, and
+                // the player drops a phrase of the same priority: the last
+                // of them speaks for all (before a roundabout it is the one
+                // that names the exit).
+                while (m_warnStack.size() >= 2 && m_warnStack[m_warnStack.size() - 2] != nullptr &&
+                       m_warnStack[m_warnStack.size() - 2]->isReached(remainingDistance()))
+                    m_warnStack.pop_back();
                 m_announcing = true;
                 raise(Rotate);
                 // The handler may have stopped or restarted guidance.

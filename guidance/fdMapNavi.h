@@ -124,6 +124,8 @@ public:
     bool outOfPath() const { return m_outOfPath; }
     bool maneuverKnown() const { return m_maneuverKnown; }
     std::uint32_t maneuverType() const { return m_maneuverType; }
+    // Where the next manoeuvre lies (valid while maneuverKnown).
+    const PathPosition& maneuverPosition() const { return m_maneuverPosition; }
     // Metres left to the manoeuvre itself (its aux length not counted).
     std::uint32_t remainingDistance() const;
     std::uint32_t distToFinish() const { return m_distToFinish; }

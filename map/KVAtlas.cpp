@@ -229,6 +229,19 @@ void KVAtlas::setCamera(const CameraFields& camera) {
 }
 
 void KVAtlas::resetCameraToLargestMap() {
+    CameraFields camera = this->camera();
+    if (const std::optional<Point> centre = largestMapCentre()) {
+        camera.centreX = centre->x;
+        camera.centreY = centre->y;
+    }
+    camera.scale = 0.0001f;
+    camera.mode = 1;
+    setCamera(camera);
+    m_view.zoomStep = 0;
+    m_view.requestRedraw();
+}
+
+std::optional<Point> KVAtlas::largestMapCentre() const {
     const Level* best = nullptr;
     using Wide = unsigned __int128;
     Wide bestArea = 0;
@@ -243,22 +256,14 @@ void KVAtlas::resetCameraToLargestMap() {
             bestArea = area;
         }
     }
-    CameraFields camera = this->camera();
-    if (best) {
-        const std::uint32_t cell = LevelFrame::of(*best).cellSize();
-        const unsigned toGlobal = 32u - best->coordinateBits(); // 0..31: bits are 1..32
-        const std::uint32_t x =
-            ((best->originX() << best->cellShift()) + cell * (best->width() / 2) + cell / 2) << toGlobal;
-        const std::uint32_t y =
-            ((best->originY() << best->cellShift()) + cell * (best->height() / 2) + cell / 2) << toGlobal;
-        camera.centreX = static_cast<std::int32_t>(x);
-        camera.centreY = static_cast<std::int32_t>(y);
-    }
-    camera.scale = 0.0001f;
-    camera.mode = 1;
-    setCamera(camera);
-    m_view.zoomStep = 0;
-    m_view.requestRedraw();
+    if (!best) return std::nullopt;
+    const std::uint32_t cell = LevelFrame::of(*best).cellSize();
+    const unsigned toGlobal = 32u - best->coordinateBits(); // 0..31: bits are 1..32
+    const std::uint32_t x = ((best->originX() << best->cellShift()) + cell * (best->width() / 2) + cell / 2)
+                            << toGlobal;
+    const std::uint32_t y = ((best->originY() << best->cellShift()) + cell * (best->height() / 2) + cell / 2)
+                            << toGlobal;
+    return Point{static_cast<std::int32_t>(x), static_cast<std::int32_t>(y)};
 }
 
 bool KVAtlas::loadCamera() {

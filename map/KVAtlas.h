@@ -24,6 +24,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -69,6 +70,8 @@ class KVAtlas : public Atlas {
     // Centres the camera on level 0 of the map whose level 0 covers the
     // largest area (the first on ties) at scale 0.0001 in mode 1.
     void resetCameraToLargestMap();
+    // The centre of level 0 of that map; none without maps.
+    std::optional<Point> largestMapCentre() const;
 
     bool loadCamera();
     void saveCamera();

@@ -6,6 +6,30 @@
 
 namespace Screens {
 
+namespace {
+
+// Exits 1 to 9 are manoeuvre types 8 to 16; at an entry (3, 19) the exit is
+// the following manoeuvre's.
+std::uint32_t exitOf(std::uint32_t type) { return type >= 8 && type <= 16 ? type - 7 : 0; }
+
+std::uint32_t roundaboutExit(const Guidance::fdMapNavi& navi) {
+    if (!navi.maneuverKnown())
+        return 0;
+    const std::uint32_t type = navi.maneuverType();
+    if (type != 3 && type != 19)
+        return exitOf(type);
+    const Path* path = navi.position().path;
+    PathPosition next;
+    std::uint32_t nextType = 0;
+    std::uint16_t aux = 0;
+    if (path == nullptr || navi.maneuverPosition().isAtEnd() ||
+        !path->nextManoeuvre(navi.maneuverPosition(), next, nextType, aux))
+        return 0;
+    return exitOf(nextType);
+}
+
+} // namespace
+
 bool HandlerCarSource::tryTakeCarState() { return m_navigation.handler().lock().tryTake(); }
 
 void HandlerCarSource::releaseCarState() { m_navigation.handler().lock().release(); }
@@ -61,6 +85,7 @@ GuidanceState HandlerCarSource::guidance() {
     state.maneuverKnown = navi.maneuverKnown();
     state.maneuverType = navi.maneuverType();
     state.maneuverMetres = static_cast<std::int32_t>(navi.remainingDistance());
+    state.roundaboutExit = roundaboutExit(navi);
     state.approachMetres = static_cast<std::int32_t>(m_navigation.handler().approachDistance());
     return state;
 }
@@ -69,7 +94,9 @@ std::optional<WarnedObject> HandlerCarSource::warnedObject() {
     Guidance::RouteSimulator* demo = m_navigation.demo();
     const Guidance::ObjWarn& warn = demo ? demo->objWarn() : m_navigation.handler().objWarn();
     const Guidance::ObjWarn::Object* object = warn.current();
-    if (object == nullptr)
+    // The head object counts once it is incoming, not as soon as the scan
+    // found it.
+    if (object == nullptr || !warn.headIncoming())
         return std::nullopt;
     const PathPosition& car = demo ? demo->cursor() : m_navigation.handler().navi().position();
     const auto metres = static_cast<std::int32_t>(PathPosition::distanceTo(car, object->position));

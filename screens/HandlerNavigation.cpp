@@ -52,6 +52,8 @@ bool HandlerNavigation::startDemo() {
 
 void HandlerNavigation::stopDemo() { m_demo.reset(); }
 
+bool HandlerNavigation::demoRouteChanged() { return m_demo != nullptr && m_demo->routeChanged(); }
+
 bool HandlerNavigation::naviSoundsOn() { return m_handler.naviSoundsOn(); }
 
 void HandlerNavigation::sayNextManeuver() {

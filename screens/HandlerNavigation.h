@@ -29,6 +29,7 @@ public:
     bool carOffRoute() override;
     float unitsPerMetre() override;
     bool demoRunning() override { return m_demo != nullptr; }
+    bool demoRouteChanged() override;
     bool startDemo() override;
     void stopDemo() override;
     bool naviSoundsOn() override;

@@ -33,6 +33,9 @@ struct GuidanceState {
     // The next manoeuvre's type and distance; off the route, the distance
     // the approach to the route is tracked by.
     std::uint32_t maneuverType = 0;
+    // The exit a driver takes at the roundabout of the next manoeuvre (its
+    // entry or its exit), 0 none or unknown.
+    std::uint32_t roundaboutExit = 0;
     std::int32_t maneuverMetres = 0;
     std::int32_t approachMetres = 0;
 };

@@ -27,6 +27,9 @@ public:
     virtual float unitsPerMetre() = 0;
 
     virtual bool demoRunning() = 0;
+    // True when the route changed under the running demo: its car stands
+    // still until the demo is started again.
+    virtual bool demoRouteChanged() { return false; }
     // False when there is no route to drive.
     virtual bool startDemo() = 0;
     virtual void stopDemo() = 0;

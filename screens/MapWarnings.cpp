@@ -1,5 +1,6 @@
 #include "screens/MapWarnings.h"
 
+#include "core/Format.h"
 #include "core/ValueFormat.h"
 #include "ui/BgRenderers.h"
 #include "ui/ClickBehaviors.h"
@@ -63,16 +64,31 @@ ManeuverWarn::ManeuverWarn(const Ui::TemplateDescription& description, Ui::fdWin
     : TemplateWindow(description, parent, "maneuver", ui, context), m_messages(messages) {
     m_image = childOf<Ui::fdMultiStatic>(*this, "rotate_image");
     m_text = childOf<Ui::fdStatic>(*this, "rotate_textbox");
+    m_exit = dynamic_cast<Ui::fdStatic*>(findChild("rotate_exit"));
     if (m_image != nullptr)
         m_image->setBehavior(std::make_unique<Ui::OnClickBehavior>(m_image));
 }
 
-bool ManeuverWarn::show(std::uint32_t type, std::int32_t metres) {
+bool ManeuverWarn::show(std::uint32_t type, std::int32_t metres, std::uint32_t exit) {
     const std::int32_t picture = maneuverPicture(type);
-    return showPicture(picture < 0 && m_image != nullptr ? m_image->current() : picture, metres, true);
+    const bool shown = showPicture(picture < 0 && m_image != nullptr ? m_image->current() : picture, metres, true);
+    if (m_exit != nullptr) {
+        const std::u16string text = exit != 0 ? Core::format(u"%u", exit) : std::u16string();
+        if (text != m_exit->text()) {
+            m_exit->setText(text);
+            m_exit->invalidate(0);
+        }
+    }
+    return shown;
 }
 
-bool ManeuverWarn::showOffRoute(std::int32_t metres) { return showPicture(OffRoutePicture, metres, false); }
+bool ManeuverWarn::showOffRoute(std::int32_t metres) {
+    if (m_exit != nullptr && !m_exit->text().empty()) {
+        m_exit->setText(u"");
+        m_exit->invalidate(0);
+    }
+    return showPicture(OffRoutePicture, metres, false);
+}
 
 bool ManeuverWarn::showPicture(std::int32_t picture, std::int32_t metres, bool rounded) {
     if (!hasPicture(m_image, picture)) {

@@ -34,7 +34,9 @@ public:
     ManeuverWarn(const Ui::TemplateDescription& description, Ui::fdWindowBase* parent, Ui::fdInterface* ui,
                  Ui::DesignContext* context, const Core::MessageTable& messages);
     // False (and hidden) when the picture is missing from the design.
-    bool show(std::uint32_t type, std::int32_t metres);
+    // exit: the roundabout's exit number, written on its picture ("rotate_exit",
+    // where the design has it); 0 none.
+    bool show(std::uint32_t type, std::int32_t metres, std::uint32_t exit = 0);
     bool showOffRoute(std::int32_t metres);
 
 private:
@@ -42,6 +44,7 @@ private:
     const Core::MessageTable& m_messages;
     Ui::fdMultiStatic* m_image = nullptr;
     Ui::fdStatic* m_text = nullptr;
+    Ui::fdStatic* m_exit = nullptr;
 };
 
 class fdPoiWarn : public Ui::TemplateWindow {

@@ -30,6 +30,7 @@ SensorsPanel::SensorsPanel(const Ui::TemplateDescription& description, Ui::fdWin
         m_labels[i] = dynamic_cast<Ui::fdStatic*>(findChild(labels[i]));
         if (m_labels[i] == nullptr && ui != nullptr)
             ui->logMissingOnce(std::string("Widget ") + labels[i] + " is not part of sensors");
+        m_captions[i] = dynamic_cast<Ui::fdStatic*>(findChild(std::string(labels[i]) + "_caption"));
     }
     if (m_sensors == nullptr)
         return;
@@ -54,6 +55,14 @@ void SensorsPanel::tick(std::uint32_t now) {
             }
         }
         label->setVisible(shown);
+        if (Ui::fdStatic* caption = m_captions[i]) {
+            const std::u16string text = shown ? m_sensors->caption(m_names[i]) : std::u16string();
+            if (text != caption->text()) {
+                caption->setText(text);
+                caption->invalidate(0);
+            }
+            caption->setVisible(shown);
+        }
     }
 }
 

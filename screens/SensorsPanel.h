@@ -23,6 +23,10 @@ public:
     virtual bool hasSensor(const std::string& name) const = 0;
     // The sensor's short text; only asked for names hasSensor accepted.
     virtual std::u16string shortText(const std::string& name) const = 0;
+    // The sensor's full value text (street names for the street labels).
+    virtual std::u16string valueText(const std::string& name) const { return shortText(name); }
+    // The sensor's name as the driver reads it.
+    virtual std::u16string caption(const std::string&) const { return {}; }
 };
 
 inline constexpr const char* DefaultSensorNames = "dist_to_maneuver;time_to_maneuver;speed";
@@ -47,6 +51,9 @@ private:
     std::array<std::string, 3> m_names;
     // "sensor3", "sensor2", "sensor1": the first name shows in "sensor3".
     std::array<Ui::fdStatic*, 3> m_labels{};
+    // "sensor3_caption" ...: the sensor's name above its value, where the
+    // design has room for it.
+    std::array<Ui::fdStatic*, 3> m_captions{};
 };
 
 } // namespace Screens

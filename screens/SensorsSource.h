@@ -24,6 +24,8 @@ public:
 
     bool hasSensor(const std::string& name) const override { return m_sensors.hasSensor(name); }
     std::u16string shortText(const std::string& name) const override;
+    std::u16string valueText(const std::string& name) const override;
+    std::u16string caption(const std::string& name) const override;
 
     // What the sensors know of this frame besides the last fix.
     Guidance::SensorFrame frame() const;

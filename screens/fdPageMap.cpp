@@ -2,6 +2,7 @@
 
 #include "core/Log.h"
 #include "map/KVAtlas.h"
+#include "map/Projection.h"
 #include "render/Font.h"
 #include "render/MapCamera.h"
 #include "render/fdMapRenderer.h"
@@ -238,6 +239,8 @@ void fdPageMap::buildWarnings() {
 
 void fdPageMap::onShow() { ui()->clearHistory(); }
 
+void fdPageMap::onHide() { stopDemo(); }
+
 void fdPageMap::showRotateButtons(bool visible) {
     if (m_rotateCamera != nullptr)
         m_rotateCamera->setVisible(visible);
@@ -265,6 +268,8 @@ void fdPageMap::closePopup() {
     if (m_popup == nullptr)
         return;
     m_popup->setVisible(false);
+    if (m_editPoint != nullptr)
+        m_editPoint->setVisible(false);
     m_popup = nullptr;
     m_popupShownMs = 0;
     if (Ui::fdWindowBase* submenu = findChild("submenu"))
@@ -314,14 +319,22 @@ const MapDrawing::CursorRecord* fdPageMap::findCursor(const std::string& name) {
     return &record;
 }
 
+// Sunrise and sunset at the fix, or, before any fix, at the atlas's centre:
+// the maps are where the driver is, so the display switches without a
+// receiver too.
 bool fdPageMap::currentFix(double& latitude, double& longitude) {
-    if (m_services.car == nullptr)
+    if (const auto fix = m_services.car != nullptr ? m_services.car->currentFix() : std::nullopt) {
+        latitude = fix->latitude;
+        longitude = fix->longitude;
+        return true;
+    }
+    const std::optional<Map::Point> centre =
+        m_services.atlas != nullptr ? m_services.atlas->largestMapCentre() : std::nullopt;
+    if (!centre)
         return false;
-    const auto fix = m_services.car->currentFix();
-    if (!fix)
-        return false;
-    latitude = fix->latitude;
-    longitude = fix->longitude;
+    const Map::GeoPoint geo = Map::Projection::toGeo(*centre);
+    latitude = geo.latitude;
+    longitude = geo.longitude;
     return true;
 }
 

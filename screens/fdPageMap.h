@@ -81,6 +81,9 @@ private:
     std::vector<std::vector<std::uint32_t>> m_lists;
 };
 
+// The car marker is drawn at least this wide on each side of its axis.
+inline constexpr float MinCarHalfWidthPixels = 18.0f;
+
 // The geometry of the car marker: back centre B, tip F, notch N and the
 // back corners L and R of a car at P heading h (radians) with style width
 // w, front length a and notch n, in level units (k = 1 / level scale).
@@ -146,6 +149,10 @@ public:
     void childPressed(const std::string& name) override;
     void childReleased(const std::string& name) override;
     void onShow() override;
+    // The demo stops while another page is shown: it would otherwise drive
+    // on unseen, and on return its first step would jump the whole time
+    // away.
+    void onHide() override;
     void afterBuild() override;
 
     // --- MapDrawing::MapPage ----------------------------------------------
@@ -156,6 +163,11 @@ public:
     const MapDrawing::CursorRecord* findCursor(const std::string& name) override;
 
     void setIndicatorsVisible(bool visible);
+    // The route demo: starts only on a route with parts, follows its car and
+    // turns guidance on; both show in the menu whether a demo now runs.
+    // stopDemo is false when none ran.
+    bool startDemo();
+    bool stopDemo();
     void openPopup(Ui::fdWindowBase* popup);
     void closePopup();
     // Track recording by the "track_indicator" and the engine's shutdown;
@@ -218,7 +230,7 @@ private:
     void warningsStep(const GuidanceState& guidance, const std::optional<WarnedObject>& warned);
     // The icon of a POI type's style in the current style set, or null.
     Render::Image* poiIcon(std::uint16_t type);
-    void indicatorsStep(const GuidanceState& guidance, bool hasFix);
+    void indicatorsStep(const GuidanceState& guidance);
     void gestureStep(std::uint32_t now);
     void receivedPointsStep(std::uint32_t now);
     void applyOnlineFlags();
@@ -245,7 +257,8 @@ private:
     // "ok_dialog" shows the text and captures the page's input.
     void showMessage(const std::u16string& text);
     void playNavi(int priority, int sound);
-    bool stopDemo();
+    void showDemoState();
+    void streetLabelsStep();
     const std::u16string& message(const char* key) const;
 
     Services m_services;
@@ -279,6 +292,7 @@ private:
     std::uint32_t m_popupShownMs = 0;
     Ui::fdList* m_menuList = nullptr;
     std::unique_ptr<Menu> m_menu;
+    std::size_t m_demoItem = static_cast<std::size_t>(-1);
     SensorsPanel* m_sensorsPanel = nullptr;
     ManeuverWarn* m_maneuverWarn = nullptr;
     fdPoiWarn* m_poiWarn = nullptr;

@@ -130,15 +130,9 @@ void fdPageMap::buildMenu() {
         if (ui()->engine() != nullptr)
             ui()->engine()->hideToTray();
     });
-    m_menu->addItem({"map_menu_path_demo_on", "map_menu_path_demo_off"}, 0, [this](std::size_t i) {
-        MapNavigation* nav = m_services.navigation;
-        if (nav == nullptr)
-            return;
-        if (nav->demoRunning())
-            nav->stopDemo();
-        else
-            nav->startDemo();
-        m_menu->setState(i, nav->demoRunning() ? 1 : 0);
+    m_demoItem = m_menu->addItem({"map_menu_path_demo_on", "map_menu_path_demo_off"}, 0, [this](std::size_t) {
+        if (!stopDemo())
+            startDemo();
     });
     const bool sensorsShown = m_sensorsPanel != nullptr && m_sensorsPanel->visible();
     m_menu->addItem({"map_menu_sensors_hide", "map_menu_sensors_show"}, sensorsShown ? 0 : 1, [this](std::size_t i) {
@@ -229,6 +223,10 @@ void fdPageMap::mapPointAction(Map::Point point) {
     showChild(m_editPoint, "del", m_tappedFind.waypoint >= 0);
     const bool empty = m_services.route == nullptr || m_services.route->path().points.empty();
     openPopup(empty ? m_pathStart : m_pathContinue);
+    // The point's own buttons (waypoint, information, coordinates) come up
+    // above the route buttons: the tap is the driver's only way to them.
+    if (m_editPoint != nullptr)
+        m_editPoint->setVisible(true);
 
     // The street labels: the address found there, and the bound road's
     // name (empty when unreadable).
@@ -237,6 +235,11 @@ void fdPageMap::mapPointAction(Map::Point point) {
         address = message("map_address") + u": " + first;
         if (const std::u16string& second = m_tappedFind.addressSecond(); !second.empty())
             address += u", " + second;
+    }
+    // A POI goes by its name; many have no address of their own.
+    if (m_tappedFind.kind == MapPointFind::Kind::Poi && !m_tappedFind.address.texts[0].empty()) {
+        const std::u16string& name = m_tappedFind.address.texts[0];
+        address = address.empty() ? name : name + u" \u00B7 " + address;
     }
     std::u16string street;
     if (m_tappedRoute.isSet()) {
@@ -272,12 +275,37 @@ void fdPageMap::playNavi(int priority, int sound) {
         m_services.sound->play(priority, {sound});
 }
 
+bool fdPageMap::startDemo() {
+    MapNavigation* nav = m_services.navigation;
+    if (nav == nullptr)
+        return false;
+    // Asked before the demo's own guidance starts.
+    const bool guiding = nav->guidanceActive();
+    const bool started = !nav->demoRunning() && nav->startDemo();
+    if (started) {
+        m_followGps = true;
+        showRotateButtons(false);
+        if (!guiding)
+            nav->startNavigation();
+    }
+    showDemoState();
+    return started;
+}
+
 bool fdPageMap::stopDemo() {
     MapNavigation* nav = m_services.navigation;
     if (nav == nullptr || !nav->demoRunning())
         return false;
     nav->stopDemo();
+    showDemoState();
     return true;
+}
+
+void fdPageMap::showDemoState() {
+    if (m_menu == nullptr || m_demoItem >= static_cast<std::size_t>(m_menu->count()))
+        return;
+    m_menu->setState(m_demoItem, m_services.navigation != nullptr && m_services.navigation->demoRunning() ? 1 : 0);
+    m_menu->refresh();
 }
 
 void fdPageMap::showMessage(const std::u16string& text) {
@@ -497,6 +525,9 @@ void fdPageMap::pathCommand(Ui::TemplateWindow& buttons, const std::string& chil
         startNavigation();
     }
     closePopup();
+    // A route point placed without a route (a start without a fix) changes
+    // no route line: the map is drawn anew so its flag shows.
+    atlas->requestRedraw();
     if (applyPending && nav != nullptr)
         nav->applyPendingRoute();
     if (showStatus) {

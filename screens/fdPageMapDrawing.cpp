@@ -11,6 +11,7 @@
 #include "render/MapCamera.h"
 #include "render/Pixels.h"
 #include "render/fdMapRenderer.h"
+#include "map/LevelFrame.h"
 #include "ui/fdInterface.h"
 
 #include <cmath>
@@ -64,6 +65,17 @@ void fdPageMap::drawBackground(SDL_Surface* surface, TempSurface&) {
         renderer->drawMap(surface, target, m_followGps, nullptr);
     }
 
+    // The tapped point, where the route commands of its pop-up would put
+    // their route point; none when it could not be bound to a road.
+    if (m_tappedRoute.isSet() && m_services.camera != nullptr) {
+        const LevelPoint& at = m_tappedRoute.roadPoint;
+        const Map::Point global = Map::LevelFrame::of(*at.level).toGlobal({at.x, at.y});
+        xe::Point p;
+        const MapDrawing::CursorRecord* cursor = findCursor("point");
+        if (cursor != nullptr && cursor->image != nullptr && m_services.camera->mapToScreen(global, p))
+            Render::drawImageAt(Render::ImageAnchor{cursor->image, cursor->hotX, cursor->hotY}, p.x, p.y, surface);
+    }
+
     if (m_lastCar.valid)
         drawCarMarker(surface, m_lastCar.position, m_lastCar.heading);
 
@@ -90,12 +102,24 @@ void fdPageMap::drawCarMarker(SDL_Surface* surface, const Positioning::TilePoint
     const auto& misc = set->misc;
     const Render::MiscItemStyle& car = misc[Render::MiscCar];
     const Render::MiscItemStyle& car2 = misc[Render::MiscCar2];
+    // The driver finds the car at a glance: never smaller than a thumb's
+    // width on the screen, the style's proportions kept.
+    float width = static_cast<float>(car.size), front = static_cast<float>(car.length),
+          notchLength = static_cast<float>(car2.size);
+    if (const float grow = width > 0.0f ? MinCarHalfWidthPixels / width : 0.0f; grow > 1.0f) {
+        width *= grow;
+        front *= grow;
+        notchLength *= grow;
+    }
     // Worked out around the car in global units (one pixel is 1 / scale of
     // them), so the marker keeps its pixel size at every level.
     const Map::Point centre = position.toGlobal();
-    const CarMarkerPoints m = carMarkerPoints({0.0f, 0.0f}, heading, static_cast<float>(car.size),
-                                              static_cast<float>(car.length), static_cast<float>(car2.size),
-                                              1.0f / camera->scale());
+    const float k = 1.0f / camera->scale();
+    const CarMarkerPoints m = carMarkerPoints({0.0f, 0.0f}, heading, width, front, notchLength, k);
+    // A white rim a few pixels wider all round sets it off any map colour.
+    const float rim = 4.0f;
+    const CarMarkerPoints halo =
+        carMarkerPoints({0.0f, 0.0f}, heading, width + rim, front + 2.0f * rim, notchLength + rim, k);
     const auto project = [&](Map::LocalPoint offset, xe::Point& out) {
         const Map::Point global{centre.x + xe::floorToInt(offset.x + 0.5f), centre.y + xe::floorToInt(offset.y + 0.5f)};
         return camera->mapToScreen(global, out);
@@ -105,6 +129,14 @@ void fdPageMap::drawCarMarker(SDL_Surface* surface, const Positioning::TilePoint
         return;
     const xe::Canvas canvas = xe::Canvas::of(surface);
     const std::uint32_t black = SDL_MapRGB(surface->format, 0, 0, 0);
+    const std::uint32_t white = SDL_MapRGB(surface->format, 255, 255, 255);
+    xe::Point haloTip, haloNotch, haloSide;
+    if (project(halo.tip, haloTip) && project(halo.notch, haloNotch)) {
+        if (project(halo.left, haloSide))
+            xe::fillTrianglePoints(canvas, &haloTip, &haloNotch, &haloSide, white);
+        if (project(halo.right, haloSide))
+            xe::fillTrianglePoints(canvas, &haloTip, &haloNotch, &haloSide, white);
+    }
     if (project(m.left, left)) {
         xe::fillTrianglePoints(canvas, &tip, &notch, &left, xe::mapColor(car.color, surface));
         xe::drawLineBetween(canvas, tip, left, black);

@@ -9,10 +9,13 @@
 #include "map/KVAtlas.h"
 #include "render/MapCamera.h"
 #include "render/fdMapRenderer.h"
+#include "positioning/System.h"
+#include "screens/SensorsPanel.h"
 #include "ui/ButtonBindings.h"
 #include "ui/SoundPlayer.h"
 #include "ui/fdButtonX.h"
 #include "ui/fdInterface.h"
+#include "ui/fdStatic.h"
 
 namespace Screens {
 
@@ -35,6 +38,11 @@ void fdPageMap::setChecked(Ui::fdWindowBase* widget, bool checked) {
 
 void fdPageMap::tick(std::uint32_t now) {
     applyOnlineFlags();
+    // A demo whose route was edited stands still for ever: it ends, and the
+    // menu offers to start it again.
+    if (m_services.navigation != nullptr && m_services.navigation->demoRunning() &&
+        m_services.navigation->demoRouteChanged())
+        stopDemo();
     carStep(now);
 
     // Day and night: the switch compares the clock with the day's sunrise
@@ -50,6 +58,7 @@ void fdPageMap::tick(std::uint32_t now) {
             closePopup();
     }
     invalidate(1);
+    streetLabelsStep();
     fdPage::tick(now);
     gestureStep(now);
 
@@ -105,9 +114,31 @@ void fdPageMap::carStep(std::uint32_t now) {
     dangerPointsStep(fix);
     if (car != nullptr) {
         roadMarksStep(guidance);
-        warningsStep(guidance, warned);
+        // The open map menu lies where the warnings are: they wait.
+        if (m_menu == nullptr || !m_menu->isOpen())
+            warningsStep(guidance, warned);
     }
-    indicatorsStep(guidance, fix.has_value());
+    indicatorsStep(guidance);
+}
+
+// The current and the next street, unless a pop-up shows the tapped point's
+// address and street in the same labels.
+void fdPageMap::streetLabelsStep() {
+    if (m_popup != nullptr || m_services.sensors == nullptr)
+        return;
+    for (auto [label, sensor] : {std::pair{m_upperBoxTurn, "cur_street"}, std::pair{m_upperBox, "next_street"}}) {
+        auto* box = dynamic_cast<Ui::fdStatic*>(label);
+        if (box == nullptr)
+            continue;
+        std::u16string text = m_services.sensors->valueText(sensor);
+        // The sensors' dash for "no value" is no street name.
+        if (text == u"-")
+            text.clear();
+        if (box->text() != text) {
+            box->setText(text);
+            box->invalidate(0);
+        }
+    }
 }
 
 void fdPageMap::dangerPointsStep(const std::optional<CarFix>& fix) {
@@ -120,7 +151,7 @@ void fdPageMap::dangerPointsStep(const std::optional<CarFix>& fix) {
             if (nearest == nullptr || event.distanceDecimetres() < nearest->distanceDecimetres())
                 nearest = &event;
     }
-    if (nearest != nullptr && m_proximityWarn != nullptr)
+    if (nearest != nullptr && m_proximityWarn != nullptr && (m_menu == nullptr || !m_menu->isOpen()))
         m_proximityWarn->show(*nearest, poiIcon(Map::Proximity::poiTypeOf(nearest->point.kind(),
                                                                          nearest->point.speedLimit())));
     if (nearest == nullptr || !nearest->overSpeed()) {
@@ -148,9 +179,11 @@ void fdPageMap::warningsStep(const GuidanceState& guidance, const std::optional<
         if (guidance.outOfPath)
             m_maneuverWarn->showOffRoute(guidance.approachMetres);
         else if (guidance.maneuverKnown)
-            m_maneuverWarn->show(guidance.maneuverType, guidance.maneuverMetres);
+            m_maneuverWarn->show(guidance.maneuverType, guidance.maneuverMetres, guidance.roundaboutExit);
     }
-    if (m_poiWarn != nullptr && warned)
+    // Only an incoming object (warnedObject) counts, and only while the car
+    // follows the route.
+    if (m_poiWarn != nullptr && warned && guidance.running && guidance.hasParts && !guidance.outOfPath)
         m_poiWarn->show(poiIcon(warned->poiType), warned->metres);
 }
 
@@ -162,9 +195,11 @@ void fdPageMap::roadMarksStep(const GuidanceState& guidance) {
         m_roadMarks.add(m_lastCar.mapIndex, m_lastCar.polylineId);
 }
 
-void fdPageMap::indicatorsStep(const GuidanceState& guidance, bool hasFix) {
+void fdPageMap::indicatorsStep(const GuidanceState& guidance) {
     setChecked(m_naviIndicator, guidance.running);
-    setChecked(m_gpsIndicator, hasFix);
+    // The receiver's own state: the demo's simulated fix does not light it.
+    const Positioning::System* gps = m_services.positioning;
+    setChecked(m_gpsIndicator, gps != nullptr && gps->isEnabled() && gps->hasFix());
 }
 
 void fdPageMap::gestureStep(std::uint32_t now) {

@@ -6,6 +6,7 @@
 #include <cmath>
 #include <fstream>
 #include <numbers>
+#include <string>
 #include <utility>
 
 namespace DemoData {
@@ -173,6 +174,119 @@ Picture carCursor(int index) {
     return p;
 }
 
+// Seven-segment digits, for the numbers on pictures: a digit in the box
+// (x, y, w, h) with strokes of half-width r.
+Shape digit(int d, double x, double y, double w, double h, double r) {
+    // Segments a (top), b, c (right), d (bottom), e, f (left), g (middle).
+    static constexpr const char* lit[10] = {"abcdef", "bc", "abdeg", "abcdg", "bcfg", "acdfg", "acdefg", "abc", "abcdefg", "abcdfg"};
+    const double l = x + r, rt = x + w - r, t = y + r, m = y + h / 2, b = y + h - r;
+    std::vector<Shape> parts;
+    for (const char* c = lit[d % 10]; *c != 0; ++c) {
+        switch (*c) {
+        case 'a': parts.push_back(capsule(l, t, rt, t, r)); break;
+        case 'b': parts.push_back(capsule(rt, t, rt, m, r)); break;
+        case 'c': parts.push_back(capsule(rt, m, rt, b, r)); break;
+        case 'd': parts.push_back(capsule(l, b, rt, b, r)); break;
+        case 'e': parts.push_back(capsule(l, m, l, b, r)); break;
+        case 'f': parts.push_back(capsule(l, t, l, m, r)); break;
+        default: parts.push_back(capsule(l, m, rt, m, r)); break;
+        }
+    }
+    return [parts](double px, double py) {
+        return std::any_of(parts.begin(), parts.end(), [&](const Shape& s) { return s(px, py); });
+    };
+}
+
+// A number centred at (cx, cy) in digits of w x h.
+Shape number(int n, double cx, double cy, double w, double h, double r) {
+    const std::string text = std::to_string(n);
+    const double gap = w * 0.3, total = double(text.size()) * w + double(text.size() - 1) * gap;
+    Shape all = [](double, double) { return false; };
+    for (std::size_t i = 0; i < text.size(); ++i)
+        all = both(all, digit(text[i] - '0', cx - total / 2 + double(i) * (w + gap), cy - h / 2, w, h, r));
+    return all;
+}
+
+// The manoeuvre pictures of the map page, 80 x 80, white on a round dark
+// plate so that they read over any map: a stem from the bottom and the way
+// to take. angle: 0 straight on, negative to the left, in degrees.
+Picture plate() {
+    Picture p(80, 80);
+    p.fill(disc(40, 40, 39), 0xE0263238);
+    return p;
+}
+
+Shape turn(double angle) {
+    const double a = angle * std::numbers::pi / 180, c = 40, stem = 46;
+    const double ex = c + 24 * std::sin(a), ey = stem - 24 * std::cos(a);
+    const double hx = std::sin(a), hy = -std::cos(a); // head direction
+    const double nx = -hy, ny = hx;
+    const Shape head = polygon({{ex + hx * 12, ey + hy * 12}, {ex + nx * 11, ey + ny * 11}, {ex - nx * 11, ey - ny * 11}});
+    return both(path({{c, 72}, {c, stem}, {ex, ey}}, 5, false), head);
+}
+
+Picture maneuver(const Shape& shape, std::uint32_t colour = White) {
+    Picture p = plate();
+    p.fill(shape, colour);
+    return p;
+}
+
+Shape uTurn() {
+    return both(path({{50, 72}, {50, 34}, {46, 24}, {38, 22}, {30, 26}, {28, 36}, {28, 44}}, 5, false),
+                polygon({{28, 60}, {17, 44}, {39, 44}}));
+}
+
+Shape roundabout() {
+    return both(ring(40, 38, 10, 18), both(capsule(40, 72, 40, 56, 5), both(capsule(40, 20, 40, 12, 5), polygon({{40, 2}, {30, 14}, {50, 14}}))));
+}
+
+Shape merge(bool fromLeft) {
+    const double side = fromLeft ? 18 : 62;
+    return both(both(capsule(40, 72, 40, 22, 5), polygon({{40, 6}, {29, 22}, {51, 22}})), capsule(side, 72, 40, 44, 4));
+}
+
+Picture finish() {
+    Picture p = plate();
+    p.fill(capsule(24, 68, 24, 14, 3), White);
+    for (int row = 0; row < 4; ++row)
+        for (int col = 0; col < 4; ++col)
+            p.fill(box(27 + col * 8, 14 + row * 7, 35 + col * 8, 21 + row * 7, 0), (row + col) % 2 == 0 ? White : 0xFF111111);
+    return p;
+}
+
+Picture viaPoint() {
+    Picture p = plate();
+    p.fill(disc(40, 34, 16), 0xFFFFCA28);
+    p.fill(disc(40, 34, 6), 0xFF263238);
+    p.fill(polygon({{28, 44}, {52, 44}, {40, 70}}), 0xFFFFCA28);
+    return p;
+}
+
+Picture offRoute() {
+    Picture p = plate();
+    p.fill(path({{40, 72}, {40, 52}, {40, 30}}, 5, false), 0x90FFFFFF);
+    p.fill(ring(40, 30, 13, 19), 0xFFFF7043);
+    p.fill(capsule(31, 21, 49, 39, 3.5), 0xFFFF7043);
+    return p;
+}
+
+// Speed-limit signs, 40 x 40: a red ring around the limit in km/h; the last
+// picture is a plain warning triangle for a point without a limit.
+Picture speedSign(int kmh) {
+    Picture p(40, 40);
+    if (kmh <= 0) {
+        p.fill(polygon({{20, 2}, {38, 36}, {2, 36}}), 0xFFEF5350);
+        p.fill(polygon({{20, 10}, {31, 31}, {9, 31}}), White);
+        p.fill(both(capsule(20, 16, 20, 24, 2), disc(20, 28, 1.8)), 0xFF111111);
+        return p;
+    }
+    p.fill(disc(20, 20, 19.5), 0xFFEF5350);
+    p.fill(disc(20, 20, 14.5), White);
+    const double w = kmh >= 100 ? 6 : 8;
+    p.fill(number(kmh, 20, 20, w, 13, 1.4), 0xFF111111);
+    return p;
+}
+
 bool save(const std::filesystem::path& file, const Picture& picture) {
     std::error_code ignored;
     std::filesystem::create_directories(file.parent_path(), ignored);
@@ -290,6 +404,48 @@ std::vector<std::string> writeSkinImages(const std::filesystem::path& dataFolder
          icon(48, both(path({{34, 14}, {16, 14}, {12, 18}, {12, 34}}, 2.5, false), polygon({{4, 28}, {20, 28}, {12, 40}})))},
         {"skin/ic_rot_right.bmp",
          icon(48, both(path({{14, 14}, {32, 14}, {36, 18}, {36, 34}}, 2.5, false), polygon({{28, 28}, {44, 28}, {36, 40}})))},
+        // The manoeuvre pictures in the order of the manoeuvre warning:
+        // left, right, slight left, slight right, off the route, roundabout,
+        // entering a major road, U-turn, route point, finish, two unused,
+        // then the turns coded in the road data (left, right, straight).
+        {"skin/mv_0.bmp", maneuver(turn(-90))},
+        {"skin/mv_1.bmp", maneuver(turn(90))},
+        {"skin/mv_2.bmp", maneuver(turn(-45))},
+        {"skin/mv_3.bmp", maneuver(turn(45))},
+        {"skin/mv_4.bmp", offRoute()},
+        {"skin/mv_5.bmp", maneuver(roundabout())},
+        {"skin/mv_6.bmp", maneuver(merge(true))},
+        {"skin/mv_7.bmp", maneuver(uTurn())},
+        {"skin/mv_8.bmp", viaPoint()},
+        {"skin/mv_9.bmp", finish()},
+        {"skin/mv_10.bmp", plate()},
+        {"skin/mv_11.bmp", plate()},
+        {"skin/mv_12.bmp", maneuver(turn(-135))},
+        {"skin/mv_13.bmp", maneuver(turn(135))},
+        {"skin/mv_14.bmp", maneuver(turn(0))},
+        {"skin/mv_15.bmp", maneuver(turn(-90))},
+        {"skin/mv_16.bmp", maneuver(turn(90))},
+        {"skin/mv_17.bmp", maneuver(turn(0))},
+        {"skin/mv_18.bmp", maneuver(turn(-30))},
+        {"skin/mv_19.bmp", maneuver(turn(30))},
+        {"skin/mv_20.bmp", maneuver(turn(0))},
+        {"skin/mv_21.bmp", maneuver(turn(-60))},
+        {"skin/mv_22.bmp", maneuver(turn(60))},
+        {"skin/mv_23.bmp", maneuver(turn(0))},
+        // Speed limits of the danger points: 0 to 110 km/h, then none.
+        {"skin/speed_0.bmp", speedSign(0)},
+        {"skin/speed_1.bmp", speedSign(10)},
+        {"skin/speed_2.bmp", speedSign(20)},
+        {"skin/speed_3.bmp", speedSign(30)},
+        {"skin/speed_4.bmp", speedSign(40)},
+        {"skin/speed_5.bmp", speedSign(50)},
+        {"skin/speed_6.bmp", speedSign(60)},
+        {"skin/speed_7.bmp", speedSign(70)},
+        {"skin/speed_8.bmp", speedSign(80)},
+        {"skin/speed_9.bmp", speedSign(90)},
+        {"skin/speed_10.bmp", speedSign(100)},
+        {"skin/speed_11.bmp", speedSign(110)},
+        {"skin/speed_12.bmp", speedSign(0)},
         // The splash.
         {"skin/logo.bmp", splashLogo()},
         {"skin/anim0.bmp", dots(0)},

@@ -12,6 +12,9 @@
 #include "tools/demo-atlas/DemoAtlas.h"
 #include "ui/fdStatic.h"
 #include "map/KVAtlas.h"
+#include "positioning/System.h"
+#include "render/MapCamera.h"
+#include "userdata/fdTrackManager.h"
 #include "userdata/MonitoringSystem.h"
 #include "tests/support/CaptureLogger.h"
 #include "tests/support/TempDir.h"
@@ -329,6 +332,58 @@ TEST_F(EngineRun, FixesAlongARouteMoveTheCarGuidanceAndSensors) {
     e.shutdown();
     EXPECT_EQ(Guidance::KVMapEventsHandler::instance(), nullptr);
     EXPECT_EQ(e.mapEvents(), nullptr);
+}
+
+TEST_F(EngineRun, TheViewTheDriverLeftComesBackAfterARestart) {
+    Map::Point centre;
+    float scale = 0.0f;
+    {
+        engine::fdEngine e(folder.wide());
+        ASSERT_EQ(e.init(), 0);
+        // About 700 m per 40 pixels, off the atlas's own centre.
+        const auto [x, y] = DemoAtlas::globalOf(300.0, -200.0);
+        centre = {static_cast<std::int32_t>(x), static_cast<std::int32_t>(y)};
+        e.camera().setCentre(centre);
+        scale = e.camera().scale() * 10.0f;
+        e.camera().setScale(scale);
+        e.shutdown();
+    }
+    engine::fdEngine e(folder.wide());
+    ASSERT_EQ(e.init(), 0);
+    EXPECT_EQ(e.camera().centre(), centre);
+    EXPECT_FLOAT_EQ(e.camera().scale(), scale);
+    e.shutdown();
+}
+
+TEST_F(EngineRun, ARecordingWritesEachFixOnce) {
+    engine::fdEngine e(folder.wide());
+    ASSERT_EQ(e.init(), 0);
+    ASSERT_NE(e.positioning(), nullptr);
+    ASSERT_NE(e.tracks(), nullptr);
+    e.tracks()->setState(2); // every fix
+    auto* page = Screens::fdPageMap::instance();
+    ASSERT_NE(page, nullptr);
+    // The fixes reach the listeners as the NMEA device hands them to the
+    // system (its listener side is private: a C-style cast reaches it).
+    auto* gps = (Positioning::TrackingListener*)e.positioning();
+    gps->onFix(true, Positioning::Fix{}); // before the recording: nobody writes it
+    // Started as the track pages start it, stopped by the map's indicator.
+    e.tracks()->startRecording(*e.positioning());
+    for (int i = 0; i < 10; ++i) {
+        const auto [x, y] = DemoAtlas::globalOf(10.0 * i, 0.0);
+        Positioning::Fix fix;
+        fix.x = static_cast<std::int32_t>(x);
+        fix.y = static_cast<std::int32_t>(y);
+        gps->onFix(true, fix);
+    }
+    std::uint32_t recorded = 0;
+    for (std::size_t i = 0; i < e.tracks()->trackCount(); ++i)
+        if (e.tracks()->track(i).recording)
+            recorded = e.tracks()->track(i).pointCount;
+    EXPECT_EQ(recorded, 10u);
+    page->stopTrackRecording();
+    gps->onFix(true, Positioning::Fix{});
+    e.shutdown();
 }
 
 } // namespace

@@ -85,7 +85,7 @@ echo "rotate: $whole pixels differ, $compass of them in the compass"
 # the main menu.
 xdotool mousemove --window "$window" 36 32 click 1
 sleep 1
-xdotool mousemove --window "$window" 130 298 click 1
+xdotool mousemove --window "$window" 130 262 click 1
 shot back
 back=$(differing menu 800x480+0+0 back 800x480+0+0)
 echo "back to the main menu: $back pixels differ from the first main menu"

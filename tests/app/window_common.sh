@@ -20,7 +20,8 @@ window_setup() {
   cp "$program" "$work/mirel"
   cp -r "$(dirname "$program")/data" "$work/data"
   # The progress lines the tests wait for are written from severity 3 on.
-  printf '<?xml version="1.0" encoding="utf-8"?>\n<config version="2">\n<var name="log_severity" value="3"/>\n</config>\n' >"$work/data/config.xml"
+  # Day colours at any hour: the automatic switch would follow the clock.
+  printf '<?xml version="1.0" encoding="utf-8"?>\n<config version="2">\n<var name="log_severity" value="3"/>\n<var name="auto_dn" value="0"/>\n</config>\n' >"$work/data/config.xml"
   exec 3<> <(:)
   Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp >"$work/xvfb.log" 2>&1 &
   xvfb_pid=$!

@@ -15,7 +15,7 @@ public:
     const std::u16string& text(std::string_view name) const override {
         static const std::map<std::string, std::u16string, std::less<>> texts = {
             {"speed_kph", u"km/h"}, {"meter", u"m"}, {"kilo_meter", u"km"}, {"sensors_memory_kib", u"KiB"},
-            {"sensors_speed", u"Speed"}};
+            {"sensors_speed", u"Speed"}, {"sensors_unit_sec", u"s"}, {"sensors_unit_min", u"min"}};
         static const std::u16string none;
         const auto it = texts.find(name);
         return it == texts.end() ? none : it->second;

@@ -6,6 +6,7 @@
 
 #include "core/Config.h"
 #include "guidance/RouteSimulator.h"
+#include "guidance/SoundMixer.h"
 #include "guidance/Sensors.h"
 #include "map/Projection.h"
 #include "platform/SerialPort.h"
@@ -36,6 +37,7 @@ struct Sounds : NaviSounds {
         played.push_back({priority, ids});
         return true;
     }
+    bool accepts(int) const override { return true; }
     std::vector<std::pair<int, Phrase>> played;
 };
 
@@ -298,9 +300,10 @@ TEST_F(Town_, DemoDriveRunsTheRouteWithoutGps) {
     RouteSimulator demo(*handler, 20.0f);
     for (std::uint32_t t = 1; t <= 600; ++t) demo.step(clock.ticks += 500);
     std::vector<std::string> all = events();
-    // The cafe 700 m ahead, three warnings before the roundabout, two inside
-    // it, three before the finish; after the finish the car starts over.
-    const std::vector<std::string> expected = {"Start",  "new obj", "Rotate", "Rotate",    "Rotate", "RotateEnd",
+    // The cafe 700 m ahead, two warnings before the roundabout (its last
+    // two are due together and speak as one), two inside it, three before
+    // the finish; after the finish the car starts over.
+    const std::vector<std::string> expected = {"Start",  "new obj", "Rotate", "Rotate", "RotateEnd",
                                                "Rotate", "Rotate", "RotateEnd", "Rotate", "Rotate",
                                                "Rotate", "ArriveLastPoint", "Start"};
     ASSERT_GE(all.size(), expected.size());
@@ -312,6 +315,102 @@ TEST_F(Town_, DemoDriveRunsTheRouteWithoutGps) {
     route.markChanged();
     demo.step(clock.ticks += 500);
     EXPECT_EQ(demo.cursor().levelPoint(), at);
+}
+
+TEST_F(Town_, GuidanceStaysOffAfterTheFinishUntilTheRouteChanges) {
+    for (double east = -900; east <= 960; east += 15) drive(east, 0, 90, 15);
+    const auto count = [&](const char* event) {
+        const std::vector<std::string> all = events();
+        return std::count(all.begin(), all.end(), std::string("navi event:") + event);
+    };
+    ASSERT_EQ(count("ArriveLastPoint"), 1);
+    EXPECT_TRUE(handler->naviOn());
+    EXPECT_FALSE(handler->navi().running());
+    // Standing at the finish: no new start, no way back to it.
+    for (int i = 0; i < 5; ++i) drive(960, 0, 90, 0);
+    EXPECT_FALSE(handler->navi().running());
+    EXPECT_EQ(count("Start"), 1);
+    EXPECT_EQ(count("ArriveLastPoint"), 1);
+    EXPECT_FALSE(handler->rebuildRequested());
+    // A new route, or the driver, turns it on again.
+    route.markChanged();
+    drive(960, 0, 90, 0);
+    EXPECT_TRUE(handler->navi().running());
+    handler->toggleNavigation();
+    handler->toggleNavigation();
+    EXPECT_TRUE(handler->navi().running());
+}
+
+// The player's rules over samples of 0.6 s: a list starts only when nothing
+// of its priority or higher plays, and the test mixes 50 ms of sound a
+// frame, so what is offered and what is heard to its end can differ.
+struct MixerSounds : NaviSounds {
+    struct Heard {
+        int priority;
+        Phrase ids;
+        bool whole = false;
+        bool cut = false;
+    };
+    bool naviOn() const override { return true; }
+    bool accepts(int priority) const override { return mixer.accepts(priority, {0}); }
+    bool play(int priority, const Phrase& ids) override {
+        ++offered;
+        if (!mixer.accepts(priority, ids)) return false;
+        if (!mixer.idle() && !heard.empty()) heard.back().cut = true;
+        for (int id : ids) {
+            if (mixer.hasSample(id)) continue;
+            Sample sample;
+            sample.id = id;
+            sample.length = SampleBytes;
+            sample.data = std::make_unique<std::uint8_t[]>(SampleBytes);
+            mixer.insert(std::move(sample));
+        }
+        mixer.replace(priority, ids);
+        heard.push_back({priority, ids});
+        return true;
+    }
+    void advance50ms() {
+        std::vector<std::uint8_t> buffer(4410);
+        mixer.mix(buffer.data(), static_cast<int>(buffer.size()), SoundMixer::FullVolume);
+        if (mixer.idle() && !heard.empty() && !heard.back().cut) heard.back().whole = true;
+    }
+    static constexpr std::uint32_t SampleBytes = 52920; // 0.6 s of 22050 Hz 16-bit stereo
+    SoundMixer mixer;
+    std::vector<Heard> heard;
+    int offered = 0;
+};
+
+TEST_F(Town_, TheRoundaboutExitIsHeard) {
+    MixerSounds player;
+    handler = std::make_unique<KVMapEventsHandler>(config.root(), *atlas, route, &player, &styles, clock);
+    RouteSimulator demo(*handler, 15.0f);
+    // Once along the route, as the map page's frame runs it.
+    for (int frame = 0; frame < 6000; ++frame) {
+        {
+            Positioning::CarStateLock::Unit unit(handler->lock());
+            handler->onFrame();
+        }
+        demo.step(clock.ticks += 50);
+        player.advance50ms();
+        if (log.contains("navi event:ArriveLastPoint")) break;
+    }
+    const std::vector<std::string> all = events();
+    ASSERT_EQ(std::count(all.begin(), all.end(), "navi event:ArriveLastPoint"), 1);
+    // Straight over the roundabout: "roundabout" (60 62 63), then "take the
+    // exit" (74 61), spoken as one phrase and heard to its end.
+    const Phrase roundabout{60, 62, 63}, takeExit{74, 61};
+    const auto exit = std::find_if(player.heard.begin(), player.heard.end(), [&](const MixerSounds::Heard& h) {
+        const auto at = std::search(h.ids.begin(), h.ids.end(), roundabout.begin(), roundabout.end());
+        return at != h.ids.end() && std::search(at, h.ids.end(), takeExit.begin(), takeExit.end()) != h.ids.end();
+    });
+    ASSERT_NE(exit, player.heard.end());
+    EXPECT_TRUE(exit->whole);
+    // Every manoeuvre warning guidance raised reached the driver whole.
+    const auto rotates = std::count(all.begin(), all.end(), "navi event:Rotate");
+    const auto heardWhole = std::count_if(player.heard.begin(), player.heard.end(), [](const MixerSounds::Heard& h) {
+        return h.priority == 4 && h.ids.front() != 4 && (h.whole || !h.cut);
+    });
+    EXPECT_EQ(heardWhole, rotates);
 }
 
 } // namespace

@@ -82,6 +82,15 @@ TEST_F(SensorsTest, RouteTimesUseTheAverageSpeed) {
     EXPECT_EQ(value(sensors, "avg_speed"), u"36.0 km/h");
     EXPECT_EQ(value(sensors, "time_to_finish"), u"0:02");
     EXPECT_EQ(value(sensors, "dist_to_maneuver"), u"60 m");
+    // Hours and minutes stand still for a turn seconds away; the map's short
+    // text counts the seconds.
+    const auto shortText = [&](const char* name) { return sensors.findSensor(name)->shortText(); };
+    EXPECT_EQ(value(sensors, "time_to_maneuver"), u"0:00");
+    EXPECT_EQ(shortText("time_to_maneuver"), u"6 s");
+    EXPECT_EQ(shortText("time_to_finish"), u"2:30 min");
+    frame.distToFinish = 40000;
+    sensors.updateAll(frame);
+    EXPECT_EQ(shortText("time_to_finish"), u"1:06");
     frame.maneuverAhead = false;
     sensors.updateAll(frame);
     EXPECT_EQ(value(sensors, "time_to_maneuver"), u"-");

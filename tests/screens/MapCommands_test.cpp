@@ -11,6 +11,9 @@
 #include "core/ResourcesPool.h"
 #include "map/AtlasServices.h"
 #include "map/KVAtlas.h"
+#include "map/Projection.h"
+#include "map/file/SpatialSearchSectionReader.h"
+#include "core/Text.h"
 #include "map/proximity/MemoryIndex.h"
 #include "render/MapCamera.h"
 #include "routing/AtlasRoute.h"
@@ -56,9 +59,11 @@ struct Navigation : MapNavigation {
 
 struct Sensors : MapSensorSource {
     std::map<std::string, std::u16string> values{{"dist_to_maneuver", u"1 km"}, {"time_to_maneuver", u"2 min"},
-                                                 {"speed", u"50"}, {"altitude", u"120 m"}};
+                                                 {"speed", u"50"}, {"altitude", u"120 m"},
+                                                 {"cur_street", u"Main Street"}, {"next_street", u"Mill Lane"}};
     bool hasSensor(const std::string& n) const override { return values.count(n) != 0; }
     std::u16string shortText(const std::string& n) const override { return values.at(n); }
+    std::u16string caption(const std::string& n) const override { return u"[" + values.at(n) + u"]"; }
 };
 
 using Extra = std::function<void(fdPageMap::Services&)>;
@@ -243,6 +248,9 @@ TEST(MapCommands, SensorNamesFallBackToTheDefaultThree) {
         };
         EXPECT_EQ(label("sensor3"), r.sensors.values.at(names[0]));
         EXPECT_EQ(label("sensor1"), r.sensors.values.at(names[2]));
+        // Each value under its sensor's name.
+        EXPECT_EQ(label("sensor3_caption"), u"[" + r.sensors.values.at(names[0]) + u"]");
+        EXPECT_EQ(label("sensor2_caption"), u"[" + r.sensors.values.at(names[1]) + u"]");
     }
 }
 
@@ -313,7 +321,7 @@ TEST(MapCommands, TapPrefersPoiThenWaypointThenDangerPointThenAddress) {
     };
     const Map::Point cafe = at(-200, 20), empty = at(-800, -800);
     using Kind = MapPointFind::Kind;
-    const std::u16string cafeAddress = u"Address: Main Street 12, Linden";
+    const std::u16string cafeAddress = u"Cafe Central \u00B7 Address: Main Street 12, Linden";
     // At 1/100 pixel per unit the POI reach is 5000 units, the waypoint's
     // 2000. Tap offset east of the base in pixels; waypoint and danger point
     // 10 pixels further east when set.
@@ -361,4 +369,26 @@ TEST(MapCommands, TapPrefersPoiThenWaypointThenDangerPointThenAddress) {
         EXPECT_EQ(r.page->findChild("edit_point")->findChild("del")->visible(), c.waypoint) << what;
         EXPECT_EQ(dynamic_cast<Ui::fdStatic*>(r.page->findChild("upper_box_turn"))->text(), c.address) << what;
     }
+}
+
+// On the Monaco atlas a tap on a hotel icon names the hotel and offers its
+// information beside the route buttons.
+TEST(MapCommands, ATapOnAMonacoPoiNamesItAndOffersItsInformation) {
+    Rig r(7);
+    TestSupport::TempDir copy;
+    std::filesystem::copy(std::filesystem::path(MIREL_DEMO_ATLAS_DIR).parent_path() / "monaco", copy / "monaco",
+                          std::filesystem::copy_options::recursive);
+    ASSERT_TRUE(r.atlas->load(FileSystem::toWide((copy / "monaco").string())));
+    r.camera.setScale(0.0054f); // about 50 m per 40 pixels
+    // The Hermitage, 7 pixels off its icon.
+    const Map::Point hermitage = Map::Projection::fromGeo(43.73811f, 7.42594f);
+    r.page->mapPointAction({hermitage.x + 900, hermitage.y - 900});
+    ASSERT_EQ(r.page->tappedFind().kind, MapPointFind::Kind::Poi);
+    const std::u16string first = dynamic_cast<Ui::fdStatic*>(r.page->findChild("upper_box_turn"))->text();
+    EXPECT_EQ(first.substr(0, 9), u"Hermitage") << Core::wideToUtf8(first);
+    EXPECT_TRUE(r.shown("edit_point"));
+    EXPECT_TRUE(r.page->findChild("edit_point")->findChild("info")->visible());
+    EXPECT_TRUE(r.shown("path_start"));
+    r.page->closePopup();
+    EXPECT_FALSE(r.shown("edit_point"));
 }

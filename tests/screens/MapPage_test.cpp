@@ -318,6 +318,28 @@ TEST(MapPage, CarMarkerGeometryAndNoCarWhenInvalid) {
     r.tickUntil(1100);
     r.page->drawBackground(s, clip);
     EXPECT_GT(coloured(), 200);
+    // A style's car of a few pixels is drawn at the size a driver finds at a
+    // glance, with a white rim.
+    const auto area = [&](int width, int length) {
+        day.misc[Render::MiscCar] = {0x0000FF, width, length};
+        day.misc[Render::MiscCar2] = {0x00FF00, length / 2, length};
+        r.renderer->selectStyles(true);
+        SDL_FillRect(s, nullptr, 0x808080);
+        r.page->drawBackground(s, clip);
+        int car = 0, rim = 0;
+        for (int y = 0; y < s->h; ++y)
+            for (int x = 0; x < s->w; ++x) {
+                const Uint32 c = UiTest::rgbAt(s, x, y);
+                car += c != 0x808080 && c != 0xFFFFFF;
+                rim += c == 0xFFFFFF;
+            }
+        return std::pair{car, rim};
+    };
+    const auto [small, smallRim] = area(3, 8);
+    const auto [large, largeRim] = area(18, 48);
+    EXPECT_EQ(small, large);
+    EXPECT_GT(large, 500);
+    EXPECT_GT(smallRim, 100);
     SDL_FreeSurface(s);
 }
 

@@ -1,0 +1,96 @@
+#!/usr/bin/env bash
+# The demo drive in a real window: the map opens on the demo town where the
+# driver left it (camera.kvc), two taps and "To" make a route over the
+# roundabout, the map menu starts the demo; the car then drives with the
+# turn arrow and its distance, the street boxes filled and the car marker on
+# top; the menu's last row leads to the main menu.
+# Usage: drive_window_test.sh PROGRAM [SCREENSHOT-FOLDER]
+set -euo pipefail
+program=$1
+shots=${2:-}
+source "$(dirname "$0")/window_common.sh"
+window_setup "$program" xwd convert compare xdotool python3
+[ -n "$shots" ] && mkdir -p "$shots"
+
+# The view over the town centre at about 40 m per 40 pixels, 2D (centre x,
+# y in global units, scale, rotation, mode, zoom word).
+python3 - "$work/data/maps/demo/camera.kvc" <<'EOF'
+import math, struct, sys
+lat, lon, t31 = 50.0, 10.0, 2147483648.0
+x = round(lon / 180 * t31)
+y = round(math.log(math.tan(math.pi / 4 + lat * math.pi / 360)) / math.pi * t31)
+open(sys.argv[1], "wb").write(struct.pack("<iiffBI", x, y, 0.006, 0.0, 0, 0))
+EOF
+
+(cd "$work" && exec ./mirel) >"$work/stdout.txt" 2>&1 &
+mirel_pid=$!
+for _ in $(seq 600); do
+  grep -q "after initInterface" "$work/log.txt" 2>/dev/null && break
+  kill -0 "$mirel_pid" 2>/dev/null || fail "the program ended during start-up"
+  sleep 0.1
+done
+sleep 1
+window=$(xdotool search --pid "$mirel_pid" | head -n 1)
+[ -n "$window" ] || fail "no window"
+
+shot() {
+  sleep 1.5
+  xwd -id "$window" -silent >"$work/$1.xwd"
+  convert "xwd:$work/$1.xwd" -crop 800x480+0+0 +repage "$work/$1.png"
+  [ -n "$shots" ] && cp "$work/$1.png" "$shots/"
+  return 0
+}
+differing() {
+  { compare -metric AE -fuzz 8% "$work/$1.png[$2]" "$work/$3.png[$4]" null: 2>&1 || true; } | cut -d' ' -f1
+}
+# Pixels of a region near a colour (#RRGGBB).
+pixels_like() {
+  convert "$work/$1.png" -crop "$2" +repage -fuzz 12% -fill black +opaque "$3" -fill white -opaque "$3" \
+    -format "%[fx:int(mean*w*h+0.5)]" info:
+}
+
+xdotool mousemove --window "$window" 140 170 click 1
+shot drive-map
+# The town centre (the roundabout) lies at the car's anchor, 2/3 down.
+# West on Main Street: "To" places the start (no GPS); east: "To" routes.
+xdotool mousemove --window "$window" 100 320 click 1
+sleep 1.5
+xdotool mousemove --window "$window" 400 384 click 1
+sleep 1.5
+xdotool mousemove --window "$window" 700 320 click 1
+shot drive-tap
+xdotool mousemove --window "$window" 192 384 click 1
+shot drive-route
+route=$(pixels_like drive-route 800x100+0+270 "#0040FF")
+echo "route: $route pixels of the route colour"
+[ "$route" -gt 1000 ] || fail "no route was drawn"
+
+xdotool mousemove --window "$window" 36 32 click 1
+shot drive-menu
+xdotool mousemove --window "$window" 130 174 click 1
+sleep 5
+shot drive-demo
+arrow=$(pixels_like drive-demo 80x80+16+80 "#FFFFFF")
+streets=$(differing drive-route 560x60+84+6 drive-demo 560x60+84+6)
+car=$(pixels_like drive-demo 120x120+340+260 "#FFFFFF")
+echo "demo: $arrow white pixels in the turn arrow, $streets changed in the street boxes, $car in the car's rim"
+[ "$arrow" -gt 300 ] || fail "no turn arrow during the demo"
+[ "$streets" -gt 300 ] || fail "the street boxes stayed empty"
+[ "$car" -gt 100 ] || fail "no car marker"
+grep -q "navi event:Start" "$work/log.txt" || fail "the demo did not start guidance"
+sleep 3
+shot drive-turn
+
+# The menu's last row is "Main menu", above the rotate buttons.
+xdotool mousemove --window "$window" 36 32 click 1
+sleep 1
+xdotool mousemove --window "$window" 130 262 click 1
+shot drive-back
+back=$(differing drive-back 800x480+0+0 drive-map 800x480+0+0)
+echo "main menu after the map menu: $back pixels differ from the map"
+[ "$back" -gt 100000 ] || fail "the menu's last row did not lead to the main menu"
+
+kill -TERM "$mirel_pid"
+wait "$mirel_pid" || fail "exit code $? after a quit request"
+mirel_pid=
+echo "PASS"
