@@ -1,7 +1,7 @@
 #include "screens/PoisSettingsPage.h"
 
 #include "render/RenderStyles.h"
-#include "screens/PageKeys.h"
+#include "ui/ListPage.h"
 #include "ui/fdButtonX.h"
 #include "ui/fdInterface.h"
 #include "ui/fdList.h"
@@ -65,8 +65,7 @@ void PoisSettingsPage::switchMode(std::int32_t mode) {
 }
 
 void PoisSettingsPage::updateScrollButtons() {
-    if (fdWindowBase* up = findChild("up")) up->setEnabled(m_list && m_list->canScrollUp());
-    if (fdWindowBase* down = findChild("down")) down->setEnabled(m_list && m_list->canScrollDown());
+    Ui::ListPage::updateUpDownButtons(*this, m_list.get());
     invalidate(1);
 }
 
@@ -75,13 +74,7 @@ bool PoisSettingsPage::keyDown(int key) {
         childClicked("back");
         return true;
     }
-    const PageKeys keys = PageKeys::of(m_bindings);
-    if (m_list && keys.isUp(key))
-        m_list->pageUp();
-    else if (m_list && keys.isDown(key))
-        m_list->pageDown();
-    updateScrollButtons();
-    return true;
+    return Ui::ListPage::pagingKey(*this, m_list.get(), m_bindings, key);
 }
 
 void PoisSettingsPage::childClicked(const std::string& name) {

@@ -2,7 +2,7 @@
 
 #include "map/KVAtlas.h"
 #include "render/fdMapRenderer.h"
-#include "screens/PageKeys.h"
+#include "ui/ListPage.h"
 #include "ui/fdButtonX.h"
 #include "ui/fdInterface.h"
 #include "ui/fdList.h"
@@ -107,8 +107,7 @@ void PolylinesSettingsPage::switchMode(std::int32_t mode) {
 }
 
 void PolylinesSettingsPage::updateScrollButtons() {
-    if (fdWindowBase* up = findChild("up")) up->setEnabled(m_list && m_list->canScrollUp());
-    if (fdWindowBase* down = findChild("down")) down->setEnabled(m_list && m_list->canScrollDown());
+    Ui::ListPage::updateUpDownButtons(*this, m_list.get());
     invalidate(1);
 }
 
@@ -117,13 +116,7 @@ bool PolylinesSettingsPage::keyDown(int key) {
         childClicked("back");
         return true;
     }
-    const PageKeys keys = PageKeys::of(m_bindings);
-    if (m_list && keys.isUp(key))
-        m_list->pageUp();
-    else if (m_list && keys.isDown(key))
-        m_list->pageDown();
-    updateScrollButtons();
-    return true;
+    return Ui::ListPage::pagingKey(*this, m_list.get(), m_bindings, key);
 }
 
 void PolylinesSettingsPage::childClicked(const std::string& name) {

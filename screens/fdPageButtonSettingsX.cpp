@@ -1,7 +1,7 @@
 #include "screens/fdPageButtonSettingsX.h"
 
-#include "screens/PageKeys.h"
 #include "ui/ButtonBindings.h"
+#include "ui/ListPage.h"
 #include "ui/fdButtonX.h"
 #include "ui/fdInterface.h"
 #include "ui/fdList.h"
@@ -26,8 +26,7 @@ void fdPageButtonSettingsX::onShow() {
 }
 
 void fdPageButtonSettingsX::updateScrollButtons() {
-    if (fdWindowBase* up = findChild("up")) up->setEnabled(m_list && m_list->canScrollUp());
-    if (fdWindowBase* down = findChild("down")) down->setEnabled(m_list && m_list->canScrollDown());
+    Ui::ListPage::updateUpDownButtons(*this, m_list.get());
     invalidate(1);
 }
 
@@ -56,13 +55,7 @@ bool fdPageButtonSettingsX::keyDown(int key) {
         childClicked("back");
         return true;
     }
-    const PageKeys keys = PageKeys::of(m_bindings);
-    if (m_list && keys.isUp(key))
-        m_list->pageUp();
-    else if (m_list && keys.isDown(key))
-        m_list->pageDown();
-    updateScrollButtons();
-    return true;
+    return Ui::ListPage::pagingKey(*this, m_list.get(), m_bindings, key);
 }
 
 void fdPageButtonSettingsX::childClicked(const std::string& name) {

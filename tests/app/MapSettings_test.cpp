@@ -303,6 +303,13 @@ TEST(ButtonSettings, BindingAKeyMovesItAndUnbindingRemovesIt) {
         if (list.entries[i].name == "menuMain") menu = static_cast<std::int32_t>(i);
     ASSERT_GE(menu, 0);
     auto* set = dynamic_cast<Ui::fdCheckedButton*>(page->findChild("button_set"));
+    // The bound keys page the list; "up" follows.
+    EXPECT_TRUE(page->keyDown(SDLK_DOWN));
+    EXPECT_EQ(list.firstVisibleIndex(), list.rowsPerPage());
+    EXPECT_TRUE(page->findChild("up")->enabled());
+    EXPECT_TRUE(page->keyDown(SDLK_UP));
+    EXPECT_EQ(list.firstVisibleIndex(), 0);
+    EXPECT_FALSE(page->findChild("up")->enabled());
     const std::string before = TestSupport::readAll(folder.data("skin/buttons.xml"));
 
     // Without a selection, or with it off the page, no waiting starts.
