@@ -15,7 +15,6 @@
 #include "platform/Process.h"
 #include "screens/AtlasesPage.h"
 #include "screens/InfoPage.h"
-#include "screens/KeyboardPropPage.h"
 #include "screens/fdSettingsMenuPage.h"
 #include "tests/support/CaptureLogger.h"
 #include "tests/support/TempDir.h"
@@ -274,34 +273,6 @@ TEST(WaypointsPlugin, TheEngineLoadsItFromTheProgramFolderForEachAtlas) {
     engine.shutdown();
     for (const std::string& line : log.linesAt(Log::Critical))
         EXPECT_EQ(line.find("Tarvik"), std::string::npos) << line;
-}
-
-} // namespace
-
-namespace {
-
-// What the keyboard page applies is in the settings the next start reads.
-TEST(KeyboardSettings, AppliedLanguagesSurviveARestart) {
-    ProgramFolder folder;
-    TestSupport::CaptureLogger log;
-    {
-        engine::fdEngine engine(folder.wide());
-        ASSERT_EQ(engine.init(), 0);
-        auto* page = dynamic_cast<Screens::KeyboardPropPage*>(engine.ui()->findPage("keyboard_prop"));
-        ASSERT_NE(page, nullptr);
-        engine.ui()->goToPage(page);
-        ASSERT_EQ(page->languages()->checked(), (std::vector<std::int32_t>{0, 1}));
-        page->languages()->itemClicked(1);
-        page->childClicked("button_ok");
-        engine.shutdown();
-    }
-    engine::fdEngine engine(folder.wide());
-    ASSERT_EQ(engine.init(), 0);
-    EXPECT_EQ(engine.configRoot()->child("Keyboard")->value("used_languages", std::string()), "English");
-    auto* page = dynamic_cast<Screens::KeyboardPropPage*>(engine.ui()->findPage("keyboard_prop"));
-    engine.ui()->goToPage(page);
-    EXPECT_EQ(page->languages()->checked(), std::vector<std::int32_t>{0});
-    engine.shutdown();
 }
 
 } // namespace
