@@ -5,6 +5,10 @@
 #include "screens/AtlasesPage.h"
 #include "screens/InfoPage.h"
 #include "screens/KeyboardPropPage.h"
+#include "screens/PoisSettingsPage.h"
+#include "screens/PolylinesSettingsPage.h"
+#include "screens/fdPageButtonSettingsX.h"
+#include "screens/fdPageSettingsX.h"
 
 #include "core/Config.h"
 #include "core/FileSystem.h"
@@ -342,6 +346,10 @@ TEST(MenuPagesSkin, DrawnAtBothSizesWithEveryPictureFound) {
             new InfoPage(&ui, nullptr),
             new KeyboardPropPage(&ui, config.root(), &layouts, nullptr),
             new AtlasesPage(&ui, services),
+            new fdPageSettingsX(&ui, {}),
+            new PoisSettingsPage(&ui, config.root(), {}, nullptr),
+            new PolylinesSettingsPage(&ui, config.root(), {}, nullptr, nullptr, u""),
+            new fdPageButtonSettingsX(&ui, nullptr, engine.dataFolder + u"skin/buttons.xml"),
         };
         for (Ui::fdPage* page : pages) {
             page->setRect(0, 0, 800 * k, 480 * k);
