@@ -174,6 +174,8 @@ class fdEngine : public Network::ConnectionListener, public Ui::EngineServices {
     AtlasRoute* route() const { return m_route; }
     fdTrackManager* tracks() const { return m_tracks.get(); }
     fdWPManager* waypoints() const { return m_waypoints.get(); }
+    RenderWaypointStyles* waypointStyles() const { return m_waypointStyles.get(); }
+    const Ui::KeyboardLayouts* keyboardLayouts() const { return m_keyboardLayouts.get(); }
     MapDrawing::fdMapRenderer* mapRenderer() const { return m_mapRenderer.get(); }
     MapCamera& camera() { return *m_camera; }
     SDL_Surface* screen() const { return m_screen; }

@@ -2,7 +2,9 @@
 // widget's (or template window's) name and is handled here in a fixed order;
 // the map menu, the track recording, showing a point and the path buttons.
 
+#include "screens/EditWayPointPage.h"
 #include "screens/MapWarnings.h"
+#include "screens/fdPageSelectPoiType.h"
 #include "screens/SensorsPanel.h"
 #include "screens/fdPageMapMenu.h"
 
@@ -42,6 +44,22 @@ void showChild(Ui::fdWindowBase* parent, const char* child, bool visible) {
     if (Ui::fdWindowBase* w = parent != nullptr ? parent->findChild(child) : nullptr)
         w->setVisible(visible);
 }
+
+// The type chosen for a point created on the map: the editor opens on it;
+// no choice gives the default type.
+class CreatePoiCallback final : public SelectPoiTypeResultCallback {
+  public:
+    CreatePoiCallback(EditWayPointPage& editor, Ui::fdInterface& ui) : m_editor(editor), m_ui(ui) {}
+    bool allowsNone() const override { return true; }
+    void result(std::uint16_t type) override {
+        m_editor.setType(type >= NoType ? WayPoint::DefaultType : type);
+        m_ui.goToPage(&m_editor);
+    }
+
+  private:
+    EditWayPointPage& m_editor;
+    Ui::fdInterface& m_ui;
+};
 
 } // namespace
 
@@ -353,6 +371,8 @@ void fdPageMap::childClicked(const std::string& name) {
         // The online service's pages join with that service.
     } else if (name == "received_points") {
         m_blinkStart = 0;
+        // Shown only while the online service is connected.
+        ui()->goToPageByName("received_waypoints_list");
     } else if (name == "maneuver") {
         MapNavigation* nav = m_services.navigation;
         if (m_maneuverWarn == nullptr || m_maneuverWarn->lastChild() != "rotate_image" || nav == nullptr ||
@@ -433,11 +453,31 @@ void fdPageMap::editPointCommand(const std::string& child) {
         showMessage(text);
     }
     else if (child == "del") {
-        if (const std::int32_t index = waypointNear(m_tapped); index >= 0)
+        if (const std::int32_t index = waypointNear(m_tapped); index >= 0) {
             m_services.waypoints->deletePoint(static_cast<std::size_t>(index));
+            if (m_services.atlas != nullptr)
+                m_services.atlas->requestRedraw();
+        }
         invalidate(1);
+    } else if (child == "set") {
+        auto* editor = dynamic_cast<EditWayPointPage*>(ui()->findPage("pageWPEdit"));
+        if (editor == nullptr)
+            return;
+        if (const std::int32_t index = waypointNear(m_tapped); index >= 0) {
+            editor->editPoint(index);
+            ui()->goToPage(editor);
+            return;
+        }
+        editor->setNewPoint(m_tapped);
+        auto* chooser = dynamic_cast<fdPageSelectPoiType*>(ui()->findPage("select_poi_type"));
+        if (chooser == nullptr) {
+            ui()->goToPage(editor);
+            return;
+        }
+        chooser->showAllTypes();
+        chooser->setCallback(std::make_shared<CreatePoiCallback>(*editor, *ui()));
+        ui()->goToPage(chooser);
     }
-    // "set" opens the waypoint editor, which joins with the waypoint pages.
 }
 
 void fdPageMap::pathCommand(Ui::TemplateWindow& buttons, const std::string& child) {

@@ -456,6 +456,7 @@ std::vector<std::string> writeSkinImages(const std::filesystem::path& dataFolder
         {"skin/ic_down.bmp", icon(48, path({{10, 18}, {24, 32}, {38, 18}}, 3, false))},
 
         // Track, waypoint, chooser and favourite pages.
+        {"icons/waypoint.bmp", flag(0xFFD81B60)},
 
         // Online pages.
 
