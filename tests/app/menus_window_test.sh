@@ -59,7 +59,7 @@ shot menu
 to_main_menu() {
   tap 36 32
   sleep 0.5
-  tap 130 298
+  tap 130 262
 }
 tap 140 170
 shot map_demo_start

@@ -57,7 +57,7 @@ expect() {
   echo "$2 -> $3: $n pixels differ"
   if [ "$1" = same ]; then [ "$n" -lt "$4" ] || fail "$5"; else [ "$n" -gt "$4" ] || fail "$5"; fi
 }
-to_main_menu() { tap 36 32; sleep 0.5; tap 130 298; }
+to_main_menu() { tap 36 32; sleep 0.5; tap 130 262; }
 settings_tab() { tap 140 359; [ "$1" = lists ] && tap 594 102; return 0; }
 
 start
