@@ -9,6 +9,7 @@
 set -euo pipefail
 program=$1
 shots=${2:-}
+[ -n "$shots" ] && mkdir -p "$shots"
 source "$(dirname "$0")/window_common.sh"
 window_setup "$program" xwd convert compare xdotool
 [ -d "$work/data/maps/monaco" ] || { echo "SKIPPED: no Monaco atlas"; exit 77; }
