@@ -7,6 +7,8 @@
 #include "screens/fdPageSelectPoiType.h"
 #include "screens/SensorsPanel.h"
 #include "screens/fdPageMapMenu.h"
+#include "screens/fdPagePOIInfoX.h"
+#include "screens/fdPageStreetListX.h"
 
 #include "core/FileSystem.h"
 #include "core/Format.h"
@@ -230,6 +232,8 @@ void fdPageMap::mapPointAction(Map::Point point) {
     lookup.poiRadius = mapRadius(m_services.config ? m_services.config->value("poi_find_distance", 50) : 50, scale);
     lookup.waypointRadius = mapRadius(m_services.config ? m_services.config->value("wp_find_distance", 20) : 20, scale);
     m_tappedFind = lookup.find(point);
+    if (auto* info = dynamic_cast<fdPagePOIInfoX*>(ui()->findPage("pagePOIInfo")))
+        info->fillFrom(m_tappedFind, m_services.waypoints);
 
     m_tapped = point;
     m_tappedRoute = PathPoint{};
@@ -365,7 +369,12 @@ void fdPageMap::childClicked(const std::string& name) {
         if (m_services.camera != nullptr && m_services.atlas != nullptr)
             m_services.camera->setRotation(m_services.atlas->view(), 0.0f);
     } else if (name == "upper_box" || name == "upper_box_turn") {
-        // The street list page joins with the route pages.
+        if (auto* streets = dynamic_cast<fdPageStreetListX*>(ui()->findPage("pageStreetList"))) {
+            std::vector<StreetRun> rows;
+            if (m_services.route != nullptr)
+                Path::collectStreetRuns(m_services.route->path(), rows);
+            streets->setStreets(std::move(rows));
+        }
         ui()->goToPageByName("pageStreetList");
     } else if (name == "monitoring") {
         // The online service's pages join with that service.
