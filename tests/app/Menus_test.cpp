@@ -15,9 +15,11 @@
 #include "platform/Process.h"
 #include "screens/AtlasesPage.h"
 #include "screens/InfoPage.h"
+#include "screens/KeyboardPropPage.h"
 #include "screens/fdSettingsMenuPage.h"
 #include "tests/support/CaptureLogger.h"
 #include "tests/support/TempDir.h"
+#include "ui/Keyboard.h"
 #include "ui/fdButtonX.h"
 #include "ui/fdInterface.h"
 #include "ui/fdPage.h"
@@ -273,6 +275,37 @@ TEST(WaypointsPlugin, TheEngineLoadsItFromTheProgramFolderForEachAtlas) {
     engine.shutdown();
     for (const std::string& line : log.linesAt(Log::Critical))
         EXPECT_EQ(line.find("Tarvik"), std::string::npos) << line;
+}
+
+} // namespace
+
+namespace {
+
+// Saved keyboard settings reach the keyboards already open on the find and
+// waypoint pages.
+TEST_F(Menus, KeyboardSettingsReopenTheOpenKeyboards) {
+    const auto keyboardOf = [&](const char* name) {
+        ui->applyPendingChanges();
+        return dynamic_cast<Ui::Keyboard*>(page(name)->findChild("kb"));
+    };
+    for (const char* name : {"pageFind", "pageWPEdit"}) {
+        ASSERT_NE(keyboardOf(name), nullptr) << name;
+        EXPECT_EQ(keyboardOf(name)->languageCount(), 2u) << name;
+    }
+    const Ui::Keyboard* before = keyboardOf("pageFind");
+    startAt("keyboard_prop");
+    auto* keyboard = dynamic_cast<Screens::KeyboardPropPage*>(page("keyboard_prop"));
+    keyboard->languages()->itemClicked(1);
+    keyboard->childClicked("button_ok");
+    EXPECT_EQ(active(), "menuMain");
+    EXPECT_EQ(engine.configRoot()->child("Keyboard")->value("used_languages", std::string()), "English");
+    EXPECT_NE(keyboardOf("pageFind"), before);
+    for (const char* name : {"pageFind", "pageWPEdit"}) {
+        ASSERT_NE(keyboardOf(name), nullptr) << name;
+        EXPECT_EQ(keyboardOf(name)->languageCount(), 1u) << name;
+    }
+    // The waypoint page shows its keyboard only while a box is edited.
+    EXPECT_FALSE(keyboardOf("pageWPEdit")->visible());
 }
 
 } // namespace
