@@ -136,9 +136,9 @@ sleep 0.5
 shot route
 tap 364 51             # the street label
 shot streets
-[ "$(differing route 800x480+0+0 streets 800x480+0+0)" -gt 50000 ] || fail "the street label did not open the street list"
+[ "$(differing route 800x480+0+0 streets 800x480+0+0)" -gt 20000 ] || fail "the street label did not open the street list"
 tap 300 100            # the first street
 shot street_map
-[ "$(differing streets 800x480+0+0 street_map 800x480+0+0)" -gt 50000 ] || fail "the street did not lead to the map"
+[ "$(differing streets 800x480+0+0 street_map 800x480+0+0)" -gt 20000 ] || fail "the street did not lead to the map"
 stop
 echo "PASS"

@@ -151,6 +151,35 @@ TEST(TextSearchEngine, IndexPathGivesTheRowsOfTheTreePath) {
     }
 }
 
+// A key at the index depth that no word continues with finds nothing and
+// offers no letter, on both paths; taking it back finds the depth's word.
+TEST(TextSearchEngine, AKeyAtTheDepthThatNothingFollowsOffersNoLetter) {
+    std::mt19937 random(seed(5));
+    MapContent shortKeys = streets({u"Xo", u"Xu Xi", u"Xe"});
+    MapContent many = randomContent(random, 5, 996, 0);
+    MapContent more = many;
+    more.streets.push_back({u"Zzzz", 0, 0});
+    Opened tree({shortKeys, many});
+    Opened index({shortKeys, more});
+    for (Opened* o : {&tree, &index}) {
+        o->engine.search(TextSearch::StreetsKind, 0, {});
+        for (const char16_t* key : {u"x", u"O", u"q"})
+            o->engine.addKey(key);
+    }
+    ASSERT_TRUE(index.engine.indexInUse());
+    ASSERT_EQ(index.engine.indexDepth(), 2u);
+    for (Opened* o : {&tree, &index}) {
+        EXPECT_EQ(o->engine.count(), 0u);
+        TextSearch::Letters letters;
+        o->engine.nextLetters(letters);
+        EXPECT_TRUE(letters.empty());
+        EXPECT_TRUE(o->rows().empty());
+        o->engine.removeKey();
+        EXPECT_EQ(o->engine.count(), 1u);
+        EXPECT_EQ(o->engine.text(), u"xo");
+    }
+}
+
 TEST(TextSearchEngine, OneObjectInTwoMapsIsOneRow) {
     MapContent city = streets({u"Main Street", u"Main Street"});
     MapContent region = streets({u"Main Street"});
