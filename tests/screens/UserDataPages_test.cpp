@@ -274,8 +274,8 @@ TEST(TrackPages, ListShowsTracksAndTheRecordingAndTheEditorActs) {
     r.open(r.trackList);
     ASSERT_EQ(r.trackList->model()->count(), 3);
     EXPECT_EQ(r.rowText(r.trackList, 0, "text_with_desc"), u"a.kvt");
-    EXPECT_EQ(r.rowText(r.trackList, 0, "desc_text"), u"3 points");
-    EXPECT_EQ(r.rowText(r.trackList, 1, "desc_text"), u"1 point");
+    EXPECT_EQ(r.rowText(r.trackList, 0, "desc_text"), u"3 pt.");
+    EXPECT_EQ(r.rowText(r.trackList, 1, "desc_text"), u"1 pt.");
     const std::u16string recording = r.tracks->track(2).name;
     EXPECT_EQ(r.rowText(r.trackList, 2, "text"), recording) << "no points yet: the plain text";
 
