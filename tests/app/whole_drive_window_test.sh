@@ -55,15 +55,6 @@ for _ in $(seq 50); do [ -e "$work/gps" ] && break; sleep 0.1; done
 python3 "$here/nmea_route.py" "$work/gps" "$work/control" "$start_at" "$work/route.txt" --interval 0.2 &
 talker_pid=$!
 
-wait_for_log() {
-  local text=$1 seconds=$2
-  for _ in $(seq $((seconds * 10))); do
-    grep -q -- "$text" "$work/log.txt" 2>/dev/null && return 0
-    kill -0 "$mirel_pid" 2>/dev/null || fail "the program ended while waiting for '$text'"
-    sleep 0.1
-  done
-  fail "no '$text' in the log after $seconds s"
-}
 progress() { cat "$work/control/progress" 2>/dev/null || true; }
 wait_progress() {
   for _ in $(seq $(($2 * 10))); do
