@@ -6,10 +6,13 @@
 #     the GPS setup page's port search finds the receiver (no port set);
 #  2. by taps only: Search, Streets, "grim" on the keyboard, the row "Rue
 #     Grimaldi", the map centred there, "To": a route from the car;
-#  3. the receiver drives that route (route-atlas computes the same line)
-#     from about 1 km away, a simulated second every 250 ms;
-#  4. the car is followed, guidance speaks (the phrase ids of the log, the
-#     roundabout's exit among them), the turn arrow and street boxes show;
+#  3. the route is saved on the route files page and route-atlas prints it;
+#     the receiver, standing about 1 km away, drives it (RMC, GGA, GSA, GSV,
+#     a simulated second every 200 ms);
+#  4. the car is followed, guidance speaks (the phrase ids the sound player
+#     logs, against the saved route's manoeuvres, the roundabout's numbered
+#     exit among them; the disk audio only shows sound was played), the turn
+#     arrow and street boxes show;
 #  5. halfway the receiver leaves the route by 200 m: the route is rebuilt
 #     and guidance goes on;
 #  6. the arrival is announced once and guidance stays off;
