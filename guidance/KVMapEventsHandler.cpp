@@ -320,6 +320,9 @@ void KVMapEventsHandler::onNaviEvent(int code, fdMapNavi& navi, const std::uint3
         break;
     }
     case ArriveLastPoint:
+        // A manoeuvre phrase still waiting for the player belongs to the
+        // route just finished: spoken after the arrival it sent the driver on.
+        m_pending.clear();
         speak(5, Phrase{Voice::Arrived});
         navi.stop();
         // The demo drive's guidance starts again on its own.

@@ -41,15 +41,6 @@ unplug() {
   wait "$socat_pid" 2>/dev/null || true
   socat_pid=
 }
-wait_for_log() {
-  local text=$1 seconds=$2
-  for _ in $(seq $((seconds * 10))); do
-    grep -q -- "$text" "$work/log.txt" 2>/dev/null && return 0
-    kill -0 "$mirel_pid" 2>/dev/null || fail "the program ended while waiting for '$text'"
-    sleep 0.1
-  done
-  fail "no '$text' in the log after $seconds s"
-}
 
 plug
 (cd "$work" && TZ=UTC exec ./mirel) >"$work/stdout.txt" 2>&1 &

@@ -44,3 +44,15 @@ fail() {
   [ -f "$work/log.txt" ] && tail -n 40 "$work/log.txt"
   exit 1
 }
+
+# Waits for a text in the program's log for some seconds; fails when the
+# program ends or the time runs out.
+wait_for_log() {
+  local text=$1 seconds=$2
+  for _ in $(seq $((seconds * 10))); do
+    grep -q -- "$text" "$work/log.txt" 2>/dev/null && return 0
+    kill -0 "$mirel_pid" 2>/dev/null || fail "the program ended while waiting for '$text'"
+    sleep 0.1
+  done
+  fail "no '$text' in the log after $seconds s"
+}

@@ -41,8 +41,9 @@ commands=(
   'build/tools/search-atlas build/app/data/maps/demo --kind pois "Кафе" @@ build/tools/search-atlas build/app/data/maps/demo --kind pois "Кафе"'
   "build/tools/render-atlas build/app/data/maps/monaco frame.bmp --centre 43.7384,7.4246 --scale 200 [--3d] [--night] [--rotation 30] [--size 1280x720] @@ build/tools/render-atlas build/app/data/maps/monaco frame.bmp --centre 43.7384,7.4246 --scale 200"
   "build/tools/render-atlas build/app/data/maps/monaco frame.bmp --centre 43.7384,7.4246 --scale 200 [--3d] [--night] [--rotation 30] [--size 1280x720] @@ build/tools/render-atlas build/app/data/maps/monaco frame.bmp --centre 43.7384,7.4246 --scale 200 --3d --night --rotation 30 --size 1280x720"
-  "build/tools/route-atlas build/app/data/maps/monaco 43.7384,7.4246 43.7311,7.4197 [--mode 0|1|2] [--picture route.bmp] [--save] [--data DIR] @@ build/tools/route-atlas build/app/data/maps/monaco 43.7384,7.4246 43.7311,7.4197"
-  "build/tools/route-atlas build/app/data/maps/monaco 43.7384,7.4246 43.7311,7.4197 [--mode 0|1|2] [--picture route.bmp] [--save] [--data DIR] @@ build/tools/route-atlas build/app/data/maps/monaco 43.7384,7.4246 43.7311,7.4197 --mode 0 --picture route.bmp --save --data build/app/data"
+  "build/tools/route-atlas build/app/data/maps/monaco 43.7384,7.4246 43.7311,7.4197 [--mode 0|1|2] [--picture route.bmp] [--save] [--data DIR] [--manoeuvres] @@ build/tools/route-atlas build/app/data/maps/monaco 43.7384,7.4246 43.7311,7.4197"
+  "build/tools/route-atlas build/app/data/maps/monaco 43.7384,7.4246 43.7311,7.4197 [--mode 0|1|2] [--picture route.bmp] [--save] [--data DIR] [--manoeuvres] @@ build/tools/route-atlas build/app/data/maps/monaco 43.7384,7.4246 43.7311,7.4197 --mode 0 --picture route.bmp --save --data build/app/data --manoeuvres"
+  "build/tools/route-atlas build/app/data/maps/monaco --path ROUTE.kvp @@ build/tools/route-atlas build/app/data/maps/monaco --path build/app/data/maps/monaco/path.kvp"
   "build/tools/gpx-roundtrip IN.gpx OUT.gpx @@ build/tools/gpx-roundtrip $gpx OUT.gpx"
   "xmllint --noout --schema gpx.xsd OUT.gpx @@ xmllint --noout --schema $testdata/gpx/gpx.xsd OUT.gpx"
   "build/tools/mirel-demo-atlas FOLDER @@ build/tools/mirel-demo-atlas demo-copy"

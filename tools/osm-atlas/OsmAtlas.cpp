@@ -386,9 +386,11 @@ std::vector<LevelPoint> simplified(const std::vector<LevelPoint>& in, double tol
     return out;
 }
 
+// Routing knows a roundabout by its line type alone (0x0C): a roundabout
+// that kept a larger road's type had every node on it announced as an entry
+// and its exit never counted.
 std::uint8_t lineType(const RoadKind& kind, bool roundabout) {
-    const bool street = kind.lineType == 0x05 || kind.lineType == 0x06 || kind.lineType == 0x07;
-    return roundabout && street ? 0x0C : kind.lineType;
+    return roundabout ? 0x0C : kind.lineType;
 }
 
 // The sea of an extract: its coastline pieces joined end to end, each open
@@ -591,7 +593,7 @@ class Builder {
             const std::uint32_t caption = m_import.map.strings.add(road.name);
             Polyline style;
             style.caption = caption;
-            style.type = lineType(road.kind, road.roundabout);
+            style.type = lineType(road.kind, road.roundabout && road.carRoad);
             style.oneWay = road.oneWay;
             for (std::size_t level = 1; level <= road.kind.coarsestLevel && level < LevelCount; ++level) {
                 const std::vector<LevelPoint> points = levelPoints(level, road.points);

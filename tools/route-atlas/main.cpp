@@ -1,11 +1,15 @@
 // Computes a route over an atlas folder and prints it; can draw it over the
 // map as the map page does.
 //
-//   route-atlas ATLAS_FOLDER FROM TO [--mode N] [--picture OUT.bmp] [--save] [--data DIR]
+//   route-atlas ATLAS_FOLDER FROM TO [--mode N] [--picture OUT.bmp] [--save] [--data DIR] [--manoeuvres]
+//   route-atlas ATLAS_FOLDER --path FILE.kvp [--data DIR]
 //
 // FROM and TO are LAT,LON in degrees; each is bound to its nearest road.
 // Prints the route's length, an estimated driving time, the number of
-// manoeuvres and the points of its line (LAT,LON per line). --save stores
+// manoeuvres, with --manoeuvres one line per manoeuvre (its type and where
+// it lies along the route), and the points of its line (LAT,LON per line).
+// --path prints a stored route (a route file of the atlas) the same way,
+// its manoeuvres included. --save stores
 // the route as the atlas folder's automatic route (path.kvp) and the view
 // framing it as the folder's camera (camera.kvc): the program opens the
 // atlas on that route.
@@ -37,7 +41,8 @@ namespace {
 
 int usage() {
     std::fprintf(stderr, "usage: route-atlas ATLAS_FOLDER FROM_LAT,LON TO_LAT,LON [--mode 0|1|2] "
-                         "[--picture OUT.bmp] [--save] [--data DIR]\n");
+                         "[--picture OUT.bmp] [--save] [--data DIR] [--manoeuvres]\n"
+                         "       route-atlas ATLAS_FOLDER --path FILE.kvp [--data DIR]\n");
     return 2;
 }
 
@@ -50,8 +55,14 @@ std::optional<Map::GeoPoint> parsePlace(const char* text) {
 // Driving speed in km/h by routing class (0 fastest), for the time shown.
 constexpr double kSpeeds[8] = {100, 80, 65, 55, 45, 35, 25, 15};
 
+struct Manoeuvre {
+    std::uint32_t type = 0;
+    std::uint32_t atMetres = 0;
+};
+
 struct Summary {
     std::uint32_t metres = 0;
+    std::vector<Manoeuvre> list;
     double seconds = 0;
     std::uint32_t manoeuvres = 0;
     std::vector<Map::GeoPoint> line;
@@ -60,8 +71,11 @@ struct Summary {
 Summary summarise(const Path& path) {
     Summary s;
     for (const PathPart& part : path.parts) {
+        if (part.manoeuvre != 0) {
+            ++s.manoeuvres;
+            s.list.push_back({part.manoeuvre, s.metres});
+        }
         s.metres += part.lengthMetres;
-        if (part.manoeuvre != 0) ++s.manoeuvres;
         std::uint8_t roadClass = 4;
         if (RoadMapHolder* holder = part.map != nullptr ? RoadMapHolder::of(*part.map) : nullptr)
             if (holder->graph() != nullptr)
@@ -126,10 +140,53 @@ bool route(AtlasRendering::Session& session, Core::Config& config, Map::GeoPoint
     return true;
 }
 
+void print(const Summary& summary, bool manoeuvres) {
+    if (manoeuvres)
+        for (const Manoeuvre& m : summary.list)
+            std::printf("manoeuvre %u at %u m\n", m.type, m.atMetres);
+    for (const Map::GeoPoint& g : summary.line)
+        std::printf("%.6f,%.6f\n", g.latitude, g.longitude);
+}
+
+// The stored route FILE of the atlas, printed as a computed one is.
+int printStored(const std::string& atlasFolder, const std::string& file, const std::string& data) {
+    if (SDL_Init(SDL_INIT_NOPARACHUTE) != 0) {
+        std::fprintf(stderr, "SDL_Init failed: %s\n", SDL_GetError());
+        return 1;
+    }
+    int status = 0;
+    try {
+        AtlasRendering::ViewSettings view;
+        AtlasRendering::Session session(atlasFolder, data, view);
+        Path path;
+        if (!PathFile::read(Core::utf8ToWide(file), session.atlas(), path)) {
+            std::fprintf(stderr, "route-atlas: can't read the route file %s\n", file.c_str());
+            status = 1;
+        } else {
+            const Summary summary = summarise(path);
+            std::printf("Route: %u m, %u manoeuvres\n", summary.metres, summary.manoeuvres);
+            print(summary, true);
+        }
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "route-atlas: %s\n", e.what());
+        status = 1;
+    }
+    SDL_Quit();
+    return status;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
     if (argc < 4) return usage();
+    if (std::string(argv[2]) == "--path") {
+        std::string data = (std::filesystem::path(argv[0]).parent_path() / ".." / "app" / "data").string();
+        if (argc == 6 && std::string(argv[4]) == "--data")
+            data = argv[5];
+        else if (argc != 4)
+            return usage();
+        return printStored(argv[1], argv[3], data);
+    }
     const std::string atlasFolder = argv[1];
     const auto from = parsePlace(argv[2]);
     const auto to = parsePlace(argv[3]);
@@ -137,6 +194,7 @@ int main(int argc, char** argv) {
     std::string data = (std::filesystem::path(argv[0]).parent_path() / ".." / "app" / "data").string();
     std::string picture;
     bool save = false;
+    bool manoeuvres = false;
     int mode = 1;
     for (int i = 4; i < argc; ++i) {
         const std::string arg = argv[i];
@@ -145,6 +203,8 @@ int main(int argc, char** argv) {
             if (mode < 0 || mode > 2) return usage();
         } else if (arg == "--picture" && i + 1 < argc) {
             picture = argv[++i];
+        } else if (arg == "--manoeuvres") {
+            manoeuvres = true;
         } else if (arg == "--save") {
             save = true;
         } else if (arg == "--data" && i + 1 < argc) {
@@ -173,8 +233,7 @@ int main(int argc, char** argv) {
             std::printf("Route: %u m, %u:%02u:%02u, %u manoeuvres (loading %u ms, searching %u ms, building %u ms)\n",
                         summary.metres, seconds / 3600, seconds / 60 % 60, seconds % 60, summary.manoeuvres,
                         r.loadingMs, r.searchingMs, r.buildingMs);
-            for (const Map::GeoPoint& g : summary.line)
-                std::printf("%.6f,%.6f\n", g.latitude, g.longitude);
+            print(summary, manoeuvres);
         }
         if (save && !summary.line.empty()) {
             // The atlas stores its camera when it is unloaded, at the end of

@@ -9,6 +9,7 @@
 #include "routing/AtlasRoute.h"
 #include "routing/NearestRoad.h"
 #include "routing/RoadMap.h"
+#include "routing/RoadMapHolder.h"
 #include "routing/RouteComputation.h"
 #include "tests/map/AtlasFixture.h"
 #include "tests/routing/RoadMapFixture.h"
@@ -342,3 +343,44 @@ TEST(MonacoRoutes, TurnRestrictionsAreObeyed) {
 }
 
 } // namespace
+
+// Routing knows a roundabout by its road's line type: every part on a
+// roundabout road carries it, whatever the road's size, so that a drive over
+// Monaco's roundabouts hears each entry once and each exit by its number,
+// not an entry at every node on the ring.
+TEST(MonacoRoutes, RoundaboutsAreEnteredOnceAndLeftByTheirExit) {
+    AtlasTest::AtlasSetup setup;
+    setup.config.root()->set("win_route_heap", 16384);
+    const std::filesystem::path folder = setup.folder("monaco");
+    std::filesystem::copy(MIREL_MONACO_ATLAS_DIR, folder, std::filesystem::copy_options::recursive);
+    auto atlas = setup.makeAtlas();
+    ASSERT_TRUE(atlas->load(AtlasTest::wide(folder)));
+    PathPoint ends[2];
+    // From Fontvieille to Rue Grimaldi, over the roundabouts below the Rock.
+    const Map::GeoPoint places[2] = {{43.7270f, 7.4160f}, {43.73398f, 7.41856f}};
+    for (int i = 0; i < 2; ++i) {
+        Map::Routing::RoadBinding binding;
+        ASSERT_TRUE(Map::Routing::bindToNearestRoad(
+            *atlas, Map::Projection::fromGeo(places[i].latitude, places[i].longitude), binding));
+        ends[i] = boundPoint(*atlas, binding);
+    }
+    Path path;
+    ASSERT_TRUE(Map::Routing::computePath(*atlas, *setup.config.root(), ends[0], ends[1], path, false));
+    int onRing = 0, entries = 0, exits = 0;
+    for (const PathPart& part : path.parts) {
+        const RoadMapHolder* holder = RoadMapHolder::of(*part.map);
+        ASSERT_NE(holder, nullptr);
+        const RoadGraph::SegmentRecord* head = holder->graph()->segmentHeadRecord(part.segmentId);
+        ASSERT_NE(head, nullptr);
+        if (head->attributes.road & RoadGraph::RoadFlag::Roundabout) {
+            ++onRing;
+            EXPECT_EQ(part.roadClass, 12) << "segment " << part.segmentId;
+        }
+        EXPECT_NE(part.manoeuvre, 3u) << "an entry announced inside a roundabout";
+        entries += part.manoeuvre == 19;
+        exits += part.manoeuvre >= 8 && part.manoeuvre <= 16;
+    }
+    EXPECT_GE(onRing, 2);
+    EXPECT_GE(entries, 1);
+    EXPECT_EQ(exits, entries);
+}

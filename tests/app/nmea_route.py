@@ -1,0 +1,175 @@
+#!/usr/bin/env python3
+"""A receiver driving a route: writes RMC, GGA, GSA and GSV once a simulated
+second into a pseudo-terminal, faster than real time.
+
+    nmea_route.py DEVICE CONTROL START ROUTE [--speed KMH] [--interval S]
+                  [--detour METRES]
+
+The car stands at START (LAT,LON) until the file CONTROL/go exists; then it
+reads ROUTE, LAT,LON lines (route-atlas prints them; other lines are passed
+over), and drives it. Halfway it leaves the route sideways by the
+detour (200 m, to the right), comes back to where it left and drives on; at
+the route's end it stands. CONTROL/progress says "standing", "driving",
+"detour", "rejoined" or "arrived" as the drive goes on.
+"""
+import math
+import os
+import sys
+import time
+
+EARTH = 6371000.0
+
+
+def sentence(body):
+    check = 0
+    for ch in body.encode():
+        check ^= ch
+    return "$%s*%02X\r\n" % (body, check)
+
+
+def degrees(value, hemispheres, width):
+    hemisphere = hemispheres[0] if value >= 0 else hemispheres[1]
+    value = abs(value)
+    whole = int(value)
+    minutes = (value - whole) * 60
+    return "%0*d%07.4f,%s" % (width, whole, minutes, hemisphere)
+
+
+def fix(second, lat, lon, knots, course):
+    t = "%02d%02d%02d.00" % (10 + second // 3600 % 10, second // 60 % 60, second % 60)
+    pos = degrees(lat, "NS", 2) + "," + degrees(lon, "EW", 3)
+    out = sentence("GPRMC,%s,A,%s,%.1f,%.1f,071226,,,A" % (t, pos, knots, course))
+    out += sentence("GPGGA,%s,%s,1,08,0.9,40.0,M,48.0,M,," % (t, pos))
+    out += sentence("GPGSA,A,3,02,05,09,12,17,21,25,29,,,,,1.6,0.9,1.3")
+    sats = [(2, 45, 60, 41), (5, 30, 120, 38), (9, 60, 200, 44), (12, 20, 300, 35),
+            (17, 70, 30, 46), (21, 15, 240, 33), (25, 50, 160, 40), (29, 35, 80, 37)]
+    for page in range(2):
+        body = "GPGSV,2,%d,08" % (page + 1)
+        for prn, elevation, azimuth, snr in sats[page * 4:page * 4 + 4]:
+            body += ",%02d,%02d,%03d,%02d" % (prn, elevation, azimuth, snr)
+        out += sentence(body)
+    return out
+
+
+def metres(a, b):
+    lat = math.radians((a[0] + b[0]) / 2)
+    dy = math.radians(b[0] - a[0]) * EARTH
+    dx = math.radians(b[1] - a[1]) * EARTH * math.cos(lat)
+    return dx, dy
+
+
+def offset(p, dx, dy):
+    lat = p[0] + math.degrees(dy / EARTH)
+    lon = p[1] + math.degrees(dx / (EARTH * math.cos(math.radians(p[0]))))
+    return (lat, lon)
+
+
+def course(a, b):
+    dx, dy = metres(a, b)
+    return math.degrees(math.atan2(dx, dy)) % 360
+
+
+def walk(points, step):
+    """Points every `step` metres along the line."""
+    out = [points[0]]
+    left = step
+    for a, b in zip(points, points[1:]):
+        dx, dy = metres(a, b)
+        length = math.hypot(dx, dy)
+        done = 0.0
+        while length - done >= left:
+            done += left
+            out.append(offset(a, dx * done / length, dy * done / length))
+            left = step
+        left -= length - done
+    if out[-1] != points[-1]:
+        out.append(points[-1])
+    return out
+
+
+def read_line(route):
+    line = []
+    for text in open(route):
+        parts = text.strip().split(",")
+        if len(parts) == 2:
+            try:
+                line.append((float(parts[0]), float(parts[1])))
+            except ValueError:
+                pass
+    return line
+
+
+def split(line, at):
+    """The line cut `at` metres along it: both pieces and the direction there."""
+    lengths = [math.hypot(*metres(a, b)) for a, b in zip(line, line[1:])]
+    left = min(at, sum(lengths))
+    for i, length in enumerate(lengths):
+        if length > 0 and left <= length:
+            dx, dy = metres(line[i], line[i + 1])
+            cut = offset(line[i], dx * left / length, dy * left / length)
+            return line[:i + 1] + [cut], [cut] + line[i + 1:], (dx / length, dy / length)
+        left -= length
+    raise SystemExit("the route has no length")
+
+
+def length(line):
+    return sum(math.hypot(*metres(a, b)) for a, b in zip(line, line[1:]))
+
+
+def drive(device, control, start, legs, kmh, interval):
+    step = kmh / 3.6
+
+    def progress(text):
+        with open(os.path.join(control, "progress.tmp"), "w") as f:
+            f.write(text + "\n")
+        os.replace(os.path.join(control, "progress.tmp"), os.path.join(control, "progress"))
+
+    second = 0
+    with open(device, "w") as tty:
+        def send(p, knots, heading):
+            nonlocal second
+            tty.write(fix(second, p[0], p[1], knots, heading))
+            tty.flush()
+            second += 1
+            time.sleep(interval)
+
+        progress("standing")
+        while not os.path.exists(os.path.join(control, "go")):
+            send(start, 0.0, 0.0)
+        plan = []
+        for state, line in legs():
+            plan += [(p, state) for p in walk(line, step)]
+        knots = kmh / 1.852
+        last, heading = None, course(plan[0][0], plan[1][0])
+        for p, state in plan:
+            if last is not None and last != p:
+                heading = course(last, p)
+            progress(state)
+            send(p, knots, heading)
+            last = p
+        progress("arrived")
+        while True:
+            send(plan[-1][0], 0.0, heading)
+
+
+def main():
+    args = sys.argv[1:]
+    if len(args) < 4:
+        raise SystemExit(__doc__)
+    options = {"--speed": 50.0, "--interval": 0.25, "--detour": 200.0}
+    for i in range(4, len(args) - 1, 2):
+        options[args[i]] = float(args[i + 1])
+    start = tuple(float(v) for v in args[2].split(","))
+
+    def legs():
+        route = read_line(args[3])
+        first, second, (ux, uy) = split(route, length(route) / 2)
+        turn = first[-1]
+        out = offset(turn, uy * options["--detour"], -ux * options["--detour"])
+        return [("driving", first), ("detour", [turn, out, turn]), ("rejoined", second)]
+
+    drive(args[0], args[1], start, legs, options["--speed"], options["--interval"])
+
+
+if __name__ == "__main__":
+    main()
