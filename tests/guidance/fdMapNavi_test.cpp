@@ -181,3 +181,15 @@ TEST(fdMapNavi, RestartsRegisterOnceAndLeaveNothingBehind) {
     EXPECT_EQ(d.path.watchers.size(), 1u); // the other guidance's own
     EXPECT_EQ(d.events.back(), Stopped);
 }
+
+TEST(fdMapNavi, DistancesToTheFinishAndFromTheStart) {
+    const std::pair<double, std::uint32_t> rows[] = {{0, 1000}, {5, 995}, {500, 500}, {985, 15}, {1000, 0}};
+    for (const auto& [at, left] : rows) {
+        Drive d;
+        d.build(2);
+        d.navi.start(d.car(0), 5);
+        d.navi.onPosition(d.car(at), 5);
+        EXPECT_EQ(d.navi.distToFinish(), left) << at;
+        EXPECT_EQ(d.navi.distFromStart(), at) << at;
+    }
+}
