@@ -1,0 +1,91 @@
+// Rows of city and POI searches: a city's detail, cities merged across maps
+// and kept apart by their district, waypoints among the POIs.
+
+#include "core/Text.h"
+#include "search/Engine.h"
+#include "tests/search/SearchFixture.h"
+#include "tests/support/CaptureLogger.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+using namespace SearchTest;
+using TextSearch::Engine;
+using TextSearch::ResultItem;
+
+namespace {
+
+struct Opened {
+    explicit Opened(const std::vector<MapContent>& contents) : atlas(contents) {
+        std::vector<Map::KvMap*> maps(atlas.set.maps().begin(), atlas.set.maps().end());
+        EXPECT_TRUE(engine.attach(maps, atlas.folder(), atlas.pool));
+    }
+    // "text | detail map:offset ..." of every row, sorted.
+    std::vector<std::string> rows() {
+        std::vector<ResultItem> items;
+        engine.collectResults(items);
+        std::vector<std::string> out;
+        for (const ResultItem& row : items) {
+            std::string s = Core::wideToUtf8(row.text) + " | " + Core::wideToUtf8(row.detail);
+            if (const auto* refs = std::get_if<std::vector<Map::MapAndOffset>>(&row.objects))
+                for (const Map::MapAndOffset& r : *refs)
+                    s.append(" ").append(std::to_string(r.map));
+            out.push_back(s);
+        }
+        std::sort(out.begin(), out.end());
+        return out;
+    }
+    TestSupport::CaptureLogger quiet{Log::Critical};
+    FixtureAtlas atlas;
+    Engine engine;
+};
+
+MapContent city(std::u16string name, std::u16string district, std::u16string region = u"Westshire") {
+    MapContent c;
+    c.district = std::move(district);
+    c.region = std::move(region);
+    c.cities.push_back({std::move(name), 0, 0});
+    return c;
+}
+
+TEST(TextSearchEngineRows, CitiesAreOneRowPerPlace) {
+    Opened o({city(u"Linden", u"Oak District"), city(u"Linden", u"Oak District"), city(u"Linden", u"Elm District"),
+              city(u"Lisle", u"Lisle", u"Eastshire"), city(u"Lark", u"Lark", u"Lark")});
+    o.engine.search(TextSearch::CitiesKind, 0, {});
+    o.engine.addKey(u"l");
+    // The same city in two maps is one row; the same name in another
+    // district is another; a district or region named like the name
+    // before it is left out of the detail.
+    EXPECT_EQ(o.rows(), (std::vector<std::string>{"Lark | Demoland 4", "Linden | Elm District, Westshire, Demoland 2",
+                                                  "Linden | Oak District, Westshire, Demoland 0 1",
+                                                  "Lisle | Eastshire, Demoland 3"}));
+}
+
+struct WayPoints : Map::WayPointsCollection {
+    std::size_t count() const override { return points.size(); }
+    const Map::WayPoint& at(std::size_t index) const override { return points[index]; }
+    std::vector<Map::WayPoint> points;
+};
+
+TEST(TextSearchEngineRows, WaypointsAreFoundByTheirOwnFirstLetters) {
+    MapContent c = city(u"Linden", u"Oak District");
+    c.pois.push_back({u"Zoo", 5, 0, -1, 10, 10, {}});
+    c.pois.push_back({u"Azalea", 5, 0, -1, 10, 10, {}});
+    auto points = std::make_shared<WayPoints>();
+    const std::pair<const char16_t*, std::uint16_t> named[] = {{u"zed cafe", 5}, {u"Ezra", 5}, {u"Zulu", 6},
+                                                               {u"ZZ top", 5}, {u"Az", 5}};
+    for (const auto& [name, type] : named)
+        points->points.push_back({0, name, u"note", type, {1, 2}});
+    points->points.back().flag = 1; // deleted
+    points->points[3].point = {5, 5};
+    Opened o({c});
+    o.engine.searchPois(0, {}, points, {5});
+    o.engine.addKey(u"z");
+    EXPECT_EQ(o.rows(), (std::vector<std::string>{"ZZ top | note", "Zoo | Linden 0",
+                                                  "zed cafe | note"}));
+    o.engine.addKey(u"e");
+    EXPECT_EQ(o.rows(), (std::vector<std::string>{"zed cafe | note"}));
+}
+
+} // namespace
