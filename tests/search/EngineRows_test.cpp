@@ -1,5 +1,6 @@
 // Rows of city and POI searches: a city's detail, cities merged across maps
-// and kept apart by their district, waypoints among the POIs.
+// and kept apart by their district, waypoints among the POIs; keys taken
+// back leave the engine as if only the rest had been typed.
 
 #include "core/Text.h"
 #include "search/Engine.h"
@@ -9,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <random>
 
 using namespace SearchTest;
 using TextSearch::Engine;
@@ -86,6 +88,53 @@ TEST(TextSearchEngineRows, WaypointsAreFoundByTheirOwnFirstLetters) {
                                                   "zed cafe | note"}));
     o.engine.addKey(u"e");
     EXPECT_EQ(o.rows(), (std::vector<std::string>{"zed cafe | note"}));
+}
+
+// What the user sees of the engine: the text of each variant from the
+// cursor on, and the count.
+std::string state(Engine& e) {
+    std::string out = std::to_string(e.count()) + ":";
+    for (std::size_t i = 0; i < std::max<std::size_t>(e.variantCount(), 1); ++i, e.nextVariant())
+        out.append(1, ' ').append(Core::wideToUtf8(e.text()));
+    return out;
+}
+
+TEST(TextSearchEngineRows, TakingKeysBackEqualsTypingTheRest) {
+    std::mt19937 random(seed(57));
+    MapContent shortKeys;
+    shortKeys.cities.push_back({u"Linden", 0, 0});
+    for (const char16_t* name : {u"Xo", u"Xu Xi", u"Xe"})
+        shortKeys.streets.push_back({name, 0, 0});
+    // 1000 streets in all: the index is used, its depth 2.
+    MapContent many = randomContent(random, 5, 997, 0);
+    for (const bool indexed : {false, true}) {
+        Opened o({shortKeys, indexed ? many : shortKeys});
+        Opened fresh({shortKeys, indexed ? many : shortKeys});
+        for (Opened* e : {&o, &fresh})
+            e->engine.search(TextSearch::StreetsKind, 0, {});
+        ASSERT_EQ(o.engine.indexInUse(), indexed);
+        for (int run = 0; run < 30; ++run) {
+            std::vector<std::u16string> keys;
+            o.engine.reset();
+            for (int step = 0; step < 6; ++step) {
+                if (!keys.empty() && random() % 3 == 0) {
+                    keys.pop_back();
+                    o.engine.removeKey();
+                } else {
+                    // Two letters a key, from the names' first letters.
+                    const std::u16string& name = many.streets[random() % many.streets.size()].name;
+                    std::u16string key{name[std::min<std::size_t>(keys.size(), name.size() - 1)],
+                                       u"xaeoiu\u043a"[random() % 7]};
+                    keys.push_back(key);
+                    o.engine.addKey(key);
+                }
+                fresh.engine.reset();
+                for (const std::u16string& key : keys)
+                    fresh.engine.addKey(key);
+                ASSERT_EQ(state(o.engine), state(fresh.engine)) << run << " " << step << " " << indexed;
+            }
+        }
+    }
 }
 
 } // namespace
