@@ -1,0 +1,106 @@
+// What reaches the driver's eyes: the active page on the screen after a
+// redraw, and the atlas errors of a start-up on the error stream.
+
+#include "app/fdEngine.h"
+
+#include "core/Text.h"
+#include "core/TempSurface.h"
+#include "tests/support/CaptureLogger.h"
+#include "tests/support/TempDir.h"
+#include "ui/fdInterface.h"
+#include "ui/fdPage.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// The build's demo data set (maps: the demo town only) in a folder of its own.
+struct ProgramFolder {
+    TestSupport::TempDir dir;
+    ProgramFolder() {
+        fs::copy(fs::path(MIREL_PROGRAM_DIR) / "data", dir.path() / "data",
+                 fs::copy_options::recursive | fs::copy_options::skip_symlinks);
+        fs::remove(dir.path() / "data" / "config.xml");
+        for (const auto& entry : fs::directory_iterator(dir.path() / "data" / "maps"))
+            if (entry.path().filename() != "demo")
+                fs::remove_all(entry.path());
+    }
+    std::u16string wide() const { return Core::utf8ToWide(dir.path().string() + "/"); }
+    fs::path data(const std::string& name) const { return dir.path() / "data" / name; }
+};
+
+// A page that paints the whole screen in one colour.
+struct ColourPage : Ui::fdPage {
+    ColourPage(Ui::fdInterface* ui, const char* name, Uint8 red) : fdPage(ui, name, nullptr), red(red) {}
+    void draw(SDL_Surface* surface, TempSurface&, bool) override {
+        SDL_FillRect(surface, nullptr, SDL_MapRGB(surface->format, red, 0, 0));
+    }
+    Uint8 red;
+};
+
+Uint32 pixel(SDL_Surface* s) {
+    SDL_LockSurface(s);
+    Uint32 v = 0;
+    std::memcpy(&v, static_cast<const Uint8*>(s->pixels) + 5 * s->pitch + 5 * s->format->BytesPerPixel,
+                s->format->BytesPerPixel);
+    SDL_UnlockSurface(s);
+    Uint8 r, g, b;
+    SDL_GetRGB(v, s->format, &r, &g, &b);
+    return (Uint32(r) << 16) | (Uint32(g) << 8) | b;
+}
+
+TEST(EngineScreen, ARedrawShowsTheActivePage) {
+    ProgramFolder folder;
+    TestSupport::CaptureLogger quiet;
+    engine::fdEngine e(folder.wide());
+    ASSERT_EQ(e.init(), 0);
+    ASSERT_NE(e.screen(), nullptr);
+    auto* dark = new ColourPage(e.ui(), "dark", 0x40);
+    auto* bright = new ColourPage(e.ui(), "bright", 0xC0);
+    for (Ui::fdPage* page : {static_cast<Ui::fdPage*>(dark), static_cast<Ui::fdPage*>(bright),
+                             static_cast<Ui::fdPage*>(dark)}) {
+        e.ui()->activatePage(page);
+        e.redraw();
+        EXPECT_EQ(pixel(e.screen()), Uint32(page == dark ? 0x400000 : 0xC00000)) << page->name();
+    }
+    e.shutdown();
+}
+
+TEST(EngineScreen, AtlasErrorsAtStartUpAreShownNotOnlyLogged) {
+    const struct {
+        const char* what;
+        void (*damage)(const ProgramFolder&);
+        const char* shown;
+    } rows[] = {
+        {"no atlas", [](const ProgramFolder& f) { fs::remove_all(f.data("maps")); },
+         "Mirel - Critical error: No atlas was found.\n"},
+        {"bad atlas",
+         [](const ProgramFolder& f) {
+             for (const auto& entry : fs::directory_iterator(f.data("maps/demo")))
+                 if (entry.path().extension() == ".kvm")
+                     std::ofstream(entry.path(), std::ios::trunc) << "damaged";
+         },
+         "Mirel - Critical error: The atlas could not be read.\n"},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.what);
+        ProgramFolder f;
+        row.damage(f);
+        TestSupport::CaptureLogger quiet;
+        engine::fdEngine e(f.wide());
+        testing::internal::CaptureStderr();
+        const int result = e.init();
+        const std::string shown = testing::internal::GetCapturedStderr();
+        EXPECT_NE(result, 0);
+        EXPECT_NE(shown.find(row.shown), std::string::npos) << shown;
+        e.shutdown();
+    }
+}
+
+} // namespace
