@@ -1,6 +1,7 @@
 // What reaches the driver's eyes: the active page on the screen after a
 // redraw, and the atlas errors of a start-up on the error stream.
 
+#include "app/PageFactory.h"
 #include "app/fdEngine.h"
 
 #include "core/Text.h"
@@ -59,8 +60,13 @@ TEST(EngineScreen, ARedrawShowsTheActivePage) {
     ProgramFolder folder;
     TestSupport::CaptureLogger quiet;
     engine::fdEngine e(folder.wide());
+    EXPECT_EQ(e.designWidth(), 0) << "no design before the start";
+    EXPECT_EQ(e.designHeight(), 0);
     ASSERT_EQ(e.init(), 0);
     ASSERT_NE(e.screen(), nullptr);
+    char* title = nullptr;
+    SDL_WM_GetCaption(&title, nullptr);
+    EXPECT_STREQ(title, "mirel");
     auto* dark = new ColourPage(e.ui(), "dark", 0x40);
     auto* bright = new ColourPage(e.ui(), "bright", 0xC0);
     for (Ui::fdPage* page : {static_cast<Ui::fdPage*>(dark), static_cast<Ui::fdPage*>(bright),
@@ -69,6 +75,12 @@ TEST(EngineScreen, ARedrawShowsTheActivePage) {
         e.redraw();
         EXPECT_EQ(pixel(e.screen()), Uint32(page == dark ? 0x400000 : 0xC00000)) << page->name();
     }
+    // The window system's request to paint the window again.
+    e.ui()->activatePage(bright);
+    SDL_Event expose{};
+    expose.type = SDL_VIDEOEXPOSE;
+    e.dispatch(expose);
+    EXPECT_EQ(pixel(e.screen()), Uint32(0xC00000));
     e.shutdown();
 }
 
@@ -100,6 +112,20 @@ TEST(EngineScreen, AtlasErrorsAtStartUpAreShownNotOnlyLogged) {
         EXPECT_NE(result, 0);
         EXPECT_NE(shown.find(row.shown), std::string::npos) << shown;
         e.shutdown();
+    }
+}
+
+// The splash bar only moves forward, row by row, and never past its end;
+// -1 leaves it where it is.
+TEST(PageFactorySplash, ProgressRisesRowByRow) {
+    std::int32_t last = 0;
+    for (std::size_t i = 0; i < engine::PageFactory::kRowCount; ++i) {
+        const std::int32_t p = engine::PageFactory::kRows[i].progress;
+        if (p == -1)
+            continue;
+        EXPECT_GT(p, last) << i;
+        EXPECT_LE(p, 100) << i;
+        last = p;
     }
 }
 
