@@ -284,6 +284,11 @@ fdEngine::~fdEngine() {
     g_engine = nullptr;
     m_mapSurface.reset();
     m_scratchSurface.reset();
+    // The pages go before the atlas: the search filter page listens to it
+    // until its destructor.
+    if (m_ui)
+        m_ui->setSoundPlayer(nullptr);
+    m_ui.reset();
     m_atlas.reset();
     m_monitoring.reset();
     if (m_ui)

@@ -166,6 +166,7 @@ class fdEngine : public Network::ConnectionListener, public Ui::EngineServices {
     Ui::fdInterface* ui() const { return m_ui.get(); }
     ::Messages* messages() const { return m_messages.get(); }
     Ui::ButtonBindings* bindings() const { return m_bindings.get(); }
+    const Ui::KeyboardLayouts* keyboardLayouts() const { return m_keyboardLayouts.get(); }
     Map::KVAtlas* atlas() const { return m_atlas.get(); }
     Map::AtlasFolderList* atlasFolders() const { return m_atlasFolders.get(); }
     Positioning::System* positioning() const { return m_positioning.get(); }
@@ -174,6 +175,7 @@ class fdEngine : public Network::ConnectionListener, public Ui::EngineServices {
     AtlasRoute* route() const { return m_route; }
     fdTrackManager* tracks() const { return m_tracks.get(); }
     fdWPManager* waypoints() const { return m_waypoints.get(); }
+    RenderWaypointStyles* waypointStyles() const { return m_waypointStyles.get(); }
     MapDrawing::fdMapRenderer* mapRenderer() const { return m_mapRenderer.get(); }
     MapCamera& camera() { return *m_camera; }
     SDL_Surface* screen() const { return m_screen; }

@@ -151,14 +151,14 @@ void WayPointsCategoriesSingleSelectList::removePoint(std::uint32_t point) {
 }
 
 void WayPointsCategoriesMultiSelectList::groupItemClicked(std::int32_t row, std::int32_t group, std::int32_t item) {
-    if (item < 0) {
-        refill();
-        return;
+    if (item >= 0) {
+        Ui::TemplateWindow* window = list().rowWidget(static_cast<std::size_t>(row - firstVisibleIndex()));
+        auto* check = window ? dynamic_cast<Ui::fdCheckedButton*>(window->findChild("check_show")) : nullptr;
+        if (check)
+            m_groups[std::size_t(group)].items[std::size_t(item)].checked = check->checked();
     }
-    Ui::TemplateWindow* window = list().rowWidget(static_cast<std::size_t>(row - firstVisibleIndex()));
-    auto* check = window ? dynamic_cast<Ui::fdCheckedButton*>(window->findChild("check_show")) : nullptr;
-    if (check)
-        m_groups[std::size_t(group)].items[std::size_t(item)].checked = check->checked();
+    // The tapped point is also the chosen one, which the page acts on.
+    WayPointsCategoriesSingleSelectList::groupItemClicked(row, group, item);
 }
 
 } // namespace Screens

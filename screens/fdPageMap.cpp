@@ -237,7 +237,12 @@ void fdPageMap::buildWarnings() {
                                    m_services.config->value("map_sensors_visible", true));
 }
 
-void fdPageMap::onShow() { ui()->clearHistory(); }
+void fdPageMap::onShow() {
+    ui()->clearHistory();
+    // Other pages change what the map shows (waypoints, shown tracks).
+    if (m_services.atlas != nullptr)
+        m_services.atlas->requestRedraw();
+}
 
 void fdPageMap::onHide() { stopDemo(); }
 

@@ -2,9 +2,13 @@
 // widget's (or template window's) name and is handled here in a fixed order;
 // the map menu, the track recording, showing a point and the path buttons.
 
+#include "screens/EditWayPointPage.h"
 #include "screens/MapWarnings.h"
+#include "screens/fdPageSelectPoiType.h"
 #include "screens/SensorsPanel.h"
 #include "screens/fdPageMapMenu.h"
+#include "screens/fdPagePOIInfoX.h"
+#include "screens/fdPageStreetListX.h"
 
 #include "core/FileSystem.h"
 #include "core/Format.h"
@@ -42,6 +46,22 @@ void showChild(Ui::fdWindowBase* parent, const char* child, bool visible) {
     if (Ui::fdWindowBase* w = parent != nullptr ? parent->findChild(child) : nullptr)
         w->setVisible(visible);
 }
+
+// The type chosen for a point created on the map: the editor opens on it;
+// no choice gives the default type.
+class CreatePoiCallback final : public SelectPoiTypeResultCallback {
+  public:
+    CreatePoiCallback(EditWayPointPage& editor, Ui::fdInterface& ui) : m_editor(editor), m_ui(ui) {}
+    bool allowsNone() const override { return true; }
+    void result(std::uint16_t type) override {
+        m_editor.setType(type >= NoType ? WayPoint::DefaultType : type);
+        m_ui.goToPage(&m_editor);
+    }
+
+  private:
+    EditWayPointPage& m_editor;
+    Ui::fdInterface& m_ui;
+};
 
 } // namespace
 
@@ -212,6 +232,8 @@ void fdPageMap::mapPointAction(Map::Point point) {
     lookup.poiRadius = mapRadius(m_services.config ? m_services.config->value("poi_find_distance", 50) : 50, scale);
     lookup.waypointRadius = mapRadius(m_services.config ? m_services.config->value("wp_find_distance", 20) : 20, scale);
     m_tappedFind = lookup.find(point);
+    if (auto* info = dynamic_cast<fdPagePOIInfoX*>(ui()->findPage("pagePOIInfo")))
+        info->fillFrom(m_tappedFind, m_services.waypoints);
 
     m_tapped = point;
     m_tappedRoute = PathPoint{};
@@ -347,12 +369,19 @@ void fdPageMap::childClicked(const std::string& name) {
         if (m_services.camera != nullptr && m_services.atlas != nullptr)
             m_services.camera->setRotation(m_services.atlas->view(), 0.0f);
     } else if (name == "upper_box" || name == "upper_box_turn") {
-        // The street list page joins with the route pages.
+        if (auto* streets = dynamic_cast<fdPageStreetListX*>(ui()->findPage("pageStreetList"))) {
+            std::vector<StreetRun> rows;
+            if (m_services.route != nullptr)
+                Path::collectStreetRuns(m_services.route->path(), rows);
+            streets->setStreets(std::move(rows));
+        }
         ui()->goToPageByName("pageStreetList");
     } else if (name == "monitoring") {
         // The online service's pages join with that service.
     } else if (name == "received_points") {
         m_blinkStart = 0;
+        // Shown only while the online service is connected.
+        ui()->goToPageByName("received_waypoints_list");
     } else if (name == "maneuver") {
         MapNavigation* nav = m_services.navigation;
         if (m_maneuverWarn == nullptr || m_maneuverWarn->lastChild() != "rotate_image" || nav == nullptr ||
@@ -433,11 +462,31 @@ void fdPageMap::editPointCommand(const std::string& child) {
         showMessage(text);
     }
     else if (child == "del") {
-        if (const std::int32_t index = waypointNear(m_tapped); index >= 0)
+        if (const std::int32_t index = waypointNear(m_tapped); index >= 0) {
             m_services.waypoints->deletePoint(static_cast<std::size_t>(index));
+            if (m_services.atlas != nullptr)
+                m_services.atlas->requestRedraw();
+        }
         invalidate(1);
+    } else if (child == "set") {
+        auto* editor = dynamic_cast<EditWayPointPage*>(ui()->findPage("pageWPEdit"));
+        if (editor == nullptr)
+            return;
+        if (const std::int32_t index = waypointNear(m_tapped); index >= 0) {
+            editor->editPoint(index);
+            ui()->goToPage(editor);
+            return;
+        }
+        editor->setNewPoint(m_tapped);
+        auto* chooser = dynamic_cast<fdPageSelectPoiType*>(ui()->findPage("select_poi_type"));
+        if (chooser == nullptr) {
+            ui()->goToPage(editor);
+            return;
+        }
+        chooser->showAllTypes();
+        chooser->setCallback(std::make_shared<CreatePoiCallback>(*editor, *ui()));
+        ui()->goToPage(chooser);
     }
-    // "set" opens the waypoint editor, which joins with the waypoint pages.
 }
 
 void fdPageMap::pathCommand(Ui::TemplateWindow& buttons, const std::string& child) {

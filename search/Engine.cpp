@@ -164,11 +164,17 @@ void Engine::setAtlas(const std::vector<Map::KVMap2*>& maps, const std::u16strin
 
 void Engine::clearMaps() {
     reset();
+    m_history.unbind();
     m_index.close();
+    m_indexInUse = false;
+    m_indexDepth = NoIndexDepth;
     m_maps.clear();
     m_selected.clear();
     m_filterObjects.clear();
     m_streetObjects.clear();
+    m_filterLevel = NoFilter;
+    m_poiTypes.clear();
+    m_wayPoints.reset();
     m_visitor.reset();
     m_kind = 0;
 }
@@ -181,7 +187,10 @@ bool Engine::attach(const std::vector<Map::KvMap*>& maps, const std::u16string& 
     m_selected.assign(m_maps.size(), 1);
     m_filterObjects.assign(m_maps.size(), 0);
     m_streetObjects.assign(m_maps.size(), 0);
-    return m_index.load(pool, folder);
+    const bool indexed = m_index.load(pool, folder);
+    // The history's map indices are positions in this atlas's maps: it is
+    // read only when the index agreed that the folder holds them.
+    return m_history.load(folder) && indexed;
 }
 
 int Engine::level() const {

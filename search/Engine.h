@@ -15,6 +15,7 @@
 #include "map/Point.h"
 #include "search/IndexManager.h"
 #include "search/ResultItem.h"
+#include "search/SearchHistory.h"
 #include "search/SearchTree.h"
 #include "search/Visitors.h"
 #include "search/WayPoints.h"
@@ -59,7 +60,9 @@ class Engine : public Map::AtlasSearchEngine {
                   Core::ResourcesPool& pool) override;
     void clearMaps() override;
     // The maps in atlas order; false when the folder's map files are not the
-    // maps (no index is used then).
+    // maps (no index and no history are used then). Nothing of the previous
+    // atlas survives: the per-map selections, the tree, the typed keys and
+    // the waypoints of a POI search all go.
     bool attach(const std::vector<Map::KvMap*>& maps, const std::u16string& folder,
                 Core::ResourcesPool& pool);
     void setCarPosition(CarPosition car) { m_car = std::move(car); }
@@ -102,6 +105,9 @@ class Engine : public Map::AtlasSearchEngine {
     std::uint32_t indexDepth() const { return m_indexDepth; }
     IndexManager& indexManager() { return m_index; }
     const Map::MapSet& maps() const { return m_maps; }
+    SearchHistory& history() { return m_history; }
+    int kind() const { return m_kind; }
+    std::uint32_t filterLevel() const { return m_filterLevel; }
     std::size_t variantCount() const { return m_variants.size(); }
 
   private:
@@ -151,6 +157,7 @@ class Engine : public Map::AtlasSearchEngine {
     std::vector<Variant> m_variants;
     std::size_t m_cursor = 0;
     std::unique_ptr<SearchTreeNode> m_tree;
+    SearchHistory m_history{m_maps};
 };
 
 } // namespace TextSearch

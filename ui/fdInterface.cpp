@@ -293,6 +293,9 @@ void fdInterface::shutdown() {
         m_children.pop_back();
         delete page;
     }
+    // Windows a page let go of as it went (a keyboard it held) were queued
+    // for deletion by then.
+    applyPendingChanges();
 }
 
 void fdInterface::logMissingOnce(const std::string& text) {

@@ -180,7 +180,8 @@ std::size_t fdTrackManager::trackCount() const {
 fdTrackManager::TrackInfo fdTrackManager::track(std::size_t index) const {
     Threading::SdlLock lock(m_mutex);
     const Track& t = *m_tracks.at(index);
-    return TrackInfo{t.name, t.colour, t.shown, &t == m_current, t.file->pointCount(), t.file->firstPoint()};
+    return TrackInfo{t.name, t.colour, t.shown, &t == m_current, t.file->pointCount(), t.file->firstPoint(),
+                     t.file->lineSize()};
 }
 
 bool fdTrackManager::setTrackColour(std::size_t index, std::uint32_t colour) {

@@ -63,6 +63,7 @@ class fdTrackManager : public Positioning::TrackingListener {
         bool recording = false;
         std::uint32_t pointCount = 0;
         xe::Point firstPoint;
+        std::uint16_t lineSize = 1;
     };
 
     // Reads the five settings (creating missing keys) and scans the folder.

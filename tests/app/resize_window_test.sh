@@ -106,7 +106,7 @@ moved map 32x32+748+380 map_big 32x32+748+380 100 || fail "the minus button stay
 # main menu, drawn as at the start.
 xdotool mousemove --window "$window" 36 32 click 1
 sleep 1
-xdotool mousemove --window "$window" 130 298 click 1
+xdotool mousemove --window "$window" 130 262 click 1
 shot back 800x480
 same menu 800x480+0+0 back 800x480+0+0 2000 || fail "the map menu did not lead back to the main menu"
 

@@ -62,9 +62,9 @@ tap 140 170 2
 for _ in 1 2 3 4 5 6; do xdotool mousemove --window "$window" 400 320 click 4; sleep 0.3; done
 sleep 1
 tap 470 300
-tap 400 420
+tap 400 384
 tap 580 190
-tap 192 420 2
+tap 192 384 2
 wait_for_log "Route of [0-9]* m over [0-9]* points (routing mode 1)"
 fastest=$(grep -o "Route of [0-9]* m over [0-9]* points (routing mode 1)" "$work/log.txt" | tail -n 1 | cut -d' ' -f3)
 [ -n "$fastest" ] || fail "no fastest route in the log"
@@ -86,7 +86,7 @@ echo "saved $(basename "$saved")"
 # Clear it on the map.
 key Escape
 tap 300 300
-tap 504 420
+tap 504 384
 for _ in $(seq 10); do
   shot cleared
   cleared=$(route_pixels cleared)
@@ -115,7 +115,7 @@ shot routing
 tap 732 31
 wait_for_log "Routing settings applied: mode 0"
 tap 525 190
-tap 192 420 2
+tap 192 384 2
 wait_for_log "(routing mode 0)"
 shot shortest
 line=$(grep -o "Route of [0-9]* m over [0-9]* points (routing mode 0)" "$work/log.txt" | tail -n 1)

@@ -344,6 +344,33 @@ TEST(TextSearchEngine, TheAtlasAttachesItsEngineAtLoad) {
     EXPECT_EQ(engine.maps().size(), 0u);
 }
 
+// A new atlas starts from nothing: no selection, typed keys, tree, POI
+// waypoints or history of the old one.
+TEST(TextSearchEngine, AttachingAnotherAtlasForgetsTheOldOne) {
+    struct Points : Map::WayPointsCollection {
+        std::size_t count() const override { return 1; }
+        const Map::WayPoint& at(std::size_t) const override { return point; }
+        Map::WayPoint point{0, u"Mill Point", u"", 5, {1, 1}};
+    };
+    Opened o({streets({u"Mill Road"})});
+    o.engine.history().addFilter(4, {{0, 1}});
+    o.engine.searchPois(0, {}, std::make_shared<Points>(), {5});
+    o.engine.addKey(u"m");
+    EXPECT_EQ(o.engine.text(), u"m");
+    FixtureAtlas other({streets({u"Oak Lane"})});
+    std::vector<Map::KvMap*> maps(other.set.maps().begin(), other.set.maps().end());
+    ASSERT_TRUE(o.engine.attach(maps, other.folder(), other.pool));
+    EXPECT_EQ(o.engine.kind(), 0);
+    EXPECT_EQ(o.engine.variantCount(), 0u);
+    EXPECT_EQ(o.engine.text(), u"");
+    EXPECT_EQ(o.engine.history().path(), Map::joinPath(other.folder(), u"TextSearch.tsh"));
+    EXPECT_TRUE(o.engine.history().filterRing().empty());
+    o.engine.search(TextSearch::PoisKind, 0, {});
+    o.engine.addKey(u"m");
+    EXPECT_EQ(o.engine.variantCount(), 0u);
+    EXPECT_EQ(o.engine.count(), 0u);
+}
+
 // The real town: its accented names are found by the accented letter as the
 // name writes it. Only ASCII and Cyrillic letters fold, so "e" does not find
 // "é", and "é" does not find "É".

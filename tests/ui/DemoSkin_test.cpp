@@ -56,7 +56,8 @@ void buildAndDraw(ShippedData& data, bool big) {
     DesignDescription design;
     KeyboardLayouts layouts;
     ASSERT_TRUE(readTheme(data.designText(big), true, data.engine.dataFolder + u"skin/kb_layouts.xml", design, layouts));
-    EXPECT_EQ(layouts.layoutNames(false), std::vector<std::string>{"letters"});
+    // The search keyboard (letters and digits) and the editing one.
+    EXPECT_EQ(layouts.layoutNames(false), (std::vector<std::string>{"find", "letters"}));
     fdInterface ui(&data.engine, data.files.get());
     ASSERT_TRUE(initFonts(design, ui));
     ASSERT_TRUE(loadCursors(design, ui));

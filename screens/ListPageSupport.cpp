@@ -1,0 +1,53 @@
+#include "screens/ListPageSupport.h"
+
+#include "ui/ButtonBindings.h"
+#include "ui/ListModels.h"
+#include "ui/fdList.h"
+
+#include <SDL.h>
+
+namespace Screens {
+
+namespace {
+
+SDL_keysym keysymOf(int key) {
+    SDL_keysym k{};
+    k.sym = static_cast<SDLKey>(key);
+    return k;
+}
+
+} // namespace
+
+bool moveHighlightByKey(Ui::List& list, const Ui::ButtonBindings* bindings, int key) {
+    if (bindings == nullptr)
+        return false;
+    const SDL_keysym keysym = keysymOf(key);
+    if (bindings->isUpKey(keysym)) {
+        const std::int32_t row = list.list().selectedRow();
+        if (row > 0)
+            list.list().select(row - 1);
+        else if (row < 0 && list.list().usedRows > 0)
+            list.list().select(0);
+        else
+            list.pageUp();
+        list.list().invalidate(1);
+        return true;
+    }
+    if (bindings->isDownKey(keysym)) {
+        list.pageDown();
+        return true;
+    }
+    return false;
+}
+
+bool ListTap::accept(const Ui::fdList& list) {
+    if (!list.releaseClick) {
+        m_pressed = true;
+        return true;
+    }
+    const bool second = m_pressed;
+    m_pressed = false;
+    return !second;
+}
+
+} // namespace Screens

@@ -1,0 +1,35 @@
+#pragma once
+// What the list pages of tracks, waypoints and choosers add to the shared
+// list-page helpers (ui/ListPage.h): moving the highlight by the bound keys,
+// and telling which report of a tap on a list row to act on.
+
+#include <cstdint>
+
+namespace Ui {
+class ButtonBindings;
+class List;
+class fdList;
+class fdPage;
+} // namespace Ui
+
+namespace Screens {
+
+// The bound up key moves the highlight up one row (to the page's first row
+// when it is on no row, so the list scrolls by pages only on "up"), the
+// bound down key pages down. True when the key was one of them.
+bool moveHighlightByKey(Ui::List& list, const Ui::ButtonBindings* bindings, int key);
+
+// A tap on a row reports the list twice, when the row is pressed and again
+// when it is released on the same row; a button inside the row reports only
+// at the release. True for the report a page acts on: the press, or a
+// release that no press of a row came before (a button in the row, or a
+// page command given directly).
+class ListTap {
+  public:
+    bool accept(const Ui::fdList& list);
+
+  private:
+    bool m_pressed = false;
+};
+
+} // namespace Screens

@@ -1,0 +1,99 @@
+#include "screens/SelectWayPointPage.h"
+
+#include "screens/WaypointFilters.h"
+#include "screens/fdPageFavorites.h"
+#include "screens/fdPageMap.h"
+#include "screens/fdPageSelectPoiType.h"
+
+#include "ui/ListPage.h"
+#include "ui/fdInterface.h"
+#include "ui/fdList.h"
+#include "userdata/fdWPManager.h"
+
+namespace Screens {
+
+void SelectWayPointPage::SelectTypeForWayPointCallback::result(std::uint16_t type) {
+    m_page.showType(type);
+    m_ui.goToPage(&m_page);
+}
+
+SelectWayPointPage::SelectWayPointPage(Ui::fdInterface* ui, fdWPManager* waypoints, fdPageFavorites* favourites,
+                                       const Ui::ButtonBindings* bindings)
+    : fdPage(ui, "select_waypoint", nullptr), m_waypoints(waypoints), m_favourites(favourites),
+      m_bindings(bindings) {}
+
+void SelectWayPointPage::afterBuild() {
+    auto* list = dynamic_cast<Ui::fdList*>(widget("list"));
+    if (list != nullptr && m_waypoints != nullptr)
+        m_model = std::make_unique<WayPointsCategoriesSingleSelectList>(*list, *m_waypoints);
+}
+
+void SelectWayPointPage::showType(std::uint16_t type) {
+    m_type = type;
+    if (m_model != nullptr)
+        m_model->rebuild(FilterWaypointsByType(type));
+    Ui::ListPage::updateUpDownButtons(*this, m_model.get());
+}
+
+std::int64_t SelectWayPointPage::selectedPoint() const {
+    if (m_model == nullptr || m_waypoints == nullptr)
+        return -1;
+    const std::int64_t point = m_model->selectedItem();
+    if (point < 0 || static_cast<std::size_t>(point) >= m_waypoints->pointCount() ||
+        m_waypoints->point(static_cast<std::size_t>(point)).deleted())
+        return -1;
+    return point;
+}
+
+bool SelectWayPointPage::keyDown(int key) {
+    if (m_model != nullptr && moveHighlightByKey(*m_model, m_bindings, key)) {
+        Ui::ListPage::updateUpDownButtons(*this, m_model.get());
+        return true;
+    }
+    return false;
+}
+
+void SelectWayPointPage::childClicked(const std::string& name) {
+    if (name == "button_ok") {
+        const std::int64_t point = selectedPoint();
+        if (point < 0 || m_favourites == nullptr)
+            return;
+        Favourites& favourites = m_favourites->favourites();
+        if (favourites.current < 0 || favourites.current >= int(Favourites::SlotCount))
+            return;
+        favourites.bind(m_favourites->file(), static_cast<Favourites::Slot>(favourites.current),
+                        m_waypoints->point(static_cast<std::size_t>(point)).position,
+                        static_cast<std::uint32_t>(point));
+        // Back to the page that asked (the favourites or the action page),
+        // past the type chooser when it is still in the history: the
+        // chooser goes back itself before it reports, so it mostly is not.
+        ui()->goBack();
+        if (ui()->activePage() == ui()->findPage("select_poi_type"))
+            ui()->goBack();
+    } else if (name == "button_go") {
+        const std::int64_t point = selectedPoint();
+        auto* map = dynamic_cast<fdPageMap*>(ui()->findPage("pageMap"));
+        if (point < 0 || map == nullptr)
+            return;
+        m_waypoints->addUse(static_cast<std::size_t>(point));
+        map->showPoint(m_waypoints->point(static_cast<std::size_t>(point)).position, true);
+        ui()->activatePage(map);
+    } else if (name == "back") {
+        if (auto* chooser = dynamic_cast<fdPageSelectPoiType*>(ui()->findPage("select_poi_type")))
+            chooser->setCallback(std::make_shared<SelectTypeForWayPointCallback>(*this, *ui()));
+        ui()->goBack();
+    } else if (name == "up" || name == "down") {
+        if (m_model != nullptr)
+            name == "up" ? m_model->pageUp() : m_model->pageDown();
+        Ui::ListPage::updateUpDownButtons(*this, m_model.get());
+    } else if (name == "list") {
+        if (m_model == nullptr || !m_tap.accept(m_model->list()))
+            return;
+        m_model->activateSelected();
+        Ui::ListPage::updateUpDownButtons(*this, m_model.get());
+    } else {
+        handleCommonCommand(name);
+    }
+}
+
+} // namespace Screens

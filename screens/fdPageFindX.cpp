@@ -1,0 +1,286 @@
+#include "screens/fdPageFindX.h"
+
+#include "core/MessageTable.h"
+#include "core/Text.h"
+#include "map/Projection.h"
+#include "screens/fdPageFindResults.h"
+#include "search/Engine.h"
+#include "search/SearchHistory.h"
+#include "ui/EngineServices.h"
+#include "ui/KeyboardLayouts.h"
+#include "ui/fdInterface.h"
+#include "ui/fdStatic.h"
+#include "userdata/CategorizedWayPointsProvider.h"
+
+#include <SDL.h>
+
+#include <cmath>
+
+namespace Screens {
+
+namespace {
+
+// The waypoints as the engine's name search reads them: a copy of the
+// provider's points taken when the search starts.
+class WayPointsCollectionConverter final : public Map::WayPointsCollection {
+  public:
+    explicit WayPointsCollectionConverter(const Map::CategorizedWayPointsProvider& provider) {
+        m_points.reserve(provider.pointCount());
+        for (std::size_t i = 0; i < provider.pointCount(); ++i) {
+            const ::WayPoint& stored = provider.point(i);
+            Map::WayPoint point;
+            point.flag = stored.flag;
+            point.name = stored.name;
+            point.comment = stored.comment;
+            point.type = stored.type;
+            point.point = stored.position;
+            m_points.push_back(std::move(point));
+        }
+    }
+    std::size_t count() const override { return m_points.size(); }
+    const Map::WayPoint& at(std::size_t index) const override { return m_points.at(index); }
+
+  private:
+    std::vector<Map::WayPoint> m_points;
+};
+
+// Hands the chosen row to the callback the find page had when the results
+// were shown, and gives it back to the find page on "back".
+class ResultSelectionCallback final : public SearchResultCallback {
+  public:
+    ResultSelectionCallback(fdPageFindX& page, SearchResultCallbackPtr wrapped)
+        : m_page(page), m_wrapped(std::move(wrapped)) {}
+    void onResult(const TextSearch::ResultItem& item) override {
+        if (m_wrapped) m_wrapped->onResult(item);
+    }
+    void onBack() override { m_page.setCallback(m_wrapped); }
+
+  private:
+    fdPageFindX& m_page;
+    SearchResultCallbackPtr m_wrapped;
+};
+
+} // namespace
+
+fdPageFindX::fdPageFindX(Ui::fdInterface* ui, SearchServices services)
+    : fdPage(ui, "pageFind", nullptr), m_services(std::move(services)) {}
+
+void fdPageFindX::afterBuild() {
+    m_title = dynamic_cast<Ui::fdStatic*>(findChild("page_name"));
+    if (m_services.config) {
+        m_useValidLetters = m_services.config->value("use_valid_letters", true);
+        m_maxSearchResults = m_services.config->value("max_search_results", 100);
+    }
+    openKeyboard();
+}
+
+void fdPageFindX::openKeyboard() {
+    m_keyboard.reset();
+    if (!m_services.layouts || !m_services.config) return;
+    const Core::ConfigNodePtr node = m_services.config->child("Keyboard");
+    const std::string languages = Ui::Keyboard::usedLanguagesSetting(*node, *m_services.layouts);
+    const std::string layout = Ui::Keyboard::layoutSetting(*node, "find_layout", true, *m_services.layouts);
+    m_keyboard = Ui::openPageKeyboard(*this, *m_services.layouts, layout, languages);
+    if (!m_keyboard) return;
+    m_keyboard->searchUse = true;
+    if (m_keyboard->letterCase() == 1) m_keyboard->setCase(0);
+    updateValidLetters();
+}
+
+void fdPageFindX::updateValidLetters() {
+    if (!m_keyboard || !m_useValidLetters || !m_services.engine) return;
+    TextSearch::Letters letters;
+    m_services.engine->nextLetters(letters);
+    // No letters known (nothing typed yet below the index, or a walk that
+    // found none): every key stays usable rather than none.
+    m_keyboard->setValidLetters(letters.empty() ? Ui::Keyboard::AllLetters : std::move(letters));
+}
+
+void fdPageFindX::setTitle(const std::string& message) {
+    if (m_title && m_services.messages) {
+        m_title->setText(m_services.messages->text(message));
+        m_title->invalidate(0);
+    }
+}
+
+void fdPageFindX::setTitleForKind(int kind) {
+    switch (kind) {
+    case TextSearch::CountriesKind:
+        setTitle("find_country");
+        break;
+    case TextSearch::RegionsKind:
+        setTitle("find_region");
+        break;
+    case TextSearch::DistrictsKind:
+        setTitle("find_district");
+        break;
+    case TextSearch::CitiesKind:
+        setTitle("find_city");
+        break;
+    case TextSearch::StreetsKind:
+        setTitle("find_street");
+        break;
+    case TextSearch::PoisKind:
+        setTitle("find_poi");
+        break;
+    case TextSearch::HousesKind:
+        setTitle("find_address");
+        break;
+    default:
+        break;
+    }
+    updateValidLetters();
+}
+
+void fdPageFindX::prepareStreetSearch() {
+    if (!m_services.engine) return;
+    std::uint32_t level = 0;
+    std::vector<Map::MapAndOffset> refs;
+    if (!m_services.engine->history().lastFilter(level, refs)) level = 0;
+    m_services.engine->search(TextSearch::StreetsKind, level, refs);
+    setTitle("find_street");
+    updateValidLetters();
+}
+
+void fdPageFindX::preparePoiSearch(const std::vector<std::uint16_t>& types) {
+    if (!m_services.engine) return;
+    std::uint32_t level = 0;
+    std::vector<Map::MapAndOffset> refs;
+    if (!m_services.engine->history().lastFilter(level, refs)) level = 0;
+    std::shared_ptr<const Map::WayPointsCollection> points;
+    if (m_services.waypoints) points = std::make_shared<WayPointsCollectionConverter>(*m_services.waypoints);
+    m_services.engine->searchPois(level, refs, std::move(points), TextSearch::PoiTypes(types.begin(), types.end()));
+    setTitle("find_poi");
+    updateValidLetters();
+}
+
+bool fdPageFindX::keyDown(int key) {
+    const int modifiers = ui()->keyModifiers() & (KMOD_CTRL | KMOD_SHIFT | KMOD_ALT);
+    if (modifiers == 0 && (key == SDLK_RETURN || key == SDLK_KP_ENTER)) {
+        childClicked("ok");
+        return true;
+    }
+    if (modifiers == 0 && key == SDLK_ESCAPE) {
+        childClicked("back");
+        return true;
+    }
+    return m_keyboard && m_keyboard->keyDown(key);
+}
+
+void fdPageFindX::childClicked(const std::string& name) {
+    TextSearch::Engine* engine = m_services.engine;
+    if (name == "close" || name == "hide") {
+        handleCommonCommand(name);
+    } else if (name == "back") {
+        if (engine) engine->reset();
+        showLabels(0, true);
+        ui()->goBack();
+        SearchResultCallbackPtr callback = m_callback;
+        if (callback) callback->onBack();
+        if (m_keepCallback)
+            m_keepCallback = false;
+        else
+            m_callback.reset();
+        updateValidLetters();
+    } else if (name == "ok") {
+        showResults();
+    } else if (name == "mb") {
+        closeMessageBox();
+    } else if (name == "enter_box") {
+        if (!engine) return;
+        engine->nextVariant();
+        showLabels(static_cast<std::int32_t>(engine->count()));
+    } else if (name == "kb") {
+        if (m_keyboard) typeKey(m_keyboard->lastChild());
+    }
+}
+
+void fdPageFindX::typeKey(const std::string& key) {
+    TextSearch::Engine* engine = m_services.engine;
+    if (!engine) return;
+    m_textChanged = true;
+    if (key == "[bsp]") {
+        engine->removeKey();
+    } else {
+        engine->addKey(Core::utf8ToWide(key));
+        if (engine->count() == 0) engine->removeKey();
+    }
+    showLabels(static_cast<std::int32_t>(engine->count()));
+    updateValidLetters();
+}
+
+void fdPageFindX::showLabels(std::int32_t count, bool empty) {
+    const std::u16string text = m_services.engine && !empty ? m_services.engine->text() : std::u16string();
+    if (auto* label = dynamic_cast<Ui::fdStatic*>(widget("enter_label"))) {
+        label->setText(text);
+        label->invalidate(0);
+    }
+    if (auto* counter = dynamic_cast<Ui::fdStatic*>(widget("counter_label"))) {
+        counter->setText(Core::utf8ToWide(std::to_string(count)));
+        counter->invalidate(0);
+    }
+}
+
+std::int32_t fdPageFindX::distanceMetres(float carLatitude, float carLongitude, float latitude, float longitude) {
+    const float dy = (carLatitude - latitude) * 111195.33f;
+    const float dx = (carLongitude - longitude) * 0.017453292f * 6371023.0f *
+                     std::cos(0.017453292f * (carLatitude + latitude) * 0.5f);
+    const float d = std::sqrt(dx * dx + dy * dy) + 0.5f;
+    const std::int32_t metres = static_cast<std::int32_t>(d);
+    return metres < 0 ? -1 : metres;
+}
+
+void fdPageFindX::showResults() {
+    TextSearch::Engine* engine = m_services.engine;
+    if (!engine) return;
+    if (engine->count() > static_cast<std::uint32_t>(m_maxSearchResults)) {
+        if (!m_messageBox) {
+            m_messageBox = Ui::createTemplateWindow(*this, "mb_ok", "mb");
+            if (m_messageBox && m_services.messages)
+                if (auto* text = dynamic_cast<Ui::fdStatic*>(m_messageBox->findChild("msg_text")))
+                    text->setText(m_services.messages->text("find_overflow_err"));
+        }
+        return;
+    }
+    const int kind = engine->kind();
+    const bool listAll = (kind == TextSearch::PoisKind || kind == TextSearch::HousesKind) && engine->text().empty();
+    if (!m_textChanged && !listAll) return;
+    showLabels(0, true);
+    m_textChanged = false;
+    std::vector<TextSearch::ResultItem> rows;
+    engine->collectResults(rows);
+    auto* page = dynamic_cast<fdPageFindResults*>(ui()->findPage("pageResults"));
+    if (!page || !page->results()) return;
+    fdPageFindResults::ResultsList& list = *page->results();
+    list.clear();
+    std::optional<Map::Point> car;
+    if ((kind == TextSearch::PoisKind || kind == TextSearch::HousesKind) && m_services.carPosition)
+        car = m_services.carPosition();
+    const Map::GeoPoint carGeo = car ? Map::Projection::toGeo(*car) : Map::GeoPoint{};
+    for (const TextSearch::ResultItem& row : rows) {
+        std::int32_t distance = -1;
+        if (car) {
+            const Map::GeoPoint at = Map::Projection::toGeo(row.point);
+            distance = distanceMetres(carGeo.latitude, carGeo.longitude, at.latitude, at.longitude);
+        }
+        list.addRow(row, distance);
+    }
+    list.finish(kind != TextSearch::HousesKind);
+    page->setCallback(std::make_shared<ResultSelectionCallback>(*this, m_callback));
+    m_callback.reset();
+    engine->reset();
+    updateValidLetters();
+    ui()->goToPage(page);
+}
+
+void fdPageFindX::closeMessageBox() {
+    if (!m_messageBox) return;
+    Ui::TemplateWindow* box = m_messageBox;
+    m_messageBox = nullptr;
+    removeChild(box);
+    box->setParent(nullptr);
+    ui()->queueDelete(box);
+    invalidate(0);
+}
+
+} // namespace Screens

@@ -1,0 +1,78 @@
+#pragma once
+// The find page ("pageFind"): the user types a name on the on-screen
+// keyboard while the text search narrows the candidates; the keyboard
+// offers only letters that can follow, a letter that leaves no match is
+// refused, and "ok" lists the matches on the results page. What happens with
+// the chosen match is the business of the result callback the caller set.
+
+#include "screens/SearchCallbacks.h"
+#include "screens/SearchServices.h"
+#include "ui/Keyboard.h"
+#include "ui/fdPage.h"
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace Ui {
+class fdStatic;
+class TemplateWindow;
+} // namespace Ui
+
+namespace Screens {
+
+class fdPageFindX final : public Ui::fdPage {
+  public:
+    fdPageFindX(Ui::fdInterface* ui, SearchServices services);
+
+    void afterBuild() override;
+    void childClicked(const std::string& name) override;
+    bool keyDown(int key) override;
+
+    // Opens the keyboard with the "find_layout" grid and the used
+    // languages of the "Keyboard" settings; again after they change.
+    void openKeyboard();
+    // A street search in the newest filter of the history.
+    void prepareStreetSearch();
+    // A POI search of the sorted types (waypoint names included).
+    void preparePoiSearch(const std::vector<std::uint16_t>& types);
+    // The title of a search kind, then the keyboard's valid letters.
+    void setTitleForKind(int kind);
+    void setTitle(const std::string& message);
+    // The keyboard offers the letters that may follow (all without any).
+    void updateValidLetters();
+
+    void setCallback(SearchResultCallbackPtr callback) { m_callback = std::move(callback); }
+    const SearchResultCallbackPtr& callback() const { return m_callback; }
+    // Keeps the callback through the next "back" (the house step returning
+    // to the street step sets it).
+    void keepCallbackOnce() { m_keepCallback = true; }
+
+    Ui::Keyboard* keyboard() const { return m_keyboard.get(); }
+    bool textChanged() const { return m_textChanged; }
+    std::int32_t maxSearchResults() const { return m_maxSearchResults; }
+    const SearchServices& services() const { return m_services; }
+
+    // Whole metres between two positions in degrees, computed in single
+    // precision as the results page shows them; -1 when negative.
+    static std::int32_t distanceMetres(float carLatitude, float carLongitude, float latitude, float longitude);
+
+  private:
+    void typeKey(const std::string& key);
+    void showResults();
+    // "enter_label" the typed text (or empty), "counter_label" the count.
+    void showLabels(std::int32_t count, bool empty = false);
+    void closeMessageBox();
+
+    SearchServices m_services;
+    Ui::fdStatic* m_title = nullptr;
+    Ui::PageKeyboardPtr m_keyboard;
+    bool m_useValidLetters = true;
+    std::int32_t m_maxSearchResults = 100;
+    bool m_textChanged = false;
+    SearchResultCallbackPtr m_callback;
+    bool m_keepCallback = false;
+    Ui::TemplateWindow* m_messageBox = nullptr;
+};
+
+} // namespace Screens

@@ -1,0 +1,101 @@
+#include "screens/fdPageSelectPoiType.h"
+
+#include "ui/ListPage.h"
+#include "ui/fdInterface.h"
+#include "ui/fdList.h"
+#include "userdata/fdWPManager.h"
+
+#include <algorithm>
+#include <vector>
+
+namespace Screens {
+
+namespace {
+
+// Accepts the types of a sorted list.
+class UsedTypesFilter final : public Ui::PoiTypesGroupsList::FilterPredicate {
+  public:
+    explicit UsedTypesFilter(std::vector<std::uint16_t> types) : m_types(std::move(types)) {}
+    bool accept(std::uint16_t type) const override {
+        return std::binary_search(m_types.begin(), m_types.end(), type);
+    }
+
+  private:
+    std::vector<std::uint16_t> m_types;
+};
+
+} // namespace
+
+fdPageSelectPoiType::fdPageSelectPoiType(Ui::fdInterface* ui, Render::RenderStyles* styles, fdWPManager* waypoints,
+                                         const Ui::ButtonBindings* bindings)
+    : fdPage(ui, "select_poi_type", nullptr), m_styles(styles), m_waypoints(waypoints), m_bindings(bindings) {}
+
+void fdPageSelectPoiType::afterBuild() {
+    auto* list = dynamic_cast<Ui::fdList*>(widget("list"));
+    if (list != nullptr && m_styles != nullptr)
+        m_model = std::make_unique<Ui::PoiTypesGroupsSingleSelectList>(*list, *m_styles);
+}
+
+void fdPageSelectPoiType::showAllTypes() {
+    if (m_model != nullptr) {
+        m_model->buildGroups(Ui::PoiTypesGroupsList::AcceptAll());
+        m_model->refresh();
+    }
+    Ui::ListPage::updateUpDownButtons(*this, m_model.get());
+}
+
+void fdPageSelectPoiType::showUsedTypes() {
+    std::vector<std::uint16_t> types;
+    if (m_waypoints != nullptr)
+        for (std::size_t i = 0; i < m_waypoints->pointCount(); ++i) {
+            const WayPoint& point = m_waypoints->point(i);
+            if (point.deleted())
+                continue;
+            const auto at = std::lower_bound(types.begin(), types.end(), point.type);
+            if (at == types.end() || *at != point.type)
+                types.insert(at, point.type);
+        }
+    if (m_model != nullptr) {
+        m_model->buildGroups(UsedTypesFilter(std::move(types)));
+        m_model->refresh();
+    }
+    Ui::ListPage::updateUpDownButtons(*this, m_model.get());
+}
+
+bool fdPageSelectPoiType::keyDown(int key) { return Ui::ListPage::pagingKey(*this, m_model.get(), m_bindings, key); }
+
+void fdPageSelectPoiType::childClicked(const std::string& name) {
+    if (name == "button_ok") {
+        const auto chosen = m_model != nullptr ? m_model->selectedType() : std::nullopt;
+        std::uint16_t type = SelectPoiTypeResultCallback::NoType;
+        if (chosen && !chosen->types.empty())
+            type = chosen->types.front();
+        else if (m_callback == nullptr || !m_callback->allowsNone())
+            return;
+        // Released before it reports: the callback may hand the page a new one.
+        const std::shared_ptr<SelectPoiTypeResultCallback> callback = std::move(m_callback);
+        m_callback.reset();
+        ui()->goBack();
+        if (callback != nullptr)
+            callback->result(type);
+    } else if (name == "back") {
+        const std::shared_ptr<SelectPoiTypeResultCallback> callback = std::move(m_callback);
+        m_callback.reset();
+        ui()->goBack();
+        if (callback != nullptr)
+            callback->cancelled();
+    } else if (name == "up" || name == "down") {
+        if (m_model != nullptr)
+            name == "up" ? m_model->pageUp() : m_model->pageDown();
+        Ui::ListPage::updateUpDownButtons(*this, m_model.get());
+    } else if (name == "list") {
+        if (m_model == nullptr || !m_tap.accept(m_model->list()))
+            return;
+        m_model->activateSelected();
+        Ui::ListPage::updateUpDownButtons(*this, m_model.get());
+    } else {
+        handleCommonCommand(name);
+    }
+}
+
+} // namespace Screens

@@ -1,0 +1,50 @@
+#pragma once
+// The POI type chooser ("select_poi_type"): the POI types of the map styles
+// grouped by category, all of them or only those that waypoints use; the
+// chosen type goes to the callback of the page that opened the chooser.
+
+#include "screens/ListPageSupport.h"
+#include "screens/PoiTypeCallbacks.h"
+#include "ui/PoiTypesLists.h"
+#include "ui/fdPage.h"
+
+#include <memory>
+
+class fdWPManager;
+
+namespace Render {
+class RenderStyles;
+}
+namespace Ui {
+class ButtonBindings;
+}
+
+namespace Screens {
+
+class fdPageSelectPoiType : public Ui::fdPage {
+  public:
+    fdPageSelectPoiType(Ui::fdInterface* ui, Render::RenderStyles* styles, fdWPManager* waypoints,
+                        const Ui::ButtonBindings* bindings);
+
+    void afterBuild() override;
+    bool keyDown(int key) override;
+    void childClicked(const std::string& name) override;
+
+    void showAllTypes();
+    // Only the types of the stored waypoints; deleted points do not count.
+    void showUsedTypes();
+    // The opener hands its callback over before it goes to the page.
+    void setCallback(std::shared_ptr<SelectPoiTypeResultCallback> callback) { m_callback = std::move(callback); }
+    const std::shared_ptr<SelectPoiTypeResultCallback>& callback() const { return m_callback; }
+    Ui::PoiTypesGroupsSingleSelectList* model() const { return m_model.get(); }
+
+  private:
+    Render::RenderStyles* m_styles;
+    fdWPManager* m_waypoints;
+    const Ui::ButtonBindings* m_bindings;
+    std::unique_ptr<Ui::PoiTypesGroupsSingleSelectList> m_model;
+    std::shared_ptr<SelectPoiTypeResultCallback> m_callback;
+    ListTap m_tap;
+};
+
+} // namespace Screens

@@ -1,0 +1,106 @@
+#include "screens/fdPageWPListX.h"
+
+#include "screens/EditWayPointPage.h"
+#include "screens/WaypointFilters.h"
+#include "screens/fdPageMap.h"
+#include "screens/fdPageSelectPoiType.h"
+
+#include "ui/ListPage.h"
+#include "ui/fdInterface.h"
+#include "ui/fdList.h"
+#include "userdata/fdWPManager.h"
+
+namespace Screens {
+
+void fdPageWPListX::ShowTypedWayPointsCallback::result(std::uint16_t type) {
+    m_page.showType(type);
+    m_ui.goToPage(&m_page);
+}
+
+fdPageWPListX::fdPageWPListX(Ui::fdInterface* ui, fdWPManager* waypoints, const Ui::ButtonBindings* bindings)
+    : fdPage(ui, "pageWaypointsList", nullptr), m_waypoints(waypoints), m_bindings(bindings) {}
+
+void fdPageWPListX::afterBuild() {
+    auto* list = dynamic_cast<Ui::fdList*>(widget("list"));
+    if (list != nullptr && m_waypoints != nullptr) {
+        m_model = std::make_unique<WayPointsCategoriesMultiSelectList>(*list, *m_waypoints);
+        m_model->rebuild(FilterWaypointsByType(m_type));
+    }
+}
+
+void fdPageWPListX::showType(std::uint16_t type) {
+    m_type = type;
+    if (m_model != nullptr)
+        m_model->rebuild(FilterWaypointsByType(type));
+    Ui::ListPage::updateUpDownButtons(*this, m_model.get());
+}
+
+void fdPageWPListX::selectPoint(std::uint32_t point) {
+    if (m_model != nullptr)
+        m_model->selectById(point);
+    Ui::ListPage::updateUpDownButtons(*this, m_model.get());
+}
+
+std::int64_t fdPageWPListX::selectedPoint() const {
+    if (m_model == nullptr || m_waypoints == nullptr)
+        return -1;
+    const std::int64_t point = m_model->selectedItem();
+    if (point < 0 || static_cast<std::size_t>(point) >= m_waypoints->pointCount() ||
+        m_waypoints->point(static_cast<std::size_t>(point)).deleted())
+        return -1;
+    return point;
+}
+
+bool fdPageWPListX::keyDown(int key) { return Ui::ListPage::pagingKey(*this, m_model.get(), m_bindings, key); }
+
+void fdPageWPListX::childClicked(const std::string& name) {
+    if (name == "back") {
+        if (auto* chooser = dynamic_cast<fdPageSelectPoiType*>(ui()->findPage("select_poi_type")))
+            chooser->setCallback(std::make_shared<ShowTypedWayPointsCallback>(*this, *ui()));
+        ui()->goBack();
+    } else if (name == "up" || name == "down") {
+        if (m_model != nullptr)
+            name == "up" ? m_model->pageUp() : m_model->pageDown();
+        Ui::ListPage::updateUpDownButtons(*this, m_model.get());
+    } else if (name == "list") {
+        if (m_model == nullptr || !m_tap.accept(m_model->list()))
+            return;
+        m_model->activateSelected();
+        Ui::ListPage::updateUpDownButtons(*this, m_model.get());
+    } else if (name == "button_go") {
+        const std::int64_t point = selectedPoint();
+        auto* map = dynamic_cast<fdPageMap*>(ui()->findPage("pageMap"));
+        if (point < 0 || map == nullptr)
+            return;
+        m_waypoints->addUse(static_cast<std::size_t>(point));
+        map->showPoint(m_waypoints->point(static_cast<std::size_t>(point)).position, true);
+        ui()->activatePage(map);
+    } else if (name == "button_map") {
+        const std::int64_t point = selectedPoint();
+        auto* editor = dynamic_cast<EditWayPointPage*>(ui()->findPage("pageWPEdit"));
+        if (point < 0 || editor == nullptr)
+            return;
+        editor->editPoint(static_cast<std::int32_t>(point));
+        ui()->goToPage(editor);
+    } else if (name == "button_del") {
+        const std::int64_t point = selectedPoint();
+        if (point < 0)
+            return;
+        m_waypoints->deletePoint(static_cast<std::size_t>(point));
+        m_model->removePoint(static_cast<std::uint32_t>(point));
+        m_model->refresh();
+        Ui::ListPage::updateUpDownButtons(*this, m_model.get());
+    } else if (name == "mb") {
+        // A message box closes like any other: it leaves the page and the
+        // history alone.
+        if (Ui::fdWindowBase* box = findChild("mb"); box != nullptr && box != this) {
+            setCapture(nullptr);
+            box->setVisible(false);
+        }
+        invalidate(1);
+    } else {
+        handleCommonCommand(name);
+    }
+}
+
+} // namespace Screens

@@ -1,0 +1,60 @@
+#pragma once
+// The waypoint list ("pageWaypointsList"): the stored waypoints of one POI
+// type grouped by category. A chosen point is shown on the map, edited or
+// deleted. The list is reached through the POI type chooser, whose callback
+// filters it.
+
+#include "screens/ListPageSupport.h"
+#include "screens/PoiTypeCallbacks.h"
+#include "screens/WayPointsCategoriesLists.h"
+#include "ui/fdPage.h"
+
+#include <memory>
+
+class fdWPManager;
+
+namespace Ui {
+class ButtonBindings;
+}
+
+namespace Screens {
+
+class fdPageWPListX : public Ui::fdPage {
+  public:
+    // Filters the list to the chosen type and opens it with history.
+    class ShowTypedWayPointsCallback : public SelectPoiTypeResultCallback {
+      public:
+        ShowTypedWayPointsCallback(fdPageWPListX& page, Ui::fdInterface& ui) : m_page(page), m_ui(ui) {}
+        bool allowsNone() const override { return false; }
+        void result(std::uint16_t type) override;
+
+      private:
+        fdPageWPListX& m_page;
+        Ui::fdInterface& m_ui;
+    };
+
+    fdPageWPListX(Ui::fdInterface* ui, fdWPManager* waypoints, const Ui::ButtonBindings* bindings);
+
+    void afterBuild() override;
+    bool keyDown(int key) override;
+    void childClicked(const std::string& name) override;
+
+    // Keeps the points of that type only.
+    void showType(std::uint16_t type);
+    // Chooses the point (its group opened); the filter stays.
+    void selectPoint(std::uint32_t point);
+    std::uint16_t typeFilter() const { return m_type; }
+    WayPointsCategoriesMultiSelectList* model() const { return m_model.get(); }
+
+  private:
+    // The chosen point, -1 when none (or a group row) is chosen.
+    std::int64_t selectedPoint() const;
+
+    fdWPManager* m_waypoints;
+    const Ui::ButtonBindings* m_bindings;
+    std::unique_ptr<WayPointsCategoriesMultiSelectList> m_model;
+    std::uint16_t m_type = 0;
+    ListTap m_tap;
+};
+
+} // namespace Screens

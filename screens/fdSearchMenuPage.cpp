@@ -1,0 +1,107 @@
+#include "screens/fdSearchMenuPage.h"
+
+#include "screens/SearchCallbacks.h"
+#include "screens/SearchHistoryPage.h"
+#include "screens/fdPageFindX.h"
+#include "search/Engine.h"
+#include "ui/fdInterface.h"
+
+#include <SDL/SDL_keysym.h>
+
+namespace Screens {
+
+fdSearchMenuPage::fdSearchMenuPage(Ui::fdInterface* ui, std::string designName, SearchServices services)
+    : fdPage(ui, std::move(designName), nullptr), m_services(std::move(services)) {}
+
+std::vector<std::uint16_t> fdSearchMenuPage::allPoiTypes() {
+    std::vector<std::uint16_t> types;
+    types.reserve(0xFFFF);
+    for (std::uint32_t type = 0; type < 0xFFFF; ++type)
+        types.push_back(static_cast<std::uint16_t>(type));
+    return types;
+}
+
+void fdSearchMenuPage::goTo(const std::string& name) {
+    if (Ui::fdPage* page = ui()->findPage(name)) ui()->goToPage(page);
+}
+
+void fdSearchMenuPage::startNameSearch(int kind, const char* title, bool address) {
+    TextSearch::Engine* engine = m_services.engine;
+    auto* find = dynamic_cast<fdPageFindX*>(ui()->findPage("pageFind"));
+    if (!engine || !find) return;
+    std::uint32_t level = 0;
+    std::vector<Map::MapAndOffset> refs;
+    if (!engine->history().lastFilter(level, refs)) level = 0;
+    engine->search(kind, level, refs);
+    find->setTitle(title);
+    find->updateValidLetters();
+    if (address)
+        find->setCallback(std::make_shared<FindStreetForAddressCallbalck>(engine, ui()));
+    else
+        find->setCallback(std::make_shared<FindObjectOnMapCallbalck>(engine, ui(), kind));
+    ui()->goToPage(find);
+}
+
+void fdSearchMenuPage::startPoiSearch() {
+    auto callback = std::make_shared<SelectPoiTypesForPoiSearchCallback>(m_services.engine, ui());
+    Ui::fdPage* page = ui()->findPage("select_poi_types");
+    if (auto* chooser = dynamic_cast<PoiTypesChooser*>(page)) {
+        chooser->chooseForSearch(callback);
+        ui()->goToPage(page);
+        return;
+    }
+    // Without the type chooser the search covers every type.
+    callback->onTypesSelected(allPoiTypes());
+}
+
+void fdSearchMenuPage::childClicked(const std::string& name) {
+    if (name == "close" || name == "hide" || name == "back") {
+        handleCommonCommand(name);
+    } else if (name == "tab_main") {
+        ui()->activatePage(ui()->findPage("menuFind"));
+    } else if (name == "tab_lists") {
+        ui()->activatePage(ui()->findPage("pageLists"));
+    } else if (name == "menu") {
+        ui()->activatePage(ui()->findPage("menuMain"));
+    } else if (name == "settings") {
+        goTo("pageSettingsMain");
+    } else if (name == "monitoring") {
+        if (m_services.online) goTo("monitoring_prop");
+    } else if (name == "received_points") {
+        if (m_services.online) goTo("received_waypoints_list");
+    } else if (name == "history") {
+        if (auto* history = dynamic_cast<SearchHistoryPage*>(ui()->findPage("pageFilterHistory"))) {
+            history->showFoundObjects();
+            ui()->goToPage(history);
+        }
+    } else if (name == "options") {
+        goTo("menuFilter");
+    } else if (name == "poi") {
+        startPoiSearch();
+    } else if (name == "cities") {
+        startNameSearch(TextSearch::CitiesKind, "find_city", false);
+    } else if (name == "addr") {
+        startNameSearch(TextSearch::StreetsKind, "find_street", true);
+    } else if (name == "favorites") {
+        goTo("pageFavorites");
+    } else if (name == "waypoints") {
+        // The waypoint list starts from its own type choice.
+        goTo("select_poi_type");
+    } else if (name == "tracks") {
+        goTo("pageTrackList");
+    } else if (name == "coords") {
+        goTo("pageSearchCoords");
+    } else if (name == "pathes") {
+        goTo("pagePathList");
+    } else if (name == "streets") {
+        startNameSearch(TextSearch::StreetsKind, "find_street", false);
+    }
+}
+
+bool fdSearchMenuPage::keyDown(int key) {
+    if (key != SDLK_ESCAPE) return false;
+    childClicked("back");
+    return true;
+}
+
+} // namespace Screens

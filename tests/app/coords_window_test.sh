@@ -1,0 +1,140 @@
+#!/usr/bin/env bash
+# The coordinate pages in a real window on Monaco, by taps only: main menu,
+# "Search", "Coordinates", 43°43'54"N 7°25'28"E on the page's digit keys,
+# "OK": the map page opens on the harbour. The decimal page ("Decimal")
+# takes 43.7317 7.4244 the same way. A route between two typed places
+# ("To" on the map's pop-up twice), then a tap on the street label, opens
+# the route's street list; a tap on a street shows the map again.
+# Usage: coords_window_test.sh PROGRAM [SCREENSHOT-FOLDER]
+set -euo pipefail
+program=$1
+shots=${2:-}
+source "$(dirname "$0")/window_common.sh"
+window_setup "$program" xwd convert compare xdotool iconv
+# Monaco, as a first run opens it.
+printf '<?xml version="1.0" encoding="utf-8"?>\n<config version="2">\n<var name="log_severity" value="3"/>\n<var name="atlas" value="maps\\monaco"/>\n</config>\n' >"$work/data/config.xml"
+
+start() {
+  local attempt
+  # A copy that is still closing may hold the single-instance lock for a
+  # moment: the new one then hands over and ends, and is started again.
+  for attempt in 1 2 3; do
+    : >"$work/log.txt"
+    (cd "$work" && exec ./mirel) >"$work/stdout.txt" 2>&1 &
+    mirel_pid=$!
+    for _ in $(seq 600); do
+      grep -q "after initInterface" "$work/log.txt" 2>/dev/null && break 2
+      kill -0 "$mirel_pid" 2>/dev/null || break
+      sleep 0.1
+    done
+    wait "$mirel_pid" 2>/dev/null || true
+    mirel_pid=
+    sleep 1
+  done
+  [ -n "$mirel_pid" ] || fail "the program ended during start-up"
+  sleep 2
+  window=$(xdotool search --pid "$mirel_pid" | head -n 1)
+  [ -n "$window" ] || fail "no window"
+}
+stop() {
+  kill -TERM "$mirel_pid"
+  wait "$mirel_pid" || fail "exit code $? after a quit request"
+  mirel_pid=
+}
+shot() {
+  sleep 1.5
+  xwd -id "$window" -silent >"$work/$1.xwd"
+  convert "xwd:$work/$1.xwd" -crop 800x480+0+0 +repage "$work/$1.png"
+  [ -n "$shots" ] && cp "$work/$1.png" "$shots/coords_$1.png"
+  return 0
+}
+differing() {
+  { compare -metric AE -fuzz 8% "$work/$1.png[$2]" "$work/$3.png[$4]" null: 2>&1 || true; } | cut -d' ' -f1
+}
+tap() {
+  xdotool mousemove --window "$window" "$1" "$2" click 1
+  sleep 0.7
+}
+# Keys of the find keyboard (12 x 5 cells from y 196).
+key() {
+  local col=$1 row=$2
+  local xs=(33 100 166 233 300 366 433 500 566 633 700 766)
+  tap "${xs[$col]}" $((196 + 6 + row * 55 + 25))
+}
+history_has() {
+  # The name in UTF-16 (little-endian) in the atlas's history file.
+  local file="$work/data/maps/monaco/TextSearch.tsh"
+  [ -f "$file" ] && iconv -f UTF-16LE -t UTF-8 <"$file" 2>/dev/null | tr -d '\0' | grep -aq "$1"
+}
+
+# The page's digit keys, one row from x 8.
+digit() {
+  local d=$1 i
+  i=$(( d == 0 ? 9 : d - 1 ))
+  tap $((8 + i * 79 + 36)) 284
+}
+digits() {
+  local text=$1 i
+  for ((i = 0; i < ${#text}; i++)); do digit "${text:i:1}"; done
+}
+
+start
+shot menu
+tap 400 170            # Search
+tap 495 374            # Coordinates
+shot dms_empty
+tap 242 111; digits 43   # latitude degrees
+tap 480 111; digits 43   # minutes
+tap 690 111; digits 54   # seconds
+tap 242 191; digits 7    # longitude degrees
+tap 480 191; digits 25
+tap 690 191; digits 28
+shot dms
+[ "$(differing dms_empty 800x160+0+70 dms 800x160+0+70)" -gt 2000 ] || fail "the typed position does not show"
+tap 736 31             # OK
+shot dms_map
+[ "$(convert "$work/dms_map.png" -format %k info:)" -gt 50 ] || fail "the map page did not open"
+stop
+
+start
+tap 400 170
+tap 495 374
+tap 544 31             # Decimal
+shot decimal_empty
+tap 452 111; digits 43; tap 84 436; digits 7317   # 43.7317, "." at the bottom left
+tap 452 191; digits 7; tap 84 436; digits 4244
+shot decimal
+[ "$(differing decimal_empty 800x160+0+70 decimal 800x160+0+70)" -gt 2000 ] || fail "the decimal position does not show"
+tap 736 31
+shot decimal_map
+[ "$(convert "$work/decimal_map.png" -format %k info:)" -gt 50 ] || fail "the map page did not open"
+# Both entries lead to the same place: the two maps match.
+[ "$(differing dms_map 560x300+120+90 decimal_map 560x300+120+90)" -lt 40000 ] || fail "the two entries show different places"
+stop
+
+# A route by two typed places: the harbour, then the casino; then the
+# route's street list from the street label.
+start
+tap 400 170
+tap 495 374
+tap 242 111; digits 43; tap 480 111; digits 43; tap 690 111; digits 54
+tap 242 191; digits 7; tap 480 191; digits 25; tap 690 191; digits 28
+tap 736 31
+tap 400 420            # "To" on the pop-up: the route's first point
+tap 36 32              # the map's menu ...
+tap 130 298            # ... its last row: the main menu
+tap 400 170
+tap 495 374            # the page keeps the harbour: type over it
+tap 480 111; digits 44; tap 690 111; digits 21
+tap 690 191; digits 39
+tap 736 31
+tap 192 420            # "To" again: the route to the casino
+shot route
+tap 364 51             # the street label
+shot streets
+[ "$(differing route 800x480+0+0 streets 800x480+0+0)" -gt 50000 ] || fail "the street label did not open the street list"
+tap 300 100            # the first street
+shot street_map
+[ "$(differing streets 800x480+0+0 street_map 800x480+0+0)" -gt 50000 ] || fail "the street did not lead to the map"
+stop
+echo "PASS"

@@ -1,0 +1,134 @@
+#!/usr/bin/env bash
+# The search pages in a real window on Monaco, driven by taps only: main
+# menu, "Search", "Streets", G r i m on the on-screen keyboard, "OK", the row
+# "Rue Grimaldi"; the map page opens centred on it and the street is in the
+# search history, which a restart still shows. A second run finds a house
+# of a street (address search) and a museum (place search).
+# Usage: search_window_test.sh PROGRAM [SCREENSHOT-FOLDER]
+set -euo pipefail
+program=$1
+shots=${2:-}
+source "$(dirname "$0")/window_common.sh"
+window_setup "$program" xwd convert compare xdotool iconv
+# Monaco, as a first run opens it.
+printf '<?xml version="1.0" encoding="utf-8"?>\n<config version="2">\n<var name="log_severity" value="3"/>\n<var name="atlas" value="maps\\monaco"/>\n</config>\n' >"$work/data/config.xml"
+
+start() {
+  local attempt
+  # A copy that is still closing may hold the single-instance lock for a
+  # moment: the new one then hands over and ends, and is started again.
+  for attempt in 1 2 3; do
+    : >"$work/log.txt"
+    (cd "$work" && exec ./mirel) >"$work/stdout.txt" 2>&1 &
+    mirel_pid=$!
+    for _ in $(seq 600); do
+      grep -q "after initInterface" "$work/log.txt" 2>/dev/null && break 2
+      kill -0 "$mirel_pid" 2>/dev/null || break
+      sleep 0.1
+    done
+    wait "$mirel_pid" 2>/dev/null || true
+    mirel_pid=
+    sleep 1
+  done
+  [ -n "$mirel_pid" ] || fail "the program ended during start-up"
+  sleep 2
+  window=$(xdotool search --pid "$mirel_pid" | head -n 1)
+  [ -n "$window" ] || fail "no window"
+}
+stop() {
+  kill -TERM "$mirel_pid"
+  wait "$mirel_pid" || fail "exit code $? after a quit request"
+  mirel_pid=
+}
+shot() {
+  sleep 1.5
+  xwd -id "$window" -silent >"$work/$1.xwd"
+  convert "xwd:$work/$1.xwd" -crop 800x480+0+0 +repage "$work/$1.png"
+  [ -n "$shots" ] && cp "$work/$1.png" "$shots/search_$1.png"
+  return 0
+}
+differing() {
+  { compare -metric AE -fuzz 8% "$work/$1.png[$2]" "$work/$3.png[$4]" null: 2>&1 || true; } | cut -d' ' -f1
+}
+tap() {
+  xdotool mousemove --window "$window" "$1" "$2" click 1
+  sleep 0.7
+}
+# Keys of the find keyboard (12 x 5 cells from y 196).
+key() {
+  local col=$1 row=$2
+  local xs=(33 100 166 233 300 366 433 500 566 633 700 766)
+  tap "${xs[$col]}" $((196 + 6 + row * 55 + 25))
+}
+history_has() {
+  # The name in UTF-16 (little-endian) in the atlas's history file.
+  local file="$work/data/maps/monaco/TextSearch.tsh"
+  [ -f "$file" ] && iconv -f UTF-16LE -t UTF-8 <"$file" 2>/dev/null | tr -d '\0' | grep -aq "$1"
+}
+
+start
+shot menu
+tap 400 170            # Search
+shot search_menu
+[ "$(differing menu 800x480+0+0 search_menu 800x480+0+0)" -gt 20000 ] || fail "Search did not open the search menu"
+tap 301 174            # Streets
+shot find
+key 4 2; key 3 1; key 7 1; key 6 3   # g r i m
+shot typed
+[ "$(differing find 800x120+0+68 typed 800x120+0+68)" -gt 300 ] || fail "the typed letters do not show"
+tap 736 31             # OK
+shot results
+tap 300 272            # the third row: "Rue Grimaldi" (two "Chemin de Grima" come first)
+shot map
+[ "$(convert "$work/map.png" -format %k info:)" -gt 50 ] || fail "the map page did not open"
+history_has "Rue Grimaldi" || fail "the street is not in the search history"
+grep -q "Can't write the search history" "$work/log.txt" && fail "the history was not written"
+stop
+
+# A restart shows the street in the history.
+start
+tap 400 170            # Search
+tap 107 374            # History
+shot history
+tap 183 440            # Show
+shot history_map
+[ "$(convert "$work/history_map.png" -format %k info:)" -gt 50 ] || fail "the history entry did not show the map"
+[ "$(differing history 800x480+0+0 history_map 800x480+0+0)" -gt 20000 ] || fail "the history page did not lead to the map"
+
+stop
+
+# An address: the street, then a house of it.
+start
+tap 400 170            # Search
+tap 495 174            # Address
+key 9 1; key 0 2; key 9 1; key 0 2; key 8 2   # p a p a l
+tap 736 31
+tap 300 112            # Avenue des Papalins, Fontvieille: it has houses
+shot house_find
+# The find page again (its keyboard), not the map.
+[ "$(differing find 800x280+0+200 house_find 800x280+0+200)" -lt 120000 ] || fail "the street with houses went to the map"
+tap 736 31             # OK with nothing typed lists every house
+shot houses
+[ "$(differing house_find 800x480+0+0 houses 800x480+0+0)" -gt 20000 ] || fail "the houses were not listed"
+tap 300 112            # the first house
+shot house_map
+[ "$(convert "$work/house_map.png" -format %k info:)" -gt 50 ] || fail "the house was not shown on the map"
+stop
+
+# A place: the museum by the first letters of its second word.
+start
+tap 400 170
+tap 689 174            # Places
+key 8 1; key 2 3; key 10 1     # o c é
+shot poi_typed
+tap 736 31
+shot pois
+tap 300 112            # the first row
+shot poi_map
+history_has "Musée Océanographique" || fail "the museum was not found"
+stop
+if grep -q "is not part of this design" "$work/log.txt"; then
+  grep "is not part of" "$work/log.txt"
+  fail "the design lacks a page the search opens"
+fi
+echo "PASS"

@@ -1,0 +1,155 @@
+#!/usr/bin/env bash
+# The user-data pages in a real window on the Monaco atlas: a tap on the map
+# and "Point" create a waypoint whose name is typed on the on-screen
+# keyboard; it is drawn on the map and, after quitting, its category's GPX
+# file holds it and validates against the GPX 1.1 schema. A recording
+# started with "REC" shows in the track list, and a favourite bound to the
+# waypoint drives there (a route is computed). The track list and the
+# favourites are opened by keys the buttons file binds to them.
+# Usage: userdata_window_test.sh PROGRAM SCHEMA [SCREENSHOT-FOLDER]
+set -euo pipefail
+program=$1
+schema=$2
+shots=${3:-}
+[ -n "$shots" ] && mkdir -p "$shots"
+source "$(dirname "$0")/window_common.sh"
+window_setup "$program" xwd convert compare xdotool xmllint
+
+# Keys "t", "v", "w" and "r" open the track list, the favourites, the
+# waypoint list and the recording settings; the route
+# buttons offer "From", so that a route can start without a GPS fix.
+sed -i 's|</actions>|  <action name="pageTrackList" key="116"/>\n  <action name="pageFavorites" key="118"/>\n  <action name="pageWaypointsList" key="119"/>\n  <action name="pageTrackingSettings" key="114"/>\n</actions>|' \
+  "$work/data/skin/buttons.xml"
+sed -i 's|</config>|<var name="atlas" value="maps\\monaco"/>\n<var name="use_tibo_buttons" value="1"/>\n<var name="enable_from_button" value="1"/>\n<var name="menu_autohide" value="0"/>\n</config>|' \
+  "$work/data/config.xml"
+
+(cd "$work" && exec ./mirel) >"$work/stdout.txt" 2>&1 &
+mirel_pid=$!
+for _ in $(seq 600); do
+  grep -q "after initInterface" "$work/log.txt" 2>/dev/null && break
+  kill -0 "$mirel_pid" 2>/dev/null || fail "the program ended during start-up"
+  sleep 0.1
+done
+sleep 1
+window=$(xdotool search --pid "$mirel_pid" | head -n 1)
+[ -n "$window" ] || fail "no window"
+
+shot() {
+  sleep 1.2
+  xwd -id "$window" -silent >"$work/$1.xwd"
+  convert "xwd:$work/$1.xwd" -crop 800x480+0+0 +repage "$work/$1.png"
+  [ -n "$shots" ] && cp "$work/$1.png" "$shots/userdata_$1.png"
+  return 0
+}
+differing() {
+  { compare -metric AE -fuzz 8% "$work/$1.png[$2]" "$work/$3.png[$4]" null: 2>&1 || true; } | cut -d' ' -f1
+}
+tap() {
+  xdotool mousemove --window "$window" "$1" "$2" mousedown 1
+  sleep 0.1
+  xdotool mouseup 1
+  sleep "${3:-0.4}"
+}
+key() {
+  xdotool key --window "$window" "$1"
+  sleep 0.5
+}
+
+# The map, zoomed in on Monaco, then the empty track list (no recording
+# yet).
+tap 140 170 1.5
+for _ in $(seq 6); do xdotool mousemove --window "$window" 400 300 click 4; sleep 0.3; done
+shot map
+key t
+shot tracks_empty
+tap 32 31
+
+# A tap on the map: the waypoint and route buttons; "Point" opens the type
+# chooser, whose "OK" without a choice gives the default type.
+tap 400 240
+shot popup
+tap 256 324
+shot types
+tap 364 444
+shot editor
+# The name box: the default name is erased and "cafe" typed on the keys.
+tap 412 96
+shot keyboard
+for _ in $(seq 14); do tap 733 447 0.15; done
+for cell in "300 387" "33 327" "233 327" "166 267"; do tap $cell 0.3; done
+shot typed
+tap 758 31
+tap 758 31
+shot stored
+# The waypoint list shows the new point's type with the point chosen; the
+# recording settings show the stored rule.
+key w
+shot waypoints
+tap 32 31
+key r
+shot recording
+tap 32 31
+# Another tap elsewhere moves the tapped-point mark away; "Where" and the
+# message's "OK" close its buttons. The waypoint stays drawn where it was
+# made.
+tap 600 150
+tap 544 324
+tap 400 322
+shot drawn
+moved=$(differing map 160x100+320+180 drawn 160x100+320+180)
+echo "waypoint: $moved pixels differ around the point"
+[ "$moved" -gt 60 ] || fail "the waypoint is not drawn on the map"
+
+# Recording from the map page shows in the track list.
+tap 764 78
+key t
+shot tracks
+rows=$(differing tracks_empty 712x56+8+72 tracks 712x56+8+72)
+echo "track list: $rows pixels of the first row changed"
+[ "$rows" -gt 200 ] || fail "the recording is not listed"
+# The row opens the track editor; "back" leads out.
+tap 400 100
+shot track_edit
+tap 32 31
+tap 32 31
+tap 764 78
+
+# A start point for the route ("From"), then the favourite "Home" bound to
+# the waypoint through the type and waypoint choosers; "Drive here", "To".
+tap 200 300
+tap 296 388
+key v
+shot favourites
+tap 140 172
+shot used_types
+tap 360 100
+tap 364 444
+shot choose_waypoint
+tap 360 156
+tap 542 444
+shot favourite_bound
+tap 140 172
+shot favourite
+grep -c "Route computed" "$work/log.txt" >"$work/routes_before" || true
+tap 140 232 1.5
+shot drive
+tap 192 388 2
+shot route
+before=$(cat "$work/routes_before")
+after=$(grep -c "Route computed" "$work/log.txt" || true)
+echo "routes computed: $before before, $after after"
+[ "$after" -gt "$before" ] || fail "driving to the favourite computed no route"
+[ "$(stat -c %s "$work/data/favorites.kvf")" = 82 ] || fail "favorites.kvf is not 82 bytes"
+
+kill -TERM "$mirel_pid"
+wait "$mirel_pid" || fail "exit code $? after a quit request"
+mirel_pid=
+gpx=$(ls "$work"/waypoints/*.gpx 2>/dev/null | head -n 1)
+[ -n "$gpx" ] || fail "no GPX file was written"
+grep -qi "<name>cafe</name>" "$gpx" || { cat "$gpx"; fail "the GPX file lacks the waypoint"; }
+xmllint --noout --schema "$schema" "$gpx" || fail "the GPX file does not validate"
+if grep -q "is not part of\|Can't find widget" "$work/log.txt"; then
+  grep "is not part of\|Can't find widget" "$work/log.txt"
+  fail "the design lacks what the pages name"
+fi
+echo "PASS"

@@ -1,0 +1,579 @@
+// The search pages built from the shipped design over a copy of Monaco:
+// the road of a search from the menu through the find and results pages to
+// the map, the history they leave, the filter page and its chain, and the
+// page arithmetic of the results, the coordinates and the POI information.
+
+#include "screens/SearchHistoryPage.h"
+#include "screens/fdPageCoordsX.h"
+#include "screens/fdPageFindFilterX.h"
+#include "screens/fdPageFindResults.h"
+#include "screens/fdPageFindX.h"
+#include "screens/fdPagePOIInfoX.h"
+#include "screens/fdPageStreetListX.h"
+#include "screens/fdSearchMenuPage.h"
+#include "screens/MapPointLookup.h"
+
+#include "core/Config.h"
+#include "core/FileSystem.h"
+#include "core/Text.h"
+#include "core/ResourcesPool.h"
+#include "map/AtlasServices.h"
+#include "map/KVAtlas.h"
+#include "map/Projection.h"
+#include "search/Engine.h"
+#include "tests/support/CaptureLogger.h"
+#include "tests/support/TempDir.h"
+#include "tests/ui/UiTestSupport.h"
+#include "ui/ButtonBindings.h"
+#include "ui/DesignDescription.h"
+#include "ui/KeyboardLayouts.h"
+#include "ui/Messages.h"
+#include "ui/fdInterface.h"
+#include "ui/fdList.h"
+#include "ui/fdStatic.h"
+
+#include <gtest/gtest.h>
+
+using namespace Screens;
+
+namespace {
+
+struct DesignEngine : UiTest::FakeEngine {
+    const Ui::DesignDescription* design() const override { return &description; }
+    Ui::DesignDescription description;
+};
+
+std::u16string textOf(Ui::fdWindowBase* page, const char* name) {
+    auto* widget = dynamic_cast<Ui::fdStatic*>(page->findChild(name));
+    return widget ? widget->text() : u"<missing>";
+}
+
+struct Rig {
+    // The atlas folder's map files and the find page's result limit.
+    explicit Rig(std::vector<std::string> files = {"monaco.kvm"}, const char* from = MIREL_MONACO_ATLAS_DIR,
+                 int maxResults = 100) {
+        const std::string data = MIREL_DATA_DIR;
+        EXPECT_TRUE(Ui::readTheme(TestSupport::readAll(data + "/skin/design800x480.xml"), true,
+                                  FileSystem::toWide(data + "/skin/kb_layouts.xml"), engine.description, layouts));
+        messages.loadText(TestSupport::readAll(data + "/messages.xml"));
+        config.root()->set("win_main_heap", 1024);
+        config.root()->set("max_search_results", maxResults);
+        std::filesystem::create_directories(home / "data");
+        std::filesystem::create_directories(home / "maps");
+        for (const std::string& file : files)
+            std::filesystem::copy_file(std::filesystem::path(from) / file, home / "maps" / file);
+        Map::AtlasServices services;
+        services.paths = std::make_shared<Map::FolderPaths>(FileSystem::toWide(home.path().string()) + u"/");
+        auto owned = std::make_unique<TextSearch::Engine>();
+        search = owned.get();
+        services.searchEngine = std::move(owned);
+        atlas = std::make_unique<Map::KVAtlas>(config.root(), pool, std::move(services));
+        EXPECT_TRUE(atlas->load(FileSystem::toWide((home / "maps").string())));
+
+        SearchServices s;
+        s.engine = search;
+        s.atlas = atlas.get();
+        s.messages = &messages;
+        s.config = config.root();
+        s.layouts = &layouts;
+        s.bindings = &bindings;
+        s.carPosition = [this] { return car; };
+        add(new Ui::fdPage(&ui, "menuMain", nullptr));
+        add(new Ui::fdPage(&ui, "pageMap", nullptr));
+        menu = add(new fdSearchMenuPage(&ui, "menuFind", s));
+        find = add(new fdPageFindX(&ui, s));
+        results = add(new fdPageFindResults(&ui, &messages, &bindings));
+        history = add(new SearchHistoryPage(&ui, search, &messages, &bindings));
+        filter = add(new fdPageFindFilterX(&ui, search, atlas.get(), &messages));
+        streets = add(new fdPageStreetListX(&ui, &messages, &bindings));
+        coords = add(new fdPageCoordsX(&ui, &messages));
+        decimal = add(new fdPageCoordsAltX(&ui, &messages));
+        info = add(new fdPagePOIInfoX(&ui, &messages, nullptr));
+        ui.activatePage(ui.findPage("menuMain"));
+        ui.goToPage(menu);
+        ui.applyPendingChanges();
+    }
+    template <class P> P* add(P* page) {
+        page->setRect(0, 0, 800, 480);
+        if (engine.description.pages.count(page->name())) {
+            EXPECT_TRUE(Ui::buildPage(*page, engine.description));
+        }
+        return page;
+    }
+    // Taps the keys of the find page's keyboard that carry these letters.
+    void type(const std::u16string& letters) {
+        for (char16_t c : letters) {
+            bool found = false;
+            for (const auto& key : find->keyboard()->keys())
+                if (key.caption == std::u16string(1, c) && key.widget) {
+                    find->keyboard()->childClicked(key.widget->name());
+                    found = true;
+                    break;
+                }
+            EXPECT_TRUE(found) << char(c);
+        }
+    }
+    // Taps a row of the results list as a finger does.
+    void tapRow(Ui::fdPage* page, int row) {
+        auto* list = dynamic_cast<Ui::fdList*>(page->findChild("list"));
+        list->releaseClick = true;
+        list->childClicked(std::to_string(row));
+    }
+    std::string active() const { return ui.activePage() ? ui.activePage()->name() : ""; }
+
+    // SDL's timers run the interface's redraw timer (a blinking caret).
+    UiTest::SdlScreen sdl;
+    TestSupport::CaptureLogger quiet{Log::Critical};
+    // The atlas outlives the pages (the filter page leaves its listeners
+    // when it goes).
+    Core::Config config;
+    Core::ResourcesPool pool{10};
+    TestSupport::TempDir home;
+    std::unique_ptr<Map::KVAtlas> atlas;
+    DesignEngine engine;
+    Ui::fdInterface ui{&engine, nullptr};
+    Ui::KeyboardLayouts layouts;
+    Messages messages;
+    Ui::ButtonBindings bindings{config.root()};
+    TextSearch::Engine* search = nullptr;
+    std::optional<Map::Point> car;
+    fdSearchMenuPage* menu;
+    fdPageFindX* find;
+    fdPageFindResults* results;
+    SearchHistoryPage* history;
+    fdPageFindFilterX* filter;
+    fdPageStreetListX* streets;
+    fdPageCoordsX* coords;
+    fdPageCoordsAltX* decimal;
+    fdPagePOIInfoX* info;
+};
+
+} // namespace
+
+TEST(SearchPages, StreetFromTheMenuToTheMapAndTheHistory) {
+    Rig r;
+    r.menu->childClicked("streets");
+    ASSERT_EQ(r.active(), "pageFind");
+    EXPECT_EQ(textOf(r.find, "page_name"), u"Street");
+    ASSERT_NE(r.find->keyboard(), nullptr);
+    std::u16string usable;
+    for (const auto& key : r.find->keyboard()->keys())
+        if (key.widget && key.widget->enabled() && key.caption.size() == 1) usable += key.caption;
+    EXPECT_NE(usable.find(u'g'), std::u16string::npos) << Core::wideToUtf8(usable);
+    r.type(u"grim");
+    EXPECT_EQ(textOf(r.find, "enter_label"), u"grim");
+    EXPECT_EQ(textOf(r.find, "counter_label"), u"5");
+    r.find->childClicked("ok");
+    ASSERT_EQ(r.active(), "pageResults");
+    ASSERT_EQ(r.results->results()->count(), 5);
+    EXPECT_EQ(textOf(r.results, "index_label"), u"1/1");
+    EXPECT_EQ(textOf(r.results->results()->list().rowWidget(2), "text"), u"Rue Grimaldi");
+    r.tapRow(r.results, 2);
+    EXPECT_EQ(r.active(), "pageMap");
+    std::vector<TextSearch::ResultItem> found;
+    std::vector<int> kinds;
+    r.search->history().foundObjects(found, &kinds);
+    ASSERT_EQ(found.size(), 1u);
+    EXPECT_EQ(found[0].text, u"Rue Grimaldi");
+    EXPECT_EQ(kinds[0], TextSearch::StreetsKind);
+}
+// An address: a street with houses asks for the house; "back" returns to
+// the street step with the street's callback; "OK" with nothing typed lists
+// every house, with distances from the car, in name order.
+TEST(SearchPages, AddressStreetThenHouseAndBack) {
+    Rig r;
+    r.car = Map::Point{88440000, 581280000};
+    r.menu->childClicked("addr");
+    r.type(u"papal");
+    r.find->childClicked("ok");
+    ASSERT_EQ(r.active(), "pageResults");
+    // The row of the street that has houses (the window test taps it too).
+    int street = -1;
+    for (const auto& row : r.results->results()->rows()) {
+        ++street;
+        if (r.search->hasHouses(std::get<0>(row.item.objects))) break;
+    }
+    ASSERT_EQ(street, 0);
+    EXPECT_EQ(textOf(r.results->results()->list().rowWidget(0), "address"), u"Fontvieille");
+    r.tapRow(r.results, street);
+    ASSERT_EQ(r.active(), "pageFind");
+    EXPECT_EQ(textOf(r.find, "page_name"), u"Address");
+    EXPECT_EQ(r.search->kind(), TextSearch::HousesKind);
+    // Back to the street step, then the same street again.
+    r.find->childClicked("back");
+    ASSERT_EQ(r.active(), "pageFind");
+    EXPECT_EQ(textOf(r.find, "page_name"), u"Street");
+    EXPECT_EQ(r.search->kind(), TextSearch::StreetsKind);
+    r.type(u"papal");
+    r.find->childClicked("ok");
+    r.tapRow(r.results, street);
+    ASSERT_EQ(r.search->kind(), TextSearch::HousesKind);
+    r.find->childClicked("ok");
+    ASSERT_EQ(r.active(), "pageResults");
+    const auto& rows = r.results->results()->rows();
+    ASSERT_GT(rows.size(), 1u);
+    for (std::size_t i = 1; i < rows.size(); ++i) {
+        EXPECT_LE(rows[i - 1].item.text, rows[i].item.text);
+        EXPECT_GE(rows[i].distance, 0);
+    }
+    EXPECT_FALSE(textOf(r.results->results()->list().rowWidget(0), "distance").empty());
+    const std::u16string house = rows[0].item.text;
+    r.tapRow(r.results, 0);
+    EXPECT_EQ(r.active(), "pageMap");
+    std::vector<TextSearch::ResultItem> found;
+    std::vector<int> kinds;
+    r.search->history().foundObjects(found, &kinds);
+    ASSERT_EQ(found.size(), 1u);
+    EXPECT_EQ(found[0].text, house);
+    EXPECT_EQ(kinds[0], TextSearch::HousesKind);
+}
+
+TEST(SearchPages, OverflowRefusedLettersAndOkOnlyAfterTyping) {
+    // Five streets match "grim": a limit of five lists them, four refuses.
+    for (const auto& [limit, listed] : {std::pair{5, true}, std::pair{4, false}}) {
+        Rig r({"monaco.kvm"}, MIREL_MONACO_ATLAS_DIR, limit);
+        r.menu->childClicked("streets");
+        r.type(u"grim");
+        r.find->childClicked("ok");
+        EXPECT_EQ(r.active(), listed ? "pageResults" : "pageFind") << limit;
+        Ui::fdWindowBase* box = r.find->findChild("mb");
+        EXPECT_EQ(box != nullptr, !listed) << limit;
+        if (box) {
+            EXPECT_EQ(textOf(box, "msg_text"), u"Too many results: type a few more letters.");
+            r.find->childClicked("mb");
+            r.ui.applyPendingChanges();
+            EXPECT_EQ(r.find->findChild("mb"), nullptr);
+            EXPECT_EQ(textOf(r.find, "enter_label"), u"grim");
+        }
+    }
+    Rig r;
+    r.menu->childClicked("streets");
+    r.type(u"grimz");
+    // "z" matches nothing after "grim": refused, text and count unchanged.
+    EXPECT_EQ(textOf(r.find, "enter_label"), u"grim");
+    EXPECT_EQ(textOf(r.find, "counter_label"), u"5");
+    r.find->childClicked("ok");
+    r.results->childClicked("back");
+    ASSERT_EQ(r.active(), "pageFind");
+    EXPECT_NE(r.find->callback(), nullptr);
+    // Nothing typed since: a second "ok" stays.
+    r.find->childClicked("ok");
+    EXPECT_EQ(r.active(), "pageFind");
+    r.find->childClicked("back");
+    EXPECT_EQ(r.active(), "menuFind");
+    EXPECT_EQ(r.find->callback(), nullptr);
+    EXPECT_EQ(textOf(r.find, "counter_label"), u"0");
+}
+
+TEST(SearchPages, DistancesAndPageLabels) {
+    // 0.01 degree of latitude due north of the car.
+    EXPECT_EQ(fdPageFindX::distanceMetres(43.0f, 7.0f, 43.01f, 7.0f), 1112);
+    EXPECT_EQ(fdPageFindX::distanceMetres(43.0f, 7.0f, 43.0f, 7.0f), 0);
+    struct Case {
+        int first, rows, count;
+        const char16_t* label;
+    };
+    for (const Case& c : {Case{0, 0, 7, u"1/1"}, Case{0, 5, 0, u"1/1"}, Case{0, 5, 11, u"1/3"}, Case{5, 5, 11, u"2/3"},
+                          Case{6, 5, 11, u"3/3"}, Case{10, 5, 11, u"3/3"}})
+        EXPECT_EQ(fdPageFindResults::pageLabel(c.first, c.rows, c.count), c.label) << c.first << " " << c.rows;
+}
+
+TEST(SearchPages, PoiResultsComeNearestFirstAndHistoryPageReusesThem) {
+    Rig r;
+    r.car = Map::Point{88589776, 581288064}; // at the museum
+    r.menu->childClicked("poi");
+    ASSERT_EQ(r.active(), "pageFind");
+    EXPECT_EQ(textOf(r.find, "page_name"), u"Place");
+    r.type(u"mus");
+    r.find->childClicked("ok");
+    ASSERT_EQ(r.active(), "pageResults");
+    const auto& rows = r.results->results()->rows();
+    ASSERT_GT(rows.size(), 2u);
+    EXPECT_EQ(rows[0].item.text, u"Musée Océanographique");
+    EXPECT_EQ(rows[0].distance, 0);
+    for (std::size_t i = 1; i < rows.size(); ++i) {
+        EXPECT_LE(rows[i - 1].distance, rows[i].distance);
+        if (rows[i - 1].distance == rows[i].distance) {
+            EXPECT_LE(rows[i - 1].item.text, rows[i].item.text);
+        }
+    }
+    const std::u16string poi = rows[1].item.text;
+    r.tapRow(r.results, 1);
+    r.ui.goToPage(r.menu);
+    r.menu->childClicked("streets");
+    r.type(u"grim");
+    r.find->childClicked("ok");
+    r.tapRow(r.results, 2);
+    // The history page: newest first; showing the older one again moves it
+    // to the top; deleting removes the selected row.
+    r.ui.goToPage(r.menu);
+    r.menu->childClicked("history");
+    ASSERT_EQ(r.active(), "pageFilterHistory");
+    auto* list = dynamic_cast<Ui::fdList*>(r.history->findChild("list"));
+    EXPECT_EQ(textOf(list->rowWidget(0), "text"), u"Rue Grimaldi");
+    EXPECT_EQ(r.history->model()->selectedIndex(), 0);
+    r.tapRow(r.history, 1);
+    r.history->childClicked("button_ok");
+    EXPECT_EQ(r.active(), "pageMap");
+    r.ui.goToPage(r.menu);
+    r.menu->childClicked("history");
+    EXPECT_EQ(textOf(list->rowWidget(0), "text"), poi);
+    std::vector<TextSearch::ResultItem> found;
+    std::vector<int> kinds;
+    r.search->history().foundObjects(found, &kinds);
+    ASSERT_EQ(found.size(), 2u);
+    EXPECT_EQ(kinds, (std::vector<int>{TextSearch::PoisKind, TextSearch::StreetsKind}));
+    EXPECT_EQ(r.search->history().objectRing().back().useCount, 2u);
+    r.history->childClicked("button_delete");
+    EXPECT_EQ(r.history->model()->count(), 1);
+    EXPECT_EQ(textOf(list->rowWidget(0), "text"), u"Rue Grimaldi");
+    r.history->childClicked("button_delete");
+    EXPECT_EQ(r.history->model()->count(), 0);
+    EXPECT_EQ(r.history->model()->selectedIndex(), -1);
+    r.history->childClicked("button_ok");
+    r.history->childClicked("button_delete");
+    EXPECT_EQ(r.active(), "pageFilterHistory");
+}
+
+namespace {
+
+Rig demoRig() { return Rig({"demo-country.kvm", "demo-region.kvm", "demo-town.kvm"}, MIREL_DEMO_ATLAS_DIR); }
+
+std::vector<std::u16string> filterLabels(fdPageFindFilterX* page) {
+    return {textOf(page, "country_label"), textOf(page, "region_label"), textOf(page, "neigh_label"),
+            textOf(page, "city_label")};
+}
+
+// Picks a level on the filter page, types the letters and taps the result
+// row whose detail text is given (the first row without one).
+void pick(Rig& r, const char* level, const std::u16string& letters, const std::u16string& detail = {}) {
+    r.filter->childClicked(level);
+    ASSERT_EQ(r.active(), "pageFind");
+    r.type(letters);
+    r.find->childClicked("ok");
+    ASSERT_EQ(r.active(), "pageResults");
+    int row = 0;
+    const auto& rows = r.results->results()->rows();
+    for (std::size_t i = 0; i < rows.size(); ++i)
+        if (rows[i].item.detail == detail) row = static_cast<int>(i);
+    r.tapRow(r.results, row);
+}
+
+} // namespace
+
+TEST(SearchPages, FilterLevelsChainHistoryAndClear) {
+    Rig r = demoRig();
+    r.ui.goToPage(r.filter);
+    const std::vector<std::u16string> prompts{u"Any country", u"Any region", u"Any district", u"Any city"};
+    EXPECT_EQ(filterLabels(r.filter), prompts);
+    pick(r, "country", u"dem");
+    ASSERT_EQ(r.active(), "menuFilter");
+    EXPECT_EQ(filterLabels(r.filter), (std::vector<std::u16string>{u"Demoland", u"Any region", u"Any district", u"Any city"}));
+    // Cities inside the country; the chain keeps the country.
+    pick(r, "city", u"lin", u"Linden District, Westshire, Demoland");
+    EXPECT_EQ(r.filter->currentFilter().level, 4u);
+    EXPECT_EQ(filterLabels(r.filter),
+              (std::vector<std::u16string>{u"Demoland", u"Westshire", u"Linden District", u"Linden"}));
+    EXPECT_EQ(r.filter->chain()->size(), 2u);
+    // A region under the country picked before: the city leaves the chain.
+    r.filter->childClicked("region");
+    EXPECT_EQ(r.search->kind(), TextSearch::RegionsKind);
+    EXPECT_EQ(r.search->filterLevel(), 1u);
+    r.find->childClicked("back");
+    pick(r, "region", u"wes");
+    ASSERT_EQ(r.filter->chain()->size(), 2u);
+    EXPECT_EQ(r.filter->chain()->back().level, 2u);
+    EXPECT_EQ(filterLabels(r.filter), (std::vector<std::u16string>{u"Demoland", u"Westshire", u"Any district", u"Any city"}));
+
+    // The filter history: newest first; leaving it changes nothing.
+    const std::size_t entries = r.search->history().filterRing().size();
+    r.filter->childClicked("history");
+    ASSERT_EQ(r.active(), "pageFilterHistory");
+    auto* list = dynamic_cast<Ui::fdList*>(r.history->findChild("list"));
+    EXPECT_EQ(textOf(list->rowWidget(0), "text"), u"Westshire");
+    EXPECT_EQ(textOf(list->rowWidget(2), "text"), u"Demoland");
+    r.history->childClicked("back");
+    EXPECT_EQ(r.active(), "menuFilter");
+    EXPECT_EQ(r.search->history().filterRing().size(), entries);
+    // Deleting the newest there and leaving puts the opened filter back.
+    r.filter->childClicked("history");
+    r.history->childClicked("button_delete");
+    EXPECT_EQ(r.search->history().filterRing().size(), entries - 1);
+    r.history->childClicked("back");
+    EXPECT_EQ(r.search->history().filterRing().size(), entries);
+    EXPECT_EQ(r.filter->currentFilter().level, 2u);
+    EXPECT_EQ(textOf(r.filter, "region_label"), u"Westshire");
+    // An older filter chosen there becomes the newest and empties the chain.
+    r.filter->childClicked("history");
+    r.tapRow(r.history, 2);
+    r.history->childClicked("button_ok");
+    EXPECT_EQ(r.active(), "menuFilter");
+    EXPECT_TRUE(r.filter->chain()->empty());
+    EXPECT_EQ(r.filter->currentFilter().level, 1u);
+    // Clearing, however often, adds one entry and shows the prompts.
+    for (int i = 0; i < 3; ++i)
+        r.filter->childClicked("clear");
+    EXPECT_EQ(r.search->history().filterRing().size(), entries + 1);
+    EXPECT_EQ(filterLabels(r.filter), prompts);
+    EXPECT_EQ(r.filter->currentFilter().level, 0u);
+    // "ok" without a city only goes back.
+    r.filter->childClicked("ok");
+    EXPECT_EQ(r.active(), "menuFind");
+}
+
+TEST(SearchPages, FilterLiftingAndAtlasChange) {
+    Rig r = demoRig();
+    using F = fdPageFindFilterX::Filter;
+    // Linden is record 4 of every map: only a country in map 0, region and
+    // country in map 1, district, region and country in map 2.
+    struct Case {
+        F filter;
+        std::uint32_t level;
+        std::size_t objects;
+    };
+    const Case cases[] = {
+        {F{4, {{2, 4}}}, 3, 1},         {F{4, {{1, 4}}}, 2, 1}, {F{4, {{1, 4}, {2, 4}}}, 2, 2},
+        {F{4, {{0, 4}}}, 1, 1},         {F{4, {{0, 4}, {2, 4}}}, 1, 2}, {F{1, {{0, 4}}}, 0, 0},
+        {F{4, {{7, 4}}}, 0, 0},         {F{4, {{2, 99999}}}, 0, 0},
+    };
+    for (const Case& c : cases) {
+        const F lifted = r.filter->lift(c.filter);
+        EXPECT_EQ(lifted.level, c.level) << c.filter.objects.size();
+        EXPECT_EQ(lifted.objects.size(), c.objects);
+    }
+    // Twice from the district: its region, then its country.
+    const F region = r.filter->lift(r.filter->lift(F{4, {{2, 4}}}));
+    EXPECT_EQ(region.level, 2u);
+    EXPECT_EQ(r.filter->lift(region).level, 1u);
+    // A new atlas forgets the chain, not the history.
+    fdPageFindFilterX::setLevel(*r.search, *r.filter->chain(), 4, {{2, 4}});
+    r.filter->onAtlasChanged();
+    EXPECT_TRUE(r.filter->chain()->empty());
+    EXPECT_EQ(r.filter->currentFilter().level, 4u);
+}
+
+TEST(SearchPages, CoordinatesTypedConvertedAndRefused) {
+    Rig r;
+    r.ui.goToPage(r.coords);
+    auto press = [&](Ui::fdPage* page, std::initializer_list<const char*> commands) {
+        for (const char* c : commands)
+            page->childClicked(c);
+    };
+    press(r.coords, {"lat_min_box", "key5"});
+    EXPECT_EQ(r.coords->values[1], 5);
+    press(r.coords, {"key9"});
+    EXPECT_EQ(r.coords->values[1], 59);
+    press(r.coords, {"key3"});
+    EXPECT_EQ(r.coords->values[1], 3);
+    EXPECT_EQ(textOf(r.coords, "lat_min_label"), u"3'");
+    press(r.coords, {"lat_sec_box", "key1", "key0"});
+    EXPECT_EQ(r.coords->values[2], 10);
+    press(r.coords, {"key0", "keyx", "key", "key12"});
+    EXPECT_EQ(r.coords->values[2], 0);
+    // 43°43'54"N 7°25'28"E, the harbour of Monaco.
+    press(r.coords, {"lat_deg_box", "key4", "key3", "lat_min_box", "key4", "key3", "lat_sec_box", "key5", "key4",
+                     "lon_deg_box", "key7", "lon_min_box", "key2", "key5", "lon_sec_box", "key2", "key8"});
+    EXPECT_EQ(textOf(r.coords, "lat_deg_label"), u"N 43\u00B0");
+    EXPECT_EQ(textOf(r.coords, "lon_sec_label"), u"28\"");
+    const auto harbour = r.coords->position();
+    ASSERT_TRUE(harbour);
+    r.search->search(TextSearch::StreetsKind, 0, {});
+    for (char16_t c : std::u16string(u"antoine"))
+        r.search->addKey(std::u16string(1, c));
+    std::vector<TextSearch::ResultItem> quay;
+    r.search->collectResults(quay);
+    std::erase_if(quay, [](const TextSearch::ResultItem& row) { return row.text != u"Quai Antoine 1er"; });
+    ASSERT_FALSE(quay.empty());
+    const Map::GeoPoint at = Map::Projection::toGeo(quay[0].point);
+    EXPECT_LT(fdPageFindX::distanceMetres(harbour->latitude, harbour->longitude, at.latitude, at.longitude), 400);
+    r.coords->childClicked("ok");
+    EXPECT_EQ(r.active(), "pageMap");
+    // South: 55°30'00" becomes -55.5; beyond 90 degrees nothing is shown.
+    r.ui.goToPage(r.coords);
+    r.coords->values = {55, 30, 0, 0, 0, 0};
+    r.coords->childClicked("keyLat");
+    EXPECT_FLOAT_EQ(r.coords->position()->latitude, -55.5f);
+    EXPECT_EQ(textOf(r.coords, "lat_deg_label"), u"S 55\u00B0");
+    r.coords->values[0] = 95;
+    r.coords->childClicked("ok");
+    EXPECT_EQ(r.active(), "pageSearchCoords");
+    ASSERT_NE(r.coords->findChild("mb"), nullptr);
+    r.coords->childClicked("mb");
+
+    // Decimal degrees.
+    r.coords->childClicked("switch");
+    ASSERT_EQ(r.active(), "pageSearchCoordsAlt");
+    press(r.decimal, {"lon_box", "key1", "key8", "key0"});
+    EXPECT_EQ(r.decimal->longitude.degrees, 18);
+    press(r.decimal, {"lat_box", "key9", "key5"});
+    EXPECT_EQ(r.decimal->latitude.degrees, 9);
+    press(r.decimal, {"bs", "key1", "key2", "dot", "dot", "key5"});
+    EXPECT_EQ(textOf(r.decimal, "lat_label"), u"N 12.5\u00B0");
+    const char16_t* afterBackspace[] = {u"N 12.\u00B0", u"N 12\u00B0", u"N 1\u00B0"};
+    for (const char16_t* label : afterBackspace) {
+        r.decimal->childClicked("bs");
+        EXPECT_EQ(textOf(r.decimal, "lat_label"), label);
+    }
+    press(r.decimal, {"dot", "key0", "key0", "key0", "key0", "key0", "key1", "key9"});
+    EXPECT_EQ(textOf(r.decimal, "lat_label"), u"N 1.000001\u00B0");
+    r.decimal->childClicked("keyLon");
+    EXPECT_FLOAT_EQ(r.decimal->position()->longitude, -18.0f);
+}
+
+TEST(SearchPages, PoiInformationAndStreetList) {
+    Rig r;
+    struct Danger {
+        std::uint32_t view, direction, speed;
+        const char16_t* comment;
+    };
+    const Danger dangers[] = {
+        {0, 0, 139, u"круговой обзор, 50 km/h"},
+        {1, 45, 0, u"односторонний обзор, 45°"},
+        {2, 270, 14, u"двухсторонний обзор, 270°, 5 km/h"},
+        {3, 10, 0, u"круговой обзор"},
+    };
+    for (const Danger& d : dangers) {
+        Map::Proximity::Point point;
+        point.packed = Map::Proximity::Point::pack(1, d.speed, d.view, d.direction);
+        EXPECT_EQ(r.info->dangerComment(point), d.comment);
+    }
+    Map::Proximity::Point camera{10, 20, 0, 0, Map::Proximity::Point::pack(2, 139, 0, 0)};
+    r.info->fillDangerPoint(camera);
+    EXPECT_EQ(textOf(r.info, "text_comment"), u"круговой обзор, 50 km/h");
+    EXPECT_EQ(textOf(r.info, "text_phone"), u"No information about this place.");
+    // No name and no style: the no-data text as the name.
+    fdPagePOIInfoX::MapObject object;
+    object.address[1] = u"Monaco-Ville";
+    object.address[2] = u"98000";
+    object.phone = u"+377 93 15 36 00";
+    object.point = {88589776, 581288064};
+    r.info->fillMapObject(object);
+    EXPECT_EQ(textOf(r.info, "text_name"), u"No information about this place.");
+    EXPECT_EQ(textOf(r.info, "text_address"), u"Monaco-Ville 98000");
+    EXPECT_EQ(textOf(r.info, "text_phone"), u"+377 93 15 36 00");
+    EXPECT_EQ(r.info->point(), object.point);
+    r.ui.goToPage(r.info);
+    r.info->fillFrom(MapPointFind{}, nullptr);
+    EXPECT_FALSE(r.info->hasObject);
+    r.info->childClicked("to");
+    EXPECT_EQ(r.active(), "pagePOIInfo");
+    r.info->fillMapObject(object);
+    r.info->childClicked("to");
+    EXPECT_EQ(r.active(), "pageMap");
+
+    // The street list: name and exact length; a tap shows the run's start.
+    r.ui.goToPage(r.streets);
+    r.streets->setStreets({{u"Boulevard Albert 1er", {1, 2}, 1234}, {u"Quai Antoine 1er", {3, 4}, 56}});
+    auto* list = dynamic_cast<Ui::fdList*>(r.streets->findChild("list"));
+    EXPECT_EQ(textOf(list->rowWidget(0), "text"), u"Boulevard Albert 1er 1.234 km");
+    EXPECT_EQ(textOf(list->rowWidget(1), "text"), u"Quai Antoine 1er 56 m");
+    EXPECT_FALSE(r.streets->findChild("down")->enabled());
+    EXPECT_TRUE(r.streets->keyDown(SDLK_UP));
+    EXPECT_TRUE(r.streets->keyDown(SDLK_ESCAPE));
+    EXPECT_EQ(r.active(), "pageStreetList");
+    list->releaseClick = false;
+    list->childClicked("1");
+    EXPECT_EQ(r.active(), "pageStreetList");
+    r.tapRow(r.streets, 1);
+    EXPECT_EQ(r.active(), "pageMap");
+}
