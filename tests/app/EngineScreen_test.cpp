@@ -115,6 +115,23 @@ TEST(EngineScreen, AtlasErrorsAtStartUpAreShownNotOnlyLogged) {
     }
 }
 
+// The internet usage is told in the log while the shutdown runs, before its
+// last line.
+TEST(EngineScreen, TheInternetUsageIsLoggedAtShutdown) {
+    ProgramFolder folder;
+    std::ofstream(folder.data("config.xml")) << "<config version=\"2\">\n\t<var name=\"log_severity\" value=\"2\" />\n</config>\n";
+    TestSupport::CaptureLogger log{Log::Normal};
+    engine::fdEngine e(folder.wide());
+    ASSERT_EQ(e.init(), 0);
+    e.shutdown();
+    std::vector<std::string> order;
+    for (const std::string& line : log.lines())
+        for (const char* mark : {"Inet usage: nothing received or sent", "shutdown at:"})
+            if (line.find(mark) != std::string::npos)
+                order.push_back(mark);
+    EXPECT_EQ(order, (std::vector<std::string>{"Inet usage: nothing received or sent", "shutdown at:"}));
+}
+
 // The splash bar only moves forward, row by row, and never past its end;
 // -1 leaves it where it is.
 TEST(PageFactorySplash, ProgressRisesRowByRow) {
