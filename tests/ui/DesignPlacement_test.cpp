@@ -4,6 +4,7 @@
 #include "ui/DesignDescription.h"
 #include "ui/fdButtonX.h"
 #include "ui/fdInterface.h"
+#include "ui/fdStatic.h"
 
 #include "core/FileSystem.h"
 #include "core/TempSurface.h"
@@ -85,6 +86,14 @@ TEST(DesignPlacement, EveryKindStandsAtItsDesignGeometry) {
             EXPECT_EQ(UiTest::rgbAt(target, cx + dx, cy + dy), 0u) << dx << "," << dy;
         SDL_FreeSurface(target);
     }
+}
+
+TEST(DesignPlacement, AWindowWithoutAParentStandsAtItsOwnPlace) {
+    UiTest::FakeEngine engine;
+    fdInterface ui(&engine, nullptr);
+    fdStatic lone(nullptr, "lone", true, &ui); // attached to nothing
+    lone.placeInParent(7, 9, 30, 20);
+    EXPECT_EQ(lone.designRect(), (WindowRect{7, 9, 30, 20}));
 }
 
 } // namespace
