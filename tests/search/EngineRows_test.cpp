@@ -52,7 +52,11 @@ MapContent city(std::u16string name, std::u16string district, std::u16string reg
 }
 
 TEST(TextSearchEngineRows, CitiesAreOneRowPerPlace) {
-    Opened o({city(u"Linden", u"Oak District"), city(u"Linden", u"Oak District"), city(u"Linden", u"Elm District"),
+    // The second map lists another city first: the same place at another
+    // offset of its own file.
+    MapContent second = city(u"Aston", u"Oak District");
+    second.cities.push_back({u"Linden", 0, 0});
+    Opened o({city(u"Linden", u"Oak District"), second, city(u"Linden", u"Elm District"),
               city(u"Lisle", u"Lisle", u"Eastshire"), city(u"Lark", u"Lark", u"Lark")});
     o.engine.search(TextSearch::CitiesKind, 0, {});
     o.engine.addKey(u"l");
@@ -88,6 +92,20 @@ TEST(TextSearchEngineRows, WaypointsAreFoundByTheirOwnFirstLetters) {
                                                   "zed cafe | note"}));
     o.engine.addKey(u"e");
     EXPECT_EQ(o.rows(), (std::vector<std::string>{"zed cafe | note"}));
+
+    // Past 1000 POIs the index answers for the map, and the waypoints are
+    // matched by their names' beginnings.
+    std::mt19937 random(seed(1000));
+    Opened many({randomContent(random, 3, 0, 1000)});
+    for (Map::WayPoint& p : points->points)
+        p.type = 1;
+    many.engine.searchPois(0, {}, points, {1});
+    ASSERT_TRUE(many.engine.indexInUse());
+    many.engine.addKey(u"z");
+    std::vector<std::string> own;
+    for (const std::string& row : many.rows())
+        if (row.ends_with(" | note")) own.push_back(row);
+    EXPECT_EQ(own, (std::vector<std::string>{"ZZ top | note", "Zulu | note", "zed cafe | note"}));
 }
 
 // What the user sees of the engine: the text of each variant from the

@@ -61,4 +61,17 @@ TEST(WaypointStyles, PointsAreDrawnCentredWhereTheirTypeIsVisible) {
     }
 }
 
+TEST(WaypointStyles, ALoadAgainReadsTheIconListAfresh) {
+    TestSupport::TempDir dir;
+    FakeStyles styles;
+    styles.loadable = {"pois/icons/a.bmp"};
+    dir.write("icons.txt", "a.bmp\n");
+    fdWPManager manager(&styles, wide(dir / "icons.txt"));
+    for (int load = 0; load < 2; ++load) {
+        manager.load(wide(dir / "waypoints"));
+        EXPECT_EQ(manager.icons().size(), 3u) << load; // two type icons and the listed one
+        EXPECT_EQ(manager.iconNames(), std::vector<std::u16string>{u"a.bmp"}) << load;
+    }
+}
+
 } // namespace
