@@ -1,6 +1,10 @@
 #include "userdata/TrackFile.h"
 
 #include "UserDataTestSupport.h"
+#include "tests/support/CaptureLogger.h"
+#include "tests/support/FileSizeLimit.h"
+
+#include <algorithm>
 
 using namespace UserDataTest;
 
@@ -28,6 +32,25 @@ TEST(TrackFileRestart, ANewRecordingStartsEmpty) {
         EXPECT_EQ(track.firstPoint(), (xe::Point{walkFix(7).x, walkFix(7).y})) << loaded;
         EXPECT_TRUE(track.close());
     }
+}
+
+// A full disk is told once per recording, however many blocks it refuses.
+TEST(TrackFileRestart, AFullDiskIsLoggedOnce) {
+    TestSupport::TempDir dir;
+    TestSupport::CaptureLogger log;
+    TrackFile track;
+    ASSERT_TRUE(track.create(wide(dir / "full.kvt"), 0, 1));
+    {
+        TestSupport::FileSizeLimit limit(16 + 93 * 44 + 2000);
+        for (int i = 0; i < 5 * 93; ++i)
+            track.append(walkFix(i));
+        EXPECT_EQ(track.recordsWritten(), 93u);
+        track.close();
+    }
+    const auto& lines = log.lines();
+    EXPECT_EQ(std::count_if(lines.begin(), lines.end(),
+                            [](const std::string& l) { return l.find("Can't write track file") != std::string::npos; }),
+              1);
 }
 
 } // namespace
