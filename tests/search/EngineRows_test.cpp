@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <optional>
 #include <random>
 
 using namespace SearchTest;
@@ -70,7 +71,7 @@ TEST(TextSearchEngineRows, CitiesAreOneRowPerPlace) {
 
 struct WayPoints : Map::WayPointsCollection {
     std::size_t count() const override { return points.size(); }
-    const Map::WayPoint& at(std::size_t index) const override { return points[index]; }
+    const Map::WayPoint& at(std::size_t index) const override { return points.at(index); }
     std::vector<Map::WayPoint> points;
 };
 
@@ -106,6 +107,23 @@ TEST(TextSearchEngineRows, WaypointsAreFoundByTheirOwnFirstLetters) {
     for (const std::string& row : many.rows())
         if (row.ends_with(" | note")) own.push_back(row);
     EXPECT_EQ(own, (std::vector<std::string>{"ZZ top | note", "Zulu | note", "zed cafe | note"}));
+    EXPECT_GE(many.engine.count(), own.size()) << "the count takes in the waypoints";
+}
+
+TEST(TextSearchEngineRows, NearestPoisKeepToTheFilter) {
+    MapContent c = city(u"Linden", u"Oak District");
+    c.cities.push_back({u"Ashford", 0, 0});
+    for (int i = 0; i < 6; ++i)
+        c.pois.push_back({u"Poi " + Core::utf8ToWide(std::to_string(i)), 5, static_cast<std::uint32_t>(i % 2), -1,
+                          1000 + 10 * i, 2000, {}});
+    Opened o({c});
+    o.engine.setCarPosition([] { return std::optional<Map::Point>(Map::Point{1000, 2000}); });
+    const std::uint32_t ashford = 32;
+    o.engine.searchPois(TextSearch::CityFilter, {{0, ashford}}, nullptr, {5});
+    std::vector<std::string> names;
+    for (const std::string& row : o.rows())
+        names.push_back(row.substr(0, row.find(" |")));
+    EXPECT_EQ(names, (std::vector<std::string>{"Poi 1", "Poi 3", "Poi 5"}));
 }
 
 // What the user sees of the engine: the text of each variant from the
