@@ -146,6 +146,15 @@ TEST(MapPageState, AKeyReleaseTurnsTheMapOnlyWhenNotFollowingTheCar) {
     EXPECT_NEAR(std::fabs(turnOnRelease()), 4 * 1.2f * 0.1f, 1e-4f);
 }
 
+TEST(MapPageState, AKeyBoundToAPageOpensIt) {
+    Rig r;
+    r.bindings.setKey("menuMain", 'm', 0);
+    r.page->keyDown('q'); // bound to nothing: the map stays
+    EXPECT_EQ(r.ui.activePage(), r.page);
+    r.page->keyDown('m');
+    EXPECT_EQ(r.ui.activePage(), r.ui.findPage("menuMain"));
+}
+
 TEST(MapPageState, TheDesignsPoiCursorReachesTheRenderer) {
     Rig r;
     const MapDrawing::CursorRecord* cursor = r.renderer->poiCursor();
