@@ -43,4 +43,22 @@ TEST(MapGestures, StepsFollowTheTimeHeldWithinOneToAHundredMilliseconds) {
     EXPECT_FLOAT_EQ(g.take(5070, d, true).angle, 4 * d.rotationPush * 0.030f);
 }
 
+// Held directions run on; a released one gives its last step and goes idle.
+TEST(MapGestures, ReleasedStatesGiveOneLastStep) {
+    const GestureDeltas d;
+    for (const int state : {MapGestures::Held, MapGestures::Released}) {
+        MapGestures g;
+        g.rotateLeft = g.rotateRight = g.scaleUp = g.scaleDown = state;
+        EXPECT_TRUE(g.applyStates(1000, false, d));
+        const int after = state == MapGestures::Held ? MapGestures::Held : MapGestures::Idle;
+        EXPECT_EQ(g.rotateLeft, after);
+        EXPECT_EQ(g.rotateRight, after);
+        EXPECT_EQ(g.scaleUp, after);
+        EXPECT_EQ(g.scaleDown, after);
+        EXPECT_EQ(g.applyStates(1050, false, d), state == MapGestures::Held);
+    }
+    MapGestures idle;
+    EXPECT_FALSE(idle.applyStates(1000, false, d));
+}
+
 } // namespace
