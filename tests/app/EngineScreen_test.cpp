@@ -5,6 +5,8 @@
 #include "app/fdEngine.h"
 
 #include "core/Text.h"
+#include "render/RenderStyles.h"
+#include "render/fdMapRenderer.h"
 #include "core/TempSurface.h"
 #include "tests/support/CaptureLogger.h"
 #include "tests/support/TempDir.h"
@@ -16,6 +18,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <map>
 
 namespace fs = std::filesystem;
 
@@ -130,6 +133,27 @@ TEST(EngineScreen, TheInternetUsageIsLoggedAtShutdown) {
             if (line.find(mark) != std::string::npos)
                 order.push_back(mark);
     EXPECT_EQ(order, (std::vector<std::string>{"Inet usage: nothing received or sent", "shutdown at:"}));
+}
+
+// The POI types the driver hid come back hidden after a restart.
+TEST(EngineScreen, PoiTypeChoicesSurviveARestart) {
+    ProgramFolder folder;
+    TestSupport::CaptureLogger quiet;
+    std::map<std::uint16_t, Render::PoiTypeFlags> chosen;
+    {
+        engine::fdEngine e(folder.wide());
+        ASSERT_EQ(e.init(), 0);
+        Render::RenderStyles& styles = e.mapRenderer()->styles();
+        ASSERT_FALSE(styles.poiTypeFlags().empty());
+        const std::uint16_t type = styles.poiTypeFlags().begin()->first;
+        styles.setPoiTypeFlags(type, !styles.isPoiTypeShown(type), true);
+        chosen = styles.poiTypeFlags();
+        e.shutdown();
+    }
+    engine::fdEngine again(folder.wide());
+    ASSERT_EQ(again.init(), 0);
+    EXPECT_EQ(again.mapRenderer()->styles().poiTypeFlags(), chosen);
+    again.shutdown();
 }
 
 // The splash bar only moves forward, row by row, and never past its end;
