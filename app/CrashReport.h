@@ -2,6 +2,7 @@
 // The crash report written to the log when the main thread faults, and the
 // one message the user sees.
 
+#include "core/Version.h"
 #include "platform/CrashGuard.h"
 
 #include <string>
@@ -11,7 +12,7 @@
 namespace engine {
 
 // The program's version as every fault line names it.
-inline constexpr std::string_view kProgramVersion = "2.9.0.2230";
+inline constexpr std::string_view kProgramVersion = Core::kProgramVersion;
 
 // The report's lines, in the order they are logged.
 std::vector<std::string> crashReportLines(const Platform::FaultReport& report);

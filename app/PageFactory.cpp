@@ -225,6 +225,7 @@ void PageFactory::createPage(const Row& row) {
         services.positioning = e.m_positioning.get();
         services.car = e.m_carSource.get();
         services.navigation = e.m_navigation.get();
+        services.monitoring = e.m_monitoring.get();
         if (e.m_sensors) {
             e.m_sensorSource = std::make_unique<Screens::SensorsSource>(*e.m_sensors, e.m_navigation.get(),
                                                                          e.m_atlas.get(), e.m_mapRenderer.get());

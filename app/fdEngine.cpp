@@ -5,12 +5,14 @@
 #include "core/Config.h"
 #include "core/DataPath.h"
 #include "core/FileLogger.h"
+#include "core/FileSystem.h"
 #include "core/InetStatistics.h"
 #include "core/Log.h"
 #include "core/MessageBox.h"
 #include "core/ResourcesPool.h"
 #include "core/TempSurface.h"
 #include "core/Text.h"
+#include "core/Version.h"
 #include "core/VirtualFs.h"
 #include "core/WinInet.h"
 #include "map/AtlasFolderList.h"
@@ -18,6 +20,7 @@
 #include "map/proximity/Index.h"
 #include "platform/Memory.h"
 #include "platform/Path.h"
+#include "platform/SoundLibrary.h"
 #include "platform/SystemInfo.h"
 #include "guidance/KVMapEventsHandler.h"
 #include "guidance/Sensors.h"
@@ -170,7 +173,18 @@ bool fdEngine::initConfig() {
         // A torn or foreign file is kept beside the new one, so settings a
         // person may still recover are not overwritten.
         Core::Config::keepUnreadable(path);
-        m_config->root()->set("log_severity", 0);
+        // Deleting config.xml is how a person resets the settings: they
+        // start again from the first-run settings shipped with the data,
+        // and from every caller's own defaults where there are none.
+        const std::u16string firstRun = dataPath(u"config.default.xml");
+        if (FileSystem::fileExists(firstRun)) {
+            if (m_config->load(firstRun))
+                Log::log(Log::Normal, u"Settings start from '%s'", firstRun);
+            else
+                m_config = std::make_unique<Core::Config>();
+        }
+        if (!m_config->root()->has("log_severity"))
+            m_config->root()->set("log_severity", 0);
         m_config->save(path);
     }
     const int severity = m_config->root()->value("log_severity", 0);
@@ -228,7 +242,7 @@ int fdEngine::init() {
     auto root = m_config->root();
 
     Log::log(Log::Normal, "Init started...");
-    Log::log(Log::System, "Version 2.9.0.2230");
+    Log::log(Log::System, "Version %s", Core::kProgramVersion);
     const Platform::SystemInfo system = Platform::systemInfo();
     Log::log(Log::System, "Processor: %s lev %d rev %d", processorName(system.architecture), system.processorLevel,
              system.processorRevision);
@@ -259,13 +273,22 @@ int fdEngine::init() {
         return 2;
     m_bindings = std::make_unique<Ui::ButtonBindings>(root);
 
+    Platform::silenceSoundLibraryErrors();
     if (SDL_Init(SDL_INIT_AUDIO | SDL_INIT_VIDEO | SDL_INIT_NOPARACHUTE) < 0) {
-        // Without a sound device the navigator still drives: run silent.
+        // Either half may have failed: the video alone says which. Without a
+        // sound device the navigator still drives, silent.
+        const std::string first = SDL_GetError();
         if (SDL_Init(SDL_INIT_VIDEO | SDL_INIT_NOPARACHUTE) < 0) {
+            const std::string reason = SDL_GetError();
             Log::log(Log::Critical, "fatal error : Failed to init SDL");
+            Log::log(Log::Critical, "SDL: %s", reason);
             return 2;
         }
-        Log::log(Log::Critical, "No audio device: the program runs without sound (%s)", std::string(SDL_GetError()));
+        if (SDL_InitSubSystem(SDL_INIT_AUDIO) < 0)
+            Log::log(Log::Critical, "No audio device: the program runs without sound (%s)",
+                     std::string(SDL_GetError()));
+        else
+            Log::log(Log::System, "SDL started on the second try (%s)", first);
     }
     Log::log(Log::Info, "after SDL_Init");
     Log::logMemoryStatus();

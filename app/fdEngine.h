@@ -151,6 +151,8 @@ class fdEngine : public Network::ConnectionListener, public Ui::EngineServices {
     // of the program was started).
     void requestRaise();
     void connectionChanged() override;
+    // Whether a network change stops the online service (the account page).
+    void setOnlineAutoDisable(bool on) { m_onlineAutoDisable = on; }
 
     bool quit() const { return m_quit; }
     bool initialized() const { return m_initialized; }
@@ -166,7 +168,7 @@ class fdEngine : public Network::ConnectionListener, public Ui::EngineServices {
     Ui::fdInterface* ui() const { return m_ui.get(); }
     ::Messages* messages() const { return m_messages.get(); }
     Ui::ButtonBindings* bindings() const { return m_bindings.get(); }
-    const Ui::KeyboardLayouts* keyboardLayouts() const { return m_keyboardLayouts.get(); }
+    Ui::KeyboardLayouts* keyboardLayouts() const { return m_keyboardLayouts.get(); }
     Map::KVAtlas* atlas() const { return m_atlas.get(); }
     Map::AtlasFolderList* atlasFolders() const { return m_atlasFolders.get(); }
     Positioning::System* positioning() const { return m_positioning.get(); }

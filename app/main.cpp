@@ -7,6 +7,7 @@
 #include "platform/CrashGuard.h"
 #include "platform/SingleInstance.h"
 
+#include <cstdio>
 #include <memory>
 #include <new>
 
@@ -14,8 +15,13 @@ int main() {
     Platform::SingleInstance guard("mirel");
     if (!guard.acquired()) {
         // A second copy touches no log or setting: it only brings the first
-        // copy's window forward.
-        guard.raiseRunningCopy();
+        // copy's window forward, and says so to whoever started it.
+        if (guard.raiseRunningCopy())
+            std::fprintf(stderr, "mirel is already running: its window was brought forward (lock %s)\n",
+                         guard.path().c_str());
+        else
+            std::fprintf(stderr, "mirel is already running, but its window could not be reached (lock %s)\n",
+                         guard.path().c_str());
         return -1;
     }
     std::unique_ptr<engine::fdEngine> engine(new (std::nothrow) engine::fdEngine());

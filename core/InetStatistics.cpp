@@ -4,6 +4,23 @@
 
 namespace Network {
 
+namespace {
+
+// The online service's messages carry the user's password and session token
+// as XML attributes; the log keeps their length but not their text.
+std::string withSecretsHidden(std::string text) {
+    for (const char* name : {"password=\"", "token=\""}) {
+        const std::size_t length = std::char_traits<char>::length(name);
+        for (std::size_t at = text.find(name); at != std::string::npos; at = text.find(name, at)) {
+            at += length;
+            for (; at < text.size() && text[at] != '"'; ++at) text[at] = '*';
+        }
+    }
+    return text;
+}
+
+} // namespace
+
 InetStatistics::InetStatistics(std::shared_ptr<WinInet::Impl> binding, Clock clock)
     : m_binding(std::move(binding)), m_clock(std::move(clock)) {
     if (m_binding) m_binding->addListener(this);
@@ -21,7 +38,8 @@ void InetStatistics::messageSent(std::uint32_t, const std::string& body, std::ui
     Log::log(Log::Normal, u"Message sent");
     if (Log::installed() && Log::currentSeverity() >= Log::Info) {
         Log::log(Log::Info, u"Sent message begin");
-        Log::hexDump(body.data(), body.size());
+        const std::string shown = withSecretsHidden(body);
+        Log::hexDump(shown.data(), shown.size());
         Log::log(Log::Info, u"Sent message end");
     }
 }
@@ -30,7 +48,8 @@ void InetStatistics::responseReceived(std::uint32_t, const std::string& response
     const bool detailed = Log::installed() && Log::currentSeverity() >= Log::Info;
     if (detailed) {
         Log::log(Log::Info, u"Received response begin");
-        Log::hexDump(response.data(), response.size());
+        const std::string shown = withSecretsHidden(response);
+        Log::hexDump(shown.data(), shown.size());
         Log::log(Log::Info, u"Received response end");
     }
     ++m_responsesReceived;

@@ -4,6 +4,10 @@
 #include "core/Text.h"
 #include "platform/Error.h"
 #include "platform/Memory.h"
+#include "platform/Path.h"
+
+#include <algorithm>
+#include <type_traits>
 
 namespace Log {
 namespace {
@@ -44,6 +48,34 @@ void writeFormattedNarrow(int level, std::string_view text) {
     Platform::ErrorKeeper keep;
     installed()->writeNarrow(level, text, true);
 }
+
+namespace {
+
+template <class Char> std::basic_string<Char> escapedControls(std::basic_string<Char> text) {
+    const auto isControl = [](Char c) {
+        const auto code = static_cast<std::make_unsigned_t<Char>>(c);
+        return code < 0x20 || code == 0x7F;
+    };
+    if (std::none_of(text.begin(), text.end(), isControl))
+        return text;
+    std::basic_string<Char> out;
+    for (const Char c : text) {
+        if (!isControl(c)) {
+            out += c;
+            continue;
+        }
+        static const char digits[] = "0123456789ABCDEF";
+        const auto code = static_cast<unsigned>(static_cast<std::make_unsigned_t<Char>>(c));
+        for (const char e : {'\\', 'x', digits[code >> 4], digits[code & 15]})
+            out += static_cast<Char>(e);
+    }
+    return out;
+}
+
+} // namespace
+
+std::u16string shownText(std::u16string_view text) { return escapedControls(Platform::shownPath(text)); }
+std::string shownText(std::string_view text) { return escapedControls(Platform::shownPath(text)); }
 } // namespace detail
 
 void hexDump(const void* bytes, std::size_t length) {

@@ -10,6 +10,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <type_traits>
 
 namespace FileSystem {
 class FileRW;
@@ -50,19 +51,44 @@ bool enabledFor(int level);
 namespace detail {
 void writeFormatted(int level, std::u16string_view text);
 void writeFormattedNarrow(int level, std::string_view text);
+
+// Text arguments as the log shows them. Paths travel through the program
+// with '\' (the form its data files and settings use); the log is read on
+// this system, so they show the system's separators. Control characters
+// (a hostile server's reply, a file's bytes) are written as \xNN, so no
+// argument can end a line or forge one. The format texts are written as
+// they are.
+std::u16string shownText(std::u16string_view text);
+std::string shownText(std::string_view text);
+inline std::string shownText(const char* text) { return text ? shownText(std::string_view(text)) : "(null)"; }
+inline std::u16string shownText(const char16_t* text) {
+    return text ? shownText(std::u16string_view(text)) : u"(null)";
+}
+template <class T> decltype(auto) shown(const T& arg) {
+    if constexpr (std::is_pointer_v<std::decay_t<T>> &&
+                  (std::is_convertible_v<const T&, std::string_view> ||
+                   std::is_convertible_v<const T&, std::u16string_view>))
+        return shownText(arg);
+    else if constexpr (std::is_convertible_v<const T&, std::string_view>)
+        return shownText(std::string_view(arg));
+    else if constexpr (std::is_convertible_v<const T&, std::u16string_view>)
+        return shownText(std::u16string_view(arg));
+    else
+        return (arg);
+}
 } // namespace detail
 
 template <class... Args> void log(int level, std::u16string_view format, const Args&... args) {
     if (!enabledFor(level))
         return;
-    detail::writeFormatted(level, Core::format(format, args...));
+    detail::writeFormatted(level, Core::format(format, detail::shown(args)...));
 }
 
 // Narrow formats are UTF-8 and end up in the same file.
 template <class... Args> void log(int level, std::string_view format, const Args&... args) {
     if (!enabledFor(level))
         return;
-    detail::writeFormattedNarrow(level, Core::format(format, args...));
+    detail::writeFormattedNarrow(level, Core::format(format, detail::shown(args)...));
 }
 
 // Rows of 16 bytes: "%02x " per byte, then the bytes as ANSI text ('.'

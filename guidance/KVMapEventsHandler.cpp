@@ -301,7 +301,14 @@ void KVMapEventsHandler::applyPendingRoute() {
 }
 
 void KVMapEventsHandler::onNaviEvent(int code, fdMapNavi& navi, const std::uint32_t* passedType) {
-    if (const char* name = naviEventName(code)) Log::log(Log::Info, "navi event:%s", name);
+    // A bad start is raised again (between a stop and a start, which the
+    // log does not name) on every frame while it lasts: the log names it
+    // when it begins.
+    if (const char* name = naviEventName(code)) {
+        const bool lasting = (code == BadStart_EmptyPath || code == BadStart_OutOfPath) && code == m_lastNaviEvent;
+        m_lastNaviEvent = code;
+        if (!lasting) Log::log(Log::Info, "navi event:%s", name);
+    }
     const auto speak = [&](int priority, Phrase phrase) {
         if (naviSoundsOn() && !phrase.empty()) m_sound->play(priority, phrase);
     };
@@ -323,8 +330,24 @@ void KVMapEventsHandler::onNaviEvent(int code, fdMapNavi& navi, const std::uint3
         break;
     case OutOfPath:
     case BadStart_OutOfPath:
-    case PathChanged_OutOfPath:
-    case BackwardMove: m_rebuildRequested = true; break;
+    case PathChanged_OutOfPath: m_rebuildRequested = true; break;
+    case BackwardMove: {
+        // Raised on every step while the car's heading is against the
+        // route's. Between two fixes the tracker carries the car on along
+        // its road, past a hairpin the route takes, where the route's
+        // other leg runs the other way; a rebuild from there starts the
+        // new route the wrong way again, once a frame. Only a car that
+        // keeps driving against the route for a while gets a new one.
+        const std::uint32_t now = m_clock.ticksMs();
+        if (!m_backwardRun || now - m_lastBackwardMs > BackwardGapMs) m_backwardSinceMs = now;
+        m_backwardRun = true;
+        m_lastBackwardMs = now;
+        if (now - m_backwardSinceMs >= BackwardConfirmMs) {
+            m_rebuildRequested = true;
+            m_backwardSinceMs = now;
+        }
+        break;
+    }
     case Rotate: {
         Phrase phrase;
         Voice::composeManeuverPhrase(phrase, navi, navi.sayDistanceFirst());

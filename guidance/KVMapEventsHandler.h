@@ -146,6 +146,13 @@ private:
     NaviSounds* m_sound;
     Render::RenderStyles* m_styles;
     fdMapNavi m_navi;
+    int m_lastNaviEvent = -1; // the last guidance event the log names
+    // A run of BackwardMove events: when it began, the last one.
+    static constexpr std::uint32_t BackwardConfirmMs = 3000;
+    static constexpr std::uint32_t BackwardGapMs = 1000;
+    bool m_backwardRun = false;
+    std::uint32_t m_backwardSinceMs = 0;
+    std::uint32_t m_lastBackwardMs = 0;
     Positioning::CarState m_shownCarState;
     bool m_rebuildRequested = false;
     bool m_lastRoadValid = false;

@@ -63,7 +63,7 @@ class AtlasPart {
 class InterMapGraph {
   public:
     virtual ~InterMapGraph() = default;
-    // False fails the atlas load.
+    // False when it could not be built; the atlas loads without it.
     virtual bool build(KVAtlas& atlas) = 0;
     virtual void release() = 0;
 };
@@ -113,6 +113,9 @@ struct AtlasServices {
     std::unique_ptr<AtlasSearchEngine> searchEngine;
     // Given the extra POI database path; null when the plug-in is absent.
     std::function<std::unique_ptr<AtlasPart>(const std::u16string& databasePath)> createWaypointsPlugin;
+    // Set by the review and query tools: unloading saves neither the camera
+    // nor the route into the atlas folder, which they only read.
+    bool keepsFolder = false;
 };
 
 } // namespace Map

@@ -63,7 +63,10 @@ std::string AtlasXml::build(const std::u16string& folder) {
 }
 
 bool AtlasXml::write(const std::u16string& path, const std::u16string& folder) {
-    const std::string text = build(folder);
+    return writeText(path, build(folder));
+}
+
+bool AtlasXml::writeText(const std::u16string& path, const std::string& text) {
     FileSystem::AtomicFileForWrite file(path);
     if (file.isOpen() && file.write(text.data(), text.size(), 1) == 1 && file.commit()) return true;
     const int error = file.lastError();
@@ -84,9 +87,13 @@ bool AtlasXml::read(const std::u16string& path, std::vector<Map>& maps) {
         Log::log(Log::Critical, u"Atlas fatal error : failed reading '%s'", path);
         return false;
     }
+    return parse(std::string(text.get(), size), path, maps);
+}
+
+bool AtlasXml::parse(std::string text, const std::u16string& path, std::vector<Map>& maps) {
     rapidxml::xml_document<char> document;
     try {
-        document.parse<0>(text.get());
+        document.parse<0>(text.data());
     } catch (const rapidxml::parse_error& error) {
         Log::log(Log::Critical, u"Error: %hs on parsing atlas file", error.what());
         return false;

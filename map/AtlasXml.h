@@ -35,14 +35,18 @@ struct AtlasXml {
     // The file's text for a folder: one map line for every "*.kvm" file (not
     // folder) whose first 48 bytes can be read and whose byte 44 is 0..6.
     static std::string build(const std::u16string& folder);
-    // Writes build(folder) to path through a temporary file renamed over it.
-    // False, after logging "Can't create atlas file '%s' (err %d)", when that
-    // fails; the previous file is then left as it was.
+    // Writes build(folder) (or a text build gave) to path through a
+    // temporary file renamed over it. False, after logging "Can't create
+    // atlas file '%s' (err %d)", when that fails; the previous file is then
+    // left as it was.
     static bool write(const std::u16string& path, const std::u16string& folder);
+    static bool writeText(const std::u16string& path, const std::string& text);
     // Reads the file's map entries. False after logging (Critical) when the
     // file cannot be opened or read, is not XML, has no `atlas` element or
     // no `dir` attribute.
     static bool read(const std::u16string& path, std::vector<Map>& maps);
+    // The same from a file's text; the path only names it in log lines.
+    static bool parse(std::string text, const std::u16string& path, std::vector<Map>& maps);
 };
 
 } // namespace Map

@@ -83,16 +83,21 @@ bool KVAtlas::load(const std::u16string& folder) {
     Threading::SdlLock lock(m_mutex);
     if (m_loaded || !m_maps.empty()) unload();
 
-    // A stale atlas.xml must never stand in for this folder's: when the new
-    // one cannot be written, the load fails.
+    // A stale atlas.xml must never stand in for this folder's. When the new
+    // one cannot be written (a read-only data folder, a full disk), the list
+    // just built from the folder is used as it is: the maps themselves may
+    // well be readable.
     const std::u16string atlasFile = paths().dataPath(u"atlas.xml");
-    if (!AtlasXml::write(atlasFile, folder)) return false;
+    const std::string list = AtlasXml::build(folder);
+    const bool written = AtlasXml::writeText(atlasFile, list);
+    if (!written)
+        Log::log(Log::Critical, u"Atlas file '%s' not written: the maps found in %s are used", atlasFile, folder);
 
     m_folder = folder;
     Log::log(Log::Normal, u"Loading atlas %s", folder);
 
     std::vector<AtlasXml::Map> entries;
-    if (!AtlasXml::read(atlasFile, entries)) return false;
+    if (!(written ? AtlasXml::read(atlasFile, entries) : AtlasXml::parse(list, atlasFile, entries))) return false;
     for (const AtlasXml::Map& entry : entries) {
         if (!entry.src) {
             Log::log(Log::Critical, u"Atlas error: map filename not specified - skip");
@@ -121,12 +126,9 @@ bool KVAtlas::load(const std::u16string& folder) {
     }
 
     if (m_services.makeDrawBuffers) m_drawBuffers = m_services.makeDrawBuffers(*this);
-    if (m_services.interMapGraph && !m_services.interMapGraph->build(*this)) {
-        // Nothing of this atlas is usable; its maps go now, and nothing is
-        // saved for it.
-        unload();
-        return false;
-    }
+    // A graph across the maps that cannot be built (it logs why) leaves every
+    // map usable on its own: routes then stay within single maps.
+    if (m_services.interMapGraph) m_services.interMapGraph->build(*this);
     // From here on the atlas is in use: unloading it saves its camera and
     // path (a failed load above must not overwrite the saved ones).
     m_loaded = true;
@@ -157,7 +159,7 @@ bool KVAtlas::load(const std::u16string& folder) {
 
 void KVAtlas::unload() {
     Threading::SdlLock lock(m_mutex);
-    if (m_loaded) {
+    if (m_loaded && !m_services.keepsFolder) {
         saveCamera();
         autosavePath();
     }

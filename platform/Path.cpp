@@ -30,6 +30,22 @@ std::u16string findProgramFolder() {
 
 } // namespace
 
+std::u16string shownPath(std::u16string_view path) {
+    std::u16string out(path);
+    for (char16_t& c : out)
+        if (c == u'\\')
+            c = u'/';
+    return out;
+}
+
+std::string shownPath(std::string_view path) {
+    std::string out(path);
+    for (char& c : out)
+        if (c == '\\')
+            c = '/';
+    return out;
+}
+
 std::string toNativePath(std::u16string_view path) {
     std::string out = utf16ToUtf8(path);
     for (char& c : out)

@@ -12,6 +12,10 @@ namespace Platform {
 
 // '\' becomes '/', UTF-16 becomes UTF-8 (an unpaired surrogate becomes '?').
 std::string toNativePath(std::u16string_view path);
+// The path as a person on this system writes it: '\' becomes '/', the
+// encoding stays. For texts shown to the user (log lines, messages).
+std::u16string shownPath(std::u16string_view path);
+std::string shownPath(std::string_view path);
 // UTF-8 from the system to UTF-16; bytes that are not UTF-8 become U+FFFD.
 // Separators are left as they are.
 std::u16string fromNativePath(std::string_view path);

@@ -17,20 +17,23 @@ namespace Platform {
 
 namespace {
 
-std::string lockFolder(const std::string& folder) {
+// "<folder>/<name>.lock"; the session's runtime folder is the user's own,
+// while /tmp is shared by every user, so the name there carries the uid.
+std::string lockPath(const std::string& name, const std::string& folder) {
     if (!folder.empty())
-        return folder;
+        return folder + "/" + name + ".lock";
     const char* runtime = std::getenv("XDG_RUNTIME_DIR");
     if (runtime && *runtime)
-        return runtime;
-    return "/tmp";
+        return std::string(runtime) + "/" + name + ".lock";
+    return "/tmp/" + name + "-" + std::to_string(::getuid()) + ".lock";
 }
 
 } // namespace
 
 SingleInstance::SingleInstance(const std::string& name, const std::string& folder)
-    : m_path(lockFolder(folder) + "/" + name + ".lock") {
-    m_fd = ::open(m_path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+    : m_path(lockPath(name, folder)) {
+    // Never through a link: another user could point one at a file of ours.
+    m_fd = ::open(m_path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
     if (m_fd < 0) {
         setLastErrorFromErrno();
         m_acquired = true;

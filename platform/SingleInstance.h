@@ -1,8 +1,9 @@
 #pragma once
 // One running copy of the program per user session. The first copy holds an
 // advisory lock on a file named after the program (in $XDG_RUNTIME_DIR, else
-// /tmp) and keeps its pid there; a later copy finds the lock taken, asks the
-// running copy to show its window (SIGUSR1) and goes away.
+// in /tmp with the user's id in the name) and keeps its pid there; a later
+// copy finds the lock taken, asks the running copy to show its window
+// (SIGUSR1) and goes away.
 
 #include <functional>
 #include <string>
@@ -12,7 +13,7 @@ namespace Platform {
 class SingleInstance {
 public:
     // Tries to take the lock "<folder>/<name>.lock". An empty folder means
-    // $XDG_RUNTIME_DIR, or /tmp when that is not set.
+    // $XDG_RUNTIME_DIR, or "/tmp/<name>-<uid>.lock" when that is not set.
     explicit SingleInstance(const std::string& name, const std::string& folder = {});
     ~SingleInstance();
     SingleInstance(const SingleInstance&) = delete;

@@ -20,7 +20,16 @@ std::int64_t nowMs() {
     return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
 }
 
-// Sees whether any sentence from a GPS talker passes by.
+// The talkers of satellite receivers: GPS, any mix of systems (most
+// current receivers speak only GN), GLONASS, Galileo, BeiDou (two ways),
+// QZSS and NavIC.
+bool isSatelliteTalker(const char* talker) {
+    static constexpr const char* kTalkers[] = {"GP", "GN", "GL", "GA", "GB", "BD", "GQ", "GI"};
+    return std::any_of(std::begin(kTalkers), std::end(kTalkers),
+                       [talker](const char* known) { return talker[0] == known[0] && talker[1] == known[1]; });
+}
+
+// Sees whether any sentence from a satellite receiver passes by.
 class DummySentenceReader final : public NmeaSentenceReader {
   public:
     bool seen = false;
@@ -29,7 +38,7 @@ class DummySentenceReader final : public NmeaSentenceReader {
     void onSentence(const char* text, std::uint32_t length) override {
         if (seen) return;
         Log::log(Log::Normal, u"Sentence: %s", std::string(text, length));
-        if (length >= 3 && text[0] == '$' && text[1] == 'G' && text[2] == 'P') {
+        if (length >= 3 && text[0] == '$' && isSatelliteTalker(text + 1)) {
             Log::log(Log::Normal, u"Pattern %s was found.", std::string(text + 1, 2));
             seen = true;
         }

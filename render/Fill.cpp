@@ -21,9 +21,18 @@ namespace {
 void fillRun(const Canvas& canvas, i64 y, i64 xmin, i64 xmax, std::uint32_t pixel) {
     const i64 a = std::max<i64>(xmin, canvas.left);
     const i64 b = std::min<i64>(xmax, i64{canvas.right} - 1);
-    if (a <= b)
-        drawHSpan(canvas.surface, static_cast<std::int32_t>(a), static_cast<std::int32_t>(b + 1),
-                  static_cast<std::int32_t>(y), pixel);
+    if (a > b) return;
+    SDL_Surface* surface = canvas.surface;
+    // The runs of thin triangles are a few pixels: on a 32-bit surface (the
+    // map's) they are stored here rather than through a call per run.
+    if (surface->format->BytesPerPixel == 4) {
+        std::uint32_t* row =
+            reinterpret_cast<std::uint32_t*>(static_cast<std::uint8_t*>(surface->pixels) + y * surface->pitch);
+        std::fill(row + a, row + b + 1, pixel);
+        return;
+    }
+    drawHSpan(surface, static_cast<std::int32_t>(a), static_cast<std::int32_t>(b + 1), static_cast<std::int32_t>(y),
+              pixel);
 }
 
 struct Run {
@@ -319,6 +328,18 @@ void copyPatternSpan(const Canvas& canvas, const float* m, SDL_Surface* pattern,
                  xa;
     i64 cu = ua;
     i64 cv = va;
+    if (qu == 1 && ru == 0 && qv == 0 && rv == 0) {
+        // One pattern pixel per pixel along one pattern row (an unrotated
+        // pattern at its own scale): the row is copied a piece at a time.
+        const Pixel* row = reinterpret_cast<const Pixel*>(source + (cv & mask) * sourcePitch);
+        for (i64 i = 0; i < length;) {
+            const i64 from = (cu + i) & mask;
+            const i64 n = std::min(length - i, mask + 1 - from);
+            std::copy_n(row + from, n, out + i);
+            i += n;
+        }
+        return;
+    }
     i64 eu = 0;
     i64 ev = 0;
     for (i64 i = 0; i < length; ++i) {

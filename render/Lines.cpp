@@ -31,8 +31,16 @@ void drawLine64(const Canvas& canvas, bool firstPixel, i64 x0, i64 y0, bool last
     SurfaceLock lock(surface);
     if (!lock.ok()) return;
     auto inside = [&](i64 x, i64 y) { return x >= left && x < right && y >= top && y < bottom; };
+    // 32-bit surfaces (the map's) are written in place; others through
+    // plotPixel's per-depth store.
+    auto* const pixels = static_cast<std::uint8_t*>(surface->pixels);
+    const i64 pitch = surface->pitch;
+    const bool wide = surface->format->BytesPerPixel == 4;
     auto plot = [&](i64 x, i64 y) {
-        plotPixel(surface, static_cast<std::int32_t>(x), static_cast<std::int32_t>(y), pixel);
+        if (wide)
+            *reinterpret_cast<std::uint32_t*>(pixels + y * pitch + x * 4) = pixel;
+        else
+            plotPixel(surface, static_cast<std::int32_t>(x), static_cast<std::int32_t>(y), pixel);
     };
     if (firstPixel && inside(x0, y0)) plot(x0, y0);
 

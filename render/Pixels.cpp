@@ -3,6 +3,7 @@
 #include "render/Numeric.h"
 
 #include <algorithm>
+#include <cstring>
 
 namespace xe {
 
@@ -84,6 +85,46 @@ void drawHSpan(SDL_Surface* surface, std::int32_t x0, std::int32_t x1, std::int3
     default: // 24-bit targets are not supported by the span writers
         break;
     }
+}
+
+void fillClipRect(SDL_Surface* surface, std::uint32_t pixel) {
+    const int bytes = surface->format->BytesPerPixel;
+    const SDL_Rect& clip = surface->clip_rect;
+    if (bytes == 3) {
+        SDL_FillRect(surface, nullptr, pixel);
+        return;
+    }
+    if (clip.w == 0 || clip.h == 0) return;
+    SurfaceLock lock(surface);
+    if (!lock.ok()) return;
+    for (std::int32_t y = clip.y; y < clip.y + clip.h; ++y)
+        drawHSpan(surface, clip.x, clip.x + clip.w, y, pixel);
+}
+
+bool blitWhole(SDL_Surface* source, SDL_Surface* target, std::int32_t x, std::int32_t y) {
+    const SDL_PixelFormat& a = *source->format;
+    const SDL_PixelFormat& b = *target->format;
+    const bool plain = a.BytesPerPixel == b.BytesPerPixel && a.Rmask == b.Rmask && a.Gmask == b.Gmask &&
+                       a.Bmask == b.Bmask && a.Amask == b.Amask && a.palette == nullptr && b.palette == nullptr &&
+                       (source->flags & (SDL_SRCCOLORKEY | SDL_SRCALPHA)) == 0 && source != target;
+    if (!plain) {
+        SDL_Rect destination{static_cast<Sint16>(x), static_cast<Sint16>(y), 0, 0};
+        return SDL_BlitSurface(source, nullptr, target, &destination) == 0;
+    }
+    // The part of the source that lands inside the target's clip rectangle.
+    const SDL_Rect& clip = target->clip_rect;
+    const std::int64_t left = std::max<std::int64_t>(x, clip.x);
+    const std::int64_t top = std::max<std::int64_t>(y, clip.y);
+    const std::int64_t right = std::min<std::int64_t>(std::int64_t{x} + source->w, std::int64_t{clip.x} + clip.w);
+    const std::int64_t bottom = std::min<std::int64_t>(std::int64_t{y} + source->h, std::int64_t{clip.y} + clip.h);
+    if (left >= right || top >= bottom) return true;
+    SurfaceLock sourceLock(source);
+    SurfaceLock targetLock(target);
+    if (!sourceLock.ok() || !targetLock.ok()) return false;
+    const std::size_t rowBytes = static_cast<std::size_t>(right - left) * a.BytesPerPixel;
+    for (std::int64_t row = top; row < bottom; ++row)
+        std::memcpy(pixelAddress(target, left, row), pixelAddress(source, left - x, row - y), rowBytes);
+    return true;
 }
 
 void drawVSpan(SDL_Surface* surface, std::int32_t x, std::int32_t y0, std::int32_t y1, std::uint32_t pixel) {

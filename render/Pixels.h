@@ -50,6 +50,17 @@ void drawHSpan(SDL_Surface* surface, std::int32_t x0, std::int32_t x1, std::int3
 // Pixels y0 .. y1-1 of column x, no clip test; 1, 2 and 4 bytes per pixel.
 void drawVSpan(SDL_Surface* surface, std::int32_t x, std::int32_t y0, std::int32_t y1, std::uint32_t pixel);
 
+// SDL_FillRect(surface, nullptr, pixel) with wide stores: the clip
+// rectangle, 1, 2 and 4 bytes per pixel (other depths go to SDL). Locks as
+// needed.
+void fillClipRect(SDL_Surface* surface, std::uint32_t pixel);
+
+// SDL_BlitSurface(source, nullptr, target, {x, y}) row by row with memcpy
+// when it is a plain copy (same pixel format without palette, no colour key
+// or surface alpha on the source); anything else goes to SDL. False when
+// nothing could be copied (a lock failed, or SDL's blit failed).
+bool blitWhole(SDL_Surface* source, SDL_Surface* target, std::int32_t x, std::int32_t y);
+
 // Every pixel within distance r of the centre (squared distance <= r^2),
 // clamped to the surface; alpha colour. Locks as needed.
 void fillCircle(SDL_Surface* surface, std::int32_t cx, std::int32_t cy, std::int32_t r, std::uint32_t colour);

@@ -195,9 +195,8 @@ bool fdMapRenderer::drawFrame(Map::KVAtlas& atlas, const xe::Canvas& canvas, std
 
     timed(field(&Render::FrameStatistics::fillMs), [&] {
         SDL_Surface* surface = canvas.surface;
-        SDL_FillRect(surface, nullptr,
-                     SDL_MapRGBA(surface->format, background & 0xFF, (background >> 8) & 0xFF,
-                                 (background >> 16) & 0xFF, 255));
+        xe::fillClipRect(surface, SDL_MapRGBA(surface->format, background & 0xFF, (background >> 8) & 0xFF,
+                                              (background >> 16) & 0xFF, 255));
     });
 
     std::int32_t horizon = -1;
@@ -280,8 +279,7 @@ void fdMapRenderer::drawMap(SDL_Surface* screen, const SDL_Rect& target, bool in
     const std::uint32_t start = ticks();
     if (!inputWaits())
         drawFrame(*m_atlas, xe::Canvas::of(m_surface), m_background, m_camera, statistics);
-    SDL_Rect destination{target.x, target.y, 0, 0};
-    SDL_BlitSurface(m_surface, nullptr, screen, &destination);
+    xe::blitWhole(m_surface, screen, target.x, target.y);
     if (statistics != nullptr)
         statistics->totalMs += static_cast<std::int32_t>(ticks() - start);
 

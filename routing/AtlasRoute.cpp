@@ -109,57 +109,7 @@ std::uint32_t pathCost(const Path& path, Core::ConfigNode& config) {
 bool AtlasRoute::addPathPoint(Map::KVAtlas& atlas, Core::ConfigNode& config, const PathPoint& point) {
     if (!bound(point)) return false;
     if (m_path.points.empty()) return startPathAt(point);
-    Map::Routing::RoutingResult& result = Map::Routing::routingResult();
-    // Each computation starts its phase times afresh; the request sums them.
-    Map::Routing::RoutingResult times;
-    const auto compute = [&](const PathPoint& a, const PathPoint& b, Path& out) {
-        const bool found = Map::Routing::computePath(atlas, config, a, b, out, false);
-        times.loadingMs += result.loadingMs;
-        times.searchingMs += result.searchingMs;
-        times.buildingMs += result.buildingMs;
-        return found;
-    };
-    // The new point as the finish.
-    Path after;
-    const bool asFinish = compute(m_path.points.back(), point, after);
-    const std::uint64_t finishCost = asFinish ? pathCost(after, config) : RoadGraph::kInfiniteCost;
-    // The new point inside each leg: the detour's cost over the leg's own.
-    std::int64_t bestAdded = 0;
-    std::uint16_t bestLeg = 0;
-    Path toPoint, fromPoint, leg;
-    bool inside = false;
-    for (std::uint16_t n = 0; n < m_path.legCount && n + 1u < m_path.points.size(); ++n) {
-        Path to, from;
-        if (!compute(m_path.points[n], point, to) || !compute(point, m_path.points[n + 1u], from))
-            continue;
-        m_path.partsOfLeg(n, leg);
-        const std::uint32_t a = pathCost(to, config), b = pathCost(from, config), own = pathCost(leg, config);
-        if (a == RoadGraph::kInfiniteCost || b == RoadGraph::kInfiniteCost) continue;
-        const std::int64_t added = std::int64_t{a} + b - (own == RoadGraph::kInfiniteCost ? 0 : own);
-        if (inside && added >= bestAdded) continue;
-        inside = true;
-        bestAdded = added;
-        bestLeg = n;
-        toPoint = std::move(to);
-        fromPoint = std::move(from);
-    }
-    result.loadingMs = times.loadingMs;
-    result.searchingMs = times.searchingMs;
-    result.buildingMs = times.buildingMs;
-    if (!asFinish && !inside) {
-        result.success = 0;
-        result.status = RoutingStatus::NoRoute;
-        return false;
-    }
-    if (asFinish && (!inside || static_cast<std::int64_t>(finishCost) <= bestAdded)) {
-        m_path.appendPath(after);
-    } else {
-        toPoint.appendPath(fromPoint);
-        m_path.replaceLeg(bestLeg, toPoint);
-    }
-    result.success = 1;
-    atlas.requestRedraw();
-    return true;
+    return Map::Routing::insertPathPoint(atlas, config, m_path, point);
 }
 
 RouteLine::RouteLine(Path& path, Map::KVAtlas& atlas) : m_path(path), m_atlas(atlas) {

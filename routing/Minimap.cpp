@@ -5,6 +5,9 @@
 #include "map/KVAtlas.h"
 #include "map/KVMap2.h"
 #include "map/file/RoutingSectionReader.h"
+#include "routing/RoadMapFiller.h"
+
+#include <algorithm>
 
 #include <chrono>
 #include <numeric>
@@ -126,7 +129,17 @@ bool Minimap::build(Map::KVAtlas& atlas) {
     const auto nodes = static_cast<std::uint32_t>(m_members.size());
     const auto segments = static_cast<std::uint32_t>(crossings.size());
     auto graph = std::make_unique<RoadMap>();
-    bool filled = graph->allocate(nodes, nodes + kExtraNodes, segments, (segments + kExtraSegments) * 2,
+    // The graph is charged to the route heap like every map's road graph, so
+    // the configured size bounds it too.
+    Core::Allocator* heap = atlas.routeHeap();
+    const std::uint64_t bytes = std::uint64_t{nodes} * RoadMapFiller::kNodeRecordBytes +
+                                std::uint64_t{segments} * 2 * RoadMapFiller::kSegmentRecordBytes +
+                                std::uint64_t{segments} * 4 * RoadMapFiller::kLinkRecordBytes;
+    if (heap != nullptr)
+        m_charge = bytes <= 0xFFFFFFFFu ? heap->allocate(std::max<std::uint32_t>(static_cast<std::uint32_t>(bytes), 1))
+                                        : nullptr;
+    m_heap = heap;
+    bool filled = (heap == nullptr || m_charge != nullptr) && graph->allocate(nodes, nodes + kExtraNodes, segments, (segments + kExtraSegments) * 2,
                                   (segments + kExtraSegments) * 4);
     for (std::uint32_t i = 0; filled && i < nodes; ++i)
         filled = graph->initNodeRecord(i, GridCell{0, 0}, 1);
@@ -138,7 +151,7 @@ bool Minimap::build(Map::KVAtlas& atlas) {
     if (!filled || !graph->buildLinks()) {
         Log::log(Log::Critical, u"BuildMinimap::failed to init miniMap");
         release();
-        return true;
+        return false;
     }
     m_graph = std::move(graph);
     const auto elapsed =
@@ -151,6 +164,9 @@ bool Minimap::build(Map::KVAtlas& atlas) {
 }
 
 void Minimap::release() {
+    if (m_heap != nullptr) m_heap->free(m_charge);
+    m_heap = nullptr;
+    m_charge = nullptr;
     m_graph.reset();
     m_members.clear();
     m_segmentMaps.clear();

@@ -2,10 +2,12 @@
 // The minimap: the road graph across the maps of an atlas. Its nodes are the
 // points where link nodes of two or more maps coincide; its segments are the
 // crossings of one map from one such point to another, with the map's
-// transit cost (metres * 512) >> 9 as their length. Built when an atlas
+// transit cost (metres of the route's cost) >> 9 as their length: 512 m
+// steps, the unit of the entry costs from a route point to a link node. Built when an atlas
 // loads (the atlas's inter-map graph service) from every map's link nodes
 // and transit table; see docs/route-model.md.
 
+#include "core/Allocator.h"
 #include "map/AtlasServices.h"
 #include "map/Point.h"
 #include "routing/RoadMap.h"
@@ -27,8 +29,9 @@ class Minimap : public Map::InterMapGraph {
         std::uint32_t minimapNode = RoadGraph::kNoId; // kNoId: joins no other map
     };
 
-    // Builds the graph; a failure is logged and leaves no graph (routes
-    // then stay within one map), so it never fails the atlas load.
+    // Builds the graph. False, logged, when the graph does not fit the
+    // route heap: the atlas then has no minimap and routes within single
+    // maps.
     bool build(Map::KVAtlas& atlas) override;
     void release() override;
 
@@ -43,6 +46,8 @@ class Minimap : public Map::InterMapGraph {
 
   private:
     std::unique_ptr<RoadMap> m_graph;
+    Core::Allocator* m_heap = nullptr;
+    void* m_charge = nullptr; // the graph's share of the route heap
     std::vector<std::vector<Member>> m_members; // by minimap node
     std::vector<Map::KVMap2*> m_segmentMaps;
     std::map<const Map::KVMap2*, std::vector<LinkNode>> m_linkNodes;

@@ -221,7 +221,8 @@ bool PathFile::encode(const std::u16string& name, const Path& path, std::vector<
     Path leg;
     for (std::uint16_t i = 0; i < legs; ++i) {
         path.partsOfLeg(i, leg);
-        if (leg.parts.size() > 0xFFFF) return false;
+        // The reader takes no leg without parts: such a route is not stored.
+        if (leg.parts.empty() || leg.parts.size() > 0xFFFF) return false;
         w.u16(static_cast<std::uint32_t>(leg.parts.size()));
         for (const PathPart& part : leg.parts)
             if (!writePart(w, part)) return false;

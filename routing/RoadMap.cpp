@@ -242,6 +242,15 @@ std::uint32_t RoadMap::segmentHead(std::uint32_t segmentRecord) const {
     return validSegment(rec.head) ? rec.head : kNoId;
 }
 
+bool RoadMap::setForbidden(std::uint32_t id, bool forbidden) {
+    const std::uint32_t head = segmentHead(id);
+    if (head == kNoId) return false;
+    std::uint8_t& road = segments_[head].attributes.road;
+    const bool was = (road & RoadFlag::Forbidden) != 0;
+    road = static_cast<std::uint8_t>(forbidden ? road | RoadFlag::Forbidden : road & ~RoadFlag::Forbidden);
+    return was;
+}
+
 std::uint32_t RoadMap::segmentFromNode(std::uint32_t segment) const {
     const std::uint32_t r = nextMainSegment(segmentHead(segment));
     if (r == kNoId) return kNoId;

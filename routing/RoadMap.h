@@ -117,6 +117,11 @@ class RoadMap {
     void reverseDirection();
     static void reverseSegmentRecord(RoadGraph::SegmentRecord& record);
 
+    // Sets or clears the forbidden bit of segment `id`'s head record (the
+    // record whose attributes the search prices); the old bit, or false for
+    // a bad id.
+    bool setForbidden(std::uint32_t id, bool forbidden);
+
     // Turns every two-way record of segment `id` into two one-way records.
     bool splitTwoWayRecords(std::uint32_t id);
     // Travel that leaves `node` along path[0] and follows the path goes

@@ -116,8 +116,8 @@ std::int32_t RoadMap::segmentShape(RoadMapHolder& slot, Map::Atlas& atlas, std::
     if (status != RoutingStatus::Success) return status;
     const RoadMap& graph = *slot.graph();
     // Ids come from route files and search results: only a segment's own
-    // head names it.
-    if (graph.segmentHead(segmentId) != segmentId) return RoutingStatus::MapFormat;
+    // head names it; any other id is a point bound to no road of this map.
+    if (segmentId == kNoId || graph.segmentHead(segmentId) != segmentId) return RoutingStatus::NotOnRoad;
     const NodeRecord* from = graph.nodeHeadRecord(graph.segmentFromNode(segmentId));
     if (!from) return RoutingStatus::MapFormat;
     const std::pair<std::int32_t, std::int32_t> start{from->cell.x, from->cell.y};

@@ -44,4 +44,13 @@ std::uint16_t linkEntryCost(Map::GeoPoint from, Map::GeoPoint to);
 bool computePath(Map::KVAtlas& atlas, Core::ConfigNode& config, const PathPoint& start, const PathPoint& finish,
                  Path& path, bool excludeStart);
 
+// Adds a route point to `route` where it lengthens the route least: inside
+// the stretch of a leg on the point's map whose detour through it costs
+// least (one search from the point and one towards it, over a task of at
+// most 10 finishes: the route points of that map and the nodes where the
+// route enters and leaves it), or as the new finish when that costs no
+// more. More finishes than that: "Path points count is too big" and status
+// -2. False, with the status, when the point fits nowhere.
+bool insertPathPoint(Map::KVAtlas& atlas, Core::ConfigNode& config, Path& route, const PathPoint& point);
+
 } // namespace Map::Routing

@@ -59,6 +59,7 @@ void searchLoop(RoadMap& map, SearchTask& task, const RoutingParams& params, Sea
     // cheaper, and the search would settle that finish through the detour.
     // Mode 2 has none, so nothing is looked up for it.
     const bool estimating = params.routing_mode != 2;
+    const BestRoadsDivisor roads(params);
     auto estimate = [&](std::uint32_t v) -> std::uint32_t {
         if (!estimating) return 0;
         const GridCell cell = cellOfVertex(v);
@@ -143,7 +144,7 @@ void searchLoop(RoadMap& map, SearchTask& task, const RoutingParams& params, Sea
                 if (h >= segments.size() || m >= nodes.size() || !(nodes[m].flags & RecordFlag::Main)) {
                     ++bad;
                 } else if (!(params.excludeFlag && h == params.excludedSegment)) {
-                    const std::uint32_t c = segmentCost(params, segments[h].attributes, segments[h].length);
+                    const std::uint32_t c = segmentCost(params, roads, segments[h].attributes, segments[h].length);
                     const std::uint64_t reach = costN + c;
                     if (c != kInfiniteCost && reach < kInfiniteCost) {
                         NodeRecord& target = nodes[m];

@@ -108,11 +108,15 @@ fdPageMap::fdPageMap(Ui::fdInterface* ui, Services services)
     }
     if (m_services.renderer != nullptr)
         m_services.renderer->services().page = this;
+    if (m_services.monitoring != nullptr)
+        m_services.monitoring->addListener(this);
 }
 
 // The renderer may already be gone when the engine deletes its pages: only
 // the live one (its instance) is told.
 fdPageMap::~fdPageMap() {
+    if (m_services.monitoring != nullptr)
+        m_services.monitoring->removeListener(this);
     MapDrawing::fdMapRenderer* renderer = MapDrawing::fdMapRenderer::instance();
     if (renderer != nullptr && renderer == m_services.renderer && renderer->services().page == this)
         renderer->services().page = nullptr;
@@ -187,9 +191,7 @@ void fdPageMap::afterBuild() {
     for (Ui::fdWindowBase* label : {m_upperBox, m_upperBoxTurn})
         if (label != nullptr)
             label->setTextColor(StreetColours);
-    for (const char* name : {"monitoring", "received_points"})
-        if (Ui::fdWindowBase* w = findChild(name))
-            w->setVisible(false);
+    showOnlineIndicators();
     m_naviIndicator = lookup("navi_indicator");
     m_gpsIndicator = lookup("gps_indicator");
     m_receivedPoints = findChild("received_points");
@@ -309,6 +311,8 @@ void fdPageMap::applyOnlineFlags() {
     }
     if (m_pointsReceived.exchange(false))
         m_blinkStart = ui()->now();
+    if (m_tracksReceived.exchange(false) && m_services.atlas != nullptr)
+        m_services.atlas->requestRedraw();
 }
 
 MapDrawing::CompassWidget* fdPageMap::compass() { return m_compass.get(); }

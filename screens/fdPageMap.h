@@ -22,6 +22,7 @@
 #include "core/ConfigNode.h"
 #include "map/proximity/Queries.h"
 #include "positioning/CarState.h"
+#include "userdata/MonitoringSystem.h"
 #include "userdata/fdTrackManager.h"
 #include "userdata/fdWPManager.h"
 
@@ -95,6 +96,7 @@ CarMarkerPoints carMarkerPoints(Map::LocalPoint position, float heading, float w
 
 class fdPageMap : public Ui::fdPage,
                   public MapDrawing::MapPage,
+                  public Monitoring::MonitoringListener,
                   private Ui::DayNightSwitch::Position,
                   private Ui::DayNightSwitch::Display {
 public:
@@ -123,6 +125,9 @@ public:
         // when the engine keeps the manager listening all the time.
         Positioning::System* positioning = nullptr;
         const MapSensorSource* sensors = nullptr;
+        // The online service (only when one is configured): its indicators,
+        // its pages and the friends drawn on the map.
+        Monitoring::System* monitoring = nullptr;
         // The design's gesture values and tap radius.
         GestureDeltas deltas;
         std::int32_t fingerTap = 0;
@@ -193,9 +198,13 @@ public:
     void resetViewState(const Positioning::CarState& state);
 
     // Online service callbacks (any thread): applied by the next tick.
-    void onConnected();
-    void onDisconnected();
-    void onPointsReceived();
+    void onConnected() override;
+    void onDisconnected() override;
+    void onPointsReceived() override;
+    void onStateChanged() override {}
+    void onFriendsChanged() override {}
+    void onTracksReceived() override;
+    void onPointsSeenChanged() override {}
 
     // The car marker at P (level frame of P) heading h in radians.
     void drawCarMarker(SDL_Surface* surface, const Positioning::TilePoint& position, float heading);
@@ -234,6 +243,10 @@ private:
     void gestureStep(std::uint32_t now);
     void receivedPointsStep(std::uint32_t now);
     void applyOnlineFlags();
+    // Online service (fdPageMapOnline.cpp): the indicators as the service
+    // stands after the build, and each shown friend's track, car and name.
+    void showOnlineIndicators();
+    void drawFriends(const xe::Canvas& canvas, MapCamera& camera);
     // Where the press or the last move left the pointer: a tap.
     void tapAt(int x, int y);
     void showRotateButtons(bool visible);
@@ -314,6 +327,10 @@ private:
     // Online indicators: raised by the service thread, applied by the tick.
     std::atomic<int> m_onlineChange{0}; // 0 none, 1 connected, 2 disconnected
     std::atomic<bool> m_pointsReceived{false};
+    std::atomic<bool> m_tracksReceived{false};
+    // Reused by every frame's friends drawing.
+    std::vector<std::pair<std::uint32_t, Monitoring::Friend>> m_friends;
+    std::vector<FriendTrackPoint> m_friendPoints;
     std::uint32_t m_blinkStart = 0;
     std::uint32_t m_blinkCount = 0;
 };

@@ -377,11 +377,12 @@ void fdPageMap::childClicked(const std::string& name) {
         }
         ui()->goToPageByName("pageStreetList");
     } else if (name == "monitoring") {
-        // The online service's pages join with that service.
+        if (m_services.monitoring != nullptr)
+            ui()->goToPageByName("monitoring_prop");
     } else if (name == "received_points") {
         m_blinkStart = 0;
-        // Shown only while the online service is connected.
-        ui()->goToPageByName("received_waypoints_list");
+        if (m_services.monitoring != nullptr)
+            ui()->goToPageByName("received_waypoints_list");
     } else if (name == "maneuver") {
         MapNavigation* nav = m_services.navigation;
         if (m_maneuverWarn == nullptr || m_maneuverWarn->lastChild() != "rotate_image" || nav == nullptr ||

@@ -152,6 +152,7 @@ void fdPageMap::drawCarMarker(SDL_Surface* surface, const Positioning::TilePoint
 void fdPageMap::drawTracksAndFriends(const xe::Canvas& canvas, MapCamera& camera) {
     if (m_services.tracks != nullptr)
         m_services.tracks->drawTracks(m_trackBuffers, canvas, camera);
+    drawFriends(canvas, camera);
 }
 
 } // namespace Screens

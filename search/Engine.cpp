@@ -41,15 +41,26 @@ std::uint32_t levelCount(Map::KvMap& map, int kind) {
 
 // An item's text: the second string when there is one, with the tail of
 // the first spliced in (docs/map-format.md), else the first.
-std::u16string itemText(StringsSectionReader& strings, const Map::TextSearchItem& item) {
-    std::u16string first, text;
+// The text into `text`, with `first` as scratch: buffers kept by a caller
+// that reads many items allocate only while they grow.
+void itemText(StringsSectionReader& strings, const Map::TextSearchItem& item, std::u16string& first,
+              std::u16string& text) {
+    if (item.secondNameId == 0) {
+        if (!strings.string(item.nameId, text)) text.clear();
+        return;
+    }
     if (!strings.string(item.nameId, first)) first.clear();
-    if (item.secondNameId == 0) return first;
     if (!strings.string(item.secondNameId, text)) text.clear();
     if (item.secondNameId != item.nameId && item.position1 != item.position2) {
-        const std::u16string tail = item.position2 < first.size() ? first.substr(item.position2) : u"";
+        const std::u16string_view tail =
+            item.position2 < first.size() ? std::u16string_view(first).substr(item.position2) : u"";
         text.insert(std::min<std::size_t>(item.position1, text.size()), tail);
     }
+}
+
+std::u16string itemText(StringsSectionReader& strings, const Map::TextSearchItem& item) {
+    std::u16string first, text;
+    itemText(strings, item, first, text);
     return text;
 }
 
@@ -411,15 +422,41 @@ void Engine::objectWalk(const WalkCallback& callback) {
 void Engine::buildTreeFromIndex() {
     m_tree.reset();
     SearchTreeBuilder builder(m_tree, [this](const MapAndOffset& ref) { return identity(ref); });
+    // The tree is walked from the keys typed up to here (a removed key down
+    // to the depth builds it anew): words they do not spell are left out,
+    // and so is every object none of whose words they spell, before the
+    // object itself is read. The index walk, with the name tested first.
+    builder.keepOnlyTyped({m_keys.begin(), m_keys.begin() + m_indexDepth + 1});
+    std::vector<Map::TextSearchItem> items;
+    std::u16string first, text;
+    const bool filtered = m_filterLevel != NoFilter;
     for (const Variant& v : m_variants) {
-        indexWalk(v.prefix, [&](const std::u16string& text, const MapAndOffset& ref) {
-            return builder.addObject(text, ref);
-        });
+        ItemRanges ranges;
+        if (findRanges(v.prefix, ranges))
+            for (const Map::MappedGroup& range : ranges) {
+                Map::KvMap* map = mapOf(range.map);
+                if (map == nullptr || !map->textSearchReader().readItems(level(), range.group, items)) continue;
+                for (const Map::TextSearchItem& item : items) {
+                    // Both tests must pass; under a filter, which keeps few
+                    // objects, the object's own record is the cheaper first.
+                    auto accepted = [&] {
+                        return m_visitor->seek(*map, item.objectOffset) &&
+                               (!filtered || m_visitor->accepts(m_filterLevel, m_filterObjects[range.map]));
+                    };
+                    if (filtered && !accepted()) continue;
+                    itemText(map->stringsReader(), item, first, text);
+                    if (!builder.mayEnter(text) || (!filtered && !accepted())) continue;
+                    builder.addObject(text, {range.map, item.objectOffset});
+                }
+            }
         if (m_kind == PoisKind && m_wayPoints)
             for (std::size_t i = 0; i < m_wayPoints->count(); ++i)
                 if (wayPointMatches(m_wayPoints->at(i), v.prefix, true))
                     builder.addWayPoint(m_wayPoints->at(i));
     }
+    // An empty tree still takes the keys (and finds nothing): without one
+    // the keys would count as untyped and offer every first letter.
+    if (!m_tree) m_tree = std::make_unique<SearchTreeNode>();
 }
 
 void Engine::buildTreeFromObjects() {

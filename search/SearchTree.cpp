@@ -2,6 +2,9 @@
 
 #include "core/Text.h"
 
+#include <algorithm>
+#include <optional>
+
 namespace TextSearch {
 
 SearchTreeNode* SearchTreeNode::walkTo(std::unique_ptr<SearchTreeNode>& root, std::u16string_view word) {
@@ -83,21 +86,27 @@ bool SearchTreeNode::itemLess(const TreeItem& a, const TreeItem& b) {
 
 class SearchTreeBuilder::ObjectNameSplitter : public Map::TextSearch::NameSplitter {
   public:
-    ObjectNameSplitter(SearchTreeBuilder& builder, const Map::MapAndOffset& ref, std::u16string identity)
-        : m_builder(builder), m_ref(ref), m_identity(std::move(identity)) {}
+    ObjectNameSplitter(SearchTreeBuilder& builder, const Map::MapAndOffset& ref) : m_builder(builder), m_ref(ref) {}
     bool added = false;
-    const std::u16string& identity() const { return m_identity; }
+
+    void insert(std::u16string_view word) {
+        if (!m_builder.entered(word)) return;
+        // The identity reads the object's parents: only for an object that
+        // is entered at all.
+        if (!m_identity) m_identity = m_builder.m_identity ? m_builder.m_identity(m_ref) : std::u16string();
+        SearchTreeNode::insertObject(m_builder.m_root, word, m_ref, *m_identity, m_builder.m_index);
+    }
 
   protected:
     void onWord(std::size_t, std::u16string_view word) override {
-        SearchTreeNode::insertObject(m_builder.m_root, word, m_ref, m_identity, m_builder.m_index);
+        insert(word);
         added = true;
     }
 
   private:
     SearchTreeBuilder& m_builder;
     Map::MapAndOffset m_ref;
-    std::u16string m_identity;
+    std::optional<std::u16string> m_identity;
 };
 
 class SearchTreeBuilder::WayPointNameSplitter : public Map::TextSearch::NameSplitter {
@@ -108,7 +117,7 @@ class SearchTreeBuilder::WayPointNameSplitter : public Map::TextSearch::NameSpli
 
   protected:
     void onWord(std::size_t, std::u16string_view word) override {
-        SearchTreeNode::insertWayPoint(m_builder.m_root, word, m_point);
+        if (m_builder.entered(word)) SearchTreeNode::insertWayPoint(m_builder.m_root, word, m_point);
         added = true;
     }
 
@@ -120,18 +129,54 @@ class SearchTreeBuilder::WayPointNameSplitter : public Map::TextSearch::NameSpli
 SearchTreeBuilder::SearchTreeBuilder(std::unique_ptr<SearchTreeNode>& root, ObjectIdentity identity)
     : m_root(root), m_identity(std::move(identity)) {}
 
+void SearchTreeBuilder::keepOnlyTyped(const std::vector<std::u16string>& keys) {
+    m_typed.clear();
+    for (const std::u16string& key : keys) {
+        std::u16string letters;
+        for (char16_t c : key)
+            if (const char16_t letter = Core::toLower(c); letter != 0) letters += letter;
+        m_typed.push_back(std::move(letters));
+    }
+}
+
+bool SearchTreeBuilder::entered(std::u16string_view word) const {
+    if (m_typed.empty()) return true;
+    // A word stops at a letter that folds to 0 (SearchTreeNode::walkTo), so
+    // such a letter among the typed ones is never reached either.
+    if (word.size() < m_typed.size()) return false;
+    for (std::size_t k = 0; k < m_typed.size(); ++k) {
+        const char16_t letter = Core::toLower(word[k]);
+        if (letter == 0 || m_typed[k].find(letter) == std::u16string::npos) return false;
+    }
+    return true;
+}
+
+bool SearchTreeBuilder::mayEnter(std::u16string_view name) const {
+    if (m_typed.empty()) return true;
+    // Words, and a name entered whole, begin at the name's start or after a
+    // separator.
+    using Splitter = Map::TextSearch::NameSplitter;
+    for (std::size_t start = 0; start < name.size();) {
+        if (entered(name.substr(start))) return true;
+        const std::size_t separator = name.find_first_of(Splitter::Separators, start);
+        if (separator == std::u16string_view::npos) break;
+        start = separator + 1;
+    }
+    return false;
+}
+
 bool SearchTreeBuilder::addObject(const std::u16string& name, const Map::MapAndOffset& ref) {
-    if (name.empty()) return true;
-    ObjectNameSplitter splitter(*this, ref, m_identity ? m_identity(ref) : std::u16string());
+    if (name.empty() || !mayEnter(name)) return true;
+    ObjectNameSplitter splitter(*this, ref);
     splitter.split(name);
-    if (!splitter.added) SearchTreeNode::insertObject(m_root, name, ref, splitter.identity(), m_index);
+    if (!splitter.added) splitter.insert(name);
     return true;
 }
 
 void SearchTreeBuilder::addWayPoint(const Map::WayPoint& point) {
     WayPointNameSplitter splitter(*this, point);
     splitter.split(point.name);
-    if (!splitter.added) SearchTreeNode::insertWayPoint(m_root, point.name, point);
+    if (!splitter.added && entered(point.name)) SearchTreeNode::insertWayPoint(m_root, point.name, point);
 }
 
 } // namespace TextSearch

@@ -66,6 +66,14 @@ class SearchTreeNode {
 class SearchTreeBuilder {
   public:
     SearchTreeBuilder(std::unique_ptr<SearchTreeNode>& root, ObjectIdentity identity);
+    // Enters from now on only the words whose first letters the keys spell
+    // (one key per letter, a key's letters folded): the tree is then walked
+    // from those keys only, and no node it could not reach is built. Every
+    // node it can reach gets the same items in the same order as without.
+    void keepOnlyTyped(const std::vector<std::u16string>& keys);
+    // False when no word of the name (nor the name whole) can be entered:
+    // a cheap test before anything is read about the object.
+    bool mayEnter(std::u16string_view name) const;
     // Always true: bound as the callback of the engine's walks.
     bool addObject(const std::u16string& name, const Map::MapAndOffset& ref);
     void addWayPoint(const Map::WayPoint& point);
@@ -74,9 +82,13 @@ class SearchTreeBuilder {
     class ObjectNameSplitter;
     class WayPointNameSplitter;
 
+    bool entered(std::u16string_view word) const;
+
     std::unique_ptr<SearchTreeNode>& m_root;
     ObjectIdentity m_identity;
     SearchTreeNode::IdentityIndex m_index;
+    // Folded letters of each typed key; empty: every word is entered.
+    std::vector<std::u16string> m_typed;
 };
 
 } // namespace TextSearch

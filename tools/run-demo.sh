@@ -1,19 +1,29 @@
 #!/usr/bin/env bash
-# Installs the dependencies, builds the navigator and starts it on the
-# bundled demo data folder (build/app/data).
+# Installs the dependencies, builds the navigator with every tool the README
+# shows, and starts it on the bundled demo data folder (build/app/data).
+# Without a display it ends after the build (a success) and says how to see
+# the program in a virtual X server.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash tools/install-deps.sh
 cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo -DMIREL_BUILD_TESTS=OFF -DMIREL_BUILD_BENCH=OFF
-cmake --build build -j"$(nproc)" --target mirel render-atlas nmea-replay
+# The program and the tools of the README (tests/tools/readme_commands_test.sh
+# keeps the two lists alike).
+tools=(mirel render-atlas nmea-replay search-atlas route-atlas gpx-roundtrip mirel-demo-atlas osm-atlas)
+cmake --build build -j"$(nproc)" --target "${tools[@]}"
 if [ -z "${DISPLAY:-}" ]; then
   cat <<'TXT'
 Mirel is built, but this session has no display to open its window on.
-Run it in a virtual display and look at it with a screenshot:
-    Xvfb :7 -screen 0 1024x768x24 & DISPLAY=:7 ./build/app/mirel &
-    sleep 3; DISPLAY=:7 xwd -root -silent | convert xwd:- mirel.png
-or, with a VNC viewer at hand, start it under any X server by DISPLAY=... ./build/app/mirel
+Run it in a virtual display (Xvfb picks a free one and writes its number)
+and keep a picture of its window:
+    Xvfb -displayfd 1 -noreset -screen 0 1024x768x24 -nolisten tcp >xvfb.display 2>xvfb.log &
+    sleep 1; export DISPLAY=:$(cat xvfb.display)
+    ./build/app/mirel &
+    sleep 2; xwd -name mirel -silent | convert xwd:- mirel.png
+or let `bash tools/make-screenshots.sh --program` take the main menu and the
+map with a route (docs/screenshots/); with a VNC viewer at hand, start it
+under any X server by DISPLAY=... ./build/app/mirel
 TXT
-  exit 1
+  exit 0
 fi
 exec ./build/app/mirel "$@"

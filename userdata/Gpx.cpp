@@ -3,6 +3,7 @@
 #include "core/Format.h"
 #include "core/Parse.h"
 #include "core/Text.h"
+#include "core/Version.h"
 #include "core/XmlDepth.h"
 #include "core/XmlEscape.h"
 #include "map/Projection.h"
@@ -393,7 +394,7 @@ std::string writeWaypoints(std::span<const StoredWayPoint* const> points, Waypoi
     std::string out = "\xEF\xBB\xBF<?xml version=\"1.0\" encoding=\"UTF-8\" ?>\r\n";
     line(out, 0, "<gpx");
     line(out, 1, "version=\"1.1\"");
-    line(out, 1, "creator=\"Mirel 2.9.0.2230\"");
+    line(out, 1, "creator=\"Mirel " + std::string(Core::kProgramVersion) + "\"");
     line(out, 1, "xmlns:xsi=\"http://www.w3.org/2001/XMLSchema-instance\"");
     line(out, 1, "xmlns=\"http://www.topografix.com/GPX/1/1\"");
     line(out, 1, std::string("xmlns:mirel=\"") + ExtensionsNamespace + "\"");

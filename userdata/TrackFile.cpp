@@ -118,8 +118,28 @@ bool TrackFile::close() {
     return written && closed;
 }
 
+void TrackFile::flush() {
+    if (m_file.isOpen() && !m_loaded) flushBuffer();
+}
+
+bool TrackFile::repairUnclosed(const std::u16string& path, std::uint32_t colour, std::uint16_t lineSize) {
+    Platform::File file = Platform::File::open(path, Platform::File::Mode::ReadWrite);
+    if (!file.isOpen()) return false;
+    const std::int64_t size = file.size();
+    const std::uint64_t records = size > HeaderSize ? (size - HeaderSize) / RecordSize : 0;
+    std::uint8_t block[10] = {};
+    putU16(block, static_cast<std::uint16_t>(std::min<std::uint64_t>(records, 0xFFFF)));
+    putU32(block + 2, colour);
+    putU16(block + 6, lineSize);
+    block[8] = 1;
+    std::size_t done = 0;
+    const bool written = file.seek(6, Platform::SeekOrigin::Begin) == 6 && file.write(block, sizeof block, done);
+    return file.close() && written;
+}
+
 bool TrackFile::load(const std::u16string& path) {
     if (m_file.isOpen()) return false;
+    m_unclosed = false;
     Platform::File file = Platform::File::open(path, Platform::File::Mode::Read);
     if (!file.isOpen()) {
         Log::log(Log::Critical, u"Can't open track file '%s' (err %d)", path, Platform::lastError());
@@ -140,6 +160,7 @@ bool TrackFile::load(const std::u16string& path) {
         m_colour = getU32(head + 8);
         m_lineSize = getU16(head + 12);
         std::uint64_t count = getU16(head + 6);
+        m_unclosed = count == 0 && m_colour == 0 && m_lineSize == 0 && !m_shown;
         const std::int64_t size = file.size();
         if (size > HeaderSize) count = std::max<std::uint64_t>(count, (size - HeaderSize) / RecordSize);
         Threading::SdlLock lock(m_mutex);

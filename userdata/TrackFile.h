@@ -69,6 +69,14 @@ class TrackFile {
     // Writes what is buffered and the header, and releases the file. False
     // when nothing is being written or the header cannot be written.
     bool close();
+    // Writes the buffered records now (the writer's thread), so that a
+    // crash or a kill loses none of them.
+    void flush();
+    // The header of a recording that never got to close() (count, colour,
+    // line size and shown flag all zero) is filled in as close() would: the
+    // count from the file's length, the given colour and line size, shown.
+    // False when the file cannot be rewritten.
+    static bool repairUnclosed(const std::u16string& path, std::uint32_t colour, std::uint16_t lineSize);
     // Fills the object from a stored file. False on a file that cannot be
     // opened (logged), a wrong signature or a record cut short (the points
     // before it stay).
@@ -87,6 +95,8 @@ class TrackFile {
 
     bool isWriting() const { return m_file.isOpen(); }
     bool isLoaded() const { return m_loaded; }
+    // After load: the file is a recording that never got to close().
+    bool unclosed() const { return m_unclosed; }
     bool shown() const { return m_shown; }
     std::uint32_t colour() const { return m_colour; }
     std::uint16_t lineSize() const { return m_lineSize; }
@@ -111,6 +121,7 @@ class TrackFile {
     std::uint32_t m_written = 0;
     bool m_writeErrorLogged = false;
     bool m_loaded = false;
+    bool m_unclosed = false;
     bool m_shown = false;
     std::uint32_t m_colour = 0;
     std::uint16_t m_lineSize = 1;

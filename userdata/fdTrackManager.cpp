@@ -76,6 +76,16 @@ void fdTrackManager::scanFolder() {
         track->file = std::make_unique<TrackFile>();
         track->file->load(pathOf(track->name));
         if (track->file->pointCount() == 0) continue;
+        if (track->file->unclosed()) {
+            // Left by a crash or a kill while recording: the header gets what
+            // close() would have written, and the track is shown.
+            const std::uint32_t colour = trackPaletteColour(m_color);
+            if (TrackFile::repairUnclosed(pathOf(track->name), colour, m_size)) {
+                Log::log(Log::Normal, u"Track file '%s' was not closed: %u points kept", pathOf(track->name),
+                         track->file->pointCount());
+                track->file->load(pathOf(track->name));
+            }
+        }
         track->colour = track->file->colour();
         track->shown = track->file->shown();
         m_tracks.push_back(std::move(track));
@@ -111,6 +121,7 @@ void fdTrackManager::startTrack(const std::u16string& name) {
     track->shown = false;
     m_current = track.get();
     m_recordedAny = false;
+    m_lastFlush = m_clock.ticksMs();
     m_tracks.push_back(std::move(track));
 }
 
@@ -165,11 +176,18 @@ void fdTrackManager::onFix(bool, const Positioning::Fix& fix) {
             record = true;
         }
     }
-    if (!record) return;
-    current->file->append(fix);
-    m_lastPoint = Map::Point{fix.x, fix.y};
-    m_lastTime = now;
-    m_recordedAny = true;
+    if (record) {
+        current->file->append(fix);
+        m_lastPoint = Map::Point{fix.x, fix.y};
+        m_lastTime = now;
+        m_recordedAny = true;
+    }
+    // A crash or a kill loses what the buffer holds: besides when it is
+    // full, it goes to the disk at least every FlushIntervalMs.
+    if (now - m_lastFlush >= FlushIntervalMs) {
+        current->file->flush();
+        m_lastFlush = now;
+    }
 }
 
 std::size_t fdTrackManager::trackCount() const {

@@ -66,6 +66,9 @@ class fdTrackManager : public Positioning::TrackingListener {
         std::uint16_t lineSize = 1;
     };
 
+    // The longest a recorded fix waits in the file's buffer (wall time).
+    static constexpr std::uint32_t FlushIntervalMs = 30000;
+
     // Reads the five settings (creating missing keys) and scans the folder.
     // Throws std::runtime_error("Can't create track manager mutex").
     fdTrackManager(std::u16string folder, Core::ConfigNodePtr config,
@@ -76,7 +79,9 @@ class fdTrackManager : public Positioning::TrackingListener {
     fdTrackManager& operator=(const fdTrackManager&) = delete;
 
     // Lists the "*.kvt" files holding at least one point, in the order of
-    // the directory listing; creates the folder when none is listed.
+    // the directory listing (a recording that a crash left unclosed gets
+    // its header filled in and is shown); creates the folder when none is
+    // listed.
     void scanFolder();
 
     // "YYYYMMDD-hhmmss.kvt" of the local time, with "-2", "-3" ... before
@@ -144,6 +149,7 @@ class fdTrackManager : public Positioning::TrackingListener {
     Track* m_current = nullptr;
     Map::Point m_lastPoint;
     std::uint32_t m_lastTime = 0;
+    std::uint32_t m_lastFlush = 0;
     bool m_recordedAny = false;
     // Read on the GPS thread, written by the settings page.
     std::atomic<int> m_state;

@@ -45,6 +45,9 @@ struct Town {
     std::uint32_t side = 0;
     std::uint32_t segments = 0;
     std::vector<std::pair<PathPoint, PathPoint>> queries;
+    // A route through 10 random places (9 legs) and a place to add to it.
+    Path route;
+    PathPoint added;
 };
 
 MapDescription grid(std::uint32_t side, std::mt19937& rng) {
@@ -130,6 +133,14 @@ Town& town(std::uint32_t side) {
     };
     for (int q = 0; q < 8; ++q)
         t.queries.emplace_back(place(rng() % t.segments), place(rng() % t.segments));
+    t.route = Path(place(rng() % t.segments));
+    while (t.route.points.size() < 10) {
+        Path leg;
+        if (Map::Routing::computePath(*t.atlas, *t.config.root(), t.route.points.back(), place(rng() % t.segments), leg,
+                                      false))
+            t.route.appendPath(leg);
+    }
+    t.added = place(rng() % t.segments);
     return t;
 }
 
@@ -166,7 +177,42 @@ void ComputeRoutes(benchmark::State& state) {
     state.counters["metres"] = static_cast<double>(metres) / static_cast<double>(state.iterations() * t.queries.size());
 }
 
+// Adding an 11th point to a route of 10 points on one map: one search from
+// the point and one towards it, over the 10 route points as finishes.
+void AddRoutePoint(benchmark::State& state) {
+    Town& t = town(static_cast<std::uint32_t>(state.range(0)));
+    if (t.map == nullptr) return state.SkipWithError("the generated map did not load");
+    std::uint64_t added = 0;
+    for (auto _ : state) {
+        Path route = t.route;
+        if (Map::Routing::insertPathPoint(*t.atlas, *t.config.root(), route, t.added)) ++added;
+        benchmark::DoNotOptimize(route.parts.data());
+    }
+    state.counters["nodes"] = static_cast<double>(t.side) * t.side;
+    state.counters["added"] = static_cast<double>(added) / static_cast<double>(state.iterations());
+}
+
+// The same choice made by 2 x legs + 1 whole route computations, for
+// comparison.
+void AddRoutePointByComputations(benchmark::State& state) {
+    Town& t = town(static_cast<std::uint32_t>(state.range(0)));
+    if (t.map == nullptr) return state.SkipWithError("the generated map did not load");
+    Core::ConfigNode& config = *t.config.root();
+    for (auto _ : state) {
+        Path leg;
+        Map::Routing::computePath(*t.atlas, config, t.route.points.back(), t.added, leg, false);
+        for (std::size_t i = 0; i + 1 < t.route.points.size(); ++i) {
+            Map::Routing::computePath(*t.atlas, config, t.route.points[i], t.added, leg, false);
+            Map::Routing::computePath(*t.atlas, config, t.added, t.route.points[i + 1], leg, false);
+        }
+        benchmark::DoNotOptimize(leg.parts.data());
+    }
+    state.counters["nodes"] = static_cast<double>(t.side) * t.side;
+}
+
 } // namespace
 
+BENCHMARK(AddRoutePoint)->Arg(316)->Arg(632)->Unit(benchmark::kMillisecond);
+BENCHMARK(AddRoutePointByComputations)->Arg(316)->Arg(632)->Unit(benchmark::kMillisecond);
 BENCHMARK(LoadRoadGraph)->Arg(316)->Arg(632)->Unit(benchmark::kMillisecond);
 BENCHMARK(ComputeRoutes)->Arg(316)->Arg(632)->Unit(benchmark::kMillisecond);

@@ -14,13 +14,14 @@ namespace {
 // Units from `from` up to the first zero unit or `end` (an odd last byte is
 // not a unit).
 void scanString(const std::uint8_t* bytes, std::uint64_t from, std::uint64_t end, std::u16string& out) {
-    out.clear();
-    for (std::uint64_t at = from; at + 2 <= end; at += 2) {
-        const char16_t unit = u16At(bytes + at);
-        if (unit == 0)
-            break;
-        out.push_back(unit);
-    }
+    // The length first, so that the string is sized once.
+    std::uint64_t at = from;
+    while (at + 2 <= end && u16At(bytes + at) != 0)
+        at += 2;
+    const std::size_t units = static_cast<std::size_t>((at - from) / 2);
+    out.resize(units);
+    for (std::size_t i = 0; i < units; ++i)
+        out[i] = static_cast<char16_t>(u16At(bytes + from + 2 * i));
 }
 
 class StringsImplV0 : public StringsSectionReader::ImplBase {

@@ -26,6 +26,8 @@ struct EdgeWalker {
     bool xMajor = false;
     i64 xmin = 0; // run of the row last reported, ordered
     i64 xmax = 0;
+    i64 quotient = -1; // x-major: adx / dy and adx % dy, once a row needs them
+    i64 remainder = 0;
 
     void start(i64 x0, i64 y0, i64 x1, i64 y1) {
         x = x0;
@@ -38,6 +40,7 @@ struct EdgeWalker {
         sx = dx > 0 ? 1 : (dx < 0 ? -1 : 0);
         xMajor = dy <= adx;
         error = xMajor ? adx / 2 : dy / 2;
+        quotient = -1;
     }
 
     // Reports the current row's run in xmin .. xmax and moves to the next row.
@@ -56,9 +59,22 @@ struct EdgeWalker {
                 x += sx;
             }
         } else {
-            const i64 e = error - adx; // < 0: the row always takes at least one step
-            const i64 k = (dy - e - 1) / dy;
-            error = dy * k + e;
+            i64 k = 0;
+            if (error < dy) {
+                // The division below, done once per edge: with adx = q * dy +
+                // r, the row takes q steps, or q + 1 when r is above the error.
+                if (quotient < 0) {
+                    quotient = adx / dy;
+                    remainder = adx % dy;
+                }
+                const bool extra = remainder > error;
+                k = extra ? quotient + 1 : quotient;
+                error = extra ? error + dy - remainder : error - remainder;
+            } else {
+                const i64 e = error - adx; // < 0: the row always takes at least one step
+                k = (dy - e - 1) / dy;
+                error = dy * k + e;
+            }
             const i64 first = x;
             x += sx * k;
             const i64 last = x - sx;

@@ -4,6 +4,7 @@
 
 #include "core/Config.h"
 #include "core/Text.h"
+#include "core/Version.h"
 #include "guidance/KVMapEventsHandler.h"
 #include "guidance/Sensors.h"
 #include "routing/AtlasRoute.h"
@@ -126,6 +127,10 @@ TEST_F(EngineRun, StartsOnTheDemoDataAndSavesTheSettingsAtShutdown) {
     for (const auto* child : e.ui()->children())
         pages.push_back(child->name());
     EXPECT_EQ(pages, expected);
+    // The main menu names the version the log and the files name.
+    const auto* version = dynamic_cast<const Ui::fdStatic*>(e.ui()->activePage()->findChild("version"));
+    ASSERT_NE(version, nullptr);
+    EXPECT_EQ(Core::wideToUtf8(version->text()), "Mirel " + std::string(Core::kProgramVersion));
 
     e.shutdown();
     const std::string config = TestSupport::readAll(folder.data("config.xml"));
@@ -149,6 +154,64 @@ TEST_F(EngineRun, AMissingConfigIsCreatedAndATornOneKeptAside) {
         e.shutdown();
     }
     EXPECT_EQ(TestSupport::readAll(folder.data("config.xml.bak")), "<config version=\"2\"><var name=");
+}
+
+// Deleting config.xml resets the settings: the program starts again from the
+// data folder's first-run settings (which choose Monaco), or from the
+// built-in defaults (the first atlas by name) when there are none; a torn
+// file is kept aside and treated the same way.
+TEST(EngineReset, StartsFromTheFirstRunSettingsElseFromTheDefaults) {
+    const struct {
+        const char* what;
+        bool firstRunFile;
+        const char* config; // nullptr: no config.xml
+        const char* atlas;
+    } rows[] = {
+        {"deleted, first-run file", true, nullptr, "monaco"},
+        {"torn, first-run file", true, "<config version=\"2\"><var", "monaco"},
+        {"deleted, no first-run file", false, nullptr, "demo"},
+        {"torn, no first-run file", false, "<config", "demo"},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.what);
+        ProgramFolder f;
+        fs::copy(builtDataFolder() / "maps" / "monaco", f.data("maps/monaco"));
+        if (!row.firstRunFile)
+            fs::remove(f.data("config.default.xml"));
+        else
+            ASSERT_TRUE(fs::exists(f.data("config.default.xml")));
+        if (row.config)
+            std::ofstream(f.data("config.xml")) << row.config;
+        engine::fdEngine e(f.wide());
+        ASSERT_EQ(e.init(), 0);
+        ASSERT_NE(e.atlas(), nullptr);
+        EXPECT_TRUE(Core::wideToUtf8(e.atlas()->folder()).ends_with(row.atlas)) << Core::wideToUtf8(e.atlas()->folder());
+        // Written at once, before the run ends.
+        const std::string config = TestSupport::readAll(f.data("config.xml"));
+        EXPECT_NE(config.find("name=\"log_severity\" value=\"0\""), std::string::npos) << config;
+        EXPECT_EQ(config.find("maps\\monaco") != std::string::npos, row.firstRunFile) << config;
+        EXPECT_EQ(TestSupport::readAll(f.data("config.xml.bak")), row.config ? row.config : "");
+        e.shutdown();
+    }
+}
+
+// SDL failing to start its video is fatal and logged with SDL's reason; it
+// is no "no audio device".
+TEST(EngineSdl, AVideoThatCannotStartIsNamedWithItsReason) {
+    const std::string kept = std::getenv("SDL_VIDEODRIVER") ? std::getenv("SDL_VIDEODRIVER") : "";
+    setenv("SDL_VIDEODRIVER", "nosuchdriver", 1);
+    ProgramFolder f;
+    CaptureLogger log;
+    {
+        engine::fdEngine e(f.wide());
+        EXPECT_EQ(e.init(), 2);
+        e.shutdown();
+    }
+    setenv("SDL_VIDEODRIVER", kept.c_str(), 1);
+    EXPECT_EQ(log.count("fatal error : Failed to init SDL"), 1u);
+    EXPECT_EQ(log.countStartingWith("SDL: "), 1u);
+    EXPECT_EQ(log.count("SDL: "), 0u) << "the reason is empty";
+    EXPECT_EQ(log.countStartingWith("No audio device"), 0u);
 }
 
 TEST_F(EngineRun, ADesignPageNoScreenCarriesIsOnlyLogged) {

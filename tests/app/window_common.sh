@@ -23,7 +23,9 @@ window_setup() {
   # Day colours at any hour: the automatic switch would follow the clock.
   printf '<?xml version="1.0" encoding="utf-8"?>\n<config version="2">\n<var name="log_severity" value="3"/>\n<var name="auto_dn" value="0"/>\n</config>\n' >"$work/data/config.xml"
   exec 3<> <(:)
-  Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp >"$work/xvfb.log" 2>&1 &
+  # -noreset: an X server resets when its last client leaves, and SDL's
+  # start closes one connection just before it opens the next.
+  Xvfb -displayfd 3 -noreset -screen 0 1024x768x24 -nolisten tcp >"$work/xvfb.log" 2>&1 &
   xvfb_pid=$!
   read -r -t 10 display <&3 || { echo "FAIL: Xvfb did not start"; exit 1; }
   export DISPLAY=":$display"

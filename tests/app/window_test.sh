@@ -43,13 +43,15 @@ echo "colours of the start page: $start_colours"
 [ "$start_colours" -gt 8 ] || fail "the start page shows $start_colours colours"
 
 # A second copy brings the first forward (its only trace in the log is the
-# first copy's answer) and writes nothing itself.
+# first copy's answer), writes nothing itself and says so on the terminal.
 lines=$(wc -l <"$work/log.txt")
 set +e
-(cd "$work" && ./mirel)
+(cd "$work" && ./mirel) >"$work/second.txt" 2>&1
 second=$?
 set -e
 [ "$second" -eq 255 ] || fail "the second copy returned $second"
+grep -q "mirel is already running: its window was brought forward" "$work/second.txt" ||
+  fail "the second copy said: $(cat "$work/second.txt")"
 sleep 0.5
 if tail -n +"$((lines + 1))" "$work/log.txt" | grep -v "Restoring from tray" | grep -q .; then
   fail "the second copy wrote to the log"

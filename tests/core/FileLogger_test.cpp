@@ -3,6 +3,7 @@
 #include "core/Text.h"
 #include "platform/Error.h"
 #include "tests/core/FileTestSupport.h"
+#include "tests/support/CaptureLogger.h"
 #include "tests/support/TempDir.h"
 
 #include <gtest/gtest.h>
@@ -270,4 +271,26 @@ TEST(FileLogger, HexDumpRows) {
     Log::hexDump(bytes, 0);
     Log::hexDump(nullptr, 5);
     EXPECT_EQ(log.text, "0ms: " + fullRow + "\r\n");
+}
+
+// Paths reach the log with the system's separators, whatever form the
+// program keeps them in; the format's own text is written as it is, and
+// other arguments are untouched.
+TEST(FileLogger, PathArgumentsShowTheSystemsSeparators) {
+    TestSupport::CaptureLogger log;
+    const std::u16string wide = u"\\tmp\\x\\data\\config.xml";
+    const std::string narrow = "maps\\monaco";
+    const char16_t* none = nullptr;
+    Log::log(Log::Critical, u"Can't open config file '%s' (err %d)", wide, 2);
+    Log::log(Log::Critical, "a\\b %s %hs %s %c", narrow, "c:\\x", std::string_view("y\\z"), 'q');
+    Log::log(Log::Critical, u"%s|%s|%hs", u"\\v", none, "w\\");
+    // Control characters of an argument (a hostile server's reply) cannot
+    // end the line or forge another one.
+    Log::log(Log::Critical, "reply: %s", std::string("ok\r\nc 0ms: forged\x1b[2J\x7f\0end", 26));
+    Log::log(Log::Critical, u"%s", u"\u00e9\t\u0442");
+    EXPECT_EQ(log.lines(),
+              (std::vector<std::string>{"Can't open config file '/tmp/x/data/config.xml' (err 2)",
+                                        "a\\b maps/monaco c:/x y/z q", "/v|(null)|w/",
+                                        "reply: ok\\x0D\\x0Ac 0ms: forged\\x1B[2J\\x7F\\x00end",
+                                        "\u00e9\\x09\u0442"}));
 }

@@ -133,3 +133,24 @@ TEST(InetStatistics, CountsRealExchangesWhileRegisteredAndStopsWhenGone) {
     EXPECT_EQ(response, "again");
     EXPECT_EQ(log.count("Message sent"), 2u);
 }
+
+// The dumps of the online service's messages never show the password or a
+// token (any 16 bytes of the dump rows would hold one piece of them); the
+// rest of the message stays readable.
+TEST(InetStatistics, DumpsHideThePasswordAndTokens) {
+    FakeClock time;
+    const std::string secret = "s3cret-s3cret-s3cret-s3cret-s3cret-s3cret";
+    CaptureLogger log(Log::Info);
+    InetStatistics statistics(nullptr, time.clock());
+    statistics.messageSent(1, "<mct user=\"anna\" password=\"" + secret + "\" />", 30);
+    statistics.responseReceived(1, "<mcr token=\"" + secret + "\" />");
+    statistics.messageSent(2, "<mfi token=\"" + secret + "\" />", 30);
+    std::string text;
+    for (const std::string& line : log.lines()) {
+        EXPECT_EQ(line.find("s3cret"), std::string::npos) << line;
+        EXPECT_EQ(line.find("73 33 63 72 65 74"), std::string::npos) << line;
+        text += line;
+    }
+    EXPECT_NE(text.find("user=\"anna\""), std::string::npos);
+    EXPECT_EQ(log.count("Sent message begin"), 2u);
+}

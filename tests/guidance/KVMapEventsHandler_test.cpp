@@ -63,7 +63,7 @@ Positioning::Fix gpsFix(double east, double north, float heading, float speed) {
 struct Town_ : ::testing::Test {
     void SetUp() override {
         atlas = setup.makeAtlas();
-        ASSERT_TRUE(atlas->load(AtlasTest::wide(Town)));
+        ASSERT_TRUE(atlas->load(AtlasTest::wide(setup.copyOf(Town))));
         config.root()->child("Car")->set("gps_latency", 0.0f);
         PathPoint from, to;
         Map::Routing::RoadBinding bound;
@@ -100,6 +100,80 @@ struct Town_ : ::testing::Test {
     Render::RenderStyles styles;
     std::unique_ptr<KVMapEventsHandler> handler;
 };
+
+// With no route, guidance starts and fails again on every frame; the log
+// says so once.
+TEST_F(Town_, ALastingBadStartIsLoggedOnce) {
+    route.clear();
+    for (double east = -900; east <= -600; east += 15) drive(east, 0, 90, 15);
+    std::size_t badStarts = 0;
+    for (const std::string& event : events()) badStarts += event == "navi event:BadStart_EmptyPath";
+    EXPECT_EQ(badStarts, 1u);
+}
+
+// Driving a route the program computed across Monaco (one-way streets,
+// hairpin bends, roundabouts): fixes once a second at 12 m/s along it, ten
+// frames between them. Fixes without delay, and no latency set: the route is
+// never rebuilt. With the default latency of 1.5 s the tracker carries the
+// car 18 m ahead of such fixes, past the route's hairpins, where its other
+// leg runs the other way; the handler then never rebuilds the route once a
+// frame, only after the car has kept against it for BackwardConfirmMs.
+TEST(MonacoDrive, FollowingTheRouteDoesNotRebuildIt) {
+    for (const bool latency : {false, true}) {
+        SCOPED_TRACE(latency ? "default latency" : "no latency");
+        TestSupport::CaptureLogger log{Log::Info};
+        AtlasTest::AtlasSetup setup;
+        setup.config.root()->set("win_route_heap", 1024);
+        Core::Config config;
+        if (!latency) config.root()->child("Car")->set("gps_latency", 0.0f);
+        GuidanceTest::Clock clock;
+        Path route;
+        Sounds sounds;
+        Render::RenderStyles styles;
+        auto atlas = setup.makeAtlas();
+        ASSERT_TRUE(atlas->load(AtlasTest::wide(setup.copyOf(MIREL_MONACO_ATLAS_DIR))));
+        PathPoint from, to;
+        Map::Routing::RoadBinding bound;
+        ASSERT_TRUE(nearestRoadPoint(*atlas, Map::Projection::fromGeo(43.7384f, 7.4246f), from, bound));
+        ASSERT_TRUE(nearestRoadPoint(*atlas, Map::Projection::fromGeo(43.7311f, 7.4197f), to, bound));
+        ASSERT_TRUE(Map::Routing::computePath(*atlas, *config.root(), from, to, route, false));
+        KVMapEventsHandler handler(config.root(), *atlas, route, &sounds, &styles, clock);
+
+        const Path driven = route; // a rebuild replaces the handler's route
+        PathPosition at(driven, true);
+        std::vector<std::uint32_t> rebuilds;
+        int fixes = 0;
+        for (; !at.isAtEnd() && fixes < 1000; at.advanceMetres(12), ++fixes) {
+            const Positioning::CarState car = carStateAt(at);
+            const Map::Point p = car.position.toGlobal();
+            Positioning::Fix fix;
+            fix.x = p.x;
+            fix.y = p.y;
+            fix.speed = 12.0f;
+            fix.heading = car.heading * 180.0f / 3.14159265f;
+            fix.hdop = 1.0f;
+            handler.onFix(true, fix);
+            for (int i = 0; i < 10; ++i) {
+                Positioning::CarStateLock::Unit unit(handler.lock());
+                ASSERT_TRUE(unit);
+                const std::size_t logged = log.lines().size();
+                handler.onFrame();
+                for (std::size_t l = logged; l < log.lines().size(); ++l)
+                    if (log.lines()[l] == "rebuildPath start") rebuilds.push_back(clock.ticks);
+                clock.ticks += 100;
+            }
+        }
+        ASSERT_GT(fixes, 100);
+        ASSERT_LT(fixes, 1000);
+        if (!latency) {
+            EXPECT_EQ(rebuilds.size(), 0u);
+            EXPECT_FALSE(log.contains("navi event:BackwardMove"));
+            EXPECT_FALSE(log.contains("navi event:OutOfPath"));
+        }
+        for (std::size_t i = 1; i < rebuilds.size(); ++i)
+            EXPECT_GE(rebuilds[i] - rebuilds[i - 1], 3000u) << "rebuilds " << i - 1 << " and " << i;
+    }
+}
 
 TEST_F(Town_, DrivesTheRouteLeavesItAndGetsANewOne) {
     for (double east = -900; east <= -600; east += 15) drive(east, 0, 90, 15);
@@ -147,10 +221,27 @@ TEST_F(Town_, RebuildRequestsFollowTheEvents) {
         int code;
         bool requested;
     } rows[] = {{OutOfPath, true},  {BackToPath, false}, {BadStart_OutOfPath, true}, {ArrivePoint, true},
-                {BackToPath, false}, {PathChanged_OutOfPath, true}, {BackToPath, false}, {BackwardMove, true}};
+                {BackToPath, false}, {PathChanged_OutOfPath, true}, {BackToPath, false}};
     for (const auto& row : rows) {
         handler->onNaviEvent(row.code, handler->navi(), nullptr);
         EXPECT_EQ(handler->rebuildRequested(), row.requested) << row.code;
+    }
+    // Driving against the route asks for a new one once it has lasted three
+    // seconds, then every three seconds; a pause of more than a second
+    // starts the count again.
+    const struct {
+        std::uint32_t afterMs;
+        bool requested;
+    } backward[] = {{0, false},     {900, false},  {1800, false},  {2700, false},  {2999, false},
+                    {3000, true},   {3900, false}, {4800, false},  {5700, false},  {5999, false},
+                    {6000, true},   {7001, false}, {9000, false},  {9900, false},  {10800, false},
+                    {11700, false}, {12000, true}};
+    const std::uint32_t start = clock.ticks;
+    for (const auto& row : backward) {
+        clock.ticks = start + row.afterMs;
+        handler->onNaviEvent(BackwardMove, handler->navi(), nullptr);
+        EXPECT_EQ(handler->rebuildRequested(), row.requested) << row.afterMs;
+        handler->onNaviEvent(BackToPath, handler->navi(), nullptr);
     }
     // A request lives until the next frame, which rebuilds nothing without
     // guidance and logs nothing.

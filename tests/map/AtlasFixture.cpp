@@ -128,6 +128,13 @@ std::filesystem::path AtlasSetup::folder(const std::string& name) const {
     return path;
 }
 
+std::filesystem::path AtlasSetup::copyOf(const std::filesystem::path& atlas) const {
+    const std::filesystem::path copy = dir.path() / "maps" / atlas.filename();
+    std::filesystem::create_directories(copy.parent_path());
+    std::filesystem::copy(atlas, copy, std::filesystem::copy_options::recursive);
+    return copy;
+}
+
 std::unique_ptr<Map::KVAtlas> AtlasSetup::makeAtlas(Map::AtlasServices services) {
     services.paths = std::make_shared<Map::FolderPaths>(wide(program()) + u"/");
     return std::make_unique<Map::KVAtlas>(config.root(), pool, std::move(services));

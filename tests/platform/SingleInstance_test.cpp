@@ -7,6 +7,8 @@
 #include <atomic>
 #include <chrono>
 #include <csignal>
+#include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <sys/wait.h>
 #include <thread>
@@ -84,6 +86,51 @@ TEST(SingleInstance, GarbageInTheLockFileSignalsNobody) {
     EXPECT_FALSE(second.raiseRunningCopy());
     kill(child, SIGKILL);
     waitpid(child, nullptr, 0);
+}
+
+// Where the lock lives: a given folder, the session's runtime folder, or
+// /tmp under a name of the user's own (/tmp is shared by every user).
+TEST(SingleInstance, TheLockIsTheUsersOwn) {
+    const char* saved = std::getenv("XDG_RUNTIME_DIR");
+    const std::string kept = saved ? saved : "";
+    TempDir dir;
+    const std::string uid = std::to_string(getuid());
+    const struct {
+        const char* runtime; // nullptr: unset
+        std::string folder, expected;
+    } rows[] = {
+        {nullptr, "", "/tmp/mirel-test-lock-" + uid + ".lock"},
+        {"", "", "/tmp/mirel-test-lock-" + uid + ".lock"},
+        {dir.path().c_str(), "", dir.path().string() + "/mirel-test-lock.lock"},
+        {dir.path().c_str(), "/somewhere", "/somewhere/mirel-test-lock.lock"},
+    };
+    for (const auto& row : rows) {
+        if (row.runtime)
+            setenv("XDG_RUNTIME_DIR", row.runtime, 1);
+        else
+            unsetenv("XDG_RUNTIME_DIR");
+        {
+            Platform::SingleInstance guard("mirel-test-lock", row.folder);
+            EXPECT_EQ(guard.path(), row.expected);
+        }
+        if (row.expected.starts_with("/tmp/"))
+            std::filesystem::remove(row.expected);
+    }
+    if (saved)
+        setenv("XDG_RUNTIME_DIR", kept.c_str(), 1);
+    else
+        unsetenv("XDG_RUNTIME_DIR");
+}
+
+// A link planted at the lock's name is never followed: the program runs
+// unguarded rather than write its pid through someone else's link.
+TEST(SingleInstance, ALinkInPlaceOfTheLockIsNotFollowed) {
+    TempDir dir;
+    const auto target = dir.write("victim", "kept");
+    std::filesystem::create_symlink(target, dir.path() / "mirel.lock");
+    Platform::SingleInstance guard("mirel", dir.path().string());
+    EXPECT_TRUE(guard.acquired());
+    EXPECT_EQ(TestSupport::readAll(target), "kept");
 }
 
 } // namespace

@@ -49,7 +49,7 @@ Fix gpsFix(double east, double north, float heading, float speed, float hdop = 1
 struct Rig {
     explicit Rig(const std::filesystem::path& folder, bool useStick = true) {
         atlas = setup.makeAtlas();
-        EXPECT_TRUE(atlas->load(AtlasTest::wide(folder)));
+        EXPECT_TRUE(atlas->load(AtlasTest::wide(setup.copyOf(folder))));
         auto car = config.root()->child("Car");
         car->set("use_stick", useStick);
         tracker = std::make_unique<CarTracker>(&events, car, clock);

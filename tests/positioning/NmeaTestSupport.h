@@ -5,6 +5,7 @@
 #include "positioning/ReplayPortSystem.h"
 #include "positioning/System.h"
 #include "positioning/TrackingListener.h"
+#include "tests/support/SharedTestData.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -36,7 +37,7 @@ inline std::string line(std::string_view body) {
 }
 
 inline std::filesystem::path nmeaFolder() {
-    return std::filesystem::path(MIREL_TESTDATA_DIR) / "nmea";
+    return TestSupport::sharedTestData("nmea");
 }
 
 inline std::string readFile(const std::filesystem::path& path) {

@@ -227,9 +227,26 @@ TEST(SerialPortSystem, ProbeWantsAChecksummedGpsTalker) {
         EXPECT_TRUE(log->has("Pattern GP was found."));
         EXPECT_TRUE(log->has("TryGpsPort succeded (3/9600)"));
     }
+    // Every satellite talker counts, a receiver of several systems (GN)
+    // above all; other talkers and a line with a wrong checksum don't.
+    const struct {
+        std::string talker;
+        bool found;
+    } talkers[] = {{"GN", true},  {"GL", true},  {"GA", true},  {"GB", true},  {"BD", true},
+                   {"GQ", true},  {"GI", true},  {"II", false}, {"PG", false}, {"GX", false}};
+    std::uint32_t com = 10;
+    for (const auto& row : talkers) {
+        SCOPED_TRACE(row.talker);
+        const std::string rmc = row.talker + "RMC,030719.000,A,3747.0873,S,17518.8938,E,0.0,0.0,010120,,,A";
+        Receiver gps(data, com, {line(rmc)});
+        auto port = Positioning::NmeaPort::open(options.locator, com, 4800, options.port);
+        ASSERT_TRUE(port);
+        EXPECT_EQ(port->probe(nullptr), row.found);
+        EXPECT_EQ(log->has("Pattern " + row.talker + " was found."), row.found);
+        ++com;
+    }
     {
-        // GN and a GP line with a wrong checksum don't count.
-        Receiver gnss(data, 4, {line("GNGGA,030719.000,,,,,0,00,,,M,,M,,") + "$" + Gga + "*00\r\n"});
+        Receiver noisy(data, 4, {"$" + Gga + "*00\r\n"});
         auto port = Positioning::NmeaPort::open(options.locator, 4, 4800, options.port);
         ASSERT_TRUE(port);
         EXPECT_FALSE(port->probe(nullptr));
@@ -412,6 +429,29 @@ TEST(SerialPortSystem, SearchFindsTheSpeedAndHandsAnEnabledSystemItsPort) {
     auto seen = events.seen();
     ASSERT_GE(seen.size(), 2u);
     EXPECT_EQ(seen.back(), "open");
+}
+
+// Most current receivers speak of several satellite systems at once and
+// send only GN sentences: the search finds them too.
+TEST(SerialPortSystem, SearchFindsAReceiverThatSpeaksOnlyGn) {
+    LogLines* log = installLog();
+    TestSupport::TempDir data;
+    Receiver gps(data, 3, {line("GNRMC,030719.000,A,3747.0873,S,17518.8938,E,0.0,0.0,010120,,,A"),
+                           line("GNGGA,030719.000,3747.0873,S,17518.8938,E,1,08,1.1,59.9,M,23.7,M,,0000")});
+    PortEvents events;
+    Outcome::Shared shared;
+    Positioning::SerialPortSystem ports(nullptr, quickOptions(data));
+    ports.addDataListener(&events);
+    ports.setEnabled(true, nullptr);
+    ASSERT_TRUE(ports.findPort(new Outcome(&shared)));
+    ASSERT_TRUE(eventually([&] { return shared.resultCount() > 0; }));
+    EXPECT_EQ(ports.port().first, 3u);
+    EXPECT_TRUE(ports.isPortOpen());
+    EXPECT_TRUE(log->has("Pattern GN was found."));
+    ASSERT_TRUE(eventually([&] { return events.sentenceCount() > 0; }));
+    ports.removeDataListener(&events);
+    std::lock_guard lock(shared.mutex);
+    EXPECT_EQ(shared.results, std::vector<int>{1});
 }
 
 TEST(SerialPortSystem, SearchWithoutPortsOrStoppedReportsFalseOnce) {

@@ -61,6 +61,29 @@ TEST_P(FillTest, PatternThatIsNotASquarePowerOfTwoDrawsNothing) {
     EXPECT_EQ(RenderTest::countPixels(s.get(), kPaper), 1600);
 }
 
+// An unrotated pattern at its own scale tiles the polygon: pixel (x, y) takes
+// the pattern's pixel at (x + tx, y + ty) wrapped, across several pattern
+// widths in one row, and a stretched pattern (the general walk) takes every
+// second pixel.
+TEST_P(FillTest, PatternAtItsOwnScaleTilesThePlane) {
+    auto s = makeSurface(GetParam(), 100, 40);
+    auto pattern = makePattern(GetParam(), 32, 32);
+    const xe::Point box[4] = {{1, 1}, {99, 1}, {99, 39}, {1, 39}};
+    for (const auto& [tx, ty, scale] : {std::tuple{0, 0, 1}, {-7, 5, 1}, {45, -70, 1}, {3, 0, 2}}) {
+        RenderTest::fillAll(s.get(), kPaper);
+        const float matrix[16] = {1.0f / static_cast<float>(scale), 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0,
+                                  static_cast<float>(tx), static_cast<float>(ty), 0, 1};
+        xe::fillPatternScan(xe::Canvas::of(s.get()), matrix, box, 4, pattern.get());
+        for (int y = 1; y < 39; ++y)
+            for (int x = 1; x < 99; ++x) {
+                const int u = (scale == 1 ? x + tx : static_cast<int>(std::floor(x / 2.0 + tx + 0.5))) & 31;
+                const int v = (y + ty) & 31;
+                ASSERT_EQ(RenderTest::pixelAt(s.get(), x, y), static_cast<std::uint32_t>(v * 32 + u + 1))
+                    << x << "," << y << " shift " << tx << "," << ty << " scale " << scale;
+            }
+    }
+}
+
 INSTANTIATE_TEST_SUITE_P(Depths, FillTest, ::testing::Values(16, 32));
 
 TEST(Fill, PolygonsAboveTheVertexLimitAreLoggedAndNotDrawn) {

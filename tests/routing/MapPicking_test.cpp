@@ -6,11 +6,14 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 #include <cmath>
 
 using Map::LocalPoint;
 
 namespace {
+
 
 TEST(MapPicking, PointInPolygonCountsCrossingsAndEdges) {
     const LocalPoint square[] = {{0, 0}, {10, 0}, {10, 10}, {0, 10}};
@@ -38,7 +41,7 @@ TEST(MapPicking, PointInPolygonCountsCrossingsAndEdges) {
 TEST(MapPicking, TapsOnTheDemoTownFindStreetPoiAndArea) {
     AtlasTest::AtlasSetup setup;
     auto atlas = setup.makeAtlas();
-    ASSERT_TRUE(atlas->load(AtlasTest::wide(MIREL_DEMO_ATLAS_DIR)));
+    ASSERT_TRUE(atlas->load(AtlasTest::wide(setup.copyOf(MIREL_DEMO_ATLAS_DIR))));
     Map::KVMap2* town = atlas->findMapById(1);
     ASSERT_NE(town, nullptr);
     Map::Level& level = town->level(0);

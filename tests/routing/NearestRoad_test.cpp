@@ -15,11 +15,14 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 #include <cmath>
 
 using namespace Map::Routing;
 
 namespace {
+
 
 constexpr std::uint32_t CellUnits = 1024;
 
@@ -118,7 +121,7 @@ TEST(NearestRoad, GrowsTheSquareUntilTheRoadLiesInItsCircle) {
 TEST(NearestRoad, DemoTownStreetsWithTheirHeadingAndTwoWayFlag) {
     AtlasTest::AtlasSetup setup;
     auto atlas = setup.makeAtlas();
-    ASSERT_TRUE(atlas->load(AtlasTest::wide(MIREL_DEMO_ATLAS_DIR)));
+    ASSERT_TRUE(atlas->load(AtlasTest::wide(setup.copyOf(MIREL_DEMO_ATLAS_DIR))));
     struct Row {
         double east, north;
         const char16_t* street;

@@ -112,7 +112,7 @@ TEST(PathFile, RefusalsLeaveTheTargetAlone) {
         {"short", Bytes(good.begin(), good.end() - 1)},
         {"one point", stored([](Path& p) { p.parts[1].polylines[1].points.resize(1); })},
         {"no polylines", stored([](Path& p) { p.parts[1].polylines.clear(); })},
-        {"no parts in a leg", stored([](Path& p) { p.parts[2].legIndex = 0; })},
+        {"no parts in a leg", patched(240, {0, 0})},
         {"not a number", stored([](Path& p) { p.parts[0].polylines[0].points[1].y = std::nanf(""); })},
         {"no metres per unit", stored([](Path& p) { p.parts[2].metresPerUnit = 0; })},
         {"manoeuvre beyond the table", stored([](Path& p) { p.parts[1].manoeuvre = 34; })},
@@ -126,6 +126,12 @@ TEST(PathFile, RefusalsLeaveTheTargetAlone) {
         EXPECT_EQ(target.parts.size(), route.parts.size() - 1) << row.what;
         EXPECT_EQ(flag, 0) << row.what;
     }
+    // A leg without parts is neither written nor read.
+    Path empty = sampleRoute(town);
+    empty.parts[2].legIndex = 0;
+    Bytes untouched{1, 2, 3};
+    EXPECT_FALSE(PathFile::encode(u"x", empty, untouched));
+    EXPECT_EQ(untouched, (Bytes{1, 2, 3}));
     // No points stored: true, and nothing changes.
     Path target = sampleRoute(town);
     ASSERT_TRUE(PathFile::decode(encoded(Path()).data(), 209, finder(town), target));
@@ -163,7 +169,7 @@ TEST(PathFile, TheAtlasKeepsItsRouteInPathKvp) {
     services.routePath = std::move(owned);
     RouteAtlas town(std::move(services));
     const std::filesystem::path file = town.setup.dir.path() / "maps" / "route" / "path.kvp";
-    EXPECT_TRUE(log.contains("Can't open path file '" + file.parent_path().string() + "\\path.kvp' (err 2)"));
+    EXPECT_TRUE(log.contains("Can't open path file '" + file.parent_path().string() + "/path.kvp' (err 2)"));
     route.path() = sampleRoute(town);
     const Bytes stored = encoded(route.path());
 

@@ -180,11 +180,12 @@ TEST(RoadMapLoad, SegmentShapes) {
     ASSERT_EQ(RoadMap::segmentShape(*disk.slot, atlas, 1, steps), 0);
     ASSERT_EQ(steps.size(), 1u);
     EXPECT_EQ(steps[0].value, geometry.polylineOffset(0, 1, 0, 0));
-    // A segment drawn by nothing, and ids that name no segment.
+    // A segment drawn by nothing: the map is damaged (-3).
     EXPECT_EQ(RoadMap::segmentShape(*disk.slot, atlas, 2, steps), -3);
     EXPECT_TRUE(steps.empty());
-    EXPECT_EQ(RoadMap::segmentShape(*disk.slot, atlas, 7, steps), -3);
-    EXPECT_EQ(RoadMap::segmentShape(*disk.slot, atlas, RoadGraph::kNoId, steps), -3);
+    // An id that names no segment is a point bound to no road: -4.
+    EXPECT_EQ(RoadMap::segmentShape(*disk.slot, atlas, 7, steps), -4);
+    EXPECT_EQ(RoadMap::segmentShape(*disk.slot, atlas, RoadGraph::kNoId, steps), -4);
     // Without a graph the load status comes back.
     MapDescription bare = description;
     bare.roads.reset();
@@ -312,12 +313,11 @@ TEST(RoadMapLoad, EmptyAndDamagedGraphsLeaveNoGraph) {
 }
 
 TEST(RoadMapLoad, DemoTownRoutesBetweenStreets) {
-    const std::filesystem::path folder = MIREL_DEMO_ATLAS_DIR;
-    ASSERT_TRUE(std::filesystem::exists(folder / "demo-town.kvm")) << folder;
+    ASSERT_TRUE(std::filesystem::exists(std::filesystem::path(MIREL_DEMO_ATLAS_DIR) / "demo-town.kvm"));
     AtlasTest::AtlasSetup setup;
     setup.config.root()->set("win_route_heap", 1024);
     auto atlas = setup.makeAtlas();
-    ASSERT_TRUE(atlas->load(AtlasTest::wide(folder)));
+    ASSERT_TRUE(atlas->load(AtlasTest::wide(setup.copyOf(MIREL_DEMO_ATLAS_DIR))));
     Map::KVMap2* town = atlas->findMapById(1);
     ASSERT_NE(town, nullptr);
     RoadMapHolder* slot = RoadMapHolder::of(*town);

@@ -2,7 +2,10 @@
 // roads and their directions, are cut at the points and labelled; every
 // failure leaves its status.
 
+#include "map/Projection.h"
+#include "map/file/RoutingSectionReader.h"
 #include "routing/AtlasRoute.h"
+#include "routing/PathFile.h"
 #include "routing/PathPosition.h"
 #include "routing/RoadMapHolder.h"
 #include "routing/RouteComputation.h"
@@ -13,9 +16,12 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 #include <random>
 
 namespace {
+
 
 using namespace RouteTest;
 using Map::Routing::routingResult;
@@ -74,8 +80,12 @@ TEST(RouteComputation, FailuresLeaveTheirStatus) {
     nowhere.map = nullptr;
     EXPECT_EQ(status(nowhere, town.pointOn(6, 0.5f)), RoutingStatus::NotOnRoad);
     PathPoint unknown = town.pointOn(5, 0.5f);
-    unknown.segmentId = 99;
-    EXPECT_EQ(status(unknown, town.pointOn(6, 0.5f)), RoutingStatus::MapFormat);
+    // A stale or hostile route file's segment id names no road of the map.
+    for (const std::uint32_t id : {99u, 0xFFFFFFFEu}) {
+        unknown.segmentId = id;
+        EXPECT_EQ(status(unknown, town.pointOn(6, 0.5f)), RoutingStatus::NotOnRoad) << id;
+        EXPECT_EQ(status(town.pointOn(6, 0.5f), unknown), RoutingStatus::NotOnRoad) << id;
+    }
     PathPoint stuck = town.pointOn(5, 0.5f);
     stuck.allowForward = stuck.allowBackward = 0;
     EXPECT_EQ(status(stuck, town.pointOn(6, 0.5f)), RoutingStatus::NoRoute);
@@ -122,6 +132,76 @@ TEST(RouteComputation, CrossesIntoTheLinkedMap) {
             << metres;
 }
 
+// The minimap weighs link nodes by straight lines; a leg that then finds
+// no way to its link node leaves it out and the minimap is searched again.
+TEST(RouteComputation, ALinkNodeTheLegCannotReachIsLeftOut) {
+    RouteAtlas town({}, 64, true);
+    Core::ConfigNode& config = *town.setup.config.root();
+    Map::KVMap2* twin = town.atlas->findMapById(TwinId);
+    RoadMapHolder& holder = *RoadMapHolder::of(*town.map);
+    ASSERT_EQ(RoadMap::load(holder, *town.atlas), RoutingStatus::Success);
+    // W's only road closed: W is the nearest link node but out of reach.
+    holder.graph()->setForbidden(0, true);
+    TestSupport::CaptureLogger log;
+    Path path;
+    ASSERT_TRUE(Map::Routing::computePath(*town.atlas, config, town.pointOn(1, 0.1f), town.pointOn(0, 0.5f, twin),
+                                          path, false));
+    EXPECT_TRUE(log.contains("Route across maps: link node 0 not reached from the start; minimap search 2 of 9 "
+                             "without it"));
+    // Round the ring to X2, into the twin there, and back to its W road.
+    EXPECT_EQ(path.parts.front().map, town.map);
+    EXPECT_EQ(path.parts.back().map, twin);
+    EXPECT_EQ(path.parts.back().segmentId, 0u);
+    for (const PathPart& part : path.parts)
+        EXPECT_FALSE(part.map == town.map && part.segmentId == 0u);
+    EXPECT_EQ(routingResult().success, 1);
+    // The crossings the retries left out are back for the next route.
+    holder.graph()->setForbidden(0, false);
+    log.clear();
+    ASSERT_TRUE(Map::Routing::computePath(*town.atlas, config, town.pointOn(1, 0.1f), town.pointOn(0, 0.5f, twin),
+                                          path, false));
+    EXPECT_FALSE(log.contains("minimap search 2"));
+
+    // Stuck on the one-way ring against its direction: every link node is
+    // tried, then no chain is left: status -1.
+    log.clear();
+    PathPoint stuck = town.pointOn(2, 0.5f);
+    stuck.allowForward = 0;
+    EXPECT_FALSE(Map::Routing::computePath(*town.atlas, config, stuck, town.pointOn(6, 0.5f, twin), path, false));
+    EXPECT_EQ(routingResult().status, RoutingStatus::NoRoute);
+    EXPECT_TRUE(log.contains("minimap search 3 of 9"));
+    EXPECT_FALSE(log.contains("minimap search 4 of 9"));
+}
+
+TEST(RouteComputation, AMinimapThatDoesNotFitTheRouteHeapFailsItsBuild) {
+    RouteAtlas town({}, 64, true);
+    Core::ConfigNode& config = *town.setup.config.root();
+    auto& minimap = dynamic_cast<Minimap&>(*town.atlas->services().interMapGraph);
+    Map::KVMap2* twin = town.atlas->findMapById(TwinId);
+    Core::Allocator& heap = *town.atlas->routeHeap();
+    minimap.release();
+    // Leave the heap less than the two nodes and four crossings need.
+    void* hog = heap.allocate(heap.freeBytes() - 160);
+    ASSERT_NE(hog, nullptr);
+    TestSupport::CaptureLogger log;
+    EXPECT_FALSE(minimap.build(*town.atlas));
+    EXPECT_TRUE(log.contains("BuildMinimap::failed to init miniMap"));
+    EXPECT_EQ(minimap.graph(), nullptr);
+    Path path;
+    EXPECT_FALSE(Map::Routing::computePath(*town.atlas, config, town.pointOn(0, 0.5f), town.pointOn(6, 0.5f, twin),
+                                           path, false));
+    EXPECT_EQ(routingResult().status, RoutingStatus::NoRoute);
+    heap.free(hog);
+    const std::uint32_t before = heap.freeBytes();
+    ASSERT_TRUE(minimap.build(*town.atlas));
+    EXPECT_LT(heap.freeBytes(), before) << "the graph is charged to the route heap";
+    minimap.release();
+    EXPECT_EQ(heap.freeBytes(), before) << "and gives it back";
+    ASSERT_TRUE(minimap.build(*town.atlas));
+    EXPECT_TRUE(Map::Routing::computePath(*town.atlas, config, town.pointOn(0, 0.5f), town.pointOn(6, 0.5f, twin),
+                                          path, false));
+}
+
 // The demo atlas: Mill Lane is one-way eastwards, Main Street coming in from
 // the east edge may not turn left into River Road, the town's main
 // streets continue as the region's roads and those as the country's.
@@ -131,7 +211,7 @@ TEST(RouteComputation, DemoAtlasRoutesKeepTheTownsRulesAndLeaveIt) {
     Map::AtlasServices services;
     services.interMapGraph = std::make_unique<Minimap>();
     auto atlas = setup.makeAtlas(std::move(services));
-    ASSERT_TRUE(atlas->load(AtlasTest::wide(MIREL_DEMO_ATLAS_DIR)));
+    ASSERT_TRUE(atlas->load(AtlasTest::wide(setup.copyOf(MIREL_DEMO_ATLAS_DIR))));
     const auto route = [&](double east0, double north0, double east1, double north1, Path& path) {
         AtlasRoute request;
         for (const auto& [east, north] : {std::pair{east0, north0}, {east1, north1}}) {
@@ -181,6 +261,32 @@ TEST(RouteComputation, DemoAtlasRoutesKeepTheTownsRulesAndLeaveIt) {
     ASSERT_FALSE(names.empty());
     EXPECT_EQ(names.back(), u"A7");
     EXPECT_GT(metres(path), 18000u + 100000u);
+
+    // Transit tables in metres: crossing the town from its west edge to its
+    // east edge is 2400 m, and no crossing of the demo's maps is longer than
+    // the country.
+    for (std::size_t m = 0; m < atlas->mapCount(); ++m) {
+        std::vector<std::uint32_t> transit;
+        ASSERT_TRUE(atlas->mapAt(m)->routingReader().transitTable(transit));
+        for (const std::uint32_t value : transit)
+            if (value != 0xFFFFFFFFu) {
+                EXPECT_LT(value, 300000u) << m;
+            }
+        if (atlas->mapAt(m)->id() == 1) {
+            ASSERT_EQ(transit.size(), 16u);
+            EXPECT_EQ(transit[1], 2400u);
+        }
+    }
+
+    // From the region's B12 east of the town to Northam.
+    AtlasRoute request;
+    for (const auto& [latitude, longitude] : {std::pair{50.0272903f, 10.0699549f}, {51.1359406f, 10.2518368f}})
+        ASSERT_TRUE(request.addPathPointAtLocation(*atlas, *setup.config.root(),
+                                                   Map::Projection::fromGeo(latitude, longitude)));
+    ASSERT_EQ(request.path().points.size(), 2u);
+    EXPECT_EQ(request.path().points.front().map->id(), 2u);
+    EXPECT_EQ(request.path().points.back().map->id(), 3u);
+    EXPECT_GT(metres(request.path()), 120000u);
 }
 
 TEST(RouteComputation, AtlasRequestsExtendAndRestartTheRoute) {
@@ -223,7 +329,11 @@ TEST(RouteComputation, AddedPointsGoWhereTheRouteGrowsLeast) {
     for (int round = 0; round < 12; ++round) {
         AtlasRoute route;
         for (int k = 0; k < 4; ++k) {
-            const PathPoint p = town.pointOn(random() % 7, 0.1f + 0.008f * static_cast<float>(random() % 100));
+            // Now and then on a junction: a finish at a node.
+            const std::uint32_t s = random() % 7;
+            const float t = random() % 5 == 0 ? static_cast<float>(random() % 2)
+                                              : 0.1f + 0.008f * static_cast<float>(random() % 100);
+            const PathPoint p = town.pointOn(s, t);
             const std::vector<PathPoint> before = route.path().points;
             ASSERT_TRUE(route.addPathPoint(*town.atlas, config, p));
             ASSERT_EQ(route.path().points.size(), before.size() + 1);
@@ -235,8 +345,44 @@ TEST(RouteComputation, AddedPointsGoWhereTheRouteGrowsLeast) {
                 best = std::min(best, total(points));
             }
             if (!before.empty()) { EXPECT_LE(total(route.path().points), best + 2 * before.size()) << round; }
+            // The legs join: each ends where the next begins.
+            for (std::size_t i = 1; i < route.path().parts.size(); ++i) {
+                const PathPart& a = route.path().parts[i - 1];
+                const PathPart& b = route.path().parts[i];
+                EXPECT_LE(std::abs(a.legIndex - b.legIndex), 1) << round;
+            }
+            EXPECT_EQ(route.path().legCount + 1u, route.path().points.size());
+            // Every leg has parts, so the route is stored and read back.
+            std::vector<std::uint8_t> bytes;
+            ASSERT_TRUE(PathFile::encode(u"", route.path(), bytes)) << round;
+            Path back;
+            EXPECT_TRUE(PathFile::decode(bytes.data(), bytes.size(),
+                                         [&](std::uint32_t id) { return town.atlas->findMapById(id); }, back))
+                << round;
         }
     }
+}
+
+// One search from the point and one towards it over a task of at most 10
+// finishes: a route of 10 points on one map takes another, one of 11 not.
+TEST(RouteComputation, AddedPointsMeetTheFinishLimit) {
+    RouteAtlas town;
+    Core::ConfigNode& config = *town.setup.config.root();
+    AtlasRoute route;
+    for (int k = 0; k < 10; ++k)
+        ASSERT_TRUE(route.calculatePath(*town.atlas, config, town.pointOn(k % 2 ? 5 : 6, 0.2f + 0.05f * k)));
+    ASSERT_EQ(route.path().points.size(), 10u);
+    TestSupport::CaptureLogger log;
+    ASSERT_TRUE(route.addPathPoint(*town.atlas, config, town.pointOn(0, 0.5f)));
+    EXPECT_EQ(routingResult().success, 1);
+    ASSERT_EQ(route.path().points.size(), 11u);
+    const std::size_t parts = route.path().parts.size();
+    EXPECT_FALSE(route.addPathPoint(*town.atlas, config, town.pointOn(3, 0.5f)));
+    EXPECT_EQ(routingResult().status, RoutingStatus::NotEnoughMemory);
+    EXPECT_TRUE(log.contains("Path points count is too big - 11"));
+    EXPECT_TRUE(log.contains("Path segments count is too big - " + std::to_string(parts)));
+    EXPECT_EQ(route.path().points.size(), 11u);
+    EXPECT_EQ(route.path().parts.size(), parts);
 }
 
 } // namespace

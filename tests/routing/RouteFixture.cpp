@@ -67,14 +67,16 @@ RouteAtlas::RouteAtlas(Map::AtlasServices services, int routeHeapKiB, bool linke
     g.chains = {chain({W, R1}, false), chain({R1, R2, R3, R4, R1}, true), chain({R2, X2}, false),
                 chain({R3, X3}, false)};
     if (linked) {
-        // W and X2 are link nodes; crossing the town from W to X2 is 150 m,
-        // back 200 m round the ring.
+        // W and X2 are link nodes; crossing the town from W to X2 costs
+        // 7300, back 9800 round the ring: metres of the way as drawn (a cell
+        // is about 2.4 km), the unit of the straight-line entry costs the
+        // minimap weighs them against.
         const Map::LevelFrame frame{24, 10, 100, 200};
         for (const Node n : {W, X2}) {
             const Map::Point p = frame.toGlobal(nodePoint(n));
             g.linkNodes.push_back({n, p.x, p.y});
         }
-        g.transit = {0, 150 * 512, 200 * 512, 0};
+        g.transit = {0, 7300, 9800, 0};
     }
     m.roads = g;
     for (std::uint32_t s = 0; s < 7; ++s)

@@ -5,6 +5,8 @@
 #include <gtest/gtest.h>
 
 #include <map>
+#include <random>
+#include <vector>
 
 using namespace RoadGraph;
 using Map::Routing::estimateCost;
@@ -117,3 +119,65 @@ TEST(RoutingParams, Estimate) {
     EXPECT_EQ(estimateCost(p, GridCell{0, 0}, GridCell{40000, 0}, 0, 1), (39999u * 256u) * 13u / 10u);
     EXPECT_EQ(estimateCost(p, GridCell{0, 0}, GridCell{65535, 65535}, 0xFFFFFFFF, 0xFFFFFFFF), kInfiniteCost - 1);
 }
+
+namespace {
+
+// The cost as first written, dividing by best_roads_max on every call.
+std::uint32_t dividedCost(const RoutingParams& p, const SegmentAttributes& a, std::uint16_t length) {
+    if (a.access & p.accessMask) return kInfiniteCost;
+    if (p.avoid_unpaved && (a.road & RoadFlag::Unpaved)) return kInfiniteCost;
+    if (p.avoid_toll && (a.road & RoadFlag::Toll)) return kInfiniteCost;
+    if (a.road & RoadFlag::Forbidden) return kInfiniteCost;
+    if (length == 0) return 0;
+    if (p.routing_mode == 2) return length;
+    const std::int32_t base = p.routing_mode == 0
+                                  ? length
+                                  : Map::Routing::kSpeedFactor[a.road & RoadFlag::ClassMask] * std::int32_t{length} / 10;
+    const std::int32_t divisor = std::max<std::int32_t>(p.best_roads_max, 1);
+    const std::int32_t q = std::min<std::int32_t>(p.best_roads, divisor) * base / divisor;
+    return static_cast<std::uint32_t>(std::max<std::int32_t>(base + q * (4 - (a.quality & 7)) / 5, 1));
+}
+
+// Every divisor a setting can give, at the dividends where a reciprocal
+// would slip first (each side of multiples, the top of the range).
+TEST(RoutingParams, ReciprocalDividesExactly) {
+    std::mt19937 random(3);
+    for (int d = 0; d < 256; ++d) {
+        RoutingParams p;
+        p.best_roads_max = static_cast<std::uint8_t>(d);
+        const Map::Routing::BestRoadsDivisor roads(p);
+        const std::int32_t divisor = std::max(d, 1);
+        ASSERT_EQ(roads.divisor, divisor);
+        std::vector<std::int64_t> dividends = {0, 1, divisor - 1, divisor, divisor + 1, INT32_MAX, INT32_MAX - 1};
+        for (int i = 0; i < 3000; ++i) {
+            const std::int64_t k = random() % (INT32_MAX / divisor);
+            dividends.insert(dividends.end(), {k * divisor - 1, k * divisor, k * divisor + divisor - 1});
+        }
+        for (std::int64_t n : dividends) {
+            if (n < 0 || n > INT32_MAX) continue;
+            ASSERT_EQ(roads.divide(static_cast<std::int32_t>(n)), n / divisor) << n << " / " << divisor;
+        }
+    }
+}
+
+TEST(RoutingParams, SegmentCostWithTheDivisorMadeOnce) {
+    std::mt19937 random(4);
+    for (int max = 0; max < 256; max += 1 + max / 8) {
+        for (int mode = 0; mode < 3; ++mode) {
+            RoutingParams p;
+            p.routing_mode = static_cast<std::uint32_t>(mode);
+            p.best_roads_max = static_cast<std::uint8_t>(max);
+            p.best_roads = static_cast<std::uint8_t>(random() % 256);
+            const Map::Routing::BestRoadsDivisor roads(p);
+            for (int i = 0; i < 2000; ++i) {
+                const SegmentAttributes a = road(static_cast<int>(random() % 8), static_cast<int>(random() % 8),
+                                                 static_cast<std::uint8_t>(random() % 2 ? 0 : random() & 0xF8));
+                const auto length = static_cast<std::uint16_t>(i < 10 ? 65535 - i : random() % 65536);
+                ASSERT_EQ(segmentCost(p, roads, a, length), dividedCost(p, a, length));
+                ASSERT_EQ(segmentCost(p, a, length), dividedCost(p, a, length));
+            }
+        }
+    }
+}
+
+} // namespace

@@ -656,7 +656,7 @@ TEST(ReceivedWaypoints, GroupsRecentRemoveAndKeep) {
     r.source->add(7, u"Bob", {{u"b3", 3}, {u"b5", 5}});
     r.source->add(9, u"Ann", {{u"a3", 3}, {u"noid", 0}, {u"a4", 4}});
     r.config.root()->set("online_recent_group_size", 2);
-    r.map->childClicked("received_points"); // the map's indicator opens the page
+    r.ui.goToPageByName("received_waypoints_list"); // the map opens it only with a service
     ASSERT_EQ(r.ui.activePage(), r.received) << r.ui.activePage()->name();
     ReceivedWayPointsListPage::ReceivedPointsBySenderProvider& p = *r.received->provider();
     ASSERT_EQ(p.categoryCount(), 3u);

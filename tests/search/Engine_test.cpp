@@ -5,6 +5,7 @@
 #include "core/Text.h"
 #include "map/KVAtlas.h"
 #include "search/Engine.h"
+#include "search/NameSplitter.h"
 #include "tests/search/SearchFixture.h"
 #include "tests/support/CaptureLogger.h"
 
@@ -59,6 +60,18 @@ std::vector<std::string> sortedRows(const std::vector<ResultItem>& rows) {
     return out;
 }
 
+// The words the search enters for a name (the whole name when the
+// splitter keeps none).
+std::vector<std::u16string> wordsOf(const std::u16string& name) {
+    struct Words : Map::TextSearch::NameSplitter {
+        std::vector<std::u16string> found;
+        void onWord(std::size_t, std::u16string_view word) override { found.emplace_back(word); }
+    } words;
+    words.split(name);
+    if (words.found.empty()) words.found.push_back(name);
+    return words.found;
+}
+
 TEST(TextSearchEngine, VariantsFollowTheOldVariantsThenTheKeysLetters) {
     Opened o({streets({u"Acacia Way", u"Adler", u"Bcd", u"Bx"})});
     Engine& e = o.engine;
@@ -109,8 +122,10 @@ TEST(TextSearchEngine, IndexPathGivesTheRowsOfTheTreePath) {
     ASSERT_TRUE(index.engine.indexInUse());
     ASSERT_EQ(index.engine.indexDepth(), 2u);
     for (int query = 0; query < 25; ++query) {
-        std::u16string word = many.streets[random() % many.streets.size()].name;
-        word = word.substr(0, word.find(u' '));
+        // Any word of a name, as the splitter cuts it: a word after a
+        // hyphen or a dot is found as well as the first.
+        std::vector<std::u16string> words = wordsOf(many.streets[random() % many.streets.size()].name);
+        std::u16string word = words[random() % words.size()];
         SCOPED_TRACE(Core::wideToUtf8(word));
         for (std::size_t k = 0; k < word.size(); ++k) {
             // Sometimes a key of two letters, sometimes a key taken back.
@@ -133,6 +148,35 @@ TEST(TextSearchEngine, IndexPathGivesTheRowsOfTheTreePath) {
         }
         for (Opened* o : {&tree, &index})
             o->engine.reset();
+    }
+}
+
+// A key at the index depth that no word continues with finds nothing and
+// offers no letter, on both paths; taking it back finds the depth's word.
+TEST(TextSearchEngine, AKeyAtTheDepthThatNothingFollowsOffersNoLetter) {
+    std::mt19937 random(seed(5));
+    MapContent shortKeys = streets({u"Xo", u"Xu Xi", u"Xe"});
+    MapContent many = randomContent(random, 5, 996, 0);
+    MapContent more = many;
+    more.streets.push_back({u"Zzzz", 0, 0});
+    Opened tree({shortKeys, many});
+    Opened index({shortKeys, more});
+    for (Opened* o : {&tree, &index}) {
+        o->engine.search(TextSearch::StreetsKind, 0, {});
+        for (const char16_t* key : {u"x", u"O", u"q"})
+            o->engine.addKey(key);
+    }
+    ASSERT_TRUE(index.engine.indexInUse());
+    ASSERT_EQ(index.engine.indexDepth(), 2u);
+    for (Opened* o : {&tree, &index}) {
+        EXPECT_EQ(o->engine.count(), 0u);
+        TextSearch::Letters letters;
+        o->engine.nextLetters(letters);
+        EXPECT_TRUE(letters.empty());
+        EXPECT_TRUE(o->rows().empty());
+        o->engine.removeKey();
+        EXPECT_EQ(o->engine.count(), 1u);
+        EXPECT_EQ(o->engine.text(), u"xo");
     }
 }
 
@@ -268,12 +312,16 @@ TEST(TextSearchEngine, LettersFoldByTheCaseTableOnly) {
 // The maps of an atlas folder the build writes, copied so the index is
 // written beside the copies.
 struct CopiedAtlas {
-    CopiedAtlas(const std::filesystem::path& from, std::initializer_list<const char*> names) {
-        for (const char* name : names) {
-            std::filesystem::copy_file(from / name, dir / name);
-            maps.push_back(std::make_unique<FixtureMap>(pool, dir / name));
-            list.push_back(maps.back().get());
-        }
+    // copies > 1: each map again as "2-name", "3-name", ... (the same town
+    // in several maps, as atlases of overlapping maps hold it).
+    CopiedAtlas(const std::filesystem::path& from, std::initializer_list<const char*> names, int copies = 1) {
+        for (int copy = 1; copy <= copies; ++copy)
+            for (const char* name : names) {
+                const std::string to = copy == 1 ? name : std::to_string(copy) + "-" + name;
+                std::filesystem::copy_file(from / name, dir / to);
+                maps.push_back(std::make_unique<FixtureMap>(pool, dir / to));
+                list.push_back(maps.back().get());
+            }
         EXPECT_TRUE(engine.attach(list, wide(dir.path()), pool));
         EXPECT_TRUE(engine.indexManager().isOpen());
     }
@@ -394,6 +442,49 @@ TEST(TextSearchEngine, MonacoFindsAccentedNamesByTheirAccentedSpelling) {
     EXPECT_TRUE(has(texts(u"IMP\u00e9R"), eugenie));
     EXPECT_TRUE(has(texts(u"eug\u00e9n"), eugenie));
     EXPECT_FALSE(has(texts(u"imper"), eugenie));
+}
+
+// The real town in one map (under 1,000 objects: the in-memory tree) and in
+// two (the index): a word after a hyphen, a dot or a space finds its name
+// both ways, and a hyphenated pair is no word of its own either way.
+TEST(TextSearchEngine, MonacoFindsEveryWordOfANameInOneMapAndInTwo) {
+    CopiedAtlas one(MIREL_MONACO_ATLAS_DIR, {"monaco.kvm"});
+    CopiedAtlas two(MIREL_MONACO_ATLAS_DIR, {"monaco.kvm"}, 2);
+    const struct {
+        bool pois;
+        std::u16string typed;
+        std::u16string name; // empty: nothing is found
+    } rows[] = {
+        {false, u"Laurent", u"Avenue Saint-Laurent"},
+        {false, u"Saint", u"Avenue Saint-Laurent"},
+        {false, u"Saint-Laurent", u""},
+        {false, u"Grimaldi", u"Rue Grimaldi"},
+        {false, u"Place", u"Place de l'\u00c9glise"}, // a square: highway=pedestrian, area=yes
+        {false, u"l'\u00c9glise", u"Place de l'\u00c9glise"},                // "'" joins a word
+        {false, u"Princesse", u"Boulevard Princesse Charlotte"},
+        {true, u"D\u00e9vote", u"Chapelle Sainte-D\u00e9vote"},
+        {true, u"Sainte", u"Chapelle Sainte-D\u00e9vote"},
+        {true, u"Sainte-D\u00e9vote", u""},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(Core::wideToUtf8(row.typed));
+        std::vector<std::vector<std::u16string>> texts;
+        for (CopiedAtlas* atlas : {&one, &two}) {
+            if (row.pois)
+                atlas->engine.searchPois(0, {}, nullptr, {0x2C0B}); // places of worship
+            else
+                atlas->engine.search(TextSearch::StreetsKind, 0, {});
+            EXPECT_EQ(atlas->engine.indexInUse(), atlas == &two);
+            std::vector<std::u16string>& found = texts.emplace_back();
+            for (const ResultItem& item : atlas->type(row.typed))
+                found.push_back(item.text);
+            std::sort(found.begin(), found.end());
+            const bool named = std::find(found.begin(), found.end(), row.name) != found.end();
+            EXPECT_EQ(named, !row.name.empty()) << (atlas == &one ? "one map" : "two maps");
+            atlas->engine.reset();
+        }
+        EXPECT_EQ(texts[0], texts[1]) << "one map against two";
+    }
 }
 
 } // namespace

@@ -110,7 +110,10 @@ std::u16string randomName(std::mt19937& random) {
         // but two items of the map.
         if (std::find(used.begin(), used.end(), word) != used.end()) continue;
         used.push_back(word);
-        name += (name.empty() ? u"" : u" ") + word;
+        // Words meet at a space mostly, else at a hyphen, a dot, a bracket
+        // or an apostrophe (which is no separator: "Ber'Lin" is one word).
+        static const std::u16string joins[] = {u" ", u" ", u" ", u"-", u". ", u" (", u"'"};
+        name += (name.empty() ? u"" : joins[random() % std::size(joins)]) + word;
     }
     return name;
 }

@@ -67,7 +67,7 @@ TEST(TrackPainter, RecordingAndShownTracksAreDrawnWhileTheGpsAppends) {
     TestSupport::TempDir dir;
     Core::Config config;
     config.root()->set("tracker_state", 2);
-    dir.write("stored.kvt", trackHeader(0) + trackRecords(50));
+    dir.write("stored.kvt", closedTrackHeader(50, trackPaletteColour(0), 1, false) + trackRecords(50));
     fdTrackManager manager(wide(dir.path()), config.root());
     manager.startTrack(u"new.kvt");
     DrawFixture f;

@@ -11,6 +11,7 @@
 #include "render/Image.h"
 #include "render/MapCamera.h"
 #include "tests/render/SurfaceTestSupport.h"
+#include "tests/support/SharedTestData.h"
 #include "tests/support/TempDir.h"
 #include "userdata/TrackFile.h"
 #include "userdata/fdWPManager.h"
@@ -45,10 +46,22 @@ struct ManualClock : Positioning::Clock {
     Positioning::DateTime localTime() const override { return local; }
 };
 
-// A track header with the count and version and no properties.
+// A track header with the count and version and no properties (as a
+// recording that never got to close() leaves it).
 inline std::string trackHeader(std::uint16_t count, std::uint16_t version = TrackFile::Version1) {
     return std::string("RTPG") + char(version & 0xFF) + char(version >> 8) + char(count & 0xFF) +
            char(count >> 8) + std::string(8, '\0');
+}
+
+// The header of a closed track (version 1) with its properties.
+inline std::string closedTrackHeader(std::uint16_t count, std::uint32_t colour, std::uint16_t lineSize, bool shown) {
+    std::string header = trackHeader(count).substr(0, 8);
+    for (int i = 0; i < 4; ++i) header += char((colour >> (8 * i)) & 0xFF);
+    header += char(lineSize & 0xFF);
+    header += char(lineSize >> 8);
+    header += char(shown ? 1 : 0);
+    header += '\0';
+    return header;
 }
 
 // Records of walkFix(0) .. walkFix(n - 1).
@@ -116,7 +129,7 @@ class FakeStyles : public WaypointStyles {
 };
 
 inline std::filesystem::path realFile(const std::string& name) {
-    return std::filesystem::path(MIREL_TESTDATA_DIR) / "gpx" / "real" / name;
+    return TestSupport::sharedTestData("gpx/real/" + name);
 }
 
 inline std::string gpxDocument(const std::string& wpts) {
@@ -142,7 +155,7 @@ inline void expectValidGpx(const std::filesystem::path& file) {
         return probe.started() && probe.exitCode.get() == 0;
     }();
     if (!installed) GTEST_SKIP() << "xmllint is not installed (libxml2-utils): written GPX not validated";
-    const std::string schema = std::string(MIREL_TESTDATA_DIR) + "/gpx/gpx.xsd";
+    const std::string schema = TestSupport::sharedTestData("gpx/gpx.xsd").string();
     auto run = Platform::spawnDetached("xmllint", {"--noout", "--schema", schema, file.string()});
     ASSERT_TRUE(run.started());
     EXPECT_EQ(run.exitCode.get(), 0) << file << " does not validate against the GPX 1.1 schema";

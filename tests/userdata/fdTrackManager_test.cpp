@@ -1,6 +1,7 @@
 #include "userdata/fdTrackManager.h"
 
 #include "UserDataTestSupport.h"
+#include "tests/support/CaptureLogger.h"
 
 #include <cmath>
 
@@ -107,6 +108,44 @@ TEST(TrackManager, KilledRecordingKeepsEveryFlushedBlockAndIsListed) {
     auto manager = f.make();
     ASSERT_EQ(manager->trackCount(), 1u);
     EXPECT_EQ(manager->track(0).pointCount, 186u);
+}
+
+// A crash or a kill loses at most the last half minute of a recording: the
+// buffer reaches the disk every FlushIntervalMs of wall time as well as when
+// full. The file a crash left is listed at the next start, shown, with the
+// count, colour and line size close() would have written.
+TEST(TrackManager, RecordingReachesTheDiskEveryHalfMinuteAndACrashedOneIsRepaired) {
+    ManagerFixture f;
+    f.config.root()->set("tracker_color", 2);
+    f.config.root()->set("tracker_size", 3);
+    const auto path = f.dir / "a.kvt";
+    {
+        auto manager = f.make();
+        f.clock.now = 1000;
+        manager->startTrack(u"a.kvt");
+        // A fix a second, one recorded every five.
+        for (int i = 0; i < 30; ++i) {
+            f.clock.now = 1000 + 1000u * static_cast<std::uint32_t>(i);
+            manager->onFix(true, walkFix(i));
+        }
+        EXPECT_EQ(std::filesystem::file_size(path), 16u) << "29 s: still buffered";
+        f.clock.now = 1000 + fdTrackManager::FlushIntervalMs;
+        manager->onFix(true, walkFix(30));
+        EXPECT_EQ(std::filesystem::file_size(path), 16u + 7 * 44);
+        // What a kill at this moment leaves on the disk.
+        std::filesystem::copy_file(path, f.dir / "crashed.kvt");
+    }
+    std::filesystem::remove(path);
+    EXPECT_EQ(readAll(f.dir / "crashed.kvt").substr(0, 16), trackHeader(0));
+
+    TestSupport::CaptureLogger log;
+    auto manager = f.make();
+    ASSERT_EQ(manager->trackCount(), 1u);
+    EXPECT_EQ(manager->track(0).pointCount, 7u);
+    EXPECT_TRUE(manager->track(0).shown);
+    EXPECT_EQ(manager->track(0).colour, trackPaletteColour(2));
+    EXPECT_EQ(readAll(f.dir / "crashed.kvt").substr(0, 16), closedTrackHeader(7, trackPaletteColour(2), 3, true));
+    EXPECT_TRUE(log.contains("crashed.kvt' was not closed: 7 points kept"));
 }
 
 } // namespace

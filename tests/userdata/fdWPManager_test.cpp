@@ -51,7 +51,7 @@ TEST(WaypointManager, LoadsOneCategoryPerReadableFile) {
     ASSERT_EQ(manager->categoryCount(), 2u);
     EXPECT_EQ(manager->category(0).name + u"|" + manager->category(1).name, u"a.b|z");
     EXPECT_EQ(manager->pointCount(), 1u);
-    EXPECT_TRUE(log.contains("on parsing file '" + (f.dir / "waypoints").string() + "\\broken.gpx'"));
+    EXPECT_TRUE(log.contains("on parsing file '" + (f.dir / "waypoints").string() + "/broken.gpx'"));
     EXPECT_EQ(manager->addCategory(u"z"), 1);
     EXPECT_EQ(f.listener.calls, 1) << "loading tells; an existing category does not";
     EXPECT_EQ(manager->addCategory(u"../up"), 2);

@@ -281,7 +281,7 @@ class TownBuilder {
         for (const Metres& a : edges)
             for (const Metres& b : edges)
                 m_graph.transit.push_back(static_cast<std::uint32_t>(
-                    (std::fabs(a.east) + std::fabs(a.north) + std::fabs(b.east) + std::fabs(b.north)) * 512 *
+                    (std::fabs(a.east) + std::fabs(a.north) + std::fabs(b.east) + std::fabs(b.north)) *
                     (a.east == b.east && a.north == b.north ? 0 : 1)));
     }
 
@@ -455,7 +455,7 @@ class OpenRoads {
         for (const std::uint32_t from : ids)
             for (const std::uint32_t to : ids) {
                 const std::uint64_t m = metres[from * n + to];
-                m_graph.transit.push_back(m == None ? 0xFFFFFFFFu : static_cast<std::uint32_t>(m * 512));
+                m_graph.transit.push_back(m == None ? 0xFFFFFFFFu : static_cast<std::uint32_t>(m));
             }
         return m_graph;
     }

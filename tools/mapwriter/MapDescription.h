@@ -206,7 +206,7 @@ struct RoadGraph {
     std::vector<TurnRestriction> restrictions; // not in the vertex layout
     std::uint8_t linkClass = 24;
     std::vector<LinkNodeDescription> linkNodes;
-    std::vector<std::uint32_t> transit; // N x N costs (metres * 512); empty: no crossings
+    std::vector<std::uint32_t> transit; // N x N costs in metres of the route's cost; empty: no crossings
 };
 
 struct CopyrightDescription {

@@ -2,6 +2,7 @@
 
 #include "core/Text.h"
 #include "map/file/NameTree.h"
+#include "search/NameSplitter.h"
 
 #include <algorithm>
 #include <stdexcept>
@@ -270,26 +271,33 @@ EncodedTextSearch encodeTextSearch(const TextSearchDescription& d) {
 void addNameWords(std::vector<TextSearchEntry>& out, StringTable& strings, std::uint32_t nameId,
                   std::uint32_t objectOffset, std::uint16_t poiType) {
     const std::u16string name = strings.text(nameId);
-    // Positions are bytes: a word beyond unit 255 cannot be spliced first.
-    for (std::size_t start = 0; start < name.size() && start <= 255;) {
-        std::size_t end = name.find(u' ', start);
-        if (end == std::u16string::npos)
-            end = name.size();
+    // The keys are the words the search's own tree enters for the name, so
+    // that a word is found the same way whether the index answers or not.
+    struct Words : Map::TextSearch::NameSplitter {
+        std::vector<std::pair<std::size_t, std::u16string>> found;
+        void onWord(std::size_t position, std::u16string_view word) override {
+            found.emplace_back(position, std::u16string(word));
+        }
+    } words;
+    words.split(name);
+    if (words.found.empty() && !name.empty())
+        words.found.emplace_back(0, name);
+    for (const auto& [start, word] : words.found) {
         TextSearchEntry entry;
-        entry.key = name.substr(start, end - start);
+        entry.key = word;
         entry.objectOffset = objectOffset;
         entry.nameId = nameId;
         entry.poiType = poiType;
-        if (start > 0) {
+        // Positions are bytes: a word beyond unit 255 shows the whole name.
+        if (start > 0 && start <= 255) {
             std::u16string before = name.substr(0, start);
-            while (!before.empty() && before.back() == u' ')
+            while (!before.empty() && Map::TextSearch::NameSplitter::Separators.find(before.back()) !=
+                                          std::u16string_view::npos)
                 before.pop_back();
             entry.secondNameId = strings.add(u", " + before);
             entry.position2 = static_cast<std::uint8_t>(start);
         }
-        if (!entry.key.empty())
-            out.push_back(entry);
-        start = end + 1;
+        out.push_back(entry);
     }
 }
 

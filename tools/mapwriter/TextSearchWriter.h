@@ -68,9 +68,10 @@ struct EncodedTextSearch {
 // search folds what the user types the same way and compares units.
 EncodedTextSearch encodeTextSearch(const TextSearchDescription& description);
 
-// One entry per word (cut at spaces) of the name of string `nameId`: a word
-// after the first is found by itself and shows as "Word, Rest of the name"
-// (the splice of docs/map-format.md).
+// One entry per word Map::TextSearch::NameSplitter keeps of the name of
+// string `nameId` (the whole name when it keeps none): a word after the
+// first is found by itself and shows as "Word, Rest of the name" (the
+// splice of docs/map-format.md).
 void addNameWords(std::vector<TextSearchEntry>& out, StringTable& strings, std::uint32_t nameId,
                   std::uint32_t objectOffset, std::uint16_t poiType);
 

@@ -200,7 +200,8 @@ class Collector : public osmium::handler::Handler {
         const std::optional<AreaKind> kind = areaKind(area.tags());
         if (!kind) return;
         // Buildings go without captions: their names would bury the streets'.
-        const std::string name = kind->type == 0x13 && area.tags().has_key("building")
+        // A highway area's name is its street's, captioned along the street.
+        const std::string name = kind->type == 0x13 && (area.tags().has_key("building") || area.tags().has_key("highway"))
                                      ? std::string()
                                      : text(area.tags().get_value_by_key("name"));
         for (const osmium::OuterRing& ring : area.outer_rings()) {

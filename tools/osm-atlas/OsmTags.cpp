@@ -108,7 +108,9 @@ constexpr std::array<PoiRow, 34> Pois{{
 
 std::optional<RoadKind> roadKind(const osmium::TagList& tags) {
     const char* highway = tags.get_value_by_key("highway");
-    if (highway == nullptr || is(tags.get_value_by_key("area"), {"yes"})) return std::nullopt;
+    // A highway area (a square) is its street too: its outline is a way the
+    // car may drive round where the highway value is a road.
+    if (highway == nullptr) return std::nullopt;
     for (const RoadRow& row : Roads)
         if (std::strcmp(row.value, highway) == 0) return row.kind;
     return std::nullopt;
@@ -124,6 +126,14 @@ Direction direction(const osmium::TagList& tags) {
 }
 
 bool carsAllowed(const osmium::TagList& tags) {
+    // A track is a farm or forest way: open to cars only when a tag says so.
+    if (is(tags.get_value_by_key("highway"), {"track"})) {
+        for (const char* key : {"motorcar", "motor_vehicle", "access"}) {
+            const char* value = tags.get_value_by_key(key);
+            if (value != nullptr) return is(value, {"yes", "designated", "permissive", "destination", "customers"});
+        }
+        return false;
+    }
     for (const char* key : {"motorcar", "motor_vehicle", "vehicle", "access"}) {
         const char* value = tags.get_value_by_key(key);
         if (value == nullptr) continue;
@@ -160,8 +170,9 @@ std::optional<RoadKind> otherLineKind(const osmium::TagList& tags) {
 
 std::optional<AreaKind> areaKind(const osmium::TagList& tags) {
     if (is(tags.get_value_by_key("building"), {"no"})) return std::nullopt;
-    // A closed pedestrian way is a walk round a block unless it says area=yes.
-    if (is(tags.get_value_by_key("highway"), {"pedestrian"}))
+    // A closed highway way is a walk or drive round a block unless it says
+    // area=yes: then it is a square, drawn as its outline.
+    if (tags.get_value_by_key("highway") != nullptr)
         return is(tags.get_value_by_key("area"), {"yes"}) ? std::optional<AreaKind>({0x13, Detail})
                                                           : std::nullopt;
     for (const AreaRow& row : Areas)

@@ -23,7 +23,8 @@ struct RoadKind {
 };
 
 // The road kind of a highway=* way, or none for values that are not roads
-// (platforms, proposed and abandoned roads, areas).
+// (platforms, proposed and abandoned roads). A highway area (area=yes) is a
+// road along its outline too.
 std::optional<RoadKind> roadKind(const osmium::TagList& tags);
 
 enum class Direction { Both, Forward, Backward };
@@ -33,7 +34,8 @@ Direction direction(const osmium::TagList& tags);
 
 // False when the most specific of motorcar, motor_vehicle, vehicle and
 // access forbids private cars (no, private, agricultural, forestry,
-// delivery, emergency, bus, psv, ...).
+// delivery, emergency, bus, psv, ...). A highway=track is open to cars only
+// when the most specific of motorcar, motor_vehicle and access allows them.
 bool carsAllowed(const osmium::TagList& tags);
 
 bool isRoundabout(const osmium::TagList& tags);

@@ -9,6 +9,7 @@
 
 #include <cmath>
 #include <filesystem>
+#include <random>
 #include <stdexcept>
 
 namespace AtlasRendering {
@@ -26,6 +27,38 @@ std::u16string withSlash(const std::string& folder) {
     return wide;
 }
 
+// The data folder as given, except that the atlas.xml every atlas load
+// writes goes to a scratch folder: a review or query tool must leave the
+// user's data folder as it found it.
+class ReadOnlyDataPaths : public Map::AtlasPaths {
+  public:
+    ReadOnlyDataPaths(std::u16string programFolder, std::u16string scratchFolder)
+        : m_given(std::move(programFolder)), m_scratch(std::move(scratchFolder)) {}
+    std::u16string dataPath(std::u16string_view name) const override {
+        return name == u"atlas.xml" ? m_scratch.dataPath(name) : m_given.dataPath(name);
+    }
+    std::u16string programPath(std::u16string_view name) const override { return m_given.programPath(name); }
+
+  private:
+    Map::FolderPaths m_given;
+    Map::FolderPaths m_scratch;
+};
+
+std::filesystem::path makeScratchFolder() {
+    std::random_device random;
+    const std::filesystem::path base = std::filesystem::temp_directory_path();
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        const std::filesystem::path folder = base / ("mirel-atlas-" + std::to_string(random()));
+        std::error_code error;
+        if (std::filesystem::create_directory(folder, error)) {
+            std::filesystem::create_directory(folder / "data", error);
+            if (!error) return folder;
+            std::filesystem::remove_all(folder, error);
+        }
+    }
+    throw std::runtime_error("cannot create a scratch folder");
+}
+
 } // namespace
 
 Session::Session(const std::string& atlasFolder, const std::string& dataFolder, const ViewSettings& view)
@@ -38,21 +71,21 @@ Session::Session(const std::string& atlasFolder, const std::string& dataFolder, 
     // The atlas takes the program folder and finds "data/" below it.
     const std::filesystem::path data = std::filesystem::absolute(dataFolder);
     Map::AtlasServices services;
-    services.paths = std::make_shared<Map::FolderPaths>(withSlash(data.parent_path().string()));
     if (data.filename() != "data")
         throw std::runtime_error("the data folder must be named data");
+    services.paths = std::make_shared<ReadOnlyDataPaths>(withSlash(data.parent_path().string()),
+                                                         withSlash(m_scratch.path.string()));
+    services.keepsFolder = true;
     m_atlas = std::make_unique<Map::KVAtlas>(m_config.root(), m_pool, std::move(services));
     if (!m_atlas->load(Core::utf8ToWide(std::filesystem::absolute(atlasFolder).string())))
         throw std::runtime_error("the atlas did not load");
 
     const std::u16string dataWide = withSlash(data.string());
     const SDL_PixelFormat* format = m_map->format;
-    m_images = std::make_unique<Render::ImageList>([dataWide, format](const std::string& name) {
-        std::unique_ptr<Render::Image> image;
-        if (SDL_Surface* s = Render::loadImage(Core::dataPath(dataWide, Core::utf8ToWide(name)), format))
-            image = Render::ImageFromSurface::owning(s);
-        return image;
-    });
+    // Images as the program reads them: from the data packages, with their
+    // alpha kept (round POI icons stay round).
+    m_files = std::make_unique<FileSystem::VirtualFs>(dataWide);
+    m_images = std::make_unique<Render::ImageList>(Render::packedImageFactory(*m_files, nullptr));
     Render::StyleContext styles;
     styles.images = m_images.get();
     styles.patternFormat = format;
@@ -87,6 +120,13 @@ Session::~Session() {
     m_atlas.reset();
     SDL_FreeSurface(m_map);
     SDL_FreeSurface(m_screen);
+}
+
+Session::ScratchFolder::ScratchFolder() : path(makeScratchFolder()) {}
+
+Session::ScratchFolder::~ScratchFolder() {
+    std::error_code error;
+    std::filesystem::remove_all(path, error);
 }
 
 void Session::resetView() {

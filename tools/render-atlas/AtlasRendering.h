@@ -7,6 +7,7 @@
 
 #include "core/Config.h"
 #include "core/ResourcesPool.h"
+#include "core/VirtualFs.h"
 #include "map/KVAtlas.h"
 #include "render/Font.h"
 #include "render/ImageList.h"
@@ -16,6 +17,7 @@
 
 #include <SDL.h>
 
+#include <filesystem>
 #include <memory>
 #include <optional>
 #include <string>
@@ -41,9 +43,10 @@ struct ViewSettings {
 
 class Session {
 public:
-    // dataFolder holds render.xml and its style files; the atlas.xml of the
-    // load is written there too. Throws std::runtime_error when the atlas
-    // does not load.
+    // dataFolder holds render.xml and its style files; it and the atlas
+    // folder are only read (the atlas.xml of the load goes to a scratch
+    // folder removed with the session, and no camera is saved). Throws
+    // std::runtime_error when the atlas does not load.
     Session(const std::string& atlasFolder, const std::string& dataFolder, const ViewSettings& view);
     ~Session();
 
@@ -72,10 +75,20 @@ private:
     Core::ResourcesPool m_pool{10};
     MapCamera m_camera;
     std::unique_ptr<Map::KVAtlas> m_atlas;
+    std::unique_ptr<FileSystem::VirtualFs> m_files;
     std::unique_ptr<Render::ImageList> m_images;
     std::unique_ptr<MapDrawing::fdMapRenderer> m_renderer;
     std::shared_ptr<Render::Font> m_font;
     std::unique_ptr<MapDrawing::MapCaptions> m_captions;
+    // A folder of its own for what the atlas writes, removed with it.
+    struct ScratchFolder {
+        ScratchFolder();
+        ~ScratchFolder();
+        ScratchFolder(const ScratchFolder&) = delete;
+        ScratchFolder& operator=(const ScratchFolder&) = delete;
+        std::filesystem::path path;
+    };
+    ScratchFolder m_scratch;
     SDL_Surface* m_map = nullptr;
     SDL_Surface* m_screen = nullptr;
 };

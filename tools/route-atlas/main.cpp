@@ -1,17 +1,23 @@
 // Computes a route over an atlas folder and prints it; can draw it over the
 // map as the map page does.
 //
-//   route-atlas ATLAS_FOLDER FROM TO [--mode N] [--picture OUT.bmp] [--data DIR]
+//   route-atlas ATLAS_FOLDER FROM TO [--mode N] [--picture OUT.bmp] [--save] [--data DIR]
 //
 // FROM and TO are LAT,LON in degrees; each is bound to its nearest road.
 // Prints the route's length, an estimated driving time, the number of
-// manoeuvres and the points of its line (LAT,LON per line).
+// manoeuvres and the points of its line (LAT,LON per line). --save stores
+// the route as the atlas folder's automatic route (path.kvp) and the view
+// framing it as the folder's camera (camera.kvc): the program opens the
+// atlas on that route.
 
 #include "core/Config.h"
+#include "core/Text.h"
 #include "map/Projection.h"
+#include "render/ViewPreparation.h"
 #include "routing/AtlasRoute.h"
 #include "routing/Minimap.h"
 #include "routing/NearestRoad.h"
+#include "routing/PathFile.h"
 #include "routing/RoadMapHolder.h"
 #include "routing/RouteComputation.h"
 #include "tools/render-atlas/AtlasRendering.h"
@@ -31,7 +37,7 @@ namespace {
 
 int usage() {
     std::fprintf(stderr, "usage: route-atlas ATLAS_FOLDER FROM_LAT,LON TO_LAT,LON [--mode 0|1|2] "
-                         "[--picture OUT.bmp] [--data DIR]\n");
+                         "[--picture OUT.bmp] [--save] [--data DIR]\n");
     return 2;
 }
 
@@ -76,6 +82,23 @@ Summary summarise(const Path& path) {
     return s;
 }
 
+// A view of the map surface's size that shows the whole line.
+void frame(const std::vector<Map::GeoPoint>& line, AtlasRendering::ViewSettings& view) {
+    float south = 90, north = -90, west = 180, east = -180;
+    for (const Map::GeoPoint& g : line) {
+        south = std::min(south, g.latitude);
+        north = std::max(north, g.latitude);
+        west = std::min(west, g.longitude);
+        east = std::max(east, g.longitude);
+    }
+    view.latitude = (south + north) / 2;
+    view.longitude = (west + east) / 2;
+    const double metresHigh = (north - south) * 111195.0;
+    const double metresWide = (east - west) * 111195.0 * std::cos(*view.latitude * 0.017453292);
+    view.metresPer40Pixels = static_cast<float>(
+        std::max({metresWide / view.width, metresHigh / view.height, 0.5}) * 40.0 * 1.6);
+}
+
 // Loads the atlas with its minimap, binds the two places and computes the
 // route; false (with a message) when that fails.
 bool route(AtlasRendering::Session& session, Core::Config& config, Map::GeoPoint from, Map::GeoPoint to,
@@ -113,6 +136,7 @@ int main(int argc, char** argv) {
     if (!from || !to) return usage();
     std::string data = (std::filesystem::path(argv[0]).parent_path() / ".." / "app" / "data").string();
     std::string picture;
+    bool save = false;
     int mode = 1;
     for (int i = 4; i < argc; ++i) {
         const std::string arg = argv[i];
@@ -121,6 +145,8 @@ int main(int argc, char** argv) {
             if (mode < 0 || mode > 2) return usage();
         } else if (arg == "--picture" && i + 1 < argc) {
             picture = argv[++i];
+        } else if (arg == "--save") {
+            save = true;
         } else if (arg == "--data" && i + 1 < argc) {
             data = argv[++i];
         } else {
@@ -150,21 +176,37 @@ int main(int argc, char** argv) {
             for (const Map::GeoPoint& g : summary.line)
                 std::printf("%.6f,%.6f\n", g.latitude, g.longitude);
         }
+        if (save && !summary.line.empty()) {
+            // The atlas stores its camera when it is unloaded, at the end of
+            // the session.
+            frame(summary.line, view);
+            AtlasRendering::Session session(atlasFolder, data, view);
+            Path path;
+            if (!route(session, config, *from, *to, path)) throw std::runtime_error("no route");
+            session.resetView();
+            // The map page draws the camera's centre at its focus point, a
+            // part of the height below the middle; the route's middle is
+            // put in the middle of the page.
+            const int proportion = session.renderer().proportion() > 0 ? session.renderer().proportion() : 3;
+            const double pixelsBelow = view.height * ((proportion - 1.0) / proportion - 0.5);
+            const double metresPerPixel = *view.metresPer40Pixels / 40.0;
+            session.camera().setCentre(Map::Projection::fromGeo(
+                static_cast<float>(*view.latitude - pixelsBelow * metresPerPixel / 111195.0),
+                static_cast<float>(*view.longitude)));
+            Map::CameraFields camera;
+            MapDrawing::ViewPreparation::cameraToAtlas(session.camera(), camera);
+            session.atlas().setCamera(camera);
+            const std::string file = (std::filesystem::path(atlasFolder) / "path.kvp").string();
+            if (PathFile::write(u"autosave", Core::utf8ToWide(file), path)) {
+                std::printf("Saved as the atlas's route: %s\n", file.c_str());
+            } else {
+                std::fprintf(stderr, "route-atlas: cannot write %s\n", file.c_str());
+                status = 1;
+            }
+        }
         if (!picture.empty() && !summary.line.empty()) {
             // A second session whose view frames the whole route.
-            float south = 90, north = -90, west = 180, east = -180;
-            for (const Map::GeoPoint& g : summary.line) {
-                south = std::min(south, g.latitude);
-                north = std::max(north, g.latitude);
-                west = std::min(west, g.longitude);
-                east = std::max(east, g.longitude);
-            }
-            view.latitude = (south + north) / 2;
-            view.longitude = (west + east) / 2;
-            const double metresHigh = (north - south) * 111195.0;
-            const double metresWide = (east - west) * 111195.0 * std::cos(*view.latitude * 0.017453292);
-            view.metresPer40Pixels = static_cast<float>(
-                std::max({metresWide / view.width, metresHigh / view.height, 0.5}) * 40.0 * 1.6);
+            frame(summary.line, view);
             AtlasRendering::Session session(atlasFolder, data, view);
             Path path;
             if (!route(session, config, *from, *to, path)) throw std::runtime_error("no route");

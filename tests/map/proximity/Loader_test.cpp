@@ -136,7 +136,7 @@ TEST(DangerWarnLoader, NoSourcesEmptySourcesAndAnUnwritableIndex) {
         ASSERT_TRUE(r.ok);
         EXPECT_TRUE(r.fromMemory());
         EXPECT_EQ(r.holder.index->pointCount(), 2u);
-        EXPECT_TRUE(r.logged("Can't write into Danger Warn Points index '" + (dir.path().string() + "\\") +
+        EXPECT_TRUE(r.logged("Can't write into Danger Warn Points index '" + (dir.path().string() + "/") +
                              "DangerWarnPoints.idx' (err "));
     }
 }

@@ -3,7 +3,14 @@
 // (read here with libosmium, by its own reading of the car-road tags). The
 // pairs are seeded; MIREL_TEST_SEED changes the seed.
 
+#include "core/ConfigNode.h"
+#include "map/KVAtlas.h"
+#include "map/Projection.h"
+#include "routing/AtlasRoute.h"
+#include "routing/NearestRoad.h"
 #include "routing/RoadMap.h"
+#include "routing/RouteComputation.h"
+#include "tests/map/AtlasFixture.h"
 #include "tests/routing/RoadMapFixture.h"
 #include "tools/mapwriter/MapWriter.h"
 #include "tools/osm-atlas/OsmAtlas.h"
@@ -56,12 +63,19 @@ class OsmRoads : public osmium::handler::Handler {
             "tertiary",       "motorway_link", "trunk_link",   "primary_link",
             "secondary_link", "tertiary_link", "unclassified", "residential",
             "living_street",  "road",          "service",      "track"};
-        if (!oneOf(tags["highway"], roads) || oneOf(tags["area"], {"yes"})) return;
+        // A square (area=yes) is driven round along its outline.
+        if (!oneOf(tags["highway"], roads)) return;
+        // The common car-routing rule: a track only where a tag opens it.
+        const bool track = oneOf(tags["highway"], {"track"});
+        bool opened = !track;
         for (const char* key : {"motorcar", "motor_vehicle", "vehicle", "access"})
             if (const char* v = tags[key]) {
+                if (track && std::strcmp(key, "vehicle") == 0) continue;
                 if (!oneOf(v, {"yes", "designated", "permissive", "destination", "customers"})) return;
+                opened = true;
                 break;
             }
+        if (!opened) return;
         const char* oneway = tags["oneway"];
         bool forward = true, backward = true;
         if (oneOf(oneway, {"yes", "true", "1"}))
@@ -231,6 +245,60 @@ TEST(MonacoRoutes, ShortestDistancesMatchTheWays) {
     // Monaco's streets are one network; only the odd private enclave or
     // one-way dead end is out of reach.
     EXPECT_GE(reached, 30);
+}
+
+// A finish on a junction where a motorway link meets a one-way roundabout:
+// bound to the junction, the route may arrive by any of its roads, so it is
+// as long as the ways' shortest one and never drives round the roundabout
+// to come in along the road the point was found on.
+TEST(MonacoRoutes, AFinishOnAJunctionIsReachedByAnyOfItsRoads) {
+    const OsmRoads& roads = osmRoads();
+    AtlasTest::AtlasSetup setup;
+    setup.config.root()->set("win_route_heap", 16384);
+    setup.config.root()->child("Routing")->set("routing_mode", 0); // the shortest way, as the reference
+    const std::filesystem::path folder = setup.folder("monaco");
+    std::filesystem::copy(MIREL_MONACO_ATLAS_DIR, folder, std::filesystem::copy_options::recursive);
+    auto atlas = setup.makeAtlas();
+    ASSERT_TRUE(atlas->load(AtlasTest::wide(folder)));
+    const auto bind = [&](osmium::Location at) {
+        Map::Routing::RoadBinding binding;
+        EXPECT_TRUE(Map::Routing::bindToNearestRoad(
+            *atlas, Map::Projection::fromGeo(static_cast<float>(at.lat()), static_cast<float>(at.lon())), binding));
+        return boundPoint(*atlas, binding);
+    };
+    // The OSM node at the junction.
+    const osmium::Location junction{7.3844655, 43.7473389};
+    std::int64_t finishNode = 0;
+    double nearest = 1e9;
+    for (const auto& [id, at] : roads.at)
+        if (roads.out.contains(id) && OsmRoads::metres(at, junction) < nearest) {
+            nearest = OsmRoads::metres(at, junction);
+            finishNode = id;
+        }
+    ASSERT_LT(nearest, 1.0);
+    const PathPoint finish = bind(roads.at.at(finishNode));
+    ASSERT_NE(finish.map, nullptr);
+    std::vector<std::int64_t> starts;
+    for (const auto& [id, edges] : roads.out)
+        if (roads.junction(id) && edges.size() >= 2) starts.push_back(id);
+    std::mt19937_64 random(seed());
+    int compared = 0;
+    for (int pair = 0; pair < 12; ++pair) {
+        const std::int64_t start = starts[random() % starts.size()];
+        const double expected = dijkstra(roads, start, finishNode, true);
+        SCOPED_TRACE(testing::Message() << "seed " << seed() << ", from OSM node " << start);
+        Path path;
+        const bool found = Map::Routing::computePath(*atlas, *setup.config.root(), bind(roads.at.at(start)), finish,
+                                                     path, false);
+        if (expected < 100) continue; // unreachable, or too short to weigh
+        ASSERT_TRUE(found);
+        double metres = 0;
+        for (const PathPart& part : path.parts)
+            metres += part.lengthMetres;
+        EXPECT_NEAR(metres, expected, expected * 0.01);
+        ++compared;
+    }
+    EXPECT_GE(compared, 6);
 }
 
 TEST(MonacoRoutes, TurnRestrictionsAreObeyed) {

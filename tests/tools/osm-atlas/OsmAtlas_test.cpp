@@ -34,6 +34,7 @@ namespace {
 const std::filesystem::path Extract = std::filesystem::path(MIREL_SOURCE_DIR) / "data/sources/monaco.osm.pbf";
 const std::filesystem::path Built = MIREL_MONACO_ATLAS_DIR;
 
+
 std::vector<std::uint8_t> fileBytes(const std::filesystem::path& path) {
     std::ifstream in(path, std::ios::binary);
     return {std::istreambuf_iterator<char>(in), {}};
@@ -47,7 +48,7 @@ TEST(OsmAtlas, SameBytesEveryTimeAndTheBuildsAtlasOpens) {
     AtlasTest::AtlasSetup setup;
     TestSupport::CaptureLogger log;
     auto atlas = setup.makeAtlas();
-    ASSERT_TRUE(atlas->load(AtlasTest::wide(Built)));
+    ASSERT_TRUE(atlas->load(AtlasTest::wide(setup.copyOf(Built))));
     for (const std::string& line : log.lines())
         EXPECT_EQ(line.find("rror"), std::string::npos) << line;
     ASSERT_EQ(atlas->mapCount(), 1u);
@@ -121,7 +122,7 @@ TEST(OsmAtlas, SampledAddressesAreFoundAtTheirPlace) {
 
     AtlasTest::AtlasSetup setup;
     auto atlas = setup.makeAtlas();
-    ASSERT_TRUE(atlas->load(AtlasTest::wide(Built)));
+    ASSERT_TRUE(atlas->load(AtlasTest::wide(setup.copyOf(Built))));
     Map::KVMap2& monaco = *atlas->mapAt(0);
     Map::File::AddressSectionReader& address = monaco.addressReader();
     const char* seedText = std::getenv("MIREL_TEST_SEED");

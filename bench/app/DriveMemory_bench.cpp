@@ -1,0 +1,85 @@
+// Memory over a long drive: the real engine on a copy of the program's data
+// set opens Monaco, computes a route across the town and drives it three
+// times (a fix every 12 m at 12 m/s, guidance, sensors and two map frames
+// a fix) under SDL's dummy drivers. The resident memory after each lap is
+// reported: it should settle after the first lap, when the cells, glyphs
+// and road graphs the route needs are loaded (not asserted anywhere).
+
+#include "app/fdEngine.h"
+
+#include "core/Text.h"
+#include "guidance/KVMapEventsHandler.h"
+#include "guidance/Sensors.h"
+#include "map/Projection.h"
+#include "routing/AtlasRoute.h"
+#include "ui/fdInterface.h"
+
+#include <benchmark/benchmark.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// Resident set size in MiB, from /proc/self/statm.
+double residentMiB() {
+    std::ifstream statm("/proc/self/statm");
+    long pages = 0, resident = 0;
+    statm >> pages >> resident;
+    return static_cast<double>(resident) * static_cast<double>(sysconf(_SC_PAGESIZE)) / (1024.0 * 1024.0);
+}
+
+void BM_ThreeLapsAcrossMonaco(benchmark::State& state) {
+    setenv("SDL_VIDEODRIVER", "dummy", 1);
+    setenv("SDL_AUDIODRIVER", "dummy", 1);
+    const fs::path program = fs::temp_directory_path() / "mirel-drive-memory-bench";
+    fs::remove_all(program);
+    fs::create_directories(program);
+    fs::copy(fs::path(MIREL_PROGRAM_DIR) / "data", program / "data",
+             fs::copy_options::recursive | fs::copy_options::skip_symlinks);
+    fs::remove(program / "data" / "config.xml");
+    for (auto _ : state) {
+        engine::fdEngine e(Core::utf8ToWide(program.string() + "/"));
+        if (e.init() != 0 || e.route() == nullptr || e.mapEvents() == nullptr) {
+            state.SkipWithError("the start-up failed");
+            break;
+        }
+        for (const auto& [lat, lon] : {std::pair{43.7384f, 7.4246f}, {43.7311f, 7.4197f}})
+            if (!e.route()->addPathPointAtLocation(*e.atlas(), *e.configRoot(), Map::Projection::fromGeo(lat, lon))) {
+                state.SkipWithError("no route across Monaco");
+                return;
+            }
+        e.ui()->activatePage(e.ui()->findPage("pageMap"));
+        const Path driven = e.route()->path();
+        int fixes = 0;
+        for (int lap = 1; lap <= 3; ++lap) {
+            for (PathPosition at(driven, true); !at.isAtEnd(); at.advanceMetres(12), ++fixes) {
+                const Positioning::CarState car = Guidance::carStateAt(at);
+                const Map::Point p = car.position.toGlobal();
+                Positioning::Fix fix;
+                fix.x = p.x;
+                fix.y = p.y;
+                fix.speed = 12.0f;
+                fix.heading = car.heading * 180.0f / 3.14159265f;
+                fix.hdop = 1.0f;
+                e.mapEvents()->onFix(true, fix);
+                e.sensors()->onFix(true, fix);
+                e.redraw();
+                e.redraw();
+            }
+            state.counters["lap" + std::to_string(lap) + "_rss_MiB"] = residentMiB();
+        }
+        state.counters["fixes_per_lap"] = fixes / 3;
+        state.counters["lap3_minus_lap2_KiB"] =
+            (state.counters["lap3_rss_MiB"] - state.counters["lap2_rss_MiB"]) * 1024.0;
+        e.shutdown();
+    }
+    fs::remove_all(program);
+}
+BENCHMARK(BM_ThreeLapsAcrossMonaco)->Unit(benchmark::kSecond)->Iterations(1);
+
+} // namespace

@@ -1,0 +1,92 @@
+#pragma once
+// Chooses the friends who receive one waypoint through the online service
+// ("select_friends"). The waypoint pages hand it a copy of the point;
+// "button_ok" queues the sending to the chosen friends and leaves.
+//
+// Threads: the service's callbacks arrive on its daemon thread and only
+// raise a flag; the tick refreshes the list on the interface thread.
+
+#include "ui/ListModels.h"
+#include "ui/fdPage.h"
+#include "userdata/MonitoringSystem.h"
+#include "userdata/WayPoint.h"
+
+#include <atomic>
+#include <memory>
+#include <utility>
+#include <vector>
+
+namespace Ui {
+class ButtonBindings;
+class fdList;
+} // namespace Ui
+
+namespace Screens {
+
+class PointReceiversListPage final : public Ui::fdPage, public Monitoring::MonitoringListener {
+  public:
+    class FriendsList;
+
+    // The service may be null (no online service configured): nothing is
+    // listed nor sent.
+    PointReceiversListPage(Ui::fdInterface* ui, Monitoring::System* service, WayPoint point = {},
+                           const Ui::ButtonBindings* bindings = nullptr);
+    ~PointReceiversListPage() override;
+
+    // The waypoint the next "button_ok" sends.
+    void setPoint(const WayPoint& point) { m_point = point; }
+    const WayPoint& point() const { return m_point; }
+
+    void afterBuild() override;
+    void onShow() override;
+    std::int32_t timerPeriod() const override { return 100; }
+    void tick(std::uint32_t now) override;
+    bool keyDown(int key) override;
+    void childClicked(const std::string& name) override;
+
+    // --- Monitoring::MonitoringListener (daemon thread) ---------------------
+    void onConnected() override {}
+    void onStateChanged() override {}
+    void onDisconnected() override {}
+    void onFriendsChanged() override { m_refresh = true; }
+    void onTracksReceived() override {}
+    void onPointsReceived() override {}
+    void onPointsSeenChanged() override {}
+
+    FriendsList* model() const { return m_model.get(); }
+
+  private:
+    void refresh();
+
+    Monitoring::System* m_service;
+    WayPoint m_point;
+    const Ui::ButtonBindings* m_bindings;
+    std::unique_ptr<FriendsList> m_model;
+    std::atomic<bool> m_refresh{false};
+};
+
+class PointReceiversListPage::FriendsList final : public Ui::List {
+  public:
+    FriendsList(Ui::fdList& list, Monitoring::System* service) : List(list), m_service(service) {}
+
+    std::int32_t count() const override { return static_cast<std::int32_t>(m_friends.size()); }
+    void fillEmptyRow(Ui::TemplateWindow& row) override;
+    void fillRow(Ui::TemplateWindow& row, std::int32_t index) override;
+    // Copies the friends again (name order); the selection stays.
+    void reload();
+    void itemClicked(std::int32_t index) override;
+
+    // Checked: every friend whose waypoints are exchanged; unchecked: none.
+    void selectAll(bool checked);
+    bool isSelected(std::uint32_t token) const;
+    void select(std::uint32_t token, bool selected);
+    const std::vector<std::uint32_t>& selection() const { return m_selected; }
+    const std::vector<std::pair<std::uint32_t, Monitoring::Friend>>& friends() const { return m_friends; }
+
+  private:
+    Monitoring::System* m_service;
+    std::vector<std::pair<std::uint32_t, Monitoring::Friend>> m_friends;
+    std::vector<std::uint32_t> m_selected; // ascending, each token once
+};
+
+} // namespace Screens

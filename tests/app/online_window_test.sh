@@ -1,0 +1,141 @@
+#!/usr/bin/env bash
+# The online service in a real window under Xvfb, against the loopback host
+# of online-test-server. With a friend online, the map page shows the
+# "Online" indicator and the friend's track in the friend's colour (red,
+# the palette's first). While the host answers 500, garbage, nothing at all
+# or drops the connection, the map still zooms with the wheel and the
+# program ends within 2 s of SIGTERM.
+# Usage: online_window_test.sh PROGRAM SERVER [SCREENSHOT-FOLDER]
+set -euo pipefail
+program=$1
+server=$2
+shots=${3:-}
+source "$(dirname "$0")/window_common.sh"
+window_setup "$program" xwd convert compare xdotool xprop
+server_pid=
+stop_server() {
+  if [ -n "$server_pid" ]; then
+    kill "$server_pid" 2>/dev/null || true
+    wait "$server_pid" 2>/dev/null || true
+  fi
+  server_pid=
+}
+# The program starts five times on one display: a client that stays keeps
+# the X server from resetting between them (a reset refuses new clients).
+xprop -root -spy >/dev/null 2>&1 &
+holder_pid=$!
+trap 'stop_server; kill "$holder_pid" 2>/dev/null || true; window_cleanup' EXIT
+
+# Starts the host in a manner and the program on the map page against it.
+start() {
+  # Gone before the start: the shell empties it only in the started child.
+  rm -f "$work/port.txt"
+  "$server" "$1" >"$work/port.txt" 2>"$work/server.log" &
+  server_pid=$!
+  for _ in $(seq 100); do [ -s "$work/port.txt" ] && break; sleep 0.1; done
+  local port
+  port=$(head -n 1 "$work/port.txt")
+  [ -n "$port" ] || fail "the test server gave no port: $(cat "$work/server.log") $(kill -0 "$server_pid" 2>&1 && echo running)"
+  cat >"$work/data/config.xml" <<XML
+<?xml version="1.0" encoding="utf-8"?>
+<config version="2">
+<var name="log_severity" value="3"/>
+<var name="auto_dn" value="0"/>
+<var name="map_start" value="1"/>
+<var name="online_url" value="http://127.0.0.1:$port/POST.php"/>
+<var name="online_user" value="ann"/>
+<var name="online_password" value="pw"/>
+</config>
+XML
+  rm -f "$work/log.txt"
+  (cd "$work" && exec ./mirel) >"$work/stdout.txt" 2>&1 &
+  mirel_pid=$!
+  for _ in $(seq 600); do
+    grep -q "after initInterface" "$work/log.txt" 2>/dev/null && break
+    kill -0 "$mirel_pid" 2>/dev/null || fail "the program ended during start-up: $(tail -n 5 "$work/stdout.txt")"
+    sleep 0.1
+  done
+  sleep 1
+  window=$(xdotool search --pid "$mirel_pid" | head -n 1)
+  [ -n "$window" ] || fail "no window"
+}
+
+shot() {
+  xwd -id "$window" -silent >"$work/$1.xwd"
+  convert "xwd:$work/$1.xwd" -crop 800x480+0+0 +repage "$work/$1.png"
+  [ -n "$shots" ] && cp "$work/$1.png" "$shots/"
+  return 0
+}
+differing() {
+  { compare -metric AE -fuzz 8% "$work/$1.png[$2]" "$work/$3.png[$4]" null: 2>&1 || true; } | cut -d' ' -f1
+}
+# Pixels of exactly that colour.
+count_colour() {
+  convert "$work/$1.png" -fill black +opaque "$2" -fill white -opaque "$2" -format "%[fx:round(mean*w*h)]" info:
+}
+# SIGTERM; fails unless the program ends within 2 s.
+quit_promptly() {
+  local start end
+  start=$(date +%s%N)
+  kill -TERM "$mirel_pid"
+  for _ in $(seq 40); do
+    kill -0 "$mirel_pid" 2>/dev/null || break
+    sleep 0.05
+  done
+  end=$(date +%s%N)
+  kill -0 "$mirel_pid" 2>/dev/null && fail "$1: still running 2 s after SIGTERM"
+  wait "$mirel_pid" || fail "$1: exit code $? after a quit request"
+  mirel_pid=
+  echo "$1: ended $(((end - start) / 1000000)) ms after SIGTERM"
+}
+
+start friends
+# Two notches closer, so that the track stands out from the town.
+for _ in 1 2; do xdotool mousemove --window "$window" 400 320 click 4; sleep 0.2; done
+found=0
+for _ in $(seq 40); do
+  sleep 0.5
+  shot online_friend
+  found=$(count_colour online_friend "rgb(255,0,0)")
+  [ "$found" -gt 150 ] && break
+done
+echo "friend's track: $found red pixels"
+[ "$found" -gt 150 ] || fail "the friend's track is not on the map"
+grep -q "Online service connected" "$work/log.txt" || fail "no login"
+
+# The online pages by taps: the "Online" indicator opens the friends page,
+# Ann's row her options; back, the service switched off shows the account
+# button, which opens the account page; a tap on the name box types.
+tap_and_shot() {
+  xdotool mousemove --window "$window" "$1" "$2" click 1
+  sleep 1
+  shot "$3"
+  local changed
+  changed=$(differing "$4" 800x480+0+0 "$3" 800x480+0+0)
+  echo "$3: $changed pixels differ from $4"
+  [ "$changed" -gt 5000 ] || fail "the tap at $1,$2 did not open $3"
+}
+tap_and_shot 728 110 online_friends online_friend
+tap_and_shot 400 172 online_friend_options online_friends
+tap_and_shot 32 32 online_friends_back online_friend_options
+tap_and_shot 196 104 online_friends_off online_friends_back
+tap_and_shot 196 176 online_account online_friends_off
+tap_and_shot 516 108 online_account_typing online_account
+quit_promptly friends
+stop_server
+
+for manner in 500 garbage stall drop; do
+  start "$manner"
+  # Long enough for the first exchanges to go out and fail or hang.
+  sleep 3
+  shot "online_$manner"
+  for _ in 1 2; do xdotool mousemove --window "$window" 400 320 click 4; sleep 0.2; done
+  sleep 1
+  shot "online_${manner}_zoomed"
+  zoomed=$(differing "online_$manner" 800x480+0+0 "online_${manner}_zoomed" 800x480+0+0)
+  echo "$manner: zooming changed $zoomed pixels"
+  [ "$zoomed" -gt 2000 ] || fail "$manner: the map did not redraw"
+  quit_promptly "$manner"
+  stop_server
+done
+echo "PASS"

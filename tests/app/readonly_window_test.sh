@@ -1,0 +1,57 @@
+#!/usr/bin/env bash
+# The program on a read-only data folder (a read-only bind mount in a mount
+# namespace of its own where the test may make one, else a copy without
+# write bits when not run as root): it starts, its "Map" opens the map page
+# on the atlas, and it ends cleanly on a quit request. Nothing it cannot
+# write (atlas.xml, indexes, the camera, config.xml) stops it.
+# Usage: readonly_window_test.sh PROGRAM [SCREENSHOT-FOLDER]
+set -euo pipefail
+program=$1
+shots=${2:-}
+source "$(dirname "$0")/window_common.sh"
+window_setup "$program" xwd convert xdotool
+
+if unshare -m sh -c "mount --bind '$work/data' '$work/data' && mount -o remount,bind,ro '$work/data'" 2>/dev/null; then
+  run=(unshare -m sh -c 'mount --bind data data && mount -o remount,bind,ro data && exec ./mirel')
+elif [ "$(id -u)" -ne 0 ]; then
+  chmod -R a-w "$work/data"
+  trap 'chmod -R u+w "$work/data" 2>/dev/null; window_cleanup' EXIT
+  run=(./mirel)
+else
+  echo "SKIPPED: no read-only bind mount can be made here, and root writes through missing write bits"
+  exit 77
+fi
+
+(cd "$work" && exec "${run[@]}") >"$work/stdout.txt" 2>&1 &
+mirel_pid=$!
+for _ in $(seq 600); do
+  grep -q "after initInterface" "$work/log.txt" 2>/dev/null && break
+  kill -0 "$mirel_pid" 2>/dev/null || fail "the program ended during start-up on a read-only data folder"
+  sleep 0.1
+done
+grep -q "after initInterface" "$work/log.txt" || fail "no start after 60 s"
+window=$(xdotool search --sync --pid "$mirel_pid" | head -n 1)
+[ -n "$window" ] || fail "no window"
+grep -q "Can't create atlas file" "$work/log.txt" || fail "the data folder was not read-only: atlas.xml was written"
+
+xdotool mousemove --window "$window" 140 170 click 1
+sleep 2
+xwd -id "$window" -silent >"$work/map.xwd"
+convert "xwd:$work/map.xwd" -crop 800x480+0+0 +repage "$work/readonly-map.png"
+[ -n "$shots" ] && cp "$work/readonly-map.png" "$shots/"
+colours=$(convert "$work/readonly-map.png" -format %k info:)
+echo "the map page on a read-only data folder shows $colours colours"
+[ "$colours" -gt 50 ] || fail "the map page shows $colours colours: no map"
+
+kill -TERM "$mirel_pid"
+set +e
+wait "$mirel_pid"
+status=$?
+set -e
+mirel_pid=
+[ "$status" -eq 0 ] || fail "exit code $status after a quit request"
+if grep -q "fatal error" "$work/log.txt"; then
+  grep "fatal error" "$work/log.txt"
+  fail "a fatal error on a read-only data folder"
+fi
+echo "PASS"

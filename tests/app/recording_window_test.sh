@@ -1,0 +1,112 @@
+#!/usr/bin/env bash
+# A recording that a kill interrupts: the program runs under Xvfb with a GPS
+# receiver on a pseudo-terminal (socat, linked as data/ports/COM3), its map
+# page's REC starts a track, the receiver is unplugged and plugged in again,
+# and the program is killed (-9) once the track's first points are on the
+# disk. Started again, it lists the track: the header the kill left is
+# repaired (count, colour, line size, shown) and the log says so.
+# Usage: recording_window_test.sh PROGRAM [SCREENSHOT-FOLDER]
+set -euo pipefail
+program=$1
+source "$(dirname "$0")/window_common.sh"
+window_setup "$program" xdotool socat python3
+
+printf '<?xml version="1.0" encoding="utf-8"?>\n<config version="2">\n<var name="log_severity" value="3"/>\n<var name="gps_port" value="3"/>\n<var name="gps_speed" value="4800"/>\n<var name="gps_enable" value="1"/>\n<var name="tracker_state" value="2"/>\n</config>\n' \
+  >"$work/data/config.xml"
+mkdir -p "$work/data/ports"
+socat_pid=
+talker_pid=
+trap 'kill $talker_pid $socat_pid 2>/dev/null || true; window_cleanup' EXIT
+
+# The receiver: a pseudo-terminal pair, the program's end linked as COM3, and
+# five fixes a second written into the other end, moving east across Monaco.
+plug() {
+  socat pty,raw,echo=0,link="$work/data/ports/COM3" pty,raw,echo=0,link="$work/gps" 2>/dev/null &
+  socat_pid=$!
+  for _ in $(seq 50); do [ -e "$work/gps" ] && break; sleep 0.1; done
+  python3 - "$work/gps" "$1" <<'PY' &
+import sys, time
+path, start = sys.argv[1], int(sys.argv[2])
+def line(body):
+    c = 0
+    for ch in body.encode():
+        c ^= ch
+    return "$%s*%02X\r\n" % (body, c)
+with open(path, "w") as out:
+    for i in range(start, start + 100000):
+        lon = 7.4200 + i * 0.00002
+        minutes = (lon - 7) * 60
+        t = "%02d%02d%02d.%d" % (10, (i // 50) % 60, (i // 5) % 60, (i % 5) * 2)
+        pos = "4344.3000,N,00%02d%07.4f,E" % (7, minutes)
+        out.write(line("GPGGA,%s,%s,1,08,1.0,50.0,M,48.0,M,," % (t, pos)))
+        out.write(line("GPRMC,%s,A,%s,3.0,90.0,071226,,,A" % (t, pos)))
+        out.flush()
+        time.sleep(0.2)
+PY
+  talker_pid=$!
+}
+unplug() {
+  kill "$talker_pid" "$socat_pid" 2>/dev/null || true
+  wait "$talker_pid" "$socat_pid" 2>/dev/null || true
+  talker_pid= socat_pid=
+}
+
+start() {
+  (cd "$work" && exec ./mirel) >>"$work/stdout.txt" 2>&1 &
+  mirel_pid=$!
+  for _ in $(seq 600); do
+    starts=$(grep -c "after initInterface" "$work/log.txt" 2>/dev/null) || starts=0
+    [ "$starts" -ge "$1" ] && return 0
+    kill -0 "$mirel_pid" 2>/dev/null || fail "the program ended during start-up"
+    sleep 0.1
+  done
+  fail "no start after 60 s"
+}
+
+plug 0
+start 1
+window=$(xdotool search --sync --pid "$mirel_pid" | head -n 1)
+xdotool mousemove --window "$window" 140 170 click 1
+sleep 1
+xdotool mousemove --window "$window" 763 78 click 1
+for _ in $(seq 100); do
+  ls "$work"/tracks/*.kvt >/dev/null 2>&1 && break
+  sleep 0.1
+done
+track=$(ls "$work"/tracks/*.kvt 2>/dev/null | head -n 1)
+[ -n "$track" ] || fail "REC made no track file"
+
+# Unplugged for two seconds, then the receiver is back.
+sleep 2
+unplug
+sleep 2
+plug 100
+
+# The first block of points reaches the disk (a full buffer, or 30 s).
+for _ in $(seq 450); do
+  [ "$(stat -c %s "$track")" -gt 16 ] && break
+  sleep 0.1
+done
+size=$(stat -c %s "$track")
+[ "$size" -gt 16 ] || fail "nothing of the recording reached the disk in 45 s"
+kill -9 "$mirel_pid"
+wait "$mirel_pid" 2>/dev/null || true
+mirel_pid=
+unplug
+opened=$(grep -c "Port .*COM3 was opened" "$work/log.txt") || opened=0
+[ "$opened" -ge 2 ] || fail "the receiver was not opened again after it came back"
+count=$(od -An -tu2 -j6 -N2 "$track" | tr -d ' ')
+[ "$count" -eq 0 ] || fail "the killed recording's header holds a count ($count)"
+
+start 2
+points=$(( (size - 16) / 44 ))
+grep -q "$(basename "$track")' was not closed: $points points kept" "$work/log.txt" ||
+  fail "the restart did not repair the track ($points points): $(grep -i track "$work/log.txt" | tail -n 3)"
+count=$(od -An -tu2 -j6 -N2 "$track" | tr -d ' ')
+shown=$(od -An -tu1 -j14 -N1 "$track" | tr -d ' ')
+echo "the killed recording: $points points, header count $count, shown $shown"
+[ "$count" -eq "$points" ] && [ "$shown" -ne 0 ] || fail "the header was not repaired"
+kill -TERM "$mirel_pid"
+wait "$mirel_pid" || fail "exit code $? after a quit request"
+mirel_pid=
+echo "PASS"

@@ -1,0 +1,65 @@
+// The drawing session of the review and query tools (render-atlas,
+// route-atlas) reads the data folder and the atlas it is given and writes
+// into neither.
+
+#include "tools/render-atlas/AtlasRendering.h"
+
+#include "tests/support/TempDir.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <sstream>
+#include <string>
+
+namespace {
+
+namespace fs = std::filesystem;
+
+// Every file below a folder with its bytes.
+std::map<std::string, std::string> snapshot(const fs::path& folder) {
+    std::map<std::string, std::string> files;
+    for (const auto& entry : fs::recursive_directory_iterator(folder)) {
+        if (!entry.is_regular_file()) continue;
+        std::ifstream in(entry.path(), std::ios::binary);
+        std::ostringstream bytes;
+        bytes << in.rdbuf();
+        files[fs::relative(entry.path(), folder).string()] = bytes.str();
+    }
+    return files;
+}
+
+std::size_t scratchFolders() {
+    std::size_t n = 0;
+    for (const auto& entry : fs::directory_iterator(fs::temp_directory_path()))
+        n += entry.path().filename().string().starts_with("mirel-atlas-") ? 1 : 0;
+    return n;
+}
+
+TEST(AtlasRendering, TheSessionLeavesItsFoldersAsItFoundThem) {
+    TestSupport::TempDir dir;
+    const fs::path data = dir.path() / "data";
+    fs::copy(fs::path(MIREL_SOURCE_DIR) / "data", data, fs::copy_options::recursive);
+    const auto before = snapshot(data);
+    ASSERT_FALSE(before.contains("atlas.xml"));
+    const fs::path atlas = dir.path() / "atlas";
+    fs::copy(MIREL_DEMO_ATLAS_DIR, atlas, fs::copy_options::recursive);
+    fs::remove(atlas / "camera.kvc");
+    const auto atlasBefore = snapshot(atlas);
+    const std::size_t scratch = scratchFolders();
+    {
+        AtlasRendering::ViewSettings view;
+        view.width = 64;
+        view.height = 48;
+        AtlasRendering::Session session(atlas.string(), data.string(), view);
+        EXPECT_GT(session.atlas().mapCount(), 0u);
+        session.draw();
+    }
+    EXPECT_EQ(snapshot(data), before);
+    EXPECT_EQ(snapshot(atlas), atlasBefore) << "nor the atlas folder";
+    EXPECT_EQ(scratchFolders(), scratch) << "the session's scratch folder goes with it";
+}
+
+} // namespace

@@ -1,0 +1,77 @@
+// The tag rules of the import, row by row: which highways a car may use and
+// which highway ways are squares.
+
+#include "tools/osm-atlas/OsmTags.h"
+
+#include <osmium/builder/attr.hpp>
+#include <osmium/memory/buffer.hpp>
+#include <osmium/osm/way.hpp>
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace {
+
+using Tags = std::vector<std::pair<std::string, std::string>>;
+
+struct Way {
+    explicit Way(const Tags& tags) {
+        using namespace osmium::builder::attr;
+        std::vector<std::pair<const char*, const char*>> list;
+        for (const auto& [key, value] : tags)
+            list.emplace_back(key.c_str(), value.c_str());
+        osmium::builder::add_way(buffer, _id(1), _tags(list));
+    }
+    const osmium::TagList& tags() const { return buffer.get<osmium::Way>(0).tags(); }
+    osmium::memory::Buffer buffer{1024, osmium::memory::Buffer::auto_grow::yes};
+};
+
+TEST(OsmTags, TracksAreForCarsOnlyWhereATagOpensThem) {
+    const struct {
+        Tags tags;
+        bool cars;
+    } rows[] = {
+        {{{"highway", "track"}}, false},
+        {{{"highway", "track"}, {"vehicle", "yes"}}, false}, // bicycles and carts, not cars
+        {{{"highway", "track"}, {"access", "yes"}}, true},
+        {{{"highway", "track"}, {"motor_vehicle", "destination"}}, true},
+        {{{"highway", "track"}, {"motorcar", "permissive"}, {"access", "no"}}, true},
+        {{{"highway", "track"}, {"motorcar", "no"}, {"access", "yes"}}, false},
+        {{{"highway", "track"}, {"access", "private"}}, false},
+        {{{"highway", "residential"}}, true},
+        {{{"highway", "residential"}, {"vehicle", "no"}}, false},
+        {{{"highway", "service"}, {"access", "private"}}, false},
+    };
+    for (const auto& row : rows) {
+        const Way way(row.tags);
+        ASSERT_TRUE(OsmAtlas::roadKind(way.tags()).has_value());
+        EXPECT_EQ(OsmAtlas::carsAllowed(way.tags()), row.cars) << row.tags.size() << " " << row.tags.back().first;
+    }
+}
+
+TEST(OsmTags, AHighwayAreaIsItsStreetAndItsOutline) {
+    const struct {
+        Tags tags;
+        bool road, routable, area;
+    } rows[] = {
+        {{{"highway", "pedestrian"}, {"area", "yes"}, {"name", "Place"}}, true, false, true},
+        {{{"highway", "residential"}, {"area", "yes"}}, true, true, true},
+        {{{"highway", "pedestrian"}}, true, false, false}, // a walk round a block
+        {{{"highway", "residential"}}, true, true, false},
+        {{{"highway", "platform"}, {"area", "yes"}}, false, false, true},
+    };
+    for (const auto& row : rows) {
+        const Way way(row.tags);
+        const auto kind = OsmAtlas::roadKind(way.tags());
+        EXPECT_EQ(kind.has_value(), row.road) << row.tags[0].second;
+        if (kind) {
+            EXPECT_EQ(kind->routable, row.routable) << row.tags[0].second;
+        }
+        EXPECT_EQ(OsmAtlas::areaKind(way.tags()).has_value(), row.area) << row.tags[0].second;
+    }
+}
+
+} // namespace

@@ -1,0 +1,76 @@
+#!/usr/bin/env bash
+# Every tool command the README shows runs as written: each is looked up in
+# the README word for word, then run from a folder laid out like the
+# repository (build/tools/ with the tools, build/app/data/ a copy of the
+# build's data folder), its placeholders filled with real files. Every tool
+# the README names is among those tools/run-demo.sh builds.
+# Usage: readme_commands_test.sh SOURCE_FOLDER BUILD_FOLDER TESTDATA_FOLDER
+set -euo pipefail
+source_dir=$1
+build=$2
+testdata=$3
+readme=$source_dir/README.md
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+failures=0
+fail() {
+  echo "FAIL: $*"
+  failures=$((failures + 1))
+}
+
+# The README's tools and run-demo.sh's build list.
+named=$(grep -o 'build/tools/[a-z-]*' "$readme" | sed 's|build/tools/||' | sort -u)
+built=$(grep -E '^tools=\(' "$source_dir/tools/run-demo.sh" | tr -d '()' | cut -d= -f2)
+for tool in $named; do
+  [[ " $built " == *" $tool "* ]] || fail "run-demo.sh does not build $tool, which the README uses"
+done
+
+mkdir -p "$work/build/tools" "$work/build/app"
+for tool in $named; do
+  cp "$build/tools/$tool" "$work/build/tools/"
+done
+cp -r "$build/app/data" "$work/build/app/data"
+[ -d "$testdata" ] || { echo "FAIL: the shared test data is missing: expected at $testdata"; exit 1; }
+nmea=$(ls "$testdata"/nmea/*.log | head -n 1)
+gpx=$testdata/gpx/real/gpsbabel-garmincategories.gpx
+
+# README text @@ the command run ('[...]' options left out, or given).
+commands=(
+  "build/tools/nmea-replay FILE.nmea @@ build/tools/nmea-replay $nmea"
+  'build/tools/search-atlas build/app/data/maps/demo "Mil" "[sm]t" @@ build/tools/search-atlas build/app/data/maps/demo "Mil" "[sm]t"'
+  'build/tools/search-atlas build/app/data/maps/demo --kind pois "Кафе" @@ build/tools/search-atlas build/app/data/maps/demo --kind pois "Кафе"'
+  "build/tools/render-atlas build/app/data/maps/monaco frame.bmp --centre 43.7384,7.4246 --scale 200 [--3d] [--night] [--rotation 30] [--size 1280x720] @@ build/tools/render-atlas build/app/data/maps/monaco frame.bmp --centre 43.7384,7.4246 --scale 200"
+  "build/tools/render-atlas build/app/data/maps/monaco frame.bmp --centre 43.7384,7.4246 --scale 200 [--3d] [--night] [--rotation 30] [--size 1280x720] @@ build/tools/render-atlas build/app/data/maps/monaco frame.bmp --centre 43.7384,7.4246 --scale 200 --3d --night --rotation 30 --size 1280x720"
+  "build/tools/route-atlas build/app/data/maps/monaco 43.7384,7.4246 43.7311,7.4197 [--mode 0|1|2] [--picture route.bmp] [--save] [--data DIR] @@ build/tools/route-atlas build/app/data/maps/monaco 43.7384,7.4246 43.7311,7.4197"
+  "build/tools/route-atlas build/app/data/maps/monaco 43.7384,7.4246 43.7311,7.4197 [--mode 0|1|2] [--picture route.bmp] [--save] [--data DIR] @@ build/tools/route-atlas build/app/data/maps/monaco 43.7384,7.4246 43.7311,7.4197 --mode 0 --picture route.bmp --save --data build/app/data"
+  "build/tools/gpx-roundtrip IN.gpx OUT.gpx @@ build/tools/gpx-roundtrip $gpx OUT.gpx"
+  "xmllint --noout --schema gpx.xsd OUT.gpx @@ xmllint --noout --schema $testdata/gpx/gpx.xsd OUT.gpx"
+  "build/tools/mirel-demo-atlas FOLDER @@ build/tools/mirel-demo-atlas demo-copy"
+  "build/tools/osm-atlas EXTRACT.osm.pbf FOLDER @@ build/tools/osm-atlas $source_dir/data/sources/monaco.osm.pbf monaco-copy"
+)
+for row in "${commands[@]}"; do
+  shown=${row%% @@ *}
+  run=${row#* @@ }
+  grep -qF -- "$shown" "$readme" || fail "the README no longer shows: $shown"
+  if ! (cd "$work" && eval "$run") >"$work/out.txt" 2>&1; then
+    fail "$run"
+    tail -n 20 "$work/out.txt"
+  elif [[ $run =~ (nmea-replay|search-atlas|route-atlas|gpx-roundtrip) ]] && ! [ -s "$work/out.txt" ]; then
+    fail "$run printed nothing"
+  fi
+done
+# What the commands wrote is there.
+for file in frame.bmp route.bmp OUT.gpx demo-copy/demo-town.kvm monaco-copy/monaco.kvm \
+  build/app/data/maps/monaco/path.kvp build/app/data/maps/demo/TextSearch.tsi; do
+  [ -s "$work/$file" ] || fail "no $file after the commands"
+done
+# Every command of the README that names a tool is in the table above.
+while IFS= read -r line; do
+  line=${line#    }
+  found=0
+  for row in "${commands[@]}"; do [[ ${row%% @@ *} == "$line" ]] && found=1; done
+  [ $found -eq 1 ] || fail "the README's command is not tried here: $line"
+done < <(grep -E '^    build/tools/' "$readme")
+
+[ $failures -eq 0 ] || exit 1
+echo "PASS: ${#commands[@]} README commands ran"
