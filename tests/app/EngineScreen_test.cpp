@@ -19,6 +19,7 @@
 #include <filesystem>
 #include <fstream>
 #include <map>
+#include <vector>
 
 namespace fs = std::filesystem;
 
@@ -78,6 +79,23 @@ TEST(EngineScreen, ARedrawShowsTheActivePage) {
         e.redraw();
         EXPECT_EQ(pixel(e.screen()), Uint32(page == dark ? 0x400000 : 0xC00000)) << page->name();
     }
+    // Keys without a symbol (SDL's unknown key) reach no page, down or up.
+    struct KeyPage : Ui::fdPage {
+        using fdPage::fdPage;
+        bool keyDown(int key) override { return keys.push_back(key), true; }
+        bool keyUp(int key) override { return keys.push_back(-key), true; }
+        std::vector<int> keys;
+    };
+    auto* keys = new KeyPage(e.ui(), "keys", nullptr);
+    e.ui()->activatePage(keys);
+    for (const auto& [type, sym] : {std::pair{SDL_KEYDOWN, SDLK_UNKNOWN}, {SDL_KEYUP, SDLK_UNKNOWN},
+                                    {SDL_KEYDOWN, SDLK_b}, {SDL_KEYUP, SDLK_b}}) {
+        SDL_Event key{};
+        key.type = static_cast<Uint8>(type);
+        key.key.keysym.sym = sym;
+        e.dispatch(key);
+    }
+    EXPECT_EQ(keys->keys, (std::vector<int>{SDLK_b, -SDLK_b}));
     // The window system's request to paint the window again.
     e.ui()->activatePage(bright);
     SDL_Event expose{};
