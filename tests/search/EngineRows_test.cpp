@@ -110,6 +110,21 @@ TEST(TextSearchEngineRows, WaypointsAreFoundByTheirOwnFirstLetters) {
     EXPECT_GE(many.engine.count(), own.size()) << "the count takes in the waypoints";
 }
 
+TEST(TextSearchEngineRows, TheIndexKeepsToTheFilter) {
+    std::mt19937 random(seed(4));
+    const MapContent many = randomContent(random, 3, 1000, 0);
+    Opened o({many});
+    const std::uint32_t firstCity = 4; // offset of the first city record
+    o.engine.search(TextSearch::StreetsKind, TextSearch::CityFilter, {{0, firstCity}});
+    ASSERT_TRUE(o.engine.indexInUse());
+    o.engine.addKey(std::u16string(1, many.streets[0].name[0]));
+    const std::vector<std::string> rows = o.rows();
+    ASSERT_FALSE(rows.empty());
+    const std::string city = " | " + Core::wideToUtf8(many.cities[0].name) + ",";
+    for (const std::string& row : rows)
+        EXPECT_NE(row.find(city), std::string::npos) << row;
+}
+
 TEST(TextSearchEngineRows, NearestPoisKeepToTheFilter) {
     MapContent c = city(u"Linden", u"Oak District");
     c.cities.push_back({u"Ashford", 0, 0});
