@@ -10,6 +10,8 @@
 #include "core/Text.h"
 #include "map/AtlasFolderList.h"
 #include "map/KVAtlas.h"
+#include "platform/Window.h"
+#include "userdata/Tarvik.h"
 #include "search/Engine.h"
 #include "platform/Battery.h"
 #include "platform/Path.h"
@@ -171,6 +173,13 @@ bool fdEngine::initDesign(int& result) {
     // The atlas owns its text search and attaches it to the maps of every
     // atlas it loads.
     services.searchEngine = std::make_unique<TextSearch::Engine>();
+    // The waypoints plug-in, when the program folder has one; it gets the
+    // window once the video mode is set (atlases load after that).
+    services.createWaypointsPlugin = [this](const std::u16string& database) -> std::unique_ptr<Map::AtlasPart> {
+        TarvikPtr tarvik;
+        Tarvik::create(tarvik, programPath(u"tarvik_win.so"), 0, Platform::videoWindowId(), database);
+        return tarvik;
+    };
     m_atlas = std::make_unique<Map::KVAtlas>(root, *m_pool, std::move(services));
 
     // The design file: a missing, unparsable or foreign design is the one

@@ -16,4 +16,8 @@ bool createMenuPage(fdEngine& engine, const std::string& designName);
 bool createSettingsPage(fdEngine& engine, const std::string& designName);
 bool createGpsPage(fdEngine& engine, const std::string& designName);
 
+// Builds every page the design does not describe from the design's stand-in
+// template, so that each page the program opens has a way back.
+void buildStandInPages(fdEngine& engine);
+
 } // namespace engine

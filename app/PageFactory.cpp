@@ -19,7 +19,6 @@
 #include "render/MapCamera.h"
 #include "render/MapCaptions.h"
 #include "render/ViewPreparation.h"
-#include "screens/fdMainMenuPage.h"
 #include "guidance/KVMapEventsHandler.h"
 #include "guidance/Sensors.h"
 #include "guidance/SoundSystem.h"
@@ -199,10 +198,6 @@ bool PageFactory::initInterface() {
 void PageFactory::createPage(const Row& row) {
     Ui::fdInterface* ui = m_engine.m_ui.get();
     const std::string name = row.designName;
-    if (name == "menuMain") {
-        new Screens::fdMainMenuPage(ui, ui->soundPlayer());
-        return;
-    }
     if (name == "pageMap") {
         fdEngine& e = m_engine;
         Screens::fdPageMap::Services services;
@@ -282,6 +277,7 @@ bool PageFactory::applyInterface(SplashPage& splash) {
         page->build(*description);
         progress(splash, ++built);
     }
+    buildStandInPages(e);
     return true;
 }
 
@@ -320,6 +316,7 @@ bool PageFactory::loadAtlasContents() {
         return false;
     }
     e.m_atlasIndex = current;
+    e.m_atlasFolders->setCurrent(current);
     return true;
 }
 

@@ -8,6 +8,13 @@
 #include "screens/fdPageSettingsOtherX.h"
 #include "screens/fdPageSetupRoutingX.h"
 #include "ui/fdInterface.h"
+#include "map/KVAtlas.h"
+#include "render/fdMapRenderer.h"
+#include "screens/PoisSettingsPage.h"
+#include "screens/PolylinesSettingsPage.h"
+#include "screens/fdPageButtonSettingsX.h"
+#include "screens/fdPageSettingsX.h"
+#include "ui/ButtonBindings.h"
 
 namespace engine {
 
@@ -40,6 +47,39 @@ bool createSettingsPage(fdEngine& engine, const std::string& designName) {
         if (!engine.sensors()) return false;
         new Screens::fdPageSensors(ui, engine.configRoot(), *engine.sensors(), engine.bindings());
         return true;
+    }
+    // Render, POI type, polyline and button-binding settings.
+    {
+        fdEngine* e = &engine;
+        const auto renderer = [e] { return e->mapRenderer(); };
+        if (designName == "pageRenderSettings") {
+            Screens::fdPageSettingsX::Services services;
+            services.root = engine.configRoot();
+            services.messages = engine.messages();
+            services.atlas = engine.atlas();
+            services.renderer = renderer;
+            services.camera = &engine.camera();
+            services.dayNight = engine.bindings() ? &engine.bindings()->dayNight() : nullptr;
+            new Screens::fdPageSettingsX(ui, std::move(services));
+            return true;
+        }
+        if (designName == "pois_settings") {
+            new Screens::PoisSettingsPage(
+                ui, engine.configRoot(),
+                [e]() -> Render::RenderStyles* { return e->mapRenderer() ? &e->mapRenderer()->styles() : nullptr; },
+                engine.bindings());
+            return true;
+        }
+        if (designName == "polylines_settings") {
+            new Screens::PolylinesSettingsPage(ui, engine.configRoot(), renderer, engine.atlas(), engine.bindings(),
+                                               engine.dataPath(u"polylines.xml"));
+            return true;
+        }
+        if (designName == "pageButtonSettings") {
+            Ui::ButtonBindings* bindings = engine.bindings();
+            new Screens::fdPageButtonSettingsX(ui, bindings, bindings ? engine.dataPath(bindings->buttonsFile) : u"");
+            return true;
+        }
     }
     return false;
 }

@@ -4,6 +4,7 @@
 
 #include "render/fdMapRenderer.h"
 #include "screens/EditWayPointPage.h"
+#include "screens/PointReceiversListPage.h"
 #include "screens/ReceivedWayPointsListPage.h"
 #include "screens/SelectPoiTypesPage.h"
 #include "screens/SelectWayPointPage.h"
@@ -41,8 +42,17 @@ bool createUserDataPage(fdEngine& engine, const std::string& designName) {
     } else if (name == "pageWaypointsList") {
         new fdPageWPListX(ui, engine.waypoints(), engine.bindings());
     } else if (name == "pageWPEdit") {
-        new EditWayPointPage(ui, engine.waypoints(), engine.monitoring(), engine.waypointStyles(),
-                             engine.configRoot(), engine.keyboardLayouts());
+        auto* editor = new EditWayPointPage(ui, engine.waypoints(), engine.monitoring(), engine.waypointStyles(),
+                                            engine.configRoot(), engine.keyboardLayouts());
+        // Without the online service there is nobody to send to: "send" stays hidden.
+        if (engine.monitoring() != nullptr)
+            editor->setSendHandler([ui](const WayPoint& point) {
+                auto* receivers = dynamic_cast<PointReceiversListPage*>(ui->findPage("select_friends"));
+                if (receivers == nullptr)
+                    return;
+                receivers->setPoint(point);
+                ui->goToPage(receivers);
+            });
     } else if (name == "pageFavorites") {
         new fdPageFavorites(ui, engine.dataPath(u"favorites.kvf"));
     } else if (name == "pageFvDlg") {

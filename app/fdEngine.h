@@ -186,6 +186,10 @@ class fdEngine : public Network::ConnectionListener, public Ui::EngineServices {
     Map::Proximity::IndexHolder* dangerPoints() const { return m_dangerPoints.get(); }
     Guidance::KVMapEventsHandler* mapEvents() const { return m_mapEvents.get(); }
     Guidance::Sensors* sensors() const { return m_sensors.get(); }
+    Screens::HandlerNavigation* navigation() const { return m_navigation.get(); }
+    // The atlas folder loaded; the atlases page sets it when it switches.
+    std::uint32_t atlasIndex() const { return m_atlasIndex; }
+    void setAtlasIndex(std::uint32_t index) { m_atlasIndex = index; }
 
   private:
     friend class PageFactory;

@@ -24,6 +24,8 @@ class AtlasFolderList {
 
     const std::vector<Record>& records() const { return m_records; }
     std::uint32_t current() const { return m_current; }
+    // The atlases page's choice.
+    void setCurrent(std::uint32_t index) { m_current = index; }
 
   private:
     std::vector<Record> m_records;

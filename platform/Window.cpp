@@ -19,3 +19,15 @@ bool raiseVideoWindow() {
 }
 
 } // namespace Platform
+
+namespace Platform {
+
+unsigned long videoWindowId() {
+    SDL_SysWMinfo info;
+    SDL_VERSION(&info.version);
+    if (SDL_GetWMInfo(&info) <= 0 || info.subsystem != SDL_SYSWM_X11)
+        return 0;
+    return info.info.x11.window;
+}
+
+} // namespace Platform

@@ -9,3 +9,11 @@ namespace Platform {
 bool raiseVideoWindow();
 
 } // namespace Platform
+
+namespace Platform {
+
+// The X11 id of the SDL video window; 0 when there is no window or the
+// video driver is not X11.
+unsigned long videoWindowId();
+
+} // namespace Platform

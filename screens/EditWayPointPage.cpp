@@ -68,13 +68,20 @@ void EditWayPointPage::afterBuild() {
         m_boxes[box].bind(dynamic_cast<Ui::fdLabel*>(findChild(BoxTexts[box])));
         m_boxes[box].setFocused(false);
     }
-    if (m_config && m_layouts != nullptr) {
-        const Core::ConfigNodePtr keyboard = m_config->child("Keyboard");
-        m_layout = Ui::Keyboard::layoutSetting(*keyboard, "edit_layout", false, *m_layouts);
-        m_languages = Ui::Keyboard::usedLanguagesSetting(*keyboard, *m_layouts);
-        m_keyboard = Ui::openPageKeyboard(*this, *m_layouts, m_layout, m_languages);
-    }
+    reopenKeyboard();
     setMode(Form);
+}
+
+void EditWayPointPage::reopenKeyboard() {
+    if (!m_config || m_layouts == nullptr)
+        return;
+    const Core::ConfigNodePtr keyboard = m_config->child("Keyboard");
+    m_layout = Ui::Keyboard::layoutSetting(*keyboard, "edit_layout", false, *m_layouts);
+    m_languages = Ui::Keyboard::usedLanguagesSetting(*keyboard, *m_layouts);
+    m_keyboard = Ui::openPageKeyboard(*this, *m_layouts, m_layout, m_languages);
+    // The new keyboard shows only while a box is edited.
+    if (m_keyboard != nullptr)
+        m_keyboard->setVisible(m_mode != Form);
 }
 
 void EditWayPointPage::setNewPoint(Map::Point position) {

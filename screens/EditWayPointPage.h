@@ -4,6 +4,7 @@
 // position shown, and sending the point to friends. A new point is stored
 // (in the first category) only on "ok" or when an image is chosen for it.
 
+#include "ui/KeyboardOwner.h"
 #include "core/ConfigNode.h"
 #include "screens/PoiTypeCallbacks.h"
 #include "ui/EditBox.h"
@@ -27,7 +28,7 @@ class KeyboardLayouts;
 
 namespace Screens {
 
-class EditWayPointPage : public Ui::fdPage {
+class EditWayPointPage : public Ui::fdPage, public Ui::KeyboardOwner {
   public:
     enum Mode : int { Form = 0, NameBox = 1, CommentBox = 2, UrlBox = 3 };
 
@@ -56,6 +57,8 @@ class EditWayPointPage : public Ui::fdPage {
     Mode mode() const { return m_mode; }
     const std::u16string& boxText(Mode box) const { return m_boxes[std::size_t(box)].text(); }
     Ui::Keyboard* keyboard() const { return m_keyboard.get(); }
+    // The keyboard again, with the "Keyboard" settings as they are now.
+    void reopenKeyboard() override;
 
   private:
     void setMode(Mode mode);

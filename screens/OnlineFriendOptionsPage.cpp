@@ -2,6 +2,7 @@
 
 #include "core/ValueFormat.h"
 #include "positioning/System.h"
+#include "screens/ReceivedWayPointsListPage.h"
 #include "screens/fdPageMap.h"
 #include "ui/fdButtonX.h"
 #include "ui/fdInterface.h"
@@ -123,8 +124,12 @@ void OnlineFriendOptionsPage::childClicked(const std::string& name) {
         map->showPoint(last, false);
     } else if (name == "show_points") {
         Monitoring::Friend f;
-        if (m_service != nullptr && m_service->getFriend(m_token, f))
-            ui()->goToPageByName("received_waypoints_list");
+        auto* received = dynamic_cast<ReceivedWayPointsListPage*>(ui()->findPage("received_waypoints_list"));
+        if (m_service != nullptr && received != nullptr && m_service->getFriend(m_token, f)) {
+            // The list opens on this friend's group rather than the newest points.
+            received->showSender(m_token);
+            ui()->goToPage(received);
+        }
     } else {
         handleCommonCommand(name);
         return;

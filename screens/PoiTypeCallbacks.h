@@ -24,8 +24,14 @@ class SelectPoiTypeResultCallback {
 class SelectPoiTypesResultCallback {
   public:
     virtual ~SelectPoiTypesResultCallback() = default;
+    // The checked types, sorted.
     virtual void result(const std::vector<std::uint16_t>& types) = 0;
+    // The chooser was left with "back".
     virtual void cancelled() {}
+
+    SelectPoiTypesResultCallback() = default;
+    SelectPoiTypesResultCallback(const SelectPoiTypesResultCallback&) = delete;
+    SelectPoiTypesResultCallback& operator=(const SelectPoiTypesResultCallback&) = delete;
 };
 
 } // namespace Screens

@@ -64,11 +64,11 @@ void FindPoiCallbalck::onBack() {
     Ui::fdPage* page = m_ui->findPage("select_poi_types");
     auto* chooser = dynamic_cast<PoiTypesChooser*>(page);
     if (!chooser) return;
-    chooser->chooseForSearch(m_types);
+    chooser->setCallback(m_types);
     m_ui->goToPage(page);
 }
 
-void SelectPoiTypesForPoiSearchCallback::onTypesSelected(const std::vector<std::uint16_t>& types) {
+void SelectPoiTypesForPoiSearchCallback::result(const std::vector<std::uint16_t>& types) {
     if (types.empty()) return;
     fdPageFindX* find = findPage(m_ui);
     if (!find) return;

@@ -5,6 +5,7 @@
 // pointers; a callback that starts a next step keeps the one it came from,
 // so that "back" returns one step.
 
+#include "screens/PoiTypeCallbacks.h"
 #include "search/ResultItem.h"
 
 #include <cstdint>
@@ -50,24 +51,14 @@ class FilterSelectCallback {
     FilterSelectCallback& operator=(const FilterSelectCallback&) = delete;
 };
 
-class SelectPoiTypesResultCallback {
-  public:
-    virtual ~SelectPoiTypesResultCallback() = default;
-    // The chosen POI types, sorted.
-    virtual void onTypesSelected(const std::vector<std::uint16_t>& types) = 0;
-    virtual void onCancel() {}
-
-    SelectPoiTypesResultCallback() = default;
-    SelectPoiTypesResultCallback(const SelectPoiTypesResultCallback&) = delete;
-    SelectPoiTypesResultCallback& operator=(const SelectPoiTypesResultCallback&) = delete;
-};
-
 // What the search menu needs of the POI type chooser ("select_poi_types"):
-// every type checked and the callback that receives the choice.
+// its check boxes set before it is opened, and the callback that receives
+// the choice (again on the way back from the POI search, checks kept).
 class PoiTypesChooser {
   public:
     virtual ~PoiTypesChooser() = default;
-    virtual void chooseForSearch(std::shared_ptr<SelectPoiTypesResultCallback> callback) = 0;
+    virtual void prepare(bool checked) = 0;
+    virtual void setCallback(std::shared_ptr<SelectPoiTypesResultCallback> callback) = 0;
 };
 
 // Records the result in the search history under its kind, centres the map
@@ -124,7 +115,8 @@ class SelectPoiTypesForPoiSearchCallback : public SelectPoiTypesResultCallback,
                                            public std::enable_shared_from_this<SelectPoiTypesForPoiSearchCallback> {
   public:
     SelectPoiTypesForPoiSearchCallback(TextSearch::Engine* engine, Ui::fdInterface* ui) : m_engine(engine), m_ui(ui) {}
-    void onTypesSelected(const std::vector<std::uint16_t>& types) override;
+    // Starts the POI search over the chosen types.
+    void result(const std::vector<std::uint16_t>& types) override;
 
   private:
     TextSearch::Engine* m_engine;

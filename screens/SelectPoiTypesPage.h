@@ -4,6 +4,7 @@
 
 #include "screens/ListPageSupport.h"
 #include "screens/PoiTypeCallbacks.h"
+#include "screens/SearchCallbacks.h"
 #include "ui/PoiTypesLists.h"
 #include "ui/fdPage.h"
 
@@ -18,7 +19,7 @@ class ButtonBindings;
 
 namespace Screens {
 
-class SelectPoiTypesPage : public Ui::fdPage {
+class SelectPoiTypesPage : public Ui::fdPage, public PoiTypesChooser {
   public:
     SelectPoiTypesPage(Ui::fdInterface* ui, Render::RenderStyles* styles, const Ui::ButtonBindings* bindings);
 
@@ -27,8 +28,10 @@ class SelectPoiTypesPage : public Ui::fdPage {
     void childClicked(const std::string& name) override;
 
     // Before the opener goes to the page: every type checked or not.
-    void prepare(bool checked);
-    void setCallback(std::shared_ptr<SelectPoiTypesResultCallback> callback) { m_callback = std::move(callback); }
+    void prepare(bool checked) override;
+    void setCallback(std::shared_ptr<SelectPoiTypesResultCallback> callback) override {
+        m_callback = std::move(callback);
+    }
     Ui::PoiTypesGroupsMultiSelectList* model() const { return m_model.get(); }
 
   private:

@@ -4,6 +4,7 @@
 
 #include "ui/fdPage.h"
 
+#include <functional>
 #include <string>
 
 namespace Ui {
@@ -14,11 +15,16 @@ namespace Screens {
 
 class fdMainMenuPage final : public Ui::fdPage {
   public:
+    // Lines the information page shows after "info.txt" (the map data
+    // credits of the atlases); empty for none.
+    using ExtraInfo = std::function<std::u16string()>;
+
     // The sound player may be null (no sounds).
-    fdMainMenuPage(Ui::fdInterface* ui, Ui::SoundPlayer* sounds);
+    fdMainMenuPage(Ui::fdInterface* ui, Ui::SoundPlayer* sounds, ExtraInfo extraInfo = {});
 
     void afterBuild() override;
     void childClicked(const std::string& name) override;
+    // Every key goes to the interface's own handling.
     bool keyDown(int) override { return false; }
 
     // The menu's notice, kept scrambled in the program so that it is not
@@ -26,16 +32,16 @@ class fdMainMenuPage final : public Ui::fdPage {
     // index.
     static std::u16string scramble(const std::u16string& text);
     static std::u16string unscramble(const std::u16string& stored);
-    static const std::u16string& notice();
+    static std::u16string notice();
+    // The information page's title line.
+    static constexpr const char16_t* InfoTitle = u"Mirel car navigator";
 
   private:
-    // Goes to a page that was built from the design; a page of this build
-    // that the design does not describe would show nothing to leave by, so
-    // it is logged once and not opened.
-    void open(const std::string& page, bool history);
     void playMenuSound(int id);
+    void openInfo();
 
     Ui::SoundPlayer* m_sounds;
+    ExtraInfo m_extraInfo;
     fdWindowBase* m_closing = nullptr;
 };
 

@@ -5,6 +5,7 @@
 // refused, and "ok" lists the matches on the results page. What happens with
 // the chosen match is the business of the result callback the caller set.
 
+#include "ui/KeyboardOwner.h"
 #include "screens/SearchCallbacks.h"
 #include "screens/SearchServices.h"
 #include "ui/Keyboard.h"
@@ -21,7 +22,7 @@ class TemplateWindow;
 
 namespace Screens {
 
-class fdPageFindX final : public Ui::fdPage {
+class fdPageFindX final : public Ui::fdPage, public Ui::KeyboardOwner {
   public:
     fdPageFindX(Ui::fdInterface* ui, SearchServices services);
 
@@ -32,6 +33,7 @@ class fdPageFindX final : public Ui::fdPage {
     // Opens the keyboard with the "find_layout" grid and the used
     // languages of the "Keyboard" settings; again after they change.
     void openKeyboard();
+    void reopenKeyboard() override { openKeyboard(); }
     // A street search in the newest filter of the history.
     void prepareStreetSearch();
     // A POI search of the sorted types (waypoint names included).

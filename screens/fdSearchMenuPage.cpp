@@ -3,6 +3,8 @@
 #include "screens/SearchCallbacks.h"
 #include "screens/SearchHistoryPage.h"
 #include "screens/fdPageFindX.h"
+#include "screens/fdPageSelectPoiType.h"
+#include "screens/fdPageWPListX.h"
 #include "search/Engine.h"
 #include "ui/fdInterface.h"
 
@@ -46,12 +48,23 @@ void fdSearchMenuPage::startPoiSearch() {
     auto callback = std::make_shared<SelectPoiTypesForPoiSearchCallback>(m_services.engine, ui());
     Ui::fdPage* page = ui()->findPage("select_poi_types");
     if (auto* chooser = dynamic_cast<PoiTypesChooser*>(page)) {
-        chooser->chooseForSearch(callback);
+        chooser->prepare(true);
+        chooser->setCallback(callback);
         ui()->goToPage(page);
         return;
     }
     // Without the type chooser the search covers every type.
-    callback->onTypesSelected(allPoiTypes());
+    callback->result(allPoiTypes());
+}
+
+void fdSearchMenuPage::showWayPointTypes() {
+    // The waypoint list starts from a choice among the types its points use.
+    auto* chooser = dynamic_cast<fdPageSelectPoiType*>(ui()->findPage("select_poi_type"));
+    auto* list = dynamic_cast<fdPageWPListX*>(ui()->findPage("pageWaypointsList"));
+    if (!chooser || !list) return;
+    chooser->showUsedTypes();
+    chooser->setCallback(std::make_shared<fdPageWPListX::ShowTypedWayPointsCallback>(*list, *ui()));
+    ui()->goToPage(chooser);
 }
 
 void fdSearchMenuPage::childClicked(const std::string& name) {
@@ -85,8 +98,7 @@ void fdSearchMenuPage::childClicked(const std::string& name) {
     } else if (name == "favorites") {
         goTo("pageFavorites");
     } else if (name == "waypoints") {
-        // The waypoint list starts from its own type choice.
-        goTo("select_poi_type");
+        showWayPointTypes();
     } else if (name == "tracks") {
         goTo("pageTrackList");
     } else if (name == "coords") {

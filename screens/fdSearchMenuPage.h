@@ -29,6 +29,7 @@ class fdSearchMenuPage final : public Ui::fdPage {
     // address: a street that has houses asks for the house next.
     void startNameSearch(int kind, const char* title, bool address);
     void startPoiSearch();
+    void showWayPointTypes();
 
     SearchServices m_services;
 };

@@ -463,6 +463,14 @@ std::vector<std::string> writeSkinImages(const std::filesystem::path& dataFolder
         // Online pages.
 
         // Menus, information, keyboard and atlases pages.
+        {"skin/slider_track.bmp",
+         [] {
+             // Opaque: the slider's track is stretched, which keeps no
+             // transparency.
+             Picture p = solid(16, 24, Background);
+             p.fill(box(5, 0, 11, 24, 3), Raised);
+             return p;
+         }()},
 
         // Settings pages.
         // Opaque, in the page's colour around: a picture scaled for a big

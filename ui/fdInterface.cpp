@@ -10,6 +10,7 @@
 #include "ui/fdPage.h"
 
 #include <SDL/SDL_events.h>
+#include <SDL/SDL_keysym.h>
 
 #include <algorithm>
 
@@ -88,7 +89,18 @@ bool fdInterface::release(int x, int y) {
         m_active->release(x, y);
     return false;
 }
-bool fdInterface::keyDown(int key) { return m_active && m_active->keyDown(key); }
+bool fdInterface::keyDown(int key) {
+    if (!m_active)
+        return false;
+    if (m_active->keyDown(key))
+        return true;
+    // Escape, when the page leaves it, leads back where "back" does.
+    if (key == SDLK_ESCAPE && !m_history.empty()) {
+        goBack();
+        return true;
+    }
+    return false;
+}
 bool fdInterface::keyUp(int key) { return m_active && m_active->keyUp(key); }
 
 fdPage* fdInterface::findPage(const std::string& name) const {

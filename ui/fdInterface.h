@@ -56,6 +56,8 @@ public:
     bool press(int x, int y) override;
     // Forwarded, but always false.
     bool release(int x, int y) override;
+    // A key the active page leaves unhandled: Escape goes back (as "back"
+    // does) when there is a page to go back to.
     bool keyDown(int key) override;
     bool keyUp(int key) override;
 

@@ -11,16 +11,24 @@ fdPage::fdPage(fdInterface* ui, std::string name, DesignContext* context)
 }
 
 void fdPage::build(const PageDescription& description) {
+    buildFrom(description.creators, description.groups, description.font);
+}
+
+void fdPage::buildStandIn(const TemplateDescription& standIn, const std::string& font) {
+    buildFrom(standIn.creators, standIn.groups, font);
+}
+
+void fdPage::buildFrom(const CreatorList& creators, const GroupRecords& groups, const std::string& font) {
     beforeBuild();
     m_built = true;
-    if (!description.font.empty() && m_ui) {
-        setFont(m_ui->fontByName(description.font));
+    if (!font.empty() && m_ui) {
+        setFont(m_ui->fontByName(font));
         setTextColor(m_ui->textColors());
     }
-    forgetGroups(description.groups);
-    for (const auto& creator : description.creators)
+    forgetGroups(groups);
+    for (const auto& creator : creators)
         creator->create(this, *m_ui, m_context, false);
-    for (const auto& creator : description.creators)
+    for (const auto& creator : creators)
         creator->link(this, *m_ui);
     afterBuild();
 }

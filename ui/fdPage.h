@@ -20,6 +20,10 @@ public:
     // Runs once per page: the font, then every creator's create, then every
     // creator's link, in document order.
     void build(const PageDescription& description);
+    // A page the design does not describe is built from a stand-in template
+    // instead (a title and a way back), so that opening it never strands
+    // the user; the template's rectangle should cover the design.
+    void buildStandIn(const TemplateDescription& standIn, const std::string& font);
     bool built() const { return m_built; }
     DesignContext* designContext() const { return m_context; }
 
@@ -33,6 +37,7 @@ public:
 
 protected:
     DesignContext* m_context;
+    void buildFrom(const CreatorList& creators, const GroupRecords& groups, const std::string& font);
     bool m_built = false;
 };
 

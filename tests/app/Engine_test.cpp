@@ -8,6 +8,8 @@
 #include "guidance/KVMapEventsHandler.h"
 #include "guidance/Sensors.h"
 #include "routing/AtlasRoute.h"
+#include "screens/EditWayPointPage.h"
+#include "screens/PointReceiversListPage.h"
 #include "screens/SensorsPanel.h"
 #include "screens/fdPageMap.h"
 #include "tools/demo-atlas/DemoAtlas.h"
@@ -263,11 +265,34 @@ TEST_F(EngineRun, StartUpFailuresEndWithTheirResult) {
     }
 }
 
+namespace {
+
+// Opens the waypoint editor on a new point and taps "send"; tells whether
+// "send" was shown, and leaves the page the tap led to active.
+bool sendNewPoint(engine::fdEngine& e) {
+    Ui::fdInterface* ui = e.ui();
+    auto* editor = dynamic_cast<Screens::EditWayPointPage*>(ui->findPage("pageWPEdit"));
+    EXPECT_NE(editor, nullptr);
+    if (editor == nullptr)
+        return false;
+    editor->setNewPoint({100, 200});
+    ui->goToPage(editor);
+    ui->applyPendingChanges();
+    const bool shown = editor->findChild("send") != nullptr && editor->findChild("send")->visible();
+    editor->childClicked("send");
+    ui->applyPendingChanges();
+    return shown;
+}
+
+} // namespace
+
 TEST_F(EngineRun, TheOnlineServiceExistsOnlyWithAnAddressAndKeepsItsSeenPoints) {
     {
         engine::fdEngine e(folder.wide());
         ASSERT_EQ(e.init(), 0);
         EXPECT_EQ(e.monitoring(), nullptr);
+        EXPECT_FALSE(sendNewPoint(e)) << "nobody to send to";
+        EXPECT_EQ(e.ui()->activePage()->name(), "pageWPEdit");
         e.shutdown();
     }
     // Two seen ids and a trailing byte that fills no id; the service stays
@@ -281,6 +306,13 @@ TEST_F(EngineRun, TheOnlineServiceExistsOnlyWithAnAddressAndKeepsItsSeenPoints) 
     ASSERT_NE(e.monitoring(), nullptr);
     EXPECT_EQ(e.monitoring()->seenPointIds(), (std::vector<std::uint32_t>{7, 257}));
     EXPECT_FALSE(e.monitoring()->isRunning());
+    // The editor's "send" hands a copy of the point to the receivers page.
+    EXPECT_TRUE(sendNewPoint(e));
+    auto* receivers = dynamic_cast<Screens::PointReceiversListPage*>(e.ui()->activePage());
+    ASSERT_NE(receivers, nullptr);
+    EXPECT_EQ(receivers->name(), "select_friends");
+    EXPECT_EQ(receivers->point().position, (Map::Point{100, 200}));
+    EXPECT_FALSE(receivers->point().name.empty());
     e.shutdown();
     const std::string config = TestSupport::readAll(folder.data("config.xml"));
     EXPECT_NE(config.find("name=\"online_deleted_waypoints\" value=\"BwAAAAEBAAA=\""), std::string::npos) << config;

@@ -4,15 +4,22 @@
 # page's REC starts a track, the receiver is unplugged and plugged in again,
 # and the program is killed (-9) once the track's first points are on the
 # disk. Started again, it lists the track: the header the kill left is
-# repaired (count, colour, line size, shown) and the log says so.
+# repaired (count, colour, line size, shown) and the log says so; the map
+# brought there by the coordinate page draws the track, and hiding it in the
+# track list takes it off the map.
 # Usage: recording_window_test.sh PROGRAM [SCREENSHOT-FOLDER]
 set -euo pipefail
 program=$1
+shots=${2:-}
 source "$(dirname "$0")/window_common.sh"
-window_setup "$program" xdotool socat python3
+window_setup "$program" xdotool socat python3 xwd convert compare
+[ -n "$shots" ] && mkdir -p "$shots"
 
-printf '<?xml version="1.0" encoding="utf-8"?>\n<config version="2">\n<var name="log_severity" value="3"/>\n<var name="gps_port" value="3"/>\n<var name="gps_speed" value="4800"/>\n<var name="gps_enable" value="1"/>\n<var name="tracker_state" value="2"/>\n</config>\n' \
+printf '<?xml version="1.0" encoding="utf-8"?>\n<config version="2">\n<var name="log_severity" value="3"/>\n<var name="gps_port" value="3"/>\n<var name="gps_speed" value="4800"/>\n<var name="gps_enable" value="1"/>\n<var name="tracker_state" value="2"/>\n<var name="atlas" value="maps\\monaco"/>\n<var name="use_tibo_buttons" value="1"/>\n<var name="tracker_size" value="8"/>\n</config>\n' \
   >"$work/data/config.xml"
+# The key "t" opens the track list; repaired tracks are drawn 8 pixels wide,
+# so that the map shows them beside the street labels.
+sed -i 's|</actions>|  <action name="pageTrackList" key="116"/>\n</actions>|' "$work/data/skin/buttons.xml"
 mkdir -p "$work/data/ports"
 socat_pid=
 talker_pid=
@@ -37,7 +44,7 @@ with open(path, "w") as out:
         lon = 7.4200 + i * 0.00002
         minutes = (lon - 7) * 60
         t = "%02d%02d%02d.%d" % (10, (i // 50) % 60, (i // 5) % 60, (i % 5) * 2)
-        pos = "4344.3000,N,00%02d%07.4f,E" % (7, minutes)
+        pos = "4344.3000,N,%03d%07.4f,E" % (7, minutes)
         out.write(line("GPGGA,%s,%s,1,08,1.0,50.0,M,48.0,M,," % (t, pos)))
         out.write(line("GPRMC,%s,A,%s,3.0,90.0,071226,,,A" % (t, pos)))
         out.flush()
@@ -104,8 +111,55 @@ grep -q "$(basename "$track")' was not closed: $points points kept" "$work/log.t
   fail "the restart did not repair the track ($points points): $(grep -i track "$work/log.txt" | tail -n 3)"
 count=$(od -An -tu2 -j6 -N2 "$track" | tr -d ' ')
 shown=$(od -An -tu1 -j14 -N1 "$track" | tr -d ' ')
-echo "the killed recording: $points points, header count $count, shown $shown"
-[ "$count" -eq "$points" ] && [ "$shown" -ne 0 ] || fail "the header was not repaired"
+line=$(od -An -tu2 -j12 -N2 "$track" | tr -d ' ')
+echo "the killed recording: $points points, header count $count, shown $shown, line size $line"
+[ "$count" -eq "$points" ] && [ "$shown" -ne 0 ] && [ "$line" -eq 8 ] || fail "the header was not repaired"
+
+shot() {
+  sleep 1.5
+  xwd -id "$window" -silent >"$work/$1.xwd"
+  convert "xwd:$work/$1.xwd" -crop 800x480+0+0 +repage "$work/$1.png"
+  [ -n "$shots" ] && cp "$work/$1.png" "$shots/recording_$1.png"
+  return 0
+}
+differing() {
+  { compare -metric AE -fuzz 8% "$work/$1.png[$2]" "$work/$3.png[$4]" null: 2>&1 || true; } | cut -d' ' -f1
+}
+tap() {
+  xdotool mousemove --window "$window" "$1" "$2" click 1
+  sleep 0.7
+}
+# The coordinate page's digit keys, one row from x 8.
+digits() {
+  local text=$1 i d
+  for ((i = 0; i < ${#text}; i++)); do
+    d=${text:i:1}
+    tap $((8 + (d == 0 ? 9 : d - 1) * 79 + 36)) 284
+  done
+}
+# The map on the track's first points, 43 deg 44'18" N 7 deg 25'14" E,
+# through the coordinate page; its pop-up closed ("Where", then "OK").
+window=$(xdotool search --sync --pid "$mirel_pid" | head -n 1)
+sleep 1
+tap 400 170
+tap 495 374
+tap 242 111; digits 43; tap 480 111; digits 44; tap 690 111; digits 18
+tap 242 191; digits 7; tap 480 191; digits 25; tap 690 191; digits 14
+tap 736 31
+tap 544 324
+tap 400 322
+for _ in $(seq 10); do xdotool mousemove --window "$window" 400 320 click 4; sleep 0.3; done
+shot track_shown
+# Hidden in the track list (the first row's check), the track leaves the map.
+xdotool key --window "$window" t
+sleep 0.7
+shot track_list
+tap 36 100
+tap 32 31
+shot track_hidden
+drawn=$(differing track_shown 560x200+120+220 track_hidden 560x200+120+220)
+echo "the repaired track: $drawn pixels go with it"
+[ "$drawn" -gt 200 ] || fail "the repaired track is not drawn on the map"
 kill -TERM "$mirel_pid"
 wait "$mirel_pid" || fail "exit code $? after a quit request"
 mirel_pid=

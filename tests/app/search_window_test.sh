@@ -3,7 +3,8 @@
 # menu, "Search", "Streets", G r i m on the on-screen keyboard, "OK", the row
 # "Rue Grimaldi"; the map page opens centred on it and the street is in the
 # search history, which a restart still shows. A second run finds a house
-# of a street (address search) and a museum (place search).
+# of a street (address search) and a museum (place search, through the
+# POI type chooser).
 # Usage: search_window_test.sh PROGRAM [SCREENSHOT-FOLDER]
 set -euo pipefail
 program=$1
@@ -118,7 +119,10 @@ stop
 # A place: the museum by the first letters of its second word.
 start
 tap 400 170
-tap 689 174            # Places
+tap 689 174            # Places: the type chooser, every type checked
+shot poi_types
+[ "$(differing search_menu 800x480+0+0 poi_types 800x480+0+0)" -gt 20000 ] || fail "Places did not open the type chooser"
+tap 364 444            # OK
 key 8 1; key 2 3; key 10 1     # o c é
 shot poi_typed
 tap 736 31

@@ -209,3 +209,21 @@ TEST(NmeaDevice, WritesTheNmeaLog) {
               PositioningTest::sentence(Gga1) + "\r\n" +
                   PositioningTest::sentence("PMTK001,604,3 and more text") + "\r\n");
 }
+
+// A receiver of several satellite systems speaks only GN: its sentences are
+// logged as they came and still make fixes.
+TEST(NmeaDevice, AGnOnlyReceiverIsLoggedAndFixed) {
+    TestSupport::TempDir dir;
+    const std::u16string folder = Core::utf8ToWide((dir.path() / "nmea").string());
+    Rig rig(folder, 10);
+    const std::string gga = std::string("GN") + (Gga1 + 2), rmc = std::string("GN") + (Rmc1 + 2),
+                      next = std::string("GN") + (Gga2 + 2);
+    for (const std::string& body : {gga, rmc, next})
+        rig.send(body);
+    EXPECT_EQ(TestSupport::readAll(dir.path() / "nmea" / "20261206-210509.nmea"),
+              PositioningTest::sentence(gga) + "\r\n" + PositioningTest::sentence(rmc) + "\r\n" +
+                  PositioningTest::sentence(next) + "\r\n");
+    ASSERT_FALSE(rig.recorder.fixes.empty());
+    EXPECT_TRUE(rig.recorder.fixes.front().first);
+    EXPECT_NEAR(rig.recorder.fixes.front().second.latitude, -(37 + 47.0873 / 60), 1e-5);
+}

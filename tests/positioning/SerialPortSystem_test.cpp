@@ -436,8 +436,9 @@ TEST(SerialPortSystem, SearchFindsTheSpeedAndHandsAnEnabledSystemItsPort) {
 TEST(SerialPortSystem, SearchFindsAReceiverThatSpeaksOnlyGn) {
     LogLines* log = installLog();
     TestSupport::TempDir data;
-    Receiver gps(data, 3, {line("GNRMC,030719.000,A,3747.0873,S,17518.8938,E,0.0,0.0,010120,,,A"),
-                           line("GNGGA,030719.000,3747.0873,S,17518.8938,E,1,08,1.1,59.9,M,23.7,M,,0000")});
+    const std::string rmc = "GNRMC,030719.000,A,3747.0873,S,17518.8938,E,0.0,0.0,010120,,,A";
+    const std::string gga = "GNGGA,030719.000,3747.0873,S,17518.8938,E,1,08,1.1,59.9,M,23.7,M,,0000";
+    Receiver gps(data, 3, {line(rmc), line(gga)});
     PortEvents events;
     Outcome::Shared shared;
     Positioning::SerialPortSystem ports(nullptr, quickOptions(data));
@@ -448,6 +449,19 @@ TEST(SerialPortSystem, SearchFindsAReceiverThatSpeaksOnlyGn) {
     EXPECT_EQ(ports.port().first, 3u);
     EXPECT_TRUE(ports.isPortOpen());
     EXPECT_TRUE(log->has("Pattern GN was found."));
+    {
+        // What the probe heard while it searched ends with the GN sentence
+        // that it took, whole; after it the probe logs no more sentences.
+        std::lock_guard lock(log->mutex);
+        const auto found = std::find(log->lines.begin(), log->lines.end(), "Pattern GN was found.");
+        ASSERT_NE(found, log->lines.begin());
+        const std::string heard = *std::prev(found);
+        EXPECT_TRUE(heard == "Sentence: " + PositioningTest::sentence(rmc) ||
+                    heard == "Sentence: " + PositioningTest::sentence(gga))
+            << heard;
+        EXPECT_EQ(std::count_if(found, log->lines.end(), [](const std::string& l) { return l.starts_with("Sentence: "); }),
+                  0);
+    }
     ASSERT_TRUE(eventually([&] { return events.sentenceCount() > 0; }));
     ports.removeDataListener(&events);
     std::lock_guard lock(shared.mutex);

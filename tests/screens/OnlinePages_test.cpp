@@ -7,6 +7,7 @@
 #include "screens/OnlineFriendOptionsPage.h"
 #include "screens/OnlineFriendsListPage.h"
 #include "screens/PointReceiversListPage.h"
+#include "screens/ReceivedWayPointsListPage.h"
 #include "screens/ServicesPropPage.h"
 #include "screens/fdPageMap.h"
 
@@ -143,10 +144,13 @@ struct Rig {
         friends = new OnlineFriendsListPage(&ui, messages, &service);
         options = new OnlineFriendOptionsPage(&ui, messages, &service);
         receivers = new PointReceiversListPage(&ui, &service);
+        received = new ReceivedWayPointsListPage(&ui, std::make_unique<MonitoringPointsSource>(service), nullptr,
+                                                 nullptr, config.root(), &messages, nullptr);
         account = new ServicesPropPage(&ui, config.root(), messages, &service, &layouts,
                                        [this](bool on) { autoDisable = on; });
         for (Ui::fdPage* page : {static_cast<Ui::fdPage*>(friends), static_cast<Ui::fdPage*>(options),
-                                 static_cast<Ui::fdPage*>(receivers), static_cast<Ui::fdPage*>(account)}) {
+                                 static_cast<Ui::fdPage*>(receivers), static_cast<Ui::fdPage*>(account),
+                                 static_cast<Ui::fdPage*>(received)}) {
             page->setRect(0, 0, 800, 480);
             EXPECT_TRUE(Ui::buildPage(*page, engine.description));
         }
@@ -206,6 +210,7 @@ struct Rig {
     OnlineFriendsListPage* friends = nullptr;
     OnlineFriendOptionsPage* options = nullptr;
     PointReceiversListPage* receivers = nullptr;
+    ReceivedWayPointsListPage* received = nullptr;
 };
 
 } // namespace
@@ -298,6 +303,33 @@ TEST(OnlinePages, FriendOptionsColourCycleAndCloseWhenTheFriendGoes) {
     EXPECT_EQ(r.ui.activePage(), r.options);
     r.options->tick(100);
     EXPECT_NE(r.ui.activePage(), r.options);
+}
+
+TEST(OnlinePages, FriendOptionsShowTheFriendsOwnReceivedPoints) {
+    Rig r(login());
+    r.connect();
+    // The newest point (Bob's Park, id 3) would open the recent group; Ann's
+    // page asks for hers.
+    ASSERT_TRUE(r.options->open(7));
+    r.ui.goToPage(r.options);
+    r.options->childClicked("show_points");
+    ASSERT_EQ(r.ui.activePage(), r.received);
+    r.ui.applyPendingChanges();
+    ReceivedWayPointsListPage::ReceivedPointsBySenderProvider* groups = r.received->provider();
+    ASSERT_NE(groups, nullptr);
+    const std::int32_t ann = groups->groupOfToken(7);
+    ASSERT_GT(ann, 0) << "after the recent group";
+    for (std::int32_t g = 0; g < r.received->model()->groupCount(); ++g)
+        EXPECT_EQ(r.received->model()->isExpanded(g), g == ann) << g;
+    EXPECT_EQ(r.received->pendingSender(), ReceivedWayPointsListPage::NoSender) << "used once";
+
+    // Cy sent nothing: the list opens as usual, on the recent group.
+    r.ui.goBack();
+    ASSERT_TRUE(r.options->open(11));
+    r.options->childClicked("show_points");
+    ASSERT_EQ(r.ui.activePage(), r.received);
+    EXPECT_TRUE(r.received->model()->isExpanded(0));
+    EXPECT_FALSE(r.received->model()->isExpanded(ann));
 }
 
 TEST(OnlinePages, ReceiversGetTheWaypointWithExactRequestBytes) {

@@ -4,6 +4,7 @@
 // page arithmetic of the results, the coordinates and the POI information.
 
 #include "screens/SearchHistoryPage.h"
+#include "screens/SelectPoiTypesPage.h"
 #include "screens/fdPageCoordsX.h"
 #include "screens/fdPageFindFilterX.h"
 #include "screens/fdPageFindResults.h"
@@ -20,6 +21,7 @@
 #include "map/AtlasServices.h"
 #include "map/KVAtlas.h"
 #include "map/Projection.h"
+#include "render/RenderStyles.h"
 #include "search/Engine.h"
 #include "tests/support/CaptureLogger.h"
 #include "tests/support/TempDir.h"
@@ -28,6 +30,7 @@
 #include "ui/DesignDescription.h"
 #include "ui/KeyboardLayouts.h"
 #include "ui/Messages.h"
+#include "ui/fdButtonX.h"
 #include "ui/fdInterface.h"
 #include "ui/fdList.h"
 #include "ui/fdStatic.h"
@@ -333,6 +336,57 @@ TEST(SearchPages, PoiResultsComeNearestFirstAndHistoryPageReusesThem) {
     r.history->childClicked("button_ok");
     r.history->childClicked("button_delete");
     EXPECT_EQ(r.active(), "pageFilterHistory");
+}
+
+TEST(SearchPages, PoiSearchNarrowedByTheTypeChooser) {
+    Rig r;
+    constexpr std::uint16_t museum = 0x2C02, fuel = 0x2F01;
+    Render::RenderStyles styles;
+    for (const auto& [type, group, name] : {std::tuple{museum, 0x2C00, u"Museum"}, std::tuple{fuel, 0x2F00, u"Fuel"}}) {
+        Render::PoiStyle style;
+        style.groupId = std::uint16_t(group);
+        style.name = name;
+        styles.daySet().poiStyles[type] = style;
+    }
+    auto* chooser = r.add(new SelectPoiTypesPage(&r.ui, &styles, &r.bindings));
+    r.car = Map::Point{88589776, 581288064};
+    r.menu->childClicked("poi");
+    ASSERT_EQ(r.active(), "select_poi_types");
+    EXPECT_TRUE(dynamic_cast<Ui::fdCheckedButton*>(chooser->findChild("select_all_check"))->checked());
+    chooser->childClicked("button_ok");
+    ASSERT_EQ(r.active(), "pageFind");
+    EXPECT_EQ(textOf(r.find, "page_name"), u"Place");
+    r.type(u"mus");
+    r.find->childClicked("ok");
+    ASSERT_EQ(r.active(), "pageResults");
+    ASSERT_FALSE(r.results->results()->rows().empty());
+    EXPECT_EQ(r.results->results()->rows()[0].item.text, u"Musée Océanographique");
+
+    // Back through the results and the find page to the chooser, which
+    // keeps its checks; narrowed to fuel the museum is no longer found.
+    r.results->childClicked("back");
+    r.find->childClicked("back");
+    ASSERT_EQ(r.active(), "select_poi_types");
+    struct FuelOnly : Ui::PoiTypesGroupsMultiSelectList::CheckPredicate {
+        bool isChecked(std::uint16_t, std::uint16_t type) const override { return type == 0x2F01; }
+    };
+    EXPECT_FALSE(chooser->model()->updateGroupChecks(FuelOnly()));
+    chooser->childClicked("button_ok");
+    ASSERT_EQ(r.active(), "pageFind");
+    r.type(u"mus");
+    r.find->childClicked("ok");
+    for (const auto& row : r.results->results()->rows())
+        EXPECT_NE(row.item.text, u"Musée Océanographique");
+
+    // Nothing checked: "ok" leaves the chooser for the menu and no search starts.
+    r.ui.goToPage(r.menu);
+    r.menu->childClicked("poi");
+    auto* all = dynamic_cast<Ui::fdCheckedButton*>(chooser->findChild("select_all_check"));
+    EXPECT_TRUE(all->checked()) << "a new POI search starts with every type";
+    dynamic_cast<Ui::fdCheckedButton*>(chooser->findChild("select_all_check"))->setChecked(false);
+    chooser->childClicked("select_all_check");
+    chooser->childClicked("button_ok");
+    EXPECT_EQ(r.active(), "menuFind");
 }
 
 namespace {

@@ -14,6 +14,7 @@
 #include "screens/fdPageTrackListX.h"
 #include "screens/fdPageTrackingSettingsX.h"
 #include "screens/fdPageWPListX.h"
+#include "screens/fdSearchMenuPage.h"
 
 #include "core/Config.h"
 #include "core/Text.h"
@@ -274,8 +275,8 @@ TEST(TrackPages, ListShowsTracksAndTheRecordingAndTheEditorActs) {
     r.open(r.trackList);
     ASSERT_EQ(r.trackList->model()->count(), 3);
     EXPECT_EQ(r.rowText(r.trackList, 0, "text_with_desc"), u"a.kvt");
-    EXPECT_EQ(r.rowText(r.trackList, 0, "desc_text"), u"3 points");
-    EXPECT_EQ(r.rowText(r.trackList, 1, "desc_text"), u"1 point");
+    EXPECT_EQ(r.rowText(r.trackList, 0, "desc_text"), u"3 pt.");
+    EXPECT_EQ(r.rowText(r.trackList, 1, "desc_text"), u"1 pt.");
     const std::u16string recording = r.tracks->track(2).name;
     EXPECT_EQ(r.rowText(r.trackList, 2, "text"), recording) << "no points yet: the plain text";
 
@@ -586,6 +587,28 @@ TEST(WaypointList, FilteredGoEditDelete) {
     // "back" leaves a fresh callback with the chooser.
     r.list->childClicked("back");
     EXPECT_NE(dynamic_cast<fdPageWPListX::ShowTypedWayPointsCallback*>(r.types->callback().get()), nullptr);
+}
+
+TEST(WaypointList, ReachedFromTheListsMenu) {
+    Rig r;
+    r.addPoint(u"fuel", UserDataTest::FuelType, {40, 50});
+    auto* menu = new fdSearchMenuPage(&r.ui, "pageLists", SearchServices{});
+    r.open(menu);
+    // A stale callback left on the chooser must not receive the choice.
+    auto stale = std::make_shared<Recorder>();
+    r.types->setCallback(stale);
+    r.types->showAllTypes();
+    menu->childClicked("waypoints");
+    ASSERT_EQ(r.ui.activePage(), r.types);
+    EXPECT_EQ(r.types->model()->groups().size(), 1u) << "only the types the points use";
+    r.tapRow(r.types, 0);
+    r.types->childClicked("button_ok");
+    ASSERT_EQ(r.ui.activePage(), r.list);
+    EXPECT_EQ(r.list->typeFilter(), UserDataTest::FuelType);
+    EXPECT_EQ(r.rowText(r.list, 1), u"fuel");
+    EXPECT_TRUE(stale->results.empty());
+    r.list->childClicked("back");
+    EXPECT_EQ(r.ui.activePage(), menu);
 }
 
 TEST(Favourites, BindDriveClearAndTheFile) {

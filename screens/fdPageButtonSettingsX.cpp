@@ -1,0 +1,107 @@
+#include "screens/fdPageButtonSettingsX.h"
+
+#include "ui/ButtonBindings.h"
+#include "ui/ListPage.h"
+#include "ui/fdButtonX.h"
+#include "ui/fdInterface.h"
+#include "ui/fdList.h"
+
+#include <SDL.h>
+
+namespace Screens {
+
+fdPageButtonSettingsX::fdPageButtonSettingsX(Ui::fdInterface* ui, Ui::ButtonBindings* bindings,
+                                             std::u16string path)
+    : fdPage(ui, "pageButtonSettings", nullptr), m_bindings(bindings), m_path(std::move(path)) {}
+
+void fdPageButtonSettingsX::afterBuild() {
+    auto* list = dynamic_cast<Ui::fdList*>(widget("list"));
+    m_list.reset();
+    if (list) m_list = std::make_unique<ButtonBindingsList>(*list, m_path);
+}
+
+void fdPageButtonSettingsX::onShow() {
+    if (m_list) m_list->refresh();
+    updateScrollButtons();
+}
+
+void fdPageButtonSettingsX::updateScrollButtons() {
+    Ui::ListPage::updateUpDownButtons(*this, m_list.get());
+    invalidate(1);
+}
+
+void fdPageButtonSettingsX::setButtonChecked(bool checked) {
+    if (auto* button = dynamic_cast<Ui::fdCheckedButton*>(findChild("button_set")))
+        button->setChecked(checked);
+}
+
+ButtonBindingsList::Entry* fdPageButtonSettingsX::selected() const {
+    const std::int32_t index = m_list ? m_list->selectedIndex() : -1;
+    if (index < 0 || index >= m_list->count()) return nullptr;
+    return &m_list->entries[static_cast<std::size_t>(index)];
+}
+
+bool fdPageButtonSettingsX::keyDown(int key) {
+    if (m_waiting) {
+        if (ButtonBindingsList::Entry* entry = selected()) {
+            entry->key = key;
+            m_list->ensureVisible(m_list->selectedIndex());
+            m_list->redraw();
+        }
+        return true;
+    }
+    // Escape leaves the page when it is not being bound to an action.
+    if (key == SDLK_ESCAPE) {
+        childClicked("back");
+        return true;
+    }
+    return Ui::ListPage::pagingKey(*this, m_list.get(), m_bindings, key);
+}
+
+void fdPageButtonSettingsX::childClicked(const std::string& name) {
+    if (m_waiting && name != "button_set" && name != "button_cancel" && name != "list") return;
+    if (name == "close") {
+        handleCommonCommand(name);
+        SDL_Event event{};
+        event.type = SDL_VIDEOEXPOSE;
+        SDL_PushEvent(&event);
+    } else if (name == "hide" || name == "back") {
+        handleCommonCommand(name);
+    } else if (name == "up" || name == "down") {
+        if (m_list) name == "up" ? m_list->pageUp() : m_list->pageDown();
+        updateScrollButtons();
+    } else if (name == "button_set") {
+        if (m_waiting) {
+            if (ButtonBindingsList::Entry* entry = selected()) {
+                if (m_bindings) m_bindings->setKey(entry->name, entry->key, entry->storedKey);
+                m_list->write();
+            }
+            m_waiting = false;
+            if (m_list) m_list->redraw();
+        } else if (selected() && m_list->selectedIndex() >= m_list->firstVisibleIndex() &&
+                   m_list->selectedIndex() < m_list->firstVisibleIndex() + m_list->rowsPerPage()) {
+            // Only a selection the user sees is bound: the key goes to the
+            // row in view (the list may stand at an offset within a page).
+            m_waiting = true;
+        }
+        setButtonChecked(m_waiting);
+    } else if (name == "button_cancel") {
+        if (m_waiting) {
+            if (ButtonBindingsList::Entry* entry = selected()) entry->key = entry->storedKey;
+            m_waiting = false;
+            setButtonChecked(false);
+        } else if (ButtonBindingsList::Entry* entry = selected()) {
+            entry->key = 0;
+            if (m_bindings) m_bindings->setKey(entry->name, 0, entry->storedKey);
+            m_list->write();
+        }
+        if (m_list) m_list->redraw();
+    } else if (name == "list" && m_list) {
+        if (m_waiting)
+            m_list->redraw();
+        else
+            m_list->activateSelected();
+    }
+}
+
+} // namespace Screens

@@ -1,0 +1,101 @@
+#include "screens/fdSettingsMenuPage.h"
+
+#include "core/Shell.h"
+#include "ui/EngineServices.h"
+#include "ui/Keyboard.h"
+#include "ui/fdInterface.h"
+#include "ui/fdStatic.h"
+
+#include <SDL.h>
+
+#include <utility>
+
+namespace Screens {
+
+fdSettingsMenuPage::fdSettingsMenuPage(const std::string& designName, Ui::fdInterface* ui)
+    : fdPage(ui, designName, nullptr) {}
+
+void fdSettingsMenuPage::afterBuild() {
+    // The online pages are optional: without them their buttons go.
+    const std::pair<const char*, std::string> optional[] = {{"services_prop", "services"},
+                                                            {"monitoring_prop", "monitoring"}};
+    for (const auto& [page, button] : optional) {
+        if (ui()->findPage(page)) continue;
+        for (const char* suffix : {"", "_image", "_label"})
+            if (fdWindowBase* w = findChild(button + suffix)) w->setVisible(false);
+    }
+}
+
+void fdSettingsMenuPage::open(const std::string& page) {
+    ui()->goToPageByName(page);
+}
+
+void fdSettingsMenuPage::openIfPresent(const std::string& page) {
+    if (Ui::fdPage* found = ui()->findPage(page)) ui()->goToPage(found);
+}
+
+void fdSettingsMenuPage::showMessage(const std::u16string& text) {
+    if (!m_messageBox) {
+        m_messageBox = Ui::createTemplateWindow(*this, "mb_ok", "mb");
+        if (!m_messageBox) return;
+        m_messageBox->setVisible(false);
+    }
+    if (auto* message = dynamic_cast<Ui::fdStatic*>(m_messageBox->findChild("msg_text")))
+        message->setText(text);
+    setCapture(m_messageBox);
+    m_messageBox->setVisible(true);
+    invalidate(1);
+}
+
+void fdSettingsMenuPage::childClicked(const std::string& name) {
+    if (name == "close") {
+        handleCommonCommand(name);
+        SDL_Event event{};
+        event.type = SDL_VIDEOEXPOSE;
+        SDL_PushEvent(&event);
+    } else if (name == "hide" || name == "back") {
+        handleCommonCommand(name);
+    } else if (name == "tab_main") {
+        ui()->activatePage(ui()->findPage("pageSettingsMain"));
+    } else if (name == "tab_lists") {
+        ui()->activatePage(ui()->findPage("pageSettingsLists"));
+    } else if (name == "menu") {
+        ui()->activatePage(ui()->findPage("menuMain"));
+    } else if (name == "search") {
+        open("menuFind");
+    } else if (name == "services") {
+        openIfPresent("services_prop");
+    } else if (name == "btnSetupRenderer") {
+        open("pageRenderSettings");
+    } else if (name == "btnSetupGPS") {
+        open("pageSetupGPS");
+    } else if (name == "btnSetupNavigation") {
+        open("pageSetupRouting");
+    } else if (name == "btnSetupTracking") {
+        open("pageTrackingSettings");
+    } else if (name == "btnSetupAtlases") {
+        open("atlases");
+    } else if (name == "other") {
+        open("pageSettingsOther");
+    } else if (name == "pageMap") {
+        ui()->activatePage(ui()->findPage("pageMap"));
+    } else if (name == "polylines") {
+        open("polylines_settings");
+    } else if (name == "poi") {
+        open("pois_settings");
+    } else if (name == "buttons") {
+        open("pageButtonSettings");
+    } else if (name == "keyboard") {
+        open("keyboard_prop");
+    } else if (name == "monitoring") {
+        openIfPresent("monitoring_prop");
+    } else if (name == "traffic_jams") {
+        if (!Core::shellOpen(TrafficAddress)) showMessage(TrafficNotice);
+    } else if (name == "mb" && m_messageBox) {
+        setCapture(nullptr);
+        m_messageBox->setVisible(false);
+        invalidate(1);
+    }
+}
+
+} // namespace Screens

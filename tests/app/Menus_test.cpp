@@ -1,0 +1,313 @@
+// The menus on the real demo data: every command of the main and settings
+// menus reaches its page, every page has a way back, the information page
+// shows info.txt with the atlases' map credits, and the atlases page
+// switches the atlas (demo town and Monaco) with the car lock free again
+// afterwards and the choice saved.
+
+#include "app/PageFactory.h"
+#include "app/fdEngine.h"
+
+#include "core/Config.h"
+#include "core/Text.h"
+#include "guidance/KVMapEventsHandler.h"
+#include "map/AtlasFolderList.h"
+#include "map/KVAtlas.h"
+#include "platform/Process.h"
+#include "screens/AtlasesPage.h"
+#include "screens/InfoPage.h"
+#include "screens/KeyboardPropPage.h"
+#include "screens/fdSettingsMenuPage.h"
+#include "tests/support/CaptureLogger.h"
+#include "tests/support/TempDir.h"
+#include "ui/Keyboard.h"
+#include "ui/fdButtonX.h"
+#include "ui/fdInterface.h"
+#include "ui/fdPage.h"
+
+#include <gtest/gtest.h>
+
+#include <SDL/SDL_keysym.h>
+
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <set>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// The program folder with a copy of the demo data set, the demo town and
+// Monaco atlases included.
+struct ProgramFolder {
+    TestSupport::TempDir dir;
+    ProgramFolder() {
+        fs::copy(fs::path(MIREL_PROGRAM_DIR) / "data", dir.path() / "data",
+                 fs::copy_options::recursive | fs::copy_options::skip_symlinks);
+        fs::remove(dir.path() / "data" / "config.xml");
+    }
+    std::u16string wide() const { return Core::utf8ToWide(dir.path().string() + "/"); }
+    fs::path data(const std::string& name) const { return dir.path() / "data" / name; }
+};
+
+class Menus : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        ASSERT_EQ(engine.init(), 0);
+        ui = engine.ui();
+    }
+    void TearDown() override { engine.shutdown(); }
+    Ui::fdPage* page(const std::string& name) { return ui->findPage(name); }
+    // Starts from the main menu with an empty history, then opens page.
+    void startAt(const std::string& name) {
+        ui->clearHistory();
+        ui->activatePage(page("menuMain"));
+        if (name != "menuMain") ui->goToPage(page(name));
+    }
+    std::string active() const { return ui->activePage() ? ui->activePage()->name() : ""; }
+
+    TestSupport::CaptureLogger log;
+    ProgramFolder folder;
+    engine::fdEngine engine{folder.wide()};
+    Ui::fdInterface* ui = nullptr;
+};
+
+const std::map<std::string, std::string> SettingsCommands = {
+    {"tab_main", "pageSettingsMain"},
+    {"tab_lists", "pageSettingsLists"},
+    {"menu", "menuMain"},
+    {"search", "menuFind"},
+    {"services", "services_prop"},
+    {"btnSetupRenderer", "pageRenderSettings"},
+    {"btnSetupGPS", "pageSetupGPS"},
+    {"btnSetupNavigation", "pageSetupRouting"},
+    {"btnSetupTracking", "pageTrackingSettings"},
+    {"btnSetupAtlases", "atlases"},
+    {"other", "pageSettingsOther"},
+    {"pageMap", "pageMap"},
+    {"polylines", "polylines_settings"},
+    {"poi", "pois_settings"},
+    {"buttons", "pageButtonSettings"},
+    {"keyboard", "keyboard_prop"},
+    {"monitoring", "monitoring_prop"},
+};
+// Commands that switch without a history entry.
+const std::set<std::string> Activating = {"tab_main", "tab_lists", "menu", "pageMap", "pageMap2"};
+
+TEST_F(Menus, EveryCommandReachesItsPageAndEscapeLeadsBack) {
+    std::map<std::string, std::map<std::string, std::string>> table = {
+        {"menuMain",
+         {{"pageMap", "pageMap"},
+          {"pageMap2", "pageMap"},
+          {"menuFind", "menuFind"},
+          {"pageGPS", "pageGPS"},
+          {"btnSetup", "pageSettingsMain"},
+          {"info", "info"}}},
+        {"pageSettingsMain", SettingsCommands},
+        {"pageSettingsLists", SettingsCommands},
+    };
+    for (const auto& [from, commands] : table) {
+        // Every button the design gives the menu is a command of the table
+        // (or one every page knows).
+        for (const Ui::fdWindowBase* child : page(from)->children()) {
+            const std::string& name = child->name();
+            if (dynamic_cast<const Ui::fdButtonX*>(child) && name != "back" && name != "hide" &&
+                name != "close") {
+                EXPECT_TRUE(commands.count(name) || (from == "menuMain" && name == "close") ||
+                            name == "traffic_jams")
+                    << from << " has a button " << name;
+            }
+        }
+        for (const auto& [command, to] : commands) {
+            SCOPED_TRACE(from + " " + command);
+            startAt(from);
+            const std::size_t depth = ui->history().size();
+            page(from)->childClicked(command);
+            ASSERT_EQ(active(), to);
+            Ui::fdPage* target = ui->activePage();
+            EXPECT_TRUE(target->built());
+            if (Activating.count(command)) {
+                // The map page starts a new history of its own.
+                EXPECT_EQ(ui->history().size(), to == "pageMap" ? 0u : depth);
+                continue;
+            }
+            EXPECT_EQ(ui->history().size(), depth + 1);
+            ui->keyDown(SDLK_ESCAPE);
+            EXPECT_EQ(active(), from);
+        }
+    }
+}
+
+TEST_F(Menus, TrafficWithoutABrowserShowsTheNoticeUntilOk) {
+    const std::string opener = Platform::shellOpenCommand();
+    Platform::setShellOpenCommand((folder.dir.path() / "no-such-opener").string());
+    startAt("pageSettingsLists");
+    auto* settings = dynamic_cast<Screens::fdSettingsMenuPage*>(page("pageSettingsLists"));
+    ASSERT_NE(settings, nullptr);
+    settings->childClicked("traffic_jams");
+    Platform::setShellOpenCommand(opener);
+    Ui::TemplateWindow* box = settings->messageBox();
+    ASSERT_NE(box, nullptr);
+    EXPECT_TRUE(box->visible());
+    EXPECT_EQ(settings->capture(), box);
+    EXPECT_EQ(dynamic_cast<Ui::fdStatic*>(box->findChild("msg_text"))->text(),
+              Screens::fdSettingsMenuPage::TrafficNotice);
+    // Its button reports "mb" to the page, which hides the box and keeps it.
+    box->childClicked("mb");
+    EXPECT_FALSE(box->visible());
+    EXPECT_EQ(settings->capture(), nullptr);
+    EXPECT_EQ(settings->messageBox(), box);
+    EXPECT_EQ(active(), "pageSettingsLists");
+}
+
+TEST_F(Menus, EveryPageIsBuiltWithAWayBack) {
+    for (std::size_t i = 0; i < engine::PageFactory::kRowCount; ++i) {
+        const char* name = engine::PageFactory::kRows[i].designName;
+        if (!name) continue;
+        SCOPED_TRACE(name);
+        Ui::fdPage* p = page(name);
+        ASSERT_NE(p, nullptr);
+        EXPECT_TRUE(p->built());
+        const char* way = std::string(name) == "pageMap" ? "submenu"
+                          : std::string(name) == "info"  ? "ok"
+                                                         : "back";
+        const Ui::fdWindowBase* button = p->findChild(way);
+        ASSERT_NE(button, nullptr);
+        EXPECT_TRUE(button->visible());
+        if (std::string(name) == "pageMap") continue;
+        startAt(name);
+        p->childClicked(way);
+        EXPECT_EQ(active(), "menuMain");
+    }
+}
+
+TEST_F(Menus, TheInformationPageShowsInfoTextVersionAndCredits) {
+    const std::vector<std::u16string> credits = {
+        u"demo: Map data \u00a9 Mirel demo data (synthetic)",
+        u"monaco: Map data \u00a9 OpenStreetMap contributors, ODbL 1.0"};
+    auto* info = dynamic_cast<Screens::InfoPage*>(page("info"));
+    ASSERT_NE(info, nullptr);
+    // info.txt in the ANSI code page: "Сводка" in Windows-1251, CR LF lines,
+    // a trailing empty line.
+    std::ofstream(folder.data("info.txt"), std::ios::binary) << "\xD1\xE2\xEE\xE4\xEA\xE0\r\nb\r\n\r\n";
+    startAt("menuMain");
+    page("menuMain")->childClicked("info");
+    ASSERT_EQ(active(), "info");
+    std::vector<std::u16string> expected = {u"Сводка", u"b", u""};
+    expected.insert(expected.end(), credits.begin(), credits.end());
+    EXPECT_EQ(info->texts()->lines(), expected);
+    EXPECT_EQ(dynamic_cast<Ui::fdStatic*>(info->findChild("version"))->text(), u"2.9.0.2230");
+    EXPECT_EQ(dynamic_cast<Ui::fdStatic*>(info->findChild("name"))->text(), u"Mirel car navigator");
+    info->childClicked("ok");
+    EXPECT_EQ(active(), "menuMain");
+
+    // Without info.txt the page still opens, with the credits alone.
+    fs::remove(folder.data("info.txt"));
+    page("menuMain")->childClicked("info");
+    EXPECT_EQ(active(), "info");
+    EXPECT_EQ(info->texts()->lines(), credits);
+    EXPECT_TRUE(log.contains("Can't open file '"));
+    EXPECT_TRUE(log.contains("info.txt' (err 2)"));
+}
+
+TEST_F(Menus, TheAtlasesPageSwitchesTheAtlasAndSavesTheChoice) {
+    auto* atlases = dynamic_cast<Screens::AtlasesPage*>(page("atlases"));
+    ASSERT_NE(atlases, nullptr);
+    Map::AtlasFolderList& folders = *engine.atlasFolders();
+    ASSERT_EQ(folders.records().size(), 2u);
+    const auto folderOf = [&](std::uint32_t i) { return folders.records()[i].path; };
+    // The program starts on the atlas of its settings; the other is "other".
+    const std::uint32_t first = folders.current(), other = 1 - first;
+    ASSERT_EQ(engine.atlas()->folder(), folderOf(first));
+
+    startAt("pageSettingsMain");
+    page("pageSettingsMain")->childClicked("btnSetupAtlases");
+    ASSERT_EQ(active(), "atlases");
+    // The current atlas is highlighted; "select" at once reloads it.
+    EXPECT_EQ(atlases->atlases()->selectedIndex(), static_cast<std::int32_t>(first));
+    atlases->childClicked("select");
+    EXPECT_EQ(active(), "pageSettingsMain");
+    EXPECT_EQ(engine.atlas()->folder(), folderOf(first));
+    EXPECT_TRUE(engine.atlas()->loaded());
+
+    for (const std::uint32_t to : {other, first, other}) {
+        SCOPED_TRACE(to);
+        page("pageSettingsMain")->childClicked("btnSetupAtlases");
+        atlases->atlases()->itemClicked(static_cast<std::int32_t>(to));
+        atlases->childClicked("select");
+        EXPECT_EQ(active(), "pageSettingsMain");
+        EXPECT_EQ(engine.atlas()->folder(), folderOf(to));
+        EXPECT_TRUE(engine.atlas()->loaded());
+        EXPECT_EQ(folders.current(), to);
+        EXPECT_EQ(engine.atlasIndex(), to);
+        // Both car-lock units are free again.
+        Positioning::CarStateLock& lock = engine.mapEvents()->lock();
+        EXPECT_TRUE(lock.tryTake());
+        EXPECT_TRUE(lock.tryTake());
+        EXPECT_FALSE(lock.tryTake());
+        lock.release();
+        lock.release();
+    }
+    engine.shutdown();
+    const std::string config = TestSupport::readAll(folder.data("config.xml"));
+    EXPECT_NE(config.find("name=\"atlas\" value=\"" + Core::wideToUtf8(folderOf(other))), std::string::npos)
+        << config;
+}
+
+} // namespace
+
+namespace {
+
+// The waypoints plug-in beside the program: each atlas load creates it over
+// the atlas's database, and the atlas releases it when it goes.
+TEST(WaypointsPlugin, TheEngineLoadsItFromTheProgramFolderForEachAtlas) {
+    ProgramFolder folder;
+    fs::copy_file(MIREL_FAKE_TARVIK, folder.dir.path() / "tarvik_win.so");
+    std::ofstream(folder.data("config.xml"))
+        << "<?xml version=\"1.0\" encoding=\"utf-8\"?>\n<config version=\"2\">\n"
+           "<var name=\"log_severity\" value=\"3\"/>\n</config>\n";
+    TestSupport::CaptureLogger log;
+    engine::fdEngine engine(folder.wide());
+    ASSERT_EQ(engine.init(), 0);
+    EXPECT_NE(engine.atlas()->waypointsPlugin(), nullptr);
+    EXPECT_EQ(log.count("Creating Tarvik..."), 1u);
+    EXPECT_EQ(log.countStartingWith("Db path: "), 1u);
+    EXPECT_TRUE(log.contains("tarvik.db"));
+    EXPECT_EQ(log.count("Tarvik successfully loaded"), 1u);
+    engine.shutdown();
+    for (const std::string& line : log.linesAt(Log::Critical))
+        EXPECT_EQ(line.find("Tarvik"), std::string::npos) << line;
+}
+
+} // namespace
+
+namespace {
+
+// Saved keyboard settings reach the keyboards already open on the find and
+// waypoint pages.
+TEST_F(Menus, KeyboardSettingsReopenTheOpenKeyboards) {
+    const auto keyboardOf = [&](const char* name) {
+        ui->applyPendingChanges();
+        return dynamic_cast<Ui::Keyboard*>(page(name)->findChild("kb"));
+    };
+    for (const char* name : {"pageFind", "pageWPEdit"}) {
+        ASSERT_NE(keyboardOf(name), nullptr) << name;
+        EXPECT_EQ(keyboardOf(name)->languageCount(), 2u) << name;
+    }
+    const Ui::Keyboard* before = keyboardOf("pageFind");
+    startAt("keyboard_prop");
+    auto* keyboard = dynamic_cast<Screens::KeyboardPropPage*>(page("keyboard_prop"));
+    keyboard->languages()->itemClicked(1);
+    keyboard->childClicked("button_ok");
+    EXPECT_EQ(active(), "menuMain");
+    EXPECT_EQ(engine.configRoot()->child("Keyboard")->value("used_languages", std::string()), "English");
+    EXPECT_NE(keyboardOf("pageFind"), before);
+    for (const char* name : {"pageFind", "pageWPEdit"}) {
+        ASSERT_NE(keyboardOf(name), nullptr) << name;
+        EXPECT_EQ(keyboardOf(name)->languageCount(), 1u) << name;
+    }
+    // The waypoint page shows its keyboard only while a box is edited.
+    EXPECT_FALSE(keyboardOf("pageWPEdit")->visible());
+}
+
+} // namespace

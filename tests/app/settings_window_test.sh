@@ -1,0 +1,150 @@
+#!/usr/bin/env bash
+# The render, POI type, polyline and button settings in a real window: one
+# value per page is changed by taps and confirmed, the program quits and
+# starts again, and each value is read back from config.xml (or the buttons
+# file) and on its page; night mode and the 3D view chosen on the render
+# page change the map page.
+# Usage: settings_window_test.sh PROGRAM [SCREENSHOT-FOLDER]
+set -euo pipefail
+program=$1
+shots=${2:-}
+[ -n "$shots" ] && mkdir -p "$shots"
+source "$(dirname "$0")/window_common.sh"
+window_setup "$program" xwd convert compare xdotool
+rm -rf "$work/data/maps/monaco"
+
+start() {
+  # On a busy machine SDL may now and then fail to open the display: the
+  # start is tried again then ("Failed to init SDL" in the log).
+  local attempt
+  for attempt in 1 2 3; do
+    (cd "$work" && exec ./mirel) >"$work/stdout.txt" 2>&1 &
+    mirel_pid=$!
+    for _ in $(seq 600); do
+      grep -q "after initInterface" "$work/log.txt" 2>/dev/null && break 2
+      kill -0 "$mirel_pid" 2>/dev/null || break
+      sleep 0.1
+    done
+    wait "$mirel_pid" 2>/dev/null || true
+    mirel_pid=
+    grep -q "Failed to init SDL" "$work/log.txt" || fail "the program ended during start-up"
+    rm -f "$work/log.txt"
+  done
+  [ -n "$mirel_pid" ] || fail "SDL did not start three times"
+  sleep 1
+  window=$(xdotool search --pid "$mirel_pid" | head -n 1)
+  [ -n "$window" ] || fail "no window"
+}
+quit() {
+  kill -TERM "$mirel_pid"
+  wait "$mirel_pid" || fail "the program did not end cleanly"
+  mirel_pid=
+}
+shot() {
+  sleep 1.5
+  xwd -id "$window" -silent >"$work/$1.xwd"
+  convert "xwd:$work/$1.xwd" -crop 800x480+0+0 +repage "$work/$1.png"
+  [ -n "$shots" ] && cp "$work/$1.png" "$shots/"
+  return 0
+}
+differing() {
+  { compare -metric AE -fuzz 8% "$work/$1.png[$2]" "$work/$3.png[$4]" null: 2>&1 || true; } | cut -d' ' -f1
+}
+tap() { xdotool mousemove --window "$window" "$1" "$2" click 1; sleep 0.2; }
+# The two pictures differ in more (or, with "same", fewer) pixels than n.
+expect() {
+  local n
+  n=$(differing "$2" 800x480+0+0 "$3" 800x480+0+0)
+  echo "$2 -> $3: $n pixels differ"
+  if [ "$1" = same ]; then [ "$n" -lt "$4" ] || fail "$5"; else [ "$n" -gt "$4" ] || fail "$5"; fi
+}
+to_main_menu() { tap 36 32; sleep 0.5; tap 130 262; }
+settings_tab() { tap 140 359; [ "$1" = lists ] && tap 594 102; return 0; }
+
+start
+# The map, zoomed in to where a 3D view is pitched.
+tap 140 170
+for _ in $(seq 16); do tap 764 332; done
+shot map_before
+to_main_menu
+
+# Render: the other view (the demo town opens in 3D) and OK: the map
+# changes; then night, the field of view one step down, and OK.
+settings_tab main
+tap 140 222
+tap 368 168
+tap 624 232
+tap 660 438
+tap 640 31
+shot map_view
+expect differ map_before map_view 20000 "the other view did not change the map"
+to_main_menu
+settings_tab main
+tap 140 222
+tap 688 360
+tap 368 296
+shot render_changed
+tap 660 438
+tap 640 31
+shot map_night
+expect differ map_view map_night 100000 "night did not change the map"
+
+# POI types: every type warned; polylines: Motorways unchecked; keys:
+# menuMain on x.
+to_main_menu
+settings_tab lists
+tap 140 194
+tap 384 102
+tap 648 102
+shot pois_changed
+tap 400 452
+tap 400 194
+tap 44 168
+shot polylines_changed
+tap 400 452
+tap 660 194
+tap 760 388
+tap 300 328
+tap 204 448
+xdotool key --window "$window" x
+sleep 0.3
+tap 204 448
+shot buttons_changed
+quit
+
+config=$work/data/config.xml
+grep -q 'name="camera_fovy" value="50.000000"' "$config" || fail "camera_fovy was not stored"
+grep -q 'name="night_mode" value="1"' "$config" || fail "night mode was not stored"
+grep -q 'name="pois_settings_mode" value="1"' "$config" || fail "the POI column was not stored"
+grep -q 'name="show_pl_line" value="v/' "$config" || fail "the polyline choice was not stored"
+grep -q '<action name="menuMain" key="120" />' "$work/data/skin/buttons.xml" || fail "the key was not stored"
+
+# Again: every page shows what was confirmed.
+start
+settings_tab main
+tap 140 222
+shot render_again
+expect same render_changed render_again 1500 "the render settings did not come back"
+xdotool key --window "$window" Escape
+tap 594 102
+tap 140 194
+shot pois_again
+expect same pois_changed pois_again 1500 "the POI settings did not come back"
+xdotool key --window "$window" Escape
+tap 400 194
+shot polylines_again
+# The check boxes of the first two rows (the tapped row was highlighted).
+for box in 40x40+24+148 40x40+24+204; do
+  n=$(differing polylines_changed "$box" polylines_again "$box")
+  [ "$n" -lt 20 ] || fail "the polyline settings did not come back ($n pixels of $box differ)"
+done
+n=$(differing polylines_again 40x40+24+148 polylines_again 40x40+24+204)
+[ "$n" -gt 200 ] || fail "the first two rows show the same check ($n pixels differ)"
+xdotool key --window "$window" Escape
+tap 660 194
+tap 760 388
+tap 300 328
+shot buttons_again
+expect same buttons_changed buttons_again 1500 "the key settings did not come back"
+quit
+echo "PASS"

@@ -1,0 +1,383 @@
+// The information, keyboard settings and atlases pages built from the
+// shipped demo design: lines and scrolling with the slider, the layout and
+// language choices with what they store, and the atlases list.
+
+#include "screens/AtlasesPage.h"
+#include "screens/InfoPage.h"
+#include "screens/KeyboardPropPage.h"
+#include "screens/PoisSettingsPage.h"
+#include "screens/PolylinesSettingsPage.h"
+#include "screens/fdPageButtonSettingsX.h"
+#include "screens/fdPageSettingsX.h"
+
+#include "core/Config.h"
+#include "core/FileSystem.h"
+#include "core/TempSurface.h"
+#include "core/Text.h"
+#include "core/VirtualFs.h"
+#include "map/AtlasFolderList.h"
+#include "map/AtlasServices.h"
+#include "tests/support/CaptureLogger.h"
+#include "tests/support/TempDir.h"
+#include "tests/ui/UiTestSupport.h"
+#include "ui/ButtonBindings.h"
+#include "ui/DesignDescription.h"
+#include "ui/KeyboardLayouts.h"
+#include "ui/fdButtonX.h"
+#include "ui/fdInterface.h"
+#include "ui/fdList.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+
+using namespace Screens;
+
+namespace {
+
+struct DesignEngine : UiTest::FakeEngine {
+    const Ui::DesignDescription* design() const override { return &description; }
+    Ui::DesignDescription description;
+};
+
+// The demo design read once per test, a menu page to come back to, and the
+// page under test built from the design.
+struct Rig {
+    Rig() {
+        const std::string data = MIREL_DATA_DIR;
+        EXPECT_TRUE(Ui::readTheme(TestSupport::readAll(data + "/skin/design800x480.xml"), true,
+                                  FileSystem::toWide(data + "/skin/kb_layouts.xml"), engine.description,
+                                  layouts));
+        menu = new Ui::fdPage(&ui, "menuMain", nullptr);
+        ui.activatePage(menu);
+    }
+    template <class Page> Page* build(Page* page) {
+        page->setRect(0, 0, 800, 480);
+        EXPECT_TRUE(Ui::buildPage(*page, engine.description));
+        ui.goToPage(page);
+        return page;
+    }
+    bool enabled(Ui::fdPage* page, const char* name) { return page->findChild(name)->enabled(); }
+    std::u16string text(Ui::fdPage* page, const char* name) {
+        return dynamic_cast<Ui::fdStatic*>(page->findChild(name))->text();
+    }
+
+    TestSupport::CaptureLogger quiet;
+    DesignEngine engine;
+    Ui::fdInterface ui{&engine, nullptr};
+    Ui::KeyboardLayouts layouts;
+    Ui::fdPage* menu = nullptr;
+    Core::Config config;
+};
+
+TEST(InfoPage, TextBecomesLines) {
+    const struct {
+        std::u16string text;
+        std::vector<std::u16string> lines;
+    } rows[] = {
+        {u"a\r\nb\r\n\r\n", {u"a", u"b"}},
+        {u"\n\n\n", {}},
+        {u"", {}},
+        {u"x", {u"x"}},
+        {u"x\n\ny", {u"x", u"", u"y"}},
+        {u"\rx\r\r\ny\r", {u"x", u"y"}},
+        {u"\r\n\r", {}},
+        {u" \n", {u" "}},
+    };
+    for (const auto& row : rows)
+        EXPECT_EQ(TextsList::splitLines(row.text), row.lines) << Core::wideToUtf8(row.text);
+}
+
+TEST(InfoPage, SliderButtonsAndKeysFollowTheList) {
+    Rig rig;
+    auto* page = rig.build(new InfoPage(&rig.ui, nullptr));
+    std::u16string text;
+    for (int i = 0; i < 20; ++i)
+        text += u"line " + Core::utf8ToWide(std::to_string(i)) + u"\r\n";
+    page->setText(u"Title", text);
+    page->onShow();
+    const TextsList& texts = *page->texts();
+    const std::int32_t rows = texts.rowsPerPage();
+    ASSERT_EQ(rows, 8);
+    EXPECT_EQ(rig.text(page, "name"), u"Title");
+    EXPECT_EQ(rig.text(page, "version"), u"2.9.0.2230");
+    EXPECT_EQ(page->slider()->maximum, 20 - rows);
+    EXPECT_FALSE(rig.enabled(page, "up"));
+    EXPECT_TRUE(rig.enabled(page, "down"));
+
+    page->childClicked("down");
+    page->childClicked("down");
+    EXPECT_EQ(texts.firstVisibleIndex(), 2);
+    EXPECT_EQ(page->slider()->value, 2);
+    EXPECT_TRUE(rig.enabled(page, "up"));
+    // Keys: the straight screen scrolls up with up, left, kp8 and kp4.
+    for (int key : {SDLK_UP, SDLK_LEFT, SDLK_KP8})
+        EXPECT_TRUE(page->keyDown(key));
+    EXPECT_EQ(texts.firstVisibleIndex(), 0);
+    EXPECT_EQ(page->slider()->value, 0);
+    for (int key : {SDLK_DOWN, SDLK_RIGHT, SDLK_KP2, SDLK_KP6, SDLK_a})
+        EXPECT_TRUE(page->keyDown(key));
+    EXPECT_EQ(texts.firstVisibleIndex(), 4);
+
+    // Dragged past the last full page, the last page stays full.
+    page->slider()->value = 19;
+    page->childClicked("slider");
+    EXPECT_EQ(texts.firstVisibleIndex(), 20 - rows);
+    EXPECT_EQ(page->slider()->value, 19);
+    EXPECT_FALSE(rig.enabled(page, "down"));
+
+    // A shorter text: maximum 0, the value clamped, both buttons off.
+    page->setText(u"Short", u"one\ntwo\n");
+    EXPECT_EQ(page->slider()->maximum, 0);
+    EXPECT_EQ(page->slider()->value, 0);
+    EXPECT_FALSE(rig.enabled(page, "up"));
+    EXPECT_FALSE(rig.enabled(page, "down"));
+    page->setText(u"None", u"\n\n");
+    EXPECT_EQ(page->texts()->count(), 0);
+    EXPECT_EQ(page->slider()->maximum, 0);
+
+    // Escape leaves as "ok" does.
+    EXPECT_TRUE(page->keyDown(SDLK_ESCAPE));
+    EXPECT_EQ(rig.ui.activePage(), rig.menu);
+}
+
+TEST(InfoPage, ARotatedScreenTurnsTheKeys) {
+    Rig rig;
+    Ui::ButtonBindings bindings(rig.config.root());
+    bindings.orientation = 90;
+    auto* page = rig.build(new InfoPage(&rig.ui, &bindings));
+    page->setText(u"", std::u16string(30, u'\n') + u"x");
+    for (int key : {SDLK_DOWN, SDLK_LEFT, SDLK_KP2, SDLK_KP4})
+        page->keyDown(key);
+    EXPECT_EQ(page->texts()->firstVisibleIndex(), 4);
+    for (int key : {SDLK_UP, SDLK_RIGHT, SDLK_KP8})
+        page->keyDown(key);
+    EXPECT_EQ(page->texts()->firstVisibleIndex(), 1);
+}
+
+// Three grids, "digits" flagged against editing (a caption longer than one
+// letter), and three languages.
+constexpr const char* ThreeLayouts = R"(<kb_layouts>
+  <group name="abc"><config id="1" name="abc" cols="2" rows="1"/></group>
+  <group name="digits"><config id="2" name="digits" cols="2" rows="1"/></group>
+  <group name="xyz"><config id="3" name="xyz" cols="2" rows="1"/></group>
+  <language name="One" short_name="1">
+    <layout id="1" case="2"><row buttons="a|b|"/></layout>
+    <layout id="2" case="2"><row buttons="12|3|"/></layout>
+    <layout id="3" case="2"><row buttons="x|y|"/></layout>
+  </language>
+  <language name="Two" short_name="2"><layout id="1" case="2"><row buttons="c|d|"/></layout></language>
+  <language name="Three" short_name="3"><layout id="1" case="2"><row buttons="e|f|"/></layout></language>
+</kb_layouts>)";
+
+struct KeyboardRig : Rig {
+    KeyboardRig() {
+        EXPECT_TRUE(layouts.loadText(ThreeLayouts, [](const std::string&) { return true; }));
+    }
+    KeyboardPropPage* open(const Ui::KeyboardLayouts* with) {
+        page = build(new KeyboardPropPage(&ui, config.root(), with, nullptr));
+        page->onShow();
+        return page;
+    }
+    std::string stored(const char* key) {
+        return config.root()->child("Keyboard")->value(key, std::string("?"));
+    }
+    KeyboardPropPage* page = nullptr;
+};
+
+TEST(KeyboardPropPage, LayoutChoicesWrapAndAreStoredOnOk) {
+    KeyboardRig rig;
+    auto* page = rig.open(&rig.layouts);
+    const auto& edit = page->editLayouts();
+    const auto& find = page->findLayouts();
+    ASSERT_EQ(edit, (std::vector<std::string>{"abc", "xyz"}));
+    ASSERT_EQ(find, (std::vector<std::string>{"abc", "digits", "xyz"}));
+    // Unknown stored names were replaced by the first layouts.
+    EXPECT_EQ(rig.stored("edit_layout"), edit.front());
+    EXPECT_EQ(page->editIndex(), 0u);
+    page->childClicked("edit_kb_prev");
+    EXPECT_EQ(page->editIndex(), edit.size() - 1);
+    EXPECT_EQ(rig.text(page, "edit_kb"), Core::utf8ToWide(edit.back()));
+    page->childClicked("edit_kb_next");
+    EXPECT_EQ(page->editIndex(), 0u);
+    for (std::size_t i = 0; i < find.size(); ++i)
+        page->childClicked("find_kb_next");
+    EXPECT_EQ(page->findIndex(), 0u);
+    page->childClicked("find_kb_prev");
+    EXPECT_EQ(page->findIndex(), find.size() - 1);
+
+    // "back" keeps the stored choice, "button_ok" stores it.
+    page->childClicked("back");
+    EXPECT_EQ(rig.stored("find_layout"), find.front());
+    rig.ui.goToPage(page);
+    page->onShow();
+    EXPECT_EQ(page->findIndex(), 0u);
+    page->childClicked("find_kb_prev");
+    page->childClicked("button_ok");
+    EXPECT_EQ(rig.ui.activePage(), rig.menu);
+    EXPECT_EQ(rig.stored("find_layout"), find.back());
+    EXPECT_EQ(rig.stored("edit_layout"), edit.front());
+}
+
+TEST(KeyboardPropPage, LanguagesAreCheckedStoredAndAllMeansEvery) {
+    KeyboardRig rig;
+    const auto& languages = rig.layouts.languages();
+    ASSERT_EQ(languages.size(), 3u);
+    rig.config.root()->child("Keyboard")->set("used_languages", languages[1].name + ";nowhere");
+    auto* page = rig.open(&rig.layouts);
+    auto* all = dynamic_cast<Ui::fdCheckedButton*>(page->findChild("select_all_check"));
+    EXPECT_EQ(page->languages()->checked(), std::vector<std::int32_t>{1});
+    EXPECT_FALSE(all->checked());
+    // A tap on the first row checks its language, in order.
+    dynamic_cast<Ui::fdList*>(page->findChild("list"))->select(0);
+    page->childClicked("list");
+    EXPECT_EQ(page->languages()->checked(), (std::vector<std::int32_t>{0, 1}));
+    EXPECT_FALSE(all->checked());
+    page->childClicked("button_ok");
+    std::string expected;
+    for (std::size_t i = 0; i < 2; ++i)
+        expected += (i ? ";" : "") + languages[i].name;
+    EXPECT_EQ(rig.stored("used_languages"), expected);
+
+    // Unchecking all stores nothing, which the keyboard reads as all.
+    rig.ui.goToPage(page);
+    page->onShow();
+    all->setChecked(false);
+    page->childClicked("select_all_check");
+    EXPECT_TRUE(page->languages()->checked().empty());
+    page->childClicked("button_ok");
+    EXPECT_EQ(rig.stored("used_languages"), "");
+    rig.ui.goToPage(page);
+    page->onShow();
+    EXPECT_EQ(static_cast<std::size_t>(page->languages()->checked().size()), languages.size());
+    EXPECT_TRUE(all->checked());
+}
+
+TEST(KeyboardPropPage, WithoutLayoutsTheCommandsDoNothing) {
+    KeyboardRig rig;
+    Ui::KeyboardLayouts none;
+    auto* page = rig.open(&none);
+    for (const char* command : {"edit_kb_prev", "edit_kb_next", "find_kb_prev", "find_kb_next",
+                                "select_all_check", "list", "up", "down", "button_ok"})
+        page->childClicked(command);
+    EXPECT_EQ(page->editIndex(), 0u);
+    EXPECT_EQ(rig.text(page, "edit_kb"), u"");
+    EXPECT_EQ(rig.ui.activePage(), rig.menu);
+}
+
+TEST(AtlasesPage, ListsTheAtlasesAndShowsTheirMapNames) {
+    Rig rig;
+    TestSupport::TempDir dir;
+    for (const char* name : {"alpha", "beta", "empty"})
+        std::filesystem::create_directories(dir.path() / "data" / "maps" / name);
+    Map::FolderPaths paths(Core::utf8ToWide(dir.path().string() + "/"));
+    Map::AtlasFolderList folders(paths, paths.dataPath(u"maps\\beta"));
+    ASSERT_EQ(folders.records().size(), 3u);
+    auto* info = new InfoPage(&rig.ui, nullptr);
+    info->setRect(0, 0, 800, 480);
+    ASSERT_TRUE(Ui::buildPage(*info, rig.engine.description));
+    AtlasesPage::Services services;
+    services.folders = &folders;
+    auto* page = rig.build(new AtlasesPage(&rig.ui, services));
+    page->onShow();
+    EXPECT_EQ(page->atlases()->selectedIndex(), 1);
+    EXPECT_EQ(dynamic_cast<Ui::fdList*>(page->findChild("list"))->selectedRow(), 1);
+    auto* row = dynamic_cast<Ui::fdList*>(page->findChild("list"))->rowWidget(2);
+    EXPECT_EQ(dynamic_cast<Ui::fdStatic*>(row->findChild("text"))->text(), u"empty");
+    EXPECT_FALSE(rig.enabled(page, "down"));
+    page->atlases()->itemClicked(-1);
+    EXPECT_EQ(page->atlases()->selectedIndex(), 1);
+    page->atlases()->itemClicked(2);
+    // An atlas folder without maps: an empty information text.
+    page->childClicked("info");
+    EXPECT_EQ(rig.ui.activePage(), info);
+    EXPECT_EQ(info->texts()->count(), 0);
+    EXPECT_EQ(rig.text(info, "name"), u"empty");
+    info->childClicked("ok");
+    EXPECT_EQ(rig.ui.activePage(), page);
+    // Without an atlas object "select" changes nothing.
+    page->childClicked("select");
+    EXPECT_EQ(folders.current(), 1u);
+    EXPECT_TRUE(page->keyDown(SDLK_a));
+    EXPECT_TRUE(page->keyDown(SDLK_ESCAPE));
+    EXPECT_EQ(rig.ui.activePage(), rig.menu);
+}
+
+} // namespace
+
+namespace {
+
+// The pages of the menus drawn from the built data folder (read only) at
+// 800 x 480 and doubled: every picture, material and font they name exists,
+// the doubled page lies where the plain one does at twice the size.
+// MIREL_SKIN_SHOTS=<folder> keeps the pictures.
+TEST(MenuPagesSkin, DrawnAtBothSizesWithEveryPictureFound) {
+    const std::filesystem::path data =
+        std::filesystem::path(MIREL_DEMO_ATLAS_DIR).parent_path().parent_path();
+    for (const bool big : {false, true}) {
+        SCOPED_TRACE(big);
+        const int k = big ? 2 : 1;
+        UiTest::SdlScreen sdl(32, 800 * k, 480 * k);
+        TestSupport::CaptureLogger log(Log::Critical);
+        DesignEngine engine;
+        engine.big = big;
+        engine.dataFolder = FileSystem::toWide(data.string() + "/");
+        FileSystem::VirtualFs files(engine.dataFolder);
+        Ui::KeyboardLayouts layouts;
+        std::string text = TestSupport::readAll(data / "skin/design800x480.xml");
+        if (big) text.replace(text.find("big=\"0\""), 7, "big=\"1\"");
+        ASSERT_TRUE(Ui::readTheme(text, true, engine.dataFolder + u"skin/kb_layouts.xml", engine.description,
+                                  layouts));
+        Ui::fdInterface ui(&engine, &files);
+        ASSERT_TRUE(Ui::initFonts(engine.description, ui));
+        ASSERT_TRUE(Ui::loadCursors(engine.description, ui));
+        ASSERT_TRUE(Ui::loadMaterials(engine.description, ui));
+        ui.setSystemFont(ui.fontByName(engine.description.systemFont));
+        Core::Config config;
+        Map::FolderPaths paths(engine.dataFolder.substr(0, engine.dataFolder.size() - 5));
+        Map::AtlasFolderList folders(paths, u"");
+        AtlasesPage::Services services;
+        services.folders = &folders;
+        std::vector<Ui::fdPage*> pages = {
+            new Ui::fdPage(&ui, "menuMain", nullptr),
+            new Ui::fdPage(&ui, "pageSettingsMain", nullptr),
+            new Ui::fdPage(&ui, "pageSettingsLists", nullptr),
+            new InfoPage(&ui, nullptr),
+            new KeyboardPropPage(&ui, config.root(), &layouts, nullptr),
+            new AtlasesPage(&ui, services),
+            new fdPageSettingsX(&ui, {}),
+            new PoisSettingsPage(&ui, config.root(), {}, nullptr),
+            new PolylinesSettingsPage(&ui, config.root(), {}, nullptr, nullptr, u""),
+            new fdPageButtonSettingsX(&ui, nullptr, engine.dataFolder + u"skin/buttons.xml"),
+        };
+        for (Ui::fdPage* page : pages) {
+            page->setRect(0, 0, 800 * k, 480 * k);
+            ASSERT_TRUE(Ui::buildPage(*page, engine.description)) << page->name();
+        }
+        auto* standIn = new Ui::fdPage(&ui, "pageGPS", nullptr);
+        standIn->setRect(0, 0, 800 * k, 480 * k);
+        standIn->buildStandIn(*engine.description.templates.at("page_stand_in"), "normal");
+        pages.push_back(standIn);
+        dynamic_cast<InfoPage*>(pages[3])->setText(u"Mirel", u"A line\nAnother line\n\nThe last line");
+
+        TempSurface scratch(32, sdl.screen->format->Rmask, sdl.screen->format->Gmask,
+                            sdl.screen->format->Bmask, 0);
+        for (Ui::fdPage* page : pages) {
+            ui.activatePage(page);
+            ui.draw(sdl.screen, scratch, true);
+            if (const char* shots = std::getenv("MIREL_SKIN_SHOTS"))
+                SDL_SaveBMP(sdl.screen,
+                            (std::string(shots) + "/" + page->name() + (big ? "_big" : "") + ".bmp").c_str());
+        }
+        EXPECT_EQ(pages[1]->findChild("btnSetupAtlases")->rect(),
+                  (Ui::WindowRect{std::int16_t(276 * k), std::int16_t(312 * k), std::uint16_t(248 * k),
+                                  std::uint16_t(156 * k)}));
+        EXPECT_EQ(standIn->findChild("back")->rect(),
+                  (Ui::WindowRect{0, 0, std::uint16_t(64 * k), std::uint16_t(62 * k)}));
+        for (const std::string& line : log.lines())
+            ADD_FAILURE() << line;
+    }
+}
+
+} // namespace
