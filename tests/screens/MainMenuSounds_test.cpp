@@ -38,7 +38,7 @@ TEST(MainMenuSounds, TilesSpeakAndOpenTheirPages) {
         std::vector<int> sounds;
     } rows[] = {
         {"pageMap", "pageMap", {83}}, {"pageMap2", "pageMap", {83}}, {"pageGPS", "pageGPS", {84}},
-        {"menuFind", "menuFind", {}}, {"btnSetup", "pageSettingsMain", {}}, {"info", "info", {}},
+        {"menuFind", "menuFind", {}}, {"btnSetup", "pageSettingsMain", {}},
     };
     for (const bool on : {true, false})
         for (const auto& r : rows) {
@@ -48,7 +48,7 @@ TEST(MainMenuSounds, TilesSpeakAndOpenTheirPages) {
             Sounds sounds;
             sounds.on = on;
             auto* menu = new fdMainMenuPage(&ui, &sounds);
-            for (const char* name : {"pageMap", "pageGPS", "menuFind", "pageSettingsMain", "info"})
+            for (const char* name : {"pageMap", "pageGPS", "menuFind", "pageSettingsMain"})
                 new BuiltPage(&ui, name);
             ui.activatePage(menu);
             menu->childClicked(r.tile);
