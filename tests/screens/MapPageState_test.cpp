@@ -5,6 +5,7 @@
 // reaches the renderer.
 
 #include "screens/fdPageMap.h"
+#include "screens/fdPageMapMenu.h"
 
 #include "core/Config.h"
 #include "core/FileSystem.h"
@@ -46,7 +47,8 @@ struct Rig {
         EXPECT_TRUE(Ui::readTheme(TestSupport::readAll(data + "/skin/design800x480.xml"), true,
                                   FileSystem::toWide(data + "/skin/kb_layouts.xml"), engine.description, layouts));
         messages.loadText(TestSupport::readAll(data + "/messages.xml"));
-        config.root()->set("menu_autohide", autoHide);
+        if (autoHide >= 0) // else the default
+            config.root()->set("menu_autohide", autoHide);
         config.root()->set("win_main_heap", 1024);
         home.write("icons/poi.bmp", TestSupport::solidBmp(6, 6, 32, 0xFF00FF00));
         Map::AtlasServices services;
@@ -113,7 +115,7 @@ TEST(MapPageState, TheTrackIndicatorFollowsRecordingsStartedByCode) {
 }
 
 TEST(MapPageState, APopupHidesItselfAfterTheMenuAutohideTime) {
-    for (const auto& [autoHide, until] : {std::pair{7, 8000u}, {3, 4000u}, {0, 60000u}}) {
+    for (const auto& [autoHide, until] : {std::pair{7, 8000u}, {3, 4000u}, {0, 60000u}, {-1, 8000u}}) {
         Rig r(autoHide);
         r.page->mapPointAction({100, 100});
         ASSERT_TRUE(r.shown("path_start")) << autoHide;
@@ -144,6 +146,25 @@ TEST(MapPageState, AKeyReleaseTurnsTheMapOnlyWhenNotFollowingTheCar) {
     r.page->release(140, 100);
     ASSERT_FALSE(r.page->followGps());
     EXPECT_NEAR(std::fabs(turnOnRelease()), 4 * 1.2f * 0.1f, 1e-4f);
+}
+
+TEST(MapPageState, AButtonOfThePopupClosesIt) {
+    Rig r; // no route to work on: every button only closes
+    r.page->mapPointAction({100, 100});
+    ASSERT_TRUE(r.shown("path_start"));
+    dynamic_cast<Ui::TemplateWindow*>(r.page->findChild("path_start"))->childClicked("tiny_to");
+    EXPECT_FALSE(r.shown("path_start"));
+    EXPECT_TRUE(r.shown("track_indicator"));
+}
+
+TEST(MapPageState, TheMenuSwitchesBetween3dAnd2d) {
+    Rig r;
+    ASSERT_NE(r.page->menu(), nullptr);
+    for (const bool threeD : {true, false, true}) {
+        r.page->menu()->itemClicked(0);
+        EXPECT_EQ(r.camera.is3d(), threeD);
+        EXPECT_EQ(r.page->menu()->state(0), threeD ? 1u : 0u);
+    }
 }
 
 TEST(MapPageState, AKeyBoundToAPageOpensIt) {
