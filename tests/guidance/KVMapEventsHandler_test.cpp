@@ -24,6 +24,7 @@
 
 #include <chrono>
 #include <cmath>
+#include <numbers>
 #include <thread>
 
 namespace Guidance {
@@ -502,6 +503,32 @@ TEST_F(Town_, TheRoundaboutExitIsHeard) {
         return h.priority == 4 && h.ids.front() != 4 && (h.whole || !h.cut);
     });
     EXPECT_EQ(heardWhole, rotates);
+}
+
+} // namespace
+} // namespace Guidance
+
+namespace Guidance {
+namespace {
+
+TEST_F(Town_, TheDemoCarStartsAtTheStartAndKeepsTheDemoSpeed) {
+    RouteSimulator demo(*handler, 20.0f);
+    const Map::Point start = carStateAt(PathPosition(route, true)).position.toGlobal();
+    EXPECT_EQ(Map::Point(demo.fix().x, demo.fix().y), start) << "before the first step";
+    EXPECT_FLOAT_EQ(demo.fix().speed, 20.0f);
+    const Map::Point near = townPoint(-900, 0);
+    EXPECT_LT(std::hypot(double(start.x) - near.x, double(start.y) - near.y), 50.0);
+    // Along straight Main Street, 0.5 s at 20 m/s: 10 m east.
+    for (const std::uint32_t ms : {500u, 500u, 250u}) {
+        const Positioning::Fix before = demo.fix();
+        demo.step(clock.ticks += ms);
+        const double metresPerDegree = 6371000.0 * std::numbers::pi / 180;
+        const double east = (demo.fix().longitude - before.longitude) * metresPerDegree *
+                            std::cos(before.latitude * std::numbers::pi / 180);
+        const double north = (demo.fix().latitude - before.latitude) * metresPerDegree;
+        EXPECT_NEAR(std::hypot(east, north), ms * 0.02, 0.3) << ms;
+        EXPECT_NEAR(demo.fix().heading, 90.0f, 5.0f);
+    }
 }
 
 } // namespace

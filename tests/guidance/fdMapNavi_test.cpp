@@ -181,3 +181,65 @@ TEST(fdMapNavi, RestartsRegisterOnceAndLeaveNothingBehind) {
     EXPECT_EQ(d.path.watchers.size(), 1u); // the other guidance's own
     EXPECT_EQ(d.events.back(), Stopped);
 }
+
+TEST(fdMapNavi, DistancesToTheFinishAndFromTheStart) {
+    const std::pair<double, std::uint32_t> rows[] = {{0, 1000}, {5, 995}, {500, 500}, {985, 15}, {1000, 0}};
+    for (const auto& [at, left] : rows) {
+        Drive d;
+        d.build(2);
+        d.navi.start(d.car(0), 5);
+        d.navi.onPosition(d.car(at), 5);
+        EXPECT_EQ(d.navi.distToFinish(), left) << at;
+        EXPECT_EQ(d.navi.distFromStart(), at) << at;
+    }
+}
+
+// Past a turn at 1000 m the next manoeuvre `gap` metres on gets the
+// after-pass warning: 90 m after the pass, at 210 m when closer, none
+// within 250 m of its own next warning. A roundabout exit has only its
+// late warning, whatever the turn before left behind.
+TEST(fdMapNavi, AfterPassWarningAndLateOnlyManoeuvres) {
+    const struct {
+        int gap;
+        std::uint32_t second;
+        std::vector<Said> expected;
+    } rows[] = {
+        {400, 2, {{545, 1, 500}, {35, 1, 0}, {300, 2, 305}, {35, 2, 0}}},
+        {300, 2, {{545, 1, 500}, {35, 1, 0}, {205, 2, 210}, {35, 2, 0}}},
+        {280, 2, {{545, 1, 500}, {35, 1, 0}, {35, 2, 0}}},
+        {400, 10, {{545, 1, 500}, {35, 1, 0}, {300, 4, 305}, {0, 4, 0}}},
+    };
+    for (const auto& r : rows) {
+        Drive d;
+        d.build(4, {{2, 1}, {3, r.second}});
+        d.path.parts[2].polylines[0].points.back().x -= 500 - r.gap;
+        d.path.parts[3].polylines[0].points.front().x -= 500 - r.gap;
+        d.path.parts[2].lengthMetres = static_cast<std::uint16_t>(r.gap);
+        d.run(1000 + r.gap + 20, 5);
+        EXPECT_EQ(d.said, r.expected) << r.gap << " " << r.second;
+    }
+}
+
+// A fix far ahead on the route (beyond the ten seconds looked along) is
+// found by the whole-route search: no leaving, and the distances follow.
+TEST(fdMapNavi, AJumpAheadAlongTheRouteStaysOnIt) {
+    Drive d;
+    d.build(2);
+    d.navi.start(d.car(0), 10);
+    d.navi.onPosition(d.car(100), 10);
+    d.navi.onPosition(d.car(700), 10);
+    EXPECT_EQ(d.events, (std::vector<int>{Started, Start}));
+    EXPECT_EQ(d.navi.distToFinish(), 300u);
+    EXPECT_EQ(d.navi.distFromStart(), 700u);
+}
+
+// The time warning lies 300 s ahead at the speed: 4500 m at 15 m/s, raised
+// the first time less than that is left.
+TEST(fdMapNavi, TheTimeWarningFallsAtThreeHundredSeconds) {
+    Drive d;
+    d.build(14, {{12, 1}});
+    d.navi.start(d.car(1), 15);
+    for (double m = 16; m <= 1600 && d.said.empty(); m += 15)
+        d.navi.onPosition(d.car(m), 15);
+    EXPECT_EQ(d.said, (std::vector<Said>{{4499, 1, 4499}}));
+}

@@ -1,0 +1,191 @@
+// What reaches the driver's eyes: the active page on the screen after a
+// redraw, and the atlas errors of a start-up on the error stream.
+
+#include "app/PageFactory.h"
+#include "app/fdEngine.h"
+
+#include "core/Text.h"
+#include "render/RenderStyles.h"
+#include "render/fdMapRenderer.h"
+#include "core/TempSurface.h"
+#include "tests/support/CaptureLogger.h"
+#include "tests/support/TempDir.h"
+#include "ui/fdInterface.h"
+#include "ui/fdPage.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <vector>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// The build's demo data set (maps: the demo town only) in a folder of its own.
+struct ProgramFolder {
+    TestSupport::TempDir dir;
+    ProgramFolder() {
+        fs::copy(fs::path(MIREL_PROGRAM_DIR) / "data", dir.path() / "data",
+                 fs::copy_options::recursive | fs::copy_options::skip_symlinks);
+        fs::remove(dir.path() / "data" / "config.xml");
+        for (const auto& entry : fs::directory_iterator(dir.path() / "data" / "maps"))
+            if (entry.path().filename() != "demo")
+                fs::remove_all(entry.path());
+    }
+    std::u16string wide() const { return Core::utf8ToWide(dir.path().string() + "/"); }
+    fs::path data(const std::string& name) const { return dir.path() / "data" / name; }
+};
+
+// A page that paints the whole screen in one colour.
+struct ColourPage : Ui::fdPage {
+    ColourPage(Ui::fdInterface* ui, const char* name, Uint8 red) : fdPage(ui, name, nullptr), red(red) {}
+    void draw(SDL_Surface* surface, TempSurface&, bool) override {
+        SDL_FillRect(surface, nullptr, SDL_MapRGB(surface->format, red, 0, 0));
+    }
+    Uint8 red;
+};
+
+Uint32 pixel(SDL_Surface* s) {
+    SDL_LockSurface(s);
+    Uint32 v = 0;
+    std::memcpy(&v, static_cast<const Uint8*>(s->pixels) + 5 * s->pitch + 5 * s->format->BytesPerPixel,
+                s->format->BytesPerPixel);
+    SDL_UnlockSurface(s);
+    Uint8 r, g, b;
+    SDL_GetRGB(v, s->format, &r, &g, &b);
+    return (Uint32(r) << 16) | (Uint32(g) << 8) | b;
+}
+
+TEST(EngineScreen, ARedrawShowsTheActivePage) {
+    ProgramFolder folder;
+    TestSupport::CaptureLogger quiet;
+    engine::fdEngine e(folder.wide());
+    EXPECT_EQ(e.designWidth(), 0) << "no design before the start";
+    EXPECT_EQ(e.designHeight(), 0);
+    ASSERT_EQ(e.init(), 0);
+    ASSERT_NE(e.screen(), nullptr);
+    char* title = nullptr;
+    SDL_WM_GetCaption(&title, nullptr);
+    EXPECT_STREQ(title, "mirel");
+    auto* dark = new ColourPage(e.ui(), "dark", 0x40);
+    auto* bright = new ColourPage(e.ui(), "bright", 0xC0);
+    for (Ui::fdPage* page : {static_cast<Ui::fdPage*>(dark), static_cast<Ui::fdPage*>(bright),
+                             static_cast<Ui::fdPage*>(dark)}) {
+        e.ui()->activatePage(page);
+        e.redraw();
+        EXPECT_EQ(pixel(e.screen()), Uint32(page == dark ? 0x400000 : 0xC00000)) << page->name();
+    }
+    // Keys without a symbol (SDL's unknown key) reach no page, down or up.
+    struct KeyPage : Ui::fdPage {
+        using fdPage::fdPage;
+        bool keyDown(int key) override { return keys.push_back(key), true; }
+        bool keyUp(int key) override { return keys.push_back(-key), true; }
+        std::vector<int> keys;
+    };
+    auto* keys = new KeyPage(e.ui(), "keys", nullptr);
+    e.ui()->activatePage(keys);
+    for (const auto& [type, sym] : {std::pair{SDL_KEYDOWN, SDLK_UNKNOWN}, {SDL_KEYUP, SDLK_UNKNOWN},
+                                    {SDL_KEYDOWN, SDLK_b}, {SDL_KEYUP, SDLK_b}}) {
+        SDL_Event key{};
+        key.type = static_cast<Uint8>(type);
+        key.key.keysym.sym = sym;
+        e.dispatch(key);
+    }
+    EXPECT_EQ(keys->keys, (std::vector<int>{SDLK_b, -SDLK_b}));
+    // The window system's request to paint the window again.
+    e.ui()->activatePage(bright);
+    SDL_Event expose{};
+    expose.type = SDL_VIDEOEXPOSE;
+    e.dispatch(expose);
+    EXPECT_EQ(pixel(e.screen()), Uint32(0xC00000));
+    e.shutdown();
+}
+
+TEST(EngineScreen, AtlasErrorsAtStartUpAreShownNotOnlyLogged) {
+    const struct {
+        const char* what;
+        void (*damage)(const ProgramFolder&);
+        const char* shown;
+    } rows[] = {
+        {"no atlas", [](const ProgramFolder& f) { fs::remove_all(f.data("maps")); },
+         "Mirel - Critical error: No atlas was found.\n"},
+        {"bad atlas",
+         [](const ProgramFolder& f) {
+             for (const auto& entry : fs::directory_iterator(f.data("maps/demo")))
+                 if (entry.path().extension() == ".kvm")
+                     std::ofstream(entry.path(), std::ios::trunc) << "damaged";
+         },
+         "Mirel - Critical error: The atlas could not be read.\n"},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.what);
+        ProgramFolder f;
+        row.damage(f);
+        TestSupport::CaptureLogger quiet;
+        engine::fdEngine e(f.wide());
+        testing::internal::CaptureStderr();
+        const int result = e.init();
+        const std::string shown = testing::internal::GetCapturedStderr();
+        EXPECT_NE(result, 0);
+        EXPECT_NE(shown.find(row.shown), std::string::npos) << shown;
+        e.shutdown();
+    }
+}
+
+// The internet usage is told in the log while the shutdown runs, before its
+// last line.
+TEST(EngineScreen, TheInternetUsageIsLoggedAtShutdown) {
+    ProgramFolder folder;
+    std::ofstream(folder.data("config.xml")) << "<config version=\"2\">\n\t<var name=\"log_severity\" value=\"2\" />\n</config>\n";
+    TestSupport::CaptureLogger log{Log::Normal};
+    engine::fdEngine e(folder.wide());
+    ASSERT_EQ(e.init(), 0);
+    e.shutdown();
+    std::vector<std::string> order;
+    for (const std::string& line : log.lines())
+        for (const char* mark : {"Inet usage: nothing received or sent", "shutdown at:"})
+            if (line.find(mark) != std::string::npos)
+                order.push_back(mark);
+    EXPECT_EQ(order, (std::vector<std::string>{"Inet usage: nothing received or sent", "shutdown at:"}));
+}
+
+// The POI types the driver hid come back hidden after a restart.
+TEST(EngineScreen, PoiTypeChoicesSurviveARestart) {
+    ProgramFolder folder;
+    TestSupport::CaptureLogger quiet;
+    std::map<std::uint16_t, Render::PoiTypeFlags> chosen;
+    {
+        engine::fdEngine e(folder.wide());
+        ASSERT_EQ(e.init(), 0);
+        Render::RenderStyles& styles = e.mapRenderer()->styles();
+        ASSERT_FALSE(styles.poiTypeFlags().empty());
+        const std::uint16_t type = styles.poiTypeFlags().begin()->first;
+        styles.setPoiTypeFlags(type, !styles.isPoiTypeShown(type), true);
+        chosen = styles.poiTypeFlags();
+        e.shutdown();
+    }
+    engine::fdEngine again(folder.wide());
+    ASSERT_EQ(again.init(), 0);
+    EXPECT_EQ(again.mapRenderer()->styles().poiTypeFlags(), chosen);
+    again.shutdown();
+}
+
+// The splash bar only moves forward, row by row, and never past its end;
+// -1 leaves it where it is.
+TEST(PageFactorySplash, ProgressRisesRowByRow) {
+    std::int32_t last = 0;
+    for (std::size_t i = 0; i < engine::PageFactory::kRowCount; ++i) {
+        const std::int32_t p = engine::PageFactory::kRows[i].progress;
+        if (p == -1)
+            continue;
+        EXPECT_GT(p, last) << i;
+        EXPECT_LE(p, 100) << i;
+        last = p;
+    }
+}
+
+} // namespace

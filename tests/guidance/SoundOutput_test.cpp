@@ -1,0 +1,96 @@
+// The mixer's play list with a sample twice in a row, the player without an
+// audio device, and distances rounded for speech against a reference.
+
+#include "guidance/SoundMixer.h"
+#include "guidance/SoundSystem.h"
+#include "guidance/Voice.h"
+
+#include "core/Config.h"
+#include "core/FileSystem.h"
+#include "core/VirtualFs.h"
+#include "tests/support/CaptureLogger.h"
+#include "tests/support/TempDir.h"
+
+#include <SDL/SDL.h>
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <optional>
+
+namespace Guidance {
+namespace {
+
+TEST(SoundMixer, ASampleTwiceInAListPlaysWholeBothTimes) {
+    SoundMixer mixer;
+    for (int id : {1, 2}) {
+        Sample s;
+        s.id = id;
+        s.length = 5;
+        s.data = std::make_unique<std::uint8_t[]>(5);
+        for (int i = 0; i < 5; ++i)
+            s.data[i] = static_cast<std::uint8_t>(10 * id + i);
+        mixer.insert(std::move(s));
+    }
+    mixer.replace(4, {1, 1, 2, 1});
+    std::vector<std::uint8_t> out(24, 0xEE);
+    // Two buffers, the first ending inside a sample.
+    mixer.mix(out.data(), 7, SoundMixer::FullVolume);
+    mixer.mix(out.data() + 7, 17, SoundMixer::FullVolume);
+    EXPECT_TRUE(mixer.idle());
+    EXPECT_EQ(out, (std::vector<std::uint8_t>{10, 11, 12, 13, 14, 10, 11, 12, 13, 14, 20, 21, 22, 23, 24, 10, 11,
+                                              12, 13, 14, 0xEE, 0xEE, 0xEE, 0xEE}));
+}
+
+// Sets an environment variable for a scope, then puts the old value back.
+struct ScopedEnv {
+    ScopedEnv(const char* name, const char* value) : name(name) {
+        if (const char* old = std::getenv(name)) previous = old;
+        setenv(name, value, 1);
+    }
+    ~ScopedEnv() {
+        if (previous)
+            setenv(name, previous->c_str(), 1);
+        else
+            unsetenv(name);
+    }
+    const char* name;
+    std::optional<std::string> previous;
+};
+
+TEST(SoundSystemDevice, WithoutAnAudioDeviceNothingIsAccepted) {
+    TestSupport::TempDir dir;
+    FileSystem::VirtualFs files(FileSystem::toWide(dir.path().string() + "/"));
+    Core::Config config;
+    for (const char* driver : {"no-such-driver", "dummy"}) {
+        TestSupport::CaptureLogger log;
+        ScopedEnv env("SDL_AUDIODRIVER", driver);
+        SDL_QuitSubSystem(SDL_INIT_AUDIO); // the driver is chosen afresh
+        SoundSystem player(files, config.root());
+        const bool open = std::string(driver) == "dummy";
+        EXPECT_EQ(log.contains("No audio device: sounds are off"), !open) << driver;
+        EXPECT_EQ(player.accepts(4), open) << driver;
+        if (!open) {
+            EXPECT_FALSE(player.play(4, {1}));
+        }
+    }
+}
+
+// Spoken distances: to the nearest 10 m below 105 m, 100 m below 1050 m,
+// else 1000 m, halves rounded up.
+std::uint32_t spoken(std::uint32_t d) {
+    const std::uint32_t step = d < 105 ? 10 : d < 1050 ? 100 : 1000;
+    const std::uint32_t below = d / step * step;
+    return d - below >= step - step / 2 ? below + step : below;
+}
+
+TEST(Voice, DistancesAreRoundedForSpeech) {
+    for (std::uint32_t d = 1; d <= 30000; ++d) {
+        Phrase got, expected;
+        ASSERT_TRUE(Voice::composeManeuverPhrase(got, {{1, d}}, true));
+        Voice::maneuverIds(expected, 1, spoken(d), true);
+        ASSERT_EQ(got, expected) << d;
+    }
+}
+
+} // namespace
+} // namespace Guidance

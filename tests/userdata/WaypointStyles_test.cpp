@@ -1,0 +1,77 @@
+#include "userdata/WaypointStyles.h"
+
+#include "UserDataTestSupport.h"
+#include "render/RenderStyles.h"
+
+using namespace UserDataTest;
+
+namespace {
+
+struct StylesFixture {
+    StylesFixture() {
+        SDL_Surface* s = SDL_CreateRGBSurface(SDL_SWSURFACE, 4, 4, 32, 0xFF0000, 0xFF00, 0xFF, 0xFF000000);
+        SDL_FillRect(s, nullptr, 0xFF00FF00);
+        icon = Render::ImageFromSurface::owning(s);
+        Render::PoiStyle& fuel = styles.daySet().poiStyles[FuelType];
+        fuel.name = u"Fuel";
+        fuel.icon = icon.get();
+        fuel.minScale = 100;
+        fuel.maxScale = 200;
+        styles.nightSet().poiStyles[0x1111].icon = icon.get();
+    }
+    Render::RenderStyles styles;
+    std::unique_ptr<Render::ImageFromSurface> icon;
+    RenderWaypointStyles adapter{styles, nullptr, nullptr, 0};
+};
+
+TEST(WaypointStyles, ATypeGetsItsStyleFromTheActiveSet) {
+    StylesFixture f;
+    EXPECT_EQ(f.adapter.poiStyle(FuelType), &f.styles.daySet().poiStyles.at(FuelType)) << "no set chosen: day";
+    EXPECT_EQ(f.adapter.poiStyle(0x1111), nullptr);
+    EXPECT_EQ(f.adapter.poiStyle(WayPoint::DefaultType), nullptr);
+    f.styles.selectSet(false);
+    EXPECT_EQ(f.adapter.poiStyle(FuelType), nullptr);
+    EXPECT_EQ(f.adapter.poiStyle(0x1111), &f.styles.nightSet().poiStyles.at(0x1111));
+}
+
+TEST(WaypointStyles, PointsAreDrawnCentredWhereTheirTypeIsVisible) {
+    StylesFixture f;
+    TestSupport::TempDir dir;
+    fdWPManager manager(&f.adapter, wide(dir / "icons.txt"));
+    manager.load(wide(dir / "waypoints"));
+    ASSERT_EQ(manager.addPoint(u"fuel", Map::Point{10, 5}, u"", 0), 0);
+    ASSERT_TRUE(manager.setType(0, FuelType));
+    ASSERT_EQ(manager.addPoint(u"plain", Map::Point{-30, -20}, u"", 0), 1); // no style: a dot, always
+    MapCamera camera;
+    flatCamera(camera, 100, 100);
+    xe::Point fuel, plain;
+    ASSERT_TRUE(camera.mapToScreen(Map::Point{10, 5}, fuel) && camera.mapToScreen(Map::Point{-30, -20}, plain));
+    const std::pair<std::int32_t, bool> cases[] = {{99, false}, {100, true}, {150, true}, {200, true}, {201, false}};
+    for (const auto& [scale, shown] : cases) {
+        auto surface = RenderTest::makeSurface(32, 100, 100);
+        EXPECT_EQ(manager.drawPoints(surface.get(), camera, scale), shown ? 2u : 1u) << scale;
+        EXPECT_NE(RenderTest::pixelAt(surface.get(), plain.x, plain.y), 0u) << scale;
+        // The 4 x 4 icon covers [x - 2, x + 1] by [y - 2, y + 1].
+        for (const auto& [dx, dy] : {std::pair{-2, -2}, {1, 1}, {-2, 1}, {1, -2}, {0, 0}})
+            EXPECT_EQ(RenderTest::pixelAt(surface.get(), fuel.x + dx, fuel.y + dy) != 0, shown)
+                << scale << " at " << dx << "," << dy;
+        for (const auto& [dx, dy] : {std::pair{-3, 0}, {2, 0}, {0, -3}, {0, 2}})
+            EXPECT_EQ(RenderTest::pixelAt(surface.get(), fuel.x + dx, fuel.y + dy), 0u)
+                << scale << " at " << dx << "," << dy;
+    }
+}
+
+TEST(WaypointStyles, ALoadAgainReadsTheIconListAfresh) {
+    TestSupport::TempDir dir;
+    FakeStyles styles;
+    styles.loadable = {"pois/icons/a.bmp"};
+    dir.write("icons.txt", "a.bmp\n");
+    fdWPManager manager(&styles, wide(dir / "icons.txt"));
+    for (int load = 0; load < 2; ++load) {
+        manager.load(wide(dir / "waypoints"));
+        EXPECT_EQ(manager.icons().size(), 3u) << load; // two type icons and the listed one
+        EXPECT_EQ(manager.iconNames(), std::vector<std::u16string>{u"a.bmp"}) << load;
+    }
+}
+
+} // namespace
