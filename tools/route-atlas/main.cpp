@@ -236,8 +236,6 @@ int main(int argc, char** argv) {
             print(summary, manoeuvres);
         }
         if (save && !summary.line.empty()) {
-            // The atlas stores its camera when it is unloaded, at the end of
-            // the session.
             frame(summary.line, view);
             AtlasRendering::Session session(atlasFolder, data, view);
             Path path;
@@ -255,6 +253,9 @@ int main(int argc, char** argv) {
             Map::CameraFields camera;
             MapDrawing::ViewPreparation::cameraToAtlas(session.camera(), camera);
             session.atlas().setCamera(camera);
+            // The session leaves the folder alone when it unloads; --save
+            // asks for the view to be kept, so it is written here.
+            session.atlas().saveCamera();
             const std::string file = (std::filesystem::path(atlasFolder) / "path.kvp").string();
             if (PathFile::write(u"autosave", Core::utf8ToWide(file), path)) {
                 std::printf("Saved as the atlas's route: %s\n", file.c_str());
