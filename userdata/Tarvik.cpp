@@ -28,12 +28,15 @@ void Tarvik::create(TarvikPtr& out, const std::u16string& libraryPath, std::uint
     // Not made through make_unique: the constructor is private, and the
     // destructor must not run the library's functions until all are bound.
     std::unique_ptr<Tarvik> tarvik(new Tarvik);
-    const bool all = bind(library, "InitLibrary", tarvik->m_initLibrary) &
-                     bind(library, "UninitLibrary", tarvik->m_uninitLibrary) &
-                     bind(library, "CreateInstance", tarvik->m_createInstance) &
-                     bind(library, "DestroyInstance", tarvik->m_destroyInstance) &
-                     bind(library, "GetError", tarvik->m_getError) &
-                     bind(library, "RunTarvik", tarvik->m_runTarvik);
+    // Every function is looked up (each missing one is logged), in order.
+    bool all = true;
+    for (const bool bound : {bind(library, "InitLibrary", tarvik->m_initLibrary),
+                             bind(library, "UninitLibrary", tarvik->m_uninitLibrary),
+                             bind(library, "CreateInstance", tarvik->m_createInstance),
+                             bind(library, "DestroyInstance", tarvik->m_destroyInstance),
+                             bind(library, "GetError", tarvik->m_getError),
+                             bind(library, "RunTarvik", tarvik->m_runTarvik)})
+        all = all && bound;
     if (!all) {
         Log::log(Log::Critical,
                  "Not all required functions of tarvik.dll can be retreived - Tarvik can't be created");
