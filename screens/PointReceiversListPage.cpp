@@ -126,14 +126,8 @@ bool PointReceiversListPage::keyDown(int key) {
 }
 
 void PointReceiversListPage::childClicked(const std::string& name) {
-    if (name == "up" || name == "down") {
-        if (m_model != nullptr) {
-            if (name == "up")
-                m_model->scrollUp();
-            else
-                m_model->scrollDown();
-        }
-        Ui::ListPage::updateUpDownButtons(*this, m_model.get());
+    if (Ui::ListPage::rowCommand(*this, m_model.get(), name)) {
+        // Moved; the page redraws below.
     } else if (name == "button_ok") {
         if (m_service == nullptr || m_model == nullptr || m_model->selection().empty())
             return;

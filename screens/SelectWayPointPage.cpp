@@ -46,11 +46,7 @@ std::int64_t SelectWayPointPage::selectedPoint() const {
 }
 
 bool SelectWayPointPage::keyDown(int key) {
-    if (m_model != nullptr && moveHighlightByKey(*m_model, m_bindings, key)) {
-        Ui::ListPage::updateUpDownButtons(*this, m_model.get());
-        return true;
-    }
-    return false;
+    return moveHighlightByKey(*this, m_model.get(), m_bindings, key);
 }
 
 void SelectWayPointPage::childClicked(const std::string& name) {
@@ -82,16 +78,7 @@ void SelectWayPointPage::childClicked(const std::string& name) {
         if (auto* chooser = dynamic_cast<fdPageSelectPoiType*>(ui()->findPage("select_poi_type")))
             chooser->setCallback(std::make_shared<SelectTypeForWayPointCallback>(*this, *ui()));
         ui()->goBack();
-    } else if (name == "up" || name == "down") {
-        if (m_model != nullptr)
-            name == "up" ? m_model->pageUp() : m_model->pageDown();
-        Ui::ListPage::updateUpDownButtons(*this, m_model.get());
-    } else if (name == "list") {
-        if (m_model == nullptr || !m_tap.accept(m_model->list()))
-            return;
-        m_model->activateSelected();
-        Ui::ListPage::updateUpDownButtons(*this, m_model.get());
-    } else {
+    } else if (!listCommand(*this, m_model.get(), m_tap, name)) {
         handleCommonCommand(name);
     }
 }

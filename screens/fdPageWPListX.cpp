@@ -54,19 +54,12 @@ std::int64_t fdPageWPListX::selectedPoint() const {
 bool fdPageWPListX::keyDown(int key) { return Ui::ListPage::pagingKey(*this, m_model.get(), m_bindings, key); }
 
 void fdPageWPListX::childClicked(const std::string& name) {
+    if (listCommand(*this, m_model.get(), m_tap, name))
+        return;
     if (name == "back") {
         if (auto* chooser = dynamic_cast<fdPageSelectPoiType*>(ui()->findPage("select_poi_type")))
             chooser->setCallback(std::make_shared<ShowTypedWayPointsCallback>(*this, *ui()));
         ui()->goBack();
-    } else if (name == "up" || name == "down") {
-        if (m_model != nullptr)
-            name == "up" ? m_model->pageUp() : m_model->pageDown();
-        Ui::ListPage::updateUpDownButtons(*this, m_model.get());
-    } else if (name == "list") {
-        if (m_model == nullptr || !m_tap.accept(m_model->list()))
-            return;
-        m_model->activateSelected();
-        Ui::ListPage::updateUpDownButtons(*this, m_model.get());
     } else if (name == "button_go") {
         const std::int64_t point = selectedPoint();
         auto* map = dynamic_cast<fdPageMap*>(ui()->findPage("pageMap"));
