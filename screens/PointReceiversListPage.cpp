@@ -107,12 +107,12 @@ void PointReceiversListPage::refresh() {
 }
 
 void PointReceiversListPage::onShow() {
-    m_refresh = false;
+    forgetFriendsChanged();
     refresh();
 }
 
 void PointReceiversListPage::tick(std::uint32_t now) {
-    if (m_refresh.exchange(false))
+    if (takeFriendsChanged())
         refresh();
     fdPage::tick(now);
 }

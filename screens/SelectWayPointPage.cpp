@@ -36,13 +36,7 @@ void SelectWayPointPage::showType(std::uint16_t type) {
 }
 
 std::int64_t SelectWayPointPage::selectedPoint() const {
-    if (m_model == nullptr || m_waypoints == nullptr)
-        return -1;
-    const std::int64_t point = m_model->selectedItem();
-    if (point < 0 || static_cast<std::size_t>(point) >= m_waypoints->pointCount() ||
-        m_waypoints->point(static_cast<std::size_t>(point)).deleted())
-        return -1;
-    return point;
+    return m_model == nullptr ? -1 : m_model->selectedLivePoint(m_waypoints);
 }
 
 bool SelectWayPointPage::keyDown(int key) {

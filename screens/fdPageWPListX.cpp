@@ -42,13 +42,7 @@ void fdPageWPListX::selectPoint(std::uint32_t point) {
 }
 
 std::int64_t fdPageWPListX::selectedPoint() const {
-    if (m_model == nullptr || m_waypoints == nullptr)
-        return -1;
-    const std::int64_t point = m_model->selectedItem();
-    if (point < 0 || static_cast<std::size_t>(point) >= m_waypoints->pointCount() ||
-        m_waypoints->point(static_cast<std::size_t>(point)).deleted())
-        return -1;
-    return point;
+    return m_model == nullptr ? -1 : m_model->selectedLivePoint(m_waypoints);
 }
 
 bool fdPageWPListX::keyDown(int key) { return Ui::ListPage::pagingKey(*this, m_model.get(), m_bindings, key); }
