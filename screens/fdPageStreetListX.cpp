@@ -49,9 +49,9 @@ void fdPageStreetListX::onShow() {
 void fdPageStreetListX::childClicked(const std::string& name) {
     if (Ui::ListPage::pageCommand(*this, m_streets.get(), name))
         return;
-    if (name == "close" || name == "hide" || name == "back") {
-        handleCommonCommand(name);
-    } else if (name == "list") {
+    if (handleCommonCommand(name))
+        return;
+    if (name == "list") {
         if (m_streets) m_streets->activateSelected();
     }
 }
