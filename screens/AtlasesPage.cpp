@@ -7,6 +7,7 @@
 #include "render/MapCamera.h"
 #include "render/ViewPreparation.h"
 #include "screens/InfoPage.h"
+#include "screens/LeaveCommand.h"
 #include "screens/MapNavigation.h"
 #include "screens/PageKeys.h"
 #include "screens/fdPageMap.h"
@@ -81,14 +82,9 @@ bool AtlasesPage::keyDown(int key) {
 }
 
 void AtlasesPage::childClicked(const std::string& name) {
-    if (name == "close" || name == "hide" || name == "back") {
-        handleCommonCommand(name);
-        if (name == "close") {
-            SDL_Event event{};
-            event.type = SDL_VIDEOEXPOSE;
-            SDL_PushEvent(&event);
-        }
-    } else if ((name == "up" || name == "down") && m_atlases) {
+    if (leaveCommand(*this, name))
+        return;
+    if ((name == "up" || name == "down") && m_atlases) {
         if (name == "up")
             m_atlases->pageUp();
         else

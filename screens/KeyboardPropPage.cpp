@@ -1,6 +1,7 @@
 #include "screens/KeyboardPropPage.h"
 
 #include "core/Text.h"
+#include "screens/LeaveCommand.h"
 #include "screens/PageKeys.h"
 #include "ui/Keyboard.h"
 #include "ui/KeyboardLayouts.h"
@@ -158,14 +159,9 @@ bool KeyboardPropPage::keyDown(int key) {
 }
 
 void KeyboardPropPage::childClicked(const std::string& name) {
-    if (name == "close" || name == "hide" || name == "back") {
-        handleCommonCommand(name);
-        if (name == "close") {
-            SDL_Event event{};
-            event.type = SDL_VIDEOEXPOSE;
-            SDL_PushEvent(&event);
-        }
-    } else if (name == "menu") {
+    if (leaveCommand(*this, name))
+        return;
+    if (name == "menu") {
         ui()->activatePage(ui()->findPage("menuMain"));
     } else if (name == "button_ok") {
         save();

@@ -2,6 +2,7 @@
 
 #include "ui/ButtonBindings.h"
 #include "ui/ListModels.h"
+#include "ui/ListPage.h"
 #include "ui/fdList.h"
 
 #include <SDL.h>
@@ -16,9 +17,7 @@ SDL_keysym keysymOf(int key) {
     return k;
 }
 
-} // namespace
-
-bool moveHighlightByKey(Ui::List& list, const Ui::ButtonBindings* bindings, int key) {
+bool moveHighlight(Ui::List& list, const Ui::ButtonBindings* bindings, int key) {
     if (bindings == nullptr)
         return false;
     const SDL_keysym keysym = keysymOf(key);
@@ -40,6 +39,15 @@ bool moveHighlightByKey(Ui::List& list, const Ui::ButtonBindings* bindings, int 
     return false;
 }
 
+} // namespace
+
+bool moveHighlightByKey(Ui::fdWindowBase& page, Ui::List* list, const Ui::ButtonBindings* bindings, int key) {
+    if (list == nullptr || !moveHighlight(*list, bindings, key))
+        return false;
+    Ui::ListPage::updateUpDownButtons(page, list);
+    return true;
+}
+
 bool ListTap::accept(const Ui::fdList& list) {
     if (!list.releaseClick) {
         m_pressed = true;
@@ -48,6 +56,18 @@ bool ListTap::accept(const Ui::fdList& list) {
     const bool second = m_pressed;
     m_pressed = false;
     return !second;
+}
+
+bool listCommand(Ui::fdWindowBase& page, Ui::List* list, ListTap& tap, const std::string& name) {
+    if (Ui::ListPage::pageCommand(page, list, name))
+        return true;
+    if (name != "list")
+        return false;
+    if (list == nullptr || !tap.accept(list->list()))
+        return true;
+    list->activateSelected();
+    Ui::ListPage::updateUpDownButtons(page, list);
+    return true;
 }
 
 } // namespace Screens

@@ -4,20 +4,23 @@
 // and telling which report of a tap on a list row to act on.
 
 #include <cstdint>
+#include <string>
 
 namespace Ui {
 class ButtonBindings;
 class List;
 class fdList;
 class fdPage;
+class fdWindowBase;
 } // namespace Ui
 
 namespace Screens {
 
 // The bound up key moves the highlight up one row (to the page's first row
 // when it is on no row, so the list scrolls by pages only on "up"), the
-// bound down key pages down. True when the key was one of them.
-bool moveHighlightByKey(Ui::List& list, const Ui::ButtonBindings* bindings, int key);
+// bound down key pages down; then the page's "up" and "down" follow. True
+// when there is a list and the key was one of them.
+bool moveHighlightByKey(Ui::fdWindowBase& page, Ui::List* list, const Ui::ButtonBindings* bindings, int key);
 
 // A tap on a row reports the list twice, when the row is pressed and again
 // when it is released on the same row; a button inside the row reports only
@@ -31,5 +34,11 @@ class ListTap {
   private:
     bool m_pressed = false;
 };
+
+// The list commands of a page that pages its list and acts on a tapped row:
+// "up" and "down" page the list (ui/ListPage.h), "list" activates the
+// highlighted row once a tap (see ListTap); the buttons follow. False,
+// doing nothing, for any other command.
+bool listCommand(Ui::fdWindowBase& page, Ui::List* list, ListTap& tap, const std::string& name);
 
 } // namespace Screens

@@ -86,7 +86,7 @@ void OnlineFriendOptionsPage::showColour() {
 }
 
 void OnlineFriendOptionsPage::tick(std::uint32_t now) {
-    if (m_refresh.exchange(false) && !open(m_token) && ui()->activePage() == this)
+    if (takeFriendsChanged() && !open(m_token) && ui()->activePage() == this)
         ui()->goBack();
     fdPage::tick(now);
 }

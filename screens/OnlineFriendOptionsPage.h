@@ -10,10 +10,10 @@
 // gone) on the interface thread.
 
 #include "map/Point.h"
+#include "screens/FriendsChangedListener.h"
 #include "ui/fdPage.h"
 #include "userdata/MonitoringSystem.h"
 
-#include <atomic>
 #include <cstdint>
 #include <optional>
 
@@ -26,7 +26,7 @@ class System;
 
 namespace Screens {
 
-class OnlineFriendOptionsPage final : public Ui::fdPage, public Monitoring::MonitoringListener {
+class OnlineFriendOptionsPage final : public Ui::fdPage, public FriendsChangedListener {
   public:
     // Both may be null: without a service no friend opens; without
     // positioning the distance shows "-".
@@ -43,15 +43,6 @@ class OnlineFriendOptionsPage final : public Ui::fdPage, public Monitoring::Moni
     bool keyDown(int key) override;
     void childClicked(const std::string& name) override;
 
-    // --- Monitoring::MonitoringListener (daemon thread) ---------------------
-    void onConnected() override {}
-    void onStateChanged() override {}
-    void onDisconnected() override {}
-    void onFriendsChanged() override { m_refresh = true; }
-    void onTracksReceived() override {}
-    void onPointsReceived() override {}
-    void onPointsSeenChanged() override {}
-
     std::uint32_t token() const { return m_token; }
     std::uint32_t colourIndex() const { return m_colourIndex; }
 
@@ -65,7 +56,6 @@ class OnlineFriendOptionsPage final : public Ui::fdPage, public Monitoring::Moni
     Positioning::System* m_positioning;
     std::uint32_t m_token = 0;
     std::uint32_t m_colourIndex = 0;
-    std::atomic<bool> m_refresh{false};
 };
 
 } // namespace Screens

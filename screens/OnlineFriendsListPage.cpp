@@ -240,14 +240,8 @@ bool OnlineFriendsListPage::keyDown(int key) {
 }
 
 void OnlineFriendsListPage::childClicked(const std::string& name) {
-    if (name == "up" || name == "down") {
-        if (m_model != nullptr) {
-            if (name == "up")
-                m_model->scrollUp();
-            else
-                m_model->scrollDown();
-        }
-        Ui::ListPage::updateUpDownButtons(*this, m_model.get());
+    if (Ui::ListPage::rowCommand(*this, m_model.get(), name)) {
+        // Moved; the page redraws below.
     } else if (name == "enable_check") {
         enableCommand();
     } else if (name == "button2") {

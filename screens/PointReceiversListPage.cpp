@@ -107,12 +107,12 @@ void PointReceiversListPage::refresh() {
 }
 
 void PointReceiversListPage::onShow() {
-    m_refresh = false;
+    forgetFriendsChanged();
     refresh();
 }
 
 void PointReceiversListPage::tick(std::uint32_t now) {
-    if (m_refresh.exchange(false))
+    if (takeFriendsChanged())
         refresh();
     fdPage::tick(now);
 }
@@ -126,14 +126,8 @@ bool PointReceiversListPage::keyDown(int key) {
 }
 
 void PointReceiversListPage::childClicked(const std::string& name) {
-    if (name == "up" || name == "down") {
-        if (m_model != nullptr) {
-            if (name == "up")
-                m_model->scrollUp();
-            else
-                m_model->scrollDown();
-        }
-        Ui::ListPage::updateUpDownButtons(*this, m_model.get());
+    if (Ui::ListPage::rowCommand(*this, m_model.get(), name)) {
+        // Moved; the page redraws below.
     } else if (name == "button_ok") {
         if (m_service == nullptr || m_model == nullptr || m_model->selection().empty())
             return;

@@ -7,11 +7,11 @@
 // raise a flag; the tick refreshes the list on the interface thread.
 
 #include "ui/ListModels.h"
+#include "screens/FriendsChangedListener.h"
 #include "ui/fdPage.h"
 #include "userdata/MonitoringSystem.h"
 #include "userdata/WayPoint.h"
 
-#include <atomic>
 #include <memory>
 #include <utility>
 #include <vector>
@@ -23,7 +23,7 @@ class fdList;
 
 namespace Screens {
 
-class PointReceiversListPage final : public Ui::fdPage, public Monitoring::MonitoringListener {
+class PointReceiversListPage final : public Ui::fdPage, public FriendsChangedListener {
   public:
     class FriendsList;
 
@@ -44,15 +44,6 @@ class PointReceiversListPage final : public Ui::fdPage, public Monitoring::Monit
     bool keyDown(int key) override;
     void childClicked(const std::string& name) override;
 
-    // --- Monitoring::MonitoringListener (daemon thread) ---------------------
-    void onConnected() override {}
-    void onStateChanged() override {}
-    void onDisconnected() override {}
-    void onFriendsChanged() override { m_refresh = true; }
-    void onTracksReceived() override {}
-    void onPointsReceived() override {}
-    void onPointsSeenChanged() override {}
-
     FriendsList* model() const { return m_model.get(); }
 
   private:
@@ -62,7 +53,6 @@ class PointReceiversListPage final : public Ui::fdPage, public Monitoring::Monit
     WayPoint m_point;
     const Ui::ButtonBindings* m_bindings;
     std::unique_ptr<FriendsList> m_model;
-    std::atomic<bool> m_refresh{false};
 };
 
 class PointReceiversListPage::FriendsList final : public Ui::List {

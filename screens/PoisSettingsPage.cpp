@@ -1,6 +1,7 @@
 #include "screens/PoisSettingsPage.h"
 
 #include "render/RenderStyles.h"
+#include "screens/LeaveCommand.h"
 #include "ui/ListPage.h"
 #include "ui/fdButtonX.h"
 #include "ui/fdInterface.h"
@@ -78,16 +79,10 @@ bool PoisSettingsPage::keyDown(int key) {
 }
 
 void PoisSettingsPage::childClicked(const std::string& name) {
-    if (name == "close") {
-        handleCommonCommand(name);
-        SDL_Event event{};
-        event.type = SDL_VIDEOEXPOSE;
-        SDL_PushEvent(&event);
-    } else if (name == "hide" || name == "back") {
-        handleCommonCommand(name);
-    } else if (name == "up" || name == "down") {
-        if (m_list) name == "up" ? m_list->pageUp() : m_list->pageDown();
-        updateScrollButtons();
+    if (leaveCommand(*this, name))
+        return;
+    if (Ui::ListPage::pageCommand(*this, m_list.get(), name)) {
+        invalidate(1);
     } else if (name == "button_ok") {
         if (m_list && m_styles) {
             if (m_mode == 0) {

@@ -2,6 +2,7 @@
 
 #include "map/KVAtlas.h"
 #include "render/fdMapRenderer.h"
+#include "screens/LeaveCommand.h"
 #include "ui/ListPage.h"
 #include "ui/fdButtonX.h"
 #include "ui/fdInterface.h"
@@ -120,16 +121,10 @@ bool PolylinesSettingsPage::keyDown(int key) {
 }
 
 void PolylinesSettingsPage::childClicked(const std::string& name) {
-    if (name == "close") {
-        handleCommonCommand(name);
-        SDL_Event event{};
-        event.type = SDL_VIDEOEXPOSE;
-        SDL_PushEvent(&event);
-    } else if (name == "hide" || name == "back") {
-        handleCommonCommand(name);
-    } else if (name == "up" || name == "down") {
-        if (m_list) name == "up" ? m_list->pageUp() : m_list->pageDown();
-        updateScrollButtons();
+    if (leaveCommand(*this, name))
+        return;
+    if (Ui::ListPage::pageCommand(*this, m_list.get(), name)) {
+        invalidate(1);
     } else if (name == "button_ok") {
         if (std::array<std::uint8_t, 256>* flags = table(m_mode)) {
             if (m_list)

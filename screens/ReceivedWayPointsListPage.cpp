@@ -191,11 +191,7 @@ void ReceivedWayPointsListPage::remove(std::size_t record) {
 }
 
 bool ReceivedWayPointsListPage::keyDown(int key) {
-    if (m_model != nullptr && moveHighlightByKey(*m_model, m_bindings, key)) {
-        Ui::ListPage::updateUpDownButtons(*this, m_model.get());
-        return true;
-    }
-    return false;
+    return moveHighlightByKey(*this, m_model.get(), m_bindings, key);
 }
 
 void ReceivedWayPointsListPage::childClicked(const std::string& name) {
@@ -233,16 +229,7 @@ void ReceivedWayPointsListPage::childClicked(const std::string& name) {
             return;
         remove(static_cast<std::size_t>(selected));
         rebuild();
-    } else if (name == "up" || name == "down") {
-        if (m_model != nullptr)
-            name == "up" ? m_model->pageUp() : m_model->pageDown();
-        Ui::ListPage::updateUpDownButtons(*this, m_model.get());
-    } else if (name == "list") {
-        if (m_model == nullptr || !m_tap.accept(m_model->list()))
-            return;
-        m_model->activateSelected();
-        Ui::ListPage::updateUpDownButtons(*this, m_model.get());
-    } else {
+    } else if (!listCommand(*this, m_model.get(), m_tap, name)) {
         handleCommonCommand(name);
     }
 }

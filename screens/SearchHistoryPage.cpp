@@ -128,19 +128,13 @@ void SearchHistoryPage::onShow() {
 }
 
 void SearchHistoryPage::childClicked(const std::string& name) {
+    if (Ui::ListPage::pageCommand(*this, m_model.get(), name))
+        return;
     if (name == "close" || name == "hide") {
         handleCommonCommand(name);
     } else if (name == "back") {
         if (m_model) m_model->cancel();
         ui()->goBack();
-    } else if (name == "up" || name == "down") {
-        if (m_model) {
-            if (name == "up")
-                m_model->pageUp();
-            else
-                m_model->pageDown();
-        }
-        Ui::ListPage::updateScrollButtons(*this, m_model.get());
     } else if (name == "button_ok") {
         if (m_model) m_model->activate();
     } else if (name == "button_delete") {

@@ -52,16 +52,7 @@ void SelectPoiTypesPage::childClicked(const std::string& name) {
         if (m_model != nullptr && all != nullptr)
             m_model->checkAll(all->checked());
         invalidate(1);
-    } else if (name == "up" || name == "down") {
-        if (m_model != nullptr)
-            name == "up" ? m_model->pageUp() : m_model->pageDown();
-        Ui::ListPage::updateUpDownButtons(*this, m_model.get());
-    } else if (name == "list") {
-        if (m_model == nullptr || !m_tap.accept(m_model->list()))
-            return;
-        m_model->activateSelected();
-        Ui::ListPage::updateUpDownButtons(*this, m_model.get());
-    } else {
+    } else if (!listCommand(*this, m_model.get(), m_tap, name)) {
         handleCommonCommand(name);
     }
 }

@@ -36,21 +36,11 @@ void SelectWayPointPage::showType(std::uint16_t type) {
 }
 
 std::int64_t SelectWayPointPage::selectedPoint() const {
-    if (m_model == nullptr || m_waypoints == nullptr)
-        return -1;
-    const std::int64_t point = m_model->selectedItem();
-    if (point < 0 || static_cast<std::size_t>(point) >= m_waypoints->pointCount() ||
-        m_waypoints->point(static_cast<std::size_t>(point)).deleted())
-        return -1;
-    return point;
+    return m_model == nullptr ? -1 : m_model->selectedLivePoint(m_waypoints);
 }
 
 bool SelectWayPointPage::keyDown(int key) {
-    if (m_model != nullptr && moveHighlightByKey(*m_model, m_bindings, key)) {
-        Ui::ListPage::updateUpDownButtons(*this, m_model.get());
-        return true;
-    }
-    return false;
+    return moveHighlightByKey(*this, m_model.get(), m_bindings, key);
 }
 
 void SelectWayPointPage::childClicked(const std::string& name) {
@@ -82,16 +72,7 @@ void SelectWayPointPage::childClicked(const std::string& name) {
         if (auto* chooser = dynamic_cast<fdPageSelectPoiType*>(ui()->findPage("select_poi_type")))
             chooser->setCallback(std::make_shared<SelectTypeForWayPointCallback>(*this, *ui()));
         ui()->goBack();
-    } else if (name == "up" || name == "down") {
-        if (m_model != nullptr)
-            name == "up" ? m_model->pageUp() : m_model->pageDown();
-        Ui::ListPage::updateUpDownButtons(*this, m_model.get());
-    } else if (name == "list") {
-        if (m_model == nullptr || !m_tap.accept(m_model->list()))
-            return;
-        m_model->activateSelected();
-        Ui::ListPage::updateUpDownButtons(*this, m_model.get());
-    } else {
+    } else if (!listCommand(*this, m_model.get(), m_tap, name)) {
         handleCommonCommand(name);
     }
 }

@@ -95,6 +95,17 @@ std::int64_t WayPointsCategoriesSingleSelectList::selectedItem() const {
     return at(m_group, m_item).point;
 }
 
+std::int64_t
+WayPointsCategoriesSingleSelectList::selectedLivePoint(const Map::CategorizedWayPointsProvider* points) const {
+    if (points == nullptr)
+        return -1;
+    const std::int64_t point = selectedItem();
+    if (point < 0 || static_cast<std::size_t>(point) >= points->pointCount() ||
+        points->point(static_cast<std::size_t>(point)).deleted())
+        return -1;
+    return point;
+}
+
 std::int32_t WayPointsCategoriesSingleSelectList::selectedIndex() const {
     return m_group < 0 || m_item < 0 ? -1 : rowOf(m_group, m_item);
 }

@@ -74,6 +74,9 @@ class WayPointsCategoriesSingleSelectList : public WayPointsCategoriesList {
     void rebuildAll() { rebuild(AcceptAll()); }
     // The chosen point, -1 when none.
     std::int64_t selectedItem() const;
+    // The chosen point when it is one of those points and not deleted; -1
+    // otherwise (also without points).
+    std::int64_t selectedLivePoint(const Map::CategorizedWayPointsProvider* points) const;
     // Chooses the point, opening its group and scrolling it into view;
     // a point the list lacks clears the choice.
     void selectById(std::uint32_t point);

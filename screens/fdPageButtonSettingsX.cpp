@@ -1,5 +1,6 @@
 #include "screens/fdPageButtonSettingsX.h"
 
+#include "screens/LeaveCommand.h"
 #include "ui/ButtonBindings.h"
 #include "ui/ListPage.h"
 #include "ui/fdButtonX.h"
@@ -60,16 +61,10 @@ bool fdPageButtonSettingsX::keyDown(int key) {
 
 void fdPageButtonSettingsX::childClicked(const std::string& name) {
     if (m_waiting && name != "button_set" && name != "button_cancel" && name != "list") return;
-    if (name == "close") {
-        handleCommonCommand(name);
-        SDL_Event event{};
-        event.type = SDL_VIDEOEXPOSE;
-        SDL_PushEvent(&event);
-    } else if (name == "hide" || name == "back") {
-        handleCommonCommand(name);
-    } else if (name == "up" || name == "down") {
-        if (m_list) name == "up" ? m_list->pageUp() : m_list->pageDown();
-        updateScrollButtons();
+    if (leaveCommand(*this, name))
+        return;
+    if (Ui::ListPage::pageCommand(*this, m_list.get(), name)) {
+        invalidate(1);
     } else if (name == "button_set") {
         if (m_waiting) {
             if (ButtonBindingsList::Entry* entry = selected()) {

@@ -78,19 +78,13 @@ void CoordsPageBase::showOnMap() {
 
 void CoordsPageBase::closeMessageBox() {
     if (!m_messageBox) return;
-    Ui::TemplateWindow* box = m_messageBox;
-    m_messageBox = nullptr;
-    removeChild(box);
-    box->setParent(nullptr);
-    ui()->queueDelete(box);
+    Ui::removeTemplateWindow(*this, m_messageBox);
     invalidate(0);
 }
 
 void CoordsPageBase::childClicked(const std::string& name) {
-    if (name == "close" || name == "hide" || name == "back") {
-        handleCommonCommand(name);
+    if (handleCommonCommand(name))
         return;
-    }
     if (name == "menu") {
         ui()->activatePage(ui()->findPage("menuMain"));
     } else if (name == "ok") {

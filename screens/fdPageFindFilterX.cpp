@@ -205,9 +205,9 @@ void fdPageFindFilterX::pickLevel(std::uint32_t level) {
 }
 
 void fdPageFindFilterX::childClicked(const std::string& name) {
-    if (name == "close" || name == "hide" || name == "back") {
-        handleCommonCommand(name);
-    } else if (name == "menu") {
+    if (handleCommonCommand(name))
+        return;
+    if (name == "menu") {
         ui()->activatePage(ui()->findPage("menuMain"));
     } else if (name == "ok") {
         const Filter filter = currentFilter();

@@ -275,11 +275,7 @@ void fdPageFindX::showResults() {
 
 void fdPageFindX::closeMessageBox() {
     if (!m_messageBox) return;
-    Ui::TemplateWindow* box = m_messageBox;
-    m_messageBox = nullptr;
-    removeChild(box);
-    box->setParent(nullptr);
-    ui()->queueDelete(box);
+    Ui::removeTemplateWindow(*this, m_messageBox);
     invalidate(0);
 }
 

@@ -172,9 +172,9 @@ bool fdPageGPSX::keyDown(int key) {
 }
 
 void fdPageGPSX::childClicked(const std::string& name) {
-    if (name == "close" || name == "hide" || name == "back")
-        handleCommonCommand(name);
-    else if (name == "menu")
+    if (handleCommonCommand(name))
+        return;
+    if (name == "menu")
         ui()->activatePage(ui()->findPage("menuMain"));
     else if (name == "options")
         ui()->goToPageByName("pageSetupGPS");

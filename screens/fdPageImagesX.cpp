@@ -126,15 +126,13 @@ void fdPageImagesX::prepare(std::int32_t point) {
 bool fdPageImagesX::keyDown(int key) { return Ui::ListPage::pagingKey(*this, m_model.get(), m_bindings, key); }
 
 void fdPageImagesX::childClicked(const std::string& name) {
+    if (Ui::ListPage::pageCommand(*this, m_model.get(), name))
+        return;
     if (name == "button_ok") {
         if (m_point < 0 || m_model == nullptr || m_model->selection() < 0 || m_waypoints == nullptr)
             return;
         m_waypoints->setImage(static_cast<std::size_t>(m_point), static_cast<std::size_t>(m_model->selection()));
         ui()->goBack();
-    } else if (name == "up" || name == "down") {
-        if (m_model != nullptr)
-            name == "up" ? m_model->pageUp() : m_model->pageDown();
-        Ui::ListPage::updateUpDownButtons(*this, m_model.get());
     } else if (name == "list") {
         // Only a cell's click chooses: a press on the row between the
         // cells reports the list too, but names no cell.

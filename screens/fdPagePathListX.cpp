@@ -140,10 +140,8 @@ bool fdPagePathListX::keyDown(int key) {
 }
 
 void fdPagePathListX::childClicked(const std::string& name) {
-    if (name == "close" || name == "hide" || name == "back") {
-        handleCommonCommand(name);
+    if (handleCommonCommand(name))
         return;
-    }
     if (name == "up" || name == "down") {
         if (m_list) {
             if (name == "up")

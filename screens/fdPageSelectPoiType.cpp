@@ -84,16 +84,7 @@ void fdPageSelectPoiType::childClicked(const std::string& name) {
         ui()->goBack();
         if (callback != nullptr)
             callback->cancelled();
-    } else if (name == "up" || name == "down") {
-        if (m_model != nullptr)
-            name == "up" ? m_model->pageUp() : m_model->pageDown();
-        Ui::ListPage::updateUpDownButtons(*this, m_model.get());
-    } else if (name == "list") {
-        if (m_model == nullptr || !m_tap.accept(m_model->list()))
-            return;
-        m_model->activateSelected();
-        Ui::ListPage::updateUpDownButtons(*this, m_model.get());
-    } else {
+    } else if (!listCommand(*this, m_model.get(), m_tap, name)) {
         handleCommonCommand(name);
     }
 }

@@ -139,10 +139,8 @@ bool fdPageSensors::keyDown(int key) {
 }
 
 void fdPageSensors::childClicked(const std::string& name) {
-    if (name == "close" || name == "hide" || name == "back") {
-        handleCommonCommand(name);
+    if (handleCommonCommand(name))
         return;
-    }
     if (!m_list) return;
     if (name == "up")
         m_list->pageUp();

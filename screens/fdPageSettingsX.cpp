@@ -4,12 +4,11 @@
 #include "map/KVAtlas.h"
 #include "render/MapCamera.h"
 #include "render/fdMapRenderer.h"
+#include "screens/LeaveCommand.h"
 #include "ui/DayNight.h"
 #include "ui/Messages.h"
 #include "ui/fdButtonX.h"
 #include "ui/fdInterface.h"
-
-#include <SDL.h>
 
 #include <algorithm>
 #include <cmath>
@@ -91,13 +90,8 @@ void fdPageSettingsX::apply() {
 }
 
 void fdPageSettingsX::childClicked(const std::string& name) {
-    if (name == "close") {
-        handleCommonCommand(name);
-        SDL_Event event{};
-        event.type = SDL_VIDEOEXPOSE;
-        SDL_PushEvent(&event);
-    } else if (name == "hide" || name == "back") {
-        handleCommonCommand(name);
+    if (leaveCommand(*this, name)) {
+        // Left; the page redraws below.
     } else if (name == "menu") {
         ui()->activatePage(ui()->findPage("menuMain"));
     } else if (name == "ok") {

@@ -274,10 +274,8 @@ bool fdPageSetupGPSX::keyDown(int key) {
 }
 
 void fdPageSetupGPSX::childClicked(const std::string& name) {
-    if (name == "close" || name == "hide" || name == "back") {
-        handleCommonCommand(name);
+    if (handleCommonCommand(name))
         return;
-    }
     if (name == "menu") {
         ui()->activatePage(ui()->findPage("menuMain"));
         return;

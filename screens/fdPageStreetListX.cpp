@@ -47,15 +47,11 @@ void fdPageStreetListX::onShow() {
 }
 
 void fdPageStreetListX::childClicked(const std::string& name) {
-    if (name == "close" || name == "hide" || name == "back") {
-        handleCommonCommand(name);
-    } else if (name == "up") {
-        if (m_streets) m_streets->pageUp();
-        Ui::ListPage::updateUpDownButtons(*this, m_streets.get());
-    } else if (name == "down") {
-        if (m_streets) m_streets->pageDown();
-        Ui::ListPage::updateUpDownButtons(*this, m_streets.get());
-    } else if (name == "list") {
+    if (Ui::ListPage::pageCommand(*this, m_streets.get(), name))
+        return;
+    if (handleCommonCommand(name))
+        return;
+    if (name == "list") {
         if (m_streets) m_streets->activateSelected();
     }
 }

@@ -139,11 +139,9 @@ bool fdPageTrackListX::press(int x, int y) {
 bool fdPageTrackListX::keyDown(int key) { return Ui::ListPage::pagingKey(*this, m_model.get(), m_bindings, key); }
 
 void fdPageTrackListX::childClicked(const std::string& name) {
-    if (name == "up" || name == "down") {
-        if (m_model != nullptr)
-            name == "up" ? m_model->pageUp() : m_model->pageDown();
-        Ui::ListPage::updateUpDownButtons(*this, m_model.get());
-    } else if (name == "list") {
+    if (Ui::ListPage::pageCommand(*this, m_model.get(), name))
+        return;
+    if (name == "list") {
         if (m_model == nullptr || !m_tap.accept(m_model->list()))
             return;
         m_model->setPointer(m_pressed, m_pressX, m_pressY);

@@ -42,31 +42,18 @@ void fdPageWPListX::selectPoint(std::uint32_t point) {
 }
 
 std::int64_t fdPageWPListX::selectedPoint() const {
-    if (m_model == nullptr || m_waypoints == nullptr)
-        return -1;
-    const std::int64_t point = m_model->selectedItem();
-    if (point < 0 || static_cast<std::size_t>(point) >= m_waypoints->pointCount() ||
-        m_waypoints->point(static_cast<std::size_t>(point)).deleted())
-        return -1;
-    return point;
+    return m_model == nullptr ? -1 : m_model->selectedLivePoint(m_waypoints);
 }
 
 bool fdPageWPListX::keyDown(int key) { return Ui::ListPage::pagingKey(*this, m_model.get(), m_bindings, key); }
 
 void fdPageWPListX::childClicked(const std::string& name) {
+    if (listCommand(*this, m_model.get(), m_tap, name))
+        return;
     if (name == "back") {
         if (auto* chooser = dynamic_cast<fdPageSelectPoiType*>(ui()->findPage("select_poi_type")))
             chooser->setCallback(std::make_shared<ShowTypedWayPointsCallback>(*this, *ui()));
         ui()->goBack();
-    } else if (name == "up" || name == "down") {
-        if (m_model != nullptr)
-            name == "up" ? m_model->pageUp() : m_model->pageDown();
-        Ui::ListPage::updateUpDownButtons(*this, m_model.get());
-    } else if (name == "list") {
-        if (m_model == nullptr || !m_tap.accept(m_model->list()))
-            return;
-        m_model->activateSelected();
-        Ui::ListPage::updateUpDownButtons(*this, m_model.get());
     } else if (name == "button_go") {
         const std::int64_t point = selectedPoint();
         auto* map = dynamic_cast<fdPageMap*>(ui()->findPage("pageMap"));

@@ -68,9 +68,9 @@ void fdSearchMenuPage::showWayPointTypes() {
 }
 
 void fdSearchMenuPage::childClicked(const std::string& name) {
-    if (name == "close" || name == "hide" || name == "back") {
-        handleCommonCommand(name);
-    } else if (name == "tab_main") {
+    if (handleCommonCommand(name))
+        return;
+    if (name == "tab_main") {
         ui()->activatePage(ui()->findPage("menuFind"));
     } else if (name == "tab_lists") {
         ui()->activatePage(ui()->findPage("pageLists"));

@@ -1,12 +1,11 @@
 #include "screens/fdSettingsMenuPage.h"
 
 #include "core/Shell.h"
+#include "screens/LeaveCommand.h"
 #include "ui/EngineServices.h"
 #include "ui/Keyboard.h"
 #include "ui/fdInterface.h"
 #include "ui/fdStatic.h"
-
-#include <SDL.h>
 
 #include <utility>
 
@@ -48,14 +47,9 @@ void fdSettingsMenuPage::showMessage(const std::u16string& text) {
 }
 
 void fdSettingsMenuPage::childClicked(const std::string& name) {
-    if (name == "close") {
-        handleCommonCommand(name);
-        SDL_Event event{};
-        event.type = SDL_VIDEOEXPOSE;
-        SDL_PushEvent(&event);
-    } else if (name == "hide" || name == "back") {
-        handleCommonCommand(name);
-    } else if (name == "tab_main") {
+    if (leaveCommand(*this, name))
+        return;
+    if (name == "tab_main") {
         ui()->activatePage(ui()->findPage("pageSettingsMain"));
     } else if (name == "tab_lists") {
         ui()->activatePage(ui()->findPage("pageSettingsLists"));

@@ -409,4 +409,12 @@ TemplateWindow* createTemplateWindow(fdPage& owner, const std::string& templateN
     return window;
 }
 
+void removeTemplateWindow(fdPage& owner, TemplateWindow*& window) {
+    TemplateWindow* removed = window;
+    window = nullptr;
+    owner.removeChild(removed);
+    removed->setParent(nullptr);
+    owner.ui()->queueDelete(removed);
+}
+
 } // namespace Ui

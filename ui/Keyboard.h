@@ -111,5 +111,8 @@ PageKeyboardPtr openPageKeyboard(fdPage& page, const KeyboardLayouts& layouts, c
 // A window from a design template for an owner page; its clicks reach the
 // owner as `command`. Null (logged once) when the template is missing.
 TemplateWindow* createTemplateWindow(fdPage& owner, const std::string& templateName, const std::string& command);
+// Takes such a window out of its owner and deletes it once the event at
+// hand is done (it may be the window's own click); window becomes null.
+void removeTemplateWindow(fdPage& owner, TemplateWindow*& window);
 
 } // namespace Ui

@@ -40,6 +40,16 @@ void enable(fdWindowBase& page, const char* name, bool enabled) {
     }
 }
 
+bool moveCommand(fdWindowBase& page, List* list, const std::string& name, void (List::*up)(),
+                 void (List::*down)()) {
+    if (name != "up" && name != "down")
+        return false;
+    if (list != nullptr)
+        (list->*(name == "up" ? up : down))();
+    ListPage::updateUpDownButtons(page, list);
+    return true;
+}
+
 } // namespace
 
 void ListPage::updateUpDownButtons(fdWindowBase& page, const List* list) {
@@ -61,6 +71,14 @@ fdWindowBase* ListPage::addUpDownButtons(fdPage& page) {
     auto* window = new ForwardingWindow(*description, &page, "list_updown", ui, nullptr);
     window->relayout();
     return window;
+}
+
+bool ListPage::pageCommand(fdWindowBase& page, List* list, const std::string& name) {
+    return moveCommand(page, list, name, &List::pageUp, &List::pageDown);
+}
+
+bool ListPage::rowCommand(fdWindowBase& page, List* list, const std::string& name) {
+    return moveCommand(page, list, name, &List::scrollUp, &List::scrollDown);
 }
 
 bool ListPage::pagingKey(fdWindowBase& page, List* list, const ButtonBindings* bindings, int key, bool sideways) {

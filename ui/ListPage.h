@@ -31,6 +31,13 @@ fdWindowBase* addUpDownButtons(fdPage& page);
 // returns true.
 bool pagingKey(fdWindowBase& page, List* list, const ButtonBindings* bindings, int key, bool sideways = false);
 
+// The shared handler of the page commands "up" and "down": the list (when
+// there is one) pages that way, then the buttons follow. False, doing
+// nothing, for any other command.
+bool pageCommand(fdWindowBase& page, List* list, const std::string& name);
+// The same for a page whose "up" and "down" move the list by one row.
+bool rowCommand(fdWindowBase& page, List* list, const std::string& name);
+
 } // namespace ListPage
 
 } // namespace Ui

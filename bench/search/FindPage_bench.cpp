@@ -4,6 +4,7 @@
 // keystrokes fed to the engine alone. Each iteration types the first five
 // letters of a street name after a fresh street search.
 
+#include "bench/support/DesignEngine.h"
 #include "core/Config.h"
 #include "core/FileSystem.h"
 #include "core/Text.h"
@@ -22,30 +23,9 @@
 #include <benchmark/benchmark.h>
 
 #include <filesystem>
-#include <fstream>
 #include <memory>
-#include <sstream>
 
 namespace {
-
-std::string readAll(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
-struct DesignEngine : Ui::EngineServices {
-    void setQuit() override {}
-    bool hideToTray() override { return true; }
-    std::u16string dataPath(std::u16string_view name) const override { return std::u16string(name); }
-    bool isDay() const override { return true; }
-    bool doubleSize() const override { return false; }
-    std::int32_t designWidth() const override { return 800; }
-    std::int32_t designHeight() const override { return 480; }
-    const Ui::DesignDescription* design() const override { return &description; }
-    Ui::DesignDescription description;
-};
 
 // An atlas and its engine, with the find page built from the shipped
 // design over them.
@@ -55,9 +35,9 @@ struct Session {
         SDL_SetVideoMode(800, 480, 32, SDL_SWSURFACE);
         engine.attach(maps, folder, pool);
         const std::string data = MIREL_SOURCE_DATA;
-        Ui::readTheme(readAll(data + "/skin/design800x480.xml"), true,
+        Ui::readTheme(Bench::readFile(data + "/skin/design800x480.xml"), true,
                       FileSystem::toWide(data + "/skin/kb_layouts.xml"), design.description, layouts);
-        messages.loadText(readAll(data + "/messages.xml"));
+        messages.loadText(Bench::readFile(data + "/messages.xml"));
         Screens::SearchServices services;
         services.engine = &engine;
         services.messages = &messages;
@@ -91,7 +71,7 @@ struct Session {
     TestSupport::CaptureLogger quiet{Log::Critical};
     Core::Config config;
     TextSearch::Engine engine;
-    DesignEngine design;
+    Bench::DesignEngine design;
     Ui::fdInterface ui{&design, nullptr};
     Ui::KeyboardLayouts layouts;
     Messages messages;

@@ -4,6 +4,7 @@
 // layouts (English and Russian on a 12 x 4 grid) over the design's keyboard
 // template.
 
+#include "bench/support/DesignEngine.h"
 #include "core/FileSystem.h"
 #include "ui/DesignDescription.h"
 #include "ui/EngineServices.h"
@@ -14,36 +15,14 @@
 #include <SDL/SDL.h>
 #include <benchmark/benchmark.h>
 
-#include <fstream>
-#include <sstream>
-
 namespace {
-
-std::string readText(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
-struct Engine : Ui::EngineServices {
-    void setQuit() override {}
-    bool hideToTray() override { return true; }
-    std::u16string dataPath(std::u16string_view name) const override { return std::u16string(name); }
-    bool isDay() const override { return true; }
-    bool doubleSize() const override { return false; }
-    std::int32_t designWidth() const override { return 800; }
-    std::int32_t designHeight() const override { return 480; }
-    const Ui::DesignDescription* design() const override { return &description; }
-    Ui::DesignDescription description;
-};
 
 void BM_TypeOneCharacter(benchmark::State& state) {
     SDL_Init(SDL_INIT_VIDEO | SDL_INIT_NOPARACHUTE);
-    Engine engine;
+    Bench::DesignEngine engine;
     Ui::KeyboardLayouts layouts;
     const std::string data = MIREL_SOURCE_DATA;
-    if (!Ui::readTheme(readText(data + "/skin/design800x480.xml"), true,
+    if (!Ui::readTheme(Bench::readFile(data + "/skin/design800x480.xml"), true,
                        FileSystem::toWide(data + "/skin/kb_layouts.xml"), engine.description, layouts)) {
         state.SkipWithError("the shipped design does not load");
         return;

@@ -20,6 +20,7 @@
 #include "tests/support/CaptureLogger.h"
 #include "tests/support/HttpServer.h"
 #include "tests/ui/UiTestSupport.h"
+#include "tests/userdata/MonitoringEvents.h"
 #include "tests/userdata/UserDataTestSupport.h"
 #include "ui/DesignDescription.h"
 #include "ui/KeyboardLayouts.h"
@@ -58,44 +59,7 @@ struct TestClock final : Monitoring::Clock {
     std::int32_t seconds = 1'700'000'000;
 };
 
-struct Events final : Monitoring::MonitoringListener {
-    void onConnected() override { add("connected"); }
-    void onStateChanged() override { add("state"); }
-    void onDisconnected() override { add("disconnected"); }
-    void onFriendsChanged() override { add("friends"); }
-    void onTracksReceived() override { add("tracks"); }
-    void onPointsReceived() override { add("points"); }
-    void onPointsSeenChanged() override { add("seen"); }
-    void add(const std::string& event) {
-        std::lock_guard lock(mutex);
-        events.push_back(event);
-        changed.notify_all();
-    }
-    // Bounded: a broken exchange fails the test instead of hanging it.
-    bool waitFor(const std::string& event, long times = 1) {
-        std::unique_lock lock(mutex);
-        return changed.wait_for(lock, std::chrono::seconds(10),
-                                [&] { return std::count(events.begin(), events.end(), event) >= times; });
-    }
-    long count(const std::string& event) {
-        std::lock_guard lock(mutex);
-        return std::count(events.begin(), events.end(), event);
-    }
-    // Bounded; the condition is checked outside the lock (it may ask the
-    // service, whose callbacks take the lock).
-    template <class Condition> bool waitUntil(Condition condition) {
-        const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-        while (!condition()) {
-            std::unique_lock lock(mutex);
-            if (changed.wait_until(lock, end) == std::cv_status::timeout)
-                return condition();
-        }
-        return true;
-    }
-    std::mutex mutex;
-    std::condition_variable changed;
-    std::vector<std::string> events;
-};
+using Events = UserDataTest::MonitoringEvents;
 
 // A received track along y = 0 from x = -100 to 100 in steps of 10.
 std::string trackElement(std::uint32_t token) {

@@ -4,6 +4,7 @@
 #include "core/Text.h"
 #include "tests/support/CaptureLogger.h"
 #include "tests/support/HttpServer.h"
+#include "tests/userdata/MonitoringEvents.h"
 #include "userdata/MonitoringSystem.h"
 #include "userdata/OnlineMessages.h"
 
@@ -46,32 +47,7 @@ struct TestClock final : Monitoring::Clock {
     std::vector<std::uint32_t> waits;
 };
 
-struct Recorder final : Monitoring::MonitoringListener {
-    void onConnected() override { add("connected"); }
-    void onStateChanged() override { add("state"); }
-    void onDisconnected() override { add("disconnected"); }
-    void onFriendsChanged() override { add("friends"); }
-    void onTracksReceived() override { add("tracks"); }
-    void onPointsReceived() override { add("points"); }
-    void onPointsSeenChanged() override { add("seen"); }
-    void add(const std::string& event) {
-        std::lock_guard lock(mutex);
-        events.push_back(event);
-        changed.notify_all();
-    }
-    bool waitFor(const std::string& event) {
-        std::unique_lock lock(mutex);
-        return changed.wait_for(lock, 10s,
-                                [&] { return std::count(events.begin(), events.end(), event) > 0; });
-    }
-    std::vector<std::string> all() {
-        std::lock_guard lock(mutex);
-        return events;
-    }
-    std::mutex mutex;
-    std::condition_variable changed;
-    std::vector<std::string> events;
-};
+using Recorder = UserDataTest::MonitoringEvents;
 
 struct Service {
     explicit Service(std::vector<HttpServer::Reply> script)
