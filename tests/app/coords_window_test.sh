@@ -10,51 +10,11 @@ set -euo pipefail
 program=$1
 shots=${2:-}
 source "$(dirname "$0")/window_common.sh"
+shot_prefix=coords_
 window_setup "$program" xwd convert compare xdotool iconv
 # Monaco, as a first run opens it.
 printf '<?xml version="1.0" encoding="utf-8"?>\n<config version="2">\n<var name="log_severity" value="3"/>\n<var name="atlas" value="maps\\monaco"/>\n</config>\n' >"$work/data/config.xml"
 
-start() {
-  local attempt
-  # A copy that is still closing may hold the single-instance lock for a
-  # moment: the new one then hands over and ends, and is started again.
-  for attempt in 1 2 3; do
-    : >"$work/log.txt"
-    (cd "$work" && exec ./mirel) >"$work/stdout.txt" 2>&1 &
-    mirel_pid=$!
-    for _ in $(seq 600); do
-      grep -q "after initInterface" "$work/log.txt" 2>/dev/null && break 2
-      kill -0 "$mirel_pid" 2>/dev/null || break
-      sleep 0.1
-    done
-    wait "$mirel_pid" 2>/dev/null || true
-    mirel_pid=
-    sleep 1
-  done
-  [ -n "$mirel_pid" ] || fail "the program ended during start-up"
-  sleep 2
-  window=$(xdotool search --pid "$mirel_pid" | head -n 1)
-  [ -n "$window" ] || fail "no window"
-}
-stop() {
-  kill -TERM "$mirel_pid"
-  wait "$mirel_pid" || fail "exit code $? after a quit request"
-  mirel_pid=
-}
-shot() {
-  sleep 1.5
-  xwd -id "$window" -silent >"$work/$1.xwd"
-  convert "xwd:$work/$1.xwd" -crop 800x480+0+0 +repage "$work/$1.png"
-  [ -n "$shots" ] && cp "$work/$1.png" "$shots/coords_$1.png"
-  return 0
-}
-differing() {
-  { compare -metric AE -fuzz 8% "$work/$1.png[$2]" "$work/$3.png[$4]" null: 2>&1 || true; } | cut -d' ' -f1
-}
-tap() {
-  xdotool mousemove --window "$window" "$1" "$2" click 1
-  sleep 0.7
-}
 # Keys of the find keyboard (12 x 5 cells from y 196).
 key() {
   local col=$1 row=$2

@@ -57,9 +57,6 @@ shot() {
   [ -n "$shots" ] && cp "$work/$1.png" "$shots/"
   return 0
 }
-differing() {
-  { compare -metric AE -fuzz 8% "$work/$1.png[$2]" "$work/$3.png[$4]" null: 2>&1 || true; } | cut -d' ' -f1
-}
 tap() { xdotool mousemove --window "$window" "$1" "$2" click 1; sleep "${3:-1}"; }
 # Pixels of a colour within a region.
 pixels() {

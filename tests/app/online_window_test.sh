@@ -66,9 +66,6 @@ shot() {
   [ -n "$shots" ] && cp "$work/$1.png" "$shots/"
   return 0
 }
-differing() {
-  { compare -metric AE -fuzz 8% "$work/$1.png[$2]" "$work/$3.png[$4]" null: 2>&1 || true; } | cut -d' ' -f1
-}
 # Pixels of exactly that colour.
 count_colour() {
   convert "$work/$1.png" -fill black +opaque "$2" -fill white -opaque "$2" -format "%[fx:round(mean*w*h)]" info:

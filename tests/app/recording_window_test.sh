@@ -12,6 +12,7 @@ set -euo pipefail
 program=$1
 shots=${2:-}
 source "$(dirname "$0")/window_common.sh"
+shot_prefix=recording_
 window_setup "$program" xdotool socat python3 xwd convert compare
 [ -n "$shots" ] && mkdir -p "$shots"
 
@@ -115,20 +116,6 @@ line=$(od -An -tu2 -j12 -N2 "$track" | tr -d ' ')
 echo "the killed recording: $points points, header count $count, shown $shown, line size $line"
 [ "$count" -eq "$points" ] && [ "$shown" -ne 0 ] && [ "$line" -eq 8 ] || fail "the header was not repaired"
 
-shot() {
-  sleep 1.5
-  xwd -id "$window" -silent >"$work/$1.xwd"
-  convert "xwd:$work/$1.xwd" -crop 800x480+0+0 +repage "$work/$1.png"
-  [ -n "$shots" ] && cp "$work/$1.png" "$shots/recording_$1.png"
-  return 0
-}
-differing() {
-  { compare -metric AE -fuzz 8% "$work/$1.png[$2]" "$work/$3.png[$4]" null: 2>&1 || true; } | cut -d' ' -f1
-}
-tap() {
-  xdotool mousemove --window "$window" "$1" "$2" click 1
-  sleep 0.7
-}
 # The coordinate page's digit keys, one row from x 8.
 digits() {
   local text=$1 i d

@@ -51,10 +51,6 @@ shot() {
   [ -n "$shots" ] && cp "$work/$1.png" "$shots/resize_$1.png"
   return 0
 }
-# Pixels that differ between two pictures' regions (geometry WxH+X+Y each).
-differing() {
-  { compare -metric AE -fuzz 8% "$work/$1.png[$2]" "$work/$3.png[$4]" null: 2>&1 || true; } | cut -d' ' -f1
-}
 resize() {
   xdotool windowsize "$window" "$1" "$2"
 }

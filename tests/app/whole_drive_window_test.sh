@@ -86,9 +86,6 @@ shot() {
   [ -n "$shots" ] && cp "$work/$1.png" "$shots/"
   return 0
 }
-differing() {
-  { compare -metric AE -fuzz 8% "$work/$1.png[$2]" "$work/$3.png[$4]" null: 2>&1 || true; } | cut -d' ' -f1
-}
 pixels_like() {
   convert "$work/$1.png" -crop "$2" +repage -fuzz 12% -fill black +opaque "$3" -fill white -opaque "$3" \
     -format "%[fx:int(mean*w*h+0.5)]" info:

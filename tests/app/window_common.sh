@@ -56,3 +56,51 @@ wait_for_log() {
   done
   fail "no '$text' in the log after $seconds s"
 }
+
+# The program started in the work folder, its window found: a copy still
+# closing may hold the single-instance lock for a moment, so a start that
+# ends at once is tried again.
+start() {
+  local attempt
+  for attempt in 1 2 3; do
+    : >"$work/log.txt"
+    (cd "$work" && exec ./mirel) >"$work/stdout.txt" 2>&1 &
+    mirel_pid=$!
+    for _ in $(seq 600); do
+      grep -q "after initInterface" "$work/log.txt" 2>/dev/null && break 2
+      kill -0 "$mirel_pid" 2>/dev/null || break
+      sleep 0.1
+    done
+    wait "$mirel_pid" 2>/dev/null || true
+    mirel_pid=
+    sleep 1
+  done
+  [ -n "$mirel_pid" ] || fail "the program ended during start-up"
+  sleep 2
+  window=$(xdotool search --pid "$mirel_pid" | head -n 1)
+  [ -n "$window" ] || fail "no window"
+}
+# A quit request, which must end the program with 0.
+stop() {
+  kill -TERM "$mirel_pid"
+  wait "$mirel_pid" || fail "exit code $? after a quit request"
+  mirel_pid=
+}
+# The window as NAME.png in the work folder, and in the screenshot folder
+# (prefixed with shot_prefix) when the test was given one.
+shot() {
+  sleep 1.5
+  xwd -id "$window" -silent >"$work/$1.xwd"
+  convert "xwd:$work/$1.xwd" -crop 800x480+0+0 +repage "$work/$1.png"
+  [ -n "$shots" ] && cp "$work/$1.png" "$shots/${shot_prefix:-}$1.png"
+  return 0
+}
+# Pixels that differ between two regions of two pictures.
+differing() {
+  { compare -metric AE -fuzz 8% "$work/$1.png[$2]" "$work/$3.png[$4]" null: 2>&1 || true; } | cut -d' ' -f1
+}
+# A tap at a point of the window.
+tap() {
+  xdotool mousemove --window "$window" "$1" "$2" click 1
+  sleep 0.7
+}
