@@ -8,29 +8,10 @@ set -euo pipefail
 program=$1
 shots=${2:-}
 source "$(dirname "$0")/window_common.sh"
-for tool in Xvfb xwd convert compare xdotool; do
-  if ! command -v "$tool" >/dev/null; then
-    echo "SKIPPED: $tool is not installed"
-    exit 77
-  fi
-done
-
-# The shared set-up, on a screen large enough for a 1280 x 720 window (the
-# program keeps its window within the screen).
-work=$(mktemp -d)
-xvfb_pid=
-mirel_pid=
-trap window_cleanup EXIT
-cp "$program" "$work/mirel"
-cp -r "$(dirname "$program")/data" "$work/data"
-printf '<?xml version="1.0" encoding="utf-8"?>\n<config version="2">\n<var name="log_severity" value="3"/>\n</config>\n' >"$work/data/config.xml"
-exec 3<> <(:)
-Xvfb -displayfd 3 -noreset -screen 0 1440x900x24 -nolisten tcp >"$work/xvfb.log" 2>&1 &
-xvfb_pid=$!
-read -r -t 10 display <&3 || { echo "FAIL: Xvfb did not start"; exit 1; }
-export DISPLAY=":$display"
-export XDG_RUNTIME_DIR="$work"
-export SDL_AUDIODRIVER=dummy
+# A screen large enough for a 1280 x 720 window (the program keeps its
+# window within the screen).
+window_screen=1440x900x24
+window_setup "$program" xwd convert compare xdotool
 
 (cd "$work" && exec ./mirel) >"$work/stdout.txt" 2>&1 &
 mirel_pid=$!

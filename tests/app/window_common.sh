@@ -3,7 +3,8 @@
 # program and its data folder into a fresh folder ($work) with a settings
 # file that logs the progress lines, starts a display of its own (Xvfb
 # writes the number it took) and cleans everything up on exit. The test
-# sets $mirel_pid for the program it starts.
+# sets $mirel_pid for the program it starts. The screen is 1024 x 768
+# unless $window_screen names another (WIDTHxHEIGHTxDEPTH).
 window_setup() {
   local program=$1
   shift
@@ -25,7 +26,7 @@ window_setup() {
   exec 3<> <(:)
   # -noreset: an X server resets when its last client leaves, and SDL's
   # start closes one connection just before it opens the next.
-  Xvfb -displayfd 3 -noreset -screen 0 1024x768x24 -nolisten tcp >"$work/xvfb.log" 2>&1 &
+  Xvfb -displayfd 3 -noreset -screen 0 "${window_screen:-1024x768x24}" -nolisten tcp >"$work/xvfb.log" 2>&1 &
   xvfb_pid=$!
   read -r -t 10 display <&3 || { echo "FAIL: Xvfb did not start"; exit 1; }
   export DISPLAY=":$display"
