@@ -1,5 +1,7 @@
 #include "search/Engine.h"
 
+#include "search/EngineDepthWalk.h"
+
 #include "core/FileSystem.h"
 #include "core/Text.h"
 #include "map/KVMap2.h"
@@ -9,6 +11,7 @@
 #include "map/file/TextSearchSectionReader.h"
 
 #include <algorithm>
+#include <array>
 
 namespace TextSearch {
 
@@ -39,28 +42,9 @@ std::uint32_t levelCount(Map::KvMap& map, int kind) {
     }
 }
 
-// An item's text: the second string when there is one, with the tail of
-// the first spliced in (docs/map-format.md), else the first.
-// The text into `text`, with `first` as scratch: buffers kept by a caller
-// that reads many items allocate only while they grow.
-void itemText(StringsSectionReader& strings, const Map::TextSearchItem& item, std::u16string& first,
-              std::u16string& text) {
-    if (item.secondNameId == 0) {
-        if (!strings.string(item.nameId, text)) text.clear();
-        return;
-    }
-    if (!strings.string(item.nameId, first)) first.clear();
-    if (!strings.string(item.secondNameId, text)) text.clear();
-    if (item.secondNameId != item.nameId && item.position1 != item.position2) {
-        const std::u16string_view tail =
-            item.position2 < first.size() ? std::u16string_view(first).substr(item.position2) : u"";
-        text.insert(std::min<std::size_t>(item.position1, text.size()), tail);
-    }
-}
-
-std::u16string itemText(StringsSectionReader& strings, const Map::TextSearchItem& item) {
+std::u16string wholeItemText(StringsSectionReader& strings, const Map::TextSearchItem& item) {
     std::u16string first, text;
-    itemText(strings, item, first, text);
+    Engine::itemText(strings, item, first, text);
     return text;
 }
 
@@ -150,6 +134,21 @@ class NnPoiVisitor : public Map::File::NnVisitor {
 };
 
 } // namespace
+
+void Engine::itemText(StringsSectionReader& strings, const Map::TextSearchItem& item, std::u16string& first,
+                      std::u16string& text) {
+    if (item.secondNameId == 0) {
+        if (!strings.string(item.nameId, text)) text.clear();
+        return;
+    }
+    if (!strings.string(item.nameId, first)) first.clear();
+    if (!strings.string(item.secondNameId, text)) text.clear();
+    if (item.secondNameId != item.nameId && item.position1 != item.position2) {
+        const std::u16string_view tail =
+            item.position2 < first.size() ? std::u16string_view(first).substr(item.position2) : u"";
+        text.insert(std::min<std::size_t>(item.position1, text.size()), tail);
+    }
+}
 
 Engine::Engine(Ticks ticks, CarPosition car)
     : m_ticks(ticks ? std::move(ticks) : Ticks(steadyTicks)), m_car(std::move(car)),
@@ -384,7 +383,7 @@ bool Engine::indexWalk(const std::u16string& prefix, const WalkCallback& callbac
             if (!m_visitor->seek(*map, item.objectOffset)) continue;
             if (m_filterLevel != NoFilter && !m_visitor->accepts(m_filterLevel, m_filterObjects[range.map]))
                 continue;
-            if (!callback(itemText(map->stringsReader(), item), {range.map, item.objectOffset})) return false;
+            if (!callback(wholeItemText(map->stringsReader(), item), {range.map, item.objectOffset})) return false;
         }
     }
     return true;
@@ -421,39 +420,15 @@ void Engine::objectWalk(const WalkCallback& callback) {
 
 void Engine::buildTreeFromIndex() {
     m_tree.reset();
-    SearchTreeBuilder builder(m_tree, [this](const MapAndOffset& ref) { return identity(ref); });
+    // Parent names of this build: the objects of one map share a few.
+    ParentNames names;
+    SearchTreeBuilder builder(m_tree, [this, &names](const MapAndOffset& ref) { return identity(ref, &names); });
     // The tree is walked from the keys typed up to here (a removed key down
     // to the depth builds it anew): words they do not spell are left out,
-    // and so is every object none of whose words they spell, before the
-    // object itself is read. The index walk, with the name tested first.
+    // and so is every object none of whose words they spell.
     builder.keepOnlyTyped({m_keys.begin(), m_keys.begin() + m_indexDepth + 1});
-    std::vector<Map::TextSearchItem> items;
-    std::u16string first, text;
-    const bool filtered = m_filterLevel != NoFilter;
-    for (const Variant& v : m_variants) {
-        ItemRanges ranges;
-        if (findRanges(v.prefix, ranges))
-            for (const Map::MappedGroup& range : ranges) {
-                Map::KvMap* map = mapOf(range.map);
-                if (map == nullptr || !map->textSearchReader().readItems(level(), range.group, items)) continue;
-                for (const Map::TextSearchItem& item : items) {
-                    // Both tests must pass; under a filter, which keeps few
-                    // objects, the object's own record is the cheaper first.
-                    auto accepted = [&] {
-                        return m_visitor->seek(*map, item.objectOffset) &&
-                               (!filtered || m_visitor->accepts(m_filterLevel, m_filterObjects[range.map]));
-                    };
-                    if (filtered && !accepted()) continue;
-                    itemText(map->stringsReader(), item, first, text);
-                    if (!builder.mayEnter(text) || (!filtered && !accepted())) continue;
-                    builder.addObject(text, {range.map, item.objectOffset});
-                }
-            }
-        if (m_kind == PoisKind && m_wayPoints)
-            for (std::size_t i = 0; i < m_wayPoints->count(); ++i)
-                if (wayPointMatches(m_wayPoints->at(i), v.prefix, true))
-                    builder.addWayPoint(m_wayPoints->at(i));
-    }
+    DepthWalk walk(*this, builder);
+    walk.run();
     // An empty tree still takes the keys (and finds nothing): without one
     // the keys would count as untyped and offer every first letter.
     if (!m_tree) m_tree = std::make_unique<SearchTreeNode>();
@@ -656,54 +631,47 @@ bool Engine::sameObject(const MapAndOffset& first, const MapAndOffset& added) {
     return identity(first) == identity(added);
 }
 
-std::u16string Engine::identity(const MapAndOffset& ref) {
+std::u16string Engine::identity(const MapAndOffset& ref, ParentNames* names) {
     // Unreadable: a key no other object has.
-    std::string number = std::to_string(ref.map);
-    number.append(":").append(std::to_string(ref.offset));
-    std::u16string alone(1, u'\x01');
-    alone.append(Core::utf8ToWide(number));
-    Map::KvMap* map = mapOf(ref.map);
-    if (map == nullptr) return alone;
-    AddressSectionReader& address = map->addressReader();
-    std::u16string key;
-    bool readable = true;
-    // Each parent: absent, or its name.
-    auto parent = [&](int table, std::uint32_t offset) {
-        std::u16string name;
-        if (offset == 0)
-            key += u"-";
-        else if (parentName(*map, table, offset, name))
-            key += u"+" + name;
-        else
-            readable = false;
-        key += u'\0';
+    auto alone = [&ref] {
+        std::string number = std::to_string(ref.map);
+        number.append(":").append(std::to_string(ref.offset));
+        return u'\x01' + Core::utf8ToWide(number);
     };
+    Map::KvMap* map = mapOf(ref.map);
+    if (map == nullptr) return alone();
+    AddressSectionReader& address = map->addressReader();
     // The parents that must match, as (address table, record).
-    std::vector<std::pair<int, std::uint32_t>> parents;
+    std::array<std::pair<int, std::uint32_t>, 4> parents{};
+    std::size_t parentCount = 0;
     bool read = true;
     switch (m_kind) {
     case RegionsKind: {
         RegionRecord r;
         read = address.readRegion(ref.offset, r);
-        parents = {{0, r.country}};
+        parents = {{{0, r.country}}};
+        parentCount = 1;
         break;
     }
     case DistrictsKind: {
         DistrictRecord r;
         read = address.readDistrict(ref.offset, r);
-        parents = {{1, r.region}, {0, r.country}};
+        parents = {{{1, r.region}, {0, r.country}}};
+        parentCount = 2;
         break;
     }
     case CitiesKind: {
         CityRecord r;
         read = address.readCity(ref.offset, r);
-        parents = {{2, r.district}, {1, r.region}, {0, r.country}};
+        parents = {{{2, r.district}, {1, r.region}, {0, r.country}}};
+        parentCount = 3;
         break;
     }
     case StreetsKind: {
         StreetRecord r;
         read = address.readStreet(ref.offset, r);
-        parents = {{3, r.city}, {2, r.district}, {1, r.region}, {0, r.country}};
+        parents = {{{3, r.city}, {2, r.district}, {1, r.region}, {0, r.country}}};
+        parentCount = 4;
         break;
     }
     case PoisKind:
@@ -715,10 +683,33 @@ std::u16string Engine::identity(const MapAndOffset& ref) {
     default:
         break;
     }
-    if (!read) return alone;
-    for (const auto& [table, offset] : parents)
-        parent(table, offset);
-    return readable ? key : alone;
+    if (!read) return alone();
+    // Each parent: absent, or its name.
+    std::u16string key;
+    std::u16string name;
+    for (std::size_t i = 0; i < parentCount; ++i) {
+        const auto [table, offset] = parents[i];
+        if (offset == 0) {
+            key += u"-";
+        } else if (names == nullptr) {
+            if (!parentName(*map, table, offset, name)) return alone();
+            key += u'+';
+            key += name;
+        } else {
+            const std::uint64_t at = std::uint64_t{ref.map} << 34 | std::uint64_t(table) << 32 | offset;
+            auto found = names->find(at);
+            if (found == names->end()) {
+                std::optional<std::u16string> read;
+                if (parentName(*map, table, offset, name)) read = name;
+                found = names->emplace(at, std::move(read)).first;
+            }
+            if (!found->second) return alone();
+            key += u'+';
+            key += *found->second;
+        }
+        key += u'\0';
+    }
+    return key;
 }
 
 void Engine::nearestPois(Map::Point point, std::vector<ResultItem>& rows) {

@@ -28,6 +28,10 @@
 #include <unordered_map>
 #include <vector>
 
+namespace Map::File {
+class StringsSectionReader;
+}
+
 namespace TextSearch {
 
 enum SearchKind : int {
@@ -96,8 +100,11 @@ class Engine : public Map::AtlasSearchEngine {
     // when neither has a street. A record that cannot be read is no other
     // object.
     bool sameObject(const Map::MapAndOffset& first, const Map::MapAndOffset& added);
-    // The key that sameObject compares, one per object.
-    std::u16string identity(const Map::MapAndOffset& ref);
+    // The key that sameObject compares, one per object. Names of parent
+    // records by (map, table, offset), read once per holder; an empty entry
+    // did not read.
+    using ParentNames = std::unordered_map<std::uint64_t, std::optional<std::u16string>>;
+    std::u16string identity(const Map::MapAndOffset& ref, ParentNames* names = nullptr);
     // The 14 nearest POIs of the selection around a point, farthest first.
     void nearestPois(Map::Point point, std::vector<ResultItem>& rows);
 
@@ -110,7 +117,16 @@ class Engine : public Map::AtlasSearchEngine {
     std::uint32_t filterLevel() const { return m_filterLevel; }
     std::size_t variantCount() const { return m_variants.size(); }
 
+    // An item's text: the second string when there is one, with the tail of
+    // the first spliced in (docs/map-format.md), else the first. The text
+    // into `text`, with `first` as scratch: buffers kept by a caller that
+    // reads many items allocate only while they grow.
+    static void itemText(Map::File::StringsSectionReader& strings, const Map::TextSearchItem& item,
+                         std::u16string& first, std::u16string& text);
+
   private:
+    class DepthWalk;
+
     struct Variant {
         std::u16string prefix;
         const SearchTreeNode* node = nullptr;

@@ -40,8 +40,13 @@ const StatusWords& statusWords() {
 bool NameSplitter::keeps(std::u16string_view word) const {
     if (word.size() < minimumLength) return false;
     if (!keepDigits && !word.empty() && word[0] >= u'0' && word[0] <= u'9') return false;
+    // Most words are longer than any status word: no lookup for them.
     const StatusWords& status = statusWords();
-    return status.find(std::u16string(word)) == status.end();
+    static const std::size_t longest =
+        std::max_element(status.begin(), status.end(), [](const std::u16string& a, const std::u16string& b) {
+            return a.size() < b.size();
+        })->size();
+    return word.size() > longest || status.find(word) == status.end();
 }
 
 void NameSplitter::split(std::u16string_view name) {

@@ -15,6 +15,7 @@ namespace Map::TextSearch {
 
 // Compares folded (Core::toLower) units.
 struct FoldedLess {
+    using is_transparent = void;
     bool operator()(std::u16string_view a, std::u16string_view b) const;
 };
 using StatusWords = std::set<std::u16string, FoldedLess>;

@@ -1,0 +1,177 @@
+#include "search/EngineDepthWalk.h"
+
+#include "core/Text.h"
+#include "map/KvMap.h"
+#include "map/file/TextSearchSectionReader.h"
+
+#include <algorithm>
+
+namespace TextSearch {
+
+using Map::ItemsGroup;
+using Map::MapAndOffset;
+
+namespace {
+
+ItemsGroup intersect(const ItemsGroup& a, const ItemsGroup& b) {
+    const std::uint64_t first = std::max(a.first, b.first);
+    const std::uint64_t end = std::min<std::uint64_t>(std::uint64_t{a.first} + a.count, std::uint64_t{b.first} + b.count);
+    return end > first ? ItemsGroup{static_cast<std::uint32_t>(first), static_cast<std::uint32_t>(end - first)}
+                       : ItemsGroup{};
+}
+
+std::u16string folded(std::u16string_view text) {
+    std::u16string out(text);
+    for (char16_t& c : out)
+        c = Core::toLower(c);
+    return out;
+}
+
+// The folded words the tree enters for a name.
+class WordList : public Map::TextSearch::NameSplitter {
+  public:
+    std::vector<std::u16string> words;
+
+  protected:
+    void onWord(std::size_t, std::u16string_view word) override { words.push_back(folded(word)); }
+};
+
+} // namespace
+
+Engine::DepthWalk::DepthWalk(Engine& engine, SearchTreeBuilder& builder)
+    : m_engine(engine), m_builder(builder), m_depth(engine.m_indexDepth), m_level(engine.level()) {
+    for (std::size_t k = 0; k <= m_depth && k < engine.m_keys.size(); ++k) {
+        std::u16string letters;
+        for (char16_t c : engine.m_keys[k])
+            if (const char16_t letter = Core::toLower(c); letter != 0 && letters.find(letter) == std::u16string::npos)
+                letters += letter;
+        m_typed.push_back(std::move(letters));
+    }
+    if (m_typed.size() == m_depth + 1) m_letters = m_typed.back();
+}
+
+void Engine::DepthWalk::run() {
+    readHits();
+    for (Hit& hit : m_hits)
+        findEarliest(hit);
+    std::stable_sort(m_hits.begin(), m_hits.end(), [](const Hit& a, const Hit& b) { return a.place < b.place; });
+    Engine& e = m_engine;
+    auto hit = m_hits.begin();
+    for (std::size_t v = 0; v < e.m_variants.size(); ++v) {
+        for (; hit != m_hits.end() && hit->place.variant == v; ++hit)
+            m_builder.addObject(hit->text, hit->ref);
+        if (e.m_kind == PoisKind && e.m_wayPoints)
+            for (std::size_t i = 0; i < e.m_wayPoints->count(); ++i)
+                if (e.wayPointMatches(e.m_wayPoints->at(i), e.m_variants[v].prefix, true))
+                    m_builder.addWayPoint(e.m_wayPoints->at(i));
+    }
+}
+
+void Engine::DepthWalk::groupsOf(Map::KvMap& map, const std::u16string& key, std::vector<ItemsGroup>& out) {
+    out.clear();
+    Map::File::TextSearchSectionReader& reader = map.textSearchReader();
+    if (m_level == PoiLevel) {
+        reader.findPoiGroups(key, m_engine.m_poiTypes, out);
+        return;
+    }
+    ItemsGroup group;
+    if (reader.findGroup(m_level, key, group) && !group.empty()) out.push_back(group);
+}
+
+void Engine::DepthWalk::narrow(const Map::MappedGroup& range, const std::u16string& prefix,
+                               std::vector<ItemsGroup>& out) {
+    out.clear();
+    Map::KvMap* map = m_engine.mapOf(range.map);
+    if (map == nullptr) return;
+    // A tree that ends at the depth holds no longer key to narrow by.
+    if (map->textSearchReader().treeDepth(m_level) <= m_depth) {
+        out.push_back(range.group);
+        return;
+    }
+    std::u16string key = prefix;
+    key.push_back(0);
+    for (char16_t letter : m_letters) {
+        key.back() = letter;
+        groupsOf(*map, key, m_groups);
+        for (const ItemsGroup& group : m_groups)
+            if (const ItemsGroup part = intersect(group, range.group); !part.empty()) out.push_back(part);
+    }
+    std::sort(out.begin(), out.end(), [](const ItemsGroup& a, const ItemsGroup& b) { return a.first < b.first; });
+}
+
+void Engine::DepthWalk::readHits() {
+    Engine& e = m_engine;
+    const bool filtered = e.m_filterLevel != NoFilter;
+    // The first hit of each object, by (map << 32 | offset).
+    std::unordered_map<std::uint64_t, std::size_t> seen;
+    std::vector<ItemsGroup> parts;
+    std::u16string first, text;
+    m_ranges.assign(e.m_variants.size(), {});
+    for (std::size_t v = 0; v < e.m_variants.size(); ++v) {
+        if (!e.findRanges(e.m_variants[v].prefix, m_ranges[v])) m_ranges[v].clear();
+        for (std::size_t r = 0; r < m_ranges[v].size(); ++r) {
+            const Map::MappedGroup& range = m_ranges[v][r];
+            Map::KvMap* map = e.mapOf(range.map);
+            if (map == nullptr) continue;
+            narrow(range, e.m_variants[v].prefix, parts);
+            for (const ItemsGroup& part : parts) {
+                if (!map->textSearchReader().readItems(m_level, part, m_items)) continue;
+                for (std::uint32_t i = 0; i < m_items.size(); ++i) {
+                    const Map::TextSearchItem& item = m_items[i];
+                    const std::uint64_t key = std::uint64_t{range.map} << 32 | item.objectOffset;
+                    if (seen.count(key) != 0) continue;
+                    // Both tests must pass; under a filter, which keeps few
+                    // objects, the object's own record is the cheaper first.
+                    auto accepted = [&] {
+                        return e.m_visitor->seek(*map, item.objectOffset) &&
+                               (!filtered || e.m_visitor->accepts(e.m_filterLevel, e.m_filterObjects[range.map]));
+                    };
+                    if (filtered && !accepted()) continue;
+                    Engine::itemText(map->stringsReader(), item, first, text);
+                    if (!m_builder.mayEnter(text) || (!filtered && !accepted())) continue;
+                    seen.emplace(key, m_hits.size());
+                    m_hits.push_back({{v, r, part.first + i}, {range.map, item.objectOffset}, text});
+                }
+            }
+        }
+    }
+}
+
+bool Engine::DepthWalk::spelled(const std::u16string& word) const {
+    if (word.size() < m_typed.size()) return false;
+    for (std::size_t k = 0; k < m_typed.size(); ++k)
+        if (word[k] == 0 || m_typed[k].find(word[k]) == std::u16string::npos) return false;
+    return true;
+}
+
+void Engine::DepthWalk::findEarliest(Hit& hit) {
+    Engine& e = m_engine;
+    WordList list;
+    list.split(hit.text);
+    Map::KvMap* map = e.mapOf(hit.ref.map);
+    for (const std::u16string& word : list.words) {
+        // A word the keys spell has its items among those read.
+        if (word.size() < m_depth || spelled(word)) continue;
+        const std::u16string_view prefix = std::u16string_view(word).substr(0, m_depth);
+        std::size_t v = 0;
+        while (v < e.m_variants.size() && e.m_variants[v].prefix != prefix)
+            ++v;
+        if (v >= e.m_variants.size() || v > hit.place.variant) continue;
+        groupsOf(*map, word, m_groups);
+        for (const ItemsGroup& group : m_groups) {
+            if (!map->textSearchReader().readItems(m_level, group, m_items)) continue;
+            for (std::uint32_t i = 0; i < m_items.size(); ++i) {
+                if (m_items[i].objectOffset != hit.ref.offset) continue;
+                const std::uint32_t item = group.first + i;
+                const ItemRanges& ranges = m_ranges[v];
+                for (std::size_t r = 0; r < ranges.size(); ++r)
+                    if (ranges[r].map == hit.ref.map && item >= ranges[r].group.first &&
+                        item - ranges[r].group.first < ranges[r].group.count)
+                        hit.place = std::min(hit.place, Place{v, r, item});
+                break;
+            }
+        }
+    }
+}
+
+} // namespace TextSearch

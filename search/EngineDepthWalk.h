@@ -1,0 +1,69 @@
+#pragma once
+// The objects that a key at the index depth enters into the word tree.
+//
+// The index answers down to its depth; the maps' own name trees go on to
+// their longest key, and a map's keys are the name splitter's words
+// (docs/map-format.md). So only the items under the depth's prefixes
+// followed by one of the new key's letters can name an object that the
+// keys reach: those are read, instead of every item of the depth's
+// prefixes. The objects are then entered in the order an index walk of the
+// depth's prefixes would first meet them (variant, item range, item), which
+// a word of the object outside the narrowed items can move earlier: the
+// tree, its merged objects and its waypoints come out as that walk would
+// build them.
+
+#include "search/Engine.h"
+
+#include <cstdint>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+namespace TextSearch {
+
+class Engine::DepthWalk {
+  public:
+    DepthWalk(Engine& engine, SearchTreeBuilder& builder);
+    void run();
+
+  private:
+    // Where an index walk meets an item: variant, range of the variant's
+    // run, item of the map's table.
+    struct Place {
+        std::size_t variant = 0;
+        std::size_t range = 0;
+        std::uint32_t item = 0;
+        auto operator<=>(const Place&) const = default;
+    };
+    struct Hit {
+        Place place;
+        Map::MapAndOffset ref;
+        std::u16string text;
+    };
+
+    // The parts of a range under the prefix followed by one of the key's
+    // letters, in item order; the whole range when the map's tree cannot
+    // tell.
+    void narrow(const Map::MappedGroup& range, const std::u16string& prefix, std::vector<Map::ItemsGroup>& out);
+    // The groups of the map's tree under a key (one per POI type).
+    void groupsOf(Map::KvMap& map, const std::u16string& key, std::vector<Map::ItemsGroup>& out);
+    void readHits();
+    // Moves a hit to the first item of its object that the walk meets
+    // earlier, through the object's other words.
+    void findEarliest(Hit& hit);
+    bool spelled(const std::u16string& word) const;
+
+    Engine& m_engine;
+    SearchTreeBuilder& m_builder;
+    std::uint32_t m_depth;
+    int m_level;
+    // Folded letters of the key at the depth, and of every key to it.
+    std::u16string m_letters;
+    std::vector<std::u16string> m_typed;
+    std::vector<ItemRanges> m_ranges;
+    std::vector<Hit> m_hits;
+    std::vector<Map::TextSearchItem> m_items;
+    std::vector<Map::ItemsGroup> m_groups;
+};
+
+} // namespace TextSearch
