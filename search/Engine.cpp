@@ -12,6 +12,7 @@
 
 #include <algorithm>
 #include <array>
+#include <initializer_list>
 
 namespace TextSearch {
 
@@ -420,9 +421,10 @@ void Engine::objectWalk(const WalkCallback& callback) {
 
 void Engine::buildTreeFromIndex() {
     m_tree.reset();
-    // Parent names of this build: the objects of one map share a few.
-    ParentNames names;
-    SearchTreeBuilder builder(m_tree, [this, &names](const MapAndOffset& ref) { return identity(ref, &names); });
+    // Short identities: the objects of one map share a few parents, whose
+    // names are read once.
+    IdentityCodes codes(*this);
+    SearchTreeBuilder builder(m_tree, [&codes](const MapAndOffset& ref) { return codes.code(ref); });
     // The tree is walked from the keys typed up to here (a removed key down
     // to the depth builds it anew): words they do not spell are left out,
     // and so is every object none of whose words they spell.
@@ -631,85 +633,117 @@ bool Engine::sameObject(const MapAndOffset& first, const MapAndOffset& added) {
     return identity(first) == identity(added);
 }
 
-std::u16string Engine::identity(const MapAndOffset& ref, ParentNames* names) {
+bool Engine::identityParents(const MapAndOffset& ref, Parents& out) {
+    out.count = 0;
+    Map::KvMap* map = mapOf(ref.map);
+    if (map == nullptr) return false;
+    AddressSectionReader& address = map->addressReader();
+    auto set = [&out](std::initializer_list<std::pair<int, std::uint32_t>> parents) {
+        for (const auto& parent : parents)
+            out.parents[out.count++] = parent;
+    };
+    switch (m_kind) {
+    case RegionsKind: {
+        RegionRecord r;
+        if (!address.readRegion(ref.offset, r)) return false;
+        set({{0, r.country}});
+        return true;
+    }
+    case DistrictsKind: {
+        DistrictRecord r;
+        if (!address.readDistrict(ref.offset, r)) return false;
+        set({{1, r.region}, {0, r.country}});
+        return true;
+    }
+    case CitiesKind: {
+        CityRecord r;
+        if (!address.readCity(ref.offset, r)) return false;
+        set({{2, r.district}, {1, r.region}, {0, r.country}});
+        return true;
+    }
+    case StreetsKind: {
+        StreetRecord r;
+        if (!address.readStreet(ref.offset, r)) return false;
+        set({{3, r.city}, {2, r.district}, {1, r.region}, {0, r.country}});
+        return true;
+    }
+    case PoisKind:
+    case HousesKind: {
+        ObjectRecord r;
+        return address.readObject(ref.offset, r) && r.street == 0;
+    }
+    default:
+        return true;
+    }
+}
+
+std::u16string Engine::identity(const MapAndOffset& ref) {
     // Unreadable: a key no other object has.
     auto alone = [&ref] {
         std::string number = std::to_string(ref.map);
         number.append(":").append(std::to_string(ref.offset));
         return u'\x01' + Core::utf8ToWide(number);
     };
-    Map::KvMap* map = mapOf(ref.map);
-    if (map == nullptr) return alone();
-    AddressSectionReader& address = map->addressReader();
-    // The parents that must match, as (address table, record).
-    std::array<std::pair<int, std::uint32_t>, 4> parents{};
-    std::size_t parentCount = 0;
-    bool read = true;
-    switch (m_kind) {
-    case RegionsKind: {
-        RegionRecord r;
-        read = address.readRegion(ref.offset, r);
-        parents = {{{0, r.country}}};
-        parentCount = 1;
-        break;
-    }
-    case DistrictsKind: {
-        DistrictRecord r;
-        read = address.readDistrict(ref.offset, r);
-        parents = {{{1, r.region}, {0, r.country}}};
-        parentCount = 2;
-        break;
-    }
-    case CitiesKind: {
-        CityRecord r;
-        read = address.readCity(ref.offset, r);
-        parents = {{{2, r.district}, {1, r.region}, {0, r.country}}};
-        parentCount = 3;
-        break;
-    }
-    case StreetsKind: {
-        StreetRecord r;
-        read = address.readStreet(ref.offset, r);
-        parents = {{{3, r.city}, {2, r.district}, {1, r.region}, {0, r.country}}};
-        parentCount = 4;
-        break;
-    }
-    case PoisKind:
-    case HousesKind: {
-        ObjectRecord r;
-        read = address.readObject(ref.offset, r) && r.street == 0;
-        break;
-    }
-    default:
-        break;
-    }
-    if (!read) return alone();
+    Parents parents;
+    if (!identityParents(ref, parents)) return alone();
     // Each parent: absent, or its name.
     std::u16string key;
     std::u16string name;
-    for (std::size_t i = 0; i < parentCount; ++i) {
-        const auto [table, offset] = parents[i];
+    for (std::size_t i = 0; i < parents.count; ++i) {
+        const auto [table, offset] = parents.parents[i];
         if (offset == 0) {
             key += u"-";
-        } else if (names == nullptr) {
-            if (!parentName(*map, table, offset, name)) return alone();
+        } else {
+            if (!parentName(*mapOf(ref.map), table, offset, name)) return alone();
             key += u'+';
             key += name;
-        } else {
-            const std::uint64_t at = std::uint64_t{ref.map} << 34 | std::uint64_t(table) << 32 | offset;
-            auto found = names->find(at);
-            if (found == names->end()) {
-                std::optional<std::u16string> read;
-                if (parentName(*map, table, offset, name)) read = name;
-                found = names->emplace(at, std::move(read)).first;
-            }
-            if (!found->second) return alone();
-            key += u'+';
-            key += *found->second;
         }
         key += u'\0';
     }
     return key;
+}
+
+Engine::IdentityCodes::IdentityCodes(Engine& engine) : m_engine(engine) {
+    m_parents.reserve(1024);
+    m_names.reserve(1024);
+}
+
+std::u16string Engine::IdentityCodes::code(const MapAndOffset& ref) {
+    // One unit per parent: 0 absent, else the name's number + 1, or the
+    // escape 0xFFFF and the number in two units. Unreadable: 0xFFFE (never
+    // a first unit otherwise) and the reference.
+    auto alone = [&ref] {
+        return std::u16string{u'\xFFFE', static_cast<char16_t>(ref.map >> 16), static_cast<char16_t>(ref.map),
+                              static_cast<char16_t>(ref.offset >> 16), static_cast<char16_t>(ref.offset)};
+    };
+    Parents parents;
+    if (!m_engine.identityParents(ref, parents)) return alone();
+    std::u16string out;
+    for (std::size_t i = 0; i < parents.count; ++i) {
+        const auto [table, offset] = parents.parents[i];
+        if (offset == 0) {
+            out += u'\0';
+            continue;
+        }
+        const std::uint64_t at = std::uint64_t{ref.map} << 34 | std::uint64_t(table) << 32 | offset;
+        auto found = m_parents.find(at);
+        if (found == m_parents.end()) {
+            std::uint32_t number = Unreadable;
+            if (parentName(*m_engine.mapOf(ref.map), table, offset, m_name))
+                number = m_names.emplace(m_name, static_cast<std::uint32_t>(m_names.size())).first->second;
+            found = m_parents.emplace(at, number).first;
+        }
+        const std::uint32_t number = found->second;
+        if (number == Unreadable) return alone();
+        if (number + 1 < 0xFFFE) {
+            out += static_cast<char16_t>(number + 1);
+        } else {
+            out += u'\xFFFF';
+            out += static_cast<char16_t>(number >> 16);
+            out += static_cast<char16_t>(number);
+        }
+    }
+    return out;
 }
 
 void Engine::nearestPois(Map::Point point, std::vector<ResultItem>& rows) {

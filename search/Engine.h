@@ -20,6 +20,7 @@
 #include "search/Visitors.h"
 #include "search/WayPoints.h"
 
+#include <array>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -100,13 +101,31 @@ class Engine : public Map::AtlasSearchEngine {
     // when neither has a street. A record that cannot be read is no other
     // object.
     bool sameObject(const Map::MapAndOffset& first, const Map::MapAndOffset& added);
-    // The key that sameObject compares, one per object. Names of parent
-    // records by (map, table, offset), read once per holder; an empty entry
-    // did not read.
-    using ParentNames = std::unordered_map<std::uint64_t, std::optional<std::u16string>>;
-    std::u16string identity(const Map::MapAndOffset& ref, ParentNames* names = nullptr);
+    // The key that sameObject compares, one per object.
+    std::u16string identity(const Map::MapAndOffset& ref);
+    // The same comparison through short keys (a few units, no allocation):
+    // each parent name read once is numbered; keys of one holder compare
+    // as the identities do.
+    class IdentityCodes {
+      public:
+        explicit IdentityCodes(Engine& engine);
+        std::u16string code(const Map::MapAndOffset& ref);
+
+      private:
+        static constexpr std::uint32_t Unreadable = 0xFFFFFFFFu;
+        Engine& m_engine;
+        // Name numbers by (map, table, offset) and by name.
+        std::unordered_map<std::uint64_t, std::uint32_t> m_parents;
+        std::unordered_map<std::u16string, std::uint32_t> m_names;
+        std::u16string m_name;
+    };
     // The 14 nearest POIs of the selection around a point, farthest first.
     void nearestPois(Map::Point point, std::vector<ResultItem>& rows);
+
+    // On (the default), the key at the index depth reads only the items
+    // under its own letters (EngineDepthWalk.h); off, every item of the
+    // depth's prefixes, as the walk it stands for.
+    void setNarrowedDepth(bool on) { m_narrowedDepth = on; }
 
     bool indexInUse() const { return m_indexInUse; }
     std::uint32_t indexDepth() const { return m_indexDepth; }
@@ -126,6 +145,13 @@ class Engine : public Map::AtlasSearchEngine {
 
   private:
     class DepthWalk;
+    // The parents (address table, record offset) that an object's identity
+    // compares; false when its record does not read.
+    struct Parents {
+        std::array<std::pair<int, std::uint32_t>, 4> parents{};
+        std::size_t count = 0;
+    };
+    bool identityParents(const Map::MapAndOffset& ref, Parents& out);
 
     struct Variant {
         std::u16string prefix;
@@ -161,6 +187,7 @@ class Engine : public Map::AtlasSearchEngine {
     IndexManager m_index;
     bool m_indexInUse = false;
     std::uint32_t m_indexDepth = NoIndexDepth;
+    bool m_narrowedDepth = true;
     int m_kind = 0;
     std::unique_ptr<VisitorBase> m_visitor;
     std::uint32_t m_filterLevel = NoFilter;

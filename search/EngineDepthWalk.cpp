@@ -84,7 +84,7 @@ void Engine::DepthWalk::narrow(const Map::MappedGroup& range, const std::u16stri
     Map::KvMap* map = m_engine.mapOf(range.map);
     if (map == nullptr) return;
     // A tree that ends at the depth holds no longer key to narrow by.
-    if (map->textSearchReader().treeDepth(m_level) <= m_depth) {
+    if (!m_engine.m_narrowedDepth || map->textSearchReader().treeDepth(m_level) <= m_depth) {
         out.push_back(range.group);
         return;
     }
@@ -104,6 +104,7 @@ void Engine::DepthWalk::readHits() {
     const bool filtered = e.m_filterLevel != NoFilter;
     // The first hit of each object, by (map << 32 | offset).
     std::unordered_map<std::uint64_t, std::size_t> seen;
+    seen.reserve(1024);
     std::vector<ItemsGroup> parts;
     std::u16string first, text;
     m_ranges.assign(e.m_variants.size(), {});
@@ -144,8 +145,36 @@ bool Engine::DepthWalk::spelled(const std::u16string& word) const {
     return true;
 }
 
+bool Engine::DepthWalk::mayMeetEarlier(const Hit& hit) const {
+    // Words, and a name entered whole, begin at the text's start or after a
+    // separator: is there one whose first letters are a variant up to the
+    // hit's, and that the keys do not spell?
+    const std::u16string_view text = hit.text;
+    const auto& variants = m_engine.m_variants;
+    for (std::size_t start = 0; start < text.size();) {
+        const std::size_t end = std::min(text.find_first_of(Map::TextSearch::NameSplitter::Separators, start), text.size());
+        if (end - start >= m_depth) {
+            bool spelledHere = end - start >= m_typed.size();
+            for (std::size_t k = 0; spelledHere && k < m_typed.size(); ++k) {
+                const char16_t letter = Core::toLower(text[start + k]);
+                spelledHere = letter != 0 && m_typed[k].find(letter) != std::u16string::npos;
+            }
+            if (!spelledHere)
+                for (std::size_t v = 0; v <= hit.place.variant && v < variants.size(); ++v) {
+                    bool same = true;
+                    for (std::size_t k = 0; same && k < m_depth; ++k)
+                        same = Core::toLower(text[start + k]) == variants[v].prefix[k];
+                    if (same) return true;
+                }
+        }
+        start = end + 1;
+    }
+    return false;
+}
+
 void Engine::DepthWalk::findEarliest(Hit& hit) {
     Engine& e = m_engine;
+    if (!mayMeetEarlier(hit)) return;
     WordList list;
     list.split(hit.text);
     Map::KvMap* map = e.mapOf(hit.ref.map);

@@ -51,6 +51,9 @@ class Engine::DepthWalk {
     // Moves a hit to the first item of its object that the walk meets
     // earlier, through the object's other words.
     void findEarliest(Hit& hit);
+    // False when no other word of the hit's text can be met earlier: the
+    // common case, told without cutting the text into words.
+    bool mayMeetEarlier(const Hit& hit) const;
     bool spelled(const std::u16string& word) const;
 
     Engine& m_engine;

@@ -1,0 +1,132 @@
+// The key at the index depth reads only the items under its own letters:
+// typed against an engine that reads every item of the depth's prefixes,
+// it shows the same variants, counts, letters and rows in the same order,
+// objects merged across maps alike, waypoints in the same places.
+
+#include "core/Text.h"
+#include "search/Engine.h"
+#include "search/NameSplitter.h"
+#include "tests/search/SearchFixture.h"
+#include "tests/support/CaptureLogger.h"
+
+#include <gtest/gtest.h>
+
+using namespace SearchTest;
+using TextSearch::Engine;
+
+namespace {
+
+struct WayPoints : Map::WayPointsCollection {
+    std::size_t count() const override { return points.size(); }
+    const Map::WayPoint& at(std::size_t index) const override { return points.at(index); }
+    std::vector<Map::WayPoint> points;
+};
+
+std::string rowText(const TextSearch::ResultItem& row) {
+    std::string s = Core::wideToUtf8(row.text) + " | " + Core::wideToUtf8(row.detail);
+    if (const auto* refs = std::get_if<std::vector<Map::MapAndOffset>>(&row.objects))
+        for (const Map::MapAndOffset& r : *refs)
+            s.append(" ").append(std::to_string(r.map)).append(":").append(std::to_string(r.offset));
+    return s;
+}
+
+std::vector<std::u16string> wordsOf(const std::u16string& name) {
+    struct Words : Map::TextSearch::NameSplitter {
+        std::vector<std::u16string> found;
+        void onWord(std::size_t, std::u16string_view word) override { found.emplace_back(word); }
+    } words;
+    words.split(name);
+    if (words.found.empty()) words.found.push_back(name);
+    return words.found;
+}
+
+TEST(TextSearchEngineDepth, NarrowedKeyAtTheDepthShowsWhatTheWholeWalkShows) {
+    std::mt19937 random(seed(31));
+    // Keys of at most three letters put the depth at 3 for streets and POIs.
+    MapContent shortKeys;
+    shortKeys.cities.push_back({u"Linden", 0, 0});
+    for (const char16_t* name : {u"Elm", u"Anb Ber"})
+        shortKeys.streets.push_back({name, 0, 0});
+    shortKeys.pois.push_back({u"Kan", 1, 0, -1, 5, 5, {}});
+    // Three maps of the same two city names: streets of one name in one
+    // city merge across maps, and a map may hold such a street twice.
+    std::vector<MapContent> contents{shortKeys};
+    for (int m = 0; m < 3; ++m) {
+        MapContent c = randomContent(random, 2, 400, 400);
+        c.cities[0].name = u"Linden";
+        c.cities[1].name = u"Aston";
+        for (int i = 0; i < 60; ++i)
+            c.streets.push_back(contents.size() > 1 && i % 2 ? contents[1].streets[i] : c.streets[i]);
+        // Names whose two words share their first three letters: the walk
+        // of the depth's prefix meets such a street first under the word
+        // that the typed letter does not continue.
+        for (int i = 0; i < 80; ++i) {
+            const std::u16string word = wordsOf(c.streets[i].name).front();
+            if (word.size() < 4) continue;
+            c.streets.push_back({word.substr(0, 3) + u"z" + u" " + word, c.streets[i].city, 0});
+            c.streets.push_back({word.substr(0, 3) + u"a " + word, c.streets[i].city, 0});
+        }
+        contents.push_back(c);
+    }
+    FixtureAtlas atlas(contents);
+    TestSupport::CaptureLogger quiet(Log::Critical);
+    std::vector<Map::KvMap*> maps(atlas.set.maps().begin(), atlas.set.maps().end());
+    Engine narrowed, whole;
+    whole.setNarrowedDepth(false);
+    for (Engine* e : {&narrowed, &whole})
+        ASSERT_TRUE(e->attach(maps, atlas.folder(), atlas.pool));
+    auto points = std::make_shared<WayPoints>();
+    for (int i = 0; i < 30; ++i)
+        points->points.push_back({0, randomName(random), u"note", static_cast<std::uint16_t>(1 + i % 2),
+                                  {i % 7, 0}});
+    std::vector<Map::MapAndOffset> firstCities;
+    for (std::uint32_t m = 0; m < atlas.set.size(); ++m)
+        firstCities.push_back({m, 4});
+    std::size_t depthKeys = 0;
+    for (int query = 0; query < 90; ++query) {
+        const int setUp = query % 3;
+        const MapContent& source = contents[1 + random() % 3];
+        const std::u16string name = setUp == 2 ? source.pois[random() % source.pois.size()].name
+                                               : source.streets[random() % source.streets.size()].name;
+        const std::vector<std::u16string> words = wordsOf(name);
+        const std::u16string word = words[random() % words.size()];
+        SCOPED_TRACE(Core::wideToUtf8(word) + " set-up " + std::to_string(setUp));
+        for (Engine* e : {&narrowed, &whole}) {
+            if (setUp == 0) e->search(TextSearch::StreetsKind, 0, {});
+            if (setUp == 1) e->search(TextSearch::StreetsKind, TextSearch::CityFilter, firstCities);
+            if (setUp == 2) e->searchPois(0, {}, points, {1, 2, 3});
+        }
+        ASSERT_TRUE(narrowed.indexInUse());
+        ASSERT_EQ(narrowed.indexDepth(), 3u);
+        for (std::size_t k = 0; k < word.size() && k < 6; ++k) {
+            // Keys of two or three letters make several variants.
+            std::u16string key(1, word[k]);
+            for (int extra = random() % 4; extra >= 2; --extra)
+                key += u"aenoр"[random() % 5];
+            for (Engine* e : {&narrowed, &whole})
+                e->addKey(key);
+            if (random() % 6 == 0)
+                for (Engine* e : {&narrowed, &whole}) {
+                    e->removeKey();
+                    e->addKey(key);
+                }
+            depthKeys += k == 3 ? 1 : 0;
+            ASSERT_EQ(narrowed.variantCount(), whole.variantCount()) << k;
+            ASSERT_EQ(narrowed.text(), whole.text()) << k;
+            EXPECT_EQ(narrowed.count(), whole.count()) << k;
+            TextSearch::Letters a, b;
+            narrowed.nextLetters(a);
+            whole.nextLetters(b);
+            EXPECT_EQ(a, b) << k;
+            std::vector<TextSearch::ResultItem> rowsA, rowsB;
+            narrowed.collectResults(rowsA);
+            whole.collectResults(rowsB);
+            ASSERT_EQ(rowsA.size(), rowsB.size()) << k;
+            for (std::size_t r = 0; r < rowsA.size(); ++r)
+                ASSERT_EQ(rowText(rowsA[r]), rowText(rowsB[r])) << k << " row " << r;
+        }
+    }
+    EXPECT_GT(depthKeys, 30u);
+}
+
+} // namespace
