@@ -5,6 +5,7 @@
 #include "map/file/TextSearchSectionReader.h"
 
 #include <algorithm>
+#include <unordered_set>
 
 namespace TextSearch {
 
@@ -54,12 +55,16 @@ void Engine::DepthWalk::run() {
     readHits();
     for (Hit& hit : m_hits)
         findEarliest(hit);
-    std::stable_sort(m_hits.begin(), m_hits.end(), [](const Hit& a, const Hit& b) { return a.place < b.place; });
+    std::vector<std::uint32_t> order(m_hits.size());
+    for (std::uint32_t i = 0; i < order.size(); ++i)
+        order[i] = i;
+    std::stable_sort(order.begin(), order.end(),
+                     [this](std::uint32_t a, std::uint32_t b) { return m_hits[a].place < m_hits[b].place; });
     Engine& e = m_engine;
-    auto hit = m_hits.begin();
+    auto next = order.begin();
     for (std::size_t v = 0; v < e.m_variants.size(); ++v) {
-        for (; hit != m_hits.end() && hit->place.variant == v; ++hit)
-            m_builder.addObject(hit->text, hit->ref);
+        for (; next != order.end() && m_hits[*next].place.variant == v; ++next)
+            m_builder.addObject(textOf(m_hits[*next]), m_hits[*next].ref);
         if (e.m_kind == PoisKind && e.m_wayPoints)
             for (std::size_t i = 0; i < e.m_wayPoints->count(); ++i)
                 if (e.wayPointMatches(e.m_wayPoints->at(i), e.m_variants[v].prefix, true))
@@ -102,8 +107,8 @@ void Engine::DepthWalk::narrow(const Map::MappedGroup& range, const std::u16stri
 void Engine::DepthWalk::readHits() {
     Engine& e = m_engine;
     const bool filtered = e.m_filterLevel != NoFilter;
-    // The first hit of each object, by (map << 32 | offset).
-    std::unordered_map<std::uint64_t, std::size_t> seen;
+    // Objects met, by (map << 32 | offset): the first hit of each is kept.
+    std::unordered_set<std::uint64_t> seen;
     seen.reserve(1024);
     std::vector<ItemsGroup> parts;
     std::u16string first, text;
@@ -130,8 +135,9 @@ void Engine::DepthWalk::readHits() {
                     if (filtered && !accepted()) continue;
                     Engine::itemText(map->stringsReader(), item, first, text);
                     if (!m_builder.mayEnter(text) || (!filtered && !accepted())) continue;
-                    seen.emplace(key, m_hits.size());
-                    m_hits.push_back({{v, r, part.first + i}, {range.map, item.objectOffset}, text});
+                    seen.insert(key);
+                    m_hits.push_back({{v, r, part.first + i}, {range.map, item.objectOffset}, m_texts.size(), text.size()});
+                    m_texts += text;
                 }
             }
         }
@@ -149,7 +155,7 @@ bool Engine::DepthWalk::mayMeetEarlier(const Hit& hit) const {
     // Words, and a name entered whole, begin at the text's start or after a
     // separator: is there one whose first letters are a variant up to the
     // hit's, and that the keys do not spell?
-    const std::u16string_view text = hit.text;
+    const std::u16string_view text = textOf(hit);
     const auto& variants = m_engine.m_variants;
     for (std::size_t start = 0; start < text.size();) {
         const std::size_t end = std::min(text.find_first_of(Map::TextSearch::NameSplitter::Separators, start), text.size());
@@ -176,7 +182,7 @@ void Engine::DepthWalk::findEarliest(Hit& hit) {
     Engine& e = m_engine;
     if (!mayMeetEarlier(hit)) return;
     WordList list;
-    list.split(hit.text);
+    list.split(textOf(hit));
     Map::KvMap* map = e.mapOf(hit.ref.map);
     for (const std::u16string& word : list.words) {
         // A word the keys spell has its items among those read.

@@ -16,7 +16,7 @@
 
 #include <cstdint>
 #include <string>
-#include <unordered_map>
+#include <string_view>
 #include <vector>
 
 namespace TextSearch {
@@ -35,11 +35,16 @@ class Engine::DepthWalk {
         std::uint32_t item = 0;
         auto operator<=>(const Place&) const = default;
     };
+    // A hit's text lies in m_texts.
     struct Hit {
         Place place;
         Map::MapAndOffset ref;
-        std::u16string text;
+        std::size_t textStart = 0;
+        std::size_t textSize = 0;
     };
+    std::u16string_view textOf(const Hit& hit) const {
+        return std::u16string_view(m_texts).substr(hit.textStart, hit.textSize);
+    }
 
     // The parts of a range under the prefix followed by one of the key's
     // letters, in item order; the whole range when the map's tree cannot
@@ -65,6 +70,7 @@ class Engine::DepthWalk {
     std::vector<std::u16string> m_typed;
     std::vector<ItemRanges> m_ranges;
     std::vector<Hit> m_hits;
+    std::u16string m_texts;
     std::vector<Map::TextSearchItem> m_items;
     std::vector<Map::ItemsGroup> m_groups;
 };

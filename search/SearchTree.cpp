@@ -13,22 +13,28 @@ SearchTreeNode* SearchTreeNode::walkTo(std::unique_ptr<SearchTreeNode>& root, st
     for (char16_t c : word) {
         const char16_t letter = Core::toLower(c);
         if (letter == 0) break;
-        std::unique_ptr<SearchTreeNode>& child = node->children[letter];
-        if (!child) child = std::make_unique<SearchTreeNode>();
-        node = child.get();
+        auto& children = node->children;
+        auto at = std::lower_bound(children.begin(), children.end(), letter,
+                                   [](const auto& child, char16_t l) { return child.first < l; });
+        if (at == children.end() || at->first != letter)
+            at = children.emplace(at, letter, std::make_unique<SearchTreeNode>());
+        node = at->second.get();
     }
     if (!node->items) node->items = std::make_unique<std::vector<TreeItem>>();
     return node;
 }
 
 void SearchTreeNode::insertObject(std::unique_ptr<SearchTreeNode>& root, std::u16string_view word,
-                                  const Map::MapAndOffset& ref, const std::u16string& identity,
-                                  IdentityIndex& index) {
+                                  const Map::MapAndOffset& ref, const std::u16string& identity) {
     SearchTreeNode* node = walkTo(root, word);
-    // Only an item of the same identity can hold this object or take it.
-    std::vector<std::size_t>& candidates = index[node][identity];
-    for (std::size_t i : candidates) {
-        auto& refs = std::get<ObjectRefs>((*node->items)[i]);
+    // Only an item of the same identity can hold this object or take it:
+    // identities are short, and a node holds few items.
+    std::vector<TreeItem>& items = *node->items;
+    node->m_identities.resize(items.size());
+    for (std::size_t i = 0; i < items.size(); ++i) {
+        auto* candidate = std::get_if<ObjectRefs>(&items[i]);
+        if (candidate == nullptr || node->m_identities[i] != identity) continue;
+        auto& refs = *candidate;
         bool sameMap = false;
         for (const Map::MapAndOffset& r : refs) {
             if (r == ref) return;
@@ -39,8 +45,8 @@ void SearchTreeNode::insertObject(std::unique_ptr<SearchTreeNode>& root, std::u1
             return;
         }
     }
-    candidates.push_back(node->items->size());
-    node->items->emplace_back(std::in_place_type<ObjectRefs>, 1, ref);
+    items.emplace_back(std::in_place_type<ObjectRefs>, 1, ref);
+    node->m_identities.push_back(identity);
 }
 
 void SearchTreeNode::insertWayPoint(std::unique_ptr<SearchTreeNode>& root, std::u16string_view word,
@@ -54,8 +60,9 @@ void SearchTreeNode::insertWayPoint(std::unique_ptr<SearchTreeNode>& root, std::
 
 SearchTreeNode* SearchTreeNode::find(const SearchTreeNode* node, char16_t letter) {
     if (node == nullptr) return nullptr;
-    const auto found = node->children.find(letter);
-    return found == node->children.end() ? nullptr : found->second.get();
+    const auto found = std::lower_bound(node->children.begin(), node->children.end(), letter,
+                                        [](const auto& child, char16_t l) { return child.first < l; });
+    return found == node->children.end() || found->first != letter ? nullptr : found->second.get();
 }
 
 std::uint32_t SearchTreeNode::count(const SearchTreeNode* node) {
@@ -94,7 +101,7 @@ class SearchTreeBuilder::ObjectNameSplitter : public Map::TextSearch::NameSplitt
         // The identity reads the object's parents: only for an object that
         // is entered at all.
         if (!m_identity) m_identity = m_builder.m_identity ? m_builder.m_identity(m_ref) : std::u16string();
-        SearchTreeNode::insertObject(m_builder.m_root, word, m_ref, *m_identity, m_builder.m_index);
+        SearchTreeNode::insertObject(m_builder.m_root, word, m_ref, *m_identity);
     }
 
   protected:
@@ -165,7 +172,7 @@ bool SearchTreeBuilder::mayEnter(std::u16string_view name) const {
     return false;
 }
 
-bool SearchTreeBuilder::addObject(const std::u16string& name, const Map::MapAndOffset& ref) {
+bool SearchTreeBuilder::addObject(std::u16string_view name, const Map::MapAndOffset& ref) {
     if (name.empty() || !mayEnter(name)) return true;
     ObjectNameSplitter splitter(*this, ref);
     splitter.split(name);

@@ -10,10 +10,8 @@
 
 #include <cstdint>
 #include <functional>
-#include <map>
 #include <memory>
 #include <string>
-#include <unordered_map>
 #include <variant>
 #include <vector>
 
@@ -30,20 +28,16 @@ using ObjectIdentity = std::function<std::u16string(const Map::MapAndOffset&)>;
 
 class SearchTreeNode {
   public:
-    std::map<char16_t, std::unique_ptr<SearchTreeNode>> children;
+    // Ascending by letter, one per letter: a sorted vector steps and adds
+    // with one allocation per node where a map takes two.
+    std::vector<std::pair<char16_t, std::unique_ptr<SearchTreeNode>>> children;
     std::unique_ptr<std::vector<TreeItem>> items;
-
-    // Items of each node by their first object's identity, in item order:
-    // kept by a builder while it enters objects.
-    using IdentityIndex = std::unordered_map<const SearchTreeNode*,
-                                             std::unordered_map<std::u16string, std::vector<std::size_t>>>;
 
     // Enters a word (folded here) with an object or a waypoint; `root` is
     // created by the first insertion. An object joins the first item of its
     // identity that holds no object of its map.
     static void insertObject(std::unique_ptr<SearchTreeNode>& root, std::u16string_view word,
-                             const Map::MapAndOffset& ref, const std::u16string& identity,
-                             IdentityIndex& index);
+                             const Map::MapAndOffset& ref, const std::u16string& identity);
     static void insertWayPoint(std::unique_ptr<SearchTreeNode>& root, std::u16string_view word,
                                const Map::WayPoint& point);
     // The child for a folded letter, or null.
@@ -59,6 +53,10 @@ class SearchTreeNode {
 
   private:
     static SearchTreeNode* walkTo(std::unique_ptr<SearchTreeNode>& root, std::u16string_view word);
+
+    // The identity of each item's first object (empty for a waypoint), kept
+    // while objects are entered.
+    std::vector<std::u16string> m_identities;
 };
 
 // Enters names word by word (Map::TextSearch::NameSplitter); a name that
@@ -75,7 +73,7 @@ class SearchTreeBuilder {
     // a cheap test before anything is read about the object.
     bool mayEnter(std::u16string_view name) const;
     // Always true: bound as the callback of the engine's walks.
-    bool addObject(const std::u16string& name, const Map::MapAndOffset& ref);
+    bool addObject(std::u16string_view name, const Map::MapAndOffset& ref);
     void addWayPoint(const Map::WayPoint& point);
 
   private:
@@ -86,7 +84,6 @@ class SearchTreeBuilder {
 
     std::unique_ptr<SearchTreeNode>& m_root;
     ObjectIdentity m_identity;
-    SearchTreeNode::IdentityIndex m_index;
     // Folded letters of each typed key; empty: every word is entered.
     std::vector<std::u16string> m_typed;
 };
