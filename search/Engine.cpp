@@ -384,7 +384,8 @@ bool Engine::indexWalk(const std::u16string& prefix, const WalkCallback& callbac
             if (!m_visitor->seek(*map, item.objectOffset)) continue;
             if (m_filterLevel != NoFilter && !m_visitor->accepts(m_filterLevel, m_filterObjects[range.map]))
                 continue;
-            if (!callback(wholeItemText(map->stringsReader(), item), {range.map, item.objectOffset})) return false;
+            if (!callback(wholeItemText(map->stringsReader(), item), {range.map, item.objectOffset}))
+                return false;
         }
     }
     return true;

@@ -16,9 +16,11 @@ namespace {
 
 ItemsGroup intersect(const ItemsGroup& a, const ItemsGroup& b) {
     const std::uint64_t first = std::max(a.first, b.first);
-    const std::uint64_t end = std::min<std::uint64_t>(std::uint64_t{a.first} + a.count, std::uint64_t{b.first} + b.count);
-    return end > first ? ItemsGroup{static_cast<std::uint32_t>(first), static_cast<std::uint32_t>(end - first)}
-                       : ItemsGroup{};
+    const std::uint64_t end =
+        std::min<std::uint64_t>(std::uint64_t{a.first} + a.count, std::uint64_t{b.first} + b.count);
+    return end > first
+               ? ItemsGroup{static_cast<std::uint32_t>(first), static_cast<std::uint32_t>(end - first)}
+               : ItemsGroup{};
 }
 
 std::u16string folded(std::u16string_view text) {
@@ -44,7 +46,8 @@ Engine::DepthWalk::DepthWalk(Engine& engine, SearchTreeBuilder& builder)
     for (std::size_t k = 0; k <= m_depth && k < engine.m_keys.size(); ++k) {
         std::u16string letters;
         for (char16_t c : engine.m_keys[k])
-            if (const char16_t letter = Core::toLower(c); letter != 0 && letters.find(letter) == std::u16string::npos)
+            if (const char16_t letter = Core::toLower(c);
+                letter != 0 && letters.find(letter) == std::u16string::npos)
                 letters += letter;
         m_typed.push_back(std::move(letters));
     }
@@ -101,7 +104,8 @@ void Engine::DepthWalk::narrow(const Map::MappedGroup& range, const std::u16stri
         for (const ItemsGroup& group : m_groups)
             if (const ItemsGroup part = intersect(group, range.group); !part.empty()) out.push_back(part);
     }
-    std::sort(out.begin(), out.end(), [](const ItemsGroup& a, const ItemsGroup& b) { return a.first < b.first; });
+    std::sort(out.begin(), out.end(),
+              [](const ItemsGroup& a, const ItemsGroup& b) { return a.first < b.first; });
 }
 
 void Engine::DepthWalk::readHits() {
@@ -130,13 +134,17 @@ void Engine::DepthWalk::readHits() {
                     // objects, the object's own record is the cheaper first.
                     auto accepted = [&] {
                         return e.m_visitor->seek(*map, item.objectOffset) &&
-                               (!filtered || e.m_visitor->accepts(e.m_filterLevel, e.m_filterObjects[range.map]));
+                               (!filtered ||
+                                e.m_visitor->accepts(e.m_filterLevel, e.m_filterObjects[range.map]));
                     };
                     if (filtered && !accepted()) continue;
                     Engine::itemText(map->stringsReader(), item, first, text);
                     if (!m_builder.mayEnter(text) || (!filtered && !accepted())) continue;
                     seen.insert(key);
-                    m_hits.push_back({{v, r, part.first + i}, {range.map, item.objectOffset}, m_texts.size(), text.size()});
+                    m_hits.push_back({{v, r, part.first + i},
+                                      {range.map, item.objectOffset},
+                                      m_texts.size(),
+                                      text.size()});
                     m_texts += text;
                 }
             }
@@ -158,7 +166,8 @@ bool Engine::DepthWalk::mayMeetEarlier(const Hit& hit) const {
     const std::u16string_view text = textOf(hit);
     const auto& variants = m_engine.m_variants;
     for (std::size_t start = 0; start < text.size();) {
-        const std::size_t end = std::min(text.find_first_of(Map::TextSearch::NameSplitter::Separators, start), text.size());
+        const std::size_t end =
+            std::min(text.find_first_of(Map::TextSearch::NameSplitter::Separators, start), text.size());
         if (end - start >= m_depth) {
             bool spelledHere = end - start >= m_typed.size();
             for (std::size_t k = 0; spelledHere && k < m_typed.size(); ++k) {

@@ -49,7 +49,8 @@ class Engine::DepthWalk {
     // The parts of a range under the prefix followed by one of the key's
     // letters, in item order; the whole range when the map's tree cannot
     // tell.
-    void narrow(const Map::MappedGroup& range, const std::u16string& prefix, std::vector<Map::ItemsGroup>& out);
+    void narrow(const Map::MappedGroup& range, const std::u16string& prefix,
+                std::vector<Map::ItemsGroup>& out);
     // The groups of the map's tree under a key (one per POI type).
     void groupsOf(Map::KvMap& map, const std::u16string& key, std::vector<Map::ItemsGroup>& out);
     void readHits();

@@ -77,8 +77,8 @@ TEST(TextSearchEngineDepth, NarrowedKeyAtTheDepthShowsWhatTheWholeWalkShows) {
         ASSERT_TRUE(e->attach(maps, atlas.folder(), atlas.pool));
     auto points = std::make_shared<WayPoints>();
     for (int i = 0; i < 30; ++i)
-        points->points.push_back({0, randomName(random), u"note", static_cast<std::uint16_t>(1 + i % 2),
-                                  {i % 7, 0}});
+        points->points.push_back(
+            {0, randomName(random), u"note", static_cast<std::uint16_t>(1 + i % 2), {i % 7, 0}});
     std::vector<Map::MapAndOffset> firstCities;
     for (std::uint32_t m = 0; m < atlas.set.size(); ++m)
         firstCities.push_back({m, 4});
