@@ -27,26 +27,42 @@ SearchTreeNode* SearchTreeNode::walkTo(std::unique_ptr<SearchTreeNode>& root, st
 void SearchTreeNode::insertObject(std::unique_ptr<SearchTreeNode>& root, std::u16string_view word,
                                   const Map::MapAndOffset& ref, const std::u16string& identity) {
     SearchTreeNode* node = walkTo(root, word);
-    // Only an item of the same identity can hold this object or take it:
-    // identities are short, and a node holds few items.
     std::vector<TreeItem>& items = *node->items;
-    node->m_identities.resize(items.size());
-    for (std::size_t i = 0; i < items.size(); ++i) {
-        auto* candidate = std::get_if<ObjectRefs>(&items[i]);
-        if (candidate == nullptr || node->m_identities[i] != identity) continue;
-        auto& refs = *candidate;
+    // Whether the object item i holds the object already or takes it.
+    auto joins = [&](std::size_t i) {
+        auto& refs = std::get<ObjectRefs>(items[i]);
         bool sameMap = false;
         for (const Map::MapAndOffset& r : refs) {
-            if (r == ref) return;
+            if (r == ref) return true;
             sameMap = sameMap || r.map == ref.map;
         }
-        if (!sameMap) {
-            refs.push_back(ref);
-            return;
-        }
+        if (!sameMap) refs.push_back(ref);
+        return !sameMap;
+    };
+    // Only an item of the same identity can hold this object or take it.
+    // Most nodes hold a few items, compared in turn; a word that thousands
+    // of objects share is looked up by identity.
+    node->m_identities.resize(items.size());
+    if (node->m_byIdentity) {
+        if (const auto found = node->m_byIdentity->find(identity); found != node->m_byIdentity->end())
+            for (std::size_t i : found->second)
+                if (joins(i)) return;
+    } else {
+        for (std::size_t i = 0; i < items.size(); ++i)
+            if (std::holds_alternative<ObjectRefs>(items[i]) && node->m_identities[i] == identity && joins(i))
+                return;
     }
+    const std::size_t added = items.size();
     items.emplace_back(std::in_place_type<ObjectRefs>, 1, ref);
     node->m_identities.push_back(identity);
+    if (node->m_byIdentity) {
+        (*node->m_byIdentity)[identity].push_back(added);
+    } else if (items.size() >= IndexedItems) {
+        node->m_byIdentity = std::make_unique<std::unordered_map<std::u16string, std::vector<std::size_t>>>();
+        for (std::size_t i = 0; i < items.size(); ++i)
+            if (std::holds_alternative<ObjectRefs>(items[i]))
+                (*node->m_byIdentity)[node->m_identities[i]].push_back(i);
+    }
 }
 
 void SearchTreeNode::insertWayPoint(std::unique_ptr<SearchTreeNode>& root, std::u16string_view word,

@@ -12,6 +12,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <unordered_map>
 #include <variant>
 #include <vector>
 
@@ -54,9 +55,12 @@ class SearchTreeNode {
   private:
     static SearchTreeNode* walkTo(std::unique_ptr<SearchTreeNode>& root, std::u16string_view word);
 
-    // The identity of each item's first object (empty for a waypoint), kept
-    // while objects are entered.
+    // Kept while objects are entered: the identity of each item's first
+    // object (empty for a waypoint), and from IndexedItems items on the
+    // object items by identity, in item order.
+    static constexpr std::size_t IndexedItems = 16;
     std::vector<std::u16string> m_identities;
+    std::unique_ptr<std::unordered_map<std::u16string, std::vector<std::size_t>>> m_byIdentity;
 };
 
 // Enters names word by word (Map::TextSearch::NameSplitter); a name that

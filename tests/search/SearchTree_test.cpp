@@ -131,4 +131,42 @@ TEST(SearchTree, KeptLettersFoldAndStopAtTheUnfoldable) {
         EXPECT_EQ(builder.mayEnter(name), enters) << Core::wideToUtf8(name);
 }
 
+// One word that many objects share: the items past the first few are found
+// by identity, and come out as the plain rule makes them (an object joins
+// the first item of its identity without an object of its map; an object
+// entered again changes nothing).
+TEST(SearchTree, ManyObjectsOfOneWordMergeByTheRule) {
+    std::mt19937 random(SearchTest::seed(78));
+    for (const std::uint32_t objects : {5u, 15u, 16u, 17u, 200u}) {
+        std::unique_ptr<SearchTreeNode> root;
+        std::vector<std::pair<std::u16string, TextSearch::ObjectRefs>> expected;
+        for (std::uint32_t i = 0; i < objects * 2; ++i) {
+            const Map::MapAndOffset ref{static_cast<std::uint32_t>(random() % 3), 4 + 8 * (i % objects)};
+            const std::u16string identity(1, static_cast<char16_t>(u'a' + (ref.offset / 8) % 3));
+            SearchTreeNode::insertObject(root, u"Elm", ref, identity);
+            bool placed = false;
+            for (auto& [id, refs] : expected) {
+                if (id != identity) continue;
+                if (std::find(refs.begin(), refs.end(), ref) != refs.end()) {
+                    placed = true;
+                    break;
+                }
+                if (std::none_of(refs.begin(), refs.end(), [&](const auto& r) { return r.map == ref.map; })) {
+                    refs.push_back(ref);
+                    placed = true;
+                    break;
+                }
+            }
+            if (!placed) expected.push_back({identity, {ref}});
+        }
+        const SearchTreeNode* node =
+            SearchTreeNode::find(SearchTreeNode::find(SearchTreeNode::find(root.get(), u'e'), u'l'), u'm');
+        ASSERT_NE(node, nullptr);
+        ASSERT_EQ(node->items->size(), expected.size()) << objects;
+        for (std::size_t i = 0; i < expected.size(); ++i)
+            EXPECT_EQ(std::get<TextSearch::ObjectRefs>((*node->items)[i]), expected[i].second)
+                << objects << " " << i;
+    }
+}
+
 } // namespace
