@@ -5,8 +5,9 @@
 // Below the index depth the variants (every prefix the typed keys can spell
 // that exists) and the letters that may follow come from the index's prefix
 // trees (TextSearch.tsi, or map by map without it) and no object is read;
-// at the depth the hits are read once into an in-memory tree of words, and
-// every further key is a step in that tree. Small selections (fewer than
+// at the depth the hits are read once into an in-memory tree of words (only
+// those the key's letters continue, found through the maps' own deeper
+// trees: EngineDepthWalk.h), and every further key is a step in that tree. Small selections (fewer than
 // 1000 objects of the level), countries, regions, districts and houses use
 // the in-memory tree alone. Runs on the main thread.
 
@@ -103,22 +104,6 @@ class Engine : public Map::AtlasSearchEngine {
     bool sameObject(const Map::MapAndOffset& first, const Map::MapAndOffset& added);
     // The key that sameObject compares, one per object.
     std::u16string identity(const Map::MapAndOffset& ref);
-    // The same comparison through short keys (a few units, no allocation):
-    // each parent name read once is numbered; keys of one holder compare
-    // as the identities do.
-    class IdentityCodes {
-      public:
-        explicit IdentityCodes(Engine& engine);
-        std::u16string code(const Map::MapAndOffset& ref);
-
-      private:
-        static constexpr std::uint32_t Unreadable = 0xFFFFFFFFu;
-        Engine& m_engine;
-        // Name numbers by (map, table, offset) and by name.
-        std::unordered_map<std::uint64_t, std::uint32_t> m_parents;
-        std::unordered_map<std::u16string, std::uint32_t> m_names;
-        std::u16string m_name;
-    };
     // The 14 nearest POIs of the selection around a point, farthest first.
     void nearestPois(Map::Point point, std::vector<ResultItem>& rows);
 
@@ -145,6 +130,22 @@ class Engine : public Map::AtlasSearchEngine {
 
   private:
     class DepthWalk;
+    // The comparison of identity through short keys (a few units, no
+    // allocation): each parent name read once is numbered; keys of one
+    // holder compare as the identities do.
+    class IdentityCodes {
+      public:
+        explicit IdentityCodes(Engine& engine);
+        std::u16string code(const Map::MapAndOffset& ref);
+
+      private:
+        static constexpr std::uint32_t Unreadable = 0xFFFFFFFFu;
+        Engine& m_engine;
+        // Name numbers by (map, table, offset) and by name.
+        std::unordered_map<std::uint64_t, std::uint32_t> m_parents;
+        std::unordered_map<std::u16string, std::uint32_t> m_names;
+        std::u16string m_name;
+    };
     // The parents (address table, record offset) that an object's identity
     // compares; false when its record does not read.
     struct Parents {
