@@ -439,7 +439,8 @@ void Engine::buildTreeFromIndex() {
 
 void Engine::buildTreeFromObjects() {
     m_tree.reset();
-    SearchTreeBuilder builder(m_tree, [this](const MapAndOffset& ref) { return identity(ref); });
+    IdentityCodes codes(*this);
+    SearchTreeBuilder builder(m_tree, [&codes](const MapAndOffset& ref) { return codes.code(ref); });
     objectWalk(
         [&](const std::u16string& text, const MapAndOffset& ref) { return builder.addObject(text, ref); });
     if (m_kind == PoisKind && m_wayPoints)
