@@ -728,14 +728,20 @@ std::u16string Engine::IdentityCodes::code(const MapAndOffset& ref) {
             continue;
         }
         const std::uint64_t at = std::uint64_t{ref.map} << 34 | std::uint64_t(table) << 32 | offset;
-        auto found = m_parents.find(at);
-        if (found == m_parents.end()) {
-            std::uint32_t number = Unreadable;
-            if (parentName(*m_engine.mapOf(ref.map), table, offset, m_name))
-                number = m_names.emplace(m_name, static_cast<std::uint32_t>(m_names.size())).first->second;
-            found = m_parents.emplace(at, number).first;
+        // Objects met one after another mostly share their district,
+        // region and country: the last of each table is kept at hand.
+        auto& last = m_last[static_cast<std::size_t>(table)];
+        if (last.first != at) {
+            auto found = m_parents.find(at);
+            if (found == m_parents.end()) {
+                std::uint32_t number = Unreadable;
+                if (parentName(*m_engine.mapOf(ref.map), table, offset, m_name))
+                    number = m_names.emplace(m_name, static_cast<std::uint32_t>(m_names.size())).first->second;
+                found = m_parents.emplace(at, number).first;
+            }
+            last = *found;
         }
-        const std::uint32_t number = found->second;
+        const std::uint32_t number = last.second;
         if (number == Unreadable) return alone();
         if (number + 1 < 0xFFFE) {
             out += static_cast<char16_t>(number + 1);

@@ -144,6 +144,10 @@ class Engine : public Map::AtlasSearchEngine {
         // Name numbers by (map, table, offset) and by name.
         std::unordered_map<std::uint64_t, std::uint32_t> m_parents;
         std::unordered_map<std::u16string, std::uint32_t> m_names;
+        // The last (map, table, offset) and its number per table; no key
+        // is ever all ones.
+        std::array<std::pair<std::uint64_t, std::uint32_t>, 4> m_last{
+            {{~0ull, 0}, {~0ull, 0}, {~0ull, 0}, {~0ull, 0}}};
         std::u16string m_name;
     };
     // The parents (address table, record offset) that an object's identity
