@@ -499,3 +499,51 @@ TEST(MapCommands, RouteFromAndToTheTappedRoad) {
     r.ui.goToPage(r.page);
     EXPECT_TRUE(r.ui.history().empty());
 }
+
+// The route files page over the demo town: the saved route is listed and
+// chosen, saving again never replaces it, a deleted file leaves the list,
+// a loaded one becomes the route and the map shows its start; Escape closes
+// the message box first, then leads out.
+TEST(RouteFilesPage, SavesListsDeletesAndLoads) {
+    Rig r;
+    r.loadDemo();
+    auto* files = new fdPagePathListX(&r.ui, r.messages, *r.atlas, r.route, nullptr);
+    files->setRect(0, 0, 800, 480);
+    ASSERT_TRUE(Ui::buildPage(*files, r.engine.description));
+    r.ui.goToPage(files);
+    const auto boxText = [&] {
+        return dynamic_cast<Ui::fdStatic*>(files->messageBox()->findChild("msg_text"))->text();
+    };
+    ASSERT_TRUE(r.route.startPathAtLocation(*r.atlas, townPoint(400, 0)));
+    files->childClicked("button_add_path");
+    ASSERT_NE(files->messageBox(), nullptr);
+    EXPECT_EQ(boxText(), u"There is no current route.");
+    EXPECT_TRUE(r.ui.keyDown(SDLK_ESCAPE));
+    EXPECT_EQ(files->messageBox(), nullptr);
+    EXPECT_EQ(r.ui.activePage(), files);
+
+    ASSERT_TRUE(r.route.addPathPointAtLocation(*r.atlas, *r.config.root(), townPoint(-300, 0)));
+    const Path saved = r.route.path();
+    files->childClicked("button_add_path");
+    const std::u16string first = u"Main Street - Main Street.kvp", second = u"Main Street - Main Street (2).kvp";
+    EXPECT_EQ(files->list()->names(), std::vector<std::u16string>{first});
+    EXPECT_EQ(files->list()->selectedName(), first);
+    files->childClicked("button_add_path");
+    EXPECT_EQ(files->list()->names(), (std::vector<std::u16string>{second, first})) << "by code units";
+    EXPECT_EQ(files->list()->selectedName(), second);
+    EXPECT_TRUE(std::filesystem::exists(r.home / "demo" / Core::wideToUtf8(second)));
+    files->childClicked("button_del_path");
+    EXPECT_EQ(files->list()->names(), std::vector<std::u16string>{first});
+    EXPECT_FALSE(std::filesystem::exists(r.home / "demo" / Core::wideToUtf8(second)));
+
+    r.route.path().clear();
+    files->childClicked("button_ok");
+    ASSERT_EQ(r.ui.activePage(), r.page);
+    ASSERT_EQ(r.route.path().points.size(), saved.points.size());
+    EXPECT_EQ(r.route.path().parts.size(), saved.parts.size());
+    const LevelPoint& start = saved.points.front().roadPoint;
+    EXPECT_EQ(r.camera.centre(), Map::LevelFrame::of(*start.level).toGlobal({start.x, start.y}));
+    r.ui.goToPage(files);
+    EXPECT_TRUE(r.ui.keyDown(SDLK_ESCAPE));
+    EXPECT_EQ(r.ui.activePage(), r.page);
+}

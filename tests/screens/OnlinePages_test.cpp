@@ -181,10 +181,15 @@ struct Rig {
 
 TEST(OnlinePages, FriendsListFollowsTheServiceAndCountsPoints) {
     Rig r(login());
+    auto* animation = dynamic_cast<Ui::fdMultiStatic*>(r.friends->findChild("connect_animation"));
+    const std::int32_t frame = animation->current();
     r.ui.goToPage(r.friends);
     EXPECT_EQ(r.friends->listMode(), 0);
     EXPECT_FALSE(r.shown(r.friends, "list"));
     EXPECT_TRUE(r.shown(r.friends, "button2"));
+    // Not connecting: the animation is hidden and never started.
+    EXPECT_FALSE(animation->visible());
+    EXPECT_EQ(animation->current(), frame);
     auto* enable = dynamic_cast<Ui::fdCheckedButton*>(r.friends->findChild("enable_check"));
     EXPECT_FALSE(enable->checked());
 

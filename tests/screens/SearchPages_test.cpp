@@ -457,6 +457,14 @@ TEST(SearchPages, FilterLevelsChainHistoryAndClear) {
     EXPECT_EQ(r.search->history().filterRing().size(), entries);
     EXPECT_EQ(r.filter->currentFilter().level, 2u);
     EXPECT_EQ(textOf(r.filter, "region_label"), u"Westshire");
+    // Keys page the list; Escape leaves it as "back" does.
+    r.filter->childClicked("history");
+    r.history->childClicked("button_delete");
+    EXPECT_TRUE(r.ui.keyDown(SDLK_DOWN));
+    EXPECT_EQ(r.active(), "pageFilterHistory");
+    EXPECT_TRUE(r.ui.keyDown(SDLK_ESCAPE));
+    EXPECT_EQ(r.active(), "menuFilter");
+    EXPECT_EQ(r.search->history().filterRing().size(), entries);
     // An older filter chosen there becomes the newest and empties the chain.
     r.filter->childClicked("history");
     r.tapRow(r.history, 2);
