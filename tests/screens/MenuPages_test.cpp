@@ -31,6 +31,7 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 
 using namespace Screens;
 
@@ -312,6 +313,61 @@ namespace {
 // 800 x 480 and doubled: every picture, material and font they name exists,
 // the doubled page lies where the plain one does at twice the size.
 // MIREL_SKIN_SHOTS=<folder> keeps the pictures.
+// The hardware keys page: a tapped row, "button_set", a key and
+// "button_set" again bind the key in the bindings and the file; "Unbind"
+// clears it; while waiting for a key even Escape is the key; then Escape
+// leads out.
+TEST(ButtonSettingsPage, BindsTheTappedActionToThePressedKey) {
+    Rig rig;
+    TestSupport::TempDir dir;
+    const auto file = dir / "buttons.xml";
+    const auto save = [&](const std::vector<ButtonBindingsList::Entry>& entries) {
+        std::ofstream(file, std::ios::binary) << ButtonBindingsList::fileText(entries);
+    };
+    save({{"up", 273, 273}, {"menuMain", 0, 0}, {"zoom", 97, 97}});
+    const auto read = [&] {
+        std::ifstream in(file, std::ios::binary);
+        std::vector<ButtonBindingsList::Entry> entries;
+        EXPECT_TRUE(ButtonBindingsList::parse({std::istreambuf_iterator<char>(in), {}}, entries));
+        std::vector<std::int32_t> keys;
+        for (const auto& entry : entries)
+            keys.push_back(entry.key);
+        return keys;
+    };
+    Ui::ButtonBindings bindings(rig.config.root());
+    auto* page = rig.build(new fdPageButtonSettingsX(&rig.ui, &bindings, FileSystem::toWide(file.string())));
+    auto* list = dynamic_cast<Ui::fdList*>(page->findChild("list"));
+    const auto code = [&](std::size_t row) {
+        return dynamic_cast<Ui::fdStatic*>(list->rowWidget(row)->findChild("code"))->text();
+    };
+    EXPECT_EQ(code(1), u"-");
+    page->childClicked("button_set");
+    EXPECT_FALSE(dynamic_cast<Ui::fdCheckedButton*>(page->findChild("button_set"))->checked()) << "no row chosen";
+    list->select(1);
+    page->childClicked("list");
+    page->childClicked("button_set");
+    EXPECT_TRUE(dynamic_cast<Ui::fdCheckedButton*>(page->findChild("button_set"))->checked());
+    EXPECT_TRUE(page->keyDown(SDLK_ESCAPE));
+    EXPECT_EQ(rig.ui.activePage(), page);
+    EXPECT_EQ(code(1), u"27");
+    page->childClicked("back"); // ignored while waiting
+    EXPECT_EQ(rig.ui.activePage(), page);
+    page->keyDown('q');
+    page->childClicked("button_set");
+    EXPECT_FALSE(dynamic_cast<Ui::fdCheckedButton*>(page->findChild("button_set"))->checked());
+    EXPECT_EQ(code(1), u"113");
+    EXPECT_EQ(read(), (std::vector<std::int32_t>{273, 113, 97}));
+    EXPECT_EQ(bindings.actions().at('q'), "menuMain");
+
+    list->select(2);
+    page->childClicked("list");
+    page->childClicked("button_cancel");
+    EXPECT_EQ(code(2), u"-");
+    EXPECT_EQ(read(), (std::vector<std::int32_t>{273, 113, 0}));
+    EXPECT_TRUE(rig.ui.keyDown(SDLK_ESCAPE));
+    EXPECT_EQ(rig.ui.activePage(), rig.menu);
+}
+
 TEST(MenuPagesSkin, DrawnAtBothSizesWithEveryPictureFound) {
     const std::filesystem::path data =
         std::filesystem::path(MIREL_DEMO_ATLAS_DIR).parent_path().parent_path();

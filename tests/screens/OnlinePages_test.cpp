@@ -368,10 +368,29 @@ TEST(OnlinePages, MapPageShowsIndicatorsAndDrawsShownFriendsInTheirColour) {
     };
     EXPECT_EQ(inked(draw().get(), trackPalette[0]), 0) << "no service running";
 
-    r.connect();
+    std::uint32_t now = 1000;
+    r.ui.setClock([&] { return now; });
+    // Told after the map page: when it has the points, the page has its flag.
+    r.service.removeListener(&r.events);
+    r.service.addListener(&r.events);
+    r.connect("points");
+    ASSERT_TRUE(r.events.waitFor("tracks"));
     map->tick(1000);
     EXPECT_TRUE(map->findChild("monitoring")->visible());
     EXPECT_TRUE(map->findChild("received_points")->visible());
+    // The received points blink the button (its normal and pressed looks
+    // change places each half second) until it is tapped; it ends in its
+    // own look.
+    auto* points = dynamic_cast<Ui::fdButtonX*>(map->findChild("received_points"));
+    points->look(0).material.left = 1;
+    points->look(1).material.left = 2;
+    for (const auto& [at, look] : {std::pair{1400u, 1}, std::pair{1600u, 2}, std::pair{2100u, 1}, std::pair{2600u, 2}}) {
+        map->tick(at);
+        EXPECT_EQ(points->look(0).material.left, look) << at;
+    }
+    map->childClicked("received_points");
+    map->tick(2700);
+    EXPECT_EQ(points->look(0).material.left, 1);
 
     r.service.setFriendColor(7, trackPalette[2]);
     // The track spans x = -100..100 around the centre: 200 pixels and more.
