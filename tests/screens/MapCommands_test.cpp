@@ -546,4 +546,16 @@ TEST(RouteFilesPage, SavesListsDeletesAndLoads) {
     r.ui.goToPage(files);
     EXPECT_TRUE(r.ui.keyDown(SDLK_ESCAPE));
     EXPECT_EQ(r.ui.activePage(), r.page);
+
+    // Opened again after paging away, the page shows the chosen file.
+    for (int i = 0; i < 9; ++i)
+        std::filesystem::copy_file(r.home / "demo" / Core::wideToUtf8(first),
+                                   (r.home / "demo" / "r").concat(std::to_string(i)).concat(".kvp"));
+    r.ui.goToPage(files);
+    files->childClicked("down");
+    ASSERT_GT(files->list()->firstVisibleIndex(), 0);
+    files->childClicked("back");
+    r.ui.goToPage(files);
+    EXPECT_EQ(files->list()->selectedName(), first);
+    EXPECT_EQ(files->list()->firstVisibleIndex(), 0);
 }

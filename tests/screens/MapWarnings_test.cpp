@@ -105,6 +105,16 @@ TEST(MapWarnings, ShowOrLeaveOutByTheDesignsPictures) {
             EXPECT_EQ(prox.findChild("distance_label")->textColors().day, ProximityWarn::WarningColour);
         }
     }
+    // A speed the design has no picture for hides a shown warning.
+    Rig r;
+    auto& few = *new ProximityWarn(group({{"type_image", -1}, {"speed_image", 8}, {"distance_label", -1}}), r.page,
+                                   &r.ui, nullptr, r.messages);
+    Map::Proximity::ProximityEvent event;
+    for (const auto& [speed, shown] : {std::pair{139u, true}, std::pair{332u, false}}) {
+        event.point.packed = Map::Proximity::Point::pack(1, speed, 0, 0);
+        EXPECT_EQ(few.show(event, nullptr), shown);
+        EXPECT_EQ(few.visible(), shown) << speed;
+    }
 }
 
 TEST(MapWarnings, PassedPoiIsShownWithItsDistanceInWhite) {

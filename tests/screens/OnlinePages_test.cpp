@@ -211,6 +211,11 @@ TEST(OnlinePages, FriendsListFollowsTheServiceAndCountsPoints) {
     EXPECT_EQ(r.row(r.friends, 0, "color")->color(), 0xFF0000FFu);
     EXPECT_EQ(r.row(r.friends, 1, "desc_text")->text(), u"1 pt");
     EXPECT_EQ(r.row(r.friends, 2, "text")->text(), u"Cy");
+    // Only the texts with something to say show.
+    EXPECT_FALSE(r.row(r.friends, 0, "text")->visible());
+    EXPECT_TRUE(r.row(r.friends, 0, "desc_text")->visible());
+    EXPECT_TRUE(r.row(r.friends, 2, "text")->visible());
+    EXPECT_FALSE(r.row(r.friends, 2, "desc_text")->visible());
     EXPECT_FALSE(r.row(r.friends, 3, "check_show")->visible());
     EXPECT_FALSE(r.friends->findChild("up")->enabled());
 

@@ -327,6 +327,14 @@ TEST(SearchPages, PoiResultsComeNearestFirstAndHistoryPageReusesThem) {
     ASSERT_EQ(found.size(), 2u);
     EXPECT_EQ(kinds, (std::vector<int>{TextSearch::PoisKind, TextSearch::StreetsKind}));
     EXPECT_EQ(r.search->history().objectRing().back().useCount, 2u);
+    // Shown again from the reopened list, the place keeps its kind.
+    r.history->childClicked("button_ok");
+    r.ui.goToPage(r.menu);
+    r.menu->childClicked("history");
+    found.clear();
+    kinds.clear();
+    r.search->history().foundObjects(found, &kinds);
+    EXPECT_EQ(kinds, (std::vector<int>{TextSearch::PoisKind, TextSearch::StreetsKind}));
     r.history->childClicked("button_delete");
     EXPECT_EQ(r.history->model()->count(), 1);
     EXPECT_EQ(textOf(list->rowWidget(0), "text"), u"Rue Grimaldi");
@@ -638,4 +646,18 @@ TEST(SearchPages, PoiInformationAndStreetList) {
     EXPECT_EQ(r.active(), "pageStreetList");
     r.tapRow(r.streets, 1);
     EXPECT_EQ(r.active(), "pageMap");
+}
+
+TEST(SearchPages, FindPageTitleNamesWhatIsSought) {
+    Rig r;
+    const std::pair<int, const char16_t*> titles[] = {
+        {TextSearch::CountriesKind, u"Country"}, {TextSearch::RegionsKind, u"Region"},
+        {TextSearch::DistrictsKind, u"District"}, {TextSearch::CitiesKind, u"City"},
+        {TextSearch::StreetsKind, u"Street"},     {TextSearch::PoisKind, u"Place"},
+        {TextSearch::HousesKind, u"Address"},     {0, u"Address"}, // unknown: the title stays
+    };
+    for (const auto& [kind, title] : titles) {
+        r.find->setTitleForKind(kind);
+        EXPECT_EQ(textOf(r.find, "page_name"), title) << kind;
+    }
 }

@@ -279,6 +279,9 @@ TEST(TrackPages, ListShowsTracksAndTheRecordingAndTheEditorActs) {
     EXPECT_EQ(r.rowText(r.trackList, 1, "desc_text"), u"1 pt.");
     const std::u16string recording = r.tracks->track(2).name;
     EXPECT_EQ(r.rowText(r.trackList, 2, "text"), recording) << "no points yet: the plain text";
+    // Each track's colour swatch shows; the empty row below has none.
+    EXPECT_TRUE(r.listOf(r.trackList)->rowWidget(2)->findChild("color")->visible());
+    EXPECT_FALSE(r.listOf(r.trackList)->rowWidget(3)->findChild("color")->visible());
 
     // A tap on the check box shows the track; elsewhere on the row opens
     // the editor.
