@@ -288,9 +288,7 @@ TEST(TrackPages, ListShowsTracksAndTheRecordingAndTheEditorActs) {
     Ui::TemplateWindow* row0 = r.listOf(r.trackList)->rowWidget(0);
     const Ui::WindowRect check = row0->findChild("check_show")->rect();
     r.trackList->press(check.x + 2, check.y + check.h);
-    r.listOf(r.trackList)->releaseClick = true;
-    r.listOf(r.trackList)->select(0);
-    r.trackList->childClicked("list");
+    r.trackList->release(check.x + 2, check.y + check.h); // the row's second report changes nothing
     EXPECT_TRUE(r.tracks->track(0).shown);
     EXPECT_TRUE(child<Ui::fdCheckedButton>(row0, "check_show")->checked());
     r.trackList->press(row0->rect().x + 400, row0->rect().y + 10);
@@ -737,4 +735,42 @@ TEST(ReceivedWaypoints, GroupsRecentRemoveAndKeep) {
     ASSERT_EQ(plain.received->provider()->categoryCount(), 2u);
     EXPECT_TRUE(plain.received->model()->isExpanded(0));
     EXPECT_FALSE(plain.received->model()->isExpanded(1));
+}
+
+// A finger put down on a row and lifted off the list leaves the next tap
+// whole: on a cell of the images page, which chooses at the release, and
+// on a row of the waypoint list, which acts at the press only.
+TEST(ListPages, APressReleasedElsewhereLeavesTheNextTapWhole) {
+    Rig r([](Rig& rig) {
+        rig.home.write("icons.txt", "a.bmp\nb.bmp\nc.bmp\nd.bmp\ne.bmp");
+        for (const char* name : {"a", "b", "c", "d", "e"})
+            rig.styles.loadable.insert(std::string("pois/icons/") + name + ".bmp");
+    });
+    const std::int32_t point = r.addPoint(u"p", UserDataTest::FuelType);
+    r.images->prepare(point);
+    r.open(r.images);
+    Ui::fdList* grid = r.listOf(r.images);
+    const Ui::WindowRect row = grid->rowWidget(0)->rect();
+    const auto tap = [&](Ui::fdPage* page, int x, int y) {
+        page->press(x, y);
+        page->release(x, y);
+    };
+    r.images->press(row.x + 118, row.y + 40); // between the first two cells
+    r.images->release(700, 20);
+    EXPECT_EQ(r.images->model()->selection(), -1);
+    const Ui::WindowRect cell = grid->rowWidget(0)->findChild("3")->rect();
+    tap(r.images, cell.x + 10, cell.y + 10);
+    EXPECT_EQ(r.images->model()->selection(), 3);
+    for (int c = 0; c < 6; ++c)
+        EXPECT_EQ(child<Ui::fdCheckedButton>(grid->rowWidget(0), std::to_string(c).c_str())->checked(), c == 3) << c;
+
+    // A whole tap on the category row, press and release, closes it once.
+    r.list->showType(UserDataTest::FuelType);
+    r.open(r.list);
+    ASSERT_EQ(r.rowText(r.list, 1), u"p");
+    const Ui::WindowRect group = r.listOf(r.list)->rowWidget(0)->rect();
+    r.list->press(group.x + 10, group.y + 10);
+    r.list->release(700, 20);
+    tap(r.list, group.x + 10, group.y + 10);
+    EXPECT_EQ(r.rowText(r.list, 1), u"");
 }
