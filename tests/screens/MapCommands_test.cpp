@@ -481,6 +481,11 @@ TEST(MapCommands, RouteFromAndToTheTappedRoad) {
     EXPECT_EQ(r.nav.calls, (std::vector<std::string>{"start", "apply"}));
     EXPECT_EQ(r.route.path().points.size(), 2u);
     EXPECT_FALSE(r.route.path().parts.empty());
+    // "Save" stores it in the atlas folder, named after its ends.
+    r.page->mapPointAction(tap);
+    r.click("path_continue", "add_path");
+    EXPECT_FALSE(r.shown("ok_dialog"));
+    EXPECT_TRUE(std::filesystem::exists(r.home / "demo" / "Main Street - Main Street.kvp"));
 
     auto* streets = new fdPageStreetListX(&r.ui, &r.messages, nullptr);
     streets->setRect(0, 0, 800, 480);
@@ -558,4 +563,8 @@ TEST(RouteFilesPage, SavesListsDeletesAndLoads) {
     r.ui.goToPage(files);
     EXPECT_EQ(files->list()->selectedName(), first);
     EXPECT_EQ(files->list()->firstVisibleIndex(), 0);
+    std::filesystem::remove(r.home / "demo" / "r0.kvp");
+    files->onShow();
+    auto* rows = dynamic_cast<Ui::fdList*>(files->findChild("list"));
+    EXPECT_EQ(dynamic_cast<Ui::fdStatic*>(rows->rowWidget(1)->findChild("text"))->text(), u"r1.kvp");
 }

@@ -313,6 +313,23 @@ namespace {
 // 800 x 480 and doubled: every picture, material and font they name exists,
 // the doubled page lies where the plain one does at twice the size.
 // MIREL_SKIN_SHOTS=<folder> keeps the pictures.
+// The list settings pages keep every key but Escape, which leads out.
+TEST(ListSettingsPages, OnlyEscapeLeaves) {
+    Rig rig;
+    Ui::ButtonBindings bindings(rig.config.root());
+    for (Ui::fdPage* page : {static_cast<Ui::fdPage*>(new PoisSettingsPage(&rig.ui, rig.config.root(), {}, &bindings)),
+                             static_cast<Ui::fdPage*>(new PolylinesSettingsPage(&rig.ui, rig.config.root(), {},
+                                                                                nullptr, &bindings, u""))}) {
+        rig.build(page);
+        for (const int key : {int(SDLK_DOWN), int(SDLK_UP), int('x')}) {
+            EXPECT_TRUE(rig.ui.keyDown(key));
+            EXPECT_EQ(rig.ui.activePage(), page) << page->name() << " " << key;
+        }
+        EXPECT_TRUE(rig.ui.keyDown(SDLK_ESCAPE));
+        EXPECT_EQ(rig.ui.activePage(), rig.menu) << page->name();
+    }
+}
+
 // The hardware keys page: a tapped row, "button_set", a key and
 // "button_set" again bind the key in the bindings and the file; "Unbind"
 // clears it; while waiting for a key even Escape is the key; then Escape

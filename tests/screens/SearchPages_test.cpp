@@ -544,6 +544,8 @@ TEST(SearchPages, CoordinatesTypedConvertedAndRefused) {
     press(r.coords, {"lat_deg_box", "key4", "key3", "lat_min_box", "key4", "key3", "lat_sec_box", "key5", "key4",
                      "lon_deg_box", "key7", "lon_min_box", "key2", "key5", "lon_sec_box", "key2", "key8"});
     EXPECT_EQ(textOf(r.coords, "lat_deg_label"), u"N 43\u00B0");
+    EXPECT_EQ(textOf(r.coords, "lon_deg_label"), u"E 7\u00B0");
+    EXPECT_EQ(textOf(r.coords, "lon_min_label"), u"25'");
     EXPECT_EQ(textOf(r.coords, "lon_sec_label"), u"28\"");
     const auto harbour = r.coords->position();
     ASSERT_TRUE(harbour);

@@ -9,6 +9,7 @@
 #include "screens/fdPageFavorites.h"
 #include "screens/fdPageImagesX.h"
 #include "screens/fdPageMap.h"
+#include "screens/fdPagePOIInfoX.h"
 #include "screens/fdPageSelectPoiType.h"
 #include "screens/fdPageTrackEditX.h"
 #include "screens/fdPageTrackListX.h"
@@ -588,6 +589,26 @@ TEST(WaypointList, FilteredGoEditDelete) {
     // "back" leaves a fresh callback with the chooser.
     r.list->childClicked("back");
     EXPECT_NE(dynamic_cast<fdPageWPListX::ShowTypedWayPointsCallback*>(r.types->callback().get()), nullptr);
+}
+
+// A tap on the map next to a waypoint offers its information: its name with
+// its type's, and its comment.
+TEST(WaypointInformation, ATapNearAWaypointFillsTheInformationPage) {
+    Rig r;
+    r.renderStyles.selectSet(true);
+    auto* info = new fdPagePOIInfoX(&r.ui, &r.messages, &r.renderStyles);
+    info->setRect(0, 0, 800, 480);
+    ASSERT_TRUE(Ui::buildPage(*info, r.engine.description));
+    const std::int32_t gate = r.waypoints->addPoint(u"gate", {1000, 1000}, u"Side door", 0);
+    r.waypoints->setType(std::size_t(gate), UserDataTest::FuelType);
+    r.camera.setScale(1.0f);
+    r.map->mapPointAction({1010, 1000});
+    r.click(r.map, "edit_point", "info");
+    ASSERT_EQ(r.ui.activePage(), info);
+    EXPECT_TRUE(info->hasObject);
+    EXPECT_EQ(textOf(info, "text_name"), u"gate (Fuel)");
+    EXPECT_EQ(textOf(info, "text_comment"), u"Side door");
+    EXPECT_EQ(info->point(), (Map::Point{1000, 1000}));
 }
 
 TEST(WaypointList, ReachedFromTheListsMenu) {
