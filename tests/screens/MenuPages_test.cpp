@@ -8,6 +8,7 @@
 #include "screens/PoisSettingsPage.h"
 #include "screens/PolylinesSettingsPage.h"
 #include "screens/fdPageButtonSettingsX.h"
+#include "screens/fdPageSettingsOtherX.h"
 #include "screens/fdPageSettingsX.h"
 
 #include "core/Config.h"
@@ -15,8 +16,12 @@
 #include "core/TempSurface.h"
 #include "core/Text.h"
 #include "core/VirtualFs.h"
+#include "guidance/ObjWarn.h"
 #include "map/AtlasFolderList.h"
 #include "map/AtlasServices.h"
+#include "render/MapCamera.h"
+#include "core/ResourcesPool.h"
+#include "map/KVAtlas.h"
 #include "tests/support/CaptureLogger.h"
 #include "tests/support/TempDir.h"
 #include "tests/ui/UiTestSupport.h"
@@ -305,6 +310,39 @@ TEST(AtlasesPage, ListsTheAtlasesAndShowsTheirMapNames) {
     EXPECT_EQ(rig.ui.activePage(), rig.menu);
 }
 
+// "select" switches the atlas: the leaving atlas keeps the view it was left
+// at, and the view follows the atlas that comes.
+TEST(AtlasesPage, SwitchingKeepsEachAtlasItsView) {
+    Rig rig;
+    TestSupport::TempDir dir;
+    const std::filesystem::path maps = std::filesystem::path(MIREL_DEMO_ATLAS_DIR).parent_path();
+    std::filesystem::create_directories(dir / "data" / "maps");
+    for (const char* name : {"demo", "monaco"})
+        std::filesystem::copy(maps / name, dir / "data" / "maps" / name, std::filesystem::copy_options::recursive);
+    Core::ResourcesPool pool{10};
+    Map::AtlasServices atlasServices;
+    atlasServices.paths = std::make_shared<Map::FolderPaths>(Core::utf8ToWide(dir.path().string() + "/"));
+    Map::KVAtlas atlas(rig.config.root(), pool, std::move(atlasServices));
+    Map::FolderPaths paths(Core::utf8ToWide(dir.path().string() + "/"));
+    Map::AtlasFolderList folders(paths, paths.dataPath(u"maps\\demo"));
+    ASSERT_TRUE(atlas.load(folders.records()[folders.current()].path));
+    MapCamera camera;
+    AtlasesPage::Services services;
+    services.folders = &folders;
+    services.atlas = &atlas;
+    services.camera = &camera;
+    auto* page = rig.build(new AtlasesPage(&rig.ui, services));
+    const Map::Point left{atlas.camera().centreX + 5000, atlas.camera().centreY};
+    camera.setCentre(left);
+    for (const std::uint32_t to : {1u, 0u}) {
+        rig.ui.goToPage(page);
+        page->atlases()->itemClicked(std::int32_t(to));
+        page->childClicked("select");
+        EXPECT_EQ(folders.current(), to);
+        EXPECT_EQ(camera.centre() == left, to == 0) << to;
+    }
+}
+
 } // namespace
 
 namespace {
@@ -313,6 +351,30 @@ namespace {
 // 800 x 480 and doubled: every picture, material and font they name exists,
 // the doubled page lies where the plain one does at twice the size.
 // MIREL_SKIN_SHOTS=<folder> keeps the pictures.
+// "ok" on the other settings stores the warning distances for the warner and
+// under the configuration's own names; "back" stores nothing.
+TEST(OtherSettingsPage, OkStoresTheWarningDistances) {
+    const Guidance::ObjWarn::Settings before = Guidance::ObjWarn::settings();
+    Rig rig;
+    auto* page = rig.build(new fdPageSettingsOtherX(&rig.ui, rig.config.root(), nullptr));
+    const std::int32_t out = page->outgoingDistance(), in = page->incomingDistance();
+    page->childClicked("distUp");
+    page->childClicked("dist2Down");
+    page->childClicked("back");
+    EXPECT_EQ(rig.config.root()->value("obj_warn_distance_out", -1), -1);
+    rig.ui.goToPage(page);
+    EXPECT_EQ(page->outgoingDistance(), out);
+    page->childClicked("distUp");
+    page->childClicked("dist2Down");
+    page->childClicked("ok");
+    EXPECT_EQ(rig.config.root()->value("obj_warn_distance_out", -1), page->outgoingDistance());
+    EXPECT_EQ(rig.config.root()->value("obj_warn_distance", -1), page->incomingDistance());
+    EXPECT_NE(page->outgoingDistance(), out);
+    EXPECT_NE(page->incomingDistance(), in);
+    EXPECT_EQ(rig.config.root()->child("ObjWarn")->value("outgoing_distance", -1), page->outgoingDistance());
+    Guidance::ObjWarn::setDistances(nullptr, before.incomingDistance, before.outgoingDistance);
+}
+
 // The list settings pages keep every key but Escape, which leads out.
 TEST(ListSettingsPages, OnlyEscapeLeaves) {
     Rig rig;

@@ -547,6 +547,21 @@ TEST(WaypointEditor, EmptyNameBoxesKeysAndTheKeptImage) {
     EXPECT_EQ(r.waypoints->pointCount(), 2u);
 }
 
+// "copy" in one box and "paste" in another carry the text across.
+TEST(WaypointEditor, CopyFromOneBoxPasteIntoAnother) {
+    Rig r;
+    r.editor->setNewPoint({1, 2});
+    r.open(r.editor);
+    const std::u16string name = r.editor->boxText(EditWayPointPage::NameBox);
+    ASSERT_FALSE(name.empty());
+    r.editor->childClicked("name_box");
+    r.editor->childClicked("copy");
+    r.editor->childClicked("url_box");
+    r.editor->childClicked("paste");
+    EXPECT_EQ(r.editor->boxText(EditWayPointPage::UrlBox), name);
+    EXPECT_EQ(r.editor->boxText(EditWayPointPage::NameBox), name);
+}
+
 TEST(WaypointList, FilteredGoEditDelete) {
     Rig r;
     const std::int32_t fuel = r.addPoint(u"fuel", UserDataTest::FuelType, {40, 50});
