@@ -258,6 +258,10 @@ TEST(KeyboardPropPage, LanguagesAreCheckedStoredAndAllMeansEvery) {
     page->onShow();
     EXPECT_EQ(static_cast<std::size_t>(page->languages()->checked().size()), languages.size());
     EXPECT_TRUE(all->checked());
+    // Stored in any order, the languages are checked in the list's order.
+    rig.config.root()->child("Keyboard")->set("used_languages", languages[2].name + ";" + languages[0].name);
+    page->onShow();
+    EXPECT_EQ(page->languages()->checked(), (std::vector<std::int32_t>{0, 2}));
 }
 
 TEST(KeyboardPropPage, WithoutLayoutsTheCommandsDoNothing) {
@@ -375,6 +379,25 @@ TEST(OtherSettingsPage, OkStoresTheWarningDistances) {
     Guidance::ObjWarn::setDistances(nullptr, before.incomingDistance, before.outgoingDistance);
 }
 
+// The view settings' angle steps round its three values either way; the POI
+// settings switch between showing and warning and remember which.
+TEST(SettingsPages, AngleStepsRoundAndThePoiPageRemembersItsMode) {
+    Rig rig;
+    auto* view = rig.build(new fdPageSettingsX(&rig.ui, {}));
+    const std::int32_t start = view->angle();
+    for (const auto& [command, step] : {std::pair{"angleUp", 1}, std::pair{"angleUp", 2}, std::pair{"angleUp", 0},
+                                        std::pair{"angleDown", 2}, std::pair{"angleDown", 1}}) {
+        view->childClicked(command);
+        EXPECT_EQ(view->angle(), (start + step) % 3) << command;
+    }
+    auto* pois = rig.build(new PoisSettingsPage(&rig.ui, rig.config.root(), {}, nullptr));
+    for (const auto& [command, mode] : {std::pair{"button_warn", 1}, std::pair{"button_show", 0}}) {
+        pois->childClicked(command);
+        EXPECT_EQ(pois->mode(), mode);
+        EXPECT_EQ(rig.config.root()->value("pois_settings_mode", -1), mode);
+    }
+}
+
 // The list settings pages keep every key but Escape, which leads out.
 TEST(ListSettingsPages, OnlyEscapeLeaves) {
     Rig rig;
@@ -438,6 +461,12 @@ TEST(ButtonSettingsPage, BindsTheTappedActionToThePressedKey) {
     EXPECT_EQ(read(), (std::vector<std::int32_t>{273, 113, 97}));
     EXPECT_EQ(bindings.actions().at('q'), "menuMain");
 
+    list->select(0); // the first row in view binds as well
+    page->childClicked("list");
+    page->childClicked("button_set");
+    EXPECT_TRUE(dynamic_cast<Ui::fdCheckedButton*>(page->findChild("button_set"))->checked());
+    page->childClicked("button_cancel");
+    EXPECT_EQ(code(0), u"273");
     list->select(2);
     page->childClicked("list");
     page->childClicked("button_cancel");

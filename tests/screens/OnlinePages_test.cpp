@@ -225,6 +225,10 @@ TEST(OnlinePages, FriendsListFollowsTheServiceAndCountsPoints) {
     bobCheck->clicked();
     EXPECT_EQ(r.friendOf(9).showTrack, 0);
     EXPECT_EQ(r.friendOf(9).sendPoints, 0);
+    bobCheck->clicked(); // and shows him again
+    EXPECT_EQ(r.friendOf(9).showTrack, 1);
+    EXPECT_EQ(r.friendOf(9).sendPoints, 1);
+    bobCheck->clicked();
     EXPECT_EQ(r.ui.activePage(), r.friends);
 
     // A tap elsewhere on Ann's row opens her options.
@@ -337,6 +341,14 @@ TEST(OnlinePages, ReceiversGetTheWaypointWithExactRequestBytes) {
     EXPECT_EQ(r.receivers->model()->selection(), (std::vector<std::uint32_t>{9, 11}));
     list->childClicked("2");
     EXPECT_EQ(r.receivers->model()->selection(), std::vector<std::uint32_t>{9});
+    // "All" with Bob chosen already takes each once; off again, nobody.
+    all->toggle();
+    r.receivers->childClicked("select_all_check");
+    EXPECT_EQ(r.receivers->model()->selection(), (std::vector<std::uint32_t>{7, 9}));
+    all->toggle();
+    r.receivers->childClicked("select_all_check");
+    EXPECT_TRUE(r.receivers->model()->selection().empty());
+    list->childClicked("1");
 
     r.receivers->childClicked("button_ok");
     EXPECT_NE(r.ui.activePage(), r.receivers);
