@@ -48,15 +48,7 @@ bool moveHighlightByKey(Ui::fdWindowBase& page, Ui::List* list, const Ui::Button
     return true;
 }
 
-bool ListTap::accept(const Ui::fdList& list) {
-    if (!list.releaseClick) {
-        m_pressed = true;
-        return true;
-    }
-    const bool second = m_pressed;
-    m_pressed = false;
-    return !second;
-}
+bool ListTap::accept(const Ui::fdList& list) { return !list.releaseClick || !list.rowRelease; }
 
 bool listCommand(Ui::fdWindowBase& page, Ui::List* list, ListTap& tap, const std::string& name) {
     if (Ui::ListPage::pageCommand(page, list, name))

@@ -25,14 +25,13 @@ bool moveHighlightByKey(Ui::fdWindowBase& page, Ui::List* list, const Ui::Button
 // A tap on a row reports the list twice, when the row is pressed and again
 // when it is released on the same row; a button inside the row reports only
 // at the release. True for the report a page acts on: the press, or a
-// release that no press of a row came before (a button in the row, or a
-// page command given directly).
+// release that is not the pressed row's own (a button in the row, or a
+// page command given directly). The list says which release is which, so
+// a press released off its row leaves nothing that could swallow the next
+// tap.
 class ListTap {
   public:
     bool accept(const Ui::fdList& list);
-
-  private:
-    bool m_pressed = false;
 };
 
 // The list commands of a page that pages its list and acts on a tapped row:

@@ -148,8 +148,12 @@ bool fdList::release(int x, int y) {
         if (!row->release(x, y) && !under && row->hitTest(x, y))
             under = row;
     }
-    if (under && under == m_pressedRow)
+    if (under && under == m_pressedRow) {
+        rowRelease = true;
         childClicked(under->name());
+        rowRelease = false;
+    }
+    m_pressedRow = nullptr;
     m_inRelease = false;
     return false;
 }

@@ -38,6 +38,9 @@ public:
     // Read and written by the list models.
     std::uint32_t usedRows = 0;
     bool releaseClick = false;
+    // True while the release of a pressed row reports it again; a press
+    // released elsewhere leaves no such report behind.
+    bool rowRelease = false;
 
 private:
     struct Row {

@@ -116,6 +116,7 @@ TEST(GpsInfoPage, ShowsOffBlinkingAndFixStates) {
     Rig r;
     r.config.root()->set("position_format", 6); // style 2: degrees and minutes
     r.ui.goToPage(r.info);
+    EXPECT_EQ(r.led(), 0) << "off before the first tick";
     r.info->tick(0);
     EXPECT_EQ(r.led(), 0);
     EXPECT_EQ(r.text(*r.info, "latitude"), u"nofix");

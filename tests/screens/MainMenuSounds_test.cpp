@@ -8,6 +8,7 @@
 #include "ui/SoundPlayer.h"
 #include "ui/fdInterface.h"
 #include "ui/fdPage.h"
+#include "ui/fdStatic.h"
 
 #include <gtest/gtest.h>
 
@@ -56,6 +57,26 @@ TEST(MainMenuSounds, TilesSpeakAndOpenTheirPages) {
             ASSERT_NE(ui.activePage(), nullptr);
             EXPECT_EQ(ui.activePage()->name(), r.page) << r.tile;
         }
+}
+
+// A design without the notice label gets one: its text, as wide as the text
+// (240 by 16 pixels without a font) and centred 12 pixels above the bottom.
+TEST(MainMenu, ADesignWithoutTheNoticeGetsItCentredAtTheBottom) {
+    TestSupport::CaptureLogger quiet;
+    UiTest::FakeEngine engine;
+    Ui::fdInterface ui(&engine, nullptr);
+    auto* menu = new fdMainMenuPage(&ui, nullptr);
+    menu->setDesignRect({0, 0, 800, 480});
+    menu->setRect(0, 0, 800, 480);
+    menu->build(Ui::PageDescription{});
+    auto* label = dynamic_cast<Ui::fdStatic*>(menu->findChild("copyright"));
+    ASSERT_NE(label, nullptr);
+    EXPECT_EQ(label->text(), fdMainMenuPage::notice());
+    const Ui::WindowRect at = label->rect();
+    EXPECT_GE(at.w, 240);
+    EXPECT_GE(at.h, 16);
+    EXPECT_EQ(at.x + at.w / 2, 400);
+    EXPECT_EQ(at.y + at.h, 480 - 12);
 }
 
 } // namespace

@@ -5,6 +5,8 @@
 #include "screens/MapWarnings.h"
 #include "screens/SensorsPanel.h"
 #include "screens/fdPageMapMenu.h"
+#include "screens/fdPagePathListX.h"
+#include "screens/fdPageStreetListX.h"
 
 #include "core/Config.h"
 #include "core/FileSystem.h"
@@ -17,10 +19,12 @@
 #include "map/proximity/MemoryIndex.h"
 #include "render/MapCamera.h"
 #include "routing/AtlasRoute.h"
+#include "routing/RouteComputation.h"
 #include "tests/support/CaptureLogger.h"
 #include "tests/support/TempDir.h"
 #include "tests/ui/UiTestSupport.h"
 #include "tests/userdata/UserDataTestSupport.h"
+#include "tools/demo-atlas/DemoAtlas.h"
 #include "ui/DesignDescription.h"
 #include "ui/KeyboardLayouts.h"
 #include "ui/Messages.h"
@@ -41,6 +45,7 @@ namespace {
 
 struct Navigation : MapNavigation {
     bool active = false, demo = false, demoStarts = false, offRoute = false, sounds = true;
+    float metreUnits = 1.0f;
     std::vector<std::string> calls;
     bool toggleNavigation() override { calls.push_back("toggle"); return active = !active; }
     void startNavigation() override { calls.push_back("start"); }
@@ -48,7 +53,7 @@ struct Navigation : MapNavigation {
     void requestRebuild() override { calls.push_back("rebuild"); }
     bool guidanceActive() override { return active; }
     bool carOffRoute() override { return offRoute; }
-    float unitsPerMetre() override { return 1.0f; }
+    float unitsPerMetre() override { return metreUnits; }
     bool demoRunning() override { return demo; }
     bool startDemo() override { return demo = demoStarts; }
     void stopDemo() override { calls.push_back("stopDemo"); demo = false; }
@@ -65,6 +70,24 @@ struct Sensors : MapSensorSource {
     std::u16string shortText(const std::string& n) const override { return values.at(n); }
     std::u16string caption(const std::string& n) const override { return u"[" + values.at(n) + u"]"; }
 };
+
+// The car where the test puts it.
+struct FakeCar : MapCarSource {
+    std::optional<CarFix> fix;
+    bool tryTakeCarState() override { return true; }
+    void releaseCarState() override {}
+    void onFrame() override {}
+    std::optional<CarFix> currentFix() override { return fix; }
+    Positioning::CarState shownCar() override { return {}; }
+    float unitsPerMetre() override { return 1.0f; }
+    GuidanceState guidance() override { return {}; }
+    std::optional<WarnedObject> warnedObject() override { return std::nullopt; }
+};
+
+Map::Point townPoint(double east, double north) {
+    const auto [x, y] = DemoAtlas::globalOf(east, north);
+    return {static_cast<std::int32_t>(x), static_cast<std::int32_t>(y)};
+}
 
 using Extra = std::function<void(fdPageMap::Services&)>;
 
@@ -105,6 +128,11 @@ struct Rig {
     }
     void tickUntil(std::uint32_t until) { while (now + 50 <= until) page->tick(now += 50); }
     bool shown(const char* name) { return page->findChild(name)->visible(); }
+    // A copy of the demo town: loading writes the atlas's camera into its folder.
+    void loadDemo() {
+        std::filesystem::copy(MIREL_DEMO_ATLAS_DIR, home / "demo");
+        ASSERT_TRUE(atlas->load(FileSystem::toWide((home / "demo").string())));
+    }
     // A click on a child of a template window, as the window reports it.
     void click(const char* window, const char* child) {
         dynamic_cast<Ui::TemplateWindow*>(page->findChild(window))->childClicked(child);
@@ -283,6 +311,12 @@ TEST(MapCommands, TrackRecordingStartsAndStopsOnce) {
     EXPECT_FALSE(tracks.isRecording());
     r.page->stopTrackRecording();
     EXPECT_FALSE(button->checked());
+    // Started and stopped from code (the menu, a restart), the indicator follows.
+    r.page->startTrackRecording();
+    EXPECT_TRUE(button->checked());
+    r.page->stopTrackRecording();
+    EXPECT_FALSE(button->checked());
+    EXPECT_EQ(tracks.trackCount(), 2u);
 }
 
 TEST(MapCommands, WaypointReachShrinksAsTheViewZoomsIn) {
@@ -393,4 +427,144 @@ TEST(MapCommands, ATapOnAMonacoPoiNamesItAndOffersItsInformation) {
     EXPECT_TRUE(r.shown("path_start"));
     r.page->closePopup();
     EXPECT_FALSE(r.shown("edit_point"));
+}
+
+// "From" starts a new route at the tapped road; guidance takes it at once
+// only when the car is within 500 m. "To" from a car off every road starts
+// at the tapped road and tells of the failed start: with no failure
+// recorded before, "Internal error!". The map page's street box then lists
+// the route's streets, and the map, shown again, leaves no way back.
+TEST(MapCommands, RouteFromAndToTheTappedRoad) {
+    FakeCar car;
+    Rig r(7, [&](fdPageMap::Services& s) { s.car = &car; });
+    r.loadDemo();
+    r.nav.metreUnits = static_cast<float>(DemoAtlas::unitsPerMetre());
+    r.camera.setScale(0.01f);
+    const Map::Point tap = townPoint(-300, 0);
+    // Car metres east of the tap (none below 0), the calls to guidance.
+    for (const auto& [east, calls] : {std::pair{-1.0, std::vector<std::string>{"start"}},
+                                      std::pair{450.0, std::vector<std::string>{"start", "apply"}},
+                                      std::pair{550.0, std::vector<std::string>{"start"}}}) {
+        r.route.path().clear();
+        car.fix.reset();
+        if (east >= 0)
+            car.fix = CarFix{townPoint(-300 + east, 0)};
+        r.nav.calls.clear();
+        r.page->mapPointAction(tap);
+        ASSERT_TRUE(r.page->tappedRoutePoint().isSet());
+        EXPECT_TRUE(r.shown("path_start"));
+        r.click("path_start", "tiny_from");
+        EXPECT_EQ(r.nav.calls, calls) << east;
+        ASSERT_EQ(r.route.path().points.size(), 1u);
+        EXPECT_EQ(r.route.path().points[0].segmentId, r.page->tappedRoutePoint().segmentId);
+        EXPECT_EQ(r.route.path().points[0].roadPoint.x, r.page->tappedRoutePoint().roadPoint.x);
+    }
+
+    Map::Routing::routingResult() = {};
+    car.fix = CarFix{{0, 0}}; // far from the town
+    r.route.path().clear();
+    r.nav.calls.clear();
+    r.page->mapPointAction(tap);
+    r.click("path_start", "tiny_to");
+    EXPECT_EQ(r.dialogText(), u"Internal error!");
+    EXPECT_EQ(r.nav.calls, std::vector<std::string>{"start"});
+    EXPECT_EQ(r.route.path().points.size(), 1u);
+    r.click("ok_dialog", "mb");
+
+    // From a car on Main Street to the tap: a computed route, taken at once.
+    car.fix = CarFix{townPoint(400, 0)};
+    r.route.path().clear();
+    r.nav.calls.clear();
+    r.page->mapPointAction(tap);
+    r.click("path_start", "tiny_to");
+    EXPECT_FALSE(r.shown("ok_dialog"));
+    EXPECT_EQ(r.nav.calls, (std::vector<std::string>{"start", "apply"}));
+    EXPECT_EQ(r.route.path().points.size(), 2u);
+    EXPECT_FALSE(r.route.path().parts.empty());
+    // "Save" stores it in the atlas folder, named after its ends.
+    r.page->mapPointAction(tap);
+    r.click("path_continue", "add_path");
+    EXPECT_FALSE(r.shown("ok_dialog"));
+    EXPECT_TRUE(std::filesystem::exists(r.home / "demo" / "Main Street - Main Street.kvp"));
+
+    auto* streets = new fdPageStreetListX(&r.ui, &r.messages, nullptr);
+    streets->setRect(0, 0, 800, 480);
+    ASSERT_TRUE(Ui::buildPage(*streets, r.engine.description));
+    streets->setStreets({{u"old", {1, 2}, 3}});
+    r.page->childClicked("upper_box");
+    ASSERT_EQ(r.ui.activePage(), streets);
+    // West along Main Street, round Linden Circle and on.
+    std::vector<std::pair<std::u16string, std::uint32_t>> runs;
+    for (const StreetRun& row : streets->streets()->rows)
+        runs.emplace_back(row.name, row.lengthMetres);
+    EXPECT_EQ(runs, (std::vector<std::pair<std::u16string, std::uint32_t>>{
+                        {u"Main Street", 370}, {u"Linden Circle", 92}, {u"Main Street", 270}}));
+    auto* list = dynamic_cast<Ui::fdList*>(streets->findChild("list"));
+    EXPECT_EQ(dynamic_cast<Ui::fdStatic*>(list->rowWidget(0)->findChild("text"))->text(), u"Main Street 370 m");
+    r.ui.goToPage(r.page);
+    EXPECT_TRUE(r.ui.history().empty());
+}
+
+// The route files page over the demo town: the saved route is listed and
+// chosen, saving again never replaces it, a deleted file leaves the list,
+// a loaded one becomes the route and the map shows its start; Escape closes
+// the message box first, then leads out.
+TEST(RouteFilesPage, SavesListsDeletesAndLoads) {
+    Rig r;
+    r.loadDemo();
+    auto* files = new fdPagePathListX(&r.ui, r.messages, *r.atlas, r.route, nullptr);
+    files->setRect(0, 0, 800, 480);
+    ASSERT_TRUE(Ui::buildPage(*files, r.engine.description));
+    r.ui.goToPage(files);
+    const auto boxText = [&] {
+        return dynamic_cast<Ui::fdStatic*>(files->messageBox()->findChild("msg_text"))->text();
+    };
+    ASSERT_TRUE(r.route.startPathAtLocation(*r.atlas, townPoint(400, 0)));
+    files->childClicked("button_add_path");
+    ASSERT_NE(files->messageBox(), nullptr);
+    EXPECT_EQ(boxText(), u"There is no current route.");
+    EXPECT_TRUE(r.ui.keyDown(SDLK_ESCAPE));
+    EXPECT_EQ(files->messageBox(), nullptr);
+    EXPECT_EQ(r.ui.activePage(), files);
+
+    ASSERT_TRUE(r.route.addPathPointAtLocation(*r.atlas, *r.config.root(), townPoint(-300, 0)));
+    const Path saved = r.route.path();
+    files->childClicked("button_add_path");
+    const std::u16string first = u"Main Street - Main Street.kvp", second = u"Main Street - Main Street (2).kvp";
+    EXPECT_EQ(files->list()->names(), std::vector<std::u16string>{first});
+    EXPECT_EQ(files->list()->selectedName(), first);
+    files->childClicked("button_add_path");
+    EXPECT_EQ(files->list()->names(), (std::vector<std::u16string>{second, first})) << "by code units";
+    EXPECT_EQ(files->list()->selectedName(), second);
+    EXPECT_TRUE(std::filesystem::exists(r.home / "demo" / Core::wideToUtf8(second)));
+    files->childClicked("button_del_path");
+    EXPECT_EQ(files->list()->names(), std::vector<std::u16string>{first});
+    EXPECT_FALSE(std::filesystem::exists(r.home / "demo" / Core::wideToUtf8(second)));
+
+    r.route.path().clear();
+    files->childClicked("button_ok");
+    ASSERT_EQ(r.ui.activePage(), r.page);
+    ASSERT_EQ(r.route.path().points.size(), saved.points.size());
+    EXPECT_EQ(r.route.path().parts.size(), saved.parts.size());
+    const LevelPoint& start = saved.points.front().roadPoint;
+    EXPECT_EQ(r.camera.centre(), Map::LevelFrame::of(*start.level).toGlobal({start.x, start.y}));
+    r.ui.goToPage(files);
+    EXPECT_TRUE(r.ui.keyDown(SDLK_ESCAPE));
+    EXPECT_EQ(r.ui.activePage(), r.page);
+
+    // Opened again after paging away, the page shows the chosen file.
+    for (int i = 0; i < 9; ++i)
+        std::filesystem::copy_file(r.home / "demo" / Core::wideToUtf8(first),
+                                   (r.home / "demo" / "r").concat(std::to_string(i)).concat(".kvp"));
+    r.ui.goToPage(files);
+    files->childClicked("down");
+    ASSERT_GT(files->list()->firstVisibleIndex(), 0);
+    files->childClicked("back");
+    r.ui.goToPage(files);
+    EXPECT_EQ(files->list()->selectedName(), first);
+    EXPECT_EQ(files->list()->firstVisibleIndex(), 0);
+    std::filesystem::remove(r.home / "demo" / "r0.kvp");
+    files->onShow();
+    auto* rows = dynamic_cast<Ui::fdList*>(files->findChild("list"));
+    EXPECT_EQ(dynamic_cast<Ui::fdStatic*>(rows->rowWidget(1)->findChild("text"))->text(), u"r1.kvp");
 }

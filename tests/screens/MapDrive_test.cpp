@@ -218,6 +218,13 @@ TEST(MapDrive, ARouteChangeOrAnotherPageEndsTheDemo) {
 
 TEST(MapDrive, StreetLabelsWarningsAndTheCafeInTime) {
     Drive d;
+    // The cafe's icon, as the map's styles give it.
+    Render::ImageFromSurface cup(nullptr);
+    Render::PoiStyle cafeStyle;
+    cafeStyle.icon = &cup;
+    d.renderer->styles().daySet().poiStyles[0x2A05] = cafeStyle;
+    d.renderer->styles().nightSet().poiStyles[0x2A05] = cafeStyle; // before dawn here
+    d.renderer->styles().selectSet(true);
     d.chooseDemo();
     bool streets = false, arrow = false, exit = false, cafe = false;
     for (int i = 0; i < 2400 && d.navigation->demoRunning(); ++i) {
@@ -234,6 +241,7 @@ TEST(MapDrive, StreetLabelsWarningsAndTheCafeInTime) {
         // The cafe shows once it counts as incoming, not as soon as the
         // scan found it.
         if (d.page->poiWarn()->visible()) {
+            EXPECT_EQ(dynamic_cast<Ui::fdStatic*>(d.page->poiWarn()->findChild("poi_image"))->material().image, &cup);
             cafe = true;
             ASSERT_TRUE(demo.objWarn().headIncoming()) << i;
         }

@@ -105,6 +105,23 @@ TEST(MapWarnings, ShowOrLeaveOutByTheDesignsPictures) {
             EXPECT_EQ(prox.findChild("distance_label")->textColors().day, ProximityWarn::WarningColour);
         }
     }
+    // A speed the design has no picture for hides a shown warning.
+    Rig r;
+    // The roundabout's exit shows with its manoeuvre and goes off the route.
+    auto& turn = *new ManeuverWarn(group({{"rotate_image", 24}, {"rotate_textbox", -1}, {"rotate_exit", -1}}), r.page,
+                                   &r.ui, nullptr, r.messages);
+    turn.show(33, 1234, 2);
+    EXPECT_EQ(textOf(turn, "rotate_exit"), u"2");
+    turn.showOffRoute(1234);
+    EXPECT_EQ(textOf(turn, "rotate_exit"), u"");
+    auto& few = *new ProximityWarn(group({{"type_image", -1}, {"speed_image", 8}, {"distance_label", -1}}), r.page,
+                                   &r.ui, nullptr, r.messages);
+    Map::Proximity::ProximityEvent event;
+    for (const auto& [speed, shown] : {std::pair{139u, true}, std::pair{332u, false}}) {
+        event.point.packed = Map::Proximity::Point::pack(1, speed, 0, 0);
+        EXPECT_EQ(few.show(event, nullptr), shown);
+        EXPECT_EQ(few.visible(), shown) << speed;
+    }
 }
 
 TEST(MapWarnings, PassedPoiIsShownWithItsDistanceInWhite) {

@@ -8,6 +8,7 @@
 #include "screens/PoisSettingsPage.h"
 #include "screens/PolylinesSettingsPage.h"
 #include "screens/fdPageButtonSettingsX.h"
+#include "screens/fdPageSettingsOtherX.h"
 #include "screens/fdPageSettingsX.h"
 
 #include "core/Config.h"
@@ -15,8 +16,12 @@
 #include "core/TempSurface.h"
 #include "core/Text.h"
 #include "core/VirtualFs.h"
+#include "guidance/ObjWarn.h"
 #include "map/AtlasFolderList.h"
 #include "map/AtlasServices.h"
+#include "render/MapCamera.h"
+#include "core/ResourcesPool.h"
+#include "map/KVAtlas.h"
 #include "tests/support/CaptureLogger.h"
 #include "tests/support/TempDir.h"
 #include "tests/ui/UiTestSupport.h"
@@ -31,6 +36,7 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 
 using namespace Screens;
 
@@ -252,6 +258,10 @@ TEST(KeyboardPropPage, LanguagesAreCheckedStoredAndAllMeansEvery) {
     page->onShow();
     EXPECT_EQ(static_cast<std::size_t>(page->languages()->checked().size()), languages.size());
     EXPECT_TRUE(all->checked());
+    // Stored in any order, the languages are checked in the list's order.
+    rig.config.root()->child("Keyboard")->set("used_languages", languages[2].name + ";" + languages[0].name);
+    page->onShow();
+    EXPECT_EQ(page->languages()->checked(), (std::vector<std::int32_t>{0, 2}));
 }
 
 TEST(KeyboardPropPage, WithoutLayoutsTheCommandsDoNothing) {
@@ -304,6 +314,39 @@ TEST(AtlasesPage, ListsTheAtlasesAndShowsTheirMapNames) {
     EXPECT_EQ(rig.ui.activePage(), rig.menu);
 }
 
+// "select" switches the atlas: the leaving atlas keeps the view it was left
+// at, and the view follows the atlas that comes.
+TEST(AtlasesPage, SwitchingKeepsEachAtlasItsView) {
+    Rig rig;
+    TestSupport::TempDir dir;
+    const std::filesystem::path maps = std::filesystem::path(MIREL_DEMO_ATLAS_DIR).parent_path();
+    std::filesystem::create_directories(dir / "data" / "maps");
+    for (const char* name : {"demo", "monaco"})
+        std::filesystem::copy(maps / name, dir / "data" / "maps" / name, std::filesystem::copy_options::recursive);
+    Core::ResourcesPool pool{10};
+    Map::AtlasServices atlasServices;
+    atlasServices.paths = std::make_shared<Map::FolderPaths>(Core::utf8ToWide(dir.path().string() + "/"));
+    Map::KVAtlas atlas(rig.config.root(), pool, std::move(atlasServices));
+    Map::FolderPaths paths(Core::utf8ToWide(dir.path().string() + "/"));
+    Map::AtlasFolderList folders(paths, paths.dataPath(u"maps\\demo"));
+    ASSERT_TRUE(atlas.load(folders.records()[folders.current()].path));
+    MapCamera camera;
+    AtlasesPage::Services services;
+    services.folders = &folders;
+    services.atlas = &atlas;
+    services.camera = &camera;
+    auto* page = rig.build(new AtlasesPage(&rig.ui, services));
+    const Map::Point left{atlas.camera().centreX + 5000, atlas.camera().centreY};
+    camera.setCentre(left);
+    for (const std::uint32_t to : {1u, 0u}) {
+        rig.ui.goToPage(page);
+        page->atlases()->itemClicked(std::int32_t(to));
+        page->childClicked("select");
+        EXPECT_EQ(folders.current(), to);
+        EXPECT_EQ(camera.centre() == left, to == 0) << to;
+    }
+}
+
 } // namespace
 
 namespace {
@@ -312,6 +355,127 @@ namespace {
 // 800 x 480 and doubled: every picture, material and font they name exists,
 // the doubled page lies where the plain one does at twice the size.
 // MIREL_SKIN_SHOTS=<folder> keeps the pictures.
+// "ok" on the other settings stores the warning distances for the warner and
+// under the configuration's own names; "back" stores nothing.
+TEST(OtherSettingsPage, OkStoresTheWarningDistances) {
+    const Guidance::ObjWarn::Settings before = Guidance::ObjWarn::settings();
+    Rig rig;
+    auto* page = rig.build(new fdPageSettingsOtherX(&rig.ui, rig.config.root(), nullptr));
+    const std::int32_t out = page->outgoingDistance(), in = page->incomingDistance();
+    page->childClicked("distUp");
+    page->childClicked("dist2Down");
+    page->childClicked("back");
+    EXPECT_EQ(rig.config.root()->value("obj_warn_distance_out", -1), -1);
+    rig.ui.goToPage(page);
+    EXPECT_EQ(page->outgoingDistance(), out);
+    page->childClicked("distUp");
+    page->childClicked("dist2Down");
+    page->childClicked("ok");
+    EXPECT_EQ(rig.config.root()->value("obj_warn_distance_out", -1), page->outgoingDistance());
+    EXPECT_EQ(rig.config.root()->value("obj_warn_distance", -1), page->incomingDistance());
+    EXPECT_NE(page->outgoingDistance(), out);
+    EXPECT_NE(page->incomingDistance(), in);
+    EXPECT_EQ(rig.config.root()->child("ObjWarn")->value("outgoing_distance", -1), page->outgoingDistance());
+    Guidance::ObjWarn::setDistances(nullptr, before.incomingDistance, before.outgoingDistance);
+}
+
+// The view settings' angle steps round its three values either way; the POI
+// settings switch between showing and warning and remember which.
+TEST(SettingsPages, AngleStepsRoundAndThePoiPageRemembersItsMode) {
+    Rig rig;
+    auto* view = rig.build(new fdPageSettingsX(&rig.ui, {}));
+    const std::int32_t start = view->angle();
+    for (const auto& [command, step] : {std::pair{"angleUp", 1}, std::pair{"angleUp", 2}, std::pair{"angleUp", 0},
+                                        std::pair{"angleDown", 2}, std::pair{"angleDown", 1}}) {
+        view->childClicked(command);
+        EXPECT_EQ(view->angle(), (start + step) % 3) << command;
+    }
+    auto* pois = rig.build(new PoisSettingsPage(&rig.ui, rig.config.root(), {}, nullptr));
+    for (const auto& [command, mode] : {std::pair{"button_warn", 1}, std::pair{"button_show", 0}}) {
+        pois->childClicked(command);
+        EXPECT_EQ(pois->mode(), mode);
+        EXPECT_EQ(rig.config.root()->value("pois_settings_mode", -1), mode);
+    }
+}
+
+// The list settings pages keep every key but Escape, which leads out.
+TEST(ListSettingsPages, OnlyEscapeLeaves) {
+    Rig rig;
+    Ui::ButtonBindings bindings(rig.config.root());
+    for (Ui::fdPage* page : {static_cast<Ui::fdPage*>(new PoisSettingsPage(&rig.ui, rig.config.root(), {}, &bindings)),
+                             static_cast<Ui::fdPage*>(new PolylinesSettingsPage(&rig.ui, rig.config.root(), {},
+                                                                                nullptr, &bindings, u""))}) {
+        rig.build(page);
+        for (const int key : {int(SDLK_DOWN), int(SDLK_UP), int('x')}) {
+            EXPECT_TRUE(rig.ui.keyDown(key));
+            EXPECT_EQ(rig.ui.activePage(), page) << page->name() << " " << key;
+        }
+        EXPECT_TRUE(rig.ui.keyDown(SDLK_ESCAPE));
+        EXPECT_EQ(rig.ui.activePage(), rig.menu) << page->name();
+    }
+}
+
+// The hardware keys page: a tapped row, "button_set", a key and
+// "button_set" again bind the key in the bindings and the file; "Unbind"
+// clears it; while waiting for a key even Escape is the key; then Escape
+// leads out.
+TEST(ButtonSettingsPage, BindsTheTappedActionToThePressedKey) {
+    Rig rig;
+    TestSupport::TempDir dir;
+    const auto file = dir / "buttons.xml";
+    const auto save = [&](const std::vector<ButtonBindingsList::Entry>& entries) {
+        std::ofstream(file, std::ios::binary) << ButtonBindingsList::fileText(entries);
+    };
+    save({{"up", 273, 273}, {"menuMain", 0, 0}, {"zoom", 97, 97}});
+    const auto read = [&] {
+        std::ifstream in(file, std::ios::binary);
+        std::vector<ButtonBindingsList::Entry> entries;
+        EXPECT_TRUE(ButtonBindingsList::parse({std::istreambuf_iterator<char>(in), {}}, entries));
+        std::vector<std::int32_t> keys;
+        for (const auto& entry : entries)
+            keys.push_back(entry.key);
+        return keys;
+    };
+    Ui::ButtonBindings bindings(rig.config.root());
+    auto* page = rig.build(new fdPageButtonSettingsX(&rig.ui, &bindings, FileSystem::toWide(file.string())));
+    auto* list = dynamic_cast<Ui::fdList*>(page->findChild("list"));
+    const auto code = [&](std::size_t row) {
+        return dynamic_cast<Ui::fdStatic*>(list->rowWidget(row)->findChild("code"))->text();
+    };
+    EXPECT_EQ(code(1), u"-");
+    page->childClicked("button_set");
+    EXPECT_FALSE(dynamic_cast<Ui::fdCheckedButton*>(page->findChild("button_set"))->checked()) << "no row chosen";
+    list->select(1);
+    page->childClicked("list");
+    page->childClicked("button_set");
+    EXPECT_TRUE(dynamic_cast<Ui::fdCheckedButton*>(page->findChild("button_set"))->checked());
+    EXPECT_TRUE(page->keyDown(SDLK_ESCAPE));
+    EXPECT_EQ(rig.ui.activePage(), page);
+    EXPECT_EQ(code(1), u"27");
+    page->childClicked("back"); // ignored while waiting
+    EXPECT_EQ(rig.ui.activePage(), page);
+    page->keyDown('q');
+    page->childClicked("button_set");
+    EXPECT_FALSE(dynamic_cast<Ui::fdCheckedButton*>(page->findChild("button_set"))->checked());
+    EXPECT_EQ(code(1), u"113");
+    EXPECT_EQ(read(), (std::vector<std::int32_t>{273, 113, 97}));
+    EXPECT_EQ(bindings.actions().at('q'), "menuMain");
+
+    list->select(0); // the first row in view binds as well
+    page->childClicked("list");
+    page->childClicked("button_set");
+    EXPECT_TRUE(dynamic_cast<Ui::fdCheckedButton*>(page->findChild("button_set"))->checked());
+    page->childClicked("button_cancel");
+    EXPECT_EQ(code(0), u"273");
+    list->select(2);
+    page->childClicked("list");
+    page->childClicked("button_cancel");
+    EXPECT_EQ(code(2), u"-");
+    EXPECT_EQ(read(), (std::vector<std::int32_t>{273, 113, 0}));
+    EXPECT_TRUE(rig.ui.keyDown(SDLK_ESCAPE));
+    EXPECT_EQ(rig.ui.activePage(), rig.menu);
+}
+
 TEST(MenuPagesSkin, DrawnAtBothSizesWithEveryPictureFound) {
     const std::filesystem::path data =
         std::filesystem::path(MIREL_DEMO_ATLAS_DIR).parent_path().parent_path();

@@ -181,10 +181,15 @@ struct Rig {
 
 TEST(OnlinePages, FriendsListFollowsTheServiceAndCountsPoints) {
     Rig r(login());
+    auto* animation = dynamic_cast<Ui::fdMultiStatic*>(r.friends->findChild("connect_animation"));
+    const std::int32_t frame = animation->current();
     r.ui.goToPage(r.friends);
     EXPECT_EQ(r.friends->listMode(), 0);
     EXPECT_FALSE(r.shown(r.friends, "list"));
     EXPECT_TRUE(r.shown(r.friends, "button2"));
+    // Not connecting: the animation is hidden and never started.
+    EXPECT_FALSE(animation->visible());
+    EXPECT_EQ(animation->current(), frame);
     auto* enable = dynamic_cast<Ui::fdCheckedButton*>(r.friends->findChild("enable_check"));
     EXPECT_FALSE(enable->checked());
 
@@ -206,6 +211,11 @@ TEST(OnlinePages, FriendsListFollowsTheServiceAndCountsPoints) {
     EXPECT_EQ(r.row(r.friends, 0, "color")->color(), 0xFF0000FFu);
     EXPECT_EQ(r.row(r.friends, 1, "desc_text")->text(), u"1 pt");
     EXPECT_EQ(r.row(r.friends, 2, "text")->text(), u"Cy");
+    // Only the texts with something to say show.
+    EXPECT_FALSE(r.row(r.friends, 0, "text")->visible());
+    EXPECT_TRUE(r.row(r.friends, 0, "desc_text")->visible());
+    EXPECT_TRUE(r.row(r.friends, 2, "text")->visible());
+    EXPECT_FALSE(r.row(r.friends, 2, "desc_text")->visible());
     EXPECT_FALSE(r.row(r.friends, 3, "check_show")->visible());
     EXPECT_FALSE(r.friends->findChild("up")->enabled());
 
@@ -215,6 +225,10 @@ TEST(OnlinePages, FriendsListFollowsTheServiceAndCountsPoints) {
     bobCheck->clicked();
     EXPECT_EQ(r.friendOf(9).showTrack, 0);
     EXPECT_EQ(r.friendOf(9).sendPoints, 0);
+    bobCheck->clicked(); // and shows him again
+    EXPECT_EQ(r.friendOf(9).showTrack, 1);
+    EXPECT_EQ(r.friendOf(9).sendPoints, 1);
+    bobCheck->clicked();
     EXPECT_EQ(r.ui.activePage(), r.friends);
 
     // A tap elsewhere on Ann's row opens her options.
@@ -327,6 +341,14 @@ TEST(OnlinePages, ReceiversGetTheWaypointWithExactRequestBytes) {
     EXPECT_EQ(r.receivers->model()->selection(), (std::vector<std::uint32_t>{9, 11}));
     list->childClicked("2");
     EXPECT_EQ(r.receivers->model()->selection(), std::vector<std::uint32_t>{9});
+    // "All" with Bob chosen already takes each once; off again, nobody.
+    all->toggle();
+    r.receivers->childClicked("select_all_check");
+    EXPECT_EQ(r.receivers->model()->selection(), (std::vector<std::uint32_t>{7, 9}));
+    all->toggle();
+    r.receivers->childClicked("select_all_check");
+    EXPECT_TRUE(r.receivers->model()->selection().empty());
+    list->childClicked("1");
 
     r.receivers->childClicked("button_ok");
     EXPECT_NE(r.ui.activePage(), r.receivers);
@@ -363,10 +385,29 @@ TEST(OnlinePages, MapPageShowsIndicatorsAndDrawsShownFriendsInTheirColour) {
     };
     EXPECT_EQ(inked(draw().get(), trackPalette[0]), 0) << "no service running";
 
-    r.connect();
+    std::uint32_t now = 1000;
+    r.ui.setClock([&] { return now; });
+    // Told after the map page: when it has the points, the page has its flag.
+    r.service.removeListener(&r.events);
+    r.service.addListener(&r.events);
+    r.connect("points");
+    ASSERT_TRUE(r.events.waitFor("tracks"));
     map->tick(1000);
     EXPECT_TRUE(map->findChild("monitoring")->visible());
     EXPECT_TRUE(map->findChild("received_points")->visible());
+    // The received points blink the button (its normal and pressed looks
+    // change places each half second) until it is tapped; it ends in its
+    // own look.
+    auto* points = dynamic_cast<Ui::fdButtonX*>(map->findChild("received_points"));
+    points->look(0).material.left = 1;
+    points->look(1).material.left = 2;
+    for (const auto& [at, look] : {std::pair{1400u, 1}, std::pair{1600u, 2}, std::pair{2100u, 1}, std::pair{2600u, 2}}) {
+        map->tick(at);
+        EXPECT_EQ(points->look(0).material.left, look) << at;
+    }
+    map->childClicked("received_points");
+    map->tick(2700);
+    EXPECT_EQ(points->look(0).material.left, 1);
 
     r.service.setFriendColor(7, trackPalette[2]);
     // The track spans x = -100..100 around the centre: 200 pixels and more.

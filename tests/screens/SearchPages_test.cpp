@@ -327,6 +327,14 @@ TEST(SearchPages, PoiResultsComeNearestFirstAndHistoryPageReusesThem) {
     ASSERT_EQ(found.size(), 2u);
     EXPECT_EQ(kinds, (std::vector<int>{TextSearch::PoisKind, TextSearch::StreetsKind}));
     EXPECT_EQ(r.search->history().objectRing().back().useCount, 2u);
+    // Shown again from the reopened list, the place keeps its kind.
+    r.history->childClicked("button_ok");
+    r.ui.goToPage(r.menu);
+    r.menu->childClicked("history");
+    found.clear();
+    kinds.clear();
+    r.search->history().foundObjects(found, &kinds);
+    EXPECT_EQ(kinds, (std::vector<int>{TextSearch::PoisKind, TextSearch::StreetsKind}));
     r.history->childClicked("button_delete");
     EXPECT_EQ(r.history->model()->count(), 1);
     EXPECT_EQ(textOf(list->rowWidget(0), "text"), u"Rue Grimaldi");
@@ -457,6 +465,14 @@ TEST(SearchPages, FilterLevelsChainHistoryAndClear) {
     EXPECT_EQ(r.search->history().filterRing().size(), entries);
     EXPECT_EQ(r.filter->currentFilter().level, 2u);
     EXPECT_EQ(textOf(r.filter, "region_label"), u"Westshire");
+    // Keys page the list; Escape leaves it as "back" does.
+    r.filter->childClicked("history");
+    r.history->childClicked("button_delete");
+    EXPECT_TRUE(r.ui.keyDown(SDLK_DOWN));
+    EXPECT_EQ(r.active(), "pageFilterHistory");
+    EXPECT_TRUE(r.ui.keyDown(SDLK_ESCAPE));
+    EXPECT_EQ(r.active(), "menuFilter");
+    EXPECT_EQ(r.search->history().filterRing().size(), entries);
     // An older filter chosen there becomes the newest and empties the chain.
     r.filter->childClicked("history");
     r.tapRow(r.history, 2);
@@ -528,6 +544,8 @@ TEST(SearchPages, CoordinatesTypedConvertedAndRefused) {
     press(r.coords, {"lat_deg_box", "key4", "key3", "lat_min_box", "key4", "key3", "lat_sec_box", "key5", "key4",
                      "lon_deg_box", "key7", "lon_min_box", "key2", "key5", "lon_sec_box", "key2", "key8"});
     EXPECT_EQ(textOf(r.coords, "lat_deg_label"), u"N 43\u00B0");
+    EXPECT_EQ(textOf(r.coords, "lon_deg_label"), u"E 7\u00B0");
+    EXPECT_EQ(textOf(r.coords, "lon_min_label"), u"25'");
     EXPECT_EQ(textOf(r.coords, "lon_sec_label"), u"28\"");
     const auto harbour = r.coords->position();
     ASSERT_TRUE(harbour);
@@ -630,4 +648,18 @@ TEST(SearchPages, PoiInformationAndStreetList) {
     EXPECT_EQ(r.active(), "pageStreetList");
     r.tapRow(r.streets, 1);
     EXPECT_EQ(r.active(), "pageMap");
+}
+
+TEST(SearchPages, FindPageTitleNamesWhatIsSought) {
+    Rig r;
+    const std::pair<int, const char16_t*> titles[] = {
+        {TextSearch::CountriesKind, u"Country"}, {TextSearch::RegionsKind, u"Region"},
+        {TextSearch::DistrictsKind, u"District"}, {TextSearch::CitiesKind, u"City"},
+        {TextSearch::StreetsKind, u"Street"},     {TextSearch::PoisKind, u"Place"},
+        {TextSearch::HousesKind, u"Address"},     {0, u"Address"}, // unknown: the title stays
+    };
+    for (const auto& [kind, title] : titles) {
+        r.find->setTitleForKind(kind);
+        EXPECT_EQ(textOf(r.find, "page_name"), title) << kind;
+    }
 }

@@ -9,6 +9,7 @@
 #include "screens/fdPageFavorites.h"
 #include "screens/fdPageImagesX.h"
 #include "screens/fdPageMap.h"
+#include "screens/fdPagePOIInfoX.h"
 #include "screens/fdPageSelectPoiType.h"
 #include "screens/fdPageTrackEditX.h"
 #include "screens/fdPageTrackListX.h"
@@ -279,15 +280,16 @@ TEST(TrackPages, ListShowsTracksAndTheRecordingAndTheEditorActs) {
     EXPECT_EQ(r.rowText(r.trackList, 1, "desc_text"), u"1 pt.");
     const std::u16string recording = r.tracks->track(2).name;
     EXPECT_EQ(r.rowText(r.trackList, 2, "text"), recording) << "no points yet: the plain text";
+    // Each track's colour swatch shows; the empty row below has none.
+    EXPECT_TRUE(r.listOf(r.trackList)->rowWidget(2)->findChild("color")->visible());
+    EXPECT_FALSE(r.listOf(r.trackList)->rowWidget(3)->findChild("color")->visible());
 
     // A tap on the check box shows the track; elsewhere on the row opens
     // the editor.
     Ui::TemplateWindow* row0 = r.listOf(r.trackList)->rowWidget(0);
     const Ui::WindowRect check = row0->findChild("check_show")->rect();
     r.trackList->press(check.x + 2, check.y + check.h);
-    r.listOf(r.trackList)->releaseClick = true;
-    r.listOf(r.trackList)->select(0);
-    r.trackList->childClicked("list");
+    r.trackList->release(check.x + 2, check.y + check.h); // the row's second report changes nothing
     EXPECT_TRUE(r.tracks->track(0).shown);
     EXPECT_TRUE(child<Ui::fdCheckedButton>(row0, "check_show")->checked());
     r.trackList->press(row0->rect().x + 400, row0->rect().y + 10);
@@ -545,6 +547,21 @@ TEST(WaypointEditor, EmptyNameBoxesKeysAndTheKeptImage) {
     EXPECT_EQ(r.waypoints->pointCount(), 2u);
 }
 
+// "copy" in one box and "paste" in another carry the text across.
+TEST(WaypointEditor, CopyFromOneBoxPasteIntoAnother) {
+    Rig r;
+    r.editor->setNewPoint({1, 2});
+    r.open(r.editor);
+    const std::u16string name = r.editor->boxText(EditWayPointPage::NameBox);
+    ASSERT_FALSE(name.empty());
+    r.editor->childClicked("name_box");
+    r.editor->childClicked("copy");
+    r.editor->childClicked("url_box");
+    r.editor->childClicked("paste");
+    EXPECT_EQ(r.editor->boxText(EditWayPointPage::UrlBox), name);
+    EXPECT_EQ(r.editor->boxText(EditWayPointPage::NameBox), name);
+}
+
 TEST(WaypointList, FilteredGoEditDelete) {
     Rig r;
     const std::int32_t fuel = r.addPoint(u"fuel", UserDataTest::FuelType, {40, 50});
@@ -587,6 +604,26 @@ TEST(WaypointList, FilteredGoEditDelete) {
     // "back" leaves a fresh callback with the chooser.
     r.list->childClicked("back");
     EXPECT_NE(dynamic_cast<fdPageWPListX::ShowTypedWayPointsCallback*>(r.types->callback().get()), nullptr);
+}
+
+// A tap on the map next to a waypoint offers its information: its name with
+// its type's, and its comment.
+TEST(WaypointInformation, ATapNearAWaypointFillsTheInformationPage) {
+    Rig r;
+    r.renderStyles.selectSet(true);
+    auto* info = new fdPagePOIInfoX(&r.ui, &r.messages, &r.renderStyles);
+    info->setRect(0, 0, 800, 480);
+    ASSERT_TRUE(Ui::buildPage(*info, r.engine.description));
+    const std::int32_t gate = r.waypoints->addPoint(u"gate", {1000, 1000}, u"Side door", 0);
+    r.waypoints->setType(std::size_t(gate), UserDataTest::FuelType);
+    r.camera.setScale(1.0f);
+    r.map->mapPointAction({1010, 1000});
+    r.click(r.map, "edit_point", "info");
+    ASSERT_EQ(r.ui.activePage(), info);
+    EXPECT_TRUE(info->hasObject);
+    EXPECT_EQ(textOf(info, "text_name"), u"gate (Fuel)");
+    EXPECT_EQ(textOf(info, "text_comment"), u"Side door");
+    EXPECT_EQ(info->point(), (Map::Point{1000, 1000}));
 }
 
 TEST(WaypointList, ReachedFromTheListsMenu) {
@@ -734,4 +771,42 @@ TEST(ReceivedWaypoints, GroupsRecentRemoveAndKeep) {
     ASSERT_EQ(plain.received->provider()->categoryCount(), 2u);
     EXPECT_TRUE(plain.received->model()->isExpanded(0));
     EXPECT_FALSE(plain.received->model()->isExpanded(1));
+}
+
+// A finger put down on a row and lifted off the list leaves the next tap
+// whole: on a cell of the images page, which chooses at the release, and
+// on a row of the waypoint list, which acts at the press only.
+TEST(ListPages, APressReleasedElsewhereLeavesTheNextTapWhole) {
+    Rig r([](Rig& rig) {
+        rig.home.write("icons.txt", "a.bmp\nb.bmp\nc.bmp\nd.bmp\ne.bmp");
+        for (const char* name : {"a", "b", "c", "d", "e"})
+            rig.styles.loadable.insert(std::string("pois/icons/") + name + ".bmp");
+    });
+    const std::int32_t point = r.addPoint(u"p", UserDataTest::FuelType);
+    r.images->prepare(point);
+    r.open(r.images);
+    Ui::fdList* grid = r.listOf(r.images);
+    const Ui::WindowRect row = grid->rowWidget(0)->rect();
+    const auto tap = [&](Ui::fdPage* page, int x, int y) {
+        page->press(x, y);
+        page->release(x, y);
+    };
+    r.images->press(row.x + 118, row.y + 40); // between the first two cells
+    r.images->release(700, 20);
+    EXPECT_EQ(r.images->model()->selection(), -1);
+    const Ui::WindowRect cell = grid->rowWidget(0)->findChild("3")->rect();
+    tap(r.images, cell.x + 10, cell.y + 10);
+    EXPECT_EQ(r.images->model()->selection(), 3);
+    for (int c = 0; c < 6; ++c)
+        EXPECT_EQ(child<Ui::fdCheckedButton>(grid->rowWidget(0), std::to_string(c).c_str())->checked(), c == 3) << c;
+
+    // A whole tap on the category row, press and release, closes it once.
+    r.list->showType(UserDataTest::FuelType);
+    r.open(r.list);
+    ASSERT_EQ(r.rowText(r.list, 1), u"p");
+    const Ui::WindowRect group = r.listOf(r.list)->rowWidget(0)->rect();
+    r.list->press(group.x + 10, group.y + 10);
+    r.list->release(700, 20);
+    tap(r.list, group.x + 10, group.y + 10);
+    EXPECT_EQ(r.rowText(r.list, 1), u"");
 }

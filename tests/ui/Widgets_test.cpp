@@ -256,6 +256,34 @@ TEST(fdSliderAndProgressBar, ValueMathsIncludingAnEmptyRange) {
     }
 }
 
+// Only the release of the pressed row repeats the press; a press released
+// on another row and a button's click in a row are reports of their own.
+TEST(fdList, OnlyThePressedRowsReleaseRepeatsThePress) {
+    UiTest::FakeEngine engine;
+    fdInterface ui(&engine, nullptr);
+    struct Page : fdPage {
+        using fdPage::fdPage;
+        void childClicked(const std::string&) override { repeats.push_back(list->rowRelease); }
+        fdList* list = nullptr;
+        std::vector<bool> repeats;
+    };
+    auto* page = new Page(&ui, "page", nullptr);
+    TemplateDescription row;
+    row.w = 200;
+    row.h = 40;
+    row.creators.push_back(std::make_unique<UiTest::TestCreator>(UiTest::TestCreator::Static, "bg_image", 0, 0, 200, 40));
+    row.creators.push_back(std::make_unique<UiTest::TestCreator>(UiTest::TestCreator::Button, "btn", 160, 0, 40, 40));
+    page->list = new fdList(page, "list", true, &ui, nullptr);
+    page->list->placeInParent(0, 0, 200, 120);
+    page->list->buildRows(row, 3, Material{});
+    page->list->usedRows = 3;
+    for (const auto& [x, y, upY] : {std::tuple{10, 10, 10}, std::tuple{10, 10, 90}, std::tuple{180, 10, 10}}) {
+        page->mouseButtonDown(1, x, y);
+        page->mouseButtonUp(1, x, upY);
+    }
+    EXPECT_EQ(page->repeats, (std::vector<bool>{false, true, false, false}));
+}
+
 TEST(fdList, PressReleaseClicksUsedRowsAndButtonsInRows) {
     UiTest::FakeEngine engine;
     fdInterface ui(&engine, nullptr);
