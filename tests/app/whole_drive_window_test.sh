@@ -9,7 +9,7 @@
 #  3. by taps, the map's menu, Search, My lists, Routes: the route is saved
 #     on the route files page and route-atlas prints it; the receiver,
 #     standing about 1 km away, drives it (RMC, GGA, GSA, GSV, a simulated
-#     second every 200 ms);
+#     second every 300 ms);
 #  4. the car is followed, guidance speaks (the phrase ids the sound player
 #     logs: every manoeuvre of the saved route in its order, each
 #     roundabout with the exit the route takes; the disk audio only shows
@@ -34,12 +34,14 @@ window_setup "$program" xwd convert compare xdotool socat python3 xmllint
 started=$(date +%s)
 
 # The first run opens Monaco; the receiver is not configured. The stream
-# plays five times as fast as a real drive (its speeds say so) and the
-# receiver's latency, 1.5 s by default, is scaled the same way.
-printf '<?xml version="1.0" encoding="utf-8"?>\n<config version="2">\n<var name="log_severity" value="3"/>\n<var name="auto_dn" value="0"/>\n<var name="atlas" value="maps\\monaco"/>\n<var name="Car/gps_latency" value="0.3"/>\n</config>\n' \
-  >"$work/data/config.xml"
+# plays a simulated second every 0.3 s, a drive sped up more than three
+# times (its speeds say so), and the receiver's latency, 1.5 s by default,
+# is scaled the same way.
+interval=0.3
+printf '<?xml version="1.0" encoding="utf-8"?>\n<config version="2">\n<var name="log_severity" value="3"/>\n<var name="auto_dn" value="0"/>\n<var name="atlas" value="maps\\monaco"/>\n<var name="Car/gps_latency" value="%s"/>\n</config>\n' \
+  "$(python3 -c "print(1.5 * $interval)")" >"$work/data/config.xml"
 # The disk driver writes a buffer every 9 ms: sound plays about five times
-# as fast as from a device, as the receiver drives.
+# as fast as from a device, faster than the receiver drives.
 export SDL_AUDIODRIVER=disk SDL_DISKAUDIOFILE="$work/audio.raw" SDL_DISKAUDIODELAY=9
 
 # Rue Grimaldi (La Condamine) as the search finds it, and a start about 1 km
@@ -61,7 +63,7 @@ socat pty,raw,echo=0,link="$work/data/ports/COM7" pty,raw,echo=0,link="$work/gps
 socat_pid=$!
 for _ in $(seq 50); do [ -e "$work/gps" ] && break; sleep 0.1; done
 [ -e "$work/gps" ] || fail "socat made no pseudo-terminal"
-python3 "$here/nmea_route.py" "$work/gps" "$work/control" "$start_at" "$work/route.txt" --interval 0.2 --mark-at $mark_at &
+python3 "$here/nmea_route.py" "$work/gps" "$work/control" "$start_at" "$work/route.txt" --interval $interval --mark-at $mark_at &
 talker_pid=$!
 
 progress() { cat "$work/control/progress" 2>/dev/null || true; }
@@ -184,6 +186,8 @@ shot 4-guidance 0.5
 arrow=$(pixels_like 4-guidance 80x80+16+80 "#FFFFFF")
 streets=$(differing 2-route 560x60+84+6 4-guidance 560x60+84+6)
 echo "driving: $arrow white pixels in the turn arrow, $streets changed in the street boxes"
+[ "$arrow" -gt 200 ] || fail "no turn arrow while driving"
+[ "$streets" -gt 500 ] || fail "the street boxes do not name the streets driven"
 
 # 5. Off the route by 200 m and back.
 wait_progress detour 60
