@@ -95,7 +95,7 @@ TEST(fdMapNavi, WarningsBeforeManoeuvres) {
         // The last warning before entering names the way out the route
         // takes; a route that ends in the ring has none to name.
         {"roundabout entry", 1, 19, 3, {{17, 19, 0, 10, 0}}, 10},
-        {"roundabout left by exit 10", 1, 19, 3, {{17, 19, 0, 4, 0}}, 4},
+        {"roundabout left past its ninth exit", 1, 19, 3, {{17, 19, 0, 4, 0}}, 4},
         {"roundabout ending the route", 1, 19, 3, {{17, 19, 0}}},
         // The finish 80 m after the turn is spoken with it.
         {"chained", 2, 17, 15, {{535, 17, 500, 21, 0}, {25, 17, 0, 21, 0}}},
@@ -207,7 +207,6 @@ TEST(fdMapNavi, AfterPassWarningAndLateOnlyManoeuvres) {
         int gap;
         std::uint32_t second;
         std::vector<Said> expected;
-        std::uint32_t next = 0; // the manoeuvre on the part after
     } rows[] = {
         {400, 2, {{545, 1, 500}, {35, 1, 0}, {300, 2, 305}, {35, 2, 0}}},
         {300, 2, {{545, 1, 500}, {35, 1, 0}, {205, 2, 210}, {35, 2, 0}}},
