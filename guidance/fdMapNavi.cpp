@@ -405,13 +405,12 @@ void fdMapNavi::maneuversToAnnounce(std::vector<ManeuverEntry>& out) const {
     std::uint16_t aux = 0;
     const bool found = !previous.isAtEnd() && m_path->nextManoeuvre(previous, next, type, aux);
     if (isRoundaboutEntry(m_maneuverType)) {
-        // The last warning before a roundabout also names the way out.
-        if (m_announcing && m_warnStack.size() < 2) {
-            if (m_maneuverType == 19)
-                out.push_back({8, 0});
-            else if (found)
-                out.push_back({type, 0});
-        }
+        // The last warning before a roundabout also names the way out: the
+        // exit the route leaves the ring by (always naming the first would
+        // send the driver off a roundabout too early), or, for a road that
+        // crosses a roundabout's node, whatever comes next.
+        if (m_announcing && m_warnStack.size() < 2 && found && (m_maneuverType == 3 || isLateOnly(type)))
+            out.push_back({type, 0});
         return;
     }
     bool more = found;

@@ -3,14 +3,20 @@
 second into a pseudo-terminal, faster than real time.
 
     nmea_route.py DEVICE CONTROL START ROUTE [--speed KMH] [--interval S]
-                  [--detour METRES]
+                  [--detour METRES] [--mark-at METRES]
 
 The car stands at START (LAT,LON) until the file CONTROL/go exists; then it
 reads ROUTE, LAT,LON lines (route-atlas prints them; other lines are passed
-over), and drives it. Halfway it leaves the route sideways by the
-detour (200 m, to the right), comes back to where it left and drives on; at
-the route's end it stands. CONTROL/progress says "standing", "driving",
-"detour", "rejoined" or "arrived" as the drive goes on.
+over), and drives it. Halfway it leaves the route sideways by the detour
+(200 m, to the right), comes back to where it left and drives on; at the
+route's end it stands. CONTROL/progress says "standing", "driving",
+"marked" (from --mark-at metres along the route to the detour), "detour",
+"rejoined" or "arrived" as the drive goes on.
+
+A simulated second lasts S real seconds (1 Hz sped up). The speeds written
+are those of the replay (a car covering KMH's metres of a second in S
+seconds): a receiver tells how fast its car moves, and a tracker that
+carries the car on between fixes then keeps up with them.
 """
 import math
 import os
@@ -116,7 +122,7 @@ def length(line):
     return sum(math.hypot(*metres(a, b)) for a, b in zip(line, line[1:]))
 
 
-def drive(device, control, start, legs, kmh, interval):
+def drive(device, control, start, legs, kmh, interval, mark_at):
     step = kmh / 3.6
 
     def progress(text):
@@ -139,11 +145,13 @@ def drive(device, control, start, legs, kmh, interval):
         plan = []
         for state, line in legs():
             plan += [(p, state) for p in walk(line, step)]
-        knots = kmh / 1.852
+        knots = kmh / 1.852 / interval
         last, heading = None, course(plan[0][0], plan[1][0])
-        for p, state in plan:
+        for i, (p, state) in enumerate(plan):
             if last is not None and last != p:
                 heading = course(last, p)
+            if state == "driving" and mark_at is not None and i * step >= mark_at:
+                state = "marked"
             progress(state)
             send(p, knots, heading)
             last = p
@@ -156,7 +164,7 @@ def main():
     args = sys.argv[1:]
     if len(args) < 4:
         raise SystemExit(__doc__)
-    options = {"--speed": 50.0, "--interval": 0.25, "--detour": 200.0}
+    options = {"--speed": 50.0, "--interval": 0.25, "--detour": 200.0, "--mark-at": None}
     for i in range(4, len(args) - 1, 2):
         options[args[i]] = float(args[i + 1])
     start = tuple(float(v) for v in args[2].split(","))
@@ -168,7 +176,7 @@ def main():
         out = offset(turn, uy * options["--detour"], -ux * options["--detour"])
         return [("driving", first), ("detour", [turn, out, turn]), ("rejoined", second)]
 
-    drive(args[0], args[1], start, legs, options["--speed"], options["--interval"])
+    drive(args[0], args[1], start, legs, options["--speed"], options["--interval"], options["--mark-at"])
 
 
 if __name__ == "__main__":

@@ -22,7 +22,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
+#include <map>
 #include <cmath>
 #include <numbers>
 #include <thread>
@@ -172,6 +174,106 @@ TEST(MonacoDrive, FollowingTheRouteDoesNotRebuildIt) {
         }
         for (std::size_t i = 1; i < rebuilds.size(); ++i)
             EXPECT_GE(rebuilds[i] - rebuilds[i - 1], 3000u) << "rebuilds " << i - 1 << " and " << i;
+    }
+}
+
+// The manoeuvre types a phrase names, in order: each manoeuvre's words (the
+// distances, "in", "then" and the start and rebuild words left out).
+std::vector<std::uint32_t> namedManoeuvres(const Phrase& phrase) {
+    static const std::map<Phrase, std::uint32_t> types = [] {
+        std::map<Phrase, std::uint32_t> t{{{5, 65}, 1},  {{5, 64}, 2},  {{60, 62, 63}, 19}, {{61}, 4},
+                                          {{70}, 7},     {{85, 87}, 17}, {{85, 88}, 18},    {{89}, 21}};
+        for (std::uint32_t exit = 1; exit <= 9; ++exit) t[{static_cast<std::int32_t>(73 + exit), 61}] = 7 + exit;
+        return t;
+    }();
+    std::vector<std::uint32_t> out;
+    Phrase words;
+    const auto flush = [&] {
+        if (const auto it = types.find(words); it != types.end()) out.push_back(it->second);
+        words.clear();
+    };
+    for (const std::int32_t id : phrase) {
+        const bool distance = id == 59 || (id >= 12 && id <= 57) || (id >= 66 && id <= 68);
+        if (id == Voice::Then) flush();
+        else if (!distance && id != 4 && id != Voice::RouteRebuilt) words.push_back(id);
+    }
+    flush();
+    return out;
+}
+
+// Across Monaco from Fontvieille to Rue Grimaldi, as the whole-drive window
+// test drives it: two roundabouts, the second left by its third exit, and
+// turns a few tens of metres apart. Fixes every 14 m, once a second (50 km/h,
+// ten frames between them) or five times as fast (a stream sped up, as the
+// window test plays one): every manoeuvre of the route is named in its
+// order, and the last warning before each roundabout names the exit the
+// route takes.
+TEST(MonacoDrive, EveryManoeuvreIsNamedInOrder) {
+    for (const int frames : {10, 2}) {
+        SCOPED_TRACE(frames);
+        AtlasTest::AtlasSetup setup;
+        setup.config.root()->set("win_route_heap", 1024);
+        Core::Config config;
+        // Played five times as fast, the stream's speeds and the receiver's
+        // latency are the replay's: the car the tracker follows moves as
+        // the fixes do.
+        config.root()->child("Car")->set("gps_latency", 1.5f * frames / 10);
+        GuidanceTest::Clock clock;
+        Path route;
+        Sounds sounds;
+        Render::RenderStyles styles;
+        auto atlas = setup.makeAtlas();
+        ASSERT_TRUE(atlas->load(AtlasTest::wide(setup.copyOf(MIREL_MONACO_ATLAS_DIR))));
+        PathPoint from, to;
+        Map::Routing::RoadBinding bound;
+        ASSERT_TRUE(nearestRoadPoint(*atlas, Map::Projection::fromGeo(43.726414f, 7.416096f), from, bound));
+        ASSERT_TRUE(nearestRoadPoint(*atlas, Map::Projection::fromGeo(43.734303f, 7.418561f), to, bound));
+        ASSERT_TRUE(Map::Routing::computePath(*atlas, *config.root(), from, to, route, false));
+        std::vector<std::uint32_t> expected;
+        std::vector<std::vector<std::uint32_t>> roundabouts; // entry and exit
+        for (const PathPart& part : route.parts) {
+            if (part.manoeuvre == 0) continue;
+            if (!expected.empty() && expected.back() == 19) roundabouts.push_back({19, part.manoeuvre});
+            expected.push_back(part.manoeuvre);
+        }
+        ASSERT_EQ(roundabouts, (std::vector<std::vector<std::uint32_t>>{{19, 8}, {19, 10}}));
+
+        KVMapEventsHandler handler(config.root(), *atlas, route, &sounds, &styles, clock);
+        const Path driven = route; // a rebuild replaces the handler's route
+        PathPosition at(driven, true);
+        for (int fixes = 0; !at.isAtEnd() && fixes < 1000; at.advanceMetres(14), ++fixes) {
+            const Positioning::CarState car = carStateAt(at);
+            const Map::Point p = car.position.toGlobal();
+            Positioning::Fix fix;
+            fix.x = p.x;
+            fix.y = p.y;
+            fix.speed = 13.9f * 10 / frames;
+            fix.heading = car.heading * 180.0f / 3.14159265f;
+            fix.hdop = 1.0f;
+            handler.onFix(true, fix);
+            for (int i = 0; i < frames; ++i) {
+                Positioning::CarStateLock::Unit unit(handler.lock());
+                ASSERT_TRUE(unit);
+                handler.onFrame();
+                clock.ticks += 100;
+            }
+        }
+        std::vector<std::uint32_t> heard;
+        std::vector<std::vector<std::uint32_t>> named;
+        for (const auto& [priority, phrase] : sounds.played) {
+            named.push_back(namedManoeuvres(phrase));
+            heard.insert(heard.end(), named.back().begin(), named.back().end());
+        }
+        std::size_t matched = 0;
+        for (std::size_t i = 0; i < heard.size() && matched < expected.size(); ++i)
+            matched += heard[i] == expected[matched];
+        EXPECT_EQ(matched, expected.size()) << ::testing::PrintToString(heard);
+        for (const std::vector<std::uint32_t>& ring : roundabouts)
+            EXPECT_TRUE(std::any_of(named.begin(), named.end(), [&](const std::vector<std::uint32_t>& n) {
+                return std::search(n.begin(), n.end(), ring.begin(), ring.end()) != n.end();
+            })) << "roundabout left by " << ring[1] << "; heard " << ::testing::PrintToString(named);
+        ASSERT_FALSE(heard.empty());
+        EXPECT_EQ(heard.back(), 21u);
     }
 }
 
@@ -488,9 +590,9 @@ TEST_F(Town_, TheRoundaboutExitIsHeard) {
     }
     const std::vector<std::string> all = events();
     ASSERT_EQ(std::count(all.begin(), all.end(), "navi event:ArriveLastPoint"), 1);
-    // Straight over the roundabout: "roundabout" (60 62 63), then "take the
-    // exit" (74 61), spoken as one phrase and heard to its end.
-    const Phrase roundabout{60, 62, 63}, takeExit{74, 61};
+    // Straight over the roundabout: "roundabout" (60 62 63), then "the
+    // second exit" (75 61), spoken as one phrase and heard to its end.
+    const Phrase roundabout{60, 62, 63}, takeExit{75, 61};
     const auto exit = std::find_if(player.heard.begin(), player.heard.end(), [&](const MixerSounds::Heard& h) {
         const auto at = std::search(h.ids.begin(), h.ids.end(), roundabout.begin(), roundabout.end());
         return at != h.ids.end() && std::search(at, h.ids.end(), takeExit.begin(), takeExit.end()) != h.ids.end();

@@ -84,6 +84,7 @@ TEST(fdMapNavi, WarningsBeforeManoeuvres) {
         std::uint32_t type;
         float speed;
         std::vector<Said> expected;
+        std::uint32_t next = 0; // the manoeuvre on the part after
     } rows[] = {
         // The time warning at 300 s x 15 m/s, then 550 (spoken as 500) and 40
         // (spoken without distance); the last warning of 0 m never fires.
@@ -91,15 +92,18 @@ TEST(fdMapNavi, WarningsBeforeManoeuvres) {
         // Already inside the time warning: it is dropped without a word.
         {"turn 4 km", 8, 1, 15, {{535, 1, 500}, {25, 1, 0}}},
         {"roundabout exit", 1, 10, 3, {{2, 4, 0}}},
-        // The last warning before entering names the way out.
-        {"roundabout entry", 1, 19, 3, {{17, 19, 0, 8, 0}}},
+        // The last warning before entering names the way out the route
+        // takes; a route that ends in the ring has none to name.
+        {"roundabout entry", 1, 19, 3, {{17, 19, 0, 10, 0}}, 10},
+        {"roundabout left past its ninth exit", 1, 19, 3, {{17, 19, 0, 4, 0}}, 4},
+        {"roundabout ending the route", 1, 19, 3, {{17, 19, 0}}},
         // The finish 80 m after the turn is spoken with it.
         {"chained", 2, 17, 15, {{535, 17, 500, 21, 0}, {25, 17, 0, 21, 0}}},
     };
     for (const auto& r : rows) {
         Drive d;
         const bool chained = std::string(r.name) == "chained";
-        d.build(r.at + (chained ? 1 : 2), {{r.at, r.type}});
+        d.build(r.at + (chained ? 1 : 2), {{r.at, r.type}, {r.at + 1, r.next}});
         if (chained)
             d.path.parts.back().polylines[0].points.back().x -= 420;
         d.run(500.0 * r.at, r.speed);
