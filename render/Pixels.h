@@ -4,7 +4,9 @@
 
 #include "render/Canvas.h"
 
+#include <cstddef>
 #include <cstdint>
+#include <cwchar>
 
 namespace xe {
 
@@ -46,6 +48,20 @@ void plotPixel(SDL_Surface* surface, std::int32_t x, std::int32_t y, std::uint32
 // Pixels x0 .. x1-1 of row y (nothing when x1 <= x0), no clip test. 1, 2 and
 // 4 bytes per pixel; 24-bit surfaces are left untouched (not supported).
 void drawHSpan(SDL_Surface* surface, std::int32_t x0, std::int32_t x1, std::int32_t y, std::uint32_t pixel);
+
+// n 32-bit pixels from p. Long runs go to the C library's wide-character
+// fill (wchar_t is 32 bits here), whose string stores write whole cache lines
+// without reading them first; short ones are stored in place.
+inline void fillPixels32(std::uint32_t* p, std::size_t n, std::uint32_t pixel) {
+    if constexpr (sizeof(wchar_t) == 4) {
+        if (n >= 512) {
+            std::wmemset(reinterpret_cast<wchar_t*>(p), static_cast<wchar_t>(pixel), n);
+            return;
+        }
+    }
+    for (std::size_t i = 0; i < n; ++i)
+        p[i] = pixel;
+}
 
 // Pixels y0 .. y1-1 of column x, no clip test; 1, 2 and 4 bytes per pixel.
 void drawVSpan(SDL_Surface* surface, std::int32_t x, std::int32_t y0, std::int32_t y1, std::uint32_t pixel);
