@@ -29,6 +29,11 @@ struct EdgeWalker {
     i64 quotient = -1; // x-major with dy > 0: adx / dy and adx % dy
     i64 remainder = 0;
 
+    EdgeWalker() = default;
+    // A walker started on the edge (the scans make theirs this way: nothing
+    // is zeroed first).
+    EdgeWalker(i64 x0, i64 y0, i64 x1, i64 y1) { start(x0, y0, x1, y1); }
+
     void start(i64 x0, i64 y0, i64 x1, i64 y1) {
         x = x0;
         y = y0;

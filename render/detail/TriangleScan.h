@@ -40,30 +40,24 @@ void scanTriangle(const Canvas& canvas, i64 x0, i64 y0, i64 x1, i64 y1, i64 x2, 
         run(y0, minX, maxX);
         return;
     }
-    EdgeWalker e01;
-    EdgeWalker e02;
-    e01.start(x0, y0, x1, y1);
-    e02.start(x0, y0, x2, y2);
+    EdgeWalker e01(x0, y0, x1, y1);
+    EdgeWalker e02(x0, y0, x2, y2);
     // Edge 0-1 (then 1-2) is the left side when its slope is the smaller.
     const bool shortLeft = i128{x1 - x0} * (y2 - y0) < i128{x2 - x0} * (y1 - y0);
     // The rows between two vertex rows, with the left and right walkers in
     // fixed roles so that both stay in registers.
-    // Local copies of the walkers and the sink: nothing the sink stores can
-    // then alias them, and they stay in registers.
-    auto rowsOf = [&]<bool LeftXMajor, bool RightXMajor>(EdgeWalker& leftEdge, EdgeWalker& rightEdge, i64 y,
-                                                         i64 end) {
-        EdgeWalker l = leftEdge;
-        EdgeWalker r = rightEdge;
+    // Inlined with the walkers' roles fixed, so that they stay in registers;
+    // a local copy of the sink, so that nothing it stores can alias them.
+    auto rowsOf = [&]<bool LeftXMajor, bool RightXMajor>(EdgeWalker& l, EdgeWalker& r, i64 y, i64 end)
+                      __attribute__((always_inline)) {
         std::remove_cvref_t<RunSink> sink = run;
         for (; y < end; ++y) {
             l.template stepBefore<LeftXMajor>();
             r.template stepBefore<RightXMajor>();
             if (l.xmin <= r.xmax) sink(y, l.xmin, r.xmax);
         }
-        leftEdge = l;
-        rightEdge = r;
     };
-    auto rows = [&](EdgeWalker& leftEdge, EdgeWalker& rightEdge, i64 y, i64 end) {
+    auto rows = [&](EdgeWalker& leftEdge, EdgeWalker& rightEdge, i64 y, i64 end) __attribute__((always_inline)) {
         if (leftEdge.xMajor) {
             if (rightEdge.xMajor)
                 rowsOf.template operator()<true, true>(leftEdge, rightEdge, y, end);
