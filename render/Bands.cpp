@@ -149,16 +149,18 @@ void drawOctagonOutline64(const Canvas& canvas, i64 cx, i64 cy, i64 r, std::uint
     const i64 left = canvas.left;
     const i64 last = i64{canvas.right} - 1;
     SDL_Surface* surface = canvas.surface;
-    const bool wide = surface->format->BytesPerPixel == 4;
+    const int bytes = surface->format->BytesPerPixel;
     placeCap(canvas, sharedCapPatterns().outline(r), cx, cy, [&](i64 y, i64 from, i64 to) {
         from = std::max(from, left);
         to = std::min(to, last);
         if (from > to) return;
-        if (wide) {
-            // An outline's runs are a pixel or two: stored in place.
-            auto* row = reinterpret_cast<std::uint32_t*>(static_cast<std::uint8_t*>(surface->pixels) +
-                                                         y * surface->pitch);
-            for (i64 x = from; x <= to; ++x) row[x] = pixel;
+        // An outline's runs are a pixel or two: stored in place.
+        auto* row = static_cast<std::uint8_t*>(surface->pixels) + y * surface->pitch;
+        if (bytes == 4) {
+            for (i64 x = from; x <= to; ++x) reinterpret_cast<std::uint32_t*>(row)[x] = pixel;
+        } else if (bytes == 2) {
+            for (i64 x = from; x <= to; ++x)
+                reinterpret_cast<std::uint16_t*>(row)[x] = static_cast<std::uint16_t>(pixel);
         } else {
             drawHSpan(surface, static_cast<std::int32_t>(from), static_cast<std::int32_t>(to + 1),
                       static_cast<std::int32_t>(y), pixel);

@@ -31,14 +31,16 @@ void drawLine64(const Canvas& canvas, bool firstPixel, i64 x0, i64 y0, bool last
     SurfaceLock lock(surface);
     if (!lock.ok()) return;
     auto inside = [&](i64 x, i64 y) { return x >= left && x < right && y >= top && y < bottom; };
-    // 32-bit surfaces (the map's) are written in place; others through
-    // plotPixel's per-depth store.
+    // 32- and 16-bit surfaces (the map's) are written in place; others
+    // through plotPixel's per-depth store.
     auto* const pixels = static_cast<std::uint8_t*>(surface->pixels);
     const i64 pitch = surface->pitch;
-    const bool wide = surface->format->BytesPerPixel == 4;
+    const int bytes = surface->format->BytesPerPixel;
     auto plot = [&](i64 x, i64 y) {
-        if (wide)
+        if (bytes == 4)
             *reinterpret_cast<std::uint32_t*>(pixels + y * pitch + x * 4) = pixel;
+        else if (bytes == 2)
+            *reinterpret_cast<std::uint16_t*>(pixels + y * pitch + x * 2) = static_cast<std::uint16_t>(pixel);
         else
             plotPixel(surface, static_cast<std::int32_t>(x), static_cast<std::int32_t>(y), pixel);
     };

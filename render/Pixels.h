@@ -54,7 +54,7 @@ void drawHSpan(SDL_Surface* surface, std::int32_t x0, std::int32_t x1, std::int3
 // without reading them first; short ones are stored in place.
 inline void fillPixels32(std::uint32_t* p, std::size_t n, std::uint32_t pixel) {
     if constexpr (sizeof(wchar_t) == 4) {
-        if (n >= 512) {
+        if (n >= 64) {
             std::wmemset(reinterpret_cast<wchar_t*>(p), static_cast<wchar_t>(pixel), n);
             return;
         }
