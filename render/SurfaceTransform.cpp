@@ -127,6 +127,43 @@ void rotateBilinear(const RotationWalk& w, const SDL_Rect& r, Read read, Write w
     });
 }
 
+// The bilinear worker for 4 bytes per pixel, each byte a channel: where the
+// 2 x 2 source block lies wholly inside (most of a caption) its two rows are
+// read in place; at the edges the clamped reads of rotateBilinear.
+void rotate32(const RotationWalk& w, SDL_Surface* source, const SDL_Rect& r, SDL_Surface* destination) {
+    auto byteAt = [&](int x, int y) {
+        return reinterpret_cast<const std::uint8_t*>(pixelAt<std::uint32_t>(source, r.x + x, r.y + y));
+    };
+    walk(w, [&](int x, int y, std::int64_t sx, std::int64_t sy) {
+        const std::int64_t ix = sx >> 16, iy = sy >> 16;
+        if (ix < -1 || iy < -1 || ix >= w.sourceWidth || iy >= w.sourceHeight)
+            return;
+        const auto fx = std::int32_t(sx & 0xFFFF), fy = std::int32_t(sy & 0xFFFF);
+        const std::uint8_t *p00, *p10, *p01, *p11;
+        if (ix >= 0 && iy >= 0 && ix + 1 < w.sourceWidth && iy + 1 < w.sourceHeight) {
+            p00 = byteAt(int(ix), int(iy));
+            p10 = p00 + 4;
+            p01 = byteAt(int(ix), int(iy) + 1);
+            p11 = p01 + 4;
+        } else {
+            const int x0 = std::clamp(int(ix), 0, w.sourceWidth - 1);
+            const int x1 = std::clamp(int(ix) + 1, 0, w.sourceWidth - 1);
+            const int y0 = std::clamp(int(iy), 0, w.sourceHeight - 1);
+            const int y1 = std::clamp(int(iy) + 1, 0, w.sourceHeight - 1);
+            p00 = byteAt(x0, y0);
+            p10 = byteAt(x1, y0);
+            p01 = byteAt(x0, y1);
+            p11 = byteAt(x1, y1);
+        }
+        std::uint8_t* out = reinterpret_cast<std::uint8_t*>(pixelAt<std::uint32_t>(destination, x, y));
+        for (int i = 0; i < 4; ++i) {
+            const std::int32_t top = mix(p00[i], p10[i], fx);
+            const std::int32_t bottom = mix(p01[i], p11[i], fx);
+            out[i] = std::uint8_t(mix(top, bottom, fy));
+        }
+    });
+}
+
 SDL_Surface* createLike(SDL_Surface* source, int width, int height) {
     const SDL_PixelFormat* f = source->format;
     SDL_Surface* s = SDL_CreateRGBSurface(0, width, height, f->BitsPerPixel, f->Rmask, f->Gmask, f->Bmask, f->Amask);
@@ -213,17 +250,7 @@ bool rotateInto(const SDL_Rect& sourceRect, SDL_Surface* source, float sine, flo
             });
         return true;
     case 4:
-        rotateBilinear(
-            w, sourceRect,
-            [&](int x, int y) {
-                const std::uint8_t* p = reinterpret_cast<const std::uint8_t*>(pixelAt<std::uint32_t>(source, x, y));
-                return Channels{{p[0], p[1], p[2], p[3]}};
-            },
-            [&](int x, int y, const Channels& c) {
-                std::uint8_t* p = reinterpret_cast<std::uint8_t*>(pixelAt<std::uint32_t>(destination, x, y));
-                for (int i = 0; i < 4; ++i)
-                    p[i] = std::uint8_t(c.v[i]);
-            });
+        rotate32(w, source, sourceRect, destination);
         return true;
     default:
         Log::log(Log::Critical, u"Can't rotate %d bpp surface", int(f->BitsPerPixel));
