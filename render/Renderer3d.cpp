@@ -7,6 +7,8 @@
 #include "render/Pixels.h"
 #include "render/RendererBase.h"
 #include "render/detail/Raster.h"
+#include "render/detail/RowRuns.h"
+#include "render/detail/TriangleScan.h"
 
 #include <algorithm>
 #include <cmath>
@@ -73,8 +75,17 @@ void classify(ClipPoint& p) {
 ClipPoint project(FixedPoint p) {
     const FixedMatrix& m = fixedMatrix3d();
     ClipPoint c;
-    for (int j = 0; j < 4; ++j)
-        c.h[j] = static_cast<i64>((i128{p.x} * m[j] + i128{p.y} * m[4 + j]) >> 24) + m[12 + j];
+    constexpr i64 kSmall = i64{1} << 31;
+    if (p.x > -kSmall && p.x < kSmall && p.y > -kSmall && p.y < kSmall) {
+        // Coordinates below 2^31 and elements of at most 2^31: each product
+        // stays below 2^62 and their sum below 2^63, so 64 bits give the
+        // same values as 128.
+        for (int j = 0; j < 4; ++j)
+            c.h[j] = ((p.x * m[j] + p.y * m[4 + j]) >> 24) + m[12 + j];
+    } else {
+        for (int j = 0; j < 4; ++j)
+            c.h[j] = static_cast<i64>((i128{p.x} * m[j] + i128{p.y} * m[4 + j]) >> 24) + m[12 + j];
+    }
     classify(c);
     return c;
 }
@@ -111,8 +122,15 @@ bool toScreen(const ClipPoint& p, Point64& out) {
     const i64 w = p.h[3];
     if (w <= 0) return false;
     const FixedViewport& v = viewport3d().fixed;
-    const i128 qx = std::clamp<i128>((i128{p.h[0]} * v[0]) / w, -(i128{1} << 60), i128{1} << 60);
-    const i128 qy = std::clamp<i128>((i128{p.h[1]} * v[4]) / w, -(i128{1} << 60), i128{1} << 60);
+    // (c V) / w truncated toward zero; in 64 bits when the product fits
+    // (points near the view always do), which gives the same quotient.
+    auto scaled = [w](i64 c, i64 factor) {
+        i64 product = 0;
+        const i128 q = __builtin_mul_overflow(c, factor, &product) ? (i128{c} * factor) / w : i128{product / w};
+        return std::clamp<i128>(q, -(i128{1} << 60), i128{1} << 60);
+    };
+    const i128 qx = scaled(p.h[0], v[0]);
+    const i128 qy = scaled(p.h[1], v[4]);
     out.x = clampTo((qx + v[6] + 0x80) >> 8, kScreenLimit);
     out.y = clampTo((qy + v[7] + 0x80) >> 8, kScreenLimit);
     return true;
@@ -183,13 +201,31 @@ void setViewport3d(const ScreenMatrix& screen) {
 
 namespace {
 
+// The triangles of a band's pieces gathered into row runs (each row of the
+// band filled once), and the rows they reach.
+struct BandGather {
+    detail::RowRuns::Sink run;
+    i64 firstY = INT64_MAX;
+    i64 lastY = INT64_MIN;
+    void triangle(const Canvas& canvas, Point64 a, Point64 b, Point64 c) {
+        firstY = std::min({firstY, a.y, b.y, c.y});
+        lastY = std::max({lastY, a.y, b.y, c.y});
+        detail::scanTriangle(canvas, a.x, a.y, b.x, b.y, c.x, c.y, run);
+    }
+};
+
 // Fills a screen polygon: one triangle for 3 points, two for 4, the scan fill
 // beyond (which takes i32 vertices: coordinates are clamped to +-2^30, far
-// outside any canvas).
+// outside any canvas). With a gather, the triangles go to it.
 void fillScreenPolygon(const Canvas& canvas, const std::vector<Point64>& s, std::uint32_t pixel,
-                       PointVector& scratch) {
+                       PointVector& scratch, BandGather* gather) {
     const std::size_t n = s.size();
-    if (n == 3) {
+    if (n == 3 && gather != nullptr) {
+        gather->triangle(canvas, s[0], s[1], s[2]);
+    } else if (n == 4 && gather != nullptr) {
+        gather->triangle(canvas, s[0], s[1], s[2]);
+        gather->triangle(canvas, s[0], s[2], s[3]);
+    } else if (n == 3) {
         detail::fillTriangle64(canvas, s[0], s[1], s[2], pixel);
     } else if (n == 4) {
         detail::fillTriangle64(canvas, s[0], s[1], s[2], pixel);
@@ -219,6 +255,12 @@ class Renderer3d final : public RendererBase {
                           std::uint32_t colour) override {
         if (count < 2 || normalLength == 0) return;
         const std::uint32_t pixel = mapColor(colour, canvas.surface);
+        SurfaceLock lock(canvas.surface);
+        if (!lock.ok()) return;
+        // The pieces' triangles are gathered and each row filled once.
+        detail::RowRuns& runs = detail::sharedRowRuns();
+        BandGather gather{runs.begin(canvas, pixel)};
+        gather_ = &gather;
         makeOffsets(normals, normalLength, count, width);
         for (int i = 0; i + 1 < count; ++i) {
             const FixedPoint p = fixedOf(points[i]);
@@ -234,6 +276,8 @@ class Renderer3d final : public RendererBase {
             if (i == 0) fillCap(canvas, p, o, pixel);
         }
         fillCap(canvas, fixedOf(points[count - 1]), offsets_[static_cast<std::size_t>(count - 2)], pixel);
+        gather_ = nullptr;
+        runs.finish(gather.firstY, gather.lastY);
     }
 
     void drawWidePolylineBorder(const Canvas& canvas, const Point* points, const Point* normals,
@@ -485,13 +529,14 @@ class Renderer3d final : public RendererBase {
             if (ca != 0) add(interpolate(a, b, tIn));
             if (cb != 0) add(interpolate(a, b, tOut));
         }
-        fillScreenPolygon(canvas, screen_, pixel, scan_);
+        fillScreenPolygon(canvas, screen_, pixel, scan_, gather_);
     }
 
     std::vector<ClipPoint> clip_;
     std::vector<Point64> screen_;
     std::vector<FixedPoint> offsets_;
     PointVector scan_;
+    BandGather* gather_ = nullptr; // while a band's pieces are filled
 };
 
 } // namespace
