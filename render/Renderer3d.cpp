@@ -38,10 +38,12 @@ constexpr unsigned kDepth = kNear | kFar;
 
 // A point in homogeneous clip coordinates (units of 2^-14), its six boundary
 // distances and its outcode.
+// Left unzeroed when made: project and interpolate set every field (a
+// zeroing store before them costs more than the projection).
 struct ClipPoint {
-    i64 h[4] = {};
-    i64 d[6] = {};
-    unsigned code = 0;
+    i64 h[4];
+    i64 d[6];
+    unsigned code;
 };
 
 // A ground point in fixed form (14 fraction bits).
@@ -54,11 +56,13 @@ i64 clampTo(i128 v, i64 limit) {
     return static_cast<i64>(std::clamp<i128>(v, -limit, limit));
 }
 
-void classify(ClipPoint& p) {
-    const i64 x = p.h[0];
-    const i64 y = p.h[1];
-    const i64 z = p.h[2];
-    const i64 w = p.h[3];
+// Sets the point to (x, y, z, w) with its distances and outcode, from the
+// values rather than from the stored ones.
+void classify(ClipPoint& p, i64 x, i64 y, i64 z, i64 w) {
+    p.h[0] = x;
+    p.h[1] = y;
+    p.h[2] = z;
+    p.h[3] = w;
     p.d[Left] = x + w;
     p.d[Right] = w - x;
     p.d[Bottom] = y + w;
@@ -74,19 +78,20 @@ void classify(ClipPoint& p) {
 // 11 do not contribute.
 ClipPoint project(FixedPoint p) {
     const FixedMatrix& m = fixedMatrix3d();
-    ClipPoint c;
+    i64 h[4];
     constexpr i64 kSmall = i64{1} << 31;
     if (p.x > -kSmall && p.x < kSmall && p.y > -kSmall && p.y < kSmall) {
         // Coordinates below 2^31 and elements of at most 2^31: each product
         // stays below 2^62 and their sum below 2^63, so 64 bits give the
         // same values as 128.
         for (int j = 0; j < 4; ++j)
-            c.h[j] = ((p.x * m[j] + p.y * m[4 + j]) >> 24) + m[12 + j];
+            h[j] = ((p.x * m[j] + p.y * m[4 + j]) >> 24) + m[12 + j];
     } else {
         for (int j = 0; j < 4; ++j)
-            c.h[j] = static_cast<i64>((i128{p.x} * m[j] + i128{p.y} * m[4 + j]) >> 24) + m[12 + j];
+            h[j] = static_cast<i64>((i128{p.x} * m[j] + i128{p.y} * m[4 + j]) >> 24) + m[12 + j];
     }
-    classify(c);
+    ClipPoint c;
+    classify(c, h[0], h[1], h[2], h[3]);
     return c;
 }
 
@@ -101,10 +106,11 @@ FixedPoint offsetBy(FixedPoint p, FixedPoint o, int sign) {
 
 // P0 + ((t (P1 - P0)) >> 24) per component, t in 0 .. 2^24.
 ClipPoint interpolate(const ClipPoint& a, const ClipPoint& b, i64 t) {
-    ClipPoint c;
+    i64 h[4];
     for (int j = 0; j < 4; ++j)
-        c.h[j] = a.h[j] + static_cast<i64>((i128{t} * (i128{b.h[j]} - a.h[j])) >> 24);
-    classify(c);
+        h[j] = a.h[j] + static_cast<i64>((i128{t} * (i128{b.h[j]} - a.h[j])) >> 24);
+    ClipPoint c;
+    classify(c, h[0], h[1], h[2], h[3]);
     return c;
 }
 
