@@ -16,23 +16,12 @@ std::uint8_t* pixelAddress(SDL_Surface* surface, std::int64_t x, std::int64_t y)
 
 } // namespace
 
-bool mustLock(const SDL_Surface* surface) {
-    return surface->offset != 0 || (surface->flags & (SDL_HWSURFACE | SDL_ASYNCBLIT | SDL_RLEACCEL)) != 0;
-}
-
 void lockSurface(SDL_Surface* surface) {
     if (mustLock(surface)) SDL_LockSurface(surface);
 }
 
 void unlockSurface(SDL_Surface* surface) {
     if (mustLock(surface)) SDL_UnlockSurface(surface);
-}
-
-SurfaceLock::SurfaceLock(SDL_Surface* surface)
-    : surface_(surface), locked_(mustLock(surface) && SDL_LockSurface(surface) == 0) {}
-
-SurfaceLock::~SurfaceLock() {
-    if (locked_) SDL_UnlockSurface(surface_);
 }
 
 std::uint32_t mapColor(std::uint32_t colour, const SDL_Surface* surface) {

@@ -12,7 +12,9 @@ namespace xe {
 
 // The SDL 1.2 must-lock rule: a non-zero offset, or a hardware, asynchronous
 // blit or RLE-accelerated surface.
-bool mustLock(const SDL_Surface* surface);
+inline bool mustLock(const SDL_Surface* surface) {
+    return surface->offset != 0 || (surface->flags & (SDL_HWSURFACE | SDL_ASYNCBLIT | SDL_RLEACCEL)) != 0;
+}
 void lockSurface(SDL_Surface* surface);
 void unlockSurface(SDL_Surface* surface);
 
@@ -20,8 +22,13 @@ void unlockSurface(SDL_Surface* surface);
 // Callers draw only when ok().
 class SurfaceLock {
   public:
-    explicit SurfaceLock(SDL_Surface* surface);
-    ~SurfaceLock();
+    // Inline: every primitive takes one, and the map's surfaces never need
+    // the call to SDL.
+    explicit SurfaceLock(SDL_Surface* surface)
+        : surface_(surface), locked_(mustLock(surface) && SDL_LockSurface(surface) == 0) {}
+    ~SurfaceLock() {
+        if (locked_) SDL_UnlockSurface(surface_);
+    }
     SurfaceLock(const SurfaceLock&) = delete;
     // False when the surface must be locked and the lock failed: its pixels
     // may not be touched then.
