@@ -265,9 +265,11 @@ class Renderer3d final : public RendererBase {
         if (!lock.ok()) return;
         // The pieces' triangles are gathered and each row filled once.
         detail::RowRuns& runs = detail::sharedRowRuns();
+        makeOffsets(normals, normalLength, count, width);
+        if (!bandMayShow(points, count, (1u << Left) | (1u << Right) | (1u << Bottom) | (1u << Top) | kDepth))
+            return;
         BandGather gather{runs.begin(canvas, pixel)};
         gather_ = &gather;
-        makeOffsets(normals, normalLength, count, width);
         for (int i = 0; i + 1 < count; ++i) {
             const FixedPoint p = fixedOf(points[i]);
             const FixedPoint q = fixedOf(points[i + 1]);
@@ -292,6 +294,9 @@ class Renderer3d final : public RendererBase {
         if (count < 2 || normalLength == 0) return;
         const std::uint32_t pixel = mapColor(colour, canvas.surface);
         makeOffsets(normals, normalLength, count, width);
+        // Lines are cut only along the depth planes (and nudged a pixel on
+        // the screen), so only those can drop a whole border.
+        if (!bandMayShow(points, count, kDepth)) return;
         for (int i = 0; i + 1 < count; ++i) {
             const FixedPoint p = fixedOf(points[i]);
             const FixedPoint q = fixedOf(points[i + 1]);
@@ -441,6 +446,36 @@ class Renderer3d final : public RendererBase {
             }
             detail::drawLine64(canvas, endPixels, sa.x, sa.y, endPixels, sb.x, sb.y, pixel);
         }
+    }
+
+    // False when every corner of the band's pieces (the points moved by at
+    // most the largest offset, caps and joints included) lies outside one of
+    // the given planes: its pieces are then all rejected whole or cut to
+    // nothing, and projecting them can be skipped. A corner's distance to a
+    // plane differs from its point's by at most the offset taken through the
+    // matrix, bounded per component below. Uses offsets_.
+    bool bandMayShow(const Point* points, int count, unsigned planes) const {
+        constexpr i64 kCullRange = i64{1} << 35; // beyond: corners may be clamped, no bound
+        i64 reach = 0;
+        for (const FixedPoint& o : offsets_)
+            reach = std::max(reach, std::abs(o.x) + std::abs(o.y));
+        reach += 1; // the caps' 45-degree corners round up by at most one unit
+        if (reach >= kCullRange) return true;
+        const FixedMatrix& m = fixedMatrix3d();
+        i64 change[4];
+        for (int j = 0; j < 4; ++j)
+            change[j] = static_cast<i64>((i128{reach} * (std::abs(i64{m[j]}) + std::abs(i64{m[4 + j]}))) >> 24) + 2;
+        const i64 bound[6] = {change[0] + change[3], change[0] + change[3], change[1] + change[3],
+                              change[1] + change[3], change[2] + change[3], change[2] + change[3]};
+        unsigned outside = planes;
+        for (int i = 0; i < count && outside != 0; ++i) {
+            const FixedPoint p = fixedOf(points[i]);
+            if (std::abs(p.x) >= kCullRange || std::abs(p.y) >= kCullRange) return true;
+            const ClipPoint c = project(p);
+            for (int k = 0; k < 6; ++k)
+                if ((outside & (1u << k)) != 0 && c.d[k] + bound[k] >= 0) outside &= ~(1u << k);
+        }
+        return outside == 0;
     }
 
     void makeOffsets(const Point* normals, std::int32_t normalLength, int count, std::int32_t width) {
