@@ -78,13 +78,48 @@ struct RotationWalk {
     int sourceWidth, sourceHeight;
 };
 
+// Narrows [from, to] to the x with lo <= a + x k <= hi, widened by a pixel
+// on each side (the visitors test every pixel themselves: the range only
+// spares them the pixels that surely fail).
+void narrow(std::int64_t a, std::int64_t k, std::int64_t lo, std::int64_t hi, int& from, int& to) {
+    if (k == 0) {
+        if (a < lo || a > hi)
+            to = from - 1;
+        return;
+    }
+    double first = double(lo - a) / double(k);
+    double last = double(hi - a) / double(k);
+    if (k < 0)
+        std::swap(first, last);
+    const double begin = std::floor(first) - 1.0;
+    const double end = std::ceil(last) + 1.0;
+    if (begin > double(to) || end < double(from)) {
+        to = from - 1;
+        return;
+    }
+    if (begin > double(from))
+        from = int(begin);
+    if (end < double(to))
+        to = int(end);
+}
+
 // Calls visit(destX, destY, sourceX16, sourceY16) for every destination
-// pixel, stepping the source position incrementally.
+// pixel whose source position can fall on or next to the source (from one
+// pixel before it to its last one), stepping the source position
+// incrementally; the other pixels of a turned rectangle's box are skipped
+// row by row.
 template <class Visit> void walk(const RotationWalk& w, Visit visit) {
     std::int64_t rowX = w.startX, rowY = w.startY;
+    const std::int64_t lo = -65536;
+    const std::int64_t hiX = std::int64_t(w.sourceWidth) * 65536 - 1;
+    const std::int64_t hiY = std::int64_t(w.sourceHeight) * 65536 - 1;
     for (int y = 0; y < w.height; ++y) {
-        std::int64_t sx = rowX, sy = rowY;
-        for (int x = 0; x < w.width; ++x) {
+        int from = 0;
+        int to = w.width - 1;
+        narrow(rowX, w.kc, lo, hiX, from, to);
+        narrow(rowY, w.ks, lo, hiY, from, to);
+        std::int64_t sx = rowX + std::int64_t(from) * w.kc, sy = rowY + std::int64_t(from) * w.ks;
+        for (int x = from; x <= to; ++x) {
             visit(x, y, sx, sy);
             sx += w.kc;
             sy += w.ks;
