@@ -4,17 +4,25 @@
 #include "render/Lines.h"
 #include "render/Numeric.h"
 #include "render/Pixels.h"
+#include "render/detail/CapPatterns.h"
 #include "render/detail/EdgeWalker.h"
 #include "render/detail/Raster.h"
+#include "render/detail/RowRuns.h"
+#include "render/detail/TriangleScan.h"
 
 #include <algorithm>
 #include <cmath>
 
 namespace xe {
 
+using detail::CapPatterns;
 using detail::i128;
 using detail::i64;
 using detail::Point64;
+using detail::RowRuns;
+using detail::scanTriangle;
+using detail::sharedCapPatterns;
+using detail::sharedRowRuns;
 
 namespace {
 
@@ -38,11 +46,9 @@ int signOf(i64 v) {
     return v > 0 ? 1 : (v < 0 ? -1 : 0);
 }
 
-} // namespace
-
-namespace detail {
-
-void fillOctagon64(const Canvas& canvas, i64 cx, i64 cy, i64 r, std::uint32_t pixel) {
+// The filled octagon's runs from its pieces: the square, then the four
+// triangles that extend it to the octagon.
+template <class RunSink> void scanOctagonPieces(const Canvas& canvas, i64 cx, i64 cy, i64 r, RunSink&& run) {
     if (r < 1) return;
     const i64 a = 181 * r / 256;
     const i64 s = 362 * r / 256;
@@ -56,17 +62,56 @@ void fillOctagon64(const Canvas& canvas, i64 cx, i64 cy, i64 r, std::uint32_t pi
     const i64 x1 = std::min<i64>(cx - a + s, canvas.right);
     const i64 y0 = std::max<i64>(cy - a, canvas.top);
     const i64 y1 = std::min<i64>(cy - a + s, canvas.bottom);
-    if (x0 < x1 && y0 < y1) {
-        SurfaceLock lock(canvas.surface);
-        if (!lock.ok()) return;
-        for (i64 y = y0; y < y1; ++y)
-            drawHSpan(canvas.surface, static_cast<std::int32_t>(x0), static_cast<std::int32_t>(x1),
-                      static_cast<std::int32_t>(y), pixel);
+    if (x0 < x1)
+        for (i64 y = y0; y < y1; ++y) run(y, x0, x1 - 1);
+    scanTriangle(canvas, cx - a, cy - a, cx + a, cy - a, cx, cy - r, run);
+    scanTriangle(canvas, cx + a, cy - a, cx + a, cy + a, cx + r, cy, run);
+    scanTriangle(canvas, cx - a, cy + a, cx + a, cy + a, cx, cy + r, run);
+    scanTriangle(canvas, cx - a, cy - a, cx - a, cy + a, cx - r, cy, run);
+}
+
+// Runs of a cap pattern placed at (cx, cy), the rows clipped here.
+template <class RunSink>
+void placeCap(const Canvas& canvas, const std::vector<detail::CapRun>& cap, i64 cx, i64 cy, RunSink&& run) {
+    for (const detail::CapRun& c : cap) {
+        const i64 y = cy + c.dy;
+        if (y >= canvas.top && y < canvas.bottom) run(y, cx + c.from, cx + c.to);
     }
-    fillTriangle64(canvas, cx - a, cy - a, cx + a, cy - a, cx, cy - r, pixel);
-    fillTriangle64(canvas, cx + a, cy - a, cx + a, cy + a, cx + r, cy, pixel);
-    fillTriangle64(canvas, cx - a, cy + a, cx + a, cy + a, cx, cy + r, pixel);
-    fillTriangle64(canvas, cx - a, cy - a, cx - a, cy + a, cx - r, cy, pixel);
+}
+
+// The filled octagon's runs, from the pattern of its radius when kept.
+template <class RunSink> void scanOctagon(const Canvas& canvas, i64 cx, i64 cy, i64 r, RunSink&& run) {
+    if (r < 1 || r > detail::CapPatterns::kLargestRadius) {
+        scanOctagonPieces(canvas, cx, cy, r, run);
+        return;
+    }
+    if (cx + r < canvas.left || cx - r >= canvas.right || cy + r < canvas.top || cy - r >= canvas.bottom)
+        return;
+    placeCap(canvas, detail::sharedCapPatterns().filled(r), cx, cy, run);
+}
+
+} // namespace
+
+namespace detail {
+
+void fillOctagon64(const Canvas& canvas, i64 cx, i64 cy, i64 r, std::uint32_t pixel) {
+    if (r < 1) return;
+    SurfaceLock lock(canvas.surface);
+    if (!lock.ok()) return;
+    RowRuns& runs = sharedRowRuns();
+    scanOctagon(canvas, cx, cy, r, runs.begin(canvas, pixel));
+    runs.finish(cy - r, cy + r);
+}
+
+void fillOctagonPieces64(const Canvas& canvas, i64 cx, i64 cy, i64 r, std::uint32_t pixel) {
+    if (r < 1) return;
+    SurfaceLock lock(canvas.surface);
+    if (!lock.ok()) return;
+    // Its own runs: a cap pattern is made while a band gathers in the
+    // shared ones.
+    RowRuns runs;
+    scanOctagonPieces(canvas, cx, cy, r, runs.begin(canvas, pixel));
+    runs.finish(cy - r, cy + r);
 }
 
 void nudgeOutward(Point64& a, Point64& b, Point64 p, bool steepIsStrict) {
@@ -92,6 +137,38 @@ void nudgeOutward(Point64& a, Point64& b, Point64 p, bool steepIsStrict) {
 }
 
 void drawOctagonOutline64(const Canvas& canvas, i64 cx, i64 cy, i64 r, std::uint32_t pixel) {
+    if (r < 0 || r > CapPatterns::kLargestRadius) {
+        drawOctagonOutlineLines64(canvas, cx, cy, r, pixel);
+        return;
+    }
+    if (cx + r + 1 < canvas.left || cx - r - 1 >= canvas.right || cy + r + 1 < canvas.top ||
+        cy - r - 1 >= canvas.bottom)
+        return;
+    SurfaceLock lock(canvas.surface);
+    if (!lock.ok()) return;
+    const i64 left = canvas.left;
+    const i64 last = i64{canvas.right} - 1;
+    SDL_Surface* surface = canvas.surface;
+    const int bytes = surface->format->BytesPerPixel;
+    placeCap(canvas, sharedCapPatterns().outline(r), cx, cy, [&](i64 y, i64 from, i64 to) {
+        from = std::max(from, left);
+        to = std::min(to, last);
+        if (from > to) return;
+        // An outline's runs are a pixel or two: stored in place.
+        auto* row = static_cast<std::uint8_t*>(surface->pixels) + y * surface->pitch;
+        if (bytes == 4) {
+            for (i64 x = from; x <= to; ++x) reinterpret_cast<std::uint32_t*>(row)[x] = pixel;
+        } else if (bytes == 2) {
+            for (i64 x = from; x <= to; ++x)
+                reinterpret_cast<std::uint16_t*>(row)[x] = static_cast<std::uint16_t>(pixel);
+        } else {
+            drawHSpan(surface, static_cast<std::int32_t>(from), static_cast<std::int32_t>(to + 1),
+                      static_cast<std::int32_t>(y), pixel);
+        }
+    });
+}
+
+void drawOctagonOutlineLines64(const Canvas& canvas, i64 cx, i64 cy, i64 r, std::uint32_t pixel) {
     if (r < 0) return;
     if (cx + r + 1 < canvas.left || cx - r - 1 >= canvas.right || cy + r + 1 < canvas.top ||
         cy - r - 1 >= canvas.bottom)
@@ -129,10 +206,49 @@ void nudgeOutward(Point& a, Point& b, const Point& p) {
     b = Point{clamp(b64.x), clamp(b64.y)};
 }
 
+namespace {
+
+// The rows a band (or its border, margin 2) can reach, or none (first >
+// last) when it lies off the canvas: every piece lies within the points' box
+// widened by the largest offset (|x| + |y| bounds its length, hence the caps'
+// radius) and the margin.
+struct RowSpan {
+    i64 first;
+    i64 last;
+};
+RowSpan bandRows(const Canvas& canvas, const Point* points, const Point* offsets, int count, i64 margin) {
+    i64 minX = points[0].x;
+    i64 maxX = minX;
+    i64 minY = points[0].y;
+    i64 maxY = minY;
+    for (int i = 1; i < count; ++i) {
+        minX = std::min<i64>(minX, points[i].x);
+        maxX = std::max<i64>(maxX, points[i].x);
+        minY = std::min<i64>(minY, points[i].y);
+        maxY = std::max<i64>(maxY, points[i].y);
+    }
+    i64 reach = 0;
+    for (int i = 0; i + 1 < count; ++i)
+        reach = std::max(reach, std::abs(i64{offsets[i].x}) + std::abs(i64{offsets[i].y}));
+    reach += margin + 1;
+    if (maxX + reach < canvas.left || minX - reach >= canvas.right || maxY + reach < canvas.top ||
+        minY - reach >= canvas.bottom)
+        return RowSpan{1, 0};
+    return RowSpan{minY - reach, maxY + reach};
+}
+
+} // namespace
+
 void drawWideBand(const Canvas& canvas, const Point* points, const Point* offsets, int count,
                   std::uint32_t pixel) {
     if (count < 2) return;
-    detail::fillOctagon64(canvas, points[0].x, points[0].y, radiusOf(offsets[0]), pixel);
+    const RowSpan rows = bandRows(canvas, points, offsets, count, 0);
+    if (rows.first > rows.last) return;
+    SurfaceLock lock(canvas.surface);
+    if (!lock.ok()) return;
+    RowRuns& runs = sharedRowRuns();
+    const RowRuns::Sink run = runs.begin(canvas, pixel);
+    scanOctagon(canvas, points[0].x, points[0].y, radiusOf(offsets[0]), run);
     Point64 prevC{};
     Point64 prevD{};
     for (int i = 0; i + 1 < count; ++i) {
@@ -144,16 +260,16 @@ void drawWideBand(const Canvas& canvas, const Point* points, const Point* offset
         const Point64 c = add(q, o);
         const Point64 d = sub(q, o);
         if (i > 0) {
-            detail::fillTriangle64(canvas, prevC, a, p, pixel);
-            detail::fillTriangle64(canvas, prevD, b, p, pixel);
+            scanTriangle(canvas, prevC.x, prevC.y, a.x, a.y, p.x, p.y, run);
+            scanTriangle(canvas, prevD.x, prevD.y, b.x, b.y, p.x, p.y, run);
         }
-        detail::fillTriangle64(canvas, a, c, d, pixel);
-        detail::fillTriangle64(canvas, d, b, a, pixel);
+        scanTriangle(canvas, a.x, a.y, c.x, c.y, d.x, d.y, run);
+        scanTriangle(canvas, d.x, d.y, b.x, b.y, a.x, a.y, run);
         prevC = c;
         prevD = d;
     }
-    detail::fillOctagon64(canvas, points[count - 1].x, points[count - 1].y, radiusOf(offsets[count - 2]),
-                          pixel);
+    scanOctagon(canvas, points[count - 1].x, points[count - 1].y, radiusOf(offsets[count - 2]), run);
+    runs.finish(rows.first, rows.last);
 }
 
 namespace {
@@ -179,6 +295,8 @@ void shiftSide(Point64& a, Point64& b, Point64 o) {
 void drawWideBandBorder(const Canvas& canvas, const Point* points, const Point* offsets, int count,
                         std::uint32_t pixel) {
     if (count < 2) return;
+    const RowSpan rows = bandRows(canvas, points, offsets, count, 2);
+    if (rows.first > rows.last) return;
     detail::drawOctagonOutline64(canvas, points[0].x, points[0].y, radiusOf(offsets[0]), pixel);
     for (int i = 0; i + 1 < count; ++i) {
         const Point64 p = wide(points[i]);
@@ -305,8 +423,8 @@ namespace {
 
 class ScreenDashSink final : public DashPieceSink {
   public:
-    ScreenDashSink(const Canvas& canvas, const float* matrix, std::uint32_t pixel)
-        : canvas_(canvas), m_(matrix), pixel_(pixel) {}
+    ScreenDashSink(const Canvas& canvas, const float* matrix, RowRuns::Sink run)
+        : canvas_(canvas), m_(matrix), run_(run) {}
 
     void piece(const FloatPoint* corners, int count) override {
         Point64 s[4];
@@ -315,14 +433,22 @@ class ScreenDashSink final : public DashPieceSink {
             s[i] = Point64{floorToInt(m_[0] * c.x + m_[4] * c.y + m_[12] + 0.5f),
                            floorToInt(m_[1] * c.x + m_[5] * c.y + m_[13] + 0.5f)};
         }
-        detail::fillTriangle64(canvas_, s[0], s[1], s[2], pixel_);
-        if (count == 4) detail::fillTriangle64(canvas_, s[2], s[3], s[0], pixel_);
+        for (int i = 0; i < count; ++i) {
+            firstY = std::min(firstY, s[i].y);
+            lastY = std::max(lastY, s[i].y);
+        }
+        scanTriangle(canvas_, s[0].x, s[0].y, s[1].x, s[1].y, s[2].x, s[2].y, run_);
+        if (count == 4) scanTriangle(canvas_, s[2].x, s[2].y, s[3].x, s[3].y, s[0].x, s[0].y, run_);
     }
+
+    // The rows the pieces so far reach.
+    i64 firstY = INT64_MAX;
+    i64 lastY = INT64_MIN;
 
   private:
     const Canvas& canvas_;
     const float* m_;
-    std::uint32_t pixel_;
+    RowRuns::Sink run_;
 };
 
 } // namespace
@@ -330,13 +456,21 @@ class ScreenDashSink final : public DashPieceSink {
 void drawDashedBand(const Canvas& canvas, const float* objectMatrix, std::int32_t normalLength,
                     const Point* points, const Point* normals, int count, float halfWidth, float dash,
                     float gap, std::uint32_t pixel) {
-    ScreenDashSink sink(canvas, objectMatrix, pixel);
+    SurfaceLock lock(canvas.surface);
+    if (!lock.ok()) return;
+    RowRuns& runs = sharedRowRuns();
+    ScreenDashSink sink(canvas, objectMatrix, runs.begin(canvas, pixel));
     forEachDashPiece(normalLength, points, normals, count, halfWidth, dash, gap, sink);
+    runs.finish(sink.firstY, sink.lastY);
 }
 
 void drawThickPolyline(const Canvas& canvas, const Point* points, int count, float width,
                        std::uint32_t pixel) {
     if (count < 2) return;
+    SurfaceLock lock(canvas.surface);
+    if (!lock.ok()) return;
+    RowRuns& runs = sharedRowRuns();
+    const RowRuns::Sink run = runs.begin(canvas, pixel);
     bool capped = false; // a run of repeated points already got its octagon
     for (int i = 1; i < count; ++i) {
         const Point& p = points[i - 1];
@@ -348,7 +482,7 @@ void drawThickPolyline(const Canvas& canvas, const Point* points, int count, flo
         const i64 dy = i64{q.y} - p.y;
         if (std::abs(dx) >= 3000 || std::abs(dy) >= 3000 || dx * dx + dy * dy >= 9000000) continue;
         if (dx == 0 && dy == 0) {
-            if (!capped) detail::fillOctagon64(canvas, p.x, p.y, floorToInt(width + 0.5f), pixel);
+            if (!capped) scanOctagon(canvas, p.x, p.y, floorToInt(width + 0.5f), run);
             capped = true;
             continue;
         }
@@ -363,9 +497,11 @@ void drawThickPolyline(const Canvas& canvas, const Point* points, int count, flo
         const Point64 b{corner(p.x, -ox), corner(p.y, -oy)};
         const Point64 c{corner(q.x, ox), corner(q.y, oy)};
         const Point64 d{corner(q.x, -ox), corner(q.y, -oy)};
-        detail::fillTriangle64(canvas, a, c, d, pixel);
-        detail::fillTriangle64(canvas, d, b, a, pixel);
+        scanTriangle(canvas, a.x, a.y, c.x, c.y, d.x, d.y, run);
+        scanTriangle(canvas, d.x, d.y, b.x, b.y, a.x, a.y, run);
     }
+    // Track drawing is rare: the whole canvas is looked at.
+    runs.finish(canvas.top, i64{canvas.bottom} - 1);
 }
 
 } // namespace xe

@@ -82,6 +82,13 @@ bool CellItemWalker::nextGroup() {
 }
 
 bool CellItemWalker::next(CellItem& out) {
+    if (!nextHeader(out))
+        return false;
+    decode(out);
+    return true;
+}
+
+bool CellItemWalker::nextHeader(CellItem& out) {
     while (m_item == nullptr || m_item >= m_groupEnd) {
         m_item = nullptr;
         if (!nextGroup())
@@ -111,11 +118,30 @@ bool CellItemWalker::next(CellItem& out) {
     out.caption = static_cast<std::uint32_t>(item[0]) | static_cast<std::uint32_t>(item[1]) << 8 |
                   static_cast<std::uint32_t>(item[2]) << 16 | static_cast<std::uint32_t>(item[3]) << 24;
     switch (m_kind) {
-    case PolylineItems: {
+    case PolylineItems:
         out.type = item[4];
         out.direction = item[5];
         out.road = PolylineRef::id(item);
         out.count = item[9];
+        break;
+    case PointItems:
+        out.poiType = static_cast<std::uint16_t>(item[8] | item[9] << 8);
+        out.count = 1;
+        break;
+    default:
+        out.type = item[4];
+        out.count = item[5];
+        break;
+    }
+    m_item = item + size;
+    return true;
+}
+
+void CellItemWalker::decode(CellItem& out) const {
+    const std::uint8_t* item = out.data;
+    const unsigned w = m_bits;
+    switch (m_kind) {
+    case PolylineItems: {
         readPoints(item + 10, item[9], w, g_points.data());
         const std::uint8_t* normals = item + 10 + packedBytes(2 * std::uint64_t{item[9]}, w);
         const int normalCount = out.count > 0 ? out.count - 1 : 0;
@@ -129,20 +155,14 @@ bool CellItemWalker::next(CellItem& out) {
         break;
     }
     case PointItems:
-        out.poiType = static_cast<std::uint16_t>(item[8] | item[9] << 8);
-        out.count = 1;
         readPoints(item + 10, 1, w, g_points.data());
         out.points = g_points.data();
         break;
     default:
-        out.type = item[4];
-        out.count = item[5];
         readPoints(item + 6, item[5], w, g_points.data());
         out.points = g_points.data();
         break;
     }
-    m_item = item + size;
-    return true;
 }
 
 } // namespace MapDrawing

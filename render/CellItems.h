@@ -58,6 +58,11 @@ public:
     CellItemWalker(const Map::Level::CellItems& cell, std::uint8_t kind, unsigned fieldBits);
     // Decodes the next item; false at the end or at the first damaged item.
     bool next(CellItem& out);
+    // The next item's header only (its points and normals left null), so
+    // that items a layer skips are not decoded; decode() then fills them.
+    bool nextHeader(CellItem& out);
+    // The points (and normals) of the item nextHeader gave last.
+    void decode(CellItem& item) const;
 
 private:
     bool nextGroup();

@@ -5,6 +5,7 @@
 #include "render/Pixels.h"
 #include "render/detail/EdgeWalker.h"
 #include "render/detail/Raster.h"
+#include "render/detail/TriangleScan.h"
 
 #include <algorithm>
 #include <bit>
@@ -178,93 +179,10 @@ namespace detail {
 
 void fillTriangle64(const Canvas& canvas, i64 x0, i64 y0, i64 x1, i64 y1, i64 x2, i64 y2,
                     std::uint32_t pixel) {
-    if (y0 > y1) {
-        std::swap(x0, x1);
-        std::swap(y0, y1);
-    }
-    if (y1 > y2) {
-        std::swap(x1, x2);
-        std::swap(y1, y2);
-    }
-    if (y0 > y1) {
-        std::swap(x0, x1);
-        std::swap(y0, y1);
-    }
-    const i64 top = canvas.top;
-    const i64 bottom = canvas.bottom;
-    if (y0 >= bottom || y2 < top) return;
-    const i64 minX = std::min({x0, x1, x2});
-    const i64 maxX = std::max({x0, x1, x2});
-    if (minX >= canvas.right || maxX < canvas.left) return;
     SurfaceLock lock(canvas.surface);
     if (!lock.ok()) return;
-    if (y0 == y2) {
-        fillRun(canvas, y0, minX, maxX, pixel);
-        return;
-    }
-    EdgeWalker e01;
-    EdgeWalker e02;
-    e01.start(x0, y0, x1, y1);
-    e02.start(x0, y0, x2, y2);
-    // Edge 0-1 (then 1-2) is the left side when its slope is the smaller.
-    const bool shortLeft = i128{x1 - x0} * (y2 - y0) < i128{x2 - x0} * (y1 - y0);
-    EdgeWalker& leftEdge = shortLeft ? e01 : e02;
-    EdgeWalker& rightEdge = shortLeft ? e02 : e01;
-
-    i64 y = y0;
-    if (y < top) {
-        const i64 n = std::min(top, y1) - y;
-        e01.skip(n);
-        e02.skip(n);
-        y += n;
-    }
-    for (; y < y1 && y < bottom; ++y) {
-        e01.step();
-        e02.step();
-        if (leftEdge.xmin <= rightEdge.xmax) fillRun(canvas, y, leftEdge.xmin, rightEdge.xmax, pixel);
-    }
-    if (y >= bottom) return;
-    // Row y1 joins edge 0-1's last run to edge 1-2's first one, so that the
-    // fill covers every pixel of both edges there.
-    const bool atJoin = y == y1;
-    i64 joinMin = 0;
-    i64 joinMax = 0;
-    if (atJoin) {
-        e01.step();
-        joinMin = e01.xmin;
-        joinMax = e01.xmax;
-    }
-    e01.start(x1, y1, x2, y2);
-    if (y < top) {
-        const i64 n = top - y;
-        e01.skip(n);
-        e02.skip(n);
-        y += n;
-    }
-    for (; y < y2 && y < bottom; ++y) {
-        e01.step();
-        e02.step();
-        i64 from = leftEdge.xmin;
-        i64 to = rightEdge.xmax;
-        if (atJoin && y == y1) {
-            if (shortLeft)
-                from = std::min(from, joinMin);
-            else
-                to = std::max(to, joinMax);
-        }
-        if (from <= to) fillRun(canvas, y, from, to, pixel);
-    }
-    if (y == y2 && y < bottom) {
-        e01.step();
-        e02.step();
-        i64 from = std::min(e01.xmin, e02.xmin);
-        i64 to = std::max(e01.xmax, e02.xmax);
-        if (atJoin && y == y1) {
-            from = std::min(from, joinMin);
-            to = std::max(to, joinMax);
-        }
-        fillRun(canvas, y, from, to, pixel);
-    }
+    scanTriangle(canvas, x0, y0, x1, y1, x2, y2,
+                 [c = canvas, pixel](i64 y, i64 from, i64 to) { fillRun(c, y, from, to, pixel); });
 }
 
 } // namespace detail

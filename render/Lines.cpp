@@ -31,14 +31,16 @@ void drawLine64(const Canvas& canvas, bool firstPixel, i64 x0, i64 y0, bool last
     SurfaceLock lock(surface);
     if (!lock.ok()) return;
     auto inside = [&](i64 x, i64 y) { return x >= left && x < right && y >= top && y < bottom; };
-    // 32-bit surfaces (the map's) are written in place; others through
-    // plotPixel's per-depth store.
+    // 32- and 16-bit surfaces (the map's) are written in place; others
+    // through plotPixel's per-depth store.
     auto* const pixels = static_cast<std::uint8_t*>(surface->pixels);
     const i64 pitch = surface->pitch;
-    const bool wide = surface->format->BytesPerPixel == 4;
+    const int bytes = surface->format->BytesPerPixel;
     auto plot = [&](i64 x, i64 y) {
-        if (wide)
+        if (bytes == 4)
             *reinterpret_cast<std::uint32_t*>(pixels + y * pitch + x * 4) = pixel;
+        else if (bytes == 2)
+            *reinterpret_cast<std::uint16_t*>(pixels + y * pitch + x * 2) = static_cast<std::uint16_t>(pixel);
         else
             plotPixel(surface, static_cast<std::int32_t>(x), static_cast<std::int32_t>(y), pixel);
     };
@@ -66,9 +68,21 @@ void drawLine64(const Canvas& canvas, bool firstPixel, i64 x0, i64 y0, bool last
         const i64 yEnd = std::min(y1, bottom);
         const i64 n = std::max<i64>(1, top - y0);
         if (y0 + n < yEnd) {
-            const i128 total = i128{dy / 2} + i128{n} * adx;
-            i64 x = x0 + sx * static_cast<i64>(total / dy);
-            i64 err = static_cast<i64>(total % dy);
+            i64 x = x0;
+            i64 err = 0;
+            if (n == 1) {
+                // One row on (the usual start): dy / 2 + adx < 2 dy, so the
+                // walk moves at most one column.
+                err = dy / 2 + adx;
+                if (err >= dy) {
+                    err -= dy;
+                    x += sx;
+                }
+            } else {
+                const i128 total = i128{dy / 2} + i128{n} * adx;
+                x += sx * static_cast<i64>(total / dy);
+                err = static_cast<i64>(total % dy);
+            }
             for (i64 y = y0 + n; y < yEnd; ++y) {
                 if (sx > 0 ? x >= right : x < left) break;
                 if (sx > 0 ? x >= left : x < right) plot(x, y);
@@ -85,9 +99,20 @@ void drawLine64(const Canvas& canvas, bool firstPixel, i64 x0, i64 y0, bool last
         const i64 enter = sx > 0 ? left - x0 : x0 - (right - 1);
         const i64 n = std::max<i64>(1, enter);
         if (n < adx) {
-            const i128 total = i128{adx / 2} + i128{n} * dy;
-            i64 y = y0 + static_cast<i64>(total / adx);
-            i64 err = static_cast<i64>(total % adx);
+            i64 y = y0;
+            i64 err = 0;
+            if (n == 1) {
+                // One column on: adx / 2 + dy < 2 adx, at most one row down.
+                err = adx / 2 + dy;
+                if (err >= adx) {
+                    err -= adx;
+                    ++y;
+                }
+            } else {
+                const i128 total = i128{adx / 2} + i128{n} * dy;
+                y += static_cast<i64>(total / adx);
+                err = static_cast<i64>(total % adx);
+            }
             for (i64 i = n; i < adx; ++i) {
                 const i64 x = x0 + sx * i;
                 if ((sx > 0 ? x >= right : x < left) || y >= bottom) break;

@@ -25,9 +25,12 @@ constexpr std::uint32_t ColourMask = 0x00FFFFFFu;
 xe::Renderer& rendererFor(const MapCamera& camera) { return camera.is3d() ? xe::renderer3d() : xe::renderer2d(); }
 
 // The visible cells of a record, each with its loaded block; the camera's
-// origin is set to the cell before f sees its items.
-template <class F>
-void forEachItem(MapCamera& camera, const Map::StateRecord& view, std::uint8_t kind, F&& f) {
+// origin is set to the cell before f sees its items. select sees each item
+// undecoded (no points) and returns what draw needs, or null to skip it;
+// draw gets the decoded item and that value. Items a pass skips are thus
+// never decoded.
+template <class Select, class Draw>
+void forEachItem(MapCamera& camera, const Map::StateRecord& view, std::uint8_t kind, Select&& select, Draw&& draw) {
     Map::Level* level = view.level;
     if (level == nullptr)
         return;
@@ -44,8 +47,13 @@ void forEachItem(MapCamera& camera, const Map::StateRecord& view, std::uint8_t k
             camera.setOrigin(x, y);
             CellItemWalker walker(cell, kind, fieldBits);
             CellItem item;
-            while (walker.next(item))
-                f(item);
+            while (walker.nextHeader(item)) {
+                const auto chosen = select(item);
+                if (!chosen)
+                    continue;
+                walker.decode(item);
+                draw(item, chosen);
+            }
         }
     }
 }
@@ -103,36 +111,42 @@ void MapLayers::drawPolygons(fdMapRenderer& renderer, const xe::Canvas& canvas, 
     };
 
     // Pass A: every polygon counted, plain ones filled.
-    forEachItem(camera, view, PolygonItems, [&](const CellItem& item) {
-        ++visited;
+    using PolygonPick = const Render::PolygonStyle*;
+    forEachItem(
+        camera, view, PolygonItems,
+        [&](const CellItem& item) -> PolygonPick {
+            ++visited;
+            const Render::PolygonStyle* style = drawable(item);
+            return style != nullptr && style->shadowColor == 0 ? style : nullptr;
+        },
+        [&](const CellItem& item, PolygonPick style) { fill(item, *style); });
+    auto shadowed = [&](const CellItem& item) -> PolygonPick {
         const Render::PolygonStyle* style = drawable(item);
-        if (style != nullptr && style->shadowColor == 0)
-            fill(item, *style);
-    });
+        return style != nullptr && style->shadowColor != 0 ? style : nullptr;
+    };
     if (!flat && !fast) {
         // The shadow of a raised area, under the ground lifted by 5 pixels.
         MapCamera::Matrix saved;
         camera.setupScreenScale(5.0f, saved);
-        forEachItem(camera, view, PolygonItems, [&](const CellItem& item) {
-            const Render::PolygonStyle* style = drawable(item);
-            if (style != nullptr && style->shadowColor != 0)
-                target.fillPolygon(canvas, item.points, item.count, style->shadowColor & ColourMask);
+        forEachItem(camera, view, PolygonItems, shadowed, [&](const CellItem& item, PolygonPick style) {
+            target.fillPolygon(canvas, item.points, item.count, style->shadowColor & ColourMask);
         });
         camera.restoreScreenScale(saved);
     }
     // Pass B: the shadowed ones on top.
-    forEachItem(camera, view, PolygonItems, [&](const CellItem& item) {
-        const Render::PolygonStyle* style = drawable(item);
-        if (style != nullptr && style->shadowColor != 0)
-            fill(item, *style);
-    });
+    forEachItem(camera, view, PolygonItems, shadowed,
+                [&](const CellItem& item, PolygonPick style) { fill(item, *style); });
     // Pass C: borders.
     if (!fast) {
-        forEachItem(camera, view, PolygonItems, [&](const CellItem& item) {
-            const Render::PolygonStyle* style = drawable(item);
-            if (style != nullptr && style->borderColor != 0)
+        forEachItem(
+            camera, view, PolygonItems,
+            [&](const CellItem& item) -> PolygonPick {
+                const Render::PolygonStyle* style = drawable(item);
+                return style != nullptr && style->borderColor != 0 ? style : nullptr;
+            },
+            [&](const CellItem& item, PolygonPick style) {
                 target.drawPolygonOutline(canvas, unit, item.points, item.count, style->borderColor & ColourMask);
-        });
+            });
     }
     renderer.workingCounters().polygons = visited;
 }
@@ -162,19 +176,33 @@ void MapLayers::drawPolylines(fdMapRenderer& renderer, const xe::Canvas& canvas,
         return xe::floorToInt(static_cast<float>(style.width) * f * 10.0f + 0.5f);
     };
 
+    using LinePick = const Render::PolylineStyle*;
     if (!fast) {
-        forEachItem(camera, view, PolylineItems, [&](const CellItem& item) {
-            ++visited;
-            const Render::PolylineStyle* style = styleOf(item);
-            if (style != nullptr && style->borderWidth != 0)
+        forEachItem(
+            camera, view, PolylineItems,
+            [&](const CellItem& item) -> LinePick {
+                ++visited;
+                const Render::PolylineStyle* style = styleOf(item);
+                return style != nullptr && style->borderWidth != 0 ? style : nullptr;
+            },
+            [&](const CellItem& item, LinePick style) {
                 target.drawWidePolylineBorder(canvas, item.points, item.normals, normalLength, item.count,
                                               bandWidth(*style), style->borderColor & ColourMask);
-        });
+            });
     }
-    forEachItem(camera, view, PolylineItems, [&](const CellItem& item) {
+    auto bodyOf = [&](const CellItem& item) -> LinePick {
         const Render::PolylineStyle* style = styleOf(item);
         if (style == nullptr)
-            return;
+            return nullptr;
+        switch (style->fill) {
+        case Render::FillKind::Thin:
+        case Render::FillKind::Solid:
+        case Render::FillKind::DashTwoColour:
+        case Render::FillKind::DotTwoColour: return style;
+        default: return nullptr;
+        }
+    };
+    forEachItem(camera, view, PolylineItems, bodyOf, [&](const CellItem& item, LinePick style) {
         switch (style->fill) {
         case Render::FillKind::Thin:
             target.drawPolyline(canvas, item.points, item.count, style->color & ColourMask);
@@ -192,11 +220,20 @@ void MapLayers::drawPolylines(fdMapRenderer& renderer, const xe::Canvas& canvas,
             break;
         }
     });
+    auto dashesOf = [&](const CellItem& item) -> LinePick {
+        const Render::PolylineStyle* style = styleOf(item);
+        if (style == nullptr)
+            return nullptr;
+        switch (style->fill) {
+        case Render::FillKind::Dash:
+        case Render::FillKind::DashTwoColour:
+        case Render::FillKind::Dot:
+        case Render::FillKind::DotTwoColour: return style;
+        default: return nullptr;
+        }
+    };
     if (!fast) {
-        forEachItem(camera, view, PolylineItems, [&](const CellItem& item) {
-            const Render::PolylineStyle* style = styleOf(item);
-            if (style == nullptr)
-                return;
+        forEachItem(camera, view, PolylineItems, dashesOf, [&](const CellItem& item, LinePick style) {
             float dash = 0.0f;
             switch (style->fill) {
             case Render::FillKind::Dash:
@@ -228,14 +265,20 @@ void MapLayers::drawDirectionArrows(fdMapRenderer& renderer, const xe::Canvas& c
         Render::withinScales(first.minScale, first.maxScale, s) ? static_cast<float>(first.width) * f : 0.0f;
     const auto& lineFlags = renderer.showPolylineLine();
 
-    forEachItem(camera, view, PolylineItems, [&](const CellItem& item) {
-        const Render::PolylineStyle& style = set->polylines[item.type];
-        if (item.count < 2 || lineFlags[item.type] == 0 || item.direction == 0 || item.road == InvalidRoadId ||
-            !Render::withinScales(style.minScale, style.maxScale, s))
-            return;
-        const float width = std::max(minimum, static_cast<float>(style.width) * f);
-        target.drawArrows(canvas, item.points, item.normals, unit / 2, item.count, width, colour);
-    });
+    using LinePick = const Render::PolylineStyle*;
+    forEachItem(
+        camera, view, PolylineItems,
+        [&](const CellItem& item) -> LinePick {
+            const Render::PolylineStyle& style = set->polylines[item.type];
+            if (item.count < 2 || lineFlags[item.type] == 0 || item.direction == 0 || item.road == InvalidRoadId ||
+                !Render::withinScales(style.minScale, style.maxScale, s))
+                return nullptr;
+            return &style;
+        },
+        [&](const CellItem& item, LinePick style) {
+            const float width = std::max(minimum, static_cast<float>(style->width) * f);
+            target.drawArrows(canvas, item.points, item.normals, unit / 2, item.count, width, colour);
+        });
 }
 
 void MapLayers::drawPoiIcons(fdMapRenderer& renderer, const xe::Canvas& canvas, MapCamera& camera,
@@ -244,11 +287,15 @@ void MapLayers::drawPoiIcons(fdMapRenderer& renderer, const xe::Canvas& canvas, 
     const std::int32_t s = roundedScale(scale);
     Render::RenderStyles& styles = renderer.styles();
     const CursorRecord* cursor = renderer.poiCursor();
-    forEachItem(camera, view, PointItems, [&](const CellItem& item) {
+    using PoiPick = const Render::PoiStyle*;
+    auto shown = [&](const CellItem& item) -> PoiPick {
         ++visited;
         const Render::PoiStyle* style = styles.poiStyle(item.poiType);
         if (style == nullptr || style->icon == nullptr || !style->visibleAt(s) || !styles.isPoiTypeShown(item.poiType))
-            return;
+            return nullptr;
+        return style;
+    };
+    forEachItem(camera, view, PointItems, shown, [&](const CellItem& item, PoiPick style) {
         xe::Point p;
         if (!MapCanvas::projectMapPoint(camera, item.points[0], p))
             return;

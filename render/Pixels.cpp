@@ -16,23 +16,12 @@ std::uint8_t* pixelAddress(SDL_Surface* surface, std::int64_t x, std::int64_t y)
 
 } // namespace
 
-bool mustLock(const SDL_Surface* surface) {
-    return surface->offset != 0 || (surface->flags & (SDL_HWSURFACE | SDL_ASYNCBLIT | SDL_RLEACCEL)) != 0;
-}
-
 void lockSurface(SDL_Surface* surface) {
     if (mustLock(surface)) SDL_LockSurface(surface);
 }
 
 void unlockSurface(SDL_Surface* surface) {
     if (mustLock(surface)) SDL_UnlockSurface(surface);
-}
-
-SurfaceLock::SurfaceLock(SDL_Surface* surface)
-    : surface_(surface), locked_(mustLock(surface) && SDL_LockSurface(surface) == 0) {}
-
-SurfaceLock::~SurfaceLock() {
-    if (locked_) SDL_UnlockSurface(surface_);
 }
 
 std::uint32_t mapColor(std::uint32_t colour, const SDL_Surface* surface) {
@@ -80,7 +69,7 @@ void drawHSpan(SDL_Surface* surface, std::int32_t x0, std::int32_t x1, std::int3
         std::fill_n(reinterpret_cast<std::uint16_t*>(p), count, static_cast<std::uint16_t>(pixel));
         break;
     case 4:
-        std::fill_n(reinterpret_cast<std::uint32_t*>(p), count, pixel);
+        fillPixels32(reinterpret_cast<std::uint32_t*>(p), count, pixel);
         break;
     default: // 24-bit targets are not supported by the span writers
         break;
@@ -97,6 +86,12 @@ void fillClipRect(SDL_Surface* surface, std::uint32_t pixel) {
     if (clip.w == 0 || clip.h == 0) return;
     SurfaceLock lock(surface);
     if (!lock.ok()) return;
+    // Whole rows without padding between them: one fill of them all.
+    if (bytes == 4 && clip.x == 0 && clip.w * 4 == surface->pitch) {
+        fillPixels32(reinterpret_cast<std::uint32_t*>(pixelAddress(surface, 0, clip.y)),
+                     static_cast<std::size_t>(clip.w) * clip.h, pixel);
+        return;
+    }
     for (std::int32_t y = clip.y; y < clip.y + clip.h; ++y)
         drawHSpan(surface, clip.x, clip.x + clip.w, y, pixel);
 }
@@ -122,6 +117,12 @@ bool blitWhole(SDL_Surface* source, SDL_Surface* target, std::int32_t x, std::in
     SurfaceLock targetLock(target);
     if (!sourceLock.ok() || !targetLock.ok()) return false;
     const std::size_t rowBytes = static_cast<std::size_t>(right - left) * a.BytesPerPixel;
+    // Whole rows without padding on both sides: one copy of them all.
+    if (rowBytes == source->pitch && rowBytes == target->pitch) {
+        std::memcpy(pixelAddress(target, left, top), pixelAddress(source, left - x, top - y),
+                    rowBytes * static_cast<std::size_t>(bottom - top));
+        return true;
+    }
     for (std::int64_t row = top; row < bottom; ++row)
         std::memcpy(pixelAddress(target, left, row), pixelAddress(source, left - x, row - y), rowBytes);
     return true;

@@ -4,13 +4,17 @@
 
 #include "render/Canvas.h"
 
+#include <cstddef>
 #include <cstdint>
+#include <cwchar>
 
 namespace xe {
 
 // The SDL 1.2 must-lock rule: a non-zero offset, or a hardware, asynchronous
 // blit or RLE-accelerated surface.
-bool mustLock(const SDL_Surface* surface);
+inline bool mustLock(const SDL_Surface* surface) {
+    return surface->offset != 0 || (surface->flags & (SDL_HWSURFACE | SDL_ASYNCBLIT | SDL_RLEACCEL)) != 0;
+}
 void lockSurface(SDL_Surface* surface);
 void unlockSurface(SDL_Surface* surface);
 
@@ -18,8 +22,13 @@ void unlockSurface(SDL_Surface* surface);
 // Callers draw only when ok().
 class SurfaceLock {
   public:
-    explicit SurfaceLock(SDL_Surface* surface);
-    ~SurfaceLock();
+    // Inline: every primitive takes one, and the map's surfaces never need
+    // the call to SDL.
+    explicit SurfaceLock(SDL_Surface* surface)
+        : surface_(surface), locked_(mustLock(surface) && SDL_LockSurface(surface) == 0) {}
+    ~SurfaceLock() {
+        if (locked_) SDL_UnlockSurface(surface_);
+    }
     SurfaceLock(const SurfaceLock&) = delete;
     // False when the surface must be locked and the lock failed: its pixels
     // may not be touched then.
@@ -46,6 +55,20 @@ void plotPixel(SDL_Surface* surface, std::int32_t x, std::int32_t y, std::uint32
 // Pixels x0 .. x1-1 of row y (nothing when x1 <= x0), no clip test. 1, 2 and
 // 4 bytes per pixel; 24-bit surfaces are left untouched (not supported).
 void drawHSpan(SDL_Surface* surface, std::int32_t x0, std::int32_t x1, std::int32_t y, std::uint32_t pixel);
+
+// n 32-bit pixels from p. Long runs go to the C library's wide-character
+// fill (wchar_t is 32 bits here), whose string stores write whole cache lines
+// without reading them first; short ones are stored in place.
+inline void fillPixels32(std::uint32_t* p, std::size_t n, std::uint32_t pixel) {
+    if constexpr (sizeof(wchar_t) == 4) {
+        if (n >= 64) {
+            std::wmemset(reinterpret_cast<wchar_t*>(p), static_cast<wchar_t>(pixel), n);
+            return;
+        }
+    }
+    for (std::size_t i = 0; i < n; ++i)
+        p[i] = pixel;
+}
 
 // Pixels y0 .. y1-1 of column x, no clip test; 1, 2 and 4 bytes per pixel.
 void drawVSpan(SDL_Surface* surface, std::int32_t x, std::int32_t y0, std::int32_t y1, std::uint32_t pixel);

@@ -7,6 +7,8 @@
 #include "render/Pixels.h"
 #include "render/RendererBase.h"
 #include "render/detail/Raster.h"
+#include "render/detail/RowRuns.h"
+#include "render/detail/TriangleScan.h"
 
 #include <algorithm>
 #include <cmath>
@@ -36,10 +38,12 @@ constexpr unsigned kDepth = kNear | kFar;
 
 // A point in homogeneous clip coordinates (units of 2^-14), its six boundary
 // distances and its outcode.
+// Left unzeroed when made: project and interpolate set every field (a
+// zeroing store before them costs more than the projection).
 struct ClipPoint {
-    i64 h[4] = {};
-    i64 d[6] = {};
-    unsigned code = 0;
+    i64 h[4];
+    i64 d[6];
+    unsigned code;
 };
 
 // A ground point in fixed form (14 fraction bits).
@@ -52,11 +56,13 @@ i64 clampTo(i128 v, i64 limit) {
     return static_cast<i64>(std::clamp<i128>(v, -limit, limit));
 }
 
-void classify(ClipPoint& p) {
-    const i64 x = p.h[0];
-    const i64 y = p.h[1];
-    const i64 z = p.h[2];
-    const i64 w = p.h[3];
+// Sets the point to (x, y, z, w) with its distances and outcode, from the
+// values rather than from the stored ones.
+void classify(ClipPoint& p, i64 x, i64 y, i64 z, i64 w) {
+    p.h[0] = x;
+    p.h[1] = y;
+    p.h[2] = z;
+    p.h[3] = w;
     p.d[Left] = x + w;
     p.d[Right] = w - x;
     p.d[Bottom] = y + w;
@@ -72,10 +78,20 @@ void classify(ClipPoint& p) {
 // 11 do not contribute.
 ClipPoint project(FixedPoint p) {
     const FixedMatrix& m = fixedMatrix3d();
+    i64 h[4];
+    constexpr i64 kSmall = i64{1} << 31;
+    if (p.x > -kSmall && p.x < kSmall && p.y > -kSmall && p.y < kSmall) {
+        // Coordinates below 2^31 and elements of at most 2^31: each product
+        // stays below 2^62 and their sum below 2^63, so 64 bits give the
+        // same values as 128.
+        for (int j = 0; j < 4; ++j)
+            h[j] = ((p.x * m[j] + p.y * m[4 + j]) >> 24) + m[12 + j];
+    } else {
+        for (int j = 0; j < 4; ++j)
+            h[j] = static_cast<i64>((i128{p.x} * m[j] + i128{p.y} * m[4 + j]) >> 24) + m[12 + j];
+    }
     ClipPoint c;
-    for (int j = 0; j < 4; ++j)
-        c.h[j] = static_cast<i64>((i128{p.x} * m[j] + i128{p.y} * m[4 + j]) >> 24) + m[12 + j];
-    classify(c);
+    classify(c, h[0], h[1], h[2], h[3]);
     return c;
 }
 
@@ -90,10 +106,11 @@ FixedPoint offsetBy(FixedPoint p, FixedPoint o, int sign) {
 
 // P0 + ((t (P1 - P0)) >> 24) per component, t in 0 .. 2^24.
 ClipPoint interpolate(const ClipPoint& a, const ClipPoint& b, i64 t) {
-    ClipPoint c;
+    i64 h[4];
     for (int j = 0; j < 4; ++j)
-        c.h[j] = a.h[j] + static_cast<i64>((i128{t} * (i128{b.h[j]} - a.h[j])) >> 24);
-    classify(c);
+        h[j] = a.h[j] + static_cast<i64>((i128{t} * (i128{b.h[j]} - a.h[j])) >> 24);
+    ClipPoint c;
+    classify(c, h[0], h[1], h[2], h[3]);
     return c;
 }
 
@@ -111,8 +128,15 @@ bool toScreen(const ClipPoint& p, Point64& out) {
     const i64 w = p.h[3];
     if (w <= 0) return false;
     const FixedViewport& v = viewport3d().fixed;
-    const i128 qx = std::clamp<i128>((i128{p.h[0]} * v[0]) / w, -(i128{1} << 60), i128{1} << 60);
-    const i128 qy = std::clamp<i128>((i128{p.h[1]} * v[4]) / w, -(i128{1} << 60), i128{1} << 60);
+    // (c V) / w truncated toward zero; in 64 bits when the product fits
+    // (points near the view always do), which gives the same quotient.
+    auto scaled = [w](i64 c, i64 factor) {
+        i64 product = 0;
+        const i128 q = __builtin_mul_overflow(c, factor, &product) ? (i128{c} * factor) / w : i128{product / w};
+        return std::clamp<i128>(q, -(i128{1} << 60), i128{1} << 60);
+    };
+    const i128 qx = scaled(p.h[0], v[0]);
+    const i128 qy = scaled(p.h[1], v[4]);
     out.x = clampTo((qx + v[6] + 0x80) >> 8, kScreenLimit);
     out.y = clampTo((qy + v[7] + 0x80) >> 8, kScreenLimit);
     return true;
@@ -183,13 +207,31 @@ void setViewport3d(const ScreenMatrix& screen) {
 
 namespace {
 
+// The triangles of a band's pieces gathered into row runs (each row of the
+// band filled once), and the rows they reach.
+struct BandGather {
+    detail::RowRuns::Sink run;
+    i64 firstY = INT64_MAX;
+    i64 lastY = INT64_MIN;
+    void triangle(const Canvas& canvas, Point64 a, Point64 b, Point64 c) {
+        firstY = std::min({firstY, a.y, b.y, c.y});
+        lastY = std::max({lastY, a.y, b.y, c.y});
+        detail::scanTriangle(canvas, a.x, a.y, b.x, b.y, c.x, c.y, run);
+    }
+};
+
 // Fills a screen polygon: one triangle for 3 points, two for 4, the scan fill
 // beyond (which takes i32 vertices: coordinates are clamped to +-2^30, far
-// outside any canvas).
+// outside any canvas). With a gather, the triangles go to it.
 void fillScreenPolygon(const Canvas& canvas, const std::vector<Point64>& s, std::uint32_t pixel,
-                       PointVector& scratch) {
+                       PointVector& scratch, BandGather* gather) {
     const std::size_t n = s.size();
-    if (n == 3) {
+    if (n == 3 && gather != nullptr) {
+        gather->triangle(canvas, s[0], s[1], s[2]);
+    } else if (n == 4 && gather != nullptr) {
+        gather->triangle(canvas, s[0], s[1], s[2]);
+        gather->triangle(canvas, s[0], s[2], s[3]);
+    } else if (n == 3) {
         detail::fillTriangle64(canvas, s[0], s[1], s[2], pixel);
     } else if (n == 4) {
         detail::fillTriangle64(canvas, s[0], s[1], s[2], pixel);
@@ -219,7 +261,15 @@ class Renderer3d final : public RendererBase {
                           std::uint32_t colour) override {
         if (count < 2 || normalLength == 0) return;
         const std::uint32_t pixel = mapColor(colour, canvas.surface);
+        SurfaceLock lock(canvas.surface);
+        if (!lock.ok()) return;
+        // The pieces' triangles are gathered and each row filled once.
+        detail::RowRuns& runs = detail::sharedRowRuns();
         makeOffsets(normals, normalLength, count, width);
+        if (!bandMayShow(points, count, (1u << Left) | (1u << Right) | (1u << Bottom) | (1u << Top) | kDepth))
+            return;
+        BandGather gather{runs.begin(canvas, pixel)};
+        gather_ = &gather;
         for (int i = 0; i + 1 < count; ++i) {
             const FixedPoint p = fixedOf(points[i]);
             const FixedPoint q = fixedOf(points[i + 1]);
@@ -234,6 +284,8 @@ class Renderer3d final : public RendererBase {
             if (i == 0) fillCap(canvas, p, o, pixel);
         }
         fillCap(canvas, fixedOf(points[count - 1]), offsets_[static_cast<std::size_t>(count - 2)], pixel);
+        gather_ = nullptr;
+        runs.finish(gather.firstY, gather.lastY);
     }
 
     void drawWidePolylineBorder(const Canvas& canvas, const Point* points, const Point* normals,
@@ -242,6 +294,9 @@ class Renderer3d final : public RendererBase {
         if (count < 2 || normalLength == 0) return;
         const std::uint32_t pixel = mapColor(colour, canvas.surface);
         makeOffsets(normals, normalLength, count, width);
+        // Lines are cut only along the depth planes (and nudged a pixel on
+        // the screen), so only those can drop a whole border.
+        if (!bandMayShow(points, count, kDepth)) return;
         for (int i = 0; i + 1 < count; ++i) {
             const FixedPoint p = fixedOf(points[i]);
             const FixedPoint q = fixedOf(points[i + 1]);
@@ -393,6 +448,36 @@ class Renderer3d final : public RendererBase {
         }
     }
 
+    // False when every corner of the band's pieces (the points moved by at
+    // most the largest offset, caps and joints included) lies outside one of
+    // the given planes: its pieces are then all rejected whole or cut to
+    // nothing, and projecting them can be skipped. A corner's distance to a
+    // plane differs from its point's by at most the offset taken through the
+    // matrix, bounded per component below. Uses offsets_.
+    bool bandMayShow(const Point* points, int count, unsigned planes) const {
+        constexpr i64 kCullRange = i64{1} << 35; // beyond: corners may be clamped, no bound
+        i64 reach = 0;
+        for (const FixedPoint& o : offsets_)
+            reach = std::max(reach, std::abs(o.x) + std::abs(o.y));
+        reach += 1; // the caps' 45-degree corners round up by at most one unit
+        if (reach >= kCullRange) return true;
+        const FixedMatrix& m = fixedMatrix3d();
+        i64 change[4];
+        for (int j = 0; j < 4; ++j)
+            change[j] = static_cast<i64>((i128{reach} * (std::abs(i64{m[j]}) + std::abs(i64{m[4 + j]}))) >> 24) + 2;
+        const i64 bound[6] = {change[0] + change[3], change[0] + change[3], change[1] + change[3],
+                              change[1] + change[3], change[2] + change[3], change[2] + change[3]};
+        unsigned outside = planes;
+        for (int i = 0; i < count && outside != 0; ++i) {
+            const FixedPoint p = fixedOf(points[i]);
+            if (std::abs(p.x) >= kCullRange || std::abs(p.y) >= kCullRange) return true;
+            const ClipPoint c = project(p);
+            for (int k = 0; k < 6; ++k)
+                if ((outside & (1u << k)) != 0 && c.d[k] + bound[k] >= 0) outside &= ~(1u << k);
+        }
+        return outside == 0;
+    }
+
     void makeOffsets(const Point* normals, std::int32_t normalLength, int count, std::int32_t width) {
         // k = (width << 24) / N; the offset in 24 fraction bits, taken to the
         // 14 of the fixed coordinates.
@@ -485,13 +570,14 @@ class Renderer3d final : public RendererBase {
             if (ca != 0) add(interpolate(a, b, tIn));
             if (cb != 0) add(interpolate(a, b, tOut));
         }
-        fillScreenPolygon(canvas, screen_, pixel, scan_);
+        fillScreenPolygon(canvas, screen_, pixel, scan_, gather_);
     }
 
     std::vector<ClipPoint> clip_;
     std::vector<Point64> screen_;
     std::vector<FixedPoint> offsets_;
     PointVector scan_;
+    BandGather* gather_ = nullptr; // while a band's pieces are filled
 };
 
 } // namespace

@@ -78,13 +78,48 @@ struct RotationWalk {
     int sourceWidth, sourceHeight;
 };
 
+// Narrows [from, to] to the x with lo <= a + x k <= hi, widened by a pixel
+// on each side (the visitors test every pixel themselves: the range only
+// spares them the pixels that surely fail).
+void narrow(std::int64_t a, std::int64_t k, std::int64_t lo, std::int64_t hi, int& from, int& to) {
+    if (k == 0) {
+        if (a < lo || a > hi)
+            to = from - 1;
+        return;
+    }
+    double first = double(lo - a) / double(k);
+    double last = double(hi - a) / double(k);
+    if (k < 0)
+        std::swap(first, last);
+    const double begin = std::floor(first) - 1.0;
+    const double end = std::ceil(last) + 1.0;
+    if (begin > double(to) || end < double(from)) {
+        to = from - 1;
+        return;
+    }
+    if (begin > double(from))
+        from = int(begin);
+    if (end < double(to))
+        to = int(end);
+}
+
 // Calls visit(destX, destY, sourceX16, sourceY16) for every destination
-// pixel, stepping the source position incrementally.
+// pixel whose source position can fall on or next to the source (from one
+// pixel before it to its last one), stepping the source position
+// incrementally; the other pixels of a turned rectangle's box are skipped
+// row by row.
 template <class Visit> void walk(const RotationWalk& w, Visit visit) {
     std::int64_t rowX = w.startX, rowY = w.startY;
+    const std::int64_t lo = -65536;
+    const std::int64_t hiX = std::int64_t(w.sourceWidth) * 65536 - 1;
+    const std::int64_t hiY = std::int64_t(w.sourceHeight) * 65536 - 1;
     for (int y = 0; y < w.height; ++y) {
-        std::int64_t sx = rowX, sy = rowY;
-        for (int x = 0; x < w.width; ++x) {
+        int from = 0;
+        int to = w.width - 1;
+        narrow(rowX, w.kc, lo, hiX, from, to);
+        narrow(rowY, w.ks, lo, hiY, from, to);
+        std::int64_t sx = rowX + std::int64_t(from) * w.kc, sy = rowY + std::int64_t(from) * w.ks;
+        for (int x = from; x <= to; ++x) {
             visit(x, y, sx, sy);
             sx += w.kc;
             sy += w.ks;
@@ -124,6 +159,43 @@ void rotateBilinear(const RotationWalk& w, const SDL_Rect& r, Read read, Write w
             out.v[i] = mix(top, bottom, fy);
         }
         write(x, y, out);
+    });
+}
+
+// The bilinear worker for 4 bytes per pixel, each byte a channel: where the
+// 2 x 2 source block lies wholly inside (most of a caption) its two rows are
+// read in place; at the edges the clamped reads of rotateBilinear.
+void rotate32(const RotationWalk& w, SDL_Surface* source, const SDL_Rect& r, SDL_Surface* destination) {
+    auto byteAt = [&](int x, int y) {
+        return reinterpret_cast<const std::uint8_t*>(pixelAt<std::uint32_t>(source, r.x + x, r.y + y));
+    };
+    walk(w, [&](int x, int y, std::int64_t sx, std::int64_t sy) {
+        const std::int64_t ix = sx >> 16, iy = sy >> 16;
+        if (ix < -1 || iy < -1 || ix >= w.sourceWidth || iy >= w.sourceHeight)
+            return;
+        const auto fx = std::int32_t(sx & 0xFFFF), fy = std::int32_t(sy & 0xFFFF);
+        const std::uint8_t *p00, *p10, *p01, *p11;
+        if (ix >= 0 && iy >= 0 && ix + 1 < w.sourceWidth && iy + 1 < w.sourceHeight) {
+            p00 = byteAt(int(ix), int(iy));
+            p10 = p00 + 4;
+            p01 = byteAt(int(ix), int(iy) + 1);
+            p11 = p01 + 4;
+        } else {
+            const int x0 = std::clamp(int(ix), 0, w.sourceWidth - 1);
+            const int x1 = std::clamp(int(ix) + 1, 0, w.sourceWidth - 1);
+            const int y0 = std::clamp(int(iy), 0, w.sourceHeight - 1);
+            const int y1 = std::clamp(int(iy) + 1, 0, w.sourceHeight - 1);
+            p00 = byteAt(x0, y0);
+            p10 = byteAt(x1, y0);
+            p01 = byteAt(x0, y1);
+            p11 = byteAt(x1, y1);
+        }
+        std::uint8_t* out = reinterpret_cast<std::uint8_t*>(pixelAt<std::uint32_t>(destination, x, y));
+        for (int i = 0; i < 4; ++i) {
+            const std::int32_t top = mix(p00[i], p10[i], fx);
+            const std::int32_t bottom = mix(p01[i], p11[i], fx);
+            out[i] = std::uint8_t(mix(top, bottom, fy));
+        }
     });
 }
 
@@ -213,17 +285,7 @@ bool rotateInto(const SDL_Rect& sourceRect, SDL_Surface* source, float sine, flo
             });
         return true;
     case 4:
-        rotateBilinear(
-            w, sourceRect,
-            [&](int x, int y) {
-                const std::uint8_t* p = reinterpret_cast<const std::uint8_t*>(pixelAt<std::uint32_t>(source, x, y));
-                return Channels{{p[0], p[1], p[2], p[3]}};
-            },
-            [&](int x, int y, const Channels& c) {
-                std::uint8_t* p = reinterpret_cast<std::uint8_t*>(pixelAt<std::uint32_t>(destination, x, y));
-                for (int i = 0; i < 4; ++i)
-                    p[i] = std::uint8_t(c.v[i]);
-            });
+        rotate32(w, source, sourceRect, destination);
         return true;
     default:
         Log::log(Log::Critical, u"Can't rotate %d bpp surface", int(f->BitsPerPixel));

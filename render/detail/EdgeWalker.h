@@ -26,8 +26,13 @@ struct EdgeWalker {
     bool xMajor = false;
     i64 xmin = 0; // run of the row last reported, ordered
     i64 xmax = 0;
-    i64 quotient = -1; // x-major: adx / dy and adx % dy, once a row needs them
+    i64 quotient = -1; // x-major with dy > 0: adx / dy and adx % dy
     i64 remainder = 0;
+
+    EdgeWalker() = default;
+    // A walker started on the edge (the scans make theirs this way: nothing
+    // is zeroed first).
+    EdgeWalker(i64 x0, i64 y0, i64 x1, i64 y1) { start(x0, y0, x1, y1); }
 
     void start(i64 x0, i64 y0, i64 x1, i64 y1) {
         x = x0;
@@ -41,6 +46,10 @@ struct EdgeWalker {
         xMajor = dy <= adx;
         error = xMajor ? adx / 2 : dy / 2;
         quotient = -1;
+        if (xMajor && dy > 0) {
+            quotient = adx / dy;
+            remainder = adx % dy;
+        }
     }
 
     // Reports the current row's run in xmin .. xmax and moves to the next row.
@@ -51,7 +60,16 @@ struct EdgeWalker {
             ++y;
             return;
         }
-        if (!xMajor) {
+        if (xMajor)
+            stepBefore<true>();
+        else
+            stepBefore<false>();
+    }
+
+    // step() on a row before the last one (y < endY), for a walker of the
+    // given kind: the scan loops know both and keep the branch out.
+    template <bool XMajor> void stepBefore() {
+        if constexpr (!XMajor) {
             xmin = xmax = x;
             error += adx;
             if (error >= dy) {
@@ -60,13 +78,9 @@ struct EdgeWalker {
             }
         } else {
             i64 k = 0;
-            if (error < dy) {
-                // The division below, done once per edge: with adx = q * dy +
-                // r, the row takes q steps, or q + 1 when r is above the error.
-                if (quotient < 0) {
-                    quotient = adx / dy;
-                    remainder = adx % dy;
-                }
+            if (error < dy) [[likely]] {
+                // With adx = q * dy + r (divided once, at the start), the row
+                // takes q steps, or q + 1 when r is above the error.
                 const bool extra = remainder > error;
                 k = extra ? quotient + 1 : quotient;
                 error = extra ? error + dy - remainder : error - remainder;

@@ -32,6 +32,12 @@ void fillOctagon64(const Canvas& canvas, std::int64_t cx, std::int64_t cy, std::
                    std::uint32_t pixel);
 void drawOctagonOutline64(const Canvas& canvas, std::int64_t cx, std::int64_t cy, std::int64_t r,
                           std::uint32_t pixel);
+// The same octagons drawn from their pieces (the square and four triangles;
+// the eight nudged lines), which the kept cap patterns are made from.
+void fillOctagonPieces64(const Canvas& canvas, std::int64_t cx, std::int64_t cy, std::int64_t r,
+                         std::uint32_t pixel);
+void drawOctagonOutlineLines64(const Canvas& canvas, std::int64_t cx, std::int64_t cy, std::int64_t r,
+                               std::uint32_t pixel);
 
 // Moves the line a-b one pixel away from the point p: in x when the line is
 // at least as steep as 45 degrees (|dx| <= |dy|), else in y; when

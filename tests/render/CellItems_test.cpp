@@ -75,6 +75,16 @@ TEST(CellItems, OtherKindsAreSkippedAndPointsDecode) {
     EXPECT_EQ(item.type, 5);
     EXPECT_EQ(item.count, 1);
     EXPECT_FALSE(polygons.next(item));
+
+    // Headers alone, the second item decoded after the first was skipped.
+    CellItemWalker headers(cellOf(bytes), PointItems, 8);
+    ASSERT_TRUE(headers.nextHeader(item));
+    EXPECT_EQ(item.points, nullptr);
+    ASSERT_TRUE(headers.nextHeader(item));
+    EXPECT_EQ(item.poiType, 1);
+    headers.decode(item);
+    EXPECT_EQ(item.points[0], (xe::Point{50, 60}));
+    EXPECT_FALSE(headers.nextHeader(item));
 }
 
 TEST(CellItems, DamagedSizesEndTheWalk) {

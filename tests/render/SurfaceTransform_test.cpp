@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 #include <utility>
@@ -149,5 +150,50 @@ TEST(SurfaceTransform, RotationRefusals) {
         EXPECT_EQ(Render::rotateSurface(source.get(), s, c), nullptr);
         const auto size = Render::rotatedSize(10, 20, s, c);
         EXPECT_TRUE(size.width >= 1 && size.width <= 65535 && size.height >= 1 && size.height <= 65535);
+    }
+}
+
+// The 4-byte rotation reads a 2 x 2 block in place where it lies inside the
+// source rectangle and clamps at its edges: every destination byte equals a
+// plain clamped bilinear sample of the same 16.16 walk, for a rectangle cut
+// out of a larger surface at several angles.
+TEST(SurfaceTransform, FourByteRotationEqualsClampedBilinearSamples) {
+    SurfacePtr source = argbSurface(23, 17);
+    for (int y = 0; y < 17; ++y)
+        for (int x = 0; x < 23; ++x)
+            setPixel(source.get(), x, y, std::uint32_t(x * 2654435761u ^ y * 40503u));
+    const SDL_Rect part = rect(3, 2, 15, 11);
+    auto byteOf = [&](int x, int y, int i) {
+        x = std::clamp(x, 0, part.w - 1) + part.x;
+        y = std::clamp(y, 0, part.h - 1) + part.y;
+        return std::int32_t((pixelAt(source.get(), x, y) >> (8 * i)) & 0xFF);
+    };
+    auto mix = [](std::int32_t a, std::int32_t b, std::int32_t f) { return a + (((b - a) * f) >> 16); };
+    for (float degrees : {0.0f, 17.0f, 45.0f, 90.0f, 133.0f, 200.0f, 311.0f}) {
+        const float s = std::sin(degrees * float(M_PI) / 180), c = std::cos(degrees * float(M_PI) / 180);
+        const auto size = Render::rotatedSize(part.w, part.h, s, c);
+        SurfacePtr turned = argbSurface(size.width, size.height);
+        fillAll(turned.get(), 0x5A5A5A5A);
+        ASSERT_TRUE(Render::rotateInto(part, source.get(), s, c, turned.get()));
+        const std::int64_t ks = std::int64_t(std::floor(double(s) * 65536.0 + 0.5));
+        const std::int64_t kc = std::int64_t(std::floor(double(c) * 65536.0 + 0.5));
+        const std::int64_t dx = -(size.width / 2), dy = -(size.height / 2);
+        for (int y = 0; y < size.height; ++y)
+            for (int x = 0; x < size.width; ++x) {
+                const std::int64_t sx = (std::int64_t(part.w / 2) << 16) + (dx + x) * kc - (dy + y) * ks;
+                const std::int64_t sy = (std::int64_t(part.h / 2) << 16) + (dx + x) * ks + (dy + y) * kc;
+                const int ix = int(sx >> 16), iy = int(sy >> 16);
+                std::uint32_t expected = 0x5A5A5A5A;
+                if (ix >= -1 && iy >= -1 && ix < part.w && iy < part.h) {
+                    expected = 0;
+                    const std::int32_t fx = std::int32_t(sx & 0xFFFF), fy = std::int32_t(sy & 0xFFFF);
+                    for (int i = 0; i < 4; ++i) {
+                        const std::int32_t top = mix(byteOf(ix, iy, i), byteOf(ix + 1, iy, i), fx);
+                        const std::int32_t bottom = mix(byteOf(ix, iy + 1, i), byteOf(ix + 1, iy + 1, i), fx);
+                        expected |= std::uint32_t(std::uint8_t(mix(top, bottom, fy))) << (8 * i);
+                    }
+                }
+                ASSERT_EQ(pixelAt(turned.get(), x, y), expected) << degrees << " degrees at " << x << "," << y;
+            }
     }
 }

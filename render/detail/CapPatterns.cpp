@@ -1,0 +1,71 @@
+#include "render/detail/CapPatterns.h"
+
+#include "render/detail/Raster.h"
+
+#include <SDL.h>
+
+namespace xe::detail {
+
+namespace {
+
+// Draws a cap centred in a one-byte scratch surface through the given
+// drawing call and reads its pixels back as runs.
+template <class Draw> std::vector<CapRun> scanCap(std::int64_t r, Draw draw) {
+    const int side = static_cast<int>(2 * r + 5);
+    const int centre = static_cast<int>(r + 2);
+    std::vector<std::uint8_t> pixels(static_cast<std::size_t>(side) * static_cast<std::size_t>(side), 0);
+    SDL_Surface* scratch = SDL_CreateRGBSurfaceFrom(pixels.data(), side, side, 8, side, 0, 0, 0, 0);
+    std::vector<CapRun> runs;
+    if (scratch == nullptr) return runs;
+    draw(Canvas::of(scratch), centre);
+    SDL_FreeSurface(scratch);
+    for (int y = 0; y < side; ++y) {
+        const std::uint8_t* row = pixels.data() + static_cast<std::size_t>(y) * static_cast<std::size_t>(side);
+        for (int x = 0; x < side;) {
+            if (row[x] == 0) {
+                ++x;
+                continue;
+            }
+            int end = x;
+            while (end + 1 < side && row[end + 1] != 0) ++end;
+            runs.push_back(CapRun{y - centre, x - centre, end - centre});
+            x = end + 1;
+        }
+    }
+    return runs;
+}
+
+const std::vector<CapRun>& cached(std::vector<std::vector<CapRun>>& table, std::vector<bool>& done, std::int64_t r,
+                                  auto draw) {
+    const auto index = static_cast<std::size_t>(r);
+    if (table.size() <= index) {
+        table.resize(static_cast<std::size_t>(CapPatterns::kLargestRadius) + 1);
+        done.resize(table.size(), false);
+    }
+    if (!done[index]) {
+        table[index] = scanCap(r, draw);
+        done[index] = true;
+    }
+    return table[index];
+}
+
+} // namespace
+
+const std::vector<CapRun>& CapPatterns::filled(std::int64_t r) {
+    return cached(filled_, filledDone_, r, [r](const Canvas& canvas, int c) {
+        fillOctagonPieces64(canvas, c, c, r, 1);
+    });
+}
+
+const std::vector<CapRun>& CapPatterns::outline(std::int64_t r) {
+    return cached(outline_, outlineDone_, r, [r](const Canvas& canvas, int c) {
+        drawOctagonOutlineLines64(canvas, c, c, r, 1);
+    });
+}
+
+CapPatterns& sharedCapPatterns() {
+    static CapPatterns patterns;
+    return patterns;
+}
+
+} // namespace xe::detail

@@ -1,0 +1,40 @@
+#pragma once
+// The pixels of the octagonal caps (filled and outlined) by radius, as row
+// runs relative to the centre. Every band draws two caps and every border
+// two outlines; the shapes depend only on the radius (the edge walks are the
+// same wherever they start), so each radius is scanned once and its runs are
+// then copied to the caps' places. Clipping the runs to a canvas gives the
+// pixels the caps' own pieces give there, as those are clipped exactly.
+
+#include <cstdint>
+#include <vector>
+
+namespace xe::detail {
+
+struct CapRun {
+    std::int32_t dy;
+    std::int32_t from; // inclusive, relative to the centre's column
+    std::int32_t to;
+};
+
+class CapPatterns {
+  public:
+    // Radii up to this one are kept; larger caps are scanned each time.
+    static constexpr std::int64_t kLargestRadius = 128;
+
+    // The filled octagon of radius r, 1 <= r <= kLargestRadius.
+    const std::vector<CapRun>& filled(std::int64_t r);
+    // The outline of the octagon of radius r, 0 <= r <= kLargestRadius.
+    const std::vector<CapRun>& outline(std::int64_t r);
+
+  private:
+    std::vector<std::vector<CapRun>> filled_;
+    std::vector<std::vector<CapRun>> outline_;
+    std::vector<bool> filledDone_;
+    std::vector<bool> outlineDone_;
+};
+
+// The rasteriser's one instance (main thread only).
+CapPatterns& sharedCapPatterns();
+
+} // namespace xe::detail

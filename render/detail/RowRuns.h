@@ -1,0 +1,79 @@
+#pragma once
+// Gathers the row runs of same-coloured pieces that make one shape (the
+// triangles and squares of a band and its caps) and fills each row's
+// touching runs once. The pieces of a band overlap along their shared edges
+// and at every joint; drawn one by one they would write those pixels again
+// and cost a span call per piece and row. The pixels set are exactly the
+// union of the pieces' runs.
+
+#include "render/Canvas.h"
+
+#include <cstdint>
+#include <vector>
+
+namespace xe::detail {
+
+class RowRuns {
+    struct Run {
+        std::int32_t start; // kNoStart: nothing gathered on the row
+        std::int32_t end;
+    };
+    static constexpr std::int32_t kNoStart = INT32_MAX;
+
+  public:
+    // Takes the runs of one shape. A small value that the scan loops copy,
+    // so that what it stores cannot alias their own state.
+    class Sink {
+      public:
+        // The inclusive run from..to of canvas row y (top <= y < bottom),
+        // clamped here to the canvas's columns.
+        void operator()(std::int64_t y, std::int64_t from, std::int64_t to) const {
+            if (from < left_) from = left_;
+            if (to > last_) to = last_;
+            if (from > to) return;
+            // Both now lie on the canvas's columns.
+            const auto a = static_cast<std::int32_t>(from);
+            const auto b = static_cast<std::int32_t>(to);
+            Run& r = rows_[y - top_];
+            if (r.start == kNoStart) {
+                r = Run{a, b};
+            } else if (a <= r.end + 1 && b + 1 >= r.start) {
+                r.start = a < r.start ? a : r.start;
+                r.end = b > r.end ? b : r.end;
+            } else {
+                // A run apart from the gathered one (a band folding back
+                // across the row): the gathered one is filled now and this
+                // one kept.
+                owner_->fill(y, r.start, r.end);
+                r = Run{a, b};
+            }
+        }
+
+      private:
+        friend class RowRuns;
+        Run* rows_ = nullptr;
+        std::int64_t top_ = 0;
+        std::int64_t left_ = 0;
+        std::int64_t last_ = 0; // the canvas's last column
+        const RowRuns* owner_ = nullptr;
+    };
+
+    // Starts a shape on the canvas, whose surface the caller holds locked
+    // until finish().
+    Sink begin(const Canvas& canvas, std::uint32_t pixel);
+    // Fills what is gathered on rows firstY .. lastY (clamped to the canvas),
+    // which must hold every row the shape's runs went to.
+    void finish(std::int64_t firstY, std::int64_t lastY);
+
+  private:
+    void fill(std::int64_t y, std::int32_t from, std::int32_t to) const;
+
+    Canvas canvas_;
+    std::uint32_t pixel_ = 0;
+    std::vector<Run> rows_; // per canvas row
+};
+
+// The rasteriser's one instance (main thread only, like its fill tables).
+RowRuns& sharedRowRuns();
+
+} // namespace xe::detail

@@ -1,0 +1,144 @@
+#pragma once
+// The triangle scan shared by the single-triangle fill and the pieces of
+// bands and caps: it reports each row's run instead of filling it, so that
+// the pieces of one band can be gathered and each row filled once.
+
+#include "render/Canvas.h"
+#include "render/detail/EdgeWalker.h"
+
+#include <algorithm>
+#include <type_traits>
+#include <utility>
+
+namespace xe::detail {
+
+// Reports, for every row of the triangle inside the canvas's rows, the
+// inclusive run from..to (from <= to, not clamped to the canvas's columns)
+// through run(y, from, to). The runs are those of the edges' own line walks
+// and everything between. Nothing when the triangle lies off the canvas.
+template <class RunSink>
+void scanTriangle(const Canvas& canvas, i64 x0, i64 y0, i64 x1, i64 y1, i64 x2, i64 y2, RunSink&& run) {
+    if (y0 > y1) {
+        std::swap(x0, x1);
+        std::swap(y0, y1);
+    }
+    if (y1 > y2) {
+        std::swap(x1, x2);
+        std::swap(y1, y2);
+    }
+    if (y0 > y1) {
+        std::swap(x0, x1);
+        std::swap(y0, y1);
+    }
+    const i64 top = canvas.top;
+    const i64 bottom = canvas.bottom;
+    if (y0 >= bottom || y2 < top) return;
+    const i64 minX = std::min({x0, x1, x2});
+    const i64 maxX = std::max({x0, x1, x2});
+    if (minX >= canvas.right || maxX < canvas.left) return;
+    if (y0 == y2) {
+        run(y0, minX, maxX);
+        return;
+    }
+    EdgeWalker e01(x0, y0, x1, y1);
+    EdgeWalker e02(x0, y0, x2, y2);
+    // Edge 0-1 (then 1-2) is the left side when its slope is the smaller.
+    const bool shortLeft = i128{x1 - x0} * (y2 - y0) < i128{x2 - x0} * (y1 - y0);
+    // The rows between two vertex rows, with the left and right walkers in
+    // fixed roles so that both stay in registers.
+    // Inlined with the walkers' roles fixed, so that they stay in registers;
+    // a local copy of the sink, so that nothing it stores can alias them.
+    auto rowsOf = [&]<bool LeftXMajor, bool RightXMajor>(EdgeWalker& l, EdgeWalker& r, i64 y, i64 end)
+                      __attribute__((always_inline)) {
+        std::remove_cvref_t<RunSink> sink = run;
+        for (; y < end; ++y) {
+            l.template stepBefore<LeftXMajor>();
+            r.template stepBefore<RightXMajor>();
+            if (l.xmin <= r.xmax) sink(y, l.xmin, r.xmax);
+        }
+    };
+    auto rows = [&](EdgeWalker& leftEdge, EdgeWalker& rightEdge, i64 y, i64 end) __attribute__((always_inline)) {
+        if (leftEdge.xMajor) {
+            if (rightEdge.xMajor)
+                rowsOf.template operator()<true, true>(leftEdge, rightEdge, y, end);
+            else
+                rowsOf.template operator()<true, false>(leftEdge, rightEdge, y, end);
+        } else {
+            if (rightEdge.xMajor)
+                rowsOf.template operator()<false, true>(leftEdge, rightEdge, y, end);
+            else
+                rowsOf.template operator()<false, false>(leftEdge, rightEdge, y, end);
+        }
+    };
+
+    i64 y = y0;
+    if (y < top) {
+        const i64 n = std::min(top, y1) - y;
+        e01.skip(n);
+        e02.skip(n);
+        y += n;
+    }
+    {
+        const i64 end = std::min(y1, bottom);
+        if (y < end) {
+            if (shortLeft)
+                rows(e01, e02, y, end);
+            else
+                rows(e02, e01, y, end);
+            y = end;
+        }
+    }
+    if (y >= bottom) return;
+    // Row y1 joins edge 0-1's last run to edge 1-2's first one, so that the
+    // fill covers every pixel of both edges there.
+    const bool atJoin = y == y1;
+    i64 joinMin = 0;
+    i64 joinMax = 0;
+    if (atJoin) {
+        e01.step();
+        joinMin = e01.xmin;
+        joinMax = e01.xmax;
+    }
+    e01.start(x1, y1, x2, y2);
+    if (y < top) {
+        const i64 n = top - y;
+        e01.skip(n);
+        e02.skip(n);
+        y += n;
+    }
+    if (atJoin && y == y1 && y < y2) {
+        e01.step();
+        e02.step();
+        i64 from = shortLeft ? e01.xmin : e02.xmin;
+        i64 to = shortLeft ? e02.xmax : e01.xmax;
+        if (shortLeft)
+            from = std::min(from, joinMin);
+        else
+            to = std::max(to, joinMax);
+        if (from <= to) run(y, from, to);
+        ++y;
+    }
+    {
+        const i64 end = std::min(y2, bottom);
+        if (y < end) {
+            if (shortLeft)
+                rows(e01, e02, y, end);
+            else
+                rows(e02, e01, y, end);
+            y = end;
+        }
+    }
+    if (y == y2 && y < bottom) {
+        e01.step();
+        e02.step();
+        i64 from = std::min(e01.xmin, e02.xmin);
+        i64 to = std::max(e01.xmax, e02.xmax);
+        if (atJoin && y == y1) {
+            from = std::min(from, joinMin);
+            to = std::max(to, joinMax);
+        }
+        run(y, from, to);
+    }
+}
+
+} // namespace xe::detail

@@ -1,0 +1,173 @@
+// Bands and caps are drawn by gathering their pieces' rows and by patterns
+// kept per radius; the pixels must be exactly those of the pieces drawn one
+// by one (triangles, the caps' squares, the nudged outline lines), wherever
+// the shapes lie against a clip rectangle.
+
+#include "render/Bands.h"
+#include "render/Fill.h"
+#include "render/Lines.h"
+#include "render/Numeric.h"
+#include "render/Pixels.h"
+#include "render/detail/Raster.h"
+
+#include "SurfaceTestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <random>
+#include <string>
+#include <vector>
+
+namespace {
+
+using RenderTest::makeSurface;
+using RenderTest::SurfacePtr;
+
+constexpr std::uint32_t kInk = 0x2A;
+constexpr int kWidth = 90;
+constexpr int kHeight = 70;
+
+std::string bytesOf(const SDL_Surface* s) {
+    return std::string(static_cast<const char*>(s->pixels), static_cast<std::size_t>(s->pitch) * s->h);
+}
+
+std::int32_t radiusOf(const xe::Point& o) {
+    return static_cast<std::int32_t>(xe::isqrt(static_cast<std::uint32_t>(o.x * o.x + o.y * o.y)));
+}
+
+void octagonPieces(const xe::Canvas& c, std::int32_t cx, std::int32_t cy, std::int32_t r) {
+    if (r < 1) return;
+    const std::int32_t a = 181 * r / 256;
+    const std::int32_t s = 362 * r / 256;
+    for (std::int32_t y = std::max(cy - a, c.top); y < std::min(cy - a + s, c.bottom); ++y)
+        xe::drawHSpan(c.surface, std::max(cx - a, c.left), std::min(cx - a + s, c.right), y, kInk);
+    xe::fillTriangle(c, cx - a, cy - a, cx + a, cy - a, cx, cy - r, kInk);
+    xe::fillTriangle(c, cx + a, cy - a, cx + a, cy + a, cx + r, cy, kInk);
+    xe::fillTriangle(c, cx - a, cy + a, cx + a, cy + a, cx, cy + r, kInk);
+    xe::fillTriangle(c, cx - a, cy - a, cx - a, cy + a, cx - r, cy, kInk);
+}
+
+void outlineLines(const xe::Canvas& c, std::int32_t cx, std::int32_t cy, std::int32_t r) {
+    const std::int32_t a = 181 * r / 256;
+    const xe::detail::Point64 v[8] = {{cx + r, cy}, {cx + a, cy + a}, {cx, cy + r}, {cx - a, cy + a},
+                                      {cx - r, cy}, {cx - a, cy - a}, {cx, cy - r}, {cx + a, cy - a}};
+    for (int i = 0; i < 8; ++i) {
+        xe::detail::Point64 p = v[i];
+        xe::detail::Point64 q = v[(i + 1) % 8];
+        xe::detail::nudgeOutward(p, q, {cx, cy}, true);
+        xe::detail::drawLine64(c, p, q, kInk);
+    }
+}
+
+void bandPieces(const xe::Canvas& c, const std::vector<xe::Point>& p, const std::vector<xe::Point>& o) {
+    octagonPieces(c, p[0].x, p[0].y, radiusOf(o[0]));
+    for (std::size_t i = 0; i + 1 < p.size(); ++i) {
+        const xe::Point a{p[i].x + o[i].x, p[i].y + o[i].y};
+        const xe::Point b{p[i].x - o[i].x, p[i].y - o[i].y};
+        const xe::Point cc{p[i + 1].x + o[i].x, p[i + 1].y + o[i].y};
+        const xe::Point d{p[i + 1].x - o[i].x, p[i + 1].y - o[i].y};
+        if (i > 0) {
+            xe::fillTriangle(c, p[i].x + o[i - 1].x, p[i].y + o[i - 1].y, a.x, a.y, p[i].x, p[i].y, kInk);
+            xe::fillTriangle(c, p[i].x - o[i - 1].x, p[i].y - o[i - 1].y, b.x, b.y, p[i].x, p[i].y, kInk);
+        }
+        xe::fillTriangle(c, a.x, a.y, cc.x, cc.y, d.x, d.y, kInk);
+        xe::fillTriangle(c, d.x, d.y, b.x, b.y, a.x, a.y, kInk);
+    }
+    octagonPieces(c, p.back().x, p.back().y, radiusOf(o[o.size() - 1]));
+}
+
+// Dash pieces filled one by one through the same corner rounding.
+class TriangleDashSink final : public xe::DashPieceSink {
+  public:
+    explicit TriangleDashSink(const xe::Canvas& c) : c_(c) {}
+    void piece(const xe::FloatPoint* corners, int count) override {
+        xe::Point s[4];
+        for (int i = 0; i < count; ++i)
+            s[i] = {xe::floorToInt(corners[i].x + 0.5f), xe::floorToInt(corners[i].y + 0.5f)};
+        xe::fillTriangle(c_, s[0].x, s[0].y, s[1].x, s[1].y, s[2].x, s[2].y, kInk);
+        if (count == 4) xe::fillTriangle(c_, s[2].x, s[2].y, s[3].x, s[3].y, s[0].x, s[0].y, kInk);
+    }
+
+  private:
+    const xe::Canvas& c_;
+};
+
+class BandPiecesTest : public ::testing::TestWithParam<int> {
+  protected:
+    // Draws with `ours` and with `pieces` on fresh surfaces and compares.
+    template <class Ours, class Pieces> void expectSame(const std::string& what, Ours ours, Pieces pieces) {
+        SurfacePtr a = makeSurface(GetParam(), kWidth, kHeight);
+        SurfacePtr b = makeSurface(GetParam(), kWidth, kHeight);
+        ours(xe::Canvas{a.get(), 6, 4, kWidth - 9, kHeight - 5});
+        pieces(xe::Canvas{b.get(), 6, 4, kWidth - 9, kHeight - 5});
+        ASSERT_EQ(bytesOf(a.get()), bytesOf(b.get())) << what;
+    }
+    std::mt19937 random_{RenderTest::testSeed()};
+    int between(int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(random_); }
+};
+
+TEST_P(BandPiecesTest, CapsEqualTheirPiecesAtEveryRadius) {
+    // Radii past the largest kept pattern are drawn from their pieces.
+    for (int r = 0; r <= 140; ++r) {
+        for (int k = 0; k < 4; ++k) {
+            const int cx = between(-r - 3, kWidth + r + 3);
+            const int cy = between(-r - 3, kHeight + r + 3);
+            const std::string at = "r " + std::to_string(r) + " at " + std::to_string(cx) + "," + std::to_string(cy);
+            expectSame("filled " + at, [&](const xe::Canvas& c) { xe::fillOctagon(c, cx, cy, r, kInk); },
+                       [&](const xe::Canvas& c) { octagonPieces(c, cx, cy, r); });
+            expectSame("outline " + at, [&](const xe::Canvas& c) { xe::drawOctagonOutline(c, cx, cy, r, kInk); },
+                       [&](const xe::Canvas& c) { outlineLines(c, cx, cy, r); });
+        }
+    }
+}
+
+TEST_P(BandPiecesTest, BandsAndDashesEqualTheirPieces) {
+    for (int k = 0; k < 400; ++k) {
+        const int count = between(2, 7);
+        std::vector<xe::Point> points;
+        std::vector<xe::Point> offsets;
+        // Zig-zags that fold back over their own rows, partly off the canvas.
+        for (int i = 0; i < count; ++i)
+            points.push_back({between(-30, kWidth + 30), between(-30, kHeight + 30)});
+        const int reach = k % 10 == 0 ? 40 : 9;
+        for (int i = 0; i + 1 < count; ++i)
+            offsets.push_back({between(-reach, reach), between(-reach, reach)});
+        const std::string what = "case " + std::to_string(k);
+        expectSame(what, [&](const xe::Canvas& c) { xe::drawWideBand(c, points.data(), offsets.data(), count, kInk); },
+                   [&](const xe::Canvas& c) { bandPieces(c, points, offsets); });
+        const float dash = static_cast<float>(between(1, 30));
+        const float halfWidth = static_cast<float>(between(1, 24)) / 4.0f;
+        static constexpr float kIdentity[16] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
+        expectSame(what + " dashed",
+                   [&](const xe::Canvas& c) {
+                       xe::drawDashedBand(c, kIdentity, 16, points.data(), offsets.data(), count, halfWidth, dash,
+                                          dash, kInk);
+                   },
+                   [&](const xe::Canvas& c) {
+                       TriangleDashSink sink(c);
+                       xe::forEachDashPiece(16, points.data(), offsets.data(), count, halfWidth, dash, dash, sink);
+                   });
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Depths, BandPiecesTest, ::testing::Values(16, 32));
+
+// A source as wide as the target is copied in one piece when both have no
+// padding; the result is still SDL's, at offsets cutting the top and bottom.
+TEST(BandPieces, BlitOfWholeRowsMatchesSdl) {
+    for (int y : {-4, 0, 3, 9}) {
+        SurfacePtr source = makeSurface(32, kWidth, 12);
+        for (int i = 0; i < source->pitch * source->h; ++i)
+            static_cast<std::uint8_t*>(source->pixels)[i] = static_cast<std::uint8_t>(i * 7 + 1);
+        SDL_SetAlpha(source.get(), 0, SDL_ALPHA_OPAQUE);
+        SurfacePtr ours = makeSurface(32, kWidth, 14);
+        SurfacePtr sdl = makeSurface(32, kWidth, 14);
+        ASSERT_TRUE(xe::blitWhole(source.get(), ours.get(), 0, y));
+        SDL_Rect at{0, static_cast<Sint16>(y), 0, 0};
+        ASSERT_EQ(SDL_BlitSurface(source.get(), nullptr, sdl.get(), &at), 0);
+        EXPECT_EQ(bytesOf(ours.get()), bytesOf(sdl.get())) << y;
+    }
+}
+
+} // namespace
