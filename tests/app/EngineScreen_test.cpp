@@ -5,6 +5,8 @@
 #include "app/fdEngine.h"
 
 #include "core/Text.h"
+#include "render/MapPageServices.h"
+#include "ui/fdStatic.h"
 #include "render/RenderStyles.h"
 #include "render/fdMapRenderer.h"
 #include "core/TempSurface.h"
@@ -172,6 +174,57 @@ TEST(EngineScreen, PoiTypeChoicesSurviveARestart) {
     ASSERT_EQ(again.init(), 0);
     EXPECT_EQ(again.mapRenderer()->styles().poiTypeFlags(), chosen);
     again.shutdown();
+}
+
+// A screen that reports no size (the dummy driver's 0 x 0) stands for
+// unknown and the design's size takes its place; any positive size is the
+// screen's own, however small.
+TEST(EngineScreen, AScreenSizeCountsFromOnePixel) {
+    engine::fdEngine e(u"/nonexistent/");
+    const struct {
+        int width, height, expectWidth, expectHeight;
+    } rows[] = {{0, 0, 0, 0}, {1, 1, 1, 1}, {-1, 2, 0, 2}, {640, -5, 640, 0}};
+    for (const auto& row : rows) {
+        e.setScreenSize(row.width, row.height);
+        EXPECT_EQ(e.screenWidth(), row.expectWidth) << row.width;
+        EXPECT_EQ(e.screenHeight(), row.expectHeight) << row.height;
+    }
+}
+
+// A page the design leaves out stands in with the common template, titled by
+// its message, else by its own name; the map draws the route the engine
+// plans on.
+TEST(EngineScreen, PagesTheDesignLacksStandInUnderTheirTitle) {
+    const struct {
+        const char* what;
+        bool message;
+        const char* title;
+    } rows[] = {{"with its message", true, "Other settings"}, {"without a message", false, "pageSettingsOther"}};
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.what);
+        ProgramFolder f;
+        const auto cut = [&](const std::string& file, const std::string& from, const std::string& to) {
+            std::string text = TestSupport::readAll(f.data(file));
+            const auto at = text.find(from);
+            ASSERT_NE(at, std::string::npos) << from;
+            text.erase(at, text.find(to, at) + to.size() - at);
+            std::ofstream(f.data(file), std::ios::trunc) << text;
+        };
+        cut("skin/design800x480.xml", "<page name=\"pageSettingsOther\"", "</page>");
+        if (!row.message)
+            cut("messages.xml", "<message name=\"page_pageSettingsOther\"", "/>");
+        TestSupport::CaptureLogger quiet;
+        engine::fdEngine e(f.wide());
+        ASSERT_EQ(e.init(), 0);
+        Ui::fdPage* page = e.ui()->findPage("pageSettingsOther");
+        ASSERT_NE(page, nullptr);
+        EXPECT_TRUE(page->built());
+        const auto* title = dynamic_cast<const Ui::fdStatic*>(page->findChild("title"));
+        ASSERT_NE(title, nullptr);
+        EXPECT_EQ(Core::wideToUtf8(title->text()), row.title);
+        EXPECT_NE(e.mapRenderer()->services().route, nullptr);
+        e.shutdown();
+    }
 }
 
 // The splash bar only moves forward, row by row, and never past its end;

@@ -12,6 +12,7 @@
 #include "screens/PointReceiversListPage.h"
 #include "screens/SensorsPanel.h"
 #include "screens/fdPageMap.h"
+#include "search/Engine.h"
 #include "tools/demo-atlas/DemoAtlas.h"
 #include "ui/fdStatic.h"
 #include "map/KVAtlas.h"
@@ -399,6 +400,17 @@ TEST_F(EngineRun, FixesAlongARouteMoveTheCarGuidanceAndSensors) {
     EXPECT_FALSE(handler->shownCarState().valid);
     EXPECT_TRUE(marked().empty());
     EXPECT_EQ(label->text(), u"-");
+    // Nearest cafes without typed letters start from the car the map shows:
+    // none before the car is known.
+    auto* search = dynamic_cast<TextSearch::Engine*>(e.atlas()->services().searchEngine.get());
+    ASSERT_NE(search, nullptr);
+    const auto nearestCafes = [&] {
+        search->searchPois(0, {}, nullptr, {0x2A05});
+        std::vector<TextSearch::ResultItem> rows;
+        search->collectResults(rows);
+        return rows.size();
+    };
+    EXPECT_EQ(nearestCafes(), 0u);
 
     // Ten metres a step, ten metres a second, along the first half of the
     // route.
@@ -423,6 +435,7 @@ TEST_F(EngineRun, FixesAlongARouteMoveTheCarGuidanceAndSensors) {
     ASSERT_TRUE(tracked.onRoad);
     EXPECT_EQ(marked(), std::vector<std::uint32_t>{tracked.polylineId}) << "the car's road";
     EXPECT_NE(label->text(), u"-");
+    EXPECT_GT(nearestCafes(), 0u);
 
     e.shutdown();
     EXPECT_EQ(Guidance::KVMapEventsHandler::instance(), nullptr);

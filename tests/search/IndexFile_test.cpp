@@ -164,6 +164,8 @@ TEST(TextSearchIndexFile, DamagedFilesAreRefusedWithTheirMessages) {
         {"offsets out of order", [](Bytes& b) { b[60 + 8] = 200; }, "Invalid text search index"},
         {"unknown width code", [](Bytes& b) { b[60] = 0xAB; }, "Invalid text search index"},
         {"child offset into the header", [](Bytes& b) { b[92 + 8 + 6] = 4; }, "Invalid text search index"},
+        {"a city tree of no levels", [](Bytes& b) { std::fill(b.begin() + 92, b.begin() + 100, 0); },
+         "Invalid text search index"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
