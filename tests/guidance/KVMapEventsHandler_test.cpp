@@ -25,6 +25,7 @@
 #include <chrono>
 #include <cmath>
 #include <numbers>
+#include <random>
 #include <thread>
 
 namespace Guidance {
@@ -385,6 +386,34 @@ TEST_F(Town_, NmeaReplayThroughAPortDrivesGuidance) {
     // its manoeuvre.
     const std::vector<std::pair<int, int>> phrases = {{4, 4}, {4, Voice::In}, {4, Voice::RouteRebuilt}};
     EXPECT_EQ(spoken, phrases);
+}
+
+// A POI query visits every POI of its box, wherever in the box it lies,
+// against the POIs of the whole town filtered by the box.
+TEST_F(Town_, APoiQueryFindsEveryPoiOfItsBox) {
+    ASSERT_FALSE(route.parts.empty());
+    const PathPart& part = route.parts.front();
+    const auto query = [&](Map::Point a, Map::Point b) {
+        std::vector<Map::Point> found;
+        queryLevelPois(part, {std::min(a.x, b.x), std::min(a.y, b.y), std::max(a.x, b.x), std::max(a.y, b.y)},
+                       [&](const MapPoi& poi) { found.push_back(poi.point); });
+        return found;
+    };
+    const std::vector<Map::Point> all = query(townPoint(-4000, -4000), townPoint(4000, 4000));
+    ASSERT_GE(all.size(), 3u);
+    const double unitsPerMetre = (townPoint(1000, 0).x - townPoint(0, 0).x) / 1000.0;
+    std::mt19937 random(7);
+    std::uniform_real_distribution<double> metres(0.0, 1500.0);
+    for (int round = 0; round < 300; ++round) {
+        const Map::Point p = all[random() % all.size()];
+        const auto off = [&] { return static_cast<std::int32_t>(metres(random) * unitsPerMetre); };
+        const Map::Point a{p.x - off(), p.y - off()}, b{p.x + off(), p.y + off()};
+        const std::vector<Map::Point> found = query(a, b);
+        for (const Map::Point& q : all)
+            if (q.x >= a.x && q.x <= b.x && q.y >= a.y && q.y <= b.y) {
+                EXPECT_NE(std::find(found.begin(), found.end(), q), found.end()) << round;
+            }
+    }
 }
 
 TEST_F(Town_, DemoDriveRunsTheRouteWithoutGps) {
