@@ -388,6 +388,24 @@ TEST_F(Town_, NmeaReplayThroughAPortDrivesGuidance) {
     EXPECT_EQ(spoken, phrases);
 }
 
+// The start of guidance is said with the manoeuvre ahead: the start sound,
+// then "in ..." and the words of the manoeuvre.
+TEST_F(Town_, TheStartNamesTheManoeuvreAhead) {
+    drive(-900, 0, 90, 15);
+    ASSERT_FALSE(sounds.played.empty());
+    const auto& [priority, start] = sounds.played.front();
+    EXPECT_EQ(priority, 4);
+    ASSERT_GT(start.size(), 2u);
+    EXPECT_EQ(start.front(), 4);
+    std::vector<ManeuverEntry> ahead;
+    handler->navi().maneuversToAnnounce(ahead);
+    ASSERT_FALSE(ahead.empty());
+    Phrase words;
+    Voice::maneuverIds(words, ahead.front().type, 0, handler->navi().sayDistanceFirst()); // the words alone
+    EXPECT_NE(std::search(start.begin(), start.end(), words.begin(), words.end()), start.end());
+    EXPECT_NE(std::find(start.begin(), start.end(), Voice::In), start.end());
+}
+
 // A POI query visits every POI of its box, wherever in the box it lies,
 // against the POIs of the whole town filtered by the box.
 TEST_F(Town_, APoiQueryFindsEveryPoiOfItsBox) {

@@ -104,7 +104,7 @@ TEST_F(SoundSystemTest, CapturedOutputPlaysListsInOrder) {
     setenv("SDL_DISKAUDIOFILE", capture.c_str(), 1);
     setenv("SDL_DISKAUDIODELAY", "2", 1);
     {
-        TestSupport::CaptureLogger log(Log::Normal);
+        TestSupport::CaptureLogger log(Log::Info);
         SoundSystem player(*files, config.root());
         ASSERT_TRUE(player.audioOpen());
         ASSERT_TRUE(player.loadSchema(schemaPath));
@@ -114,6 +114,11 @@ TEST_F(SoundSystemTest, CapturedOutputPlaysListsInOrder) {
         EXPECT_FALSE(player.play(9, {}));
         EXPECT_FALSE(player.play(4, {1, 3, 2}));
         EXPECT_TRUE(log.contains("Failed to load sound file 'sounds/none.wav' from pack"));
+        // The log lists the list, position by position, the missing id too.
+        EXPECT_EQ(log.count("play sounds begin: 3"), 1u);
+        EXPECT_EQ(log.countStartingWith("0: 1["), 1u);
+        EXPECT_EQ(log.count("1: error"), 1u);
+        EXPECT_EQ(log.countStartingWith("2: 2["), 1u);
         waitIdle(player);
         EXPECT_TRUE(player.play(1, {2})); // nothing plays: a lower priority may start
         waitIdle(player);
