@@ -88,6 +88,33 @@ TEST(DesignPlacement, EveryKindStandsAtItsDesignGeometry) {
     }
 }
 
+// A button that names a description label in its behaviour shows that
+// label on a long press, and the label gets the behaviour that hides it on
+// a tap; a button without one has no long-press widget.
+TEST(DesignPlacement, AButtonsDescriptionLabelIsLinkedAtBuild) {
+    TestSupport::CaptureLogger log(Log::Critical);
+    DesignDescription d;
+    std::string text = design(false);
+    text.insert(text.find("</page>"), "<static name=\"tip\"><geometry x=\"0\" y=\"0\" w=\"50\" h=\"20\"/></static>"
+                                      "<button name=\"with\"><geometry x=\"0\" y=\"30\" w=\"40\" h=\"30\"/>"
+                                      "<behavior desc_label=\"tip\"/></button>"
+                                      "<button name=\"without\"><geometry x=\"50\" y=\"30\" w=\"40\" h=\"30\"/></button>");
+    ASSERT_TRUE(readDesign(text, true, d)) << (log.lines().empty() ? "" : log.lines().back());
+    UiTest::FakeEngine engine;
+    fdInterface ui(&engine, nullptr);
+    auto* page = new fdPage(&ui, "main", nullptr);
+    ASSERT_TRUE(buildPage(*page, d));
+    auto* with = dynamic_cast<fdButtonX*>(page->widget("with"));
+    auto* without = dynamic_cast<fdButtonX*>(page->widget("without"));
+    auto* tip = dynamic_cast<fdStatic*>(page->widget("tip"));
+    ASSERT_TRUE(with && without && tip);
+    EXPECT_EQ(with->longPressWidget(), tip);
+    ASSERT_NE(tip->behavior(), nullptr);
+    EXPECT_EQ(tip->behavior()->kind(), 4);
+    EXPECT_EQ(without->longPressWidget(), nullptr);
+    EXPECT_FALSE(log.contains("is used for another purpose"));
+}
+
 TEST(DesignPlacement, AWindowWithoutAParentStandsAtItsOwnPlace) {
     UiTest::FakeEngine engine;
     fdInterface ui(&engine, nullptr);

@@ -6,6 +6,7 @@
 #include "ui/fdStatic.h"
 
 #include "core/TempSurface.h"
+#include "core/FileSystem.h"
 #include "tests/ui/UiTestSupport.h"
 
 #include <gtest/gtest.h>
@@ -132,6 +133,44 @@ TEST(fdLabel, TapLimitsCaretBlinkAndLines) {
     label->setLinesMode(3);
     label->setText(u"1\n2\n\n4\n5");
     EXPECT_EQ(label->lines().size(), 5u);
+}
+
+// The editing caret is a bar two pixels wide, as high as a line of the
+// label's font, in the text colour; an empty line shows only the bar.
+TEST(fdLabel, TheCaretIsABarTwoPixelsWide) {
+    UiTest::SdlScreen sdl;
+    UiTest::FakeEngine engine;
+    engine.dataFolder = FileSystem::toWide(std::string(MIREL_FONT_DIR) + "/");
+    fdInterface ui(&engine, nullptr);
+    ASSERT_TRUE(ui.createFont(u"DejaVuSans.ttf", "f", 20, 0));
+    std::uint32_t now = 0;
+    ui.setClock([&] { return now; });
+    auto* page = new fdPage(&ui, "page", nullptr);
+    auto* label = new fdLabel(page, "edit", true, &ui);
+    label->placeInParent(10, 10, 200, 50);
+    label->setFont(ui.fontByName("f"));
+    label->setTextColor({0xFFFFFFFFu, 0xFFFFFFFFu});
+    label->setLinesMode(1); // an edit line
+    label->showCaret(true);
+    for (now = 0; !label->caretPhase() && now < 2000; now += 100)
+        label->tick(now);
+    ASSERT_TRUE(label->caretPhase());
+    SDL_Surface* target = SDL_CreateRGBSurface(SDL_SWSURFACE, 300, 100, 32, 0xFF0000, 0xFF00, 0xFF, 0);
+    TempSurface scratch(32, 0xFF0000, 0xFF00, 0xFF, 0);
+    label->draw(target, scratch, true);
+    std::vector<int> columns, rows;
+    for (int x = 0; x < target->w; ++x)
+        for (int y = 0; y < target->h; ++y)
+            if (UiTest::rgbAt(target, x, y) == 0xFFFFFFu) {
+                if (columns.empty() || columns.back() != x) columns.push_back(x);
+                if (std::find(rows.begin(), rows.end(), y) == rows.end()) rows.push_back(y);
+            }
+    SDL_FreeSurface(target);
+    ASSERT_EQ(columns.size(), 2u);
+    EXPECT_EQ(columns[1], columns[0] + 1);
+    EXPECT_GE(columns[0], 10);
+    EXPECT_GE(rows.size(), 20u) << "a line of a 20-pixel font";
+    EXPECT_LE(rows.size(), 30u);
 }
 
 TEST(fdButtonX, StateMachineSensitivityRoundLongPressDisabledAndRadio) {
