@@ -57,8 +57,11 @@ TEST(DesignPlacement, EveryKindStandsAtItsDesignGeometry) {
         engine.height = 480 * k;
         fdInterface ui(&engine, &files);
         ASSERT_TRUE(loadCursors(d, ui)) << (log.lines().empty() ? "" : log.lines().back());
+        const ColourPair colours{0xFFFFFFFFu, 0xFF405060u}; // white by day: the icon keeps its colours
         auto* page = new fdPage(&ui, "main", nullptr);
+        ui.setTextColor(colours); // after the page stood: it takes them when built
         ASSERT_TRUE(buildPage(*page, d));
+        EXPECT_EQ(page->textColors(), colours) << "a page with a font writes in the interface's colours";
         const std::pair<const char*, WindowRect> rows[] = {
             {"st", {1, 2, 3, 4}},       {"lb", {5, 6, 7, 8}},       {"ms", {11, 12, 13, 14}},
             {"bt", {100, 50, 40, 30}},  {"cb", {21, 22, 23, 24}},   {"rb", {31, 32, 33, 34}},
@@ -71,6 +74,7 @@ TEST(DesignPlacement, EveryKindStandsAtItsDesignGeometry) {
                                      std::uint16_t(r.h * k)};
             EXPECT_EQ(w->designRect(), doubled) << name;
             EXPECT_EQ(w->rect(), doubled) << name;
+            EXPECT_EQ(w->textColors(), colours) << name;
         }
 
         // The icon's hot spot (1, 3) lies on the button's centre.

@@ -336,4 +336,10 @@ TEST(fdList, PressReleaseClicksUsedRowsAndButtonsInRows) {
     page->mouseButtonDown(1, 180, 90);
     EXPECT_TRUE(j.empty()) << "the button in the row takes the press";
     EXPECT_EQ(list->selectedRow(), 0);
+    page->mouseButtonUp(1, 180, 90);
+    // Another button's release on the pressed row clicks nothing.
+    j.clear();
+    page->mouseButtonDown(1, 10, 10);
+    page->mouseButtonUp(3, 10, 10);
+    EXPECT_EQ(j, std::vector<std::string>{"clicked list"}) << "the press's click alone";
 }
