@@ -138,6 +138,65 @@ TEST(EngineScreen, AtlasErrorsAtStartUpAreShownNotOnlyLogged) {
     }
 }
 
+// The main loop draws the active page on its first pass and ends once the
+// quit flag is set (here by the page's own drawing).
+TEST(EngineScreen, TheMainLoopDrawsThePageAndEndsOnQuit) {
+    ProgramFolder folder;
+    TestSupport::CaptureLogger quiet;
+    engine::fdEngine e(folder.wide());
+    ASSERT_EQ(e.init(), 0);
+    struct QuittingPage : ColourPage {
+        QuittingPage(Ui::fdInterface* ui, engine::fdEngine& e) : ColourPage(ui, "quitting", 0x80), e(e) {}
+        void draw(SDL_Surface* surface, TempSurface& clip, bool force) override {
+            ColourPage::draw(surface, clip, force);
+            e.setQuit();
+        }
+        engine::fdEngine& e;
+    };
+    e.ui()->activatePage(new QuittingPage(e.ui(), e));
+    e.mainLoop();
+    EXPECT_TRUE(e.quit());
+    EXPECT_EQ(pixel(e.screen()), Uint32(0x800000));
+    e.shutdown();
+}
+
+// A start that fails ends the run with -1 and the reason in log.txt; a
+// failure the user was not told about in the user's language gets the
+// general message box.
+TEST(EngineScreen, AFailedRunIsLoggedAndShown) {
+    const struct {
+        const char* what;
+        const char* damagedFile;
+        const char* from;
+        const char* to;
+        bool box;
+    } rows[] = {
+        {"no messages", "messages.xml", "<", "", true},
+        {"wrong design version", "skin/design800x480.xml", "<design version=\"1.30\"", "<design version=\"1.3\"", false},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.what);
+        ProgramFolder f;
+        std::string text = TestSupport::readAll(f.data(row.damagedFile));
+        if (*row.to)
+            text.replace(text.find(row.from), std::strlen(row.from), row.to);
+        else
+            text.clear();
+        std::ofstream(f.data(row.damagedFile), std::ios::trunc) << text;
+        std::string shown;
+        {
+            TestSupport::CaptureLogger quiet; // run() installs its own file log; none is left after
+            engine::fdEngine e(f.wide());
+            testing::internal::CaptureStderr();
+            EXPECT_EQ(e.run(), -1);
+            shown = testing::internal::GetCapturedStderr();
+        }
+        EXPECT_EQ(shown.find("Mirel - Critical error: Initialization error\n") != std::string::npos, row.box) << shown;
+        EXPECT_NE(TestSupport::readAll(f.dir.path() / "log.txt").find("fatal error : Failed to initialize engine"),
+                  std::string::npos);
+    }
+}
+
 // The internet usage is told in the log while the shutdown runs, before its
 // last line.
 TEST(EngineScreen, TheInternetUsageIsLoggedAtShutdown) {
