@@ -135,8 +135,14 @@ TEST_F(EngineRun, StartsOnTheDemoDataAndSavesTheSettingsAtShutdown) {
     ASSERT_NE(version, nullptr);
     EXPECT_EQ(Core::wideToUtf8(version->text()), "Mirel " + std::string(Core::kProgramVersion));
 
+    // The receiver's port and rate as the device holds them.
+    ASSERT_TRUE(e.positioning() && e.positioning()->hasDevice());
+    const auto [port, speed] = e.positioning()->getPort();
+    ASSERT_NE(port, 0u) << "a port the defaults would not write";
     e.shutdown();
     const std::string config = TestSupport::readAll(folder.data("config.xml"));
+    EXPECT_NE(config.find("name=\"gps_port\" value=\"" + std::to_string(port) + "\""), std::string::npos);
+    EXPECT_NE(config.find("name=\"gps_speed\" value=\"" + std::to_string(speed) + "\""), std::string::npos);
     EXPECT_NE(config.find("name=\"atlas\""), std::string::npos);
     EXPECT_NE(config.find("demo"), std::string::npos);
     EXPECT_NE(config.find("name=\"show_pt\""), std::string::npos);
@@ -333,7 +339,7 @@ TEST_F(EngineRun, ResizesStayWithinTheDesignAndTheScreen) {
         ASSERT_NE(e.screen(), nullptr);
         EXPECT_EQ(e.screen()->w, row.expectWidth);
         EXPECT_EQ(e.screen()->h, row.expectHeight);
-        EXPECT_EQ(e.ui()->rect().w, row.expectWidth);
+        EXPECT_EQ(e.ui()->rect(), (Ui::WindowRect{0, 0, std::uint16_t(row.expectWidth), std::uint16_t(row.expectHeight)}));
     }
     EXPECT_FALSE(e.quit());
     e.shutdown();
@@ -376,6 +382,7 @@ TEST_F(EngineRun, FixesAlongARouteMoveTheCarGuidanceAndSensors) {
     Guidance::KVMapEventsHandler* handler = e.mapEvents();
     ASSERT_NE(handler, nullptr);
     EXPECT_EQ(Guidance::KVMapEventsHandler::instance(), handler);
+    EXPECT_TRUE(handler->naviSoundsOn()) << "guidance speaks through the sound system";
     for (const auto& [east, north] : {std::pair{400.0, 500.0}, {-400.0, 500.0}}) {
         const auto [x, y] = DemoAtlas::globalOf(east, north);
         ASSERT_TRUE(e.route()->addPathPointAtLocation(*e.atlas(), *e.configRoot(),
