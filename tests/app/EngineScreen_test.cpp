@@ -9,6 +9,8 @@
 #include "ui/fdStatic.h"
 #include "render/RenderStyles.h"
 #include "render/fdMapRenderer.h"
+#include "screens/SelectPoiTypesPage.h"
+#include "ui/PoiTypesLists.h"
 #include "core/TempSurface.h"
 #include "tests/support/CaptureLogger.h"
 #include "tests/support/TempDir.h"
@@ -224,6 +226,12 @@ TEST(EngineScreen, PoiTypeChoicesSurviveARestart) {
         ASSERT_EQ(e.init(), 0);
         Render::RenderStyles& styles = e.mapRenderer()->styles();
         ASSERT_FALSE(styles.poiTypeFlags().empty());
+        // The chooser of POI types lists the map's types.
+        auto* chooser = dynamic_cast<Screens::SelectPoiTypesPage*>(e.ui()->findPage("select_poi_types"));
+        ASSERT_NE(chooser, nullptr);
+        chooser->prepare(true);
+        ASSERT_NE(chooser->model(), nullptr);
+        EXPECT_GT(chooser->model()->groupCount(), 0);
         const std::uint16_t type = styles.poiTypeFlags().begin()->first;
         styles.setPoiTypeFlags(type, !styles.isPoiTypeShown(type), true);
         chosen = styles.poiTypeFlags();
