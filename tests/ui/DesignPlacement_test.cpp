@@ -125,6 +125,11 @@ TEST(DesignPlacement, AWindowWithoutAParentStandsAtItsOwnPlace) {
     fdStatic lone(nullptr, "lone", true, &ui); // attached to nothing
     lone.placeInParent(7, 9, 30, 20);
     EXPECT_EQ(lone.designRect(), (WindowRect{7, 9, 30, 20}));
+    // The interface spans the design, doubled when big; without an engine
+    // it has no extent.
+    engine.big = true;
+    EXPECT_EQ(fdInterface(&engine, nullptr).designRect(), (WindowRect{0, 0, 1600, 960}));
+    EXPECT_EQ(fdInterface(nullptr, nullptr).designRect(), (WindowRect{0, 0, 0, 0}));
 }
 
 } // namespace

@@ -97,6 +97,8 @@ TEST(ListModels, ScrollingKeepsTheLastPageFullAndCopesWithoutRows) {
         EXPECT_EQ(items.offset(), s.offset) << s.what;
     }
     EXPECT_EQ(f.text(0), u"5");
+    items.ensureVisible(15);
+    EXPECT_EQ(items.firstVisibleIndex(), 6) << "the row just below the page comes in as its last";
     EXPECT_EQ(f.list->usedRows, 10u);
     items.scrollTo(15);
     EXPECT_EQ(f.text(9), u"24");

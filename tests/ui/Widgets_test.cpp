@@ -264,6 +264,13 @@ TEST(fdButtonX, StateMachineSensitivityRoundLongPressDisabledAndRadio) {
     EXPECT_FALSE(radios[0]->checked());
     EXPECT_TRUE(radios[2]->checked());
     EXPECT_FALSE(radios[1]->checked());
+    // A member that goes leaves the group; the others go on as one.
+    page->removeChild(radios[1]);
+    delete radios[1];
+    EXPECT_EQ(radios[0]->group()->members, (std::vector<fdCheckedButton*>{radios[0], radios[2]}));
+    click(0);
+    EXPECT_TRUE(radios[0]->checked());
+    EXPECT_FALSE(radios[2]->checked());
 }
 
 TEST(fdSliderAndProgressBar, ValueMathsIncludingAnEmptyRange) {
