@@ -76,6 +76,14 @@ std::vector<std::pair<int, int>> levelRuns(const std::string& raw) {
 
 TEST_F(SoundSystemTest, SchemaAndSwitches) {
     TestSupport::CaptureLogger log;
+    // Rates the converter takes: an eighth of the output rate up to eight
+    // times it.
+    for (const auto& [rate, loads] : {std::pair{2756, true}, {2755, false}, {176400, true}, {176401, false}}) {
+        dir.write("sounds/m.wav", levelWav(rate, 1, 16, LevelA, 100));
+        SoundSystem fresh(*files, config.root());
+        ASSERT_TRUE(fresh.audioOpen() && fresh.loadSchema(schemaPath));
+        EXPECT_EQ(fresh.play(1, {5}), loads) << rate;
+    }
     SoundSystem player(*files, config.root());
     ASSERT_TRUE(player.loadSchema(schemaPath));
     EXPECT_EQ(player.fileName(1), "sounds/a.wav"); // the later entry wins
