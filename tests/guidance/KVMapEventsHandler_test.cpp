@@ -388,6 +388,16 @@ TEST_F(Town_, NmeaReplayThroughAPortDrivesGuidance) {
     EXPECT_EQ(spoken, phrases);
 }
 
+// Along one street the car changes road only where its polylines meet: the
+// road events come once per change, not once per frame.
+TEST_F(Town_, RoadChangesAreToldOncePerChange) {
+    for (double east = -900; east <= -600; east += 15) drive(east, 0, 90, 15);
+    const std::size_t changes = log.count("car event:RoadSegChanged");
+    EXPECT_GE(changes, 1u);
+    EXPECT_LE(changes, 4u) << "21 fixes of 10 frames each on one street";
+    EXPECT_EQ(log.count("car event:DirAllowedChanged"), 0u);
+}
+
 // The start of guidance is said with the manoeuvre ahead: the start sound,
 // then "in ..." and the words of the manoeuvre.
 TEST_F(Town_, TheStartNamesTheManoeuvreAhead) {
