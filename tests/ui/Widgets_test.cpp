@@ -173,6 +173,32 @@ TEST(fdLabel, TheCaretIsABarTwoPixelsWide) {
     EXPECT_LE(rows.size(), 30u);
 }
 
+// A text wider than its label is dragged from inside the label, within its
+// ends; a press beside the label drags nothing.
+TEST(fdSmartLabel, ALongTextIsDraggedFromInsideWithinItsEnds) {
+    UiTest::SdlScreen sdl;
+    UiTest::FakeEngine engine;
+    engine.dataFolder = FileSystem::toWide(std::string(MIREL_FONT_DIR) + "/");
+    fdInterface ui(&engine, nullptr);
+    ASSERT_TRUE(ui.createFont(u"DejaVuSans.ttf", "f", 20, 0));
+    auto* page = new fdPage(&ui, "page", nullptr);
+    auto* label = new fdSmartLabel(page, "smart", true, &ui);
+    label->placeInParent(10, 10, 100, 30);
+    label->setFont(ui.fontByName("f"));
+    label->setText(u"a rather long street name that does not fit");
+    ASSERT_GT(label->contentWidth(), 200);
+    const struct {
+        int pressX, moveX;
+        std::int32_t offset;
+    } rows[] = {{50, 20, -30}, {50, 90, 0}, {50, -500, 100 - label->contentWidth()}, {150, 0, 100 - label->contentWidth()}};
+    for (const auto& row : rows) {
+        label->press(row.pressX, 20);
+        label->mouseMove(row.moveX, 20);
+        label->release(row.moveX, 20);
+        EXPECT_EQ(label->offset(), row.offset) << row.pressX << " -> " << row.moveX;
+    }
+}
+
 TEST(fdButtonX, StateMachineSensitivityRoundLongPressDisabledAndRadio) {
     UiTest::FakeEngine engine;
     fdInterface ui(&engine, nullptr);
