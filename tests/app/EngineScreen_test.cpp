@@ -7,6 +7,7 @@
 #include "core/Text.h"
 #include "render/MapPageServices.h"
 #include "ui/fdStatic.h"
+#include "map/proximity/Index.h"
 #include "render/RenderStyles.h"
 #include "render/fdMapRenderer.h"
 #include "screens/SelectPoiTypesPage.h"
@@ -196,6 +197,24 @@ TEST(EngineScreen, AFailedRunIsLoggedAndShown) {
         EXPECT_EQ(shown.find("Mirel - Critical error: Initialization error\n") != std::string::npos, row.box) << shown;
         EXPECT_NE(TestSupport::readAll(f.dir.path() / "log.txt").find("fatal error : Failed to initialize engine"),
                   std::string::npos);
+    }
+}
+
+// The danger-warn points of the program's waypoints folder are loaded at
+// start-up; a folder without them leaves none.
+TEST(EngineScreen, DangerPointsComeFromTheWaypointsFolder) {
+    for (const bool present : {true, false}) {
+        SCOPED_TRACE(present);
+        ProgramFolder folder;
+        fs::create_directories(folder.dir.path() / "waypoints");
+        if (present)
+            folder.dir.write("waypoints/cameras.txt", "30,40,3\n30.5,40.5,4\n");
+        TestSupport::CaptureLogger quiet;
+        engine::fdEngine e(folder.wide());
+        ASSERT_EQ(e.init(), 0);
+        ASSERT_NE(e.dangerPoints(), nullptr);
+        EXPECT_EQ(e.dangerPoints()->index != nullptr, present);
+        e.shutdown();
     }
 }
 
