@@ -140,6 +140,7 @@ TEST_F(EngineRun, StartsOnTheDemoDataAndSavesTheSettingsAtShutdown) {
     const auto [port, speed] = e.positioning()->getPort();
     ASSERT_NE(port, 0u) << "a port the defaults would not write";
     e.shutdown();
+    EXPECT_EQ(e.positioning(), nullptr) << "the receiver is let go";
     const std::string config = TestSupport::readAll(folder.data("config.xml"));
     EXPECT_NE(config.find("name=\"gps_port\" value=\"" + std::to_string(port) + "\""), std::string::npos);
     EXPECT_NE(config.find("name=\"gps_speed\" value=\"" + std::to_string(speed) + "\""), std::string::npos);
