@@ -173,6 +173,46 @@ TEST(fdLabel, TheCaretIsABarTwoPixelsWide) {
     EXPECT_LE(rows.size(), 30u);
 }
 
+// Lines of a label: stacked at the top, middle or bottom of the label
+// (mode 0), or each at the top or bottom of its own slot (mode 2).
+TEST(fdLabel, LinesStandWhereTheirModeAndAlignmentPutThem) {
+    UiTest::SdlScreen sdl;
+    UiTest::FakeEngine engine;
+    engine.dataFolder = FileSystem::toWide(std::string(MIREL_FONT_DIR) + "/");
+    fdInterface ui(&engine, nullptr);
+    ASSERT_TRUE(ui.createFont(u"DejaVuSans.ttf", "f", 20, 0));
+    auto* page = new fdPage(&ui, "page", nullptr);
+    const struct {
+        int mode, vAlign;
+        int inkFrom, inkTo; // the rows of the label the ink stays within
+    } rows[] = {{0, 0, 0, 60}, {0, 1, 30, 90}, {0, 2, 60, 120}, {2, 0, 0, 90}, {2, 2, 30, 120}};
+    for (const auto& row : rows) {
+        auto* label = new fdLabel(page, "lines", true, &ui);
+        label->placeInParent(0, 0, 200, 120);
+        label->setFont(ui.fontByName("f"));
+        label->setTextColor({0xFFFFFFFFu, 0xFFFFFFFFu});
+        label->setVertAlign(row.vAlign);
+        label->setLinesMode(row.mode);
+        label->setText(u"A\nB");
+        SDL_Surface* target = SDL_CreateRGBSurface(SDL_SWSURFACE, 200, 120, 32, 0xFF0000, 0xFF00, 0xFF, 0);
+        TempSurface scratch(32, 0xFF0000, 0xFF00, 0xFF, 0);
+        label->draw(target, scratch, true);
+        int top = 120, bottom = -1;
+        for (int y = 0; y < 120; ++y)
+            for (int x = 0; x < 200; ++x)
+                if ((UiTest::rgbAt(target, x, y) >> 16) > 128) {
+                    top = std::min(top, y);
+                    bottom = std::max(bottom, y);
+                }
+        SDL_FreeSurface(target);
+        page->removeChild(label);
+        delete label;
+        EXPECT_GE(top, row.inkFrom) << row.mode << "/" << row.vAlign;
+        EXPECT_LT(bottom, row.inkTo) << row.mode << "/" << row.vAlign;
+        EXPECT_GT(bottom - top, 30) << "two lines";
+    }
+}
+
 // A text wider than its label is dragged from inside the label, within its
 // ends; a press beside the label drags nothing.
 TEST(fdSmartLabel, ALongTextIsDraggedFromInsideWithinItsEnds) {
