@@ -117,6 +117,15 @@ TEST(DeviceSpecs, LongLinesArriveInPieces) {
         EXPECT_EQ(specs.records().size(), 1u);
     }
     {
+        // A run of blanks longer than a piece: the first piece is a blank
+        // line, the record starts in the second.
+        TestSupport::CaptureLogger log;
+        const auto specs = readSpecs(dir, std::string(104, ' ') + "X,1,4800,0,0\n");
+        EXPECT_TRUE(log.lines().empty());
+        ASSERT_EQ(specs.records().size(), 1u);
+        EXPECT_EQ(specs.records()[0].name, "X");
+    }
+    {
         // A piece split inside the fourth number: the record keeps its
         // first digits, the rest is a line without a comma.
         TestSupport::CaptureLogger log;

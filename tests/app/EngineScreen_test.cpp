@@ -5,8 +5,13 @@
 #include "app/fdEngine.h"
 
 #include "core/Text.h"
+#include "render/MapPageServices.h"
+#include "ui/fdStatic.h"
+#include "map/proximity/Index.h"
 #include "render/RenderStyles.h"
 #include "render/fdMapRenderer.h"
+#include "screens/SelectPoiTypesPage.h"
+#include "ui/PoiTypesLists.h"
 #include "core/TempSurface.h"
 #include "tests/support/CaptureLogger.h"
 #include "tests/support/TempDir.h"
@@ -136,6 +141,83 @@ TEST(EngineScreen, AtlasErrorsAtStartUpAreShownNotOnlyLogged) {
     }
 }
 
+// The main loop draws the active page on its first pass and ends once the
+// quit flag is set (here by the page's own drawing).
+TEST(EngineScreen, TheMainLoopDrawsThePageAndEndsOnQuit) {
+    ProgramFolder folder;
+    TestSupport::CaptureLogger quiet;
+    engine::fdEngine e(folder.wide());
+    ASSERT_EQ(e.init(), 0);
+    struct QuittingPage : ColourPage {
+        QuittingPage(Ui::fdInterface* ui, engine::fdEngine& e) : ColourPage(ui, "quitting", 0x80), e(e) {}
+        void draw(SDL_Surface* surface, TempSurface& clip, bool force) override {
+            ColourPage::draw(surface, clip, force);
+            e.setQuit();
+        }
+        engine::fdEngine& e;
+    };
+    e.ui()->activatePage(new QuittingPage(e.ui(), e));
+    e.mainLoop();
+    EXPECT_TRUE(e.quit());
+    EXPECT_EQ(pixel(e.screen()), Uint32(0x800000));
+    e.shutdown();
+}
+
+// A start that fails ends the run with -1 and the reason in log.txt; a
+// failure the user was not told about in the user's language gets the
+// general message box.
+TEST(EngineScreen, AFailedRunIsLoggedAndShown) {
+    const struct {
+        const char* what;
+        const char* damagedFile;
+        const char* from;
+        const char* to;
+        bool box;
+    } rows[] = {
+        {"no messages", "messages.xml", "<", "", true},
+        {"wrong design version", "skin/design800x480.xml", "<design version=\"1.30\"", "<design version=\"1.3\"", false},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.what);
+        ProgramFolder f;
+        std::string text = TestSupport::readAll(f.data(row.damagedFile));
+        if (*row.to)
+            text.replace(text.find(row.from), std::strlen(row.from), row.to);
+        else
+            text.clear();
+        std::ofstream(f.data(row.damagedFile), std::ios::trunc) << text;
+        std::string shown;
+        {
+            TestSupport::CaptureLogger quiet; // run() installs its own file log; none is left after
+            engine::fdEngine e(f.wide());
+            testing::internal::CaptureStderr();
+            EXPECT_EQ(e.run(), -1);
+            shown = testing::internal::GetCapturedStderr();
+        }
+        EXPECT_EQ(shown.find("Mirel - Critical error: Initialization error\n") != std::string::npos, row.box) << shown;
+        EXPECT_NE(TestSupport::readAll(f.dir.path() / "log.txt").find("fatal error : Failed to initialize engine"),
+                  std::string::npos);
+    }
+}
+
+// The danger-warn points of the program's waypoints folder are loaded at
+// start-up; a folder without them leaves none.
+TEST(EngineScreen, DangerPointsComeFromTheWaypointsFolder) {
+    for (const bool present : {true, false}) {
+        SCOPED_TRACE(present);
+        ProgramFolder folder;
+        fs::create_directories(folder.dir.path() / "waypoints");
+        if (present)
+            folder.dir.write("waypoints/cameras.txt", "30,40,3\n30.5,40.5,4\n");
+        TestSupport::CaptureLogger quiet;
+        engine::fdEngine e(folder.wide());
+        ASSERT_EQ(e.init(), 0);
+        ASSERT_NE(e.dangerPoints(), nullptr);
+        EXPECT_EQ(e.dangerPoints()->index != nullptr, present);
+        e.shutdown();
+    }
+}
+
 // The internet usage is told in the log while the shutdown runs, before its
 // last line.
 TEST(EngineScreen, TheInternetUsageIsLoggedAtShutdown) {
@@ -163,6 +245,12 @@ TEST(EngineScreen, PoiTypeChoicesSurviveARestart) {
         ASSERT_EQ(e.init(), 0);
         Render::RenderStyles& styles = e.mapRenderer()->styles();
         ASSERT_FALSE(styles.poiTypeFlags().empty());
+        // The chooser of POI types lists the map's types.
+        auto* chooser = dynamic_cast<Screens::SelectPoiTypesPage*>(e.ui()->findPage("select_poi_types"));
+        ASSERT_NE(chooser, nullptr);
+        chooser->prepare(true);
+        ASSERT_NE(chooser->model(), nullptr);
+        EXPECT_GT(chooser->model()->groupCount(), 0);
         const std::uint16_t type = styles.poiTypeFlags().begin()->first;
         styles.setPoiTypeFlags(type, !styles.isPoiTypeShown(type), true);
         chosen = styles.poiTypeFlags();
@@ -172,6 +260,57 @@ TEST(EngineScreen, PoiTypeChoicesSurviveARestart) {
     ASSERT_EQ(again.init(), 0);
     EXPECT_EQ(again.mapRenderer()->styles().poiTypeFlags(), chosen);
     again.shutdown();
+}
+
+// A screen that reports no size (the dummy driver's 0 x 0) stands for
+// unknown and the design's size takes its place; any positive size is the
+// screen's own, however small.
+TEST(EngineScreen, AScreenSizeCountsFromOnePixel) {
+    engine::fdEngine e(u"/nonexistent/");
+    const struct {
+        int width, height, expectWidth, expectHeight;
+    } rows[] = {{0, 0, 0, 0}, {1, 1, 1, 1}, {-1, 2, 0, 2}, {640, -5, 640, 0}};
+    for (const auto& row : rows) {
+        e.setScreenSize(row.width, row.height);
+        EXPECT_EQ(e.screenWidth(), row.expectWidth) << row.width;
+        EXPECT_EQ(e.screenHeight(), row.expectHeight) << row.height;
+    }
+}
+
+// A page the design leaves out stands in with the common template, titled by
+// its message, else by its own name; the map draws the route the engine
+// plans on.
+TEST(EngineScreen, PagesTheDesignLacksStandInUnderTheirTitle) {
+    const struct {
+        const char* what;
+        bool message;
+        const char* title;
+    } rows[] = {{"with its message", true, "Other settings"}, {"without a message", false, "pageSettingsOther"}};
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.what);
+        ProgramFolder f;
+        const auto cut = [&](const std::string& file, const std::string& from, const std::string& to) {
+            std::string text = TestSupport::readAll(f.data(file));
+            const auto at = text.find(from);
+            ASSERT_NE(at, std::string::npos) << from;
+            text.erase(at, text.find(to, at) + to.size() - at);
+            std::ofstream(f.data(file), std::ios::trunc) << text;
+        };
+        cut("skin/design800x480.xml", "<page name=\"pageSettingsOther\"", "</page>");
+        if (!row.message)
+            cut("messages.xml", "<message name=\"page_pageSettingsOther\"", "/>");
+        TestSupport::CaptureLogger quiet;
+        engine::fdEngine e(f.wide());
+        ASSERT_EQ(e.init(), 0);
+        Ui::fdPage* page = e.ui()->findPage("pageSettingsOther");
+        ASSERT_NE(page, nullptr);
+        EXPECT_TRUE(page->built());
+        const auto* title = dynamic_cast<const Ui::fdStatic*>(page->findChild("title"));
+        ASSERT_NE(title, nullptr);
+        EXPECT_EQ(Core::wideToUtf8(title->text()), row.title);
+        EXPECT_NE(e.mapRenderer()->services().route, nullptr);
+        e.shutdown();
+    }
 }
 
 // The splash bar only moves forward, row by row, and never past its end;

@@ -12,6 +12,7 @@
 #include "screens/PointReceiversListPage.h"
 #include "screens/SensorsPanel.h"
 #include "screens/fdPageMap.h"
+#include "search/Engine.h"
 #include "tools/demo-atlas/DemoAtlas.h"
 #include "ui/fdStatic.h"
 #include "map/KVAtlas.h"
@@ -134,8 +135,15 @@ TEST_F(EngineRun, StartsOnTheDemoDataAndSavesTheSettingsAtShutdown) {
     ASSERT_NE(version, nullptr);
     EXPECT_EQ(Core::wideToUtf8(version->text()), "Mirel " + std::string(Core::kProgramVersion));
 
+    // The receiver's port and rate as the device holds them.
+    ASSERT_TRUE(e.positioning() && e.positioning()->hasDevice());
+    const auto [port, speed] = e.positioning()->getPort();
+    ASSERT_NE(port, 0u) << "a port the defaults would not write";
     e.shutdown();
+    EXPECT_EQ(e.positioning(), nullptr) << "the receiver is let go";
     const std::string config = TestSupport::readAll(folder.data("config.xml"));
+    EXPECT_NE(config.find("name=\"gps_port\" value=\"" + std::to_string(port) + "\""), std::string::npos);
+    EXPECT_NE(config.find("name=\"gps_speed\" value=\"" + std::to_string(speed) + "\""), std::string::npos);
     EXPECT_NE(config.find("name=\"atlas\""), std::string::npos);
     EXPECT_NE(config.find("demo"), std::string::npos);
     EXPECT_NE(config.find("name=\"show_pt\""), std::string::npos);
@@ -332,7 +340,7 @@ TEST_F(EngineRun, ResizesStayWithinTheDesignAndTheScreen) {
         ASSERT_NE(e.screen(), nullptr);
         EXPECT_EQ(e.screen()->w, row.expectWidth);
         EXPECT_EQ(e.screen()->h, row.expectHeight);
-        EXPECT_EQ(e.ui()->rect().w, row.expectWidth);
+        EXPECT_EQ(e.ui()->rect(), (Ui::WindowRect{0, 0, std::uint16_t(row.expectWidth), std::uint16_t(row.expectHeight)}));
     }
     EXPECT_FALSE(e.quit());
     e.shutdown();
@@ -375,6 +383,7 @@ TEST_F(EngineRun, FixesAlongARouteMoveTheCarGuidanceAndSensors) {
     Guidance::KVMapEventsHandler* handler = e.mapEvents();
     ASSERT_NE(handler, nullptr);
     EXPECT_EQ(Guidance::KVMapEventsHandler::instance(), handler);
+    EXPECT_TRUE(handler->naviSoundsOn()) << "guidance speaks through the sound system";
     for (const auto& [east, north] : {std::pair{400.0, 500.0}, {-400.0, 500.0}}) {
         const auto [x, y] = DemoAtlas::globalOf(east, north);
         ASSERT_TRUE(e.route()->addPathPointAtLocation(*e.atlas(), *e.configRoot(),
@@ -399,6 +408,17 @@ TEST_F(EngineRun, FixesAlongARouteMoveTheCarGuidanceAndSensors) {
     EXPECT_FALSE(handler->shownCarState().valid);
     EXPECT_TRUE(marked().empty());
     EXPECT_EQ(label->text(), u"-");
+    // Nearest cafes without typed letters start from the car the map shows:
+    // none before the car is known.
+    auto* search = dynamic_cast<TextSearch::Engine*>(e.atlas()->services().searchEngine.get());
+    ASSERT_NE(search, nullptr);
+    const auto nearestCafes = [&] {
+        search->searchPois(0, {}, nullptr, {0x2A05});
+        std::vector<TextSearch::ResultItem> rows;
+        search->collectResults(rows);
+        return rows.size();
+    };
+    EXPECT_EQ(nearestCafes(), 0u);
 
     // Ten metres a step, ten metres a second, along the first half of the
     // route.
@@ -423,6 +443,7 @@ TEST_F(EngineRun, FixesAlongARouteMoveTheCarGuidanceAndSensors) {
     ASSERT_TRUE(tracked.onRoad);
     EXPECT_EQ(marked(), std::vector<std::uint32_t>{tracked.polylineId}) << "the car's road";
     EXPECT_NE(label->text(), u"-");
+    EXPECT_GT(nearestCafes(), 0u);
 
     e.shutdown();
     EXPECT_EQ(Guidance::KVMapEventsHandler::instance(), nullptr);

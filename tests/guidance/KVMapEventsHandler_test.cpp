@@ -27,6 +27,7 @@
 #include <map>
 #include <cmath>
 #include <numbers>
+#include <random>
 #include <thread>
 
 namespace Guidance {
@@ -487,6 +488,62 @@ TEST_F(Town_, NmeaReplayThroughAPortDrivesGuidance) {
     // its manoeuvre.
     const std::vector<std::pair<int, int>> phrases = {{4, 4}, {4, Voice::In}, {4, Voice::RouteRebuilt}};
     EXPECT_EQ(spoken, phrases);
+}
+
+// Along one street the car changes road only where its polylines meet: the
+// road events come once per change, not once per frame.
+TEST_F(Town_, RoadChangesAreToldOncePerChange) {
+    for (double east = -900; east <= -600; east += 15) drive(east, 0, 90, 15);
+    const std::size_t changes = log.count("car event:RoadSegChanged");
+    EXPECT_GE(changes, 1u);
+    EXPECT_LE(changes, 4u) << "21 fixes of 10 frames each on one street";
+    EXPECT_EQ(log.count("car event:DirAllowedChanged"), 0u);
+}
+
+// The start of guidance is said with the manoeuvre ahead: the start sound,
+// then "in ..." and the words of the manoeuvre.
+TEST_F(Town_, TheStartNamesTheManoeuvreAhead) {
+    drive(-900, 0, 90, 15);
+    ASSERT_FALSE(sounds.played.empty());
+    const auto& [priority, start] = sounds.played.front();
+    EXPECT_EQ(priority, 4);
+    ASSERT_GT(start.size(), 2u);
+    EXPECT_EQ(start.front(), 4);
+    std::vector<ManeuverEntry> ahead;
+    handler->navi().maneuversToAnnounce(ahead);
+    ASSERT_FALSE(ahead.empty());
+    Phrase words;
+    Voice::maneuverIds(words, ahead.front().type, 0, handler->navi().sayDistanceFirst()); // the words alone
+    EXPECT_NE(std::search(start.begin(), start.end(), words.begin(), words.end()), start.end());
+    EXPECT_NE(std::find(start.begin(), start.end(), Voice::In), start.end());
+}
+
+// A POI query visits every POI of its box, wherever in the box it lies,
+// against the POIs of the whole town filtered by the box.
+TEST_F(Town_, APoiQueryFindsEveryPoiOfItsBox) {
+    ASSERT_FALSE(route.parts.empty());
+    const PathPart& part = route.parts.front();
+    const auto query = [&](Map::Point a, Map::Point b) {
+        std::vector<Map::Point> found;
+        queryLevelPois(part, {std::min(a.x, b.x), std::min(a.y, b.y), std::max(a.x, b.x), std::max(a.y, b.y)},
+                       [&](const MapPoi& poi) { found.push_back(poi.point); });
+        return found;
+    };
+    const std::vector<Map::Point> all = query(townPoint(-4000, -4000), townPoint(4000, 4000));
+    ASSERT_GE(all.size(), 3u);
+    const double unitsPerMetre = (townPoint(1000, 0).x - townPoint(0, 0).x) / 1000.0;
+    std::mt19937 random(7);
+    std::uniform_real_distribution<double> metres(0.0, 1500.0);
+    for (int round = 0; round < 300; ++round) {
+        const Map::Point p = all[random() % all.size()];
+        const auto off = [&] { return static_cast<std::int32_t>(metres(random) * unitsPerMetre); };
+        const Map::Point a{p.x - off(), p.y - off()}, b{p.x + off(), p.y + off()};
+        const std::vector<Map::Point> found = query(a, b);
+        for (const Map::Point& q : all)
+            if (q.x >= a.x && q.x <= b.x && q.y >= a.y && q.y <= b.y) {
+                EXPECT_NE(std::find(found.begin(), found.end(), q), found.end()) << round;
+            }
+    }
 }
 
 TEST_F(Town_, DemoDriveRunsTheRouteWithoutGps) {

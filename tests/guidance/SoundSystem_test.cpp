@@ -76,6 +76,14 @@ std::vector<std::pair<int, int>> levelRuns(const std::string& raw) {
 
 TEST_F(SoundSystemTest, SchemaAndSwitches) {
     TestSupport::CaptureLogger log;
+    // Rates the converter takes: an eighth of the output rate up to eight
+    // times it.
+    for (const auto& [rate, loads] : {std::pair{2756, true}, {2755, false}, {176400, true}, {176401, false}}) {
+        dir.write("sounds/m.wav", levelWav(rate, 1, 16, LevelA, 100));
+        SoundSystem fresh(*files, config.root());
+        ASSERT_TRUE(fresh.audioOpen() && fresh.loadSchema(schemaPath));
+        EXPECT_EQ(fresh.play(1, {5}), loads) << rate;
+    }
     SoundSystem player(*files, config.root());
     ASSERT_TRUE(player.loadSchema(schemaPath));
     EXPECT_EQ(player.fileName(1), "sounds/a.wav"); // the later entry wins
@@ -104,7 +112,7 @@ TEST_F(SoundSystemTest, CapturedOutputPlaysListsInOrder) {
     setenv("SDL_DISKAUDIOFILE", capture.c_str(), 1);
     setenv("SDL_DISKAUDIODELAY", "2", 1);
     {
-        TestSupport::CaptureLogger log(Log::Normal);
+        TestSupport::CaptureLogger log(Log::Info);
         SoundSystem player(*files, config.root());
         ASSERT_TRUE(player.audioOpen());
         ASSERT_TRUE(player.loadSchema(schemaPath));
@@ -114,6 +122,11 @@ TEST_F(SoundSystemTest, CapturedOutputPlaysListsInOrder) {
         EXPECT_FALSE(player.play(9, {}));
         EXPECT_FALSE(player.play(4, {1, 3, 2}));
         EXPECT_TRUE(log.contains("Failed to load sound file 'sounds/none.wav' from pack"));
+        // The log lists the list, position by position, the missing id too.
+        EXPECT_EQ(log.count("play sounds begin: 3"), 1u);
+        EXPECT_EQ(log.countStartingWith("0: 1["), 1u);
+        EXPECT_EQ(log.count("1: error"), 1u);
+        EXPECT_EQ(log.countStartingWith("2: 2["), 1u);
         waitIdle(player);
         EXPECT_TRUE(player.play(1, {2})); // nothing plays: a lower priority may start
         waitIdle(player);

@@ -78,4 +78,10 @@ TEST(Voice, DistancesAndManoeuvres) {
     Phrase object;
     Voice::objectPhrase(object, 150, 300, false);
     EXPECT_EQ(object, (Phrase{150, 59, 33, 57}));
+    object.clear();
+    Voice::objectPhrase(object, 150, 300, true);
+    EXPECT_EQ(object, (Phrase{59, 33, 57, 150})) << "the distance first";
+    object.clear();
+    Voice::objectPhrase(object, 150, 0, true);
+    EXPECT_EQ(object, (Phrase{150})) << "no distance at the object";
 }

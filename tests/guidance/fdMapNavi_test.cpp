@@ -170,6 +170,24 @@ TEST(fdMapNavi, EmptyRouteOffRouteAndBack) {
     EXPECT_EQ(d.events, (std::vector<int>{Started, Start, OutOfPath, BackToPath, PathChanged_EmptyPath, OutOfEmptyPath}));
 }
 
+// Stopped guidance hears positions and route changes without a word.
+TEST(fdMapNavi, StoppedGuidanceStaysSilent) {
+    Drive d;
+    d.build(2, {{0, 1}});
+    d.navi.start(d.car(0), 10);
+    d.navi.stop();
+    const std::vector<int> before = d.events;
+    EXPECT_EQ(before.back(), Stopped);
+    Positioning::CarState away = d.car(100);
+    away.position.y += 60;
+    d.navi.onPosition(away, 10);
+    for (double m = 300; m <= 1000; m += 100)
+        d.navi.onPosition(d.car(m), 10);
+    d.path.markChanged();
+    d.navi.onPosition(away, 10);
+    EXPECT_EQ(d.events, before);
+}
+
 // The demo drive restarts its guidance without stopping it.
 TEST(fdMapNavi, RestartsRegisterOnceAndLeaveNothingBehind) {
     Drive d;

@@ -2,8 +2,10 @@
 // path, rows merged across maps, nearest POIs, houses and letter folding.
 
 #include "core/Config.h"
+#include "core/SimpleHeap.h"
 #include "core/Text.h"
 #include "map/KVAtlas.h"
+#include "map/KVMap2.h"
 #include "search/Engine.h"
 #include "search/NameSplitter.h"
 #include "tests/search/SearchFixture.h"
@@ -388,8 +390,32 @@ TEST(TextSearchEngine, TheAtlasAttachesItsEngineAtLoad) {
     for (char16_t c : std::u16string(u"mill"))
         engine.addKey(std::u16string(1, c));
     EXPECT_EQ(engine.count(), 1u);
+    EXPECT_TRUE(engine.indexManager().isOpen());
     atlas.unload();
     EXPECT_EQ(engine.maps().size(), 0u);
+    EXPECT_FALSE(engine.indexManager().isOpen()) << "letting go of the maps closes the index";
+}
+
+// The folder the atlas names may be relative to the program: the index and
+// the history go where the maps are.
+TEST(TextSearchEngine, TheIndexGoesWhereTheMapsAre) {
+    TestSupport::TempDir dir;
+    Core::ResourcesPool pool(10);
+    Core::SimpleHeap heap(1u << 20);
+    std::vector<std::unique_ptr<Map::KVMap2>> maps;
+    std::vector<Map::KVMap2*> list;
+    for (const char* name : {"demo-country.kvm", "demo-town.kvm"}) {
+        std::filesystem::copy_file(std::filesystem::path(MIREL_DEMO_ATLAS_DIR) / name, dir / name);
+        maps.push_back(std::make_unique<Map::KVMap2>(wide(dir / name), pool, heap));
+        ASSERT_TRUE(maps.back()->open(wide(dir / name), Core::utf8ToWide(name), 0));
+        list.push_back(maps.back().get());
+    }
+    TestSupport::CaptureLogger quiet;
+    Engine engine;
+    engine.setAtlas(list, u"maps\\absent", pool);
+    EXPECT_TRUE(engine.indexManager().isOpen());
+    EXPECT_TRUE(std::filesystem::exists(dir / "TextSearch.tsi"));
+    EXPECT_EQ(engine.history().path(), Map::joinPath(wide(dir.path()), u"TextSearch.tsh"));
 }
 
 // A new atlas starts from nothing: no selection, typed keys, tree, POI

@@ -141,6 +141,73 @@ TEST(TextSearchIndexFile, FieldWidthsSwitchAt65536) {
     }
 }
 
+// The same for the POI level: type groups of 16-bit fields up to 65,535
+// groups (a group per node and type), 32-bit from 65,536.
+TEST(TextSearchIndexFile, PoiTypeGroupsWidenAt65536) {
+    for (const auto& [leaves, narrow] : {std::pair{65533, true}, {65534, false}}) {
+        SCOPED_TRACE(leaves);
+        MapContent pois = twoLevelTree(2, leaves);
+        for (MapWriting::TextSearchEntry& e : pois.text->entries[0])
+            e.poiType = 7;
+        std::swap(pois.text->entries[0], pois.text->entries[2]);
+        FixtureAtlas atlas({pois});
+        const auto file = atlas.dir / "TextSearch.tsi";
+        ASSERT_TRUE(buildInto(file, atlas, sourcesOf(1)));
+        const Bytes bytes = readBytes(file);
+        const std::uint32_t flags = u32At(bytes, 4 + 8 + 24);
+        EXPECT_EQ((flags >> 10) & 3, narrow ? 2u : 0u);
+        Index index(atlas.pool, wide(file), sourcesOf(1), 1);
+        ASSERT_TRUE(index.valid());
+        TextSearch::ItemRanges found;
+        ASSERT_TRUE(index.findTypedItems(std::u16string(1, u'b'), {7}, found, {1}));
+        EXPECT_FALSE(found.empty());
+    }
+}
+
+// One map under another source name: an atlas of many maps at little cost.
+struct Renamed : Map::KvMap {
+    Renamed(Map::KvMap& map, std::u16string name) : map(map), name(std::move(name)) {}
+    const std::u16string& filePath() const override { return map.filePath(); }
+    const std::u16string& sourceName() const override { return name; }
+    Map::File::StringsSectionReader& stringsReader() override { return map.stringsReader(); }
+    Map::File::GeometrySectionReader& geometryReader() override { return map.geometryReader(); }
+    Map::File::AddressSectionReader& addressReader() override { return map.addressReader(); }
+    Map::File::RoutingSectionReader& routingReader() override { return map.routingReader(); }
+    Map::File::TextSearchSectionReader& textSearchReader() override { return map.textSearchReader(); }
+    Map::File::SpatialSearchSectionReader& spatialSearchReader() override { return map.spatialSearchReader(); }
+    Map::KvMap& map;
+    std::u16string name;
+};
+
+// A map index takes 16 bits: 65,535 maps are indexed, one more is refused.
+TEST(TextSearchIndexFile, AtMost65535MapsAreIndexed) {
+    FixtureAtlas atlas({cityKeys({u"ab"})});
+    std::vector<std::unique_ptr<Renamed>> copies;
+    Map::MapSet set;
+    for (std::size_t i = 0; i <= TextSearch::MaxIndexedMaps; ++i) {
+        copies.push_back(std::make_unique<Renamed>(*atlas.maps[0], Core::utf8ToWide(std::to_string(i))));
+        if (i < TextSearch::MaxIndexedMaps) set.add(copies.back().get());
+    }
+    ASSERT_EQ(set.size(), 65535u);
+    Map::IndexSourceList sources;
+    for (std::uint32_t i = 0; i <= TextSearch::MaxIndexedMaps; ++i)
+        sources.records.push_back({Core::utf8ToWide(std::to_string(i)), 1000 + i});
+    const auto file = atlas.dir / "TextSearch.tsi";
+    atlas.set = set;
+    EXPECT_FALSE(buildInto(file, atlas, sources)) << "a source without its map";
+    sources.records.pop_back();
+    ASSERT_TRUE(buildInto(file, atlas, sources));
+    Index index(atlas.pool, wide(file), sources, 65535);
+    ASSERT_TRUE(index.valid());
+    TextSearch::ItemRanges found;
+    ASSERT_TRUE(index.findItems(0, u"ab", found, TextSearch::EnabledMaps(65535, 1)));
+    ASSERT_EQ(found.size(), 65535u);
+    EXPECT_EQ(found.back().map, 65534u) << "the last map keeps its own number";
+    atlas.set.add(copies.back().get());
+    sources.records.push_back({u"65535", 0});
+    EXPECT_FALSE(buildInto(file, atlas, sources));
+}
+
 TEST(TextSearchIndexFile, DamagedFilesAreRefusedWithTheirMessages) {
     FixtureAtlas atlas({cityKeys({u"ab"}), cityKeys({u"ab", u"b"})});
     const Map::IndexSourceList sources = sourcesOf(2);
@@ -164,6 +231,8 @@ TEST(TextSearchIndexFile, DamagedFilesAreRefusedWithTheirMessages) {
         {"offsets out of order", [](Bytes& b) { b[60 + 8] = 200; }, "Invalid text search index"},
         {"unknown width code", [](Bytes& b) { b[60] = 0xAB; }, "Invalid text search index"},
         {"child offset into the header", [](Bytes& b) { b[92 + 8 + 6] = 4; }, "Invalid text search index"},
+        {"a city tree of no levels", [](Bytes& b) { std::fill(b.begin() + 92, b.begin() + 100, 0); },
+         "Invalid text search index"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);

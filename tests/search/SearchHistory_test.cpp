@@ -158,6 +158,8 @@ TEST(SearchHistory, RingsKeepTheNewestFiftyAndClearsCountOnce) {
     h.history.filters(listed);
     EXPECT_EQ(listed.size(), 49u);
     EXPECT_EQ(listed.front().second[0].offset, 10u);
+    h.history.filters(listed); // a second listing replaces the first
+    EXPECT_EQ(listed.size(), 49u);
     // Removing: a known entry goes, an unknown one writes nothing.
     EXPECT_TRUE(h.history.removeFilter(4, {{0, 10}}));
     EXPECT_FALSE(h.history.removeFilter(4, {{0, 10}}));

@@ -57,8 +57,11 @@ TEST(DesignPlacement, EveryKindStandsAtItsDesignGeometry) {
         engine.height = 480 * k;
         fdInterface ui(&engine, &files);
         ASSERT_TRUE(loadCursors(d, ui)) << (log.lines().empty() ? "" : log.lines().back());
+        const ColourPair colours{0xFFFFFFFFu, 0xFF405060u}; // white by day: the icon keeps its colours
         auto* page = new fdPage(&ui, "main", nullptr);
+        ui.setTextColor(colours); // after the page stood: it takes them when built
         ASSERT_TRUE(buildPage(*page, d));
+        EXPECT_EQ(page->textColors(), colours) << "a page with a font writes in the interface's colours";
         const std::pair<const char*, WindowRect> rows[] = {
             {"st", {1, 2, 3, 4}},       {"lb", {5, 6, 7, 8}},       {"ms", {11, 12, 13, 14}},
             {"bt", {100, 50, 40, 30}},  {"cb", {21, 22, 23, 24}},   {"rb", {31, 32, 33, 34}},
@@ -71,6 +74,7 @@ TEST(DesignPlacement, EveryKindStandsAtItsDesignGeometry) {
                                      std::uint16_t(r.h * k)};
             EXPECT_EQ(w->designRect(), doubled) << name;
             EXPECT_EQ(w->rect(), doubled) << name;
+            EXPECT_EQ(w->textColors(), colours) << name;
         }
 
         // The icon's hot spot (1, 3) lies on the button's centre.
@@ -88,12 +92,44 @@ TEST(DesignPlacement, EveryKindStandsAtItsDesignGeometry) {
     }
 }
 
+// A button that names a description label in its behaviour shows that
+// label on a long press, and the label gets the behaviour that hides it on
+// a tap; a button without one has no long-press widget.
+TEST(DesignPlacement, AButtonsDescriptionLabelIsLinkedAtBuild) {
+    TestSupport::CaptureLogger log(Log::Critical);
+    DesignDescription d;
+    std::string text = design(false);
+    text.insert(text.find("</page>"), "<static name=\"tip\"><geometry x=\"0\" y=\"0\" w=\"50\" h=\"20\"/></static>"
+                                      "<button name=\"with\"><geometry x=\"0\" y=\"30\" w=\"40\" h=\"30\"/>"
+                                      "<behavior desc_label=\"tip\"/></button>"
+                                      "<button name=\"without\"><geometry x=\"50\" y=\"30\" w=\"40\" h=\"30\"/></button>");
+    ASSERT_TRUE(readDesign(text, true, d)) << (log.lines().empty() ? "" : log.lines().back());
+    UiTest::FakeEngine engine;
+    fdInterface ui(&engine, nullptr);
+    auto* page = new fdPage(&ui, "main", nullptr);
+    ASSERT_TRUE(buildPage(*page, d));
+    auto* with = dynamic_cast<fdButtonX*>(page->widget("with"));
+    auto* without = dynamic_cast<fdButtonX*>(page->widget("without"));
+    auto* tip = dynamic_cast<fdStatic*>(page->widget("tip"));
+    ASSERT_TRUE(with && without && tip);
+    EXPECT_EQ(with->longPressWidget(), tip);
+    ASSERT_NE(tip->behavior(), nullptr);
+    EXPECT_EQ(tip->behavior()->kind(), 4);
+    EXPECT_EQ(without->longPressWidget(), nullptr);
+    EXPECT_FALSE(log.contains("is used for another purpose"));
+}
+
 TEST(DesignPlacement, AWindowWithoutAParentStandsAtItsOwnPlace) {
     UiTest::FakeEngine engine;
     fdInterface ui(&engine, nullptr);
     fdStatic lone(nullptr, "lone", true, &ui); // attached to nothing
     lone.placeInParent(7, 9, 30, 20);
     EXPECT_EQ(lone.designRect(), (WindowRect{7, 9, 30, 20}));
+    // The interface spans the design, doubled when big; without an engine
+    // it has no extent.
+    engine.big = true;
+    EXPECT_EQ(fdInterface(&engine, nullptr).designRect(), (WindowRect{0, 0, 1600, 960}));
+    EXPECT_EQ(fdInterface(nullptr, nullptr).designRect(), (WindowRect{0, 0, 0, 0}));
 }
 
 } // namespace

@@ -3,6 +3,7 @@
 #include "ui/fdList.h"
 
 #include "core/Text.h"
+#include "render/Image.h"
 #include "tests/ui/UiTestSupport.h"
 
 #include <gtest/gtest.h>
@@ -42,18 +43,23 @@ struct Groups : SimpleGroupList {
 };
 
 struct ListFixture {
-    explicit ListFixture(std::uint32_t rows) {
+    // rich: the rows have a picture and a text with its description too.
+    explicit ListFixture(std::uint32_t rows, bool rich = false) {
         row.w = 100;
         row.h = 10;
         row.creators.push_back(std::make_unique<UiTest::TestCreator>(UiTest::TestCreator::Static, "text", 0, 0, 100, 10));
         row.creators.push_back(std::make_unique<UiTest::TestCreator>(UiTest::TestCreator::Static, "group_text", 0, 0, 100, 10));
         row.creators.push_back(std::make_unique<UiTest::TestCreator>(UiTest::TestCreator::Checked, "check_expand", 0, 0, 10, 10));
+        if (rich)
+            for (const char* name : {"image", "text_with_desc", "desc_text"})
+                row.creators.push_back(std::make_unique<UiTest::TestCreator>(UiTest::TestCreator::Static, name, 0, 0, 50, 10));
         list = new fdList(page, "list", true, &ui, nullptr);
         list->placeInParent(0, 0, 100, 10 * int(rows));
         list->buildRows(row, rows, Material{});
     }
-    std::u16string text(std::size_t r, const char* child = "text") const {
-        return dynamic_cast<fdStatic*>(list->rowWidget(r)->findChild(child))->text();
+    std::u16string text(std::size_t r, const char* child = "text") const { return widget(r, child)->text(); }
+    fdStatic* widget(std::size_t r, const char* child) const {
+        return dynamic_cast<fdStatic*>(list->rowWidget(r)->findChild(child));
     }
     UiTest::FakeEngine engine;
     fdInterface ui{&engine, nullptr};
@@ -91,6 +97,8 @@ TEST(ListModels, ScrollingKeepsTheLastPageFullAndCopesWithoutRows) {
         EXPECT_EQ(items.offset(), s.offset) << s.what;
     }
     EXPECT_EQ(f.text(0), u"5");
+    items.ensureVisible(15);
+    EXPECT_EQ(items.firstVisibleIndex(), 6) << "the row just below the page comes in as its last";
     EXPECT_EQ(f.list->usedRows, 10u);
     items.scrollTo(15);
     EXPECT_EQ(f.text(9), u"24");
@@ -169,4 +177,44 @@ TEST(ListModels, GroupRowsFollowChangesMadeBetweenRefills) {
     groups.scrollTo(2);
     EXPECT_EQ(f.text(0, "group_text"), u"group 2");
     EXPECT_EQ(f.text(1), u"item 3.0");
+}
+
+// An item with a description shows its text above the description, one
+// without shows its plain text; every item row shows its picture, and a row
+// left empty keeps no picture of the item it showed.
+TEST(ListModels, ItemRowsShowPicturesAndDescriptions) {
+    struct Described : Groups {
+        using Groups::Groups;
+        bool hasDescription(std::int32_t, std::int32_t item) const override { return item == 0; }
+        void fillDescription(fdStatic& t, std::int32_t g, std::int32_t i) override {
+            t.setText(u"about " + Core::utf8ToWide(std::to_string(g) + "." + std::to_string(i)));
+        }
+        void fillImage(fdStatic& image, std::int32_t, std::int32_t) override { image.setImage(&picture); }
+        Render::ImageFromSurface picture{nullptr};
+    };
+    ListFixture f(4, true);
+    Described groups(*f.list, {2, 2}, {true, false});
+    groups.refresh(); // header 0, items 0.0 and 0.1, header 1
+    EXPECT_TRUE(f.widget(1, "desc_text")->visible());
+    EXPECT_EQ(f.text(1, "desc_text"), u"about 0.0");
+    EXPECT_TRUE(f.widget(1, "text_with_desc")->visible());
+    EXPECT_EQ(f.text(1, "text_with_desc"), u"item 0.0");
+    EXPECT_FALSE(f.widget(1, "text")->visible());
+    EXPECT_EQ(f.text(2), u"item 0.1");
+    EXPECT_FALSE(f.widget(2, "desc_text")->visible());
+    EXPECT_EQ(f.text(2, "desc_text"), u"");
+    for (std::size_t r : {1u, 2u}) {
+        EXPECT_TRUE(f.widget(r, "image")->visible()) << r;
+        EXPECT_EQ(f.widget(r, "image")->material().image, &groups.picture) << r;
+    }
+    groups.itemClicked(0); // closes group 0: two rows stay empty
+    EXPECT_EQ(groups.count(), 2);
+    for (std::size_t r : {2u, 3u}) {
+        EXPECT_FALSE(f.widget(r, "image")->visible()) << r;
+        EXPECT_EQ(f.widget(r, "image")->material().image, nullptr) << r;
+    }
+    groups.itemClicked(1); // opens group 1: its first item in a row left empty
+    EXPECT_EQ(f.text(2, "text_with_desc"), u"item 1.0");
+    EXPECT_TRUE(f.widget(2, "desc_text")->visible());
+    EXPECT_EQ(f.text(2, "desc_text"), u"about 1.0");
 }

@@ -93,6 +93,7 @@ TEST(PoiTypesLists, SingleChoiceAndFilters) {
     EXPECT_TRUE(list.isExpanded(0));
     list.refresh();
     EXPECT_FALSE(list.selectedType());
+    EXPECT_EQ(list.selectedIndex(), -1) << "nothing chosen yet";
     list.itemClicked(2); // header, Fuel, Cafe
     ASSERT_TRUE(list.selectedType());
     EXPECT_EQ(list.selectedType()->style->name, u"Cafe");

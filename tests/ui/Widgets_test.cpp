@@ -6,6 +6,7 @@
 #include "ui/fdStatic.h"
 
 #include "core/TempSurface.h"
+#include "core/FileSystem.h"
 #include "tests/ui/UiTestSupport.h"
 
 #include <gtest/gtest.h>
@@ -134,6 +135,110 @@ TEST(fdLabel, TapLimitsCaretBlinkAndLines) {
     EXPECT_EQ(label->lines().size(), 5u);
 }
 
+// The editing caret is a bar two pixels wide, as high as a line of the
+// label's font, in the text colour; an empty line shows only the bar.
+TEST(fdLabel, TheCaretIsABarTwoPixelsWide) {
+    UiTest::SdlScreen sdl;
+    UiTest::FakeEngine engine;
+    engine.dataFolder = FileSystem::toWide(std::string(MIREL_FONT_DIR) + "/");
+    fdInterface ui(&engine, nullptr);
+    ASSERT_TRUE(ui.createFont(u"DejaVuSans.ttf", "f", 20, 0));
+    std::uint32_t now = 0;
+    ui.setClock([&] { return now; });
+    auto* page = new fdPage(&ui, "page", nullptr);
+    auto* label = new fdLabel(page, "edit", true, &ui);
+    label->placeInParent(10, 10, 200, 50);
+    label->setFont(ui.fontByName("f"));
+    label->setTextColor({0xFFFFFFFFu, 0xFFFFFFFFu});
+    label->setLinesMode(1); // an edit line
+    label->showCaret(true);
+    for (now = 0; !label->caretPhase() && now < 2000; now += 100)
+        label->tick(now);
+    ASSERT_TRUE(label->caretPhase());
+    SDL_Surface* target = SDL_CreateRGBSurface(SDL_SWSURFACE, 300, 100, 32, 0xFF0000, 0xFF00, 0xFF, 0);
+    TempSurface scratch(32, 0xFF0000, 0xFF00, 0xFF, 0);
+    label->draw(target, scratch, true);
+    std::vector<int> columns, rows;
+    for (int x = 0; x < target->w; ++x)
+        for (int y = 0; y < target->h; ++y)
+            if (UiTest::rgbAt(target, x, y) == 0xFFFFFFu) {
+                if (columns.empty() || columns.back() != x) columns.push_back(x);
+                if (std::find(rows.begin(), rows.end(), y) == rows.end()) rows.push_back(y);
+            }
+    SDL_FreeSurface(target);
+    ASSERT_EQ(columns.size(), 2u);
+    EXPECT_EQ(columns[1], columns[0] + 1);
+    EXPECT_GE(columns[0], 10);
+    EXPECT_GE(rows.size(), 20u) << "a line of a 20-pixel font";
+    EXPECT_LE(rows.size(), 30u);
+}
+
+// Lines of a label: stacked at the top, middle or bottom of the label
+// (mode 0), or each at the top or bottom of its own slot (mode 2).
+TEST(fdLabel, LinesStandWhereTheirModeAndAlignmentPutThem) {
+    UiTest::SdlScreen sdl;
+    UiTest::FakeEngine engine;
+    engine.dataFolder = FileSystem::toWide(std::string(MIREL_FONT_DIR) + "/");
+    fdInterface ui(&engine, nullptr);
+    ASSERT_TRUE(ui.createFont(u"DejaVuSans.ttf", "f", 20, 0));
+    auto* page = new fdPage(&ui, "page", nullptr);
+    const struct {
+        int mode, vAlign;
+        int inkFrom, inkTo; // the rows of the label the ink stays within
+    } rows[] = {{0, 0, 0, 60}, {0, 1, 30, 90}, {0, 2, 60, 120}, {2, 0, 0, 90}, {2, 2, 30, 120}};
+    for (const auto& row : rows) {
+        auto* label = new fdLabel(page, "lines", true, &ui);
+        label->placeInParent(0, 0, 200, 120);
+        label->setFont(ui.fontByName("f"));
+        label->setTextColor({0xFFFFFFFFu, 0xFFFFFFFFu});
+        label->setVertAlign(row.vAlign);
+        label->setLinesMode(row.mode);
+        label->setText(u"A\nB");
+        SDL_Surface* target = SDL_CreateRGBSurface(SDL_SWSURFACE, 200, 120, 32, 0xFF0000, 0xFF00, 0xFF, 0);
+        TempSurface scratch(32, 0xFF0000, 0xFF00, 0xFF, 0);
+        label->draw(target, scratch, true);
+        int top = 120, bottom = -1;
+        for (int y = 0; y < 120; ++y)
+            for (int x = 0; x < 200; ++x)
+                if ((UiTest::rgbAt(target, x, y) >> 16) > 128) {
+                    top = std::min(top, y);
+                    bottom = std::max(bottom, y);
+                }
+        SDL_FreeSurface(target);
+        page->removeChild(label);
+        delete label;
+        EXPECT_GE(top, row.inkFrom) << row.mode << "/" << row.vAlign;
+        EXPECT_LT(bottom, row.inkTo) << row.mode << "/" << row.vAlign;
+        EXPECT_GT(bottom - top, 30) << "two lines";
+    }
+}
+
+// A text wider than its label is dragged from inside the label, within its
+// ends; a press beside the label drags nothing.
+TEST(fdSmartLabel, ALongTextIsDraggedFromInsideWithinItsEnds) {
+    UiTest::SdlScreen sdl;
+    UiTest::FakeEngine engine;
+    engine.dataFolder = FileSystem::toWide(std::string(MIREL_FONT_DIR) + "/");
+    fdInterface ui(&engine, nullptr);
+    ASSERT_TRUE(ui.createFont(u"DejaVuSans.ttf", "f", 20, 0));
+    auto* page = new fdPage(&ui, "page", nullptr);
+    auto* label = new fdSmartLabel(page, "smart", true, &ui);
+    label->placeInParent(10, 10, 100, 30);
+    label->setFont(ui.fontByName("f"));
+    label->setText(u"a rather long street name that does not fit");
+    ASSERT_GT(label->contentWidth(), 200);
+    const struct {
+        int pressX, moveX;
+        std::int32_t offset;
+    } rows[] = {{50, 20, -30}, {50, 90, 0}, {50, -500, 100 - label->contentWidth()}, {150, 0, 100 - label->contentWidth()}};
+    for (const auto& row : rows) {
+        label->press(row.pressX, 20);
+        label->mouseMove(row.moveX, 20);
+        label->release(row.moveX, 20);
+        EXPECT_EQ(label->offset(), row.offset) << row.pressX << " -> " << row.moveX;
+    }
+}
+
 TEST(fdButtonX, StateMachineSensitivityRoundLongPressDisabledAndRadio) {
     UiTest::FakeEngine engine;
     fdInterface ui(&engine, nullptr);
@@ -225,6 +330,13 @@ TEST(fdButtonX, StateMachineSensitivityRoundLongPressDisabledAndRadio) {
     EXPECT_FALSE(radios[0]->checked());
     EXPECT_TRUE(radios[2]->checked());
     EXPECT_FALSE(radios[1]->checked());
+    // A member that goes leaves the group; the others go on as one.
+    page->removeChild(radios[1]);
+    delete radios[1];
+    EXPECT_EQ(radios[0]->group()->members, (std::vector<fdCheckedButton*>{radios[0], radios[2]}));
+    click(0);
+    EXPECT_TRUE(radios[0]->checked());
+    EXPECT_FALSE(radios[2]->checked());
 }
 
 TEST(fdSliderAndProgressBar, ValueMathsIncludingAnEmptyRange) {
@@ -325,4 +437,10 @@ TEST(fdList, PressReleaseClicksUsedRowsAndButtonsInRows) {
     page->mouseButtonDown(1, 180, 90);
     EXPECT_TRUE(j.empty()) << "the button in the row takes the press";
     EXPECT_EQ(list->selectedRow(), 0);
+    page->mouseButtonUp(1, 180, 90);
+    // Another button's release on the pressed row clicks nothing.
+    j.clear();
+    page->mouseButtonDown(1, 10, 10);
+    page->mouseButtonUp(3, 10, 10);
+    EXPECT_EQ(j, std::vector<std::string>{"clicked list"}) << "the press's click alone";
 }

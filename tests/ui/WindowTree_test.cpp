@@ -182,6 +182,12 @@ TEST(WindowTree, PagesActivateGoBackAndCommonCommands) {
     EXPECT_TRUE(ui.history().empty());
     ui.goBack();
     EXPECT_EQ(ui.activePage(), one);
+    // Escape, which the page leaves alone, leads back as "back" does.
+    ui.goToPage(two);
+    EXPECT_TRUE(ui.keyDown(SDLK_ESCAPE));
+    EXPECT_EQ(ui.activePage(), one);
+    EXPECT_FALSE(ui.keyDown(SDLK_ESCAPE)) << "nowhere to go back to";
+    EXPECT_EQ(ui.activePage(), one);
 
     ui.goToPageByName("nowhere");
     ui.goToPageByName("nowhere");

@@ -129,6 +129,12 @@ TEST(Gpx, ReaderTakesWhatItCanAndSkipsTheRest) {
     EXPECT_TRUE(h.radius == (1 << 30) && huge[0].boxHalfSize == h.radius && h.speed == 0);
     EXPECT_EQ(h.sector, 181) << "-90 degrees is 270";
     EXPECT_EQ(huge[1].point.radius, metres(80, Gpx::MaxRadiusMetres));
+    // No radius and no speed, or a radius of 0: the point warns of nothing.
+    const auto none = read("<wpt lat=\"1\" lon=\"1\"><extensions><proximity><radius>0</radius><sector>90</sector>"
+                           "</proximity></extensions></wpt><wpt lat=\"1\" lon=\"1\"/>");
+    ASSERT_EQ(none.size(), 2u);
+    EXPECT_EQ(none[0].point.radius, 0);
+    EXPECT_EQ(none[1].point.radius, 0);
     EXPECT_EQ(Gpx::safeFileStem(u" ...") + Gpx::safeFileStem(u"../a\\b\x01"), u"__a_b_");
     EXPECT_EQ(Gpx::safeFileStem(std::u16string(300, u'ж')), std::u16string(125, u'ж')) << "251 bytes";
 }

@@ -172,6 +172,14 @@ TEST(MonitoringSystem, TheFourExchangesCarryExactBytesAndRepliesAreChecked) {
 
     s.system.addSeenPointId(3);
     EXPECT_TRUE(friends[1].second.points->points()[0].deleted());
+    // A colour reaches the friend it names; an unknown token changes nobody.
+    s.system.setFriendColor(9, 0xFF00FF00u);
+    s.system.setFriendColor(12345, 0xFF0000FFu);
+    Monitoring::Friend nine, seven;
+    ASSERT_TRUE(s.system.getFriend(9, nine) && s.system.getFriend(7, seven));
+    EXPECT_EQ(nine.color, 0xFF00FF00u);
+    EXPECT_EQ(seven.color, friends[0].second.color);
+    EXPECT_FALSE(s.system.getFriend(12345, nine));
     s.system.stop();
     EXPECT_EQ(s.recorder.all(),
               (std::vector<std::string>{"connected", "friends", "tracks", "points", "seen", "disconnected"}));

@@ -70,6 +70,7 @@ TEST(TrackManager, NewTracksGetUniqueNamesAndAreStoredWithTheirProperties) {
 
     ASSERT_TRUE(manager->setTrackShown(0, true) && manager->setTrackColour(0, 0x11223344));
     EXPECT_FALSE(manager->setTrackShown(1, true));
+    EXPECT_FALSE(manager->setTrackColour(1, 0x11223344)) << "one track: index 1 is past the end";
     EXPECT_EQ(readAll(path), bytes) << "files change only at the next close";
     manager.reset();
     EXPECT_EQ(hex(readAll(path).substr(6, 10)), "02 00 44 33 22 11 04 00 ff 00");

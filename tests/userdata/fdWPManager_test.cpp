@@ -4,6 +4,7 @@
 #include "tests/support/CaptureLogger.h"
 #include "tests/support/FileSizeLimit.h"
 
+#include <functional>
 #include <random>
 
 using namespace UserDataTest;
@@ -83,6 +84,35 @@ TEST(WaypointManager, DeletedPointsStayDeletedAndSavesAreAtomic) {
     EXPECT_EQ(readAll(f.dir / "waypoints/b.gpx"), untouched) << "a failed save leaves the old file whole";
     EXPECT_TRUE(log.contains("Can't create GPX file"));
     EXPECT_EQ(again->category(1).modified, 1) << "kept for the next save";
+}
+
+// Each setter changes its own point and marks the point's category for the
+// next save; an index past the points changes nothing.
+TEST(WaypointManager, SettersChangeTheirPointAndMarkItsCategory) {
+    ManagerFixture f;
+    f.dir.write("waypoints/a.gpx", gpxDocument(point10));
+    auto manager = f.load();
+    EXPECT_EQ(manager->category(0).modified, 0);
+    const std::uint32_t uses = manager->storedPoint(0).uses;
+    const struct {
+        const char* what;
+        std::function<bool(std::size_t)> set;
+        std::function<bool(const StoredWayPoint&)> changed;
+    } rows[] = {
+        {"type", [&](std::size_t i) { return manager->setType(i, 0x2F01); },
+         [](const StoredWayPoint& p) { return p.type == 0x2F01; }},
+        {"url", [&](std::size_t i) { return manager->setUrl(i, u"http://a"); },
+         [](const StoredWayPoint& p) { return p.url == u"http://a"; }},
+        {"id", [&](std::size_t i) { return manager->setId(i, 42); }, [](const StoredWayPoint& p) { return p.id == 42; }},
+        {"use", [&](std::size_t i) { return manager->addUse(i); },
+         [&](const StoredWayPoint& p) { return p.uses == uses + 1; }},
+    };
+    for (const auto& row : rows) {
+        EXPECT_FALSE(row.set(1)) << row.what;
+        EXPECT_TRUE(row.set(0)) << row.what;
+        EXPECT_TRUE(row.changed(manager->storedPoint(0))) << row.what;
+        EXPECT_EQ(manager->category(0).modified, 1) << row.what;
+    }
 }
 
 TEST(WaypointManager, NearestPointMatchesALinearScan) {
