@@ -16,6 +16,7 @@
 
 #include "routing/NodeTransitions.h"
 #include "routing/RoadRecords.h"
+#include "routing/SearchQueue.h"
 
 #include <cstdint>
 #include <vector>
@@ -178,6 +179,12 @@ class RoadMap {
 
     bool ready() const { return ready_; }
 
+    // The route search's working memory, kept with the map (which serves
+    // one search at a time) so that a search allocates and clears nothing
+    // sized to the graph: its heap, and the stamp of the current labels.
+    SearchQueue& searchQueue() { return searchQueue_; }
+    std::uint16_t labelStamp = 0;
+
     // Estimate weights, set by the loader from the map's first level:
     // metres per cell, and the integer square root of 2 * cellMetres.
     std::uint32_t cellMetres = 0;
@@ -196,4 +203,5 @@ class RoadMap {
     std::vector<RoadGraph::SegmentRecord> segments_;
     std::vector<RoadGraph::LinkRecord> links_;
     bool ready_ = false;
+    SearchQueue searchQueue_;
 };

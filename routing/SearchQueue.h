@@ -3,12 +3,12 @@
 // into a compact array by vertex (kept apart from the 28-byte vertex records
 // so that sifting touches few cache lines), so an entry can be removed from
 // the middle. Positions are 32-bit: the queue holds at most one entry per
-// vertex.
+// vertex. A road map keeps its queue between searches, so that a search
+// neither allocates nor clears arrays sized to the graph.
 
 #include "routing/RoadRecords.h"
 
 #include <cstdint>
-#include <memory>
 #include <vector>
 
 struct SearchQueueEntry {
@@ -18,9 +18,17 @@ struct SearchQueueEntry {
 
 class SearchQueue {
   public:
+    SearchQueue() = default;
     // For vertices 0 .. vertexCount - 1.
-    // Positions are written before they are read, so they start unset.
-    explicit SearchQueue(std::size_t vertexCount) : positions_(new std::uint32_t[vertexCount]) {}
+    explicit SearchQueue(std::size_t vertexCount) { reset(vertexCount); }
+
+    // Empty, for vertices 0 .. vertexCount - 1. Positions are written before
+    // they are read, so the array only grows and is never cleared.
+    void reset(std::size_t vertexCount) {
+        heap_.clear();
+        peak_ = 0;
+        if (positions_.size() < vertexCount) positions_.resize(vertexCount);
+    }
 
     // Appends and restores heap order; ties do not move. Returns the position
     // at which the entry was appended.
@@ -54,7 +62,7 @@ class SearchQueue {
     bool siftUp(std::size_t position);
     void siftDown(std::size_t position);
 
-    std::unique_ptr<std::uint32_t[]> positions_;
+    std::vector<std::uint32_t> positions_;
     std::vector<Packed> heap_;
     std::size_t peak_ = 0;
 };
