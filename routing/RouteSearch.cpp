@@ -105,11 +105,15 @@ void searchLoop(RoadMap& map, SearchTask& task, const RoutingParams& params, Sea
             return;
         }
         if (excluding && h == params.excludedSegment) return;
+        NodeRecord& target = nodes[m];
+        const bool labelled = target.stamp == stamp;
+        // No cost is below 0: a vertex already as cheap as this one (the one
+        // the search came from, most often) is passed over unpriced.
+        if (labelled && target.cost <= costN) return;
         const std::uint32_t c = price(segments[h].attributes, segments[h].length);
         const std::uint64_t reach = costN + c;
         if (c == kInfiniteCost || reach >= kInfiniteCost) return;
-        NodeRecord& target = nodes[m];
-        if (target.stamp == stamp) {
+        if (labelled) {
             if (target.cost <= reach) return;
             if (!target.closed) queue.removeAt(queue.positionOf(m));
         }
@@ -171,9 +175,9 @@ void searchLoop(RoadMap& map, SearchTask& task, const RoutingParams& params, Sea
                 ++l;
             }
         } else {
-            // The vertices likely to be settled next: their links are in
-            // cache (prefetched when their labels improved); fetch the
-            // segments.
+            // The vertices likely to be settled next: their links are in cache
+            // (prefetched when their labels improved); fetch the segments they
+            // name.
             for (std::size_t next = 1; next <= 2; ++next) {
                 const std::uint32_t v = queue.vertexAt(next);
                 if (v >= nodeCount) break;

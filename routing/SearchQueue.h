@@ -57,7 +57,8 @@ class SearchQueue {
     static SearchQueueEntry unpack(Packed p) {
         return SearchQueueEntry{static_cast<std::int64_t>(p >> 24), static_cast<std::uint32_t>(p & 0xFFFFFF)};
     }
-    static bool less(Packed a, Packed b) { return (a >> 24) < (b >> 24); }
+    // a's key below b's: a below b with b's vertex bits cleared.
+    static bool less(Packed a, Packed b) { return a < (b & ~Packed{0xFFFFFF}); }
     void place(std::size_t position, Packed entry);
     bool siftUp(std::size_t position);
     void siftDown(std::size_t position);
