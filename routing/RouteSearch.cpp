@@ -83,7 +83,7 @@ void searchLoop(RoadMap& map, SearchTask& task, const RoutingParams& params, Sea
         return best;
     };
 
-    const CostModel price(params);
+    const std::uint32_t* const costs = map.segmentCosts(CostModel(params));
     const bool excluding = params.excludeFlag != 0;
     const bool lookAhead = nodeCount > kLookAheadVertices;
     std::uint64_t expanded = 0;
@@ -110,7 +110,7 @@ void searchLoop(RoadMap& map, SearchTask& task, const RoutingParams& params, Sea
         // No cost is below 0: a vertex already as cheap as this one (the one
         // the search came from, most often) is passed over unpriced.
         if (labelled && target.cost <= costN) return;
-        const std::uint32_t c = price(segments[h].attributes, segments[h].length);
+        const std::uint32_t c = costs[h];
         const std::uint64_t reach = costN + c;
         if (c == kInfiniteCost || reach >= kInfiniteCost) return;
         if (labelled) {

@@ -52,6 +52,7 @@ struct BestRoadsDivisor {
     }
     std::int32_t divisor;
     std::uint64_t reciprocal;
+    friend bool operator==(const BestRoadsDivisor&, const BestRoadsDivisor&) = default;
 };
 
 // Segment costs with the parameters worked out once: the blocking bits
@@ -84,6 +85,9 @@ class CostModel {
         const std::int32_t term = q * (4 - (attributes.quality & 0x07)) / 5;
         return static_cast<std::uint32_t>(std::max<std::int32_t>(base + term, 1));
     }
+
+    // Models that price every segment alike.
+    friend bool operator==(const CostModel&, const CostModel&) = default;
 
   private:
     std::uint8_t accessMask_;

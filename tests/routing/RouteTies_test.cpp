@@ -12,6 +12,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <limits>
 #include <memory>
 #include <random>
@@ -260,4 +261,43 @@ TEST(RouteSearch, LabelStampsComeRound) {
             ASSERT_EQ(routes[0], expected[0]) << "search " << i << " stamp " << g.map.labelStamp;
         }
     }
+}
+
+// The search keeps the segments' costs between searches: a segment
+// forbidden, allowed again or rewritten in between must be priced anew.
+TEST(RouteSearch, KeptCostsFollowTheGraph) {
+    std::mt19937 random(RouteTest::seed());
+    TestGraph g = tiedGrid(random, 8);
+    RoutingParams params;
+    params.routing_mode = 1;
+    params.best_roads = 5;
+    params.best_roads_max = 10;
+    const Query q{0, {63}, false};
+    auto route = [&] {
+        std::vector<std::vector<std::uint32_t>> routes(1);
+        std::vector<RouteSegment> segments;
+        SearchTask task;
+        fillTask(task, g, q, &routes);
+        dynamic_cast<SearchPositionToNode&>(*task.targets[0].position).segments = &segments;
+        search(g.map, task, params);
+        EXPECT_EQ(routes[0], reference(g, params, q, false)[0]);
+        return segments;
+    };
+    const std::vector<RouteSegment> first = route();
+    ASSERT_GT(first.size(), 2u);
+    const std::uint32_t used = first[1].segmentId;
+    auto uses = [&](const std::vector<RouteSegment>& r) {
+        return std::any_of(r.begin(), r.end(), [&](const RouteSegment& s) { return s.segmentId == used; });
+    };
+    g.map.setForbidden(used, true);
+    EXPECT_FALSE(uses(route()));
+    g.map.setForbidden(used, false);
+    EXPECT_TRUE(uses(route()));
+    g.map.mutableSegments()[used].length = 5000;
+    EXPECT_FALSE(uses(route()));
+    // Another model prices every segment anew.
+    params.routing_mode = 0;
+    EXPECT_FALSE(uses(route()));
+    g.map.mutableSegments()[used].length = 100;
+    route();
 }
