@@ -8,6 +8,7 @@
 
 #include "routing/RoadRecords.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <vector>
 
@@ -67,3 +68,46 @@ class SearchQueue {
     std::vector<Packed> heap_;
     std::size_t peak_ = 0;
 };
+
+// Inline: the search pushes and removes on nearly every relaxation.
+
+inline void SearchQueue::place(std::size_t position, Packed entry) {
+    heap_[position] = entry;
+    positions_[entry & 0xFFFFFF] = static_cast<std::uint32_t>(position);
+}
+
+inline std::size_t SearchQueue::push(const SearchQueueEntry& entry) {
+    heap_.push_back(pack(entry));
+    const std::size_t position = heap_.size() - 1;
+    positions_[entry.node] = static_cast<std::uint32_t>(position);
+    peak_ = std::max(peak_, heap_.size());
+    // A leaf has nothing to sift down to.
+    siftUp(position);
+    return position;
+}
+
+inline void SearchQueue::removeAt(std::size_t position) {
+    if (position >= heap_.size()) return;
+    const std::size_t last = heap_.size() - 1;
+    if (position == last) {
+        heap_.pop_back();
+        return;
+    }
+    place(position, heap_[last]);
+    heap_.pop_back();
+    if (!siftUp(position)) siftDown(position);
+}
+
+inline bool SearchQueue::siftUp(std::size_t position) {
+    const Packed entry = heap_[position];
+    std::size_t p = position;
+    while (p > 0) {
+        const std::size_t parent = (p - 1) / 2;
+        if (!less(entry, heap_[parent])) break;
+        place(p, heap_[parent]);
+        p = parent;
+    }
+    if (p == position) return false;
+    place(p, entry);
+    return true;
+}
