@@ -83,7 +83,10 @@ void searchLoop(RoadMap& map, SearchTask& task, const RoutingParams& params, Sea
         return best;
     };
 
-    const std::uint32_t* const costs = map.segmentCosts(CostModel(params));
+    // Costs by length only (mode 2) are the length read from the record the
+    // relaxation reads anyway; the kept costs would only add a memory stream.
+    const CostModel price(params);
+    const std::uint32_t* const costs = params.routing_mode == 2 ? nullptr : map.segmentCosts(price);
     const bool excluding = params.excludeFlag != 0;
     const bool lookAhead = nodeCount > kLookAheadVertices;
     std::uint64_t expanded = 0;
@@ -108,9 +111,10 @@ void searchLoop(RoadMap& map, SearchTask& task, const RoutingParams& params, Sea
         NodeRecord& target = nodes[m];
         const bool labelled = target.stamp == stamp;
         // No cost is below 0: a vertex already as cheap as this one (the one
-        // the search came from, most often) is passed over unpriced.
+        // the search came from, most often) is passed over before its cost
+        // is looked up.
         if (labelled && target.cost <= costN) return;
-        const std::uint32_t c = costs[h];
+        const std::uint32_t c = costs ? costs[h] : price(segments[h].attributes, segments[h].length);
         const std::uint64_t reach = costN + c;
         if (c == kInfiniteCost || reach >= kInfiniteCost) return;
         if (labelled) {
