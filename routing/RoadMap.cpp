@@ -250,7 +250,8 @@ bool RoadMap::setForbidden(std::uint32_t id, bool forbidden) {
     std::uint8_t& road = segments_[head].attributes.road;
     const bool was = (road & RoadFlag::Forbidden) != 0;
     road = static_cast<std::uint8_t>(forbidden ? road | RoadFlag::Forbidden : road & ~RoadFlag::Forbidden);
-    if (head < segmentCosts_.size()) segmentCosts_[head] = costModel_(segments_[head].attributes, segments_[head].length);
+    if (head < segmentCosts_.size())
+        segmentCosts_[head] = costModel_(segments_[head].attributes, segments_[head].length);
     return was;
 }
 

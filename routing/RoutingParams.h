@@ -73,13 +73,14 @@ class CostModel {
     // or RoadGraph::kInfiniteCost when it is impassable. A chain of length 0
     // costs 0; any other costs at least 1, whatever the quality term.
     std::uint32_t operator()(const RoadGraph::SegmentAttributes& attributes, std::uint16_t length) const {
-        if ((attributes.access & accessMask_) | (attributes.road & blockedRoad_)) return RoadGraph::kInfiniteCost;
+        if ((attributes.access & accessMask_) | (attributes.road & blockedRoad_))
+            return RoadGraph::kInfiniteCost;
         if (length == 0) return 0;
         if (mode_ == 2) return length;
-        const std::int32_t base =
-            mode_ == 0 ? std::int32_t{length}
-                       : kSpeedFactor[attributes.road & RoadGraph::RoadFlag::ClassMask] *
-                             static_cast<std::int32_t>(length) / 10;
+        const std::int32_t base = mode_ == 0
+                                      ? std::int32_t{length}
+                                      : kSpeedFactor[attributes.road & RoadGraph::RoadFlag::ClassMask] *
+                                            static_cast<std::int32_t>(length) / 10;
         // weight * base stays below 255 * 248 * 65535 / 10 < 2^29.
         const std::int32_t q = roads_.divide(weight_ * base);
         const std::int32_t term = q * (4 - (attributes.quality & 0x07)) / 5;

@@ -115,8 +115,8 @@ std::vector<std::vector<std::uint32_t>> referenceRoutes(const RoadMap& map, cons
                     if (cost[m] != kUnreached && !closed[m]) queue.removeAt(queue.position[m]);
                     std::uint32_t e = kInfiniteCost;
                     for (const SearchTarget& t : task.targets)
-                        e = std::min(e, estimateCost(params, t.position->cell, map.cellOf(m), map.cellDiagonalRoot,
-                                                     map.cellMetres));
+                        e = std::min(e, estimateCost(params, t.position->cell, map.cellOf(m),
+                                                     map.cellDiagonalRoot, map.cellMetres));
                     cost[m] = reach;
                     predecessor[m] = s;
                     closed[m] = false;
@@ -149,7 +149,8 @@ struct Query {
     bool backward = false;
 };
 
-void fillTask(SearchTask& task, const TestGraph& g, const Query& q, std::vector<std::vector<std::uint32_t>>* routes) {
+void fillTask(SearchTask& task, const TestGraph& g, const Query& q,
+              std::vector<std::vector<std::uint32_t>>* routes) {
     task.backward = q.backward;
     task.source = std::make_unique<SearchPositionFromNode>(g.cells[q.from], q.from);
     for (std::size_t i = 0; i < q.to.size(); ++i) {
