@@ -102,6 +102,7 @@ bool RoadMap::allocate(std::uint32_t nodeCount, std::uint32_t nodeCapacity, std:
                        std::uint32_t segmentCapacity, std::uint32_t linkCapacity) {
     nodes_.clear();
     segments_.clear();
+    segmentCosts_.clear();
     links_.clear();
     ready_ = false;
     if (nodeCount >= kMaxRecords || segmentCount >= kMaxRecords) return false;
@@ -181,6 +182,7 @@ bool RoadMap::initSegmentRecord(std::uint32_t id, SegmentAttributes attributes, 
         }
     }
     segments_[id] = head;
+    if (id < segmentCosts_.size()) segmentCosts_.clear();
     return true;
 }
 
@@ -248,7 +250,21 @@ bool RoadMap::setForbidden(std::uint32_t id, bool forbidden) {
     std::uint8_t& road = segments_[head].attributes.road;
     const bool was = (road & RoadFlag::Forbidden) != 0;
     road = static_cast<std::uint8_t>(forbidden ? road | RoadFlag::Forbidden : road & ~RoadFlag::Forbidden);
+    if (head < segmentCosts_.size())
+        segmentCosts_[head] = costModel_(segments_[head].attributes, segments_[head].length);
     return was;
+}
+
+const std::uint32_t* RoadMap::segmentCosts(const Map::Routing::CostModel& model) {
+    if (!(model == costModel_)) {
+        segmentCosts_.clear();
+        costModel_ = model;
+    }
+    std::size_t i = segmentCosts_.size();
+    segmentCosts_.resize(segments_.size());
+    for (; i < segments_.size(); ++i)
+        segmentCosts_[i] = model(segments_[i].attributes, segments_[i].length);
+    return segmentCosts_.data();
 }
 
 std::uint32_t RoadMap::segmentFromNode(std::uint32_t segment) const {
@@ -475,6 +491,7 @@ void RoadMap::restore(const Snapshot& s) {
     }
     nodes_.resize(std::min<std::size_t>(nodes_.size(), s.nodes));
     segments_.resize(std::min<std::size_t>(segments_.size(), s.segments));
+    segmentCosts_.resize(std::min<std::size_t>(segmentCosts_.size(), s.segments));
     links_.resize(std::min<std::size_t>(links_.size(), s.links));
 }
 

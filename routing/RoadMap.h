@@ -16,6 +16,8 @@
 
 #include "routing/NodeTransitions.h"
 #include "routing/RoadRecords.h"
+#include "routing/RoutingParams.h"
+#include "routing/SearchQueue.h"
 
 #include <cstdint>
 #include <vector>
@@ -173,10 +175,27 @@ class RoadMap {
     const std::vector<RoadGraph::LinkRecord>& links() const { return links_; }
     // Direct access for the search's labels and for loaders; ids unchecked.
     std::vector<RoadGraph::NodeRecord>& mutableNodes() { return nodes_; }
-    std::vector<RoadGraph::SegmentRecord>& mutableSegments() { return segments_; }
+    std::vector<RoadGraph::SegmentRecord>& mutableSegments() {
+        segmentCosts_.clear();
+        return segments_;
+    }
     std::vector<RoadGraph::LinkRecord>& mutableLinks() { return links_; }
 
     bool ready() const { return ready_; }
+
+    // The route search's working memory, kept with the map (which serves
+    // one search at a time) so that a search allocates and clears nothing
+    // sized to the graph: its heap, and the stamp of the current labels.
+    SearchQueue& searchQueue() { return searchQueue_; }
+    std::uint16_t labelStamp = 0;
+    // The cost of every segment record under `model` by id (a chain's is
+    // its head's), so that a search reads a relaxation's cost rather than
+    // working it out. Kept while the model stays the same: only records not
+    // yet priced are priced, and all of them again under another model.
+    // Writing a head's attributes or length (initSegmentRecord, setForbidden,
+    // mutableSegments) and restoring a snapshot keep it true. Throws
+    // std::bad_alloc when memory runs out.
+    const std::uint32_t* segmentCosts(const Map::Routing::CostModel& model);
 
     // Estimate weights, set by the loader from the map's first level:
     // metres per cell, and the integer square root of 2 * cellMetres.
@@ -196,4 +215,7 @@ class RoadMap {
     std::vector<RoadGraph::SegmentRecord> segments_;
     std::vector<RoadGraph::LinkRecord> links_;
     bool ready_ = false;
+    SearchQueue searchQueue_;
+    std::vector<std::uint32_t> segmentCosts_;
+    Map::Routing::CostModel costModel_{RoutingParams{}};
 };

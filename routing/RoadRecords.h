@@ -83,7 +83,9 @@ struct NodeRecord {
     std::uint32_t predecessor = kNoId;  // main records: segment record it was reached by
     std::uint8_t flags = 0;
     std::uint8_t closed = 0; // main records: the search has settled it
-    std::uint16_t spare = 0;
+    // Main records: the search the labels above belong to; labels of any
+    // other stamp are stale, read as unreached and open (0: no search).
+    std::uint16_t stamp = 0;
 };
 
 struct SegmentRecord {

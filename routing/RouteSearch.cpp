@@ -18,12 +18,19 @@ constexpr std::size_t kLookAheadVertices = 1 << 16;
 } // namespace
 
 void resetLabels(RoadMap& map) {
-    for (NodeRecord& n : map.mutableNodes()) {
-        if (n.flags & RecordFlag::Main) {
-            n.cost = kInfiniteCost;
-            n.closed = 0;
+    // A new stamp makes every label of the searches before stale. Only when
+    // the stamps come round again are the records themselves rewritten.
+    if (map.labelStamp == 0xFFFF) {
+        for (NodeRecord& n : map.mutableNodes()) {
+            n.stamp = 0;
+            if (n.flags & RecordFlag::Main) {
+                n.cost = kInfiniteCost;
+                n.closed = 0;
+            }
         }
+        map.labelStamp = 0;
     }
+    ++map.labelStamp;
 }
 
 void searchLoop(RoadMap& map, SearchTask& task, const RoutingParams& params, SearchStats* stats) {
@@ -35,57 +42,112 @@ void searchLoop(RoadMap& map, SearchTask& task, const RoutingParams& params, Sea
     const std::uint32_t source = task.source->searchNodeIndex;
     if (!map.isVertex(source)) return;
 
-    std::vector<NodeRecord>& nodes = map.mutableNodes();
-    const std::vector<SegmentRecord>& segments = map.segments();
-    const std::vector<LinkRecord>& links = map.links();
+    // The arrays keep their sizes while the search runs (it appends
+    // nothing), so they are taken once rather than on every bounds check.
+    NodeRecord* const nodes = map.mutableNodes().data();
+    const std::size_t nodeCount = map.nodes().size();
+    const SegmentRecord* const segments = map.segments().data();
+    const std::size_t segmentCount = map.segments().size();
+    const LinkRecord* const links = map.links().data();
+    const std::size_t linkCount = map.links().size();
+    const std::uint16_t stamp = map.labelStamp;
 
     // Targets by search node, for a lookup per settled vertex.
     std::vector<std::pair<std::uint32_t, std::uint32_t>> index;
-    std::vector<GridCell> targetCells;
+    std::vector<Estimator> estimators;
     for (std::uint32_t i = 0; i < task.targets.size(); ++i) {
         const SearchPosition& p = *task.targets[i].position;
-        targetCells.push_back(p.cell);
+        estimators.emplace_back(params, p.cell, map.cellDiagonalRoot, map.cellMetres);
         if (map.isVertex(p.searchNodeIndex)) index.emplace_back(p.searchNodeIndex, i);
     }
     std::sort(index.begin(), index.end());
+    // Most searches have one finish: it is told by a comparison.
+    const std::uint32_t onlyTarget = index.size() == 1 ? index[0].first : kNoId;
 
     auto cellOfVertex = [&](std::uint32_t v) {
         const NodeRecord& rec = nodes[v];
         if (rec.flags & RecordFlag::Head) return rec.cell;
-        return rec.head < nodes.size() ? nodes[rec.head].cell : GridCell{};
+        return rec.head < nodeCount ? nodes[rec.head].cell : GridCell{};
     };
     // The smallest estimate over all targets. The largest would overestimate
     // the way to a near finish whenever a detour towards a far one looks
     // cheaper, and the search would settle that finish through the detour.
     // Mode 2 has none, so nothing is looked up for it.
-    const bool estimating = params.routing_mode != 2;
-    const BestRoadsDivisor roads(params);
+    const bool estimating = params.routing_mode == 0 || params.routing_mode == 1;
     auto estimate = [&](std::uint32_t v) -> std::uint32_t {
         if (!estimating) return 0;
         const GridCell cell = cellOfVertex(v);
-        std::uint32_t best = kInfiniteCost;
-        for (const GridCell& target : targetCells)
-            best = std::min(best, estimateCost(params, target, cell, map.cellDiagonalRoot, map.cellMetres));
+        std::uint32_t best = estimators[0](cell);
+        for (std::size_t i = 1; i < estimators.size(); ++i)
+            best = std::min(best, estimators[i](cell));
         return best;
     };
 
-    // The links of the vertex being expanded, gathered first so that the
-    // records they lead to are fetched from memory together; they are then
-    // relaxed in link order, as if walked one by one.
-    std::vector<std::uint32_t> around;
-    const bool lookAhead = nodes.size() > kLookAheadVertices;
+    // Costs by length only (mode 2) are the length read from the record the
+    // relaxation reads anyway; the kept costs would only add a memory stream.
+    const CostModel price(params);
+    const std::uint32_t* const costs = params.routing_mode == 2 ? nullptr : map.segmentCosts(price);
+    const bool excluding = params.excludeFlag != 0;
+    const bool lookAhead = nodeCount > kLookAheadVertices;
     std::uint64_t expanded = 0;
     std::uint64_t bad = 0;
-    SearchQueue queue(nodes.size());
+    SearchQueue& queue = map.searchQueue();
+    queue.reset(nodeCount);
+
+    // One link of the vertex being expanded, in link order.
+    auto relax = [&](std::uint32_t n, std::uint64_t costN, std::uint32_t s) __attribute__((always_inline)) {
+        if (s >= segmentCount) {
+            ++bad;
+            return;
+        }
+        const SegmentRecord& rec = segments[s];
+        const std::uint32_t h = (rec.flags & RecordFlag::Head) ? s : rec.head;
+        const std::uint32_t m = rec.start == n ? rec.end : rec.start;
+        if (h >= segmentCount || m >= nodeCount || !(nodes[m].flags & RecordFlag::Main)) {
+            ++bad;
+            return;
+        }
+        if (excluding && h == params.excludedSegment) return;
+        NodeRecord& target = nodes[m];
+        const bool labelled = target.stamp == stamp;
+        // No cost is below 0: a vertex already as cheap as this one (the one
+        // the search came from, most often) is passed over before its cost
+        // is looked up.
+        if (labelled && target.cost <= costN) return;
+        const std::uint32_t c = costs ? costs[h] : price(segments[h].attributes, segments[h].length);
+        const std::uint64_t reach = costN + c;
+        if (c == kInfiniteCost || reach >= kInfiniteCost) return;
+        if (labelled) {
+            if (target.cost <= reach) return;
+            if (!target.closed) queue.removeAt(queue.positionOf(m));
+        }
+        const std::uint32_t e = estimate(m);
+        target.cost = static_cast<std::uint32_t>(reach);
+        target.predecessor = s;
+        target.closed = 0;
+        target.stamp = stamp;
+        // Its links will be walked when it is settled; the frontier's lists
+        // stay in cache till then.
+        if (target.firstLink < linkCount) __builtin_prefetch(&links[target.firstLink]);
+        queue.push(SearchQueueEntry{static_cast<std::int64_t>(reach + e), m});
+    };
+
+    // The links of the vertex being expanded, gathered first on a large
+    // graph so that the records they lead to are fetched from memory
+    // together; they are then relaxed in link order, as if walked one by one.
+    std::vector<std::uint32_t> around;
     nodes[source].cost = 0;
     nodes[source].closed = 1;
     nodes[source].predecessor = kNoId;
+    nodes[source].stamp = stamp;
     queue.push(SearchQueueEntry{0, source});
 
     while (!queue.empty()) {
         const std::uint32_t n = queue.top().node;
-        auto hit = std::lower_bound(index.begin(), index.end(), std::make_pair(n, std::uint32_t{0}));
-        if (hit != index.end() && hit->first == n) {
+        auto hit = index.begin();
+        if (onlyTarget == kNoId)
+            hit = std::lower_bound(index.begin(), index.end(), std::make_pair(n, std::uint32_t{0}));
+        if (onlyTarget != kNoId ? n == onlyTarget : hit != index.end() && hit->first == n) {
             for (; hit != index.end() && hit->first == n; ++hit) {
                 SearchTarget& t = task.targets[hit->second];
                 if (!t.reached) {
@@ -101,76 +163,57 @@ void searchLoop(RoadMap& map, SearchTask& task, const RoutingParams& params, Sea
         }
 
         ++expanded;
-        // The vertices likely to be settled next: their links are in cache
-        // (prefetched when their labels improved); fetch the segments. On a
-        // graph that stays in cache anyway, reading their links only stalls.
-        for (std::size_t next = 1; lookAhead && next <= 2; ++next) {
-            const std::uint32_t v = queue.vertexAt(next);
-            if (v >= nodes.size()) break;
-            std::uint32_t k = nodes[v].firstLink;
-            for (int i = 0; i < 4 && k < links.size(); ++i, ++k) {
-                const LinkRecord& link = links[k];
-                if (!(link.flags & LinkFlag::Jump) && link.value < segments.size())
-                    __builtin_prefetch(&segments[link.value]);
-                if (link.flags & (LinkFlag::LastLink | LinkFlag::Jump)) break;
-            }
-        }
         const std::uint64_t costN = nodes[n].cost;
-        around.clear();
         std::uint32_t l = nodes[n].firstLink;
-        for (std::size_t guard = 0; guard <= links.size() && l < links.size(); ++guard) {
-            const LinkRecord link = links[l];
-            if (link.flags & LinkFlag::Jump) {
-                if (link.flags & LinkFlag::LastLink) break;
-                l = link.value;
-                continue;
-            }
-            around.push_back(link.value);
-            if (link.value < segments.size()) __builtin_prefetch(&segments[link.value]);
-            if (link.flags & LinkFlag::LastLink) break;
-            ++l;
-        }
-        for (const std::uint32_t s : around) {
-            if (s >= segments.size()) continue;
-            const SegmentRecord& rec = segments[s];
-            const std::uint32_t m = rec.start == n ? rec.end : rec.start;
-            if (m < nodes.size()) __builtin_prefetch(&nodes[m]);
-        }
-        for (const std::uint32_t s : around) {
-            if (s < segments.size()) {
-                const SegmentRecord& rec = segments[s];
-                const std::uint32_t h = (rec.flags & RecordFlag::Head) ? s : rec.head;
-                const std::uint32_t m = rec.start == n ? rec.end : rec.start;
-                if (h >= segments.size() || m >= nodes.size() || !(nodes[m].flags & RecordFlag::Main)) {
-                    ++bad;
-                } else if (!(params.excludeFlag && h == params.excludedSegment)) {
-                    const std::uint32_t c = segmentCost(params, roads, segments[h].attributes, segments[h].length);
-                    const std::uint64_t reach = costN + c;
-                    if (c != kInfiniteCost && reach < kInfiniteCost) {
-                        NodeRecord& target = nodes[m];
-                        bool improve = true;
-                        if (target.cost != kInfiniteCost) {
-                            if (target.cost <= reach)
-                                improve = false;
-                            else if (!target.closed)
-                                queue.removeAt(queue.positionOf(m));
-                        }
-                        if (improve) {
-                            const std::uint32_t e = estimate(m);
-                            NodeRecord& updated = nodes[m];
-                            updated.cost = static_cast<std::uint32_t>(reach);
-                            updated.predecessor = s;
-                            updated.closed = 0;
-                            // Its links will be walked when it is settled;
-                            // the frontier's lists stay in cache till then.
-                            if (updated.firstLink < links.size()) __builtin_prefetch(&links[updated.firstLink]);
-                            queue.push(SearchQueueEntry{static_cast<std::int64_t>(reach + e), m});
-                        }
-                    }
+        if (!lookAhead) {
+            // The graph stays in cache: the links are relaxed as they are walked.
+            for (std::size_t guard = 0; guard <= linkCount && l < linkCount; ++guard) {
+                const LinkRecord link = links[l];
+                if (link.flags & LinkFlag::Jump) {
+                    if (link.flags & LinkFlag::LastLink) break;
+                    l = link.value;
+                    continue;
                 }
-            } else {
-                ++bad;
+                relax(n, costN, link.value);
+                if (link.flags & LinkFlag::LastLink) break;
+                ++l;
             }
+        } else {
+            // The vertices likely to be settled next: their links are in cache
+            // (prefetched when their labels improved); fetch the segments they
+            // name.
+            for (std::size_t next = 1; next <= 2; ++next) {
+                const std::uint32_t v = queue.vertexAt(next);
+                if (v >= nodeCount) break;
+                std::uint32_t k = nodes[v].firstLink;
+                for (int i = 0; i < 4 && k < linkCount; ++i, ++k) {
+                    const LinkRecord& link = links[k];
+                    if (!(link.flags & LinkFlag::Jump) && link.value < segmentCount)
+                        __builtin_prefetch(&segments[link.value]);
+                    if (link.flags & (LinkFlag::LastLink | LinkFlag::Jump)) break;
+                }
+            }
+            around.clear();
+            for (std::size_t guard = 0; guard <= linkCount && l < linkCount; ++guard) {
+                const LinkRecord link = links[l];
+                if (link.flags & LinkFlag::Jump) {
+                    if (link.flags & LinkFlag::LastLink) break;
+                    l = link.value;
+                    continue;
+                }
+                around.push_back(link.value);
+                if (link.value < segmentCount) __builtin_prefetch(&segments[link.value]);
+                if (link.flags & LinkFlag::LastLink) break;
+                ++l;
+            }
+            for (const std::uint32_t s : around) {
+                if (s >= segmentCount) continue;
+                const SegmentRecord& rec = segments[s];
+                const std::uint32_t m = rec.start == n ? rec.end : rec.start;
+                if (m < nodeCount) __builtin_prefetch(&nodes[m]);
+            }
+            for (const std::uint32_t s : around)
+                relax(n, costN, s);
         }
         queue.removeAt(queue.positionOf(n));
         nodes[n].closed = 1;

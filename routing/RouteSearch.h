@@ -27,7 +27,7 @@ void search(RoadMap& map, SearchTask& task, const RoutingParams& params, SearchS
 // The search proper, on a seeded map.
 void searchLoop(RoadMap& map, SearchTask& task, const RoutingParams& params, SearchStats* stats = nullptr);
 
-// Every vertex unreached and open.
+// Every vertex unreached and open: the map takes its next label stamp.
 void resetLabels(RoadMap& map);
 
 // Follows the predecessors from the finish's search node back to the

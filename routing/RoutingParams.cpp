@@ -40,26 +40,3 @@ RoutingParams RoutingParams::fromConfig(Core::ConfigNode& routing) {
     }
     return p;
 }
-
-namespace Map::Routing {
-
-std::uint32_t estimateCost(const RoutingParams& params, GridCell a, GridCell b, std::uint32_t smallWeight,
-                           std::uint32_t largeWeight) {
-    if (params.routing_mode == 2) return 0;
-    auto difference = [](std::uint16_t p, std::uint16_t q) -> std::uint64_t {
-        return p == q ? 0 : static_cast<std::uint64_t>(p > q ? p - q : q - p) - 1;
-    };
-    const std::uint64_t dx = difference(a.x, b.x);
-    const std::uint64_t dy = difference(a.y, b.y);
-    const std::uint64_t small = std::min(dx, dy);
-    const std::uint64_t large = std::max(dx, dy);
-    std::uint64_t v = std::max(small * smallWeight, large * largeWeight);
-    v += v * params.routing_speed / std::max<std::uint8_t>(params.speedDivisor, 1);
-    if (params.routing_mode == 1)
-        v = v * 13 / 10;
-    else if (params.routing_mode != 0)
-        return 0;
-    return static_cast<std::uint32_t>(std::min<std::uint64_t>(v, kInfiniteCost - 1));
-}
-
-} // namespace Map::Routing

@@ -52,42 +52,106 @@ struct BestRoadsDivisor {
     }
     std::int32_t divisor;
     std::uint64_t reciprocal;
+    friend bool operator==(const BestRoadsDivisor&, const BestRoadsDivisor&) = default;
 };
 
-// Cost of travelling a segment chain with these attributes and length, or
-// RoadGraph::kInfiniteCost when it is impassable. A chain of length 0 costs
-// 0; any other costs at least 1, whatever the quality term. Inline: the
-// search calls it on every relaxation (with the divisor made once).
+// Segment costs with the parameters worked out once: the blocking bits
+// gathered into two masks, the weight of the quality term and the divisor.
+// The search makes one per search and prices every relaxation with it.
+class CostModel {
+  public:
+    explicit CostModel(const RoutingParams& params) : CostModel(params, BestRoadsDivisor(params)) {}
+    CostModel(const RoutingParams& params, const BestRoadsDivisor& roads)
+        : accessMask_(params.accessMask),
+          blockedRoad_(static_cast<std::uint8_t>(RoadGraph::RoadFlag::Forbidden |
+                                                 (params.avoid_unpaved ? RoadGraph::RoadFlag::Unpaved : 0) |
+                                                 (params.avoid_toll ? RoadGraph::RoadFlag::Toll : 0))),
+          mode_(params.routing_mode), weight_(std::min<std::int32_t>(params.best_roads, roads.divisor)),
+          roads_(roads) {}
+
+    // Cost of travelling a segment chain with these attributes and length,
+    // or RoadGraph::kInfiniteCost when it is impassable. A chain of length 0
+    // costs 0; any other costs at least 1, whatever the quality term.
+    std::uint32_t operator()(const RoadGraph::SegmentAttributes& attributes, std::uint16_t length) const {
+        if ((attributes.access & accessMask_) | (attributes.road & blockedRoad_))
+            return RoadGraph::kInfiniteCost;
+        if (length == 0) return 0;
+        if (mode_ == 2) return length;
+        const std::int32_t base = mode_ == 0
+                                      ? std::int32_t{length}
+                                      : kSpeedFactor[attributes.road & RoadGraph::RoadFlag::ClassMask] *
+                                            static_cast<std::int32_t>(length) / 10;
+        // weight * base stays below 255 * 248 * 65535 / 10 < 2^29.
+        const std::int32_t q = roads_.divide(weight_ * base);
+        const std::int32_t term = q * (4 - (attributes.quality & 0x07)) / 5;
+        return static_cast<std::uint32_t>(std::max<std::int32_t>(base + term, 1));
+    }
+
+    // Models that price every segment alike.
+    friend bool operator==(const CostModel&, const CostModel&) = default;
+
+  private:
+    std::uint8_t accessMask_;
+    std::uint8_t blockedRoad_;
+    std::uint32_t mode_;
+    std::int32_t weight_;
+    BestRoadsDivisor roads_;
+};
+
 inline std::uint32_t segmentCost(const RoutingParams& params, const BestRoadsDivisor& roads,
                                  const RoadGraph::SegmentAttributes& attributes, std::uint16_t length) {
-    if (attributes.access & params.accessMask) return RoadGraph::kInfiniteCost;
-    if (params.avoid_unpaved && (attributes.road & RoadGraph::RoadFlag::Unpaved)) return RoadGraph::kInfiniteCost;
-    if (params.avoid_toll && (attributes.road & RoadGraph::RoadFlag::Toll)) return RoadGraph::kInfiniteCost;
-    if (attributes.road & RoadGraph::RoadFlag::Forbidden) return RoadGraph::kInfiniteCost;
-    if (length == 0) return 0;
-    std::int32_t base;
-    if (params.routing_mode == 2) return length;
-    if (params.routing_mode == 0)
-        base = length;
-    else
-        base = kSpeedFactor[attributes.road & RoadGraph::RoadFlag::ClassMask] * static_cast<std::int32_t>(length) / 10;
-    const std::int32_t weight = std::min<std::int32_t>(params.best_roads, roads.divisor);
-    // weight * base stays below 255 * 248 * 65535 / 10 < 2^29.
-    const std::int32_t q = roads.divide(weight * base);
-    const std::int32_t term = q * (4 - (attributes.quality & 0x07)) / 5;
-    return static_cast<std::uint32_t>(std::max<std::int32_t>(base + term, 1));
+    return CostModel(params, roads)(attributes, length);
 }
 
 inline std::uint32_t segmentCost(const RoutingParams& params, const RoadGraph::SegmentAttributes& attributes,
                                  std::uint16_t length) {
-    return segmentCost(params, BestRoadsDivisor(params), attributes, length);
+    return CostModel(params)(attributes, length);
 }
 
-// Estimate of the cost between two cells: the larger of the smaller axis
-// difference times `smallWeight` and the larger times `largeWeight` (each
-// difference less one cell), raised by the speed term; in mode 1 scaled by
-// the slowest speed factor 13/10; 0 in mode 2. Computed without wrapping.
-std::uint32_t estimateCost(const RoutingParams& params, RoadGraph::GridCell a, RoadGraph::GridCell b,
-                           std::uint32_t smallWeight, std::uint32_t largeWeight);
+// The estimate towards one cell with the parameters worked out once (the
+// search makes one per finish and uses it on every relaxation). The larger
+// of the smaller axis difference times `smallWeight` and the larger times
+// `largeWeight` (each difference less one cell), raised by the speed term;
+// in mode 1 scaled by the slowest speed factor 13/10; 0 in mode 2.
+// Computed without wrapping.
+class Estimator {
+  public:
+    Estimator(const RoutingParams& params, RoadGraph::GridCell target, std::uint32_t smallWeight,
+              std::uint32_t largeWeight)
+        : target_(target), smallWeight_(smallWeight), largeWeight_(largeWeight), speed_(params.routing_speed),
+          divisor_(std::max<std::uint8_t>(params.speedDivisor, 1)),
+          active_(params.routing_mode == 0 || params.routing_mode == 1), scaled_(params.routing_mode == 1) {}
+
+    std::uint32_t operator()(RoadGraph::GridCell cell) const {
+        if (!active_) return 0;
+        const std::uint64_t dx = difference(target_.x, cell.x);
+        const std::uint64_t dy = difference(target_.y, cell.y);
+        std::uint64_t v = std::max(std::min(dx, dy) * smallWeight_, std::max(dx, dy) * largeWeight_);
+        // Most settings have no speed term: no division then.
+        if (speed_ != 0) v += v * speed_ / divisor_;
+        if (scaled_) v = v * 13 / 10;
+        return static_cast<std::uint32_t>(std::min<std::uint64_t>(v, RoadGraph::kInfiniteCost - 1));
+    }
+
+  private:
+    static std::uint64_t difference(std::uint16_t p, std::uint16_t q) {
+        const std::uint64_t d = p > q ? p - q : q - p;
+        return d == 0 ? 0 : d - 1;
+    }
+
+    RoadGraph::GridCell target_;
+    std::uint64_t smallWeight_;
+    std::uint64_t largeWeight_;
+    std::uint64_t speed_;
+    std::uint64_t divisor_;
+    bool active_;
+    bool scaled_;
+};
+
+// The estimate between two cells (see Estimator).
+inline std::uint32_t estimateCost(const RoutingParams& params, RoadGraph::GridCell a, RoadGraph::GridCell b,
+                                  std::uint32_t smallWeight, std::uint32_t largeWeight) {
+    return Estimator(params, a, smallWeight, largeWeight)(b);
+}
 
 } // namespace Map::Routing

@@ -2,46 +2,6 @@
 
 #include <algorithm>
 
-void SearchQueue::place(std::size_t position, Packed entry) {
-    heap_[position] = entry;
-    positions_[entry & 0xFFFFFF] = static_cast<std::uint32_t>(position);
-}
-
-std::size_t SearchQueue::push(const SearchQueueEntry& entry) {
-    heap_.push_back(pack(entry));
-    const std::size_t position = heap_.size() - 1;
-    positions_[entry.node] = static_cast<std::uint32_t>(position);
-    peak_ = std::max(peak_, heap_.size());
-    if (!siftUp(position)) siftDown(position);
-    return position;
-}
-
-void SearchQueue::removeAt(std::size_t position) {
-    if (position >= heap_.size()) return;
-    const std::size_t last = heap_.size() - 1;
-    if (position == last) {
-        heap_.pop_back();
-        return;
-    }
-    place(position, heap_[last]);
-    heap_.pop_back();
-    if (!siftUp(position)) siftDown(position);
-}
-
-bool SearchQueue::siftUp(std::size_t position) {
-    const Packed entry = heap_[position];
-    std::size_t p = position;
-    while (p > 0) {
-        const std::size_t parent = (p - 1) / 2;
-        if (!less(entry, heap_[parent])) break;
-        place(p, heap_[parent]);
-        p = parent;
-    }
-    if (p == position) return false;
-    place(p, entry);
-    return true;
-}
-
 // Floyd's order of work: down to a leaf along the smaller children, then
 // back up while the entry is not above the element there. The entry ends
 // where the textbook sift stops (above every child it is not greater than),
@@ -53,6 +13,21 @@ void SearchQueue::siftDown(std::size_t position) {
     const Packed entry = heap_[position];
     const std::size_t n = heap_.size();
     std::size_t q = position;
+    // Two levels a step while both are complete: the two children and the
+    // four grandchildren are read together, and the smaller child's smaller
+    // child picked from them (the left one on equal keys, as one level at a
+    // time would).
+    while (4 * q + 6 < n) {
+        const Packed* children = &heap_[2 * q + 1];
+        const Packed* grand = &heap_[4 * q + 3];
+        const Packed g0 = grand[0], g1 = grand[1], g2 = grand[2], g3 = grand[3];
+        const Packed right = less(children[1], children[0]) ? 1 : 0;
+        // Selected by masks, not by a jump that goes either way at random.
+        const Packed mask = Packed{0} - right;
+        const Packed first = (g0 & ~mask) | (g2 & mask);
+        const Packed second = (g1 & ~mask) | (g3 & mask);
+        q = 4 * q + 3 + 2 * right + (less(second, first) ? 1 : 0);
+    }
     for (;;) {
         std::size_t child = 2 * q + 1;
         if (child >= n) break;

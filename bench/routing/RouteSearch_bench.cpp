@@ -4,7 +4,8 @@
 // astar_search with the same estimate, and the search without one (mode 2,
 // whose estimate is 0) against Boost's Dijkstra. Every iteration runs every
 // query, so the two sides of a pair average the same work, and the costs
-// found are checked equal before timing. Every tenth street is an arterial
+// found are checked equal before timing; routes that differ node by node
+// (equally cheap ones, broken apart by the two heaps) are counted. Every tenth street is an arterial
 // (class 1), every fiftieth a highway (class 0), the rest town streets
 // (classes 4 to 6); one street in ten is one-way.
 //
@@ -19,6 +20,7 @@
 #include <boost/graph/compressed_sparse_row_graph.hpp>
 #include <boost/graph/dijkstra_shortest_paths.hpp>
 
+#include <algorithm>
 #include <map>
 #include <memory>
 #include <random>
@@ -124,13 +126,15 @@ RoutingParams paramsFor(const Network& net, std::uint32_t mode) {
     return params;
 }
 
+// The cost found, and with `route` the nodes passed from `from` to `to`.
 std::uint32_t searchCost(Network& net, const RoutingParams& params, std::uint32_t from, std::uint32_t to,
-                         Map::Routing::SearchStats* stats) {
+                         Map::Routing::SearchStats* stats, std::vector<std::uint32_t>* route = nullptr) {
     SearchTask task;
     std::uint32_t cost = kInfiniteCost;
     task.source = std::make_unique<Map::Routing::SearchPositionFromNode>(net.map.cellOf(from), from);
     auto finish = std::make_unique<Map::Routing::SearchPositionToNode>(net.map.cellOf(to), to);
     finish->cost = &cost;
+    finish->nodes = route;
     task.addTarget(std::move(finish));
     Map::Routing::search(net.map, task, params, stats);
     return cost;
@@ -152,23 +156,18 @@ class StopAtTarget : public boost::default_astar_visitor {
     std::uint64_t* examined_;
 };
 
-// The route search's estimate towards the target's cell, from the compact
-// cell array.
+// The route search's estimate towards the target's cell (the estimator the
+// search makes per finish), from the compact cell array.
 class Estimate : public boost::astar_heuristic<BoostGraph, std::uint64_t> {
   public:
     Estimate(const Network& net, const RoutingParams& params, std::uint32_t target)
-        : cells_(net.cells.data()), params_(params), target_(net.cells[target]),
-          diagonalRoot_(net.map.cellDiagonalRoot), metres_(net.map.cellMetres) {}
-    std::uint64_t operator()(std::size_t v) const {
-        return Map::Routing::estimateCost(params_, target_, cells_[v], diagonalRoot_, metres_);
-    }
+        : cells_(net.cells.data()),
+          estimator_(params, net.cells[target], net.map.cellDiagonalRoot, net.map.cellMetres) {}
+    std::uint64_t operator()(std::size_t v) const { return estimator_(cells_[v]); }
 
   private:
     const GridCell* cells_;
-    RoutingParams params_;
-    GridCell target_;
-    std::uint32_t diagonalRoot_;
-    std::uint32_t metres_;
+    Map::Routing::Estimator estimator_;
 };
 
 struct BoostRun {
@@ -206,21 +205,46 @@ struct BoostRun {
     }
 };
 
-// The costs both sides find, compared once per network and mode.
-bool costsAgree(Network& net, std::uint32_t mode) {
-    static std::map<std::pair<std::uint32_t, std::uint32_t>, bool> checked;
+// The costs and routes both sides find, compared once per network and
+// mode. The costs must be equal. A route that differs from Boost's (node by
+// node) is then one of several equally cheap ones, on which the two heaps
+// break the tie apart: they are counted and shown.
+struct Agreement {
+    bool costs = true;
+    int tiedRoutesApart = 0;
+};
+
+const Agreement& agreement(Network& net, std::uint32_t mode) {
+    static std::map<std::pair<std::uint32_t, std::uint32_t>, Agreement> checked;
     const auto key = std::pair{static_cast<std::uint32_t>(net.map.nodes().size()), mode};
     if (const auto it = checked.find(key); it != checked.end()) return it->second;
     BoostRun boostRun(boost::num_vertices(net.byTime));
-    bool agree = true;
-    for (const auto& [from, to] : net.queries)
-        agree = agree && searchCost(net, paramsFor(net, mode), from, to, nullptr) == boostRun(net, mode, from, to);
-    return checked[key] = agree;
+    Agreement result;
+    for (const auto& [from, to] : net.queries) {
+        std::vector<std::uint32_t> route;
+        result.costs = result.costs && searchCost(net, paramsFor(net, mode), from, to, nullptr, &route) ==
+                                           boostRun(net, mode, from, to);
+        std::vector<std::uint32_t> boostRoute;
+        for (std::size_t v = to; v != from && boostRoute.size() <= route.size(); v = boostRun.predecessor[v])
+            boostRoute.push_back(static_cast<std::uint32_t>(v));
+        boostRoute.push_back(from);
+        std::reverse(boostRoute.begin(), boostRoute.end());
+        if (route != boostRoute) ++result.tiedRoutesApart;
+    }
+    return checked[key] = result;
+}
+
+// Checks the pairing before timing; false (the run skipped) when the costs differ.
+bool checkAgreement(benchmark::State& state, Network& net, std::uint32_t mode) {
+    const Agreement& a = agreement(net, mode);
+    state.counters["tied_routes_apart"] = a.tiedRoutesApart;
+    if (!a.costs) state.SkipWithError("the search and Boost found different costs");
+    return a.costs;
 }
 
 void RouteSearch(benchmark::State& state, std::uint32_t mode) {
     Network& net = network(static_cast<std::uint32_t>(state.range(0)));
-    if (!costsAgree(net, mode)) state.SkipWithError("the search and Boost found different costs");
+    if (!checkAgreement(state, net, mode)) return;
     const RoutingParams params = paramsFor(net, mode);
     Map::Routing::SearchStats stats;
     std::uint64_t queries = 0;
@@ -237,7 +261,7 @@ void RouteSearch(benchmark::State& state, std::uint32_t mode) {
 
 void Boost(benchmark::State& state, std::uint32_t mode) {
     Network& net = network(static_cast<std::uint32_t>(state.range(0)));
-    if (!costsAgree(net, mode)) state.SkipWithError("the search and Boost found different costs");
+    if (!checkAgreement(state, net, mode)) return;
     BoostRun run(boost::num_vertices(net.byTime));
     std::uint64_t queries = 0;
     for (auto _ : state) {
