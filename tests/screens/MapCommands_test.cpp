@@ -29,6 +29,7 @@
 #include "ui/KeyboardLayouts.h"
 #include "ui/Messages.h"
 #include "ui/fdInterface.h"
+#include "ui/fdLabel.h"
 #include "ui/fdList.h"
 #include "ui/fdStatic.h"
 
@@ -422,6 +423,14 @@ TEST(MapCommands, ATapOnAMonacoPoiNamesItAndOffersItsInformation) {
     ASSERT_EQ(r.page->tappedFind().kind, MapPointFind::Kind::Poi);
     const std::u16string first = dynamic_cast<Ui::fdStatic*>(r.page->findChild("upper_box_turn"))->text();
     EXPECT_EQ(first.substr(0, 9), u"Hermitage") << Core::wideToUtf8(first);
+    // An address wider than the box shows its beginning (a centred text
+    // would lose both ends): both street labels slide from offset 0.
+    for (const char* name : {"upper_box_turn", "upper_box"}) {
+        auto* label = dynamic_cast<Ui::fdSmartLabel*>(r.page->findChild(name));
+        ASSERT_NE(label, nullptr) << name;
+        label->setText(first + u" · " + first + u" · " + first);
+        EXPECT_EQ(label->offset(), 0) << name;
+    }
     EXPECT_TRUE(r.shown("edit_point"));
     EXPECT_TRUE(r.page->findChild("edit_point")->findChild("info")->visible());
     EXPECT_TRUE(r.shown("path_start"));
