@@ -114,6 +114,59 @@ TEST_F(Town_, ALastingBadStartIsLoggedOnce) {
     EXPECT_EQ(badStarts, 1u);
 }
 
+// A route the program computes across Monaco, with what a handler needs
+// beside it.
+struct MonacoRoute {
+    MonacoRoute() { setup.config.root()->set("win_route_heap", 1024); }
+    void compute(Map::Point from, Map::Point to) {
+        atlas = setup.makeAtlas();
+        ASSERT_TRUE(atlas->load(AtlasTest::wide(setup.copyOf(MIREL_MONACO_ATLAS_DIR))));
+        PathPoint a, b;
+        Map::Routing::RoadBinding bound;
+        ASSERT_TRUE(nearestRoadPoint(*atlas, from, a, bound));
+        ASSERT_TRUE(nearestRoadPoint(*atlas, to, b, bound));
+        ASSERT_TRUE(Map::Routing::computePath(*atlas, *config.root(), a, b, route, false));
+    }
+
+    AtlasTest::AtlasSetup setup;
+    Core::Config config;
+    GuidanceTest::Clock clock;
+    Path route;
+    Sounds sounds;
+    Render::RenderStyles styles;
+    decltype(setup.makeAtlas()) atlas;
+};
+
+// Fixes every `step` metres along `driven` at `speed`, each followed by
+// `frames` frames 100 ms apart; `afterFrame` runs after every frame.
+// Returns the number of fixes.
+template <class AfterFrame>
+int driveAlong(KVMapEventsHandler& handler, const Path& driven, double step, float speed, int frames,
+               GuidanceTest::Clock& clock, AfterFrame afterFrame) {
+    PathPosition at(driven, true);
+    int fixes = 0;
+    for (; !at.isAtEnd() && fixes < 1000; at.advanceMetres(step), ++fixes) {
+        const Positioning::CarState car = carStateAt(at);
+        const Map::Point p = car.position.toGlobal();
+        Positioning::Fix fix;
+        fix.x = p.x;
+        fix.y = p.y;
+        fix.speed = speed;
+        fix.heading = car.heading * 180.0f / 3.14159265f;
+        fix.hdop = 1.0f;
+        handler.onFix(true, fix);
+        for (int i = 0; i < frames; ++i) {
+            Positioning::CarStateLock::Unit unit(handler.lock());
+            EXPECT_TRUE(unit);
+            if (!unit) return fixes;
+            handler.onFrame();
+            afterFrame();
+            clock.ticks += 100;
+        }
+    }
+    return fixes;
+}
+
 // Driving a route the program computed across Monaco (one-way streets,
 // hairpin bends, roundabouts): fixes once a second at 12 m/s along it, ten
 // frames between them. Fixes without delay, and no latency set: the route is
@@ -125,47 +178,19 @@ TEST(MonacoDrive, FollowingTheRouteDoesNotRebuildIt) {
     for (const bool latency : {false, true}) {
         SCOPED_TRACE(latency ? "default latency" : "no latency");
         TestSupport::CaptureLogger log{Log::Info};
-        AtlasTest::AtlasSetup setup;
-        setup.config.root()->set("win_route_heap", 1024);
-        Core::Config config;
-        if (!latency) config.root()->child("Car")->set("gps_latency", 0.0f);
-        GuidanceTest::Clock clock;
-        Path route;
-        Sounds sounds;
-        Render::RenderStyles styles;
-        auto atlas = setup.makeAtlas();
-        ASSERT_TRUE(atlas->load(AtlasTest::wide(setup.copyOf(MIREL_MONACO_ATLAS_DIR))));
-        PathPoint from, to;
-        Map::Routing::RoadBinding bound;
-        ASSERT_TRUE(nearestRoadPoint(*atlas, Map::Projection::fromGeo(43.7384f, 7.4246f), from, bound));
-        ASSERT_TRUE(nearestRoadPoint(*atlas, Map::Projection::fromGeo(43.7311f, 7.4197f), to, bound));
-        ASSERT_TRUE(Map::Routing::computePath(*atlas, *config.root(), from, to, route, false));
-        KVMapEventsHandler handler(config.root(), *atlas, route, &sounds, &styles, clock);
+        MonacoRoute m;
+        if (!latency) m.config.root()->child("Car")->set("gps_latency", 0.0f);
+        ASSERT_NO_FATAL_FAILURE(
+            m.compute(Map::Projection::fromGeo(43.7384f, 7.4246f), Map::Projection::fromGeo(43.7311f, 7.4197f)));
+        KVMapEventsHandler handler(m.config.root(), *m.atlas, m.route, &m.sounds, &m.styles, m.clock);
 
-        const Path driven = route; // a rebuild replaces the handler's route
-        PathPosition at(driven, true);
+        const Path driven = m.route; // a rebuild replaces the handler's route
         std::vector<std::uint32_t> rebuilds;
-        int fixes = 0;
-        for (; !at.isAtEnd() && fixes < 1000; at.advanceMetres(12), ++fixes) {
-            const Positioning::CarState car = carStateAt(at);
-            const Map::Point p = car.position.toGlobal();
-            Positioning::Fix fix;
-            fix.x = p.x;
-            fix.y = p.y;
-            fix.speed = 12.0f;
-            fix.heading = car.heading * 180.0f / 3.14159265f;
-            fix.hdop = 1.0f;
-            handler.onFix(true, fix);
-            for (int i = 0; i < 10; ++i) {
-                Positioning::CarStateLock::Unit unit(handler.lock());
-                ASSERT_TRUE(unit);
-                const std::size_t logged = log.lines().size();
-                handler.onFrame();
-                for (std::size_t l = logged; l < log.lines().size(); ++l)
-                    if (log.lines()[l] == "rebuildPath start") rebuilds.push_back(clock.ticks);
-                clock.ticks += 100;
-            }
-        }
+        std::size_t logged = 0;
+        const int fixes = driveAlong(handler, driven, 12, 12.0f, 10, m.clock, [&] {
+            for (; logged < log.lines().size(); ++logged)
+                if (log.lines()[logged] == "rebuildPath start") rebuilds.push_back(m.clock.ticks);
+        });
         ASSERT_GT(fixes, 100);
         ASSERT_LT(fixes, 1000);
         if (!latency) {
@@ -212,24 +237,14 @@ std::vector<std::uint32_t> namedManoeuvres(const Phrase& phrase) {
 TEST(MonacoDrive, EveryManoeuvreIsNamedInOrder) {
     for (const int frames : {10, 2}) {
         SCOPED_TRACE(frames);
-        AtlasTest::AtlasSetup setup;
-        setup.config.root()->set("win_route_heap", 1024);
-        Core::Config config;
+        MonacoRoute m;
         // Played five times as fast, the stream's speeds and the receiver's
         // latency are the replay's: the car the tracker follows moves as
         // the fixes do.
-        config.root()->child("Car")->set("gps_latency", 1.5f * frames / 10);
-        GuidanceTest::Clock clock;
-        Path route;
-        Sounds sounds;
-        Render::RenderStyles styles;
-        auto atlas = setup.makeAtlas();
-        ASSERT_TRUE(atlas->load(AtlasTest::wide(setup.copyOf(MIREL_MONACO_ATLAS_DIR))));
-        PathPoint from, to;
-        Map::Routing::RoadBinding bound;
-        ASSERT_TRUE(nearestRoadPoint(*atlas, Map::Projection::fromGeo(43.726414f, 7.416096f), from, bound));
-        ASSERT_TRUE(nearestRoadPoint(*atlas, Map::Projection::fromGeo(43.734303f, 7.418561f), to, bound));
-        ASSERT_TRUE(Map::Routing::computePath(*atlas, *config.root(), from, to, route, false));
+        m.config.root()->child("Car")->set("gps_latency", 1.5f * frames / 10);
+        ASSERT_NO_FATAL_FAILURE(m.compute(Map::Projection::fromGeo(43.726414f, 7.416096f),
+                                          Map::Projection::fromGeo(43.734303f, 7.418561f)));
+        const Path& route = m.route;
         std::vector<std::uint32_t> expected;
         std::vector<std::vector<std::uint32_t>> roundabouts; // entry and exit
         for (const PathPart& part : route.parts) {
@@ -239,29 +254,12 @@ TEST(MonacoDrive, EveryManoeuvreIsNamedInOrder) {
         }
         ASSERT_EQ(roundabouts, (std::vector<std::vector<std::uint32_t>>{{19, 8}, {19, 10}}));
 
-        KVMapEventsHandler handler(config.root(), *atlas, route, &sounds, &styles, clock);
-        const Path driven = route; // a rebuild replaces the handler's route
-        PathPosition at(driven, true);
-        for (int fixes = 0; !at.isAtEnd() && fixes < 1000; at.advanceMetres(14), ++fixes) {
-            const Positioning::CarState car = carStateAt(at);
-            const Map::Point p = car.position.toGlobal();
-            Positioning::Fix fix;
-            fix.x = p.x;
-            fix.y = p.y;
-            fix.speed = 13.9f * 10 / frames;
-            fix.heading = car.heading * 180.0f / 3.14159265f;
-            fix.hdop = 1.0f;
-            handler.onFix(true, fix);
-            for (int i = 0; i < frames; ++i) {
-                Positioning::CarStateLock::Unit unit(handler.lock());
-                ASSERT_TRUE(unit);
-                handler.onFrame();
-                clock.ticks += 100;
-            }
-        }
+        KVMapEventsHandler handler(m.config.root(), *m.atlas, m.route, &m.sounds, &m.styles, m.clock);
+        const Path driven = m.route; // a rebuild replaces the handler's route
+        driveAlong(handler, driven, 14, 13.9f * 10 / frames, frames, m.clock, [] {});
         std::vector<std::uint32_t> heard;
         std::vector<std::vector<std::uint32_t>> named;
-        for (const auto& [priority, phrase] : sounds.played) {
+        for (const auto& [priority, phrase] : m.sounds.played) {
             named.push_back(namedManoeuvres(phrase));
             heard.insert(heard.end(), named.back().begin(), named.back().end());
         }

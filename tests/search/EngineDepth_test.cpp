@@ -22,24 +22,6 @@ struct WayPoints : Map::WayPointsCollection {
     std::vector<Map::WayPoint> points;
 };
 
-std::string rowText(const TextSearch::ResultItem& row) {
-    std::string s = Core::wideToUtf8(row.text) + " | " + Core::wideToUtf8(row.detail);
-    if (const auto* refs = std::get_if<std::vector<Map::MapAndOffset>>(&row.objects))
-        for (const Map::MapAndOffset& r : *refs)
-            s.append(" ").append(std::to_string(r.map)).append(":").append(std::to_string(r.offset));
-    return s;
-}
-
-std::vector<std::u16string> wordsOf(const std::u16string& name) {
-    struct Words : Map::TextSearch::NameSplitter {
-        std::vector<std::u16string> found;
-        void onWord(std::size_t, std::u16string_view word) override { found.emplace_back(word); }
-    } words;
-    words.split(name);
-    if (words.found.empty()) words.found.push_back(name);
-    return words.found;
-}
-
 TEST(TextSearchEngineDepth, NarrowedKeyAtTheDepthShowsWhatTheWholeWalkShows) {
     std::mt19937 random(seed(31));
     // Keys of at most three letters put the depth at 3 for streets and POIs.

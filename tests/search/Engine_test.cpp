@@ -46,32 +46,12 @@ MapContent streets(std::vector<std::u16string> names) {
     return c;
 }
 
-std::string rowText(const ResultItem& row) {
-    std::string s = Core::wideToUtf8(row.text) + " | " + Core::wideToUtf8(row.detail);
-    if (const auto* refs = std::get_if<Refs>(&row.objects))
-        for (const Map::MapAndOffset& r : *refs)
-            s.append(" ").append(std::to_string(r.map)).append(":").append(std::to_string(r.offset));
-    return s;
-}
-
 std::vector<std::string> sortedRows(const std::vector<ResultItem>& rows) {
     std::vector<std::string> out;
     for (const ResultItem& row : rows)
         out.push_back(rowText(row));
     std::sort(out.begin(), out.end());
     return out;
-}
-
-// The words the search enters for a name (the whole name when the
-// splitter keeps none).
-std::vector<std::u16string> wordsOf(const std::u16string& name) {
-    struct Words : Map::TextSearch::NameSplitter {
-        std::vector<std::u16string> found;
-        void onWord(std::size_t, std::u16string_view word) override { found.emplace_back(word); }
-    } words;
-    words.split(name);
-    if (words.found.empty()) words.found.push_back(name);
-    return words.found;
 }
 
 TEST(TextSearchEngine, VariantsFollowTheOldVariantsThenTheKeysLetters) {

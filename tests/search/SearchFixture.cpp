@@ -1,6 +1,7 @@
 #include "tests/search/SearchFixture.h"
 
 #include "core/Text.h"
+#include "search/NameSplitter.h"
 #include "tools/mapwriter/MapWriter.h"
 #include "tools/mapwriter/SearchSections.h"
 #include "tools/mapwriter/SpatialSearchWriter.h"
@@ -142,6 +143,24 @@ MapContent randomContent(std::mt19937& random, int cities, int streets, int pois
 std::uint32_t seed(std::uint32_t fallback) {
     const char* text = std::getenv("MIREL_TEST_SEED");
     return text != nullptr ? static_cast<std::uint32_t>(std::strtoul(text, nullptr, 10)) : fallback;
+}
+
+std::string rowText(const TextSearch::ResultItem& row) {
+    std::string s = Core::wideToUtf8(row.text) + " | " + Core::wideToUtf8(row.detail);
+    if (const auto* refs = std::get_if<std::vector<Map::MapAndOffset>>(&row.objects))
+        for (const Map::MapAndOffset& r : *refs)
+            s.append(" ").append(std::to_string(r.map)).append(":").append(std::to_string(r.offset));
+    return s;
+}
+
+std::vector<std::u16string> wordsOf(const std::u16string& name) {
+    struct Words : Map::TextSearch::NameSplitter {
+        std::vector<std::u16string> found;
+        void onWord(std::size_t, std::u16string_view word) override { found.emplace_back(word); }
+    } words;
+    words.split(name);
+    if (words.found.empty()) words.found.push_back(name);
+    return words.found;
 }
 
 } // namespace SearchTest

@@ -8,6 +8,7 @@
 #include "map/KvMap.h"
 #include "map/MapSet.h"
 #include "map/file/MapFile.h"
+#include "search/ResultItem.h"
 #include "tests/support/TempDir.h"
 #include "tools/mapwriter/MapDescription.h"
 #include "tools/mapwriter/TextSearchWriter.h"
@@ -100,5 +101,12 @@ MapContent randomContent(std::mt19937& random, int cities, int streets, int pois
 std::uint32_t seed(std::uint32_t fallback);
 
 std::u16string wide(const std::filesystem::path& path);
+
+// A result row as one comparable line: text, detail and its objects.
+std::string rowText(const TextSearch::ResultItem& row);
+
+// The words the search enters for a name (the whole name when the
+// splitter keeps none).
+std::vector<std::u16string> wordsOf(const std::u16string& name);
 
 } // namespace SearchTest
