@@ -252,25 +252,25 @@ bool extractPath(const RoadMap& map, const SearchPosition& finish, const SearchP
             Log::log(Log::Critical, u"Route search: broken predecessor chain at node record %u", cur);
             return false;
         }
-        const std::uint32_t h = map.segmentHead(s);
         const bool first = count == 0;
         const bool last = other == src;
-        std::uint32_t id = h;
-        if (first)
-            id = finish.segmentId();
-        else if (last)
-            id = source.segmentId();
-        // The joins of node positions are never recorded; the pieces of a
-        // segment position appear as its own road segment.
-        if (!((first || last) && id == kNoId)) {
-            RouteSegment step;
-            step.segmentId = id;
-            step.forward = map.segmentToNode(h) == map.nodeOf(cur) ? 1 : 0;
-            step.quality = head->attributes.quality & 0x07;
-            step.turnCode = static_cast<std::uint8_t>(head->attributes.quality >> 3);
-            steps.push_back(step);
+        // A caller asking only whether the finish was reached (or its cost)
+        // gets the chain checked without the lists being built.
+        if (segments) {
+            const std::uint32_t h = map.segmentHead(s);
+            const std::uint32_t id = first ? finish.segmentId() : last ? source.segmentId() : h;
+            // The joins of node positions are never recorded; the pieces of a
+            // segment position appear as its own road segment.
+            if (!((first || last) && id == kNoId)) {
+                RouteSegment step;
+                step.segmentId = id;
+                step.forward = map.segmentToNode(h) == map.nodeOf(cur) ? 1 : 0;
+                step.quality = head->attributes.quality & 0x07;
+                step.turnCode = static_cast<std::uint8_t>(head->attributes.quality >> 3);
+                steps.push_back(step);
+            }
         }
-        if (!last) passed.push_back(map.nodeOf(other));
+        if (nodes && !last) passed.push_back(map.nodeOf(other));
         cur = other;
     }
     std::reverse(steps.begin(), steps.end());

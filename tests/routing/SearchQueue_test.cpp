@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <random>
 
 namespace {
@@ -41,9 +42,13 @@ struct TextbookHeap {
 
 TEST(SearchQueue, KeepsTheTextbookHeapsOrder) {
     std::mt19937 random(RouteTest::seed());
+    // One queue for every round, as a road map keeps it between searches:
+    // the slots and positions left by a round must not show in the next.
+    SearchQueue queue;
     for (int round = 0; round < 200; ++round) {
-        SearchQueue queue(64);
+        queue.reset(64);
         TextbookHeap reference;
+        std::size_t peak = 0;
         std::vector<bool> queued(64, false);
         for (int step = 0; step < 300; ++step) {
             const auto node = static_cast<std::uint32_t>(random() % 64);
@@ -58,7 +63,9 @@ TEST(SearchQueue, KeepsTheTextbookHeapsOrder) {
                 reference.removeAt(at);
             }
             queued[node] = !queued[node];
+            peak = std::max(peak, reference.heap.size());
             ASSERT_EQ(queue.size(), reference.heap.size());
+            ASSERT_EQ(queue.peakSize(), peak);
             for (std::size_t p = 0; p < reference.heap.size(); ++p)
                 ASSERT_EQ(queue.positionOf(reference.heap[p].node), p) << "round " << round << " step " << step;
         }
