@@ -43,7 +43,7 @@ struct TextbookHeap {
 TEST(SearchQueue, KeepsTheTextbookHeapsOrder) {
     std::mt19937 random(RouteTest::seed());
     // One queue for every round, as a road map keeps it between searches:
-    // the slots and positions left by a round must not show in the next.
+    // the entries and positions left by a round must not show in the next.
     SearchQueue queue;
     for (int round = 0; round < 200; ++round) {
         queue.reset(64);
