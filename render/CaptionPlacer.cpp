@@ -19,10 +19,7 @@ namespace Render {
 
 namespace {
 
-struct SurfaceFree {
-    void operator()(SDL_Surface* s) const { SDL_FreeSurface(s); }
-};
-using SurfacePtr = std::unique_ptr<SDL_Surface, SurfaceFree>;
+using SurfacePtr = CaptionCache::Picture;
 
 std::int32_t roundToInt(float v) {
     return xe::floorToInt(v + 0.5f);
@@ -153,6 +150,23 @@ bool CaptionPlacer::placeCaption(DrawRecord& record) {
     for (const DrawRecord* other : m_placed)
         if (other->isPlaced() && record.box.overlaps(other->box)) return false;
 
+    SDL_Rect at{static_cast<Sint16>(roundToInt(centreX) - halfWidth),
+                static_cast<Sint16>(roundToInt(centreY) - halfHeight), 0, 0};
+    if (cache != nullptr) {
+        m_key.text = m_text;
+        m_key.font = &m_font;
+        m_key.fontStyle = m_font.style();
+        m_key.width = size.width;
+        m_key.height = size.height;
+        m_key.textColour = record.textColour;
+        m_key.haloColour = record.haloColour;
+        m_key.sine = sine;
+        m_key.cosine = cosine;
+        if (SDL_Surface* kept = cache->find(m_key)) {
+            SDL_UpperBlit(kept, nullptr, m_target, &at);
+            return true;
+        }
+    }
     SurfacePtr text(SDL_CreateRGBSurface(SDL_SWSURFACE, size.width + 2, size.height + 2, 32, 0x00FF0000,
                                          0x0000FF00, 0x000000FF, 0xFF000000));
     if (!text) return false;
@@ -163,9 +177,10 @@ bool CaptionPlacer::placeCaption(DrawRecord& record) {
         if (!turnedText) return false;
         text = std::move(turnedText);
     }
-    SDL_Rect at{static_cast<Sint16>(roundToInt(centreX) - halfWidth),
-                static_cast<Sint16>(roundToInt(centreY) - halfHeight), 0, 0};
-    SDL_UpperBlit(text.get(), nullptr, m_target, &at);
+    SDL_Surface* picture = text.get();
+    if (cache != nullptr)
+        if (SDL_Surface* kept = cache->keep(m_key, text)) picture = kept;
+    SDL_UpperBlit(picture, nullptr, m_target, &at);
     return true;
 }
 

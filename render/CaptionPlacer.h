@@ -4,6 +4,7 @@
 // segment, POI captions level, 3D road captions as boxed labels above their
 // road with a leader line.
 
+#include "render/CaptionCache.h"
 #include "render/Canvas.h"
 #include "render/DrawRecord.h"
 
@@ -43,6 +44,9 @@ class CaptionPlacer {
     LabelStyle label;
     SurfaceRotator rotate;        // Render::rotateSurface unless replaced
     std::int32_t labelsDrawn = 0; // boxed 3D labels drawn by place()
+    // Pictures of captions kept across frames (the caller's, started each
+    // frame); none when null. Only for the default rotation.
+    CaptionCache* cache = nullptr;
 
     // Tries the candidates from the last to the first, then, in 3D, hides
     // crossing and farther table entries and draws the rest as labels.
@@ -64,6 +68,7 @@ class CaptionPlacer {
     Caption3dTable& m_table;
     std::vector<DrawRecord*>& m_placed;
     std::u16string m_text;
+    CaptionCache::Key m_key;
 };
 
 // The end of a map's caption layer: places the candidates, clears the

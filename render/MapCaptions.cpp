@@ -58,6 +58,7 @@ MapCaptions::~MapCaptions() = default;
 
 void MapCaptions::beginCaptions(std::int32_t horizonRow) {
     m_buffers.captionFont = m_renderer.mapFont();
+    m_captionPictures.startFrame();
     m_buffers.horizonRow = horizonRow;
     m_frameCaptions = 0;
 }
@@ -89,6 +90,7 @@ void MapCaptions::drawCaptions(const xe::Canvas& canvas, MapCamera& camera, cons
     placer.view3d = camera.is3d();
     placer.focus = m_renderer.focusPoint();
     placer.label = label;
+    placer.cache = &m_captionPictures;
     Render::finishCaptions(m_buffers, placer, m_table);
     m_renderer.workingCounters().captions += placer.labelsDrawn;
     m_frameCaptions += static_cast<std::int32_t>(m_placed.size()) + placer.labelsDrawn;

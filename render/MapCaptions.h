@@ -54,6 +54,7 @@ class MapCaptions : public CaptionLayer {
     fdMapRenderer& m_renderer;
     Render::AtlasDrawBuffers m_buffers;
     Render::Caption3dTable m_table;
+    Render::CaptionCache m_captionPictures;
     std::vector<Render::DrawRecord*> m_placed;
     std::int32_t m_frameCaptions = 0;
 };

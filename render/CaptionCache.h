@@ -1,0 +1,71 @@
+#pragma once
+// Keeps the drawn (and turned) pictures of captions from one frame to the
+// next. A moving map draws the same names at the same angles frame after
+// frame; drawing a text with its halo and turning it costs more than the
+// blit. A picture unused for a whole frame is dropped, and the pictures
+// kept never exceed a byte budget, so the memory stays that of about one
+// frame's captions.
+
+#include <SDL.h>
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <unordered_map>
+
+namespace Render {
+
+class CaptionCache {
+  public:
+    // Everything that decides a caption's picture.
+    struct Key {
+        std::u16string text;
+        const void* font = nullptr;
+        std::int32_t fontStyle = 0;
+        std::int32_t width = 0; // the text's measured size
+        std::int32_t height = 0;
+        std::uint32_t textColour = 0;
+        std::uint32_t haloColour = 0;
+        float sine = 0.0f; // the turn; 0 and 1 for level text
+        float cosine = 1.0f;
+        bool operator==(const Key&) const = default;
+    };
+
+    struct SurfaceFree {
+        void operator()(SDL_Surface* s) const { SDL_FreeSurface(s); }
+    };
+    using Picture = std::unique_ptr<SDL_Surface, SurfaceFree>;
+
+    explicit CaptionCache(std::size_t budgetBytes = kDefaultBudget) : m_budget(budgetBytes) {}
+
+    // Starts a frame: the pictures not used during the last one go.
+    void startFrame();
+    // The picture of key, or null; marks it used in this frame.
+    SDL_Surface* find(const Key& key);
+    // Takes the picture of key out of `picture` and returns it; null, with
+    // `picture` left to the caller, when it would pass the budget.
+    SDL_Surface* keep(const Key& key, Picture& picture);
+
+    std::size_t bytes() const { return m_bytes; }
+    std::size_t size() const { return m_entries.size(); }
+
+    static constexpr std::size_t kDefaultBudget = 4u << 20;
+
+  private:
+    struct KeyHash {
+        std::size_t operator()(const Key& k) const;
+    };
+    struct Entry {
+        Picture picture;
+        std::size_t bytes = 0;
+        std::uint32_t frame = 0;
+    };
+
+    std::unordered_map<Key, Entry, KeyHash> m_entries;
+    std::size_t m_budget;
+    std::size_t m_bytes = 0;
+    std::uint32_t m_frame = 0;
+};
+
+} // namespace Render
