@@ -28,6 +28,11 @@ void CaptionCache::startFrame() {
     ++m_frame;
 }
 
+void CaptionCache::clear() {
+    m_entries.clear();
+    m_bytes = 0;
+}
+
 SDL_Surface* CaptionCache::find(const Key& key) {
     const auto it = m_entries.find(key);
     if (it == m_entries.end()) return nullptr;

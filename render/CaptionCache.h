@@ -41,6 +41,8 @@ class CaptionCache {
 
     // Starts a frame: the pictures not used during the last one go.
     void startFrame();
+    // Drops every picture.
+    void clear();
     // The picture of key, or null; marks it used in this frame.
     SDL_Surface* find(const Key& key);
     // Takes the picture of key out of `picture` and returns it; null, with

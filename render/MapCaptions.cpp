@@ -57,6 +57,10 @@ MapCaptions::MapCaptions(Map::KVAtlas& atlas, fdMapRenderer& renderer)
 MapCaptions::~MapCaptions() = default;
 
 void MapCaptions::beginCaptions(std::int32_t horizonRow) {
+    // Pictures drawn with another font (a new design, another size) say
+    // nothing about this one's, even where its measures agree.
+    if (m_renderer.mapFont() != m_buffers.captionFont)
+        m_captionPictures.clear();
     m_buffers.captionFont = m_renderer.mapFont();
     m_captionPictures.startFrame();
     m_buffers.horizonRow = horizonRow;

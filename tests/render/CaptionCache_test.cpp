@@ -92,4 +92,7 @@ TEST(CaptionCache, KeptPicturesDrawWhatFreshOnesDrawAndUnusedOnesGo) {
     EXPECT_EQ(d.draw(kCases[1], &tight), fresh[1]);
     EXPECT_EQ(tight.size(), 1u);
     EXPECT_EQ(tight.bytes(), first);
+    tight.clear();
+    EXPECT_EQ(tight.size(), 0u);
+    EXPECT_EQ(tight.bytes(), 0u);
 }
