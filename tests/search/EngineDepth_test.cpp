@@ -111,10 +111,6 @@ TEST(TextSearchEngineDepth, NarrowedKeyAtTheDepthShowsWhatTheWholeWalkShows) {
     EXPECT_GT(depthKeys, 30u);
 }
 
-} // namespace
-
-namespace {
-
 // An object met under a later variant whose name holds a word under an
 // earlier one is placed there: a name that is the second of its word's
 // items in one map still fronts the row it shares with the same street of
