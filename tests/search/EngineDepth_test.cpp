@@ -111,4 +111,44 @@ TEST(TextSearchEngineDepth, NarrowedKeyAtTheDepthShowsWhatTheWholeWalkShows) {
     EXPECT_GT(depthKeys, 30u);
 }
 
+// An object met under a later variant whose name holds a word under an
+// earlier one is placed there: a name that is the second of its word's
+// items in one map still fronts the row it shares with the same street of
+// a later map.
+TEST(TextSearchEngineDepth, AnObjectTakesThePlaceOfItsEarliestWord) {
+    // A map of three-letter words puts the depth at 3.
+    MapContent shortKeys;
+    shortKeys.cities.push_back({u"Aston", 0, 0});
+    shortKeys.streets.push_back({u"Elm", 0, 0});
+    MapContent first, second;
+    for (MapContent* c : {&first, &second})
+        c->cities.push_back({u"Linden", 0, 0});
+    for (const char16_t* name : {u"Elmz Oak", u"Elmz Elar"})
+        first.streets.push_back({name, 0, 0});
+    second.streets.push_back({u"Elmz Elar", 0, 0});
+    // Enough streets for the index to be read.
+    for (int i = 0; i < 1000; ++i) {
+        std::u16string name = u"Qaa";
+        name[1] = static_cast<char16_t>(u'a' + i % 26);
+        name[2] = static_cast<char16_t>(u'a' + i / 26 % 26);
+        first.streets.push_back({name, 0, 0});
+    }
+    FixtureAtlas atlas({shortKeys, first, second});
+    TestSupport::CaptureLogger quiet(Log::Critical);
+    std::vector<Map::KvMap*> maps(atlas.set.maps().begin(), atlas.set.maps().end());
+    Engine engine;
+    ASSERT_TRUE(engine.attach(maps, atlas.folder(), atlas.pool));
+    engine.search(TextSearch::StreetsKind, 0, {});
+    ASSERT_TRUE(engine.indexInUse());
+    ASSERT_EQ(engine.indexDepth(), 3u);
+    for (const char16_t* key : {u"e", u"l", u"ma", u"r"})
+        engine.addKey(key);
+    std::vector<TextSearch::ResultItem> rows;
+    engine.collectResults(rows);
+    std::vector<std::string> texts;
+    for (const auto& row : rows)
+        texts.push_back(rowText(row));
+    EXPECT_EQ(texts, (std::vector<std::string>{"Elmz Elar | Linden, Linden District, Westshire 1:43 2:4"}));
+}
+
 } // namespace

@@ -67,6 +67,28 @@ TEST(TextSearchEngineRows, CitiesAreOneRowPerPlace) {
     EXPECT_EQ(o.rows(), (std::vector<std::string>{"Lark | Demoland 4", "Linden | Elm District, Westshire, Demoland 2",
                                                   "Linden | Oak District, Westshire, Demoland 0 1",
                                                   "Lisle | Eastshire, Demoland 3"}));
+    // Collected again into the rows it filled: every object is already
+    // there, so no row is added and no row takes a reference twice.
+    std::vector<ResultItem> items;
+    o.engine.collectResults(items);
+    const std::vector<ResultItem> once = items;
+    o.engine.collectResults(items);
+    ASSERT_EQ(items.size(), once.size());
+    for (std::size_t i = 0; i < items.size(); ++i)
+        EXPECT_EQ(std::get<std::vector<Map::MapAndOffset>>(items[i].objects).size(),
+                  std::get<std::vector<Map::MapAndOffset>>(once[i].objects).size())
+            << Core::wideToUtf8(items[i].text);
+}
+
+// Every country of a map is listed, also in a map with fewer regions than
+// countries.
+TEST(TextSearchEngineRows, CountriesAreListedBeyondTheCountOfRegions) {
+    MapContent c = city(u"Linden", u"Oak District");
+    c.moreCountries = {u"Dorsia", u"Drava"};
+    Opened o({c});
+    o.engine.search(TextSearch::CountriesKind, 0, {});
+    o.engine.addKey(u"d");
+    EXPECT_EQ(o.rows(), (std::vector<std::string>{"Demoland |  0", "Dorsia |  0", "Drava |  0"}));
 }
 
 struct WayPoints : Map::WayPointsCollection {

@@ -25,6 +25,8 @@ MapDescription describe(const MapContent& c) {
     level.cells.push_back(cell);
     map.levels.push_back(level);
     const std::uint32_t country = a.addCountry(s.add(c.country));
+    for (const std::u16string& name : c.moreCountries)
+        a.addCountry(s.add(name));
     const std::uint32_t region = a.addRegion(s.add(c.region), country);
     const std::uint32_t district = a.addDistrict(s.add(c.district), country, region);
     std::vector<std::uint32_t> cities, streets;

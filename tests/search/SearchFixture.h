@@ -26,6 +26,7 @@ namespace SearchTest {
 struct MapContent {
     std::u16string country = u"Demoland";
     std::u16string region = u"Westshire";
+    std::vector<std::u16string> moreCountries; // after the first, without regions
     std::u16string district = u"Linden District";
     struct City {
         std::u16string name;

@@ -119,6 +119,35 @@ TEST(DesignPlacement, AButtonsDescriptionLabelIsLinkedAtBuild) {
     EXPECT_FALSE(log.contains("is used for another purpose"));
 }
 
+// A static that names a checked button toggles it on a tap; one that names
+// none has no behaviour.
+TEST(DesignPlacement, AStaticNamingACheckedButtonTogglesIt) {
+    TestSupport::CaptureLogger log(Log::Critical);
+    DesignDescription d;
+    std::string text = design(false);
+    text.insert(text.find("</page>"), "<static name=\"toggler\"><geometry x=\"0\" y=\"0\" w=\"50\" h=\"20\"/>"
+                                      "<behavior checked_button=\"cb\"/></static>"
+                                      "<static name=\"plain\"><geometry x=\"0\" y=\"30\" w=\"50\" h=\"20\"/></static>");
+    ASSERT_TRUE(readDesign(text, true, d)) << (log.lines().empty() ? "" : log.lines().back());
+    UiTest::FakeEngine engine;
+    fdInterface ui(&engine, nullptr);
+    auto* page = new fdPage(&ui, "main", nullptr);
+    ASSERT_TRUE(buildPage(*page, d));
+    auto* toggler = dynamic_cast<fdStatic*>(page->widget("toggler"));
+    auto* plain = dynamic_cast<fdStatic*>(page->widget("plain"));
+    auto* cb = dynamic_cast<fdCheckedButton*>(page->widget("cb"));
+    ASSERT_TRUE(toggler && plain && cb);
+    EXPECT_EQ(plain->behavior(), nullptr);
+    ASSERT_NE(toggler->behavior(), nullptr);
+    EXPECT_EQ(toggler->behavior()->kind(), 3);
+    const bool before = cb->checked();
+    for (bool expected : {!before, before}) {
+        page->mouseButtonDown(1, 5, 5);
+        page->mouseButtonUp(1, 5, 5);
+        EXPECT_EQ(cb->checked(), expected);
+    }
+}
+
 TEST(DesignPlacement, AWindowWithoutAParentStandsAtItsOwnPlace) {
     UiTest::FakeEngine engine;
     fdInterface ui(&engine, nullptr);

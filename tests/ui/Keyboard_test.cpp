@@ -145,6 +145,9 @@ TEST(Keyboard, OffersOnlyLanguagesLaidOutInItsGroup) {
         EXPECT_EQ(f.keyboard->languageName(), "English") << languages;
         EXPECT_EQ(Core::wideToUtf8(f.captions()), "the|and|of|a|[lng]|_|_|[bsp]|") << languages;
         EXPECT_FALSE(f.enabled(4)) << "one language: the language key is disabled";
+        // A key in a row's first column widens over the empty cells after it.
+        EXPECT_EQ(f.keyboard->keys()[4].columnSpan, 3);
+        EXPECT_EQ(f.keyboard->keys()[4].widget->rect().w, 300);
         f.keyboard->nextLanguage();
         EXPECT_EQ(f.keyboard->languageName(), "English");
         EXPECT_EQ(Core::wideToUtf8(f.captions()), "the|and|of|a|[lng]|_|_|[bsp]|");

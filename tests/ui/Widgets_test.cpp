@@ -1,4 +1,5 @@
 #include "ui/ClickBehaviors.h"
+#include "ui/TextRenderers.h"
 #include "ui/fdButtonX.h"
 #include "ui/fdInterface.h"
 #include "ui/fdLabel.h"
@@ -7,6 +8,7 @@
 
 #include "core/TempSurface.h"
 #include "core/FileSystem.h"
+#include "core/Text.h"
 #include "tests/ui/UiTestSupport.h"
 
 #include <gtest/gtest.h>
@@ -222,20 +224,44 @@ TEST(fdSmartLabel, ALongTextIsDraggedFromInsideWithinItsEnds) {
     fdInterface ui(&engine, nullptr);
     ASSERT_TRUE(ui.createFont(u"DejaVuSans.ttf", "f", 20, 0));
     auto* page = new fdPage(&ui, "page", nullptr);
-    auto* label = new fdSmartLabel(page, "smart", true, &ui);
-    label->placeInParent(10, 10, 100, 30);
-    label->setFont(ui.fontByName("f"));
-    label->setText(u"a rather long street name that does not fit");
-    ASSERT_GT(label->contentWidth(), 200);
-    const struct {
-        int pressX, moveX;
-        std::int32_t offset;
-    } rows[] = {{50, 20, -30}, {50, 90, 0}, {50, -500, 100 - label->contentWidth()}, {150, 0, 100 - label->contentWidth()}};
-    for (const auto& row : rows) {
-        label->press(row.pressX, 20);
-        label->mouseMove(row.moveX, 20);
-        label->release(row.moveX, 20);
-        EXPECT_EQ(label->offset(), row.offset) << row.pressX << " -> " << row.moveX;
+    // The clickable kind drags the same way.
+    for (bool clickable : {false, true}) {
+        fdSmartLabel* label = clickable ? new fdClickableSmartLabel(page, "smart", true, &ui)
+                                        : new fdSmartLabel(page, "smart", true, &ui);
+        label->placeInParent(10, 10, 100, 30);
+        label->setFont(ui.fontByName("f"));
+        label->setText(u"a rather long street name that does not fit");
+        ASSERT_GT(label->contentWidth(), 200);
+        const struct {
+            int pressX, moveX;
+            std::int32_t offset;
+        } rows[] = {{50, 20, -30}, {50, 90, 0}, {50, -500, 100 - label->contentWidth()},
+                    {150, 0, 100 - label->contentWidth()}};
+        for (const auto& row : rows) {
+            label->press(row.pressX, 20);
+            label->mouseMove(row.moveX, 20);
+            label->release(row.moveX, 20);
+            EXPECT_EQ(label->offset(), row.offset) << clickable << ": " << row.pressX << " -> " << row.moveX;
+        }
+    }
+}
+
+// The effect renderer leaves a pixel of room for its halo or shadow on each
+// side: it measures 2 pixels larger each way than the plain one.
+TEST(TextRenderers, TheEffectRendererMeasuresTwoPixelsLargerEachWay) {
+    UiTest::SdlScreen sdl;
+    UiTest::FakeEngine engine;
+    engine.dataFolder = FileSystem::toWide(std::string(MIREL_FONT_DIR) + "/");
+    fdInterface ui(&engine, nullptr);
+    ASSERT_TRUE(ui.createFont(u"DejaVuSans.ttf", "f", 20, 0));
+    SimpleTxtRenderer plain;
+    EffectTxtRenderer effect(0, {0, 0});
+    plain.setFont(ui.fontByName("f"));
+    effect.setFont(ui.fontByName("f"));
+    for (std::u16string_view text : {u"", u"A", u"Street name"}) {
+        const Render::TextSize a = plain.measure(text), b = effect.measure(text);
+        EXPECT_EQ(b.width, a.width + 2) << Core::wideToUtf8(std::u16string(text));
+        EXPECT_EQ(b.height, a.height + 2) << Core::wideToUtf8(std::u16string(text));
     }
 }
 

@@ -90,6 +90,21 @@ TEST(WindowTree, AnchorKindsAgainstOddDesignExtentsFollowParentResize) {
     EXPECT_EQ(inner->rect(), (WindowRect{493, 294, 4, 5}));
 }
 
+// Proportional anchors inside a parent without design extent keep the
+// child's offset from the parent's origin, wherever the parent stands.
+TEST(WindowTree, ProportionalAnchorsInAParentWithoutExtentKeepTheirOffset) {
+    UiTest::FakeEngine engine;
+    fdInterface ui(&engine, nullptr);
+    auto* page = new fdPage(&ui, "page", nullptr);
+    auto* parent = new fdWindowBase(page, "parent", true, &ui);
+    parent->placeInParent(100, 50, 0, 0);
+    auto* child = new fdWindowBase(parent, "child", true, &ui);
+    child->placeInParent(10, 20, 30, 40);
+    child->setAnchors(3, 3, 3, 3);
+    parent->setRect(100, 50, 0, 0);
+    EXPECT_EQ(child->rect(), (WindowRect{110, 70, 30, 40}));
+}
+
 TEST(WindowTree, PointerRoutingCaptureAndButtons) {
     UiTest::FakeEngine engine;
     fdInterface ui(&engine, nullptr);

@@ -86,3 +86,33 @@ TEST(fdImage, MissingImageLogsOnEveryAttempt) {
     EXPECT_TRUE(log.contains("Load image warning: no file name provided"));
     EXPECT_EQ(ui.imageCount(), 0u);
 }
+
+// A 5 x 2 picture drawn at the start, centre and end of a 15 x 8 rectangle
+// at (2, 1): exactly its ten pixels land where the alignment puts them.
+TEST(fdImage, DrawsAlignedWithinItsRectangle) {
+    ImageFixture f;
+    UiTest::FakeEngine engine;
+    fdInterface ui(&engine, f.files.get());
+    fdImage* plain = ui.loadImage("loose/plain.bmp");
+    ASSERT_NE(plain, nullptr);
+    const struct {
+        int align, x, y;
+    } rows[] = {{0, 2, 1}, {1, 7, 4}, {2, 12, 7}};
+    for (const auto& row : rows) {
+        SDL_Surface* target = SDL_CreateRGBSurface(SDL_SWSURFACE, 20, 10, 32, 0xFF0000, 0xFF00, 0xFF, 0);
+        SDL_Rect r{2, 1, 15, 8};
+        EXPECT_TRUE(plain->drawAligned(target, r, row.align, row.align));
+        int count = 0, left = 99, top = 99;
+        for (int y = 0; y < 10; ++y)
+            for (int x = 0; x < 20; ++x)
+                if (UiTest::rgbAt(target, x, y) == 0x00FF00u) {
+                    ++count;
+                    left = std::min(left, x);
+                    top = std::min(top, y);
+                }
+        SDL_FreeSurface(target);
+        EXPECT_EQ(count, 10) << row.align;
+        EXPECT_EQ(left, row.x) << row.align;
+        EXPECT_EQ(top, row.y) << row.align;
+    }
+}
