@@ -22,29 +22,7 @@ y = round(math.log(math.tan(math.pi / 4 + lat * math.pi / 360)) / math.pi * t31)
 open(sys.argv[1], "wb").write(struct.pack("<iiffBI", x, y, 0.006, 0.0, 0, 0))
 EOF
 
-(cd "$work" && exec ./mirel) >"$work/stdout.txt" 2>&1 &
-mirel_pid=$!
-for _ in $(seq 600); do
-  grep -q "after initInterface" "$work/log.txt" 2>/dev/null && break
-  kill -0 "$mirel_pid" 2>/dev/null || fail "the program ended during start-up"
-  sleep 0.1
-done
-sleep 1
-window=$(xdotool search --pid "$mirel_pid" | head -n 1)
-[ -n "$window" ] || fail "no window"
-
-shot() {
-  sleep 1.5
-  xwd -id "$window" -silent >"$work/$1.xwd"
-  convert "xwd:$work/$1.xwd" -crop 800x480+0+0 +repage "$work/$1.png"
-  [ -n "$shots" ] && cp "$work/$1.png" "$shots/"
-  return 0
-}
-# Pixels of a region near a colour (#RRGGBB).
-pixels_like() {
-  convert "$work/$1.png" -crop "$2" +repage -fuzz 12% -fill black +opaque "$3" -fill white -opaque "$3" \
-    -format "%[fx:int(mean*w*h+0.5)]" info:
-}
+start
 
 xdotool mousemove --window "$window" 140 170 click 1
 shot drive-map

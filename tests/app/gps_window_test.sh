@@ -50,13 +50,6 @@ sleep 1
 window=$(xdotool search --pid "$mirel_pid" | head -n 1)
 [ -n "$window" ] || fail "no window"
 
-shot() {
-  sleep "${2:-1.5}"
-  xwd -id "$window" -silent >"$work/$1.xwd"
-  convert "xwd:$work/$1.xwd" -crop 800x480+0+0 +repage "$work/$1.png"
-  [ -n "$shots" ] && cp "$work/$1.png" "$shots/"
-  return 0
-}
 tap() { xdotool mousemove --window "$window" "$1" "$2" click 1; sleep "${3:-1}"; }
 # Pixels of a colour within a region.
 pixels() {

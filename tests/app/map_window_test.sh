@@ -11,30 +11,7 @@ shots=${2:-}
 source "$(dirname "$0")/window_common.sh"
 window_setup "$program" xwd convert compare xdotool
 
-(cd "$work" && exec ./mirel) >"$work/stdout.txt" 2>&1 &
-mirel_pid=$!
-for _ in $(seq 600); do
-  grep -q "after initInterface" "$work/log.txt" 2>/dev/null && break
-  kill -0 "$mirel_pid" 2>/dev/null || fail "the program ended during start-up"
-  sleep 0.1
-done
-sleep 1
-window=$(xdotool search --pid "$mirel_pid" | head -n 1)
-[ -n "$window" ] || fail "no window"
-
-# The window's 800 x 480 pixels, after the map has settled.
-shot() {
-  sleep 1.5
-  xwd -id "$window" -silent >"$work/$1.xwd"
-  convert "xwd:$work/$1.xwd" -crop 800x480+0+0 +repage "$work/$1.png"
-  [ -n "$shots" ] && cp "$work/$1.png" "$shots/"
-  return 0
-}
-# Pixels that differ between two pictures' regions (geometry WxH+X+Y each).
-differing() {
-  # compare answers 1 when the pictures differ, which is no failure here.
-  { compare -metric AE -fuzz 8% "$work/$1.png[$2]" "$work/$3.png[$4]" null: 2>&1 || true; } | cut -d' ' -f1
-}
+start
 
 shot menu
 xdotool mousemove --window "$window" 140 170 click 1

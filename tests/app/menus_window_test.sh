@@ -14,33 +14,8 @@ source "$(dirname "$0")/window_common.sh"
 window_setup "$program" xwd convert compare xdotool
 [ -d "$work/data/maps/monaco" ] || { echo "SKIPPED: no Monaco atlas"; exit 77; }
 
-# On a busy machine SDL may now and then fail to open the display: the
-# start is tried again then ("Failed to init SDL" in the log).
-for attempt in 1 2 3; do
-  (cd "$work" && exec ./mirel) >"$work/stdout.txt" 2>&1 &
-  mirel_pid=$!
-  for _ in $(seq 600); do
-    grep -q "after initInterface" "$work/log.txt" 2>/dev/null && break 2
-    kill -0 "$mirel_pid" 2>/dev/null || break
-    sleep 0.1
-  done
-  wait "$mirel_pid" 2>/dev/null || true
-  mirel_pid=
-  grep -q "Failed to init SDL" "$work/log.txt" || fail "the program ended during start-up"
-  rm -f "$work/log.txt"
-done
-[ -n "$mirel_pid" ] || fail "SDL did not start three times"
-sleep 1
-window=$(xdotool search --pid "$mirel_pid" | head -n 1)
-[ -n "$window" ] || fail "no window"
+start
 
-shot() {
-  sleep 1.5
-  xwd -id "$window" -silent >"$work/$1.xwd"
-  convert "xwd:$work/$1.xwd" -crop 800x480+0+0 +repage "$work/$1.png"
-  [ -n "$shots" ] && cp "$work/$1.png" "$shots/"
-  return 0
-}
 tap() { xdotool mousemove --window "$window" "$1" "$2" click 1; }
 # The two pictures differ in more than the given number of pixels.
 changed() {

@@ -19,24 +19,8 @@ printf '<?xml version="1.0" encoding="utf-8"?>\n<config version="2">\n<var name=
 sed -i 's#</actions>#  <action name="pagePathList" key="114"/>\n  <action name="pageSetupRouting" key="111"/>\n</actions>#' \
   "$work/data/skin/buttons.xml"
 
-(cd "$work" && exec ./mirel) >"$work/stdout.txt" 2>&1 &
-mirel_pid=$!
-for _ in $(seq 600); do
-  grep -q "after initInterface" "$work/log.txt" 2>/dev/null && break
-  kill -0 "$mirel_pid" 2>/dev/null || fail "the program ended during start-up"
-  sleep 0.1
-done
-sleep 1
-window=$(xdotool search --pid "$mirel_pid" | head -n 1)
-[ -n "$window" ] || fail "no window"
+start
 
-shot() {
-  sleep 1.5
-  xwd -id "$window" -silent >"$work/$1.xwd"
-  convert "xwd:$work/$1.xwd" -crop 800x480+0+0 +repage "$work/$1.png"
-  [ -n "$shots" ] && cp "$work/$1.png" "$shots/"
-  return 0
-}
 tap() { xdotool mousemove --window "$window" "$1" "$2" click 1; sleep "${3:-1}"; }
 key() { xdotool key --window "$window" "$1" 2>/dev/null; sleep 1; }
 # The pixels of the route's blue.

@@ -13,40 +13,6 @@ source "$(dirname "$0")/window_common.sh"
 window_setup "$program" xwd convert compare xdotool
 rm -rf "$work/data/maps/monaco"
 
-start() {
-  # On a busy machine SDL may now and then fail to open the display: the
-  # start is tried again then ("Failed to init SDL" in the log).
-  local attempt
-  for attempt in 1 2 3; do
-    (cd "$work" && exec ./mirel) >"$work/stdout.txt" 2>&1 &
-    mirel_pid=$!
-    for _ in $(seq 600); do
-      grep -q "after initInterface" "$work/log.txt" 2>/dev/null && break 2
-      kill -0 "$mirel_pid" 2>/dev/null || break
-      sleep 0.1
-    done
-    wait "$mirel_pid" 2>/dev/null || true
-    mirel_pid=
-    grep -q "Failed to init SDL" "$work/log.txt" || fail "the program ended during start-up"
-    rm -f "$work/log.txt"
-  done
-  [ -n "$mirel_pid" ] || fail "SDL did not start three times"
-  sleep 1
-  window=$(xdotool search --pid "$mirel_pid" | head -n 1)
-  [ -n "$window" ] || fail "no window"
-}
-quit() {
-  kill -TERM "$mirel_pid"
-  wait "$mirel_pid" || fail "the program did not end cleanly"
-  mirel_pid=
-}
-shot() {
-  sleep 1.5
-  xwd -id "$window" -silent >"$work/$1.xwd"
-  convert "xwd:$work/$1.xwd" -crop 800x480+0+0 +repage "$work/$1.png"
-  [ -n "$shots" ] && cp "$work/$1.png" "$shots/"
-  return 0
-}
 tap() { xdotool mousemove --window "$window" "$1" "$2" click 1; sleep 0.2; }
 # The two pictures differ in more (or, with "same", fewer) pixels than n.
 expect() {
@@ -107,7 +73,7 @@ xdotool key --window "$window" x
 sleep 0.3
 tap 204 448
 shot buttons_changed
-quit
+stop
 
 config=$work/data/config.xml
 grep -q 'name="camera_fovy" value="50.000000"' "$config" || fail "camera_fovy was not stored"
@@ -143,5 +109,5 @@ tap 760 388
 tap 300 328
 shot buttons_again
 expect same buttons_changed buttons_again 1500 "the key settings did not come back"
-quit
+stop
 echo "PASS"

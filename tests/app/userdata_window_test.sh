@@ -23,24 +23,9 @@ sed -i 's|</actions>|  <action name="pageTrackList" key="116"/>\n  <action name=
 sed -i 's|</config>|<var name="atlas" value="maps\\monaco"/>\n<var name="use_tibo_buttons" value="1"/>\n<var name="enable_from_button" value="1"/>\n<var name="menu_autohide" value="0"/>\n</config>|' \
   "$work/data/config.xml"
 
-(cd "$work" && exec ./mirel) >"$work/stdout.txt" 2>&1 &
-mirel_pid=$!
-for _ in $(seq 600); do
-  grep -q "after initInterface" "$work/log.txt" 2>/dev/null && break
-  kill -0 "$mirel_pid" 2>/dev/null || fail "the program ended during start-up"
-  sleep 0.1
-done
-sleep 1
-window=$(xdotool search --pid "$mirel_pid" | head -n 1)
-[ -n "$window" ] || fail "no window"
+start
 
-shot() {
-  sleep 1.2
-  xwd -id "$window" -silent >"$work/$1.xwd"
-  convert "xwd:$work/$1.xwd" -crop 800x480+0+0 +repage "$work/$1.png"
-  [ -n "$shots" ] && cp "$work/$1.png" "$shots/userdata_$1.png"
-  return 0
-}
+shot_prefix=userdata_
 tap() {
   xdotool mousemove --window "$window" "$1" "$2" mousedown 1
   sleep 0.1

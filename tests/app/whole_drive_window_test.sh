@@ -87,21 +87,6 @@ launch() {
   window=$(xdotool search --pid "$mirel_pid" | head -n 1)
   [ -n "$window" ] || fail "no window"
 }
-shot() {
-  sleep "${2:-1.2}"
-  xwd -id "$window" -silent >"$work/$1.xwd"
-  convert "xwd:$work/$1.xwd" -crop 800x480+0+0 +repage "$work/$1.png"
-  [ -n "$shots" ] && cp "$work/$1.png" "$shots/"
-  return 0
-}
-pixels_like() {
-  convert "$work/$1.png" -crop "$2" +repage -fuzz 12% -fill black +opaque "$3" -fill white -opaque "$3" \
-    -format "%[fx:int(mean*w*h+0.5)]" info:
-}
-tap() {
-  xdotool mousemove --window "$window" "$1" "$2" click 1
-  sleep "${3:-0.7}"
-}
 # Keys of the find keyboard (12 x 5 cells from y 196).
 key() {
   local xs=(33 100 166 233 300 366 433 500 566 633 700 766)

@@ -88,9 +88,10 @@ stop() {
   mirel_pid=
 }
 # The window as NAME.png in the work folder, and in the screenshot folder
-# (prefixed with shot_prefix) when the test was given one.
+# (prefixed with shot_prefix) when the test was given one, after SECONDS
+# (1.5 unless given) for the window to settle.
 shot() {
-  sleep 1.5
+  sleep "${2:-1.5}"
   xwd -id "$window" -silent >"$work/$1.xwd"
   convert "xwd:$work/$1.xwd" -crop 800x480+0+0 +repage "$work/$1.png"
   [ -n "$shots" ] && cp "$work/$1.png" "$shots/${shot_prefix:-}$1.png"
@@ -100,8 +101,14 @@ shot() {
 differing() {
   { compare -metric AE -fuzz 8% "$work/$1.png[$2]" "$work/$3.png[$4]" null: 2>&1 || true; } | cut -d' ' -f1
 }
-# A tap at a point of the window.
+# Pixels of a region (WxH+X+Y) of a picture near a colour (#RRGGBB).
+pixels_like() {
+  convert "$work/$1.png" -crop "$2" +repage -fuzz 12% -fill black +opaque "$3" -fill white -opaque "$3" \
+    -format "%[fx:int(mean*w*h+0.5)]" info:
+}
+# A tap at a point of the window, then SECONDS (0.7 unless given) for the
+# program to answer.
 tap() {
   xdotool mousemove --window "$window" "$1" "$2" click 1
-  sleep 0.7
+  sleep "${3:-0.7}"
 }
