@@ -11,16 +11,10 @@ namespace Screens {
 
 namespace {
 
-SDL_keysym keysymOf(int key) {
-    SDL_keysym k{};
-    k.sym = static_cast<SDLKey>(key);
-    return k;
-}
-
 bool moveHighlight(Ui::List& list, const Ui::ButtonBindings* bindings, int key) {
     if (bindings == nullptr)
         return false;
-    const SDL_keysym keysym = keysymOf(key);
+    const SDL_keysym keysym = Ui::keysymOf(key);
     if (bindings->isUpKey(keysym)) {
         const std::int32_t row = list.list().selectedRow();
         if (row > 0)

@@ -2,7 +2,6 @@
 
 #include "screens/WaypointFilters.h"
 #include "screens/fdPageFavorites.h"
-#include "screens/fdPageMap.h"
 #include "screens/fdPageSelectPoiType.h"
 
 #include "ui/ListPage.h"
@@ -61,13 +60,7 @@ void SelectWayPointPage::childClicked(const std::string& name) {
         if (ui()->activePage() == ui()->findPage("select_poi_type"))
             ui()->goBack();
     } else if (name == "button_go") {
-        const std::int64_t point = selectedPoint();
-        auto* map = dynamic_cast<fdPageMap*>(ui()->findPage("pageMap"));
-        if (point < 0 || map == nullptr)
-            return;
-        m_waypoints->addUse(static_cast<std::size_t>(point));
-        map->showPoint(m_waypoints->point(static_cast<std::size_t>(point)).position, true);
-        ui()->activatePage(map);
+        goToWayPoint(*ui(), *m_waypoints, selectedPoint());
     } else if (name == "back") {
         if (auto* chooser = dynamic_cast<fdPageSelectPoiType*>(ui()->findPage("select_poi_type")))
             chooser->setCallback(std::make_shared<SelectTypeForWayPointCallback>(*this, *ui()));

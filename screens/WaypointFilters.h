@@ -1,8 +1,16 @@
 #pragma once
-// The waypoint list filter shared by the waypoint list and the waypoint
-// chooser: the points of one POI type.
+// What the waypoint list and the waypoint chooser share: the filter that
+// keeps the points of one POI type, and going to a chosen point.
 
 #include "screens/WayPointsCategoriesLists.h"
+
+#include <cstdint>
+
+class fdWPManager;
+
+namespace Ui {
+class fdInterface;
+}
 
 namespace Screens {
 
@@ -15,4 +23,9 @@ class FilterWaypointsByType final : public WayPointsCategoriesSingleSelectList::
     std::uint16_t m_type;
 };
 
+// Counts one more use of the point and shows it on the map page with its
+// point action; nothing when no point (-1) is chosen or there is no map.
+void goToWayPoint(Ui::fdInterface& ui, fdWPManager& waypoints, std::int64_t point);
+
 } // namespace Screens
+

@@ -19,16 +19,6 @@
 
 namespace Screens {
 
-namespace {
-
-SDL_keysym keysymOf(int key) {
-    SDL_keysym k{};
-    k.sym = static_cast<SDLKey>(key);
-    return k;
-}
-
-} // namespace
-
 void fdPageMap::setChecked(Ui::fdWindowBase* widget, bool checked) {
     if (auto* button = dynamic_cast<Ui::fdCheckedButton*>(widget); button != nullptr && button->checked() != checked) {
         button->setChecked(checked);
@@ -305,7 +295,7 @@ void fdPageMap::tapAt(int x, int y) {
 
 bool fdPageMap::keyDown(int key) {
     const std::uint32_t now = ui()->now();
-    const SDL_keysym keysym = keysymOf(key);
+    const SDL_keysym keysym = Ui::keysymOf(key);
     const Ui::ButtonBindings* b = m_services.bindings;
     std::string action;
     const bool bound = b != nullptr && b->actionForKey(keysym, action);

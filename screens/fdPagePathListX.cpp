@@ -28,11 +28,6 @@ bool equalsIgnoringAsciiCase(std::u16string_view a, std::u16string_view b) {
                                               [&](char16_t x, char16_t y) { return lower(x) == lower(y); });
 }
 
-SDL_keysym keysymOf(int key) {
-    SDL_keysym k{};
-    k.sym = static_cast<SDLKey>(key);
-    return k;
-}
 
 } // namespace
 
@@ -128,7 +123,7 @@ bool fdPagePathListX::keyDown(int key) {
         return true;
     }
     if (!m_list) return true;
-    const SDL_keysym keysym = keysymOf(key);
+    const SDL_keysym keysym = Ui::keysymOf(key);
     if (m_bindings && m_bindings->isUpKey(keysym))
         m_list->pageUp();
     else if (m_bindings && m_bindings->isDownKey(keysym))

@@ -20,11 +20,6 @@ Ui::fdStatic* cell(Ui::TemplateWindow& row, const char* pattern, std::int32_t k)
     return dynamic_cast<Ui::fdStatic*>(row.findChild(Core::format(pattern, k)));
 }
 
-SDL_keysym keysymOf(int key) {
-    SDL_keysym k{};
-    k.sym = static_cast<SDLKey>(key);
-    return k;
-}
 
 } // namespace
 
@@ -127,7 +122,7 @@ bool fdPageSensors::keyDown(int key) {
         return true;
     }
     if (!m_list) return true;
-    const SDL_keysym keysym = keysymOf(key);
+    const SDL_keysym keysym = Ui::keysymOf(key);
     // Paging up on the first page also takes back a partial scroll.
     if (m_bindings && m_bindings->isUpKey(keysym))
         m_list->pageUp();

@@ -2,7 +2,6 @@
 
 #include "screens/EditWayPointPage.h"
 #include "screens/WaypointFilters.h"
-#include "screens/fdPageMap.h"
 #include "screens/fdPageSelectPoiType.h"
 
 #include "ui/ListPage.h"
@@ -55,13 +54,7 @@ void fdPageWPListX::childClicked(const std::string& name) {
             chooser->setCallback(std::make_shared<ShowTypedWayPointsCallback>(*this, *ui()));
         ui()->goBack();
     } else if (name == "button_go") {
-        const std::int64_t point = selectedPoint();
-        auto* map = dynamic_cast<fdPageMap*>(ui()->findPage("pageMap"));
-        if (point < 0 || map == nullptr)
-            return;
-        m_waypoints->addUse(static_cast<std::size_t>(point));
-        map->showPoint(m_waypoints->point(static_cast<std::size_t>(point)).position, true);
-        ui()->activatePage(map);
+        goToWayPoint(*ui(), *m_waypoints, selectedPoint());
     } else if (name == "button_map") {
         const std::int64_t point = selectedPoint();
         auto* editor = dynamic_cast<EditWayPointPage*>(ui()->findPage("pageWPEdit"));

@@ -26,6 +26,13 @@
 
 namespace Ui {
 
+// The key event of a key code alone, as the pages get key codes.
+inline SDL_keysym keysymOf(int key) {
+    SDL_keysym k{};
+    k.sym = static_cast<SDLKey>(key);
+    return k;
+}
+
 class ButtonBindings {
   public:
     // Reads "auto_dn" through the day/night state; the ten fixed keys get
