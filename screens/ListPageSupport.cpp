@@ -3,6 +3,9 @@
 #include "ui/ButtonBindings.h"
 #include "ui/ListModels.h"
 #include "ui/ListPage.h"
+#include "ui/fdButtonX.h"
+#include "ui/fdPage.h"
+#include "ui/fdStatic.h"
 #include "ui/fdList.h"
 
 #include <SDL.h>
@@ -54,6 +57,17 @@ bool listCommand(Ui::fdWindowBase& page, Ui::List* list, ListTap& tap, const std
     list->activateSelected();
     Ui::ListPage::updateUpDownButtons(page, list);
     return true;
+}
+
+void hideCheckRow(Ui::TemplateWindow& row) {
+    if (auto* check = dynamic_cast<Ui::fdCheckedButton*>(row.findChild("check_show"))) {
+        check->setChecked(false);
+        check->setVisible(false);
+    }
+    if (auto* text = dynamic_cast<Ui::fdStatic*>(row.findChild("text"))) {
+        text->setText(u"");
+        text->setVisible(false);
+    }
 }
 
 } // namespace Screens

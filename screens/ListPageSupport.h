@@ -1,7 +1,8 @@
 #pragma once
 // What the list pages of tracks, waypoints and choosers add to the shared
 // list-page helpers (ui/ListPage.h): moving the highlight by the bound keys,
-// and telling which report of a tap on a list row to act on.
+// telling which report of a tap on a list row to act on, and emptying a row
+// of a check box and a text.
 
 #include <cstdint>
 #include <string>
@@ -12,6 +13,7 @@ class List;
 class fdList;
 class fdPage;
 class fdWindowBase;
+class TemplateWindow;
 } // namespace Ui
 
 namespace Screens {
@@ -39,5 +41,9 @@ class ListTap {
 // highlighted row once a tap (see ListTap); the buttons follow. False,
 // doing nothing, for any other command.
 bool listCommand(Ui::fdWindowBase& page, Ui::List* list, ListTap& tap, const std::string& name);
+
+// A row past the last of a list whose rows show a check box ("check_show")
+// and a text ("text"): both unchecked, empty and hidden.
+void hideCheckRow(Ui::TemplateWindow& row);
 
 } // namespace Screens

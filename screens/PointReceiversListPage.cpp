@@ -1,5 +1,6 @@
 #include "screens/PointReceiversListPage.h"
 
+#include "screens/ListPageSupport.h"
 #include "screens/detail/OnlineLists.h"
 #include "ui/ListPage.h"
 #include "ui/fdButtonX.h"
@@ -13,16 +14,7 @@
 
 namespace Screens {
 
-void PointReceiversListPage::FriendsList::fillEmptyRow(Ui::TemplateWindow& row) {
-    if (auto* check = dynamic_cast<Ui::fdCheckedButton*>(row.findChild("check_show"))) {
-        check->setChecked(false);
-        check->setVisible(false);
-    }
-    if (auto* text = dynamic_cast<Ui::fdStatic*>(row.findChild("text"))) {
-        text->setText(u"");
-        text->setVisible(false);
-    }
-}
+void PointReceiversListPage::FriendsList::fillEmptyRow(Ui::TemplateWindow& row) { hideCheckRow(row); }
 
 void PointReceiversListPage::FriendsList::fillRow(Ui::TemplateWindow& row, std::int32_t index) {
     const auto& [token, f] = m_friends[static_cast<std::size_t>(index)];

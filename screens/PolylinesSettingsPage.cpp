@@ -3,6 +3,7 @@
 #include "map/KVAtlas.h"
 #include "render/fdMapRenderer.h"
 #include "screens/LeaveCommand.h"
+#include "screens/ListPageSupport.h"
 #include "ui/ListPage.h"
 #include "ui/fdButtonX.h"
 #include "ui/fdInterface.h"
@@ -12,16 +13,7 @@
 
 namespace Screens {
 
-void PolylinesSettingsPage::PolySettingsList::fillEmptyRow(Ui::TemplateWindow& row) {
-    if (auto* check = dynamic_cast<Ui::fdCheckedButton*>(row.findChild("check_show"))) {
-        check->setChecked(false);
-        check->setVisible(false);
-    }
-    if (auto* text = dynamic_cast<Ui::fdStatic*>(row.findChild("text"))) {
-        text->setText(u"");
-        text->setVisible(false);
-    }
-}
+void PolylinesSettingsPage::PolySettingsList::fillEmptyRow(Ui::TemplateWindow& row) { hideCheckRow(row); }
 
 void PolylinesSettingsPage::PolySettingsList::fillRow(Ui::TemplateWindow& row, std::int32_t index) {
     const Entry& entry = entries[static_cast<std::size_t>(index)];

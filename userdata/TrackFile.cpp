@@ -12,6 +12,22 @@
 
 using namespace UserData::detail;
 
+namespace {
+
+// The header's closing fields: the record count (16 bits; longer tracks are
+// read by their length), colour, line size and the closed mark.
+bool writeClosedHeader(Platform::File& file, std::uint64_t records, std::uint32_t colour, std::uint16_t lineSize) {
+    std::uint8_t block[10] = {};
+    putU16(block, static_cast<std::uint16_t>(std::min<std::uint64_t>(records, 0xFFFF)));
+    putU32(block + 2, colour);
+    putU16(block + 6, lineSize);
+    block[8] = 1;
+    std::size_t done = 0;
+    return file.seek(6, Platform::SeekOrigin::Begin) == 6 && file.write(block, sizeof block, done);
+}
+
+} // namespace
+
 TrackFile::TrackFile() : m_mutex("Can't create track file mutex") {
     m_ring.resize(RingCapacity);
 }
@@ -103,15 +119,7 @@ bool TrackFile::append(const Positioning::Fix& fix) {
 bool TrackFile::close() {
     if (!m_file.isOpen() || m_loaded) return false;
     flushBuffer();
-    std::uint8_t block[10] = {};
-    // The count holds only 16 bits; longer tracks are read by their length.
-    putU16(block, static_cast<std::uint16_t>(std::min<std::uint32_t>(m_written, 0xFFFF)));
-    putU32(block + 2, m_colour);
-    putU16(block + 6, m_lineSize);
-    block[8] = 1;
-    std::size_t done = 0;
-    const bool written =
-        m_file.seek(6, Platform::SeekOrigin::Begin) == 6 && m_file.write(block, sizeof block, done);
+    const bool written = writeClosedHeader(m_file, m_written, m_colour, m_lineSize);
     const bool closed = m_file.close();
     m_file = Platform::File();
     m_written = 0;
@@ -127,13 +135,7 @@ bool TrackFile::repairUnclosed(const std::u16string& path, std::uint32_t colour,
     if (!file.isOpen()) return false;
     const std::int64_t size = file.size();
     const std::uint64_t records = size > HeaderSize ? (size - HeaderSize) / RecordSize : 0;
-    std::uint8_t block[10] = {};
-    putU16(block, static_cast<std::uint16_t>(std::min<std::uint64_t>(records, 0xFFFF)));
-    putU32(block + 2, colour);
-    putU16(block + 6, lineSize);
-    block[8] = 1;
-    std::size_t done = 0;
-    const bool written = file.seek(6, Platform::SeekOrigin::Begin) == 6 && file.write(block, sizeof block, done);
+    const bool written = writeClosedHeader(file, records, colour, lineSize);
     return file.close() && written;
 }
 
