@@ -705,10 +705,7 @@ std::u16string Engine::identity(const MapAndOffset& ref) {
     return key;
 }
 
-Engine::IdentityCodes::IdentityCodes(Engine& engine) : m_engine(engine) {
-    m_parents.reserve(1024);
-    m_names.reserve(1024);
-}
+Engine::IdentityCodes::IdentityCodes(Engine& engine) : m_engine(engine) {}
 
 std::u16string Engine::IdentityCodes::code(const MapAndOffset& ref) {
     // One unit per parent: 0 absent, else the name's number + 1, or the
@@ -732,14 +729,13 @@ std::u16string Engine::IdentityCodes::code(const MapAndOffset& ref) {
         // region and country: the last of each table is kept at hand.
         auto& last = m_last[static_cast<std::size_t>(table)];
         if (last.first != at) {
-            auto found = m_parents.find(at);
-            if (found == m_parents.end()) {
-                std::uint32_t number = Unreadable;
-                if (parentName(*m_engine.mapOf(ref.map), table, offset, m_name))
-                    number = m_names.emplace(m_name, static_cast<std::uint32_t>(m_names.size())).first->second;
-                found = m_parents.emplace(at, number).first;
+            std::uint32_t number = m_numbers.find(at);
+            if (number == NameNumbers::None) {
+                number = parentName(*m_engine.mapOf(ref.map), table, offset, m_name) ? m_numbers.number(m_name)
+                                                                                       : Unreadable;
+                m_numbers.store(at, number);
             }
-            last = *found;
+            last = {at, number};
         }
         const std::uint32_t number = last.second;
         if (number == Unreadable) return alone();

@@ -15,6 +15,7 @@
 #include "map/MapSet.h"
 #include "map/Point.h"
 #include "search/IndexManager.h"
+#include "search/NameNumbers.h"
 #include "search/ResultItem.h"
 #include "search/SearchHistory.h"
 #include "search/SearchTree.h"
@@ -139,11 +140,11 @@ class Engine : public Map::AtlasSearchEngine {
         std::u16string code(const Map::MapAndOffset& ref);
 
       private:
-        static constexpr std::uint32_t Unreadable = 0xFFFFFFFFu;
+        // Stored for a parent whose name does not read (never a name's number).
+        static constexpr std::uint32_t Unreadable = NameNumbers::None - 1;
         Engine& m_engine;
         // Name numbers by (map, table, offset) and by name.
-        std::unordered_map<std::uint64_t, std::uint32_t> m_parents;
-        std::unordered_map<std::u16string, std::uint32_t> m_names;
+        NameNumbers m_numbers;
         // The last (map, table, offset) and its number per table; no key
         // is ever all ones.
         std::array<std::pair<std::uint64_t, std::uint32_t>, 4> m_last{

@@ -5,7 +5,6 @@
 #include "map/file/TextSearchSectionReader.h"
 
 #include <algorithm>
-#include <unordered_set>
 
 namespace TextSearch {
 
@@ -111,9 +110,6 @@ void Engine::DepthWalk::narrow(const Map::MappedGroup& range, const std::u16stri
 void Engine::DepthWalk::readHits() {
     Engine& e = m_engine;
     const bool filtered = e.m_filterLevel != NoFilter;
-    // Objects met, by (map << 32 | offset): the first hit of each is kept.
-    std::unordered_set<std::uint64_t> seen;
-    seen.reserve(1024);
     std::vector<ItemsGroup> parts;
     std::u16string first, text;
     m_ranges.assign(e.m_variants.size(), {});
@@ -128,8 +124,6 @@ void Engine::DepthWalk::readHits() {
                 if (!map->textSearchReader().readItems(m_level, part, m_items)) continue;
                 for (std::uint32_t i = 0; i < m_items.size(); ++i) {
                     const Map::TextSearchItem& item = m_items[i];
-                    const std::uint64_t key = std::uint64_t{range.map} << 32 | item.objectOffset;
-                    if (seen.count(key) != 0) continue;
                     // Both tests must pass; under a filter, which keeps few
                     // objects, the object's own record is the cheaper first.
                     auto accepted = [&] {
@@ -140,7 +134,6 @@ void Engine::DepthWalk::readHits() {
                     if (filtered && !accepted()) continue;
                     Engine::itemText(map->stringsReader(), item, first, text);
                     if (!m_builder.mayEnter(text) || (!filtered && !accepted())) continue;
-                    seen.insert(key);
                     m_hits.push_back({{v, r, part.first + i},
                                       {range.map, item.objectOffset},
                                       m_texts.size(),
@@ -150,6 +143,26 @@ void Engine::DepthWalk::readHits() {
             }
         }
     }
+    dropRepeats();
+}
+
+void Engine::DepthWalk::dropRepeats() {
+    // An object met again under another word of it: the first hit stays.
+    // Repeats are rare; finding them after the walk costs one sort of
+    // small keys instead of a set entry per hit.
+    std::vector<std::pair<std::uint64_t, std::uint32_t>> keys(m_hits.size());
+    for (std::uint32_t i = 0; i < m_hits.size(); ++i)
+        keys[i] = {std::uint64_t{m_hits[i].ref.map} << 32 | m_hits[i].ref.offset, i};
+    std::sort(keys.begin(), keys.end());
+    std::vector<bool> repeat(m_hits.size(), false);
+    bool any = false;
+    for (std::size_t i = 1; i < keys.size(); ++i)
+        if (keys[i].first == keys[i - 1].first) repeat[keys[i].second] = any = true;
+    if (!any) return;
+    std::size_t kept = 0;
+    for (std::size_t i = 0; i < m_hits.size(); ++i)
+        if (!repeat[i]) m_hits[kept++] = m_hits[i];
+    m_hits.resize(kept);
 }
 
 bool Engine::DepthWalk::spelled(const std::u16string& word) const {
@@ -167,18 +180,18 @@ bool Engine::DepthWalk::mayMeetEarlier(const Hit& hit) const {
     const auto& variants = m_engine.m_variants;
     for (std::size_t start = 0; start < text.size();) {
         const std::size_t end =
-            std::min(text.find_first_of(Map::TextSearch::NameSplitter::Separators, start), text.size());
+            std::min(Map::TextSearch::NameSplitter::findSeparator(text, start), text.size());
         if (end - start >= m_depth) {
             bool spelledHere = end - start >= m_typed.size();
             for (std::size_t k = 0; spelledHere && k < m_typed.size(); ++k) {
-                const char16_t letter = Core::toLower(text[start + k]);
+                const char16_t letter = Map::TextSearch::NameSplitter::fold(text[start + k]);
                 spelledHere = letter != 0 && m_typed[k].find(letter) != std::u16string::npos;
             }
             if (!spelledHere)
                 for (std::size_t v = 0; v <= hit.place.variant && v < variants.size(); ++v) {
                     bool same = true;
                     for (std::size_t k = 0; same && k < m_depth; ++k)
-                        same = Core::toLower(text[start + k]) == variants[v].prefix[k];
+                        same = Map::TextSearch::NameSplitter::fold(text[start + k]) == variants[v].prefix[k];
                     if (same) return true;
                 }
         }

@@ -54,6 +54,7 @@ class Engine::DepthWalk {
     // The groups of the map's tree under a key (one per POI type).
     void groupsOf(Map::KvMap& map, const std::u16string& key, std::vector<Map::ItemsGroup>& out);
     void readHits();
+    void dropRepeats();
     // Moves a hit to the first item of its object that the walk meets
     // earlier, through the object's other words.
     void findEarliest(Hit& hit);

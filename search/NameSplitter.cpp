@@ -3,6 +3,7 @@
 #include "core/Text.h"
 
 #include <algorithm>
+#include <vector>
 
 namespace Map::TextSearch {
 
@@ -37,22 +38,50 @@ const StatusWords& statusWords() {
     return words;
 }
 
+namespace {
+
+// The status words folded and sorted: a short word is folded once and
+// looked up by plain comparisons.
+struct FoldedStatusWords {
+    static constexpr std::size_t Longest = 8;
+    std::vector<std::u16string> words;
+    std::size_t longest = 0;
+    FoldedStatusWords() {
+        for (const std::u16string& w : statusWords()) {
+            std::u16string folded = w;
+            for (char16_t& c : folded)
+                c = NameSplitter::fold(c);
+            longest = std::max(longest, folded.size());
+            words.push_back(std::move(folded));
+        }
+        std::sort(words.begin(), words.end());
+    }
+};
+
+const FoldedStatusWords& foldedStatusWords() {
+    static const FoldedStatusWords words;
+    return words;
+}
+
+} // namespace
+
 bool NameSplitter::keeps(std::u16string_view word) const {
     if (word.size() < minimumLength) return false;
     if (!keepDigits && !word.empty() && word[0] >= u'0' && word[0] <= u'9') return false;
     // Most words are longer than any status word: no lookup for them.
-    const StatusWords& status = statusWords();
-    static const std::size_t longest =
-        std::max_element(status.begin(), status.end(), [](const std::u16string& a, const std::u16string& b) {
-            return a.size() < b.size();
-        })->size();
-    return word.size() > longest || status.find(word) == status.end();
+    const FoldedStatusWords& status = foldedStatusWords();
+    if (word.size() > status.longest) return true;
+    char16_t buffer[FoldedStatusWords::Longest];
+    for (std::size_t i = 0; i < word.size(); ++i)
+        buffer[i] = fold(word[i]);
+    const std::u16string_view folded(buffer, word.size());
+    return !std::binary_search(status.words.begin(), status.words.end(), folded,
+                               [](std::u16string_view a, std::u16string_view b) { return a < b; });
 }
 
 void NameSplitter::split(std::u16string_view name) {
     std::size_t start = 0;
-    for (std::size_t p = name.find_first_of(Separators); p != std::u16string_view::npos;
-         p = name.find_first_of(Separators, start)) {
+    for (std::size_t p = findSeparator(name); p != std::u16string_view::npos; p = findSeparator(name, start)) {
         const std::u16string_view word = name.substr(start, p - start);
         if (keeps(word)) onWord(start, word);
         start = p + 1;

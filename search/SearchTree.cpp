@@ -11,7 +11,7 @@ SearchTreeNode* SearchTreeNode::walkTo(std::unique_ptr<SearchTreeNode>& root, st
     if (!root) root = std::make_unique<SearchTreeNode>();
     SearchTreeNode* node = root.get();
     for (char16_t c : word) {
-        const char16_t letter = Core::toLower(c);
+        const char16_t letter = Map::TextSearch::NameSplitter::fold(c);
         if (letter == 0) break;
         auto& children = node->children;
         auto at = std::lower_bound(children.begin(), children.end(), letter,
@@ -168,7 +168,7 @@ bool SearchTreeBuilder::entered(std::u16string_view word) const {
     // such a letter among the typed ones is never reached either.
     if (word.size() < m_typed.size()) return false;
     for (std::size_t k = 0; k < m_typed.size(); ++k) {
-        const char16_t letter = Core::toLower(word[k]);
+        const char16_t letter = Map::TextSearch::NameSplitter::fold(word[k]);
         if (letter == 0 || m_typed[k].find(letter) == std::u16string::npos) return false;
     }
     return true;
@@ -181,7 +181,7 @@ bool SearchTreeBuilder::mayEnter(std::u16string_view name) const {
     using Splitter = Map::TextSearch::NameSplitter;
     for (std::size_t start = 0; start < name.size();) {
         if (entered(name.substr(start))) return true;
-        const std::size_t separator = name.find_first_of(Splitter::Separators, start);
+        const std::size_t separator = Splitter::findSeparator(name, start);
         if (separator == std::u16string_view::npos) break;
         start = separator + 1;
     }
