@@ -49,37 +49,6 @@ std::u16string wholeItemText(StringsSectionReader& strings, const Map::TextSearc
     return text;
 }
 
-// The name of a country, region, district or city record; false when it
-// cannot be read.
-bool parentName(Map::KvMap& map, int table, std::uint32_t offset, std::u16string& out) {
-    AddressSectionReader& a = map.addressReader();
-    std::uint32_t name = 0;
-    const auto readName = [&](auto record, auto readRecord) {
-        const bool read = (a.*readRecord)(offset, record);
-        name = record.name;
-        return read;
-    };
-    bool read = false;
-    switch (table) {
-    case 0:
-        read = readName(CountryRecord{}, &AddressSectionReader::readCountry);
-        break;
-    case 1:
-        read = readName(RegionRecord{}, &AddressSectionReader::readRegion);
-        break;
-    case 2:
-        read = readName(DistrictRecord{}, &AddressSectionReader::readDistrict);
-        break;
-    case 3:
-        read = readName(CityRecord{}, &AddressSectionReader::readCity);
-        break;
-    default:
-        break;
-    }
-    out.clear();
-    return read && (name == 0 || map.stringsReader().stringAt(name, out));
-}
-
 // The nearest POIs of all selected maps: a heap of the 14 nearest so far,
 // the farthest on top.
 class NnPoiVisitor : public Map::File::NnVisitor {
@@ -180,6 +149,7 @@ void Engine::clearMaps() {
     m_indexInUse = false;
     m_indexDepth = NoIndexDepth;
     m_maps.clear();
+    m_parentNames.clear();
     m_selected.clear();
     m_filterObjects.clear();
     m_streetObjects.clear();
@@ -198,6 +168,7 @@ bool Engine::attach(const std::vector<Map::KvMap*>& maps, const std::u16string& 
     m_selected.assign(m_maps.size(), 1);
     m_filterObjects.assign(m_maps.size(), 0);
     m_streetObjects.assign(m_maps.size(), 0);
+    m_parentNames.build(m_maps);
     const bool indexed = m_index.load(pool, folder);
     // The history's map indices are positions in this atlas's maps: it is
     // read only when the index agreed that the folder holds them.
@@ -696,7 +667,7 @@ std::u16string Engine::identity(const MapAndOffset& ref) {
         if (offset == 0) {
             key += u"-";
         } else {
-            if (!parentName(*mapOf(ref.map), table, offset, name)) return alone();
+            if (!ParentNames::read(*mapOf(ref.map), table, offset, name)) return alone();
             key += u'+';
             key += name;
         }
@@ -724,20 +695,22 @@ std::u16string Engine::IdentityCodes::code(const MapAndOffset& ref) {
             out += u'\0';
             continue;
         }
-        const std::uint64_t at = std::uint64_t{ref.map} << 34 | std::uint64_t(table) << 32 | offset;
-        // Objects met one after another mostly share their district,
-        // region and country: the last of each table is kept at hand.
-        auto& last = m_last[static_cast<std::size_t>(table)];
-        if (last.first != at) {
-            std::uint32_t number = m_numbers.find(at);
+        std::uint32_t number = m_engine.m_parentNames.find(ref.map, table, offset);
+        if (number == ParentNames::None) {
+            // No record start of the table as attached: read here, and give
+            // a name that some parent has that parent's number.
+            const std::uint64_t at = std::uint64_t{ref.map} << 34 | std::uint64_t(table) << 32 | offset;
+            number = m_numbers.find(at);
             if (number == NameNumbers::None) {
-                number = parentName(*m_engine.mapOf(ref.map), table, offset, m_name) ? m_numbers.number(m_name)
-                                                                                       : Unreadable;
+                const ParentNames& names = m_engine.m_parentNames;
+                if (!ParentNames::read(*m_engine.mapOf(ref.map), table, offset, m_name)) {
+                    number = Unreadable;
+                } else if (number = names.numberOf(m_name); number == ParentNames::None) {
+                    number = names.nameCount() + m_numbers.number(m_name);
+                }
                 m_numbers.store(at, number);
             }
-            last = {at, number};
         }
-        const std::uint32_t number = last.second;
         if (number == Unreadable) return alone();
         if (number + 1 < 0xFFFE) {
             out += static_cast<char16_t>(number + 1);

@@ -16,6 +16,7 @@
 #include "map/Point.h"
 #include "search/IndexManager.h"
 #include "search/NameNumbers.h"
+#include "search/ParentNames.h"
 #include "search/ResultItem.h"
 #include "search/SearchHistory.h"
 #include "search/SearchTree.h"
@@ -117,6 +118,7 @@ class Engine : public Map::AtlasSearchEngine {
     std::uint32_t indexDepth() const { return m_indexDepth; }
     IndexManager& indexManager() { return m_index; }
     const Map::MapSet& maps() const { return m_maps; }
+    const ParentNames& parentNames() const { return m_parentNames; }
     SearchHistory& history() { return m_history; }
     int kind() const { return m_kind; }
     std::uint32_t filterLevel() const { return m_filterLevel; }
@@ -140,15 +142,12 @@ class Engine : public Map::AtlasSearchEngine {
         std::u16string code(const Map::MapAndOffset& ref);
 
       private:
-        // Stored for a parent whose name does not read (never a name's number).
-        static constexpr std::uint32_t Unreadable = NameNumbers::None - 1;
+        static constexpr std::uint32_t Unreadable = ParentNames::Unreadable;
         Engine& m_engine;
-        // Name numbers by (map, table, offset) and by name.
+        // Parents read here (offsets that are no record start as attached):
+        // numbers by (map, table, offset), and of names no attached parent
+        // has, counted on from the attached names.
         NameNumbers m_numbers;
-        // The last (map, table, offset) and its number per table; no key
-        // is ever all ones.
-        std::array<std::pair<std::uint64_t, std::uint32_t>, 4> m_last{
-            {{~0ull, 0}, {~0ull, 0}, {~0ull, 0}, {~0ull, 0}}};
         std::u16string m_name;
     };
     // The parents (address table, record offset) that an object's identity
@@ -187,6 +186,8 @@ class Engine : public Map::AtlasSearchEngine {
     void addRow(std::vector<ResultItem>& rows, const Map::WayPoint& point);
 
     Map::MapSet m_maps;
+    // Numbered when the maps are attached; dropped with them.
+    ParentNames m_parentNames;
     EnabledMaps m_selected;
     Ticks m_ticks;
     CarPosition m_car;

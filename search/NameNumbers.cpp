@@ -40,22 +40,28 @@ void NameNumbers::store(std::uint64_t key, std::uint32_t number) {
 
 void NameNumbers::growKeys() {
     std::vector<KeySlot> old = std::move(m_keys);
-    m_keys.assign(old.empty() ? 64 : old.size() * 2, KeySlot{});
+    m_keys.assign(old.empty() ? 1024 : old.size() * 2, KeySlot{});
     m_keyCount = 0;
     for (const KeySlot& slot : old)
         if (slot.key != EmptyKey) store(slot.key, slot.number);
 }
 
-std::uint32_t NameNumbers::number(std::u16string_view name) {
-    if ((m_spans.size() + 1) * 2 > m_names.size()) growNames();
-    const std::uint64_t hash = hashOf(name);
+std::size_t NameNumbers::slotOf(std::u16string_view name, std::uint64_t hash) const {
     const std::size_t mask = m_names.size() - 1;
     std::size_t i = hash & mask;
     for (; m_names[i].number != None; i = (i + 1) & mask) {
         if (m_names[i].hash != hash) continue;
         const auto [start, size] = m_spans[m_names[i].number];
-        if (std::u16string_view(m_text).substr(start, size) == name) return m_names[i].number;
+        if (std::u16string_view(m_text).substr(start, size) == name) break;
     }
+    return i;
+}
+
+std::uint32_t NameNumbers::number(std::u16string_view name) {
+    if ((m_spans.size() + 1) * 2 > m_names.size()) growNames();
+    const std::uint64_t hash = hashOf(name);
+    const std::size_t i = slotOf(name, hash);
+    if (m_names[i].number != None) return m_names[i].number;
     const auto number = static_cast<std::uint32_t>(m_spans.size());
     m_names[i] = {hash, number};
     m_spans.emplace_back(static_cast<std::uint32_t>(m_text.size()), static_cast<std::uint32_t>(name.size()));
@@ -63,9 +69,18 @@ std::uint32_t NameNumbers::number(std::u16string_view name) {
     return number;
 }
 
+std::uint32_t NameNumbers::find(std::u16string_view name) const {
+    return m_names.empty() ? None : m_names[slotOf(name, hashOf(name))].number;
+}
+
+std::size_t NameNumbers::memoryBytes() const {
+    return m_keys.capacity() * sizeof(KeySlot) + m_names.capacity() * sizeof(NameSlot) +
+           m_spans.capacity() * sizeof(m_spans[0]) + m_text.capacity() * sizeof(char16_t);
+}
+
 void NameNumbers::growNames() {
     std::vector<NameSlot> old = std::move(m_names);
-    m_names.assign(old.empty() ? 64 : old.size() * 2, NameSlot{});
+    m_names.assign(old.empty() ? 1024 : old.size() * 2, NameSlot{});
     const std::size_t mask = m_names.size() - 1;
     for (const NameSlot& slot : old) {
         if (slot.number == None) continue;

@@ -21,6 +21,10 @@ class NameNumbers {
     void store(std::uint64_t key, std::uint32_t number);
     // The number of a name: a new one (the count so far) for a text not met.
     std::uint32_t number(std::u16string_view name);
+    // The number of a name met before; None otherwise.
+    std::uint32_t find(std::u16string_view name) const;
+    std::uint32_t count() const { return static_cast<std::uint32_t>(m_spans.size()); }
+    std::size_t memoryBytes() const;
 
   private:
     static constexpr std::uint64_t EmptyKey = ~0ull;
@@ -36,6 +40,8 @@ class NameNumbers {
     static std::uint64_t hashOf(std::u16string_view name);
     void growKeys();
     void growNames();
+    // The slot of the name, or the empty slot where it would go.
+    std::size_t slotOf(std::u16string_view name, std::uint64_t hash) const;
 
     std::vector<KeySlot> m_keys;
     std::size_t m_keyCount = 0;

@@ -44,9 +44,10 @@ void SearchTreeNode::insertObject(std::unique_ptr<SearchTreeNode>& root, std::u1
     // of objects share is looked up by identity.
     node->m_identities.resize(items.size());
     if (node->m_byIdentity) {
-        if (const auto found = node->m_byIdentity->find(identity); found != node->m_byIdentity->end())
-            for (std::size_t i : found->second)
-                if (joins(i)) return;
+        const IdentityChains& chains = *node->m_byIdentity;
+        const std::size_t bucket = identityHash(identity) & (chains.buckets.size() - 1);
+        for (std::uint32_t i = chains.buckets[bucket].first; i != NoItem; i = chains.next[i])
+            if (node->m_identities[i] == identity && joins(i)) return;
     } else {
         for (std::size_t i = 0; i < items.size(); ++i)
             if (std::holds_alternative<ObjectRefs>(items[i]) && node->m_identities[i] == identity && joins(i))
@@ -56,13 +57,47 @@ void SearchTreeNode::insertObject(std::unique_ptr<SearchTreeNode>& root, std::u1
     items.emplace_back(std::in_place_type<ObjectRefs>, 1, ref);
     node->m_identities.push_back(identity);
     if (node->m_byIdentity) {
-        (*node->m_byIdentity)[identity].push_back(added);
+        node->chain(added);
     } else if (items.size() >= IndexedItems) {
-        node->m_byIdentity = std::make_unique<std::unordered_map<std::u16string, std::vector<std::size_t>>>();
-        for (std::size_t i = 0; i < items.size(); ++i)
-            if (std::holds_alternative<ObjectRefs>(items[i]))
-                (*node->m_byIdentity)[node->m_identities[i]].push_back(i);
+        node->m_byIdentity = std::make_unique<IdentityChains>();
+        node->rebuildChains();
     }
+}
+
+std::size_t SearchTreeNode::identityHash(const std::u16string& identity) {
+    std::uint64_t h = 0xcbf29ce484222325ull;
+    for (char16_t c : identity)
+        h = (h ^ c) * 0x100000001b3ull;
+    return static_cast<std::size_t>(h ^ h >> 29);
+}
+
+void SearchTreeNode::chain(std::size_t item) {
+    IdentityChains& chains = *m_byIdentity;
+    // At most one item per bucket on average; growing rebuilds every
+    // chain in item order.
+    if (items->size() > chains.buckets.size()) {
+        rebuildChains();
+        return;
+    }
+    chains.next.resize(items->size(), NoItem);
+    const auto index = static_cast<std::uint32_t>(item);
+    auto& [first, last] = chains.buckets[identityHash(m_identities[item]) & (chains.buckets.size() - 1)];
+    if (first == NoItem)
+        first = index;
+    else
+        chains.next[last] = index;
+    last = index;
+}
+
+void SearchTreeNode::rebuildChains() {
+    IdentityChains& chains = *m_byIdentity;
+    std::size_t size = 32;
+    while (size < items->size())
+        size *= 2;
+    chains.buckets.assign(size, {NoItem, NoItem});
+    chains.next.assign(items->size(), NoItem);
+    for (std::size_t i = 0; i < items->size(); ++i)
+        if (std::holds_alternative<ObjectRefs>((*items)[i])) chain(i);
 }
 
 void SearchTreeNode::insertWayPoint(std::unique_ptr<SearchTreeNode>& root, std::u16string_view word,

@@ -12,7 +12,6 @@
 #include <functional>
 #include <memory>
 #include <string>
-#include <unordered_map>
 #include <variant>
 #include <vector>
 
@@ -57,10 +56,21 @@ class SearchTreeNode {
 
     // Kept while objects are entered: the identity of each item's first
     // object (empty for a waypoint), and from IndexedItems items on the
-    // object items by identity, in item order.
+    // object items chained by a hash of their identity, in item order
+    // within a chain (flat arrays: a node of a few dozen items would spend
+    // more on a map's entries than on comparing).
     static constexpr std::size_t IndexedItems = 16;
+    static constexpr std::uint32_t NoItem = 0xFFFFFFFFu;
+    struct IdentityChains {
+        // Per bucket the first and last item; per item the next one.
+        std::vector<std::pair<std::uint32_t, std::uint32_t>> buckets;
+        std::vector<std::uint32_t> next;
+    };
+    static std::size_t identityHash(const std::u16string& identity);
+    void chain(std::size_t item);
+    void rebuildChains();
     std::vector<std::u16string> m_identities;
-    std::unique_ptr<std::unordered_map<std::u16string, std::vector<std::size_t>>> m_byIdentity;
+    std::unique_ptr<IdentityChains> m_byIdentity;
 };
 
 // Enters names word by word (Map::TextSearch::NameSplitter); a name that
