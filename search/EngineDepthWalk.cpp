@@ -60,8 +60,9 @@ void Engine::DepthWalk::run() {
     std::vector<std::uint32_t> order(m_hits.size());
     for (std::uint32_t i = 0; i < order.size(); ++i)
         order[i] = i;
-    std::stable_sort(order.begin(), order.end(),
-                     [this](std::uint32_t a, std::uint32_t b) { return m_hits[a].place < m_hits[b].place; });
+    // Hits are read in walk order; only one moved earlier needs the sort.
+    auto before = [this](std::uint32_t a, std::uint32_t b) { return m_hits[a].place < m_hits[b].place; };
+    if (!std::is_sorted(order.begin(), order.end(), before)) std::stable_sort(order.begin(), order.end(), before);
     Engine& e = m_engine;
     auto next = order.begin();
     for (std::size_t v = 0; v < e.m_variants.size(); ++v) {
@@ -120,6 +121,15 @@ void Engine::DepthWalk::readHits() {
             Map::KvMap* map = e.mapOf(range.map);
             if (map == nullptr) continue;
             narrow(range, e.m_variants[v].prefix, parts);
+            // Room for the texts and hits of the range, doubling: a few
+            // allocations per build, not one per hit.
+            std::size_t items = 0;
+            for (const ItemsGroup& part : parts)
+                items += part.count;
+            if (m_hits.size() + items > m_hits.capacity())
+                m_hits.reserve(std::max(m_hits.size() + items, 2 * m_hits.capacity()));
+            if (m_texts.size() + items * TextReserve > m_texts.capacity())
+                m_texts.reserve(std::max(m_texts.size() + items * TextReserve, 2 * m_texts.capacity()));
             for (const ItemsGroup& part : parts) {
                 if (!map->textSearchReader().readItems(m_level, part, m_items)) continue;
                 for (std::uint32_t i = 0; i < m_items.size(); ++i) {

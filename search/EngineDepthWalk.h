@@ -63,6 +63,9 @@ class Engine::DepthWalk {
     bool mayMeetEarlier(const Hit& hit) const;
     bool spelled(const std::u16string& word) const;
 
+    // Units of text reserved per item to read.
+    static constexpr std::size_t TextReserve = 32;
+
     Engine& m_engine;
     SearchTreeBuilder& m_builder;
     std::uint32_t m_depth;

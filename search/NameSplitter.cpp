@@ -3,6 +3,7 @@
 #include "core/Text.h"
 
 #include <algorithm>
+#include <bitset>
 #include <vector>
 
 namespace Map::TextSearch {
@@ -46,12 +47,19 @@ struct FoldedStatusWords {
     static constexpr std::size_t Longest = 8;
     std::vector<std::u16string> words;
     std::size_t longest = 0;
+    // A bit per (length, first two units) that some status word has: most
+    // words are told apart without the search.
+    std::bitset<256> heads;
+    static std::size_t head(const char16_t* folded, std::size_t size) {
+        return (size * 131 + folded[0] * 31 + folded[1]) & 255;
+    }
     FoldedStatusWords() {
         for (const std::u16string& w : statusWords()) {
             std::u16string folded = w;
             for (char16_t& c : folded)
                 c = NameSplitter::fold(c);
             longest = std::max(longest, folded.size());
+            heads.set(head(folded.data(), folded.size()));
             words.push_back(std::move(folded));
         }
         std::sort(words.begin(), words.end());
@@ -74,6 +82,8 @@ bool NameSplitter::keeps(std::u16string_view word) const {
     char16_t buffer[FoldedStatusWords::Longest];
     for (std::size_t i = 0; i < word.size(); ++i)
         buffer[i] = fold(word[i]);
+    // Every status word has two units at least (as has every kept word).
+    if (word.size() < 2 || !status.heads.test(FoldedStatusWords::head(buffer, word.size()))) return true;
     const std::u16string_view folded(buffer, word.size());
     return !std::binary_search(status.words.begin(), status.words.end(), folded,
                                [](std::u16string_view a, std::u16string_view b) { return a < b; });
