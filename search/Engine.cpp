@@ -393,10 +393,12 @@ void Engine::objectWalk(const WalkCallback& callback) {
 
 void Engine::buildTreeFromIndex() {
     m_tree.reset();
-    // Short identities: the objects of one map share a few parents, whose
-    // names are read once.
+    // Short identities from the parent names numbered at attach; the walk
+    // the narrowed one stands for compares the names as it reads them.
     IdentityCodes codes(*this);
-    SearchTreeBuilder builder(m_tree, [&codes](const MapAndOffset& ref) { return codes.code(ref); });
+    ObjectIdentity identityOf = [&codes](const MapAndOffset& ref) { return codes.code(ref); };
+    if (!m_narrowedDepth) identityOf = [this](const MapAndOffset& ref) { return identity(ref); };
+    SearchTreeBuilder builder(m_tree, std::move(identityOf));
     // The tree is walked from the keys typed up to here (a removed key down
     // to the depth builds it anew): words they do not spell are left out,
     // and so is every object none of whose words they spell.

@@ -110,8 +110,9 @@ class Engine : public Map::AtlasSearchEngine {
     void nearestPois(Map::Point point, std::vector<ResultItem>& rows);
 
     // On (the default), the key at the index depth reads only the items
-    // under its own letters (EngineDepthWalk.h); off, every item of the
-    // depth's prefixes, as the walk it stands for.
+    // under its own letters (EngineDepthWalk.h) and compares parents by the
+    // numbers of their names; off, every item of the depth's prefixes and
+    // the parent names as read, as the walk it stands for.
     void setNarrowedDepth(bool on) { m_narrowedDepth = on; }
 
     bool indexInUse() const { return m_indexInUse; }

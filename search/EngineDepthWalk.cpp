@@ -62,7 +62,8 @@ void Engine::DepthWalk::run() {
         order[i] = i;
     // Hits are read in walk order; only one moved earlier needs the sort.
     auto before = [this](std::uint32_t a, std::uint32_t b) { return m_hits[a].place < m_hits[b].place; };
-    if (!std::is_sorted(order.begin(), order.end(), before)) std::stable_sort(order.begin(), order.end(), before);
+    if (!std::is_sorted(order.begin(), order.end(), before))
+        std::stable_sort(order.begin(), order.end(), before);
     Engine& e = m_engine;
     auto next = order.begin();
     for (std::size_t v = 0; v < e.m_variants.size(); ++v) {

@@ -91,7 +91,8 @@ bool NameSplitter::keeps(std::u16string_view word) const {
 
 void NameSplitter::split(std::u16string_view name) {
     std::size_t start = 0;
-    for (std::size_t p = findSeparator(name); p != std::u16string_view::npos; p = findSeparator(name, start)) {
+    for (std::size_t p = findSeparator(name); p != std::u16string_view::npos;
+         p = findSeparator(name, start)) {
         const std::u16string_view word = name.substr(start, p - start);
         if (keeps(word)) onWord(start, word);
         start = p + 1;

@@ -52,7 +52,8 @@ class NameSplitter {
     }
     static bool isSeparator(char16_t c) {
         // All separators are ASCII: one bit each.
-        constexpr std::uint64_t low = SplitterDetail::separatorBits(0), high = SplitterDetail::separatorBits(64);
+        constexpr std::uint64_t low = SplitterDetail::separatorBits(0),
+                                high = SplitterDetail::separatorBits(64);
         return c < 64 ? (low >> c & 1) != 0 : c < 128 && (high >> (c - 64) & 1) != 0;
     }
     // The position of the first separator at or after `from`; npos when none.
@@ -71,7 +72,6 @@ class NameSplitter {
   protected:
     // position: where the word starts in the name.
     virtual void onWord(std::size_t position, std::u16string_view word) = 0;
-
 };
 
 } // namespace Map::TextSearch

@@ -49,10 +49,12 @@ void ParentNames::build(const Map::MapSet& maps) {
             numbers.reserve(count);
             // Records lie one after another from offset 4.
             for (std::uint32_t i = 0; i < count; ++i) {
-                const std::uint64_t offset = 4 + std::uint64_t{i} * RecordSize[static_cast<std::size_t>(table)];
+                const std::uint64_t offset =
+                    4 + std::uint64_t{i} * RecordSize[static_cast<std::size_t>(table)];
                 if (offset > UINT32_MAX) break;
-                numbers.push_back(read(map, table, static_cast<std::uint32_t>(offset), name) ? m_names.number(name)
-                                                                                            : Unreadable);
+                numbers.push_back(read(map, table, static_cast<std::uint32_t>(offset), name)
+                                      ? m_names.number(name)
+                                      : Unreadable);
             }
         }
     }

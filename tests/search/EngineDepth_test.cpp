@@ -1,7 +1,9 @@
-// The key at the index depth reads only the items under its own letters:
-// typed against an engine that reads every item of the depth's prefixes,
-// it shows the same variants, counts, letters and rows in the same order,
-// objects merged across maps alike, waypoints in the same places.
+// The key at the index depth reads only the items under its own letters
+// and compares parents by numbers given to their names at attach: typed
+// against an engine that reads every item of the depth's prefixes and
+// compares the parent names as read, it shows the same variants, counts,
+// letters and rows in the same order, objects merged across maps alike,
+// waypoints in the same places.
 
 #include "core/Text.h"
 #include "search/Engine.h"
@@ -30,13 +32,16 @@ TEST(TextSearchEngineDepth, NarrowedKeyAtTheDepthShowsWhatTheWholeWalkShows) {
     for (const char16_t* name : {u"Elm", u"Anb Ber"})
         shortKeys.streets.push_back({name, 0, 0});
     shortKeys.pois.push_back({u"Kan", 1, 0, -1, 5, 5, {}});
-    // Three maps of the same two city names: streets of one name in one
-    // city merge across maps, and a map may hold such a street twice.
+    // Four maps of the same two city names: streets of one name in one
+    // city merge across maps, and a map may hold such a street twice; but
+    // not with a Linden of another district, nor with an "ASTON" (names
+    // compare unfolded).
     std::vector<MapContent> contents{shortKeys};
-    for (int m = 0; m < 3; ++m) {
+    for (int m = 0; m < 4; ++m) {
         MapContent c = randomContent(random, 2, 400, 400);
         c.cities[0].name = u"Linden";
-        c.cities[1].name = u"Aston";
+        c.cities[1].name = m == 3 ? u"ASTON" : u"Aston";
+        if (m == 2) c.district = u"Linden Parish";
         for (int i = 0; i < 60; ++i)
             c.streets.push_back(contents.size() > 1 && i % 2 ? contents[1].streets[i] : c.streets[i]);
         // Names whose two words share their first three letters: the walk
@@ -67,7 +72,7 @@ TEST(TextSearchEngineDepth, NarrowedKeyAtTheDepthShowsWhatTheWholeWalkShows) {
     std::size_t depthKeys = 0;
     for (int query = 0; query < 90; ++query) {
         const int setUp = query % 3;
-        const MapContent& source = contents[1 + random() % 3];
+        const MapContent& source = contents[1 + random() % 4];
         const std::u16string name = setUp == 2 ? source.pois[random() % source.pois.size()].name
                                                : source.streets[random() % source.streets.size()].name;
         const std::vector<std::u16string> words = wordsOf(name);

@@ -54,6 +54,36 @@ TEST(NameSplitter, WordsOfNames) {
     EXPECT_EQ(Map::TextSearch::statusWords().size(), 49u);
 }
 
+// The splitter's own test of a word against the status words, in any case,
+// and against short words near them (same length, same first letters),
+// as the folded set tells.
+TEST(NameSplitter, KeepsWhatTheStatusWordSetDoesNotHold) {
+    struct Splitter : Map::TextSearch::NameSplitter {
+        void onWord(std::size_t, std::u16string_view) override {}
+    } splitter;
+    const auto& status = Map::TextSearch::statusWords();
+    std::vector<std::u16string> words;
+    for (const std::u16string& w : status) {
+        std::u16string upper = w;
+        for (char16_t& c : upper)
+            c = Core::toUpper(c);
+        std::u16string longer = w, shorter = w, otherFirst = w;
+        longer.push_back(u'a');
+        shorter.pop_back();
+        otherFirst.front() = u'\u0451';
+        words.insert(words.end(), {w, upper, longer, shorter, otherFirst});
+        for (char16_t c : {u'a', u'\u0430', u'\u044f', u'T', u'\u0401'}) {
+            std::u16string otherLast = w;
+            otherLast.back() = c;
+            words.push_back(otherLast);
+        }
+    }
+    for (const char16_t* w : {u"", u"s", u"St", u"sT", u"1st", u"\u00e9t", u"ab", u"\u0410\u041e"})
+        words.push_back(w);
+    for (const std::u16string& w : words)
+        EXPECT_EQ(splitter.keeps(w), w.size() >= 2 && status.count(w) == 0) << Core::wideToUtf8(w);
+}
+
 TEST(SearchTree, EntersAnObjectAndAWayPointOnce) {
     std::unique_ptr<SearchTreeNode> root;
     // Map 1 holds the same object as map 0, map 2 another one.

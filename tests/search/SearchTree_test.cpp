@@ -142,7 +142,11 @@ TEST(SearchTree, ManyObjectsOfOneWordMergeByTheRule) {
         std::vector<std::pair<std::u16string, TextSearch::ObjectRefs>> expected;
         for (std::uint32_t i = 0; i < objects * 2; ++i) {
             const Map::MapAndOffset ref{static_cast<std::uint32_t>(random() % 3), 4 + 8 * (i % objects)};
-            const std::u16string identity(1, static_cast<char16_t>(u'a' + (ref.offset / 8) % 3));
+            // Few identities, or (in a crowded node) enough that some share
+            // a bucket of the node's identity index.
+            const std::uint32_t identities = objects > 100 ? 150 : 3, n = (ref.offset / 8) % identities;
+            const std::u16string identity{static_cast<char16_t>(u'a' + n % 26),
+                                          static_cast<char16_t>(u'a' + n / 26)};
             SearchTreeNode::insertObject(root, u"Elm", ref, identity);
             bool placed = false;
             for (auto& [id, refs] : expected) {
