@@ -49,8 +49,9 @@ void NameNumbers::growKeys() {
 std::size_t NameNumbers::slotOf(std::u16string_view name, std::uint64_t hash) const {
     const std::size_t mask = m_names.size() - 1;
     std::size_t i = hash & mask;
+    const auto tag = static_cast<std::uint32_t>(hash >> 32);
     for (; m_names[i].number != None; i = (i + 1) & mask) {
-        if (m_names[i].hash != hash) continue;
+        if (m_names[i].tag != tag) continue;
         const auto [start, size] = m_spans[m_names[i].number];
         if (std::u16string_view(m_text).substr(start, size) == name) break;
     }
@@ -63,7 +64,7 @@ std::uint32_t NameNumbers::number(std::u16string_view name) {
     const std::size_t i = slotOf(name, hash);
     if (m_names[i].number != None) return m_names[i].number;
     const auto number = static_cast<std::uint32_t>(m_spans.size());
-    m_names[i] = {hash, number};
+    m_names[i] = {static_cast<std::uint32_t>(hash >> 32), number};
     m_spans.emplace_back(static_cast<std::uint32_t>(m_text.size()), static_cast<std::uint32_t>(name.size()));
     m_text += name;
     return number;
@@ -71,6 +72,11 @@ std::uint32_t NameNumbers::number(std::u16string_view name) {
 
 std::uint32_t NameNumbers::find(std::u16string_view name) const {
     return m_names.empty() ? None : m_names[slotOf(name, hashOf(name))].number;
+}
+
+void NameNumbers::shrinkToFit() {
+    m_spans.shrink_to_fit();
+    m_text.shrink_to_fit();
 }
 
 std::size_t NameNumbers::memoryBytes() const {
@@ -84,7 +90,8 @@ void NameNumbers::growNames() {
     const std::size_t mask = m_names.size() - 1;
     for (const NameSlot& slot : old) {
         if (slot.number == None) continue;
-        std::size_t i = slot.hash & mask;
+        const auto [start, size] = m_spans[slot.number];
+        std::size_t i = hashOf(std::u16string_view(m_text).substr(start, size)) & mask;
         while (m_names[i].number != None)
             i = (i + 1) & mask;
         m_names[i] = slot;

@@ -25,6 +25,8 @@ class NameNumbers {
     std::uint32_t find(std::u16string_view name) const;
     std::uint32_t count() const { return static_cast<std::uint32_t>(m_spans.size()); }
     std::size_t memoryBytes() const;
+    // Gives back what growing left spare (for a table kept after it is made).
+    void shrinkToFit();
 
   private:
     static constexpr std::uint64_t EmptyKey = ~0ull;
@@ -32,8 +34,10 @@ class NameNumbers {
         std::uint64_t key = EmptyKey;
         std::uint32_t number = 0;
     };
+    // The high half of the name's hash (the low half placed it): eight
+    // bytes a slot, names told apart before their texts are compared.
     struct NameSlot {
-        std::uint64_t hash = 0;
+        std::uint32_t tag = 0;
         std::uint32_t number = None;
     };
     static std::uint64_t mix(std::uint64_t x);

@@ -58,6 +58,7 @@ void ParentNames::build(const Map::MapSet& maps) {
             }
         }
     }
+    m_names.shrinkToFit();
 }
 
 void ParentNames::clear() {

@@ -12,6 +12,7 @@
 
 #include "core/Text.h"
 #include "search/Engine.h"
+#include "search/ParentNames.h"
 #include "tests/search/SearchFixture.h"
 #include "tests/support/CaptureLogger.h"
 
@@ -117,6 +118,40 @@ void indexBuildMonaco(benchmark::State& state) {
     state.counters["streets"] = monaco.addressReader().streetCount();
 }
 BENCHMARK(indexBuildMonaco)->Unit(benchmark::kMillisecond);
+
+// An engine attached to the 50 maps whose index file is there: the index
+// opened and checked, the history read, and every country, region,
+// district and city name numbered (the numbers the key at the depth
+// compares parents by); `parentNames` times that numbering alone, with
+// the memory it keeps.
+void engineAttach(benchmark::State& state) {
+    FixtureAtlas& atlas = atlasOf(50);
+    TestSupport::CaptureLogger quiet(Log::Critical);
+    std::size_t parentBytes = 0;
+    for (auto _ : state) {
+        TextSearch::Engine engine;
+        benchmark::DoNotOptimize(engine.attach(mapsOf(atlas), atlas.folder(), atlas.pool));
+        parentBytes = engine.parentNames().memoryBytes();
+    }
+    state.counters["parent_names_KiB"] = static_cast<double>(parentBytes) / 1024.0;
+}
+BENCHMARK(engineAttach)->Unit(benchmark::kMillisecond);
+
+void parentNames(benchmark::State& state) {
+    FixtureAtlas& atlas = atlasOf(50);
+    TestSupport::CaptureLogger quiet(Log::Critical);
+    TextSearch::ParentNames names;
+    for (auto _ : state)
+        names.build(atlas.set);
+    std::uint64_t parents = 0;
+    for (Map::KvMap* map : atlas.set.maps())
+        for (int table = 0; table < 4; ++table)
+            parents += map->addressReader().count(table);
+    state.counters["parents"] = static_cast<double>(parents);
+    state.counters["names"] = names.nameCount();
+    state.counters["memory_KiB"] = static_cast<double>(names.memoryBytes()) / 1024.0;
+}
+BENCHMARK(parentNames)->Unit(benchmark::kMillisecond);
 
 // Words of the data that are long enough to type past the depth.
 std::vector<std::u16string> queryWords(FixtureAtlas& atlas, std::size_t minimum) {
