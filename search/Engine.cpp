@@ -485,6 +485,9 @@ bool Engine::lettersAfter(const std::u16string& prefix, Letters& out) {
             if (wayPointMatches(point, prefix, true) && point.name.size() > prefix.size())
                 insertLetter(out, Core::toLower(point.name[prefix.size()]));
         }
+    if (prefix.size() == m_indexDepth && m_filterLevel == NoFilter && m_narrowedDepth &&
+        (m_kind == CitiesKind || m_kind == StreetsKind))
+        return lettersThroughMapTrees(prefix, out);
     if (prefix.size() == m_indexDepth || m_filterLevel != NoFilter) {
         const std::uint32_t start = m_ticks();
         return indexWalk(prefix, [&](const std::u16string& text, const MapAndOffset&) {
@@ -499,6 +502,44 @@ bool Engine::lettersAfter(const std::u16string& prefix, Letters& out) {
     }
     return m_kind == PoisKind ? m_index.nextLettersOfTypes(prefix, m_poiTypes, out, m_selected)
                               : m_index.nextLetters(level(), prefix, out, m_selected);
+}
+
+bool Engine::lettersThroughMapTrees(const std::u16string& prefix, Letters& out) {
+    // An item's text starts with the key it is filed under (a word, or a
+    // name entered whole), so the letter after the prefix in the text is
+    // the letter of the key's next level: a map's tree that goes on past
+    // the depth tells the letters of a range that is its node's own without
+    // reading one item. Other ranges are walked.
+    ItemRanges ranges;
+    if (!findRanges(prefix, ranges)) return false;
+    const int category = level();
+    const std::uint32_t start = m_ticks();
+    std::vector<Map::TextSearchItem> items;
+    std::u16string first, text;
+    Letters letters;
+    for (const Map::MappedGroup& range : ranges) {
+        Map::KvMap* map = mapOf(range.map);
+        if (map == nullptr) continue;
+        TextSearchSectionReader& reader = map->textSearchReader();
+        Map::ItemsGroup node;
+        letters.clear();
+        if (reader.treeDepth(category) > m_indexDepth && reader.findGroup(category, prefix, node) &&
+            node == range.group && reader.nextLetters(category, prefix, letters)) {
+            for (char16_t letter : letters)
+                if (!Map::TextSearch::NameSplitter::isSeparator(letter))
+                    insertLetter(out, Map::TextSearch::NameSplitter::fold(letter));
+            continue;
+        }
+        if (!reader.readItems(category, range.group, items)) continue;
+        for (const Map::TextSearchItem& item : items) {
+            if (!m_visitor->seek(*map, item.objectOffset)) continue;
+            if (m_ticks() - start > LettersBudgetMs) return false;
+            itemText(map->stringsReader(), item, first, text);
+            if (text.size() > prefix.size() && !Map::TextSearch::NameSplitter::isSeparator(text[prefix.size()]))
+                insertLetter(out, Core::toLower(text[prefix.size()]));
+        }
+    }
+    return true;
 }
 
 bool Engine::nextLetters(Letters& out) {

@@ -111,8 +111,10 @@ class Engine : public Map::AtlasSearchEngine {
 
     // On (the default), the key at the index depth reads only the items
     // under its own letters (EngineDepthWalk.h) and compares parents by the
-    // numbers of their names; off, every item of the depth's prefixes and
-    // the parent names as read, as the walk it stands for.
+    // numbers of their names, and the letters after a prefix as long as the
+    // depth come from the maps' deeper trees; off, every item of the
+    // depth's prefixes is read and the parent names compared as read, as
+    // the walks they stand for.
     void setNarrowedDepth(bool on) { m_narrowedDepth = on; }
 
     bool indexInUse() const { return m_indexInUse; }
@@ -178,6 +180,10 @@ class Engine : public Map::AtlasSearchEngine {
     bool indexWalk(const std::u16string& prefix, const WalkCallback& callback);
     void objectWalk(const WalkCallback& callback);
     bool lettersAfter(const std::u16string& prefix, Letters& out);
+    // The letters after a prefix as long as the depth, without a filter,
+    // from the maps' own deeper trees where they can tell (as the walk of
+    // the prefix's items would find them).
+    bool lettersThroughMapTrees(const std::u16string& prefix, Letters& out);
     bool wayPointMatches(const Map::WayPoint& point, const std::u16string& prefix, bool typed) const;
     Map::KvMap* mapOf(std::uint32_t index) const;
     // Rows by text and detail while rows are added.

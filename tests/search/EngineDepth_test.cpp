@@ -156,4 +156,47 @@ TEST(TextSearchEngineDepth, AnObjectTakesThePlaceOfItsEarliestWord) {
     EXPECT_EQ(texts, (std::vector<std::string>{"Elmz Elar | Linden, Linden District, Westshire 1:43 2:4"}));
 }
 
+// The letters after a prefix as long as the depth come from the maps'
+// deeper trees: a separator after the prefix (a word that ends there, a
+// name entered whole) is no letter, as the walk of the items finds.
+TEST(TextSearchEngineDepth, LettersAtTheDepthAreTheWalksLetters) {
+    MapContent shortKeys, big;
+    shortKeys.cities.push_back({u"Aston", 0, 0});
+    shortKeys.streets.push_back({u"Elm", 0, 0});
+    big.cities.push_back({u"Linden", 0, 0});
+    for (const char16_t* name : {u"Elmwood", u"Elm-Tree", u"ELMAR Road", u"\u0423\u043b. 5", u"\u0423\u043b\u044b\u0431\u043a\u0430"})
+        big.streets.push_back({name, 0, 0});
+    for (int i = 0; i < 1000; ++i) {
+        std::u16string name = u"Qaa";
+        name[1] = static_cast<char16_t>(u'a' + i % 26);
+        name[2] = static_cast<char16_t>(u'a' + i / 26 % 26);
+        big.streets.push_back({name, 0, 0});
+    }
+    FixtureAtlas atlas({shortKeys, big});
+    TestSupport::CaptureLogger quiet(Log::Critical);
+    std::vector<Map::KvMap*> maps(atlas.set.maps().begin(), atlas.set.maps().end());
+    Engine trees, walk;
+    walk.setNarrowedDepth(false);
+    const struct {
+        std::u16string keys;
+        TextSearch::Letters letters;
+    } cases[] = {{u"elm", {u'a', u'w'}}, {u"\u0443\u043b.", {}}, {u"\u0443\u043b\u044b", {u'\u0431'}}};
+    for (const auto& c : cases)
+        for (const std::uint32_t filter : {TextSearch::NoFilter, TextSearch::CityFilter}) {
+            SCOPED_TRACE(Core::wideToUtf8(c.keys) + " filter " + std::to_string(filter));
+            for (Engine* e : {&trees, &walk}) {
+                ASSERT_TRUE(e->attach(maps, atlas.folder(), atlas.pool));
+                e->search(TextSearch::StreetsKind, filter, {{0, 4}, {1, 4}});
+                ASSERT_EQ(e->indexDepth(), 3u);
+                for (char16_t key : c.keys)
+                    e->addKey(std::u16string(1, key));
+            }
+            TextSearch::Letters fromTrees, walked;
+            EXPECT_TRUE(trees.nextLetters(fromTrees));
+            EXPECT_TRUE(walk.nextLetters(walked));
+            EXPECT_EQ(fromTrees, c.letters);
+            EXPECT_EQ(walked, c.letters);
+        }
+}
+
 } // namespace
