@@ -396,13 +396,10 @@ bool RoadMap::segmentTransitions(std::uint32_t id, NodeTransitions& out) const {
 bool RoadMap::buildLinks() {
     ready_ = false;
     links_.clear();
-    // The cost label serves as the per-vertex counter while the runs are laid out.
-    for (NodeRecord& n : nodes_) {
-        if (n.flags & RecordFlag::Main) {
-            n.cost = 0;
-            n.firstLink = kNoId;
-        }
-    }
+    // The first-link field counts a vertex's links, then holds the end of
+    // its run while the run is filled from the back.
+    for (NodeRecord& n : nodes_)
+        if (n.flags & RecordFlag::Main) n.firstLink = 0;
     std::uint64_t total = 0;
     std::uint32_t skipped = 0;
     for (const SegmentRecord& s : segments_) {
@@ -412,10 +409,10 @@ bool RoadMap::buildLinks() {
             ++skipped;
             continue;
         }
-        ++nodes_[s.start].cost;
+        ++nodes_[s.start].firstLink;
         ++total;
         if (twoWay) {
-            ++nodes_[s.end].cost;
+            ++nodes_[s.end].firstLink;
             ++total;
         }
     }
@@ -432,14 +429,18 @@ bool RoadMap::buildLinks() {
                  static_cast<unsigned long long>(total));
         links_.clear();
         for (NodeRecord& n : nodes_)
-            if (n.flags & RecordFlag::Main) n.cost = kInfiniteCost;
+            if (n.flags & RecordFlag::Main) n.firstLink = kNoId;
         return false;
     }
     std::uint32_t next = 0;
     for (NodeRecord& n : nodes_) {
-        if (!(n.flags & RecordFlag::Main) || n.cost == 0) continue;
+        if (!(n.flags & RecordFlag::Main)) continue;
+        if (n.firstLink == 0) {
+            n.firstLink = kNoId;
+            continue;
+        }
+        next += n.firstLink;
         n.firstLink = next;
-        next += n.cost;
         links_[next - 1].flags = LinkFlag::LastLink;
     }
     for (std::uint32_t id = 0; id < segments_.size(); ++id) {
@@ -447,15 +448,9 @@ bool RoadMap::buildLinks() {
         if (!(s.flags & RecordFlag::Main)) continue;
         const bool twoWay = s.direction & Direction::TwoWay;
         if (!isVertex(s.start) || (twoWay && !isVertex(s.end))) continue;
-        NodeRecord& a = nodes_[s.start];
-        links_[a.firstLink + --a.cost].value = id;
-        if (twoWay) {
-            NodeRecord& b = nodes_[s.end];
-            links_[b.firstLink + --b.cost].value = id;
-        }
+        links_[--nodes_[s.start].firstLink].value = id;
+        if (twoWay) links_[--nodes_[s.end].firstLink].value = id;
     }
-    for (NodeRecord& n : nodes_)
-        if (n.flags & RecordFlag::Main) n.cost = kInfiniteCost;
     if (skipped != 0)
         Log::log(Log::Critical, u"Road graph: %u segment records with bad end nodes left out of the links",
                  skipped);

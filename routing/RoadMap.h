@@ -173,7 +173,7 @@ class RoadMap {
     const std::vector<RoadGraph::NodeRecord>& nodes() const { return nodes_; }
     const std::vector<RoadGraph::SegmentRecord>& segments() const { return segments_; }
     const std::vector<RoadGraph::LinkRecord>& links() const { return links_; }
-    // Direct access for the search's labels and for loaders; ids unchecked.
+    // Direct access for loaders; ids unchecked.
     std::vector<RoadGraph::NodeRecord>& mutableNodes() { return nodes_; }
     std::vector<RoadGraph::SegmentRecord>& mutableSegments() {
         segmentCosts_.clear();
@@ -185,8 +185,12 @@ class RoadMap {
 
     // The route search's working memory, kept with the map (which serves
     // one search at a time) so that a search allocates and clears nothing
-    // sized to the graph: its heap, and the stamp of the current labels.
+    // sized to the graph: its heap, the labels by vertex record (at least
+    // as many as node records while a search runs; stale unless of the
+    // current stamp) and the stamp of the current labels.
     SearchQueue& searchQueue() { return searchQueue_; }
+    const std::vector<RoadGraph::VertexLabel>& labels() const { return labels_; }
+    std::vector<RoadGraph::VertexLabel>& mutableLabels() { return labels_; }
     std::uint16_t labelStamp = 0;
     // The cost of every segment record under `model` by id (a chain's is
     // its head's), so that a search reads a relaxation's cost rather than
@@ -216,6 +220,7 @@ class RoadMap {
     std::vector<RoadGraph::LinkRecord> links_;
     bool ready_ = false;
     SearchQueue searchQueue_;
+    std::vector<RoadGraph::VertexLabel> labels_;
     std::vector<std::uint32_t> segmentCosts_;
     Map::Routing::CostModel costModel_{RoutingParams{}};
 };
