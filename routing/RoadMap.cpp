@@ -159,6 +159,8 @@ bool RoadMap::initSegmentRecord(std::uint32_t id, SegmentAttributes attributes, 
                                 std::uint32_t records) {
     if (!validSegment(id)) return false;
     const std::size_t before = segments_.size();
+    // A head listed in links loses its ends here; the links follow.
+    if (segments_[id].flags & RecordFlag::Main) linkEndsStale_ = true;
     SegmentRecord head;
     head.head = id;
     head.attributes = attributes;
@@ -250,8 +252,12 @@ bool RoadMap::setForbidden(std::uint32_t id, bool forbidden) {
     std::uint8_t& road = segments_[head].attributes.road;
     const bool was = (road & RoadFlag::Forbidden) != 0;
     road = static_cast<std::uint8_t>(forbidden ? road | RoadFlag::Forbidden : road & ~RoadFlag::Forbidden);
-    if (head < segmentCosts_.size())
-        segmentCosts_[head] = costModel_(segments_[head].attributes, segments_[head].length);
+    if (!segmentCosts_.empty()) {
+        const std::uint32_t price = costModel_(segments_[head].attributes, segments_[head].length);
+        if (head < segmentCosts_.size()) segmentCosts_[head] = price;
+        for (const std::uint32_t r : segmentRecords(head))
+            if (r < segmentCosts_.size()) segmentCosts_[r] = price;
+    }
     return was;
 }
 
@@ -262,8 +268,10 @@ const std::uint32_t* RoadMap::segmentCosts(const Map::Routing::CostModel& model)
     }
     std::size_t i = segmentCosts_.size();
     segmentCosts_.resize(segments_.size());
-    for (; i < segments_.size(); ++i)
-        segmentCosts_[i] = model(segments_[i].attributes, segments_[i].length);
+    for (; i < segments_.size(); ++i) {
+        const std::uint32_t h = segmentHead(static_cast<std::uint32_t>(i));
+        segmentCosts_[i] = h == kNoId ? kInfiniteCost : model(segments_[h].attributes, segments_[h].length);
+    }
     return segmentCosts_.data();
 }
 
@@ -308,6 +316,7 @@ bool RoadMap::addLink(std::uint32_t nodeRecord, std::uint32_t segmentRecord) {
     const std::uint32_t l = appendLinkRecord();
     if (l == kNoId) return false;
     links_[l].value = segmentRecord;
+    links_[l].to = otherEnd(segmentRecord, nodeRecord);
     if (!validLink(oldFirst)) {
         links_[l].flags = LinkFlag::LastLink;
     } else {
@@ -321,6 +330,29 @@ bool RoadMap::addLink(std::uint32_t nodeRecord, std::uint32_t segmentRecord) {
     }
     nodes_[nodeRecord].firstLink = l;
     return true;
+}
+
+std::uint32_t RoadMap::otherEnd(std::uint32_t segmentRecord, std::uint32_t from) const {
+    if (!validSegment(segmentRecord)) return kNoId;
+    const SegmentRecord& rec = segments_[segmentRecord];
+    return rec.start == from ? rec.end : rec.start;
+}
+
+void RoadMap::relink(std::uint32_t vertex, std::uint32_t segmentRecord) {
+    if (!isVertex(vertex)) return;
+    walkLinks(links_, nodes_[vertex].firstLink, [&](std::uint32_t l) {
+        if (links_[l].value == segmentRecord) links_[l].to = otherEnd(segmentRecord, vertex);
+    });
+}
+
+void RoadMap::refreshLinkEnds() {
+    if (!linkEndsStale_) return;
+    for (std::uint32_t v = 0; v < nodes_.size(); ++v) {
+        if (!(nodes_[v].flags & RecordFlag::Main)) continue;
+        walkLinks(links_, nodes_[v].firstLink,
+                  [&](std::uint32_t l) { links_[l].to = otherEnd(links_[l].value, v); });
+    }
+    linkEndsStale_ = false;
 }
 
 void RoadMap::hookRecord(std::uint32_t segmentRecord) {
@@ -448,12 +480,19 @@ bool RoadMap::buildLinks() {
         if (!(s.flags & RecordFlag::Main)) continue;
         const bool twoWay = s.direction & Direction::TwoWay;
         if (!isVertex(s.start) || (twoWay && !isVertex(s.end))) continue;
-        links_[--nodes_[s.start].firstLink].value = id;
-        if (twoWay) links_[--nodes_[s.end].firstLink].value = id;
+        LinkRecord& out = links_[--nodes_[s.start].firstLink];
+        out.value = id;
+        out.to = s.end;
+        if (twoWay) {
+            LinkRecord& in = links_[--nodes_[s.end].firstLink];
+            in.value = id;
+            in.to = s.start;
+        }
     }
     if (skipped != 0)
         Log::log(Log::Critical, u"Road graph: %u segment records with bad end nodes left out of the links",
                  skipped);
+    linkEndsStale_ = false;
     ready_ = true;
     return true;
 }

@@ -114,11 +114,14 @@ struct SegmentRecord {
     std::uint8_t spare = 0;
 };
 
-// Four bytes, so that a node's links share a cache line with more of the
-// links the search walks next.
+// A link names its segment record and the vertex record it leads to (the
+// record's end that is not the list's own vertex), so that the search tests
+// and labels the neighbour without reading the segment record. The road map
+// keeps `to` true whenever it writes records or links.
 struct LinkRecord {
     std::uint32_t value : 24 = kNoId24; // a segment record id, or for a jump the link index to go on at
     std::uint32_t flags : 8 = 0;
+    std::uint32_t to = kNoId;           // the vertex record the segment leads to; none in a jump
 };
 
 static_assert(std::has_unique_object_representations_v<NodeRecord>);
@@ -127,6 +130,6 @@ static_assert(std::has_unique_object_representations_v<VertexLabel>);
 static_assert(sizeof(VertexLabel) == 8);
 static_assert(std::has_unique_object_representations_v<SegmentRecord>);
 static_assert(std::has_unique_object_representations_v<LinkRecord>);
-static_assert(sizeof(LinkRecord) == 4);
+static_assert(sizeof(LinkRecord) == 8);
 
 } // namespace RoadGraph

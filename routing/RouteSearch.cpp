@@ -38,6 +38,7 @@ void searchLoop(RoadMap& map, SearchTask& task, const RoutingParams& params, Sea
     if (task.targets.empty() || !task.source) return;
     const std::uint32_t source = task.source->searchNodeIndex;
     if (!map.isVertex(source)) return;
+    map.refreshLinkEnds();
 
     // The arrays keep their sizes while the search runs (it appends
     // nothing), so they are taken once rather than on every bounds check.
@@ -81,10 +82,9 @@ void searchLoop(RoadMap& map, SearchTask& task, const RoutingParams& params, Sea
         return best;
     };
 
-    // Costs by length only (mode 2) are the length read from the record the
-    // relaxation reads anyway; the kept costs would only add a memory stream.
-    const CostModel price(params);
-    const std::uint32_t* const costs = params.routing_mode == 2 ? nullptr : map.segmentCosts(price);
+    // With the kept costs and the links' ends, a relaxation reads no
+    // segment record.
+    const std::uint32_t* const costs = map.segmentCosts(CostModel(params));
     const bool excluding = params.excludeFlag != 0;
     const bool lookAhead = nodeCount > kLookAheadVertices;
     std::uint64_t expanded = 0;
@@ -93,15 +93,8 @@ void searchLoop(RoadMap& map, SearchTask& task, const RoutingParams& params, Sea
     queue.reset(nodeCount);
 
     // One link of the vertex being expanded, in link order.
-    auto relax = [&](std::uint32_t n, std::uint64_t costN, std::uint32_t s) __attribute__((always_inline)) {
-        if (s >= segmentCount) {
-            ++bad;
-            return;
-        }
-        const SegmentRecord& rec = segments[s];
-        const std::uint32_t h = (rec.flags & RecordFlag::Head) ? s : rec.head;
-        const std::uint32_t m = rec.start == n ? rec.end : rec.start;
-        if (h >= segmentCount || m >= nodeCount) {
+    auto relax = [&](std::uint64_t costN, std::uint32_t s, std::uint32_t m) __attribute__((always_inline)) {
+        if (s >= segmentCount || m >= nodeCount) {
             ++bad;
             return;
         }
@@ -113,12 +106,20 @@ void searchLoop(RoadMap& map, SearchTask& task, const RoutingParams& params, Sea
             ++bad;
             return;
         }
-        if (excluding && h == params.excludedSegment) return;
+        if (excluding) {
+            const SegmentRecord& rec = segments[s];
+            const std::uint32_t h = (rec.flags & RecordFlag::Head) ? s : rec.head;
+            if (h >= segmentCount) {
+                ++bad;
+                return;
+            }
+            if (h == params.excludedSegment) return;
+        }
         // No cost is below 0: a vertex already as cheap as this one (the one
         // the search came from, most often) is passed over before its cost
         // is looked up.
         if (labelled && label.cost <= costN) return;
-        const std::uint32_t c = costs ? costs[h] : price(segments[h].attributes, segments[h].length);
+        const std::uint32_t c = costs[s];
         const std::uint64_t reach = costN + c;
         if (c == kInfiniteCost || reach >= kInfiniteCost) return;
         if (labelled) {
@@ -137,7 +138,7 @@ void searchLoop(RoadMap& map, SearchTask& task, const RoutingParams& params, Sea
     // The links of the vertex being expanded, gathered first on a large
     // graph so that the records they lead to are fetched from memory
     // together; they are then relaxed in link order, as if walked one by one.
-    std::vector<std::uint32_t> around;
+    std::vector<LinkRecord> around;
     labels[source] = VertexLabel{0, kNoId24, 1, stamp};
     queue.push(SearchQueueEntry{0, source});
 
@@ -173,22 +174,21 @@ void searchLoop(RoadMap& map, SearchTask& task, const RoutingParams& params, Sea
                     l = link.value;
                     continue;
                 }
-                relax(n, costN, link.value);
+                relax(costN, link.value, link.to);
                 if (link.flags & LinkFlag::LastLink) break;
                 ++l;
             }
         } else {
             // The vertices likely to be settled next: their links are in cache
-            // (prefetched when their labels improved); fetch the segments they
-            // name.
+            // (prefetched when their labels improved); fetch the labels they
+            // lead to.
             for (std::size_t next = 1; next <= 2; ++next) {
                 const std::uint32_t v = queue.vertexAt(next);
                 if (v >= nodeCount) break;
                 std::uint32_t k = nodes[v].firstLink;
                 for (int i = 0; i < 4 && k < linkCount; ++i, ++k) {
                     const LinkRecord& link = links[k];
-                    if (!(link.flags & LinkFlag::Jump) && link.value < segmentCount)
-                        __builtin_prefetch(&segments[link.value]);
+                    if (!(link.flags & LinkFlag::Jump) && link.to < nodeCount) __builtin_prefetch(&labels[link.to]);
                     if (link.flags & (LinkFlag::LastLink | LinkFlag::Jump)) break;
                 }
             }
@@ -200,19 +200,14 @@ void searchLoop(RoadMap& map, SearchTask& task, const RoutingParams& params, Sea
                     l = link.value;
                     continue;
                 }
-                around.push_back(link.value);
-                if (link.value < segmentCount) __builtin_prefetch(&segments[link.value]);
+                around.push_back(link);
+                if (link.to < nodeCount) __builtin_prefetch(&labels[link.to]);
+                if (link.value < segmentCount) __builtin_prefetch(&costs[link.value]);
                 if (link.flags & LinkFlag::LastLink) break;
                 ++l;
             }
-            for (const std::uint32_t s : around) {
-                if (s >= segmentCount) continue;
-                const SegmentRecord& rec = segments[s];
-                const std::uint32_t m = rec.start == n ? rec.end : rec.start;
-                if (m < nodeCount) __builtin_prefetch(&nodes[m]);
-            }
-            for (const std::uint32_t s : around)
-                relax(n, costN, s);
+            for (const LinkRecord& link : around)
+                relax(costN, link.value, link.to);
         }
         queue.removeAt(queue.positionOf(n));
         labels[n].closed = 1;
