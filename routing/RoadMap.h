@@ -209,11 +209,12 @@ class RoadMap {
     std::uint16_t labelStamp = 0;
     // The cost of every segment record under `model` by record index (a
     // chain's records all have their head's), so that a search reads a
-    // relaxation's cost rather than working it out, and no segment record. Kept while the model stays the same: only records not
-    // yet priced are priced, and all of them again under another model.
-    // Writing a head's attributes or length (initSegmentRecord, setForbidden,
-    // mutableSegments) and restoring a snapshot keep it true. Throws
-    // std::bad_alloc when memory runs out.
+    // relaxation's cost rather than working it out, and no segment record.
+    // Kept while the model stays the same: only records not yet priced are
+    // priced, and all of them again under another model. Writing a head's
+    // attributes or length (initSegmentRecord, setForbidden, mutableSegments)
+    // and restoring a snapshot keep it true. Throws std::bad_alloc when
+    // memory runs out.
     const std::uint32_t* segmentCosts(const Map::Routing::CostModel& model);
 
     // Estimate weights, set by the loader from the map's first level:

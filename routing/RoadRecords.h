@@ -32,6 +32,7 @@ inline std::uint32_t unpackId(std::uint16_t low, std::uint8_t high) {
 // kMaxRecords), so kNoId24, their none value, names no record either;
 // reading one back gives an id at or beyond every array's end.
 inline constexpr std::uint32_t kNoId24 = 0xFFFFFF;
+static_assert(kMaxRecords <= kNoId24);
 
 struct GridCell {
     std::uint16_t x = 0;
@@ -82,7 +83,7 @@ struct SegmentAttributes {
 // 16 bytes, aligned, so that a record never straddles two cache lines. The
 // search's labels are kept apart (VertexLabel).
 struct NodeRecord {
-    GridCell cell;                   // head records: the node's grid cell
+    GridCell cell;                     // head records: the node's grid cell
     std::uint32_t head : 24 = kNoId24; // id of the chain's head (its own id in a head)
     std::uint32_t flags : 8 = 0;
     std::uint32_t next = kNoId;      // continuation, when RecordFlag::Continues
@@ -94,9 +95,9 @@ struct NodeRecord {
 // label reads 8 bytes and the records stay read-only during a search.
 inline constexpr std::uint32_t kLabelStamps = 0x7F; // stamps 1 .. kLabelStamps, 0 none
 struct VertexLabel {
-    std::uint32_t cost = kInfiniteCost;        // search label
-    std::uint32_t predecessor : 24 = kNoId24;  // segment record it was reached by
-    std::uint32_t closed : 1 = 0;              // the search has settled it
+    std::uint32_t cost = kInfiniteCost;       // search label
+    std::uint32_t predecessor : 24 = kNoId24; // segment record it was reached by
+    std::uint32_t closed : 1 = 0;             // the search has settled it
     // The search these labels belong to; labels of any other stamp are
     // stale, read as unreached and open (0: no search).
     std::uint32_t stamp : 7 = 0;
@@ -121,7 +122,7 @@ struct SegmentRecord {
 struct LinkRecord {
     std::uint32_t value : 24 = kNoId24; // a segment record id, or for a jump the link index to go on at
     std::uint32_t flags : 8 = 0;
-    std::uint32_t to = kNoId;           // the vertex record the segment leads to; none in a jump
+    std::uint32_t to = kNoId; // the vertex record the segment leads to; none in a jump
 };
 
 static_assert(std::has_unique_object_representations_v<NodeRecord>);

@@ -188,7 +188,8 @@ void searchLoop(RoadMap& map, SearchTask& task, const RoutingParams& params, Sea
                 std::uint32_t k = nodes[v].firstLink;
                 for (int i = 0; i < 4 && k < linkCount; ++i, ++k) {
                     const LinkRecord& link = links[k];
-                    if (!(link.flags & LinkFlag::Jump) && link.to < nodeCount) __builtin_prefetch(&labels[link.to]);
+                    if (!(link.flags & LinkFlag::Jump) && link.to < nodeCount)
+                        __builtin_prefetch(&labels[link.to]);
                     if (link.flags & (LinkFlag::LastLink | LinkFlag::Jump)) break;
                 }
             }

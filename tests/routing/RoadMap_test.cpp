@@ -260,8 +260,9 @@ namespace {
                 continue;
             }
             if (link.to != map.otherEnd(link.value, v))
-                return ::testing::AssertionFailure() << "vertex " << v << " link " << l << " leads to " << link.to
-                                                     << ", its record to " << map.otherEnd(link.value, v);
+                return ::testing::AssertionFailure()
+                       << "vertex " << v << " link " << l << " leads to " << link.to << ", its record to "
+                       << map.otherEnd(link.value, v);
             if (link.flags & LinkFlag::LastLink) break;
             ++l;
         }
@@ -293,14 +294,16 @@ TEST(RoadMap, LinksFollowEveryChangeOfTheRecords) {
 
         // Restrictions split two-way records, repoint links and clone nodes.
         const std::uint32_t first = static_cast<std::uint32_t>(rng() % g.roads.size());
-        map.applyTurnRestriction(g.roads[first].from, {first, static_cast<std::uint32_t>(rng() % g.roads.size())},
+        map.applyTurnRestriction(g.roads[first].from,
+                                 {first, static_cast<std::uint32_t>(rng() % g.roads.size())},
                                  {static_cast<std::uint32_t>(rng() % g.roads.size())});
         ASSERT_TRUE(linksLeadToOtherEnds(map)) << "restricted";
 
         // Seeds hook temporary segments in front of real lists.
         const RoadMap::Snapshot before = map.snapshot();
         SearchTask task;
-        SearchPositionFromSegment a(GridCell{}, static_cast<std::uint32_t>(rng() % g.roads.size()), 0, true, true);
+        SearchPositionFromSegment a(GridCell{}, static_cast<std::uint32_t>(rng() % g.roads.size()), 0, true,
+                                    true);
         SearchPositionToNode b(GridCell{}, static_cast<std::uint32_t>(rng() % n));
         ASSERT_TRUE(a.seed(map, task));
         ASSERT_TRUE(b.seed(map, task));
