@@ -180,16 +180,18 @@ void searchLoop(RoadMap& map, SearchTask& task, const RoutingParams& params, Sea
             }
         } else {
             // The vertices likely to be settled next: their links are in cache
-            // (prefetched when their labels improved); fetch the labels they
-            // lead to.
+            // (prefetched when their labels improved); fetch the labels and
+            // vertex records they lead to.
             for (std::size_t next = 1; next <= 2; ++next) {
                 const std::uint32_t v = queue.vertexAt(next);
                 if (v >= nodeCount) break;
                 std::uint32_t k = nodes[v].firstLink;
                 for (int i = 0; i < 4 && k < linkCount; ++i, ++k) {
                     const LinkRecord& link = links[k];
-                    if (!(link.flags & LinkFlag::Jump) && link.to < nodeCount)
+                    if (!(link.flags & LinkFlag::Jump) && link.to < nodeCount) {
                         __builtin_prefetch(&labels[link.to]);
+                        __builtin_prefetch(&nodes[link.to]);
+                    }
                     if (link.flags & (LinkFlag::LastLink | LinkFlag::Jump)) break;
                 }
             }
@@ -202,7 +204,10 @@ void searchLoop(RoadMap& map, SearchTask& task, const RoutingParams& params, Sea
                     continue;
                 }
                 around.push_back(link);
-                if (link.to < nodeCount) __builtin_prefetch(&labels[link.to]);
+                if (link.to < nodeCount) {
+                    __builtin_prefetch(&labels[link.to]);
+                    __builtin_prefetch(&nodes[link.to]);
+                }
                 if (link.value < segmentCount) __builtin_prefetch(&costs[link.value]);
                 if (link.flags & LinkFlag::LastLink) break;
                 ++l;
