@@ -159,6 +159,8 @@ bool RoadMap::initSegmentRecord(std::uint32_t id, SegmentAttributes attributes, 
                                 std::uint32_t records) {
     if (!validSegment(id)) return false;
     const std::size_t before = segments_.size();
+    // A head listed in links loses its ends here; the links follow.
+    if (segments_[id].flags & RecordFlag::Main) linkEndsStale_ = true;
     SegmentRecord head;
     head.head = id;
     head.attributes = attributes;
@@ -250,8 +252,12 @@ bool RoadMap::setForbidden(std::uint32_t id, bool forbidden) {
     std::uint8_t& road = segments_[head].attributes.road;
     const bool was = (road & RoadFlag::Forbidden) != 0;
     road = static_cast<std::uint8_t>(forbidden ? road | RoadFlag::Forbidden : road & ~RoadFlag::Forbidden);
-    if (head < segmentCosts_.size())
-        segmentCosts_[head] = costModel_(segments_[head].attributes, segments_[head].length);
+    if (!segmentCosts_.empty()) {
+        const std::uint32_t price = costModel_(segments_[head].attributes, segments_[head].length);
+        if (head < segmentCosts_.size()) segmentCosts_[head] = price;
+        for (const std::uint32_t r : segmentRecords(head))
+            if (r < segmentCosts_.size()) segmentCosts_[r] = price;
+    }
     return was;
 }
 
@@ -262,8 +268,10 @@ const std::uint32_t* RoadMap::segmentCosts(const Map::Routing::CostModel& model)
     }
     std::size_t i = segmentCosts_.size();
     segmentCosts_.resize(segments_.size());
-    for (; i < segments_.size(); ++i)
-        segmentCosts_[i] = model(segments_[i].attributes, segments_[i].length);
+    for (; i < segments_.size(); ++i) {
+        const std::uint32_t h = segmentHead(static_cast<std::uint32_t>(i));
+        segmentCosts_[i] = h == kNoId ? kInfiniteCost : model(segments_[h].attributes, segments_[h].length);
+    }
     return segmentCosts_.data();
 }
 
@@ -308,6 +316,7 @@ bool RoadMap::addLink(std::uint32_t nodeRecord, std::uint32_t segmentRecord) {
     const std::uint32_t l = appendLinkRecord();
     if (l == kNoId) return false;
     links_[l].value = segmentRecord;
+    links_[l].to = otherEnd(segmentRecord, nodeRecord);
     if (!validLink(oldFirst)) {
         links_[l].flags = LinkFlag::LastLink;
     } else {
@@ -321,6 +330,29 @@ bool RoadMap::addLink(std::uint32_t nodeRecord, std::uint32_t segmentRecord) {
     }
     nodes_[nodeRecord].firstLink = l;
     return true;
+}
+
+std::uint32_t RoadMap::otherEnd(std::uint32_t segmentRecord, std::uint32_t from) const {
+    if (!validSegment(segmentRecord)) return kNoId;
+    const SegmentRecord& rec = segments_[segmentRecord];
+    return rec.start == from ? rec.end : rec.start;
+}
+
+void RoadMap::relink(std::uint32_t vertex, std::uint32_t segmentRecord) {
+    if (!isVertex(vertex)) return;
+    walkLinks(links_, nodes_[vertex].firstLink, [&](std::uint32_t l) {
+        if (links_[l].value == segmentRecord) links_[l].to = otherEnd(segmentRecord, vertex);
+    });
+}
+
+void RoadMap::refreshLinkEnds() {
+    if (!linkEndsStale_) return;
+    for (std::uint32_t v = 0; v < nodes_.size(); ++v) {
+        if (!(nodes_[v].flags & RecordFlag::Main)) continue;
+        walkLinks(links_, nodes_[v].firstLink,
+                  [&](std::uint32_t l) { links_[l].to = otherEnd(links_[l].value, v); });
+    }
+    linkEndsStale_ = false;
 }
 
 void RoadMap::hookRecord(std::uint32_t segmentRecord) {
@@ -396,13 +428,10 @@ bool RoadMap::segmentTransitions(std::uint32_t id, NodeTransitions& out) const {
 bool RoadMap::buildLinks() {
     ready_ = false;
     links_.clear();
-    // The cost label serves as the per-vertex counter while the runs are laid out.
-    for (NodeRecord& n : nodes_) {
-        if (n.flags & RecordFlag::Main) {
-            n.cost = 0;
-            n.firstLink = kNoId;
-        }
-    }
+    // The first-link field counts a vertex's links, then holds the end of
+    // its run while the run is filled from the back.
+    for (NodeRecord& n : nodes_)
+        if (n.flags & RecordFlag::Main) n.firstLink = 0;
     std::uint64_t total = 0;
     std::uint32_t skipped = 0;
     for (const SegmentRecord& s : segments_) {
@@ -412,10 +441,10 @@ bool RoadMap::buildLinks() {
             ++skipped;
             continue;
         }
-        ++nodes_[s.start].cost;
+        ++nodes_[s.start].firstLink;
         ++total;
         if (twoWay) {
-            ++nodes_[s.end].cost;
+            ++nodes_[s.end].firstLink;
             ++total;
         }
     }
@@ -432,14 +461,18 @@ bool RoadMap::buildLinks() {
                  static_cast<unsigned long long>(total));
         links_.clear();
         for (NodeRecord& n : nodes_)
-            if (n.flags & RecordFlag::Main) n.cost = kInfiniteCost;
+            if (n.flags & RecordFlag::Main) n.firstLink = kNoId;
         return false;
     }
     std::uint32_t next = 0;
     for (NodeRecord& n : nodes_) {
-        if (!(n.flags & RecordFlag::Main) || n.cost == 0) continue;
+        if (!(n.flags & RecordFlag::Main)) continue;
+        if (n.firstLink == 0) {
+            n.firstLink = kNoId;
+            continue;
+        }
+        next += n.firstLink;
         n.firstLink = next;
-        next += n.cost;
         links_[next - 1].flags = LinkFlag::LastLink;
     }
     for (std::uint32_t id = 0; id < segments_.size(); ++id) {
@@ -447,18 +480,19 @@ bool RoadMap::buildLinks() {
         if (!(s.flags & RecordFlag::Main)) continue;
         const bool twoWay = s.direction & Direction::TwoWay;
         if (!isVertex(s.start) || (twoWay && !isVertex(s.end))) continue;
-        NodeRecord& a = nodes_[s.start];
-        links_[a.firstLink + --a.cost].value = id;
+        LinkRecord& out = links_[--nodes_[s.start].firstLink];
+        out.value = id;
+        out.to = s.end;
         if (twoWay) {
-            NodeRecord& b = nodes_[s.end];
-            links_[b.firstLink + --b.cost].value = id;
+            LinkRecord& in = links_[--nodes_[s.end].firstLink];
+            in.value = id;
+            in.to = s.start;
         }
     }
-    for (NodeRecord& n : nodes_)
-        if (n.flags & RecordFlag::Main) n.cost = kInfiniteCost;
     if (skipped != 0)
         Log::log(Log::Critical, u"Road graph: %u segment records with bad end nodes left out of the links",
                  skipped);
+    linkEndsStale_ = false;
     ready_ = true;
     return true;
 }

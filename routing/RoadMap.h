@@ -173,28 +173,48 @@ class RoadMap {
     const std::vector<RoadGraph::NodeRecord>& nodes() const { return nodes_; }
     const std::vector<RoadGraph::SegmentRecord>& segments() const { return segments_; }
     const std::vector<RoadGraph::LinkRecord>& links() const { return links_; }
-    // Direct access for the search's labels and for loaders; ids unchecked.
-    std::vector<RoadGraph::NodeRecord>& mutableNodes() { return nodes_; }
+    // Direct access for loaders; ids unchecked. The links' `to` fields are
+    // worked out again before the next search (refreshLinkEnds).
+    std::vector<RoadGraph::NodeRecord>& mutableNodes() {
+        linkEndsStale_ = true;
+        return nodes_;
+    }
     std::vector<RoadGraph::SegmentRecord>& mutableSegments() {
         segmentCosts_.clear();
+        linkEndsStale_ = true;
         return segments_;
     }
-    std::vector<RoadGraph::LinkRecord>& mutableLinks() { return links_; }
+    std::vector<RoadGraph::LinkRecord>& mutableLinks() {
+        linkEndsStale_ = true;
+        return links_;
+    }
+    // The vertex record segment record `segmentRecord` leads to from vertex
+    // record `from`: its end, or its start when `from` is not its start.
+    // kNoId for a bad id.
+    std::uint32_t otherEnd(std::uint32_t segmentRecord, std::uint32_t from) const;
+    // Sets the `to` field of every link in every vertex's list, when the
+    // records or links were written directly since.
+    void refreshLinkEnds();
 
     bool ready() const { return ready_; }
 
     // The route search's working memory, kept with the map (which serves
     // one search at a time) so that a search allocates and clears nothing
-    // sized to the graph: its heap, and the stamp of the current labels.
+    // sized to the graph: its heap, the labels by vertex record (at least
+    // as many as node records while a search runs; stale unless of the
+    // current stamp) and the stamp of the current labels.
     SearchQueue& searchQueue() { return searchQueue_; }
+    const std::vector<RoadGraph::VertexLabel>& labels() const { return labels_; }
+    std::vector<RoadGraph::VertexLabel>& mutableLabels() { return labels_; }
     std::uint16_t labelStamp = 0;
-    // The cost of every segment record under `model` by id (a chain's is
-    // its head's), so that a search reads a relaxation's cost rather than
-    // working it out. Kept while the model stays the same: only records not
-    // yet priced are priced, and all of them again under another model.
-    // Writing a head's attributes or length (initSegmentRecord, setForbidden,
-    // mutableSegments) and restoring a snapshot keep it true. Throws
-    // std::bad_alloc when memory runs out.
+    // The cost of every segment record under `model` by record index (a
+    // chain's records all have their head's), so that a search reads a
+    // relaxation's cost rather than working it out, and no segment record.
+    // Kept while the model stays the same: only records not yet priced are
+    // priced, and all of them again under another model. Writing a head's
+    // attributes or length (initSegmentRecord, setForbidden, mutableSegments)
+    // and restoring a snapshot keep it true. Throws std::bad_alloc when
+    // memory runs out.
     const std::uint32_t* segmentCosts(const Map::Routing::CostModel& model);
 
     // Estimate weights, set by the loader from the map's first level:
@@ -209,6 +229,8 @@ class RoadMap {
     // Position of vertex `record` among the vertices of `node`, or -1.
     int vertexPosition(std::uint32_t node, std::uint32_t record) const;
     void hookRecord(std::uint32_t segmentRecord);
+    // Sets `to` in the links of `vertex`'s list that name `segmentRecord`.
+    void relink(std::uint32_t vertex, std::uint32_t segmentRecord);
     std::uint32_t unhookedFirstLink(std::uint32_t first, std::uint32_t linkLimit) const;
 
     std::vector<RoadGraph::NodeRecord> nodes_;
@@ -216,6 +238,8 @@ class RoadMap {
     std::vector<RoadGraph::LinkRecord> links_;
     bool ready_ = false;
     SearchQueue searchQueue_;
+    std::vector<RoadGraph::VertexLabel> labels_;
     std::vector<std::uint32_t> segmentCosts_;
+    bool linkEndsStale_ = false;
     Map::Routing::CostModel costModel_{RoutingParams{}};
 };

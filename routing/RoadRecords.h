@@ -28,6 +28,12 @@ inline std::uint32_t unpackId(std::uint16_t low, std::uint8_t high) {
     return static_cast<std::uint32_t>(high) * 65536u + low;
 }
 
+// Ids held in 24-bit fields: every id fits (the arrays stay below
+// kMaxRecords), so kNoId24, their none value, names no record either;
+// reading one back gives an id at or beyond every array's end.
+inline constexpr std::uint32_t kNoId24 = 0xFFFFFF;
+static_assert(kMaxRecords <= kNoId24);
+
 struct GridCell {
     std::uint16_t x = 0;
     std::uint16_t y = 0;
@@ -74,18 +80,27 @@ struct SegmentAttributes {
     friend bool operator==(const SegmentAttributes&, const SegmentAttributes&) = default;
 };
 
+// 16 bytes, aligned, so that a record never straddles two cache lines. The
+// search's labels are kept apart (VertexLabel).
 struct NodeRecord {
-    GridCell cell;                      // head records: the node's grid cell
-    std::uint32_t head = kNoId;         // id of the chain's head (its own id in a head)
-    std::uint32_t next = kNoId;         // continuation, when RecordFlag::Continues
-    std::uint32_t firstLink = kNoId;    // main records: first link record
-    std::uint32_t cost = kInfiniteCost; // main records: search label
-    std::uint32_t predecessor = kNoId;  // main records: segment record it was reached by
-    std::uint8_t flags = 0;
-    std::uint8_t closed = 0; // main records: the search has settled it
-    // Main records: the search the labels above belong to; labels of any
-    // other stamp are stale, read as unreached and open (0: no search).
-    std::uint16_t stamp = 0;
+    GridCell cell;                     // head records: the node's grid cell
+    std::uint32_t head : 24 = kNoId24; // id of the chain's head (its own id in a head)
+    std::uint32_t flags : 8 = 0;
+    std::uint32_t next = kNoId;      // continuation, when RecordFlag::Continues
+    std::uint32_t firstLink = kNoId; // main records: first link record
+};
+
+// The search's labels of one vertex record, in an array by record index
+// kept with the road map (RoadMap::labels), so that testing a neighbour's
+// label reads 8 bytes and the records stay read-only during a search.
+inline constexpr std::uint32_t kLabelStamps = 0x7F; // stamps 1 .. kLabelStamps, 0 none
+struct VertexLabel {
+    std::uint32_t cost = kInfiniteCost;       // search label
+    std::uint32_t predecessor : 24 = kNoId24; // segment record it was reached by
+    std::uint32_t closed : 1 = 0;             // the search has settled it
+    // The search these labels belong to; labels of any other stamp are
+    // stale, read as unreached and open (0: no search).
+    std::uint32_t stamp : 7 = 0;
 };
 
 struct SegmentRecord {
@@ -100,14 +115,22 @@ struct SegmentRecord {
     std::uint8_t spare = 0;
 };
 
+// A link names its segment record and the vertex record it leads to (the
+// record's end that is not the list's own vertex), so that the search tests
+// and labels the neighbour without reading the segment record. The road map
+// keeps `to` true whenever it writes records or links.
 struct LinkRecord {
-    std::uint32_t value = kNoId; // a segment record id, or for a jump the link index to go on at
-    std::uint8_t flags = 0;
-    std::uint8_t spare[3] = {0, 0, 0};
+    std::uint32_t value : 24 = kNoId24; // a segment record id, or for a jump the link index to go on at
+    std::uint32_t flags : 8 = 0;
+    std::uint32_t to = kNoId; // the vertex record the segment leads to; none in a jump
 };
 
 static_assert(std::has_unique_object_representations_v<NodeRecord>);
+static_assert(sizeof(NodeRecord) == 16);
+static_assert(std::has_unique_object_representations_v<VertexLabel>);
+static_assert(sizeof(VertexLabel) == 8);
 static_assert(std::has_unique_object_representations_v<SegmentRecord>);
 static_assert(std::has_unique_object_representations_v<LinkRecord>);
+static_assert(sizeof(LinkRecord) == 8);
 
 } // namespace RoadGraph

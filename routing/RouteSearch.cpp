@@ -12,24 +12,21 @@ using namespace RoadGraph;
 namespace Map::Routing {
 
 namespace {
-// Vertex records (28 bytes) beyond which the graph's records no longer stay
+// Vertex records beyond which the graph's records no longer stay
 // in a core's caches during a search (10^4 vertices do, 10^5 do not).
 constexpr std::size_t kLookAheadVertices = 1 << 16;
 } // namespace
 
 void resetLabels(RoadMap& map) {
     // A new stamp makes every label of the searches before stale. Only when
-    // the stamps come round again are the records themselves rewritten.
-    if (map.labelStamp == 0xFFFF) {
-        for (NodeRecord& n : map.mutableNodes()) {
-            n.stamp = 0;
-            if (n.flags & RecordFlag::Main) {
-                n.cost = kInfiniteCost;
-                n.closed = 0;
-            }
-        }
+    // the stamps come round again are the labels themselves rewritten.
+    std::vector<VertexLabel>& labels = map.mutableLabels();
+    if (map.labelStamp >= kLabelStamps) {
+        std::fill(labels.begin(), labels.end(), VertexLabel{});
         map.labelStamp = 0;
     }
+    // Records appended since (by seeds) get labels of no search.
+    if (labels.size() < map.nodes().size()) labels.resize(map.nodes().size());
     ++map.labelStamp;
 }
 
@@ -41,16 +38,18 @@ void searchLoop(RoadMap& map, SearchTask& task, const RoutingParams& params, Sea
     if (task.targets.empty() || !task.source) return;
     const std::uint32_t source = task.source->searchNodeIndex;
     if (!map.isVertex(source)) return;
+    map.refreshLinkEnds();
 
     // The arrays keep their sizes while the search runs (it appends
     // nothing), so they are taken once rather than on every bounds check.
-    NodeRecord* const nodes = map.mutableNodes().data();
+    const NodeRecord* const nodes = map.nodes().data();
+    VertexLabel* const labels = map.mutableLabels().data();
     const std::size_t nodeCount = map.nodes().size();
     const SegmentRecord* const segments = map.segments().data();
     const std::size_t segmentCount = map.segments().size();
     const LinkRecord* const links = map.links().data();
     const std::size_t linkCount = map.links().size();
-    const std::uint16_t stamp = map.labelStamp;
+    const std::uint32_t stamp = map.labelStamp;
 
     // Targets by search node, for a lookup per settled vertex.
     std::vector<std::pair<std::uint32_t, std::uint32_t>> index;
@@ -83,10 +82,9 @@ void searchLoop(RoadMap& map, SearchTask& task, const RoutingParams& params, Sea
         return best;
     };
 
-    // Costs by length only (mode 2) are the length read from the record the
-    // relaxation reads anyway; the kept costs would only add a memory stream.
-    const CostModel price(params);
-    const std::uint32_t* const costs = params.routing_mode == 2 ? nullptr : map.segmentCosts(price);
+    // With the kept costs and the links' ends, a relaxation reads no
+    // segment record.
+    const std::uint32_t* const costs = map.segmentCosts(CostModel(params));
     const bool excluding = params.excludeFlag != 0;
     const bool lookAhead = nodeCount > kLookAheadVertices;
     std::uint64_t expanded = 0;
@@ -95,51 +93,53 @@ void searchLoop(RoadMap& map, SearchTask& task, const RoutingParams& params, Sea
     queue.reset(nodeCount);
 
     // One link of the vertex being expanded, in link order.
-    auto relax = [&](std::uint32_t n, std::uint64_t costN, std::uint32_t s) __attribute__((always_inline)) {
-        if (s >= segmentCount) {
+    auto relax = [&](std::uint64_t costN, std::uint32_t s, std::uint32_t m) __attribute__((always_inline)) {
+        if (s >= segmentCount || m >= nodeCount) {
             ++bad;
             return;
         }
-        const SegmentRecord& rec = segments[s];
-        const std::uint32_t h = (rec.flags & RecordFlag::Head) ? s : rec.head;
-        const std::uint32_t m = rec.start == n ? rec.end : rec.start;
-        if (h >= segmentCount || m >= nodeCount || !(nodes[m].flags & RecordFlag::Main)) {
+        // Only vertices are labelled: the record is read for a neighbour
+        // seen first in this search, or whose label improves.
+        VertexLabel& label = labels[m];
+        const bool labelled = label.stamp == stamp;
+        if (!labelled && !(nodes[m].flags & RecordFlag::Main)) {
             ++bad;
             return;
         }
-        if (excluding && h == params.excludedSegment) return;
-        NodeRecord& target = nodes[m];
-        const bool labelled = target.stamp == stamp;
+        if (excluding) {
+            const SegmentRecord& rec = segments[s];
+            const std::uint32_t h = (rec.flags & RecordFlag::Head) ? s : rec.head;
+            if (h >= segmentCount) {
+                ++bad;
+                return;
+            }
+            if (h == params.excludedSegment) return;
+        }
         // No cost is below 0: a vertex already as cheap as this one (the one
         // the search came from, most often) is passed over before its cost
         // is looked up.
-        if (labelled && target.cost <= costN) return;
-        const std::uint32_t c = costs ? costs[h] : price(segments[h].attributes, segments[h].length);
+        if (labelled && label.cost <= costN) return;
+        const std::uint32_t c = costs[s];
         const std::uint64_t reach = costN + c;
         if (c == kInfiniteCost || reach >= kInfiniteCost) return;
         if (labelled) {
-            if (target.cost <= reach) return;
-            if (!target.closed) queue.removeAt(queue.positionOf(m));
+            if (label.cost <= reach) return;
+            if (!label.closed) queue.removeAt(queue.positionOf(m));
         }
         const std::uint32_t e = estimate(m);
-        target.cost = static_cast<std::uint32_t>(reach);
-        target.predecessor = s;
-        target.closed = 0;
-        target.stamp = stamp;
+        label = VertexLabel{static_cast<std::uint32_t>(reach), s, 0, stamp};
         // Its links will be walked when it is settled; the frontier's lists
         // stay in cache till then.
-        if (target.firstLink < linkCount) __builtin_prefetch(&links[target.firstLink]);
+        const std::uint32_t first = nodes[m].firstLink;
+        if (first < linkCount) __builtin_prefetch(&links[first]);
         queue.push(SearchQueueEntry{static_cast<std::int64_t>(reach + e), m});
     };
 
     // The links of the vertex being expanded, gathered first on a large
     // graph so that the records they lead to are fetched from memory
     // together; they are then relaxed in link order, as if walked one by one.
-    std::vector<std::uint32_t> around;
-    nodes[source].cost = 0;
-    nodes[source].closed = 1;
-    nodes[source].predecessor = kNoId;
-    nodes[source].stamp = stamp;
+    std::vector<LinkRecord> around;
+    labels[source] = VertexLabel{0, kNoId24, 1, stamp};
     queue.push(SearchQueueEntry{0, source});
 
     while (!queue.empty()) {
@@ -158,12 +158,12 @@ void searchLoop(RoadMap& map, SearchTask& task, const RoutingParams& params, Sea
             if (task.reachedCount == task.targets.size()) break;
             // A finish ends its branch: routes do not run through it.
             queue.removeAt(queue.positionOf(n));
-            nodes[n].closed = 1;
+            labels[n].closed = 1;
             continue;
         }
 
         ++expanded;
-        const std::uint64_t costN = nodes[n].cost;
+        const std::uint64_t costN = labels[n].cost;
         std::uint32_t l = nodes[n].firstLink;
         if (!lookAhead) {
             // The graph stays in cache: the links are relaxed as they are walked.
@@ -174,22 +174,24 @@ void searchLoop(RoadMap& map, SearchTask& task, const RoutingParams& params, Sea
                     l = link.value;
                     continue;
                 }
-                relax(n, costN, link.value);
+                relax(costN, link.value, link.to);
                 if (link.flags & LinkFlag::LastLink) break;
                 ++l;
             }
         } else {
             // The vertices likely to be settled next: their links are in cache
-            // (prefetched when their labels improved); fetch the segments they
-            // name.
+            // (prefetched when their labels improved); fetch the labels and
+            // vertex records they lead to.
             for (std::size_t next = 1; next <= 2; ++next) {
                 const std::uint32_t v = queue.vertexAt(next);
                 if (v >= nodeCount) break;
                 std::uint32_t k = nodes[v].firstLink;
                 for (int i = 0; i < 4 && k < linkCount; ++i, ++k) {
                     const LinkRecord& link = links[k];
-                    if (!(link.flags & LinkFlag::Jump) && link.value < segmentCount)
-                        __builtin_prefetch(&segments[link.value]);
+                    if (!(link.flags & LinkFlag::Jump) && link.to < nodeCount) {
+                        __builtin_prefetch(&labels[link.to]);
+                        __builtin_prefetch(&nodes[link.to]);
+                    }
                     if (link.flags & (LinkFlag::LastLink | LinkFlag::Jump)) break;
                 }
             }
@@ -201,22 +203,20 @@ void searchLoop(RoadMap& map, SearchTask& task, const RoutingParams& params, Sea
                     l = link.value;
                     continue;
                 }
-                around.push_back(link.value);
-                if (link.value < segmentCount) __builtin_prefetch(&segments[link.value]);
+                around.push_back(link);
+                if (link.to < nodeCount) {
+                    __builtin_prefetch(&labels[link.to]);
+                    __builtin_prefetch(&nodes[link.to]);
+                }
+                if (link.value < segmentCount) __builtin_prefetch(&costs[link.value]);
                 if (link.flags & LinkFlag::LastLink) break;
                 ++l;
             }
-            for (const std::uint32_t s : around) {
-                if (s >= segmentCount) continue;
-                const SegmentRecord& rec = segments[s];
-                const std::uint32_t m = rec.start == n ? rec.end : rec.start;
-                if (m < nodeCount) __builtin_prefetch(&nodes[m]);
-            }
-            for (const std::uint32_t s : around)
-                relax(n, costN, s);
+            for (const LinkRecord& link : around)
+                relax(costN, link.value, link.to);
         }
         queue.removeAt(queue.positionOf(n));
-        nodes[n].closed = 1;
+        labels[n].closed = 1;
     }
 
     if (bad != 0)
@@ -240,7 +240,7 @@ bool extractPath(const RoadMap& map, const SearchPosition& finish, const SearchP
     std::vector<std::uint32_t> passed;
     const std::size_t limit = map.nodes().size();
     for (std::size_t count = 0; cur != src; ++count) {
-        const std::uint32_t s = map.nodes()[cur].predecessor;
+        const std::uint32_t s = cur < map.labels().size() ? map.labels()[cur].predecessor : kNoId;
         const SegmentRecord* head = map.segmentHeadRecord(s);
         if (count >= limit || !head) {
             Log::log(Log::Critical, u"Route search: broken predecessor chain at node record %u", cur);
@@ -287,7 +287,7 @@ void ResultBindings::bind(const RoadMap& map, const SearchPosition& finish, cons
     if (!list && totalLength) list = &local;
     if (isReached && !extractPath(map, finish, source, list, nodes)) isReached = false;
     if (reached) *reached = isReached ? 1 : 0;
-    if (cost) *cost = isReached ? map.nodes()[finish.searchNodeIndex].cost : kInfiniteCost;
+    if (cost) *cost = isReached ? map.labels()[finish.searchNodeIndex].cost : kInfiniteCost;
     if (!isReached) {
         if (segments) segments->clear();
         if (nodes) nodes->clear();

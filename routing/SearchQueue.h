@@ -1,9 +1,9 @@
 #pragma once
 // The search's binary min-heap. Every move of an entry writes its position
-// into a compact array by vertex (kept apart from the 28-byte vertex records
-// so that sifting touches few cache lines), so an entry can be removed from
-// the middle. Positions are 32-bit: the queue holds at most one entry per
-// vertex. A road map keeps its queue between searches, so that a search
+// into a compact array by vertex (kept apart from the vertex records and
+// labels so that sifting touches few cache lines), so an entry can be
+// removed from the middle. Positions are 32-bit: the queue holds at most
+// one entry per vertex. A road map keeps its queue between searches, so that a search
 // neither allocates nor clears arrays sized to the graph.
 
 #include "routing/RoadRecords.h"

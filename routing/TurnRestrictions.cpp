@@ -34,7 +34,10 @@ bool RoadMap::splitTwoWayRecords(std::uint32_t id) {
                         l = link.value;
                         continue;
                     }
-                    if (link.value == r) link.value = added;
+                    if (link.value == r) {
+                        link.value = added;
+                        link.to = old.start;
+                    }
                     if (link.flags & LinkFlag::LastLink) break;
                     ++l;
                 }
@@ -122,7 +125,9 @@ bool RoadMap::applyTurnRestriction(std::uint32_t node, const std::vector<std::ui
             }
             const std::uint32_t x = to[e];
             if (i == 0) {
+                const std::uint32_t listedAt = segments_[r].start;
                 (swapped ? segments_[r].start : segments_[r].end) = x;
+                relink(listedAt, r);
             } else {
                 const std::uint32_t fs = entry->second;
                 const std::uint32_t added = appendToSegmentChain(h);

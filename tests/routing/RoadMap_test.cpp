@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <random>
 
 using namespace RoadGraph;
 using namespace RoutingTest;
@@ -15,17 +16,6 @@ namespace {
 
 template <class T> bool sameBytes(const std::vector<T>& a, const std::vector<T>& b) {
     return a.size() == b.size() && (a.empty() || std::memcmp(a.data(), b.data(), a.size() * sizeof(T)) == 0);
-}
-
-// The map's bytes with the search labels cleared (they are scratch space).
-std::vector<NodeRecord> structure(std::vector<NodeRecord> out) {
-    for (NodeRecord& n : out) {
-        n.cost = kInfiniteCost;
-        n.predecessor = kNoId;
-        n.closed = 0;
-        n.stamp = 0;
-    }
-    return out;
 }
 
 const char* kSquare = R"(
@@ -181,14 +171,14 @@ TEST(RoadMap, SnapshotRestoreIsByteIdentical) {
     EXPECT_TRUE(sameBytes(map.segments(), segments));
     EXPECT_TRUE(sameBytes(map.links(), links));
 
-    // A whole search leaves only its labels behind.
+    // A whole search leaves the records as they were (its labels are apart).
     SearchTask t2;
     t2.source = std::make_unique<SearchPositionFromNode>(GridCell{}, g.node('B'));
     t2.addTarget(std::make_unique<SearchPositionToSegment>(GridCell{}, g.segment('C', 'D'), 4, true));
     t2.addTarget(std::make_unique<SearchPositionToNode>(GridCell{}, g.node('C')));
     search(map, t2, RoutingParams{}, nullptr);
     EXPECT_EQ(t2.reachedCount, 2u);
-    EXPECT_TRUE(sameBytes(structure(map.nodes()), structure(nodes)));
+    EXPECT_TRUE(sameBytes(map.nodes(), nodes));
     EXPECT_TRUE(sameBytes(map.segments(), segments));
     EXPECT_TRUE(sameBytes(map.links(), links));
 }
@@ -251,4 +241,145 @@ TEST(RoadMap, AllocateRefusesCountsBeyondTheIdSpace) {
     EXPECT_TRUE(map.nodes().empty());
     EXPECT_TRUE(map.allocate(0, 0, 0, 0, 0));
     EXPECT_EQ(map.segmentFromNode(0), kNoId);
+}
+
+namespace {
+
+// Every link of every vertex's list leads where its segment record does
+// from that vertex (the search reads `to` instead of the record).
+::testing::AssertionResult linksLeadToOtherEnds(const RoadMap& map) {
+    const auto& links = map.links();
+    for (std::uint32_t v = 0; v < map.nodes().size(); ++v) {
+        if (!map.isVertex(v)) continue;
+        std::uint32_t l = map.nodes()[v].firstLink;
+        for (std::size_t guard = 0; guard <= links.size() && l < links.size(); ++guard) {
+            const LinkRecord& link = links[l];
+            if (link.flags & LinkFlag::Jump) {
+                if (link.flags & LinkFlag::LastLink) break;
+                l = link.value;
+                continue;
+            }
+            if (link.to != map.otherEnd(link.value, v))
+                return ::testing::AssertionFailure()
+                       << "vertex " << v << " link " << l << " leads to " << link.to << ", its record to "
+                       << map.otherEnd(link.value, v);
+            if (link.flags & LinkFlag::LastLink) break;
+            ++l;
+        }
+    }
+    return ::testing::AssertionSuccess();
+}
+
+} // namespace
+
+TEST(RoadMap, LinksFollowEveryChangeOfTheRecords) {
+    for (std::uint32_t run = 0; run < 200; ++run) {
+        std::mt19937 rng(run * 7919u + 1u);
+        SCOPED_TRACE(::testing::Message() << "run " << run);
+        TestGraph g;
+        const std::uint32_t n = 4 + static_cast<std::uint32_t>(rng() % 6);
+        for (std::uint32_t i = 0; i < n; ++i)
+            g.cells.push_back(GridCell{static_cast<std::uint16_t>(i % 3), static_cast<std::uint16_t>(i / 3)});
+        for (std::uint32_t i = 0; i < 2 * n; ++i) {
+            Road r;
+            r.from = static_cast<std::uint32_t>(rng() % n);
+            r.to = static_cast<std::uint32_t>(rng() % n); // loops included
+            r.twoWay = rng() % 3 != 0;
+            r.length = static_cast<std::uint16_t>(1 + rng() % 50);
+            g.roads.push_back(r);
+        }
+        buildMap(g, 10);
+        RoadMap& map = g.map;
+        ASSERT_TRUE(linksLeadToOtherEnds(map)) << "built";
+
+        // Restrictions split two-way records, repoint links and clone nodes.
+        const std::uint32_t first = static_cast<std::uint32_t>(rng() % g.roads.size());
+        map.applyTurnRestriction(g.roads[first].from,
+                                 {first, static_cast<std::uint32_t>(rng() % g.roads.size())},
+                                 {static_cast<std::uint32_t>(rng() % g.roads.size())});
+        ASSERT_TRUE(linksLeadToOtherEnds(map)) << "restricted";
+
+        // Seeds hook temporary segments in front of real lists.
+        const RoadMap::Snapshot before = map.snapshot();
+        SearchTask task;
+        SearchPositionFromSegment a(GridCell{}, static_cast<std::uint32_t>(rng() % g.roads.size()), 0, true,
+                                    true);
+        SearchPositionToNode b(GridCell{}, static_cast<std::uint32_t>(rng() % n));
+        ASSERT_TRUE(a.seed(map, task));
+        ASSERT_TRUE(b.seed(map, task));
+        ASSERT_TRUE(linksLeadToOtherEnds(map)) << "seeded";
+        map.restore(before);
+        ASSERT_TRUE(linksLeadToOtherEnds(map)) << "restored";
+
+        // Records written directly: the links follow before the next search.
+        map.mutableSegments()[rng() % g.roads.size()].end = static_cast<std::uint32_t>(rng() % n);
+        map.mutableSegments()[rng() % g.roads.size()].start = static_cast<std::uint32_t>(rng() % n);
+        map.refreshLinkEnds();
+        ASSERT_TRUE(linksLeadToOtherEnds(map)) << "written";
+        map.reverseDirection();
+        ASSERT_TRUE(linksLeadToOtherEnds(map)) << "reversed";
+    }
+}
+
+// Ids are held in 24-bit fields: the largest id the arrays can hold reads
+// back unchanged, and the fields' none value lies beyond every array.
+TEST(RoadRecords, NarrowFieldsHoldEveryIdTheArraysCanHold) {
+    const std::uint32_t largest = kMaxRecords - 1;
+    LinkRecord link;
+    EXPECT_GE(std::uint32_t{link.value}, kMaxRecords) << "a default link names no record";
+    link.value = largest;
+    link.flags = LinkFlag::LastLink | LinkFlag::Jump;
+    EXPECT_EQ(std::uint32_t{link.value}, largest);
+    EXPECT_EQ(std::uint32_t{link.flags}, 3u) << "the flags do not spill into the id";
+    NodeRecord node;
+    EXPECT_GE(std::uint32_t{node.head}, kMaxRecords);
+    node.head = largest;
+    node.flags = 0xFF;
+    EXPECT_EQ(std::uint32_t{node.head}, largest);
+    VertexLabel label;
+    EXPECT_GE(std::uint32_t{label.predecessor}, kMaxRecords);
+    label = VertexLabel{kInfiniteCost - 1, largest, 1, kLabelStamps};
+    EXPECT_EQ(std::uint32_t{label.predecessor}, largest);
+    EXPECT_EQ(std::uint32_t{label.stamp}, kLabelStamps);
+    EXPECT_EQ(std::uint32_t{label.closed}, 1u);
+    EXPECT_EQ(label.cost, kInfiniteCost - 1);
+
+    // Arrays stop one short of the none value; a segment record beyond them
+    // is refused rather than named by a wrapped id.
+    RoadMap map;
+    EXPECT_FALSE(map.allocate(1, 0, kMaxRecords, 0, 0));
+    ASSERT_TRUE(map.allocate(2, 0, 1, 0, 0));
+    ASSERT_TRUE(map.initNodeRecord(0, GridCell{}, 1));
+    EXPECT_TRUE(map.addLink(0, 0));
+    EXPECT_FALSE(map.addLink(0, kNoId24));
+    EXPECT_FALSE(map.addLink(0, kMaxRecords));
+}
+
+// Costs are kept by segment record: forbidding a segment whose chain has
+// several records (a turn restriction split it) closes every one of them,
+// also when the costs were kept before.
+TEST(RoadMap, ForbiddingASegmentClosesEveryRecordOfItsChain) {
+    TestGraph g = drawGraph(kSquare, "A-B 10\nA-C 10\nC-D 10\nD-B 10");
+    RoadMap& map = g.map;
+    const std::uint32_t ab = g.segment('A', 'B');
+    ASSERT_TRUE(map.applyTurnRestriction(g.node('A'), {ab}, {}));
+    ASSERT_GT(map.segmentRecords(ab).size(), 1u);
+    auto cost = [&](char from, char to) {
+        SearchTask task;
+        std::uint32_t c = 0;
+        task.source = std::make_unique<SearchPositionFromNode>(GridCell{}, g.node(from));
+        auto finish = std::make_unique<SearchPositionToNode>(GridCell{}, g.node(to));
+        finish->cost = &c;
+        task.addTarget(std::move(finish));
+        search(map, task, RoutingParams{});
+        return c;
+    };
+    EXPECT_EQ(cost('A', 'B'), 10u);
+    EXPECT_EQ(cost('B', 'A'), 10u);
+    map.setForbidden(ab, true);
+    EXPECT_EQ(cost('A', 'B'), 30u);
+    EXPECT_EQ(cost('B', 'A'), 30u);
+    map.setForbidden(ab, false);
+    EXPECT_EQ(cost('A', 'B'), 10u);
+    EXPECT_EQ(cost('B', 'A'), 10u);
 }

@@ -240,8 +240,8 @@ TEST(RouteSearch, TiedRoutesMatchThePlainSearchNodeByNode) {
     EXPECT_GT(tiesDecided, 20);
 }
 
-// The labels' stamp comes round after 65535 searches: labels of a search
-// that many searches ago must not be taken for current ones.
+// The labels' stamp comes round after kLabelStamps searches: labels of a
+// search that many searches ago must not be taken for current ones.
 TEST(RouteSearch, LabelStampsComeRound) {
     std::mt19937 random(RouteTest::seed());
     TestGraph g = tiedGrid(random, 5);
@@ -250,10 +250,11 @@ TEST(RouteSearch, LabelStampsComeRound) {
     const Query q{0, {24}, false};
     const auto expected = reference(g, params, q, false);
     ASSERT_FALSE(expected[0].empty());
-    for (int i = 0; i < 65540; ++i) {
-        // Most searches stop at once (start and finish on one node) and
-        // leave the labels of the long search before them standing.
-        const bool full = i % 16384 == 0 || i >= 65530;
+    // The searches after the wrap take the first one's stamp again.
+    for (std::uint32_t i = 0; i < kLabelStamps + 5; ++i) {
+        // The searches in between stop at once (start and finish on one
+        // node) and leave the labels of the long first search standing.
+        const bool full = i == 0 || i >= kLabelStamps;
         std::vector<std::vector<std::uint32_t>> routes(1);
         SearchTask task;
         fillTask(task, g, full ? q : Query{3, {3}, false}, &routes);
