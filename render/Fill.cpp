@@ -250,11 +250,18 @@ void copyPatternSpan(const Canvas& canvas, const float* m, SDL_Surface* pattern,
         // One pattern pixel per pixel along one pattern row (an unrotated
         // pattern at its own scale): the row is copied a piece at a time.
         const Pixel* row = reinterpret_cast<const Pixel*>(source + (cv & mask) * sourcePitch);
-        for (i64 i = 0; i < length;) {
-            const i64 from = (cu + i) & mask;
-            const i64 n = std::min(length - i, mask + 1 - from);
-            std::copy_n(row + from, n, out + i);
-            i += n;
+        const i64 period = mask + 1;
+        // One period from the pattern (in two pieces when it wraps) ...
+        i64 done = std::min(length, period);
+        const i64 from = cu & mask;
+        const i64 head = std::min(done, period - from);
+        std::copy_n(row + from, head, out);
+        std::copy_n(row, done - head, out + head);
+        // ... then the span repeats what it holds, in copies that double.
+        while (done < length) {
+            const i64 n = std::min(done, length - done);
+            std::copy_n(out, n, out + done);
+            done += n;
         }
         return;
     }
