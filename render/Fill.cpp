@@ -232,12 +232,6 @@ void copyPatternSpan(const Canvas& canvas, const float* m, SDL_Surface* pattern,
     const i64 va = v(xa);
     const i64 du = u(xb) - ua;
     const i64 dv = v(xb) - va;
-    // Floor division so that the remainders stay in [0, length).
-    auto floorDiv = [](i64 a, i64 b) { return a / b - ((a % b != 0) && ((a < 0) != (b < 0)) ? 1 : 0); };
-    const i64 qu = floorDiv(du, length);
-    const i64 ru = du - qu * length;
-    const i64 qv = floorDiv(dv, length);
-    const i64 rv = dv - qv * length;
     const i64 mask = pattern->w - 1;
     const std::uint8_t* source = static_cast<const std::uint8_t*>(pattern->pixels);
     const i64 sourcePitch = pattern->pitch;
@@ -246,7 +240,7 @@ void copyPatternSpan(const Canvas& canvas, const float* m, SDL_Surface* pattern,
                  xa;
     i64 cu = ua;
     i64 cv = va;
-    if (qu == 1 && ru == 0 && qv == 0 && rv == 0) {
+    if (du == length && dv == 0) {
         // One pattern pixel per pixel along one pattern row (an unrotated
         // pattern at its own scale): the row is copied a piece at a time.
         const Pixel* row = reinterpret_cast<const Pixel*>(source + (cv & mask) * sourcePitch);
@@ -265,6 +259,12 @@ void copyPatternSpan(const Canvas& canvas, const float* m, SDL_Surface* pattern,
         }
         return;
     }
+    // Floor division so that the remainders stay in [0, length).
+    auto floorDiv = [](i64 a, i64 b) { return a / b - ((a % b != 0) && ((a < 0) != (b < 0)) ? 1 : 0); };
+    const i64 qu = floorDiv(du, length);
+    const i64 ru = du - qu * length;
+    const i64 qv = floorDiv(dv, length);
+    const i64 rv = dv - qv * length;
     i64 eu = 0;
     i64 ev = 0;
     for (i64 i = 0; i < length; ++i) {

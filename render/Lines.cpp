@@ -27,23 +27,33 @@ void walkInside(std::uint8_t* pixels, i64 pitch, i64 x0, i64 y0, i64 x1, i64 y1,
     if (adx < dy) {
         i64 x = x0;
         i64 err = dy / 2 + adx;
+        if (err >= dy) {
+            err -= dy;
+            x += sx;
+        }
         for (i64 y = y0 + 1; y < y1; ++y) {
-            const bool step = err >= dy;
-            err -= step ? dy : 0;
-            x += step ? sx : 0;
             plot(x, y);
             err += adx;
+            if (err >= dy) {
+                err -= dy;
+                x += sx;
+            }
         }
         return;
     }
     i64 y = y0;
     i64 err = adx / 2 + dy;
+    if (err >= adx) {
+        err -= adx;
+        ++y;
+    }
     for (i64 i = 1; i < adx; ++i) {
-        const bool step = err >= adx;
-        err -= step ? adx : 0;
-        y += step ? 1 : 0;
         plot(x0 + sx * i, y);
         err += dy;
+        if (err >= adx) {
+            err -= adx;
+            ++y;
+        }
     }
 }
 

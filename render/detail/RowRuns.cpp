@@ -63,6 +63,11 @@ void RowRuns::fill(std::int64_t y, std::int32_t from, std::int32_t to) const {
         fillPixels32(row + from, static_cast<std::size_t>(to - from + 1), pixel_);
         return;
     }
+    if (surface->format->BytesPerPixel == 2) {
+        auto* row = reinterpret_cast<std::uint16_t*>(static_cast<std::uint8_t*>(surface->pixels) + y * surface->pitch);
+        fillPixels16(row + from, static_cast<std::size_t>(to - from + 1), static_cast<std::uint16_t>(pixel_));
+        return;
+    }
     drawHSpan(surface, from, to + 1, static_cast<std::int32_t>(y), pixel_);
 }
 
