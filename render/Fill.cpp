@@ -29,7 +29,7 @@ void fillRun(const Canvas& canvas, i64 y, i64 xmin, i64 xmax, std::uint32_t pixe
     if (surface->format->BytesPerPixel == 4) {
         std::uint32_t* row =
             reinterpret_cast<std::uint32_t*>(static_cast<std::uint8_t*>(surface->pixels) + y * surface->pitch);
-        std::fill(row + a, row + b + 1, pixel);
+        fillPixels32(row + a, static_cast<std::size_t>(b - a + 1), pixel);
         return;
     }
     drawHSpan(surface, static_cast<std::int32_t>(a), static_cast<std::int32_t>(b + 1), static_cast<std::int32_t>(y),
