@@ -5,7 +5,7 @@
 
 namespace xe {
 
-std::int32_t floorToInt(float v) {
+std::int32_t floorToIntFromBits(float v) {
     std::uint32_t bits;
     std::memcpy(&bits, &v, sizeof bits);
     const std::int32_t biased = static_cast<std::int32_t>((bits >> 23) & 0xFF);

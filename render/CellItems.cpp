@@ -22,11 +22,24 @@ std::int32_t signMagnitude(std::uint32_t value, unsigned w) {
 // Reads n points of w-bit fields starting at data; the caller has checked
 // the bytes.
 void readPoints(const std::uint8_t* data, std::uint32_t n, unsigned w, xe::Point* out) {
-    std::uint64_t bit = 0;
+    // The fields follow each other: taken from an accumulator that each byte
+    // enters once (w <= 32, so it never holds more than 39 bits).
+    std::uint64_t bits = 0;
+    unsigned held = 0;
+    const std::uint64_t mask = (std::uint64_t{1} << w) - 1;
+    auto field = [&] {
+        while (held < w) {
+            bits |= std::uint64_t{*data++} << held;
+            held += 8;
+        }
+        const auto value = static_cast<std::int32_t>(bits & mask);
+        bits >>= w;
+        held -= w;
+        return value;
+    };
     for (std::uint32_t i = 0; i < n; ++i) {
-        out[i].x = static_cast<std::int32_t>(PolylineDecoder::readBits(data, bit, w));
-        out[i].y = static_cast<std::int32_t>(PolylineDecoder::readBits(data, bit + w, w));
-        bit += 2 * std::uint64_t{w};
+        out[i].x = field();
+        out[i].y = field();
     }
 }
 

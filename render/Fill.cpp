@@ -29,7 +29,7 @@ void fillRun(const Canvas& canvas, i64 y, i64 xmin, i64 xmax, std::uint32_t pixe
     if (surface->format->BytesPerPixel == 4) {
         std::uint32_t* row =
             reinterpret_cast<std::uint32_t*>(static_cast<std::uint8_t*>(surface->pixels) + y * surface->pitch);
-        std::fill(row + a, row + b + 1, pixel);
+        fillPixels32(row + a, static_cast<std::size_t>(b - a + 1), pixel);
         return;
     }
     drawHSpan(surface, static_cast<std::int32_t>(a), static_cast<std::int32_t>(b + 1), static_cast<std::int32_t>(y),
@@ -232,12 +232,6 @@ void copyPatternSpan(const Canvas& canvas, const float* m, SDL_Surface* pattern,
     const i64 va = v(xa);
     const i64 du = u(xb) - ua;
     const i64 dv = v(xb) - va;
-    // Floor division so that the remainders stay in [0, length).
-    auto floorDiv = [](i64 a, i64 b) { return a / b - ((a % b != 0) && ((a < 0) != (b < 0)) ? 1 : 0); };
-    const i64 qu = floorDiv(du, length);
-    const i64 ru = du - qu * length;
-    const i64 qv = floorDiv(dv, length);
-    const i64 rv = dv - qv * length;
     const i64 mask = pattern->w - 1;
     const std::uint8_t* source = static_cast<const std::uint8_t*>(pattern->pixels);
     const i64 sourcePitch = pattern->pitch;
@@ -246,18 +240,31 @@ void copyPatternSpan(const Canvas& canvas, const float* m, SDL_Surface* pattern,
                  xa;
     i64 cu = ua;
     i64 cv = va;
-    if (qu == 1 && ru == 0 && qv == 0 && rv == 0) {
+    if (du == length && dv == 0) {
         // One pattern pixel per pixel along one pattern row (an unrotated
         // pattern at its own scale): the row is copied a piece at a time.
         const Pixel* row = reinterpret_cast<const Pixel*>(source + (cv & mask) * sourcePitch);
-        for (i64 i = 0; i < length;) {
-            const i64 from = (cu + i) & mask;
-            const i64 n = std::min(length - i, mask + 1 - from);
-            std::copy_n(row + from, n, out + i);
-            i += n;
+        const i64 period = mask + 1;
+        // One period from the pattern (in two pieces when it wraps) ...
+        i64 done = std::min(length, period);
+        const i64 from = cu & mask;
+        const i64 head = std::min(done, period - from);
+        std::copy_n(row + from, head, out);
+        std::copy_n(row, done - head, out + head);
+        // ... then the span repeats what it holds, in copies that double.
+        while (done < length) {
+            const i64 n = std::min(done, length - done);
+            std::copy_n(out, n, out + done);
+            done += n;
         }
         return;
     }
+    // Floor division so that the remainders stay in [0, length).
+    auto floorDiv = [](i64 a, i64 b) { return a / b - ((a % b != 0) && ((a < 0) != (b < 0)) ? 1 : 0); };
+    const i64 qu = floorDiv(du, length);
+    const i64 ru = du - qu * length;
+    const i64 qv = floorDiv(dv, length);
+    const i64 rv = dv - qv * length;
     i64 eu = 0;
     i64 ev = 0;
     for (i64 i = 0; i < length; ++i) {

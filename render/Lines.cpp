@@ -13,6 +13,52 @@ namespace xe {
 using detail::i128;
 using detail::i64;
 
+namespace {
+
+// The inner pixels of a line lying wholly on the canvas (dx and dy not 0):
+// the same walk as drawLine64's, with no clip tests and one depth.
+template <class Pixel>
+void walkInside(std::uint8_t* pixels, i64 pitch, i64 x0, i64 y0, i64 x1, i64 y1, Pixel pixel) {
+    const i64 dx = x1 - x0;
+    const i64 dy = y1 - y0;
+    const i64 adx = dx < 0 ? -dx : dx;
+    const i64 sx = dx > 0 ? 1 : -1;
+    auto plot = [&](i64 x, i64 y) { reinterpret_cast<Pixel*>(pixels + y * pitch)[x] = pixel; };
+    if (adx < dy) {
+        i64 x = x0;
+        i64 err = dy / 2 + adx;
+        if (err >= dy) {
+            err -= dy;
+            x += sx;
+        }
+        for (i64 y = y0 + 1; y < y1; ++y) {
+            plot(x, y);
+            err += adx;
+            if (err >= dy) {
+                err -= dy;
+                x += sx;
+            }
+        }
+        return;
+    }
+    i64 y = y0;
+    i64 err = adx / 2 + dy;
+    if (err >= adx) {
+        err -= adx;
+        ++y;
+    }
+    for (i64 i = 1; i < adx; ++i) {
+        plot(x0 + sx * i, y);
+        err += dy;
+        if (err >= adx) {
+            err -= adx;
+            ++y;
+        }
+    }
+}
+
+} // namespace
+
 namespace detail {
 
 void drawLine64(const Canvas& canvas, bool firstPixel, i64 x0, i64 y0, bool lastPixel, i64 x1, i64 y1,
@@ -47,6 +93,15 @@ void drawLine64(const Canvas& canvas, bool firstPixel, i64 x0, i64 y0, bool last
     if (firstPixel && inside(x0, y0)) plot(x0, y0);
 
     const i64 dx = x1 - x0;
+    if ((bytes == 4 || bytes == 2) && dx != 0 && y1 != y0 && inside(x0, y0) && inside(x1, y1)) {
+        // The usual border line: nothing to clip.
+        if (bytes == 4)
+            walkInside<std::uint32_t>(pixels, pitch, x0, y0, x1, y1, pixel);
+        else
+            walkInside<std::uint16_t>(pixels, pitch, x0, y0, x1, y1, static_cast<std::uint16_t>(pixel));
+        if (lastPixel) plot(x1, y1);
+        return;
+    }
     const i64 dy = y1 - y0;
     const i64 adx = dx < 0 ? -dx : dx;
     const int sx = dx > 0 ? 1 : -1;

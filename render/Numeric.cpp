@@ -1,5 +1,7 @@
 #include "render/Numeric.h"
 
+#include <cmath>
+
 namespace xe {
 
 std::uint32_t isqrt(std::uint32_t n) {
@@ -7,6 +9,15 @@ std::uint32_t isqrt(std::uint32_t n) {
 }
 
 std::uint64_t isqrt64(std::uint64_t n) {
+    // Below 2^52 the double is exact and its rounded root is off by at most
+    // one, which the squares then settle (the radii and segment lengths of
+    // every band come here).
+    if (n < (std::uint64_t{1} << 52)) {
+        auto root = static_cast<std::uint64_t>(std::sqrt(static_cast<double>(n)));
+        if (root * root > n) --root;
+        else if ((root + 1) * (root + 1) <= n) ++root;
+        return root;
+    }
     // Restoring square root, one result bit per step from the highest down.
     std::uint64_t remainder = n;
     std::uint64_t root = 0;

@@ -66,7 +66,7 @@ void drawHSpan(SDL_Surface* surface, std::int32_t x0, std::int32_t x1, std::int3
         std::fill_n(p, count, static_cast<std::uint8_t>(pixel));
         break;
     case 2:
-        std::fill_n(reinterpret_cast<std::uint16_t*>(p), count, static_cast<std::uint16_t>(pixel));
+        fillPixels16(reinterpret_cast<std::uint16_t*>(p), count, static_cast<std::uint16_t>(pixel));
         break;
     case 4:
         fillPixels32(reinterpret_cast<std::uint32_t*>(p), count, pixel);

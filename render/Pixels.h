@@ -6,6 +6,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <cwchar>
 
 namespace xe {
@@ -58,7 +59,9 @@ void drawHSpan(SDL_Surface* surface, std::int32_t x0, std::int32_t x1, std::int3
 
 // n 32-bit pixels from p. Long runs go to the C library's wide-character
 // fill (wchar_t is 32 bits here), whose string stores write whole cache lines
-// without reading them first; short ones are stored in place.
+// without reading them first; short ones are stored in place, 16 bytes at a
+// time, the last store overlapping the one before (the map's spans are
+// mostly a few pixels: no loop of single pixels and no alignment steps).
 inline void fillPixels32(std::uint32_t* p, std::size_t n, std::uint32_t pixel) {
     if constexpr (sizeof(wchar_t) == 4) {
         if (n >= 64) {
@@ -66,8 +69,41 @@ inline void fillPixels32(std::uint32_t* p, std::size_t n, std::uint32_t pixel) {
             return;
         }
     }
-    for (std::size_t i = 0; i < n; ++i)
-        p[i] = pixel;
+    if (n < 4) {
+        if (n == 0) return;
+        p[0] = pixel;
+        p[n - 1] = pixel;
+        p[n / 2] = pixel;
+        return;
+    }
+    typedef std::uint32_t Four __attribute__((vector_size(16)));
+    const Four four = {pixel, pixel, pixel, pixel};
+    for (std::size_t i = 0; i + 4 < n; i += 4)
+        std::memcpy(p + i, &four, sizeof four);
+    std::memcpy(p + n - 4, &four, sizeof four);
+}
+
+// n 16-bit pixels from p, stored like fillPixels32's short runs.
+inline void fillPixels16(std::uint16_t* p, std::size_t n, std::uint16_t pixel) {
+    if (n < 4) {
+        if (n == 0) return;
+        p[0] = pixel;
+        p[n - 1] = pixel;
+        p[n / 2] = pixel;
+        return;
+    }
+    if (n < 8) {
+        typedef std::uint16_t Four __attribute__((vector_size(8)));
+        const Four four = {pixel, pixel, pixel, pixel};
+        std::memcpy(p, &four, sizeof four);
+        std::memcpy(p + n - 4, &four, sizeof four);
+        return;
+    }
+    typedef std::uint16_t Eight __attribute__((vector_size(16)));
+    const Eight eight = {pixel, pixel, pixel, pixel, pixel, pixel, pixel, pixel};
+    for (std::size_t i = 0; i + 8 < n; i += 8)
+        std::memcpy(p + i, &eight, sizeof eight);
+    std::memcpy(p + n - 8, &eight, sizeof eight);
 }
 
 // Pixels y0 .. y1-1 of column x, no clip test; 1, 2 and 4 bytes per pixel.

@@ -14,11 +14,14 @@
 namespace xe::detail {
 
 class RowRuns {
+    // Nothing gathered on the row: start kNoStart and end kNoEnd, so that the
+    // first run merges into it like any touching one.
     struct Run {
-        std::int32_t start; // kNoStart: nothing gathered on the row
+        std::int32_t start;
         std::int32_t end;
     };
     static constexpr std::int32_t kNoStart = INT32_MAX;
+    static constexpr std::int32_t kNoEnd = INT32_MIN;
 
   public:
     // Takes the runs of one shape. A small value that the scan loops copy,
@@ -35,18 +38,19 @@ class RowRuns {
             const auto a = static_cast<std::int32_t>(from);
             const auto b = static_cast<std::int32_t>(to);
             Run& r = rows_[y - top_];
-            if (r.start == kNoStart) {
-                r = Run{a, b};
-            } else if (a <= r.end + 1 && b + 1 >= r.start) {
-                r.start = a < r.start ? a : r.start;
-                r.end = b > r.end ? b : r.end;
-            } else {
+            // Whether a row holds a run yet follows no pattern the branch
+            // predictor could learn: both cases merge the same way.
+            const bool apart = (r.start <= r.end) & ((a > r.end + 1) | (b + 1 < r.start));
+            if (apart) [[unlikely]] {
                 // A run apart from the gathered one (a band folding back
                 // across the row): the gathered one is filled now and this
                 // one kept.
                 owner_->fill(y, r.start, r.end);
                 r = Run{a, b};
+                return;
             }
+            r.start = a < r.start ? a : r.start;
+            r.end = b > r.end ? b : r.end;
         }
 
       private:

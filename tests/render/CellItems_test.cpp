@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <random>
 #include <vector>
 
 using namespace MapDrawing;
@@ -85,6 +86,35 @@ TEST(CellItems, OtherKindsAreSkippedAndPointsDecode) {
     headers.decode(item);
     EXPECT_EQ(item.points[0], (xe::Point{50, 60}));
     EXPECT_FALSE(headers.nextHeader(item));
+}
+
+// Polygons of random points packed at every field width (the fields
+// straddle bytes in every way) decode to the points, the bytes being just
+// those the item's size counts.
+TEST(CellItems, PointsOfEveryFieldWidthRoundTrip) {
+    std::mt19937 random(20261207u);
+    for (unsigned w = 1; w <= 31; ++w) {
+        const int n = 1 + static_cast<int>(random() % 40);
+        std::vector<std::uint32_t> fields;
+        for (int i = 0; i < 2 * n; ++i)
+            fields.push_back(static_cast<std::uint32_t>(random()) & ((std::uint32_t{1} << w) - 1));
+        const auto size = static_cast<std::uint16_t>(4 + polygonItemSize(static_cast<std::uint32_t>(n), w));
+        std::vector<std::uint8_t> bytes = {1, 0, static_cast<std::uint8_t>(size), static_cast<std::uint8_t>(size >> 8),
+                                           0, 0, 0, 0, 5, static_cast<std::uint8_t>(n)};
+        bytes.resize(size, 0);
+        std::uint64_t bit = 0;
+        for (const std::uint32_t f : fields)
+            for (unsigned b = 0; b < w; ++b, ++bit)
+                if ((f >> b) & 1u) bytes[10 + bit / 8] |= static_cast<std::uint8_t>(1u << (bit % 8));
+        CellItemWalker walker(cellOf(bytes), PolygonItems, w);
+        CellItem item;
+        ASSERT_TRUE(walker.next(item)) << w;
+        ASSERT_EQ(item.count, n);
+        for (int i = 0; i < n; ++i)
+            ASSERT_EQ(item.points[i], (xe::Point{static_cast<std::int32_t>(fields[2 * i]),
+                                                 static_cast<std::int32_t>(fields[2 * i + 1])}))
+                << "w " << w << " point " << i;
+    }
 }
 
 TEST(CellItems, DamagedSizesEndTheWalk) {

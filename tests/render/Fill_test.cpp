@@ -82,6 +82,21 @@ TEST_P(FillTest, PatternAtItsOwnScaleTilesThePlane) {
                     << x << "," << y << " shift " << tx << "," << ty << " scale " << scale;
             }
     }
+    // A triangle's spans, of every length from one pixel to several widths:
+    // each pixel set is the pattern's.
+    const xe::Point triangle[3] = {{1, 1}, {99, 20}, {1, 39}};
+    for (const int tx : {0, -13, 50}) {
+        RenderTest::fillAll(s.get(), kPaper);
+        const float matrix[16] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, static_cast<float>(tx), 0, 0, 1};
+        xe::fillPatternScan(xe::Canvas::of(s.get()), matrix, triangle, 3, pattern.get());
+        EXPECT_GT(100 * 40 - RenderTest::countPixels(s.get(), kPaper), 1500);
+        for (int y = 0; y < 40; ++y)
+            for (int x = 0; x < 100; ++x) {
+                const std::uint32_t at = RenderTest::pixelAt(s.get(), x, y);
+                ASSERT_TRUE(at == kPaper || at == static_cast<std::uint32_t>((y & 31) * 32 + ((x + tx) & 31) + 1))
+                    << x << "," << y << " shift " << tx;
+            }
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(Depths, FillTest, ::testing::Values(16, 32));

@@ -85,9 +85,14 @@ TEST_P(LinesTest, ClippedLinesMatchTheUnclippedWalkInsideTheClipAndTouchNothingO
     std::uniform_int_distribution<int> near(-20, 70);
     std::uniform_int_distribution<int> far(-40000, 40000);
     std::uniform_int_distribution<int> coin(0, 3);
-    for (int i = 0; i < 2000; ++i) {
+    std::uniform_int_distribution<int> insideX(c.left, c.right - 1);
+    std::uniform_int_distribution<int> insideY(c.top, c.bottom - 1);
+    for (int i = 0; i < 3000; ++i) {
+        // A third with both ends on the canvas (walked without clip tests).
+        const bool onCanvas = i % 3 == 0;
         auto coordinate = [&] { return coin(random) == 0 ? far(random) : near(random); };
-        const int x0 = coordinate(), y0 = coordinate(), x1 = coordinate(), y1 = coordinate();
+        const int x0 = onCanvas ? insideX(random) : coordinate(), y0 = onCanvas ? insideY(random) : coordinate(),
+                  x1 = onCanvas ? insideX(random) : coordinate(), y1 = onCanvas ? insideY(random) : coordinate();
         const bool f0 = coin(random) < 2, f1 = coin(random) < 2;
         RenderTest::fillAll(s.get(), kPaper);
         xe::drawLine(c, f0, x0, y0, f1, x1, y1, kInk);

@@ -73,7 +73,10 @@ std::uint64_t referenceSqrt(std::uint64_t n) {
 TEST(Isqrt, EdgeValues) {
     for (const std::uint32_t v : {0u, 1u, 3u, 4u, 8u, 9u, 0xFFFFFFFFu, 0xFFFE0001u, 0xFFFE0000u})
         EXPECT_EQ(xe::isqrt(v), referenceSqrt(v)) << v;
-    for (const std::uint64_t v : {~std::uint64_t{0}, std::uint64_t{0xFFFFFFFE00000001u}, std::uint64_t{0xFFFFFFFE00000000u}})
+    // The largest values whose root comes from a double, and the first ones past them.
+    constexpr std::uint64_t k = (std::uint64_t{1} << 26) - 1;
+    for (const std::uint64_t v : {~std::uint64_t{0}, std::uint64_t{0xFFFFFFFE00000001u}, std::uint64_t{0xFFFFFFFE00000000u},
+                                  k * k, k * k - 1, (k + 1) * (k + 1) - 1, (k + 1) * (k + 1), (k + 1) * (k + 1) + 1})
         EXPECT_EQ(xe::isqrt64(v), referenceSqrt(v)) << v;
 }
 

@@ -26,6 +26,22 @@ TEST_P(PixelsTest, PutPixelIgnoresPixelsOffTheSurface) {
     EXPECT_EQ(RenderTest::countPixels(s.get(), 0), 46);
 }
 
+// Spans of every length up to past the wide fill, at every start column mod
+// 4: exactly their pixels (the short ones are stored in overlapping pieces).
+TEST_P(PixelsTest, SpansOfEveryLengthTouchOnlyTheirPixels) {
+    auto s = makeSurface(GetParam(), 160, 2);
+    for (int from = 0; from < 4; ++from)
+        for (int n = 0; n <= 150; ++n) {
+            RenderTest::fillAll(s.get(), 0);
+            xe::drawHSpan(s.get(), 3 + from, 3 + from + n, 1, 5);
+            for (int x = 0; x < 160; ++x) {
+                ASSERT_EQ(RenderTest::pixelAt(s.get(), x, 0), 0u);
+                ASSERT_EQ(RenderTest::pixelAt(s.get(), x, 1), x >= 3 + from && x < 3 + from + n ? 5u : 0u)
+                    << "span " << 3 + from << " + " << n << " at " << x;
+            }
+        }
+}
+
 TEST_P(PixelsTest, SpansFillExactlyTheirHalfOpenRange) {
     auto s = makeSurface(GetParam(), 12, 6);
     RenderTest::fillAll(s.get(), 0);
