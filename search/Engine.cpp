@@ -546,7 +546,7 @@ bool Engine::nextLetters(Letters& out) {
     if (!m_visitor) return false;
     auto childLetters = [&](const SearchTreeNode* node) {
         if (node != nullptr)
-            for (const auto& [letter, child] : node->children)
+            for (const auto& [letter, child] : node->children())
                 insertLetter(out, letter);
     };
     if (m_fresh) {

@@ -7,20 +7,46 @@
 
 namespace TextSearch {
 
+class SearchTreeNode::Pool {
+  public:
+    SearchTreeNode* make() {
+        if (m_used == ChunkNodes) {
+            m_chunks.push_back(std::make_unique<SearchTreeNode[]>(ChunkNodes));
+            m_used = 0;
+        }
+        return &m_chunks.back()[m_used++];
+    }
+
+  private:
+    static constexpr std::size_t ChunkNodes = 128;
+    std::vector<std::unique_ptr<SearchTreeNode[]>> m_chunks;
+    std::size_t m_used = ChunkNodes;
+};
+
+SearchTreeNode::SearchTreeNode() = default;
+SearchTreeNode::~SearchTreeNode() = default;
+
 SearchTreeNode* SearchTreeNode::walkTo(std::unique_ptr<SearchTreeNode>& root, std::u16string_view word) {
     if (!root) root = std::make_unique<SearchTreeNode>();
     SearchTreeNode* node = root.get();
     for (char16_t c : word) {
         const char16_t letter = Map::TextSearch::NameSplitter::fold(c);
         if (letter == 0) break;
-        auto& children = node->children;
-        auto at = std::lower_bound(children.begin(), children.end(), letter,
-                                   [](const auto& child, char16_t l) { return child.first < l; });
-        if (at == children.end() || at->first != letter)
-            at = children.emplace(at, letter, std::make_unique<SearchTreeNode>());
-        node = at->second.get();
+        // Siblings are few below the first letters: a sorted list steps
+        // as fast as a search would.
+        SearchTreeNode** link = &node->m_firstChild;
+        while (*link != nullptr && (*link)->m_letter < letter)
+            link = &(*link)->m_next;
+        if (*link == nullptr || (*link)->m_letter != letter) {
+            if (!root->m_pool) root->m_pool = std::make_unique<Pool>();
+            SearchTreeNode* child = root->m_pool->make();
+            child->m_letter = letter;
+            child->m_next = *link;
+            *link = child;
+        }
+        node = *link;
     }
-    if (!node->items) node->items = std::make_unique<std::vector<TreeItem>>();
+    if (!node->items) node->items.emplace();
     return node;
 }
 
@@ -111,23 +137,24 @@ void SearchTreeNode::insertWayPoint(std::unique_ptr<SearchTreeNode>& root, std::
 
 SearchTreeNode* SearchTreeNode::find(const SearchTreeNode* node, char16_t letter) {
     if (node == nullptr) return nullptr;
-    const auto found = std::lower_bound(node->children.begin(), node->children.end(), letter,
-                                        [](const auto& child, char16_t l) { return child.first < l; });
-    return found == node->children.end() || found->first != letter ? nullptr : found->second.get();
+    SearchTreeNode* child = node->m_firstChild;
+    while (child != nullptr && child->m_letter < letter)
+        child = child->m_next;
+    return child != nullptr && child->m_letter == letter ? child : nullptr;
 }
 
 std::uint32_t SearchTreeNode::count(const SearchTreeNode* node) {
     if (node == nullptr) return 0;
     std::uint32_t n = node->items ? static_cast<std::uint32_t>(node->items->size()) : 0;
-    for (const auto& [letter, child] : node->children)
-        n += count(child.get());
+    for (const SearchTreeNode* child = node->m_firstChild; child != nullptr; child = child->m_next)
+        n += count(child);
     return n;
 }
 
 void SearchTreeNode::gather(const SearchTreeNode* node, std::vector<const TreeItem*>& out) {
     if (node == nullptr) return;
-    for (const auto& [letter, child] : node->children)
-        gather(child.get(), out);
+    for (const SearchTreeNode* child = node->m_firstChild; child != nullptr; child = child->m_next)
+        gather(child, out);
     if (node->items)
         for (const TreeItem& item : *node->items)
             out.push_back(&item);
@@ -147,8 +174,25 @@ class SearchTreeBuilder::ObjectNameSplitter : public Map::TextSearch::NameSplitt
     ObjectNameSplitter(SearchTreeBuilder& builder, const Map::MapAndOffset& ref) : m_builder(builder), m_ref(ref) {}
     bool added = false;
 
+    // split with the name entered whole when no word was kept. Once a word
+    // is kept, a later one needs both tests: the cheaper one goes first.
+    void enter(std::u16string_view name) {
+        eachCandidate(name, [this](std::size_t, std::u16string_view word) {
+            if (added) {
+                if (m_builder.entered(word) && keeps(word)) put(word);
+            } else if (keeps(word)) {
+                added = true;
+                insert(word);
+            }
+        });
+        if (!added) insert(name);
+    }
+
     void insert(std::u16string_view word) {
-        if (!m_builder.entered(word)) return;
+        if (m_builder.entered(word)) put(word);
+    }
+
+    void put(std::u16string_view word) {
         // The identity reads the object's parents: only for an object that
         // is entered at all.
         if (!m_identity) m_identity = m_builder.m_identity ? m_builder.m_identity(m_ref) : std::u16string();
@@ -204,7 +248,13 @@ bool SearchTreeBuilder::entered(std::u16string_view word) const {
     if (word.size() < m_typed.size()) return false;
     for (std::size_t k = 0; k < m_typed.size(); ++k) {
         const char16_t letter = Map::TextSearch::NameSplitter::fold(word[k]);
-        if (letter == 0 || m_typed[k].find(letter) == std::u16string::npos) return false;
+        if (letter == 0) return false;
+        // Keys hold a letter or a few.
+        const std::u16string& key = m_typed[k];
+        bool typed = false;
+        for (char16_t c : key)
+            typed = typed || c == letter;
+        if (!typed) return false;
     }
     return true;
 }
@@ -224,11 +274,14 @@ bool SearchTreeBuilder::mayEnter(std::u16string_view name) const {
 }
 
 bool SearchTreeBuilder::addObject(std::u16string_view name, const Map::MapAndOffset& ref) {
-    if (name.empty() || !mayEnter(name)) return true;
-    ObjectNameSplitter splitter(*this, ref);
-    splitter.split(name);
-    if (!splitter.added) splitter.insert(name);
+    if (!name.empty() && mayEnter(name)) enterObject(name, ref);
     return true;
+}
+
+void SearchTreeBuilder::enterObject(std::u16string_view name, const Map::MapAndOffset& ref) {
+    if (name.empty()) return;
+    ObjectNameSplitter splitter(*this, ref);
+    splitter.enter(name);
 }
 
 void SearchTreeBuilder::addWayPoint(const Map::WayPoint& point) {

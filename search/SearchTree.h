@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <variant>
 #include <vector>
@@ -28,10 +29,39 @@ using ObjectIdentity = std::function<std::u16string(const Map::MapAndOffset&)>;
 
 class SearchTreeNode {
   public:
-    // Ascending by letter, one per letter: a sorted vector steps and adds
-    // with one allocation per node where a map takes two.
-    std::vector<std::pair<char16_t, std::unique_ptr<SearchTreeNode>>> children;
-    std::unique_ptr<std::vector<TreeItem>> items;
+    // The children ascending by letter, one per letter, as (letter, node).
+    class Children {
+      public:
+        class Iterator {
+          public:
+            explicit Iterator(const SearchTreeNode* node) : m_node(node) {}
+            std::pair<char16_t, const SearchTreeNode*> operator*() const { return {m_node->m_letter, m_node}; }
+            Iterator& operator++() {
+                m_node = m_node->m_next;
+                return *this;
+            }
+            bool operator==(const Iterator&) const = default;
+
+          private:
+            const SearchTreeNode* m_node;
+        };
+        explicit Children(const SearchTreeNode* first) : m_first(first) {}
+        Iterator begin() const { return Iterator(m_first); }
+        Iterator end() const { return Iterator(nullptr); }
+        bool empty() const { return m_first == nullptr; }
+
+      private:
+        const SearchTreeNode* m_first;
+    };
+
+    SearchTreeNode();
+    ~SearchTreeNode();
+    SearchTreeNode(const SearchTreeNode&) = delete;
+    SearchTreeNode& operator=(const SearchTreeNode&) = delete;
+
+    Children children() const { return Children(m_firstChild); }
+    // Held in the node: most nodes that hold items are new ones.
+    std::optional<std::vector<TreeItem>> items;
 
     // Enters a word (folded here) with an object or a waypoint; `root` is
     // created by the first insertion. An object joins the first item of its
@@ -52,6 +82,10 @@ class SearchTreeNode {
     static bool itemLess(const TreeItem& a, const TreeItem& b);
 
   private:
+    // The nodes below a root live in its pool, freed whole with the root:
+    // a build adds thousands of nodes, each a heap allocation otherwise.
+    class Pool;
+
     static SearchTreeNode* walkTo(std::unique_ptr<SearchTreeNode>& root, std::u16string_view word);
 
     // Kept while objects are entered: the identity of each item's first
@@ -71,6 +105,13 @@ class SearchTreeNode {
     void rebuildChains();
     std::vector<std::u16string> m_identities;
     std::unique_ptr<IdentityChains> m_byIdentity;
+    // The letter of this node in its parent; the first child and the next
+    // sibling, ascending by letter.
+    char16_t m_letter = 0;
+    SearchTreeNode* m_firstChild = nullptr;
+    SearchTreeNode* m_next = nullptr;
+    // A root's pool; none below.
+    std::unique_ptr<Pool> m_pool;
 };
 
 // Enters names word by word (Map::TextSearch::NameSplitter); a name that
@@ -88,6 +129,8 @@ class SearchTreeBuilder {
     bool mayEnter(std::u16string_view name) const;
     // Always true: bound as the callback of the engine's walks.
     bool addObject(std::u16string_view name, const Map::MapAndOffset& ref);
+    // addObject for a name that mayEnter has already passed.
+    void enterObject(std::u16string_view name, const Map::MapAndOffset& ref);
     void addWayPoint(const Map::WayPoint& point);
 
   private:

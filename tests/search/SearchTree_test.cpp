@@ -26,8 +26,8 @@ std::string describe(const SearchTreeNode* node) {
                 out.append(Core::wideToUtf8(std::get<Map::WayPoint>(item).name)).append(",");
             out.append(";");
         }
-    for (const auto& [letter, child] : node->children)
-        out.append(Core::wideToUtf8(std::u16string(1, letter))).append(describe(child.get()));
+    for (const auto& [letter, child] : node->children())
+        out.append(Core::wideToUtf8(std::u16string(1, letter))).append(describe(child));
     return out + "]";
 }
 
@@ -49,8 +49,8 @@ std::vector<const SearchTreeNode*> reached(const SearchTreeNode* root, const std
 std::size_t nodeCount(const SearchTreeNode* node) {
     std::size_t n = node != nullptr ? 1 : 0;
     if (node != nullptr)
-        for (const auto& [letter, child] : node->children)
-            n += nodeCount(child.get());
+        for (const auto& [letter, child] : node->children())
+            n += nodeCount(child);
     return n;
 }
 
