@@ -67,8 +67,11 @@ void Engine::DepthWalk::run() {
     Engine& e = m_engine;
     auto next = order.begin();
     for (std::size_t v = 0; v < e.m_variants.size(); ++v) {
-        for (; next != order.end() && m_hits[*next].place.variant == v; ++next)
-            m_builder.enterObject(textOf(m_hits[*next]), m_hits[*next].ref);
+        for (; next != order.end() && m_hits[*next].place.variant == v; ++next) {
+            const Hit& hit = m_hits[*next];
+            m_builder.enterSplit(textOf(hit), hit.ref, m_words.data() + hit.wordsFirst, hit.wordsCount,
+                                 hit.anyKept);
+        }
         if (e.m_kind == PoisKind && e.m_wayPoints)
             for (std::size_t i = 0; i < e.m_wayPoints->count(); ++i)
                 if (e.wayPointMatches(e.m_wayPoints->at(i), e.m_variants[v].prefix, true))
@@ -137,6 +140,7 @@ void Engine::DepthWalk::readHits() {
         }
     }
     m_hits.reserve(items);
+    m_words.reserve(items * 2);
     m_texts.reserve(items * TextReserve);
     std::u16string first, text;
     for (const Parts& run : runs) {
@@ -156,13 +160,20 @@ void Engine::DepthWalk::readHits() {
                 };
                 if (filtered && !accepted()) continue;
                 Engine::itemText(map->stringsReader(), item, first, text);
+                const std::size_t words = m_words.size();
                 const Reach reached = reach(text, v);
-                if (!reached.enters || (!filtered && !accepted())) continue;
+                if (!reached.enters || (!filtered && !accepted())) {
+                    m_words.resize(words);
+                    continue;
+                }
                 m_hits.push_back({{v, r, part.first + i},
                                   {range.map, item.objectOffset},
                                   m_texts.size(),
                                   text.size(),
-                                  reached.earlier});
+                                  reached.earlier,
+                                  reached.anyKept,
+                                  words,
+                                  m_words.size() - words});
                 m_texts += text;
             }
         }
@@ -196,7 +207,7 @@ bool Engine::DepthWalk::spelled(const std::u16string& word) const {
     return true;
 }
 
-Engine::DepthWalk::Reach Engine::DepthWalk::reach(std::u16string_view text, std::size_t variant) const {
+Engine::DepthWalk::Reach Engine::DepthWalk::reach(std::u16string_view text, std::size_t variant) {
     // Words, and a name entered whole, begin at the text's start or after a
     // separator. From each such start: how many of the keys spell the text.
     using Splitter = Map::TextSearch::NameSplitter;
@@ -211,10 +222,16 @@ Engine::DepthWalk::Reach Engine::DepthWalk::reach(std::u16string_view text, std:
                 letter == 0 || !typedAt(spelled, letter))
                 break;
         out.enters = out.enters || spelled == keys;
+        // The splitter's words: each one a separator ends, and the rest
+        // after the last separator when it has two units.
+        const bool word = end < text.size() || (start != 0 && end - start >= 2);
+        if (word && !out.anyKept) out.anyKept = m_splitter.keeps(text.substr(start, end - start));
         // A word the keys spell has its items among those read. Every
         // variant is spelled by the keys to the depth: a word that is not
         // can be under none.
         const bool wordSpelled = spelled == keys && end - start >= keys;
+        if (word && wordSpelled)
+            m_words.push_back({static_cast<std::uint32_t>(start), static_cast<std::uint32_t>(end - start)});
         if (!out.earlier && !wordSpelled && spelled >= m_depth && end - start >= m_depth)
             for (std::size_t v = 0; v <= variant && v < variants.size() && !out.earlier; ++v) {
                 bool same = true;
@@ -222,7 +239,6 @@ Engine::DepthWalk::Reach Engine::DepthWalk::reach(std::u16string_view text, std:
                     same = Splitter::fold(text[start + k]) == variants[v].prefix[k];
                 out.earlier = same;
             }
-        if (out.enters && out.earlier) break;
         start = end + 1;
     }
     return out;

@@ -43,6 +43,11 @@ class Engine::DepthWalk {
         std::size_t textSize = 0;
         // Whether another word of the text may be met earlier.
         bool mayMoveEarlier = false;
+        // Whether the name splitter keeps a word of the text; the words
+        // the keys spell in m_words.
+        bool anyKept = false;
+        std::size_t wordsFirst = 0;
+        std::size_t wordsCount = 0;
     };
     std::u16string_view textOf(const Hit& hit) const {
         return std::u16string_view(m_texts).substr(hit.textStart, hit.textSize);
@@ -62,15 +67,17 @@ class Engine::DepthWalk {
     void findEarliest(Hit& hit);
     // What one pass over an item's text tells before the item is kept:
     // whether the tree can enter anything of it (SearchTreeBuilder::
-    // mayEnter), and whether a word of it that the keys do not spell lies
+    // mayEnter); whether a word of it that the keys do not spell lies
     // under a variant up to the item's own, so that the walk may meet the
     // object there earlier (most texts have none: then the text is not
-    // cut into words).
+    // cut into words again); whether the name splitter keeps a word of it;
+    // and the splitter's words that the keys spell, appended to m_words.
     struct Reach {
         bool enters = false;
         bool earlier = false;
+        bool anyKept = false;
     };
-    Reach reach(std::u16string_view text, std::size_t variant) const;
+    Reach reach(std::u16string_view text, std::size_t variant);
     bool typedAt(std::size_t k, char16_t letter) const {
         const std::u16string& key = m_typed[k];
         for (char16_t c : key)
@@ -82,8 +89,15 @@ class Engine::DepthWalk {
     // Units of text reserved per item to read.
     static constexpr std::size_t TextReserve = 32;
 
+    // The name splitter's word test alone.
+    class Keeper : public Map::TextSearch::NameSplitter {
+      protected:
+        void onWord(std::size_t, std::u16string_view) override {}
+    };
+
     Engine& m_engine;
     SearchTreeBuilder& m_builder;
+    Keeper m_splitter;
     std::uint32_t m_depth;
     int m_level;
     // Folded letters of the key at the depth, and of every key to it.
@@ -91,6 +105,7 @@ class Engine::DepthWalk {
     std::vector<std::u16string> m_typed;
     std::vector<ItemRanges> m_ranges;
     std::vector<Hit> m_hits;
+    std::vector<SearchTreeBuilder::WordSpan> m_words;
     std::u16string m_texts;
     std::vector<Map::TextSearchItem> m_items;
     std::vector<Map::ItemsGroup> m_groups;

@@ -278,6 +278,20 @@ bool SearchTreeBuilder::addObject(std::u16string_view name, const Map::MapAndOff
     return true;
 }
 
+void SearchTreeBuilder::enterSplit(std::u16string_view name, const Map::MapAndOffset& ref, const WordSpan* spelled,
+                                   std::size_t spelledCount, bool anyKept) {
+    if (name.empty()) return;
+    ObjectNameSplitter splitter(*this, ref);
+    if (!anyKept) {
+        splitter.insert(name);
+        return;
+    }
+    for (std::size_t i = 0; i < spelledCount; ++i) {
+        const std::u16string_view word = name.substr(spelled[i].first, spelled[i].second);
+        if (splitter.keeps(word)) splitter.put(word);
+    }
+}
+
 void SearchTreeBuilder::enterObject(std::u16string_view name, const Map::MapAndOffset& ref) {
     if (name.empty()) return;
     ObjectNameSplitter splitter(*this, ref);
