@@ -69,8 +69,11 @@ void Engine::DepthWalk::run() {
     for (std::size_t v = 0; v < e.m_variants.size(); ++v) {
         for (; next != order.end() && m_hits[*next].place.variant == v; ++next) {
             const Hit& hit = m_hits[*next];
-            m_builder.enterSplit(textOf(hit), hit.ref, m_words.data() + hit.wordsFirst, hit.wordsCount,
-                                 hit.anyKept);
+            if (m_engine.m_narrowedDepth)
+                m_builder.enterSplit(textOf(hit), hit.ref, m_words.data() + hit.wordsFirst, hit.wordsCount,
+                                     hit.anyKept);
+            else
+                m_builder.addObject(textOf(hit), hit.ref);
         }
         if (e.m_kind == PoisKind && e.m_wayPoints)
             for (std::size_t i = 0; i < e.m_wayPoints->count(); ++i)
@@ -161,7 +164,9 @@ void Engine::DepthWalk::readHits() {
                 if (filtered && !accepted()) continue;
                 Engine::itemText(map->stringsReader(), item, first, text);
                 const std::size_t words = m_words.size();
-                const Reach reached = reach(text, v);
+                // The walk this stands for cuts every name as it enters it,
+                // and looks for an earlier word of every object.
+                const Reach reached = e.m_narrowedDepth ? reach(text, v) : Reach{m_builder.mayEnter(text), true};
                 if (!reached.enters || (!filtered && !accepted())) {
                     m_words.resize(words);
                     continue;

@@ -174,20 +174,6 @@ class SearchTreeBuilder::ObjectNameSplitter : public Map::TextSearch::NameSplitt
     ObjectNameSplitter(SearchTreeBuilder& builder, const Map::MapAndOffset& ref) : m_builder(builder), m_ref(ref) {}
     bool added = false;
 
-    // split with the name entered whole when no word was kept. Once a word
-    // is kept, a later one needs both tests: the cheaper one goes first.
-    void enter(std::u16string_view name) {
-        eachCandidate(name, [this](std::size_t, std::u16string_view word) {
-            if (added) {
-                if (m_builder.entered(word) && keeps(word)) put(word);
-            } else if (keeps(word)) {
-                added = true;
-                insert(word);
-            }
-        });
-        if (!added) insert(name);
-    }
-
     void insert(std::u16string_view word) {
         if (m_builder.entered(word)) put(word);
     }
@@ -274,7 +260,10 @@ bool SearchTreeBuilder::mayEnter(std::u16string_view name) const {
 }
 
 bool SearchTreeBuilder::addObject(std::u16string_view name, const Map::MapAndOffset& ref) {
-    if (!name.empty() && mayEnter(name)) enterObject(name, ref);
+    if (name.empty() || !mayEnter(name)) return true;
+    ObjectNameSplitter splitter(*this, ref);
+    splitter.split(name);
+    if (!splitter.added) splitter.insert(name);
     return true;
 }
 
@@ -292,11 +281,6 @@ void SearchTreeBuilder::enterSplit(std::u16string_view name, const Map::MapAndOf
     }
 }
 
-void SearchTreeBuilder::enterObject(std::u16string_view name, const Map::MapAndOffset& ref) {
-    if (name.empty()) return;
-    ObjectNameSplitter splitter(*this, ref);
-    splitter.enter(name);
-}
 
 void SearchTreeBuilder::addWayPoint(const Map::WayPoint& point) {
     WayPointNameSplitter splitter(*this, point);

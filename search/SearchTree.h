@@ -129,13 +129,12 @@ class SearchTreeBuilder {
     bool mayEnter(std::u16string_view name) const;
     // Always true: bound as the callback of the engine's walks.
     bool addObject(std::u16string_view name, const Map::MapAndOffset& ref);
-    // addObject for a name that mayEnter has already passed.
-    void enterObject(std::u16string_view name, const Map::MapAndOffset& ref);
     // A word of a name: where it starts, its length.
     using WordSpan = std::pair<std::uint32_t, std::uint32_t>;
-    // enterObject for a name already cut by the caller: the splitter's
-    // words that the keys spell (in name order), and whether the splitter
-    // keeps any word of the name at all (else the name goes in whole).
+    // addObject for a name that mayEnter has passed, already cut by the
+    // caller: the splitter's words that the keys spell (in name order), and
+    // whether the splitter keeps any word of the name at all (else the
+    // name goes in whole).
     void enterSplit(std::u16string_view name, const Map::MapAndOffset& ref, const WordSpan* spelled,
                     std::size_t spelledCount, bool anyKept);
     void addWayPoint(const Map::WayPoint& point);
