@@ -80,6 +80,12 @@ void SearchTreeNode::insertObject(std::unique_ptr<SearchTreeNode>& root, std::u1
                 return;
     }
     const std::size_t added = items.size();
+    // Words the keys reach are mostly shared by a few objects: room for
+    // them at once rather than a reallocation for each of the first ones.
+    if (added == 0) {
+        items.reserve(FirstItems);
+        node->m_identities.reserve(FirstItems);
+    }
     items.emplace_back(std::in_place_type<ObjectRefs>, 1, ref);
     node->m_identities.push_back(identity);
     if (node->m_byIdentity) {

@@ -94,6 +94,7 @@ class SearchTreeNode {
     // within a chain (flat arrays: a node of a few dozen items would spend
     // more on a map's entries than on comparing).
     static constexpr std::size_t IndexedItems = 16;
+    static constexpr std::size_t FirstItems = 4;
     static constexpr std::uint32_t NoItem = 0xFFFFFFFFu;
     struct IdentityChains {
         // Per bucket the first and last item; per item the next one.
