@@ -70,8 +70,7 @@ void Engine::DepthWalk::run() {
         for (; next != order.end() && m_hits[*next].place.variant == v; ++next) {
             const Hit& hit = m_hits[*next];
             if (m_engine.m_narrowedDepth)
-                m_builder.enterSplit(textOf(hit), hit.ref, m_words.data() + hit.wordsFirst, hit.wordsCount,
-                                     hit.anyKept);
+                m_builder.enterSplit(textOf(hit), hit.ref, m_words.data() + hit.wordsFirst, hit.wordsCount);
             else
                 m_builder.addObject(textOf(hit), hit.ref);
         }
@@ -176,7 +175,6 @@ void Engine::DepthWalk::readHits() {
                                   m_texts.size(),
                                   text.size(),
                                   reached.earlier,
-                                  reached.anyKept,
                                   words,
                                   m_words.size() - words});
                 m_texts += text;
@@ -230,7 +228,6 @@ Engine::DepthWalk::Reach Engine::DepthWalk::reach(std::u16string_view text, std:
         // The splitter's words: each one a separator ends, and the rest
         // after the last separator when it has two units.
         const bool word = end < text.size() || (start != 0 && end - start >= 2);
-        if (word && !out.anyKept) out.anyKept = m_splitter.keeps(text.substr(start, end - start));
         // A word the keys spell has its items among those read. Every
         // variant is spelled by the keys to the depth: a word that is not
         // can be under none.

@@ -43,9 +43,7 @@ class Engine::DepthWalk {
         std::size_t textSize = 0;
         // Whether another word of the text may be met earlier.
         bool mayMoveEarlier = false;
-        // Whether the name splitter keeps a word of the text; the words
-        // the keys spell in m_words.
-        bool anyKept = false;
+        // The splitter's words of the text that the keys spell, in m_words.
         std::size_t wordsFirst = 0;
         std::size_t wordsCount = 0;
     };
@@ -70,12 +68,11 @@ class Engine::DepthWalk {
     // mayEnter); whether a word of it that the keys do not spell lies
     // under a variant up to the item's own, so that the walk may meet the
     // object there earlier (most texts have none: then the text is not
-    // cut into words again); whether the name splitter keeps a word of it;
-    // and the splitter's words that the keys spell, appended to m_words.
+    // cut into words again); and the splitter's words (before its word
+    // test) that the keys spell, appended to m_words.
     struct Reach {
         bool enters = false;
         bool earlier = false;
-        bool anyKept = false;
     };
     Reach reach(std::u16string_view text, std::size_t variant);
     bool typedAt(std::size_t k, char16_t letter) const {
@@ -89,15 +86,8 @@ class Engine::DepthWalk {
     // Units of text reserved per item to read.
     static constexpr std::size_t TextReserve = 32;
 
-    // The name splitter's word test alone.
-    class Keeper : public Map::TextSearch::NameSplitter {
-      protected:
-        void onWord(std::size_t, std::u16string_view) override {}
-    };
-
     Engine& m_engine;
     SearchTreeBuilder& m_builder;
-    Keeper m_splitter;
     std::uint32_t m_depth;
     int m_level;
     // Folded letters of the key at the depth, and of every key to it.

@@ -274,19 +274,24 @@ bool SearchTreeBuilder::addObject(std::u16string_view name, const Map::MapAndOff
 }
 
 void SearchTreeBuilder::enterSplit(std::u16string_view name, const Map::MapAndOffset& ref, const WordSpan* spelled,
-                                   std::size_t spelledCount, bool anyKept) {
+                                   std::size_t spelledCount) {
     if (name.empty()) return;
     ObjectNameSplitter splitter(*this, ref);
-    if (!anyKept) {
-        splitter.insert(name);
-        return;
-    }
     for (std::size_t i = 0; i < spelledCount; ++i) {
         const std::u16string_view word = name.substr(spelled[i].first, spelled[i].second);
-        if (splitter.keeps(word)) splitter.put(word);
+        if (splitter.keeps(word)) {
+            splitter.put(word);
+            splitter.added = true;
+        }
     }
+    // No word the keys spell is kept: the name goes in whole when the
+    // splitter keeps no other word either (rare: most names have one).
+    if (!splitter.added)
+        Map::TextSearch::NameSplitter::eachCandidate(name, [&splitter](std::size_t, std::u16string_view word) {
+            splitter.added = splitter.added || splitter.keeps(word);
+        });
+    if (!splitter.added) splitter.insert(name);
 }
-
 
 void SearchTreeBuilder::addWayPoint(const Map::WayPoint& point) {
     WayPointNameSplitter splitter(*this, point);

@@ -133,11 +133,10 @@ class SearchTreeBuilder {
     // A word of a name: where it starts, its length.
     using WordSpan = std::pair<std::uint32_t, std::uint32_t>;
     // addObject for a name that mayEnter has passed, already cut by the
-    // caller: the splitter's words that the keys spell (in name order), and
-    // whether the splitter keeps any word of the name at all (else the
-    // name goes in whole).
+    // caller: the splitter's words (before its word test) that the keys
+    // spell, in name order.
     void enterSplit(std::u16string_view name, const Map::MapAndOffset& ref, const WordSpan* spelled,
-                    std::size_t spelledCount, bool anyKept);
+                    std::size_t spelledCount);
     void addWayPoint(const Map::WayPoint& point);
 
   private:

@@ -69,7 +69,8 @@ TEST(TextSearchEngineDepth, NarrowedKeyAtTheDepthShowsWhatTheWholeWalkShows) {
                                             word.substr(0, 4) + u" \u0443\u043b.",
                                             word.substr(0, 1) + u"-" + word.substr(1, 4),
                                             u"\u0443\u043b. " + std::u16string(1, static_cast<char16_t>(u'0' + i % 10)),
-                                            u"St " + word.substr(0, 1) + u"."};
+                                            u"St " + word.substr(0, 1) + u".",
+                                            u"\u0410\u043b\u043b\u0435\u044f" + word + u" \u0430\u043b\u043b\u0435\u044f"};
             c.streets.push_back({names[i % std::size(names)], c.streets[i].city, 0});
             c.streets.push_back({names[(i + 3) % std::size(names)], c.streets[i + 1].city, 0});
         }
