@@ -9,6 +9,7 @@ namespace TextSearch {
 
 class SearchTreeNode::Pool {
   public:
+    std::pmr::memory_resource* memory() { return &m_memory; }
     SearchTreeNode* make() {
         if (m_used == ChunkNodes) {
             m_chunks.push_back(std::make_unique<SearchTreeNode[]>(ChunkNodes));
@@ -19,6 +20,8 @@ class SearchTreeNode::Pool {
 
   private:
     static constexpr std::size_t ChunkNodes = 128;
+    // Before the nodes, whose lists it holds.
+    std::pmr::monotonic_buffer_resource m_memory{16384};
     std::vector<std::unique_ptr<SearchTreeNode[]>> m_chunks;
     std::size_t m_used = ChunkNodes;
 };
@@ -28,6 +31,7 @@ SearchTreeNode::~SearchTreeNode() = default;
 
 SearchTreeNode* SearchTreeNode::walkTo(std::unique_ptr<SearchTreeNode>& root, std::u16string_view word) {
     if (!root) root = std::make_unique<SearchTreeNode>();
+    if (!root->m_pool) root->m_pool = std::make_unique<Pool>();
     SearchTreeNode* node = root.get();
     for (char16_t c : word) {
         const char16_t letter = Map::TextSearch::NameSplitter::fold(c);
@@ -38,7 +42,6 @@ SearchTreeNode* SearchTreeNode::walkTo(std::unique_ptr<SearchTreeNode>& root, st
         while (*link != nullptr && (*link)->m_letter < letter)
             link = &(*link)->m_next;
         if (*link == nullptr || (*link)->m_letter != letter) {
-            if (!root->m_pool) root->m_pool = std::make_unique<Pool>();
             SearchTreeNode* child = root->m_pool->make();
             child->m_letter = letter;
             child->m_next = *link;
@@ -46,14 +49,14 @@ SearchTreeNode* SearchTreeNode::walkTo(std::unique_ptr<SearchTreeNode>& root, st
         }
         node = *link;
     }
-    if (!node->items) node->items.emplace();
+    if (!node->items) node->items.emplace(root->m_pool->memory());
     return node;
 }
 
 void SearchTreeNode::insertObject(std::unique_ptr<SearchTreeNode>& root, std::u16string_view word,
                                   const Map::MapAndOffset& ref, const std::u16string& identity) {
     SearchTreeNode* node = walkTo(root, word);
-    std::vector<TreeItem>& items = *node->items;
+    std::pmr::vector<TreeItem>& items = *node->items;
     // Whether the object item i holds the object already or takes it.
     auto joins = [&](std::size_t i) {
         auto& refs = std::get<ObjectRefs>(items[i]);
@@ -68,15 +71,17 @@ void SearchTreeNode::insertObject(std::unique_ptr<SearchTreeNode>& root, std::u1
     // Only an item of the same identity can hold this object or take it.
     // Most nodes hold a few items, compared in turn; a word that thousands
     // of objects share is looked up by identity.
-    node->m_identities.resize(items.size());
+    if (!node->m_identities) node->m_identities.emplace(items.get_allocator());
+    std::pmr::vector<std::u16string>& identities = *node->m_identities;
+    identities.resize(items.size());
     if (node->m_byIdentity) {
         const IdentityChains& chains = *node->m_byIdentity;
         const std::size_t bucket = identityHash(identity) & (chains.buckets.size() - 1);
         for (std::uint32_t i = chains.buckets[bucket].first; i != NoItem; i = chains.next[i])
-            if (node->m_identities[i] == identity && joins(i)) return;
+            if (identities[i] == identity && joins(i)) return;
     } else {
         for (std::size_t i = 0; i < items.size(); ++i)
-            if (std::holds_alternative<ObjectRefs>(items[i]) && node->m_identities[i] == identity && joins(i))
+            if (std::holds_alternative<ObjectRefs>(items[i]) && identities[i] == identity && joins(i))
                 return;
     }
     const std::size_t added = items.size();
@@ -84,10 +89,10 @@ void SearchTreeNode::insertObject(std::unique_ptr<SearchTreeNode>& root, std::u1
     // them at once rather than a reallocation for each of the first ones.
     if (added == 0) {
         items.reserve(FirstItems);
-        node->m_identities.reserve(FirstItems);
+        identities.reserve(FirstItems);
     }
-    items.emplace_back(std::in_place_type<ObjectRefs>, 1, ref);
-    node->m_identities.push_back(identity);
+    items.emplace_back(std::in_place_type<ObjectRefs>, 1, ref, items.get_allocator());
+    identities.push_back(identity);
     if (node->m_byIdentity) {
         node->chain(added);
     } else if (items.size() >= IndexedItems) {
@@ -113,7 +118,7 @@ void SearchTreeNode::chain(std::size_t item) {
     }
     chains.next.resize(items->size(), NoItem);
     const auto index = static_cast<std::uint32_t>(item);
-    auto& [first, last] = chains.buckets[identityHash(m_identities[item]) & (chains.buckets.size() - 1)];
+    auto& [first, last] = chains.buckets[identityHash((*m_identities)[item]) & (chains.buckets.size() - 1)];
     if (first == NoItem)
         first = index;
     else

@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <memory_resource>
 #include <optional>
 #include <string>
 #include <variant>
@@ -18,7 +19,9 @@
 
 namespace TextSearch {
 
-using ObjectRefs = std::vector<Map::MapAndOffset>;
+// A tree's item lists take their memory from the tree (freed whole with
+// it); lists made elsewhere use the heap.
+using ObjectRefs = std::pmr::vector<Map::MapAndOffset>;
 using TreeItem = std::variant<ObjectRefs, Map::WayPoint>;
 
 // The identity of a map object for merging: two objects of different maps
@@ -28,6 +31,13 @@ using TreeItem = std::variant<ObjectRefs, Map::WayPoint>;
 using ObjectIdentity = std::function<std::u16string(const Map::MapAndOffset&)>;
 
 class SearchTreeNode {
+    // The nodes below a root and the item lists of all nodes live in the
+    // root's pool, freed whole with the root: a build adds thousands of
+    // nodes and lists, each a heap allocation otherwise. Declared first:
+    // a root's own items go before its pool.
+    class Pool;
+    std::unique_ptr<Pool> m_pool;
+
   public:
     // The children ascending by letter, one per letter, as (letter, node).
     class Children {
@@ -61,7 +71,7 @@ class SearchTreeNode {
 
     Children children() const { return Children(m_firstChild); }
     // Held in the node: most nodes that hold items are new ones.
-    std::optional<std::vector<TreeItem>> items;
+    std::optional<std::pmr::vector<TreeItem>> items;
 
     // Enters a word (folded here) with an object or a waypoint; `root` is
     // created by the first insertion. An object joins the first item of its
@@ -82,10 +92,6 @@ class SearchTreeNode {
     static bool itemLess(const TreeItem& a, const TreeItem& b);
 
   private:
-    // The nodes below a root live in its pool, freed whole with the root:
-    // a build adds thousands of nodes, each a heap allocation otherwise.
-    class Pool;
-
     static SearchTreeNode* walkTo(std::unique_ptr<SearchTreeNode>& root, std::u16string_view word);
 
     // Kept while objects are entered: the identity of each item's first
@@ -104,15 +110,13 @@ class SearchTreeNode {
     static std::size_t identityHash(const std::u16string& identity);
     void chain(std::size_t item);
     void rebuildChains();
-    std::vector<std::u16string> m_identities;
+    std::optional<std::pmr::vector<std::u16string>> m_identities;
     std::unique_ptr<IdentityChains> m_byIdentity;
     // The letter of this node in its parent; the first child and the next
     // sibling, ascending by letter.
     char16_t m_letter = 0;
     SearchTreeNode* m_firstChild = nullptr;
     SearchTreeNode* m_next = nullptr;
-    // A root's pool; none below.
-    std::unique_ptr<Pool> m_pool;
 };
 
 // Enters names word by word (Map::TextSearch::NameSplitter); a name that
