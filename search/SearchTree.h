@@ -70,7 +70,7 @@ class SearchTreeNode {
     SearchTreeNode& operator=(const SearchTreeNode&) = delete;
 
     Children children() const { return Children(m_firstChild); }
-    // Held in the node: most nodes that hold items are new ones.
+    // Present where an entered word ends; its memory is the tree's.
     std::optional<std::pmr::vector<TreeItem>> items;
 
     // Enters a word (folded here) with an object or a waypoint; `root` is
