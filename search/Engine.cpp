@@ -546,7 +546,7 @@ bool Engine::nextLetters(Letters& out) {
     if (!m_visitor) return false;
     auto childLetters = [&](const SearchTreeNode* node) {
         if (node != nullptr)
-            for (const auto& [letter, child] : node->children)
+            for (const auto& [letter, child] : node->children())
                 insertLetter(out, letter);
     };
     if (m_fresh) {
@@ -731,11 +731,13 @@ std::u16string Engine::IdentityCodes::code(const MapAndOffset& ref) {
     };
     Parents parents;
     if (!m_engine.identityParents(ref, parents)) return alone();
-    std::u16string out;
+    // At most three units per parent, made into the key at once.
+    std::array<char16_t, 3 * std::tuple_size_v<decltype(parents.parents)>> units{};
+    std::size_t size = 0;
     for (std::size_t i = 0; i < parents.count; ++i) {
         const auto [table, offset] = parents.parents[i];
         if (offset == 0) {
-            out += u'\0';
+            units[size++] = u'\0';
             continue;
         }
         std::uint32_t number = m_engine.m_parentNames.find(ref.map, table, offset);
@@ -756,14 +758,14 @@ std::u16string Engine::IdentityCodes::code(const MapAndOffset& ref) {
         }
         if (number == Unreadable) return alone();
         if (number + 1 < 0xFFFE) {
-            out += static_cast<char16_t>(number + 1);
+            units[size++] = static_cast<char16_t>(number + 1);
         } else {
-            out += u'\xFFFF';
-            out += static_cast<char16_t>(number >> 16);
-            out += static_cast<char16_t>(number);
+            units[size++] = u'\xFFFF';
+            units[size++] = static_cast<char16_t>(number >> 16);
+            units[size++] = static_cast<char16_t>(number);
         }
     }
-    return out;
+    return std::u16string(units.data(), size);
 }
 
 void Engine::nearestPois(Map::Point point, std::vector<ResultItem>& rows) {

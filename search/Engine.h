@@ -110,10 +110,11 @@ class Engine : public Map::AtlasSearchEngine {
     void nearestPois(Map::Point point, std::vector<ResultItem>& rows);
 
     // On (the default), the key at the index depth reads only the items
-    // under its own letters (EngineDepthWalk.h) and compares parents by the
-    // numbers of their names, and the letters after a prefix as long as the
-    // depth come from the maps' deeper trees; off, every item of the
-    // depth's prefixes is read and the parent names compared as read, as
+    // under its own letters (EngineDepthWalk.h), cuts each item's text into
+    // words once and compares parents by the numbers of their names, and
+    // the letters after a prefix as long as the depth come from the maps'
+    // deeper trees; off, every item of the depth's prefixes is read, each
+    // name cut as it is entered and the parent names compared as read, as
     // the walks they stand for.
     void setNarrowedDepth(bool on) { m_narrowedDepth = on; }
 

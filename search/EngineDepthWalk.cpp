@@ -67,8 +67,13 @@ void Engine::DepthWalk::run() {
     Engine& e = m_engine;
     auto next = order.begin();
     for (std::size_t v = 0; v < e.m_variants.size(); ++v) {
-        for (; next != order.end() && m_hits[*next].place.variant == v; ++next)
-            m_builder.addObject(textOf(m_hits[*next]), m_hits[*next].ref);
+        for (; next != order.end() && m_hits[*next].place.variant == v; ++next) {
+            const Hit& hit = m_hits[*next];
+            if (m_engine.m_narrowedDepth)
+                m_builder.enterSplit(textOf(hit), hit.ref, m_words.data() + hit.wordsFirst, hit.wordsCount);
+            else
+                m_builder.addObject(textOf(hit), hit.ref);
+        }
         if (e.m_kind == PoisKind && e.m_wayPoints)
             for (std::size_t i = 0; i < e.m_wayPoints->count(); ++i)
                 if (e.wayPointMatches(e.m_wayPoints->at(i), e.m_variants[v].prefix, true))
@@ -112,45 +117,67 @@ void Engine::DepthWalk::narrow(const Map::MappedGroup& range, const std::u16stri
 void Engine::DepthWalk::readHits() {
     Engine& e = m_engine;
     const bool filtered = e.m_filterLevel != NoFilter;
-    std::vector<ItemsGroup> parts;
-    std::u16string first, text;
+    // The parts of every range first: room for all texts and hits is then
+    // taken once, not per range.
+    struct Parts {
+        std::size_t variant = 0;
+        std::size_t range = 0;
+        std::size_t first = 0;
+        std::size_t end = 0;
+    };
+    std::vector<Parts> runs;
+    std::vector<ItemsGroup> parts, narrowed;
+    std::size_t items = 0;
     m_ranges.assign(e.m_variants.size(), {});
     for (std::size_t v = 0; v < e.m_variants.size(); ++v) {
         if (!e.findRanges(e.m_variants[v].prefix, m_ranges[v])) m_ranges[v].clear();
         for (std::size_t r = 0; r < m_ranges[v].size(); ++r) {
-            const Map::MappedGroup& range = m_ranges[v][r];
-            Map::KvMap* map = e.mapOf(range.map);
-            if (map == nullptr) continue;
-            narrow(range, e.m_variants[v].prefix, parts);
-            // Room for the texts and hits of the range, doubling: a few
-            // allocations per build, not one per hit.
-            std::size_t items = 0;
-            for (const ItemsGroup& part : parts)
+            if (e.mapOf(m_ranges[v][r].map) == nullptr) continue;
+            narrow(m_ranges[v][r], e.m_variants[v].prefix, narrowed);
+            runs.push_back({v, r, parts.size(), parts.size() + narrowed.size()});
+            for (const ItemsGroup& part : narrowed) {
+                parts.push_back(part);
                 items += part.count;
-            if (m_hits.size() + items > m_hits.capacity())
-                m_hits.reserve(std::max(m_hits.size() + items, 2 * m_hits.capacity()));
-            if (m_texts.size() + items * TextReserve > m_texts.capacity())
-                m_texts.reserve(std::max(m_texts.size() + items * TextReserve, 2 * m_texts.capacity()));
-            for (const ItemsGroup& part : parts) {
-                if (!map->textSearchReader().readItems(m_level, part, m_items)) continue;
-                for (std::uint32_t i = 0; i < m_items.size(); ++i) {
-                    const Map::TextSearchItem& item = m_items[i];
-                    // Both tests must pass; under a filter, which keeps few
-                    // objects, the object's own record is the cheaper first.
-                    auto accepted = [&] {
-                        return e.m_visitor->seek(*map, item.objectOffset) &&
-                               (!filtered ||
-                                e.m_visitor->accepts(e.m_filterLevel, e.m_filterObjects[range.map]));
-                    };
-                    if (filtered && !accepted()) continue;
-                    Engine::itemText(map->stringsReader(), item, first, text);
-                    if (!m_builder.mayEnter(text) || (!filtered && !accepted())) continue;
-                    m_hits.push_back({{v, r, part.first + i},
-                                      {range.map, item.objectOffset},
-                                      m_texts.size(),
-                                      text.size()});
-                    m_texts += text;
+            }
+        }
+    }
+    m_hits.reserve(items);
+    m_words.reserve(items * 2);
+    m_texts.reserve(items * TextReserve);
+    std::u16string first, text;
+    for (const Parts& run : runs) {
+        const std::size_t v = run.variant, r = run.range;
+        const Map::MappedGroup& range = m_ranges[v][r];
+        Map::KvMap* map = e.mapOf(range.map);
+        for (std::size_t p = run.first; p < run.end; ++p) {
+            const ItemsGroup& part = parts[p];
+            if (!map->textSearchReader().readItems(m_level, part, m_items)) continue;
+            for (std::uint32_t i = 0; i < m_items.size(); ++i) {
+                const Map::TextSearchItem& item = m_items[i];
+                // Both tests must pass; under a filter, which keeps few
+                // objects, the object's own record is the cheaper first.
+                auto accepted = [&] {
+                    return e.m_visitor->seek(*map, item.objectOffset) &&
+                           (!filtered || e.m_visitor->accepts(e.m_filterLevel, e.m_filterObjects[range.map]));
+                };
+                if (filtered && !accepted()) continue;
+                Engine::itemText(map->stringsReader(), item, first, text);
+                const std::size_t words = m_words.size();
+                // The walk this stands for cuts every name as it enters it,
+                // and looks for an earlier word of every object.
+                const Reach reached = e.m_narrowedDepth ? reach(text, v) : Reach{m_builder.mayEnter(text), true};
+                if (!reached.enters || (!filtered && !accepted())) {
+                    m_words.resize(words);
+                    continue;
                 }
+                m_hits.push_back({{v, r, part.first + i},
+                                  {range.map, item.objectOffset},
+                                  m_texts.size(),
+                                  text.size(),
+                                  reached.earlier,
+                                  words,
+                                  m_words.size() - words});
+                m_texts += text;
             }
         }
     }
@@ -183,37 +210,45 @@ bool Engine::DepthWalk::spelled(const std::u16string& word) const {
     return true;
 }
 
-bool Engine::DepthWalk::mayMeetEarlier(const Hit& hit) const {
+Engine::DepthWalk::Reach Engine::DepthWalk::reach(std::u16string_view text, std::size_t variant) {
     // Words, and a name entered whole, begin at the text's start or after a
-    // separator: is there one whose first letters are a variant up to the
-    // hit's, and that the keys do not spell?
-    const std::u16string_view text = textOf(hit);
+    // separator. From each such start: how many of the keys spell the text.
+    using Splitter = Map::TextSearch::NameSplitter;
     const auto& variants = m_engine.m_variants;
+    const std::size_t keys = m_typed.size();
+    Reach out;
     for (std::size_t start = 0; start < text.size();) {
-        const std::size_t end =
-            std::min(Map::TextSearch::NameSplitter::findSeparator(text, start), text.size());
-        if (end - start >= m_depth) {
-            bool spelledHere = end - start >= m_typed.size();
-            for (std::size_t k = 0; spelledHere && k < m_typed.size(); ++k) {
-                const char16_t letter = Map::TextSearch::NameSplitter::fold(text[start + k]);
-                spelledHere = letter != 0 && m_typed[k].find(letter) != std::u16string::npos;
+        const std::size_t end = std::min(Splitter::findSeparator(text, start), text.size());
+        std::size_t spelled = 0;
+        for (; spelled < keys && start + spelled < text.size(); ++spelled)
+            if (const char16_t letter = Splitter::fold(text[start + spelled]);
+                letter == 0 || !typedAt(spelled, letter))
+                break;
+        out.enters = out.enters || spelled == keys;
+        // The splitter's words: each one a separator ends, and the rest
+        // after the last separator when it has two units.
+        const bool word = end < text.size() || (start != 0 && end - start >= 2);
+        // A word the keys spell has its items among those read. Every
+        // variant is spelled by the keys to the depth: a word that is not
+        // can be under none.
+        const bool wordSpelled = spelled == keys && end - start >= keys;
+        if (word && wordSpelled)
+            m_words.push_back({static_cast<std::uint32_t>(start), static_cast<std::uint32_t>(end - start)});
+        if (!out.earlier && !wordSpelled && spelled >= m_depth && end - start >= m_depth)
+            for (std::size_t v = 0; v <= variant && v < variants.size() && !out.earlier; ++v) {
+                bool same = true;
+                for (std::size_t k = 0; same && k < m_depth; ++k)
+                    same = Splitter::fold(text[start + k]) == variants[v].prefix[k];
+                out.earlier = same;
             }
-            if (!spelledHere)
-                for (std::size_t v = 0; v <= hit.place.variant && v < variants.size(); ++v) {
-                    bool same = true;
-                    for (std::size_t k = 0; same && k < m_depth; ++k)
-                        same = Map::TextSearch::NameSplitter::fold(text[start + k]) == variants[v].prefix[k];
-                    if (same) return true;
-                }
-        }
         start = end + 1;
     }
-    return false;
+    return out;
 }
 
 void Engine::DepthWalk::findEarliest(Hit& hit) {
     Engine& e = m_engine;
-    if (!mayMeetEarlier(hit)) return;
+    if (!hit.mayMoveEarlier) return;
     WordList list;
     list.split(textOf(hit));
     Map::KvMap* map = e.mapOf(hit.ref.map);

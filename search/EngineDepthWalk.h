@@ -41,6 +41,11 @@ class Engine::DepthWalk {
         Map::MapAndOffset ref;
         std::size_t textStart = 0;
         std::size_t textSize = 0;
+        // Whether another word of the text may be met earlier.
+        bool mayMoveEarlier = false;
+        // The splitter's words of the text that the keys spell, in m_words.
+        std::size_t wordsFirst = 0;
+        std::size_t wordsCount = 0;
     };
     std::u16string_view textOf(const Hit& hit) const {
         return std::u16string_view(m_texts).substr(hit.textStart, hit.textSize);
@@ -58,9 +63,24 @@ class Engine::DepthWalk {
     // Moves a hit to the first item of its object that the walk meets
     // earlier, through the object's other words.
     void findEarliest(Hit& hit);
-    // False when no other word of the hit's text can be met earlier: the
-    // common case, told without cutting the text into words.
-    bool mayMeetEarlier(const Hit& hit) const;
+    // What one pass over an item's text tells before the item is kept:
+    // whether the tree can enter anything of it (SearchTreeBuilder::
+    // mayEnter); whether a word of it that the keys do not spell lies
+    // under a variant up to the item's own, so that the walk may meet the
+    // object there earlier (most texts have none: then the text is not
+    // cut into words again); and the splitter's words (before its word
+    // test) that the keys spell, appended to m_words.
+    struct Reach {
+        bool enters = false;
+        bool earlier = false;
+    };
+    Reach reach(std::u16string_view text, std::size_t variant);
+    bool typedAt(std::size_t k, char16_t letter) const {
+        const std::u16string& key = m_typed[k];
+        for (char16_t c : key)
+            if (c == letter) return true;
+        return false;
+    }
     bool spelled(const std::u16string& word) const;
 
     // Units of text reserved per item to read.
@@ -75,6 +95,7 @@ class Engine::DepthWalk {
     std::vector<std::u16string> m_typed;
     std::vector<ItemRanges> m_ranges;
     std::vector<Hit> m_hits;
+    std::vector<SearchTreeBuilder::WordSpan> m_words;
     std::u16string m_texts;
     std::vector<Map::TextSearchItem> m_items;
     std::vector<Map::ItemsGroup> m_groups;

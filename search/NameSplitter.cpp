@@ -90,17 +90,9 @@ bool NameSplitter::keeps(std::u16string_view word) const {
 }
 
 void NameSplitter::split(std::u16string_view name) {
-    std::size_t start = 0;
-    for (std::size_t p = findSeparator(name); p != std::u16string_view::npos;
-         p = findSeparator(name, start)) {
-        const std::u16string_view word = name.substr(start, p - start);
+    eachCandidate(name, [this](std::size_t start, std::u16string_view word) {
         if (keeps(word)) onWord(start, word);
-        start = p + 1;
-    }
-    if (start != 0 && name.size() - start >= 2) {
-        const std::u16string_view rest = name.substr(start);
-        if (keeps(rest)) onWord(start, rest);
-    }
+    });
 }
 
 } // namespace Map::TextSearch

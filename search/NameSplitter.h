@@ -43,6 +43,16 @@ class NameSplitter {
     virtual ~NameSplitter() = default;
     // Calls onWord for every word of the name that is not dropped.
     void split(std::u16string_view name);
+    // Calls f(position, word) for every word of the name before the tests
+    // that drop words (keeps), in the order split hands them on.
+    template <class F> static void eachCandidate(std::u16string_view name, F&& f) {
+        std::size_t start = 0;
+        for (std::size_t p = findSeparator(name); p != std::u16string_view::npos; p = findSeparator(name, start)) {
+            f(start, name.substr(start, p - start));
+            start = p + 1;
+        }
+        if (start != 0 && name.size() - start >= 2) f(start, name.substr(start));
+    }
 
     // Core::toLower, with the ASCII letters that most names are made of
     // folded here: names are folded unit by unit while the user types.

@@ -4,6 +4,8 @@
 #include "map/file/AddressSectionReader.h"
 #include "map/file/StringsSectionReader.h"
 
+#include <type_traits>
+
 namespace TextSearch {
 
 using namespace Map::File;
@@ -68,10 +70,22 @@ void ParentNames::clear() {
 
 std::uint32_t ParentNames::find(std::uint32_t map, int table, std::uint32_t offset) const {
     if (map >= m_numbers.size() || table < 0 || table > 3 || offset < 4) return None;
-    const std::uint32_t size = RecordSize[static_cast<std::size_t>(table)];
-    const std::vector<std::uint32_t>& numbers = m_numbers[map][static_cast<std::size_t>(table)];
-    const std::uint32_t index = (offset - 4) / size;
-    return (offset - 4) % size == 0 && index < numbers.size() ? numbers[index] : None;
+    // A constant record size per table: the division is a multiplication.
+    const auto at = [&](auto size) -> std::uint32_t {
+        const std::vector<std::uint32_t>& numbers = m_numbers[map][static_cast<std::size_t>(table)];
+        const std::uint32_t index = (offset - 4) / size();
+        return (offset - 4) % size() == 0 && index < numbers.size() ? numbers[index] : None;
+    };
+    switch (table) {
+    case 0:
+        return at(std::integral_constant<std::uint32_t, RecordSize[0]>());
+    case 1:
+        return at(std::integral_constant<std::uint32_t, RecordSize[1]>());
+    case 2:
+        return at(std::integral_constant<std::uint32_t, RecordSize[2]>());
+    default:
+        return at(std::integral_constant<std::uint32_t, RecordSize[3]>());
+    }
 }
 
 std::size_t ParentNames::memoryBytes() const {

@@ -7,27 +7,56 @@
 
 namespace TextSearch {
 
+class SearchTreeNode::Pool {
+  public:
+    std::pmr::memory_resource* memory() { return &m_memory; }
+    SearchTreeNode* make() {
+        if (m_used == ChunkNodes) {
+            m_chunks.push_back(std::make_unique<SearchTreeNode[]>(ChunkNodes));
+            m_used = 0;
+        }
+        return &m_chunks.back()[m_used++];
+    }
+
+  private:
+    static constexpr std::size_t ChunkNodes = 128;
+    // Before the nodes, whose lists it holds.
+    std::pmr::monotonic_buffer_resource m_memory{16384};
+    std::vector<std::unique_ptr<SearchTreeNode[]>> m_chunks;
+    std::size_t m_used = ChunkNodes;
+};
+
+SearchTreeNode::SearchTreeNode() = default;
+SearchTreeNode::~SearchTreeNode() = default;
+
 SearchTreeNode* SearchTreeNode::walkTo(std::unique_ptr<SearchTreeNode>& root, std::u16string_view word) {
     if (!root) root = std::make_unique<SearchTreeNode>();
+    if (!root->m_pool) root->m_pool = std::make_unique<Pool>();
     SearchTreeNode* node = root.get();
     for (char16_t c : word) {
         const char16_t letter = Map::TextSearch::NameSplitter::fold(c);
         if (letter == 0) break;
-        auto& children = node->children;
-        auto at = std::lower_bound(children.begin(), children.end(), letter,
-                                   [](const auto& child, char16_t l) { return child.first < l; });
-        if (at == children.end() || at->first != letter)
-            at = children.emplace(at, letter, std::make_unique<SearchTreeNode>());
-        node = at->second.get();
+        // Siblings are few below the first letters: a sorted list steps
+        // as fast as a search would.
+        SearchTreeNode** link = &node->m_firstChild;
+        while (*link != nullptr && (*link)->m_letter < letter)
+            link = &(*link)->m_next;
+        if (*link == nullptr || (*link)->m_letter != letter) {
+            SearchTreeNode* child = root->m_pool->make();
+            child->m_letter = letter;
+            child->m_next = *link;
+            *link = child;
+        }
+        node = *link;
     }
-    if (!node->items) node->items = std::make_unique<std::vector<TreeItem>>();
+    if (!node->items) node->items.emplace(root->m_pool->memory());
     return node;
 }
 
 void SearchTreeNode::insertObject(std::unique_ptr<SearchTreeNode>& root, std::u16string_view word,
                                   const Map::MapAndOffset& ref, const std::u16string& identity) {
     SearchTreeNode* node = walkTo(root, word);
-    std::vector<TreeItem>& items = *node->items;
+    std::pmr::vector<TreeItem>& items = *node->items;
     // Whether the object item i holds the object already or takes it.
     auto joins = [&](std::size_t i) {
         auto& refs = std::get<ObjectRefs>(items[i]);
@@ -42,20 +71,28 @@ void SearchTreeNode::insertObject(std::unique_ptr<SearchTreeNode>& root, std::u1
     // Only an item of the same identity can hold this object or take it.
     // Most nodes hold a few items, compared in turn; a word that thousands
     // of objects share is looked up by identity.
-    node->m_identities.resize(items.size());
+    if (!node->m_identities) node->m_identities.emplace(items.get_allocator());
+    std::pmr::vector<std::u16string>& identities = *node->m_identities;
+    identities.resize(items.size());
     if (node->m_byIdentity) {
         const IdentityChains& chains = *node->m_byIdentity;
         const std::size_t bucket = identityHash(identity) & (chains.buckets.size() - 1);
         for (std::uint32_t i = chains.buckets[bucket].first; i != NoItem; i = chains.next[i])
-            if (node->m_identities[i] == identity && joins(i)) return;
+            if (identities[i] == identity && joins(i)) return;
     } else {
         for (std::size_t i = 0; i < items.size(); ++i)
-            if (std::holds_alternative<ObjectRefs>(items[i]) && node->m_identities[i] == identity && joins(i))
+            if (std::holds_alternative<ObjectRefs>(items[i]) && identities[i] == identity && joins(i))
                 return;
     }
     const std::size_t added = items.size();
-    items.emplace_back(std::in_place_type<ObjectRefs>, 1, ref);
-    node->m_identities.push_back(identity);
+    // Words the keys reach are mostly shared by a few objects: room for
+    // them at once rather than a reallocation for each of the first ones.
+    if (added == 0) {
+        items.reserve(FirstItems);
+        identities.reserve(FirstItems);
+    }
+    items.emplace_back(std::in_place_type<ObjectRefs>, 1, ref, items.get_allocator());
+    identities.push_back(identity);
     if (node->m_byIdentity) {
         node->chain(added);
     } else if (items.size() >= IndexedItems) {
@@ -81,7 +118,7 @@ void SearchTreeNode::chain(std::size_t item) {
     }
     chains.next.resize(items->size(), NoItem);
     const auto index = static_cast<std::uint32_t>(item);
-    auto& [first, last] = chains.buckets[identityHash(m_identities[item]) & (chains.buckets.size() - 1)];
+    auto& [first, last] = chains.buckets[identityHash((*m_identities)[item]) & (chains.buckets.size() - 1)];
     if (first == NoItem)
         first = index;
     else
@@ -111,23 +148,24 @@ void SearchTreeNode::insertWayPoint(std::unique_ptr<SearchTreeNode>& root, std::
 
 SearchTreeNode* SearchTreeNode::find(const SearchTreeNode* node, char16_t letter) {
     if (node == nullptr) return nullptr;
-    const auto found = std::lower_bound(node->children.begin(), node->children.end(), letter,
-                                        [](const auto& child, char16_t l) { return child.first < l; });
-    return found == node->children.end() || found->first != letter ? nullptr : found->second.get();
+    SearchTreeNode* child = node->m_firstChild;
+    while (child != nullptr && child->m_letter < letter)
+        child = child->m_next;
+    return child != nullptr && child->m_letter == letter ? child : nullptr;
 }
 
 std::uint32_t SearchTreeNode::count(const SearchTreeNode* node) {
     if (node == nullptr) return 0;
     std::uint32_t n = node->items ? static_cast<std::uint32_t>(node->items->size()) : 0;
-    for (const auto& [letter, child] : node->children)
-        n += count(child.get());
+    for (const SearchTreeNode* child = node->m_firstChild; child != nullptr; child = child->m_next)
+        n += count(child);
     return n;
 }
 
 void SearchTreeNode::gather(const SearchTreeNode* node, std::vector<const TreeItem*>& out) {
     if (node == nullptr) return;
-    for (const auto& [letter, child] : node->children)
-        gather(child.get(), out);
+    for (const SearchTreeNode* child = node->m_firstChild; child != nullptr; child = child->m_next)
+        gather(child, out);
     if (node->items)
         for (const TreeItem& item : *node->items)
             out.push_back(&item);
@@ -148,7 +186,10 @@ class SearchTreeBuilder::ObjectNameSplitter : public Map::TextSearch::NameSplitt
     bool added = false;
 
     void insert(std::u16string_view word) {
-        if (!m_builder.entered(word)) return;
+        if (m_builder.entered(word)) put(word);
+    }
+
+    void put(std::u16string_view word) {
         // The identity reads the object's parents: only for an object that
         // is entered at all.
         if (!m_identity) m_identity = m_builder.m_identity ? m_builder.m_identity(m_ref) : std::u16string();
@@ -204,7 +245,13 @@ bool SearchTreeBuilder::entered(std::u16string_view word) const {
     if (word.size() < m_typed.size()) return false;
     for (std::size_t k = 0; k < m_typed.size(); ++k) {
         const char16_t letter = Map::TextSearch::NameSplitter::fold(word[k]);
-        if (letter == 0 || m_typed[k].find(letter) == std::u16string::npos) return false;
+        if (letter == 0) return false;
+        // Keys hold a letter or a few.
+        const std::u16string& key = m_typed[k];
+        bool typed = false;
+        for (char16_t c : key)
+            typed = typed || c == letter;
+        if (!typed) return false;
     }
     return true;
 }
@@ -229,6 +276,26 @@ bool SearchTreeBuilder::addObject(std::u16string_view name, const Map::MapAndOff
     splitter.split(name);
     if (!splitter.added) splitter.insert(name);
     return true;
+}
+
+void SearchTreeBuilder::enterSplit(std::u16string_view name, const Map::MapAndOffset& ref, const WordSpan* spelled,
+                                   std::size_t spelledCount) {
+    if (name.empty()) return;
+    ObjectNameSplitter splitter(*this, ref);
+    for (std::size_t i = 0; i < spelledCount; ++i) {
+        const std::u16string_view word = name.substr(spelled[i].first, spelled[i].second);
+        if (splitter.keeps(word)) {
+            splitter.put(word);
+            splitter.added = true;
+        }
+    }
+    // No word the keys spell is kept: the name goes in whole when the
+    // splitter keeps no other word either (rare: most names have one).
+    if (!splitter.added)
+        Map::TextSearch::NameSplitter::eachCandidate(name, [&splitter](std::size_t, std::u16string_view word) {
+            splitter.added = splitter.added || splitter.keeps(word);
+        });
+    if (!splitter.added) splitter.insert(name);
 }
 
 void SearchTreeBuilder::addWayPoint(const Map::WayPoint& point) {

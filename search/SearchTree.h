@@ -11,13 +11,17 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <memory_resource>
+#include <optional>
 #include <string>
 #include <variant>
 #include <vector>
 
 namespace TextSearch {
 
-using ObjectRefs = std::vector<Map::MapAndOffset>;
+// A tree's item lists take their memory from the tree (freed whole with
+// it); lists made elsewhere use the heap.
+using ObjectRefs = std::pmr::vector<Map::MapAndOffset>;
 using TreeItem = std::variant<ObjectRefs, Map::WayPoint>;
 
 // The identity of a map object for merging: two objects of different maps
@@ -27,11 +31,47 @@ using TreeItem = std::variant<ObjectRefs, Map::WayPoint>;
 using ObjectIdentity = std::function<std::u16string(const Map::MapAndOffset&)>;
 
 class SearchTreeNode {
+    // The nodes below a root and the item lists of all nodes live in the
+    // root's pool, freed whole with the root: a build adds thousands of
+    // nodes and lists, each a heap allocation otherwise. Declared first:
+    // a root's own items go before its pool.
+    class Pool;
+    std::unique_ptr<Pool> m_pool;
+
   public:
-    // Ascending by letter, one per letter: a sorted vector steps and adds
-    // with one allocation per node where a map takes two.
-    std::vector<std::pair<char16_t, std::unique_ptr<SearchTreeNode>>> children;
-    std::unique_ptr<std::vector<TreeItem>> items;
+    // The children ascending by letter, one per letter, as (letter, node).
+    class Children {
+      public:
+        class Iterator {
+          public:
+            explicit Iterator(const SearchTreeNode* node) : m_node(node) {}
+            std::pair<char16_t, const SearchTreeNode*> operator*() const { return {m_node->m_letter, m_node}; }
+            Iterator& operator++() {
+                m_node = m_node->m_next;
+                return *this;
+            }
+            bool operator==(const Iterator&) const = default;
+
+          private:
+            const SearchTreeNode* m_node;
+        };
+        explicit Children(const SearchTreeNode* first) : m_first(first) {}
+        Iterator begin() const { return Iterator(m_first); }
+        Iterator end() const { return Iterator(nullptr); }
+        bool empty() const { return m_first == nullptr; }
+
+      private:
+        const SearchTreeNode* m_first;
+    };
+
+    SearchTreeNode();
+    ~SearchTreeNode();
+    SearchTreeNode(const SearchTreeNode&) = delete;
+    SearchTreeNode& operator=(const SearchTreeNode&) = delete;
+
+    Children children() const { return Children(m_firstChild); }
+    // Present where an entered word ends; its memory is the tree's.
+    std::optional<std::pmr::vector<TreeItem>> items;
 
     // Enters a word (folded here) with an object or a waypoint; `root` is
     // created by the first insertion. An object joins the first item of its
@@ -60,6 +100,7 @@ class SearchTreeNode {
     // within a chain (flat arrays: a node of a few dozen items would spend
     // more on a map's entries than on comparing).
     static constexpr std::size_t IndexedItems = 16;
+    static constexpr std::size_t FirstItems = 4;
     static constexpr std::uint32_t NoItem = 0xFFFFFFFFu;
     struct IdentityChains {
         // Per bucket the first and last item; per item the next one.
@@ -69,8 +110,13 @@ class SearchTreeNode {
     static std::size_t identityHash(const std::u16string& identity);
     void chain(std::size_t item);
     void rebuildChains();
-    std::vector<std::u16string> m_identities;
+    std::optional<std::pmr::vector<std::u16string>> m_identities;
     std::unique_ptr<IdentityChains> m_byIdentity;
+    // The letter of this node in its parent; the first child and the next
+    // sibling, ascending by letter.
+    char16_t m_letter = 0;
+    SearchTreeNode* m_firstChild = nullptr;
+    SearchTreeNode* m_next = nullptr;
 };
 
 // Enters names word by word (Map::TextSearch::NameSplitter); a name that
@@ -88,6 +134,13 @@ class SearchTreeBuilder {
     bool mayEnter(std::u16string_view name) const;
     // Always true: bound as the callback of the engine's walks.
     bool addObject(std::u16string_view name, const Map::MapAndOffset& ref);
+    // A word of a name: where it starts, its length.
+    using WordSpan = std::pair<std::uint32_t, std::uint32_t>;
+    // addObject for a name that mayEnter has passed, already cut by the
+    // caller: the splitter's words (before its word test) that the keys
+    // spell, in name order.
+    void enterSplit(std::u16string_view name, const Map::MapAndOffset& ref, const WordSpan* spelled,
+                    std::size_t spelledCount);
     void addWayPoint(const Map::WayPoint& point);
 
   private:

@@ -3,6 +3,9 @@
 #include "map/file/FormatError.h"
 #include "map/file/detail/Bytes.h"
 
+#include <bit>
+#include <cstring>
+
 namespace Map::File {
 
 using detail::fits;
@@ -20,8 +23,13 @@ void scanString(const std::uint8_t* bytes, std::uint64_t from, std::uint64_t end
         at += 2;
     const std::size_t units = static_cast<std::size_t>((at - from) / 2);
     out.resize(units);
-    for (std::size_t i = 0; i < units; ++i)
-        out[i] = static_cast<char16_t>(u16At(bytes + from + 2 * i));
+    // The units are little-endian, as is the host most often: one copy.
+    if constexpr (std::endian::native == std::endian::little) {
+        if (units != 0) std::memcpy(out.data(), bytes + from, 2 * units);
+    } else {
+        for (std::size_t i = 0; i < units; ++i)
+            out[i] = static_cast<char16_t>(u16At(bytes + from + 2 * i));
+    }
 }
 
 class StringsImplV0 : public StringsSectionReader::ImplBase {

@@ -1,7 +1,8 @@
-// The key at the index depth reads only the items under its own letters
-// and compares parents by numbers given to their names at attach: typed
-// against an engine that reads every item of the depth's prefixes and
-// compares the parent names as read, it shows the same variants, counts,
+// The key at the index depth reads only the items under its own letters,
+// cuts each item's text once and compares parents by numbers given to
+// their names at attach: typed against an engine that reads every item of
+// the depth's prefixes, cuts each name as it enters it and compares the
+// parent names as read, it shows the same variants, counts,
 // letters and rows in the same order, objects merged across maps alike,
 // waypoints in the same places.
 
@@ -53,6 +54,26 @@ TEST(TextSearchEngineDepth, NarrowedKeyAtTheDepthShowsWhatTheWholeWalkShows) {
             c.streets.push_back({word.substr(0, 3) + u"z" + u" " + word, c.streets[i].city, 0});
             c.streets.push_back({word.substr(0, 3) + u"a " + word, c.streets[i].city, 0});
         }
+        // Names that every rule of the splitter cuts: status words, short
+        // and digit words, empty words between separators, a name without
+        // a separator, a name none of whose words is kept (entered whole).
+        for (int i = 0; i < 40; ++i) {
+            const std::u16string word = wordsOf(c.streets[i].name).front();
+            const std::u16string other = wordsOf(c.streets[i + 40].name).back();
+            const std::u16string names[] = {u"\u0443\u043b. " + word,
+                                            word + u" St",
+                                            word + u"-A",
+                                            word + u" ,  " + other + u".",
+                                            u"5th " + word + u" " + word.substr(0, 1),
+                                            word + other,
+                                            word.substr(0, 4) + u" \u0443\u043b.",
+                                            word.substr(0, 1) + u"-" + word.substr(1, 4),
+                                            u"\u0443\u043b. " + std::u16string(1, static_cast<char16_t>(u'0' + i % 10)),
+                                            u"St " + word.substr(0, 1) + u".",
+                                            u"\u0410\u043b\u043b\u0435\u044f" + word + u" \u0430\u043b\u043b\u0435\u044f"};
+            c.streets.push_back({names[i % std::size(names)], c.streets[i].city, 0});
+            c.streets.push_back({names[(i + 3) % std::size(names)], c.streets[i + 1].city, 0});
+        }
         contents.push_back(c);
     }
     FixtureAtlas atlas(contents);
@@ -73,8 +94,12 @@ TEST(TextSearchEngineDepth, NarrowedKeyAtTheDepthShowsWhatTheWholeWalkShows) {
     for (int query = 0; query < 90; ++query) {
         const int setUp = query % 3;
         const MapContent& source = contents[1 + random() % 4];
-        const std::u16string name = setUp == 2 ? source.pois[random() % source.pois.size()].name
-                                               : source.streets[random() % source.streets.size()].name;
+        // Some street queries type one of the names cut by every rule of
+        // the splitter (the last 80 streets).
+        const std::size_t street = query % 4 == 0 ? source.streets.size() - 1 - random() % 80
+                                                  : random() % source.streets.size();
+        const std::u16string name =
+            setUp == 2 ? source.pois[random() % source.pois.size()].name : source.streets[street].name;
         const std::vector<std::u16string> words = wordsOf(name);
         const std::u16string word = words[random() % words.size()];
         SCOPED_TRACE(Core::wideToUtf8(word) + " set-up " + std::to_string(setUp));

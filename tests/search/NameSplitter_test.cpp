@@ -20,9 +20,9 @@ std::vector<std::u16string> wordsOf(const std::u16string& name) {
     std::u16string path;
     std::function<void(const SearchTreeNode*)> walk = [&](const SearchTreeNode* node) {
         if (node->items && node != root.get()) words.push_back(path);
-        for (const auto& [letter, child] : node->children) {
+        for (const auto& [letter, child] : node->children()) {
             path.push_back(letter);
-            walk(child.get());
+            walk(child);
             path.pop_back();
         }
     };

@@ -8,6 +8,9 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
+#include <set>
+
 using TextSearch::SearchTreeBuilder;
 using TextSearch::SearchTreeNode;
 
@@ -26,8 +29,8 @@ std::string describe(const SearchTreeNode* node) {
                 out.append(Core::wideToUtf8(std::get<Map::WayPoint>(item).name)).append(",");
             out.append(";");
         }
-    for (const auto& [letter, child] : node->children)
-        out.append(Core::wideToUtf8(std::u16string(1, letter))).append(describe(child.get()));
+    for (const auto& [letter, child] : node->children())
+        out.append(Core::wideToUtf8(std::u16string(1, letter))).append(describe(child));
     return out + "]";
 }
 
@@ -49,8 +52,8 @@ std::vector<const SearchTreeNode*> reached(const SearchTreeNode* root, const std
 std::size_t nodeCount(const SearchTreeNode* node) {
     std::size_t n = node != nullptr ? 1 : 0;
     if (node != nullptr)
-        for (const auto& [letter, child] : node->children)
-            n += nodeCount(child.get());
+        for (const auto& [letter, child] : node->children())
+            n += nodeCount(child);
     return n;
 }
 
@@ -171,6 +174,45 @@ TEST(SearchTree, ManyObjectsOfOneWordMergeByTheRule) {
             EXPECT_EQ(std::get<TextSearch::ObjectRefs>((*node->items)[i]), expected[i].second)
                 << objects << " " << i;
     }
+}
+
+// Words entered in any order: every node's children come out ascending by
+// letter, each found by its letter, over more nodes than one pool chunk
+// holds; the tree's items are those of a plain set of the words.
+TEST(SearchTree, ChildrenAscendAndAreFoundWhateverTheOrderOfEntry) {
+    std::mt19937 random(SearchTest::seed(79));
+    std::unique_ptr<SearchTreeNode> root;
+    std::set<std::u16string> words;
+    for (std::uint32_t i = 0; i < 600; ++i) {
+        std::u16string word;
+        for (std::uint32_t n = 1 + random() % 5; n > 0; --n)
+            word += static_cast<char16_t>(u"zaQmb\u0416\u0436"[random() % 7]);
+        SearchTreeNode::insertObject(root, word, {0, 4 + 8 * i}, u"");
+        std::u16string folded = word;
+        for (char16_t& c : folded)
+            c = Core::toLower(c);
+        words.insert(folded);
+    }
+    std::size_t ends = 0;
+    std::function<void(const SearchTreeNode*, const std::u16string&)> check = [&](const SearchTreeNode* node,
+                                                                                  const std::u16string& path) {
+        if (node->items) {
+            EXPECT_TRUE(words.count(path)) << Core::wideToUtf8(path);
+            ++ends;
+        }
+        char16_t last = 0;
+        for (const auto& [letter, child] : node->children()) {
+            EXPECT_LT(last, letter) << Core::wideToUtf8(path);
+            last = letter;
+            EXPECT_EQ(SearchTreeNode::find(node, letter), child);
+            check(child, path + letter);
+        }
+        EXPECT_EQ(SearchTreeNode::find(node, u'y'), nullptr);
+    };
+    check(root.get(), u"");
+    EXPECT_EQ(ends, words.size());
+    EXPECT_GT(nodeCount(root.get()), 128u);
+    EXPECT_EQ(SearchTreeNode::count(root.get()), 600u);
 }
 
 } // namespace
