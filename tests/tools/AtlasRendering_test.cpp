@@ -62,4 +62,18 @@ TEST(AtlasRendering, TheSessionLeavesItsFoldersAsItFoundThem) {
     EXPECT_EQ(scratchFolders(), scratch) << "the session's scratch folder goes with it";
 }
 
+TEST(AtlasRendering, ADataFolderWithoutMapStylesIsRefused) {
+    // An empty frame would otherwise pass for a fast one in the benchmarks.
+    TestSupport::TempDir dir;
+    const fs::path data = dir.path() / "data";
+    fs::create_directories(data);
+    AtlasRendering::ViewSettings view;
+    try {
+        AtlasRendering::Session session(MIREL_DEMO_ATLAS_DIR, data.string(), view);
+        FAIL() << "a session without styles was opened";
+    } catch (const std::runtime_error& e) {
+        EXPECT_STREQ(e.what(), "the data folder has no map styles (styles/polylines.xml)");
+    }
+}
+
 } // namespace

@@ -73,6 +73,10 @@ Session::Session(const std::string& atlasFolder, const std::string& dataFolder, 
     Map::AtlasServices services;
     if (data.filename() != "data")
         throw std::runtime_error("the data folder must be named data");
+    // Without its styles the renderer draws an empty map, which would pass
+    // for a (very fast) frame.
+    if (!std::filesystem::is_regular_file(data / "styles" / "polylines.xml"))
+        throw std::runtime_error("the data folder has no map styles (styles/polylines.xml)");
     services.paths = std::make_shared<ReadOnlyDataPaths>(withSlash(data.parent_path().string()),
                                                          withSlash(m_scratch.path.string()));
     services.keepsFolder = true;
