@@ -57,6 +57,15 @@ void plotPixel(SDL_Surface* surface, std::int32_t x, std::int32_t y, std::uint32
 // 4 bytes per pixel; 24-bit surfaces are left untouched (not supported).
 void drawHSpan(SDL_Surface* surface, std::int32_t x0, std::int32_t x1, std::int32_t y, std::uint32_t pixel);
 
+// Fewer than four pixels from p: the first, the last and the middle one
+// are all of them, stored without a loop.
+template <class Pixel> inline void fillUnderFour(Pixel* p, std::size_t n, Pixel pixel) {
+    if (n == 0) return;
+    p[0] = pixel;
+    p[n - 1] = pixel;
+    p[n / 2] = pixel;
+}
+
 // n 32-bit pixels from p. Long runs go to the C library's wide-character
 // fill (wchar_t is 32 bits here), whose string stores write whole cache lines
 // without reading them first; short ones are stored in place, 16 bytes at a
@@ -70,10 +79,7 @@ inline void fillPixels32(std::uint32_t* p, std::size_t n, std::uint32_t pixel) {
         }
     }
     if (n < 4) {
-        if (n == 0) return;
-        p[0] = pixel;
-        p[n - 1] = pixel;
-        p[n / 2] = pixel;
+        fillUnderFour(p, n, pixel);
         return;
     }
     typedef std::uint32_t Four __attribute__((vector_size(16)));
@@ -86,10 +92,7 @@ inline void fillPixels32(std::uint32_t* p, std::size_t n, std::uint32_t pixel) {
 // n 16-bit pixels from p, stored like fillPixels32's short runs.
 inline void fillPixels16(std::uint16_t* p, std::size_t n, std::uint16_t pixel) {
     if (n < 4) {
-        if (n == 0) return;
-        p[0] = pixel;
-        p[n - 1] = pixel;
-        p[n / 2] = pixel;
+        fillUnderFour(p, n, pixel);
         return;
     }
     if (n < 8) {

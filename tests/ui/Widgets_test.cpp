@@ -33,6 +33,19 @@ Channels channels(SDL_Surface* s, int x, int y) {
     return {int(v >> 16), int((v >> 8) & 0xFF), int(v & 0xFF)};
 }
 
+// An interface whose data folder holds the test font, with that font as
+// "f" at 20 pixels.
+struct FontUi {
+    FontUi() {
+        engine.dataFolder = FileSystem::toWide(std::string(MIREL_FONT_DIR) + "/");
+        made = ui.createFont(u"DejaVuSans.ttf", "f", 20, 0);
+    }
+    UiTest::SdlScreen sdl;
+    UiTest::FakeEngine engine;
+    fdInterface ui{&engine, nullptr};
+    bool made = false;
+};
+
 } // namespace
 
 TEST(fdStatic, BackgroundOrderAndTranslucentColoursAt16And32Bits) {
@@ -140,11 +153,9 @@ TEST(fdLabel, TapLimitsCaretBlinkAndLines) {
 // The editing caret is a bar two pixels wide, as high as a line of the
 // label's font, in the text colour; an empty line shows only the bar.
 TEST(fdLabel, TheCaretIsABarTwoPixelsWide) {
-    UiTest::SdlScreen sdl;
-    UiTest::FakeEngine engine;
-    engine.dataFolder = FileSystem::toWide(std::string(MIREL_FONT_DIR) + "/");
-    fdInterface ui(&engine, nullptr);
-    ASSERT_TRUE(ui.createFont(u"DejaVuSans.ttf", "f", 20, 0));
+    FontUi fonts;
+    ASSERT_TRUE(fonts.made);
+    fdInterface& ui = fonts.ui;
     std::uint32_t now = 0;
     ui.setClock([&] { return now; });
     auto* page = new fdPage(&ui, "page", nullptr);
@@ -178,11 +189,9 @@ TEST(fdLabel, TheCaretIsABarTwoPixelsWide) {
 // Lines of a label: stacked at the top, middle or bottom of the label
 // (mode 0), or each at the top or bottom of its own slot (mode 2).
 TEST(fdLabel, LinesStandWhereTheirModeAndAlignmentPutThem) {
-    UiTest::SdlScreen sdl;
-    UiTest::FakeEngine engine;
-    engine.dataFolder = FileSystem::toWide(std::string(MIREL_FONT_DIR) + "/");
-    fdInterface ui(&engine, nullptr);
-    ASSERT_TRUE(ui.createFont(u"DejaVuSans.ttf", "f", 20, 0));
+    FontUi fonts;
+    ASSERT_TRUE(fonts.made);
+    fdInterface& ui = fonts.ui;
     auto* page = new fdPage(&ui, "page", nullptr);
     const struct {
         int mode, vAlign;
@@ -218,11 +227,9 @@ TEST(fdLabel, LinesStandWhereTheirModeAndAlignmentPutThem) {
 // A text wider than its label is dragged from inside the label, within its
 // ends; a press beside the label drags nothing.
 TEST(fdSmartLabel, ALongTextIsDraggedFromInsideWithinItsEnds) {
-    UiTest::SdlScreen sdl;
-    UiTest::FakeEngine engine;
-    engine.dataFolder = FileSystem::toWide(std::string(MIREL_FONT_DIR) + "/");
-    fdInterface ui(&engine, nullptr);
-    ASSERT_TRUE(ui.createFont(u"DejaVuSans.ttf", "f", 20, 0));
+    FontUi fonts;
+    ASSERT_TRUE(fonts.made);
+    fdInterface& ui = fonts.ui;
     auto* page = new fdPage(&ui, "page", nullptr);
     // The clickable kind drags the same way.
     for (bool clickable : {false, true}) {
@@ -249,11 +256,9 @@ TEST(fdSmartLabel, ALongTextIsDraggedFromInsideWithinItsEnds) {
 // The effect renderer leaves a pixel of room for its halo or shadow on each
 // side: it measures 2 pixels larger each way than the plain one.
 TEST(TextRenderers, TheEffectRendererMeasuresTwoPixelsLargerEachWay) {
-    UiTest::SdlScreen sdl;
-    UiTest::FakeEngine engine;
-    engine.dataFolder = FileSystem::toWide(std::string(MIREL_FONT_DIR) + "/");
-    fdInterface ui(&engine, nullptr);
-    ASSERT_TRUE(ui.createFont(u"DejaVuSans.ttf", "f", 20, 0));
+    FontUi fonts;
+    ASSERT_TRUE(fonts.made);
+    fdInterface& ui = fonts.ui;
     SimpleTxtRenderer plain;
     EffectTxtRenderer effect(0, {0, 0});
     plain.setFont(ui.fontByName("f"));
