@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <map>
@@ -48,6 +49,13 @@ TEST(AtlasRendering, TheSessionLeavesItsFoldersAsItFoundThem) {
     fs::copy(MIREL_DEMO_ATLAS_DIR, atlas, fs::copy_options::recursive);
     fs::remove(atlas / "camera.kvc");
     const auto atlasBefore = snapshot(atlas);
+    // Counted in a temporary folder of this test's own: other tests running
+    // beside it open and close sessions of their own.
+    const fs::path tmp = dir.path() / "tmp";
+    fs::create_directories(tmp);
+    const char* const oldTmp = std::getenv("TMPDIR");
+    const std::string oldTmpValue = oldTmp != nullptr ? oldTmp : "";
+    ::setenv("TMPDIR", tmp.c_str(), 1);
     const std::size_t scratch = scratchFolders();
     {
         AtlasRendering::ViewSettings view;
@@ -56,10 +64,13 @@ TEST(AtlasRendering, TheSessionLeavesItsFoldersAsItFoundThem) {
         AtlasRendering::Session session(atlas.string(), data.string(), view);
         EXPECT_GT(session.atlas().mapCount(), 0u);
         session.draw();
+        EXPECT_EQ(scratchFolders(), scratch + 1) << "the session writes into a scratch folder";
     }
     EXPECT_EQ(snapshot(data), before);
     EXPECT_EQ(snapshot(atlas), atlasBefore) << "nor the atlas folder";
     EXPECT_EQ(scratchFolders(), scratch) << "the session's scratch folder goes with it";
+    if (oldTmp != nullptr) ::setenv("TMPDIR", oldTmpValue.c_str(), 1);
+    else ::unsetenv("TMPDIR");
 }
 
 TEST(AtlasRendering, ADataFolderWithoutMapStylesIsRefused) {
