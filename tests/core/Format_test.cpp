@@ -27,6 +27,7 @@ TEST(Format, Integers) {
     EXPECT_EQ(format("%I64d|%I64u", INT64_MIN, UINT64_MAX), "-9223372036854775808|18446744073709551615");
     EXPECT_EQ(format("%d %i %u", -5, 7, 3u), "-5 7 3");
     EXPECT_EQ(format("%x %X %#x %o", 255, 0xABCu, 16, 8), "ff ABC 0x10 10");
+    EXPECT_EQ(format("%X|%#X", 0x9F0A1u, 0x10u), "9F0A1|0X10") << "digits stay digits";
     EXPECT_EQ(format("%x %u", -1, -1), "ffffffff 4294967295");
     EXPECT_EQ(format("%02x ", static_cast<unsigned char>(7)), "07 ");
     EXPECT_EQ(format("%5d|%-5d|%05d|%+d|% d", 42, 42, -42, 42, 42), "   42|42   |-0042|+42| 42");

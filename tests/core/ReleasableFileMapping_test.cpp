@@ -167,6 +167,12 @@ TEST(ReleasableFileMapping, ViewFileReadsSeeksAndRefusesWrites) {
     EXPECT_EQ(file.read(buf, 4, 2), 1u);
     EXPECT_EQ(std::string(buf, 7), bytes.substr(113, 7));
     EXPECT_EQ(file.tell(), 20u);
+    // Whole items with bytes left over: the bytes past them stay unread.
+    EXPECT_TRUE(file.seek(11));
+    char exact[8] = {};
+    EXPECT_EQ(file.read(exact, 4, 2), 2u);
+    EXPECT_EQ(std::string(exact, 8), bytes.substr(111, 8));
+    EXPECT_EQ(file.tell(), 19u);
     // A size times count that overflows is not multiplied.
     EXPECT_TRUE(file.seek(0));
     EXPECT_EQ(file.read(buf, 2, SIZE_MAX / 2 + 1), 10u);

@@ -10,6 +10,7 @@ TEST(XmlDepth, CountsOnlyOpenElements) {
     EXPECT_FALSE(xmlDepthWithin("<a></a>", 0));
     EXPECT_TRUE(xmlDepthWithin("<a><b/><c></c></a>", 2));
     EXPECT_TRUE(xmlDepthWithin("<a><b><c/></b></a>", 2));
+    EXPECT_TRUE(xmlDepthWithin("<a></a><b></b><c></c>", 1)) << "a closing at the top level counts too";
     EXPECT_FALSE(xmlDepthWithin("<a><b><c></c></b></a>", 2));
     // Siblings do not add up.
     std::string flat = "<r>";

@@ -386,6 +386,22 @@ TEST(fdSliderAndProgressBar, ValueMathsIncludingAnEmptyRange) {
         slider->value = 42;
         EXPECT_EQ(slider->valueAt(r.x, 5), r.expected) << r.min << ".." << r.max << " at " << r.x;
     }
+    // Only a press drags: a move before it or after the release leaves the value.
+    slider->minimum = 0;
+    slider->maximum = 100;
+    slider->value = 42;
+    std::vector<int> values;
+    slider->mouseMove(75, 5);
+    values.push_back(slider->value);
+    EXPECT_TRUE(slider->press(24, 5));
+    values.push_back(slider->value);
+    slider->mouseMove(75, 5);
+    values.push_back(slider->value);
+    slider->release(126, 5);
+    values.push_back(slider->value);
+    slider->mouseMove(24, 5);
+    values.push_back(slider->value);
+    EXPECT_EQ(values, (std::vector<int>{42, 0, 50, 100, 100}));
     auto* bar = new fdProgressBar(page, "p", true, &ui);
     struct BarRow {
         int min, max, value, length, expected;
@@ -474,4 +490,9 @@ TEST(fdList, PressReleaseClicksUsedRowsAndButtonsInRows) {
     page->mouseButtonDown(1, 10, 10);
     page->mouseButtonUp(3, 10, 10);
     EXPECT_EQ(j, std::vector<std::string>{"clicked list"}) << "the press's click alone";
+
+    // Rows built again replace the old ones.
+    list->buildRows(row, 2, Material{});
+    EXPECT_EQ(list->rowCount(), 2u);
+    EXPECT_EQ(list->rowWidget(1)->rect(), (WindowRect{0, 40, 200, 40})) << "placed as the template says";
 }
