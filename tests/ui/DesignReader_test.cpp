@@ -375,7 +375,7 @@ TEST(DesignReader, ListRowsAreBoundedAndNeverRecursive) {
                              templateOf("one", tiny) + templateOf("rowOfRows", tiny, listOf("leaves", "one", 1000)) +
                              "<page name=\"p\" font=\"f\">" + listOf("selfList", "self", 40) +
                              listOf("mutual", "a", 20) + listOf("tall", "one", 30000) +
-                             listOf("nested", "rowOfRows", 1000) + "</page>";
+                             listOf("nested", "rowOfRows", 1000) + listOf("bare", "", 100) + "</page>";
     DesignDescription d;
     ASSERT_TRUE(readDesign(bareDesign("", body), true, d));
     fdInterface ui(&engine, nullptr);
@@ -406,4 +406,9 @@ TEST(DesignReader, ListRowsAreBoundedAndNeverRecursive) {
     ASSERT_EQ(nested->rowCount(), 1000u);
     EXPECT_EQ(rows(nested->rowWidget(0)->findChild("leaves")), 0u);
     EXPECT_TRUE(log.contains("List leaves: nested lists exceed 1024 rows; no rows"));
+
+    // A list that names no item template is filled by code: no rows, nothing logged.
+    EXPECT_EQ(rows(page->widget("bare")), 0u);
+    for (const std::string& line : log.lines())
+        EXPECT_EQ(line.find("of list bare"), std::string::npos) << line;
 }
