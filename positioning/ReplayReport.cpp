@@ -35,11 +35,16 @@ class ReportWriter final : public TrackingListener {
     // The time of day of a fix comes from the last valid GGA: before each
     // line goes in, note the decimals of its time field if it is one.
     void noteLine(std::string_view line) {
-        // The line as the scanner cuts it: up to its first control byte.
-        std::size_t length = 0;
-        while (length < line.size() && static_cast<signed char>(line[length]) >= 32)
-            ++length;
-        const std::string sentence(line.substr(0, length));
+        // The line as the scanner cuts it: control bytes in front belong to
+        // the line end before it, the next one ends it.
+        const auto isLineEnd = [](char c) { return static_cast<signed char>(c) < 32; };
+        std::size_t begin = 0;
+        while (begin < line.size() && isLineEnd(line[begin]))
+            ++begin;
+        std::size_t stop = begin;
+        while (stop < line.size() && !isLineEnd(line[stop]))
+            ++stop;
+        const std::string sentence(line.substr(begin, stop - begin));
         NmeaRecords records;
         const auto size = static_cast<std::uint32_t>(sentence.size());
         if (!nmeaChecksumMatches(sentence.c_str(), size) ||

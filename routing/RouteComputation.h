@@ -38,7 +38,8 @@ std::uint16_t linkEntryCost(Map::GeoPoint from, Map::GeoPoint to);
 
 // Fills path with the route from start to finish: its two points, one leg,
 // the parts cut at the points, manoeuvres labelled. False on failure (the
-// result's status tells why; path is then cleared or left as it was).
+// result's status tells why; path is left as it was when a point is bound to
+// no road, and cleared on every later failure).
 // `config` is the configuration root ("Routing" and "Maneuvers" are read);
 // excludeStart keeps the route off the start point's road.
 bool computePath(Map::KVAtlas& atlas, Core::ConfigNode& config, const PathPoint& start, const PathPoint& finish,

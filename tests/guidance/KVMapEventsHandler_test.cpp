@@ -359,6 +359,9 @@ TEST_F(Town_, NaviSwitchHoldsGuidanceOff) {
     handler->setNaviOn(false);
     for (double east = -900; east <= -800; east += 15) drive(east, 0, 90, 15);
     EXPECT_FALSE(handler->navi().running());
+    // Without guidance the map shows the tracker's car, not a route position.
+    EXPECT_TRUE(handler->shownCarState().valid);
+    EXPECT_FALSE(Positioning::CarState::differs(handler->shownCarState(), handler->tracker().carState(), 1.0f));
     handler->toggleNavigation();
     EXPECT_TRUE(handler->navi().running());
     EXPECT_TRUE(config.root()->value("navi_on", false));

@@ -137,6 +137,12 @@ TEST(ObjWarn, SettingsPageAndWarningsShareOneSetOfKeys) {
     EXPECT_EQ(ObjWarn::settings().incomingDistance, 300);
     EXPECT_EQ(ObjWarn::settings().outgoingDistance, 60);
     ObjWarn::setDistances(config.root(), 1000, 150);
+    // Without stored keys the defaults hold.
+    Core::Config fresh;
+    ObjWarn::setDistances(nullptr, 1, 1);
+    ObjWarn defaults(fresh.root(), &drive, &drive.path, &drive.styles, drive.clock, drive.query());
+    EXPECT_EQ(ObjWarn::settings().incomingDistance, 1000);
+    EXPECT_EQ(ObjWarn::settings().outgoingDistance, 150);
 }
 
 } // namespace

@@ -85,6 +85,7 @@ TEST(fdMapNavi, WarningsBeforeManoeuvres) {
         float speed;
         std::vector<Said> expected;
         std::uint32_t next = 0; // the manoeuvre on the part after
+        float finishAfter = 0;  // metres from the manoeuvre to the finish, 0 two parts on
     } rows[] = {
         // The time warning at 300 s x 15 m/s, then 550 (spoken as 500) and 40
         // (spoken without distance); the last warning of 0 m never fires.
@@ -97,15 +98,20 @@ TEST(fdMapNavi, WarningsBeforeManoeuvres) {
         {"roundabout entry", 1, 19, 3, {{17, 19, 0, 10, 0}}, 10},
         {"roundabout left past its ninth exit", 1, 19, 3, {{17, 19, 0, 4, 0}}, 4},
         {"roundabout ending the route", 1, 19, 3, {{17, 19, 0}}},
+        // A road across a roundabout's node names whatever comes next.
+        {"across a roundabout", 1, 3, 3, {{17, 3, 0, 1, 0}}, 1},
         // The finish 80 m after the turn is spoken with it.
-        {"chained", 2, 17, 15, {{535, 17, 500, 21, 0}, {25, 17, 0, 21, 0}}},
+        {"chained", 2, 17, 15, {{535, 17, 500, 21, 0}, {25, 17, 0, 21, 0}}, 0, 80},
+        // Up to 100 m by default.
+        {"chained at 100 m", 2, 17, 15, {{535, 17, 500, 21, 0}, {25, 17, 0, 21, 0}}, 0, 100},
+        {"alone at 101 m", 2, 17, 15, {{535, 17, 500}, {25, 17, 0}}, 0, 101},
     };
     for (const auto& r : rows) {
         Drive d;
-        const bool chained = std::string(r.name) == "chained";
+        const bool chained = r.finishAfter > 0;
         d.build(r.at + (chained ? 1 : 2), {{r.at, r.type}, {r.at + 1, r.next}});
         if (chained)
-            d.path.parts.back().polylines[0].points.back().x -= 420;
+            d.path.parts.back().polylines[0].points.back().x -= 500 - r.finishAfter;
         d.run(500.0 * r.at, r.speed);
         EXPECT_EQ(d.said, r.expected) << r.name;
     }

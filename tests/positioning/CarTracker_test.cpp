@@ -168,6 +168,8 @@ TEST(CarTracker, StopsSnappingThreeSecondsAfterTheLastFix) {
             // A free car goes on along the filter's velocity: 2 s at 10 m/s east.
             const double moved = (later.position.toGlobal().x - stale.position.toGlobal().x) / DemoAtlas::unitsPerMetre();
             EXPECT_NEAR(moved, 20.0, 1.0);
+            // In the frame of the town map's most detailed level.
+            EXPECT_TRUE(later.position.frame == Map::LevelFrame::of(rig.atlas->findMapById(1)->level(0)));
         }
     }
 }

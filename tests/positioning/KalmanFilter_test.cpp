@@ -146,15 +146,17 @@ TEST(KalmanFilter, JumpsResetAndStopsHoldThePosition) {
     EXPECT_NE(t.filter.covariance(), Positioning::detail::Matrix4{});
 
     // At 0.5 m/s (below the minimum speed 1.0) the car stays where it was
-    // shown, the motion stops and the covariance is kept.
+    // shown, the motion stops and the covariance is kept. Driven diagonally,
+    // so that both axes are carried on.
     Fixture s;
-    s.fix({0, 0}, {10, 0});
+    s.fix({0, 0}, {10, 10});
     s.clock.ticks += 1000;
-    s.fix({10, 0}, {10, 0});
+    s.fix({10, 10}, {10, 10});
     const auto covariance = s.filter.covariance();
     s.clock.ticks += 1000;
     const LocalPoint shown = s.filter.predict();
     EXPECT_NEAR(shown.x, 20.0f, 0.01f);
+    EXPECT_NEAR(shown.y, 20.0f, 0.01f);
     s.filter.update({13, 3}, {0.5f, 0}, 0.5f, 1.0f, 1.0f);
     EXPECT_EQ(s.filter.position(), shown);
     EXPECT_EQ(s.filter.velocity(), (LocalPoint{0, 0}));

@@ -69,6 +69,9 @@ TEST(NmeaSentenceReader, ChecksumRules) {
             EXPECT_EQ(got[0], c.text);
         }
     }
+    // Only the given length counts: checksum digits past it are not read.
+    for (const std::size_t cut : {1u, 2u, 3u})
+        EXPECT_FALSE(Positioning::nmeaChecksumMatches(gga.data(), static_cast<std::uint32_t>(gga.size() - cut))) << cut;
 }
 
 TEST(NmeaSentenceReader, RejectsNoiseLinesAndKeepsGoodOnes) {

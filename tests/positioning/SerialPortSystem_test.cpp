@@ -339,6 +339,11 @@ TEST(SerialPortSystem, BytesFromThePortBecomeFixesAndALostPortIsReported) {
     ASSERT_TRUE(eventually([&] { return shared.resultCount() == 2; }));
     EXPECT_EQ(shared.results[1], 2);
     EXPECT_EQ(events.seen(), (std::vector<std::string>{"enabled", "open"}));
+    // Another speed on the same port is set on the open port.
+    EXPECT_TRUE(ports->setPort(7, 9600));
+    ASSERT_TRUE(eventually([&] { return ports->port().second == 9600; }));
+    EXPECT_EQ(ports->port().first, 7u);
+    EXPECT_TRUE(ports->isPortOpen());
 
     // The receiver goes away: its port closes and the loss is heard.
     gps->end();

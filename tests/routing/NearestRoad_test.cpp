@@ -85,6 +85,10 @@ TEST(NearestRoad, BindsToTheRoadOfTheMoreDetailedMap) {
         EXPECT_EQ(maps.name(state.mapIndex, state.nameIndex), preferRank ? u"City Road" : u"Country Road");
         EXPECT_FLOAT_EQ(state.distance2, preferRank ? 156.0f * 156.0f : 44.0f * 44.0f);
     }
+    // Without it, of two equally near roads the one found first stays.
+    NearestRoadSearch tie;
+    ASSERT_TRUE(findNearestRoad(*maps.atlas, global(1524, 1524), tie));
+    EXPECT_EQ(maps.name(tie.mapIndex, tie.nameIndex), u"Country Road");
 }
 
 TEST(NearestRoad, GrowsTheSquareUntilTheRoadLiesInItsCircle) {

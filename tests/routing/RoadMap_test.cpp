@@ -233,6 +233,14 @@ TEST(RoadMap, BadIdsAndBrokenRecordsAreRefused) {
     search(map, task, RoutingParams{}, &stats);
     EXPECT_GT(stats.badReferences, 0u);
     EXPECT_EQ(reached, 0) << "B's only way on was damaged";
+    // A chain continuing to the array's end or beyond ends there.
+    const std::uint32_t c = g.node('C');
+    const auto size = static_cast<std::uint32_t>(map.nodes().size());
+    for (const std::uint32_t beyond : {size, size + 1}) {
+        map.mutableNodes()[c].flags = RecordFlag::Head | RecordFlag::Continues;
+        map.mutableNodes()[c].next = beyond;
+        EXPECT_EQ(map.stepNode(c), kNoId) << beyond;
+    }
 }
 
 TEST(RoadMap, AllocateRefusesCountsBeyondTheIdSpace) {

@@ -124,6 +124,7 @@ TEST(RouteComputation, CrossesIntoTheLinkedMap) {
     EXPECT_FALSE(Map::Routing::computePath(*town.atlas, config, town.pointOn(0, 0.5f), town.pointOn(6, 0.5f, island),
                                            path, false));
     EXPECT_EQ(routingResult().status, RoutingStatus::NoRoute);
+    EXPECT_TRUE(path.parts.empty() && path.points.empty()) << "no route is left from the call before";
     EXPECT_EQ(RoadMapHolder::of(*twin)->pin, RoadMapHolder::Free);
     // Entry costs are whole 512 m steps.
     const Map::GeoPoint at{50.0f, 10.0f};
@@ -309,6 +310,11 @@ TEST(RouteComputation, AtlasRequestsExtendAndRestartTheRoute) {
     ASSERT_TRUE(route.recalculatePath(*town.atlas, config, town.pointOn(5, 0.5f)));
     EXPECT_EQ(path.points.size(), 2u);
     EXPECT_EQ(path.legCount, 1u);
+    // A new start drops the old route's parts with its points.
+    ASSERT_TRUE(route.startPathAt(town.pointOn(6, 0.5f)));
+    EXPECT_TRUE(path.parts.empty());
+    EXPECT_EQ(path.points.size(), 1u);
+    EXPECT_EQ(path.legCount, 0u);
 }
 
 TEST(RouteComputation, AddedPointsGoWhereTheRouteGrowsLeast) {

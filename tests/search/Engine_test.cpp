@@ -246,6 +246,11 @@ TEST(TextSearchEngine, FourteenNearestPoisFarthestFirst) {
     for (int i = 13; i >= 0; --i)
         expected.push_back(u"Poi " + Core::utf8ToWide(std::to_string(i)));
     EXPECT_EQ(names, expected);
+    // Collected again into the rows it filled, nothing is added.
+    std::vector<ResultItem> rows;
+    o.engine.collectResults(rows);
+    o.engine.collectResults(rows);
+    EXPECT_EQ(rows.size(), expected.size());
 }
 
 TEST(TextSearchEngine, HousesOfTheChosenStreet) {

@@ -28,6 +28,8 @@ MapDescription describe(const MapContent& c) {
     for (const std::u16string& name : c.moreCountries)
         a.addCountry(s.add(name));
     const std::uint32_t region = a.addRegion(s.add(c.region), country);
+    for (const std::u16string& name : c.moreRegions)
+        a.addRegion(s.add(name), country);
     const std::uint32_t district = a.addDistrict(s.add(c.district), country, region);
     std::vector<std::uint32_t> cities, streets;
     for (const MapContent::City& city : c.cities)

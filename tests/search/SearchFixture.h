@@ -27,6 +27,7 @@ struct MapContent {
     std::u16string country = u"Demoland";
     std::u16string region = u"Westshire";
     std::vector<std::u16string> moreCountries; // after the first, without regions
+    std::vector<std::u16string> moreRegions;   // after the first, of the first country
     std::u16string district = u"Linden District";
     struct City {
         std::u16string name;

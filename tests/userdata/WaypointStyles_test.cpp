@@ -61,6 +61,32 @@ TEST(WaypointStyles, PointsAreDrawnCentredWhereTheirTypeIsVisible) {
     }
 }
 
+// In 3D the sky above the horizon has no ground: the points below it are
+// still drawn.
+TEST(WaypointStyles, PointsBelowTheHorizonAreDrawnIn3D) {
+    StylesFixture f;
+    TestSupport::TempDir dir;
+    fdWPManager manager(&f.adapter, wide(dir / "icons.txt"));
+    manager.load(wide(dir / "waypoints"));
+    MapCamera camera;
+    camera.setViewport(200, 150, 1.0f);
+    camera.setAnchorFraction(0.2f);
+    camera.setMode(1);
+    camera.setTilt(0.5f);
+    camera.setCentre(Map::Point{1000, 1000});
+    camera.setScale(1.0f);
+    camera.setupForLevel(Map::LevelFrame{32, 16, 0, 0});
+    camera.setOrigin(0, 0);
+    Map::Point sky;
+    ASSERT_FALSE(camera.screenToMap(xe::Point{0, 0}, sky)) << "the top corner sees the sky";
+    ASSERT_EQ(manager.addPoint(u"here", Map::Point{1000, 1000}, u"", 0), 0);
+    xe::Point at;
+    ASSERT_TRUE(camera.mapToScreen(Map::Point{1000, 1000}, at));
+    auto surface = RenderTest::makeSurface(32, 200, 150);
+    EXPECT_EQ(manager.drawPoints(surface.get(), camera, 150), 1u);
+    EXPECT_NE(RenderTest::pixelAt(surface.get(), at.x, at.y), 0u);
+}
+
 TEST(WaypointStyles, ALoadAgainReadsTheIconListAfresh) {
     TestSupport::TempDir dir;
     FakeStyles styles;

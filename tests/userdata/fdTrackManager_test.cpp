@@ -3,6 +3,7 @@
 #include "UserDataTestSupport.h"
 #include "tests/support/CaptureLogger.h"
 
+#include <algorithm>
 #include <cmath>
 
 using namespace UserDataTest;
@@ -38,6 +39,11 @@ TEST(TrackManager, RecordingRuleBoundaries) {
         manager->setState(state);
         manager->setInterval(interval);
         manager->setMinDist(minDist);
+        // The settings are stored for the next start.
+        const auto restarted = f.make();
+        EXPECT_EQ(restarted->state(), state);
+        EXPECT_EQ(restarted->interval(), interval);
+        EXPECT_NEAR(restarted->minDist(), minDist, 1e-5f * std::max(1.0f, minDist)) << "six decimals are kept";
         manager->startTrack(u"a.kvt");
         for (int i = 0; i < fixes; ++i) {
             f.clock.now = 1000u * static_cast<std::uint32_t>(i) - 3000u; // crosses the tick wrap

@@ -113,6 +113,10 @@ TEST(WaypointManager, SettersChangeTheirPointAndMarkItsCategory) {
         EXPECT_TRUE(row.changed(manager->storedPoint(0))) << row.what;
         EXPECT_EQ(manager->category(0).modified, 1) << row.what;
     }
+    // Saved into a folder that is gone since: it is made again.
+    std::filesystem::remove_all(f.dir / "waypoints");
+    manager->save(f.folder);
+    expectValidGpx(f.dir / "waypoints/a.gpx");
 }
 
 TEST(WaypointManager, NearestPointMatchesALinearScan) {

@@ -1,4 +1,5 @@
 #include "map/file/MappedSection.h"
+#include "map/file/SectionViewRW.h"
 
 #include "core/SimpleHeap.h"
 #include "core/Text.h"
@@ -7,6 +8,8 @@
 #include "tests/support/TempDir.h"
 
 #include <gtest/gtest.h>
+
+#include <algorithm>
 
 using namespace Map::File;
 
@@ -63,6 +66,24 @@ TEST(MappedSection, ReadersWorkOverReleasableViews) {
     ASSERT_TRUE(level.prepareArea(moved, 1, 1, 3, 2));
     EXPECT_TRUE(level.cellItems(moved, 3, 2, items));
     level.clearArea(moved);
+
+    // A file over a view moves within the view's bytes only.
+    SectionViewRW file(views.view(16, 32));
+    const struct {
+        bool relative;
+        std::int32_t to;
+        bool moved;
+        std::uint32_t at;
+    } moves[] = {{false, 4, true, 4},     {true, 6, true, 10},  {true, -10, true, 0}, {true, -1, false, 0},
+                 {false, 32, true, 32},   {true, 1, false, 32}, {false, 33, false, 32}, {true, -30, true, 2}};
+    for (const auto& m : moves) {
+        EXPECT_EQ(m.relative ? file.seekRelative(m.to) : file.seek(m.to), m.moved) << m.to;
+        EXPECT_EQ(file.tell(), m.at) << m.to;
+    }
+    EXPECT_EQ(file.lastError(), 87);
+    std::uint8_t word[4];
+    ASSERT_EQ(file.read(word, 4, 1), 1u);
+    EXPECT_TRUE(std::equal(word, word + 4, written.bytes.begin() + 18));
 
     // Ranges outside the file give no view.
     EXPECT_EQ(views.view(written.bytes.size() - 4, 8), nullptr);

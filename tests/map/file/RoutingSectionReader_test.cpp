@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
 #include <tuple>
 
@@ -307,4 +308,28 @@ TEST(RoutingSectionReader, RoundTripsVertexLayout) {
     RecordingBuilder refused;
     EXPECT_EQ(damaged.routing->loadGraph(refused), RoutingSectionReader::BadFormat);
     EXPECT_FALSE(refused.reserved);
+
+    // The most transitions a segment can have; then its last word says one
+    // more follows, and the last segment's first word that none does: the
+    // words still end with the last segment.
+    g.chains[0].segments[0].transitions.assign(256, 0x0040);
+    g.chains[0].segments[1].transitions = {0x00C0};
+    g.chains[1].segments[0].transitions = {0x0040, 0x00C0};
+    bytes = MapWriting::writeMap(map).bytes;
+    MapTest::OpenedMap most = MapTest::openMap(bytes);
+    RecordingBuilder loaded;
+    ASSERT_EQ(most.routing->loadGraph(loaded), RoutingSectionReader::Loaded);
+    EXPECT_EQ(loaded.segments[0].transitions.size(), 256u);
+    EXPECT_EQ(loaded.segments[2].transitions, (std::vector<std::uint16_t>{0x8040, 0x00C0}));
+    const auto find = [&](std::vector<std::uint8_t> word) {
+        const auto at = std::search(bytes.begin() + header, bytes.end(), word.begin(), word.end());
+        EXPECT_NE(at, bytes.end());
+        return at;
+    };
+    find({0x40, 0x80, 0x40, 0x00, 0xC0, 0x00})[3] = 0x80;
+    find({0xC0, 0x00, 0x40, 0x80, 0xC0, 0x00})[3] = 0x00;
+    MapTest::OpenedMap tooMany = MapTest::openMap(bytes);
+    RecordingBuilder beyond;
+    EXPECT_EQ(tooMany.routing->loadGraph(beyond), RoutingSectionReader::BadFormat);
+    EXPECT_FALSE(beyond.reserved);
 }

@@ -93,6 +93,7 @@ TEST(DangerWarnText, RowsAreConvertedPerForm) {
         {"180.0001,0", F::Plain, 'S', TextRow::OutOfRange}, {"0,90.0001", F::Plain, 'S', TextRow::OutOfRange},
         {"0,-90.5", F::Plain, 'S', TextRow::OutOfRange}, {"0,90", F::Plain, 'S', TextRow::BeyondProjection},
         {"0,-85.06", F::Plain, 'S', TextRow::BeyondProjection}, {"0,85.05", F::Plain, 'S', TextRow::Accepted},
+        {"0,85.0511856", F::Plain, 'S', TextRow::Accepted}, {"0,-85.0511856", F::Plain, 'S', TextRow::Accepted},
         {"   ", F::Plain, 'S', TextRow::NoCoordinates}, {"abc,def", F::Plain, 'S', TextRow::NoCoordinates},
         {"5", F::Plain, 'S', TextRow::NoCoordinates}, {"5,", F::Plain, 'S', TextRow::NoCoordinates},
         {"7,5", F::Indexed, 'S', TextRow::NoCoordinates}, // the 7 is IDX
