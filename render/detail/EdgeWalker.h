@@ -71,11 +71,12 @@ struct EdgeWalker {
     template <bool XMajor> void stepBefore() {
         if constexpr (!XMajor) {
             xmin = xmax = x;
+            // Whether the row steps follows the slope, which the branch
+            // predictor cannot learn over the few rows of a band's piece.
             error += adx;
-            if (error >= dy) {
-                error -= dy;
-                x += sx;
-            }
+            const i64 stepped = -static_cast<i64>(error >= dy);
+            error -= dy & stepped;
+            x += sx & stepped;
         } else {
             i64 k = 0;
             if (error < dy) [[likely]] {
