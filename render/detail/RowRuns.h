@@ -39,8 +39,13 @@ class RowRuns {
             const auto b = static_cast<std::int32_t>(to);
             Run& r = rows_[y - top_];
             // Whether a row holds a run yet follows no pattern the branch
-            // predictor could learn: both cases merge the same way.
-            const bool apart = (r.start <= r.end) & ((a > r.end + 1) | (b + 1 < r.start));
+            // predictor could learn, so one test covers both cases: the gap
+            // between the two runs, above 0 when they neither overlap nor
+            // touch, is 2^32 - 2 against an empty row (kNoStart, kNoEnd),
+            // and below 2^16 between two runs on a surface's columns.
+            const std::int64_t gap =
+                std::int64_t{a > r.start ? a : r.start} - std::int64_t{b < r.end ? b : r.end} - 1;
+            const bool apart = static_cast<std::uint64_t>(gap - 1) < std::uint64_t{INT32_MAX};
             if (apart) [[unlikely]] {
                 // A run apart from the gathered one (a band folding back
                 // across the row): the gathered one is filled now and this

@@ -18,18 +18,20 @@ namespace xe::detail {
 // and everything between. Nothing when the triangle lies off the canvas.
 template <class RunSink>
 void scanTriangle(const Canvas& canvas, i64 x0, i64 y0, i64 x1, i64 y1, i64 x2, i64 y2, RunSink&& run) {
-    if (y0 > y1) {
-        std::swap(x0, x1);
-        std::swap(y0, y1);
-    }
-    if (y1 > y2) {
-        std::swap(x1, x2);
-        std::swap(y1, y2);
-    }
-    if (y0 > y1) {
-        std::swap(x0, x1);
-        std::swap(y0, y1);
-    }
+    // Sorted by selects: the order of a band's corners follows its
+    // direction, which the branch predictor cannot learn.
+    auto order = [](i64& xa, i64& ya, i64& xb, i64& yb) __attribute__((always_inline)) {
+        const bool swap = ya > yb;
+        const i64 x = swap ? xb : xa;
+        const i64 y = swap ? yb : ya;
+        xb = swap ? xa : xb;
+        yb = swap ? ya : yb;
+        xa = x;
+        ya = y;
+    };
+    order(x0, y0, x1, y1);
+    order(x1, y1, x2, y2);
+    order(x0, y0, x1, y1);
     const i64 top = canvas.top;
     const i64 bottom = canvas.bottom;
     if (y0 >= bottom || y2 < top) return;
