@@ -50,27 +50,52 @@ void scanTriangle(const Canvas& canvas, i64 x0, i64 y0, i64 x1, i64 y1, i64 x2, 
     // fixed roles so that both stay in registers.
     // Inlined with the walkers' roles fixed, so that they stay in registers;
     // a local copy of the sink, so that nothing it stores can alias them.
-    auto rowsOf = [&]<bool LeftXMajor, bool RightXMajor>(EdgeWalker& l, EdgeWalker& r, i64 y, i64 end)
+    // A sink that can take runs known to lie on the canvas's columns gets
+    // them so from a triangle that lies on them: no clamping per row.
+    constexpr bool kTakesInside = requires(const std::remove_cvref_t<RunSink>& s) { s.inside(i64{}, i64{}, i64{}); };
+    const bool inside = minX >= canvas.left && maxX < canvas.right;
+    auto rowsOf = [&]<bool LeftXMajor, bool RightXMajor, bool Inside>(EdgeWalker& l, EdgeWalker& r, i64 y, i64 end)
                       __attribute__((always_inline)) {
         std::remove_cvref_t<RunSink> sink = run;
+        // Local copies, written back once: nothing outside the loop can
+        // reach them, so they stay in registers.
+        EdgeWalker lw = l;
+        EdgeWalker rw = r;
         for (; y < end; ++y) {
-            l.template stepBefore<LeftXMajor>();
-            r.template stepBefore<RightXMajor>();
-            if (l.xmin <= r.xmax) sink(y, l.xmin, r.xmax);
+            lw.template stepBefore<LeftXMajor>();
+            rw.template stepBefore<RightXMajor>();
+            if (lw.xmin <= rw.xmax) {
+                if constexpr (Inside)
+                    sink.inside(y, lw.xmin, rw.xmax);
+                else
+                    sink(y, lw.xmin, rw.xmax);
+            }
+        }
+        l = lw;
+        r = rw;
+    };
+    auto rowsIn = [&]<bool Inside>(EdgeWalker& leftEdge, EdgeWalker& rightEdge, i64 y, i64 end)
+                      __attribute__((always_inline)) {
+        if (leftEdge.xMajor) {
+            if (rightEdge.xMajor)
+                rowsOf.template operator()<true, true, Inside>(leftEdge, rightEdge, y, end);
+            else
+                rowsOf.template operator()<true, false, Inside>(leftEdge, rightEdge, y, end);
+        } else {
+            if (rightEdge.xMajor)
+                rowsOf.template operator()<false, true, Inside>(leftEdge, rightEdge, y, end);
+            else
+                rowsOf.template operator()<false, false, Inside>(leftEdge, rightEdge, y, end);
         }
     };
     auto rows = [&](EdgeWalker& leftEdge, EdgeWalker& rightEdge, i64 y, i64 end) __attribute__((always_inline)) {
-        if (leftEdge.xMajor) {
-            if (rightEdge.xMajor)
-                rowsOf.template operator()<true, true>(leftEdge, rightEdge, y, end);
-            else
-                rowsOf.template operator()<true, false>(leftEdge, rightEdge, y, end);
-        } else {
-            if (rightEdge.xMajor)
-                rowsOf.template operator()<false, true>(leftEdge, rightEdge, y, end);
-            else
-                rowsOf.template operator()<false, false>(leftEdge, rightEdge, y, end);
+        if constexpr (kTakesInside) {
+            if (inside) {
+                rowsIn.template operator()<true>(leftEdge, rightEdge, y, end);
+                return;
+            }
         }
+        rowsIn.template operator()<false>(leftEdge, rightEdge, y, end);
     };
 
     i64 y = y0;
