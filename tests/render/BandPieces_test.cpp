@@ -110,9 +110,16 @@ class BandPiecesTest : public ::testing::TestWithParam<int> {
 TEST_P(BandPiecesTest, CapsEqualTheirPiecesAtEveryRadius) {
     // Radii past the largest kept pattern are drawn from their pieces.
     for (int r = 0; r <= 140; ++r) {
-        for (int k = 0; k < 4; ++k) {
-            const int cx = between(-r - 3, kWidth + r + 3);
-            const int cy = between(-r - 3, kHeight + r + 3);
+        for (int k = 0; k < 8; ++k) {
+            int cx = between(-r - 3, kWidth + r + 3);
+            int cy = between(-r - 3, kHeight + r + 3);
+            // Half of them within a few pixels of just touching the clip
+            // rectangle's edges, from inside or outside.
+            if (k >= 4) {
+                const int near = between(-3, 3);
+                cx = k % 2 == 0 ? 6 + r + near : kWidth - 9 - 1 - r + near;
+                cy = k < 6 ? 4 + r + between(-3, 3) : kHeight - 5 - 1 - r + between(-3, 3);
+            }
             const std::string at = "r " + std::to_string(r) + " at " + std::to_string(cx) + "," + std::to_string(cy);
             expectSame("filled " + at, [&](const xe::Canvas& c) { xe::fillOctagon(c, cx, cy, r, kInk); },
                        [&](const xe::Canvas& c) { octagonPieces(c, cx, cy, r); });
