@@ -42,7 +42,7 @@ struct EdgeWalker {
         const i64 dx = x1 - x0;
         dy = y1 - y0;
         adx = dx < 0 ? -dx : dx;
-        sx = dx > 0 ? 1 : (dx < 0 ? -1 : 0);
+        sx = (dx > 0) - (dx < 0);
         xMajor = dy <= adx;
         error = xMajor ? adx / 2 : dy / 2;
         quotient = -1;
@@ -73,18 +73,21 @@ struct EdgeWalker {
             xmin = xmax = x;
             // Whether the row steps follows the slope, which the branch
             // predictor cannot learn over the few rows of a band's piece.
+            // All ones when error >= dy (the walkers' values stay far below
+            // 2^62, as error + adx < 2 dy must).
             error += adx;
-            const i64 stepped = -static_cast<i64>(error >= dy);
+            const i64 stepped = (dy - 1 - error) >> 63;
             error -= dy & stepped;
             x += sx & stepped;
         } else {
             i64 k = 0;
             if (error < dy) [[likely]] {
                 // With adx = q * dy + r (divided once, at the start), the row
-                // takes q steps, or q + 1 when r is above the error.
-                const bool extra = remainder > error;
-                k = extra ? quotient + 1 : quotient;
-                error = extra ? error + dy - remainder : error - remainder;
+                // takes q steps, or q + 1 when r is above the error (extra
+                // all ones), again by masks rather than a branch.
+                const i64 extra = (error - remainder) >> 63;
+                k = quotient - extra;
+                error = error - remainder + (dy & extra);
             } else {
                 const i64 e = error - adx; // < 0: the row always takes at least one step
                 k = (dy - e - 1) / dy;
