@@ -52,8 +52,9 @@ struct EdgeWalker {
         }
     }
 
-    // Reports the current row's run in xmin .. xmax and moves to the next row.
-    void step() {
+    // Reports the current row's run in xmin .. xmax and moves to the next row
+    // (Branchy: see stepBefore).
+    template <bool Branchy = true> void step() {
         if (y >= endY) {
             xmin = std::min(x, endX);
             xmax = std::max(x, endX);
@@ -61,24 +62,33 @@ struct EdgeWalker {
             return;
         }
         if (xMajor)
-            stepBefore<true>();
+            stepBefore<true, Branchy>();
         else
-            stepBefore<false>();
+            stepBefore<false, Branchy>();
     }
 
     // step() on a row before the last one (y < endY), for a walker of the
-    // given kind: the scan loops know both and keep the branch out.
-    template <bool XMajor> void stepBefore() {
+    // given kind: the scan loops know both and keep the branch out. Whether a
+    // steep edge moves over on a row follows its slope: over many rows (a
+    // polygon's edges, a long triangle) the branch predictor learns it and
+    // the branch (Branchy) is cheaper; over the few rows of a band's piece it
+    // cannot, and masks do better. Both give the same rows.
+    template <bool XMajor, bool Branchy = false> void stepBefore() {
         if constexpr (!XMajor) {
             xmin = xmax = x;
-            // Whether the row steps follows the slope, which the branch
-            // predictor cannot learn over the few rows of a band's piece.
-            // All ones when error >= dy (the walkers' values stay far below
-            // 2^62, as error + adx < 2 dy must).
             error += adx;
-            const i64 stepped = (dy - 1 - error) >> 63;
-            error -= dy & stepped;
-            x += sx & stepped;
+            if constexpr (Branchy) {
+                if (error >= dy) {
+                    error -= dy;
+                    x += sx;
+                }
+            } else {
+                // All ones when error >= dy (the walkers' values stay far
+                // below 2^62, as error + adx < 2 dy must).
+                const i64 stepped = (dy - 1 - error) >> 63;
+                error -= dy & stepped;
+                x += sx & stepped;
+            }
         } else {
             i64 k = 0;
             if (error < dy) [[likely]] {

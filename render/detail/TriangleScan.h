@@ -122,7 +122,7 @@ void scanTriangle(const Canvas& canvas, i64 x0, i64 y0, i64 x1, i64 y1, i64 x2, 
     i64 joinMin = 0;
     i64 joinMax = 0;
     if (atJoin) {
-        e01.step();
+        e01.template step<false>();
         joinMin = e01.xmin;
         joinMax = e01.xmax;
     }
@@ -134,8 +134,8 @@ void scanTriangle(const Canvas& canvas, i64 x0, i64 y0, i64 x1, i64 y1, i64 x2, 
         y += n;
     }
     if (atJoin && y == y1 && y < y2) {
-        e01.step();
-        e02.step();
+        e01.template step<false>();
+        e02.template step<false>();
         i64 from = shortLeft ? e01.xmin : e02.xmin;
         i64 to = shortLeft ? e02.xmax : e01.xmax;
         if (shortLeft)
@@ -156,8 +156,8 @@ void scanTriangle(const Canvas& canvas, i64 x0, i64 y0, i64 x1, i64 y1, i64 x2, 
         }
     }
     if (y == y2 && y < bottom) {
-        e01.step();
-        e02.step();
+        e01.template step<false>();
+        e02.template step<false>();
         i64 from = std::min(e01.xmin, e02.xmin);
         i64 to = std::max(e01.xmax, e02.xmax);
         if (atJoin && y == y1) {
