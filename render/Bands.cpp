@@ -16,6 +16,7 @@
 namespace xe {
 
 using detail::CapPatterns;
+using detail::CapRun;
 using detail::i128;
 using detail::i64;
 using detail::Point64;
@@ -79,6 +80,13 @@ void placeCap(const Canvas& canvas, const std::vector<detail::CapRun>& cap, i64 
     }
 }
 
+// Whether every pixel of a cap pattern of radius r placed at (cx, cy) lies
+// on the canvas (the patterns stay within r + 2 of their centre).
+bool capInside(const Canvas& canvas, i64 cx, i64 cy, i64 r) {
+    return cx - r - 2 >= canvas.left && cx + r + 2 < canvas.right && cy - r - 2 >= canvas.top &&
+           cy + r + 2 < canvas.bottom;
+}
+
 // The filled octagon's runs, from the pattern of its radius when kept.
 template <class RunSink> void scanOctagon(const Canvas& canvas, i64 cx, i64 cy, i64 r, RunSink&& run) {
     if (r < 1 || r > detail::CapPatterns::kLargestRadius) {
@@ -87,7 +95,15 @@ template <class RunSink> void scanOctagon(const Canvas& canvas, i64 cx, i64 cy, 
     }
     if (cx + r < canvas.left || cx - r >= canvas.right || cy + r < canvas.top || cy - r >= canvas.bottom)
         return;
-    placeCap(canvas, detail::sharedCapPatterns().filled(r), cx, cy, run);
+    const std::vector<detail::CapRun>& cap = detail::sharedCapPatterns().filled(r);
+    if constexpr (requires { run.inside(i64{}, i64{}, i64{}); }) {
+        // Most caps lie on the canvas: their runs need no clipping.
+        if (capInside(canvas, cx, cy, r)) {
+            for (const detail::CapRun& c : cap) run.inside(cy + c.dy, cx + c.from, cx + c.to);
+            return;
+        }
+    }
+    placeCap(canvas, cap, cx, cy, run);
 }
 
 } // namespace
@@ -150,7 +166,25 @@ void drawOctagonOutline64(const Canvas& canvas, i64 cx, i64 cy, i64 r, std::uint
     const i64 last = i64{canvas.right} - 1;
     SDL_Surface* surface = canvas.surface;
     const int bytes = surface->format->BytesPerPixel;
-    placeCap(canvas, sharedCapPatterns().outline(r), cx, cy, [&](i64 y, i64 from, i64 to) {
+    const std::vector<CapRun>& cap = sharedCapPatterns().outline(r);
+    if ((bytes == 4 || bytes == 2) && capInside(canvas, cx, cy, r)) {
+        // Most outlines lie on the canvas: their runs, a pixel or two each,
+        // are stored without clipping.
+        auto* centre = static_cast<std::uint8_t*>(surface->pixels) + cy * surface->pitch + cx * bytes;
+        if (bytes == 4) {
+            for (const CapRun& c : cap) {
+                auto* row = reinterpret_cast<std::uint32_t*>(centre + i64{c.dy} * surface->pitch);
+                for (i64 x = c.from; x <= c.to; ++x) row[x] = pixel;
+            }
+        } else {
+            for (const CapRun& c : cap) {
+                auto* row = reinterpret_cast<std::uint16_t*>(centre + i64{c.dy} * surface->pitch);
+                for (i64 x = c.from; x <= c.to; ++x) row[x] = static_cast<std::uint16_t>(pixel);
+            }
+        }
+        return;
+    }
+    placeCap(canvas, cap, cx, cy, [&](i64 y, i64 from, i64 to) {
         from = std::max(from, left);
         to = std::min(to, last);
         if (from > to) return;

@@ -41,8 +41,31 @@ std::int64_t toFixedCoordinate(std::int32_t c) {
     return std::clamp<i64>(c, -limit, limit) * (i64{1} << 14);
 }
 
+namespace {
+
+i64 magnitude(std::int32_t v) {
+    return v < 0 ? -i64{v} : i64{v};
+}
+
+} // namespace
+
 void transformPoints(int count, const Point* source, Point* destination) {
     const FixedMatrix& m = fixedMatrix2d();
+    // A view's scale is far below the fixed range: with |M0| + |M4| and
+    // |M1| + |M5| at most 2^30 the sums (coordinates at most 2^32) stay
+    // within 2^62, and 64 bits give the same pixels.
+    constexpr i64 small = i64{1} << 30;
+    if (magnitude(m[0]) + magnitude(m[4]) <= small && magnitude(m[1]) + magnitude(m[5]) <= small) {
+        for (int i = 0; i < count; ++i) {
+            const i64 x = toFixedCoordinate(source[i].x);
+            const i64 y = toFixedCoordinate(source[i].y);
+            const i64 fx = ((x * m[0] + y * m[4]) >> 24) + m[12];
+            const i64 fy = ((x * m[1] + y * m[5]) >> 24) + m[13];
+            destination[i] = Point{static_cast<std::int32_t>((fx + 0x2000) >> 14),
+                                   static_cast<std::int32_t>((fy + 0x2000) >> 14)};
+        }
+        return;
+    }
     for (int i = 0; i < count; ++i) {
         const i128 x = toFixedCoordinate(source[i].x);
         const i128 y = toFixedCoordinate(source[i].y);
@@ -64,7 +87,21 @@ void transformOffsets(int count, std::int32_t width, const Point* normals, std::
     const FixedMatrix& m = fixedMatrix2d();
     const i64 k = (i64{width} * (i64{1} << 24)) / normalLength;
     constexpr i128 limit = i128{1} << 30;
+    // Normal components up to `within` keep |a|, |b| times |M0| + |M4| (and
+    // |M1| + |M5|) within 2^63: 64 bits give the same offsets. Road normals
+    // are short, so nearly all take this way.
+    const i64 sums = std::max({magnitude(m[0]) + magnitude(m[4]), magnitude(m[1]) + magnitude(m[5]), i64{1}});
+    const i64 within = INT64_MAX / sums / std::max<i64>(k < 0 ? -k : k, 1);
     for (int i = 0; i < count; ++i) {
+        if (magnitude(normals[i].x) <= within && magnitude(normals[i].y) <= within) {
+            const i64 a = normals[i].x * k;
+            const i64 b = normals[i].y * k;
+            const i64 ox = (((a * m[0] + b * m[4]) >> 34) + 0x2000) >> 14;
+            const i64 oy = (((a * m[1] + b * m[5]) >> 34) + 0x2000) >> 14;
+            destination[i] = Point{static_cast<std::int32_t>(std::clamp<i64>(ox, -(i64{1} << 30), i64{1} << 30)),
+                                   static_cast<std::int32_t>(std::clamp<i64>(oy, -(i64{1} << 30), i64{1} << 30))};
+            continue;
+        }
         // |a|, |b| < 2^87 and |M| <= 2^31: the sums stay within 2^119.
         const i128 a = i128{normals[i].x} * k;
         const i128 b = i128{normals[i].y} * k;

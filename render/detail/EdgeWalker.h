@@ -42,7 +42,7 @@ struct EdgeWalker {
         const i64 dx = x1 - x0;
         dy = y1 - y0;
         adx = dx < 0 ? -dx : dx;
-        sx = dx > 0 ? 1 : (dx < 0 ? -1 : 0);
+        sx = (dx > 0) - (dx < 0);
         xMajor = dy <= adx;
         error = xMajor ? adx / 2 : dy / 2;
         quotient = -1;
@@ -52,8 +52,9 @@ struct EdgeWalker {
         }
     }
 
-    // Reports the current row's run in xmin .. xmax and moves to the next row.
-    void step() {
+    // Reports the current row's run in xmin .. xmax and moves to the next row
+    // (Branchy: see stepBefore).
+    template <bool Branchy = true> void step() {
         if (y >= endY) {
             xmin = std::min(x, endX);
             xmax = std::max(x, endX);
@@ -61,29 +62,42 @@ struct EdgeWalker {
             return;
         }
         if (xMajor)
-            stepBefore<true>();
+            stepBefore<true, Branchy>();
         else
-            stepBefore<false>();
+            stepBefore<false, Branchy>();
     }
 
     // step() on a row before the last one (y < endY), for a walker of the
-    // given kind: the scan loops know both and keep the branch out.
-    template <bool XMajor> void stepBefore() {
+    // given kind: the scan loops know both and keep the branch out. Whether a
+    // steep edge moves over on a row follows its slope: over many rows (a
+    // polygon's edges, a long triangle) the branch predictor learns it and
+    // the branch (Branchy) is cheaper; over the few rows of a band's piece it
+    // cannot, and masks do better. Both give the same rows.
+    template <bool XMajor, bool Branchy = false> void stepBefore() {
         if constexpr (!XMajor) {
             xmin = xmax = x;
             error += adx;
-            if (error >= dy) {
-                error -= dy;
-                x += sx;
+            if constexpr (Branchy) {
+                if (error >= dy) {
+                    error -= dy;
+                    x += sx;
+                }
+            } else {
+                // All ones when error >= dy (the walkers' values stay far
+                // below 2^62, as error + adx < 2 dy must).
+                const i64 stepped = (dy - 1 - error) >> 63;
+                error -= dy & stepped;
+                x += sx & stepped;
             }
         } else {
             i64 k = 0;
             if (error < dy) [[likely]] {
                 // With adx = q * dy + r (divided once, at the start), the row
-                // takes q steps, or q + 1 when r is above the error.
-                const bool extra = remainder > error;
-                k = extra ? quotient + 1 : quotient;
-                error = extra ? error + dy - remainder : error - remainder;
+                // takes q steps, or q + 1 when r is above the error (extra
+                // all ones), again by masks rather than a branch.
+                const i64 extra = (error - remainder) >> 63;
+                k = quotient - extra;
+                error = error - remainder + (dy & extra);
             } else {
                 const i64 e = error - adx; // < 0: the row always takes at least one step
                 k = (dy - e - 1) / dy;

@@ -34,23 +34,35 @@ class RowRuns {
             if (from < left_) from = left_;
             if (to > last_) to = last_;
             if (from > to) return;
-            // Both now lie on the canvas's columns.
+            inside(y, from, to);
+        }
+
+        // The same for a run known to lie on the canvas's columns, from <= to
+        // (the scans know it of a piece that lies on them).
+        void inside(std::int64_t y, std::int64_t from, std::int64_t to) const {
             const auto a = static_cast<std::int32_t>(from);
             const auto b = static_cast<std::int32_t>(to);
             Run& r = rows_[y - top_];
-            // Whether a row holds a run yet follows no pattern the branch
-            // predictor could learn: both cases merge the same way.
-            const bool apart = (r.start <= r.end) & ((a > r.end + 1) | (b + 1 < r.start));
-            if (apart) [[unlikely]] {
+            const std::int32_t start = r.start;
+            const std::int32_t end = r.end;
+            const std::int32_t merged0 = a < start ? a : start;
+            const std::int32_t merged1 = b > end ? b : end;
+            r = Run{merged0, merged1};
+            // The two runs overlap or touch when their hull is no longer
+            // than both together and one more pixel. Whether a row holds a
+            // run yet follows no pattern the branch predictor could learn,
+            // so one test covers both cases: counted modulo 2^32, an empty
+            // row (kNoStart, kNoEnd) counts as two pixels long and always
+            // merges; runs on a surface's columns (below 2^16) never wrap.
+            using U = std::uint32_t;
+            const U hull = U(merged1) - U(merged0);
+            if (hull > (U(end) - U(start)) + (U(b) - U(a)) + 1) [[unlikely]] {
                 // A run apart from the gathered one (a band folding back
                 // across the row): the gathered one is filled now and this
                 // one kept.
-                owner_->fill(y, r.start, r.end);
+                owner_->fill(y, start, end);
                 r = Run{a, b};
-                return;
             }
-            r.start = a < r.start ? a : r.start;
-            r.end = b > r.end ? b : r.end;
         }
 
       private:

@@ -18,18 +18,20 @@ namespace xe::detail {
 // and everything between. Nothing when the triangle lies off the canvas.
 template <class RunSink>
 void scanTriangle(const Canvas& canvas, i64 x0, i64 y0, i64 x1, i64 y1, i64 x2, i64 y2, RunSink&& run) {
-    if (y0 > y1) {
-        std::swap(x0, x1);
-        std::swap(y0, y1);
-    }
-    if (y1 > y2) {
-        std::swap(x1, x2);
-        std::swap(y1, y2);
-    }
-    if (y0 > y1) {
-        std::swap(x0, x1);
-        std::swap(y0, y1);
-    }
+    // Sorted by selects: the order of a band's corners follows its
+    // direction, which the branch predictor cannot learn.
+    auto order = [](i64& xa, i64& ya, i64& xb, i64& yb) __attribute__((always_inline)) {
+        const bool swap = ya > yb;
+        const i64 x = swap ? xb : xa;
+        const i64 y = swap ? yb : ya;
+        xb = swap ? xa : xb;
+        yb = swap ? ya : yb;
+        xa = x;
+        ya = y;
+    };
+    order(x0, y0, x1, y1);
+    order(x1, y1, x2, y2);
+    order(x0, y0, x1, y1);
     const i64 top = canvas.top;
     const i64 bottom = canvas.bottom;
     if (y0 >= bottom || y2 < top) return;
@@ -48,27 +50,52 @@ void scanTriangle(const Canvas& canvas, i64 x0, i64 y0, i64 x1, i64 y1, i64 x2, 
     // fixed roles so that both stay in registers.
     // Inlined with the walkers' roles fixed, so that they stay in registers;
     // a local copy of the sink, so that nothing it stores can alias them.
-    auto rowsOf = [&]<bool LeftXMajor, bool RightXMajor>(EdgeWalker& l, EdgeWalker& r, i64 y, i64 end)
+    // A sink that can take runs known to lie on the canvas's columns gets
+    // them so from a triangle that lies on them: no clamping per row.
+    constexpr bool kTakesInside = requires(const std::remove_cvref_t<RunSink>& s) { s.inside(i64{}, i64{}, i64{}); };
+    const bool inside = minX >= canvas.left && maxX < canvas.right;
+    auto rowsOf = [&]<bool LeftXMajor, bool RightXMajor, bool Inside>(EdgeWalker& l, EdgeWalker& r, i64 y, i64 end)
                       __attribute__((always_inline)) {
         std::remove_cvref_t<RunSink> sink = run;
+        // Local copies, written back once: nothing outside the loop can
+        // reach them, so they stay in registers.
+        EdgeWalker lw = l;
+        EdgeWalker rw = r;
         for (; y < end; ++y) {
-            l.template stepBefore<LeftXMajor>();
-            r.template stepBefore<RightXMajor>();
-            if (l.xmin <= r.xmax) sink(y, l.xmin, r.xmax);
+            lw.template stepBefore<LeftXMajor>();
+            rw.template stepBefore<RightXMajor>();
+            if (lw.xmin <= rw.xmax) {
+                if constexpr (Inside)
+                    sink.inside(y, lw.xmin, rw.xmax);
+                else
+                    sink(y, lw.xmin, rw.xmax);
+            }
+        }
+        l = lw;
+        r = rw;
+    };
+    auto rowsIn = [&]<bool Inside>(EdgeWalker& leftEdge, EdgeWalker& rightEdge, i64 y, i64 end)
+                      __attribute__((always_inline)) {
+        if (leftEdge.xMajor) {
+            if (rightEdge.xMajor)
+                rowsOf.template operator()<true, true, Inside>(leftEdge, rightEdge, y, end);
+            else
+                rowsOf.template operator()<true, false, Inside>(leftEdge, rightEdge, y, end);
+        } else {
+            if (rightEdge.xMajor)
+                rowsOf.template operator()<false, true, Inside>(leftEdge, rightEdge, y, end);
+            else
+                rowsOf.template operator()<false, false, Inside>(leftEdge, rightEdge, y, end);
         }
     };
     auto rows = [&](EdgeWalker& leftEdge, EdgeWalker& rightEdge, i64 y, i64 end) __attribute__((always_inline)) {
-        if (leftEdge.xMajor) {
-            if (rightEdge.xMajor)
-                rowsOf.template operator()<true, true>(leftEdge, rightEdge, y, end);
-            else
-                rowsOf.template operator()<true, false>(leftEdge, rightEdge, y, end);
-        } else {
-            if (rightEdge.xMajor)
-                rowsOf.template operator()<false, true>(leftEdge, rightEdge, y, end);
-            else
-                rowsOf.template operator()<false, false>(leftEdge, rightEdge, y, end);
+        if constexpr (kTakesInside) {
+            if (inside) {
+                rowsIn.template operator()<true>(leftEdge, rightEdge, y, end);
+                return;
+            }
         }
+        rowsIn.template operator()<false>(leftEdge, rightEdge, y, end);
     };
 
     i64 y = y0;
@@ -95,7 +122,7 @@ void scanTriangle(const Canvas& canvas, i64 x0, i64 y0, i64 x1, i64 y1, i64 x2, 
     i64 joinMin = 0;
     i64 joinMax = 0;
     if (atJoin) {
-        e01.step();
+        e01.template step<false>();
         joinMin = e01.xmin;
         joinMax = e01.xmax;
     }
@@ -107,8 +134,8 @@ void scanTriangle(const Canvas& canvas, i64 x0, i64 y0, i64 x1, i64 y1, i64 x2, 
         y += n;
     }
     if (atJoin && y == y1 && y < y2) {
-        e01.step();
-        e02.step();
+        e01.template step<false>();
+        e02.template step<false>();
         i64 from = shortLeft ? e01.xmin : e02.xmin;
         i64 to = shortLeft ? e02.xmax : e01.xmax;
         if (shortLeft)
@@ -129,8 +156,8 @@ void scanTriangle(const Canvas& canvas, i64 x0, i64 y0, i64 x1, i64 y1, i64 x2, 
         }
     }
     if (y == y2 && y < bottom) {
-        e01.step();
-        e02.step();
+        e01.template step<false>();
+        e02.template step<false>();
         i64 from = std::min(e01.xmin, e02.xmin);
         i64 to = std::max(e01.xmax, e02.xmax);
         if (atJoin && y == y1) {

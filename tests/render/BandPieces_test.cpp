@@ -110,9 +110,16 @@ class BandPiecesTest : public ::testing::TestWithParam<int> {
 TEST_P(BandPiecesTest, CapsEqualTheirPiecesAtEveryRadius) {
     // Radii past the largest kept pattern are drawn from their pieces.
     for (int r = 0; r <= 140; ++r) {
-        for (int k = 0; k < 4; ++k) {
-            const int cx = between(-r - 3, kWidth + r + 3);
-            const int cy = between(-r - 3, kHeight + r + 3);
+        for (int k = 0; k < 8; ++k) {
+            int cx = between(-r - 3, kWidth + r + 3);
+            int cy = between(-r - 3, kHeight + r + 3);
+            // Half of them within a few pixels of just touching the clip
+            // rectangle's edges, from inside or outside.
+            if (k >= 4) {
+                const int near = between(-3, 3);
+                cx = k % 2 == 0 ? 6 + r + near : kWidth - 9 - 1 - r + near;
+                cy = k < 6 ? 4 + r + between(-3, 3) : kHeight - 5 - 1 - r + between(-3, 3);
+            }
             const std::string at = "r " + std::to_string(r) + " at " + std::to_string(cx) + "," + std::to_string(cy);
             expectSame("filled " + at, [&](const xe::Canvas& c) { xe::fillOctagon(c, cx, cy, r, kInk); },
                        [&](const xe::Canvas& c) { octagonPieces(c, cx, cy, r); });
@@ -127,10 +134,13 @@ TEST_P(BandPiecesTest, BandsAndDashesEqualTheirPieces) {
         const int count = between(2, 7);
         std::vector<xe::Point> points;
         std::vector<xe::Point> offsets;
-        // Zig-zags that fold back over their own rows, partly off the canvas.
+        // Zig-zags that fold back over their own rows, partly off the canvas;
+        // every third one well inside it, where the pieces' rows need no
+        // clipping.
+        const int margin = k % 3 == 0 ? -18 : 30;
         for (int i = 0; i < count; ++i)
-            points.push_back({between(-30, kWidth + 30), between(-30, kHeight + 30)});
-        const int reach = k % 10 == 0 ? 40 : 9;
+            points.push_back({between(-margin, kWidth + margin), between(-margin, kHeight + margin)});
+        const int reach = k % 10 == 0 ? 40 : (k % 3 == 0 ? 5 : 9);
         for (int i = 0; i + 1 < count; ++i)
             offsets.push_back({between(-reach, reach), between(-reach, reach)});
         const std::string what = "case " + std::to_string(k);

@@ -6,8 +6,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
+#include <random>
 
 namespace {
 
@@ -71,6 +73,63 @@ TEST(FixedTransform, CoordinatesBeyondTheFixedRangeSaturateInsteadOfWrapping) {
     EXPECT_EQ(out[1], (xe::Point{96, -47})); // 16.5 - 64 = -47.5 rounds up
     EXPECT_EQ(out[3], (xe::Point{96, -47}));
     EXPECT_EQ(out[5], (xe::Point{32, 17}));
+}
+
+// The transforms in 128 bits throughout, as their contracts state them.
+xe::Point referencePoint(const xe::FixedMatrix& m, xe::Point p) {
+    const __int128 x = xe::toFixedCoordinate(p.x);
+    const __int128 y = xe::toFixedCoordinate(p.y);
+    const std::int64_t fx = static_cast<std::int64_t>((x * m[0] + y * m[4]) >> 24) + m[12];
+    const std::int64_t fy = static_cast<std::int64_t>((x * m[1] + y * m[5]) >> 24) + m[13];
+    return {static_cast<std::int32_t>((fx + 0x2000) >> 14), static_cast<std::int32_t>((fy + 0x2000) >> 14)};
+}
+xe::Point referenceOffset(const xe::FixedMatrix& m, std::int32_t width, xe::Point n, std::int32_t length) {
+    const std::int64_t k = (std::int64_t{width} * (std::int64_t{1} << 24)) / length;
+    const __int128 a = __int128{n.x} * k;
+    const __int128 b = __int128{n.y} * k;
+    const __int128 limit = __int128{1} << 30;
+    const __int128 ox = (((a * m[0] + b * m[4]) >> 34) + 0x2000) >> 14;
+    const __int128 oy = (((a * m[1] + b * m[5]) >> 34) + 0x2000) >> 14;
+    return {static_cast<std::int32_t>(std::clamp(ox, -limit, limit)),
+            static_cast<std::int32_t>(std::clamp(oy, -limit, limit))};
+}
+
+// Views of every scale, from a map's to the fixed range's limits, and points
+// and normals from short to the i32 limits: the 64-bit shortcuts give what
+// 128 bits give.
+TEST(FixedTransform, AgreesWithTheWideArithmeticOnRandomViews) {
+    std::mt19937 random(RenderTest::testSeed());
+    auto value = [&](int bits) {
+        const std::int64_t span = std::int64_t{1} << bits;
+        return static_cast<std::int32_t>(
+            std::clamp<std::int64_t>(std::uniform_int_distribution<std::int64_t>(-span, span)(random), INT32_MIN, INT32_MAX));
+    };
+    for (int view = 0; view < 400; ++view) {
+        xe::FixedMatrix& m = xe::fixedMatrix2d();
+        m = {};
+        const int scaleBits = std::uniform_int_distribution<int>(0, 31)(random);
+        for (int i : {0, 1, 4, 5}) m[i] = value(scaleBits);
+        m[12] = value(31);
+        m[13] = value(31);
+        xe::Point points[16];
+        xe::Point normals[16];
+        for (int i = 0; i < 16; ++i) {
+            const int bits = std::uniform_int_distribution<int>(0, 31)(random);
+            points[i] = {value(bits), value(bits)};
+            normals[i] = {value(bits), value(bits)};
+        }
+        points[0] = {INT32_MIN, INT32_MAX};
+        normals[0] = {INT32_MIN, INT32_MAX};
+        const std::int32_t width = value(std::uniform_int_distribution<int>(0, 31)(random));
+        std::int32_t length = value(std::uniform_int_distribution<int>(0, 31)(random));
+        if (length == 0) length = 1;
+        xe::Point out[16];
+        xe::transformPoints(16, points, out);
+        for (int i = 0; i < 16; ++i) ASSERT_EQ(out[i], referencePoint(m, points[i])) << view << " " << i;
+        xe::transformOffsets(16, width, normals, length, out);
+        for (int i = 0; i < 16; ++i)
+            ASSERT_EQ(out[i], referenceOffset(m, width, normals[i], length)) << view << " " << i;
+    }
 }
 
 class Renderer2dTest : public ::testing::TestWithParam<int> {
