@@ -12,6 +12,17 @@
 
 namespace xe::detail {
 
+// Hands a row's run to the sink, through inside() when the run is known to
+// lie on the canvas's columns. A function template of its own, so that the
+// call of inside() depends on the sink's type and is only made for sinks
+// that have it.
+template <bool Inside, class Sink> inline void handOver(const Sink& sink, i64 y, i64 from, i64 to) {
+    if constexpr (Inside)
+        sink.inside(y, from, to);
+    else
+        sink(y, from, to);
+}
+
 // Reports, for every row of the triangle inside the canvas's rows, the
 // inclusive run from..to (from <= to, not clamped to the canvas's columns)
 // through run(y, from, to). The runs are those of the edges' own line walks
@@ -65,10 +76,7 @@ void scanTriangle(const Canvas& canvas, i64 x0, i64 y0, i64 x1, i64 y1, i64 x2, 
             lw.template stepBefore<LeftXMajor>();
             rw.template stepBefore<RightXMajor>();
             if (lw.xmin <= rw.xmax) {
-                if constexpr (Inside)
-                    sink.inside(y, lw.xmin, rw.xmax);
-                else
-                    sink(y, lw.xmin, rw.xmax);
+                handOver<Inside>(sink, y, lw.xmin, rw.xmax);
             }
         }
         l = lw;
