@@ -154,12 +154,13 @@ void scanQuad(const Canvas& canvas, i64 ax, i64 ay, i64 cx, i64 cy, i64 dx, i64 
             outClamped(sink, y, from, to);
             return;
         }
+        // The left run widens by its join's start only, the right by its end.
         i64 lJoin = INT64_MAX;
-        i64 unused = 0;
         i64 rJoin = INT64_MIN;
-        stepSide(left, y, ly, lx, lJoin, unused);
+        i64 ignored = 0;
+        stepSide(left, y, ly, lx, lJoin, ignored);
         diag.template step<false>();
-        stepSide(right, y, ry, rx, unused, rJoin);
+        stepSide(right, y, ry, rx, ignored, rJoin);
         std::remove_cvref_t<RunSink> sink = run;
         emit(sink, y, std::min(left.xmin, lJoin), diag.xmin, diag.xmax, std::max(right.xmax, rJoin),
              outClamped);
