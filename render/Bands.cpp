@@ -6,6 +6,7 @@
 #include "render/Pixels.h"
 #include "render/detail/CapPatterns.h"
 #include "render/detail/EdgeWalker.h"
+#include "render/detail/QuadScan.h"
 #include "render/detail/Raster.h"
 #include "render/detail/RowRuns.h"
 #include "render/detail/TriangleScan.h"
@@ -21,6 +22,7 @@ using detail::i128;
 using detail::i64;
 using detail::Point64;
 using detail::RowRuns;
+using detail::scanQuad;
 using detail::scanTriangle;
 using detail::sharedCapPatterns;
 using detail::sharedRowRuns;
@@ -297,8 +299,7 @@ void drawWideBand(const Canvas& canvas, const Point* points, const Point* offset
             scanTriangle(canvas, prevC.x, prevC.y, a.x, a.y, p.x, p.y, run);
             scanTriangle(canvas, prevD.x, prevD.y, b.x, b.y, p.x, p.y, run);
         }
-        scanTriangle(canvas, a.x, a.y, c.x, c.y, d.x, d.y, run);
-        scanTriangle(canvas, d.x, d.y, b.x, b.y, a.x, a.y, run);
+        scanQuad(canvas, a.x, a.y, c.x, c.y, d.x, d.y, b.x, b.y, run);
         prevC = c;
         prevD = d;
     }
@@ -531,8 +532,7 @@ void drawThickPolyline(const Canvas& canvas, const Point* points, int count, flo
         const Point64 b{corner(p.x, -ox), corner(p.y, -oy)};
         const Point64 c{corner(q.x, ox), corner(q.y, oy)};
         const Point64 d{corner(q.x, -ox), corner(q.y, -oy)};
-        scanTriangle(canvas, a.x, a.y, c.x, c.y, d.x, d.y, run);
-        scanTriangle(canvas, d.x, d.y, b.x, b.y, a.x, a.y, run);
+        scanQuad(canvas, a.x, a.y, c.x, c.y, d.x, d.y, b.x, b.y, run);
     }
     // Track drawing is rare: the whole canvas is looked at.
     runs.finish(canvas.top, i64{canvas.bottom} - 1);

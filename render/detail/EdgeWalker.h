@@ -54,7 +54,7 @@ struct EdgeWalker {
 
     // Reports the current row's run in xmin .. xmax and moves to the next row
     // (Branchy: see stepBefore).
-    template <bool Branchy = true> void step() {
+    template <bool Branchy = true> __attribute__((always_inline)) void step() {
         if (y >= endY) {
             xmin = std::min(x, endX);
             xmax = std::max(x, endX);
@@ -73,7 +73,7 @@ struct EdgeWalker {
     // polygon's edges, a long triangle) the branch predictor learns it and
     // the branch (Branchy) is cheaper; over the few rows of a band's piece it
     // cannot, and masks do better. Both give the same rows.
-    template <bool XMajor, bool Branchy = false> void stepBefore() {
+    template <bool XMajor, bool Branchy = false> __attribute__((always_inline)) void stepBefore() {
         if constexpr (!XMajor) {
             xmin = xmax = x;
             error += adx;

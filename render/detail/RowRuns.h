@@ -30,7 +30,7 @@ class RowRuns {
       public:
         // The inclusive run from..to of canvas row y (top <= y < bottom),
         // clamped here to the canvas's columns.
-        void operator()(std::int64_t y, std::int64_t from, std::int64_t to) const {
+        __attribute__((always_inline)) void operator()(std::int64_t y, std::int64_t from, std::int64_t to) const {
             if (from < left_) from = left_;
             if (to > last_) to = last_;
             if (from > to) return;
@@ -38,8 +38,10 @@ class RowRuns {
         }
 
         // The same for a run known to lie on the canvas's columns, from <= to
-        // (the scans know it of a piece that lies on them).
-        void inside(std::int64_t y, std::int64_t from, std::int64_t to) const {
+        // (the scans know it of a piece that lies on them). Both inlined into
+        // the scans' loops, however large, so that nothing they keep in
+        // registers goes through memory.
+        __attribute__((always_inline)) void inside(std::int64_t y, std::int64_t from, std::int64_t to) const {
             const auto a = static_cast<std::int32_t>(from);
             const auto b = static_cast<std::int32_t>(to);
             Run& r = rows_[y - top_];

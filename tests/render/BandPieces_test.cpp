@@ -8,6 +8,7 @@
 #include "render/Lines.h"
 #include "render/Numeric.h"
 #include "render/Pixels.h"
+#include "render/detail/QuadScan.h"
 #include "render/detail/Raster.h"
 
 #include "SurfaceTestSupport.h"
@@ -162,6 +163,89 @@ TEST_P(BandPiecesTest, BandsAndDashesEqualTheirPieces) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Depths, BandPiecesTest, ::testing::Values(16, 32));
+
+// The rows a scan reports, clamped to the canvas's columns, and how many
+// runs went to each row.
+struct RowPixels {
+    std::vector<std::string> rows;
+    std::vector<int> calls;
+};
+class RecordingSink {
+  public:
+    RecordingSink(RowPixels& into, const xe::Canvas& c) : into_(&into), c_(c) {}
+    void operator()(std::int64_t y, std::int64_t from, std::int64_t to) const {
+        EXPECT_LE(from, to);
+        EXPECT_TRUE(y >= c_.top && y < c_.bottom) << y;
+        ++into_->calls[y];
+        for (std::int64_t x = std::max<std::int64_t>(from, c_.left);
+             x <= std::min<std::int64_t>(to, c_.right - 1); ++x)
+            into_->rows[y][x] = '#';
+    }
+
+  private:
+    RowPixels* into_;
+    xe::Canvas c_;
+};
+
+int runsOf(const std::string& row) {
+    int runs = 0;
+    for (std::size_t x = 0; x < row.size(); ++x)
+        runs += row[x] == '#' && (x == 0 || row[x - 1] != '#');
+    return runs;
+}
+
+// A segment's quadrilateral scanned as one shape reports exactly the pixels of
+// its two triangles, row by row; one whose diagonal runs from its top corner
+// to its bottom one lying on the canvas's rows gets one run per row.
+TEST(BandPieces, QuadrilateralScanEqualsItsTwoTriangles) {
+    std::mt19937 random{RenderTest::testSeed()};
+    auto between = [&](int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(random); };
+    const xe::Canvas canvas{nullptr, 6, 4, kWidth - 9, kHeight - 5};
+    int shared = 0;
+    for (int k = 0; k < 40000; ++k) {
+        const int margin = k % 4 == 0 ? -10 : 25;
+        const xe::detail::Point64 p{between(-margin, kWidth + margin), between(-margin, kHeight + margin)};
+        const int length = k % 5 == 0 ? 3 : 40;
+        const xe::detail::Point64 q{p.x + between(-length, length), p.y + between(-length, length)};
+        const int reach = k % 7 == 0 ? 1 : (k % 3 == 0 ? 4 : 12);
+        const xe::detail::Point64 o{between(-reach, reach), between(-reach, reach)};
+        // Every other one rounded like a thick line's corners: off a
+        // parallelogram by a pixel.
+        auto jitter = [&] { return k % 2 == 0 ? 0 : between(-1, 1); };
+        const xe::detail::Point64 a{p.x + o.x + jitter(), p.y + o.y + jitter()};
+        const xe::detail::Point64 b{p.x - o.x + jitter(), p.y - o.y + jitter()};
+        const xe::detail::Point64 c{q.x + o.x + jitter(), q.y + o.y + jitter()};
+        const xe::detail::Point64 d{q.x - o.x + jitter(), q.y - o.y + jitter()};
+        RowPixels ours{std::vector<std::string>(kHeight, std::string(kWidth, '.')),
+                       std::vector<int>(kHeight)};
+        RowPixels triangles = ours;
+        xe::detail::scanQuad(canvas, a.x, a.y, c.x, c.y, d.x, d.y, b.x, b.y, RecordingSink(ours, canvas));
+        const RecordingSink pieces(triangles, canvas);
+        xe::detail::scanTriangle(canvas, a.x, a.y, c.x, c.y, d.x, d.y, pieces);
+        xe::detail::scanTriangle(canvas, d.x, d.y, b.x, b.y, a.x, a.y, pieces);
+        const std::string what = "case " + std::to_string(k) + ": " + std::to_string(a.x) + "," +
+                                 std::to_string(a.y) + " " + std::to_string(c.x) + "," + std::to_string(c.y) +
+                                 " " + std::to_string(d.x) + "," + std::to_string(d.y) + " " +
+                                 std::to_string(b.x) + "," + std::to_string(b.y);
+        for (int y = 0; y < kHeight; ++y)
+            ASSERT_EQ(ours.rows[y], triangles.rows[y]) << what << " row " << y;
+        const auto [top, bottom] = std::minmax({a.y, b.y, c.y, d.y});
+        const std::int64_t upper = std::min(a.y, d.y);
+        const std::int64_t lower = std::max(a.y, d.y);
+        const bool diagonalSpans =
+            upper == top && lower == bottom && std::min(b.y, c.y) > top && std::max(b.y, c.y) < bottom;
+        const std::int64_t cross1 = (c.x - a.x) * (d.y - a.y) - (d.x - a.x) * (c.y - a.y);
+        const std::int64_t cross2 = (b.x - a.x) * (d.y - a.y) - (d.x - a.x) * (b.y - a.y);
+        if (diagonalSpans && top >= canvas.top && (cross1 < 0) != (cross2 < 0) && cross1 != 0 &&
+            cross2 != 0 && std::max({a.x, b.x, c.x, d.x}) < canvas.right - 2 &&
+            std::min({a.x, b.x, c.x, d.x}) > canvas.left + 2) {
+            ++shared;
+            for (int y = 0; y < kHeight; ++y)
+                ASSERT_LE(ours.calls[y], std::max(1, runsOf(ours.rows[y]))) << what << " row " << y;
+        }
+    }
+    EXPECT_GT(shared, 2000);
+}
 
 // A source as wide as the target is copied in one piece when both have no
 // padding; the result is still SDL's, at offsets cutting the top and bottom.
