@@ -225,6 +225,7 @@ TEST(FileLogger, InstallsOverLogTxt) {
     ASSERT_TRUE(Log::installFileLogger(path));
     Log::log(Log::Critical, u"again");
     Log::install(nullptr);
+    EXPECT_EQ(Log::currentSeverity(), 0) << "no logger, no severity";
     const std::string text = TestSupport::readAll(dir / "log.txt");
     const std::regex shape("earlier run\r\n"
                            "---------- Log started at: \\d{4}-\\d\\d-\\d\\d \\d\\d:\\d\\d:\\d\\d\r\n"

@@ -402,6 +402,24 @@ TEST(fdSliderAndProgressBar, ValueMathsIncludingAnEmptyRange) {
     slider->mouseMove(24, 5);
     values.push_back(slider->value);
     EXPECT_EQ(values, (std::vector<int>{42, 0, 50, 100, 100}));
+    // The thumb is drawn when the slider changed or a draw is forced, and
+    // left alone otherwise (at 100 it stands at x 120..129).
+    SDL_Surface* blue = solid(32, 0, 0, 255);
+    Render::ImageFromSurface thumb(blue);
+    slider->thumb = &thumb;
+    slider->invalidate(0);
+    TempSurface scratch(32, 0xFF0000, 0xFF00, 0xFF, 0);
+    SDL_Surface* target = SDL_CreateRGBSurface(SDL_SWSURFACE, 140, 10, 32, 0xFF0000, 0xFF00, 0xFF, 0);
+    std::vector<Uint32> drawn;
+    for (const bool force : {false, false, true}) {
+        SDL_FillRect(target, nullptr, 0);
+        slider->draw(target, scratch, force);
+        drawn.push_back(UiTest::rgbAt(target, 125, 5));
+    }
+    EXPECT_EQ(drawn, (std::vector<Uint32>{0x0000FFu, 0u, 0x0000FFu}));
+    SDL_FreeSurface(target);
+    slider->thumb = nullptr;
+    SDL_FreeSurface(blue);
     auto* bar = new fdProgressBar(page, "p", true, &ui);
     struct BarRow {
         int min, max, value, length, expected;
