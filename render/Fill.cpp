@@ -23,17 +23,9 @@ void fillRun(const Canvas& canvas, i64 y, i64 xmin, i64 xmax, std::uint32_t pixe
     const i64 a = std::max<i64>(xmin, canvas.left);
     const i64 b = std::min<i64>(xmax, i64{canvas.right} - 1);
     if (a > b) return;
-    SDL_Surface* surface = canvas.surface;
-    // The runs of thin triangles are a few pixels: on a 32-bit surface (the
-    // map's) they are stored here rather than through a call per run.
-    if (surface->format->BytesPerPixel == 4) {
-        std::uint32_t* row =
-            reinterpret_cast<std::uint32_t*>(static_cast<std::uint8_t*>(surface->pixels) + y * surface->pitch);
-        fillPixels32(row + a, static_cast<std::size_t>(b - a + 1), pixel);
-        return;
-    }
-    drawHSpan(surface, static_cast<std::int32_t>(a), static_cast<std::int32_t>(b + 1), static_cast<std::int32_t>(y),
-              pixel);
+    const SDL_Surface* surface = canvas.surface;
+    fillRowRun(static_cast<std::uint8_t*>(surface->pixels) + y * surface->pitch,
+               surface->format->BytesPerPixel, a, static_cast<std::size_t>(b - a + 1), pixel);
 }
 
 struct Run {

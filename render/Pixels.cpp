@@ -59,21 +59,8 @@ void plotPixel(SDL_Surface* surface, std::int32_t x, std::int32_t y, std::uint32
 
 void drawHSpan(SDL_Surface* surface, std::int32_t x0, std::int32_t x1, std::int32_t y, std::uint32_t pixel) {
     if (x1 <= x0) return;
-    std::uint8_t* p = pixelAddress(surface, x0, y);
-    const std::size_t count = static_cast<std::size_t>(std::int64_t{x1} - x0);
-    switch (surface->format->BytesPerPixel) {
-    case 1:
-        std::fill_n(p, count, static_cast<std::uint8_t>(pixel));
-        break;
-    case 2:
-        fillPixels16(reinterpret_cast<std::uint16_t*>(p), count, static_cast<std::uint16_t>(pixel));
-        break;
-    case 4:
-        fillPixels32(reinterpret_cast<std::uint32_t*>(p), count, pixel);
-        break;
-    default: // 24-bit targets are not supported by the span writers
-        break;
-    }
+    fillRowRun(pixelAddress(surface, 0, y), surface->format->BytesPerPixel, x0,
+               static_cast<std::size_t>(std::int64_t{x1} - x0), pixel);
 }
 
 void fillClipRect(SDL_Surface* surface, std::uint32_t pixel) {

@@ -109,6 +109,27 @@ inline void fillPixels16(std::uint16_t* p, std::size_t n, std::uint16_t pixel) {
     std::memcpy(p + n - 8, &eight, sizeof eight);
 }
 
+// Pixels from .. from+count-1 of a row that starts at `row`, on a surface of
+// `bytes` bytes per pixel (1, 2 or 4; others are left untouched). The scans
+// that fill many rows of one surface take its fields once and store each
+// row's run through this, without a call.
+inline void fillRowRun(std::uint8_t* row, int bytes, std::int64_t from, std::size_t count,
+                       std::uint32_t pixel) {
+    switch (bytes) {
+    case 1:
+        std::memset(row + from, static_cast<std::uint8_t>(pixel), count);
+        break;
+    case 2:
+        fillPixels16(reinterpret_cast<std::uint16_t*>(row) + from, count, static_cast<std::uint16_t>(pixel));
+        break;
+    case 4:
+        fillPixels32(reinterpret_cast<std::uint32_t*>(row) + from, count, pixel);
+        break;
+    default: // 24-bit targets are not supported by the span writers
+        break;
+    }
+}
+
 // Pixels y0 .. y1-1 of column x, no clip test; 1, 2 and 4 bytes per pixel.
 void drawVSpan(SDL_Surface* surface, std::int32_t x, std::int32_t y0, std::int32_t y1, std::uint32_t pixel);
 
