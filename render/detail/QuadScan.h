@@ -64,23 +64,17 @@ void scanQuad(const Canvas& canvas, i64 ax, i64 ay, i64 cx, i64 cy, i64 dx, i64 
     // One row's union of the left run ln..dxm and the right run dn..rxm,
     // each there when not empty. Both there and touching (ln <= rxm + 1;
     // each holds its own end of the diagonal's run) make one run.
-    auto emit =
-        [](auto& sink, i64 y, i64 ln, i64 dn, i64 dxm, i64 rxm, auto out) __attribute__((always_inline)) {
+    // `onCanvas` (a std::bool_constant) says whether the runs lie on the
+    // canvas's columns.
+    auto emit = [](auto& sink, i64 y, i64 ln, i64 dn, i64 dxm, i64 rxm, auto onCanvas)
+        __attribute__((always_inline)) {
+        constexpr bool kOn = decltype(onCanvas)::value;
         if (ln <= dxm && dn <= rxm && ln <= rxm + 1) [[likely]] {
-            out(sink, y, std::min(ln, dn), std::max(dxm, rxm));
+            handOver<kOn>(sink, y, std::min(ln, dn), std::max(dxm, rxm));
             return;
         }
-        if (ln <= dxm) out(sink, y, ln, dxm);
-        if (dn <= rxm) out(sink, y, dn, rxm);
-    };
-    auto outInside = [](auto& sink, i64 y, i64 from, i64 to) __attribute__((always_inline)) {
-        if constexpr (kTakesInside)
-            sink.inside(y, from, to);
-        else
-            sink(y, from, to);
-    };
-    auto outClamped = [](auto& sink, i64 y, i64 from, i64 to) __attribute__((always_inline)) {
-        sink(y, from, to);
+        if (ln <= dxm) handOver<kOn>(sink, y, ln, dxm);
+        if (dn <= rxm) handOver<kOn>(sink, y, dn, rxm);
     };
     // The rows y .. end - 1, none of them a corner's row, with the walkers'
     // kinds fixed and local copies of walkers and sink kept in registers.
@@ -93,10 +87,7 @@ void scanQuad(const Canvas& canvas, i64 ax, i64 ay, i64 cx, i64 cy, i64 dx, i64 
             lw.template stepBefore<LX>();
             dw.template stepBefore<DX>();
             rw.template stepBefore<RX>();
-            if constexpr (Inside)
-                emit(sink, y, lw.xmin, dw.xmin, dw.xmax, rw.xmax, outInside);
-            else
-                emit(sink, y, lw.xmin, dw.xmin, dw.xmax, rw.xmax, outClamped);
+            emit(sink, y, lw.xmin, dw.xmin, dw.xmax, rw.xmax, std::bool_constant<Inside>{});
         }
         left = lw;
         diag = dw;
@@ -151,7 +142,7 @@ void scanQuad(const Canvas& canvas, i64 ax, i64 ay, i64 cx, i64 cy, i64 dx, i64 
             const i64 from = std::min({left.xmin, diag.xmin, right.xmin});
             const i64 to = std::max({left.xmax, diag.xmax, right.xmax});
             std::remove_cvref_t<RunSink> sink = run;
-            outClamped(sink, y, from, to);
+            sink(y, from, to);
             return;
         }
         // The left run widens by its join's start only, the right by its end.
@@ -163,7 +154,7 @@ void scanQuad(const Canvas& canvas, i64 ax, i64 ay, i64 cx, i64 cy, i64 dx, i64 
         stepSide(right, y, ry, rx, ignored, rJoin);
         std::remove_cvref_t<RunSink> sink = run;
         emit(sink, y, std::min(left.xmin, lJoin), diag.xmin, diag.xmax, std::max(right.xmax, rJoin),
-             outClamped);
+             std::false_type{});
         ++y;
     }
 }

@@ -13,11 +13,11 @@
 namespace xe::detail {
 
 // Hands a row's run to the sink, through inside() when the run is known to
-// lie on the canvas's columns. A function template of its own, so that the
-// call of inside() depends on the sink's type and is only made for sinks
-// that have it.
+// lie on the canvas's columns and the sink has it. A function template of
+// its own, so that the call of inside() depends on the sink's type (clang
+// checks it otherwise for every sink).
 template <bool Inside, class Sink> inline void handOver(const Sink& sink, i64 y, i64 from, i64 to) {
-    if constexpr (Inside)
+    if constexpr (Inside && requires { sink.inside(y, from, to); })
         sink.inside(y, from, to);
     else
         sink(y, from, to);
