@@ -17,6 +17,10 @@ RowRuns::Sink RowRuns::begin(const Canvas& canvas, std::uint32_t pixel) {
     sink.left_ = canvas.left;
     sink.last_ = std::int64_t{canvas.right} - 1;
     sink.owner_ = this;
+    sink.pixels_ = static_cast<std::uint8_t*>(canvas.surface->pixels);
+    sink.pitch_ = canvas.surface->pitch;
+    sink.bytes_ = canvas.surface->format->BytesPerPixel;
+    sink.pixel_ = pixel;
     return sink;
 }
 

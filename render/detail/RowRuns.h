@@ -7,6 +7,7 @@
 // union of the pieces' runs.
 
 #include "render/Canvas.h"
+#include "render/Pixels.h"
 
 #include <cstdint>
 #include <vector>
@@ -67,6 +68,21 @@ class RowRuns {
             }
         }
 
+        // Fills the run from..to of row y at once, gathering nothing: for
+        // a piece's rows that share little with the others (the union of
+        // the pixels is the same, some of them stored twice). The run lies
+        // on the canvas, from <= to; Bytes is bytesPerPixel() (2 or 4).
+        template <int Bytes>
+        __attribute__((always_inline)) void direct(std::int64_t y, std::int64_t from, std::int64_t to) const {
+            const auto n = static_cast<std::size_t>(to - from + 1);
+            if constexpr (Bytes == 4)
+                fillPixels32(reinterpret_cast<std::uint32_t*>(pixels_ + y * pitch_) + from, n, pixel_);
+            else
+                fillPixels16(reinterpret_cast<std::uint16_t*>(pixels_ + y * pitch_) + from, n,
+                             static_cast<std::uint16_t>(pixel_));
+        }
+        int bytesPerPixel() const { return bytes_; }
+
       private:
         friend class RowRuns;
         Run* rows_ = nullptr;
@@ -74,6 +90,11 @@ class RowRuns {
         std::int64_t left_ = 0;
         std::int64_t last_ = 0; // the canvas's last column
         const RowRuns* owner_ = nullptr;
+        // The surface's fields, for the runs filled at once.
+        std::uint8_t* pixels_ = nullptr;
+        std::int64_t pitch_ = 0;
+        int bytes_ = 0;
+        std::uint32_t pixel_ = 0;
     };
 
     // Starts a shape on the canvas, whose surface the caller holds locked

@@ -169,6 +169,7 @@ INSTANTIATE_TEST_SUITE_P(Depths, BandPiecesTest, ::testing::Values(16, 32));
 struct RowPixels {
     std::vector<std::string> rows;
     std::vector<int> calls;
+    int direct = 0; // runs handed over to be filled at once
 };
 class RecordingSink {
   public:
@@ -180,6 +181,13 @@ class RecordingSink {
         for (std::int64_t x = std::max<std::int64_t>(from, c_.left);
              x <= std::min<std::int64_t>(to, c_.right - 1); ++x)
             into_->rows[y][x] = '#';
+    }
+
+    int bytesPerPixel() const { return 4; }
+    template <int Bytes> void direct(std::int64_t y, std::int64_t from, std::int64_t to) const {
+        EXPECT_TRUE(from >= c_.left && to < c_.right) << from << ".." << to;
+        ++into_->direct;
+        (*this)(y, from, to);
     }
 
   private:
@@ -202,13 +210,21 @@ TEST(BandPieces, QuadrilateralScanEqualsItsTwoTriangles) {
     auto between = [&](int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(random); };
     const xe::Canvas canvas{nullptr, 6, 4, kWidth - 9, kHeight - 5};
     int shared = 0;
+    int flatEnds = 0;
+    int direct = 0;
     for (int k = 0; k < 40000; ++k) {
         const int margin = k % 4 == 0 ? -10 : 25;
         const xe::detail::Point64 p{between(-margin, kWidth + margin), between(-margin, kHeight + margin)};
         const int length = k % 5 == 0 ? 3 : 40;
-        const xe::detail::Point64 q{p.x + between(-length, length), p.y + between(-length, length)};
+        xe::detail::Point64 q{p.x + between(-length, length), p.y + between(-length, length)};
+        // Tall ones, whose rows are filled at once.
+        if (k % 5 == 1) q = {p.x + between(-12, 12), p.y + (k % 2 == 0 ? 1 : -1) * between(24, 66)};
         const int reach = k % 7 == 0 ? 1 : (k % 3 == 0 ? 4 : 12);
-        const xe::detail::Point64 o{between(-reach, reach), between(-reach, reach)};
+        xe::detail::Point64 o{between(-reach, reach), between(-reach, reach)};
+        // A steep road's offset is often horizontal, a flat one's vertical:
+        // the quadrilateral's ends then lie on one row (or column) each.
+        if (k % 6 == 2) o.y = 0;
+        if (k % 6 == 4) o.x = 0;
         // Every other one rounded like a thick line's corners: off a
         // parallelogram by a pixel.
         auto jitter = [&] { return k % 2 == 0 ? 0 : between(-1, 1); };
@@ -232,19 +248,22 @@ TEST(BandPieces, QuadrilateralScanEqualsItsTwoTriangles) {
         const auto [top, bottom] = std::minmax({a.y, b.y, c.y, d.y});
         const std::int64_t upper = std::min(a.y, d.y);
         const std::int64_t lower = std::max(a.y, d.y);
-        const bool diagonalSpans =
-            upper == top && lower == bottom && std::min(b.y, c.y) > top && std::max(b.y, c.y) < bottom;
+        const bool diagonalSpans = upper == top && lower == bottom && top < bottom;
         const std::int64_t cross1 = (c.x - a.x) * (d.y - a.y) - (d.x - a.x) * (c.y - a.y);
         const std::int64_t cross2 = (b.x - a.x) * (d.y - a.y) - (d.x - a.x) * (b.y - a.y);
         if (diagonalSpans && top >= canvas.top && (cross1 < 0) != (cross2 < 0) && cross1 != 0 &&
             cross2 != 0 && std::max({a.x, b.x, c.x, d.x}) < canvas.right - 2 &&
             std::min({a.x, b.x, c.x, d.x}) > canvas.left + 2) {
             ++shared;
+            flatEnds += a.y == b.y || c.y == d.y;
+            direct += ours.direct > 0;
             for (int y = 0; y < kHeight; ++y)
                 ASSERT_LE(ours.calls[y], std::max(1, runsOf(ours.rows[y]))) << what << " row " << y;
         }
     }
     EXPECT_GT(shared, 2000);
+    EXPECT_GT(flatEnds, 500);
+    EXPECT_GT(direct, 1200);
 }
 
 // A source as wide as the target is copied in one piece when both have no
