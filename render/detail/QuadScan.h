@@ -54,15 +54,15 @@ struct SteepWalk {
     }
 };
 
-// The rows y .. end - 1 of a tall quadrilateral lying on the canvas whose
+// The rows y .. end - 1 of a tall quadrilateral, on the canvas's rows, whose
 // three walkers are steep (one pixel a row each: left L, diagonal D, right
 // R), filled at once through the sink's direct() on a surface of Bytes bytes
 // per pixel, cut to the canvas's columns first..last when Clamped. The union
 // of the left run L..D and the right run D..R is min(L, D)..max(D, R)
-// whenever one of them is there. InStep: the sides are
-// walked in step (a parallelogram whose ends lie on rows, as a steep road's
-// do) and keep their distance, so one walk serves both. Out of line, each
-// kind on its own: every loop keeps its walks in registers.
+// whenever one of them is there. InStep: the sides are walked in step (a
+// parallelogram whose ends lie on rows, as a steep road's do) and keep their
+// distance, so one walk serves both. Out of line, each kind on its own:
+// every loop keeps its walks in registers.
 template <int Bytes, bool InStep, bool Clamped, class Sink>
 __attribute__((noinline)) void fillSteepRows(EdgeWalker& left, EdgeWalker& diag, EdgeWalker& right, i64 y,
                                              i64 end, const Sink& sink, i64 first, i64 last) {
@@ -138,7 +138,8 @@ void scanQuad(const Canvas& canvas, i64 ax, i64 ay, i64 cx, i64 cy, i64 dx, i64 
     const bool bLeft = i128{bx - tx} * (uy - ty) < i128{ux - tx} * (by - ty);
     // A diagonal that starts above the canvas would be skipped in two parts
     // by each triangle, at its own middle row; the triangles keep that.
-    if (!(ty <= cy && ty <= by && cy <= uy && by <= uy && ty < uy) || cLeft == bLeft || ty < canvas.top) [[unlikely]] {
+    const bool diagonalSpans = ty <= cy && ty <= by && cy <= uy && by <= uy && ty < uy;
+    if (!diagonalSpans || cLeft == bLeft || ty < canvas.top) [[unlikely]] {
         scanTriangle(canvas, ax, ay, cx, cy, dx, dy, run);
         scanTriangle(canvas, dx, dy, bx, by, ax, ay, run);
         return;
@@ -164,9 +165,11 @@ void scanQuad(const Canvas& canvas, i64 ax, i64 ay, i64 cx, i64 cy, i64 dx, i64 
     const bool inside = minX >= canvas.left && maxX < canvas.right;
     // One row's union, clamped by the sink or (Inside) lying on the
     // canvas's columns.
-    auto emit = []<bool Inside>(auto& sink, i64 y, i64 ln, i64 dn, i64 dxm, i64 rxm) __attribute__((always_inline)) {
-        giveUnion(ln, dn, dxm, rxm,
-                  [&](i64 from, i64 to) __attribute__((always_inline)) { handOver<Inside>(sink, y, from, to); });
+    auto emit = []<bool Inside>(auto& sink, i64 y, i64 ln, i64 dn, i64 dxm, i64 rxm)
+        __attribute__((always_inline)) {
+        giveUnion(ln, dn, dxm, rxm, [&](i64 from, i64 to) __attribute__((always_inline)) {
+            handOver<Inside>(sink, y, from, to);
+        });
     };
     // The rows y .. end - 1, none of them a corner's row, with the walkers'
     // kinds fixed and local copies of walkers and sink kept in registers.
@@ -275,7 +278,7 @@ void scanQuad(const Canvas& canvas, i64 ax, i64 ay, i64 cx, i64 cy, i64 dx, i64 
         stepSide(right, y, ry, rx, ignored, rJoin);
         std::remove_cvref_t<RunSink> sink = run;
         emit.template operator()<false>(sink, y, std::min(left.xmin, lJoin), diag.xmin, diag.xmax,
-                                           std::max(right.xmax, rJoin));
+                                        std::max(right.xmax, rJoin));
         ++y;
     }
 }
