@@ -228,10 +228,20 @@ TEST(BandPieces, QuadrilateralScanEqualsItsTwoTriangles) {
         // Every other one rounded like a thick line's corners: off a
         // parallelogram by a pixel.
         auto jitter = [&] { return k % 2 == 0 ? 0 : between(-1, 1); };
-        const xe::detail::Point64 a{p.x + o.x + jitter(), p.y + o.y + jitter()};
-        const xe::detail::Point64 b{p.x - o.x + jitter(), p.y - o.y + jitter()};
-        const xe::detail::Point64 c{q.x + o.x + jitter(), q.y + o.y + jitter()};
-        const xe::detail::Point64 d{q.x - o.x + jitter(), q.y - o.y + jitter()};
+        xe::detail::Point64 a{p.x + o.x + jitter(), p.y + o.y + jitter()};
+        xe::detail::Point64 b{p.x - o.x + jitter(), p.y - o.y + jitter()};
+        xe::detail::Point64 c{q.x + o.x + jitter(), q.y + o.y + jitter()};
+        xe::detail::Point64 d{q.x - o.x + jitter(), q.y - o.y + jitter()};
+        // Tall kites whose sides leave the diagonal's top with mirrored
+        // slopes: walks alike but for their direction, never in step.
+        if (k < 4) {
+            const int side = k % 2 == 0 ? 1 : -1;
+            const int x0 = k < 2 ? 45 : 2;
+            a = {x0, 10};
+            d = {x0, 64};
+            c = {x0 + 10 * side, 37};
+            b = {x0 - 10 * side, 37};
+        }
         RowPixels ours{std::vector<std::string>(kHeight, std::string(kWidth, '.')),
                        std::vector<int>(kHeight)};
         RowPixels triangles = ours;
