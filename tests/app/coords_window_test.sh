@@ -15,18 +15,6 @@ window_setup "$program" xwd convert compare xdotool iconv
 # Monaco, as a first run opens it.
 printf '<?xml version="1.0" encoding="utf-8"?>\n<config version="2">\n<var name="log_severity" value="3"/>\n<var name="atlas" value="maps\\monaco"/>\n</config>\n' >"$work/data/config.xml"
 
-# Keys of the find keyboard (12 x 5 cells from y 196).
-key() {
-  local col=$1 row=$2
-  local xs=(33 100 166 233 300 366 433 500 566 633 700 766)
-  tap "${xs[$col]}" $((196 + 6 + row * 55 + 25))
-}
-history_has() {
-  # The name in UTF-16 (little-endian) in the atlas's history file.
-  local file="$work/data/maps/monaco/TextSearch.tsh"
-  [ -f "$file" ] && iconv -f UTF-16LE -t UTF-8 <"$file" 2>/dev/null | tr -d '\0' | grep -aq "$1"
-}
-
 # The page's digit keys, one row from x 8.
 digit() {
   local d=$1 i

@@ -58,6 +58,19 @@ wait_for_log() {
   fail "no '$text' in the log after $seconds s"
 }
 
+# Runs a check (a command and its arguments) until it holds, for some
+# seconds at the most: a loaded machine may answer a tap late. False when it
+# never held.
+wait_until() {
+  local seconds=$1
+  shift
+  for _ in $(seq $((seconds * 10))); do
+    "$@" && return 0
+    sleep 0.1
+  done
+  return 1
+}
+
 # The program started in the work folder, its window found: a copy still
 # closing may hold the single-instance lock for a moment, so a start that
 # ends at once is tried again.
