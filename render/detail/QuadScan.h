@@ -32,23 +32,26 @@ __attribute__((always_inline)) inline void giveUnion(i64 ln, i64 dn, i64 dxm, i6
 }
 
 // A steep edge's walk with only what it needs (one pixel a row): the steps
-// of EdgeWalker::stepBefore<false>, masked the same way.
+// of EdgeWalker::stepBefore<false>, masked the same way, with the error kept
+// as its distance below the next step (toStep = dy - 1 - error), which needs
+// no constant of its own: the walk steps over when it turns negative.
 struct SteepWalk {
-    i64 x, error, adx, dy, sx;
-    explicit SteepWalk(const EdgeWalker& w) : x(w.x), error(w.error), adx(w.adx), dy(w.dy), sx(w.sx) {}
+    i64 x, toStep, adx, dy, sx;
+    explicit SteepWalk(const EdgeWalker& w) : x(w.x), toStep(w.dy - 1 - w.error), adx(w.adx), dy(w.dy), sx(w.sx) {}
     // The current row's pixel; moves to the next row.
     __attribute__((always_inline)) i64 step() {
         const i64 at = x;
-        error += adx;
-        const i64 stepped = (dy - 1 - error) >> 63;
-        error -= dy & stepped;
+        toStep -= adx;
+        const i64 stepped = toStep >> 63; // all ones when error + adx >= dy
+        toStep += dy & stepped;
         x += sx & stepped;
         return at;
     }
+    i64 error() const { return dy - 1 - toStep; }
     // Hands the walk back to the walker, `last` its pixel on row `row` - 1.
     void leave(EdgeWalker& w, i64 last, i64 row) const {
         w.x = x;
-        w.error = error;
+        w.error = error();
         w.xmin = w.xmax = last;
         w.y = row;
     }
@@ -61,7 +64,7 @@ struct SteepWalk {
 // of the left run L..D and the right run D..R is min(L, D)..max(D, R)
 // whenever one of them is there. InStep: the sides are walked in step (a
 // parallelogram whose ends lie on rows, as a steep road's do) and keep their
-// distance, so one walk serves both. Out of line, each kind on its own:
+// distance, the right one not left of the left one, so one walk serves both. Out of line, each kind on its own:
 // every loop keeps its walks in registers.
 template <int Bytes, bool InStep, bool Clamped, class Sink>
 __attribute__((noinline)) void fillSteepRows(EdgeWalker& left, EdgeWalker& diag, EdgeWalker& right, i64 y,
@@ -81,12 +84,14 @@ __attribute__((noinline)) void fillSteepRows(EdgeWalker& left, EdgeWalker& diag,
             to = std::min(to, last);
             if (from > to) continue;
         }
-        if (lx <= dx || dx <= rx) [[likely]]
+        // Sides in step lie apart by width >= 0, so one of the runs is
+        // always there.
+        if (InStep || lx <= dx || dx <= rx) [[likely]]
             target.template direct<Bytes>(y, from, to);
     }
     if constexpr (InStep) {
         r.x = l.x + width;
-        r.error = l.error;
+        r.toStep = l.toStep;
     }
     l.leave(left, lx, end);
     d.leave(diag, dx, end);
@@ -100,8 +105,8 @@ void fillSteepRowsOf(EdgeWalker& left, EdgeWalker& diag, EdgeWalker& right, i64 
                      const Canvas& canvas, bool inside) {
     const i64 first = canvas.left;
     const i64 last = i64{canvas.right} - 1;
-    const bool inStep =
-        left.adx == right.adx && left.dy == right.dy && left.sx == right.sx && left.error == right.error;
+    const bool inStep = left.adx == right.adx && left.dy == right.dy && left.sx == right.sx &&
+                        left.error == right.error && right.x >= left.x;
     if (inside) {
         if (inStep)
             fillSteepRows<Bytes, true, false>(left, diag, right, y, end, sink, first, last);
