@@ -37,7 +37,8 @@ __attribute__((always_inline)) inline void giveUnion(i64 ln, i64 dn, i64 dxm, i6
 // no constant of its own: the walk steps over when it turns negative.
 struct SteepWalk {
     i64 x, toStep, adx, dy, sx;
-    explicit SteepWalk(const EdgeWalker& w) : x(w.x), toStep(w.dy - 1 - w.error), adx(w.adx), dy(w.dy), sx(w.sx) {}
+    explicit SteepWalk(const EdgeWalker& w)
+        : x(w.x), toStep(w.dy - 1 - w.error), adx(w.adx), dy(w.dy), sx(w.sx) {}
     // The current row's pixel; moves to the next row.
     __attribute__((always_inline)) i64 step() {
         const i64 at = x;
@@ -64,8 +65,9 @@ struct SteepWalk {
 // of the left run L..D and the right run D..R is min(L, D)..max(D, R)
 // whenever one of them is there. InStep: the sides are walked in step (a
 // parallelogram whose ends lie on rows, as a steep road's do) and keep their
-// distance, the right one not left of the left one, so one walk serves both. Out of line, each kind on its own:
-// every loop keeps its walks in registers.
+// distance, the right one not left of the left one, so one walk serves both.
+// Out of line, each kind on its own: every loop keeps its walks in
+// registers.
 template <int Bytes, bool InStep, bool Clamped, class Sink>
 __attribute__((noinline)) void fillSteepRows(EdgeWalker& left, EdgeWalker& diag, EdgeWalker& right, i64 y,
                                              i64 end, const Sink& sink, i64 first, i64 last) {
