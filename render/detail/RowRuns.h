@@ -62,7 +62,9 @@ class RowRuns {
             if (hull > (U(end) - U(start)) + (U(b) - U(a)) + 1) [[unlikely]] {
                 // A run apart from the gathered one (a band folding back
                 // across the row): the gathered one is filled now and this
-                // one kept.
+                // one kept. Through the owner: a call of three values costs
+                // the scans' loops less than one handing over the surface's
+                // fields.
                 owner_->fill(y, start, end);
                 r = Run{a, b};
             }
@@ -74,12 +76,7 @@ class RowRuns {
         // on the canvas, from <= to; Bytes is bytesPerPixel() (2 or 4).
         template <int Bytes>
         __attribute__((always_inline)) void direct(std::int64_t y, std::int64_t from, std::int64_t to) const {
-            const auto n = static_cast<std::size_t>(to - from + 1);
-            if constexpr (Bytes == 4)
-                fillPixels32(reinterpret_cast<std::uint32_t*>(pixels_ + y * pitch_) + from, n, pixel_);
-            else
-                fillPixels16(reinterpret_cast<std::uint16_t*>(pixels_ + y * pitch_) + from, n,
-                             static_cast<std::uint16_t>(pixel_));
+            fillRowRun(pixels_ + y * pitch_, Bytes, from, static_cast<std::size_t>(to - from + 1), pixel_);
         }
         int bytesPerPixel() const { return bytes_; }
 
