@@ -34,8 +34,27 @@ struct RoutingParams {
 
 namespace Map::Routing {
 
-// Speed factor per road class (0 fastest).
+// Travel time per metre by road class, in tenths of a time unit: class 0
+// is the slowest road, class 7 the fastest (the mode-1 estimate prices the
+// remaining way at 13/10 a metre, class 7's rate, so that it never
+// overestimates).
 inline constexpr std::uint16_t kSpeedFactor[8] = {248, 99, 50, 33, 25, 22, 18, 13};
+
+// A time unit is 1/40 s of driving: class c is driven at
+// 1440 / kSpeedFactor[c] km/h, 5.8 km/h on class 0 up to 111 km/h on class 7
+// (docs/routing-graph.md lists them). The search's mode-1 costs, the times
+// shown and the checks of the fastest route all come from this one table.
+inline constexpr std::uint32_t kTimeUnitsPerSecond = 40;
+
+// Time units to drive `length` metres of a road of the class.
+inline std::int32_t travelTime(std::uint8_t roadClass, std::uint16_t length) {
+    return kSpeedFactor[roadClass & RoadGraph::RoadFlag::ClassMask] * static_cast<std::int32_t>(length) / 10;
+}
+
+// The speed a road class is driven at, in km/h.
+inline double classSpeedKmh(std::uint8_t roadClass) {
+    return 3.6 * 10.0 * kTimeUnitsPerSecond / kSpeedFactor[roadClass & RoadGraph::RoadFlag::ClassMask];
+}
 
 // Division by best_roads_max as a multiplication by its reciprocal
 // ceil(2^39 / d): exact for every dividend 0 <= n < 2^31 (the error n * e /
@@ -77,10 +96,7 @@ class CostModel {
             return RoadGraph::kInfiniteCost;
         if (length == 0) return 0;
         if (mode_ == 2) return length;
-        const std::int32_t base = mode_ == 0
-                                      ? std::int32_t{length}
-                                      : kSpeedFactor[attributes.road & RoadGraph::RoadFlag::ClassMask] *
-                                            static_cast<std::int32_t>(length) / 10;
+        const std::int32_t base = mode_ == 0 ? std::int32_t{length} : travelTime(attributes.road, length);
         // weight * base stays below 255 * 248 * 65535 / 10 < 2^29.
         const std::int32_t q = roads_.divide(weight_ * base);
         const std::int32_t term = q * (4 - (attributes.quality & 0x07)) / 5;
@@ -112,7 +128,7 @@ inline std::uint32_t segmentCost(const RoutingParams& params, const RoadGraph::S
 // search makes one per finish and uses it on every relaxation). The larger
 // of the smaller axis difference times `smallWeight` and the larger times
 // `largeWeight` (each difference less one cell), raised by the speed term;
-// in mode 1 scaled by the slowest speed factor 13/10; 0 in mode 2.
+// in mode 1 scaled by the fastest class's factor 13/10; 0 in mode 2.
 // Computed without wrapping.
 class Estimator {
   public:

@@ -18,20 +18,21 @@ struct RoadRow {
     RoadKind kind;
 };
 
-// highway=*: line type, routing class, routable by car, coarsest level.
+// highway=*: line type, routing class (7 the fastest, docs/routing-graph.md),
+// routable by car, coarsest level.
 constexpr std::array<RoadRow, 24> Roads{{
-    {"motorway", {0x01, 0, true, Through}},       {"trunk", {0x01, 1, true, Through}},
-    {"primary", {0x02, 2, true, Through}},        {"secondary", {0x03, 3, true, MainRoads}},
-    {"tertiary", {0x04, 4, true, Streets}},       {"motorway_link", {0x03, 1, true, Streets}},
-    {"trunk_link", {0x03, 2, true, Streets}},     {"primary_link", {0x03, 3, true, Streets}},
-    {"secondary_link", {0x04, 4, true, Streets}}, {"tertiary_link", {0x05, 5, true, Streets}},
-    {"unclassified", {0x05, 5, true, Streets}},   {"residential", {0x06, 5, true, Streets}},
-    {"living_street", {0x06, 6, true, Detail}},   {"road", {0x06, 6, true, Detail}},
-    {"service", {0x07, 6, true, Detail}},         {"track", {0x0A, 7, true, Detail}},
-    {"pedestrian", {0x16, 7, false, Detail}},     {"footway", {0x16, 7, false, Detail}},
-    {"path", {0x16, 7, false, Detail}},           {"steps", {0x16, 7, false, Detail}},
-    {"cycleway", {0x16, 7, false, Detail}},       {"bridleway", {0x16, 7, false, Detail}},
-    {"corridor", {0x16, 7, false, Detail}},       {"elevator", {0x16, 7, false, Detail}},
+    {"motorway", {0x01, 7, true, Through}},       {"trunk", {0x01, 6, true, Through}},
+    {"primary", {0x02, 5, true, Through}},        {"secondary", {0x03, 4, true, MainRoads}},
+    {"tertiary", {0x04, 3, true, Streets}},       {"motorway_link", {0x03, 6, true, Streets}},
+    {"trunk_link", {0x03, 5, true, Streets}},     {"primary_link", {0x03, 4, true, Streets}},
+    {"secondary_link", {0x04, 3, true, Streets}}, {"tertiary_link", {0x05, 2, true, Streets}},
+    {"unclassified", {0x05, 2, true, Streets}},   {"residential", {0x06, 2, true, Streets}},
+    {"living_street", {0x06, 1, true, Detail}},   {"road", {0x06, 1, true, Detail}},
+    {"service", {0x07, 1, true, Detail}},         {"track", {0x0A, 0, true, Detail}},
+    {"pedestrian", {0x16, 0, false, Detail}},     {"footway", {0x16, 0, false, Detail}},
+    {"path", {0x16, 0, false, Detail}},           {"steps", {0x16, 0, false, Detail}},
+    {"cycleway", {0x16, 0, false, Detail}},       {"bridleway", {0x16, 0, false, Detail}},
+    {"corridor", {0x16, 0, false, Detail}},       {"elevator", {0x16, 0, false, Detail}},
 }};
 
 struct TagRow {
@@ -159,12 +160,12 @@ std::optional<RoadKind> otherLineKind(const osmium::TagList& tags) {
     const bool tunnel = tags.has_key("tunnel") && !is(tags.get_value_by_key("tunnel"), {"no"});
     const char* railway = tags.get_value_by_key("railway");
     if (is(railway, {"rail", "light_rail", "narrow_gauge", "tram"}) && !tunnel)
-        return RoadKind{0x14, 7, false, MainRoads};
+        return RoadKind{0x14, 0, false, MainRoads};
     const char* waterway = tags.get_value_by_key("waterway");
-    if (is(waterway, {"river", "canal"}) && !tunnel) return RoadKind{0x1F, 7, false, MainRoads};
-    if (is(waterway, {"stream", "drain", "ditch"}) && !tunnel) return RoadKind{0x18, 7, false, Detail};
-    if (is(tags.get_value_by_key("natural"), {"coastline"})) return RoadKind{0x18, 7, false, Through};
-    if (is(tags.get_value_by_key("route"), {"ferry"})) return RoadKind{0x1A, 7, false, MainRoads};
+    if (is(waterway, {"river", "canal"}) && !tunnel) return RoadKind{0x1F, 0, false, MainRoads};
+    if (is(waterway, {"stream", "drain", "ditch"}) && !tunnel) return RoadKind{0x18, 0, false, Detail};
+    if (is(tags.get_value_by_key("natural"), {"coastline"})) return RoadKind{0x18, 0, false, Through};
+    if (is(tags.get_value_by_key("route"), {"ferry"})) return RoadKind{0x1A, 0, false, MainRoads};
     return std::nullopt;
 }
 

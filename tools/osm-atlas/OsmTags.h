@@ -17,7 +17,7 @@ namespace OsmAtlas {
 // A highway value as the map draws and routes it.
 struct RoadKind {
     std::uint8_t lineType = 0;      // the line type of data/styles/polylines.xml
-    std::uint8_t routingClass = 7;  // 0 fastest .. 7 slowest
+    std::uint8_t routingClass = 0;  // 0 slowest .. 7 fastest (kSpeedFactor)
     bool routable = false;          // cars may use it (before access tags)
     std::uint8_t coarsestLevel = 0; // index of the coarsest level it is drawn on
 };

@@ -5,7 +5,8 @@
 //   route-atlas ATLAS_FOLDER --path FILE.kvp [--data DIR]
 //
 // FROM and TO are LAT,LON in degrees; each is bound to its nearest road.
-// Prints the route's length, an estimated driving time, the number of
+// Prints the route's length, its driving time by the speeds the search
+// weighs the road classes with, the number of
 // manoeuvres, with --manoeuvres one line per manoeuvre (its type and where
 // it lies along the route), and the points of its line (LAT,LON per line).
 // --path prints a stored route (a route file of the atlas) the same way,
@@ -19,11 +20,12 @@
 #include "map/Projection.h"
 #include "render/ViewPreparation.h"
 #include "routing/AtlasRoute.h"
+#include "routing/DrivingTime.h"
 #include "routing/Minimap.h"
 #include "routing/NearestRoad.h"
 #include "routing/PathFile.h"
-#include "routing/RoadMapHolder.h"
 #include "routing/RouteComputation.h"
+#include "routing/RoutingParams.h"
 #include "tools/render-atlas/AtlasRendering.h"
 
 #include <SDL.h>
@@ -52,9 +54,6 @@ std::optional<Map::GeoPoint> parsePlace(const char* text) {
     return Map::GeoPoint{static_cast<float>(lat), static_cast<float>(lon)};
 }
 
-// Driving speed in km/h by routing class (0 fastest), for the time shown.
-constexpr double kSpeeds[8] = {100, 80, 65, 55, 45, 35, 25, 15};
-
 struct Manoeuvre {
     std::uint32_t type = 0;
     std::uint32_t atMetres = 0;
@@ -63,7 +62,6 @@ struct Manoeuvre {
 struct Summary {
     std::uint32_t metres = 0;
     std::vector<Manoeuvre> list;
-    double seconds = 0;
     std::uint32_t manoeuvres = 0;
     std::vector<Map::GeoPoint> line;
 };
@@ -76,12 +74,6 @@ Summary summarise(const Path& path) {
             s.list.push_back({part.manoeuvre, s.metres});
         }
         s.metres += part.lengthMetres;
-        std::uint8_t roadClass = 4;
-        if (RoadMapHolder* holder = part.map != nullptr ? RoadMapHolder::of(*part.map) : nullptr)
-            if (holder->graph() != nullptr)
-                if (const RoadGraph::SegmentRecord* head = holder->graph()->segmentHeadRecord(part.segmentId))
-                    roadClass = head->attributes.road & RoadGraph::RoadFlag::ClassMask;
-        s.seconds += part.lengthMetres / (kSpeeds[roadClass] / 3.6);
         const Map::LevelFrame frame = Map::LevelFrame::of(*part.level);
         const float cell = std::ldexp(1.0f, frame.cellShift);
         std::vector<Map::GeoPoint> points;
@@ -229,7 +221,11 @@ int main(int argc, char** argv) {
             if (!route(session, config, *from, *to, path)) throw std::runtime_error("no route");
             summary = summarise(path);
             const auto& r = Map::Routing::routingResult();
-            const auto seconds = static_cast<unsigned>(std::lround(summary.seconds));
+            // The time by the speeds the search weighs the roads with.
+            const std::optional<std::uint64_t> units = Map::Routing::drivingTime(path, session.atlas());
+            if (!units) throw std::runtime_error("a road of the route is not in its map's road graph");
+            const auto seconds = static_cast<unsigned>((*units + Map::Routing::kTimeUnitsPerSecond / 2) /
+                                                       Map::Routing::kTimeUnitsPerSecond);
             std::printf("Route: %u m, %u:%02u:%02u, %u manoeuvres (loading %u ms, searching %u ms, building %u ms)\n",
                         summary.metres, seconds / 3600, seconds / 60 % 60, seconds % 60, summary.manoeuvres,
                         r.loadingMs, r.searchingMs, r.buildingMs);

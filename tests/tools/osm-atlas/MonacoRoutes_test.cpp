@@ -221,18 +221,27 @@ std::uint64_t seed() {
     return text != nullptr ? std::strtoull(text, nullptr, 10) : 20261207;
 }
 
-TEST(MonacoRoutes, ShortestDistancesMatchTheWays) {
-    MonacoGraph graph;
-    ASSERT_NE(graph.disk.slot->graph(), nullptr);
-    const OsmRoads& roads = osmRoads();
+// The 50 seeded pairs of graph nodes (OSM ids) the route tests drive.
+std::vector<std::pair<std::int64_t, std::int64_t>> seededPairs(const MonacoGraph& graph) {
     std::vector<std::int64_t> nodes;
     for (const auto& [osm, id] : graph.imported.graphNodes)
         nodes.push_back(osm);
     std::sort(nodes.begin(), nodes.end());
     std::mt19937_64 random(seed());
-    int reached = 0;
+    std::vector<std::pair<std::int64_t, std::int64_t>> pairs;
     for (int pair = 0; pair < 50; ++pair) {
         const std::int64_t a = nodes[random() % nodes.size()], b = nodes[random() % nodes.size()];
+        pairs.emplace_back(a, b);
+    }
+    return pairs;
+}
+
+TEST(MonacoRoutes, ShortestDistancesMatchTheWays) {
+    MonacoGraph graph;
+    ASSERT_NE(graph.disk.slot->graph(), nullptr);
+    const OsmRoads& roads = osmRoads();
+    int reached = 0;
+    for (const auto& [a, b] : seededPairs(graph)) {
         std::uint32_t length = 0;
         const std::vector<std::uint32_t> found =
             RoutingTest::route(graph.map(), graph.node(a), graph.node(b), &length);
@@ -246,6 +255,50 @@ TEST(MonacoRoutes, ShortestDistancesMatchTheWays) {
     // Monaco's streets are one network; only the odd private enclave or
     // one-way dead end is out of reach.
     EXPECT_GE(reached, 30);
+}
+
+// The time of a route by the speeds the search weighs the road classes with
+// (time units, summed as the search sums its mode-1 costs on roads of
+// neutral quality, which every imported road has).
+std::int64_t drivingTime(const RoadMap& map, const std::vector<std::uint32_t>& segments) {
+    std::int64_t units = 0;
+    for (const std::uint32_t s : segments) {
+        const RoadGraph::SegmentRecord* head = map.segmentHeadRecord(s);
+        EXPECT_NE(head, nullptr);
+        if (head == nullptr) return -1;
+        EXPECT_EQ(head->attributes.quality & 0x07, 4);
+        units += Map::Routing::travelTime(head->attributes.road, head->length);
+    }
+    return units;
+}
+
+// Over the seeded pairs the fastest route never takes longer than the
+// shortest, and the shortest is never longer than the fastest; the two
+// differ on enough pairs for the check to weigh something.
+TEST(MonacoRoutes, TheFastestRouteIsNeverSlowerThanTheShortest) {
+    MonacoGraph graph;
+    ASSERT_NE(graph.disk.slot->graph(), nullptr);
+    RoutingParams fastest = RoutingTest::lengthParams();
+    fastest.routing_mode = 1;
+    int compared = 0, faster = 0;
+    for (const auto& [a, b] : seededPairs(graph)) {
+        SCOPED_TRACE(testing::Message() << "seed " << seed() << ", OSM nodes " << a << " to " << b);
+        std::uint32_t shortLength = 0, fastLength = 0;
+        const std::vector<std::uint32_t> shortRoute =
+            RoutingTest::route(graph.map(), graph.node(a), graph.node(b), &shortLength);
+        const std::vector<std::uint32_t> fastRoute =
+            RoutingTest::route(graph.map(), graph.node(a), graph.node(b), &fastLength, fastest);
+        ASSERT_EQ(shortRoute.empty(), fastRoute.empty());
+        if (shortRoute.empty()) continue;
+        ++compared;
+        const std::int64_t shortTime = drivingTime(graph.map(), shortRoute);
+        const std::int64_t fastTime = drivingTime(graph.map(), fastRoute);
+        EXPECT_LE(fastTime, shortTime);
+        EXPECT_LE(shortLength, fastLength);
+        faster += fastTime < shortTime;
+    }
+    EXPECT_GE(compared, 30);
+    EXPECT_GE(faster, 10);
 }
 
 // A finish on a junction where a motorway link meets a one-way roundabout:

@@ -1,7 +1,9 @@
 // The tag rules of the import, row by row: which highways a car may use and
-// which highway ways are squares.
+// which highway ways are squares, and how fast their classes are driven.
 
 #include "tools/osm-atlas/OsmTags.h"
+
+#include "routing/RoutingParams.h"
 
 #include <osmium/builder/attr.hpp>
 #include <osmium/memory/buffer.hpp>
@@ -9,6 +11,8 @@
 
 #include <gtest/gtest.h>
 
+#include <iterator>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -72,6 +76,46 @@ TEST(OsmTags, AHighwayAreaIsItsStreetAndItsOutline) {
         }
         EXPECT_EQ(OsmAtlas::areaKind(way.tags()).has_value(), row.area) << row.tags[0].second;
     }
+}
+
+// The route search drives a road class at the speed its speed factor gives
+// (class 7 the fastest): the bigger a highway, the faster its class, and a
+// link road between its own road and the next one down.
+TEST(OsmTags, RoadClassesFollowTheSpeedsOfTheSearch) {
+    const auto speed = [](const char* highway) {
+        const Way way(Tags{{"highway", highway}});
+        const std::optional<OsmAtlas::RoadKind> kind = OsmAtlas::roadKind(way.tags());
+        EXPECT_TRUE(kind.has_value()) << highway;
+        EXPECT_TRUE(kind && kind->routable) << highway;
+        return kind ? Map::Routing::classSpeedKmh(kind->routingClass) : 0.0;
+    };
+    // Each row strictly faster than the next.
+    const std::vector<std::vector<const char*>> tiers = {
+        {"motorway"}, {"trunk"},        {"primary"},   {"secondary"},
+        {"tertiary"}, {"unclassified", "residential"}, {"living_street", "road", "service"},
+        {"track"}};
+    for (std::size_t t = 0; t < tiers.size(); ++t) {
+        for (const char* highway : tiers[t]) {
+            EXPECT_EQ(speed(highway), speed(tiers[t].front())) << highway;
+            if (t + 1 < tiers.size()) {
+                EXPECT_GT(speed(highway), speed(tiers[t + 1].front())) << highway;
+            }
+        }
+    }
+    const std::pair<const char*, const char*> links[] = {{"motorway_link", "motorway"},
+                                                         {"trunk_link", "trunk"},
+                                                         {"primary_link", "primary"},
+                                                         {"secondary_link", "secondary"},
+                                                         {"tertiary_link", "tertiary"}};
+    for (std::size_t i = 0; i < std::size(links); ++i) {
+        const auto [link, road] = links[i];
+        EXPECT_LT(speed(link), speed(road)) << link;
+        const char* below = i + 1 < std::size(links) ? links[i + 1].second : "residential";
+        EXPECT_GE(speed(link), speed(below)) << link;
+    }
+    // The fastest road gets the fastest class, the slowest road the slowest.
+    EXPECT_EQ(speed("motorway"), Map::Routing::classSpeedKmh(7));
+    EXPECT_EQ(speed("track"), Map::Routing::classSpeedKmh(0));
 }
 
 } // namespace
