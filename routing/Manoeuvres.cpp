@@ -27,6 +27,16 @@ bool isCoded(const PathPart& part) {
     return part.turnCode != 0 && part.turnCode != 40;
 }
 
+// A U-turn turns back onto the road the car came along: the same segment,
+// or a road of the same name (the other carriageway of a divided road). A
+// hairpin onto another street, even one whose first metres run beside the
+// old one the other way, is a turn, however sharp.
+bool sameRoad(const PathPart& from, const PathPart& to) {
+    if (from.map != to.map) return false;
+    if (from.segmentId != kNoId && from.segmentId == to.segmentId) return true;
+    return from.nameIndex != 0 && from.nameIndex == to.nameIndex;
+}
+
 // Turn code 1..18 of the road data to a manoeuvre type.
 std::uint32_t turnCodeType(std::uint8_t code, bool entering) {
     static constexpr std::uint8_t table[19] = {0,  0,  2,  1,  7,  18, 17, 24, 23, 22,
@@ -147,8 +157,8 @@ bool Path::classifyManoeuvre(Path& path, std::size_t p, Map::KVAtlas& atlas, Pat
     if (from.turnCode == 40 || into.turnCode == 40) return none();
 
     const int a0 = a.heading();
-    if (std::abs(headingChange(a0, b.heading())) > 175) return set(b, into, kUTurn);
-    if (p + 2 < path.parts.size() && into.lengthMetres < 35) {
+    if (std::abs(headingChange(a0, b.heading())) > 175 && sameRoad(from, into)) return set(b, into, kUTurn);
+    if (p + 2 < path.parts.size() && into.lengthMetres < 35 && sameRoad(from, path.parts[p + 2])) {
         const PathPosition d = PathPosition::onPart(path, p + 2, true);
         if (std::abs(headingChange(a0, d.heading())) > 160) {
             PathPart& after = path.parts[p + 2];

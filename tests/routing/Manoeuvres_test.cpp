@@ -24,6 +24,7 @@ struct Leg {
     std::uint8_t roadClass = 0;
     std::uint8_t turnCode = 0;
     std::uint32_t segment = RoadGraph::kNoId;
+    std::uint32_t name = 0; // index of the road's name in the map's strings
 };
 
 Path drive(const RouteAtlas& town, const std::vector<Leg>& legs) {
@@ -34,6 +35,7 @@ Path drive(const RouteAtlas& town, const std::vector<Leg>& legs) {
         const LocalPoint to{at.x + leg.length * std::sin(r), at.y + leg.length * std::cos(r)};
         PathPart part = town.part({at, to}, leg.roadClass, 1, leg.segment);
         part.turnCode = leg.turnCode;
+        part.nameIndex = leg.name;
         scratch.appendPart(part);
         at = to;
     }
@@ -57,7 +59,9 @@ TEST(Manoeuvres, LabelledAsDriven) {
     // Segments: the entry W-R1 [0], the ring R1-R2 [1], R2-R3 [2], the
     // exits at R2 [5] and R3 [6]; the entry's turn code is suppressed at
     // the roundabout node, so the roundabout rules label it.
-    const Leg north{0, 200}, entry{90, 100, 0, 7, 0}, ring1{180, 100, 12, 0, 1}, ring2{270, 100, 12, 0, 2};
+    // The U-turns turn back onto north's road (Station Road).
+    const std::uint32_t main = town.mainName;
+    const Leg north{0, 200, 0, 0, RoadGraph::kNoId, main}, entry{90, 100, 0, 7, 0}, ring1{180, 100, 12, 0, 1}, ring2{270, 100, 12, 0, 2};
     const struct {
         std::vector<Leg> legs;
         std::uint16_t stick;
@@ -70,12 +74,12 @@ TEST(Manoeuvres, LabelledAsDriven) {
         {{north, {31.5f, 200}}, 0, {{0, 0}, {2, 0}}},
         {{north, {-31.5f, 200}}, 0, {{0, 0}, {1, 0}}},
         {{north, {175.5f, 200}}, 0, {{0, 0}, {2, 0}}},
-        {{north, {176.5f, 200}}, 0, {{0, 0}, {7, 0}}},
-        {{north, {-176.5f, 200}}, 0, {{0, 0}, {7, 0}}},
+        {{north, {176.5f, 200, 0, 0, RoadGraph::kNoId, main}}, 0, {{0, 0}, {7, 0}}},
+        {{north, {-176.5f, 200, 0, 0, RoadGraph::kNoId, main}}, 0, {{0, 0}, {7, 0}}},
         // A U-turn across a connecting part shorter than 35 m.
-        {{north, {90, 20}, {161.5f, 200}}, 0, {{0, 0}, {0, 0}, {7, 20}}},
-        {{north, {90, 20}, {160.5f, 200}}, 0, {{0, 0}, {2, 0}, {2, 0}}},
-        {{north, {90, 40}, {170.5f, 200}}, 0, {{0, 0}, {2, 0}, {2, 0}}},
+        {{north, {90, 20}, {161.5f, 200, 0, 0, RoadGraph::kNoId, main}}, 0, {{0, 0}, {0, 0}, {7, 20}}},
+        {{north, {90, 20}, {160.5f, 200, 0, 0, RoadGraph::kNoId, main}}, 0, {{0, 0}, {2, 0}, {2, 0}}},
+        {{north, {90, 40}, {170.5f, 200, 0, 0, RoadGraph::kNoId, main}}, 0, {{0, 0}, {2, 0}, {2, 0}}},
         // Major roads and coded turns (a coded part lends its length).
         {{{0, 200, 8}, {60.5f, 200, 9}}, 0, {{0, 0}, {0, 0}}},
         {{north, {40.5f, 200, 8}}, 0, {{0, 0}, {5, 0}}},
@@ -111,6 +115,41 @@ TEST(Manoeuvres, LabelledAsDriven) {
     EXPECT_EQ(type, 21u);
     EXPECT_EQ(PathPosition::distanceTo(at, PathPosition(path, false)), 0u);
     EXPECT_FALSE(path.nextManoeuvre(at, at, type, aux));
+}
+
+// A U-turn is a turn back onto the same road: the same segment, or the
+// road of the same name across a short connecting part (the other
+// carriageway). Drawn as the hairpin from Boulevard Princesse Charlotte
+// onto Boulevard du Général Leclerc in Monaco: south-west along one, 13 m
+// west-north-west on the other, then back north-east beside the first one;
+// a sharp turn onto another street is a turn.
+TEST(Manoeuvres, AUTurnIsATurnBackOntoTheSameRoad) {
+    RouteAtlas town;
+    const std::uint32_t charlotte = town.mainName, leclerc = town.ringName, none = RoadGraph::kNoId;
+    const Leg arriving{214, 100, 0, 0, none, charlotte}, onto{297, 13, 0, 0, none, leclerc};
+    const struct {
+        std::vector<Leg> legs;
+        std::vector<std::pair<std::uint32_t, std::uint16_t>> labels;
+    } rows[] = {
+        // The hairpin onto the other street: right, and right again.
+        {{arriving, onto, {42, 100, 0, 0, none, leclerc}}, {{0, 0}, {2, 0}, {2, 0}}},
+        // The same shape back onto the road of the first name.
+        {{arriving, onto, {42, 100, 0, 0, none, charlotte}}, {{0, 0}, {0, 0}, {7, 13}}},
+        // Turned back at a node: onto another street, onto the same street,
+        // and onto the same segment of a road without a name.
+        {{{0, 200, 0, 0, none, charlotte}, {176.5f, 200, 0, 0, none, leclerc}}, {{0, 0}, {2, 0}}},
+        {{{0, 200, 0, 0, none, charlotte}, {-176.5f, 200, 0, 0, none, charlotte}}, {{0, 0}, {7, 0}}},
+        {{{0, 200, 0, 0, 5}, {176.5f, 200, 0, 0, 5}}, {{0, 0}, {7, 0}}},
+        {{{0, 200, 0, 0, 5}, {176.5f, 200, 0, 0, 6}}, {{0, 0}, {2, 0}}},
+        // A short road into a roundabout whose ring runs back beside the
+        // road before it: a right turn, then the entry and the exit.
+        {{{208, 100, 0, 0, none, charlotte}, {298, 25, 0, 0, 0}, {10, 100, 12, 0, 1}, {90, 100, 0, 0, 5}},
+         {{0, 0}, {2, 0}, {19, 0}, {8, 0}}},
+    };
+    for (std::size_t i = 0; i < std::size(rows); ++i) {
+        Path path = drive(town, rows[i].legs);
+        EXPECT_EQ(labels(path, town, 0), rows[i].labels) << "row " << i;
+    }
 }
 
 TEST(Manoeuvres, StreetRunsAndTheDefaultName) {

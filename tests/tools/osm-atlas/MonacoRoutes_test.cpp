@@ -437,3 +437,33 @@ TEST(MonacoRoutes, RoundaboutsAreEnteredOnceAndLeftByTheirExit) {
     EXPECT_GE(entries, 1);
     EXPECT_EQ(exits, entries);
 }
+
+// Along Boulevard Princesse Charlotte and round the hairpin onto Boulevard
+// du Général Leclerc, whose first 29 m loop round to run back beside it: a
+// sharp right turn onto another street, not a U-turn.
+TEST(MonacoRoutes, AHairpinOntoAnotherStreetIsNoUTurn) {
+    AtlasTest::AtlasSetup setup;
+    setup.config.root()->set("win_route_heap", 16384);
+    const std::filesystem::path folder = setup.folder("monaco");
+    std::filesystem::copy(MIREL_MONACO_ATLAS_DIR, folder, std::filesystem::copy_options::recursive);
+    auto atlas = setup.makeAtlas();
+    ASSERT_TRUE(atlas->load(AtlasTest::wide(folder)));
+    PathPoint ends[2];
+    const Map::GeoPoint places[2] = {{43.74168f, 7.42620f}, {43.74220f, 7.42608f}};
+    for (int i = 0; i < 2; ++i) {
+        Map::Routing::RoadBinding binding;
+        ASSERT_TRUE(Map::Routing::bindToNearestRoad(
+            *atlas, Map::Projection::fromGeo(places[i].latitude, places[i].longitude), binding));
+        ends[i] = boundPoint(*atlas, binding);
+    }
+    Path path;
+    ASSERT_TRUE(Map::Routing::computePath(*atlas, *setup.config.root(), ends[0], ends[1], path, false));
+    std::vector<std::uint32_t> manoeuvres;
+    std::set<std::uint32_t> names;
+    for (const PathPart& part : path.parts) {
+        names.insert(part.nameIndex);
+        if (part.manoeuvre != 0) manoeuvres.push_back(part.manoeuvre);
+    }
+    EXPECT_EQ(names.size(), 2u); // the two boulevards, nothing else
+    EXPECT_EQ(manoeuvres, (std::vector<std::uint32_t>{2}));
+}
