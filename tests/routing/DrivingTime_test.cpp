@@ -4,8 +4,12 @@
 #include "routing/DrivingTime.h"
 #include "routing/RoutingParams.h"
 #include "tests/routing/RouteFixture.h"
+#include "tools/demo-atlas/DemoAtlas.h"
 
 #include <gtest/gtest.h>
+
+#include <map>
+#include <string>
 
 namespace {
 
@@ -55,6 +59,46 @@ TEST(DrivingTime, ARouteTakesTheTimeOfItsParts) {
     Path mapless = path;
     mapless.parts[0].map = nullptr;
     EXPECT_EQ(Map::Routing::drivingTime(mapless, *town.atlas), std::nullopt);
+}
+
+// The demo atlas's roads, by the speed of their classes: the motorways the
+// fastest, then the B12, the L5 and the town's Main Street, then Station
+// Road and the roundabout, then the side streets.
+TEST(DrivingTime, TheDemoAtlasGivesItsBiggerRoadsTheFasterClasses) {
+    const std::vector<std::vector<std::u16string>> tiers = {{u"A1", u"A7"},
+                                                            {u"B12"},
+                                                            {u"L5", u"Main Street"},
+                                                            {u"Station Road", u"Linden Circle"},
+                                                            {u"Mill Lane", u"Church Street", u"Park Avenue", u"River Road"}};
+    std::map<std::u16string, double> speeds;
+    for (const DemoAtlas::DemoMap& demo : DemoAtlas::describe()) {
+        const MapWriting::MapDescription& map = demo.description;
+        if (!map.roads || map.levels.empty()) continue;
+        std::vector<std::uint8_t> classes;
+        for (const MapWriting::RoadChain& chain : map.roads->chains)
+            classes.insert(classes.end(), chain.segments.size(), chain.attributes.routingClass);
+        for (const MapWriting::Cell& cell : map.levels[0].cells)
+            for (const MapWriting::Polyline& line : cell.polylines) {
+                if (line.road == MapWriting::NoRoad) continue;
+                ASSERT_LT(line.road, classes.size());
+                const std::u16string& name = map.strings.text(line.caption);
+                const double speed = Map::Routing::classSpeedKmh(classes[line.road]);
+                const auto [at, added] = speeds.emplace(name, speed);
+                EXPECT_EQ(at->second, speed) << std::string(name.begin(), name.end());
+            }
+    }
+    std::size_t named = 0;
+    for (std::size_t t = 0; t < tiers.size(); ++t)
+        for (const std::u16string& name : tiers[t]) {
+            SCOPED_TRACE(std::string(name.begin(), name.end()));
+            ASSERT_TRUE(speeds.contains(name));
+            ++named;
+            EXPECT_EQ(speeds[name], speeds[tiers[t].front()]);
+            if (t + 1 < tiers.size()) {
+                EXPECT_GT(speeds[name], speeds[tiers[t + 1].front()]);
+            }
+        }
+    EXPECT_EQ(named, speeds.size()); // every routed road is in a tier
 }
 
 } // namespace

@@ -121,7 +121,7 @@ struct StreetPlan {
     const char* name;
     std::vector<Metres> nodes; // junctions along the street, in driving order for one-way streets
     bool oneWay = false;
-    std::uint8_t routingClass = 4;
+    std::uint8_t routingClass = 3;
     bool major = false;
 };
 
@@ -202,10 +202,10 @@ class TownBuilder {
     void addStreets() {
         // Junctions of the roundabout where the main streets meet it.
         const std::vector<StreetPlan> streets = {
-            {"Main Street", {{-1200, 0}, {-500, 0}, {-30, 0}}, false, 2, true},
-            {"Main Street", {{30, 0}, {500, 0}, {1200, 0}}, false, 2, true},
-            {"Station Road", {{0, -1200}, {0, -500}, {0, -30}}, false, 3, true},
-            {"Station Road", {{0, 30}, {0, 500}, {0, 1200}}, false, 3, true},
+            {"Main Street", {{-1200, 0}, {-500, 0}, {-30, 0}}, false, 5, true},
+            {"Main Street", {{30, 0}, {500, 0}, {1200, 0}}, false, 5, true},
+            {"Station Road", {{0, -1200}, {0, -500}, {0, -30}}, false, 4, true},
+            {"Station Road", {{0, 30}, {0, 500}, {0, 1200}}, false, 4, true},
             {"Mill Lane", {{-500, 500}, {0, 500}, {500, 500}}, true},
             {"Church Street", {{500, -500}, {0, -500}, {-500, -500}}, true},
             {"Park Avenue", {{-500, -500}, {-500, 0}, {-500, 500}}},
@@ -299,7 +299,7 @@ class TownBuilder {
         std::vector<Metres> nodes = ring({0, 0}, 30, 8);
         nodes.push_back(nodes.front());
         RoadAttributes attributes;
-        attributes.routingClass = 3;
+        attributes.routingClass = 4;
         attributes.twoWay = false;
         attributes.roundabout = true;
         addChain(m_map.strings.add("Linden Circle"), Roundabout, nodes, attributes, true);
@@ -509,11 +509,11 @@ MapDescription region() {
     // on this map) and the country's where they leave the region.
     OpenRoads roads(detail, d);
     const std::uint32_t b12 = s.add("B12");
-    roads.road(b12, MainRoad, 1, {{-10000, -8000}, {-1200, 0}, {1200, 0}, {12000, 6000}});
+    roads.road(b12, MainRoad, 6, {{-10000, -8000}, {-1200, 0}, {1200, 0}, {12000, 6000}});
     o.addPolyline({b12, MainRoad, false, NoRoad, {}}, overview.at({{-10000, -8000}, {0, 0}, {12000, 6000}}));
     const std::uint32_t l5 = s.add("L5");
-    roads.road(l5, MajorRoad, 2, {{0, -18000}, {0, -1200}});
-    roads.road(l5, MajorRoad, 2, {{0, 1200}, {0, 18000}});
+    roads.road(l5, MajorRoad, 5, {{0, -18000}, {0, -1200}});
+    roads.road(l5, MajorRoad, 5, {{0, 1200}, {0, 18000}});
     std::vector<Metres> edges = {{-1200, 0}, {1200, 0}, {0, -1200}, {0, 1200}};
     edges.insert(edges.end(), RegionEdges.begin(), RegionEdges.end());
     map.roads = roads.link(edges);
@@ -563,10 +563,10 @@ MapDescription country() {
     const std::vector<Metres> a1Route = {{-160000, 20000}, {-10000, -8000}, {0, 0}, {12000, 6000}, {150000, -30000}};
     const std::vector<Metres> a7Route = {{0, 0}, {0, 18000}, {20000, 140000}};
     const std::uint32_t a1 = s.add("A1");
-    roads.road(a1, MajorRoad, 0, a1Route);
+    roads.road(a1, MajorRoad, 7, a1Route);
     o.addPolyline({a1, MajorRoad, false, NoRoad, {}}, overview.at(a1Route));
     const std::uint32_t a7 = s.add("A7");
-    roads.road(a7, MajorRoad, 0, a7Route);
+    roads.road(a7, MajorRoad, 7, a7Route);
     o.addPolyline({a7, MajorRoad, false, NoRoad, {}}, overview.at(a7Route));
     map.roads = roads.link(RegionEdges);
     d.addPolygon({s.add("Demoland"), Land, {}}, detail.at(rectangle(-20000, -20000, 30000, 30000)));
