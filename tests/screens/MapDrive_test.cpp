@@ -200,6 +200,51 @@ TEST(MapDrive, TheDemoFollowsItsCarWithGuidanceOnAndNoReceiverLit) {
     EXPECT_TRUE(d.checked("navi_indicator"));
 }
 
+// While the demo drives, the frame marks the road of the next manoeuvre
+// and the road under the demo's car, both in the map that holds them.
+TEST(MapDrive, TheDemoMarksTheNextManoeuvresRoadAndTheCars) {
+    Drive d;
+    d.chooseDemo();
+    const auto indexOf = [&](const Map::KVMap2* map) {
+        for (std::size_t i = 0; i < d.atlas->mapCount(); ++i)
+            if (d.atlas->mapAt(i) == map)
+                return i;
+        return d.atlas->mapCount();
+    };
+    int both = 0;
+    for (int i = 0; i < 600 && d.navigation->demoRunning(); ++i) {
+        d.tick();
+        Guidance::RouteSimulator& demo = *d.navigation->demo();
+        const PathPosition& car = demo.cursor();
+        if (!demo.navi().maneuverKnown() || demo.navi().outOfPath() || car.isAtEnd())
+            continue;
+        const PathPart& turnInto = demo.navi().maneuverPosition().currentPart();
+        const std::vector<std::uint32_t> expected{turnInto.segmentId, car.currentPart().segmentId};
+        if (indexOf(turnInto.map) != indexOf(car.currentPart().map))
+            continue;
+        ASSERT_EQ(d.page->roadMarks().of(indexOf(turnInto.map)), expected) << i;
+        both += turnInto.segmentId != car.currentPart().segmentId;
+    }
+    EXPECT_GT(both, 20);
+}
+
+// The demo's car is the page's own: it drives on while the GPS side or an
+// atlas switch holds the car lock, and its warning stays up.
+TEST(MapDrive, TheDemoDrivesOnWhileTheCarLockIsHeld) {
+    Drive d;
+    d.chooseDemo();
+    d.tick(40);
+    ASSERT_TRUE(d.navigation->demoRunning());
+    ASSERT_TRUE(d.page->maneuverWarn()->visible());
+    d.handler->lock().takeAll();
+    const std::uint32_t before = d.navigation->demo()->navi().distFromStart();
+    d.tick(20);
+    EXPECT_GT(d.navigation->demo()->navi().distFromStart(), before + 10);
+    EXPECT_TRUE(d.page->maneuverWarn()->visible());
+    EXPECT_TRUE(d.checked("navi_indicator"));
+    d.handler->lock().releaseAll();
+}
+
 TEST(MapDrive, ARouteChangeOrAnotherPageEndsTheDemo) {
     Drive d;
     d.chooseDemo();
