@@ -111,7 +111,8 @@ struct Drive {
         camera.setScale(0.01f);
         handler = std::make_unique<Guidance::KVMapEventsHandler>(config.root(), *atlas, route.path(), &sounds,
                                                                  &styles, clock);
-        navigation = std::make_unique<HandlerNavigation>(*handler, &sounds, 20.0f);
+        config.root()->set("demo_speed", 72); // 20 m/s
+        navigation = std::make_unique<HandlerNavigation>(*handler, &sounds, config.root());
         car = std::make_unique<HandlerCarSource>(*navigation);
         sensors = std::make_unique<Guidance::Sensors>(messages, nullptr, Guidance::SensorsSetup{"", &clock, 0});
         source = std::make_unique<SensorsSource>(*sensors, navigation.get(), atlas.get(), renderer.get());
@@ -243,6 +244,21 @@ TEST(MapDrive, TheDemoDrivesOnWhileTheCarLockIsHeld) {
     EXPECT_TRUE(d.page->maneuverWarn()->visible());
     EXPECT_TRUE(d.checked("navi_indicator"));
     d.handler->lock().releaseAll();
+}
+
+// "demo_speed" (km/h) is read at each demo start: a speed changed between
+// two demos drives the second; one out of range drives at its bound.
+TEST(MapDrive, EachDemoStartsAtTheSpeedStoredThen) {
+    Drive d;
+    for (const auto& [kmh, metresPerSecond] : {std::pair{36, 10.0f}, {108, 30.0f}, {500, 200 / 3.6f}, {5, 20 / 3.6f}}) {
+        d.config.root()->set("demo_speed", kmh);
+        d.chooseDemo();
+        ASSERT_TRUE(d.navigation->demoRunning());
+        EXPECT_NEAR(d.navigation->demo()->speed(), metresPerSecond, 1e-3f) << kmh;
+        d.chooseDemo();
+        ASSERT_FALSE(d.navigation->demoRunning());
+    }
+    EXPECT_TRUE(d.quiet.contains("demo_speed 500 km/h is out of 20..200: 200 is used"));
 }
 
 TEST(MapDrive, ARouteChangeOrAnotherPageEndsTheDemo) {
