@@ -15,6 +15,7 @@
 #include "map/KVAtlas.h"
 #include "map/proximity/Index.h"
 #include "map/proximity/Loader.h"
+#include "map/proximity/Settings.h"
 #include "render/fdMapRenderer.h"
 #include "render/MapCamera.h"
 #include "render/MapCaptions.h"
@@ -37,7 +38,6 @@
 #include "ui/fdInterface.h"
 #include "ui/fdPage.h"
 
-#include <algorithm>
 #include <exception>
 
 namespace engine {
@@ -402,13 +402,13 @@ bool PageFactory::loadDangerPoints() {
     fdEngine& e = m_engine;
     auto root = e.m_config->root();
     try {
+        const Map::Proximity::Settings settings = Map::Proximity::Settings::read(*root);
         e.m_dangerPoints = std::make_unique<Map::Proximity::IndexHolder>();
-        e.m_dangerPoints->warningTimeSeconds = std::clamp(root->value("dwp_warn_time", 10.0f), 5.0f, 30.0f);
-        e.m_dangerPoints->sectorHalfWidthDegrees = std::clamp(root->value("dwp_sector_half", 10), 5, 20);
-        const auto nodes = static_cast<std::uint32_t>(std::clamp(root->value("dwp_nodes_cache", 100), 20, 1000));
-        const auto points = static_cast<std::uint32_t>(std::clamp(root->value("dwp_points_cache", 100), 20, 1000));
+        e.m_dangerPoints->warningTimeSeconds = settings.warningTimeSeconds;
+        e.m_dangerPoints->sectorHalfWidthDegrees = settings.sectorHalfWidthDegrees;
         const std::u16string folder = e.programPath(u"waypoints");
-        if (!Map::Proximity::loadDangerWarnPoints(folder, *e.m_dangerPoints, nodes, points)) {
+        if (!Map::Proximity::loadDangerWarnPoints(folder, *e.m_dangerPoints, settings.nodeCacheCapacity,
+                                                  settings.pointCacheCapacity)) {
             Log::log(Log::System, u"Loading Danger Warn Points from %s failed", folder);
             e.m_dangerPoints->index.reset();
         }
