@@ -116,8 +116,8 @@ struct MarkingPage : MapDrawing::MapPage {
 };
 
 // Marked roads are drawn over their bodies in the "route2" colour, as wide
-// as its size at least; unmarked roads, roads of a hidden line type and
-// fast frames are left alone.
+// as its size at least; unmarked roads and roads of a hidden line type are
+// left alone.
 TEST(MapFrame, MarkedRoadsShowInTheMarkColour) {
     Town t;
     MarkingPage page;
