@@ -390,8 +390,8 @@ bool PageFactory::createMapEvents() {
         Log::log(Log::Critical, "fatal error : failed to init map events handler : %s", std::string(error.what()));
         return false;
     }
-    e.m_navigation =
-        std::make_unique<Screens::HandlerNavigation>(*e.m_mapEvents, e.m_naviSounds.get(), e.m_config->root());
+    e.m_navigation = std::make_unique<Screens::HandlerNavigation>(*e.m_mapEvents, e.m_naviSounds.get(),
+                                                                  e.m_config->root());
     e.m_carSource = std::make_unique<Screens::HandlerCarSource>(*e.m_navigation);
     if (e.m_positioning)
         e.m_positioning->addListener(e.m_mapEvents.get());

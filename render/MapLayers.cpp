@@ -251,7 +251,8 @@ void MapLayers::drawPolylines(fdMapRenderer& renderer, const xe::Canvas& canvas,
 }
 
 void MapLayers::drawRoadMarks(fdMapRenderer& renderer, const xe::Canvas& canvas, MapCamera& camera,
-                              const Map::StateRecord& view, float scale, const std::vector<std::uint32_t>& roads) {
+                              const Map::StateRecord& view, float scale,
+                              const std::vector<std::uint32_t>& roads) {
     const Render::StyleSet* set = renderer.styles().activeSet();
     if (set == nullptr || roads.empty() || view.levelScale <= 0.0f)
         return;

@@ -114,7 +114,8 @@ GuidanceState HandlerCarSource::guidance() {
     state.maneuverKnown = navi.maneuverKnown();
     state.maneuverType = navi.maneuverType();
     if (state.maneuverKnown)
-        roadAt(m_navigation.handler().atlas(), navi.maneuverPosition(), state.maneuverMap, state.maneuverRoad);
+        roadAt(m_navigation.handler().atlas(), navi.maneuverPosition(), state.maneuverMap,
+               state.maneuverRoad);
     state.maneuverMetres = static_cast<std::int32_t>(navi.remainingDistance());
     state.roundaboutExit = roundaboutExit(navi);
     state.approachOff = m_navigation.handler().approachOff();

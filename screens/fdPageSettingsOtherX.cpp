@@ -15,7 +15,8 @@ namespace Screens {
 
 fdPageSettingsOtherX::fdPageSettingsOtherX(Ui::fdInterface* ui, std::shared_ptr<Core::ConfigNode> config,
                                            Guidance::SoundSystem* sound, const Core::MessageTable& messages)
-    : fdPage(ui, "pageSettingsOther", nullptr), m_config(std::move(config)), m_sound(sound), m_messages(messages) {}
+    : fdPage(ui, "pageSettingsOther", nullptr), m_config(std::move(config)), m_sound(sound),
+      m_messages(messages) {}
 
 std::int32_t fdPageSettingsOtherX::stepWrapped(std::int32_t value, std::int32_t step, std::int32_t bottom,
                                                std::int32_t top) {

@@ -250,7 +250,8 @@ TEST(MapDrive, TheDemoDrivesOnWhileTheCarLockIsHeld) {
 // two demos drives the second; one out of range drives at its bound.
 TEST(MapDrive, EachDemoStartsAtTheSpeedStoredThen) {
     Drive d;
-    for (const auto& [kmh, metresPerSecond] : {std::pair{36, 10.0f}, {108, 30.0f}, {500, 200 / 3.6f}, {5, 20 / 3.6f}}) {
+    for (const auto& [kmh, metresPerSecond] :
+         {std::pair{36, 10.0f}, {108, 30.0f}, {500, 200 / 3.6f}, {5, 20 / 3.6f}}) {
         d.config.root()->set("demo_speed", kmh);
         d.chooseDemo();
         ASSERT_TRUE(d.navigation->demoRunning());

@@ -210,7 +210,8 @@ TEST(MapPageState, TheOffRoutePictureWaitsForTheApproachToTheRoute) {
     g.approachMetres = 120;
     r.tickUntil(1100);
     ASSERT_TRUE(r.shown("maneuver"));
-    const auto* distance = dynamic_cast<const Ui::fdStatic*>(r.page->maneuverWarn()->findChild("rotate_textbox"));
+    const auto* distance =
+        dynamic_cast<const Ui::fdStatic*>(r.page->maneuverWarn()->findChild("rotate_textbox"));
     ASSERT_NE(distance, nullptr);
     EXPECT_NE(distance->text().find(u"120"), std::u16string::npos);
     g.approachOff = true; // back on a road: the approach ends
