@@ -15,6 +15,7 @@
 #include "map/KVAtlas.h"
 #include "map/proximity/Index.h"
 #include "map/proximity/Loader.h"
+#include "map/proximity/Settings.h"
 #include "render/fdMapRenderer.h"
 #include "render/MapCamera.h"
 #include "render/MapCaptions.h"
@@ -37,7 +38,6 @@
 #include "ui/fdInterface.h"
 #include "ui/fdPage.h"
 
-#include <algorithm>
 #include <exception>
 
 namespace engine {
@@ -390,9 +390,8 @@ bool PageFactory::createMapEvents() {
         Log::log(Log::Critical, "fatal error : failed to init map events handler : %s", std::string(error.what()));
         return false;
     }
-    // Demo speed in km/h.
-    const float demoSpeed = std::clamp(e.m_config->root()->value("demo_speed", 60.0f), 5.0f, 200.0f) / 3.6f;
-    e.m_navigation = std::make_unique<Screens::HandlerNavigation>(*e.m_mapEvents, e.m_naviSounds.get(), demoSpeed);
+    e.m_navigation = std::make_unique<Screens::HandlerNavigation>(*e.m_mapEvents, e.m_naviSounds.get(),
+                                                                  e.m_config->root());
     e.m_carSource = std::make_unique<Screens::HandlerCarSource>(*e.m_navigation);
     if (e.m_positioning)
         e.m_positioning->addListener(e.m_mapEvents.get());
@@ -403,13 +402,13 @@ bool PageFactory::loadDangerPoints() {
     fdEngine& e = m_engine;
     auto root = e.m_config->root();
     try {
+        const Map::Proximity::Settings settings = Map::Proximity::Settings::read(*root);
         e.m_dangerPoints = std::make_unique<Map::Proximity::IndexHolder>();
-        e.m_dangerPoints->warningTimeSeconds = std::clamp(root->value("dwp_warn_time", 10.0f), 5.0f, 30.0f);
-        e.m_dangerPoints->sectorHalfWidthDegrees = std::clamp(root->value("dwp_sector_half", 10), 5, 20);
-        const auto nodes = static_cast<std::uint32_t>(std::clamp(root->value("dwp_nodes_cache", 100), 20, 1000));
-        const auto points = static_cast<std::uint32_t>(std::clamp(root->value("dwp_points_cache", 100), 20, 1000));
+        e.m_dangerPoints->warningTimeSeconds = settings.warningTimeSeconds;
+        e.m_dangerPoints->sectorHalfWidthDegrees = settings.sectorHalfWidthDegrees;
         const std::u16string folder = e.programPath(u"waypoints");
-        if (!Map::Proximity::loadDangerWarnPoints(folder, *e.m_dangerPoints, nodes, points)) {
+        if (!Map::Proximity::loadDangerWarnPoints(folder, *e.m_dangerPoints, settings.nodeCacheCapacity,
+                                                  settings.pointCacheCapacity)) {
             Log::log(Log::System, u"Loading Danger Warn Points from %s failed", folder);
             e.m_dangerPoints->index.reset();
         }

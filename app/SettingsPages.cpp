@@ -15,6 +15,7 @@
 #include "screens/fdPageButtonSettingsX.h"
 #include "screens/fdPageSettingsX.h"
 #include "ui/ButtonBindings.h"
+#include "ui/Messages.h"
 
 namespace engine {
 
@@ -40,7 +41,7 @@ bool createSettingsPage(fdEngine& engine, const std::string& designName) {
         return true;
     }
     if (designName == "pageSettingsOther") {
-        new Screens::fdPageSettingsOtherX(ui, engine.configRoot(), engine.sound());
+        new Screens::fdPageSettingsOtherX(ui, engine.configRoot(), engine.sound(), *engine.messages());
         return true;
     }
     if (designName == "sensors") {

@@ -89,6 +89,9 @@ public:
     // Main thread, once per map page tick, while the caller holds one unit
     // of lock().
     void onFrame();
+    // While the demo drive replaces the frame: a manoeuvre phrase the player
+    // refused is offered again (the frame's first step).
+    void speakPendingPhrase() { pendingStep(); }
 
     void onNaviEvent(int code, fdMapNavi& navi, const std::uint32_t* passedType) override;
     void onCarEvent(int code, Positioning::CarTracker* tracker) override;
@@ -115,6 +118,9 @@ public:
     // Metres from the car to the route while it approaches it from off the
     // route.
     std::uint32_t approachDistance() const { return m_approachDistance; }
+    // True while no approach to the route is tracked (approachDistance then
+    // holds nothing current).
+    bool approachOff() const { return m_approachOff; }
     bool naviOn() const { return m_naviOn; }
     // Guidance reached the finish and waits for a new route or the driver.
     bool arrived() const { return m_arrived; }
@@ -122,6 +128,7 @@ public:
     Render::RenderStyles* styles() const { return m_styles; }
     const Positioning::Clock& clock() const { return m_clock; }
     Path& route() { return m_route; }
+    Map::KVAtlas& atlas() const { return m_atlas; }
     bool naviSoundsOn() const { return m_sound != nullptr && m_sound->naviOn(); }
 
 private:

@@ -29,7 +29,7 @@ void SensorFrame::setGuidance(const fdMapNavi& navi) {
     std::uint16_t aux = 0;
     if (routeActive && path->nextManoeuvre(navi.position(), at, type, aux) && !at.isAtEnd()) {
         nextStreetMap = at.currentPart().map;
-        nextStreetName = at.currentPart().nameIndex;
+        nextStreetName = at.partNameIndex();
     }
 }
 

@@ -37,11 +37,4 @@ PolylineFoot nearestFoot(LocalPoint p, const LocalPoint* points, std::size_t cou
     return best;
 }
 
-int directionDegrees(float dx, float dy) {
-    if (dx == 0.0f && dy == 0.0f) return 0;
-    int degrees = static_cast<int>(std::atan2(dx, dy) * 57.29578f);
-    if (degrees < 0) degrees += 360;
-    return degrees % 360;
-}
-
 } // namespace Map

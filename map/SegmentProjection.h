@@ -27,9 +27,4 @@ LocalPoint footOnSegment(LocalPoint p, LocalPoint a, LocalPoint b);
 PolylineFoot nearestFoot(LocalPoint p, const LocalPoint* points, std::size_t count,
                          float limit = std::numeric_limits<float>::infinity());
 
-// Direction of the vector (dx, dy) in whole degrees 0..359, clockwise from
-// north (y grows northwards): atan2(dx, dy) * 57.29578, truncated, + 360
-// when negative. The zero vector gives 0.
-int directionDegrees(float dx, float dy);
-
 } // namespace Map

@@ -1,5 +1,6 @@
 #include "positioning/CarTracker.h"
 
+#include "map/FloatMath.h"
 #include "map/SegmentProjection.h"
 #include "map/UnitsPerMeter.h"
 
@@ -182,7 +183,8 @@ void CarTracker::update() {
         m_freeY = free.y;
         if (!m_freeValid || m_fix.speed > m_settings.minSpeed) {
             const Map::LocalPoint v = m_filter.velocity();
-            m_freeHeading = static_cast<float>(Map::directionDegrees(v.x, v.y));
+            const float velocity[2] = {v.x, v.y};
+            m_freeHeading = static_cast<float>(Map::headingDegrees(velocity));
         }
         m_freeValid = true;
         if (now - m_fixTicks > StaleFixMs) return;
@@ -212,7 +214,8 @@ void CarTracker::update() {
             const RoadPolyline& line = snapped.polyline;
             const Map::LocalPoint a = line.points[snapped.segment];
             const Map::LocalPoint b = line.points[snapped.segment + 1];
-            const int direction = Map::directionDegrees(b.x - a.x, b.y - a.y);
+            const float along[2] = {b.x - a.x, b.y - a.y};
+            const int direction = Map::headingDegrees(along);
             const int reverse = direction >= 180 ? direction - 180 : direction + 180;
             const float reference = fix.speed >= m_settings.minSpeed ? fix.heading : shown;
             snapped.targetHeading = headingDifference(static_cast<float>(direction), reference) <
@@ -263,7 +266,8 @@ RoadInfo CarTracker::roadInfo() {
     const std::vector<Map::LocalPoint>& points = m_road.polyline.points;
     const Map::LocalPoint a = points[m_road.segment];
     const Map::LocalPoint b = points[m_road.segment + 1];
-    const int direction = Map::directionDegrees(b.x - a.x, b.y - a.y);
+    const float along[2] = {b.x - a.x, b.y - a.y};
+    const int direction = Map::headingDegrees(along);
     info.onRoad = true;
     info.polylineId = m_road.polyline.polylineId;
     info.alongHeading = isAlongHeading(direction);

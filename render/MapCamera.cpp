@@ -1,6 +1,7 @@
 #include "render/MapCamera.h"
 
 #include "core/FloatToInt.h"
+#include "map/FloatMath.h"
 #include "render/FixedTransform.h"
 
 #include <algorithm>
@@ -80,8 +81,8 @@ void MapCamera::initDefaults() {
 }
 
 void MapCamera::setSinCos() {
-    m_sin = std::sin(m_rotation);
-    m_cos = std::cos(m_rotation);
+    m_sin = static_cast<float>(Map::fastSin(m_rotation));
+    m_cos = static_cast<float>(Map::fastCos(m_rotation));
 }
 
 void MapCamera::setAnchorFraction(float fraction) {
@@ -115,9 +116,9 @@ void MapCamera::setViewport(float width, float height, float fieldOfView) {
 }
 
 void MapCamera::updateCameraAngles() {
-    const float t = std::tan(m_halfFov);
-    m_angleA = std::atan2(t - 2 * t * m_anchorFraction, 1.0f);
-    m_angleB = std::atan2(t - 2 * t * m_farFraction, 1.0f);
+    const auto t = static_cast<float>(Map::fastTan(m_halfFov));
+    m_angleA = Map::floatAtan2(t - 2 * t * m_anchorFraction, 1.0f);
+    m_angleB = Map::floatAtan2(t - 2 * t * m_farFraction, 1.0f);
     m_axisTilt = m_tilt - m_angleA;
 }
 

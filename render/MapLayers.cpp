@@ -250,6 +250,41 @@ void MapLayers::drawPolylines(fdMapRenderer& renderer, const xe::Canvas& canvas,
     renderer.workingCounters().polylines = visited;
 }
 
+void MapLayers::drawRoadMarks(fdMapRenderer& renderer, const xe::Canvas& canvas, MapCamera& camera,
+                              const Map::StateRecord& view, float scale,
+                              const std::vector<std::uint32_t>& roads) {
+    const Render::StyleSet* set = renderer.styles().activeSet();
+    if (set == nullptr || roads.empty() || view.levelScale <= 0.0f)
+        return;
+    xe::Renderer& target = rendererFor(camera);
+    const std::int32_t s = roundedScale(scale);
+    const float f = widthFactor(scale, view);
+    const std::int32_t normalLength = cellUnit(view) / 2 * 10;
+    const Render::MiscItemStyle& mark = set->misc[Render::MiscRoute2];
+    // The widths in tenths of level units, as the polyline layer's bands.
+    const std::int32_t markWidth =
+        xe::floorToInt(static_cast<float>(std::max(mark.size, 1)) / view.levelScale * 10.0f + 0.5f);
+    const auto& lineFlags = renderer.showPolylineLine();
+
+    using LinePick = const Render::PolylineStyle*;
+    forEachItem(
+        camera, view, PolylineItems,
+        [&](const CellItem& item) -> LinePick {
+            if (item.count < 2 || item.road == InvalidRoadId ||
+                std::find(roads.begin(), roads.end(), item.road) == roads.end())
+                return nullptr;
+            const Render::PolylineStyle& style = set->polylines[item.type];
+            if (lineFlags[item.type] == 0 || !Render::withinScales(style.minScale, style.maxScale, s))
+                return nullptr;
+            return &style;
+        },
+        [&](const CellItem& item, LinePick style) {
+            const std::int32_t body = xe::floorToInt(static_cast<float>(style->width) * f * 10.0f + 0.5f);
+            target.drawWidePolyline(canvas, item.points, item.normals, normalLength, item.count,
+                                    std::max(markWidth, body), mark.color & ColourMask);
+        });
+}
+
 void MapLayers::drawDirectionArrows(fdMapRenderer& renderer, const xe::Canvas& canvas, MapCamera& camera,
                                     const Map::StateRecord& view, float scale) {
     const Render::StyleSet* set = renderer.styles().activeSet();

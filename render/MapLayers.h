@@ -12,6 +12,7 @@
 #include "render/Canvas.h"
 
 #include <cstdint>
+#include <vector>
 
 class MapCamera;
 
@@ -32,6 +33,13 @@ void drawPolygons(fdMapRenderer& renderer, const xe::Canvas& canvas, MapCamera& 
 // dashes; the polyline counter then reads 0.
 void drawPolylines(fdMapRenderer& renderer, const xe::Canvas& canvas, MapCamera& camera,
                    const Map::StateRecord& view, float scale, bool fast);
+// The marked roads (their road references in `roads`) drawn again over
+// their bodies as a band in the colour of the misc item "route2", at least
+// its size in pixels wide on each side of the axis, so the driver sees the
+// road of the next manoeuvre beyond the route line. Only lines the polyline
+// layer draws at this scale are marked.
+void drawRoadMarks(fdMapRenderer& renderer, const xe::Canvas& canvas, MapCamera& camera,
+                   const Map::StateRecord& view, float scale, const std::vector<std::uint32_t>& roads);
 // Arrows along one-way polylines with a valid road reference.
 void drawDirectionArrows(fdMapRenderer& renderer, const xe::Canvas& canvas, MapCamera& camera,
                          const Map::StateRecord& view, float scale);

@@ -59,6 +59,13 @@ public:
     virtual CompassWidget* compass() = 0;
     // A cursor of the design by name ("flag", "flagX", "flagmidle"), or null.
     virtual const CursorRecord* findCursor(const std::string& name) = 0;
+    // The road ids (polyline road references) of the map at this atlas
+    // index that the frame marks; none unless the page keeps some.
+    virtual const std::vector<std::uint32_t>& roadMarks(std::uint32_t mapIndex) const {
+        static const std::vector<std::uint32_t> none;
+        (void)mapIndex;
+        return none;
+    }
 };
 
 // The caption step of the frame; the caption placer fills it.

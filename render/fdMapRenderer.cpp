@@ -222,6 +222,14 @@ bool fdMapRenderer::drawFrame(Map::KVAtlas& atlas, const xe::Canvas& canvas, std
         timed(field(&Render::FrameStatistics::polylineMs), [&] {
             MapLayers::drawPolylines(*this, canvas, camera, record, scale, state == FastFrameDue);
         });
+        // The page's marked roads (the next manoeuvre's, the car's) go with
+        // the route: full frames only.
+        if (state > FastFrameDue && m_services.page != nullptr) {
+            const std::vector<std::uint32_t>& marks = m_services.page->roadMarks(record.mapIndex);
+            if (!marks.empty())
+                timed(field(&Render::FrameStatistics::polylineMs),
+                      [&] { MapLayers::drawRoadMarks(*this, canvas, camera, record, scale, marks); });
+        }
         checkInput(atlas, state, slow);
         timed(field(&Render::FrameStatistics::arrowMs),
               [&] { MapLayers::drawDirectionArrows(*this, canvas, camera, record, scale); });

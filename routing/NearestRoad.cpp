@@ -1,5 +1,6 @@
 #include "routing/NearestRoad.h"
 
+#include "map/FloatMath.h"
 #include "map/SegmentProjection.h"
 #include "map/StateRecord.h"
 #include "render/LevelPolylines.h"
@@ -50,7 +51,8 @@ void considerRoads(CoveringMap& covering, Point location, std::int64_t radius, N
         state.segmentId = line.item.road;
         const LocalPoint a = points[foot.segment];
         const LocalPoint b = points[foot.segment + 1];
-        state.segmentDirection = directionDegrees(b.x - a.x, b.y - a.y);
+        const float along[2] = {b.x - a.x, b.y - a.y};
+        state.segmentDirection = headingDegrees(along);
     });
 }
 

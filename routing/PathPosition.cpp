@@ -1,5 +1,6 @@
 #include "routing/PathPosition.h"
 
+#include "map/FloatMath.h"
 #include "map/Level.h"
 
 #include <algorithm>
@@ -338,9 +339,8 @@ int PathPosition::heading() const {
     const bool forward = currentPart().forward != 0;
     const float dx = forward ? b.x - a.x : a.x - b.x;
     const float dy = forward ? b.y - a.y : a.y - b.y;
-    int h = static_cast<int>(std::atan2(dx, dy) * 57.29578f);
-    if (h < 0) h += 360;
-    return h;
+    const float along[2] = {dx, dy};
+    return Map::headingDegrees(along);
 }
 
 int headingChange(int a, int b) {

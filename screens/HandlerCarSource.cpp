@@ -2,6 +2,7 @@
 
 #include "guidance/KVMapEventsHandler.h"
 #include "guidance/RouteSimulator.h"
+#include "map/KVAtlas.h"
 #include "screens/HandlerNavigation.h"
 
 namespace Screens {
@@ -28,17 +29,40 @@ std::uint32_t roundaboutExit(const Guidance::fdMapNavi& navi) {
     return exitOf(nextType);
 }
 
+// The atlas index of the map and the road of the route part at a position;
+// false at the route's end or for a map the atlas no longer holds.
+bool roadAt(Map::KVAtlas& atlas, const PathPosition& at, std::uint32_t& mapIndex, std::uint32_t& road) {
+    if (at.isAtEnd() || at.currentPart().segmentId == RoadGraph::kNoId)
+        return false;
+    const std::size_t count = atlas.mapCount();
+    for (std::size_t i = 0; i < count; ++i) {
+        if (atlas.mapAt(i) == at.currentPart().map) {
+            mapIndex = static_cast<std::uint32_t>(i);
+            road = at.currentPart().segmentId;
+            return true;
+        }
+    }
+    return false;
+}
+
 } // namespace
 
 bool HandlerCarSource::tryTakeCarState() { return m_navigation.handler().lock().tryTake(); }
 
 void HandlerCarSource::releaseCarState() { m_navigation.handler().lock().release(); }
 
-void HandlerCarSource::onFrame() {
+void HandlerCarSource::onFrame() { m_navigation.handler().onFrame(); }
+
+bool HandlerCarSource::stepDemo() {
+    Guidance::RouteSimulator* demo = m_navigation.demo();
+    if (demo == nullptr)
+        return false;
     Guidance::KVMapEventsHandler& handler = m_navigation.handler();
-    handler.onFrame();
-    if (Guidance::RouteSimulator* demo = m_navigation.demo())
-        demo->step(handler.clock().ticksMs());
+    demo->step(handler.clock().ticksMs());
+    // The demo's phrases are spoken through the handler: one the player
+    // refused is offered again here, as the handler's frame would.
+    handler.speakPendingPhrase();
+    return true;
 }
 
 std::optional<CarFix> HandlerCarSource::currentFix() {
@@ -56,9 +80,14 @@ std::optional<CarFix> HandlerCarSource::currentFix() {
 }
 
 Positioning::CarState HandlerCarSource::shownCar() {
-    if (const Guidance::RouteSimulator* demo = m_navigation.demo())
-        return demo->carState();
     Guidance::KVMapEventsHandler& handler = m_navigation.handler();
+    if (const Guidance::RouteSimulator* demo = m_navigation.demo()) {
+        // The demo's car drives on the route: its road is the route part's.
+        Positioning::CarState shown = demo->carState();
+        if (shown.valid && shown.mapIndex == Positioning::NoMapIndex)
+            roadAt(handler.atlas(), demo->cursor(), shown.mapIndex, shown.polylineId);
+        return shown;
+    }
     Positioning::CarState shown = handler.shownCarState();
     // On the route the handler draws the car at guidance's route position,
     // which names no road; the road is the one the tracker matched.
@@ -84,8 +113,12 @@ GuidanceState HandlerCarSource::guidance() {
     state.outOfPath = navi.outOfPath();
     state.maneuverKnown = navi.maneuverKnown();
     state.maneuverType = navi.maneuverType();
+    if (state.maneuverKnown)
+        roadAt(m_navigation.handler().atlas(), navi.maneuverPosition(), state.maneuverMap,
+               state.maneuverRoad);
     state.maneuverMetres = static_cast<std::int32_t>(navi.remainingDistance());
     state.roundaboutExit = roundaboutExit(navi);
+    state.approachOff = m_navigation.handler().approachOff();
     state.approachMetres = static_cast<std::int32_t>(m_navigation.handler().approachDistance());
     return state;
 }

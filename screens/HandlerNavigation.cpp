@@ -4,12 +4,13 @@
 #include "guidance/RouteSimulator.h"
 #include "guidance/Voice.h"
 #include "map/UnitsPerMeter.h"
+#include "screens/DemoSpeed.h"
 
 namespace Screens {
 
 HandlerNavigation::HandlerNavigation(Guidance::KVMapEventsHandler& handler, Guidance::NaviSounds* sound,
-                                     float demoSpeed)
-    : m_handler(handler), m_sound(sound), m_demoSpeed(demoSpeed) {}
+                                     Core::ConfigNodePtr config)
+    : m_handler(handler), m_sound(sound), m_config(std::move(config)) {}
 
 HandlerNavigation::~HandlerNavigation() = default;
 
@@ -46,7 +47,8 @@ float HandlerNavigation::unitsPerMetre() {
 bool HandlerNavigation::startDemo() {
     if (m_handler.route().isEmpty())
         return false;
-    m_demo = std::make_unique<Guidance::RouteSimulator>(m_handler, m_demoSpeed);
+    m_demo = std::make_unique<Guidance::RouteSimulator>(
+        m_handler, DemoSpeed::metresPerSecond(DemoSpeed::readKmh(*m_config)));
     return true;
 }
 

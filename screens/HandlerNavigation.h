@@ -4,6 +4,8 @@
 
 #include "screens/MapNavigation.h"
 
+#include "core/ConfigNode.h"
+
 #include <memory>
 
 namespace Guidance {
@@ -16,9 +18,10 @@ namespace Screens {
 
 class HandlerNavigation : public MapNavigation {
 public:
-    // sound: what speaks the repeated manoeuvre (null: silent). demoSpeed
-    // in metres per second.
-    HandlerNavigation(Guidance::KVMapEventsHandler& handler, Guidance::NaviSounds* sound, float demoSpeed);
+    // sound: what speaks the repeated manoeuvre (null: silent). config: the
+    // node of "demo_speed", read at each demo start (DemoSpeed.h).
+    HandlerNavigation(Guidance::KVMapEventsHandler& handler, Guidance::NaviSounds* sound,
+                      Core::ConfigNodePtr config);
     ~HandlerNavigation() override;
 
     bool toggleNavigation() override;
@@ -43,7 +46,7 @@ public:
 private:
     Guidance::KVMapEventsHandler& m_handler;
     Guidance::NaviSounds* m_sound;
-    float m_demoSpeed;
+    Core::ConfigNodePtr m_config;
     std::unique_ptr<Guidance::RouteSimulator> m_demo;
 };
 

@@ -37,6 +37,9 @@ struct GuidanceState {
     // entry or its exit), 0 none or unknown.
     std::uint32_t roundaboutExit = 0;
     std::int32_t maneuverMetres = 0;
+    // Off the route: approachMetres counts only while the map events
+    // handler tracks the approach to the route (approachOff clear).
+    bool approachOff = true;
     std::int32_t approachMetres = 0;
 };
 
@@ -57,6 +60,10 @@ public:
     virtual void releaseCarState() = 0;
     // The frame's car work, under the lock.
     virtual void onFrame() = 0;
+    // Steps the demo drive when one runs, without the lock (its car is the
+    // page's own, which no other thread writes); false when none runs, and
+    // the tick then takes the lock for onFrame.
+    virtual bool stepDemo() { return false; }
     // The current fix, when valid.
     virtual std::optional<CarFix> currentFix() = 0;
     // The car as drawn.

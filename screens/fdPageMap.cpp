@@ -234,9 +234,14 @@ void fdPageMap::buildWarnings() {
     m_proximityWarn = makeWindow<ProximityWarn>("group_proximity", messages);
     m_warnings = {m_maneuverWarn, m_poiWarn, m_proximityWarn};
     m_sensorsPanel = makeWindow<SensorsPanel>("group_sensors", m_services.config, m_services.sensors);
+    m_sensorsVisible = !m_services.config || m_services.config->value("map_sensors_visible", true);
+    showSensorsPanel();
+}
+
+// Without a sensors source the panel would have nothing to show.
+void fdPageMap::showSensorsPanel() {
     if (m_sensorsPanel != nullptr)
-        m_sensorsPanel->setVisible(m_services.sensors != nullptr && m_services.config &&
-                                   m_services.config->value("map_sensors_visible", true));
+        m_sensorsPanel->setVisible(m_sensorsVisible && m_services.sensors != nullptr && m_popup == nullptr);
 }
 
 void fdPageMap::onShow() {
@@ -268,6 +273,7 @@ void fdPageMap::openPopup(Ui::fdWindowBase* popup) {
     if (Ui::fdWindowBase* submenu = findChild("submenu"))
         submenu->setVisible(false);
     setIndicatorsVisible(false);
+    showSensorsPanel();
     invalidate(1);
 }
 
@@ -282,6 +288,7 @@ void fdPageMap::closePopup() {
     if (Ui::fdWindowBase* submenu = findChild("submenu"))
         submenu->setVisible(true);
     setIndicatorsVisible(true);
+    showSensorsPanel();
     invalidate(1);
 }
 
@@ -289,6 +296,11 @@ void fdPageMap::resetViewState(const Positioning::CarState& state) {
     m_lastCar = state;
     m_lastCar.valid = false;
     m_lastCar.position.frame = Map::LevelFrame{};
+    // Nothing read from the old atlas is worked from while the switch holds
+    // the car lock.
+    m_carFix.reset();
+    m_guidance = GuidanceState{};
+    m_warned.reset();
 }
 
 void fdPageMap::onConnected() {

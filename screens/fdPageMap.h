@@ -77,6 +77,7 @@ public:
     // Dropped when the map's list is full or the map is unknown.
     void add(std::uint32_t mapIndex, std::uint32_t roadId);
     const std::vector<std::uint32_t>& of(std::size_t mapIndex) const;
+    bool operator==(const RoadMarks&) const = default;
 
 private:
     std::vector<std::vector<std::uint32_t>> m_lists;
@@ -166,6 +167,9 @@ public:
     void invalidate(int arg) override { fdPage::invalidate(arg); }
     MapDrawing::CompassWidget* compass() override;
     const MapDrawing::CursorRecord* findCursor(const std::string& name) override;
+    const std::vector<std::uint32_t>& roadMarks(std::uint32_t mapIndex) const override {
+        return m_roadMarks.of(mapIndex);
+    }
 
     void setIndicatorsVisible(bool visible);
     // The route demo: starts only on a route with parts, follows its car and
@@ -259,6 +263,8 @@ private:
     template <class W, class... Args> W* makeWindow(const std::string& templateName, Args&&... args);
     void buildMenu();
     void buildWarnings();
+    // The sensors panel as the user's choice says, hidden under a pop-up.
+    void showSensorsPanel();
     // Commands (fdPageMapCommands.cpp).
     void naviIndicatorCommand();
     void editPointCommand(const std::string& child);
@@ -307,6 +313,9 @@ private:
     std::unique_ptr<Menu> m_menu;
     std::size_t m_demoItem = static_cast<std::size_t>(-1);
     SensorsPanel* m_sensorsPanel = nullptr;
+    // The user's choice ("map_sensors_visible"): the panel shows by it
+    // whenever no pop-up covers the map.
+    bool m_sensorsVisible = true;
     ManeuverWarn* m_maneuverWarn = nullptr;
     fdPoiWarn* m_poiWarn = nullptr;
     ProximityWarn* m_proximityWarn = nullptr;
@@ -320,6 +329,10 @@ private:
     bool m_followGps = true;
     MapDrawing::FollowState m_follow;
     Positioning::CarState m_lastCar;
+    // What the car step read last (under the car lock, or from the demo).
+    std::optional<CarFix> m_carFix;
+    GuidanceState m_guidance;
+    std::optional<WarnedObject> m_warned;
     RoadMarks m_roadMarks;
     TrackDrawBuffers m_trackBuffers;
     std::vector<Map::Proximity::ProximityEvent> m_events;

@@ -154,16 +154,16 @@ void fdPageMap::buildMenu() {
         if (!stopDemo())
             startDemo();
     });
-    const bool sensorsShown = m_sensorsPanel != nullptr && m_sensorsPanel->visible();
-    m_menu->addItem({"map_menu_sensors_hide", "map_menu_sensors_show"}, sensorsShown ? 0 : 1, [this](std::size_t i) {
-        const bool shown = !(m_sensorsPanel != nullptr && m_sensorsPanel->visible());
-        // Written at once, so the choice survives a crash as well as a quit.
-        if (m_services.config)
-            m_services.config->set("map_sensors_visible", shown);
-        if (m_sensorsPanel != nullptr)
-            m_sensorsPanel->setVisible(shown);
-        m_menu->setState(i, shown ? 0 : 1);
-    });
+    m_menu->addItem({"map_menu_sensors_hide", "map_menu_sensors_show"}, m_sensorsVisible ? 0 : 1,
+                    [this](std::size_t i) {
+                        m_sensorsVisible = !m_sensorsVisible;
+                        // Written at once, so the choice survives a crash as
+                        // well as a quit.
+                        if (m_services.config)
+                            m_services.config->set("map_sensors_visible", m_sensorsVisible);
+                        showSensorsPanel();
+                        m_menu->setState(i, m_sensorsVisible ? 0 : 1);
+                    });
     m_menu->addItem({"map_menu_to_main_menu"}, 0, [this](std::size_t) {
         if (Ui::fdPage* page = ui()->findPage("menuMain"))
             ui()->goToPage(page);

@@ -67,23 +67,24 @@ void fdPageMap::tick(std::uint32_t now) {
 void fdPageMap::carStep(std::uint32_t now) {
     MapCarSource* car = m_services.car;
     MapDrawing::fdMapRenderer* renderer = m_services.renderer;
-    std::optional<CarFix> fix;
-    GuidanceState guidance;
-    std::optional<WarnedObject> warned;
     for (Ui::fdWindowBase* w : m_warnings)
         if (w != nullptr)
             w->setVisible(false);
-    if (car != nullptr && !car->tryTakeCarState())
-        return; // the GPS side or an atlas switch holds the car: next tick
-    if (car != nullptr) {
-        car->onFrame();
-        fix = car->currentFix();
+    // The demo steps alone; without one the handler's frame needs the car
+    // lock, and when the GPS side or an atlas switch holds it only this
+    // part waits for the next tick: the steps below work from what was
+    // read last.
+    const bool demo = car != nullptr && car->stepDemo();
+    if (car != nullptr && (demo || car->tryTakeCarState())) {
+        if (!demo)
+            car->onFrame();
+        m_carFix = car->currentFix();
         const Positioning::CarState shown = car->shownCar();
-        guidance = car->guidance();
-        const bool follow = m_followGps && fix && renderer != nullptr && m_services.atlas != nullptr &&
+        m_guidance = car->guidance();
+        const bool follow = m_followGps && m_carFix && renderer != nullptr && m_services.atlas != nullptr &&
                             m_services.camera != nullptr;
         if (follow) {
-            const MapDrawing::CarState state{fix->position, fix->headingDegrees, fix->speed};
+            const MapDrawing::CarState state{m_carFix->position, m_carFix->headingDegrees, m_carFix->speed};
             std::optional<MapDrawing::FollowOverride> override;
             if (shown.valid)
                 override = MapDrawing::FollowOverride{shown.position.toGlobal(), shown.heading};
@@ -93,22 +94,23 @@ void fdPageMap::carStep(std::uint32_t now) {
             m_follow.timeMs = now;
             m_follow.rotation = m_services.camera != nullptr ? m_services.camera->rotation() : 0.0f;
         }
-        warned = car->warnedObject();
-        car->releaseCarState();
+        m_warned = car->warnedObject();
+        if (!demo)
+            car->releaseCarState();
 
         const float scale = m_services.camera != nullptr ? m_services.camera->scale() : 1.0f;
         if (Positioning::CarState::differs(shown, m_lastCar, scale))
             invalidate(1);
         m_lastCar = shown;
     }
-    dangerPointsStep(fix);
+    dangerPointsStep(m_carFix);
     if (car != nullptr) {
-        roadMarksStep(guidance);
+        roadMarksStep(m_guidance);
         // The open map menu lies where the warnings are: they wait.
         if (m_menu == nullptr || !m_menu->isOpen())
-            warningsStep(guidance, warned);
+            warningsStep(m_guidance, m_warned);
     }
-    indicatorsStep(guidance);
+    indicatorsStep(m_guidance);
 }
 
 // The current and the next street, unless a pop-up shows the tapped point's
@@ -166,10 +168,14 @@ Render::Image* fdPageMap::poiIcon(std::uint16_t type) {
 
 void fdPageMap::warningsStep(const GuidanceState& guidance, const std::optional<WarnedObject>& warned) {
     if (m_maneuverWarn != nullptr && guidance.running && guidance.hasParts) {
-        if (guidance.outOfPath)
-            m_maneuverWarn->showOffRoute(guidance.approachMetres);
-        else if (guidance.maneuverKnown)
+        // Off the route the distance means something only while the
+        // approach to the route is tracked.
+        if (guidance.outOfPath) {
+            if (!guidance.approachOff)
+                m_maneuverWarn->showOffRoute(guidance.approachMetres);
+        } else if (guidance.maneuverKnown) {
             m_maneuverWarn->show(guidance.maneuverType, guidance.maneuverMetres, guidance.roundaboutExit);
+        }
     }
     // Only an incoming object (warnedObject) counts, and only while the car
     // follows the route.
@@ -178,11 +184,16 @@ void fdPageMap::warningsStep(const GuidanceState& guidance, const std::optional<
 }
 
 void fdPageMap::roadMarksStep(const GuidanceState& guidance) {
+    const RoadMarks before = m_roadMarks;
     m_roadMarks.reset(m_services.atlas != nullptr ? m_services.atlas->mapCount() : 0);
     if (guidance.running && guidance.hasParts && !guidance.outOfPath && guidance.maneuverKnown)
         m_roadMarks.add(guidance.maneuverMap, guidance.maneuverRoad);
     if (m_lastCar.valid && m_lastCar.onRoad)
         m_roadMarks.add(m_lastCar.mapIndex, m_lastCar.polylineId);
+    // The frame on screen stands until asked: new marks must be drawn even
+    // while the view keeps still.
+    if (!(m_roadMarks == before) && m_services.atlas != nullptr)
+        m_services.atlas->requestRedraw();
 }
 
 void fdPageMap::indicatorsStep(const GuidanceState& guidance) {

@@ -3,7 +3,9 @@
 #include "core/ConfigNode.h"
 #include "core/Format.h"
 #include "guidance/ObjWarn.h"
+#include "core/MessageTable.h"
 #include "guidance/SoundSystem.h"
+#include "screens/DemoSpeed.h"
 #include "ui/fdButtonX.h"
 #include "ui/fdInterface.h"
 
@@ -12,8 +14,9 @@
 namespace Screens {
 
 fdPageSettingsOtherX::fdPageSettingsOtherX(Ui::fdInterface* ui, std::shared_ptr<Core::ConfigNode> config,
-                                           Guidance::SoundSystem* sound)
-    : fdPage(ui, "pageSettingsOther", nullptr), m_config(std::move(config)), m_sound(sound) {}
+                                           Guidance::SoundSystem* sound, const Core::MessageTable& messages)
+    : fdPage(ui, "pageSettingsOther", nullptr), m_config(std::move(config)), m_sound(sound),
+      m_messages(messages) {}
 
 std::int32_t fdPageSettingsOtherX::stepWrapped(std::int32_t value, std::int32_t step, std::int32_t bottom,
                                                std::int32_t top) {
@@ -35,7 +38,9 @@ void fdPageSettingsOtherX::onShow() {
         m_naviSounds = m_sound->naviOn();
     }
     m_mapStart = m_config->value("map_start", false);
-    m_demoSpeed = m_config->value("demo_speed", 20);
+    // The speed the demo would drive at: a stored value out of range shows
+    // as the one used.
+    m_demoSpeed = DemoSpeed::readKmh(*m_config);
     m_incomingDistance = Guidance::ObjWarn::settings().incomingDistance;
     m_outgoingDistance = Guidance::ObjWarn::settings().outgoingDistance;
     for (auto [name, value] :
@@ -46,8 +51,9 @@ void fdPageSettingsOtherX::onShow() {
 }
 
 void fdPageSettingsOtherX::refreshLabels() {
-    for (auto [name, value] : {std::pair{"speed", m_demoSpeed}, std::pair{"dist", m_outgoingDistance},
-                               std::pair{"dist2", m_incomingDistance}})
+    if (auto* speed = dynamic_cast<Ui::fdStatic*>(findChild("speed")))
+        speed->setText(Core::format(u"%d %s", m_demoSpeed, m_messages.text("speed_kph")));
+    for (auto [name, value] : {std::pair{"dist", m_outgoingDistance}, std::pair{"dist2", m_incomingDistance}})
         if (auto* label = dynamic_cast<Ui::fdStatic*>(findChild(name)))
             label->setText(Core::format(u"%d", value));
 }
@@ -95,7 +101,8 @@ void fdPageSettingsOtherX::childClicked(const std::string& name) {
         apply();
         ui()->goBack();
     } else if (name == "speedUp" || name == "speedDown") {
-        m_demoSpeed = stepWrapped(m_demoSpeed, name == "speedUp" ? 10 : -10, 20, 200);
+        m_demoSpeed = stepWrapped(m_demoSpeed, name == "speedUp" ? DemoSpeed::StepKmh : -DemoSpeed::StepKmh,
+                                  DemoSpeed::MinKmh, DemoSpeed::MaxKmh);
         refreshLabels();
     } else if (name == "distUp" || name == "distDown") {
         m_outgoingDistance = stepWrapped(m_outgoingDistance, name == "distUp" ? 10 : -10, 50, 150);

@@ -13,6 +13,7 @@
 
 namespace Core {
 class ConfigNode;
+class MessageTable;
 }
 namespace Guidance {
 class SoundSystem;
@@ -22,9 +23,10 @@ namespace Screens {
 
 class fdPageSettingsOtherX final : public Ui::fdPage {
   public:
-    // sound may be null (no sound switches).
+    // sound may be null (no sound switches). messages: the unit of the
+    // demo speed ("speed_kph").
     fdPageSettingsOtherX(Ui::fdInterface* ui, std::shared_ptr<Core::ConfigNode> config,
-                         Guidance::SoundSystem* sound);
+                         Guidance::SoundSystem* sound, const Core::MessageTable& messages);
 
     void onShow() override;
     bool keyDown(int key) override;
@@ -48,11 +50,12 @@ class fdPageSettingsOtherX final : public Ui::fdPage {
 
     std::shared_ptr<Core::ConfigNode> m_config;
     Guidance::SoundSystem* m_sound;
+    const Core::MessageTable& m_messages;
     bool m_menuSoundsAtShow = false;
     bool m_menuSounds = false;
     bool m_naviSounds = false;
     bool m_mapStart = false;
-    std::int32_t m_demoSpeed = 20;
+    std::int32_t m_demoSpeed = 60; // km/h
     std::int32_t m_incomingDistance = 1000;
     std::int32_t m_outgoingDistance = 150;
 };

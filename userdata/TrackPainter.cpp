@@ -9,9 +9,10 @@ TrackPainter::TrackPainter(const xe::Canvas& canvas, MapCamera& camera, std::uin
                            std::uint32_t colour, std::vector<xe::Point>& points,
                            std::vector<std::int64_t>& steps)
     : m_canvas(canvas), m_camera(camera),
-      // The thick polyline offsets both sides by its width and fills the
-      // rows of both edges: (size - 1) / 2 gives a band of size pixels.
-      m_halfWidth(static_cast<float>(std::max<int>(lineSize, 1) - 1) / 2.0f),
+      // The thick polyline offsets both sides by the line size: a track is
+      // drawn twice its line size wide (and its edge rows), so the default
+      // size of 1 is still plain to see while driving.
+      m_halfWidth(static_cast<float>(lineSize)),
       m_pixel(SDL_MapRGBA(canvas.surface->format, static_cast<Uint8>(colour), static_cast<Uint8>(colour >> 8),
                           static_cast<Uint8>(colour >> 16), static_cast<Uint8>(colour >> 24))),
       m_points(points), m_steps(steps) {

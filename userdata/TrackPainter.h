@@ -15,7 +15,8 @@ class MapCamera;
 class TrackPainter {
   public:
     // The buffers belong to the caller and are reused between frames; the
-    // point buffer is emptied here. lineSize is the drawn width in pixels,
+    // point buffer is emptied here. lineSize is the offset in pixels of each
+    // side of the drawn line from its axis,
     // colour is 0xAABBGGRR.
     TrackPainter(const xe::Canvas& canvas, MapCamera& camera, std::uint16_t lineSize, std::uint32_t colour,
                  std::vector<xe::Point>& points, std::vector<std::int64_t>& steps);

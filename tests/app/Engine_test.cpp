@@ -1,6 +1,7 @@
 #include "app/DevicesFile.h"
 #include "app/PageFactory.h"
 #include "app/fdEngine.h"
+#include "map/proximity/Index.h"
 
 #include "core/Config.h"
 #include "core/Text.h"
@@ -147,6 +148,30 @@ TEST_F(EngineRun, StartsOnTheDemoDataAndSavesTheSettingsAtShutdown) {
     EXPECT_NE(config.find("name=\"atlas\""), std::string::npos);
     EXPECT_NE(config.find("demo"), std::string::npos);
     EXPECT_NE(config.find("name=\"show_pt\""), std::string::npos);
+}
+
+// The danger points' settings are pulled into their ranges in one place
+// (Map::Proximity::Settings); a warning time that is no number takes its
+// default instead of reaching the search.
+TEST(EngineDangerPoints, SettingsArePulledIntoTheirRanges) {
+    const struct {
+        const char *time, *sector;
+        float seconds;
+        std::int32_t degrees;
+    } rows[] = {{"nan", "50", 10.0f, 20}, {"60", "2", 30.0f, 5}, {"7.5", "12", 7.5f, 12}};
+    for (const auto& row : rows) {
+        ProgramFolder folder;
+        std::ofstream(folder.data("config.xml"))
+            << "<?xml version=\"1.0\" encoding=\"utf-8\"?>\n<config version=\"2\">\n"
+            << "<var name=\"dwp_warn_time\" value=\"" << row.time << "\"/>\n"
+            << "<var name=\"dwp_sector_half\" value=\"" << row.sector << "\"/>\n</config>\n";
+        engine::fdEngine e(folder.wide());
+        ASSERT_EQ(e.init(), 0) << row.time;
+        ASSERT_NE(e.dangerPoints(), nullptr);
+        EXPECT_EQ(e.dangerPoints()->warningTimeSeconds, row.seconds) << row.time;
+        EXPECT_EQ(e.dangerPoints()->sectorHalfWidthDegrees, row.degrees) << row.sector;
+        e.shutdown();
+    }
 }
 
 TEST_F(EngineRun, AMissingConfigIsCreatedAndATornOneKeptAside) {
@@ -441,7 +466,12 @@ TEST_F(EngineRun, FixesAlongARouteMoveTheCarGuidanceAndSensors) {
     EXPECT_FALSE(handler->navi().outOfPath());
     const Positioning::CarState tracked = handler->tracker().carState();
     ASSERT_TRUE(tracked.onRoad);
-    EXPECT_EQ(marked(), std::vector<std::uint32_t>{tracked.polylineId}) << "the car's road";
+    // The road guidance turns into next and the car's own road.
+    ASSERT_TRUE(handler->navi().maneuverKnown());
+    const std::uint32_t turnInto = handler->navi().maneuverPosition().currentPart().segmentId;
+    EXPECT_NE(turnInto, tracked.polylineId);
+    EXPECT_EQ(marked(), (std::vector<std::uint32_t>{turnInto, tracked.polylineId}))
+        << "the next manoeuvre's road and the car's";
     EXPECT_NE(label->text(), u"-");
     EXPECT_GT(nearestCafes(), 0u);
 

@@ -16,6 +16,7 @@
 #include "routing/AtlasRoute.h"
 #include "screens/fdPagePathListX.h"
 #include "screens/fdPageSensors.h"
+#include "screens/DemoSpeed.h"
 #include "screens/fdPageSettingsOtherX.h"
 #include "screens/fdPageSetupRoutingX.h"
 #include "tests/support/Damage.h"
@@ -302,6 +303,28 @@ TEST(RoutingPage, AppliesOnOkWithinTheSearchRangesAndKeepsThemOverARestart) {
     EXPECT_EQ(r.text(page, "rebuild_dist"), u"30 m.");
 }
 
+// The demo speed has one default and one unit for the page and the demo
+// drive (DemoSpeed): a missing key shows, and is stored as, 60 km/h; a
+// stored value out of range shows as the speed the demo would use.
+TEST(OtherSettingsPage, TheDemoSpeedShowsInKmhAsTheDemoDrivesIt) {
+    ProgramFolder folder;
+    Session r(folder);
+    ASSERT_FALSE(r.e.configRoot()->has("demo_speed"));
+    for (const auto& [stored, shown] :
+         {std::pair{-1, u"60 km/h"}, {25, u"25 km/h"}, {5, u"20 km/h"}, {500, u"200 km/h"}}) {
+        if (stored >= 0)
+            r.e.configRoot()->set("demo_speed", stored);
+        auto& page = r.open<Screens::fdPageSettingsOtherX>("pageSettingsOther");
+        EXPECT_EQ(r.text(page, "speed"), shown) << stored;
+        EXPECT_EQ(page.demoSpeed(), Screens::DemoSpeed::readKmh(*r.e.configRoot())) << stored;
+        page.childClicked("back");
+        if (stored < 0) {
+            EXPECT_EQ(r.e.configRoot()->value("demo_speed", 0), 60);
+        }
+    }
+    EXPECT_EQ(r.e.configRoot()->value("demo_speed", 0), 500) << "only the page's ok stores a speed";
+}
+
 TEST(OtherSettingsPage, StepsWrapBackRestoresTheClickSoundOkStores) {
     using Screens::fdPageSettingsOtherX;
     const struct {
@@ -318,7 +341,7 @@ TEST(OtherSettingsPage, StepsWrapBackRestoresTheClickSoundOkStores) {
         ASSERT_NE(r.e.sound(), nullptr);
         r.e.configRoot()->set("demo_speed", 25);
         auto& page = r.open<fdPageSettingsOtherX>("pageSettingsOther");
-        EXPECT_EQ(r.text(page, "speed"), u"25");
+        EXPECT_EQ(r.text(page, "speed"), u"25 km/h");
         EXPECT_EQ(r.text(page, "dist"), u"150");
         EXPECT_EQ(r.text(page, "dist2"), u"1000");
         ASSERT_TRUE(r.checked(page, "menu_sound_check"));
@@ -328,7 +351,7 @@ TEST(OtherSettingsPage, StepsWrapBackRestoresTheClickSoundOkStores) {
         EXPECT_FALSE(r.e.sound()->menuOn());
         r.click(page, "navi_sound_check");
         page.childClicked("speedUp");
-        EXPECT_EQ(r.text(page, "speed"), u"35");
+        EXPECT_EQ(r.text(page, "speed"), u"35 km/h");
         page.childClicked("back");
         EXPECT_TRUE(r.e.sound()->menuOn());
         EXPECT_TRUE(r.e.sound()->naviOn());
@@ -350,7 +373,7 @@ TEST(OtherSettingsPage, StepsWrapBackRestoresTheClickSoundOkStores) {
     }
     Session r(folder);
     auto& page = r.open<fdPageSettingsOtherX>("pageSettingsOther");
-    EXPECT_EQ(r.text(page, "speed"), u"200"); // 25 - 10 wraps
+    EXPECT_EQ(r.text(page, "speed"), u"200 km/h"); // 25 - 10 wraps
     EXPECT_TRUE(r.checked(page, "map_start_check"));
     EXPECT_FALSE(r.checked(page, "menu_sound_check"));
     EXPECT_FALSE(r.checked(page, "navi_sound_check"));

@@ -2,8 +2,9 @@
 # The demo drive in a real window: the map opens on the demo town where the
 # driver left it (camera.kvc), two taps and "To" make a route over the
 # roundabout, the map menu starts the demo; the car then drives with the
-# turn arrow and its distance, the street boxes filled and the car marker on
-# top; the menu's last row leads to the main menu.
+# turn arrow and its distance, the street boxes filled, the roads of the
+# car and of the next manoeuvre marked (the "route2" colour) and the car
+# marker on top; the menu's last row leads to the main menu.
 # Usage: drive_window_test.sh PROGRAM [SCREENSHOT-FOLDER]
 set -euo pipefail
 program=$1
@@ -55,6 +56,19 @@ echo "demo: $arrow white pixels in the turn arrow, $streets changed in the stree
 grep -q "navi event:Start" "$work/log.txt" || fail "the demo did not start guidance"
 sleep 3
 shot drive-turn
+
+# Closer in ("+" held for a second and a half, to about 15 m per 40
+# pixels) the town's detail level is drawn, whose roads carry their road
+# references: the car's road and the road of the next manoeuvre are marked
+# in the "route2" colour.
+xdotool mousemove --window "$window" 764 340 mousedown 1
+sleep 1.5
+xdotool mouseup 1
+shot drive-marks
+marks=$(pixels_like drive-marks 800x480+0+0 "#90B0F8")
+before=$(pixels_like drive-route 800x480+0+0 "#90B0F8")
+echo "road marks: $marks pixels of the mark colour during the demo, $before before it"
+[ "$marks" -gt 1000 ] && [ "$before" -lt 50 ] || fail "no roads marked during the demo"
 
 # The menu's last row is "Main menu", above the rotate buttons.
 xdotool mousemove --window "$window" 36 32 click 1

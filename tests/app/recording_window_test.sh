@@ -18,8 +18,8 @@ window_setup "$program" xdotool socat python3 xwd convert compare
 
 printf '<?xml version="1.0" encoding="utf-8"?>\n<config version="2">\n<var name="log_severity" value="3"/>\n<var name="gps_port" value="3"/>\n<var name="gps_speed" value="4800"/>\n<var name="gps_enable" value="1"/>\n<var name="tracker_state" value="2"/>\n<var name="atlas" value="maps\\monaco"/>\n<var name="use_tibo_buttons" value="1"/>\n<var name="tracker_size" value="8"/>\n</config>\n' \
   >"$work/data/config.xml"
-# The key "t" opens the track list; repaired tracks are drawn 8 pixels wide,
-# so that the map shows them beside the street labels.
+# The key "t" opens the track list; repaired tracks have line size 8 (17
+# pixels wide), so that the map shows them beside the street labels.
 sed -i 's|</actions>|  <action name="pageTrackList" key="116"/>\n</actions>|' "$work/data/skin/buttons.xml"
 mkdir -p "$work/data/ports"
 socat_pid=

@@ -3,6 +3,7 @@
 #include "positioning/CarTracker.h"
 
 #include "core/Config.h"
+#include "map/FloatMath.h"
 #include "positioning/TrackerFeed.h"
 #include "map/UnitsPerMeter.h"
 #include "tests/map/AtlasFixture.h"
@@ -193,7 +194,8 @@ TEST(CarTracker, NoisyDriveSnapsToTheDrivenStreet) {
     int right = 0, total = 0;
     for (const Leg& leg : legs) {
         const double ux = (leg.x1 - leg.x0) / 1000, uy = (leg.y1 - leg.y0) / 1000; // every leg is 1000 m
-        const auto heading = static_cast<float>(Map::directionDegrees(static_cast<float>(ux), static_cast<float>(uy)));
+        const float along[2] = {static_cast<float>(ux), static_cast<float>(uy)};
+        const auto heading = static_cast<float>(Map::headingDegrees(along));
         for (double d = 0; d < 1000; d += 12) {
             rig.fix(gpsFix(leg.x0 + ux * d + noise(random), leg.y0 + uy * d + noise(random), heading, 12));
             rig.frames(1000, 200);

@@ -81,6 +81,7 @@ bool Fixture::load() {
         const bool night = set == &renderer->styles().nightSet();
         set->misc[Render::MiscMapBg].color = Background;
         set->misc[Render::MiscDirection].color = ArrowBlack;
+        set->misc[Render::MiscRoute2] = {MarkCyan, MarkPixels, 0};
         set->polygons[1].color = night ? NightArea : AreaRed;
         set->polygons[1].borderColor = AreaBorder | Render::PolygonStyle::Present;
         set->polygons[7].color = WorldYellow;

@@ -44,6 +44,9 @@ constexpr std::uint32_t ArrowBlack = 0x00101010;
 constexpr std::uint32_t WorldYellow = 0x0000E0E0;
 constexpr std::uint32_t IconMagenta = 0x00FF00FF;
 constexpr std::uint32_t NightArea = 0x00300000;
+// The misc item "route2": the marked roads, 6 pixels each side.
+constexpr std::uint32_t MarkCyan = 0x00F0F000;
+constexpr std::int32_t MarkPixels = 6;
 
 class Fixture {
 public:

@@ -102,6 +102,56 @@ TEST(MapFrame, AreasLinesAndBordersAtKnownPixels) {
     EXPECT_EQ(t.renderer->counters().points, 11);
 }
 
+// A page that marks roads of map 0 (the town).
+struct MarkingPage : MapDrawing::MapPage {
+    void drawTracksAndFriends(const xe::Canvas&, MapCamera&) override {}
+    void invalidate() override {}
+    MapDrawing::CompassWidget* compass() override { return nullptr; }
+    const MapDrawing::CursorRecord* findCursor(const std::string&) override { return nullptr; }
+    const std::vector<std::uint32_t>& roadMarks(std::uint32_t mapIndex) const override {
+        return mapIndex == 0 ? marks : none;
+    }
+    std::vector<std::uint32_t> marks;
+    std::vector<std::uint32_t> none;
+};
+
+// Marked roads are drawn over their bodies in the "route2" colour, as wide
+// as its size at least; unmarked roads and roads of a hidden line type are
+// left alone.
+TEST(MapFrame, MarkedRoadsShowInTheMarkColour) {
+    Town t;
+    MarkingPage page;
+    t.renderer->services().page = &page;
+    const auto marked = [&](float y, int reach) {
+        return t.anyIn(MarkCyan, t.column(20), t.row(y) - reach, t.column(235), t.row(y) + reach);
+    };
+    ASSERT_TRUE(t.frame());
+    for (float y : {RoadRow, OneWayRow, TwoWayRow})
+        EXPECT_FALSE(marked(y, 3)) << y;
+
+    page.marks = {1, 4};
+    ASSERT_TRUE(t.frame());
+    const int x = t.column(128);
+    // The road of reference 1: cyan on its axis and out to the mark's size
+    // (its own body is 4 pixels each side at this scale), no further.
+    EXPECT_EQ(t.pixel(x, t.row(RoadRow)), MarkCyan);
+    EXPECT_EQ(t.pixel(x, t.row(RoadRow) - MarkPixels + 1), MarkCyan);
+    EXPECT_EQ(t.pixel(x, t.row(RoadRow) + MarkPixels - 1), MarkCyan);
+    EXPECT_FALSE(t.anyIn(MarkCyan, x, t.row(RoadRow) - MarkPixels - 3, x, t.row(RoadRow) - MarkPixels - 2));
+    EXPECT_TRUE(marked(TwoWayRow, 0));
+    EXPECT_FALSE(marked(OneWayRow, 2));
+    EXPECT_FALSE(marked(NoRoadRow, 2));
+    // The arrows of one-way roads still lie on top of the marks.
+    EXPECT_TRUE(t.anyIn(ArrowBlack, t.column(0), t.row(OneWayRow) - 5, t.column(255), t.row(OneWayRow) + 5));
+
+    // A hidden line type is not marked.
+    t.renderer->showPolylineLine()[5] = 0;
+    ASSERT_TRUE(t.frame());
+    EXPECT_FALSE(marked(TwoWayRow, 2));
+    EXPECT_TRUE(marked(RoadRow, 0));
+    t.renderer->services().page = nullptr;
+}
+
 TEST(MapFrame, ItemsOfTheCellLeftOfTheViewReachIntoIt) {
     Town t;
     t.lookAt(600, 384, 25000);

@@ -38,6 +38,7 @@ std::vector<Segment> randomRoute(const RouteTest::RouteAtlas& town, std::mt19937
         if (random() % 2)
             part.polylines.push_back({{{points.back().x - 2 * cell, points.back().y - cell}, {coordinate(random), 9}}, 2, 1});
         part.lengthMetres = part.metres(part.geometricLength());
+        part.nameIndex = static_cast<std::uint32_t>(p + 1);
         path.appendPart(part);
         std::vector<Segment> own;
         for (const PathPolyline& line : part.polylines)
@@ -77,6 +78,7 @@ TEST(PathPosition, WalksLikeTheFlattenedRoute) {
             const float t = s->length() > 0 ? rest / s->length() : 0;
             ASSERT_FALSE(a.isAtEnd());
             EXPECT_EQ(a.part, s->part);
+            EXPECT_EQ(a.partNameIndex(), s->part + 1); // the street sensors' name
             EXPECT_NEAR(a.levelPoint().x, s->a.x + (s->b.x - s->a.x) * t, 0.05f);
             EXPECT_NEAR(a.levelPoint().y, s->a.y + (s->b.y - s->a.y) * t, 0.05f);
             // Metres in drive order whatever the argument order; each
@@ -99,6 +101,7 @@ TEST(PathPosition, WalksLikeTheFlattenedRoute) {
         PathPosition end(path, true);
         end.advance(total + 5.0f);
         EXPECT_TRUE(end.isAtEnd());
+        EXPECT_EQ(end.partNameIndex(), 0u);
         end.ensureOnPath();
         EXPECT_NEAR(end.levelPoint().x, ref.back().b.x, 0.01f);
     }

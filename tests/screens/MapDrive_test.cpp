@@ -111,7 +111,8 @@ struct Drive {
         camera.setScale(0.01f);
         handler = std::make_unique<Guidance::KVMapEventsHandler>(config.root(), *atlas, route.path(), &sounds,
                                                                  &styles, clock);
-        navigation = std::make_unique<HandlerNavigation>(*handler, &sounds, 20.0f);
+        config.root()->set("demo_speed", 72); // 20 m/s
+        navigation = std::make_unique<HandlerNavigation>(*handler, &sounds, config.root());
         car = std::make_unique<HandlerCarSource>(*navigation);
         sensors = std::make_unique<Guidance::Sensors>(messages, nullptr, Guidance::SensorsSetup{"", &clock, 0});
         source = std::make_unique<SensorsSource>(*sensors, navigation.get(), atlas.get(), renderer.get());
@@ -198,6 +199,67 @@ TEST(MapDrive, TheDemoFollowsItsCarWithGuidanceOnAndNoReceiverLit) {
     // The demo's fix is no receiver's.
     EXPECT_FALSE(d.checked("gps_indicator"));
     EXPECT_TRUE(d.checked("navi_indicator"));
+}
+
+// While the demo drives, the frame marks the road of the next manoeuvre
+// and the road under the demo's car, both in the map that holds them.
+TEST(MapDrive, TheDemoMarksTheNextManoeuvresRoadAndTheCars) {
+    Drive d;
+    d.chooseDemo();
+    const auto indexOf = [&](const Map::KVMap2* map) {
+        for (std::size_t i = 0; i < d.atlas->mapCount(); ++i)
+            if (d.atlas->mapAt(i) == map)
+                return i;
+        return d.atlas->mapCount();
+    };
+    int both = 0;
+    for (int i = 0; i < 600 && d.navigation->demoRunning(); ++i) {
+        d.tick();
+        Guidance::RouteSimulator& demo = *d.navigation->demo();
+        const PathPosition& car = demo.cursor();
+        if (!demo.navi().maneuverKnown() || demo.navi().outOfPath() || car.isAtEnd())
+            continue;
+        const PathPart& turnInto = demo.navi().maneuverPosition().currentPart();
+        const std::vector<std::uint32_t> expected{turnInto.segmentId, car.currentPart().segmentId};
+        if (indexOf(turnInto.map) != indexOf(car.currentPart().map))
+            continue;
+        ASSERT_EQ(d.page->roadMarks().of(indexOf(turnInto.map)), expected) << i;
+        both += turnInto.segmentId != car.currentPart().segmentId;
+    }
+    EXPECT_GT(both, 20);
+}
+
+// The demo's car is the page's own: it drives on while the GPS side or an
+// atlas switch holds the car lock, and its warning stays up.
+TEST(MapDrive, TheDemoDrivesOnWhileTheCarLockIsHeld) {
+    Drive d;
+    d.chooseDemo();
+    d.tick(40);
+    ASSERT_TRUE(d.navigation->demoRunning());
+    ASSERT_TRUE(d.page->maneuverWarn()->visible());
+    d.handler->lock().takeAll();
+    const std::uint32_t before = d.navigation->demo()->navi().distFromStart();
+    d.tick(20);
+    EXPECT_GT(d.navigation->demo()->navi().distFromStart(), before + 10);
+    EXPECT_TRUE(d.page->maneuverWarn()->visible());
+    EXPECT_TRUE(d.checked("navi_indicator"));
+    d.handler->lock().releaseAll();
+}
+
+// "demo_speed" (km/h) is read at each demo start: a speed changed between
+// two demos drives the second; one out of range drives at its bound.
+TEST(MapDrive, EachDemoStartsAtTheSpeedStoredThen) {
+    Drive d;
+    for (const auto& [kmh, metresPerSecond] :
+         {std::pair{36, 10.0f}, {108, 30.0f}, {500, 200 / 3.6f}, {5, 20 / 3.6f}}) {
+        d.config.root()->set("demo_speed", kmh);
+        d.chooseDemo();
+        ASSERT_TRUE(d.navigation->demoRunning());
+        EXPECT_NEAR(d.navigation->demo()->speed(), metresPerSecond, 1e-3f) << kmh;
+        d.chooseDemo();
+        ASSERT_FALSE(d.navigation->demoRunning());
+    }
+    EXPECT_TRUE(d.quiet.contains("demo_speed 500 km/h is out of 20..200: 200 is used"));
 }
 
 TEST(MapDrive, ARouteChangeOrAnotherPageEndsTheDemo) {

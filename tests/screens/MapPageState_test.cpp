@@ -2,9 +2,12 @@
 // the track indicator follows recordings started and stopped by code, a
 // pop-up hides itself after "menu_autohide", a key release keeps or drops
 // the rotation as following the car says, and the design's "poi" cursor
-// reaches the renderer.
+// reaches the renderer; the off-route picture waits for the approach to the
+// route, and a pop-up covers the sensors panel while it shows.
 
 #include "screens/fdPageMap.h"
+#include "screens/MapWarnings.h"
+#include "screens/SensorsPanel.h"
 #include "screens/fdPageMapMenu.h"
 
 #include "core/Config.h"
@@ -26,10 +29,12 @@
 #include "ui/Messages.h"
 #include "ui/fdButtonX.h"
 #include "ui/fdInterface.h"
+#include "ui/fdStatic.h"
 
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <filesystem>
 
 using namespace Screens;
 
@@ -40,9 +45,39 @@ struct DesignEngine : UiTest::FakeEngine {
     Ui::DesignDescription description;
 };
 
+// Guidance as the test sets it; no car.
+struct GuidanceCar : MapCarSource {
+    GuidanceState state;
+    bool tryTakeCarState() override { return true; }
+    void releaseCarState() override {}
+    void onFrame() override {}
+    std::optional<CarFix> currentFix() override { return std::nullopt; }
+    Positioning::CarState shownCar() override { return {}; }
+    float unitsPerMetre() override { return 1.0f; }
+    GuidanceState guidance() override { return state; }
+    std::optional<WarnedObject> warnedObject() override { return std::nullopt; }
+};
+
+// Every sensor known, each reading "1".
+struct OneSensors : MapSensorSource {
+    bool hasSensor(const std::string&) const override { return true; }
+    std::u16string shortText(const std::string&) const override { return u"1"; }
+};
+
 struct Rig {
-    explicit Rig(int autoHide = 7, fdTrackManager* tracks = nullptr) {
+    // pictures: the built data's manoeuvre pictures are in the program
+    // folder (the warning shows only a picture the design's list holds).
+    explicit Rig(int autoHide = 7, fdTrackManager* tracks = nullptr, bool pictures = false) {
         const std::string data = MIREL_DATA_DIR;
+        if (pictures) {
+            const std::filesystem::path built =
+                std::filesystem::path(MIREL_DEMO_ATLAS_DIR).parent_path().parent_path() / "skin";
+            std::filesystem::create_directories(home.path() / "skin");
+            for (int i = 0; i < 24; ++i) {
+                const std::string name = "mv_" + std::to_string(i) + ".bmp";
+                std::filesystem::copy_file(built / name, home.path() / "skin" / name);
+            }
+        }
         Ui::KeyboardLayouts layouts;
         EXPECT_TRUE(Ui::readTheme(TestSupport::readAll(data + "/skin/design800x480.xml"), true,
                                   FileSystem::toWide(data + "/skin/kb_layouts.xml"), engine.description, layouts));
@@ -73,6 +108,8 @@ struct Rig {
         s.bindings = &bindings;
         s.messages = &messages;
         s.tracks = tracks;
+        s.car = &car;
+        s.sensors = &sensors;
         page = new fdPageMap(&ui, s);
         page->setRect(0, 0, 800, 480);
         EXPECT_TRUE(Ui::buildPage(*page, engine.description));
@@ -93,6 +130,8 @@ struct Rig {
     MapCamera camera;
     std::unique_ptr<MapDrawing::fdMapRenderer> renderer;
     Ui::ButtonBindings bindings{config.root()};
+    GuidanceCar car;
+    OneSensors sensors;
     fdPageMap* page = nullptr;
     std::uint32_t now = 1000;
 };
@@ -155,6 +194,55 @@ TEST(MapPageState, AButtonOfThePopupClosesIt) {
     dynamic_cast<Ui::TemplateWindow*>(r.page->findChild("path_start"))->childClicked("tiny_to");
     EXPECT_FALSE(r.shown("path_start"));
     EXPECT_TRUE(r.shown("track_indicator"));
+}
+
+// Off the route the picture and its distance show only while the approach
+// to the route is tracked: a route left mid-drive has no distance to show.
+TEST(MapPageState, TheOffRoutePictureWaitsForTheApproachToTheRoute) {
+    Rig r(7, nullptr, true);
+    GuidanceState& g = r.car.state;
+    g.running = g.hasParts = g.outOfPath = true;
+    g.approachOff = true;
+    g.approachMetres = 0;
+    r.tickUntil(1050);
+    EXPECT_FALSE(r.shown("maneuver"));
+    g.approachOff = false;
+    g.approachMetres = 120;
+    r.tickUntil(1100);
+    ASSERT_TRUE(r.shown("maneuver"));
+    const auto* distance =
+        dynamic_cast<const Ui::fdStatic*>(r.page->maneuverWarn()->findChild("rotate_textbox"));
+    ASSERT_NE(distance, nullptr);
+    EXPECT_NE(distance->text().find(u"120"), std::u16string::npos);
+    g.approachOff = true; // back on a road: the approach ends
+    r.tickUntil(1150);
+    EXPECT_FALSE(r.shown("maneuver"));
+}
+
+// A pop-up covers the sensors panel; closing it shows the panel again only
+// when the user's choice ("map_sensors_visible") says so.
+TEST(MapPageState, APopupHidesTheSensorsPanelAndClosingRestoresTheChoice) {
+    Rig r;
+    ASSERT_TRUE(r.shown("sensors"));
+    r.page->mapPointAction({100, 100});
+    ASSERT_TRUE(r.shown("path_start"));
+    EXPECT_FALSE(r.shown("sensors"));
+    r.tickUntil(8050);
+    ASSERT_FALSE(r.shown("path_start"));
+    EXPECT_TRUE(r.shown("sensors"));
+
+    r.page->menu()->itemClicked(3); // sensors off
+    EXPECT_FALSE(r.shown("sensors"));
+    EXPECT_FALSE(r.config.root()->value("map_sensors_visible", true));
+    r.page->mapPointAction({100, 100});
+    r.page->closePopup();
+    EXPECT_FALSE(r.shown("sensors"));
+    // Switched on under a pop-up, the panel waits for it to close.
+    r.page->mapPointAction({100, 100});
+    r.page->menu()->itemClicked(3);
+    EXPECT_FALSE(r.shown("sensors"));
+    r.page->closePopup();
+    EXPECT_TRUE(r.shown("sensors"));
 }
 
 TEST(MapPageState, TheMenuSwitchesBetween3dAnd2d) {

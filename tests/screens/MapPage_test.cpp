@@ -271,6 +271,28 @@ TEST(MapPage, DangerPointIsAnnouncedOncePerPoint) {
     EXPECT_EQ(r.sound.played.size(), 2u);
 }
 
+// A busy car lock holds back only the handler's frame: the danger points
+// are still searched from the fix read last, so a nearer point is
+// announced, and nothing was read under no lock.
+TEST(MapPage, ABusyCarLockSkipsOnlyTheCarsFrame) {
+    Rig r;
+    auto index = std::make_unique<ListIndex>();
+    index->points.push_back({1000, 1300, 0, 1000, (139u << 4) | 1u});
+    auto* points = index.get();
+    r.danger.index = std::move(index);
+    r.car.fix = CarFix{{1000, 1000}, 0.0f, 30.0f};
+    r.tickUntil(1050);
+    ASSERT_EQ(r.sound.played.size(), 1u);
+    r.car.free = false;
+    r.car.fix.reset(); // what the lock would hand now: not read
+    points->points.push_back({1000, 1200, 0, 1000, (139u << 4) | 1u});
+    r.tickUntil(1100);
+    EXPECT_EQ(r.car.frames, 1);
+    EXPECT_EQ(r.car.released, 1);
+    EXPECT_EQ(r.sound.played.size(), 2u);
+    EXPECT_EQ(r.page->lastWarned(), (std::array<std::uint32_t, 2>{1000, 1200}));
+}
+
 TEST(MapPage, CarMarkerGeometryAndNoCarWhenInvalid) {
     struct Case {
         float heading;

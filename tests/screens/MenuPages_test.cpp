@@ -28,6 +28,7 @@
 #include "ui/ButtonBindings.h"
 #include "ui/DesignDescription.h"
 #include "ui/KeyboardLayouts.h"
+#include "ui/Messages.h"
 #include "ui/fdButtonX.h"
 #include "ui/fdInterface.h"
 #include "ui/fdList.h"
@@ -360,7 +361,8 @@ namespace {
 TEST(OtherSettingsPage, OkStoresTheWarningDistances) {
     const Guidance::ObjWarn::Settings before = Guidance::ObjWarn::settings();
     Rig rig;
-    auto* page = rig.build(new fdPageSettingsOtherX(&rig.ui, rig.config.root(), nullptr));
+    Messages messages;
+    auto* page = rig.build(new fdPageSettingsOtherX(&rig.ui, rig.config.root(), nullptr, messages));
     const std::int32_t out = page->outgoingDistance(), in = page->incomingDistance();
     page->childClicked("distUp");
     page->childClicked("dist2Down");

@@ -51,15 +51,17 @@ TEST(TrackPainter, BreaksAtLongStepsGapsAndHiddenPoints) {
     }
 }
 
-TEST(TrackPainter, TracksAreAsWideAsTheirLineSize) {
-    for (std::uint16_t size : {1, 2, 3, 5}) {
+// Each side lies the line size away from the axis, and the thick polyline
+// fills the rows of both edges: 2 * size + 1 pixels.
+TEST(TrackPainter, TracksAreTwiceTheirLineSizeWide) {
+    for (std::uint16_t size : {0, 1, 2, 3, 5}) {
         DrawFixture f;
         flatCamera(f.camera, 300, 100);
         TrackPainter painter(f.canvas, f.camera, size, 0xFF00FF00, f.buffers.points, f.buffers.steps);
         for (int x = -100; x <= 100; x += 10)
             painter.addPoint(Map::Point{x, 0});
         painter.flush();
-        EXPECT_EQ(f.coloured(5), size);
+        EXPECT_EQ(f.coloured(5), 2 * size + 1) << size;
     }
 }
 
