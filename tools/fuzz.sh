@@ -6,19 +6,22 @@
 # targets in parallel over the cores. A crash, a sanitizer report, a broken
 # check, a hang or a leak fails the run; the input that caused it is kept in
 # build-fuzz/fuzz/findings/. Prints executions and coverage per target.
+# MIREL_JOBS limits the build's jobs, MIREL_FUZZ_JOBS the targets run at
+# once (both default to the number of cores).
 #   tools/fuzz.sh [SECONDS]
 set -euo pipefail
 cd "$(dirname "$0")/.."
 seconds=${1:-20}
-jobs=${MIREL_FUZZ_JOBS:-$(nproc)}
-testdata=${MIREL_TESTDATA_DIR:-$(pwd)/../shared/testdata}
+jobs=${MIREL_FUZZ_JOBS:-${MIREL_JOBS:-$(nproc)}}
+build_jobs=${MIREL_JOBS:-$(nproc)}
+testdata=$(pwd)/tests/data
 targets=(map atlas_xml camera_kvc config_xml danger_text danger_index nmea styles buttons devices_inf messages zip
          name_tree font bmp sounds design designs_list kb_layouts track path tsi gpx online)
 
 CC=clang CXX=clang++ cmake -S . -B build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DCMAKE_CXX_FLAGS_RELWITHDEBINFO="-O1 -g1" -DCMAKE_C_FLAGS_RELWITHDEBINFO="-O1 -g1" \
   -DMIREL_FUZZ=ON -DMIREL_BUILD_TESTS=OFF -DMIREL_BUILD_BENCH=OFF >/dev/null
-cmake --build build-fuzz -j"$(nproc)" --target mirel_fuzz_seeds "${targets[@]/#/fuzz_}"
+cmake --build build-fuzz -j"$build_jobs" --target mirel_fuzz_seeds "${targets[@]/#/fuzz_}"
 
 work=build-fuzz/fuzz
 rm -rf "$work"

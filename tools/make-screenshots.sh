@@ -9,24 +9,33 @@
 # Both work on a copy of the program's folder: the build's own data folder is
 # left as it is.
 # Pictures are converted to PNG by ImageMagick.
+# --check builds nothing and writes nothing into docs/: it draws the atlas
+# frames of a built BUILD_FOLDER again and fails, naming them, when the
+# tracked pictures no longer show what the build draws (pixel by pixel;
+# the frames are the same on every run, the window's pictures are not and
+# are left out). The test suite runs it (tests/tools).
 #
-#   bash tools/make-screenshots.sh [--frames | --program] [BUILD_FOLDER]
+#   bash tools/make-screenshots.sh [--frames | --program | --check] [BUILD_FOLDER]
 set -euo pipefail
 cd "$(dirname "$0")/.."
 what=all
 case ${1:-} in
   --frames) what=frames; shift ;;
   --program) what=program; shift ;;
+  --check) what=check; shift ;;
 esac
 build=${1:-build}
-for tool in convert xwd Xvfb xdotool; do
+tools=(convert compare xwd Xvfb xdotool)
+[[ $what == frames || $what == check ]] && tools=(convert compare)
+for tool in "${tools[@]}"; do
   if ! command -v "$tool" >/dev/null; then
     echo "make-screenshots: $tool is needed (bash tools/install-deps.sh installs it)" >&2
     exit 1
   fi
 done
-cmake --build "$build" --target mirel render-atlas route-atlas
-out=docs/screenshots
+[[ $what != check ]] && cmake --build "$build" -j"${MIREL_JOBS:-$(nproc)}" --target mirel render-atlas route-atlas
+tracked=docs/screenshots
+out=$tracked
 mkdir -p "$out"
 work=$(mktemp -d)
 xvfb_pid=
@@ -40,10 +49,11 @@ trap cleanup EXIT
 # The program on a copy of its folder, starting as on a first run.
 home=$work/mirel
 mkdir -p "$home"
-cp "$build/app/mirel" "$home/"
+[[ $what == all || $what == program ]] && cp "$build/app/mirel" "$home/"
 cp -r "$build/app/data" "$home/data"
 rm -f "$home/data/config.xml" "$home/data/maps/"*/camera.kvc "$home/data/maps/"*/path.kvp
 
+# The atlas frames, drawn into the folder $out.
 frames() {
   local frame=$work/frame.bmp
   for view in 2d 3d; do
@@ -111,6 +121,33 @@ program() {
   mirel_pid=
 }
 
+# Draws the frames apart and compares each with its tracked picture.
+check() {
+  out=$work/drawn
+  mkdir -p "$out"
+  frames
+  local stale=0 picture differing
+  for picture in "$out"/*.png; do
+    picture=$(basename "$picture")
+    if [ ! -f "$tracked/$picture" ]; then
+      echo "make-screenshots: $tracked/$picture is missing"
+      stale=$((stale + 1))
+    elif ! differing=$(compare -metric AE "$tracked/$picture" "$out/$picture" null: 2>&1); then
+      echo "make-screenshots: $tracked/$picture no longer matches what the build draws (${differing} pixels differ)"
+      stale=$((stale + 1))
+    fi
+  done
+  if [ $stale -ne 0 ]; then
+    echo "make-screenshots: $stale tracked pictures are out of date: bash tools/make-screenshots.sh --frames draws them anew"
+    exit 1
+  fi
+  echo "make-screenshots: the $(ls "$out" | wc -l) tracked atlas frames match what the build draws"
+}
+
+if [[ $what == check ]]; then
+  check
+  exit 0
+fi
 [[ $what != program ]] && frames
 [[ $what != frames ]] && program
 echo "screenshots written to $out/"

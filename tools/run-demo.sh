@@ -1,16 +1,18 @@
 #!/usr/bin/env bash
-# Installs the dependencies, builds the navigator with every tool the README
-# shows, and starts it on the bundled demo data folder (build/app/data).
-# Without a display it ends after the build (a success) and says how to see
-# the program in a virtual X server.
+# Installs the missing dependencies, builds the navigator with every tool
+# the README shows, and starts it on the bundled demo data folder
+# (build/app/data). Without a display it ends after the build (a success)
+# and says how to see the program in a virtual X server. MIREL_JOBS limits
+# the build's jobs (default: the number of cores).
 set -euo pipefail
 cd "$(dirname "$0")/.."
+jobs=${MIREL_JOBS:-$(nproc)}
 bash tools/install-deps.sh
-cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo -DMIREL_BUILD_TESTS=OFF -DMIREL_BUILD_BENCH=OFF
+bash tools/configure-build.sh
 # The program and the tools of the README (tests/tools/readme_commands_test.sh
 # keeps the two lists alike).
 tools=(mirel render-atlas nmea-replay search-atlas route-atlas gpx-roundtrip mirel-demo-atlas osm-atlas)
-cmake --build build -j"$(nproc)" --target "${tools[@]}"
+cmake --build build -j"$jobs" --target "${tools[@]}"
 if [ -z "${DISPLAY:-}" ]; then
   cat <<'TXT'
 Mirel is built, but this session has no display to open its window on.

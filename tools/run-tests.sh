@@ -1,18 +1,20 @@
 #!/usr/bin/env bash
-# Installs the dependencies, builds everything and runs every test: the
-# normal build's whole suite, then the suites of the file readers and parsers
-# again under AddressSanitizer and UndefinedBehaviorSanitizer, then a short
-# coverage-guided fuzzing run of every reader of outside data.
+# Installs the missing dependencies, builds everything and runs every test:
+# the normal build's whole suite, then the suites of the file readers and
+# parsers again under AddressSanitizer and UndefinedBehaviorSanitizer, then a
+# short coverage-guided fuzzing run of every reader of outside data.
+# MIREL_JOBS limits the build's and the tests' jobs (default: the number of
+# cores).
 set -euo pipefail
 cd "$(dirname "$0")/.."
+jobs=${MIREL_JOBS:-$(nproc)}
+export MIREL_JOBS=$jobs
 bash tools/install-deps.sh
-jobs=$(nproc)
 
-# The optimised build is the one whoever builds the project the usual way
-# gets: CMake's own Release flags (-O3, where GCC warns differently), named
-# so that an older cache cannot hold other ones; no debug information. The
-# sanitizer build favours compile time: -O0 with line tables.
-cmake -S . -B build -DCMAKE_BUILD_TYPE=Release -DCMAKE_CXX_FLAGS_RELEASE="-O3 -DNDEBUG"
+# The optimised build is the one tools/run-demo.sh builds too (same folder,
+# same flags). The sanitizer build favours compile time: -O0 with line
+# tables.
+bash tools/configure-build.sh
 cmake --build build -j"$jobs"
 (cd build && ctest --output-on-failure -j"$jobs")
 

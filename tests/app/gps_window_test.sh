@@ -9,8 +9,8 @@
 set -euo pipefail
 program=$1
 shots=${2:-}
-log_file=${MIREL_NMEA_LOG:-$(dirname "$0")/../../../shared/testdata/nmea/bu353s4.log}
-[ -f "$log_file" ] || { echo "SKIPPED: no recorded NMEA log at $log_file"; exit 77; }
+log_file=${MIREL_NMEA_LOG:-$(dirname "$0")/../data/nmea/bu353s4.log}
+[ -f "$log_file" ] || { echo "FAIL: no recorded NMEA log at $log_file"; exit 1; }
 log_file=$(cd "$(dirname "$log_file")" && pwd)/$(basename "$log_file")
 source "$(dirname "$0")/window_common.sh"
 window_setup "$program" xwd convert compare xdotool socat

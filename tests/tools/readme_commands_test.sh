@@ -2,13 +2,13 @@
 # Every tool command the README shows runs as written: each is looked up in
 # the README word for word, then run from a folder laid out like the
 # repository (build/tools/ with the tools, build/app/data/ a copy of the
-# build's data folder), its placeholders filled with real files. Every tool
-# the README names is among those tools/run-demo.sh builds.
-# Usage: readme_commands_test.sh SOURCE_FOLDER BUILD_FOLDER TESTDATA_FOLDER
+# build's data folder, tests/data/ the repository's test data), its
+# placeholders filled with real files. Every tool the README names is among
+# those tools/run-demo.sh builds.
+# Usage: readme_commands_test.sh SOURCE_FOLDER BUILD_FOLDER
 set -euo pipefail
 source_dir=$1
 build=$2
-testdata=$3
 readme=$source_dir/README.md
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
@@ -30,9 +30,10 @@ for tool in $named; do
   cp "$build/tools/$tool" "$work/build/tools/"
 done
 cp -r "$build/app/data" "$work/build/app/data"
-[ -d "$testdata" ] || { echo "FAIL: the shared test data is missing: expected at $testdata"; exit 1; }
-nmea=$(ls "$testdata"/nmea/*.log | head -n 1)
-gpx=$testdata/gpx/real/gpsbabel-garmincategories.gpx
+mkdir -p "$work/tests"
+cp -r "$source_dir/tests/data" "$work/tests/data"
+nmea=$(cd "$work" && ls tests/data/nmea/*.log | head -n 1)
+gpx=tests/data/gpx/real/gpsbabel-garmincategories.gpx
 
 # README text @@ the command run ('[...]' options left out, or given).
 commands=(
@@ -45,7 +46,7 @@ commands=(
   "build/tools/route-atlas build/app/data/maps/monaco 43.7384,7.4246 43.7311,7.4197 [--mode 0|1|2] [--picture route.bmp] [--save] [--data DIR] [--manoeuvres] @@ build/tools/route-atlas build/app/data/maps/monaco 43.7384,7.4246 43.7311,7.4197 --mode 0 --picture route.bmp --save --data build/app/data --manoeuvres"
   "build/tools/route-atlas build/app/data/maps/monaco --path ROUTE.kvp @@ build/tools/route-atlas build/app/data/maps/monaco --path build/app/data/maps/monaco/path.kvp"
   "build/tools/gpx-roundtrip IN.gpx OUT.gpx @@ build/tools/gpx-roundtrip $gpx OUT.gpx"
-  "xmllint --noout --schema gpx.xsd OUT.gpx @@ xmllint --noout --schema $testdata/gpx/gpx.xsd OUT.gpx"
+  "xmllint --noout --schema tests/data/gpx/gpx.xsd OUT.gpx @@ xmllint --noout --schema tests/data/gpx/gpx.xsd OUT.gpx"
   "build/tools/mirel-demo-atlas FOLDER @@ build/tools/mirel-demo-atlas demo-copy"
   "build/tools/osm-atlas EXTRACT.osm.pbf FOLDER @@ build/tools/osm-atlas $source_dir/data/sources/monaco.osm.pbf monaco-copy"
 )
