@@ -9,6 +9,7 @@
 #include "map/KVAtlas.h"
 #include "platform/Window.h"
 #include "render/MapCamera.h"
+#include "routing/AtlasRoute.h"
 #include "render/fdMapRenderer.h"
 #include "screens/SensorsSource.h"
 #include "ui/fdInterface.h"
@@ -45,10 +46,29 @@ void fdEngine::mainLoop() {
         }
         if (m_quit)
             break;
+        keepRouteAndView(SDL_GetTicks());
         if (m_ui && m_ui->dirty()) {
             SDL_Delay(1);
             pushExpose();
         }
+    }
+}
+
+void fdEngine::keepRouteAndView(std::uint32_t nowMs) {
+    if (!m_atlas || !m_atlas->loaded())
+        return;
+    if (m_route && m_route->takeUnsaved())
+        m_atlas->autosavePath();
+    const Map::CameraFields view = m_atlas->camera();
+    if (!(view == m_lastView)) {
+        m_lastView = view;
+        m_viewSinceMs = nowMs;
+        return;
+    }
+    // A failed write is not retried until the view moves again.
+    if (nowMs - m_viewSinceMs >= CalmViewMs && !(view == m_savedView)) {
+        m_atlas->saveCamera();
+        m_savedView = view;
     }
 }
 

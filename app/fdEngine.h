@@ -5,6 +5,7 @@
 // through fdEngine::instance().
 
 #include "core/InetListener.h"
+#include "map/CameraFields.h"
 #include "ui/EngineServices.h"
 
 #include <SDL.h>
@@ -118,6 +119,10 @@ class fdEngine : public Network::ConnectionListener, public Ui::EngineServices {
     void saveSettings();
     void saveGpsSettings();
     void saveMonitoringSettings();
+    // Between events: the route as soon as it changed, the view once it has
+    // stayed still for CalmViewMs, so that a crash loses neither.
+    void keepRouteAndView(std::uint32_t nowMs);
+    static constexpr std::uint32_t CalmViewMs = 2000;
 
     // One expose event's work: sensors, interface tick, draw, flip.
     void redraw();
@@ -240,6 +245,9 @@ class fdEngine : public Network::ConnectionListener, public Ui::EngineServices {
     // The route: the atlas owns the path (its "path.kvp"), the renderer
     // draws it through the route line.
     AtlasRoute* m_route = nullptr;
+    Map::CameraFields m_lastView;
+    Map::CameraFields m_savedView;
+    std::uint32_t m_viewSinceMs = 0;
     std::unique_ptr<RouteLine> m_routeLine;
     std::unique_ptr<MapCamera> m_camera;
     // Sensors listen to the positioning system; the map events handler
