@@ -242,6 +242,8 @@ private:
     void indicatorsStep(const GuidanceState& guidance);
     void gestureStep(std::uint32_t now);
     void receivedPointsStep(std::uint32_t now);
+    // A recording that can no longer write stops, and the driver is told.
+    void trackStep();
     void applyOnlineFlags();
     // Online service (fdPageMapOnline.cpp): the indicators as the service
     // stands after the build, and each shown friend's track, car and name.

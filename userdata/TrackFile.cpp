@@ -59,6 +59,7 @@ bool TrackFile::create(const std::u16string& path, std::uint16_t colourIndex, st
     }
     m_loaded = false;
     m_writeErrorLogged = false;
+    m_writeFailed = false;
     m_colour = trackPaletteColour(colourIndex);
     m_lineSize = lineSize;
     m_path = path;
@@ -100,6 +101,7 @@ void TrackFile::flushBuffer() {
         if (!m_writeErrorLogged)
             Log::log(Log::Critical, u"Can't write track file '%s' (err %d)", m_path, error);
         m_writeErrorLogged = true;
+        m_writeFailed = true;
     }
     m_position = 0;
 }

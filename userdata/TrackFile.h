@@ -25,6 +25,7 @@
 #include "render/Canvas.h"
 
 #include <array>
+#include <atomic>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -94,6 +95,9 @@ class TrackFile {
     std::uint32_t pointCount() const;
 
     bool isWriting() const { return m_file.isOpen(); }
+    // A block of records could not be written since create (a full disk):
+    // the recording is losing points. Read from any thread.
+    bool writeFailed() const { return m_writeFailed; }
     bool isLoaded() const { return m_loaded; }
     // After load: the file is a recording that never got to close().
     bool unclosed() const { return m_unclosed; }
@@ -120,6 +124,7 @@ class TrackFile {
     std::u16string m_path;
     std::uint32_t m_written = 0;
     bool m_writeErrorLogged = false;
+    std::atomic<bool> m_writeFailed{false};
     bool m_loaded = false;
     bool m_unclosed = false;
     bool m_shown = false;
