@@ -123,6 +123,9 @@ class fdEngine : public Network::ConnectionListener, public Ui::EngineServices {
     // stayed still for CalmViewMs, so that a crash loses neither.
     void keepRouteAndView(std::uint32_t nowMs);
     static constexpr std::uint32_t CalmViewMs = 2000;
+    // A map file cut short while in use (a new map copied over it) is
+    // logged and the atlas loaded again, which skips it when it is invalid.
+    void closeDamagedMaps();
 
     // One expose event's work: sensors, interface tick, draw, flip.
     void redraw();
