@@ -158,9 +158,16 @@ TEST_F(EngineRun, AMissingConfigIsCreatedAndATornOneKeptAside) {
     EXPECT_NE(TestSupport::readAll(folder.data("config.xml")).find("name=\"log_severity\" value=\"0\""),
               std::string::npos);
     std::ofstream(folder.data("config.xml"), std::ios::trunc) << "<config version=\"2\"><var name=";
+    // What a kill during a save leaves: the temporary file of a process
+    // that is gone (no process has this number).
+    std::ofstream(folder.data("config.xml.tmp999999999-4")) << "<config";
     {
+        CaptureLogger log;
         engine::fdEngine e(folder.wide());
         ASSERT_EQ(e.init(), 0);
+        EXPECT_FALSE(fs::exists(folder.data("config.xml.tmp999999999-4")));
+        EXPECT_TRUE(log.contains("Stale temporary file '" + folder.data("config.xml.tmp999999999-4").string() +
+                                 "' removed"));
         e.shutdown();
     }
     EXPECT_EQ(TestSupport::readAll(folder.data("config.xml.bak")), "<config version=\"2\"><var name=");
