@@ -194,6 +194,13 @@ bool fdEngine::initConfig() {
     const int severity = m_config->root()->value("log_severity", 0);
     if (Log::Logger* logger = Log::installed(); logger && logger->isOpen())
         logger->setSeverity(severity);
+    // Whether anything can be written beside config.xml: a file made there
+    // and thrown away at once.
+    Platform::AtomicFile probe(path);
+    m_dataReadOnly = !probe.isOpen();
+    probe.discard();
+    if (m_dataReadOnly)
+        Log::log(Log::Critical, u"Data folder '%s' cannot be written: nothing will be saved", dataPath(u""));
     return true;
 }
 

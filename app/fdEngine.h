@@ -276,6 +276,8 @@ class fdEngine : public Network::ConnectionListener, public Ui::EngineServices {
     // one is gone); saved as "atlas" at shutdown.
     std::uint32_t m_atlasIndex = 0;
     std::unique_ptr<Positioning::MessageTexts> m_positioningTexts;
+    // No file can be made in the data folder: the driver is told once.
+    bool m_dataReadOnly = false;
 };
 
 // "Intl", "MIPS", "Alpha", "PPC", "SHx", "ARM", "IA64", "Alpha64" for 0-7 of
