@@ -212,6 +212,37 @@ TEST(EngineReset, StartsFromTheFirstRunSettingsElseFromTheDefaults) {
     }
 }
 
+// The atlas is stored relative to the data folder ("atlas" and atlas.xml's
+// dir), so a program folder moved after its first run opens the same atlas.
+TEST(EngineReset, AMovedProgramFolderOpensTheSameAtlas) {
+    auto first = std::make_unique<ProgramFolder>();
+    fs::copy(builtDataFolder() / "maps" / "monaco", first->data("maps/monaco"));
+    {
+        engine::fdEngine e(first->wide());
+        ASSERT_EQ(e.init(), 0);
+        ASSERT_TRUE(Core::wideToUtf8(e.atlas()->folder()).ends_with("monaco"));
+        e.shutdown();
+    }
+    const std::string config = TestSupport::readAll(first->data("config.xml"));
+    EXPECT_NE(config.find("name=\"atlas\" value=\"maps\\monaco\""), std::string::npos) << config;
+    EXPECT_NE(TestSupport::readAll(first->data("atlas.xml")).find("dir=\"maps\\monaco\""), std::string::npos);
+
+    TempDir elsewhere;
+    const fs::path moved = elsewhere.path() / "moved";
+    fs::rename(first->dir.path(), moved);
+    fs::create_directories(first->dir.path()); // for the fixture's own clean-up
+    {
+        engine::fdEngine e(Core::utf8ToWide(moved.string() + "/"));
+        ASSERT_EQ(e.init(), 0);
+        ASSERT_NE(e.atlas(), nullptr);
+        const std::string folder = Core::wideToUtf8(e.atlas()->folder());
+        EXPECT_TRUE(folder.ends_with("monaco")) << folder;
+        EXPECT_NE(folder.find("moved"), std::string::npos) << folder;
+        e.shutdown();
+    }
+    EXPECT_EQ(TestSupport::readAll(moved / "data" / "config.xml"), config) << "the value stays relative";
+}
+
 // SDL failing to start its video is fatal and logged with SDL's reason; it
 // is no "no audio device".
 TEST(EngineSdl, AVideoThatCannotStartIsNamedWithItsReason) {
