@@ -270,6 +270,11 @@ void fdWPManager::loadIcons() {
         std::unique_copy(types.begin(), types.end(), std::back_inserter(m_icons));
     }
     m_typeIconCount = m_icons.size();
+    // A type icon read from a file names a position of the list it was
+    // chosen from; one past the type icons of these styles is no choice, and
+    // a point naming an icon file regains that below instead.
+    for (StoredWayPoint& p : m_points)
+        if (!p.imageUrl.empty() || p.imageIndex >= static_cast<std::int32_t>(m_typeIconCount)) p.imageIndex = -1;
     FileSystem::WinFileForRead file(m_iconsListPath);
     std::uint32_t size = 0;
     const auto bytes = file.isOpen() ? FileSystem::readFile(file, &size) : nullptr;

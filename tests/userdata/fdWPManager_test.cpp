@@ -159,14 +159,28 @@ TEST(WaypointManager, ImageIndexIsTheIconListPositionAfterARestart) {
     EXPECT_FALSE(manager->setImage(0, 4));
     EXPECT_EQ(manager->pointImage(1), manager->icons()[1]);
     manager->save(f.folder);
+    const std::string written = readAll(f.dir / "waypoints/w.gpx");
+    EXPECT_NE(written.find("\t\t<extensions>\r\n\t\t\t<mirel:icon>1</mirel:icon>\r\n\t\t</extensions>"),
+              std::string::npos)
+        << written;
+    EXPECT_EQ(written.find("<mirel:icon>3"), std::string::npos) << "a file icon is kept by its link";
+    expectValidGpx(f.dir / "waypoints/w.gpx");
 
     auto restarted = f.load();
     EXPECT_EQ(restarted->storedPoint(0).imageIndex, 3);
     EXPECT_EQ(restarted->pointImage(0), restarted->icons()[3]);
-    EXPECT_EQ(restarted->storedPoint(1).imageIndex, -1) << "a type icon is not kept by the file";
+    EXPECT_EQ(restarted->storedPoint(1).imageIndex, 1) << "a type icon is kept by its position";
+    EXPECT_EQ(restarted->pointImage(1), restarted->icons()[1]);
     restarted->setType(0, FuelType);
     EXPECT_EQ(restarted->pointImage(0), f.styles.poiStyle(FuelType)->icon);
     EXPECT_EQ(restarted->storedPoint(0).imageUrl, u"sub/b.bmp");
+
+    // With fewer type icons (other styles) a position past them is dropped.
+    restarted->save(f.folder);
+    f.styles.typeIconCount = 1;
+    auto fewer = f.load();
+    EXPECT_EQ(fewer->storedPoint(1).imageIndex, -1);
+    EXPECT_EQ(fewer->storedPoint(0).imageIndex, 2) << "the file icon, after the one type icon";
 }
 
 // Once changes are written at once, each edit leaves its category's file on
