@@ -54,6 +54,11 @@ class TrackFile {
     static constexpr std::uint32_t BufferSize = 4096;
     static constexpr std::uint32_t RecordsPerWrite = BufferSize / RecordSize; // 93
     static constexpr std::uint32_t RingCapacity = 1000;
+    // The line sizes the settings page offers; a stored size outside them
+    // (a damaged or foreign file: 65535 would paint half the map) is read as
+    // the nearest one.
+    static constexpr std::uint16_t MinLineSize = 1;
+    static constexpr std::uint16_t MaxLineSize = 10;
 
     // Throws std::runtime_error("Can't create track file mutex").
     TrackFile();
@@ -103,6 +108,7 @@ class TrackFile {
     bool unclosed() const { return m_unclosed; }
     bool shown() const { return m_shown; }
     std::uint32_t colour() const { return m_colour; }
+    // After load: the stored size held within MinLineSize..MaxLineSize.
     std::uint16_t lineSize() const { return m_lineSize; }
     // Records that reached the file since create (buffered ones not yet).
     std::uint32_t recordsWritten() const { return m_written; }
