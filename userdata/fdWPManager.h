@@ -1,6 +1,7 @@
 #pragma once
 // The user's waypoints for the whole run: one category per GPX file of the
-// waypoints folder, loaded at start-up and written back at shutdown; the
+// waypoints folder, loaded at start-up and written back when changed (at
+// once when the engine asks so, else at shutdown); the
 // points indexed in an R-tree for drawing and for the point under a tap.
 // Main thread only.
 //
@@ -54,7 +55,8 @@ class fdWPManager : public Map::CategorizedWayPointsProvider, public MapDrawing:
     // The file of a category: folder, its name, ".gpx".
     std::u16string categoryPath(const std::u16string& folder, std::size_t category) const;
 
-    // --- edits; each marks the point's category modified -------------------
+    // --- edits; each marks the point's category modified and, after
+    // writeChangesTo, writes it -------------------------------------------
     // -1 when the category does not exist.
     std::int32_t addPoint(const std::u16string& name, Map::Point position, const std::u16string& comment,
                           std::uint8_t category);
