@@ -7,9 +7,12 @@
 #include "core/TempSurface.h"
 #include "guidance/Sensors.h"
 #include "map/KVAtlas.h"
+#include "platform/Mapping.h"
 #include "platform/Window.h"
 #include "render/MapCamera.h"
+#include "routing/AtlasRoute.h"
 #include "render/fdMapRenderer.h"
+#include "screens/AtlasesPage.h"
 #include "screens/SensorsSource.h"
 #include "ui/fdInterface.h"
 
@@ -45,11 +48,45 @@ void fdEngine::mainLoop() {
         }
         if (m_quit)
             break;
+        closeDamagedMaps();
+        keepRouteAndView(SDL_GetTicks());
         if (m_ui && m_ui->dirty()) {
             SDL_Delay(1);
             pushExpose();
         }
     }
+}
+
+void fdEngine::keepRouteAndView(std::uint32_t nowMs) {
+    if (!m_atlas || !m_atlas->loaded())
+        return;
+    if (m_route && m_route->takeUnsaved())
+        m_atlas->autosavePath();
+    const Map::CameraFields view = m_atlas->camera();
+    if (!(view == m_lastView)) {
+        m_lastView = view;
+        m_viewSinceMs = nowMs;
+        return;
+    }
+    // A failed write is not retried until the view moves again.
+    if (nowMs - m_viewSinceMs >= CalmViewMs && !(view == m_savedView)) {
+        m_atlas->saveCamera();
+        m_savedView = view;
+    }
+}
+
+void fdEngine::closeDamagedMaps() {
+    const std::vector<std::string> damaged = Platform::takeDamagedMappings();
+    if (damaged.empty())
+        return;
+    for (const std::string& path : damaged)
+        Log::log(Log::Critical, "Map file '%s' was cut short while in use: the atlas is loaded again", path);
+    if (!m_atlas || !m_atlas->loaded())
+        return;
+    if (auto* page = m_ui ? dynamic_cast<Screens::AtlasesPage*>(m_ui->findPage("atlases")) : nullptr)
+        page->reloadAtlas();
+    else
+        m_atlas->load(std::u16string(m_atlas->folder()));
 }
 
 void fdEngine::redraw() {

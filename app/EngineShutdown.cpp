@@ -13,6 +13,7 @@
 #include "core/VirtualFs.h"
 #include "core/WinInet.h"
 #include "map/AtlasFolderList.h"
+#include "map/AtlasServices.h"
 #include "map/KVAtlas.h"
 #include "map/proximity/Index.h"
 #include "platform/Memory.h"
@@ -128,8 +129,11 @@ void fdEngine::shutdown() {
     m_shutDown = true;
     if (m_atlasFolders && m_config) {
         const auto& records = m_atlasFolders->records();
+        // Relative to the data folder when inside it: a moved or copied
+        // program folder opens the same atlas.
         if (m_atlasIndex < records.size())
-            m_config->root()->set("atlas", Core::wideToUtf8(records[m_atlasIndex].path));
+            m_config->root()->set("atlas", Core::wideToUtf8(
+                                               Map::FolderPaths(m_programFolder).relativeToData(records[m_atlasIndex].path)));
     }
     if (m_positioning && m_tracks)
         m_positioning->removeListener(m_tracks.get());

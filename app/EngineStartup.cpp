@@ -23,6 +23,7 @@
 #include "routing/AtlasRoute.h"
 #include "routing/MapPicking.h"
 #include "routing/Minimap.h"
+#include "screens/fdPageMap.h"
 #include "userdata/MonitoringSystem.h"
 #include "render/fdMapRenderer.h"
 #include "ui/ButtonBindings.h"
@@ -246,6 +247,9 @@ bool fdEngine::initDesign(int& result) {
 
     onlineLogin();
     m_initialized = true;
+    if (m_dataReadOnly && m_messages)
+        if (auto* map = dynamic_cast<Screens::fdPageMap*>(m_ui->findPage("pageMap")))
+            map->noticeOnShow(m_messages->text("data_readonly_err"));
     m_ui->activatePage(m_ui->findPage(root->value("map_start", false) ? "pageMap" : "menuMain"));
 
     if (m_mapRenderer) {

@@ -368,6 +368,7 @@ bool PageFactory::loadWaypoints() {
                                                                     0xFFFFFFFFu);
         e.m_waypoints = std::make_unique<fdWPManager>(e.m_waypointStyles.get(), e.dataPath(u"icons.txt"));
         e.m_waypoints->load(e.programPath(u"waypoints"));
+        e.m_waypoints->writeChangesTo(e.programPath(u"waypoints"));
         e.m_mapRenderer->services().waypoints = e.m_waypoints.get();
     } catch (const std::exception& error) {
         Log::log(Log::Critical, "fatal error : failed to init waypoints manager : %s", std::string(error.what()));

@@ -18,6 +18,7 @@
 #include "map/AtlasFolderList.h"
 #include "map/KVAtlas.h"
 #include "map/proximity/Index.h"
+#include "platform/AtomicFile.h"
 #include "platform/Memory.h"
 #include "platform/Path.h"
 #include "platform/SoundLibrary.h"
@@ -169,6 +170,9 @@ int fdEngine::run() {
 bool fdEngine::initConfig() {
     m_config = std::make_unique<Core::Config>();
     const std::u16string path = dataPath(u"config.xml");
+    // What a kill in the middle of a save left beside the file.
+    for (const std::string& stale : Platform::removeStaleTemporaries(path))
+        Log::log(Log::Normal, "Stale temporary file '%s' removed", stale);
     if (!m_config->load(path)) {
         // A torn or foreign file is kept beside the new one, so settings a
         // person may still recover are not overwritten.
@@ -190,6 +194,13 @@ bool fdEngine::initConfig() {
     const int severity = m_config->root()->value("log_severity", 0);
     if (Log::Logger* logger = Log::installed(); logger && logger->isOpen())
         logger->setSeverity(severity);
+    // Whether anything can be written beside config.xml: a file made there
+    // and thrown away at once.
+    Platform::AtomicFile probe(path);
+    m_dataReadOnly = !probe.isOpen();
+    probe.discard();
+    if (m_dataReadOnly)
+        Log::log(Log::Critical, u"Data folder '%s' cannot be written: nothing will be saved", dataPath(u""));
     return true;
 }
 

@@ -5,6 +5,7 @@
 // through fdEngine::instance().
 
 #include "core/InetListener.h"
+#include "map/CameraFields.h"
 #include "ui/EngineServices.h"
 
 #include <SDL.h>
@@ -118,6 +119,13 @@ class fdEngine : public Network::ConnectionListener, public Ui::EngineServices {
     void saveSettings();
     void saveGpsSettings();
     void saveMonitoringSettings();
+    // Between events: the route as soon as it changed, the view once it has
+    // stayed still for CalmViewMs, so that a crash loses neither.
+    void keepRouteAndView(std::uint32_t nowMs);
+    static constexpr std::uint32_t CalmViewMs = 2000;
+    // A map file cut short while in use (a new map copied over it) is
+    // logged and the atlas loaded again, which skips it when it is invalid.
+    void closeDamagedMaps();
 
     // One expose event's work: sensors, interface tick, draw, flip.
     void redraw();
@@ -240,6 +248,9 @@ class fdEngine : public Network::ConnectionListener, public Ui::EngineServices {
     // The route: the atlas owns the path (its "path.kvp"), the renderer
     // draws it through the route line.
     AtlasRoute* m_route = nullptr;
+    Map::CameraFields m_lastView;
+    Map::CameraFields m_savedView;
+    std::uint32_t m_viewSinceMs = 0;
     std::unique_ptr<RouteLine> m_routeLine;
     std::unique_ptr<MapCamera> m_camera;
     // Sensors listen to the positioning system; the map events handler
@@ -265,6 +276,8 @@ class fdEngine : public Network::ConnectionListener, public Ui::EngineServices {
     // one is gone); saved as "atlas" at shutdown.
     std::uint32_t m_atlasIndex = 0;
     std::unique_ptr<Positioning::MessageTexts> m_positioningTexts;
+    // No file can be made in the data folder: the driver is told once.
+    bool m_dataReadOnly = false;
 };
 
 // "Intl", "MIPS", "Alpha", "PPC", "SHx", "ARM", "IA64", "Alpha64" for 0-7 of

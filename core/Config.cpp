@@ -73,7 +73,9 @@ std::string Config::toXml() const {
         out += "\t<var name=\"";
         out += xmlEscape(upToZero(key));
         out += "\" value=\"";
-        out += xmlEscape(upToZero(value));
+        // A damaged or hand-edited value must not make the whole file
+        // unreadable: its bad bytes are written as U+FFFD.
+        out += xmlEscapeWellFormed(upToZero(value));
         out += "\" />\r\n";
     }
     out += "</config>";

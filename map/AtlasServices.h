@@ -37,6 +37,10 @@ class AtlasPaths {
     virtual std::u16string dataPath(std::u16string_view name) const = 0;
     // The program folder followed by name, the same way.
     virtual std::u16string programPath(std::u16string_view name) const = 0;
+    // A path inside the data folder as the part after it, with "\"
+    // separators ("maps\monaco"), which dataPath turns back into the same
+    // folder wherever the program folder has moved; any other path as it is.
+    std::u16string relativeToData(std::u16string_view path) const;
 };
 
 // AtlasPaths over a given program folder; its data folder is "data\" in it.

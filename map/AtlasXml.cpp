@@ -42,11 +42,13 @@ const char* AtlasXml::typeName(std::uint32_t type) {
     return type < 7 ? TypeNames[type] : TypeNames[0];
 }
 
-std::string AtlasXml::build(const std::u16string& folder) {
+std::string AtlasXml::build(const std::u16string& folder) { return build(folder, folder); }
+
+std::string AtlasXml::build(const std::u16string& folder, const std::u16string& dir) {
     std::string text = "\xEF\xBB\xBF<?xml version=\"1.0\" encoding=\"UTF-8\" ?>\r\n";
     text +=
         "<!-- Maps of the atlas folder; time: last write of the file in seconds since 1970-01-01 UTC -->\r\n";
-    text += Core::format("<atlas name=\"default\" dir=\"%s\">\r\n", Core::xmlEscapeWide(folder));
+    text += Core::format("<atlas name=\"default\" dir=\"%s\">\r\n", Core::xmlEscapeWide(dir));
     std::unique_ptr<FileSystem::FileFinder> finder = FileSystem::FileFinder::create(folder, u"*.kvm");
     for (bool more = !finder->atEnd(); more; more = finder->next()) {
         if (finder->isDirectory()) continue;

@@ -35,6 +35,9 @@ struct AtlasXml {
     // The file's text for a folder: one map line for every "*.kvm" file (not
     // folder) whose first 48 bytes can be read and whose byte 44 is 0..6.
     static std::string build(const std::u16string& folder);
+    // The same with `dir` holding the given text (the folder relative to the
+    // data folder, so that a moved program folder still matches).
+    static std::string build(const std::u16string& folder, const std::u16string& dir);
     // Writes build(folder) (or a text build gave) to path through a
     // temporary file renamed over it. False, after logging "Can't create
     // atlas file '%s' (err %d)", when that fails; the previous file is then

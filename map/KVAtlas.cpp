@@ -88,7 +88,7 @@ bool KVAtlas::load(const std::u16string& folder) {
     // just built from the folder is used as it is: the maps themselves may
     // well be readable.
     const std::u16string atlasFile = paths().dataPath(u"atlas.xml");
-    const std::string list = AtlasXml::build(folder);
+    const std::string list = AtlasXml::build(folder, paths().relativeToData(folder));
     const bool written = AtlasXml::writeText(atlasFile, list);
     if (!written)
         Log::log(Log::Critical, u"Atlas file '%s' not written: the maps found in %s are used", atlasFile, folder);

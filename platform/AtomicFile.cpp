@@ -1,8 +1,10 @@
 #include "platform/AtomicFile.h"
 
+#include "platform/Directory.h"
 #include "platform/Error.h"
 #include "platform/Path.h"
 
+#include <csignal>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -10,6 +12,7 @@
 #include <atomic>
 #include <cerrno>
 #include <cstdio>
+#include <string>
 
 namespace Platform {
 namespace {
@@ -35,7 +38,45 @@ void syncFolder(const std::string& folder) {
     }
 }
 
+bool allDigits(std::string_view text) {
+    if (text.empty())
+        return false;
+    for (char c : text)
+        if (c < '0' || c > '9')
+            return false;
+    return true;
+}
+
 } // namespace
+
+std::vector<std::string> removeStaleTemporaries(std::u16string_view target) {
+    std::vector<std::string> removed;
+    const std::string native = toNativePath(target);
+    const std::string folder = folderOf(native);
+    const auto slash = native.rfind('/');
+    const std::string prefix = (slash == std::string::npos ? native : native.substr(slash + 1)) + ".tmp";
+    std::vector<DirectoryEntry> entries;
+    if (!listDirectory(folder, entries))
+        return removed;
+    for (const DirectoryEntry& entry : entries) {
+        if (entry.directory || entry.name.size() <= prefix.size() || entry.name.compare(0, prefix.size(), prefix) != 0)
+            continue;
+        const std::string_view rest = std::string_view(entry.name).substr(prefix.size());
+        const auto dash = rest.find('-');
+        if (dash == std::string_view::npos || !allDigits(rest.substr(0, dash)) || !allDigits(rest.substr(dash + 1)) ||
+            dash > 9)
+            continue;
+        const long pid = std::stol(std::string(rest.substr(0, dash)));
+        // kill(pid, 0) fails with ESRCH only when no such process exists.
+        if (pid <= 0 || pid == static_cast<long>(::getpid()) ||
+            !(::kill(static_cast<pid_t>(pid), 0) != 0 && errno == ESRCH))
+            continue;
+        const std::string path = (folder == "/" ? "" : folder) + "/" + entry.name;
+        if (::unlink(path.c_str()) == 0)
+            removed.push_back(path);
+    }
+    return removed;
+}
 
 AtomicFile::AtomicFile(std::u16string_view target) : m_target(toNativePath(target)) {
     if (m_target.empty() || m_target.back() == '/') {

@@ -18,6 +18,7 @@
 #include <cstddef>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace Platform {
 
@@ -70,5 +71,11 @@ bool writeFileAtomically(std::u16string_view path, const void* data, std::size_t
 inline bool writeFileAtomically(std::u16string_view path, std::string_view bytes) {
     return writeFileAtomically(path, bytes.data(), bytes.size());
 }
+
+// The temporary files of AtomicFile that a killed process left beside the
+// target ("<target>.tmp<pid>-<n>" whose process is gone), removed; returns
+// their native paths. A file of a process still running (this one
+// included) is kept: it may be writing.
+std::vector<std::string> removeStaleTemporaries(std::u16string_view target);
 
 } // namespace Platform

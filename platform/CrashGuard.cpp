@@ -1,5 +1,7 @@
 #include "platform/CrashGuard.h"
 
+#include "platform/Mapping.h"
+
 #include <algorithm>
 #include <cctype>
 #include <csetjmp>
@@ -173,6 +175,10 @@ void restoreDefault(int signal) {
 }
 
 void onFaultSignal(int signal, siginfo_t* info, void* context) {
+    // A mapped file cut short under a reader is no crash: the page reads as
+    // zeros and the file is reported damaged (see Mapping.h).
+    if (signal == SIGBUS && absorbMappingFault(info->si_addr))
+        return;
     FaultReport report;
     std::uint64_t stackPointer = 0;
     readContext(context, report, stackPointer);

@@ -10,6 +10,7 @@
 #include <functional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace Platform {
 
@@ -47,10 +48,25 @@ public:
 private:
     int m_fd = -1;
     std::uint64_t m_size = 0;
+    // Names this opening of the file in the windows mapped from it, so that
+    // a fault in one of them is told with the file's path.
+    std::uint64_t m_id = 0;
 };
 
 // Unmaps a window returned by MappableFile::mapWindow; null is ignored.
 void unmapWindow(const std::uint8_t* address, std::uint64_t length);
+
+// A file cut short while mapped (a new map copied over the old one) raises
+// SIGBUS on the next touch of a window page past its new end. Such a fault
+// inside a window of mapWindow is absorbed: the page is replaced by one of
+// zeros, so the reader goes on with bytes it checks like any others, and
+// the file is remembered as damaged. Called from the SIGBUS handler that
+// mapWindow installs and from the crash guard's; true when the address
+// lies in a window (async-signal-safe).
+bool absorbMappingFault(const void* address);
+// The native paths of the files whose windows faulted since the last call,
+// each once, in the order of their first fault (main thread).
+std::vector<std::string> takeDamagedMappings();
 
 // Seams for tests: a different allocation granularity, and a hook that sees
 // every window about to be mapped and may make it fail with an errno value.

@@ -2,6 +2,9 @@
 
 #include "positioning/detail/NmeaFields.h"
 
+#include <initializer_list>
+#include <string_view>
+
 namespace Positioning {
 
 using namespace detail;
@@ -73,6 +76,43 @@ class Fields {
     bool m_more;
 };
 
+// The raw fields of a body (split at ',', at most Max of them) for the
+// checks of a sentence that claims a fix.
+class RawFields {
+  public:
+    static constexpr std::size_t Max = 16;
+    RawFields(const char* body, const char* end) {
+        const char* start = body;
+        for (const char* p = body; m_count < Max; ++p) {
+            if (p == end || *p == ',') {
+                m_fields[m_count++] = std::string_view(start, static_cast<std::size_t>(p - start));
+                if (p == end) break;
+                start = p + 1;
+            }
+        }
+    }
+    std::string_view operator[](std::size_t i) const { return i < m_count ? m_fields[i] : std::string_view(); }
+
+  private:
+    std::string_view m_fields[Max];
+    std::size_t m_count = 0;
+};
+
+// A position claimed as a fix must be one: a whole time of day, both
+// coordinates in range with their hemisphere letters, and every number
+// present a plain decimal (no "nan", "inf" or exponent). A noisy line whose
+// damage the checksum missed is refused here rather than reaching the car
+// and the track.
+bool wellFormedFix(const RawFields& f, std::size_t time, std::size_t latitude,
+                   std::initializer_list<std::size_t> numbers) {
+    if (!wellFormedTime(f[time])) return false;
+    if (!wellFormedCoordinate(f[latitude], f[latitude + 1], 2, 'N', 'S')) return false;
+    if (!wellFormedCoordinate(f[latitude + 2], f[latitude + 3], 3, 'E', 'W')) return false;
+    for (std::size_t i : numbers)
+        if (!f[i].empty() && !wellFormedNumber(f[i])) return false;
+    return true;
+}
+
 } // namespace
 
 bool parseGga(const char* body, const char* end, GgaRecord& out) {
@@ -101,7 +141,8 @@ bool parseGga(const char* body, const char* end, GgaRecord& out) {
     if (!f.more()) return false;
     f.skip(); // age of differential data
     f.skip(); // station id
-    return true;
+    // hdop, altitude, geoid separation
+    return out.quality == 0 || wellFormedFix(RawFields(body, end), 0, 1, {7, 8, 10});
 }
 
 bool parseRmc(const char* body, const char* end, RmcRecord& out) {
@@ -122,7 +163,8 @@ bool parseRmc(const char* body, const char* end, RmcRecord& out) {
     if (!f.more()) return false;
     out.date = f.date();
     f.skip(); // magnetic variation
-    return true;
+    // speed, course
+    return out.status != 'A' || wellFormedFix(RawFields(body, end), 0, 2, {6, 7});
 }
 
 bool parseGsa(const char* body, const char* end, GsaRecord& out) {

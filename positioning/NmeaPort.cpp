@@ -20,11 +20,11 @@ std::int64_t nowMs() {
     return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
 }
 
-// The talkers of satellite receivers: GPS, any mix of systems (most
-// current receivers speak only GN), GLONASS, Galileo, BeiDou (two ways),
-// QZSS and NavIC.
+// The talkers whose positions the device reads: GPS and any mix of systems
+// (most current receivers speak only GN). A receiver that speaks only
+// another system's talker would be found and never give a position.
 bool isSatelliteTalker(const char* talker) {
-    static constexpr const char* kTalkers[] = {"GP", "GN", "GL", "GA", "GB", "BD", "GQ", "GI"};
+    static constexpr const char* kTalkers[] = {"GP", "GN"};
     return std::any_of(std::begin(kTalkers), std::end(kTalkers),
                        [talker](const char* known) { return talker[0] == known[0] && talker[1] == known[1]; });
 }

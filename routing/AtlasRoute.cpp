@@ -13,7 +13,11 @@
 #include <cmath>
 
 bool AtlasRoute::read(const std::u16string& file, Map::KVAtlas& atlas) {
-    return PathFile::read(file, atlas, m_path);
+    const bool read = PathFile::read(file, atlas, m_path);
+    // What was just read is what the file holds; a file that failed to read
+    // is not replaced until the driver sets a route.
+    m_unsaved = 0;
+    return read;
 }
 
 void AtlasRoute::write(const std::u16string& name, const std::u16string& file) {

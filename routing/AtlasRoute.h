@@ -9,6 +9,7 @@
 #include "routing/Path.h"
 
 #include <cstdint>
+#include <utility>
 #include <vector>
 
 namespace Core {
@@ -17,7 +18,14 @@ class ConfigNode;
 
 class AtlasRoute : public Map::RoutePath {
   public:
+    AtlasRoute() { m_path.addChangeFlag(&m_unsaved); }
+    AtlasRoute(const AtlasRoute&) = delete;
+    AtlasRoute& operator=(const AtlasRoute&) = delete;
+
     Path& path() { return m_path; }
+    // True once after the path changed since it was last read or asked
+    // about: the engine then writes it to the atlas folder at once.
+    bool takeUnsaved() { return std::exchange(m_unsaved, std::uint8_t{0}) != 0; }
 
     // Route requests of the pages; each records its outcome in
     // Map::Routing::routingResult() (status -4 for a point without a map).
@@ -43,6 +51,7 @@ class AtlasRoute : public Map::RoutePath {
 
   private:
     Path m_path;
+    std::uint8_t m_unsaved = 0;
 };
 
 // A route point from a road binding (both direction flags 1); its map is

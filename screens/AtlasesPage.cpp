@@ -106,7 +106,18 @@ void AtlasesPage::switchAtlas() {
     const auto index = static_cast<std::uint32_t>(selected);
     m_services.folders->setCurrent(index);
     if (m_services.switched) m_services.switched(index);
+    loadAtlas(m_services.folders->records()[index].path);
+    ui()->goBack();
+}
 
+void AtlasesPage::reloadAtlas() {
+    if (!m_services.atlas || !m_services.atlas->loaded()) return;
+    // A copy: the atlas forgets its folder while it unloads.
+    const std::u16string folder = m_services.atlas->folder();
+    loadAtlas(folder);
+}
+
+void AtlasesPage::loadAtlas(const std::u16string& folder) {
     Guidance::KVMapEventsHandler* events = m_services.mapEvents;
     // Both units: neither the GPS thread's fix handling nor the map page's
     // frame touches the car while its maps change under it.
@@ -122,11 +133,10 @@ void AtlasesPage::switchAtlas() {
         MapDrawing::ViewPreparation::cameraToAtlas(*m_services.camera, fields);
         m_services.atlas->setCamera(fields);
     }
-    m_services.atlas->load(m_services.folders->records()[index].path);
+    m_services.atlas->load(folder);
     if (m_services.camera && m_services.atlas->loaded())
         MapDrawing::ViewPreparation::cameraFromAtlas(*m_services.camera, *m_services.atlas);
     if (events) events->lock().releaseAll();
-    ui()->goBack();
 }
 
 void AtlasesPage::showMapNames() {

@@ -81,11 +81,16 @@ class AtlasesPage final : public Ui::fdPage {
     // Loads the selected atlas with guidance and the map frame held off
     // (both car-state units taken); then goes back.
     void switchAtlas();
+    // Loads the current atlas again in the same way, staying on the page
+    // shown (a map file of it was damaged while in use: the load skips it).
+    void reloadAtlas();
     // The map names of the selected atlas on the information page.
     void showMapNames();
 
   private:
     void updateUpDown();
+    // The load of switchAtlas and reloadAtlas, guidance and frame held off.
+    void loadAtlas(const std::u16string& folder);
 
     Services m_services;
     std::unique_ptr<AtlasesList> m_atlases;

@@ -155,6 +155,9 @@ public:
     void childPressed(const std::string& name) override;
     void childReleased(const std::string& name) override;
     void onShow() override;
+    // A text the driver reads in the page's dialog the next time the page is
+    // shown, once (the engine's notice that nothing will be saved).
+    void noticeOnShow(const std::u16string& text) { m_notice = text; }
     // The demo stops while another page is shown: it would otherwise drive
     // on unseen, and on return its first step would jump the whole time
     // away.
@@ -246,6 +249,8 @@ private:
     void indicatorsStep(const GuidanceState& guidance);
     void gestureStep(std::uint32_t now);
     void receivedPointsStep(std::uint32_t now);
+    // A recording that can no longer write stops, and the driver is told.
+    void trackStep();
     void applyOnlineFlags();
     // Online service (fdPageMapOnline.cpp): the indicators as the service
     // stands after the build, and each shown friend's track, car and name.
@@ -309,6 +314,7 @@ private:
     std::unique_ptr<MapDrawing::CompassWidget> m_compass;
     std::map<std::string, MapDrawing::CursorRecord> m_cursors;
     std::uint32_t m_popupShownMs = 0;
+    std::u16string m_notice;
     Ui::fdList* m_menuList = nullptr;
     std::unique_ptr<Menu> m_menu;
     std::size_t m_demoItem = static_cast<std::size_t>(-1);

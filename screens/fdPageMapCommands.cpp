@@ -179,11 +179,21 @@ void fdPageMap::startTrackRecording() {
         setChecked(findChild("track_indicator"), tracks != nullptr && tracks->isRecording());
         return;
     }
-    if (m_services.positioning != nullptr)
-        tracks->startRecording(*m_services.positioning);
-    else
-        tracks->startTrack(tracks->newTrackName(Positioning::localDateTime()));
-    setChecked(findChild("track_indicator"), true);
+    const bool started = m_services.positioning != nullptr
+                             ? tracks->startRecording(*m_services.positioning)
+                             : tracks->startTrack(tracks->newTrackName(Positioning::localDateTime()));
+    setChecked(findChild("track_indicator"), started);
+    // The manager logged why; the driver must not believe REC.
+    if (!started)
+        showMessage(message("map_track_write_err"));
+}
+
+void fdPageMap::trackStep() {
+    fdTrackManager* tracks = m_services.tracks;
+    if (tracks == nullptr || !tracks->recordingFailed())
+        return;
+    stopTrackRecording();
+    showMessage(message("map_track_write_err"));
 }
 
 void fdPageMap::stopTrackRecording() {

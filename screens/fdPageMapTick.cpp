@@ -62,6 +62,7 @@ void fdPageMap::tick(std::uint32_t now) {
     }
     m_dragX = m_dragY = 0;
     receivedPointsStep(now);
+    trackStep();
 }
 
 void fdPageMap::carStep(std::uint32_t now) {

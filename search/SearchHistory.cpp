@@ -5,6 +5,8 @@
 #include "core/FileSystem.h"
 #include "core/Log.h"
 #include "map/AtlasServices.h"
+#include "platform/Directory.h"
+#include "platform/Error.h"
 #include "search/IndexManager.h"
 
 #include <algorithm>
@@ -161,10 +163,20 @@ bool SearchHistory::load(const std::u16string& folder) {
 
 bool SearchHistory::read() {
     if (m_path.empty()) return false;
-    FileSystem::AnsiFile file(m_path, u"rb");
-    if (!file.isOpen()) return false;
-    if (readFrom(file)) return true;
+    {
+        FileSystem::AnsiFile file(m_path, u"rb");
+        if (!file.isOpen()) return false;
+        if (readFrom(file)) return true;
+    }
     Log::log(Log::System, u"Invalid search history '%s': it starts empty", m_path);
+    // The damaged file goes aside before the empty history replaces it: what
+    // a person may still recover from it is not overwritten.
+    const std::u16string backup = m_path + u".bak";
+    if (Platform::renameEntry(m_path, backup))
+        Log::log(Log::System, u"Invalid search history kept as '%s'", backup);
+    else
+        Log::log(Log::Critical, u"Can't keep invalid search history '%s' as '%s' (err %d)", m_path, backup,
+                 Platform::lastError());
     return false;
 }
 

@@ -164,6 +164,12 @@ void Reader::readExtensions(const Node& extensions, StoredWayPoint& p, float lat
     for (const Node* e = extensions.first_node(); e != nullptr; e = e->next_sibling()) {
         if (isOwnElement(*e, "uses")) {
             Core::parseUnsigned(textOf(*e), p.uses);
+        } else if (isOwnElement(*e, "icon")) {
+            // A POI-type icon chosen as the point's image; the manager drops
+            // a position its icon list does not have.
+            std::uint32_t icon = 0;
+            if (Core::parseUnsigned(trimmed(textOf(*e)), icon) && icon <= 0xFFFF)
+                p.imageIndex = static_cast<std::int32_t>(icon);
         } else if (isOwnElement(*e, "id")) {
             Core::parseUnsigned(textOf(*e), p.id);
         } else if (isOwnElement(*e, "proximity")) {
@@ -360,12 +366,16 @@ void writePoint(std::string& out, const StoredWayPoint& p, WaypointStyles* style
     const std::u16string& symbol = style != nullptr && !style->name.empty() ? style->name : p.symbol;
     if (!symbol.empty()) line(out, 2, "<sym>" + escapeText(symbol) + "</sym>");
     line(out, 2, Core::format("<type>%04x</type>", int{p.type}));
-    if (p.uses == 0 && p.id == 0 && p.radius == 0 && p.speed == 0.0f) {
+    // A file icon is kept by its link; a POI-type icon chosen as the image
+    // has no file name and is kept by its position in the icon list.
+    const bool typeIcon = p.imageIndex >= 0 && p.imageUrl.empty();
+    if (p.uses == 0 && p.id == 0 && p.radius == 0 && p.speed == 0.0f && !typeIcon) {
         line(out, 1, "</wpt>");
         return;
     }
     line(out, 2, "<extensions>");
     if (p.uses != 0) line(out, 3, Core::format("<mirel:uses>%u</mirel:uses>", p.uses));
+    if (typeIcon) line(out, 3, Core::format("<mirel:icon>%d</mirel:icon>", p.imageIndex));
     if (p.id != 0) line(out, 3, Core::format("<mirel:id>%u</mirel:id>", p.id));
     if (p.radius != 0 || p.speed != 0.0f) {
         line(out, 3, "<mirel:proximity>");

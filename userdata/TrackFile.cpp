@@ -59,6 +59,7 @@ bool TrackFile::create(const std::u16string& path, std::uint16_t colourIndex, st
     }
     m_loaded = false;
     m_writeErrorLogged = false;
+    m_writeFailed = false;
     m_colour = trackPaletteColour(colourIndex);
     m_lineSize = lineSize;
     m_path = path;
@@ -100,6 +101,7 @@ void TrackFile::flushBuffer() {
         if (!m_writeErrorLogged)
             Log::log(Log::Critical, u"Can't write track file '%s' (err %d)", m_path, error);
         m_writeErrorLogged = true;
+        m_writeFailed = true;
     }
     m_position = 0;
 }
@@ -160,9 +162,10 @@ bool TrackFile::load(const std::u16string& path) {
         if (!file.read(head + 6, 10, done) || done != 10) return false;
         m_shown = head[14] != 0;
         m_colour = getU32(head + 8);
-        m_lineSize = getU16(head + 12);
+        const std::uint16_t lineSize = getU16(head + 12);
+        m_lineSize = std::clamp(lineSize, MinLineSize, MaxLineSize);
         std::uint64_t count = getU16(head + 6);
-        m_unclosed = count == 0 && m_colour == 0 && m_lineSize == 0 && !m_shown;
+        m_unclosed = count == 0 && m_colour == 0 && lineSize == 0 && !m_shown;
         const std::int64_t size = file.size();
         if (size > HeaderSize) count = std::max<std::uint64_t>(count, (size - HeaderSize) / RecordSize);
         Threading::SdlLock lock(m_mutex);
@@ -189,7 +192,7 @@ bool TrackFile::load(const std::u16string& path) {
         std::uint8_t trailer[10] = {};
         if (!file.read(trailer, 10, done) || done != 10 || getU32(trailer) != TrailerSignature) return false;
         m_colour = getU32(block);
-        m_lineSize = getU16(block + 4);
+        m_lineSize = std::clamp(getU16(block + 4), MinLineSize, MaxLineSize);
         m_shown = block[6] != 0;
         return true;
     }

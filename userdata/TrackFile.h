@@ -25,6 +25,7 @@
 #include "render/Canvas.h"
 
 #include <array>
+#include <atomic>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -53,6 +54,11 @@ class TrackFile {
     static constexpr std::uint32_t BufferSize = 4096;
     static constexpr std::uint32_t RecordsPerWrite = BufferSize / RecordSize; // 93
     static constexpr std::uint32_t RingCapacity = 1000;
+    // The line sizes the settings page offers; a stored size outside them
+    // (a damaged or foreign file: 65535 would paint half the map) is read as
+    // the nearest one.
+    static constexpr std::uint16_t MinLineSize = 1;
+    static constexpr std::uint16_t MaxLineSize = 10;
 
     // Throws std::runtime_error("Can't create track file mutex").
     TrackFile();
@@ -94,11 +100,15 @@ class TrackFile {
     std::uint32_t pointCount() const;
 
     bool isWriting() const { return m_file.isOpen(); }
+    // A block of records could not be written since create (a full disk):
+    // the recording is losing points. Read from any thread.
+    bool writeFailed() const { return m_writeFailed; }
     bool isLoaded() const { return m_loaded; }
     // After load: the file is a recording that never got to close().
     bool unclosed() const { return m_unclosed; }
     bool shown() const { return m_shown; }
     std::uint32_t colour() const { return m_colour; }
+    // After load: the stored size held within MinLineSize..MaxLineSize.
     std::uint16_t lineSize() const { return m_lineSize; }
     // Records that reached the file since create (buffered ones not yet).
     std::uint32_t recordsWritten() const { return m_written; }
@@ -120,6 +130,7 @@ class TrackFile {
     std::u16string m_path;
     std::uint32_t m_written = 0;
     bool m_writeErrorLogged = false;
+    std::atomic<bool> m_writeFailed{false};
     bool m_loaded = false;
     bool m_unclosed = false;
     bool m_shown = false;

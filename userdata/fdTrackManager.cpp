@@ -75,7 +75,16 @@ void fdTrackManager::scanFolder() {
         track->name = finder->name();
         track->file = std::make_unique<TrackFile>();
         track->file->load(pathOf(track->name));
-        if (track->file->pointCount() == 0) continue;
+        if (track->file->pointCount() == 0) {
+            // A kill before the first block reached the disk leaves the bare
+            // header (or less): nothing to keep, and never listed.
+            std::error_code error;
+            const auto size = std::filesystem::file_size(Platform::toNativePath(pathOf(track->name)), error);
+            if (!error && (size == 0 || (track->file->unclosed() && size < TrackFile::HeaderSize + TrackFile::RecordSize)) &&
+                Platform::deleteFile(pathOf(track->name)))
+                Log::log(Log::Normal, u"Track file '%s' holds no point: removed", pathOf(track->name));
+            continue;
+        }
         if (track->file->unclosed()) {
             // Left by a crash or a kill while recording: the header gets what
             // close() would have written, and the track is shown.
@@ -109,20 +118,22 @@ std::u16string fdTrackManager::newTrackName(const Positioning::DateTime& t) cons
     }
 }
 
-void fdTrackManager::startTrack(const std::u16string& name) {
+bool fdTrackManager::startTrack(const std::u16string& name) {
     Threading::SdlLock lock(m_mutex);
     auto track = std::make_unique<Track>();
     track->name = name;
     track->file = std::make_unique<TrackFile>();
-    // A failed create leaves an entry without a file: fixes are judged and
-    // dropped.
-    track->file->create(pathOf(name), m_color, m_size);
+    if (!track->file->create(pathOf(name), m_color, m_size)) {
+        Log::log(Log::Critical, u"Can't create track file '%s' (err %d)", pathOf(name), Platform::lastError());
+        return false;
+    }
     track->colour = track->file->colour();
     track->shown = false;
     m_current = track.get();
     m_recordedAny = false;
     m_lastFlush = m_clock.ticksMs();
     m_tracks.push_back(std::move(track));
+    return true;
 }
 
 void fdTrackManager::closeTracks() {
@@ -133,10 +144,11 @@ void fdTrackManager::closeTracks() {
     m_current = nullptr;
 }
 
-void fdTrackManager::startRecording(Positioning::System& system) {
-    if (isRecording()) return;
-    startTrack(newTrackName(m_clock.localTime()));
+bool fdTrackManager::startRecording(Positioning::System& system) {
+    if (isRecording()) return true;
+    if (!startTrack(newTrackName(m_clock.localTime()))) return false;
     system.addListener(this);
+    return true;
 }
 
 void fdTrackManager::stopRecording(Positioning::System& system) {
@@ -150,6 +162,11 @@ bool fdTrackManager::isRecording() const {
     return m_current != nullptr;
 }
 
+bool fdTrackManager::recordingFailed() const {
+    Threading::SdlLock lock(m_mutex);
+    return m_current != nullptr && m_current->file->writeFailed();
+}
+
 float fdTrackManager::distanceMetres(Map::Point a, Map::Point b) {
     const Map::GeoPoint p = Map::Projection::toGeo(a);
     const Map::GeoPoint q = Map::Projection::toGeo(b);
@@ -160,10 +177,17 @@ float fdTrackManager::distanceMetres(Map::Point a, Map::Point b) {
     return std::sqrt(east * east + north * north);
 }
 
-void fdTrackManager::onFix(bool, const Positioning::Fix& fix) {
+void fdTrackManager::onFix(bool valid, const Positioning::Fix& fix) {
     Track* current = m_current;
     if (current == nullptr) return;
     const std::uint32_t now = m_clock.ticksMs();
+    if (!valid) {
+        // No position (an empty fix when the receiver is lost): no record,
+        // and no more fixes may come for a while to flush the buffer.
+        current->file->flush();
+        m_lastFlush = now;
+        return;
+    }
     bool record = !m_recordedAny;
     if (!record) {
         const int state = m_state;

@@ -66,8 +66,9 @@ class fdTrackManager : public Positioning::TrackingListener {
         std::uint16_t lineSize = 1;
     };
 
-    // The longest a recorded fix waits in the file's buffer (wall time).
-    static constexpr std::uint32_t FlushIntervalMs = 30000;
+    // The longest a recorded fix waits in the file's buffer (wall time): a
+    // crash loses at most this much of a recording.
+    static constexpr std::uint32_t FlushIntervalMs = 5000;
 
     // Reads the five settings (creating missing keys) and scans the folder.
     // Throws std::runtime_error("Can't create track manager mutex").
@@ -80,26 +81,34 @@ class fdTrackManager : public Positioning::TrackingListener {
 
     // Lists the "*.kvt" files holding at least one point, in the order of
     // the directory listing (a recording that a crash left unclosed gets
-    // its header filled in and is shown); creates the folder when none is
-    // listed.
+    // its header filled in and is shown; one that a crash left without a
+    // whole point, and an empty file, is removed); creates the folder when
+    // none is listed.
     void scanFolder();
 
     // "YYYYMMDD-hhmmss.kvt" of the local time, with "-2", "-3" ... before
     // the extension while a file or an entry of that name exists, so a new
     // recording never truncates an earlier one.
     std::u16string newTrackName(const Positioning::DateTime& localTime) const;
-    // Begins recording into a new file of that name in the folder.
-    void startTrack(const std::u16string& name);
+    // Begins recording into a new file of that name in the folder. False,
+    // logged and nothing recording, when the file cannot be created.
+    bool startTrack(const std::u16string& name);
     // Ends the recording and stores every track's colour and shown flag.
     void closeTracks();
     // The map page's start and stop: a new track named after the clock's
     // local time, then listening to the system; and the reverse. Each does
-    // nothing when already in that state.
-    void startRecording(Positioning::System& system);
+    // nothing when already in that state. startRecording is false when the
+    // track file cannot be created.
+    bool startRecording(Positioning::System& system);
     void stopRecording(Positioning::System& system);
     bool isRecording() const;
+    // The recording lost points it could not write (a full disk); the map
+    // page then stops it and tells the driver.
+    bool recordingFailed() const;
 
-    // The recording rule; GPS thread.
+    // The recording rule; GPS thread. A fix that is not valid (the receiver
+    // lost its fix or went away) is never recorded: it writes out what the
+    // buffer holds instead.
     void onFix(bool valid, const Positioning::Fix& fix) override;
 
     std::size_t trackCount() const;

@@ -6,6 +6,8 @@
 #include "core/Text.h"
 #include "core/WinFile.h"
 #include "platform/AtomicFile.h"
+#include "platform/Directory.h"
+#include "platform/File.h"
 #include "platform/Error.h"
 #include "platform/Path.h"
 #include "render/Font.h"
@@ -47,6 +49,7 @@ fdWPManager::fdWPManager(WaypointStyles* styles, std::u16string iconsListPath)
     : m_styles(styles), m_iconsListPath(std::move(iconsListPath)) {}
 
 void fdWPManager::load(const std::u16string& folder) {
+    m_unreadable.clear();
     m_points.clear();
     m_tree.clear();
     m_categories.clear();
@@ -61,6 +64,7 @@ void fdWPManager::load(const std::u16string& folder) {
         } catch (const std::exception& e) {
             Log::log(Log::Critical, u"Error: %hs on parsing file '%s'", std::string(e.what()),
                      finder->path());
+            m_unreadable.push_back(finder->path());
             m_categories.pop_back();
         }
     }
@@ -102,25 +106,46 @@ bool fdWPManager::writeGpx(const std::u16string& path, const std::vector<const S
 }
 
 void fdWPManager::save(const std::u16string& folder) {
-    bool folderMade = false;
-    for (std::size_t c = 0; c < m_categories.size(); ++c) {
-        if (m_categories[c].modified == 0) continue;
-        if (!folderMade) createFolder(folder);
-        folderMade = true;
-        // Points keep their record order; a category whose points were all
-        // deleted is written empty, so they stay deleted.
-        std::vector<const StoredWayPoint*> points;
-        for (const StoredWayPoint& p : m_points)
-            if (!p.deleted() && p.category == c) points.push_back(&p);
-        if (writeGpx(categoryPath(folder, c), points)) m_categories[c].modified = 0;
+    for (std::size_t c = 0; c < m_categories.size(); ++c)
+        if (m_categories[c].modified != 0) saveCategory(folder, c);
+}
+
+bool fdWPManager::saveCategory(const std::u16string& folder, std::size_t c) {
+    createFolder(folder);
+    const std::u16string path = categoryPath(folder, c);
+    // The listing's path and the category's may differ in separators only.
+    const auto unreadable = std::find_if(m_unreadable.begin(), m_unreadable.end(), [&](const std::u16string& u) {
+        return Platform::toNativePath(u) == Platform::toNativePath(path);
+    });
+    if (unreadable != m_unreadable.end() && Platform::fileExists(path)) {
+        const std::u16string backup = path + u".bak";
+        if (!Platform::renameEntry(path, backup)) {
+            Log::log(Log::Critical, u"Can't keep unreadable GPX file '%s' as '%s' (err %d)", path, backup,
+                     Platform::lastError());
+            return false;
+        }
+        Log::log(Log::Critical, u"Unreadable GPX file kept as '%s'", backup);
     }
+    if (unreadable != m_unreadable.end()) m_unreadable.erase(unreadable);
+    // Points keep their record order; a category whose points were all
+    // deleted is written empty, so they stay deleted.
+    std::vector<const StoredWayPoint*> points;
+    for (const StoredWayPoint& p : m_points)
+        if (!p.deleted() && p.category == c) points.push_back(&p);
+    if (!writeGpx(path, points)) return false;
+    m_categories[c].modified = 0;
+    return true;
 }
 
 StoredWayPoint* fdWPManager::edit(std::size_t index) {
-    if (index >= m_points.size()) return nullptr;
-    StoredWayPoint& p = m_points[index];
-    if (p.category < m_categories.size()) m_categories[p.category].modified = 1;
-    return &p;
+    return index < m_points.size() ? &m_points[index] : nullptr;
+}
+
+bool fdWPManager::changed(std::size_t category) {
+    if (category >= m_categories.size()) return true;
+    m_categories[category].modified = 1;
+    if (!m_changesFolder.empty()) saveCategory(m_changesFolder, category);
+    return true;
 }
 
 std::int32_t fdWPManager::addPoint(const std::u16string& name, Map::Point position,
@@ -132,7 +157,7 @@ std::int32_t fdWPManager::addPoint(const std::u16string& name, Map::Point positi
     p.position = position;
     p.category = category;
     insert(p, 1);
-    m_categories[category].modified = 1;
+    changed(category);
     return static_cast<std::int32_t>(m_points.size() - 1);
 }
 
@@ -141,7 +166,7 @@ bool fdWPManager::deletePoint(std::size_t index) {
     if (p == nullptr) return false;
     p->flag = 1;
     m_tree.removeValue(static_cast<std::uint32_t>(index), true);
-    return true;
+    return changed(p->category);
 }
 
 bool fdWPManager::setNameAndComment(std::size_t index, const std::u16string& name,
@@ -150,7 +175,7 @@ bool fdWPManager::setNameAndComment(std::size_t index, const std::u16string& nam
     if (p == nullptr) return false;
     p->name = name;
     p->comment = comment;
-    return true;
+    return changed(p->category);
 }
 
 bool fdWPManager::setType(std::size_t index, std::uint16_t type) {
@@ -158,28 +183,28 @@ bool fdWPManager::setType(std::size_t index, std::uint16_t type) {
     if (p == nullptr) return false;
     p->type = type;
     p->imageIndex = -1;
-    return true;
+    return changed(p->category);
 }
 
 bool fdWPManager::setUrl(std::size_t index, const std::u16string& url) {
     StoredWayPoint* p = edit(index);
     if (p == nullptr) return false;
     p->url = url;
-    return true;
+    return changed(p->category);
 }
 
 bool fdWPManager::setId(std::size_t index, std::uint32_t id) {
     StoredWayPoint* p = edit(index);
     if (p == nullptr) return false;
     p->id = id;
-    return true;
+    return changed(p->category);
 }
 
 bool fdWPManager::addUse(std::size_t index) {
     StoredWayPoint* p = edit(index);
     if (p == nullptr) return false;
     ++p->uses;
-    return true;
+    return changed(p->category);
 }
 
 bool fdWPManager::setImage(std::size_t index, std::size_t listPosition) {
@@ -189,7 +214,7 @@ bool fdWPManager::setImage(std::size_t index, std::size_t listPosition) {
     p->imageIndex = static_cast<std::int32_t>(listPosition);
     p->imageUrl =
         listPosition >= m_typeIconCount ? m_iconNames[listPosition - m_typeIconCount] : std::u16string();
-    return true;
+    return changed(p->category);
 }
 
 std::int32_t fdWPManager::addCategory(const std::u16string& name) {
@@ -245,6 +270,11 @@ void fdWPManager::loadIcons() {
         std::unique_copy(types.begin(), types.end(), std::back_inserter(m_icons));
     }
     m_typeIconCount = m_icons.size();
+    // A type icon read from a file names a position of the list it was
+    // chosen from; one past the type icons of these styles is no choice, and
+    // a point naming an icon file regains that below instead.
+    for (StoredWayPoint& p : m_points)
+        if (!p.imageUrl.empty() || p.imageIndex >= static_cast<std::int32_t>(m_typeIconCount)) p.imageIndex = -1;
     FileSystem::WinFileForRead file(m_iconsListPath);
     std::uint32_t size = 0;
     const auto bytes = file.isOpen() ? FileSystem::readFile(file, &size) : nullptr;

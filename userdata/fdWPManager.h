@@ -1,6 +1,7 @@
 #pragma once
 // The user's waypoints for the whole run: one category per GPX file of the
-// waypoints folder, loaded at start-up and written back at shutdown; the
+// waypoints folder, loaded at start-up and written back when changed (at
+// once when the engine asks so, else at shutdown); the
 // points indexed in an R-tree for drawing and for the point under a tap.
 // Main thread only.
 //
@@ -35,8 +36,14 @@ class fdWPManager : public Map::CategorizedWayPointsProvider, public MapDrawing:
     // Then builds the icon list and tells the listeners.
     void load(const std::u16string& folder);
     // Writes every modified category, an emptied one as a GPX file without
-    // points, each file replaced atomically.
+    // points, each file replaced atomically. A file that failed to load is
+    // first kept beside as "<name>.gpx.bak" (logged); when that cannot be
+    // done its category is not written.
     void save(const std::u16string& folder);
+    // From now on every change of a category writes its file at once, so a
+    // crash or a power cut loses no point; save() then only retries the
+    // writes that failed.
+    void writeChangesTo(const std::u16string& folder) { m_changesFolder = folder; }
 
     // Appends the waypoints of one file to the category; throws "Can't open
     // GPX file", "Can't read GPX file", "Invalid GPX file" or the parser's
@@ -48,7 +55,8 @@ class fdWPManager : public Map::CategorizedWayPointsProvider, public MapDrawing:
     // The file of a category: folder, its name, ".gpx".
     std::u16string categoryPath(const std::u16string& folder, std::size_t category) const;
 
-    // --- edits; each marks the point's category modified -------------------
+    // --- edits; each marks the point's category modified and, after
+    // writeChangesTo, writes it -------------------------------------------
     // -1 when the category does not exist.
     std::int32_t addPoint(const std::u16string& name, Map::Point position, const std::u16string& comment,
                           std::uint8_t category);
@@ -98,6 +106,10 @@ class fdWPManager : public Map::CategorizedWayPointsProvider, public MapDrawing:
 
     void insert(const StoredWayPoint& point, std::int32_t halfSize);
     StoredWayPoint* edit(std::size_t index);
+    // Marks the category modified and, when changes are written at once,
+    // writes it; returns true for the setters' convenience.
+    bool changed(std::size_t category);
+    bool saveCategory(const std::u16string& folder, std::size_t category);
     void loadIcons();
     void notify();
 
@@ -113,4 +125,7 @@ class fdWPManager : public Map::CategorizedWayPointsProvider, public MapDrawing:
     std::size_t m_typeIconCount = 0;
     std::vector<std::u16string> m_iconNames;
     std::function<std::int32_t()> m_scale;
+    std::u16string m_changesFolder;
+    // Files of the folder that could not be read: never replaced unkept.
+    std::vector<std::u16string> m_unreadable;
 };

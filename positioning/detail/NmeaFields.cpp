@@ -164,6 +164,59 @@ const char* readDate(const char* p, const char* end, NmeaDate& out) {
     return p;
 }
 
+bool wellFormedNumber(std::string_view field) {
+    std::size_t i = 0;
+    if (i < field.size() && (field[i] == '-' || field[i] == '+')) ++i;
+    bool digit = false;
+    bool point = false;
+    for (; i < field.size(); ++i) {
+        if (isDigit(field[i])) {
+            digit = true;
+        } else if (field[i] == '.' && !point) {
+            point = true;
+        } else {
+            return false;
+        }
+    }
+    return digit;
+}
+
+namespace {
+
+bool allDigits(std::string_view s) {
+    for (char c : s)
+        if (!isDigit(c)) return false;
+    return true;
+}
+
+// Nothing, or a point followed by at least one digit.
+bool fractionOrNothing(std::string_view rest) {
+    return rest.empty() || (rest.size() >= 2 && rest[0] == '.' && allDigits(rest.substr(1)));
+}
+
+} // namespace
+
+bool wellFormedTime(std::string_view field) {
+    if (field.size() < 6 || !allDigits(field.substr(0, 6)) || !fractionOrNothing(field.substr(6))) return false;
+    return twoDigits(field.data()) < 24 && twoDigits(field.data() + 2) < 60 && twoDigits(field.data() + 4) <= 60;
+}
+
+bool wellFormedCoordinate(std::string_view value, std::string_view hemisphere, std::size_t degreeDigits,
+                          char positive, char negative) {
+    if (hemisphere.size() != 1 || (hemisphere[0] != positive && hemisphere[0] != negative)) return false;
+    if (value.size() < degreeDigits + 2 || !allDigits(value.substr(0, degreeDigits + 2)) ||
+        !fractionOrNothing(value.substr(degreeDigits + 2)))
+        return false;
+    int degrees = 0;
+    for (std::size_t i = 0; i < degreeDigits; ++i)
+        degrees = degrees * 10 + (value[i] - '0');
+    const int minutes = twoDigits(value.data() + degreeDigits);
+    const int limit = degreeDigits == 2 ? 90 : 180;
+    if (minutes >= 60 || degrees > limit) return false;
+    // At the limit itself only zero minutes are left.
+    return degrees < limit || (minutes == 0 && value.find_first_not_of("0.", degreeDigits + 2) == std::string_view::npos);
+}
+
 const char* readLatitude(const char* p, const char* end, float& out) {
     return readCoordinate(p, end, 2, 'S', out);
 }

@@ -5,6 +5,9 @@
 
 #include "positioning/NmeaParsers.h"
 
+#include <cstddef>
+#include <string_view>
+
 namespace Positioning::detail {
 
 using FieldBuffer = char[16];
@@ -29,5 +32,18 @@ const char* readLongitude(const char* p, const char* end, float& out);
 // digit was read.
 bool parseInt(const char* begin, const char* end, std::int32_t& out);
 bool parseFloat(const char* begin, const char* end, double& out);
+
+// Strict checks of whole raw fields, for sentences that claim a fix.
+// A number: an optional sign, digits with at most one decimal point, at
+// least one digit, nothing else.
+bool wellFormedNumber(std::string_view field);
+// hhmmss with an optional fraction (".f..."), hours below 24, minutes
+// below 60, seconds up to 60 (a leap second).
+bool wellFormedTime(std::string_view field);
+// degreeDigits digits of degrees, two of minutes, an optional fraction;
+// minutes below 60, at most 90 (latitude, 2 digits) or 180 (longitude)
+// degrees in all; the hemisphere exactly one of the two letters.
+bool wellFormedCoordinate(std::string_view value, std::string_view hemisphere, std::size_t degreeDigits,
+                          char positive, char negative);
 
 } // namespace Positioning::detail

@@ -183,9 +183,16 @@ TEST_F(EngineRun, AMissingConfigIsCreatedAndATornOneKeptAside) {
     EXPECT_NE(TestSupport::readAll(folder.data("config.xml")).find("name=\"log_severity\" value=\"0\""),
               std::string::npos);
     std::ofstream(folder.data("config.xml"), std::ios::trunc) << "<config version=\"2\"><var name=";
+    // What a kill during a save leaves: the temporary file of a process
+    // that is gone (no process has this number).
+    std::ofstream(folder.data("config.xml.tmp999999999-4")) << "<config";
     {
+        CaptureLogger log;
         engine::fdEngine e(folder.wide());
         ASSERT_EQ(e.init(), 0);
+        EXPECT_FALSE(fs::exists(folder.data("config.xml.tmp999999999-4")));
+        EXPECT_TRUE(log.contains("Stale temporary file '" + folder.data("config.xml.tmp999999999-4").string() +
+                                 "' removed"));
         e.shutdown();
     }
     EXPECT_EQ(TestSupport::readAll(folder.data("config.xml.bak")), "<config version=\"2\"><var name=");
@@ -228,6 +235,37 @@ TEST(EngineReset, StartsFromTheFirstRunSettingsElseFromTheDefaults) {
         EXPECT_EQ(TestSupport::readAll(f.data("config.xml.bak")), row.config ? row.config : "");
         e.shutdown();
     }
+}
+
+// The atlas is stored relative to the data folder ("atlas" and atlas.xml's
+// dir), so a program folder moved after its first run opens the same atlas.
+TEST(EngineReset, AMovedProgramFolderOpensTheSameAtlas) {
+    auto first = std::make_unique<ProgramFolder>();
+    fs::copy(builtDataFolder() / "maps" / "monaco", first->data("maps/monaco"));
+    {
+        engine::fdEngine e(first->wide());
+        ASSERT_EQ(e.init(), 0);
+        ASSERT_TRUE(Core::wideToUtf8(e.atlas()->folder()).ends_with("monaco"));
+        e.shutdown();
+    }
+    const std::string config = TestSupport::readAll(first->data("config.xml"));
+    EXPECT_NE(config.find("name=\"atlas\" value=\"maps\\monaco\""), std::string::npos) << config;
+    EXPECT_NE(TestSupport::readAll(first->data("atlas.xml")).find("dir=\"maps\\monaco\""), std::string::npos);
+
+    TempDir elsewhere;
+    const fs::path moved = elsewhere.path() / "moved";
+    fs::rename(first->dir.path(), moved);
+    fs::create_directories(first->dir.path()); // for the fixture's own clean-up
+    {
+        engine::fdEngine e(Core::utf8ToWide(moved.string() + "/"));
+        ASSERT_EQ(e.init(), 0);
+        ASSERT_NE(e.atlas(), nullptr);
+        const std::string folder = Core::wideToUtf8(e.atlas()->folder());
+        EXPECT_TRUE(folder.ends_with("monaco")) << folder;
+        EXPECT_NE(folder.find("moved"), std::string::npos) << folder;
+        e.shutdown();
+    }
+    EXPECT_EQ(TestSupport::readAll(moved / "data" / "config.xml"), config) << "the value stays relative";
 }
 
 // SDL failing to start its video is fatal and logged with SDL's reason; it

@@ -249,9 +249,11 @@ TEST_F(Menus, TheAtlasesPageSwitchesTheAtlasAndSavesTheChoice) {
         lock.release();
     }
     engine.shutdown();
+    // Stored relative to the data folder, as "maps\<name>".
     const std::string config = TestSupport::readAll(folder.data("config.xml"));
-    EXPECT_NE(config.find("name=\"atlas\" value=\"" + Core::wideToUtf8(folderOf(other))), std::string::npos)
-        << config;
+    const std::string path = Core::wideToUtf8(folderOf(other));
+    const std::string name = path.substr(path.find_last_of("\\/") + 1);
+    EXPECT_NE(config.find("name=\"atlas\" value=\"maps\\" + name + "\""), std::string::npos) << config;
 }
 
 } // namespace

@@ -3,13 +3,14 @@
 # namespace of its own where the test may make one, else a copy without
 # write bits when not run as root): it starts, its "Map" opens the map page
 # on the atlas, and it ends cleanly on a quit request. Nothing it cannot
-# write (atlas.xml, indexes, the camera, config.xml) stops it.
+# write (atlas.xml, indexes, the camera, config.xml) stops it; the map page
+# tells the driver once that nothing will be saved.
 # Usage: readonly_window_test.sh PROGRAM [SCREENSHOT-FOLDER]
 set -euo pipefail
 program=$1
 shots=${2:-}
 source "$(dirname "$0")/window_common.sh"
-window_setup "$program" xwd convert xdotool
+window_setup "$program" xwd convert compare xdotool
 
 if unshare -m sh -c "mount --bind '$work/data' '$work/data' && mount -o remount,bind,ro '$work/data'" 2>/dev/null; then
   run=(unshare -m sh -c 'mount --bind data data && mount -o remount,bind,ro data && exec ./mirel')
@@ -42,6 +43,33 @@ convert "xwd:$work/map.xwd" -crop 800x480+0+0 +repage "$work/readonly-map.png"
 colours=$(convert "$work/readonly-map.png" -format %k info:)
 echo "the map page on a read-only data folder shows $colours colours"
 [ "$colours" -gt 50 ] || fail "the map page shows $colours colours: no map"
+grep -q "Data folder '.*' cannot be written: nothing will be saved" "$work/log.txt" ||
+  fail "the read-only data folder was not logged"
+
+# The notice: its "OK" closes it, and the map shown again does not repeat it.
+snap() {
+  sleep 1.5
+  xwd -id "$window" -silent >"$work/$1.xwd"
+  convert "xwd:$work/$1.xwd" -crop 800x480+0+0 +repage "$work/$1.png"
+}
+dialog_differs() {
+  { compare -metric AE -fuzz 8% "$work/$1.png[500x260+150+110]" "$work/$2.png[500x260+150+110]" null: 2>&1 || true; } |
+    cut -d' ' -f1
+}
+cp "$work/readonly-map.png" "$work/notice.png"
+xdotool mousemove --window "$window" 400 321 click 1
+snap closed
+xdotool mousemove --window "$window" 36 31 click 1
+sleep 1
+xdotool mousemove --window "$window" 138 269 click 1
+sleep 1
+xdotool mousemove --window "$window" 140 170 click 1
+snap again
+closed=$(dialog_differs notice closed)
+again=$(dialog_differs notice again)
+echo "notice closed: $closed pixels differ; map shown again: $again"
+[ "$closed" -gt 20000 ] || fail "no notice that nothing will be saved, or it did not close"
+[ "$again" -gt 20000 ] || fail "the notice came again"
 
 kill -TERM "$mirel_pid"
 set +e

@@ -1,9 +1,9 @@
 #!/usr/bin/env bash
 # A recording that a kill interrupts: the program runs under Xvfb with a GPS
 # receiver on a pseudo-terminal (socat, linked as data/ports/COM3), its map
-# page's REC starts a track, the receiver is unplugged and plugged in again,
-# and the program is killed (-9) once the track's first points are on the
-# disk. Started again, it lists the track: the header the kill left is
+# page's REC starts a track, the receiver is unplugged and plugged in again
+# (no record of the lost receiver is written), and the program is killed
+# (-9) once the points after it are on the disk, within 5 s. Started again, it lists the track: the header the kill left is
 # repaired (count, colour, line size, shown) and the log says so; the map
 # brought there by the coordinate page draws the track, and hiding it in the
 # track list takes it off the map.
@@ -90,13 +90,23 @@ unplug
 sleep 2
 plug 100
 
-# The first block of points reaches the disk (a full buffer, or 30 s).
-for _ in $(seq 450); do
-  [ "$(stat -c %s "$track")" -gt 16 ] && break
-  sleep 0.1
+# Points reach the disk again once the receiver is back; from then on a
+# write follows within 5 s (a crash loses no more).
+grown() {
+  local before
+  before=$(stat -c %s "$track")
+  for _ in $(seq $(($1 * 10))); do
+    [ "$(stat -c %s "$track")" -gt "$before" ] && return 0
+    sleep 0.1
+  done
+  return 1
+}
+grown 45 || fail "nothing of the recording reached the disk in 45 s after the receiver came back"
+# Four such writes: enough of the track to be seen on the map later.
+for _ in 1 2 3 4; do
+  grown 8 || fail "the recording waited more than 8 s between two writes"
 done
 size=$(stat -c %s "$track")
-[ "$size" -gt 16 ] || fail "nothing of the recording reached the disk in 45 s"
 kill -9 "$mirel_pid"
 wait "$mirel_pid" 2>/dev/null || true
 mirel_pid=
@@ -105,6 +115,15 @@ opened=$(grep -c "Port .*COM3 was opened" "$work/log.txt") || opened=0
 [ "$opened" -ge 2 ] || fail "the receiver was not opened again after it came back"
 count=$(od -An -tu2 -j6 -N2 "$track" | tr -d ' ')
 [ "$count" -eq 0 ] || fail "the killed recording's header holds a count ($count)"
+# Losing the receiver wrote no record of its own (time 00:00:00 at 0, 0).
+python3 - "$track" <<'PY' || fail "the lost receiver left a record at 0, 0"
+import struct, sys
+data = open(sys.argv[1], "rb").read()[16:]
+for i in range(len(data) // 44):
+    lon, lat = struct.unpack_from("<ff", data, i * 44 + 20)
+    if lon == 0 and lat == 0:
+        sys.exit(1)
+PY
 
 start 2
 points=$(( (size - 16) / 44 ))

@@ -351,3 +351,22 @@ TEST(Config, BitPacking) {
     Config::unpack(Bytes{0xA0, 0xFF}, shorter);
     EXPECT_EQ(shorter, (std::vector<bool>{true, false, true}));
 }
+
+// A value holding bytes that are no UTF-8 (a Latin-1 name typed by hand, a
+// damaged file) or characters XML cannot carry is saved as U+FFFD each: the
+// file stays well-formed and loads again, the other values untouched.
+TEST(Config, BadBytesInAValueKeepTheFileWellFormed) {
+    Config config;
+    config.root()->set("name", std::string("caf\xE9 \x01<\xF0\x9F\x98\x80>\xC3"));
+    config.root()->set("other", std::string("ok"));
+    const std::string xml = config.toXml();
+    EXPECT_EQ(xml, "<config version=\"2\">\r\n"
+                   "\t<var name=\"name\" value=\"caf\xEF\xBF\xBD \xEF\xBF\xBD&lt;\xF0\x9F\x98\x80&gt;\xEF\xBF\xBD\" />\r\n"
+                   "\t<var name=\"other\" value=\"ok\" />\r\n"
+                   "</config>");
+    Config again;
+    ASSERT_TRUE(again.loadXml(xml, u"again"));
+    EXPECT_EQ(text(*again.root(), "name"), "caf\xEF\xBF\xBD \xEF\xBF\xBD<\xF0\x9F\x98\x80>\xEF\xBF\xBD");
+    EXPECT_EQ(again.toXml(), xml);
+    EXPECT_EQ(text(*config.root(), "name"), std::string("caf\xE9 \x01<\xF0\x9F\x98\x80>\xC3")) << "the store keeps it";
+}

@@ -573,4 +573,29 @@ TEST(AtlasPathsTest, JoinAndFolders) {
     EXPECT_EQ(paths.dataPath(u"C:\\x"), u"C:\\x");
 }
 
+// A folder inside the data folder is stored as the part after it, which
+// dataPath turns back into the folder wherever the program folder is; any
+// other path stays as it is.
+TEST(AtlasPathsTest, RelativeToTheDataFolder) {
+    Map::FolderPaths paths(u"/opt/mirel/");
+    const std::pair<std::u16string, std::u16string> rows[] = {
+        {u"\\opt\\mirel\\data\\maps\\monaco", u"maps\\monaco"},
+        {u"/opt/mirel/data/maps/monaco/", u"maps\\monaco"},
+        {u"/opt/mirel/data\\alps", u"alps"},
+        {u"/opt/mirel/data", u"/opt/mirel/data"},
+        {u"/opt/mirel/data/", u"/opt/mirel/data/"},
+        {u"/opt/mirel/database/x", u"/opt/mirel/database/x"},
+        {u"/opt/mirel/x", u"/opt/mirel/x"},
+        {u"/srv/maps/monaco", u"/srv/maps/monaco"},
+        {u"maps\\monaco", u"maps\\monaco"},
+        {u"", u""},
+    };
+    for (const auto& [path, stored] : rows) {
+        EXPECT_EQ(paths.relativeToData(path), stored) << Core::wideToUtf8(path);
+        if (stored != path) {
+            EXPECT_EQ(paths.dataPath(stored), u"\\opt\\mirel\\data\\" + stored);
+        }
+    }
+}
+
 } // namespace

@@ -7,9 +7,13 @@
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <filesystem>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -119,4 +123,49 @@ TEST(PlatformAtomicFile, TargetIntactWhenAnythingFails) {
         EXPECT_EQ(TestSupport::readAll(inside), "kept");
     }
     EXPECT_EQ(TestSupport::readAll(target), "old contents");
+}
+
+// The temporary files a kill left beside a target are removed; those of a
+// running process, of another target, or not named as the writer names
+// them, stay.
+TEST(PlatformAtomicFile, StaleTemporariesAreRemoved) {
+    TestSupport::TempDir dir;
+    const pid_t child = ::fork();
+    if (child == 0)
+        ::_exit(0);
+    ASSERT_GT(child, 0);
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    const std::string dead = std::to_string(child);
+    const std::string alive = std::to_string(::getppid());
+    const std::string own = std::to_string(::getpid());
+    const struct {
+        std::string name;
+        bool removed;
+    } rows[] = {
+        {"config.xml.tmp" + dead + "-0", true},
+        {"config.xml.tmp" + dead + "-17", true},
+        {"config.xml.tmp" + alive + "-3", false},
+        {"config.xml.tmp" + own + "-3", false},
+        {"config.xml.tmp" + dead, false},
+        {"config.xml.tmp" + dead + "-", false},
+        {"config.xml.tmp" + dead + "-1x", false},
+        {"config.xml.tmpx-1", false},
+        {"other.xml.tmp" + dead + "-0", false},
+        {"config.xml", false},
+    };
+    for (const auto& row : rows)
+        dir.write(row.name, "x");
+    std::vector<std::string> expected;
+    for (const auto& row : rows)
+        if (row.removed)
+            expected.push_back((dir / row.name).string());
+    std::vector<std::string> removed =
+        Platform::removeStaleTemporaries(Platform::fromNativePath((dir / "config.xml").string()));
+    std::sort(removed.begin(), removed.end());
+    std::sort(expected.begin(), expected.end());
+    EXPECT_EQ(removed, expected);
+    for (const auto& row : rows)
+        EXPECT_EQ(std::filesystem::exists(dir / row.name), !row.removed) << row.name;
+    EXPECT_TRUE(Platform::removeStaleTemporaries(u"/no/such/folder/config.xml").empty());
 }

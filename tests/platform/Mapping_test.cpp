@@ -1,11 +1,14 @@
 #include "platform/Mapping.h"
 
+#include "platform/CrashGuard.h"
+
 #include "platform/Error.h"
 #include "tests/support/TempDir.h"
 
 #include <gtest/gtest.h>
 
 #include <cerrno>
+#include <unistd.h>
 #include <cstring>
 #include <filesystem>
 #include <vector>
@@ -125,4 +128,43 @@ TEST(Mapping, OffsetsBeyondFourGigabytes) {
     EXPECT_EQ(p[15], 0);
     Platform::unmapWindow(p, 16);
     EXPECT_EQ(file.mapWindow(size - 16, 17), nullptr);
+}
+
+// A file cut short while mapped: touching a window page past the new end
+// reads zeros instead of raising SIGBUS, the bytes before the cut stay, and
+// the file is reported damaged once, by its path, even after it is closed.
+// A fault outside every window is not absorbed.
+TEST(Mapping, AFileCutShortUnderAWindowReadsZerosAndIsReported) {
+    TestSupport::TempDir dir;
+    const std::size_t page = static_cast<std::size_t>(sysconf(_SC_PAGESIZE));
+    const std::string bytes = pattern(4 * page);
+    const auto path = dir.write("cut.kvm", bytes);
+    const auto other = dir.write("whole.kvm", bytes);
+    Platform::takeDamagedMappings();
+    const std::uint8_t* window = nullptr;
+    {
+        Platform::MappableFile file(path.u16string());
+        Platform::MappableFile untouched(other.u16string());
+        window = file.mapWindow(1, 4 * page - 1);
+        const std::uint8_t* whole = untouched.mapWindow(0, 4 * page);
+        ASSERT_TRUE(window && whole);
+        std::filesystem::resize_file(path, page + 10);
+        EXPECT_EQ(std::memcmp(window, bytes.data() + 1, page + 9), 0) << "the bytes before the cut";
+        std::vector<std::uint8_t> zeros(page, 0);
+        EXPECT_EQ(std::memcmp(window + 3 * page - 1, zeros.data(), page), 0) << "a whole page past the cut";
+        // Under the crash guard (the main thread of the program) as well.
+        bool reported = false;
+        const volatile std::uint8_t* past = window + 2 * page;
+        EXPECT_EQ(Platform::runGuarded([&] { return int{*past} + 7; }, [&](const Platform::FaultReport&) { reported = true; }, -1),
+                  7);
+        EXPECT_FALSE(reported);
+        EXPECT_EQ(std::memcmp(whole, bytes.data(), 4 * page), 0);
+        Platform::unmapWindow(whole, 4 * page);
+    }
+    EXPECT_EQ(Platform::takeDamagedMappings(), std::vector<std::string>{path.string()});
+    EXPECT_TRUE(Platform::takeDamagedMappings().empty()) << "told once";
+    Platform::unmapWindow(window, 4 * page - 1);
+    int local = 0;
+    EXPECT_FALSE(Platform::absorbMappingFault(&local));
+    EXPECT_FALSE(Platform::absorbMappingFault(window)) << "unmapped: no longer a window";
 }

@@ -61,8 +61,6 @@ TEST(NmeaParsers, TimeDateAndSpeed) {
         {"123519.50", {12, 35, 19, 50}},
         {"123519.123", {12, 35, 19, 123}},
         {"123519.00", {12, 35, 19, 0}},
-        {"12351", {0, 0, 0, 0}},
-        {"", {0, 0, 0, 0}},
     };
     for (const auto& t : times) {
         NmeaRecords r;
@@ -79,11 +77,71 @@ TEST(NmeaParsers, TimeDateAndSpeed) {
     ASSERT_EQ(parse("GNRMC,000000,V,,,,,,,150579,,", r), SentenceKind::Rmc);
     EXPECT_EQ(r.rmc.date, (Positioning::NmeaDate{15, 5, 2079}));
     EXPECT_EQ(r.rmc.status, 'V');
-    ASSERT_EQ(parse("GPRMC,000000,A,,,,,,,15057,,", r), SentenceKind::Rmc);
+    ASSERT_EQ(parse("GPRMC,000000,V,,,,,,,15057,,", r), SentenceKind::Rmc);
     EXPECT_EQ(r.rmc.date, Positioning::NmeaDate{});
+    // A short time, or none, in a fix is refused (see HostileFieldsOfAFix);
+    // without a fix it reads as 00:00:00.
+    ASSERT_EQ(parse("GPRMC,12351,V,4807.038,N,01131.000,E,10,84.4,150580,,", r), SentenceKind::Rmc);
+    EXPECT_EQ(r.rmc.time, Positioning::NmeaTime{});
     // Old layout without the mode field, and a trailing mode field.
     EXPECT_EQ(kindOf("GPRMC,225446,A,4916.45,N,12311.12,W,000.5,054.7,191194,020.3,E"), SentenceKind::Rmc);
     EXPECT_EQ(kindOf("GPRMC,225446,A,4916.45,N,12311.12,W,000.5,054.7,191194,020.3,E,A"), SentenceKind::Rmc);
+}
+
+// The fields a noisy line or a hostile device may put into a sentence that
+// claims a fix: each such sentence is refused whole, in GGA and RMC alike,
+// while the same fields without a fix (quality 0, status V) are no fix and
+// pass.
+TEST(NmeaParsers, HostileFieldsOfAFix) {
+    const std::string good[] = {"030719.000", "4807.038", "N", "01131.000", "E", "1.1", "59.9", "10.5", "84.4"};
+    enum { Time, Lat, NS, Lon, EW, Hdop, Altitude, Speed, Course };
+    const struct {
+        int field;
+        const char* value;
+        bool accepted;
+    } rows[] = {
+        {Time, "", false},          {Time, "12351", false},      {Time, "99:99:99", false},
+        {Time, "999999", false},    {Time, "240000", false},     {Time, "236000", false},
+        {Time, "235961", false},    {Time, "235960", true},      {Time, "235959.", false},
+        {Time, "235959.5x", false}, {Time, "000000", true},      {Lat, "", false},
+        {Lat, "9959.9999", false},  {Lat, "9000.0000", true},    {Lat, "9000.0001", false},
+        {Lat, "8960.0", false},     {Lat, "8959.9999", true},    {Lat, "nan", false},
+        {Lat, "inf", false},        {Lat, "1e999", false},       {Lat, "48O7.038", false},
+        {Lat, "4807.038.1", false}, {Lat, "-4807.038", false},   {Lat, "4807", true},
+        {Lon, "", false},           {Lon, "18100.0000", false},  {Lon, "18000.0000", true},
+        {Lon, "17959.9999", true},  {Lon, "1131.000", false},     {Lon, "nan", false},
+        {Lon, "01131.000e5", false}, {NS, "", false},            {NS, "X", false},
+        {NS, "n", false},           {NS, "NN", false},           {NS, "S", true},
+        {EW, "", false},            {EW, "S", false},            {EW, "W", true},
+        {Hdop, "nan", false},       {Hdop, "inf", false},        {Hdop, "", true},
+        {Altitude, "1e999", false}, {Altitude, "-12.5", true},   {Altitude, "12.5.1", false},
+        {Speed, "inf", false},      {Speed, "", true},           {Speed, "0x10", false},
+        {Course, "nan", false},     {Course, "", true},          {Course, ".", false},
+    };
+    for (const auto& row : rows) {
+        std::string f[9];
+        std::copy(std::begin(good), std::end(good), f);
+        f[row.field] = row.value;
+        const std::string position = f[Lat] + "," + f[NS] + "," + f[Lon] + "," + f[EW];
+        const bool inGga = row.field != Speed && row.field != Course;
+        const bool inRmc = row.field != Hdop && row.field != Altitude;
+        for (const char* fix : {"1", "0"}) {
+            const bool claimed = fix[0] == '1';
+            const SentenceKind expected = claimed && !row.accepted ? SentenceKind::ParseError : SentenceKind::Gga;
+            if (inGga) {
+                EXPECT_EQ(kindOf("GPGGA," + f[Time] + "," + position + "," + fix + ",08," + f[Hdop] + "," +
+                                 f[Altitude] + ",M,23.7,M,,"),
+                          expected)
+                    << row.field << " '" << row.value << "' quality " << fix;
+            }
+            if (inRmc) {
+                EXPECT_EQ(kindOf("GNRMC," + f[Time] + "," + (claimed ? "A" : "V") + "," + position + "," + f[Speed] +
+                                 "," + f[Course] + ",150580,,,A"),
+                          expected == SentenceKind::Gga ? SentenceKind::Rmc : expected)
+                    << row.field << " '" << row.value << "' status " << (claimed ? "A" : "V");
+            }
+        }
+    }
 }
 
 TEST(NmeaParsers, TalkersAndTypes) {

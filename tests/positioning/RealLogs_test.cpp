@@ -3,6 +3,7 @@
 // same logs (the TPV reports of the .chk files).
 
 #include "core/Format.h"
+#include "positioning/NmeaParsers.h"
 #include "positioning/NmeaSentenceReader.h"
 #include "positioning/ReplayPortSystem.h"
 #include "positioning/System.h"
@@ -244,4 +245,37 @@ TEST(RealLogs, FixesMatchAnotherDecoding) {
         if (compared > 0) ++logsCompared;
     }
     EXPECT_GE(logsCompared, 10);
+}
+
+// Differential: every fix the other program decoded from the recorded logs
+// (a TPV report with a position at the sentence's time) is a sentence the
+// parser accepts, so the checks against hostile fields lose no good fix.
+TEST(RealLogs, EveryFixTheOtherDecodingReportsIsKept) {
+    std::size_t kept = 0;
+    for (const auto& path : PositioningTest::recordedLogs()) {
+        SCOPED_TRACE(path.filename().string());
+        std::map<std::string, bool> reportedTimes; // "hh:mm:ss.fffZ" of the reports with a position
+        for (const CheckedLine& line : readCheck(path.string() + ".chk"))
+            for (const std::string& r : line.reports) {
+                std::string time;
+                if (r.find("\"class\":\"TPV\"") != std::string::npos && r.find("\"lat\":") != std::string::npos &&
+                    jsonString(r, "time", time) && time.size() > 11)
+                    reportedTimes[time.substr(11)] = true;
+            }
+        for (const std::string& l : linesOf(PositioningTest::withoutComments(PositioningTest::readFile(path)))) {
+            if (!textbookChecksum(l) || l.size() < 7 || l[1] != 'G' || (l[2] != 'P' && l[2] != 'N')) continue;
+            const std::vector<std::string> f = fieldsOf(l);
+            const std::string type = l.substr(3, 3);
+            const bool claimed = (type == "GGA" && f.size() > 6 && std::atoi(f[6].c_str()) > 0) ||
+                                 (type == "RMC" && f.size() > 2 && f[2] == "A");
+            if (!claimed || !reportedTimes.count(isoTime(f[1]))) continue;
+            Positioning::NmeaRecords records;
+            EXPECT_NE(Positioning::parseSentence(l.c_str(), static_cast<std::uint32_t>(l.size()), records),
+                      Positioning::SentenceKind::ParseError)
+                << l;
+            ++kept;
+        }
+    }
+    std::cout << kept << " reported fixes parsed\n";
+    EXPECT_GE(kept, 400u);
 }

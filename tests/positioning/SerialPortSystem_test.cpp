@@ -227,13 +227,15 @@ TEST(SerialPortSystem, ProbeWantsAChecksummedGpsTalker) {
         EXPECT_TRUE(log->has("Pattern GP was found."));
         EXPECT_TRUE(log->has("TryGpsPort succeded (3/9600)"));
     }
-    // Every satellite talker counts, a receiver of several systems (GN)
-    // above all; other talkers and a line with a wrong checksum don't.
+    // The talkers the device reads count, a receiver of several systems
+    // (GN) above all; those of single other systems, whose positions the
+    // device never reads, other talkers and a line with a wrong checksum
+    // don't.
     const struct {
         std::string talker;
         bool found;
-    } talkers[] = {{"GN", true},  {"GL", true},  {"GA", true},  {"GB", true},  {"BD", true},
-                   {"GQ", true},  {"GI", true},  {"II", false}, {"PG", false}, {"GX", false}};
+    } talkers[] = {{"GN", true},  {"GL", false}, {"GA", false}, {"GB", false}, {"BD", false},
+                   {"GQ", false}, {"GI", false}, {"II", false}, {"PG", false}, {"GX", false}};
     std::uint32_t com = 10;
     for (const auto& row : talkers) {
         SCOPED_TRACE(row.talker);

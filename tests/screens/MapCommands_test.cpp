@@ -21,6 +21,7 @@
 #include "routing/AtlasRoute.h"
 #include "routing/RouteComputation.h"
 #include "tests/support/CaptureLogger.h"
+#include "tests/support/FileSizeLimit.h"
 #include "tests/support/TempDir.h"
 #include "tests/ui/UiTestSupport.h"
 #include "tests/userdata/UserDataTestSupport.h"
@@ -318,6 +319,46 @@ TEST(MapCommands, TrackRecordingStartsAndStopsOnce) {
     r.page->stopTrackRecording();
     EXPECT_FALSE(button->checked());
     EXPECT_EQ(tracks.trackCount(), 2u);
+}
+
+// A full or unwritable disk: REC is not shown as recording, and the driver
+// reads why, whether the file cannot be made or stops taking points.
+TEST(MapCommands, ATrackThatCannotBeWrittenIsNotShownAsRecording) {
+    TestSupport::TempDir dir;
+    Core::Config config;
+    config.root()->set("tracker_state", 2);
+    UserDataTest::ManualClock clock;
+    dir.write("not-a-folder", "x");
+    fdTrackManager blocked(FileSystem::toWide((dir.path() / "not-a-folder").string()), config.root(), clock);
+    fdTrackManager tracks(FileSystem::toWide(dir.path().string()), config.root(), clock);
+    fdTrackManager* used = &blocked;
+    Rig r(7, [&](fdPageMap::Services& s) { s.tracks = used; });
+    auto* button = dynamic_cast<Ui::fdCheckedButton*>(r.page->findChild("track_indicator"));
+    const std::u16string text = r.messages.text("map_track_write_err");
+    ASSERT_FALSE(text.empty());
+
+    button->setChecked(true); // the user's click
+    r.page->childClicked("track_indicator");
+    EXPECT_FALSE(blocked.isRecording());
+    EXPECT_FALSE(button->checked());
+    EXPECT_TRUE(r.shown("ok_dialog"));
+    EXPECT_EQ(r.dialogText(), text);
+
+    Rig second(7, [&](fdPageMap::Services& s) { s.tracks = &tracks; });
+    auto* rec = dynamic_cast<Ui::fdCheckedButton*>(second.page->findChild("track_indicator"));
+    second.page->startTrackRecording();
+    ASSERT_TRUE(rec->checked());
+    second.tickUntil(second.now + 200);
+    EXPECT_TRUE(rec->checked()) << "nothing failed yet";
+    {
+        TestSupport::FileSizeLimit limit(100);
+        for (std::uint32_t i = 0; i <= TrackFile::RecordsPerWrite; ++i)
+            tracks.onFix(true, UserDataTest::walkFix(static_cast<int>(i)));
+    }
+    second.tickUntil(second.now + 100);
+    EXPECT_FALSE(tracks.isRecording());
+    EXPECT_FALSE(rec->checked());
+    EXPECT_EQ(second.dialogText(), text);
 }
 
 TEST(MapCommands, WaypointReachShrinksAsTheViewZoomsIn) {

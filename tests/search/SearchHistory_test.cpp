@@ -4,6 +4,7 @@
 #include "search/SearchHistory.h"
 #include "tests/search/SearchFixture.h"
 #include "tests/support/AddressSpaceLimit.h"
+#include "tests/support/CaptureLogger.h"
 #include "tests/support/Damage.h"
 
 #include <gtest/gtest.h>
@@ -246,10 +247,14 @@ TEST(SearchHistory, BadIndicesAndNamesLoseOnlyWhatTheyMust) {
         lying.replace(head + 8, 4, le(longest, 4));
         std::filesystem::copy_file(TestSupport::TempDir().write("t", lying), atlas.dir / "TextSearch.tsh",
                                    std::filesystem::copy_options::overwrite_existing);
+        TestSupport::CaptureLogger log;
         History b(atlas);
         ASSERT_TRUE(b.load());
         EXPECT_TRUE(b.history.filterRing().empty());
         EXPECT_EQ(b.bytes().size(), head + 12);
+        // The refused file is kept beside the empty one.
+        EXPECT_EQ(TestSupport::readAll(atlas.dir / "TextSearch.tsh.bak"), lying);
+        EXPECT_TRUE(log.contains("Invalid search history kept as '" + (atlas.dir / "TextSearch.tsh.bak").string() + "'"));
     }
 }
 

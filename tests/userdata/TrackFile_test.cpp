@@ -87,6 +87,29 @@ TEST(TrackFile, CountsOnlyTheRecordsThatWereWritten) {
 
 // Cut, grown and damaged files through the load, the folder scan and the
 // in-place rewrite; bounded, run under ASan+UBSan.
+// A stored line size outside what the settings page offers (1 to 10) is
+// read as the nearest one it offers: 65535 would paint half the map.
+TEST(TrackFile, LineSizesAreHeldToTheRangeOffered) {
+    TestSupport::TempDir dir;
+    const std::pair<std::uint16_t, std::uint16_t> rows[] = {{65535, 10}, {11, 10}, {10, 10}, {7, 7},
+                                                            {1, 1},      {0, 1}};
+    for (const auto& [stored, read] : rows) {
+        TrackFile v1;
+        ASSERT_TRUE(v1.load(wide(dir.write("v1.kvt", closedTrackHeader(1, 0xFF0000FFu, stored, true) + trackRecords(1)))));
+        EXPECT_EQ(v1.lineSize(), read) << stored;
+        const std::string size{static_cast<char>(stored & 0xFF), static_cast<char>(stored >> 8)};
+        const std::string v2 = trackHeader(0, TrackFile::Version2).substr(0, 6) + std::string("\x10\x20\x30\x40", 4) +
+                               size + std::string("\x01\x00", 2) + std::string(30, 'x') + "TREN" + std::string(6, '\0');
+        TrackFile second;
+        ASSERT_TRUE(second.load(wide(dir.write("v2.kvt", v2))));
+        EXPECT_EQ(second.lineSize(), read) << stored;
+    }
+    // A recording a crash left (size 0 among the zeros) still reads as one.
+    TrackFile unclosed;
+    ASSERT_TRUE(unclosed.load(wide(dir.write("u.kvt", trackHeader(0) + trackRecords(2)))));
+    EXPECT_TRUE(unclosed.unclosed());
+}
+
 TEST(TrackFile, DamagedFilesLoadWithinTheirBounds) {
     TestSupport::Damage damage(35);
     const std::string valid = trackHeader(120) + trackRecords(120);

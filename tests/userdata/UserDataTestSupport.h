@@ -106,9 +106,12 @@ class FakeStyles : public WaypointStyles {
         const auto it = m_styles.find(type);
         return it == m_styles.end() ? nullptr : &it->second;
     }
-    // Consecutive types may share an icon.
+    // Consecutive types may share an icon; the first typeIconCount of them.
     std::vector<Render::Image*> typeIcons() override {
-        return {m_styles[WayPoint::DefaultType].icon, m_styles[FuelType].icon, m_styles[FuelType].icon};
+        std::vector<Render::Image*> icons{m_styles[WayPoint::DefaultType].icon, m_styles[FuelType].icon,
+                                          m_styles[FuelType].icon};
+        icons.resize(std::min(icons.size(), typeIconCount));
+        return icons;
     }
     Render::Image* loadImage(const std::string& name) override {
         return loadable.count(name) ? image() : nullptr;
@@ -117,6 +120,7 @@ class FakeStyles : public WaypointStyles {
     std::uint32_t nameColour() override { return 0; }
 
     std::set<std::string> loadable;
+    std::size_t typeIconCount = 3;
 
   private:
     Render::Image* image() {

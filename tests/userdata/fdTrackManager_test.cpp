@@ -2,6 +2,7 @@
 
 #include "UserDataTestSupport.h"
 #include "tests/support/CaptureLogger.h"
+#include "tests/support/FileSizeLimit.h"
 
 #include <algorithm>
 #include <cmath>
@@ -47,7 +48,7 @@ TEST(TrackManager, RecordingRuleBoundaries) {
         manager->startTrack(u"a.kvt");
         for (int i = 0; i < fixes; ++i) {
             f.clock.now = 1000u * static_cast<std::uint32_t>(i) - 3000u; // crosses the tick wrap
-            manager->onFix(false, walkFix(state == 1 ? i % 2 : i));      // distance cases go back and forth
+            manager->onFix(true, walkFix(state == 1 ? i % 2 : i));       // distance cases go back and forth
         }
         EXPECT_EQ(manager->track(0).pointCount, recorded) << state << " " << interval;
     }
@@ -103,6 +104,92 @@ TEST(TrackManager, MissingFolderIsCreatedAndUnreadableFilesAreSkipped) {
     auto manager = f.make();
     ASSERT_EQ(manager->trackCount(), 1u);
     EXPECT_EQ(manager->track(0).name, u"a.kvt");
+    EXPECT_TRUE(std::filesystem::exists(f.dir / "tracks/b.kvt")) << "not a track file: left alone";
+}
+
+// What a kill leaves before the first block reached the disk holds no whole
+// point: removed at the next start. A closed recording without points, and
+// a file that is no track, stay.
+TEST(TrackManager, KilledRecordingsWithoutAPointAreRemoved) {
+    ManagerFixture f;
+    const std::string closedEmpty = closedTrackHeader(0, trackPaletteColour(1), 2, false);
+    const struct {
+        const char* name;
+        std::string bytes;
+        bool removed;
+    } rows[] = {
+        {"header.kvt", trackHeader(0), true},
+        {"torn.kvt", trackHeader(0) + trackRecords(1).substr(0, 43), true},
+        {"empty.kvt", "", true},
+        {"closed.kvt", closedEmpty, false},
+        {"short.kvt", "RTPG", false},
+        {"other.kvt", std::string(40, 'x'), false},
+    };
+    for (const auto& row : rows)
+        f.dir.write(row.name, row.bytes);
+    TestSupport::CaptureLogger log;
+    EXPECT_EQ(f.make()->trackCount(), 0u);
+    for (const auto& row : rows) {
+        EXPECT_EQ(!std::filesystem::exists(f.dir / row.name), row.removed) << row.name;
+        EXPECT_EQ(log.contains("Track file '" + (f.dir / row.name).string() + "' holds no point: removed"),
+                  row.removed)
+            << row.name;
+    }
+}
+
+// Losing the receiver hands an empty fix that is not valid: it is never a
+// record (no 00:00:00 at 0, 0), in any rule, and what the buffer holds is
+// written out at once.
+TEST(TrackManager, AFixThatIsNotValidIsNeverRecorded) {
+    for (int state : {0, 1, 2}) {
+        ManagerFixture f;
+        auto manager = f.make();
+        manager->setState(state);
+        manager->setInterval(0);
+        manager->setMinDist(0);
+        ASSERT_TRUE(manager->startTrack(u"a.kvt"));
+        manager->onFix(false, Positioning::Fix{}); // before the first point
+        manager->onFix(true, walkFix(0));
+        f.clock.now = 1000;
+        manager->onFix(true, walkFix(1));
+        EXPECT_EQ(std::filesystem::file_size(f.dir / "a.kvt"), 16u) << state;
+        f.clock.now = 2000;
+        manager->onFix(false, Positioning::Fix{});
+        EXPECT_EQ(std::filesystem::file_size(f.dir / "a.kvt"), 16u + 2 * 44) << state << ": flushed";
+        f.clock.now = 3000;
+        manager->onFix(false, Positioning::Fix{});
+        manager->closeTracks();
+        const std::string bytes = readAll(f.dir / "a.kvt");
+        ASSERT_EQ(bytes.size(), 16u + 2 * 44) << state;
+        EXPECT_EQ(bytes.substr(16), trackRecords(2)) << state;
+    }
+}
+
+// A recording that cannot write says so, in the log and to the map page,
+// which stops it; one whose file cannot be made does not start.
+TEST(TrackManager, ARecordingThatCannotWriteSaysSo) {
+    ManagerFixture f;
+    f.config.root()->set("tracker_state", 2);
+    auto manager = f.make();
+    TestSupport::CaptureLogger log;
+    EXPECT_FALSE(manager->startTrack(u"no/such/folder.kvt"));
+    EXPECT_FALSE(manager->isRecording());
+    EXPECT_EQ(manager->trackCount(), 0u);
+    EXPECT_TRUE(log.contains("Can't create track file '" + (f.dir / "no/such/folder.kvt").string() + "' (err 2)"));
+
+    ASSERT_TRUE(manager->startTrack(u"a.kvt"));
+    {
+        TestSupport::FileSizeLimit limit(16 + 44 * TrackFile::RecordsPerWrite - 1);
+        for (std::uint32_t i = 0; i <= TrackFile::RecordsPerWrite; ++i)
+            manager->onFix(true, walkFix(static_cast<int>(i)));
+    }
+    EXPECT_TRUE(manager->isRecording());
+    EXPECT_TRUE(manager->recordingFailed());
+    EXPECT_TRUE(log.contains("Can't write track file '" + (f.dir / "a.kvt").string() + "' (err "));
+    manager->closeTracks();
+    EXPECT_FALSE(manager->recordingFailed());
+    ASSERT_TRUE(manager->startTrack(u"b.kvt"));
+    EXPECT_FALSE(manager->recordingFailed()) << "a new file starts clean";
 }
 
 TEST(TrackManager, KilledRecordingKeepsEveryFlushedBlockAndIsListed) {
@@ -117,28 +204,30 @@ TEST(TrackManager, KilledRecordingKeepsEveryFlushedBlockAndIsListed) {
     EXPECT_EQ(manager->track(0).pointCount, 186u);
 }
 
-// A crash or a kill loses at most the last half minute of a recording: the
-// buffer reaches the disk every FlushIntervalMs of wall time as well as when
-// full. The file a crash left is listed at the next start, shown, with the
-// count, colour and line size close() would have written.
-TEST(TrackManager, RecordingReachesTheDiskEveryHalfMinuteAndACrashedOneIsRepaired) {
+// A crash or a kill loses at most FlushIntervalMs (5 s) of a recording: the
+// buffer reaches the disk that often as well as when full. The file a crash
+// left is listed at the next start, shown, with the count, colour and line
+// size close() would have written.
+TEST(TrackManager, RecordingReachesTheDiskEveryFiveSecondsAndACrashedOneIsRepaired) {
     ManagerFixture f;
     f.config.root()->set("tracker_color", 2);
     f.config.root()->set("tracker_size", 3);
+    f.config.root()->set("tracker_state", 2);
     const auto path = f.dir / "a.kvt";
+    static_assert(fdTrackManager::FlushIntervalMs == 5000);
     {
         auto manager = f.make();
         f.clock.now = 1000;
         manager->startTrack(u"a.kvt");
-        // A fix a second, one recorded every five.
-        for (int i = 0; i < 30; ++i) {
+        // A fix a second, every one recorded.
+        for (int i = 0; i < 5; ++i) {
             f.clock.now = 1000 + 1000u * static_cast<std::uint32_t>(i);
             manager->onFix(true, walkFix(i));
         }
-        EXPECT_EQ(std::filesystem::file_size(path), 16u) << "29 s: still buffered";
+        EXPECT_EQ(std::filesystem::file_size(path), 16u) << "4 s: still buffered";
         f.clock.now = 1000 + fdTrackManager::FlushIntervalMs;
-        manager->onFix(true, walkFix(30));
-        EXPECT_EQ(std::filesystem::file_size(path), 16u + 7 * 44);
+        manager->onFix(true, walkFix(5));
+        EXPECT_EQ(std::filesystem::file_size(path), 16u + 6 * 44);
         // What a kill at this moment leaves on the disk.
         std::filesystem::copy_file(path, f.dir / "crashed.kvt");
     }
@@ -148,11 +237,11 @@ TEST(TrackManager, RecordingReachesTheDiskEveryHalfMinuteAndACrashedOneIsRepaire
     TestSupport::CaptureLogger log;
     auto manager = f.make();
     ASSERT_EQ(manager->trackCount(), 1u);
-    EXPECT_EQ(manager->track(0).pointCount, 7u);
+    EXPECT_EQ(manager->track(0).pointCount, 6u);
     EXPECT_TRUE(manager->track(0).shown);
     EXPECT_EQ(manager->track(0).colour, trackPaletteColour(2));
-    EXPECT_EQ(readAll(f.dir / "crashed.kvt").substr(0, 16), closedTrackHeader(7, trackPaletteColour(2), 3, true));
-    EXPECT_TRUE(log.contains("crashed.kvt' was not closed: 7 points kept"));
+    EXPECT_EQ(readAll(f.dir / "crashed.kvt").substr(0, 16), closedTrackHeader(6, trackPaletteColour(2), 3, true));
+    EXPECT_TRUE(log.contains("crashed.kvt' was not closed: 6 points kept"));
 }
 
 } // namespace

@@ -159,14 +159,98 @@ TEST(WaypointManager, ImageIndexIsTheIconListPositionAfterARestart) {
     EXPECT_FALSE(manager->setImage(0, 4));
     EXPECT_EQ(manager->pointImage(1), manager->icons()[1]);
     manager->save(f.folder);
+    const std::string written = readAll(f.dir / "waypoints/w.gpx");
+    EXPECT_NE(written.find("\t\t<extensions>\r\n\t\t\t<mirel:icon>1</mirel:icon>\r\n\t\t</extensions>"),
+              std::string::npos)
+        << written;
+    EXPECT_EQ(written.find("<mirel:icon>3"), std::string::npos) << "a file icon is kept by its link";
+    expectValidGpx(f.dir / "waypoints/w.gpx");
 
     auto restarted = f.load();
     EXPECT_EQ(restarted->storedPoint(0).imageIndex, 3);
     EXPECT_EQ(restarted->pointImage(0), restarted->icons()[3]);
-    EXPECT_EQ(restarted->storedPoint(1).imageIndex, -1) << "a type icon is not kept by the file";
+    EXPECT_EQ(restarted->storedPoint(1).imageIndex, 1) << "a type icon is kept by its position";
+    EXPECT_EQ(restarted->pointImage(1), restarted->icons()[1]);
     restarted->setType(0, FuelType);
     EXPECT_EQ(restarted->pointImage(0), f.styles.poiStyle(FuelType)->icon);
     EXPECT_EQ(restarted->storedPoint(0).imageUrl, u"sub/b.bmp");
+
+    // With fewer type icons (other styles) a position past them is dropped.
+    restarted->save(f.folder);
+    f.styles.typeIconCount = 1;
+    auto fewer = f.load();
+    EXPECT_EQ(fewer->storedPoint(1).imageIndex, -1);
+    EXPECT_EQ(fewer->storedPoint(0).imageIndex, 2) << "the file icon, after the one type icon";
+}
+
+// Once changes are written at once, each edit leaves its category's file on
+// disk as it is now: a kill right after loses nothing.
+TEST(WaypointManager, ChangesReachTheFileAtOnce) {
+    ManagerFixture f;
+    f.dir.write("waypoints/a.gpx", gpxDocument(point10));
+    f.dir.write("waypoints/b.gpx", gpxDocument(point10));
+    auto manager = f.load();
+    manager->writeChangesTo(f.folder);
+    const std::string untouched = readAll(f.dir / "waypoints/b.gpx");
+    const struct {
+        const char* what;
+        std::function<void()> edit;
+        std::size_t pointsInA;
+    } rows[] = {
+        {"add", [&] { manager->addPoint(u"new", Map::Point{5, 6}, u"", 0); }, 2},
+        {"rename", [&] { manager->setNameAndComment(2, u"renamed", u"c"); }, 2},
+        {"delete", [&] { manager->deletePoint(0); }, 1},
+        {"use", [&] { manager->addUse(2); }, 1},
+    };
+    for (const auto& row : rows) {
+        row.edit();
+        EXPECT_EQ(manager->category(0).modified, 0) << row.what;
+        auto restarted = f.load();
+        std::size_t inA = 0;
+        for (std::size_t i = 0; i < restarted->pointCount(); ++i)
+            inA += restarted->pointCategory(i) == 0 ? 1 : 0;
+        EXPECT_EQ(inA, row.pointsInA) << row.what;
+    }
+    auto restarted = f.load();
+    EXPECT_EQ(restarted->point(0).name, u"renamed");
+    EXPECT_EQ(readAll(f.dir / "waypoints/b.gpx"), untouched) << "another category is not rewritten";
+    // A failed write keeps the mark, and the next save retries it.
+    {
+        TestSupport::FileSizeLimit limit(100);
+        manager->addPoint(u"late", Map::Point{7, 8}, u"", 1);
+    }
+    EXPECT_EQ(manager->category(1).modified, 1);
+    EXPECT_EQ(readAll(f.dir / "waypoints/b.gpx"), untouched);
+    manager->save(f.folder);
+    EXPECT_EQ(f.load()->pointCount(), 3u);
+}
+
+// The default category's file cut short: its points are not read, and the
+// first write of the category keeps the damaged file beside the new one.
+TEST(WaypointManager, AnUnreadableFileIsKeptBeforeItIsReplaced) {
+    ManagerFixture f;
+    const std::string whole = gpxDocument(point10 + point10 + point10);
+    const std::string cut = whole.substr(0, whole.size() * 8 / 10);
+    const std::filesystem::path file = f.dir / "waypoints" / "(Точки).gpx";
+    f.dir.write("waypoints/(Точки).gpx", cut);
+    f.dir.write("waypoints/(Точки).gpx.bak", "an older copy");
+    TestSupport::CaptureLogger log;
+    auto manager = f.load();
+    ASSERT_EQ(manager->categoryCount(), 1u);
+    EXPECT_EQ(manager->pointCount(), 0u);
+    EXPECT_EQ(readAll(file), cut) << "loading alone changes nothing";
+    manager->addPoint(u"one more", Map::Point{1, 2}, u"", 0);
+    manager->save(f.folder);
+    EXPECT_EQ(readAll(f.dir / "waypoints" / "(Точки).gpx.bak"), cut);
+    EXPECT_TRUE(log.contains("Unreadable GPX file kept as '" + (f.dir / "waypoints").string() + "/(Точки).gpx.bak'"));
+    expectValidGpx(file);
+    EXPECT_EQ(f.load()->pointCount(), 1u);
+    // Written again, the new file is no longer kept aside.
+    manager->addPoint(u"two", Map::Point{3, 4}, u"", 0);
+    manager->save(f.folder);
+    EXPECT_EQ(readAll(f.dir / "waypoints" / "(Точки).gpx.bak"), cut);
+    EXPECT_EQ(log.count("Unreadable GPX file kept as '" + (f.dir / "waypoints").string() + "/(Точки).gpx.bak'"),
+              1u);
 }
 
 } // namespace

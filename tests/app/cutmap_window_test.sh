@@ -1,0 +1,48 @@
+#!/usr/bin/env bash
+# A map file of the atlas cut short while the program shows it (a new map
+# being copied over the old one does this): no crash (SIGBUS); the log names
+# the file, the atlas is loaded again without it (its other maps stay) and
+# the program goes on answering.
+# Usage: cutmap_window_test.sh PROGRAM [SCREENSHOT-FOLDER]
+set -euo pipefail
+program=$1
+shots=${2:-}
+[ -n "$shots" ] && mkdir -p "$shots"
+source "$(dirname "$0")/window_common.sh"
+window_setup "$program" xwd convert compare xdotool
+shot_prefix=cutmap_
+
+# An atlas of the demo maps and Monaco; the view starts on Monaco, the
+# largest.
+demo="$work/data/maps/demo"
+[ -f "$demo/demo-town.kvm" ] && [ -f "$work/data/maps/monaco/monaco.kvm" ] ||
+  { echo "SKIPPED: no demo and Monaco atlases beside the program"; exit 77; }
+mv "$work/data/maps/monaco/monaco.kvm" "$demo/"
+rm -rf "$work/data/maps/monaco"
+start
+tap 140 170 1.5
+for _ in $(seq 6); do xdotool mousemove --window "$window" 400 260 click 4; sleep 0.2; done
+shot before
+size=$(stat -c %s "$demo/monaco.kvm")
+truncate -s $((size / 3)) "$demo/monaco.kvm"
+# Zooming and panning reads parts of the maps not read yet.
+for round in 1 2 3; do
+  for _ in $(seq 4); do xdotool mousemove --window "$window" 400 260 click 4; sleep 0.2; done
+  xdotool mousemove --window "$window" 400 260 mousedown 1 mousemove --window "$window" 300 200 mouseup 1
+  sleep 0.3
+  for _ in $(seq 4); do xdotool mousemove --window "$window" 400 260 click 5; sleep 0.2; done
+  grep -q "was cut short while in use" "$work/log.txt" && break
+done
+wait_for_log "Map file '.*monaco.kvm' was cut short while in use: the atlas is loaded again" 10
+wait_for_log "monaco.kvm.*is invalid" 10
+kill -0 "$mirel_pid" || fail "the program ended"
+[ "$(grep -c "Loading atlas" "$work/log.txt")" -ge 2 ] || fail "the atlas was not loaded again"
+grep -q "Atlas fatal error" "$work/log.txt" && fail "the rest of the atlas was not loaded"
+wait_for_log "Maps pair 'demo-region.kvm'-'demo-town.kvm'" 5
+shot after
+# Still answering: the menu button opens the map's menu.
+tap 36 31 1
+shot menu
+[ "$(differing after 800x480+0+0 menu 800x480+0+0)" -gt 2000 ] || fail "the map page no longer answers"
+stop
+echo "PASS"

@@ -1,0 +1,74 @@
+#!/usr/bin/env bash
+# What the driver made survives a kill: on the Monaco atlas a waypoint is
+# stored from the map's pop-up and a route is set with "From" and "To";
+# each reaches its file while the program runs (the waypoint's category
+# GPX, the atlas's path.kvp), and so does the view once it is still. The
+# program is then killed (-9); started again it reads the route back and
+# the GPX holds the point.
+# Usage: kill_window_test.sh PROGRAM [SCREENSHOT-FOLDER]
+set -euo pipefail
+program=$1
+shots=${2:-}
+[ -n "$shots" ] && mkdir -p "$shots"
+source "$(dirname "$0")/window_common.sh"
+window_setup "$program" xwd convert compare xdotool
+shot_prefix=kill_
+
+monaco="$work/data/maps/monaco"
+[ -d "$monaco" ] || { echo "SKIPPED: no Monaco atlas beside the program"; exit 77; }
+sed -i 's|</config>|<var name="atlas" value="maps\\monaco"/>\n<var name="use_tibo_buttons" value="1"/>\n<var name="enable_from_button" value="1"/>\n<var name="menu_autohide" value="0"/>\n</config>|' \
+  "$work/data/config.xml"
+rm -f "$monaco/path.kvp" "$monaco/camera.kvc"
+
+start
+
+tap() {
+  xdotool mousemove --window "$window" "$1" "$2" mousedown 1
+  sleep 0.1
+  xdotool mouseup 1
+  sleep "${3:-0.4}"
+}
+gpx_points() { cat "$work"/waypoints/*.gpx 2>/dev/null | grep -c "<wpt " || true; }
+
+# Zoomed in on the town.
+tap 140 170 1.5
+for _ in $(seq 6); do xdotool mousemove --window "$window" 400 300 click 4; sleep 0.3; done
+sleep 1
+
+# A waypoint of the default type with its default name: "Point", "OK" on
+# the type chooser, then the editor's two "OK"s.
+tap 400 240
+tap 256 324
+tap 364 444
+tap 758 31
+tap 758 31
+shot stored
+wait_until 10 test "$(gpx_points)" -ge 1 || fail "the new waypoint did not reach its GPX file"
+
+# A route: "From" at one tap, "To" at another.
+tap 200 300
+tap 296 388
+tap 560 200
+tap 192 388 2
+wait_for_log "Route of [0-9]* m" 20
+shot route
+wait_until 10 test -s "$monaco/path.kvp" || fail "the route did not reach path.kvp"
+route_size=$(stat -c %s "$monaco/path.kvp")
+# The view, once it has been still for a moment.
+wait_until 10 test -s "$monaco/camera.kvc" || fail "the view did not reach camera.kvc"
+
+kill -9 "$mirel_pid"
+wait "$mirel_pid" 2>/dev/null || true
+mirel_pid=
+echo "after the kill: $(gpx_points) waypoint(s), path.kvp of $route_size bytes"
+
+start
+wait_for_log "Tarvik" 20
+shot restarted
+if grep -q "Can't open path file\|Can't read path file\|Invalid path file" "$work/log.txt"; then
+  grep -i "path file" "$work/log.txt"
+  fail "the route was not read back"
+fi
+[ "$(gpx_points)" -ge 1 ] || fail "the waypoint was lost"
+stop
+echo "PASS"
