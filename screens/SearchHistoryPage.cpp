@@ -83,8 +83,9 @@ void SearchHistoryPage::SearchHistoryList::fillText(Ui::fdStatic& text, std::int
 void SearchHistoryPage::SearchHistoryList::activate() {
     if (m_selected < 0 || m_selected >= count()) return;
     const TextSearch::ResultItem item = m_items[static_cast<std::size_t>(m_selected)];
-    if (m_engine) m_engine->history().addFoundObject(m_kinds[static_cast<std::size_t>(m_selected)], item);
-    showOnMapPage(m_ui, item.point, true);
+    const int kind = m_kinds[static_cast<std::size_t>(m_selected)];
+    if (m_engine) m_engine->history().addFoundObject(kind, item);
+    showFoundOnMapPage(m_ui, m_engine, kind, item);
 }
 
 bool SearchHistoryPage::SearchHistoryList::remove() {

@@ -29,6 +29,8 @@ void fdPageFindResults::ResultsList::clear() {
     m_rows.clear();
     m_hasDistances = false;
     resetPosition();
+    // A row tapped in an earlier list is no row of this one.
+    list().select(-1);
     refresh();
 }
 
@@ -43,6 +45,7 @@ void fdPageFindResults::ResultsList::finish(bool showDistances) {
         std::stable_sort(m_rows.begin(), m_rows.end(),
                          [](const Row& a, const Row& b) { return a.distance < b.distance; });
     resetPosition();
+    list().select(-1);
     refresh();
 }
 
@@ -89,6 +92,13 @@ void fdPageFindResults::updatePosition() {
         label->invalidate(0);
     }
     Ui::ListPage::updateUpDownButtons(*this, m_results.get());
+    // An empty list says so instead of showing empty rows.
+    if (auto* empty = dynamic_cast<Ui::fdStatic*>(findChild("empty_label"))) {
+        const bool none = !m_results || m_results->count() == 0;
+        empty->setText(none && m_messages ? m_messages->text("find_nothing") : std::u16string());
+        empty->setVisible(none);
+        empty->invalidate(0);
+    }
 }
 
 void fdPageFindResults::onShow() {
