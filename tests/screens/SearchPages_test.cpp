@@ -788,10 +788,32 @@ TEST(SearchPages, ChosenResultsAreNamedAndZoomedOnTheMap) {
     EXPECT_EQ(textOf(r.map, "upper_box"), u"Fontvieille");
     EXPECT_EQ(r.camera.centre(), house.point);
     EXPECT_NEAR(metresPer40(r), StreetLevelMetresPer40Pixels, 0.05f);
-    // Shown again from the history page, the same.
+    // A pharmacy found among the pharmacies: its name above, its address
+    // below, the information page filled with it.
+    r.car = Map::Point{88589776, 581288064};
     r.camera.setScale(1e-4f);
+    std::make_shared<SelectPoiTypesForPoiSearchCallback>(r.search, &r.ui)->result({0x2E05});
+    ASSERT_EQ(r.active(), "pageFind");
+    r.type(u"pha");
+    r.find->childClicked("ok");
+    ASSERT_EQ(r.active(), "pageResults");
+    ASSERT_GT(r.results->results()->count(), 0) << "Monaco's pharmacies have their own type";
+    const TextSearch::ResultItem pharmacy = r.results->results()->rows().at(0).item;
+    r.tapRow(r.results, 0);
+    ASSERT_EQ(r.active(), "pageMap");
+    EXPECT_EQ(textOf(r.map, "upper_box_turn"), pharmacy.text);
+    EXPECT_FALSE(pharmacy.text.empty());
+    EXPECT_EQ(r.camera.centre(), pharmacy.point);
+    EXPECT_NEAR(metresPer40(r), StreetLevelMetresPer40Pixels, 0.05f);
+    EXPECT_EQ(r.map->tappedFind().kind, MapPointFind::Kind::Poi);
+    EXPECT_EQ(r.map->tappedFind().address.number1, 0x2E05);
+    EXPECT_EQ(r.map->tappedFind().address.texts[0], pharmacy.text);
+
+    // Shown again from the history page, the same.
     r.ui.goToPage(r.menu);
     r.menu->childClicked("history");
+    r.tapRow(r.history, 1);
+    r.camera.setScale(1e-4f);
     r.history->childClicked("button_ok");
     ASSERT_EQ(r.active(), "pageMap");
     EXPECT_EQ(textOf(r.map, "upper_box_turn"), u"Avenue des Papalins " + house.text);
