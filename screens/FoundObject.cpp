@@ -7,6 +7,7 @@
 #include "map/Projection.h"
 #include "map/file/AddressSectionReader.h"
 #include "search/Engine.h"
+#include "search/ParentNames.h"
 
 #include <algorithm>
 #include <cmath>
@@ -30,6 +31,25 @@ std::u16string joined(const std::u16string& a, const std::u16string& b) {
 
 } // namespace
 
+std::u16string placeOf(int kind, const TextSearch::ResultItem& item, const Map::MapSet& maps) {
+    const auto* refs = std::get_if<0>(&item.objects);
+    if (!refs || refs->empty() || refs->front().map >= maps.size()) return {};
+    Map::KvMap& map = *maps.at(refs->front().map);
+    std::uint32_t city = 0;
+    if (kind == TextSearch::StreetsKind) {
+        Map::File::StreetRecord street;
+        if (!map.addressReader().readStreet(refs->front().offset, street)) return {};
+        city = street.city;
+    } else if (kind == TextSearch::PoisKind || kind == TextSearch::HousesKind) {
+        Map::File::ObjectRecord object;
+        if (!map.addressReader().readObject(refs->front().offset, object)) return {};
+        city = object.city;
+    }
+    std::u16string name;
+    if (city == 0 || !TextSearch::ParentNames::read(map, 3, city, name)) return {};
+    return name;
+}
+
 FoundObject describeFound(int kind, const TextSearch::ResultItem& item, const Map::MapSet& maps,
                           const Core::MessageTable* messages) {
     FoundObject found;
@@ -45,6 +65,8 @@ FoundObject describeFound(int kind, const TextSearch::ResultItem& item, const Ma
     const auto& refs = std::get<0>(item.objects);
     Map::KvMap* map = !refs.empty() && refs.front().map < maps.size() ? maps.at(refs.front().map) : nullptr;
     const std::uint32_t offset = refs.empty() ? 0 : refs.front().offset;
+    // A result from the history carries no detail: its place stands in.
+    if (found.detail.empty()) found.detail = placeOf(kind, item, maps);
     if (kind == TextSearch::CitiesKind || kind == TextSearch::StreetsKind) {
         found.area = true;
         if (map && kind == TextSearch::CitiesKind) {

@@ -39,6 +39,12 @@ struct FoundObject {
     bool waypoint = false;
 };
 
+// The place a street, house or POI result lies in (its city's name), read
+// from its record; empty for other kinds, waypoints and unreadable records.
+// One street may have several records (one per place it runs through), so
+// a name alone does not tell them apart.
+std::u16string placeOf(int kind, const TextSearch::ResultItem& item, const Map::MapSet& maps);
+
 // The result of a search of that kind (the engine's kind codes) as the map
 // page shows it; the records are read through the maps of its references.
 FoundObject describeFound(int kind, const TextSearch::ResultItem& item, const Map::MapSet& maps,

@@ -40,7 +40,12 @@ void fdPageFindResults::ResultsList::addRow(const TextSearch::ResultItem& item, 
 }
 
 void fdPageFindResults::ResultsList::finish(bool showDistances) {
-    std::sort(m_rows.begin(), m_rows.end(), [](const Row& a, const Row& b) { return a.item.text < b.item.text; });
+    // Equal names in the order of their details: one street has a record
+    // per place it runs through, and they keep their places search after
+    // search.
+    std::sort(m_rows.begin(), m_rows.end(), [](const Row& a, const Row& b) {
+        return a.item.text != b.item.text ? a.item.text < b.item.text : a.item.detail < b.item.detail;
+    });
     if (m_hasDistances && showDistances)
         std::stable_sort(m_rows.begin(), m_rows.end(),
                          [](const Row& a, const Row& b) { return a.distance < b.distance; });

@@ -334,14 +334,15 @@ TEST(SearchPages, PoiResultsComeNearestFirstAndHistoryPageReusesThem) {
     r.menu->childClicked("history");
     ASSERT_EQ(r.active(), "pageFilterHistory");
     auto* list = dynamic_cast<Ui::fdList*>(r.history->findChild("list"));
-    EXPECT_EQ(textOf(list->rowWidget(0), "text"), u"Rue Grimaldi");
+    // A row names its place too: Monaco has three "Rue Grimaldi".
+    EXPECT_EQ(textOf(list->rowWidget(0), "text"), u"Rue Grimaldi, La Condamine");
     EXPECT_EQ(r.history->model()->selectedIndex(), 0);
     r.tapRow(r.history, 1);
     r.history->childClicked("button_ok");
     EXPECT_EQ(r.active(), "pageMap");
     r.ui.goToPage(r.menu);
     r.menu->childClicked("history");
-    EXPECT_EQ(textOf(list->rowWidget(0), "text"), poi);
+    EXPECT_EQ(textOf(list->rowWidget(0), "text"), poi + u", Jardin Exotique");
     std::vector<TextSearch::ResultItem> found;
     std::vector<int> kinds;
     r.search->history().foundObjects(found, &kinds);
@@ -358,7 +359,7 @@ TEST(SearchPages, PoiResultsComeNearestFirstAndHistoryPageReusesThem) {
     EXPECT_EQ(kinds, (std::vector<int>{TextSearch::PoisKind, TextSearch::StreetsKind}));
     r.history->childClicked("button_delete");
     EXPECT_EQ(r.history->model()->count(), 1);
-    EXPECT_EQ(textOf(list->rowWidget(0), "text"), u"Rue Grimaldi");
+    EXPECT_EQ(textOf(list->rowWidget(0), "text"), u"Rue Grimaldi, La Condamine");
     r.history->childClicked("button_delete");
     EXPECT_EQ(r.history->model()->count(), 0);
     EXPECT_EQ(r.history->model()->selectedIndex(), -1);
@@ -888,6 +889,19 @@ TEST(SearchPages, ResultsPageAndTheWayBack) {
     std::vector<TextSearch::ResultItem> found;
     r.search->history().foundObjects(found);
     EXPECT_EQ(found.size(), 1u) << "the same street twice is one entry";
+    // Equal names keep one order, by their places, search after search.
+    for (int round = 0; round < 2; ++round) {
+        r.ui.goToPage(r.menu);
+        r.menu->childClicked("streets");
+        r.type(u"grim");
+        r.find->childClicked("ok");
+        std::vector<std::u16string> places;
+        for (const auto& row : r.results->results()->rows())
+            if (row.item.text == u"Rue Grimaldi") places.push_back(row.item.detail);
+        EXPECT_EQ(places, (std::vector<std::u16string>{u"La Condamine", u"Roquebrune-Cap-Martin", u"Sainte-D\u00E9vote"}));
+        r.results->childClicked("back");
+        r.find->childClicked("back");
+    }
 
     // A shorter list after a row was chosen: nothing selected.
     r.ui.goToPage(r.menu);
