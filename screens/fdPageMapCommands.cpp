@@ -11,6 +11,7 @@
 #include "screens/fdPageStreetListX.h"
 
 #include "core/FileSystem.h"
+#include "core/Log.h"
 #include "core/Format.h"
 #include "core/MessageTable.h"
 #include "core/ValueFormat.h"
@@ -20,6 +21,7 @@
 #include "map/Projection.h"
 #include "positioning/System.h"
 #include "render/MapCamera.h"
+#include "render/ViewPreparation.h"
 #include "routing/AtlasRoute.h"
 #include "routing/NearestRoad.h"
 #include "routing/PathFile.h"
@@ -312,6 +314,9 @@ void fdPageMap::showFound(const FoundObject& found) {
     selectPoint(found.point);
     setTopBox(found.title, found.detail);
     invalidate(1);
+    if (m_services.camera != nullptr)
+        Log::log(Log::Info, u"Map shows \"%s\" (%s) at %d m per 40 px", found.title, found.detail,
+                 static_cast<int>(MapDrawing::ViewPreparation::metresPer40Pixels(*m_services.camera) + 0.5f));
 }
 
 std::int32_t fdPageMap::waypointNear(Map::Point point) const {
