@@ -93,6 +93,35 @@ TEST(TextSearchIndexFile, TwoMapsGiveTheHandComputedFile) {
     EXPECT_EQ(Bytes(bytes.begin() + 60, bytes.end()), expected.bytes);
 }
 
+// Maps whose trees are of different depths merge to the smallest: the
+// deeper map's keys are cut there, its range at the last merged level
+// standing for everything below it; a map without the tree adds nothing.
+TEST(TextSearchIndexFile, TreesOfDifferentDepthsMergeToTheSmallest) {
+    struct Case {
+        std::vector<std::vector<std::u16string>> maps;
+        std::uint16_t depth;
+        std::uint32_t entries;
+    };
+    for (const Case& c : {Case{{{u"abc", u"abd"}, {u"ab"}}, 2, 2}, Case{{{u"ab"}, {u"abcd"}}, 2, 2},
+                          Case{{{u"abc"}, {u"abcd", u"x"}, {}}, 3, 4}, Case{{{u"a"}, {u"abc"}}, 1, 1}}) {
+        std::vector<MapContent> contents;
+        for (const auto& keys : c.maps)
+            contents.push_back(cityKeys(keys));
+        FixtureAtlas atlas(contents);
+        const auto file = atlas.dir / "TextSearch.tsi";
+        const Map::IndexSourceList sources = sourcesOf(contents.size());
+        ASSERT_TRUE(buildInto(file, atlas, sources));
+        const Bytes bytes = readBytes(file);
+        // The header follows the signature and the source list (4 + 8 +
+        // 24 per map): its second word is the city tree's offset.
+        const std::size_t header = 12 + 24 * contents.size();
+        const std::uint32_t tree = u32At(bytes, header + 4);
+        ASSERT_LT(tree + 8u, bytes.size());
+        EXPECT_EQ(bytes[tree] | bytes[tree + 1] << 8, c.depth) << c.maps.size() << " maps";
+        EXPECT_EQ(u32At(bytes, tree + 4), c.entries) << c.maps.size() << " maps";
+    }
+}
+
 // One map whose city tree has `roots` roots and `leaves` leaves under them.
 MapContent twoLevelTree(int roots, int leaves) {
     std::vector<char16_t> units;
