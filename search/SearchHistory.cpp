@@ -130,7 +130,7 @@ bool readRefs(Reader& in, std::uint16_t n, const std::vector<std::uint32_t>& tab
             bad = true;
             continue;
         }
-        const std::uint32_t to = table[ref.map];
+        const std::uint32_t to = table.at(ref.map);
         if (to == Map::IndexSourceList::Gone) continue;
         if (to != Map::IndexSourceList::Unchanged) ref.map = to;
         out.push_back(ref);

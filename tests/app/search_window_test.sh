@@ -13,6 +13,7 @@
 set -euo pipefail
 program=$1
 shots=${2:-}
+[ -n "$shots" ] && mkdir -p "$shots"
 source "$(dirname "$0")/window_common.sh"
 shot_prefix=search_
 window_setup "$program" xwd convert compare xdotool iconv
