@@ -282,6 +282,37 @@ TEST(TextSearchIndexFile, DamagedFilesAreRefusedWithTheirMessages) {
     EXPECT_TRUE(Index(atlas.pool, wide(file), sources, 2).valid());
 }
 
+// The point-of-interest tree is checked as the city tree is: one of no
+// levels, or whose groups run past the type-group list, is refused.
+TEST(TextSearchIndexFile, ADamagedPoiTreeIsRefused) {
+    MapContent c;
+    c.cities.push_back({u"Linden", 0, 0});
+    c.pois.push_back({u"Kan", 1, 0, -1, 5, 5, {}});
+    c.pois.push_back({u"Kant", 2, 0, -1, 6, 6, {}});
+    FixtureAtlas atlas({c});
+    const Map::IndexSourceList sources = sourcesOf(1);
+    const auto file = atlas.dir / "TextSearch.tsi";
+    ASSERT_TRUE(buildInto(file, atlas, sources));
+    const Bytes good = readBytes(file);
+    // Header after the signature and a source list of one map; its sixth
+    // word is the POI tree's offset, the seventh the type-group list's.
+    const std::size_t header = 12 + 24;
+    const std::uint32_t tree = u32At(good, header + 20), groups = u32At(good, header + 24);
+    ASSERT_GT(groups, tree + 8);
+    EXPECT_TRUE(Index(atlas.pool, wide(file), sources, 1).valid());
+    for (const char* damage : {"no levels", "groups past the list"}) {
+        SCOPED_TRACE(damage);
+        Bytes bytes = good;
+        if (std::string(damage) == "no levels")
+            std::fill(bytes.begin() + tree, bytes.begin() + tree + 8, 0);
+        else
+            bytes[tree + 8 + 4] = 0x7F; // the first root's group count
+        writeBytes(file, bytes);
+        TestSupport::CaptureLogger log;
+        EXPECT_FALSE(Index(atlas.pool, wide(file), sources, 1).valid());
+    }
+}
+
 // Random damage to a built index: whatever opens must answer every query
 // inside the file (run under ASan and UBSan).
 TEST(TextSearchIndexFile, MutatedFilesNeverReadOutsideThemselves) {
