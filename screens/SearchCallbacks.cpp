@@ -1,7 +1,9 @@
 #include "screens/SearchCallbacks.h"
 
+#include "screens/FoundObject.h"
 #include "screens/fdPageFindX.h"
 #include "screens/fdPageMap.h"
+#include "map/MapSet.h"
 #include "search/Engine.h"
 #include "ui/fdInterface.h"
 
@@ -21,9 +23,20 @@ bool showOnMapPage(Ui::fdInterface* ui, Map::Point point, bool runAction) {
     return true;
 }
 
+bool showFoundOnMapPage(Ui::fdInterface* ui, TextSearch::Engine* engine, int kind, const TextSearch::ResultItem& item) {
+    Ui::fdPage* page = ui->findPage("pageMap");
+    if (!page) return false;
+    if (auto* map = dynamic_cast<fdPageMap*>(page)) {
+        static const Map::MapSet none;
+        map->showFound(describeFound(kind, item, engine ? engine->maps() : none, map->messages()));
+    }
+    ui->activatePage(page);
+    return true;
+}
+
 void FindObjectOnMapCallbalck::showOnMap(const TextSearch::ResultItem& item) {
     if (m_engine) m_engine->history().addFoundObject(m_kind, item);
-    showOnMapPage(m_ui, item.point, true);
+    showFoundOnMapPage(m_ui, m_engine, m_kind, item);
 }
 
 FindStreetForAddressCallbalck::FindStreetForAddressCallbalck(TextSearch::Engine* engine, Ui::fdInterface* ui)

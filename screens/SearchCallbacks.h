@@ -24,6 +24,10 @@ namespace Screens {
 // Centres the map page on the point (with the map's point action when
 // asked) and shows it without a history entry; false without a map page.
 bool showOnMapPage(Ui::fdInterface* ui, Map::Point point, bool runAction);
+// Shows a chosen result of a search of that kind on the map page (named
+// and zoomed to, see fdPageMap::showFound) and the map page without a
+// history entry; false without a map page.
+bool showFoundOnMapPage(Ui::fdInterface* ui, TextSearch::Engine* engine, int kind, const TextSearch::ResultItem& item);
 
 class SearchResultCallback {
   public:

@@ -1,5 +1,7 @@
 #include "screens/SearchHistoryPage.h"
 
+#include "screens/FoundObject.h"
+
 #include "core/MessageTable.h"
 #include "screens/PlaceRecords.h"
 #include "screens/SearchCallbacks.h"
@@ -77,14 +79,20 @@ void SearchHistoryPage::SearchHistoryList::reload() {
 }
 
 void SearchHistoryPage::SearchHistoryList::fillText(Ui::fdStatic& text, std::int32_t index) {
-    text.setText(m_items.at(static_cast<std::size_t>(index)).text);
+    // The name with its place: one street has a record per place it runs
+    // through, and two rows of one name are two of them.
+    const TextSearch::ResultItem& item = m_items.at(static_cast<std::size_t>(index));
+    const std::u16string place =
+        m_engine ? placeOf(m_kinds.at(static_cast<std::size_t>(index)), item, m_engine->maps()) : std::u16string();
+    text.setText(place.empty() ? item.text : item.text + u", " + place);
 }
 
 void SearchHistoryPage::SearchHistoryList::activate() {
     if (m_selected < 0 || m_selected >= count()) return;
     const TextSearch::ResultItem item = m_items[static_cast<std::size_t>(m_selected)];
-    if (m_engine) m_engine->history().addFoundObject(m_kinds[static_cast<std::size_t>(m_selected)], item);
-    showOnMapPage(m_ui, item.point, true);
+    const int kind = m_kinds[static_cast<std::size_t>(m_selected)];
+    if (m_engine) m_engine->history().addFoundObject(kind, item);
+    showFoundOnMapPage(m_ui, m_engine, kind, item);
 }
 
 bool SearchHistoryPage::SearchHistoryList::remove() {

@@ -125,8 +125,9 @@ void fdPageFindFilterX::refreshLabels() {
     if (!m_engine || first.map >= m_engine->maps().size() ||
         !readPlace(*m_engine->maps().at(first.map), filter.level, first.offset, place))
         return;
-    // The chosen level's name, its parents' names above it (empty when a
-    // parent is missing) and the prompts below it.
+    // The chosen level's name, its parents' names above it and the prompts
+    // below it; a parent the place does not have ("Any country" on a map
+    // without countries) offers its prompt like a level not chosen.
     const std::array<std::uint32_t, 3> parents{place.country, place.region, place.district};
     for (std::uint32_t level = 1; level <= 4; ++level) {
         std::u16string text;
@@ -134,7 +135,7 @@ void fdPageFindFilterX::refreshLabels() {
             text = place.name;
         else if (level < filter.level)
             text = nameOf(first.map, level, parents[level - 1]);
-        else
+        if (level != filter.level && text.empty())
             text = prompt(level);
         setLabel(kLabels[level - 1], text);
     }
@@ -210,13 +211,25 @@ void fdPageFindFilterX::childClicked(const std::string& name) {
     if (name == "menu") {
         ui()->activatePage(ui()->findPage("menuMain"));
     } else if (name == "ok") {
+        // "Show city" shows it: the map page named and zoomed to the city;
+        // without a city it only goes back.
         const Filter filter = currentFilter();
-        auto* map = dynamic_cast<fdPageMap*>(ui()->findPage("pageMap"));
-        if (filter.level == 4 && !filter.objects.empty() && map && m_engine &&
+        if (filter.level == 4 && !filter.objects.empty() && m_engine &&
             filter.objects.front().map < m_engine->maps().size()) {
             PlaceRecord city;
-            if (readPlace(*m_engine->maps().at(filter.objects.front().map), 4, filter.objects.front().offset, city))
-                map->showPoint(Map::Point{city.x, city.y}, false);
+            if (readPlace(*m_engine->maps().at(filter.objects.front().map), 4, filter.objects.front().offset, city)) {
+                TextSearch::ResultItem item;
+                item.text = city.name;
+                const std::array<std::uint32_t, 3> parents{city.district, city.region, city.country};
+                for (std::uint32_t level = 3; level >= 1; --level) {
+                    const std::u16string parent = nameOf(filter.objects.front().map, level, parents[3 - level]);
+                    if (parent.empty() || parent == city.name) continue;
+                    item.detail += (item.detail.empty() ? u"" : u", ") + parent;
+                }
+                item.point = Map::Point{city.x, city.y};
+                item.objects = filter.objects;
+                if (showFoundOnMapPage(ui(), m_engine, TextSearch::CitiesKind, item)) return;
+            }
         }
         ui()->goBack();
     } else if (name == "clear") {

@@ -29,6 +29,8 @@ void fdPageFindResults::ResultsList::clear() {
     m_rows.clear();
     m_hasDistances = false;
     resetPosition();
+    // A row tapped in an earlier list is no row of this one.
+    list().select(-1);
     refresh();
 }
 
@@ -38,11 +40,17 @@ void fdPageFindResults::ResultsList::addRow(const TextSearch::ResultItem& item, 
 }
 
 void fdPageFindResults::ResultsList::finish(bool showDistances) {
-    std::sort(m_rows.begin(), m_rows.end(), [](const Row& a, const Row& b) { return a.item.text < b.item.text; });
+    // Equal names in the order of their details: one street has a record
+    // per place it runs through, and they keep their places search after
+    // search.
+    std::sort(m_rows.begin(), m_rows.end(), [](const Row& a, const Row& b) {
+        return a.item.text != b.item.text ? a.item.text < b.item.text : a.item.detail < b.item.detail;
+    });
     if (m_hasDistances && showDistances)
         std::stable_sort(m_rows.begin(), m_rows.end(),
                          [](const Row& a, const Row& b) { return a.distance < b.distance; });
     resetPosition();
+    list().select(-1);
     refresh();
 }
 
@@ -89,6 +97,13 @@ void fdPageFindResults::updatePosition() {
         label->invalidate(0);
     }
     Ui::ListPage::updateUpDownButtons(*this, m_results.get());
+    // An empty list says so instead of showing empty rows.
+    if (auto* empty = dynamic_cast<Ui::fdStatic*>(findChild("empty_label"))) {
+        const bool none = !m_results || m_results->count() == 0;
+        empty->setText(none && m_messages ? m_messages->text("find_nothing") : std::u16string());
+        empty->setVisible(none);
+        empty->invalidate(0);
+    }
 }
 
 void fdPageFindResults::onShow() {

@@ -50,10 +50,17 @@ class ResultSelectionCallback final : public SearchResultCallback {
   public:
     ResultSelectionCallback(fdPageFindX& page, SearchResultCallbackPtr wrapped)
         : m_page(page), m_wrapped(std::move(wrapped)) {}
+    // The typed text goes once a result is chosen: the next search (the
+    // houses of a chosen street) starts from nothing.
     void onResult(const TextSearch::ResultItem& item) override {
+        m_page.clearTypedText();
         if (m_wrapped) m_wrapped->onResult(item);
     }
-    void onBack() override { m_page.setCallback(m_wrapped); }
+    // Back from the results the typed text is still there to go on from.
+    void onBack() override {
+        m_page.setCallback(m_wrapped);
+        m_page.typedTextKept();
+    }
 
   private:
     fdPageFindX& m_page;
@@ -67,6 +74,9 @@ fdPageFindX::fdPageFindX(Ui::fdInterface* ui, SearchServices services)
 
 void fdPageFindX::afterBuild() {
     m_title = dynamic_cast<Ui::fdStatic*>(findChild("page_name"));
+    // Names are found by any of their words: the prompt says so.
+    if (auto* hint = dynamic_cast<Ui::fdStatic*>(findChild("enter_hint")); hint && m_services.messages)
+        hint->setText(m_services.messages->text("find_words_hint"));
     if (m_services.config) {
         m_useValidLetters = m_services.config->value("use_valid_letters", true);
         m_maxSearchResults = m_services.config->value("max_search_results", 100);
@@ -90,10 +100,14 @@ void fdPageFindX::openKeyboard() {
 void fdPageFindX::updateValidLetters() {
     if (!m_keyboard || !m_useValidLetters || !m_services.engine) return;
     TextSearch::Letters letters;
-    m_services.engine->nextLetters(letters);
-    // No letters known (nothing typed yet below the index, or a walk that
-    // found none): every key stays usable rather than none.
-    m_keyboard->setValidLetters(letters.empty() ? Ui::Keyboard::AllLetters : std::move(letters));
+    // A walk that ran out of time knows only some letters: the keys stay
+    // as they are unnarrowed. A complete answer is the truth, also when
+    // nothing can follow (no letter key lit) and for the space, lit only
+    // where a name goes on with one.
+    if (m_services.engine->nextLetters(letters))
+        m_keyboard->setValidLetters(std::move(letters));
+    else
+        m_keyboard->setValidLetters(Ui::Keyboard::AllLetters);
 }
 
 void fdPageFindX::setTitle(const std::string& message) {
@@ -172,6 +186,7 @@ void fdPageFindX::childClicked(const std::string& name) {
     if (name == "close" || name == "hide") {
         handleCommonCommand(name);
     } else if (name == "back") {
+        closeMessageBox();
         if (engine) engine->reset();
         showLabels(0, true);
         ui()->goBack();
@@ -245,7 +260,6 @@ void fdPageFindX::showResults() {
     const int kind = engine->kind();
     const bool listAll = (kind == TextSearch::PoisKind || kind == TextSearch::HousesKind) && engine->text().empty();
     if (!m_textChanged && !listAll) return;
-    showLabels(0, true);
     m_textChanged = false;
     std::vector<TextSearch::ResultItem> rows;
     engine->collectResults(rows);
@@ -268,9 +282,21 @@ void fdPageFindX::showResults() {
     list.finish(kind != TextSearch::HousesKind);
     page->setCallback(std::make_shared<ResultSelectionCallback>(*this, m_callback));
     m_callback.reset();
-    engine->reset();
-    updateValidLetters();
     ui()->goToPage(page);
+}
+
+void fdPageFindX::clearTypedText() {
+    if (m_services.engine) m_services.engine->reset();
+    m_textChanged = false;
+    showLabels(0, true);
+    updateValidLetters();
+}
+
+void fdPageFindX::typedTextKept() {
+    // "ok" lists the kept text again.
+    m_textChanged = true;
+    showLabels(m_services.engine ? static_cast<std::int32_t>(m_services.engine->count()) : 0);
+    updateValidLetters();
 }
 
 void fdPageFindX::closeMessageBox() {

@@ -29,6 +29,9 @@ class fdPageFindX final : public Ui::fdPage, public Ui::KeyboardOwner {
     void afterBuild() override;
     void childClicked(const std::string& name) override;
     bool keyDown(int key) override;
+    // Leaving the page closes the "too many results" box: it would cover
+    // the keyboard of the next search.
+    void onHide() override { closeMessageBox(); }
 
     // Opens the keyboard with the "find_layout" grid and the used
     // languages of the "Keyboard" settings; again after they change.
@@ -41,7 +44,8 @@ class fdPageFindX final : public Ui::fdPage, public Ui::KeyboardOwner {
     // The title of a search kind, then the keyboard's valid letters.
     void setTitleForKind(int kind);
     void setTitle(const std::string& message);
-    // The keyboard offers the letters that may follow (all without any).
+    // The keyboard offers the letters that may follow (none when nothing
+    // can, all when the engine ran out of time before it knew).
     void updateValidLetters();
 
     void setCallback(SearchResultCallbackPtr callback) { m_callback = std::move(callback); }
@@ -49,6 +53,15 @@ class fdPageFindX final : public Ui::fdPage, public Ui::KeyboardOwner {
     // Keeps the callback through the next "back" (the house step returning
     // to the street step sets it).
     void keepCallbackOnce() { m_keepCallback = true; }
+
+    // A result was chosen: the typed text, its labels and the keys start
+    // afresh.
+    void clearTypedText();
+    // Back from the results page: the typed text stays and may be listed
+    // again.
+    void typedTextKept();
+    // The "too many results" box, while it is open.
+    Ui::TemplateWindow* messageBox() const { return m_messageBox; }
 
     Ui::Keyboard* keyboard() const { return m_keyboard.get(); }
     bool textChanged() const { return m_textChanged; }

@@ -14,6 +14,7 @@
 #include "screens/MapCarSource.h"
 #include "screens/MapGestures.h"
 #include "screens/MapNavigation.h"
+#include "screens/FoundObject.h"
 #include "screens/MapPointLookup.h"
 #include "routing/Path.h"
 #include "ui/DayNightSwitch.h"
@@ -193,6 +194,11 @@ public:
     // address), the point bound to its nearest road, the street labels and
     // the path pop-up.
     void mapPointAction(Map::Point point);
+    // A chosen search result: centred and zoomed to it, north up, no longer
+    // following the car; the top box names it and the path pop-up offers
+    // it, as a tap would, but nothing around it is looked up.
+    void showFound(const FoundObject& found);
+    const Core::MessageTable* messages() const { return m_services.messages; }
     // Screen pixels as map units at the view scale (pixels per unit).
     static std::int32_t mapRadius(std::int32_t pixels, float scale);
     // Where "add_path" stores a path named `name` in `folder`: the name,
@@ -276,6 +282,11 @@ private:
     // The waypoint within "wp_find_distance" screen pixels of the point, or
     // -1.
     std::int32_t waypointNear(Map::Point point) const;
+    // The point selected (tapped or found): bound to its nearest road, its
+    // buttons and the path pop-up shown; the info page filled from
+    // m_tappedFind.
+    void selectPoint(Map::Point point);
+    void setTopBox(const std::u16string& first, const std::u16string& second);
     void pathCommand(Ui::TemplateWindow& buttons, const std::string& child);
     void storePath();
     // "ok_dialog" shows the text and captures the page's input.

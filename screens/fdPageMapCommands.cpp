@@ -11,6 +11,7 @@
 #include "screens/fdPageStreetListX.h"
 
 #include "core/FileSystem.h"
+#include "core/Log.h"
 #include "core/Format.h"
 #include "core/MessageTable.h"
 #include "core/ValueFormat.h"
@@ -20,6 +21,7 @@
 #include "map/Projection.h"
 #include "positioning/System.h"
 #include "render/MapCamera.h"
+#include "render/ViewPreparation.h"
 #include "routing/AtlasRoute.h"
 #include "routing/NearestRoad.h"
 #include "routing/PathFile.h"
@@ -31,6 +33,7 @@
 #include "ui/fdList.h"
 #include "ui/fdStatic.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace Screens {
@@ -242,23 +245,7 @@ void fdPageMap::mapPointAction(Map::Point point) {
     lookup.poiRadius = mapRadius(m_services.config ? m_services.config->value("poi_find_distance", 50) : 50, scale);
     lookup.waypointRadius = mapRadius(m_services.config ? m_services.config->value("wp_find_distance", 20) : 20, scale);
     m_tappedFind = lookup.find(point);
-    if (auto* info = dynamic_cast<fdPagePOIInfoX*>(ui()->findPage("pagePOIInfo")))
-        info->fillFrom(m_tappedFind, m_services.waypoints);
-
-    m_tapped = point;
-    m_tappedRoute = PathPoint{};
-    m_tappedRoute.allowForward = m_tappedRoute.allowBackward = 1;
-    Map::Routing::RoadBinding binding;
-    if (m_services.atlas != nullptr && Map::Routing::bindToNearestRoad(*m_services.atlas, point, binding))
-        m_tappedRoute = boundPoint(*m_services.atlas, binding);
-    showChild(m_editPoint, "info", m_tappedFind.kind != MapPointFind::Kind::Nothing);
-    showChild(m_editPoint, "del", m_tappedFind.waypoint >= 0);
-    const bool empty = m_services.route == nullptr || m_services.route->path().points.empty();
-    openPopup(empty ? m_pathStart : m_pathContinue);
-    // The point's own buttons (waypoint, information, coordinates) come up
-    // above the route buttons: the tap is the driver's only way to them.
-    if (m_editPoint != nullptr)
-        m_editPoint->setVisible(true);
+    selectPoint(point);
 
     // The street labels: the address found there, and the bound road's
     // name (empty when unreadable).
@@ -281,11 +268,65 @@ void fdPageMap::mapPointAction(Map::Point point) {
             street = name;
         street = message("map_nearest_street") + u": " + street;
     }
-    for (auto [label, text] : {std::pair{m_upperBoxTurn, address}, std::pair{m_upperBox, street}})
+    setTopBox(address, street);
+}
+
+void fdPageMap::selectPoint(Map::Point point) {
+    if (auto* info = dynamic_cast<fdPagePOIInfoX*>(ui()->findPage("pagePOIInfo")))
+        info->fillFrom(m_tappedFind, m_services.waypoints);
+    m_tapped = point;
+    m_tappedRoute = PathPoint{};
+    m_tappedRoute.allowForward = m_tappedRoute.allowBackward = 1;
+    Map::Routing::RoadBinding binding;
+    if (m_services.atlas != nullptr && Map::Routing::bindToNearestRoad(*m_services.atlas, point, binding))
+        m_tappedRoute = boundPoint(*m_services.atlas, binding);
+    showChild(m_editPoint, "info", m_tappedFind.kind != MapPointFind::Kind::Nothing);
+    showChild(m_editPoint, "del", m_tappedFind.waypoint >= 0);
+    const bool empty = m_services.route == nullptr || m_services.route->path().points.empty();
+    openPopup(empty ? m_pathStart : m_pathContinue);
+    // The point's own buttons (waypoint, information, coordinates) come up
+    // above the route buttons: the tap is the driver's only way to them.
+    if (m_editPoint != nullptr)
+        m_editPoint->setVisible(true);
+}
+
+void fdPageMap::setTopBox(const std::u16string& first, const std::u16string& second) {
+    for (auto [label, text] : {std::pair{m_upperBoxTurn, first}, std::pair{m_upperBox, second}})
         if (auto* box = dynamic_cast<Ui::fdStatic*>(label)) {
             box->setText(text);
             box->invalidate(0);
         }
+}
+
+void fdPageMap::showFound(const FoundObject& found) {
+    m_followGps = false;
+    showRotateButtons(true);
+    if (MapCamera* camera = m_services.camera) {
+        camera->setCentre(found.point);
+        if (m_services.atlas != nullptr)
+            camera->setRotation(m_services.atlas->view(), 0.0f);
+        // The point is drawn at the anchor: the room is what lies between
+        // it and the nearer edges.
+        const float width = camera->width() > 0.0f ? camera->width() : static_cast<float>(m_rect.w);
+        const float height = camera->height() > 0.0f ? camera->height() : static_cast<float>(m_rect.h);
+        const float anchor = camera->anchorFraction() > 0.0f ? camera->anchorFraction() : 0.5f;
+        const float room = 0.9f * std::min(width / 2.0f, height * std::min(anchor, 1.0f - anchor));
+        camera->setScale(foundObjectScale(found, room));
+    }
+    if (m_services.atlas != nullptr)
+        m_services.atlas->requestRedraw();
+    m_tappedFind = found.find;
+    if (found.waypoint && m_services.waypoints != nullptr) {
+        m_tappedFind.waypoint = m_services.waypoints->findNearestPoint(found.point, 1);
+        if (m_tappedFind.waypoint >= 0)
+            m_tappedFind.kind = MapPointFind::Kind::Waypoint;
+    }
+    selectPoint(found.point);
+    setTopBox(found.title, found.detail);
+    invalidate(1);
+    if (m_services.camera != nullptr)
+        Log::log(Log::Info, u"Map shows \"%s\" (%s) at %d m per 40 px", found.title, found.detail,
+                 static_cast<int>(MapDrawing::ViewPreparation::metresPer40Pixels(*m_services.camera) + 0.5f));
 }
 
 std::int32_t fdPageMap::waypointNear(Map::Point point) const {

@@ -276,11 +276,11 @@ void Engine::extend(std::size_t position) {
 }
 
 void Engine::replayThroughTree() {
+    // Both callers hold a tree and at least one key: the first key starts
+    // the variants afresh from the root, and every key replaces them.
     m_fresh = true;
-    m_variants.clear();
-    if (m_tree)
-        for (const std::u16string& key : m_keys)
-            extendThroughTree(key);
+    for (const std::u16string& key : m_keys)
+        extendThroughTree(key);
     m_cursor = 0;
 }
 

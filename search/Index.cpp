@@ -94,10 +94,12 @@ bool Index::validate(std::uint64_t fileSize, std::uint32_t headerAt, std::size_t
         return false;
     // The blocks follow one another: an empty block's offset is the next
     // one's, and its size (the distance to the next offset) is 0.
-    for (int i = 0; i < IndexBlockCount; ++i) {
-        const std::uint64_t end = i + 1 < IndexBlockCount ? m_offsets[i + 1] : fileSize;
-        if (end < m_offsets[i] || end > fileSize) return false;
-        m_sizes[i] = static_cast<std::uint32_t>(end - m_offsets[i]);
+    // Checked access: a walk past the last block is a fault here, not a
+    // read of whatever follows the offsets.
+    for (std::size_t i = 0; i < m_offsets.size(); ++i) {
+        const std::uint64_t end = i + 1 < m_offsets.size() ? m_offsets.at(i + 1) : fileSize;
+        if (end < m_offsets.at(i) || end > fileSize) return false;
+        m_sizes.at(i) = static_cast<std::uint32_t>(end - m_offsets.at(i));
     }
     if (m_sizes[CityRangesBlock] % ItemRangeSize != 0 || m_sizes[StreetRangesBlock] % ItemRangeSize != 0 ||
         m_sizes[GroupRangesBlock] % ItemRangeSize != 0 || m_sizes[TypeGroupsBlock] % typeGroupSize() != 0)

@@ -57,6 +57,17 @@ bool sameFound(const SearchHistory::FoundEntry& entry, int kind, const ResultIte
 }
 
 // Little-endian fields of the file.
+// The fixed 22 bytes before an object entry's name.
+struct ObjectHeader {
+    std::uint8_t kind;
+    std::uint8_t reserved;
+    std::uint32_t x;
+    std::uint32_t y;
+    std::uint64_t time;
+    std::uint16_t useCount;
+    std::uint16_t n;
+};
+
 struct Reader {
     FileSystem::FileRW& file;
     bool bytes(void* out, std::size_t n) { return file.read(out, 1, n) == n; }
@@ -121,7 +132,7 @@ bool readRefs(Reader& in, std::uint16_t n, const std::vector<std::uint32_t>& tab
             bad = true;
             continue;
         }
-        const std::uint32_t to = table[ref.map];
+        const std::uint32_t to = table.at(ref.map);
         if (to == Map::IndexSourceList::Gone) continue;
         if (to != Map::IndexSourceList::Unchanged) ref.map = to;
         out.push_back(ref);
@@ -217,13 +228,12 @@ bool SearchHistory::readFrom(FileSystem::FileRW& file) {
     std::u16string name;
     name.reserve(longestName + 1);
     for (std::uint32_t i = 0; i < objectCount; ++i) {
-        std::uint8_t kind = 0, reserved = 0;
-        std::uint32_t x = 0, y = 0;
-        std::uint64_t time = 0;
-        std::uint16_t useCount = 0, n = 0;
-        if (!in.u8(kind) || !in.u8(reserved) || !in.u32(x) || !in.u32(y) || !in.u64(time) || !in.u16(useCount) ||
-            !in.u16(n))
+        // Each field is read before it is used: a short read ends the read.
+        ObjectHeader h{};
+        if (!in.u8(h.kind) || !in.u8(h.reserved) || !in.u32(h.x) || !in.u32(h.y) || !in.u64(h.time) ||
+            !in.u16(h.useCount) || !in.u16(h.n))
             return false;
+        const std::uint16_t n = h.n;
         name.clear();
         for (;;) {
             std::uint16_t unit = 0;
@@ -233,11 +243,11 @@ bool SearchHistory::readFrom(FileSystem::FileRW& file) {
             name.push_back(static_cast<char16_t>(unit));
         }
         FoundEntry entry;
-        entry.kind = kind;
-        entry.time = timeOf(time);
-        entry.useCount = useCount;
+        entry.kind = h.kind;
+        entry.time = timeOf(h.time);
+        entry.useCount = h.useCount;
         entry.item.text = name;
-        entry.item.point = {static_cast<std::int32_t>(x), static_cast<std::int32_t>(y)};
+        entry.item.point = {static_cast<std::int32_t>(h.x), static_cast<std::int32_t>(h.y)};
         if (n > 0) {
             std::vector<MapAndOffset> refs;
             bool bad = false;

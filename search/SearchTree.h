@@ -90,6 +90,9 @@ class SearchTreeNode {
     // Objects by their first reference (map, then offset); a waypoint item
     // is ordered against nothing.
     static bool itemLess(const TreeItem& a, const TreeItem& b);
+    // Whether the node finds its object items by identity (a node of 16
+    // items or more) rather than comparing them in turn.
+    bool indexedByIdentity() const { return m_byIdentity != nullptr; }
 
   private:
     static SearchTreeNode* walkTo(std::unique_ptr<SearchTreeNode>& root, std::u16string_view word);

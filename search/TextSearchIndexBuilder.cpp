@@ -93,7 +93,9 @@ bool merge(const std::vector<SourceTree>& trees, TextSearchIndexBuilder::MergedT
         std::uint32_t childCount = 0;
     };
     std::vector<Link> links;
-    for (std::uint32_t k = 0; k < depth; ++k) {
+    // Levels go on while the one before left children: the depth check
+    // below is what cuts the deeper maps' keys.
+    for (std::uint32_t k = 0; !level.empty(); ++k) {
         std::vector<std::vector<MergePair>> next;
         std::vector<std::size_t> nextParents;
         const std::size_t levelStart = out.nodes.size();

@@ -53,6 +53,10 @@ public:
 
     std::int32_t offset() const { return m_offset; }
     std::int32_t contentWidth() const { return m_contentWidth; }
+    // The one line drawn while the text is not dragged: the text, or when
+    // it is wider than the label, its longest beginning that fits with an
+    // ellipsis after it, so that a cut is seen as a cut.
+    std::u16string restingText() const;
 
 protected:
     void measureContent();

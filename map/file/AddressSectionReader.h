@@ -39,7 +39,9 @@ struct CityRecord {
     std::uint32_t country = 0;
     std::uint32_t region = 0;
     std::uint32_t district = 0;
-    std::uint32_t reserved = 0;
+    // Half the side of the square around (x, y) that holds the place, in
+    // global map units; 0 when the map does not tell.
+    std::uint32_t extent = 0;
     std::int32_t x = 0;
     std::int32_t y = 0;
 };
@@ -50,7 +52,8 @@ struct StreetRecord {
     std::uint32_t region = 0;
     std::uint32_t district = 0;
     std::uint32_t city = 0;
-    std::uint32_t reserved = 0;
+    // As a city's: the square around (x, y) that holds the whole street.
+    std::uint32_t extent = 0;
     std::int32_t x = 0;
     std::int32_t y = 0;
     std::uint32_t houseList = 0; // byte offset in the list pool

@@ -2,13 +2,18 @@
 # The search pages in a real window on Monaco, driven by taps only: main
 # menu, "Search", "Streets", G r i m on the on-screen keyboard, "OK", the row
 # "Rue Grimaldi"; the map page opens centred on it and the street is in the
-# search history, which a restart still shows. A second run finds a house
-# of a street (address search) and a museum (place search, through the
-# POI type chooser).
+# search history, which a restart still shows. Further runs find a house of
+# a street (address search), a pharmacy (place search with only the
+# pharmacy type checked in the POI type chooser), a museum (every type) and
+# a city. Each time the map's top box names the chosen object (not what a
+# tap there would find) and the map is zoomed to it: a street or city to its
+# extent, a house or place at street level (25 m per 40 pixels); the map
+# page logs what it shows, and the screenshots are kept.
 # Usage: search_window_test.sh PROGRAM [SCREENSHOT-FOLDER]
 set -euo pipefail
 program=$1
 shots=${2:-}
+[ -n "$shots" ] && mkdir -p "$shots"
 source "$(dirname "$0")/window_common.sh"
 shot_prefix=search_
 window_setup "$program" xwd convert compare xdotool iconv
@@ -25,6 +30,32 @@ history_has() {
   # The name in UTF-16 (little-endian) in the atlas's history file.
   local file="$work/data/maps/monaco/TextSearch.tsh"
   [ -f "$file" ] && iconv -f UTF-16LE -t UTF-8 <"$file" 2>/dev/null | tr -d '\0' | grep -aq "$1"
+}
+
+# What the map page logged it shows under that name: its scale in metres
+# per 40 pixels (empty when it never showed it).
+shown_at() {
+  grep -a "Map shows \"$1\"" "$work/log.txt" | tail -n 1 | sed -n 's/.* at \([0-9]*\) m per 40 px.*/\1/p'
+}
+# The map names NAME at street level, or (area) zoomed out to show it whole.
+named_at_street_level() {
+  wait_until 10 test -n "$(shown_at "$1")" || fail "the map does not name '$1'"
+  [ "$(shown_at "$1")" = 25 ] || fail "'$1' is shown at $(shown_at "$1") m per 40 px, not at street level"
+}
+named_as_area() {
+  wait_until 10 test -n "$(shown_at "$1")" || fail "the map does not name '$1'"
+  local at
+  at=$(shown_at "$1")
+  [ "$at" -gt 25 ] && [ "$at" -lt 1000 ] || fail "'$1' is shown at $at m per 40 px"
+}
+# The last name shown on the map that starts with PREFIX.
+named_like() {
+  wait_until 10 test -n "$(grep -a "Map shows \"$1" "$work/log.txt")" || fail "nothing like '$1' was named"
+  grep -a "Map shows \"$1" "$work/log.txt" | tail -n 1 | sed 's/.*Map shows "\([^"]*\)".*/\1/'
+}
+# The top box (two lines above the map) differs between two screenshots.
+top_box_differs() {
+  [ "$(differing "$1" 560x58+84+6 "$2" 560x58+84+6)" -gt 200 ] || fail "the top box shows the same for $1 and $2"
 }
 
 start
@@ -45,6 +76,8 @@ wait_until 20 history_has "Rue Grimaldi" || fail "the street is not in the searc
 shot map
 [ "$(convert "$work/map.png" -format %k info:)" -gt 50 ] || fail "the map page did not open"
 grep -q "Can't write the search history" "$work/log.txt" && fail "the history was not written"
+named_as_area "Rue Grimaldi"
+grep -a "Map shows" "$work/log.txt" | grep -aqv "Rue Grimaldi" && fail "something else was named: $(grep -a 'Map shows' "$work/log.txt")"
 stop
 
 # A restart shows the street in the history.
@@ -75,6 +108,43 @@ shot houses
 tap 300 112            # the first house
 shot house_map
 [ "$(convert "$work/house_map.png" -format %k info:)" -gt 50 ] || fail "the house was not shown on the map"
+house=$(named_like "Avenue des Papalins ")
+[[ "$house" =~ ^"Avenue des Papalins "[0-9] ]] || fail "the house is named '$house', not by its street and number"
+named_at_street_level "$house"
+top_box_differs map house_map
+stop
+
+# A pharmacy by its type: every type unchecked, then only "Pharmacy" of the
+# Shopping group.
+start
+tap 400 170
+tap 689 174            # Places
+tap 36 96              # "All types" off
+tap 36 380             # Shopping opened: it comes to the top
+shot pharmacy_types
+tap 36 380             # Pharmacy
+tap 364 444            # OK
+key 9 1; key 5 2; key 0 2      # p h a
+tap 736 31
+shot pharmacies
+tap 300 112            # the first pharmacy
+shot pharmacy_map
+pharmacy=$(named_like "Pha")
+named_at_street_level "$pharmacy"
+top_box_differs house_map pharmacy_map
+stop
+
+# A city, zoomed out to the place.
+start
+tap 400 170
+tap 107 174            # Cities
+key 6 3; key 8 1; key 5 3; key 2 1; key 4 2   # m o n e g
+tap 736 31
+shot cities
+tap 300 112            # Les Monegetti
+shot city_map
+named_as_area "Les Monegetti"
+top_box_differs pharmacy_map city_map
 stop
 
 # A place: the museum by the first letters of its second word.
@@ -91,6 +161,7 @@ shot pois
 tap 300 112            # the first row
 wait_until 20 history_has "Musée Océanographique" || fail "the museum was not found"
 shot poi_map
+named_at_street_level "Musée Océanographique"
 stop
 if grep -q "is not part of this design" "$work/log.txt"; then
   grep "is not part of" "$work/log.txt"

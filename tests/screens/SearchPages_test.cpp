@@ -9,6 +9,7 @@
 #include "screens/fdPageFindFilterX.h"
 #include "screens/fdPageFindResults.h"
 #include "screens/fdPageFindX.h"
+#include "screens/fdPageMap.h"
 #include "screens/fdPagePOIInfoX.h"
 #include "screens/fdPageStreetListX.h"
 #include "screens/fdSearchMenuPage.h"
@@ -20,7 +21,10 @@
 #include "core/ResourcesPool.h"
 #include "map/AtlasServices.h"
 #include "map/KVAtlas.h"
+#include "map/KvMap.h"
+#include "map/file/AddressSectionReader.h"
 #include "map/Projection.h"
+#include "render/MapCamera.h"
 #include "render/RenderStyles.h"
 #include "search/Engine.h"
 #include "tests/support/CaptureLogger.h"
@@ -36,6 +40,9 @@
 #include "ui/fdStatic.h"
 
 #include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
 
 using namespace Screens;
 
@@ -82,7 +89,15 @@ struct Rig {
         s.bindings = &bindings;
         s.carPosition = [this] { return car; };
         add(new Ui::fdPage(&ui, "menuMain", nullptr));
-        add(new Ui::fdPage(&ui, "pageMap", nullptr));
+        // The map page itself: what a chosen result shows there.
+        camera.setAnchorFraction(MapCamera::anchorFractionFor(3));
+        camera.setViewport(800, 480, 2 * camera.halfFieldOfView());
+        fdPageMap::Services mapServices;
+        mapServices.config = config.root();
+        mapServices.atlas = atlas.get();
+        mapServices.camera = &camera;
+        mapServices.messages = &messages;
+        map = add(new fdPageMap(&ui, mapServices));
         menu = add(new fdSearchMenuPage(&ui, "menuFind", s));
         find = add(new fdPageFindX(&ui, s));
         results = add(new fdPageFindResults(&ui, &messages, &bindings));
@@ -140,6 +155,8 @@ struct Rig {
     Ui::ButtonBindings bindings{config.root()};
     TextSearch::Engine* search = nullptr;
     std::optional<Map::Point> car;
+    MapCamera camera;
+    fdPageMap* map;
     fdSearchMenuPage* menu;
     fdPageFindX* find;
     fdPageFindResults* results;
@@ -259,9 +276,13 @@ TEST(SearchPages, OverflowRefusedLettersAndOkOnlyAfterTyping) {
     r.results->childClicked("back");
     ASSERT_EQ(r.active(), "pageFind");
     EXPECT_NE(r.find->callback(), nullptr);
-    // Nothing typed since: a second "ok" stays.
+    // Back from the results the typed text is kept, and "ok" lists it again.
+    EXPECT_EQ(textOf(r.find, "enter_label"), u"grim");
+    EXPECT_EQ(textOf(r.find, "counter_label"), u"5");
     r.find->childClicked("ok");
-    EXPECT_EQ(r.active(), "pageFind");
+    EXPECT_EQ(r.active(), "pageResults");
+    EXPECT_EQ(r.results->results()->count(), 5);
+    r.results->childClicked("back");
     r.find->childClicked("back");
     EXPECT_EQ(r.active(), "menuFind");
     EXPECT_EQ(r.find->callback(), nullptr);
@@ -313,14 +334,15 @@ TEST(SearchPages, PoiResultsComeNearestFirstAndHistoryPageReusesThem) {
     r.menu->childClicked("history");
     ASSERT_EQ(r.active(), "pageFilterHistory");
     auto* list = dynamic_cast<Ui::fdList*>(r.history->findChild("list"));
-    EXPECT_EQ(textOf(list->rowWidget(0), "text"), u"Rue Grimaldi");
+    // A row names its place too: Monaco has three "Rue Grimaldi".
+    EXPECT_EQ(textOf(list->rowWidget(0), "text"), u"Rue Grimaldi, La Condamine");
     EXPECT_EQ(r.history->model()->selectedIndex(), 0);
     r.tapRow(r.history, 1);
     r.history->childClicked("button_ok");
     EXPECT_EQ(r.active(), "pageMap");
     r.ui.goToPage(r.menu);
     r.menu->childClicked("history");
-    EXPECT_EQ(textOf(list->rowWidget(0), "text"), poi);
+    EXPECT_EQ(textOf(list->rowWidget(0), "text"), poi + u", Jardin Exotique");
     std::vector<TextSearch::ResultItem> found;
     std::vector<int> kinds;
     r.search->history().foundObjects(found, &kinds);
@@ -337,7 +359,7 @@ TEST(SearchPages, PoiResultsComeNearestFirstAndHistoryPageReusesThem) {
     EXPECT_EQ(kinds, (std::vector<int>{TextSearch::PoisKind, TextSearch::StreetsKind}));
     r.history->childClicked("button_delete");
     EXPECT_EQ(r.history->model()->count(), 1);
-    EXPECT_EQ(textOf(list->rowWidget(0), "text"), u"Rue Grimaldi");
+    EXPECT_EQ(textOf(list->rowWidget(0), "text"), u"Rue Grimaldi, La Condamine");
     r.history->childClicked("button_delete");
     EXPECT_EQ(r.history->model()->count(), 0);
     EXPECT_EQ(r.history->model()->selectedIndex(), -1);
@@ -662,4 +684,265 @@ TEST(SearchPages, FindPageTitleNamesWhatIsSought) {
         r.find->setTitleForKind(kind);
         EXPECT_EQ(textOf(r.find, "page_name"), title) << kind;
     }
+}
+
+namespace {
+
+// Metres per 40 pixels at the map page's camera, as the map's scale ruler
+// reckons them.
+float metresPer40(const Rig& r) {
+    const double latitude = Map::Projection::toGeo(r.camera.centre()).latitude * 3.14159265358979323846 / 180.0;
+    return static_cast<float>(std::cos(latitude) * 0.00932028517127037 * 40.0 / r.camera.scale());
+}
+
+// Chooses the row of that name on the results page; false without one.
+bool chooseRow(Rig& r, const std::u16string& name, TextSearch::ResultItem* chosen = nullptr) {
+    const auto& rows = r.results->results()->rows();
+    for (std::size_t i = 0; i < rows.size(); ++i)
+        if (rows[i].item.text == name) {
+            if (chosen) *chosen = rows[i].item;
+            r.tapRow(r.results, static_cast<int>(i));
+            return true;
+        }
+    return false;
+}
+
+// The letters lit on the find page's keyboard, " " for the space key.
+std::u16string litKeys(Rig& r) {
+    std::u16string lit;
+    for (const auto& key : r.find->keyboard()->keys())
+        if (key.widget && key.widget->visible() && key.widget->enabled()) {
+            if (key.caption == u"[spc]")
+                lit += u' ';
+            else if (key.caption.size() == 1)
+                lit += key.caption;
+        }
+    return lit;
+}
+
+} // namespace
+
+// A chosen result is shown under its own name and address in the map's top
+// box, centred and zoomed to it: a street or city so that its extent fills
+// the room around the map's centre, a house or POI at street level. Nothing
+// is looked up around its point (that is what a tap does: the nearest POI
+// would name the street).
+TEST(SearchPages, ChosenResultsAreNamedAndZoomedOnTheMap) {
+    const float room = 0.9f * 480.0f / 3.0f;
+    struct Case {
+        const char* command;
+        std::u16string letters, name, detail;
+        int kind;
+    };
+    for (const Case& c : {Case{"streets", u"moul", u"Boulevard des Moulins", u"", TextSearch::StreetsKind},
+                          Case{"cities", u"moneg", u"Les Monegetti", u"", TextSearch::CitiesKind},
+                          Case{"streets", u"grim", u"Rue Grimaldi", u"", TextSearch::StreetsKind}}) {
+        Rig r;
+        r.camera.setScale(1e-4f);
+        r.menu->childClicked(c.command);
+        r.type(c.letters);
+        r.find->childClicked("ok");
+        ASSERT_EQ(r.active(), "pageResults");
+        TextSearch::ResultItem item;
+        ASSERT_TRUE(chooseRow(r, c.name, &item)) << Core::wideToUtf8(c.name);
+        ASSERT_EQ(r.active(), "pageMap");
+        EXPECT_EQ(textOf(r.map, "upper_box_turn"), c.name);
+        EXPECT_EQ(textOf(r.map, "upper_box"), item.detail);
+        EXPECT_EQ(r.camera.centre(), item.point);
+        EXPECT_FALSE(r.map->followGps());
+        EXPECT_EQ(r.map->tappedFind().kind, MapPointFind::Kind::Nothing) << "no POI looked up for a street";
+        // The extent the map gives the object fills the room, unless that
+        // would come closer than street level.
+        const auto& ref = std::get<0>(item.objects).front();
+        Map::KvMap& map = *r.search->maps().at(ref.map);
+        std::uint32_t extent = 0;
+        if (c.kind == TextSearch::CitiesKind) {
+            Map::File::CityRecord city;
+            ASSERT_TRUE(map.addressReader().readCity(ref.offset, city));
+            extent = city.extent;
+        } else {
+            Map::File::StreetRecord street;
+            ASSERT_TRUE(map.addressReader().readStreet(ref.offset, street));
+            extent = street.extent;
+        }
+        ASSERT_GT(extent, 0u) << "the import gives every street and place its extent";
+        EXPECT_LE(metresPer40(r), 1000.0f);
+        if (metresPer40(r) > StreetLevelMetresPer40Pixels + 0.1f) {
+            EXPECT_NEAR(r.camera.scale() * float(extent), room, 0.5f) << Core::wideToUtf8(c.name);
+        } else {
+            EXPECT_LE(r.camera.scale() * float(extent), room + 0.5f);
+        }
+    }
+    // A house goes by its street and number, at street level.
+    Rig r;
+    r.menu->childClicked("addr");
+    r.type(u"papal");
+    r.find->childClicked("ok");
+    ASSERT_TRUE(chooseRow(r, u"Avenue des Papalins"));
+    ASSERT_EQ(r.active(), "pageFind");
+    r.find->childClicked("ok");
+    ASSERT_EQ(r.active(), "pageResults");
+    const TextSearch::ResultItem house = r.results->results()->rows().at(0).item;
+    r.tapRow(r.results, 0);
+    ASSERT_EQ(r.active(), "pageMap");
+    EXPECT_EQ(textOf(r.map, "upper_box_turn"), u"Avenue des Papalins " + house.text);
+    EXPECT_EQ(textOf(r.map, "upper_box"), u"Fontvieille");
+    EXPECT_EQ(r.camera.centre(), house.point);
+    EXPECT_NEAR(metresPer40(r), StreetLevelMetresPer40Pixels, 0.05f);
+    // A pharmacy found among the pharmacies: its name above, its address
+    // below, the information page filled with it.
+    r.car = Map::Point{88589776, 581288064};
+    r.camera.setScale(1e-4f);
+    std::make_shared<SelectPoiTypesForPoiSearchCallback>(r.search, &r.ui)->result({0x2E05});
+    ASSERT_EQ(r.active(), "pageFind");
+    r.type(u"pha");
+    r.find->childClicked("ok");
+    ASSERT_EQ(r.active(), "pageResults");
+    ASSERT_GT(r.results->results()->count(), 0) << "Monaco's pharmacies have their own type";
+    const TextSearch::ResultItem pharmacy = r.results->results()->rows().at(0).item;
+    r.tapRow(r.results, 0);
+    ASSERT_EQ(r.active(), "pageMap");
+    EXPECT_EQ(textOf(r.map, "upper_box_turn"), pharmacy.text);
+    EXPECT_FALSE(pharmacy.text.empty());
+    EXPECT_EQ(r.camera.centre(), pharmacy.point);
+    EXPECT_NEAR(metresPer40(r), StreetLevelMetresPer40Pixels, 0.05f);
+    EXPECT_EQ(r.map->tappedFind().kind, MapPointFind::Kind::Poi);
+    EXPECT_EQ(r.map->tappedFind().address.number1, 0x2E05);
+    EXPECT_EQ(r.map->tappedFind().address.texts[0], pharmacy.text);
+
+    // Shown again from the history page, the same.
+    r.ui.goToPage(r.menu);
+    r.menu->childClicked("history");
+    r.tapRow(r.history, 1);
+    r.camera.setScale(1e-4f);
+    r.history->childClicked("button_ok");
+    ASSERT_EQ(r.active(), "pageMap");
+    EXPECT_EQ(textOf(r.map, "upper_box_turn"), u"Avenue des Papalins " + house.text);
+    EXPECT_NEAR(metresPer40(r), StreetLevelMetresPer40Pixels, 0.05f);
+}
+
+// When nothing can follow, no letter key is lit (Monaco has no country);
+// the space is lit only where the engine takes one, and the prompt says that
+// names are found by any of their words.
+TEST(SearchPages, TheKeyboardLightsOnlyWhatCanFollow) {
+    Rig r;
+    EXPECT_EQ(textOf(r.find, "enter_hint"), u"Type the beginning of any word of the name");
+    r.ui.goToPage(r.filter);
+    r.filter->childClicked("country");
+    ASSERT_EQ(r.active(), "pageFind");
+    EXPECT_EQ(litKeys(r), u"");
+    r.find->childClicked("back");
+
+    r.ui.goToPage(r.menu);
+    r.menu->childClicked("streets");
+    for (const std::u16string& typed : {std::u16string(), std::u16string(u"boulevard"), std::u16string(u"mou")}) {
+        r.find->childClicked("back");
+        r.ui.goToPage(r.menu);
+        r.menu->childClicked("streets");
+        r.type(typed);
+        EXPECT_EQ(textOf(r.find, "enter_label"), typed);
+        TextSearch::Letters next;
+        ASSERT_TRUE(r.search->nextLetters(next));
+        std::u16string lit = litKeys(r);
+        std::sort(lit.begin(), lit.end());
+        lit.erase(std::unique(lit.begin(), lit.end()), lit.end());
+        // Every lit key can follow; the keyboard may lack keys for some
+        // letters (digits, accents of other languages).
+        for (char16_t c : lit)
+            EXPECT_TRUE(std::binary_search(next.begin(), next.end(), c)) << Core::wideToUtf8(typed) << " lights " << char(c);
+        EXPECT_EQ(lit.find(u' '), std::u16string::npos) << "no street name goes on with a space";
+        if (typed == u"boulevard") {
+            EXPECT_EQ(lit, u"") << "a whole word: nothing follows";
+        }
+        if (typed == u"mou") {
+            EXPECT_NE(lit.find(u'l'), std::u16string::npos);
+        }
+    }
+}
+
+// The results page says when nothing was found, never keeps a row selected
+// from an earlier list, and leads back to the typed text; the "too many
+// results" box goes when the find page is left; choosing a street twice
+// leaves one history entry.
+TEST(SearchPages, ResultsPageAndTheWayBack) {
+    Rig r;
+    r.menu->childClicked("poi");
+    r.find->childClicked("ok");
+    ASSERT_EQ(r.active(), "pageResults");
+    EXPECT_EQ(r.results->results()->count(), 0);
+    EXPECT_EQ(textOf(r.results, "empty_label"), u"Nothing found");
+    EXPECT_TRUE(r.results->findChild("empty_label")->visible());
+    EXPECT_EQ(r.results->results()->list().selectedRow(), -1);
+    r.results->childClicked("back");
+    r.find->childClicked("back");
+
+    for (int round = 0; round < 2; ++round) {
+        r.ui.goToPage(r.menu);
+        r.menu->childClicked("streets");
+        r.type(u"grim");
+        r.find->childClicked("ok");
+        EXPECT_FALSE(r.results->findChild("empty_label")->visible());
+        ASSERT_TRUE(chooseRow(r, u"Rue Grimaldi"));
+        ASSERT_EQ(r.active(), "pageMap");
+        EXPECT_EQ(textOf(r.find, "enter_label"), u"") << "a chosen result clears the typed text";
+    }
+    std::vector<TextSearch::ResultItem> found;
+    r.search->history().foundObjects(found);
+    EXPECT_EQ(found.size(), 1u) << "the same street twice is one entry";
+    // Equal names keep one order, by their places, search after search.
+    for (int round = 0; round < 2; ++round) {
+        r.ui.goToPage(r.menu);
+        r.menu->childClicked("streets");
+        r.type(u"grim");
+        r.find->childClicked("ok");
+        std::vector<std::u16string> places;
+        for (const auto& row : r.results->results()->rows())
+            if (row.item.text == u"Rue Grimaldi") places.push_back(row.item.detail);
+        EXPECT_EQ(places, (std::vector<std::u16string>{u"La Condamine", u"Roquebrune-Cap-Martin", u"Sainte-D\u00E9vote"}));
+        r.results->childClicked("back");
+        r.find->childClicked("back");
+    }
+
+    // A shorter list after a row was chosen: nothing selected.
+    r.ui.goToPage(r.menu);
+    r.menu->childClicked("streets");
+    r.type(u"moulins");
+    r.find->childClicked("ok");
+    ASSERT_EQ(r.active(), "pageResults");
+    EXPECT_EQ(r.results->results()->list().selectedRow(), -1);
+
+    Rig limited({"monaco.kvm"}, MIREL_MONACO_ATLAS_DIR, 4);
+    for (bool escape : {false, true}) {
+        limited.ui.goToPage(limited.menu);
+        limited.menu->childClicked("streets");
+        limited.type(u"grim");
+        limited.find->childClicked("ok");
+        ASSERT_NE(limited.find->findChild("mb"), nullptr);
+        if (escape)
+            limited.ui.keyDown(SDLK_ESCAPE);
+        else
+            limited.find->childClicked("back");
+        limited.ui.applyPendingChanges();
+        EXPECT_EQ(limited.active(), "menuFind");
+        EXPECT_EQ(limited.find->findChild("mb"), nullptr) << (escape ? "Escape" : "back");
+        EXPECT_EQ(limited.find->messageBox(), nullptr);
+    }
+}
+
+// After a city is chosen on the filter page of Monaco (which has no country,
+// region or district) those rows offer "Any ..."; "Show city" shows it on
+// the map, named and zoomed to.
+TEST(SearchPages, FilterCityShownOnTheMap) {
+    Rig r;
+    r.ui.goToPage(r.filter);
+    pick(r, "city", u"moneg");
+    ASSERT_EQ(r.active(), "menuFilter");
+    EXPECT_EQ(filterLabels(r.filter),
+              (std::vector<std::u16string>{u"Any country", u"Any region", u"Any district", u"Les Monegetti"}));
+    r.camera.setScale(1e-4f);
+    r.filter->childClicked("ok");
+    ASSERT_EQ(r.active(), "pageMap");
+    EXPECT_EQ(textOf(r.map, "upper_box_turn"), u"Les Monegetti");
+    EXPECT_GT(metresPer40(r), StreetLevelMetresPer40Pixels);
+    EXPECT_LT(metresPer40(r), 1000.0f);
 }

@@ -181,6 +181,54 @@ TEST(TextSearchEngineDepth, AnObjectTakesThePlaceOfItsEarliestWord) {
     EXPECT_EQ(texts, (std::vector<std::string>{"Elmz Elar | Linden, Linden District, Westshire 1:43 2:4"}));
 }
 
+// A POI's earlier word is looked up among the runs of its own map and
+// type only: in a map whose items of one type end just where the POI's
+// type begins, the word is not taken for one of that other type's run. The
+// same place in two maps keeps the lower map in front.
+TEST(TextSearchEngineDepth, AnEarlierWordStaysInItsOwnTypesRun) {
+    // A map of two-letter keys puts the depth at 2.
+    MapContent shortKeys;
+    shortKeys.cities.push_back({u"Aston", 0, 0});
+    shortKeys.pois.push_back({u"Ab", 1, 0, -1, 0, 0, {}});
+    MapContent first, second;
+    for (MapContent* c : {&first, &second}) {
+        c->cities.push_back({u"Linden", 0, 0});
+        // Type 1 under "ab" ends the map's type-1 items.
+        c->pois.push_back({u"Abab", 1, 0, -1, 10, 10, {}});
+        c->pois.push_back({u"Abcx Abaa", 2, 0, -1, 20, 20, {}});
+    }
+    // In the first map a type-2 key comes between: its "abaa" is not where
+    // the type-1 items end; in the second it is.
+    first.pois.push_back({u"Aba", 2, 0, -1, 30, 30, {}});
+    // Enough POIs for the index to be read.
+    for (int i = 0; i < 1000; ++i) {
+        std::u16string name = u"Qaa";
+        name[1] = static_cast<char16_t>(u'a' + i % 26);
+        name[2] = static_cast<char16_t>(u'a' + i / 26 % 26);
+        first.pois.push_back({name, 3, 0, -1, i, i, {}});
+    }
+    FixtureAtlas atlas({shortKeys, first, second});
+    TestSupport::CaptureLogger quiet(Log::Critical);
+    std::vector<Map::KvMap*> maps(atlas.set.maps().begin(), atlas.set.maps().end());
+    for (bool narrowed : {true, false}) {
+        Engine engine;
+        engine.setNarrowedDepth(narrowed);
+        ASSERT_TRUE(engine.attach(maps, atlas.folder(), atlas.pool));
+        engine.searchPois(0, {}, nullptr, {1, 2});
+        ASSERT_TRUE(engine.indexInUse());
+        ASSERT_EQ(engine.indexDepth(), 2u);
+        for (const char16_t* key : {u"a", u"b", u"c"})
+            engine.addKey(key);
+        std::vector<TextSearch::ResultItem> rows;
+        engine.collectResults(rows);
+        ASSERT_EQ(rows.size(), 1u) << narrowed;
+        const auto& refs = std::get<0>(rows[0].objects);
+        ASSERT_EQ(refs.size(), 2u) << narrowed;
+        EXPECT_EQ(refs[0].map, 1u) << narrowed << ": the first map's POI fronts the row";
+        EXPECT_EQ(refs[1].map, 2u) << narrowed;
+    }
+}
+
 // The letters after a prefix as long as the depth come from the maps'
 // deeper trees: a separator after the prefix (a word that ends there, a
 // name entered whole) is no letter, as the walk of the items finds.

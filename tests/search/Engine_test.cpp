@@ -86,6 +86,33 @@ TEST(TextSearchEngine, VariantsFollowTheOldVariantsThenTheKeysLetters) {
                                               "Acacia Way" + detail + "4", "Adler" + detail + "43"}));
 }
 
+// Taking back a key beyond the depth replays the others through the tree:
+// the engine then stands where typing only those keys leaves it (the
+// variants of the longer text are gone), key after key.
+TEST(TextSearchEngine, TakingBackAKeyStandsWhereTheShorterTypingStands) {
+    const std::vector<std::u16string> keys{u"a", u"cd", u"ao", u"cr", u"ino", u"a", u"w"};
+    Opened typed({streets({u"Acacia Way", u"Acorn Street", u"Adler", u"Acacian", u"Acdc"})});
+    Engine& e = typed.engine;
+    e.search(TextSearch::StreetsKind, 0, {});
+    for (const std::u16string& key : keys)
+        e.addKey(key);
+    for (std::size_t left = keys.size(); left-- > 0;) {
+        e.removeKey();
+        Opened fresh({streets({u"Acacia Way", u"Acorn Street", u"Adler", u"Acacian", u"Acdc"})});
+        Engine& f = fresh.engine;
+        f.search(TextSearch::StreetsKind, 0, {});
+        for (std::size_t k = 0; k < left; ++k)
+            f.addKey(keys[k]);
+        EXPECT_EQ(e.variantCount(), f.variantCount()) << left << " keys";
+        EXPECT_EQ(e.count(), f.count()) << left << " keys";
+        for (std::size_t v = 0; v < f.variantCount(); ++v, e.nextVariant(), f.nextVariant())
+            EXPECT_EQ(e.text(), f.text()) << left << " keys, variant " << v;
+        TextSearch::Letters a, b;
+        EXPECT_EQ(e.nextLetters(a), f.nextLetters(b));
+        EXPECT_EQ(a, b) << left << " keys";
+    }
+}
+
 // 999 streets search the in-memory tree; one more (a name never typed) makes
 // 1000 and the index path. A second map whose street keys are two letters
 // long puts the index depth at 2, so typing crosses it. Every key gives the

@@ -93,6 +93,35 @@ TEST(TextSearchIndexFile, TwoMapsGiveTheHandComputedFile) {
     EXPECT_EQ(Bytes(bytes.begin() + 60, bytes.end()), expected.bytes);
 }
 
+// Maps whose trees are of different depths merge to the smallest: the
+// deeper map's keys are cut there, its range at the last merged level
+// standing for everything below it; a map without the tree adds nothing.
+TEST(TextSearchIndexFile, TreesOfDifferentDepthsMergeToTheSmallest) {
+    struct Case {
+        std::vector<std::vector<std::u16string>> maps;
+        std::uint16_t depth;
+        std::uint32_t entries;
+    };
+    for (const Case& c : {Case{{{u"abc", u"abd"}, {u"ab"}}, 2, 2}, Case{{{u"ab"}, {u"abcd"}}, 2, 2},
+                          Case{{{u"abc"}, {u"abcd", u"x"}, {}}, 3, 4}, Case{{{u"a"}, {u"abc"}}, 1, 1}}) {
+        std::vector<MapContent> contents;
+        for (const auto& keys : c.maps)
+            contents.push_back(cityKeys(keys));
+        FixtureAtlas atlas(contents);
+        const auto file = atlas.dir / "TextSearch.tsi";
+        const Map::IndexSourceList sources = sourcesOf(contents.size());
+        ASSERT_TRUE(buildInto(file, atlas, sources));
+        const Bytes bytes = readBytes(file);
+        // The header follows the signature and the source list (4 + 8 +
+        // 24 per map): its second word is the city tree's offset.
+        const std::size_t header = 12 + 24 * contents.size();
+        const std::uint32_t tree = u32At(bytes, header + 4);
+        ASSERT_LT(tree + 8u, bytes.size());
+        EXPECT_EQ(bytes[tree] | bytes[tree + 1] << 8, c.depth) << c.maps.size() << " maps";
+        EXPECT_EQ(u32At(bytes, tree + 4), c.entries) << c.maps.size() << " maps";
+    }
+}
+
 // One map whose city tree has `roots` roots and `leaves` leaves under them.
 MapContent twoLevelTree(int roots, int leaves) {
     std::vector<char16_t> units;
@@ -251,6 +280,37 @@ TEST(TextSearchIndexFile, DamagedFilesAreRefusedWithTheirMessages) {
     }
     writeBytes(file, good);
     EXPECT_TRUE(Index(atlas.pool, wide(file), sources, 2).valid());
+}
+
+// The point-of-interest tree is checked as the city tree is: one of no
+// levels, or whose groups run past the type-group list, is refused.
+TEST(TextSearchIndexFile, ADamagedPoiTreeIsRefused) {
+    MapContent c;
+    c.cities.push_back({u"Linden", 0, 0});
+    c.pois.push_back({u"Kan", 1, 0, -1, 5, 5, {}});
+    c.pois.push_back({u"Kant", 2, 0, -1, 6, 6, {}});
+    FixtureAtlas atlas({c});
+    const Map::IndexSourceList sources = sourcesOf(1);
+    const auto file = atlas.dir / "TextSearch.tsi";
+    ASSERT_TRUE(buildInto(file, atlas, sources));
+    const Bytes good = readBytes(file);
+    // Header after the signature and a source list of one map; its sixth
+    // word is the POI tree's offset, the seventh the type-group list's.
+    const std::size_t header = 12 + 24;
+    const std::uint32_t tree = u32At(good, header + 20), groups = u32At(good, header + 24);
+    ASSERT_GT(groups, tree + 8);
+    EXPECT_TRUE(Index(atlas.pool, wide(file), sources, 1).valid());
+    for (const char* damage : {"no levels", "groups past the list"}) {
+        SCOPED_TRACE(damage);
+        Bytes bytes = good;
+        if (std::string(damage) == "no levels")
+            std::fill(bytes.begin() + tree, bytes.begin() + tree + 8, 0);
+        else
+            bytes[tree + 8 + 4] = 0x7F; // the first root's group count
+        writeBytes(file, bytes);
+        TestSupport::CaptureLogger log;
+        EXPECT_FALSE(Index(atlas.pool, wide(file), sources, 1).valid());
+    }
 }
 
 // Random damage to a built index: whatever opens must answer every query

@@ -229,17 +229,19 @@ TEST(SearchHistory, BadIndicesAndNamesLoseOnlyWhatTheyMust) {
     h.history.addFoundObject(18, object(u"Main", {{0, 3}}));
     const std::string good = h.bytes();
     const std::size_t head = 4 + sourceListSize(h.history.sources());
-    // The first filter's map index points past the stored sources: that
-    // entry goes, the rest loads.
-    std::string bad = good;
-    bad.replace(head + 12 + 14, 4, le(7, 4));
-    std::filesystem::copy_file(TestSupport::TempDir().write("t", bad), atlas.dir / "TextSearch.tsh",
-                               std::filesystem::copy_options::overwrite_existing);
-    History a(atlas);
-    ASSERT_TRUE(a.load());
-    EXPECT_EQ(a.history.filterRing().size(), 1u);
-    EXPECT_EQ(a.history.filterRing().front().level, 3u);
-    EXPECT_EQ(a.history.objectRing().size(), 1u);
+    // The first filter's map index points past the stored sources (just
+    // past the one stored map, or far): that entry goes, the rest loads.
+    for (std::uint32_t index : {1u, 7u}) {
+        std::string bad = good;
+        bad.replace(head + 12 + 14, 4, le(index, 4));
+        std::filesystem::copy_file(TestSupport::TempDir().write("t", bad), atlas.dir / "TextSearch.tsh",
+                                   std::filesystem::copy_options::overwrite_existing);
+        History a(atlas);
+        ASSERT_TRUE(a.load());
+        EXPECT_EQ(a.history.filterRing().size(), 1u) << index;
+        EXPECT_EQ(a.history.filterRing().front().level, 3u) << index;
+        EXPECT_EQ(a.history.objectRing().size(), 1u) << index;
+    }
     // A name longer than the stored longest, and a longest far above any
     // name: the whole file is refused and replaced by an empty one.
     for (std::uint32_t longest : {3u, SearchHistory::MaxNameUnits + 1}) {

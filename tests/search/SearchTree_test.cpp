@@ -170,6 +170,8 @@ TEST(SearchTree, ManyObjectsOfOneWordMergeByTheRule) {
             SearchTreeNode::find(SearchTreeNode::find(SearchTreeNode::find(root.get(), u'e'), u'l'), u'm');
         ASSERT_NE(node, nullptr);
         ASSERT_EQ(node->items->size(), expected.size()) << objects;
+        // A crowded node is looked up by identity, a small one item by item.
+        EXPECT_EQ(node->indexedByIdentity(), expected.size() >= 16) << objects;
         for (std::size_t i = 0; i < expected.size(); ++i)
             EXPECT_EQ(std::get<TextSearch::ObjectRefs>((*node->items)[i]), expected[i].second)
                 << objects << " " << i;

@@ -253,6 +253,39 @@ TEST(fdSmartLabel, ALongTextIsDraggedFromInsideWithinItsEnds) {
     }
 }
 
+// A text wider than its sliding label is drawn, while not dragged, as its
+// longest beginning that fits followed by an ellipsis; a text that fits is
+// drawn whole.
+TEST(fdSmartLabel, ACutTextEndsInAnEllipsis) {
+    FontUi fonts;
+    ASSERT_TRUE(fonts.made);
+    fdInterface& ui = fonts.ui;
+    auto* page = new fdPage(&ui, "page", nullptr);
+    fdSmartLabel* label = new fdSmartLabel(page, "smart", true, &ui);
+    label->placeInParent(10, 10, 120, 30);
+    label->setFont(ui.fontByName("f"));
+    label->setLinesMode(1);
+    for (const std::u16string text : {u"Parking", u"La Villa, Address: Rue Suffren Remond, La Condamine",
+                                      u"Boulevard des Moulins, Monte-Carlo"}) {
+        label->setText(text);
+        const std::u16string shown = label->restingText();
+        if (label->contentWidth() <= 120) {
+            EXPECT_EQ(shown, text);
+            continue;
+        }
+        ASSERT_GE(shown.size(), 2u);
+        EXPECT_EQ(shown.back(), u'\u2026') << Core::wideToUtf8(text);
+        const std::u16string kept = shown.substr(0, shown.size() - 1);
+        EXPECT_EQ(text.compare(0, kept.size(), kept), 0) << "a beginning of the text";
+        EXPECT_LE(measureText(*label, shown).width, 120);
+        // One more letter would not fit.
+        std::u16string longer = text.substr(0, kept.size() + 1) + u"\u2026";
+        if (kept.size() + 1 < text.size() && text[kept.size()] != u' ' && text[kept.size()] != u',') {
+            EXPECT_GT(measureText(*label, longer).width, 120) << Core::wideToUtf8(shown);
+        }
+    }
+}
+
 // The effect renderer leaves a pixel of room for its halo or shadow on each
 // side: it measures 2 pixels larger each way than the plain one.
 TEST(TextRenderers, TheEffectRendererMeasuresTwoPixelsLargerEachWay) {

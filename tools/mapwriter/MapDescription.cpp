@@ -2,6 +2,8 @@
 
 #include "core/Text.h"
 
+#include <algorithm>
+#include <cstdlib>
 #include <stdexcept>
 
 namespace MapWriting {
@@ -64,8 +66,27 @@ std::uint32_t AddressBuilder::addCity(std::uint32_t name, std::uint32_t country,
 
 std::uint32_t AddressBuilder::addStreet(std::uint32_t name, std::uint32_t country, std::uint32_t region,
                                         std::uint32_t district, std::uint32_t city, std::int32_t x, std::int32_t y) {
-    streets.push_back({{name, country, region, district, city}, x, y, {}});
+    streets.push_back({{name, country, region, district, city}, x, y, 0, {}});
     return static_cast<std::uint32_t>(4 + 39 * (streets.size() - 1));
+}
+
+namespace {
+
+void widen(std::uint32_t& extent, std::int32_t cx, std::int32_t cy, std::int32_t x, std::int32_t y) {
+    const std::int64_t d = std::max(std::llabs(std::int64_t(x) - cx), std::llabs(std::int64_t(y) - cy));
+    extent = static_cast<std::uint32_t>(std::min<std::int64_t>(std::max<std::int64_t>(extent, d), 0xFFFFFFFF));
+}
+
+} // namespace
+
+void AddressBuilder::extendStreet(std::uint32_t street, std::int32_t x, std::int32_t y) {
+    Street& s = streets.at((street - 4) / 39);
+    widen(s.extent, s.x, s.y, x, y);
+}
+
+void AddressBuilder::extendCity(std::uint32_t city, std::int32_t x, std::int32_t y) {
+    City& c = cities.at((city - 4) / 28);
+    widen(c.extent, c.x, c.y, x, y);
 }
 
 std::uint32_t AddressBuilder::addObject(const ObjectDescription& object) {

@@ -115,6 +115,10 @@ public:
     std::uint32_t addStreet(std::uint32_t name, std::uint32_t country, std::uint32_t region, std::uint32_t district,
                             std::uint32_t city, std::int32_t x, std::int32_t y);
     std::uint32_t addObject(const ObjectDescription& object);
+    // Widens the extent of the street or city record at the offset so that
+    // its square holds the point.
+    void extendStreet(std::uint32_t street, std::int32_t x, std::int32_t y);
+    void extendCity(std::uint32_t city, std::int32_t x, std::int32_t y);
     // A house of a street: an object record of the house type with the
     // street's city, appended to the street's house list. `number` is the
     // house number as shown (a string id).
@@ -125,12 +129,17 @@ public:
         std::array<std::uint32_t, 5> refs{}; // name, country, region, district, city
         std::int32_t x = 0;
         std::int32_t y = 0;
+        // Half the side of the square around (x, y) that holds the whole
+        // street, in global map units; 0 unknown.
+        std::uint32_t extent = 0;
         std::vector<std::uint32_t> houses;
     };
     struct City {
         std::array<std::uint32_t, 4> refs{}; // name, country, region, district
         std::int32_t x = 0;
         std::int32_t y = 0;
+        // As a street's: the square around (x, y) that holds the place.
+        std::uint32_t extent = 0;
     };
 
     std::vector<std::uint32_t> countries;                  // names

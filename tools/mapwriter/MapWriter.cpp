@@ -326,7 +326,7 @@ Bytes encodeAddress(const AddressBuilder& address, const StringTable& strings) {
         put32(tables[3], name(c.refs[0]));
         for (int i = 1; i < 4; ++i)
             put32(tables[3], c.refs[i]);
-        put32(tables[3], 0);
+        put32(tables[3], c.extent);
         put32(tables[3], static_cast<std::uint32_t>(c.x));
         put32(tables[3], static_cast<std::uint32_t>(c.y));
     }
@@ -337,7 +337,7 @@ Bytes encodeAddress(const AddressBuilder& address, const StringTable& strings) {
         put32(tables[4], name(s.refs[0]));
         for (int i = 1; i < 5; ++i)
             put32(tables[4], s.refs[i]);
-        put32(tables[4], 0);
+        put32(tables[4], s.extent);
         put32(tables[4], static_cast<std::uint32_t>(s.x));
         put32(tables[4], static_cast<std::uint32_t>(s.y));
         put32(tables[4], s.houses.empty() ? 0 : checkedSize(pool.size(), "list pool"));

@@ -803,9 +803,25 @@ class Builder {
             m_cities.push_back(
                 {place.at, address.addCity(strings.add(place.name), m_country, 0, 0, p.x, p.y)});
         }
+        // A street's square holds every way of its name near its place, a
+        // place's square its streets: what the map shows of a chosen one.
         for (const RoadWay& road : m_extract.roads)
-            if (!road.name.empty() && road.kind.lineType != 0x16)
-                streetRecord(road.name, road.points[road.points.size() / 2], true);
+            if (!road.name.empty() && road.kind.lineType != 0x16) {
+                const std::uint32_t street = streetRecord(road.name, road.points[road.points.size() / 2], true);
+                for (const Geo& g : road.points) {
+                    const Map::Point p = global(g);
+                    address.extendStreet(street, p.x, p.y);
+                }
+            }
+        for (const auto& [name, records] : m_streets)
+            for (const StreetRecord& record : records) {
+                const AddressBuilder::Street& street = address.streets.at((record.offset - 4) / 39);
+                const std::int64_t e = street.extent;
+                for (const std::int64_t dx : {-e, e})
+                    for (const std::int64_t dy : {-e, e})
+                        address.extendCity(m_cities[record.city].offset, static_cast<std::int32_t>(street.x + dx),
+                                           static_cast<std::int32_t>(street.y + dy));
+            }
 
         // Houses grouped by street, in house-number order.
         std::map<std::uint32_t, std::vector<const HouseItem*>> houses;
@@ -844,6 +860,7 @@ class Builder {
             const Map::Point p = global(poi->at);
             object.x = p.x;
             object.y = p.y;
+            address.extendCity(object.city, p.x, p.y);
             const std::uint32_t record = address.addObject(object);
             ++m_import.counts.pois;
             // Each level shows a POI only where no other icon is drawn

@@ -85,10 +85,14 @@ struct PoiRow {
 };
 
 // The first row whose tag the object has decides its POI type.
-constexpr std::array<PoiRow, 34> Pois{{
+// What a driver looks for by type (pharmacy, fuel, parking, hospital, cash,
+// food, a bed) comes before the shops: a pharmacy is often a shop too.
+constexpr std::array<PoiRow, 35> Pois{{
     {{"highway", "speed_camera"}, 0xF001}, {{"amenity", "fuel"}, 0x2F01},
     {{"amenity", "parking"}, 0x2F0B},      {{"amenity", "hospital"}, 0x3002},
     {{"amenity", "clinic"}, 0x3003},       {{"amenity", "doctors"}, 0x3003},
+    {{"amenity", "pharmacy"}, 0x2E05},     {{"amenity", "atm"}, 0x2F06},
+    {{"amenity", "bank"}, 0x2F06},
     {{"cuisine", "pizza"}, 0x2A01},        {{"amenity", "restaurant"}, 0x2A00},
     {{"amenity", "fast_food"}, 0x2A07},    {{"amenity", "cafe"}, 0x2A05},
     {{"amenity", "bar"}, 0x2A05},          {{"amenity", "pub"}, 0x2A05},
@@ -99,8 +103,7 @@ constexpr std::array<PoiRow, 34> Pois{{
     {{"tourism", "attraction"}, 0x2C00},   {{"tourism", "viewpoint"}, 0x2C00},
     {{"historic", nullptr}, 0x2C00},       {{"shop", "supermarket"}, 0x2E03},
     {{"shop", "convenience"}, 0x2E02},     {{"shop", "greengrocer"}, 0x2E02},
-    {{"shop", nullptr}, 0x2E00},           {{"amenity", "pharmacy"}, 0x0000},
-    {{"amenity", "bank"}, 0x0000},         {{"amenity", "post_office"}, 0x0000},
+    {{"shop", nullptr}, 0x2E00},           {{"amenity", "post_office"}, 0x0000},
     {{"amenity", "police"}, 0x0000},       {{"amenity", "townhall"}, 0x0000},
     {{"amenity", "theatre"}, 0x0000},      {{"amenity", "cinema"}, 0x0000},
 }};

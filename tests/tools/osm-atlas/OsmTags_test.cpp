@@ -11,6 +11,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <fstream>
 #include <iterator>
 #include <optional>
 #include <string>
@@ -119,3 +121,34 @@ TEST(OsmTags, RoadClassesFollowTheSpeedsOfTheSearch) {
 }
 
 } // namespace
+
+// The amenities a driver looks for get POI types that the shipped styles
+// draw and the type chooser offers, whatever other tags they carry.
+TEST(OsmTags, WhatADriverLooksForHasATypeOfTheStyles) {
+    std::ifstream in(std::string(MIREL_SOURCE_DIR) + "/data/styles/pois.xml");
+    const std::string styles((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    ASSERT_FALSE(styles.empty());
+    const struct {
+        Tags tags;
+        std::uint16_t type;
+    } rows[] = {
+        {{{"amenity", "pharmacy"}}, 0x2E05},
+        {{{"amenity", "pharmacy"}, {"shop", "chemist"}}, 0x2E05},
+        {{{"amenity", "fuel"}}, 0x2F01},
+        {{{"amenity", "parking"}}, 0x2F0B},
+        {{{"amenity", "hospital"}}, 0x3002},
+        {{{"amenity", "atm"}}, 0x2F06},
+        {{{"amenity", "bank"}}, 0x2F06},
+        {{{"amenity", "restaurant"}}, 0x2A00},
+        {{{"tourism", "hotel"}}, 0x2B00},
+    };
+    for (const auto& row : rows) {
+        const Way way(row.tags);
+        const auto type = OsmAtlas::poiType(way.tags());
+        ASSERT_TRUE(type.has_value()) << row.tags.front().second;
+        EXPECT_EQ(*type, row.type) << row.tags.front().second;
+        char id[16];
+        std::snprintf(id, sizeof id, "id=\"0x%04X\"", *type);
+        EXPECT_NE(styles.find(id), std::string::npos) << id << " has no style";
+    }
+}
