@@ -281,10 +281,12 @@ TEST(CarTracker, KeepsToThePartOfTheMatchedRoadItDrivesOn) {
     // The last frame comes (ms - 100) after the fix: the prediction has
     // moved speed x that time along the heading.
     const Row rows[] = {
-        {400, 135, 12, 1300, 400 + 12 * 0.70711 * 1.2}, // 10.2 m south of the first, 9.8 from the second
-        {585, 135, 12, 1500,
-         585 + 12 * 0.70711 * 1.4}, // nearer the hook's end and the second than the straight
-        {400, 200, 2, 2500, 400 - 2 * 0.34202 * 2.4}, // the GPS heading points back: shown east all the same
+        // 10.2 m south of the first carriageway, 9.8 m from the second
+        {400, 135, 12, 1300, 400 + 12 * 0.70711 * 1.2},
+        // nearer the hook's end and the second carriageway than the straight
+        {585, 135, 12, 1500, 585 + 12 * 0.70711 * 1.4},
+        // the GPS heading points back: shown east all the same
+        {400, 200, 2, 2500, 400 - 2 * 0.34202 * 2.4},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.x);
