@@ -4,6 +4,7 @@
 #include "map/SegmentProjection.h"
 #include "map/UnitsPerMeter.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace Positioning {
@@ -21,11 +22,42 @@ float wrapSigned(float d) {
     return d;
 }
 
+// The foot of p on the polyline found from segment `from` on: the walk goes
+// to the next (or else the previous) segment while that one lies nearer, so
+// it stops at the nearest part of the road around `from`, not at a farther
+// part that happens to come closer.
+Map::PolylineFoot followFoot(Map::LocalPoint p, const std::vector<Map::LocalPoint>& points,
+                             std::size_t from) {
+    const std::size_t last = points.size() - 2;
+    const auto footOn = [&](std::size_t i) {
+        Map::PolylineFoot f;
+        f.point = Map::footOnSegment(p, points[i], points[i + 1]);
+        f.distance2 = (f.point.x - p.x) * (f.point.x - p.x) + (f.point.y - p.y) * (f.point.y - p.y);
+        f.segment = i;
+        return f;
+    };
+    Map::PolylineFoot best = footOn(std::min(from, last));
+    bool moved = false;
+    while (best.segment < last) {
+        const Map::PolylineFoot next = footOn(best.segment + 1);
+        if (!(next.distance2 < best.distance2)) break;
+        best = next;
+        moved = true;
+    }
+    while (!moved && best.segment > 0) {
+        const Map::PolylineFoot previous = footOn(best.segment - 1);
+        if (!(previous.distance2 < best.distance2)) break;
+        best = previous;
+    }
+    return best;
+}
+
 } // namespace
 
 TrackerFix TrackerFix::from(const Fix& fix) {
     TrackerFix out;
     out.point = {fix.x, fix.y};
+    out.measured = out.point;
     out.heading = fix.heading;
     out.speed = fix.speed;
     out.accuracy = fix.hdop;
@@ -59,6 +91,7 @@ void CarTracker::setAtlas(Map::KVAtlas* atlas) {
     m_onRoad = false;
     m_road = Road{};
     m_candidates.clear();
+    m_candidateProbability.clear();
 }
 
 bool CarTracker::useStick() {
@@ -110,19 +143,20 @@ void CarTracker::onFix(const TrackerFix& fix) {
     m_hasData = true;
 }
 
-std::optional<float> CarTracker::match(Map::KVAtlas& atlas, const TrackerFix& fix, Map::Point filtered,
+std::optional<float> CarTracker::match(Map::KVAtlas& atlas, const TrackerFix& fix,
                                        const std::optional<Road>& oldRoad) {
     MatchInput input;
-    input.point = filtered;
+    input.point = fix.measured;
     input.unitsPerMetre = fix.unitsPerMetre;
     input.heading = fix.heading;
     input.speed = fix.speed;
     if (oldRoad) input.current = oldRoad->polyline.ref;
     const std::vector<RoadPolyline> roads =
-        collectRoads(atlas, filtered, static_cast<double>(m_critDist) * fix.unitsPerMetre);
+        collectRoads(atlas, fix.measured, static_cast<double>(m_critDist) * fix.unitsPerMetre);
     const MatchResult result = matchRoads(roads, input, m_settings);
     if (!result.best) {
         m_candidates.clear();
+        m_candidateProbability.clear();
         return std::nullopt;
     }
     const RoadPolyline& best = roads[result.best->index];
@@ -145,12 +179,55 @@ std::optional<float> CarTracker::match(Map::KVAtlas& atlas, const TrackerFix& fi
                 m_candidates.push_back(old);
         }
     }
+    // Each candidate's own share of the weights: the car drawn on a road
+    // connected to the matched one (past the matched road's end) is only as
+    // sure to be on it as this match found it; one that did not score at
+    // all (the turn the car has not yet been measured on) gets 0.
+    float sum = 0.0f;
+    for (const RoadPolyline& road : roads)
+        if (const std::optional<ScoredRoad> scored = scoreRoad(road, input, m_settings))
+            sum += costWeight(scored->cost);
+    m_candidateProbability.assign(m_candidates.size(), 0.0f);
+    for (std::size_t i = 0; i < m_candidates.size(); ++i) {
+        if (m_candidates[i].ref == best.ref) {
+            m_candidateProbability[i] = result.probability;
+        } else if (const std::optional<ScoredRoad> scored = scoreRoad(m_candidates[i], input, m_settings)) {
+            m_candidateProbability[i] = std::fabs(sum) <= 1e-8f ? 0.0f : costWeight(scored->cost) / sum;
+        }
+    }
     return result.probability;
 }
 
 bool CarTracker::snap(Map::Point point, Road& out) const {
+    // The car keeps to the matched road (the first candidate) while the
+    // point lies alongside it: the prediction runs on a straight line, so
+    // in a bend it drifts sideways, and the other carriageway of a
+    // boulevard, or the far leg of a loop, connected to this road where the
+    // two meet, may then lie nearer. Only a point past one of its ends goes
+    // to the nearest of the candidates.
+    if (!m_candidates.empty() && m_candidates.front().points.size() >= 2) {
+        const RoadPolyline& matched = m_candidates.front();
+        const Map::LocalPoint p = matched.frame.toLocal(point);
+        // Held on this road already: its foot is followed from the segment
+        // the car is on, so that a road that bends back near itself (a
+        // hook, a loop) does not throw the car onto its later part.
+        const Map::PolylineFoot foot =
+            m_onRoad && m_road.polyline.ref == matched.ref
+                ? followFoot(p, matched.points, m_road.segment)
+                : Map::nearestFoot(p, matched.points.data(), matched.points.size());
+        const auto same = [](Map::LocalPoint a, Map::LocalPoint b) { return a.x == b.x && a.y == b.y; };
+        if (std::isfinite(foot.distance2) && !same(foot.point, matched.points.front()) &&
+            !same(foot.point, matched.points.back())) {
+            out.polyline = matched;
+            out.probability = m_candidateProbability.front();
+            out.projected = foot.point;
+            out.segment = static_cast<std::uint16_t>(foot.segment);
+            return true;
+        }
+    }
     double bestDistance = INFINITY;
-    for (const RoadPolyline& candidate : m_candidates) {
+    for (std::size_t i = 0; i < m_candidates.size(); ++i) {
+        const RoadPolyline& candidate = m_candidates[i];
         const Map::PolylineFoot foot =
             Map::nearestFoot(candidate.frame.toLocal(point), candidate.points.data(), candidate.points.size());
         const double unit = candidate.frame.unit();
@@ -159,6 +236,7 @@ bool CarTracker::snap(Map::Point point, Road& out) const {
         if (distance < bestDistance) {
             bestDistance = distance;
             out.polyline = candidate;
+            out.probability = m_candidateProbability[i];
             out.projected = foot.point;
             out.segment = static_cast<std::uint16_t>(foot.segment);
         }
@@ -169,7 +247,6 @@ bool CarTracker::snap(Map::Point point, Road& out) const {
 void CarTracker::update() {
     const std::uint32_t now = m_clock.ticksMs();
     TrackerFix fix;
-    Map::Point filtered;
     Map::Point predicted;
     std::optional<Road> oldRoad;
     bool doMatch = false;
@@ -191,14 +268,12 @@ void CarTracker::update() {
         doMatch = !m_fixUsed && m_useStick;
         m_fixUsed = true;
         fix = m_fix;
-        filtered = m_level->toGlobal(m_filter.position());
         predicted = m_level->toGlobal(free);
         if (m_onRoad) oldRoad = m_road;
         atlas = m_atlas;
     }
 
-    std::optional<float> probability;
-    if (doMatch && atlas != nullptr) probability = match(*atlas, fix, filtered, oldRoad);
+    if (doMatch && atlas != nullptr) match(*atlas, fix, oldRoad);
     Road snapped;
     const bool onRoad = snap(predicted, snapped);
 
@@ -210,7 +285,6 @@ void CarTracker::update() {
         } else {
             const float shown = m_onRoad ? m_road.heading : m_freeHeading;
             const std::uint32_t lastTurn = m_onRoad ? m_road.lastTurnTicks : now;
-            snapped.probability = probability ? *probability : m_road.probability;
             const RoadPolyline& line = snapped.polyline;
             const Map::LocalPoint a = line.points[snapped.segment];
             const Map::LocalPoint b = line.points[snapped.segment + 1];
@@ -218,10 +292,16 @@ void CarTracker::update() {
             const int direction = Map::headingDegrees(along);
             const int reverse = direction >= 180 ? direction - 180 : direction + 180;
             const float reference = fix.speed >= m_settings.minSpeed ? fix.heading : shown;
-            snapped.targetHeading = headingDifference(static_cast<float>(direction), reference) <
-                                            headingDifference(static_cast<float>(reverse), reference)
-                                        ? static_cast<float>(direction)
-                                        : static_cast<float>(reverse);
+            // A one-way road is driven its own way. The GPS heading is that
+            // of the measured point, up to the latency behind the point
+            // shown: in a hairpin of the road it may still point back along
+            // the bend's first leg, and the car would be turned against its
+            // road (and against the route along it).
+            snapped.targetHeading =
+                line.oneWay || headingDifference(static_cast<float>(direction), reference) <
+                                   headingDifference(static_cast<float>(reverse), reference)
+                    ? static_cast<float>(direction)
+                    : static_cast<float>(reverse);
             const float step = m_rotateSpeed * static_cast<float>(now - lastTurn) * 0.001f;
             const float d = wrapSigned(snapped.targetHeading - shown);
             float heading = std::fabs(d) < step ? snapped.targetHeading : shown + (d > 0 ? step : -step);

@@ -28,7 +28,12 @@ namespace Positioning {
 
 // One fix as the tracker takes it in: global map point, velocity in global
 // units per second, GPS heading (degrees) and speed (m/s), the dilution of
-// precision, and global units per metre at the point.
+// precision, global units per metre at the point, and the point the
+// receiver measured. `point` is where the car is taken to be now, the
+// measured point moved ahead along the velocity by the receiver's latency;
+// the filter and the shown car follow it. The road is chosen at the
+// measured point: moved ahead along a straight line, a fix taken just
+// before a bend lands beside the road, on whatever street lies there.
 struct TrackerFix {
     Map::Point point;
     Map::LocalPoint velocity;
@@ -36,9 +41,11 @@ struct TrackerFix {
     float speed = 0.0f;
     float accuracy = 0.0f;
     float unitsPerMetre = 1.0f;
+    Map::Point measured;
 
     // From a GPS fix: the velocity from speed and heading, the units from
-    // the projection's scale at the fix, the HDOP as the accuracy.
+    // the projection's scale at the fix, the HDOP as the accuracy; not moved
+    // ahead (the measured point is the point).
     static TrackerFix from(const Fix& fix);
 };
 
@@ -88,7 +95,7 @@ class CarTracker {
     };
     // The probability of the matched road, or nothing when no road scored;
     // rebuilds m_candidates.
-    std::optional<float> match(Map::KVAtlas& atlas, const TrackerFix& fix, Map::Point filtered,
+    std::optional<float> match(Map::KVAtlas& atlas, const TrackerFix& fix,
                                const std::optional<Road>& oldRoad);
     // The candidate nearest the point, with its foot; false when none.
     bool snap(Map::Point point, Road& out) const;
@@ -120,6 +127,7 @@ class CarTracker {
 
     // Main thread only.
     std::vector<RoadPolyline> m_candidates;
+    std::vector<float> m_candidateProbability; // of each candidate, by the last match
 
     float m_rotateSpeed = 50.0f;
     bool m_useStick = true;

@@ -8,6 +8,7 @@
 #include "map/UnitsPerMeter.h"
 #include "tests/map/AtlasFixture.h"
 #include "tools/demo-atlas/DemoAtlas.h"
+#include "tools/mapwriter/MapWriter.h"
 
 #include <gtest/gtest.h>
 
@@ -207,6 +208,123 @@ TEST(CarTracker, NoisyDriveSnapsToTheDrivenStreet) {
     std::cout << "noisy drive (seed " << seed << "): " << right << " of " << total << " fixes on the driven street ("
               << share << " %)\n";
     EXPECT_GE(share, 95.0);
+}
+
+// A map of a few roads in one cell, one level unit a metre (256 global
+// units): the cell's corner lies at level (1024, 1024) of a grid whose
+// origin cell is (100, 200).
+struct RoadsRig {
+    explicit RoadsRig(const std::vector<MapWriting::Polyline>& roads) {
+        MapWriting::MapDescription map = AtlasTest::completeMap(1, 0);
+        MapWriting::Cell cell;
+        cell.x = cell.y = 1;
+        cell.polylines = roads;
+        map.levels[0].cells = {cell};
+        map.roads = {};
+        MapWriting::writeMapFile(writer.folder("roads") / "roads.kvm", map);
+        rig = std::make_unique<Rig>(writer.folder("roads"));
+    }
+    static Map::Point global(double x, double y) {
+        return {static_cast<std::int32_t>((102400 + 1024 + x) * 256),
+                static_cast<std::int32_t>((204800 + 1024 + y) * 256)};
+    }
+    // A fix as the map events handler hands it on: measured at (x, y), moved
+    // ahead along its heading by `latency` seconds.
+    void fix(double x, double y, float heading, float speed, float latency) {
+        const float h = heading * 0.017453292f;
+        TrackerFix fix;
+        fix.measured = global(x, y);
+        fix.point = global(x + std::sin(h) * speed * latency, y + std::cos(h) * speed * latency);
+        fix.velocity = {std::sin(h) * speed * 256, std::cos(h) * speed * 256};
+        fix.heading = heading;
+        fix.speed = speed;
+        fix.accuracy = 1.0f;
+        fix.unitsPerMetre = 256;
+        rig->tracker->onFix(fix);
+    }
+    std::uint32_t road() { return rig->tracker->carState().polylineId; }
+
+    AtlasTest::AtlasSetup writer;
+    std::unique_ptr<Rig> rig;
+};
+
+// A boulevard bends right by 90 degrees; just past the bend, straight on, a
+// side street begins. The last fix before the bend, moved 18 m ahead by
+// the receiver's latency, lands beside the side street: the car stays on
+// the boulevard, whose road the measured point lies on.
+TEST(CarTracker, TheRoadIsChosenWhereTheFixWasMeasured) {
+    RoadsRig roads(
+        {{0, 6, false, 0, {{200, 500}, {500, 500}, {500, 300}}}, {0, 6, false, 1, {{512, 506}, {600, 506}}}});
+    for (const double x : {470.0, 482.0, 494.0}) {
+        SCOPED_TRACE(x);
+        roads.fix(x, 500, 90, 12, 1.5f);
+        for (int frame = 0; frame < 10; ++frame) {
+            roads.rig->frames(100);
+            EXPECT_EQ(roads.road(), 0u);
+        }
+    }
+}
+
+// A one-way carriageway runs east and ends in a hook that turns back to
+// where the other carriageway, two-way, begins 20 m south of it and runs
+// west. A prediction that drifts sideways (a GPS heading turned toward the
+// south, as in a bend) comes nearer the other carriageway, or the hook's
+// end, than the part of the road the car drives on: the car keeps to that
+// part; its shown heading is the one-way road's own direction, whatever
+// the GPS heading.
+TEST(CarTracker, KeepsToThePartOfTheMatchedRoadItDrivesOn) {
+    struct Row {
+        double x;
+        float heading;
+        float speed;
+        std::uint32_t ms;
+        double expectedX; // of the snapped point, on the first carriageway
+    };
+    // The last frame comes (ms - 100) after the fix: the prediction has
+    // moved speed x that time along the heading.
+    const Row rows[] = {
+        // 10.2 m south of the first carriageway, 9.8 m from the second
+        {400, 135, 12, 1300, 400 + 12 * 0.70711 * 1.2},
+        // nearer the hook's end and the second carriageway than the straight
+        {585, 135, 12, 1500, 585 + 12 * 0.70711 * 1.4},
+        // the GPS heading points back: shown east all the same
+        {400, 200, 2, 2500, 400 - 2 * 0.34202 * 2.4},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.x);
+        RoadsRig roads({{0, 6, true, 0, {{200, 500}, {600, 500}, {615, 495}, {615, 485}, {600, 480}}},
+                        {0, 6, false, 1, {{600, 480}, {200, 480}}}});
+        roads.fix(row.x, 500, row.heading, row.speed, 0.0f);
+        roads.rig->frames(row.ms);
+        const CarState state = roads.rig->tracker->carState();
+        ASSERT_TRUE(state.onRoad);
+        EXPECT_EQ(roads.road(), 0u);
+        const Map::Point car = state.position.toGlobal();
+        EXPECT_NEAR(car.x / 256.0 - 102400 - 1024, row.expectedX, 0.3);
+        EXPECT_NEAR(car.y / 256.0 - 204800 - 1024, 500.0, 0.3);
+        EXPECT_NEAR(degrees(state), 90.0f, 0.01f);
+    }
+}
+
+// A street ends at a fork 30 m ahead of the measured fix: the car, drawn
+// 18 m further on, runs past the street's end onto one of the fork's roads
+// before a fix is measured there. The street is certain (the only road near
+// the fix); the fork's road, which did not score, is not: guidance then
+// keeps its wide margin instead of finding the car metres off a route that
+// takes the other branch.
+TEST(CarTracker, ARoadBeyondTheMatchedOneIsOnlyAsSureAsItScored) {
+    RoadsRig roads({{0, 6, false, 0, {{200, 500}, {500, 500}}},
+                    {0, 6, false, 1, {{500, 500}, {600, 560}}},
+                    {0, 6, false, 2, {{500, 500}, {500, 600}}}});
+    roads.fix(470, 500, 90, 12, 1.5f);
+    roads.rig->frames(100);
+    EXPECT_EQ(roads.road(), 0u);
+    EXPECT_EQ(roads.rig->tracker->carState().probability, 1.0f);
+    roads.rig->frames(1300); // drawn 3.6 m past the street's end
+    const CarState past = roads.rig->tracker->carState();
+    ASSERT_TRUE(past.onRoad);
+    EXPECT_NE(past.polylineId, 0u);
+    EXPECT_EQ(past.probability, 0.0f);
 }
 
 TEST(CarTracker, GpsThreadAndFramesShareTheCarUnderTheLock) {
