@@ -68,12 +68,18 @@ public:
     private:
         std::uint32_t m_threshold;
     };
-    // Announced with a round distance instead of its threshold.
+    // Announced with a round distance instead of its threshold. A car
+    // already nearer than that (it stood inside the warning and moved off,
+    // or a warning above fired for this one too) hears the distance there
+    // is: "in 500 m" with the turn 200 m ahead sends it past the turn.
     class t_WarnDistFakeDist : public t_WarnDistNorm {
     public:
         t_WarnDistFakeDist(std::uint32_t threshold, std::uint32_t announced)
             : t_WarnDistNorm(threshold), m_announced(announced) {}
-        void announce(ManeuverEntry& entry) const override { entry.distance = m_announced; }
+        void announce(ManeuverEntry& entry) const override {
+            if (entry.distance >= m_announced)
+                entry.distance = m_announced;
+        }
 
     private:
         std::uint32_t m_announced;
