@@ -50,6 +50,25 @@ const char* carEventName(int code) {
     }
 }
 
+// Guidance's manoeuvre phrase after what out holds. The manoeuvres chained
+// behind the first ("then left, then right") are cut where the phrase could
+// not end before the car reaches the first turn: each of them gets its own
+// warnings, while a phrase still speaking past its turn tells the driver
+// nothing in time. A roundabout keeps its exit.
+bool appendManeuverPhrase(Phrase& out, const fdMapNavi& navi, const NaviSounds* sound) {
+    std::vector<ManeuverEntry> list;
+    navi.maneuversToAnnounce(list);
+    const bool roundabout = navi.maneuverType() == 3 || navi.maneuverType() == 19;
+    const double speed = navi.speedMs();
+    while (list.size() > 1 && !roundabout && speed > 1.0 && sound != nullptr) {
+        Phrase whole = out;
+        Voice::composeManeuverPhrase(whole, list, navi.sayDistanceFirst());
+        if (sound->seconds(whole) <= navi.remainingDistance() / speed) break;
+        list.pop_back();
+    }
+    return Voice::composeManeuverPhrase(out, list, navi.sayDistanceFirst());
+}
+
 Map::Point globalOf(const LevelPoint& p) {
     return Map::LevelFrame::of(*p.level).toGlobal({p.x, p.y});
 }
@@ -288,8 +307,12 @@ void KVMapEventsHandler::rebuildPath() {
     applyPendingRoute();
     if (!naviSoundsOn()) return;
     Phrase phrase{Voice::RouteRebuilt};
-    const bool withManeuver = Voice::composeManeuverPhrase(phrase, m_navi, m_navi.sayDistanceFirst());
-    m_sound->play(withManeuver ? 4 : 2, phrase);
+    const bool withManeuver = appendManeuverPhrase(phrase, m_navi, m_sound);
+    // What plays, or waits to play, speaks of the route just replaced: the
+    // new one is said over it, or a long phrase about turns no longer ahead
+    // would keep the driver from hearing the new route and its next turn.
+    m_pending.clear();
+    m_sound->playOver(withManeuver ? 4 : 2, 4, phrase);
 }
 
 void KVMapEventsHandler::applyPendingRoute() {
@@ -315,7 +338,7 @@ void KVMapEventsHandler::onNaviEvent(int code, fdMapNavi& navi, const std::uint3
     switch (code) {
     case Start: {
         Phrase phrase{4};
-        Voice::composeManeuverPhrase(phrase, navi, navi.sayDistanceFirst());
+        appendManeuverPhrase(phrase, navi, m_sound);
         speak(4, phrase);
         break;
     }
@@ -353,7 +376,7 @@ void KVMapEventsHandler::onNaviEvent(int code, fdMapNavi& navi, const std::uint3
     }
     case Rotate: {
         Phrase phrase;
-        Voice::composeManeuverPhrase(phrase, navi, navi.sayDistanceFirst());
+        appendManeuverPhrase(phrase, navi, m_sound);
         speakManeuver(4, phrase);
         break;
     }
@@ -361,6 +384,8 @@ void KVMapEventsHandler::onNaviEvent(int code, fdMapNavi& navi, const std::uint3
     case PathChanged_EmptyPath: navi.stop(); break;
     case BackToPath: m_rebuildRequested = false; break;
     case RotateEnd:
+        // A warning still waiting for the player names the turn just passed.
+        m_pending.clear();
         if (passedType == nullptr || *passedType != 3) navi.onRotateEnd();
         break;
     default: break;

@@ -46,6 +46,10 @@ public:
     virtual bool naviOn() const = 0;
     // True when the list started (see SoundSystem::play).
     virtual bool play(int priority, const Phrase& ids) = 0;
+    // The same, also over a list that plays with a priority of at most cuts.
+    virtual bool playOver(int priority, int /*cuts*/, const Phrase& ids) { return play(priority, ids); }
+    // How long the list would play, in seconds; 0 when not known.
+    virtual double seconds(const Phrase&) const { return 0.0; }
     // A list of this priority would start now (nothing of the same or a
     // higher priority plays).
     virtual bool accepts(int priority) const = 0;
@@ -57,6 +61,8 @@ public:
     explicit SoundSystemNaviSounds(SoundSystem& sound) : m_sound(sound) {}
     bool naviOn() const override { return m_sound.naviOn(); }
     bool play(int priority, const Phrase& ids) override { return m_sound.play(priority, ids); }
+    bool playOver(int priority, int cuts, const Phrase& ids) override { return m_sound.playOver(priority, cuts, ids); }
+    double seconds(const Phrase& ids) const override { return m_sound.seconds(ids); }
     bool accepts(int priority) const override { return m_sound.accepts(priority); }
 
 private:

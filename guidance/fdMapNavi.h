@@ -144,6 +144,8 @@ public:
     std::uint32_t startTicks() const { return m_startTicks; }
     bool sayDistanceFirst() const { return m_sayDistBeforeNotif; }
     std::size_t warningCount() const { return m_warnStack.size(); }
+    // The speed of the last step (m/s).
+    float speedMs() const { return m_speedMs; }
 
 private:
     void raise(int code, const std::uint32_t* passedType = nullptr);
@@ -201,6 +203,7 @@ private:
     PathPosition m_maneuverPosition;
     std::uint16_t m_maneuverAux = 0;
     bool m_announcing = false;
+    float m_speedMs = 0.0f;
     bool m_nextPointKnown = false;
     std::uint32_t m_distToNextPoint = 0;
     PathPosition m_nextPointPosition;

@@ -127,6 +127,9 @@ TEST_F(SoundSystemTest, CapturedOutputPlaysListsInOrder) {
         EXPECT_EQ(log.countStartingWith("0: 1["), 1u);
         EXPECT_EQ(log.count("1: error"), 1u);
         EXPECT_EQ(log.countStartingWith("2: 2["), 1u);
+        // How long a list plays: the samples loaded once by their length,
+        // an id never loaded a second.
+        EXPECT_NEAR(player.seconds({1, 2, 99}), 5000.0 / 22050 + 1.0, 1e-6);
         waitIdle(player);
         EXPECT_TRUE(player.play(1, {2})); // nothing plays: a lower priority may start
         waitIdle(player);
@@ -139,6 +142,7 @@ TEST_F(SoundSystemTest, CapturedOutputPlaysListsInOrder) {
         SDL_LockAudio();
         const bool midway = player.playing();
         EXPECT_FALSE(player.play(2, {1})); // not above what plays: dropped
+        EXPECT_FALSE(player.playOver(2, 1, {1})); // cuts only below 2
         EXPECT_TRUE(player.play(3, {4}));
         SDL_UnlockAudio();
         ASSERT_TRUE(midway) << "the long sample ended before it could be replaced";
