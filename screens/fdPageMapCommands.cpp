@@ -539,7 +539,18 @@ void fdPageMap::pathCommand(Ui::TemplateWindow& buttons, const std::string& chil
     } else if (child == "tiny_to") {
         waitState();
         const auto car = carPosition();
-        if (!path.points.empty()) {
+        // With a fix the route starts at the car, also when there was a
+        // route: from the old route's start guidance would find the car off
+        // it and rebuild at once, "route rebuilt" right after the driver
+        // chose where to go. A tap on no road changes nothing.
+        const bool hadRoute = !path.points.empty();
+        bool atCar = false;
+        if (car && (!hadRoute || m_tappedRoute.isSet())) {
+            applyPending = true;
+            atCar = route->startPathAtLocation(*atlas, *car);
+        }
+        if (hadRoute && !atCar) {
+            applyPending = false;
             if (route->recalculatePath(*atlas, config, m_tappedRoute))
                 playNavi(2, 11);
             else
@@ -547,8 +558,7 @@ void fdPageMap::pathCommand(Ui::TemplateWindow& buttons, const std::string& chil
         } else if (!car) {
             route->startPathAt(m_tappedRoute);
         } else {
-            applyPending = true;
-            if (!route->startPathAtLocation(*atlas, *car)) {
+            if (!atCar) {
                 applyPending = false;
                 showStatus = true;
             }

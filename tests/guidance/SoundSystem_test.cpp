@@ -13,6 +13,8 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <random>
 #include <set>
 
@@ -241,4 +243,24 @@ TEST(DemoSounds, EveryPlayableIdIsNamedAndItsPhraseLoads) {
     int priority = 0;
     for (int id : ids)
         EXPECT_TRUE(player.play(++priority, {id})) << "id " << id << ": " << player.fileName(id);
+}
+
+// The words the callers speak by a fixed id say what they are played for:
+// the start of guidance is not a route point's word (it was "intermediate
+// point", heard at every start).
+TEST(DemoSounds, TheCallersWordsSayWhatTheyArePlayedFor) {
+    std::ifstream in(MIREL_DATA_DIR "/sounds.xml");
+    const std::string xml((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    const auto say = [&](int id) {
+        const std::string key = "id=\"" + std::to_string(id) + "\"";
+        const std::size_t at = xml.find(key);
+        if (at == std::string::npos) return std::string("(none)");
+        const std::size_t from = xml.find("say=\"", at), end = xml.find('>', at);
+        if (from == std::string::npos || from > end) return std::string("(no say)");
+        return xml.substr(from + 5, xml.find('"', from + 5) - from - 5);
+    };
+    const std::pair<int, const char*> rows[] = {{0, "Вы прибыли"},        {4, "Начинаем движение"},
+                                                {9, "Точка маршрута"},    {11, "Навигация"},
+                                                {69, "Маршрут перестроен"}};
+    for (const auto& [id, words] : rows) EXPECT_EQ(say(id), words) << id;
 }

@@ -512,6 +512,20 @@ TEST(MapCommands, RouteFromAndToTheTappedRoad) {
     EXPECT_EQ(dynamic_cast<Ui::fdStatic*>(list->rowWidget(0)->findChild("text"))->text(), u"Main Street 370 m");
     r.ui.goToPage(r.page);
     EXPECT_TRUE(r.ui.history().empty());
+
+    // With a route and a fix, "To" starts the new route at the car, not at
+    // the old route's start (guidance would find the car off it at once).
+    car.fix = CarFix{townPoint(600, 0)};
+    r.nav.calls.clear();
+    r.page->mapPointAction(tap);
+    r.click("path_continue", "tiny_to");
+    EXPECT_FALSE(r.shown("ok_dialog"));
+    EXPECT_EQ(r.nav.calls, (std::vector<std::string>{"start", "apply"}));
+    ASSERT_EQ(r.route.path().points.size(), 2u);
+    const LevelPoint& start = r.route.path().points[0].roadPoint;
+    const Map::Point from = Map::LevelFrame::of(*start.level).toGlobal({start.x, start.y});
+    EXPECT_LT(std::abs(from.x - townPoint(600, 0).x), 30 * DemoAtlas::unitsPerMetre());
+    EXPECT_LT(std::abs(from.y - townPoint(600, 0).y), 30 * DemoAtlas::unitsPerMetre());
 }
 
 // The route files page over the demo town: the saved route is listed and
