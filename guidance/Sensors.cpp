@@ -33,6 +33,15 @@ void SensorFrame::setGuidance(const fdMapNavi& navi) {
     }
 }
 
+std::u16string turnDistanceText(const Core::MessageTable& messages, std::uint32_t metres) {
+    const std::uint64_t m = metres;
+    const std::uint64_t rounded = m < 195 ? (m + 5) / 10 * 10 : (m + 25) / 50 * 50;
+    if (rounded < 1000)
+        return Core::format(u"%d ", static_cast<int>(rounded)) + messages.text("meter");
+    return Core::format(u"%d ", static_cast<int>(std::min<std::uint64_t>((m + 500) / 1000, INT32_MAX))) +
+           messages.text("kilo_meter");
+}
+
 std::u16string SensorBase::caption() const { return m_messages.text("sensors_" + name()); }
 
 namespace {
@@ -223,6 +232,8 @@ public:
 class DistanceToManeuverSensor : public DistanceSensorBase {
 public:
     explicit DistanceToManeuverSensor(const Core::MessageTable& m) : DistanceSensorBase(m, "dist_to_maneuver") {}
+    // As the turn panel shows it.
+    std::u16string valueText() const override { return m_valid ? turnDistanceText(m_messages, m_metres) : kNone; }
     void update(const SensorInput& in) override {
         m_valid = in.frame.routeActive && in.frame.maneuverAhead;
         m_metres = in.frame.distToManeuver;

@@ -37,6 +37,11 @@ class fdMapNavi;
 
 // What a frame knows besides the last fix; the map page fills it from the
 // map events handler or, while it runs, the demo drive.
+// The distance to the next turn as the turn panel and the sensor show it,
+// in the steps a driver can tell apart: to 10 m below 200 m, to 50 m below
+// 1 km, whole kilometres above.
+std::u16string turnDistanceText(const Core::MessageTable& messages, std::uint32_t metres);
+
 struct SensorFrame {
     // The demo drive's simulated fix, null when no demo runs.
     const Positioning::Fix* demoFix = nullptr;

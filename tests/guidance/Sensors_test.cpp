@@ -133,3 +133,27 @@ TEST_F(SensorsTest, FixesFromAnotherThreadArriveWhole) {
 
 } // namespace
 } // namespace Guidance
+
+namespace Guidance {
+namespace {
+
+// The distance to the turn in a driver's steps, the same in the sensor and
+// on the turn panel: 10 m below 200 m, 50 m below 1 km, whole kilometres.
+TEST_F(SensorsTest, TheDistanceToTheTurnIsRoundedAsADriverReadsIt) {
+    const std::pair<std::uint32_t, std::u16string> rows[] = {
+        {0, u"0 m"},     {4, u"0 m"},     {5, u"10 m"},    {109, u"110 m"}, {194, u"190 m"}, {195, u"200 m"},
+        {224, u"200 m"}, {232, u"250 m"}, {249, u"250 m"}, {974, u"950 m"}, {975, u"1 km"},  {1499, u"1 km"},
+        {1500, u"2 km"}, {4294967295u, u"4294967 km"}};
+    SensorFrame frame;
+    frame.routeActive = true;
+    frame.maneuverAhead = true;
+    for (const auto& [metres, text] : rows) {
+        EXPECT_EQ(turnDistanceText(messages, metres), text) << metres;
+        frame.distToManeuver = metres;
+        sensors.updateAll(frame);
+        EXPECT_EQ(value(sensors, "dist_to_maneuver"), text) << metres;
+    }
+}
+
+} // namespace
+} // namespace Guidance
