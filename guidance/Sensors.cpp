@@ -24,6 +24,12 @@ void SensorFrame::setGuidance(const fdMapNavi& navi) {
     guidanceStartTicks = navi.startTicks();
     nextStreetMap = nullptr;
     nextStreetName = 0;
+    routeStreetMap = nullptr;
+    routeStreetName = 0;
+    if (routeActive && !navi.outOfPath() && !navi.position().isAtEnd()) {
+        routeStreetMap = navi.position().currentPart().map;
+        routeStreetName = navi.position().currentPart().nameIndex;
+    }
     PathPosition at;
     std::uint32_t type = 0;
     std::uint16_t aux = 0;
@@ -312,7 +318,15 @@ private:
 class CurStreetSensor : public StreetNameSensorBase {
 public:
     explicit CurStreetSensor(const Core::MessageTable& m) : StreetNameSensorBase(m, "cur_street") {}
+    // While the car follows the route, the street is the route's there:
+    // guidance has matched the car to it, where the tracker, between roads
+    // at a junction or unsure of the road, has none (the box stayed empty
+    // for stretches of named streets).
     void update(const SensorInput& in) override {
+        if (in.frame.routeStreetName != 0) {
+            lookUp(in.frame.routeStreetMap, in.frame.routeStreetName, in.frame.routeStreetName);
+            return;
+        }
         const Positioning::CarState& car = in.frame.car;
         if (!car.valid || !car.onRoad || car.polylineId == Positioning::NoPolylineId) {
             m_valid = false;
@@ -320,7 +334,7 @@ public:
         }
         Map::KVAtlas* atlas = in.frame.atlas;
         lookUp(atlas && car.mapIndex < atlas->mapCount() ? atlas->mapAt(car.mapIndex) : nullptr, car.caption,
-               car.polylineId);
+               car.caption);
     }
 };
 

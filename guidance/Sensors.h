@@ -56,6 +56,10 @@ struct SensorFrame {
     // index; 0 when none is known.
     Map::KVMap2* nextStreetMap = nullptr;
     std::uint32_t nextStreetName = 0;
+    // The street of the route part under guidance's position while the car
+    // follows the route; 0 when it is off the route or the part has no name.
+    Map::KVMap2* routeStreetMap = nullptr;
+    std::uint32_t routeStreetName = 0;
     // The tracked car's road (its map, polyline id and name index).
     Positioning::CarState car;
     // For the street names; null: no names.

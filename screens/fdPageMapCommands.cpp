@@ -251,7 +251,8 @@ void fdPageMap::mapPointAction(Map::Point point) {
         m_editPoint->setVisible(true);
 
     // The street labels: the address found there, and the bound road's
-    // name (empty when unreadable).
+    // name; nothing for a road without a name (a service road or a path is
+    // often the nearest), rather than the caption alone.
     std::u16string address;
     if (const std::u16string first = m_tappedFind.addressFirst(); !first.empty()) {
         address = message("map_address") + u": " + first;
@@ -267,9 +268,8 @@ void fdPageMap::mapPointAction(Map::Point point) {
     if (m_tappedRoute.isSet()) {
         std::u16string name;
         if (m_tappedRoute.map != nullptr && m_tappedRoute.nameIndex != 0 &&
-            m_tappedRoute.map->stringsReader().string(m_tappedRoute.nameIndex, name))
-            street = name;
-        street = message("map_nearest_street") + u": " + street;
+            m_tappedRoute.map->stringsReader().string(m_tappedRoute.nameIndex, name) && !name.empty())
+            street = message("map_nearest_street") + u": " + name;
     }
     for (auto [label, text] : {std::pair{m_upperBoxTurn, address}, std::pair{m_upperBox, street}})
         if (auto* box = dynamic_cast<Ui::fdStatic*>(label)) {

@@ -6,6 +6,7 @@
 
 #include "core/Config.h"
 #include "core/Format.h"
+#include "guidance/Sensors.h"
 #include "guidance/SoundMixer.h"
 #include "map/Projection.h"
 #include "map/UnitsPerMeter.h"
@@ -170,6 +171,11 @@ TEST(GuidanceDrive, AWrongTurnAndEveryTurnSpokenInTime) {
     std::uint32_t lastPassMs = 0;
     std::vector<std::uint32_t> rebuiltAt;
     std::ostringstream timeline;
+    // The street boxes: the current street while the car follows the route
+    // on a named road.
+    GuidanceTest::Messages messages;
+    Sensors sensors(messages, nullptr, SensorsSetup{"", &clock, 0});
+    int onNamedRoad = 0, streetShown = 0;
     for (const Path* leg : {&first, &second}) {
         for (PathPosition at(*leg, true); !at.isAtEnd(); at.advanceMetres(14)) {
             const Positioning::CarState car = carStateAt(at);
@@ -225,6 +231,17 @@ TEST(GuidanceDrive, AWrongTurnAndEveryTurnSpokenInTime) {
                             failures.push_back(
                                 Core::format("a phrase started at %d ms plays on past the turn it names", static_cast<int>(h.startMs)));
                 }
+                SensorFrame sensorFrame;
+                sensorFrame.setGuidance(handler.navi());
+                sensorFrame.car = handler.tracker().carState();
+                sensorFrame.atlas = m.atlas.get();
+                sensors.updateAll(sensorFrame);
+                const fdMapNavi& navi = handler.navi();
+                if (navi.running() && !navi.outOfPath() && !navi.position().isAtEnd() &&
+                    navi.position().currentPart().nameIndex != 0) {
+                    ++onNamedRoad;
+                    streetShown += sensors.findSensor("cur_street")->valueText() != u"-";
+                }
                 const Manoeuvre now = currentManoeuvre(handler.navi());
                 if (!(now == current)) {
                     if (current.type != 0) previous = current;
@@ -239,6 +256,8 @@ TEST(GuidanceDrive, AWrongTurnAndEveryTurnSpokenInTime) {
         }
     }
     EXPECT_GE(rebuilds, 1);
+    EXPECT_GT(onNamedRoad, 1000);
+    EXPECT_EQ(streetShown, onNamedRoad);
     EXPECT_GE(passed, 5);
     // Each rebuild is heard at once, to its end or until the next rebuild.
     for (std::uint32_t at : rebuiltAt) {
