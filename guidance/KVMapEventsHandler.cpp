@@ -245,7 +245,9 @@ void KVMapEventsHandler::guidanceStep(const FixState& fix) {
 }
 
 void KVMapEventsHandler::startNavigation() {
-    if (m_navi.running()) return;
+    // Started with the real car while the demo drives, guidance would find
+    // it off the route's start, rebuild from it and freeze the demo.
+    if (m_navi.running() || m_demoDriving) return;
     const FixState fix = fixState();
     const Positioning::CarState car = m_tracker.carState();
     if (fix.valid && car.valid) m_navi.start(car, fix.fix.speed);
@@ -279,7 +281,7 @@ void KVMapEventsHandler::resetNavigation() {
 void KVMapEventsHandler::rebuildPath() {
     m_rebuildRequested = false;
     const Positioning::CarState car = m_tracker.carState();
-    if (!m_navi.running() || m_route.isEmpty() || !car.valid || m_navi.nextPoint() == nullptr) return;
+    if (m_demoDriving || !m_navi.running() || m_route.isEmpty() || !car.valid || m_navi.nextPoint() == nullptr) return;
     const PathPosition passed = m_navi.position();
 
     Map::Routing::RoadBinding bound;

@@ -107,6 +107,9 @@ public:
     void resetNavigation();
     void rebuildPath();
     void applyPendingRoute();
+    // A demo drive runs over the route (the demo tells): the route is its
+    // own, so guidance of the real car neither starts nor rebuilds it.
+    void setDemoDriving(bool driving) { m_demoDriving = driving; }
 
     // The last fix; while it is valid, its map point is the projected one
     // (moved ahead by the GPS latency).
@@ -180,6 +183,7 @@ private:
     // Guidance ended at the finish: it stays off, though navi_on is set,
     // until the route changes or the driver turns it on again.
     bool m_arrived = false;
+    bool m_demoDriving = false;
     std::uint8_t m_routeChanged = 0;
     // A manoeuvre phrase the player refused while a phrase of its priority
     // played: offered again on the next frames, for a short while.
