@@ -283,8 +283,11 @@ public:
                      const AvgSpeedSensor& speed)
         : TimeSensorBase(m, std::move(name)), m_distance(distance), m_speed(speed) {}
     // Runs after its distance and speed sensors, which come first in the list.
-    void update(const SensorInput&) override {
-        m_valid = m_distance.valid() && m_speed.valid() && m_speed.speed() > 0.1f;
+    // A car that stands gets no time: the average of the last samples'
+    // speeds would go on giving the time of a car still moving.
+    void update(const SensorInput& in) override {
+        const bool moving = in.fixValid && in.fix.speed > 0.1f;
+        m_valid = moving && m_distance.valid() && m_speed.valid() && m_speed.speed() > 0.1f;
         if (m_valid) m_seconds = static_cast<float>(m_distance.metres()) / m_speed.speed();
     }
 

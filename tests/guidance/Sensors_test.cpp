@@ -157,3 +157,35 @@ TEST_F(SensorsTest, TheDistanceToTheTurnIsRoundedAsADriverReadsIt) {
 
 } // namespace
 } // namespace Guidance
+
+namespace Guidance {
+namespace {
+
+// The times to the turn and to the finish while the car drives, and when it
+// stands: no time, not the one the average of the moving speeds gives.
+TEST_F(SensorsTest, ACarThatStandsHasNoTimeToTheTurn) {
+    SensorFrame frame;
+    frame.routeActive = true;
+    frame.maneuverAhead = true;
+    frame.distToManeuver = 600;
+    frame.distToFinish = 1200;
+    Positioning::Fix fix;
+    fix.speed = 10.0f;
+    sensors.onFix(true, fix);
+    for (int i = 0; i < 50; ++i) sensors.updateAll(frame);
+    EXPECT_EQ(sensors.findSensor("time_to_maneuver")->shortText(), u"1:00 min");
+    EXPECT_EQ(sensors.findSensor("time_to_finish")->shortText(), u"2:00 min");
+    fix.speed = 0.0f;
+    sensors.onFix(true, fix);
+    sensors.updateAll(frame);
+    EXPECT_EQ(sensors.findSensor("avg_speed")->valueText(), u"35.3 km/h"); // 50 x 10 m/s and a 0
+    EXPECT_EQ(sensors.findSensor("time_to_maneuver")->shortText(), u"-");
+    EXPECT_EQ(sensors.findSensor("time_to_finish")->shortText(), u"-");
+    fix.speed = 5.0f;
+    sensors.onFix(true, fix);
+    sensors.updateAll(frame);
+    EXPECT_NE(sensors.findSensor("time_to_maneuver")->shortText(), u"-");
+}
+
+} // namespace
+} // namespace Guidance
