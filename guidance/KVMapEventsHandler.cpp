@@ -281,7 +281,8 @@ void KVMapEventsHandler::resetNavigation() {
 void KVMapEventsHandler::rebuildPath() {
     m_rebuildRequested = false;
     const Positioning::CarState car = m_tracker.carState();
-    if (m_demoDriving || !m_navi.running() || m_route.isEmpty() || !car.valid || m_navi.nextPoint() == nullptr) return;
+    if (m_demoDriving || !m_navi.running() || m_route.isEmpty() || !car.valid || m_navi.nextPoint() == nullptr)
+        return;
     const PathPosition passed = m_navi.position();
 
     Map::Routing::RoadBinding bound;

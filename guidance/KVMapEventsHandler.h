@@ -61,7 +61,9 @@ public:
     explicit SoundSystemNaviSounds(SoundSystem& sound) : m_sound(sound) {}
     bool naviOn() const override { return m_sound.naviOn(); }
     bool play(int priority, const Phrase& ids) override { return m_sound.play(priority, ids); }
-    bool playOver(int priority, int cuts, const Phrase& ids) override { return m_sound.playOver(priority, cuts, ids); }
+    bool playOver(int priority, int cuts, const Phrase& ids) override {
+        return m_sound.playOver(priority, cuts, ids);
+    }
     double seconds(const Phrase& ids) const override { return m_sound.seconds(ids); }
     bool accepts(int priority) const override { return m_sound.accepts(priority); }
 

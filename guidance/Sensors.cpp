@@ -239,7 +239,9 @@ class DistanceToManeuverSensor : public DistanceSensorBase {
 public:
     explicit DistanceToManeuverSensor(const Core::MessageTable& m) : DistanceSensorBase(m, "dist_to_maneuver") {}
     // As the turn panel shows it.
-    std::u16string valueText() const override { return m_valid ? turnDistanceText(m_messages, m_metres) : kNone; }
+    std::u16string valueText() const override {
+        return m_valid ? turnDistanceText(m_messages, m_metres) : kNone;
+    }
     void update(const SensorInput& in) override {
         m_valid = in.frame.routeActive && in.frame.maneuverAhead;
         m_metres = in.frame.distToManeuver;
