@@ -54,17 +54,23 @@ const char* carEventName(int code) {
 // behind the first ("then left, then right") are cut where the phrase could
 // not end before the car reaches the first turn: each of them gets its own
 // warnings, while a phrase still speaking past its turn tells the driver
-// nothing in time. A roundabout keeps its exit.
+// nothing in time. When even the first turn with its distance does not fit
+// (a warning just past another turn, a new route close to its first turn),
+// the turn is said without the distance. A roundabout keeps its exit.
 bool appendManeuverPhrase(Phrase& out, const fdMapNavi& navi, const NaviSounds* sound) {
     std::vector<ManeuverEntry> list;
     navi.maneuversToAnnounce(list);
     const bool roundabout = navi.maneuverType() == 3 || navi.maneuverType() == 19;
     const double speed = navi.speedMs();
-    while (list.size() > 1 && !roundabout && speed > 1.0 && sound != nullptr) {
+    const auto fits = [&] {
         Phrase whole = out;
         Voice::composeManeuverPhrase(whole, list, navi.sayDistanceFirst());
-        if (sound->seconds(whole) <= navi.remainingDistance() / speed) break;
-        list.pop_back();
+        return sound->seconds(whole) <= navi.remainingDistance() / speed;
+    };
+    if (!roundabout && speed > 1.0 && sound != nullptr && !list.empty()) {
+        while (list.size() > 1 && !fits())
+            list.pop_back();
+        if (!fits()) list.front().distance = 0;
     }
     return Voice::composeManeuverPhrase(out, list, navi.sayDistanceFirst());
 }
