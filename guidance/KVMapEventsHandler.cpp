@@ -202,6 +202,15 @@ void KVMapEventsHandler::onFrame() {
     approachStep(fix);
     guidanceStep(fix);
     if (m_rebuildRequested) rebuildPath();
+    // A new route the car was not yet on was announced without its turn:
+    // the turn is said once the car is on it, or its warnings, dropped as
+    // passed, would leave it unsaid.
+    if (m_sayManeuverOnRoute && m_navi.running() && !m_navi.outOfPath() && m_navi.maneuverKnown()) {
+        m_sayManeuverOnRoute = false;
+        Phrase phrase;
+        appendManeuverPhrase(phrase, m_navi, m_sound);
+        speakManeuver(4, phrase);
+    }
     // The car the map draws: on the route while guidance follows it.
     const bool onRoute = naviNeedsRoute() && !m_navi.outOfPath();
     if (!fix.valid) m_shownCarState.valid = false;
@@ -322,6 +331,7 @@ void KVMapEventsHandler::rebuildPath() {
     // would keep the driver from hearing the new route and its next turn.
     m_pending.clear();
     m_sound->playOver(withManeuver ? 4 : 2, 4, phrase);
+    m_sayManeuverOnRoute = !withManeuver;
 }
 
 void KVMapEventsHandler::applyPendingRoute() {
@@ -384,6 +394,7 @@ void KVMapEventsHandler::onNaviEvent(int code, fdMapNavi& navi, const std::uint3
         break;
     }
     case Rotate: {
+        if (&navi == &m_navi) m_sayManeuverOnRoute = false;
         Phrase phrase;
         appendManeuverPhrase(phrase, navi, m_sound);
         speakManeuver(4, phrase);

@@ -186,6 +186,9 @@ private:
     // until the route changes or the driver turns it on again.
     bool m_arrived = false;
     bool m_demoDriving = false;
+    // The last rebuild was announced without its turn (the car was not yet
+    // on the new route).
+    bool m_sayManeuverOnRoute = false;
     std::uint8_t m_routeChanged = 0;
     // A manoeuvre phrase the player refused while a phrase of its priority
     // played: offered again on the next frames, for a short while.
