@@ -139,7 +139,10 @@ Manoeuvre currentManoeuvre(const fdMapNavi& navi) {
 // beside it, then from there to the finish. Fixes once a second at 50 km/h,
 // ten frames between them. Every rebuild is announced and heard; every
 // manoeuvre the car passes was named in a phrase heard to its end before
-// the car reached it; no phrase plays on past the first turn it names.
+// the car reached it, or in the new route's phrase (but one that follows
+// the last within 3 s, where no word fits); no phrase that chains turns or
+// gives a distance plays on past the first turn it names; the current
+// street shows while the car follows the route on a named road.
 TEST(GuidanceDrive, AWrongTurnAndEveryTurnSpokenInTime) {
     TestSupport::CaptureLogger log{Log::Info};
     Monaco m;
