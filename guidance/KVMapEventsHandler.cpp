@@ -56,18 +56,20 @@ const char* carEventName(int code) {
 // warnings, while a phrase still speaking past its turn tells the driver
 // nothing in time. When even the first turn with its distance does not fit
 // (a warning just past another turn, a new route close to its first turn),
-// the turn is said without the distance. A roundabout keeps its exit.
+// the turn is said without the distance. A roundabout keeps its exit. A car
+// that stands is taken to move off at town speed.
 bool appendManeuverPhrase(Phrase& out, const fdMapNavi& navi, const NaviSounds* sound) {
     std::vector<ManeuverEntry> list;
     navi.maneuversToAnnounce(list);
     const bool roundabout = navi.maneuverType() == 3 || navi.maneuverType() == 19;
-    const double speed = navi.speedMs();
+    constexpr double kTownSpeedMs = 50.0 / 3.6;
+    const double speed = navi.speedMs() > 1.0f ? navi.speedMs() : kTownSpeedMs;
     const auto fits = [&] {
         Phrase whole = out;
         Voice::composeManeuverPhrase(whole, list, navi.sayDistanceFirst());
         return sound->seconds(whole) <= navi.remainingDistance() / speed;
     };
-    if (!roundabout && speed > 1.0 && sound != nullptr && !list.empty()) {
+    if (!roundabout && sound != nullptr && !list.empty()) {
         while (list.size() > 1 && !fits())
             list.pop_back();
         if (!fits()) list.front().distance = 0;
