@@ -50,6 +50,33 @@ const char* carEventName(int code) {
     }
 }
 
+// Guidance's manoeuvre phrase after what out holds. The manoeuvres chained
+// behind the first ("then left, then right") are cut where the phrase could
+// not end before the car reaches the first turn: each of them gets its own
+// warnings, while a phrase still speaking past its turn tells the driver
+// nothing in time. When even the first turn with its distance does not fit
+// (a warning just past another turn, a new route close to its first turn),
+// the turn is said without the distance. A roundabout keeps its exit. A car
+// that stands is taken to move off at town speed.
+bool appendManeuverPhrase(Phrase& out, const fdMapNavi& navi, const NaviSounds* sound) {
+    std::vector<ManeuverEntry> list;
+    navi.maneuversToAnnounce(list);
+    const bool roundabout = navi.maneuverType() == 3 || navi.maneuverType() == 19;
+    constexpr double kTownSpeedMs = 50.0 / 3.6;
+    const double speed = navi.speedMs() > 1.0f ? navi.speedMs() : kTownSpeedMs;
+    const auto fits = [&] {
+        Phrase whole = out;
+        Voice::composeManeuverPhrase(whole, list, navi.sayDistanceFirst());
+        return sound->seconds(whole) <= navi.remainingDistance() / speed;
+    };
+    if (!roundabout && sound != nullptr && !list.empty()) {
+        while (list.size() > 1 && !fits())
+            list.pop_back();
+        if (!fits()) list.front().distance = 0;
+    }
+    return Voice::composeManeuverPhrase(out, list, navi.sayDistanceFirst());
+}
+
 Map::Point globalOf(const LevelPoint& p) {
     return Map::LevelFrame::of(*p.level).toGlobal({p.x, p.y});
 }
@@ -178,6 +205,15 @@ void KVMapEventsHandler::onFrame() {
     approachStep(fix);
     guidanceStep(fix);
     if (m_rebuildRequested) rebuildPath();
+    // A new route the car was not yet on was announced without its turn:
+    // the turn is said once the car is on it, or its warnings, dropped as
+    // passed, would leave it unsaid.
+    if (m_sayManeuverOnRoute && m_navi.running() && !m_navi.outOfPath() && m_navi.maneuverKnown()) {
+        m_sayManeuverOnRoute = false;
+        Phrase phrase;
+        appendManeuverPhrase(phrase, m_navi, m_sound);
+        speakManeuver(4, phrase);
+    }
     // The car the map draws: on the route while guidance follows it.
     const bool onRoute = naviNeedsRoute() && !m_navi.outOfPath();
     if (!fix.valid) m_shownCarState.valid = false;
@@ -227,7 +263,9 @@ void KVMapEventsHandler::guidanceStep(const FixState& fix) {
 }
 
 void KVMapEventsHandler::startNavigation() {
-    if (m_navi.running()) return;
+    // Started with the real car while the demo drives, guidance would find
+    // it off the route's start, rebuild from it and freeze the demo.
+    if (m_navi.running() || m_demoDriving) return;
     const FixState fix = fixState();
     const Positioning::CarState car = m_tracker.carState();
     if (fix.valid && car.valid) m_navi.start(car, fix.fix.speed);
@@ -261,7 +299,8 @@ void KVMapEventsHandler::resetNavigation() {
 void KVMapEventsHandler::rebuildPath() {
     m_rebuildRequested = false;
     const Positioning::CarState car = m_tracker.carState();
-    if (!m_navi.running() || m_route.isEmpty() || !car.valid || m_navi.nextPoint() == nullptr) return;
+    if (m_demoDriving || !m_navi.running() || m_route.isEmpty() || !car.valid || m_navi.nextPoint() == nullptr)
+        return;
     const PathPosition passed = m_navi.position();
 
     Map::Routing::RoadBinding bound;
@@ -289,8 +328,13 @@ void KVMapEventsHandler::rebuildPath() {
     applyPendingRoute();
     if (!naviSoundsOn()) return;
     Phrase phrase{Voice::RouteRebuilt};
-    const bool withManeuver = Voice::composeManeuverPhrase(phrase, m_navi, m_navi.sayDistanceFirst());
-    m_sound->play(withManeuver ? 4 : 2, phrase);
+    const bool withManeuver = appendManeuverPhrase(phrase, m_navi, m_sound);
+    // What plays, or waits to play, speaks of the route just replaced: the
+    // new one is said over it, or a long phrase about turns no longer ahead
+    // would keep the driver from hearing the new route and its next turn.
+    m_pending.clear();
+    m_sound->playOver(withManeuver ? 4 : 2, 4, phrase);
+    m_sayManeuverOnRoute = !withManeuver;
 }
 
 void KVMapEventsHandler::applyPendingRoute() {
@@ -316,7 +360,7 @@ void KVMapEventsHandler::onNaviEvent(int code, fdMapNavi& navi, const std::uint3
     switch (code) {
     case Start: {
         Phrase phrase{4};
-        Voice::composeManeuverPhrase(phrase, navi, navi.sayDistanceFirst());
+        appendManeuverPhrase(phrase, navi, m_sound);
         speak(4, phrase);
         break;
     }
@@ -353,8 +397,9 @@ void KVMapEventsHandler::onNaviEvent(int code, fdMapNavi& navi, const std::uint3
         break;
     }
     case Rotate: {
+        if (&navi == &m_navi) m_sayManeuverOnRoute = false;
         Phrase phrase;
-        Voice::composeManeuverPhrase(phrase, navi, navi.sayDistanceFirst());
+        appendManeuverPhrase(phrase, navi, m_sound);
         speakManeuver(4, phrase);
         break;
     }
@@ -362,6 +407,8 @@ void KVMapEventsHandler::onNaviEvent(int code, fdMapNavi& navi, const std::uint3
     case PathChanged_EmptyPath: navi.stop(); break;
     case BackToPath: m_rebuildRequested = false; break;
     case RotateEnd:
+        // A warning still waiting for the player names the turn just passed.
+        m_pending.clear();
         if (passedType == nullptr || *passedType != 3) navi.onRotateEnd();
         break;
     default: break;

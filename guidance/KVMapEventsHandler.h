@@ -46,6 +46,10 @@ public:
     virtual bool naviOn() const = 0;
     // True when the list started (see SoundSystem::play).
     virtual bool play(int priority, const Phrase& ids) = 0;
+    // The same, also over a list that plays with a priority of at most cuts.
+    virtual bool playOver(int priority, int /*cuts*/, const Phrase& ids) { return play(priority, ids); }
+    // How long the list would play, in seconds; 0 when not known.
+    virtual double seconds(const Phrase&) const { return 0.0; }
     // A list of this priority would start now (nothing of the same or a
     // higher priority plays).
     virtual bool accepts(int priority) const = 0;
@@ -57,6 +61,10 @@ public:
     explicit SoundSystemNaviSounds(SoundSystem& sound) : m_sound(sound) {}
     bool naviOn() const override { return m_sound.naviOn(); }
     bool play(int priority, const Phrase& ids) override { return m_sound.play(priority, ids); }
+    bool playOver(int priority, int cuts, const Phrase& ids) override {
+        return m_sound.playOver(priority, cuts, ids);
+    }
+    double seconds(const Phrase& ids) const override { return m_sound.seconds(ids); }
     bool accepts(int priority) const override { return m_sound.accepts(priority); }
 
 private:
@@ -104,6 +112,9 @@ public:
     void resetNavigation();
     void rebuildPath();
     void applyPendingRoute();
+    // A demo drive runs over the route (the demo tells): the route is its
+    // own, so guidance of the real car neither starts nor rebuilds it.
+    void setDemoDriving(bool driving) { m_demoDriving = driving; }
 
     // The last fix; while it is valid, its map point is the projected one
     // (moved ahead by the GPS latency).
@@ -181,6 +192,10 @@ private:
     // Guidance ended at the finish: it stays off, though navi_on is set,
     // until the route changes or the driver turns it on again.
     bool m_arrived = false;
+    bool m_demoDriving = false;
+    // The last rebuild was announced without its turn (the car was not yet
+    // on the new route).
+    bool m_sayManeuverOnRoute = false;
     std::uint8_t m_routeChanged = 0;
     // A manoeuvre phrase the player refused while a phrase of its priority
     // played: offered again on the next frames, for a short while.

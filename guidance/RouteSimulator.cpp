@@ -18,9 +18,13 @@ RouteSimulator::RouteSimulator(KVMapEventsHandler& handler, float demoSpeed)
     m_heading = static_cast<float>(m_cursor.isAtEnd() ? 0 : m_cursor.heading());
     m_route.addChangeFlag(&m_pathChanged);
     fillFix();
+    m_handler.setDemoDriving(true);
 }
 
-RouteSimulator::~RouteSimulator() { m_route.removeChangeFlag(&m_pathChanged); }
+RouteSimulator::~RouteSimulator() {
+    m_route.removeChangeFlag(&m_pathChanged);
+    m_handler.setDemoDriving(false);
+}
 
 void RouteSimulator::move(float seconds) {
     if (m_cursor.isAtEnd()) return;

@@ -24,6 +24,12 @@ void SensorFrame::setGuidance(const fdMapNavi& navi) {
     guidanceStartTicks = navi.startTicks();
     nextStreetMap = nullptr;
     nextStreetName = 0;
+    routeStreetMap = nullptr;
+    routeStreetName = 0;
+    if (routeActive && !navi.outOfPath() && !navi.position().isAtEnd()) {
+        routeStreetMap = navi.position().currentPart().map;
+        routeStreetName = navi.position().currentPart().nameIndex;
+    }
     PathPosition at;
     std::uint32_t type = 0;
     std::uint16_t aux = 0;
@@ -31,6 +37,15 @@ void SensorFrame::setGuidance(const fdMapNavi& navi) {
         nextStreetMap = at.currentPart().map;
         nextStreetName = at.partNameIndex();
     }
+}
+
+std::u16string turnDistanceText(const Core::MessageTable& messages, std::uint32_t metres) {
+    const std::uint64_t m = metres;
+    const std::uint64_t rounded = m < 195 ? (m + 5) / 10 * 10 : (m + 25) / 50 * 50;
+    if (rounded < 1000)
+        return Core::format(u"%d ", static_cast<int>(rounded)) + messages.text("meter");
+    return Core::format(u"%d ", static_cast<int>(std::min<std::uint64_t>((m + 500) / 1000, INT32_MAX))) +
+           messages.text("kilo_meter");
 }
 
 std::u16string SensorBase::caption() const { return m_messages.text("sensors_" + name()); }
@@ -223,6 +238,10 @@ public:
 class DistanceToManeuverSensor : public DistanceSensorBase {
 public:
     explicit DistanceToManeuverSensor(const Core::MessageTable& m) : DistanceSensorBase(m, "dist_to_maneuver") {}
+    // As the turn panel shows it.
+    std::u16string valueText() const override {
+        return m_valid ? turnDistanceText(m_messages, m_metres) : kNone;
+    }
     void update(const SensorInput& in) override {
         m_valid = in.frame.routeActive && in.frame.maneuverAhead;
         m_metres = in.frame.distToManeuver;
@@ -266,8 +285,11 @@ public:
                      const AvgSpeedSensor& speed)
         : TimeSensorBase(m, std::move(name)), m_distance(distance), m_speed(speed) {}
     // Runs after its distance and speed sensors, which come first in the list.
-    void update(const SensorInput&) override {
-        m_valid = m_distance.valid() && m_speed.valid() && m_speed.speed() > 0.1f;
+    // A car that stands gets no time: the average of the last samples'
+    // speeds would go on giving the time of a car still moving.
+    void update(const SensorInput& in) override {
+        const bool moving = in.fixValid && in.fix.speed > 0.1f;
+        m_valid = moving && m_distance.valid() && m_speed.valid() && m_speed.speed() > 0.1f;
         if (m_valid) m_seconds = static_cast<float>(m_distance.metres()) / m_speed.speed();
     }
 
@@ -301,7 +323,15 @@ private:
 class CurStreetSensor : public StreetNameSensorBase {
 public:
     explicit CurStreetSensor(const Core::MessageTable& m) : StreetNameSensorBase(m, "cur_street") {}
+    // While the car follows the route, the street is the route's there:
+    // guidance has matched the car to it, where the tracker, between roads
+    // at a junction or unsure of the road, has none (the box stayed empty
+    // for stretches of named streets).
     void update(const SensorInput& in) override {
+        if (in.frame.routeStreetName != 0) {
+            lookUp(in.frame.routeStreetMap, in.frame.routeStreetName, in.frame.routeStreetName);
+            return;
+        }
         const Positioning::CarState& car = in.frame.car;
         if (!car.valid || !car.onRoad || car.polylineId == Positioning::NoPolylineId) {
             m_valid = false;
@@ -309,7 +339,7 @@ public:
         }
         Map::KVAtlas* atlas = in.frame.atlas;
         lookUp(atlas && car.mapIndex < atlas->mapCount() ? atlas->mapAt(car.mapIndex) : nullptr, car.caption,
-               car.polylineId);
+               car.caption);
     }
 };
 

@@ -37,6 +37,11 @@ class fdMapNavi;
 
 // What a frame knows besides the last fix; the map page fills it from the
 // map events handler or, while it runs, the demo drive.
+// The distance to the next turn as the turn panel and the sensor show it,
+// in the steps a driver can tell apart: to 10 m below 200 m, to 50 m below
+// 1 km, whole kilometres above.
+std::u16string turnDistanceText(const Core::MessageTable& messages, std::uint32_t metres);
+
 struct SensorFrame {
     // The demo drive's simulated fix, null when no demo runs.
     const Positioning::Fix* demoFix = nullptr;
@@ -51,6 +56,10 @@ struct SensorFrame {
     // index; 0 when none is known.
     Map::KVMap2* nextStreetMap = nullptr;
     std::uint32_t nextStreetName = 0;
+    // The street of the route part under guidance's position while the car
+    // follows the route; 0 when it is off the route or the part has no name.
+    Map::KVMap2* routeStreetMap = nullptr;
+    std::uint32_t routeStreetName = 0;
     // The tracked car's road (its map, polyline id and name index).
     Positioning::CarState car;
     // For the street names; null: no names.

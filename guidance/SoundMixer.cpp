@@ -13,6 +13,12 @@ bool SoundMixer::accepts(int priority, const std::vector<int>& ids) const {
     return m_queue.empty() || m_priority < priority;
 }
 
+bool SoundMixer::acceptsOver(int cuts, const std::vector<int>& ids) const {
+    if (ids.empty())
+        return false;
+    return m_queue.empty() || m_priority <= cuts;
+}
+
 Sample* SoundMixer::find(int id) {
     auto it = std::lower_bound(m_samples.begin(), m_samples.end(), id,
                                [](const Sample& s, int key) { return s.id < key; });

@@ -29,6 +29,9 @@ public:
     // A list of this priority may start now: nothing plays, or what plays
     // has a lower priority. An empty list never starts.
     bool accepts(int priority, const std::vector<int>& ids) const;
+    // A list may start over what plays when that has at most the priority
+    // cuts (the list it replaces has lost its meaning).
+    bool acceptsOver(int cuts, const std::vector<int>& ids) const;
 
     bool hasSample(int id) const;
     std::uint32_t sampleLength(int id) const;

@@ -209,15 +209,30 @@ bool SoundSystem::load(int id, Sample& sample) {
     sample.length = static_cast<std::uint32_t>(built > 0 ? cvt.len_cvt : cvt.len);
     sample.length -= sample.length % outFrame;
     sample.position = 0;
+    if (id >= 0 && id < SoundCount)
+        m_lengths[static_cast<std::size_t>(id)] = sample.length;
     return true;
 }
 
+double SoundSystem::seconds(const std::vector<int>& soundIds) const {
+    double total = 0.0;
+    for (int id : soundIds) {
+        const std::uint32_t bytes = id >= 0 && id < SoundCount ? m_lengths[static_cast<std::size_t>(id)] : 0;
+        total += bytes != 0 ? bytes / double(OutputRate * 2 * OutputChannels) : 1.0;
+    }
+    return total;
+}
+
 bool SoundSystem::play(int priority, const std::vector<int>& soundIds) {
+    return playOver(priority, priority - 1, soundIds);
+}
+
+bool SoundSystem::playOver(int priority, int cuts, const std::vector<int>& soundIds) {
     if (!m_audioOpen)
         return false;
     {
         AudioLock lock;
-        if (!m_mixer.accepts(priority, soundIds))
+        if (!m_mixer.acceptsOver(std::max(cuts, priority - 1), soundIds))
             return false;
     }
     std::vector<int> distinct = soundIds;

@@ -63,6 +63,9 @@ public:
     // it started and every id of it has a sample; a list that started with
     // ids lacking samples plays the rest and returns false.
     bool play(int priority, const std::vector<int>& soundIds) override;
+    // The same, but the list also cuts off one that plays with a priority
+    // of at most cuts.
+    bool playOver(int priority, int cuts, const std::vector<int>& soundIds);
 
     bool menuSoundsOn() const override { return m_menuOn; }
     bool menuOn() const { return m_menuOn; }
@@ -77,6 +80,9 @@ public:
     bool accepts(int priority) const;
     // The sample file of an id, empty when none is named.
     const std::string& fileName(int id) const;
+    // How long the list plays: the samples played before by their length,
+    // others a second each (a word of the phrase pack).
+    double seconds(const std::vector<int>& soundIds) const;
 
 private:
     static void mixCallback(void* self, unsigned char* stream, int length);
@@ -85,6 +91,7 @@ private:
     FileSystem::VirtualFs& m_fileSystem;
     Core::ConfigNodePtr m_soundConfig;
     std::array<std::string, SoundCount> m_names;
+    std::array<std::uint32_t, SoundCount> m_lengths{}; // bytes of each sample loaded once, 0 before
     bool m_menuOn = false;
     bool m_naviOn = false;
     int m_volume = SoundMixer::FullVolume;

@@ -251,6 +251,7 @@ void fdMapNavi::onPosition(const Positioning::CarState& car, float speedMs) {
 }
 
 void fdMapNavi::maneuverStep(const Positioning::CarState& car, float speedMs) {
+    m_speedMs = speedMs;
     m_timeWarn.setThreshold(truncated(m_timeWarn.seconds() * double(speedMs) + 0.5, 0xFFFFFFFF));
     const PathPosition start(*m_path, true);
     const PathPosition end(*m_path, false);

@@ -68,12 +68,18 @@ public:
     private:
         std::uint32_t m_threshold;
     };
-    // Announced with a round distance instead of its threshold.
+    // Announced with a round distance instead of its threshold. A car
+    // already nearer than that (it stood inside the warning and moved off,
+    // or a warning above fired for this one too) hears the distance there
+    // is: "in 500 m" with the turn 200 m ahead sends it past the turn.
     class t_WarnDistFakeDist : public t_WarnDistNorm {
     public:
         t_WarnDistFakeDist(std::uint32_t threshold, std::uint32_t announced)
             : t_WarnDistNorm(threshold), m_announced(announced) {}
-        void announce(ManeuverEntry& entry) const override { entry.distance = m_announced; }
+        void announce(ManeuverEntry& entry) const override {
+            if (entry.distance >= m_announced)
+                entry.distance = m_announced;
+        }
 
     private:
         std::uint32_t m_announced;
@@ -138,6 +144,8 @@ public:
     std::uint32_t startTicks() const { return m_startTicks; }
     bool sayDistanceFirst() const { return m_sayDistBeforeNotif; }
     std::size_t warningCount() const { return m_warnStack.size(); }
+    // The speed of the last step (m/s).
+    float speedMs() const { return m_speedMs; }
 
 private:
     void raise(int code, const std::uint32_t* passedType = nullptr);
@@ -195,6 +203,7 @@ private:
     PathPosition m_maneuverPosition;
     std::uint16_t m_maneuverAux = 0;
     bool m_announcing = false;
+    float m_speedMs = 0.0f;
     bool m_nextPointKnown = false;
     std::uint32_t m_distToNextPoint = 0;
     PathPosition m_nextPointPosition;

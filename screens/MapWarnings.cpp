@@ -2,6 +2,7 @@
 
 #include "core/Format.h"
 #include "core/ValueFormat.h"
+#include "guidance/Sensors.h"
 #include "ui/BgRenderers.h"
 #include "ui/ClickBehaviors.h"
 #include "ui/fdInterface.h"
@@ -72,6 +73,10 @@ ManeuverWarn::ManeuverWarn(const Ui::TemplateDescription& description, Ui::fdWin
 bool ManeuverWarn::show(std::uint32_t type, std::int32_t metres, std::uint32_t exit) {
     const std::int32_t picture = maneuverPicture(type);
     const bool shown = showPicture(picture < 0 && m_image != nullptr ? m_image->current() : picture, metres, true);
+    // The same distance as the sensor's, in a driver's steps.
+    if (shown)
+        setText(m_text, Guidance::turnDistanceText(m_messages, static_cast<std::uint32_t>(std::max(metres, 0))),
+                0xFFFFFFFFu);
     if (m_exit != nullptr) {
         const std::u16string text = exit != 0 ? Core::format(u"%u", exit) : std::u16string();
         if (text != m_exit->text()) {

@@ -248,7 +248,8 @@ void fdPageMap::mapPointAction(Map::Point point) {
     selectPoint(point);
 
     // The street labels: the address found there, and the bound road's
-    // name (empty when unreadable).
+    // name; nothing for a road without a name (a service road or a path is
+    // often the nearest), rather than the caption alone.
     std::u16string address;
     if (const std::u16string first = m_tappedFind.addressFirst(); !first.empty()) {
         address = message("map_address") + u": " + first;
@@ -264,9 +265,8 @@ void fdPageMap::mapPointAction(Map::Point point) {
     if (m_tappedRoute.isSet()) {
         std::u16string name;
         if (m_tappedRoute.map != nullptr && m_tappedRoute.nameIndex != 0 &&
-            m_tappedRoute.map->stringsReader().string(m_tappedRoute.nameIndex, name))
-            street = name;
-        street = message("map_nearest_street") + u": " + street;
+            m_tappedRoute.map->stringsReader().string(m_tappedRoute.nameIndex, name) && !name.empty())
+            street = message("map_nearest_street") + u": " + name;
     }
     setTopBox(address, street);
 }
@@ -590,7 +590,18 @@ void fdPageMap::pathCommand(Ui::TemplateWindow& buttons, const std::string& chil
     } else if (child == "tiny_to") {
         waitState();
         const auto car = carPosition();
-        if (!path.points.empty()) {
+        // With a fix the route starts at the car, also when there was a
+        // route: from the old route's start guidance would find the car off
+        // it and rebuild at once, "route rebuilt" right after the driver
+        // chose where to go. A tap on no road changes nothing.
+        const bool hadRoute = !path.points.empty();
+        bool atCar = false;
+        if (car && (!hadRoute || m_tappedRoute.isSet())) {
+            applyPending = true;
+            atCar = route->startPathAtLocation(*atlas, *car);
+        }
+        if (hadRoute && !atCar) {
+            applyPending = false;
             if (route->recalculatePath(*atlas, config, m_tappedRoute))
                 playNavi(2, 11);
             else
@@ -598,8 +609,7 @@ void fdPageMap::pathCommand(Ui::TemplateWindow& buttons, const std::string& chil
         } else if (!car) {
             route->startPathAt(m_tappedRoute);
         } else {
-            applyPending = true;
-            if (!route->startPathAtLocation(*atlas, *car)) {
+            if (!atCar) {
                 applyPending = false;
                 showStatus = true;
             }

@@ -761,3 +761,38 @@ TEST_F(Town_, TheDemoCarStartsAtTheStartAndKeepsTheDemoSpeed) {
 
 } // namespace
 } // namespace Guidance
+
+namespace Guidance {
+namespace {
+
+// After the finish, with the receiver still live at it, the driver starts
+// the demo (which turns guidance on, as the map page does): the demo owns
+// the route while it drives. Guidance over the real car would find it off
+// the route's start, log a bad start and rebuild the route from the car,
+// and the demo, its route changed under it, would stand still.
+TEST_F(Town_, TheDemoAfterAnArrivalDrives) {
+    for (double east = -900; east <= 960; east += 15) drive(east, 0, 90, 15);
+    ASSERT_TRUE(handler->arrived());
+    log.clear();
+    RouteSimulator demo(*handler, 20.0f);
+    handler->setNaviOn(true);
+    handler->startNavigation();
+    const Map::LocalPoint start = demo.cursor().levelPoint();
+    for (int i = 0; i < 20; ++i) {
+        handler->onFix(true, gpsFix(960, 0, 90, 0));
+        for (int frame = 0; frame < 10; ++frame) {
+            {
+                Positioning::CarStateLock::Unit unit(handler->lock());
+                handler->onFrame();
+            }
+            demo.step(clock.ticks += 100);
+        }
+    }
+    EXPECT_FALSE(log.contains("navi event:BadStart_OutOfPath"));
+    EXPECT_FALSE(log.contains("rebuildPath"));
+    EXPECT_FALSE(demo.routeChanged());
+    EXPECT_NE(demo.cursor().levelPoint(), start);
+}
+
+} // namespace
+} // namespace Guidance

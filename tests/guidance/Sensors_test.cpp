@@ -133,3 +133,59 @@ TEST_F(SensorsTest, FixesFromAnotherThreadArriveWhole) {
 
 } // namespace
 } // namespace Guidance
+
+namespace Guidance {
+namespace {
+
+// The distance to the turn in a driver's steps, the same in the sensor and
+// on the turn panel: 10 m below 200 m, 50 m below 1 km, whole kilometres.
+TEST_F(SensorsTest, TheDistanceToTheTurnIsRoundedAsADriverReadsIt) {
+    const std::pair<std::uint32_t, std::u16string> rows[] = {
+        {0, u"0 m"},     {4, u"0 m"},     {5, u"10 m"},    {109, u"110 m"}, {194, u"190 m"}, {195, u"200 m"},
+        {224, u"200 m"}, {232, u"250 m"}, {249, u"250 m"}, {974, u"950 m"}, {975, u"1 km"},  {1499, u"1 km"},
+        {1500, u"2 km"}, {4294967295u, u"4294967 km"}};
+    SensorFrame frame;
+    frame.routeActive = true;
+    frame.maneuverAhead = true;
+    for (const auto& [metres, text] : rows) {
+        EXPECT_EQ(turnDistanceText(messages, metres), text) << metres;
+        frame.distToManeuver = metres;
+        sensors.updateAll(frame);
+        EXPECT_EQ(value(sensors, "dist_to_maneuver"), text) << metres;
+    }
+}
+
+} // namespace
+} // namespace Guidance
+
+namespace Guidance {
+namespace {
+
+// The times to the turn and to the finish while the car drives, and when it
+// stands: no time, not the one the average of the moving speeds gives.
+TEST_F(SensorsTest, ACarThatStandsHasNoTimeToTheTurn) {
+    SensorFrame frame;
+    frame.routeActive = true;
+    frame.maneuverAhead = true;
+    frame.distToManeuver = 600;
+    frame.distToFinish = 1200;
+    Positioning::Fix fix;
+    fix.speed = 10.0f;
+    sensors.onFix(true, fix);
+    for (int i = 0; i < 50; ++i) sensors.updateAll(frame);
+    EXPECT_EQ(sensors.findSensor("time_to_maneuver")->shortText(), u"1:00 min");
+    EXPECT_EQ(sensors.findSensor("time_to_finish")->shortText(), u"2:00 min");
+    fix.speed = 0.0f;
+    sensors.onFix(true, fix);
+    sensors.updateAll(frame);
+    EXPECT_EQ(sensors.findSensor("avg_speed")->valueText(), u"35.3 km/h"); // 50 x 10 m/s and a 0
+    EXPECT_EQ(sensors.findSensor("time_to_maneuver")->shortText(), u"-");
+    EXPECT_EQ(sensors.findSensor("time_to_finish")->shortText(), u"-");
+    fix.speed = 5.0f;
+    sensors.onFix(true, fix);
+    sensors.updateAll(frame);
+    EXPECT_NE(sensors.findSensor("time_to_maneuver")->shortText(), u"-");
+}
+
+} // namespace
+} // namespace Guidance

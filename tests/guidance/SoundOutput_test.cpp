@@ -21,7 +21,7 @@ namespace Guidance {
 namespace {
 
 TEST(SoundMixer, ASampleTwiceInAListPlaysWholeBothTimes) {
-    SoundMixer mixer;
+    Guidance::SoundMixer mixer;
     for (int id : {1, 2}) {
         Sample s;
         s.id = id;
@@ -94,3 +94,23 @@ TEST(Voice, DistancesAreRoundedForSpeech) {
 
 } // namespace
 } // namespace Guidance
+
+// Which list may start over the one that plays (priority 3): a higher
+// priority always; one that cuts lists up to a priority also over those.
+TEST(SoundMixer, AListStartsOverWhatItMayCut) {
+    Guidance::SoundMixer mixer;
+    EXPECT_TRUE(mixer.acceptsOver(0, {1}));
+    EXPECT_FALSE(mixer.acceptsOver(9, {}));
+    Guidance::Sample sample;
+    sample.id = 1;
+    sample.length = 4;
+    sample.data = std::make_unique<std::uint8_t[]>(4);
+    mixer.insert(std::move(sample));
+    mixer.replace(3, {1});
+    const struct { int priority, cuts; bool starts; } rows[] = {
+        {2, 1, false}, {3, 2, false}, {3, 3, true}, {2, 4, true}, {4, 3, true}};
+    for (const auto& r : rows) {
+        EXPECT_EQ(mixer.acceptsOver(std::max(r.cuts, r.priority - 1), {1}), r.starts) << r.priority << " " << r.cuts;
+        EXPECT_EQ(mixer.accepts(r.priority, {1}), r.priority > 3) << r.priority;
+    }
+}

@@ -13,6 +13,8 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <random>
 #include <set>
 
@@ -127,6 +129,9 @@ TEST_F(SoundSystemTest, CapturedOutputPlaysListsInOrder) {
         EXPECT_EQ(log.countStartingWith("0: 1["), 1u);
         EXPECT_EQ(log.count("1: error"), 1u);
         EXPECT_EQ(log.countStartingWith("2: 2["), 1u);
+        // How long a list plays: the samples loaded once by their length,
+        // an id never loaded a second.
+        EXPECT_NEAR(player.seconds({1, 2, 99}), 5000.0 / 22050 + 1.0, 1e-6);
         waitIdle(player);
         EXPECT_TRUE(player.play(1, {2})); // nothing plays: a lower priority may start
         waitIdle(player);
@@ -139,6 +144,7 @@ TEST_F(SoundSystemTest, CapturedOutputPlaysListsInOrder) {
         SDL_LockAudio();
         const bool midway = player.playing();
         EXPECT_FALSE(player.play(2, {1})); // not above what plays: dropped
+        EXPECT_FALSE(player.playOver(2, 1, {1})); // cuts only below 2
         EXPECT_TRUE(player.play(3, {4}));
         SDL_UnlockAudio();
         ASSERT_TRUE(midway) << "the long sample ended before it could be replaced";
@@ -237,4 +243,24 @@ TEST(DemoSounds, EveryPlayableIdIsNamedAndItsPhraseLoads) {
     int priority = 0;
     for (int id : ids)
         EXPECT_TRUE(player.play(++priority, {id})) << "id " << id << ": " << player.fileName(id);
+}
+
+// The words the callers speak by a fixed id say what they are played for:
+// the start of guidance is not a route point's word (it was "intermediate
+// point", heard at every start).
+TEST(DemoSounds, TheCallersWordsSayWhatTheyArePlayedFor) {
+    std::ifstream in(MIREL_DATA_DIR "/sounds.xml");
+    const std::string xml((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    const auto say = [&](int id) {
+        const std::string key = "id=\"" + std::to_string(id) + "\"";
+        const std::size_t at = xml.find(key);
+        if (at == std::string::npos) return std::string("(none)");
+        const std::size_t from = xml.find("say=\"", at), end = xml.find('>', at);
+        if (from == std::string::npos || from > end) return std::string("(no say)");
+        return xml.substr(from + 5, xml.find('"', from + 5) - from - 5);
+    };
+    const std::pair<int, const char*> rows[] = {{0, "Вы прибыли"},        {4, "Начинаем движение"},
+                                                {9, "Точка маршрута"},    {11, "Навигация"},
+                                                {69, "Маршрут перестроен"}};
+    for (const auto& [id, words] : rows) EXPECT_EQ(say(id), words) << id;
 }

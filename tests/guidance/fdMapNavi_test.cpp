@@ -271,3 +271,26 @@ TEST(fdMapNavi, TheTimeWarningFallsAtThreeHundredSeconds) {
         d.navi.onPosition(d.car(m), 15);
     EXPECT_EQ(d.said, (std::vector<Said>{{4499, 1, 4499}}));
 }
+
+// Standing 232 m before a turn, guidance starts with no warning due (the
+// time warning is 0 m at 0 m/s); moving off, the time warning and the 550 m
+// warning are due together and one speaks for both: with the distance
+// there is, not the 500 m the far warning stands for.
+TEST(fdMapNavi, MovingOffSaysTheRealDistance) {
+    // Where the car stands (the turn at 1000 m) and the distance spoken:
+    // inside 500 m the real one; between 500 and 550 m the far warning's
+    // round 500; inside the last warning none.
+    const struct { double standAt; int spoken; } rows[] = {{768, -1}, {891, -1}, {470, 500}, {985, 0}};
+    for (const auto& r : rows) {
+        Drive d;
+        d.build(3, {{2, 2}});
+        d.metres = r.standAt;
+        d.navi.start(d.car(r.standAt), 0);
+        for (int i = 0; i < 3; ++i) d.navi.onPosition(d.car(r.standAt), 0);
+        EXPECT_TRUE(d.said.empty()) << r.standAt;
+        for (d.metres = r.standAt + 5; d.metres < r.standAt + 20; d.metres += 5) d.navi.onPosition(d.car(d.metres), 5);
+        ASSERT_FALSE(d.said.empty()) << r.standAt;
+        const std::uint32_t left = d.said.front()[0];
+        EXPECT_EQ(d.said.front(), (Said{left, 2, r.spoken < 0 ? left : std::uint32_t(r.spoken)})) << r.standAt;
+    }
+}

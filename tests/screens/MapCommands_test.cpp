@@ -553,6 +553,20 @@ TEST(MapCommands, RouteFromAndToTheTappedRoad) {
     EXPECT_EQ(dynamic_cast<Ui::fdStatic*>(list->rowWidget(0)->findChild("text"))->text(), u"Main Street 370 m");
     r.ui.goToPage(r.page);
     EXPECT_TRUE(r.ui.history().empty());
+
+    // With a route and a fix, "To" starts the new route at the car, not at
+    // the old route's start (guidance would find the car off it at once).
+    car.fix = CarFix{townPoint(600, 0)};
+    r.nav.calls.clear();
+    r.page->mapPointAction(tap);
+    r.click("path_continue", "tiny_to");
+    EXPECT_FALSE(r.shown("ok_dialog"));
+    EXPECT_EQ(r.nav.calls, (std::vector<std::string>{"start", "apply"}));
+    ASSERT_EQ(r.route.path().points.size(), 2u);
+    const LevelPoint& start = r.route.path().points[0].roadPoint;
+    const Map::Point from = Map::LevelFrame::of(*start.level).toGlobal({start.x, start.y});
+    EXPECT_LT(std::abs(from.x - townPoint(600, 0).x), 30 * DemoAtlas::unitsPerMetre());
+    EXPECT_LT(std::abs(from.y - townPoint(600, 0).y), 30 * DemoAtlas::unitsPerMetre());
 }
 
 // The route files page over the demo town: the saved route is listed and
@@ -617,4 +631,33 @@ TEST(RouteFilesPage, SavesListsDeletesAndLoads) {
     files->onShow();
     auto* rows = dynamic_cast<Ui::fdList*>(files->findChild("list"));
     EXPECT_EQ(dynamic_cast<Ui::fdStatic*>(rows->rowWidget(1)->findChild("text"))->text(), u"r1.kvp");
+}
+
+// Taps all over Monaco: the nearest street's box names a street or stays
+// empty, never "Nearest street:" with nothing after it (a road without a
+// name is nearest to many places).
+TEST(MapCommands, TheNearestStreetIsNamedOrLeftOut) {
+    Rig r(7);
+    TestSupport::TempDir copy;
+    std::filesystem::copy(std::filesystem::path(MIREL_DEMO_ATLAS_DIR).parent_path() / "monaco", copy / "monaco",
+                          std::filesystem::copy_options::recursive);
+    ASSERT_TRUE(r.atlas->load(FileSystem::toWide((copy / "monaco").string())));
+    r.camera.setScale(0.0054f);
+    int named = 0, empty = 0;
+    for (int row = 0; row < 12; ++row)
+        for (int column = 0; column < 12; ++column) {
+            const Map::Point at = Map::Projection::fromGeo(43.724f + 0.0022f * row, 7.410f + 0.0022f * column);
+            r.page->mapPointAction(at);
+            const std::u16string text = dynamic_cast<Ui::fdStatic*>(r.page->findChild("upper_box"))->text();
+            const std::size_t colon = text.find(u": ");
+            if (text.empty()) {
+                ++empty;
+                continue;
+            }
+            ASSERT_NE(colon, std::u16string::npos) << Core::wideToUtf8(text);
+            EXPECT_LT(colon + 2, text.size()) << row << " " << column << ": " << Core::wideToUtf8(text);
+            ++named;
+            r.page->closePopup();
+        }
+    EXPECT_GT(named, 50);
 }

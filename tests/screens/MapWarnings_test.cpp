@@ -90,6 +90,11 @@ TEST(MapWarnings, ShowOrLeaveOutByTheDesignsPictures) {
             EXPECT_TRUE(warn.show(99, 40)); // unknown later: picture kept, text updated
             EXPECT_EQ(picture(warn, "rotate_image"), shown);
             EXPECT_EQ(textOf(warn, "rotate_textbox"), u"40 m");
+            // In a driver's steps, as the sensor shows it: 232 m is not "200 m".
+            EXPECT_TRUE(warn.show(1, 232));
+            EXPECT_EQ(textOf(warn, "rotate_textbox"), u"250 m");
+            EXPECT_TRUE(warn.show(1, 187));
+            EXPECT_EQ(textOf(warn, "rotate_textbox"), u"190 m");
             EXPECT_EQ(warn.showOffRoute(1234), pictures > OffRoutePicture);
         }
         auto& prox = *new ProximityWarn(group({{"type_image", -1}, {"speed_image", pictures}, {"distance_label", -1}}),

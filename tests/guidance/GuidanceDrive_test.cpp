@@ -1,0 +1,290 @@
+// Drives across Monaco with a player that plays every sound id for a second,
+// as the phrase pack speaks them, and a wrong turn on the way: what the
+// driver hears, and when, against where the car is.
+
+#include "guidance/KVMapEventsHandler.h"
+
+#include "core/Config.h"
+#include "core/Format.h"
+#include "guidance/Sensors.h"
+#include "guidance/SoundMixer.h"
+#include "map/Projection.h"
+#include "map/UnitsPerMeter.h"
+#include "render/RenderStyles.h"
+#include "routing/RouteComputation.h"
+#include "tests/guidance/GuidanceTestSupport.h"
+#include "tests/map/AtlasFixture.h"
+#include "tests/support/CaptureLogger.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <map>
+#include <sstream>
+#include <string>
+
+namespace Guidance {
+namespace {
+
+// The player's rules (a list starts only when nothing of its priority or
+// higher plays) over samples of a second each; time passes in 50 ms steps.
+struct SecondSounds : NaviSounds {
+    struct Heard {
+        int priority;
+        Phrase ids;
+        std::uint32_t startMs;
+        std::uint32_t endMs = 0; // 0 while it plays, or when it was cut off
+        bool cut = false;
+    };
+    explicit SecondSounds(const GuidanceTest::Clock& clock) : clock(clock) {}
+    bool naviOn() const override { return true; }
+    bool accepts(int priority) const override { return mixer.accepts(priority, {0}); }
+    bool play(int priority, const Phrase& ids) override { return playOver(priority, priority - 1, ids); }
+    double seconds(const Phrase& ids) const override { return static_cast<double>(ids.size()); }
+    bool playOver(int priority, int cuts, const Phrase& ids) override {
+        offered.push_back({priority, ids, clock.ticks});
+        if (!mixer.acceptsOver(std::max(cuts, priority - 1), ids)) return false;
+        if (!mixer.idle() && !heard.empty()) heard.back().cut = true;
+        for (int id : ids) {
+            if (mixer.hasSample(id)) continue;
+            Sample sample;
+            sample.id = id;
+            sample.length = SampleBytes;
+            sample.data = std::make_unique<std::uint8_t[]>(SampleBytes);
+            mixer.insert(std::move(sample));
+        }
+        mixer.replace(priority, ids);
+        heard.push_back({priority, ids, clock.ticks});
+        return true;
+    }
+    void advance50ms() {
+        std::vector<std::uint8_t> buffer(4410);
+        mixer.mix(buffer.data(), static_cast<int>(buffer.size()), SoundMixer::FullVolume);
+        if (mixer.idle() && !heard.empty() && !heard.back().cut && heard.back().endMs == 0)
+            heard.back().endMs = clock.ticks;
+    }
+    static constexpr std::uint32_t SampleBytes = 88200; // 1 s of 22050 Hz 16-bit stereo
+    const GuidanceTest::Clock& clock;
+    SoundMixer mixer;
+    std::vector<Heard> heard;
+    std::vector<Heard> offered;
+};
+
+// The manoeuvre types a phrase names, in order (distances, "in", "then" and
+// the start and rebuild words left out).
+std::vector<std::uint32_t> namedTypes(const Phrase& phrase) {
+    static const std::map<Phrase, std::uint32_t> types = [] {
+        std::map<Phrase, std::uint32_t> t{{{5, 65}, 1},  {{5, 64}, 2},  {{60, 62, 63}, 19}, {{61}, 4},
+                                          {{70}, 7},     {{85, 87}, 17}, {{85, 88}, 18},    {{89}, 21},
+                                          {{61, 64}, 5}, {{61, 65}, 6},  {{9}, 20}};
+        for (std::uint32_t exit = 1; exit <= 9; ++exit) t[{static_cast<std::int32_t>(73 + exit), 61}] = 7 + exit;
+        return t;
+    }();
+    std::vector<std::uint32_t> out;
+    Phrase words;
+    const auto flush = [&] {
+        if (const auto it = types.find(words); it != types.end()) out.push_back(it->second);
+        words.clear();
+    };
+    for (const std::int32_t id : phrase) {
+        const bool distance = id == Voice::In || (id >= 12 && id <= 57) || (id >= 66 && id <= 68);
+        if (id == Voice::Then) flush();
+        else if (!distance && id != 4 && id != Voice::RouteRebuilt) words.push_back(id);
+    }
+    flush();
+    return out;
+}
+
+bool names(const Phrase& phrase, std::uint32_t type) {
+    const std::vector<std::uint32_t> named = namedTypes(phrase);
+    // The first manoeuvre of a phrase names a roundabout's exit plainly.
+    const bool exit = type == 4 || (type >= 8 && type <= 16);
+    return std::any_of(named.begin(), named.end(), [&](std::uint32_t t) { return t == type || (exit && t == 4); });
+}
+
+struct Monaco {
+    Monaco() { setup.config.root()->set("win_route_heap", 1024); }
+    void load() {
+        atlas = setup.makeAtlas();
+        ASSERT_TRUE(atlas->load(AtlasTest::wide(setup.copyOf(MIREL_MONACO_ATLAS_DIR))));
+    }
+    bool compute(Map::Point from, Map::Point to, Path& out) {
+        PathPoint a, b;
+        Map::Routing::RoadBinding bound;
+        return nearestRoadPoint(*atlas, from, a, bound) && nearestRoadPoint(*atlas, to, b, bound) &&
+               Map::Routing::computePath(*atlas, *config.root(), a, b, out, false);
+    }
+    AtlasTest::AtlasSetup setup;
+    Core::Config config;
+    decltype(setup.makeAtlas()) atlas;
+};
+
+// Where each manoeuvre lies: its global point, to know the same turn on a
+// rebuilt route.
+struct Manoeuvre {
+    Map::Point at;
+    std::uint32_t type = 0;
+    std::uint32_t sinceMs = 0; // current since
+    bool operator==(const Manoeuvre& o) const { return at == o.at && type == o.type; }
+};
+
+Manoeuvre currentManoeuvre(const fdMapNavi& navi) {
+    if (!navi.running() || navi.outOfPath() || !navi.maneuverKnown() || navi.maneuverPosition().isAtEnd()) return {};
+    const PathPosition& p = navi.maneuverPosition();
+    return {Map::LevelFrame::of(*p.partLevel()).toGlobal(p.levelPoint()), navi.maneuverType()};
+}
+
+// From Fontvieille to Rue Grimaldi, as the whole-drive window test goes, but
+// the driver turns off the route: first along a route to a point 300 m
+// beside it, then from there to the finish. Fixes once a second at 50 km/h,
+// ten frames between them. Every rebuild is announced and heard; every
+// manoeuvre the car passes was named in a phrase heard to its end before
+// the car reached it, or in the new route's phrase (but one that follows
+// the last within 3 s, where no word fits); no phrase that chains turns or
+// gives a distance plays on past the first turn it names; the current
+// street shows while the car follows the route on a named road.
+TEST(GuidanceDrive, AWrongTurnAndEveryTurnSpokenInTime) {
+    TestSupport::CaptureLogger log{Log::Info};
+    Monaco m;
+    ASSERT_NO_FATAL_FAILURE(m.load());
+    const Map::Point from = Map::Projection::fromGeo(43.726414f, 7.416096f);
+    const Map::Point to = Map::Projection::fromGeo(43.734303f, 7.418561f);
+    Path route;
+    ASSERT_TRUE(m.compute(from, to, route));
+    // The wrong way: a road 300 m to the side of the route's middle.
+    PathPosition middle(route, true);
+    middle.advanceMetres(static_cast<std::uint16_t>(PathPosition::distanceTo(middle, PathPosition(route, false)) / 2));
+    const Map::Point mid = Map::LevelFrame::of(*middle.partLevel()).toGlobal(middle.levelPoint());
+    const double unitsPerMetre = Map::Projection::unitsPerMeterAt(mid);
+    const Map::Point aside{mid.x + static_cast<std::int32_t>(300 * unitsPerMetre), mid.y};
+    Path first, second;
+    ASSERT_TRUE(m.compute(from, aside, first));
+    ASSERT_TRUE(m.compute(aside, to, second));
+
+    GuidanceTest::Clock clock;
+    m.config.root()->child("Car")->set("gps_latency", 0.0f);
+    SecondSounds sounds(clock);
+    Render::RenderStyles styles;
+    KVMapEventsHandler handler(m.config.root(), *m.atlas, route, &sounds, &styles, clock);
+
+    std::vector<std::string> failures;
+    std::size_t logged = 0;
+    Manoeuvre current, previous;
+    int rebuilds = 0, passed = 0;
+    std::uint32_t lastPassMs = 0;
+    std::vector<std::uint32_t> rebuiltAt;
+    std::ostringstream timeline;
+    // The street boxes: the current street while the car follows the route
+    // on a named road.
+    GuidanceTest::Messages messages;
+    Sensors sensors(messages, nullptr, SensorsSetup{"", &clock, 0});
+    int onNamedRoad = 0, streetShown = 0;
+    for (const Path* leg : {&first, &second}) {
+        for (PathPosition at(*leg, true); !at.isAtEnd(); at.advanceMetres(14)) {
+            const Positioning::CarState car = carStateAt(at);
+            const Map::Point p = car.position.toGlobal();
+            Positioning::Fix fix;
+            fix.x = p.x;
+            fix.y = p.y;
+            fix.speed = 13.9f;
+            fix.heading = car.heading * 180.0f / 3.14159265f;
+            fix.hdop = 1.0f;
+            handler.onFix(true, fix);
+            for (int frame = 0; frame < 10; ++frame) {
+                {
+                    Positioning::CarStateLock::Unit unit(handler.lock());
+                    ASSERT_TRUE(unit);
+                    handler.onFrame();
+                }
+                for (; logged < log.lines().size(); ++logged) {
+                    const std::string& line = log.lines()[logged];
+                    if (line.find("navi event") != std::string::npos || line.find("rebuild") != std::string::npos)
+                        timeline << "\n" << clock.ticks << " " << line;
+                    if (line == "rebuildPath done") {
+                        ++rebuilds;
+                        rebuiltAt.push_back(clock.ticks);
+                    }
+                    if (line != "navi event:RotateEnd") continue;
+                    // The manoeuvre current before this frame was passed.
+                    ++passed;
+                    const Manoeuvre& m0 = current;
+                    const std::uint32_t since = previous.sinceMs ? previous.sinceMs : m0.sinceMs;
+                    // Named in a phrase heard to its end before the turn, or,
+                    // for a new route that starts close to it, in the phrase
+                    // that announces the new route.
+                    const bool said = std::any_of(sounds.heard.begin(), sounds.heard.end(), [&](const auto& h) {
+                        const bool before = h.endMs != 0 ? h.endMs >= since : h.startMs >= since && !h.cut;
+                        const bool rebuilt = h.ids.front() == Voice::RouteRebuilt;
+                        return names(h.ids, m0.type) && (rebuilt ? h.startMs >= since : before && h.endMs != 0);
+                    });
+                    // A new route that turns back where the car is.
+                    const bool turnBack = m0.type == 7 && !rebuiltAt.empty() && clock.ticks - rebuiltAt.back() < 1000;
+                    // A turn a few metres after the last one: no word fits
+                    // between them at 50 km/h.
+                    const bool close = clock.ticks - lastPassMs < 3000;
+                    lastPassMs = clock.ticks;
+                    if (m0.type != 0 && !said && !turnBack && !close)
+                        failures.push_back(Core::format("manoeuvre %d passed at %d ms unspoken",
+                                                        static_cast<int>(m0.type), static_cast<int>(clock.ticks)));
+                    for (const auto& h : sounds.heard)
+                        // A phrase that chains turns behind this one, or
+                        // gives the distance to it (a roundabout's exit
+                        // aside).
+                        if (h.startMs >= m0.sinceMs && h.startMs < clock.ticks && h.endMs == 0 && !h.cut &&
+                            names(h.ids, m0.type) && h.ids.front() != Voice::RouteRebuilt &&
+                            (namedTypes(h.ids).size() > 1 || h.ids.front() == Voice::In) && m0.type != 19 &&
+                            m0.type != 3)
+                            failures.push_back(Core::format("a phrase started at %d ms plays on past the turn it names",
+                                                            static_cast<int>(h.startMs)));
+                }
+                SensorFrame sensorFrame;
+                sensorFrame.setGuidance(handler.navi());
+                sensorFrame.car = handler.tracker().carState();
+                sensorFrame.atlas = m.atlas.get();
+                sensors.updateAll(sensorFrame);
+                const fdMapNavi& navi = handler.navi();
+                if (navi.running() && !navi.outOfPath() && !navi.position().isAtEnd() &&
+                    navi.position().currentPart().nameIndex != 0) {
+                    ++onNamedRoad;
+                    streetShown += sensors.findSensor("cur_street")->valueText() != u"-";
+                }
+                const Manoeuvre now = currentManoeuvre(handler.navi());
+                if (!(now == current)) {
+                    if (current.type != 0) previous = current;
+                    current = now;
+                    current.sinceMs = clock.ticks;
+                }
+                clock.ticks += 50;
+                sounds.advance50ms();
+                clock.ticks += 50;
+                sounds.advance50ms();
+            }
+        }
+    }
+    EXPECT_GE(rebuilds, 1);
+    EXPECT_GT(onNamedRoad, 1000);
+    EXPECT_EQ(streetShown, onNamedRoad);
+    EXPECT_GE(passed, 5);
+    // Each rebuild is heard at once, to its end or until the next rebuild.
+    for (std::uint32_t at : rebuiltAt) {
+        const auto h = std::find_if(sounds.heard.begin(), sounds.heard.end(), [&](const auto& h) {
+            return h.startMs == at && h.ids.front() == Voice::RouteRebuilt;
+        });
+        EXPECT_TRUE(h != sounds.heard.end() &&
+                    (h->endMs != 0 || (h + 1 != sounds.heard.end() && h[1].ids.front() == Voice::RouteRebuilt)))
+            << "the rebuild at " << at << " ms was not heard";
+    }
+    for (const std::string& f : failures) ADD_FAILURE() << f;
+    std::ostringstream said;
+    for (const auto& h : sounds.offered) {
+        said << h.startMs << ":" << h.priority << "[";
+        for (int id : h.ids) said << id << " ";
+        said << "] ";
+    }
+    said << "\nheard: ";
+    for (const auto& h : sounds.heard) said << h.startMs << "-" << h.endMs << (h.cut ? "cut " : " ");
+    if (HasFailure()) ADD_FAILURE() << said.str() << timeline.str();
+}
+
+} // namespace
+} // namespace Guidance
