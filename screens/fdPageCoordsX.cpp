@@ -5,6 +5,7 @@
 #include "map/Projection.h"
 #include "screens/SearchCallbacks.h"
 #include "screens/fdPageMap.h"
+#include "ui/MessageBoxText.h"
 #include "ui/Keyboard.h"
 #include "ui/fdInterface.h"
 #include "ui/fdLabel.h"
@@ -68,8 +69,7 @@ void CoordsPageBase::showOnMap() {
         if (!m_messageBox) {
             m_messageBox = Ui::createTemplateWindow(*this, "mb_ok", "mb");
             if (m_messageBox)
-                if (auto* text = dynamic_cast<Ui::fdStatic*>(m_messageBox->findChild("msg_text")))
-                    text->setText(message("coords_out_of_range"));
+                Ui::setMessageText(*m_messageBox, message("coords_out_of_range"));
         }
         return;
     }

@@ -6,6 +6,7 @@
 #include "screens/fdPageFindResults.h"
 #include "search/Engine.h"
 #include "search/SearchHistory.h"
+#include "ui/MessageBoxText.h"
 #include "ui/EngineServices.h"
 #include "ui/KeyboardLayouts.h"
 #include "ui/fdInterface.h"
@@ -237,8 +238,7 @@ void fdPageFindX::showResults() {
         if (!m_messageBox) {
             m_messageBox = Ui::createTemplateWindow(*this, "mb_ok", "mb");
             if (m_messageBox && m_services.messages)
-                if (auto* text = dynamic_cast<Ui::fdStatic*>(m_messageBox->findChild("msg_text")))
-                    text->setText(m_services.messages->text("find_overflow_err"));
+                Ui::setMessageText(*m_messageBox, m_services.messages->text("find_overflow_err"));
         }
         return;
     }

@@ -24,6 +24,7 @@
 #include "routing/NearestRoad.h"
 #include "routing/PathFile.h"
 #include "routing/RouteComputation.h"
+#include "ui/MessageBoxText.h"
 #include "ui/EngineServices.h"
 #include "ui/SoundPlayer.h"
 #include "ui/fdButtonX.h"
@@ -333,10 +334,7 @@ void fdPageMap::showDemoState() {
 void fdPageMap::showMessage(const std::u16string& text) {
     if (m_okDialog == nullptr)
         return;
-    if (auto* label = dynamic_cast<Ui::fdStatic*>(m_okDialog->findChild("msg_text"))) {
-        label->setText(text);
-        label->invalidate(0);
-    }
+    Ui::setMessageText(*m_okDialog, text);
     setCapture(m_okDialog);
     m_okDialog->setVisible(true);
     invalidate(1);

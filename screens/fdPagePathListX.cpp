@@ -8,6 +8,7 @@
 #include "routing/AtlasRoute.h"
 #include "routing/PathFile.h"
 #include "screens/fdPageMap.h"
+#include "ui/MessageBoxText.h"
 #include "ui/ButtonBindings.h"
 #include "ui/Keyboard.h"
 #include "ui/Messages.h"
@@ -231,7 +232,7 @@ void fdPagePathListX::showMessage(const std::u16string& text) {
         Log::log(Log::Normal, u"%s", text);
         return;
     }
-    if (auto* label = dynamic_cast<Ui::fdStatic*>(m_box->findChild("msg_text"))) label->setText(text);
+    Ui::setMessageText(*m_box, text);
     setCapture(m_box);
     invalidate(1);
 }

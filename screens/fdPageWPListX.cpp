@@ -9,6 +9,8 @@
 #include "ui/fdList.h"
 #include "userdata/fdWPManager.h"
 
+#include <SDL/SDL_keysym.h>
+
 namespace Screens {
 
 void fdPageWPListX::ShowTypedWayPointsCallback::result(std::uint16_t type) {
@@ -44,7 +46,14 @@ std::int64_t fdPageWPListX::selectedPoint() const {
     return m_model == nullptr ? -1 : m_model->selectedLivePoint(m_waypoints);
 }
 
-bool fdPageWPListX::keyDown(int key) { return Ui::ListPage::pagingKey(*this, m_model.get(), m_bindings, key); }
+bool fdPageWPListX::keyDown(int key) {
+    // The list takes every key; Escape still leads out as "back" does.
+    if (key == SDLK_ESCAPE) {
+        childClicked("back");
+        return true;
+    }
+    return Ui::ListPage::pagingKey(*this, m_model.get(), m_bindings, key);
+}
 
 void fdPageWPListX::childClicked(const std::string& name) {
     if (listCommand(*this, m_model.get(), m_tap, name))
