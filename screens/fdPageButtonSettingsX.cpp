@@ -44,7 +44,11 @@ ButtonBindingsList::Entry* fdPageButtonSettingsX::selected() const {
 
 bool fdPageButtonSettingsX::keyDown(int key) {
     if (m_waiting) {
+        // One key per wait: the key after it (Escape, to leave) must not
+        // replace the key the driver just pressed.
+        if (m_captured) return true;
         if (ButtonBindingsList::Entry* entry = selected()) {
+            m_captured = true;
             entry->key = key;
             m_list->ensureVisible(m_list->selectedIndex());
             m_list->redraw();
@@ -78,6 +82,7 @@ void fdPageButtonSettingsX::childClicked(const std::string& name) {
             // Only a selection the user sees is bound: the key goes to the
             // row in view (the list may stand at an offset within a page).
             m_waiting = true;
+            m_captured = false;
         }
         setButtonChecked(m_waiting);
     } else if (name == "button_cancel") {

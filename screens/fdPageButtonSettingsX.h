@@ -38,6 +38,9 @@ class fdPageButtonSettingsX final : public Ui::fdPage {
     std::u16string m_path;
     std::unique_ptr<ButtonBindingsList> m_list;
     bool m_waiting = false;
+    // A key was taken in this wait; later keys are ignored until "button_set"
+    // or "button_cancel" ends it.
+    bool m_captured = false;
 };
 
 } // namespace Screens
