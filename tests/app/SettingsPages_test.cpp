@@ -29,6 +29,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include <SDL/SDL_keysym.h>
 
 #include <filesystem>
@@ -108,7 +110,10 @@ void makeRoute(engine::fdEngine& e) {
 std::u16string boxText(fdPagePathListX& page) {
     Ui::TemplateWindow* box = page.messageBox();
     auto* label = box ? dynamic_cast<Ui::fdStatic*>(box->findChild("msg_text")) : nullptr;
-    return label ? label->text() : u"";
+    // The box wraps its text to its width: the lines joined again.
+    std::u16string text = label ? label->text() : u"";
+    std::replace(text.begin(), text.end(), u'\n', u' ');
+    return text;
 }
 
 } // namespace
