@@ -203,6 +203,20 @@ TEST_F(Menus, EscapeLeadsBackFromEveryPage) {
     EXPECT_GT(checked, 30u);
 }
 
+// The demo configuration names no online service: its tiles in "My lists"
+// are hidden, and the friends page says why its switch does nothing.
+TEST_F(Menus, WithoutAnOnlineServiceItsTilesHideAndTheFriendsPageSaysWhy) {
+    ASSERT_EQ(engine.monitoring(), nullptr);
+    EXPECT_FALSE(page("pageLists")->findChild("received_points")->visible());
+    startAt("monitoring_prop");
+    auto* notice = dynamic_cast<Ui::fdStatic*>(page("monitoring_prop")->findChild("service_notice"));
+    ASSERT_NE(notice, nullptr);
+    EXPECT_TRUE(notice->visible());
+    std::u16string text = notice->text();
+    std::replace(text.begin(), text.end(), u'\n', u' ');
+    EXPECT_EQ(text, u"The online service is not set up: config.xml has no online_url.");
+}
+
 TEST_F(Menus, TheInformationPageShowsInfoTextVersionAndCredits) {
     const std::vector<std::u16string> credits = {
         u"demo: Map data \u00a9 Mirel demo data (synthetic)",
