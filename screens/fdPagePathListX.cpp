@@ -116,6 +116,12 @@ void fdPagePathListX::updateScrollButtons() {
     if (!m_list) return;
     if (fdWindowBase* up = findChild("up")) up->setEnabled(m_list->canScrollUp());
     if (fdWindowBase* down = findChild("down")) down->setEnabled(m_list->canScrollDown());
+    // An empty list says that there is nothing yet, and how to add a route.
+    if (auto* notice = dynamic_cast<Ui::fdStatic*>(findChild("empty_notice"))) {
+        notice->setText(Ui::wrapText(*notice, m_messages.text("paths_none"), notice->rect().w));
+        notice->setVisible(m_list->count() == 0);
+        notice->invalidate(0);
+    }
 }
 
 bool fdPagePathListX::keyDown(int key) {

@@ -151,7 +151,10 @@ TEST(RouteFilesPage, SavesWithoutReplacingLoadsAndKeepsTheRouteOnABadFile) {
     Session r(folder);
     auto& page = r.open<fdPagePathListX>("pagePathList");
     ASSERT_NE(page.list(), nullptr);
-    // Nothing listed: loading and deleting do nothing.
+    // Nothing listed: the page says so; loading and deleting do nothing.
+    const Ui::fdWindowBase* empty = page.findChild("empty_notice");
+    ASSERT_NE(empty, nullptr);
+    EXPECT_TRUE(empty->visible());
     page.childClicked("button_ok");
     page.childClicked("button_del_path");
     EXPECT_EQ(page.messageBox(), nullptr);
@@ -173,6 +176,7 @@ TEST(RouteFilesPage, SavesWithoutReplacingLoadsAndKeepsTheRouteOnABadFile) {
     ASSERT_FALSE(name.empty());
     page.childClicked("button_add_path");
     ASSERT_EQ(page.list()->names(), std::vector<std::u16string>{name});
+    EXPECT_FALSE(empty->visible());
     const fs::path first = folder.atlas() / Core::wideToUtf8(name);
     const std::string firstBytes = bytesOf(first);
     // Saving again never replaces the stored route.
