@@ -502,6 +502,7 @@ void fdPageMap::pathCommand(Ui::TemplateWindow& buttons, const std::string& chil
     Path& path = route->path();
     bool applyPending = false;
     bool showStatus = false;
+    bool startOnly = false;
     const auto startNavigation = [nav] {
         if (nav != nullptr)
             nav->startNavigation();
@@ -544,6 +545,9 @@ void fdPageMap::pathCommand(Ui::TemplateWindow& buttons, const std::string& chil
                 showStatus = true;
         } else if (!car) {
             route->startPathAt(m_tappedRoute);
+            // Without a position the tap only sets the start: the driver is
+            // told so, and what comes next.
+            startOnly = true;
         } else {
             applyPending = true;
             if (!route->startPathAtLocation(*atlas, *car)) {
@@ -578,6 +582,8 @@ void fdPageMap::pathCommand(Ui::TemplateWindow& buttons, const std::string& chil
     atlas->requestRedraw();
     if (applyPending && nav != nullptr)
         nav->applyPendingRoute();
+    if (startOnly)
+        showMessage(message("map_start_set_no_position"));
     if (showStatus) {
         const std::int32_t status = Map::Routing::routingResult().status;
         if (status == 0)

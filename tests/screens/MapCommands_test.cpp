@@ -245,8 +245,11 @@ TEST(MapCommands, PathButtonsReportTheRoutingStatus) {
     // Route points, pop-up, button, the dialog shown (empty: none); the
     // demo stops first and guidance starts except after "del".
     const std::u16string noRoad = u"No road was found near the point.";
+    // Without a car position "To" only sets the start, and says so.
+    const std::u16string startOnly =
+        u"There is no GPS position yet: the route starts here. Tap the destination and choose \"To\".";
     for (const auto& [points, window, child, dialog] :
-         {std::tuple{0, "path_start", "tiny_to", u""}, std::tuple{1, "path_continue", "tiny_to", noRoad.c_str()},
+         {std::tuple{0, "path_start", "tiny_to", startOnly.c_str()}, std::tuple{1, "path_continue", "tiny_to", noRoad.c_str()},
           std::tuple{1, "path_continue", "continue", noRoad.c_str()},
           std::tuple{1, "path_continue", "set_inter", noRoad.c_str()}, std::tuple{1, "path_continue", "del", u""}}) {
         Rig r;
