@@ -10,6 +10,8 @@
 #include "core/Text.h"
 #include "tests/support/TempDir.h"
 #include "ui/DesignDescription.h"
+#include "ui/MessageBoxText.h"
+#include "ui/Messages.h"
 #include "ui/fdInterface.h"
 #include "ui/fdPage.h"
 
@@ -153,6 +155,20 @@ TEST(PageLayout, EveryPageAtTheDesignSizeAndLarger) {
             }
         }
         EXPECT_GT(pages, 40u);
+        if (shots) {
+            // The map's message box, open over the dimmed map.
+            Ui::fdPage* map = ui->findPage("pageMap");
+            Ui::fdWindowBase* box = map ? map->findChild("ok_dialog") : nullptr;
+            ASSERT_NE(box, nullptr);
+            Ui::setMessageText(*box, engine.messages()->text("coords_out_of_range"));
+            box->setVisible(true);
+            ui->activatePage(map);
+            engine.drawNow();
+            SDL_SaveBMP(engine.screen(), (std::string(shots) + "/message_box_" + std::to_string(width) + "x" +
+                                          std::to_string(height) + ".bmp")
+                                             .c_str());
+            box->setVisible(false);
+        }
     }
     engine.shutdown();
 }

@@ -141,16 +141,19 @@ TEST(DemoSkin, KeyboardAndMessageBoxFollowAPageLargerThanTheDesign) {
     // Its keys ("dd": proportional) spread over the wider grid.
     EXPECT_EQ(keyboard->findChild("0")->rect(), (WindowRect{5, 720 - 248 + 8, 97, 54}));
 
-    // Centre anchors: the message box stays in the middle.
+    // The message box dims the whole page; centre anchors keep the box in
+    // the middle.
     TemplateWindow* box = createTemplateWindow(*page, "mb_ok", "ok_dialog");
     ASSERT_NE(box, nullptr);
-    EXPECT_EQ(box->rect(), (WindowRect{150 + 240, 110 + 120, 500, 260}));
+    EXPECT_EQ(box->rect(), (WindowRect{0, 0, 1280, 720}));
+    EXPECT_EQ(box->findChild("mb_dim")->rect(), (WindowRect{0, 0, 1280, 720}));
+    EXPECT_EQ(box->findChild("mb_bg")->rect(), (WindowRect{150 + 240, 110 + 120, 500, 260}));
     EXPECT_EQ(box->findChild("msg_text")->rect().x, 150 + 240 + 24);
 
     // Back to the design's size: both follow the page.
     ui.setRect(0, 0, 800, 480);
     EXPECT_EQ(keyboard->rect(), (WindowRect{0, 232, 800, 248}));
-    EXPECT_EQ(box->rect(), (WindowRect{150, 110, 500, 260}));
+    EXPECT_EQ(box->findChild("mb_bg")->rect(), (WindowRect{150, 110, 500, 260}));
     keyboard.reset();
     for (const std::string& line : log.lines())
         ADD_FAILURE() << line;
