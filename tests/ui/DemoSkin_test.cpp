@@ -57,7 +57,7 @@ void buildAndDraw(ShippedData& data, bool big) {
     KeyboardLayouts layouts;
     ASSERT_TRUE(readTheme(data.designText(big), true, data.engine.dataFolder + u"skin/kb_layouts.xml", design, layouts));
     // The search keyboard (letters and digits) and the editing one.
-    EXPECT_EQ(layouts.layoutNames(false), (std::vector<std::string>{"find", "letters"}));
+    EXPECT_EQ(layouts.layoutNames(false), (std::vector<std::string>{"Letters", "Letters and digits"}));
     fdInterface ui(&data.engine, data.files.get());
     ASSERT_TRUE(initFonts(design, ui));
     ASSERT_TRUE(loadCursors(design, ui));
@@ -135,7 +135,7 @@ TEST(DemoSkin, KeyboardAndMessageBoxFollowAPageLargerThanTheDesign) {
     ASSERT_EQ(page->rect(), (WindowRect{0, 0, 1280, 720}));
 
     // Bottom-left and bottom-right anchors: along the bottom, full width.
-    PageKeyboardPtr keyboard = openPageKeyboard(*page, layouts, "letters", "English");
+    PageKeyboardPtr keyboard = openPageKeyboard(*page, layouts, "Letters", "English");
     ASSERT_NE(keyboard, nullptr);
     EXPECT_EQ(keyboard->rect(), (WindowRect{0, 720 - 248, 1280, 248}));
     // Its keys ("dd": proportional) spread over the wider grid.
