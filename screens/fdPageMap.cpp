@@ -212,6 +212,7 @@ void fdPageMap::afterBuild() {
     }
     m_pathContinue = makeTemplate("buttons_path_continue", "path_continue");
     m_okDialog = makeTemplate("mb_ok", "ok_dialog");
+    showStatusLine({});
     buildMenu();
 }
 

@@ -331,6 +331,17 @@ void fdPageMap::showDemoState() {
     m_menu->refresh();
 }
 
+void fdPageMap::showStatusLine(const std::u16string& text) {
+    auto* line = dynamic_cast<Ui::fdStatic*>(findChild("status_line"));
+    if (line == nullptr)
+        return;
+    line->setText(Ui::wrapText(*line, text, line->rect().w));
+    line->setVisible(!text.empty());
+    if (Ui::fdWindowBase* panel = findChild("status_bg"))
+        panel->setVisible(!text.empty());
+    invalidate(1);
+}
+
 void fdPageMap::showMessage(const std::u16string& text) {
     if (m_okDialog == nullptr)
         return;
@@ -582,8 +593,9 @@ void fdPageMap::pathCommand(Ui::TemplateWindow& buttons, const std::string& chil
     atlas->requestRedraw();
     if (applyPending && nav != nullptr)
         nav->applyPendingRoute();
-    if (startOnly)
-        showMessage(message("map_start_set_no_position"));
+    // Without a position the tap only set the start: a line over the map
+    // says so, and what comes next, without stopping the next tap.
+    showStatusLine(startOnly ? message("map_start_set_no_position") : std::u16string());
     if (showStatus) {
         const std::int32_t status = Map::Routing::routingResult().status;
         if (status == 0)
