@@ -32,6 +32,8 @@ class fdPageButtonSettingsX final : public Ui::fdPage {
   private:
     void updateScrollButtons();
     void setButtonChecked(bool checked);
+    // "key_name" names the selected row's key (SDL's name), "-" for none.
+    void showKeyName();
     ButtonBindingsList::Entry* selected() const;
 
     Ui::ButtonBindings* m_bindings;
