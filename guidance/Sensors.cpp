@@ -39,7 +39,6 @@ namespace {
 
 const std::u16string kNone = u"-";
 
-
 class CounterSensor : public SensorBase {
 public:
     CounterSensor(const Core::MessageTable& m, std::string name, std::int32_t SensorFrame::*field)

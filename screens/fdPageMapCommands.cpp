@@ -24,8 +24,8 @@
 #include "routing/NearestRoad.h"
 #include "routing/PathFile.h"
 #include "routing/RouteComputation.h"
-#include "ui/MessageBoxText.h"
 #include "ui/EngineServices.h"
+#include "ui/MessageBoxText.h"
 #include "ui/SoundPlayer.h"
 #include "ui/fdButtonX.h"
 #include "ui/fdInterface.h"
@@ -333,12 +333,10 @@ void fdPageMap::showDemoState() {
 
 void fdPageMap::showStatusLine(const std::u16string& text) {
     auto* line = dynamic_cast<Ui::fdStatic*>(findChild("status_line"));
-    if (line == nullptr)
-        return;
+    if (line == nullptr) return;
     line->setText(Ui::wrapText(*line, text, line->rect().w));
     line->setVisible(!text.empty());
-    if (Ui::fdWindowBase* panel = findChild("status_bg"))
-        panel->setVisible(!text.empty());
+    if (Ui::fdWindowBase* panel = findChild("status_bg")) panel->setVisible(!text.empty());
     invalidate(1);
 }
 

@@ -49,8 +49,7 @@ std::int64_t fdPageWPListX::selectedPoint() const {
 }
 
 void fdPageWPListX::deletePoint(std::int64_t point) {
-    if (point < 0 || static_cast<std::size_t>(point) >= m_waypoints->pointCount())
-        return;
+    if (point < 0 || static_cast<std::size_t>(point) >= m_waypoints->pointCount()) return;
     m_waypoints->deletePoint(static_cast<std::size_t>(point));
     m_model->removePoint(static_cast<std::uint32_t>(point));
     m_model->refresh();
@@ -96,8 +95,7 @@ void fdPageWPListX::childClicked(const std::string& name) {
         ui()->goToPage(editor);
     } else if (name == "button_del") {
         const std::int64_t point = selectedPoint();
-        if (point < 0 || m_confirm != nullptr)
-            return;
+        if (point < 0 || m_confirm != nullptr) return;
         // A deleted point cannot be brought back: the page asks first, in
         // the design's question box; a design without one deletes at once.
         m_confirm = Ui::createTemplateWindow(*this, "mb_delete_point", "confirm_delete");
@@ -113,8 +111,7 @@ void fdPageWPListX::childClicked(const std::string& name) {
         const bool yes = m_confirm->lastChild() == "yes";
         const std::int64_t point = m_pendingPoint;
         closeConfirm();
-        if (yes)
-            deletePoint(point);
+        if (yes) deletePoint(point);
     } else if (name == "mb") {
         // A message box closes like any other: it leaves the page and the
         // history alone.

@@ -17,8 +17,7 @@ fdSearchMenuPage::fdSearchMenuPage(Ui::fdInterface* ui, std::string designName, 
 
 void fdSearchMenuPage::afterBuild() {
     for (const char* name : {"monitoring", "received_points"})
-        if (Ui::fdWindowBase* tile = findChild(name))
-            tile->setVisible(m_services.online);
+        if (Ui::fdWindowBase* tile = findChild(name)) tile->setVisible(m_services.online);
 }
 
 std::vector<std::uint16_t> fdSearchMenuPage::allPoiTypes() {

@@ -2,9 +2,9 @@
 
 #include "core/Shell.h"
 #include "screens/LeaveCommand.h"
-#include "ui/MessageBoxText.h"
 #include "ui/EngineServices.h"
 #include "ui/Keyboard.h"
+#include "ui/MessageBoxText.h"
 #include "ui/fdInterface.h"
 #include "ui/fdStatic.h"
 

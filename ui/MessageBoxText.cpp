@@ -15,25 +15,23 @@ int widthOf(const fdWindowBase& window, std::u16string_view text) {
 
 // The lines of one paragraph (no line feeds), each at most width wide where
 // a single character allows it; an empty paragraph is one empty line.
-std::vector<std::u16string> wrapParagraph(const fdWindowBase& window, std::u16string_view paragraph, int width) {
+std::vector<std::u16string> wrapParagraph(const fdWindowBase& window, std::u16string_view paragraph,
+                                          int width) {
     std::vector<std::u16string> lines;
     std::u16string line;
     std::size_t pos = 0;
     while (pos < paragraph.size()) {
         std::size_t end = paragraph.find(u' ', pos);
-        if (end == std::u16string_view::npos)
-            end = paragraph.size();
+        if (end == std::u16string_view::npos) end = paragraph.size();
         const std::u16string word(paragraph.substr(pos, end - pos));
         pos = end + 1;
-        if (word.empty())
-            continue;
+        if (word.empty()) continue;
         std::u16string candidate = line.empty() ? word : line + u' ' + word;
         if (widthOf(window, candidate) <= width) {
             line = std::move(candidate);
             continue;
         }
-        if (!line.empty())
-            lines.push_back(std::move(line));
+        if (!line.empty()) lines.push_back(std::move(line));
         line.clear();
         for (char16_t c : word) {
             if (!line.empty() && widthOf(window, line + c) > width)
@@ -41,8 +39,7 @@ std::vector<std::u16string> wrapParagraph(const fdWindowBase& window, std::u16st
             line += c;
         }
     }
-    if (!line.empty() || lines.empty())
-        lines.push_back(std::move(line));
+    if (!line.empty() || lines.empty()) lines.push_back(std::move(line));
     return lines;
 }
 
@@ -53,11 +50,11 @@ std::u16string wrapText(const fdWindowBase& window, std::u16string_view text, in
     std::size_t pos = 0;
     while (true) {
         const std::size_t end = text.find(u'\n', pos);
-        const std::u16string_view paragraph = text.substr(pos, end == std::u16string_view::npos ? end : end - pos);
+        const std::u16string_view paragraph =
+            text.substr(pos, end == std::u16string_view::npos ? end : end - pos);
         for (const std::u16string& line : wrapParagraph(window, paragraph, width))
             out += line + u'\n';
-        if (end == std::u16string_view::npos)
-            break;
+        if (end == std::u16string_view::npos) break;
         pos = end + 1;
     }
     out.pop_back();
@@ -66,8 +63,7 @@ std::u16string wrapText(const fdWindowBase& window, std::u16string_view text, in
 
 bool setMessageText(fdWindowBase& box, std::u16string_view text) {
     auto* widget = dynamic_cast<fdStatic*>(box.findChild("msg_text"));
-    if (!widget)
-        return false;
+    if (!widget) return false;
     auto* label = dynamic_cast<fdLabel*>(widget);
     if (label && label->linesMode() != 1)
         widget->setText(wrapText(*label, text, label->rect().w));

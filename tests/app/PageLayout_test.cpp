@@ -20,8 +20,8 @@
 #include <SDL/SDL.h>
 
 #include <cstdlib>
-#include <map>
 #include <filesystem>
+#include <map>
 #include <sstream>
 
 namespace fs = std::filesystem;
@@ -38,10 +38,13 @@ struct ProgramFolder {
     std::u16string wide() const { return Core::utf8ToWide(dir.path().string() + "/"); }
 };
 
-bool empty(const Ui::WindowRect& r) { return r.w == 0 || r.h == 0; }
+bool empty(const Ui::WindowRect& r) {
+    return r.w == 0 || r.h == 0;
+}
 
 bool inside(const Ui::WindowRect& r, const Ui::WindowRect& outer) {
-    return r.x >= outer.x && r.y >= outer.y && r.x + r.w <= outer.x + outer.w && r.y + r.h <= outer.y + outer.h;
+    return r.x >= outer.x && r.y >= outer.y && r.x + r.w <= outer.x + outer.w &&
+           r.y + r.h <= outer.y + outer.h;
 }
 
 bool overlap(const Ui::WindowRect& a, const Ui::WindowRect& b) {
@@ -50,8 +53,8 @@ bool overlap(const Ui::WindowRect& a, const Ui::WindowRect& b) {
 
 std::string describe(const Ui::fdWindowBase& w) {
     std::ostringstream out;
-    out << '"' << w.name() << "\" (" << w.rect().x << ", " << w.rect().y << ", " << w.rect().w << " x " << w.rect().h
-        << ")";
+    out << '"' << w.name() << "\" (" << w.rect().x << ", " << w.rect().y << ", " << w.rect().w << " x "
+        << w.rect().h << ")";
     return out.str();
 }
 
@@ -91,19 +94,26 @@ void checkTree(const Ui::fdWindowBase& window) {
 // anchor kinds 0 near, 1 centre, 2 far, 3 proportional.
 int anchoredEdge(int kind, int e, int o, int n, int po, int pn) {
     switch (kind) {
-    case 1: return po + int(pn * 0.5 + 0.5) + e - n / 2 - o;
-    case 2: return po + pn + e - o - n;
-    case 3: return po + int(pn * double(e - o) / n + 0.5);
-    default: return po + e - o;
+    case 1:
+        return po + int(pn * 0.5 + 0.5) + e - n / 2 - o;
+    case 2:
+        return po + pn + e - o - n;
+    case 3:
+        return po + int(pn * double(e - o) / n + 0.5);
+    default:
+        return po + e - o;
     }
 }
 
 // The windows the pages make from design templates at run time, by window
 // name, with the template each comes from.
 const std::map<std::string, std::string> TemplateWindows = {
-    {"ok_dialog", "mb_ok"},           {"rotate_camera", "buttons_rotate_camera"},
-    {"edit_point", "buttons_edit_point"}, {"path_start", "buttons_path_start"},
-    {"path_continue", "buttons_path_continue"}, {"list_updown", "list_updown"},
+    {"ok_dialog", "mb_ok"},
+    {"rotate_camera", "buttons_rotate_camera"},
+    {"edit_point", "buttons_edit_point"},
+    {"path_start", "buttons_path_start"},
+    {"path_continue", "buttons_path_continue"},
+    {"list_updown", "list_updown"},
 };
 
 // Each such window of the page sits where its template's anchors put it.
@@ -149,8 +159,8 @@ TEST(PageLayout, EveryPageAtTheDesignSizeAndLarger) {
                 ui->clearHistory();
                 ui->activatePage(page);
                 engine.drawNow();
-                SDL_SaveBMP(engine.screen(), (std::string(shots) + "/" + name + "_" + std::to_string(width) + "x" +
-                                              std::to_string(height) + ".bmp")
+                SDL_SaveBMP(engine.screen(), (std::string(shots) + "/" + name + "_" + std::to_string(width) +
+                                              "x" + std::to_string(height) + ".bmp")
                                                  .c_str());
             }
         }

@@ -248,9 +248,11 @@ TEST(GpsSetupPage, PortListLabelsAndOkOrBack) {
     r.setup->childClicked("prevPort");
     EXPECT_EQ(r.text(*r.setup, "port"), u"COM20 ");
     EXPECT_EQ(r.text(*r.setup, "port_device"), u"-");
-    for (int i = 0; i < 4; ++i) r.setup->childClicked("prevPort");
+    for (int i = 0; i < 4; ++i)
+        r.setup->childClicked("prevPort");
     EXPECT_EQ(r.text(*r.setup, "port_device"), u"/dev/rfcomm3");
-    for (int i = 0; i < 4; ++i) r.setup->childClicked("nextPort");
+    for (int i = 0; i < 4; ++i)
+        r.setup->childClicked("nextPort");
     r.setup->childClicked("nextPort");
     EXPECT_EQ(r.text(*r.setup, "port"), u"COM0 generic");
     r.setup->childClicked("nextPort");

@@ -271,8 +271,9 @@ TEST(MapCommands, PathButtonsReportTheRoutingStatus) {
         if (startOnly) {
             std::u16string line = dynamic_cast<Ui::fdStatic*>(r.page->findChild("status_line"))->text();
             std::replace(line.begin(), line.end(), u'\n', u' ');
-            EXPECT_EQ(line, u"There is no GPS position yet: the route starts here. Tap the destination and choose "
-                            u"\"To\".");
+            EXPECT_EQ(line,
+                      u"There is no GPS position yet: the route starts here. Tap the destination and choose "
+                      u"\"To\".");
             EXPECT_EQ(r.page->capture(), nullptr);
             r.page->mapPointAction({100, 100});
             r.click("path_continue", "del");

@@ -36,15 +36,16 @@ std::vector<std::u16string> allMessages(const std::string& messagesXml) {
     messages.loadText(messagesXml);
     std::vector<std::u16string> texts;
     const std::regex name("<message name=\"([^\"]+)\"");
-    for (auto it = std::sregex_iterator(messagesXml.begin(), messagesXml.end(), name); it != std::sregex_iterator();
-         ++it)
+    for (auto it = std::sregex_iterator(messagesXml.begin(), messagesXml.end(), name);
+         it != std::sregex_iterator(); ++it)
         texts.push_back(messages.text((*it)[1].str()));
     EXPECT_GT(texts.size(), 100u);
     // A route file's name follows the load and delete errors directly.
     const std::u16string longFile = u"routes/Saturday trip to the seaside and back home.kvp";
     texts.push_back(messages.text("paths_path_load_err") + longFile);
     texts.push_back(messages.text("paths_path_del_err") + longFile);
-    texts.push_back(messages.text("paths_path_load_err") + u"routes/averyveryverylongroutefilenamewithoutspaces.kvp");
+    texts.push_back(messages.text("paths_path_load_err") +
+                    u"routes/averyveryverylongroutefilenamewithoutspaces.kvp");
     // The map's "Where", in each position style, at the widest values.
     for (int style = 0; style < 4; ++style)
         texts.push_back(Core::format(u"%s = %s\n\n%s = %s", messages.text("latitude"),
@@ -93,7 +94,8 @@ void checkAtSize(int width, int height) {
     const WindowRect b = box->rect();
     ASSERT_TRUE(b.x >= 0 && b.y >= 0 && b.x + b.w <= width && b.y + b.h <= height);
     ASSERT_TRUE(r.x >= b.x && r.y >= b.y && r.x + r.w <= b.x + b.w && r.y + r.h <= b.y + b.h);
-    TempSurface scratch(32, sdl.screen->format->Rmask, sdl.screen->format->Gmask, sdl.screen->format->Bmask, 0);
+    TempSurface scratch(32, sdl.screen->format->Rmask, sdl.screen->format->Gmask, sdl.screen->format->Bmask,
+                        0);
 
     for (const std::u16string& text : allMessages(TestSupport::readAll(dir / "messages.xml"))) {
         SCOPED_TRACE(FileSystem::toUtf8(text));
@@ -129,7 +131,8 @@ struct MonoFont : Render::Font {
         out = {std::int32_t(end - begin) * 10, 20};
         return true;
     }
-    void drawText(SDL_Surface*, std::int32_t, std::int32_t, std::uint32_t, const char16_t*, const char16_t*) override {}
+    void drawText(SDL_Surface*, std::int32_t, std::int32_t, std::uint32_t, const char16_t*,
+                  const char16_t*) override {}
     void drawTextSolid(SDL_Surface*, std::int32_t, std::int32_t, std::int32_t, std::uint32_t, std::uint32_t,
                        const char16_t*, const char16_t*) override {}
 };
@@ -150,14 +153,14 @@ TEST(MessageBoxText, WrapsBetweenWordsAndKeepsLineFeeds) {
         std::u16string wrapped;
     } cases[] = {
         {u"", 50, u""},
-        {u"abc de", 60, u"abc de"},          // exactly 60 wide
-        {u"abc def", 60, u"abc\ndef"},       // one more would be 70
+        {u"abc de", 60, u"abc de"},    // exactly 60 wide
+        {u"abc def", 60, u"abc\ndef"}, // one more would be 70
         {u"ab cd ef gh", 50, u"ab cd\nef gh"},
-        {u"a  b", 50, u"a b"},               // runs of spaces fold into one
+        {u"a  b", 50, u"a b"}, // runs of spaces fold into one
         {u"abcdefghij", 40, u"abcd\nefgh\nij"},
         {u"x abcdefgh y", 40, u"x\nabcd\nefgh\ny"},
         {u"one\n\ntwo three", 50, u"one\n\ntwo\nthree"},
-        {u"wide", 5, u"w\ni\nd\ne"},        // one character per line at least
+        {u"wide", 5, u"w\ni\nd\ne"}, // one character per line at least
     };
     for (const auto& c : cases)
         EXPECT_EQ(FileSystem::toUtf8(wrapText(*text, c.text, c.width)), FileSystem::toUtf8(c.wrapped))
