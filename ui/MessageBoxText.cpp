@@ -34,8 +34,10 @@ std::vector<std::u16string> wrapParagraph(const fdWindowBase& window, std::u16st
         if (!line.empty()) lines.push_back(std::move(line));
         line.clear();
         for (char16_t c : word) {
-            if (!line.empty() && widthOf(window, line + c) > width)
-                lines.push_back(std::move(line)), line.clear();
+            if (!line.empty() && widthOf(window, line + c) > width) {
+                lines.push_back(std::move(line));
+                line.clear();
+            }
             line += c;
         }
     }
