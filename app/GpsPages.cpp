@@ -2,6 +2,7 @@
 
 #include "app/fdEngine.h"
 
+#include "platform/Path.h"
 #include "screens/fdPageGPSX.h"
 #include "screens/fdPageSetupGPSX.h"
 
@@ -15,8 +16,10 @@ bool createGpsPage(fdEngine& engine, const std::string& designName) {
     }
     if (designName == "pageSetupGPS") {
         // A receiver wired to one port (a device's own) is not searched for.
-        new Screens::fdPageSetupGPSX(engine.ui(), engine.configRoot(), engine.positioning(),
-                                     *engine.messages(), false);
+        auto* page = new Screens::fdPageSetupGPSX(engine.ui(), engine.configRoot(), engine.positioning(),
+                                                  *engine.messages(), false);
+        // The same places the port system opens (see the engine's start-up).
+        page->setPortLocator({Platform::toNativePath(engine.dataPath(u"ports")), true});
         return true;
     }
     return false;

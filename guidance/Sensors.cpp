@@ -54,12 +54,6 @@ namespace {
 
 const std::u16string kNone = u"-";
 
-// A value in KiB as the "%d" of the memory sensor takes it: a 64-bit
-// machine has more than 2^31 KiB of address space.
-std::int32_t clampedKiB(std::uint64_t bytes) {
-    return static_cast<std::int32_t>(std::min<std::uint64_t>(bytes >> 10, INT32_MAX));
-}
-
 class CounterSensor : public SensorBase {
 public:
     CounterSensor(const Core::MessageTable& m, std::string name, std::int32_t SensorFrame::*field)
@@ -97,13 +91,15 @@ public:
     }
     void update(const SensorInput&) override {
         const Platform::MemoryStatus status = Platform::memoryStatus();
-        m_virtualKiB = clampedKiB(status.availableVirtual);
-        m_physicalKiB = clampedKiB(status.availablePhysical);
+        // Kept in 64 bits: a 64-bit process has more than 2^31 KiB of
+        // address space, and a machine may have more than 2 TiB of memory.
+        m_virtualKiB = status.availableVirtual >> 10;
+        m_physicalKiB = status.availablePhysical >> 10;
     }
 
 private:
-    std::int32_t m_virtualKiB = 0;
-    std::int32_t m_physicalKiB = 0;
+    std::uint64_t m_virtualKiB = 0;
+    std::uint64_t m_physicalKiB = 0;
 };
 
 class BatterySensor : public SensorBase {

@@ -1,5 +1,7 @@
 #include "screens/OnlineFriendsListPage.h"
 
+#include "ui/MessageBoxText.h"
+
 #include "core/ValueFormat.h"
 #include "screens/OnlineFriendOptionsPage.h"
 #include "screens/detail/OnlineLists.h"
@@ -138,6 +140,12 @@ void OnlineFriendsListPage::update(bool showing) {
     const bool running = m_service != nullptr && m_service->isRunning();
     const bool connected = running && m_service->isConnected();
     setListMode(connected ? 1 : 0);
+    // Without an address of the service (no `online_url`) the switch can do
+    // nothing: the page says why.
+    if (auto* notice = dynamic_cast<Ui::fdStatic*>(findChild("service_notice"))) {
+        notice->setText(Ui::wrapText(*notice, m_messages.text("online_not_set_up"), notice->rect().w));
+        notice->setVisible(m_service == nullptr);
+    }
     if (showing) {
         if (auto* check = dynamic_cast<Ui::fdCheckedButton*>(findChild("enable_check")))
             check->setChecked(running);

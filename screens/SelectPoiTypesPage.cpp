@@ -5,6 +5,8 @@
 #include "ui/fdInterface.h"
 #include "ui/fdList.h"
 
+#include <SDL/SDL_keysym.h>
+
 namespace Screens {
 
 SelectPoiTypesPage::SelectPoiTypesPage(Ui::fdInterface* ui, Render::RenderStyles* styles,
@@ -29,7 +31,14 @@ void SelectPoiTypesPage::prepare(bool checked) {
     Ui::ListPage::updateUpDownButtons(*this, m_model.get());
 }
 
-bool SelectPoiTypesPage::keyDown(int key) { return Ui::ListPage::pagingKey(*this, m_model.get(), m_bindings, key); }
+bool SelectPoiTypesPage::keyDown(int key) {
+    // The list takes every key; Escape still leads out as "back" does.
+    if (key == SDLK_ESCAPE) {
+        childClicked("back");
+        return true;
+    }
+    return Ui::ListPage::pagingKey(*this, m_model.get(), m_bindings, key);
+}
 
 void SelectPoiTypesPage::childClicked(const std::string& name) {
     if (name == "button_ok") {

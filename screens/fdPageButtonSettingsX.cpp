@@ -1,5 +1,6 @@
 #include "screens/fdPageButtonSettingsX.h"
 
+#include "core/Text.h"
 #include "screens/LeaveCommand.h"
 #include "ui/ButtonBindings.h"
 #include "ui/ListPage.h"
@@ -24,6 +25,19 @@ void fdPageButtonSettingsX::afterBuild() {
 void fdPageButtonSettingsX::onShow() {
     if (m_list) m_list->refresh();
     updateScrollButtons();
+    showKeyName();
+}
+
+void fdPageButtonSettingsX::showKeyName() {
+    auto* label = dynamic_cast<Ui::fdStatic*>(findChild("key_name"));
+    if (!label) return;
+    // The row shows the code the file stores; this line names the key.
+    const ButtonBindingsList::Entry* entry = selected();
+    std::u16string name = u"-";
+    if (entry && entry->key > 0 && entry->key < SDLK_LAST)
+        name = Core::utf8ToWide(SDL_GetKeyName(static_cast<SDLKey>(entry->key)));
+    label->setText(name);
+    label->invalidate(0);
 }
 
 void fdPageButtonSettingsX::updateScrollButtons() {
@@ -44,10 +58,15 @@ ButtonBindingsList::Entry* fdPageButtonSettingsX::selected() const {
 
 bool fdPageButtonSettingsX::keyDown(int key) {
     if (m_waiting) {
+        // One key per wait: the key after it (Escape, to leave) must not
+        // replace the key the driver just pressed.
+        if (m_captured) return true;
         if (ButtonBindingsList::Entry* entry = selected()) {
+            m_captured = true;
             entry->key = key;
             m_list->ensureVisible(m_list->selectedIndex());
             m_list->redraw();
+            showKeyName();
         }
         return true;
     }
@@ -78,6 +97,7 @@ void fdPageButtonSettingsX::childClicked(const std::string& name) {
             // Only a selection the user sees is bound: the key goes to the
             // row in view (the list may stand at an offset within a page).
             m_waiting = true;
+            m_captured = false;
         }
         setButtonChecked(m_waiting);
     } else if (name == "button_cancel") {
@@ -97,6 +117,7 @@ void fdPageButtonSettingsX::childClicked(const std::string& name) {
         else
             m_list->activateSelected();
     }
+    showKeyName();
 }
 
 } // namespace Screens

@@ -32,12 +32,17 @@ class fdPageButtonSettingsX final : public Ui::fdPage {
   private:
     void updateScrollButtons();
     void setButtonChecked(bool checked);
+    // "key_name" names the selected row's key (SDL's name), "-" for none.
+    void showKeyName();
     ButtonBindingsList::Entry* selected() const;
 
     Ui::ButtonBindings* m_bindings;
     std::u16string m_path;
     std::unique_ptr<ButtonBindingsList> m_list;
     bool m_waiting = false;
+    // A key was taken in this wait; later keys are ignored until "button_set"
+    // or "button_cancel" ends it.
+    bool m_captured = false;
 };
 
 } // namespace Screens

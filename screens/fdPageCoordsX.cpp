@@ -6,6 +6,7 @@
 #include "screens/SearchCallbacks.h"
 #include "screens/fdPageMap.h"
 #include "ui/Keyboard.h"
+#include "ui/MessageBoxText.h"
 #include "ui/fdInterface.h"
 #include "ui/fdLabel.h"
 
@@ -67,9 +68,7 @@ void CoordsPageBase::showOnMap() {
         // A position off the globe never reaches the map.
         if (!m_messageBox) {
             m_messageBox = Ui::createTemplateWindow(*this, "mb_ok", "mb");
-            if (m_messageBox)
-                if (auto* text = dynamic_cast<Ui::fdStatic*>(m_messageBox->findChild("msg_text")))
-                    text->setText(message("coords_out_of_range"));
+            if (m_messageBox) Ui::setMessageText(*m_messageBox, message("coords_out_of_range"));
         }
         return;
     }

@@ -8,6 +8,7 @@
 #include "search/SearchHistory.h"
 #include "ui/EngineServices.h"
 #include "ui/KeyboardLayouts.h"
+#include "ui/MessageBoxText.h"
 #include "ui/fdInterface.h"
 #include "ui/fdStatic.h"
 #include "userdata/CategorizedWayPointsProvider.h"
@@ -252,8 +253,7 @@ void fdPageFindX::showResults() {
         if (!m_messageBox) {
             m_messageBox = Ui::createTemplateWindow(*this, "mb_ok", "mb");
             if (m_messageBox && m_services.messages)
-                if (auto* text = dynamic_cast<Ui::fdStatic*>(m_messageBox->findChild("msg_text")))
-                    text->setText(m_services.messages->text("find_overflow_err"));
+                Ui::setMessageText(*m_messageBox, m_services.messages->text("find_overflow_err"));
         }
         return;
     }

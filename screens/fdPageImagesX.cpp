@@ -10,6 +10,8 @@
 #include <cctype>
 #include <string>
 
+#include <SDL/SDL_keysym.h>
+
 namespace Screens {
 
 namespace {
@@ -123,7 +125,14 @@ void fdPageImagesX::prepare(std::int32_t point) {
     Ui::ListPage::updateUpDownButtons(*this, m_model.get());
 }
 
-bool fdPageImagesX::keyDown(int key) { return Ui::ListPage::pagingKey(*this, m_model.get(), m_bindings, key); }
+bool fdPageImagesX::keyDown(int key) {
+    // The list takes every key; Escape still leads out as "back" does.
+    if (key == SDLK_ESCAPE) {
+        childClicked("back");
+        return true;
+    }
+    return Ui::ListPage::pagingKey(*this, m_model.get(), m_bindings, key);
+}
 
 void fdPageImagesX::childClicked(const std::string& name) {
     if (Ui::ListPage::pageCommand(*this, m_model.get(), name))

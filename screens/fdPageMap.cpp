@@ -160,6 +160,9 @@ Ui::TemplateWindow* fdPageMap::makeTemplate(const std::string& templateName, con
     if (description == nullptr)
         return nullptr;
     auto* window = new Ui::TemplateWindow(*description, this, name, ui(), m_context);
+    // The template's anchors keep the buttons and the box at their edge on a
+    // screen larger than the design.
+    window->setAnchors(description->ltHorz, description->ltVert, description->rbHorz, description->rbVert);
     window->relayout();
     window->setVisible(false);
     return window;
@@ -209,6 +212,7 @@ void fdPageMap::afterBuild() {
     }
     m_pathContinue = makeTemplate("buttons_path_continue", "path_continue");
     m_okDialog = makeTemplate("mb_ok", "ok_dialog");
+    showStatusLine({});
     buildMenu();
 }
 

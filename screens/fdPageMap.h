@@ -291,6 +291,9 @@ private:
     void storePath();
     // "ok_dialog" shows the text and captures the page's input.
     void showMessage(const std::u16string& text);
+    // The line "status_line" (over "status_bg") shows the text; an empty
+    // text hides both.
+    void showStatusLine(const std::u16string& text);
     void playNavi(int priority, int sound);
     void showDemoState();
     void streetLabelsStep();

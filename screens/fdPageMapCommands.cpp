@@ -27,6 +27,7 @@
 #include "routing/PathFile.h"
 #include "routing/RouteComputation.h"
 #include "ui/EngineServices.h"
+#include "ui/MessageBoxText.h"
 #include "ui/SoundPlayer.h"
 #include "ui/fdButtonX.h"
 #include "ui/fdInterface.h"
@@ -381,13 +382,19 @@ void fdPageMap::showDemoState() {
     m_menu->refresh();
 }
 
+void fdPageMap::showStatusLine(const std::u16string& text) {
+    auto* line = dynamic_cast<Ui::fdStatic*>(findChild("status_line"));
+    if (line == nullptr) return;
+    line->setText(Ui::wrapText(*line, text, line->rect().w));
+    line->setVisible(!text.empty());
+    if (Ui::fdWindowBase* panel = findChild("status_bg")) panel->setVisible(!text.empty());
+    invalidate(1);
+}
+
 void fdPageMap::showMessage(const std::u16string& text) {
     if (m_okDialog == nullptr)
         return;
-    if (auto* label = dynamic_cast<Ui::fdStatic*>(m_okDialog->findChild("msg_text"))) {
-        label->setText(text);
-        label->invalidate(0);
-    }
+    Ui::setMessageText(*m_okDialog, text);
     setCapture(m_okDialog);
     m_okDialog->setVisible(true);
     invalidate(1);
@@ -555,6 +562,7 @@ void fdPageMap::pathCommand(Ui::TemplateWindow& buttons, const std::string& chil
     Path& path = route->path();
     bool applyPending = false;
     bool showStatus = false;
+    bool startOnly = false;
     const auto startNavigation = [nav] {
         if (nav != nullptr)
             nav->startNavigation();
@@ -608,6 +616,9 @@ void fdPageMap::pathCommand(Ui::TemplateWindow& buttons, const std::string& chil
                 showStatus = true;
         } else if (!car) {
             route->startPathAt(m_tappedRoute);
+            // Without a position the tap only sets the start: the driver is
+            // told so, and what comes next.
+            startOnly = true;
         } else {
             if (!atCar) {
                 applyPending = false;
@@ -641,6 +652,9 @@ void fdPageMap::pathCommand(Ui::TemplateWindow& buttons, const std::string& chil
     atlas->requestRedraw();
     if (applyPending && nav != nullptr)
         nav->applyPendingRoute();
+    // Without a position the tap only set the start: a line over the map
+    // says so, and what comes next, without stopping the next tap.
+    showStatusLine(startOnly ? message("map_start_set_no_position") : std::u16string());
     if (showStatus) {
         const std::int32_t status = Map::Routing::routingResult().status;
         if (status == 0)

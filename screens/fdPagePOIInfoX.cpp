@@ -9,8 +9,10 @@
 #include "screens/SearchCallbacks.h"
 #include "screens/fdPageMap.h"
 #include "ui/BgRenderers.h"
+#include "ui/MessageBoxText.h"
 #include "ui/fdButtonX.h"
 #include "ui/fdInterface.h"
+#include "ui/fdLabel.h"
 #include "ui/fdStatic.h"
 #include "userdata/CategorizedWayPointsProvider.h"
 
@@ -36,8 +38,23 @@ std::u16string fdPagePOIInfoX::orNoData(const std::u16string& text) const {
 
 void fdPagePOIInfoX::setText(const char* name, const std::u16string& text) {
     if (auto* widget = dynamic_cast<Ui::fdStatic*>(findChild(name))) {
-        widget->setText(orNoData(text));
+        // A label of several lines (the name, the comment) shows a long text
+        // on as many lines as its width needs rather than cut at its sides.
+        auto* label = dynamic_cast<Ui::fdLabel*>(widget);
+        if (label && label->linesMode() != 1)
+            widget->setText(Ui::wrapText(*label, orNoData(text), label->rect().w));
+        else
+            widget->setText(orNoData(text));
         widget->invalidate(0);
+    }
+}
+
+void fdPagePOIInfoX::setLinkTarget(const std::u16string& web) {
+    if (auto* button = dynamic_cast<Ui::fdButtonX*>(findChild("url_button"))) {
+        button->setLink(Core::wideToUtf8(web));
+        // Without an address the button leads nowhere: it looks so.
+        button->setEnabled(!web.empty());
+        button->invalidate(0);
     }
 }
 
@@ -50,7 +67,7 @@ void fdPagePOIInfoX::setName(const std::u16string& name, const std::u16string& t
 
 void fdPagePOIInfoX::setLink(const std::u16string& web) {
     setText("url_button", web);
-    if (auto* button = dynamic_cast<Ui::fdButtonX*>(findChild("url_button"))) button->setLink(Core::wideToUtf8(web));
+    setLinkTarget(web);
 }
 
 void fdPagePOIInfoX::setIcon(Render::Image* image) {
@@ -117,7 +134,7 @@ void fdPagePOIInfoX::fillDangerPoint(const Map::Proximity::Point& point) {
     setText("text_name", style ? style->name : std::u16string());
     for (const char* name : {"text_address", "text_phone", "text_mail", "url_button"})
         setText(name, u"");
-    if (auto* button = dynamic_cast<Ui::fdButtonX*>(findChild("url_button"))) button->setLink({});
+    setLinkTarget({});
     setText("text_comment", dangerComment(point));
     hasObject = true;
 }

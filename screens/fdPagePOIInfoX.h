@@ -71,6 +71,8 @@ class fdPagePOIInfoX final : public Ui::fdPage {
     // "text_name" from a name and the type's caption.
     void setName(const std::u16string& name, const std::u16string& typeName);
     void setLink(const std::u16string& web);
+    // The web button's link; the button is enabled only when there is one.
+    void setLinkTarget(const std::u16string& web);
     void setIcon(Render::Image* image);
 
     const Core::MessageTable* m_messages;

@@ -10,6 +10,7 @@
 #include "screens/fdPageMap.h"
 #include "ui/ButtonBindings.h"
 #include "ui/Keyboard.h"
+#include "ui/MessageBoxText.h"
 #include "ui/Messages.h"
 #include "ui/fdInterface.h"
 #include "ui/fdList.h"
@@ -115,6 +116,12 @@ void fdPagePathListX::updateScrollButtons() {
     if (!m_list) return;
     if (fdWindowBase* up = findChild("up")) up->setEnabled(m_list->canScrollUp());
     if (fdWindowBase* down = findChild("down")) down->setEnabled(m_list->canScrollDown());
+    // An empty list says that there is nothing yet, and how to add a route.
+    if (auto* notice = dynamic_cast<Ui::fdStatic*>(findChild("empty_notice"))) {
+        notice->setText(Ui::wrapText(*notice, m_messages.text("paths_none"), notice->rect().w));
+        notice->setVisible(m_list->count() == 0);
+        notice->invalidate(0);
+    }
 }
 
 bool fdPagePathListX::keyDown(int key) {
@@ -231,7 +238,7 @@ void fdPagePathListX::showMessage(const std::u16string& text) {
         Log::log(Log::Normal, u"%s", text);
         return;
     }
-    if (auto* label = dynamic_cast<Ui::fdStatic*>(m_box->findChild("msg_text"))) label->setText(text);
+    Ui::setMessageText(*m_box, text);
     setCapture(m_box);
     invalidate(1);
 }

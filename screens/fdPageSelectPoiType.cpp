@@ -8,6 +8,8 @@
 #include <algorithm>
 #include <vector>
 
+#include <SDL/SDL_keysym.h>
+
 namespace Screens {
 
 namespace {
@@ -62,7 +64,14 @@ void fdPageSelectPoiType::showUsedTypes() {
     Ui::ListPage::updateUpDownButtons(*this, m_model.get());
 }
 
-bool fdPageSelectPoiType::keyDown(int key) { return Ui::ListPage::pagingKey(*this, m_model.get(), m_bindings, key); }
+bool fdPageSelectPoiType::keyDown(int key) {
+    // The list takes every key; Escape still leads out as "back" does.
+    if (key == SDLK_ESCAPE) {
+        childClicked("back");
+        return true;
+    }
+    return Ui::ListPage::pagingKey(*this, m_model.get(), m_bindings, key);
+}
 
 void fdPageSelectPoiType::childClicked(const std::string& name) {
     if (name == "button_ok") {

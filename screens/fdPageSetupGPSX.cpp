@@ -3,6 +3,7 @@
 #include "core/ConfigNode.h"
 #include "core/Format.h"
 #include "core/Log.h"
+#include "core/Text.h"
 #include "positioning/System.h"
 #include "ui/Messages.h"
 #include "ui/fdButtonX.h"
@@ -103,6 +104,16 @@ std::u16string fdPageSetupGPSX::portLabel() const {
     return label;
 }
 
+std::u16string fdPageSetupGPSX::portDevice() const {
+    const std::string path = m_locator.devicePath(m_port);
+    return path.empty() ? u"-" : Core::utf8ToWide(path);
+}
+
+void fdPageSetupGPSX::showPort() {
+    setText("port", portLabel());
+    setText("port_device", portDevice());
+}
+
 void fdPageSetupGPSX::selectPort(std::uint32_t port) {
     const auto it =
         std::find_if(m_ports.begin(), m_ports.end(), [&](const PortEntry& e) { return e.port == port; });
@@ -165,7 +176,7 @@ void fdPageSetupGPSX::refresh() {
     selectPort(port);
     setText("protocol", u"NMEA");
     setText("speed", Core::format(u"%d", m_speed));
-    setText("port", portLabel());
+    showPort();
     setGpsCheck(m_gps && m_gps->isEnabled());
     showConnecting(false, false);
     m_nmeaPeriod = nmeaPeriodOf(m_config->value("nmea_log_period", 0));
@@ -214,12 +225,19 @@ void fdPageSetupGPSX::applyReports() {
         turnedOn = std::exchange(m_report->turnedOn, false);
     }
     if (found) {
+        m_searchFound = true;
         refresh();
         changed = true;
     }
     if (ended) {
         m_busy = false;
         showSearch(false);
+        // A search that found nothing says so, with what it tried, until
+        // the driver taps the line away.
+        if (!m_searchFound && !m_stopped) {
+            setText("find_progress", m_messages.text("gps_search_none"));
+            if (fdWindowBase* line = findChild("find_progress")) line->setVisible(true);
+        }
         changed = true;
     }
     if (turnedOn) {
@@ -296,7 +314,7 @@ void fdPageSetupGPSX::childClicked(const std::string& name) {
         const std::size_t n = m_ports.size();
         m_current = (m_current + (name == "nextPort" ? 1 : n - 1)) % n;
         m_port = m_ports[m_current].port;
-        setText("port", portLabel());
+        showPort();
     } else if (name == "prevNMEA" || name == "nextNMEA") {
         m_nmeaPeriod = stepNmeaPeriod(m_nmeaPeriod, name == "nextNMEA");
         setText("nmea",
@@ -307,11 +325,14 @@ void fdPageSetupGPSX::childClicked(const std::string& name) {
     } else if (name == "gps_search") {
         if (m_busy || !m_gps) return;
         m_busy = true;
+        m_stopped = false;
+        m_searchFound = false;
         showSearch(true);
         if (auto* bar = dynamic_cast<Ui::fdProgressBar*>(findChild("find_prog_bar"))) bar->value = 0;
         Log::log(Log::Normal, u"GPS port search started");
         m_gps->findPort(new FindProgressHandler(m_report));
     } else if (name == "find_progress") {
+        m_stopped = true;
         if (m_gps) m_gps->stopPortSearch();
         showSearch(false);
     } else if (name == "gps_check") {

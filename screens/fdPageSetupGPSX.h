@@ -12,6 +12,7 @@
 #include "core/SdlMutex.h"
 #include "core/ThreadCallbacks.h"
 #include "positioning/DataListener.h"
+#include "positioning/NmeaPort.h"
 #include "ui/fdPage.h"
 
 #include <atomic>
@@ -104,6 +105,10 @@ class fdPageSetupGPSX final : public Ui::fdPage, public Positioning::DataListene
     bool busy() const { return m_busy; }
     const std::vector<PortEntry>& ports() const { return m_ports; }
     std::u16string portLabel() const;
+    // Where COM n leads on this machine (the "port_device" label shows it).
+    void setPortLocator(Positioning::PortLocator locator) { m_locator = std::move(locator); }
+    // The device of the chosen port, or "-" when the number leads to none.
+    std::u16string portDevice() const;
     // Where the callbacks leave their news.
     const std::shared_ptr<Report>& report() const { return m_report; }
 
@@ -111,6 +116,7 @@ class fdPageSetupGPSX final : public Ui::fdPage, public Positioning::DataListene
     void refresh();
     void selectPort(std::uint32_t port);
     void setText(const char* name, const std::u16string& text);
+    void showPort();
     void showSearch(bool show);
     void showConnecting(bool show, bool animate);
     void setGpsCheck(bool on);
@@ -121,12 +127,16 @@ class fdPageSetupGPSX final : public Ui::fdPage, public Positioning::DataListene
     Positioning::System* m_gps;
     const Messages& m_messages;
     bool m_busy = false;
+    // The driver ended the running search (no "nothing found" then).
+    bool m_stopped = false;
+    bool m_searchFound = false;
     bool m_fixedPort;
     bool m_protocol = true;
     std::uint32_t m_port = 0;
     std::uint32_t m_speed = 4800;
     std::vector<PortEntry> m_ports;
     std::size_t m_current = 0;
+    Positioning::PortLocator m_locator;
     std::int32_t m_nmeaPeriod = 0;
     bool m_listening = false;
     std::shared_ptr<Report> m_report = std::make_shared<Report>();

@@ -13,6 +13,8 @@
 
 #include <algorithm>
 
+#include <SDL/SDL_keysym.h>
+
 namespace Screens {
 
 namespace {
@@ -136,7 +138,14 @@ bool fdPageTrackListX::press(int x, int y) {
     return fdPage::press(x, y);
 }
 
-bool fdPageTrackListX::keyDown(int key) { return Ui::ListPage::pagingKey(*this, m_model.get(), m_bindings, key); }
+bool fdPageTrackListX::keyDown(int key) {
+    // The list takes every key; Escape still leads out as "back" does.
+    if (key == SDLK_ESCAPE) {
+        childClicked("back");
+        return true;
+    }
+    return Ui::ListPage::pagingKey(*this, m_model.get(), m_bindings, key);
+}
 
 void fdPageTrackListX::childClicked(const std::string& name) {
     if (Ui::ListPage::pageCommand(*this, m_model.get(), name))

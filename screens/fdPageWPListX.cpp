@@ -4,10 +4,14 @@
 #include "screens/WaypointFilters.h"
 #include "screens/fdPageSelectPoiType.h"
 
+#include "ui/Keyboard.h"
 #include "ui/ListPage.h"
+#include "ui/MessageBoxText.h"
 #include "ui/fdInterface.h"
 #include "ui/fdList.h"
 #include "userdata/fdWPManager.h"
+
+#include <SDL/SDL_keysym.h>
 
 namespace Screens {
 
@@ -44,7 +48,34 @@ std::int64_t fdPageWPListX::selectedPoint() const {
     return m_model == nullptr ? -1 : m_model->selectedLivePoint(m_waypoints);
 }
 
-bool fdPageWPListX::keyDown(int key) { return Ui::ListPage::pagingKey(*this, m_model.get(), m_bindings, key); }
+void fdPageWPListX::deletePoint(std::int64_t point) {
+    if (point < 0 || static_cast<std::size_t>(point) >= m_waypoints->pointCount()) return;
+    m_waypoints->deletePoint(static_cast<std::size_t>(point));
+    m_model->removePoint(static_cast<std::uint32_t>(point));
+    m_model->refresh();
+    Ui::ListPage::updateUpDownButtons(*this, m_model.get());
+    invalidate(1);
+}
+
+void fdPageWPListX::closeConfirm() {
+    setCapture(nullptr);
+    Ui::removeTemplateWindow(*this, m_confirm);
+    m_pendingPoint = -1;
+    invalidate(1);
+}
+
+bool fdPageWPListX::keyDown(int key) {
+    // The list takes every key; Escape still leads out as "back" does.
+    if (key == SDLK_ESCAPE) {
+        // With the question open, Escape keeps the point.
+        if (m_confirm != nullptr)
+            closeConfirm();
+        else
+            childClicked("back");
+        return true;
+    }
+    return Ui::ListPage::pagingKey(*this, m_model.get(), m_bindings, key);
+}
 
 void fdPageWPListX::childClicked(const std::string& name) {
     if (listCommand(*this, m_model.get(), m_tap, name))
@@ -64,12 +95,23 @@ void fdPageWPListX::childClicked(const std::string& name) {
         ui()->goToPage(editor);
     } else if (name == "button_del") {
         const std::int64_t point = selectedPoint();
-        if (point < 0)
+        if (point < 0 || m_confirm != nullptr) return;
+        // A deleted point cannot be brought back: the page asks first, in
+        // the design's question box; a design without one deletes at once.
+        m_confirm = Ui::createTemplateWindow(*this, "mb_delete_point", "confirm_delete");
+        if (m_confirm == nullptr) {
+            deletePoint(point);
             return;
-        m_waypoints->deletePoint(static_cast<std::size_t>(point));
-        m_model->removePoint(static_cast<std::uint32_t>(point));
-        m_model->refresh();
-        Ui::ListPage::updateUpDownButtons(*this, m_model.get());
+        }
+        m_pendingPoint = point;
+        Ui::setMessageText(*m_confirm, m_waypoints->point(static_cast<std::size_t>(point)).name);
+        setCapture(m_confirm);
+        invalidate(1);
+    } else if (name == "confirm_delete" && m_confirm != nullptr) {
+        const bool yes = m_confirm->lastChild() == "yes";
+        const std::int64_t point = m_pendingPoint;
+        closeConfirm();
+        if (yes) deletePoint(point);
     } else if (name == "mb") {
         // A message box closes like any other: it leaves the page and the
         // history alone.

@@ -45,6 +45,8 @@ class fdPageWPListX : public Ui::fdPage {
     void selectPoint(std::uint32_t point);
     std::uint16_t typeFilter() const { return m_type; }
     WayPointsCategoriesMultiSelectList* model() const { return m_model.get(); }
+    // The open "delete this point?" box, or null.
+    Ui::TemplateWindow* confirmBox() const { return m_confirm; }
 
   private:
     // The chosen point, -1 when none (or a group row) is chosen.
@@ -55,6 +57,12 @@ class fdPageWPListX : public Ui::fdPage {
     std::unique_ptr<WayPointsCategoriesMultiSelectList> m_model;
     std::uint16_t m_type = 0;
     ListTap m_tap;
+    // "button_del" asks first: the question box (design template
+    // "mb_delete_point", command "confirm_delete") and the point it names.
+    Ui::TemplateWindow* m_confirm = nullptr;
+    std::int64_t m_pendingPoint = -1;
+    void deletePoint(std::int64_t point);
+    void closeConfirm();
 };
 
 } // namespace Screens

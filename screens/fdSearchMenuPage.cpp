@@ -15,6 +15,11 @@ namespace Screens {
 fdSearchMenuPage::fdSearchMenuPage(Ui::fdInterface* ui, std::string designName, SearchServices services)
     : fdPage(ui, std::move(designName), nullptr), m_services(std::move(services)) {}
 
+void fdSearchMenuPage::afterBuild() {
+    for (const char* name : {"monitoring", "received_points"})
+        if (Ui::fdWindowBase* tile = findChild(name)) tile->setVisible(m_services.online);
+}
+
 std::vector<std::uint16_t> fdSearchMenuPage::allPoiTypes() {
     std::vector<std::uint16_t> types;
     types.reserve(0xFFFF);

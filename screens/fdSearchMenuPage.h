@@ -15,6 +15,10 @@ class fdSearchMenuPage final : public Ui::fdPage {
   public:
     fdSearchMenuPage(Ui::fdInterface* ui, std::string designName, SearchServices services);
 
+    // Without an online service (no `online_url`) the tiles that lead to
+    // it ("monitoring", "received_points") are hidden, as the map page
+    // hides its online buttons.
+    void afterBuild() override;
     void childClicked(const std::string& name) override;
     // Escape leaves the page as "back" does.
     bool keyDown(int key) override;

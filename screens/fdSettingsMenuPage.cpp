@@ -4,6 +4,7 @@
 #include "screens/LeaveCommand.h"
 #include "ui/EngineServices.h"
 #include "ui/Keyboard.h"
+#include "ui/MessageBoxText.h"
 #include "ui/fdInterface.h"
 #include "ui/fdStatic.h"
 
@@ -39,8 +40,7 @@ void fdSettingsMenuPage::showMessage(const std::u16string& text) {
         if (!m_messageBox) return;
         m_messageBox->setVisible(false);
     }
-    if (auto* message = dynamic_cast<Ui::fdStatic*>(m_messageBox->findChild("msg_text")))
-        message->setText(text);
+    Ui::setMessageText(*m_messageBox, text);
     setCapture(m_messageBox);
     m_messageBox->setVisible(true);
     invalidate(1);

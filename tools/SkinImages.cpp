@@ -343,6 +343,8 @@ std::vector<std::string> writeSkinImages(const std::filesystem::path& dataFolder
         {"skin/progress_bg.bmp", panel(16, 6, Raised)},
         {"skin/progress_fg.bmp", panel(16, 6, Accent)},
         {"skin/row_sel.bmp", panel(16, 4, 0xC00277BD)},
+        // Laid over the page behind a message box.
+        {"skin/dim.bmp", solid(32, 32, 0x99000000)},
         // Icons, drawn in place of button captions.
         {"skin/ic_map.bmp",
          icon(48, both(path({{6, 12}, {18, 7}, {30, 12}, {42, 7}, {42, 37}, {30, 42}, {18, 37}, {6, 42}}, 2, true),

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Writes the demo's phrase pack: one short WAV (22050 Hz, mono, 16-bit) per
 # "sound" line of sounds.xml that carries a "say" text (spoken by espeak-ng's
-# Russian voice) or a "tone" (synthesised by sox). Both tools and their
+# British English voice, the language of the demo's screens) or a "tone" (synthesised by sox). Both tools and their
 # options give the same bytes on every run.
 #
 # Usage: make-phrases.sh <sounds.xml> <data folder>
@@ -28,7 +28,7 @@ while IFS= read -r line; do
   [[ -z "$src" ]] && continue
   raw="$tmp/raw.wav"
   if [[ -n "$say" ]]; then
-    espeak-ng -v ru -s 150 -w "$raw" "$say" || { failed=1; continue; }
+    espeak-ng -v en-gb -s 150 -w "$raw" "$say" || { failed=1; continue; }
   elif [[ -n "$tone" ]]; then
     # shellcheck disable=SC2086 # the tone is a list of sox synth arguments
     sox -n -r 22050 -b 16 -c 1 "$raw" synth $tone vol 0.5 || { failed=1; continue; }

@@ -207,8 +207,9 @@ std::int32_t GroupList::rowOf(std::int32_t group, std::int32_t item) const {
 }
 
 void GroupList::fillEmptyRow(TemplateWindow& row) {
+    // The expander keeps the design's look (its material framed to its
+    // size) on every fill, empty rows included.
     if (auto* check = requiredChild<fdCheckedButton>(row, "check_expand")) {
-        useAlignedRenderer(check);
         check->setChecked(false);
         check->setVisible(false);
     }
@@ -305,6 +306,9 @@ void SimpleGroupList::fillItemRow(TemplateWindow& row, std::int32_t group, std::
         fillCheck(*check, group, item);
     }
     if (auto* image = optionalChild<fdStatic>(row, "image")) {
+        // Icons are drawn at their own size, centred, on every fill: not
+        // stretched on the first fill and natural after an empty one.
+        useAlignedRenderer(image);
         image->setVisible(true);
         fillImage(*image, group, item);
     }

@@ -69,6 +69,9 @@ fdWindowBase* ListPage::addUpDownButtons(fdPage& page) {
         return nullptr;
     }
     auto* window = new ForwardingWindow(*description, &page, "list_updown", ui, nullptr);
+    // The template's own anchors keep the buttons beside the list on a
+    // screen larger than the design.
+    window->setAnchors(description->ltHorz, description->ltVert, description->rbHorz, description->rbVert);
     window->relayout();
     return window;
 }

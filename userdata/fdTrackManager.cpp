@@ -138,7 +138,12 @@ bool fdTrackManager::startTrack(const std::u16string& name) {
 
 void fdTrackManager::closeTracks() {
     Threading::SdlLock lock(m_mutex);
-    if (m_current != nullptr) m_current->file->close();
+    if (m_current != nullptr) {
+        m_current->file->close();
+        // The recording was drawn all along: the finished track stays on
+        // the map rather than vanishing when the driver stops recording.
+        m_current->shown = true;
+    }
     for (const auto& track : m_tracks)
         Track::storeShowFlag(pathOf(track->name), track->shown, track->colour);
     m_current = nullptr;

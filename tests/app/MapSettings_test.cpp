@@ -313,6 +313,11 @@ TEST(ButtonSettings, BindingAKeyMovesItAndUnbindingRemovesIt) {
 
     page->childClicked("button_set");
     EXPECT_TRUE(page->keyDown(SDLK_x));
+    // One key per wait: a second key, Escape to leave above all, is taken
+    // and changes nothing.
+    EXPECT_TRUE(page->keyDown(SDLK_ESCAPE));
+    EXPECT_EQ(list.entries[static_cast<std::size_t>(menu)].key, SDLK_x);
+    EXPECT_EQ(p.engine->ui()->activePage(), page);
     page->childClicked("back"); // ignored while waiting
     page->childClicked("button_set");
     std::string name;

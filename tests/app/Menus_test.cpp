@@ -28,6 +28,7 @@
 
 #include <SDL/SDL_keysym.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <map>
@@ -150,8 +151,10 @@ TEST_F(Menus, TrafficWithoutABrowserShowsTheNoticeUntilOk) {
     ASSERT_NE(box, nullptr);
     EXPECT_TRUE(box->visible());
     EXPECT_EQ(settings->capture(), box);
-    EXPECT_EQ(dynamic_cast<Ui::fdStatic*>(box->findChild("msg_text"))->text(),
-              Screens::fdSettingsMenuPage::TrafficNotice);
+    // Wrapped to the box's width: the notice with line feeds between words.
+    std::u16string shown = dynamic_cast<Ui::fdStatic*>(box->findChild("msg_text"))->text();
+    std::replace(shown.begin(), shown.end(), u'\n', u' ');
+    EXPECT_EQ(shown, Screens::fdSettingsMenuPage::TrafficNotice);
     // Its button reports "mb" to the page, which hides the box and keeps it.
     box->childClicked("mb");
     EXPECT_FALSE(box->visible());
@@ -179,6 +182,39 @@ TEST_F(Menus, EveryPageIsBuiltWithAWayBack) {
         p->childClicked(way);
         EXPECT_EQ(active(), "menuMain");
     }
+}
+
+// Escape is "back" on every page, also on those that take every key for
+// their lists; the map page keeps every key (its menu leads back) and the
+// route's street list consumes Escape as its own key.
+TEST_F(Menus, EscapeLeadsBackFromEveryPage) {
+    const std::set<std::string> keepEscape = {"pageMap", "pageStreetList"};
+    std::size_t checked = 0;
+    for (std::size_t i = 0; i < engine::PageFactory::kRowCount; ++i) {
+        const char* name = engine::PageFactory::kRows[i].designName;
+        if (!name || keepEscape.count(name) || std::string(name) == "menuMain") continue;
+        SCOPED_TRACE(name);
+        startAt(name);
+        ASSERT_EQ(active(), name);
+        ui->keyDown(SDLK_ESCAPE);
+        EXPECT_EQ(active(), "menuMain");
+        ++checked;
+    }
+    EXPECT_GT(checked, 30u);
+}
+
+// The demo configuration names no online service: its tiles in "My lists"
+// are hidden, and the friends page says why its switch does nothing.
+TEST_F(Menus, WithoutAnOnlineServiceItsTilesHideAndTheFriendsPageSaysWhy) {
+    ASSERT_EQ(engine.monitoring(), nullptr);
+    EXPECT_FALSE(page("pageLists")->findChild("received_points")->visible());
+    startAt("monitoring_prop");
+    auto* notice = dynamic_cast<Ui::fdStatic*>(page("monitoring_prop")->findChild("service_notice"));
+    ASSERT_NE(notice, nullptr);
+    EXPECT_TRUE(notice->visible());
+    std::u16string text = notice->text();
+    std::replace(text.begin(), text.end(), u'\n', u' ');
+    EXPECT_EQ(text, u"The online service is not set up: config.xml has no online_url.");
 }
 
 TEST_F(Menus, TheInformationPageShowsInfoTextVersionAndCredits) {

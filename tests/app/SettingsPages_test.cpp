@@ -30,6 +30,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include <SDL/SDL_keysym.h>
 
 #include <filesystem>
@@ -109,7 +111,10 @@ void makeRoute(engine::fdEngine& e) {
 std::u16string boxText(fdPagePathListX& page) {
     Ui::TemplateWindow* box = page.messageBox();
     auto* label = box ? dynamic_cast<Ui::fdStatic*>(box->findChild("msg_text")) : nullptr;
-    return label ? label->text() : u"";
+    // The box wraps its text to its width: the lines joined again.
+    std::u16string text = label ? label->text() : u"";
+    std::replace(text.begin(), text.end(), u'\n', u' ');
+    return text;
 }
 
 } // namespace
@@ -147,7 +152,10 @@ TEST(RouteFilesPage, SavesWithoutReplacingLoadsAndKeepsTheRouteOnABadFile) {
     Session r(folder);
     auto& page = r.open<fdPagePathListX>("pagePathList");
     ASSERT_NE(page.list(), nullptr);
-    // Nothing listed: loading and deleting do nothing.
+    // Nothing listed: the page says so; loading and deleting do nothing.
+    const Ui::fdWindowBase* empty = page.findChild("empty_notice");
+    ASSERT_NE(empty, nullptr);
+    EXPECT_TRUE(empty->visible());
     page.childClicked("button_ok");
     page.childClicked("button_del_path");
     EXPECT_EQ(page.messageBox(), nullptr);
@@ -169,6 +177,7 @@ TEST(RouteFilesPage, SavesWithoutReplacingLoadsAndKeepsTheRouteOnABadFile) {
     ASSERT_FALSE(name.empty());
     page.childClicked("button_add_path");
     ASSERT_EQ(page.list()->names(), std::vector<std::u16string>{name});
+    EXPECT_FALSE(empty->visible());
     const fs::path first = folder.atlas() / Core::wideToUtf8(name);
     const std::string firstBytes = bytesOf(first);
     // Saving again never replaces the stored route.

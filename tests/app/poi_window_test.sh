@@ -54,10 +54,11 @@ tap 448 324            # Info
 shot info
 [ "$(differing popup 800x480+0+0 info 800x480+0+0)" -gt 100000 ] || fail "Info did not open the information page"
 # The name (with its type) fills its row; the phone and e-mail of the map's
-# object are unknown, so both rows show the same "no data" text.
+# object are unknown, so both rows show the same "no data" text after their
+# captions ("Phone", "E-mail").
 [ "$(colours info 656x104+128+76)" -gt 10 ] || fail "the information page shows no name"
-[ "$(differing info 760x48+24+240 info 760x48+24+292)" -lt 20 ] || fail "the unknown fields differ: no \"no data\" text"
-[ "$(differing info 656x48+128+104 info 656x48+24+240)" -gt 500 ] || fail "the name row shows the \"no data\" text"
+[ "$(differing info 640x48+144+240 info 640x48+144+292)" -lt 20 ] || fail "the unknown fields differ: no \"no data\" text"
+[ "$(differing info 640x48+128+104 info 640x48+144+240)" -gt 500 ] || fail "the name row shows the \"no data\" text"
 [ "$(colours info 760x48+24+240)" -gt 10 ] || fail "the unknown fields are blank"
 
 # Back on the map, a tap on the open sea finds nothing: no Info is offered.

@@ -58,7 +58,8 @@ shot editor
 tap 412 96
 shot keyboard
 for _ in $(seq 14); do tap 733 447 0.15; done
-for cell in "166 387" "33 327" "233 327" "166 267"; do tap $cell 0.3; done
+# c, a, f, e (row 3 starts with the two-cell case key: c is its fifth cell).
+for cell in "300 387" "33 327" "233 327" "166 267"; do tap $cell 0.3; done
 shot typed
 tap 758 31
 tap 758 31

@@ -259,8 +259,8 @@ TEST(DemoSounds, TheCallersWordsSayWhatTheyArePlayedFor) {
         if (from == std::string::npos || from > end) return std::string("(no say)");
         return xml.substr(from + 5, xml.find('"', from + 5) - from - 5);
     };
-    const std::pair<int, const char*> rows[] = {{0, "Вы прибыли"},        {4, "Начинаем движение"},
-                                                {9, "Точка маршрута"},    {11, "Навигация"},
-                                                {69, "Маршрут перестроен"}};
+    const std::pair<int, const char*> rows[] = {{0, "You have arrived"},   {4, "Starting the route"},
+                                                {9, "Route point"},        {11, "Navigation"},
+                                                {69, "Route recalculated"}};
     for (const auto& [id, words] : rows) EXPECT_EQ(say(id), words) << id;
 }

@@ -220,8 +220,11 @@ TEST(GpsSetupPage, PortListLabelsAndOkOrBack) {
     Rig r;
     r.config.root()->set("nmea_log_period", 50);
     r.gps.setPort(3, 9600);
+    r.setup->setPortLocator({"", true});
     r.ui.goToPage(r.setup);
     EXPECT_EQ(r.text(*r.setup, "port"), u"COM3 ");
+    // The Linux device beside the port's name.
+    EXPECT_EQ(r.text(*r.setup, "port_device"), u"/dev/ttyS2");
     EXPECT_EQ(r.text(*r.setup, "speed"), u"9600");
     EXPECT_EQ(r.text(*r.setup, "nmea"), u"45");
     EXPECT_EQ(r.setup->ports().size(), 20u);
@@ -231,6 +234,7 @@ TEST(GpsSetupPage, PortListLabelsAndOkOrBack) {
     r.setup->childClicked("nextProtocol");
     EXPECT_EQ(r.text(*r.setup, "protocol"), r.messages.text("gps_protocol_glonass"));
     EXPECT_EQ(r.text(*r.setup, "port"), u"COM2 ");
+    EXPECT_EQ(r.text(*r.setup, "port_device"), u"/dev/ttyS1");
     r.setup->childClicked("back");
     EXPECT_EQ(r.gps.getPort(), (std::pair<std::uint32_t, std::uint32_t>{3, 9600}));
     EXPECT_EQ(r.config.root()->value("nmea_log_period", 0), 50);
@@ -240,8 +244,15 @@ TEST(GpsSetupPage, PortListLabelsAndOkOrBack) {
     r.config.root()->set("nmea_log_period", 15);
     r.ui.goToPage(r.setup);
     EXPECT_EQ(r.text(*r.setup, "port"), u"COM0 generic");
+    EXPECT_EQ(r.text(*r.setup, "port_device"), u"-");
     r.setup->childClicked("prevPort");
     EXPECT_EQ(r.text(*r.setup, "port"), u"COM20 ");
+    EXPECT_EQ(r.text(*r.setup, "port_device"), u"-");
+    for (int i = 0; i < 4; ++i)
+        r.setup->childClicked("prevPort");
+    EXPECT_EQ(r.text(*r.setup, "port_device"), u"/dev/rfcomm3");
+    for (int i = 0; i < 4; ++i)
+        r.setup->childClicked("nextPort");
     r.setup->childClicked("nextPort");
     EXPECT_EQ(r.text(*r.setup, "port"), u"COM0 generic");
     r.setup->childClicked("nextPort");
@@ -272,6 +283,12 @@ TEST(GpsSetupPage, SearchReportsReachTheWidgetsAtTheTick) {
     EXPECT_EQ(r.log.countStartingWith("GPS port search started"), 1u);
     r.setup->tick(100);
     EXPECT_FALSE(r.setup->busy());
+    // Nothing answered: the line says so (with what was tried) until it is
+    // tapped away.
+    EXPECT_TRUE(progress->visible());
+    EXPECT_FALSE(bar->visible());
+    EXPECT_EQ(progress->text(), u"No receiver answered on COM1 to COM20 at any speed.");
+    r.setup->childClicked("find_progress");
     EXPECT_FALSE(progress->visible());
 
     // A search that reports from its own thread: nothing changes on the
@@ -287,11 +304,26 @@ TEST(GpsSetupPage, SearchReportsReachTheWidgetsAtTheTick) {
     EXPECT_EQ(progress->text(), before);
     EXPECT_TRUE(r.setup->busy());
     r.setup->tick(200);
-    EXPECT_EQ(progress->text(), u"COM7 - 9600");
     EXPECT_EQ(bar->value, 40);
     EXPECT_FALSE(r.setup->busy());
-    EXPECT_FALSE(progress->visible());
+    EXPECT_EQ(progress->text(), r.messages.text("gps_search_none"));
     EXPECT_FALSE(bar->visible());
+
+    // A search that found a receiver, reported a tick before its end, ends
+    // without the notice; so does one the driver stopped.
+    r.setup->childClicked("gps_search");
+    {
+        fdPageSetupGPSX::FindProgressHandler handler(r.setup->report());
+        handler.result(true);
+        r.setup->tick(300);
+    }
+    r.setup->tick(400);
+    EXPECT_FALSE(r.setup->busy());
+    EXPECT_FALSE(progress->visible());
+    r.setup->childClicked("gps_search");
+    r.setup->childClicked("find_progress");
+    r.setup->tick(500);
+    EXPECT_FALSE(progress->visible());
 }
 
 TEST(GpsSetupPage, SwitchingOnFollowsTheReceiverAndALostPortSwitchesOff) {

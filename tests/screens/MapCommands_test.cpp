@@ -36,6 +36,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include <cmath>
 #include <fstream>
 #include <map>
@@ -261,6 +263,23 @@ TEST(MapCommands, PathButtonsReportTheRoutingStatus) {
         EXPECT_EQ(r.nav.calls, (del ? std::vector<std::string>{"stopDemo"} : std::vector<std::string>{"stopDemo", "start"}));
         EXPECT_EQ(r.shown("ok_dialog") ? r.dialogText() : u"", dialog) << child;
         EXPECT_FALSE(r.shown(window));
+        // Without a car position "To" only sets the start: a line over the
+        // map says so, without capturing the next tap; the next path
+        // command takes it away.
+        const bool startOnly = points == 0 && std::string(child) == "tiny_to";
+        EXPECT_EQ(r.shown("status_line"), startOnly) << child;
+        EXPECT_EQ(r.shown("status_bg"), startOnly) << child;
+        if (startOnly) {
+            std::u16string line = dynamic_cast<Ui::fdStatic*>(r.page->findChild("status_line"))->text();
+            std::replace(line.begin(), line.end(), u'\n', u' ');
+            EXPECT_EQ(line,
+                      u"There is no GPS position yet: the route starts here. Tap the destination and choose "
+                      u"\"To\".");
+            EXPECT_EQ(r.page->capture(), nullptr);
+            r.page->mapPointAction({100, 100});
+            r.click("path_continue", "del");
+            EXPECT_FALSE(r.shown("status_line"));
+        }
     }
 }
 

@@ -422,6 +422,7 @@ TEST(ListSettingsPages, OnlyEscapeLeaves) {
 // clears it; while waiting for a key even Escape is the key; then Escape
 // leads out.
 TEST(ButtonSettingsPage, BindsTheTappedActionToThePressedKey) {
+    UiTest::SdlScreen sdl; // SDL knows the key names once its video runs
     Rig rig;
     TestSupport::TempDir dir;
     const auto file = dir / "buttons.xml";
@@ -451,12 +452,17 @@ TEST(ButtonSettingsPage, BindsTheTappedActionToThePressedKey) {
     page->childClicked("list");
     page->childClicked("button_set");
     EXPECT_TRUE(dynamic_cast<Ui::fdCheckedButton*>(page->findChild("button_set"))->checked());
+    EXPECT_EQ(dynamic_cast<Ui::fdStatic*>(page->findChild("key_name"))->text(), u"-") << "row 1 has no key";
+    EXPECT_TRUE(page->keyDown('q'));
+    EXPECT_EQ(code(1), u"113");
+    // The row keeps the stored code; the line under the list names the key.
+    EXPECT_EQ(dynamic_cast<Ui::fdStatic*>(page->findChild("key_name"))->text(), u"q");
+    // One key per wait: Escape after it neither leaves nor replaces it.
     EXPECT_TRUE(page->keyDown(SDLK_ESCAPE));
     EXPECT_EQ(rig.ui.activePage(), page);
-    EXPECT_EQ(code(1), u"27");
+    EXPECT_EQ(code(1), u"113");
     page->childClicked("back"); // ignored while waiting
     EXPECT_EQ(rig.ui.activePage(), page);
-    page->keyDown('q');
     page->childClicked("button_set");
     EXPECT_FALSE(dynamic_cast<Ui::fdCheckedButton*>(page->findChild("button_set"))->checked());
     EXPECT_EQ(code(1), u"113");
@@ -469,6 +475,7 @@ TEST(ButtonSettingsPage, BindsTheTappedActionToThePressedKey) {
     EXPECT_TRUE(dynamic_cast<Ui::fdCheckedButton*>(page->findChild("button_set"))->checked());
     page->childClicked("button_cancel");
     EXPECT_EQ(code(0), u"273");
+    EXPECT_EQ(dynamic_cast<Ui::fdStatic*>(page->findChild("key_name"))->text(), u"up");
     list->select(2);
     page->childClicked("list");
     page->childClicked("button_cancel");

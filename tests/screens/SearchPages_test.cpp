@@ -634,7 +634,7 @@ TEST(SearchPages, PoiInformationAndStreetList) {
     Map::Proximity::Point camera{10, 20, 0, 0, Map::Proximity::Point::pack(2, 139, 0, 0)};
     r.info->fillDangerPoint(camera);
     EXPECT_EQ(textOf(r.info, "text_comment"), u"круговой обзор, 50 km/h");
-    EXPECT_EQ(textOf(r.info, "text_phone"), u"No information about this place.");
+    EXPECT_EQ(textOf(r.info, "text_phone"), u"not known");
     // No name and no style: the no-data text as the name.
     fdPagePOIInfoX::MapObject object;
     object.address[1] = u"Monaco-Ville";
@@ -642,10 +642,19 @@ TEST(SearchPages, PoiInformationAndStreetList) {
     object.phone = u"+377 93 15 36 00";
     object.point = {88589776, 581288064};
     r.info->fillMapObject(object);
-    EXPECT_EQ(textOf(r.info, "text_name"), u"No information about this place.");
+    EXPECT_EQ(textOf(r.info, "text_name"), u"not known");
     EXPECT_EQ(textOf(r.info, "text_address"), u"Monaco-Ville 98000");
     EXPECT_EQ(textOf(r.info, "text_phone"), u"+377 93 15 36 00");
     EXPECT_EQ(r.info->point(), object.point);
+    // A web button without an address leads nowhere and is drawn disabled;
+    // with one it is enabled.
+    EXPECT_FALSE(r.info->findChild("url_button")->enabled());
+    object.web = u"https://www.visitmonaco.com/";
+    r.info->fillMapObject(object);
+    EXPECT_TRUE(r.info->findChild("url_button")->enabled());
+    r.info->fillDangerPoint(camera);
+    EXPECT_FALSE(r.info->findChild("url_button")->enabled());
+    r.info->fillMapObject(object);
     r.ui.goToPage(r.info);
     r.info->fillFrom(MapPointFind{}, nullptr);
     EXPECT_FALSE(r.info->hasObject);

@@ -37,6 +37,8 @@
 
 #include <gtest/gtest.h>
 
+#include <SDL/SDL_keysym.h>
+
 #include <fstream>
 
 using namespace Screens;
@@ -598,7 +600,25 @@ TEST(WaypointList, FilteredGoEditDelete) {
     EXPECT_EQ(r.waypoints->storedPoint(std::size_t(fuel)).uses, 1u);
     r.open(r.list);
     r.tapRow(r.list, 1);
+    // Delete asks first, naming the point; "Keep" and Escape keep it.
     r.list->childClicked("button_del");
+    Ui::TemplateWindow* box = r.list->confirmBox();
+    ASSERT_NE(box, nullptr);
+    EXPECT_EQ(r.list->capture(), box);
+    EXPECT_EQ(dynamic_cast<Ui::fdStatic*>(box->findChild("msg_text"))->text(),
+              r.waypoints->point(std::size_t(fuel)).name);
+    box->childClicked("no");
+    EXPECT_EQ(r.list->confirmBox(), nullptr);
+    EXPECT_EQ(r.list->capture(), nullptr);
+    r.list->childClicked("button_del");
+    ASSERT_NE(r.list->confirmBox(), nullptr);
+    EXPECT_TRUE(r.list->keyDown(SDLK_ESCAPE));
+    EXPECT_EQ(r.list->confirmBox(), nullptr);
+    EXPECT_EQ(r.ui.activePage(), r.list);
+    EXPECT_FALSE(r.waypoints->point(std::size_t(fuel)).deleted());
+    r.list->childClicked("button_del");
+    r.list->confirmBox()->childClicked("yes");
+    EXPECT_EQ(r.list->confirmBox(), nullptr);
     EXPECT_TRUE(r.waypoints->point(std::size_t(fuel)).deleted());
     EXPECT_EQ(r.rowText(r.list, 1), u"");
     // "back" leaves a fresh callback with the chooser.

@@ -57,7 +57,7 @@ void buildAndDraw(ShippedData& data, bool big) {
     KeyboardLayouts layouts;
     ASSERT_TRUE(readTheme(data.designText(big), true, data.engine.dataFolder + u"skin/kb_layouts.xml", design, layouts));
     // The search keyboard (letters and digits) and the editing one.
-    EXPECT_EQ(layouts.layoutNames(false), (std::vector<std::string>{"find", "letters"}));
+    EXPECT_EQ(layouts.layoutNames(false), (std::vector<std::string>{"Letters", "Letters and digits"}));
     fdInterface ui(&data.engine, data.files.get());
     ASSERT_TRUE(initFonts(design, ui));
     ASSERT_TRUE(loadCursors(design, ui));
@@ -135,22 +135,25 @@ TEST(DemoSkin, KeyboardAndMessageBoxFollowAPageLargerThanTheDesign) {
     ASSERT_EQ(page->rect(), (WindowRect{0, 0, 1280, 720}));
 
     // Bottom-left and bottom-right anchors: along the bottom, full width.
-    PageKeyboardPtr keyboard = openPageKeyboard(*page, layouts, "letters", "English");
+    PageKeyboardPtr keyboard = openPageKeyboard(*page, layouts, "Letters", "English");
     ASSERT_NE(keyboard, nullptr);
     EXPECT_EQ(keyboard->rect(), (WindowRect{0, 720 - 248, 1280, 248}));
     // Its keys ("dd": proportional) spread over the wider grid.
     EXPECT_EQ(keyboard->findChild("0")->rect(), (WindowRect{5, 720 - 248 + 8, 97, 54}));
 
-    // Centre anchors: the message box stays in the middle.
+    // The message box dims the whole page; centre anchors keep the box in
+    // the middle.
     TemplateWindow* box = createTemplateWindow(*page, "mb_ok", "ok_dialog");
     ASSERT_NE(box, nullptr);
-    EXPECT_EQ(box->rect(), (WindowRect{150 + 240, 110 + 120, 500, 260}));
+    EXPECT_EQ(box->rect(), (WindowRect{0, 0, 1280, 720}));
+    EXPECT_EQ(box->findChild("mb_dim")->rect(), (WindowRect{0, 0, 1280, 720}));
+    EXPECT_EQ(box->findChild("mb_bg")->rect(), (WindowRect{150 + 240, 110 + 120, 500, 260}));
     EXPECT_EQ(box->findChild("msg_text")->rect().x, 150 + 240 + 24);
 
     // Back to the design's size: both follow the page.
     ui.setRect(0, 0, 800, 480);
     EXPECT_EQ(keyboard->rect(), (WindowRect{0, 232, 800, 248}));
-    EXPECT_EQ(box->rect(), (WindowRect{150, 110, 500, 260}));
+    EXPECT_EQ(box->findChild("mb_bg")->rect(), (WindowRect{150, 110, 500, 260}));
     keyboard.reset();
     for (const std::string& line : log.lines())
         ADD_FAILURE() << line;

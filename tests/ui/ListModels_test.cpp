@@ -203,9 +203,17 @@ TEST(ListModels, ItemRowsShowPicturesAndDescriptions) {
     EXPECT_EQ(f.text(2), u"item 0.1");
     EXPECT_FALSE(f.widget(2, "desc_text")->visible());
     EXPECT_EQ(f.text(2, "desc_text"), u"");
+    // One size always: icons sit centred at their own size from the first
+    // fill on (kind 4, the aligned renderer), and the expander keeps the
+    // design's framed look (no aligned renderer) also after empty fills.
+    const auto rendererKind = [&](std::size_t r, const char* child) {
+        const auto* renderer = f.widget(r, child)->bgRenderer();
+        return renderer ? renderer->kind() : -1;
+    };
     for (std::size_t r : {1u, 2u}) {
         EXPECT_TRUE(f.widget(r, "image")->visible()) << r;
         EXPECT_EQ(f.widget(r, "image")->material().image, &groups.picture) << r;
+        EXPECT_EQ(rendererKind(r, "image"), 4) << r;
     }
     groups.itemClicked(0); // closes group 0: two rows stay empty
     EXPECT_EQ(groups.count(), 2);
@@ -213,6 +221,8 @@ TEST(ListModels, ItemRowsShowPicturesAndDescriptions) {
         EXPECT_FALSE(f.widget(r, "image")->visible()) << r;
         EXPECT_EQ(f.widget(r, "image")->material().image, nullptr) << r;
     }
+    for (std::size_t r = 0; r < 4; ++r)
+        EXPECT_NE(rendererKind(r, "check_expand"), 4) << r;
     groups.itemClicked(1); // opens group 1: its first item in a row left empty
     EXPECT_EQ(f.text(2, "text_with_desc"), u"item 1.0");
     EXPECT_TRUE(f.widget(2, "desc_text")->visible());

@@ -90,6 +90,8 @@ TEST(TrackPainter, RecordingAndShownTracksAreDrawnWhileTheGpsAppends) {
     };
     EXPECT_GT(drawn(), 0) << "the recording is drawn though hidden";
     manager.closeTracks();
+    EXPECT_GT(drawn(), 0) << "the finished recording stays drawn";
+    manager.setTrackShown(1, false);
     EXPECT_EQ(drawn(), 0) << "hidden stored tracks are not";
     manager.setTrackShown(0, true);
     manager.setTrackColour(0, 0xFFFFFFFF);

@@ -73,9 +73,12 @@ TEST(TrackManager, NewTracksGetUniqueNamesAndAreStoredWithTheirProperties) {
     const auto path = f.dir / "20261207-010203-3.kvt";
     const std::string bytes = readAll(path);
     ASSERT_EQ(bytes.size(), 16u + 2 * 44);
-    EXPECT_EQ(hex(bytes.substr(6, 10)), "02 00 00 ff 00 ff 04 00 00 00") << "count, green, size 4, hidden";
+    EXPECT_EQ(hex(bytes.substr(6, 10)), "02 00 00 ff 00 ff 04 00 ff 00")
+        << "count, green, size 4, shown: the finished recording stays drawn";
+    EXPECT_TRUE(manager->track(0).shown);
 
-    ASSERT_TRUE(manager->setTrackShown(0, true) && manager->setTrackColour(0, 0x11223344));
+    ASSERT_TRUE(manager->setTrackShown(0, false) && manager->setTrackShown(0, true) &&
+                manager->setTrackColour(0, 0x11223344));
     EXPECT_FALSE(manager->setTrackShown(1, true));
     EXPECT_FALSE(manager->setTrackColour(1, 0x11223344)) << "one track: index 1 is past the end";
     EXPECT_EQ(readAll(path), bytes) << "files change only at the next close";

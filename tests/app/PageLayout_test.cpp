@@ -1,0 +1,184 @@
+// Every page of the demo design, built by the engine as the program builds
+// it, at the design's 800 x 480 and in a 1280 x 720 window: no widget lies
+// outside its parent, and no two widgets that the design keeps apart
+// overlap on the screen. With MIREL_PAGE_SHOTS set, each page is saved there
+// as <page>_<width>x<height>.bmp.
+
+#include "app/PageFactory.h"
+#include "app/fdEngine.h"
+
+#include "core/Text.h"
+#include "tests/support/TempDir.h"
+#include "ui/DesignDescription.h"
+#include "ui/MessageBoxText.h"
+#include "ui/Messages.h"
+#include "ui/fdInterface.h"
+#include "ui/fdPage.h"
+
+#include <gtest/gtest.h>
+
+#include <SDL/SDL.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <map>
+#include <sstream>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+struct ProgramFolder {
+    TestSupport::TempDir dir;
+    ProgramFolder() {
+        fs::copy(fs::path(MIREL_PROGRAM_DIR) / "data", dir.path() / "data",
+                 fs::copy_options::recursive | fs::copy_options::skip_symlinks);
+        fs::remove(dir.path() / "data" / "config.xml");
+    }
+    std::u16string wide() const { return Core::utf8ToWide(dir.path().string() + "/"); }
+};
+
+bool empty(const Ui::WindowRect& r) {
+    return r.w == 0 || r.h == 0;
+}
+
+bool inside(const Ui::WindowRect& r, const Ui::WindowRect& outer) {
+    return r.x >= outer.x && r.y >= outer.y && r.x + r.w <= outer.x + outer.w &&
+           r.y + r.h <= outer.y + outer.h;
+}
+
+bool overlap(const Ui::WindowRect& a, const Ui::WindowRect& b) {
+    return a.x < b.x + b.w && b.x < a.x + a.w && a.y < b.y + b.h && b.y < a.y + a.h;
+}
+
+std::string describe(const Ui::fdWindowBase& w) {
+    std::ostringstream out;
+    out << '"' << w.name() << "\" (" << w.rect().x << ", " << w.rect().y << ", " << w.rect().w << " x "
+        << w.rect().h << ")";
+    return out.str();
+}
+
+// The path of a window below its page, for the failure messages.
+std::string path(const Ui::fdWindowBase& w) {
+    std::string p = w.name();
+    for (const Ui::fdWindowBase* up = w.parent(); up && up->parent(); up = up->parent())
+        p = up->name() + "/" + p;
+    return p;
+}
+
+void checkTree(const Ui::fdWindowBase& window) {
+    const auto& children = window.children();
+    for (const Ui::fdWindowBase* child : children) {
+        if (!empty(child->rect()) && !empty(window.rect())) {
+            EXPECT_TRUE(inside(child->rect(), window.rect()))
+                << path(*child) << " " << describe(*child) << " lies outside its parent " << describe(window);
+        }
+        checkTree(*child);
+    }
+    for (std::size_t i = 0; i < children.size(); ++i)
+        for (std::size_t j = i + 1; j < children.size(); ++j) {
+            const Ui::fdWindowBase& a = *children[i];
+            const Ui::fdWindowBase& b = *children[j];
+            if (empty(a.rect()) || empty(b.rect()) || empty(a.designRect()) || empty(b.designRect()))
+                continue;
+            if (!overlap(a.designRect(), b.designRect())) {
+                EXPECT_FALSE(overlap(a.rect(), b.rect()))
+                    << path(a) << " " << describe(a) << " overlaps " << path(b) << " " << describe(b)
+                    << ", which the design keeps apart";
+            }
+        }
+}
+
+// Where the design's anchors put one edge (coordinate e against the page's
+// design origin o and extent n) on a page at origin po with extent pn: the
+// anchor kinds 0 near, 1 centre, 2 far, 3 proportional.
+int anchoredEdge(int kind, int e, int o, int n, int po, int pn) {
+    switch (kind) {
+    case 1:
+        return po + int(pn * 0.5 + 0.5) + e - n / 2 - o;
+    case 2:
+        return po + pn + e - o - n;
+    case 3:
+        return po + int(pn * double(e - o) / n + 0.5);
+    default:
+        return po + e - o;
+    }
+}
+
+// The windows the pages make from design templates at run time, by window
+// name, with the template each comes from.
+const std::map<std::string, std::string> TemplateWindows = {
+    {"ok_dialog", "mb_ok"},
+    {"rotate_camera", "buttons_rotate_camera"},
+    {"edit_point", "buttons_edit_point"},
+    {"path_start", "buttons_path_start"},
+    {"path_continue", "buttons_path_continue"},
+    {"list_updown", "list_updown"},
+};
+
+// Each such window of the page sits where its template's anchors put it.
+void checkTemplates(const Ui::fdPage& page, const Ui::DesignDescription& design, int width, int height) {
+    for (const Ui::fdWindowBase* child : page.children()) {
+        const auto found = TemplateWindows.find(child->name());
+        if (found == TemplateWindows.end()) continue;
+        const Ui::TemplateDescription& t = *design.templates.at(found->second);
+        const int x = anchoredEdge(t.ltHorz, t.x, 0, 800, 0, width);
+        const int y = anchoredEdge(t.ltVert, t.y, 0, 480, 0, height);
+        const int right = anchoredEdge(t.rbHorz, t.x + t.w, 0, 800, 0, width);
+        const int bottom = anchoredEdge(t.rbVert, t.y + t.h, 0, 480, 0, height);
+        EXPECT_EQ(child->rect(), (Ui::WindowRect{std::int16_t(x), std::int16_t(y), std::uint16_t(right - x),
+                                                 std::uint16_t(bottom - y)}))
+            << page.name() << "/" << child->name() << " is not where the anchors of " << t.name << " put it";
+    }
+}
+
+} // namespace
+
+TEST(PageLayout, EveryPageAtTheDesignSizeAndLarger) {
+    ProgramFolder folder;
+    engine::fdEngine engine{folder.wide()};
+    engine.setScreenSize(1440, 900);
+    ASSERT_EQ(engine.init(), 0);
+    Ui::fdInterface* ui = engine.ui();
+    const char* shots = std::getenv("MIREL_PAGE_SHOTS");
+    for (const auto& [width, height] : {std::pair{800, 480}, std::pair{1280, 720}}) {
+        SCOPED_TRACE(testing::Message() << width << " x " << height);
+        engine.onResize(width, height);
+        ASSERT_EQ(ui->rect(), (Ui::WindowRect{0, 0, std::uint16_t(width), std::uint16_t(height)}));
+        std::size_t pages = 0;
+        for (std::size_t i = 0; i < engine::PageFactory::kRowCount; ++i) {
+            const char* name = engine::PageFactory::kRows[i].designName;
+            Ui::fdPage* page = name ? ui->findPage(name) : nullptr;
+            if (!page) continue;
+            SCOPED_TRACE(name);
+            ++pages;
+            EXPECT_EQ(page->rect(), ui->rect());
+            checkTree(*page);
+            checkTemplates(*page, *engine.design(), width, height);
+            if (shots) {
+                ui->clearHistory();
+                ui->activatePage(page);
+                engine.drawNow();
+                SDL_SaveBMP(engine.screen(), (std::string(shots) + "/" + name + "_" + std::to_string(width) +
+                                              "x" + std::to_string(height) + ".bmp")
+                                                 .c_str());
+            }
+        }
+        EXPECT_GT(pages, 40u);
+        if (shots) {
+            // The map's message box, open over the dimmed map.
+            Ui::fdPage* map = ui->findPage("pageMap");
+            Ui::fdWindowBase* box = map ? map->findChild("ok_dialog") : nullptr;
+            ASSERT_NE(box, nullptr);
+            Ui::setMessageText(*box, engine.messages()->text("coords_out_of_range"));
+            box->setVisible(true);
+            ui->activatePage(map);
+            engine.drawNow();
+            SDL_SaveBMP(engine.screen(), (std::string(shots) + "/message_box_" + std::to_string(width) + "x" +
+                                          std::to_string(height) + ".bmp")
+                                             .c_str());
+            box->setVisible(false);
+        }
+    }
+    engine.shutdown();
+}
