@@ -78,8 +78,8 @@ TEST(RouteDrawing, TheRouteCrossesTheScreenAtEveryLevelOfTheTown) {
         ASSERT_TRUE(Map::Routing::bindToNearestRoad(atlas, townPoint(900, 0), east));
         Core::Config config;
         Path path;
-        ASSERT_TRUE(
-            Map::Routing::computePath(atlas, *config.root(), boundPoint(atlas, west), boundPoint(atlas, east), path, false))
+        ASSERT_TRUE(Map::Routing::computePath(atlas, *config.root(), boundPoint(atlas, west),
+                                              boundPoint(atlas, east), path, false))
             << Map::Routing::routingResult().status;
 
         session.draw();
