@@ -406,8 +406,12 @@ void MapLayers::clearCoverage(const xe::Canvas& canvas, MapCamera& camera, const
 
 namespace {
 
+// A route piece is a road's polyline, held by a cell like the map's items:
+// it reaches up to one cell right of and above its cell, so a cell left of
+// or below the visible ones may hold a visible piece too.
 bool contains(const Map::StateRecord& r, std::int32_t x, std::int32_t y) {
-    return x >= r.cellX0 && x < r.cellX1 && y >= r.cellY0 && y < r.cellY1;
+    return r.cellX0 < r.cellX1 && r.cellY0 < r.cellY1 && x >= r.cellX0 - 1 && x < r.cellX1 && y >= r.cellY0 - 1 &&
+           y < r.cellY1;
 }
 
 // The cell of record r that holds the corner of the piece's cell.
@@ -420,6 +424,12 @@ bool cellInRecord(const RoutePiece& piece, const Map::StateRecord& r, std::int32
     x = xe::floorToInt(local.x / cell);
     y = xe::floorToInt(local.y / cell);
     return contains(r, x, y);
+}
+
+// Whether cell (x, y) of record r lies on its level's grid.
+bool onGrid(const Map::StateRecord& r, std::int32_t x, std::int32_t y) {
+    return r.level != nullptr && x >= 0 && y >= 0 && static_cast<std::uint32_t>(x) < r.level->width() &&
+           static_cast<std::uint32_t>(y) < r.level->height();
 }
 
 } // namespace
@@ -437,18 +447,34 @@ void MapLayers::drawRoutePath(const xe::Canvas& canvas, MapCamera& camera, const
             std::int32_t cx = 0;
             std::int32_t cy = 0;
             const Map::StateRecord* record = nullptr;
-            if (last != nullptr && cellInRecord(piece, *last, cx, cy))
+            // Where the piece's own map is drawn and its cell lies on that
+            // record's grid, that record alone decides: outside its visible
+            // cells the piece is off the screen. A coarser map (a hidden
+            // world map, say) would take it at its own units, hundreds of
+            // metres each, and, tried first as the last one used, would
+            // then take the visible pieces after it too.
+            bool ownGrid = false;
+            const auto own = std::find_if(records.begin(), records.end(),
+                                          [&](const Map::StateRecord& r) { return r.mapIndex == piece.mapIndex; });
+            if (own != records.end()) {
+                if (cellInRecord(piece, *own, cx, cy))
+                    record = &*own;
+                else
+                    ownGrid = onGrid(*own, cx, cy);
+            }
+            // Its map not drawn at this scale (or the piece off the grid of
+            // the level drawn): a level of another map, no finer than the
+            // piece's, the last one used first.
+            const auto coarser = [&](const Map::StateRecord& r) {
+                return r.mapIndex != piece.mapIndex && r.frame.coordinateBits <= piece.frame.coordinateBits &&
+                       cellInRecord(piece, r, cx, cy);
+            };
+            if (record == nullptr && !ownGrid && last != nullptr && coarser(*last))
                 record = last;
             for (const Map::StateRecord& r : records) {
-                if (record != nullptr)
+                if (record != nullptr || ownGrid)
                     break;
-                if (r.mapIndex == piece.mapIndex && cellInRecord(piece, r, cx, cy))
-                    record = &r;
-            }
-            for (const Map::StateRecord& r : records) {
-                if (record != nullptr)
-                    break;
-                if (r.frame.coordinateBits <= piece.frame.coordinateBits && cellInRecord(piece, r, cx, cy))
+                if (coarser(r))
                     record = &r;
             }
             if (record == nullptr)

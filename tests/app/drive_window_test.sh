@@ -69,6 +69,10 @@ marks=$(pixels_like drive-marks 800x480+0+0 "#90B0F8")
 before=$(pixels_like drive-route 800x480+0+0 "#90B0F8")
 echo "road marks: $marks pixels of the mark colour during the demo, $before before it"
 [ "$marks" -gt 1000 ] && [ "$before" -lt 50 ] || fail "no roads marked during the demo"
+# The route goes on over the marked roads at that level too.
+route=$(pixels_like drive-marks 800x480+0+0 "#0040FF")
+echo "route at the detail level: $route pixels of the route colour"
+[ "$route" -gt 1500 ] || fail "no route drawn at the town's detail level"
 
 # The menu's last row is "Main menu", above the rotate buttons.
 xdotool mousemove --window "$window" 36 32 click 1

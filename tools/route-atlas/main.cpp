@@ -1,7 +1,7 @@
 // Computes a route over an atlas folder and prints it; can draw it over the
 // map as the map page does.
 //
-//   route-atlas ATLAS_FOLDER FROM TO [--mode N] [--picture OUT.bmp] [--save] [--data DIR] [--manoeuvres]
+//   route-atlas ATLAS_FOLDER FROM TO [--mode N] [--picture OUT.bmp [--scale M]] [--save] [--data DIR] [--manoeuvres]
 //   route-atlas ATLAS_FOLDER --path FILE.kvp [--data DIR]
 //
 // FROM and TO are LAT,LON in degrees; each is bound to its nearest road.
@@ -9,7 +9,9 @@
 // weighs the road classes with, the number of
 // manoeuvres, with --manoeuvres one line per manoeuvre (its type and where
 // it lies along the route), and the points of its line (LAT,LON per line).
-// --path prints a stored route (a route file of the atlas) the same way,
+// --scale draws the picture at M metres per 40 pixels around the route's
+// middle instead of framing the whole route. --path prints a stored route
+// (a route file of the atlas) the same way,
 // its manoeuvres included. --save stores
 // the route as the atlas folder's automatic route (path.kvp) and the view
 // framing it as the folder's camera (camera.kvc): the program opens the
@@ -43,7 +45,7 @@ namespace {
 
 int usage() {
     std::fprintf(stderr, "usage: route-atlas ATLAS_FOLDER FROM_LAT,LON TO_LAT,LON [--mode 0|1|2] "
-                         "[--picture OUT.bmp] [--save] [--data DIR] [--manoeuvres]\n"
+                         "[--picture OUT.bmp [--scale M]] [--save] [--data DIR] [--manoeuvres]\n"
                          "       route-atlas ATLAS_FOLDER --path FILE.kvp [--data DIR]\n");
     return 2;
 }
@@ -185,6 +187,7 @@ int main(int argc, char** argv) {
     if (!from || !to) return usage();
     std::string data = (std::filesystem::path(argv[0]).parent_path() / ".." / "app" / "data").string();
     std::string picture;
+    std::optional<float> scale;
     bool save = false;
     bool manoeuvres = false;
     int mode = 1;
@@ -195,6 +198,9 @@ int main(int argc, char** argv) {
             if (mode < 0 || mode > 2) return usage();
         } else if (arg == "--picture" && i + 1 < argc) {
             picture = argv[++i];
+        } else if (arg == "--scale" && i + 1 < argc) {
+            scale = static_cast<float>(std::atof(argv[++i]));
+            if (!(*scale > 0.0f)) return usage();
         } else if (arg == "--manoeuvres") {
             manoeuvres = true;
         } else if (arg == "--save") {
@@ -261,8 +267,10 @@ int main(int argc, char** argv) {
             }
         }
         if (!picture.empty() && !summary.line.empty()) {
-            // A second session whose view frames the whole route.
+            // A second session whose view frames the whole route, or shows
+            // its middle at the scale asked for.
             frame(summary.line, view);
+            if (scale) view.metresPer40Pixels = scale;
             AtlasRendering::Session session(atlasFolder, data, view);
             Path path;
             if (!route(session, config, *from, *to, path)) throw std::runtime_error("no route");
