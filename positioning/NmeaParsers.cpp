@@ -21,14 +21,11 @@ class Fields {
     bool more() const { return m_more; }
 
     char firstChar() {
-        FieldBuffer field;
-        advance(readField(m_p, m_end, field));
-        return field[0];
+        const FieldView field = viewField(m_p, m_end);
+        advance(field.next);
+        return field.length > 0 ? field.text[0] : '\0';
     }
-    void skip() {
-        FieldBuffer field;
-        advance(readField(m_p, m_end, field));
-    }
+    void skip() { advance(viewField(m_p, m_end).next); }
     std::int32_t integer() {
         std::int32_t v = 0;
         advance(parseCsvInt(m_p, m_end, v));

@@ -1,5 +1,6 @@
 #include "positioning/detail/NmeaFields.h"
 
+#include <array>
 #include <cstring>
 #include <limits>
 
@@ -33,22 +34,29 @@ constexpr float DegreesPerMinute = 0.016666668f;
 
 const char* readCoordinate(const char* p, const char* end, std::size_t degreeDigits, char negative,
                            float& out) {
-    FieldBuffer value;
-    FieldBuffer hemisphere;
-    p = readField(p, end, value);
-    p = readField(p, end, hemisphere);
+    const FieldView value = viewField(p, end);
+    const FieldView hemisphere = viewField(value.next, end);
     out = 0;
-    const std::size_t length = std::strlen(value);
-    if (length < degreeDigits) return p;
+    if (value.length < degreeDigits) return hemisphere.next;
     int degrees = 0;
     for (std::size_t i = 0; i < degreeDigits; ++i)
-        degrees = degrees * 10 + (value[i] - '0');
+        degrees = degrees * 10 + (value.text[i] - '0');
     double minutes = 0;
-    parseFloat(value + degreeDigits, value + length, minutes);
+    parseFloat(value.text + degreeDigits, value.text + value.length, minutes);
     out = static_cast<float>(degrees) + static_cast<float>(minutes) * DegreesPerMinute;
-    if (hemisphere[0] == negative) out = -out;
-    return p;
+    if (hemisphere.length > 0 && hemisphere.text[0] == negative) out = -out;
+    return hemisphere.next;
 }
+
+// What ends a field's text as readField copies it: 1 the separators, 2 a
+// NUL (the copy's text stops there; the field goes on to its separator).
+constexpr std::array<std::uint8_t, 256> StopKinds = [] {
+    std::array<std::uint8_t, 256> kinds{};
+    kinds[static_cast<unsigned char>(',')] = 1;
+    kinds[static_cast<unsigned char>('*')] = 1;
+    kinds[0] = 2;
+    return kinds;
+}();
 
 } // namespace
 
@@ -68,6 +76,10 @@ bool parseInt(const char* begin, const char* end, std::int32_t& out) {
 }
 
 bool parseFloat(const char* begin, const char* end, double& out) {
+    return scanFloat(begin, end, out) != nullptr;
+}
+
+const char* scanFloat(const char* begin, const char* end, double& out) {
     const char* p = begin;
     while (p < end && (*p == ' ' || *p == '\t'))
         ++p;
@@ -81,7 +93,7 @@ bool parseFloat(const char* begin, const char* end, double& out) {
     bool any = false;
     for (; p < end && isDigit(*p); ++p) {
         any = true;
-        if (mantissa < 100000000000000000ULL)
+        if (mantissa < 100000000000000000ULL) [[likely]]
             mantissa = mantissa * 10 + static_cast<unsigned>(*p - '0');
         else
             ++ignoredWhole;
@@ -107,10 +119,10 @@ bool parseFloat(const char* begin, const char* end, double& out) {
     // store single precision, and infinity would poison every sum after it.
     if (!any || !(value <= std::numeric_limits<float>::max())) {
         out = 0;
-        return false;
+        return nullptr;
     }
     out = negative ? -value : value;
-    return true;
+    return p;
 }
 
 const char* readField(const char* p, const char* end, FieldBuffer& out) {
@@ -123,45 +135,68 @@ const char* readField(const char* p, const char* end, FieldBuffer& out) {
     return nextField(p, end, ',', '*');
 }
 
+// One pass: the number's digits end at the separator or before it, and the
+// rest of the field is skipped from there.
 const char* parseCsvInt(const char* p, const char* end, std::int32_t& out) {
+    bool negative = false;
+    if (p < end && (*p == '-' || *p == '+')) negative = *p++ == '-';
+    std::int64_t value = 0;
+    bool any = false;
+    for (; p < end; ++p) {
+        const unsigned digit = static_cast<unsigned char>(*p) - static_cast<unsigned>('0');
+        if (digit > 9) break;
+        any = true;
+        if (value < 0x7FFFFFFF) value = value * 10 + digit;
+    }
+    if (value > 0x7FFFFFFF) value = 0x7FFFFFFF;
+    out = any ? static_cast<std::int32_t>(negative ? -value : value) : 0;
     const char* fe = fieldEnd(p, end);
-    if (!parseInt(p, fe, out)) out = 0;
     return fe < end ? fe + 1 : end;
 }
 
 const char* parseCsvDouble(const char* p, const char* end, double& out) {
-    const char* fe = fieldEnd(p, end);
-    if (!parseFloat(p, fe, out)) out = 0;
+    const char* stop = scanFloat(p, end, out);
+    const char* fe = fieldEnd(stop ? stop : p, end);
     return fe < end ? fe + 1 : end;
 }
 
+FieldView viewField(const char* p, const char* end) {
+    const char* q = p;
+    while (q < end && StopKinds[static_cast<unsigned char>(*q)] == 0)
+        ++q;
+    std::size_t length = static_cast<std::size_t>(q - p);
+    if (q < end && *q == '\0') { // the text ends here; the field goes on
+        while (q < end && *q != ',' && *q != '*')
+            ++q;
+    }
+    if (length > sizeof(FieldBuffer) - 1) length = sizeof(FieldBuffer) - 1;
+    return {p, length, q < end ? q + 1 : end};
+}
+
 const char* readTime(const char* p, const char* end, NmeaTime& out) {
-    FieldBuffer field;
-    p = readField(p, end, field);
+    const FieldView field = viewField(p, end);
     out = NmeaTime{};
-    const std::size_t length = std::strlen(field);
-    if (length < 6) return p;
-    out.hour = static_cast<std::uint8_t>(twoDigits(field));
-    out.minute = static_cast<std::uint8_t>(twoDigits(field + 2));
-    out.second = static_cast<std::uint8_t>(twoDigits(field + 4));
-    if (length >= 8) {
+    if (field.length < 6) return field.next;
+    out.hour = static_cast<std::uint8_t>(twoDigits(field.text));
+    out.minute = static_cast<std::uint8_t>(twoDigits(field.text + 2));
+    out.second = static_cast<std::uint8_t>(twoDigits(field.text + 4));
+    if (field.length >= 8) {
         std::int32_t fraction = 0;
-        if (parseInt(field + 7, field + length, fraction) && fraction > 0)
+        if (parseInt(field.text + 7, field.text + field.length, fraction) && fraction > 0)
             out.millisecond = static_cast<std::uint16_t>(fraction > 0xFFFF ? 0xFFFF : fraction);
     }
-    return p;
+    return field.next;
 }
 
 const char* readDate(const char* p, const char* end, NmeaDate& out) {
-    FieldBuffer field;
-    p = readField(p, end, field);
+    const FieldView field = viewField(p, end);
     out = NmeaDate{};
-    if (std::strlen(field) < 6) return p;
-    out.day = static_cast<std::uint8_t>(twoDigits(field));
-    out.month = static_cast<std::uint8_t>(twoDigits(field + 2));
-    const int yy = twoDigits(field + 4);
+    if (field.length < 6) return field.next;
+    out.day = static_cast<std::uint8_t>(twoDigits(field.text));
+    out.month = static_cast<std::uint8_t>(twoDigits(field.text + 2));
+    const int yy = twoDigits(field.text + 4);
     out.year = static_cast<std::uint16_t>(yy < 80 ? 2000 + yy : 1900 + yy);
-    return p;
+    return field.next;
 }
 
 bool wellFormedNumber(std::string_view field) {

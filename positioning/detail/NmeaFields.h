@@ -15,6 +15,14 @@ using FieldBuffer = char[16];
 // Copies at most 15 characters of the field (up to ',', '*' or the end) and
 // NUL-terminates the copy; longer fields are cut, not overrun.
 const char* readField(const char* p, const char* end, FieldBuffer& out);
+// The same field where it lies, without the copy: `length` characters from
+// `text` are what readField copies up to its NUL, `next` what it returns.
+struct FieldView {
+    const char* text;
+    std::size_t length;
+    const char* next;
+};
+FieldView viewField(const char* p, const char* end);
 // The field up to the next ',' as an integer or a number with an optional
 // fraction; an empty or unreadable field gives 0.
 const char* parseCsvInt(const char* p, const char* end, std::int32_t& out);
@@ -32,6 +40,8 @@ const char* readLongitude(const char* p, const char* end, float& out);
 // digit was read.
 bool parseInt(const char* begin, const char* end, std::int32_t& out);
 bool parseFloat(const char* begin, const char* end, double& out);
+// parseFloat that says where the number ended: null when it was unreadable.
+const char* scanFloat(const char* begin, const char* end, double& out);
 
 // Strict checks of whole raw fields, for sentences that claim a fix.
 // A number: an optional sign, digits with at most one decimal point, at
