@@ -93,7 +93,7 @@ void NmeaDevice::onData(const char* text, std::uint32_t length) {
     Lock lock(m_mutex);
     m_nmeaLog.write(text);
 
-    NmeaRecords records;
+    NmeaRecords& records = m_records;
     const NmeaTime* time = nullptr;
     switch (parseSentence(text, length, records)) {
     case SentenceKind::Gga: {

@@ -78,6 +78,9 @@ class NmeaDevice : public Device, private SerialPortSettings, private LogSetting
     std::vector<Satellite> m_collectingSatellites;
     std::vector<Satellite> m_satellites;
     NmeaLog m_nmeaLog;
+    // Where each sentence is parsed, kept rather than made afresh per
+    // sentence: a parser zero-fills the record of its kind first.
+    NmeaRecords m_records;
 };
 
 } // namespace Positioning

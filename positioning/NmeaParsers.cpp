@@ -2,6 +2,8 @@
 
 #include "positioning/detail/NmeaFields.h"
 
+#include <bit>
+#include <cstring>
 #include <initializer_list>
 #include <string_view>
 
@@ -80,7 +82,23 @@ class RawFields {
     static constexpr std::size_t Max = 16;
     RawFields(const char* body, const char* end) {
         const char* start = body;
-        for (const char* p = body; m_count < Max; ++p) {
+        const char* p = body;
+        // The commas of eight bytes at a time, while a whole word is left.
+        if constexpr (std::endian::native == std::endian::little) {
+            for (; end - p >= 8 && m_count < Max; p += 8) {
+                std::uint64_t word;
+                std::memcpy(&word, p, sizeof word);
+                const std::uint64_t x = word ^ (static_cast<std::uint64_t>(',') * 0x0101010101010101ULL);
+                constexpr std::uint64_t Low7 = 0x7F7F7F7F7F7F7F7FULL;
+                std::uint64_t commas = ~(((x & Low7) + Low7) | x | Low7);
+                for (; commas != 0 && m_count < Max; commas &= commas - 1) {
+                    const char* comma = p + std::countr_zero(commas) / 8;
+                    m_fields[m_count++] = std::string_view(start, static_cast<std::size_t>(comma - start));
+                    start = comma + 1;
+                }
+            }
+        }
+        for (; m_count < Max; ++p) {
             if (p == end || *p == ',') {
                 m_fields[m_count++] = std::string_view(start, static_cast<std::size_t>(p - start));
                 if (p == end) break;

@@ -135,25 +135,6 @@ const char* readField(const char* p, const char* end, FieldBuffer& out) {
     return nextField(p, end, ',', '*');
 }
 
-// One pass: the number's digits end at the separator or before it, and the
-// rest of the field is skipped from there.
-const char* parseCsvInt(const char* p, const char* end, std::int32_t& out) {
-    bool negative = false;
-    if (p < end && (*p == '-' || *p == '+')) negative = *p++ == '-';
-    std::int64_t value = 0;
-    bool any = false;
-    for (; p < end; ++p) {
-        const unsigned digit = static_cast<unsigned char>(*p) - static_cast<unsigned>('0');
-        if (digit > 9) break;
-        any = true;
-        if (value < 0x7FFFFFFF) value = value * 10 + digit;
-    }
-    if (value > 0x7FFFFFFF) value = 0x7FFFFFFF;
-    out = any ? static_cast<std::int32_t>(negative ? -value : value) : 0;
-    const char* fe = fieldEnd(p, end);
-    return fe < end ? fe + 1 : end;
-}
-
 const char* parseCsvDouble(const char* p, const char* end, double& out) {
     const char* stop = scanFloat(p, end, out);
     const char* fe = fieldEnd(stop ? stop : p, end);

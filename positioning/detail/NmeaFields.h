@@ -25,7 +25,6 @@ struct FieldView {
 FieldView viewField(const char* p, const char* end);
 // The field up to the next ',' as an integer or a number with an optional
 // fraction; an empty or unreadable field gives 0.
-const char* parseCsvInt(const char* p, const char* end, std::int32_t& out);
 const char* parseCsvDouble(const char* p, const char* end, double& out);
 // hhmmss[.f...]: fewer than 6 characters give 00:00:00.0.
 const char* readTime(const char* p, const char* end, NmeaTime& out);
@@ -55,5 +54,25 @@ bool wellFormedTime(std::string_view field);
 // degrees in all; the hemisphere exactly one of the two letters.
 bool wellFormedCoordinate(std::string_view value, std::string_view hemisphere, std::size_t degreeDigits,
                           char positive, char negative);
+
+// In line: a GSV sentence is mostly short integers, and the call cost as
+// much as reading them. One pass: the digits end at the separator or before
+// it, and the rest of the field is skipped from there.
+inline const char* parseCsvInt(const char* p, const char* end, std::int32_t& out) {
+    bool negative = false;
+    if (p < end && (*p == '-' || *p == '+')) negative = *p++ == '-';
+    const char* const first = p;
+    std::int64_t value = 0;
+    for (; p < end; ++p) {
+        const unsigned digit = static_cast<unsigned char>(*p) - static_cast<unsigned>('0');
+        if (digit > 9) break;
+        if (value < 0x7FFFFFFF) value = value * 10 + digit;
+    }
+    if (value > 0x7FFFFFFF) value = 0x7FFFFFFF;
+    out = p > first ? static_cast<std::int32_t>(negative ? -value : value) : 0;
+    while (p < end && *p != ',')
+        ++p;
+    return p < end ? p + 1 : end;
+}
 
 } // namespace Positioning::detail
