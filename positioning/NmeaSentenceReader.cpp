@@ -77,7 +77,8 @@ bool nmeaChecksumMatches(const char* line, std::uint32_t length) {
         const std::uint64_t dollars = bytesEqual(word, '$');
         if (stars | dollars) {
             // The '*' before any '$' of the word: the bytes before it count.
-            if (std::endian::native == std::endian::little && stars && (dollars == 0 || stars < dollars)) {
+            if (std::endian::native == std::endian::little && stars &&
+                (dollars == 0 || std::countr_zero(stars) < std::countr_zero(dollars))) {
                 const std::uint32_t at = firstMarked(stars);
                 wide ^= word & ((std::uint64_t{1} << (8 * at)) - 1);
                 i += at;
