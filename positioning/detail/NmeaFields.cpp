@@ -86,28 +86,54 @@ const char* scanFloat(const char* begin, const char* end, double& out) {
     bool negative = false;
     if (p < end && (*p == '-' || *p == '+')) negative = *p++ == '-';
     // Digits collect in an integer and are scaled once, so "3747.0873" is
-    // the nearest double to its decimal value.
+    // the nearest double to its decimal value. The first 18 digits always
+    // fit (the integer is below 10^17 before each of them), so only those
+    // past them are checked one by one.
+    constexpr std::ptrdiff_t Sure = 18;
     std::uint64_t mantissa = 0;
     int scale = 0;
     int ignoredWhole = 0;
-    bool any = false;
-    for (; p < end && isDigit(*p); ++p) {
-        any = true;
-        if (mantissa < 100000000000000000ULL) [[likely]]
-            mantissa = mantissa * 10 + static_cast<unsigned>(*p - '0');
-        else
-            ++ignoredWhole;
+    const char* const whole = p;
+    const char* quick = end - p > Sure ? p + Sure : end;
+    for (; p < quick; ++p) {
+        const unsigned digit = static_cast<unsigned char>(*p) - static_cast<unsigned>('0');
+        if (digit > 9) break;
+        mantissa = mantissa * 10 + digit;
     }
-    if (p < end && *p == '.') {
-        for (++p; p < end && isDigit(*p); ++p) {
-            any = true;
-            // Digits past the 18th decimal or the mantissa's reach change
-            // nothing a float can hold.
-            if (mantissa < 100000000000000000ULL && scale < 18) {
+    if (p == quick) {
+        for (; p < end && isDigit(*p); ++p) {
+            if (mantissa < 100000000000000000ULL)
                 mantissa = mantissa * 10 + static_cast<unsigned>(*p - '0');
-                ++scale;
+            else
+                ++ignoredWhole;
+        }
+    }
+    const std::ptrdiff_t wholeDigits = p - whole;
+    bool any = wholeDigits > 0;
+    if (p < end && *p == '.') {
+        const char* const fraction = ++p;
+        bool checked = true;
+        if (wholeDigits < Sure) {
+            quick = end - p > Sure - wholeDigits ? p + (Sure - wholeDigits) : end;
+            for (; p < quick; ++p) {
+                const unsigned digit = static_cast<unsigned char>(*p) - static_cast<unsigned>('0');
+                if (digit > 9) break;
+                mantissa = mantissa * 10 + digit;
+            }
+            scale = static_cast<int>(p - fraction);
+            checked = p == quick;
+        }
+        if (checked) {
+            for (; p < end && isDigit(*p); ++p) {
+                // Digits past the 18th decimal or the mantissa's reach change
+                // nothing a float can hold.
+                if (mantissa < 100000000000000000ULL && scale < 18) {
+                    mantissa = mantissa * 10 + static_cast<unsigned>(*p - '0');
+                    ++scale;
+                }
             }
         }
+        any = any || p > fraction;
     }
     double value = static_cast<double>(mantissa);
     for (; ignoredWhole > 0 && value <= std::numeric_limits<float>::max(); --ignoredWhole)
