@@ -207,14 +207,15 @@ const char* readDate(const char* p, const char* end, NmeaDate& out) {
 }
 
 bool wellFormedNumber(std::string_view field) {
-    std::size_t i = 0;
-    if (i < field.size() && (field[i] == '-' || field[i] == '+')) ++i;
+    const char* p = field.data();
+    const char* const end = p + field.size();
+    if (p < end && (*p == '-' || *p == '+')) ++p;
     bool digit = false;
     bool point = false;
-    for (; i < field.size(); ++i) {
-        if (isDigit(field[i])) {
+    for (; p < end; ++p) {
+        if (isDigit(*p)) {
             digit = true;
-        } else if (field[i] == '.' && !point) {
+        } else if (*p == '.' && !point) {
             point = true;
         } else {
             return false;
@@ -225,29 +226,31 @@ bool wellFormedNumber(std::string_view field) {
 
 namespace {
 
-bool allDigits(std::string_view s) {
-    for (char c : s)
-        if (!isDigit(c)) return false;
+bool allDigits(const char* p, std::size_t n) {
+    for (const char* end = p + n; p < end; ++p)
+        if (!isDigit(*p)) return false;
     return true;
 }
 
 // Nothing, or a point followed by at least one digit.
-bool fractionOrNothing(std::string_view rest) {
-    return rest.empty() || (rest.size() >= 2 && rest[0] == '.' && allDigits(rest.substr(1)));
+bool fractionOrNothing(const char* p, std::size_t n) {
+    return n == 0 || (n >= 2 && p[0] == '.' && allDigits(p + 1, n - 1));
 }
 
 } // namespace
 
 bool wellFormedTime(std::string_view field) {
-    if (field.size() < 6 || !allDigits(field.substr(0, 6)) || !fractionOrNothing(field.substr(6))) return false;
+    if (field.size() < 6 || !allDigits(field.data(), 6) || !fractionOrNothing(field.data() + 6, field.size() - 6))
+        return false;
     return twoDigits(field.data()) < 24 && twoDigits(field.data() + 2) < 60 && twoDigits(field.data() + 4) <= 60;
 }
 
 bool wellFormedCoordinate(std::string_view value, std::string_view hemisphere, std::size_t degreeDigits,
                           char positive, char negative) {
     if (hemisphere.size() != 1 || (hemisphere[0] != positive && hemisphere[0] != negative)) return false;
-    if (value.size() < degreeDigits + 2 || !allDigits(value.substr(0, degreeDigits + 2)) ||
-        !fractionOrNothing(value.substr(degreeDigits + 2)))
+    const std::size_t whole = degreeDigits + 2;
+    if (value.size() < whole || !allDigits(value.data(), whole) ||
+        !fractionOrNothing(value.data() + whole, value.size() - whole))
         return false;
     int degrees = 0;
     for (std::size_t i = 0; i < degreeDigits; ++i)
@@ -256,7 +259,7 @@ bool wellFormedCoordinate(std::string_view value, std::string_view hemisphere, s
     const int limit = degreeDigits == 2 ? 90 : 180;
     if (minutes >= 60 || degrees > limit) return false;
     // At the limit itself only zero minutes are left.
-    return degrees < limit || (minutes == 0 && value.find_first_not_of("0.", degreeDigits + 2) == std::string_view::npos);
+    return degrees < limit || (minutes == 0 && value.find_first_not_of("0.", whole) == std::string_view::npos);
 }
 
 const char* readLatitude(const char* p, const char* end, float& out) {
