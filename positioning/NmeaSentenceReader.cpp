@@ -106,7 +106,7 @@ std::uint32_t NmeaSentenceReader::scan(std::uint32_t added) {
     m_count += added;
     m_free -= added;
     std::uint32_t handed = 0;
-    std::uint32_t start = 0;      // the first byte of the current line
+    std::uint32_t start = 0;        // the first byte of the current line
     std::uint32_t from = m_scanPos; // where the search for its end resumes
     while (m_count - start >= MinimumScan) {
         const std::uint32_t end = findLineEnd(m_buffer, from, m_count);

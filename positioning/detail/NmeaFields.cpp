@@ -240,7 +240,8 @@ bool fractionOrNothing(const char* p, std::size_t n) {
 } // namespace
 
 bool wellFormedTime(std::string_view field) {
-    if (field.size() < 6 || !allDigits(field.data(), 6) || !fractionOrNothing(field.data() + 6, field.size() - 6))
+    if (field.size() < 6 || !allDigits(field.data(), 6) ||
+        !fractionOrNothing(field.data() + 6, field.size() - 6))
         return false;
     return twoDigits(field.data()) < 24 && twoDigits(field.data() + 2) < 60 && twoDigits(field.data() + 4) <= 60;
 }

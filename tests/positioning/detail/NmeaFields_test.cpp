@@ -120,7 +120,8 @@ const char* readDate(const char* p, const char* end, Positioning::NmeaDate& out)
     return p;
 }
 
-const char* readCoordinate(const char* p, const char* end, std::size_t degreeDigits, char negative, float& out) {
+const char* readCoordinate(const char* p, const char* end, std::size_t degreeDigits, char negative,
+                           float& out) {
     FieldBuffer value;
     FieldBuffer hemisphere;
     p = readField(p, end, value);
