@@ -14,6 +14,10 @@ void setGeoToMap(GeoToMap projection) {
     g_projection.store(projection);
 }
 
+GeoToMap installedGeoToMap() {
+    return g_projection.load();
+}
+
 void geoToMap(float latitude, float longitude, std::int32_t& x, std::int32_t& y) {
     if (GeoToMap projection = g_projection.load()) {
         projection(latitude, longitude, x, y);

@@ -11,6 +11,8 @@ using GeoToMap = void (*)(float latitude, float longitude, std::int32_t& x, std:
 
 // Installs a projection (null goes back to the map's). Call before the GPS starts.
 void setGeoToMap(GeoToMap projection);
+// The installed projection (null: the map's).
+GeoToMap installedGeoToMap();
 // The map point of (latitude, longitude) by the installed projection.
 void geoToMap(float latitude, float longitude, std::int32_t& x, std::int32_t& y);
 

@@ -4,6 +4,7 @@
 #include "positioning/MapProjection.h"
 
 #include <algorithm>
+#include <bit>
 #include <stdexcept>
 
 namespace Positioning {
@@ -84,16 +85,26 @@ void NmeaDevice::setNmeaLogging(int minutes) {
 }
 
 void NmeaDevice::setPosition(float latitude, float longitude) {
+    // The GGA and the RMC of an epoch carry the same position, and the
+    // projection is the dearest step of a fix: the map point of the last
+    // position is kept (the same bits, by the same projection).
+    const GeoToMap projection = installedGeoToMap();
+    if (m_projected && projection == m_projection &&
+        std::bit_cast<std::uint32_t>(latitude) == std::bit_cast<std::uint32_t>(m_fix.latitude) &&
+        std::bit_cast<std::uint32_t>(longitude) == std::bit_cast<std::uint32_t>(m_fix.longitude))
+        return;
     m_fix.latitude = latitude;
     m_fix.longitude = longitude;
     geoToMap(latitude, longitude, m_fix.x, m_fix.y);
+    m_projected = true;
+    m_projection = projection;
 }
 
 void NmeaDevice::onData(const char* text, std::uint32_t length) {
     Lock lock(m_mutex);
     m_nmeaLog.write(text);
 
-    NmeaRecords records;
+    NmeaRecords& records = m_records;
     const NmeaTime* time = nullptr;
     switch (parseSentence(text, length, records)) {
     case SentenceKind::Gga: {

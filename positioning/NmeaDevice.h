@@ -14,6 +14,7 @@
 
 #include "positioning/Clock.h"
 #include "positioning/Device.h"
+#include "positioning/MapProjection.h"
 #include "positioning/NmeaLog.h"
 #include "positioning/NmeaParsers.h"
 #include "positioning/PortSystem.h"
@@ -78,6 +79,12 @@ class NmeaDevice : public Device, private SerialPortSettings, private LogSetting
     std::vector<Satellite> m_collectingSatellites;
     std::vector<Satellite> m_satellites;
     NmeaLog m_nmeaLog;
+    // Where each sentence is parsed, kept rather than made afresh per
+    // sentence: a parser zero-fills the record of its kind first.
+    NmeaRecords m_records;
+    // Whether m_fix's map point belongs to its position, and by which projection.
+    bool m_projected = false;
+    GeoToMap m_projection = nullptr;
 };
 
 } // namespace Positioning

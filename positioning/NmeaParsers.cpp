@@ -2,6 +2,8 @@
 
 #include "positioning/detail/NmeaFields.h"
 
+#include <bit>
+#include <cstring>
 #include <initializer_list>
 #include <string_view>
 
@@ -21,14 +23,11 @@ class Fields {
     bool more() const { return m_more; }
 
     char firstChar() {
-        FieldBuffer field;
-        advance(readField(m_p, m_end, field));
-        return field[0];
+        const FieldView field = viewField(m_p, m_end);
+        advance(field.next);
+        return field.length > 0 ? field.text[0] : '\0';
     }
-    void skip() {
-        FieldBuffer field;
-        advance(readField(m_p, m_end, field));
-    }
+    void skip() { advance(viewField(m_p, m_end).next); }
     std::int32_t integer() {
         std::int32_t v = 0;
         advance(parseCsvInt(m_p, m_end, v));
@@ -83,7 +82,23 @@ class RawFields {
     static constexpr std::size_t Max = 16;
     RawFields(const char* body, const char* end) {
         const char* start = body;
-        for (const char* p = body; m_count < Max; ++p) {
+        const char* p = body;
+        // The commas of eight bytes at a time, while a whole word is left.
+        if constexpr (std::endian::native == std::endian::little) {
+            for (; end - p >= 8 && m_count < Max; p += 8) {
+                std::uint64_t word;
+                std::memcpy(&word, p, sizeof word);
+                const std::uint64_t x = word ^ (static_cast<std::uint64_t>(',') * 0x0101010101010101ULL);
+                constexpr std::uint64_t Low7 = 0x7F7F7F7F7F7F7F7FULL;
+                std::uint64_t commas = ~(((x & Low7) + Low7) | x | Low7);
+                for (; commas != 0 && m_count < Max; commas &= commas - 1) {
+                    const char* comma = p + std::countr_zero(commas) / 8;
+                    m_fields[m_count++] = std::string_view(start, static_cast<std::size_t>(comma - start));
+                    start = comma + 1;
+                }
+            }
+        }
+        for (; m_count < Max; ++p) {
             if (p == end || *p == ',') {
                 m_fields[m_count++] = std::string_view(start, static_cast<std::size_t>(p - start));
                 if (p == end) break;

@@ -1,6 +1,7 @@
 #include "positioning/NmeaSentenceReader.h"
 
 #include <algorithm>
+#include <bit>
 #include <cstring>
 
 namespace Positioning {
@@ -18,51 +19,124 @@ char upper(char c) {
     return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 32) : c;
 }
 
+// Eight bytes at a time: a sentence is some 70 bytes, and the line end, the
+// '*' and the sum are each a byte loop of that length otherwise.
+constexpr std::uint64_t Ones = 0x0101010101010101ULL;
+constexpr std::uint64_t HighBits = 0x8080808080808080ULL;
+
+std::uint64_t load(const char* p) {
+    std::uint64_t word;
+    std::memcpy(&word, p, sizeof word);
+    return word;
+}
+
+// The high bit of each byte of `word` that is a line end. A byte below 0x20
+// borrows from the one above it, so only the lowest mark is exact: callers
+// take the lowest.
+std::uint64_t lineEnds(std::uint64_t word) {
+    return ((word - 0x20 * Ones) | word) & HighBits;
+}
+
+// The high bit of each byte equal to `c`, exactly (no borrows).
+std::uint64_t bytesEqual(std::uint64_t word, char c) {
+    const std::uint64_t x = word ^ (static_cast<std::uint8_t>(c) * Ones);
+    return ~(((x & ~HighBits) + ~HighBits) | x | ~HighBits);
+}
+
+// Bytes are read in memory order; the lowest mark is the first byte on a
+// little-endian machine, the highest on a big-endian one.
+std::uint32_t firstMarked(std::uint64_t marks) {
+    if constexpr (std::endian::native == std::endian::little)
+        return static_cast<std::uint32_t>(std::countr_zero(marks)) / 8;
+    else
+        return static_cast<std::uint32_t>(std::countl_zero(marks)) / 8;
+}
+
+// The first line end in [from, count), or count.
+std::uint32_t findLineEnd(const char* buffer, std::uint32_t from, std::uint32_t count) {
+    for (; from + 8 <= count; from += 8)
+        if (const std::uint64_t marks = lineEnds(load(buffer + from))) return from + firstMarked(marks);
+    while (from < count && !isLineEnd(buffer[from]))
+        ++from;
+    return from;
+}
+
 } // namespace
 
 bool nmeaChecksumMatches(const char* line, std::uint32_t length) {
     static constexpr char hex[] = "0123456789ABCDEF";
     if (length == 0 || line[0] != '$') return false;
+    // The XOR of whole words folds to the XOR of their bytes; a word with a
+    // '*' or a '$' in it goes byte by byte.
+    std::uint64_t wide = 0;
     std::uint8_t sum = 0;
-    std::uint32_t i = 0;
+    std::uint32_t i = 1;
+    for (; i + 8 <= length; i += 8) {
+        const std::uint64_t word = load(line + i);
+        // '$' and '*' lie below '+', as no byte of a sentence's fields
+        // does: most words pass on this one test.
+        if ((word - 0x2B * Ones) & ~word & HighBits) {
+            const std::uint64_t stars = bytesEqual(word, '*');
+            const std::uint64_t dollars = bytesEqual(word, '$');
+            // The '*' before any '$' of the word: the bytes before it count.
+            if (std::endian::native == std::endian::little && stars &&
+                (dollars == 0 || std::countr_zero(stars) < std::countr_zero(dollars))) {
+                const std::uint32_t at = firstMarked(stars);
+                wide ^= word & ((std::uint64_t{1} << (8 * at)) - 1);
+                i += at;
+            }
+            if (stars | dollars) break;
+        }
+        wide ^= word;
+    }
+    wide ^= wide >> 32;
+    wide ^= wide >> 16;
+    wide ^= wide >> 8;
+    sum = static_cast<std::uint8_t>(wide);
     for (; i < length && line[i] != '*'; ++i)
         if (line[i] != '$') sum ^= static_cast<std::uint8_t>(line[i]);
     if (i >= length || length - i - 1 < 2) return false;
     return upper(line[i + 1]) == hex[sum >> 4] && upper(line[i + 2]) == hex[sum & 0x0F];
 }
 
+// The lines are cut where they lie; what is left is moved to the front of
+// the buffer once, when the scan ends, not once per line.
 std::uint32_t NmeaSentenceReader::scan(std::uint32_t added) {
     added = std::min(added, m_free);
     m_count += added;
     m_free -= added;
     std::uint32_t handed = 0;
-    while (m_count >= MinimumScan) {
-        std::uint32_t end = m_scanPos;
-        while (end < m_count && !isLineEnd(m_buffer[end]))
-            ++end;
+    std::uint32_t start = 0;        // the first byte of the current line
+    std::uint32_t from = m_scanPos; // where the search for its end resumes
+    while (m_count - start >= MinimumScan) {
+        const std::uint32_t end = findLineEnd(m_buffer, from, m_count);
         if (end == m_count) {
-            if (m_count == BufferSize) {
+            if (m_count - start == BufferSize) {
                 // A whole buffer without a line end: nothing in it can become
                 // a sentence, start afresh.
                 reset();
-            } else {
-                m_scanPos = m_count - 1;
+                return handed;
             }
-            return handed;
+            from = m_count - 1;
+            break;
         }
         m_buffer[end] = '\0';
-        if (end > 0 && nmeaChecksumMatches(m_buffer, end)) {
-            onSentence(m_buffer, end);
+        if (end > start && nmeaChecksumMatches(m_buffer + start, end - start)) {
+            onSentence(m_buffer + start, end - start);
             ++handed;
         }
         std::uint32_t next = end + 1;
         while (next < m_count && isLineEnd(m_buffer[next]))
             ++next;
-        std::memmove(m_buffer, m_buffer + next, m_count - next);
-        m_count -= next;
-        m_free += next;
-        m_scanPos = 0;
+        start = next;
+        from = next;
     }
+    if (start > 0) {
+        std::memmove(m_buffer, m_buffer + start, m_count - start);
+        m_count -= start;
+        m_free += start;
+    }
+    m_scanPos = from - start;
     return handed;
 }
 

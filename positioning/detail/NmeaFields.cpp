@@ -1,5 +1,6 @@
 #include "positioning/detail/NmeaFields.h"
 
+#include <array>
 #include <cstring>
 #include <limits>
 
@@ -33,22 +34,29 @@ constexpr float DegreesPerMinute = 0.016666668f;
 
 const char* readCoordinate(const char* p, const char* end, std::size_t degreeDigits, char negative,
                            float& out) {
-    FieldBuffer value;
-    FieldBuffer hemisphere;
-    p = readField(p, end, value);
-    p = readField(p, end, hemisphere);
+    const FieldView value = viewField(p, end);
+    const FieldView hemisphere = viewField(value.next, end);
     out = 0;
-    const std::size_t length = std::strlen(value);
-    if (length < degreeDigits) return p;
+    if (value.length < degreeDigits) return hemisphere.next;
     int degrees = 0;
     for (std::size_t i = 0; i < degreeDigits; ++i)
-        degrees = degrees * 10 + (value[i] - '0');
+        degrees = degrees * 10 + (value.text[i] - '0');
     double minutes = 0;
-    parseFloat(value + degreeDigits, value + length, minutes);
+    parseFloat(value.text + degreeDigits, value.text + value.length, minutes);
     out = static_cast<float>(degrees) + static_cast<float>(minutes) * DegreesPerMinute;
-    if (hemisphere[0] == negative) out = -out;
-    return p;
+    if (hemisphere.length > 0 && hemisphere.text[0] == negative) out = -out;
+    return hemisphere.next;
 }
+
+// What ends a field's text as readField copies it: 1 the separators, 2 a
+// NUL (the copy's text stops there; the field goes on to its separator).
+constexpr std::array<std::uint8_t, 256> StopKinds = [] {
+    std::array<std::uint8_t, 256> kinds{};
+    kinds[static_cast<unsigned char>(',')] = 1;
+    kinds[static_cast<unsigned char>('*')] = 1;
+    kinds[0] = 2;
+    return kinds;
+}();
 
 } // namespace
 
@@ -68,34 +76,64 @@ bool parseInt(const char* begin, const char* end, std::int32_t& out) {
 }
 
 bool parseFloat(const char* begin, const char* end, double& out) {
+    return scanFloat(begin, end, out) != nullptr;
+}
+
+const char* scanFloat(const char* begin, const char* end, double& out) {
     const char* p = begin;
     while (p < end && (*p == ' ' || *p == '\t'))
         ++p;
     bool negative = false;
     if (p < end && (*p == '-' || *p == '+')) negative = *p++ == '-';
     // Digits collect in an integer and are scaled once, so "3747.0873" is
-    // the nearest double to its decimal value.
+    // the nearest double to its decimal value. The first 18 digits always
+    // fit (the integer is below 10^17 before each of them), so only those
+    // past them are checked one by one.
+    constexpr std::ptrdiff_t Sure = 18;
     std::uint64_t mantissa = 0;
     int scale = 0;
     int ignoredWhole = 0;
-    bool any = false;
-    for (; p < end && isDigit(*p); ++p) {
-        any = true;
-        if (mantissa < 100000000000000000ULL)
-            mantissa = mantissa * 10 + static_cast<unsigned>(*p - '0');
-        else
-            ++ignoredWhole;
+    const char* const whole = p;
+    const char* quick = end - p > Sure ? p + Sure : end;
+    for (; p < quick; ++p) {
+        const unsigned digit = static_cast<unsigned char>(*p) - static_cast<unsigned>('0');
+        if (digit > 9) break;
+        mantissa = mantissa * 10 + digit;
     }
-    if (p < end && *p == '.') {
-        for (++p; p < end && isDigit(*p); ++p) {
-            any = true;
-            // Digits past the 18th decimal or the mantissa's reach change
-            // nothing a float can hold.
-            if (mantissa < 100000000000000000ULL && scale < 18) {
+    if (p == quick) {
+        for (; p < end && isDigit(*p); ++p) {
+            if (mantissa < 100000000000000000ULL)
                 mantissa = mantissa * 10 + static_cast<unsigned>(*p - '0');
-                ++scale;
+            else
+                ++ignoredWhole;
+        }
+    }
+    const std::ptrdiff_t wholeDigits = p - whole;
+    bool any = wholeDigits > 0;
+    if (p < end && *p == '.') {
+        const char* const fraction = ++p;
+        bool checked = true;
+        if (wholeDigits < Sure) {
+            quick = end - p > Sure - wholeDigits ? p + (Sure - wholeDigits) : end;
+            for (; p < quick; ++p) {
+                const unsigned digit = static_cast<unsigned char>(*p) - static_cast<unsigned>('0');
+                if (digit > 9) break;
+                mantissa = mantissa * 10 + digit;
+            }
+            scale = static_cast<int>(p - fraction);
+            checked = p == quick;
+        }
+        if (checked) {
+            for (; p < end && isDigit(*p); ++p) {
+                // Digits past the 18th decimal or the mantissa's reach change
+                // nothing a float can hold.
+                if (mantissa < 100000000000000000ULL && scale < 18) {
+                    mantissa = mantissa * 10 + static_cast<unsigned>(*p - '0');
+                    ++scale;
+                }
             }
         }
+        any = any || p > fraction;
     }
     double value = static_cast<double>(mantissa);
     for (; ignoredWhole > 0 && value <= std::numeric_limits<float>::max(); --ignoredWhole)
@@ -107,10 +145,10 @@ bool parseFloat(const char* begin, const char* end, double& out) {
     // store single precision, and infinity would poison every sum after it.
     if (!any || !(value <= std::numeric_limits<float>::max())) {
         out = 0;
-        return false;
+        return nullptr;
     }
     out = negative ? -value : value;
-    return true;
+    return p;
 }
 
 const char* readField(const char* p, const char* end, FieldBuffer& out) {
@@ -123,56 +161,61 @@ const char* readField(const char* p, const char* end, FieldBuffer& out) {
     return nextField(p, end, ',', '*');
 }
 
-const char* parseCsvInt(const char* p, const char* end, std::int32_t& out) {
-    const char* fe = fieldEnd(p, end);
-    if (!parseInt(p, fe, out)) out = 0;
+const char* parseCsvDouble(const char* p, const char* end, double& out) {
+    const char* stop = scanFloat(p, end, out);
+    const char* fe = fieldEnd(stop ? stop : p, end);
     return fe < end ? fe + 1 : end;
 }
 
-const char* parseCsvDouble(const char* p, const char* end, double& out) {
-    const char* fe = fieldEnd(p, end);
-    if (!parseFloat(p, fe, out)) out = 0;
-    return fe < end ? fe + 1 : end;
+FieldView viewField(const char* p, const char* end) {
+    const char* q = p;
+    while (q < end && StopKinds[static_cast<unsigned char>(*q)] == 0)
+        ++q;
+    std::size_t length = static_cast<std::size_t>(q - p);
+    if (q < end && *q == '\0') { // the text ends here; the field goes on
+        while (q < end && *q != ',' && *q != '*')
+            ++q;
+    }
+    if (length > sizeof(FieldBuffer) - 1) length = sizeof(FieldBuffer) - 1;
+    return {p, length, q < end ? q + 1 : end};
 }
 
 const char* readTime(const char* p, const char* end, NmeaTime& out) {
-    FieldBuffer field;
-    p = readField(p, end, field);
+    const FieldView field = viewField(p, end);
     out = NmeaTime{};
-    const std::size_t length = std::strlen(field);
-    if (length < 6) return p;
-    out.hour = static_cast<std::uint8_t>(twoDigits(field));
-    out.minute = static_cast<std::uint8_t>(twoDigits(field + 2));
-    out.second = static_cast<std::uint8_t>(twoDigits(field + 4));
-    if (length >= 8) {
+    if (field.length < 6) return field.next;
+    out.hour = static_cast<std::uint8_t>(twoDigits(field.text));
+    out.minute = static_cast<std::uint8_t>(twoDigits(field.text + 2));
+    out.second = static_cast<std::uint8_t>(twoDigits(field.text + 4));
+    if (field.length >= 8) {
         std::int32_t fraction = 0;
-        if (parseInt(field + 7, field + length, fraction) && fraction > 0)
+        if (parseInt(field.text + 7, field.text + field.length, fraction) && fraction > 0)
             out.millisecond = static_cast<std::uint16_t>(fraction > 0xFFFF ? 0xFFFF : fraction);
     }
-    return p;
+    return field.next;
 }
 
 const char* readDate(const char* p, const char* end, NmeaDate& out) {
-    FieldBuffer field;
-    p = readField(p, end, field);
+    const FieldView field = viewField(p, end);
     out = NmeaDate{};
-    if (std::strlen(field) < 6) return p;
-    out.day = static_cast<std::uint8_t>(twoDigits(field));
-    out.month = static_cast<std::uint8_t>(twoDigits(field + 2));
-    const int yy = twoDigits(field + 4);
+    if (field.length < 6) return field.next;
+    out.day = static_cast<std::uint8_t>(twoDigits(field.text));
+    out.month = static_cast<std::uint8_t>(twoDigits(field.text + 2));
+    const int yy = twoDigits(field.text + 4);
     out.year = static_cast<std::uint16_t>(yy < 80 ? 2000 + yy : 1900 + yy);
-    return p;
+    return field.next;
 }
 
 bool wellFormedNumber(std::string_view field) {
-    std::size_t i = 0;
-    if (i < field.size() && (field[i] == '-' || field[i] == '+')) ++i;
+    const char* p = field.data();
+    const char* const end = p + field.size();
+    if (p < end && (*p == '-' || *p == '+')) ++p;
     bool digit = false;
     bool point = false;
-    for (; i < field.size(); ++i) {
-        if (isDigit(field[i])) {
+    for (; p < end; ++p) {
+        if (isDigit(*p)) {
             digit = true;
-        } else if (field[i] == '.' && !point) {
+        } else if (*p == '.' && !point) {
             point = true;
         } else {
             return false;
@@ -183,29 +226,32 @@ bool wellFormedNumber(std::string_view field) {
 
 namespace {
 
-bool allDigits(std::string_view s) {
-    for (char c : s)
-        if (!isDigit(c)) return false;
+bool allDigits(const char* p, std::size_t n) {
+    for (const char* end = p + n; p < end; ++p)
+        if (!isDigit(*p)) return false;
     return true;
 }
 
 // Nothing, or a point followed by at least one digit.
-bool fractionOrNothing(std::string_view rest) {
-    return rest.empty() || (rest.size() >= 2 && rest[0] == '.' && allDigits(rest.substr(1)));
+bool fractionOrNothing(const char* p, std::size_t n) {
+    return n == 0 || (n >= 2 && p[0] == '.' && allDigits(p + 1, n - 1));
 }
 
 } // namespace
 
 bool wellFormedTime(std::string_view field) {
-    if (field.size() < 6 || !allDigits(field.substr(0, 6)) || !fractionOrNothing(field.substr(6))) return false;
+    if (field.size() < 6 || !allDigits(field.data(), 6) ||
+        !fractionOrNothing(field.data() + 6, field.size() - 6))
+        return false;
     return twoDigits(field.data()) < 24 && twoDigits(field.data() + 2) < 60 && twoDigits(field.data() + 4) <= 60;
 }
 
 bool wellFormedCoordinate(std::string_view value, std::string_view hemisphere, std::size_t degreeDigits,
                           char positive, char negative) {
     if (hemisphere.size() != 1 || (hemisphere[0] != positive && hemisphere[0] != negative)) return false;
-    if (value.size() < degreeDigits + 2 || !allDigits(value.substr(0, degreeDigits + 2)) ||
-        !fractionOrNothing(value.substr(degreeDigits + 2)))
+    const std::size_t whole = degreeDigits + 2;
+    if (value.size() < whole || !allDigits(value.data(), whole) ||
+        !fractionOrNothing(value.data() + whole, value.size() - whole))
         return false;
     int degrees = 0;
     for (std::size_t i = 0; i < degreeDigits; ++i)
@@ -214,7 +260,7 @@ bool wellFormedCoordinate(std::string_view value, std::string_view hemisphere, s
     const int limit = degreeDigits == 2 ? 90 : 180;
     if (minutes >= 60 || degrees > limit) return false;
     // At the limit itself only zero minutes are left.
-    return degrees < limit || (minutes == 0 && value.find_first_not_of("0.", degreeDigits + 2) == std::string_view::npos);
+    return degrees < limit || (minutes == 0 && value.find_first_not_of("0.", whole) == std::string_view::npos);
 }
 
 const char* readLatitude(const char* p, const char* end, float& out) {

@@ -15,9 +15,16 @@ using FieldBuffer = char[16];
 // Copies at most 15 characters of the field (up to ',', '*' or the end) and
 // NUL-terminates the copy; longer fields are cut, not overrun.
 const char* readField(const char* p, const char* end, FieldBuffer& out);
+// The same field where it lies, without the copy: `length` characters from
+// `text` are what readField copies up to its NUL, `next` what it returns.
+struct FieldView {
+    const char* text;
+    std::size_t length;
+    const char* next;
+};
+FieldView viewField(const char* p, const char* end);
 // The field up to the next ',' as an integer or a number with an optional
 // fraction; an empty or unreadable field gives 0.
-const char* parseCsvInt(const char* p, const char* end, std::int32_t& out);
 const char* parseCsvDouble(const char* p, const char* end, double& out);
 // hhmmss[.f...]: fewer than 6 characters give 00:00:00.0.
 const char* readTime(const char* p, const char* end, NmeaTime& out);
@@ -32,6 +39,8 @@ const char* readLongitude(const char* p, const char* end, float& out);
 // digit was read.
 bool parseInt(const char* begin, const char* end, std::int32_t& out);
 bool parseFloat(const char* begin, const char* end, double& out);
+// parseFloat that says where the number ended: null when it was unreadable.
+const char* scanFloat(const char* begin, const char* end, double& out);
 
 // Strict checks of whole raw fields, for sentences that claim a fix.
 // A number: an optional sign, digits with at most one decimal point, at
@@ -45,5 +54,25 @@ bool wellFormedTime(std::string_view field);
 // degrees in all; the hemisphere exactly one of the two letters.
 bool wellFormedCoordinate(std::string_view value, std::string_view hemisphere, std::size_t degreeDigits,
                           char positive, char negative);
+
+// In line: a GSV sentence is mostly short integers, and the call cost as
+// much as reading them. One pass: the digits end at the separator or before
+// it, and the rest of the field is skipped from there.
+inline const char* parseCsvInt(const char* p, const char* end, std::int32_t& out) {
+    bool negative = false;
+    if (p < end && (*p == '-' || *p == '+')) negative = *p++ == '-';
+    const char* const first = p;
+    std::int64_t value = 0;
+    for (; p < end; ++p) {
+        const unsigned digit = static_cast<unsigned char>(*p) - static_cast<unsigned>('0');
+        if (digit > 9) break;
+        if (value < 0x7FFFFFFF) value = value * 10 + digit;
+    }
+    if (value > 0x7FFFFFFF) value = 0x7FFFFFFF;
+    out = p > first ? static_cast<std::int32_t>(negative ? -value : value) : 0;
+    while (p < end && *p != ',')
+        ++p;
+    return p < end ? p + 1 : end;
+}
 
 } // namespace Positioning::detail

@@ -197,6 +197,38 @@ TEST(NmeaDevice, MapPointByTheMapProjection) {
     EXPECT_EQ(fix.y, expected.y);
 }
 
+// The map point of a position is kept for the epoch's next sentence; a new
+// position, or another projection installed, makes it afresh.
+TEST(NmeaDevice, MapPointFollowsThePositionAndTheProjection) {
+    static int projections = 0;
+    const auto byHundreds = [](float lat, float lon, std::int32_t& x, std::int32_t& y) {
+        ++projections;
+        x = static_cast<std::int32_t>(lon * 100);
+        y = static_cast<std::int32_t>(lat * 100);
+    };
+    const auto byTens = [](float lat, float lon, std::int32_t& x, std::int32_t& y) {
+        ++projections;
+        x = static_cast<std::int32_t>(lon * 10);
+        y = static_cast<std::int32_t>(lat * 10);
+    };
+    Positioning::setGeoToMap(byHundreds);
+    Rig rig;
+    rig.send(Gga1);
+    rig.send(Rmc1); // the same position
+    EXPECT_EQ(projections, 1);
+    // Half a minute further south: a new position.
+    rig.send("GPGGA,030720.500,3747.5873,S,17518.8938,E,1,08,1.2,59.8,M,23.7,M,,0000");
+    EXPECT_EQ(projections, 2);
+    Positioning::setGeoToMap(byTens);
+    rig.send("GPRMC,030721.000,A,3747.5873,S,17518.8938,E,10.0,181.39,311214,,,A");
+    Positioning::setGeoToMap(nullptr);
+    EXPECT_EQ(projections, 3);
+    ASSERT_EQ(rig.recorder.fixes.size(), 3u);
+    EXPECT_EQ(rig.recorder.fixes[1].second.x, 17531);
+    EXPECT_EQ(rig.recorder.fixes[2].second.x, 1753);
+    EXPECT_EQ(rig.recorder.fixes[2].second.y, -377);
+}
+
 TEST(NmeaDevice, WritesTheNmeaLog) {
     TestSupport::TempDir dir;
     const std::u16string folder = Core::utf8ToWide((dir.path() / "nmea").string());

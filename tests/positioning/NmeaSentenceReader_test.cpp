@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cctype>
 #include <cstdlib>
 #include <random>
 
@@ -153,4 +154,40 @@ TEST(NmeaSentenceReader, ChunkingChangesNothing) {
         }
         ASSERT_EQ(c.sentences, whole) << "round " << round << " seed " << seed();
     }
+}
+
+// The sum is taken eight bytes at a time; the byte-by-byte rule decides the
+// same on random lines whose '$', '*' and digits fall anywhere in a word.
+TEST(NmeaSentenceReader, ChecksumAgreesWithTheByteRule) {
+    const auto byteRule = [](const std::string& l) {
+        static constexpr char hex[] = "0123456789ABCDEF";
+        if (l.empty() || l[0] != '$') return false;
+        std::uint8_t sum = 0;
+        std::size_t i = 0;
+        for (; i < l.size() && l[i] != '*'; ++i)
+            if (l[i] != '$') sum ^= static_cast<std::uint8_t>(l[i]);
+        if (i + 2 >= l.size()) return false;
+        const auto up = [](char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 32) : c; };
+        return up(l[i + 1]) == hex[sum >> 4] && up(l[i + 2]) == hex[sum & 0x0F];
+    };
+    static const char alphabet[] = "GPAN0123456789,.$$**abcdefABCDEF";
+    std::mt19937 random(seed());
+    int accepted = 0;
+    for (int round = 0; round < 200000; ++round) {
+        std::string l(1 + random() % 40, 'x');
+        for (char& c : l)
+            c = alphabet[random() % (sizeof alphabet - 1)];
+        l[0] = random() % 16 == 0 ? 'G' : '$';
+        // Half of the lines get their right sum, at a random place.
+        if (random() % 2 == 0 && l.size() > 3) {
+            const std::size_t star = 1 + random() % (l.size() - 3);
+            l = sentence(std::string(l.substr(1, star - 1)));
+            if (random() % 2 == 0) l.back() = static_cast<char>(std::tolower(l.back()));
+        }
+        const bool expected = byteRule(l);
+        ASSERT_EQ(Positioning::nmeaChecksumMatches(l.data(), static_cast<std::uint32_t>(l.size())), expected)
+            << l << " seed " << seed();
+        accepted += expected ? 1 : 0;
+    }
+    EXPECT_GT(accepted, 40000);
 }
