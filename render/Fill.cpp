@@ -113,6 +113,7 @@ void scanFlatPolygon(const Canvas& canvas, const Point* points, int n, std::uint
     const i64 top = canvas.top;
     const i64 bottom = canvas.bottom;
 
+    // Vertex indices sorted by y (insertion sort: stable, no allocation).
     for (int i = 0; i < n; ++i) {
         int j = i;
         while (j > 0 && points[t.order[j - 1]].y > points[i].y) {
