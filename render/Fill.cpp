@@ -4,6 +4,7 @@
 #include "render/Numeric.h"
 #include "render/Pixels.h"
 #include "render/detail/EdgeWalker.h"
+#include "render/detail/EvenOddScan.h"
 #include "render/detail/Raster.h"
 #include "render/detail/TriangleScan.h"
 
@@ -28,21 +29,6 @@ void fillRun(const Canvas& canvas, i64 y, i64 xmin, i64 xmax, std::uint32_t pixe
                surface->format->BytesPerPixel, a, static_cast<std::size_t>(b - a + 1), pixel);
 }
 
-struct Run {
-    i64 start;
-    i64 end;
-};
-
-// The row-by-row even-odd scan shared by the flat and the pattern fill. Edge
-// is a walker type (EdgeWalker or FixedEdge); span(y, xa, xb) fills the
-// pixels xa .. xb-1 of row y, already clamped to the canvas.
-template <class Edge> struct ScanTables {
-    int order[kMaxPolygonVertices];
-    Edge edges[kMaxPolygonVertices];
-    i64 runRow[kMaxPolygonVertices];
-    Run runs[kMaxPolygonVertices];
-};
-
 bool polygonTooLarge(int count) {
     if (count <= kMaxPolygonVertices) return false;
     Log::log(Log::Critical, u"Polygon of %d points exceeds the limit of %d, not drawn", count,
@@ -50,8 +36,78 @@ bool polygonTooLarge(int count) {
     return true;
 }
 
-template <class Edge, class Span>
-void scanPolygon(const Canvas& canvas, const Point* points, int n, ScanTables<Edge>& t, Span span) {
+// A run on a row as one sortable value: its first pixel over its last, both
+// biased to unsigned. Every coordinate of a polygon's walk lies between two
+// of its points, so both fit 32 bits.
+std::uint64_t runKey(i64 first, i64 last) {
+    return (std::uint64_t{static_cast<std::uint32_t>(first) ^ 0x80000000u} << 32) |
+           (static_cast<std::uint32_t>(last) ^ 0x80000000u);
+}
+i64 runFirst(std::uint64_t key) {
+    return static_cast<std::int32_t>(static_cast<std::uint32_t>(key >> 32) ^ 0x80000000u);
+}
+i64 runLast(std::uint64_t key) {
+    return static_cast<std::int32_t>(static_cast<std::uint32_t>(key) ^ 0x80000000u);
+}
+
+// Keys of the rows between two vertex rows, a block of rows at a time.
+constexpr int kBlockKeys = 4096;
+
+// The flat fill's tables. The edges stay where they were added; the active
+// ones are listed in the order of their runs on the last vertex row.
+struct FlatScanTables {
+    int order[kMaxPolygonVertices];
+    detail::EdgeWalker edges[kMaxPolygonVertices]; // in the order they were added
+    int active[kMaxPolygonVertices];
+    std::uint64_t rowKeys[kMaxPolygonVertices]; // the runs of a vertex row
+    std::uint64_t blockKeys[kBlockKeys];        // row by row, the active edges' runs in their order
+};
+
+// Sorts a row's runs (by insertion: between vertex rows they are nearly in
+// order already) and fills them pair by pair, each span from the pair's
+// first start to its larger end, that end excluded, clamped to left ..
+// right - 1. The order of runs with the same start does not change the
+// pixels: a row has an even number of runs (the polygon is closed, so a row
+// crosses it an even number of times), and a pair's span reaches at least
+// to the start of the next pair's first run, so that two such runs
+// trading places leave the union of the spans as it was.
+template <int Bytes>
+__attribute__((always_inline)) inline void fillRunPairs(std::uint8_t* row, std::uint64_t* keys, int count,
+                                                        i64 left, i64 right, std::uint32_t pixel) {
+    for (int i = 1; i < count; ++i) {
+        const std::uint64_t key = keys[i];
+        int j = i;
+        while (j > 0 && keys[j - 1] > key) {
+            keys[j] = keys[j - 1];
+            --j;
+        }
+        keys[j] = key;
+    }
+    for (int i = 0; i + 1 < count; i += 2) {
+        const i64 a = std::max(runFirst(keys[i]), left);
+        const i64 b = std::min(std::max(runLast(keys[i]), runLast(keys[i + 1])), right);
+        if (a < b) fillRowRun(row, Bytes, a, static_cast<std::size_t>(b - a), pixel);
+    }
+}
+
+// Walks an edge over `rows` rows before its last one, its state in
+// registers, storing its run of each row `stride` keys apart.
+template <bool XMajor> void walkBlock(detail::EdgeWalker& edge, int rows, std::uint64_t* keys, int stride) {
+    detail::EdgeWalker w = edge;
+    for (int r = 0; r < rows; ++r) {
+        w.stepBefore<XMajor, true>();
+        keys[r * stride] = runKey(w.xmin, w.xmax);
+    }
+    edge = w;
+}
+
+// The rows, runs and spans of detail::scanPolygon, filled into a surface of
+// Bytes bytes per pixel: the pixels set are the same. Between vertex rows
+// no edge starts or ends: there each edge is walked over a block of rows
+// on its own, and then the block's rows are filled.
+template <int Bytes>
+void scanFlatPolygon(const Canvas& canvas, const Point* points, int n, std::uint32_t pixel,
+                     FlatScanTables& t) {
     const i64 left = canvas.left;
     const i64 right = canvas.right;
     const i64 top = canvas.top;
@@ -59,13 +115,12 @@ void scanPolygon(const Canvas& canvas, const Point* points, int n, ScanTables<Ed
 
     // Vertex indices sorted by y (insertion sort: stable, no allocation).
     for (int i = 0; i < n; ++i) {
-        const int v = i;
         int j = i;
-        while (j > 0 && points[t.order[j - 1]].y > points[v].y) {
+        while (j > 0 && points[t.order[j - 1]].y > points[i].y) {
             t.order[j] = t.order[j - 1];
             --j;
         }
-        t.order[j] = v;
+        t.order[j] = i;
     }
     i64 minX = points[0].x;
     i64 maxX = points[0].x;
@@ -77,55 +132,47 @@ void scanPolygon(const Canvas& canvas, const Point* points, int n, ScanTables<Ed
     const i64 maxY = points[t.order[n - 1]].y;
     if (maxX < left || minX >= right || minY >= bottom || maxY < top || minY == maxY) return;
 
-    auto clampedSpan = [&](i64 y, i64 a, i64 b) {
-        a = std::max(a, left);
-        b = std::min(b, right);
-        if (a < b) span(y, a, b);
-    };
+    auto* const pixels = static_cast<std::uint8_t*>(canvas.surface->pixels);
+    const i64 pitch = canvas.surface->pitch;
     int active = 0;
-    // Pairs of runs in order of their starts; each span runs from the pair's
-    // smaller start to its larger end, that end excluded.
-    auto fillRow = [&](i64 y) {
-        if (y < top || y >= bottom || active < 2) return;
+    int added = 0;
+    // A vertex row's runs of the active edges, already stepped: sorted with
+    // the edges' order, then filled when the row is on the canvas.
+    auto vertexRow = [&](i64 y) {
         for (int i = 0; i < active; ++i) {
-            const Run r{t.edges[i].xmin, t.edges[i].xmax};
+            const detail::EdgeWalker& w = t.edges[t.active[i]];
+            const std::uint64_t key = runKey(w.xmin, w.xmax);
+            const int id = t.active[i];
             int j = i;
-            while (j > 0 && t.runs[j - 1].start > r.start) {
-                t.runs[j] = t.runs[j - 1];
+            while (j > 0 && t.rowKeys[j - 1] > key) {
+                t.rowKeys[j] = t.rowKeys[j - 1];
+                t.active[j] = t.active[j - 1];
                 --j;
             }
-            t.runs[j] = r;
+            t.rowKeys[j] = key;
+            t.active[j] = id;
         }
-        for (int i = 0; i + 1 < active; i += 2)
-            clampedSpan(y, std::min(t.runs[i].start, t.runs[i + 1].start),
-                        std::max(t.runs[i].end, t.runs[i + 1].end));
-    };
-    auto ensureRuns = [&](i64 y) {
-        for (int i = 0; i < active; ++i)
-            if (t.runRow[i] != y) {
-                t.edges[i].step();
-                t.runRow[i] = y;
-            }
+        if (y >= top && active >= 2)
+            fillRunPairs<Bytes>(pixels + y * pitch, t.rowKeys, active, left, right, pixel);
     };
     auto addEdge = [&](const Point& from, const Point& to) {
-        t.edges[active].start(from.x, from.y, to.x, to.y);
-        t.runRow[active] = minY - 1;
-        ++active;
+        detail::EdgeWalker& w = t.edges[added];
+        w.start(from.x, from.y, to.x, to.y);
+        w.step();
+        t.active[active++] = added++;
     };
 
     int k = 0;
     i64 y = minY;
     while (y < bottom) {
-        // Vertex row: the edges reaching it first, then the ones leaving it.
-        ensureRuns(y);
-        fillRow(y);
+        // Vertex row: the edges reaching it first (those ending on it give
+        // their last run), then the ones leaving it.
+        for (int i = 0; i < active; ++i)
+            t.edges[t.active[i]].step();
+        vertexRow(y);
         int kept = 0;
         for (int i = 0; i < active; ++i)
-            if (t.edges[i].endY != y) {
-                t.edges[kept] = t.edges[i];
-                t.runRow[kept] = t.runRow[i];
-                ++kept;
-            }
+            if (t.edges[t.active[i]].endY != y) t.active[kept++] = t.active[i];
         active = kept;
         while (k < n && points[t.order[k]].y == y) {
             const int v = t.order[k];
@@ -133,7 +180,11 @@ void scanPolygon(const Canvas& canvas, const Point* points, int n, ScanTables<Ed
             const Point& next = points[v + 1 == n ? 0 : v + 1];
             const Point& prev = points[v == 0 ? n - 1 : v - 1];
             if (next.y == y) {
-                if (y >= top) clampedSpan(y, std::min<i64>(p.x, next.x), std::max<i64>(p.x, next.x));
+                // A horizontal edge: its span, the right end excluded.
+                const i64 a = std::max<i64>(std::min(p.x, next.x), left);
+                const i64 b = std::min<i64>(std::max(p.x, next.x), right);
+                if (y >= top && a < b)
+                    fillRowRun(pixels + y * pitch, Bytes, a, static_cast<std::size_t>(b - a), pixel);
             } else if (next.y > y) {
                 addEdge(p, next);
             }
@@ -141,29 +192,38 @@ void scanPolygon(const Canvas& canvas, const Point* points, int n, ScanTables<Ed
             ++k;
         }
         if (k == n) break;
-        ensureRuns(y);
-        fillRow(y);
+        vertexRow(y);
 
         const i64 nextY = points[t.order[k]].y;
         i64 row = y + 1;
         if (row < top) {
             const i64 to = std::min(top, nextY);
-            for (int i = 0; i < active; ++i) {
-                t.edges[i].skip(to - row);
-                t.runRow[i] = to - 1;
-            }
+            for (int i = 0; i < active; ++i)
+                t.edges[t.active[i]].skip(to - row);
             row = to;
         }
-        for (; row < nextY && row < bottom; ++row) {
-            ensureRuns(row);
-            fillRow(row);
+        const i64 stop = std::min(nextY, bottom);
+        const i64 blockRows = std::max(1, kBlockKeys / std::max(active, 1));
+        while (row < stop) {
+            const int rows = static_cast<int>(std::min(stop - row, blockRows));
+            for (int i = 0; i < active; ++i) {
+                detail::EdgeWalker& w = t.edges[t.active[i]];
+                if (w.xMajor)
+                    walkBlock<true>(w, rows, t.blockKeys + i, active);
+                else
+                    walkBlock<false>(w, rows, t.blockKeys + i, active);
+            }
+            for (int r = 0; r < rows; ++r)
+                fillRunPairs<Bytes>(pixels + (row + r) * pitch, t.blockKeys + r * active, active, left, right,
+                                    pixel);
+            row += rows;
         }
         y = nextY;
     }
 }
 
-ScanTables<detail::EdgeWalker> flatTables;
-ScanTables<detail::FixedEdge> patternTables;
+FlatScanTables flatTables;
+detail::ScanTables<detail::FixedEdge> patternTables;
 
 } // namespace
 
@@ -193,10 +253,19 @@ void fillPolygonScan(const Canvas& canvas, const Point* points, int count, std::
     if (count < 3 || polygonTooLarge(count)) return;
     SurfaceLock lock(canvas.surface);
     if (!lock.ok()) return;
-    scanPolygon(canvas, points, count, flatTables, [&](i64 y, i64 a, i64 b) {
-        drawHSpan(canvas.surface, static_cast<std::int32_t>(a), static_cast<std::int32_t>(b),
-                  static_cast<std::int32_t>(y), pixel);
-    });
+    switch (canvas.surface->format->BytesPerPixel) {
+    case 4:
+        scanFlatPolygon<4>(canvas, points, count, pixel, flatTables);
+        break;
+    case 2:
+        scanFlatPolygon<2>(canvas, points, count, pixel, flatTables);
+        break;
+    case 1:
+        scanFlatPolygon<1>(canvas, points, count, pixel, flatTables);
+        break;
+    default: // 24-bit targets are not supported by the span writers
+        break;
+    }
 }
 
 bool isUsablePattern(const SDL_Surface* pattern, const SDL_Surface* target) {
@@ -286,7 +355,7 @@ void fillPatternScan(const Canvas& canvas, const float* patternMatrix, const Poi
     SurfaceLock patternLock(pattern);
     if (!patternLock.ok()) return;
     const int bytes = canvas.surface->format->BytesPerPixel;
-    scanPolygon(canvas, points, count, patternTables, [&](i64 y, i64 a, i64 b) {
+    detail::scanPolygon(canvas, points, count, patternTables, [&](i64 y, i64 a, i64 b) {
         if (bytes == 1)
             copyPatternSpan<std::uint8_t>(canvas, patternMatrix, pattern, y, a, b);
         else if (bytes == 2)
