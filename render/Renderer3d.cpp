@@ -6,7 +6,9 @@
 #include "render/Numeric.h"
 #include "render/Pixels.h"
 #include "render/RendererBase.h"
+#include "render/detail/QuadScan.h"
 #include "render/detail/Raster.h"
+#include "render/detail/Reciprocal.h"
 #include "render/detail/RowRuns.h"
 #include "render/detail/TriangleScan.h"
 
@@ -128,8 +130,23 @@ bool toScreen(const ClipPoint& p, Point64& out) {
     const i64 w = p.h[3];
     if (w <= 0) return false;
     const FixedViewport& v = viewport3d().fixed;
-    // (c V) / w truncated toward zero; in 64 bits when the product fits
-    // (points near the view always do), which gives the same quotient.
+    i64 nx = 0;
+    i64 ny = 0;
+    const bool overflow = __builtin_mul_overflow(p.h[0], i64{v[0]}, &nx) | __builtin_mul_overflow(p.h[1], i64{v[4]}, &ny);
+    constexpr i64 kSmall = detail::kReciprocalNumeratorLimit;
+    if (!overflow && nx > -kSmall && nx < kSmall && ny > -kSmall && ny < kSmall) [[likely]] {
+        // Points near the view: both quotients from one reciprocal of w
+        // (exactly the truncating divisions' values). Below 2^50 they need
+        // no clamp before the shift.
+        const double r = 1.0 / static_cast<double>(w);
+        const i64 qx = detail::truncatedQuotient(nx, w, r);
+        const i64 qy = detail::truncatedQuotient(ny, w, r);
+        out.x = std::clamp((qx + v[6] + 0x80) >> 8, -kScreenLimit, kScreenLimit);
+        out.y = std::clamp((qy + v[7] + 0x80) >> 8, -kScreenLimit, kScreenLimit);
+        return true;
+    }
+    // (c V) / w truncated toward zero; in 64 bits when the product fits,
+    // which gives the same quotient.
     auto scaled = [w](i64 c, i64 factor) {
         i64 product = 0;
         const i128 q = __builtin_mul_overflow(c, factor, &product) ? (i128{c} * factor) / w : i128{product / w};
@@ -167,6 +184,36 @@ bool clipToScreen(const ClipPoint& a, const ClipPoint& b, unsigned planes, Point
     const ClipPoint ca = tIn == 0 ? a : interpolate(a, b, tIn);
     const ClipPoint cb = tOut == kOne24 ? b : interpolate(a, b, tOut);
     return toScreen(ca, sa) && toScreen(cb, sb);
+}
+
+// A band corner projected once, its screen pixel made when first asked for:
+// the pieces and border lines that share the corner reuse both.
+struct Corner {
+    ClipPoint clip;
+    Point64 screen;
+    int state = 0; // 0 not mapped yet, 1 mapped, -1 no image (w <= 0)
+};
+
+Corner cornerOf(FixedPoint p) {
+    Corner c;
+    c.clip = project(p);
+    return c;
+}
+
+bool screenOf(Corner& c, Point64& out) {
+    if (c.state == 0) c.state = toScreen(c.clip, c.screen) ? 1 : -1;
+    out = c.screen;
+    return c.state > 0;
+}
+
+// clipToScreen for corners: the ends that need no cut keep their pixels.
+bool clipToScreen(Corner& a, Corner& b, unsigned planes, Point64& sa, Point64& sb) {
+    if (((a.clip.code | b.clip.code) & planes) == 0) return screenOf(a, sa) && screenOf(b, sb);
+    i64 tIn;
+    i64 tOut;
+    if (!clipRange(a.clip, b.clip, planes, tIn, tOut)) return false;
+    if (!(tIn == 0 ? screenOf(a, sa) : toScreen(interpolate(a.clip, b.clip, tIn), sa))) return false;
+    return tOut == kOne24 ? screenOf(b, sb) : toScreen(interpolate(a.clip, b.clip, tOut), sb);
 }
 
 // Float homogeneous point (3D object matrix of the camera) for the route band
@@ -218,6 +265,14 @@ struct BandGather {
         lastY = std::max({lastY, a.y, b.y, c.y});
         detail::scanTriangle(canvas, a.x, a.y, b.x, b.y, c.x, c.y, run);
     }
+    // The quadrilateral a, b, c, d: the pixels of the triangles (a, b, c)
+    // and (a, c, d), scanned as one shape where it allows (the 2D bands'
+    // segment scan).
+    void quad(const Canvas& canvas, Point64 a, Point64 b, Point64 c, Point64 d) {
+        firstY = std::min({firstY, a.y, b.y, c.y, d.y});
+        lastY = std::max({lastY, a.y, b.y, c.y, d.y});
+        detail::scanQuad(canvas, a.x, a.y, b.x, b.y, c.x, c.y, d.x, d.y, run);
+    }
 };
 
 // Fills a screen polygon: one triangle for 3 points, two for 4, the scan fill
@@ -229,8 +284,7 @@ void fillScreenPolygon(const Canvas& canvas, const std::vector<Point64>& s, std:
     if (n == 3 && gather != nullptr) {
         gather->triangle(canvas, s[0], s[1], s[2]);
     } else if (n == 4 && gather != nullptr) {
-        gather->triangle(canvas, s[0], s[1], s[2]);
-        gather->triangle(canvas, s[0], s[2], s[3]);
+        gather->quad(canvas, s[0], s[1], s[2], s[3]);
     } else if (n == 3) {
         detail::fillTriangle64(canvas, s[0], s[1], s[2], pixel);
     } else if (n == 4) {
@@ -270,20 +324,30 @@ class Renderer3d final : public RendererBase {
             return;
         BandGather gather{runs.begin(canvas, pixel)};
         gather_ = &gather;
+        // Each corner is projected once: a segment's end corners are the
+        // next joint's, the first and last ones the caps'.
+        Corner prevC;
+        Corner prevD;
         for (int i = 0; i + 1 < count; ++i) {
             const FixedPoint p = fixedOf(points[i]);
             const FixedPoint q = fixedOf(points[i + 1]);
             const FixedPoint o = offsets_[static_cast<std::size_t>(i)];
+            Corner a = cornerOf(offsetBy(p, o, 1));
+            Corner b = cornerOf(offsetBy(p, o, -1));
+            Corner c = cornerOf(offsetBy(q, o, 1));
+            Corner d = cornerOf(offsetBy(q, o, -1));
             if (i > 0) {
-                const FixedPoint prev = offsets_[static_cast<std::size_t>(i - 1)];
-                fillGround(canvas, {p, offsetBy(p, prev, 1), offsetBy(p, o, 1)}, pixel);
-                fillGround(canvas, {p, offsetBy(p, prev, -1), offsetBy(p, o, -1)}, pixel);
+                Corner centre = cornerOf(p);
+                fillCorners(canvas, {&centre, &prevC, &a}, pixel);
+                fillCorners(canvas, {&centre, &prevD, &b}, pixel);
             }
-            fillGround(canvas, {offsetBy(p, o, 1), offsetBy(q, o, 1), offsetBy(q, o, -1), offsetBy(p, o, -1)},
-                       pixel);
-            if (i == 0) fillCap(canvas, p, o, pixel);
+            fillCorners(canvas, {&a, &c, &d, &b}, pixel);
+            if (i == 0) fillCap(canvas, p, o, a, b, pixel);
+            prevC = c;
+            prevD = d;
         }
-        fillCap(canvas, fixedOf(points[count - 1]), offsets_[static_cast<std::size_t>(count - 2)], pixel);
+        fillCap(canvas, fixedOf(points[count - 1]), offsets_[static_cast<std::size_t>(count - 2)], prevC, prevD,
+                pixel);
         gather_ = nullptr;
         runs.finish(gather.firstY, gather.lastY);
     }
@@ -297,29 +361,41 @@ class Renderer3d final : public RendererBase {
         // Lines are cut only along the depth planes (and nudged a pixel on
         // the screen), so only those can drop a whole border.
         if (!bandMayShow(points, count, kDepth)) return;
+        // Each point and corner is projected and mapped once: a segment's
+        // end is the next one's start, its end corners the joint's.
+        Corner start = cornerOf(fixedOf(points[0]));
+        Corner prevC;
+        Corner prevD;
         for (int i = 0; i + 1 < count; ++i) {
             const FixedPoint p = fixedOf(points[i]);
             const FixedPoint q = fixedOf(points[i + 1]);
             const FixedPoint o = offsets_[static_cast<std::size_t>(i)];
+            Corner end = cornerOf(q);
             // The side lines move away from the centre line's visible part.
             Point64 c0;
             Point64 c1;
-            const bool centre = clipToScreen(project(p), project(q), kDepth, c0, c1);
+            const bool centre = clipToScreen(start, end, kDepth, c0, c1);
             const Point64 middle{c0.x / 2 + c1.x / 2, c0.y / 2 + c1.y / 2};
-            borderLine(canvas, offsetBy(p, o, 1), offsetBy(q, o, 1), centre ? &middle : nullptr, pixel);
-            borderLine(canvas, offsetBy(p, o, -1), offsetBy(q, o, -1), centre ? &middle : nullptr, pixel);
+            Corner a = cornerOf(offsetBy(p, o, 1));
+            Corner b = cornerOf(offsetBy(p, o, -1));
+            Corner c = cornerOf(offsetBy(q, o, 1));
+            Corner d = cornerOf(offsetBy(q, o, -1));
+            borderLine(canvas, a, c, centre ? &middle : nullptr, pixel);
+            borderLine(canvas, b, d, centre ? &middle : nullptr, pixel);
             if (i == 0) {
-                capOutline(canvas, p, o, pixel);
+                capOutline(canvas, p, o, start, a, b, pixel);
             } else {
-                const FixedPoint prev = offsets_[static_cast<std::size_t>(i - 1)];
                 Point64 vertex;
-                const bool seen = toScreen(project(p), vertex) && (project(p).code & kDepth) == 0;
-                borderLine(canvas, offsetBy(p, prev, 1), offsetBy(p, o, 1), seen ? &vertex : nullptr, pixel);
-                borderLine(canvas, offsetBy(p, prev, -1), offsetBy(p, o, -1), seen ? &vertex : nullptr,
-                           pixel);
+                const bool seen = (start.clip.code & kDepth) == 0 && screenOf(start, vertex);
+                borderLine(canvas, prevC, a, seen ? &vertex : nullptr, pixel);
+                borderLine(canvas, prevD, b, seen ? &vertex : nullptr, pixel);
             }
+            prevC = c;
+            prevD = d;
+            start = end;
         }
-        capOutline(canvas, fixedOf(points[count - 1]), offsets_[static_cast<std::size_t>(count - 2)], pixel);
+        capOutline(canvas, fixedOf(points[count - 1]), offsets_[static_cast<std::size_t>(count - 2)], start, prevC,
+                   prevD, pixel);
     }
 
     void drawDashedPolyline(const Canvas& canvas, const ViewMatrices& view, std::int32_t normalLength,
@@ -489,13 +565,6 @@ class Renderer3d final : public RendererBase {
                            clampTo((i128{normals[i].y} * k) >> 10, kCoordinateLimit)};
     }
 
-    void fillGround(const Canvas& canvas, std::initializer_list<FixedPoint> corners, std::uint32_t pixel) {
-        clip_.clear();
-        for (const FixedPoint& c : corners)
-            clip_.push_back(project(c));
-        fillClipped(canvas, pixel);
-    }
-
     // The cap octagon: the square p +- o, p +- o turned a quarter, and the same
     // square turned by 45 degrees.
     static void capCorners(FixedPoint p, FixedPoint o, FixedPoint out[8]) {
@@ -513,32 +582,82 @@ class Renderer3d final : public RendererBase {
         out[7] = offsetBy(p, e, -1);
     }
 
-    void fillCap(const Canvas& canvas, FixedPoint p, FixedPoint o, std::uint32_t pixel) {
+    // The cap's octagon as two squares; v0 and v4 (p + o and p - o) are the
+    // segment's corners, already projected.
+    void fillCap(const Canvas& canvas, FixedPoint p, FixedPoint o, Corner& v0, Corner& v4, std::uint32_t pixel) {
         FixedPoint v[8];
         capCorners(p, o, v);
-        fillGround(canvas, {v[0], v[2], v[4], v[6]}, pixel);
-        fillGround(canvas, {v[1], v[3], v[5], v[7]}, pixel);
+        Corner v2 = cornerOf(v[2]);
+        Corner v6 = cornerOf(v[6]);
+        fillCorners(canvas, {&v0, &v2, &v4, &v6}, pixel);
+        Corner v1 = cornerOf(v[1]);
+        Corner v3 = cornerOf(v[3]);
+        Corner v5 = cornerOf(v[5]);
+        Corner v7 = cornerOf(v[7]);
+        fillCorners(canvas, {&v1, &v3, &v5, &v7}, pixel);
     }
 
-    void capOutline(const Canvas& canvas, FixedPoint p, FixedPoint o, std::uint32_t pixel) {
+    // The cap's outline around the projected point `centre`, its corners 0
+    // and 4 (p + o and p - o) already projected.
+    void capOutline(const Canvas& canvas, FixedPoint p, FixedPoint o, Corner& centre, Corner& v0, Corner& v4,
+                    std::uint32_t pixel) {
         FixedPoint v[8];
         capCorners(p, o, v);
-        const ClipPoint centre = project(p);
-        Point64 c;
-        const bool seen = (centre.code & kDepth) == 0 && toScreen(centre, c);
+        Corner k[8];
         for (int i = 0; i < 8; ++i)
-            borderLine(canvas, v[i], v[(i + 1) % 8], seen ? &c : nullptr, pixel);
+            if (i % 4 != 0) k[i] = cornerOf(v[i]);
+        Corner* at[8] = {&v0, &k[1], &k[2], &k[3], &v4, &k[5], &k[6], &k[7]};
+        Point64 c;
+        const bool seen = (centre.clip.code & kDepth) == 0 && screenOf(centre, c);
+        for (int i = 0; i < 8; ++i)
+            borderLine(canvas, *at[i], *at[(i + 1) % 8], seen ? &c : nullptr, pixel);
     }
 
     // A border line clipped against the near and far planes, moved one pixel
     // away from `away` (when known) and drawn with both end pixels.
-    void borderLine(const Canvas& canvas, FixedPoint a, FixedPoint b, const Point64* away,
-                    std::uint32_t pixel) {
+    void borderLine(const Canvas& canvas, Corner& a, Corner& b, const Point64* away, std::uint32_t pixel) {
         Point64 sa;
         Point64 sb;
-        if (!clipToScreen(project(a), project(b), kDepth, sa, sb)) return;
+        if (!clipToScreen(a, b, kDepth, sa, sb)) return;
         if (away != nullptr) detail::nudgeOutward(sa, sb, *away, false);
         detail::drawLine64(canvas, sa, sb, pixel);
+    }
+
+    // A band piece of projected corners, filled as fillClipped does: the
+    // corners inside the near and far planes keep their pixels.
+    void fillCorners(const Canvas& canvas, std::initializer_list<Corner*> corners, std::uint32_t pixel) {
+        unsigned every = 0x3F;
+        unsigned some = 0;
+        for (const Corner* c : corners) {
+            every &= c->clip.code;
+            some |= c->clip.code;
+        }
+        // Every vertex outside one side plane: nothing of it shows.
+        if ((every & 0xF) != 0) return;
+        screen_.clear();
+        Point64 s;
+        if ((some & kDepth) == 0) {
+            for (Corner* c : corners)
+                if (screenOf(*c, s)) screen_.push_back(s);
+        } else {
+            Corner* const* ring = corners.begin();
+            const std::size_t n = corners.size();
+            for (std::size_t i = 0; i < n; ++i) {
+                Corner& a = *ring[i];
+                const Corner& b = *ring[(i + 1) % n];
+                const unsigned ca = a.clip.code & kDepth;
+                const unsigned cb = b.clip.code & kDepth;
+                if ((ca & cb) != 0) continue;
+                if (ca == 0 && screenOf(a, s)) screen_.push_back(s);
+                if ((ca | cb) == 0) continue;
+                i64 tIn;
+                i64 tOut;
+                if (!clipRange(a.clip, b.clip, kDepth, tIn, tOut)) continue;
+                if (ca != 0 && toScreen(interpolate(a.clip, b.clip, tIn), s)) screen_.push_back(s);
+                if (cb != 0 && toScreen(interpolate(a.clip, b.clip, tOut), s)) screen_.push_back(s);
+            }
+        }
+        fillScreenPolygon(canvas, screen_, pixel, scan_, gather_);
     }
 
     // Fills the polygon in clip_: rejected whole when no vertex lies inside
