@@ -71,9 +71,11 @@ void classify(ClipPoint& p, i64 x, i64 y, i64 z, i64 w) {
     p.d[Top] = w - y;
     p.d[Near] = z + w;
     p.d[Far] = w - z;
-    p.code = 0;
-    for (int k = 0; k < 6; ++k)
-        if (p.d[k] < 0) p.code |= 1u << k;
+    // The sign bits, without a branch per plane (a band corner's planes
+    // follow no pattern the predictor could learn).
+    auto below = [](i64 d) { return static_cast<unsigned>(static_cast<std::uint64_t>(d) >> 63); };
+    p.code = below(p.d[Left]) | below(p.d[Right]) << 1 | below(p.d[Bottom]) << 2 | below(p.d[Top]) << 3 |
+             below(p.d[Near]) << 4 | below(p.d[Far]) << 5;
 }
 
 // h_j = ((x M[j] + y M[4 + j]) >> 24) + M[12 + j]; z = 0, so elements 8 to
@@ -86,8 +88,14 @@ ClipPoint project(FixedPoint p) {
         // Coordinates below 2^31 and elements of at most 2^31: each product
         // stays below 2^62 and their sum below 2^63, so 64 bits give the
         // same values as 128.
-        for (int j = 0; j < 4; ++j)
-            h[j] = ((p.x * m[j] + p.y * m[4 + j]) >> 24) + m[12 + j];
+        // Written out: as a loop GCC makes it vector code that emulates the
+        // 64-bit products, twice the instructions of the scalar ones.
+        const i64 x = p.x;
+        const i64 y = p.y;
+        h[0] = ((x * m[0] + y * m[4]) >> 24) + m[12];
+        h[1] = ((x * m[1] + y * m[5]) >> 24) + m[13];
+        h[2] = ((x * m[2] + y * m[6]) >> 24) + m[14];
+        h[3] = ((x * m[3] + y * m[7]) >> 24) + m[15];
     } else {
         for (int j = 0; j < 4; ++j)
             h[j] = static_cast<i64>((i128{p.x} * m[j] + i128{p.y} * m[4 + j]) >> 24) + m[12 + j];
@@ -123,30 +131,13 @@ i64 crossing(i64 d0, i64 d1) {
     return static_cast<i64>(std::clamp<i128>(t, 0, kOne24));
 }
 
-// The screen pixel of a clip point: ((x V0) / w + V6 + 0x80) >> 8, the same
-// for y with V4 and V7. False when w <= 0: such a point has no image, and
-// dividing by it would fault or flip the picture.
-bool toScreen(const ClipPoint& p, Point64& out) {
+// toScreen for a point far off the view, whose products need 128 bits:
+// ((c V) / w truncated toward zero, in 64 bits when the product fits, which
+// gives the same quotient). Out of line: the common case needs none of its
+// registers.
+__attribute__((noinline)) void toScreenFar(const ClipPoint& p, Point64& out) {
     const i64 w = p.h[3];
-    if (w <= 0) return false;
     const FixedViewport& v = viewport3d().fixed;
-    i64 nx = 0;
-    i64 ny = 0;
-    const bool overflow = __builtin_mul_overflow(p.h[0], i64{v[0]}, &nx) | __builtin_mul_overflow(p.h[1], i64{v[4]}, &ny);
-    constexpr i64 kSmall = detail::kReciprocalNumeratorLimit;
-    if (!overflow && nx > -kSmall && nx < kSmall && ny > -kSmall && ny < kSmall) [[likely]] {
-        // Points near the view: both quotients from one reciprocal of w
-        // (exactly the truncating divisions' values). Below 2^50 they need
-        // no clamp before the shift.
-        const double r = 1.0 / static_cast<double>(w);
-        const i64 qx = detail::truncatedQuotient(nx, w, r);
-        const i64 qy = detail::truncatedQuotient(ny, w, r);
-        out.x = std::clamp((qx + v[6] + 0x80) >> 8, -kScreenLimit, kScreenLimit);
-        out.y = std::clamp((qy + v[7] + 0x80) >> 8, -kScreenLimit, kScreenLimit);
-        return true;
-    }
-    // (c V) / w truncated toward zero; in 64 bits when the product fits,
-    // which gives the same quotient.
     auto scaled = [w](i64 c, i64 factor) {
         i64 product = 0;
         const i128 q = __builtin_mul_overflow(c, factor, &product) ? (i128{c} * factor) / w : i128{product / w};
@@ -156,6 +147,33 @@ bool toScreen(const ClipPoint& p, Point64& out) {
     const i128 qy = scaled(p.h[1], v[4]);
     out.x = clampTo((qx + v[6] + 0x80) >> 8, kScreenLimit);
     out.y = clampTo((qy + v[7] + 0x80) >> 8, kScreenLimit);
+}
+
+// The screen pixel of a clip point: ((x V0) / w + V6 + 0x80) >> 8, the same
+// for y with V4 and V7, the divisions truncating toward zero. False when
+// w <= 0: such a point has no image, and dividing by it would fault or flip
+// the picture.
+__attribute__((noinline)) bool toScreen(const ClipPoint& p, Point64& out) {
+    const i64 w = p.h[3];
+    if (w <= 0) return false;
+    const FixedViewport& v = viewport3d().fixed;
+    i64 nx = 0;
+    i64 ny = 0;
+    const bool overflow =
+        __builtin_mul_overflow(p.h[0], i64{v[0]}, &nx) | __builtin_mul_overflow(p.h[1], i64{v[4]}, &ny);
+    constexpr i64 kSmall = detail::kReciprocalNumeratorLimit;
+    if (overflow || nx <= -kSmall || nx >= kSmall || ny <= -kSmall || ny >= kSmall) [[unlikely]] {
+        toScreenFar(p, out);
+        return true;
+    }
+    // Points near the view: both quotients from one reciprocal of w
+    // (exactly the truncating divisions' values). Below 2^50 they need no
+    // clamp before the shift.
+    const double r = 1.0 / static_cast<double>(w);
+    const i64 qx = detail::truncatedQuotient(nx, w, r);
+    const i64 qy = detail::truncatedQuotient(ny, w, r);
+    out.x = std::clamp((qx + v[6] + 0x80) >> 8, -kScreenLimit, kScreenLimit);
+    out.y = std::clamp((qy + v[7] + 0x80) >> 8, -kScreenLimit, kScreenLimit);
     return true;
 }
 
