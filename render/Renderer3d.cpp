@@ -109,9 +109,11 @@ FixedPoint fixedOf(const Point& p) {
     return FixedPoint{toFixedCoordinate(p.x), toFixedCoordinate(p.y)};
 }
 
+// Points are i32 fixed coordinates and offsets at most kCoordinateLimit
+// (2^40): the sums fit 64 bits.
 FixedPoint offsetBy(FixedPoint p, FixedPoint o, int sign) {
-    return FixedPoint{clampTo(i128{p.x} + sign * i128{o.x}, kCoordinateLimit),
-                      clampTo(i128{p.y} + sign * i128{o.y}, kCoordinateLimit)};
+    return FixedPoint{std::clamp(p.x + sign * o.x, -kCoordinateLimit, kCoordinateLimit),
+                      std::clamp(p.y + sign * o.y, -kCoordinateLimit, kCoordinateLimit)};
 }
 
 // P0 + ((t (P1 - P0)) >> 24) per component, t in 0 .. 2^24.
@@ -377,8 +379,9 @@ class Renderer3d final : public RendererBase {
         const std::uint32_t pixel = mapColor(colour, canvas.surface);
         makeOffsets(normals, normalLength, count, width);
         // Lines are cut only along the depth planes (and nudged a pixel on
-        // the screen), so only those can drop a whole border.
-        if (!bandMayShow(points, count, kDepth)) return;
+        // the screen): those and the canvas's sides with a margin can drop a
+        // whole border.
+        if (!bandMayShow(points, count, kDepth, &canvas)) return;
         // Each point and corner is projected and mapped once: a segment's
         // end is the next one's start, its end corners the joint's.
         Corner start = cornerOf(fixedOf(points[0]));
@@ -549,6 +552,23 @@ class Renderer3d final : public RendererBase {
     // plane differs from its point's by at most the offset taken through the
     // matrix, bounded per component below. Uses offsets_.
     bool bandMayShow(const Point* points, int count, unsigned planes) const {
+        return bandMayShow(points, count, planes, nullptr);
+    }
+
+    // The same, and with a canvas also false when every line a border of
+    // the band could draw lies beyond one of the canvas's sides (a border's
+    // lines are not cut along the side planes, so those cannot tell).
+    // A point of w > 0 lands on screen column (trunc(x V0 / w) + V6 + 128)
+    // >> 8; truncation moves the quotient by less than one, so the column
+    // is at most left - 2 wherever x V0 + (V6 + 129 - 256 (left - 1)) w <= 0
+    // and at least right + 1 wherever x V0 - (256 (right + 1) - V6 - 127) w
+    // >= 0; rows alike with V4 and V7. These are linear in the clip point:
+    // true of every corner, they hold for every point cut from the lines
+    // between them too, and the one-pixel nudge keeps such lines off the
+    // canvas. Each corner's terms differ from its point's by at most the
+    // change bound (and one unit more per component for the cut points'
+    // rounding).
+    bool bandMayShow(const Point* points, int count, unsigned planes, const Canvas* canvas) const {
         constexpr i64 kCullRange = i64{1} << 35; // beyond: corners may be clamped, no bound
         i64 reach = 0;
         for (const FixedPoint& o : offsets_)
@@ -561,15 +581,43 @@ class Renderer3d final : public RendererBase {
             change[j] = static_cast<i64>((i128{reach} * (std::abs(i64{m[j]}) + std::abs(i64{m[4 + j]}))) >> 24) + 2;
         const i64 bound[6] = {change[0] + change[3], change[0] + change[3], change[1] + change[3],
                               change[1] + change[3], change[2] + change[3], change[2] + change[3]};
+        // The canvas's sides as a h[axis] + b w <= 0 (left, right, top,
+        // bottom), with their slack.
+        struct Side {
+            int axis;
+            i128 a;
+            i128 b;
+            i128 slack;
+        };
+        Side sides[4]{};
+        unsigned beyond = 0;
+        if (canvas != nullptr) {
+            const FixedViewport& v = viewport3d().fixed;
+            sides[0] = {0, v[0], i128{v[6]} + 129 - (i128{canvas->left} - 1) * 256, 0};
+            sides[1] = {0, -i128{v[0]}, (i128{canvas->right} + 1) * 256 - v[6] - 127, 0};
+            sides[2] = {1, v[4], i128{v[7]} + 129 - (i128{canvas->top} - 1) * 256, 0};
+            sides[3] = {1, -i128{v[4]}, (i128{canvas->bottom} + 1) * 256 - v[7] - 127, 0};
+            for (Side& side : sides) {
+                const i128 a = side.a < 0 ? -side.a : side.a;
+                const i128 b = side.b < 0 ? -side.b : side.b;
+                side.slack = a * (change[side.axis] + 1) + b * (change[3] + 1);
+            }
+            beyond = 0xF;
+        }
         unsigned outside = planes;
-        for (int i = 0; i < count && outside != 0; ++i) {
+        for (int i = 0; i < count && (outside | beyond) != 0; ++i) {
             const FixedPoint p = fixedOf(points[i]);
             if (std::abs(p.x) >= kCullRange || std::abs(p.y) >= kCullRange) return true;
             const ClipPoint c = project(p);
             for (int k = 0; k < 6; ++k)
                 if ((outside & (1u << k)) != 0 && c.d[k] + bound[k] >= 0) outside &= ~(1u << k);
+            for (int k = 0; k < 4; ++k) {
+                const Side& side = sides[k];
+                if ((beyond & (1u << k)) != 0 && side.a * c.h[side.axis] + side.b * c.h[3] + side.slack > 0)
+                    beyond &= ~(1u << k);
+            }
         }
-        return outside == 0;
+        return outside == 0 && beyond == 0;
     }
 
     void makeOffsets(const Point* normals, std::int32_t normalLength, int count, std::int32_t width) {
@@ -587,8 +635,9 @@ class Renderer3d final : public RendererBase {
     // square turned by 45 degrees.
     static void capCorners(FixedPoint p, FixedPoint o, FixedPoint out[8]) {
         const FixedPoint r{-o.y, o.x};
-        const FixedPoint d{clampTo((i128{o.x - o.y} * kCapRotation) >> 14, kCoordinateLimit),
-                           clampTo((i128{o.y + o.x} * kCapRotation) >> 14, kCoordinateLimit)};
+        // Offsets of at most 2^40: the products stay below 2^55.
+        const FixedPoint d{std::clamp(((o.x - o.y) * kCapRotation) >> 14, -kCoordinateLimit, kCoordinateLimit),
+                           std::clamp(((o.y + o.x) * kCapRotation) >> 14, -kCoordinateLimit, kCoordinateLimit)};
         const FixedPoint e{-d.y, d.x};
         out[0] = offsetBy(p, o, 1);
         out[1] = offsetBy(p, d, 1);
