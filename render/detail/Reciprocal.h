@@ -18,17 +18,15 @@ constexpr std::int64_t kReciprocalNumeratorLimit = std::int64_t{1} << 50;
 // n / w truncated toward zero, as the integer division gives it, for
 // 0 < w < 2^62 and |n| < kReciprocalNumeratorLimit; r is 1.0 / w.
 inline std::int64_t truncatedQuotient(std::int64_t n, std::int64_t w, double r) {
-    std::int64_t q = static_cast<std::int64_t>(static_cast<double>(n) * r);
+    // On the magnitude, the sign put back after: no branch on the sign,
+    // which follows the points' sides of the view.
+    const std::int64_t sign = n >> 63; // 0 or -1
+    const std::int64_t magnitude = (n ^ sign) - sign;
+    std::int64_t q = static_cast<std::int64_t>(static_cast<double>(magnitude) * r);
     // The estimate is off by at most one: the remainder says which way.
-    const std::int64_t rest = n - q * w;
-    if (n >= 0) {
-        q -= rest < 0;
-        q += rest >= w;
-    } else {
-        q += rest > 0;
-        q -= rest <= -w;
-    }
-    return q;
+    const std::int64_t rest = magnitude - q * w;
+    q += static_cast<std::int64_t>(rest >= w) - static_cast<std::int64_t>(rest < 0);
+    return (q ^ sign) - sign;
 }
 
 } // namespace xe::detail
