@@ -6,11 +6,10 @@
 #include "render/Numeric.h"
 #include "render/Pixels.h"
 #include "render/RendererBase.h"
-#include "render/detail/QuadScan.h"
+#include "render/detail/BandGather.h"
 #include "render/detail/Raster.h"
 #include "render/detail/Reciprocal.h"
 #include "render/detail/RowRuns.h"
-#include "render/detail/TriangleScan.h"
 
 #include <algorithm>
 #include <cmath>
@@ -274,26 +273,7 @@ void setViewport3d(const ScreenMatrix& screen) {
 
 namespace {
 
-// The triangles of a band's pieces gathered into row runs (each row of the
-// band filled once), and the rows they reach.
-struct BandGather {
-    detail::RowRuns::Sink run;
-    i64 firstY = INT64_MAX;
-    i64 lastY = INT64_MIN;
-    void triangle(const Canvas& canvas, Point64 a, Point64 b, Point64 c) {
-        firstY = std::min({firstY, a.y, b.y, c.y});
-        lastY = std::max({lastY, a.y, b.y, c.y});
-        detail::scanTriangle(canvas, a.x, a.y, b.x, b.y, c.x, c.y, run);
-    }
-    // The quadrilateral a, b, c, d: the pixels of the triangles (a, b, c)
-    // and (a, c, d), scanned as one shape where it allows (the 2D bands'
-    // segment scan).
-    void quad(const Canvas& canvas, Point64 a, Point64 b, Point64 c, Point64 d) {
-        firstY = std::min({firstY, a.y, b.y, c.y, d.y});
-        lastY = std::max({lastY, a.y, b.y, c.y, d.y});
-        detail::scanQuad(canvas, a.x, a.y, b.x, b.y, c.x, c.y, d.x, d.y, run);
-    }
-};
+using detail::BandGather;
 
 // Fills a screen polygon: one triangle for 3 points, two for 4, the scan fill
 // beyond (which takes i32 vertices: coordinates are clamped to +-2^30, far
