@@ -37,14 +37,25 @@ constexpr unsigned kNear = 16;
 constexpr unsigned kFar = 32;
 constexpr unsigned kDepth = kNear | kFar;
 
-// A point in homogeneous clip coordinates (units of 2^-14), its six boundary
-// distances and its outcode.
+// A point in homogeneous clip coordinates (units of 2^-14) and its outcode;
+// its six boundary distances are worked out when asked for (kept, they
+// made every band corner twice the size to store and copy).
 // Left unzeroed when made: project and interpolate set every field (a
 // zeroing store before them costs more than the projection).
 struct ClipPoint {
     i64 h[4];
-    i64 d[6];
     unsigned code;
+    // The distance to boundary plane k, negative outside.
+    i64 d(int k) const {
+        switch (k) {
+        case Left: return h[0] + h[3];
+        case Right: return h[3] - h[0];
+        case Bottom: return h[1] + h[3];
+        case Top: return h[3] - h[1];
+        case Near: return h[2] + h[3];
+        default: return h[3] - h[2];
+        }
+    }
 };
 
 // A ground point in fixed form (14 fraction bits).
@@ -57,24 +68,18 @@ i64 clampTo(i128 v, i64 limit) {
     return static_cast<i64>(std::clamp<i128>(v, -limit, limit));
 }
 
-// Sets the point to (x, y, z, w) with its distances and outcode, from the
-// values rather than from the stored ones.
+// Sets the point to (x, y, z, w) with its outcode, from the values rather
+// than from the stored ones.
 void classify(ClipPoint& p, i64 x, i64 y, i64 z, i64 w) {
     p.h[0] = x;
     p.h[1] = y;
     p.h[2] = z;
     p.h[3] = w;
-    p.d[Left] = x + w;
-    p.d[Right] = w - x;
-    p.d[Bottom] = y + w;
-    p.d[Top] = w - y;
-    p.d[Near] = z + w;
-    p.d[Far] = w - z;
     // The sign bits, without a branch per plane (a band corner's planes
     // follow no pattern the predictor could learn).
     auto below = [](i64 d) { return static_cast<unsigned>(static_cast<std::uint64_t>(d) >> 63); };
-    p.code = below(p.d[Left]) | below(p.d[Right]) << 1 | below(p.d[Bottom]) << 2 | below(p.d[Top]) << 3 |
-             below(p.d[Near]) << 4 | below(p.d[Far]) << 5;
+    p.code = below(x + w) | below(w - x) << 1 | below(y + w) << 2 | below(w - y) << 3 | below(z + w) << 4 |
+             below(w - z) << 5;
 }
 
 // h_j = ((x M[j] + y M[4 + j]) >> 24) + M[12 + j]; z = 0, so elements 8 to
@@ -186,8 +191,8 @@ bool clipRange(const ClipPoint& a, const ClipPoint& b, unsigned planes, i64& tIn
     tOut = kOne24;
     for (int k = 0; k < 6; ++k) {
         if ((planes & (1u << k)) == 0) continue;
-        const i64 d0 = a.d[k];
-        const i64 d1 = b.d[k];
+        const i64 d0 = a.d(k);
+        const i64 d1 = b.d(k);
         if (d0 < 0 && d1 < 0) return false;
         if (d0 < 0) tIn = std::max(tIn, crossing(d0, d1));
         if (d1 < 0) tOut = std::min(tOut, crossing(d0, d1));
@@ -590,7 +595,7 @@ class Renderer3d final : public RendererBase {
             if (std::abs(p.x) >= kCullRange || std::abs(p.y) >= kCullRange) return true;
             const ClipPoint c = project(p);
             for (int k = 0; k < 6; ++k)
-                if ((outside & (1u << k)) != 0 && c.d[k] + bound[k] >= 0) outside &= ~(1u << k);
+                if ((outside & (1u << k)) != 0 && c.d(k) + bound[k] >= 0) outside &= ~(1u << k);
             for (int k = 0; k < 4; ++k) {
                 const Side& side = sides[k];
                 if ((beyond & (1u << k)) != 0 && side.a * c.h[side.axis] + side.b * c.h[3] + side.slack > 0)
@@ -714,7 +719,7 @@ class Renderer3d final : public RendererBase {
         bool inside[4] = {false, false, false, false};
         for (const ClipPoint& p : clip_)
             for (int k = 0; k < 4; ++k)
-                inside[k] = inside[k] || p.d[k] >= 0;
+                inside[k] = inside[k] || p.d(k) >= 0;
         if (!inside[Left] || !inside[Right] || !inside[Bottom] || !inside[Top]) return;
         screen_.clear();
         auto add = [this](const ClipPoint& p) {
