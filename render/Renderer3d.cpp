@@ -283,9 +283,8 @@ using detail::BandGather;
 // Fills a screen polygon: one triangle for 3 points, two for 4, the scan fill
 // beyond (which takes i32 vertices: coordinates are clamped to +-2^30, far
 // outside any canvas). With a gather, the triangles go to it.
-void fillScreenPolygon(const Canvas& canvas, const std::vector<Point64>& s, std::uint32_t pixel,
+void fillScreenPolygon(const Canvas& canvas, const Point64* s, std::size_t n, std::uint32_t pixel,
                        PointVector& scratch, BandGather* gather) {
-    const std::size_t n = s.size();
     if (n == 3 && gather != nullptr) {
         gather->triangle(canvas, s[0], s[1], s[2]);
     } else if (n == 4 && gather != nullptr) {
@@ -686,30 +685,31 @@ class Renderer3d final : public RendererBase {
         }
         // Every vertex outside one side plane: nothing of it shows.
         if ((every & 0xF) != 0) return;
-        screen_.clear();
-        Point64 s;
+        // At most four corners, each edge adding at most two points.
+        Point64 ring[8];
+        std::size_t n = 0;
         if ((some & kDepth) == 0) {
             for (Corner* c : corners)
-                if (screenOf(*c, s)) screen_.push_back(s);
+                if (screenOf(*c, ring[n])) ++n;
         } else {
-            Corner* const* ring = corners.begin();
-            const std::size_t n = corners.size();
-            for (std::size_t i = 0; i < n; ++i) {
-                Corner& a = *ring[i];
-                const Corner& b = *ring[(i + 1) % n];
+            Corner* const* at = corners.begin();
+            const std::size_t count = corners.size();
+            for (std::size_t i = 0; i < count; ++i) {
+                Corner& a = *at[i];
+                const Corner& b = *at[(i + 1) % count];
                 const unsigned ca = a.clip.code & kDepth;
                 const unsigned cb = b.clip.code & kDepth;
                 if ((ca & cb) != 0) continue;
-                if (ca == 0 && screenOf(a, s)) screen_.push_back(s);
+                if (ca == 0 && screenOf(a, ring[n])) ++n;
                 if ((ca | cb) == 0) continue;
                 i64 tIn;
                 i64 tOut;
                 if (!clipRange(a.clip, b.clip, kDepth, tIn, tOut)) continue;
-                if (ca != 0 && toScreen(interpolate(a.clip, b.clip, tIn), s)) screen_.push_back(s);
-                if (cb != 0 && toScreen(interpolate(a.clip, b.clip, tOut), s)) screen_.push_back(s);
+                if (ca != 0 && toScreen(interpolate(a.clip, b.clip, tIn), ring[n])) ++n;
+                if (cb != 0 && toScreen(interpolate(a.clip, b.clip, tOut), ring[n])) ++n;
             }
         }
-        fillScreenPolygon(canvas, screen_, pixel, scan_, gather_);
+        fillScreenPolygon(canvas, ring, n, pixel, scan_, gather_);
     }
 
     // Fills the polygon in clip_: rejected whole when no vertex lies inside
@@ -741,7 +741,7 @@ class Renderer3d final : public RendererBase {
             if (ca != 0) add(interpolate(a, b, tIn));
             if (cb != 0) add(interpolate(a, b, tOut));
         }
-        fillScreenPolygon(canvas, screen_, pixel, scan_, gather_);
+        fillScreenPolygon(canvas, screen_.data(), screen_.size(), pixel, scan_, gather_);
     }
 
     std::vector<ClipPoint> clip_;
