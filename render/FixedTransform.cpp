@@ -36,11 +36,6 @@ void toFixedMatrix(const float* source, FixedMatrix& destination) {
         destination[i] = toFixed(source[i], 262144.0f, 14);
 }
 
-std::int64_t toFixedCoordinate(std::int32_t c) {
-    constexpr i64 limit = 262144;
-    return std::clamp<i64>(c, -limit, limit) * (i64{1} << 14);
-}
-
 namespace {
 
 i64 magnitude(std::int32_t v) {

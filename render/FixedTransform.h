@@ -4,6 +4,7 @@
 
 #include "render/Canvas.h"
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
 
@@ -33,8 +34,12 @@ std::int32_t toFixed(float value, float bound, int fractionBits);
 
 // A level coordinate in fixed form (14 fraction bits). The value is kept in
 // 64 bits so that coordinates up to +-262144 stay exact; beyond that it
-// saturates to the edge of the fixed range, +-(262144 << 14).
-std::int64_t toFixedCoordinate(std::int32_t c);
+// saturates to the edge of the fixed range, +-(262144 << 14). Inline: the 3D
+// renderer takes every point through it.
+inline std::int64_t toFixedCoordinate(std::int32_t c) {
+    constexpr std::int64_t limit = 262144;
+    return std::clamp<std::int64_t>(c, -limit, limit) * (std::int64_t{1} << 14);
+}
 
 // 2D point transform with the current fixed matrix M: X = ((x M0 + y M4) >>
 // 24) + M12, Y = ((x M1 + y M5) >> 24) + M13 on fixed coordinates, then the

@@ -6,9 +6,10 @@
 #include "render/Numeric.h"
 #include "render/Pixels.h"
 #include "render/RendererBase.h"
+#include "render/detail/BandGather.h"
 #include "render/detail/Raster.h"
+#include "render/detail/Reciprocal.h"
 #include "render/detail/RowRuns.h"
-#include "render/detail/TriangleScan.h"
 
 #include <algorithm>
 #include <cmath>
@@ -36,14 +37,25 @@ constexpr unsigned kNear = 16;
 constexpr unsigned kFar = 32;
 constexpr unsigned kDepth = kNear | kFar;
 
-// A point in homogeneous clip coordinates (units of 2^-14), its six boundary
-// distances and its outcode.
+// A point in homogeneous clip coordinates (units of 2^-14) and its outcode;
+// its six boundary distances are worked out when asked for (kept, they
+// made every band corner twice the size to store and copy).
 // Left unzeroed when made: project and interpolate set every field (a
 // zeroing store before them costs more than the projection).
 struct ClipPoint {
     i64 h[4];
-    i64 d[6];
     unsigned code;
+    // The distance to boundary plane k, negative outside.
+    i64 d(int k) const {
+        switch (k) {
+        case Left: return h[0] + h[3];
+        case Right: return h[3] - h[0];
+        case Bottom: return h[1] + h[3];
+        case Top: return h[3] - h[1];
+        case Near: return h[2] + h[3];
+        default: return h[3] - h[2];
+        }
+    }
 };
 
 // A ground point in fixed form (14 fraction bits).
@@ -56,22 +68,18 @@ i64 clampTo(i128 v, i64 limit) {
     return static_cast<i64>(std::clamp<i128>(v, -limit, limit));
 }
 
-// Sets the point to (x, y, z, w) with its distances and outcode, from the
-// values rather than from the stored ones.
+// Sets the point to (x, y, z, w) with its outcode, from the values rather
+// than from the stored ones.
 void classify(ClipPoint& p, i64 x, i64 y, i64 z, i64 w) {
     p.h[0] = x;
     p.h[1] = y;
     p.h[2] = z;
     p.h[3] = w;
-    p.d[Left] = x + w;
-    p.d[Right] = w - x;
-    p.d[Bottom] = y + w;
-    p.d[Top] = w - y;
-    p.d[Near] = z + w;
-    p.d[Far] = w - z;
-    p.code = 0;
-    for (int k = 0; k < 6; ++k)
-        if (p.d[k] < 0) p.code |= 1u << k;
+    // The sign bits, without a branch per plane (a band corner's planes
+    // follow no pattern the predictor could learn).
+    auto below = [](i64 d) { return static_cast<unsigned>(static_cast<std::uint64_t>(d) >> 63); };
+    p.code = below(x + w) | below(w - x) << 1 | below(y + w) << 2 | below(w - y) << 3 | below(z + w) << 4 |
+             below(w - z) << 5;
 }
 
 // h_j = ((x M[j] + y M[4 + j]) >> 24) + M[12 + j]; z = 0, so elements 8 to
@@ -84,8 +92,14 @@ ClipPoint project(FixedPoint p) {
         // Coordinates below 2^31 and elements of at most 2^31: each product
         // stays below 2^62 and their sum below 2^63, so 64 bits give the
         // same values as 128.
-        for (int j = 0; j < 4; ++j)
-            h[j] = ((p.x * m[j] + p.y * m[4 + j]) >> 24) + m[12 + j];
+        // Written out: as a loop GCC makes it vector code that emulates the
+        // 64-bit products, twice the instructions of the scalar ones.
+        const i64 x = p.x;
+        const i64 y = p.y;
+        h[0] = ((x * m[0] + y * m[4]) >> 24) + m[12];
+        h[1] = ((x * m[1] + y * m[5]) >> 24) + m[13];
+        h[2] = ((x * m[2] + y * m[6]) >> 24) + m[14];
+        h[3] = ((x * m[3] + y * m[7]) >> 24) + m[15];
     } else {
         for (int j = 0; j < 4; ++j)
             h[j] = static_cast<i64>((i128{p.x} * m[j] + i128{p.y} * m[4 + j]) >> 24) + m[12 + j];
@@ -99,9 +113,11 @@ FixedPoint fixedOf(const Point& p) {
     return FixedPoint{toFixedCoordinate(p.x), toFixedCoordinate(p.y)};
 }
 
+// Points are i32 fixed coordinates and offsets at most kCoordinateLimit
+// (2^40): the sums fit 64 bits.
 FixedPoint offsetBy(FixedPoint p, FixedPoint o, int sign) {
-    return FixedPoint{clampTo(i128{p.x} + sign * i128{o.x}, kCoordinateLimit),
-                      clampTo(i128{p.y} + sign * i128{o.y}, kCoordinateLimit)};
+    return FixedPoint{std::clamp(p.x + sign * o.x, -kCoordinateLimit, kCoordinateLimit),
+                      std::clamp(p.y + sign * o.y, -kCoordinateLimit, kCoordinateLimit)};
 }
 
 // P0 + ((t (P1 - P0)) >> 24) per component, t in 0 .. 2^24.
@@ -121,15 +137,13 @@ i64 crossing(i64 d0, i64 d1) {
     return static_cast<i64>(std::clamp<i128>(t, 0, kOne24));
 }
 
-// The screen pixel of a clip point: ((x V0) / w + V6 + 0x80) >> 8, the same
-// for y with V4 and V7. False when w <= 0: such a point has no image, and
-// dividing by it would fault or flip the picture.
-bool toScreen(const ClipPoint& p, Point64& out) {
+// toScreen for a point far off the view, whose products need 128 bits:
+// ((c V) / w truncated toward zero, in 64 bits when the product fits, which
+// gives the same quotient). Out of line: the common case needs none of its
+// registers.
+__attribute__((noinline)) void toScreenFar(const ClipPoint& p, Point64& out) {
     const i64 w = p.h[3];
-    if (w <= 0) return false;
     const FixedViewport& v = viewport3d().fixed;
-    // (c V) / w truncated toward zero; in 64 bits when the product fits
-    // (points near the view always do), which gives the same quotient.
     auto scaled = [w](i64 c, i64 factor) {
         i64 product = 0;
         const i128 q = __builtin_mul_overflow(c, factor, &product) ? (i128{c} * factor) / w : i128{product / w};
@@ -139,6 +153,33 @@ bool toScreen(const ClipPoint& p, Point64& out) {
     const i128 qy = scaled(p.h[1], v[4]);
     out.x = clampTo((qx + v[6] + 0x80) >> 8, kScreenLimit);
     out.y = clampTo((qy + v[7] + 0x80) >> 8, kScreenLimit);
+}
+
+// The screen pixel of a clip point: ((x V0) / w + V6 + 0x80) >> 8, the same
+// for y with V4 and V7, the divisions truncating toward zero. False when
+// w <= 0: such a point has no image, and dividing by it would fault or flip
+// the picture.
+__attribute__((noinline)) bool toScreen(const ClipPoint& p, Point64& out) {
+    const i64 w = p.h[3];
+    if (w <= 0) return false;
+    const FixedViewport& v = viewport3d().fixed;
+    i64 nx = 0;
+    i64 ny = 0;
+    const bool overflow =
+        __builtin_mul_overflow(p.h[0], i64{v[0]}, &nx) | __builtin_mul_overflow(p.h[1], i64{v[4]}, &ny);
+    constexpr i64 kSmall = detail::kReciprocalNumeratorLimit;
+    if (overflow || nx <= -kSmall || nx >= kSmall || ny <= -kSmall || ny >= kSmall) [[unlikely]] {
+        toScreenFar(p, out);
+        return true;
+    }
+    // Points near the view: both quotients from one reciprocal of w
+    // (exactly the truncating divisions' values). Below 2^50 they need no
+    // clamp before the shift.
+    const double r = 1.0 / static_cast<double>(w);
+    const i64 qx = detail::truncatedQuotient(nx, w, r);
+    const i64 qy = detail::truncatedQuotient(ny, w, r);
+    out.x = std::clamp((qx + v[6] + 0x80) >> 8, -kScreenLimit, kScreenLimit);
+    out.y = std::clamp((qy + v[7] + 0x80) >> 8, -kScreenLimit, kScreenLimit);
     return true;
 }
 
@@ -150,8 +191,8 @@ bool clipRange(const ClipPoint& a, const ClipPoint& b, unsigned planes, i64& tIn
     tOut = kOne24;
     for (int k = 0; k < 6; ++k) {
         if ((planes & (1u << k)) == 0) continue;
-        const i64 d0 = a.d[k];
-        const i64 d1 = b.d[k];
+        const i64 d0 = a.d(k);
+        const i64 d1 = b.d(k);
         if (d0 < 0 && d1 < 0) return false;
         if (d0 < 0) tIn = std::max(tIn, crossing(d0, d1));
         if (d1 < 0) tOut = std::min(tOut, crossing(d0, d1));
@@ -167,6 +208,36 @@ bool clipToScreen(const ClipPoint& a, const ClipPoint& b, unsigned planes, Point
     const ClipPoint ca = tIn == 0 ? a : interpolate(a, b, tIn);
     const ClipPoint cb = tOut == kOne24 ? b : interpolate(a, b, tOut);
     return toScreen(ca, sa) && toScreen(cb, sb);
+}
+
+// A band corner projected once, its screen pixel made when first asked for:
+// the pieces and border lines that share the corner reuse both.
+struct Corner {
+    ClipPoint clip;
+    Point64 screen;
+    int state = 0; // 0 not mapped yet, 1 mapped, -1 no image (w <= 0)
+};
+
+Corner cornerOf(FixedPoint p) {
+    Corner c;
+    c.clip = project(p);
+    return c;
+}
+
+bool screenOf(Corner& c, Point64& out) {
+    if (c.state == 0) c.state = toScreen(c.clip, c.screen) ? 1 : -1;
+    out = c.screen;
+    return c.state > 0;
+}
+
+// clipToScreen for corners: the ends that need no cut keep their pixels.
+bool clipToScreen(Corner& a, Corner& b, unsigned planes, Point64& sa, Point64& sb) {
+    if (((a.clip.code | b.clip.code) & planes) == 0) return screenOf(a, sa) && screenOf(b, sb);
+    i64 tIn;
+    i64 tOut;
+    if (!clipRange(a.clip, b.clip, planes, tIn, tOut)) return false;
+    if (!(tIn == 0 ? screenOf(a, sa) : toScreen(interpolate(a.clip, b.clip, tIn), sa))) return false;
+    return tOut == kOne24 ? screenOf(b, sb) : toScreen(interpolate(a.clip, b.clip, tOut), sb);
 }
 
 // Float homogeneous point (3D object matrix of the camera) for the route band
@@ -207,30 +278,17 @@ void setViewport3d(const ScreenMatrix& screen) {
 
 namespace {
 
-// The triangles of a band's pieces gathered into row runs (each row of the
-// band filled once), and the rows they reach.
-struct BandGather {
-    detail::RowRuns::Sink run;
-    i64 firstY = INT64_MAX;
-    i64 lastY = INT64_MIN;
-    void triangle(const Canvas& canvas, Point64 a, Point64 b, Point64 c) {
-        firstY = std::min({firstY, a.y, b.y, c.y});
-        lastY = std::max({lastY, a.y, b.y, c.y});
-        detail::scanTriangle(canvas, a.x, a.y, b.x, b.y, c.x, c.y, run);
-    }
-};
+using detail::BandGather;
 
 // Fills a screen polygon: one triangle for 3 points, two for 4, the scan fill
 // beyond (which takes i32 vertices: coordinates are clamped to +-2^30, far
 // outside any canvas). With a gather, the triangles go to it.
-void fillScreenPolygon(const Canvas& canvas, const std::vector<Point64>& s, std::uint32_t pixel,
+void fillScreenPolygon(const Canvas& canvas, const Point64* s, std::size_t n, std::uint32_t pixel,
                        PointVector& scratch, BandGather* gather) {
-    const std::size_t n = s.size();
     if (n == 3 && gather != nullptr) {
         gather->triangle(canvas, s[0], s[1], s[2]);
     } else if (n == 4 && gather != nullptr) {
-        gather->triangle(canvas, s[0], s[1], s[2]);
-        gather->triangle(canvas, s[0], s[2], s[3]);
+        gather->quad(canvas, s[0], s[1], s[2], s[3]);
     } else if (n == 3) {
         detail::fillTriangle64(canvas, s[0], s[1], s[2], pixel);
     } else if (n == 4) {
@@ -270,20 +328,30 @@ class Renderer3d final : public RendererBase {
             return;
         BandGather gather{runs.begin(canvas, pixel)};
         gather_ = &gather;
+        // Each corner is projected once: a segment's end corners are the
+        // next joint's, the first and last ones the caps'.
+        Corner prevC;
+        Corner prevD;
         for (int i = 0; i + 1 < count; ++i) {
             const FixedPoint p = fixedOf(points[i]);
             const FixedPoint q = fixedOf(points[i + 1]);
             const FixedPoint o = offsets_[static_cast<std::size_t>(i)];
+            Corner a = cornerOf(offsetBy(p, o, 1));
+            Corner b = cornerOf(offsetBy(p, o, -1));
+            Corner c = cornerOf(offsetBy(q, o, 1));
+            Corner d = cornerOf(offsetBy(q, o, -1));
             if (i > 0) {
-                const FixedPoint prev = offsets_[static_cast<std::size_t>(i - 1)];
-                fillGround(canvas, {p, offsetBy(p, prev, 1), offsetBy(p, o, 1)}, pixel);
-                fillGround(canvas, {p, offsetBy(p, prev, -1), offsetBy(p, o, -1)}, pixel);
+                Corner centre = cornerOf(p);
+                fillCorners(canvas, {&centre, &prevC, &a}, pixel);
+                fillCorners(canvas, {&centre, &prevD, &b}, pixel);
             }
-            fillGround(canvas, {offsetBy(p, o, 1), offsetBy(q, o, 1), offsetBy(q, o, -1), offsetBy(p, o, -1)},
-                       pixel);
-            if (i == 0) fillCap(canvas, p, o, pixel);
+            fillCorners(canvas, {&a, &c, &d, &b}, pixel);
+            if (i == 0) fillCap(canvas, p, o, a, b, pixel);
+            prevC = c;
+            prevD = d;
         }
-        fillCap(canvas, fixedOf(points[count - 1]), offsets_[static_cast<std::size_t>(count - 2)], pixel);
+        fillCap(canvas, fixedOf(points[count - 1]), offsets_[static_cast<std::size_t>(count - 2)], prevC, prevD,
+                pixel);
         gather_ = nullptr;
         runs.finish(gather.firstY, gather.lastY);
     }
@@ -295,31 +363,44 @@ class Renderer3d final : public RendererBase {
         const std::uint32_t pixel = mapColor(colour, canvas.surface);
         makeOffsets(normals, normalLength, count, width);
         // Lines are cut only along the depth planes (and nudged a pixel on
-        // the screen), so only those can drop a whole border.
-        if (!bandMayShow(points, count, kDepth)) return;
+        // the screen): those and the canvas's sides with a margin can drop a
+        // whole border.
+        if (!bandMayShow(points, count, kDepth, &canvas)) return;
+        // Each point and corner is projected and mapped once: a segment's
+        // end is the next one's start, its end corners the joint's.
+        Corner start = cornerOf(fixedOf(points[0]));
+        Corner prevC;
+        Corner prevD;
         for (int i = 0; i + 1 < count; ++i) {
             const FixedPoint p = fixedOf(points[i]);
             const FixedPoint q = fixedOf(points[i + 1]);
             const FixedPoint o = offsets_[static_cast<std::size_t>(i)];
+            Corner end = cornerOf(q);
             // The side lines move away from the centre line's visible part.
             Point64 c0;
             Point64 c1;
-            const bool centre = clipToScreen(project(p), project(q), kDepth, c0, c1);
+            const bool centre = clipToScreen(start, end, kDepth, c0, c1);
             const Point64 middle{c0.x / 2 + c1.x / 2, c0.y / 2 + c1.y / 2};
-            borderLine(canvas, offsetBy(p, o, 1), offsetBy(q, o, 1), centre ? &middle : nullptr, pixel);
-            borderLine(canvas, offsetBy(p, o, -1), offsetBy(q, o, -1), centre ? &middle : nullptr, pixel);
+            Corner a = cornerOf(offsetBy(p, o, 1));
+            Corner b = cornerOf(offsetBy(p, o, -1));
+            Corner c = cornerOf(offsetBy(q, o, 1));
+            Corner d = cornerOf(offsetBy(q, o, -1));
+            borderLine(canvas, a, c, centre ? &middle : nullptr, pixel);
+            borderLine(canvas, b, d, centre ? &middle : nullptr, pixel);
             if (i == 0) {
-                capOutline(canvas, p, o, pixel);
+                capOutline(canvas, p, o, start, a, b, pixel);
             } else {
-                const FixedPoint prev = offsets_[static_cast<std::size_t>(i - 1)];
                 Point64 vertex;
-                const bool seen = toScreen(project(p), vertex) && (project(p).code & kDepth) == 0;
-                borderLine(canvas, offsetBy(p, prev, 1), offsetBy(p, o, 1), seen ? &vertex : nullptr, pixel);
-                borderLine(canvas, offsetBy(p, prev, -1), offsetBy(p, o, -1), seen ? &vertex : nullptr,
-                           pixel);
+                const bool seen = (start.clip.code & kDepth) == 0 && screenOf(start, vertex);
+                borderLine(canvas, prevC, a, seen ? &vertex : nullptr, pixel);
+                borderLine(canvas, prevD, b, seen ? &vertex : nullptr, pixel);
             }
+            prevC = c;
+            prevD = d;
+            start = end;
         }
-        capOutline(canvas, fixedOf(points[count - 1]), offsets_[static_cast<std::size_t>(count - 2)], pixel);
+        capOutline(canvas, fixedOf(points[count - 1]), offsets_[static_cast<std::size_t>(count - 2)], start, prevC,
+                   prevD, pixel);
     }
 
     void drawDashedPolyline(const Canvas& canvas, const ViewMatrices& view, std::int32_t normalLength,
@@ -455,6 +536,23 @@ class Renderer3d final : public RendererBase {
     // plane differs from its point's by at most the offset taken through the
     // matrix, bounded per component below. Uses offsets_.
     bool bandMayShow(const Point* points, int count, unsigned planes) const {
+        return bandMayShow(points, count, planes, nullptr);
+    }
+
+    // The same, and with a canvas also false when every line a border of
+    // the band could draw lies beyond one of the canvas's sides (a border's
+    // lines are not cut along the side planes, so those cannot tell).
+    // A point of w > 0 lands on screen column (trunc(x V0 / w) + V6 + 128)
+    // >> 8; truncation moves the quotient by less than one, so the column
+    // is at most left - 2 wherever x V0 + (V6 + 129 - 256 (left - 1)) w <= 0
+    // and at least right + 1 wherever x V0 - (256 (right + 1) - V6 - 127) w
+    // >= 0; rows alike with V4 and V7. These are linear in the clip point:
+    // true of every corner, they hold for every point cut from the lines
+    // between them too, and the one-pixel nudge keeps such lines off the
+    // canvas. Each corner's terms differ from its point's by at most the
+    // change bound (and one unit more per component for the cut points'
+    // rounding).
+    bool bandMayShow(const Point* points, int count, unsigned planes, const Canvas* canvas) const {
         constexpr i64 kCullRange = i64{1} << 35; // beyond: corners may be clamped, no bound
         i64 reach = 0;
         for (const FixedPoint& o : offsets_)
@@ -467,15 +565,43 @@ class Renderer3d final : public RendererBase {
             change[j] = static_cast<i64>((i128{reach} * (std::abs(i64{m[j]}) + std::abs(i64{m[4 + j]}))) >> 24) + 2;
         const i64 bound[6] = {change[0] + change[3], change[0] + change[3], change[1] + change[3],
                               change[1] + change[3], change[2] + change[3], change[2] + change[3]};
+        // The canvas's sides as a h[axis] + b w <= 0 (left, right, top,
+        // bottom), with their slack.
+        struct Side {
+            int axis;
+            i128 a;
+            i128 b;
+            i128 slack;
+        };
+        Side sides[4]{};
+        unsigned beyond = 0;
+        if (canvas != nullptr) {
+            const FixedViewport& v = viewport3d().fixed;
+            sides[0] = {0, v[0], i128{v[6]} + 129 - (i128{canvas->left} - 1) * 256, 0};
+            sides[1] = {0, -i128{v[0]}, (i128{canvas->right} + 1) * 256 - v[6] - 127, 0};
+            sides[2] = {1, v[4], i128{v[7]} + 129 - (i128{canvas->top} - 1) * 256, 0};
+            sides[3] = {1, -i128{v[4]}, (i128{canvas->bottom} + 1) * 256 - v[7] - 127, 0};
+            for (Side& side : sides) {
+                const i128 a = side.a < 0 ? -side.a : side.a;
+                const i128 b = side.b < 0 ? -side.b : side.b;
+                side.slack = a * (change[side.axis] + 1) + b * (change[3] + 1);
+            }
+            beyond = 0xF;
+        }
         unsigned outside = planes;
-        for (int i = 0; i < count && outside != 0; ++i) {
+        for (int i = 0; i < count && (outside | beyond) != 0; ++i) {
             const FixedPoint p = fixedOf(points[i]);
             if (std::abs(p.x) >= kCullRange || std::abs(p.y) >= kCullRange) return true;
             const ClipPoint c = project(p);
             for (int k = 0; k < 6; ++k)
-                if ((outside & (1u << k)) != 0 && c.d[k] + bound[k] >= 0) outside &= ~(1u << k);
+                if ((outside & (1u << k)) != 0 && c.d(k) + bound[k] >= 0) outside &= ~(1u << k);
+            for (int k = 0; k < 4; ++k) {
+                const Side& side = sides[k];
+                if ((beyond & (1u << k)) != 0 && side.a * c.h[side.axis] + side.b * c.h[3] + side.slack > 0)
+                    beyond &= ~(1u << k);
+            }
         }
-        return outside == 0;
+        return outside == 0 && beyond == 0;
     }
 
     void makeOffsets(const Point* normals, std::int32_t normalLength, int count, std::int32_t width) {
@@ -489,19 +615,13 @@ class Renderer3d final : public RendererBase {
                            clampTo((i128{normals[i].y} * k) >> 10, kCoordinateLimit)};
     }
 
-    void fillGround(const Canvas& canvas, std::initializer_list<FixedPoint> corners, std::uint32_t pixel) {
-        clip_.clear();
-        for (const FixedPoint& c : corners)
-            clip_.push_back(project(c));
-        fillClipped(canvas, pixel);
-    }
-
     // The cap octagon: the square p +- o, p +- o turned a quarter, and the same
     // square turned by 45 degrees.
     static void capCorners(FixedPoint p, FixedPoint o, FixedPoint out[8]) {
         const FixedPoint r{-o.y, o.x};
-        const FixedPoint d{clampTo((i128{o.x - o.y} * kCapRotation) >> 14, kCoordinateLimit),
-                           clampTo((i128{o.y + o.x} * kCapRotation) >> 14, kCoordinateLimit)};
+        // Offsets of at most 2^40: the products stay below 2^55.
+        const FixedPoint d{std::clamp(((o.x - o.y) * kCapRotation) >> 14, -kCoordinateLimit, kCoordinateLimit),
+                           std::clamp(((o.y + o.x) * kCapRotation) >> 14, -kCoordinateLimit, kCoordinateLimit)};
         const FixedPoint e{-d.y, d.x};
         out[0] = offsetBy(p, o, 1);
         out[1] = offsetBy(p, d, 1);
@@ -513,32 +633,83 @@ class Renderer3d final : public RendererBase {
         out[7] = offsetBy(p, e, -1);
     }
 
-    void fillCap(const Canvas& canvas, FixedPoint p, FixedPoint o, std::uint32_t pixel) {
+    // The cap's octagon as two squares; v0 and v4 (p + o and p - o) are the
+    // segment's corners, already projected.
+    void fillCap(const Canvas& canvas, FixedPoint p, FixedPoint o, Corner& v0, Corner& v4, std::uint32_t pixel) {
         FixedPoint v[8];
         capCorners(p, o, v);
-        fillGround(canvas, {v[0], v[2], v[4], v[6]}, pixel);
-        fillGround(canvas, {v[1], v[3], v[5], v[7]}, pixel);
+        Corner v2 = cornerOf(v[2]);
+        Corner v6 = cornerOf(v[6]);
+        fillCorners(canvas, {&v0, &v2, &v4, &v6}, pixel);
+        Corner v1 = cornerOf(v[1]);
+        Corner v3 = cornerOf(v[3]);
+        Corner v5 = cornerOf(v[5]);
+        Corner v7 = cornerOf(v[7]);
+        fillCorners(canvas, {&v1, &v3, &v5, &v7}, pixel);
     }
 
-    void capOutline(const Canvas& canvas, FixedPoint p, FixedPoint o, std::uint32_t pixel) {
+    // The cap's outline around the projected point `centre`, its corners 0
+    // and 4 (p + o and p - o) already projected.
+    void capOutline(const Canvas& canvas, FixedPoint p, FixedPoint o, Corner& centre, Corner& v0, Corner& v4,
+                    std::uint32_t pixel) {
         FixedPoint v[8];
         capCorners(p, o, v);
-        const ClipPoint centre = project(p);
-        Point64 c;
-        const bool seen = (centre.code & kDepth) == 0 && toScreen(centre, c);
+        Corner k[8];
         for (int i = 0; i < 8; ++i)
-            borderLine(canvas, v[i], v[(i + 1) % 8], seen ? &c : nullptr, pixel);
+            if (i % 4 != 0) k[i] = cornerOf(v[i]);
+        Corner* at[8] = {&v0, &k[1], &k[2], &k[3], &v4, &k[5], &k[6], &k[7]};
+        Point64 c;
+        const bool seen = (centre.clip.code & kDepth) == 0 && screenOf(centre, c);
+        for (int i = 0; i < 8; ++i)
+            borderLine(canvas, *at[i], *at[(i + 1) % 8], seen ? &c : nullptr, pixel);
     }
 
     // A border line clipped against the near and far planes, moved one pixel
     // away from `away` (when known) and drawn with both end pixels.
-    void borderLine(const Canvas& canvas, FixedPoint a, FixedPoint b, const Point64* away,
-                    std::uint32_t pixel) {
+    void borderLine(const Canvas& canvas, Corner& a, Corner& b, const Point64* away, std::uint32_t pixel) {
         Point64 sa;
         Point64 sb;
-        if (!clipToScreen(project(a), project(b), kDepth, sa, sb)) return;
+        if (!clipToScreen(a, b, kDepth, sa, sb)) return;
         if (away != nullptr) detail::nudgeOutward(sa, sb, *away, false);
         detail::drawLine64(canvas, sa, sb, pixel);
+    }
+
+    // A band piece of projected corners, filled as fillClipped does: the
+    // corners inside the near and far planes keep their pixels.
+    void fillCorners(const Canvas& canvas, std::initializer_list<Corner*> corners, std::uint32_t pixel) {
+        unsigned every = 0x3F;
+        unsigned some = 0;
+        for (const Corner* c : corners) {
+            every &= c->clip.code;
+            some |= c->clip.code;
+        }
+        // Every vertex outside one side plane: nothing of it shows.
+        if ((every & 0xF) != 0) return;
+        // At most four corners, each edge adding at most two points.
+        Point64 ring[8];
+        std::size_t n = 0;
+        if ((some & kDepth) == 0) {
+            for (Corner* c : corners)
+                if (screenOf(*c, ring[n])) ++n;
+        } else {
+            Corner* const* at = corners.begin();
+            const std::size_t count = corners.size();
+            for (std::size_t i = 0; i < count; ++i) {
+                Corner& a = *at[i];
+                const Corner& b = *at[(i + 1) % count];
+                const unsigned ca = a.clip.code & kDepth;
+                const unsigned cb = b.clip.code & kDepth;
+                if ((ca & cb) != 0) continue;
+                if (ca == 0 && screenOf(a, ring[n])) ++n;
+                if ((ca | cb) == 0) continue;
+                i64 tIn;
+                i64 tOut;
+                if (!clipRange(a.clip, b.clip, kDepth, tIn, tOut)) continue;
+                if (ca != 0 && toScreen(interpolate(a.clip, b.clip, tIn), ring[n])) ++n;
+                if (cb != 0 && toScreen(interpolate(a.clip, b.clip, tOut), ring[n])) ++n;
+            }
+        }
+        fillScreenPolygon(canvas, ring, n, pixel, scan_, gather_);
     }
 
     // Fills the polygon in clip_: rejected whole when no vertex lies inside
@@ -548,7 +719,7 @@ class Renderer3d final : public RendererBase {
         bool inside[4] = {false, false, false, false};
         for (const ClipPoint& p : clip_)
             for (int k = 0; k < 4; ++k)
-                inside[k] = inside[k] || p.d[k] >= 0;
+                inside[k] = inside[k] || p.d(k) >= 0;
         if (!inside[Left] || !inside[Right] || !inside[Bottom] || !inside[Top]) return;
         screen_.clear();
         auto add = [this](const ClipPoint& p) {
@@ -570,7 +741,7 @@ class Renderer3d final : public RendererBase {
             if (ca != 0) add(interpolate(a, b, tIn));
             if (cb != 0) add(interpolate(a, b, tOut));
         }
-        fillScreenPolygon(canvas, screen_, pixel, scan_, gather_);
+        fillScreenPolygon(canvas, screen_.data(), screen_.size(), pixel, scan_, gather_);
     }
 
     std::vector<ClipPoint> clip_;

@@ -40,6 +40,8 @@ void fillPolygon3d(benchmark::State& state) {
 }
 BENCHMARK(fillPolygon3d);
 
+// The zig-zag band of 32 points, its fill (border:0) or its border lines
+// (border:1: sides, joints and the two cap outlines).
 void widePolyline3d(benchmark::State& state) {
     View v;
     std::vector<xe::Point> points;
@@ -51,9 +53,14 @@ void widePolyline3d(benchmark::State& state) {
         const int dy = points[i + 1].y - points[i].y;
         normals.push_back(xe::Point{-dy, dx});
     }
-    for (auto _ : state)
-        xe::renderer3d().drawWidePolyline(v.canvas, points.data(), normals.data(), 23, 32, 4, 0x336699);
+    const bool border = state.range(0) != 0;
+    for (auto _ : state) {
+        if (border)
+            xe::renderer3d().drawWidePolylineBorder(v.canvas, points.data(), normals.data(), 23, 32, 4, 0x336699);
+        else
+            xe::renderer3d().drawWidePolyline(v.canvas, points.data(), normals.data(), 23, 32, 4, 0x336699);
+    }
 }
-BENCHMARK(widePolyline3d);
+BENCHMARK(widePolyline3d)->ArgName("border")->Arg(0)->Arg(1);
 
 } // namespace

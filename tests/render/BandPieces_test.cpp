@@ -16,6 +16,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
 #include <random>
 #include <string>
 #include <vector>
@@ -274,6 +275,87 @@ TEST(BandPieces, QuadrilateralScanEqualsItsTwoTriangles) {
     EXPECT_GT(shared, 2000);
     EXPECT_GT(flatEnds, 500);
     EXPECT_GT(direct, 1200);
+}
+
+// The 3D bands' pieces of four corners s0..s3 are the triangles (s0, s1, s2)
+// and (s0, s2, s3); scanned as one quadrilateral (s0 as its diagonal's
+// start, s2 its end) they give the same pixels, row by row. Their shapes:
+// segments and cap squares seen in perspective (trapezoids, kites), any
+// convex or folded four corners, corners on shared rows and columns, and
+// corners drawn together.
+TEST(BandPieces, PerspectiveQuadrilateralScanEqualsItsTwoTriangles) {
+    std::mt19937 random{RenderTest::testSeed()};
+    auto between = [&](int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(random); };
+    const xe::Canvas canvas{nullptr, 5, 3, kWidth - 7, kHeight - 6};
+    int shared = 0;
+    for (int k = 0; k < 40000; ++k) {
+        using P = xe::detail::Point64;
+        P s[4];
+        const int margin = k % 4 == 0 ? -8 : 30;
+        const P centre{between(-margin, kWidth + margin), between(-margin, kHeight + margin)};
+        switch (k % 4) {
+        case 0: // any four corners, folded ones too
+            for (P& p : s)
+                p = {centre.x + between(-30, 30), centre.y + between(-30, 30)};
+            break;
+        case 1: { // a trapezoid: the far side shorter than the near one
+            const int near = between(0, 40);
+            const int far = between(0, near);
+            const int depth = between(0, 45);
+            const int lean = between(-20, 20);
+            const int sign = k % 8 == 1 ? 1 : -1;
+            s[0] = {centre.x - near, centre.y};
+            s[1] = {centre.x + lean - far, centre.y - sign * depth};
+            s[2] = {centre.x + lean + far, centre.y - sign * depth};
+            s[3] = {centre.x + near, centre.y};
+            break;
+        }
+        case 2: { // a square turned and squashed by the tilt
+            const int r = between(0, 25);
+            const int squash = between(1, 4);
+            const double turn = between(0, 359) * 0.017453292519943295;
+            for (int i = 0; i < 4; ++i) {
+                const double a = turn + i * 1.5707963267948966;
+                s[i] = {centre.x + static_cast<std::int64_t>(std::lround(r * std::cos(a))),
+                        centre.y + static_cast<std::int64_t>(std::lround(r * std::sin(a) / squash))};
+            }
+            break;
+        }
+        default: // few distinct rows and columns: ties everywhere
+            for (P& p : s)
+                p = {centre.x + 6 * between(-3, 3), centre.y + 6 * between(-3, 3)};
+            break;
+        }
+        // Every ring direction and starting corner.
+        const int first = between(0, 3);
+        const bool reverse = between(0, 1) == 1;
+        P r[4];
+        for (int i = 0; i < 4; ++i)
+            r[i] = s[(first + (reverse ? 4 - i : i)) % 4];
+        RowPixels ours{std::vector<std::string>(kHeight, std::string(kWidth, '.')),
+                       std::vector<int>(kHeight)};
+        RowPixels triangles = ours;
+        xe::detail::scanQuad(canvas, r[0].x, r[0].y, r[1].x, r[1].y, r[2].x, r[2].y, r[3].x, r[3].y,
+                             RecordingSink(ours, canvas));
+        const RecordingSink pieces(triangles, canvas);
+        xe::detail::scanTriangle(canvas, r[0].x, r[0].y, r[1].x, r[1].y, r[2].x, r[2].y, pieces);
+        xe::detail::scanTriangle(canvas, r[0].x, r[0].y, r[2].x, r[2].y, r[3].x, r[3].y, pieces);
+        for (int y = 0; y < kHeight; ++y)
+            ASSERT_EQ(ours.rows[y], triangles.rows[y])
+                << "case " << k << ": " << r[0].x << "," << r[0].y << " " << r[1].x << "," << r[1].y << " "
+                << r[2].x << "," << r[2].y << " " << r[3].x << "," << r[3].y << " row " << y;
+        // Diagonal from the top corner to the bottom one, the others on
+        // either side: the shared walk, one run a row.
+        const auto [top, bottom] = std::minmax({r[0].y, r[1].y, r[2].y, r[3].y});
+        const P t = r[0].y < r[2].y ? r[0] : r[2];
+        const P u = r[0].y < r[2].y ? r[2] : r[0];
+        const std::int64_t side1 = (r[1].x - t.x) * (u.y - t.y) - (u.x - t.x) * (r[1].y - t.y);
+        const std::int64_t side3 = (r[3].x - t.x) * (u.y - t.y) - (u.x - t.x) * (r[3].y - t.y);
+        if (t.y == top && u.y == bottom && top < bottom && top >= canvas.top && (side1 < 0) != (side3 < 0) &&
+            side1 != 0 && side3 != 0)
+            ++shared;
+    }
+    EXPECT_GT(shared, 5000);
 }
 
 // A source as wide as the target is copied in one piece when both have no

@@ -216,4 +216,52 @@ TEST(Renderer3d, WideBandAndItsBorder) {
     EXPECT_EQ(s.drawn(), 0);
 }
 
+// A border lying beyond a side of the canvas (by the margin its one-pixel
+// nudge needs) is dropped whole. Inside a smaller canvas it must set exactly
+// the pixels it sets there when drawn on the whole surface, and nothing
+// outside it: random bands of every width around all four sides.
+TEST(Renderer3d, BorderBeyondACanvasSideIsDroppedExactly) {
+    Scene s;
+    std::mt19937 random{RenderTest::testSeed()};
+    auto between = [&](int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(random); };
+    const xe::Canvas inner{s.surface.get(), 40, 30, 160, 120};
+    RenderTest::SurfacePtr whole = makeSurface(32, 200, 150);
+    int apart = 0; // drawn on the surface, nothing inside the canvas
+    int both = 0;
+    for (int k = 0; k < 4000; ++k) {
+        const int count = between(2, 5);
+        std::vector<Point> points{Point{between(880, 1120), between(960, 1240)}};
+        std::vector<Point> normals;
+        for (int i = 1; i < count; ++i) {
+            const Point last = points.back();
+            const Point next{last.x + between(-25, 25), last.y + between(-25, 25)};
+            const double dx = next.x - last.x;
+            const double dy = next.y - last.y;
+            const double length = std::max(1.0, std::sqrt(dx * dx + dy * dy));
+            points.push_back(next);
+            normals.push_back(Point{static_cast<int>(std::lround(100 * dy / length)),
+                                    static_cast<int>(std::lround(-100 * dx / length))});
+        }
+        const int width = between(1, 12);
+        RenderTest::fillAll(s.surface.get(), 0);
+        RenderTest::fillAll(whole.get(), 0);
+        xe::renderer3d().drawWidePolylineBorder(inner, points.data(), normals.data(), 100, count, width, kColour);
+        xe::renderer3d().drawWidePolylineBorder(xe::Canvas::of(whole.get()), points.data(), normals.data(), 100,
+                                                count, width, kColour);
+        int inside = 0;
+        for (int y = 0; y < 150; ++y)
+            for (int x = 0; x < 200; ++x) {
+                const bool in = x >= inner.left && x < inner.right && y >= inner.top && y < inner.bottom;
+                const std::uint32_t expected = in ? pixelAt(whole.get(), x, y) : 0;
+                ASSERT_EQ(pixelAt(s.surface.get(), x, y), expected) << "case " << k << " at " << x << "," << y;
+                inside += in && expected != 0;
+            }
+        const int drawnWhole = countPixels(whole.get(), s.pixel);
+        apart += drawnWhole > 0 && inside == 0;
+        both += inside > 0;
+    }
+    EXPECT_GT(apart, 400);
+    EXPECT_GT(both, 400);
+}
+
 } // namespace
