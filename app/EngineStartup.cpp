@@ -10,6 +10,7 @@
 #include "core/Text.h"
 #include "map/AtlasFolderList.h"
 #include "map/KVAtlas.h"
+#include "platform/Clipboard.h"
 #include "platform/Window.h"
 #include "userdata/Tarvik.h"
 #include "search/Engine.h"
@@ -220,6 +221,12 @@ bool fdEngine::initDesign(int& result) {
         return false;
     }
     Log::log(Log::Info, "after initVideo");
+    // Under a driver without an X11 window (the dummy one) copied text can
+    // only be pasted within the program.
+    if (Platform::Clipboard::systemClipboard())
+        Log::log(Log::Normal, "Clipboard: the system's (X11 CLIPBOARD selection)");
+    else
+        Log::log(Log::Normal, "No system clipboard (no X11 window): copied text stays inside the program");
     Log::logMemoryStatus();
 
     if (!readTheme(std::move(designText), true)) {

@@ -2,6 +2,7 @@
 #include "app/PageFactory.h"
 #include "app/fdEngine.h"
 
+#include "core/Clipboard.h"
 #include "core/Config.h"
 #include "core/Text.h"
 #include "core/Version.h"
@@ -222,6 +223,22 @@ TEST(EngineSdl, AVideoThatCannotStartIsNamedWithItsReason) {
     EXPECT_EQ(log.countStartingWith("SDL: "), 1u);
     EXPECT_EQ(log.count("SDL: "), 0u) << "the reason is empty";
     EXPECT_EQ(log.countStartingWith("No audio device"), 0u);
+}
+
+// Under the dummy video driver there is no X11 window to take the system
+// clipboard with: copied text is pasted within the program, and the log
+// says so.
+TEST_F(EngineRun, WithoutAnX11WindowTheClipboardStaysInsideAndSaysSo) {
+    std::ofstream(folder.data("config.xml")) << "<?xml version=\"1.0\" encoding=\"utf-8\"?>\n<config version=\"2\">\n"
+                                                "<var name=\"log_severity\" value=\"2\"/>\n</config>\n";
+    CaptureLogger log;
+    engine::fdEngine e(folder.wide());
+    ASSERT_EQ(e.init(), 0);
+    EXPECT_EQ(log.count("No system clipboard (no X11 window): copied text stays inside the program"), 1u);
+    EXPECT_FALSE(log.contains("Clipboard: the system's"));
+    Clipboard::copy(nullptr, u"Тверская 7");
+    EXPECT_EQ(Clipboard::paste(nullptr), u"Тверская 7");
+    e.shutdown();
 }
 
 TEST_F(EngineRun, ADesignPageNoScreenCarriesIsOnlyLogged) {
