@@ -160,6 +160,22 @@ TEST_F(SendInetMessageTest, RefusedUnresolvedAndSilentServersFailAfterOneAttempt
     EXPECT_FALSE(post(nullptr, silent.url("/"), "x", response));
 }
 
+// A server that sends a byte now and then is never silent for the receive
+// time-out, yet the whole exchange is bounded (by twice that time-out): the
+// request fails as timed out instead of holding the service for the length
+// of the trickle.
+TEST_F(SendInetMessageTest, ATricklingServerCannotHoldARequestBeyondItsBound) {
+    HttpServer trickle({HttpServer::Reply::trickling(400, std::chrono::milliseconds(25)), {200, "never"}});
+    Network::SendControl control;
+    control.receiveTimeoutMs = 200;
+    std::string response;
+    EXPECT_FALSE(post(binding, trickle.url("/POST.php"), "x", response, control));
+    EXPECT_EQ(log.count("HttpSendRequest failed to sent message (err 12002)"), 1u);
+    EXPECT_EQ(response, "");
+    EXPECT_EQ(trickle.requests().size(), 1u) << "no second attempt after a time-out";
+    trickle.release();
+}
+
 namespace {
 
 // Sends one message on the daemon thread, passing the daemon's stop event.
