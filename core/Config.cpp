@@ -87,7 +87,7 @@ bool Config::load(const std::u16string& path) {
         return false;
     }
     std::uint32_t size = 0;
-    const std::unique_ptr<char[]> bytes = FileSystem::readFile(file, &size);
+    const std::unique_ptr<char[]> bytes = FileSystem::readFile(file, &size, path);
     if (!bytes)
         return false;
     return loadXml(std::string(bytes.get(), size), path);

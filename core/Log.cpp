@@ -39,14 +39,54 @@ bool enabledFor(int level) {
 }
 
 namespace detail {
+namespace {
+
+// A line that ends in the program's "(err %d)" gets the system's text for
+// that number after it, so that the reader need not know the numbers.
+template <class Char> std::basic_string<Char> withErrorText(std::basic_string_view<Char> text) {
+    std::basic_string<Char> line(text);
+    if (line.empty() || line.back() != Char(')'))
+        return line;
+    std::size_t digits = line.size() - 1;
+    while (digits > 0 && line[digits - 1] >= Char('0') && line[digits - 1] <= Char('9'))
+        --digits;
+    const std::size_t count = line.size() - 1 - digits;
+    if (count == 0 || count > 9)
+        return line;
+    std::size_t head = digits;
+    const bool negative = head > 0 && line[head - 1] == Char('-');
+    if (negative)
+        --head;
+    constexpr std::string_view prefix = "(err ";
+    if (head < prefix.size())
+        return line;
+    for (std::size_t i = 0; i < prefix.size(); ++i)
+        if (line[head - prefix.size() + i] != Char(prefix[i]))
+            return line;
+    int code = 0;
+    for (std::size_t i = digits; i + 1 < line.size(); ++i)
+        code = code * 10 + static_cast<int>(line[i] - Char('0'));
+    if (negative)
+        code = -code;
+    const std::string error = Platform::errorText(code);
+    if (error.empty())
+        return line;
+    if constexpr (std::is_same_v<Char, char>)
+        return line + ": " + error;
+    else
+        return line + u": " + Core::utf8ToWide(error);
+}
+
+} // namespace
+
 void writeFormatted(int level, std::u16string_view text) {
     Platform::ErrorKeeper keep;
-    installed()->write(level, text);
+    installed()->write(level, withErrorText(text));
 }
 
 void writeFormattedNarrow(int level, std::string_view text) {
     Platform::ErrorKeeper keep;
-    installed()->writeNarrow(level, text, true);
+    installed()->writeNarrow(level, withErrorText(text), true);
 }
 
 namespace {

@@ -91,7 +91,7 @@ TEST_F(SoundSystemTest, SchemaAndSwitches) {
     EXPECT_TRUE(log.contains("Sound id 218 out of range in sound schema file") &&
                 log.contains("Sound id -1 out of range in sound schema file"));
     EXPECT_FALSE(player.loadSchema(FileSystem::toWide((dir / "none.xml").string())));
-    EXPECT_TRUE(log.contains("Can't open sound schema file '" + (dir / "none.xml").string() + "' (err 2)"));
+    EXPECT_TRUE(log.contains("Can't open sound schema file '" + (dir / "none.xml").string() + "' (err 2): No such file or directory"));
     for (const char* bad : {"<sounds><sound id=\"1\" src=\"x\"/></sounds>", "<soundlist><sound id=", ""})
         EXPECT_FALSE(player.loadSchema(FileSystem::toWide(dir.write("bad.xml", bad).string()))) << bad;
     EXPECT_TRUE(log.contains("Invalid format of sound schema file"));

@@ -257,9 +257,9 @@ TEST(SerialPortSystem, ProbeWantsAChecksummedGpsTalker) {
     // An unknown speed: no port object, and the line says why.
     Receiver other(data, 6, {line(Gga)});
     EXPECT_FALSE(Positioning::NmeaPort::open(options.locator, 6, 12345, options.port));
-    EXPECT_TRUE(log->has("Speed 12345 can't be set (err 87)"));
+    EXPECT_TRUE(log->has("Speed 12345 can't be set (err 87): Invalid argument"));
     EXPECT_FALSE(Positioning::NmeaPort::open(options.locator, 9, 4800, options.port));
-    EXPECT_TRUE(log->has("Port COM9 can't be opened (err 2)"));
+    EXPECT_TRUE(log->has("Port COM9 can't be opened (err 2): No such file or directory"));
 
     // A stop event ends a probe of a silent line at once.
     other.silent = true;

@@ -48,7 +48,7 @@ TEST(Tarvik, CreationFailuresLeaveNoPluginAndCallOnlyWhatTheyMust) {
         std::string calls;
     } rows[] = {
         {"", Core::utf8ToWide((dir.path() / "missing.so").string()), Log::System,
-         "tarvik.dll can't be loaded (err 2)", ""},
+         "tarvik.dll can't be loaded (err 2): No such file or directory", ""},
         {"", Core::utf8ToWide((dir.path() / "tarvik_win.so").string()), Log::System,
          "tarvik.dll can't be loaded (err 193)", ""},
         {"no_run", pluginPath("no_run"), Log::Critical,

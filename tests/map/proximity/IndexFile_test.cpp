@@ -207,7 +207,7 @@ TEST(DangerWarnIndexFile, StaleMissingDamagedAndUnsignedFilesAreRefused) {
         }
         TestSupport::CaptureLogger system(Log::System);
         EXPECT_FALSE(FileIndex(wide(missing), sourcesWithTime(5), 20, 20).isValid());
-        EXPECT_TRUE(system.contains("Error reading Danger Warn Points index " + missing.string() + " (err 2)"));
+        EXPECT_TRUE(system.contains("Error reading Danger Warn Points index " + missing.string() + " (err 2): No such file or directory"));
     }
     {   // Too short for its source list: Critical, the file exists.
         TestSupport::CaptureLogger critical(Log::Critical);
