@@ -266,6 +266,36 @@ TEST(FileLogger, InstallsOverLogTxt) {
     EXPECT_EQ(Log::defaultLogPath().substr(Log::defaultLogPath().size() - 8), u"/log.txt");
 }
 
+// Past its bound the log rolls over: log.txt becomes log.old.txt (an older
+// one is replaced, counting what log.txt held before the run) and a new
+// log.txt starts with a header; neither grows much past the bound.
+TEST(FileLogger, TheLogRollsToLogOldPastItsBound) {
+    TestSupport::TempDir dir;
+    const std::u16string path = FileTests::wide(dir / "log.txt");
+    dir.write("log.old.txt", "a much older run\r\n");
+    dir.write("log.txt", std::string(150, 'e') + "\r\n");
+    ASSERT_TRUE(Log::installFileLogger(path, 400));
+    // About 60 bytes a line: the bound is passed once, within the first
+    // five lines.
+    for (int i = 0; i < 8; ++i)
+        Log::log(Log::Critical, u"line %.2d of a run that logs more than its bound", i);
+    Log::install(nullptr);
+    const std::string text = TestSupport::readAll(dir / "log.txt");
+    const std::string old = TestSupport::readAll(dir / "log.old.txt");
+    EXPECT_EQ(old.find("a much older run"), std::string::npos);
+    EXPECT_LE(old.size(), 400u + 80u);
+    EXPECT_LE(text.size(), 400u + 80u);
+    EXPECT_TRUE(old.starts_with(std::string(150, 'e'))) << old;
+    EXPECT_TRUE(text.starts_with("---------- Log started at: ")) << text;
+    // Every line is in one of the two files, in order.
+    for (int i = 0; i < 8; ++i) {
+        const std::string line = Core::format("line %.2d ", i);
+        EXPECT_NE((old + text).find(line), std::string::npos) << i;
+        EXPECT_TRUE(old.find(line) == std::string::npos || text.find(line) == std::string::npos) << i;
+    }
+    EXPECT_NE(text.find("0ms: line "), std::string::npos) << text;
+}
+
 TEST(FileLogger, DefaultClockIgnoresSdlStart) {
     // The engine installs the logger before it starts SDL; starting SDL must
     // not show up as a jump in the line times.
