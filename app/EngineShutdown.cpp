@@ -42,7 +42,8 @@ bool fdEngine::loadGps() {
     } else {
         auto root = m_config->root();
         if (!root->get("gps_port", port) || !root->get("gps_speed", speed)) {
-            Log::log(Log::Critical, "No gps settings read");
+            // The first start: the receiver has not been set up yet.
+            Log::log(Log::Normal, "No gps settings read");
             return false;
         }
     }

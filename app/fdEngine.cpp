@@ -74,7 +74,8 @@ std::u16string joinProgramPath(const std::u16string& folder, std::u16string_view
 } // namespace
 
 const char* processorName(std::uint32_t architecture) {
-    static const char* const names[] = {"Intl", "MIPS", "Alpha", "PPC", "SHx", "ARM", "IA64", "Alpha64"};
+    // The families as this system names them.
+    static const char* const names[] = {"x86", "MIPS", "Alpha", "PowerPC", "SuperH", "ARM", "IA-64", "Alpha64"};
     const std::uint32_t low = architecture & 0xFFFF;
     return low < std::size(names) ? names[low] : "Unknown";
 }
@@ -244,7 +245,7 @@ int fdEngine::init() {
     Log::log(Log::Normal, "Init started...");
     Log::log(Log::System, "Version %s", Core::kProgramVersion);
     const Platform::SystemInfo system = Platform::systemInfo();
-    Log::log(Log::System, "Processor: %s lev %d rev %d", processorName(system.architecture), system.processorLevel,
+    Log::log(Log::System, "Processor: %s family %d model %d", processorName(system.architecture), system.processorLevel,
              system.processorRevision);
     Log::log(Log::System, "OS: %s %d.%d", system.osName, system.osMajor, system.osMinor);
     Log::log(Log::Info, u"Data path: %s", m_dataFolder);
@@ -255,7 +256,7 @@ int fdEngine::init() {
     m_internet = Network::WinInet::create();
     if (m_internet) {
         m_inetStatistics = std::make_unique<Network::InetStatistics>(m_internet);
-        Log::log(Log::System, "WinInet initialized in %u ms", SDL_GetTicks() - inetStart);
+        Log::log(Log::System, "HTTP (libcurl) initialized in %u ms", SDL_GetTicks() - inetStart);
     }
 
     if (!root->value("device", std::string()).empty()) {

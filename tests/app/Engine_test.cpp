@@ -86,7 +86,7 @@ TEST(Engine, PathsJoinWithBackslashesAndKeepAbsoluteNames) {
 }
 
 TEST(Engine, ProcessorNamesAndGpsRates) {
-    const char* names[] = {"Intl", "MIPS", "Alpha", "PPC", "SHx", "ARM", "IA64", "Alpha64", "Unknown"};
+    const char* names[] = {"x86", "MIPS", "Alpha", "PowerPC", "SuperH", "ARM", "IA-64", "Alpha64", "Unknown"};
     for (std::uint32_t i = 0; i < 9; ++i)
         EXPECT_STREQ(engine::processorName(i | 0x50000), names[i]);
     const std::pair<int, int> rates[] = {{0, 4800},          {4800, 4800},     {4801, 9600},  {14400, 19200},
@@ -239,6 +239,20 @@ TEST_F(EngineRun, WithoutAnX11WindowTheClipboardStaysInsideAndSaysSo) {
     Clipboard::copy(nullptr, u"Тверская 7");
     EXPECT_EQ(Clipboard::paste(nullptr), u"Тверская 7");
     e.shutdown();
+}
+
+// A first start on the shipped data raises no alarm: what the program
+// expects is shipped, and what is optional and missing is logged quietly.
+TEST_F(EngineRun, AFirstStartLogsNoCriticalLine) {
+    CaptureLogger log;
+    engine::fdEngine e(folder.wide());
+    ASSERT_EQ(e.init(), 0);
+    e.shutdown();
+    EXPECT_EQ(log.linesAt(Log::Critical), std::vector<std::string>{});
+    EXPECT_EQ(log.linesAt(Log::System).size(), log.countStartingWith("Version ") + log.countStartingWith("Processor: ") +
+                                                   log.countStartingWith("OS: ") +
+                                                   log.countStartingWith("HTTP (libcurl) initialized"))
+        << "System lines: the program's and the machine's description only";
 }
 
 TEST_F(EngineRun, ADesignPageNoScreenCarriesIsOnlyLogged) {

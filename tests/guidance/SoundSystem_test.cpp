@@ -124,9 +124,9 @@ TEST_F(SoundSystemTest, CapturedOutputPlaysListsInOrder) {
         EXPECT_TRUE(log.contains("Failed to load sound file 'sounds/none.wav' from pack"));
         // The log lists the list, position by position, the missing id too.
         EXPECT_EQ(log.count("play sounds begin: 3"), 1u);
-        EXPECT_EQ(log.countStartingWith("0: 1["), 1u);
-        EXPECT_EQ(log.count("1: error"), 1u);
-        EXPECT_EQ(log.countStartingWith("2: 2["), 1u);
+        EXPECT_EQ(log.countStartingWith("sound 0: phrase 1, "), 1u);
+        EXPECT_EQ(log.count("sound 1: phrase 3 not loaded"), 1u);
+        EXPECT_EQ(log.countStartingWith("sound 2: phrase 2, "), 1u);
         waitIdle(player);
         EXPECT_TRUE(player.play(1, {2})); // nothing plays: a lower priority may start
         waitIdle(player);

@@ -48,9 +48,9 @@ TEST(Tarvik, CreationFailuresLeaveNoPluginAndCallOnlyWhatTheyMust) {
         std::string calls;
     } rows[] = {
         {"", Core::utf8ToWide((dir.path() / "missing.so").string()), Log::System,
-         "tarvik.dll can't be loaded (err 2): No such file or directory", ""},
+         "Waypoints plug-in '" + (dir.path() / "missing.so").string() + "' can't be loaded (err 2): No such file or directory", ""},
         {"", Core::utf8ToWide((dir.path() / "tarvik_win.so").string()), Log::System,
-         "tarvik.dll can't be loaded (err 193)", ""},
+         "Waypoints plug-in '" + (dir.path() / "tarvik_win.so").string() + "' can't be loaded (err 193)", ""},
         {"no_run", pluginPath("no_run"), Log::Critical,
          "Not all required functions of tarvik.dll can be retreived - Tarvik can't be created", ""},
         {"init_fails", pluginPath("init_fails"), Log::Critical, "Can't init Tarvik library (err -5)",
