@@ -127,7 +127,9 @@ void fdEngine::shutdown() {
     if (m_shutDown)
         return;
     m_shutDown = true;
-    if (m_atlasFolders && m_config) {
+    // The atlas that is open is stored; after a start that could not open
+    // one, the configured atlas stays as the user chose it.
+    if (m_atlasFolders && m_config && m_atlas && m_atlas->loaded()) {
         const auto& records = m_atlasFolders->records();
         if (m_atlasIndex < records.size())
             m_config->root()->set("atlas", Core::wideToUtf8(records[m_atlasIndex].path));

@@ -200,7 +200,7 @@ bool fdEngine::initDesign(int& result) {
         }
     }
     if (designText.empty()) {
-        Core::messageBox(m_messages->text("ui_loading_error"), u"Mirel - Critical error");
+        Core::startFailureBox(m_messages->text("ui_loading_error"), u"Mirel - Critical error");
         result = 1;
         return false;
     }
@@ -209,7 +209,7 @@ bool fdEngine::initDesign(int& result) {
     // version: the user is told in the user's language.
     if (!readTheme(designText, false)) {
         Log::log(Log::Critical, "fatal error : failed to read theme");
-        Core::messageBox(m_messages->text("ui_loading_error"), u"Mirel - Critical error");
+        Core::startFailureBox(m_messages->text("ui_loading_error"), u"Mirel - Critical error");
         result = 1;
         return false;
     }

@@ -302,7 +302,7 @@ bool PageFactory::loadAtlasContents() {
     const auto* folders = e.m_atlasFolders.get();
     if (!folders || folders->records().empty()) {
         Log::log(Log::Critical, "fatal error : atlases collection is empty.");
-        Core::messageBox(e.m_messages->text("atlas_no_atlas_err"), u"Mirel - Critical error");
+        Core::startFailureBox(e.m_messages->text("atlas_no_atlas_err"), u"Mirel - Critical error");
         return false;
     }
     // A stored atlas that is no longer among the folders falls back to the
@@ -312,7 +312,7 @@ bool PageFactory::loadAtlasContents() {
         current = 0;
     if (!e.m_atlas->load(folders->records()[current].path)) {
         Log::log(Log::Critical, "fatal error : bad atlas.");
-        Core::messageBox(e.m_messages->text("atlas_bad_atlas_err"), u"Mirel - Critical error");
+        Core::startFailureBox(e.m_messages->text("atlas_bad_atlas_err"), u"Mirel - Critical error");
         return false;
     }
     e.m_atlasIndex = current;

@@ -18,6 +18,7 @@
 #include "map/AtlasFolderList.h"
 #include "map/KVAtlas.h"
 #include "map/proximity/Index.h"
+#include "platform/Error.h"
 #include "platform/Memory.h"
 #include "platform/Path.h"
 #include "platform/SoundLibrary.h"
@@ -141,7 +142,11 @@ int fdEngine::run() {
     try {
         auto log = std::make_unique<FileSystem::AnsiFile>(programPath(u"log.txt"), u"ab+");
         if (!log->isOpen()) {
-            Core::messageBox(u"Log file creation error", kCriticalCaption);
+            // No log to look in: the message names the file and the reason.
+            const std::string reason = Platform::errorText(Platform::lastError());
+            Core::messageBox(u"Log file creation error\n" + Core::utf8ToWide(Platform::toNativePath(programPath(u"log.txt"))) +
+                                 (reason.empty() ? u"" : u": " + Core::utf8ToWide(reason)),
+                             kCriticalCaption);
             return -1;
         }
         Log::install(std::make_unique<Log::FileLogger>(std::move(log)));
@@ -156,8 +161,8 @@ int fdEngine::run() {
             shutdown();
             return 0;
         }
-        if (result == 2)
-            Core::messageBox(u"Initialization error", kCriticalCaption);
+        if (result == 2 && !Core::messageBoxShown())
+            Core::startFailureBox(u"Initialization error", kCriticalCaption);
         Log::log(Log::Critical, "fatal error : Failed to initialize engine");
     } catch (const std::exception& error) {
         const std::string text = error.what();

@@ -7,6 +7,8 @@
 #include "platform/Path.h"
 
 #include <algorithm>
+#include <deque>
+#include <mutex>
 #include <type_traits>
 
 namespace Log {
@@ -77,16 +79,42 @@ template <class Char> std::basic_string<Char> withErrorText(std::basic_string_vi
         return line + u": " + Core::utf8ToWide(error);
 }
 
+constexpr std::size_t RecentCriticalCount = 6;
+
+std::mutex& recentMutex() {
+    static std::mutex mutex;
+    return mutex;
+}
+
+std::deque<std::string>& recentCritical() {
+    static std::deque<std::string> lines;
+    return lines;
+}
+
+void remember(int level, std::string line) {
+    if (level != Critical)
+        return;
+    std::lock_guard lock(recentMutex());
+    auto& lines = recentCritical();
+    lines.push_back(std::move(line));
+    if (lines.size() > RecentCriticalCount)
+        lines.pop_front();
+}
+
 } // namespace
 
 void writeFormatted(int level, std::u16string_view text) {
     Platform::ErrorKeeper keep;
-    installed()->write(level, withErrorText(text));
+    const std::u16string line = withErrorText(text);
+    installed()->write(level, line);
+    remember(level, Core::wideToUtf8(line));
 }
 
 void writeFormattedNarrow(int level, std::string_view text) {
     Platform::ErrorKeeper keep;
-    installed()->writeNarrow(level, withErrorText(text), true);
+    std::string line = withErrorText(text);
+    installed()->writeNarrow(level, line, true);
+    remember(level, std::move(line));
 }
 
 namespace {
@@ -117,6 +145,12 @@ template <class Char> std::basic_string<Char> escapedControls(std::basic_string<
 std::u16string shownText(std::u16string_view text) { return escapedControls(Platform::shownPath(text)); }
 std::string shownText(std::string_view text) { return escapedControls(Platform::shownPath(text)); }
 } // namespace detail
+
+std::vector<std::string> recentCriticalLines() {
+    std::lock_guard lock(detail::recentMutex());
+    const auto& lines = detail::recentCritical();
+    return {lines.begin(), lines.end()};
+}
 
 void hexDump(const void* bytes, std::size_t length) {
     Platform::ErrorKeeper keep;

@@ -304,6 +304,38 @@ TEST_F(EngineRun, StartUpFailuresEndWithTheirResult) {
     }
 }
 
+// A configured atlas whose maps are damaged stops the start, and the user
+// is told which map and why; the configured atlas is kept for the next
+// start instead of falling back to the first folder.
+TEST_F(EngineRun, AFailedAtlasStartKeepsTheConfiguredAtlasAndNamesTheMap) {
+    fs::create_directories(folder.data("maps/town"));
+    for (const auto& entry : fs::directory_iterator(folder.data("maps/demo")))
+        if (entry.path().extension() == ".kvm") {
+            // The head of each map stays (the atlas lists it); its sections
+            // are cut off.
+            const std::string bytes = TestSupport::readAll(entry.path());
+            std::ofstream(folder.data("maps/town") / entry.path().filename(), std::ios::binary) << bytes.substr(0, 256);
+        }
+    std::ofstream(folder.data("config.xml")) << "<?xml version=\"1.0\" encoding=\"utf-8\"?>\n<config version=\"2\">\n"
+                                                "<var name=\"atlas\" value=\"maps\\town\"/>\n</config>\n";
+    CaptureLogger log;
+    {
+        engine::fdEngine e(folder.wide());
+        EXPECT_NE(e.init(), 0);
+        e.shutdown();
+    }
+    const std::string config = TestSupport::readAll(folder.data("config.xml"));
+    EXPECT_NE(config.find("town"), std::string::npos) << config;
+    EXPECT_EQ(config.find("demo"), std::string::npos) << config;
+    // The message box shows the failure and the damaged map's own line.
+    bool named = false;
+    for (const std::string& line : log.lines())
+        named |= line.starts_with("Mirel - Critical error: ") &&
+                 line.find("Atlas error: map '") != std::string::npos &&
+                 line.find("demo-town.kvm") != std::string::npos;
+    EXPECT_TRUE(named);
+}
+
 namespace {
 
 // Opens the waypoint editor on a new point and taps "send"; tells whether
