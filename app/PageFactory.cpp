@@ -410,7 +410,9 @@ bool PageFactory::loadDangerPoints() {
         const auto points = static_cast<std::uint32_t>(std::clamp(root->value("dwp_points_cache", 100), 20, 1000));
         const std::u16string folder = e.programPath(u"waypoints");
         if (!Map::Proximity::loadDangerWarnPoints(folder, *e.m_dangerPoints, nodes, points)) {
-            Log::log(Log::System, u"Loading Danger Warn Points from %s failed", folder);
+            // No danger-warn points to load (a clean install) is no alarm;
+            // damaged files have logged their own Critical lines.
+            Log::log(Log::Normal, u"Loading Danger Warn Points from %s failed", folder);
             e.m_dangerPoints->index.reset();
         }
     } catch (const std::exception& error) {
