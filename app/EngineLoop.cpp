@@ -7,6 +7,7 @@
 #include "core/TempSurface.h"
 #include "guidance/Sensors.h"
 #include "map/KVAtlas.h"
+#include "platform/Clipboard.h"
 #include "platform/Mapping.h"
 #include "platform/Window.h"
 #include "render/MapCamera.h"
@@ -136,6 +137,11 @@ void fdEngine::dispatch(const SDL_Event& event) {
         break;
     case SDL_QUIT:
         m_quit = true;
+        break;
+    case SDL_SYSWMEVENT:
+        // Other programs asking for the text the program put on the
+        // clipboard.
+        Platform::Clipboard::instance().handleWindowEvent(event);
         break;
     case SDL_VIDEORESIZE:
         onResize(event.resize.w, event.resize.h);

@@ -43,7 +43,8 @@ bool fdEngine::loadGps() {
     } else {
         auto root = m_config->root();
         if (!root->get("gps_port", port) || !root->get("gps_speed", speed)) {
-            Log::log(Log::Critical, "No gps settings read");
+            // The first start: the receiver has not been set up yet.
+            Log::log(Log::Normal, "No gps settings read");
             return false;
         }
     }
@@ -127,7 +128,9 @@ void fdEngine::shutdown() {
     if (m_shutDown)
         return;
     m_shutDown = true;
-    if (m_atlasFolders && m_config) {
+    // The atlas that is open is stored; after a start that could not open
+    // one, the configured atlas stays as the user chose it.
+    if (m_atlasFolders && m_config && m_atlas && m_atlas->loaded()) {
         const auto& records = m_atlasFolders->records();
         // Relative to the data folder when inside it: a moved or copied
         // program folder opens the same atlas.

@@ -10,6 +10,7 @@
 #include "core/Text.h"
 #include "map/AtlasFolderList.h"
 #include "map/KVAtlas.h"
+#include "platform/Clipboard.h"
 #include "platform/Window.h"
 #include "userdata/Tarvik.h"
 #include "search/Engine.h"
@@ -200,7 +201,7 @@ bool fdEngine::initDesign(int& result) {
         }
     }
     if (designText.empty()) {
-        Core::messageBox(m_messages->text("ui_loading_error"), u"Mirel - Critical error");
+        Core::startFailureBox(m_messages->text("ui_loading_error"), u"Mirel - Critical error");
         result = 1;
         return false;
     }
@@ -209,7 +210,7 @@ bool fdEngine::initDesign(int& result) {
     // version: the user is told in the user's language.
     if (!readTheme(designText, false)) {
         Log::log(Log::Critical, "fatal error : failed to read theme");
-        Core::messageBox(m_messages->text("ui_loading_error"), u"Mirel - Critical error");
+        Core::startFailureBox(m_messages->text("ui_loading_error"), u"Mirel - Critical error");
         result = 1;
         return false;
     }
@@ -221,6 +222,12 @@ bool fdEngine::initDesign(int& result) {
         return false;
     }
     Log::log(Log::Info, "after initVideo");
+    // Under a driver without an X11 window (the dummy one) copied text can
+    // only be pasted within the program.
+    if (Platform::Clipboard::systemClipboard())
+        Log::log(Log::Normal, "Clipboard: the system's (X11 CLIPBOARD selection)");
+    else
+        Log::log(Log::Normal, "No system clipboard (no X11 window): copied text stays inside the program");
     Log::logMemoryStatus();
 
     if (!readTheme(std::move(designText), true)) {

@@ -302,7 +302,7 @@ bool PageFactory::loadAtlasContents() {
     const auto* folders = e.m_atlasFolders.get();
     if (!folders || folders->records().empty()) {
         Log::log(Log::Critical, "fatal error : atlases collection is empty.");
-        Core::messageBox(e.m_messages->text("atlas_no_atlas_err"), u"Mirel - Critical error");
+        Core::startFailureBox(e.m_messages->text("atlas_no_atlas_err"), u"Mirel - Critical error");
         return false;
     }
     // A stored atlas that is no longer among the folders falls back to the
@@ -312,7 +312,7 @@ bool PageFactory::loadAtlasContents() {
         current = 0;
     if (!e.m_atlas->load(folders->records()[current].path)) {
         Log::log(Log::Critical, "fatal error : bad atlas.");
-        Core::messageBox(e.m_messages->text("atlas_bad_atlas_err"), u"Mirel - Critical error");
+        Core::startFailureBox(e.m_messages->text("atlas_bad_atlas_err"), u"Mirel - Critical error");
         return false;
     }
     e.m_atlasIndex = current;
@@ -410,7 +410,9 @@ bool PageFactory::loadDangerPoints() {
         const std::u16string folder = e.programPath(u"waypoints");
         if (!Map::Proximity::loadDangerWarnPoints(folder, *e.m_dangerPoints, settings.nodeCacheCapacity,
                                                   settings.pointCacheCapacity)) {
-            Log::log(Log::System, u"Loading Danger Warn Points from %s failed", folder);
+            // No danger-warn points to load (a clean install) is no alarm;
+            // damaged files have logged their own Critical lines.
+            Log::log(Log::Normal, u"Loading Danger Warn Points from %s failed", folder);
             e.m_dangerPoints->index.reset();
         }
     } catch (const std::exception& error) {

@@ -19,6 +19,7 @@
 #include "map/KVAtlas.h"
 #include "map/proximity/Index.h"
 #include "platform/AtomicFile.h"
+#include "platform/Error.h"
 #include "platform/Memory.h"
 #include "platform/Path.h"
 #include "platform/SoundLibrary.h"
@@ -75,7 +76,8 @@ std::u16string joinProgramPath(const std::u16string& folder, std::u16string_view
 } // namespace
 
 const char* processorName(std::uint32_t architecture) {
-    static const char* const names[] = {"Intl", "MIPS", "Alpha", "PPC", "SHx", "ARM", "IA64", "Alpha64"};
+    // The families as this system names them.
+    static const char* const names[] = {"x86", "MIPS", "Alpha", "PowerPC", "SuperH", "ARM", "IA-64", "Alpha64"};
     const std::uint32_t low = architecture & 0xFFFF;
     return low < std::size(names) ? names[low] : "Unknown";
 }
@@ -141,7 +143,11 @@ int fdEngine::run() {
     try {
         auto log = std::make_unique<FileSystem::AnsiFile>(programPath(u"log.txt"), u"ab+");
         if (!log->isOpen()) {
-            Core::messageBox(u"Log file creation error", kCriticalCaption);
+            // No log to look in: the message names the file and the reason.
+            const std::string reason = Platform::errorText(Platform::lastError());
+            Core::messageBox(u"Log file creation error\n" + Core::utf8ToWide(Platform::toNativePath(programPath(u"log.txt"))) +
+                                 (reason.empty() ? u"" : u": " + Core::utf8ToWide(reason)),
+                             kCriticalCaption);
             return -1;
         }
         Log::install(std::make_unique<Log::FileLogger>(std::move(log)));
@@ -156,8 +162,8 @@ int fdEngine::run() {
             shutdown();
             return 0;
         }
-        if (result == 2)
-            Core::messageBox(u"Initialization error", kCriticalCaption);
+        if (result == 2 && !Core::messageBoxShown())
+            Core::startFailureBox(u"Initialization error", kCriticalCaption);
         Log::log(Log::Critical, "fatal error : Failed to initialize engine");
     } catch (const std::exception& error) {
         const std::string text = error.what();
@@ -255,7 +261,7 @@ int fdEngine::init() {
     Log::log(Log::Normal, "Init started...");
     Log::log(Log::System, "Version %s", Core::kProgramVersion);
     const Platform::SystemInfo system = Platform::systemInfo();
-    Log::log(Log::System, "Processor: %s lev %d rev %d", processorName(system.architecture), system.processorLevel,
+    Log::log(Log::System, "Processor: %s family %d model %d", processorName(system.architecture), system.processorLevel,
              system.processorRevision);
     Log::log(Log::System, "OS: %s %d.%d", system.osName, system.osMajor, system.osMinor);
     Log::log(Log::Info, u"Data path: %s", m_dataFolder);
@@ -266,7 +272,7 @@ int fdEngine::init() {
     m_internet = Network::WinInet::create();
     if (m_internet) {
         m_inetStatistics = std::make_unique<Network::InetStatistics>(m_internet);
-        Log::log(Log::System, "WinInet initialized in %u ms", SDL_GetTicks() - inetStart);
+        Log::log(Log::System, "HTTP (libcurl) initialized in %u ms", SDL_GetTicks() - inetStart);
     }
 
     if (!root->value("device", std::string()).empty()) {

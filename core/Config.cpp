@@ -85,11 +85,14 @@ std::string Config::toXml() const {
 bool Config::load(const std::u16string& path) {
     FileSystem::AnsiFile file(path, u"rb");
     if (!file.isOpen()) {
-        Log::log(Log::Critical, u"Can't open config file '%s' (err %d)", path, file.lastError());
+        // A missing file is the first start (or a reset), not a fault.
+        const int error = file.lastError();
+        Log::log(error == Platform::ErrorFileNotFound ? Log::Normal : Log::Critical,
+                 u"Can't open config file '%s' (err %d)", path, error);
         return false;
     }
     std::uint32_t size = 0;
-    const std::unique_ptr<char[]> bytes = FileSystem::readFile(file, &size);
+    const std::unique_ptr<char[]> bytes = FileSystem::readFile(file, &size, path);
     if (!bytes)
         return false;
     return loadXml(std::string(bytes.get(), size), path);

@@ -126,7 +126,11 @@ std::unique_ptr<FileFinder> FileFinder::create(std::u16string_view folder, std::
         f->m_handle = nextHandle();
         f->setCurrent();
     }
-    Log::log(Log::Normal, u"Iterating '%s' in '%s': %08x", pattern, folder, f->m_handle);
+    if (f->m_handle == kInvalidHandle)
+        Log::log(Log::Normal, u"Iterating '%s' in '%s': nothing found", pattern, folder);
+    else
+        Log::log(Log::Normal, u"Iterating '%s' in '%s': %u entries", pattern, folder,
+                 static_cast<unsigned>(f->m_entries.size()));
     if (f->m_handle == kInvalidHandle)
         Platform::setLastError(error);
     return f;

@@ -5,6 +5,7 @@
 #include "core/Format.h"
 #include "core/Text.h"
 #include "platform/Error.h"
+#include "platform/File.h"
 #include "platform/Path.h"
 
 #include <SDL/SDL_mutex.h>
@@ -56,6 +57,7 @@ void FileLogger::setFile(std::unique_ptr<FileSystem::FileRW> file) {
     Platform::ErrorKeeper keep;
     Lock lock(m_mutex);
     m_file = std::move(file);
+    m_fileBytes = 0;
     m_headerPending = true;
     // A line left open in the old file must not swallow the new header.
     m_atLineStart = true;
@@ -99,6 +101,25 @@ void FileLogger::writeText(std::string_view utf8, bool endLine) {
         m_file->flush();
     }
     m_atLineStart = endLine;
+    if (endLine && m_rollBytes != 0 && m_fileBytes >= m_rollBytes) {
+        m_file.reset();
+        m_file = m_reopen ? m_reopen() : nullptr;
+        m_fileBytes = 0;
+        m_headerPending = true;
+    }
+}
+
+void FileLogger::setRolling(std::uint64_t maxBytes, Reopen reopen) {
+    Platform::ErrorKeeper keep;
+    Lock lock(m_mutex);
+    m_rollBytes = maxBytes;
+    m_reopen = std::move(reopen);
+    // What the file held before this run counts.
+    if (m_file && m_file->seekToEnd()) {
+        const std::uint32_t size = m_file->tell();
+        if (size != 0xFFFFFFFFu)
+            m_fileBytes = size;
+    }
 }
 
 void FileLogger::writePrefix() {
@@ -122,19 +143,30 @@ void FileLogger::writePrefix() {
 
 void FileLogger::writeBytes(std::string_view bytes) {
     // Write errors of the log are not reported: there is nowhere to report them.
-    if (!bytes.empty())
+    if (!bytes.empty()) {
         m_file->write(bytes.data(), 1, bytes.size());
+        m_fileBytes += bytes.size();
+    }
 }
 
 std::u16string defaultLogPath() { return Platform::programFolder() + u"log.txt"; }
 
-bool installFileLogger(const std::u16string& path) {
+bool installFileLogger(const std::u16string& path, std::uint64_t maxBytes) {
     auto file = std::make_unique<FileSystem::AnsiFile>(path, u"ab+");
     if (!file->isOpen())
         return false;
     auto logger = std::make_unique<FileLogger>(std::move(file));
     if (!logger->isOpen())
         return false;
+    const std::size_t slash = path.find_last_of(u"/\\");
+    const std::u16string old = path.substr(0, slash == std::u16string::npos ? 0 : slash + 1) + u"log.old.txt";
+    logger->setRolling(maxBytes, [path, old]() -> std::unique_ptr<FileSystem::FileRW> {
+        Platform::renameFile(path, old);
+        auto next = std::make_unique<FileSystem::AnsiFile>(path, u"ab+");
+        if (!next->isOpen())
+            return nullptr;
+        return next;
+    });
     install(std::move(logger));
     return true;
 }

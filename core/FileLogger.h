@@ -52,6 +52,13 @@ public:
     void writeWide(int level, std::u16string_view text, bool endLine) override;
     void writeNarrow(int level, std::string_view text, bool endLine) override;
 
+    // Opens a fresh file in place of the full one (null: logging stops).
+    using Reopen = std::function<std::unique_ptr<FileSystem::FileRW>()>;
+    // Keeps the file bounded: once a line ends with the file at maxBytes or
+    // more (counting what it held already), the file is closed and reopen
+    // gives the next one, which starts with a header.
+    void setRolling(std::uint64_t maxBytes, Reopen reopen);
+
 private:
     class Lock;
     void writePrefix();
@@ -67,14 +74,22 @@ private:
     bool m_atLineStart = true;
     TickSource m_ticks;
     ClockSource m_clock;
+    std::uint64_t m_rollBytes = 0;
+    std::uint64_t m_fileBytes = 0;
+    Reopen m_reopen;
 };
 
 // "log.txt" in the program's folder (not the data folder).
 std::u16string defaultLogPath();
 
+// The size past which log.txt is rolled over.
+inline constexpr std::uint64_t MaxLogBytes = 4u << 20;
+
 // Opens the log file for appending ("ab+") and installs a FileLogger over
-// it, replacing any installed logger. False, with nothing installed, when
-// the file cannot be opened; the caller reports "Log file creation error".
-bool installFileLogger(const std::u16string& path = defaultLogPath());
+// it, replacing any installed logger. Past maxBytes the file is renamed to
+// "log.old.txt" beside it (replacing an older one) and a new one begins.
+// False, with nothing installed, when the file cannot be opened; the caller
+// reports "Log file creation error".
+bool installFileLogger(const std::u16string& path = defaultLogPath(), std::uint64_t maxBytes = MaxLogBytes);
 
 } // namespace Log

@@ -10,17 +10,25 @@
 
 namespace FileSystem {
 
-std::unique_ptr<char[]> readFile(FileRW& file, std::uint32_t* size) {
+namespace {
+
+std::unique_ptr<char[]> readWhole(FileRW& file, std::uint32_t* size, const std::u16string_view* name) {
     if (size)
         *size = 0;
-    auto fail = [](int error) {
-        Log::log(Log::Critical, u"Error reading file (err %d)", error);
+    std::uint32_t length = 0;
+    auto fail = [&](int error) {
+        if (name == nullptr)
+            Log::log(Log::Critical, u"Error reading file (err %d)", error);
+        else if (length == 0 && error == 0)
+            Log::log(Log::Critical, u"Error reading file '%s' (err %d): the file is empty", *name, error);
+        else
+            Log::log(Log::Critical, u"Error reading file '%s' (err %d)", *name, error);
         return std::unique_ptr<char[]>();
     };
     if (!file.seekToEnd())
         return fail(file.lastError());
     // A failing tell() answers 0xFFFFFFFF; trusting it would mean a 4 GB read.
-    const std::uint32_t length = file.tell();
+    length = file.tell();
     if (length == 0xFFFFFFFFu)
         return fail(file.lastError());
     if (!file.seek(0))
@@ -34,6 +42,14 @@ std::unique_ptr<char[]> readFile(FileRW& file, std::uint32_t* size) {
     if (size)
         *size = length;
     return buffer;
+}
+
+} // namespace
+
+std::unique_ptr<char[]> readFile(FileRW& file, std::uint32_t* size) { return readWhole(file, size, nullptr); }
+
+std::unique_ptr<char[]> readFile(FileRW& file, std::uint32_t* size, std::u16string_view name) {
+    return readWhole(file, size, &name);
 }
 
 bool writeU32(FileRW& file, std::uint32_t value) {

@@ -1,22 +1,24 @@
 #include "core/InetStatistics.h"
 
 #include "core/Log.h"
+#include "core/LoggedText.h"
 
 namespace Network {
 
 namespace {
 
+// A message or reply is dumped up to this many bytes: a server may send
+// megabytes, and the log must stay readable and bounded.
+constexpr std::size_t MaxDumpBytes = 256;
+
 // The online service's messages carry the user's password and session token
-// as XML attributes; the log keeps their length but not their text.
-std::string withSecretsHidden(std::string text) {
-    for (const char* name : {"password=\"", "token=\""}) {
-        const std::size_t length = std::char_traits<char>::length(name);
-        for (std::size_t at = text.find(name); at != std::string::npos; at = text.find(name, at)) {
-            at += length;
-            for (; at < text.size() && text[at] != '"'; ++at) text[at] = '*';
-        }
-    }
-    return text;
+// as XML attributes: the dump shows neither, nor their length.
+void dump(const std::string& message) {
+    const std::string shown = Log::withSecretsHidden(message);
+    const std::size_t kept = shown.size() < MaxDumpBytes ? shown.size() : MaxDumpBytes;
+    Log::hexDump(shown.data(), kept);
+    if (kept < shown.size())
+        Log::log(Log::Info, u"... (%u more bytes)", static_cast<unsigned>(shown.size() - kept));
 }
 
 } // namespace
@@ -38,8 +40,7 @@ void InetStatistics::messageSent(std::uint32_t, const std::string& body, std::ui
     Log::log(Log::Normal, u"Message sent");
     if (Log::installed() && Log::currentSeverity() >= Log::Info) {
         Log::log(Log::Info, u"Sent message begin");
-        const std::string shown = withSecretsHidden(body);
-        Log::hexDump(shown.data(), shown.size());
+        dump(body);
         Log::log(Log::Info, u"Sent message end");
     }
 }
@@ -48,8 +49,7 @@ void InetStatistics::responseReceived(std::uint32_t, const std::string& response
     const bool detailed = Log::installed() && Log::currentSeverity() >= Log::Info;
     if (detailed) {
         Log::log(Log::Info, u"Received response begin");
-        const std::string shown = withSecretsHidden(response);
-        Log::hexDump(shown.data(), shown.size());
+        dump(response);
         Log::log(Log::Info, u"Received response end");
     }
     ++m_responsesReceived;

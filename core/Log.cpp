@@ -7,6 +7,8 @@
 #include "platform/Path.h"
 
 #include <algorithm>
+#include <deque>
+#include <mutex>
 #include <type_traits>
 
 namespace Log {
@@ -39,14 +41,80 @@ bool enabledFor(int level) {
 }
 
 namespace detail {
+namespace {
+
+// A line that ends in the program's "(err %d)" gets the system's text for
+// that number after it, so that the reader need not know the numbers.
+template <class Char> std::basic_string<Char> withErrorText(std::basic_string_view<Char> text) {
+    std::basic_string<Char> line(text);
+    if (line.empty() || line.back() != Char(')'))
+        return line;
+    std::size_t digits = line.size() - 1;
+    while (digits > 0 && line[digits - 1] >= Char('0') && line[digits - 1] <= Char('9'))
+        --digits;
+    const std::size_t count = line.size() - 1 - digits;
+    if (count == 0 || count > 9)
+        return line;
+    std::size_t head = digits;
+    const bool negative = head > 0 && line[head - 1] == Char('-');
+    if (negative)
+        --head;
+    constexpr std::string_view prefix = "(err ";
+    if (head < prefix.size())
+        return line;
+    for (std::size_t i = 0; i < prefix.size(); ++i)
+        if (line[head - prefix.size() + i] != Char(prefix[i]))
+            return line;
+    int code = 0;
+    for (std::size_t i = digits; i + 1 < line.size(); ++i)
+        code = code * 10 + static_cast<int>(line[i] - Char('0'));
+    if (negative)
+        code = -code;
+    const std::string error = Platform::errorText(code);
+    if (error.empty())
+        return line;
+    if constexpr (std::is_same_v<Char, char>)
+        return line + ": " + error;
+    else
+        return line + u": " + Core::utf8ToWide(error);
+}
+
+constexpr std::size_t RecentCriticalCount = 6;
+
+std::mutex& recentMutex() {
+    static std::mutex mutex;
+    return mutex;
+}
+
+std::deque<std::string>& recentCritical() {
+    static std::deque<std::string> lines;
+    return lines;
+}
+
+void remember(int level, std::string line) {
+    if (level != Critical)
+        return;
+    std::lock_guard lock(recentMutex());
+    auto& lines = recentCritical();
+    lines.push_back(std::move(line));
+    if (lines.size() > RecentCriticalCount)
+        lines.pop_front();
+}
+
+} // namespace
+
 void writeFormatted(int level, std::u16string_view text) {
     Platform::ErrorKeeper keep;
-    installed()->write(level, text);
+    const std::u16string line = withErrorText(text);
+    installed()->write(level, line);
+    remember(level, Core::wideToUtf8(line));
 }
 
 void writeFormattedNarrow(int level, std::string_view text) {
     Platform::ErrorKeeper keep;
-    installed()->writeNarrow(level, text, true);
+    std::string line = withErrorText(text);
+    installed()->writeNarrow(level, line, true);
+    remember(level, std::move(line));
 }
 
 namespace {
@@ -77,6 +145,12 @@ template <class Char> std::basic_string<Char> escapedControls(std::basic_string<
 std::u16string shownText(std::u16string_view text) { return escapedControls(Platform::shownPath(text)); }
 std::string shownText(std::string_view text) { return escapedControls(Platform::shownPath(text)); }
 } // namespace detail
+
+std::vector<std::string> recentCriticalLines() {
+    std::lock_guard lock(detail::recentMutex());
+    const auto& lines = detail::recentCritical();
+    return {lines.begin(), lines.end()};
+}
 
 void hexDump(const void* bytes, std::size_t length) {
     Platform::ErrorKeeper keep;

@@ -11,6 +11,7 @@
 #include <string>
 #include <string_view>
 #include <type_traits>
+#include <vector>
 
 namespace FileSystem {
 class FileRW;
@@ -90,6 +91,11 @@ template <class... Args> void log(int level, std::string_view format, const Args
         return;
     detail::writeFormattedNarrow(level, Core::format(format, detail::shown(args)...));
 }
+
+// The last few Critical lines logged (oldest first), as written: a fatal
+// start-up message shows them, so that the user sees which file failed and
+// why without opening the log.
+std::vector<std::string> recentCriticalLines();
 
 // Rows of 16 bytes: "%02x " per byte, then the bytes as ANSI text ('.'
 // below 32); written at level 3 when the severity is 3 or more.

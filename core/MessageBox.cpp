@@ -2,16 +2,42 @@
 
 #include "core/Log.h"
 #include "core/Text.h"
+#include "platform/MessageDialog.h"
 
+#include <atomic>
 #include <cstdio>
+#include <string>
+#include <vector>
 
 namespace Core {
 
+namespace {
+std::atomic<bool> g_shown{false};
+}
+
+bool messageBoxShown() { return g_shown; }
+
 void messageBox(std::u16string_view text, std::u16string_view caption) {
+    g_shown = true;
     Log::log(Log::Critical, u"%s: %s", std::u16string(caption), std::u16string(text));
     const std::string line = wideToUtf8(caption) + ": " + wideToUtf8(text) + "\n";
     std::fputs(line.c_str(), stderr);
     std::fflush(stderr);
+    // A user who started the program from a desktop sees no terminal: the
+    // message also comes in a window (none under a headless driver).
+    Platform::showMessageDialog(wideToUtf8(caption), wideToUtf8(text));
+}
+
+void startFailureBox(std::u16string_view text, std::u16string_view caption) {
+    std::u16string shown(text);
+    const std::vector<std::string> details = Log::recentCriticalLines();
+    if (!details.empty())
+        shown.push_back(u'\n');
+    for (const std::string& line : details) {
+        shown.push_back(u'\n');
+        shown.append(utf8ToWide(line));
+    }
+    messageBox(shown, caption);
 }
 
 } // namespace Core

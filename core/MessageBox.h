@@ -1,12 +1,21 @@
 #pragma once
-// A message box: the program has no dialog windows of its own here, so the
-// message goes to the log (Critical) and to the standard error stream, where
-// a user starting the program from a terminal or a desktop session log sees it.
+// A message box for the messages that end the program (or its start): the
+// message goes to the log (Critical), to the standard error stream and, when
+// there is an X display and no headless video driver is asked for, into the
+// X server's simplest dialog, which the call waits for the user to close.
 
 #include <string_view>
 
 namespace Core {
 
 void messageBox(std::u16string_view text, std::u16string_view caption);
+
+// True once a message box was shown in this run: a failed start that
+// already told the user why says nothing more.
+bool messageBoxShown();
+
+// The same for a failed start: the text is followed by the last Critical
+// lines of the log, which name the file that failed and why.
+void startFailureBox(std::u16string_view text, std::u16string_view caption);
 
 } // namespace Core

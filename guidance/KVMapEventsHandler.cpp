@@ -346,12 +346,15 @@ void KVMapEventsHandler::applyPendingRoute() {
 }
 
 void KVMapEventsHandler::onNaviEvent(int code, fdMapNavi& navi, const std::uint32_t* passedType) {
-    // A bad start is raised again (between a stop and a start, which the
-    // log does not name) on every frame while it lasts: the log names it
-    // when it begins.
+    // A state such as a bad start or moving backwards is raised again on
+    // every frame while it lasts: the log names it when it begins, that is
+    // when the event differs from the previous one or follows it after a
+    // pause of a second or more.
     if (const char* name = naviEventName(code)) {
-        const bool lasting = (code == BadStart_EmptyPath || code == BadStart_OutOfPath) && code == m_lastNaviEvent;
+        const std::uint32_t now = m_clock.ticksMs();
+        const bool lasting = code == m_lastNaviEvent && now - m_lastNaviEventMs < kLastingEventMs;
         m_lastNaviEvent = code;
+        m_lastNaviEventMs = now;
         if (!lasting) Log::log(Log::Info, "navi event:%s", name);
     }
     const auto speak = [&](int priority, Phrase phrase) {

@@ -165,6 +165,8 @@ private:
     Render::RenderStyles* m_styles;
     fdMapNavi m_navi;
     int m_lastNaviEvent = -1; // the last guidance event the log names
+    std::uint32_t m_lastNaviEventMs = 0;
+    static constexpr std::uint32_t kLastingEventMs = 1000;
     // A run of BackwardMove events: when it began, the last one.
     static constexpr std::uint32_t BackwardConfirmMs = 3000;
     static constexpr std::uint32_t BackwardGapMs = 1000;

@@ -264,10 +264,10 @@ bool SoundSystem::playOver(int priority, int cuts, const std::vector<int>& sound
         Log::log(Log::Info, "play sounds begin: %d", static_cast<int>(soundIds.size()));
         for (std::size_t i = 0; i < soundIds.size(); ++i) {
             if (m_mixer.hasSample(soundIds[i]))
-                Log::log(Log::Info, "%d: %d[%d]", static_cast<int>(i), soundIds[i],
+                Log::log(Log::Info, "sound %d: phrase %d, %d bytes", static_cast<int>(i), soundIds[i],
                          static_cast<int>(m_mixer.sampleLength(soundIds[i])));
             else
-                Log::log(Log::Info, "%d: error", static_cast<int>(i));
+                Log::log(Log::Info, "sound %d: phrase %d not loaded", static_cast<int>(i), soundIds[i]);
         }
         Log::log(Log::Info, "play sounds end");
     }

@@ -63,23 +63,39 @@ int addModule(dl_phdr_info* info, size_t, void* data) {
     return 0;
 }
 
-std::vector<std::string> processNames() {
+} // namespace
+
+// The report is about this program: its own process and its threads, never
+// the other processes of the machine (other users' programs among them).
+std::vector<std::string> ownProcessAndThreads() {
     std::vector<std::string> names;
-    names.reserve(32);
-    DIR* proc = ::opendir("/proc");
-    if (!proc)
+    names.reserve(16);
+    const std::string pid = std::to_string(::getpid());
+    std::string name;
+    std::ifstream self("/proc/self/comm");
+    if (!std::getline(self, name))
+        name = "?";
+    names.push_back(shortName(name) + " (pid " + pid + ")");
+    DIR* tasks = ::opendir("/proc/self/task");
+    if (!tasks)
         return names;
-    while (dirent* entry = ::readdir(proc)) {
-        if (!std::isdigit(static_cast<unsigned char>(entry->d_name[0])))
+    std::vector<std::pair<long, std::string>> threads;
+    while (dirent* entry = ::readdir(tasks)) {
+        if (!std::isdigit(static_cast<unsigned char>(entry->d_name[0])) || entry->d_name == pid)
             continue;
-        std::ifstream comm(std::string("/proc/") + entry->d_name + "/comm");
-        std::string name;
-        if (std::getline(comm, name))
-            names.push_back(shortName(name));
+        std::ifstream comm(std::string("/proc/self/task/") + entry->d_name + "/comm");
+        std::string thread;
+        if (std::getline(comm, thread))
+            threads.emplace_back(std::atol(entry->d_name), shortName(thread));
     }
-    ::closedir(proc);
+    ::closedir(tasks);
+    std::sort(threads.begin(), threads.end());
+    for (const auto& [tid, thread] : threads)
+        names.push_back("thread " + thread + " (tid " + std::to_string(tid) + ")");
     return names;
 }
+
+namespace {
 
 bool classify(int signal, const siginfo_t* info, std::uint64_t stackPointer, FaultReport& report) {
     using Kind = FaultReport::Kind;
@@ -191,7 +207,7 @@ void onFaultSignal(int signal, siginfo_t* info, void* context) {
     collectFrames(report);
     report.modules.reserve(32);
     ::dl_iterate_phdr(addModule, &report.modules);
-    report.processes = processNames();
+    report.processes = ownProcessAndThreads();
     if (t_onFault && *t_onFault)
         (*t_onFault)(report);
     siglongjmp(*t_jump, 1);

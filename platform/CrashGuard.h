@@ -49,6 +49,11 @@ struct FaultReport {
     std::vector<std::string> processes;
 };
 
+// This process ("<name> (pid <n>)") and then each of its other threads
+// ("thread <name> (tid <n>)"), by thread id: what the report lists under
+// "Loaded processes:".
+std::vector<std::string> ownProcessAndThreads();
+
 // Names of modules and processes keep at most this many characters.
 constexpr std::size_t kFaultNameLength = 31;
 constexpr std::size_t kFaultMaxFrames = 32;

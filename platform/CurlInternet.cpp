@@ -29,6 +29,9 @@ constexpr std::size_t MaxResponseBytes = 16u << 20;
 constexpr int PollStepMs = 20;
 constexpr std::uint32_t DefaultConnectTimeoutMs = 60000;
 constexpr std::uint32_t DefaultReceiveTimeoutMs = 30000;
+// The whole exchange, from connecting to the reply's last byte, may take
+// this many receive time-outs.
+constexpr int WholeRequestFactor = 2;
 
 struct Agent final : InternetObject {
     std::string userAgent;
@@ -424,12 +427,17 @@ class CurlInternet final : public Internet {
     // Runs the transfer to its end; returns the error number (0 on success).
     static int drive(CURLM* multi, Request& request, Transfer& transfer) {
         const auto receiveLimit = std::chrono::milliseconds(request.receiveTimeoutMs);
+        // A server that trickles a byte now and then is never idle for the
+        // receive time-out: the whole exchange is bounded as well.
+        const auto wholeLimit = WholeRequestFactor * receiveLimit;
+        const Clock::time_point start = Clock::now();
         for (;;) {
             int running = 0;
             if (curl_multi_perform(multi, &running) != CURLM_OK) return Inet::ErrorInternal;
             if (!running) break;
             if (request.cancel && request.cancel->isSet()) return InternetOperationCancelled;
-            if (request.receiveTimeoutMs && Clock::now() - transfer.lastActivity >= receiveLimit)
+            if (request.receiveTimeoutMs && (Clock::now() - transfer.lastActivity >= receiveLimit ||
+                                             Clock::now() - start >= wholeLimit))
                 return InternetTimeout;
             if (curl_multi_poll(multi, nullptr, 0, PollStepMs, nullptr) != CURLM_OK)
                 return Inet::ErrorInternal;

@@ -1,6 +1,9 @@
 #include "platform/Error.h"
 
+#include <curl/curl.h>
+
 #include <cerrno>
+#include <cstring>
 
 namespace Platform {
 namespace {
@@ -42,6 +45,59 @@ int errorFromErrno(int e) {
     case EAGAIN: return ErrorIoPending;
     default: return ErrorInvalidFunction;
     }
+}
+
+// The errno value each number stands for when several map to it.
+int errnoOf(int code) {
+    switch (code) {
+    case ErrorFileNotFound: return ENOENT;
+    case ErrorPathNotFound: return ENOTDIR;
+    case ErrorTooManyOpenFiles: return EMFILE;
+    case ErrorAccessDenied: return EACCES;
+    case ErrorInvalidHandle: return EBADF;
+    case ErrorNotEnoughMemory:
+    case ErrorOutOfMemory: return ENOMEM;
+    case ErrorWriteProtect: return EROFS;
+    case ErrorSharingViolation: return EBUSY;
+    case ErrorFileExists:
+    case ErrorAlreadyExists: return EEXIST;
+    case ErrorInvalidParameter: return EINVAL;
+    case ErrorBrokenPipe: return EPIPE;
+    case ErrorDiskFull: return ENOSPC;
+    case ErrorDirNotEmpty: return ENOTEMPTY;
+    case ErrorFilenameTooLong: return ENAMETOOLONG;
+    case ErrorFileTooLarge: return EFBIG;
+    case ErrorNotSupported: return EOPNOTSUPP;
+    case ErrorTimeout: return ETIMEDOUT;
+    case ErrorIoPending: return EAGAIN;
+    default: return 0;
+    }
+}
+
+// The curl result each HTTP number stands for.
+CURLcode curlCodeOf(int code) {
+    switch (code) {
+    case InternetTimeout: return CURLE_OPERATION_TIMEDOUT;
+    case InternetNameNotResolved: return CURLE_COULDNT_RESOLVE_HOST;
+    case InternetOperationCancelled: return CURLE_ABORTED_BY_CALLBACK;
+    case InternetCannotConnect: return CURLE_COULDNT_CONNECT;
+    case InternetConnectionAborted: return CURLE_SEND_ERROR;
+    case InternetConnectionReset: return CURLE_RECV_ERROR;
+    default: return CURLE_OK;
+    }
+}
+
+std::string errorText(int code) {
+    if (const int e = errnoOf(code)) {
+        char buffer[256];
+        // The GNU strerror_r: the text may or may not be in the buffer.
+        return strerror_r(e, buffer, sizeof buffer);
+    }
+    if (code == ErrorHandleEof)
+        return "Reached the end of the file";
+    if (const CURLcode c = curlCodeOf(code))
+        return curl_easy_strerror(c);
+    return {};
 }
 
 int setLastErrorFromErrno() {

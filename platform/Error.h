@@ -2,6 +2,8 @@
 // The thread's "last error", numbered as Win32 numbers its errors, because
 // the program's log lines and callers test those numbers ("(err %d)").
 
+#include <string>
+
 namespace Platform {
 
 enum Win32Error : int {
@@ -42,6 +44,10 @@ enum Win32Error : int {
 
 int lastError();
 void setLastError(int code);
+// The system's own text for an error number: strerror's for the numbers
+// mapped from errno, curl's for the HTTP ones; empty for 0 and for numbers
+// without one.
+std::string errorText(int code);
 // Maps an errno value to its Win32 number (unknown values map to 1).
 int errorFromErrno(int errnoValue);
 // setLastError(errorFromErrno(errno)); returns the stored number.

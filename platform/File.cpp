@@ -3,6 +3,7 @@
 #include "platform/Error.h"
 #include "platform/Path.h"
 
+#include <cstdio>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -183,6 +184,14 @@ bool File::close() {
         return false;
     }
     setLastError(ErrorSuccess);
+    return true;
+}
+
+bool renameFile(std::u16string_view from, std::u16string_view to) {
+    if (::rename(toNativePath(from).c_str(), toNativePath(to).c_str()) != 0) {
+        setLastErrorFromErrno();
+        return false;
+    }
     return true;
 }
 

@@ -65,6 +65,8 @@ private:
 
 // Removes a file (not a directory).
 bool deleteFile(std::u16string_view path);
+// Renames a file, replacing a file of the new name.
+bool renameFile(std::u16string_view from, std::u16string_view to);
 // True when the path names an existing file that is not a directory.
 bool fileExists(std::u16string_view path);
 bool directoryExists(std::u16string_view path);

@@ -39,4 +39,44 @@ std::string utf16ToUtf8(std::u16string_view text) {
     return out;
 }
 
+std::u16string utf8ToUtf16(std::string_view bytes) {
+    std::u16string out;
+    out.reserve(bytes.size() * 2 / 3 + 1);
+    const size_t n = bytes.size();
+    auto at = [&](size_t k) { return static_cast<unsigned char>(bytes[k]); };
+    size_t i = 0;
+    while (i < n) {
+        const unsigned b = at(i);
+        if (b < 0x80) {
+            out.push_back(static_cast<char16_t>(b));
+            i += 1;
+        } else if ((b & 0xE0) == 0xC0) {
+            if (i + 1 >= n)
+                break;
+            out.push_back(static_cast<char16_t>(((b & 0x1F) << 6) | (at(i + 1) & 0x3F)));
+            i += 2;
+        } else if ((b & 0xF0) == 0xE0) {
+            if (i + 2 >= n)
+                break;
+            out.push_back(static_cast<char16_t>(((b & 0x0F) << 12) | ((at(i + 1) & 0x3F) << 6) | (at(i + 2) & 0x3F)));
+            i += 3;
+        } else if ((b & 0xF8) == 0xF0) {
+            if (i + 2 >= n)
+                break;
+            const unsigned high = ((b & 0x07) << 18) | ((at(i + 1) & 0x3F) << 12) | ((at(i + 2) & 0x3F) << 6);
+            const unsigned u = high - 0x10000;
+            out.push_back(static_cast<char16_t>(0xD800 + ((u >> 10) & 0x3FF)));
+            if (i + 3 >= n)
+                break;
+            const unsigned full = (high | (at(i + 3) & 0x3F)) - 0x10000;
+            out.push_back(static_cast<char16_t>(0xDC00 + (full & 0x3FF)));
+            i += 4;
+        } else {
+            out.push_back(u'?');
+            i += 1;
+        }
+    }
+    return out;
+}
+
 } // namespace Platform

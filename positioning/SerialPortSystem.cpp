@@ -397,7 +397,12 @@ void SerialPortSystem::readingPass() {
         runCommands();
 
         if (since(m_statsStart) >= m_options.statsPeriodMs) {
-            Log::log(Log::Info, u"GPS data received: %d bytes, %d sentences", m_statsBytes, m_statsSentences);
+            // A silent receiver is named once, when it falls silent, not
+            // every period until it speaks again.
+            const bool silent = m_statsBytes == 0;
+            if (!silent || !m_statsSilent)
+                Log::log(Log::Info, u"GPS data received: %d bytes, %d sentences", m_statsBytes, m_statsSentences);
+            m_statsSilent = silent;
             m_statsStart = m_clock.ticksMs();
             m_statsBytes = 0;
             m_statsSentences = 0;

@@ -104,6 +104,7 @@ class SerialPortSystem final : public PortSystem, private NmeaSentenceReader {
     std::uint32_t m_statsBytes = 0;
     std::uint32_t m_statsSentences = 0;
     std::uint32_t m_statsStart = 0;
+    bool m_statsSilent = false; // the last period logged had no data
     std::thread m_thread;
 };
 

@@ -121,7 +121,7 @@ SDL_Surface* readBmp(SDL_RWops* stream) {
 }
 
 void logLoaded(std::u16string_view name, const SDL_Surface* surface) {
-    Log::log(Log::Info, u"Image file '%s' : %d", name, reinterpret_cast<std::uintptr_t>(surface));
+    Log::log(Log::Info, u"Image file '%s' : %d x %d", name, surface ? surface->w : 0, surface ? surface->h : 0);
 }
 
 } // namespace

@@ -1,5 +1,7 @@
 #include "routing/PathFile.h"
 
+#include "platform/Error.h"
+
 #include "core/FileSystem.h"
 #include "core/Log.h"
 #include "core/WinFile.h"
@@ -288,7 +290,10 @@ bool PathFile::write(const std::u16string& name, const std::u16string& file, con
 bool PathFile::read(const std::u16string& file, Map::KVAtlas& atlas, Path& target) {
     FileSystem::WinFileForRead in(file);
     if (!in.isOpen()) {
-        Log::log(Log::Critical, u"Can't open path file '%s' (err %d)", file, in.lastError());
+        // No route was saved yet: nothing to alarm anyone about.
+        const int error = in.lastError();
+        Log::log(error == Platform::ErrorFileNotFound ? Log::Normal : Log::Critical,
+                 u"Can't open path file '%s' (err %d)", file, error);
         return false;
     }
     if (!in.seekToEnd() || in.tell() > MaxFileBytes || !in.seek(0)) return false;

@@ -39,11 +39,21 @@ void ServicesPropPage::afterBuild() {
         if (label != nullptr)
             label->setBehavior(std::make_unique<Ui::OnClickBehavior>(label));
     }
-    if (m_config && m_layouts != nullptr) {
-        const Core::ConfigNodePtr keyboard = m_config->child("Keyboard");
-        m_layout = Ui::Keyboard::layoutSetting(*keyboard, "edit_layout", false, *m_layouts);
-        m_languages = Ui::Keyboard::usedLanguagesSetting(*keyboard, *m_layouts);
-    }
+    readKeyboardSettings();
+}
+
+void ServicesPropPage::readKeyboardSettings() {
+    if (!m_config || m_layouts == nullptr)
+        return;
+    const Core::ConfigNodePtr keyboard = m_config->child("Keyboard");
+    m_layout = Ui::Keyboard::layoutSetting(*keyboard, "edit_layout", false, *m_layouts);
+    m_languages = Ui::Keyboard::usedLanguagesSetting(*keyboard, *m_layouts);
+}
+
+void ServicesPropPage::reopenKeyboard() {
+    readKeyboardSettings();
+    if (m_keyboard && m_layouts != nullptr)
+        m_keyboard = Ui::openPageKeyboard(*this, *m_layouts, m_layout, m_languages);
 }
 
 void ServicesPropPage::fillBoxes() {

@@ -7,6 +7,7 @@
 #include "core/ConfigNode.h"
 #include "ui/EditBox.h"
 #include "ui/Keyboard.h"
+#include "ui/KeyboardOwner.h"
 #include "ui/fdPage.h"
 
 #include <array>
@@ -26,7 +27,7 @@ class KeyboardLayouts;
 
 namespace Screens {
 
-class ServicesPropPage final : public Ui::fdPage {
+class ServicesPropPage final : public Ui::fdPage, public Ui::KeyboardOwner {
   public:
     // The track periods offered, in seconds.
     static constexpr std::array<std::uint32_t, 9> RefreshPeriods{10, 20, 30, 45, 60, 120, 180, 300, 600};
@@ -44,6 +45,9 @@ class ServicesPropPage final : public Ui::fdPage {
     void onShow() override;
     bool keyDown(int key) override;
     void childClicked(const std::string& name) override;
+    // Takes the stored edit layout and languages; an open keyboard is
+    // opened again with them.
+    void reopenKeyboard() override;
 
     // 0 none, 1 user name, 2 password.
     int editMode() const { return m_editMode; }
@@ -53,6 +57,7 @@ class ServicesPropPage final : public Ui::fdPage {
     Ui::Keyboard* keyboard() const { return m_keyboard.get(); }
 
   private:
+    void readKeyboardSettings();
     void fillBoxes();
     void setEditMode(int mode);
     void showPeriod();

@@ -41,7 +41,7 @@ bool fdImage::load() {
         Log::log(Log::Critical, "Failed to load image file '%s' from pack", m_fileName);
     if (!loaded)
         return false;
-    Log::log(Log::Info, "Image file '%s' : %d", m_fileName, reinterpret_cast<std::uintptr_t>(loaded));
+    Log::log(Log::Info, "Image file '%s' : %d x %d", m_fileName, loaded->w, loaded->h);
     if (loaded->format->BytesPerPixel == 3) {
         const int bits = loaded->format->BitsPerPixel;
         SDL_Surface* converted = SDL_DisplayFormatAlpha(loaded);

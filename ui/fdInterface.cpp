@@ -237,7 +237,7 @@ void fdInterface::removeTimer() {
     if (!m_timerId)
         return;
     SDL_RemoveTimer(m_timerId);
-    Log::log(Log::Info, "Ui timer %dms removed: %d", m_timerPeriod, reinterpret_cast<std::uintptr_t>(m_timerId));
+    Log::log(Log::Info, "Ui timer %dms removed", m_timerPeriod);
     m_timerId = nullptr;
     m_timerPeriod = 0;
 }
@@ -259,7 +259,7 @@ void fdInterface::updateUiTimer(std::int32_t period) {
     }
     m_timerPeriod = static_cast<std::uint32_t>(period);
     m_redrawAllowed = true;
-    Log::log(Log::Info, "Ui timer %dms created: %d", m_timerPeriod, reinterpret_cast<std::uintptr_t>(m_timerId));
+    Log::log(Log::Info, "Ui timer %dms created", m_timerPeriod);
 }
 
 Uint32 fdInterface::timerCallback(Uint32 interval, void* param) {

@@ -1,6 +1,7 @@
 #include "userdata/MonitoringSystem.h"
 
 #include "core/Log.h"
+#include "core/LoggedText.h"
 #include "core/SendInetMessage.h"
 #include "core/Text.h"
 #include "core/WinInet.h"
@@ -21,21 +22,10 @@ namespace {
 // they stay below 2^31, and an id leaves room for the next one.
 constexpr std::int64_t MaxToken = std::numeric_limits<std::int32_t>::max();
 constexpr std::int64_t MaxId = MaxToken - 1;
-// The reply text echoed into the log; the length is logged whole.
-constexpr std::size_t MaxLoggedReply = 4096;
-
-std::u16string replyText(const std::string& reply) {
-    return Core::ansiToWide(std::string_view(reply).substr(0, MaxLoggedReply));
-}
-
-void logInvalid(const char16_t* format, const std::string& reply) {
-    Log::log(Log::Critical, format, static_cast<int>(reply.size()), replyText(reply));
-}
-
-void logValid(const char16_t* format, const std::string& reply) {
-    if (Log::currentSeverity() >= Log::Info)
-        Log::log(Log::Info, format, static_cast<int>(reply.size()), replyText(reply));
-}
+// What the log shows of a reply (the length is logged whole), and how many
+// replies a minute it shows.
+constexpr std::size_t MaxLoggedReply = 256;
+constexpr std::uint32_t MaxLoggedRepliesPerMinute = 12;
 
 bool inRange(const Messages::Number& n, std::int64_t low, std::int64_t high) {
     return n && *n >= low && *n <= high;
@@ -129,6 +119,26 @@ void System::setTrackPeriod(std::uint32_t seconds) {
     m_friendInfoPeriod = friendInfoPeriodOf(m_trackPeriod);
 }
 
+void System::logReply(int level, const char16_t* format, const std::string& reply) {
+    if (level > Log::currentSeverity())
+        return;
+    const std::int64_t minute = now() / 60;
+    if (minute != m_replyLogMinute) {
+        m_replyLogMinute = minute;
+        m_repliesLogged = 0;
+    }
+    if (m_repliesLogged >= MaxLoggedRepliesPerMinute) {
+        ++m_repliesNotLogged;
+        return;
+    }
+    ++m_repliesLogged;
+    if (m_repliesNotLogged != 0) {
+        Log::log(level, u"%u server replies not logged", m_repliesNotLogged);
+        m_repliesNotLogged = 0;
+    }
+    Log::log(level, format, static_cast<int>(reply.size()), Log::excerpt(reply, MaxLoggedReply));
+}
+
 std::int64_t System::now() {
     return static_cast<std::int64_t>(Positioning::toUnixTime(m_clock.localTime()));
 }
@@ -219,16 +229,18 @@ void System::connect(const Platform::Event& stop, std::uint32_t attempt, const s
     if (!post(Messages::connectRequest(user, password), reply, stop)) return;
     const std::optional<std::string> token = Messages::connectReply(reply);
     if (!token) {
-        logInvalid(u"Invalid MCT response (%d bytes): %s", reply);
+        logReply(Log::Critical, u"Invalid MCT response (%d bytes): %s", reply);
         return;
     }
-    logValid(u"MCT response (%d bytes): %s", reply);
+    logReply(Log::Info, u"MCT response (%d bytes): %s", reply);
     {
         Threading::SdlLock lock(m_mutex);
         // A login changed while the request was out: this session belongs
         // to the old one, the next idle step connects with the new.
         if (user != m_user || password != m_password) return;
-        Log::log(Log::Normal, u"Online service connected (session id: %s)", Core::utf8ToWide(*token));
+        // The session id is a secret: whoever reads the log must not take
+        // over the session.
+        Log::log(Log::Normal, u"Online service connected (session id: %hs)", std::string(Log::SecretMask));
         m_connectAttempts = m_friendInfoAttempts = 0;
         m_token = *token;
         const std::int64_t t = now();
@@ -252,10 +264,10 @@ void System::requestFriendInfo(const Platform::Event& stop, std::uint32_t attemp
     if (!post(Messages::friendInfoRequest(token), reply, stop)) return;
     const auto entries = Messages::friendsReply(reply);
     if (!entries) {
-        logInvalid(u"Invalid MFI response (%d bytes): %s", reply);
+        logReply(Log::Critical, u"Invalid MFI response (%d bytes): %s", reply);
         return;
     }
-    logValid(u"MFI response (%d bytes): %s", reply);
+    logReply(Log::Info, u"MFI response (%d bytes): %s", reply);
     {
         Threading::SdlLock lock(m_mutex);
         for (auto& [token, f] : m_friends)
@@ -318,10 +330,10 @@ void System::exchangeTracks(const Platform::Event& stop) {
     if (!post(Messages::trackRequest(request), reply, stop)) return;
     const std::optional<Accepted> accepted = applyTracks(reply);
     if (!accepted) {
-        logInvalid(u"Invalid MTR response (%d bytes): %s", reply);
+        logReply(Log::Critical, u"Invalid MTR response (%d bytes): %s", reply);
         return;
     }
-    logValid(u"MTR response (%d bytes): %s", reply);
+    logReply(Log::Info, u"MTR response (%d bytes): %s", reply);
     {
         Threading::SdlLock lock(m_listenersMutex);
         for (MonitoringListener* l : m_listeners) {
@@ -417,9 +429,9 @@ void System::sendPointNow(const Platform::Event& stop, const WayPoint& point,
     std::string reply;
     if (!post(Messages::pointRequest(token, receivers, point), reply, stop)) return;
     if (Messages::pointReply(reply))
-        logValid(u"MPT response (%d bytes): %s", reply);
+        logReply(Log::Info, u"MPT response (%d bytes): %s", reply);
     else
-        logInvalid(u"Invalid MPT response (%d bytes): %s", reply);
+        logReply(Log::Critical, u"Invalid MPT response (%d bytes): %s", reply);
 }
 
 void System::setLogin(const std::u16string& user, const std::u16string& password) {

@@ -141,6 +141,10 @@ class System : public Threading::Daemon {
     class SendPointOp;
 
     std::int64_t now();
+    // A server's reply in the log: a bounded, escaped excerpt without
+    // secrets, and no more than a few replies a minute (the rest counted
+    // and the count logged with the next one). Daemon thread only.
+    void logReply(int level, const char16_t* format, const std::string& reply);
     // False when the stop event ended the wait.
     bool backOff(const Platform::Event& stop, std::uint32_t attempt, const char16_t* what);
     bool post(const std::string& request, std::string& reply, const Platform::Event& stop);
@@ -173,6 +177,9 @@ class System : public Threading::Daemon {
     std::u16string m_user;
     std::u16string m_password;
     std::string m_token; // empty: not connected
+    std::int64_t m_replyLogMinute = 0;
+    std::uint32_t m_repliesLogged = 0;
+    std::uint32_t m_repliesNotLogged = 0;
     std::uint32_t m_connectAttempts = 0;
     std::uint32_t m_friendInfoAttempts = 0;
     std::int64_t m_lastTrackTime = 0; // local time, seconds since 1970

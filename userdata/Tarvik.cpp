@@ -21,7 +21,9 @@ void Tarvik::create(TarvikPtr& out, const std::u16string& libraryPath, std::uint
     void* library = Platform::loadLibrary(libraryPath);
     if (!library) {
         const int error = Platform::lastError();
-        Log::log(Log::System, "tarvik.dll can't be loaded (err %d)", error);
+        // No plug-in beside the program is the usual case (none ships).
+        Log::log(error == Platform::ErrorFileNotFound ? Log::Normal : Log::System,
+                 u"Waypoints plug-in '%s' can't be loaded (err %d)", libraryPath, error);
         if (error != Platform::ErrorFileNotFound) Log::log(Log::Info, "%s", Platform::loadLibraryMessage());
         return;
     }

@@ -279,8 +279,11 @@ void fdWPManager::loadIcons() {
     std::uint32_t size = 0;
     const auto bytes = file.isOpen() ? FileSystem::readFile(file, &size) : nullptr;
     if (!bytes) {
-        Log::log(Log::Critical, u"Can't open icons file '%s' (err %d)", m_iconsListPath,
-                 Platform::lastError());
+        // The list of extra icons is optional: without it the point types'
+        // icons are offered.
+        const int error = Platform::lastError();
+        Log::log(error == Platform::ErrorFileNotFound ? Log::Normal : Log::Critical,
+                 u"Can't open icons file '%s' (err %d)", m_iconsListPath, error);
         return;
     }
     std::string_view rest(bytes.get(), size);

@@ -157,7 +157,9 @@ FileIndex::FileIndex(const std::u16string& path, const IndexSourceList& sources,
         }
     }
     const bool known = m_file->isOpen() || FileSystem::fileExists(path);
-    Log::log(known ? Log::Critical : Log::System, u"Error reading Danger Warn Points index %s (err %d)", path,
+    // A missing index is a clean install's first start: it is built from
+    // the text files, nothing to alarm anyone about.
+    Log::log(known ? Log::Critical : Log::Normal, u"Error reading Danger Warn Points index %s (err %d)", path,
              m_file->lastError());
 }
 

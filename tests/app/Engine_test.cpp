@@ -3,6 +3,7 @@
 #include "app/fdEngine.h"
 #include "map/proximity/Index.h"
 
+#include "core/Clipboard.h"
 #include "core/Config.h"
 #include "core/Text.h"
 #include "core/Version.h"
@@ -86,7 +87,7 @@ TEST(Engine, PathsJoinWithBackslashesAndKeepAbsoluteNames) {
 }
 
 TEST(Engine, ProcessorNamesAndGpsRates) {
-    const char* names[] = {"Intl", "MIPS", "Alpha", "PPC", "SHx", "ARM", "IA64", "Alpha64", "Unknown"};
+    const char* names[] = {"x86", "MIPS", "Alpha", "PowerPC", "SuperH", "ARM", "IA-64", "Alpha64", "Unknown"};
     for (std::uint32_t i = 0; i < 9; ++i)
         EXPECT_STREQ(engine::processorName(i | 0x50000), names[i]);
     const std::pair<int, int> rates[] = {{0, 4800},          {4800, 4800},     {4801, 9600},  {14400, 19200},
@@ -287,6 +288,36 @@ TEST(EngineSdl, AVideoThatCannotStartIsNamedWithItsReason) {
     EXPECT_EQ(log.countStartingWith("No audio device"), 0u);
 }
 
+// Under the dummy video driver there is no X11 window to take the system
+// clipboard with: copied text is pasted within the program, and the log
+// says so.
+TEST_F(EngineRun, WithoutAnX11WindowTheClipboardStaysInsideAndSaysSo) {
+    std::ofstream(folder.data("config.xml")) << "<?xml version=\"1.0\" encoding=\"utf-8\"?>\n<config version=\"2\">\n"
+                                                "<var name=\"log_severity\" value=\"2\"/>\n</config>\n";
+    CaptureLogger log;
+    engine::fdEngine e(folder.wide());
+    ASSERT_EQ(e.init(), 0);
+    EXPECT_EQ(log.count("No system clipboard (no X11 window): copied text stays inside the program"), 1u);
+    EXPECT_FALSE(log.contains("Clipboard: the system's"));
+    Clipboard::copy(nullptr, u"Тверская 7");
+    EXPECT_EQ(Clipboard::paste(nullptr), u"Тверская 7");
+    e.shutdown();
+}
+
+// A first start on the shipped data raises no alarm: what the program
+// expects is shipped, and what is optional and missing is logged quietly.
+TEST_F(EngineRun, AFirstStartLogsNoCriticalLine) {
+    CaptureLogger log;
+    engine::fdEngine e(folder.wide());
+    ASSERT_EQ(e.init(), 0);
+    e.shutdown();
+    EXPECT_EQ(log.linesAt(Log::Critical), std::vector<std::string>{});
+    EXPECT_EQ(log.linesAt(Log::System).size(), log.countStartingWith("Version ") + log.countStartingWith("Processor: ") +
+                                                   log.countStartingWith("OS: ") +
+                                                   log.countStartingWith("HTTP (libcurl) initialized"))
+        << "System lines: the program's and the machine's description only";
+}
+
 TEST_F(EngineRun, ADesignPageNoScreenCarriesIsOnlyLogged) {
     const fs::path design = folder.data("skin/design800x480.xml");
     std::string text = TestSupport::readAll(design);
@@ -334,6 +365,38 @@ TEST_F(EngineRun, StartUpFailuresEndWithTheirResult) {
         e.shutdown();
         EXPECT_TRUE(fs::exists(f.data("config.xml")));
     }
+}
+
+// A configured atlas whose maps are damaged stops the start, and the user
+// is told which map and why; the configured atlas is kept for the next
+// start instead of falling back to the first folder.
+TEST_F(EngineRun, AFailedAtlasStartKeepsTheConfiguredAtlasAndNamesTheMap) {
+    fs::create_directories(folder.data("maps/town"));
+    for (const auto& entry : fs::directory_iterator(folder.data("maps/demo")))
+        if (entry.path().extension() == ".kvm") {
+            // The head of each map stays (the atlas lists it); its sections
+            // are cut off.
+            const std::string bytes = TestSupport::readAll(entry.path());
+            std::ofstream(folder.data("maps/town") / entry.path().filename(), std::ios::binary) << bytes.substr(0, 256);
+        }
+    std::ofstream(folder.data("config.xml")) << "<?xml version=\"1.0\" encoding=\"utf-8\"?>\n<config version=\"2\">\n"
+                                                "<var name=\"atlas\" value=\"maps\\town\"/>\n</config>\n";
+    CaptureLogger log;
+    {
+        engine::fdEngine e(folder.wide());
+        EXPECT_NE(e.init(), 0);
+        e.shutdown();
+    }
+    const std::string config = TestSupport::readAll(folder.data("config.xml"));
+    EXPECT_NE(config.find("town"), std::string::npos) << config;
+    EXPECT_EQ(config.find("demo"), std::string::npos) << config;
+    // The message box shows the failure and the damaged map's own line.
+    bool named = false;
+    for (const std::string& line : log.lines())
+        named |= line.starts_with("Mirel - Critical error: ") &&
+                 line.find("Atlas error: map '") != std::string::npos &&
+                 line.find("demo-town.kvm") != std::string::npos;
+    EXPECT_TRUE(named);
 }
 
 namespace {

@@ -243,7 +243,7 @@ TEST_F(Menus, TheInformationPageShowsInfoTextVersionAndCredits) {
     EXPECT_EQ(active(), "info");
     EXPECT_EQ(info->texts()->lines(), credits);
     EXPECT_TRUE(log.contains("Can't open file '"));
-    EXPECT_TRUE(log.contains("info.txt' (err 2)"));
+    EXPECT_TRUE(log.contains("info.txt' (err 2): No such file or directory"));
 }
 
 TEST_F(Menus, TheAtlasesPageSwitchesTheAtlasAndSavesTheChoice) {
@@ -321,8 +321,8 @@ TEST(WaypointsPlugin, TheEngineLoadsItFromTheProgramFolderForEachAtlas) {
 
 namespace {
 
-// Saved keyboard settings reach the keyboards already open on the find and
-// waypoint pages.
+// Saved keyboard settings reach the keyboards already open on the find,
+// waypoint and account pages, and the account page's next keyboard.
 TEST_F(Menus, KeyboardSettingsReopenTheOpenKeyboards) {
     const auto keyboardOf = [&](const char* name) {
         ui->applyPendingChanges();
@@ -333,6 +333,11 @@ TEST_F(Menus, KeyboardSettingsReopenTheOpenKeyboards) {
         EXPECT_EQ(keyboardOf(name)->languageCount(), 2u) << name;
     }
     const Ui::Keyboard* before = keyboardOf("pageFind");
+    // The account page's keyboard is open while its name is typed.
+    startAt("services_prop");
+    page("services_prop")->childClicked("name_box");
+    ASSERT_NE(keyboardOf("services_prop"), nullptr);
+    EXPECT_EQ(keyboardOf("services_prop")->languageCount(), 2u);
     startAt("keyboard_prop");
     auto* keyboard = dynamic_cast<Screens::KeyboardPropPage*>(page("keyboard_prop"));
     keyboard->languages()->itemClicked(1);
@@ -346,6 +351,15 @@ TEST_F(Menus, KeyboardSettingsReopenTheOpenKeyboards) {
     }
     // The waypoint page shows its keyboard only while a box is edited.
     EXPECT_FALSE(keyboardOf("pageWPEdit")->visible());
+    // The account page's open keyboard follows, and so does the one it
+    // opens the next time a box is typed into.
+    ASSERT_NE(keyboardOf("services_prop"), nullptr);
+    EXPECT_EQ(keyboardOf("services_prop")->languageCount(), 1u);
+    startAt("services_prop");
+    EXPECT_EQ(keyboardOf("services_prop"), nullptr);
+    page("services_prop")->childClicked("password_box");
+    ASSERT_NE(keyboardOf("services_prop"), nullptr);
+    EXPECT_EQ(keyboardOf("services_prop")->languageCount(), 1u);
 }
 
 } // namespace

@@ -218,8 +218,8 @@ for line in open(sys.argv[1], encoding="utf-8", errors="replace"):
         current = []
     elif "play sounds end" in line and current is not None:
         events.append(("say", current)); current = None
-    elif current is not None and re.search(r": \d+: (\d+)\[", line):
-        current.append(int(re.search(r": \d+: (\d+)\[", line).group(1)))
+    elif current is not None and re.search(r"sound \d+: phrase (\d+), ", line):
+        current.append(int(re.search(r"sound \d+: phrase (\d+), ", line).group(1)))
     elif "navi event:" in line or "rebuildPath done" in line:
         events.append((line.split("ms: ", 1)[-1].strip(), None))
 spoken = [ids for kind, ids in events if ids is not None]

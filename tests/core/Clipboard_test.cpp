@@ -85,7 +85,7 @@ TEST(Clipboard, BusyClipboard) {
     EXPECT_FALSE(Clipboard::canPaste(window));
     EXPECT_EQ(Clipboard::paste(window), u"");
     Clipboard::copy(window, u"lost");
-    EXPECT_EQ(log.lines(), std::vector<std::string>(3, "Can't open clipboard (err 5)"));
+    EXPECT_EQ(log.lines(), std::vector<std::string>(3, "Can't open clipboard (err 5): Permission denied"));
     Store::instance().close();
     EXPECT_EQ(Clipboard::paste(window), u"");
 }

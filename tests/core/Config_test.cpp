@@ -262,7 +262,7 @@ TEST(Config, LoadFailures) {
     Config config;
     config.root()->set("kept", 1);
     EXPECT_FALSE(config.load(wide(dir / "missing.xml")));
-    EXPECT_TRUE(log.contains("Can't open config file '" + (dir / "missing.xml").string() + "' (err 2)"));
+    EXPECT_TRUE(log.contains("Can't open config file '" + (dir / "missing.xml").string() + "' (err 2): No such file or directory"));
     EXPECT_FALSE(config.load(wide(dir.path()))); // a folder never opens as a file
     std::string deep;
     for (int i = 0; i < 100000; ++i)
@@ -272,7 +272,8 @@ TEST(Config, LoadFailures) {
     };
     for (const Case& c : {Case{"<settings><var name=\"a\" value=\"1\"/></settings>", "has no config element"},
                           Case{"<config version=\"2\"><var name=\"a\" value=\"1\"/><var name=\"b", "Can't parse config file '"},
-                          Case{"", "Can't parse config file '"}, Case{"<config>" + deep, "is nested too deeply"}}) {
+                          Case{"", "Error reading file '" + (dir / "bad.xml").string() + "' (err 0): the file is empty"},
+                          Case{"<config>" + deep, "is nested too deeply"}}) {
         dir.write("bad.xml", c.content);
         EXPECT_FALSE(config.load(wide(dir / "bad.xml"))) << c.logged;
         EXPECT_TRUE(log.contains(c.logged)) << c.logged;
@@ -291,7 +292,7 @@ TEST(Config, SaveFailuresKeepThePreviousFile) {
     // The target is a folder; the folder is missing.
     std::filesystem::create_directory(dir / "folder.xml");
     EXPECT_FALSE(config.save(wide(dir / "folder.xml")));
-    EXPECT_TRUE(log.contains("Can't create config file '" + (dir / "folder.xml").string() + "' (err 5)"));
+    EXPECT_TRUE(log.contains("Can't create config file '" + (dir / "folder.xml").string() + "' (err 5): Permission denied"));
     EXPECT_FALSE(config.save(wide(dir / "no" / "config.xml")));
     EXPECT_TRUE(log.contains("Can't create config file '" + (dir / "no" / "config.xml").string() + "' (err"));
     EXPECT_TRUE(config.changed());

@@ -37,7 +37,7 @@ TEST(FileFinder, EmptyAndMissingFolders) {
     EXPECT_TRUE(none->atEnd());
     EXPECT_FALSE(none->next());
     EXPECT_EQ(Platform::lastError(), Platform::ErrorFileNotFound);
-    EXPECT_EQ(log.lines().back(), "Iterating '*.kvm' in '" + dir.path().string() + "': ffffffff");
+    EXPECT_EQ(log.lines().back(), "Iterating '*.kvm' in '" + dir.path().string() + "': nothing found");
 
     // As the system lists them, "." and ".." are there; callers filter.
     auto all = FileFinder::create(folder, u"*");
@@ -46,7 +46,7 @@ TEST(FileFinder, EmptyAndMissingFolders) {
     auto missing = FileFinder::create(wide(dir / "nowhere"), u"*");
     EXPECT_TRUE(missing->atEnd());
     EXPECT_EQ(Platform::lastError(), Platform::ErrorPathNotFound);
-    EXPECT_TRUE(log.contains("': ffffffff"));
+    EXPECT_TRUE(log.contains("': nothing found"));
 }
 
 TEST(FileFinder, MatchesWithoutCaseInNameOrder) {
@@ -64,8 +64,8 @@ TEST(FileFinder, MatchesWithoutCaseInNameOrder) {
                                                       u"ёж.kvm", u"Ёлки.kvm"}));
     EXPECT_TRUE(f->atEnd());
     EXPECT_FALSE(f->next());
-    EXPECT_EQ(log.lines().front().rfind("Iterating '*.kvm' in '" + dir.path().string() + "': 0", 0), 0u);
-    EXPECT_FALSE(log.contains("ffffffff"));
+    EXPECT_EQ(log.lines().front(), "Iterating '*.kvm' in '" + dir.path().string() + "': 7 entries");
+    EXPECT_FALSE(log.contains("nothing found"));
 
     auto txt = FileFinder::create(wide(dir.path()), u"README.*");
     EXPECT_EQ(names(*txt), (std::vector<std::u16string>{u"readme.txt"}));

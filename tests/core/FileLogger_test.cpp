@@ -150,7 +150,7 @@ TEST(FileLogger, LoggingKeepsLastErrorAndErrno) {
     Log::logMemoryStatus(); // only at Info
     EXPECT_EQ(Platform::lastError(), Platform::ErrorAccessDenied);
     EXPECT_EQ(errno, EACCES);
-    EXPECT_EQ(log.text, header + "0ms: between a failure and its check (err 5)\r\n");
+    EXPECT_EQ(log.text, header + "0ms: between a failure and its check (err 5): Permission denied\r\n");
     log.logger->setSeverity(Log::Info);
     log.logger->writeNarrow(Log::Info, "x", true);
     log.logger->setFile(std::make_unique<MemoryFile>(&log.text));
@@ -161,6 +161,33 @@ TEST(FileLogger, LoggingKeepsLastErrorAndErrno) {
     EXPECT_EQ(errno, EACCES);
     EXPECT_TRUE(std::regex_search(log.text, std::regex("\r\n0ms: Memory: phys:[1-9]\\d*, virt:[1-9]\\d*\r\n")))
         << log.text;
+}
+
+// A line ending in "(err %d)" gets the system's text for the number after
+// it; other lines, numbers without a text, and "(err" elsewhere stay.
+TEST(FileLogger, ErrorNumbersAtTheEndGetTheSystemsText) {
+    const struct {
+        std::u16string line;
+        std::string shown;
+    } rows[] = {
+        {u"Can't open file 'a.txt' (err 2)", "Can't open file 'a.txt' (err 2): No such file or directory"},
+        {u"HttpSendRequest failed to sent message (err 12002)",
+         "HttpSendRequest failed to sent message (err 12002): Timeout was reached"},
+        {u"x (err 12029)", "x (err 12029): Couldn't connect to server"},
+        {u"x (err 0)", "x (err 0)"},
+        {u"x (err 77)", "x (err 77)"},
+        {u"x (err -5)", "x (err -5)"},
+        {u"x (err 2) and more", "x (err 2) and more"},
+        {u"x (err )", "x (err )"},
+        {u"(err 2)", "(err 2): No such file or directory"},
+        {u"x (error 2)", "x (error 2)"},
+    };
+    for (const auto& row : rows) {
+        Installed log;
+        Log::log(Log::Critical, u"%s", row.line);
+        Log::log(Log::Critical, "%s", Core::wideToUtf8(row.line));
+        EXPECT_EQ(log.text, header + "0ms: " + row.shown + "\r\n0ms: " + row.shown + "\r\n");
+    }
 }
 
 TEST(FileLogger, NewFileStartsWithHeader) {
@@ -239,6 +266,36 @@ TEST(FileLogger, InstallsOverLogTxt) {
     EXPECT_EQ(Log::defaultLogPath().substr(Log::defaultLogPath().size() - 8), u"/log.txt");
 }
 
+// Past its bound the log rolls over: log.txt becomes log.old.txt (an older
+// one is replaced, counting what log.txt held before the run) and a new
+// log.txt starts with a header; neither grows much past the bound.
+TEST(FileLogger, TheLogRollsToLogOldPastItsBound) {
+    TestSupport::TempDir dir;
+    const std::u16string path = FileTests::wide(dir / "log.txt");
+    dir.write("log.old.txt", "a much older run\r\n");
+    dir.write("log.txt", std::string(150, 'e') + "\r\n");
+    ASSERT_TRUE(Log::installFileLogger(path, 400));
+    // About 60 bytes a line: the bound is passed once, within the first
+    // five lines.
+    for (int i = 0; i < 8; ++i)
+        Log::log(Log::Critical, u"line %.2d of a run that logs more than its bound", i);
+    Log::install(nullptr);
+    const std::string text = TestSupport::readAll(dir / "log.txt");
+    const std::string old = TestSupport::readAll(dir / "log.old.txt");
+    EXPECT_EQ(old.find("a much older run"), std::string::npos);
+    EXPECT_LE(old.size(), 400u + 80u);
+    EXPECT_LE(text.size(), 400u + 80u);
+    EXPECT_TRUE(old.starts_with(std::string(150, 'e'))) << old;
+    EXPECT_TRUE(text.starts_with("---------- Log started at: ")) << text;
+    // Every line is in one of the two files, in order.
+    for (int i = 0; i < 8; ++i) {
+        const std::string line = Core::format("line %.2d ", i);
+        EXPECT_NE((old + text).find(line), std::string::npos) << i;
+        EXPECT_TRUE(old.find(line) == std::string::npos || text.find(line) == std::string::npos) << i;
+    }
+    EXPECT_NE(text.find("0ms: line "), std::string::npos) << text;
+}
+
 TEST(FileLogger, DefaultClockIgnoresSdlStart) {
     // The engine installs the logger before it starts SDL; starting SDL must
     // not show up as a jump in the line times.
@@ -290,7 +347,7 @@ TEST(FileLogger, PathArgumentsShowTheSystemsSeparators) {
     Log::log(Log::Critical, "reply: %s", std::string("ok\r\nc 0ms: forged\x1b[2J\x7f\0end", 26));
     Log::log(Log::Critical, u"%s", u"\u00e9\t\u0442");
     EXPECT_EQ(log.lines(),
-              (std::vector<std::string>{"Can't open config file '/tmp/x/data/config.xml' (err 2)",
+              (std::vector<std::string>{"Can't open config file '/tmp/x/data/config.xml' (err 2): No such file or directory",
                                         "a\\b maps/monaco c:/x y/z q", "/v|(null)|w/",
                                         "reply: ok\\x0D\\x0Ac 0ms: forged\\x1B[2J\\x7F\\x00end",
                                         "\u00e9\\x09\u0442"}));

@@ -55,14 +55,14 @@ TEST(ReadFile, SmallEmptyAndUnreadableFiles) {
         f.write("xyz", 1, 3);
         EXPECT_FALSE(FileSystem::readFile(f));
         ASSERT_EQ(log.lines().size(), 2u);
-        EXPECT_EQ(log.lines()[1], "Error reading file (err 6)");
+        EXPECT_EQ(log.lines()[1], "Error reading file (err 6): Bad file descriptor");
     }
     // A file that did not open (a folder).
     {
         FileSystem::WinFileForRead f(wide(dir.path()));
         EXPECT_FALSE(FileSystem::readFile(f));
         ASSERT_EQ(log.lines().size(), 3u);
-        EXPECT_EQ(log.lines()[2], "Error reading file (err 6)");
+        EXPECT_EQ(log.lines()[2], "Error reading file (err 6): Bad file descriptor");
     }
     // A size the file cannot tell is never trusted (no 4 GB read).
     {

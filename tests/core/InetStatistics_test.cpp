@@ -154,3 +154,24 @@ TEST(InetStatistics, DumpsHideThePasswordAndTokens) {
     EXPECT_NE(text.find("user=\"anna\""), std::string::npos);
     EXPECT_EQ(log.count("Sent message begin"), 2u);
 }
+
+// The mask does not tell the password's length, and a reply of megabytes is
+// dumped up to its first 256 bytes (16 rows), the rest counted.
+TEST(InetStatistics, TheMaskHasOneLengthAndDumpsAreBounded) {
+    FakeClock time;
+    const auto dumped = [&](const std::string& password) {
+        CaptureLogger log(Log::Info);
+        InetStatistics statistics(nullptr, time.clock());
+        statistics.messageSent(1, "<mct user=\"anna\" password=\"" + password + "\" />", 30);
+        log.setSeverity(Log::Critical); // the usage line at the end is not the dump's
+        return log.lines();
+    };
+    EXPECT_EQ(dumped("p"), dumped("a-password-of-thirty-one-chars!"));
+
+    CaptureLogger log(Log::Info);
+    InetStatistics statistics(nullptr, time.clock());
+    statistics.responseReceived(1, std::string(10 << 20, 'x'));
+    EXPECT_EQ(log.lines().size(), 1u + 16u + 1u + 1u);
+    EXPECT_EQ(log.count("... (10485504 more bytes)"), 1u);
+    EXPECT_EQ(log.count("Received response end"), 1u);
+}

@@ -119,7 +119,7 @@ TEST(ReleasableFileMapping, OpenFailuresAreLogged) {
     EXPECT_FALSE(mapping.isHeld());
     EXPECT_EQ(mapping.fileSize(), Mapping::UnknownSize);
     EXPECT_EQ(Platform::lastError(), Platform::ErrorFileNotFound);
-    const std::vector<std::string> expected = {"CreateFileMapping failed (err 2)",
+    const std::vector<std::string> expected = {"CreateFileMapping failed (err 2): No such file or directory",
                                                "filename = '" + Core::wideToUtf8(missing) + "'"};
     EXPECT_EQ(log.lines(), expected);
     EXPECT_FALSE(mapping.createView(0, 0));
@@ -128,7 +128,7 @@ TEST(ReleasableFileMapping, OpenFailuresAreLogged) {
     Mapping folder(pool, wide(dir.path()));
     EXPECT_FALSE(folder.isHeld());
     ASSERT_EQ(log.lines().size(), 6u);
-    EXPECT_EQ(log.lines()[4], "CreateFileMapping failed (err 5)");
+    EXPECT_EQ(log.lines()[4], "CreateFileMapping failed (err 5): Permission denied");
 }
 
 TEST(ReleasableFileMapping, ViewFileReadsSeeksAndRefusesWrites) {
@@ -282,7 +282,7 @@ TEST(ReleasableFileMapping, OutOfMemoryReleasesViewsThenMappingsAndRetries) {
     EXPECT_EQ(spy.windows.size(), 3u);
     EXPECT_FALSE(a.isHeld());
     EXPECT_FALSE(third->isHeld());
-    const std::vector<std::string> expected = {"MapViewOfFile(300, 50) failed (err 14)",
+    const std::vector<std::string> expected = {"MapViewOfFile(300, 50) failed (err 14): Cannot allocate memory",
                                                "filename = '" + (dir.path() / "b").string() + "'"};
     EXPECT_EQ(log.lines(), expected);
 
@@ -293,7 +293,7 @@ TEST(ReleasableFileMapping, OutOfMemoryReleasesViewsThenMappingsAndRetries) {
     EXPECT_FALSE(held);
     EXPECT_EQ(spy.windows.size(), 1u);
     ASSERT_EQ(log.lines().size(), 4u);
-    EXPECT_EQ(log.lines()[2], "MapViewOfFile(0, 10) failed (err 5)");
+    EXPECT_EQ(log.lines()[2], "MapViewOfFile(0, 10) failed (err 5): Permission denied");
 }
 
 TEST(ReleasableFileMapping, ViewsOutlivingTheirFileOrMappingFailSafely) {
@@ -349,7 +349,7 @@ TEST(ReleasableFileMapping, WholeFileOfMoreThanFourGigabytesIsRefused) {
     EXPECT_EQ(mapping.fileSize(), std::uint64_t{5} << 30);
     EXPECT_FALSE(mapping.createView(0, 0));
     ASSERT_FALSE(log.lines().empty());
-    EXPECT_EQ(log.lines()[0], "MapViewOfFile(0, 0) failed (err 87)");
+    EXPECT_EQ(log.lines()[0], "MapViewOfFile(0, 0) failed (err 87): Invalid argument");
     // The last window a 32-bit offset reaches maps fine.
     auto view = mapping.createView(0xFFFFFFF0u, 0x20);
     ASSERT_TRUE(view);

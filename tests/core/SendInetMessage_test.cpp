@@ -138,10 +138,10 @@ TEST_F(SendInetMessageTest, RefusedUnresolvedAndSilentServersFailAfterOneAttempt
     const std::string refused =
         "http://127.0.0.1:" + std::to_string(TestSupport::closedLoopbackPort()) + "/POST.php";
     EXPECT_FALSE(post(binding, refused, "x", response));
-    EXPECT_EQ(log.count("HttpSendRequest failed to sent message (err 12029)"), 1u);
+    EXPECT_EQ(log.count("HttpSendRequest failed to sent message (err 12029): Couldn't connect to server"), 1u);
 
     EXPECT_FALSE(post(binding, "http://mirel-service.invalid/POST.php", "x", response));
-    EXPECT_EQ(log.count("HttpSendRequest failed to sent message (err 12007)"), 1u);
+    EXPECT_EQ(log.count("HttpSendRequest failed to sent message (err 12007): Couldn't resolve host name"), 1u);
     EXPECT_EQ(log.count("Connecting to mirel-service.invalid:80"), 1u);
 
     // The 30 s receive time-out, shortened.
@@ -149,7 +149,7 @@ TEST_F(SendInetMessageTest, RefusedUnresolvedAndSilentServersFailAfterOneAttempt
     Network::SendControl control;
     control.receiveTimeoutMs = 100;
     EXPECT_FALSE(post(binding, silent.url("/POST.php"), "x", response, control));
-    EXPECT_EQ(log.count("HttpSendRequest failed to sent message (err 12002)"), 1u);
+    EXPECT_EQ(log.count("HttpSendRequest failed to sent message (err 12002): Timeout was reached"), 1u);
     EXPECT_EQ(silent.requests().size(), 1u) << "no second attempt after a time-out";
 
     EXPECT_EQ(log.countStartingWith("HttpSendRequest failed"), 3u);
@@ -158,6 +158,22 @@ TEST_F(SendInetMessageTest, RefusedUnresolvedAndSilentServersFailAfterOneAttempt
     EXPECT_FALSE(post(binding, "gopher://host.invalid/", "x", response));
     EXPECT_EQ(log.count("SendInetMessage failed to parse url 'gopher://host.invalid/' (err 12006)"), 1u);
     EXPECT_FALSE(post(nullptr, silent.url("/"), "x", response));
+}
+
+// A server that sends a byte now and then is never silent for the receive
+// time-out, yet the whole exchange is bounded (by twice that time-out): the
+// request fails as timed out instead of holding the service for the length
+// of the trickle.
+TEST_F(SendInetMessageTest, ATricklingServerCannotHoldARequestBeyondItsBound) {
+    HttpServer trickle({HttpServer::Reply::trickling(400, std::chrono::milliseconds(25)), {200, "never"}});
+    Network::SendControl control;
+    control.receiveTimeoutMs = 200;
+    std::string response;
+    EXPECT_FALSE(post(binding, trickle.url("/POST.php"), "x", response, control));
+    EXPECT_EQ(log.count("HttpSendRequest failed to sent message (err 12002): Timeout was reached"), 1u);
+    EXPECT_EQ(response, "");
+    EXPECT_EQ(trickle.requests().size(), 1u) << "no second attempt after a time-out";
+    trickle.release();
 }
 
 namespace {
@@ -200,7 +216,7 @@ TEST_F(SendInetMessageTest, StoppingTheDaemonInterruptsAnExchangeUnderWay) {
         << "the 30 s receive time-out was not waited out";
     EXPECT_TRUE(done.isSet());
     EXPECT_FALSE(result);
-    EXPECT_EQ(log.count("HttpSendRequest failed to sent message (err 12017)"), 1u);
+    EXPECT_EQ(log.count("HttpSendRequest failed to sent message (err 12017): Operation was aborted by an application callback"), 1u);
     EXPECT_EQ(server.requests().size(), 1u);
 }
 

@@ -55,7 +55,7 @@ TEST(Shell, MissingCommandFails) {
     EXPECT_FALSE(Core::shellOpen(u"file.txt", &child));
     EXPECT_FALSE(child.started());
     EXPECT_EQ(Platform::lastError(), Platform::ErrorFileNotFound);
-    EXPECT_TRUE(log.contains("Can't open 'file.txt' with '" + (dir / "no-such-opener").string() + "' (err 2)"));
+    EXPECT_TRUE(log.contains("Can't open 'file.txt' with '" + (dir / "no-such-opener").string() + "' (err 2): No such file or directory"));
 }
 
 TEST(Shell, SpawnReportsExitCodes) {

@@ -116,6 +116,17 @@ TEST_F(Town_, ALastingBadStartIsLoggedOnce) {
     EXPECT_EQ(badStarts, 1u);
 }
 
+// Driving against the route raises "moving backwards" on every frame: the
+// log names it when it begins, and no navi event line comes twice within a
+// second.
+TEST_F(Town_, MovingBackwardsIsLoggedWhenItBegins) {
+    for (double east = -900; east <= -800; east += 15) drive(east, 0, 90, 15);
+    for (double east = -800; east >= -900; east -= 15) drive(east, 0, 270, 15);
+    std::size_t backwards = 0;
+    for (const std::string& event : events()) backwards += event == "navi event:BackwardMove";
+    EXPECT_EQ(backwards, 1u);
+}
+
 // A route the program computes across Monaco, with what a handler needs
 // beside it: the shortest one, which keeps to the small streets with their
 // hairpins and roundabouts (the fastest takes the boulevards).

@@ -2,7 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
 #include <csignal>
+#include <pthread.h>
+#include <thread>
 #include <string>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -120,3 +124,29 @@ TEST(CrashGuard, ANormalEndKeepsItsResultAndTheHandlers) {
 }
 
 } // namespace
+
+// The report names this process and its threads, and nothing else of the
+// machine.
+TEST(CrashGuard, TheReportListsOnlyThisProcessAndItsThreads) {
+    std::atomic<bool> stop = false;
+    std::thread worker([&] {
+        while (!stop)
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    });
+    pthread_setname_np(worker.native_handle(), "crash-test-w");
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    const std::vector<std::string> names = Platform::ownProcessAndThreads();
+    stop = true;
+    worker.join();
+    ASSERT_FALSE(names.empty());
+    EXPECT_TRUE(names[0].ends_with(" (pid " + std::to_string(getpid()) + ")")) << names[0];
+    std::size_t workers = 0;
+    for (std::size_t i = 1; i < names.size(); ++i) {
+        EXPECT_TRUE(names[i].starts_with("thread ")) << names[i];
+        workers += names[i].starts_with("thread crash-test-w (tid ");
+    }
+    EXPECT_EQ(workers, 1u);
+    // Not the machine's processes: this test runs beside at least init.
+    for (const std::string& name : names)
+        EXPECT_EQ(name.find("(pid 1)"), std::string::npos) << name;
+}

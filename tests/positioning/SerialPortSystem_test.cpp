@@ -59,6 +59,11 @@ struct LogLines : Log::Logger {
         std::lock_guard lock(mutex);
         return static_cast<int>(std::count(lines.begin(), lines.end(), text));
     }
+    int countStartingWith(const std::string& prefix) {
+        std::lock_guard lock(mutex);
+        return static_cast<int>(
+            std::count_if(lines.begin(), lines.end(), [&](const std::string& l) { return l.starts_with(prefix); }));
+    }
 };
 
 // One logger stays installed for the rest of the run: a probe thread that
@@ -259,9 +264,9 @@ TEST(SerialPortSystem, ProbeWantsAChecksummedGpsTalker) {
     // An unknown speed: no port object, and the line says why.
     Receiver other(data, 6, {line(Gga)});
     EXPECT_FALSE(Positioning::NmeaPort::open(options.locator, 6, 12345, options.port));
-    EXPECT_TRUE(log->has("Speed 12345 can't be set (err 87)"));
+    EXPECT_TRUE(log->has("Speed 12345 can't be set (err 87): Invalid argument"));
     EXPECT_FALSE(Positioning::NmeaPort::open(options.locator, 9, 4800, options.port));
-    EXPECT_TRUE(log->has("Port COM9 can't be opened (err 2)"));
+    EXPECT_TRUE(log->has("Port COM9 can't be opened (err 2): No such file or directory"));
 
     // A stop event ends a probe of a silent line at once.
     other.silent = true;
@@ -388,6 +393,38 @@ TEST(SerialPortSystem, ASilentPortIsReopenedAndAMissingOneRetried) {
     ASSERT_GE(seen.size(), 4u);
     EXPECT_EQ(std::vector<std::string>(seen.begin(), seen.begin() + 3),
               (std::vector<std::string>{"enabled", "open", "closed"}));
+}
+
+// The traffic line names a silent receiver once, when it falls silent, and
+// again each time it falls silent after speaking.
+TEST(SerialPortSystem, ASilentReceiverIsNamedOnceNotEveryPeriod) {
+    LogLines* log = installLog();
+    TestSupport::TempDir data;
+    Receiver gps(data, 2, {line(Gga)});
+    const std::string silentLine = "GPS data received: 0 bytes, 0 sentences";
+    const auto silentPeriods = [&] { return log->count(silentLine); };
+    const auto speakingPeriods = [&] { return log->countStartingWith("GPS data received: ") - silentPeriods(); };
+    {
+        auto options = quickOptions(data);
+        options.silenceMs = 60000; // no reopening while the test waits
+        options.statsPeriodMs = 100;
+        Positioning::SerialPortSystem ports(nullptr, options);
+        ports.setPort(2, 38400);
+        ports.setEnabled(true, nullptr);
+        ASSERT_TRUE(eventually([&] { return speakingPeriods() >= 1; }));
+        const int silentBefore = silentPeriods();
+        gps.silent = true;
+        ASSERT_TRUE(eventually([&] { return silentPeriods() == silentBefore + 1; }));
+        // Ten periods pass, silent all of them.
+        const int speaking = speakingPeriods();
+        std::this_thread::sleep_for(std::chrono::milliseconds(1000));
+        EXPECT_EQ(silentPeriods(), silentBefore + 1);
+        EXPECT_EQ(speakingPeriods(), speaking);
+        gps.silent = false;
+        ASSERT_TRUE(eventually([&] { return speakingPeriods() > speaking; }));
+        gps.silent = true;
+        ASSERT_TRUE(eventually([&] { return silentPeriods() == silentBefore + 2; }));
+    }
 }
 
 TEST(SerialPortSystem, PortSearchFindsTheReceiverAndReportsProgress) {

@@ -64,7 +64,7 @@ TEST(Image, LoadFailuresAreLogged) {
     SurfacePtr display = argbSurface(1, 1);
     const std::u16string missing = widePath(dir / "missing.bmp");
     EXPECT_EQ(Render::loadImage(missing, display->format), nullptr);
-    EXPECT_TRUE(log.contains("Failed to load image file '" + (dir / "missing.bmp").string() + "' (err 2)"));
+    EXPECT_TRUE(log.contains("Failed to load image file '" + (dir / "missing.bmp").string() + "' (err 2): No such file or directory"));
 
     const std::u16string text = widePath(dir.write("text.bmp", "not a picture"));
     EXPECT_EQ(Render::loadImage(text, display->format), nullptr);

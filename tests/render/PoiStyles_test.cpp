@@ -125,7 +125,7 @@ TEST(PoiStyles, FileFailures) {
     EXPECT_TRUE(log.lines().empty());
     EXPECT_FALSE(styles->loadPoiStyles(&fixture.images, fixture.path("styles/none.xml")));
     EXPECT_TRUE(log.contains("Can't open poi styles file '" + (fixture.dir / "styles/none.xml").string() +
-                             "' (err 2)"));
+                             "' (err 2): No such file or directory"));
     fixture.write("styles/x.xml", "<pois><group id=\"1\"></pois>");
     EXPECT_FALSE(styles->loadPoiStyles(&fixture.images, fixture.path("styles/x.xml")));
     EXPECT_TRUE(log.contains(" on parsing poi styles file"));

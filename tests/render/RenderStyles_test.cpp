@@ -98,7 +98,7 @@ TEST(RenderStyles, FailuresAndTheirMessages) {
     std::filesystem::remove(fixture.dir / "render.xml");
     auto styles = std::make_unique<Render::RenderStyles>();
     EXPECT_FALSE(fixture.load(*styles));
-    EXPECT_TRUE(log.contains("Can't open render styles file '" + fixture.dir.path().string() + "/render.xml' (err 2)"));
+    EXPECT_TRUE(log.contains("Can't open render styles file '" + fixture.dir.path().string() + "/render.xml' (err 2): No such file or directory"));
 }
 
 TEST(RenderStyles, MiscItemsStayWhenALaterStepFails) {

@@ -66,7 +66,7 @@ TEST(ShapeStyles, PolylineAttributesAndSkipping) {
     EXPECT_EQ(styles->nightSet().polylines[2].color, 0u);
     EXPECT_FALSE(styles->loadPolylineStyles(fixture.path("styles/none.xml")));
     EXPECT_TRUE(log.contains("Can't open polylines styles file '" + (fixture.dir / "styles/none.xml").string() +
-                             "' (err 2)"));
+                             "' (err 2): No such file or directory"));
     fixture.write("styles/bad.xml", "<polylines><group></polylines>");
     EXPECT_FALSE(styles->loadPolylineStyles(fixture.path("styles/bad.xml")));
     EXPECT_TRUE(log.contains(" on parsing polylines styles file"));
@@ -120,7 +120,7 @@ TEST(ShapeStyles, PatternsAreOwnedOnceAndChecked) {
     EXPECT_EQ(night[9].color, 0xFFFFFFu);
     EXPECT_TRUE(log.contains("wide.bmp' is 8 x 4: a pattern must be square with a power-of-two side"));
     EXPECT_TRUE(log.contains("six.bmp' is 6 x 6: a pattern must be square with a power-of-two side"));
-    EXPECT_TRUE(log.contains("missing.bmp' (err 2)"));
+    EXPECT_TRUE(log.contains("missing.bmp' (err 2): No such file or directory"));
     std::set<SDL_Surface*> distinct;
     for (int t = 0; t < 256; ++t) {
         distinct.insert(day[std::size_t(t)].pattern);

@@ -70,7 +70,7 @@ TEST(PolylinesFile, BrokenAndMissingFilesAreLoggedAndKeepWhatWasThere) {
     readPolylinesFile(Core::utf8ToWide((dir.path() / "polylines.xml").string()), entries);
     ASSERT_EQ(log.linesAt(Log::Critical).size(), 1u);
     EXPECT_EQ(log.linesAt(Log::Critical)[0],
-              "Can't open polylines designs file '" + (dir.path() / "polylines.xml").string() + "' (err 2)");
+              "Can't open polylines designs file '" + (dir.path() / "polylines.xml").string() + "' (err 2): No such file or directory");
 }
 
 TEST(ButtonBindingsFile, WrittenByteExactAndReadBack) {

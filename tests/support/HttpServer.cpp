@@ -151,6 +151,21 @@ void HttpServer::serve() {
             if (!s.released) s.parked.push_back(std::move(socket));
             continue;
         }
+        if (reply.trickleBytes != 0) {
+            const std::string head =
+                "HTTP/1.0 200 OK\r\nContent-Length: " + std::to_string(reply.trickleBytes) + "\r\n\r\n";
+            asio::write(socket, asio::buffer(head), error);
+            for (std::size_t i = 0; i < reply.trickleBytes && !error; ++i) {
+                {
+                    std::lock_guard lock(s.mutex);
+                    if (s.stopping || s.released) break;
+                }
+                std::this_thread::sleep_for(reply.trickleStep);
+                asio::write(socket, asio::buffer("x", 1), error);
+            }
+            socket.shutdown(tcp::socket::shutdown_both, error);
+            continue;
+        }
         const std::string answer =
             !reply.raw.empty()
                 ? reply.raw

@@ -33,6 +33,16 @@ class HttpServer {
             r.drop = true;
             return r;
         }
+        // Answers 200 with a body of `bytes` bytes announced in full but sent
+        // one byte per step: the line is never idle for long, yet the
+        // reply takes bytes x step (a trickling server). Stops when the
+        // client goes, at release() or at the server's end.
+        static Reply trickling(std::size_t bytes, std::chrono::milliseconds step) {
+            Reply r;
+            r.trickleBytes = bytes;
+            r.trickleStep = step;
+            return r;
+        }
         // Sends these bytes as they stand (a damaged reply).
         static Reply rawBytes(std::string bytes) {
             Reply r;
@@ -45,6 +55,8 @@ class HttpServer {
         bool hang = false;
         bool drop = false;
         std::string raw;
+        std::size_t trickleBytes = 0;
+        std::chrono::milliseconds trickleStep{0};
     };
 
     explicit HttpServer(std::vector<Reply> script);

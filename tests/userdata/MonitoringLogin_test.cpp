@@ -50,8 +50,8 @@ TEST(MonitoringLogin, APasswordChangedDuringAConnectDropsTheOldSession) {
     EXPECT_EQ(body(server, 0), "<mct user=\"u\" password=\"p\" />") << "the request made before the change";
     EXPECT_EQ(body(server, 1), "<mct user=\"u\" password=\"q\" />");
     EXPECT_EQ(body(server, 2), "<mfi token=\"new\" />") << "the old login's session is never used";
-    EXPECT_EQ(log.count("Online service connected (session id: old)"), 0u);
-    EXPECT_EQ(log.count("Online service connected (session id: new)"), 1u);
+    // One session, its id kept out of the log.
+    EXPECT_EQ(log.count("Online service connected (session id: ***)"), 1u);
 }
 
 } // namespace

@@ -201,6 +201,51 @@ TEST(MonitoringSystem, FailedConnectsBackOffAndBadRepliesAreSurvived) {
     EXPECT_EQ(s.recorder.all(), std::vector<std::string>{"state"});
 }
 
+// At the highest severity the log shows neither the password nor the
+// session token, not even their length; the replies still show their shape.
+TEST(MonitoringSystem, TheLogNeverHoldsThePasswordOrTheToken) {
+    Service s({{200, "<mcr token=\"tok-SECRET-42\"/>"}, {200, "<mfi/>"}, {200, "<mft/>"}});
+    s.log.setSeverity(Log::AboveInfo);
+    s.system.setLogin(u"anna", u"pw-SECRET-7");
+    s.system.start();
+    ASSERT_TRUE(s.server.waitForRequests(3));
+    s.system.stop();
+    ASSERT_EQ(s.body(0), "<mct user=\"anna\" password=\"pw-SECRET-7\" />");
+    ASSERT_NE(s.body(1).find("tok-SECRET-42"), std::string::npos) << "the token is used";
+    for (const std::string& line : s.log.lines()) {
+        EXPECT_EQ(line.find("SECRET"), std::string::npos) << line;
+        // The hex dump's bytes of "SECRET".
+        EXPECT_EQ(line.find("53 45 43 52 45 54"), std::string::npos) << line;
+    }
+    EXPECT_EQ(s.log.count("MCT response (28 bytes): <mcr token=\"***\"/>"), 1u);
+    EXPECT_EQ(s.log.count("Online service connected (session id: ***)"), 1u);
+}
+
+// A hostile server's replies: what the log shows of each is bounded and
+// escaped, and only a few of them a minute are shown at all.
+TEST(MonitoringSystem, AHostileServersRepliesAreLoggedWithinTheirBound) {
+    const std::string huge = "<mcr" + std::string(10 << 20, '\x01') + "/>";
+    std::vector<HttpServer::Reply> script(20, HttpServer::Reply(200, "\xff%<x/>"));
+    script.front() = HttpServer::Reply(200, huge);
+    Service s(script);
+    s.system.start();
+    ASSERT_TRUE(s.clock.waitForWaits(20));
+    s.system.stop();
+    std::size_t shown = 0;
+    for (const std::string& line : s.log.lines()) {
+        EXPECT_LE(line.size(), 400u) << line.substr(0, 400);
+        if (line.starts_with("Invalid MCT response ("))
+            ++shown;
+    }
+    // 256 characters of escaped text: "<mcr" and 84 bytes of 1 as %01.
+    std::string ones;
+    for (int i = 0; i < 84; ++i)
+        ones += "%01";
+    EXPECT_EQ(s.log.count("Invalid MCT response (10485766 bytes): <mcr" + ones + "... (10485678 more bytes)"), 1u);
+    EXPECT_EQ(s.log.count("Invalid MCT response (6 bytes): %ff%25<x/>"), 11u);
+    EXPECT_EQ(shown, 12u) << "twelve replies a minute are shown, the rest only counted";
+}
+
 TEST(MonitoringSystem, StopCancelsTheExchangeUnderWayAndDropsTheQueue) {
     Service s({{200, "<mcr token=\"t\"/>"}, HttpServer::Reply::hanging(), {200, "<mft/>"}});
     s.system.start();

@@ -65,7 +65,7 @@ TEST(TrackFile, LoadsWhatReachedTheDisk) {
     EXPECT_TRUE(second.colour() == 0x40302010u && second.lineSize() == 5 && second.shown());
     TestSupport::CaptureLogger log;
     EXPECT_FALSE(second.load(wide(dir / "none.kvt")));
-    EXPECT_TRUE(log.contains("Can't open track file '" + (dir / "none.kvt").string() + "' (err 2)"));
+    EXPECT_TRUE(log.contains("Can't open track file '" + (dir / "none.kvt").string() + "' (err 2): No such file or directory"));
 }
 
 TEST(TrackFile, CountsOnlyTheRecordsThatWereWritten) {

@@ -40,7 +40,7 @@ TEST(WaypointManager, LoadsOneCategoryPerReadableFile) {
     ASSERT_EQ(empty->categoryCount(), 1u);
     EXPECT_EQ(empty->category(0).name, u"(Точки)");
     EXPECT_TRUE(std::filesystem::is_directory(f.dir / "waypoints")) << "a missing folder is created";
-    EXPECT_TRUE(log.contains("Can't open icons file '" + (f.dir / "icons.txt").string() + "' (err 2)"));
+    EXPECT_TRUE(log.contains("Can't open icons file '" + (f.dir / "icons.txt").string() + "' (err 2): No such file or directory"));
 
     f.dir.write("waypoints/a.b.gpx", gpxDocument(point10));
     f.dir.write("waypoints/.hidden.gpx", gpxDocument(point10));

@@ -164,7 +164,7 @@ TEST(DangerWarnText, FilesSkipCommentsBadRowsAndAByteOrderMark) {
     EXPECT_TRUE(log.contains("Danger Warn Points file '" + empty.string() + "' is empty"));
     const auto missing = dir / "missing.txt";
     EXPECT_FALSE(readDangerWarnPointFile(wide(missing), forms));
-    EXPECT_TRUE(log.contains("Can't open Danger Warn Points file '" + missing.string() + "' (err 2)"));
+    EXPECT_TRUE(log.contains("Can't open Danger Warn Points file '" + missing.string() + "' (err 2): No such file or directory"));
 }
 
 } // namespace

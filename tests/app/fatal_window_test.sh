@@ -1,0 +1,76 @@
+#!/usr/bin/env bash
+# A start that fails is shown in a window, not only in log.txt: with
+# messages.xml missing, and with the configured atlas's maps damaged, the
+# program opens the X server's simplest dialog captioned "Mirel - Critical
+# error" whose text names the file and the reason; "OK" (Enter) ends the
+# program with its failure code, and the configured atlas is kept. The
+# screenshots stay in the screenshot folder when one is given.
+# Usage: fatal_window_test.sh PROGRAM [SCREENSHOT-FOLDER]
+set -euo pipefail
+program=$1
+shots=${2:-}
+[ -n "$shots" ] && mkdir -p "$shots"
+source "$(dirname "$0")/window_common.sh"
+window_setup "$program" xdotool xwd convert
+
+# Starts the program, waits for its dialog, keeps a picture of it, closes it
+# with Enter; the program must then end with the start's failure code.
+failing_start() {
+  local name=$1
+  : >"$work/log.txt"
+  (cd "$work" && exec ./mirel) >"$work/stderr_$name.txt" 2>&1 &
+  mirel_pid=$!
+  dialog=
+  for _ in $(seq 300); do
+    dialog=$(xdotool search --name "^Mirel - Critical error$" 2>/dev/null | head -n 1 || true)
+    [ -n "$dialog" ] && break
+    kill -0 "$mirel_pid" 2>/dev/null || fail "$name: the program ended without a dialog"
+    sleep 0.1
+  done
+  [ -n "$dialog" ] || fail "$name: no dialog"
+  sleep 1
+  xwd -id "$dialog" -silent >"$work/$name.xwd"
+  convert "xwd:$work/$name.xwd" "$work/$name.png"
+  [ -n "$shots" ] && cp "$work/$name.png" "$shots/fatal_$name.png"
+  # Text on white: the dialog is not blank.
+  local dark
+  dark=$(convert "$work/$name.png" -threshold 50% -negate -format "%[fx:int(mean*w*h+0.5)]" info:)
+  echo "$name: $dark dark pixels"
+  [ "$dark" -gt 300 ] || fail "$name: the dialog shows no text"
+  kill -0 "$mirel_pid" 2>/dev/null || fail "$name: the program did not wait for the dialog"
+  # The dialog takes the keyboard when it shows; Enter is its "OK". One
+  # failure, one dialog: the program then ends.
+  xdotool key Return
+  for _ in $(seq 100); do
+    kill -0 "$mirel_pid" 2>/dev/null || break
+    sleep 0.1
+  done
+  kill -0 "$mirel_pid" 2>/dev/null && fail "$name: the program did not end after OK"
+  local code=0
+  wait "$mirel_pid" || code=$?
+  mirel_pid=
+  [ "$code" -ne 0 ] || fail "$name: a failed start ended with 0"
+}
+
+# messages.xml missing: "Initialization error" and the file's own line.
+mv "$work/data/messages.xml" "$work/messages.xml.kept"
+failing_start messages
+grep -q "Mirel - Critical error: Initialization error" "$work/stderr_messages.txt" ||
+  fail "the message is not the start's: $(cat "$work/stderr_messages.txt")"
+grep -q "messages.xml.*No such file or directory" "$work/stderr_messages.txt" ||
+  fail "the message names no file and reason: $(cat "$work/stderr_messages.txt")"
+mv "$work/messages.xml.kept" "$work/data/messages.xml"
+
+# The configured atlas's maps cut short: the atlas message, the damaged
+# map named, and the configured atlas kept for the next start.
+mkdir -p "$work/data/maps/town"
+for map in "$work"/data/maps/demo/*.kvm; do
+  head -c 256 "$map" >"$work/data/maps/town/$(basename "$map")"
+done
+sed -i 's|</config>|<var name="atlas" value="maps\\town"/>\n</config>|' "$work/data/config.xml"
+failing_start atlas
+grep -q "is invalid" "$work/stderr_atlas.txt" || fail "the damaged map is not named: $(cat "$work/stderr_atlas.txt")"
+grep -q "demo-town.kvm" "$work/stderr_atlas.txt" || fail "the damaged map is not named: $(cat "$work/stderr_atlas.txt")"
+grep -q 'name="atlas" value="[^"]*town"' "$work/data/config.xml" ||
+  fail "the configured atlas was not kept: $(grep atlas "$work/data/config.xml")"
+echo "PASS"

@@ -1,0 +1,45 @@
+#include "core/LoggedText.h"
+
+#include "core/Text.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+TEST(LoggedText, SecretsAreMaskedWithAFixedString) {
+    const struct {
+        std::string text;
+        std::string shown;
+    } rows[] = {
+        {"<mct user=\"u\" password=\"p\" />", "<mct user=\"u\" password=\"***\" />"},
+        {"<mct user=\"u\" password=\"a much longer password\" />", "<mct user=\"u\" password=\"***\" />"},
+        {"<mcr token=\"s1\"/><mfi token=\"\"/>", "<mcr token=\"***\"/><mfi token=\"***\"/>"},
+        {"<x token=\"cut", "<x token=\"***"},
+        {"<mcr token=", "<mcr token="},
+        {"user=\"password\" name=\"token\"", "user=\"password\" name=\"token\""},
+        {"", ""},
+    };
+    for (const auto& row : rows)
+        EXPECT_EQ(Log::withSecretsHidden(row.text), row.shown) << row.text;
+}
+
+TEST(LoggedText, ExcerptsAreEscapedAndBounded) {
+    const struct {
+        std::string text;
+        std::size_t limit;
+        std::string shown;
+    } rows[] = {
+        {"<ok/>", 256, "<ok/>"},
+        {std::string("a\0b\r\n%\\\xff", 8), 256, "a%00b%0d%0a%25\\%ff"},
+        {"abcdef", 4, "abcd... (2 more bytes)"},
+        // An escape never is cut in the middle.
+        {"ab\x01", 4, "ab... (1 more bytes)"},
+        {"ab\x01", 5, "ab%01"},
+        // The secret is hidden before the cut.
+        {"<mcr token=\"0123456789\"/>", 14, "<mcr token=\"**... (4 more bytes)"},
+        // UTF-8 is not printable ASCII: its bytes are shown one by one.
+        {"\xd0\x96", 256, "%d0%96"},
+    };
+    for (const auto& row : rows)
+        EXPECT_EQ(Core::wideToUtf8(Log::excerpt(row.text, row.limit)), row.shown) << row.text;
+}
