@@ -146,8 +146,8 @@ for line in open(sys.argv[1], encoding="utf-8", errors="replace"):
     elif text == "play sounds end" and current is not None:
         phrases.append(current)
         current = None
-    elif current is not None and re.match(r"\d+: (\d+)\[(\d+)\]", text):
-        i, n = map(int, re.match(r"\d+: (\d+)\[(\d+)\]", text).groups())
+    elif current is not None and re.match(r"sound \d+: phrase (\d+), (\d+) bytes", text):
+        i, n = map(int, re.match(r"sound \d+: phrase (\d+), (\d+) bytes", text).groups())
         current["ids"].append(i)
         current["bytes"] += n
     elif text.startswith("navi event:") or text == "rebuildPath done":
