@@ -41,6 +41,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <map>
 #include <filesystem>
 
 using namespace Screens;
@@ -531,4 +532,42 @@ TEST(MapDrive, FramesAreDrawnOnlyForChanges) {
         SDL_FreeSurface(map);
         SDL_FreeSurface(screen);
     }
+}
+
+// Three laps of the demo over the same streets, the page drawn whenever it
+// asks: the manoeuvre arrows and every other picture of the page are read
+// once, however often they come and go.
+TEST(MapDrive, PicturesAreReadOncePerDrive) {
+    Drive d;
+    SDL_Surface* map = SDL_CreateRGBSurface(SDL_SWSURFACE, 800, 480, 32, 0xFF0000, 0xFF00, 0xFF, 0);
+    SDL_Surface* screen = SDL_CreateRGBSurface(SDL_SWSURFACE, 800, 480, 32, 0xFF0000, 0xFF00, 0xFF, 0);
+    TempSurface clip(32, 0, 0, 0, 0);
+    d.renderer->setMapSurface(map);
+    int arrows = 0;
+    for (int lap = 0; lap < 3; ++lap) {
+        d.chooseDemo();
+        ASSERT_TRUE(d.navigation->demoRunning()) << lap;
+        for (int i = 0; i < 3000 && d.navigation->demoRunning(); ++i) {
+            d.tick();
+            arrows += d.page->maneuverWarn()->visible() ? 1 : 0;
+            if (d.ui.dirty())
+                d.ui.draw(screen, clip, true);
+            if (d.navigation->demo()->navi().distToFinish() < 30)
+                break;
+        }
+        if (d.navigation->demoRunning())
+            d.chooseDemo(); // stops it
+    }
+    EXPECT_GT(arrows, 100);
+    std::map<std::string, int> loads;
+    const std::string prefix = "Image file '";
+    for (const std::string& line : d.quiet.lines())
+        if (const auto at = line.find(prefix); at != std::string::npos && line.find("' : ", at) != std::string::npos)
+            ++loads[line.substr(at + prefix.size(), line.find("' : ", at) - at - prefix.size())];
+    EXPECT_TRUE(loads.contains("skin/mv_0.bmp") || loads.contains("skin/mv_1.bmp") || loads.contains("skin/mv_5.bmp"));
+    for (const auto& [file, count] : loads)
+        EXPECT_EQ(count, 1) << file;
+    d.renderer->setMapSurface(nullptr);
+    SDL_FreeSurface(map);
+    SDL_FreeSurface(screen);
 }
