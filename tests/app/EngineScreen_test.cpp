@@ -157,6 +157,34 @@ TEST(EngineScreen, APageDrawnOnChangeCostsNoFrameWhenNothingChanged) {
     e.shutdown();
 }
 
+// Without "online_url" the start-up, a redraw of the map page and the
+// shutdown never load libcurl (the HTTP layer loads it on its first
+// transfer). In a process of its own: other tests here send requests.
+TEST(EngineScreen, AStartWithoutAnOnlineServiceMapsNoLibcurl) {
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_EXIT(
+        {
+            const auto curlMapped = [] {
+                std::ifstream maps("/proc/self/maps");
+                for (std::string line; std::getline(maps, line);)
+                    if (line.find("libcurl") != std::string::npos)
+                        return true;
+                return false;
+            };
+            ProgramFolder folder;
+            TestSupport::CaptureLogger quiet;
+            engine::fdEngine e(folder.wide());
+            if (e.init() != 0 || e.monitoring() != nullptr)
+                std::exit(1);
+            e.ui()->activatePage(e.ui()->findPage("pageMap"));
+            e.redraw();
+            const bool mapped = curlMapped();
+            e.shutdown();
+            std::exit(mapped ? 2 : 0);
+        },
+        testing::ExitedWithCode(0), "");
+}
+
 TEST(EngineScreen, AtlasErrorsAtStartUpAreShownNotOnlyLogged) {
     const struct {
         const char* what;
