@@ -76,10 +76,7 @@ void classify(ClipPoint& p, i64 x, i64 y, i64 z, i64 w) {
 
 // h_j = ((x M[j] + y M[4 + j]) >> 24) + M[12 + j]; z = 0, so elements 8 to
 // 11 do not contribute.
-std::uint64_t g_projected = 0;
-
 ClipPoint project(FixedPoint p) {
-    ++g_projected;
     const FixedMatrix& m = fixedMatrix3d();
     i64 h[4];
     constexpr i64 kSmall = i64{1} << 31;
@@ -300,41 +297,29 @@ class Renderer3d final : public RendererBase {
         // Lines are cut only along the depth planes (and nudged a pixel on
         // the screen), so only those can drop a whole border.
         if (!bandMayShow(points, count, kDepth)) return;
-        // Every point is projected once: a segment's centre end and its two
-        // side ends are the next segment's start and joint ends.
-        FixedPoint p = fixedOf(points[0]);
-        ClipPoint pc = project(p);
-        ClipPoint endLeft;
-        ClipPoint endRight;
         for (int i = 0; i + 1 < count; ++i) {
+            const FixedPoint p = fixedOf(points[i]);
             const FixedPoint q = fixedOf(points[i + 1]);
             const FixedPoint o = offsets_[static_cast<std::size_t>(i)];
-            const ClipPoint qc = project(q);
-            const ClipPoint startLeft = project(offsetBy(p, o, 1));
-            const ClipPoint startRight = project(offsetBy(p, o, -1));
-            const ClipPoint nextLeft = project(offsetBy(q, o, 1));
-            const ClipPoint nextRight = project(offsetBy(q, o, -1));
             // The side lines move away from the centre line's visible part.
             Point64 c0;
             Point64 c1;
-            const bool centre = clipToScreen(pc, qc, kDepth, c0, c1);
+            const bool centre = clipToScreen(project(p), project(q), kDepth, c0, c1);
             const Point64 middle{c0.x / 2 + c1.x / 2, c0.y / 2 + c1.y / 2};
-            borderLine(canvas, startLeft, nextLeft, centre ? &middle : nullptr, pixel);
-            borderLine(canvas, startRight, nextRight, centre ? &middle : nullptr, pixel);
+            borderLine(canvas, offsetBy(p, o, 1), offsetBy(q, o, 1), centre ? &middle : nullptr, pixel);
+            borderLine(canvas, offsetBy(p, o, -1), offsetBy(q, o, -1), centre ? &middle : nullptr, pixel);
             if (i == 0) {
-                capOutline(canvas, p, pc, o, pixel);
+                capOutline(canvas, p, o, pixel);
             } else {
+                const FixedPoint prev = offsets_[static_cast<std::size_t>(i - 1)];
                 Point64 vertex;
-                const bool seen = toScreen(pc, vertex) && (pc.code & kDepth) == 0;
-                borderLine(canvas, endLeft, startLeft, seen ? &vertex : nullptr, pixel);
-                borderLine(canvas, endRight, startRight, seen ? &vertex : nullptr, pixel);
+                const bool seen = toScreen(project(p), vertex) && (project(p).code & kDepth) == 0;
+                borderLine(canvas, offsetBy(p, prev, 1), offsetBy(p, o, 1), seen ? &vertex : nullptr, pixel);
+                borderLine(canvas, offsetBy(p, prev, -1), offsetBy(p, o, -1), seen ? &vertex : nullptr,
+                           pixel);
             }
-            p = q;
-            pc = qc;
-            endLeft = nextLeft;
-            endRight = nextRight;
         }
-        capOutline(canvas, p, pc, offsets_[static_cast<std::size_t>(count - 2)], pixel);
+        capOutline(canvas, fixedOf(points[count - 1]), offsets_[static_cast<std::size_t>(count - 2)], pixel);
     }
 
     void drawDashedPolyline(const Canvas& canvas, const ViewMatrices& view, std::int32_t normalLength,
@@ -535,28 +520,23 @@ class Renderer3d final : public RendererBase {
         fillGround(canvas, {v[1], v[3], v[5], v[7]}, pixel);
     }
 
-    // centre: p projected.
-    void capOutline(const Canvas& canvas, FixedPoint p, const ClipPoint& centre, FixedPoint o,
-                    std::uint32_t pixel) {
+    void capOutline(const Canvas& canvas, FixedPoint p, FixedPoint o, std::uint32_t pixel) {
         FixedPoint v[8];
         capCorners(p, o, v);
-        ClipPoint corners[8];
-        for (int i = 0; i < 8; ++i)
-            corners[i] = project(v[i]);
+        const ClipPoint centre = project(p);
         Point64 c;
         const bool seen = (centre.code & kDepth) == 0 && toScreen(centre, c);
         for (int i = 0; i < 8; ++i)
-            borderLine(canvas, corners[i], corners[(i + 1) % 8], seen ? &c : nullptr, pixel);
+            borderLine(canvas, v[i], v[(i + 1) % 8], seen ? &c : nullptr, pixel);
     }
 
-    // A border line between two projected points, clipped against the near
-    // and far planes, moved one pixel away from `away` (when known) and
-    // drawn with both end pixels.
-    void borderLine(const Canvas& canvas, const ClipPoint& a, const ClipPoint& b, const Point64* away,
+    // A border line clipped against the near and far planes, moved one pixel
+    // away from `away` (when known) and drawn with both end pixels.
+    void borderLine(const Canvas& canvas, FixedPoint a, FixedPoint b, const Point64* away,
                     std::uint32_t pixel) {
         Point64 sa;
         Point64 sb;
-        if (!clipToScreen(a, b, kDepth, sa, sb)) return;
+        if (!clipToScreen(project(a), project(b), kDepth, sa, sb)) return;
         if (away != nullptr) detail::nudgeOutward(sa, sb, *away, false);
         detail::drawLine64(canvas, sa, sb, pixel);
     }
@@ -606,8 +586,6 @@ Renderer& renderer3d() {
     static Renderer3d renderer;
     return renderer;
 }
-
-std::uint64_t projectedPoints3d() { return g_projected; }
 
 namespace {
 

@@ -41,9 +41,6 @@ void toFixedViewport(const ScreenMatrix& source, FixedViewport& destination);
 
 // The perspective renderer, built on first use.
 Renderer& renderer3d();
-// Map points the perspective renderer has projected since the start (a
-// count for tests: each point of a border is projected once).
-std::uint64_t projectedPoints3d();
 
 // One thick segment of the route line between two cell-local float points:
 // the quadrilateral of half-width `width` and an octagon at each end, drawn

@@ -176,22 +176,6 @@ TEST(Renderer3d, NonPositiveWIsNeverDividedBy) {
     }
 }
 
-// A border projects each of its points once: the n centre points, the two
-// side ends of each segment's start and end, and the 8 corners of each cap;
-// before them the visibility check projects centre points until one lies
-// near the view (here the first).
-TEST(Renderer3d, ABorderProjectsEachPointOnce) {
-    Scene s;
-    const Point road[5] = {{960, 1040}, {1000, 1040}, {1040, 1040}, {1040, 1080}, {1000, 1100}};
-    const Point normals[4] = {{0, 100}, {0, 100}, {-100, 0}, {-45, -89}};
-    for (int n = 2; n <= 5; ++n) {
-        const std::uint64_t before = xe::projectedPoints3d();
-        xe::renderer3d().drawWidePolylineBorder(s.canvas, road, normals, 100, n, 6, kColour);
-        EXPECT_EQ(xe::projectedPoints3d() - before, static_cast<std::uint64_t>(1 + n + 4 * (n - 1) + 16)) << n;
-    }
-    EXPECT_GT(s.drawn(), 0);
-}
-
 TEST(Renderer3d, WideBandAndItsBorder) {
     Scene s;
     const Point road[3] = {{960, 1040}, {1040, 1040}, {1040, 1080}};
