@@ -16,6 +16,7 @@
 #include "screens/AtlasesPage.h"
 #include "screens/SensorsSource.h"
 #include "ui/fdInterface.h"
+#include "ui/fdPage.h"
 
 #include <algorithm>
 
@@ -97,6 +98,10 @@ void fdEngine::redraw() {
     if (m_sensors && m_sensorSource)
         m_sensors->updateAll(m_sensorSource->frame());
     m_ui->tick(now);
+    // The timer's ticks that changed nothing on such a page cost no frame.
+    const Ui::fdPage* page = m_ui->activePage();
+    if (page != nullptr && page->drawsOnlyWhenInvalidated() && !m_ui->dirty())
+        return;
     drawNow();
 }
 
@@ -105,13 +110,16 @@ void fdEngine::drawNow() {
         return;
     m_ui->draw(m_screen, *m_scratchSurface, true);
     SDL_Flip(m_screen);
+    ++m_framesDrawn;
 }
 
 void fdEngine::dispatch(const SDL_Event& event) {
     switch (event.type) {
     case SDL_ACTIVEEVENT:
-        if (event.active.gain)
+        if (event.active.gain && m_ui) {
+            m_ui->invalidate(0);
             redraw();
+        }
         break;
     case SDL_KEYDOWN:
         if (event.key.keysym.sym != 0 && m_ui) {

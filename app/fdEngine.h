@@ -127,10 +127,14 @@ class fdEngine : public Network::ConnectionListener, public Ui::EngineServices {
     // logged and the atlas loaded again, which skips it when it is invalid.
     void closeDamagedMaps();
 
-    // One expose event's work: sensors, interface tick, draw, flip.
+    // One expose event's work: sensors, interface tick, and the draw and
+    // flip unless the active page is drawn on change only and nothing
+    // changed.
     void redraw();
     // The redraw without the sensor and tick steps.
     void drawNow() override;
+    // Frames drawn and flipped since the start (for the benchmarks).
+    std::uint64_t framesDrawn() const { return m_framesDrawn; }
     // Dispatches one SDL event.
     void dispatch(const SDL_Event& event);
     // The window was resized to (w, h): a new video mode within the design's
@@ -218,6 +222,7 @@ class fdEngine : public Network::ConnectionListener, public Ui::EngineServices {
     // Fields in the order the engine releases them in reverse.
     std::unique_ptr<Ui::DesignDescription> m_design;
     std::atomic<bool> m_quit{false};
+    std::uint64_t m_framesDrawn = 0;
     std::atomic<bool> m_raiseRequested{false};
     bool m_doubleSize = false;
     std::u16string m_programFolder;

@@ -102,6 +102,11 @@ bool SoundSystem::loadSchema(const std::u16string& path) {
         Log::log(Log::Critical, "Invalid format of sound schema file");
         return false;
     }
+    {
+        // Samples loaded under the old names go with them.
+        AudioLock lock;
+        m_mixer.keepOnly({});
+    }
     for (const auto* s = root->first_node("sound"); s != nullptr; s = s->next_sibling("sound")) {
         const auto* idText = s->first_attribute("id");
         const auto* src = s->first_attribute("src");
@@ -241,7 +246,9 @@ bool SoundSystem::playOver(int priority, int cuts, const std::vector<int>& sound
 
     // Only this thread changes the sample list, so which samples are missing
     // can be read without the lock, and they are loaded (file reading and
-    // conversion) while the audio thread goes on playing.
+    // conversion) while the audio thread goes on playing. Loaded samples
+    // stay: a drive speaks the same few words again and again, and the
+    // samples of all ids together are a few megabytes.
     std::vector<Sample> loaded;
     bool complete = true;
     for (int id : distinct) {
@@ -255,7 +262,6 @@ bool SoundSystem::playOver(int priority, int cuts, const std::vector<int>& sound
     }
     {
         AudioLock lock;
-        m_mixer.keepOnly(distinct);
         for (Sample& s : loaded)
             m_mixer.insert(std::move(s));
         m_mixer.replace(priority, soundIds);

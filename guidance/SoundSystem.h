@@ -61,7 +61,9 @@ public:
 
     // Starts the list when the priority rule lets it (see above). True when
     // it started and every id of it has a sample; a list that started with
-    // ids lacking samples plays the rest and returns false.
+    // ids lacking samples plays the rest and returns false. Each sample is
+    // loaded once, on its first play, and kept until the schema is read
+    // again or the player closes.
     bool play(int priority, const std::vector<int>& soundIds) override;
     // The same, but the list also cuts off one that plays with a priority
     // of at most cuts.

@@ -2,15 +2,25 @@
 // the multi interface so that the loop can look at the cancel event and the
 // receive time-out between short polls; the whole reply body is kept in the
 // request object and handed out by queryDataAvailable/readFile.
+//
+// libcurl (with its TLS libraries, several megabytes) is not linked: it is
+// loaded with the system's loader on the first transfer, so a program whose
+// online service never sends anything never maps it. The header gives the
+// types and constants only.
 
 #include "platform/Error.h"
 #include "platform/Event.h"
 #include "platform/Internet.h"
+#include "platform/SharedLibrary.h"
 
+// The functions are called through pointers, not the header's type-checking
+// macros.
+#define CURL_DISABLE_TYPECHECK
 #include <curl/curl.h>
 
 #include <algorithm>
 #include <cctype>
+#include <type_traits>
 #include <chrono>
 #include <cstring>
 #include <utility>
@@ -20,6 +30,61 @@ namespace Platform {
 namespace {
 
 using Clock = std::chrono::steady_clock;
+
+// The libcurl functions used here, from the library loaded at run time.
+struct CurlApi {
+    decltype(&curl_global_init) globalInit = nullptr;
+    decltype(&curl_easy_init) easyInit = nullptr;
+    decltype(&curl_easy_cleanup) easyCleanup = nullptr;
+    decltype(&curl_easy_setopt) easySetopt = nullptr;
+    decltype(&curl_easy_getinfo) easyGetinfo = nullptr;
+    decltype(&curl_multi_init) multiInit = nullptr;
+    decltype(&curl_multi_cleanup) multiCleanup = nullptr;
+    decltype(&curl_multi_add_handle) multiAddHandle = nullptr;
+    decltype(&curl_multi_remove_handle) multiRemoveHandle = nullptr;
+    decltype(&curl_multi_perform) multiPerform = nullptr;
+    decltype(&curl_multi_poll) multiPoll = nullptr;
+    decltype(&curl_multi_info_read) multiInfoRead = nullptr;
+    decltype(&curl_slist_append) slistAppend = nullptr;
+    decltype(&curl_slist_free_all) slistFreeAll = nullptr;
+};
+
+// Loads libcurl and initialises it, once for the process (the first caller
+// does it, any thread); null when the library, one of its functions or its
+// initialisation is missing, with the last error set.
+const CurlApi* curlApi() {
+    static const CurlApi* const loaded = [] () -> const CurlApi* {
+        void* library = loadLibrary(u"libcurl.so.4");
+        if (library == nullptr)
+            return nullptr;
+        static CurlApi api;
+        bool complete = true;
+        const auto bind = [&](auto& function, const char* name) {
+            function = reinterpret_cast<std::remove_reference_t<decltype(function)>>(librarySymbol(library, name));
+            complete = complete && function != nullptr;
+        };
+        bind(api.globalInit, "curl_global_init");
+        bind(api.easyInit, "curl_easy_init");
+        bind(api.easyCleanup, "curl_easy_cleanup");
+        bind(api.easySetopt, "curl_easy_setopt");
+        bind(api.easyGetinfo, "curl_easy_getinfo");
+        bind(api.multiInit, "curl_multi_init");
+        bind(api.multiCleanup, "curl_multi_cleanup");
+        bind(api.multiAddHandle, "curl_multi_add_handle");
+        bind(api.multiRemoveHandle, "curl_multi_remove_handle");
+        bind(api.multiPerform, "curl_multi_perform");
+        bind(api.multiPoll, "curl_multi_poll");
+        bind(api.multiInfoRead, "curl_multi_info_read");
+        bind(api.slistAppend, "curl_slist_append");
+        bind(api.slistFreeAll, "curl_slist_free_all");
+        if (!complete || api.globalInit(CURL_GLOBAL_DEFAULT) != CURLE_OK)
+            return nullptr;
+        return &api;
+    }();
+    if (loaded == nullptr)
+        setLastError(ErrorNotSupported);
+    return loaded;
+}
 
 // A reply larger than this is refused: the server is outside our control and
 // the program's replies are a few kilobytes.
@@ -341,11 +406,15 @@ class CurlInternet final : public Internet {
   private:
     static bool perform(Request& request, const std::vector<std::string>& lines, const void* body,
                         std::uint32_t length) {
-        CURL* easy = curl_easy_init();
+        const CurlApi* loaded = curlApi();
+        if (loaded == nullptr)
+            return false;
+        const CurlApi& api = *loaded;
+        CURL* easy = api.easyInit();
         if (!easy) return fail(ErrorOutOfMemory);
-        CURLM* multi = curl_multi_init();
+        CURLM* multi = api.multiInit();
         if (!multi) {
-            curl_easy_cleanup(easy);
+            api.easyCleanup(easy);
             return fail(ErrorOutOfMemory);
         }
 
@@ -354,7 +423,7 @@ class CurlInternet final : public Internet {
         curl_slist* headerList = nullptr;
         bool listOk = true;
         auto append = [&](const std::string& line) {
-            curl_slist* next = curl_slist_append(headerList, line.c_str());
+            curl_slist* next = api.slistAppend(headerList, line.c_str());
             if (!next)
                 listOk = false;
             else
@@ -377,55 +446,55 @@ class CurlInternet final : public Internet {
         transfer.request = &request;
         transfer.lastActivity = Clock::now();
 
-        curl_easy_setopt(easy, CURLOPT_URL, url.c_str());
-        curl_easy_setopt(easy, CURLOPT_PROTOCOLS_STR, "http,https");
-        curl_easy_setopt(easy, CURLOPT_NOSIGNAL, 1L);
-        curl_easy_setopt(easy, CURLOPT_PROXY, ""); // direct: ignore proxy variables
-        curl_easy_setopt(easy, CURLOPT_FOLLOWLOCATION, 0L);
-        curl_easy_setopt(easy, CURLOPT_HTTP_VERSION,
+        api.easySetopt(easy, CURLOPT_URL, url.c_str());
+        api.easySetopt(easy, CURLOPT_PROTOCOLS_STR, "http,https");
+        api.easySetopt(easy, CURLOPT_NOSIGNAL, 1L);
+        api.easySetopt(easy, CURLOPT_PROXY, ""); // direct: ignore proxy variables
+        api.easySetopt(easy, CURLOPT_FOLLOWLOCATION, 0L);
+        api.easySetopt(easy, CURLOPT_HTTP_VERSION,
                          request.version == "HTTP/1.0" ? CURL_HTTP_VERSION_1_0 : CURL_HTTP_VERSION_1_1);
-        if (!request.userAgent.empty()) curl_easy_setopt(easy, CURLOPT_USERAGENT, request.userAgent.c_str());
-        curl_easy_setopt(easy, CURLOPT_HTTPHEADER, headerList);
-        curl_easy_setopt(easy, CURLOPT_CONNECTTIMEOUT_MS, static_cast<long>(request.connectTimeoutMs));
+        if (!request.userAgent.empty()) api.easySetopt(easy, CURLOPT_USERAGENT, request.userAgent.c_str());
+        api.easySetopt(easy, CURLOPT_HTTPHEADER, headerList);
+        api.easySetopt(easy, CURLOPT_CONNECTTIMEOUT_MS, static_cast<long>(request.connectTimeoutMs));
         if (request.verb == "GET" && length == 0) {
-            curl_easy_setopt(easy, CURLOPT_HTTPGET, 1L);
+            api.easySetopt(easy, CURLOPT_HTTPGET, 1L);
         } else if (request.verb == "HEAD" && length == 0) {
-            curl_easy_setopt(easy, CURLOPT_NOBODY, 1L);
+            api.easySetopt(easy, CURLOPT_NOBODY, 1L);
         } else {
-            curl_easy_setopt(easy, CURLOPT_POST, 1L);
-            curl_easy_setopt(easy, CURLOPT_POSTFIELDSIZE_LARGE, static_cast<curl_off_t>(length));
-            curl_easy_setopt(easy, CURLOPT_POSTFIELDS, length ? body : "");
-            if (request.verb != "POST") curl_easy_setopt(easy, CURLOPT_CUSTOMREQUEST, request.verb.c_str());
+            api.easySetopt(easy, CURLOPT_POST, 1L);
+            api.easySetopt(easy, CURLOPT_POSTFIELDSIZE_LARGE, static_cast<curl_off_t>(length));
+            api.easySetopt(easy, CURLOPT_POSTFIELDS, length ? body : "");
+            if (request.verb != "POST") api.easySetopt(easy, CURLOPT_CUSTOMREQUEST, request.verb.c_str());
         }
-        curl_easy_setopt(easy, CURLOPT_WRITEFUNCTION, onBody);
-        curl_easy_setopt(easy, CURLOPT_WRITEDATA, &transfer);
-        curl_easy_setopt(easy, CURLOPT_XFERINFOFUNCTION, onProgress);
-        curl_easy_setopt(easy, CURLOPT_XFERINFODATA, &transfer);
-        curl_easy_setopt(easy, CURLOPT_NOPROGRESS, 0L);
+        api.easySetopt(easy, CURLOPT_WRITEFUNCTION, onBody);
+        api.easySetopt(easy, CURLOPT_WRITEDATA, &transfer);
+        api.easySetopt(easy, CURLOPT_XFERINFOFUNCTION, onProgress);
+        api.easySetopt(easy, CURLOPT_XFERINFODATA, &transfer);
+        api.easySetopt(easy, CURLOPT_NOPROGRESS, 0L);
 
         int error = ErrorSuccess;
-        if (!listOk || curl_multi_add_handle(multi, easy) != CURLM_OK) {
+        if (!listOk || api.multiAddHandle(multi, easy) != CURLM_OK) {
             error = ErrorOutOfMemory;
         } else {
-            error = drive(multi, request, transfer);
-            curl_multi_remove_handle(multi, easy);
+            error = drive(api, multi, request, transfer);
+            api.multiRemoveHandle(multi, easy);
         }
         if (error == ErrorSuccess) {
             long status = 0;
-            curl_easy_getinfo(easy, CURLINFO_RESPONSE_CODE, &status);
+            api.easyGetinfo(easy, CURLINFO_RESPONSE_CODE, &status);
             request.status = static_cast<std::uint32_t>(status);
             request.answered = true;
         } else {
             request.body.clear();
         }
-        curl_multi_cleanup(multi);
-        curl_easy_cleanup(easy);
-        curl_slist_free_all(headerList);
+        api.multiCleanup(multi);
+        api.easyCleanup(easy);
+        api.slistFreeAll(headerList);
         return error == ErrorSuccess ? ok() : fail(error);
     }
 
     // Runs the transfer to its end; returns the error number (0 on success).
-    static int drive(CURLM* multi, Request& request, Transfer& transfer) {
+    static int drive(const CurlApi& api, CURLM* multi, Request& request, Transfer& transfer) {
         const auto receiveLimit = std::chrono::milliseconds(request.receiveTimeoutMs);
         // A server that trickles a byte now and then is never idle for the
         // receive time-out: the whole exchange is bounded as well.
@@ -433,17 +502,17 @@ class CurlInternet final : public Internet {
         const Clock::time_point start = Clock::now();
         for (;;) {
             int running = 0;
-            if (curl_multi_perform(multi, &running) != CURLM_OK) return Inet::ErrorInternal;
+            if (api.multiPerform(multi, &running) != CURLM_OK) return Inet::ErrorInternal;
             if (!running) break;
             if (request.cancel && request.cancel->isSet()) return InternetOperationCancelled;
             if (request.receiveTimeoutMs && (Clock::now() - transfer.lastActivity >= receiveLimit ||
                                              Clock::now() - start >= wholeLimit))
                 return InternetTimeout;
-            if (curl_multi_poll(multi, nullptr, 0, PollStepMs, nullptr) != CURLM_OK)
+            if (api.multiPoll(multi, nullptr, 0, PollStepMs, nullptr) != CURLM_OK)
                 return Inet::ErrorInternal;
         }
         int messages = 0;
-        while (CURLMsg* message = curl_multi_info_read(multi, &messages)) {
+        while (CURLMsg* message = api.multiInfoRead(multi, &messages)) {
             if (message->msg != CURLMSG_DONE) continue;
             const CURLcode code = message->data.result;
             if (code == CURLE_WRITE_ERROR && transfer.tooLarge) return ErrorNotEnoughMemory;
@@ -456,11 +525,6 @@ class CurlInternet final : public Internet {
 } // namespace
 
 std::shared_ptr<Internet> systemInternet() {
-    static const CURLcode initialised = curl_global_init(CURL_GLOBAL_DEFAULT);
-    if (initialised != CURLE_OK) {
-        setLastError(ErrorNotSupported);
-        return nullptr;
-    }
     static const std::shared_ptr<Internet> instance = std::make_shared<CurlInternet>();
     return instance;
 }

@@ -441,9 +441,11 @@ bool fdMapRenderer::followCar(FollowState& state, std::uint32_t nowMs, MapCamera
         next = std::fabs(d) < allowed ? rotation + d : rotation + (d < 0 ? -allowed : allowed);
     }
     next = wrapAngle(next);
-    camera.setCentre(target);
-    atlas.view().setRedrawRequest(FullRedraw);
-    camera.setRotation(atlas.view(), next);
+    // A car standing under the view asks for no new frame.
+    if (!(camera.centre() == target) || next != rotation) {
+        camera.setCentre(target);
+        camera.setRotation(atlas.view(), next);
+    }
 
     const float limit = 0.1f * elapsed;
     const bool changed = std::fabs(wrapAngle(next - state.rotation)) >= 0.02f ||

@@ -65,11 +65,19 @@ void KVScale::tick(std::uint32_t now) {
     if (m_camera == nullptr)
         return;
     const Map::GeoPoint centre = Map::Projection::toGeo(m_camera->centre());
-    m_metres = rulerMetres(m_rect.w, m_camera->scale(), centre.latitude);
+    // A ruler that stays as it is costs the map page no frame.
+    const float metres = rulerMetres(m_rect.w, m_camera->scale(), centre.latitude);
+    if (metres != m_metres) {
+        m_metres = metres;
+        invalidate(0);
+    }
     if (m_parent == nullptr)
         return;
-    if (auto* label = dynamic_cast<Ui::fdStatic*>(m_parent->findChild("scale_label")))
-        label->setText(labelText(niceValue(m_metres)));
+    if (auto* label = dynamic_cast<Ui::fdStatic*>(m_parent->findChild("scale_label"))) {
+        const std::u16string text = labelText(niceValue(m_metres));
+        if (label->text() != text)
+            label->setText(text);
+    }
 }
 
 void KVScale::draw(SDL_Surface* surface, TempSurface&, bool) {

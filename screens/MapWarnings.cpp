@@ -35,11 +35,19 @@ void setPicture(Ui::fdMultiStatic& image, std::int32_t picture) {
 }
 
 void setText(Ui::fdStatic* label, const std::u16string& text, std::uint32_t colour) {
-    if (label == nullptr)
+    // Unchanged, it costs the map page no frame.
+    if (label == nullptr || (label->text() == text && label->textColors() == Ui::ColourPair{colour, colour}))
         return;
     label->setText(text);
     label->setTextColor(Ui::ColourPair{colour, colour});
     label->invalidate(0);
+}
+
+void setIcon(Ui::fdStatic* image, Render::Image* icon) {
+    if (image == nullptr || image->material().image == icon)
+        return;
+    image->setImage(icon);
+    image->invalidate(0);
 }
 
 } // namespace
@@ -120,10 +128,7 @@ void fdPoiWarn::show(Render::Image* icon, std::int32_t metres) {
     setVisible(true);
     setText(m_text, Core::formatDistance(m_messages, std::abs(metres), false),
             metres > 0 ? AheadColour : 0xFFFFFFFFu);
-    if (m_image != nullptr) {
-        m_image->setImage(icon);
-        m_image->invalidate(0);
-    }
+    setIcon(m_image, icon);
 }
 
 ProximityWarn::ProximityWarn(const Ui::TemplateDescription& description, Ui::fdWindowBase* parent,
@@ -141,10 +146,7 @@ bool ProximityWarn::show(const Map::Proximity::ProximityEvent& event, Render::Im
         return false;
     }
     setVisible(true);
-    if (m_type != nullptr) {
-        m_type->setImage(icon);
-        m_type->invalidate(0);
-    }
+    setIcon(m_type, icon);
     setPicture(*m_speed, picture);
     setText(m_distance,
             Core::formatDistance(m_messages, static_cast<std::int32_t>(event.distanceDecimetres() / 10u), false),

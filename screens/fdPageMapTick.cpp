@@ -5,6 +5,7 @@
 #include "screens/MapWarnings.h"
 #include "screens/fdPageMapMenu.h"
 #include "render/RenderStyles.h"
+#include "render/ViewPreparation.h"
 
 #include "map/KVAtlas.h"
 #include "render/MapCamera.h"
@@ -27,6 +28,12 @@ void fdPageMap::setChecked(Ui::fdWindowBase* widget, bool checked) {
 }
 
 void fdPageMap::tick(std::uint32_t now) {
+    // A widget shown or hidden by this tick changes the frame; texts and
+    // pictures invalidate themselves when they change.
+    std::vector<bool> shown;
+    shown.reserve(m_children.size());
+    for (const Ui::fdWindowBase* child : m_children)
+        shown.push_back(child->visible());
     applyOnlineFlags();
     // A demo whose route was edited stands still for ever: it ends, and the
     // menu offers to start it again.
@@ -47,7 +54,6 @@ void fdPageMap::tick(std::uint32_t now) {
         if (seconds != 0 && now - m_popupShownMs > static_cast<std::uint32_t>(seconds) * 1000u)
             closePopup();
     }
-    invalidate(1);
     streetLabelsStep();
     fdPage::tick(now);
     gestureStep(now);
@@ -63,6 +69,19 @@ void fdPageMap::tick(std::uint32_t now) {
     m_dragX = m_dragY = 0;
     receivedPointsStep(now);
     trackStep();
+
+    // The map frame changed (camera, loaded data, route, styles), or the
+    // full frame that follows a fast one is still due.
+    if (m_services.atlas != nullptr) {
+        const Map::AtlasViewFields& view = m_services.atlas->view();
+        if (view.redrawRequest() != Map::AtlasViewFields::NoRedraw || view.frameState() != MapDrawing::FrameComplete)
+            invalidate(1);
+    }
+    for (std::size_t i = 0; i < m_children.size() && i < shown.size(); ++i)
+        if (m_children[i]->visible() != shown[i]) {
+            invalidate(1);
+            break;
+        }
 }
 
 void fdPageMap::carStep(std::uint32_t now) {
@@ -224,12 +243,15 @@ void fdPageMap::receivedPointsStep(std::uint32_t now) {
             m_blinkStart = 0;
         } else if ((((now - m_blinkStart) / 500u) & 1u) != (m_blinkCount & 1u)) {
             button->swapNormalAndPressed();
+            button->invalidate(0);
             ++m_blinkCount;
         }
     }
     if (m_blinkStart == 0 && m_blinkCount != 0) {
-        if (m_blinkCount & 1u)
+        if (m_blinkCount & 1u) {
             button->swapNormalAndPressed();
+            button->invalidate(0);
+        }
         m_blinkCount = 0;
     }
 }

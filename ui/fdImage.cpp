@@ -16,19 +16,7 @@ void fdImage::releaseSurface() {
     m_surface = nullptr;
 }
 
-void fdImage::ageOneFrame() {
-    if (m_age >= 2)
-        return;
-    if (++m_age == 2)
-        releaseSurface();
-}
-
-bool fdImage::isValid() {
-    // Framed drawing scales from surface() after asking isValid, so asking
-    // counts as a use: an image drawn that way every frame is not freed.
-    m_age = 0;
-    return m_surface || load();
-}
+bool fdImage::isValid() { return m_surface || load(); }
 
 bool fdImage::load() {
     releaseSurface();

@@ -2,8 +2,10 @@
 // An image of the design, loaded by file name from the data packages (the
 // loose file where the package is missing) on first use. A 24-bit picture
 // becomes the display format with alpha; a 32-bit one with a non-zero
-// fourth byte keeps it as alpha. The interface frees the pixels of images
-// that were not drawn for two frames; the next use loads them again.
+// fourth byte keeps it as alpha. Loaded pixels stay until the interface
+// releases its images (after the pages are built, after the atlases page's
+// work): a picture that comes and goes, as a manoeuvre arrow does, is read
+// once; the next use after a release loads it again.
 
 #include "render/Image.h"
 
@@ -26,7 +28,6 @@ public:
     int width() const override { return m_width; }
     int height() const override { return m_height; }
     // Loads the pixels when they are not held; false (logged) on failure.
-    // Counts as a use of the image (its age goes back to 0).
     bool isValid() override;
     SDL_Surface* surface() override { return m_surface; }
     bool drawAligned(SDL_Surface* destination, const SDL_Rect& rect, int hAlign, int vAlign) override;
@@ -35,10 +36,6 @@ public:
                         std::uint32_t colour) override;
 
     const std::string& fileName() const { return m_fileName; }
-    // Frames since the last draw, counted by the interface.
-    std::uint32_t age() const { return m_age; }
-    // One more undrawn frame; the pixels go at the second.
-    void ageOneFrame();
     void releaseSurface();
 
 private:
@@ -49,7 +46,6 @@ private:
     std::string m_fileName;
     int m_width = 0;
     int m_height = 0;
-    std::uint32_t m_age = 0;
 };
 
 } // namespace Ui

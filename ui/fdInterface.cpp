@@ -74,8 +74,6 @@ void fdInterface::draw(SDL_Surface* surface, TempSurface& clip, bool) {
     m_dirty = false;
     if (m_active)
         m_active->draw(surface, clip, true);
-    for (const auto& image : m_images)
-        image->ageOneFrame();
 }
 
 bool fdInterface::mouseButtonDown(int button, int x, int y) {

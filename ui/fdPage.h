@@ -16,6 +16,9 @@ public:
     virtual void onHide() {}
     virtual void beforeBuild() {}
     virtual void afterBuild() {}
+    // A page that invalidates itself whenever what it shows changes is
+    // drawn only then, not on every tick of its timer.
+    virtual bool drawsOnlyWhenInvalidated() const { return false; }
 
     // Runs once per page: the font, then every creator's create, then every
     // creator's link, in document order.

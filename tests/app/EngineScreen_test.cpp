@@ -110,6 +110,81 @@ TEST(EngineScreen, ARedrawShowsTheActivePage) {
     e.shutdown();
 }
 
+// A page that invalidates itself on every change (the map page) is drawn
+// only after a tick that left it dirty; any other page on every redraw.
+// Regaining the window's activation always draws.
+TEST(EngineScreen, APageDrawnOnChangeCostsNoFrameWhenNothingChanged) {
+    ProgramFolder folder;
+    TestSupport::CaptureLogger quiet;
+    engine::fdEngine e(folder.wide());
+    ASSERT_EQ(e.init(), 0);
+    struct CountingPage : ColourPage {
+        CountingPage(Ui::fdInterface* ui, const char* name, bool onChange)
+            : ColourPage(ui, name, 0x20), onChange(onChange) {}
+        bool drawsOnlyWhenInvalidated() const override { return onChange; }
+        void tick(std::uint32_t) override {
+            if (changeNext)
+                invalidate(1);
+            changeNext = false;
+        }
+        void draw(SDL_Surface* surface, TempSurface& clip, bool force) override {
+            ColourPage::draw(surface, clip, force);
+            m_dirty = false;
+            ++frames;
+        }
+        bool onChange;
+        bool changeNext = false;
+        int frames = 0;
+    };
+    for (const bool onChange : {true, false}) {
+        SCOPED_TRACE(onChange);
+        auto* page = new CountingPage(e.ui(), onChange ? "on_change" : "every_tick", onChange);
+        e.ui()->activatePage(page);
+        e.redraw(); // the page's first frame
+        EXPECT_EQ(page->frames, 1);
+        for (int i = 0; i < 10; ++i)
+            e.redraw();
+        EXPECT_EQ(page->frames, onChange ? 1 : 11);
+        page->changeNext = true;
+        e.redraw();
+        EXPECT_EQ(page->frames, onChange ? 2 : 12);
+        SDL_Event active{};
+        active.type = SDL_ACTIVEEVENT;
+        active.active.gain = 1;
+        e.dispatch(active);
+        EXPECT_EQ(page->frames, onChange ? 3 : 13);
+    }
+    e.shutdown();
+}
+
+// Without "online_url" the start-up, a redraw of the map page and the
+// shutdown never load libcurl (the HTTP layer loads it on its first
+// transfer). In a process of its own: other tests here send requests.
+TEST(EngineScreen, AStartWithoutAnOnlineServiceMapsNoLibcurl) {
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_EXIT(
+        {
+            const auto curlMapped = [] {
+                std::ifstream maps("/proc/self/maps");
+                for (std::string line; std::getline(maps, line);)
+                    if (line.find("libcurl") != std::string::npos)
+                        return true;
+                return false;
+            };
+            ProgramFolder folder;
+            TestSupport::CaptureLogger quiet;
+            engine::fdEngine e(folder.wide());
+            if (e.init() != 0 || e.monitoring() != nullptr)
+                std::exit(1);
+            e.ui()->activatePage(e.ui()->findPage("pageMap"));
+            e.redraw();
+            const bool mapped = curlMapped();
+            e.shutdown();
+            std::exit(mapped ? 2 : 0);
+        },
+        testing::ExitedWithCode(0), "");
+}
+
 TEST(EngineScreen, AtlasErrorsAtStartUpAreShownNotOnlyLogged) {
     const struct {
         const char* what;

@@ -104,6 +104,25 @@ TEST_F(SoundSystemTest, SchemaAndSwitches) {
     EXPECT_FALSE(again.menuSoundsOn() || again.naviOn());
 }
 
+// A drive speaks the same words again and again: each file is read once,
+// on its first play, however the lists alternate; a schema read again
+// drops the samples loaded under the old names.
+TEST_F(SoundSystemTest, EachSampleIsLoadedOnce) {
+    TestSupport::CaptureLogger log(Log::Info);
+    SoundSystem player(*files, config.root());
+    ASSERT_TRUE(player.audioOpen() && player.loadSchema(schemaPath));
+    const std::vector<std::vector<int>> lists{{1, 2}, {4}, {2}, {1, 4, 1}};
+    int priority = 0;
+    for (int lap = 0; lap < 5; ++lap)
+        for (const auto& list : lists)
+            EXPECT_TRUE(player.play(++priority, list)) << lap;
+    for (const char* file : {"sounds/a.wav", "sounds/b.wav", "sounds/long.wav"})
+        EXPECT_EQ(log.count(std::string("Loading sound file '") + file + "' from pack"), 1u) << file;
+    ASSERT_TRUE(player.loadSchema(schemaPath));
+    EXPECT_TRUE(player.play(++priority, {1}));
+    EXPECT_EQ(log.count("Loading sound file 'sounds/a.wav' from pack"), 2u);
+}
+
 // The mixed output is captured by SDL's disk audio driver.
 TEST_F(SoundSystemTest, CapturedOutputPlaysListsInOrder) {
     const std::string capture = (dir / "capture.raw").string();

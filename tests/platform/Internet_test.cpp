@@ -7,6 +7,8 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cstdlib>
+#include <fstream>
 #include <memory>
 #include <string>
 #include <thread>
@@ -96,6 +98,41 @@ std::string readAll(Internet& api, InternetHandle request) {
 }
 
 } // namespace
+
+// libcurl is loaded by the first transfer, not by the program's start nor by
+// the handles before it. Checked in a process of its own (the threadsafe
+// death-test style runs this test alone in a fresh copy of the program), as
+// other tests of this program send requests.
+TEST(PlatformInternet, LibcurlIsLoadedByTheFirstTransferOnly) {
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    const auto curlMapped = [] {
+        std::ifstream maps("/proc/self/maps");
+        for (std::string line; std::getline(maps, line);)
+            if (line.find("libcurl") != std::string::npos)
+                return true;
+        return false;
+    };
+    EXPECT_EXIT(
+        {
+            int step = 1;
+            if (curlMapped())
+                std::exit(step);
+            std::shared_ptr<Internet> api = Platform::systemInternet();
+            HttpServer server({{200, "loaded"}});
+            {
+                Exchange x(*api, "127.0.0.1", server.port());
+                ++step;
+                if (x.request == nullptr || curlMapped())
+                    std::exit(step);
+                ++step;
+                std::uint32_t status = 0;
+                if (!x.send("") || !api->queryStatusCode(x.request, status) || status != 200 || !curlMapped())
+                    std::exit(step);
+            }
+            std::exit(0);
+        },
+        testing::ExitedWithCode(0), "");
+}
 
 TEST(PlatformInternet, SendsExactlyTheGivenHeadersAndReadsTheReply) {
     std::shared_ptr<Internet> api = Platform::systemInternet();

@@ -41,6 +41,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <map>
 #include <filesystem>
 
 using namespace Screens;
@@ -442,4 +443,131 @@ TEST(MapDrive, TheTappedPointShowsAndAStartWithoutAFixRedrawsTheMap) {
     dynamic_cast<Ui::TemplateWindow*>(d.page->findChild("path_start"))->childClicked("tiny_to");
     EXPECT_EQ(d.route.path().points.size(), 1u);
     EXPECT_NE(d.atlas->view().redrawRequest(), Map::AtlasViewFields::NoRedraw);
+}
+
+// The map page costs a frame only when what it shows changed: the engine
+// draws after a tick only when the page is left dirty. A scripted minute
+// (1200 ticks of 50 ms) idle without GPS, with the car standing under a
+// fix every second, and with the car driving east.
+TEST(MapDrive, FramesAreDrawnOnlyForChanges) {
+    struct Row {
+        const char* what;
+        bool fixes;
+        double metresPerFix;
+    };
+    for (const Row& row : {Row{"idle without GPS", false, 0.0}, Row{"standing car", true, 0.0},
+                           Row{"driving car", true, 15.0}}) {
+        SCOPED_TRACE(row.what);
+        Drive d;
+        SDL_Surface* map = SDL_CreateRGBSurface(SDL_SWSURFACE, 800, 480, 32, 0xFF0000, 0xFF00, 0xFF, 0);
+        SDL_Surface* screen = SDL_CreateRGBSurface(SDL_SWSURFACE, 800, 480, 32, 0xFF0000, 0xFF00, 0xFF, 0);
+        TempSurface clip(32, 0, 0, 0, 0);
+        d.renderer->setMapSurface(map);
+        double east = -600.0;
+        int frames = 0, fixes = 0, missed = 0;
+        // One tick as the engine runs it: the sensors, the tick, and a frame
+        // when the page asks for one.
+        const auto tick = [&](int i) {
+            if (row.fixes && i % 20 == 0) {
+                Positioning::Fix fix;
+                const Map::Point p = townPoint(east, 0);
+                fix.x = p.x;
+                fix.y = p.y;
+                fix.heading = 90.0f;
+                fix.speed = static_cast<float>(row.metresPerFix);
+                fix.hdop = 1.0f;
+                d.handler->onFix(true, fix);
+                east += row.metresPerFix;
+                ++fixes;
+            }
+            const Map::Point centre = d.camera.centre();
+            const float rotation = d.camera.rotation();
+            d.tick();
+            const bool changed = !(d.camera.centre() == centre) || d.camera.rotation() != rotation;
+            if (!d.ui.dirty()) {
+                missed += changed;
+                return;
+            }
+            d.ui.draw(screen, clip, true);
+            ++frames;
+        };
+        for (int i = 0; i < 200; ++i)
+            tick(i);
+        frames = fixes = 0;
+        for (int i = 0; i < 1200; ++i)
+            tick(i);
+        EXPECT_EQ(missed, 0) << "a moved view was left undrawn";
+        if (row.metresPerFix == 0.0) {
+            EXPECT_EQ(frames, 0);
+        } else {
+            // Every fix moves the car; the view glides after it.
+            EXPECT_GE(frames, fixes);
+            EXPECT_EQ(fixes, 60);
+        }
+        if (!row.fixes) {
+            // A pan moves the view: drawn at once.
+            frames = 0;
+            d.page->press(400, 240);
+            d.page->mouseMove(430, 250);
+            tick(1);
+            d.page->release(430, 250);
+            tick(2);
+            EXPECT_EQ(frames, 2);
+            // The map menu opening, and closing by itself, shows.
+            frames = 0;
+            d.page->menu()->showMenu(true, d.clock.ticks, 1000);
+            for (int i = 0; i < 30; ++i)
+                tick(i);
+            EXPECT_FALSE(d.page->menu()->isOpen());
+            EXPECT_EQ(frames, 2);
+            // Points received: the indicator blinks every 500 ms, a frame
+            // for each change of its look.
+            d.page->onPointsReceived();
+            frames = 0;
+            for (int i = 0; i < 40; ++i)
+                tick(i);
+            EXPECT_EQ(frames, 3);
+        }
+        d.renderer->setMapSurface(nullptr);
+        SDL_FreeSurface(map);
+        SDL_FreeSurface(screen);
+    }
+}
+
+// Three laps of the demo over the same streets, the page drawn whenever it
+// asks: the manoeuvre arrows and every other picture of the page are read
+// once, however often they come and go.
+TEST(MapDrive, PicturesAreReadOncePerDrive) {
+    Drive d;
+    SDL_Surface* map = SDL_CreateRGBSurface(SDL_SWSURFACE, 800, 480, 32, 0xFF0000, 0xFF00, 0xFF, 0);
+    SDL_Surface* screen = SDL_CreateRGBSurface(SDL_SWSURFACE, 800, 480, 32, 0xFF0000, 0xFF00, 0xFF, 0);
+    TempSurface clip(32, 0, 0, 0, 0);
+    d.renderer->setMapSurface(map);
+    int arrows = 0;
+    for (int lap = 0; lap < 3; ++lap) {
+        d.chooseDemo();
+        ASSERT_TRUE(d.navigation->demoRunning()) << lap;
+        for (int i = 0; i < 3000 && d.navigation->demoRunning(); ++i) {
+            d.tick();
+            arrows += d.page->maneuverWarn()->visible() ? 1 : 0;
+            if (d.ui.dirty())
+                d.ui.draw(screen, clip, true);
+            if (d.navigation->demo()->navi().distToFinish() < 30)
+                break;
+        }
+        if (d.navigation->demoRunning())
+            d.chooseDemo(); // stops it
+    }
+    EXPECT_GT(arrows, 100);
+    std::map<std::string, int> loads;
+    const std::string prefix = "Image file '";
+    for (const std::string& line : d.quiet.lines())
+        if (const auto at = line.find(prefix); at != std::string::npos && line.find("' : ", at) != std::string::npos)
+            ++loads[line.substr(at + prefix.size(), line.find("' : ", at) - at - prefix.size())];
+    EXPECT_TRUE(loads.contains("skin/mv_0.bmp") || loads.contains("skin/mv_1.bmp") || loads.contains("skin/mv_5.bmp"));
+    for (const auto& [file, count] : loads)
+        EXPECT_EQ(count, 1) << file;
+    d.renderer->setMapSurface(nullptr);
+    SDL_FreeSurface(map);
+    SDL_FreeSurface(screen);
 }

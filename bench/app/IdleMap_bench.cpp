@@ -1,0 +1,103 @@
+// What the map page costs per second of a drive: the real engine on a copy
+// of the program's data set shows Monaco, a receiver gives a fix every
+// second (the car standing at the start of a route across the town, or
+// driving it at 12 m/s) and the engine runs the page's 20 ticks a second,
+// each drawing a frame only when the page changed. Reported: CPU time per
+// simulated second as a share of one core, and the frames drawn per
+// simulated second, in 2D and in 3D (under SDL's dummy drivers; the time is
+// the process's CPU time, so other load on the machine matters little).
+
+#include "app/fdEngine.h"
+
+#include "core/Text.h"
+#include "guidance/KVMapEventsHandler.h"
+#include "guidance/Sensors.h"
+#include "map/Projection.h"
+#include "render/MapCamera.h"
+#include "routing/AtlasRoute.h"
+#include "ui/fdInterface.h"
+
+#include <benchmark/benchmark.h>
+#include <sys/resource.h>
+
+#include <cstdlib>
+#include <filesystem>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+double cpuSeconds() {
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
+           static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) * 1e-6;
+}
+
+void BM_MapPageSecondOfDrive(benchmark::State& state) {
+    const bool threeD = state.range(0) != 0;
+    const bool driving = state.range(1) != 0;
+    setenv("SDL_VIDEODRIVER", "dummy", 1);
+    setenv("SDL_AUDIODRIVER", "dummy", 1);
+    const fs::path program = fs::temp_directory_path() / "mirel-idle-map-bench";
+    fs::remove_all(program);
+    fs::create_directories(program);
+    fs::copy(fs::path(MIREL_PROGRAM_DIR) / "data", program / "data",
+             fs::copy_options::recursive | fs::copy_options::skip_symlinks);
+    fs::remove(program / "data" / "config.xml");
+    engine::fdEngine e(Core::utf8ToWide(program.string() + "/"));
+    if (e.init() != 0 || e.route() == nullptr || e.mapEvents() == nullptr) {
+        state.SkipWithError("the start-up failed");
+        return;
+    }
+    for (const auto& [lat, lon] : {std::pair{43.7384f, 7.4246f}, {43.7311f, 7.4197f}})
+        if (!e.route()->addPathPointAtLocation(*e.atlas(), *e.configRoot(), Map::Projection::fromGeo(lat, lon))) {
+            state.SkipWithError("no route across Monaco");
+            return;
+        }
+    e.camera().setMode(threeD ? 1 : 0);
+    e.atlas()->requestRedraw();
+    e.ui()->activatePage(e.ui()->findPage("pageMap"));
+    const Path driven = e.route()->path();
+    PathPosition at(driven, true);
+    const auto second = [&] {
+        const Positioning::CarState car = Guidance::carStateAt(at);
+        const Map::Point p = car.position.toGlobal();
+        Positioning::Fix fix;
+        fix.x = p.x;
+        fix.y = p.y;
+        fix.speed = driving ? 12.0f : 0.0f;
+        fix.heading = car.heading * 180.0f / 3.14159265f;
+        fix.hdop = 1.0f;
+        e.mapEvents()->onFix(true, fix);
+        e.sensors()->onFix(true, fix);
+        for (int tick = 0; tick < 20; ++tick)
+            e.redraw();
+        if (driving && !at.isAtEnd())
+            at.advanceMetres(12);
+        if (at.isAtEnd())
+            at = PathPosition(driven, true);
+    };
+    for (int i = 0; i < 5; ++i) // the first frames load what the view shows
+        second();
+    const std::uint64_t framesBefore = e.framesDrawn();
+    const double cpuBefore = cpuSeconds();
+    std::int64_t seconds = 0;
+    for (auto _ : state) {
+        second();
+        ++seconds;
+    }
+    const double cpu = cpuSeconds() - cpuBefore;
+    state.counters["core_pct"] = seconds > 0 ? 100.0 * cpu / static_cast<double>(seconds) : 0.0;
+    state.counters["frames_per_s"] =
+        seconds > 0 ? static_cast<double>(e.framesDrawn() - framesBefore) / static_cast<double>(seconds) : 0.0;
+    e.shutdown();
+    fs::remove_all(program);
+}
+BENCHMARK(BM_MapPageSecondOfDrive)
+    ->ArgsProduct({{0, 1}, {0, 1}})
+    ->ArgNames({"3d", "driving"})
+    ->Iterations(60)
+    ->Unit(benchmark::kMillisecond);
+
+} // namespace
