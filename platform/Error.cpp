@@ -1,6 +1,5 @@
 #include "platform/Error.h"
 
-#include <curl/curl.h>
 
 #include <cerrno>
 #include <cstring>
@@ -74,16 +73,18 @@ int errnoOf(int code) {
     }
 }
 
-// The curl result each HTTP number stands for.
-CURLcode curlCodeOf(int code) {
+// The text of each HTTP number: the words libcurl gives the result it
+// stands for, kept here because libcurl is loaded only when the online
+// service first sends (a failure before that still needs its text).
+const char* httpErrorText(int code) {
     switch (code) {
-    case InternetTimeout: return CURLE_OPERATION_TIMEDOUT;
-    case InternetNameNotResolved: return CURLE_COULDNT_RESOLVE_HOST;
-    case InternetOperationCancelled: return CURLE_ABORTED_BY_CALLBACK;
-    case InternetCannotConnect: return CURLE_COULDNT_CONNECT;
-    case InternetConnectionAborted: return CURLE_SEND_ERROR;
-    case InternetConnectionReset: return CURLE_RECV_ERROR;
-    default: return CURLE_OK;
+    case InternetTimeout: return "Timeout was reached";
+    case InternetNameNotResolved: return "Couldn't resolve host name";
+    case InternetOperationCancelled: return "Operation was aborted by an application callback";
+    case InternetCannotConnect: return "Couldn't connect to server";
+    case InternetConnectionAborted: return "Failed sending data to the peer";
+    case InternetConnectionReset: return "Failure when receiving data from the peer";
+    default: return nullptr;
     }
 }
 
@@ -95,8 +96,8 @@ std::string errorText(int code) {
     }
     if (code == ErrorHandleEof)
         return "Reached the end of the file";
-    if (const CURLcode c = curlCodeOf(code))
-        return curl_easy_strerror(c);
+    if (const char* text = httpErrorText(code))
+        return text;
     return {};
 }
 
