@@ -80,11 +80,11 @@ ManeuverWarn::ManeuverWarn(const Ui::TemplateDescription& description, Ui::fdWin
 
 bool ManeuverWarn::show(std::uint32_t type, std::int32_t metres, std::uint32_t exit) {
     const std::int32_t picture = maneuverPicture(type);
-    const bool shown = showPicture(picture < 0 && m_image != nullptr ? m_image->current() : picture, metres, true);
-    // The same distance as the sensor's, in a driver's steps.
-    if (shown)
-        setText(m_text, Guidance::turnDistanceText(m_messages, static_cast<std::uint32_t>(std::max(metres, 0))),
-                0xFFFFFFFFu);
+    // The same distance as the sensor's, in a driver's steps; the label is
+    // set once, so an unchanged distance costs the map page no frame.
+    const bool shown =
+        showPicture(picture < 0 && m_image != nullptr ? m_image->current() : picture,
+                    Guidance::turnDistanceText(m_messages, static_cast<std::uint32_t>(std::max(metres, 0))));
     if (m_exit != nullptr) {
         const std::u16string text = exit != 0 ? Core::format(u"%u", exit) : std::u16string();
         if (text != m_exit->text()) {
@@ -100,17 +100,17 @@ bool ManeuverWarn::showOffRoute(std::int32_t metres) {
         m_exit->setText(u"");
         m_exit->invalidate(0);
     }
-    return showPicture(OffRoutePicture, metres, false);
+    return showPicture(OffRoutePicture, Core::formatDistance(m_messages, metres, false));
 }
 
-bool ManeuverWarn::showPicture(std::int32_t picture, std::int32_t metres, bool rounded) {
+bool ManeuverWarn::showPicture(std::int32_t picture, const std::u16string& distance) {
     if (!hasPicture(m_image, picture)) {
         setVisible(false);
         return false;
     }
     setVisible(true);
     setPicture(*m_image, picture);
-    setText(m_text, Core::formatDistance(m_messages, metres, rounded), 0xFFFFFFFFu);
+    setText(m_text, distance, 0xFFFFFFFFu);
     return true;
 }
 

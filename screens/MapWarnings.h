@@ -40,7 +40,7 @@ public:
     bool showOffRoute(std::int32_t metres);
 
 private:
-    bool showPicture(std::int32_t picture, std::int32_t metres, bool rounded);
+    bool showPicture(std::int32_t picture, const std::u16string& distance);
     const Core::MessageTable& m_messages;
     Ui::fdMultiStatic* m_image = nullptr;
     Ui::fdStatic* m_text = nullptr;

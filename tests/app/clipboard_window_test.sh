@@ -9,7 +9,7 @@ set -euo pipefail
 program=$1
 source "$(dirname "$0")/window_common.sh"
 window_setup "$program" xdotool xclip xsel iconv
-sed -i 's|</config>|<var name="atlas" value="maps\\monaco"/>\n<var name="menu_autohide" value="0"/>\n</config>|' \
+sed -i 's|</config>|<var name="atlas" value="maps\\monaco"/>\n<var name="menu_autohide" value="0"/>\n<var name="Keyboard/edit_layout" value="Letters"/>\n</config>|' \
   "$work/data/config.xml"
 
 start
@@ -29,14 +29,16 @@ clipboard_is() { [ "$(clipboard)" = "$1" ]; }
 clipboard_string() { xclip -selection clipboard -out -target STRING | iconv -f ISO-8859-1 -t UTF-8; }
 
 # The map, a tap on it, "Point", the type chooser's "OK": the editor. The
-# name box: the default name erased and "cafe" typed on the keys.
+# name box: the default name erased and "cafe" typed on the keys of the
+# editing keyboard as a first run has it ("Letters": 12 x 4 cells from y 240,
+# the case key before "z" in the third row).
 tap 140 170 1.5
 tap 400 240
 tap 256 324
 tap 364 444
 tap 412 96
 for _ in $(seq 14); do tap 733 447 0.15; done
-for cell in "166 387" "33 327" "233 327" "166 267"; do tap $cell 0.3; done
+for cell in "300 387" "33 327" "233 327" "166 267"; do tap $cell 0.3; done
 
 # Out: another program reads what "Copy" put on the clipboard.
 copy

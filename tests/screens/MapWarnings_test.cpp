@@ -17,10 +17,22 @@ using namespace Screens;
 
 namespace {
 
-// Statics, or picture lists of `pictures` entries.
+// A static that counts the frames it asks for.
+struct CountingStatic : Ui::fdStatic {
+    using Ui::fdStatic::fdStatic;
+    void invalidate(int arg) override {
+        ++invalidations;
+        Ui::fdStatic::invalidate(arg);
+    }
+    int invalidations = 0;
+};
+
+// Statics (-2: counting ones), or picture lists of `pictures` entries.
 struct Creator : Ui::IWidgetCreator {
     Creator(std::string n, int p) : name(std::move(n)), pictures(p) {}
     Ui::fdWindowBase* create(Ui::fdWindowBase* parent, Ui::fdInterface& ui, Ui::DesignContext*, bool) override {
+        if (pictures == -2)
+            return new CountingStatic(parent, name, true, &ui);
         if (pictures < 0)
             return new Ui::fdStatic(parent, name, true, &ui);
         auto* w = new Ui::fdMultiStatic(parent, name, true, &ui);
@@ -126,6 +138,32 @@ TEST(MapWarnings, ShowOrLeaveOutByTheDesignsPictures) {
         event.point.packed = Map::Proximity::Point::pack(1, speed, 0, 0);
         EXPECT_EQ(few.show(event, nullptr), shown);
         EXPECT_EQ(few.visible(), shown) << speed;
+    }
+}
+
+// The map page draws only when something it shows changed: a turn shown
+// again at the same distance, on or off the route, asks for no frame; a
+// new distance asks for one.
+TEST(MapWarnings, AnUnchangedTurnAsksForNoFrame) {
+    Rig r;
+    auto& warn = *new ManeuverWarn(group({{"rotate_image", 24}, {"rotate_textbox", -2}}), r.page, &r.ui, nullptr,
+                                   r.messages);
+    auto& text = *dynamic_cast<CountingStatic*>(warn.findChild("rotate_textbox"));
+    struct Row {
+        bool offRoute;
+        std::int32_t metres;
+        const char16_t* shown;
+        bool asks;
+    };
+    for (const Row& row :
+         {Row{false, 232, u"250 m", true}, Row{false, 232, u"250 m", false}, Row{false, 228, u"250 m", false},
+          Row{false, 187, u"190 m", true}, Row{true, 1234, u"1.234 km", true}, Row{true, 1234, u"1.234 km", false},
+          Row{false, 1234, u"1 km", true}, Row{false, 1234, u"1 km", false}}) {
+        SCOPED_TRACE(row.metres);
+        const int before = text.invalidations;
+        EXPECT_TRUE(row.offRoute ? warn.showOffRoute(row.metres) : warn.show(1, row.metres));
+        EXPECT_EQ(textOf(warn, "rotate_textbox"), row.shown);
+        EXPECT_EQ(text.invalidations > before, row.asks);
     }
 }
 
