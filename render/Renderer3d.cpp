@@ -165,8 +165,9 @@ __attribute__((noinline)) bool toScreen(const ClipPoint& p, Point64& out) {
     const FixedViewport& v = viewport3d().fixed;
     i64 nx = 0;
     i64 ny = 0;
-    const bool overflow =
-        __builtin_mul_overflow(p.h[0], i64{v[0]}, &nx) | __builtin_mul_overflow(p.h[1], i64{v[4]}, &ny);
+    // Both products are needed whatever the first says: '|', not '||'.
+    const bool overflow = (static_cast<int>(__builtin_mul_overflow(p.h[0], i64{v[0]}, &nx)) |
+                           static_cast<int>(__builtin_mul_overflow(p.h[1], i64{v[4]}, &ny))) != 0;
     constexpr i64 kSmall = detail::kReciprocalNumeratorLimit;
     if (overflow || nx <= -kSmall || nx >= kSmall || ny <= -kSmall || ny >= kSmall) [[unlikely]] {
         toScreenFar(p, out);
