@@ -56,8 +56,10 @@ const char* carEventName(int code) {
 // warnings, while a phrase still speaking past its turn tells the driver
 // nothing in time. When even the first turn with its distance does not fit
 // (a warning just past another turn, a new route close to its first turn),
-// the turn is said without the distance. A roundabout keeps its exit. A car
-// that stands is taken to move off at town speed.
+// the turn is said without the distance. A roundabout keeps its exit, and
+// loses only its distance: a new route a few metres before a roundabout
+// would otherwise speak on past it, over the warning of the turn after it.
+// A car that stands is taken to move off at town speed.
 bool appendManeuverPhrase(Phrase& out, const fdMapNavi& navi, const NaviSounds* sound) {
     std::vector<ManeuverEntry> list;
     navi.maneuversToAnnounce(list);
@@ -69,8 +71,8 @@ bool appendManeuverPhrase(Phrase& out, const fdMapNavi& navi, const NaviSounds* 
         Voice::composeManeuverPhrase(whole, list, navi.sayDistanceFirst());
         return sound->seconds(whole) <= navi.remainingDistance() / speed;
     };
-    if (!roundabout && sound != nullptr && !list.empty()) {
-        while (list.size() > 1 && !fits())
+    if (sound != nullptr && !list.empty()) {
+        while (!roundabout && list.size() > 1 && !fits())
             list.pop_back();
         if (!fits()) list.front().distance = 0;
     }
@@ -334,6 +336,8 @@ void KVMapEventsHandler::rebuildPath() {
     // would keep the driver from hearing the new route and its next turn.
     m_pending.clear();
     m_sound->playOver(withManeuver ? 4 : 2, 4, phrase);
+    m_rebuildSpoken = withManeuver;
+    m_rebuildTurnPassed = false;
     m_sayManeuverOnRoute = !withManeuver;
 }
 
@@ -412,6 +416,7 @@ void KVMapEventsHandler::onNaviEvent(int code, fdMapNavi& navi, const std::uint3
     case RotateEnd:
         // A warning still waiting for the player names the turn just passed.
         m_pending.clear();
+        m_rebuildTurnPassed = m_rebuildSpoken;
         if (passedType == nullptr || *passedType != 3) navi.onRotateEnd();
         break;
     default: break;
@@ -421,12 +426,14 @@ void KVMapEventsHandler::onNaviEvent(int code, fdMapNavi& navi, const std::uint3
 // A warning that comes while the previous one is still spoken (the one after
 // a roundabout's exit, fired just past it) would be dropped by the player;
 // it is kept and spoken once the player is free, unless it has grown stale
-// or a newer warning took its place.
+// or a newer warning took its place. A new route announced a few metres
+// before its first turn still speaks when the car has passed that turn: the
+// next turn's warning is said over it, or it would come after its own turn.
 void KVMapEventsHandler::speakManeuver(int priority, const Phrase& phrase) {
     if (!naviSoundsOn() || phrase.empty()) return;
     m_pending.clear();
-    if (m_sound->accepts(priority)) {
-        m_sound->play(priority, phrase);
+    if (m_sound->accepts(priority) || m_rebuildTurnPassed) {
+        if (m_sound->playOver(priority, priority, phrase)) m_rebuildSpoken = m_rebuildTurnPassed = false;
         return;
     }
     m_pending = phrase;
@@ -443,7 +450,7 @@ void KVMapEventsHandler::pendingStep() {
     if (!m_sound->accepts(m_pendingPriority)) return;
     const Phrase phrase = std::move(m_pending);
     m_pending.clear();
-    m_sound->play(m_pendingPriority, phrase);
+    if (m_sound->play(m_pendingPriority, phrase)) m_rebuildSpoken = m_rebuildTurnPassed = false;
 }
 
 void KVMapEventsHandler::onCarEvent(int code, Positioning::CarTracker*) {

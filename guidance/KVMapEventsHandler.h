@@ -204,6 +204,11 @@ private:
     Phrase m_pending;
     int m_pendingPriority = 0;
     std::uint32_t m_pendingSinceMs = 0;
+    // The last manoeuvre phrase announced a new route with its first turn;
+    // once the car passed that turn, the rest of the phrase tells the
+    // driver nothing, and the next turn's warning is said over it.
+    bool m_rebuildSpoken = false;
+    bool m_rebuildTurnPassed = false;
     void speakManeuver(int priority, const Phrase& phrase);
     void pendingStep();
 };

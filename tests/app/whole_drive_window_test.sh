@@ -321,7 +321,13 @@ xmllint --noout --schema "$schema" "$gpx" || fail "the GPX file does not validat
 [ -s "$work/data/maps/monaco/path.kvp" ] || fail "the route was not stored"
 [ -s "$work/data/maps/monaco/camera.kvc" ] || fail "the camera was not stored"
 
-# The next start: the map where it was left, with the route.
+# The next start: the map where it was left, with the route. The receiver
+# is switched off with the car: still sending, its fixes at the finish would
+# move the followed view off the one restored (a car stopped dead from
+# 50 km/h is shown where the latency puts it, some 20 m on, until then).
+kill "$talker_pid" 2>/dev/null || true
+wait "$talker_pid" 2>/dev/null || true
+talker_pid=
 launch 2
 tap 140 170 2
 shot 7-restarted
