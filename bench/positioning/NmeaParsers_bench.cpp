@@ -4,35 +4,13 @@
 #include "positioning/NmeaParsers.h"
 #include "positioning/NmeaSentenceReader.h"
 
+#include "bench/support/RecordedLogs.h"
+
 #include <benchmark/benchmark.h>
 
-#include <algorithm>
-#include <filesystem>
-#include <fstream>
-#include <sstream>
 #include <string>
-#include <vector>
 
 namespace {
-
-// The logs one after another in name order: directory order differs from
-// one file system to the next, and with it the stream's figures.
-std::string allLogs() {
-    std::vector<std::filesystem::path> logs;
-    const std::filesystem::path folder = std::filesystem::path(MIREL_TESTDATA_DIR) / "nmea";
-    std::error_code error;
-    for (const auto& entry : std::filesystem::directory_iterator(folder, error))
-        if (entry.path().extension() == ".log") logs.push_back(entry.path());
-    std::sort(logs.begin(), logs.end());
-    std::string stream;
-    for (const auto& path : logs) {
-        std::ifstream in(path, std::ios::binary);
-        std::ostringstream text;
-        text << in.rdbuf();
-        stream += text.str();
-    }
-    return stream;
-}
 
 class ParsingReader : public Positioning::NmeaSentenceReader {
   public:
@@ -48,7 +26,7 @@ class ParsingReader : public Positioning::NmeaSentenceReader {
 };
 
 void scanAndParse(benchmark::State& state) {
-    static const std::string stream = allLogs();
+    static const std::string stream = Bench::recordedLogs();
     if (stream.empty()) {
         state.SkipWithError("no recorded logs under MIREL_TESTDATA_DIR/nmea");
         return;

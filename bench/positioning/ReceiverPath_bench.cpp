@@ -8,34 +8,19 @@
 #include "positioning/System.h"
 #include "positioning/TrackingListener.h"
 
+#include "bench/support/RecordedLogs.h"
+
 #include <benchmark/benchmark.h>
 
-#include <algorithm>
-#include <filesystem>
-#include <fstream>
 #include <memory>
-#include <sstream>
 #include <string>
-#include <vector>
 
 namespace {
 
 // The 13 logs one after another in name order, comments included (the
 // scanner drops them as a port would drop noise).
 std::string recordedStream() {
-    std::vector<std::filesystem::path> logs;
-    const std::filesystem::path folder = std::filesystem::path(MIREL_TESTDATA_DIR) / "nmea";
-    std::error_code error;
-    for (const auto& entry : std::filesystem::directory_iterator(folder, error))
-        if (entry.path().extension() == ".log") logs.push_back(entry.path());
-    std::sort(logs.begin(), logs.end());
-    std::string stream;
-    for (const auto& path : logs) {
-        std::ifstream in(path, std::ios::binary);
-        std::ostringstream text;
-        text << in.rdbuf();
-        stream += text.str();
-    }
+    std::string stream = Bench::recordedLogs();
     // The last line goes through once bytes follow it.
     stream.append(Positioning::NmeaSentenceReader::MinimumScan, '\n');
     return stream;
