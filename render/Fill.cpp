@@ -113,24 +113,8 @@ void scanFlatPolygon(const Canvas& canvas, const Point* points, int n, std::uint
     const i64 top = canvas.top;
     const i64 bottom = canvas.bottom;
 
-    // Vertex indices sorted by y (insertion sort: stable, no allocation).
-    for (int i = 0; i < n; ++i) {
-        int j = i;
-        while (j > 0 && points[t.order[j - 1]].y > points[i].y) {
-            t.order[j] = t.order[j - 1];
-            --j;
-        }
-        t.order[j] = i;
-    }
-    i64 minX = points[0].x;
-    i64 maxX = points[0].x;
-    for (int i = 1; i < n; ++i) {
-        minX = std::min<i64>(minX, points[i].x);
-        maxX = std::max<i64>(maxX, points[i].x);
-    }
+    if (!detail::sortVerticesByRow(canvas, points, n, t.order)) return;
     const i64 minY = points[t.order[0]].y;
-    const i64 maxY = points[t.order[n - 1]].y;
-    if (maxX < left || minX >= right || minY >= bottom || maxY < top || minY == maxY) return;
 
     auto* const pixels = static_cast<std::uint8_t*>(canvas.surface->pixels);
     const i64 pitch = canvas.surface->pitch;

@@ -26,6 +26,30 @@ template <class Edge> struct ScanTables {
     ScanRun runs[kMaxPolygonVertices];
 };
 
+// Sorts the vertex indices 0 .. n-1 into order by y (insertion sort:
+// stable, no allocation) and tells whether the polygon can touch the
+// canvas: false when its box lies beside it or it has no height.
+inline bool sortVerticesByRow(const Canvas& canvas, const Point* points, int n, int* order) {
+    for (int i = 0; i < n; ++i) {
+        int j = i;
+        while (j > 0 && points[order[j - 1]].y > points[i].y) {
+            order[j] = order[j - 1];
+            --j;
+        }
+        order[j] = i;
+    }
+    i64 minX = points[0].x;
+    i64 maxX = points[0].x;
+    for (int i = 1; i < n; ++i) {
+        minX = std::min<i64>(minX, points[i].x);
+        maxX = std::max<i64>(maxX, points[i].x);
+    }
+    const i64 minY = points[order[0]].y;
+    const i64 maxY = points[order[n - 1]].y;
+    return !(maxX < canvas.left || minX >= canvas.right || minY >= canvas.bottom || maxY < canvas.top ||
+             minY == maxY);
+}
+
 // Edge is a walker type (EdgeWalker or FixedEdge); span(y, xa, xb) fills the
 // pixels xa .. xb-1 of row y, already clamped to the canvas. 3 <= n <=
 // kMaxPolygonVertices.
@@ -36,25 +60,8 @@ void scanPolygon(const Canvas& canvas, const Point* points, int n, ScanTables<Ed
     const i64 top = canvas.top;
     const i64 bottom = canvas.bottom;
 
-    // Vertex indices sorted by y (insertion sort: stable, no allocation).
-    for (int i = 0; i < n; ++i) {
-        const int v = i;
-        int j = i;
-        while (j > 0 && points[t.order[j - 1]].y > points[v].y) {
-            t.order[j] = t.order[j - 1];
-            --j;
-        }
-        t.order[j] = v;
-    }
-    i64 minX = points[0].x;
-    i64 maxX = points[0].x;
-    for (int i = 1; i < n; ++i) {
-        minX = std::min<i64>(minX, points[i].x);
-        maxX = std::max<i64>(maxX, points[i].x);
-    }
+    if (!sortVerticesByRow(canvas, points, n, t.order)) return;
     const i64 minY = points[t.order[0]].y;
-    const i64 maxY = points[t.order[n - 1]].y;
-    if (maxX < left || minX >= right || minY >= bottom || maxY < top || minY == maxY) return;
 
     auto clampedSpan = [&](i64 y, i64 a, i64 b) {
         a = std::max(a, left);
