@@ -395,6 +395,31 @@ TEST(MonacoRoutes, TurnRestrictionsAreObeyed) {
     EXPECT_GE(decisive, 1);
 }
 
+// The route between two places of Monaco, each bound to its nearest road,
+// over a copy of the build's atlas with a route heap the town needs; the
+// atlas stays loaded while the route's parts are read.
+struct MonacoRoute {
+    void between(const Map::GeoPoint (&places)[2]) {
+        setup.config.root()->set("win_route_heap", 16384);
+        const std::filesystem::path folder = setup.folder("monaco");
+        std::filesystem::copy(MIREL_MONACO_ATLAS_DIR, folder, std::filesystem::copy_options::recursive);
+        atlas = setup.makeAtlas();
+        ASSERT_TRUE(atlas->load(AtlasTest::wide(folder)));
+        PathPoint ends[2];
+        for (int i = 0; i < 2; ++i) {
+            Map::Routing::RoadBinding binding;
+            ASSERT_TRUE(Map::Routing::bindToNearestRoad(
+                *atlas, Map::Projection::fromGeo(places[i].latitude, places[i].longitude), binding));
+            ends[i] = boundPoint(*atlas, binding);
+        }
+        ASSERT_TRUE(Map::Routing::computePath(*atlas, *setup.config.root(), ends[0], ends[1], path, false));
+    }
+
+    AtlasTest::AtlasSetup setup;
+    std::unique_ptr<Map::KVAtlas> atlas;
+    Path path;
+};
+
 } // namespace
 
 // Routing knows a roundabout by its road's line type: every part on a
@@ -402,23 +427,11 @@ TEST(MonacoRoutes, TurnRestrictionsAreObeyed) {
 // Monaco's roundabouts hears each entry once and each exit by its number,
 // not an entry at every node on the ring.
 TEST(MonacoRoutes, RoundaboutsAreEnteredOnceAndLeftByTheirExit) {
-    AtlasTest::AtlasSetup setup;
-    setup.config.root()->set("win_route_heap", 16384);
-    const std::filesystem::path folder = setup.folder("monaco");
-    std::filesystem::copy(MIREL_MONACO_ATLAS_DIR, folder, std::filesystem::copy_options::recursive);
-    auto atlas = setup.makeAtlas();
-    ASSERT_TRUE(atlas->load(AtlasTest::wide(folder)));
-    PathPoint ends[2];
     // From Fontvieille to Rue Grimaldi, over the roundabouts below the Rock.
     const Map::GeoPoint places[2] = {{43.7270f, 7.4160f}, {43.73398f, 7.41856f}};
-    for (int i = 0; i < 2; ++i) {
-        Map::Routing::RoadBinding binding;
-        ASSERT_TRUE(Map::Routing::bindToNearestRoad(
-            *atlas, Map::Projection::fromGeo(places[i].latitude, places[i].longitude), binding));
-        ends[i] = boundPoint(*atlas, binding);
-    }
-    Path path;
-    ASSERT_TRUE(Map::Routing::computePath(*atlas, *setup.config.root(), ends[0], ends[1], path, false));
+    MonacoRoute route;
+    ASSERT_NO_FATAL_FAILURE(route.between(places));
+    const Path& path = route.path;
     int onRing = 0, entries = 0, exits = 0;
     for (const PathPart& part : path.parts) {
         const RoadMapHolder* holder = RoadMapHolder::of(*part.map);
@@ -442,22 +455,10 @@ TEST(MonacoRoutes, RoundaboutsAreEnteredOnceAndLeftByTheirExit) {
 // du Général Leclerc, whose first 29 m loop round to run back beside it: a
 // sharp right turn onto another street, not a U-turn.
 TEST(MonacoRoutes, AHairpinOntoAnotherStreetIsNoUTurn) {
-    AtlasTest::AtlasSetup setup;
-    setup.config.root()->set("win_route_heap", 16384);
-    const std::filesystem::path folder = setup.folder("monaco");
-    std::filesystem::copy(MIREL_MONACO_ATLAS_DIR, folder, std::filesystem::copy_options::recursive);
-    auto atlas = setup.makeAtlas();
-    ASSERT_TRUE(atlas->load(AtlasTest::wide(folder)));
-    PathPoint ends[2];
     const Map::GeoPoint places[2] = {{43.74168f, 7.42620f}, {43.74220f, 7.42608f}};
-    for (int i = 0; i < 2; ++i) {
-        Map::Routing::RoadBinding binding;
-        ASSERT_TRUE(Map::Routing::bindToNearestRoad(
-            *atlas, Map::Projection::fromGeo(places[i].latitude, places[i].longitude), binding));
-        ends[i] = boundPoint(*atlas, binding);
-    }
-    Path path;
-    ASSERT_TRUE(Map::Routing::computePath(*atlas, *setup.config.root(), ends[0], ends[1], path, false));
+    MonacoRoute route;
+    ASSERT_NO_FATAL_FAILURE(route.between(places));
+    const Path& path = route.path;
     std::vector<std::uint32_t> manoeuvres;
     std::set<std::uint32_t> names;
     for (const PathPart& part : path.parts) {
