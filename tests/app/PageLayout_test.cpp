@@ -1,7 +1,7 @@
 // Every page of the demo design, built by the engine as the program builds
 // it, at the design's 800 x 480 and in a 1280 x 720 window: no widget lies
-// outside its parent, and no two widgets that the design keeps apart
-// overlap on the screen. With MIREL_PAGE_SHOTS set, each page is saved there
+// outside its parent, no two widgets that the design keeps apart overlap on
+// the screen, and the way back and OK are in one place on every page. With MIREL_PAGE_SHOTS set, each page is saved there
 // as <page>_<width>x<height>.bmp.
 
 #include "app/PageFactory.h"
@@ -11,6 +11,7 @@
 #include "tests/support/TempDir.h"
 #include "ui/DesignDescription.h"
 #include "ui/MessageBoxText.h"
+#include "ui/fdButtonX.h"
 #include "ui/Messages.h"
 #include "ui/fdInterface.h"
 #include "ui/fdPage.h"
@@ -22,6 +23,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <map>
+#include <set>
 #include <sstream>
 
 namespace fs = std::filesystem;
@@ -132,6 +134,81 @@ void checkTemplates(const Ui::fdPage& page, const Ui::DesignDescription& design,
     }
 }
 
+// The one place of the way back (the top-left icon) and of OK (the
+// top-right button) on every page, at any window size.
+const Ui::WindowRect BackPlace{0, 0, 64, 62};
+Ui::WindowRect okPlace(int width) {
+    return {std::int16_t(width - 128), 0, 128, 62};
+}
+
+// Pages that cannot be left: the first page and the map, the root of the
+// others.
+const std::set<std::string> NoWayBack = {"splash", "pageMap"};
+
+// Pages whose "ok" or "button_ok" is not their OK: a named action of its
+// own, or on the about page the way back, which keeps the name its page
+// answers to.
+const std::map<std::string, std::string> NotOk = {
+    {"menuFilter", "ok"},
+    {"pageFilterHistory", "button_ok"},
+    {"pagePathList", "button_ok"},
+    {"select_friends", "button_ok"},
+    {"info", "ok"},
+};
+
+// The three looks (normal, pressed, disabled) of the two buttons match.
+bool sameLooks(Ui::fdButtonX& a, Ui::fdButtonX& b) {
+    for (int i = 0; i < 3; ++i) {
+        const Ui::fdButtonX::Look& x = a.look(i);
+        const Ui::fdButtonX::Look& y = b.look(i);
+        if (x.material.image != y.material.image || x.font != y.font || !(x.colours == y.colours)) return false;
+    }
+    return true;
+}
+
+// The button sits at its place, looks as the first such button met, and no
+// other widget of the page but a background lies over part of it.
+void checkPlace(Ui::fdPage& page, Ui::fdWindowBase& w, const Ui::WindowRect& place, Ui::fdButtonX*& first) {
+    EXPECT_EQ(w.rect(), place) << page.name() << "/" << w.name() << " " << describe(w) << " is not at its place";
+    auto* button = dynamic_cast<Ui::fdButtonX*>(&w);
+    ASSERT_NE(button, nullptr) << page.name() << "/" << w.name() << " is not a button";
+    if (!first)
+        first = button;
+    else
+        EXPECT_TRUE(sameLooks(*button, *first))
+            << page.name() << "/" << w.name() << " does not look as " << first->parent()->name() << "/"
+            << first->name();
+    for (const Ui::fdWindowBase* other : page.children()) {
+        if (other == &w || empty(other->rect()) || !overlap(other->rect(), w.rect())) continue;
+        EXPECT_TRUE(inside(w.rect(), other->rect()))
+            << page.name() << "/" << other->name() << " " << describe(*other) << " covers part of " << w.name();
+    }
+}
+
+struct OneLook {
+    Ui::fdButtonX* back = nullptr;
+    Ui::fdButtonX* ok = nullptr;
+};
+
+void checkBackAndOk(Ui::fdPage& page, int width, OneLook& looks) {
+    const auto notOk = NotOk.find(page.name());
+    const std::string backName = notOk != NotOk.end() && page.name() == "info" ? "ok" : "back";
+    Ui::fdWindowBase* back = nullptr;
+    for (Ui::fdWindowBase* child : page.children())
+        if (child->name() == backName) back = child;
+    if (NoWayBack.count(page.name()) == 0) {
+        EXPECT_NE(back, nullptr) << page.name() << " has no \"" << backName << "\"";
+        if (back) checkPlace(page, *back, BackPlace, looks.back);
+    }
+    for (Ui::fdWindowBase* child : page.children()) {
+        if (child->name() != "ok" && child->name() != "button_ok") continue;
+        if (notOk != NotOk.end() && notOk->second == child->name()) continue;
+        const auto* text = dynamic_cast<const Ui::fdStatic*>(child);
+        EXPECT_TRUE(text && text->text() == u"OK") << page.name() << "/" << child->name() << " is not captioned OK";
+        checkPlace(page, *child, okPlace(width), looks.ok);
+    }
+}
+
 } // namespace
 
 TEST(PageLayout, EveryPageAtTheDesignSizeAndLarger) {
@@ -146,6 +223,7 @@ TEST(PageLayout, EveryPageAtTheDesignSizeAndLarger) {
         engine.onResize(width, height);
         ASSERT_EQ(ui->rect(), (Ui::WindowRect{0, 0, std::uint16_t(width), std::uint16_t(height)}));
         std::size_t pages = 0;
+        OneLook looks;
         for (std::size_t i = 0; i < engine::PageFactory::kRowCount; ++i) {
             const char* name = engine::PageFactory::kRows[i].designName;
             Ui::fdPage* page = name ? ui->findPage(name) : nullptr;
@@ -155,6 +233,7 @@ TEST(PageLayout, EveryPageAtTheDesignSizeAndLarger) {
             EXPECT_EQ(page->rect(), ui->rect());
             checkTree(*page);
             checkTemplates(*page, *engine.design(), width, height);
+            checkBackAndOk(*page, width, looks);
             if (shots) {
                 ui->clearHistory();
                 ui->activatePage(page);

@@ -35,7 +35,7 @@ clipboard_string() { xclip -selection clipboard -out -target STRING | iconv -f I
 tap 140 170 1.5
 tap 400 240
 tap 256 324
-tap 364 444
+tap 736 31
 tap 412 96
 for _ in $(seq 14); do tap 733 447 0.15; done
 for cell in "300 387" "33 327" "233 327" "166 267"; do tap $cell 0.3; done

@@ -39,7 +39,7 @@ sleep 1
 # the type chooser, then the editor's two "OK"s.
 tap 400 240
 tap 256 324
-tap 364 444
+tap 736 31
 tap 758 31
 tap 758 31
 shot stored

@@ -124,7 +124,7 @@ tap 36 96              # "All types" off
 tap 36 380             # Shopping opened: it comes to the top
 shot pharmacy_types
 tap 36 380             # Pharmacy
-tap 364 444            # OK
+tap 736 31             # OK
 key 9 1; key 5 2; key 0 2      # p h a
 tap 736 31
 shot pharmacies
@@ -154,7 +154,7 @@ tap 400 170
 tap 689 174            # Places: the type chooser, every type checked
 shot poi_types
 [ "$(differing search_menu 800x480+0+0 poi_types 800x480+0+0)" -gt 20000 ] || fail "Places did not open the type chooser"
-tap 364 444            # OK
+tap 736 31             # OK
 key 8 1; key 2 3; key 10 1     # o c é
 shot poi_typed
 tap 736 31

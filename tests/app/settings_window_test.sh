@@ -37,7 +37,7 @@ settings_tab main
 tap 140 222
 tap 368 168
 tap 624 232
-tap 660 438
+tap 736 31
 tap 640 31
 shot map_view
 expect differ map_before map_view 20000 "the other view did not change the map"
@@ -47,7 +47,7 @@ tap 140 222
 tap 688 360
 tap 368 296
 shot render_changed
-tap 660 438
+tap 736 31
 tap 640 31
 shot map_night
 expect differ map_view map_night 100000 "night did not change the map"
@@ -60,11 +60,11 @@ tap 140 194
 tap 384 102
 tap 648 102
 shot pois_changed
-tap 400 452
+tap 736 31
 tap 400 194
 tap 44 168
 shot polylines_changed
-tap 400 452
+tap 736 31
 tap 660 194
 tap 760 388
 tap 300 328

@@ -52,7 +52,7 @@ tap 400 240
 shot popup
 tap 256 324
 shot types
-tap 364 444
+tap 736 31
 shot editor
 # The name box: the default name is erased and "cafe" typed on the keys.
 tap 412 96
@@ -106,10 +106,10 @@ shot favourites
 tap 140 172
 shot used_types
 tap 360 100
-tap 364 444
+tap 736 31
 shot choose_waypoint
 tap 360 156
-tap 542 444
+tap 736 31
 shot favourite_bound
 tap 140 172
 shot favourite

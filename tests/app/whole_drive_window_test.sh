@@ -166,7 +166,7 @@ wait_progress marked 120
 tap 400 300 0.1
 shot 4-popup 0.3
 tap 256 324
-tap 364 444
+tap 736 31
 shot 4-waypoint 0.3
 tap 758 31
 shot 4-guidance 0.5
