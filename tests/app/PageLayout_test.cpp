@@ -1,8 +1,9 @@
 // Every page of the demo design, built by the engine as the program builds
 // it, at the design's 800 x 480 and in a 1280 x 720 window: no widget lies
 // outside its parent, no two widgets that the design keeps apart overlap on
-// the screen, and the way back and OK are in one place on every page. With MIREL_PAGE_SHOTS set, each page is saved there
-// as <page>_<width>x<height>.bmp.
+// the screen, and the way back and OK are in one place on every page. With
+// MIREL_PAGE_SHOTS set, each page is saved there as
+// <page>_<width>x<height>.bmp.
 
 #include "app/PageFactory.h"
 #include "app/fdEngine.h"
@@ -11,8 +12,8 @@
 #include "tests/support/TempDir.h"
 #include "ui/DesignDescription.h"
 #include "ui/MessageBoxText.h"
-#include "ui/fdButtonX.h"
 #include "ui/Messages.h"
+#include "ui/fdButtonX.h"
 #include "ui/fdInterface.h"
 #include "ui/fdPage.h"
 
@@ -161,7 +162,8 @@ bool sameLooks(Ui::fdButtonX& a, Ui::fdButtonX& b) {
     for (int i = 0; i < 3; ++i) {
         const Ui::fdButtonX::Look& x = a.look(i);
         const Ui::fdButtonX::Look& y = b.look(i);
-        if (x.material.image != y.material.image || x.font != y.font || !(x.colours == y.colours)) return false;
+        if (x.material.image != y.material.image || x.font != y.font || !(x.colours == y.colours))
+            return false;
     }
     return true;
 }
@@ -169,19 +171,19 @@ bool sameLooks(Ui::fdButtonX& a, Ui::fdButtonX& b) {
 // The button sits at its place, looks as the first such button met, and no
 // other widget of the page but a background lies over part of it.
 void checkPlace(Ui::fdPage& page, Ui::fdWindowBase& w, const Ui::WindowRect& place, Ui::fdButtonX*& first) {
-    EXPECT_EQ(w.rect(), place) << page.name() << "/" << w.name() << " " << describe(w) << " is not at its place";
+    EXPECT_EQ(w.rect(), place) << page.name() << "/" << w.name() << " " << describe(w)
+                               << " is not at its place";
     auto* button = dynamic_cast<Ui::fdButtonX*>(&w);
     ASSERT_NE(button, nullptr) << page.name() << "/" << w.name() << " is not a button";
     if (!first)
         first = button;
     else
-        EXPECT_TRUE(sameLooks(*button, *first))
-            << page.name() << "/" << w.name() << " does not look as " << first->parent()->name() << "/"
-            << first->name();
+        EXPECT_TRUE(sameLooks(*button, *first)) << page.name() << "/" << w.name() << " does not look as "
+                                                << first->parent()->name() << "/" << first->name();
     for (const Ui::fdWindowBase* other : page.children()) {
         if (other == &w || empty(other->rect()) || !overlap(other->rect(), w.rect())) continue;
-        EXPECT_TRUE(inside(w.rect(), other->rect()))
-            << page.name() << "/" << other->name() << " " << describe(*other) << " covers part of " << w.name();
+        EXPECT_TRUE(inside(w.rect(), other->rect())) << page.name() << "/" << other->name() << " "
+                                                     << describe(*other) << " covers part of " << w.name();
     }
 }
 
@@ -204,7 +206,8 @@ void checkBackAndOk(Ui::fdPage& page, int width, OneLook& looks) {
         if (child->name() != "ok" && child->name() != "button_ok") continue;
         if (notOk != NotOk.end() && notOk->second == child->name()) continue;
         const auto* text = dynamic_cast<const Ui::fdStatic*>(child);
-        EXPECT_TRUE(text && text->text() == u"OK") << page.name() << "/" << child->name() << " is not captioned OK";
+        EXPECT_TRUE(text && text->text() == u"OK")
+            << page.name() << "/" << child->name() << " is not captioned OK";
         checkPlace(page, *child, okPlace(width), looks.ok);
     }
 }
