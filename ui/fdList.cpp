@@ -82,8 +82,11 @@ void fdList::draw(SDL_Surface* surface, TempSurface& clip, bool force) {
     m_dirty = false;
     if (!m_visible)
         return;
-    for (const Row& row : m_rows)
-        row.window->draw(surface, clip, force);
+    // A row at or past the used count shows no item and draws nothing, not
+    // even its template's check box or expander: a list of fewer items than
+    // rows, or one that no model has filled yet, leaves the rest blank.
+    for (std::size_t i = 0; i < m_rows.size() && i < usedRows; ++i)
+        m_rows[i].window->draw(surface, clip, force);
 }
 
 bool fdList::mouseButtonDown(int button, int x, int y) {

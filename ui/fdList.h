@@ -25,6 +25,7 @@ public:
     void select(std::int32_t index);
     std::int32_t selectedRow() const { return m_selected; }
 
+    // Draws the used rows only.
     void draw(SDL_Surface* surface, TempSurface& clip, bool force) override;
     bool mouseButtonDown(int button, int x, int y) override;
     bool mouseButtonUp(int button, int x, int y) override;

@@ -547,3 +547,34 @@ TEST(fdList, PressReleaseClicksUsedRowsAndButtonsInRows) {
     EXPECT_EQ(list->rowCount(), 2u);
     EXPECT_EQ(list->rowWidget(1)->rect(), (WindowRect{0, 40, 200, 40})) << "placed as the template says";
 }
+
+// A list of R rows showing 0..R items draws the decorations of exactly the
+// filled rows: the template's widgets in the empty rows stay undrawn.
+TEST(fdList, DrawsTheUsedRowsOnly) {
+    UiTest::FakeEngine engine;
+    fdInterface ui(&engine, nullptr);
+    auto* page = new fdPage(&ui, "page", nullptr);
+    TemplateDescription row;
+    row.w = 200;
+    row.h = 40;
+    row.creators.push_back(std::make_unique<UiTest::TestCreator>(UiTest::TestCreator::Static, "mark", 10, 5, 20, 20));
+    auto* list = new fdList(page, "list", true, &ui, nullptr);
+    list->placeInParent(0, 0, 200, 160);
+    list->buildRows(row, 4, Material{});
+    for (std::size_t r = 0; r < list->rowCount(); ++r)
+        dynamic_cast<fdStatic*>(list->rowWidget(r)->findChild("mark"))->setColor(0xFF0000FFu);
+    TempSurface scratch(32, 0xFF0000, 0xFF00, 0xFF, 0);
+    SDL_Surface* target = SDL_CreateRGBSurface(SDL_SWSURFACE, 200, 160, 32, 0xFF0000, 0xFF00, 0xFF, 0);
+    for (std::uint32_t used = 0; used <= 4; ++used) {
+        list->usedRows = used;
+        SDL_FillRect(target, nullptr, 0);
+        list->draw(target, scratch, true);
+        std::vector<bool> drawn, expected;
+        for (int r = 0; r < 4; ++r) {
+            drawn.push_back(UiTest::rgbAt(target, 20, 40 * r + 15) == 0xFF0000u);
+            expected.push_back(std::uint32_t(r) < used);
+        }
+        EXPECT_EQ(drawn, expected) << used << " rows used";
+    }
+    SDL_FreeSurface(target);
+}
