@@ -59,7 +59,7 @@ bool createUserDataPage(fdEngine& engine, const std::string& designName) {
         new fdPageFvDlg(ui, dynamic_cast<fdPageFavorites*>(ui->findPage("pageFavorites")));
     } else if (name == "select_waypoint") {
         new SelectWayPointPage(ui, engine.waypoints(), dynamic_cast<fdPageFavorites*>(ui->findPage("pageFavorites")),
-                               engine.bindings());
+                               engine.messages(), engine.bindings());
     } else if (name == "received_waypoints_list") {
         std::unique_ptr<ReceivedPointsSource> source;
         if (engine.monitoring() != nullptr)

@@ -124,7 +124,7 @@ void ReceivedWayPointsListPage::onShow() {
     m_model.reset();
     m_provider.reset();
     if (list == nullptr || m_source == nullptr) {
-        Ui::ListPage::updateUpDownButtons(*this, nullptr);
+        updateButtons();
         return;
     }
     const int recent = m_config ? m_config->value("online_recent_group_size", 20) : 20;
@@ -139,7 +139,7 @@ void ReceivedWayPointsListPage::onShow() {
     } else {
         openGroup(m_provider->groupToOpen());
     }
-    Ui::ListPage::updateUpDownButtons(*this, m_model.get());
+    updateButtons();
 }
 
 void ReceivedWayPointsListPage::rebuild() {
@@ -148,7 +148,14 @@ void ReceivedWayPointsListPage::rebuild() {
     m_provider->rebuild(m_removedWithoutId);
     m_model->rebuildAll();
     openGroup(m_provider->groupToOpen());
+    updateButtons();
+}
+
+void ReceivedWayPointsListPage::updateButtons() {
     Ui::ListPage::updateUpDownButtons(*this, m_model.get());
+    // Nothing received (or no online service at all): the page says so.
+    Ui::ListPage::updateEmptyNotice(*this, m_provider == nullptr || m_provider->pointCount() == 0,
+                                    m_messages != nullptr ? m_messages->text("received_points_none") : u"");
 }
 
 void ReceivedWayPointsListPage::openGroup(std::int32_t group) {

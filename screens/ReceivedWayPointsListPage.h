@@ -118,6 +118,8 @@ class ReceivedWayPointsListPage : public Ui::fdPage {
 
   private:
     void rebuild();
+    // The up and down buttons and the notice of an empty list.
+    void updateButtons();
     void openGroup(std::int32_t group);
     // The chosen record, -1 when none.
     std::int64_t selectedRecord() const;

@@ -4,6 +4,7 @@
 #include "screens/fdPageFavorites.h"
 #include "screens/fdPageSelectPoiType.h"
 
+#include "core/MessageTable.h"
 #include "ui/ListPage.h"
 #include "ui/fdInterface.h"
 #include "ui/fdList.h"
@@ -17,9 +18,9 @@ void SelectWayPointPage::SelectTypeForWayPointCallback::result(std::uint16_t typ
 }
 
 SelectWayPointPage::SelectWayPointPage(Ui::fdInterface* ui, fdWPManager* waypoints, fdPageFavorites* favourites,
-                                       const Ui::ButtonBindings* bindings)
+                                       const Core::MessageTable* messages, const Ui::ButtonBindings* bindings)
     : fdPage(ui, "select_waypoint", nullptr), m_waypoints(waypoints), m_favourites(favourites),
-      m_bindings(bindings) {}
+      m_messages(messages), m_bindings(bindings) {}
 
 void SelectWayPointPage::afterBuild() {
     auto* list = dynamic_cast<Ui::fdList*>(widget("list"));
@@ -32,6 +33,13 @@ void SelectWayPointPage::showType(std::uint16_t type) {
     if (m_model != nullptr)
         m_model->rebuild(FilterWaypointsByType(type));
     Ui::ListPage::updateUpDownButtons(*this, m_model.get());
+    // Category headers without a point of the type say nothing: the notice
+    // does.
+    bool empty = true;
+    for (std::int32_t g = 0; m_model != nullptr && g < m_model->groupCount() && empty; ++g)
+        empty = m_model->itemCount(g) == 0;
+    Ui::ListPage::updateEmptyNotice(*this, empty,
+                                    m_messages != nullptr ? m_messages->text("waypoints_of_type_none") : u"");
 }
 
 std::int64_t SelectWayPointPage::selectedPoint() const {

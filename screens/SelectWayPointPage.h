@@ -12,6 +12,10 @@
 
 class fdWPManager;
 
+namespace Core {
+class MessageTable;
+}
+
 namespace Ui {
 class ButtonBindings;
 }
@@ -35,7 +39,7 @@ class SelectWayPointPage : public Ui::fdPage {
     };
 
     SelectWayPointPage(Ui::fdInterface* ui, fdWPManager* waypoints, fdPageFavorites* favourites,
-                       const Ui::ButtonBindings* bindings);
+                       const Core::MessageTable* messages, const Ui::ButtonBindings* bindings);
 
     void afterBuild() override;
     bool keyDown(int key) override;
@@ -49,6 +53,7 @@ class SelectWayPointPage : public Ui::fdPage {
 
     fdWPManager* m_waypoints;
     fdPageFavorites* m_favourites;
+    const Core::MessageTable* m_messages;
     const Ui::ButtonBindings* m_bindings;
     std::unique_ptr<WayPointsCategoriesSingleSelectList> m_model;
     std::uint16_t m_type = 0;

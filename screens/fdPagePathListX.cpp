@@ -10,6 +10,7 @@
 #include "screens/fdPageMap.h"
 #include "ui/ButtonBindings.h"
 #include "ui/Keyboard.h"
+#include "ui/ListPage.h"
 #include "ui/MessageBoxText.h"
 #include "ui/Messages.h"
 #include "ui/fdInterface.h"
@@ -117,11 +118,7 @@ void fdPagePathListX::updateScrollButtons() {
     if (fdWindowBase* up = findChild("up")) up->setEnabled(m_list->canScrollUp());
     if (fdWindowBase* down = findChild("down")) down->setEnabled(m_list->canScrollDown());
     // An empty list says that there is nothing yet, and how to add a route.
-    if (auto* notice = dynamic_cast<Ui::fdStatic*>(findChild("empty_notice"))) {
-        notice->setText(Ui::wrapText(*notice, m_messages.text("paths_none"), notice->rect().w));
-        notice->setVisible(m_list->count() == 0);
-        notice->invalidate(0);
-    }
+    Ui::ListPage::updateEmptyNotice(*this, m_list.get(), m_messages.text("paths_none"));
 }
 
 bool fdPagePathListX::keyDown(int key) {

@@ -4,8 +4,10 @@
 #include "ui/DesignDescription.h"
 #include "ui/EngineServices.h"
 #include "ui/ListModels.h"
+#include "ui/MessageBoxText.h"
 #include "ui/fdInterface.h"
 #include "ui/fdPage.h"
+#include "ui/fdStatic.h"
 
 namespace Ui {
 
@@ -55,6 +57,21 @@ bool moveCommand(fdWindowBase& page, List* list, const std::string& name, void (
 void ListPage::updateUpDownButtons(fdWindowBase& page, const List* list) {
     enable(page, "up", list != nullptr && list->canScrollUp());
     enable(page, "down", list != nullptr && list->canScrollDown());
+}
+
+void ListPage::updateEmptyNotice(fdWindowBase& page, bool empty, std::u16string_view text) {
+    auto* notice = dynamic_cast<fdStatic*>(page.findChild("empty_notice"));
+    if (notice == nullptr)
+        return;
+    notice->setText(wrapText(*notice, text, notice->rect().w));
+    notice->setVisible(empty);
+    if (fdWindowBase* list = page.findChild("list"))
+        list->setVisible(!empty);
+    page.invalidate(0);
+}
+
+void ListPage::updateEmptyNotice(fdWindowBase& page, const List* list, std::u16string_view text) {
+    updateEmptyNotice(page, list == nullptr || list->count() == 0, text);
 }
 
 void ListPage::updateScrollButtons(fdWindowBase& page, const List* list) { updateUpDownButtons(page, list); }

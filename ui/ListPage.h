@@ -1,9 +1,11 @@
 #pragma once
 // What the program's list pages share: the "up" and "down" buttons that
 // follow the list's scroll position, the buttons themselves for a page whose
-// design does not place its own, and the paging key handler.
+// design does not place its own, the notice of an empty list, and the paging
+// key handler.
 
 #include <string>
+#include <string_view>
 
 namespace Ui {
 
@@ -19,6 +21,15 @@ namespace ListPage {
 void updateUpDownButtons(fdWindowBase& page, const List* list);
 // The same, under the name the history pages use.
 void updateScrollButtons(fdWindowBase& page, const List* list);
+
+// The page's "empty_notice" label, where the design places one, shows the
+// text (wrapped to the label's width) while the page has nothing to list,
+// and the page's "list" is hidden meanwhile (group headers without items
+// say less than the notice); with something to list the notice goes and
+// the list shows. A page without the label is left alone.
+void updateEmptyNotice(fdWindowBase& page, bool empty, std::u16string_view text);
+// The same, empty when the list model has no items or there is none.
+void updateEmptyNotice(fdWindowBase& page, const List* list, std::u16string_view text);
 
 // A page whose design places no "up" and "down" gets them from the design
 // template "list_updown"; their clicks reach the page as "up" and "down".

@@ -131,7 +131,7 @@ struct Rig {
         images = new fdPageImagesX(&ui, waypoints.get(), bindings.get());
         list = new fdPageWPListX(&ui, waypoints.get(), bindings.get());
         editor = new EditWayPointPage(&ui, waypoints.get(), nullptr, &styles, config.root(), &layouts);
-        chooser = new SelectWayPointPage(&ui, waypoints.get(), favourites, bindings.get());
+        chooser = new SelectWayPointPage(&ui, waypoints.get(), favourites, &messages, bindings.get());
         auto owned = std::make_unique<FakeSource>();
         source = owned.get();
         received = new ReceivedWayPointsListPage(&ui, std::move(owned), waypoints.get(), &styles, config.root(),
@@ -829,4 +829,46 @@ TEST(ListPages, APressReleasedElsewhereLeavesTheNextTapWhole) {
     r.list->release(700, 20);
     tap(r.list, group.x + 10, group.y + 10);
     EXPECT_EQ(r.rowText(r.list, 1), u"");
+}
+
+// A list page with nothing to list says so with its own message, where the
+// page would otherwise be blank; once there is something, the notice goes.
+TEST(ListPages, AnEmptyListSaysSo) {
+    Rig r;
+    struct Case {
+        Ui::fdPage* page;
+        const char* message;
+        std::function<void()> show, add;
+    };
+    const Case cases[] = {
+        {r.trackList, "tracks_none", [&] { r.open(r.trackList); }, [&] { r.map->startTrackRecording(); }},
+        {r.received, "received_points_none", [&] { r.open(r.received); },
+         [&] { r.source->add(7, u"Bob", {{u"b1", 1}}); }},
+        {r.chooser, "waypoints_of_type_none",
+         [&] {
+             r.chooser->showType(UserDataTest::FuelType);
+             r.open(r.chooser);
+         },
+         [&] { r.addPoint(u"fuel", UserDataTest::FuelType); }},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.page->name());
+        auto* notice = child<Ui::fdStatic>(c.page, "empty_notice");
+        ASSERT_NE(notice, nullptr);
+        const std::u16string& expected = r.messages.text(c.message);
+        ASSERT_FALSE(expected.empty());
+        c.show();
+        EXPECT_TRUE(notice->visible());
+        std::u16string shown = notice->text();
+        std::replace(shown.begin(), shown.end(), u'\n', u' ');
+        EXPECT_EQ(shown, expected) << "wrapped at blanks only";
+        EXPECT_FALSE(r.listOf(c.page)->visible()) << "no headers of empty groups under the notice";
+        r.ui.goBack();
+        c.add();
+        c.show();
+        EXPECT_FALSE(notice->visible());
+        EXPECT_TRUE(r.listOf(c.page)->visible());
+        EXPECT_GT(r.listOf(c.page)->usedRows, 0u);
+        r.ui.goBack();
+    }
 }
