@@ -2,6 +2,7 @@
 
 #include "core/Log.h"
 
+#include <SDL/SDL_endian.h>
 #include <SDL/SDL_video.h>
 
 #include <algorithm>
@@ -212,6 +213,24 @@ std::uint32_t multiplyByte(std::uint32_t v, std::uint32_t f) {
     return (p + (p >> 8)) >> 8;
 }
 
+// The factors of a 4-byte pixel by the byte (in memory order) that holds
+// their channel. The colour names red first, while a picture loaded from a
+// 32-bit BMP keeps blue in its first byte: multiplying byte by byte as the
+// colour lies would tint such a picture with red and blue exchanged (a grey
+// blue turned khaki). A byte that no mask covers takes the alpha factor.
+std::array<std::uint32_t, 4> byteFactors(const SDL_PixelFormat& f, const std::array<std::uint32_t, 4>& channel) {
+    std::array<std::uint32_t, 4> out{channel[3], channel[3], channel[3], channel[3]};
+    const Uint32 masks[4] = {f.Rmask, f.Gmask, f.Bmask, f.Amask};
+    const Uint8 shifts[4] = {f.Rshift, f.Gshift, f.Bshift, f.Ashift};
+    for (int i = 0; i < 4; ++i) {
+        if (masks[i] == 0)
+            continue;
+        const int byte = shifts[i] / 8;
+        out[std::size_t(SDL_BYTEORDER == SDL_LIL_ENDIAN ? byte : 3 - byte)] = channel[std::size_t(i)];
+    }
+    return out;
+}
+
 } // namespace
 
 namespace detail {
@@ -415,7 +434,8 @@ void multiplySurface(SDL_Surface* surface, std::uint32_t colour) {
     if (!surface)
         return;
     const SDL_PixelFormat* f = surface->format;
-    const std::uint32_t factor[4] = {colour & 0xFF, (colour >> 8) & 0xFF, (colour >> 16) & 0xFF, colour >> 24};
+    const std::array<std::uint32_t, 4> factor{colour & 0xFF, (colour >> 8) & 0xFF, (colour >> 16) & 0xFF,
+                                              colour >> 24};
     const int bytes = f->BytesPerPixel;
     if (bytes != 1 && bytes != 2 && bytes != 4) {
         Log::log(Log::Critical, u"Can't multiply %d bpp surface", int(f->BitsPerPixel));
@@ -436,13 +456,14 @@ void multiplySurface(SDL_Surface* surface, std::uint32_t colour) {
     SurfaceLock lock(surface);
     if (!lock.locked())
         return;
+    const std::array<std::uint32_t, 4> inBytes = bytes == 4 ? byteFactors(*f, factor) : factor;
     for (int y = 0; y < surface->h; ++y) {
         std::uint8_t* row = static_cast<std::uint8_t*>(surface->pixels) + std::ptrdiff_t(y) * surface->pitch;
         for (int x = 0; x < surface->w; ++x) {
             if (bytes == 4) {
                 std::uint8_t* p = row + 4 * x;
-                for (int i = 0; i < 4; ++i)
-                    p[i] = std::uint8_t(multiplyByte(p[i], factor[i]));
+                for (std::size_t i = 0; i < 4; ++i)
+                    p[i] = std::uint8_t(multiplyByte(p[i], inBytes[i]));
                 continue;
             }
             std::uint32_t pixel = 0;

@@ -47,8 +47,9 @@ bool zoomInto(const SDL_Rect& destinationRect, SDL_Surface* destination, SDL_Sur
               const SDL_Rect& sourceRect);
 
 // Multiplies every pixel in place by the colour's bytes (byte 0 = red of
-// 0x00BBGGRR, ... byte 3 = alpha); v becomes v * f / 255 rounded. A
-// palettised surface without channel masks has its palette multiplied.
+// 0x00BBGGRR, ... byte 3 = alpha), each channel by its own factor whatever
+// the surface's channel order; v becomes v * f / 255 rounded. A palettised
+// surface without channel masks has its palette multiplied.
 void multiplySurface(SDL_Surface* surface, std::uint32_t colour);
 
 namespace detail {

@@ -197,3 +197,35 @@ TEST(SurfaceTransform, FourByteRotationEqualsClampedBilinearSamples) {
             }
     }
 }
+
+// Each channel is multiplied by its own factor of the colour (0xAABBGGRR)
+// whatever order the surface keeps its channels in: a BMP's blue-first
+// bytes, red-first bytes, 32 bits without alpha and 16 bits.
+TEST(SurfaceTransform, MultiplicationTintsEachChannelByItsOwnFactor) {
+    struct Layout {
+        const char* name;
+        int bpp;
+        Uint32 r, g, b, a;
+        int tolerance;
+    };
+    const Layout layouts[] = {{"blue first", 32, 0x00FF0000, 0x0000FF00, 0x000000FF, 0xFF000000, 1},
+                              {"red first", 32, 0x000000FF, 0x0000FF00, 0x00FF0000, 0xFF000000, 1},
+                              {"no alpha", 32, 0x00FF0000, 0x0000FF00, 0x000000FF, 0, 1},
+                              {"16 bits", 16, 0xF800, 0x07E0, 0x001F, 0, 8}};
+    // Red by 0xC0, green by 0x80, blue by 0x40, alpha by 0xFF.
+    const std::uint32_t colour = 0xFF4080C0;
+    const auto expected = [](int v, int f) { return (v * f + 127) / 255; };
+    for (const Layout& l : layouts) {
+        SCOPED_TRACE(l.name);
+        SurfacePtr s(SDL_CreateRGBSurface(SDL_SWSURFACE, 2, 2, l.bpp, l.r, l.g, l.b, l.a));
+        ASSERT_NE(s, nullptr);
+        SDL_FillRect(s.get(), nullptr, SDL_MapRGBA(s->format, 200, 100, 240, 255));
+        Render::multiplySurface(s.get(), colour);
+        Uint8 r = 0, g = 0, b = 0, a = 0;
+        SDL_GetRGBA(pixelAt(s.get(), 1, 1), s->format, &r, &g, &b, &a);
+        EXPECT_NEAR(r, expected(200, 0xC0), l.tolerance);
+        EXPECT_NEAR(g, expected(100, 0x80), l.tolerance);
+        EXPECT_NEAR(b, expected(240, 0x40), l.tolerance);
+        EXPECT_EQ(a, 255);
+    }
+}

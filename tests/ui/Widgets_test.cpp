@@ -1,4 +1,5 @@
 #include "ui/ClickBehaviors.h"
+#include "ui/DesignValues.h"
 #include "ui/TextRenderers.h"
 #include "ui/fdButtonX.h"
 #include "ui/fdInterface.h"
@@ -577,4 +578,33 @@ TEST(fdList, DrawsTheUsedRowsOnly) {
         EXPECT_EQ(drawn, expected) << used << " rows used";
     }
     SDL_FreeSurface(target);
+}
+
+// An icon drawn in a design colour (a disabled button's "#78909C/#607D8B")
+// takes that colour by day and by night, on the blue-first pixels of a
+// picture loaded from a BMP as on others.
+TEST(CursorTxtRenderer, TintsTheIconInTheDesignColour) {
+    const std::optional<ColourPair> colours = parseTextColor("#78909C/#607D8B");
+    ASSERT_TRUE(colours.has_value());
+    for (const bool blueFirst : {true, false}) {
+        SDL_Surface* white = blueFirst
+                                 ? SDL_CreateRGBSurface(SDL_SWSURFACE, 8, 8, 32, 0xFF0000, 0xFF00, 0xFF, 0xFF000000)
+                                 : SDL_CreateRGBSurface(SDL_SWSURFACE, 8, 8, 32, 0xFF, 0xFF00, 0xFF0000, 0xFF000000);
+        SDL_FillRect(white, nullptr, SDL_MapRGBA(white->format, 255, 255, 255, 255));
+        Render::ImageFromSurface icon(white);
+        CursorTxtRenderer renderer(&icon, 4, 4);
+        renderer.setColors(*colours);
+        SDL_Surface* target = solid(32, 0, 0, 0);
+        for (const auto& [day, expected] : {std::pair{true, Channels{0x78, 0x90, 0x9C}},
+                                            std::pair{false, Channels{0x60, 0x7D, 0x8B}}}) {
+            renderer.draw(target, SDL_Rect{0, 0, 8, 8}, u"", 0, 0, day);
+            // SDL's blending of an opaque pixel may round one step up.
+            const Channels c = channels(target, 3, 3);
+            EXPECT_NEAR(c.r, expected.r, 1) << blueFirst << day;
+            EXPECT_NEAR(c.g, expected.g, 1) << blueFirst << day;
+            EXPECT_NEAR(c.b, expected.b, 1) << blueFirst << day;
+        }
+        SDL_FreeSurface(target);
+        SDL_FreeSurface(white);
+    }
 }
