@@ -1,4 +1,5 @@
 #include "ui/ClickBehaviors.h"
+#include "ui/ListModels.h"
 #include "ui/DesignValues.h"
 #include "ui/TextRenderers.h"
 #include "ui/fdButtonX.h"
@@ -550,7 +551,9 @@ TEST(fdList, PressReleaseClicksUsedRowsAndButtonsInRows) {
 }
 
 // A list of R rows showing 0..R items draws the decorations of exactly the
-// filled rows: the template's widgets in the empty rows stay undrawn.
+// filled rows: the template's widgets that no model touches (here a marker
+// beside the text) stay undrawn in the empty rows, as in a list that no
+// model has filled yet.
 TEST(fdList, DrawsTheUsedRowsOnly) {
     UiTest::FakeEngine engine;
     fdInterface ui(&engine, nullptr);
@@ -559,23 +562,38 @@ TEST(fdList, DrawsTheUsedRowsOnly) {
     row.w = 200;
     row.h = 40;
     row.creators.push_back(std::make_unique<UiTest::TestCreator>(UiTest::TestCreator::Static, "mark", 10, 5, 20, 20));
+    row.creators.push_back(std::make_unique<UiTest::TestCreator>(UiTest::TestCreator::Static, "text", 40, 5, 150, 20));
     auto* list = new fdList(page, "list", true, &ui, nullptr);
     list->placeInParent(0, 0, 200, 160);
     list->buildRows(row, 4, Material{});
     for (std::size_t r = 0; r < list->rowCount(); ++r)
         dynamic_cast<fdStatic*>(list->rowWidget(r)->findChild("mark"))->setColor(0xFF0000FFu);
+    struct Items : SimpleList {
+        using SimpleList::SimpleList;
+        std::int32_t count() const override { return n; }
+        void itemClicked(std::int32_t) override {}
+        void fillText(fdStatic& text, std::int32_t) override { text.setText(u"x"); }
+        std::int32_t n = 0;
+    };
     TempSurface scratch(32, 0xFF0000, 0xFF00, 0xFF, 0);
     SDL_Surface* target = SDL_CreateRGBSurface(SDL_SWSURFACE, 200, 160, 32, 0xFF0000, 0xFF00, 0xFF, 0);
-    for (std::uint32_t used = 0; used <= 4; ++used) {
-        list->usedRows = used;
+    auto drawnRows = [&] {
         SDL_FillRect(target, nullptr, 0);
         list->draw(target, scratch, true);
-        std::vector<bool> drawn, expected;
-        for (int r = 0; r < 4; ++r) {
+        std::vector<bool> drawn;
+        for (int r = 0; r < 4; ++r)
             drawn.push_back(UiTest::rgbAt(target, 20, 40 * r + 15) == 0xFF0000u);
-            expected.push_back(std::uint32_t(r) < used);
-        }
-        EXPECT_EQ(drawn, expected) << used << " rows used";
+        return drawn;
+    };
+    EXPECT_EQ(drawnRows(), std::vector<bool>(4, false)) << "no model has filled the rows";
+    Items items(*list);
+    for (std::int32_t n = 0; n <= 6; ++n) {
+        items.n = n;
+        items.refresh();
+        std::vector<bool> expected;
+        for (int r = 0; r < 4; ++r)
+            expected.push_back(r < n);
+        EXPECT_EQ(drawnRows(), expected) << n << " items";
     }
     SDL_FreeSurface(target);
 }
