@@ -4,6 +4,7 @@
 #include "ui/ListModels.h"
 #include "ui/fdInterface.h"
 #include "ui/fdList.h"
+#include "ui/fdStatic.h"
 
 #include "core/Config.h"
 #include "tests/ui/UiTestSupport.h"
@@ -109,4 +110,28 @@ TEST(ListPage, APageWithItsOwnButtonsGetsNoTemplate) {
     Items few(*f.list, 3);
     ListPage::updateUpDownButtons(*f.page, &few);
     EXPECT_EQ(f.state(), "--");
+}
+
+// The notice of an empty list shows while there is nothing to list (no
+// items, or no model), with the list hidden; a page without the notice keeps
+// its list as it is.
+TEST(ListPage, EmptyNoticeShowsInsteadOfTheList) {
+    Fixture f(true);
+    Items items(*f.list, 0);
+    ListPage::updateEmptyNotice(*f.page, &items, u"Nothing yet");
+    EXPECT_TRUE(f.list->visible()) << "no notice on the page";
+    auto* notice = new fdStatic(f.page, "empty_notice", true, &f.ui);
+    notice->placeInParent(0, 0, 100, 40);
+    struct Row {
+        int items;
+        bool model;
+        bool shown;
+    };
+    for (const Row& r : {Row{0, true, true}, Row{3, true, false}, Row{3, false, true}, Row{1, true, false}}) {
+        items.n = r.items;
+        ListPage::updateEmptyNotice(*f.page, r.model ? &items : nullptr, u"Nothing yet");
+        EXPECT_EQ(notice->visible(), r.shown) << r.items << " items, model " << r.model;
+        EXPECT_EQ(f.list->visible(), !r.shown) << r.items << " items, model " << r.model;
+        EXPECT_EQ(notice->text(), u"Nothing yet");
+    }
 }
