@@ -129,7 +129,8 @@ void fdPageTrackListX::onShow() {
     if (m_model != nullptr)
         m_model->refresh();
     Ui::ListPage::updateUpDownButtons(*this, m_model.get());
-    Ui::ListPage::updateEmptyNotice(*this, m_model.get(), m_messages != nullptr ? m_messages->text("tracks_none") : u"");
+    Ui::ListPage::updateEmptyNotice(*this, m_model.get(),
+                                    m_messages != nullptr ? m_messages->text("tracks_none") : u"");
 }
 
 bool fdPageTrackListX::press(int x, int y) {
