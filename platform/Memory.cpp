@@ -9,24 +9,29 @@
 namespace Platform {
 namespace {
 
-// A "Name:   1234 kB" line of a /proc status file, in bytes; 0 when absent.
-std::uint64_t procField(const char* file, const char* name) {
+struct ProcField {
+    const char* name;
+    std::uint64_t* bytes;
+};
+
+// The "Name:   1234 kB" lines of a /proc status file, in bytes; a field
+// that is absent stays as it was. One read of the file serves them all.
+template <std::size_t N>
+void readProcFields(const char* file, const ProcField (&fields)[N]) {
     std::FILE* f = std::fopen(file, "re");
     if (!f)
-        return 0;
+        return;
     char line[256];
-    std::uint64_t result = 0;
-    const std::size_t nameLength = std::strlen(name);
     while (std::fgets(line, sizeof line, f)) {
-        if (std::strncmp(line, name, nameLength) == 0 && line[nameLength] == ':') {
+        for (const ProcField& field : fields) {
+            const std::size_t nameLength = std::strlen(field.name);
             unsigned long long kb = 0;
-            if (std::sscanf(line + nameLength + 1, "%llu", &kb) == 1)
-                result = static_cast<std::uint64_t>(kb) * 1024;
-            break;
+            if (std::strncmp(line, field.name, nameLength) == 0 && line[nameLength] == ':' &&
+                std::sscanf(line + nameLength + 1, "%llu", &kb) == 1)
+                *field.bytes = static_cast<std::uint64_t>(kb) * 1024;
         }
     }
     std::fclose(f);
-    return result;
 }
 
 // The user half of the address space of a 64-bit x86 or ARM process
@@ -37,21 +42,30 @@ constexpr std::uint64_t addressSpace() {
 
 } // namespace
 
-MemoryStatus memoryStatus() {
+MemoryStatus memoryStatusOf(const MemoryFigures& f) {
     MemoryStatus status;
-    status.totalPhysical = procField("/proc/meminfo", "MemTotal");
-    status.availablePhysical = procField("/proc/meminfo", "MemAvailable");
-    if (status.availablePhysical == 0)
-        status.availablePhysical = procField("/proc/meminfo", "MemFree");
-
-    std::uint64_t limit = addressSpace();
-    struct rlimit rl {};
-    if (getrlimit(RLIMIT_AS, &rl) == 0 && rl.rlim_cur != RLIM_INFINITY && rl.rlim_cur < limit)
-        limit = static_cast<std::uint64_t>(rl.rlim_cur);
-    status.totalVirtual = limit;
-    const std::uint64_t used = procField("/proc/self/status", "VmSize");
-    status.availableVirtual = used < limit ? limit - used : 0;
+    status.totalPhysical = f.memTotal;
+    status.availablePhysical = f.memAvailable != 0 ? f.memAvailable : f.memFree;
+    status.totalVirtual = f.addressLimit;
+    status.availableVirtual = f.mapped < f.addressLimit ? f.addressLimit - f.mapped : 0;
+    // An unreadable /proc/meminfo leaves the address space as the only bound.
+    if (status.availablePhysical != 0 && status.availablePhysical + f.swapFree < status.availableVirtual)
+        status.availableVirtual = status.availablePhysical + f.swapFree;
     return status;
+}
+
+MemoryStatus memoryStatus() {
+    MemoryFigures figures;
+    readProcFields("/proc/meminfo", {{"MemTotal", &figures.memTotal},
+                                     {"MemAvailable", &figures.memAvailable},
+                                     {"MemFree", &figures.memFree},
+                                     {"SwapFree", &figures.swapFree}});
+    readProcFields("/proc/self/status", {{"VmSize", &figures.mapped}});
+    figures.addressLimit = addressSpace();
+    struct rlimit rl {};
+    if (getrlimit(RLIMIT_AS, &rl) == 0 && rl.rlim_cur != RLIM_INFINITY && rl.rlim_cur < figures.addressLimit)
+        figures.addressLimit = static_cast<std::uint64_t>(rl.rlim_cur);
+    return memoryStatusOf(figures);
 }
 
 } // namespace Platform

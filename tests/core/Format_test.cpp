@@ -35,6 +35,8 @@ TEST(Format, Integers) {
     EXPECT_EQ(format("%c%c", 'o', static_cast<char16_t>(u'к')), "oк");
     EXPECT_EQ(format("100%%"), "100%");
     EXPECT_EQ(format("%d", true), "1");
+    EXPECT_EQ(format("%d/%d", std::uint64_t(1) << 40, std::int64_t(-1) << 40), "1099511627776/-1099511627776")
+        << "64-bit values are not cut to 32 bits";
 }
 
 namespace {
