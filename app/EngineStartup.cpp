@@ -193,10 +193,10 @@ bool fdEngine::initDesign(int& result) {
     {
         FileSystem::AnsiFile file(designPath, u"rb");
         if (!file.isOpen())
-            Log::log(Log::Critical, u"Can't open design file '%s' (err %d)", designPath, errno);
+            Log::log(Log::Critical, u"Can't open design file '%s' (err %d)", designPath, Log::Errno{errno});
         else {
             std::uint32_t size = 0;
-            if (auto bytes = FileSystem::readFile(file, &size))
+            if (auto bytes = FileSystem::readFile(file, &size, designPath))
                 designText.assign(bytes.get(), size);
         }
     }

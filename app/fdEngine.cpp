@@ -214,12 +214,12 @@ bool fdEngine::initMessages() {
     const std::u16string path = dataPath(u"messages.xml");
     FileSystem::AnsiFile file(path, u"rb");
     if (!file.isOpen()) {
-        Log::log(Log::Critical, u"Can't open messages file '%s' (err %d)", path, errno);
+        Log::log(Log::Critical, u"Can't open messages file '%s' (err %d)", path, Log::Errno{errno});
         return false;
     }
     try {
         m_messages = std::make_unique<::Messages>();
-        m_messages->load(file);
+        m_messages->load(file, path);
     } catch (const std::exception& error) {
         Log::log(Log::Critical, "%s", std::string(error.what()));
         return false;
