@@ -112,7 +112,7 @@ device_specs::device_specs(const std::u16string& path) {
     if (!file.isOpen())
         throw std::runtime_error("engine::device_specs::device_specsCan't open file with devices specifications");
     std::uint32_t size = 0;
-    std::unique_ptr<char[]> bytes = FileSystem::readFile(file, &size);
+    std::unique_ptr<char[]> bytes = FileSystem::readFile(file, &size, path);
     if (!bytes)
         return; // readFile has logged why; no records
     parse(std::string_view(bytes.get(), size));

@@ -91,8 +91,8 @@ bool fdEngine::initDesign(int& result) {
     readScreenSize();
     // Without a screen size (a display driver that reports none) the
     // largest design is taken and the window gets its size.
-    const int width = m_screenWidth > 0 ? m_screenWidth : INT_MAX / 4;
-    const int height = m_screenHeight > 0 ? m_screenHeight : INT_MAX / 4;
+    const int width = m_screenWidth > 0 ? m_screenWidth : Ui::UnreportedScreenSide;
+    const int height = m_screenHeight > 0 ? m_screenHeight : Ui::UnreportedScreenSide;
     Log::log(Log::Normal, "Video mode: %d x %d", m_screenWidth, m_screenHeight);
     try {
         if (!Ui::chooseDesign(m_config->root(), m_dataFolder, width, height, *m_bindings))
@@ -193,10 +193,10 @@ bool fdEngine::initDesign(int& result) {
     {
         FileSystem::AnsiFile file(designPath, u"rb");
         if (!file.isOpen())
-            Log::log(Log::Critical, u"Can't open design file '%s' (err %d)", designPath, errno);
+            Log::log(Log::Critical, u"Can't open design file '%s' (err %d)", designPath, Log::Errno{errno});
         else {
             std::uint32_t size = 0;
-            if (auto bytes = FileSystem::readFile(file, &size))
+            if (auto bytes = FileSystem::readFile(file, &size, designPath))
                 designText.assign(bytes.get(), size);
         }
     }

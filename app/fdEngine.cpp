@@ -47,6 +47,7 @@
 
 #include <SDL.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <exception>
 #include <stdexcept>
@@ -141,8 +142,9 @@ void fdEngine::connectionChanged() {
 
 int fdEngine::run() {
     try {
-        auto log = std::make_unique<FileSystem::AnsiFile>(programPath(u"log.txt"), u"ab+");
-        if (!log->isOpen()) {
+        // The log rolls over to log.old.txt past its bound, so it never
+        // grows without end.
+        if (!Log::installFileLogger(programPath(u"log.txt"))) {
             // No log to look in: the message names the file and the reason.
             const std::string reason = Platform::errorText(Platform::lastError());
             Core::messageBox(u"Log file creation error\n" + Core::utf8ToWide(Platform::toNativePath(programPath(u"log.txt"))) +
@@ -150,7 +152,6 @@ int fdEngine::run() {
                              kCriticalCaption);
             return -1;
         }
-        Log::install(std::make_unique<Log::FileLogger>(std::move(log)));
         const int result = init();
         if (result == 0) {
             if (m_mapRenderer)
@@ -197,7 +198,9 @@ bool fdEngine::initConfig() {
             m_config->root()->set("log_severity", 0);
         m_config->save(path);
     }
-    const int severity = m_config->root()->value("log_severity", 0);
+    // Below 0 nothing at all would be written while the log names the
+    // level Critical: the lowest level the log can name is the lowest kept.
+    const int severity = std::max(m_config->root()->value("log_severity", 0), 0);
     if (Log::Logger* logger = Log::installed(); logger && logger->isOpen())
         logger->setSeverity(severity);
     // Whether anything can be written beside config.xml: a file made there
@@ -214,12 +217,12 @@ bool fdEngine::initMessages() {
     const std::u16string path = dataPath(u"messages.xml");
     FileSystem::AnsiFile file(path, u"rb");
     if (!file.isOpen()) {
-        Log::log(Log::Critical, u"Can't open messages file '%s' (err %d)", path, errno);
+        Log::log(Log::Critical, u"Can't open messages file '%s' (err %d)", path, Log::Errno{errno});
         return false;
     }
     try {
         m_messages = std::make_unique<::Messages>();
-        m_messages->load(file);
+        m_messages->load(file, path);
     } catch (const std::exception& error) {
         Log::log(Log::Critical, "%s", std::string(error.what()));
         return false;

@@ -88,7 +88,7 @@ bool Config::load(const std::u16string& path) {
         // A missing file is the first start (or a reset), not a fault.
         const int error = file.lastError();
         Log::log(error == Platform::ErrorFileNotFound ? Log::Normal : Log::Critical,
-                 u"Can't open config file '%s' (err %d)", path, error);
+                 u"Can't open config file '%s' (err %d)", path, Log::Errno{error});
         return false;
     }
     std::uint32_t size = 0;

@@ -1,5 +1,6 @@
 #include "core/FileSystem.h"
 
+#include "core/AnsiFile.h"
 #include "core/FileRW.h"
 #include "core/Log.h"
 #include "core/Text.h"
@@ -16,13 +17,18 @@ std::unique_ptr<char[]> readWhole(FileRW& file, std::uint32_t* size, const std::
     if (size)
         *size = 0;
     std::uint32_t length = 0;
-    auto fail = [&](int error) {
-        if (name == nullptr)
-            Log::log(Log::Critical, u"Error reading file (err %d)", error);
-        else if (length == 0 && error == 0)
-            Log::log(Log::Critical, u"Error reading file '%s' (err %d): the file is empty", *name, error);
+    // A stdio file numbers its errors as the C library does.
+    const bool stdio = dynamic_cast<const AnsiFile*>(&file) != nullptr;
+    auto fail = [&](int error, bool ownNumber = false) {
+        if (length == 0 && error == 0 && name != nullptr)
+            Log::log(Log::Critical, u"Error reading file (err %d): the file is empty", error);
+        else if (stdio && !ownNumber)
+            Log::log(Log::Critical, u"Error reading file (err %d)", Log::Errno{error});
         else
-            Log::log(Log::Critical, u"Error reading file '%s' (err %d)", *name, error);
+            Log::log(Log::Critical, u"Error reading file (err %d)", error);
+        // The line above keeps its fixed text; the file follows on its own line.
+        if (name != nullptr)
+            Log::log(Log::Critical, u"filename = '%s'", *name);
         return std::unique_ptr<char[]>();
     };
     if (!file.seekToEnd())
@@ -35,7 +41,7 @@ std::unique_ptr<char[]> readWhole(FileRW& file, std::uint32_t* size, const std::
         return fail(file.lastError());
     std::unique_ptr<char[]> buffer(new (std::nothrow) char[std::size_t(length) + 1]);
     if (!buffer)
-        return fail(Platform::ErrorNotEnoughMemory);
+        return fail(Platform::ErrorNotEnoughMemory, true);
     if (file.read(buffer.get(), length, 1) != 1)
         return fail(file.lastError());
     buffer[length] = '\0';

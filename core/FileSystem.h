@@ -20,8 +20,9 @@ class FileRW;
 // failed read (stdio reports no items for a zero item size); through a
 // handle file it gives an empty buffer.
 std::unique_ptr<char[]> readFile(FileRW& file, std::uint32_t* size = nullptr);
-// The same, the log line naming the file ("Error reading file '%s' (err
-// %d)"), and an empty file said to be empty rather than "(err 0)".
+// The same, the failure followed by "filename = '%s'" (both Critical), and
+// an empty file said to be empty ("Error reading file (err 0): the file is
+// empty"). Every reader that knows the file's path uses this one.
 std::unique_ptr<char[]> readFile(FileRW& file, std::uint32_t* size, std::u16string_view name);
 
 // The value's 4 bytes, little-endian, as one item; true when it was written.

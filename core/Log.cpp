@@ -45,7 +45,8 @@ namespace {
 
 // A line that ends in the program's "(err %d)" gets the system's text for
 // that number after it, so that the reader need not know the numbers.
-template <class Char> std::basic_string<Char> withErrorText(std::basic_string_view<Char> text) {
+template <class Char>
+std::basic_string<Char> withErrorText(std::basic_string_view<Char> text, Numbering numbering) {
     std::basic_string<Char> line(text);
     if (line.empty() || line.back() != Char(')'))
         return line;
@@ -70,7 +71,9 @@ template <class Char> std::basic_string<Char> withErrorText(std::basic_string_vi
         code = code * 10 + static_cast<int>(line[i] - Char('0'));
     if (negative)
         code = -code;
-    const std::string error = Platform::errorText(code);
+    const std::string error = numbering == Numbering::Errno ? Platform::errnoText(code)
+                              : numbering == Numbering::Own ? std::string()
+                                                            : Platform::errorText(code);
     if (error.empty())
         return line;
     if constexpr (std::is_same_v<Char, char>)
@@ -103,16 +106,16 @@ void remember(int level, std::string line) {
 
 } // namespace
 
-void writeFormatted(int level, std::u16string_view text) {
+void writeFormatted(int level, std::u16string_view text, Numbering numbering) {
     Platform::ErrorKeeper keep;
-    const std::u16string line = withErrorText(text);
+    const std::u16string line = withErrorText(text, numbering);
     installed()->write(level, line);
     remember(level, Core::wideToUtf8(line));
 }
 
-void writeFormattedNarrow(int level, std::string_view text) {
+void writeFormattedNarrow(int level, std::string_view text, Numbering numbering) {
     Platform::ErrorKeeper keep;
-    std::string line = withErrorText(text);
+    std::string line = withErrorText(text, numbering);
     installed()->writeNarrow(level, line, true);
     remember(level, std::move(line));
 }

@@ -49,9 +49,31 @@ int currentSeverity();
 // True when a logger is installed, open, and level <= its severity.
 bool enabledFor(int level);
 
+// The number of a line ending in "(err %d)" is the thread's last-error
+// number (platform/Error.h) unless its argument says otherwise: an errno
+// value of the C library's stdio (Log::Errno), or a code of outside code
+// such as a plug-in, which the system has no text for (Log::OwnCode). The
+// number is written as it is either way; the text beside it follows.
+struct Errno {
+    int value;
+};
+struct OwnCode {
+    int value;
+};
+
 namespace detail {
-void writeFormatted(int level, std::u16string_view text);
-void writeFormattedNarrow(int level, std::string_view text);
+enum class Numbering { LastError, Errno, Own };
+void writeFormatted(int level, std::u16string_view text, Numbering numbering = Numbering::LastError);
+void writeFormattedNarrow(int level, std::string_view text, Numbering numbering = Numbering::LastError);
+
+template <class... Args> constexpr Numbering numberingOf() {
+    if constexpr ((std::is_same_v<Args, Errno> || ...))
+        return Numbering::Errno;
+    else if constexpr ((std::is_same_v<Args, OwnCode> || ...))
+        return Numbering::Own;
+    else
+        return Numbering::LastError;
+}
 
 // Text arguments as the log shows them. Paths travel through the program
 // with '\' (the form its data files and settings use); the log is read on
@@ -66,7 +88,9 @@ inline std::u16string shownText(const char16_t* text) {
     return text ? shownText(std::u16string_view(text)) : u"(null)";
 }
 template <class T> decltype(auto) shown(const T& arg) {
-    if constexpr (std::is_pointer_v<std::decay_t<T>> &&
+    if constexpr (std::is_same_v<T, Errno> || std::is_same_v<T, OwnCode>)
+        return arg.value;
+    else if constexpr (std::is_pointer_v<std::decay_t<T>> &&
                   (std::is_convertible_v<const T&, std::string_view> ||
                    std::is_convertible_v<const T&, std::u16string_view>))
         return shownText(arg);
@@ -82,14 +106,16 @@ template <class T> decltype(auto) shown(const T& arg) {
 template <class... Args> void log(int level, std::u16string_view format, const Args&... args) {
     if (!enabledFor(level))
         return;
-    detail::writeFormatted(level, Core::format(format, detail::shown(args)...));
+    detail::writeFormatted(level, Core::format(format, detail::shown(args)...),
+                           detail::numberingOf<Args...>());
 }
 
 // Narrow formats are UTF-8 and end up in the same file.
 template <class... Args> void log(int level, std::string_view format, const Args&... args) {
     if (!enabledFor(level))
         return;
-    detail::writeFormattedNarrow(level, Core::format(format, detail::shown(args)...));
+    detail::writeFormattedNarrow(level, Core::format(format, detail::shown(args)...),
+                                 detail::numberingOf<Args...>());
 }
 
 // The last few Critical lines logged (oldest first), as written: a fatal

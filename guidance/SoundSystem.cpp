@@ -81,11 +81,12 @@ SoundSystem::~SoundSystem() {
 bool SoundSystem::loadSchema(const std::u16string& path) {
     FileSystem::AnsiFile file(path, u"rb");
     if (!file.isOpen()) {
-        Log::log(Log::Critical, u"Can't open sound schema file '%s' (err %d)", path, file.lastError());
+        Log::log(Log::Critical, u"Can't open sound schema file '%s' (err %d)", path,
+                 Log::Errno{file.lastError()});
         return false;
     }
     std::uint32_t size = 0;
-    const std::unique_ptr<char[]> bytes = FileSystem::readFile(file, &size);
+    const std::unique_ptr<char[]> bytes = FileSystem::readFile(file, &size, path);
     if (!bytes || !Core::xmlDepthWithin(std::string_view(bytes.get(), size), MaxSchemaDepth)) {
         Log::log(Log::Critical, "Invalid format of sound schema file");
         return false;

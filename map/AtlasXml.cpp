@@ -84,7 +84,7 @@ bool AtlasXml::read(const std::u16string& path, std::vector<Map>& maps) {
         return false;
     }
     std::uint32_t size = 0;
-    std::unique_ptr<char[]> text = FileSystem::readFile(file, &size);
+    std::unique_ptr<char[]> text = FileSystem::readFile(file, &size, path);
     if (!text) {
         Log::log(Log::Critical, u"Atlas fatal error : failed reading '%s'", path);
         return false;

@@ -96,9 +96,20 @@ std::string errorText(int code) {
     }
     if (code == ErrorHandleEof)
         return "Reached the end of the file";
+    // The number a mapping answers for a window outside its file
+    // (Platform::ErrorFileInvalid): mmap has no words of its own for it.
+    if (code == 1006)
+        return "The window is not inside the file (the file is empty or shorter)";
     if (const char* text = httpErrorText(code))
         return text;
     return {};
+}
+
+std::string errnoText(int errnoValue) {
+    if (errnoValue == 0)
+        return {};
+    char buffer[256];
+    return strerror_r(errnoValue, buffer, sizeof buffer);
 }
 
 int setLastErrorFromErrno() {

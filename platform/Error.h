@@ -48,6 +48,9 @@ void setLastError(int code);
 // mapped from errno, curl's for the HTTP ones; empty for 0 and for numbers
 // without one.
 std::string errorText(int code);
+// strerror's text for an errno value (the numbers the C library's stdio
+// reports); empty for 0.
+std::string errnoText(int errnoValue);
 // Maps an errno value to its Win32 number (unknown values map to 1).
 int errorFromErrno(int errnoValue);
 // setLastError(errorFromErrno(errno)); returns the stored number.

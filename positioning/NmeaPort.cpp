@@ -96,9 +96,9 @@ std::string PortLocator::devicePath(std::uint32_t portNumber) const {
     return families[(portNumber - 1) / 4] + std::to_string((portNumber - 1) % 4);
 }
 
-NmeaPort::NmeaPort(std::shared_ptr<Platform::SerialPort> device, std::uint32_t portNumber,
+NmeaPort::NmeaPort(std::shared_ptr<Platform::SerialPort> device, std::uint32_t portNumber, std::string name,
                    const PortTiming& timing)
-    : m_device(std::move(device)), m_portNumber(portNumber), m_timing(timing) {}
+    : m_device(std::move(device)), m_portNumber(portNumber), m_name(std::move(name)), m_timing(timing) {}
 
 NmeaPort::~NmeaPort() = default;
 
@@ -114,7 +114,7 @@ std::unique_ptr<NmeaPort> NmeaPort::open(const PortLocator& locator, std::uint32
     }
     Log::log(Log::System, u"Port %s was opened", name);
     device->setTimeouts(timing.readIntervalMs, timing.readTotalMs);
-    std::unique_ptr<NmeaPort> port(new NmeaPort(std::move(device), portNumber, timing));
+    std::unique_ptr<NmeaPort> port(new NmeaPort(std::move(device), portNumber, name, timing));
     if (!port->setSpeed(baud)) return nullptr;
     return port;
 }
@@ -122,6 +122,7 @@ std::unique_ptr<NmeaPort> NmeaPort::open(const PortLocator& locator, std::uint32
 bool NmeaPort::setSpeed(std::uint32_t baud) {
     if (!m_device->setSpeed(baud)) {
         Log::log(Log::Critical, u"Speed %d can't be set (err %d)", baud, Platform::lastError());
+        Log::log(Log::Critical, u"filename = '%s'", m_name);
         return false;
     }
     Log::log(Log::Normal, u"Speed was set to %d.", baud);
@@ -133,6 +134,7 @@ std::uint32_t NmeaPort::read(void* buffer, std::uint32_t size) {
     int got = m_device->read(buffer, size);
     if (got < 0) {
         Log::log(Log::Critical, u"Error reading port (err %d)", Platform::lastError());
+        Log::log(Log::Critical, u"filename = '%s'", m_name);
         return 0;
     }
     return static_cast<std::uint32_t>(got);

@@ -61,13 +61,15 @@ class NmeaPort {
     std::uint32_t speed() const { return m_speed; }
 
   private:
-    NmeaPort(std::shared_ptr<Platform::SerialPort> device, std::uint32_t portNumber,
+    NmeaPort(std::shared_ptr<Platform::SerialPort> device, std::uint32_t portNumber, std::string name,
              const PortTiming& timing);
 
     // Shared with a probe's worker thread, which may outlive a probe that
     // stopped waiting for it.
     std::shared_ptr<Platform::SerialPort> m_device;
     std::uint32_t m_portNumber;
+    // The device as the log names it.
+    std::string m_name;
     std::uint32_t m_speed = 0;
     PortTiming m_timing;
     bool m_probed = false;

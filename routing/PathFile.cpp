@@ -298,7 +298,7 @@ bool PathFile::read(const std::u16string& file, Map::KVAtlas& atlas, Path& targe
     }
     if (!in.seekToEnd() || in.tell() > MaxFileBytes || !in.seek(0)) return false;
     std::uint32_t size = 0;
-    const std::unique_ptr<char[]> bytes = FileSystem::readFile(in, &size);
+    const std::unique_ptr<char[]> bytes = FileSystem::readFile(in, &size, file);
     if (!bytes) return false;
     return decode(reinterpret_cast<const std::uint8_t*>(bytes.get()), size,
                   [&atlas](std::uint32_t id) { return atlas.findMapById(id); }, target);

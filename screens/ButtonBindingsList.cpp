@@ -106,7 +106,7 @@ void ButtonBindingsList::refresh() {
     FileSystem::WinFileForRead file(m_path);
     if (file.isOpen()) {
         std::uint32_t size = 0;
-        std::unique_ptr<char[]> bytes = FileSystem::readFile(file, &size);
+        std::unique_ptr<char[]> bytes = FileSystem::readFile(file, &size, m_path);
         if (bytes && parse(std::string(bytes.get(), size), entries))
             Log::log(Log::Normal, "%d buttons bindings loaded in %u ms",
                      static_cast<std::int32_t>(entries.size()), SDL_GetTicks() - start);

@@ -85,11 +85,11 @@ void readPolylinesText(std::string text, std::vector<PolylineEntry>& entries) {
 void readPolylinesFile(const std::u16string& path, std::vector<PolylineEntry>& entries) {
     FileSystem::AnsiFile file(path, u"rb");
     if (!file.isOpen()) {
-        Log::log(Log::Critical, u"Can't open polylines designs file '%s' (err %d)", path, errno);
+        Log::log(Log::Critical, u"Can't open polylines designs file '%s' (err %d)", path, Log::Errno{errno});
         return;
     }
     std::uint32_t size = 0;
-    std::unique_ptr<char[]> bytes = FileSystem::readFile(file, &size);
+    std::unique_ptr<char[]> bytes = FileSystem::readFile(file, &size, path);
     if (!bytes) return;
     readPolylinesText(std::string(bytes.get(), size), entries);
 }

@@ -28,11 +28,11 @@ constexpr char16_t StoredNotice[] = {0xFCAD, 0xFC23, 0xFC4F, 0xFC6A, 0xFC72, 0xF
 std::u16string readInfoText(const std::u16string& path) {
     FileSystem::AnsiFile file(path, u"rb");
     if (!file.isOpen()) {
-        Log::log(Log::Critical, u"Can't open file '%s' (err %d)", path, errno);
+        Log::log(Log::Critical, u"Can't open file '%s' (err %d)", path, Log::Errno{errno});
         return {};
     }
     std::uint32_t size = 0;
-    std::unique_ptr<char[]> bytes = FileSystem::readFile(file, &size);
+    std::unique_ptr<char[]> bytes = FileSystem::readFile(file, &size, path);
     if (!bytes) return {};
     return Core::ansiToWide(std::string_view(bytes.get(), size));
 }

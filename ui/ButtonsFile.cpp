@@ -70,11 +70,11 @@ bool loadButtons(std::u16string_view dataFolder, ButtonBindings& bindings) {
     const std::u16string path = Core::dataPath(dataFolder, bindings.buttonsFile);
     FileSystem::AnsiFile file(path, u"rb");
     if (!file.isOpen()) {
-        Log::log(Log::Critical, u"Can't open buttons file '%s' (err %d)", path, file.lastError());
+        Log::log(Log::Critical, u"Can't open buttons file '%s' (err %d)", path, Log::Errno{file.lastError()});
         return false;
     }
     std::uint32_t size = 0;
-    const std::unique_ptr<char[]> bytes = FileSystem::readFile(file, &size);
+    const std::unique_ptr<char[]> bytes = FileSystem::readFile(file, &size, path);
     if (!bytes)
         return false;
     return loadButtonsText(std::string(bytes.get(), size), bindings);

@@ -216,7 +216,7 @@ bool loadKeyboardLayouts(const std::u16string& path, const DesignDescription& de
         return false;
     }
     std::uint32_t size = 0;
-    const std::unique_ptr<char[]> bytes = FileSystem::readFile(file, &size);
+    const std::unique_ptr<char[]> bytes = FileSystem::readFile(file, &size, path);
     if (!bytes) {
         layouts.clear();
         return false;

@@ -42,6 +42,17 @@ void DesignsList::loadText(std::string text) {
     m_entries = std::move(entries);
 }
 
+namespace {
+void logFound(const DesignEntry& design, std::int32_t w, std::int32_t h, std::int32_t angle) {
+    if (w >= UnreportedScreenSide || h >= UnreportedScreenSide)
+        Log::log(Log::Normal, "Design %d x %d was found for a screen of unreported size (%d)", design.width,
+                 design.height, angle);
+    else
+        Log::log(Log::Normal, "Design %d x %d was found for the screen %d x %d (%d)", design.width,
+                 design.height, w, h, angle);
+}
+} // namespace
+
 DesignsList::Choice DesignsList::choose(std::int32_t w, std::int32_t h, std::int32_t angle) const {
     const bool rotated = (angle / 90) % 2 == 1;
     struct Pass {
@@ -72,8 +83,7 @@ DesignsList::Choice DesignsList::choose(std::int32_t w, std::int32_t h, std::int
         if (second.exact)
             return {second.exact, 0};
         if (second.area > first.area) {
-            Log::log(Log::Normal, "Design %d x %d was found for the screen %d x %d (%d)", second.best->width,
-                     second.best->height, w, h, angle);
+            logFound(*second.best, w, h, angle);
             return {second.best, 0};
         }
     }
@@ -81,8 +91,7 @@ DesignsList::Choice DesignsList::choose(std::int32_t w, std::int32_t h, std::int
         Log::log(Log::Critical, "No design was found for the screen %d x %d (%d)", w, h, angle);
         return {};
     }
-    Log::log(Log::Normal, "Design %d x %d was found for the screen %d x %d (%d)", first.best->width,
-             first.best->height, w, h, angle);
+    logFound(*first.best, w, h, angle);
     return {first.best, angle};
 }
 
@@ -101,7 +110,7 @@ bool chooseDesign(const Core::ConfigNodePtr& config, std::u16string_view dataFol
         return false;
     }
     std::uint32_t size = 0;
-    const std::unique_ptr<char[]> bytes = FileSystem::readFile(file, &size);
+    const std::unique_ptr<char[]> bytes = FileSystem::readFile(file, &size, path);
     DesignsList list;
     try {
         if (!bytes)

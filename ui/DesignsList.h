@@ -53,6 +53,10 @@ private:
     std::vector<DesignEntry> m_entries;
 };
 
+// A screen side the display did not report: every design fits within it,
+// and the log says the size was not reported rather than show the number.
+inline constexpr std::int32_t UnreportedScreenSide = 0x1FFFFFFF;
+
 // The start-up step: orientation from "straight_orientation", designs.xml
 // from the data folder, the choice for the screen, the chosen files into
 // the bindings and the buttons file read. False after logging on any

@@ -14,9 +14,10 @@ namespace {
 constexpr int kMaxXmlDepth = 64;
 } // namespace
 
-void Messages::load(FileSystem::FileRW& file) {
+void Messages::load(FileSystem::FileRW& file, std::u16string_view path) {
     std::uint32_t size = 0;
-    const std::unique_ptr<char[]> bytes = FileSystem::readFile(file, &size);
+    const std::unique_ptr<char[]> bytes =
+        path.empty() ? FileSystem::readFile(file, &size) : FileSystem::readFile(file, &size, path);
     if (!bytes)
         throw std::runtime_error("Can't read messages file");
     loadText(std::string(bytes.get(), size));

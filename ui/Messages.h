@@ -24,8 +24,9 @@ public:
     // "Can't read messages file" when the file cannot be read, and one naming
     // the fault when it is not XML. A file without the root "messages" adds
     // nothing; a "message" without "name" or "text" is skipped; of two with
-    // the same name the first stays.
-    void load(FileSystem::FileRW& file);
+    // the same name the first stays. A read failure's log line names the
+    // file by the path given.
+    void load(FileSystem::FileRW& file, std::u16string_view path = {});
     // The same for the file's text.
     void loadText(std::string text);
 

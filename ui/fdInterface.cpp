@@ -160,8 +160,11 @@ bool fdInterface::createFont(const std::u16string& fileName, const std::string& 
     }
     SDL_RWops* stream = FileSystem::createRWops(std::move(file));
     std::shared_ptr<Render::Font> font = stream ? Render::TtfFont::create(stream, size) : nullptr;
-    if (!font)
+    if (!font) {
+        // The font engine's line above knows only a stream.
+        Log::log(Log::Critical, u"filename = '%s'", path);
         return false;
+    }
     font->setStyle(style);
     m_fonts.push_back({name, std::move(font)});
     return true;

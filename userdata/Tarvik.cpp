@@ -30,6 +30,7 @@ void Tarvik::create(TarvikPtr& out, const std::u16string& libraryPath, std::uint
     // Not made through make_unique: the constructor is private, and the
     // destructor must not run the library's functions until all are bound.
     std::unique_ptr<Tarvik> tarvik(new Tarvik);
+    tarvik->m_libraryPath = libraryPath;
     // Every function is looked up (each missing one is logged), in order.
     bool all = true;
     for (const bool bound : {bind(library, "InitLibrary", tarvik->m_initLibrary),
@@ -42,11 +43,15 @@ void Tarvik::create(TarvikPtr& out, const std::u16string& libraryPath, std::uint
     if (!all) {
         Log::log(Log::Critical,
                  "Not all required functions of tarvik.dll can be retreived - Tarvik can't be created");
+        Log::log(Log::Critical, u"filename = '%s'", libraryPath);
         tarvik->m_uninitLibrary = nullptr;
         return;
     }
     if (!tarvik->m_initLibrary(platformValue, Log::installed())) {
-        Log::log(Log::Critical, "Can't init Tarvik library (err %d)", tarvik->m_getError(nullptr));
+        // The plug-in's own code: the system has no text for it.
+        Log::log(Log::Critical, "Can't init Tarvik library (err %d)",
+                 Log::OwnCode{tarvik->m_getError(nullptr)});
+        Log::log(Log::Critical, u"filename = '%s'", libraryPath);
         // The library did not initialise: nothing to undo.
         tarvik->m_uninitLibrary = nullptr;
         return;
@@ -58,7 +63,8 @@ void Tarvik::create(TarvikPtr& out, const std::u16string& libraryPath, std::uint
         // The destructor calls UninitLibrary (and no DestroyInstance without
         // an instance).
         tarvik.reset();
-        Log::log(Log::Critical, "Can't init Tarvik (err %d)", error);
+        Log::log(Log::Critical, "Can't init Tarvik (err %d)", Log::OwnCode{error});
+        Log::log(Log::Critical, u"filename = '%s'", libraryPath);
         return;
     }
     out = std::move(tarvik);
@@ -67,7 +73,8 @@ void Tarvik::create(TarvikPtr& out, const std::u16string& libraryPath, std::uint
 bool Tarvik::run(Tarvik& tarvik, std::uint32_t objectNumber) {
     Log::log(Log::Info, "Running Tarvik %u...", objectNumber);
     if (tarvik.m_runTarvik(tarvik.m_instance, objectNumber)) return true;
-    Log::log(Log::Critical, "Can't run Tarvik (err %d)", tarvik.m_getError(tarvik.m_instance));
+    Log::log(Log::Critical, "Can't run Tarvik (err %d)", Log::OwnCode{tarvik.m_getError(tarvik.m_instance)});
+    Log::log(Log::Critical, u"filename = '%s'", tarvik.m_libraryPath);
     return false;
 }
 

@@ -51,4 +51,6 @@ class Tarvik : public Map::AtlasPart {
     GetErrorFn m_getError = nullptr;
     RunTarvikFn m_runTarvik = nullptr;
     void* m_instance = nullptr;
+    // The plug-in's file, named beside its failures.
+    std::u16string m_libraryPath;
 };

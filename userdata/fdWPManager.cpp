@@ -79,7 +79,7 @@ void fdWPManager::readGpx(const std::u16string& path, std::uint8_t category) {
     FileSystem::WinFileForRead file(path);
     if (!file.isOpen()) throw std::runtime_error("Can't open GPX file");
     std::uint32_t size = 0;
-    const auto bytes = FileSystem::readFile(file, &size);
+    const auto bytes = FileSystem::readFile(file, &size, path);
     if (!bytes) throw std::runtime_error("Can't read GPX file");
     std::string text(bytes.get(), size);
     // Every point of the file or none: the reader throws before any is kept.
@@ -277,7 +277,7 @@ void fdWPManager::loadIcons() {
         if (!p.imageUrl.empty() || p.imageIndex >= static_cast<std::int32_t>(m_typeIconCount)) p.imageIndex = -1;
     FileSystem::WinFileForRead file(m_iconsListPath);
     std::uint32_t size = 0;
-    const auto bytes = file.isOpen() ? FileSystem::readFile(file, &size) : nullptr;
+    const auto bytes = file.isOpen() ? FileSystem::readFile(file, &size, m_iconsListPath) : nullptr;
     if (!bytes) {
         // The list of extra icons is optional: without it the point types'
         // icons are offered.

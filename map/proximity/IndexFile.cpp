@@ -140,13 +140,14 @@ bool writeIndex(FileSystem::FileRW& file, const IndexSourceList& sources, const 
 
 FileIndex::FileIndex(const std::u16string& path, const IndexSourceList& sources, std::uint32_t nodeCacheCapacity,
                      std::uint32_t pointCacheCapacity)
-    : m_file(std::make_unique<FileSystem::WinFileForRead>(path)), m_nodes(nodeCacheCapacity),
+    : m_path(path), m_file(std::make_unique<FileSystem::WinFileForRead>(path)), m_nodes(nodeCacheCapacity),
       m_points(pointCacheCapacity) {
     std::uint8_t word[4];
     if (m_file->isOpen() && readExactly(*m_file, word, 4)) {
         const std::uint32_t signature = getU32(word);
         if (signature != kIndexSignature) {
             Log::log(Log::Critical, u"Invalid Danger Warn Points index signature: %08x", signature);
+            Log::log(Log::Critical, u"filename = '%s'", path);
             return;
         }
         IndexSourceList stored;
@@ -156,11 +157,19 @@ FileIndex::FileIndex(const std::u16string& path, const IndexSourceList& sources,
             return;
         }
     }
+    // Taken first: the file's error is the thread's, which the look for
+    // the file below replaces.
+    const int error = m_file->lastError();
     const bool known = m_file->isOpen() || FileSystem::fileExists(path);
     // A missing index is a clean install's first start: it is built from
     // the text files, nothing to alarm anyone about.
-    Log::log(known ? Log::Critical : Log::Normal, u"Error reading Danger Warn Points index %s (err %d)", path,
-             m_file->lastError());
+    if (m_file->isOpen() && error == 0)
+        // Nothing failed but the file ran out (an empty or cut index).
+        Log::log(Log::Critical, u"Error reading Danger Warn Points index %s (err %d): the file ends too early", path,
+                 error);
+    else
+        Log::log(known ? Log::Critical : Log::Normal, u"Error reading Danger Warn Points index %s (err %d)", path,
+                 error);
 }
 
 FileIndex::~FileIndex() = default;
@@ -241,6 +250,7 @@ bool FileIndex::query(const Box& q, const Visitor& visitor, bool contained) {
     if (visitNode(m_root, 1, q, visitor, contained, budget))
         return true;
     Log::log(Log::Critical, u"Error quering Danger Warn Points index (err %d)", m_file->lastError());
+    Log::log(Log::Critical, u"filename = '%s'", m_path);
     return false;
 }
 

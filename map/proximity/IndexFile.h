@@ -105,6 +105,7 @@ private:
     bool visitNode(const Node& node, std::uint32_t level, const Box& query, const Visitor& visitor, bool contained,
                    std::uint64_t& budget);
 
+    std::u16string m_path;
     std::unique_ptr<FileSystem::FileRW> m_file;
     std::uint64_t m_fileSize = 0;
     std::uint32_t m_base = 0;

@@ -10,11 +10,11 @@ namespace Render::detail {
 bool StyleXml::load(const std::u16string& path, std::u16string_view openMessage, std::u16string_view parseMessage) {
     FileSystem::AnsiFile file(path, u"rb");
     if (!file.isOpen()) {
-        Log::log(Log::Critical, openMessage, path, file.lastError());
+        Log::log(Log::Critical, openMessage, path, Log::Errno{file.lastError()});
         return false;
     }
     std::uint32_t size = 0;
-    m_buffer = FileSystem::readFile(file, &size);
+    m_buffer = FileSystem::readFile(file, &size, path);
     if (!m_buffer)
         return false;
     if (!Core::xmlDepthWithin(std::string_view(m_buffer.get(), size), maxStyleXmlDepth)) {

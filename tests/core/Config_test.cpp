@@ -272,7 +272,7 @@ TEST(Config, LoadFailures) {
     };
     for (const Case& c : {Case{"<settings><var name=\"a\" value=\"1\"/></settings>", "has no config element"},
                           Case{"<config version=\"2\"><var name=\"a\" value=\"1\"/><var name=\"b", "Can't parse config file '"},
-                          Case{"", "Error reading file '" + (dir / "bad.xml").string() + "' (err 0): the file is empty"},
+                          Case{"", "Error reading file (err 0): the file is empty"},
                           Case{"<config>" + deep, "is nested too deeply"}}) {
         dir.write("bad.xml", c.content);
         EXPECT_FALSE(config.load(wide(dir / "bad.xml"))) << c.logged;

@@ -188,6 +188,23 @@ TEST(FileLogger, ErrorNumbersAtTheEndGetTheSystemsText) {
         Log::log(Log::Critical, "%s", Core::wideToUtf8(row.line));
         EXPECT_EQ(log.text, header + "0ms: " + row.shown + "\r\n0ms: " + row.shown + "\r\n");
     }
+    // The same number read as errno (a stdio file's), as a last-error
+    // number, and as a plug-in's own code, which the system has no words for.
+    const struct {
+        std::string shown;
+        void (*log)();
+    } numberings[] = {
+        {"x (err 13): Permission denied", [] { Log::log(Log::Critical, u"x (err %d)", Log::Errno{EACCES}); }},
+        {"x (err 21): Is a directory", [] { Log::log(Log::Critical, "x (err %d)", Log::Errno{EISDIR}); }},
+        {"x (err 5): Permission denied", [] { Log::log(Log::Critical, u"x (err %d)", 5); }},
+        {"x (err 5): Input/output error", [] { Log::log(Log::Critical, u"x (err %d)", Log::Errno{EIO}); }},
+        {"'p' x (err 2)", [] { Log::log(Log::Critical, u"'%s' x (err %d)", u"p", Log::OwnCode{2}); }},
+    };
+    for (const auto& row : numberings) {
+        Installed log;
+        row.log();
+        EXPECT_EQ(log.text, header + "0ms: " + row.shown + "\r\n");
+    }
 }
 
 TEST(FileLogger, NewFileStartsWithHeader) {

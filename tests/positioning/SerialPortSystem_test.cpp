@@ -265,6 +265,7 @@ TEST(SerialPortSystem, ProbeWantsAChecksummedGpsTalker) {
     Receiver other(data, 6, {line(Gga)});
     EXPECT_FALSE(Positioning::NmeaPort::open(options.locator, 6, 12345, options.port));
     EXPECT_TRUE(log->has("Speed 12345 can't be set (err 87): Invalid argument"));
+    EXPECT_TRUE(log->has("filename = '" + (data / "ports").string() + "/COM6'"));
     EXPECT_FALSE(Positioning::NmeaPort::open(options.locator, 9, 4800, options.port));
     EXPECT_TRUE(log->has("Port COM9 can't be opened (err 2): No such file or directory"));
 

@@ -181,6 +181,8 @@ TEST(DesignsList, ChoiceAndFormatErrors) {
         {entry(400, 300) + entry(300, 400), 800, 800, 0, 400, 300, 0, nullptr},
         {entry(480, 272) + entry(800, 480), 800, 480, 90, 800, 480, 0, nullptr},
         {entry(272, 480) + entry(800, 480), 1024, 600, 90, 800, 480, 0, "Design 800 x 480 was found for the screen 1024 x 600 (90)"},
+        {entry(800, 480) + entry(480, 272), Ui::UnreportedScreenSide, Ui::UnreportedScreenSide, 0, 800, 480, 0,
+         "Design 800 x 480 was found for a screen of unreported size (0)"},
     };
     for (const Row& r : rows) {
         const DesignsList l = list(r.entries);

@@ -226,6 +226,7 @@ TEST(DangerWarnIndexFile, StaleMissingDamagedAndUnsignedFilesAreRefused) {
         EXPECT_GT(seen, 0u);
         EXPECT_LT(seen, 200u);
         EXPECT_TRUE(log.contains("Error quering Danger Warn Points index (err"));
+        EXPECT_EQ(log.count("filename = '" + path.string() + "'"), 1u);
         // The header alone: the root box is missing.
         dir.write("DangerWarnPoints.idx", good.substr(0, 4 + 28 + 8));
         EXPECT_FALSE(FileIndex(wide(path), sourcesWithTime(5), 20, 20).isValid());
