@@ -16,6 +16,7 @@
 #include "map/proximity/Index.h"
 #include "map/proximity/Loader.h"
 #include "map/proximity/Settings.h"
+#include "platform/Path.h"
 #include "render/fdMapRenderer.h"
 #include "render/MapCamera.h"
 #include "render/MapCaptions.h"
@@ -310,9 +311,27 @@ bool PageFactory::loadAtlasContents() {
     std::uint32_t current = folders->current();
     if (current >= folders->records().size())
         current = 0;
-    if (!e.m_atlas->load(folders->records()[current].path)) {
+    const std::u16string& folder = folders->records()[current].path;
+    if (!e.m_atlas->load(folder)) {
         Log::log(Log::Critical, "fatal error : bad atlas.");
-        Core::startFailureBox(e.m_messages->text("atlas_bad_atlas_err"), u"Mirel - Critical error");
+        // The user is told which folder failed and, file by file, why its
+        // maps were refused; an atlas that failed otherwise shows the last
+        // Critical lines of the log instead.
+        std::u16string text = e.m_messages->text("atlas_bad_atlas_err");
+        text.push_back(u'\n');
+        const auto& refused = e.m_atlas->refusedMaps();
+        if (refused.empty()) {
+            text.append(Core::utf8ToWide(Platform::toNativePath(folder)));
+            Core::startFailureBox(text, u"Mirel - Critical error");
+            return false;
+        }
+        for (const Map::AtlasXml::LeftOut& map : refused) {
+            text.push_back(u'\n');
+            text.append(Core::utf8ToWide(Platform::toNativePath(map.path)));
+            text.append(u": ");
+            text.append(Core::utf8ToWide(map.reason));
+        }
+        Core::messageBox(text, u"Mirel - Critical error");
         return false;
     }
     e.m_atlasIndex = current;
