@@ -7,6 +7,7 @@
 
 #include "core/Config.h"
 #include "core/DataPath.h"
+#include "core/Format.h"
 #include "core/Log.h"
 #include "core/MessageBox.h"
 #include "core/TempSurface.h"
@@ -314,9 +315,11 @@ bool PageFactory::loadAtlasContents() {
     const std::u16string& folder = folders->records()[current].path;
     if (!e.m_atlas->load(folder)) {
         Log::log(Log::Critical, "fatal error : bad atlas.");
-        // The user is told which folder failed and, file by file, why its
-        // maps were refused; an atlas that failed otherwise shows the last
-        // Critical lines of the log instead.
+        // The user is told, file by file, which maps were refused and why
+        // (the first few: the dialog must fit on the screen; the log has
+        // them all); an atlas without map files shows its folder and the
+        // last Critical lines of the log instead.
+        constexpr std::size_t ShownFiles = 10;
         std::u16string text = e.m_messages->text("atlas_bad_atlas_err");
         text.push_back(u'\n');
         const auto& refused = e.m_atlas->refusedMaps();
@@ -325,12 +328,15 @@ bool PageFactory::loadAtlasContents() {
             Core::startFailureBox(text, u"Mirel - Critical error");
             return false;
         }
-        for (const Map::AtlasXml::LeftOut& map : refused) {
+        for (std::size_t i = 0; i < refused.size() && i < ShownFiles; ++i) {
             text.push_back(u'\n');
-            text.append(Core::utf8ToWide(Platform::toNativePath(map.path)));
+            text.append(Core::utf8ToWide(Platform::toNativePath(refused[i].path)));
             text.append(u": ");
-            text.append(Core::utf8ToWide(map.reason));
+            text.append(Core::utf8ToWide(refused[i].reason));
         }
+        if (refused.size() > ShownFiles)
+            text.append(Core::utf8ToWide(Core::format("\n... and %d more map files (see log.txt)",
+                                                      static_cast<int>(refused.size() - ShownFiles))));
         Core::messageBox(text, u"Mirel - Critical error");
         return false;
     }

@@ -398,6 +398,28 @@ TEST(DamagedMapStart, AnAtlasWithNoReadableMapNamesEveryFile) {
     EXPECT_EQ(TestSupport::readAll(folder.data() / "config.xml"), folder.config());
 }
 
+// Many refused files: the first ten are named, the rest counted, so the
+// dialog fits on the screen; the log names every one.
+TEST(DamagedMapStart, ManyRefusedFilesAreCountedPastTheFirstTen) {
+    ProgramFolder folder("demo");
+    for (const auto& entry : fs::directory_iterator(folder.data() / "maps" / "demo"))
+        fs::remove(entry.path());
+    const auto file = [&](int i) { return folder.map(std::to_string(100 + i) + ".kvm").string(); };
+    for (int i = 0; i < 12; ++i)
+        std::ofstream(file(i)) << "short";
+    const Outcome o = start(folder, std::nullopt);
+    EXPECT_NE(o.result, 0);
+    std::string box = "Mirel - Critical error: The atlas could not be read.\n";
+    for (int i = 0; i < 10; ++i)
+        box.append("\n").append(file(i)).append(": File is too small");
+    box.append("\n... and 2 more map files (see log.txt)\n");
+    EXPECT_NE(o.shown.find(box), std::string::npos) << o.shown;
+    EXPECT_EQ(std::count_if(
+                  o.atStart.begin(), o.atStart.end(),
+                  [](const std::string& line) { return line.find("is not listed") != std::string::npos; }),
+              12);
+}
+
 // atlas.xml is the folder's list, written anew at each load: a stale one
 // naming a file that is gone, or one that cannot be written, does not stop
 // the start.
