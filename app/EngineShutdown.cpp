@@ -164,7 +164,11 @@ void fdEngine::shutdown() {
     m_atlas.reset();
     m_scratchSurface.reset();
     m_mapSurface.reset();
-    if (m_config) {
+    if (m_config && !m_initialized) {
+        // A start that failed has only added defaults to what was read: the
+        // user's config.xml stays as it was.
+        Log::log(Log::Info, "Config was not saved: the start failed");
+    } else if (m_config) {
         if (m_config->changed()) {
             Log::log(Log::Info, "Config was changed");
             if (!m_config->save(dataPath(u"config.xml")))

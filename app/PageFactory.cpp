@@ -7,6 +7,7 @@
 
 #include "core/Config.h"
 #include "core/DataPath.h"
+#include "core/Format.h"
 #include "core/Log.h"
 #include "core/MessageBox.h"
 #include "core/TempSurface.h"
@@ -16,6 +17,7 @@
 #include "map/proximity/Index.h"
 #include "map/proximity/Loader.h"
 #include "map/proximity/Settings.h"
+#include "platform/Path.h"
 #include "render/fdMapRenderer.h"
 #include "render/MapCamera.h"
 #include "render/MapCaptions.h"
@@ -310,9 +312,32 @@ bool PageFactory::loadAtlasContents() {
     std::uint32_t current = folders->current();
     if (current >= folders->records().size())
         current = 0;
-    if (!e.m_atlas->load(folders->records()[current].path)) {
+    const std::u16string& folder = folders->records()[current].path;
+    if (!e.m_atlas->load(folder)) {
         Log::log(Log::Critical, "fatal error : bad atlas.");
-        Core::startFailureBox(e.m_messages->text("atlas_bad_atlas_err"), u"Mirel - Critical error");
+        // The user is told, file by file, which maps were refused and why
+        // (the first few: the dialog must fit on the screen; the log has
+        // them all); an atlas without map files shows its folder and the
+        // last Critical lines of the log instead.
+        constexpr std::size_t ShownFiles = 10;
+        std::u16string text = e.m_messages->text("atlas_bad_atlas_err");
+        text.push_back(u'\n');
+        const auto& refused = e.m_atlas->refusedMaps();
+        if (refused.empty()) {
+            text.append(Core::utf8ToWide(Platform::toNativePath(folder)));
+            Core::startFailureBox(text, u"Mirel - Critical error");
+            return false;
+        }
+        for (std::size_t i = 0; i < refused.size() && i < ShownFiles; ++i) {
+            text.push_back(u'\n');
+            text.append(Core::utf8ToWide(Platform::toNativePath(refused[i].path)));
+            text.append(u": ");
+            text.append(Core::utf8ToWide(refused[i].reason));
+        }
+        if (refused.size() > ShownFiles)
+            text.append(Core::utf8ToWide(Core::format("\n... and %d more map files (see log.txt)",
+                                                      static_cast<int>(refused.size() - ShownFiles))));
+        Core::messageBox(text, u"Mirel - Critical error");
         return false;
     }
     e.m_atlasIndex = current;

@@ -9,6 +9,7 @@
 #include "core/Text.h"
 #include "core/WinFile.h"
 #include "core/XmlEscape.h"
+#include "platform/Error.h"
 
 #include <rapidxml/rapidxml.hpp>
 
@@ -22,13 +23,25 @@ namespace {
 
 constexpr const char* TypeNames[7] = {"city", "region", "country", "world", "pois", "polylines", "invisible"};
 
-// The map type of a file's header, or nothing when the file cannot give
-// its first 48 bytes or the type is unknown.
-std::optional<std::uint32_t> mapTypeOf(const std::u16string& path) {
+// The map type of a file's header, or nothing (with the reason) when the
+// file cannot give its first 48 bytes or the type is unknown.
+std::optional<std::uint32_t> mapTypeOf(const std::u16string& path, std::string& reason) {
     FileSystem::WinFileForRead file(path);
     std::uint8_t header[48];
-    if (!file.isOpen() || file.read(header, sizeof header, 1) != 1) return std::nullopt;
-    if (header[44] > 6) return std::nullopt;
+    if (!file.isOpen()) {
+        const std::string error = Platform::errorText(file.lastError());
+        reason = error.empty() ? Core::format("Can't open file (err %d)", file.lastError())
+                               : "Can't open file: " + error;
+        return std::nullopt;
+    }
+    if (file.read(header, sizeof header, 1) != 1) {
+        reason = "File is too small";
+        return std::nullopt;
+    }
+    if (header[44] > 6) {
+        reason = Core::format("Invalid map type %d", static_cast<int>(header[44]));
+        return std::nullopt;
+    }
     return header[44];
 }
 
@@ -44,16 +57,21 @@ const char* AtlasXml::typeName(std::uint32_t type) {
 
 std::string AtlasXml::build(const std::u16string& folder) { return build(folder, folder); }
 
-std::string AtlasXml::build(const std::u16string& folder, const std::u16string& dir) {
+std::string AtlasXml::build(const std::u16string& folder, const std::u16string& dir,
+                            std::vector<LeftOut>* leftOut) {
     std::string text = "\xEF\xBB\xBF<?xml version=\"1.0\" encoding=\"UTF-8\" ?>\r\n";
     text +=
         "<!-- Maps of the atlas folder; time: last write of the file in seconds since 1970-01-01 UTC -->\r\n";
     text += Core::format("<atlas name=\"default\" dir=\"%s\">\r\n", Core::xmlEscapeWide(dir));
     std::unique_ptr<FileSystem::FileFinder> finder = FileSystem::FileFinder::create(folder, u"*.kvm");
     for (bool more = !finder->atEnd(); more; more = finder->next()) {
-        if (finder->isDirectory()) continue;
-        const std::optional<std::uint32_t> type = mapTypeOf(finder->path());
-        if (!type) continue;
+        std::string reason = "Not a file";
+        const std::optional<std::uint32_t> type =
+            finder->isDirectory() ? std::nullopt : mapTypeOf(finder->path(), reason);
+        if (!type) {
+            if (leftOut) leftOut->push_back({finder->path(), reason});
+            continue;
+        }
         const std::u16string src = finder->name();
         const std::u16string name = src.size() >= 4 ? src.substr(0, src.size() - 4) : std::u16string();
         const auto time = static_cast<std::uint32_t>(Positioning::toUnixTime(finder->modificationTime()));

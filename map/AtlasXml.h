@@ -29,6 +29,13 @@ struct AtlasXml {
         std::uint32_t time = 0;
     };
 
+    // A "*.kvm" entry of the folder that is not listed, and why: the user
+    // who put it there is told which file was left out.
+    struct LeftOut {
+        std::u16string path;
+        std::string reason; // "Not a file", "Can't open file: ...", "File is too small", "Invalid map type 7"
+    };
+
     // "city", "region", "country", "world", "pois", "polylines", "invisible".
     static const char* typeName(std::uint32_t type);
 
@@ -36,8 +43,10 @@ struct AtlasXml {
     // folder) whose first 48 bytes can be read and whose byte 44 is 0..6.
     static std::string build(const std::u16string& folder);
     // The same with `dir` holding the given text (the folder relative to the
-    // data folder, so that a moved program folder still matches).
-    static std::string build(const std::u16string& folder, const std::u16string& dir);
+    // data folder, so that a moved program folder still matches); the
+    // entries left out are added to `leftOut` when it is given.
+    static std::string build(const std::u16string& folder, const std::u16string& dir,
+                             std::vector<LeftOut>* leftOut = nullptr);
     // Writes build(folder) (or a text build gave) to path through a
     // temporary file renamed over it. False, after logging "Can't create
     // atlas file '%s' (err %d)", when that fails; the previous file is then

@@ -88,7 +88,13 @@ bool KVAtlas::load(const std::u16string& folder) {
     // just built from the folder is used as it is: the maps themselves may
     // well be readable.
     const std::u16string atlasFile = paths().dataPath(u"atlas.xml");
-    const std::string list = AtlasXml::build(folder, paths().relativeToData(folder));
+    m_refused.clear();
+    const std::string list = AtlasXml::build(folder, paths().relativeToData(folder), &m_refused);
+    // A file the list leaves out is a map the user put there and will miss:
+    // each is named with the reason.
+    for (const AtlasXml::LeftOut& file : m_refused)
+        Log::log(Log::Critical, u"Atlas error: map file '%s' is not listed (%hs) - skip", file.path,
+                 file.reason);
     const bool written = AtlasXml::writeText(atlasFile, list);
     if (!written)
         Log::log(Log::Critical, u"Atlas file '%s' not written: the maps found in %s are used", atlasFile, folder);
@@ -116,9 +122,11 @@ bool KVAtlas::load(const std::u16string& folder) {
         } catch (const std::exception& error) {
             problem = error.what();
         }
-        if (!problem.empty())
+        if (!problem.empty()) {
             Log::log(Log::Critical, u"Atlas error: map '%s' (%s) is invalid (%hs) - skip", entry.name,
                      *entry.src, problem);
+            m_refused.push_back({path, problem});
+        }
     }
     if (m_maps.empty()) {
         Log::log(Log::Critical, u"Atlas fatal error: no valid maps found");

@@ -18,6 +18,7 @@
 #include "map/Atlas.h"
 #include "map/AtlasServices.h"
 #include "map/AtlasViewFields.h"
+#include "map/AtlasXml.h"
 #include "map/CameraFields.h"
 #include "map/KVMap2.h"
 #include "map/StateRecord.h"
@@ -90,6 +91,10 @@ class KVAtlas : public Atlas {
     // mutex first).
     const std::vector<std::unique_ptr<KVMap2>>& maps() const { return m_maps; }
     const std::vector<std::int32_t>& levelScales() const { return m_levelScales; }
+    // The "*.kvm" files of the last load that were left out of atlas.xml or
+    // refused when they opened, with the reason (what the log says of each):
+    // a start that finds no readable map names them to the user.
+    const std::vector<AtlasXml::LeftOut>& refusedMaps() const { return m_refused; }
 
     // The camera: the attached camera's fields, else the atlas's own copy.
     CameraFields camera() const;
@@ -113,6 +118,7 @@ class KVAtlas : public Atlas {
     std::u16string m_folder;
     bool m_loaded = false;
     std::vector<std::unique_ptr<KVMap2>> m_maps;
+    std::vector<AtlasXml::LeftOut> m_refused;
     std::vector<StateRecord> m_viewRecords;
     Core::ResourcesPool& m_pool;
     std::unique_ptr<Core::SimpleHeap> m_mainHeap;

@@ -24,7 +24,7 @@ KVMap2::KVMap2(const std::u16string& path, Core::ResourcesPool& pool, Core::Allo
     }
     m_levels.reserve(count);
     for (std::uint8_t i = 0; i < count; ++i)
-        m_levels.push_back(std::make_unique<Level>(geometry, i, heap));
+        m_levels.push_back(std::make_unique<Level>(geometry, i, heap, path));
 }
 
 KVMap2::~KVMap2() {

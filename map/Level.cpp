@@ -12,8 +12,9 @@ namespace Map {
 
 using File::detail::u16At;
 
-Level::Level(File::GeometrySectionReader& reader, std::uint8_t level, Core::Allocator& heap)
-    : m_reader(reader), m_heap(heap), m_level(level) {
+Level::Level(File::GeometrySectionReader& reader, std::uint8_t level, Core::Allocator& heap,
+             std::u16string mapPath)
+    : m_reader(reader), m_heap(heap), m_level(level), m_mapPath(std::move(mapPath)) {
     const File::LevelDescriptor d = reader.levelDescriptor(level);
     m_coordinateBits = d.coordinateBits;
     m_cellShift = d.cellShift;
@@ -35,6 +36,7 @@ Level::~Level() {
 bool Level::loadIndex() {
     if (m_index != nullptr)
         return true;
+    if (m_indexDamaged) return false;
     const std::uint64_t rowBytes = 4 * (static_cast<std::uint64_t>(m_height) + 1);
     const std::uint64_t bytes = static_cast<std::uint64_t>(m_indexSize) + rowBytes;
     void* block = bytes <= UINT32_MAX ? m_heap.allocate(static_cast<std::uint32_t>(bytes)) : nullptr;
@@ -48,6 +50,10 @@ bool Level::loadIndex() {
     if (!m_reader.loadIndex(m_level, rows, rowStarts, cells)) {
         m_heap.free(block);
         Log::log(Log::Critical, u"Can't load index from file - invalid map file");
+        // Every frame would read and log it again.
+        m_indexDamaged = true;
+        Log::log(Log::Critical, u"Map file '%s': the cell index of level %d is damaged - level skipped",
+                 m_mapPath, static_cast<int>(m_level));
         return false;
     }
     m_index = block;

@@ -8,6 +8,7 @@
 #include "map/file/GeometrySectionReader.h"
 
 #include <cstdint>
+#include <string>
 
 namespace Map {
 
@@ -41,8 +42,10 @@ public:
     };
 
     // Copies the level's descriptor; throws std::runtime_error "Level index
-    // init failed" when its width, height or index size is 0.
-    Level(File::GeometrySectionReader& reader, std::uint8_t level, Core::Allocator& heap);
+    // init failed" when its width, height or index size is 0. The map file's
+    // path names the file when its index turns out damaged.
+    Level(File::GeometrySectionReader& reader, std::uint8_t level, Core::Allocator& heap,
+          std::u16string mapPath = {});
     // Frees the index and the default area's blocks.
     ~Level();
     Level(const Level&) = delete;
@@ -57,8 +60,11 @@ public:
     std::uint32_t height() const { return m_height; }
 
     // Loads the index once; logs at Critical and returns false when the heap
-    // is full or the index is invalid.
+    // is full or the index is invalid. An invalid index is read and logged
+    // once: the level is then left out of drawing and search without
+    // another read (the file does not change while its map is open).
     bool loadIndex();
+    bool indexDamaged() const { return m_indexDamaged; }
     bool indexLoaded() const { return m_index != nullptr; }
 
     // Loads the blocks of the cells x0..x1, y0..y1 (inclusive) into an area,
@@ -104,6 +110,8 @@ private:
     std::uint32_t m_width;
     std::uint32_t m_height;
     std::uint32_t m_indexSize;
+    std::u16string m_mapPath;
+    bool m_indexDamaged = false;
     void* m_index = nullptr;
     const std::uint32_t* m_rows = nullptr;
     const std::uint32_t* m_rowStarts = nullptr;

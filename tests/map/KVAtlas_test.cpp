@@ -12,6 +12,8 @@
 #include "tests/support/CaptureLogger.h"
 #include "tests/support/FileSizeLimit.h"
 
+#include "platform/Path.h"
+
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -213,9 +215,23 @@ TEST(KVAtlasTest, BadMapsAreLoggedAndSkipped) {
                                 "'d-bits' (d-bits.kvm) is invalid (Invalid geometry section)",
                                 "'e-format' (e-format.kvm) is invalid (Invalid map)"})
         EXPECT_NE(lineWith(log, std::string("Atlas error: map ") + skipped + " - skip"), "") << skipped;
-    EXPECT_EQ(lineWith(log, "g-seven"), ""); // not even listed
+    // Not even listed, but the user is told which file was left out.
+    EXPECT_EQ(lineWith(log, "g-seven"), "Atlas error: map file '" + (folder / "g-seven.kvm").string() +
+                                            "' is not listed (Invalid map type 7) - skip");
     EXPECT_NE(lineWith(log, "Tarvik not loaded"), "");
     EXPECT_EQ(TestSupport::readAll(setup.atlasXml()).find("g-seven"), std::string::npos);
+    // The files refused, with their reasons: first those the listing left
+    // out, then those that failed to open, in the folder's order.
+    std::vector<std::pair<std::string, std::string>> refused;
+    for (const auto& map : atlas->refusedMaps())
+        refused.emplace_back(Platform::toNativePath(map.path), map.reason);
+    const auto in = [&](const char* name) { return (folder / name).string(); };
+    EXPECT_EQ(refused, (std::vector<std::pair<std::string, std::string>>{
+                           {in("g-seven.kvm"), "Invalid map type 7"},
+                           {in("b-short.kvm"), "File is too small"},
+                           {in("c-zero.kvm"), "Invalid geometry section"},
+                           {in("d-bits.kvm"), "Invalid geometry section"},
+                           {in("e-format.kvm"), "Invalid map"}}));
 
     // No camera file: the camera goes to level 0 of the first of the two
     // equally large maps (24 bits, cell shift 10, origin 100/200, 4 x 3).

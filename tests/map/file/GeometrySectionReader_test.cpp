@@ -266,9 +266,19 @@ TEST(Level, ReportsFullHeapAndBadFiles) {
     bad.rows = {0, 3, 2};
     GeometrySectionReader badReader(0, std::make_shared<MemoryView>(bad.bytes()));
     MapTest::MallocHeap heap2;
-    Map::Level badLevel(badReader, 0, heap2);
+    Map::Level badLevel(badReader, 0, heap2, u"/maps/bad.kvm");
     EXPECT_FALSE(badLevel.loadIndex());
     EXPECT_TRUE(log.contains("Can't load index from file - invalid map file"));
+    EXPECT_EQ(heap2.liveBlocks(), 0u);
+    // The damaged index is named once and not read again on the next frames.
+    EXPECT_EQ(log.count("Map file '/maps/bad.kvm': the cell index of level 0 is damaged - level skipped"),
+              1u);
+    const std::size_t logged = log.lines().size();
+    EXPECT_TRUE(badLevel.indexDamaged());
+    EXPECT_FALSE(badLevel.loadIndex());
+    Map::Level::Area skipped;
+    EXPECT_FALSE(badLevel.prepareArea(skipped, 0, 0, 2, 1));
+    EXPECT_EQ(log.lines().size(), logged);
     EXPECT_EQ(heap2.liveBlocks(), 0u);
 
     HandGeometry empty;
