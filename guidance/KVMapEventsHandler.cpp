@@ -137,8 +137,9 @@ KVMapEventsHandler::~KVMapEventsHandler() {
 
 std::unique_ptr<KVMapEventsHandler> KVMapEventsHandler::create(const Core::ConfigNodePtr& config,
                                                                Map::KVAtlas& atlas, Path& route, NaviSounds* sound,
-                                                               Render::RenderStyles* styles) {
-    auto handler = std::make_unique<KVMapEventsHandler>(config, atlas, route, sound, styles);
+                                                               Render::RenderStyles* styles,
+                                                               const Positioning::Clock& clock) {
+    auto handler = std::make_unique<KVMapEventsHandler>(config, atlas, route, sound, styles, clock);
     g_handler = handler.get();
     return handler;
 }

@@ -89,7 +89,8 @@ public:
     // Makes the handler and points the global pointer at it; the engine owns
     // it, and destroying it clears the pointer.
     static std::unique_ptr<KVMapEventsHandler> create(const Core::ConfigNodePtr& config, Map::KVAtlas& atlas,
-                                                      Path& route, NaviSounds* sound, Render::RenderStyles* styles);
+                                                      Path& route, NaviSounds* sound, Render::RenderStyles* styles,
+                                                      const Positioning::Clock& clock = Positioning::systemClock());
     static KVMapEventsHandler* instance();
 
     // GPS thread.
