@@ -455,9 +455,9 @@ TEST_F(Town_, RebuildsComeThreeSecondsApart) {
         int event; // -1: none
         std::size_t rebuilds;
         bool requested;
-    } rows[] = {{0, OutOfPath, 1, false},      {500, OutOfPath, 1, true},   {2900, -1, 1, true},
-                {3000, -1, 2, false},          {3100, OutOfPath, 2, true},  {4000, BackToPath, 2, false},
-                {6000, -1, 2, false},          {6100, OutOfPath, 3, false}};
+    } rows[] = {{0, OutOfPath, 1, false}, {500, OutOfPath, 1, true},  {2900, -1, 1, true},
+                {3000, -1, 2, false},     {3100, OutOfPath, 2, true}, {4000, BackToPath, 2, false},
+                {6000, -1, 2, false},     {6100, OutOfPath, 3, false}};
     for (const auto& row : rows) {
         clock.ticks = start + row.atMs;
         if (row.event >= 0) handler->onNaviEvent(row.event, handler->navi(), nullptr);
