@@ -10,6 +10,7 @@
 #include "platform/Clipboard.h"
 #include "platform/Mapping.h"
 #include "platform/Window.h"
+#include "positioning/Clock.h"
 #include "render/MapCamera.h"
 #include "routing/AtlasRoute.h"
 #include "render/fdMapRenderer.h"
@@ -51,7 +52,7 @@ void fdEngine::mainLoop() {
         if (m_quit)
             break;
         closeDamagedMaps();
-        keepRouteAndView(SDL_GetTicks());
+        keepRouteAndView(m_clock ? m_clock->ticksMs() : SDL_GetTicks());
         if (m_ui && m_ui->dirty()) {
             SDL_Delay(1);
             pushExpose();
@@ -92,7 +93,7 @@ void fdEngine::closeDamagedMaps() {
 }
 
 void fdEngine::redraw() {
-    const std::uint32_t now = SDL_GetTicks();
+    const std::uint32_t now = m_clock ? m_clock->ticksMs() : SDL_GetTicks();
     if (!m_ui)
         return;
     if (m_sensors && m_sensorSource)

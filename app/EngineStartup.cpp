@@ -119,13 +119,17 @@ bool fdEngine::initDesign(int& result) {
     try {
         m_positioningTexts = std::make_unique<PositioningTexts>(*m_messages);
         const std::string ports = Platform::toNativePath(dataPath(u"ports"));
-        m_positioning = std::make_unique<Positioning::System>(
-            programPath(u"nmea"), root->value("nmea_log_period", 0), m_positioningTexts.get(),
-            [ports](const Positioning::MessageTexts* texts) -> std::unique_ptr<Positioning::PortSystem> {
+        Positioning::Clock* clock = m_clock ? m_clock : &Positioning::systemClock();
+        Positioning::PortSystemFactory makePorts = m_makePortSystem;
+        if (!makePorts)
+            makePorts = [ports, clock](const Positioning::MessageTexts* texts) {
                 Positioning::SerialPortSystemOptions options;
                 options.locator.portsFolder = ports;
-                return std::make_unique<Positioning::SerialPortSystem>(texts, options);
-            });
+                return std::unique_ptr<Positioning::PortSystem>(
+                    std::make_unique<Positioning::SerialPortSystem>(texts, options, *clock));
+            };
+        m_positioning = std::make_unique<Positioning::System>(programPath(u"nmea"), root->value("nmea_log_period", 0),
+                                                              m_positioningTexts.get(), makePorts, *clock);
     } catch (const std::exception& error) {
         Log::log(Log::Critical, "fatal error : failed to create GPS system : %s", std::string(error.what()));
         return false;
@@ -137,6 +141,7 @@ bool fdEngine::initDesign(int& result) {
     try {
         Guidance::SensorsSetup setup;
         setup.powerSupplyRoot = Platform::kPowerSupplyRoot;
+        setup.clock = m_clock;
         m_sensors = std::make_unique<Guidance::Sensors>(*m_messages, m_positioning.get(), setup);
     } catch (const std::exception& error) {
         Log::log(Log::Critical, "fatal error : failed to create sensors : %s", std::string(error.what()));

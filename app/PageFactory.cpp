@@ -124,6 +124,8 @@ bool PageFactory::initInterface() {
             e.m_scratchSurface = std::make_unique<TempSurface>(32, 0x00FF0000, 0x0000FF00, 0x000000FF, 0xFF000000);
         }
         e.m_ui = std::make_unique<Ui::fdInterface>(&e, e.m_files.get());
+        if (Positioning::Clock* clock = e.m_clock)
+            e.m_ui->setClock([clock] { return clock->ticksMs(); });
         if (e.m_sound)
             e.m_ui->setSoundPlayer(e.m_sound.get());
         if (e.m_screen)
@@ -375,7 +377,8 @@ bool PageFactory::createMapRenderer() {
 bool PageFactory::createTrackManager() {
     fdEngine& e = m_engine;
     try {
-        e.m_tracks = std::make_unique<fdTrackManager>(e.programPath(u"tracks\\"), e.m_config->root());
+        e.m_tracks = std::make_unique<fdTrackManager>(e.programPath(u"tracks\\"), e.m_config->root(),
+                                                      e.m_clock ? *e.m_clock : Positioning::systemClock());
     } catch (const std::exception& error) {
         Log::log(Log::Critical, "Fatal error : failed to init tracks manager : %s", std::string(error.what()));
         return false;
@@ -411,7 +414,8 @@ bool PageFactory::createMapEvents() {
             e.m_naviSounds = std::make_unique<Guidance::SoundSystemNaviSounds>(*e.m_sound);
         Render::RenderStyles* styles = e.m_mapRenderer ? &e.m_mapRenderer->styles() : nullptr;
         e.m_mapEvents = Guidance::KVMapEventsHandler::create(e.m_config->root(), *e.m_atlas, e.m_route->path(),
-                                                             e.m_naviSounds.get(), styles);
+                                                             e.m_naviSounds.get(), styles,
+                                                             e.m_clock ? *e.m_clock : Positioning::systemClock());
     } catch (const std::exception& error) {
         Log::log(Log::Critical, "fatal error : failed to init map events handler : %s", std::string(error.what()));
         return false;

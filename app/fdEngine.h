@@ -12,6 +12,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -34,8 +35,10 @@ class Impl;
 class InetStatistics;
 } // namespace Network
 namespace Positioning {
+class Clock;
+class PortSystem;
 class System;
-}
+} // namespace Positioning
 namespace Monitoring {
 class System;
 }
@@ -98,6 +101,16 @@ class fdEngine : public Network::ConnectionListener, public Ui::EngineServices {
     fdEngine& operator=(const fdEngine&) = delete;
 
     static fdEngine* instance();
+
+    // Set before init, for a drive on simulated time: the clock that
+    // guidance, the car tracker, the sensors, the tracks, the receiver and
+    // the frames measure milliseconds on (the system's clocks when none is
+    // set), and the maker of the receiver's port system (the serial ports
+    // when none is set). The clock must outlive the engine.
+    using PortSystemMaker =
+        std::function<std::unique_ptr<Positioning::PortSystem>(const Positioning::MessageTexts* texts)>;
+    void setClock(Positioning::Clock& clock) { m_clock = &clock; }
+    void setPortSystemMaker(PortSystemMaker make) { m_makePortSystem = std::move(make); }
 
     // The whole life of the program: 0 after a normal end, -1 on failure.
     int run();
@@ -281,6 +294,8 @@ class fdEngine : public Network::ConnectionListener, public Ui::EngineServices {
     // one is gone); saved as "atlas" at shutdown.
     std::uint32_t m_atlasIndex = 0;
     std::unique_ptr<Positioning::MessageTexts> m_positioningTexts;
+    Positioning::Clock* m_clock = nullptr;
+    PortSystemMaker m_makePortSystem;
     // No file can be made in the data folder: the driver is told once.
     bool m_dataReadOnly = false;
 };

@@ -137,8 +137,9 @@ KVMapEventsHandler::~KVMapEventsHandler() {
 
 std::unique_ptr<KVMapEventsHandler> KVMapEventsHandler::create(const Core::ConfigNodePtr& config,
                                                                Map::KVAtlas& atlas, Path& route, NaviSounds* sound,
-                                                               Render::RenderStyles* styles) {
-    auto handler = std::make_unique<KVMapEventsHandler>(config, atlas, route, sound, styles);
+                                                               Render::RenderStyles* styles,
+                                                               const Positioning::Clock& clock) {
+    auto handler = std::make_unique<KVMapEventsHandler>(config, atlas, route, sound, styles, clock);
     g_handler = handler.get();
     return handler;
 }
@@ -206,7 +207,8 @@ void KVMapEventsHandler::onFrame() {
     }
     approachStep(fix);
     guidanceStep(fix);
-    if (m_rebuildRequested) rebuildPath();
+    if (m_rebuildRequested && (!m_rebuildTried || m_clock.ticksMs() - m_lastRebuildMs >= RebuildPauseMs))
+        rebuildPath();
     // A new route the car was not yet on was announced without its turn:
     // the turn is said once the car is on it, or its warnings, dropped as
     // passed, would leave it unsaid.
@@ -315,6 +317,8 @@ void KVMapEventsHandler::rebuildPath() {
     const PathPoint finish = *m_navi.nextPoint();
 
     Log::log(Log::Normal, "rebuildPath start");
+    m_rebuildTried = true;
+    m_lastRebuildMs = m_clock.ticksMs();
     const bool firstUTurn = m_config->child("Routing")->value("use_first_uturn_in_rebuild", true);
     Path rebuilt;
     if (!Map::Routing::computePath(m_atlas, *m_config, start, finish, rebuilt, !firstUTurn)) {

@@ -89,7 +89,8 @@ public:
     // Makes the handler and points the global pointer at it; the engine owns
     // it, and destroying it clears the pointer.
     static std::unique_ptr<KVMapEventsHandler> create(const Core::ConfigNodePtr& config, Map::KVAtlas& atlas,
-                                                      Path& route, NaviSounds* sound, Render::RenderStyles* styles);
+                                                      Path& route, NaviSounds* sound, Render::RenderStyles* styles,
+                                                      const Positioning::Clock& clock = Positioning::systemClock());
     static KVMapEventsHandler* instance();
 
     // GPS thread.
@@ -175,6 +176,13 @@ private:
     std::uint32_t m_lastBackwardMs = 0;
     Positioning::CarState m_shownCarState;
     bool m_rebuildRequested = false;
+    // Rebuilds the frame asks for come RebuildPauseMs apart at least: a car
+    // driven against a one-way street leaves every route rebuilt for it
+    // (they all start the road's own way) within a few frames, and was
+    // given a new one twice a second. The request waits out the pause.
+    static constexpr std::uint32_t RebuildPauseMs = 3000;
+    bool m_rebuildTried = false;
+    std::uint32_t m_lastRebuildMs = 0;
     bool m_lastRoadValid = false;
     Positioning::RoadInfo m_lastRoadInfo;
     Positioning::CarState m_lastRoadState;

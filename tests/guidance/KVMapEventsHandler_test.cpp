@@ -434,6 +434,39 @@ TEST_F(Town_, RebuildRequestsFollowTheEvents) {
                              [](const std::string& l) { return l.find("rebuildPath") != std::string::npos; }));
 }
 
+// The frame's rebuilds come three seconds apart at least: a car driven
+// against a one-way street leaves every route rebuilt for it at once (they
+// start the road's own way) and was given a new one twice a second. The
+// request waits out the pause; being back on the route cancels it.
+TEST_F(Town_, RebuildsComeThreeSecondsApart) {
+    for (double east = -900; east <= -600; east += 15) drive(east, 0, 90, 15);
+    drive(-600, 0, 90, 0);
+    ASSERT_TRUE(handler->navi().running());
+    const auto rebuilds = [&] { return log.count("rebuildPath start"); };
+    ASSERT_EQ(rebuilds(), 0u);
+    const auto frame = [&] {
+        Positioning::CarStateLock::Unit unit(handler->lock());
+        ASSERT_TRUE(unit);
+        handler->onFrame();
+    };
+    const std::uint32_t start = clock.ticks;
+    const struct {
+        std::uint32_t atMs;
+        int event; // -1: none
+        std::size_t rebuilds;
+        bool requested;
+    } rows[] = {{0, OutOfPath, 1, false}, {500, OutOfPath, 1, true},  {2900, -1, 1, true},
+                {3000, -1, 2, false},     {3100, OutOfPath, 2, true}, {4000, BackToPath, 2, false},
+                {6000, -1, 2, false},     {6100, OutOfPath, 3, false}};
+    for (const auto& row : rows) {
+        clock.ticks = start + row.atMs;
+        if (row.event >= 0) handler->onNaviEvent(row.event, handler->navi(), nullptr);
+        frame();
+        EXPECT_EQ(rebuilds(), row.rebuilds) << row.atMs;
+        EXPECT_EQ(handler->rebuildRequested(), row.requested) << row.atMs;
+    }
+}
+
 TEST_F(Town_, NaviSwitchHoldsGuidanceOff) {
     handler->setNaviOn(false);
     for (double east = -900; east <= -800; east += 15) drive(east, 0, 90, 15);

@@ -1,0 +1,358 @@
+// Ten minutes of driving Monaco at log severity Info through the whole
+// program on simulated time: a receiver sends a second of NMEA (RMC, GGA,
+// GSA, GSV) through the replay port, the engine draws ten frames of the map
+// page a second on the same clock, and the log is read second by second.
+
+#include "app/fdEngine.h"
+
+#include "core/Config.h"
+#include "core/Format.h"
+#include "core/Log.h"
+#include "core/Text.h"
+#include "guidance/KVMapEventsHandler.h"
+#include "guidance/Sensors.h"
+#include "map/KVAtlas.h"
+#include "map/LevelFrame.h"
+#include "map/Projection.h"
+#include "map/UnitsPerMeter.h"
+#include "positioning/Clock.h"
+#include "positioning/ReplayPortSystem.h"
+#include "routing/AtlasRoute.h"
+#include "routing/PathPosition.h"
+#include "routing/RouteComputation.h"
+#include "screens/fdPageMap.h"
+#include "tests/positioning/NmeaTestSupport.h"
+#include "tests/support/CaptureLogger.h"
+#include "tests/support/TempDir.h"
+#include "ui/fdInterface.h"
+#include "userdata/fdTrackManager.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <map>
+#include <sstream>
+#include <utility>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+struct DriveClock : Positioning::Clock {
+    std::uint32_t ticksMs() const override { return ticks; }
+    Positioning::DateTime localTime() const override {
+        const std::uint32_t s = ticks / 1000;
+        return {7,
+                12,
+                2026,
+                static_cast<std::uint8_t>(10 + s / 3600),
+                static_cast<std::uint8_t>(s / 60 % 60),
+                static_cast<std::uint8_t>(s % 60),
+                0};
+    }
+    std::uint32_t ticks = 1000;
+};
+
+// One second of the receiver: a fix, a fix-less report, or nothing at all.
+struct Second {
+    enum Kind { Fix, NoFix, Silent } kind = Fix;
+    Map::Point at;
+    float metresPerSecond = 0.0f;
+    float courseDegrees = 0.0f;
+};
+
+std::string degrees(double value, char positive, char negative, int width) {
+    const char hemisphere = value >= 0 ? positive : negative;
+    value = std::fabs(value);
+    const int whole = static_cast<int>(value);
+    return Core::format("%0*d%07.4f,%c", width, whole, (value - whole) * 60.0, hemisphere);
+}
+
+// What a receiver sends in second `n` (the time of day counts from 10:00:00).
+std::string nmea(const Second& s, int n) {
+    using PositioningTest::line;
+    if (s.kind == Second::Silent) return {};
+    const std::string time = Core::format("%02d%02d%02d.00", 10 + n / 3600, n / 60 % 60, n % 60);
+    if (s.kind == Second::NoFix)
+        return line("GPRMC," + time + ",V,,,,,,,071226,,,N") +
+               line("GPGGA," + time + ",,,,,0,00,99.9,,M,,M,,") +
+               line("GPGSA,A,1,,,,,,,,,,,,,99.9,99.9,99.9") + line("GPGSV,1,1,02,05,30,120,18,09,60,200,21");
+    const Map::GeoPoint geo = Map::Projection::toGeo(s.at);
+    const std::string pos = degrees(geo.latitude, 'N', 'S', 2) + "," + degrees(geo.longitude, 'E', 'W', 3);
+    return line("GPRMC," + time + ",A," + pos +
+                Core::format(",%.1f,%.1f,071226,,,A", s.metresPerSecond * 1.943844f, s.courseDegrees)) +
+           line("GPGGA," + time + "," + pos + ",1,08,0.9,40.0,M,48.0,M,,") +
+           line("GPGSA,A,3,02,05,09,12,17,21,25,29,,,,,1.6,0.9,1.3") +
+           line("GPGSV,2,1,08,02,45,060,41,05,30,120,38,09,60,200,44,12,20,300,35") +
+           line("GPGSV,2,2,08,17,70,030,46,21,15,240,33,25,50,160,40,29,35,080,37");
+}
+
+// The program folder: the build's data set with Monaco, and a receiver at
+// COM 7 switched on.
+struct MonacoFolder {
+    TestSupport::TempDir dir;
+    MonacoFolder() {
+        fs::copy(fs::path(MIREL_PROGRAM_DIR) / "data", dir.path() / "data",
+                 fs::copy_options::recursive | fs::copy_options::skip_symlinks);
+        for (const auto& entry : fs::directory_iterator(dir.path() / "data" / "maps"))
+            if (entry.path().filename() != "monaco") fs::remove_all(entry.path());
+        std::ofstream(dir.path() / "data" / "config.xml")
+            << "<?xml version=\"1.0\" encoding=\"utf-8\"?>\n<config version=\"2\">\n"
+               "<var name=\"log_severity\" value=\"3\"/>\n<var name=\"atlas\" value=\"maps\\monaco\"/>\n"
+               "<var name=\"auto_dn\" value=\"0\"/>\n<var name=\"gps_port\" value=\"7\"/>\n"
+               "<var name=\"gps_speed\" value=\"4800\"/>\n<var name=\"gps_enable\" value=\"1\"/>\n"
+               "<var name=\"map_sensors_visible\" value=\"1\"/>\n</config>\n";
+    }
+    std::u16string wide() const { return Core::utf8ToWide(dir.path().string() + "/"); }
+};
+
+// The seconds of a drive, built leg by leg, with what the driver does on
+// the way (a route chosen) at the second it happens.
+struct Script {
+    std::vector<Second> seconds;
+    std::map<std::size_t, std::function<void()>> actions;
+
+    void stand(int count, Second::Kind kind = Second::Fix) {
+        Second s = seconds.empty() ? Second{} : seconds.back();
+        s.kind = kind;
+        s.metresPerSecond = 0.0f;
+        for (int i = 0; i < count; ++i)
+            seconds.push_back(s);
+    }
+    // Along `path` from `fromMetres` for `metres` (all of it when 0), a fix
+    // a second at `speed` metres a second, against the drive order when
+    // `backward`.
+    void drive(const Path& path, int speed, std::uint32_t fromMetres = 0, std::uint32_t metres = 0,
+               bool backward = false) {
+        std::vector<Second> leg;
+        PathPosition at(path, true);
+        for (std::uint32_t skipped = 0; skipped < fromMetres && !at.isAtEnd(); skipped += 10)
+            at.advanceMetres(10);
+        for (std::uint32_t done = 0; !at.isAtEnd() && (metres == 0 || done <= metres);
+             done += speed, at.advanceMetres(static_cast<std::uint16_t>(speed))) {
+            const Positioning::CarState car = Guidance::carStateAt(at);
+            float course = car.heading * 180.0f / 3.14159265f + (backward ? 180.0f : 0.0f);
+            leg.push_back({Second::Fix, car.position.toGlobal(), static_cast<float>(speed),
+                           std::fmod(course + 360.0f, 360.0f)});
+        }
+        if (backward) std::reverse(leg.begin(), leg.end());
+        seconds.insert(seconds.end(), leg.begin(), leg.end());
+    }
+    // The action runs `after` seconds from the end of the script so far.
+    void at(std::function<void()> action, std::size_t after = 0) {
+        actions[seconds.size() + after] = std::move(action);
+    }
+};
+
+constexpr std::size_t DriveSeconds = 600;
+constexpr char Mark[] = "-- simulated second %d --";
+
+// The lines of each simulated second logged twice or more. A line names a
+// state: the same text, numbers included, is the same state, and a count,
+// a file or an index that differs makes it another. Guidance's events come
+// in pairs that end each other: leaving the route and being back on one
+// ("OutOfPath", "BadStart_OutOfPath", "PathChanged_OutOfPath" and
+// "BackToPath"), a manoeuvre coming and passed ("Rotate" and "RotateEnd").
+// After the other of its pair an event names a new state (two turns a few
+// metres apart pass in one second; a car may leave a route rebuilt for it
+// at once). The sound player's list of a phrase ("play sounds begin: %d",
+// a line a sound, "play sounds end") is one record. Anything else twice in
+// a second, an action such as a rebuild included, is a repeat.
+std::map<std::string, std::size_t> repeatsBySecond(const std::vector<std::string>& lines,
+                                                   std::size_t& seconds) {
+    std::map<std::string, std::size_t> repeats; // text -> seconds in which it came more than once
+    std::map<std::string, int> inSecond;
+    static const std::map<std::string, int> pairs = {{"navi event:OutOfPath", 0},
+                                                     {"navi event:BadStart_OutOfPath", 0},
+                                                     {"navi event:PathChanged_OutOfPath", 0},
+                                                     {"navi event:BackToPath", 0},
+                                                     {"navi event:Rotate", 1},
+                                                     {"navi event:RotateEnd", 1}};
+    std::string lastOfPair[2];
+    bool started = false;
+    const auto endSecond = [&] {
+        for (const auto& [text, count] : inSecond)
+            if (count > 1) ++repeats[text];
+        inSecond.clear();
+    };
+    seconds = 0;
+    std::string phrase;
+    for (const std::string& text : lines) {
+        if (text.starts_with("play sounds begin") || !phrase.empty()) {
+            phrase += phrase.empty() ? text : " / " + text;
+            if (text != "play sounds end") continue;
+        }
+        const std::string line = phrase.empty() ? text : std::exchange(phrase, {});
+        int n = 0;
+        if (std::sscanf(line.c_str(), "-- simulated second %d --", &n) == 1) {
+            if (started) ++seconds;
+            endSecond();
+            started = true;
+            continue;
+        }
+        if (!started) continue;
+        if (const auto pair = pairs.find(line); pair != pairs.end()) {
+            if (line != lastOfPair[pair->second]) inSecond.erase(line);
+            lastOfPair[pair->second] = line;
+        }
+        ++inSecond[line];
+    }
+    return repeats;
+}
+
+// Ten minutes from Fontvieille: satellites found, a route to Rue Grimaldi,
+// a red light, the receiver silent for a while, a wrong turn and the
+// routes rebuilt for it, a tunnel without a fix, the arrival; a route to
+// the Casino driven with a U-turn back against it, the GPS and sensors
+// pages looked at on the way; a route back. Recording a track, sensors
+// shown, the map page following the car at ten frames a second.
+TEST(DriveLog, TenMinutesAtInfoLogNoLineTwiceInASecond) {
+    MonacoFolder folder;
+    TestSupport::CaptureLogger log(Log::Critical);
+    DriveClock clock;
+    engine::fdEngine e(folder.wide());
+    Positioning::ReplayPortSystem* receiver = nullptr;
+    e.setClock(clock);
+    e.setPortSystemMaker([&receiver](const Positioning::MessageTexts*) {
+        auto replay = std::make_unique<Positioning::ReplayPortSystem>();
+        receiver = replay.get();
+        return replay;
+    });
+    ASSERT_EQ(e.init(), 0);
+    ASSERT_EQ(Log::currentSeverity(), Log::Info) << "log_severity from config.xml";
+    ASSERT_NE(receiver, nullptr);
+    ASSERT_TRUE(receiver->isPortOpen()) << "the receiver is switched on at start";
+    ASSERT_NE(e.atlas(), nullptr);
+    Map::KVAtlas& atlas = *e.atlas();
+    Core::ConfigNode& config = *e.configRoot();
+
+    const auto point = [](float lat, float lon) { return Map::Projection::fromGeo(lat, lon); };
+    const auto compute = [&](Map::Point from, Map::Point to, Path& out) {
+        PathPoint a, b;
+        Map::Routing::RoadBinding bound;
+        return Guidance::nearestRoadPoint(atlas, from, a, bound) &&
+               Guidance::nearestRoadPoint(atlas, to, b, bound) &&
+               Map::Routing::computePath(atlas, config, a, b, out, false);
+    };
+    const auto routeTo = [&](Map::Point from, Map::Point to) {
+        return [&, from, to] {
+            ASSERT_TRUE(e.route()->startPathAtLocation(atlas, from));
+            ASSERT_TRUE(e.route()->addPathPointAtLocation(atlas, config, to));
+        };
+    };
+    // Fontvieille, Rue Grimaldi, the Casino; the wrong turn leads to a point
+    // 300 m beside the first route's middle.
+    const Map::Point a = point(43.726414f, 7.416096f), b = point(43.734303f, 7.418561f),
+                     c = point(43.739700f, 7.427600f);
+    Path ab, first, second, bc, ca;
+    ASSERT_TRUE(compute(a, b, ab));
+    PathPosition middle(ab, true);
+    middle.advanceMetres(
+        static_cast<std::uint16_t>(PathPosition::distanceTo(middle, PathPosition(ab, false)) / 2));
+    const Map::Point mid = Map::LevelFrame::of(*middle.partLevel()).toGlobal(middle.levelPoint());
+    const Map::Point aside{mid.x + static_cast<std::int32_t>(300 * Map::Projection::unitsPerMeterAt(mid)),
+                           mid.y};
+    ASSERT_TRUE(compute(a, aside, first));
+    ASSERT_TRUE(compute(aside, b, second));
+    ASSERT_TRUE(compute(b, c, bc));
+    ASSERT_TRUE(compute(c, a, ca));
+
+    Script script;
+    // Satellites being found where the drive starts, then a fix there.
+    script.seconds.push_back(
+        {Second::NoFix, Guidance::carStateAt(PathPosition(first, true)).position.toGlobal()});
+    script.stand(14, Second::NoFix);
+    script.stand(10);
+    script.at(routeTo(a, b));
+    script.stand(5);
+    // The wrong turn: the first route, then back from its end to B, with a
+    // red light, the receiver silent for a while and a tunnel without a fix.
+    const std::uint32_t firstMetres =
+        PathPosition::distanceTo(PathPosition(first, true), PathPosition(first, false));
+    script.drive(first, 11, 0, firstMetres / 3);
+    script.stand(30);
+    script.drive(first, 11, firstMetres / 3 + 11, firstMetres / 3);
+    script.stand(12, Second::Silent);
+    script.drive(first, 11, 2 * firstMetres / 3 + 22, 0);
+    script.drive(second, 11, 0, 200);
+    const std::size_t tunnel = script.seconds.size();
+    script.drive(second, 11, 211, 0);
+    for (std::size_t i = tunnel; i < tunnel + 10 && i < script.seconds.size(); ++i)
+        script.seconds[i].kind = Second::NoFix;
+    script.stand(20); // arrived
+    script.at(routeTo(b, c));
+    script.stand(5);
+    // On towards the Casino, a U-turn back against the route (down a one-way
+    // street the wrong way), and on again.
+    script.drive(bc, 9, 0, 300);
+    script.stand(10);
+    script.drive(bc, 9, 100, 200, true);
+    script.stand(5);
+    // The satellites and the sensors looked at on the way, then the map.
+    const auto show = [&](std::string name) {
+        return [&e, name] {
+            e.ui()->goToPageByName(name);
+            ASSERT_NE(e.ui()->activePage(), nullptr);
+            EXPECT_EQ(e.ui()->activePage()->name(), name);
+        };
+    };
+    script.at(show("pageGPS"), 10);
+    script.at(show("sensors"), 25);
+    script.at(show("pageMap"), 40);
+    script.drive(bc, 9, 100, 0);
+    script.stand(10);
+    script.at(routeTo(c, a));
+    script.drive(ca, 12);
+    script.stand(static_cast<int>(DriveSeconds));
+    ASSERT_GE(script.seconds.size(), DriveSeconds);
+
+    e.ui()->activatePage(e.ui()->findPage("pageMap"));
+    auto* page = Screens::fdPageMap::instance();
+    ASSERT_NE(page, nullptr);
+    page->startTrackRecording();
+    const std::uint64_t framesBefore = e.framesDrawn();
+    const Guidance::Sensor* speed = e.sensors()->findSensor("speed");
+    ASSERT_NE(speed, nullptr);
+    std::uint32_t trackPoints = 0;
+    int speedShown = 0;
+    for (std::size_t s = 0; s < DriveSeconds; ++s) {
+        Log::log(Log::Critical, Mark, static_cast<int>(s));
+        if (const auto action = script.actions.find(s); action != script.actions.end()) action->second();
+        receiver->feed(nmea(script.seconds[s], static_cast<int>(s)));
+        // The main loop's turn: pending windows, a frame, the route and the
+        // view kept.
+        for (int frame = 0; frame < 10; ++frame) {
+            e.ui()->applyPendingChanges();
+            clock.ticks += 100;
+            e.redraw();
+            e.keepRouteAndView(clock.ticks);
+        }
+        speedShown += speed->valueText() != u"-";
+    }
+    Log::log(Log::Critical, Mark, static_cast<int>(DriveSeconds));
+    for (std::size_t i = 0; i < e.tracks()->trackCount(); ++i)
+        if (e.tracks()->track(i).recording) trackPoints = e.tracks()->track(i).pointCount;
+    const std::uint64_t frames = e.framesDrawn() - framesBefore;
+    page->stopTrackRecording();
+    e.shutdown();
+
+    // The drive did what it says.
+    EXPECT_GT(frames, DriveSeconds) << "the map page was drawn";
+    EXPECT_GT(trackPoints, 100u);
+    EXPECT_GT(speedShown, 300);
+    for (const char* event : {"navi event:Start", "navi event:OutOfPath", "navi event:BackwardMove",
+                              "navi event:ArriveLastPoint", "rebuildPath done", "play sounds end"})
+        EXPECT_GE(log.count(event), 1u) << event;
+    std::size_t seconds = 0;
+    const auto repeats = repeatsBySecond(log.snapshot(), seconds);
+    EXPECT_EQ(seconds, DriveSeconds);
+    std::ostringstream offenders;
+    for (const auto& [text, count] : repeats)
+        offenders << "\n  in " << count << " seconds: " << text;
+    EXPECT_TRUE(repeats.empty()) << "lines logged more than once in a simulated second:" << offenders.str();
+}
+
+} // namespace
