@@ -6,6 +6,7 @@
 #include "render/Numeric.h"
 #include "render/Pixels.h"
 #include "render/RendererBase.h"
+#include "render/detail/BandCorners.h"
 #include "render/detail/BandGather.h"
 #include "render/detail/Raster.h"
 #include "render/detail/Reciprocal.h"
@@ -306,6 +307,8 @@ void fillScreenPolygon(const Canvas& canvas, const Point64* s, std::size_t n, st
 
 class Renderer3d final : public RendererBase {
   public:
+    std::uint64_t bodiesFromBorders() const { return bodiesFromBorders_; }
+
     void drawPolyline(const Canvas& canvas, const Point* points, int count, std::uint32_t colour) override {
         drawLines(canvas, points, count, true, colour);
     }
@@ -322,8 +325,18 @@ class Renderer3d final : public RendererBase {
         const std::uint32_t pixel = mapColor(colour, canvas.surface);
         SurfaceLock lock(canvas.surface);
         if (!lock.ok()) return;
+        filledSinceKept_ = true;
         // The pieces' triangles are gathered and each row filled once.
         detail::RowRuns& runs = detail::sharedRowRuns();
+        if (const detail::KeptCorner* kept = kept_.find(keyOf(points, normals, normalLength, count, width))) {
+            BandGather gather{runs.begin(canvas, pixel)};
+            gather_ = &gather;
+            fillKept(canvas, kept, count, pixel);
+            ++bodiesFromBorders_;
+            gather_ = nullptr;
+            runs.finish(gather.firstY, gather.lastY);
+            return;
+        }
         makeOffsets(normals, normalLength, count, width);
         if (!bandMayShow(points, count, (1u << Left) | (1u << Right) | (1u << Bottom) | (1u << Top) | kDepth))
             return;
@@ -362,11 +375,21 @@ class Renderer3d final : public RendererBase {
                                 std::uint32_t colour) override {
         if (count < 2 || normalLength == 0) return;
         const std::uint32_t pixel = mapColor(colour, canvas.surface);
+        // A frame's borders come before its bodies: the first border after
+        // a body starts the next frame's corners.
+        if (filledSinceKept_ || kept_.corners() > kKeptCornerLimit) {
+            kept_.clear();
+            filledSinceKept_ = false;
+        }
         makeOffsets(normals, normalLength, count, width);
         // Lines are cut only along the depth planes (and nudged a pixel on
         // the screen): those and the canvas's sides with a margin can drop a
         // whole border.
         if (!bandMayShow(points, count, kDepth, &canvas)) return;
+        // The corners are kept for the band's body when all of them lie
+        // inside the depth planes (a body cut there needs their clip points).
+        keeping_ = true;
+        staging_.resize(static_cast<std::size_t>(5 * count + 8));
         // Each point and corner is projected and mapped once: a segment's
         // end is the next one's start, its end corners the joint's.
         Corner start = cornerOf(fixedOf(points[0]));
@@ -389,19 +412,29 @@ class Renderer3d final : public RendererBase {
             borderLine(canvas, a, c, centre ? &middle : nullptr, pixel);
             borderLine(canvas, b, d, centre ? &middle : nullptr, pixel);
             if (i == 0) {
-                capOutline(canvas, p, o, start, a, b, pixel);
+                capOutline(canvas, p, o, start, a, b, pixel, static_cast<std::size_t>(5 * count - 4));
             } else {
                 Point64 vertex;
                 const bool seen = (start.clip.code & kDepth) == 0 && screenOf(start, vertex);
                 borderLine(canvas, prevC, a, seen ? &vertex : nullptr, pixel);
                 borderLine(canvas, prevD, b, seen ? &vertex : nullptr, pixel);
             }
+            const std::size_t at = static_cast<std::size_t>(5 * i);
+            keepCorner(start, at);
+            keepCorner(a, at + 1);
+            keepCorner(b, at + 2);
+            keepCorner(c, at + 3);
+            keepCorner(d, at + 4);
             prevC = c;
             prevD = d;
             start = end;
         }
+        keepCorner(start, static_cast<std::size_t>(5 * (count - 1)));
         capOutline(canvas, fixedOf(points[count - 1]), offsets_[static_cast<std::size_t>(count - 2)], start, prevC,
-                   prevD, pixel);
+                   prevD, pixel, static_cast<std::size_t>(5 * count + 2));
+        if (keeping_)
+            kept_.keep(keyOf(points, normals, normalLength, count, width), staging_.data(), staging_.size());
+        keeping_ = false;
     }
 
     void drawDashedPolyline(const Canvas& canvas, const ViewMatrices& view, std::int32_t normalLength,
@@ -651,8 +684,9 @@ class Renderer3d final : public RendererBase {
 
     // The cap's outline around the projected point `centre`, its corners 0
     // and 4 (p + o and p - o) already projected.
+    // Its six corners of its own are kept from `kept` on (1, 2, 3, 5, 6, 7).
     void capOutline(const Canvas& canvas, FixedPoint p, FixedPoint o, Corner& centre, Corner& v0, Corner& v4,
-                    std::uint32_t pixel) {
+                    std::uint32_t pixel, std::size_t kept) {
         FixedPoint v[8];
         capCorners(p, o, v);
         Corner k[8];
@@ -663,6 +697,65 @@ class Renderer3d final : public RendererBase {
         const bool seen = (centre.clip.code & kDepth) == 0 && screenOf(centre, c);
         for (int i = 0; i < 8; ++i)
             borderLine(canvas, *at[i], *at[(i + 1) % 8], seen ? &c : nullptr, pixel);
+        for (int i = 1; i < 8; ++i)
+            if (i != 4) keepCorner(k[i], kept++);
+    }
+
+    // Stores a border corner for the band's body; a corner outside the
+    // depth planes, or with no image, or off the i32 range keeps none of
+    // the band's corners.
+    void keepCorner(Corner& c, std::size_t index) {
+        if (!keeping_) return;
+        constexpr i64 kKeptLimit = INT32_MAX;
+        Point64 s;
+        if ((c.clip.code & kDepth) != 0 || !screenOf(c, s) || s.x < -kKeptLimit || s.x > kKeptLimit ||
+            s.y < -kKeptLimit || s.y > kKeptLimit) {
+            keeping_ = false;
+            return;
+        }
+        staging_[index] = detail::KeptCorner{static_cast<std::int32_t>(s.x), static_cast<std::int32_t>(s.y),
+                                             c.clip.code};
+    }
+
+    detail::BandKey keyOf(const Point* points, const Point* normals, std::int32_t normalLength, int count,
+                          std::int32_t width) const {
+        return detail::BandKey{points, normals, count, normalLength, width, &fixedMatrix3d(), &viewport3d().fixed};
+    }
+
+    // The body of a band from the corners its border kept, piece by piece
+    // as drawWidePolyline makes them: corner 5i is point i, 5i + 1 to
+    // 5i + 4 are segment i's a, b, c, d; then each cap's corners 1, 2, 3,
+    // 5, 6, 7 (the start's, then the end's).
+    void fillKept(const Canvas& canvas, const detail::KeptCorner* k, int count, std::uint32_t pixel) {
+        auto cap = [&](const detail::KeptCorner* r, const detail::KeptCorner& v0, const detail::KeptCorner& v4) {
+            fillKeptPiece(canvas, {&v0, &r[1], &v4, &r[4]}, pixel);
+            fillKeptPiece(canvas, {&r[0], &r[2], &r[3], &r[5]}, pixel);
+        };
+        for (int i = 0; i + 1 < count; ++i) {
+            const detail::KeptCorner* s = k + 5 * i;
+            if (i > 0) {
+                fillKeptPiece(canvas, {&s[0], &s[-2], &s[1]}, pixel);
+                fillKeptPiece(canvas, {&s[0], &s[-1], &s[2]}, pixel);
+            }
+            fillKeptPiece(canvas, {&s[1], &s[3], &s[4], &s[2]}, pixel);
+            if (i == 0) cap(k + 5 * count - 4, s[1], s[2]);
+        }
+        const detail::KeptCorner* last = k + 5 * (count - 2);
+        cap(k + 5 * count + 2, last[3], last[4]);
+    }
+
+    void fillKeptPiece(const Canvas& canvas, std::initializer_list<const detail::KeptCorner*> corners,
+                       std::uint32_t pixel) {
+        unsigned every = 0x3F;
+        for (const detail::KeptCorner* c : corners)
+            every &= c->code;
+        // Every vertex outside one side plane: nothing of it shows.
+        if ((every & 0xF) != 0) return;
+        Point64 ring[4];
+        std::size_t n = 0;
+        for (const detail::KeptCorner* c : corners)
+            ring[n++] = Point64{c->x, c->y};
+        fillScreenPolygon(canvas, ring, n, pixel, scan_, gather_);
     }
 
     // A border line clipped against the near and far planes, moved one pixel
@@ -750,6 +843,13 @@ class Renderer3d final : public RendererBase {
     std::vector<FixedPoint> offsets_;
     PointVector scan_;
     BandGather* gather_ = nullptr; // while a band's pieces are filled
+    // The corners of the frame's borders, for the bodies of the same bands.
+    static constexpr std::size_t kKeptCornerLimit = std::size_t{1} << 22;
+    detail::BandCornerStore kept_;
+    std::vector<detail::KeptCorner> staging_;
+    bool keeping_ = false;
+    bool filledSinceKept_ = false;
+    std::uint64_t bodiesFromBorders_ = 0;
 };
 
 } // namespace
@@ -766,6 +866,10 @@ Renderer3d& renderer3dImpl() {
 }
 
 } // namespace
+
+std::uint64_t bandBodiesFromBorders() {
+    return renderer3dImpl().bodiesFromBorders();
+}
 
 void drawFloatBand(const Canvas& canvas, const float* m, FloatPoint a, FloatPoint b, float width,
                    std::uint32_t colour) {

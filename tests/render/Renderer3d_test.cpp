@@ -264,4 +264,50 @@ TEST(Renderer3d, BorderBeyondACanvasSideIsDroppedExactly) {
     EXPECT_GT(both, 400);
 }
 
+// A band's body filled from the corners its border kept sets exactly the
+// pixels of the body filled on its own: random bands in front of the camera,
+// across the near plane and beside the view, the body drawn once before its
+// border (nothing kept for it yet) and once after.
+TEST(Renderer3d, BodyFromItsBorderCornersMatchesItsOwn) {
+    Scene s;
+    std::mt19937 random{RenderTest::testSeed()};
+    auto between = [&](int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(random); };
+    RenderTest::SurfacePtr own = makeSurface(32, 200, 150);
+    const xe::Canvas ownCanvas = xe::Canvas::of(own.get());
+    xe::Renderer& r = xe::renderer3d();
+    const std::uint64_t keptBefore = xe::bandBodiesFromBorders();
+    int shown = 0;
+    for (int k = 0; k < 3000; ++k) {
+        const int count = between(2, 7);
+        std::vector<Point> points{Point{between(900, 1100), between(930, 1300)}};
+        std::vector<Point> normals;
+        for (int i = 1; i < count; ++i) {
+            const Point last = points.back();
+            const Point next{last.x + between(-40, 40), last.y + between(-40, 40)};
+            const double dx = next.x - last.x;
+            const double dy = next.y - last.y;
+            const double length = std::max(1.0, std::sqrt(dx * dx + dy * dy));
+            points.push_back(next);
+            normals.push_back(Point{static_cast<int>(std::lround(100 * dy / length)),
+                                    static_cast<int>(std::lround(-100 * dx / length))});
+        }
+        const int width = between(1, 14);
+        RenderTest::fillAll(own.get(), 0);
+        r.drawWidePolyline(ownCanvas, points.data(), normals.data(), 100, count, width, kColour);
+        r.drawWidePolylineBorder(s.canvas, points.data(), normals.data(), 100, count, width, kColour);
+        RenderTest::fillAll(s.surface.get(), 0);
+        r.drawWidePolyline(s.canvas, points.data(), normals.data(), 100, count, width, kColour);
+        for (int y = 0; y < 150; ++y)
+            for (int x = 0; x < 200; ++x)
+                ASSERT_EQ(pixelAt(s.surface.get(), x, y), pixelAt(own.get(), x, y))
+                    << "case " << k << " at " << x << "," << y;
+        shown += s.drawn() > 0;
+    }
+    // Most bodies came from kept corners; those cut by the near plane, or
+    // whose borders lay beyond the canvas, did not.
+    const std::uint64_t kept = xe::bandBodiesFromBorders() - keptBefore;
+    EXPECT_GT(kept, 1500u);
+    EXPECT_GT(shown, static_cast<int>(kept) + 200);
+}
+
 } // namespace
