@@ -8,6 +8,7 @@
 #include "render/RendererBase.h"
 #include "render/detail/BandCorners.h"
 #include "render/detail/BandGather.h"
+#include "render/detail/BorderNudge.h"
 #include "render/detail/Raster.h"
 #include "render/detail/Reciprocal.h"
 #include "render/detail/RowRuns.h"
@@ -764,7 +765,7 @@ class Renderer3d final : public RendererBase {
         Point64 sa;
         Point64 sb;
         if (!clipToScreen(a, b, kDepth, sa, sb)) return;
-        if (away != nullptr) detail::nudgeOutward(sa, sb, *away, false);
+        if (away != nullptr) detail::nudgeAway(sa, sb, *away);
         detail::drawLine64(canvas, sa, sb, pixel);
     }
 

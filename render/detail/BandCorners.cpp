@@ -11,14 +11,14 @@ constexpr std::size_t kHeaderWords = 4; // projection, count, normal length, wid
 
 std::array<std::int32_t, 25> projectionWords(const BandKey& key) {
     std::array<std::int32_t, 25> words{};
-    std::copy(key.matrix->begin(), key.matrix->end(), words.begin());
-    std::copy(key.viewport->begin(), key.viewport->end(), words.begin() + 16);
+    std::memcpy(words.data(), key.matrix->data(), 16 * sizeof(std::int32_t));
+    std::memcpy(words.data() + 16, key.viewport->data(), 9 * sizeof(std::int32_t));
     return words;
 }
 
 bool sameProjection(const std::array<std::int32_t, 25>& words, const BandKey& key) {
-    return std::equal(key.matrix->begin(), key.matrix->end(), words.begin()) &&
-           std::equal(key.viewport->begin(), key.viewport->end(), words.begin() + 16);
+    return std::memcmp(key.matrix->data(), words.data(), 16 * sizeof(std::int32_t)) == 0 &&
+           std::memcmp(key.viewport->data(), words.data() + 16, 9 * sizeof(std::int32_t)) == 0;
 }
 
 std::uint64_t mix(std::uint64_t h, std::uint64_t word) {
@@ -50,18 +50,17 @@ std::uint32_t BandCornerStore::projectionOf(const BandKey& key) {
     return lastProjection_;
 }
 
+// From a few of the inputs: a band found by its hash is compared whole.
 std::uint64_t BandCornerStore::hashOf(const BandKey& key, std::uint32_t projection) {
-    std::uint64_t h = mix(projection, static_cast<std::uint32_t>(key.count));
-    h = mix(h, static_cast<std::uint64_t>(static_cast<std::uint32_t>(key.normalLength)) << 32 |
-                   static_cast<std::uint32_t>(key.width));
     auto pointWord = [](const Point& p) {
         return static_cast<std::uint64_t>(static_cast<std::uint32_t>(p.x)) << 32 | static_cast<std::uint32_t>(p.y);
     };
-    for (int i = 0; i < key.count; ++i)
-        h = mix(h, pointWord(key.points[i]));
-    for (int i = 0; i + 1 < key.count; ++i)
-        h = mix(h, pointWord(key.normals[i]));
-    return h;
+    std::uint64_t h = mix(static_cast<std::uint64_t>(projection) << 32 | static_cast<std::uint32_t>(key.count),
+                          static_cast<std::uint64_t>(static_cast<std::uint32_t>(key.normalLength)) << 32 |
+                              static_cast<std::uint32_t>(key.width));
+    h = mix(h, pointWord(key.points[0]));
+    h = mix(h, pointWord(key.points[key.count - 1]));
+    return mix(h, pointWord(key.normals[0]));
 }
 
 bool BandCornerStore::sameBand(const Record& record, const BandKey& key, std::uint32_t projection) const {

@@ -4,6 +4,7 @@
 #include "render/MapCamera.h"
 #include "render/Pixels.h"
 #include "render/RendererBase.h"
+#include "render/detail/BorderNudge.h"
 #include "tests/render/SurfaceTestSupport.h"
 
 #include <gtest/gtest.h>
@@ -308,6 +309,35 @@ TEST(Renderer3d, BodyFromItsBorderCornersMatchesItsOwn) {
     const std::uint64_t kept = xe::bandBodiesFromBorders() - keptBefore;
     EXPECT_GT(kept, 1500u);
     EXPECT_GT(shown, static_cast<int>(kept) + 200);
+}
+
+// The inline nudge of the 3D border lines moves every line as the general
+// one does: short lines around their point, long ones, lines through it,
+// points of one pixel, coordinates at and beyond the 64-bit bound.
+TEST(Renderer3d, BorderNudgeMatchesTheGeneralOne) {
+    std::mt19937_64 random{RenderTest::testSeed()};
+    auto between = [&](std::int64_t lo, std::int64_t hi) {
+        return std::uniform_int_distribution<std::int64_t>(lo, hi)(random);
+    };
+    constexpr std::int64_t kBound = std::int64_t{1} << 29;
+    constexpr std::int64_t kFar = std::int64_t{1} << 40;
+    int general = 0;
+    for (int k = 0; k < 400000; ++k) {
+        const int kind = k % 5;
+        const std::int64_t reach = kind == 0 ? 3 : kind == 1 ? 40 : kind == 2 ? 5000 : kind == 3 ? kBound : kFar;
+        const std::int64_t cx = kind == 3 ? between(-kBound, kBound) : between(-2000, 2000);
+        auto near = [&] { return xe::detail::Point64{cx + between(-reach, reach), cx + between(-reach, reach)}; };
+        xe::detail::Point64 a = near();
+        xe::detail::Point64 b = k % 7 == 0 ? a : near();
+        const xe::detail::Point64 p = k % 11 == 0 ? xe::detail::Point64{(a.x + b.x) / 2, (a.y + b.y) / 2} : near();
+        xe::detail::Point64 ea = a;
+        xe::detail::Point64 eb = b;
+        xe::detail::nudgeOutward(ea, eb, p, false);
+        xe::detail::nudgeAway(a, b, p);
+        ASSERT_TRUE(a.x == ea.x && a.y == ea.y && b.x == eb.x && b.y == eb.y) << "case " << k;
+        general += kind >= 3;
+    }
+    EXPECT_GT(general, 100000);
 }
 
 } // namespace
