@@ -86,7 +86,10 @@ void classify(ClipPoint& p, i64 x, i64 y, i64 z, i64 w) {
 
 // h_j = ((x M[j] + y M[4 + j]) >> 24) + M[12 + j]; z = 0, so elements 8 to
 // 11 do not contribute.
-ClipPoint project(FixedPoint p) {
+// Written into its destination: a clip point returned and copied was read
+// back in 16-byte pieces just after its 8-byte stores, which the processor
+// cannot forward (a stall on every band corner).
+__attribute__((noinline)) void projectTo(FixedPoint p, ClipPoint& c) {
     const FixedMatrix& m = fixedMatrix3d();
     i64 h[4];
     constexpr i64 kSmall = i64{1} << 31;
@@ -106,8 +109,12 @@ ClipPoint project(FixedPoint p) {
         for (int j = 0; j < 4; ++j)
             h[j] = static_cast<i64>((i128{p.x} * m[j] + i128{p.y} * m[4 + j]) >> 24) + m[12 + j];
     }
-    ClipPoint c;
     classify(c, h[0], h[1], h[2], h[3]);
+}
+
+ClipPoint project(FixedPoint p) {
+    ClipPoint c;
+    projectTo(p, c);
     return c;
 }
 
@@ -161,9 +168,14 @@ __attribute__((noinline)) void toScreenFar(const ClipPoint& p, Point64& out) {
 // for y with V4 and V7, the divisions truncating toward zero. False when
 // w <= 0: such a point has no image, and dividing by it would fault or flip
 // the picture.
-__attribute__((noinline)) bool toScreen(const ClipPoint& p, Point64& out) {
+// Returned in registers (kNoImage for none): written through a reference
+// and copied, the point was read back in 16-byte pieces just after its
+// 8-byte stores, which the processor cannot forward.
+constexpr i64 kNoImage = INT64_MIN;
+
+__attribute__((noinline)) Point64 screenPoint(const ClipPoint& p) {
     const i64 w = p.h[3];
-    if (w <= 0) return false;
+    if (w <= 0) return Point64{kNoImage, 0};
     const FixedViewport& v = viewport3d().fixed;
     i64 nx = 0;
     i64 ny = 0;
@@ -172,8 +184,9 @@ __attribute__((noinline)) bool toScreen(const ClipPoint& p, Point64& out) {
                            static_cast<int>(__builtin_mul_overflow(p.h[1], i64{v[4]}, &ny))) != 0;
     constexpr i64 kSmall = detail::kReciprocalNumeratorLimit;
     if (overflow || nx <= -kSmall || nx >= kSmall || ny <= -kSmall || ny >= kSmall) [[unlikely]] {
+        Point64 out;
         toScreenFar(p, out);
-        return true;
+        return out;
     }
     // Points near the view: both quotients from one reciprocal of w
     // (exactly the truncating divisions' values). Below 2^50 they need no
@@ -181,9 +194,14 @@ __attribute__((noinline)) bool toScreen(const ClipPoint& p, Point64& out) {
     const double r = 1.0 / static_cast<double>(w);
     const i64 qx = detail::truncatedQuotient(nx, w, r);
     const i64 qy = detail::truncatedQuotient(ny, w, r);
-    out.x = std::clamp((qx + v[6] + 0x80) >> 8, -kScreenLimit, kScreenLimit);
-    out.y = std::clamp((qy + v[7] + 0x80) >> 8, -kScreenLimit, kScreenLimit);
-    return true;
+    return Point64{std::clamp((qx + v[6] + 0x80) >> 8, -kScreenLimit, kScreenLimit),
+                   std::clamp((qy + v[7] + 0x80) >> 8, -kScreenLimit, kScreenLimit)};
+}
+
+bool toScreen(const ClipPoint& p, Point64& out) {
+    const Point64 s = screenPoint(p);
+    out = s;
+    return s.x != kNoImage;
 }
 
 // Liang-Barsky over the planes in `planes`: the parameters of the visible
@@ -223,12 +241,18 @@ struct Corner {
 
 Corner cornerOf(FixedPoint p) {
     Corner c;
-    c.clip = project(p);
+    projectTo(p, c.clip);
     return c;
 }
 
 bool screenOf(Corner& c, Point64& out) {
-    if (c.state == 0) c.state = toScreen(c.clip, c.screen) ? 1 : -1;
+    if (c.state == 0) {
+        const Point64 s = screenPoint(c.clip);
+        c.screen = s;
+        c.state = s.x != kNoImage ? 1 : -1;
+        out = s;
+        return c.state > 0;
+    }
     out = c.screen;
     return c.state > 0;
 }
@@ -692,7 +716,7 @@ class Renderer3d final : public RendererBase {
         capCorners(p, o, v);
         Corner k[8];
         for (int i = 0; i < 8; ++i)
-            if (i % 4 != 0) k[i] = cornerOf(v[i]);
+            if (i % 4 != 0) projectTo(v[i], k[i].clip);
         Corner* at[8] = {&v0, &k[1], &k[2], &k[3], &v4, &k[5], &k[6], &k[7]};
         Point64 c;
         const bool seen = (centre.clip.code & kDepth) == 0 && screenOf(centre, c);
