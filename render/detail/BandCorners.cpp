@@ -127,14 +127,21 @@ const KeptCorner* BandCornerStore::find(const BandKey& key) const {
     const int projection = findProjection(key);
     if (projection < 0) return nullptr;
     const auto p = static_cast<std::uint32_t>(projection);
+    // The bodies come in the order of the borders (both passes walk the
+    // same cells and items): the band after the last one found is the
+    // likely one, and needs no hash.
+    if (next_ < records_.size() && sameBand(records_[next_], key, p))
+        return corners_.data() + records_[next_++].corners;
     const std::int64_t slot = slotOf(hashOf(key, p), key, p);
     if (slot < 0) return nullptr;
-    return corners_.data() + records_[static_cast<std::size_t>(table_[static_cast<std::size_t>(slot)] - 1)].corners;
+    next_ = static_cast<std::size_t>(table_[static_cast<std::size_t>(slot)]);
+    return corners_.data() + records_[next_ - 1].corners;
 }
 
 void BandCornerStore::clear() {
     projections_.clear();
     lastProjection_ = 0;
+    next_ = 0;
     words_.clear();
     corners_.clear();
     records_.clear();

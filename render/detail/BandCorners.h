@@ -66,6 +66,7 @@ class BandCornerStore {
     // The projections seen since the last clear: the matrix then the viewport.
     std::vector<std::array<std::int32_t, 25>> projections_;
     mutable std::uint32_t lastProjection_ = 0;
+    mutable std::size_t next_ = 0; // the record after the last one found
     std::vector<std::int32_t> words_;
     std::vector<KeptCorner> corners_;
     std::vector<Record> records_;
