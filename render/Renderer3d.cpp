@@ -8,6 +8,7 @@
 #include "render/RendererBase.h"
 #include "render/detail/BandCorners.h"
 #include "render/detail/BandGather.h"
+#include "render/detail/BorderLines.h"
 #include "render/detail/BorderNudge.h"
 #include "render/detail/Raster.h"
 #include "render/detail/Reciprocal.h"
@@ -411,6 +412,7 @@ class Renderer3d final : public RendererBase {
         // the screen): those and the canvas's sides with a margin can drop a
         // whole border.
         if (!bandMayShow(points, count, kDepth, &canvas)) return;
+        lineTarget_ = detail::BorderLineTarget(canvas, pixel);
         // The corners are kept for the band's body when all of them lie
         // inside the depth planes (a body cut there needs their clip points).
         keeping_ = true;
@@ -434,15 +436,15 @@ class Renderer3d final : public RendererBase {
             Corner b = cornerOf(offsetBy(p, o, -1));
             Corner c = cornerOf(offsetBy(q, o, 1));
             Corner d = cornerOf(offsetBy(q, o, -1));
-            borderLine(canvas, a, c, centre ? &middle : nullptr, pixel);
-            borderLine(canvas, b, d, centre ? &middle : nullptr, pixel);
+            borderLine(canvas, a, c, centre ? &middle : nullptr);
+            borderLine(canvas, b, d, centre ? &middle : nullptr);
             if (i == 0) {
-                capOutline(canvas, p, o, start, a, b, pixel, static_cast<std::size_t>(5 * count - 4));
+                capOutline(canvas, p, o, start, a, b, static_cast<std::size_t>(5 * count - 4));
             } else {
                 Point64 vertex;
                 const bool seen = (start.clip.code & kDepth) == 0 && screenOf(start, vertex);
-                borderLine(canvas, prevC, a, seen ? &vertex : nullptr, pixel);
-                borderLine(canvas, prevD, b, seen ? &vertex : nullptr, pixel);
+                borderLine(canvas, prevC, a, seen ? &vertex : nullptr);
+                borderLine(canvas, prevD, b, seen ? &vertex : nullptr);
             }
             const std::size_t at = static_cast<std::size_t>(5 * i);
             keepCorner(start, at);
@@ -456,7 +458,7 @@ class Renderer3d final : public RendererBase {
         }
         keepCorner(start, static_cast<std::size_t>(5 * (count - 1)));
         capOutline(canvas, fixedOf(points[count - 1]), offsets_[static_cast<std::size_t>(count - 2)], start, prevC,
-                   prevD, pixel, static_cast<std::size_t>(5 * count + 2));
+                   prevD, static_cast<std::size_t>(5 * count + 2));
         if (keeping_)
             kept_.keep(keyOf(points, normals, normalLength, count, width), staging_.data(), staging_.size());
         keeping_ = false;
@@ -711,7 +713,7 @@ class Renderer3d final : public RendererBase {
     // and 4 (p + o and p - o) already projected.
     // Its six corners of its own are kept from `kept` on (1, 2, 3, 5, 6, 7).
     void capOutline(const Canvas& canvas, FixedPoint p, FixedPoint o, Corner& centre, Corner& v0, Corner& v4,
-                    std::uint32_t pixel, std::size_t kept) {
+                    std::size_t kept) {
         FixedPoint v[8];
         capCorners(p, o, v);
         Corner k[8];
@@ -721,7 +723,7 @@ class Renderer3d final : public RendererBase {
         Point64 c;
         const bool seen = (centre.clip.code & kDepth) == 0 && screenOf(centre, c);
         for (int i = 0; i < 8; ++i)
-            borderLine(canvas, *at[i], *at[(i + 1) % 8], seen ? &c : nullptr, pixel);
+            borderLine(canvas, *at[i], *at[(i + 1) % 8], seen ? &c : nullptr);
         for (int i = 1; i < 8; ++i)
             if (i != 4) keepCorner(k[i], kept++);
     }
@@ -784,13 +786,14 @@ class Renderer3d final : public RendererBase {
     }
 
     // A border line clipped against the near and far planes, moved one pixel
-    // away from `away` (when known) and drawn with both end pixels.
-    void borderLine(const Canvas& canvas, Corner& a, Corner& b, const Point64* away, std::uint32_t pixel) {
+    // away from `away` (when known) and drawn with both end pixels, in the
+    // band's colour (lineTarget_).
+    void borderLine(const Canvas& canvas, Corner& a, Corner& b, const Point64* away) {
         Point64 sa;
         Point64 sb;
         if (!clipToScreen(a, b, kDepth, sa, sb)) return;
         if (away != nullptr) detail::nudgeAway(sa, sb, *away);
-        detail::drawLine64(canvas, sa, sb, pixel);
+        detail::drawBorderLine(canvas, lineTarget_, sa, sb);
     }
 
     // A band piece of projected corners, filled as fillClipped does: the
@@ -868,6 +871,7 @@ class Renderer3d final : public RendererBase {
     std::vector<FixedPoint> offsets_;
     PointVector scan_;
     BandGather* gather_ = nullptr; // while a band's pieces are filled
+    detail::BorderLineTarget lineTarget_; // while a band's border is drawn
     // The corners of the frame's borders, for the bodies of the same bands.
     static constexpr std::size_t kKeptCornerLimit = std::size_t{1} << 22;
     detail::BandCornerStore kept_;

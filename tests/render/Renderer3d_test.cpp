@@ -4,6 +4,7 @@
 #include "render/MapCamera.h"
 #include "render/Pixels.h"
 #include "render/RendererBase.h"
+#include "render/detail/BorderLines.h"
 #include "render/detail/BorderNudge.h"
 #include "tests/render/SurfaceTestSupport.h"
 
@@ -338,6 +339,56 @@ TEST(Renderer3d, BorderNudgeMatchesTheGeneralOne) {
         general += kind >= 3;
     }
     EXPECT_GT(general, 100000);
+}
+
+// The border lines stored straight into the surface set exactly drawLine64's
+// pixels with both end pixels: short lines of every direction (single
+// pixels, rows, columns, diagonals) and long ones, on 16- and 32-bit
+// surfaces, inside a canvas smaller than the surface, and lines reaching
+// past the canvas (which go to drawLine64).
+TEST(Renderer3d, BorderLinesMatchDrawLine) {
+    std::mt19937 random{RenderTest::testSeed()};
+    auto between = [&](int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(random); };
+    int direct = 0;
+    for (int bits : {16, 32}) {
+        RenderTest::SurfacePtr ours = makeSurface(bits, 120, 90);
+        RenderTest::SurfacePtr theirs = makeSurface(bits, 120, 90);
+        const xe::Canvas canvasOurs{ours.get(), 10, 8, 110, 80};
+        const xe::Canvas canvasTheirs{theirs.get(), 10, 8, 110, 80};
+        for (int k = 0; k < 20000; ++k) {
+            const std::uint32_t pixel = static_cast<std::uint32_t>(between(1, 0xFFFF));
+            const int reach = k % 4 == 0 ? 60 : (k % 4 == 1 ? 12 : 3);
+            const xe::detail::Point64 a{between(5, 114), between(3, 86)};
+            xe::detail::Point64 b{a.x + between(-reach, reach), a.y + between(-reach, reach)};
+            if (k % 9 == 0) b.y = a.y;
+            if (k % 11 == 0) b.x = a.x;
+            const xe::detail::BorderLineTarget target(canvasOurs, pixel);
+            ASSERT_TRUE(target.usable);
+            direct += target.inside(a) && target.inside(b);
+            xe::detail::drawBorderLine(canvasOurs, target, a, b);
+            xe::detail::drawLine64(canvasTheirs, a, b, pixel);
+        }
+        for (int y = 0; y < 90; ++y)
+            for (int x = 0; x < 120; ++x)
+                ASSERT_EQ(pixelAt(ours.get(), x, y), pixelAt(theirs.get(), x, y))
+                    << bits << " bits at " << x << "," << y;
+        // Each line drawn apart too: later lines must not hide a difference.
+        for (int k = 0; k < 3000; ++k) {
+            RenderTest::fillAll(ours.get(), 0);
+            RenderTest::fillAll(theirs.get(), 0);
+            const int reach = k % 2 == 0 ? 6 : 40;
+            const xe::detail::Point64 a{between(10, 109), between(8, 79)};
+            const xe::detail::Point64 b{std::clamp<std::int64_t>(a.x + between(-reach, reach), 10, 109),
+                                        std::clamp<std::int64_t>(a.y + between(-reach, reach), 8, 79)};
+            xe::detail::drawBorderLine(canvasOurs, xe::detail::BorderLineTarget(canvasOurs, 7), a, b);
+            xe::detail::drawLine64(canvasTheirs, a, b, 7);
+            for (int y = 0; y < 90; ++y)
+                for (int x = 0; x < 120; ++x)
+                    ASSERT_EQ(pixelAt(ours.get(), x, y), pixelAt(theirs.get(), x, y))
+                        << bits << " bits, line " << k << " at " << x << "," << y;
+        }
+    }
+    EXPECT_GT(direct, 20000);
 }
 
 } // namespace
