@@ -90,27 +90,32 @@ void classify(ClipPoint& p, i64 x, i64 y, i64 z, i64 w) {
 // Written into its destination: a clip point returned and copied was read
 // back in 16-byte pieces just after its 8-byte stores, which the processor
 // cannot forward (a stall on every band corner).
-__attribute__((noinline)) void projectTo(FixedPoint p, ClipPoint& c) {
+// A point of 2^31 or more: the 128-bit products, out of line (the common
+// case needs none of its registers).
+__attribute__((noinline)) void projectFar(FixedPoint p, ClipPoint& c) {
     const FixedMatrix& m = fixedMatrix3d();
     i64 h[4];
-    constexpr i64 kSmall = i64{1} << 31;
-    if (p.x > -kSmall && p.x < kSmall && p.y > -kSmall && p.y < kSmall) {
-        // Coordinates below 2^31 and elements of at most 2^31: each product
-        // stays below 2^62 and their sum below 2^63, so 64 bits give the
-        // same values as 128.
-        // Written out: as a loop GCC makes it vector code that emulates the
-        // 64-bit products, twice the instructions of the scalar ones.
-        const i64 x = p.x;
-        const i64 y = p.y;
-        h[0] = ((x * m[0] + y * m[4]) >> 24) + m[12];
-        h[1] = ((x * m[1] + y * m[5]) >> 24) + m[13];
-        h[2] = ((x * m[2] + y * m[6]) >> 24) + m[14];
-        h[3] = ((x * m[3] + y * m[7]) >> 24) + m[15];
-    } else {
-        for (int j = 0; j < 4; ++j)
-            h[j] = static_cast<i64>((i128{p.x} * m[j] + i128{p.y} * m[4 + j]) >> 24) + m[12 + j];
-    }
+    for (int j = 0; j < 4; ++j)
+        h[j] = static_cast<i64>((i128{p.x} * m[j] + i128{p.y} * m[4 + j]) >> 24) + m[12 + j];
     classify(c, h[0], h[1], h[2], h[3]);
+}
+
+__attribute__((noinline)) void projectTo(FixedPoint p, ClipPoint& c) {
+    constexpr i64 kSmall = i64{1} << 31;
+    if (!(p.x > -kSmall && p.x < kSmall && p.y > -kSmall && p.y < kSmall)) [[unlikely]] {
+        projectFar(p, c);
+        return;
+    }
+    // Coordinates below 2^31 and elements of at most 2^31: each product
+    // stays below 2^62 and their sum below 2^63, so 64 bits give the same
+    // values as 128.
+    // Written out: as a loop GCC makes it vector code that emulates the
+    // 64-bit products, twice the instructions of the scalar ones.
+    const FixedMatrix& m = fixedMatrix3d();
+    const i64 x = p.x;
+    const i64 y = p.y;
+    classify(c, ((x * m[0] + y * m[4]) >> 24) + m[12], ((x * m[1] + y * m[5]) >> 24) + m[13],
+             ((x * m[2] + y * m[6]) >> 24) + m[14], ((x * m[3] + y * m[7]) >> 24) + m[15]);
 }
 
 ClipPoint project(FixedPoint p) {
@@ -357,7 +362,7 @@ class Renderer3d final : public RendererBase {
         if (const detail::KeptCorner* kept = kept_.find(keyOf(points, normals, normalLength, count, width))) {
             BandGather gather{runs.begin(canvas, pixel)};
             gather_ = &gather;
-            fillKept(canvas, kept, count, pixel);
+            fillKept(canvas, kept, count);
             ++bodiesFromBorders_;
             gather_ = nullptr;
             runs.finish(gather.firstY, gather.lastY);
@@ -670,6 +675,14 @@ class Renderer3d final : public RendererBase {
         // 14 of the fixed coordinates.
         const i64 k = (i64{width} * kOne24) / normalLength;
         offsets_.resize(static_cast<std::size_t>(count - 1));
+        if (k > -(i64{1} << 31) && k < (i64{1} << 31)) {
+            // The products of i32 normals stay below 2^62: 64 bits hold them.
+            for (int i = 0; i + 1 < count; ++i)
+                offsets_[static_cast<std::size_t>(i)] =
+                    FixedPoint{std::clamp((normals[i].x * k) >> 10, -kCoordinateLimit, kCoordinateLimit),
+                               std::clamp((normals[i].y * k) >> 10, -kCoordinateLimit, kCoordinateLimit)};
+            return;
+        }
         for (int i = 0; i + 1 < count; ++i)
             offsets_[static_cast<std::size_t>(i)] =
                 FixedPoint{clampTo((i128{normals[i].x} * k) >> 10, kCoordinateLimit),
@@ -753,36 +766,36 @@ class Renderer3d final : public RendererBase {
     // as drawWidePolyline makes them: corner 5i is point i, 5i + 1 to
     // 5i + 4 are segment i's a, b, c, d; then each cap's corners 1, 2, 3,
     // 5, 6, 7 (the start's, then the end's).
-    void fillKept(const Canvas& canvas, const detail::KeptCorner* k, int count, std::uint32_t pixel) {
+    void fillKept(const Canvas& canvas, const detail::KeptCorner* k, int count) {
         auto cap = [&](const detail::KeptCorner* r, const detail::KeptCorner& v0, const detail::KeptCorner& v4) {
-            fillKeptPiece(canvas, {&v0, &r[1], &v4, &r[4]}, pixel);
-            fillKeptPiece(canvas, {&r[0], &r[2], &r[3], &r[5]}, pixel);
+            fillKeptPiece(canvas, v0, r[1], v4, r[4]);
+            fillKeptPiece(canvas, r[0], r[2], r[3], r[5]);
         };
         for (int i = 0; i + 1 < count; ++i) {
             const detail::KeptCorner* s = k + 5 * i;
             if (i > 0) {
-                fillKeptPiece(canvas, {&s[0], &s[-2], &s[1]}, pixel);
-                fillKeptPiece(canvas, {&s[0], &s[-1], &s[2]}, pixel);
+                fillKeptPiece(canvas, s[0], s[-2], s[1]);
+                fillKeptPiece(canvas, s[0], s[-1], s[2]);
             }
-            fillKeptPiece(canvas, {&s[1], &s[3], &s[4], &s[2]}, pixel);
+            fillKeptPiece(canvas, s[1], s[3], s[4], s[2]);
             if (i == 0) cap(k + 5 * count - 4, s[1], s[2]);
         }
         const detail::KeptCorner* last = k + 5 * (count - 2);
         cap(k + 5 * count + 2, last[3], last[4]);
     }
 
-    void fillKeptPiece(const Canvas& canvas, std::initializer_list<const detail::KeptCorner*> corners,
-                       std::uint32_t pixel) {
-        unsigned every = 0x3F;
-        for (const detail::KeptCorner* c : corners)
-            every &= c->code;
-        // Every vertex outside one side plane: nothing of it shows.
-        if ((every & 0xF) != 0) return;
-        Point64 ring[4];
-        std::size_t n = 0;
-        for (const detail::KeptCorner* c : corners)
-            ring[n++] = Point64{c->x, c->y};
-        fillScreenPolygon(canvas, ring, n, pixel, scan_, gather_);
+    // Kept pieces go to the gather as fillScreenPolygon hands them over;
+    // every vertex outside one side plane: nothing of it shows.
+    void fillKeptPiece(const Canvas& canvas, const detail::KeptCorner& a, const detail::KeptCorner& b,
+                       const detail::KeptCorner& c) {
+        if ((a.code & b.code & c.code & 0xF) != 0) return;
+        gather_->triangle(canvas, Point64{a.x, a.y}, Point64{b.x, b.y}, Point64{c.x, c.y});
+    }
+
+    void fillKeptPiece(const Canvas& canvas, const detail::KeptCorner& a, const detail::KeptCorner& b,
+                       const detail::KeptCorner& c, const detail::KeptCorner& d) {
+        if ((a.code & b.code & c.code & d.code & 0xF) != 0) return;
+        gather_->quad(canvas, Point64{a.x, a.y}, Point64{b.x, b.y}, Point64{c.x, c.y}, Point64{d.x, d.y});
     }
 
     // A border line clipped against the near and far planes, moved one pixel
