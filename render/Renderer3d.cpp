@@ -886,7 +886,7 @@ class Renderer3d final : public RendererBase {
     BandGather* gather_ = nullptr; // while a band's pieces are filled
     detail::BorderLineTarget lineTarget_; // while a band's border is drawn
     // The corners of the frame's borders, for the bodies of the same bands.
-    static constexpr std::size_t kKeptCornerLimit = std::size_t{1} << 22;
+    static constexpr std::size_t kKeptCornerLimit = std::size_t{1} << 20; // 12 MiB
     detail::BandCornerStore kept_;
     std::vector<detail::KeptCorner> staging_;
     bool keeping_ = false;
