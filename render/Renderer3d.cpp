@@ -462,8 +462,8 @@ class Renderer3d final : public RendererBase {
             start = end;
         }
         keepCorner(start, static_cast<std::size_t>(5 * (count - 1)));
-        capOutline(canvas, fixedOf(points[count - 1]), offsets_[static_cast<std::size_t>(count - 2)], start, prevC,
-                   prevD, static_cast<std::size_t>(5 * count + 2));
+        capOutline(canvas, fixedOf(points[count - 1]), offsets_[static_cast<std::size_t>(count - 2)], start,
+                   prevC, prevD, static_cast<std::size_t>(5 * count + 2));
         if (keeping_)
             kept_.keep(keyOf(points, normals, normalLength, count, width), staging_.data(), staging_.size());
         keeping_ = false;
@@ -753,13 +753,14 @@ class Renderer3d final : public RendererBase {
             keeping_ = false;
             return;
         }
-        staging_[index] = detail::KeptCorner{static_cast<std::int32_t>(s.x), static_cast<std::int32_t>(s.y),
-                                             c.clip.code};
+        staging_[index] =
+            detail::KeptCorner{static_cast<std::int32_t>(s.x), static_cast<std::int32_t>(s.y), c.clip.code};
     }
 
     detail::BandKey keyOf(const Point* points, const Point* normals, std::int32_t normalLength, int count,
                           std::int32_t width) const {
-        return detail::BandKey{points, normals, count, normalLength, width, &fixedMatrix3d(), &viewport3d().fixed};
+        return detail::BandKey{
+            points, normals, count, normalLength, width, &fixedMatrix3d(), &viewport3d().fixed};
     }
 
     // The body of a band from the corners its border kept, piece by piece
@@ -767,7 +768,8 @@ class Renderer3d final : public RendererBase {
     // 5i + 4 are segment i's a, b, c, d; then each cap's corners 1, 2, 3,
     // 5, 6, 7 (the start's, then the end's).
     void fillKept(const Canvas& canvas, const detail::KeptCorner* k, int count) {
-        auto cap = [&](const detail::KeptCorner* r, const detail::KeptCorner& v0, const detail::KeptCorner& v4) {
+        auto cap = [&](const detail::KeptCorner* r, const detail::KeptCorner& v0,
+                       const detail::KeptCorner& v4) {
             fillKeptPiece(canvas, v0, r[1], v4, r[4]);
             fillKeptPiece(canvas, r[0], r[2], r[3], r[5]);
         };

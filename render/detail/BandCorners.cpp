@@ -53,11 +53,13 @@ std::uint32_t BandCornerStore::projectionOf(const BandKey& key) {
 // From a few of the inputs: a band found by its hash is compared whole.
 std::uint64_t BandCornerStore::hashOf(const BandKey& key, std::uint32_t projection) {
     auto pointWord = [](const Point& p) {
-        return static_cast<std::uint64_t>(static_cast<std::uint32_t>(p.x)) << 32 | static_cast<std::uint32_t>(p.y);
+        return static_cast<std::uint64_t>(static_cast<std::uint32_t>(p.x)) << 32 |
+               static_cast<std::uint32_t>(p.y);
     };
-    std::uint64_t h = mix(static_cast<std::uint64_t>(projection) << 32 | static_cast<std::uint32_t>(key.count),
-                          static_cast<std::uint64_t>(static_cast<std::uint32_t>(key.normalLength)) << 32 |
-                              static_cast<std::uint32_t>(key.width));
+    std::uint64_t h =
+        mix(static_cast<std::uint64_t>(projection) << 32 | static_cast<std::uint32_t>(key.count),
+            static_cast<std::uint64_t>(static_cast<std::uint32_t>(key.normalLength)) << 32 |
+                static_cast<std::uint32_t>(key.width));
     h = mix(h, pointWord(key.points[0]));
     h = mix(h, pointWord(key.points[key.count - 1]));
     return mix(h, pointWord(key.normals[0]));
@@ -108,7 +110,8 @@ void BandCornerStore::keep(const BandKey& key, const KeptCorner* corners, std::s
     const std::int64_t slot = slotOf(hash, key, projection);
     if (slot >= 0) return;
     const std::size_t n = static_cast<std::size_t>(key.count);
-    Record record{hash, static_cast<std::uint32_t>(words_.size()), static_cast<std::uint32_t>(corners_.size())};
+    Record record{hash, static_cast<std::uint32_t>(words_.size()),
+                  static_cast<std::uint32_t>(corners_.size())};
     words_.push_back(static_cast<std::int32_t>(projection));
     words_.push_back(key.count);
     words_.push_back(key.normalLength);

@@ -53,7 +53,7 @@ class BandCornerStore {
   private:
     struct Record {
         std::uint64_t hash;
-        std::uint32_t words; // offset of the key's words in words_
+        std::uint32_t words;   // offset of the key's words in words_
         std::uint32_t corners; // offset of the corners in corners_
     };
     std::uint32_t projectionOf(const BandKey& key);

@@ -47,7 +47,9 @@ struct BorderLineTarget {
 template <class Pixel>
 inline void walkBorderLine(std::uint8_t* pixels, std::int64_t pitch, Point64 a, Point64 b, Pixel pixel) {
     if (a.y > b.y) std::swap(a, b);
-    auto plot = [&](std::int64_t x, std::int64_t y) { reinterpret_cast<Pixel*>(pixels + y * pitch)[x] = pixel; };
+    auto plot = [&](std::int64_t x, std::int64_t y) {
+        reinterpret_cast<Pixel*>(pixels + y * pitch)[x] = pixel;
+    };
     plot(a.x, a.y);
     const std::int64_t dx = b.x - a.x;
     const std::int64_t dy = b.y - a.y;

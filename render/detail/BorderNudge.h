@@ -14,9 +14,10 @@ namespace xe::detail {
 // below 2^62), as border lines on and near the canvas do.
 inline void nudgeAway(Point64& a, Point64& b, Point64 p) {
     constexpr std::int64_t kSmall = std::int64_t{1} << 29;
-    const std::uint64_t spread = static_cast<std::uint64_t>(a.x + kSmall) | static_cast<std::uint64_t>(a.y + kSmall) |
-                                 static_cast<std::uint64_t>(b.x + kSmall) | static_cast<std::uint64_t>(b.y + kSmall) |
-                                 static_cast<std::uint64_t>(p.x + kSmall) | static_cast<std::uint64_t>(p.y + kSmall);
+    const std::uint64_t spread =
+        static_cast<std::uint64_t>(a.x + kSmall) | static_cast<std::uint64_t>(a.y + kSmall) |
+        static_cast<std::uint64_t>(b.x + kSmall) | static_cast<std::uint64_t>(b.y + kSmall) |
+        static_cast<std::uint64_t>(p.x + kSmall) | static_cast<std::uint64_t>(p.y + kSmall);
     if (spread >= static_cast<std::uint64_t>(2 * kSmall)) [[unlikely]] {
         nudgeOutward(a, b, p, false);
         return;

@@ -21,8 +21,8 @@ struct Band {
     std::array<std::int32_t, 9> viewport{};
 
     BandKey key() const {
-        return BandKey{points.data(), normals.data(), static_cast<int>(points.size()), normalLength, width, &matrix,
-                       &viewport};
+        const int count = static_cast<int>(points.size());
+        return BandKey{points.data(), normals.data(), count, normalLength, width, &matrix, &viewport};
     }
 };
 
@@ -42,7 +42,8 @@ Band sampleBand(int seed) {
 std::vector<KeptCorner> cornersOf(int seed, std::size_t count) {
     std::vector<KeptCorner> corners;
     for (std::size_t i = 0; i < count; ++i)
-        corners.push_back(KeptCorner{seed, static_cast<std::int32_t>(i), static_cast<std::uint32_t>(seed % 16)});
+        corners.push_back(
+            KeptCorner{seed, static_cast<std::int32_t>(i), static_cast<std::uint32_t>(seed % 16)});
     return corners;
 }
 
@@ -76,7 +77,8 @@ TEST(BandCorners, FoundOnlyByEveryInput) {
         {"width", [](Band& b) { b.width += 1; }},
         {"a matrix element", [](Band& b) { b.matrix[15] += 1; }},
         {"a viewport element", [](Band& b) { b.viewport[7] += 1; }},
-        {"one point fewer", [](Band& b) {
+        {"one point fewer",
+         [](Band& b) {
              b.points.pop_back();
              b.normals.pop_back();
          }},
@@ -108,13 +110,15 @@ TEST(BandCorners, ManyBandsRoundTripAndClear) {
     store.keep(bands[7].key(), later.data(), later.size());
     EXPECT_EQ(store.bands(), 5000u);
     for (int seed = 4999; seed >= 0; --seed)
-        ASSERT_TRUE(sameCorners(store.find(bands[seed].key()), cornersOf(seed, 5 * bands[seed].points.size() + 8)))
+        ASSERT_TRUE(
+            sameCorners(store.find(bands[seed].key()), cornersOf(seed, 5 * bands[seed].points.size() + 8)))
             << "band " << seed;
     // In the order kept (found after the one before), and skipping bands
     // now and then (found by their hash, the ones after again in order).
     for (int seed = 0; seed < 5000; ++seed) {
         if (seed % 7 == 3) continue;
-        ASSERT_TRUE(sameCorners(store.find(bands[seed].key()), cornersOf(seed, 5 * bands[seed].points.size() + 8)))
+        ASSERT_TRUE(
+            sameCorners(store.find(bands[seed].key()), cornersOf(seed, 5 * bands[seed].points.size() + 8)))
             << "band " << seed;
     }
     Band absent = bands[12];

@@ -325,12 +325,19 @@ TEST(Renderer3d, BorderNudgeMatchesTheGeneralOne) {
     int general = 0;
     for (int k = 0; k < 400000; ++k) {
         const int kind = k % 5;
-        const std::int64_t reach = kind == 0 ? 3 : kind == 1 ? 40 : kind == 2 ? 5000 : kind == 3 ? kBound : kFar;
+        const std::int64_t reach = kind == 0   ? 3
+                                   : kind == 1 ? 40
+                                   : kind == 2 ? 5000
+                                   : kind == 3 ? kBound
+                                               : kFar;
         const std::int64_t cx = kind == 3 ? between(-kBound, kBound) : between(-2000, 2000);
-        auto near = [&] { return xe::detail::Point64{cx + between(-reach, reach), cx + between(-reach, reach)}; };
+        auto near = [&] {
+            return xe::detail::Point64{cx + between(-reach, reach), cx + between(-reach, reach)};
+        };
         xe::detail::Point64 a = near();
         xe::detail::Point64 b = k % 7 == 0 ? a : near();
-        const xe::detail::Point64 p = k % 11 == 0 ? xe::detail::Point64{(a.x + b.x) / 2, (a.y + b.y) / 2} : near();
+        const xe::detail::Point64 p =
+            k % 11 == 0 ? xe::detail::Point64{(a.x + b.x) / 2, (a.y + b.y) / 2} : near();
         xe::detail::Point64 ea = a;
         xe::detail::Point64 eb = b;
         xe::detail::nudgeOutward(ea, eb, p, false);
