@@ -484,7 +484,7 @@ class Renderer3d final : public RendererBase {
         if (count < 3) return;
         clip_.resize(static_cast<std::size_t>(count));
         for (int i = 0; i < count; ++i)
-            clip_[static_cast<std::size_t>(i)] = project(fixedOf(points[i]));
+            projectTo(fixedOf(points[i]), clip_[static_cast<std::size_t>(i)]);
         fillClipped(canvas, mapColor(colour, canvas.surface));
     }
 
@@ -567,7 +567,7 @@ class Renderer3d final : public RendererBase {
         const std::uint32_t pixel = mapColor(colour, canvas.surface);
         clip_.resize(static_cast<std::size_t>(count));
         for (int i = 0; i < count; ++i)
-            clip_[static_cast<std::size_t>(i)] = project(fixedOf(points[i]));
+            projectTo(fixedOf(points[i]), clip_[static_cast<std::size_t>(i)]);
         bool haveEnd = false; // the previous segment's unclipped end on the screen
         Point64 end;
         for (std::size_t i = 0; i + 1 < static_cast<std::size_t>(count); ++i) {
