@@ -6,7 +6,10 @@
 #include "render/Numeric.h"
 #include "render/Pixels.h"
 #include "render/RendererBase.h"
+#include "render/detail/BandCorners.h"
 #include "render/detail/BandGather.h"
+#include "render/detail/BorderLines.h"
+#include "render/detail/BorderNudge.h"
 #include "render/detail/Raster.h"
 #include "render/detail/Reciprocal.h"
 #include "render/detail/RowRuns.h"
@@ -84,28 +87,40 @@ void classify(ClipPoint& p, i64 x, i64 y, i64 z, i64 w) {
 
 // h_j = ((x M[j] + y M[4 + j]) >> 24) + M[12 + j]; z = 0, so elements 8 to
 // 11 do not contribute.
-ClipPoint project(FixedPoint p) {
+// Written into its destination: a clip point returned and copied was read
+// back in 16-byte pieces just after its 8-byte stores, which the processor
+// cannot forward (a stall on every band corner).
+// A point of 2^31 or more: the 128-bit products, out of line (the common
+// case needs none of its registers).
+__attribute__((noinline)) void projectFar(FixedPoint p, ClipPoint& c) {
     const FixedMatrix& m = fixedMatrix3d();
     i64 h[4];
-    constexpr i64 kSmall = i64{1} << 31;
-    if (p.x > -kSmall && p.x < kSmall && p.y > -kSmall && p.y < kSmall) {
-        // Coordinates below 2^31 and elements of at most 2^31: each product
-        // stays below 2^62 and their sum below 2^63, so 64 bits give the
-        // same values as 128.
-        // Written out: as a loop GCC makes it vector code that emulates the
-        // 64-bit products, twice the instructions of the scalar ones.
-        const i64 x = p.x;
-        const i64 y = p.y;
-        h[0] = ((x * m[0] + y * m[4]) >> 24) + m[12];
-        h[1] = ((x * m[1] + y * m[5]) >> 24) + m[13];
-        h[2] = ((x * m[2] + y * m[6]) >> 24) + m[14];
-        h[3] = ((x * m[3] + y * m[7]) >> 24) + m[15];
-    } else {
-        for (int j = 0; j < 4; ++j)
-            h[j] = static_cast<i64>((i128{p.x} * m[j] + i128{p.y} * m[4 + j]) >> 24) + m[12 + j];
-    }
-    ClipPoint c;
+    for (int j = 0; j < 4; ++j)
+        h[j] = static_cast<i64>((i128{p.x} * m[j] + i128{p.y} * m[4 + j]) >> 24) + m[12 + j];
     classify(c, h[0], h[1], h[2], h[3]);
+}
+
+__attribute__((noinline)) void projectTo(FixedPoint p, ClipPoint& c) {
+    constexpr i64 kSmall = i64{1} << 31;
+    if (!(p.x > -kSmall && p.x < kSmall && p.y > -kSmall && p.y < kSmall)) [[unlikely]] {
+        projectFar(p, c);
+        return;
+    }
+    // Coordinates below 2^31 and elements of at most 2^31: each product
+    // stays below 2^62 and their sum below 2^63, so 64 bits give the same
+    // values as 128.
+    // Written out: as a loop GCC makes it vector code that emulates the
+    // 64-bit products, twice the instructions of the scalar ones.
+    const FixedMatrix& m = fixedMatrix3d();
+    const i64 x = p.x;
+    const i64 y = p.y;
+    classify(c, ((x * m[0] + y * m[4]) >> 24) + m[12], ((x * m[1] + y * m[5]) >> 24) + m[13],
+             ((x * m[2] + y * m[6]) >> 24) + m[14], ((x * m[3] + y * m[7]) >> 24) + m[15]);
+}
+
+ClipPoint project(FixedPoint p) {
+    ClipPoint c;
+    projectTo(p, c);
     return c;
 }
 
@@ -159,9 +174,14 @@ __attribute__((noinline)) void toScreenFar(const ClipPoint& p, Point64& out) {
 // for y with V4 and V7, the divisions truncating toward zero. False when
 // w <= 0: such a point has no image, and dividing by it would fault or flip
 // the picture.
-__attribute__((noinline)) bool toScreen(const ClipPoint& p, Point64& out) {
+// Returned in registers (kNoImage for none): written through a reference
+// and copied, the point was read back in 16-byte pieces just after its
+// 8-byte stores, which the processor cannot forward.
+constexpr i64 kNoImage = INT64_MIN;
+
+__attribute__((noinline)) Point64 screenPoint(const ClipPoint& p) {
     const i64 w = p.h[3];
-    if (w <= 0) return false;
+    if (w <= 0) return Point64{kNoImage, 0};
     const FixedViewport& v = viewport3d().fixed;
     i64 nx = 0;
     i64 ny = 0;
@@ -170,8 +190,9 @@ __attribute__((noinline)) bool toScreen(const ClipPoint& p, Point64& out) {
                            static_cast<int>(__builtin_mul_overflow(p.h[1], i64{v[4]}, &ny))) != 0;
     constexpr i64 kSmall = detail::kReciprocalNumeratorLimit;
     if (overflow || nx <= -kSmall || nx >= kSmall || ny <= -kSmall || ny >= kSmall) [[unlikely]] {
+        Point64 out;
         toScreenFar(p, out);
-        return true;
+        return out;
     }
     // Points near the view: both quotients from one reciprocal of w
     // (exactly the truncating divisions' values). Below 2^50 they need no
@@ -179,9 +200,14 @@ __attribute__((noinline)) bool toScreen(const ClipPoint& p, Point64& out) {
     const double r = 1.0 / static_cast<double>(w);
     const i64 qx = detail::truncatedQuotient(nx, w, r);
     const i64 qy = detail::truncatedQuotient(ny, w, r);
-    out.x = std::clamp((qx + v[6] + 0x80) >> 8, -kScreenLimit, kScreenLimit);
-    out.y = std::clamp((qy + v[7] + 0x80) >> 8, -kScreenLimit, kScreenLimit);
-    return true;
+    return Point64{std::clamp((qx + v[6] + 0x80) >> 8, -kScreenLimit, kScreenLimit),
+                   std::clamp((qy + v[7] + 0x80) >> 8, -kScreenLimit, kScreenLimit)};
+}
+
+bool toScreen(const ClipPoint& p, Point64& out) {
+    const Point64 s = screenPoint(p);
+    out = s;
+    return s.x != kNoImage;
 }
 
 // Liang-Barsky over the planes in `planes`: the parameters of the visible
@@ -221,12 +247,18 @@ struct Corner {
 
 Corner cornerOf(FixedPoint p) {
     Corner c;
-    c.clip = project(p);
+    projectTo(p, c.clip);
     return c;
 }
 
 bool screenOf(Corner& c, Point64& out) {
-    if (c.state == 0) c.state = toScreen(c.clip, c.screen) ? 1 : -1;
+    if (c.state == 0) {
+        const Point64 s = screenPoint(c.clip);
+        c.screen = s;
+        c.state = s.x != kNoImage ? 1 : -1;
+        out = s;
+        return c.state > 0;
+    }
     out = c.screen;
     return c.state > 0;
 }
@@ -306,6 +338,8 @@ void fillScreenPolygon(const Canvas& canvas, const Point64* s, std::size_t n, st
 
 class Renderer3d final : public RendererBase {
   public:
+    std::uint64_t bodiesFromBorders() const { return bodiesFromBorders_; }
+
     void drawPolyline(const Canvas& canvas, const Point* points, int count, std::uint32_t colour) override {
         drawLines(canvas, points, count, true, colour);
     }
@@ -322,8 +356,18 @@ class Renderer3d final : public RendererBase {
         const std::uint32_t pixel = mapColor(colour, canvas.surface);
         SurfaceLock lock(canvas.surface);
         if (!lock.ok()) return;
+        filledSinceKept_ = true;
         // The pieces' triangles are gathered and each row filled once.
         detail::RowRuns& runs = detail::sharedRowRuns();
+        if (const detail::KeptCorner* kept = kept_.find(keyOf(points, normals, normalLength, count, width))) {
+            BandGather gather{runs.begin(canvas, pixel)};
+            gather_ = &gather;
+            fillKept(canvas, kept, count);
+            ++bodiesFromBorders_;
+            gather_ = nullptr;
+            runs.finish(gather.firstY, gather.lastY);
+            return;
+        }
         makeOffsets(normals, normalLength, count, width);
         if (!bandMayShow(points, count, (1u << Left) | (1u << Right) | (1u << Bottom) | (1u << Top) | kDepth))
             return;
@@ -362,11 +406,22 @@ class Renderer3d final : public RendererBase {
                                 std::uint32_t colour) override {
         if (count < 2 || normalLength == 0) return;
         const std::uint32_t pixel = mapColor(colour, canvas.surface);
+        // A frame's borders come before its bodies: the first border after
+        // a body starts the next frame's corners.
+        if (filledSinceKept_ || kept_.corners() > kKeptCornerLimit) {
+            kept_.clear();
+            filledSinceKept_ = false;
+        }
         makeOffsets(normals, normalLength, count, width);
         // Lines are cut only along the depth planes (and nudged a pixel on
         // the screen): those and the canvas's sides with a margin can drop a
         // whole border.
         if (!bandMayShow(points, count, kDepth, &canvas)) return;
+        lineTarget_ = detail::BorderLineTarget(canvas, pixel);
+        // The corners are kept for the band's body when all of them lie
+        // inside the depth planes (a body cut there needs their clip points).
+        keeping_ = true;
+        staging_.resize(static_cast<std::size_t>(5 * count + 8));
         // Each point and corner is projected and mapped once: a segment's
         // end is the next one's start, its end corners the joint's.
         Corner start = cornerOf(fixedOf(points[0]));
@@ -386,22 +441,32 @@ class Renderer3d final : public RendererBase {
             Corner b = cornerOf(offsetBy(p, o, -1));
             Corner c = cornerOf(offsetBy(q, o, 1));
             Corner d = cornerOf(offsetBy(q, o, -1));
-            borderLine(canvas, a, c, centre ? &middle : nullptr, pixel);
-            borderLine(canvas, b, d, centre ? &middle : nullptr, pixel);
+            borderLine(canvas, a, c, centre ? &middle : nullptr);
+            borderLine(canvas, b, d, centre ? &middle : nullptr);
             if (i == 0) {
-                capOutline(canvas, p, o, start, a, b, pixel);
+                capOutline(canvas, p, o, start, a, b, static_cast<std::size_t>(5 * count - 4));
             } else {
                 Point64 vertex;
                 const bool seen = (start.clip.code & kDepth) == 0 && screenOf(start, vertex);
-                borderLine(canvas, prevC, a, seen ? &vertex : nullptr, pixel);
-                borderLine(canvas, prevD, b, seen ? &vertex : nullptr, pixel);
+                borderLine(canvas, prevC, a, seen ? &vertex : nullptr);
+                borderLine(canvas, prevD, b, seen ? &vertex : nullptr);
             }
+            const std::size_t at = static_cast<std::size_t>(5 * i);
+            keepCorner(start, at);
+            keepCorner(a, at + 1);
+            keepCorner(b, at + 2);
+            keepCorner(c, at + 3);
+            keepCorner(d, at + 4);
             prevC = c;
             prevD = d;
             start = end;
         }
-        capOutline(canvas, fixedOf(points[count - 1]), offsets_[static_cast<std::size_t>(count - 2)], start, prevC,
-                   prevD, pixel);
+        keepCorner(start, static_cast<std::size_t>(5 * (count - 1)));
+        capOutline(canvas, fixedOf(points[count - 1]), offsets_[static_cast<std::size_t>(count - 2)], start,
+                   prevC, prevD, static_cast<std::size_t>(5 * count + 2));
+        if (keeping_)
+            kept_.keep(keyOf(points, normals, normalLength, count, width), staging_.data(), staging_.size());
+        keeping_ = false;
     }
 
     void drawDashedPolyline(const Canvas& canvas, const ViewMatrices& view, std::int32_t normalLength,
@@ -419,7 +484,7 @@ class Renderer3d final : public RendererBase {
         if (count < 3) return;
         clip_.resize(static_cast<std::size_t>(count));
         for (int i = 0; i < count; ++i)
-            clip_[static_cast<std::size_t>(i)] = project(fixedOf(points[i]));
+            projectTo(fixedOf(points[i]), clip_[static_cast<std::size_t>(i)]);
         fillClipped(canvas, mapColor(colour, canvas.surface));
     }
 
@@ -502,7 +567,7 @@ class Renderer3d final : public RendererBase {
         const std::uint32_t pixel = mapColor(colour, canvas.surface);
         clip_.resize(static_cast<std::size_t>(count));
         for (int i = 0; i < count; ++i)
-            clip_[static_cast<std::size_t>(i)] = project(fixedOf(points[i]));
+            projectTo(fixedOf(points[i]), clip_[static_cast<std::size_t>(i)]);
         bool haveEnd = false; // the previous segment's unclipped end on the screen
         Point64 end;
         for (std::size_t i = 0; i + 1 < static_cast<std::size_t>(count); ++i) {
@@ -610,6 +675,14 @@ class Renderer3d final : public RendererBase {
         // 14 of the fixed coordinates.
         const i64 k = (i64{width} * kOne24) / normalLength;
         offsets_.resize(static_cast<std::size_t>(count - 1));
+        if (k > -(i64{1} << 31) && k < (i64{1} << 31)) {
+            // The products of i32 normals stay below 2^62: 64 bits hold them.
+            for (int i = 0; i + 1 < count; ++i)
+                offsets_[static_cast<std::size_t>(i)] =
+                    FixedPoint{std::clamp((normals[i].x * k) >> 10, -kCoordinateLimit, kCoordinateLimit),
+                               std::clamp((normals[i].y * k) >> 10, -kCoordinateLimit, kCoordinateLimit)};
+            return;
+        }
         for (int i = 0; i + 1 < count; ++i)
             offsets_[static_cast<std::size_t>(i)] =
                 FixedPoint{clampTo((i128{normals[i].x} * k) >> 10, kCoordinateLimit),
@@ -651,28 +724,91 @@ class Renderer3d final : public RendererBase {
 
     // The cap's outline around the projected point `centre`, its corners 0
     // and 4 (p + o and p - o) already projected.
+    // Its six corners of its own are kept from `kept` on (1, 2, 3, 5, 6, 7).
     void capOutline(const Canvas& canvas, FixedPoint p, FixedPoint o, Corner& centre, Corner& v0, Corner& v4,
-                    std::uint32_t pixel) {
+                    std::size_t kept) {
         FixedPoint v[8];
         capCorners(p, o, v);
         Corner k[8];
         for (int i = 0; i < 8; ++i)
-            if (i % 4 != 0) k[i] = cornerOf(v[i]);
+            if (i % 4 != 0) projectTo(v[i], k[i].clip);
         Corner* at[8] = {&v0, &k[1], &k[2], &k[3], &v4, &k[5], &k[6], &k[7]};
         Point64 c;
         const bool seen = (centre.clip.code & kDepth) == 0 && screenOf(centre, c);
         for (int i = 0; i < 8; ++i)
-            borderLine(canvas, *at[i], *at[(i + 1) % 8], seen ? &c : nullptr, pixel);
+            borderLine(canvas, *at[i], *at[(i + 1) % 8], seen ? &c : nullptr);
+        for (int i = 1; i < 8; ++i)
+            if (i != 4) keepCorner(k[i], kept++);
+    }
+
+    // Stores a border corner for the band's body; a corner outside the
+    // depth planes, or with no image, or off the i32 range keeps none of
+    // the band's corners.
+    void keepCorner(Corner& c, std::size_t index) {
+        if (!keeping_) return;
+        constexpr i64 kKeptLimit = INT32_MAX;
+        Point64 s;
+        if ((c.clip.code & kDepth) != 0 || !screenOf(c, s) || s.x < -kKeptLimit || s.x > kKeptLimit ||
+            s.y < -kKeptLimit || s.y > kKeptLimit) {
+            keeping_ = false;
+            return;
+        }
+        staging_[index] =
+            detail::KeptCorner{static_cast<std::int32_t>(s.x), static_cast<std::int32_t>(s.y), c.clip.code};
+    }
+
+    detail::BandKey keyOf(const Point* points, const Point* normals, std::int32_t normalLength, int count,
+                          std::int32_t width) const {
+        return detail::BandKey{
+            points, normals, count, normalLength, width, &fixedMatrix3d(), &viewport3d().fixed};
+    }
+
+    // The body of a band from the corners its border kept, piece by piece
+    // as drawWidePolyline makes them: corner 5i is point i, 5i + 1 to
+    // 5i + 4 are segment i's a, b, c, d; then each cap's corners 1, 2, 3,
+    // 5, 6, 7 (the start's, then the end's).
+    void fillKept(const Canvas& canvas, const detail::KeptCorner* k, int count) {
+        auto cap = [&](const detail::KeptCorner* r, const detail::KeptCorner& v0,
+                       const detail::KeptCorner& v4) {
+            fillKeptPiece(canvas, v0, r[1], v4, r[4]);
+            fillKeptPiece(canvas, r[0], r[2], r[3], r[5]);
+        };
+        for (int i = 0; i + 1 < count; ++i) {
+            const detail::KeptCorner* s = k + 5 * i;
+            if (i > 0) {
+                fillKeptPiece(canvas, s[0], s[-2], s[1]);
+                fillKeptPiece(canvas, s[0], s[-1], s[2]);
+            }
+            fillKeptPiece(canvas, s[1], s[3], s[4], s[2]);
+            if (i == 0) cap(k + 5 * count - 4, s[1], s[2]);
+        }
+        const detail::KeptCorner* last = k + 5 * (count - 2);
+        cap(k + 5 * count + 2, last[3], last[4]);
+    }
+
+    // Kept pieces go to the gather as fillScreenPolygon hands them over;
+    // every vertex outside one side plane: nothing of it shows.
+    void fillKeptPiece(const Canvas& canvas, const detail::KeptCorner& a, const detail::KeptCorner& b,
+                       const detail::KeptCorner& c) {
+        if ((a.code & b.code & c.code & 0xF) != 0) return;
+        gather_->triangle(canvas, Point64{a.x, a.y}, Point64{b.x, b.y}, Point64{c.x, c.y});
+    }
+
+    void fillKeptPiece(const Canvas& canvas, const detail::KeptCorner& a, const detail::KeptCorner& b,
+                       const detail::KeptCorner& c, const detail::KeptCorner& d) {
+        if ((a.code & b.code & c.code & d.code & 0xF) != 0) return;
+        gather_->quad(canvas, Point64{a.x, a.y}, Point64{b.x, b.y}, Point64{c.x, c.y}, Point64{d.x, d.y});
     }
 
     // A border line clipped against the near and far planes, moved one pixel
-    // away from `away` (when known) and drawn with both end pixels.
-    void borderLine(const Canvas& canvas, Corner& a, Corner& b, const Point64* away, std::uint32_t pixel) {
+    // away from `away` (when known) and drawn with both end pixels, in the
+    // band's colour (lineTarget_).
+    void borderLine(const Canvas& canvas, Corner& a, Corner& b, const Point64* away) {
         Point64 sa;
         Point64 sb;
         if (!clipToScreen(a, b, kDepth, sa, sb)) return;
-        if (away != nullptr) detail::nudgeOutward(sa, sb, *away, false);
-        detail::drawLine64(canvas, sa, sb, pixel);
+        if (away != nullptr) detail::nudgeAway(sa, sb, *away);
+        detail::drawBorderLine(canvas, lineTarget_, sa, sb);
     }
 
     // A band piece of projected corners, filled as fillClipped does: the
@@ -750,6 +886,14 @@ class Renderer3d final : public RendererBase {
     std::vector<FixedPoint> offsets_;
     PointVector scan_;
     BandGather* gather_ = nullptr; // while a band's pieces are filled
+    detail::BorderLineTarget lineTarget_; // while a band's border is drawn
+    // The corners of the frame's borders, for the bodies of the same bands.
+    static constexpr std::size_t kKeptCornerLimit = std::size_t{1} << 20; // 12 MiB
+    detail::BandCornerStore kept_;
+    std::vector<detail::KeptCorner> staging_;
+    bool keeping_ = false;
+    bool filledSinceKept_ = false;
+    std::uint64_t bodiesFromBorders_ = 0;
 };
 
 } // namespace
@@ -766,6 +910,10 @@ Renderer3d& renderer3dImpl() {
 }
 
 } // namespace
+
+std::uint64_t bandBodiesFromBorders() {
+    return renderer3dImpl().bodiesFromBorders();
+}
 
 void drawFloatBand(const Canvas& canvas, const float* m, FloatPoint a, FloatPoint b, float width,
                    std::uint32_t colour) {

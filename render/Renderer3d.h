@@ -42,6 +42,11 @@ void toFixedViewport(const ScreenMatrix& source, FixedViewport& destination);
 // The perspective renderer, built on first use.
 Renderer& renderer3d();
 
+// How many band bodies the perspective renderer has filled from the corners
+// their borders kept (a frame draws every border before the bodies), since
+// the start: tests check that the kept corners are used.
+std::uint64_t bandBodiesFromBorders();
+
 // One thick segment of the route line between two cell-local float points:
 // the quadrilateral of half-width `width` and an octagon at each end, drawn
 // in 2D with the float 2D object matrix. Nothing when the segment is shorter

@@ -4,6 +4,8 @@
 #include "render/MapCamera.h"
 #include "render/Pixels.h"
 #include "render/RendererBase.h"
+#include "render/detail/BorderLines.h"
+#include "render/detail/BorderNudge.h"
 #include "tests/render/SurfaceTestSupport.h"
 
 #include <gtest/gtest.h>
@@ -262,6 +264,138 @@ TEST(Renderer3d, BorderBeyondACanvasSideIsDroppedExactly) {
     }
     EXPECT_GT(apart, 400);
     EXPECT_GT(both, 400);
+}
+
+// A band's body filled from the corners its border kept sets exactly the
+// pixels of the body filled on its own: random bands in front of the camera,
+// across the near plane and beside the view, the body drawn once before its
+// border (nothing kept for it yet) and once after.
+TEST(Renderer3d, BodyFromItsBorderCornersMatchesItsOwn) {
+    Scene s;
+    std::mt19937 random{RenderTest::testSeed()};
+    auto between = [&](int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(random); };
+    RenderTest::SurfacePtr own = makeSurface(32, 200, 150);
+    const xe::Canvas ownCanvas = xe::Canvas::of(own.get());
+    xe::Renderer& r = xe::renderer3d();
+    const std::uint64_t keptBefore = xe::bandBodiesFromBorders();
+    int shown = 0;
+    for (int k = 0; k < 3000; ++k) {
+        const int count = between(2, 7);
+        std::vector<Point> points{Point{between(900, 1100), between(930, 1300)}};
+        std::vector<Point> normals;
+        for (int i = 1; i < count; ++i) {
+            const Point last = points.back();
+            const Point next{last.x + between(-40, 40), last.y + between(-40, 40)};
+            const double dx = next.x - last.x;
+            const double dy = next.y - last.y;
+            const double length = std::max(1.0, std::sqrt(dx * dx + dy * dy));
+            points.push_back(next);
+            normals.push_back(Point{static_cast<int>(std::lround(100 * dy / length)),
+                                    static_cast<int>(std::lround(-100 * dx / length))});
+        }
+        const int width = between(1, 14);
+        RenderTest::fillAll(own.get(), 0);
+        r.drawWidePolyline(ownCanvas, points.data(), normals.data(), 100, count, width, kColour);
+        r.drawWidePolylineBorder(s.canvas, points.data(), normals.data(), 100, count, width, kColour);
+        RenderTest::fillAll(s.surface.get(), 0);
+        r.drawWidePolyline(s.canvas, points.data(), normals.data(), 100, count, width, kColour);
+        for (int y = 0; y < 150; ++y)
+            for (int x = 0; x < 200; ++x)
+                ASSERT_EQ(pixelAt(s.surface.get(), x, y), pixelAt(own.get(), x, y))
+                    << "case " << k << " at " << x << "," << y;
+        shown += s.drawn() > 0;
+    }
+    // Most bodies came from kept corners; those cut by the near plane, or
+    // whose borders lay beyond the canvas, did not.
+    const std::uint64_t kept = xe::bandBodiesFromBorders() - keptBefore;
+    EXPECT_GT(kept, 1500u);
+    EXPECT_GT(shown, static_cast<int>(kept) + 200);
+}
+
+// The inline nudge of the 3D border lines moves every line as the general
+// one does: short lines around their point, long ones, lines through it,
+// points of one pixel, coordinates at and beyond the 64-bit bound.
+TEST(Renderer3d, BorderNudgeMatchesTheGeneralOne) {
+    std::mt19937_64 random{RenderTest::testSeed()};
+    auto between = [&](std::int64_t lo, std::int64_t hi) {
+        return std::uniform_int_distribution<std::int64_t>(lo, hi)(random);
+    };
+    constexpr std::int64_t kBound = std::int64_t{1} << 29;
+    constexpr std::int64_t kFar = std::int64_t{1} << 40;
+    int general = 0;
+    for (int k = 0; k < 400000; ++k) {
+        const int kind = k % 5;
+        const std::int64_t reach = kind == 0   ? 3
+                                   : kind == 1 ? 40
+                                   : kind == 2 ? 5000
+                                   : kind == 3 ? kBound
+                                               : kFar;
+        const std::int64_t cx = kind == 3 ? between(-kBound, kBound) : between(-2000, 2000);
+        auto near = [&] {
+            return xe::detail::Point64{cx + between(-reach, reach), cx + between(-reach, reach)};
+        };
+        xe::detail::Point64 a = near();
+        xe::detail::Point64 b = k % 7 == 0 ? a : near();
+        const xe::detail::Point64 p =
+            k % 11 == 0 ? xe::detail::Point64{(a.x + b.x) / 2, (a.y + b.y) / 2} : near();
+        xe::detail::Point64 ea = a;
+        xe::detail::Point64 eb = b;
+        xe::detail::nudgeOutward(ea, eb, p, false);
+        xe::detail::nudgeAway(a, b, p);
+        ASSERT_TRUE(a.x == ea.x && a.y == ea.y && b.x == eb.x && b.y == eb.y) << "case " << k;
+        general += kind >= 3;
+    }
+    EXPECT_GT(general, 100000);
+}
+
+// The border lines stored straight into the surface set exactly drawLine64's
+// pixels with both end pixels: short lines of every direction (single
+// pixels, rows, columns, diagonals) and long ones, on 16- and 32-bit
+// surfaces, inside a canvas smaller than the surface, and lines reaching
+// past the canvas (which go to drawLine64).
+TEST(Renderer3d, BorderLinesMatchDrawLine) {
+    std::mt19937 random{RenderTest::testSeed()};
+    auto between = [&](int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(random); };
+    int direct = 0;
+    for (int bits : {16, 32}) {
+        RenderTest::SurfacePtr ours = makeSurface(bits, 120, 90);
+        RenderTest::SurfacePtr theirs = makeSurface(bits, 120, 90);
+        const xe::Canvas canvasOurs{ours.get(), 10, 8, 110, 80};
+        const xe::Canvas canvasTheirs{theirs.get(), 10, 8, 110, 80};
+        for (int k = 0; k < 20000; ++k) {
+            const std::uint32_t pixel = static_cast<std::uint32_t>(between(1, 0xFFFF));
+            const int reach = k % 4 == 0 ? 60 : (k % 4 == 1 ? 12 : 3);
+            const xe::detail::Point64 a{between(5, 114), between(3, 86)};
+            xe::detail::Point64 b{a.x + between(-reach, reach), a.y + between(-reach, reach)};
+            if (k % 9 == 0) b.y = a.y;
+            if (k % 11 == 0) b.x = a.x;
+            const xe::detail::BorderLineTarget target(canvasOurs, pixel);
+            ASSERT_TRUE(target.usable);
+            direct += target.inside(a) && target.inside(b);
+            xe::detail::drawBorderLine(canvasOurs, target, a, b);
+            xe::detail::drawLine64(canvasTheirs, a, b, pixel);
+        }
+        for (int y = 0; y < 90; ++y)
+            for (int x = 0; x < 120; ++x)
+                ASSERT_EQ(pixelAt(ours.get(), x, y), pixelAt(theirs.get(), x, y))
+                    << bits << " bits at " << x << "," << y;
+        // Each line drawn apart too: later lines must not hide a difference.
+        for (int k = 0; k < 3000; ++k) {
+            RenderTest::fillAll(ours.get(), 0);
+            RenderTest::fillAll(theirs.get(), 0);
+            const int reach = k % 2 == 0 ? 6 : 40;
+            const xe::detail::Point64 a{between(10, 109), between(8, 79)};
+            const xe::detail::Point64 b{std::clamp<std::int64_t>(a.x + between(-reach, reach), 10, 109),
+                                        std::clamp<std::int64_t>(a.y + between(-reach, reach), 8, 79)};
+            xe::detail::drawBorderLine(canvasOurs, xe::detail::BorderLineTarget(canvasOurs, 7), a, b);
+            xe::detail::drawLine64(canvasTheirs, a, b, 7);
+            for (int y = 0; y < 90; ++y)
+                for (int x = 0; x < 120; ++x)
+                    ASSERT_EQ(pixelAt(ours.get(), x, y), pixelAt(theirs.get(), x, y))
+                        << bits << " bits, line " << k << " at " << x << "," << y;
+        }
+    }
+    EXPECT_GT(direct, 20000);
 }
 
 } // namespace
