@@ -23,10 +23,16 @@ std::int32_t toFixed(float value, float bound, int fractionBits) {
     if (value > bound) return highest;
     if (value < -bound) return lowest;
     // Exact in double: a float scaled by a power of two, plus one half.
-    const double scaled = std::floor(std::ldexp(static_cast<double>(value), fractionBits) + 0.5);
-    if (scaled >= 2147483647.0) return highest;
-    if (scaled <= -2147483648.0) return lowest;
-    return static_cast<std::int32_t>(scaled);
+    const double half = static_cast<double>(value) * static_cast<double>(i64{1} << fractionBits) + 0.5;
+    // Its floor by truncation when it fits 64 bits (every bound the camera
+    // uses keeps it below 2^33), with no call into the C library: the camera
+    // converts two matrices whenever it moves to another cell.
+    if (half > -9.0e18 && half < 9.0e18) {
+        i64 floored = static_cast<i64>(half);
+        if (static_cast<double>(floored) > half) --floored;
+        return static_cast<std::int32_t>(std::clamp<i64>(floored, lowest, highest));
+    }
+    return half > 0.0 ? highest : lowest;
 }
 
 void toFixedMatrix(const float* source, FixedMatrix& destination) {
