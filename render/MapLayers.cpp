@@ -3,7 +3,9 @@
 #include "core/FloatToInt.h"
 #include "map/Level.h"
 #include "render/CellItems.h"
+#include "render/Bands.h"
 #include "render/Fill.h"
+#include "render/FixedTransform.h"
 #include "render/Image.h"
 #include "render/MapCamera.h"
 #include "render/MapPageServices.h"
@@ -14,6 +16,7 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <utility>
 #include <vector>
 
 namespace MapDrawing {
@@ -98,6 +101,9 @@ struct PickedLine {
 std::vector<PickedLine> g_pickedLines;
 std::vector<xe::Point> g_linePoints;
 std::vector<xe::Point> g_lineNormals;
+// In 2D their screen points and band offsets, at the same places.
+std::vector<xe::Point> g_screenPoints;
+std::vector<xe::Point> g_screenOffsets;
 
 bool hasBody(Render::FillKind fill) {
     switch (fill) {
@@ -285,10 +291,43 @@ void MapLayers::drawPolylines(fdMapRenderer& renderer, const xe::Canvas& canvas,
             draw(line, g_linePoints.data() + line.at, g_lineNormals.data() + line.at);
         }
     };
+    // In 2D a band's border and body lie on the same screen points and
+    // offsets (the same width, the same cell origin): worked out once, by
+    // the 2D renderer's transforms, for the first of the two passes that
+    // draws the line, and kept for the other.
+    const bool flat = !camera.is3d() && normalLength != 0;
+    if (flat) {
+        g_screenPoints.resize(g_linePoints.size());
+        g_screenOffsets.resize(g_lineNormals.size());
+    }
+    auto screenForm = [&](const PickedLine& line, const xe::Point* points, const xe::Point* normals, bool kept) {
+        xe::Point* screen = g_screenPoints.data() + line.at;
+        xe::Point* offsets = g_screenOffsets.data() + line.at;
+        if (!kept) {
+            xe::transformPoints(line.count, points, screen);
+            xe::transformOffsets(line.count - 1, bandWidth(*line.style), normals, normalLength, offsets);
+        }
+        return std::pair<const xe::Point*, const xe::Point*>{screen, offsets};
+    };
     eachLine(&PickedLine::border, [&](const PickedLine& line, const xe::Point* points, const xe::Point* normals) {
+        const std::uint32_t colour = line.style->borderColor & ColourMask;
+        if (flat) {
+            const auto [screen, offsets] = screenForm(line, points, normals, false);
+            xe::drawWideBandBorder(canvas, screen, offsets, line.count, xe::mapColor(colour, canvas.surface));
+            return;
+        }
         target.drawWidePolylineBorder(canvas, points, normals, normalLength, line.count, bandWidth(*line.style),
-                                      line.style->borderColor & ColourMask);
+                                      colour);
     });
+    auto wideBody = [&](const PickedLine& line, const xe::Point* points, const xe::Point* normals,
+                        std::uint32_t colour) {
+        if (flat) {
+            const auto [screen, offsets] = screenForm(line, points, normals, line.border);
+            xe::drawWideBand(canvas, screen, offsets, line.count, xe::mapColor(colour, canvas.surface));
+            return;
+        }
+        target.drawWidePolyline(canvas, points, normals, normalLength, line.count, bandWidth(*line.style), colour);
+    };
     eachLine(&PickedLine::body, [&](const PickedLine& line, const xe::Point* points, const xe::Point* normals) {
         const Render::PolylineStyle& style = *line.style;
         switch (style.fill) {
@@ -296,13 +335,11 @@ void MapLayers::drawPolylines(fdMapRenderer& renderer, const xe::Canvas& canvas,
             target.drawPolyline(canvas, points, line.count, style.color & ColourMask);
             break;
         case Render::FillKind::Solid:
-            target.drawWidePolyline(canvas, points, normals, normalLength, line.count, bandWidth(style),
-                                    style.color & ColourMask);
+            wideBody(line, points, normals, style.color & ColourMask);
             break;
         case Render::FillKind::DashTwoColour:
         case Render::FillKind::DotTwoColour:
-            target.drawWidePolyline(canvas, points, normals, normalLength, line.count, bandWidth(style),
-                                    style.secondColor & ColourMask);
+            wideBody(line, points, normals, style.secondColor & ColourMask);
             break;
         default:
             break;
