@@ -251,6 +251,7 @@ namespace {
 struct RowSpan {
     i64 first;
     i64 last;
+    bool inside; // every piece lies on the canvas
 };
 RowSpan bandRows(const Canvas& canvas, const Point* points, const Point* offsets, int count, i64 margin) {
     i64 minX = points[0].x;
@@ -269,8 +270,10 @@ RowSpan bandRows(const Canvas& canvas, const Point* points, const Point* offsets
     reach += margin + 1;
     if (maxX + reach < canvas.left || minX - reach >= canvas.right || maxY + reach < canvas.top ||
         minY - reach >= canvas.bottom)
-        return RowSpan{1, 0};
-    return RowSpan{minY - reach, maxY + reach};
+        return RowSpan{1, 0, false};
+    const bool inside = minX - reach >= canvas.left && maxX + reach < canvas.right && minY - reach >= canvas.top &&
+                        maxY + reach < canvas.bottom;
+    return RowSpan{minY - reach, maxY + reach, inside};
 }
 
 } // namespace
@@ -327,11 +330,12 @@ void shiftSide(Point64& a, Point64& b, Point64 o) {
 
 } // namespace
 
-void drawWideBandBorder(const Canvas& canvas, const Point* points, const Point* offsets, int count,
-                        std::uint32_t pixel) {
-    if (count < 2) return;
-    const RowSpan rows = bandRows(canvas, points, offsets, count, 2);
-    if (rows.first > rows.last) return;
+namespace {
+
+// The border of drawWideBandBorder, each line through line(a, b).
+template <class Line>
+void drawBorderLines(const Canvas& canvas, const Point* points, const Point* offsets, int count, std::uint32_t pixel,
+                     Line&& line) {
     detail::drawOctagonOutline64(canvas, points[0].x, points[0].y, radiusOf(offsets[0]), pixel);
     for (int i = 0; i + 1 < count; ++i) {
         const Point64 p = wide(points[i]);
@@ -340,25 +344,55 @@ void drawWideBandBorder(const Canvas& canvas, const Point* points, const Point* 
         Point64 a = add(p, o);
         Point64 c = add(q, o);
         shiftSide(a, c, o);
-        detail::drawLine64(canvas, a, c, pixel);
+        line(a, c);
         Point64 b = sub(p, o);
         Point64 d = sub(q, o);
         shiftSide(b, d, Point64{-o.x, -o.y});
-        detail::drawLine64(canvas, b, d, pixel);
+        line(b, d);
         if (i > 0) {
             const Point64 prev = wide(offsets[i - 1]);
             Point64 j0 = add(p, prev);
             Point64 j1 = add(p, o);
             detail::nudgeOutward(j0, j1, p, false);
-            detail::drawLine64(canvas, j0, j1, pixel);
+            line(j0, j1);
             Point64 k0 = sub(p, prev);
             Point64 k1 = sub(p, o);
             detail::nudgeOutward(k0, k1, p, false);
-            detail::drawLine64(canvas, k0, k1, pixel);
+            line(k0, k1);
         }
     }
-    detail::drawOctagonOutline64(canvas, points[count - 1].x, points[count - 1].y,
-                                 radiusOf(offsets[count - 2]), pixel);
+    detail::drawOctagonOutline64(canvas, points[count - 1].x, points[count - 1].y, radiusOf(offsets[count - 2]),
+                                 pixel);
+}
+
+} // namespace
+
+void drawWideBandBorder(const Canvas& canvas, const Point* points, const Point* offsets, int count,
+                        std::uint32_t pixel) {
+    if (count < 2) return;
+    const RowSpan rows = bandRows(canvas, points, offsets, count, 2);
+    if (rows.first > rows.last) return;
+    SDL_Surface* surface = canvas.surface;
+    const int bytes = surface->format->BytesPerPixel;
+    if (rows.inside && (bytes == 4 || bytes == 2)) {
+        // The whole border lies on the canvas (its lines within the margin
+        // of 2): the surface is locked once and its lines drawn unclipped.
+        SurfaceLock lock(surface);
+        if (!lock.ok()) return;
+        auto* pixels = static_cast<std::uint8_t*>(surface->pixels);
+        const i64 pitch = surface->pitch;
+        if (bytes == 4)
+            drawBorderLines(canvas, points, offsets, count, pixel, [&](Point64 a, Point64 b) {
+                detail::drawLineInside<4>(pixels, pitch, a, b, pixel);
+            });
+        else
+            drawBorderLines(canvas, points, offsets, count, pixel, [&](Point64 a, Point64 b) {
+                detail::drawLineInside<2>(pixels, pitch, a, b, pixel);
+            });
+        return;
+    }
+    drawBorderLines(canvas, points, offsets, count, pixel,
+                    [&](Point64 a, Point64 b) { detail::drawLine64(canvas, a, b, pixel); });
 }
 
 namespace {
