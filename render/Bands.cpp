@@ -168,24 +168,20 @@ void drawOctagonOutline64(const Canvas& canvas, i64 cx, i64 cy, i64 r, std::uint
     const i64 last = i64{canvas.right} - 1;
     SDL_Surface* surface = canvas.surface;
     const int bytes = surface->format->BytesPerPixel;
-    const std::vector<CapRun>& cap = sharedCapPatterns().outline(r);
     if ((bytes == 4 || bytes == 2) && capInside(canvas, cx, cy, r)) {
-        // Most outlines lie on the canvas: their runs, a pixel or two each,
-        // are stored without clipping.
+        // Most outlines lie on the canvas: their pixels are stored without
+        // clipping, from their offsets on this surface.
+        const std::vector<i64>& offsets = sharedCapPatterns().outlineOffsets(r, surface->pitch, bytes);
         auto* centre = static_cast<std::uint8_t*>(surface->pixels) + cy * surface->pitch + cx * bytes;
         if (bytes == 4) {
-            for (const CapRun& c : cap) {
-                auto* row = reinterpret_cast<std::uint32_t*>(centre + i64{c.dy} * surface->pitch);
-                for (i64 x = c.from; x <= c.to; ++x) row[x] = pixel;
-            }
+            for (const i64 at : offsets) *reinterpret_cast<std::uint32_t*>(centre + at) = pixel;
         } else {
-            for (const CapRun& c : cap) {
-                auto* row = reinterpret_cast<std::uint16_t*>(centre + i64{c.dy} * surface->pitch);
-                for (i64 x = c.from; x <= c.to; ++x) row[x] = static_cast<std::uint16_t>(pixel);
-            }
+            for (const i64 at : offsets)
+                *reinterpret_cast<std::uint16_t*>(centre + at) = static_cast<std::uint16_t>(pixel);
         }
         return;
     }
+    const std::vector<CapRun>& cap = sharedCapPatterns().outline(r);
     placeCap(canvas, cap, cx, cy, [&](i64 y, i64 from, i64 to) {
         from = std::max(from, left);
         to = std::min(to, last);

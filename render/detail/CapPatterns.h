@@ -26,12 +26,22 @@ class CapPatterns {
     const std::vector<CapRun>& filled(std::int64_t r);
     // The outline of the octagon of radius r, 0 <= r <= kLargestRadius.
     const std::vector<CapRun>& outline(std::int64_t r);
+    // The same outline's pixels as byte offsets from the centre's pixel on
+    // a surface of the given pitch and bytes per pixel (an outline's runs
+    // are a pixel or two: stored one by one).
+    const std::vector<std::int64_t>& outlineOffsets(std::int64_t r, std::int64_t pitch, int bytes);
 
   private:
+    struct Offsets {
+        std::int64_t pitch = 0;
+        int bytes = 0;
+        std::vector<std::int64_t> at;
+    };
     std::vector<std::vector<CapRun>> filled_;
     std::vector<std::vector<CapRun>> outline_;
     std::vector<bool> filledDone_;
     std::vector<bool> outlineDone_;
+    std::vector<Offsets> outlineOffsets_;
 };
 
 // The rasteriser's one instance (main thread only).
