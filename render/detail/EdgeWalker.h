@@ -112,6 +112,17 @@ struct EdgeWalker {
         ++y;
     }
 
+    // Takes over the walk of a copy that stepped on (stepBefore changes
+    // only these fields): the scans walk local copies, which stay in
+    // registers, and hand back no more than the walk moved.
+    __attribute__((always_inline)) void resume(const EdgeWalker& w) {
+        x = w.x;
+        y = w.y;
+        error = w.error;
+        xmin = w.xmin;
+        xmax = w.xmax;
+    }
+
     // Moves n rows down without reporting them; y + n must not pass endY.
     void skip(i64 n) {
         if (n <= 0 || dy == 0) return;
