@@ -206,7 +206,8 @@ TEST_P(BandPiecesTest, BandsAndDashesEqualTheirPieces) {
 TEST_P(BandPiecesTest, BordersEqualTheirLines) {
     for (int k = 0; k < 600; ++k) {
         const int count = between(2, 7);
-        const int reach = k % 10 == 1 ? 30 : (k % 4 == 0 ? 4 : 9);
+        // Caps' radii from small offsets (a table) and from large ones.
+        const int reach = k % 20 == 3 ? 90 : (k % 10 == 1 ? 30 : (k % 4 == 0 ? 4 : 9));
         // Every other one on the canvas (6, 4 to 81, 65) with its reach and
         // the border's two pixels to spare.
         const bool onCanvas = k % 2 == 0;
