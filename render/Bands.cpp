@@ -190,7 +190,8 @@ void drawOctagonOutline64(const Canvas& canvas, i64 cx, i64 cy, i64 r, std::uint
         const std::vector<i64>& offsets = sharedCapPatterns().outlineOffsets(r, surface->pitch, bytes);
         auto* centre = static_cast<std::uint8_t*>(surface->pixels) + cy * surface->pitch + cx * bytes;
         if (bytes == 4) {
-            for (const i64 at : offsets) *reinterpret_cast<std::uint32_t*>(centre + at) = pixel;
+            for (const i64 at : offsets)
+                *reinterpret_cast<std::uint32_t*>(centre + at) = pixel;
         } else {
             for (const i64 at : offsets)
                 *reinterpret_cast<std::uint16_t*>(centre + at) = static_cast<std::uint16_t>(pixel);
@@ -283,8 +284,8 @@ RowSpan bandRows(const Canvas& canvas, const Point* points, const Point* offsets
     if (maxX + reach < canvas.left || minX - reach >= canvas.right || maxY + reach < canvas.top ||
         minY - reach >= canvas.bottom)
         return RowSpan{1, 0, false};
-    const bool inside = minX - reach >= canvas.left && maxX + reach < canvas.right && minY - reach >= canvas.top &&
-                        maxY + reach < canvas.bottom;
+    const bool inside = minX - reach >= canvas.left && maxX + reach < canvas.right &&
+                        minY - reach >= canvas.top && maxY + reach < canvas.bottom;
     return RowSpan{minY - reach, maxY + reach, inside};
 }
 
@@ -346,8 +347,8 @@ namespace {
 
 // The border of drawWideBandBorder, each line through line(a, b).
 template <class Line>
-void drawBorderLines(const Canvas& canvas, const Point* points, const Point* offsets, int count, std::uint32_t pixel,
-                     Line&& line) {
+void drawBorderLines(const Canvas& canvas, const Point* points, const Point* offsets, int count,
+                     std::uint32_t pixel, Line&& line) {
     detail::drawOctagonOutline64(canvas, points[0].x, points[0].y, radiusOf(offsets[0]), pixel);
     for (int i = 0; i + 1 < count; ++i) {
         const Point64 p = wide(points[i]);
@@ -373,8 +374,8 @@ void drawBorderLines(const Canvas& canvas, const Point* points, const Point* off
             line(k0, k1);
         }
     }
-    detail::drawOctagonOutline64(canvas, points[count - 1].x, points[count - 1].y, radiusOf(offsets[count - 2]),
-                                 pixel);
+    detail::drawOctagonOutline64(canvas, points[count - 1].x, points[count - 1].y,
+                                 radiusOf(offsets[count - 2]), pixel);
 }
 
 } // namespace

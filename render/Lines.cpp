@@ -72,9 +72,11 @@ void drawLineInside(std::uint8_t* pixels, i64 pitch, Point64 a, Point64 b, std::
     if (a.x != b.x && a.y != b.y) {
         walkInside<Pixel>(pixels, pitch, a.x, a.y, b.x, b.y, value);
     } else if (a.y == b.y) {
-        for (i64 x = std::min(a.x, b.x) + 1; x < std::max(a.x, b.x); ++x) plot(x, a.y);
+        for (i64 x = std::min(a.x, b.x) + 1; x < std::max(a.x, b.x); ++x)
+            plot(x, a.y);
     } else {
-        for (i64 y = a.y + 1; y < b.y; ++y) plot(a.x, y);
+        for (i64 y = a.y + 1; y < b.y; ++y)
+            plot(a.x, y);
     }
     plot(b.x, b.y);
 }

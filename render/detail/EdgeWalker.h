@@ -22,7 +22,7 @@ struct EdgeWalker {
     i64 dy = 0;  // >= 0
     i64 adx = 0; // |dx|
     i64 error = 0;
-    int sx = 0;   // the column step, -1 or 1
+    int sx = 0; // the column step, -1 or 1
     bool xMajor = false;
     i64 xmin = 0; // run of the row last reported, ordered
     i64 xmax = 0;

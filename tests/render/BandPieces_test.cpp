@@ -215,15 +215,17 @@ TEST_P(BandPiecesTest, BordersEqualTheirLines) {
         std::vector<xe::Point> points;
         std::vector<xe::Point> offsets;
         for (int i = 0; i < count; ++i)
-            points.push_back(onCanvas ? xe::Point{between(6 + spare, 80 - spare), between(4 + spare, 64 - spare)}
-                                      : xe::Point{between(-25, kWidth + 25), between(-25, kHeight + 25)});
+            points.push_back(onCanvas
+                                 ? xe::Point{between(6 + spare, 80 - spare), between(4 + spare, 64 - spare)}
+                                 : xe::Point{between(-25, kWidth + 25), between(-25, kHeight + 25)});
         for (int i = 0; i + 1 < count; ++i)
             offsets.push_back({between(-reach, reach), between(-reach, reach)});
-        expectSame("case " + std::to_string(k),
-                   [&](const xe::Canvas& c) {
-                       xe::drawWideBandBorder(c, points.data(), offsets.data(), count, kInk);
-                   },
-                   [&](const xe::Canvas& c) { borderLines(c, points, offsets); });
+        expectSame(
+            "case " + std::to_string(k),
+            [&](const xe::Canvas& c) {
+                xe::drawWideBandBorder(c, points.data(), offsets.data(), count, kInk);
+            },
+            [&](const xe::Canvas& c) { borderLines(c, points, offsets); });
     }
 }
 

@@ -135,7 +135,8 @@ TEST(CaptionCache, StripsDrawWhatTheWholePictureDraws) {
         RenderTest::SurfacePtr picture = bandPicture(random, w, h);
         if (k % 50 == 0) SDL_FillRect(picture.get(), nullptr, 0); // all clear
         if (k % 50 == 1) {
-            picture.reset(SDL_CreateRGBSurface(SDL_SWSURFACE, w, h, 32, 0x00FF0000, 0x0000FF00, 0x000000FF, 0));
+            picture.reset(
+                SDL_CreateRGBSurface(SDL_SWSURFACE, w, h, 32, 0x00FF0000, 0x0000FF00, 0x000000FF, 0));
             SDL_FillRect(picture.get(), nullptr, static_cast<std::uint32_t>(random()));
         }
         const Render::CaptionCache::Strips strips = Render::stripsOf(picture.get());
@@ -145,14 +146,15 @@ TEST(CaptionCache, StripsDrawWhatTheWholePictureDraws) {
             EXPECT_EQ(strips[0].h, h);
         }
         int covered = 0;
-        for (const SDL_Rect& s : strips) covered += s.w * s.h;
+        for (const SDL_Rect& s : strips)
+            covered += s.w * s.h;
         stripped += covered < w * h;
         // The map's target (32 bits, no alpha), one with alpha, 16 bits.
         for (const int kind : {0, 1, 2}) {
             const int bits = kind == 2 ? 16 : 32;
             auto target = [&] {
-                return kind == 0 ? RenderTest::SurfacePtr(SDL_CreateRGBSurface(SDL_SWSURFACE, 120, 90, 32, 0x00FF0000,
-                                                                               0x0000FF00, 0x000000FF, 0))
+                return kind == 0 ? RenderTest::SurfacePtr(SDL_CreateRGBSurface(
+                                       SDL_SWSURFACE, 120, 90, 32, 0x00FF0000, 0x0000FF00, 0x000000FF, 0))
                                  : RenderTest::makeSurface(bits, 120, 90);
             };
             RenderTest::SurfacePtr whole = target();
@@ -175,7 +177,8 @@ TEST(CaptionCache, StripsDrawWhatTheWholePictureDraws) {
             SDL_Rect place = at;
             SDL_UpperBlit(picture.get(), nullptr, whole.get(), &place);
             Render::blitStrips(picture.get(), strips, pieces.get(), at);
-            ASSERT_EQ(std::memcmp(whole->pixels, pieces->pixels, static_cast<std::size_t>(whole->pitch) * 90), 0)
+            ASSERT_EQ(std::memcmp(whole->pixels, pieces->pixels, static_cast<std::size_t>(whole->pitch) * 90),
+                      0)
                 << "case " << k << " target " << kind;
         }
     }

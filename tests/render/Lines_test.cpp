@@ -135,7 +135,8 @@ TEST_P(LinesTest, LinesOnTheCanvasDrawnUnclippedMatchTheWalk) {
             for (int px = 0; px < s->w; ++px)
                 ASSERT_EQ(RenderTest::pixelAt(s.get(), px, py) == kInk,
                           static_cast<bool>(expected[static_cast<std::size_t>(py * s->w + px)]))
-                    << "line " << a.x << "," << a.y << " -> " << b.x << "," << b.y << " at " << px << "," << py;
+                    << "line " << a.x << "," << a.y << " -> " << b.x << "," << b.y << " at " << px << ","
+                    << py;
     }
 }
 

@@ -364,7 +364,6 @@ TEST(MapFrame, DamagedCellsNeitherHangNorReadOutside) {
 
 } // namespace
 
-
 namespace {
 
 // The polyline layer as it was drawn by three walks of the cells, one per
@@ -411,22 +410,29 @@ void polylinesByPasses(MapDrawing::fdMapRenderer& renderer, const xe::Canvas& ca
                  target.drawWidePolylineBorder(canvas, item.points, item.normals, normalLength, item.count,
                                                width(style), style.borderColor & 0xFFFFFF);
              });
-    pass([](const Render::PolylineStyle& style) { return style.fill != Kind::Dash && style.fill != Kind::Dot; },
-         [&](const CellItem& item, const Render::PolylineStyle& style) {
-             if (style.fill == Kind::Thin)
-                 target.drawPolyline(canvas, item.points, item.count, style.color & 0xFFFFFF);
-             else
-                 target.drawWidePolyline(canvas, item.points, item.normals, normalLength, item.count, width(style),
-                                         (style.fill == Kind::Solid ? style.color : style.secondColor) & 0xFFFFFF);
-         });
+    pass(
+        [](const Render::PolylineStyle& style) {
+            return style.fill != Kind::Dash && style.fill != Kind::Dot;
+        },
+        [&](const CellItem& item, const Render::PolylineStyle& style) {
+            if (style.fill == Kind::Thin)
+                target.drawPolyline(canvas, item.points, item.count, style.color & 0xFFFFFF);
+            else
+                target.drawWidePolyline(
+                    canvas, item.points, item.normals, normalLength, item.count, width(style),
+                    (style.fill == Kind::Solid ? style.color : style.secondColor) & 0xFFFFFF);
+        });
     if (!fast)
-        pass([](const Render::PolylineStyle& style) { return style.fill != Kind::Thin && style.fill != Kind::Solid; },
-             [&](const CellItem& item, const Render::PolylineStyle& style) {
-                 const bool dashes = style.fill == Kind::Dash || style.fill == Kind::DashTwoColour;
-                 target.drawDashedPolyline(canvas, camera.viewMatrices(), unit, item.points, item.normals, unit / 2,
-                                           item.count, static_cast<float>(style.width) * f, dashes ? 4.0f : 2.0f,
-                                           style.color & 0xFFFFFF);
-             });
+        pass(
+            [](const Render::PolylineStyle& style) {
+                return style.fill != Kind::Thin && style.fill != Kind::Solid;
+            },
+            [&](const CellItem& item, const Render::PolylineStyle& style) {
+                const bool dashes = style.fill == Kind::Dash || style.fill == Kind::DashTwoColour;
+                target.drawDashedPolyline(canvas, camera.viewMatrices(), unit, item.points, item.normals,
+                                          unit / 2, item.count, static_cast<float>(style.width) * f,
+                                          dashes ? 4.0f : 2.0f, style.color & 0xFFFFFF);
+            });
 }
 
 } // namespace
@@ -493,14 +499,15 @@ TEST(MapFrame, PolylineLayerDrawsWhatAWalkPerPassDrew) {
                 SDL_FillRect(t.surface, nullptr, 0);
                 SDL_FillRect(expected, nullptr, 0);
                 t.camera.setOrigin(3, 3);
-                MapDrawing::MapLayers::drawPolylines(*t.renderer, xe::Canvas::of(t.surface), t.camera, record, scale,
-                                                     fast);
+                MapDrawing::MapLayers::drawPolylines(*t.renderer, xe::Canvas::of(t.surface), t.camera, record,
+                                                     scale, fast);
                 const std::vector<float> after(t.camera.object2d().begin(), t.camera.object2d().end());
                 t.camera.setOrigin(3, 3);
                 polylinesByPasses(*t.renderer, xe::Canvas::of(expected), t.camera, record, scale, fast);
                 EXPECT_EQ(after, std::vector<float>(t.camera.object2d().begin(), t.camera.object2d().end()));
                 ASSERT_EQ(std::memcmp(t.surface->pixels, expected->pixels,
-                                      static_cast<std::size_t>(Height) * static_cast<std::size_t>(t.surface->pitch)),
+                                      static_cast<std::size_t>(Height) *
+                                          static_cast<std::size_t>(t.surface->pitch)),
                           0);
                 int painted = 0;
                 for (int y = 0; y < Height; ++y)

@@ -74,22 +74,30 @@ TEST(FixedTransform, ToFixedMatchesTheFloorOfTheScaledValue) {
         int bits;
     };
     const Format formats[] = {{256.0f, 24}, {262144.0f, 14}, {16777216.0f, 8}};
-    std::mt19937 random(70);
+    std::mt19937 random(RenderTest::testSeed());
     std::uniform_int_distribution<int> exponent(-40, 26);
     std::uniform_real_distribution<float> mantissa(-2.0f, 2.0f);
     int checked = 0;
     for (const Format& format : formats) {
         const float scale = std::ldexp(1.0f, format.bits);
-        std::vector<float> values = {0.0f,          -0.0f,         format.bound, -format.bound,
-                                     std::nextafter(format.bound, 0.0f), -std::nextafter(format.bound, 0.0f),
-                                     0.5f / scale,  -0.5f / scale, 1.5f / scale, -1.5f / scale,
+        std::vector<float> values = {0.0f,
+                                     -0.0f,
+                                     format.bound,
+                                     -format.bound,
+                                     std::nextafter(format.bound, 0.0f),
+                                     -std::nextafter(format.bound, 0.0f),
+                                     0.5f / scale,
+                                     -0.5f / scale,
+                                     1.5f / scale,
+                                     -1.5f / scale,
                                      std::numeric_limits<float>::denorm_min(),
                                      -std::numeric_limits<float>::denorm_min()};
         for (int i = 0; i < 200000; ++i)
             values.push_back(std::ldexp(mantissa(random), exponent(random)));
         for (int i = 0; i < 20000; ++i) {
             // k + 1/2 steps and their neighbours, where the floor turns.
-            const float half = (static_cast<float>(static_cast<int>(random() % 200001) - 100000) + 0.5f) / scale;
+            const float half =
+                (static_cast<float>(static_cast<int>(random() % 200001) - 100000) + 0.5f) / scale;
             values.push_back(half);
             values.push_back(std::nextafter(half, 1e9f));
             values.push_back(std::nextafter(half, -1e9f));
