@@ -140,6 +140,19 @@ TEST_P(LinesTest, LinesOnTheCanvasDrawnUnclippedMatchTheWalk) {
     }
 }
 
+// A canvas of no width or height takes no pixel, whichever lines cross it.
+TEST_P(LinesTest, EmptyCanvasesTakeNoPixel) {
+    auto s = makeSurface(GetParam(), 48, 40);
+    const xe::Canvas empty[] = {{s.get(), 30, 5, 10, 33}, {s.get(), 7, 30, 41, 12}, {s.get(), 20, 5, 20, 33}};
+    for (const xe::Canvas& c : empty) {
+        RenderTest::fillAll(s.get(), kPaper);
+        for (int x = 0; x < 48; x += 3) xe::drawLine(c, true, x, 0, true, 47 - x, 39, kInk);
+        for (int y = 0; y < 40; y += 3) xe::drawLine(c, true, 0, y, true, 47, 39 - y, kInk);
+        for (int y = 0; y < s->h; ++y)
+            for (int x = 0; x < s->w; ++x) ASSERT_EQ(RenderTest::pixelAt(s.get(), x, y), kPaper) << x << "," << y;
+    }
+}
+
 INSTANTIATE_TEST_SUITE_P(Depths, LinesTest, ::testing::Values(16, 32));
 
 TEST(Lines, FarCoordinatesAreClippedWithoutWalkingToTheCanvas) {
