@@ -4,7 +4,7 @@
 Each round runs every program once (the order alternates between rounds,
 so that neither side always runs first), each on the same core; a program
 may be given twice under two labels (e.g. a build before and after a
-change). Printed: each benchmark's median real time per label, the median
+change). Printed: each benchmark's median real (--cpu-time: CPU) time per label, the median
 of the per-round ratios of each --pair within a label, and with two or more
 labels the median per-round ratio of every label to the first one; with
 --counter NAME also the median of that user counter (e.g. peak_rss_MiB).
@@ -21,7 +21,7 @@ import subprocess
 import sys
 
 
-def run(program, cpu, bench_filter, extra, counters):
+def run(program, cpu, bench_filter, extra, counters, clock="real_time"):
     command = ["taskset", "-c", str(cpu), program, "--benchmark_format=json"]
     if bench_filter:
         command.append("--benchmark_filter=" + bench_filter)
@@ -30,7 +30,7 @@ def run(program, cpu, bench_filter, extra, counters):
     times = {}
     for entry in json.loads(out)["benchmarks"]:
         if entry.get("run_type", "iteration") == "iteration" and not entry.get("error_occurred"):
-            times[entry["name"]] = entry["real_time"]
+            times[entry["name"]] = entry[clock]
             for counter in counters:
                 if counter in entry:
                     times[entry["name"] + " [" + counter + "]"] = entry[counter]
@@ -45,6 +45,9 @@ def main():
     parser.add_argument("--pair", action="append", default=[], help="NUMERATOR=DENOMINATOR benchmark names")
     parser.add_argument("--arg", action="append", default=[], help="extra argument for every program")
     parser.add_argument("--counter", action="append", default=[], help="a user counter to report")
+    parser.add_argument("--cpu-time", action="store_true",
+                        help="compare CPU times (the process's own) rather than real ones: on a core that other "
+                             "programs share, the time it waits for them is left out")
     parser.add_argument("programs", nargs="+", help="LABEL=PROGRAM")
     args = parser.parse_args()
     programs = [p.split("=", 1) for p in args.programs]
@@ -52,7 +55,8 @@ def main():
     for r in range(args.rounds):
         order = programs if r % 2 == 0 else list(reversed(programs))
         for label, program in order:
-            rounds[label].append(run(program, args.cpu, args.filter, args.arg, args.counter))
+            rounds[label].append(run(program, args.cpu, args.filter, args.arg, args.counter,
+                                     "cpu_time" if args.cpu_time else "real_time"))
         print(f"round {r + 1}/{args.rounds} done", file=sys.stderr)
 
     def median_time(label, name):

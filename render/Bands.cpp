@@ -29,9 +29,25 @@ using detail::sharedRowRuns;
 
 namespace {
 
+// Offsets of a map's roads are a few pixels: their caps' radii come from a
+// table of the square roots (the double square root and its checks wait
+// some 40 cycles, four times a band).
+constexpr int kRootTableSide = 64;
+
+struct RootTable {
+    std::uint8_t root[kRootTableSide][kRootTableSide];
+    RootTable() {
+        for (int x = 0; x < kRootTableSide; ++x)
+            for (int y = 0; y < kRootTableSide; ++y)
+                root[x][y] = static_cast<std::uint8_t>(isqrt64(static_cast<std::uint64_t>(x * x + y * y)));
+    }
+};
+
 i64 radiusOf(const Point& offset) {
+    static const RootTable table;
     const std::uint64_t ax = static_cast<std::uint64_t>(std::abs(i64{offset.x}));
     const std::uint64_t ay = static_cast<std::uint64_t>(std::abs(i64{offset.y}));
+    if (ax < kRootTableSide && ay < kRootTableSide) return table.root[ax][ay];
     return static_cast<i64>(isqrt64(ax * ax + ay * ay)); // both below 2^31: no overflow
 }
 
@@ -168,24 +184,21 @@ void drawOctagonOutline64(const Canvas& canvas, i64 cx, i64 cy, i64 r, std::uint
     const i64 last = i64{canvas.right} - 1;
     SDL_Surface* surface = canvas.surface;
     const int bytes = surface->format->BytesPerPixel;
-    const std::vector<CapRun>& cap = sharedCapPatterns().outline(r);
     if ((bytes == 4 || bytes == 2) && capInside(canvas, cx, cy, r)) {
-        // Most outlines lie on the canvas: their runs, a pixel or two each,
-        // are stored without clipping.
+        // Most outlines lie on the canvas: their pixels are stored without
+        // clipping, from their offsets on this surface.
+        const std::vector<i64>& offsets = sharedCapPatterns().outlineOffsets(r, surface->pitch, bytes);
         auto* centre = static_cast<std::uint8_t*>(surface->pixels) + cy * surface->pitch + cx * bytes;
         if (bytes == 4) {
-            for (const CapRun& c : cap) {
-                auto* row = reinterpret_cast<std::uint32_t*>(centre + i64{c.dy} * surface->pitch);
-                for (i64 x = c.from; x <= c.to; ++x) row[x] = pixel;
-            }
+            for (const i64 at : offsets)
+                *reinterpret_cast<std::uint32_t*>(centre + at) = pixel;
         } else {
-            for (const CapRun& c : cap) {
-                auto* row = reinterpret_cast<std::uint16_t*>(centre + i64{c.dy} * surface->pitch);
-                for (i64 x = c.from; x <= c.to; ++x) row[x] = static_cast<std::uint16_t>(pixel);
-            }
+            for (const i64 at : offsets)
+                *reinterpret_cast<std::uint16_t*>(centre + at) = static_cast<std::uint16_t>(pixel);
         }
         return;
     }
+    const std::vector<CapRun>& cap = sharedCapPatterns().outline(r);
     placeCap(canvas, cap, cx, cy, [&](i64 y, i64 from, i64 to) {
         from = std::max(from, left);
         to = std::min(to, last);
@@ -251,6 +264,7 @@ namespace {
 struct RowSpan {
     i64 first;
     i64 last;
+    bool inside; // every piece lies on the canvas
 };
 RowSpan bandRows(const Canvas& canvas, const Point* points, const Point* offsets, int count, i64 margin) {
     i64 minX = points[0].x;
@@ -269,8 +283,10 @@ RowSpan bandRows(const Canvas& canvas, const Point* points, const Point* offsets
     reach += margin + 1;
     if (maxX + reach < canvas.left || minX - reach >= canvas.right || maxY + reach < canvas.top ||
         minY - reach >= canvas.bottom)
-        return RowSpan{1, 0};
-    return RowSpan{minY - reach, maxY + reach};
+        return RowSpan{1, 0, false};
+    const bool inside = minX - reach >= canvas.left && maxX + reach < canvas.right &&
+                        minY - reach >= canvas.top && maxY + reach < canvas.bottom;
+    return RowSpan{minY - reach, maxY + reach, inside};
 }
 
 } // namespace
@@ -327,11 +343,12 @@ void shiftSide(Point64& a, Point64& b, Point64 o) {
 
 } // namespace
 
-void drawWideBandBorder(const Canvas& canvas, const Point* points, const Point* offsets, int count,
-                        std::uint32_t pixel) {
-    if (count < 2) return;
-    const RowSpan rows = bandRows(canvas, points, offsets, count, 2);
-    if (rows.first > rows.last) return;
+namespace {
+
+// The border of drawWideBandBorder, each line through line(a, b).
+template <class Line>
+void drawBorderLines(const Canvas& canvas, const Point* points, const Point* offsets, int count,
+                     std::uint32_t pixel, Line&& line) {
     detail::drawOctagonOutline64(canvas, points[0].x, points[0].y, radiusOf(offsets[0]), pixel);
     for (int i = 0; i + 1 < count; ++i) {
         const Point64 p = wide(points[i]);
@@ -340,25 +357,55 @@ void drawWideBandBorder(const Canvas& canvas, const Point* points, const Point* 
         Point64 a = add(p, o);
         Point64 c = add(q, o);
         shiftSide(a, c, o);
-        detail::drawLine64(canvas, a, c, pixel);
+        line(a, c);
         Point64 b = sub(p, o);
         Point64 d = sub(q, o);
         shiftSide(b, d, Point64{-o.x, -o.y});
-        detail::drawLine64(canvas, b, d, pixel);
+        line(b, d);
         if (i > 0) {
             const Point64 prev = wide(offsets[i - 1]);
             Point64 j0 = add(p, prev);
             Point64 j1 = add(p, o);
             detail::nudgeOutward(j0, j1, p, false);
-            detail::drawLine64(canvas, j0, j1, pixel);
+            line(j0, j1);
             Point64 k0 = sub(p, prev);
             Point64 k1 = sub(p, o);
             detail::nudgeOutward(k0, k1, p, false);
-            detail::drawLine64(canvas, k0, k1, pixel);
+            line(k0, k1);
         }
     }
     detail::drawOctagonOutline64(canvas, points[count - 1].x, points[count - 1].y,
                                  radiusOf(offsets[count - 2]), pixel);
+}
+
+} // namespace
+
+void drawWideBandBorder(const Canvas& canvas, const Point* points, const Point* offsets, int count,
+                        std::uint32_t pixel) {
+    if (count < 2) return;
+    const RowSpan rows = bandRows(canvas, points, offsets, count, 2);
+    if (rows.first > rows.last) return;
+    SDL_Surface* surface = canvas.surface;
+    const int bytes = surface->format->BytesPerPixel;
+    if (rows.inside && (bytes == 4 || bytes == 2)) {
+        // The whole border lies on the canvas (its lines within the margin
+        // of 2): the surface is locked once and its lines drawn unclipped.
+        SurfaceLock lock(surface);
+        if (!lock.ok()) return;
+        auto* pixels = static_cast<std::uint8_t*>(surface->pixels);
+        const i64 pitch = surface->pitch;
+        if (bytes == 4)
+            drawBorderLines(canvas, points, offsets, count, pixel, [&](Point64 a, Point64 b) {
+                detail::drawLineInside<4>(pixels, pitch, a, b, pixel);
+            });
+        else
+            drawBorderLines(canvas, points, offsets, count, pixel, [&](Point64 a, Point64 b) {
+                detail::drawLineInside<2>(pixels, pitch, a, b, pixel);
+            });
+        return;
+    }
+    drawBorderLines(canvas, points, offsets, count, pixel,
+                    [&](Point64 a, Point64 b) { detail::drawLine64(canvas, a, b, pixel); });
 }
 
 namespace {

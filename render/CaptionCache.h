@@ -13,6 +13,7 @@
 #include <memory>
 #include <string>
 #include <unordered_map>
+#include <vector>
 
 namespace Render {
 
@@ -43,11 +44,22 @@ class CaptionCache {
     void startFrame();
     // Drops every picture.
     void clear();
-    // The picture of key, or null; marks it used in this frame.
-    SDL_Surface* find(const Key& key);
+    // The rectangles of a kept picture, each a strip of rows cut to the
+    // columns where they hold pixels of some opacity: blitting them alone
+    // draws what the whole picture draws (a pixel of alpha 0 leaves the
+    // target alone), while a turned name fills a small part of its box.
+    using Strips = std::vector<SDL_Rect>;
+
+    // The picture of key, or null; marks it used in this frame. With
+    // `strips`, also the picture's strips.
+    SDL_Surface* find(const Key& key, const Strips** strips = nullptr);
     // Takes the picture of key out of `picture` and returns it; null, with
-    // `picture` left to the caller, when it would pass the budget.
-    SDL_Surface* keep(const Key& key, Picture& picture);
+    // `picture` left to the caller, when it would pass the budget. With
+    // `strips`, also the picture's strips.
+    SDL_Surface* keep(const Key& key, Picture& picture, const Strips** strips = nullptr);
+
+    // Rows per strip: fewer blits against fewer clear pixels blended.
+    static constexpr int kStripRows = 8;
 
     std::size_t bytes() const { return m_bytes; }
     std::size_t size() const { return m_entries.size(); }
@@ -60,6 +72,7 @@ class CaptionCache {
     };
     struct Entry {
         Picture picture;
+        Strips strips;
         std::size_t bytes = 0;
         std::uint32_t frame = 0;
     };
@@ -69,5 +82,13 @@ class CaptionCache {
     std::size_t m_bytes = 0;
     std::uint32_t m_frame = 0;
 };
+
+// Blits a kept picture's strips to `at` of the target, as SDL_BlitSurface
+// would blit the whole picture there.
+void blitStrips(SDL_Surface* picture, const CaptionCache::Strips& strips, SDL_Surface* target, SDL_Rect at);
+
+// The strips of a picture (see CaptionCache::Strips); a picture without an
+// alpha channel is one strip of its whole size.
+CaptionCache::Strips stripsOf(SDL_Surface* picture);
 
 } // namespace Render

@@ -162,8 +162,9 @@ bool CaptionPlacer::placeCaption(DrawRecord& record) {
         m_key.haloColour = record.haloColour;
         m_key.sine = sine;
         m_key.cosine = cosine;
-        if (SDL_Surface* kept = cache->find(m_key)) {
-            SDL_UpperBlit(kept, nullptr, m_target, &at);
+        const CaptionCache::Strips* strips = nullptr;
+        if (SDL_Surface* kept = cache->find(m_key, &strips)) {
+            blitStrips(kept, *strips, m_target, at);
             return true;
         }
     }

@@ -23,10 +23,16 @@ std::int32_t toFixed(float value, float bound, int fractionBits) {
     if (value > bound) return highest;
     if (value < -bound) return lowest;
     // Exact in double: a float scaled by a power of two, plus one half.
-    const double scaled = std::floor(std::ldexp(static_cast<double>(value), fractionBits) + 0.5);
-    if (scaled >= 2147483647.0) return highest;
-    if (scaled <= -2147483648.0) return lowest;
-    return static_cast<std::int32_t>(scaled);
+    const double half = static_cast<double>(value) * static_cast<double>(i64{1} << fractionBits) + 0.5;
+    // Its floor by truncation when it fits 64 bits (every bound the camera
+    // uses keeps it below 2^33), with no call into the C library: the camera
+    // converts two matrices whenever it moves to another cell.
+    if (half > -9.0e18 && half < 9.0e18) {
+        i64 floored = static_cast<i64>(half);
+        if (static_cast<double>(floored) > half) --floored;
+        return static_cast<std::int32_t>(std::clamp<i64>(floored, lowest, highest));
+    }
+    return half > 0.0 ? highest : lowest;
 }
 
 void toFixedMatrix(const float* source, FixedMatrix& destination) {
@@ -51,11 +57,13 @@ void transformPoints(int count, const Point* source, Point* destination) {
     // within 2^62, and 64 bits give the same pixels.
     constexpr i64 small = i64{1} << 30;
     if (magnitude(m[0]) + magnitude(m[4]) <= small && magnitude(m[1]) + magnitude(m[5]) <= small) {
+        // The matrix in locals: the points stored could alias it.
+        const i64 m0 = m[0], m1 = m[1], m4 = m[4], m5 = m[5], m12 = m[12], m13 = m[13];
         for (int i = 0; i < count; ++i) {
             const i64 x = toFixedCoordinate(source[i].x);
             const i64 y = toFixedCoordinate(source[i].y);
-            const i64 fx = ((x * m[0] + y * m[4]) >> 24) + m[12];
-            const i64 fy = ((x * m[1] + y * m[5]) >> 24) + m[13];
+            const i64 fx = ((x * m0 + y * m4) >> 24) + m12;
+            const i64 fy = ((x * m1 + y * m5) >> 24) + m13;
             destination[i] = Point{static_cast<std::int32_t>((fx + 0x2000) >> 14),
                                    static_cast<std::int32_t>((fy + 0x2000) >> 14)};
         }
@@ -87,12 +95,14 @@ void transformOffsets(int count, std::int32_t width, const Point* normals, std::
     // are short, so nearly all take this way.
     const i64 sums = std::max({magnitude(m[0]) + magnitude(m[4]), magnitude(m[1]) + magnitude(m[5]), i64{1}});
     const i64 within = INT64_MAX / sums / std::max<i64>(k < 0 ? -k : k, 1);
+    // The matrix in locals: the offsets stored could alias it.
+    const i64 m0 = m[0], m1 = m[1], m4 = m[4], m5 = m[5];
     for (int i = 0; i < count; ++i) {
         if (magnitude(normals[i].x) <= within && magnitude(normals[i].y) <= within) {
             const i64 a = normals[i].x * k;
             const i64 b = normals[i].y * k;
-            const i64 ox = (((a * m[0] + b * m[4]) >> 34) + 0x2000) >> 14;
-            const i64 oy = (((a * m[1] + b * m[5]) >> 34) + 0x2000) >> 14;
+            const i64 ox = (((a * m0 + b * m4) >> 34) + 0x2000) >> 14;
+            const i64 oy = (((a * m1 + b * m5) >> 34) + 0x2000) >> 14;
             destination[i] = Point{static_cast<std::int32_t>(std::clamp<i64>(ox, -(i64{1} << 30), i64{1} << 30)),
                                    static_cast<std::int32_t>(std::clamp<i64>(oy, -(i64{1} << 30), i64{1} << 30))};
             continue;

@@ -6,6 +6,7 @@
 #include "render/detail/Raster.h"
 
 #include <algorithm>
+#include <type_traits>
 #include <utility>
 
 namespace xe {
@@ -61,8 +62,53 @@ void walkInside(std::uint8_t* pixels, i64 pitch, i64 x0, i64 y0, i64 x1, i64 y1,
 
 namespace detail {
 
+template <int Bytes>
+void drawLineInside(std::uint8_t* pixels, i64 pitch, Point64 a, Point64 b, std::uint32_t pixel) {
+    using Pixel = std::conditional_t<Bytes == 4, std::uint32_t, std::uint16_t>;
+    const auto value = static_cast<Pixel>(pixel);
+    if (a.y > b.y) std::swap(a, b);
+    auto plot = [&](i64 x, i64 y) { reinterpret_cast<Pixel*>(pixels + y * pitch)[x] = value; };
+    plot(a.x, a.y);
+    if (a.x != b.x && a.y != b.y) {
+        walkInside<Pixel>(pixels, pitch, a.x, a.y, b.x, b.y, value);
+    } else if (a.y == b.y) {
+        for (i64 x = std::min(a.x, b.x) + 1; x < std::max(a.x, b.x); ++x)
+            plot(x, a.y);
+    } else {
+        for (i64 y = a.y + 1; y < b.y; ++y)
+            plot(a.x, y);
+    }
+    plot(b.x, b.y);
+}
+
+template void drawLineInside<2>(std::uint8_t*, i64, Point64, Point64, std::uint32_t);
+template void drawLineInside<4>(std::uint8_t*, i64, Point64, Point64, std::uint32_t);
+
 void drawLine64(const Canvas& canvas, bool firstPixel, i64 x0, i64 y0, bool lastPixel, i64 x1, i64 y1,
                 std::uint32_t pixel) {
+    // The usual line (a band's border, both end pixels, both ends on the
+    // canvas of a 16- or 32-bit surface) straight to the unclipped walk.
+    // Unsigned compares: a coordinate left of or above the canvas wraps
+    // to a large value.
+    using u64 = std::uint64_t;
+    const u64 width = static_cast<u64>(std::max<i64>(i64{canvas.right} - canvas.left, 0));
+    const u64 height = static_cast<u64>(std::max<i64>(i64{canvas.bottom} - canvas.top, 0));
+    if (firstPixel && lastPixel && static_cast<u64>(x0 - canvas.left) < width &&
+        static_cast<u64>(x1 - canvas.left) < width && static_cast<u64>(y0 - canvas.top) < height &&
+        static_cast<u64>(y1 - canvas.top) < height) {
+        SDL_Surface* surface = canvas.surface;
+        const int bytes = surface->format->BytesPerPixel;
+        if (bytes == 4 || bytes == 2) {
+            SurfaceLock lock(surface);
+            if (!lock.ok()) return;
+            auto* const pixels = static_cast<std::uint8_t*>(surface->pixels);
+            if (bytes == 4)
+                drawLineInside<4>(pixels, surface->pitch, Point64{x0, y0}, Point64{x1, y1}, pixel);
+            else
+                drawLineInside<2>(pixels, surface->pitch, Point64{x0, y0}, Point64{x1, y1}, pixel);
+            return;
+        }
+    }
     if (y0 > y1) {
         std::swap(x0, x1);
         std::swap(y0, y1);

@@ -130,10 +130,13 @@ void MapCaptions::gather(const xe::Canvas& canvas, MapCamera& camera, const Map:
                                            m_renderer.showPolylineLine().data(), set->polylines, scale);
             CellItemWalker lines(cell, PolylineItems, fieldBits);
             CellItem item;
-            while (!roadsDone && !roads.finished() && lines.next(item)) {
+            // The header says whether a line has a caption to show: only
+            // those are decoded.
+            while (!roadsDone && !roads.finished() && lines.nextHeader(item)) {
                 Render::CaptionSlot slot;
                 if (item.count < 2 || !roads.shown(item.type) || !captionSlot(map, item.caption, slot))
                     continue;
+                lines.decode(item);
                 Render::CandidateResult result;
                 if (view3d) {
                     result = roads.add3d(m_buffers, m_table, item.type, slot, item.points, item.count,
@@ -148,12 +151,13 @@ void MapCaptions::gather(const xe::Canvas& canvas, MapCamera& camera, const Map:
             }
 
             CellItemWalker points(cell, PointItems, fieldBits);
-            while (points.next(item)) {
+            while (points.nextHeader(item)) {
                 const Render::PoiStyle* style = styles.poiStyle(item.poiType);
                 Render::CaptionSlot slot;
                 if (!Render::poiCaptionShown(style, styles.isPoiTypeShown(item.poiType), scale) ||
                     !captionSlot(map, item.caption, slot))
                     continue;
+                points.decode(item);
                 Render::PoiCaption poi;
                 poi.projected = MapCanvas::projectMapPoint(camera, item.points[0], poi.screen);
                 poi.iconHeight = style->icon->height();

@@ -3,7 +3,9 @@
 #include "core/FloatToInt.h"
 #include "map/Level.h"
 #include "render/CellItems.h"
+#include "render/Bands.h"
 #include "render/Fill.h"
+#include "render/FixedTransform.h"
 #include "render/Image.h"
 #include "render/MapCamera.h"
 #include "render/MapPageServices.h"
@@ -14,6 +16,7 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <utility>
 #include <vector>
 
 namespace MapDrawing {
@@ -55,6 +58,70 @@ void forEachItem(MapCamera& camera, const Map::StateRecord& view, std::uint8_t k
                 draw(item, chosen);
             }
         }
+    }
+}
+
+// The non-empty visible cells of a record in the order forEachItem takes
+// them, each with a walker over its items of one kind; the camera is left
+// alone.
+template <class Visit>
+void forEachCell(const Map::StateRecord& view, std::uint8_t kind, Visit&& visit) {
+    Map::Level* level = view.level;
+    if (level == nullptr)
+        return;
+    const unsigned fieldBits = view.frame.cellShift + 1u;
+    if (view.cellX0 >= view.cellX1 || view.cellY0 >= view.cellY1)
+        return;
+    for (std::int32_t x = std::max(view.cellX0 - 1, 0); x < view.cellX1; ++x) {
+        for (std::int32_t y = std::max(view.cellY0 - 1, 0); y < view.cellY1; ++y) {
+            Map::Level::CellItems cell;
+            if (!level->cellItems(level->defaultArea(), x, y, cell) || cell.size == 0)
+                continue;
+            CellItemWalker walker(cell, kind, fieldBits);
+            visit(x, y, walker);
+        }
+    }
+}
+
+// A line that one of the polyline layer's passes draws, decoded: its cell,
+// style, points (and normals) in the layer's scratch arrays from `at`, and
+// the passes that draw it.
+struct PickedLine {
+    std::int32_t cellX;
+    std::int32_t cellY;
+    const Render::PolylineStyle* style;
+    std::uint32_t at;
+    int count;
+    bool border;
+    bool body;
+    bool dashes;
+};
+
+// The polyline layer's scratch, kept between frames (main thread only).
+std::vector<PickedLine> g_pickedLines;
+std::vector<xe::Point> g_linePoints;
+std::vector<xe::Point> g_lineNormals;
+// In 2D their screen points and band offsets, at the same places.
+std::vector<xe::Point> g_screenPoints;
+std::vector<xe::Point> g_screenOffsets;
+
+bool hasBody(Render::FillKind fill) {
+    switch (fill) {
+    case Render::FillKind::Thin:
+    case Render::FillKind::Solid:
+    case Render::FillKind::DashTwoColour:
+    case Render::FillKind::DotTwoColour: return true;
+    default: return false;
+    }
+}
+
+bool hasDashes(Render::FillKind fill) {
+    switch (fill) {
+    case Render::FillKind::Dash:
+    case Render::FillKind::DashTwoColour:
+    case Render::FillKind::Dot:
+    case Render::FillKind::DotTwoColour: return true;
+    default: return false;
     }
 }
 
@@ -176,77 +243,125 @@ void MapLayers::drawPolylines(fdMapRenderer& renderer, const xe::Canvas& canvas,
         return xe::floorToInt(static_cast<float>(style.width) * f * 10.0f + 0.5f);
     };
 
-    using LinePick = const Render::PolylineStyle*;
-    if (!fast) {
-        forEachItem(
-            camera, view, PolylineItems,
-            [&](const CellItem& item) -> LinePick {
-                ++visited;
-                const Render::PolylineStyle* style = styleOf(item);
-                return style != nullptr && style->borderWidth != 0 ? style : nullptr;
-            },
-            [&](const CellItem& item, LinePick style) {
-                target.drawWidePolylineBorder(canvas, item.points, item.normals, normalLength, item.count,
-                                              bandWidth(*style), style->borderColor & ColourMask);
-            });
-    }
-    auto bodyOf = [&](const CellItem& item) -> LinePick {
-        const Render::PolylineStyle* style = styleOf(item);
-        if (style == nullptr)
-            return nullptr;
-        switch (style->fill) {
-        case Render::FillKind::Thin:
-        case Render::FillKind::Solid:
-        case Render::FillKind::DashTwoColour:
-        case Render::FillKind::DotTwoColour: return style;
-        default: return nullptr;
+    // Each line some pass draws is decoded once, in the first walk, and
+    // every pass then goes through those (the border pass alone would
+    // decode most lines a second time). The passes set the camera's origin
+    // to a line's cell as the walk does.
+    std::vector<PickedLine>& picked = g_pickedLines;
+    picked.clear();
+    g_linePoints.clear();
+    g_lineNormals.clear();
+    std::int32_t lastX = -1;
+    std::int32_t lastY = -1;
+    forEachCell(view, PolylineItems, [&](std::int32_t x, std::int32_t y, CellItemWalker& walker) {
+        lastX = x;
+        lastY = y;
+        CellItem item;
+        while (walker.nextHeader(item)) {
+            ++visited;
+            const Render::PolylineStyle* style = styleOf(item);
+            if (style == nullptr)
+                continue;
+            const bool border = !fast && style->borderWidth != 0;
+            const bool body = hasBody(style->fill);
+            const bool dashes = !fast && hasDashes(style->fill);
+            if (!border && !body && !dashes)
+                continue;
+            walker.decode(item);
+            const auto at = static_cast<std::uint32_t>(g_linePoints.size());
+            g_linePoints.insert(g_linePoints.end(), item.points, item.points + item.count);
+            g_lineNormals.insert(g_lineNormals.end(), item.normals, item.normals + (item.count - 1));
+            g_lineNormals.emplace_back(); // keeps both arrays in step
+            picked.push_back(PickedLine{x, y, style, at, item.count, border, body, dashes});
+        }
+    });
+    // Every pass sets the origin only for cells with something to draw;
+    // the walk's last cell is set again at the end, as a walk leaves it.
+    std::int32_t originX = INT32_MIN;
+    std::int32_t originY = INT32_MIN;
+    auto eachLine = [&](bool PickedLine::*pass, auto&& draw) {
+        for (const PickedLine& line : picked) {
+            if (!(line.*pass))
+                continue;
+            if (line.cellX != originX || line.cellY != originY) {
+                originX = line.cellX;
+                originY = line.cellY;
+                camera.setOrigin(originX, originY);
+            }
+            draw(line, g_linePoints.data() + line.at, g_lineNormals.data() + line.at);
         }
     };
-    forEachItem(camera, view, PolylineItems, bodyOf, [&](const CellItem& item, LinePick style) {
-        switch (style->fill) {
+    // In 2D a band's border and body lie on the same screen points and
+    // offsets (the same width, the same cell origin): worked out once, by
+    // the 2D renderer's transforms, for the first of the two passes that
+    // draws the line, and kept for the other.
+    const bool flat = !camera.is3d() && normalLength != 0;
+    if (flat) {
+        g_screenPoints.resize(g_linePoints.size());
+        g_screenOffsets.resize(g_lineNormals.size());
+    }
+    auto screenForm = [&](const PickedLine& line, const xe::Point* points, const xe::Point* normals, bool kept) {
+        xe::Point* screen = g_screenPoints.data() + line.at;
+        xe::Point* offsets = g_screenOffsets.data() + line.at;
+        if (!kept) {
+            xe::transformPoints(line.count, points, screen);
+            xe::transformOffsets(line.count - 1, bandWidth(*line.style), normals, normalLength, offsets);
+        }
+        return std::pair<const xe::Point*, const xe::Point*>{screen, offsets};
+    };
+    eachLine(&PickedLine::border, [&](const PickedLine& line, const xe::Point* points, const xe::Point* normals) {
+        const std::uint32_t colour = line.style->borderColor & ColourMask;
+        if (flat) {
+            const auto [screen, offsets] = screenForm(line, points, normals, false);
+            xe::drawWideBandBorder(canvas, screen, offsets, line.count, xe::mapColor(colour, canvas.surface));
+            return;
+        }
+        target.drawWidePolylineBorder(canvas, points, normals, normalLength, line.count, bandWidth(*line.style),
+                                      colour);
+    });
+    auto wideBody = [&](const PickedLine& line, const xe::Point* points, const xe::Point* normals,
+                        std::uint32_t colour) {
+        if (flat) {
+            const auto [screen, offsets] = screenForm(line, points, normals, line.border);
+            xe::drawWideBand(canvas, screen, offsets, line.count, xe::mapColor(colour, canvas.surface));
+            return;
+        }
+        target.drawWidePolyline(canvas, points, normals, normalLength, line.count, bandWidth(*line.style), colour);
+    };
+    eachLine(&PickedLine::body, [&](const PickedLine& line, const xe::Point* points, const xe::Point* normals) {
+        const Render::PolylineStyle& style = *line.style;
+        switch (style.fill) {
         case Render::FillKind::Thin:
-            target.drawPolyline(canvas, item.points, item.count, style->color & ColourMask);
+            target.drawPolyline(canvas, points, line.count, style.color & ColourMask);
             break;
         case Render::FillKind::Solid:
-            target.drawWidePolyline(canvas, item.points, item.normals, normalLength, item.count, bandWidth(*style),
-                                    style->color & ColourMask);
+            wideBody(line, points, normals, style.color & ColourMask);
             break;
         case Render::FillKind::DashTwoColour:
         case Render::FillKind::DotTwoColour:
-            target.drawWidePolyline(canvas, item.points, item.normals, normalLength, item.count, bandWidth(*style),
-                                    style->secondColor & ColourMask);
+            wideBody(line, points, normals, style.secondColor & ColourMask);
             break;
         default:
             break;
         }
     });
-    auto dashesOf = [&](const CellItem& item) -> LinePick {
-        const Render::PolylineStyle* style = styleOf(item);
-        if (style == nullptr)
-            return nullptr;
-        switch (style->fill) {
+    eachLine(&PickedLine::dashes, [&](const PickedLine& line, const xe::Point* points, const xe::Point* normals) {
+        const Render::PolylineStyle& style = *line.style;
+        float dash = 0.0f;
+        switch (style.fill) {
         case Render::FillKind::Dash:
-        case Render::FillKind::DashTwoColour:
+        case Render::FillKind::DashTwoColour: dash = 4.0f; break;
         case Render::FillKind::Dot:
-        case Render::FillKind::DotTwoColour: return style;
-        default: return nullptr;
+        case Render::FillKind::DotTwoColour: dash = 2.0f; break;
+        default: return;
         }
-    };
-    if (!fast) {
-        forEachItem(camera, view, PolylineItems, dashesOf, [&](const CellItem& item, LinePick style) {
-            float dash = 0.0f;
-            switch (style->fill) {
-            case Render::FillKind::Dash:
-            case Render::FillKind::DashTwoColour: dash = 4.0f; break;
-            case Render::FillKind::Dot:
-            case Render::FillKind::DotTwoColour: dash = 2.0f; break;
-            default: return;
-            }
-            target.drawDashedPolyline(canvas, camera.viewMatrices(), unit, item.points, item.normals, unit / 2,
-                                      item.count, static_cast<float>(style->width) * f, dash,
-                                      style->color & ColourMask);
-        });
-    }
+        target.drawDashedPolyline(canvas, camera.viewMatrices(), unit, points, normals, unit / 2, line.count,
+                                  static_cast<float>(style.width) * f, dash, style.color & ColourMask);
+    });
+    if (lastX >= 0 && (originX != lastX || originY != lastY))
+        camera.setOrigin(lastX, lastY);
+    if (fast)
+        visited = 0;
     renderer.workingCounters().polylines = visited;
 }
 

@@ -51,7 +51,7 @@ const std::vector<CapRun>& cached(std::vector<std::vector<CapRun>>& table, std::
 
 } // namespace
 
-const std::vector<CapRun>& CapPatterns::filled(std::int64_t r) {
+const std::vector<CapRun>& CapPatterns::makeFilled(std::int64_t r) {
     return cached(filled_, filledDone_, r, [r](const Canvas& canvas, int c) {
         fillOctagonPieces64(canvas, c, c, r, 1);
     });
@@ -61,6 +61,22 @@ const std::vector<CapRun>& CapPatterns::outline(std::int64_t r) {
     return cached(outline_, outlineDone_, r, [r](const Canvas& canvas, int c) {
         drawOctagonOutlineLines64(canvas, c, c, r, 1);
     });
+}
+
+const std::vector<std::int64_t>& CapPatterns::makeOutlineOffsets(std::int64_t r, std::int64_t pitch,
+                                                                 int bytes) {
+    const auto index = static_cast<std::size_t>(r);
+    if (outlineOffsets_.size() <= index) outlineOffsets_.resize(static_cast<std::size_t>(kLargestRadius) + 1);
+    Offsets& kept = outlineOffsets_[index];
+    if (kept.pitch != pitch || kept.bytes != bytes) {
+        kept.at.clear();
+        for (const CapRun& c : outline(r))
+            for (std::int64_t x = c.from; x <= c.to; ++x)
+                kept.at.push_back(c.dy * pitch + x * bytes);
+        kept.pitch = pitch;
+        kept.bytes = bytes;
+    }
+    return kept.at;
 }
 
 CapPatterns& sharedCapPatterns() {

@@ -22,7 +22,7 @@ struct EdgeWalker {
     i64 dy = 0;  // >= 0
     i64 adx = 0; // |dx|
     i64 error = 0;
-    int sx = 0;
+    int sx = 0; // the column step, -1 or 1
     bool xMajor = false;
     i64 xmin = 0; // run of the row last reported, ordered
     i64 xmax = 0;
@@ -42,9 +42,11 @@ struct EdgeWalker {
         const i64 dx = x1 - x0;
         dy = y1 - y0;
         adx = dx < 0 ? -dx : dx;
-        sx = (dx > 0) - (dx < 0);
+        // A column step of 1 for an upright edge too: with adx 0 it is
+        // never taken.
+        sx = static_cast<int>((dx >> 63) | 1);
         xMajor = dy <= adx;
-        error = xMajor ? adx / 2 : dy / 2;
+        error = (xMajor ? adx : dy) >> 1; // both >= 0
         quotient = -1;
         if (xMajor && dy > 0) {
             quotient = adx / dy;
@@ -110,6 +112,17 @@ struct EdgeWalker {
             xmax = std::max(first, last);
         }
         ++y;
+    }
+
+    // Takes over the walk of a copy that stepped on (stepBefore changes
+    // only these fields): the scans walk local copies, which stay in
+    // registers, and hand back no more than the walk moved.
+    __attribute__((always_inline)) void resume(const EdgeWalker& w) {
+        x = w.x;
+        y = w.y;
+        error = w.error;
+        xmin = w.xmin;
+        xmax = w.xmax;
     }
 
     // Moves n rows down without reporting them; y + n must not pass endY.

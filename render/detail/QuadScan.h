@@ -191,9 +191,9 @@ void scanQuad(const Canvas& canvas, i64 ax, i64 ay, i64 cx, i64 cy, i64 dx, i64 
             rw.template stepBefore<RX>();
             emit.template operator()<Inside>(sink, y, lw.xmin, dw.xmin, dw.xmax, rw.xmax);
         }
-        left = lw;
-        diag = dw;
-        right = rw;
+        left.resume(lw);
+        diag.resume(dw);
+        right.resume(rw);
     };
     auto rowsD = [&]<bool LX, bool RX, bool Inside>(i64 y, i64 end) __attribute__((always_inline)) {
         if (diag.xMajor)

@@ -28,6 +28,13 @@ inline void drawLine64(const Canvas& canvas, Point64 a, Point64 b, std::uint32_t
     drawLine64(canvas, true, a.x, a.y, true, b.x, b.y, pixel);
 }
 
+// drawLine64(canvas, a, b, pixel) for a line whose ends both lie on the
+// canvas, onto a 16- or 32-bit surface (Bytes) the caller holds locked, its
+// pixels and pitch given: the same pixels without the clipping and the lock,
+// for the many short border lines of a band that lies on the canvas.
+template <int Bytes>
+void drawLineInside(std::uint8_t* pixels, std::int64_t pitch, Point64 a, Point64 b, std::uint32_t pixel);
+
 void fillOctagon64(const Canvas& canvas, std::int64_t cx, std::int64_t cy, std::int64_t r,
                    std::uint32_t pixel);
 void drawOctagonOutline64(const Canvas& canvas, std::int64_t cx, std::int64_t cy, std::int64_t r,

@@ -79,8 +79,8 @@ void scanTriangle(const Canvas& canvas, i64 x0, i64 y0, i64 x1, i64 y1, i64 x2, 
                 handOver<Inside>(sink, y, lw.xmin, rw.xmax);
             }
         }
-        l = lw;
-        r = rw;
+        l.resume(lw);
+        r.resume(rw);
     };
     auto rowsIn = [&]<bool Inside>(EdgeWalker& leftEdge, EdgeWalker& rightEdge, i64 y, i64 end)
                       __attribute__((always_inline)) {

@@ -79,6 +79,44 @@ void bandPieces(const xe::Canvas& c, const std::vector<xe::Point>& p, const std:
     octagonPieces(c, p.back().x, p.back().y, radiusOf(o[o.size() - 1]));
 }
 
+// A side line moved one pixel towards the offset's side: in y when flatter
+// than 45 degrees, else in x.
+void shiftedSide(xe::detail::Point64& a, xe::detail::Point64& b, xe::detail::Point64 o) {
+    if (std::abs(b.y - a.y) < std::abs(b.x - a.x)) {
+        a.y += o.y > 0 ? 1 : -1;
+        b.y += o.y > 0 ? 1 : -1;
+    } else {
+        a.x += o.x > 0 ? 1 : -1;
+        b.x += o.x > 0 ? 1 : -1;
+    }
+}
+
+// A band's border as its lines one by one: the caps' outlines, both sides
+// moved one pixel outwards, the joints' lines nudged away from the point.
+void borderLines(const xe::Canvas& c, const std::vector<xe::Point>& p, const std::vector<xe::Point>& o) {
+    using xe::detail::Point64;
+    outlineLines(c, p[0].x, p[0].y, radiusOf(o[0]));
+    for (std::size_t i = 0; i + 1 < p.size(); ++i) {
+        Point64 a{p[i].x + o[i].x, p[i].y + o[i].y};
+        Point64 cc{p[i + 1].x + o[i].x, p[i + 1].y + o[i].y};
+        shiftedSide(a, cc, {o[i].x, o[i].y});
+        xe::detail::drawLine64(c, a, cc, kInk);
+        Point64 b{p[i].x - o[i].x, p[i].y - o[i].y};
+        Point64 d{p[i + 1].x - o[i].x, p[i + 1].y - o[i].y};
+        shiftedSide(b, d, {-o[i].x, -o[i].y});
+        xe::detail::drawLine64(c, b, d, kInk);
+        if (i > 0) {
+            for (int side : {1, -1}) {
+                Point64 j0{p[i].x + side * o[i - 1].x, p[i].y + side * o[i - 1].y};
+                Point64 j1{p[i].x + side * o[i].x, p[i].y + side * o[i].y};
+                xe::detail::nudgeOutward(j0, j1, {p[i].x, p[i].y}, false);
+                xe::detail::drawLine64(c, j0, j1, kInk);
+            }
+        }
+    }
+    outlineLines(c, p.back().x, p.back().y, radiusOf(o[o.size() - 1]));
+}
+
 // Dash pieces filled one by one through the same corner rounding.
 class TriangleDashSink final : public xe::DashPieceSink {
   public:
@@ -160,6 +198,34 @@ TEST_P(BandPiecesTest, BandsAndDashesEqualTheirPieces) {
                        TriangleDashSink sink(c);
                        xe::forEachDashPiece(16, points.data(), offsets.data(), count, halfWidth, dash, dash, sink);
                    });
+    }
+}
+
+// Borders well inside the canvas (drawn unclipped), near its edges and
+// partly off it: the pixels of their lines drawn one by one.
+TEST_P(BandPiecesTest, BordersEqualTheirLines) {
+    for (int k = 0; k < 600; ++k) {
+        const int count = between(2, 7);
+        // Caps' radii from small offsets (a table) and from large ones.
+        const int reach = k % 20 == 3 ? 90 : (k % 10 == 1 ? 30 : (k % 4 == 0 ? 4 : 9));
+        // Every other one on the canvas (6, 4 to 81, 65) with its reach and
+        // the border's two pixels to spare.
+        const bool onCanvas = k % 2 == 0;
+        const int spare = reach + 4;
+        std::vector<xe::Point> points;
+        std::vector<xe::Point> offsets;
+        for (int i = 0; i < count; ++i)
+            points.push_back(onCanvas
+                                 ? xe::Point{between(6 + spare, 80 - spare), between(4 + spare, 64 - spare)}
+                                 : xe::Point{between(-25, kWidth + 25), between(-25, kHeight + 25)});
+        for (int i = 0; i + 1 < count; ++i)
+            offsets.push_back({between(-reach, reach), between(-reach, reach)});
+        expectSame(
+            "case " + std::to_string(k),
+            [&](const xe::Canvas& c) {
+                xe::drawWideBandBorder(c, points.data(), offsets.data(), count, kInk);
+            },
+            [&](const xe::Canvas& c) { borderLines(c, points, offsets); });
     }
 }
 

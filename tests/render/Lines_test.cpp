@@ -2,6 +2,7 @@
 
 #include "SurfaceTestSupport.h"
 #include "render/Pixels.h"
+#include "render/detail/Raster.h"
 
 #include <gtest/gtest.h>
 
@@ -104,6 +105,51 @@ TEST_P(LinesTest, ClippedLinesMatchTheUnclippedWalkInsideTheClipAndTouchNothingO
                 ASSERT_EQ(RenderTest::pixelAt(s.get(), x, y) == kInk, want)
                     << "line " << x0 << "," << y0 << " -> " << x1 << "," << y1 << " at " << x << "," << y;
             }
+    }
+}
+
+// The unclipped draw of lines known to lie on the canvas (a band's border
+// lines): both ends, the walk between them, flat and upright lines, single
+// points, at both pixel sizes.
+TEST_P(LinesTest, LinesOnTheCanvasDrawnUnclippedMatchTheWalk) {
+    std::mt19937 random(RenderTest::testSeed());
+    auto s = makeSurface(GetParam(), 48, 40);
+    std::uniform_int_distribution<int> x(0, 47);
+    std::uniform_int_distribution<int> y(0, 39);
+    std::uniform_int_distribution<int> kind(0, 5);
+    auto* pixels = static_cast<std::uint8_t*>(s->pixels);
+    for (int i = 0; i < 4000; ++i) {
+        xe::detail::Point64 a{x(random), y(random)};
+        xe::detail::Point64 b{x(random), y(random)};
+        const int k = kind(random);
+        if (k == 0) b.y = a.y; // flat
+        if (k == 1) b.x = a.x; // upright
+        if (k == 2) b = a;     // one pixel
+        RenderTest::fillAll(s.get(), kPaper);
+        if (GetParam() == 32)
+            xe::detail::drawLineInside<4>(pixels, s->pitch, a, b, kInk);
+        else
+            xe::detail::drawLineInside<2>(pixels, s->pitch, a, b, kInk);
+        const auto expected = referenceLine(s->w, s->h, true, a.x, a.y, true, b.x, b.y);
+        for (int py = 0; py < s->h; ++py)
+            for (int px = 0; px < s->w; ++px)
+                ASSERT_EQ(RenderTest::pixelAt(s.get(), px, py) == kInk,
+                          static_cast<bool>(expected[static_cast<std::size_t>(py * s->w + px)]))
+                    << "line " << a.x << "," << a.y << " -> " << b.x << "," << b.y << " at " << px << ","
+                    << py;
+    }
+}
+
+// A canvas of no width or height takes no pixel, whichever lines cross it.
+TEST_P(LinesTest, EmptyCanvasesTakeNoPixel) {
+    auto s = makeSurface(GetParam(), 48, 40);
+    const xe::Canvas empty[] = {{s.get(), 30, 5, 10, 33}, {s.get(), 7, 30, 41, 12}, {s.get(), 20, 5, 20, 33}};
+    for (const xe::Canvas& c : empty) {
+        RenderTest::fillAll(s.get(), kPaper);
+        for (int x = 0; x < 48; x += 3) xe::drawLine(c, true, x, 0, true, 47 - x, 39, kInk);
+        for (int y = 0; y < 40; y += 3) xe::drawLine(c, true, 0, y, true, 47, 39 - y, kInk);
+        for (int y = 0; y < s->h; ++y)
+            for (int x = 0; x < s->w; ++x) ASSERT_EQ(RenderTest::pixelAt(s.get(), x, y), kPaper) << x << "," << y;
     }
 }
 

@@ -3,10 +3,12 @@
 // damaged cells.
 
 #include "render/CellItems.h"
+#include "core/FloatToInt.h"
 #include "core/Text.h"
 #include "render/Image.h"
 #include "render/MapLayers.h"
 #include "render/MapPageServices.h"
+#include "render/Renderer3d.h"
 #include "render/ViewPreparation.h"
 #include "tests/render/FrameFixture.h"
 #include "tests/support/CaptureLogger.h"
@@ -16,6 +18,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <cstring>
 #include <fstream>
 #include <map>
 #include <random>
@@ -361,3 +364,160 @@ TEST(MapFrame, DamagedCellsNeitherHangNorReadOutside) {
 
 } // namespace
 
+namespace {
+
+// The polyline layer as it was drawn by three walks of the cells, one per
+// pass (borders, bodies, dashes), each setting the camera's origin on every
+// non-empty cell and decoding what it draws: the reference for the layer's
+// one decoding walk.
+void polylinesByPasses(MapDrawing::fdMapRenderer& renderer, const xe::Canvas& canvas, MapCamera& camera,
+                       const Map::StateRecord& view, float scale, bool fast) {
+    using MapDrawing::CellItem;
+    using MapDrawing::CellItemWalker;
+    const Render::StyleSet& set = *renderer.styles().activeSet();
+    xe::Renderer& target = camera.is3d() ? xe::renderer3d() : xe::renderer2d();
+    const std::int32_t s = xe::floorToInt(scale + 0.5f);
+    const auto unit = static_cast<std::int32_t>(view.frame.cellSize());
+    const float zoom = scale < 40.0f ? 40.0f / scale : 1.0f;
+    const float f = view.levelScale > 0.0f ? zoom / view.levelScale : 0.0f;
+    const std::int32_t normalLength = unit / 2 * 10;
+    const auto& lineFlags = renderer.showPolylineLine();
+    auto width = [&](const Render::PolylineStyle& style) {
+        return xe::floorToInt(static_cast<float>(style.width) * f * 10.0f + 0.5f);
+    };
+    using Kind = Render::FillKind;
+    auto pass = [&](auto&& wanted, auto&& draw) {
+        Map::Level& level = *view.level;
+        for (std::int32_t x = std::max(view.cellX0 - 1, 0); x < view.cellX1; ++x)
+            for (std::int32_t y = std::max(view.cellY0 - 1, 0); y < view.cellY1; ++y) {
+                Map::Level::CellItems cell;
+                if (!level.cellItems(level.defaultArea(), x, y, cell) || cell.size == 0) continue;
+                camera.setOrigin(x, y);
+                CellItemWalker walker(cell, MapDrawing::PolylineItems, view.frame.cellShift + 1u);
+                CellItem item;
+                while (walker.next(item)) {
+                    const Render::PolylineStyle& style = set.polylines[item.type];
+                    if (item.count < 2 || lineFlags[item.type] == 0 ||
+                        !Render::withinScales(style.minScale, style.maxScale, s) || !wanted(style))
+                        continue;
+                    draw(item, style);
+                }
+            }
+    };
+    if (!fast)
+        pass([](const Render::PolylineStyle& style) { return style.borderWidth != 0; },
+             [&](const CellItem& item, const Render::PolylineStyle& style) {
+                 target.drawWidePolylineBorder(canvas, item.points, item.normals, normalLength, item.count,
+                                               width(style), style.borderColor & 0xFFFFFF);
+             });
+    pass(
+        [](const Render::PolylineStyle& style) {
+            return style.fill != Kind::Dash && style.fill != Kind::Dot;
+        },
+        [&](const CellItem& item, const Render::PolylineStyle& style) {
+            if (style.fill == Kind::Thin)
+                target.drawPolyline(canvas, item.points, item.count, style.color & 0xFFFFFF);
+            else
+                target.drawWidePolyline(
+                    canvas, item.points, item.normals, normalLength, item.count, width(style),
+                    (style.fill == Kind::Solid ? style.color : style.secondColor) & 0xFFFFFF);
+        });
+    if (!fast)
+        pass(
+            [](const Render::PolylineStyle& style) {
+                return style.fill != Kind::Thin && style.fill != Kind::Solid;
+            },
+            [&](const CellItem& item, const Render::PolylineStyle& style) {
+                const bool dashes = style.fill == Kind::Dash || style.fill == Kind::DashTwoColour;
+                target.drawDashedPolyline(canvas, camera.viewMatrices(), unit, item.points, item.normals,
+                                          unit / 2, item.count, static_cast<float>(style.width) * f,
+                                          dashes ? 4.0f : 2.0f, style.color & 0xFFFFFF);
+            });
+}
+
+} // namespace
+
+// Random lines of every fill kind, with and without borders, crossing each
+// other and their cells' edges, some cells empty: the layer draws the pixels
+// the three walks drew, in 2D and 3D, full and fast, and leaves the camera
+// on the same cell's origin.
+TEST(MapFrame, PolylineLayerDrawsWhatAWalkPerPassDrew) {
+    std::mt19937 random(static_cast<unsigned>(TestSupport::envNumber("MIREL_TEST_SEED", 70)));
+    for (int round = 0; round < 12; ++round) {
+        SCOPED_TRACE(testing::Message() << "round " << round);
+        LevelDescription level = fixtureLevel();
+        for (std::uint32_t cx = 0; cx < 4; ++cx)
+            for (std::uint32_t cy = 0; cy < 4; ++cy) {
+                if (random() % 4 == 0) continue;
+                MapWriting::Cell cell;
+                cell.x = cx, cell.y = cy;
+                const int lines = 2 + static_cast<int>(random() % 8);
+                for (int i = 0; i < lines; ++i) {
+                    Polyline p;
+                    p.type = static_cast<std::uint8_t>(2 + random() % 9);
+                    const int points = 2 + static_cast<int>(random() % 6);
+                    for (int k = 0; k < points; ++k)
+                        p.points.push_back({static_cast<std::uint32_t>(random() % 500),
+                                            static_cast<std::uint32_t>(random() % 500)});
+                    cell.polylines.push_back(p);
+                }
+                level.cells.push_back(cell);
+            }
+        Fixture t;
+        t.writeMap("lines.kvm", fixtureMap(0, 1, level));
+        ASSERT_TRUE(t.load());
+        for (Render::StyleSet* set : {&t.renderer->styles().daySet(), &t.renderer->styles().nightSet()}) {
+            // Types 2..10: solid with a border, dash, solid, thin, dash and
+            // dot over a second colour (one with a border), dot.
+            const Render::FillKind kinds[] = {Render::FillKind::Thin, Render::FillKind::DashTwoColour,
+                                              Render::FillKind::DotTwoColour, Render::FillKind::Dot,
+                                              Render::FillKind::Solid};
+            for (int k = 0; k < 5; ++k) {
+                auto& line = set->polylines[6 + k];
+                line.fill = kinds[k];
+                line.color = 0x00102030u * static_cast<std::uint32_t>(k + 1);
+                line.secondColor = 0x00302010u * static_cast<std::uint32_t>(k + 1);
+                line.width = 1 + k;
+                line.borderColor = k % 2 == 1 ? 0x00505050u : 0u;
+                line.borderWidth = k % 2 == 1 ? 1 : 0;
+            }
+            set->polylines[10].maxScale = 1; // not at these scales
+        }
+        t.lookAt(static_cast<float>(256 + random() % 512), static_cast<float>(256 + random() % 512),
+                 static_cast<float>(20000 + random() % 20000));
+        ASSERT_TRUE(t.frame());
+        const Map::StateRecord record = t.atlas->viewRecords().at(0);
+        SDL_Surface* expected =
+            SDL_CreateRGBSurface(SDL_SWSURFACE, Width, Height, 32, 0x00FF0000, 0x0000FF00, 0x000000FF, 0);
+        ASSERT_NE(expected, nullptr);
+        for (const std::uint8_t mode : {0, 1})
+            for (const bool fast : {false, true}) {
+                SCOPED_TRACE(testing::Message() << "3D " << int(mode) << " fast " << fast);
+                t.camera.setMode(mode);
+                t.camera.setupTransform(record);
+                const float scale = t.atlas->view().metresPer40Pixels;
+                SDL_FillRect(t.surface, nullptr, 0);
+                SDL_FillRect(expected, nullptr, 0);
+                t.camera.setOrigin(3, 3);
+                MapDrawing::MapLayers::drawPolylines(*t.renderer, xe::Canvas::of(t.surface), t.camera, record,
+                                                     scale, fast);
+                const std::vector<float> after(t.camera.object2d().begin(), t.camera.object2d().end());
+                t.camera.setOrigin(3, 3);
+                polylinesByPasses(*t.renderer, xe::Canvas::of(expected), t.camera, record, scale, fast);
+                EXPECT_EQ(after, std::vector<float>(t.camera.object2d().begin(), t.camera.object2d().end()));
+                ASSERT_EQ(std::memcmp(t.surface->pixels, expected->pixels,
+                                      static_cast<std::size_t>(Height) *
+                                          static_cast<std::size_t>(t.surface->pitch)),
+                          0);
+                int painted = 0;
+                for (int y = 0; y < Height; ++y)
+                    for (int x = 0; x < Width; ++x)
+                        painted += t.pixel(x, y) != 0;
+                if (mode == 0) {
+                    EXPECT_GT(painted, Width * Height / 30) << "too little drawn to compare";
+                }
+            }
+        t.camera.setMode(0);
+        SDL_FreeSurface(expected);
+    }
+}

@@ -10,6 +10,7 @@
 #include <cmath>
 #include <limits>
 #include <random>
+#include <vector>
 
 namespace {
 
@@ -53,6 +54,61 @@ TEST(FixedTransform, ToFixedMatrixSaturatesAtTheI32Limits) {
     EXPECT_EQ(xe::toFixed(2.0f, 16777216.0f, 8), 512);
     EXPECT_EQ(xe::toFixed(9000000.0f, 16777216.0f, 8), INT32_MAX);
     EXPECT_EQ(xe::toFixed(-0.75f, 256.0f, 24), -12582912);
+}
+
+// The conversion against the plain formula, floor(ldexp(v, bits) + 0.5)
+// saturated, on random floats of every magnitude the bounds let through,
+// values a hair from a half step, and the bounds themselves.
+TEST(FixedTransform, ToFixedMatchesTheFloorOfTheScaledValue) {
+    auto reference = [](float value, float bound, int bits) {
+        if (std::isnan(value)) return 0;
+        if (value > bound) return INT32_MAX;
+        if (value < -bound) return INT32_MIN;
+        const double scaled = std::floor(std::ldexp(static_cast<double>(value), bits) + 0.5);
+        if (scaled >= 2147483647.0) return INT32_MAX;
+        if (scaled <= -2147483648.0) return INT32_MIN;
+        return static_cast<std::int32_t>(scaled);
+    };
+    struct Format {
+        float bound;
+        int bits;
+    };
+    const Format formats[] = {{256.0f, 24}, {262144.0f, 14}, {16777216.0f, 8}};
+    std::mt19937 random(RenderTest::testSeed());
+    std::uniform_int_distribution<int> exponent(-40, 26);
+    std::uniform_real_distribution<float> mantissa(-2.0f, 2.0f);
+    int checked = 0;
+    for (const Format& format : formats) {
+        const float scale = std::ldexp(1.0f, format.bits);
+        std::vector<float> values = {0.0f,
+                                     -0.0f,
+                                     format.bound,
+                                     -format.bound,
+                                     std::nextafter(format.bound, 0.0f),
+                                     -std::nextafter(format.bound, 0.0f),
+                                     0.5f / scale,
+                                     -0.5f / scale,
+                                     1.5f / scale,
+                                     -1.5f / scale,
+                                     std::numeric_limits<float>::denorm_min(),
+                                     -std::numeric_limits<float>::denorm_min()};
+        for (int i = 0; i < 200000; ++i)
+            values.push_back(std::ldexp(mantissa(random), exponent(random)));
+        for (int i = 0; i < 20000; ++i) {
+            // k + 1/2 steps and their neighbours, where the floor turns.
+            const float half =
+                (static_cast<float>(static_cast<int>(random() % 200001) - 100000) + 0.5f) / scale;
+            values.push_back(half);
+            values.push_back(std::nextafter(half, 1e9f));
+            values.push_back(std::nextafter(half, -1e9f));
+        }
+        for (float v : values) {
+            ASSERT_EQ(xe::toFixed(v, format.bound, format.bits), reference(v, format.bound, format.bits))
+                << v << " bound " << format.bound;
+            ++checked;
+        }
+    }
+    EXPECT_EQ(checked, 3 * (12 + 200000 + 60000));
 }
 
 TEST(FixedTransform, CoordinatesBeyondTheFixedRangeSaturateInsteadOfWrapping) {
