@@ -207,7 +207,7 @@ void scanFlatPolygon(const Canvas& canvas, const Point* points, int n, std::uint
 }
 
 FlatScanTables flatTables;
-detail::ScanTables<detail::FixedEdge> patternTables;
+detail::FixedScanTables patternTables;
 
 } // namespace
 
@@ -339,7 +339,7 @@ void fillPatternScan(const Canvas& canvas, const float* patternMatrix, const Poi
     SurfaceLock patternLock(pattern);
     if (!patternLock.ok()) return;
     const int bytes = canvas.surface->format->BytesPerPixel;
-    detail::scanPolygon(canvas, points, count, patternTables, [&](i64 y, i64 a, i64 b) {
+    detail::scanFixedPolygon(canvas, points, count, patternTables, [&](i64 y, i64 a, i64 b) {
         if (bytes == 1)
             copyPatternSpan<std::uint8_t>(canvas, patternMatrix, pattern, y, a, b);
         else if (bytes == 2)

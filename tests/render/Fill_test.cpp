@@ -176,6 +176,68 @@ TEST_P(FillTest, PolygonScanMatchesTheRowByRowScan) {
 
 INSTANTIATE_TEST_SUITE_P(Depths, FillTest, ::testing::Values(16, 32));
 
+// The pattern fill's block scan against the row-by-row scan over the same
+// walkers: the very same spans in the same order (a rotated pattern's pixels
+// depend on where each span starts and ends), on the whole canvas and a clip
+// rectangle, for polygons of the kinds above and tall ones whose rows
+// between two vertices fill several blocks.
+TEST(Fill, PatternScanHandsOverTheRowByRowSpans) {
+    std::mt19937 random(RenderTest::testSeed());
+    auto uniform = [&](int low, int high) { return std::uniform_int_distribution<int>(low, high)(random); };
+    using xe::detail::i64;
+    struct Call {
+        i64 y, a, b;
+        bool operator==(const Call&) const = default;
+    };
+    auto rowByRow = std::make_unique<xe::detail::ScanTables<xe::detail::FixedEdge>>();
+    auto blocks = std::make_unique<xe::detail::FixedScanTables>();
+    std::size_t spans = 0;
+    for (int i = 0; i < 4000; ++i) {
+        const int kind = i % 6;
+        const int count =
+            kind != 2 ? uniform(3, 14) : (i % 120 == 2 ? xe::kMaxPolygonVertices : uniform(40, 160));
+        std::vector<xe::Point> p(static_cast<std::size_t>(count));
+        for (std::size_t k = 0; k < p.size(); ++k) {
+            xe::Point& v = p[k];
+            if (kind == 1) {
+                v = {uniform(-2, 17) * 6, uniform(-2, 13) * 6};
+            } else if (kind == 3) {
+                const double r = k % 2 == 0 ? uniform(40, 200) : uniform(5, 40);
+                const double a = static_cast<double>(k) * 2 * 3.14159265358979 / static_cast<double>(p.size());
+                v = {48 + static_cast<int>(r * std::cos(a)), 36 + static_cast<int>(r * std::sin(a))};
+            } else if (kind == 4 && uniform(0, 3) == 0) {
+                v = {uniform(-2000000000, 2000000000), uniform(-2000000000, 2000000000)};
+            } else if (kind == 5) {
+                v = {uniform(-200, 300), uniform(-9000, 9000)};
+            } else {
+                v = {uniform(-30, 126), uniform(-30, 102)};
+            }
+        }
+        for (const xe::Canvas clip : {xe::Canvas{nullptr, 0, 0, 96, 72}, xe::Canvas{nullptr, 11, 7, 70, 61},
+                                      xe::Canvas{nullptr, 0, -5000, 96, 5000}}) {
+            std::vector<Call> theirs;
+            std::vector<Call> ours;
+            xe::detail::scanPolygon(clip, p.data(), count, *rowByRow,
+                                    [&](i64 y, i64 a, i64 b) { theirs.push_back({y, a, b}); });
+            xe::detail::scanFixedPolygon(clip, p.data(), count, *blocks,
+                                         [&](i64 y, i64 a, i64 b) { ours.push_back({y, a, b}); });
+            spans += theirs.size();
+            if (ours == theirs) continue;
+            std::ostringstream shape;
+            for (const xe::Point& v : p)
+                shape << " " << v.x << "," << v.y;
+            std::size_t at = 0;
+            while (at < ours.size() && at < theirs.size() && ours[at] == theirs[at])
+                ++at;
+            FAIL() << "polygon " << i << " (kind " << kind << ", clip " << clip.left << "," << clip.top << "): "
+                   << ours.size() << " spans against " << theirs.size() << ", first difference at " << at
+                   << "\npoints" << shape.str();
+        }
+    }
+    EXPECT_GT(spans, 400000u);
+}
+
+
 TEST(Fill, PolygonsAboveTheVertexLimitAreLoggedAndNotDrawn) {
     TestSupport::CaptureLogger log;
     auto s = makeSurface(32, 64, 64);
