@@ -7,6 +7,7 @@
 
 #include "render/Canvas.h"
 #include "render/Pixels.h"
+#include "render/detail/BorderNudge.h"
 #include "render/detail/Raster.h"
 
 #include <cstdint>
@@ -103,6 +104,54 @@ inline void drawBorderLine(const Canvas& canvas, const BorderLineTarget& target,
         return;
     }
     drawLine64(canvas, a, b, target.pixel);
+}
+
+template <class Pixel>
+inline void walkClosedOutline(const BorderLineTarget& target, const Point64* s, int n, Point64 p, Pixel pixel) {
+    for (int i = 0; i < n; ++i) {
+        Point64 a = s[i];
+        Point64 b = s[i + 1 < n ? i + 1 : 0];
+        nudgeAwayNear(a, b, p);
+        walkBorderLine<Pixel>(target.pixels, target.pitch, a, b, pixel);
+    }
+}
+
+// The closed outline s[0], s[1], ..., s[n - 1], s[0] with every side moved
+// one pixel away from p: nudgeAway and drawBorderLine side by side, as a
+// cap's outline around its point takes them. When the outline's box,
+// widened by the pixel of the nudge, lies on the canvas of a usable target
+// (and p near it), the tests of every side are made once for the whole
+// outline.
+inline void drawClosedOutline(const Canvas& canvas, const BorderLineTarget& target, const Point64* s, int n,
+                              Point64 p) {
+    std::int64_t x0 = s[0].x;
+    std::int64_t x1 = s[0].x;
+    std::int64_t y0 = s[0].y;
+    std::int64_t y1 = s[0].y;
+    for (int i = 1; i < n; ++i) {
+        x0 = s[i].x < x0 ? s[i].x : x0;
+        x1 = s[i].x > x1 ? s[i].x : x1;
+        y0 = s[i].y < y0 ? s[i].y : y0;
+        y1 = s[i].y > y1 ? s[i].y : y1;
+    }
+    // A canvas lies on a surface (below 2^16 pixels); the bound on p keeps
+    // the nudge's products in 64 bits.
+    constexpr std::int64_t kNear = std::int64_t{1} << 28;
+    if (target.usable && x0 - 1 >= target.left && x1 + 1 < target.right && y0 - 1 >= target.top &&
+        y1 + 1 < target.bottom && x0 > -kNear && x1 < kNear && y0 > -kNear && y1 < kNear && p.x > -kNear &&
+        p.x < kNear && p.y > -kNear && p.y < kNear) {
+        if (target.bytes == 4)
+            walkClosedOutline<std::uint32_t>(target, s, n, p, target.pixel);
+        else
+            walkClosedOutline<std::uint16_t>(target, s, n, p, static_cast<std::uint16_t>(target.pixel));
+        return;
+    }
+    for (int i = 0; i < n; ++i) {
+        Point64 a = s[i];
+        Point64 b = s[i + 1 < n ? i + 1 : 0];
+        nudgeAway(a, b, p);
+        drawBorderLine(canvas, target, a, b);
+    }
 }
 
 } // namespace xe::detail
