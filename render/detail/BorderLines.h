@@ -45,51 +45,43 @@ struct BorderLineTarget {
     bool inside(Point64 p) const { return p.x >= left && p.x < right && p.y >= top && p.y < bottom; }
 };
 
+// drawLine64's walk of a line with both end pixels, the steep and the flat
+// case as one loop: each inner pixel lies one step along the major axis
+// from the one before (a row down when steep, a column along when flat),
+// and the error decides the step along the minor one, so the steps are byte
+// offsets chosen once per line (no branch on the case, no row product per
+// pixel). The pixels are those of the two loops it replaces, in the same
+// order.
 template <class Pixel>
 inline void walkBorderLine(std::uint8_t* pixels, std::int64_t pitch, Point64 a, Point64 b, Pixel pixel) {
     if (a.y > b.y) std::swap(a, b);
-    auto plot = [&](std::int64_t x, std::int64_t y) {
-        reinterpret_cast<Pixel*>(pixels + y * pitch)[x] = pixel;
-    };
-    plot(a.x, a.y);
     const std::int64_t dx = b.x - a.x;
     const std::int64_t dy = b.y - a.y;
     const std::int64_t adx = dx < 0 ? -dx : dx;
-    const std::int64_t sx = dx > 0 ? 1 : -1;
-    if (adx < dy) {
-        // Steep: one pixel per row.
-        std::int64_t x = a.x;
-        std::int64_t err = dy / 2 + adx;
-        if (err >= dy) {
-            err -= dy;
-            x += sx;
-        }
-        for (std::int64_t y = a.y + 1; y < b.y; ++y) {
-            plot(x, y);
-            err += adx;
-            if (err >= dy) {
-                err -= dy;
-                x += sx;
-            }
-        }
-    } else {
-        // Shallow (a row's run included, dy 0): one pixel per column.
-        std::int64_t y = a.y;
-        std::int64_t err = adx / 2 + dy;
-        if (err >= adx) {
-            err -= adx;
-            ++y;
-        }
-        for (std::int64_t i = 1; i < adx; ++i) {
-            plot(a.x + sx * i, y);
-            err += dy;
-            if (err >= adx) {
-                err -= adx;
-                ++y;
-            }
+    const std::int64_t column = dx > 0 ? std::int64_t{sizeof(Pixel)} : -std::int64_t{sizeof(Pixel)};
+    const bool steep = adx < dy;
+    const std::int64_t major = steep ? dy : adx;
+    const std::int64_t minor = steep ? adx : dy;
+    const std::int64_t majorStep = steep ? pitch : column;
+    const std::int64_t minorStep = steep ? column : pitch;
+    const std::int64_t first = a.y * pitch + a.x * std::int64_t{sizeof(Pixel)};
+    *reinterpret_cast<Pixel*>(pixels + first) = pixel;
+    std::int64_t at = first + majorStep;
+    std::int64_t err = major / 2 + minor;
+    if (err >= major) {
+        err -= major;
+        at += minorStep;
+    }
+    for (std::int64_t i = 1; i < major; ++i) {
+        *reinterpret_cast<Pixel*>(pixels + at) = pixel;
+        at += majorStep;
+        err += minor;
+        if (err >= major) {
+            err -= major;
+            at += minorStep;
         }
     }
-    plot(b.x, b.y);
+    *reinterpret_cast<Pixel*>(pixels + b.y * pitch + b.x * std::int64_t{sizeof(Pixel)}) = pixel;
 }
 
 // drawLine64(canvas, a, b, pixel): stored straight when both ends lie on the
