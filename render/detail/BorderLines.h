@@ -98,6 +98,7 @@ inline void drawBorderLine(const Canvas& canvas, const BorderLineTarget& target,
     drawLine64(canvas, a, b, target.pixel);
 }
 
+// The sides of a closed outline that lies, nudged, on the canvas.
 template <class Pixel>
 inline void walkClosedOutline(const BorderLineTarget& target, const Point64* s, int n, Point64 p, Pixel pixel) {
     for (int i = 0; i < n; ++i) {
