@@ -735,8 +735,18 @@ class Renderer3d final : public RendererBase {
         Corner* at[8] = {&v0, &k[1], &k[2], &k[3], &v4, &k[5], &k[6], &k[7]};
         Point64 c;
         const bool seen = (centre.clip.code & kDepth) == 0 && screenOf(centre, c);
-        for (int i = 0; i < 8; ++i)
-            borderLine(canvas, *at[i], *at[(i + 1) % 8], seen ? &c : nullptr);
+        // All eight corners inside the depth planes: no side is cut, and
+        // the outline is walked as one closed shape.
+        Point64 s[8];
+        bool whole = seen;
+        for (int i = 0; i < 8 && whole; ++i)
+            whole = (at[i]->clip.code & kDepth) == 0 && screenOf(*at[i], s[i]);
+        if (whole) {
+            detail::drawClosedOutline(canvas, lineTarget_, s, 8, c);
+        } else {
+            for (int i = 0; i < 8; ++i)
+                borderLine(canvas, *at[i], *at[(i + 1) % 8], seen ? &c : nullptr);
+        }
         for (int i = 1; i < 8; ++i)
             if (i != 4) keepCorner(k[i], kept++);
     }

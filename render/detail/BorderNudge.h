@@ -8,20 +8,9 @@
 
 namespace xe::detail {
 
-// nudgeOutward(a, b, p, false) for screen points (at most 2^40 off): the
-// line a-b moved one pixel away from p, across its major direction. In 64
-// bits when every coordinate lies within 2^29 (the side product then stays
-// below 2^62), as border lines on and near the canvas do.
-inline void nudgeAway(Point64& a, Point64& b, Point64 p) {
-    constexpr std::int64_t kSmall = std::int64_t{1} << 29;
-    const std::uint64_t spread =
-        static_cast<std::uint64_t>(a.x + kSmall) | static_cast<std::uint64_t>(a.y + kSmall) |
-        static_cast<std::uint64_t>(b.x + kSmall) | static_cast<std::uint64_t>(b.y + kSmall) |
-        static_cast<std::uint64_t>(p.x + kSmall) | static_cast<std::uint64_t>(p.y + kSmall);
-    if (spread >= static_cast<std::uint64_t>(2 * kSmall)) [[unlikely]] {
-        nudgeOutward(a, b, p, false);
-        return;
-    }
+// nudgeAway for points whose coordinates all lie in -2^29 .. 2^29 - 1
+// (the caller knows it).
+inline void nudgeAwayNear(Point64& a, Point64& b, Point64 p) {
     const std::int64_t dx = b.x - a.x;
     const std::int64_t dy = b.y - a.y;
     // Which side of the line p lies on.
@@ -38,6 +27,23 @@ inline void nudgeAway(Point64& a, Point64& b, Point64 p) {
         a.y += step;
         b.y += step;
     }
+}
+
+// nudgeOutward(a, b, p, false) for screen points (at most 2^40 off): the
+// line a-b moved one pixel away from p, across its major direction. In 64
+// bits when every coordinate lies within 2^29 (the side product then stays
+// below 2^62), as border lines on and near the canvas do.
+inline void nudgeAway(Point64& a, Point64& b, Point64 p) {
+    constexpr std::int64_t kSmall = std::int64_t{1} << 29;
+    const std::uint64_t spread =
+        static_cast<std::uint64_t>(a.x + kSmall) | static_cast<std::uint64_t>(a.y + kSmall) |
+        static_cast<std::uint64_t>(b.x + kSmall) | static_cast<std::uint64_t>(b.y + kSmall) |
+        static_cast<std::uint64_t>(p.x + kSmall) | static_cast<std::uint64_t>(p.y + kSmall);
+    if (spread >= static_cast<std::uint64_t>(2 * kSmall)) [[unlikely]] {
+        nudgeOutward(a, b, p, false);
+        return;
+    }
+    nudgeAwayNear(a, b, p);
 }
 
 } // namespace xe::detail

@@ -399,3 +399,57 @@ TEST(Renderer3d, BorderLinesMatchDrawLine) {
 }
 
 } // namespace
+
+// A closed outline (a cap's eight sides around its point) sets exactly the
+// pixels of its sides nudged away from the point and drawn one by one with
+// drawLine64: outlines of every size around points inside and outside
+// them, on the canvas, touching its sides and reaching past them, at 16
+// and 32 bits.
+TEST(Renderer3d, ClosedOutlineMatchesItsSidesOneByOne) {
+    std::mt19937 random{RenderTest::testSeed()};
+    auto between = [&](int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(random); };
+    int whole = 0;
+    for (int bits : {16, 32}) {
+        RenderTest::SurfacePtr ours = makeSurface(bits, 120, 90);
+        RenderTest::SurfacePtr theirs = makeSurface(bits, 120, 90);
+        const xe::Canvas canvasOurs{ours.get(), 10, 8, 110, 80};
+        const xe::Canvas canvasTheirs{theirs.get(), 10, 8, 110, 80};
+        for (int k = 0; k < 6000; ++k) {
+            RenderTest::fillAll(ours.get(), 0);
+            RenderTest::fillAll(theirs.get(), 0);
+            const std::uint32_t pixel = static_cast<std::uint32_t>(between(1, 0xFFFF));
+            const int n = k % 3 == 0 ? between(1, 9) : 8;
+            const int reach = k % 4 == 0 ? 40 : (k % 4 == 1 ? 12 : 4);
+            const xe::detail::Point64 centre{between(0, 119), between(0, 89)};
+            xe::detail::Point64 s[9];
+            for (int i = 0; i < n; ++i) {
+                if (k % 5 == 0) {
+                    // A regular octagon, as a cap's outline mostly is.
+                    const double angle = (i + 0.3 * (k % 7)) * 0.7853981633974483;
+                    s[i] = {centre.x + std::lround(reach * std::cos(angle)),
+                            centre.y + std::lround(reach * std::sin(angle))};
+                } else {
+                    s[i] = {centre.x + between(-reach, reach), centre.y + between(-reach, reach)};
+                }
+            }
+            const xe::detail::Point64 p =
+                k % 6 == 0 ? xe::detail::Point64{centre.x + between(-50, 50), centre.y + between(-50, 50)} : centre;
+            const xe::detail::BorderLineTarget target(canvasOurs, pixel);
+            xe::detail::drawClosedOutline(canvasOurs, target, s, n, p);
+            bool inside = true;
+            for (int i = 0; i < n; ++i) {
+                xe::detail::Point64 a = s[i];
+                xe::detail::Point64 b = s[(i + 1) % n];
+                xe::detail::nudgeOutward(a, b, p, false);
+                inside = inside && target.inside(a) && target.inside(b);
+                xe::detail::drawLine64(canvasTheirs, a, b, pixel);
+            }
+            whole += inside;
+            for (int y = 0; y < 90; ++y)
+                for (int x = 0; x < 120; ++x)
+                    ASSERT_EQ(pixelAt(ours.get(), x, y), pixelAt(theirs.get(), x, y))
+                        << bits << " bits, outline " << k << " at " << x << "," << y;
+        }
+    }
+    EXPECT_GT(whole, 4000);
+}
