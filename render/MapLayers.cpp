@@ -27,13 +27,10 @@ constexpr std::uint32_t ColourMask = 0x00FFFFFFu;
 
 xe::Renderer& rendererFor(const MapCamera& camera) { return camera.is3d() ? xe::renderer3d() : xe::renderer2d(); }
 
-// The visible cells of a record, each with its loaded block; the camera's
-// origin is set to the cell before f sees its items. select sees each item
-// undecoded (no points) and returns what draw needs, or null to skip it;
-// draw gets the decoded item and that value. Items a pass skips are thus
-// never decoded.
-template <class Select, class Draw>
-void forEachItem(MapCamera& camera, const Map::StateRecord& view, std::uint8_t kind, Select&& select, Draw&& draw) {
+// The non-empty visible cells of a record, each with a walker over its
+// items of one kind; the camera is left alone.
+template <class Visit>
+void forEachCell(const Map::StateRecord& view, std::uint8_t kind, Visit&& visit) {
     Map::Level* level = view.level;
     if (level == nullptr)
         return;
@@ -47,40 +44,30 @@ void forEachItem(MapCamera& camera, const Map::StateRecord& view, std::uint8_t k
             Map::Level::CellItems cell;
             if (!level->cellItems(level->defaultArea(), x, y, cell) || cell.size == 0)
                 continue;
-            camera.setOrigin(x, y);
-            CellItemWalker walker(cell, kind, fieldBits);
-            CellItem item;
-            while (walker.nextHeader(item)) {
-                const auto chosen = select(item);
-                if (!chosen)
-                    continue;
-                walker.decode(item);
-                draw(item, chosen);
-            }
-        }
-    }
-}
-
-// The non-empty visible cells of a record in the order forEachItem takes
-// them, each with a walker over its items of one kind; the camera is left
-// alone.
-template <class Visit>
-void forEachCell(const Map::StateRecord& view, std::uint8_t kind, Visit&& visit) {
-    Map::Level* level = view.level;
-    if (level == nullptr)
-        return;
-    const unsigned fieldBits = view.frame.cellShift + 1u;
-    if (view.cellX0 >= view.cellX1 || view.cellY0 >= view.cellY1)
-        return;
-    for (std::int32_t x = std::max(view.cellX0 - 1, 0); x < view.cellX1; ++x) {
-        for (std::int32_t y = std::max(view.cellY0 - 1, 0); y < view.cellY1; ++y) {
-            Map::Level::CellItems cell;
-            if (!level->cellItems(level->defaultArea(), x, y, cell) || cell.size == 0)
-                continue;
             CellItemWalker walker(cell, kind, fieldBits);
             visit(x, y, walker);
         }
     }
+}
+
+// The visible cells of a record, each with its loaded block; the camera's
+// origin is set to the cell before f sees its items. select sees each item
+// undecoded (no points) and returns what draw needs, or null to skip it;
+// draw gets the decoded item and that value. Items a pass skips are thus
+// never decoded.
+template <class Select, class Draw>
+void forEachItem(MapCamera& camera, const Map::StateRecord& view, std::uint8_t kind, Select&& select, Draw&& draw) {
+    forEachCell(view, kind, [&](std::int32_t x, std::int32_t y, CellItemWalker& walker) {
+        camera.setOrigin(x, y);
+        CellItem item;
+        while (walker.nextHeader(item)) {
+            const auto chosen = select(item);
+            if (!chosen)
+                continue;
+            walker.decode(item);
+            draw(item, chosen);
+        }
+    });
 }
 
 // A line that one of the polyline layer's passes draws, decoded: its cell,
