@@ -55,6 +55,30 @@ struct Scene {
     }
 };
 
+// A random band of 2 to maxPoints points starting in the given box, each
+// point up to `step` away from the last, with unit normals scaled by 100.
+struct RandomBand {
+    std::vector<Point> points;
+    std::vector<Point> normals;
+};
+RandomBand randomBand(std::mt19937& random, int maxPoints, Point from, Point to, int step) {
+    auto between = [&](int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(random); };
+    RandomBand band;
+    const int count = between(2, maxPoints);
+    band.points.push_back(Point{between(from.x, to.x), between(from.y, to.y)});
+    for (int i = 1; i < count; ++i) {
+        const Point last = band.points.back();
+        const Point next{last.x + between(-step, step), last.y + between(-step, step)};
+        const double dx = next.x - last.x;
+        const double dy = next.y - last.y;
+        const double length = std::max(1.0, std::sqrt(dx * dx + dy * dy));
+        band.points.push_back(next);
+        band.normals.push_back(Point{static_cast<int>(std::lround(100 * dy / length)),
+                                     static_cast<int>(std::lround(-100 * dx / length))});
+    }
+    return band;
+}
+
 // A hand-made projection for exact clipping checks: h = (x, y, 0, 100) in
 // level units, viewport 200 x 200, so a point (x, y) with |x|, |y| <= 100 is
 // drawn at (x + 100, 100 - y).
@@ -231,19 +255,8 @@ TEST(Renderer3d, BorderBeyondACanvasSideIsDroppedExactly) {
     int apart = 0; // drawn on the surface, nothing inside the canvas
     int both = 0;
     for (int k = 0; k < 4000; ++k) {
-        const int count = between(2, 5);
-        std::vector<Point> points{Point{between(880, 1120), between(960, 1240)}};
-        std::vector<Point> normals;
-        for (int i = 1; i < count; ++i) {
-            const Point last = points.back();
-            const Point next{last.x + between(-25, 25), last.y + between(-25, 25)};
-            const double dx = next.x - last.x;
-            const double dy = next.y - last.y;
-            const double length = std::max(1.0, std::sqrt(dx * dx + dy * dy));
-            points.push_back(next);
-            normals.push_back(Point{static_cast<int>(std::lround(100 * dy / length)),
-                                    static_cast<int>(std::lround(-100 * dx / length))});
-        }
+        auto [points, normals] = randomBand(random, 5, Point{880, 960}, Point{1120, 1240}, 25);
+        const int count = static_cast<int>(points.size());
         const int width = between(1, 12);
         RenderTest::fillAll(s.surface.get(), 0);
         RenderTest::fillAll(whole.get(), 0);
@@ -280,19 +293,8 @@ TEST(Renderer3d, BodyFromItsBorderCornersMatchesItsOwn) {
     const std::uint64_t keptBefore = xe::bandBodiesFromBorders();
     int shown = 0;
     for (int k = 0; k < 3000; ++k) {
-        const int count = between(2, 7);
-        std::vector<Point> points{Point{between(900, 1100), between(930, 1300)}};
-        std::vector<Point> normals;
-        for (int i = 1; i < count; ++i) {
-            const Point last = points.back();
-            const Point next{last.x + between(-40, 40), last.y + between(-40, 40)};
-            const double dx = next.x - last.x;
-            const double dy = next.y - last.y;
-            const double length = std::max(1.0, std::sqrt(dx * dx + dy * dy));
-            points.push_back(next);
-            normals.push_back(Point{static_cast<int>(std::lround(100 * dy / length)),
-                                    static_cast<int>(std::lround(-100 * dx / length))});
-        }
+        auto [points, normals] = randomBand(random, 7, Point{900, 930}, Point{1100, 1300}, 40);
+        const int count = static_cast<int>(points.size());
         const int width = between(1, 14);
         RenderTest::fillAll(own.get(), 0);
         r.drawWidePolyline(ownCanvas, points.data(), normals.data(), 100, count, width, kColour);
