@@ -22,15 +22,13 @@ void PeriodicTimer::run() {
     auto next = Clock::now() + period;
     std::unique_lock<std::mutex> lock(m_mutex);
     for (;;) {
-        if (m_wake.wait_until(lock, next, [this] { return m_stop; }))
-            return;
+        if (m_wake.wait_until(lock, next, [this] { return m_stop; })) return;
         lock.unlock();
         m_callback();
         lock.lock();
         next += period;
         const auto now = Clock::now();
-        if (next <= now)
-            next = now + period;
+        if (next <= now) next = now + period;
     }
 }
 

@@ -252,7 +252,8 @@ void fdInterface::updateUiTimer(std::int32_t period) {
         return;
     try {
         const auto periodMs = static_cast<std::uint32_t>(period);
-        m_timer = std::make_unique<Threading::PeriodicTimer>(periodMs, [this, periodMs] { timerCallback(periodMs, this); });
+        m_timer = std::make_unique<Threading::PeriodicTimer>(periodMs,
+                                                             [this, periodMs] { timerCallback(periodMs, this); });
     } catch (const std::system_error&) {
         Log::log(Log::Critical, "Can't create ui timer %dms", period);
         return;

@@ -14,8 +14,7 @@ namespace {
 // Waits up to 5 s for a condition; a loaded machine may run the timer late.
 template <typename Condition> bool eventually(Condition condition) {
     for (int i = 0; i < 500; ++i) {
-        if (condition())
-            return true;
+        if (condition()) return true;
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
     return condition();
@@ -44,8 +43,7 @@ TEST(PeriodicTimer, CallsAgainAndAgainOnItsOwnThreadUntilDestroyed) {
 TEST(PeriodicTimer, TheDestructorWaitsForARunningCallAndStopsBeforeTheFirstPeriod) {
     std::atomic<bool> inside{false}, done{false};
     auto timer = std::make_unique<PeriodicTimer>(1, [&] {
-        if (inside.exchange(true))
-            return;
+        if (inside.exchange(true)) return;
         std::this_thread::sleep_for(std::chrono::milliseconds(50));
         done = true;
     });
@@ -56,7 +54,9 @@ TEST(PeriodicTimer, TheDestructorWaitsForARunningCallAndStopsBeforeTheFirstPerio
     // A long period: the destructor wakes the sleeping thread at once.
     std::atomic<int> calls{0};
     const auto start = std::chrono::steady_clock::now();
-    { PeriodicTimer idle(3600 * 1000, [&] { ++calls; }); }
+    {
+        PeriodicTimer idle(3600 * 1000, [&] { ++calls; });
+    }
     EXPECT_EQ(calls, 0);
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::minutes(1));
 }
