@@ -256,7 +256,9 @@ void fdEngine::readScreenSize() {
 
 int fdEngine::init() {
     m_tray = std::make_unique<TrayRecord>();
-    SDL_InitSubSystem(SDL_INIT_TIMER);
+    // SDL's clock only: the UI timer runs on a thread of its own, and SDL
+    // 1.2's timer thread would wake every millisecond for nothing.
+    SDL_InitSubSystem(0);
     m_sdlStarted = true;
     initConfig();
     auto root = m_config->root();

@@ -13,6 +13,7 @@
 #include <SDL/SDL_keysym.h>
 
 #include <algorithm>
+#include <system_error>
 
 namespace Ui {
 
@@ -235,11 +236,10 @@ void fdInterface::releaseImages() {
 void fdInterface::deleteImages() { m_images.clear(); }
 
 void fdInterface::removeTimer() {
-    if (!m_timerId)
+    if (!m_timer)
         return;
-    SDL_RemoveTimer(m_timerId);
+    m_timer.reset();
     Log::log(Log::Info, "Ui timer %dms removed", m_timerPeriod);
-    m_timerId = nullptr;
     m_timerPeriod = 0;
 }
 
@@ -249,12 +249,15 @@ void fdInterface::updateUiTimer(std::int32_t period) {
         m_redrawAllowed = false;
         return;
     }
-    if (m_timerId && m_timerPeriod != static_cast<std::uint32_t>(period))
+    if (m_timer && m_timerPeriod != static_cast<std::uint32_t>(period))
         removeTimer();
-    if (m_timerId)
+    if (m_timer)
         return;
-    m_timerId = SDL_AddTimer(static_cast<Uint32>(period), &fdInterface::timerCallback, this);
-    if (!m_timerId) {
+    try {
+        const auto periodMs = static_cast<std::uint32_t>(period);
+        m_timer = std::make_unique<Threading::PeriodicTimer>(periodMs,
+                                                             [this, periodMs] { timerCallback(periodMs, this); });
+    } catch (const std::system_error&) {
         Log::log(Log::Critical, "Can't create ui timer %dms", period);
         return;
     }

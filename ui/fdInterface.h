@@ -4,9 +4,13 @@
 // page, keeps the fonts, cursors, materials and images that widgets use by
 // name, runs the one UI timer that lets the main loop redraw while a widget
 // animates, and applies tree changes queued during dispatch. Main thread
-// only, except the timer callback (SDL's timer thread), which touches the
-// redraw-allowed flag and SDL_PushEvent alone.
+// only, except the timer callback (the timer's own thread), which touches
+// the redraw-allowed flag and SDL_PushEvent alone. The timer is not SDL's:
+// SDL 1.2's timer thread wakes every millisecond while its subsystem runs,
+// which on the map page's 50 ms timer was most of the CPU a standing car
+// cost.
 
+#include "core/PeriodicTimer.h"
 #include "render/ImageList.h"
 #include "ui/Material.h"
 #include "ui/fdImage.h"
@@ -108,9 +112,9 @@ public:
 
     void updateUiTimer(std::int32_t period);
     std::uint32_t timerPeriodMs() const { return m_timerPeriod; }
-    bool timerRunning() const { return m_timerId != nullptr; }
+    bool timerRunning() const { return m_timer != nullptr; }
     bool redrawAllowed() const { return m_redrawAllowed.load(); }
-    // The timer's work, on SDL's timer thread: one expose event while the
+    // The timer's work, on the timer's thread: one expose event while the
     // main loop has ticked since the last one.
     static Uint32 timerCallback(Uint32 interval, void* param);
 
@@ -159,7 +163,7 @@ private:
     Render::Font* m_systemFont = nullptr;
     std::map<std::string, CursorRecord> m_cursors;
     std::map<std::string, Material> m_materials;
-    SDL_TimerID m_timerId = nullptr;
+    std::unique_ptr<Threading::PeriodicTimer> m_timer;
     std::uint32_t m_timerPeriod = 0;
     // Written by the main thread and the timer thread.
     std::atomic<bool> m_redrawAllowed{false};

@@ -262,3 +262,36 @@ TEST(WindowTree, UiTimerFollowsThePageAndKeepsOneEventOutstanding) {
     EXPECT_FALSE(ui.timerRunning());
     EXPECT_EQ(count("Ui timer 6000ms removed"), 1);
 }
+
+TEST(WindowTree, TheUiTimerRunsWithoutSdlsTimerThread) {
+    UiTest::SdlScreen sdl;
+    // As the program starts: SDL's clock without its timer thread.
+    SDL_QuitSubSystem(SDL_INIT_TIMER);
+    UiTest::FakeEngine engine;
+    fdInterface ui(&engine, nullptr);
+    std::vector<std::string> j;
+    auto* page = new JournalPage(&ui, "page", j);
+    page->period = 20;
+    ui.activatePage(page);
+    ASSERT_TRUE(ui.timerRunning());
+    EXPECT_EQ(SDL_WasInit(SDL_INIT_TIMER), 0u);
+    // The timer's own event comes from its thread, one per tick of the page.
+    const auto exposedWithin5s = [] {
+        for (int waits = 0; waits < 500; ++waits) {
+            SDL_Delay(10);
+            if (exposeEvents() > 0)
+                return true;
+        }
+        return false;
+    };
+    exposeEvents();
+    EXPECT_TRUE(exposedWithin5s());
+    ui.tick(1);
+    EXPECT_TRUE(exposedWithin5s()) << "no event after the main loop ticked";
+    page->period = -1;
+    ui.tick(2);
+    EXPECT_FALSE(ui.timerRunning());
+    exposeEvents();
+    SDL_Delay(60);
+    EXPECT_EQ(exposeEvents(), 0) << "an event after the timer was removed";
+}
