@@ -391,12 +391,12 @@ class Renderer3d final : public RendererBase {
                 fillCorners(canvas, {&centre, &prevD, &b}, pixel);
             }
             fillCorners(canvas, {&a, &c, &d, &b}, pixel);
-            if (i == 0) fillCap(canvas, p, o, a, b, pixel);
+            if (i == 0) fillCap(canvas, p, o, a, b);
             prevC = c;
             prevD = d;
         }
-        fillCap(canvas, fixedOf(points[count - 1]), offsets_[static_cast<std::size_t>(count - 2)], prevC, prevD,
-                pixel);
+        fillCap(canvas, fixedOf(points[count - 1]), offsets_[static_cast<std::size_t>(count - 2)], prevC,
+                prevD);
         gather_ = nullptr;
         runs.finish(gather.firstY, gather.lastY);
     }
@@ -707,19 +707,19 @@ class Renderer3d final : public RendererBase {
         out[7] = offsetBy(p, e, -1);
     }
 
-    // The cap's octagon as two squares; v0 and v4 (p + o and p - o) are the
-    // segment's corners, already projected.
-    void fillCap(const Canvas& canvas, FixedPoint p, FixedPoint o, Corner& v0, Corner& v4, std::uint32_t pixel) {
+    // The cap's octagon as one shape; v0 and v4 (p + o and p - o) are the
+    // segment's corners, already projected. Its sides are the outline's, so
+    // the body reaches the outline all round.
+    void fillCap(const Canvas& canvas, FixedPoint p, FixedPoint o, Corner& v0, Corner& v4) {
         FixedPoint v[8];
         capCorners(p, o, v);
-        Corner v2 = cornerOf(v[2]);
-        Corner v6 = cornerOf(v[6]);
-        fillCorners(canvas, {&v0, &v2, &v4, &v6}, pixel);
-        Corner v1 = cornerOf(v[1]);
-        Corner v3 = cornerOf(v[3]);
-        Corner v5 = cornerOf(v[5]);
-        Corner v7 = cornerOf(v[7]);
-        fillCorners(canvas, {&v1, &v3, &v5, &v7}, pixel);
+        Corner k[8];
+        for (int i = 0; i < 8; ++i)
+            if (i % 4 != 0) k[i] = cornerOf(v[i]);
+        Corner* const at[8] = {&v0, &k[1], &k[2], &k[3], &v4, &k[5], &k[6], &k[7]};
+        Point64 ring[16];
+        const std::size_t n = ringOf(at, 8, ring);
+        if (n >= 3) gather_->convex(canvas, ring, static_cast<int>(n));
     }
 
     // The cap's outline around the projected point `centre`, its corners 0
@@ -780,8 +780,12 @@ class Renderer3d final : public RendererBase {
     void fillKept(const Canvas& canvas, const detail::KeptCorner* k, int count) {
         auto cap = [&](const detail::KeptCorner* r, const detail::KeptCorner& v0,
                        const detail::KeptCorner& v4) {
-            fillKeptPiece(canvas, v0, r[1], v4, r[4]);
-            fillKeptPiece(canvas, r[0], r[2], r[3], r[5]);
+            if ((v0.code & v4.code & r[0].code & r[1].code & r[2].code & r[3].code & r[4].code & r[5].code &
+                 0xF) != 0)
+                return;
+            const Point64 ring[8] = {{v0.x, v0.y}, {r[0].x, r[0].y}, {r[1].x, r[1].y}, {r[2].x, r[2].y},
+                                     {v4.x, v4.y}, {r[3].x, r[3].y}, {r[4].x, r[4].y}, {r[5].x, r[5].y}};
+            gather_->convex(canvas, ring, 8);
         };
         for (int i = 0; i + 1 < count; ++i) {
             const detail::KeptCorner* s = k + 5 * i;
@@ -824,39 +828,45 @@ class Renderer3d final : public RendererBase {
     // A band piece of projected corners, filled as fillClipped does: the
     // corners inside the near and far planes keep their pixels.
     void fillCorners(const Canvas& canvas, std::initializer_list<Corner*> corners, std::uint32_t pixel) {
-        unsigned every = 0x3F;
-        unsigned some = 0;
-        for (const Corner* c : corners) {
-            every &= c->clip.code;
-            some |= c->clip.code;
-        }
-        // Every vertex outside one side plane: nothing of it shows.
-        if ((every & 0xF) != 0) return;
         // At most four corners, each edge adding at most two points.
         Point64 ring[8];
+        const std::size_t n = ringOf(corners.begin(), corners.size(), ring);
+        fillScreenPolygon(canvas, ring, n, pixel, scan_, gather_);
+    }
+
+    // The screen points of a convex piece's projected corners, cut along
+    // the near and far planes (each edge adds at most two: `ring` holds
+    // twice `count`); none when every corner lies outside one side plane.
+    std::size_t ringOf(Corner* const* at, std::size_t count, Point64* ring) {
+        unsigned every = 0x3F;
+        unsigned some = 0;
+        for (std::size_t i = 0; i < count; ++i) {
+            every &= at[i]->clip.code;
+            some |= at[i]->clip.code;
+        }
+        // Every vertex outside one side plane: nothing of it shows.
+        if ((every & 0xF) != 0) return 0;
         std::size_t n = 0;
         if ((some & kDepth) == 0) {
-            for (Corner* c : corners)
-                if (screenOf(*c, ring[n])) ++n;
-        } else {
-            Corner* const* at = corners.begin();
-            const std::size_t count = corners.size();
-            for (std::size_t i = 0; i < count; ++i) {
-                Corner& a = *at[i];
-                const Corner& b = *at[(i + 1) % count];
-                const unsigned ca = a.clip.code & kDepth;
-                const unsigned cb = b.clip.code & kDepth;
-                if ((ca & cb) != 0) continue;
-                if (ca == 0 && screenOf(a, ring[n])) ++n;
-                if ((ca | cb) == 0) continue;
-                i64 tIn;
-                i64 tOut;
-                if (!clipRange(a.clip, b.clip, kDepth, tIn, tOut)) continue;
-                if (ca != 0 && toScreen(interpolate(a.clip, b.clip, tIn), ring[n])) ++n;
-                if (cb != 0 && toScreen(interpolate(a.clip, b.clip, tOut), ring[n])) ++n;
-            }
+            for (std::size_t i = 0; i < count; ++i)
+                if (screenOf(*at[i], ring[n])) ++n;
+            return n;
         }
-        fillScreenPolygon(canvas, ring, n, pixel, scan_, gather_);
+        for (std::size_t i = 0; i < count; ++i) {
+            Corner& a = *at[i];
+            const Corner& b = *at[(i + 1) % count];
+            const unsigned ca = a.clip.code & kDepth;
+            const unsigned cb = b.clip.code & kDepth;
+            if ((ca & cb) != 0) continue;
+            if (ca == 0 && screenOf(a, ring[n])) ++n;
+            if ((ca | cb) == 0) continue;
+            i64 tIn;
+            i64 tOut;
+            if (!clipRange(a.clip, b.clip, kDepth, tIn, tOut)) continue;
+            if (ca != 0 && toScreen(interpolate(a.clip, b.clip, tIn), ring[n])) ++n;
+            if (cb != 0 && toScreen(interpolate(a.clip, b.clip, tOut), ring[n])) ++n;
+        }
+        return n;
     }
 
     // Fills the polygon in clip_: rejected whole when no vertex lies inside

@@ -1,5 +1,6 @@
 #include "render/detail/BandGather.h"
 
+#include "render/detail/ConvexScan.h"
 #include "render/detail/QuadScan.h"
 #include "render/detail/TriangleScan.h"
 
@@ -19,6 +20,15 @@ void BandGather::quad(const Canvas& canvas, Point64 a, Point64 b, Point64 c, Poi
     lastY = std::max({lastY, a.y, b.y, c.y, d.y});
     const RowRuns::Sink& sink = run;
     scanQuad(canvas, a.x, a.y, b.x, b.y, c.x, c.y, d.x, d.y, sink);
+}
+
+void BandGather::convex(const Canvas& canvas, const Point64* p, int n) {
+    for (int i = 0; i < n; ++i) {
+        firstY = std::min(firstY, p[i].y);
+        lastY = std::max(lastY, p[i].y);
+    }
+    const RowRuns::Sink& sink = run;
+    scanConvex(canvas, p, n, sink);
 }
 
 } // namespace xe::detail

@@ -1,5 +1,5 @@
 #pragma once
-// The triangles and quadrilaterals of one 3D band's pieces gathered into row
+// The triangles, quadrilaterals and cap octagons of one 3D band's pieces gathered into row
 // runs (each row of the band filled once), and the rows they reach. The
 // scans are compiled apart from the renderer: in its large file GCC stops
 // inlining the sink's calls into them.
@@ -21,6 +21,8 @@ struct BandGather {
     // and (a, c, d), scanned as one shape where it allows (the 2D bands'
     // segment scan).
     void quad(const Canvas& canvas, Point64 a, Point64 b, Point64 c, Point64 d);
+    // The convex polygon p[0 .. n-1] as one shape (scanConvex).
+    void convex(const Canvas& canvas, const Point64* p, int n);
 };
 
 } // namespace xe::detail

@@ -455,3 +455,108 @@ TEST(Renderer3d, ClosedOutlineMatchesItsSidesOneByOne) {
     }
     EXPECT_GT(whole, 4000);
 }
+
+// A band's body reaches its border all round, caps included, and stays
+// inside it: random one-segment bands lying on the canvas, the border drawn
+// in one colour and the body over it in another. No background pixel is
+// left enclosed (a gap between body and border): all of it is reached from
+// the canvas's corner stepping to the four neighbours. The band is convex,
+// so a cap's pixel (beyond an end of the segment on the screen) lies inside
+// its border when border pixels lie on both sides of it (or on it) on its
+// row and on its column; as a corner where two nudged lines meet may miss a
+// pixel (the body's own then), on the rows and columns beside it too.
+TEST(Renderer3d, BodyFillsItsBorderWithoutGaps) {
+    Scene s;
+    std::mt19937 random{RenderTest::testSeed()};
+    auto between = [&](int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(random); };
+    constexpr int kWidth = 200;
+    constexpr int kHeight = 150;
+    constexpr std::uint32_t kBorderColour = 0x00FF00;
+    xe::Renderer& r = xe::renderer3d();
+    std::vector<char> outside(kWidth * kHeight);
+    std::vector<int> stack;
+    // The border's first and last pixel on each row and column.
+    std::vector<int> rowFrom(kHeight), rowTo(kHeight), columnFrom(kWidth), columnTo(kWidth);
+    int checked = 0;
+    for (int k = 0; k < 3000; ++k) {
+        const Point from{between(940, 1060), between(1000, 1120)};
+        const Point to{from.x + between(-30, 30), from.y + between(-30, 30)};
+        const double dx = to.x - from.x;
+        const double dy = to.y - from.y;
+        const double length = std::max(1.0, std::sqrt(dx * dx + dy * dy));
+        const Point points[2] = {from, to};
+        const Point normals[1] = {{static_cast<int>(std::lround(100 * dy / length)),
+                                   static_cast<int>(std::lround(-100 * dx / length))}};
+        const int width = between(2, 14);
+        RenderTest::fillAll(s.surface.get(), 0);
+        r.drawWidePolylineBorder(s.canvas, points, normals, 100, 2, width, kBorderColour);
+        std::fill(rowFrom.begin(), rowFrom.end(), kWidth);
+        std::fill(rowTo.begin(), rowTo.end(), -1);
+        std::fill(columnFrom.begin(), columnFrom.end(), kHeight);
+        std::fill(columnTo.begin(), columnTo.end(), -1);
+        for (int y = 0; y < kHeight; ++y)
+            for (int x = 0; x < kWidth; ++x)
+                if (pixelAt(s.surface.get(), x, y) != 0) {
+                    rowFrom[y] = std::min(rowFrom[y], x);
+                    rowTo[y] = std::max(rowTo[y], x);
+                    columnFrom[x] = std::min(columnFrom[x], y);
+                    columnTo[x] = std::max(columnTo[x], y);
+                }
+        r.drawWidePolyline(s.canvas, points, normals, 100, 2, width, kColour);
+        bool onCanvas = true;
+        for (int x = 0; x < kWidth; ++x)
+            onCanvas = onCanvas && pixelAt(s.surface.get(), x, 0) == 0 &&
+                       pixelAt(s.surface.get(), x, kHeight - 1) == 0;
+        for (int y = 0; y < kHeight; ++y)
+            onCanvas = onCanvas && pixelAt(s.surface.get(), 0, y) == 0 &&
+                       pixelAt(s.surface.get(), kWidth - 1, y) == 0;
+        if (!onCanvas || s.drawn() == 0) continue;
+        ++checked;
+        const xe::Point start = s.screenOf(static_cast<float>(from.x), static_cast<float>(from.y));
+        const xe::Point end = s.screenOf(static_cast<float>(to.x), static_cast<float>(to.y));
+        const double ux = end.x - start.x;
+        const double uy = end.y - start.y;
+        const double along = std::sqrt(ux * ux + uy * uy);
+        std::fill(outside.begin(), outside.end(), 0);
+        stack.assign(1, 0);
+        outside[0] = 1;
+        while (!stack.empty()) {
+            const int at = stack.back();
+            stack.pop_back();
+            const int x = at % kWidth;
+            const int y = at / kWidth;
+            for (const int next : {x > 0 ? at - 1 : -1, x + 1 < kWidth ? at + 1 : -1,
+                                   y > 0 ? at - kWidth : -1, y + 1 < kHeight ? at + kWidth : -1})
+                if (next >= 0 && outside[next] == 0 &&
+                    pixelAt(s.surface.get(), next % kWidth, next / kWidth) == 0) {
+                    outside[next] = 1;
+                    stack.push_back(next);
+                }
+        }
+        for (int y = 0; y < kHeight; ++y)
+            for (int x = 0; x < kWidth; ++x) {
+                const std::uint32_t p = pixelAt(s.surface.get(), x, y);
+                ASSERT_TRUE(p != 0 || outside[y * kWidth + x] != 0)
+                    << "case " << k << ": a gap at " << x << "," << y << " (width " << width << ")\n"
+                    << RenderTest::mask(s.surface.get(), x - 8, y - 8, 17, 17, 0);
+                auto near = [](const std::vector<int>& v, int at, bool lowest) {
+                    const int a = v[static_cast<std::size_t>(std::max(at - 1, 0))];
+                    const int b = v[static_cast<std::size_t>(at)];
+                    const int c =
+                        v[static_cast<std::size_t>(std::min(at + 1, static_cast<int>(v.size()) - 1))];
+                    return lowest ? std::min({a, b, c}) : std::max({a, b, c});
+                };
+                const bool within = near(rowFrom, y, true) <= x && x <= near(rowTo, y, false) &&
+                                    near(columnFrom, x, true) <= y && y <= near(columnTo, x, false);
+                // The caps: the pixels a pixel beyond either end of the
+                // segment on the screen.
+                const double beyondTo = (x - end.x) * ux + (y - end.y) * uy;
+                const double beyondFrom = (start.x - x) * ux + (start.y - y) * uy;
+                const bool cap = std::max(beyondTo, beyondFrom) > along;
+                ASSERT_TRUE(p != s.pixel || within || !cap)
+                    << "case " << k << ": the body outside its border at " << x << "," << y << " (width "
+                    << width << ")";
+            }
+    }
+    EXPECT_GT(checked, 2000);
+}
