@@ -18,6 +18,26 @@ namespace {
 using namespace Positioning;
 using namespace Positioning::detail;
 
+bool allDigits(std::string_view s) {
+    return s.find_first_not_of("0123456789") == std::string_view::npos;
+}
+
+// The coordinate check as it was first written, substrings and all.
+bool referenceCoordinate(std::string_view value, std::string_view hemisphere, std::size_t degreeDigits,
+                         char positive, char negative) {
+    if (hemisphere.size() != 1 || (hemisphere[0] != positive && hemisphere[0] != negative)) return false;
+    const std::size_t whole = degreeDigits + 2;
+    if (value.size() < whole || !allDigits(value.substr(0, whole))) return false;
+    const std::string_view fraction = value.substr(whole);
+    if (!fraction.empty() && (fraction.size() < 2 || fraction[0] != '.' || !allDigits(fraction.substr(1))))
+        return false;
+    const int degrees = std::stoi(std::string(value.substr(0, degreeDigits)));
+    const int minutes = std::stoi(std::string(value.substr(degreeDigits, 2)));
+    const int limit = degreeDigits == 2 ? 90 : 180;
+    if (minutes >= 60 || degrees > limit) return false;
+    return degrees < limit || (minutes == 0 && value.find_first_not_of("0.", whole) == std::string_view::npos);
+}
+
 // The body split at its commas, at most 16 fields; a missing field is empty.
 std::string_view commaField(std::string_view body, std::size_t index) {
     std::size_t start = 0;
@@ -32,8 +52,8 @@ std::string_view commaField(std::string_view body, std::size_t index) {
 
 bool referenceFix(std::string_view body, std::size_t latitude, std::vector<std::size_t> numbers) {
     if (!wellFormedTime(commaField(body, 0))) return false;
-    if (!wellFormedCoordinate(commaField(body, latitude), commaField(body, latitude + 1), 2, 'N', 'S')) return false;
-    if (!wellFormedCoordinate(commaField(body, latitude + 2), commaField(body, latitude + 3), 3, 'E', 'W'))
+    if (!referenceCoordinate(commaField(body, latitude), commaField(body, latitude + 1), 2, 'N', 'S')) return false;
+    if (!referenceCoordinate(commaField(body, latitude + 2), commaField(body, latitude + 3), 3, 'E', 'W'))
         return false;
     for (std::size_t i : numbers)
         if (!commaField(body, i).empty() && !wellFormedNumber(commaField(body, i))) return false;
@@ -107,6 +127,40 @@ std::string randomBody(std::mt19937& rng, bool gga) {
         }
     }
     return body;
+}
+
+TEST(NmeaFixChecks, CoordinateCheckDecidesAsTheReference) {
+    std::mt19937 rng(7);
+    const char alphabet[] = "0000123456789998..5 -NSEWnx";
+    const std::string_view hemispheres[] = {"N", "S", "E", "W", "N", "S", "E", "W", "", "NS", "s", std::string_view("\0", 1)};
+    int accepted = 0;
+    for (int round = 0; round < 200000; ++round) {
+        const std::size_t degreeDigits = rng() % 2 == 0 ? 2 : 3;
+        // Mostly digits where a receiver puts them, so that the ranges are
+        // reached as often as the syntax; then a character or two damaged.
+        std::string value;
+        const std::size_t whole = degreeDigits + 2 - (rng() % 8 == 0 ? 1 : 0);
+        for (std::size_t i = 0; i < whole; ++i)
+            value += static_cast<char>('0' + (i == 0 && rng() % 3 == 0 ? (degreeDigits == 2 ? 9 : 1) : rng() % 10));
+        if (rng() % 3 != 0) value += '.';
+        for (std::size_t i = rng() % 6; i > 0; --i)
+            value += rng() % 3 == 0 ? '0' : static_cast<char>('0' + rng() % 10);
+        if (rng() % 4 == 0) value = value.substr(0, 1) + (degreeDigits == 2 ? "0" : "80") + value.substr(1);
+        for (std::size_t i = rng() % 4 == 0 ? 1 + rng() % 2 : 0; i > 0 && !value.empty(); --i)
+            value[rng() % value.size()] = alphabet[rng() % (sizeof alphabet - 1)];
+        const std::string_view hemisphere = hemispheres[rng() % std::size(hemispheres)];
+        const char positive = degreeDigits == 2 ? 'N' : 'E';
+        const char negative = degreeDigits == 2 ? 'S' : 'W';
+        const bool expected = referenceCoordinate(value, hemisphere, degreeDigits, positive, negative);
+        ASSERT_EQ(wellFormedCoordinate(value, hemisphere, degreeDigits, positive, negative), expected)
+            << '"' << value << "\" \"" << hemisphere << "\" " << degreeDigits;
+        accepted += expected ? 1 : 0;
+    }
+    EXPECT_GT(accepted, 5000);
+    for (const char* value : {"9000", "9000.0000", "9000.0001", "8959.9999", "18000.00", "18000.01", "17959.9"})
+        EXPECT_EQ(wellFormedCoordinate(value, "N", value[0] == '1' ? 3 : 2, 'N', 'S'),
+                  referenceCoordinate(value, "N", value[0] == '1' ? 3 : 2, 'N', 'S'))
+            << value;
 }
 
 TEST(NmeaFixChecks, FoldedChecksDecideAsTheSeparatePass) {
