@@ -73,8 +73,9 @@ class Fields {
     float coordinate(bool latitude, std::string_view& value, std::string_view& hemisphere) {
         const char* const start = m_p;
         float v = 0;
-        const char* const next = latitude ? readLatitude(start, m_end, v) : readLongitude(start, m_end, v);
-        const char* const middle = viewField(start, m_end).next;
+        const char* middle = start;
+        const char* const next =
+            latitude ? readLatitude(start, m_end, v, &middle) : readLongitude(start, m_end, v, &middle);
         note(start, middle);
         value = m_raw;
         note(middle, next);

@@ -33,8 +33,9 @@ const char* fieldEnd(const char* p, const char* end) {
 constexpr float DegreesPerMinute = 0.016666668f;
 
 const char* readCoordinate(const char* p, const char* end, std::size_t degreeDigits, char negative,
-                           float& out) {
+                           float& out, const char** hemisphereStart) {
     const FieldView value = viewField(p, end);
+    if (hemisphereStart != nullptr) *hemisphereStart = value.next;
     const FieldView hemisphere = viewField(value.next, end);
     out = 0;
     if (value.length < degreeDigits) return hemisphere.next;
@@ -279,12 +280,12 @@ bool wellFormedCoordinate(std::string_view value, std::string_view hemisphere, s
     return degrees < limit || (minutes == 0 && !fractionNotZero);
 }
 
-const char* readLatitude(const char* p, const char* end, float& out) {
-    return readCoordinate(p, end, 2, 'S', out);
+const char* readLatitude(const char* p, const char* end, float& out, const char** hemisphere) {
+    return readCoordinate(p, end, 2, 'S', out, hemisphere);
 }
 
-const char* readLongitude(const char* p, const char* end, float& out) {
-    return readCoordinate(p, end, 3, 'W', out);
+const char* readLongitude(const char* p, const char* end, float& out, const char** hemisphere) {
+    return readCoordinate(p, end, 3, 'W', out, hemisphere);
 }
 
 } // namespace Positioning::detail
