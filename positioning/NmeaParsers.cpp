@@ -21,6 +21,11 @@ class Fields {
   public:
     Fields(const char* body, const char* end) : m_p(body), m_end(end), m_more(body < end) {}
     bool more() const { return m_more; }
+    // Whether every field read so far ended at a comma (or the end), so the
+    // fields lie where a split of the body at its commas puts them.
+    bool commaSplit() const { return m_commaSplit; }
+    // The whole raw text of the field read last, up to its separator.
+    std::string_view raw() const { return m_raw; }
 
     char firstChar() {
         const FieldView field = viewField(m_p, m_end);
@@ -38,9 +43,20 @@ class Fields {
         advance(parseCsvDouble(m_p, m_end, v));
         return static_cast<float>(v);
     }
-    double wideNumber() {
+    // A number that says whether its field is empty or a plain decimal (what
+    // wellFormedNumber accepts), told from where the reading stopped: only
+    // an unusual field is walked again.
+    double checkedNumber(bool& wellFormed) {
         double v = 0;
-        advance(parseCsvDouble(m_p, m_end, v));
+        const char* const start = m_p;
+        const char* const stop = scanFloat(start, m_end, v);
+        const char* fieldEnd = stop != nullptr ? stop : start;
+        while (fieldEnd < m_end && *fieldEnd != ',')
+            ++fieldEnd;
+        wellFormed = fieldEnd == start ||
+                     (stop == fieldEnd && *start != ' ' && *start != '\t') ||
+                     wellFormedNumber(std::string_view(start, static_cast<std::size_t>(fieldEnd - start)));
+        advance(fieldEnd < m_end ? fieldEnd + 1 : m_end);
         return v;
     }
     NmeaTime time() {
@@ -53,26 +69,41 @@ class Fields {
         advance(readDate(m_p, m_end, d));
         return d;
     }
-    float latitude() {
+    // A coordinate with the raw texts of its value and hemisphere fields.
+    float coordinate(bool latitude, std::string_view& value, std::string_view& hemisphere) {
+        const char* const start = m_p;
         float v = 0;
-        advance(readLatitude(m_p, m_end, v));
-        return v;
-    }
-    float longitude() {
-        float v = 0;
-        advance(readLongitude(m_p, m_end, v));
+        const char* middle = start;
+        const char* const next =
+            latitude ? readLatitude(start, m_end, v, &middle) : readLongitude(start, m_end, v, &middle);
+        note(start, middle);
+        value = m_raw;
+        note(middle, next);
+        hemisphere = m_raw;
+        move(next);
         return v;
     }
 
   private:
     void advance(const char* next) {
+        note(m_p, next);
+        move(next);
+    }
+    void move(const char* next) {
         m_more = next < m_end || (next > m_p && (next[-1] == ',' || next[-1] == '*'));
         m_p = next;
+    }
+    void note(const char* start, const char* next) {
+        const bool separated = next > start && (next[-1] == ',' || next[-1] == '*');
+        if (separated && next[-1] == '*') m_commaSplit = false;
+        m_raw = std::string_view(start, static_cast<std::size_t>((separated ? next - 1 : next) - start));
     }
 
     const char* m_p;
     const char* m_end;
     bool m_more;
+    bool m_commaSplit = true;
+    std::string_view m_raw;
 };
 
 // The raw fields of a body (split at ',', at most Max of them) for the
@@ -128,58 +159,81 @@ bool wellFormedFix(const RawFields& f, std::size_t time, std::size_t latitude,
     return true;
 }
 
+// The checks of wellFormedFix on the fields as the parser read them; the
+// whole body is split again only when a field ended at a '*' (its fields then
+// lie elsewhere for the checks).
+bool wellFormedFix(std::string_view time, const std::string_view (&coordinates)[4], bool numbersWellFormed) {
+    return numbersWellFormed && wellFormedTime(time) &&
+           wellFormedCoordinate(coordinates[0], coordinates[1], 2, 'N', 'S') &&
+           wellFormedCoordinate(coordinates[2], coordinates[3], 3, 'E', 'W');
+}
+
 } // namespace
 
 bool parseGga(const char* body, const char* end, GgaRecord& out) {
     out = GgaRecord{};
     Fields f(body, end);
+    std::string_view coordinates[4];
+    bool hdopWellFormed = true;
+    bool altitudeWellFormed = true;
     if (!f.more()) return false;
     out.time = f.time();
+    const std::string_view time = f.raw();
     if (!f.more()) return false;
-    out.latitude = f.latitude();
+    out.latitude = f.coordinate(true, coordinates[0], coordinates[1]);
     if (!f.more()) return false;
-    out.longitude = f.longitude();
+    out.longitude = f.coordinate(false, coordinates[2], coordinates[3]);
     if (!f.more()) return false;
     out.quality = f.integer();
     if (!f.more()) return false;
     out.satellitesUsed = f.integer();
     if (!f.more()) return false;
-    out.hdop = f.number();
+    out.hdop = static_cast<float>(f.checkedNumber(hdopWellFormed));
     if (!f.more()) return false;
-    out.altitude = f.number();
+    out.altitude = static_cast<float>(f.checkedNumber(altitudeWellFormed));
     if (!f.more()) return false;
     f.skip(); // altitude unit
     if (!f.more()) return false;
     f.skip(); // geoid separation
+    const std::string_view separation = f.raw();
     if (!f.more()) return false;
     f.skip(); // its unit
     if (!f.more()) return false;
     f.skip(); // age of differential data
     f.skip(); // station id
+    if (out.quality == 0) return true;
     // hdop, altitude, geoid separation
-    return out.quality == 0 || wellFormedFix(RawFields(body, end), 0, 1, {7, 8, 10});
+    if (!f.commaSplit()) return wellFormedFix(RawFields(body, end), 0, 1, {7, 8, 10});
+    const bool numbers = hdopWellFormed && altitudeWellFormed && (separation.empty() || wellFormedNumber(separation));
+    return wellFormedFix(time, coordinates, numbers);
 }
 
 bool parseRmc(const char* body, const char* end, RmcRecord& out) {
     out = RmcRecord{};
     Fields f(body, end);
+    std::string_view coordinates[4];
+    bool speedWellFormed = true;
+    bool courseWellFormed = true;
     if (!f.more()) return false;
     out.time = f.time();
+    const std::string_view time = f.raw();
     if (!f.more()) return false;
     out.status = f.firstChar();
     if (!f.more()) return false;
-    out.latitude = f.latitude();
+    out.latitude = f.coordinate(true, coordinates[0], coordinates[1]);
     if (!f.more()) return false;
-    out.longitude = f.longitude();
+    out.longitude = f.coordinate(false, coordinates[2], coordinates[3]);
     if (!f.more()) return false;
-    out.speed = static_cast<float>(f.wideNumber() * MetresPerSecondPerKnot);
+    out.speed = static_cast<float>(f.checkedNumber(speedWellFormed) * MetresPerSecondPerKnot);
     if (!f.more()) return false;
-    out.course = f.number();
+    out.course = static_cast<float>(f.checkedNumber(courseWellFormed));
     if (!f.more()) return false;
     out.date = f.date();
     f.skip(); // magnetic variation
+    if (out.status != 'A') return true;
     // speed, course
-    return out.status != 'A' || wellFormedFix(RawFields(body, end), 0, 2, {6, 7});
+    if (!f.commaSplit()) return wellFormedFix(RawFields(body, end), 0, 2, {6, 7});
+    return wellFormedFix(time, coordinates, speedWellFormed && courseWellFormed);
 }
 
 bool parseGsa(const char* body, const char* end, GsaRecord& out) {

@@ -33,8 +33,9 @@ const char* fieldEnd(const char* p, const char* end) {
 constexpr float DegreesPerMinute = 0.016666668f;
 
 const char* readCoordinate(const char* p, const char* end, std::size_t degreeDigits, char negative,
-                           float& out) {
+                           float& out, const char** hemisphereStart) {
     const FieldView value = viewField(p, end);
+    if (hemisphereStart != nullptr) *hemisphereStart = value.next;
     const FieldView hemisphere = viewField(value.next, end);
     out = 0;
     if (value.length < degreeDigits) return hemisphere.next;
@@ -250,25 +251,41 @@ bool wellFormedCoordinate(std::string_view value, std::string_view hemisphere, s
                           char positive, char negative) {
     if (hemisphere.size() != 1 || (hemisphere[0] != positive && hemisphere[0] != negative)) return false;
     const std::size_t whole = degreeDigits + 2;
-    if (value.size() < whole || !allDigits(value.data(), whole) ||
-        !fractionOrNothing(value.data() + whole, value.size() - whole))
-        return false;
+    const std::size_t size = value.size();
+    if (size < whole) return false;
+    // One pass: the degrees, the minutes, then the fraction's digits, noting
+    // whether any of them is not zero (at the limit only zero minutes are left).
+    const char* const s = value.data();
     int degrees = 0;
-    for (std::size_t i = 0; i < degreeDigits; ++i)
-        degrees = degrees * 10 + (value[i] - '0');
-    const int minutes = twoDigits(value.data() + degreeDigits);
+    for (std::size_t i = 0; i < degreeDigits; ++i) {
+        const unsigned digit = static_cast<unsigned char>(s[i]) - static_cast<unsigned>('0');
+        if (digit > 9) return false;
+        degrees = degrees * 10 + static_cast<int>(digit);
+    }
+    const unsigned tens = static_cast<unsigned char>(s[degreeDigits]) - static_cast<unsigned>('0');
+    const unsigned ones = static_cast<unsigned char>(s[degreeDigits + 1]) - static_cast<unsigned>('0');
+    if (tens > 9 || ones > 9) return false;
+    bool fractionNotZero = false;
+    if (size > whole) {
+        if (s[whole] != '.' || size == whole + 1) return false;
+        for (std::size_t i = whole + 1; i < size; ++i) {
+            const unsigned digit = static_cast<unsigned char>(s[i]) - static_cast<unsigned>('0');
+            if (digit > 9) return false;
+            fractionNotZero = fractionNotZero || digit != 0;
+        }
+    }
+    const unsigned minutes = tens * 10 + ones;
     const int limit = degreeDigits == 2 ? 90 : 180;
     if (minutes >= 60 || degrees > limit) return false;
-    // At the limit itself only zero minutes are left.
-    return degrees < limit || (minutes == 0 && value.find_first_not_of("0.", whole) == std::string_view::npos);
+    return degrees < limit || (minutes == 0 && !fractionNotZero);
 }
 
-const char* readLatitude(const char* p, const char* end, float& out) {
-    return readCoordinate(p, end, 2, 'S', out);
+const char* readLatitude(const char* p, const char* end, float& out, const char** hemisphere) {
+    return readCoordinate(p, end, 2, 'S', out, hemisphere);
 }
 
-const char* readLongitude(const char* p, const char* end, float& out) {
-    return readCoordinate(p, end, 3, 'W', out);
+const char* readLongitude(const char* p, const char* end, float& out, const char** hemisphere) {
+    return readCoordinate(p, end, 3, 'W', out, hemisphere);
 }
 
 } // namespace Positioning::detail

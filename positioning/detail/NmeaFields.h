@@ -30,9 +30,10 @@ const char* parseCsvDouble(const char* p, const char* end, double& out);
 const char* readTime(const char* p, const char* end, NmeaTime& out);
 // ddmmyy: fewer than 6 characters give a zero date; yy below 80 is 20yy.
 const char* readDate(const char* p, const char* end, NmeaDate& out);
-// Two fields each: ddmm.mmmm (dddmm.mmmm) and the hemisphere letter.
-const char* readLatitude(const char* p, const char* end, float& out);
-const char* readLongitude(const char* p, const char* end, float& out);
+// Two fields each: ddmm.mmmm (dddmm.mmmm) and the hemisphere letter;
+// `hemisphere`, when given, is set to where the letter's field starts.
+const char* readLatitude(const char* p, const char* end, float& out, const char** hemisphere = nullptr);
+const char* readLongitude(const char* p, const char* end, float& out, const char** hemisphere = nullptr);
 
 // Range parsers: optional sign and digits (and for the float an optional
 // point and fraction, no exponent, after leading blanks); false when no
