@@ -50,18 +50,8 @@ i64 runLast(std::uint64_t key) {
     return static_cast<std::int32_t>(static_cast<std::uint32_t>(key) ^ 0x80000000u);
 }
 
-// Keys of the rows between two vertex rows, a block of rows at a time.
-constexpr int kBlockKeys = 4096;
-
-// The flat fill's tables. The edges stay where they were added; the active
-// ones are listed in the order of their runs on the last vertex row.
-struct FlatScanTables {
-    int order[kMaxPolygonVertices];
-    detail::EdgeWalker edges[kMaxPolygonVertices]; // in the order they were added
-    int active[kMaxPolygonVertices];
-    std::uint64_t rowKeys[kMaxPolygonVertices]; // the runs of a vertex row
-    std::uint64_t blockKeys[kBlockKeys];        // row by row, the active edges' runs in their order
-};
+// The flat fill's tables: the runs of a row as keys of runKey.
+using FlatScanTables = detail::BlockScanTables<detail::EdgeWalker, std::uint64_t>;
 
 // Sorts a row's runs (by insertion: between vertex rows they are nearly in
 // order already) and fills them pair by pair, each span from the pair's
@@ -102,108 +92,31 @@ template <bool XMajor> void walkBlock(detail::EdgeWalker& edge, int rows, std::u
 }
 
 // The rows, runs and spans of detail::scanPolygon, filled into a surface of
-// Bytes bytes per pixel: the pixels set are the same. Between vertex rows
-// no edge starts or ends: there each edge is walked over a block of rows
-// on its own, and then the block's rows are filled.
+// Bytes bytes per pixel: the pixels set are the same.
 template <int Bytes>
 void scanFlatPolygon(const Canvas& canvas, const Point* points, int n, std::uint32_t pixel,
                      FlatScanTables& t) {
-    const i64 left = canvas.left;
-    const i64 right = canvas.right;
-    const i64 top = canvas.top;
-    const i64 bottom = canvas.bottom;
-
-    if (!detail::sortVerticesByRow(canvas, points, n, t.order)) return;
-    const i64 minY = points[t.order[0]].y;
-
-    auto* const pixels = static_cast<std::uint8_t*>(canvas.surface->pixels);
-    const i64 pitch = canvas.surface->pitch;
-    int active = 0;
-    int added = 0;
-    // A vertex row's runs of the active edges, already stepped: sorted with
-    // the edges' order, then filled when the row is on the canvas.
-    auto vertexRow = [&](i64 y) {
-        for (int i = 0; i < active; ++i) {
-            const detail::EdgeWalker& w = t.edges[t.active[i]];
-            const std::uint64_t key = runKey(w.xmin, w.xmax);
-            const int id = t.active[i];
-            int j = i;
-            while (j > 0 && t.rowKeys[j - 1] > key) {
-                t.rowKeys[j] = t.rowKeys[j - 1];
-                t.active[j] = t.active[j - 1];
-                --j;
-            }
-            t.rowKeys[j] = key;
-            t.active[j] = id;
+    struct Ops {
+        const Canvas& canvas;
+        std::uint8_t* pixels;
+        i64 pitch;
+        std::uint32_t pixel;
+        std::uint64_t key(const detail::EdgeWalker& w) const { return runKey(w.xmin, w.xmax); }
+        void walk(detail::EdgeWalker& w, int rows, std::uint64_t* keys, int stride) const {
+            if (w.xMajor)
+                walkBlock<true>(w, rows, keys, stride);
+            else
+                walkBlock<false>(w, rows, keys, stride);
         }
-        if (y >= top && active >= 2)
-            fillRunPairs<Bytes>(pixels + y * pitch, t.rowKeys, active, left, right, pixel);
+        void row(i64 y, std::uint64_t* keys, int count) const {
+            fillRunPairs<Bytes>(pixels + y * pitch, keys, count, canvas.left, canvas.right, pixel);
+        }
+        void span(i64 y, i64 a, i64 b) const {
+            fillRowRun(pixels + y * pitch, Bytes, a, static_cast<std::size_t>(b - a), pixel);
+        }
     };
-    auto addEdge = [&](const Point& from, const Point& to) {
-        detail::EdgeWalker& w = t.edges[added];
-        w.start(from.x, from.y, to.x, to.y);
-        w.step();
-        t.active[active++] = added++;
-    };
-
-    int k = 0;
-    i64 y = minY;
-    while (y < bottom) {
-        // Vertex row: the edges reaching it first (those ending on it give
-        // their last run), then the ones leaving it.
-        for (int i = 0; i < active; ++i)
-            t.edges[t.active[i]].step();
-        vertexRow(y);
-        int kept = 0;
-        for (int i = 0; i < active; ++i)
-            if (t.edges[t.active[i]].endY != y) t.active[kept++] = t.active[i];
-        active = kept;
-        while (k < n && points[t.order[k]].y == y) {
-            const int v = t.order[k];
-            const Point& p = points[v];
-            const Point& next = points[v + 1 == n ? 0 : v + 1];
-            const Point& prev = points[v == 0 ? n - 1 : v - 1];
-            if (next.y == y) {
-                // A horizontal edge: its span, the right end excluded.
-                const i64 a = std::max<i64>(std::min(p.x, next.x), left);
-                const i64 b = std::min<i64>(std::max(p.x, next.x), right);
-                if (y >= top && a < b)
-                    fillRowRun(pixels + y * pitch, Bytes, a, static_cast<std::size_t>(b - a), pixel);
-            } else if (next.y > y) {
-                addEdge(p, next);
-            }
-            if (prev.y > y) addEdge(p, prev);
-            ++k;
-        }
-        if (k == n) break;
-        vertexRow(y);
-
-        const i64 nextY = points[t.order[k]].y;
-        i64 row = y + 1;
-        if (row < top) {
-            const i64 to = std::min(top, nextY);
-            for (int i = 0; i < active; ++i)
-                t.edges[t.active[i]].skip(to - row);
-            row = to;
-        }
-        const i64 stop = std::min(nextY, bottom);
-        const i64 blockRows = std::max(1, kBlockKeys / std::max(active, 1));
-        while (row < stop) {
-            const int rows = static_cast<int>(std::min(stop - row, blockRows));
-            for (int i = 0; i < active; ++i) {
-                detail::EdgeWalker& w = t.edges[t.active[i]];
-                if (w.xMajor)
-                    walkBlock<true>(w, rows, t.blockKeys + i, active);
-                else
-                    walkBlock<false>(w, rows, t.blockKeys + i, active);
-            }
-            for (int r = 0; r < rows; ++r)
-                fillRunPairs<Bytes>(pixels + (row + r) * pitch, t.blockKeys + r * active, active, left, right,
-                                    pixel);
-            row += rows;
-        }
-        y = nextY;
-    }
+    Ops ops{canvas, static_cast<std::uint8_t*>(canvas.surface->pixels), canvas.surface->pitch, pixel};
+    detail::scanPolygonBlocks(canvas, points, n, t, ops);
 }
 
 FlatScanTables flatTables;

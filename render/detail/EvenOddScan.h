@@ -148,24 +148,34 @@ void scanPolygon(const Canvas& canvas, const Point* points, int n, ScanTables<Ed
     }
 }
 
-// The tables of scanFixedPolygon, kept static by its users.
-struct FixedScanTables {
-    static constexpr int kBlockColumns = 4096;
+// The tables of a block scan, kept static by its users. The edges stay
+// where they were added; the active ones are listed in the order of their
+// runs on the last vertex row.
+template <class Edge, class Key> struct BlockScanTables {
+    static constexpr int kBlockKeys = 4096;
     int order[kMaxPolygonVertices];
-    FixedEdge edges[kMaxPolygonVertices]; // in the order they were added
-    int active[kMaxPolygonVertices];      // in the order of their columns on the last vertex row
-    i64 rowColumns[kMaxPolygonVertices];  // the columns of a vertex row
-    i64 blockColumns[kBlockColumns];      // row by row, the active edges' columns in their order
+    Edge edges[kMaxPolygonVertices]; // in the order they were added
+    int active[kMaxPolygonVertices];
+    Key rowKeys[kMaxPolygonVertices]; // the runs of a vertex row
+    Key blockKeys[kBlockKeys];        // row by row, the active edges' runs in their order
 };
 
-// scanPolygon over FixedEdge walkers, handing `span` the same spans in the
-// same order. The vertex rows go as there; between two vertex rows no edge
-// starts or ends, so each edge is walked over a block of those rows on its
-// own, its state in registers, and then the block's rows are handed over.
-// A FixedEdge's run is one column, so two runs with the same start are equal
-// and the order of a row's runs after sorting is that of scanPolygon.
-template <class Span>
-void scanFixedPolygon(const Canvas& canvas, const Point* points, int n, FixedScanTables& t, Span span) {
+// The rows and spans of scanPolygon, with the rows between two vertex rows
+// a block at a time: there no edge starts or ends, so each edge is walked
+// over a block of those rows on its own, its state in registers, and then
+// the block's rows are handed over. What a run is and what becomes of a
+// row is the caller's (Ops):
+//   Key key(const Edge&)   the run of an edge stepped onto its row;
+//   void walk(Edge&, int rows, Key* out, int stride)
+//                          the edge over `rows` rows before its last one,
+//                          each row's run `stride` keys after the last;
+//   void row(i64 y, Key* keys, int count)
+//                          a row on the canvas and its runs, nearly sorted;
+//   void span(i64 y, i64 a, i64 b)
+//                          a horizontal edge on the canvas, a .. b-1 clamped.
+template <class Edge, class Key, class Ops>
+void scanPolygonBlocks(const Canvas& canvas, const Point* points, int n, BlockScanTables<Edge, Key>& t,
+                       Ops& ops) {
     const i64 left = canvas.left;
     const i64 right = canvas.right;
     const i64 top = canvas.top;
@@ -174,46 +184,27 @@ void scanFixedPolygon(const Canvas& canvas, const Point* points, int n, FixedSca
     if (!sortVerticesByRow(canvas, points, n, t.order)) return;
     const i64 minY = points[t.order[0]].y;
 
-    // A row's columns in order (by insertion: they are nearly in order
-    // already), each pair's span from its first column to its second,
-    // that one excluded, clamped to the canvas.
-    auto spans = [&](i64 y, i64* columns, int count) {
-        for (int i = 1; i < count; ++i) {
-            const i64 x = columns[i];
-            int j = i;
-            while (j > 0 && columns[j - 1] > x) {
-                columns[j] = columns[j - 1];
-                --j;
-            }
-            columns[j] = x;
-        }
-        for (int i = 0; i + 1 < count; i += 2) {
-            const i64 a = std::max(columns[i], left);
-            const i64 b = std::min(columns[i + 1], right);
-            if (a < b) span(y, a, b);
-        }
-    };
     int active = 0;
     int added = 0;
-    // A vertex row's columns of the active edges, already stepped: the
-    // edges sorted with them, then the spans when the row is on the canvas.
+    // A vertex row's runs of the active edges, already stepped: the edges
+    // sorted with them, then the row when it is on the canvas.
     auto vertexRow = [&](i64 y) {
         for (int i = 0; i < active; ++i) {
             const int id = t.active[i];
-            const i64 x = t.edges[id].xmin;
+            const Key key = ops.key(t.edges[id]);
             int j = i;
-            while (j > 0 && t.rowColumns[j - 1] > x) {
-                t.rowColumns[j] = t.rowColumns[j - 1];
+            while (j > 0 && t.rowKeys[j - 1] > key) {
+                t.rowKeys[j] = t.rowKeys[j - 1];
                 t.active[j] = t.active[j - 1];
                 --j;
             }
-            t.rowColumns[j] = x;
+            t.rowKeys[j] = key;
             t.active[j] = id;
         }
-        if (y >= top && active >= 2) spans(y, t.rowColumns, active);
+        if (y >= top && active >= 2) ops.row(y, t.rowKeys, active);
     };
     auto addEdge = [&](const Point& from, const Point& to) {
-        FixedEdge& e = t.edges[added];
+        Edge& e = t.edges[added];
         e.start(from.x, from.y, to.x, to.y);
         e.step();
         t.active[active++] = added++;
@@ -222,7 +213,8 @@ void scanFixedPolygon(const Canvas& canvas, const Point* points, int n, FixedSca
     int k = 0;
     i64 y = minY;
     while (y < bottom) {
-        // Vertex row: the edges reaching it first, then the ones leaving it.
+        // Vertex row: the edges reaching it first (those ending on it give
+        // their last run), then the ones leaving it.
         for (int i = 0; i < active; ++i)
             t.edges[t.active[i]].step();
         vertexRow(y);
@@ -236,9 +228,10 @@ void scanFixedPolygon(const Canvas& canvas, const Point* points, int n, FixedSca
             const Point& next = points[v + 1 == n ? 0 : v + 1];
             const Point& prev = points[v == 0 ? n - 1 : v - 1];
             if (next.y == y) {
+                // A horizontal edge: its span, the right end excluded.
                 const i64 a = std::max<i64>(std::min(p.x, next.x), left);
                 const i64 b = std::min<i64>(std::max(p.x, next.x), right);
-                if (y >= top && a < b) span(y, a, b);
+                if (y >= top && a < b) ops.span(y, a, b);
             } else if (next.y > y) {
                 addEdge(p, next);
             }
@@ -257,26 +250,63 @@ void scanFixedPolygon(const Canvas& canvas, const Point* points, int n, FixedSca
             row = to;
         }
         const i64 stop = std::min(nextY, bottom);
-        const i64 blockRows = std::max(1, FixedScanTables::kBlockColumns / std::max(active, 1));
+        const i64 blockRows = std::max(1, BlockScanTables<Edge, Key>::kBlockKeys / std::max(active, 1));
         while (row < stop) {
             const int rows = static_cast<int>(std::min(stop - row, blockRows));
-            // Every row of the block lies before the edge's last one.
-            for (int i = 0; i < active; ++i) {
-                FixedEdge& e = t.edges[t.active[i]];
-                i64 xf = e.xf;
-                const i64 step = e.stepf;
-                i64* out = t.blockColumns + i;
-                for (int r = 0; r < rows; ++r, xf += step)
-                    out[r * active] = (xf + 0x2000) >> 14;
-                e.xf = xf;
-                e.y += rows;
-            }
+            for (int i = 0; i < active; ++i)
+                ops.walk(t.edges[t.active[i]], rows, t.blockKeys + i, active);
             for (int r = 0; r < rows; ++r)
-                spans(row + r, t.blockColumns + r * active, active);
+                ops.row(row + r, t.blockKeys + r * active, active);
             row += rows;
         }
         y = nextY;
     }
+}
+
+using FixedScanTables = BlockScanTables<FixedEdge, i64>;
+
+// scanPolygon over FixedEdge walkers, handing `span` the same spans in the
+// same order. A FixedEdge's run is one column, so two runs with the same
+// start are equal and the order of a row's runs after sorting is that of
+// scanPolygon.
+template <class Span>
+void scanFixedPolygon(const Canvas& canvas, const Point* points, int n, FixedScanTables& t, Span span) {
+    struct Ops {
+        const Canvas& canvas;
+        Span& out;
+        i64 key(const FixedEdge& e) const { return e.xmin; }
+        void walk(FixedEdge& e, int rows, i64* out, int stride) const {
+            // Every row of the block lies before the edge's last one.
+            i64 xf = e.xf;
+            const i64 step = e.stepf;
+            for (int r = 0; r < rows; ++r, xf += step)
+                out[r * stride] = (xf + 0x2000) >> 14;
+            e.xf = xf;
+            e.y += rows;
+        }
+        // A row's columns in order (by insertion: they are nearly in order
+        // already), each pair's span from its first column to its second,
+        // that one excluded, clamped to the canvas.
+        void row(i64 y, i64* columns, int count) const {
+            for (int i = 1; i < count; ++i) {
+                const i64 x = columns[i];
+                int j = i;
+                while (j > 0 && columns[j - 1] > x) {
+                    columns[j] = columns[j - 1];
+                    --j;
+                }
+                columns[j] = x;
+            }
+            for (int i = 0; i + 1 < count; i += 2) {
+                const i64 a = std::max<i64>(columns[i], canvas.left);
+                const i64 b = std::min<i64>(columns[i + 1], canvas.right);
+                if (a < b) out(y, a, b);
+            }
+        }
+        void span(i64 y, i64 a, i64 b) const { out(y, a, b); }
+    };
+    Ops ops{canvas, span};
+    scanPolygonBlocks(canvas, points, n, t, ops);
 }
 
 } // namespace xe::detail
