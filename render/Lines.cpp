@@ -2,6 +2,7 @@
 
 #include "render/Numeric.h"
 #include "render/Pixels.h"
+#include "render/detail/BorderLines.h"
 #include "render/detail/EdgeWalker.h"
 #include "render/detail/Raster.h"
 
@@ -65,20 +66,7 @@ namespace detail {
 template <int Bytes>
 void drawLineInside(std::uint8_t* pixels, i64 pitch, Point64 a, Point64 b, std::uint32_t pixel) {
     using Pixel = std::conditional_t<Bytes == 4, std::uint32_t, std::uint16_t>;
-    const auto value = static_cast<Pixel>(pixel);
-    if (a.y > b.y) std::swap(a, b);
-    auto plot = [&](i64 x, i64 y) { reinterpret_cast<Pixel*>(pixels + y * pitch)[x] = value; };
-    plot(a.x, a.y);
-    if (a.x != b.x && a.y != b.y) {
-        walkInside<Pixel>(pixels, pitch, a.x, a.y, b.x, b.y, value);
-    } else if (a.y == b.y) {
-        for (i64 x = std::min(a.x, b.x) + 1; x < std::max(a.x, b.x); ++x)
-            plot(x, a.y);
-    } else {
-        for (i64 y = a.y + 1; y < b.y; ++y)
-            plot(a.x, y);
-    }
-    plot(b.x, b.y);
+    walkBorderLine<Pixel>(pixels, pitch, a, b, static_cast<Pixel>(pixel));
 }
 
 template void drawLineInside<2>(std::uint8_t*, i64, Point64, Point64, std::uint32_t);
