@@ -100,8 +100,26 @@ void NmeaDevice::setPosition(float latitude, float longitude) {
     m_projection = projection;
 }
 
+void NmeaDevice::readBegins() {
+    m_mutex.lock();
+    ++m_reads;
+}
+
+void NmeaDevice::readEnds() {
+    --m_reads;
+    m_mutex.unlock();
+}
+
 void NmeaDevice::onData(const char* text, std::uint32_t length) {
+    if (m_reads > 0) {
+        take(text, length);
+        return;
+    }
     Lock lock(m_mutex);
+    take(text, length);
+}
+
+void NmeaDevice::take(const char* text, std::uint32_t length) {
     m_nmeaLog.write(text);
 
     NmeaRecords& records = m_records;

@@ -61,16 +61,24 @@ class NmeaDevice : public Device, private SerialPortSettings, private LogSetting
     bool stopPortSearch() override;
     // LogSettings
     void setNmeaLogging(int minutes) override;
-    // DataListener
+    // DataListener. The lock is taken once for a read's sentences, from
+    // readBegins to readEnds; a sentence outside a read takes it itself.
     void onData(const char* text, std::uint32_t length) override;
     void enabledChanged(bool enabled) override { lost(enabled); }
     void portStateChanged(bool open) override { lost(open); }
+    void readBegins() override;
+    void readEnds() override;
     void lost(bool stillOn);
+    // One sentence, the lock held.
+    void take(const char* text, std::uint32_t length);
 
     void setPosition(float latitude, float longitude);
 
     TrackingListener* m_listener;
     detail::Mutex m_mutex;
+    // Reads under way on the GPS thread (readBegins took the lock); only
+    // that thread touches it.
+    int m_reads = 0;
     std::unique_ptr<PortSystem> m_portSystem;
     NmeaTime m_lastTime;
     Fix m_fix;

@@ -6,9 +6,7 @@
 
 namespace Positioning {
 
-using detail::Lock;
-
-ReplayPortSystem::ReplayPortSystem() : m_listenersMutex("Can't create GPS listeners mutex") {}
+ReplayPortSystem::ReplayPortSystem() = default;
 
 ReplayPortSystem::~ReplayPortSystem() = default;
 
@@ -19,7 +17,7 @@ std::uint32_t ReplayPortSystem::feed(std::string_view bytes, std::size_t chunk) 
         if (chunk > 0) n = std::min(n, chunk);
         std::memcpy(writePosition(), bytes.data(), n);
         bytes.remove_prefix(n);
-        handed += scan(static_cast<std::uint32_t>(n));
+        handed += handOver(static_cast<std::uint32_t>(n));
     }
     return handed;
 }
@@ -28,9 +26,7 @@ void ReplayPortSystem::setOpen(bool open) {
     if (open == m_open) return;
     m_open = open;
     reset();
-    Lock lock(m_listenersMutex);
-    for (DataListener* listener : m_listeners)
-        listener->portStateChanged(open);
+    tellPortState(open);
 }
 
 void ReplayPortSystem::losePort() {
@@ -44,11 +40,7 @@ bool ReplayPortSystem::setEnabled(bool on, Threading::ResultCallback* done) {
         return true;
     }
     m_enabled = on;
-    {
-        Lock lock(m_listenersMutex);
-        for (DataListener* listener : m_listeners)
-            listener->enabledChanged(on);
-    }
+    tellEnabled(on);
     setOpen(on);
     if (callback) callback->result(on == m_open);
     return true;
@@ -67,21 +59,12 @@ bool ReplayPortSystem::findPort(Threading::ProgressCallback* callback) {
 }
 
 void ReplayPortSystem::addDataListener(DataListener* listener) {
-    Lock lock(m_listenersMutex);
-    m_listeners.push_back(listener);
+    addListener(listener);
 }
 
 bool ReplayPortSystem::removeDataListener(DataListener* listener) {
-    Lock lock(m_listenersMutex);
-    auto it = std::find(m_listeners.begin(), m_listeners.end(), listener);
-    if (it != m_listeners.end()) m_listeners.erase(it);
+    removeListener(listener);
     return false; // listeners are never owned here
-}
-
-void ReplayPortSystem::onSentence(const char* text, std::uint32_t length) {
-    Lock lock(m_listenersMutex);
-    for (DataListener* listener : m_listeners)
-        listener->onData(text, length);
 }
 
 } // namespace Positioning

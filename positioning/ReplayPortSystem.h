@@ -1,20 +1,19 @@
 #pragma once
 // A port system whose "port" is a recorded NMEA stream: the caller's thread
 // plays the GPS thread and feeds bytes, in chunks of any size, through the
-// same sentence reader a serial port fills, so fixes come out exactly as
-// they would from a receiver. Commands run at once instead of being queued.
+// same sentence reader a serial port fills, handed to the listeners the same
+// way (ListenerFanOut.h), so fixes come out exactly as they would from a
+// receiver. Commands run at once instead of being queued.
 
-#include "positioning/NmeaSentenceReader.h"
+#include "positioning/ListenerFanOut.h"
 #include "positioning/PortSystem.h"
-#include "positioning/detail/Mutex.h"
 
 #include <cstddef>
 #include <string_view>
-#include <vector>
 
 namespace Positioning {
 
-class ReplayPortSystem final : public PortSystem, private NmeaSentenceReader {
+class ReplayPortSystem final : public PortSystem, private ListenerFanOut {
   public:
     ReplayPortSystem();
     ~ReplayPortSystem() override;
@@ -40,15 +39,12 @@ class ReplayPortSystem final : public PortSystem, private NmeaSentenceReader {
     bool removeDataListener(DataListener* listener) override;
 
   private:
-    void onSentence(const char* text, std::uint32_t length) override;
     void setOpen(bool open);
 
     bool m_enabled = false;
     bool m_open = false;
     std::uint32_t m_portNumber = 4;
     std::uint32_t m_speed = 4800;
-    detail::Mutex m_listenersMutex;
-    std::vector<DataListener*> m_listeners;
 };
 
 } // namespace Positioning

@@ -239,7 +239,7 @@ class SerialPortSystem::FindPortCommand final : public Command {
 SerialPortSystem::SerialPortSystem(const MessageTexts* messages, SerialPortSystemOptions options,
                                    Clock& clock)
     : m_messages(messages), m_options(std::move(options)), m_clock(clock),
-      m_mutex("Can't create main GPS mutex"), m_listenersMutex("Can't create GPS listeners mutex") {
+      m_mutex("Can't create main GPS mutex") {
     // Taken from one lasting default object: GCC 12 at -O3 reports a
     // temporary's strings as maybe uninitialised when it is destroyed here.
     static const SerialPortSystemOptions defaults;
@@ -304,33 +304,12 @@ bool SerialPortSystem::stopPortSearch() {
 }
 
 void SerialPortSystem::addDataListener(DataListener* listener) {
-    Lock lock(m_listenersMutex);
-    m_listeners.push_back(listener);
+    addListener(listener);
 }
 
 bool SerialPortSystem::removeDataListener(DataListener* listener) {
-    Lock lock(m_listenersMutex);
-    auto it = std::find(m_listeners.begin(), m_listeners.end(), listener);
-    if (it != m_listeners.end()) m_listeners.erase(it);
+    removeListener(listener);
     return false; // listeners are never owned here
-}
-
-void SerialPortSystem::onSentence(const char* text, std::uint32_t length) {
-    Lock lock(m_listenersMutex);
-    for (DataListener* listener : m_listeners)
-        listener->onData(text, length);
-}
-
-void SerialPortSystem::tellEnabled(bool enabled) {
-    Lock lock(m_listenersMutex);
-    for (DataListener* listener : m_listeners)
-        listener->enabledChanged(enabled);
-}
-
-void SerialPortSystem::tellPortState(bool open) {
-    Lock lock(m_listenersMutex);
-    for (DataListener* listener : m_listeners)
-        listener->portStateChanged(open);
 }
 
 std::unique_ptr<NmeaPort> SerialPortSystem::openAndProbe(std::uint32_t portNumber, std::uint32_t speed) {
@@ -462,7 +441,7 @@ void SerialPortSystem::readingPass() {
             continue;
         }
         if (got > 0 || !silenceSince) silenceSince = m_clock.ticksMs();
-        const std::uint32_t sentences = scan(got);
+        const std::uint32_t sentences = handOver(got);
         m_statsBytes += got;
         m_statsSentences += sentences;
     }

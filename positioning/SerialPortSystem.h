@@ -1,8 +1,9 @@
 #pragma once
 // The port system over a real serial port: the GPS thread reads the
 // receiver's port, cuts the stream into sentences and hands them to the
-// data listeners; other threads queue commands (switch on or off, change
-// port, search for the receiver) that the GPS thread runs between reads.
+// data listeners (ListenerFanOut.h); other threads queue commands (switch
+// on or off, change port, search for the receiver) that the GPS thread runs
+// between reads.
 //
 // The thread keeps the line alive on its own: an enabled system without a
 // port tries to open it again every `noPortMs`, a port silent for
@@ -10,8 +11,8 @@
 // once (the listeners hear of it) and then retried the same way.
 
 #include "positioning/Clock.h"
+#include "positioning/ListenerFanOut.h"
 #include "positioning/NmeaPort.h"
-#include "positioning/NmeaSentenceReader.h"
 #include "positioning/PortSystem.h"
 #include "positioning/detail/Mutex.h"
 
@@ -39,7 +40,7 @@ struct SerialPortSystemOptions {
     std::vector<std::uint32_t> searchSpeeds{57600, 38400, 19200, 9600, 4800};
 };
 
-class SerialPortSystem final : public PortSystem, private NmeaSentenceReader {
+class SerialPortSystem final : public PortSystem, private ListenerFanOut {
   public:
     static constexpr std::size_t MaxQueued = 10;
     static constexpr std::uint32_t HighestPort = 20;
@@ -76,19 +77,15 @@ class SerialPortSystem final : public PortSystem, private NmeaSentenceReader {
     void readingPass();
     void runCommands();
     bool pause(std::uint32_t ms);
-    void onSentence(const char* text, std::uint32_t length) override;
 
     // GPS thread only.
     std::unique_ptr<NmeaPort> openAndProbe(std::uint32_t portNumber, std::uint32_t speed);
     void setOpenPort(std::unique_ptr<NmeaPort> port);
-    void tellEnabled(bool enabled);
-    void tellPortState(bool open);
 
     const MessageTexts* m_messages;
     SerialPortSystemOptions m_options;
     Clock& m_clock;
     detail::Mutex m_mutex;
-    detail::Mutex m_listenersMutex;
     Platform::Event m_stopEvent{true, false};
 
     // Guarded by m_mutex.
@@ -99,8 +96,7 @@ class SerialPortSystem final : public PortSystem, private NmeaSentenceReader {
     std::uint32_t m_portNumber = 4;
     std::uint32_t m_speed = 4800;
 
-    std::vector<DataListener*> m_listeners; // under m_listenersMutex
-    std::unique_ptr<NmeaPort> m_port;       // GPS thread only
+    std::unique_ptr<NmeaPort> m_port; // GPS thread only
     std::uint32_t m_statsBytes = 0;
     std::uint32_t m_statsSentences = 0;
     std::uint32_t m_statsStart = 0;

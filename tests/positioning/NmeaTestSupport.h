@@ -8,6 +8,7 @@
 #include "tests/support/SharedTestData.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -79,6 +80,55 @@ struct ReplaySystem {
 struct FixRecorder : Positioning::TrackingListener {
     std::vector<std::pair<bool, Positioning::Fix>> fixes;
     void onFix(bool valid, const Positioning::Fix& fix) override { fixes.emplace_back(valid, fix); }
+};
+
+// A data listener that keeps the seconds of the sentences it hears ("$..,hhmmss"
+// after the first comma) and notes every breach of the hand-over's rules: a
+// sentence outside a read, a read begun inside another, any call after its
+// removal (set `removed` once removeDataListener returned). The GPS thread
+// alone writes it until the removal; `heard` may be read at any time.
+struct ReadRecorder : Positioning::DataListener {
+    std::vector<int> seconds;
+    std::atomic<int> heard = 0;
+    std::atomic<bool> removed = false;
+    int begins = 0;
+    int ends = 0;
+    bool inRead = false;
+    int outsideRead = 0;
+    int nested = 0;
+    int afterRemoval = 0;
+
+    void onData(const char* text, std::uint32_t length) override {
+        afterRemoval += removed ? 1 : 0;
+        outsideRead += inRead ? 0 : 1;
+        const std::string_view sentence(text, length);
+        const std::size_t comma = sentence.find(',');
+        seconds.push_back(comma == std::string_view::npos || comma + 7 > length
+                              ? -1
+                              : (sentence[comma + 5] - '0') * 10 + (sentence[comma + 6] - '0'));
+        ++heard;
+    }
+    void readBegins() override {
+        afterRemoval += removed ? 1 : 0;
+        nested += inRead ? 1 : 0;
+        inRead = true;
+        ++begins;
+    }
+    void readEnds() override {
+        afterRemoval += removed ? 1 : 0;
+        inRead = false;
+        ++ends;
+    }
+    void enabledChanged(bool) override { outsideRead += inRead ? 1 : 0; }
+    void portStateChanged(bool) override { outsideRead += inRead ? 1 : 0; }
+
+    // Whether every sentence heard followed the one before it in a stream
+    // that says the seconds 0 to `period` - 1 round and round.
+    bool heardARun(int period) const {
+        for (std::size_t i = 1; i < seconds.size(); ++i)
+            if (seconds[i] != (seconds[i - 1] + 1) % period) return false;
+        return true;
+    }
 };
 
 } // namespace PositioningTest

@@ -13,6 +13,7 @@
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
+#include <deque>
 #include <filesystem>
 #include <functional>
 #include <mutex>
@@ -607,4 +608,37 @@ TEST(SerialPortSystem, AnExceptionOnTheGpsThreadRestartsReadingOnly) {
     EXPECT_TRUE(ports.isPortOpen()); // the port and the listeners survive
     EXPECT_TRUE(ports.isEnabled());
     ports.removeDataListener(&listener);
+}
+
+// The serial port hands its reads over as the replay does: listeners that
+// come and go while the receiver talks each hear an unbroken run of its
+// sentences, only inside reads, and nothing after their removal returned.
+TEST(SerialPortSystem, ListenersComeAndGoWhileTheReceiverTalks) {
+    TestSupport::TempDir data;
+    std::vector<std::string> talk;
+    for (int second = 0; second < 60; ++second)
+        talk.push_back(line(Core::format(
+            "GPGGA,0307%02d.000,3747.0873,S,17518.8938,E,1,08,1.1,59.9,M,23.7,M,,0000", second)));
+    Receiver gps(data, 2, talk);
+    std::deque<PositioningTest::ReadRecorder> listeners;
+    Positioning::SerialPortSystem ports(nullptr, quickOptions(data));
+    ports.setPort(2, 38400);
+    ports.setEnabled(true, nullptr);
+    ASSERT_TRUE(eventually([&] { return ports.isPortOpen(); }));
+    for (int i = 0; i < 12; ++i) {
+        PositioningTest::ReadRecorder& listener = listeners.emplace_back();
+        ports.addDataListener(&listener);
+        const bool heard = eventually([&] { return listener.heard >= 2; });
+        ports.removeDataListener(&listener);
+        listener.removed = true;
+        ASSERT_TRUE(heard) << i;
+    }
+    for (const PositioningTest::ReadRecorder& listener : listeners) {
+        EXPECT_TRUE(listener.heardARun(60)) << ::testing::PrintToString(listener.seconds);
+        EXPECT_GE(listener.begins, 1);
+        EXPECT_EQ(listener.begins, listener.ends);
+        EXPECT_EQ(listener.outsideRead, 0);
+        EXPECT_EQ(listener.nested, 0);
+        EXPECT_EQ(listener.afterRemoval, 0);
+    }
 }
