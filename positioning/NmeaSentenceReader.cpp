@@ -61,6 +61,62 @@ std::uint32_t findLineEnd(const char* buffer, std::uint32_t from, std::uint32_t 
     return from;
 }
 
+// What the walk over a line that starts with '$' found: its end (the first
+// line end, or the count of bytes held when none came yet), its first '*'
+// before the end (or the end when none) and the checksum rule's sum, the
+// XOR of every byte between the '$' and that '*' that is not a '$'.
+struct SentenceScan {
+    std::uint32_t end;
+    std::uint32_t star;
+    std::uint8_t sum;
+};
+
+std::uint8_t fold(std::uint64_t wide) {
+    wide ^= wide >> 32;
+    wide ^= wide >> 16;
+    wide ^= wide >> 8;
+    return static_cast<std::uint8_t>(wide);
+}
+
+// One walk finds the line's end and takes its sum on the way, so a sentence
+// is read once rather than once for its end and again for its sum: eight
+// bytes at a time while no byte of the word lies below '+' (line ends,
+// '$' and '*' do, no byte of a sentence's fields does) or from 0x80 up (a
+// line end); such a word goes byte by byte. Past the '*' only the end is
+// looked for.
+SentenceScan scanSentence(const char* buffer, std::uint32_t start, std::uint32_t count) {
+    std::uint64_t wide = 0;
+    std::uint8_t sum = 0;
+    std::uint32_t i = start + 1;
+    for (;;) {
+        if (i + 8 <= count) {
+            const std::uint64_t word = load(buffer + i);
+            if (((((word - 0x2B * Ones) & ~word) | word) & HighBits) == 0) {
+                wide ^= word;
+                i += 8;
+                continue;
+            }
+        }
+        const std::uint32_t stop = std::min(i + 8, count);
+        if (i == stop) return {count, count, 0};
+        for (; i < stop; ++i) {
+            const char c = buffer[i];
+            if (isLineEnd(c)) return {i, i, 0};
+            if (c == '*')
+                return {findLineEnd(buffer, i + 1, count), i, static_cast<std::uint8_t>(fold(wide) ^ sum)};
+            if (c != '$') sum ^= static_cast<std::uint8_t>(c);
+        }
+    }
+}
+
+// Whether the line carries its sum after the '*' as two hex digits (either
+// case): what nmeaChecksumMatches decides for the line.
+bool sumFollowsStar(const char* buffer, const SentenceScan& line) {
+    static constexpr char hex[] = "0123456789ABCDEF";
+    return line.end - line.star > 2 && upper(buffer[line.star + 1]) == hex[line.sum >> 4] &&
+           upper(buffer[line.star + 2]) == hex[line.sum & 0x0F];
+}
+
 } // namespace
 
 bool nmeaChecksumMatches(const char* line, std::uint32_t length) {
@@ -109,7 +165,18 @@ std::uint32_t NmeaSentenceReader::scan(std::uint32_t added) {
     std::uint32_t start = 0;        // the first byte of the current line
     std::uint32_t from = m_scanPos; // where the search for its end resumes
     while (m_count - start >= MinimumScan) {
-        const std::uint32_t end = findLineEnd(m_buffer, from, m_count);
+        // A line that starts with '$' is walked for its end and its sum at
+        // once, from its start again when a scan left it incomplete (a read
+        // of a port leaves some 40 bytes of it: walking them again costs less
+        // than keeping the walk's state between scans); other lines only
+        // need their end.
+        const bool dollar = m_buffer[start] == '$';
+        SentenceScan line{};
+        if (dollar)
+            line = scanSentence(m_buffer, start, m_count);
+        else
+            line.end = findLineEnd(m_buffer, from, m_count);
+        const std::uint32_t end = line.end;
         if (end == m_count) {
             if (m_count - start == BufferSize) {
                 // A whole buffer without a line end: nothing in it can become
@@ -117,11 +184,11 @@ std::uint32_t NmeaSentenceReader::scan(std::uint32_t added) {
                 reset();
                 return handed;
             }
-            from = m_count - 1;
+            from = dollar ? start : m_count - 1;
             break;
         }
         m_buffer[end] = '\0';
-        if (end > start && nmeaChecksumMatches(m_buffer + start, end - start)) {
+        if (dollar && sumFollowsStar(m_buffer, line)) {
             onSentence(m_buffer + start, end - start);
             ++handed;
         }

@@ -191,3 +191,57 @@ TEST(NmeaSentenceReader, ChecksumAgreesWithTheByteRule) {
     }
     EXPECT_GT(accepted, 40000);
 }
+
+// The scanner sums a line as it looks for its end; what it hands on is what
+// the checksum rule accepts of the lines between line ends, however the
+// stream is cut into reads, with '$', '*', blanks and line ends anywhere in
+// a word and lines left incomplete at the end of a read.
+TEST(NmeaSentenceReader, HandsOnWhatTheChecksumRuleAccepts) {
+    static const char alphabet[] = "GPAN0123456789,.$$**abcdefABCDEF +-";
+    const std::string lineEnds[] = {"\r\n", "\n", "\r", std::string(1, '\0'), "\x85", "\x1f\xff"};
+    std::mt19937 random(seed());
+    int accepted = 0;
+    for (int round = 0; round < 300; ++round) {
+        std::string stream;
+        for (int n = 0; n < 40; ++n) {
+            std::string l(1 + random() % 90, 'x');
+            for (char& c : l)
+                c = alphabet[random() % (sizeof alphabet - 1)];
+            l[0] = random() % 16 == 0 ? 'G' : '$';
+            // Half of the lines get their right sum, at a random place, some
+            // with a byte after it; some sums are then put in lower case or
+            // damaged (a digit becomes a control byte, which ends the line).
+            if (random() % 2 == 0 && l.size() > 3) {
+                const std::size_t star = 1 + random() % (l.size() - 3);
+                l = sentence(std::string(l.substr(1, star - 1))) + l.substr(star, random() % 3);
+                if (random() % 4 == 0) l[l.find('*') + 1 + random() % 2] ^= 0x20;
+            }
+            stream += l + lineEnds[random() % std::size(lineEnds)];
+        }
+        stream.append(Positioning::NmeaSentenceReader::MinimumScan, '\n');
+        // The reference: the stream split at every line end, each piece
+        // judged by the checksum rule alone.
+        std::vector<std::string> expected;
+        std::string piece;
+        for (char c : stream) {
+            if (static_cast<std::int8_t>(c) >= 32) {
+                piece += c;
+                continue;
+            }
+            if (Positioning::nmeaChecksumMatches(piece.data(), static_cast<std::uint32_t>(piece.size())))
+                expected.push_back(piece);
+            piece.clear();
+        }
+        accepted += static_cast<int>(expected.size());
+        Collector c;
+        std::string_view rest(stream);
+        while (!rest.empty()) {
+            const std::size_t n =
+                std::min<std::size_t>(rest.size(), std::uniform_int_distribution<>(1, 160)(random));
+            c.feed(rest.substr(0, n));
+            rest.remove_prefix(n);
+        }
+        ASSERT_EQ(c.sentences, expected) << "round " << round << " seed " << seed();
+    }
+    EXPECT_GT(accepted, 1000);
+}
