@@ -16,7 +16,10 @@ namespace {
 // A parser's walk over the body: each read moves on, and `more()` says
 // whether another field follows (the sentence is rejected when the body ends
 // right after a field that must be followed by more). A separator at the very
-// end is followed by an empty field.
+// end is followed by an empty field. The raw texts and the comma split are
+// noted only for the parsers that check a claimed fix on them (`Notes`):
+// the satellite sentences, nearly half of a receiver's, skip that work.
+template <bool Notes>
 class Fields {
   public:
     Fields(const char* body, const char* end) : m_p(body), m_end(end), m_more(body < end) {}
@@ -86,7 +89,7 @@ class Fields {
 
   private:
     void advance(const char* next) {
-        note(m_p, next);
+        if constexpr (Notes) note(m_p, next);
         move(next);
     }
     void move(const char* next) {
@@ -172,7 +175,7 @@ bool wellFormedFix(std::string_view time, const std::string_view (&coordinates)[
 
 bool parseGga(const char* body, const char* end, GgaRecord& out) {
     out = GgaRecord{};
-    Fields f(body, end);
+    Fields<true> f(body, end);
     std::string_view coordinates[4];
     bool hdopWellFormed = true;
     bool altitudeWellFormed = true;
@@ -210,7 +213,7 @@ bool parseGga(const char* body, const char* end, GgaRecord& out) {
 
 bool parseRmc(const char* body, const char* end, RmcRecord& out) {
     out = RmcRecord{};
-    Fields f(body, end);
+    Fields<true> f(body, end);
     std::string_view coordinates[4];
     bool speedWellFormed = true;
     bool courseWellFormed = true;
@@ -238,7 +241,7 @@ bool parseRmc(const char* body, const char* end, RmcRecord& out) {
 
 bool parseGsa(const char* body, const char* end, GsaRecord& out) {
     out = GsaRecord{};
-    Fields f(body, end);
+    Fields<false> f(body, end);
     if (!f.more()) return false;
     out.mode = f.firstChar();
     if (!f.more()) return false;
@@ -257,7 +260,7 @@ bool parseGsa(const char* body, const char* end, GsaRecord& out) {
 
 bool parseGsv(const char* body, const char* end, GsvRecord& out) {
     out = GsvRecord{};
-    Fields f(body, end);
+    Fields<false> f(body, end);
     if (!f.more()) return false;
     out.messages = f.integer();
     if (!f.more()) return false;
