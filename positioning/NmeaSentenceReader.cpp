@@ -52,6 +52,18 @@ std::uint32_t firstMarked(std::uint64_t marks) {
         return static_cast<std::uint32_t>(std::countl_zero(marks)) / 8;
 }
 
+// The high bits of the first `n` bytes of a word in memory order (n < 8).
+std::uint64_t firstBytesHighBits(std::uint32_t n) {
+    return HighBits & ((std::uint64_t{1} << (8 * n)) - 1);
+}
+
+// Whether the `n` bytes from p (n < 8) hold no line end, told from the whole
+// word at p: the reader's buffer has room for it past its count. Bytes past
+// the n can only mark bytes above them, not these (little-endian only).
+bool noLineEndIn(const char* p, std::uint32_t n) {
+    return (lineEnds(load(p)) & firstBytesHighBits(n)) == 0;
+}
+
 // The first line end in [from, count), or count.
 std::uint32_t findLineEnd(const char* buffer, std::uint32_t from, std::uint32_t count) {
     for (; from + 8 <= count; from += 8)
@@ -99,6 +111,11 @@ SentenceScan scanSentence(const char* buffer, std::uint32_t start, std::uint32_t
         }
         const std::uint32_t stop = std::min(i + 8, count);
         if (i == stop) return {count, count, 0};
+        // The line goes on past the bytes held: its sum is taken again when
+        // it is walked again.
+        if constexpr (std::endian::native == std::endian::little)
+            if (stop < i + 8 && i + 8 <= NmeaSentenceReader::BufferSize && noLineEndIn(buffer + i, count - i))
+                return {count, count, 0};
         for (; i < stop; ++i) {
             const char c = buffer[i];
             if (isLineEnd(c)) return {i, i, 0};
