@@ -160,12 +160,19 @@ void NmeaDevice::take(const char* text, std::uint32_t length) {
         }
         break;
     }
-    case SentenceKind::Gsa:
-        m_usedSatellites.clear();
-        for (std::int32_t prn : records.gsa.satellites)
-            if (prn != 0) m_usedSatellites.push_back(static_cast<std::uint32_t>(prn));
+    case SentenceKind::Gsa: {
+        // Written without a branch per field: which of the twelve are empty
+        // changes from receiver to receiver and epoch to epoch.
+        m_usedSatellites.resize(std::size(records.gsa.satellites));
+        std::size_t used = 0;
+        for (std::int32_t prn : records.gsa.satellites) {
+            m_usedSatellites[used] = static_cast<std::uint32_t>(prn);
+            used += prn != 0 ? 1 : 0;
+        }
+        m_usedSatellites.resize(used);
         m_fix.vdop = records.gsa.vdop;
         break;
+    }
     case SentenceKind::Gsv: {
         const GsvRecord& gsv = records.gsv;
         if (gsv.messageNumber == 1) m_collectingSatellites.clear();

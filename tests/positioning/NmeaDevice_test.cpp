@@ -152,6 +152,21 @@ TEST(NmeaDevice, SatellitesAndUsedSatellites) {
     ASSERT_EQ(rig.device->getUsedSatellites(used, 4), 2u);
     EXPECT_EQ(used[0], 5u);
     EXPECT_EQ(used[1], 12u);
+    // The list follows each GSA whole: all twelve used, then none, then one
+    // in the last field.
+    const struct {
+        const char* body;
+        std::vector<std::uint32_t> used;
+    } lists[] = {
+        {"GPGSA,A,3,1,2,3,4,5,6,7,8,9,10,11,12,2.5,1.3,2.1", {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12}},
+        {"GPGSA,A,1,,,,,,,,,,,,,2.5,1.3,2.1", {}},
+        {"GPGSA,A,2,,,,,,,,,,,,32,2.5,1.3,2.1", {32}}};
+    for (const auto& row : lists) {
+        rig.send(row.body);
+        std::uint32_t all[12] = {};
+        const std::uint32_t n = rig.device->getUsedSatellites(all, 12);
+        EXPECT_EQ(std::vector<std::uint32_t>(all, all + n), row.used) << row.body;
+    }
 
     rig.send("GPGSV,3,1,09,1,10,100,11,2,20,200,22,3,30,300,33,4,40,40,44");
     rig.send("GPGSV,3,2,09,5,50,50,55,6,60,60,66,7,70,70,77,2,21,201,23");
