@@ -4,6 +4,10 @@
 #include <bit>
 #include <cstring>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace Positioning {
 
 namespace {
@@ -100,6 +104,42 @@ SentenceScan scanSentence(const char* buffer, std::uint32_t start, std::uint32_t
     std::uint64_t wide = 0;
     std::uint8_t sum = 0;
     std::uint32_t i = start + 1;
+#if defined(__SSE2__)
+    // Sixteen bytes at a time where the processor has the vectors (every
+    // x86-64 does): the bytes below '+' or from 0x80 up are those below '+'
+    // as signed bytes. A marked byte is taken alone and the walk goes on
+    // after it; the words below finish the line's last sixteen bytes.
+    {
+        const __m128i plus = _mm_set1_epi8('+');
+        const __m128i positions = _mm_setr_epi8(0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15);
+        __m128i vectorSum = _mm_setzero_si128();
+        bool star = false;
+        while (i + 16 <= count) {
+            const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(buffer + i));
+            const int marks = _mm_movemask_epi8(_mm_cmplt_epi8(block, plus));
+            if (marks == 0) {
+                vectorSum = _mm_xor_si128(vectorSum, block);
+                i += 16;
+                continue;
+            }
+            const int first = std::countr_zero(static_cast<unsigned>(marks));
+            const __m128i before = _mm_cmpgt_epi8(_mm_set1_epi8(static_cast<char>(first)), positions);
+            vectorSum = _mm_xor_si128(vectorSum, _mm_and_si128(block, before));
+            i += static_cast<std::uint32_t>(first);
+            const char c = buffer[i];
+            if (isLineEnd(c)) return {i, i, 0};
+            if (c == '*') {
+                star = true;
+                break;
+            }
+            if (c != '$') sum ^= static_cast<std::uint8_t>(c);
+            ++i;
+        }
+        wide = static_cast<std::uint64_t>(_mm_cvtsi128_si64(vectorSum)) ^
+               static_cast<std::uint64_t>(_mm_cvtsi128_si64(_mm_srli_si128(vectorSum, 8)));
+        if (star) return {findLineEnd(buffer, i + 1, count), i, static_cast<std::uint8_t>(fold(wide) ^ sum)};
+    }
+#endif
     for (;;) {
         if (i + 8 <= count) {
             const std::uint64_t word = load(buffer + i);
