@@ -5,6 +5,7 @@
 
 #include "render/Canvas.h"
 #include "render/detail/EdgeWalker.h"
+#include "render/detail/RowRuns.h"
 
 #include <algorithm>
 #include <type_traits>
@@ -175,5 +176,13 @@ void scanTriangle(const Canvas& canvas, i64 x0, i64 y0, i64 x1, i64 y1, i64 x2, 
         run(y, from, to);
     }
 }
+
+// The bands' pieces, 2D and 3D, go through one copy of the scan (made in
+// RowRuns.cpp): left to each file, every one that scans band pieces kept a
+// private copy of some 21 KB, and a 2D frame ran two of them (the joints',
+// and the quadrilaterals' fallback), more code than the first level
+// instruction cache holds beside the quadrilateral scan.
+extern template void scanTriangle<const RowRuns::Sink&>(const Canvas&, i64, i64, i64, i64, i64, i64,
+                                                        const RowRuns::Sink&);
 
 } // namespace xe::detail
