@@ -114,8 +114,17 @@ void scanTriangle(const Canvas& canvas, i64 x0, i64 y0, i64 x1, i64 y1, i64 x2, 
         e02.skip(n);
         y += n;
     }
-    {
-        const i64 end = std::min(y1, bottom);
+    // Row y1 joins edge 0-1's last run to edge 1-2's first one, so that the
+    // fill covers every pixel of both edges there.
+    bool atJoin = false;
+    i64 joinMin = 0;
+    i64 joinMax = 0;
+    // The rows above y1, then (edge 0-1 restarted as 1-2) those below it,
+    // through one copy of the loops: made once per section, they took twice
+    // the code, more than the instruction cache holds beside the other
+    // scans of a band.
+    for (bool lower = false;; lower = true) {
+        const i64 end = std::min(lower ? y2 : y1, bottom);
         if (y < end) {
             if (shortLeft)
                 rows(e01, e02, y, end);
@@ -123,45 +132,32 @@ void scanTriangle(const Canvas& canvas, i64 x0, i64 y0, i64 x1, i64 y1, i64 x2, 
                 rows(e02, e01, y, end);
             y = end;
         }
-    }
-    if (y >= bottom) return;
-    // Row y1 joins edge 0-1's last run to edge 1-2's first one, so that the
-    // fill covers every pixel of both edges there.
-    const bool atJoin = y == y1;
-    i64 joinMin = 0;
-    i64 joinMax = 0;
-    if (atJoin) {
-        e01.template step<false>();
-        joinMin = e01.xmin;
-        joinMax = e01.xmax;
-    }
-    e01.start(x1, y1, x2, y2);
-    if (y < top) {
-        const i64 n = top - y;
-        e01.skip(n);
-        e02.skip(n);
-        y += n;
-    }
-    if (atJoin && y == y1 && y < y2) {
-        e01.template step<false>();
-        e02.template step<false>();
-        i64 from = shortLeft ? e01.xmin : e02.xmin;
-        i64 to = shortLeft ? e02.xmax : e01.xmax;
-        if (shortLeft)
-            from = std::min(from, joinMin);
-        else
-            to = std::max(to, joinMax);
-        if (from <= to) run(y, from, to);
-        ++y;
-    }
-    {
-        const i64 end = std::min(y2, bottom);
-        if (y < end) {
+        if (lower) break;
+        if (y >= bottom) return;
+        atJoin = y == y1;
+        if (atJoin) {
+            e01.template step<false>();
+            joinMin = e01.xmin;
+            joinMax = e01.xmax;
+        }
+        e01.start(x1, y1, x2, y2);
+        if (y < top) {
+            const i64 n = top - y;
+            e01.skip(n);
+            e02.skip(n);
+            y += n;
+        }
+        if (atJoin && y == y1 && y < y2) {
+            e01.template step<false>();
+            e02.template step<false>();
+            i64 from = shortLeft ? e01.xmin : e02.xmin;
+            i64 to = shortLeft ? e02.xmax : e01.xmax;
             if (shortLeft)
-                rows(e01, e02, y, end);
+                from = std::min(from, joinMin);
             else
-                rows(e02, e01, y, end);
-            y = end;
+                to = std::max(to, joinMax);
+            if (from <= to) run(y, from, to);
+            ++y;
         }
     }
     if (y == y2 && y < bottom) {
