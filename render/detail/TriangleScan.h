@@ -24,6 +24,45 @@ template <bool Inside, class Sink> inline void handOver(const Sink& sink, i64 y,
         sink(y, from, to);
 }
 
+// An edge's walk in one form for both kinds of edge, so that one loop
+// serves every pair of sides: an x-major edge's rows as stepBefore<true>
+// makes them; a steep one's with the quotient 0, the remainder adx and the
+// error kept as its distance below the next step (dy - 1 - error), which
+// then follows the same rule (a row steps over when the error is below the
+// remainder) and never reaches dy. A steep row's run is its one pixel.
+struct RowWalk {
+    i64 x, error, quotient, remainder, dy, adx, sx;
+    __attribute__((always_inline)) explicit RowWalk(const EdgeWalker& w)
+        : x(w.x), error(w.xMajor ? w.error : w.dy - 1 - w.error), quotient(w.xMajor ? w.quotient : 0),
+          remainder(w.xMajor ? w.remainder : w.adx), dy(w.dy), adx(w.adx), sx(w.sx) {}
+    // The current row's run lo..hi; moves to the next row (before the
+    // edge's last).
+    __attribute__((always_inline)) void step(i64& lo, i64& hi) {
+        i64 k = 0;
+        if (error < dy) [[likely]] {
+            const i64 extra = (error - remainder) >> 63;
+            k = quotient - extra;
+            error = error - remainder + (dy & extra);
+        } else {
+            const i64 e = error - adx;
+            k = (dy - e - 1) / dy;
+            error = dy * k + e;
+        }
+        const i64 first = x;
+        x += sx * k;
+        const i64 last = k != 0 ? x - sx : first;
+        lo = std::min(first, last);
+        hi = std::max(first, last);
+    }
+    __attribute__((always_inline)) void leave(EdgeWalker& w, i64 lo, i64 hi, i64 row) const {
+        w.x = x;
+        w.error = w.xMajor ? error : dy - 1 - error;
+        w.xmin = lo;
+        w.xmax = hi;
+        w.y = row;
+    }
+};
+
 // Reports, for every row of the triangle inside the canvas's rows, the
 // inclusive run from..to (from <= to, not clamped to the canvas's columns)
 // through run(y, from, to). The runs are those of the edges' own line walks
@@ -58,44 +97,33 @@ void scanTriangle(const Canvas& canvas, i64 x0, i64 y0, i64 x1, i64 y1, i64 x2, 
     EdgeWalker e02(x0, y0, x2, y2);
     // Edge 0-1 (then 1-2) is the left side when its slope is the smaller.
     const bool shortLeft = i128{x1 - x0} * (y2 - y0) < i128{x2 - x0} * (y1 - y0);
-    // The rows between two vertex rows, with the left and right walkers in
-    // fixed roles so that both stay in registers.
-    // Inlined with the walkers' roles fixed, so that they stay in registers;
-    // a local copy of the sink, so that nothing it stores can alias them.
-    // A sink that can take runs known to lie on the canvas's columns gets
-    // them so from a triangle that lies on them: no clamping per row.
+    // The rows between two vertex rows: inlined with the walkers' roles
+    // fixed and their walks in one form whatever their kinds (one loop, not
+    // one per pair of kinds: the scan's code then stays small enough for
+    // the instruction cache beside the other scans of a band), walked in
+    // local copies that stay in registers, and a local copy of the sink, so
+    // that nothing it stores can alias them. A sink that can take runs
+    // known to lie on the canvas's columns gets them so from a triangle
+    // that lies on them: no clamping per row.
     constexpr bool kTakesInside = requires(const std::remove_cvref_t<RunSink>& s) { s.inside(i64{}, i64{}, i64{}); };
     const bool inside = minX >= canvas.left && maxX < canvas.right;
-    auto rowsOf = [&]<bool LeftXMajor, bool RightXMajor, bool Inside>(EdgeWalker& l, EdgeWalker& r, i64 y, i64 end)
-                      __attribute__((always_inline)) {
+    auto rowsIn = [&]<bool Inside>(EdgeWalker& l, EdgeWalker& r, i64 y, i64 end) __attribute__((always_inline)) {
         std::remove_cvref_t<RunSink> sink = run;
-        // Local copies, written back once: nothing outside the loop can
-        // reach them, so they stay in registers.
-        EdgeWalker lw = l;
-        EdgeWalker rw = r;
+        RowWalk lw(l);
+        RowWalk rw(r);
+        i64 lmin = l.xmin;
+        i64 lmax = l.xmax;
+        i64 rmin = r.xmin;
+        i64 rmax = r.xmax;
         for (; y < end; ++y) {
-            lw.template stepBefore<LeftXMajor>();
-            rw.template stepBefore<RightXMajor>();
-            if (lw.xmin <= rw.xmax) {
-                handOver<Inside>(sink, y, lw.xmin, rw.xmax);
+            lw.step(lmin, lmax);
+            rw.step(rmin, rmax);
+            if (lmin <= rmax) {
+                handOver<Inside>(sink, y, lmin, rmax);
             }
         }
-        l.resume(lw);
-        r.resume(rw);
-    };
-    auto rowsIn = [&]<bool Inside>(EdgeWalker& leftEdge, EdgeWalker& rightEdge, i64 y, i64 end)
-                      __attribute__((always_inline)) {
-        if (leftEdge.xMajor) {
-            if (rightEdge.xMajor)
-                rowsOf.template operator()<true, true, Inside>(leftEdge, rightEdge, y, end);
-            else
-                rowsOf.template operator()<true, false, Inside>(leftEdge, rightEdge, y, end);
-        } else {
-            if (rightEdge.xMajor)
-                rowsOf.template operator()<false, true, Inside>(leftEdge, rightEdge, y, end);
-            else
-                rowsOf.template operator()<false, false, Inside>(leftEdge, rightEdge, y, end);
-        }
+        lw.leave(l, lmin, lmax, end);
+        rw.leave(r, rmin, rmax, end);
     };
     auto rows = [&](EdgeWalker& leftEdge, EdgeWalker& rightEdge, i64 y, i64 end) __attribute__((always_inline)) {
         if constexpr (kTakesInside) {
