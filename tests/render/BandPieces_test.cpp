@@ -449,11 +449,12 @@ class CallLog {
     std::string* into_;
 };
 
-// The scan walks both sections through one loop; it makes the very calls of
-// the scan by sections, in the same order: small band joints, long slivers,
-// flat tops and bottoms, corners on one row or column, collinear corners, and
-// triangles cut by every side of the canvas (rows skipped above it, cut off
-// below it, runs beyond its columns).
+// The scan walks both sections through one loop, its sides of either kind in
+// one form of walk; it makes the very calls of the scan by sections, whose
+// sides step by the walker's own rules, in the same order: small band
+// joints, long slivers, flat tops and bottoms, corners on one row or column,
+// collinear corners, and triangles cut by every side of the canvas (rows
+// skipped above it, cut off below it, runs beyond its columns).
 TEST(BandPieces, TriangleScanMakesTheCallsOfTheScanBySections) {
     std::mt19937 random{RenderTest::testSeed()};
     auto between = [&](int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(random); };
