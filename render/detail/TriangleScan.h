@@ -97,14 +97,16 @@ void scanTriangle(const Canvas& canvas, i64 x0, i64 y0, i64 x1, i64 y1, i64 x2, 
     EdgeWalker e02(x0, y0, x2, y2);
     // Edge 0-1 (then 1-2) is the left side when its slope is the smaller.
     const bool shortLeft = i128{x1 - x0} * (y2 - y0) < i128{x2 - x0} * (y1 - y0);
-    // The rows between two vertex rows: inlined with the walkers' roles
-    // fixed and their walks in one form whatever their kinds (one loop, not
-    // one per pair of kinds: the scan's code then stays small enough for
-    // the instruction cache beside the other scans of a band), walked in
-    // local copies that stay in registers, and a local copy of the sink, so
-    // that nothing it stores can alias them. A sink that can take runs
-    // known to lie on the canvas's columns gets them so from a triangle
-    // that lies on them: no clamping per row.
+    // The rows between two vertex rows, inlined with the walkers' roles
+    // fixed, walked in local copies that stay in registers, and a local copy
+    // of the sink, so that nothing it stores can alias them. A sink that can
+    // take runs known to lie on the canvas's columns (one gathering a band's
+    // pieces) gets them so from a triangle that lies on them, no clamping
+    // per row, and one loop whatever the sides' kinds, their walks in one
+    // form: a loop per pair of kinds made the scan's code more than the
+    // instruction cache holds beside the other scans of a band. Other sinks
+    // (a lone triangle's fill, whose code stays cached) keep a loop per
+    // pair, whose steps are fewer.
     constexpr bool kTakesInside = requires(const std::remove_cvref_t<RunSink>& s) { s.inside(i64{}, i64{}, i64{}); };
     const bool inside = minX >= canvas.left && maxX < canvas.right;
     auto rowsIn = [&]<bool Inside>(EdgeWalker& l, EdgeWalker& r, i64 y, i64 end) __attribute__((always_inline)) {
@@ -125,14 +127,38 @@ void scanTriangle(const Canvas& canvas, i64 x0, i64 y0, i64 x1, i64 y1, i64 x2, 
         lw.leave(l, lmin, lmax, end);
         rw.leave(r, rmin, rmax, end);
     };
-    auto rows = [&](EdgeWalker& leftEdge, EdgeWalker& rightEdge, i64 y, i64 end) __attribute__((always_inline)) {
-        if constexpr (kTakesInside) {
-            if (inside) {
-                rowsIn.template operator()<true>(leftEdge, rightEdge, y, end);
-                return;
+    auto rowsOf = [&]<bool LeftXMajor, bool RightXMajor>(EdgeWalker& l, EdgeWalker& r, i64 y, i64 end)
+                      __attribute__((always_inline)) {
+        std::remove_cvref_t<RunSink> sink = run;
+        EdgeWalker lw = l;
+        EdgeWalker rw = r;
+        for (; y < end; ++y) {
+            lw.template stepBefore<LeftXMajor>();
+            rw.template stepBefore<RightXMajor>();
+            if (lw.xmin <= rw.xmax) {
+                sink(y, lw.xmin, rw.xmax);
             }
         }
-        rowsIn.template operator()<false>(leftEdge, rightEdge, y, end);
+        l.resume(lw);
+        r.resume(rw);
+    };
+    auto rows = [&](EdgeWalker& leftEdge, EdgeWalker& rightEdge, i64 y, i64 end) __attribute__((always_inline)) {
+        if constexpr (kTakesInside) {
+            if (inside)
+                rowsIn.template operator()<true>(leftEdge, rightEdge, y, end);
+            else
+                rowsIn.template operator()<false>(leftEdge, rightEdge, y, end);
+        } else if (leftEdge.xMajor) {
+            if (rightEdge.xMajor)
+                rowsOf.template operator()<true, true>(leftEdge, rightEdge, y, end);
+            else
+                rowsOf.template operator()<true, false>(leftEdge, rightEdge, y, end);
+        } else {
+            if (rightEdge.xMajor)
+                rowsOf.template operator()<false, true>(leftEdge, rightEdge, y, end);
+            else
+                rowsOf.template operator()<false, false>(leftEdge, rightEdge, y, end);
+        }
     };
 
     i64 y = y0;

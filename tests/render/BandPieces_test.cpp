@@ -382,10 +382,13 @@ void scanTriangleBySections(const xe::Canvas& canvas, std::int64_t x0, std::int6
             const xe::detail::EdgeWalker& l = shortLeft ? e01 : e02;
             const xe::detail::EdgeWalker& r = shortLeft ? e02 : e01;
             if (l.xmin > r.xmax) continue;
-            if (inside)
-                run.inside(y, l.xmin, r.xmax);
-            else
-                run(y, l.xmin, r.xmax);
+            if constexpr (requires { run.inside(y, y, y); }) {
+                if (inside) {
+                    run.inside(y, l.xmin, r.xmax);
+                    continue;
+                }
+            }
+            run(y, l.xmin, r.xmax);
         }
     };
     i64 y = y0;
@@ -435,26 +438,34 @@ void scanTriangleBySections(const xe::Canvas& canvas, std::int64_t x0, std::int6
 }
 
 // Every call a scan makes, in order: "y from to", marked when handed over as
-// lying on the canvas's columns.
-class CallLog {
+// lying on the canvas's columns. A sink like a band's (with inside()), or
+// like a lone triangle's fill (without).
+class PlainCallLog {
   public:
-    explicit CallLog(std::string& into) : into_(&into) {}
+    explicit PlainCallLog(std::string& into) : into_(&into) {}
     void operator()(std::int64_t y, std::int64_t from, std::int64_t to) const { add(' ', y, from, to); }
-    void inside(std::int64_t y, std::int64_t from, std::int64_t to) const { add('i', y, from, to); }
 
-  private:
+  protected:
     void add(char kind, std::int64_t y, std::int64_t from, std::int64_t to) const {
         *into_ += kind + std::to_string(y) + ':' + std::to_string(from) + ".." + std::to_string(to) + ' ';
     }
+
+  private:
     std::string* into_;
 };
+class CallLog : public PlainCallLog {
+  public:
+    using PlainCallLog::PlainCallLog;
+    void inside(std::int64_t y, std::int64_t from, std::int64_t to) const { add('i', y, from, to); }
+};
 
-// The scan walks both sections through one loop, its sides of either kind in
-// one form of walk; it makes the very calls of the scan by sections, whose
-// sides step by the walker's own rules, in the same order: small band
-// joints, long slivers, flat tops and bottoms, corners on one row or column,
-// collinear corners, and triangles cut by every side of the canvas (rows
-// skipped above it, cut off below it, runs beyond its columns).
+// The scan walks both sections through one loop, for a band's sink its sides
+// of either kind in one form of walk; it makes the very calls of the scan by
+// sections, whose sides step by the walker's own rules, in the same order,
+// for both kinds of sink: small band joints, long slivers, flat tops and
+// bottoms, corners on one row or column, collinear corners, and triangles
+// cut by every side of the canvas (rows skipped above it, cut off below it,
+// runs beyond its columns).
 TEST(BandPieces, TriangleScanMakesTheCallsOfTheScanBySections) {
     std::mt19937 random{RenderTest::testSeed()};
     auto between = [&](int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(random); };
@@ -477,6 +488,11 @@ TEST(BandPieces, TriangleScanMakesTheCallsOfTheScanBySections) {
         scanTriangleBySections(canvas, p.x, p.y, q.x, q.y, r.x, r.y, CallLog(sections));
         ASSERT_EQ(ours, sections) << "case " << k << ": " << p.x << "," << p.y << " " << q.x << "," << q.y << " "
                                   << r.x << "," << r.y;
+        std::string plain;
+        std::string plainSections;
+        xe::detail::scanTriangle(canvas, p.x, p.y, q.x, q.y, r.x, r.y, PlainCallLog(plain));
+        scanTriangleBySections(canvas, p.x, p.y, q.x, q.y, r.x, r.y, PlainCallLog(plainSections));
+        ASSERT_EQ(plain, plainSections) << "case " << k << " without inside()";
         const auto [left, right] = std::minmax({p.x, q.x, r.x});
         const auto [upper, lower] = std::minmax({p.y, q.y, r.y});
         cut += !ours.empty() &&
