@@ -130,6 +130,8 @@ void scanTriangle(const Canvas& canvas, i64 x0, i64 y0, i64 x1, i64 y1, i64 x2, 
     auto rowsOf = [&]<bool LeftXMajor, bool RightXMajor>(EdgeWalker& l, EdgeWalker& r, i64 y, i64 end)
                       __attribute__((always_inline)) {
         std::remove_cvref_t<RunSink> sink = run;
+        // Local copies, written back once: nothing outside the loop can
+        // reach them, so they stay in registers.
         EdgeWalker lw = l;
         EdgeWalker rw = r;
         for (; y < end; ++y) {
@@ -229,9 +231,9 @@ void scanTriangle(const Canvas& canvas, i64 x0, i64 y0, i64 x1, i64 y1, i64 x2, 
 
 // The bands' pieces, 2D and 3D, go through one copy of the scan (made in
 // RowRuns.cpp): left to each file, every one that scans band pieces kept a
-// private copy of some 21 KB, and a 2D frame ran two of them (the joints',
-// and the quadrilaterals' fallback), more code than the first level
-// instruction cache holds beside the quadrilateral scan.
+// private copy, and a 2D frame ran two of them (the joints', and the
+// quadrilaterals' fallback), more code than the first level instruction
+// cache holds beside the quadrilateral scan.
 extern template void scanTriangle<const RowRuns::Sink&>(const Canvas&, i64, i64, i64, i64, i64, i64,
                                                         const RowRuns::Sink&);
 
