@@ -519,8 +519,11 @@ class ScreenDashSink final : public DashPieceSink {
             firstY = std::min(firstY, s[i].y);
             lastY = std::max(lastY, s[i].y);
         }
-        scanTriangle(canvas_, s[0].x, s[0].y, s[1].x, s[1].y, s[2].x, s[2].y, run_);
-        if (count == 4) scanTriangle(canvas_, s[2].x, s[2].y, s[3].x, s[3].y, s[0].x, s[0].y, run_);
+        // Through the bands' one copy of the scan (a sink taken by constant
+        // reference).
+        const RowRuns::Sink& run = run_;
+        scanTriangle(canvas_, s[0].x, s[0].y, s[1].x, s[1].y, s[2].x, s[2].y, run);
+        if (count == 4) scanTriangle(canvas_, s[2].x, s[2].y, s[3].x, s[3].y, s[0].x, s[0].y, run);
     }
 
     // The rows the pieces so far reach.

@@ -1,6 +1,7 @@
 #include "render/detail/RowRuns.h"
 
 #include "render/Pixels.h"
+#include "render/detail/TriangleScan.h"
 
 #include <algorithm>
 
@@ -55,6 +56,8 @@ void RowRuns::fill(std::int64_t y, std::int32_t from, std::int32_t to) const {
     fillRowRun(static_cast<std::uint8_t*>(surface->pixels) + y * surface->pitch,
                surface->format->BytesPerPixel, from, static_cast<std::size_t>(to - from + 1), pixel_);
 }
+
+template void scanTriangle<const RowRuns::Sink&>(const Canvas&, i64, i64, i64, i64, i64, i64, const RowRuns::Sink&);
 
 RowRuns& sharedRowRuns() {
     static RowRuns runs;

@@ -10,6 +10,7 @@
 #include "render/Pixels.h"
 #include "render/detail/QuadScan.h"
 #include "render/detail/Raster.h"
+#include "render/detail/TriangleScan.h"
 
 #include "SurfaceTestSupport.h"
 
@@ -17,6 +18,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <random>
 #include <string>
 #include <vector>
@@ -341,6 +343,164 @@ TEST(BandPieces, QuadrilateralScanEqualsItsTwoTriangles) {
     EXPECT_GT(shared, 2000);
     EXPECT_GT(flatEnds, 500);
     EXPECT_GT(direct, 1200);
+}
+
+// The triangle scan as first written, each of its two sections (above and
+// below the middle corner) by a loop of its own, the sides stepped by the
+// walker's general step.
+template <class Sink>
+void scanTriangleBySections(const xe::Canvas& canvas, std::int64_t x0, std::int64_t y0, std::int64_t x1,
+                            std::int64_t y1, std::int64_t x2, std::int64_t y2, const Sink& run) {
+    using i64 = std::int64_t;
+    auto order = [](i64& xa, i64& ya, i64& xb, i64& yb) {
+        if (ya > yb) {
+            std::swap(xa, xb);
+            std::swap(ya, yb);
+        }
+    };
+    order(x0, y0, x1, y1);
+    order(x1, y1, x2, y2);
+    order(x0, y0, x1, y1);
+    const i64 top = canvas.top;
+    const i64 bottom = canvas.bottom;
+    if (y0 >= bottom || y2 < top) return;
+    const i64 minX = std::min({x0, x1, x2});
+    const i64 maxX = std::max({x0, x1, x2});
+    if (minX >= canvas.right || maxX < canvas.left) return;
+    if (y0 == y2) {
+        run(y0, minX, maxX);
+        return;
+    }
+    xe::detail::EdgeWalker e01(x0, y0, x1, y1);
+    xe::detail::EdgeWalker e02(x0, y0, x2, y2);
+    const bool shortLeft = __int128{x1 - x0} * (y2 - y0) < __int128{x2 - x0} * (y1 - y0);
+    const bool inside = minX >= canvas.left && maxX < canvas.right;
+    auto rows = [&](i64& y, i64 end) {
+        for (; y < end; ++y) {
+            e01.step<false>();
+            e02.step<false>();
+            const xe::detail::EdgeWalker& l = shortLeft ? e01 : e02;
+            const xe::detail::EdgeWalker& r = shortLeft ? e02 : e01;
+            if (l.xmin > r.xmax) continue;
+            if constexpr (requires { run.inside(y, y, y); }) {
+                if (inside) {
+                    run.inside(y, l.xmin, r.xmax);
+                    continue;
+                }
+            }
+            run(y, l.xmin, r.xmax);
+        }
+    };
+    i64 y = y0;
+    if (y < top) {
+        const i64 n = std::min(top, y1) - y;
+        e01.skip(n);
+        e02.skip(n);
+        y += n;
+    }
+    rows(y, std::min(y1, bottom));
+    if (y >= bottom) return;
+    const bool atJoin = y == y1;
+    i64 joinMin = 0;
+    i64 joinMax = 0;
+    if (atJoin) {
+        e01.step<false>();
+        joinMin = e01.xmin;
+        joinMax = e01.xmax;
+    }
+    e01.start(x1, y1, x2, y2);
+    if (y < top) {
+        const i64 n = top - y;
+        e01.skip(n);
+        e02.skip(n);
+        y += n;
+    }
+    if (atJoin && y == y1 && y < y2) {
+        e01.step<false>();
+        e02.step<false>();
+        i64 from = shortLeft ? std::min(e01.xmin, joinMin) : e02.xmin;
+        i64 to = shortLeft ? e02.xmax : std::max(e01.xmax, joinMax);
+        if (from <= to) run(y, from, to);
+        ++y;
+    }
+    rows(y, std::min(y2, bottom));
+    if (y == y2 && y < bottom) {
+        e01.step<false>();
+        e02.step<false>();
+        i64 from = std::min(e01.xmin, e02.xmin);
+        i64 to = std::max(e01.xmax, e02.xmax);
+        if (atJoin && y == y1) {
+            from = std::min(from, joinMin);
+            to = std::max(to, joinMax);
+        }
+        run(y, from, to);
+    }
+}
+
+// Every call a scan makes, in order: "y from to", marked when handed over as
+// lying on the canvas's columns. A sink like a band's (with inside()), or
+// like a lone triangle's fill (without).
+class PlainCallLog {
+  public:
+    explicit PlainCallLog(std::string& into) : into_(&into) {}
+    void operator()(std::int64_t y, std::int64_t from, std::int64_t to) const { add(' ', y, from, to); }
+
+  protected:
+    void add(char kind, std::int64_t y, std::int64_t from, std::int64_t to) const {
+        *into_ += kind + std::to_string(y) + ':' + std::to_string(from) + ".." + std::to_string(to) + ' ';
+    }
+
+  private:
+    std::string* into_;
+};
+class CallLog : public PlainCallLog {
+  public:
+    using PlainCallLog::PlainCallLog;
+    void inside(std::int64_t y, std::int64_t from, std::int64_t to) const { add('i', y, from, to); }
+};
+
+// The scan walks both sections through one loop, for a band's sink its sides
+// of either kind in one form of walk; it makes the very calls of the scan by
+// sections, whose sides step by the walker's own rules, in the same order,
+// for both kinds of sink: small band joints, long slivers, flat tops and
+// bottoms, corners on one row or column, collinear corners, and triangles
+// cut by every side of the canvas (rows skipped above it, cut off below it,
+// runs beyond its columns).
+TEST(BandPieces, TriangleScanMakesTheCallsOfTheScanBySections) {
+    std::mt19937 random{RenderTest::testSeed()};
+    auto between = [&](int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(random); };
+    const xe::Canvas canvas{nullptr, 6, 4, kWidth - 9, kHeight - 5};
+    int cut = 0;
+    int inside = 0;
+    for (int k = 0; k < 60000; ++k) {
+        const int margin = k % 3 == 0 ? -10 : 30;
+        const xe::detail::Point64 p{between(-margin, kWidth + margin), between(-margin, kHeight + margin)};
+        const int reach = k % 4 == 0 ? 3 : (k % 4 == 1 ? 8 : 60);
+        xe::detail::Point64 q{p.x + between(-reach, reach), p.y + between(-reach, reach)};
+        xe::detail::Point64 r{p.x + between(-reach, reach), p.y + between(-reach, reach)};
+        if (k % 9 == 2) q.y = p.y;                                   // a flat side
+        if (k % 9 == 3) r.x = q.x;                                   // an upright side
+        if (k % 9 == 4) r = {p.x + 2 * (q.x - p.x), p.y + 2 * (q.y - p.y)}; // collinear
+        if (k % 9 == 5) r.y = q.y = p.y;                             // one row
+        std::string ours;
+        std::string sections;
+        xe::detail::scanTriangle(canvas, p.x, p.y, q.x, q.y, r.x, r.y, CallLog(ours));
+        scanTriangleBySections(canvas, p.x, p.y, q.x, q.y, r.x, r.y, CallLog(sections));
+        ASSERT_EQ(ours, sections) << "case " << k << ": " << p.x << "," << p.y << " " << q.x << "," << q.y << " "
+                                  << r.x << "," << r.y;
+        std::string plain;
+        std::string plainSections;
+        xe::detail::scanTriangle(canvas, p.x, p.y, q.x, q.y, r.x, r.y, PlainCallLog(plain));
+        scanTriangleBySections(canvas, p.x, p.y, q.x, q.y, r.x, r.y, PlainCallLog(plainSections));
+        ASSERT_EQ(plain, plainSections) << "case " << k << " without inside()";
+        const auto [left, right] = std::minmax({p.x, q.x, r.x});
+        const auto [upper, lower] = std::minmax({p.y, q.y, r.y});
+        cut += !ours.empty() &&
+               (left < canvas.left || right >= canvas.right || upper < canvas.top || lower >= canvas.bottom);
+        inside += ours.find('i') != std::string::npos;
+    }
+    EXPECT_GT(cut, 15000);
+    EXPECT_GT(inside, 15000);
 }
 
 // The 3D bands' pieces of four corners s0..s3 are the triangles (s0, s1, s2)
