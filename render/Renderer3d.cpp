@@ -188,20 +188,23 @@ __attribute__((noinline)) Point64 screenPoint(const ClipPoint& p) {
     // Both products are needed whatever the first says: '|', not '||'.
     const bool overflow = (static_cast<int>(__builtin_mul_overflow(p.h[0], i64{v[0]}, &nx)) |
                            static_cast<int>(__builtin_mul_overflow(p.h[1], i64{v[4]}, &ny))) != 0;
-    constexpr i64 kSmall = detail::kReciprocalNumeratorLimit;
+    // Numerators below 2^47 give quotients below 2^47 (w >= 1), whose pixels
+    // (the offsets are i32) lie within kScreenLimit: no clamp. Those from
+    // 2^47 on take the general path, which gives the same pixels.
+    constexpr i64 kSmall = i64{1} << 47;
+    static_assert(kSmall <= detail::kReciprocalNumeratorLimit &&
+                  (kSmall >> 8) + (i64{1} << 24) < kScreenLimit);
     if (overflow || nx <= -kSmall || nx >= kSmall || ny <= -kSmall || ny >= kSmall) [[unlikely]] {
         Point64 out;
         toScreenFar(p, out);
         return out;
     }
     // Points near the view: both quotients from one reciprocal of w
-    // (exactly the truncating divisions' values). Below 2^50 they need no
-    // clamp before the shift.
+    // (exactly the truncating divisions' values).
     const double r = 1.0 / static_cast<double>(w);
     const i64 qx = detail::truncatedQuotient(nx, w, r);
     const i64 qy = detail::truncatedQuotient(ny, w, r);
-    return Point64{std::clamp((qx + v[6] + 0x80) >> 8, -kScreenLimit, kScreenLimit),
-                   std::clamp((qy + v[7] + 0x80) >> 8, -kScreenLimit, kScreenLimit)};
+    return Point64{(qx + v[6] + 0x80) >> 8, (qy + v[7] + 0x80) >> 8};
 }
 
 bool toScreen(const ClipPoint& p, Point64& out) {
@@ -263,14 +266,23 @@ bool screenOf(Corner& c, Point64& out) {
     return c.state > 0;
 }
 
-// clipToScreen for corners: the ends that need no cut keep their pixels.
-bool clipToScreen(Corner& a, Corner& b, unsigned planes, Point64& sa, Point64& sb) {
-    if (((a.clip.code | b.clip.code) & planes) == 0) return screenOf(a, sa) && screenOf(b, sb);
+// clipToScreen for corners of which one at least lies outside the planes.
+// Out of line: most lines need no cut, and their test is inlined where
+// they are drawn.
+__attribute__((noinline)) bool clipCutToScreen(Corner& a, Corner& b, unsigned planes, Point64& sa,
+                                               Point64& sb) {
     i64 tIn;
     i64 tOut;
     if (!clipRange(a.clip, b.clip, planes, tIn, tOut)) return false;
     if (!(tIn == 0 ? screenOf(a, sa) : toScreen(interpolate(a.clip, b.clip, tIn), sa))) return false;
     return tOut == kOne24 ? screenOf(b, sb) : toScreen(interpolate(a.clip, b.clip, tOut), sb);
+}
+
+// clipToScreen for corners: the ends that need no cut keep their pixels.
+inline bool clipToScreen(Corner& a, Corner& b, unsigned planes, Point64& sa, Point64& sb) {
+    if (((a.clip.code | b.clip.code) & planes) == 0) [[likely]]
+        return screenOf(a, sa) && screenOf(b, sb);
+    return clipCutToScreen(a, b, planes, sa, sb);
 }
 
 // Float homogeneous point (3D object matrix of the camera) for the route band
