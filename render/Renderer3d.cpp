@@ -425,18 +425,26 @@ class Renderer3d final : public RendererBase {
             filledSinceKept_ = false;
         }
         makeOffsets(normals, normalLength, count, width);
+        // Each point and corner is projected and mapped once: a segment's
+        // end is the next one's start, its end corners the joint's.
+        Corner start = cornerOf(fixedOf(points[0]));
         // Lines are cut only along the depth planes (and nudged a pixel on
         // the screen): those and the canvas's sides with a margin can drop a
-        // whole border.
-        if (!bandMayShow(points, count, kDepth, &canvas)) return;
+        // whole border. A first point inside the depth planes whose pixel
+        // lies on the canvas or one pixel beside it clears every plane and
+        // side there (its column c >= left - 1 gives x V0 / w > 256 (left -
+        // 1) - V6 - 129, c <= right gives x V0 / w < 256 (right + 1) - V6 -
+        // 127, rows alike): bandMayShow would say so, and need not be asked.
+        Point64 first;
+        const bool firstShows = (start.clip.code & kDepth) == 0 && screenOf(start, first) &&
+                                first.x >= i64{canvas.left} - 1 && first.x <= canvas.right &&
+                                first.y >= i64{canvas.top} - 1 && first.y <= canvas.bottom;
+        if (!firstShows && !bandMayShow(points, count, kDepth, &canvas)) return;
         lineTarget_ = detail::BorderLineTarget(canvas, pixel);
         // The corners are kept for the band's body when all of them lie
         // inside the depth planes (a body cut there needs their clip points).
         keeping_ = true;
         staging_.resize(static_cast<std::size_t>(5 * count + 8));
-        // Each point and corner is projected and mapped once: a segment's
-        // end is the next one's start, its end corners the joint's.
-        Corner start = cornerOf(fixedOf(points[0]));
         Corner prevC;
         Corner prevD;
         for (int i = 0; i + 1 < count; ++i) {
