@@ -727,6 +727,52 @@ class Renderer3d final : public RendererBase {
         out[7] = offsetBy(p, e, -1);
     }
 
+    // Projects the cap's corners 1, 2, 3, 5, 6 and 7 into k, as projectTo
+    // of capCorners' points. Where the point and the offsets lie below 2^30
+    // (so every corner below 2^31, unclamped) the projection is linear
+    // before its shift: a corner's sums are the point's plus or minus the
+    // offset's, the same values, from a third of the products.
+    static void projectCapCorners(FixedPoint p, FixedPoint o, Corner k[8]) {
+        const FixedPoint d{
+            std::clamp(((o.x - o.y) * kCapRotation) >> 14, -kCoordinateLimit, kCoordinateLimit),
+            std::clamp(((o.y + o.x) * kCapRotation) >> 14, -kCoordinateLimit, kCoordinateLimit)};
+        constexpr i64 kSmall = i64{1} << 30;
+        const std::uint64_t spread =
+            static_cast<std::uint64_t>(p.x + kSmall) | static_cast<std::uint64_t>(p.y + kSmall) |
+            static_cast<std::uint64_t>(o.x + kSmall) | static_cast<std::uint64_t>(o.y + kSmall) |
+            static_cast<std::uint64_t>(d.x + kSmall) | static_cast<std::uint64_t>(d.y + kSmall);
+        if (spread >= static_cast<std::uint64_t>(2 * kSmall)) [[unlikely]] {
+            FixedPoint v[8];
+            capCorners(p, o, v);
+            for (int i = 0; i < 8; ++i)
+                if (i % 4 != 0) projectTo(v[i], k[i].clip);
+            return;
+        }
+        // Products of values below 2^30 and 2^31: each below 2^61, every
+        // sum below 2^63.
+        const FixedMatrix& m = fixedMatrix3d();
+        i64 sp[4];
+        i64 sd[4];
+        i64 sr[4];
+        i64 se[4];
+        for (int j = 0; j < 4; ++j) {
+            sp[j] = p.x * m[j] + p.y * m[4 + j];
+            sd[j] = d.x * m[j] + d.y * m[4 + j];
+            sr[j] = o.x * m[4 + j] - o.y * m[j]; // r = (-o.y, o.x)
+            se[j] = d.x * m[4 + j] - d.y * m[j]; // e = (-d.y, d.x)
+        }
+        auto set = [&m](Corner& c, const i64* a, const i64* b, i64 sign) {
+            classify(c.clip, ((a[0] + sign * b[0]) >> 24) + m[12], ((a[1] + sign * b[1]) >> 24) + m[13],
+                     ((a[2] + sign * b[2]) >> 24) + m[14], ((a[3] + sign * b[3]) >> 24) + m[15]);
+        };
+        set(k[1], sp, sd, 1);
+        set(k[2], sp, sr, 1);
+        set(k[3], sp, se, 1);
+        set(k[5], sp, sd, -1);
+        set(k[6], sp, sr, -1);
+        set(k[7], sp, se, -1);
+    }
+
     // The cap's octagon as one shape; v0 and v4 (p + o and p - o) are the
     // segment's corners, already projected. Its sides are the outline's, so
     // the body reaches the outline all round.
@@ -747,11 +793,8 @@ class Renderer3d final : public RendererBase {
     // Its six corners of its own are kept from `kept` on (1, 2, 3, 5, 6, 7).
     void capOutline(const Canvas& canvas, FixedPoint p, FixedPoint o, Corner& centre, Corner& v0, Corner& v4,
                     std::size_t kept) {
-        FixedPoint v[8];
-        capCorners(p, o, v);
         Corner k[8];
-        for (int i = 0; i < 8; ++i)
-            if (i % 4 != 0) projectTo(v[i], k[i].clip);
+        projectCapCorners(p, o, k);
         Corner* at[8] = {&v0, &k[1], &k[2], &k[3], &v4, &k[5], &k[6], &k[7]};
         Point64 c;
         const bool seen = (centre.clip.code & kDepth) == 0 && screenOf(centre, c);
@@ -763,10 +806,14 @@ class Renderer3d final : public RendererBase {
             whole = (at[i]->clip.code & kDepth) == 0 && screenOf(*at[i], s[i]);
         if (whole) {
             detail::drawClosedOutline(canvas, lineTarget_, s, 8, c);
-        } else {
-            for (int i = 0; i < 8; ++i)
-                borderLine(canvas, *at[i], *at[(i + 1) % 8], seen ? &c : nullptr);
+            // Every corner mapped, inside the depth planes.
+            if (keeping_)
+                for (int i = 1; i < 8; ++i)
+                    if (i != 4) keepScreen(s[i], k[i].clip.code, kept++);
+            return;
         }
+        for (int i = 0; i < 8; ++i)
+            borderLine(canvas, *at[i], *at[(i + 1) % 8], seen ? &c : nullptr);
         for (int i = 1; i < 8; ++i)
             if (i != 4) keepCorner(k[i], kept++);
     }
@@ -776,15 +823,27 @@ class Renderer3d final : public RendererBase {
     // the band's corners.
     void keepCorner(Corner& c, std::size_t index) {
         if (!keeping_) return;
-        constexpr i64 kKeptLimit = INT32_MAX;
         Point64 s;
-        if ((c.clip.code & kDepth) != 0 || !screenOf(c, s) || s.x < -kKeptLimit || s.x > kKeptLimit ||
-            s.y < -kKeptLimit || s.y > kKeptLimit) {
+        if ((c.clip.code & kDepth) != 0 || !screenOf(c, s)) {
+            keeping_ = false;
+            return;
+        }
+        keepScreen(s, c.clip.code, index);
+    }
+
+    // keepCorner for a corner inside the depth planes whose pixel is s.
+    void keepScreen(Point64 s, unsigned code, std::size_t index) {
+        // -INT32_MAX <= x, y <= INT32_MAX as one unsigned test each (a
+        // pixel lies within 2^40).
+        constexpr i64 kKeptLimit = INT32_MAX;
+        constexpr auto kSpan = static_cast<std::uint64_t>(2 * kKeptLimit);
+        if ((static_cast<std::uint64_t>(s.x + kKeptLimit) > kSpan) |
+            (static_cast<std::uint64_t>(s.y + kKeptLimit) > kSpan)) {
             keeping_ = false;
             return;
         }
         staging_[index] =
-            detail::KeptCorner{static_cast<std::int32_t>(s.x), static_cast<std::int32_t>(s.y), c.clip.code};
+            detail::KeptCorner{static_cast<std::int32_t>(s.x), static_cast<std::int32_t>(s.y), code};
     }
 
     detail::BandKey keyOf(const Point* points, const Point* normals, std::int32_t normalLength, int count,

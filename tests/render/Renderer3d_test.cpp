@@ -639,3 +639,42 @@ TEST(Renderer3d, ScreenPixelsFollowTheFormulaOnBothSidesOfTheShortWay) {
     EXPECT_GT(beyond, 300);
     EXPECT_GT(past, 1000);
 }
+
+// A cap's corners are projected from sums of the point's and the offsets'
+// products where all lie below 2^30 (fixed units), one by one elsewhere; a
+// body drawn without its border projects each corner on its own. Bands
+// whose points straddle that bound (level coordinate 65536), some with
+// offsets beyond it, fill the same pixels from their border's corners as
+// on their own.
+TEST(Renderer3d, CapCornersFromSumsMatchTheirOwnProjection) {
+    Scene s;
+    s.camera.setCentre(Map::Point{65536, 65536});
+    s.camera.setupForLevel(s.frame);
+    s.camera.setOrigin(0, 0);
+    std::mt19937 random{RenderTest::testSeed()};
+    auto between = [&](int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(random); };
+    RenderTest::SurfacePtr own = makeSurface(32, 200, 150);
+    const xe::Canvas ownCanvas = xe::Canvas::of(own.get());
+    xe::Renderer& r = xe::renderer3d();
+    const std::uint64_t keptBefore = xe::bandBodiesFromBorders();
+    int shown = 0;
+    for (int k = 0; k < 2000; ++k) {
+        auto [points, normals] = randomBand(random, 5, Point{65436, 65466}, Point{65636, 65836}, 40);
+        const int count = static_cast<int>(points.size());
+        // Half-widths of up to 14 level units, and a few of 2^16 or more
+        // (offsets beyond 2^30 fixed units).
+        const int width = k % 8 == 0 ? between(65536, 70000) : between(1, 14);
+        RenderTest::fillAll(own.get(), 0);
+        r.drawWidePolyline(ownCanvas, points.data(), normals.data(), 100, count, width, kColour);
+        r.drawWidePolylineBorder(s.canvas, points.data(), normals.data(), 100, count, width, kColour);
+        RenderTest::fillAll(s.surface.get(), 0);
+        r.drawWidePolyline(s.canvas, points.data(), normals.data(), 100, count, width, kColour);
+        for (int y = 0; y < 150; ++y)
+            for (int x = 0; x < 200; ++x)
+                ASSERT_EQ(pixelAt(s.surface.get(), x, y), pixelAt(own.get(), x, y))
+                    << "case " << k << " at " << x << "," << y;
+        shown += s.drawn() > 0;
+    }
+    EXPECT_GT(xe::bandBodiesFromBorders() - keptBefore, 1000u);
+    EXPECT_GT(shown, 1000);
+}
