@@ -254,6 +254,63 @@ Corner cornerOf(FixedPoint p) {
     return c;
 }
 
+// Below 2^30 (fixed units), points and offsets have corners p + v and
+// p - v below 2^31, which offsetBy leaves unclamped and projectTo takes
+// in 64 bits: there the projection is linear before its shift, and a
+// corner's sums x M[j] + y M[4 + j] are the point's plus or minus the
+// offset's, the same values from fewer products.
+constexpr i64 kSumBound = i64{1} << 30;
+
+bool belowSumBound(std::initializer_list<FixedPoint> values) {
+    std::uint64_t spread = 0;
+    for (const FixedPoint& v : values)
+        spread |= static_cast<std::uint64_t>(v.x + kSumBound) | static_cast<std::uint64_t>(v.y + kSumBound);
+    return spread < static_cast<std::uint64_t>(2 * kSumBound);
+}
+
+// The sums of a value below kSumBound: each product below 2^61.
+struct ProjectionSums {
+    i64 s[4];
+};
+
+ProjectionSums sumsOf(FixedPoint v, const FixedMatrix& m) {
+    ProjectionSums r;
+    for (int j = 0; j < 4; ++j)
+        r.s[j] = v.x * m[j] + v.y * m[4 + j];
+    return r;
+}
+
+// The projection of the point whose sums are a + sign b (every such sum
+// below 2^63).
+__attribute__((always_inline)) inline void
+projectSums(ClipPoint& c, const FixedMatrix& m, const ProjectionSums& a, const ProjectionSums& b, i64 sign) {
+    classify(c, ((a.s[0] + sign * b.s[0]) >> 24) + m[12], ((a.s[1] + sign * b.s[1]) >> 24) + m[13],
+             ((a.s[2] + sign * b.s[2]) >> 24) + m[14], ((a.s[3] + sign * b.s[3]) >> 24) + m[15]);
+}
+
+// A segment's end point q and corners a = p + o, b = p - o, c = q + o and
+// d = q - o, projected as cornerOf(offsetBy(...)) does.
+void projectSegment(FixedPoint p, FixedPoint q, FixedPoint o, Corner& end, Corner& a, Corner& b, Corner& c,
+                    Corner& d) {
+    if (!belowSumBound({p, q, o})) [[unlikely]] {
+        projectTo(q, end.clip);
+        projectTo(offsetBy(p, o, 1), a.clip);
+        projectTo(offsetBy(p, o, -1), b.clip);
+        projectTo(offsetBy(q, o, 1), c.clip);
+        projectTo(offsetBy(q, o, -1), d.clip);
+        return;
+    }
+    const FixedMatrix& m = fixedMatrix3d();
+    const ProjectionSums sp = sumsOf(p, m);
+    const ProjectionSums sq = sumsOf(q, m);
+    const ProjectionSums so = sumsOf(o, m);
+    projectSums(end.clip, m, sq, so, 0);
+    projectSums(a.clip, m, sp, so, 1);
+    projectSums(b.clip, m, sp, so, -1);
+    projectSums(c.clip, m, sq, so, 1);
+    projectSums(d.clip, m, sq, so, -1);
+}
+
 bool screenOf(Corner& c, Point64& out) {
     if (c.state == 0) {
         const Point64 s = screenPoint(c.clip);
@@ -451,16 +508,17 @@ class Renderer3d final : public RendererBase {
             const FixedPoint p = fixedOf(points[i]);
             const FixedPoint q = fixedOf(points[i + 1]);
             const FixedPoint o = offsets_[static_cast<std::size_t>(i)];
-            Corner end = cornerOf(q);
+            Corner end;
+            Corner a;
+            Corner b;
+            Corner c;
+            Corner d;
+            projectSegment(p, q, o, end, a, b, c, d);
             // The side lines move away from the centre line's visible part.
             Point64 c0;
             Point64 c1;
             const bool centre = clipToScreen(start, end, kDepth, c0, c1);
             const Point64 middle{c0.x / 2 + c1.x / 2, c0.y / 2 + c1.y / 2};
-            Corner a = cornerOf(offsetBy(p, o, 1));
-            Corner b = cornerOf(offsetBy(p, o, -1));
-            Corner c = cornerOf(offsetBy(q, o, 1));
-            Corner d = cornerOf(offsetBy(q, o, -1));
             borderLine(canvas, a, c, centre ? &middle : nullptr);
             borderLine(canvas, b, d, centre ? &middle : nullptr);
             if (i == 0) {
@@ -728,49 +786,32 @@ class Renderer3d final : public RendererBase {
     }
 
     // Projects the cap's corners 1, 2, 3, 5, 6 and 7 into k, as projectTo
-    // of capCorners' points. Where the point and the offsets lie below 2^30
-    // (so every corner below 2^31, unclamped) the projection is linear
-    // before its shift: a corner's sums are the point's plus or minus the
-    // offset's, the same values, from a third of the products.
+    // of capCorners' points (from the point's and offsets' sums below
+    // kSumBound: a third of the products).
     static void projectCapCorners(FixedPoint p, FixedPoint o, Corner k[8]) {
         const FixedPoint d{
             std::clamp(((o.x - o.y) * kCapRotation) >> 14, -kCoordinateLimit, kCoordinateLimit),
             std::clamp(((o.y + o.x) * kCapRotation) >> 14, -kCoordinateLimit, kCoordinateLimit)};
-        constexpr i64 kSmall = i64{1} << 30;
-        const std::uint64_t spread =
-            static_cast<std::uint64_t>(p.x + kSmall) | static_cast<std::uint64_t>(p.y + kSmall) |
-            static_cast<std::uint64_t>(o.x + kSmall) | static_cast<std::uint64_t>(o.y + kSmall) |
-            static_cast<std::uint64_t>(d.x + kSmall) | static_cast<std::uint64_t>(d.y + kSmall);
-        if (spread >= static_cast<std::uint64_t>(2 * kSmall)) [[unlikely]] {
+        if (!belowSumBound({p, o, d})) [[unlikely]] {
             FixedPoint v[8];
             capCorners(p, o, v);
             for (int i = 0; i < 8; ++i)
                 if (i % 4 != 0) projectTo(v[i], k[i].clip);
             return;
         }
-        // Products of values below 2^30 and 2^31: each below 2^61, every
-        // sum below 2^63.
+        // r = (-o.y, o.x) and e = (-d.y, d.x) lie below the bound with o
+        // and d.
         const FixedMatrix& m = fixedMatrix3d();
-        i64 sp[4];
-        i64 sd[4];
-        i64 sr[4];
-        i64 se[4];
-        for (int j = 0; j < 4; ++j) {
-            sp[j] = p.x * m[j] + p.y * m[4 + j];
-            sd[j] = d.x * m[j] + d.y * m[4 + j];
-            sr[j] = o.x * m[4 + j] - o.y * m[j]; // r = (-o.y, o.x)
-            se[j] = d.x * m[4 + j] - d.y * m[j]; // e = (-d.y, d.x)
-        }
-        auto set = [&m](Corner& c, const i64* a, const i64* b, i64 sign) {
-            classify(c.clip, ((a[0] + sign * b[0]) >> 24) + m[12], ((a[1] + sign * b[1]) >> 24) + m[13],
-                     ((a[2] + sign * b[2]) >> 24) + m[14], ((a[3] + sign * b[3]) >> 24) + m[15]);
-        };
-        set(k[1], sp, sd, 1);
-        set(k[2], sp, sr, 1);
-        set(k[3], sp, se, 1);
-        set(k[5], sp, sd, -1);
-        set(k[6], sp, sr, -1);
-        set(k[7], sp, se, -1);
+        const ProjectionSums sp = sumsOf(p, m);
+        const ProjectionSums sd = sumsOf(d, m);
+        const ProjectionSums sr = sumsOf(FixedPoint{-o.y, o.x}, m);
+        const ProjectionSums se = sumsOf(FixedPoint{-d.y, d.x}, m);
+        projectSums(k[1].clip, m, sp, sd, 1);
+        projectSums(k[2].clip, m, sp, sr, 1);
+        projectSums(k[3].clip, m, sp, se, 1);
+        projectSums(k[5].clip, m, sp, sd, -1);
+        projectSums(k[6].clip, m, sp, sr, -1);
+        projectSums(k[7].clip, m, sp, se, -1);
     }
 
     // The cap's octagon as one shape; v0 and v4 (p + o and p - o) are the

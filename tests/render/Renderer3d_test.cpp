@@ -640,13 +640,13 @@ TEST(Renderer3d, ScreenPixelsFollowTheFormulaOnBothSidesOfTheShortWay) {
     EXPECT_GT(past, 1000);
 }
 
-// A cap's corners are projected from sums of the point's and the offsets'
-// products where all lie below 2^30 (fixed units), one by one elsewhere; a
-// body drawn without its border projects each corner on its own. Bands
-// whose points straddle that bound (level coordinate 65536), some with
-// offsets beyond it, fill the same pixels from their border's corners as
-// on their own.
-TEST(Renderer3d, CapCornersFromSumsMatchTheirOwnProjection) {
+// A border's segment and cap corners are projected from sums of the
+// points' and the offsets' products where all lie below 2^30 (fixed units),
+// one by one elsewhere; a body drawn without its border projects each
+// corner on its own. Bands whose points straddle that bound (level
+// coordinate 65536), some with offsets beyond it, fill the same pixels from
+// their border's corners as on their own.
+TEST(Renderer3d, CornersFromSumsMatchTheirOwnProjection) {
     Scene s;
     s.camera.setCentre(Map::Point{65536, 65536});
     s.camera.setupForLevel(s.frame);
