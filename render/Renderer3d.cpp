@@ -787,7 +787,7 @@ class Renderer3d final : public RendererBase {
 
     // Projects the cap's corners 1, 2, 3, 5, 6 and 7 into k, as projectTo
     // of capCorners' points (from the point's and offsets' sums below
-    // kSumBound: a third of the products).
+    // kSumBound: 32 products instead of 48).
     static void projectCapCorners(FixedPoint p, FixedPoint o, Corner k[8]) {
         const FixedPoint d{
             std::clamp(((o.x - o.y) * kCapRotation) >> 14, -kCoordinateLimit, kCoordinateLimit),
