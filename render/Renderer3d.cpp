@@ -188,20 +188,23 @@ __attribute__((noinline)) Point64 screenPoint(const ClipPoint& p) {
     // Both products are needed whatever the first says: '|', not '||'.
     const bool overflow = (static_cast<int>(__builtin_mul_overflow(p.h[0], i64{v[0]}, &nx)) |
                            static_cast<int>(__builtin_mul_overflow(p.h[1], i64{v[4]}, &ny))) != 0;
-    constexpr i64 kSmall = detail::kReciprocalNumeratorLimit;
+    // Numerators below 2^47 give quotients below 2^47 (w >= 1), whose pixels
+    // (the offsets are i32) lie within kScreenLimit: no clamp. Those from
+    // 2^47 on take the general path, which gives the same pixels.
+    constexpr i64 kSmall = i64{1} << 47;
+    static_assert(kSmall <= detail::kReciprocalNumeratorLimit &&
+                  (kSmall >> 8) + (i64{1} << 24) < kScreenLimit);
     if (overflow || nx <= -kSmall || nx >= kSmall || ny <= -kSmall || ny >= kSmall) [[unlikely]] {
         Point64 out;
         toScreenFar(p, out);
         return out;
     }
     // Points near the view: both quotients from one reciprocal of w
-    // (exactly the truncating divisions' values). Below 2^50 they need no
-    // clamp before the shift.
+    // (exactly the truncating divisions' values).
     const double r = 1.0 / static_cast<double>(w);
     const i64 qx = detail::truncatedQuotient(nx, w, r);
     const i64 qy = detail::truncatedQuotient(ny, w, r);
-    return Point64{std::clamp((qx + v[6] + 0x80) >> 8, -kScreenLimit, kScreenLimit),
-                   std::clamp((qy + v[7] + 0x80) >> 8, -kScreenLimit, kScreenLimit)};
+    return Point64{(qx + v[6] + 0x80) >> 8, (qy + v[7] + 0x80) >> 8};
 }
 
 bool toScreen(const ClipPoint& p, Point64& out) {
@@ -251,6 +254,63 @@ Corner cornerOf(FixedPoint p) {
     return c;
 }
 
+// Below 2^30 (fixed units), points and offsets have corners p + v and
+// p - v below 2^31, which offsetBy leaves unclamped and projectTo takes
+// in 64 bits: there the projection is linear before its shift, and a
+// corner's sums x M[j] + y M[4 + j] are the point's plus or minus the
+// offset's, the same values from fewer products.
+constexpr i64 kSumBound = i64{1} << 30;
+
+bool belowSumBound(std::initializer_list<FixedPoint> values) {
+    std::uint64_t spread = 0;
+    for (const FixedPoint& v : values)
+        spread |= static_cast<std::uint64_t>(v.x + kSumBound) | static_cast<std::uint64_t>(v.y + kSumBound);
+    return spread < static_cast<std::uint64_t>(2 * kSumBound);
+}
+
+// The sums of a value below kSumBound: each product below 2^61.
+struct ProjectionSums {
+    i64 s[4];
+};
+
+ProjectionSums sumsOf(FixedPoint v, const FixedMatrix& m) {
+    ProjectionSums r;
+    for (int j = 0; j < 4; ++j)
+        r.s[j] = v.x * m[j] + v.y * m[4 + j];
+    return r;
+}
+
+// The projection of the point whose sums are a + sign b (every such sum
+// below 2^63).
+__attribute__((always_inline)) inline void
+projectSums(ClipPoint& c, const FixedMatrix& m, const ProjectionSums& a, const ProjectionSums& b, i64 sign) {
+    classify(c, ((a.s[0] + sign * b.s[0]) >> 24) + m[12], ((a.s[1] + sign * b.s[1]) >> 24) + m[13],
+             ((a.s[2] + sign * b.s[2]) >> 24) + m[14], ((a.s[3] + sign * b.s[3]) >> 24) + m[15]);
+}
+
+// A segment's end point q and corners a = p + o, b = p - o, c = q + o and
+// d = q - o, projected as cornerOf(offsetBy(...)) does.
+void projectSegment(FixedPoint p, FixedPoint q, FixedPoint o, Corner& end, Corner& a, Corner& b, Corner& c,
+                    Corner& d) {
+    if (!belowSumBound({p, q, o})) [[unlikely]] {
+        projectTo(q, end.clip);
+        projectTo(offsetBy(p, o, 1), a.clip);
+        projectTo(offsetBy(p, o, -1), b.clip);
+        projectTo(offsetBy(q, o, 1), c.clip);
+        projectTo(offsetBy(q, o, -1), d.clip);
+        return;
+    }
+    const FixedMatrix& m = fixedMatrix3d();
+    const ProjectionSums sp = sumsOf(p, m);
+    const ProjectionSums sq = sumsOf(q, m);
+    const ProjectionSums so = sumsOf(o, m);
+    projectSums(end.clip, m, sq, so, 0);
+    projectSums(a.clip, m, sp, so, 1);
+    projectSums(b.clip, m, sp, so, -1);
+    projectSums(c.clip, m, sq, so, 1);
+    projectSums(d.clip, m, sq, so, -1);
+}
+
 bool screenOf(Corner& c, Point64& out) {
     if (c.state == 0) {
         const Point64 s = screenPoint(c.clip);
@@ -263,14 +323,23 @@ bool screenOf(Corner& c, Point64& out) {
     return c.state > 0;
 }
 
-// clipToScreen for corners: the ends that need no cut keep their pixels.
-bool clipToScreen(Corner& a, Corner& b, unsigned planes, Point64& sa, Point64& sb) {
-    if (((a.clip.code | b.clip.code) & planes) == 0) return screenOf(a, sa) && screenOf(b, sb);
+// clipToScreen for corners of which one at least lies outside the planes.
+// Out of line: most lines need no cut, and their test is inlined where
+// they are drawn.
+__attribute__((noinline)) bool clipCutToScreen(Corner& a, Corner& b, unsigned planes, Point64& sa,
+                                               Point64& sb) {
     i64 tIn;
     i64 tOut;
     if (!clipRange(a.clip, b.clip, planes, tIn, tOut)) return false;
     if (!(tIn == 0 ? screenOf(a, sa) : toScreen(interpolate(a.clip, b.clip, tIn), sa))) return false;
     return tOut == kOne24 ? screenOf(b, sb) : toScreen(interpolate(a.clip, b.clip, tOut), sb);
+}
+
+// clipToScreen for corners: the ends that need no cut keep their pixels.
+inline bool clipToScreen(Corner& a, Corner& b, unsigned planes, Point64& sa, Point64& sb) {
+    if (((a.clip.code | b.clip.code) & planes) == 0) [[likely]]
+        return screenOf(a, sa) && screenOf(b, sb);
+    return clipCutToScreen(a, b, planes, sa, sb);
 }
 
 // Float homogeneous point (3D object matrix of the camera) for the route band
@@ -413,34 +482,43 @@ class Renderer3d final : public RendererBase {
             filledSinceKept_ = false;
         }
         makeOffsets(normals, normalLength, count, width);
+        // Each point and corner is projected and mapped once: a segment's
+        // end is the next one's start, its end corners the joint's.
+        Corner start = cornerOf(fixedOf(points[0]));
         // Lines are cut only along the depth planes (and nudged a pixel on
         // the screen): those and the canvas's sides with a margin can drop a
-        // whole border.
-        if (!bandMayShow(points, count, kDepth, &canvas)) return;
+        // whole border. A first point inside the depth planes whose pixel
+        // lies on the canvas or one pixel beside it clears every plane and
+        // side there (its column c >= left - 1 gives x V0 / w > 256 (left -
+        // 1) - V6 - 129, c <= right gives x V0 / w < 256 (right + 1) - V6 -
+        // 127, rows alike): bandMayShow would say so, and need not be asked.
+        Point64 first;
+        const bool firstShows = (start.clip.code & kDepth) == 0 && screenOf(start, first) &&
+                                first.x >= i64{canvas.left} - 1 && first.x <= canvas.right &&
+                                first.y >= i64{canvas.top} - 1 && first.y <= canvas.bottom;
+        if (!firstShows && !bandMayShow(points, count, kDepth, &canvas)) return;
         lineTarget_ = detail::BorderLineTarget(canvas, pixel);
         // The corners are kept for the band's body when all of them lie
         // inside the depth planes (a body cut there needs their clip points).
         keeping_ = true;
         staging_.resize(static_cast<std::size_t>(5 * count + 8));
-        // Each point and corner is projected and mapped once: a segment's
-        // end is the next one's start, its end corners the joint's.
-        Corner start = cornerOf(fixedOf(points[0]));
         Corner prevC;
         Corner prevD;
         for (int i = 0; i + 1 < count; ++i) {
             const FixedPoint p = fixedOf(points[i]);
             const FixedPoint q = fixedOf(points[i + 1]);
             const FixedPoint o = offsets_[static_cast<std::size_t>(i)];
-            Corner end = cornerOf(q);
+            Corner end;
+            Corner a;
+            Corner b;
+            Corner c;
+            Corner d;
+            projectSegment(p, q, o, end, a, b, c, d);
             // The side lines move away from the centre line's visible part.
             Point64 c0;
             Point64 c1;
             const bool centre = clipToScreen(start, end, kDepth, c0, c1);
             const Point64 middle{c0.x / 2 + c1.x / 2, c0.y / 2 + c1.y / 2};
-            Corner a = cornerOf(offsetBy(p, o, 1));
-            Corner b = cornerOf(offsetBy(p, o, -1));
-            Corner c = cornerOf(offsetBy(q, o, 1));
-            Corner d = cornerOf(offsetBy(q, o, -1));
             borderLine(canvas, a, c, centre ? &middle : nullptr);
             borderLine(canvas, b, d, centre ? &middle : nullptr);
             if (i == 0) {
@@ -707,6 +785,35 @@ class Renderer3d final : public RendererBase {
         out[7] = offsetBy(p, e, -1);
     }
 
+    // Projects the cap's corners 1, 2, 3, 5, 6 and 7 into k, as projectTo
+    // of capCorners' points (from the point's and offsets' sums below
+    // kSumBound: 32 products instead of 48).
+    static void projectCapCorners(FixedPoint p, FixedPoint o, Corner k[8]) {
+        const FixedPoint d{
+            std::clamp(((o.x - o.y) * kCapRotation) >> 14, -kCoordinateLimit, kCoordinateLimit),
+            std::clamp(((o.y + o.x) * kCapRotation) >> 14, -kCoordinateLimit, kCoordinateLimit)};
+        if (!belowSumBound({p, o, d})) [[unlikely]] {
+            FixedPoint v[8];
+            capCorners(p, o, v);
+            for (int i = 0; i < 8; ++i)
+                if (i % 4 != 0) projectTo(v[i], k[i].clip);
+            return;
+        }
+        // r = (-o.y, o.x) and e = (-d.y, d.x) lie below the bound with o
+        // and d.
+        const FixedMatrix& m = fixedMatrix3d();
+        const ProjectionSums sp = sumsOf(p, m);
+        const ProjectionSums sd = sumsOf(d, m);
+        const ProjectionSums sr = sumsOf(FixedPoint{-o.y, o.x}, m);
+        const ProjectionSums se = sumsOf(FixedPoint{-d.y, d.x}, m);
+        projectSums(k[1].clip, m, sp, sd, 1);
+        projectSums(k[2].clip, m, sp, sr, 1);
+        projectSums(k[3].clip, m, sp, se, 1);
+        projectSums(k[5].clip, m, sp, sd, -1);
+        projectSums(k[6].clip, m, sp, sr, -1);
+        projectSums(k[7].clip, m, sp, se, -1);
+    }
+
     // The cap's octagon as one shape; v0 and v4 (p + o and p - o) are the
     // segment's corners, already projected. Its sides are the outline's, so
     // the body reaches the outline all round.
@@ -727,11 +834,8 @@ class Renderer3d final : public RendererBase {
     // Its six corners of its own are kept from `kept` on (1, 2, 3, 5, 6, 7).
     void capOutline(const Canvas& canvas, FixedPoint p, FixedPoint o, Corner& centre, Corner& v0, Corner& v4,
                     std::size_t kept) {
-        FixedPoint v[8];
-        capCorners(p, o, v);
         Corner k[8];
-        for (int i = 0; i < 8; ++i)
-            if (i % 4 != 0) projectTo(v[i], k[i].clip);
+        projectCapCorners(p, o, k);
         Corner* at[8] = {&v0, &k[1], &k[2], &k[3], &v4, &k[5], &k[6], &k[7]};
         Point64 c;
         const bool seen = (centre.clip.code & kDepth) == 0 && screenOf(centre, c);
@@ -743,10 +847,14 @@ class Renderer3d final : public RendererBase {
             whole = (at[i]->clip.code & kDepth) == 0 && screenOf(*at[i], s[i]);
         if (whole) {
             detail::drawClosedOutline(canvas, lineTarget_, s, 8, c);
-        } else {
-            for (int i = 0; i < 8; ++i)
-                borderLine(canvas, *at[i], *at[(i + 1) % 8], seen ? &c : nullptr);
+            // Every corner mapped, inside the depth planes.
+            if (keeping_)
+                for (int i = 1; i < 8; ++i)
+                    if (i != 4) keepScreen(s[i], k[i].clip.code, kept++);
+            return;
         }
+        for (int i = 0; i < 8; ++i)
+            borderLine(canvas, *at[i], *at[(i + 1) % 8], seen ? &c : nullptr);
         for (int i = 1; i < 8; ++i)
             if (i != 4) keepCorner(k[i], kept++);
     }
@@ -756,15 +864,27 @@ class Renderer3d final : public RendererBase {
     // the band's corners.
     void keepCorner(Corner& c, std::size_t index) {
         if (!keeping_) return;
-        constexpr i64 kKeptLimit = INT32_MAX;
         Point64 s;
-        if ((c.clip.code & kDepth) != 0 || !screenOf(c, s) || s.x < -kKeptLimit || s.x > kKeptLimit ||
-            s.y < -kKeptLimit || s.y > kKeptLimit) {
+        if ((c.clip.code & kDepth) != 0 || !screenOf(c, s)) {
+            keeping_ = false;
+            return;
+        }
+        keepScreen(s, c.clip.code, index);
+    }
+
+    // keepCorner for a corner inside the depth planes whose pixel is s.
+    void keepScreen(Point64 s, unsigned code, std::size_t index) {
+        // -INT32_MAX <= x, y <= INT32_MAX as one unsigned test each (a
+        // pixel lies within 2^40).
+        constexpr i64 kKeptLimit = INT32_MAX;
+        constexpr auto kSpan = static_cast<std::uint64_t>(2 * kKeptLimit);
+        if ((static_cast<std::uint64_t>(s.x + kKeptLimit) > kSpan) |
+            (static_cast<std::uint64_t>(s.y + kKeptLimit) > kSpan)) {
             keeping_ = false;
             return;
         }
         staging_[index] =
-            detail::KeptCorner{static_cast<std::int32_t>(s.x), static_cast<std::int32_t>(s.y), c.clip.code};
+            detail::KeptCorner{static_cast<std::int32_t>(s.x), static_cast<std::int32_t>(s.y), code};
     }
 
     detail::BandKey keyOf(const Point* points, const Point* normals, std::int32_t normalLength, int count,

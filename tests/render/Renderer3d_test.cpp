@@ -6,10 +6,12 @@
 #include "render/RendererBase.h"
 #include "render/detail/BorderLines.h"
 #include "render/detail/BorderNudge.h"
+#include "render/detail/Raster.h"
 #include "tests/render/SurfaceTestSupport.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <random>
 #include <vector>
@@ -559,4 +561,120 @@ TEST(Renderer3d, BodyFillsItsBorderWithoutGaps) {
             }
     }
     EXPECT_GT(checked, 2000);
+}
+
+// A point's pixel is ((x V0) / w + V6 + 128) >> 8 (and the same for y),
+// the quotient truncated toward zero and the pixel held within 2^40. The
+// renderer takes points near the view a short way and the others a general
+// one: a polygon with corners on both sides of that bound (and far past the
+// canvas, where the pixel bound applies) fills what the formula's corners
+// give.
+TEST(Renderer3d, ScreenPixelsFollowTheFormulaOnBothSidesOfTheShortWay) {
+    RenderTest::SurfacePtr surface = makeSurface(32, 200, 200);
+    RenderTest::SurfacePtr expected = makeSurface(32, 200, 200);
+    const xe::Canvas canvas = xe::Canvas::of(surface.get());
+    const xe::Canvas expectedCanvas = xe::Canvas::of(expected.get());
+    const std::uint32_t pixel = xe::mapColor(kColour, surface.get());
+    std::mt19937 random{RenderTest::testSeed()};
+    auto between = [&](std::int64_t lo, std::int64_t hi) {
+        return std::uniform_int_distribution<std::int64_t>(lo, hi)(random);
+    };
+    // A level coordinate (at most the fixed range) of random size and sign,
+    // or one whose numerator with the viewport factor lies near 2^e, e from
+    // 40 to 53: on either side of the short way's bound.
+    auto coordinate = [&](std::int32_t factor) {
+        std::int64_t size = std::int64_t{1} << between(0, 18);
+        if (between(0, 1) == 0) {
+            const std::int64_t numerator = std::int64_t{1} << between(40, 53);
+            size = (numerator + between(0, numerator)) / ((std::int64_t{1} << 14) * std::abs(factor));
+        }
+        size = std::min<std::int64_t>(size, 262144);
+        return static_cast<std::int32_t>(between(0, 1) == 0 ? size : -between(0, size));
+    };
+    using i128 = __int128;
+    xe::FixedMatrix& m = xe::fixedMatrix3d();
+    int filled = 0;
+    int beyond = 0; // pixels held at 2^40
+    int past = 0;   // numerators from 2^47 to 2^52
+    for (int k = 0; k < 4000; ++k) {
+        // h = (x, y, 0, w) in fixed units: every point lies inside the depth
+        // planes, and a small w puts most of them far beyond the side ones.
+        const std::int32_t w = static_cast<std::int32_t>(std::int64_t{1} << between(0, 24)) +
+                               static_cast<std::int32_t>(between(0, 3));
+        m = {};
+        m[0] = 1 << 24;
+        m[5] = 1 << 24;
+        m[15] = w;
+        const float scale =
+            std::ldexp(static_cast<float>(between(256, 511)), static_cast<int>(between(-8, 14)));
+        xe::setViewport3d({scale, 0, 0, 0, -scale, 0, 100, 100, 1});
+        const xe::FixedViewport& v = xe::viewport3d().fixed;
+        auto screen = [&](Point p) {
+            auto axis = [&](std::int32_t c, std::int32_t factor, std::int32_t offset) {
+                const i128 n = i128{xe::toFixedCoordinate(c)} * factor;
+                const i128 q = n / w;
+                const i128 at = (q + offset + 128) >> 8;
+                const i128 limit = i128{1} << 40;
+                beyond += at < -limit || at > limit;
+                past += (n >= (i128{1} << 47) && n < (i128{1} << 52)) ||
+                        (n <= -(i128{1} << 47) && n > -(i128{1} << 52));
+                return static_cast<std::int64_t>(std::clamp(at, -limit, limit));
+            };
+            return xe::detail::Point64{axis(p.x, v[0], v[6]), axis(p.y, v[4], v[7])};
+        };
+        const Point corners[3] = {
+            {0, 0}, {coordinate(v[0]), coordinate(v[4])}, {coordinate(v[0]), coordinate(v[4])}};
+        RenderTest::fillAll(surface.get(), 0);
+        RenderTest::fillAll(expected.get(), 0);
+        xe::renderer3d().fillPolygon(canvas, corners, 3, kColour);
+        xe::detail::fillTriangle64(expectedCanvas, screen(corners[0]), screen(corners[1]), screen(corners[2]),
+                                   pixel);
+        for (int y = 0; y < 200; ++y)
+            for (int x = 0; x < 200; ++x)
+                ASSERT_EQ(pixelAt(surface.get(), x, y), pixelAt(expected.get(), x, y))
+                    << "case " << k << " at " << x << "," << y;
+        filled += countPixels(surface.get(), pixel) > 0;
+    }
+    EXPECT_GT(filled, 1000);
+    EXPECT_GT(beyond, 300);
+    EXPECT_GT(past, 1000);
+}
+
+// A border's segment and cap corners are projected from sums of the
+// points' and the offsets' products where all lie below 2^30 (fixed units),
+// one by one elsewhere; a body drawn without its border projects each
+// corner on its own. Bands whose points straddle that bound (level
+// coordinate 65536), some with offsets beyond it, fill the same pixels from
+// their border's corners as on their own.
+TEST(Renderer3d, CornersFromSumsMatchTheirOwnProjection) {
+    Scene s;
+    s.camera.setCentre(Map::Point{65536, 65536});
+    s.camera.setupForLevel(s.frame);
+    s.camera.setOrigin(0, 0);
+    std::mt19937 random{RenderTest::testSeed()};
+    auto between = [&](int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(random); };
+    RenderTest::SurfacePtr own = makeSurface(32, 200, 150);
+    const xe::Canvas ownCanvas = xe::Canvas::of(own.get());
+    xe::Renderer& r = xe::renderer3d();
+    const std::uint64_t keptBefore = xe::bandBodiesFromBorders();
+    int shown = 0;
+    for (int k = 0; k < 2000; ++k) {
+        auto [points, normals] = randomBand(random, 5, Point{65436, 65466}, Point{65636, 65836}, 40);
+        const int count = static_cast<int>(points.size());
+        // Half-widths of up to 14 level units, and a few of 2^16 or more
+        // (offsets beyond 2^30 fixed units).
+        const int width = k % 8 == 0 ? between(65536, 70000) : between(1, 14);
+        RenderTest::fillAll(own.get(), 0);
+        r.drawWidePolyline(ownCanvas, points.data(), normals.data(), 100, count, width, kColour);
+        r.drawWidePolylineBorder(s.canvas, points.data(), normals.data(), 100, count, width, kColour);
+        RenderTest::fillAll(s.surface.get(), 0);
+        r.drawWidePolyline(s.canvas, points.data(), normals.data(), 100, count, width, kColour);
+        for (int y = 0; y < 150; ++y)
+            for (int x = 0; x < 200; ++x)
+                ASSERT_EQ(pixelAt(s.surface.get(), x, y), pixelAt(own.get(), x, y))
+                    << "case " << k << " at " << x << "," << y;
+        shown += s.drawn() > 0;
+    }
+    EXPECT_GT(xe::bandBodiesFromBorders() - keptBefore, 1000u);
+    EXPECT_GT(shown, 1000);
 }
