@@ -8,6 +8,7 @@
 #include "render/Lines.h"
 #include "render/Numeric.h"
 #include "render/Pixels.h"
+#include "render/detail/ConvexScan.h"
 #include "render/detail/QuadScan.h"
 #include "render/detail/Raster.h"
 
@@ -18,6 +19,7 @@
 #include <algorithm>
 #include <cmath>
 #include <random>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -422,6 +424,117 @@ TEST(BandPieces, PerspectiveQuadrilateralScanEqualsItsTwoTriangles) {
             ++shared;
     }
     EXPECT_GT(shared, 5000);
+}
+
+// The same recording for a sink that also takes runs known to lie on the
+// canvas's columns.
+class InsideRecordingSink : public RecordingSink {
+  public:
+    InsideRecordingSink(RowPixels& into, const xe::Canvas& c) : RecordingSink(into, c), canvas_(c) {}
+    void inside(std::int64_t y, std::int64_t from, std::int64_t to) const {
+        EXPECT_TRUE(from >= canvas_.left && to < canvas_.right && from <= to) << y << ": " << from << ".." << to;
+        (*this)(y, from, to);
+    }
+
+  private:
+    xe::Canvas canvas_;
+};
+
+// A polygon's rows by its edges' plain walks, every row from each edge's
+// start (no skipping), each row's hull from its leftmost to its rightmost
+// pixel: what the polygon scan must report.
+void convexByWalks(const xe::Canvas& canvas, const std::vector<xe::detail::Point64>& p, RowPixels& into) {
+    const int height = static_cast<int>(into.rows.size());
+    std::vector<std::int64_t> from(height, INT64_MAX), to(height, INT64_MIN);
+    for (std::size_t i = 0; i < p.size(); ++i) {
+        xe::detail::Point64 a = p[i];
+        xe::detail::Point64 b = p[(i + 1) % p.size()];
+        if (a.y > b.y) std::swap(a, b);
+        xe::detail::EdgeWalker edge(a.x, a.y, b.x, b.y);
+        for (std::int64_t y = a.y; y <= b.y; ++y) {
+            edge.step();
+            if (y < canvas.top || y >= canvas.bottom) continue;
+            from[y] = std::min(from[y], edge.xmin);
+            to[y] = std::max(to[y], edge.xmax);
+        }
+    }
+    const RecordingSink sink(into, canvas);
+    for (int y = 0; y < height; ++y) {
+        if (from[y] <= to[y]) sink(y, from[y], to[y]);
+    }
+}
+
+// The polygon scan gives each row the hull of its edges' walks, one run a
+// row: caps' octagons seen in perspective (squashed, turned, with corners
+// rounded to pixels, a few taller than the rows kept on the stack), any
+// polygon of one to nine corners, corners on shared rows and columns;
+// across every side of the canvas, in either turn from any corner, to a
+// sink with and without inside().
+TEST(BandPieces, PolygonScanGivesItsEdgesHullPerRow) {
+    std::mt19937 random{RenderTest::testSeed()};
+    auto between = [&](int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(random); };
+    // Taller than the other tests' canvas: room for rows beyond the stack's.
+    constexpr int kRows = 160;
+    const xe::Canvas canvas{nullptr, 5, 3, kWidth - 7, kRows - 6};
+    int tall = 0;
+    int inside = 0;
+    for (int k = 0; k < 40000; ++k) {
+        using P = xe::detail::Point64;
+        std::vector<P> s;
+        const int margin = k % 4 == 0 ? -8 : 20;
+        const P centre{between(-margin, kWidth + margin), between(-margin, kRows + margin)};
+        switch (k % 3) {
+        case 0: { // an octagon squashed and turned by the tilt
+            const bool big = k % 50 == 0;
+            const int r = big ? between(33, 60) : between(0, 14);
+            const int squash = big ? 1 : between(1, 4);
+            const double turn = between(0, 359) * 0.017453292519943295;
+            for (int i = 0; i < 8; ++i) {
+                const double a = turn + i * 0.7853981633974483;
+                s.push_back({centre.x + static_cast<std::int64_t>(std::lround(r * std::cos(a))) + between(-1, 1),
+                             centre.y + static_cast<std::int64_t>(std::lround(r * std::sin(a) / squash))});
+            }
+            break;
+        }
+        case 1: // any corners, crossing outlines too
+            for (int i = between(1, 9); i > 0; --i)
+                s.push_back({centre.x + between(-25, 25), centre.y + between(-25, 25)});
+            break;
+        default: // few distinct rows and columns: ties everywhere
+            for (int i = between(1, 9); i > 0; --i)
+                s.push_back({centre.x + 5 * between(-3, 3), centre.y + 5 * between(-3, 3)});
+            break;
+        }
+        const int n = static_cast<int>(s.size());
+        const int first = between(0, n - 1);
+        const bool reverse = between(0, 1) == 1;
+        std::vector<P> r(s.size());
+        for (int i = 0; i < n; ++i)
+            r[i] = s[(first + (reverse ? n - i : i)) % n];
+        const auto [low, high] = std::minmax_element(r.begin(), r.end(), [](P a, P b) { return a.y < b.y; });
+        tall += std::min<std::int64_t>(high->y, canvas.bottom - 1) - std::max<std::int64_t>(low->y, canvas.top) >= 64;
+        const RowPixels blank{std::vector<std::string>(kRows, std::string(kWidth, '.')), std::vector<int>(kRows)};
+        RowPixels ours = blank;
+        RowPixels walks = blank;
+        if (k % 2 == 0) {
+            xe::detail::scanConvex(canvas, r.data(), n, InsideRecordingSink(ours, canvas));
+        } else {
+            xe::detail::scanConvex(canvas, r.data(), n, RecordingSink(ours, canvas));
+        }
+        convexByWalks(canvas, r, walks);
+        std::ostringstream what;
+        what << "case " << k << ":";
+        for (const P& q : r)
+            what << " " << q.x << "," << q.y;
+        for (int y = 0; y < kRows; ++y) {
+            ASSERT_EQ(ours.rows[y], walks.rows[y]) << what.str() << " row " << y;
+            ASSERT_LE(ours.calls[y], 1) << what.str() << " row " << y;
+        }
+        const auto [left, right] = std::minmax_element(r.begin(), r.end(), [](P a, P b) { return a.x < b.x; });
+        inside += k % 2 == 0 && left->x >= canvas.left && right->x < canvas.right;
+    }
+    EXPECT_GT(tall, 50);
+    EXPECT_GT(inside, 8000);
 }
 
 // A source as wide as the target is copied in one piece when both have no
