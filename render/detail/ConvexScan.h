@@ -58,11 +58,20 @@ __attribute__((always_inline)) inline i64 walkFlat(const EdgeWalker& edge, i64 e
     return w.x;
 }
 
+// The rows a scan handed runs to, first to last (none when first > last).
+struct ScannedRows {
+    i64 first = INT64_MAX;
+    i64 last = INT64_MIN;
+};
+
 // Hands run(y, from, to) each row of the canvas that the polygon p[0 .. n-1]
-// reaches, once; the runs may reach past the canvas's columns (the sink cuts
-// them, as RowRuns::Sink does). The vertices may come in either turn.
-template <class RunSink> void scanConvex(const Canvas& canvas, const Point64* p, int n, RunSink&& run) {
-    if (n < 1) return;
+// reaches, once, and returns those rows (a gatherer learns them without
+// going over the corners again); the runs may reach past the canvas's
+// columns (the sink cuts them, as RowRuns::Sink does). The vertices may come
+// in either turn.
+template <class RunSink>
+ScannedRows scanConvex(const Canvas& canvas, const Point64* p, int n, RunSink&& run) {
+    if (n < 1) return {};
     i64 top = p[0].y;
     i64 bottom = p[0].y;
     i64 minX = p[0].x;
@@ -75,7 +84,7 @@ template <class RunSink> void scanConvex(const Canvas& canvas, const Point64* p,
     }
     const i64 first = std::max<i64>(top, canvas.top);
     const i64 last = std::min<i64>(bottom, i64{canvas.bottom} - 1);
-    if (first > last || minX >= canvas.right || maxX < canvas.left) return;
+    if (first > last || minX >= canvas.right || maxX < canvas.left) return {};
     // The caps of a frame are a few pixels high: their rows stay on the
     // stack; a near one takes the shared rows.
     constexpr i64 kShort = 64;
@@ -124,13 +133,14 @@ template <class RunSink> void scanConvex(const Canvas& canvas, const Point64* p,
                 const Hull& h = hull[y - first];
                 sink.inside(y, h.from, h.to);
             }
-            return;
+            return {first, last};
         }
     }
     for (i64 y = first; y <= last; ++y) {
         const Hull& h = hull[y - first];
         if (h.from <= h.to) sink(y, h.from, h.to);
     }
+    return {first, last};
 }
 
 } // namespace xe::detail

@@ -516,19 +516,20 @@ TEST(BandPieces, PolygonScanGivesItsEdgesHullPerRow) {
         const RowPixels blank{std::vector<std::string>(kRows, std::string(kWidth, '.')), std::vector<int>(kRows)};
         RowPixels ours = blank;
         RowPixels walks = blank;
-        if (k % 2 == 0) {
-            xe::detail::scanConvex(canvas, r.data(), n, InsideRecordingSink(ours, canvas));
-        } else {
-            xe::detail::scanConvex(canvas, r.data(), n, RecordingSink(ours, canvas));
-        }
+        const xe::detail::ScannedRows rows =
+            k % 2 == 0 ? xe::detail::scanConvex(canvas, r.data(), n, InsideRecordingSink(ours, canvas))
+                       : xe::detail::scanConvex(canvas, r.data(), n, RecordingSink(ours, canvas));
         convexByWalks(canvas, r, walks);
         std::ostringstream what;
         what << "case " << k << ":";
         for (const P& q : r)
             what << " " << q.x << "," << q.y;
+        // The rows reported are those handed runs, the first and last of
+        // them included (a gatherer fills no others).
         for (int y = 0; y < kRows; ++y) {
             ASSERT_EQ(ours.rows[y], walks.rows[y]) << what.str() << " row " << y;
             ASSERT_LE(ours.calls[y], 1) << what.str() << " row " << y;
+            ASSERT_EQ(ours.calls[y] == 1, y >= rows.first && y <= rows.last) << what.str() << " row " << y;
         }
         const auto [left, right] = std::minmax_element(r.begin(), r.end(), [](P a, P b) { return a.x < b.x; });
         inside += k % 2 == 0 && left->x >= canvas.left && right->x < canvas.right;
