@@ -426,6 +426,77 @@ TEST(BandPieces, PerspectiveQuadrilateralScanEqualsItsTwoTriangles) {
     EXPECT_GT(shared, 5000);
 }
 
+// A segment seen along its length: its quadrilateral's diagonal joins the
+// middle corners and the others lie beyond its ends, on either side. Scanned
+// as one shape it gives the pixels of its two triangles, row by row, and one
+// run a row where the triangles' runs touch. Segments of any direction and
+// length, their far ends narrowed by the view, their corners rounded to
+// pixels, across every side of the canvas, in every ring order.
+TEST(BandPieces, QuadrilateralAcrossItsDiagonalEqualsItsTwoTriangles) {
+    std::mt19937 random{RenderTest::testSeed()};
+    auto between = [&](int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(random); };
+    const xe::Canvas canvas{nullptr, 5, 3, kWidth - 7, kHeight - 6};
+    int across = 0;
+    int joined = 0; // cases whose triangles hand some row two runs
+    for (int k = 0; k < 40000; ++k) {
+        using P = xe::detail::Point64;
+        const int margin = k % 4 == 0 ? -10 : 25;
+        const P p{between(-margin, kWidth + margin), between(-margin, kHeight + margin)};
+        const int length = k % 3 == 0 ? 6 : 45;
+        const P q{p.x + between(-length, length), p.y + between(-length, length)};
+        // The offset across the segment, narrowed at the far end.
+        const double along = std::hypot(double(q.x - p.x), double(q.y - p.y));
+        const double width = between(1, 14);
+        const double nx = along > 0 ? -(q.y - p.y) / along * width : width;
+        const double ny = along > 0 ? (q.x - p.x) / along * width : 0;
+        const double narrow = between(40, 100) / 100.0;
+        auto jitter = [&] { return k % 2 == 0 ? 0 : between(-1, 1); };
+        auto corner = [&](P at, double scale, int sign) {
+            return P{at.x + static_cast<std::int64_t>(std::lround(sign * nx * scale)) + jitter(),
+                     at.y + static_cast<std::int64_t>(std::lround(sign * ny * scale)) + jitter()};
+        };
+        const P s[4] = {corner(p, 1, 1), corner(q, narrow, 1), corner(q, narrow, -1), corner(p, 1, -1)};
+        const int first = between(0, 3);
+        const bool reverse = between(0, 1) == 1;
+        P r[4];
+        for (int i = 0; i < 4; ++i)
+            r[i] = s[(first + (reverse ? 4 - i : i)) % 4];
+        RowPixels ours{std::vector<std::string>(kHeight, std::string(kWidth, '.')), std::vector<int>(kHeight)};
+        RowPixels triangles = ours;
+        xe::detail::scanQuad(canvas, r[0].x, r[0].y, r[1].x, r[1].y, r[2].x, r[2].y, r[3].x, r[3].y,
+                             RecordingSink(ours, canvas));
+        const RecordingSink pieces(triangles, canvas);
+        xe::detail::scanTriangle(canvas, r[0].x, r[0].y, r[1].x, r[1].y, r[2].x, r[2].y, pieces);
+        xe::detail::scanTriangle(canvas, r[2].x, r[2].y, r[3].x, r[3].y, r[0].x, r[0].y, pieces);
+        std::ostringstream what;
+        what << "case " << k << ":";
+        for (const P& c : r)
+            what << " " << c.x << "," << c.y;
+        for (int y = 0; y < kHeight; ++y)
+            ASSERT_EQ(ours.rows[y], triangles.rows[y]) << what.str() << " row " << y;
+        // The diagonal r0-r2 from t down to u, the other corners beyond its
+        // ends on either side of it.
+        const P t = r[0].y < r[2].y ? r[0] : r[2];
+        const P u = r[0].y < r[2].y ? r[2] : r[0];
+        const P h = r[1].y < r[3].y ? r[1] : r[3];
+        const P l = r[1].y < r[3].y ? r[3] : r[1];
+        const std::int64_t hSide = (h.x - t.x) * (u.y - t.y) - (u.x - t.x) * (h.y - t.y);
+        const std::int64_t lSide = (l.x - t.x) * (u.y - t.y) - (u.x - t.x) * (l.y - t.y);
+        if (h.y < t.y && t.y < u.y && u.y < l.y && h.y >= canvas.top && hSide != 0 && lSide != 0 &&
+            (hSide < 0) != (lSide < 0) && h.y < canvas.bottom) {
+            ++across;
+            bool single = true;
+            for (int y = 0; y < kHeight; ++y) {
+                ASSERT_LE(ours.calls[y], std::max(1, runsOf(ours.rows[y]))) << what.str() << " row " << y;
+                single = single && triangles.calls[y] <= 1;
+            }
+            joined += !single;
+        }
+    }
+    EXPECT_GT(across, 5000);
+    EXPECT_GT(joined, 4000);
+}
+
 // The same recording for a sink that also takes runs known to lie on the
 // canvas's columns.
 class InsideRecordingSink : public RecordingSink {
