@@ -431,7 +431,8 @@ TEST(BandPieces, PerspectiveQuadrilateralScanEqualsItsTwoTriangles) {
 // as one shape it gives the pixels of its two triangles, row by row, and one
 // run a row where the triangles' runs touch. Segments of any direction and
 // length, their far ends narrowed by the view, their corners rounded to
-// pixels, across every side of the canvas, in every ring order.
+// pixels, and any four corners of that kind, across every side of the
+// canvas, in every ring order.
 TEST(BandPieces, QuadrilateralAcrossItsDiagonalEqualsItsTwoTriangles) {
     std::mt19937 random{RenderTest::testSeed()};
     auto between = [&](int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(random); };
@@ -455,7 +456,15 @@ TEST(BandPieces, QuadrilateralAcrossItsDiagonalEqualsItsTwoTriangles) {
             return P{at.x + static_cast<std::int64_t>(std::lround(sign * nx * scale)) + jitter(),
                      at.y + static_cast<std::int64_t>(std::lround(sign * ny * scale)) + jitter()};
         };
-        const P s[4] = {corner(p, 1, 1), corner(q, narrow, 1), corner(q, narrow, -1), corner(p, 1, -1)};
+        P s[4] = {corner(p, 1, 1), corner(q, narrow, 1), corner(q, narrow, -1), corner(p, 1, -1)};
+        // Every third one any such four corners: the diagonal s0-s2, s1
+        // above its top, s3 below its bottom, at any column.
+        if (k % 3 == 2) {
+            s[0] = p;
+            s[2] = {p.x + between(-30, 30), p.y + between(1, 30)};
+            s[1] = {p.x + between(-30, 30), p.y - between(1, 20)};
+            s[3] = {p.x + between(-30, 30), s[2].y + between(1, 20)};
+        }
         const int first = between(0, 3);
         const bool reverse = between(0, 1) == 1;
         P r[4];
