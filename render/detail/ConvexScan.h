@@ -108,7 +108,19 @@ ScannedRows scanConvex(const Canvas& canvas, const Point64* p, int n, RunSink&& 
         // point's row reaches from the walk's last pixel to the end point.
         i64 x = a.x;
         const i64 inner = std::min(b.y, last + 1);
-        if (a.y < b.y) {
+        if (b.y - a.y == 1 && a.x != b.x) {
+            // A flat edge over two rows (most of a small cap's flat ones):
+            // the walk's first row takes half its steps, rounded up, with
+            // no division.
+            const i64 adx = a.x < b.x ? b.x - a.x : a.x - b.x;
+            const i64 sx = a.x < b.x ? 1 : -1;
+            x = a.x + sx * (adx - (adx >> 1));
+            if (a.y >= first) {
+                h->from = std::min({h->from, a.x, x - sx});
+                h->to = std::max({h->to, a.x, x - sx});
+                ++h;
+            }
+        } else if (a.y < b.y) {
             EdgeWalker edge(a.x, a.y, b.x, b.y);
             if (a.y < first) edge.skip(first - a.y);
             if (edge.xMajor)
