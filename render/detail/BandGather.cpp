@@ -23,12 +23,11 @@ void BandGather::quad(const Canvas& canvas, Point64 a, Point64 b, Point64 c, Poi
 }
 
 void BandGather::convex(const Canvas& canvas, const Point64* p, int n) {
-    for (int i = 0; i < n; ++i) {
-        firstY = std::min(firstY, p[i].y);
-        lastY = std::max(lastY, p[i].y);
-    }
+    // The rows the scan reached: it found them going over the corners.
     const RowRuns::Sink& sink = run;
-    scanConvex(canvas, p, n, sink);
+    const ScannedRows rows = scanConvex(canvas, p, n, sink);
+    firstY = std::min(firstY, rows.first);
+    lastY = std::max(lastY, rows.last);
 }
 
 } // namespace xe::detail

@@ -10,6 +10,7 @@
 
 #include "render/Canvas.h"
 #include "render/detail/EdgeWalker.h"
+#include "render/detail/QuadAcrossScan.h"
 #include "render/detail/TriangleScan.h"
 
 #include <algorithm>
@@ -127,7 +128,9 @@ void fillSteepRowsOf(EdgeWalker& left, EdgeWalker& diag, EdgeWalker& right, i64 
 // differ from the triangles' own, so the sink clamps them as RowRuns::Sink
 // does. Shapes the shared walk does not cover (the diagonal between the
 // middle corners, a diagonal starting above the canvas, both triangles on
-// one side of it) are scanned as the two triangles. A sink with direct()
+// one side of it) are scanned as the two triangles, but for a diagonal
+// between the middle corners with the others beyond its ends
+// (scanQuadAcross). A sink with direct()
 // and bytesPerPixel() (RowRuns::Sink) gets a tall quadrilateral's rows
 // between its corners to fill at once.
 template <class RunSink>
@@ -147,6 +150,7 @@ void scanQuad(const Canvas& canvas, i64 ax, i64 ay, i64 cx, i64 cy, i64 dx, i64 
     // by each triangle, at its own middle row; the triangles keep that.
     const bool diagonalSpans = ty <= cy && ty <= by && cy <= uy && by <= uy && ty < uy;
     if (!diagonalSpans || cLeft == bLeft || ty < canvas.top) [[unlikely]] {
+        if (!diagonalSpans && scanQuadAcross(canvas, ax, ay, cx, cy, dx, dy, bx, by, run)) return;
         scanTriangle(canvas, ax, ay, cx, cy, dx, dy, run);
         scanTriangle(canvas, dx, dy, bx, by, ax, ay, run);
         return;

@@ -8,6 +8,7 @@
 #include "render/Lines.h"
 #include "render/Numeric.h"
 #include "render/Pixels.h"
+#include "render/detail/ConvexScan.h"
 #include "render/detail/QuadScan.h"
 #include "render/detail/Raster.h"
 #include "render/detail/TriangleScan.h"
@@ -20,6 +21,7 @@
 #include <cmath>
 #include <cstdint>
 #include <random>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -582,6 +584,198 @@ TEST(BandPieces, PerspectiveQuadrilateralScanEqualsItsTwoTriangles) {
             ++shared;
     }
     EXPECT_GT(shared, 5000);
+}
+
+// A segment seen along its length: its quadrilateral's diagonal joins the
+// middle corners and the others lie beyond its ends, on either side. Scanned
+// as one shape it gives the pixels of its two triangles, row by row, and one
+// run a row where the triangles' runs touch. Segments of any direction and
+// length, their far ends narrowed by the view, their corners rounded to
+// pixels, and any four corners of that kind, across every side of the
+// canvas, in every ring order.
+TEST(BandPieces, QuadrilateralAcrossItsDiagonalEqualsItsTwoTriangles) {
+    std::mt19937 random{RenderTest::testSeed()};
+    auto between = [&](int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(random); };
+    const xe::Canvas canvas{nullptr, 5, 3, kWidth - 7, kHeight - 6};
+    int across = 0;
+    int joined = 0; // cases whose triangles hand some row two runs
+    for (int k = 0; k < 40000; ++k) {
+        using P = xe::detail::Point64;
+        const int margin = k % 4 == 0 ? -10 : 25;
+        const P p{between(-margin, kWidth + margin), between(-margin, kHeight + margin)};
+        const int length = k % 3 == 0 ? 6 : 45;
+        const P q{p.x + between(-length, length), p.y + between(-length, length)};
+        // The offset across the segment, narrowed at the far end.
+        const double along = std::hypot(double(q.x - p.x), double(q.y - p.y));
+        const double width = between(1, 14);
+        const double nx = along > 0 ? -(q.y - p.y) / along * width : width;
+        const double ny = along > 0 ? (q.x - p.x) / along * width : 0;
+        const double narrow = between(40, 100) / 100.0;
+        auto jitter = [&] { return k % 2 == 0 ? 0 : between(-1, 1); };
+        auto corner = [&](P at, double scale, int sign) {
+            return P{at.x + static_cast<std::int64_t>(std::lround(sign * nx * scale)) + jitter(),
+                     at.y + static_cast<std::int64_t>(std::lround(sign * ny * scale)) + jitter()};
+        };
+        P s[4] = {corner(p, 1, 1), corner(q, narrow, 1), corner(q, narrow, -1), corner(p, 1, -1)};
+        // Every third one any such four corners: the diagonal s0-s2, s1
+        // above its top, s3 below its bottom, at any column.
+        if (k % 3 == 2) {
+            s[0] = p;
+            s[2] = {p.x + between(-30, 30), p.y + between(1, 30)};
+            s[1] = {p.x + between(-30, 30), p.y - between(1, 20)};
+            s[3] = {p.x + between(-30, 30), s[2].y + between(1, 20)};
+        }
+        const int first = between(0, 3);
+        const bool reverse = between(0, 1) == 1;
+        P r[4];
+        for (int i = 0; i < 4; ++i)
+            r[i] = s[(first + (reverse ? 4 - i : i)) % 4];
+        RowPixels ours{std::vector<std::string>(kHeight, std::string(kWidth, '.')), std::vector<int>(kHeight)};
+        RowPixels triangles = ours;
+        xe::detail::scanQuad(canvas, r[0].x, r[0].y, r[1].x, r[1].y, r[2].x, r[2].y, r[3].x, r[3].y,
+                             RecordingSink(ours, canvas));
+        const RecordingSink pieces(triangles, canvas);
+        xe::detail::scanTriangle(canvas, r[0].x, r[0].y, r[1].x, r[1].y, r[2].x, r[2].y, pieces);
+        xe::detail::scanTriangle(canvas, r[2].x, r[2].y, r[3].x, r[3].y, r[0].x, r[0].y, pieces);
+        std::ostringstream what;
+        what << "case " << k << ":";
+        for (const P& c : r)
+            what << " " << c.x << "," << c.y;
+        for (int y = 0; y < kHeight; ++y)
+            ASSERT_EQ(ours.rows[y], triangles.rows[y]) << what.str() << " row " << y;
+        // The diagonal r0-r2 from t down to u, the other corners beyond its
+        // ends on either side of it.
+        const P t = r[0].y < r[2].y ? r[0] : r[2];
+        const P u = r[0].y < r[2].y ? r[2] : r[0];
+        const P h = r[1].y < r[3].y ? r[1] : r[3];
+        const P l = r[1].y < r[3].y ? r[3] : r[1];
+        const std::int64_t hSide = (h.x - t.x) * (u.y - t.y) - (u.x - t.x) * (h.y - t.y);
+        const std::int64_t lSide = (l.x - t.x) * (u.y - t.y) - (u.x - t.x) * (l.y - t.y);
+        if (h.y < t.y && t.y < u.y && u.y < l.y && h.y >= canvas.top && hSide != 0 && lSide != 0 &&
+            (hSide < 0) != (lSide < 0) && h.y < canvas.bottom) {
+            ++across;
+            bool single = true;
+            for (int y = 0; y < kHeight; ++y) {
+                ASSERT_LE(ours.calls[y], std::max(1, runsOf(ours.rows[y]))) << what.str() << " row " << y;
+                single = single && triangles.calls[y] <= 1;
+            }
+            joined += !single;
+        }
+    }
+    EXPECT_GT(across, 5000);
+    EXPECT_GT(joined, 4000);
+}
+
+// The same recording for a sink that also takes runs known to lie on the
+// canvas's columns.
+class InsideRecordingSink : public RecordingSink {
+  public:
+    InsideRecordingSink(RowPixels& into, const xe::Canvas& c) : RecordingSink(into, c), canvas_(c) {}
+    void inside(std::int64_t y, std::int64_t from, std::int64_t to) const {
+        EXPECT_TRUE(from >= canvas_.left && to < canvas_.right && from <= to) << y << ": " << from << ".." << to;
+        (*this)(y, from, to);
+    }
+
+  private:
+    xe::Canvas canvas_;
+};
+
+// A polygon's rows by its edges' plain walks, every row from each edge's
+// start (no skipping), each row's hull from its leftmost to its rightmost
+// pixel: what the polygon scan must report.
+void convexByWalks(const xe::Canvas& canvas, const std::vector<xe::detail::Point64>& p, RowPixels& into) {
+    const int height = static_cast<int>(into.rows.size());
+    std::vector<std::int64_t> from(height, INT64_MAX), to(height, INT64_MIN);
+    for (std::size_t i = 0; i < p.size(); ++i) {
+        xe::detail::Point64 a = p[i];
+        xe::detail::Point64 b = p[(i + 1) % p.size()];
+        if (a.y > b.y) std::swap(a, b);
+        xe::detail::EdgeWalker edge(a.x, a.y, b.x, b.y);
+        for (std::int64_t y = a.y; y <= b.y; ++y) {
+            edge.step();
+            if (y < canvas.top || y >= canvas.bottom) continue;
+            from[y] = std::min(from[y], edge.xmin);
+            to[y] = std::max(to[y], edge.xmax);
+        }
+    }
+    const RecordingSink sink(into, canvas);
+    for (int y = 0; y < height; ++y) {
+        if (from[y] <= to[y]) sink(y, from[y], to[y]);
+    }
+}
+
+// The polygon scan gives each row the hull of its edges' walks, one run a
+// row: caps' octagons seen in perspective (squashed, turned, with corners
+// rounded to pixels, a few taller than the rows kept on the stack), any
+// polygon of one to nine corners, corners on shared rows and columns;
+// across every side of the canvas, in either turn from any corner, to a
+// sink with and without inside().
+TEST(BandPieces, PolygonScanGivesItsEdgesHullPerRow) {
+    std::mt19937 random{RenderTest::testSeed()};
+    auto between = [&](int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(random); };
+    // Taller than the other tests' canvas: room for rows beyond the stack's.
+    constexpr int kRows = 160;
+    const xe::Canvas canvas{nullptr, 5, 3, kWidth - 7, kRows - 6};
+    int tall = 0;
+    int inside = 0;
+    for (int k = 0; k < 40000; ++k) {
+        using P = xe::detail::Point64;
+        std::vector<P> s;
+        const int margin = k % 4 == 0 ? -8 : 20;
+        const P centre{between(-margin, kWidth + margin), between(-margin, kRows + margin)};
+        switch (k % 3) {
+        case 0: { // an octagon squashed and turned by the tilt
+            const bool big = k % 50 == 0;
+            const int r = big ? between(33, 60) : between(0, 14);
+            const int squash = big ? 1 : between(1, 4);
+            const double turn = between(0, 359) * 0.017453292519943295;
+            for (int i = 0; i < 8; ++i) {
+                const double a = turn + i * 0.7853981633974483;
+                s.push_back({centre.x + static_cast<std::int64_t>(std::lround(r * std::cos(a))) + between(-1, 1),
+                             centre.y + static_cast<std::int64_t>(std::lround(r * std::sin(a) / squash))});
+            }
+            break;
+        }
+        case 1: // any corners, crossing outlines too
+            for (int i = between(1, 9); i > 0; --i)
+                s.push_back({centre.x + between(-25, 25), centre.y + between(-25, 25)});
+            break;
+        default: // few distinct rows and columns: ties everywhere
+            for (int i = between(1, 9); i > 0; --i)
+                s.push_back({centre.x + 5 * between(-3, 3), centre.y + 5 * between(-3, 3)});
+            break;
+        }
+        const int n = static_cast<int>(s.size());
+        const int first = between(0, n - 1);
+        const bool reverse = between(0, 1) == 1;
+        std::vector<P> r(s.size());
+        for (int i = 0; i < n; ++i)
+            r[i] = s[(first + (reverse ? n - i : i)) % n];
+        const auto [low, high] = std::minmax_element(r.begin(), r.end(), [](P a, P b) { return a.y < b.y; });
+        tall += std::min<std::int64_t>(high->y, canvas.bottom - 1) - std::max<std::int64_t>(low->y, canvas.top) >= 64;
+        const RowPixels blank{std::vector<std::string>(kRows, std::string(kWidth, '.')), std::vector<int>(kRows)};
+        RowPixels ours = blank;
+        RowPixels walks = blank;
+        const xe::detail::ScannedRows rows =
+            k % 2 == 0 ? xe::detail::scanConvex(canvas, r.data(), n, InsideRecordingSink(ours, canvas))
+                       : xe::detail::scanConvex(canvas, r.data(), n, RecordingSink(ours, canvas));
+        convexByWalks(canvas, r, walks);
+        std::ostringstream what;
+        what << "case " << k << ":";
+        for (const P& q : r)
+            what << " " << q.x << "," << q.y;
+        // The rows reported are those handed runs, the first and last of
+        // them included (a gatherer fills no others).
+        for (int y = 0; y < kRows; ++y) {
+            ASSERT_EQ(ours.rows[y], walks.rows[y]) << what.str() << " row " << y;
+            ASSERT_LE(ours.calls[y], 1) << what.str() << " row " << y;
+            ASSERT_EQ(ours.calls[y] == 1, y >= rows.first && y <= rows.last) << what.str() << " row " << y;
+        }
+        const auto [left, right] = std::minmax_element(r.begin(), r.end(), [](P a, P b) { return a.x < b.x; });
+        inside += k % 2 == 0 && left->x >= canvas.left && right->x < canvas.right;
+    }
+    EXPECT_GT(tall, 50);
+    EXPECT_GT(inside, 8000);
 }
 
 // A source as wide as the target is copied in one piece when both have no
