@@ -11,6 +11,23 @@ namespace xe::detail {
 using i64 = std::int64_t;
 using i128 = __int128;
 
+// The column steps an x-major walk takes on a row before its last, its
+// error moved on to the next row's. With adx = q * dy + r (divided once, at
+// the start) the row takes q steps, or q + 1 when r is above the error
+// (extra all ones), by masks rather than a branch.
+__attribute__((always_inline)) inline i64 xMajorRowSteps(i64& error, i64 quotient, i64 remainder, i64 dy,
+                                                          i64 adx) {
+    if (error < dy) [[likely]] {
+        const i64 extra = (error - remainder) >> 63;
+        error = error - remainder + (dy & extra);
+        return quotient - extra;
+    }
+    const i64 e = error - adx; // < 0: the row always takes at least one step
+    const i64 k = (dy - e - 1) / dy;
+    error = dy * k + e;
+    return k;
+}
+
 // Walks an edge from (x0, y0) to (x1, y1), y1 >= y0, one row at a time and
 // reports for each row the run of pixels that the edge's Bresenham line
 // covers on it. On its last row the run reaches the end point.
@@ -92,19 +109,7 @@ struct EdgeWalker {
                 x += sx & stepped;
             }
         } else {
-            i64 k = 0;
-            if (error < dy) [[likely]] {
-                // With adx = q * dy + r (divided once, at the start), the row
-                // takes q steps, or q + 1 when r is above the error (extra
-                // all ones), again by masks rather than a branch.
-                const i64 extra = (error - remainder) >> 63;
-                k = quotient - extra;
-                error = error - remainder + (dy & extra);
-            } else {
-                const i64 e = error - adx; // < 0: the row always takes at least one step
-                k = (dy - e - 1) / dy;
-                error = dy * k + e;
-            }
+            const i64 k = xMajorRowSteps(error, quotient, remainder, dy, adx);
             const i64 first = x;
             x += sx * k;
             const i64 last = x - sx;

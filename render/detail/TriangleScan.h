@@ -38,16 +38,7 @@ struct RowWalk {
     // The current row's run lo..hi; moves to the next row (before the
     // edge's last).
     __attribute__((always_inline)) void step(i64& lo, i64& hi) {
-        i64 k = 0;
-        if (error < dy) [[likely]] {
-            const i64 extra = (error - remainder) >> 63;
-            k = quotient - extra;
-            error = error - remainder + (dy & extra);
-        } else {
-            const i64 e = error - adx;
-            k = (dy - e - 1) / dy;
-            error = dy * k + e;
-        }
+        const i64 k = xMajorRowSteps(error, quotient, remainder, dy, adx);
         const i64 first = x;
         x += sx * k;
         const i64 last = k != 0 ? x - sx : first;
