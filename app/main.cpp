@@ -5,6 +5,7 @@
 #include "app/fdEngine.h"
 
 #include "platform/CrashGuard.h"
+#include "platform/Memory.h"
 #include "platform/SingleInstance.h"
 
 #include <cstdio>
@@ -12,6 +13,7 @@
 #include <new>
 
 int main() {
+    Platform::holdAllocatorThresholds();
     Platform::SingleInstance guard("mirel");
     if (!guard.acquired()) {
         // A second copy touches no log or setting: it only brings the first
