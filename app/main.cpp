@@ -5,7 +5,6 @@
 #include "app/fdEngine.h"
 
 #include "platform/CrashGuard.h"
-#include "platform/Memory.h"
 #include "platform/SingleInstance.h"
 
 #include <cstdio>
@@ -13,7 +12,6 @@
 #include <new>
 
 int main() {
-    Platform::holdAllocatorThresholds();
     Platform::SingleInstance guard("mirel");
     if (!guard.acquired()) {
         // A second copy touches no log or setting: it only brings the first

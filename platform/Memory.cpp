@@ -1,6 +1,5 @@
 #include "platform/Memory.h"
 
-#include <malloc.h>
 #include <sys/mman.h>
 #include <sys/resource.h>
 #include <unistd.h>
@@ -88,13 +87,6 @@ bool releasePages(void* begin, std::size_t bytes) {
     if (first >= last || first < start)
         return true;
     return madvise(reinterpret_cast<void*>(first), last - first, MADV_DONTNEED) == 0;
-}
-
-void holdAllocatorThresholds() {
-#ifdef __GLIBC__
-    mallopt(M_MMAP_THRESHOLD, MappedBlockBytes);
-    mallopt(M_TRIM_THRESHOLD, KeptTopBytes);
-#endif
 }
 
 } // namespace Platform

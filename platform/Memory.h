@@ -1,7 +1,6 @@
 #pragma once
 // How much memory the program could still use, for the log and the sensors;
-// and the two ways it keeps its own memory from growing: pages given back
-// from inside its heaps, and the C library allocator's thresholds held.
+// and pages given back from inside the program's own heaps.
 
 #include <cstddef>
 #include <cstdint>
@@ -43,17 +42,5 @@ std::size_t pageBytes();
 // free chunk of its own heap); the partly covered pages at either end are
 // left alone. False when the system refused (the pages stay as they were).
 bool releasePages(void* begin, std::size_t bytes);
-
-// Blocks from this size up get mappings of their own (given back when freed).
-inline constexpr std::size_t MappedBlockBytes = 128 * 1024;
-// A free top of the heap longer than this is given back.
-inline constexpr std::size_t KeptTopBytes = 1024 * 1024;
-
-// Holds the C library allocator's thresholds at those two figures. Left
-// alone, it raises both for good when a large mapped block is freed (to that
-// block's size and twice it): from then on blocks of up to that size come
-// from the heap, and over a long drive the heap's holes and its untrimmed
-// top grow in resident memory. Call once at start, before other threads run.
-void holdAllocatorThresholds();
 
 } // namespace Platform

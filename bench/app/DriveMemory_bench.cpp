@@ -13,7 +13,6 @@
 #include "guidance/KVMapEventsHandler.h"
 #include "guidance/Sensors.h"
 #include "map/Projection.h"
-#include "platform/Memory.h"
 #include "routing/AtlasRoute.h"
 #include "ui/fdInterface.h"
 
@@ -39,8 +38,6 @@ double residentMiB() {
 
 void BM_LapsAcrossMonaco(benchmark::State& state) {
     const int laps = static_cast<int>(state.range(0));
-    // As the program's start does.
-    Platform::holdAllocatorThresholds();
     setenv("SDL_VIDEODRIVER", "dummy", 1);
     setenv("SDL_AUDIODRIVER", "dummy", 1);
     const fs::path program = fs::temp_directory_path() / "mirel-drive-memory-bench";

@@ -1,11 +1,9 @@
 #include "platform/Memory.h"
 
 #include <gtest/gtest.h>
-#include <malloc.h>
 #include <sys/mman.h>
 
 #include <algorithm>
-#include <cstdlib>
 #include <cstring>
 #include <memory>
 #include <vector>
@@ -85,44 +83,4 @@ TEST(PlatformMemory, ReleasePagesGivesBackOnlyWholePagesInside) {
         }
     }
     munmap(mapped, Pages * page);
-}
-
-// Once a large mapped block is freed, the allocator left alone would take
-// blocks of up to its size from the heap and keep twice it free at the
-// heap's top; held, a block of the mapped size still gets a mapping of its
-// own, and a freed top past the kept size goes back.
-TEST(PlatformMemory, HeldAllocatorThresholdsOutlastALargeBlockFreed) {
-#if defined(__SANITIZE_ADDRESS__) || !defined(__GLIBC__)
-    GTEST_SKIP() << "the C library's allocator is not the one in use";
-#else
-    Platform::holdAllocatorThresholds();
-    constexpr std::size_t Large = 8u << 20;
-    void* large = std::malloc(Large);
-    ASSERT_NE(large, nullptr);
-    std::memset(large, 1, Large);
-    std::free(large);
-
-    // Larger than all the heap has free, so that only a mapping or a
-    // longer heap can serve it.
-    const struct mallinfo2 before = mallinfo2();
-    const std::size_t size = std::min(Large / 2, std::max(Platform::MappedBlockBytes, before.fordblks + 65536));
-    void* block = std::malloc(size);
-    ASSERT_NE(block, nullptr);
-    const struct mallinfo2 during = mallinfo2();
-    EXPECT_EQ(during.hblks, before.hblks + 1);
-    EXPECT_GE(during.hblkhd, before.hblkhd + size);
-    std::free(block);
-    EXPECT_EQ(mallinfo2().hblks, before.hblks);
-
-    // Smaller blocks, 3 MiB of them, freed from the top down.
-    std::vector<void*> blocks;
-    for (int i = 0; i < 48; ++i) {
-        blocks.push_back(std::malloc(64 * 1024));
-        ASSERT_NE(blocks.back(), nullptr);
-        std::memset(blocks.back(), 2, 64 * 1024);
-    }
-    for (auto it = blocks.rbegin(); it != blocks.rend(); ++it)
-        std::free(*it);
-    EXPECT_LE(mallinfo2().keepcost, Platform::KeptTopBytes);
-#endif
 }
