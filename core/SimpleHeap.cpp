@@ -1,6 +1,7 @@
 #include "core/SimpleHeap.h"
 
 #include "core/Log.h"
+#include "platform/Memory.h"
 
 #include <algorithm>
 #include <cassert>
@@ -54,6 +55,9 @@ SimpleHeap::~SimpleHeap() = default;
 void SimpleHeap::reset() {
     if (!m_begin)
         return;
+    // Nothing in the block is kept: its pages go back to the system before
+    // the headers touch the first of them again.
+    Platform::releasePages(m_begin, static_cast<std::size_t>(m_end - m_begin));
     std::uint8_t* chunk = m_begin;
     while (chunk < m_end) {
         const auto left = static_cast<std::uint64_t>(m_end - chunk);
@@ -62,6 +66,7 @@ void SimpleHeap::reset() {
         chunk += length;
     }
     m_free = static_cast<std::uint32_t>(m_end - m_begin);
+    m_freedSinceRelease = 0;
 }
 
 void* SimpleHeap::allocate(std::uint32_t size) {
@@ -123,6 +128,49 @@ void SimpleHeap::free(void* pointer) {
         return;
     setHeader(chunk, h >> 1, false);
     m_free += h >> 1;
+    // Allocation carves from the end of the first run long enough, so the
+    // front run keeps serving new chunks below the used ones and a freed
+    // chunk is taken again only once the front is spent: its pages would
+    // stay resident all that while, and a heap whose contents come and go
+    // (the map cells of a moving view) would grow in memory towards its
+    // whole size. The whole pages inside the chunk go back to the system at
+    // once; those of runs of small freed chunks, none of which holds a whole
+    // page, each time another ReleaseEveryBytes have been freed.
+    Platform::releasePages(chunk + HeaderBytes, (h >> 1) - HeaderBytes);
+    m_freedSinceRelease += h >> 1;
+    if (m_freedSinceRelease >= ReleaseEveryBytes) {
+        m_freedSinceRelease = 0;
+        releaseFreeRuns();
+    }
+}
+
+void SimpleHeap::releaseFreeRuns() {
+    for (std::uint8_t* chunk = m_begin; chunk < m_end;) {
+        if (header(chunk) & InUse) {
+            chunk += chunkLength(chunk);
+            continue;
+        }
+        std::uint8_t* const runStart = chunk;
+        std::uint64_t runLength = 0;
+        while (chunk < m_end && !(header(chunk) & InUse)) {
+            const std::uint32_t length = chunkLength(chunk);
+            assert(length >= 16 && length <= static_cast<std::uint64_t>(m_end - chunk));
+            runLength += length;
+            chunk += length;
+        }
+        // The run is joined as an allocation walking over it would join it
+        // (the same run, so the same allocations), which frees the pages its
+        // inner headers held. A lone chunk is walked too: an allocation may
+        // have left it as the front of a joined run, over old contents.
+        std::uint8_t* piece = runStart;
+        for (std::uint64_t rest = runLength; rest > 0;) {
+            const std::uint64_t length = std::min(rest, MaxChunk);
+            setHeader(piece, length, false);
+            Platform::releasePages(piece + HeaderBytes, static_cast<std::size_t>(length - HeaderBytes));
+            piece += length;
+            rest -= length;
+        }
+    }
 }
 
 } // namespace Core

@@ -1,5 +1,6 @@
 #include "platform/Memory.h"
 
+#include <sys/mman.h>
 #include <sys/resource.h>
 #include <unistd.h>
 
@@ -66,6 +67,26 @@ MemoryStatus memoryStatus() {
     if (getrlimit(RLIMIT_AS, &rl) == 0 && rl.rlim_cur != RLIM_INFINITY && rl.rlim_cur < figures.addressLimit)
         figures.addressLimit = static_cast<std::uint64_t>(rl.rlim_cur);
     return memoryStatusOf(figures);
+}
+
+std::size_t pageBytes() {
+    static const std::size_t bytes = [] {
+        const long size = sysconf(_SC_PAGESIZE);
+        return size > 0 ? static_cast<std::size_t>(size) : std::size_t{4096};
+    }();
+    return bytes;
+}
+
+bool releasePages(void* begin, std::size_t bytes) {
+    const std::uintptr_t page = pageBytes();
+    const auto start = reinterpret_cast<std::uintptr_t>(begin);
+    if (bytes > UINTPTR_MAX - start)
+        return false;
+    const std::uintptr_t first = (start + page - 1) / page * page;
+    const std::uintptr_t last = (start + bytes) / page * page;
+    if (first >= last || first < start)
+        return true;
+    return madvise(reinterpret_cast<void*>(first), last - first, MADV_DONTNEED) == 0;
 }
 
 } // namespace Platform

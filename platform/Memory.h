@@ -1,6 +1,8 @@
 #pragma once
-// How much memory the program could still use, for the log and the sensors.
+// How much memory the program could still use, for the log and the sensors;
+// and pages given back from inside the program's own heaps.
 
+#include <cstddef>
 #include <cstdint>
 
 namespace Platform {
@@ -30,5 +32,15 @@ struct MemoryFigures {
 // can use: what it can still fill is also bounded by the memory and swap the
 // system has free, whichever is smaller.
 MemoryStatus memoryStatusOf(const MemoryFigures& figures);
+
+// The system's page size in bytes.
+std::size_t pageBytes();
+
+// Gives the whole pages inside [begin, begin + bytes) back to the system:
+// they stay mapped, are no longer resident, and read as zeros when touched
+// again. For memory the caller owns and keeps nothing in (the inside of a
+// free chunk of its own heap); the partly covered pages at either end are
+// left alone. False when the system refused (the pages stay as they were).
+bool releasePages(void* begin, std::size_t bytes);
 
 } // namespace Platform

@@ -1,8 +1,12 @@
 #include "platform/Memory.h"
 
 #include <gtest/gtest.h>
+#include <sys/mman.h>
 
+#include <algorithm>
+#include <cstring>
 #include <memory>
+#include <vector>
 
 TEST(PlatformMemory, StatusIsPlausible) {
     const Platform::MemoryStatus s = Platform::memoryStatus();
@@ -38,4 +42,45 @@ TEST(PlatformMemory, AvailableVirtualIsBoundByAddressSpaceAndByFreeMemory) {
         EXPECT_EQ(s.totalPhysical, c.figures.memTotal) << c.what;
         EXPECT_EQ(s.totalVirtual, c.figures.addressLimit) << c.what;
     }
+}
+
+// Released pages leave residency and read as zeros; the partly covered
+// pages at either end, and every page outside, keep their bytes.
+TEST(PlatformMemory, ReleasePagesGivesBackOnlyWholePagesInside) {
+    const std::size_t page = Platform::pageBytes();
+    ASSERT_GE(page, 4096u);
+    ASSERT_EQ(page & (page - 1), 0u);
+    constexpr std::size_t Pages = 8;
+    void* mapped = mmap(nullptr, Pages * page, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    ASSERT_NE(mapped, MAP_FAILED);
+    auto* base = static_cast<unsigned char*>(mapped);
+    struct Case {
+        const char* what;
+        std::size_t offset, bytes; // in bytes from the region's start
+        std::vector<std::size_t> released; // the pages that go
+    };
+    const Case cases[] = {
+        {"two whole pages", 1 * page, 2 * page, {1, 2}},
+        {"from one byte into a page to a page's end", 1 * page + 1, 3 * page - 1, {2, 3}},
+        {"partly covered pages at both ends", 1 * page + 100, 3 * page, {2, 3}},
+        {"one byte short of a whole page", 2 * page, page - 1, {}},
+        {"inside one page", 2 * page + 8, page - 16, {}},
+        {"nothing", 3 * page, 0, {}},
+        {"the whole region", 0, Pages * page, {0, 1, 2, 3, 4, 5, 6, 7}},
+    };
+    for (const Case& c : cases) {
+        for (std::size_t i = 0; i < Pages; ++i)
+            std::memset(base + i * page, static_cast<int>(0x40 + i), page);
+        EXPECT_TRUE(Platform::releasePages(base + c.offset, c.bytes)) << c.what;
+        std::vector<unsigned char> resident(Pages);
+        ASSERT_EQ(mincore(base, Pages * page, resident.data()), 0);
+        for (std::size_t i = 0; i < Pages; ++i) {
+            const bool released = std::find(c.released.begin(), c.released.end(), i) != c.released.end();
+            EXPECT_EQ((resident[i] & 1) == 0, released) << c.what << ", page " << i;
+            const unsigned char expected = released ? 0 : static_cast<unsigned char>(0x40 + i);
+            EXPECT_EQ(base[i * page], expected) << c.what << ", page " << i;
+            EXPECT_EQ(base[i * page + page - 1], expected) << c.what << ", page " << i;
+        }
+    }
+    munmap(mapped, Pages * page);
 }
