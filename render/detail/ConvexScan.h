@@ -22,35 +22,16 @@ struct ConvexRow {
     i64 to;
 };
 
-// Widens the rows from h on by the walk of a steep edge (one pixel a row)
-// from its current row to row end - 1, and returns its pixel on row end;
-// h is left at row end. The steps are the walker's own (stepBefore<false>),
-// its state kept in registers.
-__attribute__((always_inline)) inline i64 walkSteep(const EdgeWalker& edge, i64 end, ConvexRow*& h) {
-    i64 x = edge.x;
-    i64 error = edge.error;
-    const i64 adx = edge.adx;
-    const i64 dy = edge.dy;
-    const i64 sx = edge.sx;
-    ConvexRow* row = h;
-    for (i64 y = edge.y; y < end; ++y, ++row) {
-        row->from = std::min(row->from, x);
-        row->to = std::max(row->to, x);
-        error += adx;
-        const i64 stepped = (dy - 1 - error) >> 63;
-        error -= dy & stepped;
-        x += sx & stepped;
-    }
-    h = row;
-    return x;
-}
-
-// The same for a flat edge (a run a row).
-__attribute__((always_inline)) inline i64 walkFlat(const EdgeWalker& edge, i64 end, ConvexRow*& h) {
+// Widens the rows from h on by the edge's walk from its current row to row
+// end - 1 (a pixel a row for a steep edge, a run for a flat one), and
+// returns its pixel on row end; h is left at row end. The steps are the
+// walker's own, on a local copy kept in registers.
+template <bool XMajor>
+__attribute__((always_inline)) inline i64 walkEdgeRows(const EdgeWalker& edge, i64 end, ConvexRow*& h) {
     EdgeWalker w = edge;
     ConvexRow* row = h;
     for (; w.y < end; ++row) {
-        w.stepBefore<true>();
+        w.stepBefore<XMajor>();
         row->from = std::min(row->from, w.xmin);
         row->to = std::max(row->to, w.xmax);
     }
@@ -123,10 +104,7 @@ ScannedRows scanConvex(const Canvas& canvas, const Point64* p, int n, RunSink&& 
         } else if (a.y < b.y) {
             EdgeWalker edge(a.x, a.y, b.x, b.y);
             if (a.y < first) edge.skip(first - a.y);
-            if (edge.xMajor)
-                x = walkFlat(edge, inner, h);
-            else
-                x = walkSteep(edge, inner, h);
+            x = edge.xMajor ? walkEdgeRows<true>(edge, inner, h) : walkEdgeRows<false>(edge, inner, h);
         }
         if (b.y <= last) {
             Hull& e = *h;
