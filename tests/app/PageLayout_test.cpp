@@ -163,12 +163,12 @@ const std::map<std::string, std::string> NotOk = {
 // Pages that hide the program to the tray: a page missing from the design
 // is skipped, one in it must offer "hide".
 const std::set<std::string> WithHide = {
-    "menuMain", "pageTrackList", "pageTrackEdit", "pageTrackingSettings", "select_poi_type",
-    "select_poi_types", "pageImages", "pageWaypointsList", "pageFavorites", "pageFvDlg",
-    "select_waypoint", "received_waypoints_list", "monitoring_prop", "monitoring_friend_edit",
-    "select_friends", "services_prop", "pageSettingsMain", "pageSettingsLists", "info",
-    "keyboard_prop", "atlases", "pageRenderSettings", "pois_settings", "polylines_settings",
-    "pageButtonSettings"};
+    "menuMain", "menuFind", "pageLists", "pageTrackList", "pageTrackEdit", "pageTrackingSettings",
+    "select_poi_type", "select_poi_types", "pageImages", "pageWaypointsList", "pageFavorites",
+    "pageFvDlg", "select_waypoint", "received_waypoints_list", "monitoring_prop",
+    "monitoring_friend_edit", "select_friends", "services_prop", "pageSettingsMain",
+    "pageSettingsLists", "info", "keyboard_prop", "atlases", "pageRenderSettings", "pois_settings",
+    "polylines_settings", "pageButtonSettings"};
 
 // The three looks (normal, pressed, disabled) of the two buttons match.
 bool sameLooks(Ui::fdButtonX& a, Ui::fdButtonX& b) {

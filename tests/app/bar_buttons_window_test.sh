@@ -116,7 +116,7 @@ alike settings_lists traffic_notice_closed || fail "the message box's OK did not
 # The search menu: its settings icon and "Online".
 tap 704 31
 tap 400 170
-shot search
+hide_here search
 tap 576 31
 shot search_settings
 alike settings search_settings || fail "the search menu's settings icon did not open the settings"
@@ -131,6 +131,7 @@ tap 689 174
 hide_here poi_types
 back
 tap 704 31
+hide_here lists
 tap 138 174
 hide_here waypoint_types
 back
