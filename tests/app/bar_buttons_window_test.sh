@@ -33,7 +33,8 @@ chmod +x "$work/mirel"
 start
 shot_prefix=bar_
 
-# Whole pictures that differ by more (or fewer) pixels than the given count.
+# Whole pictures that differ by more pixels than the given count; alike:
+# by fewer than 2000.
 differ() {
   local n
   n=$(differing "$1" 800x480+0+0 "$2" 800x480+0+0)
@@ -57,6 +58,11 @@ hide_here() {
   alike "$1" "$1_hidden" || fail "\"hide\" on $1 left the page"
 }
 back() { tap 32 31; }
+# The map's menu, then its last item.
+to_main_menu() {
+  tap 36 32
+  tap 130 262
+}
 
 shot menu
 hide_here main_menu
@@ -168,10 +174,6 @@ tap 736 31
 # A recording, then its editor from the track list.
 tap 764 78
 tap 764 78
-to_main_menu() {
-  tap 36 32
-  tap 130 262
-}
 to_main_menu
 tap 400 170
 tap 704 31
