@@ -1,7 +1,8 @@
 // Every page of the demo design, built by the engine as the program builds
 // it, at the design's 800 x 480 and in a 1280 x 720 window: no widget lies
 // outside its parent, no two widgets that the design keeps apart overlap on
-// the screen, and the way back and OK are in one place on every page. With
+// the screen, and the way back, "hide" and OK are in one place on every page
+// that has them. With
 // MIREL_PAGE_SHOTS set, each page is saved there as
 // <page>_<width>x<height>.bmp.
 
@@ -135,9 +136,11 @@ void checkTemplates(const Ui::fdPage& page, const Ui::DesignDescription& design,
     }
 }
 
-// The one place of the way back (the top-left icon) and of OK (the
-// top-right button) on every page, at any window size.
+// The one place of the way back (the top-left icon), of "hide" (the icon
+// beside it) and of OK (the top-right button) on every page, at any window
+// size.
 const Ui::WindowRect BackPlace{0, 0, 64, 62};
+const Ui::WindowRect HidePlace{64, 0, 64, 62};
 Ui::WindowRect okPlace(int width) {
     return {std::int16_t(width - 128), 0, 128, 62};
 }
@@ -156,6 +159,16 @@ const std::map<std::string, std::string> NotOk = {
     {"select_friends", "button_ok"},
     {"info", "ok"},
 };
+
+// Pages that hide the program to the tray: a page missing from the design
+// is skipped, one in it must offer "hide".
+const std::set<std::string> WithHide = {
+    "menuMain", "menuFind", "pageLists", "pageTrackList", "pageTrackEdit", "pageTrackingSettings",
+    "select_poi_type", "select_poi_types", "pageImages", "pageWaypointsList", "pageFavorites",
+    "pageFvDlg", "select_waypoint", "received_waypoints_list", "monitoring_prop",
+    "monitoring_friend_edit", "select_friends", "services_prop", "pageSettingsMain",
+    "pageSettingsLists", "info", "keyboard_prop", "atlases", "pageRenderSettings", "pois_settings",
+    "polylines_settings", "pageButtonSettings"};
 
 // The three looks (normal, pressed, disabled) of the two buttons match.
 bool sameLooks(Ui::fdButtonX& a, Ui::fdButtonX& b) {
@@ -189,10 +202,11 @@ void checkPlace(Ui::fdPage& page, Ui::fdWindowBase& w, const Ui::WindowRect& pla
 
 struct OneLook {
     Ui::fdButtonX* back = nullptr;
+    Ui::fdButtonX* hide = nullptr;
     Ui::fdButtonX* ok = nullptr;
 };
 
-void checkBackAndOk(Ui::fdPage& page, int width, OneLook& looks) {
+void checkBarButtons(Ui::fdPage& page, int width, OneLook& looks) {
     const auto notOk = NotOk.find(page.name());
     const std::string backName = notOk != NotOk.end() && page.name() == "info" ? "ok" : "back";
     Ui::fdWindowBase* back = nullptr;
@@ -202,6 +216,13 @@ void checkBackAndOk(Ui::fdPage& page, int width, OneLook& looks) {
         EXPECT_NE(back, nullptr) << page.name() << " has no \"" << backName << "\"";
         if (back) checkPlace(page, *back, BackPlace, looks.back);
     }
+    Ui::fdWindowBase* hide = nullptr;
+    for (Ui::fdWindowBase* child : page.children())
+        if (child->name() == "hide") hide = child;
+    if (WithHide.count(page.name()) != 0) {
+        EXPECT_NE(hide, nullptr) << page.name() << " has no \"hide\"";
+    }
+    if (hide) checkPlace(page, *hide, HidePlace, looks.hide);
     for (Ui::fdWindowBase* child : page.children()) {
         if (child->name() != "ok" && child->name() != "button_ok") continue;
         if (notOk != NotOk.end() && notOk->second == child->name()) continue;
@@ -236,7 +257,7 @@ TEST(PageLayout, EveryPageAtTheDesignSizeAndLarger) {
             EXPECT_EQ(page->rect(), ui->rect());
             checkTree(*page);
             checkTemplates(*page, *engine.design(), width, height);
-            checkBackAndOk(*page, width, looks);
+            checkBarButtons(*page, width, looks);
             if (shots) {
                 ui->clearHistory();
                 ui->activatePage(page);

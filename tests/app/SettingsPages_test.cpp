@@ -5,6 +5,7 @@
 #include "app/fdEngine.h"
 
 #include "core/ConfigNode.h"
+#include "core/Format.h"
 #include "core/Split.h"
 #include "core/Text.h"
 #include "guidance/KVMapEventsHandler.h"
@@ -36,6 +37,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <set>
 
 namespace fs = std::filesystem;
 
@@ -388,6 +390,56 @@ TEST(OtherSettingsPage, StepsWrapBackRestoresTheClickSoundOkStores) {
     EXPECT_FALSE(r.checked(page, "navi_sound_check"));
     EXPECT_EQ(r.text(page, "dist2"), u"150");
     EXPECT_EQ(r.text(page, "dist"), u"140");
+}
+
+// From the top, "down" shows every configured sensor in turn, in rows of
+// one or of two cells and at either window size, and goes out exactly when
+// the last one is in view; "up" leads back to the first.
+TEST(SensorsPage, DownReachesEverySensorAndStopsAtTheLast) {
+    using Screens::fdPageSensors;
+    ProgramFolder folder;
+    Session r(folder);
+    auto& page = r.open<fdPageSensors>("sensors");
+    ASSERT_NE(page.list(), nullptr);
+    fdPageSensors::SensorsList& list = *page.list();
+    ASSERT_EQ(list.sensors().size(), 10u);
+    Ui::fdWindowBase* down = page.findChild("down");
+    ASSERT_NE(down, nullptr);
+    for (const auto& [width, height] : {std::pair{800, 480}, std::pair{1280, 720}}) {
+        r.e.onResize(width, height);
+        for (const std::int32_t cells : {1, 2}) {
+            SCOPED_TRACE(testing::Message() << width << " x " << height << ", " << cells << " cells a row");
+            list.setCellsPerRow(cells);
+            list.scrollTo(0);
+            page.onShow();
+            std::set<std::size_t> seen;
+            for (int pages = 0; pages < 12; ++pages) {
+                const auto first = static_cast<std::size_t>(list.firstVisibleIndex());
+                for (std::size_t row = 0; row < list.list().usedRows; ++row)
+                    for (std::int32_t k = 0; k < cells; ++k) {
+                        const std::size_t i = (first + row) * std::size_t(cells) + std::size_t(k);
+                        const auto* title = dynamic_cast<const Ui::fdStatic*>(
+                            list.list().rowWidget(row)->findChild(Core::format("title_%d", k)));
+                        ASSERT_NE(title, nullptr);
+                        if (i >= list.sensors().size()) {
+                            EXPECT_FALSE(title->visible());
+                            continue;
+                        }
+                        EXPECT_TRUE(title->visible());
+                        EXPECT_EQ(title->text(), list.sensors()[i]->caption());
+                        seen.insert(i);
+                    }
+                if (!down->enabled()) break;
+                page.childClicked("down");
+            }
+            EXPECT_EQ(seen.size(), list.sensors().size());
+            EXPECT_TRUE(seen.count(list.sensors().size() - 1));
+            EXPECT_FALSE(down->enabled());
+            for (int pages = 0; pages < 12 && list.firstVisibleIndex() > 0; ++pages)
+                page.childClicked("up");
+            EXPECT_EQ(list.firstVisibleIndex(), 0);
+        }
+    }
 }
 
 TEST(SensorsPage, ParsesTheNamesFillsTheGridAndRefreshesTwiceASecond) {

@@ -114,6 +114,11 @@ tap_and_shot() {
 }
 tap_and_shot 728 110 online_friends online_friend
 tap_and_shot 400 172 online_friend_options online_friends
+# "hide", beside the way back, asks for the tray and keeps the page.
+hides=$(grep -c "Hiding to tray" "$work/log.txt" || true)
+more_hidden() { [ "$(grep -c "Hiding to tray" "$work/log.txt" || true)" -gt "$hides" ]; }
+xdotool mousemove --window "$window" 96 31 click 1
+wait_until 5 more_hidden || fail "\"hide\" on the friend options did not hide the program"
 tap_and_shot 32 32 online_friends_back online_friend_options
 tap_and_shot 196 104 online_friends_off online_friends_back
 tap_and_shot 196 176 online_account online_friends_off

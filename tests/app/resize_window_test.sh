@@ -50,17 +50,18 @@ moved() {
   [ "$n" -gt "$5" ]
 }
 
-# Main menu. "hide" is anchored to the top-right corner, the title bar
-# spans the width.
+# Main menu. The version is anchored to the top-right corner, "hide" to the
+# top-left beside the way back, the title bar spans the width.
 shot menu 800x480
 resize 1280 720
 shot menu_big 1280x720
 colours=$(convert "$work/menu_big.png" -crop 480x240+800+480 -format %k info:)
 echo "main menu at 1280 x 720: $colours colours in the part beyond 800 x 480"
 [ "$colours" -gt 1 ] || fail "the window was not redrawn after the resize (or the page stayed 800 x 480)"
-same menu 64x62+736+0 menu_big 64x62+1216+0 20 || fail "the hide button did not follow the right edge"
+same menu 150x30+630+16 menu_big 150x30+1110+16 20 || fail "the version did not follow the right edge"
+same menu 64x62+64+0 menu_big 64x62+64+0 20 || fail "the hide button did not stay beside the way back"
 same menu 40x40+300+10 menu_big 40x40+1000+10 20 || fail "the title bar does not reach the right edge"
-moved menu 64x62+736+0 menu_big 64x62+736+0 200 || fail "the hide button stayed at its 800 x 480 place"
+moved menu 150x30+630+16 menu_big 150x30+630+16 200 || fail "the version stayed at its 800 x 480 place"
 same menu 400x14+200+450 menu_big 400x14+440+690 40 || fail "the map data notice did not follow the bottom edge"
 resize 800 480
 shot menu_again 800x480
