@@ -37,7 +37,7 @@ printf '<gpx><wpt lat=' >"$work/waypoints/broken.gpx"
 (cd "$work" && exec unshare -m sh -c '
   cp waypoints/broken.gpx /tmp/broken.gpx.$$ &&
   mount -t tmpfs -o size=64k tmpfs waypoints &&
-  cp /tmp/broken.gpx.$$ waypoints/ && rm -f /tmp/broken.gpx.$$ &&
+  cp /tmp/broken.gpx.$$ waypoints/broken.gpx && rm -f /tmp/broken.gpx.$$ &&
   { dd if=/dev/zero of=waypoints/.fill bs=1k 2>/dev/null || true; } &&
   exec ./mirel') >"$work/stdout.txt" 2>&1 &
 mirel_pid=$!
@@ -58,9 +58,9 @@ notice() {
 }
 notice config "The settings file was damaged: / the default settings are in use. / The damaged file is kept as / .*config.xml.bak.2"
 notice waypoints "A waypoint file could not be read / (its points are not shown): / .*waypoints/broken.gpx"
-notice map "A map of the atlas could not be read / and was skipped: / .*monaco/broken.kvm"
+notice skipped "A map of the atlas could not be read / and was skipped: / .*monaco/broken.kvm"
 shot map
-for name in config waypoints map; do
+for name in config waypoints skipped; do
   n=$(differing "$name" 500x260+150+110 map 500x260+150+110)
   echo "$name notice: $n pixels differ from the map without it"
   [ "$n" -gt 5000 ] || fail "the $name notice was not on the screen"
