@@ -341,6 +341,8 @@ void fdEngine::noticeStartProblems() {
     }
     if (m_waypoints && !m_waypoints->unreadableFiles().empty())
         map->notice(withFiles("wp_read_err", m_waypoints->unreadableFiles()));
+    if (m_atlas && !m_atlas->vanishedMaps().empty())
+        map->notice(withFiles("map_file_gone_err", m_atlas->vanishedMaps()));
     if (m_atlas && !m_atlas->refusedMaps().empty()) {
         std::vector<std::u16string> files;
         for (const auto& refused : m_atlas->refusedMaps())

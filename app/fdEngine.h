@@ -247,7 +247,8 @@ class fdEngine : public Network::ConnectionListener, public Ui::EngineServices {
     void readScreenSize();
     // What went wrong at start without stopping it, for the driver once on
     // the map page: the data folder read-only, config.xml damaged, waypoint
-    // files unreadable, maps of the atlas skipped.
+    // files unreadable, map files gone since the last run, maps of the atlas
+    // skipped.
     void noticeStartProblems();
     // "Quit signal %d received" when a signal ended the program.
     void logQuitSignal() const;

@@ -153,6 +153,31 @@ TEST(EngineNotices, WhatWentWrongAtStartIsShownOnceOnTheMap) {
     e.shutdown();
 }
 
+// A map file the last run used and that is gone now (the view may lie on
+// it, and the map would be blank without a word) is named once.
+TEST(EngineNotices, AMapFileGoneSinceTheLastRunIsNamed) {
+    ProgramFolder folder;
+    const auto gone = folder.data("maps/demo/demo-region.kvm");
+    std::vector<std::vector<std::u16string>> seen;
+    for (int run = 0; run < 3; ++run) {
+        if (run == 1)
+            fs::remove(gone);
+        engine::fdEngine e(folder.wide());
+        ASSERT_EQ(e.init(), 0);
+        auto* page = dynamic_cast<Screens::fdPageMap*>(e.ui()->findPage("pageMap"));
+        ASSERT_NE(page, nullptr);
+        seen.emplace_back(page->pendingNotices().begin(), page->pendingNotices().end());
+        if (run == 1) {
+            ASSERT_EQ(seen.back().size(), 1u);
+            EXPECT_EQ(Core::wideToUtf8(seen.back()[0]),
+                      Core::wideToUtf8(e.messages()->text("map_file_gone_err")) + "\n" + gone.string());
+        }
+        e.shutdown();
+    }
+    EXPECT_TRUE(seen[0].empty());
+    EXPECT_TRUE(seen[2].empty()) << "told once";
+}
+
 // A point or a recording that cannot reach the disk is said on the map,
 // with the system's reason rather than a guess.
 TEST(EngineNotices, AWaypointOrTrackThatCannotBeWrittenIsShownWithTheReason) {
