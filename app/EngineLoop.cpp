@@ -3,6 +3,7 @@
 #include "app/fdEngine.h"
 
 #include "core/Config.h"
+#include "core/FileSystem.h"
 #include "core/Log.h"
 #include "core/ReleasableFileMapping.h"
 #include "core/TempSurface.h"
@@ -124,7 +125,7 @@ void fdEngine::closeDamagedMaps() {
             std::u16string text = m_messages->text("map_file_gone_err");
             for (const std::u16string& path : vanished) {
                 text.push_back(u'\n');
-                text.append(Platform::shownPath(path));
+                text.append(FileSystem::fileName(Platform::shownPath(path)));
             }
             map->notice(std::move(text));
         }

@@ -306,14 +306,15 @@ void fdEngine::noticeStartProblems() {
     auto* map = m_ui ? dynamic_cast<Screens::fdPageMap*>(m_ui->findPage("pageMap")) : nullptr;
     if (!map || !m_messages)
         return;
-    // A list of files, the first few only: the dialog must fit the screen
-    // (the log names them all).
+    // A list of files by name (the message says which folder), the first
+    // few only: the dialog must fit the screen (the log names them all with
+    // their paths).
     const auto withFiles = [this](const char* key, const std::vector<std::u16string>& files) {
-        constexpr std::size_t ShownFiles = 3;
+        constexpr std::size_t ShownFiles = 2;
         std::u16string text = m_messages->text(key);
         for (std::size_t i = 0; i < files.size() && i < ShownFiles; ++i) {
             text.push_back(u'\n');
-            text.append(Platform::shownPath(files[i]));
+            text.append(FileSystem::fileName(Platform::shownPath(files[i])));
         }
         if (files.size() > ShownFiles)
             text += Core::utf8ToWide(Core::format("\n... (%d more)", static_cast<int>(files.size() - ShownFiles)));

@@ -56,9 +56,9 @@ notice() {
   shot "$name"
   tap 400 321 1
 }
-notice config "The settings file was damaged: / the default settings are in use. / The damaged file is kept as / .*config.xml.bak.2"
-notice waypoints "A waypoint file could not be read / (its points are not shown): / .*waypoints/broken.gpx"
-notice skipped "A map of the atlas could not be read / and was skipped: / .*monaco/broken.kvm"
+notice config "The settings file was damaged: / the default settings are in use. / The damaged file is kept as / config.xml.bak.2"
+notice waypoints "A waypoint file could not be read / (its points are not shown): / broken.gpx"
+notice skipped "A map of the atlas could not be read / and was skipped: / broken.kvm"
 shot map
 for name in config waypoints skipped; do
   n=$(differing "$name" 500x260+150+110 map 500x260+150+110)
