@@ -3,12 +3,15 @@
 #include "app/fdEngine.h"
 
 #include "core/Config.h"
+#include "core/FileSystem.h"
 #include "core/Log.h"
+#include "core/ReleasableFileMapping.h"
 #include "core/TempSurface.h"
 #include "guidance/Sensors.h"
 #include "map/KVAtlas.h"
 #include "platform/Clipboard.h"
 #include "platform/Mapping.h"
+#include "platform/Path.h"
 #include "platform/Window.h"
 #include "positioning/Clock.h"
 #include "render/MapCamera.h"
@@ -16,6 +19,8 @@
 #include "render/fdMapRenderer.h"
 #include "screens/AtlasesPage.h"
 #include "screens/SensorsSource.h"
+#include "screens/fdPageMap.h"
+#include "ui/Messages.h"
 #include "ui/fdInterface.h"
 #include "ui/fdPage.h"
 
@@ -38,7 +43,7 @@ void fdEngine::mainLoop() {
     while (SDL_PollEvent(&event)) {
     }
     pushExpose();
-    while (!m_quit) {
+    while (!quitRequested()) {
         if (m_ui)
             m_ui->applyPendingChanges();
         if (!SDL_WaitEvent(&event))
@@ -46,13 +51,15 @@ void fdEngine::mainLoop() {
         for (;;) {
             dispatch(event);
             SDL_Delay(1);
-            if (m_quit || !SDL_PollEvent(&event))
+            if (quitRequested() || !SDL_PollEvent(&event))
                 break;
         }
-        if (m_quit)
+        if (quitRequested())
             break;
         closeDamagedMaps();
-        keepRouteAndView(m_clock ? m_clock->ticksMs() : SDL_GetTicks());
+        const std::uint32_t now = m_clock ? m_clock->ticksMs() : SDL_GetTicks();
+        keepRouteAndView(now);
+        keepSettings(now);
         if (m_ui && m_ui->dirty()) {
             SDL_Delay(1);
             pushExpose();
@@ -78,12 +85,50 @@ void fdEngine::keepRouteAndView(std::uint32_t nowMs) {
     }
 }
 
+void fdEngine::keepSettings(std::uint32_t nowMs) {
+    if (!m_initialized || !m_config || !m_ui || m_dataReadOnly)
+        return;
+    const void* page = m_ui->activePage();
+    if (page != m_settingsPage) {
+        // Every settings page applies on "ok" and goes back: the values
+        // held outside the store (the POI lists, the receiver's port) are
+        // collected with the rest. A page left by "back" changed nothing,
+        // and nothing is written then.
+        m_settingsPage = page;
+        m_settingsSavedMs = nowMs;
+        m_settingsSaveFailed = false;
+        saveSettings();
+        m_settingsSaveFailed = m_config->changed();
+        return;
+    }
+    // A failed save (a full disk) is logged once and tried again when the
+    // next page is left, not between every two events.
+    if (!m_config->changed() || m_settingsSaveFailed || nowMs - m_settingsSavedMs < CalmSettingsMs)
+        return;
+    m_settingsSavedMs = nowMs;
+    m_settingsSaveFailed = !m_config->save(dataPath(u"config.xml"));
+}
+
 void fdEngine::closeDamagedMaps() {
     const std::vector<std::string> damaged = Platform::takeDamagedMappings();
-    if (damaged.empty())
+    const std::vector<std::u16string> vanished = FileSystem::takeVanishedFiles();
+    if (damaged.empty() && vanished.empty())
         return;
     for (const std::string& path : damaged)
         Log::log(Log::Critical, "Map file '%s' was cut short while in use: the atlas is loaded again", path);
+    for (const std::u16string& path : vanished)
+        Log::log(Log::Critical, u"Map file '%s' is gone while in use: the atlas is loaded again", path);
+    // The map would go blank without a word: the driver is told which file
+    // went away.
+    if (!vanished.empty() && m_messages && m_ui)
+        if (auto* map = dynamic_cast<Screens::fdPageMap*>(m_ui->findPage("pageMap"))) {
+            std::u16string text = m_messages->text("map_file_gone_err");
+            for (const std::u16string& path : vanished) {
+                text.push_back(u'\n');
+                text.append(FileSystem::fileName(Platform::shownPath(path)));
+            }
+            map->notice(std::move(text));
+        }
     if (!m_atlas || !m_atlas->loaded())
         return;
     if (auto* page = m_ui ? dynamic_cast<Screens::AtlasesPage*>(m_ui->findPage("atlases")) : nullptr)

@@ -165,9 +165,10 @@ void fdEngine::shutdown() {
     m_scratchSurface.reset();
     m_mapSurface.reset();
     if (m_config && !m_initialized) {
-        // A start that failed has only added defaults to what was read: the
-        // user's config.xml stays as it was.
-        Log::log(Log::Info, "Config was not saved: the start failed");
+        // A start that failed or was cut short by a quit signal has only
+        // added defaults to what was read: the user's config.xml stays as
+        // it was.
+        Log::log(Log::Info, "Config was not saved: the start did not finish");
     } else if (m_config) {
         if (m_config->changed()) {
             Log::log(Log::Info, "Config was changed");

@@ -5,12 +5,14 @@
 #include "app/fdEngine.h"
 
 #include "core/Config.h"
+#include "core/Format.h"
 #include "core/Log.h"
 #include "core/ResourcesPool.h"
 #include "core/Text.h"
 #include "map/AtlasFolderList.h"
 #include "map/KVAtlas.h"
 #include "platform/Clipboard.h"
+#include "platform/Error.h"
 #include "platform/Window.h"
 #include "userdata/Tarvik.h"
 #include "search/Engine.h"
@@ -26,6 +28,7 @@
 #include "routing/Minimap.h"
 #include "screens/fdPageMap.h"
 #include "userdata/MonitoringSystem.h"
+#include "userdata/fdWPManager.h"
 #include "render/fdMapRenderer.h"
 #include "ui/ButtonBindings.h"
 #include "core/AnsiFile.h"
@@ -114,6 +117,10 @@ bool fdEngine::initDesign(int& result) {
         Log::log(Log::Critical, "fatal error : failed to init sound system");
         return false;
     }
+    if (quitRequested()) {
+        result = InitQuit;
+        return false;
+    }
 
     auto root = m_config->root();
     try {
@@ -137,6 +144,10 @@ bool fdEngine::initDesign(int& result) {
     const bool gpsSettings = loadGps();
     if (root->value("gps_enable", true) && gpsSettings)
         m_positioning->enable(nullptr);
+    if (quitRequested()) {
+        result = InitQuit;
+        return false;
+    }
 
     try {
         Guidance::SensorsSetup setup;
@@ -188,6 +199,10 @@ bool fdEngine::initDesign(int& result) {
         return tarvik;
     };
     m_atlas = std::make_unique<Map::KVAtlas>(root, *m_pool, std::move(services));
+    if (quitRequested()) {
+        result = InitQuit;
+        return false;
+    }
 
     // The design file: a missing, unparsable or foreign design is the one
     // failure the user is told about in the user's language.
@@ -227,6 +242,10 @@ bool fdEngine::initDesign(int& result) {
         return false;
     }
     Log::log(Log::Info, "after initVideo");
+    if (quitRequested()) {
+        result = InitQuit;
+        return false;
+    }
     // Under a driver without an X11 window (the dummy one) copied text can
     // only be pasted within the program.
     if (Platform::Clipboard::systemClipboard())
@@ -240,6 +259,10 @@ bool fdEngine::initDesign(int& result) {
         return false;
     }
     Log::log(Log::Info, "after readTheme(true)");
+    if (quitRequested()) {
+        result = InitQuit;
+        return false;
+    }
     Log::logMemoryStatus();
 
     // "atlas" holds the folder's path; a relative one (the first run's
@@ -248,6 +271,10 @@ bool fdEngine::initDesign(int& result) {
     m_atlasFolders =
         std::make_unique<Map::AtlasFolderList>(EngineAtlasPaths(*this), atlas.empty() ? atlas : dataPath(atlas));
     Log::log(Log::Info, "Atlases collected");
+    if (quitRequested()) {
+        result = InitQuit;
+        return false;
+    }
     Log::logMemoryStatus();
 
     if (!PageFactory(*this).initInterface()) {
@@ -259,9 +286,7 @@ bool fdEngine::initDesign(int& result) {
 
     onlineLogin();
     m_initialized = true;
-    if (m_dataReadOnly && m_messages)
-        if (auto* map = dynamic_cast<Screens::fdPageMap*>(m_ui->findPage("pageMap")))
-            map->noticeOnShow(m_messages->text("data_readonly_err"));
+    noticeStartProblems();
     m_ui->activatePage(m_ui->findPage(root->value("map_start", false) ? "pageMap" : "menuMain"));
 
     if (m_mapRenderer) {
@@ -275,6 +300,56 @@ bool fdEngine::initDesign(int& result) {
     }
     result = 0;
     return true;
+}
+
+void fdEngine::noticeStartProblems() {
+    auto* map = m_ui ? dynamic_cast<Screens::fdPageMap*>(m_ui->findPage("pageMap")) : nullptr;
+    if (!map || !m_messages)
+        return;
+    // A list of files by name (the message says which folder), the first
+    // few only: the dialog must fit the screen (the log names them all with
+    // their paths).
+    const auto withFiles = [this](const char* key, const std::vector<std::u16string>& files) {
+        constexpr std::size_t ShownFiles = 2;
+        std::u16string text = m_messages->text(key);
+        for (std::size_t i = 0; i < files.size() && i < ShownFiles; ++i) {
+            text.push_back(u'\n');
+            text.append(FileSystem::fileName(Platform::shownPath(files[i])));
+        }
+        if (files.size() > ShownFiles)
+            text += Core::utf8ToWide(Core::format("\n... (%d more)", static_cast<int>(files.size() - ShownFiles)));
+        return text;
+    };
+    if (m_dataReadOnly) {
+        // The system's reason: a read-only mount, missing rights, a full
+        // disk.
+        std::u16string text = m_messages->text("data_readonly_err");
+        const std::string reason = Platform::errorText(m_dataReadOnlyError);
+        if (!reason.empty()) {
+            text.append(u"\n(");
+            text.append(Core::utf8ToWide(reason));
+            text.push_back(u')');
+        }
+        map->notice(std::move(text));
+    }
+    if (m_configDamaged) {
+        std::u16string text = m_messages->text("config_damaged_err");
+        if (!m_damagedConfigKeptAs.empty()) {
+            text.push_back(u'\n');
+            text.append(withFiles("config_kept_as", {m_damagedConfigKeptAs}));
+        }
+        map->notice(std::move(text));
+    }
+    if (m_waypoints && !m_waypoints->unreadableFiles().empty())
+        map->notice(withFiles("wp_read_err", m_waypoints->unreadableFiles()));
+    if (m_atlas && !m_atlas->vanishedMaps().empty())
+        map->notice(withFiles("map_file_gone_err", m_atlas->vanishedMaps()));
+    if (m_atlas && !m_atlas->refusedMaps().empty()) {
+        std::vector<std::u16string> files;
+        for (const auto& refused : m_atlas->refusedMaps())
+            files.push_back(refused.path);
+        map->notice(withFiles("atlas_map_skipped_err", files));
+    }
 }
 
 bool fdEngine::readTheme(std::string designText, bool full) {

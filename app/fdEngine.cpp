@@ -22,6 +22,7 @@
 #include "platform/Error.h"
 #include "platform/Memory.h"
 #include "platform/Path.h"
+#include "platform/QuitSignals.h"
 #include "platform/SoundLibrary.h"
 #include "platform/SystemInfo.h"
 #include "guidance/KVMapEventsHandler.h"
@@ -128,6 +129,19 @@ void fdEngine::onTerminate() {
     SDL_PushEvent(&event);
 }
 
+void fdEngine::wakeOnQuitSignal() {
+    SDL_Event event{};
+    event.type = SDL_VIDEOEXPOSE;
+    SDL_PushEvent(&event);
+}
+
+bool fdEngine::quitRequested() const { return m_quit || Platform::quitRequested(); }
+
+void fdEngine::logQuitSignal() const {
+    if (const int signal = Platform::quitSignal())
+        Log::log(Log::Normal, "Quit signal %d received", signal);
+}
+
 void fdEngine::requestRaise() {
     m_raiseRequested = true;
     SDL_Event event{};
@@ -152,7 +166,14 @@ int fdEngine::run() {
                              kCriticalCaption);
             return -1;
         }
-        const int result = init();
+        // A quit signal before or during the start ends the program as one
+        // on the map page would: what was opened is closed, status 0.
+        const int result = quitRequested() ? InitQuit : init();
+        if (result == InitQuit || quitRequested()) {
+            logQuitSignal();
+            shutdown();
+            return 0;
+        }
         if (result == 0) {
             if (m_mapRenderer)
                 m_camera->setAnchorFraction(MapCamera::anchorFractionFor(m_mapRenderer->proportion()));
@@ -160,12 +181,19 @@ int fdEngine::run() {
             if (m_atlas)
                 m_atlas->requestRedraw();
             mainLoop();
+            logQuitSignal();
             shutdown();
             return 0;
         }
         if (result == 2 && !Core::messageBoxShown())
             Core::startFailureBox(u"Initialization error", kCriticalCaption);
         Log::log(Log::Critical, "fatal error : Failed to initialize engine");
+        // The failure's window was closed by a quit signal.
+        if (quitRequested()) {
+            logQuitSignal();
+            shutdown();
+            return 0;
+        }
     } catch (const std::exception& error) {
         const std::string text = error.what();
         Log::log(Log::Critical, "fatal error : Failed to initialize engine (%s)", text.empty() ? "-" : text);
@@ -183,7 +211,8 @@ bool fdEngine::initConfig() {
     if (!m_config->load(path)) {
         // A torn or foreign file is kept beside the new one, so settings a
         // person may still recover are not overwritten.
-        Core::Config::keepUnreadable(path);
+        m_damagedConfigKeptAs = Core::Config::keepUnreadable(path);
+        m_configDamaged = FileSystem::fileExists(path) || !m_damagedConfigKeptAs.empty();
         // Deleting config.xml is how a person resets the settings: they
         // start again from the first-run settings shipped with the data,
         // and from every caller's own defaults where there are none.
@@ -207,6 +236,7 @@ bool fdEngine::initConfig() {
     // and thrown away at once.
     Platform::AtomicFile probe(path);
     m_dataReadOnly = !probe.isOpen();
+    m_dataReadOnlyError = probe.error();
     probe.discard();
     if (m_dataReadOnly)
         Log::log(Log::Critical, u"Data folder '%s' cannot be written: nothing will be saved", dataPath(u""));
@@ -262,6 +292,8 @@ int fdEngine::init() {
     m_sdlStarted = true;
     initConfig();
     auto root = m_config->root();
+    if (quitRequested())
+        return InitQuit;
 
     Log::log(Log::Normal, "Init started...");
     Log::log(Log::System, "Version %s", Core::kProgramVersion);
@@ -293,6 +325,8 @@ int fdEngine::init() {
 
     if (!initMessages())
         return 2;
+    if (quitRequested())
+        return InitQuit;
     m_bindings = std::make_unique<Ui::ButtonBindings>(root);
 
     Platform::silenceSoundLibraryErrors();
@@ -315,6 +349,8 @@ int fdEngine::init() {
     Log::log(Log::Info, "after SDL_Init");
     Log::logMemoryStatus();
     SDL_EnableUNICODE(1);
+    if (quitRequested())
+        return InitQuit;
 
     int result = 0;
     if (!initDesign(result))

@@ -115,8 +115,10 @@ class fdEngine : public Network::ConnectionListener, public Ui::EngineServices {
     // The whole life of the program: 0 after a normal end, -1 on failure.
     int run();
     // The start-up sequence: 0 success, 1 failure already shown to the user
-    // in the user's language, 2 other failure.
+    // in the user's language, 2 other failure, InitQuit when a quit signal
+    // arrived on the way (the steps not yet taken are not taken).
     int init();
+    static constexpr int InitQuit = 3;
     void shutdown();
     // The main loop; returns when the quit flag is set.
     void mainLoop();
@@ -136,6 +138,12 @@ class fdEngine : public Network::ConnectionListener, public Ui::EngineServices {
     // stayed still for CalmViewMs, so that a crash loses neither.
     void keepRouteAndView(std::uint32_t nowMs);
     static constexpr std::uint32_t CalmViewMs = 2000;
+    // Between events: the settings on disk as soon as a page was left (a
+    // settings page's "ok" applied its copies and went back), and values
+    // the program changed itself at most every CalmSettingsMs, so that a
+    // kill or a power cut loses none of them.
+    void keepSettings(std::uint32_t nowMs);
+    static constexpr std::uint32_t CalmSettingsMs = 2000;
     // A map file cut short while in use (a new map copied over it) is
     // logged and the atlas loaded again, which skips it when it is invalid.
     void closeDamagedMaps();
@@ -172,6 +180,9 @@ class fdEngine : public Network::ConnectionListener, public Ui::EngineServices {
 
     // Sets the quit flag and wakes the main loop (the terminate handler).
     static void onTerminate();
+    // Any thread, after a quit signal: wakes a loop blocked in its wait,
+    // which then finds quitRequested() set.
+    static void wakeOnQuitSignal();
     // Any thread: asks the main loop to bring the window back (a later copy
     // of the program was started).
     void requestRaise();
@@ -180,6 +191,9 @@ class fdEngine : public Network::ConnectionListener, public Ui::EngineServices {
     void setOnlineAutoDisable(bool on) { m_onlineAutoDisable = on; }
 
     bool quit() const { return m_quit; }
+    // The quit flag, or a quit signal (SIGTERM, SIGHUP, SIGINT) at any
+    // moment since the start: every loop that waits asks this.
+    bool quitRequested() const;
     bool initialized() const { return m_initialized; }
     // The screen's size as the window system reports it, read once before
     // the first video mode; the design's size when it reports none.
@@ -231,6 +245,13 @@ class fdEngine : public Network::ConnectionListener, public Ui::EngineServices {
     // page's views of them; before the atlas and the sound player go.
     void releaseGuidance();
     void readScreenSize();
+    // What went wrong at start without stopping it, for the driver once on
+    // the map page: the data folder read-only, config.xml damaged, waypoint
+    // files unreadable, map files gone since the last run, maps of the atlas
+    // skipped.
+    void noticeStartProblems();
+    // "Quit signal %d received" when a signal ended the program.
+    void logQuitSignal() const;
 
     // Fields in the order the engine releases them in reverse.
     std::unique_ptr<Ui::DesignDescription> m_design;
@@ -269,6 +290,10 @@ class fdEngine : public Network::ConnectionListener, public Ui::EngineServices {
     Map::CameraFields m_lastView;
     Map::CameraFields m_savedView;
     std::uint32_t m_viewSinceMs = 0;
+    // What keepSettings last saw and did.
+    const void* m_settingsPage = nullptr;
+    std::uint32_t m_settingsSavedMs = 0;
+    bool m_settingsSaveFailed = false;
     std::unique_ptr<RouteLine> m_routeLine;
     std::unique_ptr<MapCamera> m_camera;
     // Sensors listen to the positioning system; the map events handler
@@ -298,6 +323,11 @@ class fdEngine : public Network::ConnectionListener, public Ui::EngineServices {
     PortSystemMaker m_makePortSystem;
     // No file can be made in the data folder: the driver is told once.
     bool m_dataReadOnly = false;
+    int m_dataReadOnlyError = 0;
+    // config.xml could not be read and its defaults are in use; the name
+    // the damaged file was kept under (empty when it could not be kept).
+    bool m_configDamaged = false;
+    std::u16string m_damagedConfigKeptAs;
 };
 
 // "Intl", "MIPS", "Alpha", "PPC", "SHx", "ARM", "IA64", "Alpha64" for 0-7 of

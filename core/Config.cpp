@@ -6,6 +6,7 @@
 #include "core/Format.h"
 #include "core/Log.h"
 #include "core/Parse.h"
+#include "core/Text.h"
 #include "core/XmlDepth.h"
 #include "core/XmlEscape.h"
 #include "platform/AtomicFile.h"
@@ -113,17 +114,21 @@ bool Config::save(const std::u16string& path) {
     return true;
 }
 
-bool Config::keepUnreadable(const std::u16string& path) {
+std::u16string Config::keepUnreadable(const std::u16string& path) {
     if (!Platform::fileExists(path))
-        return false;
-    const std::u16string backup = path + u".bak";
+        return {};
+    // One copy of the program per data folder: nothing else makes these
+    // names between the look and the rename.
+    std::u16string backup = path + u".bak";
+    for (int n = 2; n <= MaxKeptUnreadable && Platform::fileExists(backup); ++n)
+        backup = path + u".bak." + Core::utf8ToWide(std::to_string(n));
     if (!Platform::renameEntry(path, backup)) {
         Log::log(Log::Critical, u"Can't keep unreadable config file '%s' as '%s' (err %d)", path, backup,
                  Platform::lastError());
-        return false;
+        return {};
     }
     Log::log(Log::Critical, u"Unreadable config file kept as '%s'", backup);
-    return true;
+    return backup;
 }
 
 bool Config::loadXml(std::string text, const std::u16string& name) {

@@ -66,10 +66,14 @@ public:
     bool loadXml(std::string text, const std::u16string& name);
 
     // After a failed load: when a file exists at the path, it is renamed to
-    // "<path>.bak" (replacing an older one), so that the fresh file the engine
-    // writes next does not destroy settings a person may still recover.
-    // True when a file was kept so.
-    static bool keepUnreadable(const std::u16string& path);
+    // "<path>.bak", so that the fresh file the engine writes next does not
+    // destroy settings a person may still recover. A file kept by an
+    // earlier damage is never replaced: the next goes to "<path>.bak.2",
+    // ".bak.3" and so on (up to MaxKeptUnreadable, the last of which is
+    // then reused). The name the file was kept under; empty when there was
+    // no file or it could not be renamed (logged).
+    static std::u16string keepUnreadable(const std::u16string& path);
+    static constexpr int MaxKeptUnreadable = 20;
 
     // A vector of flags as one blob value: bool i in byte i / 8, bit
     // 7 - i % 8; unused low bits of the last byte are 0.

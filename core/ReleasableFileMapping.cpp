@@ -6,17 +6,33 @@
 #include <algorithm>
 #include <cstring>
 #include <limits>
+#include <mutex>
+#include <utility>
 
 namespace FileSystem {
 namespace {
 constexpr int ErrorFileReadOnly = 6009;
 constexpr std::uint32_t ViewPoolCapacity = 3;
 
+std::mutex g_vanishedLock;
+std::vector<std::u16string> g_vanished;
+
+void noteVanished(const std::u16string& path) {
+    std::lock_guard lock(g_vanishedLock);
+    if (std::find(g_vanished.begin(), g_vanished.end(), path) == g_vanished.end())
+        g_vanished.push_back(path);
+}
+
 void logMapFailure(std::uint32_t offset, std::uint32_t size, int error, const std::u16string& path) {
     Log::log(Log::Critical, u"MapViewOfFile(%d, %d) failed (err %d)", offset, size, error);
     Log::log(Log::Critical, u"filename = '%s'", path);
 }
 } // namespace
+
+std::vector<std::u16string> takeVanishedFiles() {
+    std::lock_guard lock(g_vanishedLock);
+    return std::exchange(g_vanished, {});
+}
 
 ReleasableFileMapping::ReleasableFileMapping(Core::ResourcesPool& pool, std::u16string path)
     : Resource(&pool), m_path(std::move(path)),
@@ -39,10 +55,15 @@ bool ReleasableFileMapping::acquire() {
         return true;
     Platform::MappableFile file(m_path);
     if (!file.isOpen()) {
-        Log::log(Log::Critical, u"CreateFileMapping failed (err %d)", Platform::lastError());
+        const int error = Platform::lastError();
+        Log::log(Log::Critical, u"CreateFileMapping failed (err %d)", error);
         Log::log(Log::Critical, u"filename = '%s'", m_path);
+        // Open before and missing now: the file went away while in use.
+        if (m_openedOnce && (error == Platform::ErrorFileNotFound || error == Platform::ErrorPathNotFound))
+            noteVanished(m_path);
         return false;
     }
+    m_openedOnce = true;
     m_file = std::move(file);
     m_fileSize = m_file.size();
     afterAcquire();

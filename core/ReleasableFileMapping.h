@@ -17,8 +17,15 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace FileSystem {
+
+// The files that were gone (deleted or moved away while in use) when their
+// mapping, released by the pool, was opened again: each path once, in the
+// order found, since the last call. Any thread may find one; the engine
+// takes them on the main thread and tells the driver.
+std::vector<std::u16string> takeVanishedFiles();
 
 class ReleasableFileMapping : public Core::ResourcesPool::Resource {
 public:
@@ -69,6 +76,8 @@ private:
     std::u16string m_path;
     Platform::MappableFile m_file;
     std::uint64_t m_fileSize = UnknownSize;
+    // The file was open once: failing to open it again means it went away.
+    bool m_openedOnce = false;
     std::uint32_t m_granularity;
     Core::ResourcesPool m_viewPool;
 };

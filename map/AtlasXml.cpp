@@ -95,7 +95,7 @@ bool AtlasXml::writeText(const std::u16string& path, const std::string& text) {
     return false;
 }
 
-bool AtlasXml::read(const std::u16string& path, std::vector<Map>& maps) {
+bool AtlasXml::read(const std::u16string& path, std::vector<Map>& maps, std::u16string* dir) {
     FileSystem::WinFileForRead file(path);
     if (!file.isOpen()) {
         Log::log(Log::Critical, u"Can't open atlas file '%s' (err %d)", path, file.lastError());
@@ -107,10 +107,10 @@ bool AtlasXml::read(const std::u16string& path, std::vector<Map>& maps) {
         Log::log(Log::Critical, u"Atlas fatal error : failed reading '%s'", path);
         return false;
     }
-    return parse(std::string(text.get(), size), path, maps);
+    return parse(std::string(text.get(), size), path, maps, dir);
 }
 
-bool AtlasXml::parse(std::string text, const std::u16string& path, std::vector<Map>& maps) {
+bool AtlasXml::parse(std::string text, const std::u16string& path, std::vector<Map>& maps, std::u16string* dir) {
     rapidxml::xml_document<char> document;
     try {
         document.parse<0>(text.data());
@@ -127,6 +127,8 @@ bool AtlasXml::parse(std::string text, const std::u16string& path, std::vector<M
         Log::log(Log::Critical, u"Atlas fatal error: maps dir not specified");
         return false;
     }
+    if (dir)
+        *dir = wide(atlas->first_attribute("dir")->value());
     for (rapidxml::xml_node<char>* node = atlas->first_node("map"); node; node = node->next_sibling("map")) {
         Map entry;
         const auto* name = node->first_attribute("name");

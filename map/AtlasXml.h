@@ -56,9 +56,11 @@ struct AtlasXml {
     // Reads the file's map entries. False after logging (Critical) when the
     // file cannot be opened or read, is not XML, has no `atlas` element or
     // no `dir` attribute.
-    static bool read(const std::u16string& path, std::vector<Map>& maps);
+    // The `dir` text goes to `dir` when it is given.
+    static bool read(const std::u16string& path, std::vector<Map>& maps, std::u16string* dir = nullptr);
     // The same from a file's text; the path only names it in log lines.
-    static bool parse(std::string text, const std::u16string& path, std::vector<Map>& maps);
+    static bool parse(std::string text, const std::u16string& path, std::vector<Map>& maps,
+                      std::u16string* dir = nullptr);
 };
 
 } // namespace Map

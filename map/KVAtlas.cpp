@@ -6,6 +6,7 @@
 #include "map/AtlasXml.h"
 #include "map/CameraFile.h"
 #include "map/LevelFrame.h"
+#include "platform/File.h"
 #include "platform/Path.h"
 
 #include <algorithm>
@@ -89,7 +90,19 @@ bool KVAtlas::load(const std::u16string& folder) {
     // well be readable.
     const std::u16string atlasFile = paths().dataPath(u"atlas.xml");
     m_refused.clear();
-    const std::string list = AtlasXml::build(folder, paths().relativeToData(folder), &m_refused);
+    m_vanished.clear();
+    const std::u16string dir = paths().relativeToData(folder);
+    if (Platform::fileExists(atlasFile)) {
+        std::vector<AtlasXml::Map> before;
+        std::u16string beforeDir;
+        if (AtlasXml::read(atlasFile, before, &beforeDir) && beforeDir == dir)
+            for (const AtlasXml::Map& entry : before)
+                if (entry.src && !Platform::fileExists(paths().programPath(joinPath(folder, *entry.src)))) {
+                    Log::log(Log::Critical, u"Atlas error: map file '%s' is gone", *entry.src);
+                    m_vanished.push_back(paths().programPath(joinPath(folder, *entry.src)));
+                }
+    }
+    const std::string list = AtlasXml::build(folder, dir, &m_refused);
     // A file the list leaves out is a map the user put there and will miss:
     // each is named with the reason.
     for (const AtlasXml::LeftOut& file : m_refused)

@@ -95,6 +95,10 @@ class KVAtlas : public Atlas {
     // refused when they opened, with the reason (what the log says of each):
     // a start that finds no readable map names them to the user.
     const std::vector<AtlasXml::LeftOut>& refusedMaps() const { return m_refused; }
+    // The map files the folder's previous list (atlas.xml as the last load
+    // of this folder wrote it) named and that are gone now: the view the
+    // driver left may lie on one of them.
+    const std::vector<std::u16string>& vanishedMaps() const { return m_vanished; }
 
     // The camera: the attached camera's fields, else the atlas's own copy.
     CameraFields camera() const;
@@ -119,6 +123,7 @@ class KVAtlas : public Atlas {
     bool m_loaded = false;
     std::vector<std::unique_ptr<KVMap2>> m_maps;
     std::vector<AtlasXml::LeftOut> m_refused;
+    std::vector<std::u16string> m_vanished;
     std::vector<StateRecord> m_viewRecords;
     Core::ResourcesPool& m_pool;
     std::unique_ptr<Core::SimpleHeap> m_mainHeap;

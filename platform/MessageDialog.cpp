@@ -1,10 +1,12 @@
 #include "platform/MessageDialog.h"
 
+#include "platform/QuitSignals.h"
 #include "platform/Utf8.h"
 
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 #include <X11/keysym.h>
+#include <poll.h>
 
 #include <algorithm>
 #include <cstdlib>
@@ -128,6 +130,15 @@ bool showMessageDialog(std::string_view caption, std::string_view text) {
     XMapRaised(display, window);
 
     for (bool open = true; open;) {
+        // A quit request closes the dialog like its "OK": the wait looks at
+        // the flag a few times a second between the server's events.
+        if (quitRequested())
+            break;
+        if (XPending(display) == 0) {
+            pollfd connection{ConnectionNumber(display), POLLIN, 0};
+            ::poll(&connection, 1, 100);
+            continue;
+        }
         XEvent event;
         XNextEvent(display, &event);
         switch (event.type) {

@@ -10,7 +10,7 @@
 namespace Platform {
 
 // Shows the dialog and waits until the user closes it ("OK", Enter, Escape
-// or the window manager's close). False at once, showing nothing, when
+// or the window manager's close) or a quit signal arrives. False at once, showing nothing, when
 // there is no X display to show it on, or when SDL_VIDEODRIVER names a
 // driver other than x11 (the dummy driver of headless runs and tests).
 // Text and caption are UTF-8; what the built-in font cannot show is '?'.

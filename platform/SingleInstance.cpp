@@ -59,6 +59,29 @@ SingleInstance::~SingleInstance() {
     ::close(m_fd);
 }
 
+FolderLock::FolderLock(const std::string& folder) {
+    m_fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (m_fd < 0) {
+        setLastErrorFromErrno();
+        m_acquired = true;
+        return;
+    }
+    if (::flock(m_fd, LOCK_EX | LOCK_NB) != 0) {
+        if (errno == EWOULDBLOCK) {
+            setLastError(ErrorAlreadyExists);
+            return;
+        }
+        // A file system without locks: run unguarded rather than not at all.
+        setLastErrorFromErrno();
+    }
+    m_acquired = true;
+}
+
+FolderLock::~FolderLock() {
+    if (m_fd >= 0)
+        ::close(m_fd);
+}
+
 bool SingleInstance::raiseRunningCopy() const {
     if (m_fd < 0 || m_acquired)
         return false;

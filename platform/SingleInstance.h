@@ -34,6 +34,27 @@ private:
     bool m_acquired = false;
 };
 
+// One copy per data folder, whatever the environment of each copy: an
+// advisory lock on the folder itself, so nothing is created in it and a
+// read-only folder is guarded too. A copy started with another runtime
+// folder passes the session's lock but not this one.
+class FolderLock {
+public:
+    explicit FolderLock(const std::string& folder);
+    ~FolderLock();
+    FolderLock(const FolderLock&) = delete;
+    FolderLock& operator=(const FolderLock&) = delete;
+
+    // False only when another process holds the folder. A folder that
+    // cannot be opened at all is not guarded (true): the program's own
+    // checks report what is missing.
+    bool acquired() const { return m_acquired; }
+
+private:
+    int m_fd = -1;
+    bool m_acquired = false;
+};
+
 // Calls `handler` on a watcher thread each time the process receives
 // SIGUSR1 (a later copy asking this one to show its window). The handler may
 // not touch the window directly; it should post work to the main thread.

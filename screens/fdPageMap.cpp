@@ -250,8 +250,6 @@ void fdPageMap::showSensorsPanel() {
 
 void fdPageMap::onShow() {
     ui()->clearHistory();
-    if (!m_notice.empty())
-        showMessage(std::exchange(m_notice, std::u16string()));
     // Other pages change what the map shows (waypoints, shown tracks).
     if (m_services.atlas != nullptr)
         m_services.atlas->requestRedraw();

@@ -28,6 +28,7 @@
 #include "userdata/fdWPManager.h"
 
 #include <array>
+#include <deque>
 #include <atomic>
 #include <functional>
 #include <map>
@@ -157,9 +158,15 @@ public:
     void childPressed(const std::string& name) override;
     void childReleased(const std::string& name) override;
     void onShow() override;
-    // A text the driver reads in the page's dialog the next time the page is
-    // shown, once (the engine's notice that nothing will be saved).
-    void noticeOnShow(const std::u16string& text) { m_notice = text; }
+    // A text the driver reads in the page's dialog while the page is shown:
+    // notices wait for the page and for each other, and each is shown once,
+    // in the order given (the engine's notices of the start, a point that
+    // could not be stored).
+    void notice(std::u16string text);
+    const std::deque<std::u16string>& pendingNotices() const { return m_notices; }
+    // A message of the table followed by the system's reason for an error
+    // number on a line of its own, "(reason)"; the message alone for 0.
+    std::u16string withReason(const char* key, int error) const;
     // The demo stops while another page is shown: it would otherwise drive
     // on unseen, and on return its first step would jump the whole time
     // away.
@@ -258,6 +265,8 @@ private:
     void receivedPointsStep(std::uint32_t now);
     // A recording that can no longer write stops, and the driver is told.
     void trackStep();
+    // A waypoint change that could not be written, then the next notice.
+    void noticeStep();
     void applyOnlineFlags();
     // Online service (fdPageMapOnline.cpp): the indicators as the service
     // stands after the build, and each shown friend's track, car and name.
@@ -329,7 +338,7 @@ private:
     std::unique_ptr<MapDrawing::CompassWidget> m_compass;
     std::map<std::string, MapDrawing::CursorRecord> m_cursors;
     std::uint32_t m_popupShownMs = 0;
-    std::u16string m_notice;
+    std::deque<std::u16string> m_notices;
     Ui::fdList* m_menuList = nullptr;
     std::unique_ptr<Menu> m_menu;
     std::size_t m_demoItem = static_cast<std::size_t>(-1);

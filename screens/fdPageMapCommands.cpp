@@ -14,11 +14,13 @@
 #include "core/Log.h"
 #include "core/Format.h"
 #include "core/MessageTable.h"
+#include "core/Text.h"
 #include "core/ValueFormat.h"
 #include "map/KVAtlas.h"
 #include "map/KVMap2.h"
 #include "map/LevelFrame.h"
 #include "map/Projection.h"
+#include "platform/Error.h"
 #include "positioning/System.h"
 #include "render/MapCamera.h"
 #include "render/ViewPreparation.h"
@@ -189,15 +191,47 @@ void fdPageMap::startTrackRecording() {
     setChecked(findChild("track_indicator"), started);
     // The manager logged why; the driver must not believe REC.
     if (!started)
-        showMessage(message("map_track_write_err"));
+        notice(withReason("map_track_write_err", tracks->recordingError()));
 }
 
 void fdPageMap::trackStep() {
     fdTrackManager* tracks = m_services.tracks;
     if (tracks == nullptr || !tracks->recordingFailed())
         return;
+    const int error = tracks->recordingError();
     stopTrackRecording();
-    showMessage(message("map_track_write_err"));
+    notice(withReason("map_track_write_err", error));
+}
+
+void fdPageMap::noticeStep() {
+    if (m_services.waypoints != nullptr)
+        if (const int error = m_services.waypoints->takeWriteError())
+            notice(withReason("wp_write_err", error));
+    if (m_notices.empty() || m_okDialog == nullptr || m_okDialog->visible())
+        return;
+    std::u16string text = std::move(m_notices.front());
+    m_notices.pop_front();
+    // The log names what the driver was told, line breaks as " / ".
+    std::u16string line = text;
+    for (std::size_t at; (at = line.find(u'\n')) != std::u16string::npos;)
+        line.replace(at, 1, u" / ");
+    Log::log(Log::Normal, u"Notice shown: %s", line);
+    showMessage(text);
+}
+
+void fdPageMap::notice(std::u16string text) {
+    if (text.empty())
+        return;
+    m_notices.push_back(std::move(text));
+    invalidate(1);
+}
+
+std::u16string fdPageMap::withReason(const char* key, int error) const {
+    std::u16string text = message(key);
+    const std::string reason = error != 0 ? Platform::errorText(error) : std::string();
+    if (!reason.empty())
+        text += u"\n(" + Core::utf8ToWide(reason) + u")";
+    return text;
 }
 
 void fdPageMap::stopTrackRecording() {

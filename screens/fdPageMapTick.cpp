@@ -69,6 +69,7 @@ void fdPageMap::tick(std::uint32_t now) {
     m_dragX = m_dragY = 0;
     receivedPointsStep(now);
     trackStep();
+    noticeStep();
 
     // The map frame changed (camera, loaded data, route, styles), or the
     // full frame that follows a fast one is still due.

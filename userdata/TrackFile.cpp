@@ -47,8 +47,11 @@ bool TrackFile::create(const std::u16string& path, std::uint16_t colourIndex, st
     putU16(header + 4, Version1);
     std::size_t done = 0;
     if (!file.write(header, sizeof header, done)) {
+        // The caller reports the write's error, not the clean-up's.
+        const int error = Platform::lastError();
         file.close();
         Platform::deleteFile(path);
+        Platform::setLastError(error);
         return false;
     }
     {
@@ -60,6 +63,7 @@ bool TrackFile::create(const std::u16string& path, std::uint16_t colourIndex, st
     m_loaded = false;
     m_writeErrorLogged = false;
     m_writeFailed = false;
+    m_writeError = 0;
     m_colour = trackPaletteColour(colourIndex);
     m_lineSize = lineSize;
     m_path = path;
@@ -98,8 +102,10 @@ void TrackFile::flushBuffer() {
         std::error_code ignored;
         std::filesystem::resize_file(Platform::toNativePath(m_path), good, ignored);
         m_file.seek(static_cast<std::int64_t>(good), Platform::SeekOrigin::Begin);
-        if (!m_writeErrorLogged)
+        if (!m_writeErrorLogged) {
             Log::log(Log::Critical, u"Can't write track file '%s' (err %d)", m_path, error);
+            m_writeError = error;
+        }
         m_writeErrorLogged = true;
         m_writeFailed = true;
     }

@@ -103,6 +103,8 @@ class TrackFile {
     // A block of records could not be written since create (a full disk):
     // the recording is losing points. Read from any thread.
     bool writeFailed() const { return m_writeFailed; }
+    // The system's error number of the first failed write (0 when none).
+    int writeError() const { return m_writeError; }
     bool isLoaded() const { return m_loaded; }
     // After load: the file is a recording that never got to close().
     bool unclosed() const { return m_unclosed; }
@@ -131,6 +133,7 @@ class TrackFile {
     std::uint32_t m_written = 0;
     bool m_writeErrorLogged = false;
     std::atomic<bool> m_writeFailed{false};
+    std::atomic<int> m_writeError{0};
     bool m_loaded = false;
     bool m_unclosed = false;
     bool m_shown = false;

@@ -124,9 +124,11 @@ bool fdTrackManager::startTrack(const std::u16string& name) {
     track->name = name;
     track->file = std::make_unique<TrackFile>();
     if (!track->file->create(pathOf(name), m_color, m_size)) {
-        Log::log(Log::Critical, u"Can't create track file '%s' (err %d)", pathOf(name), Platform::lastError());
+        m_startError = Platform::lastError();
+        Log::log(Log::Critical, u"Can't create track file '%s' (err %d)", pathOf(name), m_startError);
         return false;
     }
+    m_startError = 0;
     track->colour = track->file->colour();
     track->shown = false;
     m_current = track.get();
@@ -170,6 +172,13 @@ bool fdTrackManager::isRecording() const {
 bool fdTrackManager::recordingFailed() const {
     Threading::SdlLock lock(m_mutex);
     return m_current != nullptr && m_current->file->writeFailed();
+}
+
+int fdTrackManager::recordingError() const {
+    Threading::SdlLock lock(m_mutex);
+    if (m_current != nullptr && m_current->file->writeFailed())
+        return m_current->file->writeError();
+    return m_startError;
 }
 
 float fdTrackManager::distanceMetres(Map::Point a, Map::Point b) {

@@ -105,6 +105,9 @@ class fdTrackManager : public Positioning::TrackingListener {
     // The recording lost points it could not write (a full disk); the map
     // page then stops it and tells the driver.
     bool recordingFailed() const;
+    // The system's error number of the last failed start or write (0 when
+    // none), for the driver's notice.
+    int recordingError() const;
 
     // The recording rule; GPS thread. A fix that is not valid (the receiver
     // lost its fix or went away) is never recorded: it writes out what the
@@ -160,6 +163,7 @@ class fdTrackManager : public Positioning::TrackingListener {
     std::uint32_t m_lastTime = 0;
     std::uint32_t m_lastFlush = 0;
     bool m_recordedAny = false;
+    int m_startError = 0;
     // Read on the GPS thread, written by the settings page.
     std::atomic<int> m_state;
     std::atomic<int> m_interval;

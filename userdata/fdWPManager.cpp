@@ -144,7 +144,8 @@ StoredWayPoint* fdWPManager::edit(std::size_t index) {
 bool fdWPManager::changed(std::size_t category) {
     if (category >= m_categories.size()) return true;
     m_categories[category].modified = 1;
-    if (!m_changesFolder.empty()) saveCategory(m_changesFolder, category);
+    if (!m_changesFolder.empty() && !saveCategory(m_changesFolder, category))
+        m_writeError = Platform::lastError() != 0 ? Platform::lastError() : 1;
     return true;
 }
 

@@ -17,6 +17,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <utility>
 #include <vector>
 
 class MapCamera;
@@ -44,6 +45,13 @@ class fdWPManager : public Map::CategorizedWayPointsProvider, public MapDrawing:
     // crash or a power cut loses no point; save() then only retries the
     // writes that failed.
     void writeChangesTo(const std::u16string& folder) { m_changesFolder = folder; }
+    // The system's error number of the last change that could not be
+    // written at once (0 when none), cleared by the call: the driver is
+    // told that the point exists only on screen.
+    int takeWriteError() { return std::exchange(m_writeError, 0); }
+    // The files the last load could not read (kept until their category is
+    // written again).
+    const std::vector<std::u16string>& unreadableFiles() const { return m_unreadable; }
 
     // Appends the waypoints of one file to the category; throws "Can't open
     // GPX file", "Can't read GPX file", "Invalid GPX file" or the parser's
@@ -128,4 +136,5 @@ class fdWPManager : public Map::CategorizedWayPointsProvider, public MapDrawing:
     std::u16string m_changesFolder;
     // Files of the folder that could not be read: never replaced unkept.
     std::vector<std::u16string> m_unreadable;
+    int m_writeError = 0;
 };

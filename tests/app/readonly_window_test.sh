@@ -4,7 +4,7 @@
 # write bits when not run as root): it starts, its "Map" opens the map page
 # on the atlas, and it ends cleanly on a quit request. Nothing it cannot
 # write (atlas.xml, indexes, the camera, config.xml) stops it; the map page
-# tells the driver once that nothing will be saved.
+# tells the driver once that nothing will be saved, and the system's reason.
 # Usage: readonly_window_test.sh PROGRAM [SCREENSHOT-FOLDER]
 set -euo pipefail
 program=$1
@@ -70,6 +70,9 @@ again=$(dialog_differs notice again)
 echo "notice closed: $closed pixels differ; map shown again: $again"
 [ "$closed" -gt 20000 ] || fail "no notice that nothing will be saved, or it did not close"
 [ "$again" -gt 20000 ] || fail "the notice came again"
+# Its words, with the system's reason rather than a guess.
+grep -Eq "Notice shown: The data folder cannot be written.*\((Read-only file system|Permission denied)\)" "$work/log.txt" ||
+  fail "the notice did not say why: $(grep "Notice shown" "$work/log.txt")"
 
 kill -TERM "$mirel_pid"
 set +e

@@ -57,7 +57,7 @@ if tail -n +"$((lines + 1))" "$work/log.txt" | grep -v "Restoring from tray" | g
   fail "the second copy wrote to the log"
 fi
 
-# A quit request (SDL turns SIGTERM into a quit event) ends it cleanly.
+# A quit request (SIGTERM, noted by the program's own handler) ends it cleanly.
 kill -TERM "$mirel_pid"
 set +e
 wait "$mirel_pid"

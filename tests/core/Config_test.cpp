@@ -1,5 +1,6 @@
 #include "core/Config.h"
 
+#include "core/Text.h"
 #include "platform/Path.h"
 #include "tests/support/CaptureLogger.h"
 #include "tests/support/FileSizeLimit.h"
@@ -319,19 +320,29 @@ TEST(Config, SaveFailuresKeepThePreviousFile) {
     EXPECT_FALSE(config.changed());
 }
 
+// Each damaged file is kept under a name of its own: a second damage never
+// replaces the copy of the first, and the last name is reused only once
+// every other is taken.
 TEST(Config, KeepUnreadable) {
     TestSupport::TempDir dir;
     TestSupport::CaptureLogger log;
     const auto path = wide(dir / "config.xml");
-    EXPECT_FALSE(Config::keepUnreadable(path));
-    dir.write("config.xml", "<config version=\"2\"><var name=\"x\" value=\"kept");
-    dir.write("config.xml.bak", "an older copy");
-    Config config;
-    ASSERT_FALSE(config.load(path));
-    EXPECT_TRUE(Config::keepUnreadable(path));
-    EXPECT_FALSE(std::filesystem::exists(dir / "config.xml"));
-    EXPECT_EQ(TestSupport::readAll(dir / "config.xml.bak"), "<config version=\"2\"><var name=\"x\" value=\"kept");
-    EXPECT_TRUE(log.contains("Unreadable config file kept as '" + (dir / "config.xml.bak").string() + "'"));
+    EXPECT_EQ(Config::keepUnreadable(path), u"");
+    std::vector<std::string> names = {"config.xml.bak"};
+    for (int n = 2; n <= Config::MaxKeptUnreadable; ++n)
+        names.push_back("config.xml.bak." + std::to_string(n));
+    names.push_back(names.back());
+    for (std::size_t i = 0; i < names.size(); ++i) {
+        const std::string text = "<config version=\"2\"><var name=\"x\" value=\"" + std::to_string(i);
+        dir.write("config.xml", text);
+        Config config;
+        ASSERT_FALSE(config.load(path));
+        EXPECT_EQ(Core::wideToUtf8(Config::keepUnreadable(path)), (dir / names[i]).string()) << i;
+        EXPECT_FALSE(std::filesystem::exists(dir / "config.xml"));
+        EXPECT_EQ(TestSupport::readAll(dir / names[i]), text);
+        EXPECT_TRUE(log.contains("Unreadable config file kept as '" + (dir / names[i]).string() + "'"));
+    }
+    EXPECT_EQ(TestSupport::readAll(dir / "config.xml.bak"), "<config version=\"2\"><var name=\"x\" value=\"0");
 }
 
 TEST(Config, BitPacking) {

@@ -131,6 +131,32 @@ TEST(ReleasableFileMapping, OpenFailuresAreLogged) {
     EXPECT_EQ(log.lines()[4], "CreateFileMapping failed (err 5): Permission denied");
 }
 
+// A file that was open and is gone when its released mapping is opened
+// again (deleted or moved while in use) is reported once; one that never
+// opened, or that only could not be read, is not.
+TEST(ReleasableFileMapping, AFileGoneWhileInUseIsReportedOnce) {
+    TestSupport::CaptureLogger log;
+    TestSupport::TempDir dir;
+    ResourcesPool pool(10);
+    FileSystem::takeVanishedFiles();
+    Mapping never(pool, wide(dir.path() / "never.kvm"));
+    const auto path = dir.write("gone.kvm", pattern(1000));
+    const auto kept = dir.write("kept.kvm", pattern(1000));
+    Mapping gone(pool, wide(path));
+    Mapping stays(pool, wide(kept));
+    ASSERT_TRUE(gone.createView(0, 10));
+    gone.release();
+    stays.release();
+    std::filesystem::remove(path);
+    std::filesystem::permissions(kept, std::filesystem::perms::none);
+    EXPECT_FALSE(gone.createView(0, 10));
+    EXPECT_FALSE(gone.createView(0, 10));
+    EXPECT_FALSE(never.createView(0, 10));
+    stays.createView(0, 10); // root reads it anyway; others fail with error 5
+    EXPECT_EQ(FileSystem::takeVanishedFiles(), std::vector<std::u16string>{wide(path)});
+    EXPECT_TRUE(FileSystem::takeVanishedFiles().empty());
+}
+
 TEST(ReleasableFileMapping, ViewFileReadsSeeksAndRefusesWrites) {
     TestSupport::TempDir dir;
     const std::string bytes = pattern(300);

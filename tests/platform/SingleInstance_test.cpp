@@ -134,3 +134,42 @@ TEST(SingleInstance, ALinkInPlaceOfTheLockIsNotFollowed) {
 }
 
 } // namespace
+
+namespace {
+
+// The data folder's own lock: one holder at a time whatever the session's
+// lock says, released with its holder; a folder that cannot be opened
+// guards nothing and stops nothing.
+TEST(FolderLock, OneHolderPerFolder) {
+    TempDir dir;
+    int ready[2], done[2];
+    ASSERT_EQ(pipe(ready), 0);
+    ASSERT_EQ(pipe(done), 0);
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        Platform::FolderLock held(dir.path().string());
+        const char byte = held.acquired() ? 1 : 0;
+        (void)!write(ready[1], &byte, 1);
+        char wait;
+        (void)!read(done[0], &wait, 1);
+        _exit(0);
+    }
+    char byte = 0;
+    ASSERT_EQ(read(ready[0], &byte, 1), 1);
+    EXPECT_EQ(byte, 1);
+    {
+        Platform::FolderLock second(dir.path().string());
+        EXPECT_FALSE(second.acquired());
+        TempDir other;
+        EXPECT_TRUE(Platform::FolderLock(other.path().string()).acquired());
+    }
+    (void)!write(done[1], &byte, 1);
+    ASSERT_EQ(waitpid(child, nullptr, 0), child);
+    EXPECT_TRUE(Platform::FolderLock(dir.path().string()).acquired());
+    EXPECT_TRUE(Platform::FolderLock("/nonexistent/folder").acquired());
+    for (int fd : {ready[0], ready[1], done[0], done[1]})
+        close(fd);
+}
+
+} // namespace

@@ -17,6 +17,7 @@
 #include "map/file/SpatialSearchSectionReader.h"
 #include "core/Text.h"
 #include "map/proximity/MemoryIndex.h"
+#include "platform/Error.h"
 #include "render/MapCamera.h"
 #include "routing/AtlasRoute.h"
 #include "routing/RouteComputation.h"
@@ -360,8 +361,14 @@ TEST(MapCommands, ATrackThatCannotBeWrittenIsNotShownAsRecording) {
     r.page->childClicked("track_indicator");
     EXPECT_FALSE(blocked.isRecording());
     EXPECT_FALSE(button->checked());
+    // Told with the system's reason (a file where its folder should be),
+    // at the page's next tick.
+    r.tickUntil(r.now + 50);
     EXPECT_TRUE(r.shown("ok_dialog"));
-    EXPECT_EQ(r.dialogText(), text);
+    ASSERT_NE(blocked.recordingError(), 0);
+    EXPECT_EQ(Core::wideToUtf8(r.dialogText()),
+              Core::wideToUtf8(text) + "\n(" + Platform::errorText(blocked.recordingError()) + ")");
+    EXPECT_NE(Platform::errorText(blocked.recordingError()), "");
 
     Rig second(7, [&](fdPageMap::Services& s) { s.tracks = &tracks; });
     auto* rec = dynamic_cast<Ui::fdCheckedButton*>(second.page->findChild("track_indicator"));
@@ -377,7 +384,7 @@ TEST(MapCommands, ATrackThatCannotBeWrittenIsNotShownAsRecording) {
     second.tickUntil(second.now + 100);
     EXPECT_FALSE(tracks.isRecording());
     EXPECT_FALSE(rec->checked());
-    EXPECT_EQ(second.dialogText(), text);
+    EXPECT_EQ(Core::wideToUtf8(second.dialogText()), Core::wideToUtf8(text) + "\n(File too large)");
 }
 
 TEST(MapCommands, WaypointReachShrinksAsTheViewZoomsIn) {

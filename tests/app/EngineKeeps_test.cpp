@@ -1,0 +1,212 @@
+// What the engine keeps while it runs and what it tells the driver: the
+// settings reach config.xml when a page applied them (and when the program
+// changed one itself), and what went wrong without stopping the program
+// is said on the map page, with the system's reason.
+
+#include "app/fdEngine.h"
+
+#include "core/Config.h"
+#include "core/ConfigNode.h"
+#include "core/Log.h"
+#include "core/Text.h"
+#include "screens/fdPageMap.h"
+#include "tests/support/CaptureLogger.h"
+#include "tests/support/FileSizeLimit.h"
+#include "tests/support/TempDir.h"
+#include "ui/Messages.h"
+#include "ui/fdButtonX.h"
+#include "ui/fdInterface.h"
+#include "ui/fdPage.h"
+#include "ui/fdStatic.h"
+#include "userdata/fdWPManager.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+struct ProgramFolder {
+    TestSupport::TempDir dir;
+    ProgramFolder() {
+        fs::copy(fs::path(MIREL_PROGRAM_DIR) / "data", dir.path() / "data",
+                 fs::copy_options::recursive | fs::copy_options::skip_symlinks);
+        fs::remove(dir.path() / "data" / "config.xml");
+        for (const auto& entry : fs::directory_iterator(dir.path() / "data" / "maps"))
+            if (entry.path().filename() != "demo")
+                fs::remove_all(entry.path());
+    }
+    std::u16string wide() const { return Core::utf8ToWide(dir.path().string() + "/"); }
+    fs::path data(const std::string& name) const { return dir.path() / "data" / name; }
+    std::string config() const { return TestSupport::readAll(data("config.xml")); }
+};
+
+bool stored(const std::string& config, const std::string& key, const std::string& value) {
+    return config.find("name=\"" + key + "\" value=\"" + value + "\"") != std::string::npos;
+}
+
+// A text without its line breaks and blanks: the dialog breaks lines
+// between words and inside words too long for a line.
+std::string unwrapped(std::u16string_view text) {
+    std::string out;
+    for (const char c : Core::wideToUtf8(std::u16string(text)))
+        if (c != '\n' && c != ' ')
+            out.push_back(c);
+    return out;
+}
+
+// The map page's dialog text, unwrapped.
+std::string dialogText(Screens::fdPageMap& page) {
+    Ui::fdWindowBase* dialog = page.findChild("ok_dialog");
+    if (dialog == nullptr || !dialog->visible())
+        return "(no dialog)";
+    auto* label = dynamic_cast<Ui::fdStatic*>(dialog->findChild("msg_text"));
+    return label ? unwrapped(label->text()) : "(no text)";
+}
+
+// "ok" on a settings page stores its values at once; the values the
+// program changes itself wait for a calm moment, CalmSettingsMs after the
+// last save; "back" writes nothing.
+TEST(EngineKeepsSettings, OkReachesTheDiskAtOnceOtherChangesAtACalmMoment) {
+    ProgramFolder folder;
+    engine::fdEngine e(folder.wide());
+    ASSERT_EQ(e.init(), 0);
+    Ui::fdInterface& ui = *e.ui();
+    e.keepSettings(1000);
+    ASSERT_FALSE(stored(folder.config(), "night_mode", "1"));
+
+    ui.goToPageByName("pageRenderSettings");
+    ASSERT_EQ(ui.activePage()->name(), "pageRenderSettings");
+    e.keepSettings(1100);
+    ui.activePage()->childClicked("night_mode");
+    ui.activePage()->childClicked("ok");
+    ui.applyPendingChanges();
+    EXPECT_TRUE(stored(folder.config(), "night_mode", "0")) << "nothing before the page is left";
+    e.keepSettings(1200);
+    EXPECT_TRUE(stored(folder.config(), "night_mode", "1"));
+
+    e.configRoot()->set("camera_fovy", 45.0f);
+    const std::uint32_t quiet = 1200 + engine::fdEngine::CalmSettingsMs;
+    e.keepSettings(quiet - 1);
+    EXPECT_FALSE(stored(folder.config(), "camera_fovy", "45.000000"));
+    e.keepSettings(quiet);
+    EXPECT_TRUE(stored(folder.config(), "camera_fovy", "45.000000"));
+
+    // A page left by "back" changed nothing: the file is not rewritten.
+    const auto written = fs::last_write_time(folder.data("config.xml"));
+    fs::last_write_time(folder.data("config.xml"), written - std::chrono::hours(1));
+    ui.goToPageByName("pageRenderSettings");
+    e.keepSettings(quiet + 100);
+    ui.goBack();
+    ui.applyPendingChanges();
+    e.keepSettings(quiet + 200);
+    e.keepSettings(quiet + 200 + engine::fdEngine::CalmSettingsMs);
+    EXPECT_EQ(fs::last_write_time(folder.data("config.xml")), written - std::chrono::hours(1));
+    e.shutdown();
+}
+
+// Once at start, on the map page, one after the other: config.xml was
+// damaged (and where it was kept; a second damage keeps the first copy), a
+// waypoint file could not be read, a map of the atlas was skipped.
+TEST(EngineNotices, WhatWentWrongAtStartIsShownOnceOnTheMap) {
+    ProgramFolder folder;
+    std::ofstream(folder.data("config.xml.bak")) << "the first damage";
+    std::ofstream(folder.data("config.xml")) << "<config version=\"2\"><var name=";
+    fs::create_directories(folder.dir.path() / "waypoints");
+    std::ofstream(folder.dir.path() / "waypoints" / "broken.gpx") << "<gpx><wpt lat=";
+    std::ofstream(folder.data("maps/demo/broken.kvm")) << "no map";
+    TestSupport::CaptureLogger log;
+    engine::fdEngine e(folder.wide());
+    ASSERT_EQ(e.init(), 0);
+    EXPECT_EQ(TestSupport::readAll(folder.data("config.xml.bak")), "the first damage");
+    EXPECT_EQ(TestSupport::readAll(folder.data("config.xml.bak.2")), "<config version=\"2\"><var name=");
+
+    auto* page = dynamic_cast<Screens::fdPageMap*>(e.ui()->findPage("pageMap"));
+    ASSERT_NE(page, nullptr);
+    const Messages& m = *e.messages();
+    const std::u16string expected[] = {
+        m.text("config_damaged_err") + u"\n" + m.text("config_kept_as") + u"\nconfig.xml.bak.2",
+        m.text("wp_read_err") + u"\nbroken.gpx",
+        m.text("atlas_map_skipped_err") + u"\nbroken.kvm",
+    };
+    ASSERT_EQ(page->pendingNotices().size(), std::size(expected));
+    for (std::size_t i = 0; i < std::size(expected); ++i)
+        EXPECT_EQ(Core::wideToUtf8(page->pendingNotices()[i]), Core::wideToUtf8(expected[i])) << i;
+
+    // The damaged settings' defaults log Critical lines only; the lines
+    // that name each notice are Normal.
+    Log::installed()->setSeverity(Log::Normal);
+    e.ui()->activatePage(page);
+    std::uint32_t now = 10000;
+    for (const std::u16string& text : expected) {
+        page->tick(now += 100);
+        EXPECT_EQ(dialogText(*page), unwrapped(text));
+        EXPECT_TRUE(log.contains("Notice shown: " + Core::wideToUtf8(text.substr(0, text.find(u'\n')))));
+        page->childClicked("ok_dialog");
+    }
+    page->tick(now += 100);
+    EXPECT_EQ(dialogText(*page), "(no dialog)");
+    e.shutdown();
+}
+
+// A map file the last run used and that is gone now (the view may lie on
+// it, and the map would be blank without a word) is named once.
+TEST(EngineNotices, AMapFileGoneSinceTheLastRunIsNamed) {
+    ProgramFolder folder;
+    const auto gone = folder.data("maps/demo/demo-region.kvm");
+    std::vector<std::vector<std::u16string>> seen;
+    for (int run = 0; run < 3; ++run) {
+        if (run == 1)
+            fs::remove(gone);
+        engine::fdEngine e(folder.wide());
+        ASSERT_EQ(e.init(), 0);
+        auto* page = dynamic_cast<Screens::fdPageMap*>(e.ui()->findPage("pageMap"));
+        ASSERT_NE(page, nullptr);
+        seen.emplace_back(page->pendingNotices().begin(), page->pendingNotices().end());
+        if (run == 1) {
+            ASSERT_EQ(seen.back().size(), 1u);
+            EXPECT_EQ(Core::wideToUtf8(seen.back()[0]),
+                      Core::wideToUtf8(e.messages()->text("map_file_gone_err")) + "\ndemo-region.kvm");
+        }
+        e.shutdown();
+    }
+    EXPECT_TRUE(seen[0].empty());
+    EXPECT_TRUE(seen[2].empty()) << "told once";
+}
+
+// A point or a recording that cannot reach the disk is said on the map,
+// with the system's reason rather than a guess.
+TEST(EngineNotices, AWaypointOrTrackThatCannotBeWrittenIsShownWithTheReason) {
+    ProgramFolder folder;
+    engine::fdEngine e(folder.wide());
+    ASSERT_EQ(e.init(), 0);
+    auto* page = dynamic_cast<Screens::fdPageMap*>(e.ui()->findPage("pageMap"));
+    ASSERT_NE(page, nullptr);
+    e.ui()->activatePage(page);
+    page->tick(100);
+    ASSERT_EQ(dialogText(*page), "(no dialog)");
+    const Messages& m = *e.messages();
+    const std::u16string reason = u"\n(File too large)";
+    {
+        TestSupport::FileSizeLimit full(0);
+        ASSERT_GE(e.waypoints()->addPoint(u"P", Map::Point{0, 0}, u"", 0), 0);
+        auto* indicator = dynamic_cast<Ui::fdCheckedButton*>(page->findChild("track_indicator"));
+        ASSERT_NE(indicator, nullptr);
+        indicator->setChecked(true);
+        page->childClicked("track_indicator");
+    }
+    page->tick(200);
+    EXPECT_EQ(dialogText(*page), unwrapped(m.text("map_track_write_err") + reason));
+    page->childClicked("ok_dialog");
+    page->tick(300);
+    EXPECT_EQ(dialogText(*page), unwrapped(m.text("wp_write_err") + reason));
+    page->childClicked("ok_dialog");
+    page->tick(400);
+    EXPECT_EQ(dialogText(*page), "(no dialog)") << "each failure is told once";
+    e.shutdown();
+}
+
+} // namespace
