@@ -19,14 +19,16 @@
 # remakes). The main menu and the map with its route are the same on every
 # run and are compared pixel by pixel. The demo car moves in real time and
 # the map turns with it, so the frame caught at the warning differs from
-# run to run by where the car is when the program stops (a metre or so,
-# the map moved and turned under it by a fraction of a pixel): the picture
-# may differ in a twentieth of its pixels (1,700 to 3,600 in runs on a busy
-# machine); what the driver reads at that moment, the streets in the top
-# boxes, the turn and its distance, the distance and the speed, the scale,
-# in a hundredth of each panel's pixels (the map shows through them); and
-# the route must be drawn as widely as on the tracked picture (half to
-# twice its pixels). A picture gone stale differs in most of its pixels.
+# run to run by where the car is when the program stops (a few metres on a
+# busy machine, the map moved and turned under it by a pixel or two): the
+# picture may differ in an eighth of its pixels (1,700 to 22,000 of
+# 384,000 were seen with two busy loops beside the run; a stale picture
+# differed in 276,000); what the driver reads there, the streets in the top
+# boxes, the turn and its distance, the distance to the turn, the scale,
+# in a hundredth of each panel's pixels (the map shows through them), the
+# time to the turn and the speed not at all (they change by a unit within
+# a few frames); and the route must be drawn as widely as on the tracked
+# picture (half to twice its pixels).
 # Exits 77 when Xvfb, xwd or xdotool is missing. The test suite runs both
 # (tests/tools).
 #
@@ -240,13 +242,12 @@ check_program() {
   done
   picture=mirel-demo-drive.png
   differing=$(region_differs "$tracked/$picture" "$out/$picture" 800x480+0+0)
-  if ! [[ $differing =~ ^[0-9]+$ ]] || [ "$differing" -gt $((800 * 480 / 20)) ]; then
+  if ! [[ $differing =~ ^[0-9]+$ ]] || [ "$differing" -gt $((800 * 480 / 8)) ]; then
     echo "make-screenshots: $tracked/$picture no longer matches the program ($differing pixels differ)"
     stale=$((stale + 1))
   fi
-  # The top boxes, the turn panel, the sensors' first and last rows, the
-  # scale.
-  for region in 584x64+72+4 200x96+8+72 200x48+592+160 200x48+592+256 248x48+8+424; do
+  # The top boxes, the turn panel, the distance to the turn, the scale.
+  for region in 584x64+72+4 200x96+8+72 200x48+592+160 248x48+8+424; do
     differing=$(region_differs "$tracked/$picture" "$out/$picture" "$region")
     allowed=$(( ${region%%x*} * $(echo "$region" | cut -dx -f2 | cut -d+ -f1) / 100 ))
     if ! [[ $differing =~ ^[0-9]+$ ]] || [ "$differing" -gt "$allowed" ]; then
