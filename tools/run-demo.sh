@@ -18,10 +18,10 @@ if [ -z "${DISPLAY:-}" ]; then
 Mirel is built, but this session has no display to open its window on.
 Run it in a virtual display (Xvfb picks a free one and writes its number)
 and keep a picture of its window:
-    Xvfb -displayfd 1 -noreset -screen 0 1024x768x24 -nolisten tcp >xvfb.display 2>xvfb.log &
-    sleep 1; export DISPLAY=:$(cat xvfb.display)
+    Xvfb -displayfd 1 -noreset -screen 0 1024x768x24 -nolisten tcp >build/xvfb.display 2>build/xvfb.log &
+    sleep 1; export DISPLAY=:$(cat build/xvfb.display)
     ./build/app/mirel &
-    sleep 2; xwd -name mirel -silent | convert xwd:- mirel.png
+    sleep 2; xwd -name mirel -silent | convert xwd:- build/mirel.png
 or let `bash tools/make-screenshots.sh --program` take the main menu and the
 map with a route (docs/screenshots/); with a VNC viewer at hand, start it
 under any X server by DISPLAY=... ./build/app/mirel

@@ -2,7 +2,10 @@
 # Pictures of every page of the demo design at 800 x 480 and at 1280 x 720,
 # drawn by the program's own drawing (the page layout test, SDL's dummy
 # driver) and kept as PNG in the given folder, for a person to look at; the
-# test fails when a page is missing or drew nothing but one colour.
+# test fails when a page is missing or drew nothing but one colour, or when
+# one of the page pictures kept in docs/screenshots no longer shows what the
+# pages draw (pixel by pixel: the program's own drawing under the dummy
+# driver gives the same pixels on every run).
 # Usage: page_shots_test.sh APP-TEST-PROGRAM SHOT-FOLDER
 set -euo pipefail
 tests=$1
@@ -27,4 +30,17 @@ for size in 800x480 1280x720; do
   echo "$n pages at $size"
   [ "$n" -gt 40 ] || { echo "FAIL: only $n pages drawn at $size"; exit 1; }
 done
-echo "PASS: $count pictures in $shots"
+# The tracked page pictures and the pages they show.
+tracked=$(cd "$(dirname "$0")/../../docs/screenshots" && pwd)
+stale=0
+for pair in page-message-box-800x480=message_box_800x480 page-gps-1280x720=pageGPS_1280x720 \
+  page-gps-setup-800x480=pageSetupGPS_800x480 page-routes-empty-800x480=pagePathList_800x480 \
+  page-places-shown-1280x720=pois_settings_1280x720; do
+  picture=$tracked/${pair%%=*}.png
+  if ! differing=$(compare -metric AE "$picture" "$shots/${pair#*=}.png" null: 2>&1); then
+    echo "FAIL: docs/screenshots/${pair%%=*}.png no longer shows the page ${pair#*=} ($differing pixels differ)"
+    stale=$((stale + 1))
+  fi
+done
+[ $stale -eq 0 ] || { echo "copy the pages' pictures from $shots to docs/screenshots under the names above"; exit 1; }
+echo "PASS: $count pictures in $shots, the 5 in docs/screenshots among them"

@@ -40,14 +40,14 @@ commands=(
   "build/tools/nmea-replay FILE.nmea @@ build/tools/nmea-replay $nmea"
   'build/tools/search-atlas build/app/data/maps/demo "Mil" "[sm]t" @@ build/tools/search-atlas build/app/data/maps/demo "Mil" "[sm]t"'
   'build/tools/search-atlas build/app/data/maps/demo --kind pois "Кафе" @@ build/tools/search-atlas build/app/data/maps/demo --kind pois "Кафе"'
-  "build/tools/render-atlas build/app/data/maps/monaco frame.bmp --centre 43.7384,7.4246 --scale 200 [--3d] [--night] [--rotation 30] [--size 1280x720] @@ build/tools/render-atlas build/app/data/maps/monaco frame.bmp --centre 43.7384,7.4246 --scale 200"
-  "build/tools/render-atlas build/app/data/maps/monaco frame.bmp --centre 43.7384,7.4246 --scale 200 [--3d] [--night] [--rotation 30] [--size 1280x720] @@ build/tools/render-atlas build/app/data/maps/monaco frame.bmp --centre 43.7384,7.4246 --scale 200 --3d --night --rotation 30 --size 1280x720"
-  "build/tools/route-atlas build/app/data/maps/monaco 43.7384,7.4246 43.7311,7.4197 [--mode 0|1|2] [--picture route.bmp [--scale 25]] [--save] [--data DIR] [--manoeuvres] @@ build/tools/route-atlas build/app/data/maps/monaco 43.7384,7.4246 43.7311,7.4197"
-  "build/tools/route-atlas build/app/data/maps/monaco 43.7384,7.4246 43.7311,7.4197 [--mode 0|1|2] [--picture route.bmp [--scale 25]] [--save] [--data DIR] [--manoeuvres] @@ build/tools/route-atlas build/app/data/maps/monaco 43.7384,7.4246 43.7311,7.4197 --mode 0 --picture route.bmp --save --data build/app/data --manoeuvres"
-  "build/tools/route-atlas build/app/data/maps/monaco 43.7384,7.4246 43.7311,7.4197 [--mode 0|1|2] [--picture route.bmp [--scale 25]] [--save] [--data DIR] [--manoeuvres] @@ build/tools/route-atlas build/app/data/maps/monaco 43.7384,7.4246 43.7311,7.4197 --picture route25.bmp --scale 25"
+  "build/tools/render-atlas build/app/data/maps/monaco build/frame.bmp --centre 43.7384,7.4246 --scale 200 [--3d] [--night] [--rotation 30] [--size 1280x720] @@ build/tools/render-atlas build/app/data/maps/monaco build/frame.bmp --centre 43.7384,7.4246 --scale 200"
+  "build/tools/render-atlas build/app/data/maps/monaco build/frame.bmp --centre 43.7384,7.4246 --scale 200 [--3d] [--night] [--rotation 30] [--size 1280x720] @@ build/tools/render-atlas build/app/data/maps/monaco build/frame.bmp --centre 43.7384,7.4246 --scale 200 --3d --night --rotation 30 --size 1280x720"
+  "build/tools/route-atlas build/app/data/maps/monaco 43.7384,7.4246 43.7311,7.4197 [--mode 0|1|2] [--picture build/route.bmp [--scale 25]] [--save] [--data DIR] [--manoeuvres] @@ build/tools/route-atlas build/app/data/maps/monaco 43.7384,7.4246 43.7311,7.4197"
+  "build/tools/route-atlas build/app/data/maps/monaco 43.7384,7.4246 43.7311,7.4197 [--mode 0|1|2] [--picture build/route.bmp [--scale 25]] [--save] [--data DIR] [--manoeuvres] @@ build/tools/route-atlas build/app/data/maps/monaco 43.7384,7.4246 43.7311,7.4197 --mode 0 --picture build/route.bmp --save --data build/app/data --manoeuvres"
+  "build/tools/route-atlas build/app/data/maps/monaco 43.7384,7.4246 43.7311,7.4197 [--mode 0|1|2] [--picture build/route.bmp [--scale 25]] [--save] [--data DIR] [--manoeuvres] @@ build/tools/route-atlas build/app/data/maps/monaco 43.7384,7.4246 43.7311,7.4197 --picture build/route25.bmp --scale 25"
   "build/tools/route-atlas build/app/data/maps/monaco --path ROUTE.kvp @@ build/tools/route-atlas build/app/data/maps/monaco --path build/app/data/maps/monaco/path.kvp"
-  "build/tools/gpx-roundtrip IN.gpx OUT.gpx @@ build/tools/gpx-roundtrip $gpx OUT.gpx"
-  "xmllint --noout --schema tests/data/gpx/gpx.xsd OUT.gpx @@ xmllint --noout --schema tests/data/gpx/gpx.xsd OUT.gpx"
+  "build/tools/gpx-roundtrip IN.gpx build/OUT.gpx @@ build/tools/gpx-roundtrip $gpx build/OUT.gpx"
+  "xmllint --noout --schema tests/data/gpx/gpx.xsd build/OUT.gpx @@ xmllint --noout --schema tests/data/gpx/gpx.xsd build/OUT.gpx"
   "build/tools/mirel-demo-atlas FOLDER @@ build/tools/mirel-demo-atlas demo-copy"
   "build/tools/osm-atlas EXTRACT.osm.pbf FOLDER @@ build/tools/osm-atlas $source_dir/data/sources/monaco.osm.pbf monaco-copy"
 )
@@ -63,7 +63,7 @@ for row in "${commands[@]}"; do
   fi
 done
 # What the commands wrote is there.
-for file in frame.bmp route.bmp route25.bmp OUT.gpx demo-copy/demo-town.kvm monaco-copy/monaco.kvm \
+for file in build/frame.bmp build/route.bmp build/route25.bmp build/OUT.gpx demo-copy/demo-town.kvm monaco-copy/monaco.kvm \
   build/app/data/maps/monaco/path.kvp build/app/data/maps/demo/TextSearch.tsi; do
   [ -s "$work/$file" ] || fail "no $file after the commands"
 done
