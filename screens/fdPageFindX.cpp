@@ -2,7 +2,11 @@
 
 #include "core/MessageTable.h"
 #include "core/Text.h"
+#include "map/KvMap.h"
+#include "map/MapSet.h"
 #include "map/Projection.h"
+#include "map/file/AddressSectionReader.h"
+#include "render/RenderStyles.h"
 #include "screens/fdPageFindResults.h"
 #include "search/Engine.h"
 #include "search/SearchHistory.h"
@@ -67,6 +71,20 @@ class ResultSelectionCallback final : public SearchResultCallback {
     fdPageFindX& m_page;
     SearchResultCallbackPtr m_wrapped;
 };
+
+// A point of interest without a name (the fuel stations of imported maps
+// mostly have none) goes by its type's name, in its row and on the map:
+// a blank row cannot be told from another or chosen knowingly.
+void nameUnnamedPois(std::vector<TextSearch::ResultItem>& rows, const Map::MapSet& maps,
+                     Render::RenderStyles& styles) {
+    for (TextSearch::ResultItem& row : rows) {
+        const auto* refs = std::get_if<0>(&row.objects);
+        if (!row.text.empty() || refs == nullptr || refs->empty() || refs->front().map >= maps.size()) continue;
+        Map::File::ObjectRecord object;
+        if (!maps.at(refs->front().map)->addressReader().readObject(refs->front().offset, object)) continue;
+        if (const Render::PoiStyle* style = styles.poiStyle(object.type)) row.text = style->name;
+    }
+}
 
 } // namespace
 
@@ -189,6 +207,7 @@ void fdPageFindX::childClicked(const std::string& name) {
     } else if (name == "back") {
         closeMessageBox();
         if (engine) engine->reset();
+        m_textChanged = false;
         showLabels(0, true);
         ui()->goBack();
         SearchResultCallbackPtr callback = m_callback;
@@ -258,11 +277,15 @@ void fdPageFindX::showResults() {
         return;
     }
     const int kind = engine->kind();
+    // Only points of interest and houses are listed untyped; elsewhere
+    // nothing typed (a text typed and erased, or a search begun afresh)
+    // asks for nothing.
     const bool listAll = (kind == TextSearch::PoisKind || kind == TextSearch::HousesKind) && engine->text().empty();
-    if (!m_textChanged && !listAll) return;
+    if (!listAll && (!m_textChanged || engine->text().empty())) return;
     m_textChanged = false;
     std::vector<TextSearch::ResultItem> rows;
     engine->collectResults(rows);
+    if (kind == TextSearch::PoisKind && m_services.styles) nameUnnamedPois(rows, engine->maps(), *m_services.styles);
     auto* page = dynamic_cast<fdPageFindResults*>(ui()->findPage("pageResults"));
     if (!page || !page->results()) return;
     fdPageFindResults::ResultsList& list = *page->results();
