@@ -3,13 +3,18 @@
 // keyboard layout, which is there for typing Russian names. The pages are
 // shown with a stored waypoint (so the lists name the default category)
 // and the recording settings filled. With MIREL_PAGE_SHOTS set, the pages
-// that show such data are saved there as <page>_english_<width>x<height>.bmp.
+// that show such data are saved there as <page>_english_<width>x<height>.bmp,
+// and the map with a waypoint by day and by night beside them.
 
 #include "app/PageFactory.h"
 #include "app/fdEngine.h"
 
 #include "core/Text.h"
+#include "render/MapCamera.h"
+#include "render/fdMapRenderer.h"
+#include "screens/FoundObject.h"
 #include "screens/SelectWayPointPage.h"
+#include "screens/fdPageMap.h"
 #include "screens/fdPageWPListX.h"
 #include "tests/support/TempDir.h"
 #include "ui/Keyboard.h"
@@ -25,6 +30,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 
 namespace fs = std::filesystem;
 
@@ -90,6 +96,63 @@ TEST(PageTexts, NoLabelOfTheEnglishSkinHoldsCyrillic) {
         }
         EXPECT_GT(pages, 40u);
         EXPECT_EQ(found, std::vector<std::string>{});
+    }
+    engine.shutdown();
+}
+
+// A waypoint's name on the map reads as the map's own captions do, by day
+// and by night: its letters take its type's caption colour (a white name
+// vanished on the light day map) on a halo. The map around the point is
+// saved as pageMap_waypoint_<day|night>_<width>x<height>.bmp.
+TEST(PageTexts, WaypointNamesOnTheMapInTheirCaptionColoursDayAndNight) {
+    TestSupport::TempDir dir;
+    fs::copy(fs::path(MIREL_PROGRAM_DIR) / "data", dir.path() / "data",
+             fs::copy_options::recursive | fs::copy_options::skip_symlinks);
+    std::ofstream(dir.path() / "data" / "config.xml", std::ios::trunc)
+        << "<?xml version=\"1.0\" encoding=\"utf-8\"?>\n<config version=\"2\">\n"
+           "<var name=\"atlas\" value=\"maps\\monaco\"/>\n<var name=\"auto_dn\" value=\"0\"/>\n</config>\n";
+    engine::fdEngine engine{Core::utf8ToWide(dir.path().string() + "/")};
+    engine.setScreenSize(1440, 900);
+    ASSERT_EQ(engine.init(), 0);
+    const Map::Point home{88589776, 581288064};
+    engine.waypoints()->addPoint(u"Home of the museum", home, u"", 0);
+    auto* map = dynamic_cast<Screens::fdPageMap*>(engine.ui()->findPage("pageMap"));
+    ASSERT_NE(map, nullptr);
+    const char* shots = std::getenv("MIREL_PAGE_SHOTS");
+    // The waypoint group's caption colours of the demo styles.
+    for (const auto& [day, text] : {std::pair{true, 0x801040u}, std::pair{false, 0xF090C0u}}) {
+        engine.mapRenderer()->setDayMode(day);
+        engine.mapRenderer()->selectStyles(day);
+        for (const auto& [width, height] : {std::pair{800, 480}, std::pair{1280, 720}}) {
+            SCOPED_TRACE(testing::Message() << (day ? "day " : "night ") << width << " x " << height);
+            engine.onResize(width, height);
+            engine.ui()->activatePage(map);
+            // The flat map at street level around the point.
+            Screens::FoundObject found;
+            found.point = home;
+            map->showPoint(home, false);
+            engine.camera().setMode(0);
+            engine.camera().setScale(Screens::foundObjectScale(found, 1000.0f));
+            engine.mapRenderer()->setDayMode(day);
+            engine.ui()->applyPendingChanges();
+            engine.drawNow();
+            SDL_Surface* screen = engine.screen();
+            std::size_t lettered = 0;
+            SDL_LockSurface(screen);
+            for (int y = 0; y < screen->h; ++y)
+                for (int x = 0; x < screen->w; ++x) {
+                    const Uint32 pixel = static_cast<const Uint32*>(screen->pixels)[y * screen->pitch / 4 + x];
+                    Uint8 r, g, b;
+                    SDL_GetRGB(pixel, screen->format, &r, &g, &b);
+                    lettered += (Uint32(r) << 16 | Uint32(g) << 8 | b) == text;
+                }
+            SDL_UnlockSurface(screen);
+            EXPECT_GT(lettered, 20u);
+            if (shots)
+                SDL_SaveBMP(screen, (std::string(shots) + "/pageMap_waypoint_" + (day ? "day_" : "night_") +
+                                     std::to_string(width) + "x" + std::to_string(height) + ".bmp")
+                                        .c_str());
+        }
     }
     engine.shutdown();
 }
