@@ -19,6 +19,7 @@
 
 #include <SDL.h>
 
+#include <algorithm>
 #include <cmath>
 
 namespace Screens {
@@ -86,6 +87,29 @@ void nameUnnamedPois(std::vector<TextSearch::ResultItem>& rows, const Map::MapSe
     }
 }
 
+// A missing or unknown search layout is replaced by the first grid with
+// digit keys (stored back), not merely the first by name: the house-number
+// step types digits, and the first name may well be a grid of letters.
+void chooseFindLayout(Core::ConfigNode& node, const Ui::KeyboardLayouts& layouts) {
+    const std::vector<std::string> names = layouts.layoutNames(true);
+    std::string stored;
+    node.get("find_layout", stored);
+    if (std::find(names.begin(), names.end(), stored) != names.end()) return;
+    for (const std::string& name : names) {
+        const Ui::KeyboardGrid* grid = layouts.group(name);
+        const bool digits = grid && std::any_of(grid->layouts.begin(), grid->layouts.end(), [](const auto& layout) {
+                                return std::any_of(layout.rows.begin(), layout.rows.end(), [](const auto& row) {
+                                    return std::any_of(row.begin(), row.end(),
+                                                       [](char16_t c) { return c >= u'0' && c <= u'9'; });
+                                });
+                            });
+        if (digits) {
+            node.set("find_layout", name);
+            return;
+        }
+    }
+}
+
 } // namespace
 
 fdPageFindX::fdPageFindX(Ui::fdInterface* ui, SearchServices services)
@@ -108,6 +132,7 @@ void fdPageFindX::openKeyboard() {
     if (!m_services.layouts || !m_services.config) return;
     const Core::ConfigNodePtr node = m_services.config->child("Keyboard");
     const std::string languages = Ui::Keyboard::usedLanguagesSetting(*node, *m_services.layouts);
+    chooseFindLayout(*node, *m_services.layouts);
     const std::string layout = Ui::Keyboard::layoutSetting(*node, "find_layout", true, *m_services.layouts);
     m_keyboard = Ui::openPageKeyboard(*this, *m_services.layouts, layout, languages);
     if (!m_keyboard) return;

@@ -19,7 +19,7 @@ shot_prefix=search_
 window_setup "$program" xwd convert compare xdotool iconv
 # Monaco and the search keyboard of letters and digits, as a first run
 # opens them.
-printf '<?xml version="1.0" encoding="utf-8"?>\n<config version="2">\n<var name="log_severity" value="3"/>\n<var name="atlas" value="maps\\monaco"/>\n<var name="Keyboard/find_layout" value="Digits and letters"/>\n</config>\n' >"$work/data/config.xml"
+printf '<?xml version="1.0" encoding="utf-8"?>\n<config version="2">\n<var name="log_severity" value="3"/>\n<var name="atlas" value="maps\\monaco"/>\n<var name="Keyboard/find_layout" value="Letters and digits"/>\n</config>\n' >"$work/data/config.xml"
 
 # Keys of the find keyboard (12 x 5 cells from y 196).
 key() {

@@ -1001,10 +1001,10 @@ TEST(SearchPages, OkWithNothingTypedListsNothingOnCityAndStreetPages) {
     }
 }
 
-// The house-number step types digits whatever the stored search layout:
-// a missing or unknown one is replaced by the first grid by name, the one
-// with digits, and stored back.
-TEST(SearchPages, HouseNumbersGetDigitsWhateverTheStoredLayout) {
+// The house-number step types digits unless the driver chose a grid
+// without them: a missing or unknown search layout is replaced by the
+// first grid with digits (not "Letters", first by name) and stored back.
+TEST(SearchPages, HouseNumbersGetDigitsFromAMissingOrUnknownLayout) {
     // Null: the key is missing when the page is built.
     for (const char* stored : {static_cast<const char*>(nullptr), "", "Qwerty", "Letters"}) {
         SCOPED_TRACE(stored ? stored : "missing");
@@ -1014,7 +1014,7 @@ TEST(SearchPages, HouseNumbersGetDigitsWhateverTheStoredLayout) {
             keyboard->set("find_layout", std::string(stored));
             r.find->openKeyboard();
         }
-        const std::string expected = stored && std::string(stored) == "Letters" ? "Letters" : "Digits and letters";
+        const std::string expected = stored && std::string(stored) == "Letters" ? "Letters" : "Letters and digits";
         EXPECT_EQ(keyboard->value("find_layout", std::string()), expected);
         r.menu->childClicked("addr");
         r.type(u"papal");

@@ -57,7 +57,7 @@ void buildAndDraw(ShippedData& data, bool big) {
     KeyboardLayouts layouts;
     ASSERT_TRUE(readTheme(data.designText(big), true, data.engine.dataFolder + u"skin/kb_layouts.xml", design, layouts));
     // The search keyboard (letters and digits) and the editing one.
-    EXPECT_EQ(layouts.layoutNames(false), (std::vector<std::string>{"Digits and letters", "Letters"}));
+    EXPECT_EQ(layouts.layoutNames(false), (std::vector<std::string>{"Letters", "Letters and digits"}));
     fdInterface ui(&data.engine, data.files.get());
     ASSERT_TRUE(initFonts(design, ui));
     ASSERT_TRUE(loadCursors(design, ui));
