@@ -389,8 +389,9 @@ bool PageFactory::createTrackManager() {
 bool PageFactory::loadWaypoints() {
     fdEngine& e = m_engine;
     try {
-        // Waypoint names are written in the design's caption font, white
-        // on the map's dark halo colours.
+        // Waypoint names are written in the design's caption font, in the
+        // caption colours of their POI type (white only for a type that has
+        // no style).
         Render::Font* font = e.m_ui->fontByName(e.m_design->extras.captionFont);
         e.m_waypointStyles = std::make_unique<RenderWaypointStyles>(e.m_mapRenderer->styles(), e.m_ui.get(), font,
                                                                     0xFFFFFFFFu);

@@ -32,7 +32,7 @@ bool createUserDataPage(fdEngine& engine, const std::string& designName) {
     } else if (name == "pageTrackEdit") {
         new fdPageTrackEditX(ui, engine.tracks());
     } else if (name == "pageTrackingSettings") {
-        new fdPageTrackingSettingsX(ui, engine.tracks());
+        new fdPageTrackingSettingsX(ui, engine.tracks(), engine.messages());
     } else if (name == "select_poi_type") {
         new fdPageSelectPoiType(ui, styles, engine.waypoints(), engine.bindings());
     } else if (name == "select_poi_types") {
@@ -40,7 +40,7 @@ bool createUserDataPage(fdEngine& engine, const std::string& designName) {
     } else if (name == "pageImages") {
         new fdPageImagesX(ui, engine.waypoints(), engine.bindings());
     } else if (name == "pageWaypointsList") {
-        new fdPageWPListX(ui, engine.waypoints(), engine.bindings());
+        new fdPageWPListX(ui, engine.waypoints(), engine.bindings(), engine.messages());
     } else if (name == "pageWPEdit") {
         auto* editor = new EditWayPointPage(ui, engine.waypoints(), engine.monitoring(), engine.waypointStyles(),
                                             engine.configRoot(), engine.keyboardLayouts());

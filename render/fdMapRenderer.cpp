@@ -51,11 +51,29 @@ void fillBox(SDL_Surface* surface, std::int32_t x, std::int32_t y, std::int32_t 
 
 bool sdlHasInputEvent(bool mouseMotion) {
     SDL_PumpEvents();
+    // A masked peek searches the whole queue and leaves it as it is: the UI
+    // timer's expose events and button releases often sit ahead of the press
+    // that should cut a slow frame short.
+    Uint32 mask = SDL_EVENTMASK(SDL_KEYDOWN) | SDL_EVENTMASK(SDL_MOUSEBUTTONDOWN);
+    if (mouseMotion)
+        mask |= SDL_EVENTMASK(SDL_MOUSEMOTION);
     SDL_Event event;
-    if (SDL_PeepEvents(&event, 1, SDL_PEEKEVENT, SDL_ALLEVENTS) <= 0)
+    if (SDL_PeepEvents(&event, 1, SDL_PEEKEVENT, mask) < 1)
         return false;
-    return event.type == SDL_KEYDOWN || event.type == SDL_MOUSEBUTTONDOWN ||
-           (mouseMotion && event.type == SDL_MOUSEMOTION);
+    if (Log::enabledFor(Log::Normal)) {
+        Log::log(Log::Normal, u"HasInputEvent: %d", static_cast<int>(event.type));
+        if (event.type == SDL_KEYDOWN)
+            Log::log(Log::Normal, u"KEYDOWN[%d,%d,%d]", static_cast<int>(event.key.keysym.scancode),
+                     static_cast<int>(event.key.keysym.mod), static_cast<int>(event.key.keysym.sym));
+        else if (event.type == SDL_MOUSEMOTION)
+            Log::log(Log::Normal, u"MOUSEMOTION[%d,abs(%d,%d),rel(%d,%d)]", static_cast<int>(event.motion.state),
+                     static_cast<int>(event.motion.x), static_cast<int>(event.motion.y),
+                     static_cast<int>(event.motion.xrel), static_cast<int>(event.motion.yrel));
+        else
+            Log::log(Log::Normal, u"MOUSEBUTTONDOWN[%d,(%d,%d)]", static_cast<int>(event.button.button),
+                     static_cast<int>(event.button.x), static_cast<int>(event.button.y));
+    }
+    return true;
 }
 
 std::uint32_t sdlTicks() { return SDL_GetTicks(); }

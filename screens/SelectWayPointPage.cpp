@@ -26,6 +26,8 @@ void SelectWayPointPage::afterBuild() {
     auto* list = dynamic_cast<Ui::fdList*>(widget("list"));
     if (list != nullptr && m_waypoints != nullptr)
         m_model = std::make_unique<WayPointsCategoriesSingleSelectList>(*list, *m_waypoints);
+    if (m_model != nullptr && m_messages != nullptr)
+        m_model->setDefaultCategoryText(m_messages->text("waypoints_default_category"));
 }
 
 void SelectWayPointPage::showType(std::uint16_t type) {

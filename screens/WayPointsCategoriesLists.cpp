@@ -5,6 +5,7 @@
 #include "ui/fdButtonX.h"
 #include "ui/fdList.h"
 #include "ui/fdPage.h"
+#include "userdata/fdWPManager.h"
 
 namespace Screens {
 
@@ -23,7 +24,9 @@ void WayPointsCategoriesList::resetGroups() {
 }
 
 void WayPointsCategoriesList::fillGroupHeader(Ui::fdStatic& text, std::int32_t group) {
-    text.setText(m_provider.category(static_cast<std::size_t>(group)).name);
+    const std::u16string& name = m_provider.category(static_cast<std::size_t>(group)).name;
+    text.setText(name == fdWPManager::DefaultCategory && !m_defaultCategoryText.empty() ? m_defaultCategoryText
+                                                                                         : name);
 }
 
 void WayPointsCategoriesList::fillCheck(Ui::fdCheckedButton& check, std::int32_t group, std::int32_t item) {

@@ -6,6 +6,7 @@
 #include "userdata/CategorizedWayPointsProvider.h"
 
 #include <cstdint>
+#include <string>
 #include <vector>
 
 namespace Screens {
@@ -41,6 +42,11 @@ class WayPointsCategoriesList : public Ui::SimpleGroupList, public Map::WayPoint
     void groupItemClicked(std::int32_t row, std::int32_t group, std::int32_t item) override;
     void onCategoriesChanged() override;
 
+    // The header text of the category the manager makes when none exists:
+    // its stored name is fixed (files and peers know it), what a driver
+    // reads follows the interface's language. Empty: the stored name.
+    void setDefaultCategoryText(std::u16string text) { m_defaultCategoryText = std::move(text); }
+
     // Takes the first item of that point out of its group.
     virtual void removePoint(std::uint32_t point);
     const std::vector<Group>& groups() const { return m_groups; }
@@ -54,6 +60,7 @@ class WayPointsCategoriesList : public Ui::SimpleGroupList, public Map::WayPoint
 
     Map::CategorizedWayPointsProvider& m_provider;
     std::vector<Group> m_groups;
+    std::u16string m_defaultCategoryText;
 };
 
 class WayPointsCategoriesSingleSelectList : public WayPointsCategoriesList {

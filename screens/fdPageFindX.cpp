@@ -2,7 +2,11 @@
 
 #include "core/MessageTable.h"
 #include "core/Text.h"
+#include "map/KvMap.h"
+#include "map/MapSet.h"
 #include "map/Projection.h"
+#include "map/file/AddressSectionReader.h"
+#include "render/RenderStyles.h"
 #include "screens/fdPageFindResults.h"
 #include "search/Engine.h"
 #include "search/SearchHistory.h"
@@ -15,6 +19,7 @@
 
 #include <SDL.h>
 
+#include <algorithm>
 #include <cmath>
 
 namespace Screens {
@@ -68,6 +73,43 @@ class ResultSelectionCallback final : public SearchResultCallback {
     SearchResultCallbackPtr m_wrapped;
 };
 
+// A point of interest without a name (the fuel stations of imported maps
+// mostly have none) goes by its type's name, in its row and on the map:
+// a blank row cannot be told from another or chosen knowingly.
+void nameUnnamedPois(std::vector<TextSearch::ResultItem>& rows, const Map::MapSet& maps,
+                     Render::RenderStyles& styles) {
+    for (TextSearch::ResultItem& row : rows) {
+        const auto* refs = std::get_if<0>(&row.objects);
+        if (!row.text.empty() || refs == nullptr || refs->empty() || refs->front().map >= maps.size()) continue;
+        Map::File::ObjectRecord object;
+        if (!maps.at(refs->front().map)->addressReader().readObject(refs->front().offset, object)) continue;
+        if (const Render::PoiStyle* style = styles.poiStyle(object.type)) row.text = style->name;
+    }
+}
+
+// A missing or unknown search layout is replaced by the first grid with
+// digit keys (stored back), not merely the first by name: the house-number
+// step types digits, and the first name may well be a grid of letters.
+void chooseFindLayout(Core::ConfigNode& node, const Ui::KeyboardLayouts& layouts) {
+    const std::vector<std::string> names = layouts.layoutNames(true);
+    std::string stored;
+    node.get("find_layout", stored);
+    if (std::find(names.begin(), names.end(), stored) != names.end()) return;
+    for (const std::string& name : names) {
+        const Ui::KeyboardGrid* grid = layouts.group(name);
+        const bool digits = grid && std::any_of(grid->layouts.begin(), grid->layouts.end(), [](const auto& layout) {
+                                return std::any_of(layout.rows.begin(), layout.rows.end(), [](const auto& row) {
+                                    return std::any_of(row.begin(), row.end(),
+                                                       [](char16_t c) { return c >= u'0' && c <= u'9'; });
+                                });
+                            });
+        if (digits) {
+            node.set("find_layout", name);
+            return;
+        }
+    }
+}
+
 } // namespace
 
 fdPageFindX::fdPageFindX(Ui::fdInterface* ui, SearchServices services)
@@ -90,6 +132,7 @@ void fdPageFindX::openKeyboard() {
     if (!m_services.layouts || !m_services.config) return;
     const Core::ConfigNodePtr node = m_services.config->child("Keyboard");
     const std::string languages = Ui::Keyboard::usedLanguagesSetting(*node, *m_services.layouts);
+    chooseFindLayout(*node, *m_services.layouts);
     const std::string layout = Ui::Keyboard::layoutSetting(*node, "find_layout", true, *m_services.layouts);
     m_keyboard = Ui::openPageKeyboard(*this, *m_services.layouts, layout, languages);
     if (!m_keyboard) return;
@@ -189,6 +232,7 @@ void fdPageFindX::childClicked(const std::string& name) {
     } else if (name == "back") {
         closeMessageBox();
         if (engine) engine->reset();
+        m_textChanged = false;
         showLabels(0, true);
         ui()->goBack();
         SearchResultCallbackPtr callback = m_callback;
@@ -258,11 +302,15 @@ void fdPageFindX::showResults() {
         return;
     }
     const int kind = engine->kind();
+    // Only points of interest and houses are listed untyped; elsewhere
+    // nothing typed (a text typed and erased, or a search begun afresh)
+    // asks for nothing.
     const bool listAll = (kind == TextSearch::PoisKind || kind == TextSearch::HousesKind) && engine->text().empty();
-    if (!m_textChanged && !listAll) return;
+    if (!listAll && (!m_textChanged || engine->text().empty())) return;
     m_textChanged = false;
     std::vector<TextSearch::ResultItem> rows;
     engine->collectResults(rows);
+    if (kind == TextSearch::PoisKind && m_services.styles) nameUnnamedPois(rows, engine->maps(), *m_services.styles);
     auto* page = dynamic_cast<fdPageFindResults*>(ui()->findPage("pageResults"));
     if (!page || !page->results()) return;
     fdPageFindResults::ResultsList& list = *page->results();

@@ -1,6 +1,7 @@
 #include "screens/fdPageTrackingSettingsX.h"
 
 #include "core/Format.h"
+#include "core/MessageTable.h"
 #include "ui/fdButtonX.h"
 #include "ui/fdInterface.h"
 #include "userdata/TrackFile.h"
@@ -9,9 +10,6 @@
 namespace Screens {
 
 namespace {
-
-const char16_t* const IntervalLabels[] = {u"1с", u"3с", u"5с", u"7с", u"10с", u"30с"};
-const char16_t* const DistanceLabels[] = {u"3м", u"5м", u"10м", u"15м", u"20м", u"30м"};
 
 int cycle(int step, int delta) { return (step + delta + 6) % 6; }
 
@@ -31,8 +29,9 @@ int fdPageTrackingSettingsX::distanceStep(float metres) {
     return 5;
 }
 
-fdPageTrackingSettingsX::fdPageTrackingSettingsX(Ui::fdInterface* ui, fdTrackManager* tracks)
-    : fdPage(ui, "pageTrackingSettings", nullptr), m_tracks(tracks) {}
+fdPageTrackingSettingsX::fdPageTrackingSettingsX(Ui::fdInterface* ui, fdTrackManager* tracks,
+                                                 const Core::MessageTable* messages)
+    : fdPage(ui, "pageTrackingSettings", nullptr), m_tracks(tracks), m_messages(messages) {}
 
 void fdPageTrackingSettingsX::afterBuild() {
     if (auto* box = dynamic_cast<Ui::fdStatic*>(findChild("colorBox")))
@@ -70,10 +69,15 @@ void fdPageTrackingSettingsX::onShow() {
 
 void fdPageTrackingSettingsX::showLabels() {
     m_size = foldSize(m_size);
+    // The unit words follow the interface's language, as every other label.
+    auto label = [this](int value, const char* unit) {
+        const std::u16string word = m_messages != nullptr ? m_messages->text(unit) : std::u16string();
+        return word.empty() ? Core::format(u"%d", value) : Core::format(u"%d %s", value, word);
+    };
     if (auto* seconds = dynamic_cast<Ui::fdStatic*>(findChild("seconds")))
-        seconds->setText(IntervalLabels[m_intervalStep]);
+        seconds->setText(label(IntervalsMs[std::size_t(m_intervalStep)] / 1000, "second_short"));
     if (auto* metres = dynamic_cast<Ui::fdStatic*>(findChild("meters")))
-        metres->setText(DistanceLabels[m_distanceStep]);
+        metres->setText(label(static_cast<int>(DistancesMetres[std::size_t(m_distanceStep)]), "meter"));
     if (auto* size = dynamic_cast<Ui::fdStatic*>(findChild("size")))
         size->setText(Core::format(u"%d", m_size));
     invalidate(1);

@@ -10,6 +10,9 @@
 #include <cstdint>
 
 class fdTrackManager;
+namespace Core {
+class MessageTable;
+}
 
 namespace Screens {
 
@@ -27,7 +30,10 @@ class fdPageTrackingSettingsX : public Ui::fdPage {
     // Sizes run 1-10 round: 0 gives 10, 11 gives 1.
     static int foldSize(int size) { return ((size + 9) % 10 + 10) % 10 + 1; }
 
-    fdPageTrackingSettingsX(Ui::fdInterface* ui, fdTrackManager* tracks);
+    // The step labels are numbers with the unit words "second_short" and
+    // "meter" of the messages (none: bare numbers).
+    fdPageTrackingSettingsX(Ui::fdInterface* ui, fdTrackManager* tracks,
+                            const Core::MessageTable* messages = nullptr);
 
     void afterBuild() override;
     void onShow() override;
@@ -47,6 +53,7 @@ class fdPageTrackingSettingsX : public Ui::fdPage {
     void showColour();
 
     fdTrackManager* m_tracks;
+    const Core::MessageTable* m_messages;
     Rule m_rule = Rule::None;
     int m_intervalStep = 0;
     int m_distanceStep = 0;

@@ -4,6 +4,7 @@
 #include "screens/WaypointFilters.h"
 #include "screens/fdPageSelectPoiType.h"
 
+#include "core/MessageTable.h"
 #include "ui/Keyboard.h"
 #include "ui/ListPage.h"
 #include "ui/MessageBoxText.h"
@@ -20,13 +21,16 @@ void fdPageWPListX::ShowTypedWayPointsCallback::result(std::uint16_t type) {
     m_ui.goToPage(&m_page);
 }
 
-fdPageWPListX::fdPageWPListX(Ui::fdInterface* ui, fdWPManager* waypoints, const Ui::ButtonBindings* bindings)
-    : fdPage(ui, "pageWaypointsList", nullptr), m_waypoints(waypoints), m_bindings(bindings) {}
+fdPageWPListX::fdPageWPListX(Ui::fdInterface* ui, fdWPManager* waypoints, const Ui::ButtonBindings* bindings,
+                             const Core::MessageTable* messages)
+    : fdPage(ui, "pageWaypointsList", nullptr), m_waypoints(waypoints), m_bindings(bindings), m_messages(messages) {}
 
 void fdPageWPListX::afterBuild() {
     auto* list = dynamic_cast<Ui::fdList*>(widget("list"));
     if (list != nullptr && m_waypoints != nullptr) {
         m_model = std::make_unique<WayPointsCategoriesMultiSelectList>(*list, *m_waypoints);
+        if (m_messages != nullptr)
+            m_model->setDefaultCategoryText(m_messages->text("waypoints_default_category"));
         m_model->rebuild(FilterWaypointsByType(m_type));
     }
 }

@@ -12,6 +12,9 @@
 #include <memory>
 
 class fdWPManager;
+namespace Core {
+class MessageTable;
+}
 
 namespace Ui {
 class ButtonBindings;
@@ -33,7 +36,9 @@ class fdPageWPListX : public Ui::fdPage {
         Ui::fdInterface& m_ui;
     };
 
-    fdPageWPListX(Ui::fdInterface* ui, fdWPManager* waypoints, const Ui::ButtonBindings* bindings);
+    // The messages name the default category (none: its stored name).
+    fdPageWPListX(Ui::fdInterface* ui, fdWPManager* waypoints, const Ui::ButtonBindings* bindings,
+                  const Core::MessageTable* messages = nullptr);
 
     void afterBuild() override;
     bool keyDown(int key) override;
@@ -54,6 +59,7 @@ class fdPageWPListX : public Ui::fdPage {
 
     fdWPManager* m_waypoints;
     const Ui::ButtonBindings* m_bindings;
+    const Core::MessageTable* m_messages;
     std::unique_ptr<WayPointsCategoriesMultiSelectList> m_model;
     std::uint16_t m_type = 0;
     ListTap m_tap;

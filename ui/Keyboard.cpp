@@ -201,6 +201,18 @@ void Keyboard::showKeys() {
     if (!m_grid)
         return;
     const std::size_t columns = static_cast<std::size_t>(m_grid->columns);
+    // The case key shows the first three letters of the alphabet on the
+    // keys, in the case shown: "абв" on a Russian layout, "abc" on an
+    // English one, whose keyboard would otherwise carry a Russian word.
+    std::u16string caseSample;
+    for (const Key& key : m_keys)
+        if (key.columnSpan != 0 && key.rowSpan != 0 && key.caption.size() == 1) {
+            const char16_t c = key.caption[0];
+            if ((c >= u'A' && c <= u'Z') || (c >= u'a' && c <= u'z') || c >= 0xC0) caseSample += c;
+        }
+    std::sort(caseSample.begin(), caseSample.end());
+    caseSample.erase(std::unique(caseSample.begin(), caseSample.end()), caseSample.end());
+    caseSample.resize(std::min<std::size_t>(caseSample.size(), 3));
     for (std::size_t i = 0; i < m_keys.size(); ++i) {
         Key& key = m_keys[i];
         auto* cell = dynamic_cast<fdButtonX*>(findChild(std::to_string(i)));
@@ -238,7 +250,7 @@ void Keyboard::showKeys() {
             enabled = caption == u"[bsp]" || allowed(u' ');
         } else if (caption == u"[cas]") {
             button->setCursorRenderer(nullptr);
-            button->setText(m_case == 0 ? u"\u0430\u0431\u0432" : u"\u0410\u0411\u0412");
+            button->setText(caseSample);
             enabled = !m_upperForced && m_case != NoCase;
         } else if (caption == u"[lng]") {
             button->setCursorRenderer(nullptr);

@@ -21,9 +21,10 @@ void Tarvik::create(TarvikPtr& out, const std::u16string& libraryPath, std::uint
     void* library = Platform::loadLibrary(libraryPath);
     if (!library) {
         const int error = Platform::lastError();
-        // No plug-in beside the program is the usual case (none ships).
-        Log::log(error == Platform::ErrorFileNotFound ? Log::Normal : Log::System,
-                 u"Waypoints plug-in '%s' can't be loaded (err %d)", libraryPath, error);
+        // The line keeps the plug-in's historical name, which its users
+        // search logs for; the file tried follows at Info.
+        Log::log(Log::System, "tarvik.dll can't be loaded (err %d)", error);
+        Log::log(Log::Info, u"filename = '%s'", libraryPath);
         if (error != Platform::ErrorFileNotFound) Log::log(Log::Info, "%s", Platform::loadLibraryMessage());
         return;
     }

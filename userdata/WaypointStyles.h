@@ -28,7 +28,10 @@ class WaypointStyles {
     // An image by data name ("pois/icons/x.bmp"), owned elsewhere; null when
     // it does not load.
     virtual Render::Image* loadImage(const std::string& name) = 0;
-    // The font of waypoint names and its colour (0xAABBGGRR); null: no names.
+    // The font of waypoint names (null: no names) and the colour
+    // (0xAABBGGRR) of a name on a black halo when neither the point's type
+    // nor the default waypoint type has a style; otherwise names take their
+    // style's caption colours.
     virtual Render::Font* nameFont() = 0;
     virtual std::uint32_t nameColour() = 0;
 };

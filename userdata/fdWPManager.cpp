@@ -340,9 +340,20 @@ std::uint32_t fdWPManager::drawPoints(SDL_Surface* surface, MapCamera& camera, s
             xe::fillCircle(surface, s.x, s.y, 5, 0xFF8000FF);
         }
         Render::TextSize size;
-        if (font != nullptr && !p.name.empty() && font->textSize(size, p.name))
-            font->drawText(surface, std::max(0, s.x - size.width / 2),
-                           std::max(0, s.y - size.height / 2) - 14, m_styles->nameColour(), p.name);
+        if (font != nullptr && !p.name.empty() && font->textSize(size, p.name)) {
+            // A name on a haloed line, as the map's own captions are, in its
+            // type's caption colours of the current day or night set: plain
+            // text vanishes on a light day map or a dark night one.
+            const Render::PoiStyle* colours = style != nullptr ? style : m_styles->poiStyle(WayPoint::DefaultType);
+            const std::int32_t left = std::max(0, s.x - size.width / 2);
+            const std::int32_t top = std::max(0, s.y - size.height / 2) - 14;
+            if (colours != nullptr)
+                font->drawTextSolid(surface, left, top, Render::Font::Halo, colours->textForeColor,
+                                    colours->textHaloColor, p.name);
+            else
+                font->drawTextSolid(surface, left, top, Render::Font::Halo, m_styles->nameColour(), 0xFF000000u,
+                                    p.name);
+        }
         ++drawn;
     });
     return drawn;

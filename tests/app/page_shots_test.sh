@@ -14,7 +14,7 @@ command -v convert >/dev/null || { echo "SKIP: convert (ImageMagick) is missing"
 rm -rf "$shots"
 mkdir -p "$shots"
 SDL_VIDEODRIVER=dummy SDL_AUDIODRIVER=dummy MIREL_PAGE_SHOTS="$shots" \
-  "$tests" --gtest_filter='PageLayout.*' >"$shots/layout-test.txt" 2>&1 ||
+  "$tests" --gtest_filter='PageLayout.*:PageTexts.*' >"$shots/layout-test.txt" 2>&1 ||
   { cat "$shots/layout-test.txt"; echo "FAIL: the page layout test failed"; exit 1; }
 count=0
 for bmp in "$shots"/*.bmp; do

@@ -203,4 +203,66 @@ TEST(MapRenderer, DangerPointMarksFollowTheirDirectionAndHeading) {
     SDL_FreeSurface(screen);
 }
 
+// The input probe looks through the whole queue for a press and takes
+// nothing out of it, so the main loop still sees every event afterwards.
+TEST(MapRenderer, InputProbeFindsAPressAnywhereInTheQueue) {
+    ASSERT_EQ(SDL_Init(SDL_INIT_VIDEO | SDL_INIT_NOPARACHUTE), 0);
+    auto event = [](Uint8 type) {
+        SDL_Event e{};
+        e.type = type;
+        if (type == SDL_KEYDOWN) {
+            e.key.keysym.scancode = 9;
+            e.key.keysym.mod = KMOD_LSHIFT;
+            e.key.keysym.sym = SDLK_a;
+        } else if (type == SDL_MOUSEBUTTONDOWN || type == SDL_MOUSEBUTTONUP) {
+            e.button.button = 1;
+            e.button.x = 12;
+            e.button.y = 34;
+        } else if (type == SDL_MOUSEMOTION) {
+            e.motion.state = 1;
+            e.motion.x = 5;
+            e.motion.y = 6;
+            e.motion.xrel = -2;
+            e.motion.yrel = 3;
+        }
+        return e;
+    };
+    struct Case {
+        std::vector<Uint8> queue;
+        bool withMotion;
+        bool found;
+        std::vector<std::string> logged;
+    };
+    const std::vector<Case> cases = {
+        {{}, false, false, {}},
+        {{SDL_VIDEOEXPOSE, SDL_KEYDOWN}, false, true, {"HasInputEvent: 2", "KEYDOWN[9,1,97]"}},
+        {{SDL_MOUSEBUTTONUP, SDL_MOUSEBUTTONDOWN}, false, true, {"HasInputEvent: 5", "MOUSEBUTTONDOWN[1,(12,34)]"}},
+        {{SDL_VIDEOEXPOSE, SDL_VIDEOEXPOSE, SDL_KEYUP, SDL_MOUSEBUTTONUP}, false, false, {}},
+        {{SDL_VIDEOEXPOSE, SDL_MOUSEMOTION}, false, false, {}},
+        {{SDL_VIDEOEXPOSE, SDL_MOUSEMOTION}, true, true, {"HasInputEvent: 4", "MOUSEMOTION[1,abs(5,6),rel(-2,3)]"}},
+    };
+    for (const Case& c : cases) {
+        SDL_Event drop;
+        while (SDL_PollEvent(&drop)) {
+        }
+        for (Uint8 type : c.queue) {
+            SDL_Event e = event(type);
+            ASSERT_EQ(SDL_PushEvent(&e), 0);
+        }
+        TestSupport::CaptureLogger log(Log::Normal);
+        EXPECT_EQ(sdlHasInputEvent(c.withMotion), c.found) << c.queue.size() << " " << c.withMotion;
+        EXPECT_EQ(log.linesAt(Log::Normal), c.logged);
+        EXPECT_EQ(log.lines().size(), c.logged.size());
+        log.setSeverity(Log::System);
+        log.clear();
+        EXPECT_EQ(sdlHasInputEvent(c.withMotion), c.found);
+        EXPECT_TRUE(log.lines().empty());
+        std::vector<Uint8> left;
+        while (SDL_PollEvent(&drop))
+            left.push_back(drop.type);
+        EXPECT_EQ(left, c.queue);
+    }
+    SDL_Quit();
+}
+
 } // namespace

@@ -14,6 +14,7 @@
 #include "screens/fdPageStreetListX.h"
 #include "screens/fdSearchMenuPage.h"
 #include "screens/MapPointLookup.h"
+#include "screens/SearchCallbacks.h"
 
 #include "core/Config.h"
 #include "core/FileSystem.h"
@@ -88,6 +89,7 @@ struct Rig {
         s.layouts = &layouts;
         s.bindings = &bindings;
         s.carPosition = [this] { return car; };
+        s.styles = &styles;
         add(new Ui::fdPage(&ui, "menuMain", nullptr));
         // The map page itself: what a chosen result shows there.
         camera.setAnchorFraction(MapCamera::anchorFractionFor(3));
@@ -155,6 +157,7 @@ struct Rig {
     Ui::ButtonBindings bindings{config.root()};
     TextSearch::Engine* search = nullptr;
     std::optional<Map::Point> car;
+    Render::RenderStyles styles;
     MapCamera camera;
     fdPageMap* map;
     fdSearchMenuPage* menu;
@@ -954,4 +957,109 @@ TEST(SearchPages, FilterCityShownOnTheMap) {
     EXPECT_EQ(textOf(r.map, "upper_box_turn"), u"Les Monegetti");
     EXPECT_GT(metresPer40(r), StreetLevelMetresPer40Pixels);
     EXPECT_LT(metresPer40(r), 1000.0f);
+}
+
+// Taps the on-screen key whose caption is given ("[bsp]" included).
+void tapKey(Rig& r, const std::u16string& caption) {
+    for (const auto& key : r.find->keyboard()->keys())
+        if (key.caption == caption && key.widget) {
+            r.find->keyboard()->childClicked(key.widget->name());
+            return;
+        }
+    ADD_FAILURE() << "no key " << Core::wideToUtf8(caption);
+}
+
+// "ok" with nothing typed asks for nothing on the city and street pages
+// (only points of interest and houses are listed untyped): not on a fresh
+// page, not after the typed text was erased, not after "back".
+TEST(SearchPages, OkWithNothingTypedListsNothingOnCityAndStreetPages) {
+    for (const auto& [command, letters] : {std::pair{"cities", u"mon"}, std::pair{"streets", u"grim"},
+                                           std::pair{"addr", u"papal"}}) {
+        SCOPED_TRACE(command);
+        Rig r;
+        auto okDoesNothing = [&] {
+            r.find->childClicked("ok");
+            EXPECT_EQ(r.active(), "pageFind");
+            EXPECT_EQ(r.find->findChild("mb"), nullptr);
+            EXPECT_EQ(r.results->results()->count(), 0);
+        };
+        r.menu->childClicked(command);
+        okDoesNothing();
+        r.type(letters);
+        for (std::size_t i = 0; i < std::u16string_view(letters).size(); ++i)
+            tapKey(r, u"[bsp]");
+        EXPECT_EQ(textOf(r.find, "enter_label"), u"");
+        okDoesNothing();
+        r.type(letters);
+        r.find->childClicked("back");
+        ASSERT_EQ(r.active(), "menuFind");
+        r.menu->childClicked(command);
+        okDoesNothing();
+        r.type(letters);
+        r.find->childClicked("ok");
+        EXPECT_EQ(r.active(), "pageResults") << "typed, it lists";
+    }
+}
+
+// The house-number step types digits unless the driver chose a grid
+// without them: a missing or unknown search layout is replaced by the
+// first grid with digits (not "Letters", first by name) and stored back.
+TEST(SearchPages, HouseNumbersGetDigitsFromAMissingOrUnknownLayout) {
+    // Null: the key is missing when the page is built.
+    for (const char* stored : {static_cast<const char*>(nullptr), "", "Qwerty", "Letters"}) {
+        SCOPED_TRACE(stored ? stored : "missing");
+        Rig r;
+        Core::ConfigNodePtr keyboard = r.config.root()->child("Keyboard");
+        if (stored) {
+            keyboard->set("find_layout", std::string(stored));
+            r.find->openKeyboard();
+        }
+        const std::string expected = stored && std::string(stored) == "Letters" ? "Letters" : "Letters and digits";
+        EXPECT_EQ(keyboard->value("find_layout", std::string()), expected);
+        r.menu->childClicked("addr");
+        r.type(u"papal");
+        r.find->childClicked("ok");
+        r.tapRow(r.results, 0);
+        ASSERT_EQ(r.search->kind(), TextSearch::HousesKind);
+        bool digits = false;
+        for (const auto& key : r.find->keyboard()->keys())
+            digits = digits || (key.caption == u"1" && key.widget && key.widget->visible());
+        EXPECT_EQ(digits, expected != "Letters");
+    }
+}
+
+// A point of interest without a name (Monaco's fuel stations mostly have
+// none) goes by its type's name in the results and in the map's top box:
+// the untyped POI search lists the nearest points around the car.
+TEST(SearchPages, AnUnnamedPoiGoesByItsTypeName) {
+    Rig r;
+    Render::PoiStyle fuel;
+    fuel.groupId = 0x2F00;
+    fuel.name = u"Fuel";
+    r.styles.daySet().poiStyles[0x2F01] = fuel;
+    r.styles.selectSet(true);
+    r.search->setCarPosition([&r] { return r.car; });
+    r.car = Map::Point{88440000, 581280000};
+    r.find->preparePoiSearch({0x2F01});
+    r.find->setCallback(std::make_shared<FindObjectOnMapCallbalck>(r.search, &r.ui, TextSearch::PoisKind));
+    r.ui.goToPage(r.find);
+    r.find->childClicked("ok");
+    ASSERT_EQ(r.active(), "pageResults");
+    const auto& rows = r.results->results()->rows();
+    int unnamed = -1;
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+        EXPECT_FALSE(rows[i].item.text.empty()) << i;
+        if (rows[i].item.text == u"Fuel") unnamed = static_cast<int>(i);
+    }
+    ASSERT_GE(unnamed, 0) << "the extract has fuel stations without a name";
+    // From beside that station it is the first row.
+    r.car = rows[std::size_t(unnamed)].item.point;
+    r.results->childClicked("back");
+    r.find->childClicked("ok");
+    ASSERT_EQ(r.active(), "pageResults");
+    ASSERT_EQ(rows[0].item.text, u"Fuel");
+    EXPECT_EQ(textOf(r.results->results()->list().rowWidget(0), "text"), u"Fuel");
+    r.tapRow(r.results, 0);
+    ASSERT_EQ(r.active(), "pageMap");
+    EXPECT_EQ(textOf(r.map, "upper_box_turn"), u"Fuel");
 }

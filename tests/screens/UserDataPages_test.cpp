@@ -125,11 +125,11 @@ struct Rig {
         new fdPageFvDlg(&ui, favourites);
         trackList = new fdPageTrackListX(&ui, tracks.get(), &messages, bindings.get());
         trackEdit = new fdPageTrackEditX(&ui, tracks.get());
-        settings = new fdPageTrackingSettingsX(&ui, tracks.get());
+        settings = new fdPageTrackingSettingsX(&ui, tracks.get(), &messages);
         types = new fdPageSelectPoiType(&ui, &renderStyles, waypoints.get(), bindings.get());
         multiTypes = new SelectPoiTypesPage(&ui, &renderStyles, bindings.get());
         images = new fdPageImagesX(&ui, waypoints.get(), bindings.get());
-        list = new fdPageWPListX(&ui, waypoints.get(), bindings.get());
+        list = new fdPageWPListX(&ui, waypoints.get(), bindings.get(), &messages);
         editor = new EditWayPointPage(&ui, waypoints.get(), nullptr, &styles, config.root(), &layouts);
         chooser = new SelectWayPointPage(&ui, waypoints.get(), favourites, &messages, bindings.get());
         auto owned = std::make_unique<FakeSource>();
@@ -220,10 +220,10 @@ TEST(TrackingSettingsPage, StepsLabelsAndSaving) {
         int savedState;
     };
     const Case cases[] = {
-        {60000, 25.0f, 0, 1, u"1с", u"30м", u"1", 1000, 30.0f, 0}, // above the last time step: the first
-        {5000, 30.0f, 1, 10, u"5с", u"30м", u"10", 5000, 30.0f, 1},
-        {1001, 3.0f, 2, 0, u"3с", u"3м", u"10", 3000, 3.0f, 2}, // size 0 folds to 10
-        {30000, 3.5f, 7, 11, u"30с", u"5м", u"1", 30000, 5.0f, 7}, // no rule: the state stays
+        {60000, 25.0f, 0, 1, u"1 s", u"30 m", u"1", 1000, 30.0f, 0}, // above the last time step: the first
+        {5000, 30.0f, 1, 10, u"5 s", u"30 m", u"10", 5000, 30.0f, 1},
+        {1001, 3.0f, 2, 0, u"3 s", u"3 m", u"10", 3000, 3.0f, 2}, // size 0 folds to 10
+        {30000, 3.5f, 7, 11, u"30 s", u"5 m", u"1", 30000, 5.0f, 7}, // no rule: the state stays
     };
     for (const Case& c : cases) {
         Rig r;
@@ -247,8 +247,8 @@ TEST(TrackingSettingsPage, StepsLabelsAndSaving) {
     r.open(r.settings);
     for (const char* command : {"secDown", "metersUp", "sizeDown", "radio_all"})
         r.settings->childClicked(command);
-    EXPECT_EQ(textOf(r.settings, "seconds"), u"3с");
-    EXPECT_EQ(textOf(r.settings, "meters"), u"3м");
+    EXPECT_EQ(textOf(r.settings, "seconds"), u"3 s");
+    EXPECT_EQ(textOf(r.settings, "meters"), u"3 m");
     EXPECT_EQ(textOf(r.settings, "size"), u"10");
     r.settings->childClicked("menu");
     EXPECT_EQ(r.ui.activePage(), r.ui.findPage("menuMain"));
@@ -576,6 +576,10 @@ TEST(WaypointList, FilteredGoEditDelete) {
     r.types->childClicked("button_ok");
     ASSERT_EQ(r.ui.activePage(), r.list);
     EXPECT_EQ(r.list->typeFilter(), UserDataTest::FuelType);
+    // The default category is stored as "(Точки)" but named in the
+    // interface's language.
+    EXPECT_EQ(r.waypoints->category(0).name, fdWPManager::DefaultCategory);
+    EXPECT_EQ(r.rowText(r.list, 0, "group_text"), u"(Waypoints)");
     EXPECT_EQ(r.rowText(r.list, 1), u"fuel");
     EXPECT_EQ(r.rowText(r.list, 2), u"");
 
@@ -662,6 +666,10 @@ TEST(WaypointList, ReachedFromTheListsMenu) {
     r.types->childClicked("button_ok");
     ASSERT_EQ(r.ui.activePage(), r.list);
     EXPECT_EQ(r.list->typeFilter(), UserDataTest::FuelType);
+    // The default category is stored as "(Точки)" but named in the
+    // interface's language.
+    EXPECT_EQ(r.waypoints->category(0).name, fdWPManager::DefaultCategory);
+    EXPECT_EQ(r.rowText(r.list, 0, "group_text"), u"(Waypoints)");
     EXPECT_EQ(r.rowText(r.list, 1), u"fuel");
     EXPECT_TRUE(stale->results.empty());
     r.list->childClicked("back");
@@ -678,6 +686,7 @@ TEST(Favourites, BindDriveClearAndTheFile) {
     r.tapRow(r.types, 0);
     r.types->childClicked("button_ok");
     ASSERT_EQ(r.ui.activePage(), r.chooser);
+    EXPECT_EQ(r.rowText(r.chooser, 0, "group_text"), u"(Waypoints)");
     r.chooser->childClicked("button_ok");
     EXPECT_EQ(r.ui.activePage(), r.chooser) << "no point chosen";
     r.tapRow(r.chooser, 1);

@@ -92,6 +92,18 @@ TEST(Keyboard, SpansSpecialKeysAndCommands) {
     EXPECT_EQ(Core::wideToUtf8(f.captions()), "Ж|З|И|К|[cas]|[lng]|[spc]|[bsp]|");
 }
 
+// The case key names the case in the shown alphabet: its first three
+// letters on the keys, sorted, in the shown case.
+TEST(Keyboard, TheCaseKeyShowsTheAlphabetOnTheKeys) {
+    KeyboardFixture f;
+    std::vector<std::u16string> shown;
+    for (int step = 0; step < 4; ++step) {
+        shown.push_back(f.keyboard->keys()[4].widget->text());
+        f.press(step % 2 == 0 ? 4 : 5); // case, then language
+    }
+    EXPECT_EQ(shown, (std::vector<std::u16string>{u"eqw", u"EQW", u"ЖЗИ", u"жзи"}));
+}
+
 TEST(Keyboard, AllowedLettersGreyKeysAndChooseTheLanguage) {
     KeyboardFixture f;
     f.keyboard->setValidLetters({u' ', u'e', u'q'});

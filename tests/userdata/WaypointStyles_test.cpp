@@ -1,7 +1,10 @@
 #include "userdata/WaypointStyles.h"
 
 #include "UserDataTestSupport.h"
+#include "render/Font.h"
 #include "render/RenderStyles.h"
+
+#include <algorithm>
 
 using namespace UserDataTest;
 
@@ -98,6 +101,77 @@ TEST(WaypointStyles, ALoadAgainReadsTheIconListAfresh) {
         EXPECT_EQ(manager.icons().size(), 3u) << load; // two type icons and the listed one
         EXPECT_EQ(manager.iconNames(), std::vector<std::u16string>{u"a.bmp"}) << load;
     }
+}
+
+// A font that measures every unit as 6 x 10 pixels and keeps what it was
+// asked to draw.
+class RecordingFont : public Render::Font {
+  public:
+    struct Call {
+        bool halo;
+        std::uint32_t text, effect;
+        std::int32_t x, y;
+        std::u16string name;
+        bool operator==(const Call&) const = default;
+    };
+    std::int32_t style() const override { return 0; }
+    void setStyle(std::int32_t) override {}
+    bool textSize(Render::TextSize& out, const char16_t* begin, const char16_t* end) override {
+        out = {static_cast<std::int32_t>(end - begin) * 6, 10};
+        return true;
+    }
+    void drawText(SDL_Surface*, std::int32_t x, std::int32_t y, std::uint32_t colour, const char16_t* begin,
+                  const char16_t* end) override {
+        calls.push_back({false, colour, 0, x, y, std::u16string(begin, end)});
+    }
+    void drawTextSolid(SDL_Surface*, std::int32_t x, std::int32_t y, std::int32_t mask, std::uint32_t text,
+                       std::uint32_t effect, const char16_t* begin, const char16_t* end) override {
+        calls.push_back({mask == Font::Halo, text, effect, x, y, std::u16string(begin, end)});
+    }
+    std::vector<Call> calls;
+};
+
+// Names are haloed in the caption colours of their type in the current day
+// or night set, those of the default waypoint type standing in for a type
+// without a style; with neither, the configured colour on black.
+TEST(WaypointStyles, NamesAreHaloedInTheirTypesCaptionColoursDayAndNight) {
+    StylesFixture f;
+    RecordingFont font;
+    RenderWaypointStyles adapter{f.styles, nullptr, &font, 0xFFFFFFFFu};
+    auto colour = [&](bool day, std::uint16_t type, std::uint32_t text, std::uint32_t halo) {
+        Render::PoiStyle& style = (day ? f.styles.daySet() : f.styles.nightSet()).poiStyles[type];
+        style.icon = f.icon.get();
+        style.textForeColor = text;
+        style.textHaloColor = halo;
+    };
+    colour(true, FuelType, 0xFF784810u, 0xFFFFFFFFu);
+    colour(true, WayPoint::DefaultType, 0xFF401080u, 0xFFFFFFFEu);
+    colour(false, FuelType, 0xFFF0C890u, 0xFF101010u);
+    TestSupport::TempDir dir;
+    fdWPManager manager(&adapter, wide(dir / "icons.txt"));
+    manager.load(wide(dir / "waypoints"));
+    ASSERT_EQ(manager.addPoint(u"Shell", Map::Point{0, 0}, u"", 0), 0);
+    ASSERT_TRUE(manager.setType(0, FuelType));
+    ASSERT_EQ(manager.addPoint(u"Odd", Map::Point{2, 0}, u"", 0), 1);
+    ASSERT_TRUE(manager.setType(1, 0x1234));
+    MapCamera camera;
+    flatCamera(camera, 100, 100);
+    xe::Point shell, odd;
+    ASSERT_TRUE(camera.mapToScreen(Map::Point{0, 0}, shell) && camera.mapToScreen(Map::Point{2, 0}, odd));
+    auto drawn = [&] {
+        font.calls.clear();
+        auto surface = RenderTest::makeSurface(32, 100, 100);
+        manager.drawPoints(surface.get(), camera, 150);
+        std::sort(font.calls.begin(), font.calls.end(),
+                  [](const RecordingFont::Call& a, const RecordingFont::Call& b) { return a.name < b.name; });
+        return font.calls;
+    };
+    using Call = RecordingFont::Call;
+    EXPECT_EQ(drawn(), (std::vector<Call>{{true, 0xFF401080u, 0xFFFFFFFEu, odd.x - 9, odd.y - 5 - 14, u"Odd"},
+                                          {true, 0xFF784810u, 0xFFFFFFFFu, shell.x - 15, shell.y - 5 - 14, u"Shell"}}));
+    f.styles.selectSet(false);
+    EXPECT_EQ(drawn(), (std::vector<Call>{{true, 0xFFFFFFFFu, 0xFF000000u, odd.x - 9, odd.y - 5 - 14, u"Odd"},
+                                          {true, 0xFFF0C890u, 0xFF101010u, shell.x - 15, shell.y - 5 - 14, u"Shell"}}));
 }
 
 } // namespace
