@@ -346,7 +346,7 @@ TEST(CarTracker, TheOldRoadStaysACandidateWhereTheNewOneContinuesIt) {
     roads.fix(1048, 500, 270, 12, 0.0f);
     roads.rig->frames(1000);
     EXPECT_EQ(roads.road(), 0u);
-    roads.fix(1006, 500, 270, 12, 0.0f); // 30 m behind the car drawn, 18 m past the border
+    roads.fix(1006, 500, 270, 12, 0.0f); // 18 m past the border, 30 m ahead of the car drawn
     roads.rig->frames(100);
     CarState state = roads.rig->tracker->carState();
     ASSERT_TRUE(state.onRoad);
