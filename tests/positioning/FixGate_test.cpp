@@ -16,7 +16,8 @@ constexpr double MetresPerDegree = 6371000.0 * 3.14159265358979323846 / 180.0;
 Positioning::Fix at(double east, double north) {
     Positioning::Fix fix;
     fix.latitude = static_cast<float>(50.0 + north / MetresPerDegree);
-    fix.longitude = static_cast<float>(10.0 + east / (MetresPerDegree * std::cos(50.0 * 3.14159265358979323846 / 180.0)));
+    fix.longitude =
+        static_cast<float>(10.0 + east / (MetresPerDegree * std::cos(50.0 * 3.14159265358979323846 / 180.0)));
     return fix;
 }
 
@@ -68,9 +69,13 @@ TEST(FixGate, KeepsOutWhatNoVehicleReachesAndFollowsARealMove) {
         {"scattered", drive(0, 2) + scattered + drive(8 + 12 * 4, 2)},
         // The bound grows with the time since the last fix passed on:
         // 100 m, and 100 m more a second.
-        {"bounds",
-         std::vector<Step>{{0, 0, 0, 'p'},      {0, 99, 0, 'p'},      {0, 200.5, 0, 'x'},  {0, 297, 1000, 'p'},
-                           {0, 498, 1000, 'x'}, {0, 498, 1000, 'p'}, {0, 30498, 300000, 'p'}}},
+        {"bounds", std::vector<Step>{{0, 0, 0, 'p'},
+                                     {0, 99, 0, 'p'},
+                                     {0, 200.5, 0, 'x'},
+                                     {0, 297, 1000, 'p'},
+                                     {0, 498, 1000, 'x'},
+                                     {0, 498, 1000, 'p'},
+                                     {0, 30498, 300000, 'p'}}},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.name);
@@ -125,16 +130,19 @@ TEST(FixGate, MeasuresDistancesOnTheSphere) {
     const struct {
         float la1, lo1, la2, lo2;
     } rows[] = {
-        {50.0f, 10.0f, 50.00001f, 10.0f},    {50.0f, 10.0f, 50.0f, 10.01f},  {43.7384f, 7.4246f, 43.7311f, 7.4197f},
-        {48.8566f, 2.3522f, 51.5074f, -0.1278f}, {-33.87f, 151.21f, -37.81f, 144.96f}, {0.0f, 179.9995f, 0.0f, -179.9995f},
+        {50.0f, 10.0f, 50.00001f, 10.0f},       {50.0f, 10.0f, 50.0f, 10.01f},
+        {43.7384f, 7.4246f, 43.7311f, 7.4197f}, {48.8566f, 2.3522f, 51.5074f, -0.1278f},
+        {-33.87f, 151.21f, -37.81f, 144.96f},   {0.0f, 179.9995f, 0.0f, -179.9995f},
         {60.0f, -179.99f, 60.1f, 179.99f},
     };
     for (const auto& row : rows) {
         // Across the antimeridian the short way round.
         const double turn = row.lo2 - row.lo1 > 180 ? -360.0 : row.lo2 - row.lo1 < -180 ? 360.0 : 0.0;
         const double expected = haversine(row.la1, row.lo1, row.la2, row.lo2 + turn);
-        EXPECT_NEAR(FixGate::metresBetween(row.la1, row.lo1, row.la2, row.lo2), expected, expected * 0.005 + 0.01)
+        EXPECT_NEAR(FixGate::metresBetween(row.la1, row.lo1, row.la2, row.lo2), expected,
+                    expected * 0.005 + 0.01)
             << row.la1 << "," << row.lo1 << " " << row.la2 << "," << row.lo2;
     }
-    EXPECT_NEAR(FixGate::metresBetween(48.8566f, 2.3522f, 51.5074f, -0.1278f), 343500.0, 1500.0); // Paris to London
+    EXPECT_NEAR(FixGate::metresBetween(48.8566f, 2.3522f, 51.5074f, -0.1278f), 343500.0,
+                1500.0); // Paris to London
 }
