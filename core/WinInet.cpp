@@ -2,6 +2,7 @@
 
 #include "core/Format.h"
 #include "core/Log.h"
+#include "core/LoggedText.h"
 #include "core/Text.h"
 #include "platform/Error.h"
 
@@ -79,8 +80,10 @@ std::unique_ptr<Impl::InetRequest> Impl::openRequest(const std::u16string& userA
 
     Platform::UrlComponents parts;
     if (!api.crackUrl(Core::wideToUtf8(url), parts)) {
-        Log::log(Log::Critical, u"SendInetMessage failed to parse url '%s' (err %d)", url,
-                 Platform::lastError());
+        const int error = Platform::lastError();
+        // The configured address may carry a login or a session in its query.
+        Log::log(Log::Critical, u"SendInetMessage failed to parse url '%s' (err %d)",
+                 Core::utf8ToWide(Log::urlWithSecretsHidden(Core::wideToUtf8(url))), error);
         return nullptr;
     }
 
@@ -93,7 +96,7 @@ std::unique_ptr<Impl::InetRequest> Impl::openRequest(const std::u16string& userA
         return nullptr;
     }
 
-    Log::log(Log::Normal, u"Requesting %s", Core::utf8ToWide(parts.path));
+    Log::log(Log::Normal, u"Requesting %s", Core::utf8ToWide(Log::withSecretsHidden(parts.path)));
     auto request =
         std::make_unique<InetHandle>(m_api, api.openRequest(connection->get(), Core::wideToUtf8(verb),
                                                             parts.path, "HTTP/1.0", RequestFlags));

@@ -12,7 +12,7 @@ using detail::Lock;
 
 System::System(const std::u16string& nmeaFolder, int nmeaLogPeriodMinutes, const MessageTexts* messages,
                const PortSystemFactory& makePortSystem, Clock& clock)
-    : m_messages(messages), m_mutex("Can't create gps mutex") {
+    : m_messages(messages), m_clock(clock), m_mutex("Can't create gps mutex") {
     try {
         std::unique_ptr<PortSystem> ports = makePortSystem ? makePortSystem(m_messages) : nullptr;
         m_device = std::make_unique<NmeaDevice>(
@@ -42,6 +42,20 @@ void System::removeListener(TrackingListener* listener) {
 
 void System::onFix(bool valid, const Fix& fix) {
     Lock lock(m_mutex);
+    if (valid) {
+        const FixGate::Verdict verdict = m_gate.judge(fix, m_clock.ticksMs());
+        // One line for a run of fixes kept out: a receiver that keeps
+        // jumping would fill the log five lines a second.
+        if (!verdict.passed) {
+            if (verdict.keptOut == 1)
+                Log::log(Log::Normal, u"GPS fix kept out: %d m from the last one in %u ms",
+                         static_cast<int>(verdict.metres), verdict.ms);
+            return;
+        }
+        if (verdict.moved)
+            Log::log(Log::Normal, u"GPS fixes followed to a new place %d m away after %d kept out",
+                     static_cast<int>(verdict.metres), verdict.keptOut);
+    }
     for (TrackingListener* listener : m_listeners)
         listener->onFix(valid, fix);
 }

@@ -3,12 +3,19 @@
 // device, is that device's tracking listener, and hands every fix on to its
 // own tracking listeners, in registration order, on the GPS thread.
 //
+// Every valid fix passes a FixGate first, so that a position no vehicle
+// could have reached (a receiver's glitch) reaches none of the listeners:
+// not the track, the car tracker's filter nor the map's view. Invalid fixes
+// pass as they are. The device's own getters (the GPS page) show what the
+// receiver said.
+//
 // Lock order on the GPS thread: the device's mutex, then this object's, then
 // each listener's own locks. A listener must not add or remove listeners
 // from inside onFix.
 
 #include "positioning/Clock.h"
 #include "positioning/Device.h"
+#include "positioning/FixGate.h"
 #include "positioning/MessageTexts.h"
 #include "positioning/PortSystem.h"
 #include "positioning/TrackingListener.h"
@@ -69,7 +76,9 @@ class System : private TrackingListener {
     void onFix(bool valid, const Fix& fix) override;
 
     const MessageTexts* m_messages;
+    Clock& m_clock;
     detail::Mutex m_mutex;
+    FixGate m_gate;
     std::unique_ptr<Device> m_device;
     std::vector<TrackingListener*> m_listeners;
 };

@@ -8,6 +8,10 @@
 //   online-test-server garbage   every reply a stream of bytes that is not HTTP
 //   online-test-server stall     the request is read and never answered
 //   online-test-server drop      the connection is closed unanswered
+//   online-test-server secrets   login with a session token in single quotes,
+//                                replies that carry tokens and a password
+//                                with white space around their '='; every
+//                                request read is written to the error output
 
 #include "map/Projection.h"
 #include "tests/support/HttpServer.h"
@@ -44,7 +48,14 @@ int main(int argc, char** argv) {
     const std::string mode = argc > 1 ? argv[1] : "";
     std::vector<HttpServer::Reply> script;
     constexpr int Replies = 2000;
-    if (mode == "friends") {
+    if (mode == "secrets") {
+        // Valid XML all of it: the service may quote and space as it likes.
+        script = {{200, "<mcr token='Single-Session-27' password = \"Spaced-Echo-88\"/>"},
+                  {200, "<mfi token = \"Spaced-Token-31\"><friend token='7' name='Ann'/></mfi>"},
+                  {200, "<mft access_token\t=\r\n'Tabbed-Token-45'/>"}};
+        for (int i = 0; i < Replies; ++i)
+            script.push_back({200, "<mft/>"});
+    } else if (mode == "friends") {
         script = {{200, "<mcr token=\"s1\"/>"}, {200, "<mfi><friend token=\"7\" name=\"Ann\"/></mfi>"},
                   {200, friendTrack()}};
         for (int i = 0; i < Replies; ++i)
@@ -60,7 +71,7 @@ int main(int argc, char** argv) {
             else if (mode == "drop")
                 script.push_back(HttpServer::Reply::dropped());
             else {
-                std::fprintf(stderr, "usage: online-test-server friends|500|garbage|stall|drop\n");
+                std::fprintf(stderr, "usage: online-test-server friends|500|garbage|stall|drop|secrets\n");
                 return 2;
             }
         }
@@ -68,6 +79,13 @@ int main(int argc, char** argv) {
     HttpServer server(std::move(script));
     std::printf("%u\n", static_cast<unsigned>(server.port()));
     std::fflush(stdout);
-    for (;;)
-        std::this_thread::sleep_for(std::chrono::seconds(1));
+    std::size_t written = 0;
+    for (;;) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(200));
+        if (mode != "secrets") continue;
+        const std::vector<std::string> requests = server.requests();
+        for (; written < requests.size(); ++written)
+            std::fprintf(stderr, "%s\n", requests[written].c_str());
+        std::fflush(stderr);
+    }
 }

@@ -214,12 +214,18 @@ TEST(CarTracker, NoisyDriveSnapsToTheDrivenStreet) {
 // units): the cell's corner lies at level (1024, 1024) of a grid whose
 // origin cell is (100, 200).
 struct RoadsRig {
-    explicit RoadsRig(const std::vector<MapWriting::Polyline>& roads) {
-        MapWriting::MapDescription map = AtlasTest::completeMap(1, 0);
+    explicit RoadsRig(const std::vector<MapWriting::Polyline>& roads) : RoadsRig(std::vector<MapWriting::Cell>{cellOf(1, roads)}) {}
+    // Cells of the same row: (x, 1), the rig's (0, 0) at the corner of (1, 1).
+    static MapWriting::Cell cellOf(int x, const std::vector<MapWriting::Polyline>& roads) {
         MapWriting::Cell cell;
-        cell.x = cell.y = 1;
+        cell.x = x;
+        cell.y = 1;
         cell.polylines = roads;
-        map.levels[0].cells = {cell};
+        return cell;
+    }
+    explicit RoadsRig(const std::vector<MapWriting::Cell>& cells) {
+        MapWriting::MapDescription map = AtlasTest::completeMap(1, 0);
+        map.levels[0].cells = cells;
         map.roads = {};
         MapWriting::writeMapFile(writer.folder("roads") / "roads.kvm", map);
         rig = std::make_unique<Rig>(writer.folder("roads"));
@@ -325,6 +331,29 @@ TEST(CarTracker, ARoadBeyondTheMatchedOneIsOnlyAsSureAsItScored) {
     ASSERT_TRUE(past.onRoad);
     EXPECT_NE(past.polylineId, 0u);
     EXPECT_EQ(past.probability, 0.0f);
+}
+
+// Driving west, the car leaves a road at the border of its cell, where the
+// next road begins. The next fix is measured past the border, so far that
+// the cells around it no longer hold the old road, while the filter still
+// draws the car a few metres before the border: the old road, which the
+// new one continues, stays a candidate and the car stays on it until it
+// reaches the new one, instead of jumping to the new road's end.
+TEST(CarTracker, TheOldRoadStaysACandidateWhereTheNewOneContinuesIt) {
+    RoadsRig roads({RoadsRig::cellOf(1, {{0, 6, false, 1, {{1024, 500}, {600, 500}}}}),
+                    RoadsRig::cellOf(2, {{0, 6, false, 0, {{500, 500}, {0, 500}}}})});
+    roads.rig->tracker->setUseStick(true, 10);
+    roads.fix(1048, 500, 270, 12, 0.0f);
+    roads.rig->frames(1000);
+    EXPECT_EQ(roads.road(), 0u);
+    roads.fix(1006, 500, 270, 12, 0.0f); // 18 m past the border, 30 m ahead of the car drawn
+    roads.rig->frames(100);
+    CarState state = roads.rig->tracker->carState();
+    ASSERT_TRUE(state.onRoad);
+    EXPECT_EQ(roads.road(), 0u);
+    EXPECT_GT(state.position.toGlobal().x / 256.0 - 102400 - 1024, 1024.0);
+    roads.rig->frames(1500);
+    EXPECT_EQ(roads.road(), 1u);
 }
 
 TEST(CarTracker, GpsThreadAndFramesShareTheCarUnderTheLock) {

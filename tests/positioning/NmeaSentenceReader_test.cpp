@@ -103,6 +103,23 @@ TEST(NmeaSentenceReader, WaitsForTwentyThreeBytes) {
     EXPECT_EQ(c.heldBytes(), 12u); // the line end is consumed, "AAAA..." waits for its own
 }
 
+// A reopened port starts a new stream: whatever was held goes, and a line
+// end that the new stream begins with (the rest of a CR LF) ends an empty
+// line, so the sentence after it is handed on.
+TEST(NmeaSentenceReader, AResetStartsAfresh) {
+    const std::string good = sentence("GPGSA,A,3,17,28,06,01,30,20,26,13,,,,,1.8,1.1,1.5");
+    for (const std::string held : {"", "$GPGGA,0307", "noise that never ends its line"}) {
+        SCOPED_TRACE(held);
+        Collector c;
+        c.feed(held);
+        c.reset();
+        EXPECT_EQ(c.heldBytes(), 0u);
+        EXPECT_EQ(c.freeBytes(), 4096u);
+        EXPECT_EQ(c.feed("\n" + good + "\r\n"), 1u);
+        EXPECT_EQ(c.sentences, std::vector<std::string>{good});
+    }
+}
+
 TEST(NmeaSentenceReader, FullBufferWithoutLineEndIsDropped) {
     const std::string good = line("GPGSA,A,3,17,28,06,01,30,20,26,13,,,,,1.8,1.1,1.5");
     Collector c;

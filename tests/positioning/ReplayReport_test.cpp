@@ -9,8 +9,10 @@ using PositioningTest::line;
 TEST(ReplayReport, OneLinePerFixAndTheLastSkyView) {
     const std::string recording =
         "# Name: a receiver\n" +
-        line("GPGGA,030719.50,3747.0873,S,17518.8938,E,1,08,1.1,59.9,M,23.7,M,,0000") +
-        line("GPRMC,030719.50,A,3747.0873,S,17518.8938,E,10.0,181.39,311214,,,A") +
+        // The first fix 60 m north of the others: farther, the gate before the
+        // listeners would keep the others out as a jump no vehicle makes.
+        line("GPGGA,030719.50,4807.0705,N,01131.0000,W,1,08,1.1,59.9,M,23.7,M,,0000") +
+        line("GPRMC,030719.50,A,4807.0705,N,01131.0000,W,10.0,181.39,311214,,,A") +
         line("GPGSA,A,3,17,28,06,,,,,,,,,,1.8,1.1,1.5") +
         line("GPGSV,2,1,05,1,10,100,11,2,20,200,22,3,30,300,33,4,40,40,44") +
         line("GPGSV,2,2,05,5,50,50,55") + "#GPGGA comment that looks like data\n" + "garbage\r\n" +
@@ -22,7 +24,7 @@ TEST(ReplayReport, OneLinePerFixAndTheLastSkyView) {
         "\x01\xFF" + line("GPGGA,030724.5,4807.038,N,01131.000,W,1,08,0.9,545.4,M,46.9,M,,") + line("GPGSV,3,1,12");
     EXPECT_EQ(Positioning::replayReport(recording),
               "time\tvalid\tlatitude\tlongitude\taltitude\tspeed\theading\thdop\tvdop\n"
-              "0000-00-00T03:07:19.50Z\t1\t-37.7847900\t175.3148956\t59.9\t0.000\t0.00\t1.10\t0.00\n"
+              "0000-00-00T03:07:19.50Z\t1\t48.1178398\t-11.5166664\t59.9\t0.000\t0.00\t1.10\t0.00\n"
               "2014-12-31T03:07:20Z\t1\t48.1172981\t-11.5166664\t545.4\t5.140\t181.39\t0.90\t1.50\n"
               "2014-12-31T03:07:20Z\t0\t48.1172981\t-11.5166664\t545.4\t5.140\t181.39\t0.90\t1.50\n"
               // Leading zeros of the decimals are kept; an RMC that opens an

@@ -552,6 +552,31 @@ TEST(SerialPortSystem, SearchWithoutPortsOrStoppedReportsFalseOnce) {
     EXPECT_EQ(stopped.alive, 0);
 }
 
+// A search closes the port the system held, and says so even when it finds
+// no receiver: the device then tells the map the fix is gone.
+TEST(SerialPortSystem, ASearchThatFindsNothingHasClosedTheOpenPort) {
+    TestSupport::TempDir data;
+    Receiver gps(data, 2, {line(Gga)});
+    gps.onlyAt = 4800;
+    auto options = quickOptions(data);
+    options.searchSpeeds = {9600};
+    options.noPortMs = 60000; // no reopening by itself while the test looks
+    PortEvents events;
+    Outcome::Shared shared;
+    Positioning::SerialPortSystem ports(nullptr, options);
+    ports.addDataListener(&events);
+    ports.setPort(2, 4800);
+    ports.setEnabled(true, nullptr);
+    ASSERT_TRUE(eventually([&] { return ports.isPortOpen(); }));
+    ASSERT_TRUE(ports.findPort(new Outcome(&shared)));
+    ASSERT_TRUE(eventually([&] { return shared.resultCount() > 0; }));
+    EXPECT_FALSE(ports.isPortOpen());
+    EXPECT_EQ(events.seen(), (std::vector<std::string>{"enabled", "open", "closed"}));
+    ports.removeDataListener(&events);
+    std::lock_guard lock(shared.mutex);
+    EXPECT_EQ(shared.results, std::vector<int>{-1});
+}
+
 TEST(SerialPortSystem, CommandsRunInOrderAndAFullQueueRefuses) {
     TestSupport::TempDir data;
     Receiver mute(data, 20, {""});

@@ -1,5 +1,6 @@
 #include "positioning/System.h"
 
+#include "core/Format.h"
 #include "core/Log.h"
 #include "core/Text.h"
 #include "positioning/ReplayPortSystem.h"
@@ -10,6 +11,8 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <chrono>
+#include <deque>
 #include <thread>
 
 using PositioningTest::FixRecorder;
@@ -89,6 +92,11 @@ TEST(System, HandsEveryFixToItsListenersInOrder) {
     EXPECT_EQ(alive, 0);
 }
 
+// Listeners added and removed on the main thread while the GPS thread
+// delivers fixes: each hears an unbroken run of valid fixes, in order, none
+// lost or doubled while it is on the list, and nothing after its removal
+// returned. The replay goes on until every listener has had its turn, so a
+// busy machine that runs the GPS thread first changes nothing.
 TEST(System, ListenersMayComeAndGoWhileFixesArrive) {
     PositioningTest::ReplaySystem rig;
     rig.system.enable(nullptr);
@@ -96,19 +104,118 @@ TEST(System, ListenersMayComeAndGoWhileFixesArrive) {
     for (int s = 0; s < 60; ++s)
         stream +=
             line(Core::format("GPGGA,0307%02d.000,3747.0873,S,17518.8938,E,1,08,1.1,59.9,M,23.7,M,,0000", s));
-    std::atomic<bool> done = false;
+    struct Heard : Positioning::TrackingListener {
+        std::vector<int> seconds; // the GPS thread's until the removal
+        int invalid = 0;
+        int afterRemoval = 0;
+        std::atomic<int> heard = 0;
+        std::atomic<bool> removed = false;
+        void onFix(bool valid, const Positioning::Fix& fix) override {
+            afterRemoval += removed ? 1 : 0;
+            invalid += valid ? 0 : 1;
+            seconds.push_back(fix.dateTime.second);
+            ++heard;
+        }
+    };
+    constexpr int Listeners = 40;
+    std::deque<Heard> listeners;
+    std::atomic<int> served = 0;
     std::thread gps([&] {
-        for (int round = 0; round < 50; ++round)
+        while (served < Listeners)
             rig.replay->feed(stream);
-        done = true;
     });
-    while (!done) {
-        FixRecorder listener;
+    // The deadline only ends a test whose fixes never come.
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+    for (int i = 0; i < Listeners; ++i) {
+        Heard& listener = listeners.emplace_back();
         rig.system.addListener(&listener);
+        while (listener.heard < 3 && std::chrono::steady_clock::now() < deadline)
+            std::this_thread::yield();
         rig.system.removeListener(&listener);
-        // After removal the listener is never called again, so it may die here.
+        listener.removed = true;
+        ++served;
     }
     gps.join();
+    for (const Heard& listener : listeners) {
+        ASSERT_GE(listener.heard.load(), 3);
+        EXPECT_EQ(listener.invalid, 0);
+        EXPECT_EQ(listener.afterRemoval, 0);
+        for (std::size_t i = 1; i < listener.seconds.size(); ++i)
+            ASSERT_EQ(listener.seconds[i], (listener.seconds[i - 1] + 1) % 60) << ::testing::PrintToString(listener.seconds);
+    }
+}
+
+// A receiver at 5 Hz sends one GGA+RMC pair 1000 km away between good
+// fixes: no listener hears it, each hears every good fix, and the log says
+// once that a fix was kept out. A receiver that then really is elsewhere is
+// followed from its fifth fix there.
+TEST(System, AFixNoVehicleCouldReachReachesNoListener) {
+    struct Ticks : Positioning::Clock {
+        std::uint32_t ticks = 5000;
+        std::uint32_t ticksMs() const override { return ticks; }
+        Positioning::DateTime localTime() const override { return {}; }
+    } clock;
+    Positioning::ReplayPortSystem* replay = nullptr;
+    Positioning::System system(
+        u"", 0, nullptr,
+        [&](const Positioning::MessageTexts*) {
+            auto ports = std::make_unique<Positioning::ReplayPortSystem>();
+            replay = ports.get();
+            return ports;
+        },
+        clock);
+    system.enable(nullptr);
+    FixRecorder a, b;
+    system.addListener(&a);
+    system.addListener(&b);
+    TestSupport::CaptureLogger log;
+    // Fix i: 10:00:00 + i / 5 s, north at 20 m/s from 50 N 10 E; the wild
+    // one 1000 km east, checksums and all.
+    const auto pair = [](int i, double north, double eastDegrees) {
+        const double latitude = 50.0 + north / 111195.0;
+        const double minutes = (latitude - 50.0) * 60.0;
+        const double longitude = 10.0 + eastDegrees;
+        const std::string time = Core::format("1000%02d.%d", i / 5, (i % 5) * 2);
+        const std::string position = Core::format("50%07.4f,N,%03d%07.4f,E", minutes, static_cast<int>(longitude),
+                                                  (longitude - static_cast<int>(longitude)) * 60.0);
+        return line("GPGGA," + time + "," + position + ",1,08,0.9,40.0,M,48.0,M,,") +
+               line("GPRMC," + time + ",A," + position + ",38.9,0.0,071226,,,A");
+    };
+    std::vector<int> good;
+    for (int i = 0; i < 20; ++i) {
+        clock.ticks += 200;
+        const bool wild = i == 10;
+        replay->feed(pair(i, 4.0 * i, wild ? 14.0 : 0.0));
+        if (!wild) good.push_back(i);
+    }
+    const auto heardSeconds = [](const FixRecorder& r) {
+        std::vector<int> tenths;
+        for (const auto& [valid, fix] : r.fixes) {
+            EXPECT_TRUE(valid);
+            EXPECT_NEAR(fix.longitude, 10.0f, 0.001f);
+            tenths.push_back(fix.dateTime.second * 5 + fix.dateTime.millisecond / 2);
+        }
+        return tenths;
+    };
+    EXPECT_EQ(heardSeconds(a), good);
+    EXPECT_EQ(heardSeconds(b), good);
+    EXPECT_EQ(log.countStartingWith("GPS fix kept out: "), 1u) << ::testing::PrintToString(log.snapshot());
+
+    // Carried 300 km west in a minute (a ferry, say): kept out four times,
+    // then followed.
+    clock.ticks += 60000;
+    const std::size_t before = a.fixes.size();
+    for (int i = 20; i < 30; ++i) {
+        clock.ticks += 200;
+        replay->feed(pair(i, 4.0 * i, -4.2));
+    }
+    ASSERT_EQ(a.fixes.size(), before + 6);
+    EXPECT_NEAR(a.fixes[before].second.longitude, 5.8f, 0.001f);
+    EXPECT_EQ(a.fixes[before].second.dateTime.second * 5 + a.fixes[before].second.dateTime.millisecond / 2, 24);
+    EXPECT_EQ(log.countStartingWith("GPS fix kept out: "), 2u); // once for the run of four
+    EXPECT_EQ(log.countStartingWith("GPS fixes followed to a new place"), 1u);
+    system.removeListener(&a);
+    system.removeListener(&b);
 }
 
 TEST(System, WithoutADeviceEverythingReportsFalse) {
