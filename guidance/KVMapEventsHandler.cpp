@@ -192,18 +192,21 @@ Positioning::Fix KVMapEventsHandler::currentFix(bool* valid) const {
 void KVMapEventsHandler::onFrame() {
     const FixState fix = fixState();
     pendingStep();
-    // 1. The user's switch. After the finish guidance waits for a new route:
+    // The tracker first, and the road events it does not raise itself:
+    // guidance that starts on this frame (the fix is back after a gap)
+    // starts where the new fix put the car, not where the last one before
+    // the gap left it, hundreds of metres back.
+    if (fix.valid) {
+        m_tracker.update();
+        carRoadEvents();
+    }
+    // The user's switch. After the finish guidance waits for a new route:
     // started again on the finished one it would only lead back to the
     // finish.
     if (m_arrived && m_routeChanged) m_arrived = false;
     if (m_naviOn != m_navi.running()) {
         if (!m_naviOn) m_navi.stop();
         else if (!m_arrived) startNavigation();
-    }
-    // 2. The tracker, and the road events it does not raise itself.
-    if (fix.valid) {
-        m_tracker.update();
-        carRoadEvents();
     }
     approachStep(fix);
     guidanceStep(fix);
@@ -370,7 +373,12 @@ void KVMapEventsHandler::onNaviEvent(int code, fdMapNavi& navi, const std::uint3
     };
     switch (code) {
     case Start: {
-        Phrase phrase{4};
+        // Guidance starts again after a gap in the fixes (a tunnel, a
+        // receiver that fell silent) wherever the car then is: the start
+        // word belongs to the route's start, the rest of the route is
+        // only told its next turn.
+        Phrase phrase;
+        if (navi.distFromStart() <= navi.maxDistFromPath()) phrase.push_back(4);
         appendManeuverPhrase(phrase, navi, m_sound);
         speak(4, phrase);
         break;
