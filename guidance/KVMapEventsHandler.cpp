@@ -265,7 +265,10 @@ void KVMapEventsHandler::approachStep(const FixState& fix) {
 void KVMapEventsHandler::guidanceStep(const FixState& fix) {
     if (!m_navi.running()) return;
     const Positioning::CarState car = m_tracker.carState();
-    if (fix.valid && car.valid) m_navi.onPosition(car, fix.fix.speed);
+    if (fix.valid && car.valid) {
+        m_navi.setCourse(fix.fix.heading);
+        m_navi.onPosition(car, fix.fix.speed);
+    }
     else m_navi.stop();
 }
 
@@ -275,7 +278,10 @@ void KVMapEventsHandler::startNavigation() {
     if (m_navi.running() || m_demoDriving) return;
     const FixState fix = fixState();
     const Positioning::CarState car = m_tracker.carState();
-    if (fix.valid && car.valid) m_navi.start(car, fix.fix.speed);
+    if (fix.valid && car.valid) {
+        m_navi.setCourse(fix.fix.heading);
+        m_navi.start(car, fix.fix.speed);
+    }
 }
 
 void KVMapEventsHandler::toggleNavigation() {
