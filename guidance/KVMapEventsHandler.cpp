@@ -8,6 +8,7 @@
 #include "render/RenderStyles.h"
 #include "routing/RouteComputation.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <numbers>
@@ -210,7 +211,11 @@ void KVMapEventsHandler::onFrame() {
     }
     approachStep(fix);
     guidanceStep(fix);
-    if (m_rebuildRequested && (!m_rebuildTried || m_clock.ticksMs() - m_lastRebuildMs >= RebuildPauseMs))
+    // A new route the car has followed some way was heeded; one it left
+    // again at once was not, and the next waits the longer.
+    if (m_unheededRebuilds != 0 && m_navi.running() && !m_navi.outOfPath() && m_navi.distFromStart() >= HeededMetres)
+        m_unheededRebuilds = 0;
+    if (m_rebuildRequested && (!m_rebuildTried || m_clock.ticksMs() - m_lastRebuildMs >= rebuildPauseMs()))
         rebuildPath();
     // A new route the car was not yet on was announced without its turn:
     // the turn is said once the car is on it, or its warnings, dropped as
@@ -336,6 +341,7 @@ void KVMapEventsHandler::rebuildPath() {
     }
     m_route.removePassedLeg(passed);
     m_route.prependPath(rebuilt);
+    m_unheededRebuilds = std::min(m_unheededRebuilds + 1, 2);
     Log::log(Log::Normal, "rebuildPath done");
     const FixState fix = fixState();
     approachStep(fix);
@@ -352,6 +358,11 @@ void KVMapEventsHandler::rebuildPath() {
     m_rebuildSpoken = withManeuver;
     m_rebuildTurnPassed = false;
     m_sayManeuverOnRoute = !withManeuver;
+}
+
+std::uint32_t KVMapEventsHandler::rebuildPauseMs() const {
+    static constexpr std::uint32_t pauses[] = {RebuildPauseMs, UnheededPauseMs, UnheededAgainPauseMs};
+    return pauses[m_unheededRebuilds];
 }
 
 void KVMapEventsHandler::applyPendingRoute() {

@@ -229,5 +229,64 @@ TEST(RouteFollowing, AHairpinsOtherLegNeverTakesTheCar) {
     }
 }
 
+// Halfway along, the driver leaves the route 200 m to the side and comes
+// back to where they left it, ignoring what the new routes say, then drives
+// on to the finish: one detour is one new route, two at most while the
+// driver ignores the first, never one every few seconds.
+TEST(RouteFollowing, ADetourIsOneRebuild) {
+    for (const int mode : {0, 1}) {
+        SCOPED_TRACE(testing::Message() << "routing mode " << mode);
+        Drive d(mode);
+        ASSERT_TRUE(d.compute(geo(43.726414, 7.416096), geo(43.734303, 7.418561), d.route));
+        const Path driven = d.route;
+        d.start();
+        const std::uint32_t length = PathPosition::distanceTo(PathPosition(driven, true), PathPosition(driven, false));
+        PathPosition car(driven, true);
+        std::uint32_t along = 0;
+        bool detoured = false;
+        std::size_t rebuildsBefore = 0;
+        for (int s = 0; s < 600 && !car.isAtEnd(); ++s, car.advanceMetres(11), along += 11) {
+            ASSERT_NO_FATAL_FAILURE(d.second(car, TownSpeed));
+            if (detoured || along < length / 2) continue;
+            detoured = true;
+            rebuildsBefore = d.count("rebuildPath start");
+            // Out to the right of the way the route goes, and back: a path
+            // of its own, two straight parts of a road-less drive.
+            const Positioning::CarState state = carStateAt(car);
+            const Map::Point from = state.position.toGlobal();
+            const double unitsPerMetre = Map::Projection::unitsPerMeterAt(from);
+            const double right = state.heading + 3.14159265358979 / 2.0;
+            for (int leg = 0; leg < 2; ++leg)
+                for (int m = 11; m <= 200; m += 11) {
+                    const double out = leg == 0 ? m : 200 - m;
+                    const Map::Point p{from.x + static_cast<std::int32_t>(std::sin(right) * out * unitsPerMetre),
+                                       from.y + static_cast<std::int32_t>(std::cos(right) * out * unitsPerMetre)};
+                    Positioning::Fix fix;
+                    fix.x = p.x;
+                    fix.y = p.y;
+                    fix.speed = TownSpeed;
+                    fix.heading = static_cast<float>(std::fmod((right * 180.0 / 3.14159265358979) + leg * 180.0, 360.0));
+                    fix.hdop = 1.0f;
+                    d.handler->onFix(true, fix);
+                    for (int i = 0; i < 10; ++i) {
+                        {
+                            Positioning::CarStateLock::Unit unit(d.handler->lock());
+                            ASSERT_TRUE(unit);
+                            d.handler->onFrame();
+                        }
+                        d.clock.ticks += 100;
+                    }
+                }
+            d.last.reset();
+        }
+        ASSERT_TRUE(detoured);
+        EXPECT_EQ(rebuildsBefore, 0u);
+        const std::size_t rebuilds = d.count("rebuildPath start") - rebuildsBefore;
+        EXPECT_GE(rebuilds, 1u);
+        EXPECT_LE(rebuilds, 2u);
+        EXPECT_EQ(d.count("navi event:ArriveLastPoint"), 1u);
+    }
+}
+
 } // namespace
 } // namespace Guidance
