@@ -12,6 +12,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <numbers>
+#include <optional>
 
 namespace Guidance {
 
@@ -51,34 +52,65 @@ const char* carEventName(int code) {
     }
 }
 
+bool isRoundaboutEntry(std::uint32_t type) { return type == 3 || type == 19; }
+bool isRoundaboutExit(std::uint32_t type) { return type == 4 || (type >= 8 && type <= 16); }
+
+// Metres from guidance's manoeuvre to the one after it; none when there is
+// none.
+std::optional<std::uint32_t> gapToNextManoeuvre(const fdMapNavi& navi) {
+    const PathPosition& at = navi.maneuverPosition();
+    if (at.path == nullptr || at.isAtEnd()) return std::nullopt;
+    PathPosition next;
+    std::uint32_t type = 0;
+    std::uint16_t aux = 0;
+    if (!at.path->nextManoeuvre(at, next, type, aux)) return std::nullopt;
+    return PathPosition::distanceTo(at, next);
+}
+
+} // namespace
+
 // Guidance's manoeuvre phrase after what out holds. The manoeuvres chained
 // behind the first ("then left, then right") are cut where the phrase could
 // not end before the car reaches the first turn: each of them gets its own
 // warnings, while a phrase still speaking past its turn tells the driver
-// nothing in time. When even the first turn with its distance does not fit
-// (a warning just past another turn, a new route close to its first turn),
-// the turn is said without the distance. A roundabout keeps its exit, and
-// loses only its distance: a new route a few metres before a roundabout
-// would otherwise speak on past it, over the warning of the turn after it.
-// A car that stands is taken to move off at town speed.
+// nothing in time. A roundabout entered right after the first turn has no
+// time for a phrase of its own: its exit is kept in the turn's phrase
+// ("turn right, then second exit"), the entry's words left out, as long as
+// it is said before the car enters the ring. When even the first turn with
+// its distance does not fit (a warning just past another turn, a new route
+// close to its first turn), the turn is said without the distance. A
+// roundabout keeps its exit, and loses only its distance: a new route a few
+// metres before a roundabout would otherwise speak on past it, over the
+// warning of the turn after it. A car that stands is taken to move off at
+// town speed.
 bool appendManeuverPhrase(Phrase& out, const fdMapNavi& navi, const NaviSounds* sound) {
     std::vector<ManeuverEntry> list;
     navi.maneuversToAnnounce(list);
-    const bool roundabout = navi.maneuverType() == 3 || navi.maneuverType() == 19;
+    const bool roundabout = isRoundaboutEntry(navi.maneuverType());
     constexpr double kTownSpeedMs = 50.0 / 3.6;
     const double speed = navi.speedMs() > 1.0f ? navi.speedMs() : kTownSpeedMs;
-    const auto fits = [&] {
+    const auto fitsWithin = [&](double metres) {
         Phrase whole = out;
         Voice::composeManeuverPhrase(whole, list, navi.sayDistanceFirst());
-        return sound->seconds(whole) <= navi.remainingDistance() / speed;
+        return sound->seconds(whole) <= metres / speed;
     };
+    const auto fits = [&] { return fitsWithin(navi.remainingDistance()); };
     if (sound != nullptr && !list.empty()) {
-        while (!roundabout && list.size() > 1 && !fits())
+        while (!roundabout && list.size() > 1 && !fits()) {
+            if (list.size() == 3 && isRoundaboutEntry(list[1].type) && isRoundaboutExit(list[2].type)) {
+                list.erase(list.begin() + 1);
+                const std::optional<std::uint32_t> gap = gapToNextManoeuvre(navi);
+                if (gap && fitsWithin(navi.remainingDistance() + *gap)) break;
+                continue;
+            }
             list.pop_back();
+        }
         if (!fits()) list.front().distance = 0;
     }
     return Voice::composeManeuverPhrase(out, list, navi.sayDistanceFirst());
 }
+
+namespace {
 
 Map::Point globalOf(const LevelPoint& p) {
     return Map::LevelFrame::of(*p.level).toGlobal({p.x, p.y});

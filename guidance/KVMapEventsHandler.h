@@ -230,6 +230,11 @@ private:
     void pendingStep();
 };
 
+// Appends guidance's announcement of its coming manoeuvres, shortened to
+// what the player can say in time (sound may be null: the whole list);
+// true when there was a manoeuvre to announce.
+bool appendManeuverPhrase(Phrase& out, const fdMapNavi& navi, const NaviSounds* sound);
+
 // A route point at the road nearest to a global map point, both allow flags
 // set; false when no road is found. bound receives the binding.
 bool nearestRoadPoint(Map::KVAtlas& atlas, Map::Point location, PathPoint& out, Map::Routing::RoadBinding& bound);
