@@ -329,6 +329,12 @@ private:
     std::unique_ptr<MapDrawing::CompassWidget> m_compass;
     std::map<std::string, MapDrawing::CursorRecord> m_cursors;
     std::uint32_t m_popupShownMs = 0;
+    // The pop-up shows the route buttons of a place another page chose (a
+    // search result, a point shown with its action): it waits for the
+    // driver instead of hiding by itself. Hidden while the driver looked at
+    // where the place lies, the tap meant for "To" chose the point under
+    // the finger instead, and the chosen place was lost.
+    bool m_popupWaits = false;
     std::u16string m_notice;
     Ui::fdList* m_menuList = nullptr;
     std::unique_ptr<Menu> m_menu;
