@@ -245,7 +245,8 @@ void KVMapEventsHandler::onFrame() {
     guidanceStep(fix);
     // A new route the car has followed some way was heeded; one it left
     // again at once was not, and the next waits the longer.
-    if (m_unheededRebuilds != 0 && m_navi.running() && !m_navi.outOfPath() && m_navi.distFromStart() >= HeededMetres)
+    if (m_unheededRebuilds != 0 && m_navi.running() && !m_navi.outOfPath() &&
+        m_navi.distFromStart() >= HeededMetres)
         m_unheededRebuilds = 0;
     if (m_rebuildRequested && (!m_rebuildTried || m_clock.ticksMs() - m_lastRebuildMs >= rebuildPauseMs()))
         rebuildPath();
@@ -305,8 +306,9 @@ void KVMapEventsHandler::guidanceStep(const FixState& fix) {
     if (fix.valid && car.valid) {
         m_navi.setCourse(fix.fix.heading);
         m_navi.onPosition(car, fix.fix.speed);
+    } else {
+        m_navi.stop();
     }
-    else m_navi.stop();
 }
 
 void KVMapEventsHandler::startNavigation() {

@@ -204,12 +204,13 @@ bool fdMapNavi::onPathAt(const Positioning::CarState& car, const PathPosition& a
     return true;
 }
 
-bool fdMapNavi::nearestAhead(const Positioning::CarState& car, const PathPosition& to, PathPosition& out) const {
+bool fdMapNavi::nearestAhead(const Positioning::CarState& car, const PathPosition& to,
+                             PathPosition& out) const {
     const Map::Level& level = *m_position.partLevel();
     const Map::LevelFrame frame = Map::LevelFrame::of(level);
     const Map::CellSplit cell = frame.splitToCell(frame.toLocal(car.position.toGlobal()));
-    return m_path->nearestPointAhead(m_position, to, level, cell.cellX, cell.cellY, {cell.remainderX, cell.remainderY},
-                                     out);
+    return m_path->nearestPointAhead(m_position, to, level, cell.cellX, cell.cellY,
+                                     {cell.remainderX, cell.remainderY}, out);
 }
 
 bool fdMapNavi::positionCheck(const Positioning::CarState& car, int code) {

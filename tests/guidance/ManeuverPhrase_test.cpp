@@ -75,7 +75,8 @@ TEST(ManeuverPhrase, ARoundaboutRightAfterATurnIsNamedBeforeItIsEntered) {
     fdMapNavi navi(config.root(), &phrases, clock);
     navi.setPath(&path);
     const auto car = [&](double m) {
-        return Positioning::CarState{true, 1.5707964f, {Map::LevelFrame::of(town.level(0)), at(m).x, at(m).y}};
+        return Positioning::CarState{
+            true, 1.5707964f, {Map::LevelFrame::of(town.level(0)), at(m).x, at(m).y}};
     };
     navi.start(car(0), Speed);
     for (phrases.metres = 1.1; phrases.metres < 1300; phrases.metres += 1.1) {
@@ -85,13 +86,15 @@ TEST(ManeuverPhrase, ARoundaboutRightAfterATurnIsNamedBeforeItIsEntered) {
     const double entry = 1175;
     const bool named = std::any_of(phrases.said.begin(), phrases.said.end(), [&](const Phrases::Said& s) {
         const Phrase secondExit{75, 61};
-        const bool exit = std::search(s.ids.begin(), s.ids.end(), secondExit.begin(), secondExit.end()) != s.ids.end();
+        const bool exit =
+            std::search(s.ids.begin(), s.ids.end(), secondExit.begin(), secondExit.end()) != s.ids.end();
         return exit && s.metres + phrases.sounds.seconds(s.ids) * Speed <= entry;
     });
     std::ostringstream heard;
     for (const auto& s : phrases.said) {
         heard << "\n" << static_cast<int>(s.metres) << " m:";
-        for (const int id : s.ids) heard << " " << id;
+        for (const int id : s.ids)
+            heard << " " << id;
     }
     EXPECT_TRUE(named) << heard.str();
     // The right turn's last phrase: the turn, then the exit, without the

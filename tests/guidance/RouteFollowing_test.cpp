@@ -49,13 +49,20 @@ std::optional<std::uint32_t> spokenMetres(const Phrase& phrase) {
     std::uint32_t total = 0, number = 0;
     for (auto it = in + 1; it != phrase.end(); ++it) {
         const std::int32_t id = *it;
-        if (id >= 12 && id <= 20) number += static_cast<std::uint32_t>(id - 11);
-        else if (id >= 23 && id <= 30) number += static_cast<std::uint32_t>(id - 21) * 10;
-        else if (id >= 31 && id <= 39) number += static_cast<std::uint32_t>(id - 30) * 100;
-        else if (id >= 43 && id <= 52) number += static_cast<std::uint32_t>(id - 33);
-        else if (id >= 66 && id <= 68) total += std::exchange(number, 0u) * 1000;
-        else if (id >= 55 && id <= 57) return total + number;
-        else break;
+        if (id >= 12 && id <= 20)
+            number += static_cast<std::uint32_t>(id - 11);
+        else if (id >= 23 && id <= 30)
+            number += static_cast<std::uint32_t>(id - 21) * 10;
+        else if (id >= 31 && id <= 39)
+            number += static_cast<std::uint32_t>(id - 30) * 100;
+        else if (id >= 43 && id <= 52)
+            number += static_cast<std::uint32_t>(id - 33);
+        else if (id >= 66 && id <= 68)
+            total += std::exchange(number, 0u) * 1000;
+        else if (id >= 55 && id <= 57)
+            return total + number;
+        else
+            break;
     }
     return total;
 }
@@ -81,7 +88,9 @@ struct Drive {
         return nearestRoadPoint(*atlas, from, a, bound) && nearestRoadPoint(*atlas, to, b, bound) &&
                Map::Routing::computePath(*atlas, *config.root(), a, b, out, false);
     }
-    void start() { handler = std::make_unique<KVMapEventsHandler>(config.root(), *atlas, route, &sounds, &styles, clock); }
+    void start() {
+        handler = std::make_unique<KVMapEventsHandler>(config.root(), *atlas, route, &sounds, &styles, clock);
+    }
     // One second at `at`: its fix (none from a silent receiver, an invalid
     // one without a fix), then ten frames.
     void second(const PathPosition& at, float speed, bool silent = false, bool noFix = false) {
@@ -101,7 +110,8 @@ struct Drive {
             fix.heading = car.heading * 180.0f / 3.14159265f;
             if (last && !(*last == p))
                 fix.heading = static_cast<float>(std::fmod(
-                    std::atan2(double(p.x) - last->x, double(p.y) - last->y) * 180.0 / 3.14159265358979 + 360.0,
+                    std::atan2(double(p.x) - last->x, double(p.y) - last->y) * 180.0 / 3.14159265358979 +
+                        360.0,
                     360.0));
             last = p;
             fix.hdop = 1.0f;
@@ -206,7 +216,11 @@ TEST(RouteFollowing, AfterAGapTheFirstPhraseTellsTheTrueDistance) {
 // it. The car driving the route is never found driving against it, off it,
 // or given a new route, whichever leg lies nearer a noisy fix.
 TEST(RouteFollowing, AHairpinsOtherLegNeverTakesTheCar) {
-    const unsigned seeds = std::getenv("MIREL_SEED") ? 1u : std::getenv("MIREL_SEEDS") ? unsigned(std::atoi(std::getenv("MIREL_SEEDS"))) : 8u;
+    // One seed when MIREL_SEED names it, else MIREL_SEEDS of them (8).
+    const char* many = std::getenv("MIREL_SEEDS");
+    const unsigned seeds = std::getenv("MIREL_SEED") ? 1u
+                           : many                    ? static_cast<unsigned>(std::atoi(many))
+                                                     : 8u;
     for (const int mode : {0, 1}) {
         for (unsigned seed = 0; seed < seeds; ++seed) {
             SCOPED_TRACE(testing::Message() << "routing mode " << mode << ", seed " << seed);
@@ -220,7 +234,8 @@ TEST(RouteFollowing, AHairpinsOtherLegNeverTakesTheCar) {
                 ASSERT_NO_FATAL_FAILURE(d.second(car, TownSpeed));
             // At the finish the car stops.
             const PathPosition end(driven, false);
-            for (int s = 0; s < 3; ++s) ASSERT_NO_FATAL_FAILURE(d.second(end, 0.0f));
+            for (int s = 0; s < 3; ++s)
+                ASSERT_NO_FATAL_FAILURE(d.second(end, 0.0f));
             EXPECT_EQ(d.count("navi event:BackwardMove"), 0u);
             EXPECT_EQ(d.count("navi event:OutOfPath"), 0u);
             EXPECT_EQ(d.count("rebuildPath start"), 0u);
@@ -240,7 +255,8 @@ TEST(RouteFollowing, ADetourIsOneRebuild) {
         ASSERT_TRUE(d.compute(geo(43.726414, 7.416096), geo(43.734303, 7.418561), d.route));
         const Path driven = d.route;
         d.start();
-        const std::uint32_t length = PathPosition::distanceTo(PathPosition(driven, true), PathPosition(driven, false));
+        const std::uint32_t length =
+            PathPosition::distanceTo(PathPosition(driven, true), PathPosition(driven, false));
         PathPosition car(driven, true);
         std::uint32_t along = 0;
         bool detoured = false;
@@ -259,13 +275,15 @@ TEST(RouteFollowing, ADetourIsOneRebuild) {
             for (int leg = 0; leg < 2; ++leg)
                 for (int m = 11; m <= 200; m += 11) {
                     const double out = leg == 0 ? m : 200 - m;
-                    const Map::Point p{from.x + static_cast<std::int32_t>(std::sin(right) * out * unitsPerMetre),
-                                       from.y + static_cast<std::int32_t>(std::cos(right) * out * unitsPerMetre)};
+                    const Map::Point p{
+                        from.x + static_cast<std::int32_t>(std::sin(right) * out * unitsPerMetre),
+                        from.y + static_cast<std::int32_t>(std::cos(right) * out * unitsPerMetre)};
                     Positioning::Fix fix;
                     fix.x = p.x;
                     fix.y = p.y;
                     fix.speed = TownSpeed;
-                    fix.heading = static_cast<float>(std::fmod((right * 180.0 / 3.14159265358979) + leg * 180.0, 360.0));
+                    fix.heading = static_cast<float>(
+                        std::fmod((right * 180.0 / 3.14159265358979) + leg * 180.0, 360.0));
                     fix.hdop = 1.0f;
                     d.handler->onFix(true, fix);
                     for (int i = 0; i < 10; ++i) {
