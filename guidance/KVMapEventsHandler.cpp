@@ -74,15 +74,15 @@ std::optional<std::uint32_t> gapToNextManoeuvre(const fdMapNavi& navi) {
 // not end before the car reaches the first turn: each of them gets its own
 // warnings, while a phrase still speaking past its turn tells the driver
 // nothing in time. A roundabout entered right after the first turn has no
-// time for a phrase of its own: its exit is kept in the turn's phrase
-// ("turn right, then second exit"), the entry's words left out, as long as
-// it is said before the car enters the ring. When even the first turn with
-// its distance does not fit (a warning just past another turn, a new route
-// close to its first turn), the turn is said without the distance. A
-// roundabout keeps its exit, and loses only its distance: a new route a few
-// metres before a roundabout would otherwise speak on past it, over the
-// warning of the turn after it. A car that stands is taken to move off at
-// town speed.
+// time for a phrase of its own: it stays in the turn's phrase with its exit
+// as long as that is said before the car enters the ring, the entry's words
+// left out when only the exit fits ("turn right, then second exit"). When
+// even the first turn with its distance does not fit (a warning just past
+// another turn, a new route close to its first turn), the turn is said
+// without the distance. A roundabout keeps its exit, and loses only its
+// distance: a new route a few metres before a roundabout would otherwise
+// speak on past it, over the warning of the turn after it. A car that
+// stands is taken to move off at town speed.
 bool appendManeuverPhrase(Phrase& out, const fdMapNavi& navi, const NaviSounds* sound) {
     std::vector<ManeuverEntry> list;
     navi.maneuversToAnnounce(list);
@@ -98,9 +98,13 @@ bool appendManeuverPhrase(Phrase& out, const fdMapNavi& navi, const NaviSounds* 
     if (sound != nullptr && !list.empty()) {
         while (!roundabout && list.size() > 1 && !fits()) {
             if (list.size() == 3 && isRoundaboutEntry(list[1].type) && isRoundaboutExit(list[2].type)) {
-                list.erase(list.begin() + 1);
+                // Said before the car enters the ring: with the entry's
+                // words when there is time, else the exit alone.
                 const std::optional<std::uint32_t> gap = gapToNextManoeuvre(navi);
-                if (gap && fitsWithin(navi.remainingDistance() + *gap)) break;
+                const std::uint32_t toRing = navi.remainingDistance() + gap.value_or(0);
+                if (gap && fitsWithin(toRing)) break;
+                list.erase(list.begin() + 1);
+                if (gap && fitsWithin(toRing)) break;
                 continue;
             }
             list.pop_back();
