@@ -8,9 +8,11 @@
 #include "render/RenderStyles.h"
 #include "routing/RouteComputation.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <numbers>
+#include <optional>
 
 namespace Guidance {
 
@@ -50,34 +52,69 @@ const char* carEventName(int code) {
     }
 }
 
+bool isRoundaboutEntry(std::uint32_t type) { return type == 3 || type == 19; }
+bool isRoundaboutExit(std::uint32_t type) { return type == 4 || (type >= 8 && type <= 16); }
+
+// Metres from guidance's manoeuvre to the one after it; none when there is
+// none.
+std::optional<std::uint32_t> gapToNextManoeuvre(const fdMapNavi& navi) {
+    const PathPosition& at = navi.maneuverPosition();
+    if (at.path == nullptr || at.isAtEnd()) return std::nullopt;
+    PathPosition next;
+    std::uint32_t type = 0;
+    std::uint16_t aux = 0;
+    if (!at.path->nextManoeuvre(at, next, type, aux)) return std::nullopt;
+    return PathPosition::distanceTo(at, next);
+}
+
+} // namespace
+
 // Guidance's manoeuvre phrase after what out holds. The manoeuvres chained
 // behind the first ("then left, then right") are cut where the phrase could
 // not end before the car reaches the first turn: each of them gets its own
 // warnings, while a phrase still speaking past its turn tells the driver
-// nothing in time. When even the first turn with its distance does not fit
-// (a warning just past another turn, a new route close to its first turn),
-// the turn is said without the distance. A roundabout keeps its exit, and
-// loses only its distance: a new route a few metres before a roundabout
-// would otherwise speak on past it, over the warning of the turn after it.
-// A car that stands is taken to move off at town speed.
+// nothing in time. A roundabout entered right after the first turn has no
+// time for a phrase of its own: it stays in the turn's phrase with its exit
+// as long as that is said before the car enters the ring, the entry's words
+// left out when only the exit fits ("turn right, then second exit"). When
+// even the first turn with its distance does not fit (a warning just past
+// another turn, a new route close to its first turn), the turn is said
+// without the distance. A roundabout keeps its exit, and loses only its
+// distance: a new route a few metres before a roundabout would otherwise
+// speak on past it, over the warning of the turn after it. A car that
+// stands is taken to move off at town speed.
 bool appendManeuverPhrase(Phrase& out, const fdMapNavi& navi, const NaviSounds* sound) {
     std::vector<ManeuverEntry> list;
     navi.maneuversToAnnounce(list);
-    const bool roundabout = navi.maneuverType() == 3 || navi.maneuverType() == 19;
+    const bool roundabout = isRoundaboutEntry(navi.maneuverType());
     constexpr double kTownSpeedMs = 50.0 / 3.6;
     const double speed = navi.speedMs() > 1.0f ? navi.speedMs() : kTownSpeedMs;
-    const auto fits = [&] {
+    const auto fitsWithin = [&](double metres) {
         Phrase whole = out;
         Voice::composeManeuverPhrase(whole, list, navi.sayDistanceFirst());
-        return sound->seconds(whole) <= navi.remainingDistance() / speed;
+        return sound->seconds(whole) <= metres / speed;
     };
+    const auto fits = [&] { return fitsWithin(navi.remainingDistance()); };
     if (sound != nullptr && !list.empty()) {
-        while (!roundabout && list.size() > 1 && !fits())
+        while (!roundabout && list.size() > 1 && !fits()) {
+            if (list.size() == 3 && isRoundaboutEntry(list[1].type) && isRoundaboutExit(list[2].type)) {
+                // Said before the car enters the ring: with the entry's
+                // words when there is time, else the exit alone.
+                const std::optional<std::uint32_t> gap = gapToNextManoeuvre(navi);
+                const std::uint32_t toRing = navi.remainingDistance() + gap.value_or(0);
+                if (gap && fitsWithin(toRing)) break;
+                list.erase(list.begin() + 1);
+                if (gap && fitsWithin(toRing)) break;
+                continue;
+            }
             list.pop_back();
+        }
         if (!fits()) list.front().distance = 0;
     }
     return Voice::composeManeuverPhrase(out, list, navi.sayDistanceFirst());
 }
+
+namespace {
 
 Map::Point globalOf(const LevelPoint& p) {
     return Map::LevelFrame::of(*p.level).toGlobal({p.x, p.y});
@@ -192,7 +229,15 @@ Positioning::Fix KVMapEventsHandler::currentFix(bool* valid) const {
 void KVMapEventsHandler::onFrame() {
     const FixState fix = fixState();
     pendingStep();
-    // 1. The user's switch. After the finish guidance waits for a new route:
+    // The tracker first, and the road events it does not raise itself:
+    // guidance that starts on this frame (the fix is back after a gap)
+    // starts where the new fix put the car, not where the last one before
+    // the gap left it, hundreds of metres back.
+    if (fix.valid) {
+        m_tracker.update();
+        carRoadEvents();
+    }
+    // The user's switch. After the finish guidance waits for a new route:
     // started again on the finished one it would only lead back to the
     // finish.
     if (m_arrived && m_routeChanged) m_arrived = false;
@@ -200,14 +245,14 @@ void KVMapEventsHandler::onFrame() {
         if (!m_naviOn) m_navi.stop();
         else if (!m_arrived) startNavigation();
     }
-    // 2. The tracker, and the road events it does not raise itself.
-    if (fix.valid) {
-        m_tracker.update();
-        carRoadEvents();
-    }
     approachStep(fix);
     guidanceStep(fix);
-    if (m_rebuildRequested && (!m_rebuildTried || m_clock.ticksMs() - m_lastRebuildMs >= RebuildPauseMs))
+    // A new route the car has followed some way was heeded; one it left
+    // again at once was not, and the next waits the longer.
+    if (m_unheededRebuilds != 0 && m_navi.running() && !m_navi.outOfPath() &&
+        m_navi.distFromStart() >= HeededMetres)
+        m_unheededRebuilds = 0;
+    if (m_rebuildRequested && (!m_rebuildTried || m_clock.ticksMs() - m_lastRebuildMs >= rebuildPauseMs()))
         rebuildPath();
     // A new route the car was not yet on was announced without its turn:
     // the turn is said once the car is on it, or its warnings, dropped as
@@ -262,8 +307,12 @@ void KVMapEventsHandler::approachStep(const FixState& fix) {
 void KVMapEventsHandler::guidanceStep(const FixState& fix) {
     if (!m_navi.running()) return;
     const Positioning::CarState car = m_tracker.carState();
-    if (fix.valid && car.valid) m_navi.onPosition(car, fix.fix.speed);
-    else m_navi.stop();
+    if (fix.valid && car.valid) {
+        m_navi.setCourse(fix.fix.heading);
+        m_navi.onPosition(car, fix.fix.speed);
+    } else {
+        m_navi.stop();
+    }
 }
 
 void KVMapEventsHandler::startNavigation() {
@@ -272,7 +321,10 @@ void KVMapEventsHandler::startNavigation() {
     if (m_navi.running() || m_demoDriving) return;
     const FixState fix = fixState();
     const Positioning::CarState car = m_tracker.carState();
-    if (fix.valid && car.valid) m_navi.start(car, fix.fix.speed);
+    if (fix.valid && car.valid) {
+        m_navi.setCourse(fix.fix.heading);
+        m_navi.start(car, fix.fix.speed);
+    }
 }
 
 void KVMapEventsHandler::toggleNavigation() {
@@ -327,6 +379,7 @@ void KVMapEventsHandler::rebuildPath() {
     }
     m_route.removePassedLeg(passed);
     m_route.prependPath(rebuilt);
+    m_unheededRebuilds = std::min(m_unheededRebuilds + 1, 2);
     Log::log(Log::Normal, "rebuildPath done");
     const FixState fix = fixState();
     approachStep(fix);
@@ -343,6 +396,11 @@ void KVMapEventsHandler::rebuildPath() {
     m_rebuildSpoken = withManeuver;
     m_rebuildTurnPassed = false;
     m_sayManeuverOnRoute = !withManeuver;
+}
+
+std::uint32_t KVMapEventsHandler::rebuildPauseMs() const {
+    static constexpr std::uint32_t pauses[] = {RebuildPauseMs, UnheededPauseMs, UnheededAgainPauseMs};
+    return pauses[m_unheededRebuilds];
 }
 
 void KVMapEventsHandler::applyPendingRoute() {
@@ -370,7 +428,12 @@ void KVMapEventsHandler::onNaviEvent(int code, fdMapNavi& navi, const std::uint3
     };
     switch (code) {
     case Start: {
-        Phrase phrase{4};
+        // Guidance starts again after a gap in the fixes (a tunnel, a
+        // receiver that fell silent) wherever the car then is: the start
+        // word belongs to the route's start, the rest of the route is
+        // only told its next turn.
+        Phrase phrase;
+        if (navi.distFromStart() <= navi.maxDistFromPath()) phrase.push_back(4);
         appendManeuverPhrase(phrase, navi, m_sound);
         speak(4, phrase);
         break;

@@ -181,6 +181,15 @@ private:
     // (they all start the road's own way) within a few frames, and was
     // given a new one twice a second. The request waits out the pause.
     static constexpr std::uint32_t RebuildPauseMs = 3000;
+    // A driver who leaves the new route too (a detour of their own, the
+    // new route ignored) was given another every few seconds: after one
+    // new route left within HeededMetres the next waits UnheededPauseMs,
+    // after two UnheededAgainPauseMs, until a route is followed again.
+    static constexpr std::uint32_t HeededMetres = 100;
+    static constexpr std::uint32_t UnheededPauseMs = 20000;
+    static constexpr std::uint32_t UnheededAgainPauseMs = 60000;
+    int m_unheededRebuilds = 0; // 0 to 2
+    std::uint32_t rebuildPauseMs() const;
     bool m_rebuildTried = false;
     std::uint32_t m_lastRebuildMs = 0;
     bool m_lastRoadValid = false;
@@ -220,6 +229,11 @@ private:
     void speakManeuver(int priority, const Phrase& phrase);
     void pendingStep();
 };
+
+// Appends guidance's announcement of its coming manoeuvres, shortened to
+// what the player can say in time (sound may be null: the whole list);
+// true when there was a manoeuvre to announce.
+bool appendManeuverPhrase(Phrase& out, const fdMapNavi& navi, const NaviSounds* sound);
 
 // A route point at the road nearest to a global map point, both allow flags
 // set; false when no road is found. bound receives the binding.

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cmath>
 #include <numbers>
+#include <optional>
 
 namespace Guidance {
 
@@ -14,6 +15,11 @@ namespace {
 constexpr double BackwardAngle = 2.8274333;
 constexpr float BackwardMinSpeedMs = 5.0f;
 constexpr float BackwardMinSegmentMetres = 2.0f;
+// A new fix moves the tracker's point on by up to this much more than the
+// car drove; a route point further on where the route has turned by more
+// than OtherLegDegrees is on another leg of it.
+constexpr std::uint32_t FixJumpMetres = 10;
+constexpr int OtherLegDegrees = 60;
 
 bool isRoundaboutEntry(std::uint32_t type) { return type == 3 || type == 19; }
 // Leaving a roundabout, or a turn announced once, late.
@@ -169,20 +175,42 @@ void fdMapNavi::setOutOfPath(const Positioning::CarState& car, int code) {
     m_nextPointKnown = false;
 }
 
-bool fdMapNavi::onPathTest(const Positioning::CarState& car) const {
-    if (m_position.isAtEnd() || m_position.partLevel() == nullptr)
-        return false;
-    const PathPart& part = m_position.currentPart();
+namespace {
+
+// The square of the metres between the car and a route position, as an
+// integer; none off the route's end.
+std::optional<double> squaredMetres(const Positioning::CarState& car, const PathPosition& at) {
+    if (at.isAtEnd() || at.partLevel() == nullptr)
+        return std::nullopt;
+    const PathPart& part = at.currentPart();
     const Map::LocalPoint carPoint = Map::LevelFrame::of(*part.level).toLocal(car.position.toGlobal());
-    const Map::LocalPoint onRoute = m_position.levelPoint();
+    const Map::LocalPoint onRoute = at.levelPoint();
     const double metres = std::hypot(double(carPoint.x) - onRoute.x, double(carPoint.y) - onRoute.y) * part.metresPerUnit;
-    const double squared = std::floor(metres * metres + 0.5);
-    const auto limit = [](std::uint32_t m) { return double(m) * double(m); };
-    if (squared > limit(m_maxDistFromPath0))
+    return std::floor(metres * metres + 0.5);
+}
+
+double squared(std::uint32_t metres) { return double(metres) * double(metres); }
+
+} // namespace
+
+bool fdMapNavi::onPathTest(const Positioning::CarState& car) const { return onPathAt(car, m_position); }
+
+bool fdMapNavi::onPathAt(const Positioning::CarState& car, const PathPosition& at) const {
+    const std::optional<double> d2 = squaredMetres(car, at);
+    if (!d2 || *d2 > squared(m_maxDistFromPath0))
         return false;
-    if (car.onRoad && car.probability > m_minProbOnPath1 && squared > limit(m_maxDistFromPath1))
+    if (car.onRoad && car.probability > m_minProbOnPath1 && *d2 > squared(m_maxDistFromPath1))
         return false;
     return true;
+}
+
+bool fdMapNavi::nearestAhead(const Positioning::CarState& car, const PathPosition& to,
+                             PathPosition& out) const {
+    const Map::Level& level = *m_position.partLevel();
+    const Map::LevelFrame frame = Map::LevelFrame::of(level);
+    const Map::CellSplit cell = frame.splitToCell(frame.toLocal(car.position.toGlobal()));
+    return m_path->nearestPointAhead(m_position, to, level, cell.cellX, cell.cellY,
+                                     {cell.remainderX, cell.remainderY}, out);
 }
 
 bool fdMapNavi::positionCheck(const Positioning::CarState& car, int code) {
@@ -228,15 +256,36 @@ void fdMapNavi::onPosition(const Positioning::CarState& car, float speedMs) {
     PathPosition ahead = advanced(m_position, truncated(speedMs * 10.0 + 0.5, 0xFFFF));
     if (ahead.isAtEnd())
         ahead = PathPosition(*m_path, false);
-    const Map::Level& level = *m_position.partLevel();
-    const Map::LevelFrame frame = Map::LevelFrame::of(level);
-    const Map::CellSplit cell = frame.splitToCell(frame.toLocal(car.position.toGlobal()));
     PathPosition nearest;
-    if (!m_path->nearestPointAhead(m_position, ahead, level, cell.cellX, cell.cellY,
-                                   {cell.remainderX, cell.remainderY}, nearest))
+    if (!nearestAhead(car, ahead, nearest))
         return;
+    // Where the route doubles back (a hairpin, a loop, a road out and back
+    // beside itself) another leg of it may lie nearer the car than the leg
+    // it drives: the tracker's point runs ahead of the car by the GPS
+    // latency and cuts the bend, or is snapped onto the other leg. A
+    // nearest point further on than the car can have driven since the
+    // last step, where the route runs another way, is such a leg: while
+    // the car is still near the leg it follows, it stays on that one,
+    // carried along it at its speed until its point and the route agree
+    // again. A point further on the same way is taken at once.
+    const std::uint32_t now = m_clock.ticksMs();
+    const double seconds = m_lastStepMs != 0 ? std::min((now - m_lastStepMs) * 0.001, 10.0) : 10.0;
+    m_lastStepMs = now;
+    bool held = false;
+    const std::uint32_t driving = truncated(speedMs * seconds + 0.5, 0xFFFF);
+    if (!m_outOfPath && PathPosition::distanceTo(m_position, nearest) > driving + FixJumpMetres &&
+        std::abs(headingChange(m_position.heading(), nearest.heading())) > OtherLegDegrees) {
+        PathPosition driven = advanced(m_position, driving);
+        if (driven.isAtEnd())
+            driven = PathPosition(*m_path, false);
+        const std::optional<double> d2 = squaredMetres(car, driven);
+        if (d2 && *d2 <= squared(m_maxDistFromPath0) && onPathAt(car, nearest)) {
+            nearest = driven;
+            held = true;
+        }
+    }
     m_position = nearest;
-    if (onPathTest(car)) {
+    if (held || onPathTest(car)) {
         if (m_outOfPath) {
             raise(BackToPath);
             m_outOfPath = false;
@@ -366,10 +415,18 @@ void fdMapNavi::backwardMoveTest(const Positioning::CarState& car, float speedMs
         m_position.segmentShorterThan(BackwardMinSegmentMetres))
         return;
     const double route = m_position.heading() * std::numbers::pi / 180.0;
-    double difference = std::remainder(route - double(car.heading), 2.0 * std::numbers::pi);
-    if (difference <= -std::numbers::pi)
-        difference += 2.0 * std::numbers::pi;
-    if (std::fabs(difference) > BackwardAngle)
+    const auto against = [route](double heading, double limit) {
+        double difference = std::remainder(route - heading, 2.0 * std::numbers::pi);
+        if (difference <= -std::numbers::pi)
+            difference += 2.0 * std::numbers::pi;
+        return std::fabs(difference) > limit;
+    };
+    // The tracker turns the car it shows at a limited rate, toward the
+    // road's direction nearer the receiver's course, which lags a second
+    // behind: out of a hairpin it may point back up the bend for seconds.
+    // The receiver's own course, where known, must then say the same.
+    if (against(double(car.heading), BackwardAngle) &&
+        (!m_course || against(double(*m_course) * std::numbers::pi / 180.0, std::numbers::pi / 2.0)))
         raise(BackwardMove);
 }
 

@@ -15,6 +15,7 @@
 #include "positioning/Clock.h"
 
 #include <cstdint>
+#include <optional>
 #include <vector>
 
 namespace Guidance {
@@ -116,6 +117,10 @@ public:
     void stop();
     // The per-frame step.
     void onPosition(const Positioning::CarState& car, float speedMs);
+    // The receiver's course (degrees) for the next steps, none when not
+    // known (the demo drive): a car is driving against the route only when
+    // its course says so too.
+    void setCourse(std::optional<float> degrees) { m_course = degrees; }
     void resetManeuverState();
     void setMaxDistFromPath(std::uint32_t metres);
     // The distance from the route beyond which the route is rebuilt.
@@ -151,6 +156,9 @@ private:
     void raise(int code, const std::uint32_t* passedType = nullptr);
     void setOutOfPath(const Positioning::CarState& car, int code);
     bool onPathTest(const Positioning::CarState& car) const;
+    bool onPathAt(const Positioning::CarState& car, const PathPosition& at) const;
+    // The route point nearest the car between the position and `to`.
+    bool nearestAhead(const Positioning::CarState& car, const PathPosition& to, PathPosition& out) const;
     bool positionCheck(const Positioning::CarState& car, int code);
     void maneuverStep(const Positioning::CarState& car, float speedMs);
     void findNextManeuver();
@@ -190,6 +198,8 @@ private:
     bool m_nextPointValid = false;
     PathPointWatcher m_nextPointWatcher{0, 1};
     bool m_running = false;
+    std::optional<float> m_course;
+    std::uint32_t m_lastStepMs = 0; // ticks of the last step that followed the car
     std::uint32_t m_startTicks = 0;
     Path* m_path = nullptr;
     std::uint8_t m_pathChanged = 0;

@@ -272,6 +272,7 @@ void fdPageMap::openPopup(Ui::fdWindowBase* popup) {
     if (popup == nullptr)
         return;
     m_popupShownMs = ui()->now();
+    m_popupWaits = false;
     m_popup = popup;
     popup->setVisible(true);
     if (Ui::fdWindowBase* submenu = findChild("submenu"))
@@ -289,6 +290,7 @@ void fdPageMap::closePopup() {
         m_editPoint->setVisible(false);
     m_popup = nullptr;
     m_popupShownMs = 0;
+    m_popupWaits = false;
     if (Ui::fdWindowBase* submenu = findChild("submenu"))
         submenu->setVisible(true);
     setIndicatorsVisible(true);

@@ -339,6 +339,12 @@ private:
     std::map<std::string, MapDrawing::CursorRecord> m_cursors;
     std::uint32_t m_popupShownMs = 0;
     std::deque<std::u16string> m_notices;
+    // The pop-up shows the route buttons of a place another page chose (a
+    // search result, a point shown with its action): it waits for the
+    // driver instead of hiding by itself. Hidden while the driver looked at
+    // where the place lies, the tap meant for "To" chose the point under
+    // the finger instead, and the chosen place was lost.
+    bool m_popupWaits = false;
     Ui::fdList* m_menuList = nullptr;
     std::unique_ptr<Menu> m_menu;
     std::size_t m_demoItem = static_cast<std::size_t>(-1);

@@ -263,8 +263,10 @@ void fdPageMap::showPoint(Map::Point point, bool runAction) {
     }
     if (m_services.atlas != nullptr)
         m_services.atlas->requestRedraw();
-    if (runAction)
+    if (runAction) {
         mapPointAction(point);
+        m_popupWaits = m_popup != nullptr;
+    }
     invalidate(1);
 }
 
@@ -357,6 +359,7 @@ void fdPageMap::showFound(const FoundObject& found) {
             m_tappedFind.kind = MapPointFind::Kind::Waypoint;
     }
     selectPoint(found.point);
+    m_popupWaits = m_popup != nullptr;
     setTopBox(found.title, found.detail);
     invalidate(1);
     if (m_services.camera != nullptr)

@@ -49,7 +49,7 @@ void fdPageMap::tick(std::uint32_t now) {
 
     if (m_menu != nullptr)
         m_menu->autoHide(now);
-    if (m_popup != nullptr && m_services.config) {
+    if (m_popup != nullptr && !m_popupWaits && m_services.config) {
         const int seconds = m_services.config->value("menu_autohide", 7);
         if (seconds != 0 && now - m_popupShownMs > static_cast<std::uint32_t>(seconds) * 1000u)
             closePopup();

@@ -437,8 +437,10 @@ TEST_F(Town_, RebuildRequestsFollowTheEvents) {
 // The frame's rebuilds come three seconds apart at least: a car driven
 // against a one-way street leaves every route rebuilt for it at once (they
 // start the road's own way) and was given a new one twice a second. The
-// request waits out the pause; being back on the route cancels it.
-TEST_F(Town_, RebuildsComeThreeSecondsApart) {
+// request waits out the pause; being back on the route cancels it. A new
+// route the car never followed (it stands) makes the next wait 20 s, a
+// second one 60 s.
+TEST_F(Town_, RebuildsComeApartAndWaitLongerWhenNotFollowed) {
     for (double east = -900; east <= -600; east += 15) drive(east, 0, 90, 15);
     drive(-600, 0, 90, 0);
     ASSERT_TRUE(handler->navi().running());
@@ -455,9 +457,10 @@ TEST_F(Town_, RebuildsComeThreeSecondsApart) {
         int event; // -1: none
         std::size_t rebuilds;
         bool requested;
-    } rows[] = {{0, OutOfPath, 1, false}, {500, OutOfPath, 1, true},  {2900, -1, 1, true},
-                {3000, -1, 2, false},     {3100, OutOfPath, 2, true}, {4000, BackToPath, 2, false},
-                {6000, -1, 2, false},     {6100, OutOfPath, 3, false}};
+    } rows[] = {{0, OutOfPath, 1, false},     {500, OutOfPath, 1, true},   {2900, -1, 1, true},
+                {19900, -1, 1, true},        {20000, -1, 2, false},       {20100, OutOfPath, 2, true},
+                {21000, BackToPath, 2, false}, {79900, OutOfPath, 2, true}, {80000, -1, 3, false},
+                {80100, OutOfPath, 3, true},  {139900, -1, 3, true},       {140000, -1, 4, false}};
     for (const auto& row : rows) {
         clock.ticks = start + row.atMs;
         if (row.event >= 0) handler->onNaviEvent(row.event, handler->navi(), nullptr);

@@ -27,6 +27,7 @@
 #include "map/Projection.h"
 #include "render/MapCamera.h"
 #include "render/RenderStyles.h"
+#include "routing/AtlasRoute.h"
 #include "search/Engine.h"
 #include "tests/support/CaptureLogger.h"
 #include "tests/support/TempDir.h"
@@ -59,10 +60,24 @@ std::u16string textOf(Ui::fdWindowBase* page, const char* name) {
     return widget ? widget->text() : u"<missing>";
 }
 
+// The car where the test puts it, for the map page's route commands.
+struct FakeCar : MapCarSource {
+    std::optional<CarFix> fix;
+    bool tryTakeCarState() override { return true; }
+    void releaseCarState() override {}
+    void onFrame() override {}
+    std::optional<CarFix> currentFix() override { return fix; }
+    Positioning::CarState shownCar() override { return {}; }
+    float unitsPerMetre() override { return 1.0f; }
+    GuidanceState guidance() override { return {}; }
+    std::optional<WarnedObject> warnedObject() override { return std::nullopt; }
+};
+
 struct Rig {
-    // The atlas folder's map files and the find page's result limit.
+    // The atlas folder's map files and the find page's result limit;
+    // routing gives the map page a route and a car.
     explicit Rig(std::vector<std::string> files = {"monaco.kvm"}, const char* from = MIREL_MONACO_ATLAS_DIR,
-                 int maxResults = 100) {
+                 int maxResults = 100, bool routing = false) {
         const std::string data = MIREL_DATA_DIR;
         EXPECT_TRUE(Ui::readTheme(TestSupport::readAll(data + "/skin/design800x480.xml"), true,
                                   FileSystem::toWide(data + "/skin/kb_layouts.xml"), engine.description, layouts));
@@ -99,6 +114,10 @@ struct Rig {
         mapServices.atlas = atlas.get();
         mapServices.camera = &camera;
         mapServices.messages = &messages;
+        if (routing) {
+            mapServices.route = &route;
+            mapServices.car = &mapCar;
+        }
         map = add(new fdPageMap(&ui, mapServices));
         menu = add(new fdSearchMenuPage(&ui, "menuFind", s));
         find = add(new fdPageFindX(&ui, s));
@@ -151,6 +170,8 @@ struct Rig {
     TestSupport::TempDir home;
     std::unique_ptr<Map::KVAtlas> atlas;
     DesignEngine engine;
+    AtlasRoute route;
+    FakeCar mapCar;
     Ui::fdInterface ui{&engine, nullptr};
     Ui::KeyboardLayouts layouts;
     Messages messages;
@@ -1062,4 +1083,44 @@ TEST(SearchPages, AnUnnamedPoiGoesByItsTypeName) {
     r.tapRow(r.results, 0);
     ASSERT_EQ(r.active(), "pageMap");
     EXPECT_EQ(textOf(r.map, "upper_box_turn"), u"Fuel");
+}
+
+// A house chosen in the search, looked at on the map for longer than the
+// pop-ups stay (7 s), then "To" tapped as a finger does, with the car at the
+// Casino: the route to the house is computed from the car. The route
+// buttons of a place another page chose wait for the driver; hidden by
+// themselves, the tap meant for "To" chose the point under the finger.
+TEST(SearchPages, ToAChosenHouseWaitsForTheDriver) {
+    Rig r({"monaco.kvm"}, MIREL_MONACO_ATLAS_DIR, 100, true);
+    const Map::Point casino = Map::Projection::fromGeo(43.7384f, 7.4246f);
+    r.car = casino;
+    r.mapCar.fix = CarFix{casino};
+    r.menu->childClicked("addr");
+    r.type(u"papal");
+    r.find->childClicked("ok");
+    ASSERT_TRUE(chooseRow(r, u"Avenue des Papalins"));
+    r.find->childClicked("ok");
+    ASSERT_TRUE(chooseRow(r, u"6"));
+    ASSERT_EQ(r.active(), "pageMap");
+    const PathPoint house = r.map->tappedRoutePoint();
+    ASSERT_TRUE(house.isSet());
+    Ui::fdWindowBase* popup = r.map->findChild("path_start");
+    ASSERT_TRUE(popup->visible());
+    const std::uint32_t shown = SDL_GetTicks();
+    for (std::uint32_t ms = 0; ms <= 10000; ms += 50) r.map->tick(shown + ms);
+    EXPECT_TRUE(popup->visible());
+    Ui::fdWindowBase* to = popup->findChild("tiny_to");
+    const int x = to->rect().x + to->rect().w / 2, y = to->rect().y + to->rect().h / 2;
+    r.ui.mouseButtonDown(1, x, y);
+    r.ui.mouseButtonUp(1, x, y);
+    ASSERT_EQ(r.route.path().points.size(), 2u);
+    EXPECT_FALSE(r.route.path().parts.empty());
+    EXPECT_EQ(r.route.path().points.back().segmentId, house.segmentId);
+    EXPECT_FALSE(popup->visible());
+    // A point the driver taps on the map keeps the auto-hide.
+    r.map->mapPointAction(casino);
+    const std::uint32_t tapped = SDL_GetTicks();
+    ASSERT_TRUE(r.map->findChild("path_continue")->visible());
+    for (std::uint32_t ms = 0; ms <= 7100; ms += 50) r.map->tick(tapped + ms);
+    EXPECT_FALSE(r.map->findChild("path_continue")->visible());
 }

@@ -1,0 +1,310 @@
+// Guidance over Monaco as a receiver feeds it, once a second at town speed
+// with the receiver's noise: gaps in the fixes (a receiver fallen silent, a
+// tunnel), a route that doubles back on itself in a hairpin, a detour the
+// driver takes whatever the new routes say.
+
+#include "guidance/KVMapEventsHandler.h"
+
+#include "core/Config.h"
+#include "map/Projection.h"
+#include "map/UnitsPerMeter.h"
+#include "render/RenderStyles.h"
+#include "routing/RouteComputation.h"
+#include "tests/guidance/GuidanceTestSupport.h"
+#include "tests/map/AtlasFixture.h"
+#include "tests/support/CaptureLogger.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
+#include <optional>
+#include <random>
+
+namespace Guidance {
+namespace {
+
+struct Sounds : NaviSounds {
+    struct Played {
+        std::uint32_t ms;
+        Phrase ids;
+    };
+    explicit Sounds(const GuidanceTest::Clock& clock) : clock(clock) {}
+    bool naviOn() const override { return true; }
+    bool play(int, const Phrase& ids) override {
+        played.push_back({clock.ticks, ids});
+        return true;
+    }
+    bool accepts(int) const override { return true; }
+    const GuidanceTest::Clock& clock;
+    std::vector<Played> played;
+};
+
+// The metres a phrase speaks after its first "in", read back word by word
+// (numbers as the demo's words say them); nothing without one.
+std::optional<std::uint32_t> spokenMetres(const Phrase& phrase) {
+    const auto in = std::find(phrase.begin(), phrase.end(), Voice::In);
+    if (in == phrase.end()) return std::nullopt;
+    std::uint32_t total = 0, number = 0;
+    for (auto it = in + 1; it != phrase.end(); ++it) {
+        const std::int32_t id = *it;
+        if (id >= 12 && id <= 20)
+            number += static_cast<std::uint32_t>(id - 11);
+        else if (id >= 23 && id <= 30)
+            number += static_cast<std::uint32_t>(id - 21) * 10;
+        else if (id >= 31 && id <= 39)
+            number += static_cast<std::uint32_t>(id - 30) * 100;
+        else if (id >= 43 && id <= 52)
+            number += static_cast<std::uint32_t>(id - 33);
+        else if (id >= 66 && id <= 68)
+            total += std::exchange(number, 0u) * 1000;
+        else if (id >= 55 && id <= 57)
+            return total + number;
+        else
+            break;
+    }
+    return total;
+}
+
+Map::Point geo(double latitude, double longitude) {
+    return Map::Projection::fromGeo(static_cast<float>(latitude), static_cast<float>(longitude));
+}
+
+// A Monaco route and a handler following it; the car drives along `driven`
+// (the route, or a way of its own), a fix a second with up to `noiseMetres`
+// on each axis, ten frames of 100 ms between fixes.
+struct Drive {
+    explicit Drive(int routingMode = 0) {
+        setup.config.root()->set("win_route_heap", 1024);
+        config.root()->child("Routing")->set("routing_mode", routingMode);
+        atlas = setup.makeAtlas();
+        EXPECT_TRUE(atlas->load(AtlasTest::wide(setup.copyOf(MIREL_MONACO_ATLAS_DIR))));
+        if (const char* s = std::getenv("MIREL_SEED")) random.seed(static_cast<unsigned>(std::atoi(s)));
+    }
+    bool compute(Map::Point from, Map::Point to, Path& out) {
+        PathPoint a, b;
+        Map::Routing::RoadBinding bound;
+        return nearestRoadPoint(*atlas, from, a, bound) && nearestRoadPoint(*atlas, to, b, bound) &&
+               Map::Routing::computePath(*atlas, *config.root(), a, b, out, false);
+    }
+    void start() {
+        handler = std::make_unique<KVMapEventsHandler>(config.root(), *atlas, route, &sounds, &styles, clock);
+    }
+    // One second at `at`: its fix (none from a silent receiver, an invalid
+    // one without a fix), then ten frames.
+    void second(const PathPosition& at, float speed, bool silent = false, bool noFix = false) {
+        if (noFix) {
+            handler->onFix(false, Positioning::Fix{});
+        } else if (!silent) {
+            const Positioning::CarState car = carStateAt(at);
+            const Map::Point p = car.position.toGlobal();
+            const double unitsPerMetre = Map::Projection::unitsPerMeterAt(p);
+            std::uniform_real_distribution<double> noise(-noiseMetres, noiseMetres);
+            Positioning::Fix fix;
+            fix.x = p.x + static_cast<std::int32_t>(noise(random) * unitsPerMetre);
+            fix.y = p.y + static_cast<std::int32_t>(noise(random) * unitsPerMetre);
+            fix.speed = speed;
+            // A receiver's course is the way it came over the last second:
+            // in a bend, the chord.
+            fix.heading = car.heading * 180.0f / 3.14159265f;
+            if (last && !(*last == p))
+                fix.heading = static_cast<float>(std::fmod(
+                    std::atan2(double(p.x) - last->x, double(p.y) - last->y) * 180.0 / 3.14159265358979 +
+                        360.0,
+                    360.0));
+            last = p;
+            fix.hdop = 1.0f;
+            handler->onFix(true, fix);
+        }
+        for (int i = 0; i < 10; ++i) {
+            {
+                Positioning::CarStateLock::Unit unit(handler->lock());
+                ASSERT_TRUE(unit);
+                handler->onFrame();
+            }
+            clock.ticks += 100;
+        }
+    }
+    std::size_t count(const std::string& line) const {
+        return static_cast<std::size_t>(std::count(log.lines().begin(), log.lines().end(), line));
+    }
+
+    TestSupport::CaptureLogger log{Log::Info};
+    AtlasTest::AtlasSetup setup;
+    Core::Config config;
+    decltype(setup.makeAtlas()) atlas;
+    GuidanceTest::Clock clock;
+    Sounds sounds{clock};
+    Render::RenderStyles styles;
+    Path route;
+    std::unique_ptr<KVMapEventsHandler> handler;
+    double noiseMetres = 1.5;
+    std::optional<Map::Point> last; // the last fix's point before noise
+    std::mt19937 random{2026u};
+};
+
+constexpr float TownSpeed = 11.0f; // 40 km/h, metres a second
+
+// Metres from `at` to the manoeuvre after it on `path`, its aux length not
+// counted, as guidance measures it.
+std::uint32_t toNextManoeuvre(const Path& path, const PathPosition& at) {
+    PathPosition m;
+    std::uint32_t type = 0;
+    std::uint16_t aux = 0;
+    if (!path.nextManoeuvre(at, m, type, aux)) return 0;
+    const std::uint32_t d = PathPosition::distanceTo(at, m);
+    return d > aux ? d - aux : 0;
+}
+
+// The receiver falls silent for 30 s (the port is reopened after 10 s, the
+// fix then lost), or sends sentences without a fix for 15 s (a tunnel). The
+// first phrase after each gap gives the distance the turn really lies
+// ahead, not the one of the last warning before the gap, and the route is
+// not started again: "Starting the route" belongs to its start.
+TEST(RouteFollowing, AfterAGapTheFirstPhraseTellsTheTrueDistance) {
+    for (const bool tunnel : {false, true}) {
+        SCOPED_TRACE(tunnel ? "15 s without a fix" : "30 s silent");
+        Drive d;
+        ASSERT_TRUE(d.compute(geo(43.726414, 7.416096), geo(43.734303, 7.418561), d.route));
+        const Path driven = d.route;
+        // The gap begins as the 500 m warning of a turn at least 700 m from
+        // the one before is said; the car comes out of it well inside that.
+        PathPosition at(driven, true);
+        std::uint32_t before = 0;
+        for (PathPosition probe = at; !probe.isAtEnd(); probe.advanceMetres(10)) {
+            const std::uint32_t ahead = toNextManoeuvre(driven, probe);
+            if (ahead > before + 10 && ahead >= 700) break;
+            before = ahead;
+            at = probe;
+        }
+        ASSERT_FALSE(at.isAtEnd());
+        d.start();
+        const std::uint32_t gapSeconds = tunnel ? 15 : 30;
+        PathPosition car(driven, true);
+        std::optional<std::uint32_t> gapEnd;
+        std::optional<Sounds::Played> first; // the first phrase since the gap
+        std::uint32_t truth = 0;             // and the turn's distance then
+        for (int s = 0; s < 400 && !car.isAtEnd() && !first; ++s, car.advanceMetres(11)) {
+            const std::uint32_t ahead = toNextManoeuvre(driven, car);
+            if (!gapEnd && ahead < 545 && ahead > 300 && PathPosition::isBefore(at, car)) {
+                for (std::uint32_t g = 0; g < gapSeconds; ++g, car.advanceMetres(11))
+                    ASSERT_NO_FATAL_FAILURE(d.second(car, TownSpeed, true, tunnel || g == 10));
+                gapEnd = d.clock.ticks;
+            }
+            ASSERT_NO_FATAL_FAILURE(d.second(car, TownSpeed));
+            for (const Sounds::Played& p : d.sounds.played)
+                if (gapEnd && p.ms >= *gapEnd && !first) {
+                    first = p;
+                    truth = toNextManoeuvre(driven, car);
+                }
+        }
+        ASSERT_TRUE(gapEnd.has_value());
+        ASSERT_TRUE(first.has_value()) << "nothing said after the gap";
+        ASSERT_FALSE(d.sounds.played.empty());
+        EXPECT_EQ(d.sounds.played.front().ids.front(), 4) << "the route's start is not told";
+        EXPECT_EQ(std::count(first->ids.begin(), first->ids.end(), 4), 0) << "the route is started again";
+        const std::optional<std::uint32_t> said = spokenMetres(first->ids);
+        ASSERT_TRUE(said.has_value());
+        EXPECT_LE(std::abs(static_cast<int>(*said) - static_cast<int>(truth)), 75)
+            << "said " << *said << " m with the turn " << truth << " m ahead";
+    }
+}
+
+// From the Casino to Avenue des Papalins 6: 228 m along, the route turns
+// back in a hairpin whose return leg runs about 10 m beside the way up to
+// it. The car driving the route is never found driving against it, off it,
+// or given a new route, whichever leg lies nearer a noisy fix.
+TEST(RouteFollowing, AHairpinsOtherLegNeverTakesTheCar) {
+    // One seed when MIREL_SEED names it, else MIREL_SEEDS of them (8).
+    const char* many = std::getenv("MIREL_SEEDS");
+    const unsigned seeds = std::getenv("MIREL_SEED") ? 1u
+                           : many                    ? static_cast<unsigned>(std::atoi(many))
+                                                     : 8u;
+    for (const int mode : {0, 1}) {
+        for (unsigned seed = 0; seed < seeds; ++seed) {
+            SCOPED_TRACE(testing::Message() << "routing mode " << mode << ", seed " << seed);
+            Drive d(mode);
+            d.random.seed(d.random() + seed);
+            ASSERT_TRUE(d.compute(geo(43.7384, 7.4246), geo(43.729244, 7.417204), d.route));
+            const Path driven = d.route;
+            d.start();
+            PathPosition car(driven, true);
+            for (int s = 0; s < 400 && !car.isAtEnd(); ++s, car.advanceMetres(11))
+                ASSERT_NO_FATAL_FAILURE(d.second(car, TownSpeed));
+            // At the finish the car stops.
+            const PathPosition end(driven, false);
+            for (int s = 0; s < 3; ++s)
+                ASSERT_NO_FATAL_FAILURE(d.second(end, 0.0f));
+            EXPECT_EQ(d.count("navi event:BackwardMove"), 0u);
+            EXPECT_EQ(d.count("navi event:OutOfPath"), 0u);
+            EXPECT_EQ(d.count("rebuildPath start"), 0u);
+            EXPECT_EQ(d.count("navi event:ArriveLastPoint"), 1u);
+        }
+    }
+}
+
+// Halfway along, the driver leaves the route 200 m to the side and comes
+// back to where they left it, ignoring what the new routes say, then drives
+// on to the finish: one detour is one new route, two at most while the
+// driver ignores the first, never one every few seconds.
+TEST(RouteFollowing, ADetourIsOneRebuild) {
+    for (const int mode : {0, 1}) {
+        SCOPED_TRACE(testing::Message() << "routing mode " << mode);
+        Drive d(mode);
+        ASSERT_TRUE(d.compute(geo(43.726414, 7.416096), geo(43.734303, 7.418561), d.route));
+        const Path driven = d.route;
+        d.start();
+        const std::uint32_t length =
+            PathPosition::distanceTo(PathPosition(driven, true), PathPosition(driven, false));
+        PathPosition car(driven, true);
+        std::uint32_t along = 0;
+        bool detoured = false;
+        std::size_t rebuildsBefore = 0;
+        for (int s = 0; s < 600 && !car.isAtEnd(); ++s, car.advanceMetres(11), along += 11) {
+            ASSERT_NO_FATAL_FAILURE(d.second(car, TownSpeed));
+            if (detoured || along < length / 2) continue;
+            detoured = true;
+            rebuildsBefore = d.count("rebuildPath start");
+            // Out to the right of the way the route goes, and back: a path
+            // of its own, two straight parts of a road-less drive.
+            const Positioning::CarState state = carStateAt(car);
+            const Map::Point from = state.position.toGlobal();
+            const double unitsPerMetre = Map::Projection::unitsPerMeterAt(from);
+            const double right = state.heading + 3.14159265358979 / 2.0;
+            for (int leg = 0; leg < 2; ++leg)
+                for (int m = 11; m <= 200; m += 11) {
+                    const double out = leg == 0 ? m : 200 - m;
+                    const Map::Point p{
+                        from.x + static_cast<std::int32_t>(std::sin(right) * out * unitsPerMetre),
+                        from.y + static_cast<std::int32_t>(std::cos(right) * out * unitsPerMetre)};
+                    Positioning::Fix fix;
+                    fix.x = p.x;
+                    fix.y = p.y;
+                    fix.speed = TownSpeed;
+                    fix.heading = static_cast<float>(
+                        std::fmod((right * 180.0 / 3.14159265358979) + leg * 180.0, 360.0));
+                    fix.hdop = 1.0f;
+                    d.handler->onFix(true, fix);
+                    for (int i = 0; i < 10; ++i) {
+                        {
+                            Positioning::CarStateLock::Unit unit(d.handler->lock());
+                            ASSERT_TRUE(unit);
+                            d.handler->onFrame();
+                        }
+                        d.clock.ticks += 100;
+                    }
+                }
+            d.last.reset();
+        }
+        ASSERT_TRUE(detoured);
+        EXPECT_EQ(rebuildsBefore, 0u);
+        const std::size_t rebuilds = d.count("rebuildPath start") - rebuildsBefore;
+        EXPECT_GE(rebuilds, 1u);
+        EXPECT_LE(rebuilds, 2u);
+        EXPECT_EQ(d.count("navi event:ArriveLastPoint"), 1u);
+    }
+}
+
+} // namespace
+} // namespace Guidance
