@@ -141,6 +141,7 @@ void fdEngine::connectionChanged() {
 }
 
 int fdEngine::run() {
+    const unsigned boxesBefore = Core::messageBoxCount();
     try {
         // The log rolls over to log.old.txt past its bound, so it never
         // grows without end.
@@ -163,7 +164,7 @@ int fdEngine::run() {
             shutdown();
             return 0;
         }
-        if (result == 2 && !Core::messageBoxShown())
+        if (result == 2 && Core::messageBoxCount() == boxesBefore)
             Core::startFailureBox(u"Initialization error", kCriticalCaption);
         Log::log(Log::Critical, "fatal error : Failed to initialize engine");
     } catch (const std::exception& error) {

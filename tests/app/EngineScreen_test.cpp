@@ -341,15 +341,21 @@ TEST(EngineScreen, PoiTypeChoicesSurviveARestart) {
 // unknown and the design's size takes its place; any positive size is the
 // screen's own, however small.
 TEST(EngineScreen, AScreenSizeCountsFromOnePixel) {
-    engine::fdEngine e(u"/nonexistent/");
+    ProgramFolder folder;
+    TestSupport::CaptureLogger quiet;
+    engine::fdEngine e(folder.wide());
+    ASSERT_EQ(e.init(), 0);
+    ASSERT_EQ(e.designWidth(), 800);
+    ASSERT_EQ(e.designHeight(), 480);
     const struct {
         int width, height, expectWidth, expectHeight;
-    } rows[] = {{0, 0, 0, 0}, {1, 1, 1, 1}, {-1, 2, 0, 2}, {640, -5, 640, 0}};
+    } rows[] = {{0, 0, 800, 480}, {1, 1, 1, 1}, {-1, 2, 800, 2}, {640, -5, 640, 480}, {0, 1, 800, 1}};
     for (const auto& row : rows) {
         e.setScreenSize(row.width, row.height);
         EXPECT_EQ(e.screenWidth(), row.expectWidth) << row.width;
         EXPECT_EQ(e.screenHeight(), row.expectHeight) << row.height;
     }
+    e.shutdown();
 }
 
 // A page the design leaves out stands in with the common template, titled by

@@ -20,6 +20,8 @@
 #include "map/AtlasFolderList.h"
 #include "map/AtlasServices.h"
 #include "render/MapCamera.h"
+#include "render/RenderStyles.h"
+#include "render/StyleSet.h"
 #include "core/ResourcesPool.h"
 #include "map/KVAtlas.h"
 #include "tests/support/CaptureLogger.h"
@@ -35,6 +37,7 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -392,12 +395,59 @@ TEST(SettingsPages, AngleStepsRoundAndThePoiPageRemembersItsMode) {
         view->childClicked(command);
         EXPECT_EQ(view->angle(), (start + step) % 3) << command;
     }
-    auto* pois = rig.build(new PoisSettingsPage(&rig.ui, rig.config.root(), {}, nullptr));
-    for (const auto& [command, mode] : {std::pair{"button_warn", 1}, std::pair{"button_show", 0}}) {
-        pois->childClicked(command);
-        EXPECT_EQ(pois->mode(), mode);
-        EXPECT_EQ(rig.config.root()->value("pois_settings_mode", -1), mode);
+
+    // Two types of one group, both shown, the second warned.
+    constexpr std::uint16_t fuel = 0x2A01, cafe = 0x2A03;
+    Render::RenderStyles styles;
+    for (const auto& [type, name] : {std::pair{fuel, u"Fuel"}, std::pair{cafe, u"Cafe"}}) {
+        Render::PoiStyle style;
+        style.groupId = 0x2A00;
+        style.name = name;
+        styles.daySet().poiStyles[type] = style;
     }
+    const_cast<std::map<std::uint16_t, std::u16string>&>(styles.poiGroupNames())[0x2A00] = u"Services";
+    styles.setPoiTypeFlags(fuel, true, false);
+    styles.setPoiTypeFlags(cafe, true, true);
+    const auto open = [&] {
+        return rig.build(new PoisSettingsPage(&rig.ui, rig.config.root(), [&] { return &styles; }, nullptr));
+    };
+    const auto checked = [](Ui::fdPage* page, const char* name) {
+        return dynamic_cast<Ui::fdCheckedButton*>(page->findChild(name))->checked();
+    };
+    const auto flags = [&] {
+        return std::array{styles.isPoiTypeShown(fuel), styles.isPoiTypeWarned(fuel), styles.isPoiTypeShown(cafe),
+                          styles.isPoiTypeWarned(cafe)};
+    };
+    auto* pois = open();
+    ASSERT_NE(pois->list(), nullptr);
+    ASSERT_EQ(pois->list()->groups().size(), 1u);
+    EXPECT_EQ(pois->list()->groups()[0].items.size(), 2u);
+    EXPECT_EQ(pois->mode(), 0);
+    EXPECT_TRUE(checked(pois, "button_show"));
+    EXPECT_TRUE(checked(pois, "select_all_check")) << "every type shown";
+    pois->childClicked("button_warn");
+    EXPECT_EQ(pois->mode(), 1);
+    EXPECT_EQ(rig.config.root()->value("pois_settings_mode", -1), 1);
+    EXPECT_TRUE(checked(pois, "button_warn"));
+    EXPECT_FALSE(checked(pois, "select_all_check")) << "fuel is not warned";
+    // Everything warned and confirmed: the show flags stay, the page leads out.
+    dynamic_cast<Ui::fdCheckedButton*>(pois->findChild("select_all_check"))->setChecked(true);
+    pois->childClicked("select_all_check");
+    EXPECT_EQ(flags(), (std::array{true, false, true, true})) << "nothing changes before OK";
+    pois->childClicked("button_ok");
+    EXPECT_EQ(flags(), (std::array{true, true, true, true}));
+    EXPECT_NE(rig.ui.activePage(), pois);
+    // Opened again it remembers the warn column; the show column cleared
+    // and confirmed hides both and keeps the warnings.
+    pois = open();
+    EXPECT_EQ(pois->mode(), 1);
+    EXPECT_TRUE(checked(pois, "select_all_check"));
+    pois->childClicked("button_show");
+    EXPECT_EQ(rig.config.root()->value("pois_settings_mode", -1), 0);
+    dynamic_cast<Ui::fdCheckedButton*>(pois->findChild("select_all_check"))->setChecked(false);
+    pois->childClicked("select_all_check");
+    pois->childClicked("button_ok");
+    EXPECT_EQ(flags(), (std::array{false, true, false, true}));
 }
 
 // The list settings pages keep every key but Escape, which leads out.
