@@ -418,6 +418,10 @@ TEST(SettingsPages, AngleStepsRoundAndThePoiPageRemembersItsMode) {
         return std::array{styles.isPoiTypeShown(fuel), styles.isPoiTypeWarned(fuel), styles.isPoiTypeShown(cafe),
                           styles.isPoiTypeWarned(cafe)};
     };
+    const auto tapAll = [](Ui::fdPage* page, bool on) {
+        dynamic_cast<Ui::fdCheckedButton*>(page->findChild("select_all_check"))->setChecked(on);
+        page->childClicked("select_all_check");
+    };
     auto* pois = open();
     ASSERT_NE(pois->list(), nullptr);
     ASSERT_EQ(pois->list()->groups().size(), 1u);
@@ -425,29 +429,30 @@ TEST(SettingsPages, AngleStepsRoundAndThePoiPageRemembersItsMode) {
     EXPECT_EQ(pois->mode(), 0);
     EXPECT_TRUE(checked(pois, "button_show"));
     EXPECT_TRUE(checked(pois, "select_all_check")) << "every type shown";
+    // The show column cleared and confirmed hides both; the warning stays.
+    tapAll(pois, false);
+    EXPECT_EQ(flags(), (std::array{true, false, true, true})) << "nothing changes before OK";
+    pois->childClicked("button_ok");
+    EXPECT_NE(rig.ui.activePage(), pois);
+    EXPECT_EQ(flags(), (std::array{false, false, false, true}));
+    // The warn column shows the warned types; everything warned and
+    // confirmed keeps the types hidden.
+    pois = open();
     pois->childClicked("button_warn");
     EXPECT_EQ(pois->mode(), 1);
     EXPECT_EQ(rig.config.root()->value("pois_settings_mode", -1), 1);
     EXPECT_TRUE(checked(pois, "button_warn"));
     EXPECT_FALSE(checked(pois, "select_all_check")) << "fuel is not warned";
-    // Everything warned and confirmed: the show flags stay, the page leads out.
-    dynamic_cast<Ui::fdCheckedButton*>(pois->findChild("select_all_check"))->setChecked(true);
-    pois->childClicked("select_all_check");
-    EXPECT_EQ(flags(), (std::array{true, false, true, true})) << "nothing changes before OK";
+    tapAll(pois, true);
     pois->childClicked("button_ok");
-    EXPECT_EQ(flags(), (std::array{true, true, true, true}));
-    EXPECT_NE(rig.ui.activePage(), pois);
-    // Opened again it remembers the warn column; the show column cleared
-    // and confirmed hides both and keeps the warnings.
+    EXPECT_EQ(flags(), (std::array{false, true, false, true}));
+    // Opened again it remembers the warn column.
     pois = open();
     EXPECT_EQ(pois->mode(), 1);
     EXPECT_TRUE(checked(pois, "select_all_check"));
     pois->childClicked("button_show");
     EXPECT_EQ(rig.config.root()->value("pois_settings_mode", -1), 0);
-    dynamic_cast<Ui::fdCheckedButton*>(pois->findChild("select_all_check"))->setChecked(false);
-    pois->childClicked("select_all_check");
-    pois->childClicked("button_ok");
-    EXPECT_EQ(flags(), (std::array{false, true, false, true}));
+    EXPECT_FALSE(checked(pois, "select_all_check")) << "nothing shown";
 }
 
 // The list settings pages keep every key but Escape, which leads out.
