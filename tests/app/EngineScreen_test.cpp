@@ -356,6 +356,17 @@ TEST(EngineScreen, AScreenSizeCountsFromOnePixel) {
         EXPECT_EQ(e.screenHeight(), row.expectHeight) << row.height;
     }
     e.shutdown();
+    // The design is chosen by the same rule: one pixel is a screen too
+    // small for any design, 0 a side that was not reported.
+    for (const auto& [height, fits] : {std::pair{1, false}, std::pair{0, true}}) {
+        SCOPED_TRACE(height);
+        TestSupport::CaptureLogger log;
+        engine::fdEngine small(folder.wide());
+        small.setScreenSize(800, height);
+        EXPECT_EQ(small.init() == 0, fits);
+        EXPECT_EQ(log.contains("No design was found for the screen 800 x 1"), !fits);
+        small.shutdown();
+    }
 }
 
 // A page the design leaves out stands in with the common template, titled by
