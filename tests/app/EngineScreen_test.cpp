@@ -5,6 +5,7 @@
 #include "app/fdEngine.h"
 
 #include "core/Text.h"
+#include "guidance/SoundSystem.h"
 #include "render/MapPageServices.h"
 #include "ui/fdStatic.h"
 #include "map/proximity/Index.h"
@@ -73,6 +74,8 @@ TEST(EngineScreen, ARedrawShowsTheActivePage) {
     EXPECT_EQ(e.designHeight(), 0);
     ASSERT_EQ(e.init(), 0);
     ASSERT_NE(e.screen(), nullptr);
+    ASSERT_NE(e.sound(), nullptr);
+    EXPECT_EQ(e.ui()->soundPlayer(), static_cast<Ui::SoundPlayer*>(e.sound())) << "the buttons' clicks are heard";
     char* title = nullptr;
     SDL_WM_GetCaption(&title, nullptr);
     EXPECT_STREQ(title, "mirel");
@@ -236,6 +239,19 @@ TEST(EngineScreen, TheMainLoopDrawsThePageAndEndsOnQuit) {
     EXPECT_TRUE(e.quit());
     EXPECT_EQ(pixel(e.screen()), Uint32(0x800000));
     e.shutdown();
+}
+
+// A run that starts and is asked to quit ends with 0 after a whole
+// shutdown (the settings stored), and its log holds no fatal line.
+TEST(EngineScreen, AQuitRunEndsWithZero) {
+    ProgramFolder folder;
+    TestSupport::CaptureLogger quiet;
+    engine::fdEngine e(folder.wide());
+    e.setQuit(); // before the loop starts: it ends on its first pass
+    EXPECT_EQ(e.run(), 0);
+    EXPECT_EQ(TestSupport::readAll(folder.dir.path() / "log.txt").find("fatal error"), std::string::npos);
+    EXPECT_TRUE(fs::exists(folder.data("config.xml"))) << "the settings are stored at the end of a good run";
+    EXPECT_EQ(e.ui(), nullptr) << "shut down";
 }
 
 // A start that fails ends the run with -1 and the reason in log.txt; a
