@@ -7,6 +7,7 @@
 #include "screens/KeyboardPropPage.h"
 #include "screens/PoisSettingsPage.h"
 #include "screens/PolylinesSettingsPage.h"
+#include "screens/fdMainMenuPage.h"
 #include "screens/fdPageButtonSettingsX.h"
 #include "screens/fdPageSettingsOtherX.h"
 #include "screens/fdPageSettingsX.h"
@@ -97,6 +98,31 @@ TEST(InfoPage, TextBecomesLines) {
     };
     for (const auto& row : rows)
         EXPECT_EQ(TextsList::splitLines(row.text), row.lines) << Core::wideToUtf8(row.text);
+}
+
+// The main menu's information tile: info.txt of the data folder (ANSI
+// text) and then the extra lines; without the file, the extra lines alone
+// and the log names the file.
+TEST(InfoPage, TheMenuShowsInfoTxtThenTheExtraLines) {
+    for (const bool present : {true, false}) {
+        SCOPED_TRACE(present);
+        Rig rig;
+        TestSupport::TempDir dir;
+        rig.engine.dataFolder = FileSystem::toWide(dir.path().string() + "/");
+        if (present)
+            dir.write("info.txt", "\xCC\xE8\xF0 map data\r\nsecond line");
+        auto* info = rig.build(new InfoPage(&rig.ui, nullptr));
+        auto* menu = new fdMainMenuPage(&rig.ui, nullptr, [] { return std::u16string(u"extra"); });
+        rig.ui.activatePage(menu);
+        menu->childClicked("info");
+        ASSERT_EQ(rig.ui.activePage(), info);
+        EXPECT_EQ(rig.text(info, "name"), fdMainMenuPage::InfoTitle);
+        const std::vector<std::u16string> expected =
+            present ? std::vector<std::u16string>{u"Мир map data", u"second line", u"extra"}
+                    : std::vector<std::u16string>{u"extra"};
+        EXPECT_EQ(info->texts()->lines(), expected);
+        EXPECT_EQ(rig.quiet.contains("Can't open file '" + dir.path().string() + "/info.txt'"), !present);
+    }
 }
 
 TEST(InfoPage, SliderButtonsAndKeysFollowTheList) {
