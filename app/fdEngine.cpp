@@ -155,6 +155,7 @@ void fdEngine::connectionChanged() {
 }
 
 int fdEngine::run() {
+    const unsigned boxesBefore = Core::messageBoxCount();
     try {
         // The log rolls over to log.old.txt past its bound, so it never
         // grows without end.
@@ -185,7 +186,7 @@ int fdEngine::run() {
             shutdown();
             return 0;
         }
-        if (result == 2 && !Core::messageBoxShown())
+        if (result == 2 && Core::messageBoxCount() == boxesBefore)
             Core::startFailureBox(u"Initialization error", kCriticalCaption);
         Log::log(Log::Critical, "fatal error : Failed to initialize engine");
         // The failure's window was closed by a quit signal.

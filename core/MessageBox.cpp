@@ -12,13 +12,13 @@
 namespace Core {
 
 namespace {
-std::atomic<bool> g_shown{false};
+std::atomic<unsigned> g_shown{0};
 }
 
-bool messageBoxShown() { return g_shown; }
+unsigned messageBoxCount() { return g_shown; }
 
 void messageBox(std::u16string_view text, std::u16string_view caption) {
-    g_shown = true;
+    ++g_shown;
     Log::log(Log::Critical, u"%s: %s", std::u16string(caption), std::u16string(text));
     const std::string line = wideToUtf8(caption) + ": " + wideToUtf8(text) + "\n";
     std::fputs(line.c_str(), stderr);

@@ -10,9 +10,10 @@ namespace Core {
 
 void messageBox(std::u16string_view text, std::u16string_view caption);
 
-// True once a message box was shown in this run: a failed start that
-// already told the user why says nothing more.
-bool messageBoxShown();
+// How many message boxes this process has shown. A start compares the count
+// before and after itself: a failed start that already told the user why
+// says nothing more, whatever earlier starts in the same process showed.
+unsigned messageBoxCount();
 
 // The same for a failed start: the text is followed by the last Critical
 // lines of the log, which name the file that failed and why.

@@ -332,6 +332,7 @@ void fdPageMap::setTopBox(const std::u16string& first, const std::u16string& sec
         if (auto* box = dynamic_cast<Ui::fdStatic*>(label)) {
             box->setText(text);
             box->invalidate(0);
+            Log::log(Log::Info, u"Street box %hs: \"%s\"", box->name(), text);
         }
 }
 

@@ -4,6 +4,7 @@
 #include "screens/fdPageMap.h"
 #include "screens/MapWarnings.h"
 #include "screens/fdPageMapMenu.h"
+#include "core/Log.h"
 #include "render/RenderStyles.h"
 #include "render/ViewPreparation.h"
 
@@ -150,6 +151,8 @@ void fdPageMap::streetLabelsStep() {
         if (box->text() != text) {
             box->setText(text);
             box->invalidate(0);
+            // Rare (once a street), and what the driver reads first.
+            Log::log(Log::Info, u"Street box %hs: \"%s\"", box->name(), text);
         }
     }
 }

@@ -2,12 +2,14 @@
 
 #include "core/FileRW.h"
 #include "core/Log.h"
+#include "core/Text.h"
 #include "core/RWops.h"
 #include "core/WinFile.h"
 #include "render/TtfFont.h"
 #include "ui/EngineServices.h"
 #include "ui/fdImage.h"
 #include "ui/fdPage.h"
+#include "ui/fdStatic.h"
 
 #include <SDL/SDL_events.h>
 #include <SDL/SDL_keysym.h>
@@ -122,6 +124,11 @@ void fdInterface::activatePage(fdPage* page) {
     page->invalidate(0);
     invalidate(1);
     page->onShow();
+    // What the driver now sees, for whoever follows the program from its
+    // log: the page and the text of its top box, as onShow left it.
+    const auto* title = dynamic_cast<const fdStatic*>(page->findChild("title"));
+    Log::log(Log::Info, "Page %s shown, titled \"%s\"", page->name(),
+             title ? Core::wideToUtf8(title->text()) : std::string());
     updateUiTimer(page->timerPeriod());
     pushExpose();
 }

@@ -29,9 +29,17 @@ bool fdTrackManager::Track::storeShowFlag(const std::u16string& path, bool shown
         Log::log(Log::Critical, u"Can't open track file '%s' (err %d)", path, Platform::lastError());
         return false;
     }
+    // A file that ends inside its header (cut by a full disk or a copy) is
+    // refused as it is: writing the flags would grow it into a header of
+    // made-up bytes.
+    const auto refuseCut = [&path] {
+        Log::log(Log::Critical, u"Track file '%s' ends inside its header: left unchanged", path);
+        return false;
+    };
     std::uint8_t head[TrackFile::HeaderSize] = {};
     std::size_t done = 0;
-    if (!file.read(head, 6, done) || done != 6) return false;
+    if (!file.read(head, 6, done)) return false;
+    if (done != 6) return refuseCut();
     const std::uint16_t version = UserData::detail::getU16(head + 4);
     std::size_t blockSize = 0;
     std::size_t colourAt = 0;
@@ -43,7 +51,8 @@ bool fdTrackManager::Track::storeShowFlag(const std::u16string& path, bool shown
     } else {
         return true;
     }
-    if (!file.read(head + 6, blockSize, done) || done != blockSize) return false;
+    if (!file.read(head + 6, blockSize, done)) return false;
+    if (done != blockSize) return refuseCut();
     UserData::detail::putU32(head + colourAt, colour);
     head[shownAt] = shown ? 0xFF : 0;
     return file.seek(6, Platform::SeekOrigin::Begin) == 6 && file.write(head + 6, blockSize, done) &&

@@ -5,6 +5,7 @@
 #include "app/fdEngine.h"
 
 #include "core/Text.h"
+#include "guidance/SoundSystem.h"
 #include "render/MapPageServices.h"
 #include "ui/fdStatic.h"
 #include "map/proximity/Index.h"
@@ -73,6 +74,8 @@ TEST(EngineScreen, ARedrawShowsTheActivePage) {
     EXPECT_EQ(e.designHeight(), 0);
     ASSERT_EQ(e.init(), 0);
     ASSERT_NE(e.screen(), nullptr);
+    ASSERT_NE(e.sound(), nullptr);
+    EXPECT_EQ(e.ui()->soundPlayer(), static_cast<Ui::SoundPlayer*>(e.sound())) << "the buttons' clicks are heard";
     char* title = nullptr;
     SDL_WM_GetCaption(&title, nullptr);
     EXPECT_STREQ(title, "mirel");
@@ -238,6 +241,19 @@ TEST(EngineScreen, TheMainLoopDrawsThePageAndEndsOnQuit) {
     e.shutdown();
 }
 
+// A run that starts and is asked to quit ends with 0 after a whole
+// shutdown (the settings stored), and its log holds no fatal line.
+TEST(EngineScreen, AQuitRunEndsWithZero) {
+    ProgramFolder folder;
+    TestSupport::CaptureLogger quiet;
+    engine::fdEngine e(folder.wide());
+    e.setQuit(); // before the loop starts: it ends on its first pass
+    EXPECT_EQ(e.run(), 0);
+    EXPECT_EQ(TestSupport::readAll(folder.dir.path() / "log.txt").find("fatal error"), std::string::npos);
+    EXPECT_TRUE(fs::exists(folder.data("config.xml"))) << "the settings are stored at the end of a good run";
+    EXPECT_EQ(e.ui(), nullptr) << "shut down";
+}
+
 // A start that fails ends the run with -1 and the reason in log.txt; a
 // failure the user was not told about in the user's language gets the
 // general message box.
@@ -341,14 +357,31 @@ TEST(EngineScreen, PoiTypeChoicesSurviveARestart) {
 // unknown and the design's size takes its place; any positive size is the
 // screen's own, however small.
 TEST(EngineScreen, AScreenSizeCountsFromOnePixel) {
-    engine::fdEngine e(u"/nonexistent/");
+    ProgramFolder folder;
+    TestSupport::CaptureLogger quiet;
+    engine::fdEngine e(folder.wide());
+    ASSERT_EQ(e.init(), 0);
+    ASSERT_EQ(e.designWidth(), 800);
+    ASSERT_EQ(e.designHeight(), 480);
     const struct {
         int width, height, expectWidth, expectHeight;
-    } rows[] = {{0, 0, 0, 0}, {1, 1, 1, 1}, {-1, 2, 0, 2}, {640, -5, 640, 0}};
+    } rows[] = {{0, 0, 800, 480}, {1, 1, 1, 1}, {-1, 2, 800, 2}, {640, -5, 640, 480}, {0, 1, 800, 1}};
     for (const auto& row : rows) {
         e.setScreenSize(row.width, row.height);
         EXPECT_EQ(e.screenWidth(), row.expectWidth) << row.width;
         EXPECT_EQ(e.screenHeight(), row.expectHeight) << row.height;
+    }
+    e.shutdown();
+    // The design is chosen by the same rule: one pixel is a screen too
+    // small for any design, 0 a side that was not reported.
+    for (const auto& [height, fits] : {std::pair{1, false}, std::pair{0, true}}) {
+        SCOPED_TRACE(height);
+        TestSupport::CaptureLogger log;
+        engine::fdEngine small(folder.wide());
+        small.setScreenSize(800, height);
+        EXPECT_EQ(small.init() == 0, fits);
+        EXPECT_EQ(log.contains("No design was found for the screen 800 x 1"), !fits);
+        small.shutdown();
     }
 }
 

@@ -83,9 +83,10 @@ grep -q "Route of [0-9]* m" "$work/log.txt" || fail "no route was computed"
 sleep 0.5
 shot route
 tap 364 51             # the street label
+expect_page pageStreetList "Route streets"
 shot streets
-[ "$(differing route 800x480+0+0 streets 800x480+0+0)" -gt 20000 ] || fail "the street label did not open the street list"
 tap 300 100            # the first street
+expect_page pageMap ""
 shot street_map
 [ "$(differing streets 800x480+0+0 street_map 800x480+0+0)" -gt 20000 ] || fail "the street did not lead to the map"
 stop

@@ -44,5 +44,8 @@ shot after
 tap 36 31 1
 shot menu
 [ "$(differing after 800x480+0+0 menu 800x480+0+0)" -gt 2000 ] || fail "the map page no longer answers"
+# ... whose last row leads to the main menu.
+tap 130 262
+expect_page menuMain "Menu"
 stop
 echo "PASS"

@@ -26,6 +26,7 @@ EOF
 start
 
 xdotool mousemove --window "$window" 140 170 click 1
+expect_page pageMap ""
 shot drive-map
 # The town centre (the roundabout) lies at the car's anchor, 2/3 down.
 # West on Main Street: "To" places the start (no GPS); east: "To" routes.
@@ -52,6 +53,9 @@ car=$(pixels_like drive-demo 120x120+340+260 "#FFFFFF")
 echo "demo: $arrow white pixels in the turn arrow, $streets changed in the street boxes, $car in the car's rim"
 [ "$arrow" -gt 300 ] || fail "no turn arrow during the demo"
 [ "$streets" -gt 300 ] || fail "the street boxes stayed empty"
+# What they say: the street the car is on, and the roundabout it turns into.
+grep -q 'Street box upper_box_turn: "Main Street"' "$work/log.txt" || fail "the upper box does not name Main Street"
+grep -q 'Street box upper_box: "Linden Circle"' "$work/log.txt" || fail "the next street is not the roundabout"
 [ "$car" -gt 100 ] || fail "no car marker"
 grep -q "navi event:Start" "$work/log.txt" || fail "the demo did not start guidance"
 sleep 3
@@ -78,6 +82,7 @@ echo "route at the detail level: $route pixels of the route colour"
 xdotool mousemove --window "$window" 36 32 click 1
 sleep 1
 xdotool mousemove --window "$window" 130 262 click 1
+expect_page menuMain "Menu"
 shot drive-back
 back=$(differing drive-back 800x480+0+0 drive-map 800x480+0+0)
 echo "main menu after the map menu: $back pixels differ from the map"

@@ -13,8 +13,10 @@ window_setup "$program" xwd convert compare xdotool
 
 start
 
+expect_page menuMain "Menu"
 shot menu
 xdotool mousemove --window "$window" 140 170 click 1
+expect_page pageMap ""
 shot map
 menu_vs_map=$(differing menu 800x480+0+0 map 800x480+0+0)
 echo "main menu to map page: $menu_vs_map pixels differ"
@@ -63,6 +65,7 @@ echo "rotate: $whole pixels differ, $compass of them in the compass"
 xdotool mousemove --window "$window" 36 32 click 1
 sleep 1
 xdotool mousemove --window "$window" 130 262 click 1
+expect_page menuMain "Menu"
 shot back
 back=$(differing menu 800x480+0+0 back 800x480+0+0)
 echo "back to the main menu: $back pixels differ from the first main menu"

@@ -26,6 +26,7 @@ changed() {
 }
 loads() { grep -c "Tarvik not loaded" "$work/log.txt" || true; }
 
+expect_page menuMain "Menu"
 shot menu
 # The map of the demo town as the program starts, then the main menu again
 # through the map's own menu (its last item).
@@ -33,27 +34,30 @@ to_main_menu() {
   tap 36 32
   sleep 0.5
   tap 130 262
+  expect_page menuMain "Menu"
 }
 tap 140 170
+expect_page pageMap ""
 shot map_demo_start
 to_main_menu
 tap 140 359                 # Settings
+expect_page pageSettingsMain "Settings"
 shot settings
-changed menu settings 20000 "the settings menu did not open"
 tap 594 102                 # the second tab
+expect_page pageSettingsLists "Settings"
 shot settings_lists
-changed settings settings_lists 5000 "the second tab did not open"
 tap 140 306                 # Keyboard
+expect_page keyboard_prop "Keyboard"
 shot keyboard
-changed settings_lists keyboard 20000 "the keyboard settings did not open"
 xdotool key --window "$window" Escape
+expect_page pageSettingsLists "Settings"
 shot keyboard_escape
 same=$(differing settings_lists 800x480+0+0 keyboard_escape 800x480+0+0)
 [ "$same" -lt 2000 ] || fail "Escape did not lead back to the settings menu ($same pixels differ)"
 tap 205 102                 # the first tab
 tap 400 390                 # Atlases
+expect_page atlases "Atlases"
 shot atlases
-changed settings atlases 20000 "the atlases page did not open"
 
 before=$(loads)
 tap 300 164                 # the second atlas, Monaco
@@ -62,6 +66,7 @@ for _ in $(seq 100); do [ "$(loads)" -gt "$before" ] && break; sleep 0.1; done
 [ "$(loads)" -gt "$before" ] || fail "no atlas was loaded"
 grep -q "monaco" "$work/log.txt" || fail "the Monaco atlas was not loaded"
 tap 640 31                  # the map, from the settings menu's bar
+expect_page pageMap ""
 shot map_monaco
 
 changed map_demo_start map_monaco 20000 "the map did not change to the Monaco atlas"
@@ -73,11 +78,13 @@ same=$(differing menu 800x480+0+0 menu_again 800x480+0+0)
 before=$(loads)
 tap 140 359                 # Settings
 tap 400 390                 # Atlases
+expect_page atlases "Atlases"
 tap 300 108                 # the first atlas, the demo town
 tap 556 448                 # Open atlas
 for _ in $(seq 100); do [ "$(loads)" -gt "$before" ] && break; sleep 0.1; done
 [ "$(loads)" -gt "$before" ] || fail "the demo atlas was not loaded again"
 tap 640 31
+expect_page pageMap ""
 shot map_demo
 changed map_monaco map_demo 20000 "the map still shows the Monaco atlas"
 # The demo town comes back at the view it was left at.
@@ -88,8 +95,9 @@ echo "map_demo_start -> map_demo: $same pixels differ"
 # The information page: back to the main menu, then About.
 to_main_menu
 tap 400 359
+expect_page info ""
 shot info
-changed menu info 20000 "the information page did not open"
+changed menu info 20000 "the information page shows nothing"
 kill -TERM "$mirel_pid"
 wait "$mirel_pid" || fail "the program did not end cleanly"
 mirel_pid=

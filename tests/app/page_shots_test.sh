@@ -2,15 +2,20 @@
 # Pictures of every page of the demo design at 800 x 480 and at 1280 x 720,
 # drawn by the program's own drawing (the page layout test, SDL's dummy
 # driver) and kept as PNG in the given folder, for a person to look at; the
-# test fails when a page is missing or drew nothing but one colour, or when
-# one of the page pictures kept in docs/screenshots no longer shows what the
-# pages draw (pixel by pixel: the program's own drawing under the dummy
-# driver gives the same pixels on every run).
+# test fails when a page is missing, drew nothing but one colour, or (at the
+# design's size) shows less of its title than the title's length asks for in
+# the top box: white text of the title's geometry, about a hundred pixels a
+# letter; and when one of the page pictures kept in docs/screenshots no
+# longer shows what the pages draw (pixel by pixel: the program's own drawing
+# under the dummy driver gives the same pixels on every run).
 # Usage: page_shots_test.sh APP-TEST-PROGRAM SHOT-FOLDER
 set -euo pipefail
 tests=$1
 shots=$2
-command -v convert >/dev/null || { echo "SKIP: convert (ImageMagick) is missing"; exit 77; }
+for tool in convert xmllint; do
+  command -v "$tool" >/dev/null || { echo "SKIP: $tool is missing"; exit 77; }
+done
+design=$(dirname "$0")/../../data/skin/design800x480.xml
 rm -rf "$shots"
 mkdir -p "$shots"
 SDL_VIDEODRIVER=dummy SDL_AUDIODRIVER=dummy MIREL_PAGE_SHOTS="$shots" \
@@ -25,6 +30,22 @@ for bmp in "$shots"/*.bmp; do
   [ "$colours" -gt 1 ] || { echo "FAIL: $(basename "$png") is one colour"; exit 1; }
   count=$((count + 1))
 done
+# The top box of every titled page at the design's size.
+titled=0
+for png in "$shots"/*_800x480.png; do
+  page=$(basename "$png" _800x480.png)
+  title="//page[@name='$page']/label[@name='title']"
+  caption=$(xmllint --xpath "string($title/@caption)" "$design")
+  [ -n "$caption" ] || continue
+  box=$(xmllint --xpath "concat($title/geometry/@w,'x',$title/geometry/@h,'+',$title/geometry/@x,'+',$title/geometry/@y)" "$design")
+  white=$(convert "$png" -crop "$box" +repage -fuzz 12% -fill black +opaque "#FFFFFF" -fill white -opaque "#FFFFFF" \
+    -format "%[fx:int(mean*w*h+0.5)]" info:)
+  [ "$white" -ge $((60 * ${#caption})) ] ||
+    { echo "FAIL: $page shows $white title pixels in $box for \"$caption\""; exit 1; }
+  titled=$((titled + 1))
+done
+echo "$titled titled pages show their titles"
+[ "$titled" -gt 35 ] || { echo "FAIL: only $titled pages with a title"; exit 1; }
 for size in 800x480 1280x720; do
   n=$(ls "$shots" | grep -c "_$size.png" || true)
   echo "$n pages at $size"

@@ -20,6 +20,13 @@ printf '<?xml version="1.0" encoding="utf-8"?>\n<config version="2">\n<var name=
 colours() {
   convert "$work/$1.png" -crop "$2" +repage -format %k info:
 }
+# The map's top box (upper_box_turn) or the one below it (upper_box) was
+# given the text, as the log names it (the pop-up closes by itself after
+# a few seconds, clearing them again).
+box_said() { grep -q "Street box $1: \"$2\"" "$work/log.txt"; }
+expect_box() {
+  wait_until 10 box_said "$1" "$2" || fail "$1 never said \"$2\""
+}
 # The coordinate page's digit keys, one row from x 8.
 digit() {
   local d=$1 i
@@ -38,6 +45,8 @@ tap 544 31             # Decimal
 tap 452 111; digits 43; tap 84 436; digits 73811   # the Hermitage: 43.73811 N
 tap 452 191; digits 7; tap 84 436; digits 42594    #                7.42594 E
 tap 736 31             # OK: the map centred there
+expect_page pageMap ""
+expect_box upper_box_turn "Hermitage"
 shot map
 [ "$(colours map 800x480+0+0)" -gt 50 ] || fail "the map page did not open"
 tap 544 324            # "Where" closes the pop-up ...
@@ -46,11 +55,13 @@ tap 400 322            # ... with its message's "OK"
 for _ in $(seq 10); do xdotool mousemove --window "$window" 400 320 click 4; sleep 0.3; done
 shot zoomed
 tap 285 294            # a POI icon west of the hotel
+expect_box upper_box_turn "Parking Roqueville"
 shot popup
 # The pop-up names the place and offers its information.
 [ "$(colours popup 560x30+80+8)" -gt 10 ] || fail "the pop-up names no place"
 [ "$(differing zoomed 88x56+404+296 popup 88x56+404+296)" -gt 1000 ] || fail "the pop-up offers no Info"
 tap 448 324            # Info
+expect_page pagePOIInfo "Place"
 shot info
 [ "$(differing popup 800x480+0+0 info 800x480+0+0)" -gt 100000 ] || fail "Info did not open the information page"
 # The name (with its type) fills its row; the phone and e-mail of the map's
@@ -64,6 +75,7 @@ shot info
 # Back on the map, a tap on the open sea finds nothing: no Info is offered.
 tap 32 31
 tap 620 110            # the shore past the last houses
+expect_box upper_box "Nearest street: Avenue Princesse Grace"
 shot sea
 [ "$(differing popup 88x56+404+296 sea 88x56+404+296)" -gt 1000 ] || fail "Info offered where nothing was found"
 [ "$(differing popup 88x56+212+296 sea 88x56+212+296)" -lt 200 ] || fail "the pop-up did not open on the sea"

@@ -58,6 +58,18 @@ wait_for_log() {
   fail "no '$text' in the log after $seconds s"
 }
 
+# The page the program showed last, as its log names it: the page and the
+# text of its top box ("Page NAME shown, titled "TITLE"").
+last_page() {
+  grep -o 'Page [^ ]* shown, titled ".*"' "$work/log.txt" 2>/dev/null | tail -n 1 || true
+}
+page_is() { [ "$(last_page)" = "Page $1 shown, titled \"$2\"" ]; }
+# Fails unless the page NAME with the title TITLE is (or soon becomes) the
+# one on the screen.
+expect_page() {
+  wait_until 10 page_is "$1" "$2" || fail "the page shown is '$(last_page)', not $1 titled \"$2\""
+}
+
 # Runs a check (a command and its arguments) until it holds, for some
 # seconds at the most: a loaded machine may answer a tap late. False when it
 # never held.

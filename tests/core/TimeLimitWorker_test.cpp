@@ -47,7 +47,20 @@ TEST(TimeLimitWorker, FinishedWithinTheLimitGivesZeroAndTheWorkersResult) {
     EXPECT_EQ(again->result, 42);
 
     EXPECT_EQ(TimeLimitWorker::runWithLimit(nullptr, nullptr), TimeLimitWorker::Failed);
-    EXPECT_EQ(TimeLimitWorker::LimitMs, 5000u);
+}
+
+// Without a limit of its own a run that never answers is waited for five
+// seconds, no less, and then left to itself.
+TEST(TimeLimitWorker, ANeverAnsweringRunIsGivenUpAfterFiveSeconds) {
+    auto worker = std::make_shared<Blocking>();
+    const auto before = std::chrono::steady_clock::now();
+    EXPECT_EQ(TimeLimitWorker::runWithLimit(worker, nullptr), TimeLimitWorker::TimedOut);
+    EXPECT_GE(std::chrono::steady_clock::now() - before, std::chrono::milliseconds(5000));
+    EXPECT_TRUE(worker->started.isSet());
+    EXPECT_FALSE(worker->finished.isSet()) << "still blocked when the caller gave up";
+    worker->release.set();
+    ASSERT_TRUE(worker->finished.wait(10000));
+    EXPECT_TRUE(worker->sawAbandoned);
 }
 
 TEST(TimeLimitWorker, StopEventEndsTheWaitAtOnce) {

@@ -7,6 +7,7 @@
 #include "screens/KeyboardPropPage.h"
 #include "screens/PoisSettingsPage.h"
 #include "screens/PolylinesSettingsPage.h"
+#include "screens/fdMainMenuPage.h"
 #include "screens/fdPageButtonSettingsX.h"
 #include "screens/fdPageSettingsOtherX.h"
 #include "screens/fdPageSettingsX.h"
@@ -20,6 +21,8 @@
 #include "map/AtlasFolderList.h"
 #include "map/AtlasServices.h"
 #include "render/MapCamera.h"
+#include "render/RenderStyles.h"
+#include "render/StyleSet.h"
 #include "core/ResourcesPool.h"
 #include "map/KVAtlas.h"
 #include "tests/support/CaptureLogger.h"
@@ -35,6 +38,7 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -94,6 +98,31 @@ TEST(InfoPage, TextBecomesLines) {
     };
     for (const auto& row : rows)
         EXPECT_EQ(TextsList::splitLines(row.text), row.lines) << Core::wideToUtf8(row.text);
+}
+
+// The main menu's information tile: info.txt of the data folder (ANSI
+// text) and then the extra lines; without the file, the extra lines alone
+// and the log names the file.
+TEST(InfoPage, TheMenuShowsInfoTxtThenTheExtraLines) {
+    for (const bool present : {true, false}) {
+        SCOPED_TRACE(present);
+        Rig rig;
+        TestSupport::TempDir dir;
+        rig.engine.dataFolder = FileSystem::toWide(dir.path().string() + "/");
+        if (present)
+            dir.write("info.txt", "\xCC\xE8\xF0 map data\r\nsecond line");
+        auto* info = rig.build(new InfoPage(&rig.ui, nullptr));
+        auto* menu = new fdMainMenuPage(&rig.ui, nullptr, [] { return std::u16string(u"extra"); });
+        rig.ui.activatePage(menu);
+        menu->childClicked("info");
+        ASSERT_EQ(rig.ui.activePage(), info);
+        EXPECT_EQ(rig.text(info, "name"), fdMainMenuPage::InfoTitle);
+        const std::vector<std::u16string> expected =
+            present ? std::vector<std::u16string>{u"Мир map data", u"second line", u"extra"}
+                    : std::vector<std::u16string>{u"extra"};
+        EXPECT_EQ(info->texts()->lines(), expected);
+        EXPECT_EQ(rig.quiet.contains("Can't open file '" + dir.path().string() + "/info.txt'"), !present);
+    }
 }
 
 TEST(InfoPage, SliderButtonsAndKeysFollowTheList) {
@@ -392,12 +421,64 @@ TEST(SettingsPages, AngleStepsRoundAndThePoiPageRemembersItsMode) {
         view->childClicked(command);
         EXPECT_EQ(view->angle(), (start + step) % 3) << command;
     }
-    auto* pois = rig.build(new PoisSettingsPage(&rig.ui, rig.config.root(), {}, nullptr));
-    for (const auto& [command, mode] : {std::pair{"button_warn", 1}, std::pair{"button_show", 0}}) {
-        pois->childClicked(command);
-        EXPECT_EQ(pois->mode(), mode);
-        EXPECT_EQ(rig.config.root()->value("pois_settings_mode", -1), mode);
+
+    // Two types of one group, both shown, the second warned.
+    constexpr std::uint16_t fuel = 0x2A01, cafe = 0x2A03;
+    Render::RenderStyles styles;
+    for (const auto& [type, name] : {std::pair{fuel, u"Fuel"}, std::pair{cafe, u"Cafe"}}) {
+        Render::PoiStyle style;
+        style.groupId = 0x2A00;
+        style.name = name;
+        styles.daySet().poiStyles[type] = style;
     }
+    const_cast<std::map<std::uint16_t, std::u16string>&>(styles.poiGroupNames())[0x2A00] = u"Services";
+    styles.setPoiTypeFlags(fuel, true, false);
+    styles.setPoiTypeFlags(cafe, true, true);
+    const auto open = [&] {
+        return rig.build(new PoisSettingsPage(&rig.ui, rig.config.root(), [&] { return &styles; }, nullptr));
+    };
+    const auto checked = [](Ui::fdPage* page, const char* name) {
+        return dynamic_cast<Ui::fdCheckedButton*>(page->findChild(name))->checked();
+    };
+    const auto flags = [&] {
+        return std::array{styles.isPoiTypeShown(fuel), styles.isPoiTypeWarned(fuel), styles.isPoiTypeShown(cafe),
+                          styles.isPoiTypeWarned(cafe)};
+    };
+    const auto tapAll = [](Ui::fdPage* page, bool on) {
+        dynamic_cast<Ui::fdCheckedButton*>(page->findChild("select_all_check"))->setChecked(on);
+        page->childClicked("select_all_check");
+    };
+    auto* pois = open();
+    ASSERT_NE(pois->list(), nullptr);
+    ASSERT_EQ(pois->list()->groups().size(), 1u);
+    EXPECT_EQ(pois->list()->groups()[0].items.size(), 2u);
+    EXPECT_EQ(pois->mode(), 0);
+    EXPECT_TRUE(checked(pois, "button_show"));
+    EXPECT_TRUE(checked(pois, "select_all_check")) << "every type shown";
+    // The show column cleared and confirmed hides both; the warning stays.
+    tapAll(pois, false);
+    EXPECT_EQ(flags(), (std::array{true, false, true, true})) << "nothing changes before OK";
+    pois->childClicked("button_ok");
+    EXPECT_NE(rig.ui.activePage(), pois);
+    EXPECT_EQ(flags(), (std::array{false, false, false, true}));
+    // The warn column shows the warned types; everything warned and
+    // confirmed keeps the types hidden.
+    pois = open();
+    pois->childClicked("button_warn");
+    EXPECT_EQ(pois->mode(), 1);
+    EXPECT_EQ(rig.config.root()->value("pois_settings_mode", -1), 1);
+    EXPECT_TRUE(checked(pois, "button_warn"));
+    EXPECT_FALSE(checked(pois, "select_all_check")) << "fuel is not warned";
+    tapAll(pois, true);
+    pois->childClicked("button_ok");
+    EXPECT_EQ(flags(), (std::array{false, true, false, true}));
+    // Opened again it remembers the warn column.
+    pois = open();
+    EXPECT_EQ(pois->mode(), 1);
+    EXPECT_TRUE(checked(pois, "select_all_check"));
+    pois->childClicked("button_show");
+    EXPECT_EQ(rig.config.root()->value("pois_settings_mode", -1), 0);
+    EXPECT_FALSE(checked(pois, "select_all_check")) << "nothing shown";
 }
 
 // The list settings pages keep every key but Escape, which leads out.

@@ -17,6 +17,7 @@
 #include "screens/fdPageWPListX.h"
 #include "screens/fdSearchMenuPage.h"
 
+#include "core/Clipboard.h"
 #include "core/Config.h"
 #include "core/Text.h"
 #include "render/MapCamera.h"
@@ -505,10 +506,12 @@ TEST(WaypointEditor, EmptyNameBoxesKeysAndTheKeptImage) {
     r.editor->keyDown(SDLK_TAB);
     EXPECT_EQ(r.editor->mode(), EditWayPointPage::NameBox);
     r.editor->keyDown(SDLK_TAB);
+    // The clipboard is the process's own: set here, whatever ran before.
+    Clipboard::copy(nullptr, u"pasted ");
     r.editor->childClicked("paste");
     r.ui.setKeyEvent(0, u'x');
     EXPECT_TRUE(r.editor->keyDown('x'));
-    EXPECT_EQ(r.editor->boxText(EditWayPointPage::CommentBox), u"x");
+    EXPECT_EQ(r.editor->boxText(EditWayPointPage::CommentBox), u"pasted x");
     EXPECT_TRUE(r.editor->keyDown(SDLK_ESCAPE));
     EXPECT_EQ(r.editor->mode(), EditWayPointPage::Form);
     EXPECT_EQ(r.editor->boxText(EditWayPointPage::CommentBox), u"");

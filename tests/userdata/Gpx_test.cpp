@@ -24,6 +24,8 @@ std::vector<Gpx::ReadPoint> read(const std::string& wpts, const std::string& roo
     return Gpx::readWaypoints(text, &styles, 3);
 }
 
+constexpr std::uint16_t NamelessType = 0x6620;
+
 std::int32_t metres(float latitude, float m) {
     return static_cast<std::int32_t>(
         std::floor(Map::Projection::unitsPerMeterAtLatitude(latitude) * m + 0.5f));
@@ -88,6 +90,40 @@ TEST(Gpx, WritesOnePointInSchemaOrder) {
                                                 "\t</wpt>\r\n"
                                                 "</gpx>");
     EXPECT_EQ(Gpx::formatCoordinate(-0.0000001f) + Gpx::formatCoordinate(1e-12f), "-0.00000010");
+}
+
+// The symbol written is the style's name when the type's style has one,
+// else the point's own symbol (kept from the file it was read from).
+TEST(Gpx, APointKeepsItsOwnSymbolWhereItsStyleHasNoName) {
+    struct NamelessStyles : FakeStyles {
+        const Render::PoiStyle* poiStyle(std::uint16_t type) override {
+            return type == NamelessType ? &nameless : FakeStyles::poiStyle(type);
+        }
+        Render::PoiStyle nameless;
+    };
+    const struct {
+        std::uint16_t type;
+        const char16_t* own;
+        const char* written;
+    } rows[] = {
+        {NamelessType, u"Own & sym", "\t\t<sym>Own &amp; sym</sym>\r\n"},
+        {NamelessType, u"", ""},
+        {FuelType, u"Own", "\t\t<sym>Fuel &amp; Gas</sym>\r\n"},
+        {0x7f01, u"Unstyled", "\t\t<sym>Unstyled</sym>\r\n"},
+    };
+    NamelessStyles styles;
+    for (const auto& row : rows) {
+        StoredWayPoint p;
+        p.type = row.type;
+        p.symbol = row.own;
+        p.position = Map::Projection::fromGeo(55.75f, 37.5f);
+        const StoredWayPoint* points[] = {&p};
+        const std::string text = Gpx::writeWaypoints(points, &styles);
+        const auto from = text.find("\t<wpt"), to = text.find("\t\t<type>");
+        ASSERT_NE(to, std::string::npos);
+        EXPECT_EQ(text.substr(from, to - from), "\t<wpt lat=\"55.75\" lon=\"37.5\">\r\n" + std::string(row.written))
+            << Core::wideToUtf8(row.own);
+    }
 }
 
 TEST(Gpx, ReaderTakesWhatItCanAndSkipsTheRest) {

@@ -95,6 +95,31 @@ TEST(TrackManager, NewTracksGetUniqueNamesAndAreStoredWithTheirProperties) {
     EXPECT_FALSE(std::filesystem::exists(path));
 }
 
+// A track file that ends anywhere inside its header keeps its bytes when
+// the flags are stored, and the log says which file was left alone; the
+// whole header (with nothing after it) takes the flags in place.
+TEST(TrackManager, AFileCutInsideItsHeaderIsRefusedAndKept) {
+    TestSupport::TempDir dir;
+    for (const auto& [version, headerSize] : {std::pair{TrackFile::Version1, 16u}, std::pair{TrackFile::Version2, 14u}}) {
+        const std::string whole = trackHeader(2, version) + trackRecords(2);
+        for (std::size_t cut = 0; cut <= headerSize; ++cut) {
+            SCOPED_TRACE(testing::Message() << version << " cut at " << cut);
+            const std::string bytes = whole.substr(0, cut);
+            const auto path = dir.write("cut.kvt", bytes);
+            TestSupport::CaptureLogger log;
+            const bool stored = fdTrackManager::Track::storeShowFlag(wide(path), true, 0x11223344);
+            EXPECT_EQ(stored, cut == headerSize);
+            EXPECT_EQ(readAll(path).size(), bytes.size());
+            if (cut < headerSize) {
+                EXPECT_EQ(readAll(path), bytes);
+                EXPECT_EQ(log.count("Track file '" + path.string() + "' ends inside its header: left unchanged"), 1u);
+            } else {
+                EXPECT_TRUE(log.lines().empty());
+            }
+        }
+    }
+}
+
 TEST(TrackManager, MissingFolderIsCreatedAndUnreadableFilesAreSkipped) {
     ManagerFixture f;
     f.folder = wide(f.dir / "tracks");
