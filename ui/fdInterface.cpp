@@ -123,6 +123,7 @@ void fdInterface::activatePage(fdPage* page) {
     invalidate(1);
     page->onShow();
     updateUiTimer(page->timerPeriod());
+    m_frameDue = true;
     pushExpose();
 }
 
@@ -268,8 +269,11 @@ void fdInterface::updateUiTimer(std::int32_t period) {
 
 Uint32 fdInterface::timerCallback(Uint32 interval, void* param) {
     auto* self = static_cast<fdInterface*>(param);
-    if (self->m_redrawAllowed.exchange(false))
+    if (self->m_redrawAllowed.exchange(false)) {
+        self->m_frameDue = true;
+        ++self->m_timerExposes;
         pushExpose();
+    }
     return interval;
 }
 
