@@ -48,23 +48,35 @@ void fdEngine::mainLoop() {
             m_ui->applyPendingChanges();
         if (!SDL_WaitEvent(&event))
             break;
-        for (;;) {
-            dispatch(event);
-            SDL_Delay(1);
-            if (quitRequested() || !SDL_PollEvent(&event))
-                break;
-        }
-        if (quitRequested())
-            break;
-        closeDamagedMaps();
-        const std::uint32_t now = m_clock ? m_clock->ticksMs() : SDL_GetTicks();
-        keepRouteAndView(now);
-        keepSettings(now);
-        if (m_ui && m_ui->dirty()) {
-            SDL_Delay(1);
-            pushExpose();
-        }
+        handleEvents(event);
     }
+}
+
+void fdEngine::handleEvents(SDL_Event event) {
+    for (;;) {
+        dispatch(event);
+        SDL_Delay(1);
+        if (quitRequested() || !SDL_PollEvent(&event))
+            break;
+    }
+    if (quitRequested())
+        return;
+    closeDamagedMaps();
+    const std::uint32_t now = m_clock ? m_clock->ticksMs() : SDL_GetTicks();
+    keepRouteAndView(now);
+    keepSettings(now);
+    // A paced page left invalidated is drawn by the timer's next expose; one
+    // of the loop's own would only be passed over, again and again.
+    if (m_ui && m_ui->dirty() && !framesPaced()) {
+        SDL_Delay(1);
+        pushExpose();
+    }
+}
+
+bool fdEngine::framesPaced() const {
+    const Ui::fdPage* page = m_ui ? m_ui->activePage() : nullptr;
+    // Without its timer the page would never be drawn again.
+    return page != nullptr && page->framesPacedByUiTimer() && m_ui->timerRunning();
 }
 
 void fdEngine::keepRouteAndView(std::uint32_t nowMs) {
@@ -205,6 +217,11 @@ void fdEngine::dispatch(const SDL_Event& event) {
         // request arrives as a flag and an expose event).
         if (m_raiseRequested.exchange(false))
             restoreFromTray();
+        // Each expose would tick the page's animations a step further and
+        // ask for the next frame at once: the map page, while the car
+        // moves, drew as fast as the processor allowed.
+        if (framesPaced() && !m_ui->takeFrameDue())
+            break;
         redraw();
         break;
     default:

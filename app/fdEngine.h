@@ -158,6 +158,13 @@ class fdEngine : public Network::ConnectionListener, public Ui::EngineServices {
     std::uint64_t framesDrawn() const { return m_framesDrawn; }
     // Dispatches one SDL event.
     void dispatch(const SDL_Event& event);
+    // One pass of the main loop after its wait: the event and every event
+    // queued behind it dispatched, damaged maps closed, the route and view
+    // kept, and an expose pushed for a page left invalidated unless its
+    // frames follow the UI timer.
+    void handleEvents(SDL_Event event);
+    // True while the active page is drawn only at its UI timer's pace.
+    bool framesPaced() const;
     // The window was resized to (w, h): a new video mode within the design's
     // minimum and the screen's size, else the window is put back in limits.
     void onResize(int width, int height);

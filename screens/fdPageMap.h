@@ -146,6 +146,7 @@ public:
     void createCustom(const Ui::CustomCreator& creator) override;
     std::int32_t timerPeriod() const override { return 50; }
     bool drawsOnlyWhenInvalidated() const override { return true; }
+    bool framesPacedByUiTimer() const override { return true; }
     void tick(std::uint32_t now) override;
     void drawBackground(SDL_Surface* surface, TempSurface& clip) override;
     bool mouseButtonDown(int button, int x, int y) override;

@@ -130,6 +130,7 @@ void fdInterface::activatePage(fdPage* page) {
     Log::log(Log::Info, "Page %s shown, titled \"%s\"", page->name(),
              title ? Core::wideToUtf8(title->text()) : std::string());
     updateUiTimer(page->timerPeriod());
+    m_frameDue = true;
     pushExpose();
 }
 
@@ -275,8 +276,11 @@ void fdInterface::updateUiTimer(std::int32_t period) {
 
 Uint32 fdInterface::timerCallback(Uint32 interval, void* param) {
     auto* self = static_cast<fdInterface*>(param);
-    if (self->m_redrawAllowed.exchange(false))
+    if (self->m_redrawAllowed.exchange(false)) {
+        self->m_frameDue = true;
+        ++self->m_timerExposes;
         pushExpose();
+    }
     return interval;
 }
 

@@ -114,6 +114,12 @@ public:
     std::uint32_t timerPeriodMs() const { return m_timerPeriod; }
     bool timerRunning() const { return m_timer != nullptr; }
     bool redrawAllowed() const { return m_redrawAllowed.load(); }
+    // True once after the timer pushed its expose event or a page was
+    // activated: the expose that may draw a page whose frames the timer
+    // paces (fdPage::framesPacedByUiTimer).
+    bool takeFrameDue() { return m_frameDue.exchange(false); }
+    // The expose events the timer pushed since the start.
+    std::uint64_t timerExposes() const { return m_timerExposes.load(); }
     // The timer's work, on the timer's thread: one expose event while the
     // main loop has ticked since the last one.
     static Uint32 timerCallback(Uint32 interval, void* param);
@@ -167,6 +173,8 @@ private:
     std::uint32_t m_timerPeriod = 0;
     // Written by the main thread and the timer thread.
     std::atomic<bool> m_redrawAllowed{false};
+    std::atomic<bool> m_frameDue{false};
+    std::atomic<std::uint64_t> m_timerExposes{0};
     std::set<std::string> m_reportedMissing;
     int m_keyModifiers = 0;
     char16_t m_keyUnicode = 0;

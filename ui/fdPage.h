@@ -19,6 +19,13 @@ public:
     // A page that invalidates itself whenever what it shows changes is
     // drawn only then, not on every tick of its timer.
     virtual bool drawsOnlyWhenInvalidated() const { return false; }
+    // A page whose ticks move what it shows on their own (a followed car, a
+    // turning view) is drawn at most once per period of its UI timer: the
+    // timer's expose event draws it, and the other expose events (the main
+    // loop's for a page left invalidated, a fast frame's call for the full
+    // one) wait for the timer's next. Its animations step by time, so they
+    // keep their speed.
+    virtual bool framesPacedByUiTimer() const { return false; }
 
     // Runs once per page: the font, then every creator's create, then every
     // creator's link, in document order.
