@@ -1,16 +1,14 @@
 #include "platform/SingleInstance.h"
 
 #include "platform/Error.h"
+#include "platform/detail/SignalWatch.h"
 
-#include <atomic>
 #include <cerrno>
 #include <csignal>
 #include <cstdlib>
 #include <fcntl.h>
-#include <mutex>
 #include <string>
 #include <sys/file.h>
-#include <thread>
 #include <unistd.h>
 
 namespace Platform {
@@ -96,57 +94,9 @@ bool SingleInstance::raiseRunningCopy() const {
     return ::kill(static_cast<pid_t>(pid), SIGUSR1) == 0;
 }
 
-namespace {
-
-// The signal handler only writes a byte into a pipe (async-signal-safe); a
-// watcher thread turns it into a call of the installed handler.
-int g_pipe[2] = {-1, -1};
-std::mutex g_handlerLock;
-std::function<void()> g_handler;
-
-void onSignal(int) {
-    const int saved = errno;
-    const char byte = 1;
-    (void)!::write(g_pipe[1], &byte, 1);
-    errno = saved;
-}
-
-void watch() {
-    char byte;
-    for (;;) {
-        const ssize_t got = ::read(g_pipe[0], &byte, 1);
-        if (got < 0 && errno == EINTR)
-            continue;
-        if (got <= 0)
-            return;
-        std::function<void()> handler;
-        {
-            std::lock_guard lock(g_handlerLock);
-            handler = g_handler;
-        }
-        if (handler)
-            handler();
-    }
-}
-
-} // namespace
-
 void onRaiseRequest(std::function<void()> handler) {
-    {
-        std::lock_guard lock(g_handlerLock);
-        g_handler = std::move(handler);
-    }
-    static std::once_flag started;
-    std::call_once(started, [] {
-        if (::pipe2(g_pipe, O_CLOEXEC) != 0)
-            return;
-        std::thread(watch).detach();
-        struct sigaction action {};
-        action.sa_handler = onSignal;
-        sigemptyset(&action.sa_mask);
-        action.sa_flags = SA_RESTART;
-        ::sigaction(SIGUSR1, &action, nullptr);
-    });
+    static detail::SignalWatch watch({SIGUSR1}, nullptr);
+    watch.setHandler(std::move(handler));
 }
 
 } // namespace Platform
