@@ -21,35 +21,11 @@
 # Needs Xvfb and xdotool. MIREL_FRAMES_SHOTS=FOLDER keeps a screenshot of
 # each view (xwd).
 set -euo pipefail
-program=$(readlink -f "$1")
-route_atlas=$(readlink -f "$2")
+source "$(dirname "$0")/program-demo-common.sh"
 counter=$(readlink -f "$3")
 seconds=${4:-60}
 settle=10
-for tool in Xvfb xdotool; do
-  command -v "$tool" >/dev/null || { echo "$tool is not installed" >&2; exit 77; }
-done
-work=$(mktemp -d)
-xvfb_pid= mirel_pid=
-cleanup() {
-  for pid in $mirel_pid $xvfb_pid; do kill "$pid" 2>/dev/null || true; done
-  wait 2>/dev/null || true
-  rm -rf "$work"
-}
-trap cleanup EXIT
-cp "$program" "$work/mirel"
-cp -r "$(dirname "$program")/data" "$work/data"
-printf '<?xml version="1.0" encoding="utf-8"?>\n<config version="2">\n<var name="log_severity" value="2"/>\n<var name="auto_dn" value="0"/>\n<var name="map_start" value="1"/>\n<var name="atlas" value="maps\\monaco"/>\n</config>\n' \
-  >"$work/data/config.xml"
-# From Fontvieille to Rue Grimaldi (La Condamine), about a kilometre.
-"$route_atlas" "$work/data/maps/monaco" 43.72641,7.41610 43.73398,7.41856 --save --data "$work/data" >/dev/null
-
-exec 3<> <(:)
-Xvfb -displayfd 3 -noreset -screen 0 1024x768x24 -nolisten tcp >"$work/xvfb.log" 2>&1 &
-xvfb_pid=$!
-read -r -t 10 display <&3 || { echo "Xvfb did not start" >&2; exit 1; }
-export DISPLAY=":$display" XDG_RUNTIME_DIR="$work"
-export SDL_AUDIODRIVER=disk SDL_DISKAUDIOFILE=/dev/null SDL_DISKAUDIODELAY=46
+demo_setup "$1" "$2" 2
 
 (cd "$work" && MIREL_FLIP_COUNT="$work/flips" LD_PRELOAD="$counter" exec ./mirel) >"$work/stdout.txt" 2>&1 &
 mirel_pid=$!
@@ -90,16 +66,7 @@ print('%s: %.1f frames a second (at most %.1f in one second), %.2f %% of a core 
   [ -n "${MIREL_FRAMES_SHOTS:-}" ] && xwd -id "$window" -silent >"$MIREL_FRAMES_SHOTS/$2.xwd"
   return 0
 }
-sleep 3
-for _ in $(seq 11); do
-  xdotool mousemove --window "$window" 400 300 click 4
-  sleep 0.3
-done
-sleep 1
-# The map menu (top left), its third item: the route demo.
-xdotool mousemove --window "$window" 36 32 click 1
-sleep 1.5
-xdotool mousemove --window "$window" 138 181 click 1
+demo_start "$window"
 measure "2D, route demo" 2d
 # The map menu again, its first item: the 3D view.
 xdotool mousemove --window "$window" 36 32 click 1
