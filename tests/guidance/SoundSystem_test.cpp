@@ -308,22 +308,22 @@ TEST(DemoSounds, EveryPhraseStartsAndEndsWithItsWords) {
         const std::string name = player.fileName(id);
         if (name.empty()) continue;
         SCOPED_TRACE(name);
-        SDL_AudioSpec spec{};
+        SDL_AudioSpec audio{};
         Uint8* data = nullptr;
         Uint32 bytes = 0;
-        ASSERT_NE(SDL_LoadWAV((demo / name).c_str(), &spec, &data, &bytes), nullptr) << SDL_GetError();
+        ASSERT_NE(SDL_LoadWAV((demo / name).c_str(), &audio, &data, &bytes), nullptr) << SDL_GetError();
         std::vector<Sint16> samples(bytes / 2);
         std::memcpy(samples.data(), data, samples.size() * 2);
         SDL_FreeWAV(data);
-        ASSERT_EQ(spec.format, AUDIO_S16LSB);
-        ASSERT_EQ(spec.channels, 1);
+        ASSERT_EQ(audio.format, AUDIO_S16LSB);
+        ASSERT_EQ(audio.channels, 1);
         const auto loud = [](Sint16 s) { return s > Quiet || s < -Quiet; };
         const auto first = std::find_if(samples.begin(), samples.end(), loud);
         ASSERT_NE(first, samples.end()) << "no sound at all";
         const auto last = std::find_if(samples.rbegin(), samples.rend(), loud);
-        EXPECT_LE(static_cast<double>(first - samples.begin()) / spec.freq, Edge) << "silence before the words";
-        EXPECT_LE(static_cast<double>(last - samples.rbegin()) / spec.freq, Edge) << "silence after the words";
-        seconds[id] = static_cast<double>(samples.size()) / spec.freq;
+        EXPECT_LE(static_cast<double>(first - samples.begin()) / audio.freq, Edge) << "silence before the words";
+        EXPECT_LE(static_cast<double>(last - samples.rbegin()) / audio.freq, Edge) << "silence after the words";
+        seconds[id] = static_cast<double>(samples.size()) / audio.freq;
     }
     double longest = 0.0;
     for (std::uint32_t type = 0; type < 34; ++type) {
