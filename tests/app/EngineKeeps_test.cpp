@@ -12,6 +12,7 @@
 #include "screens/fdPageMap.h"
 #include "tests/support/CaptureLogger.h"
 #include "tests/support/FileSizeLimit.h"
+#include "tests/app/ProgramFolder.h"
 #include "tests/support/TempDir.h"
 #include "ui/Messages.h"
 #include "ui/fdButtonX.h"
@@ -29,20 +30,7 @@ namespace fs = std::filesystem;
 
 namespace {
 
-struct ProgramFolder {
-    TestSupport::TempDir dir;
-    ProgramFolder() {
-        fs::copy(fs::path(MIREL_PROGRAM_DIR) / "data", dir.path() / "data",
-                 fs::copy_options::recursive | fs::copy_options::skip_symlinks);
-        fs::remove(dir.path() / "data" / "config.xml");
-        for (const auto& entry : fs::directory_iterator(dir.path() / "data" / "maps"))
-            if (entry.path().filename() != "demo")
-                fs::remove_all(entry.path());
-    }
-    std::u16string wide() const { return Core::utf8ToWide(dir.path().string() + "/"); }
-    fs::path data(const std::string& name) const { return dir.path() / "data" / name; }
-    std::string config() const { return TestSupport::readAll(data("config.xml")); }
-};
+using TestSupport::ProgramFolder;
 
 bool stored(const std::string& config, const std::string& key, const std::string& value) {
     return config.find("name=\"" + key + "\" value=\"" + value + "\"") != std::string::npos;

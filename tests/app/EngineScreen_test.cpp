@@ -15,6 +15,7 @@
 #include "ui/PoiTypesLists.h"
 #include "core/TempSurface.h"
 #include "tests/support/CaptureLogger.h"
+#include "tests/app/ProgramFolder.h"
 #include "tests/support/TempDir.h"
 #include "ui/fdInterface.h"
 #include "ui/fdPage.h"
@@ -31,20 +32,7 @@ namespace fs = std::filesystem;
 
 namespace {
 
-// The build's demo data set (maps: the demo town only) in a folder of its own.
-struct ProgramFolder {
-    TestSupport::TempDir dir;
-    ProgramFolder() {
-        fs::copy(fs::path(MIREL_PROGRAM_DIR) / "data", dir.path() / "data",
-                 fs::copy_options::recursive | fs::copy_options::skip_symlinks);
-        fs::remove(dir.path() / "data" / "config.xml");
-        for (const auto& entry : fs::directory_iterator(dir.path() / "data" / "maps"))
-            if (entry.path().filename() != "demo")
-                fs::remove_all(entry.path());
-    }
-    std::u16string wide() const { return Core::utf8ToWide(dir.path().string() + "/"); }
-    fs::path data(const std::string& name) const { return dir.path() / "data" / name; }
-};
+using TestSupport::ProgramFolder;
 
 // A page that paints the whole screen in one colour.
 struct ColourPage : Ui::fdPage {

@@ -23,6 +23,7 @@
 #include "userdata/fdTrackManager.h"
 #include "userdata/MonitoringSystem.h"
 #include "tests/support/CaptureLogger.h"
+#include "tests/app/ProgramFolder.h"
 #include "tests/support/TempDir.h"
 #include "ui/fdInterface.h"
 #include "ui/fdPage.h"
@@ -55,21 +56,7 @@ using TestSupport::TempDir;
 // program, in data/.
 fs::path builtDataFolder() { return fs::path(MIREL_PROGRAM_DIR) / "data"; }
 
-// A program folder with a copy of the demo data set (the maps left out
-// but the small demo town), so a test may write its config.xml.
-struct ProgramFolder {
-    TempDir dir;
-    ProgramFolder() {
-        fs::copy(builtDataFolder(), dir.path() / "data",
-                 fs::copy_options::recursive | fs::copy_options::skip_symlinks);
-        fs::remove(dir.path() / "data" / "config.xml");
-        for (const auto& entry : fs::directory_iterator(dir.path() / "data" / "maps"))
-            if (entry.path().filename() != "demo")
-                fs::remove_all(entry.path());
-    }
-    std::u16string wide() const { return Core::utf8ToWide(dir.path().string() + "/"); }
-    fs::path data(const std::string& name) const { return dir.path() / "data" / name; }
-};
+using TestSupport::ProgramFolder;
 
 TEST(Engine, PathsJoinWithBackslashesAndKeepAbsoluteNames) {
     engine::fdEngine e(u"/opt/mirel/");

@@ -16,6 +16,7 @@
 #include "screens/fdPageButtonSettingsX.h"
 #include "screens/fdPageSettingsX.h"
 #include "tests/support/CaptureLogger.h"
+#include "tests/app/ProgramFolder.h"
 #include "tests/support/TempDir.h"
 #include "ui/ButtonBindings.h"
 #include "ui/fdButtonX.h"
@@ -33,17 +34,7 @@ namespace fs = std::filesystem;
 
 namespace {
 
-struct ProgramFolder {
-    TestSupport::TempDir dir;
-    ProgramFolder() {
-        fs::copy(fs::path(MIREL_PROGRAM_DIR) / "data", dir.path() / "data",
-                 fs::copy_options::recursive | fs::copy_options::skip_symlinks);
-        fs::remove(dir.path() / "data" / "config.xml");
-        fs::remove_all(dir.path() / "data" / "maps" / "monaco");
-    }
-    std::u16string wide() const { return Core::utf8ToWide(dir.path().string() + "/"); }
-    fs::path data(const std::string& name) const { return dir.path() / "data" / name; }
-};
+using TestSupport::ProgramFolder;
 
 // One engine over the folder at a time; restart() shuts it down and starts
 // a new one over the same folder.

@@ -18,6 +18,7 @@
 #include "screens/KeyboardPropPage.h"
 #include "screens/fdSettingsMenuPage.h"
 #include "tests/support/CaptureLogger.h"
+#include "tests/app/ProgramFolder.h"
 #include "tests/support/TempDir.h"
 #include "ui/Keyboard.h"
 #include "ui/fdButtonX.h"
@@ -38,18 +39,7 @@ namespace fs = std::filesystem;
 
 namespace {
 
-// The program folder with a copy of the demo data set, the demo town and
-// Monaco atlases included.
-struct ProgramFolder {
-    TestSupport::TempDir dir;
-    ProgramFolder() {
-        fs::copy(fs::path(MIREL_PROGRAM_DIR) / "data", dir.path() / "data",
-                 fs::copy_options::recursive | fs::copy_options::skip_symlinks);
-        fs::remove(dir.path() / "data" / "config.xml");
-    }
-    std::u16string wide() const { return Core::utf8ToWide(dir.path().string() + "/"); }
-    fs::path data(const std::string& name) const { return dir.path() / "data" / name; }
-};
+using TestSupport::ProgramFolder;
 
 class Menus : public ::testing::Test {
   protected:
@@ -68,7 +58,7 @@ class Menus : public ::testing::Test {
     std::string active() const { return ui->activePage() ? ui->activePage()->name() : ""; }
 
     TestSupport::CaptureLogger log;
-    ProgramFolder folder;
+    ProgramFolder folder{ProgramFolder::Atlases::All};
     engine::fdEngine engine{folder.wide()};
     Ui::fdInterface* ui = nullptr;
 };
@@ -299,7 +289,7 @@ namespace {
 // The waypoints plug-in beside the program: each atlas load creates it over
 // the atlas's database, and the atlas releases it when it goes.
 TEST(WaypointsPlugin, TheEngineLoadsItFromTheProgramFolderForEachAtlas) {
-    ProgramFolder folder;
+    ProgramFolder folder(ProgramFolder::Atlases::All);
     fs::copy_file(MIREL_FAKE_TARVIK, folder.dir.path() / "tarvik_win.so");
     std::ofstream(folder.data("config.xml"))
         << "<?xml version=\"1.0\" encoding=\"utf-8\"?>\n<config version=\"2\">\n"

@@ -10,6 +10,7 @@
 #include "app/fdEngine.h"
 
 #include "core/Text.h"
+#include "tests/app/ProgramFolder.h"
 #include "tests/support/TempDir.h"
 #include "ui/DesignDescription.h"
 #include "ui/MessageBoxText.h"
@@ -32,15 +33,7 @@ namespace fs = std::filesystem;
 
 namespace {
 
-struct ProgramFolder {
-    TestSupport::TempDir dir;
-    ProgramFolder() {
-        fs::copy(fs::path(MIREL_PROGRAM_DIR) / "data", dir.path() / "data",
-                 fs::copy_options::recursive | fs::copy_options::skip_symlinks);
-        fs::remove(dir.path() / "data" / "config.xml");
-    }
-    std::u16string wide() const { return Core::utf8ToWide(dir.path().string() + "/"); }
-};
+using TestSupport::ProgramFolder;
 
 bool empty(const Ui::WindowRect& r) {
     return r.w == 0 || r.h == 0;
@@ -236,7 +229,7 @@ void checkBarButtons(Ui::fdPage& page, int width, OneLook& looks) {
 } // namespace
 
 TEST(PageLayout, EveryPageAtTheDesignSizeAndLarger) {
-    ProgramFolder folder;
+    ProgramFolder folder(ProgramFolder::Atlases::All);
     engine::fdEngine engine{folder.wide()};
     engine.setScreenSize(1440, 900);
     ASSERT_EQ(engine.init(), 0);

@@ -21,6 +21,7 @@
 #include "screens/fdPageSettingsOtherX.h"
 #include "screens/fdPageSetupRoutingX.h"
 #include "tests/support/Damage.h"
+#include "tests/app/ProgramFolder.h"
 #include "tests/support/TempDir.h"
 #include "tools/demo-atlas/DemoAtlas.h"
 #include "ui/Messages.h"
@@ -46,20 +47,7 @@ namespace {
 using Screens::fdPagePathListX;
 using Screens::fdPageSetupRoutingX;
 
-// A program folder with the demo data set and only the demo town, so the
-// tests may write in it.
-struct ProgramFolder {
-    TestSupport::TempDir dir;
-    ProgramFolder() {
-        fs::copy(fs::path(MIREL_PROGRAM_DIR) / "data", dir.path() / "data",
-                 fs::copy_options::recursive | fs::copy_options::skip_symlinks);
-        fs::remove(dir.path() / "data" / "config.xml");
-        for (const auto& entry : fs::directory_iterator(dir.path() / "data" / "maps"))
-            if (entry.path().filename() != "demo") fs::remove_all(entry.path());
-    }
-    std::u16string wide() const { return Core::utf8ToWide(dir.path().string() + "/"); }
-    fs::path atlas() const { return dir.path() / "data" / "maps" / "demo"; }
-};
+using TestSupport::ProgramFolder;
 
 // One run of the engine on the folder, the main menu showing.
 struct Session {

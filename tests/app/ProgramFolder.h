@@ -1,0 +1,37 @@
+#pragma once
+// A program folder for an engine under test: a copy of the built data
+// folder (never the build's own, which no test writes into) without its
+// config.xml, so that every start begins from the defaults; with the demo
+// town's atlas alone (a quick start) or with every built atlas.
+
+#include "core/Text.h"
+#include "tests/support/TempDir.h"
+
+#include <filesystem>
+#include <string>
+
+namespace TestSupport {
+
+struct ProgramFolder {
+    enum class Atlases { DemoOnly, All };
+
+    explicit ProgramFolder(Atlases atlases = Atlases::DemoOnly) {
+        namespace fs = std::filesystem;
+        fs::copy(fs::path(MIREL_PROGRAM_DIR) / "data", dir.path() / "data",
+                 fs::copy_options::recursive | fs::copy_options::skip_symlinks);
+        fs::remove(data("config.xml"));
+        if (atlases == Atlases::DemoOnly)
+            for (const auto& entry : fs::directory_iterator(data("maps")))
+                if (entry.path().filename() != "demo")
+                    fs::remove_all(entry.path());
+    }
+    // The program folder as the engine takes it, with its trailing slash.
+    std::u16string wide() const { return Core::utf8ToWide(dir.path().string() + "/"); }
+    std::filesystem::path data(const std::string& name) const { return dir.path() / "data" / name; }
+    std::filesystem::path atlas() const { return data("maps") / "demo"; }
+    std::string config() const { return readAll(data("config.xml")); }
+
+    TempDir dir;
+};
+
+} // namespace TestSupport
