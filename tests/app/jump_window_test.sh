@@ -73,22 +73,13 @@ for _ in $(seq 100); do
 done
 track=$(ls "$work"/tracks/*.kvt 2>/dev/null | head -n 1)
 [ -n "$track" ] || fail "REC made no track file"
-grown() {
-  local before
-  before=$(stat -c %s "$track")
-  for _ in $(seq $(($1 * 10))); do
-    [ "$(stat -c %s "$track")" -gt "$before" ] && return 0
-    sleep 0.1
-  done
-  return 1
-}
-grown 45 || fail "nothing of the recording reached the disk"
+grows "$track" 45 || fail "nothing of the recording reached the disk"
 touch "$work/jump"
 for _ in $(seq 50); do [ -e "$work/jumped" ] && break; sleep 0.1; done
 [ -e "$work/jumped" ] || fail "the receiver did not jump"
 # Two writes after the jump: the fixes around it are on the disk.
-grown 10 || fail "the recording stopped after the jump"
-grown 10 || fail "the recording stopped after the jump"
+grows "$track" 10 || fail "the recording stopped after the jump"
+grows "$track" 10 || fail "the recording stopped after the jump"
 kill -TERM "$mirel_pid"
 wait "$mirel_pid" || fail "exit code $? after a quit request"
 mirel_pid=

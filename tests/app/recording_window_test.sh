@@ -92,19 +92,10 @@ plug 100
 
 # Points reach the disk again once the receiver is back; from then on a
 # write follows within 5 s (a crash loses no more).
-grown() {
-  local before
-  before=$(stat -c %s "$track")
-  for _ in $(seq $(($1 * 10))); do
-    [ "$(stat -c %s "$track")" -gt "$before" ] && return 0
-    sleep 0.1
-  done
-  return 1
-}
-grown 45 || fail "nothing of the recording reached the disk in 45 s after the receiver came back"
+grows "$track" 45 || fail "nothing of the recording reached the disk in 45 s after the receiver came back"
 # Four such writes: enough of the track to be seen on the map later.
 for _ in 1 2 3 4; do
-  grown 8 || fail "the recording waited more than 8 s between two writes"
+  grows "$track" 8 || fail "the recording waited more than 8 s between two writes"
 done
 size=$(stat -c %s "$track")
 kill -9 "$mirel_pid"

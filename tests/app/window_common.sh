@@ -137,3 +137,11 @@ tap() {
   xdotool mousemove --window "$window" "$1" "$2" click 1
   sleep "${3:-0.7}"
 }
+
+# Waits SECONDS at the most for FILE to grow past its size now (a recording
+# writing its next points); false when it did not.
+grows() {
+  local file=$1 before
+  before=$(stat -c %s "$file")
+  wait_until "$2" eval '[ "$(stat -c %s "$file")" -gt "$before" ]'
+}
