@@ -17,17 +17,7 @@ window_setup "$program" xdotool xwd convert
 # with Enter; the program must then end with the start's failure code.
 failing_start() {
   local name=$1
-  : >"$work/log.txt"
-  (cd "$work" && exec ./mirel) >"$work/stderr_$name.txt" 2>&1 &
-  mirel_pid=$!
-  dialog=
-  for _ in $(seq 300); do
-    dialog=$(xdotool search --name "^Mirel - Critical error$" 2>/dev/null | head -n 1 || true)
-    [ -n "$dialog" ] && break
-    kill -0 "$mirel_pid" 2>/dev/null || fail "$name: the program ended without a dialog"
-    sleep 0.1
-  done
-  [ -n "$dialog" ] || fail "$name: no dialog"
+  start_failing "$name"
   sleep 1
   xwd -id "$dialog" -silent >"$work/$name.xwd"
   convert "xwd:$work/$name.xwd" "$work/$name.png"
@@ -55,10 +45,10 @@ failing_start() {
 # messages.xml missing: "Initialization error" and the file's own line.
 mv "$work/data/messages.xml" "$work/messages.xml.kept"
 failing_start messages
-grep -q "Mirel - Critical error: Initialization error" "$work/stderr_messages.txt" ||
-  fail "the message is not the start's: $(cat "$work/stderr_messages.txt")"
-grep -q "messages.xml.*No such file or directory" "$work/stderr_messages.txt" ||
-  fail "the message names no file and reason: $(cat "$work/stderr_messages.txt")"
+grep -q "Mirel - Critical error: Initialization error" "$work/stdout_messages.txt" ||
+  fail "the message is not the start's: $(cat "$work/stdout_messages.txt")"
+grep -q "messages.xml.*No such file or directory" "$work/stdout_messages.txt" ||
+  fail "the message names no file and reason: $(cat "$work/stdout_messages.txt")"
 mv "$work/messages.xml.kept" "$work/data/messages.xml"
 
 # The configured atlas's maps cut short: the atlas message, the damaged
@@ -69,8 +59,8 @@ for map in "$work"/data/maps/demo/*.kvm; do
 done
 sed -i 's|</config>|<var name="atlas" value="maps\\town"/>\n</config>|' "$work/data/config.xml"
 failing_start atlas
-grep -q "maps/town/demo-town.kvm: File is too small" "$work/stderr_atlas.txt" ||
-  fail "the damaged map is not named: $(cat "$work/stderr_atlas.txt")"
+grep -q "maps/town/demo-town.kvm: File is too small" "$work/stdout_atlas.txt" ||
+  fail "the damaged map is not named: $(cat "$work/stdout_atlas.txt")"
 grep -q 'name="atlas" value="[^"]*town"' "$work/data/config.xml" ||
   fail "the configured atlas was not kept: $(grep atlas "$work/data/config.xml")"
 echo "PASS"

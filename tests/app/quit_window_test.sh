@@ -81,17 +81,7 @@ echo "night mode confirmed with OK survived a kill -9"
 
 # SIGTERM while the start-failure dialog is shown (no messages.xml).
 mv "$work/data/messages.xml" "$work/messages.xml.kept"
-: >"$work/log.txt"
-(cd "$work" && exec ./mirel) >"$work/stdout.txt" 2>&1 &
-mirel_pid=$!
-dialog=
-for _ in $(seq 300); do
-  dialog=$(xdotool search --name "^Mirel - Critical error$" 2>/dev/null | head -n 1 || true)
-  [ -n "$dialog" ] && break
-  kill -0 "$mirel_pid" 2>/dev/null || fail "the failing start ended without a dialog"
-  sleep 0.1
-done
-[ -n "$dialog" ] || fail "no start-failure dialog"
+start_failing "no messages"
 kill -TERM "$mirel_pid"
 ended_cleanly "SIGTERM on the failure dialog"
 mv "$work/messages.xml.kept" "$work/data/messages.xml"

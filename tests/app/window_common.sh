@@ -145,3 +145,21 @@ grows() {
   before=$(stat -c %s "$file")
   wait_until "$2" eval '[ "$(stat -c %s "$file")" -gt "$before" ]'
 }
+
+# Starts the program on a start that fails and waits for its failure
+# dialog: sets mirel_pid and dialog (the dialog's window), its output in
+# stdout_NAME.txt.
+start_failing() {
+  local name=$1
+  : >"$work/log.txt"
+  (cd "$work" && exec ./mirel) >"$work/stdout_$name.txt" 2>&1 &
+  mirel_pid=$!
+  dialog=
+  for _ in $(seq 300); do
+    dialog=$(xdotool search --name "^Mirel - Critical error$" 2>/dev/null | head -n 1 || true)
+    [ -n "$dialog" ] && return 0
+    kill -0 "$mirel_pid" 2>/dev/null || fail "$name: the program ended without a dialog"
+    sleep 0.1
+  done
+  fail "$name: no dialog"
+}
