@@ -22,6 +22,7 @@
 #include "routing/RouteComputation.h"
 #include "screens/fdPageMap.h"
 #include "tests/positioning/NmeaTestSupport.h"
+#include "tests/app/ProgramFolder.h"
 #include "tests/support/CaptureLogger.h"
 #include "tests/support/TempDir.h"
 #include "ui/fdInterface.h"
@@ -92,21 +93,15 @@ std::string nmea(const Second& s, int n) {
 
 // The program folder: the build's data set with Monaco, and a receiver at
 // COM 7 switched on.
-struct MonacoFolder {
-    TestSupport::TempDir dir;
-    MonacoFolder() {
-        fs::copy(fs::path(MIREL_PROGRAM_DIR) / "data", dir.path() / "data",
-                 fs::copy_options::recursive | fs::copy_options::skip_symlinks);
-        for (const auto& entry : fs::directory_iterator(dir.path() / "data" / "maps"))
-            if (entry.path().filename() != "monaco") fs::remove_all(entry.path());
-        std::ofstream(dir.path() / "data" / "config.xml")
+struct MonacoFolder : TestSupport::ProgramFolder {
+    MonacoFolder() : ProgramFolder("monaco") {
+        std::ofstream(data("config.xml"))
             << "<?xml version=\"1.0\" encoding=\"utf-8\"?>\n<config version=\"2\">\n"
                "<var name=\"log_severity\" value=\"3\"/>\n<var name=\"atlas\" value=\"maps\\monaco\"/>\n"
                "<var name=\"auto_dn\" value=\"0\"/>\n<var name=\"gps_port\" value=\"7\"/>\n"
                "<var name=\"gps_speed\" value=\"4800\"/>\n<var name=\"gps_enable\" value=\"1\"/>\n"
                "<var name=\"map_sensors_visible\" value=\"1\"/>\n</config>\n";
     }
-    std::u16string wide() const { return Core::utf8ToWide(dir.path().string() + "/"); }
 };
 
 // The seconds of a drive, built leg by leg, with what the driver does on

@@ -11,6 +11,7 @@
 #include "render/MapCamera.h"
 #include "routing/AtlasRoute.h"
 #include "screens/fdPageMap.h"
+#include "tests/app/ProgramFolder.h"
 #include "tests/support/TempDir.h"
 #include "ui/fdInterface.h"
 
@@ -33,17 +34,13 @@ struct StepClock : Positioning::Clock {
 TEST(FramePace, ARouteDemoDrawsAtMostOneFrameATimerTick) {
     setenv("SDL_VIDEODRIVER", "dummy", 1);
     setenv("SDL_AUDIODRIVER", "dummy", 1);
-    TestSupport::TempDir dir;
-    fs::copy(fs::path(MIREL_PROGRAM_DIR) / "data", dir.path() / "data",
-             fs::copy_options::recursive | fs::copy_options::skip_symlinks);
-    for (const auto& entry : fs::directory_iterator(dir.path() / "data" / "maps"))
-        if (entry.path().filename() != "monaco") fs::remove_all(entry.path());
-    std::ofstream(dir.path() / "data" / "config.xml")
+    const TestSupport::ProgramFolder folder("monaco");
+    std::ofstream(folder.data("config.xml"))
         << "<?xml version=\"1.0\" encoding=\"utf-8\"?>\n<config version=\"2\">\n"
            "<var name=\"atlas\" value=\"maps\\monaco\"/>\n<var name=\"auto_dn\" value=\"0\"/>\n"
            "<var name=\"map_start\" value=\"1\"/>\n</config>\n";
     StepClock clock;
-    engine::fdEngine e(Core::utf8ToWide(dir.path().string() + "/"));
+    engine::fdEngine e(folder.wide());
     e.setClock(clock);
     ASSERT_EQ(e.init(), 0);
     // From the Casino down to the port: the car starts turning the view

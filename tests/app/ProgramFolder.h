@@ -2,7 +2,8 @@
 // A program folder for an engine under test: a copy of the built data
 // folder (never the build's own, which no test writes into) without its
 // config.xml, so that every start begins from the defaults; with the demo
-// town's atlas alone (a quick start) or with every built atlas.
+// town's atlas alone (a quick start), another atlas alone, or with every
+// built atlas.
 
 #include "core/Text.h"
 #include "tests/support/TempDir.h"
@@ -15,14 +16,17 @@ namespace TestSupport {
 struct ProgramFolder {
     enum class Atlases { DemoOnly, All };
 
-    explicit ProgramFolder(Atlases atlases = Atlases::DemoOnly) {
+    explicit ProgramFolder(Atlases atlases = Atlases::DemoOnly)
+        : ProgramFolder(atlases == Atlases::All ? std::string() : std::string("demo")) {}
+    // With the named atlas alone; with every built atlas when it is empty.
+    explicit ProgramFolder(const std::string& onlyAtlas) {
         namespace fs = std::filesystem;
         fs::copy(fs::path(MIREL_PROGRAM_DIR) / "data", dir.path() / "data",
                  fs::copy_options::recursive | fs::copy_options::skip_symlinks);
         fs::remove(data("config.xml"));
-        if (atlases == Atlases::DemoOnly)
+        if (!onlyAtlas.empty())
             for (const auto& entry : fs::directory_iterator(data("maps")))
-                if (entry.path().filename() != "demo")
+                if (entry.path().filename() != onlyAtlas)
                     fs::remove_all(entry.path());
     }
     // The program folder as the engine takes it, with its trailing slash.

@@ -63,16 +63,8 @@ for _ in $(seq 600); do
 done
 window=$(xdotool search --sync --pid "$mirel_pid" | head -n 1)
 sleep 1
-# The map page's REC, as the recording test taps it.
-xdotool mousemove --window "$window" 140 170 click 1
-sleep 1
-xdotool mousemove --window "$window" 763 78 click 1
-for _ in $(seq 100); do
-  ls "$work"/tracks/*.kvt >/dev/null 2>&1 && break
-  sleep 0.1
-done
-track=$(ls "$work"/tracks/*.kvt 2>/dev/null | head -n 1)
-[ -n "$track" ] || fail "REC made no track file"
+
+start_recording
 grows "$track" 45 || fail "nothing of the recording reached the disk"
 touch "$work/jump"
 for _ in $(seq 50); do [ -e "$work/jumped" ] && break; sleep 0.1; done

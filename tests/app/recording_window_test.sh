@@ -74,15 +74,7 @@ start() {
 plug 0
 start 1
 window=$(xdotool search --sync --pid "$mirel_pid" | head -n 1)
-xdotool mousemove --window "$window" 140 170 click 1
-sleep 1
-xdotool mousemove --window "$window" 763 78 click 1
-for _ in $(seq 100); do
-  ls "$work"/tracks/*.kvt >/dev/null 2>&1 && break
-  sleep 0.1
-done
-track=$(ls "$work"/tracks/*.kvt 2>/dev/null | head -n 1)
-[ -n "$track" ] || fail "REC made no track file"
+start_recording
 
 # Unplugged for two seconds, then the receiver is back.
 sleep 2

@@ -163,3 +163,14 @@ start_failing() {
   done
   fail "$name: no dialog"
 }
+
+# Taps the map page's REC (behind the map menu's panel, as a driver does)
+# and waits for its track file: sets track.
+start_recording() {
+  xdotool mousemove --window "$window" 140 170 click 1
+  sleep 1
+  xdotool mousemove --window "$window" 763 78 click 1
+  wait_until 10 eval 'ls "$work"/tracks/*.kvt >/dev/null 2>&1' || true
+  track=$(ls "$work"/tracks/*.kvt 2>/dev/null | head -n 1)
+  [ -n "$track" ] || fail "REC made no track file"
+}

@@ -21,6 +21,7 @@
 #include "render/MapCamera.h"
 #include "routing/AtlasRoute.h"
 #include "routing/RouteComputation.h"
+#include "tests/screens/FakeCar.h"
 #include "tests/support/CaptureLogger.h"
 #include "tests/support/FileSizeLimit.h"
 #include "tests/support/TempDir.h"
@@ -74,19 +75,6 @@ struct Sensors : MapSensorSource {
     bool hasSensor(const std::string& n) const override { return values.count(n) != 0; }
     std::u16string shortText(const std::string& n) const override { return values.at(n); }
     std::u16string caption(const std::string& n) const override { return u"[" + values.at(n) + u"]"; }
-};
-
-// The car where the test puts it.
-struct FakeCar : MapCarSource {
-    std::optional<CarFix> fix;
-    bool tryTakeCarState() override { return true; }
-    void releaseCarState() override {}
-    void onFrame() override {}
-    std::optional<CarFix> currentFix() override { return fix; }
-    Positioning::CarState shownCar() override { return {}; }
-    float unitsPerMetre() override { return 1.0f; }
-    GuidanceState guidance() override { return {}; }
-    std::optional<WarnedObject> warnedObject() override { return std::nullopt; }
 };
 
 Map::Point townPoint(double east, double north) {

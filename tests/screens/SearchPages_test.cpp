@@ -29,6 +29,7 @@
 #include "render/RenderStyles.h"
 #include "routing/AtlasRoute.h"
 #include "search/Engine.h"
+#include "tests/screens/FakeCar.h"
 #include "tests/support/CaptureLogger.h"
 #include "tests/support/TempDir.h"
 #include "tests/ui/UiTestSupport.h"
@@ -59,19 +60,6 @@ std::u16string textOf(Ui::fdWindowBase* page, const char* name) {
     auto* widget = dynamic_cast<Ui::fdStatic*>(page->findChild(name));
     return widget ? widget->text() : u"<missing>";
 }
-
-// The car where the test puts it, for the map page's route commands.
-struct FakeCar : MapCarSource {
-    std::optional<CarFix> fix;
-    bool tryTakeCarState() override { return true; }
-    void releaseCarState() override {}
-    void onFrame() override {}
-    std::optional<CarFix> currentFix() override { return fix; }
-    Positioning::CarState shownCar() override { return {}; }
-    float unitsPerMetre() override { return 1.0f; }
-    GuidanceState guidance() override { return {}; }
-    std::optional<WarnedObject> warnedObject() override { return std::nullopt; }
-};
 
 struct Rig {
     // The atlas folder's map files and the find page's result limit;
