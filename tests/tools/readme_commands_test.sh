@@ -45,6 +45,8 @@ commands=(
   "build/tools/route-atlas build/app/data/maps/monaco 43.7384,7.4246 43.7311,7.4197 [--mode 0|1|2] [--picture build/route.bmp [--scale 25]] [--save] [--data DIR] [--manoeuvres] @@ build/tools/route-atlas build/app/data/maps/monaco 43.7384,7.4246 43.7311,7.4197"
   "build/tools/route-atlas build/app/data/maps/monaco 43.7384,7.4246 43.7311,7.4197 [--mode 0|1|2] [--picture build/route.bmp [--scale 25]] [--save] [--data DIR] [--manoeuvres] @@ build/tools/route-atlas build/app/data/maps/monaco 43.7384,7.4246 43.7311,7.4197 --mode 0 --picture build/route.bmp --save --data build/app/data --manoeuvres"
   "build/tools/route-atlas build/app/data/maps/monaco 43.7384,7.4246 43.7311,7.4197 [--mode 0|1|2] [--picture build/route.bmp [--scale 25]] [--save] [--data DIR] [--manoeuvres] @@ build/tools/route-atlas build/app/data/maps/monaco 43.7384,7.4246 43.7311,7.4197 --picture build/route25.bmp --scale 25"
+  "build/tools/route-atlas build/app/data/maps/monaco 43.7393,7.4275 43.7356,7.4220 > build/route.txt @@ build/tools/route-atlas build/app/data/maps/monaco 43.7393,7.4275 43.7356,7.4220 > build/route.txt"
+  "python3 tools/nmea_feed.py build/gps --route build/route.txt --speed 30 @@ python3 $source_dir/tools/nmea_feed.py build/gps --route build/route.txt --speed 30 --dry-run"
   "build/tools/route-atlas build/app/data/maps/monaco --path ROUTE.kvp @@ build/tools/route-atlas build/app/data/maps/monaco --path build/app/data/maps/monaco/path.kvp"
   "build/tools/gpx-roundtrip IN.gpx build/OUT.gpx @@ build/tools/gpx-roundtrip $gpx build/OUT.gpx"
   "xmllint --noout --schema tests/data/gpx/gpx.xsd build/OUT.gpx @@ xmllint --noout --schema tests/data/gpx/gpx.xsd build/OUT.gpx"
@@ -58,12 +60,12 @@ for row in "${commands[@]}"; do
   if ! (cd "$work" && eval "$run") >"$work/out.txt" 2>&1; then
     fail "$run"
     tail -n 20 "$work/out.txt"
-  elif [[ $run =~ (nmea-replay|search-atlas|route-atlas|gpx-roundtrip) ]] && ! [ -s "$work/out.txt" ]; then
+  elif [[ $run =~ (nmea-replay|search-atlas|route-atlas|gpx-roundtrip|nmea_feed) ]] && [[ $run != *" > "* ]] && ! [ -s "$work/out.txt" ]; then
     fail "$run printed nothing"
   fi
 done
 # What the commands wrote is there.
-for file in build/frame.bmp build/route.bmp build/route25.bmp build/OUT.gpx demo-copy/demo-town.kvm monaco-copy/monaco.kvm \
+for file in build/route.txt build/frame.bmp build/route.bmp build/route25.bmp build/OUT.gpx demo-copy/demo-town.kvm monaco-copy/monaco.kvm \
   build/app/data/maps/monaco/path.kvp build/app/data/maps/demo/TextSearch.tsi; do
   [ -s "$work/$file" ] || fail "no $file after the commands"
 done
@@ -74,6 +76,12 @@ while IFS= read -r line; do
   for row in "${commands[@]}"; do [[ ${row%% @@ *} == "$line" ]] && found=1; done
   [ $found -eq 1 ] || fail "the README's command is not tried here: $line"
 done < <(grep -E '^    build/tools/' "$readme")
+
+# Build commands take their jobs from MIREL_JOBS, as the README promises,
+# never a number of their own.
+while IFS= read -r line; do
+  fail "a build command with a fixed number of jobs: $line"
+done < <(cd "$source_dir" && grep -nE -- '(cmake --build|make|ctest) .*-j ?[0-9]' README.md docs/*.md || true)
 
 [ $failures -eq 0 ] || exit 1
 echo "PASS: ${#commands[@]} README commands ran"

@@ -1,0 +1,96 @@
+#!/usr/bin/env bash
+# The receiver stand-in of the README (tools/nmea_feed.py): a recording's
+# bursts and waits as its times give them; what it writes is the recording
+# (comments left out) and reads as the same fixes; a route is driven at the
+# speed asked, once a second; and the README's recipe, a pseudo-terminal
+# pair of socat, carries a whole log to the reading end.
+# Usage: nmea_feed_test.sh SOURCE_FOLDER BUILD_FOLDER
+set -euo pipefail
+source_dir=$1
+build=$2
+feed=$source_dir/tools/nmea_feed.py
+work=$(mktemp -d)
+socat_pid=
+trap '[ -n "$socat_pid" ] && kill $socat_pid 2>/dev/null; rm -rf "$work"' EXIT
+failures=0
+fail() {
+  echo "FAIL: $*"
+  failures=$((failures + 1))
+}
+
+# A recording made with the feeder's own sentence writer: a line without a
+# time before the first fix, two sentences of one second, a GSA inside a
+# second, a GGA half a second on, a jump to the end of the day (taken as one
+# second) and a GLL, whose time is its fifth field.
+python3 - "$source_dir/tools" "$work/rec.nmea" <<'EOF'
+import sys
+sys.path.insert(0, sys.argv[1])
+from nmea_feed import sentence
+lines = ["# a receiver's notice",
+         sentence("GPGSV,1,1,00"),
+         sentence("GPRMC,100000.00,A,4344.3040,N,00725.4760,E,10.0,90.0,071226,,,A"),
+         sentence("GPGGA,100000.00,4344.3040,N,00725.4760,E,1,08,0.9,40.0,M,48.0,M,,"),
+         sentence("GPRMC,100001.00,A,4344.3040,N,00725.4860,E,10.0,90.0,071226,,,A"),
+         sentence("GPGSA,A,3,02,05,,,,,,,,,,,1.6,0.9,1.3"),
+         sentence("GPGGA,100001.50,4344.3040,N,00725.4860,E,1,08,0.9,40.0,M,48.0,M,,"),
+         sentence("GPRMC,235959.00,A,4344.3040,N,00725.4960,E,10.0,90.0,071226,,,A"),
+         sentence("GPGLL,4344.3040,N,00725.4960,E,235959.00,A,A")]
+open(sys.argv[2], "w", newline="").write("".join(l if l.endswith("\n") else l + "\r\n" for l in lines))
+EOF
+expected=$'0.000\t3\n1.000\t2\n0.500\t1\n1.000\t2'
+got=$(python3 "$feed" unused "$work/rec.nmea" --dry-run)
+[ "$got" = "$expected" ] || fail "the recording's bursts are
+$got
+not
+$expected"
+
+# Every real log, sent at once into a file, is the log without its
+# comments, and the positioning system reads the same fixes from both.
+for log in "$source_dir"/tests/data/nmea/*.log; do
+  python3 "$feed" "$work/out.nmea" "$log" --rate 0
+  grep -v '^#' "$log" | tr -d '\r' | grep -v '^$' >"$work/want.txt" || true
+  tr -d '\r' <"$work/out.nmea" >"$work/sent.txt"
+  cmp -s "$work/want.txt" "$work/sent.txt" || fail "$(basename "$log"): the feeder changed the sentences"
+  cmp -s <("$build/tools/nmea-replay" "$log") <("$build/tools/nmea-replay" "$work/out.nmea") ||
+    fail "$(basename "$log"): the fixes read from the feeder's stream differ"
+done
+
+# A route of 100 m due east driven at 36 km/h: a fix a second, 10 m apart,
+# at 10 m/s, standing at the end.
+printf 'a route\n43.7384,7.4246\n43.7384,7.42584\n' >"$work/route.txt"
+python3 "$feed" "$work/drive.nmea" --route "$work/route.txt" --speed 36 --rate 0 &
+feeder=$!
+for _ in $(seq 50); do
+  [ "$(grep -c RMC "$work/drive.nmea" 2>/dev/null || echo 0)" -ge 14 ] && break
+  sleep 0.1
+done
+kill $feeder 2>/dev/null || true
+"$build/tools/nmea-replay" "$work/drive.nmea" | awk -F'\t' '$2 == 1' >"$work/fixes.txt"
+moving=$(awk -F'\t' '$6 > 9.9 && $6 < 10.1' "$work/fixes.txt" | wc -l)
+standing=$(awk -F'\t' '$6 == 0' "$work/fixes.txt" | wc -l)
+[ "$moving" -ge 10 ] && [ "$moving" -le 11 ] || fail "$moving fixes at 10 m/s on 100 m, not 10 or 11"
+[ "$standing" -ge 3 ] || fail "the car does not stand at the route's end"
+python3 "$feed" unused --route "$work/route.txt" --speed 36 --dry-run | cut -f1 | sort -u | tr '\n' ' ' |
+  grep -qx '0.000 1.000 ' || fail "the route's fixes are not a second apart"
+
+# The README's recipe: socat's pair, the program's end linked as a port,
+# the feeder on the other end at twenty times the pace.
+if command -v socat >/dev/null; then
+  socat pty,raw,echo=0,link="$work/COM7" pty,raw,echo=0,link="$work/gps" 2>"$work/socat.log" &
+  socat_pid=$!
+  for _ in $(seq 50); do [ -e "$work/gps" ] && [ -e "$work/COM7" ] && break; sleep 0.1; done
+  log=$source_dir/tests/data/nmea/tomtom-mkII.log
+  timeout 20 cat "$work/COM7" >"$work/received.nmea" &
+  reader=$!
+  python3 "$feed" "$work/gps" "$log" --rate 20
+  want=$(grep -c '^\$' "$log")
+  for _ in $(seq 50); do
+    [ "$(grep -c '^\$' "$work/received.nmea")" -ge "$want" ] && break
+    sleep 0.1
+  done
+  kill $reader 2>/dev/null || true
+  [ "$(grep -c '^\$' "$work/received.nmea")" -eq "$want" ] || fail "the port received $(grep -c '^\$' "$work/received.nmea") of $want sentences"
+fi
+
+[ $failures -eq 0 ] || exit 1
+echo "PASS"

@@ -1,0 +1,214 @@
+#!/usr/bin/env python3
+"""A GPS receiver for the program: writes NMEA into a device (the second end
+of a pseudo-terminal pair whose first end the program opens as its port) at
+the pace a receiver sends it.
+
+    nmea_feed.py DEVICE RECORDING [--rate X] [--loop]
+    nmea_feed.py DEVICE --route ROUTE [--speed KMH]
+    ... [--dry-run]
+
+RECORDING is an NMEA log (one sentence a line; lines starting with '#' are
+comments). Its sentences are sent in bursts, a burst a time of day: the
+sentences that carry the time (RMC, GGA, GLL, GNS, ZDA) start a new burst
+when their time differs from the last one's, and the feeder waits the
+difference between the two times before sending it, divided by the rate (2
+plays twice as fast; 0 sends everything at once). A gap that is not 0.05 to
+10 seconds long (a jump in the recording, a new day, a receiver without
+times) counts as one second. --loop plays the log again and again.
+
+ROUTE holds LAT,LON lines (route-atlas prints them; other lines are passed
+over): a receiver drives it at KMH (30 unless given) and sends RMC, GGA, GSA
+and GSV once a second, then stands at its end.
+
+--dry-run writes no device and waits for nothing: it prints one line a burst,
+the seconds the feeder would wait before it and its sentences.
+"""
+import math
+import sys
+import time
+
+EARTH = 6371000.0
+TIMED = ("RMC", "GGA", "GLL", "GNS", "ZDA")
+
+
+def sentence(body):
+    check = 0
+    for ch in body.encode():
+        check ^= ch
+    return "$%s*%02X\r\n" % (body, check)
+
+
+def degrees(value, hemispheres, width):
+    hemisphere = hemispheres[0] if value >= 0 else hemispheres[1]
+    value = abs(value)
+    whole = int(value)
+    minutes = (value - whole) * 60
+    return "%0*d%07.4f,%s" % (width, whole, minutes, hemisphere)
+
+
+def fix(second, lat, lon, knots, course):
+    """One second of a receiver with a fix: RMC, GGA, GSA and two GSV."""
+    t = "%02d%02d%02d.00" % (10 + second // 3600 % 10, second // 60 % 60, second % 60)
+    pos = degrees(lat, "NS", 2) + "," + degrees(lon, "EW", 3)
+    out = sentence("GPRMC,%s,A,%s,%.1f,%.1f,071226,,,A" % (t, pos, knots, course))
+    out += sentence("GPGGA,%s,%s,1,08,0.9,40.0,M,48.0,M,," % (t, pos))
+    out += sentence("GPGSA,A,3,02,05,09,12,17,21,25,29,,,,,1.6,0.9,1.3")
+    sats = [(2, 45, 60, 41), (5, 30, 120, 38), (9, 60, 200, 44), (12, 20, 300, 35),
+            (17, 70, 30, 46), (21, 15, 240, 33), (25, 50, 160, 40), (29, 35, 80, 37)]
+    for page in range(2):
+        body = "GPGSV,2,%d,08" % (page + 1)
+        for prn, elevation, azimuth, snr in sats[page * 4:page * 4 + 4]:
+            body += ",%02d,%02d,%03d,%02d" % (prn, elevation, azimuth, snr)
+        out += sentence(body)
+    return out
+
+
+def metres(a, b):
+    lat = math.radians((a[0] + b[0]) / 2)
+    dy = math.radians(b[0] - a[0]) * EARTH
+    dx = math.radians(b[1] - a[1]) * EARTH * math.cos(lat)
+    return dx, dy
+
+
+def offset(p, dx, dy):
+    lat = p[0] + math.degrees(dy / EARTH)
+    lon = p[1] + math.degrees(dx / (EARTH * math.cos(math.radians(p[0]))))
+    return (lat, lon)
+
+
+def course(a, b):
+    dx, dy = metres(a, b)
+    return math.degrees(math.atan2(dx, dy)) % 360
+
+
+def walk(points, step):
+    """Points every `step` metres along the line."""
+    out = [points[0]]
+    left = step
+    for a, b in zip(points, points[1:]):
+        dx, dy = metres(a, b)
+        length = math.hypot(dx, dy)
+        done = 0.0
+        while length - done >= left:
+            done += left
+            out.append(offset(a, dx * done / length, dy * done / length))
+            left = step
+        left -= length - done
+    if out[-1] != points[-1]:
+        out.append(points[-1])
+    return out
+
+
+def read_line(route):
+    line = []
+    for text in open(route):
+        parts = text.strip().split(",")
+        if len(parts) == 2:
+            try:
+                line.append((float(parts[0]), float(parts[1])))
+            except ValueError:
+                pass
+    return line
+
+
+def seconds_of_day(text):
+    """The hhmmss[.ss] time of a sentence's field, or None."""
+    try:
+        return int(text[0:2]) * 3600 + int(text[2:4]) * 60 + float(text[4:])
+    except ValueError:
+        return None
+
+
+def sentence_time(line):
+    body = line.split("*")[0].split(",")
+    if len(body) < 2 or len(body[0]) < 4 or body[0][-3:] not in TIMED:
+        return None
+    field = body[5] if body[0][-3:] == "GLL" and len(body) > 5 else body[1]
+    return seconds_of_day(field) if len(field) >= 6 else None
+
+
+def recording_bursts(path):
+    """(seconds to wait before it, sentences) for each burst of a recording."""
+    bursts, last = [], None
+    with open(path, encoding="latin-1") as log:
+        for line in log:
+            line = line.rstrip("\r\n")
+            if not line or line.startswith("#"):
+                continue
+            t = sentence_time(line)
+            if t is not None and last is not None and t != last:
+                gap = t - last
+                bursts.append((gap if 0.05 <= gap <= 10 else 1.0, []))
+            if t is not None:
+                last = t
+            if not bursts:
+                bursts.append((0.0, []))
+            bursts[-1][1].append(line + "\r\n")
+    return bursts
+
+
+def route_bursts(path, kmh, stand):
+    """A second of the drive a burst; then, when `stand`, the car standing at
+    the route's end for ever, as a receiver goes on sending."""
+    line = read_line(path)
+    if len(line) < 2:
+        raise SystemExit("nmea_feed: %s holds fewer than two LAT,LON lines" % path)
+    points = walk(line, kmh / 3.6)
+    knots = kmh / 1.852
+    heading = course(points[0], points[1])
+    second = 0
+    for i, p in enumerate(points):
+        if i > 0 and points[i - 1] != p:
+            heading = course(points[i - 1], p)
+        moving = i + 1 < len(points)
+        yield (1.0 if second else 0.0, [fix(second, p[0], p[1], knots if moving else 0.0, heading)])
+        second += 1
+    while stand:
+        yield (1.0, [fix(second, points[-1][0], points[-1][1], 0.0, heading)])
+        second += 1
+
+
+def main():
+    args = sys.argv[1:]
+    options = {"--rate": 1.0, "--speed": 30.0}
+    flags = {"--loop": False, "--dry-run": False}
+    route = None
+    positional = []
+    i = 0
+    while i < len(args):
+        if args[i] in flags:
+            flags[args[i]] = True
+        elif args[i] in options and i + 1 < len(args):
+            options[args[i]] = float(args[i + 1])
+            i += 1
+        elif args[i] == "--route" and i + 1 < len(args):
+            route = args[i + 1]
+            i += 1
+        elif args[i].startswith("--"):
+            raise SystemExit(__doc__)
+        else:
+            positional.append(args[i])
+        i += 1
+    if len(positional) != (1 if route else 2) or options["--rate"] < 0 or options["--speed"] <= 0:
+        raise SystemExit(__doc__)
+    if route:
+        bursts = route_bursts(route, options["--speed"], stand=not flags["--dry-run"])
+    else:
+        bursts = recording_bursts(positional[1])
+    if flags["--dry-run"]:
+        for wait, burst in bursts:
+            print("%.3f\t%d" % (wait, sum(part.count("\n") for part in burst)))
+        return
+    with open(positional[0], "w", newline="") as device:
+        while True:
+            for wait, burst in bursts:
+                if options["--rate"] > 0 and wait > 0:
+                    time.sleep(wait / options["--rate"])
+                device.write("".join(burst))
+                device.flush()
+            if not flags["--loop"] or route:
+                return
+
+
+if __name__ == "__main__":
+    main()
