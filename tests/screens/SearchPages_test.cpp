@@ -1010,10 +1010,11 @@ TEST(SearchPages, OkWithNothingTypedListsNothingOnCityAndStreetPages) {
     }
 }
 
-// The house-number step types digits unless the driver chose a grid
-// without them: a missing or unknown search layout is replaced by the
-// first grid with digits (not "Letters", first by name) and stored back.
-TEST(SearchPages, HouseNumbersGetDigitsFromAMissingOrUnknownLayout) {
+// The house-number step types digits: a missing or unknown search layout
+// is replaced by the first grid with digits (not "Letters", first by name)
+// and stored back; a chosen grid without digits ("Letters") gives way to
+// the first grid with digits at the house step only, and stays stored.
+TEST(SearchPages, HouseNumbersGetDigitsWhateverTheSearchLayout) {
     // Null: the key is missing when the page is built.
     for (const char* stored : {static_cast<const char*>(nullptr), "", "Qwerty", "Letters"}) {
         SCOPED_TRACE(stored ? stored : "missing");
@@ -1023,17 +1024,30 @@ TEST(SearchPages, HouseNumbersGetDigitsFromAMissingOrUnknownLayout) {
             keyboard->set("find_layout", std::string(stored));
             r.find->openKeyboard();
         }
-        const std::string expected = stored && std::string(stored) == "Letters" ? "Letters" : "Letters and digits";
+        const bool letters = stored && std::string(stored) == "Letters";
+        const std::string expected = letters ? "Letters" : "Letters and digits";
         EXPECT_EQ(keyboard->value("find_layout", std::string()), expected);
+        auto digitKeys = [&r] {
+            return std::any_of(r.find->keyboard()->keys().begin(), r.find->keyboard()->keys().end(),
+                               [](const auto& key) { return key.caption == u"1" && key.widget && key.widget->visible(); });
+        };
         r.menu->childClicked("addr");
+        EXPECT_EQ(digitKeys(), !letters) << "the street step types on the stored grid";
         r.type(u"papal");
         r.find->childClicked("ok");
         r.tapRow(r.results, 0);
         ASSERT_EQ(r.search->kind(), TextSearch::HousesKind);
-        bool digits = false;
+        EXPECT_TRUE(digitKeys());
+        std::u16string usable;
         for (const auto& key : r.find->keyboard()->keys())
-            digits = digits || (key.caption == u"1" && key.widget && key.widget->visible());
-        EXPECT_EQ(digits, expected != "Letters");
+            if (key.widget && key.widget->visible() && key.widget->enabled() && key.caption.size() == 1)
+                usable += key.caption;
+        EXPECT_NE(usable.find(u'6'), std::u16string::npos) << "a number of the street can be typed";
+        EXPECT_EQ(keyboard->value("find_layout", std::string()), expected);
+        // Back at the street step the stored grid is back.
+        r.find->childClicked("back");
+        EXPECT_EQ(r.search->kind(), TextSearch::StreetsKind);
+        EXPECT_EQ(digitKeys(), !letters);
     }
 }
 
