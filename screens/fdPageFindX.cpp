@@ -7,6 +7,7 @@
 #include "map/Projection.h"
 #include "map/file/AddressSectionReader.h"
 #include "render/RenderStyles.h"
+#include "screens/FoundObject.h"
 #include "screens/fdPageFindResults.h"
 #include "search/Engine.h"
 #include "search/SearchHistory.h"
@@ -72,20 +73,6 @@ class ResultSelectionCallback final : public SearchResultCallback {
     fdPageFindX& m_page;
     SearchResultCallbackPtr m_wrapped;
 };
-
-// A point of interest without a name (the fuel stations of imported maps
-// mostly have none) goes by its type's name, in its row and on the map:
-// a blank row cannot be told from another or chosen knowingly.
-void nameUnnamedPois(std::vector<TextSearch::ResultItem>& rows, const Map::MapSet& maps,
-                     Render::RenderStyles& styles) {
-    for (TextSearch::ResultItem& row : rows) {
-        const auto* refs = std::get_if<0>(&row.objects);
-        if (!row.text.empty() || refs == nullptr || refs->empty() || refs->front().map >= maps.size()) continue;
-        Map::File::ObjectRecord object;
-        if (!maps.at(refs->front().map)->addressReader().readObject(refs->front().offset, object)) continue;
-        if (const Render::PoiStyle* style = styles.poiStyle(object.type)) row.text = style->name;
-    }
-}
 
 bool hasDigitKeys(const Ui::KeyboardGrid& grid) {
     return std::any_of(grid.layouts.begin(), grid.layouts.end(), [](const auto& layout) {
@@ -333,7 +320,6 @@ void fdPageFindX::showResults() {
     m_textChanged = false;
     std::vector<TextSearch::ResultItem> rows;
     engine->collectResults(rows);
-    if (kind == TextSearch::PoisKind && m_services.styles) nameUnnamedPois(rows, engine->maps(), *m_services.styles);
     auto* page = dynamic_cast<fdPageFindResults*>(ui()->findPage("pageResults"));
     if (!page || !page->results()) return;
     fdPageFindResults::ResultsList& list = *page->results();
@@ -348,7 +334,7 @@ void fdPageFindX::showResults() {
             const Map::GeoPoint at = Map::Projection::toGeo(row.point);
             distance = distanceMetres(carGeo.latitude, carGeo.longitude, at.latitude, at.longitude);
         }
-        list.addRow(row, distance);
+        list.addRow(row, distance, shownName(kind, row, engine->maps(), m_services.styles));
     }
     list.finish(kind != TextSearch::HousesKind);
     page->setCallback(std::make_shared<ResultSelectionCallback>(*this, m_callback));

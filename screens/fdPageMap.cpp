@@ -126,6 +126,10 @@ fdPageMap::~fdPageMap() {
 
 fdPageMap* fdPageMap::instance() { return g_page; }
 
+Render::RenderStyles* fdPageMap::poiStyles() const {
+    return m_services.renderer != nullptr ? &m_services.renderer->styles() : nullptr;
+}
+
 void fdPageMap::createCustom(const Ui::CustomCreator& creator) {
     Ui::fdWindowBase* widget = nullptr;
     if (creator.name() == "scale") {
