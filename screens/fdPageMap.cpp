@@ -133,7 +133,7 @@ Render::RenderStyles* fdPageMap::poiStyles() const {
 void fdPageMap::createCustom(const Ui::CustomCreator& creator) {
     Ui::fdWindowBase* widget = nullptr;
     if (creator.name() == "scale") {
-        widget = new KVScale(this, ui(), m_services.camera);
+        widget = new KVScale(this, ui(), m_services.camera, m_services.messages);
     } else if (creator.name() == "sky") {
         Render::Image* day = creator.images.size() > 0 ? ui()->loadImage(creator.images[0]) : nullptr;
         Render::Image* night = creator.images.size() > 1 ? ui()->loadImage(creator.images[1]) : nullptr;
