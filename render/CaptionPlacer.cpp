@@ -64,8 +64,8 @@ void CaptionPlacer::place(DrawRecord** begin, DrawRecord** end) {
                 const float halfWidth = static_cast<float>(e.boxWidth) / 2.0f;
                 const float halfHeight = static_cast<float>(e.boxHeight) / 2.0f;
                 drawnBoxes->push_back(OrientedBox{static_cast<float>(e.boxX) + halfWidth,
-                                                  static_cast<float>(e.boxY) + halfHeight, 1.0f, 0.0f, halfWidth,
-                                                  halfHeight});
+                                                  static_cast<float>(e.boxY) + halfHeight, 1.0f, 0.0f,
+                                                  halfWidth, halfHeight});
             }
         }
 }

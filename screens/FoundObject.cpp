@@ -58,7 +58,8 @@ std::u16string shownName(int kind, const TextSearch::ResultItem& item, const Map
         refs->empty() || refs->front().map >= maps.size())
         return item.text;
     Map::File::ObjectRecord object;
-    if (!maps.at(refs->front().map)->addressReader().readObject(refs->front().offset, object)) return item.text;
+    if (!maps.at(refs->front().map)->addressReader().readObject(refs->front().offset, object))
+        return item.text;
     const Render::PoiStyle* style = styles->poiStyle(object.type);
     return style != nullptr ? style->name : item.text;
 }

@@ -28,8 +28,7 @@ constexpr std::uint32_t kAnimationMs = 100;
 // after an ellipsis: a device path is told apart by its end.
 std::u16string endThatFits(const Ui::fdWindowBase& label, const std::u16string& text) {
     const std::int32_t width = label.rect().w;
-    if (measureText(label, text).width <= width)
-        return text;
+    if (measureText(label, text).width <= width) return text;
     static constexpr std::u16string_view Ellipsis = u"\u2026";
     const auto fits = [&](std::size_t length) {
         std::u16string end(Ellipsis);
@@ -134,8 +133,7 @@ std::u16string fdPageSetupGPSX::portLabel() const {
 
 std::u16string fdPageSetupGPSX::portDevice() const {
     const std::string path = m_locator.devicePath(m_port);
-    if (path.empty())
-        return u"-";
+    if (path.empty()) return u"-";
     // A link of the ports folder is known by where it leads (a pseudo-
     // terminal, a receiver's device); its own path is the data folder's.
     std::error_code error;

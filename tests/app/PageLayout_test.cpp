@@ -303,12 +303,12 @@ std::vector<const Ui::Material*> backgrounds(Ui::fdWindowBase& w) {
 void collectCutPictures(Ui::fdWindowBase& window, const std::string& where, std::set<std::string>& cut) {
     for (const Ui::Material* m : backgrounds(window)) {
         Render::Image* image = m->image;
-        if (!image || m->left || m->top || m->right || m->bottom || m->tileHorizontally || m->tileVertically ||
-            !image->isValid())
+        if (!image || m->left || m->top || m->right || m->bottom || m->tileHorizontally ||
+            m->tileVertically || !image->isValid())
             continue;
         if (window.rect().w < image->width() || window.rect().h < image->height())
-            cut.insert(where + " " + describe(window) + " cuts its picture of " + std::to_string(image->width()) +
-                       " x " + std::to_string(image->height()));
+            cut.insert(where + " " + describe(window) + " cuts its picture of " +
+                       std::to_string(image->width()) + " x " + std::to_string(image->height()));
     }
     for (Ui::fdWindowBase* child : window.children())
         collectCutPictures(*child, where + "/" + child->name(), cut);
@@ -318,7 +318,8 @@ void collectCutPictures(Ui::fdWindowBase& window, const std::string& where, std:
 // template "list_updown" adds included).
 void collectScrollButtons(Ui::fdWindowBase& window, std::vector<Ui::fdButtonX*>& found) {
     for (Ui::fdWindowBase* child : window.children()) {
-        if (auto* button = dynamic_cast<Ui::fdButtonX*>(child); button && (child->name() == "up" || child->name() == "down"))
+        if (auto* button = dynamic_cast<Ui::fdButtonX*>(child);
+            button && (child->name() == "up" || child->name() == "down"))
             found.push_back(button);
         collectScrollButtons(*child, found);
     }
@@ -340,8 +341,7 @@ TEST(PageLayout, EveryPictureDrawnWholeFitsItsWidget) {
         engine.onResize(width, height);
         for (std::size_t i = 0; i < engine::PageFactory::kRowCount; ++i) {
             const char* name = engine::PageFactory::kRows[i].designName;
-            if (Ui::fdPage* page = name ? ui->findPage(name) : nullptr)
-                collectCutPictures(*page, name, cut);
+            if (Ui::fdPage* page = name ? ui->findPage(name) : nullptr) collectCutPictures(*page, name, cut);
         }
     }
     Ui::fdPage* host = ui->findPage("menuMain");

@@ -145,9 +145,9 @@ TEST(PageTexts, WaypointNamesOnTheMapInTheirCaptionColoursDayAndNight) {
             ASSERT_FALSE(captions->drawnBoxes().empty());
             const Render::OrientedBox onCaption = captions->drawnBoxes().front();
             Map::Point under;
-            ASSERT_TRUE(engine.camera().screenToMap(
-                xe::Point{static_cast<std::int32_t>(onCaption.centreX), static_cast<std::int32_t>(onCaption.centreY)},
-                under));
+            ASSERT_TRUE(engine.camera().screenToMap(xe::Point{static_cast<std::int32_t>(onCaption.centreX),
+                                                              static_cast<std::int32_t>(onCaption.centreY)},
+                                                    under));
             const std::int32_t second = engine.waypoints()->addPoint(u"On a caption", under, u"", 0);
             ASSERT_GE(second, 0);
             map->invalidate(1);

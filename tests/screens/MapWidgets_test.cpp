@@ -58,8 +58,8 @@ TEST(KVScale, NiceValuesAndLabels) {
     };
     // As the English skin writes every other distance: "1.5 km", not "1,5km".
     const Case cases[] = {
-        {0.5f, 0, u"0 m"},          {1.0f, 1, u"1 m"},           {204.0f, 200, u"200 m"},
-        {999.9f, 700, u"700 m"},    {1650.0f, 1500, u"1.5 km"},  {2500.0f, 2000, u"2 km"},
+        {0.5f, 0, u"0 m"},           {1.0f, 1, u"1 m"},           {204.0f, 200, u"200 m"},
+        {999.9f, 700, u"700 m"},     {1650.0f, 1500, u"1.5 km"},  {2500.0f, 2000, u"2 km"},
         {1e6f, 1000000, u"1000 km"}, {5e7f, 1000000, u"1000 km"}, {150000.0f, 150000, u"150 km"},
     };
     Messages messages;
@@ -71,7 +71,8 @@ TEST(KVScale, NiceValuesAndLabels) {
     }
     // The unit words are the messages'.
     Messages other;
-    other.loadText(R"(<messages><message name="meter" text="м"/><message name="kilo_meter" text="км"/></messages>)");
+    other.loadText(
+        R"(<messages><message name="meter" text="м"/><message name="kilo_meter" text="км"/></messages>)");
     EXPECT_EQ(KVScale::labelText(1500, &other), u"1.5 км");
     EXPECT_EQ(KVScale::labelText(300, &other), u"300 м");
     // 120 pixels at 1.7 m per pixel on the equator: 204 m.

@@ -1035,8 +1035,9 @@ TEST(SearchPages, HouseNumbersGetDigitsWhateverTheSearchLayout) {
         const std::string expected = letters ? "Letters" : "Letters and digits";
         EXPECT_EQ(keyboard->value("find_layout", std::string()), expected);
         auto digitKeys = [&r] {
-            return std::any_of(r.find->keyboard()->keys().begin(), r.find->keyboard()->keys().end(),
-                               [](const auto& key) { return key.caption == u"1" && key.widget && key.widget->visible(); });
+            return std::any_of(
+                r.find->keyboard()->keys().begin(), r.find->keyboard()->keys().end(),
+                [](const auto& key) { return key.caption == u"1" && key.widget && key.widget->visible(); });
         };
         r.menu->childClicked("addr");
         EXPECT_EQ(digitKeys(), !letters) << "the street step types on the stored grid";
@@ -1075,7 +1076,8 @@ TEST(SearchPages, AnUnnamedPoiGoesByItsTypeName) {
     r.car = Map::Point{88440000, 581280000};
     auto listNearest = [&r] {
         r.find->preparePoiSearch({0x2F01});
-        r.find->setCallback(std::make_shared<FindObjectOnMapCallbalck>(r.search, &r.ui, TextSearch::PoisKind));
+        r.find->setCallback(
+            std::make_shared<FindObjectOnMapCallbalck>(r.search, &r.ui, TextSearch::PoisKind));
         r.ui.goToPage(r.find);
         r.find->childClicked("ok");
         ASSERT_EQ(r.active(), "pageResults");

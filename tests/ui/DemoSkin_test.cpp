@@ -126,7 +126,8 @@ TEST(DemoSkin, TheCaseKeyOfEveryShippedLayoutReadsItsAlphabet) {
     UiTest::SdlScreen sdl(32, 800, 480);
     DesignDescription design;
     KeyboardLayouts layouts;
-    ASSERT_TRUE(readTheme(data.designText(false), true, engine.dataFolder + u"skin/kb_layouts.xml", design, layouts));
+    ASSERT_TRUE(
+        readTheme(data.designText(false), true, engine.dataFolder + u"skin/kb_layouts.xml", design, layouts));
     engine.described = &design;
     fdInterface ui(&engine, data.files.get());
     ASSERT_TRUE(initFonts(design, ui));
@@ -134,20 +135,22 @@ TEST(DemoSkin, TheCaseKeyOfEveryShippedLayoutReadsItsAlphabet) {
     ASSERT_TRUE(loadMaterials(design, ui));
     auto* page = new fdPage(&ui, "menuMain", nullptr);
     ASSERT_TRUE(buildPage(*page, design));
-    const std::map<std::pair<std::string, std::string>, std::pair<std::u16string, std::u16string>> expected = {
-        {{"Letters", "English"}, {u"abc", u"ABC"}},
-        {{"Letters", "Russian"}, {u"абв", u"АБВ"}},
-        {{"Letters and digits", "English"}, {u"abc", u"ABC"}},
-        {{"Letters and digits", "Russian"}, {u"абв", u"АБВ"}},
-    };
+    const std::map<std::pair<std::string, std::string>, std::pair<std::u16string, std::u16string>> expected =
+        {
+            {{"Letters", "English"}, {u"abc", u"ABC"}},
+            {{"Letters", "Russian"}, {u"абв", u"АБВ"}},
+            {{"Letters and digits", "English"}, {u"abc", u"ABC"}},
+            {{"Letters and digits", "Russian"}, {u"абв", u"АБВ"}},
+        };
     std::size_t seen = 0;
     for (const std::string& group : layouts.layoutNames(true))
         for (const KeyboardLanguage& language : layouts.languages()) {
             SCOPED_TRACE(group + " " + language.name);
             PageKeyboardPtr keyboard = openPageKeyboard(*page, layouts, group, language.name);
             ASSERT_NE(keyboard, nullptr);
-            const auto caseKey = std::find_if(keyboard->keys().begin(), keyboard->keys().end(),
-                                              [](const Keyboard::Key& key) { return key.caption == u"[cas]"; });
+            const auto caseKey =
+                std::find_if(keyboard->keys().begin(), keyboard->keys().end(),
+                             [](const Keyboard::Key& key) { return key.caption == u"[cas]"; });
             ASSERT_NE(caseKey, keyboard->keys().end());
             const auto row = expected.find({group, language.name});
             ASSERT_NE(row, expected.end()) << "a shipped layout the table does not know";

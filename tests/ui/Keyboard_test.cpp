@@ -112,12 +112,12 @@ TEST(Keyboard, TheCaseKeyShowsTheAlphabetOnTheKeys) {
 // has it; é behind e, not behind z).
 TEST(Keyboard, AlphabetOrderIsTheWrittenOne) {
     const std::u16string alphabets[] = {
-        u"абвгдеёжзийклмнопрстуфхцчшщъыьэюя",                       // Russian
+        u"абвгдеёжзийклмнопрстуфхцчшщъыьэюя", // Russian
         u"АБВГДЕЁЖЗИЙКЛМНОПРСТУФХЦЧШЩЪЫЬЭЮЯ",
         u"АБВГҐДЕЄЖЗИІЇЙКЛМНОПРСТУФХЦЧШЩЬЮЯ",                       // Ukrainian
         u"абвгдеёжзійклмнопрстуўфхцчшыьэюя",                        // Belarusian
         u"АБВГДЂЕЖЗИЈКЛЉМНЊОПРСТЋУФХЦЧЏШ",                          // Serbian
-        u"абвгдѓежзѕијклљмнњопрстќуфхцчџш",                          // Macedonian
+        u"абвгдѓежзѕијклљмнњопрстќуфхцчџш",                         // Macedonian
         u"aàáâäæbcçdðeèéêëfghiìíîïjklmnñoòóôöøpqrsßtuùúûüvwxyýÿzþ", // Latin
     };
     std::mt19937 random(82);

@@ -201,11 +201,8 @@ TEST(WaypointStyles, NamesGiveWayToCaptionsAndToEachOther) {
         std::vector<Render::OrientedBox> taken;
         std::optional<std::int32_t> top; // none: no name
     } cases[] = {
-        {{}, home.y - 19},
-        {{beside}, home.y - 19},
-        {{above}, home.y + 9},
-        {{below}, home.y - 19},
-        {{above, below}, std::nullopt},
+        {{}, home.y - 19},      {{beside}, home.y - 19},        {{above}, home.y + 9},
+        {{below}, home.y - 19}, {{above, below}, std::nullopt},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.taken.size());
