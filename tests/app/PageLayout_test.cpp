@@ -8,6 +8,7 @@
 
 #include "app/PageFactory.h"
 #include "app/fdEngine.h"
+#include "screens/fdPageFindX.h"
 
 #include "core/TempSurface.h"
 #include "core/Text.h"
@@ -15,6 +16,7 @@
 #include "tests/support/TempDir.h"
 #include "tests/ui/UiTestSupport.h"
 #include "ui/DesignDescription.h"
+#include "ui/Keyboard.h"
 #include "ui/MessageBoxText.h"
 #include "ui/Messages.h"
 #include "ui/fdButtonX.h"
@@ -262,6 +264,20 @@ TEST(PageLayout, EveryPageAtTheDesignSizeAndLarger) {
                 SDL_SaveBMP(engine.screen(), (std::string(shots) + "/" + name + "_" + std::to_string(width) +
                                               "x" + std::to_string(height) + ".bmp")
                                                  .c_str());
+                // The search keyboard's Russian letters in upper case too.
+                auto* find = dynamic_cast<Screens::fdPageFindX*>(page);
+                if (Ui::Keyboard* keyboard = find ? find->keyboard() : nullptr) {
+                    for (std::size_t n = 0;
+                         n < keyboard->languageCount() && keyboard->languageName() != "Russian"; ++n)
+                        keyboard->nextLanguage();
+                    keyboard->setCase(1);
+                    engine.drawNow();
+                    SDL_SaveBMP(engine.screen(),
+                                (std::string(shots) + "/" + name + "_russian_" + std::to_string(width) + "x" +
+                                 std::to_string(height) + ".bmp")
+                                    .c_str());
+                    find->openKeyboard();
+                }
             }
         }
         EXPECT_GT(pages, 40u);
