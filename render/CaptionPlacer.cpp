@@ -50,13 +50,24 @@ void CaptionPlacer::place(DrawRecord** begin, DrawRecord** end) {
         if (placeCaption(*record)) {
             record->flags |= DrawRecord::Placed;
             m_placed.push_back(record);
+            if (drawnBoxes != nullptr) drawnBoxes->push_back(record->box);
         }
     }
     if (!view3d) return;
     hideCrossings();
     keepNearest();
     for (int i = 0; i < m_table.count; ++i)
-        if (drawBoxedCaption(i)) ++labelsDrawn;
+        if (drawBoxedCaption(i)) {
+            ++labelsDrawn;
+            if (drawnBoxes != nullptr) {
+                const Caption3dEntry& e = m_table.entries[i];
+                const float halfWidth = static_cast<float>(e.boxWidth) / 2.0f;
+                const float halfHeight = static_cast<float>(e.boxHeight) / 2.0f;
+                drawnBoxes->push_back(OrientedBox{static_cast<float>(e.boxX) + halfWidth,
+                                                  static_cast<float>(e.boxY) + halfHeight, 1.0f, 0.0f,
+                                                  halfWidth, halfHeight});
+            }
+        }
 }
 
 // Labels of two roads whose pieces cross would point at the same place: the

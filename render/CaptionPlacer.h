@@ -47,6 +47,9 @@ class CaptionPlacer {
     // Pictures of captions kept across frames (the caller's, started each
     // frame); none when null. Only for the default rotation.
     CaptionCache* cache = nullptr;
+    // When given, place() appends the box of every caption and label it
+    // draws, so that what is drawn over the map afterwards can keep clear.
+    std::vector<OrientedBox>* drawnBoxes = nullptr;
 
     // Tries the candidates from the last to the first, then, in 3D, hides
     // crossing and farther table entries and draws the rest as labels.

@@ -65,6 +65,7 @@ void MapCaptions::beginCaptions(std::int32_t horizonRow) {
     m_captionPictures.startFrame();
     m_buffers.horizonRow = horizonRow;
     m_frameCaptions = 0;
+    m_drawnBoxes.clear();
 }
 
 void MapCaptions::releaseMap(Map::KVMap2& map) {
@@ -95,6 +96,7 @@ void MapCaptions::drawCaptions(const xe::Canvas& canvas, MapCamera& camera, cons
     placer.focus = m_renderer.focusPoint();
     placer.label = label;
     placer.cache = &m_captionPictures;
+    placer.drawnBoxes = &m_drawnBoxes;
     Render::finishCaptions(m_buffers, placer, m_table);
     m_renderer.workingCounters().captions += placer.labelsDrawn;
     m_frameCaptions += static_cast<std::int32_t>(m_placed.size()) + placer.labelsDrawn;

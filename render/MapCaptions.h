@@ -36,6 +36,7 @@ class MapCaptions : public CaptionLayer {
     void drawCaptions(const xe::Canvas& canvas, MapCamera& camera, const Map::StateRecord& record,
                       float scale) override;
     void releaseMap(Map::KVMap2& map) override;
+    const std::vector<Render::OrientedBox>& drawnBoxes() const override { return m_drawnBoxes; }
 
     // How the boxed 3D labels look (the design's choice).
     Render::LabelStyle label{6, 0x00D0FFFF};
@@ -56,6 +57,7 @@ class MapCaptions : public CaptionLayer {
     Render::Caption3dTable m_table;
     Render::CaptionCache m_captionPictures;
     std::vector<Render::DrawRecord*> m_placed;
+    std::vector<Render::OrientedBox> m_drawnBoxes;
     std::int32_t m_frameCaptions = 0;
 };
 

@@ -10,6 +10,7 @@
 #include "map/LevelFrame.h"
 #include "map/Point.h"
 #include "render/Canvas.h"
+#include "render/CaptionGeometry.h"
 
 #include <cstdint>
 #include <functional>
@@ -80,6 +81,10 @@ public:
                               float scale) = 0;
     // A map left the view: its drawing buffers are released.
     virtual void releaseMap(Map::KVMap2& map) = 0;
+    // The boxes (map surface pixels) of the captions and labels the last
+    // frame drew, kept until the next frame's captions begin: what is drawn
+    // over the map keeps clear of them.
+    virtual const std::vector<Render::OrientedBox>& drawnBoxes() const = 0;
 };
 
 // One piece of the route: points of one cell of one map level, in that
@@ -134,8 +139,10 @@ public:
 class WaypointsLayer {
 public:
     virtual ~WaypointsLayer() = default;
-    // Draws the waypoints inside the view; returns how many.
-    virtual std::uint32_t drawPoints(SDL_Surface* surface, MapCamera& camera) = 0;
+    // Draws the waypoints inside the view, their names clear of the taken
+    // boxes (the map's captions); returns how many.
+    virtual std::uint32_t drawPoints(SDL_Surface* surface, MapCamera& camera,
+                                     const std::vector<Render::OrientedBox>& taken) = 0;
 };
 
 // The engine-owned values the map renderer touches.

@@ -322,7 +322,9 @@ void fdMapRenderer::drawMap(SDL_Surface* screen, const SDL_Rect& target, bool in
     const std::int32_t rounded = xe::floorToInt(m_atlas->view().metresPer40Pixels + 0.5f);
     if (rounded < 2000 && m_services.waypoints != nullptr) {
         const std::uint32_t t = ticks();
-        const std::uint32_t n = m_services.waypoints->drawPoints(screen, m_camera);
+        static const std::vector<Render::OrientedBox> none;
+        const std::uint32_t n = m_services.waypoints->drawPoints(
+            screen, m_camera, m_services.captions != nullptr ? m_services.captions->drawnBoxes() : none);
         if (statistics != nullptr) {
             statistics->waypoints = static_cast<std::int32_t>(n);
             statistics->totalMs += static_cast<std::int32_t>(ticks() - t);

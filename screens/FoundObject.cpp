@@ -6,6 +6,7 @@
 #include "map/ObjectAddress.h"
 #include "map/Projection.h"
 #include "map/file/AddressSectionReader.h"
+#include "render/RenderStyles.h"
 #include "search/Engine.h"
 #include "search/ParentNames.h"
 
@@ -50,12 +51,25 @@ std::u16string placeOf(int kind, const TextSearch::ResultItem& item, const Map::
     return name;
 }
 
+std::u16string shownName(int kind, const TextSearch::ResultItem& item, const Map::MapSet& maps,
+                         Render::RenderStyles* styles) {
+    const auto* refs = std::get_if<0>(&item.objects);
+    if (!item.text.empty() || kind != TextSearch::PoisKind || styles == nullptr || refs == nullptr ||
+        refs->empty() || refs->front().map >= maps.size())
+        return item.text;
+    Map::File::ObjectRecord object;
+    if (!maps.at(refs->front().map)->addressReader().readObject(refs->front().offset, object))
+        return item.text;
+    const Render::PoiStyle* style = styles->poiStyle(object.type);
+    return style != nullptr ? style->name : item.text;
+}
+
 FoundObject describeFound(int kind, const TextSearch::ResultItem& item, const Map::MapSet& maps,
-                          const Core::MessageTable* messages) {
+                          const Core::MessageTable* messages, Render::RenderStyles* styles) {
     FoundObject found;
     found.kind = kind;
     found.point = item.point;
-    found.title = item.text;
+    found.title = shownName(kind, item, maps, styles);
     found.detail = item.detail;
     if (const auto* waypoint = std::get_if<1>(&item.objects)) {
         found.waypoint = true;

@@ -18,6 +18,9 @@ class MessageTable;
 namespace Map {
 class MapSet;
 }
+namespace Render {
+class RenderStyles;
+}
 
 namespace Screens {
 
@@ -45,10 +48,20 @@ struct FoundObject {
 // a name alone does not tell them apart.
 std::u16string placeOf(int kind, const TextSearch::ResultItem& item, const Map::MapSet& maps);
 
+// The name a result of that kind goes by on screen: its own, or for a
+// point of interest of a map that has none (most fuel stations of an
+// imported map) its type's name from the styles (when given), so that a
+// row can be told from another and chosen knowingly. What is stored (the
+// search history) stays the object's own name: the history knows an entry
+// again by it, whatever the type is called.
+std::u16string shownName(int kind, const TextSearch::ResultItem& item, const Map::MapSet& maps,
+                         Render::RenderStyles* styles);
+
 // The result of a search of that kind (the engine's kind codes) as the map
-// page shows it; the records are read through the maps of its references.
+// page shows it; the records are read through the maps of its references,
+// an unnamed point of interest is named by its type (see shownName).
 FoundObject describeFound(int kind, const TextSearch::ResultItem& item, const Map::MapSet& maps,
-                          const Core::MessageTable* messages);
+                          const Core::MessageTable* messages, Render::RenderStyles* styles = nullptr);
 
 // Screen pixels per global map unit that show the object: a city or street
 // so that its square fills the view around the map's centre (never closer

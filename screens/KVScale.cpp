@@ -2,6 +2,7 @@
 
 #include "core/Format.h"
 #include "core/FloatToInt.h"
+#include "core/MessageTable.h"
 #include "core/Text.h"
 #include "map/Projection.h"
 #include "render/Fill.h"
@@ -30,8 +31,9 @@ void fillBar(SDL_Surface* surface, int x, int y, int w, int h, Uint8 r, Uint8 g,
 
 } // namespace
 
-KVScale::KVScale(Ui::fdWindowBase* parent, Ui::fdInterface* ui, MapCamera* camera)
-    : fdWindowBase(parent, "scale_ruler", true, ui), m_camera(camera) {}
+KVScale::KVScale(Ui::fdWindowBase* parent, Ui::fdInterface* ui, MapCamera* camera,
+                 const Core::MessageTable* messages)
+    : fdWindowBase(parent, "scale_ruler", true, ui), m_camera(camera), m_messages(messages) {}
 
 int KVScale::niceValue(float metres) {
     int best = 0;
@@ -41,17 +43,24 @@ int KVScale::niceValue(float metres) {
     return best;
 }
 
-std::u16string KVScale::labelText(int metres) {
-    std::string text;
+std::u16string KVScale::labelText(int metres, const Core::MessageTable* messages) {
+    const auto unit = [messages](const char* key, std::u16string_view fallback) {
+        const std::u16string& word = messages != nullptr ? messages->text(key) : std::u16string();
+        return word.empty() ? std::u16string(fallback) : word;
+    };
+    // The decimal point of the English texts (a comma, "1,5km", read wrong
+    // beside every other distance on screen).
+    std::u16string text;
     if (metres < 1000) {
-        text = Core::format("%dm", metres);
+        text = Core::format(u"%d %s", metres, unit("meter", u"m"));
     } else {
         const int k = metres / 1000, h = (metres % 1000) / 100;
-        text = h != 0 ? Core::format("%d,%dkm", k, h) : Core::format("%dkm", k);
+        text = h != 0 ? Core::format(u"%d.%d %s", k, h, unit("kilo_meter", u"km"))
+                      : Core::format(u"%d %s", k, unit("kilo_meter", u"km"));
     }
     if (text.size() > 100)
         text.resize(100);
-    return Core::utf8ToWide(text);
+    return text;
 }
 
 float KVScale::rulerMetres(int widthPixels, float scale, float latitudeDegrees) {
@@ -74,7 +83,7 @@ void KVScale::tick(std::uint32_t now) {
     if (m_parent == nullptr)
         return;
     if (auto* label = dynamic_cast<Ui::fdStatic*>(m_parent->findChild("scale_label"))) {
-        const std::u16string text = labelText(niceValue(m_metres));
+        const std::u16string text = labelText(niceValue(m_metres), m_messages);
         if (label->text() != text)
             label->setText(text);
     }

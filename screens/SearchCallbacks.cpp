@@ -28,7 +28,8 @@ bool showFoundOnMapPage(Ui::fdInterface* ui, TextSearch::Engine* engine, int kin
     if (!page) return false;
     if (auto* map = dynamic_cast<fdPageMap*>(page)) {
         static const Map::MapSet none;
-        map->showFound(describeFound(kind, item, engine ? engine->maps() : none, map->messages()));
+        map->showFound(
+            describeFound(kind, item, engine ? engine->maps() : none, map->messages(), map->poiStyles()));
     }
     ui->activatePage(page);
     return true;

@@ -82,9 +82,10 @@ void SearchHistoryPage::SearchHistoryList::fillText(Ui::fdStatic& text, std::int
     // The name with its place: one street has a record per place it runs
     // through, and two rows of one name are two of them.
     const TextSearch::ResultItem& item = m_items.at(static_cast<std::size_t>(index));
-    const std::u16string place =
-        m_engine ? placeOf(m_kinds.at(static_cast<std::size_t>(index)), item, m_engine->maps()) : std::u16string();
-    text.setText(place.empty() ? item.text : item.text + u", " + place);
+    const int kind = m_kinds.at(static_cast<std::size_t>(index));
+    const std::u16string name = m_engine ? shownName(kind, item, m_engine->maps(), m_styles) : item.text;
+    const std::u16string place = m_engine ? placeOf(kind, item, m_engine->maps()) : std::u16string();
+    text.setText(place.empty() ? name : name + u", " + place);
 }
 
 void SearchHistoryPage::SearchHistoryList::activate() {
@@ -101,13 +102,15 @@ bool SearchHistoryPage::SearchHistoryList::remove() {
 }
 
 SearchHistoryPage::SearchHistoryPage(Ui::fdInterface* ui, TextSearch::Engine* engine,
-                                     const Core::MessageTable* messages, const Ui::ButtonBindings* bindings)
-    : fdPage(ui, "pageFilterHistory", nullptr), m_engine(engine), m_messages(messages), m_bindings(bindings) {}
+                                     const Core::MessageTable* messages, const Ui::ButtonBindings* bindings,
+                                     Render::RenderStyles* styles)
+    : fdPage(ui, "pageFilterHistory", nullptr), m_engine(engine), m_messages(messages), m_bindings(bindings),
+      m_styles(styles) {}
 
 void SearchHistoryPage::afterBuild() {
     Ui::ListPage::addUpDownButtons(*this);
     m_list = dynamic_cast<Ui::fdList*>(widget("list"));
-    if (m_list) m_model = std::make_unique<SearchHistoryList>(*m_list, m_engine, ui());
+    if (m_list) m_model = std::make_unique<SearchHistoryList>(*m_list, m_engine, ui(), m_styles);
 }
 
 void SearchHistoryPage::showFilters(std::shared_ptr<FilterSelectCallback> callback) {
@@ -124,7 +127,7 @@ void SearchHistoryPage::showFoundObjects() {
     if (m_model && m_model->isFoundList())
         m_model->refresh();
     else {
-        m_model = std::make_unique<SearchHistoryList>(*m_list, m_engine, ui());
+        m_model = std::make_unique<SearchHistoryList>(*m_list, m_engine, ui(), m_styles);
         m_model->refresh();
     }
     Ui::ListPage::updateScrollButtons(*this, m_model.get());

@@ -16,6 +16,9 @@
 namespace Core {
 class MessageTable;
 }
+namespace Render {
+class RenderStyles;
+}
 namespace Ui {
 class ButtonBindings;
 class fdList;
@@ -72,8 +75,10 @@ class SearchHistoryPage final : public Ui::fdPage {
 
     class SearchHistoryList final : public HistoryListBase {
       public:
-        SearchHistoryList(Ui::fdList& list, TextSearch::Engine* engine, Ui::fdInterface* ui)
-            : HistoryListBase(list, engine), m_ui(ui) {}
+        // styles (may be null) name the unnamed points of interest.
+        SearchHistoryList(Ui::fdList& list, TextSearch::Engine* engine, Ui::fdInterface* ui,
+                          Render::RenderStyles* styles)
+            : HistoryListBase(list, engine), m_ui(ui), m_styles(styles) {}
         std::int32_t count() const override { return static_cast<std::int32_t>(m_items.size()); }
         void fillText(Ui::fdStatic& text, std::int32_t index) override;
         void activate() override;
@@ -88,10 +93,13 @@ class SearchHistoryPage final : public Ui::fdPage {
         std::vector<TextSearch::ResultItem> m_items;
         std::vector<int> m_kinds;
         Ui::fdInterface* m_ui;
+        Render::RenderStyles* m_styles;
     };
 
+    // styles (may be null): the POI types' names, for the points of
+    // interest without a name of their own.
     SearchHistoryPage(Ui::fdInterface* ui, TextSearch::Engine* engine, const Core::MessageTable* messages,
-                      const Ui::ButtonBindings* bindings);
+                      const Ui::ButtonBindings* bindings, Render::RenderStyles* styles = nullptr);
 
     void afterBuild() override;
     void onShow() override;
@@ -106,6 +114,7 @@ class SearchHistoryPage final : public Ui::fdPage {
     TextSearch::Engine* m_engine;
     const Core::MessageTable* m_messages;
     const Ui::ButtonBindings* m_bindings;
+    Render::RenderStyles* m_styles;
     Ui::fdList* m_list = nullptr;
     std::unique_ptr<HistoryListBase> m_model;
 };

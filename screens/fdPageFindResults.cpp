@@ -34,8 +34,9 @@ void fdPageFindResults::ResultsList::clear() {
     refresh();
 }
 
-void fdPageFindResults::ResultsList::addRow(const TextSearch::ResultItem& item, std::int32_t distance) {
-    m_rows.push_back({item, distance});
+void fdPageFindResults::ResultsList::addRow(const TextSearch::ResultItem& item, std::int32_t distance,
+                                            std::u16string shown) {
+    m_rows.push_back({item, distance, shown.empty() ? item.text : std::move(shown)});
     if (distance != -1) m_hasDistances = true;
 }
 
@@ -44,7 +45,7 @@ void fdPageFindResults::ResultsList::finish(bool showDistances) {
     // per place it runs through, and they keep their places search after
     // search.
     std::sort(m_rows.begin(), m_rows.end(), [](const Row& a, const Row& b) {
-        return a.item.text != b.item.text ? a.item.text < b.item.text : a.item.detail < b.item.detail;
+        return a.shown != b.shown ? a.shown < b.shown : a.item.detail < b.item.detail;
     });
     if (m_hasDistances && showDistances)
         std::stable_sort(m_rows.begin(), m_rows.end(),
@@ -61,7 +62,7 @@ void fdPageFindResults::ResultsList::fillEmptyRow(Ui::TemplateWindow& row) {
 
 void fdPageFindResults::ResultsList::fillRow(Ui::TemplateWindow& row, std::int32_t index) {
     const Row& r = m_rows.at(static_cast<std::size_t>(index));
-    setShown(row, "text", r.item.text, true);
+    setShown(row, "text", r.shown, true);
     setShown(row, "address", r.item.detail, true);
     const bool known = r.distance != -1 && m_page.m_messages;
     setShown(row, "distance", known ? Core::formatDistance(*m_page.m_messages, r.distance, true) : u"", known);

@@ -26,17 +26,21 @@ namespace Screens {
 class fdPageFindResults final : public Ui::fdPage {
   public:
     struct Row {
+        // As the search gave it: the callback gets it, the history keeps it.
         TextSearch::ResultItem item;
         // Metres, -1 when unknown.
         std::int32_t distance = -1;
+        // The name the row shows (an unnamed POI's type name).
+        std::u16string shown;
     };
 
     class ResultsList final : public Ui::List {
       public:
         ResultsList(Ui::fdList& list, fdPageFindResults& page) : List(list), m_page(page) {}
         void clear();
-        void addRow(const TextSearch::ResultItem& item, std::int32_t distance);
-        // Name order, then (when distances are shown and known) nearest
+        // shown: the name the row shows, empty for the item's own.
+        void addRow(const TextSearch::ResultItem& item, std::int32_t distance, std::u16string shown = {});
+        // Shown name order, then (when distances are shown and known) nearest
         // first, equal distances keeping the name order.
         void finish(bool showDistances);
 

@@ -7,6 +7,7 @@
 #include "map/Projection.h"
 #include "map/file/AddressSectionReader.h"
 #include "render/RenderStyles.h"
+#include "screens/FoundObject.h"
 #include "screens/fdPageFindResults.h"
 #include "search/Engine.h"
 #include "search/SearchHistory.h"
@@ -73,18 +74,19 @@ class ResultSelectionCallback final : public SearchResultCallback {
     SearchResultCallbackPtr m_wrapped;
 };
 
-// A point of interest without a name (the fuel stations of imported maps
-// mostly have none) goes by its type's name, in its row and on the map:
-// a blank row cannot be told from another or chosen knowingly.
-void nameUnnamedPois(std::vector<TextSearch::ResultItem>& rows, const Map::MapSet& maps,
-                     Render::RenderStyles& styles) {
-    for (TextSearch::ResultItem& row : rows) {
-        const auto* refs = std::get_if<0>(&row.objects);
-        if (!row.text.empty() || refs == nullptr || refs->empty() || refs->front().map >= maps.size()) continue;
-        Map::File::ObjectRecord object;
-        if (!maps.at(refs->front().map)->addressReader().readObject(refs->front().offset, object)) continue;
-        if (const Render::PoiStyle* style = styles.poiStyle(object.type)) row.text = style->name;
-    }
+bool hasDigitKeys(const Ui::KeyboardGrid& grid) {
+    return std::any_of(grid.layouts.begin(), grid.layouts.end(), [](const auto& layout) {
+        return std::any_of(layout.rows.begin(), layout.rows.end(), [](const auto& row) {
+            return std::any_of(row.begin(), row.end(), [](char16_t c) { return c >= u'0' && c <= u'9'; });
+        });
+    });
+}
+
+// The first grid by name that has digit keys; empty when none has.
+std::string firstGridWithDigits(const Ui::KeyboardLayouts& layouts) {
+    for (const std::string& name : layouts.layoutNames(true))
+        if (const Ui::KeyboardGrid* grid = layouts.group(name); grid && hasDigitKeys(*grid)) return name;
+    return {};
 }
 
 // A missing or unknown search layout is replaced by the first grid with
@@ -95,19 +97,7 @@ void chooseFindLayout(Core::ConfigNode& node, const Ui::KeyboardLayouts& layouts
     std::string stored;
     node.get("find_layout", stored);
     if (std::find(names.begin(), names.end(), stored) != names.end()) return;
-    for (const std::string& name : names) {
-        const Ui::KeyboardGrid* grid = layouts.group(name);
-        const bool digits = grid && std::any_of(grid->layouts.begin(), grid->layouts.end(), [](const auto& layout) {
-                                return std::any_of(layout.rows.begin(), layout.rows.end(), [](const auto& row) {
-                                    return std::any_of(row.begin(), row.end(),
-                                                       [](char16_t c) { return c >= u'0' && c <= u'9'; });
-                                });
-                            });
-        if (digits) {
-            node.set("find_layout", name);
-            return;
-        }
-    }
+    if (const std::string name = firstGridWithDigits(layouts); !name.empty()) node.set("find_layout", name);
 }
 
 } // namespace
@@ -133,15 +123,35 @@ void fdPageFindX::openKeyboard() {
     const Core::ConfigNodePtr node = m_services.config->child("Keyboard");
     const std::string languages = Ui::Keyboard::usedLanguagesSetting(*node, *m_services.layouts);
     chooseFindLayout(*node, *m_services.layouts);
-    const std::string layout = Ui::Keyboard::layoutSetting(*node, "find_layout", true, *m_services.layouts);
+    const std::string layout = stepLayout();
     m_keyboard = Ui::openPageKeyboard(*this, *m_services.layouts, layout, languages);
     if (!m_keyboard) return;
+    m_keyboardLayout = layout;
     m_keyboard->searchUse = true;
     if (m_keyboard->letterCase() == 1) m_keyboard->setCase(0);
     updateValidLetters();
 }
 
+std::string fdPageFindX::stepLayout() const {
+    const Core::ConfigNodePtr node = m_services.config->child("Keyboard");
+    const std::string stored = Ui::Keyboard::layoutSetting(*node, "find_layout", true, *m_services.layouts);
+    if (!m_services.engine || m_services.engine->kind() != TextSearch::HousesKind) return stored;
+    // House numbers need digits: a grid without them (the driver's choice
+    // of "Letters") gives way to the first grid with digits for this step
+    // only; the setting stays.
+    const Ui::KeyboardGrid* grid = m_services.layouts->group(stored);
+    if (grid && hasDigitKeys(*grid)) return stored;
+    const std::string digits = firstGridWithDigits(*m_services.layouts);
+    return digits.empty() ? stored : digits;
+}
+
 void fdPageFindX::updateValidLetters() {
+    // A step that wants another grid (into or out of the house numbers)
+    // gets a keyboard of its own, which comes back here.
+    if (m_keyboard && stepLayout() != m_keyboardLayout) {
+        openKeyboard();
+        return;
+    }
     if (!m_keyboard || !m_useValidLetters || !m_services.engine) return;
     TextSearch::Letters letters;
     // A walk that ran out of time knows only some letters: the keys stay
@@ -310,7 +320,6 @@ void fdPageFindX::showResults() {
     m_textChanged = false;
     std::vector<TextSearch::ResultItem> rows;
     engine->collectResults(rows);
-    if (kind == TextSearch::PoisKind && m_services.styles) nameUnnamedPois(rows, engine->maps(), *m_services.styles);
     auto* page = dynamic_cast<fdPageFindResults*>(ui()->findPage("pageResults"));
     if (!page || !page->results()) return;
     fdPageFindResults::ResultsList& list = *page->results();
@@ -325,7 +334,7 @@ void fdPageFindX::showResults() {
             const Map::GeoPoint at = Map::Projection::toGeo(row.point);
             distance = distanceMetres(carGeo.latitude, carGeo.longitude, at.latitude, at.longitude);
         }
-        list.addRow(row, distance);
+        list.addRow(row, distance, shownName(kind, row, engine->maps(), m_services.styles));
     }
     list.finish(kind != TextSearch::HousesKind);
     page->setCallback(std::make_shared<ResultSelectionCallback>(*this, m_callback));

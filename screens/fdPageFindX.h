@@ -33,8 +33,9 @@ class fdPageFindX final : public Ui::fdPage, public Ui::KeyboardOwner {
     // the keyboard of the next search.
     void onHide() override { closeMessageBox(); }
 
-    // Opens the keyboard with the "find_layout" grid and the used
-    // languages of the "Keyboard" settings; again after they change.
+    // Opens the keyboard with the "find_layout" grid (at the house step one
+    // with digits) and the used languages of the "Keyboard" settings; again
+    // after they change.
     void openKeyboard();
     void reopenKeyboard() override { openKeyboard(); }
     // A street search in the newest filter of the history.
@@ -45,7 +46,8 @@ class fdPageFindX final : public Ui::fdPage, public Ui::KeyboardOwner {
     void setTitleForKind(int kind);
     void setTitle(const std::string& message);
     // The keyboard offers the letters that may follow (none when nothing
-    // can, all when the engine ran out of time before it knew).
+    // can, all when the engine ran out of time before it knew), on the
+    // grid of the search's step.
     void updateValidLetters();
 
     void setCallback(SearchResultCallbackPtr callback) { m_callback = std::move(callback); }
@@ -73,6 +75,9 @@ class fdPageFindX final : public Ui::fdPage, public Ui::KeyboardOwner {
     static std::int32_t distanceMetres(float carLatitude, float carLongitude, float latitude, float longitude);
 
   private:
+    // The stored search layout; at the house step, when it has no digits,
+    // the first grid that has.
+    std::string stepLayout() const;
     void typeKey(const std::string& key);
     void showResults();
     // "enter_label" the typed text (or empty), "counter_label" the count.
@@ -82,6 +87,7 @@ class fdPageFindX final : public Ui::fdPage, public Ui::KeyboardOwner {
     SearchServices m_services;
     Ui::fdStatic* m_title = nullptr;
     Ui::PageKeyboardPtr m_keyboard;
+    std::string m_keyboardLayout;
     bool m_useValidLetters = true;
     std::int32_t m_maxSearchResults = 100;
     bool m_textChanged = false;

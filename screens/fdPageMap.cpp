@@ -126,10 +126,14 @@ fdPageMap::~fdPageMap() {
 
 fdPageMap* fdPageMap::instance() { return g_page; }
 
+Render::RenderStyles* fdPageMap::poiStyles() const {
+    return m_services.renderer != nullptr ? &m_services.renderer->styles() : nullptr;
+}
+
 void fdPageMap::createCustom(const Ui::CustomCreator& creator) {
     Ui::fdWindowBase* widget = nullptr;
     if (creator.name() == "scale") {
-        widget = new KVScale(this, ui(), m_services.camera);
+        widget = new KVScale(this, ui(), m_services.camera, m_services.messages);
     } else if (creator.name() == "sky") {
         Render::Image* day = creator.images.size() > 0 ? ui()->loadImage(creator.images[0]) : nullptr;
         Render::Image* night = creator.images.size() > 1 ? ui()->loadImage(creator.images[1]) : nullptr;

@@ -51,6 +51,9 @@ namespace Proximity {
 struct IndexHolder;
 }
 } // namespace Map
+namespace Render {
+class RenderStyles;
+}
 namespace MapDrawing {
 class fdMapRenderer;
 }
@@ -208,6 +211,8 @@ public:
     // it, as a tap would, but nothing around it is looked up.
     void showFound(const FoundObject& found);
     const Core::MessageTable* messages() const { return m_services.messages; }
+    // The renderer's styles (the POI types' names), null without one.
+    Render::RenderStyles* poiStyles() const;
     // Screen pixels as map units at the view scale (pixels per unit).
     static std::int32_t mapRadius(std::int32_t pixels, float scale);
     // Where "add_path" stores a path named `name` in `folder`: the name,

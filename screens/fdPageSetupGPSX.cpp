@@ -6,6 +6,7 @@
 #include "core/Text.h"
 #include "positioning/System.h"
 #include "ui/Messages.h"
+#include "ui/TextRenderers.h"
 #include "ui/fdButtonX.h"
 #include "ui/fdInterface.h"
 #include "ui/fdList.h"
@@ -13,6 +14,7 @@
 #include <SDL.h>
 
 #include <algorithm>
+#include <filesystem>
 #include <iterator>
 
 namespace Screens {
@@ -21,6 +23,31 @@ namespace {
 
 constexpr std::uint32_t kPortCount = 20;
 constexpr std::uint32_t kAnimationMs = 100;
+
+// The text, or when it is wider than the label, its longest end that fits
+// after an ellipsis: a device path is told apart by its end.
+std::u16string endThatFits(const Ui::fdWindowBase& label, const std::u16string& text) {
+    const std::int32_t width = label.rect().w;
+    if (measureText(label, text).width <= width) return text;
+    static constexpr std::u16string_view Ellipsis = u"\u2026";
+    const auto fits = [&](std::size_t length) {
+        std::u16string end(Ellipsis);
+        end.append(text, text.size() - length, length);
+        return measureText(label, end).width <= width;
+    };
+    // The widths grow with the length: the longest that fits by halving.
+    std::size_t low = 0, high = text.size();
+    while (low < high) {
+        const std::size_t middle = (low + high + 1) / 2;
+        if (fits(middle))
+            low = middle;
+        else
+            high = middle - 1;
+    }
+    std::u16string end(Ellipsis);
+    end.append(text, text.size() - low, low);
+    return end;
+}
 
 void wakeMainLoop() {
     SDL_Event event{};
@@ -106,12 +133,19 @@ std::u16string fdPageSetupGPSX::portLabel() const {
 
 std::u16string fdPageSetupGPSX::portDevice() const {
     const std::string path = m_locator.devicePath(m_port);
-    return path.empty() ? u"-" : Core::utf8ToWide(path);
+    if (path.empty()) return u"-";
+    // A link of the ports folder is known by where it leads (a pseudo-
+    // terminal, a receiver's device); its own path is the data folder's.
+    std::error_code error;
+    const std::filesystem::path target = std::filesystem::read_symlink(path, error);
+    return Core::utf8ToWide(!error && !target.empty() ? "\u2192 " + target.string() : path);
 }
 
 void fdPageSetupGPSX::showPort() {
     setText("port", portLabel());
-    setText("port_device", portDevice());
+    const std::u16string device = portDevice();
+    const Ui::fdWindowBase* label = findChild("port_device");
+    setText("port_device", label ? endThatFits(*label, device) : device);
 }
 
 void fdPageSetupGPSX::selectPort(std::uint32_t port) {

@@ -107,7 +107,9 @@ class fdPageSetupGPSX final : public Ui::fdPage, public Positioning::DataListene
     std::u16string portLabel() const;
     // Where COM n leads on this machine (the "port_device" label shows it).
     void setPortLocator(Positioning::PortLocator locator) { m_locator = std::move(locator); }
-    // The device of the chosen port, or "-" when the number leads to none.
+    // The device of the chosen port: where a link of the ports folder leads
+    // ("→ /dev/pts/3"), else the device's path; "-" when the number leads
+    // to none. The label shows its end when the whole is wider.
     std::u16string portDevice() const;
     // Where the callbacks leave their news.
     const std::shared_ptr<Report>& report() const { return m_report; }

@@ -334,7 +334,10 @@ std::vector<std::string> writeSkinImages(const std::filesystem::path& dataFolder
          }()},
         {"skin/btn.bmp", panel(24, 8, Raised)},
         {"skin/btn_pressed.bmp", panel(24, 8, AccentDark)},
-        {"skin/btn_disabled.bmp", panel(24, 8, 0x99455A64)},
+        // Opaque, as the disabled keys are: the stretched middle of a
+        // material keeps no transparency, and a translucent "btn" drew
+        // as "btn" itself.
+        {"skin/btn_disabled.bmp", panel(24, 8, Muted)},
         {"skin/tile.bmp", panel(32, 12, Surface)},
         {"skin/tile_pressed.bmp", panel(32, 12, AccentDark)},
         {"skin/key.bmp", panel(16, 5, Raised)},

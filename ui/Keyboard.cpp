@@ -47,9 +47,39 @@ std::vector<std::string> splitNames(const std::string& text) {
     return names;
 }
 
+// The plain letter a letter follows in its alphabets, or the letter itself.
+char16_t follows(char16_t c) {
+    // Ѐ Ё Ђ Ѓ Є Ѕ І Ї Ј Љ Њ Ћ Ќ Ѝ Ў Џ and their small forms, 0x50 above.
+    // (Macedonian puts Ѓ behind Д and Ќ behind Т.)
+    static constexpr char16_t Cyrillic[16] = {u'Е', u'Е', u'Д', u'Д', u'Е', u'З', u'И', u'И',
+                                              u'И', u'Л', u'Н', u'Т', u'Т', u'И', u'У', u'Ч'};
+    // À .. ÿ; × and ÷ are no letters, Þ and þ letters of their own.
+    static constexpr std::u16string_view Latin =
+        u"AAAAAAACEEEEIIIIDNOOOOO\u00D7OUUUUY\u00DEsaaaaaaaceeeeiiiidnooooo\u00F7ouuuuy\u00FEy";
+    if (c >= 0x400 && c < 0x410)
+        return Cyrillic[c - 0x400];
+    if (c >= 0x450 && c < 0x460)
+        return static_cast<char16_t>(Cyrillic[c - 0x450] + 0x20);
+    if (c == 0x490 || c == 0x491)
+        return c == 0x490 ? u'Г' : u'г';
+    if (c >= 0xC0 && c <= 0xFF)
+        return Latin[c - 0xC0];
+    return c;
+}
+
 } // namespace
 
 const std::vector<char16_t> Keyboard::AllLetters = {u'\0'};
+
+bool Keyboard::alphabetBefore(char16_t a, char16_t b) {
+    const char16_t plainA = follows(a), plainB = follows(b);
+    if (plainA != plainB)
+        return plainA < plainB;
+    // The plain letter first, then the others behind it in code order.
+    if ((plainA == a) != (plainB == b))
+        return plainA == a;
+    return a < b;
+}
 
 Keyboard::Keyboard(const TemplateDescription& description, fdWindowBase* owner, fdInterface* ui,
                    const KeyboardLayouts* layouts, const std::string& layoutName, const std::string& languages)
@@ -210,8 +240,10 @@ void Keyboard::showKeys() {
             const char16_t c = key.caption[0];
             if ((c >= u'A' && c <= u'Z') || (c >= u'a' && c <= u'z') || c >= 0xC0) caseSample += c;
         }
-    std::sort(caseSample.begin(), caseSample.end());
+    std::sort(caseSample.begin(), caseSample.end(), alphabetBefore);
     caseSample.erase(std::unique(caseSample.begin(), caseSample.end()), caseSample.end());
+    // The alphabet starts with plain letters: "abc", not "aàb".
+    std::stable_partition(caseSample.begin(), caseSample.end(), [](char16_t c) { return follows(c) == c; });
     caseSample.resize(std::min<std::size_t>(caseSample.size(), 3));
     for (std::size_t i = 0; i < m_keys.size(); ++i) {
         Key& key = m_keys[i];

@@ -75,6 +75,12 @@ class Keyboard : public TemplateWindow {
     // "used_languages", all languages joined with ";" when empty (stored).
     static std::string usedLanguagesSetting(Core::ConfigNode& config, const KeyboardLayouts& layouts);
 
+    // The order of letters in their alphabets, which the case key's
+    // caption follows: a letter outside the plain Latin and Russian runs
+    // comes right after the letter its alphabets put it behind (é after e,
+    // Ё after Е, Ukrainian І after И, Ґ after Г); otherwise the code order.
+    static bool alphabetBefore(char16_t a, char16_t b);
+
   private:
     void buildKeys(std::int32_t language, std::int32_t letterCase);
     void showKeys();

@@ -306,7 +306,8 @@ void fdWPManager::loadIcons() {
     }
 }
 
-std::uint32_t fdWPManager::drawPoints(SDL_Surface* surface, MapCamera& camera, std::int32_t scale) {
+std::uint32_t fdWPManager::drawPoints(SDL_Surface* surface, MapCamera& camera, std::int32_t scale,
+                                      const std::vector<Render::OrientedBox>& taken) {
     // The map area under the surface; in 3D above the horizon the corners
     // see no ground, and every point is looked at.
     Tree::Box box{std::numeric_limits<std::int32_t>::min(), std::numeric_limits<std::int32_t>::min(),
@@ -323,6 +324,13 @@ std::uint32_t fdWPManager::drawPoints(SDL_Surface* surface, MapCamera& camera, s
     }
     std::uint32_t drawn = 0;
     Render::Font* font = m_styles != nullptr ? m_styles->nameFont() : nullptr;
+    // A name drawn across a street's caption left neither readable: names
+    // keep clear of the captions and of each other, as captions do.
+    std::vector<Render::OrientedBox> occupied = taken;
+    const auto clear = [&occupied](const Render::OrientedBox& box) {
+        return std::none_of(occupied.begin(), occupied.end(),
+                            [&box](const Render::OrientedBox& other) { return box.overlaps(other); });
+    };
     m_tree.visitIntersecting(box, [&](const Tree::Entry& e) {
         const StoredWayPoint& p = m_points[e.value];
         xe::Point s;
@@ -346,7 +354,23 @@ std::uint32_t fdWPManager::drawPoints(SDL_Surface* surface, MapCamera& camera, s
             // text vanishes on a light day map or a dark night one.
             const Render::PoiStyle* colours = style != nullptr ? style : m_styles->poiStyle(WayPoint::DefaultType);
             const std::int32_t left = std::max(0, s.x - size.width / 2);
-            const std::int32_t top = std::max(0, s.y - size.height / 2) - 14;
+            const auto box = [&](std::int32_t top) {
+                return Render::OrientedBox{static_cast<float>(left) + static_cast<float>(size.width) / 2.0f,
+                                           static_cast<float>(top) + static_cast<float>(size.height) / 2.0f,
+                                           1.0f,
+                                           0.0f,
+                                           static_cast<float>(size.width) / 2.0f,
+                                           static_cast<float>(size.height) / 2.0f};
+            };
+            // Above the point, else below it.
+            std::int32_t top = std::max(0, s.y - size.height / 2) - 14;
+            if (!clear(box(top)))
+                top = s.y - size.height / 2 + 14;
+            if (!clear(box(top))) {
+                ++drawn;
+                return;
+            }
+            occupied.push_back(box(top));
             if (colours != nullptr)
                 font->drawTextSolid(surface, left, top, Render::Font::Halo, colours->textForeColor,
                                     colours->textHaloColor, p.name);

@@ -85,12 +85,16 @@ class fdWPManager : public Map::CategorizedWayPointsProvider, public MapDrawing:
     // The nearest live point strictly within the radius, or -1.
     std::int32_t findNearestPoint(Map::Point point, std::int32_t radius) const;
     // Draws the points inside the surface at the map scale (metres per 40
-    // pixels, rounded); returns how many.
-    std::uint32_t drawPoints(SDL_Surface* surface, MapCamera& camera, std::int32_t scale);
+    // pixels, rounded); returns how many. A name goes above its point, or
+    // below it where the taken boxes (the map's captions) or a name drawn
+    // before lie above; where both are taken the point shows without it.
+    std::uint32_t drawPoints(SDL_Surface* surface, MapCamera& camera, std::int32_t scale,
+                             const std::vector<Render::OrientedBox>& taken = {});
     // The map frame's layer: the scale comes from this source.
     void setScaleSource(std::function<std::int32_t()> scale) { m_scale = std::move(scale); }
-    std::uint32_t drawPoints(SDL_Surface* surface, MapCamera& camera) override {
-        return drawPoints(surface, camera, m_scale ? m_scale() : 0);
+    std::uint32_t drawPoints(SDL_Surface* surface, MapCamera& camera,
+                             const std::vector<Render::OrientedBox>& taken) override {
+        return drawPoints(surface, camera, m_scale ? m_scale() : 0, taken);
     }
 
     // --- provider -------------------------------------------------------

@@ -8,11 +8,15 @@
 
 #include "app/PageFactory.h"
 #include "app/fdEngine.h"
+#include "screens/fdPageFindX.h"
 
+#include "core/TempSurface.h"
 #include "core/Text.h"
 #include "tests/app/ProgramFolder.h"
 #include "tests/support/TempDir.h"
+#include "tests/ui/UiTestSupport.h"
 #include "ui/DesignDescription.h"
+#include "ui/Keyboard.h"
 #include "ui/MessageBoxText.h"
 #include "ui/Messages.h"
 #include "ui/fdButtonX.h"
@@ -254,10 +258,26 @@ TEST(PageLayout, EveryPageAtTheDesignSizeAndLarger) {
             if (shots) {
                 ui->clearHistory();
                 ui->activatePage(page);
+                // The map's scale ruler writes its label at the page's tick.
+                if (std::string(name) == "pageMap") page->tick(SDL_GetTicks());
                 engine.drawNow();
                 SDL_SaveBMP(engine.screen(), (std::string(shots) + "/" + name + "_" + std::to_string(width) +
                                               "x" + std::to_string(height) + ".bmp")
                                                  .c_str());
+                // The search keyboard's Russian letters in upper case too.
+                auto* find = dynamic_cast<Screens::fdPageFindX*>(page);
+                if (Ui::Keyboard* keyboard = find ? find->keyboard() : nullptr) {
+                    for (std::size_t n = 0;
+                         n < keyboard->languageCount() && keyboard->languageName() != "Russian"; ++n)
+                        keyboard->nextLanguage();
+                    keyboard->setCase(1);
+                    engine.drawNow();
+                    SDL_SaveBMP(engine.screen(),
+                                (std::string(shots) + "/" + name + "_russian_" + std::to_string(width) + "x" +
+                                 std::to_string(height) + ".bmp")
+                                    .c_str());
+                    find->openKeyboard();
+                }
             }
         }
         EXPECT_GT(pages, 40u);
@@ -276,5 +296,131 @@ TEST(PageLayout, EveryPageAtTheDesignSizeAndLarger) {
             box->setVisible(false);
         }
     }
+    engine.shutdown();
+}
+
+namespace {
+
+// The backgrounds a widget draws with: a button's three looks, else its
+// material.
+std::vector<const Ui::Material*> backgrounds(Ui::fdWindowBase& w) {
+    std::vector<const Ui::Material*> out;
+    if (auto* button = dynamic_cast<Ui::fdButtonX*>(&w)) {
+        for (int i = 0; i < 3; ++i)
+            out.push_back(&button->look(i).material);
+    } else if (auto* s = dynamic_cast<Ui::fdStatic*>(&w)) {
+        out.push_back(&s->material());
+    }
+    return out;
+}
+
+// A picture drawn whole (a material without borders, not tiled) is stretched
+// into a larger widget, but a smaller one cuts its right and bottom off.
+void collectCutPictures(Ui::fdWindowBase& window, const std::string& where, std::set<std::string>& cut) {
+    for (const Ui::Material* m : backgrounds(window)) {
+        Render::Image* image = m->image;
+        if (!image || m->left || m->top || m->right || m->bottom || m->tileHorizontally ||
+            m->tileVertically || !image->isValid())
+            continue;
+        if (window.rect().w < image->width() || window.rect().h < image->height())
+            cut.insert(where + " " + describe(window) + " cuts its picture of " +
+                       std::to_string(image->width()) + " x " + std::to_string(image->height()));
+    }
+    for (Ui::fdWindowBase* child : window.children())
+        collectCutPictures(*child, where + "/" + child->name(), cut);
+}
+
+// The paging buttons of a window ("up" and "down", those the design
+// template "list_updown" adds included).
+void collectScrollButtons(Ui::fdWindowBase& window, std::vector<Ui::fdButtonX*>& found) {
+    for (Ui::fdWindowBase* child : window.children()) {
+        if (auto* button = dynamic_cast<Ui::fdButtonX*>(child);
+            button && (child->name() == "up" || child->name() == "down"))
+            found.push_back(button);
+        collectScrollButtons(*child, found);
+    }
+}
+
+} // namespace
+
+// Every widget of every page and of every design template shows its
+// picture whole: the check boxes of the list rows were 40 x 40 for
+// pictures of 48 x 48.
+TEST(PageLayout, EveryPictureDrawnWholeFitsItsWidget) {
+    ProgramFolder folder;
+    engine::fdEngine engine{folder.wide()};
+    engine.setScreenSize(1440, 900);
+    ASSERT_EQ(engine.init(), 0);
+    Ui::fdInterface* ui = engine.ui();
+    std::set<std::string> cut;
+    for (const auto& [width, height] : {std::pair{800, 480}, std::pair{1280, 720}}) {
+        engine.onResize(width, height);
+        for (std::size_t i = 0; i < engine::PageFactory::kRowCount; ++i) {
+            const char* name = engine::PageFactory::kRows[i].designName;
+            if (Ui::fdPage* page = name ? ui->findPage(name) : nullptr) collectCutPictures(*page, name, cut);
+        }
+    }
+    Ui::fdPage* host = ui->findPage("menuMain");
+    ASSERT_NE(host, nullptr);
+    std::size_t templates = 0;
+    for (const auto& [name, description] : engine.design()->templates) {
+        auto* window = new Ui::TemplateWindow(*description, host, name, ui, nullptr);
+        window->relayout();
+        collectCutPictures(*window, "template " + name, cut);
+        host->removeChild(window);
+        delete window;
+        ++templates;
+    }
+    EXPECT_GT(templates, 20u);
+    EXPECT_EQ(cut, std::set<std::string>{});
+    engine.shutdown();
+}
+
+// A paging button that cannot page looks so: disabled, every "up" and
+// "down" of every page draws other pixels than enabled ("btn_disabled"
+// drew as "btn" does, its translucent picture stretched opaque).
+TEST(PageLayout, EveryScrollButtonLooksDisabledWhenDisabled) {
+    ProgramFolder folder;
+    engine::fdEngine engine{folder.wide()};
+    engine.setScreenSize(1440, 900);
+    ASSERT_EQ(engine.init(), 0);
+    Ui::fdInterface* ui = engine.ui();
+    const SDL_PixelFormat& format = *engine.screen()->format;
+    SDL_Surface* canvas[2];
+    for (SDL_Surface*& s : canvas)
+        s = SDL_CreateRGBSurface(SDL_SWSURFACE, 800, 480, 32, format.Rmask, format.Gmask, format.Bmask, 0);
+    TempSurface scratch(32, format.Rmask, format.Gmask, format.Bmask, format.Amask);
+    std::size_t buttons = 0;
+    for (std::size_t i = 0; i < engine::PageFactory::kRowCount; ++i) {
+        const char* name = engine::PageFactory::kRows[i].designName;
+        Ui::fdPage* page = name ? ui->findPage(name) : nullptr;
+        if (!page) continue;
+        std::vector<Ui::fdButtonX*> found;
+        collectScrollButtons(*page, found);
+        for (Ui::fdButtonX* button : found) {
+            SCOPED_TRACE(path(*button));
+            ++buttons;
+            const bool visible = button->visible(), enabled = button->enabled();
+            button->setVisible(true);
+            for (int look = 0; look < 2; ++look) {
+                // The page's background colour under the button.
+                SDL_FillRect(canvas[look], nullptr, SDL_MapRGB(canvas[look]->format, 0x1B, 0x23, 0x28));
+                button->setEnabled(look == 0);
+                button->draw(canvas[look], scratch, true);
+            }
+            const Ui::WindowRect& r = button->rect();
+            std::size_t differing = 0;
+            for (int y = r.y; y < r.y + r.h; ++y)
+                for (int x = r.x; x < r.x + r.w; ++x)
+                    differing += UiTest::rgbAt(canvas[0], x, y) != UiTest::rgbAt(canvas[1], x, y);
+            // Most of the button changes, not a few pixels of its icon.
+            EXPECT_GT(differing * 2, std::size_t(r.w) * r.h) << differing << " of " << r.w * r.h << " pixels";
+            button->setEnabled(enabled);
+            button->setVisible(visible);
+        }
+    }
+    EXPECT_GT(buttons, 20u);
+    for (SDL_Surface* s : canvas)
+        SDL_FreeSurface(s);
     engine.shutdown();
 }

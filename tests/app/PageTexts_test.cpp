@@ -11,6 +11,7 @@
 
 #include "core/Text.h"
 #include "render/MapCamera.h"
+#include "render/MapPageServices.h"
 #include "render/fdMapRenderer.h"
 #include "screens/FoundObject.h"
 #include "screens/SelectWayPointPage.h"
@@ -136,22 +137,43 @@ TEST(PageTexts, WaypointNamesOnTheMapInTheirCaptionColoursDayAndNight) {
             engine.mapRenderer()->setDayMode(day);
             engine.ui()->applyPendingChanges();
             engine.drawNow();
+            // A second point right on a caption of the map: its name keeps
+            // clear of every caption, as the captions keep clear of each
+            // other (drawn across a street's name, neither read).
+            MapDrawing::CaptionLayer* captions = engine.mapRenderer()->services().captions;
+            ASSERT_NE(captions, nullptr);
+            ASSERT_FALSE(captions->drawnBoxes().empty());
+            const Render::OrientedBox onCaption = captions->drawnBoxes().front();
+            Map::Point under;
+            ASSERT_TRUE(engine.camera().screenToMap(xe::Point{static_cast<std::int32_t>(onCaption.centreX),
+                                                              static_cast<std::int32_t>(onCaption.centreY)},
+                                                    under));
+            const std::int32_t second = engine.waypoints()->addPoint(u"On a caption", under, u"", 0);
+            ASSERT_GE(second, 0);
+            map->invalidate(1);
+            engine.drawNow();
             SDL_Surface* screen = engine.screen();
-            std::size_t lettered = 0;
+            std::size_t lettered = 0, onCaptions = 0;
             SDL_LockSurface(screen);
             for (int y = 0; y < screen->h; ++y)
                 for (int x = 0; x < screen->w; ++x) {
                     const Uint32 pixel = static_cast<const Uint32*>(screen->pixels)[y * screen->pitch / 4 + x];
                     Uint8 r, g, b;
                     SDL_GetRGB(pixel, screen->format, &r, &g, &b);
-                    lettered += (Uint32(r) << 16 | Uint32(g) << 8 | b) == text;
+                    if ((Uint32(r) << 16 | Uint32(g) << 8 | b) != text) continue;
+                    ++lettered;
+                    const Render::OrientedBox dot{float(x) + 0.5f, float(y) + 0.5f, 1.0f, 0.0f, 0.5f, 0.5f};
+                    for (const Render::OrientedBox& box : captions->drawnBoxes())
+                        onCaptions += box.overlaps(dot) ? 1 : 0;
                 }
             SDL_UnlockSurface(screen);
             EXPECT_GT(lettered, 20u);
+            EXPECT_EQ(onCaptions, 0u);
             if (shots)
                 SDL_SaveBMP(screen, (std::string(shots) + "/pageMap_waypoint_" + (day ? "day_" : "night_") +
                                      std::to_string(width) + "x" + std::to_string(height) + ".bmp")
                                         .c_str());
+            engine.waypoints()->deletePoint(static_cast<std::size_t>(second));
         }
     }
     engine.shutdown();

@@ -82,6 +82,27 @@ struct Captioned : Fixture {
                anyWhere(roadText, 0, y + rows + 1, Width - 1, Height - 1);
     }
 
+    // Whether every pixel that passes the test lies in a box the frame's
+    // captions left for what is drawn over the map (2 pixels of slack for
+    // the halo and the turned text's rounding), and some pixel does.
+    template <class Test> bool coveredByDrawnBoxes(Test test) const {
+        bool any = false;
+        for (int y = 0; y < Height; ++y)
+            for (int x = 0; x < Width; ++x) {
+                if (!test(pixel(x, y))) continue;
+                any = true;
+                const Render::OrientedBox dot{float(x) + 0.5f, float(y) + 0.5f, 1.0f, 0.0f, 0.5f, 0.5f};
+                const auto& boxes = captions->drawnBoxes();
+                if (std::none_of(boxes.begin(), boxes.end(), [&dot](Render::OrientedBox box) {
+                        box.halfWidth += 2.0f;
+                        box.halfHeight += 2.0f;
+                        return box.overlaps(dot);
+                    }))
+                    return false;
+            }
+        return any;
+    }
+
     std::shared_ptr<Render::Font> font;
     std::unique_ptr<MapDrawing::MapCaptions> captions;
 };
@@ -101,6 +122,10 @@ TEST(MapCaptions, RoadNameAlongTheRoadUnlessItsTypeHidesCaptions) {
     EXPECT_TRUE(t.anyIn(0x00FFFFFF, Width / 2 - 20, left.y - 8, Width / 2 + 20, left.y + 8));
     ASSERT_EQ(t.captions->placed().size(), 2u);
     EXPECT_EQ(t.captions->frameCaptions(), 2);
+    // Their boxes are kept for the waypoint names, and cover them.
+    EXPECT_EQ(t.captions->drawnBoxes().size(), 2u);
+    EXPECT_TRUE(t.coveredByDrawnBoxes(roadText));
+    EXPECT_TRUE(t.coveredByDrawnBoxes(poiText));
 
     // Captions of the type off: the road is still drawn, without its name.
     t.renderer->showPolylineText()[2] = 0;
@@ -127,11 +152,13 @@ TEST(MapCaptions, AFastFrameDrawsNoCaptionsAndTheFullOneAfterItDoes) {
     EXPECT_EQ(t.pixel(poi.x, poi.y), IconMagenta);
     EXPECT_FALSE(t.textNearRoad(8));
     EXPECT_FALSE(t.anyWhere(poiText, 0, 0, Width - 1, Height - 1));
+    EXPECT_TRUE(t.captions->drawnBoxes().empty());
 
     t.inputFrom = -1;
     ASSERT_TRUE(t.frame(MapDrawing::NoRedraw));
     EXPECT_TRUE(t.textNearRoad(8));
     EXPECT_TRUE(t.anyWhere(poiText, 0, 0, Width - 1, Height - 1));
+    EXPECT_EQ(t.captions->drawnBoxes().size(), 2u);
 }
 
 TEST(MapCaptions, In3dTheRoadGetsOneBoxedLabel) {
@@ -142,6 +169,7 @@ TEST(MapCaptions, In3dTheRoadGetsOneBoxedLabel) {
     // The label's fill, outlined in black, somewhere on the canvas.
     const std::uint32_t fill = t.captions->label.fill;
     EXPECT_TRUE(t.anyIn(fill, 0, 0, Width - 1, Height - 1));
+    EXPECT_TRUE(t.coveredByDrawnBoxes([fill](std::uint32_t c) { return c == fill; }));
     // Captions off for the road's type: no label.
     t.renderer->showPolylineText()[2] = 0;
     ASSERT_TRUE(t.frame());

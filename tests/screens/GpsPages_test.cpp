@@ -21,6 +21,7 @@
 #include "ui/DesignDescription.h"
 #include "ui/KeyboardLayouts.h"
 #include "ui/Messages.h"
+#include "ui/TextRenderers.h"
 #include "ui/fdButtonX.h"
 #include "ui/fdInterface.h"
 #include "ui/fdList.h"
@@ -30,6 +31,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <thread>
 
 using namespace Screens;
@@ -61,6 +63,9 @@ struct Rig {
                                   FileSystem::toWide(data + "/skin/kb_layouts.xml"), engine.description,
                                   layouts));
         messages.loadText(TestSupport::readAll(data + "/messages.xml"));
+        // The fonts beside the demo atlas, so that texts are measured.
+        engine.dataFolder = FileSystem::toWide(std::string(MIREL_DEMO_ATLAS_DIR) + "/../../");
+        EXPECT_TRUE(Ui::initFonts(engine.description, ui));
         ui.setClock([this] { return now; });
         menu = new Ui::fdPage(&ui, "menuMain", nullptr);
         info = new fdPageGPSX(&ui, config.root(), &gps);
@@ -264,6 +269,49 @@ TEST(GpsSetupPage, PortListLabelsAndOkOrBack) {
     EXPECT_EQ(r.gps.getPort(), (std::pair<std::uint32_t, std::uint32_t>{1, 4800}));
     EXPECT_EQ(r.config.root()->value("nmea_log_period", 0), 60);
     EXPECT_EQ(r.ui.activePage(), r.menu);
+}
+
+// A port linked in the ports folder is shown by where the link leads; a
+// device path wider than its label shows its end after an ellipsis (cut
+// at both ends it named nothing).
+TEST(GpsSetupPage, ThePortsDeviceReadsByItsEnd) {
+    Rig r;
+    TestSupport::TempDir ports;
+    std::filesystem::create_symlink("/dev/pts/7", ports / "COM3");
+    std::filesystem::create_symlink("/run/user/1000/mirel-receivers/usb-u-blox_GNSS_receiver-if00/ttyACM0",
+                                    ports / "COM4");
+    r.setup->setPortLocator({ports.path().string(), true});
+    const auto* label = r.setup->findChild("port_device");
+    const struct {
+        std::uint32_t port;
+        const char16_t* whole;
+        bool cut;
+    } rows[] = {
+        {3, u"\u2192 /dev/pts/7", false},
+        {4, u"\u2192 /run/user/1000/mirel-receivers/usb-u-blox_GNSS_receiver-if00/ttyACM0", true},
+        {5, u"/dev/ttyUSB0", false},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.port);
+        r.gps.setPort(row.port, 4800);
+        r.ui.goToPage(r.setup);
+        EXPECT_EQ(r.setup->portDevice(), row.whole);
+        const std::u16string shown = r.text(*r.setup, "port_device");
+        EXPECT_LE(Ui::measureText(*label, shown).width, label->rect().w);
+        const std::u16string whole = row.whole;
+        EXPECT_EQ(Ui::measureText(*label, whole).width > label->rect().w, row.cut);
+        if (!row.cut) {
+            EXPECT_EQ(shown, whole);
+        } else {
+            // An ellipsis, then as much of the end as fits: the device's name
+            // at least.
+            ASSERT_GT(shown.size(), 8u);
+            EXPECT_EQ(shown.front(), u'\u2026');
+            EXPECT_TRUE(whole.ends_with(shown.substr(1)));
+            EXPECT_TRUE(shown.ends_with(u"/ttyACM0"));
+        }
+        r.setup->childClicked("back");
+    }
 }
 
 // The search's reports come from another thread; the widgets change only

@@ -10,9 +10,11 @@
 #include "render/Image.h"
 #include "render/MapCamera.h"
 #include "tests/support/CaptureLogger.h"
+#include "tests/support/TempDir.h"
 #include "tests/ui/UiTestSupport.h"
 #include "ui/fdInterface.h"
 #include "ui/ClickBehaviors.h"
+#include "ui/Messages.h"
 #include "ui/fdLabel.h"
 #include "ui/fdStatic.h"
 
@@ -54,15 +56,25 @@ TEST(KVScale, NiceValuesAndLabels) {
         int nice;
         const char16_t* label;
     };
+    // As the English skin writes every other distance: "1.5 km", not "1,5km".
     const Case cases[] = {
-        {0.5f, 0, u"0m"},         {1.0f, 1, u"1m"},           {204.0f, 200, u"200m"},
-        {999.9f, 700, u"700m"},   {1650.0f, 1500, u"1,5km"},  {2500.0f, 2000, u"2km"},
-        {1e6f, 1000000, u"1000km"}, {5e7f, 1000000, u"1000km"}, {150000.0f, 150000, u"150km"},
+        {0.5f, 0, u"0 m"},           {1.0f, 1, u"1 m"},           {204.0f, 200, u"200 m"},
+        {999.9f, 700, u"700 m"},     {1650.0f, 1500, u"1.5 km"},  {2500.0f, 2000, u"2 km"},
+        {1e6f, 1000000, u"1000 km"}, {5e7f, 1000000, u"1000 km"}, {150000.0f, 150000, u"150 km"},
     };
+    Messages messages;
+    messages.loadText(TestSupport::readAll(std::string(MIREL_DATA_DIR) + "/messages.xml"));
     for (const Case& c : cases) {
         EXPECT_EQ(KVScale::niceValue(c.metres), c.nice) << c.metres;
-        EXPECT_EQ(KVScale::labelText(KVScale::niceValue(c.metres)), c.label) << c.metres;
+        EXPECT_EQ(KVScale::labelText(KVScale::niceValue(c.metres), &messages), c.label) << c.metres;
+        EXPECT_EQ(KVScale::labelText(KVScale::niceValue(c.metres), nullptr), c.label) << c.metres;
     }
+    // The unit words are the messages'.
+    Messages other;
+    other.loadText(
+        R"(<messages><message name="meter" text="м"/><message name="kilo_meter" text="км"/></messages>)");
+    EXPECT_EQ(KVScale::labelText(1500, &other), u"1.5 км");
+    EXPECT_EQ(KVScale::labelText(300, &other), u"300 м");
     // 120 pixels at 1.7 m per pixel on the equator: 204 m.
     const float scale = 0.009320285f / 1.7f;
     EXPECT_NEAR(KVScale::rulerMetres(120, scale, 0.0f), 204.0f, 0.01f);
@@ -85,7 +97,7 @@ TEST(KVScale, DrawsTheNiceLengthAndWritesTheLabel) {
     ruler->setOwnRect(20, 100, 120, 10);
     ruler->tick(0);
     EXPECT_NEAR(ruler->metres(), 204.0f, 0.05f);
-    EXPECT_EQ(label->text(), u"200m");
+    EXPECT_EQ(label->text(), u"200 m");
 
     SDL_Surface* s = whiteSurface();
     TempSurface clip(32, 0, 0, 0, 0);

@@ -26,6 +26,7 @@
 #include "map/file/AddressSectionReader.h"
 #include "map/Projection.h"
 #include "render/MapCamera.h"
+#include "render/fdMapRenderer.h"
 #include "render/RenderStyles.h"
 #include "routing/AtlasRoute.h"
 #include "search/Engine.h"
@@ -92,7 +93,11 @@ struct Rig {
         s.layouts = &layouts;
         s.bindings = &bindings;
         s.carPosition = [this] { return car; };
-        s.styles = &styles;
+        // The map's renderer holds the styles (the POI types' names) the
+        // search pages and the map page share.
+        renderer = std::make_unique<MapDrawing::fdMapRenderer>(atlas.get(), camera, config.root(),
+                                                               Render::StyleContext{});
+        s.styles = &styles();
         add(new Ui::fdPage(&ui, "menuMain", nullptr));
         // The map page itself: what a chosen result shows there.
         camera.setAnchorFraction(MapCamera::anchorFractionFor(3));
@@ -102,6 +107,7 @@ struct Rig {
         mapServices.atlas = atlas.get();
         mapServices.camera = &camera;
         mapServices.messages = &messages;
+        mapServices.renderer = renderer.get();
         if (routing) {
             mapServices.route = &route;
             mapServices.car = &mapCar;
@@ -110,7 +116,7 @@ struct Rig {
         menu = add(new fdSearchMenuPage(&ui, "menuFind", s));
         find = add(new fdPageFindX(&ui, s));
         results = add(new fdPageFindResults(&ui, &messages, &bindings));
-        history = add(new SearchHistoryPage(&ui, search, &messages, &bindings));
+        history = add(new SearchHistoryPage(&ui, search, &messages, &bindings, &styles()));
         filter = add(new fdPageFindFilterX(&ui, search, atlas.get(), &messages));
         streets = add(new fdPageStreetListX(&ui, &messages, &bindings));
         coords = add(new fdPageCoordsX(&ui, &messages));
@@ -147,6 +153,7 @@ struct Rig {
         list->childClicked(std::to_string(row));
     }
     std::string active() const { return ui.activePage() ? ui.activePage()->name() : ""; }
+    Render::RenderStyles& styles() { return renderer->styles(); }
 
     // SDL's timers run the interface's redraw timer (a blinking caret).
     UiTest::SdlScreen sdl;
@@ -166,8 +173,8 @@ struct Rig {
     Ui::ButtonBindings bindings{config.root()};
     TextSearch::Engine* search = nullptr;
     std::optional<Map::Point> car;
-    Render::RenderStyles styles;
     MapCamera camera;
+    std::unique_ptr<MapDrawing::fdMapRenderer> renderer;
     fdPageMap* map;
     fdSearchMenuPage* menu;
     fdPageFindX* find;
@@ -1010,10 +1017,11 @@ TEST(SearchPages, OkWithNothingTypedListsNothingOnCityAndStreetPages) {
     }
 }
 
-// The house-number step types digits unless the driver chose a grid
-// without them: a missing or unknown search layout is replaced by the
-// first grid with digits (not "Letters", first by name) and stored back.
-TEST(SearchPages, HouseNumbersGetDigitsFromAMissingOrUnknownLayout) {
+// The house-number step types digits: a missing or unknown search layout
+// is replaced by the first grid with digits (not "Letters", first by name)
+// and stored back; a chosen grid without digits ("Letters") gives way to
+// the first grid with digits at the house step only, and stays stored.
+TEST(SearchPages, HouseNumbersGetDigitsWhateverTheSearchLayout) {
     // Null: the key is missing when the page is built.
     for (const char* stored : {static_cast<const char*>(nullptr), "", "Qwerty", "Letters"}) {
         SCOPED_TRACE(stored ? stored : "missing");
@@ -1023,54 +1031,94 @@ TEST(SearchPages, HouseNumbersGetDigitsFromAMissingOrUnknownLayout) {
             keyboard->set("find_layout", std::string(stored));
             r.find->openKeyboard();
         }
-        const std::string expected = stored && std::string(stored) == "Letters" ? "Letters" : "Letters and digits";
+        const bool letters = stored && std::string(stored) == "Letters";
+        const std::string expected = letters ? "Letters" : "Letters and digits";
         EXPECT_EQ(keyboard->value("find_layout", std::string()), expected);
+        auto digitKeys = [&r] {
+            return std::any_of(
+                r.find->keyboard()->keys().begin(), r.find->keyboard()->keys().end(),
+                [](const auto& key) { return key.caption == u"1" && key.widget && key.widget->visible(); });
+        };
         r.menu->childClicked("addr");
+        EXPECT_EQ(digitKeys(), !letters) << "the street step types on the stored grid";
         r.type(u"papal");
         r.find->childClicked("ok");
         r.tapRow(r.results, 0);
         ASSERT_EQ(r.search->kind(), TextSearch::HousesKind);
-        bool digits = false;
+        EXPECT_TRUE(digitKeys());
+        std::u16string usable;
         for (const auto& key : r.find->keyboard()->keys())
-            digits = digits || (key.caption == u"1" && key.widget && key.widget->visible());
-        EXPECT_EQ(digits, expected != "Letters");
+            if (key.widget && key.widget->visible() && key.widget->enabled() && key.caption.size() == 1)
+                usable += key.caption;
+        EXPECT_NE(usable.find(u'6'), std::u16string::npos) << "a number of the street can be typed";
+        EXPECT_EQ(keyboard->value("find_layout", std::string()), expected);
+        // Back at the street step the stored grid is back.
+        r.find->childClicked("back");
+        EXPECT_EQ(r.search->kind(), TextSearch::StreetsKind);
+        EXPECT_EQ(digitKeys(), !letters);
     }
 }
 
 // A point of interest without a name (Monaco's fuel stations mostly have
-// none) goes by its type's name in the results and in the map's top box:
-// the untyped POI search lists the nearest points around the car.
+// none) goes by its type's name in the results, the history and the map's
+// top box: the untyped POI search lists the nearest points around the car.
+// The history keeps the object's own (empty) name, by which it knows the
+// entry again: chosen twice, from the results and from the history, the
+// station is one entry.
 TEST(SearchPages, AnUnnamedPoiGoesByItsTypeName) {
     Rig r;
     Render::PoiStyle fuel;
     fuel.groupId = 0x2F00;
     fuel.name = u"Fuel";
-    r.styles.daySet().poiStyles[0x2F01] = fuel;
-    r.styles.selectSet(true);
+    r.styles().daySet().poiStyles[0x2F01] = fuel;
+    r.styles().selectSet(true);
     r.search->setCarPosition([&r] { return r.car; });
     r.car = Map::Point{88440000, 581280000};
-    r.find->preparePoiSearch({0x2F01});
-    r.find->setCallback(std::make_shared<FindObjectOnMapCallbalck>(r.search, &r.ui, TextSearch::PoisKind));
-    r.ui.goToPage(r.find);
-    r.find->childClicked("ok");
-    ASSERT_EQ(r.active(), "pageResults");
+    auto listNearest = [&r] {
+        r.find->preparePoiSearch({0x2F01});
+        r.find->setCallback(
+            std::make_shared<FindObjectOnMapCallbalck>(r.search, &r.ui, TextSearch::PoisKind));
+        r.ui.goToPage(r.find);
+        r.find->childClicked("ok");
+        ASSERT_EQ(r.active(), "pageResults");
+    };
+    listNearest();
     const auto& rows = r.results->results()->rows();
     int unnamed = -1;
     for (std::size_t i = 0; i < rows.size(); ++i) {
-        EXPECT_FALSE(rows[i].item.text.empty()) << i;
-        if (rows[i].item.text == u"Fuel") unnamed = static_cast<int>(i);
+        EXPECT_FALSE(rows[i].shown.empty()) << i;
+        if (rows[i].item.text.empty()) unnamed = static_cast<int>(i);
     }
     ASSERT_GE(unnamed, 0) << "the extract has fuel stations without a name";
+    EXPECT_EQ(rows[std::size_t(unnamed)].shown, u"Fuel");
     // From beside that station it is the first row.
     r.car = rows[std::size_t(unnamed)].item.point;
-    r.results->childClicked("back");
-    r.find->childClicked("ok");
-    ASSERT_EQ(r.active(), "pageResults");
-    ASSERT_EQ(rows[0].item.text, u"Fuel");
-    EXPECT_EQ(textOf(r.results->results()->list().rowWidget(0), "text"), u"Fuel");
-    r.tapRow(r.results, 0);
+    for (int chosen = 1; chosen <= 2; ++chosen) {
+        SCOPED_TRACE(chosen);
+        r.results->childClicked("back");
+        listNearest();
+        ASSERT_TRUE(rows[0].item.text.empty());
+        EXPECT_EQ(textOf(r.results->results()->list().rowWidget(0), "text"), u"Fuel");
+        r.tapRow(r.results, 0);
+        ASSERT_EQ(r.active(), "pageMap");
+        EXPECT_EQ(textOf(r.map, "upper_box_turn"), u"Fuel");
+        const auto& ring = r.search->history().objectRing();
+        ASSERT_EQ(ring.size(), 1u);
+        EXPECT_EQ(ring.back().item.text, u"");
+        EXPECT_EQ(ring.back().useCount, std::uint32_t(chosen));
+    }
+    // The history page names it by its type too, and shows it once more
+    // without a second entry.
+    r.ui.goToPage(r.menu);
+    r.menu->childClicked("history");
+    ASSERT_EQ(r.active(), "pageFilterHistory");
+    auto* list = dynamic_cast<Ui::fdList*>(r.history->findChild("list"));
+    EXPECT_EQ(textOf(list->rowWidget(0), "text").substr(0, 6), u"Fuel, ");
+    r.history->childClicked("button_ok");
     ASSERT_EQ(r.active(), "pageMap");
     EXPECT_EQ(textOf(r.map, "upper_box_turn"), u"Fuel");
+    ASSERT_EQ(r.search->history().objectRing().size(), 1u);
+    EXPECT_EQ(r.search->history().objectRing().back().useCount, 3u);
 }
 
 // A house chosen in the search, looked at on the map for longer than the

@@ -13,6 +13,7 @@
 #include "core/Config.h"
 #include "core/FileSystem.h"
 #include "core/TempSurface.h"
+#include "core/Text.h"
 #include "core/VirtualFs.h"
 #include "tests/support/CaptureLogger.h"
 #include "tests/support/TempDir.h"
@@ -21,8 +22,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
+#include <map>
 
 using namespace Ui;
 
@@ -106,6 +109,59 @@ TEST(DemoSkin, ChosenLoadedAndBuiltAtBothSizes) {
 
     buildAndDraw(data, false);
     buildAndDraw(data, true);
+    for (const std::string& line : log.lines())
+        ADD_FAILURE() << line;
+}
+
+// The case key of every shipped layout names its case by the first three
+// letters of its alphabet ("ЁАБ" was the code order of the Russian keys).
+TEST(DemoSkin, TheCaseKeyOfEveryShippedLayoutReadsItsAlphabet) {
+    ShippedData data;
+    TestSupport::CaptureLogger log(Log::Critical);
+    struct Engine : UiTest::FakeEngine {
+        const DesignDescription* design() const override { return described; }
+        const DesignDescription* described = nullptr;
+    } engine;
+    engine.dataFolder = data.engine.dataFolder;
+    UiTest::SdlScreen sdl(32, 800, 480);
+    DesignDescription design;
+    KeyboardLayouts layouts;
+    ASSERT_TRUE(
+        readTheme(data.designText(false), true, engine.dataFolder + u"skin/kb_layouts.xml", design, layouts));
+    engine.described = &design;
+    fdInterface ui(&engine, data.files.get());
+    ASSERT_TRUE(initFonts(design, ui));
+    ASSERT_TRUE(loadCursors(design, ui));
+    ASSERT_TRUE(loadMaterials(design, ui));
+    auto* page = new fdPage(&ui, "menuMain", nullptr);
+    ASSERT_TRUE(buildPage(*page, design));
+    const std::map<std::pair<std::string, std::string>, std::pair<std::u16string, std::u16string>> expected =
+        {
+            {{"Letters", "English"}, {u"abc", u"ABC"}},
+            {{"Letters", "Russian"}, {u"абв", u"АБВ"}},
+            {{"Letters and digits", "English"}, {u"abc", u"ABC"}},
+            {{"Letters and digits", "Russian"}, {u"абв", u"АБВ"}},
+        };
+    std::size_t seen = 0;
+    for (const std::string& group : layouts.layoutNames(true))
+        for (const KeyboardLanguage& language : layouts.languages()) {
+            SCOPED_TRACE(group + " " + language.name);
+            PageKeyboardPtr keyboard = openPageKeyboard(*page, layouts, group, language.name);
+            ASSERT_NE(keyboard, nullptr);
+            const auto caseKey =
+                std::find_if(keyboard->keys().begin(), keyboard->keys().end(),
+                             [](const Keyboard::Key& key) { return key.caption == u"[cas]"; });
+            ASSERT_NE(caseKey, keyboard->keys().end());
+            const auto row = expected.find({group, language.name});
+            ASSERT_NE(row, expected.end()) << "a shipped layout the table does not know";
+            ++seen;
+            ASSERT_TRUE(keyboard->setCase(0));
+            EXPECT_EQ(Core::wideToUtf8(caseKey->widget->text()), Core::wideToUtf8(row->second.first));
+            ASSERT_TRUE(keyboard->setCase(1));
+            EXPECT_EQ(Core::wideToUtf8(caseKey->widget->text()), Core::wideToUtf8(row->second.second));
+        }
+    EXPECT_EQ(seen, expected.size());
+    ui.applyPendingChanges();
     for (const std::string& line : log.lines())
         ADD_FAILURE() << line;
 }

@@ -10,6 +10,9 @@
 
 #include <SDL/SDL_keysym.h>
 
+#include <algorithm>
+#include <random>
+
 using namespace Ui;
 
 namespace {
@@ -102,6 +105,30 @@ TEST(Keyboard, TheCaseKeyShowsTheAlphabetOnTheKeys) {
         f.press(step % 2 == 0 ? 4 : 5); // case, then language
     }
     EXPECT_EQ(shown, (std::vector<std::u16string>{u"eqw", u"EQW", u"ЖЗИ", u"жзи"}));
+}
+
+// Letters sort as their alphabets are written: each alphabet, shuffled and
+// sorted, comes back as written (Ё behind Е, not before А as the code order
+// has it; é behind e, not behind z).
+TEST(Keyboard, AlphabetOrderIsTheWrittenOne) {
+    const std::u16string alphabets[] = {
+        u"абвгдеёжзийклмнопрстуфхцчшщъыьэюя", // Russian
+        u"АБВГДЕЁЖЗИЙКЛМНОПРСТУФХЦЧШЩЪЫЬЭЮЯ",
+        u"АБВГҐДЕЄЖЗИІЇЙКЛМНОПРСТУФХЦЧШЩЬЮЯ",                       // Ukrainian
+        u"абвгдеёжзійклмнопрстуўфхцчшыьэюя",                        // Belarusian
+        u"АБВГДЂЕЖЗИЈКЛЉМНЊОПРСТЋУФХЦЧЏШ",                          // Serbian
+        u"абвгдѓежзѕијклљмнњопрстќуфхцчџш",                         // Macedonian
+        u"aàáâäæbcçdðeèéêëfghiìíîïjklmnñoòóôöøpqrsßtuùúûüvwxyýÿzþ", // Latin
+    };
+    std::mt19937 random(82);
+    for (const std::u16string& alphabet : alphabets) {
+        std::u16string shuffled = alphabet;
+        for (int round = 0; round < 5; ++round) {
+            std::shuffle(shuffled.begin(), shuffled.end(), random);
+            std::sort(shuffled.begin(), shuffled.end(), Keyboard::alphabetBefore);
+            EXPECT_EQ(Core::wideToUtf8(shuffled), Core::wideToUtf8(alphabet));
+        }
+    }
 }
 
 TEST(Keyboard, AllowedLettersGreyKeysAndChooseTheLanguage) {
