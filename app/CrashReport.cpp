@@ -36,7 +36,10 @@ const char* faultName(Platform::FaultReport::Kind kind) {
 std::vector<std::string> crashReportLines(const Platform::FaultReport& report) {
     std::vector<std::string> lines;
     const std::string version(kProgramVersion);
-    if (report.kind == Platform::FaultReport::Kind::AccessViolation && report.hasAddress)
+    if (report.raised)
+        lines.push_back(Core::format("Unhandled exception while running: %s. (%s)",
+                                     report.what.empty() ? std::string("-") : report.what, version));
+    else if (report.kind == Platform::FaultReport::Kind::AccessViolation && report.hasAddress)
         lines.push_back(Core::format("Instruction at [0x%08llx] %s invalid address [0x%08llx]. (%s)",
                                      report.instruction, report.write ? "writes to" : "reads from", report.address,
                                      version));
@@ -59,10 +62,18 @@ std::vector<std::string> crashReportLines(const Platform::FaultReport& report) {
     return lines;
 }
 
-void reportCrash(const Platform::FaultReport& report) {
+void logCrashReport(const Platform::FaultReport& report) {
     for (const auto& line : crashReportLines(report))
         Log::log(Log::Critical, "%s", line);
+}
+
+void showCrashBox() {
     Core::messageBox(u"Critical error.\nAdditional info in log.txt", u"Mirel - Critical error");
+}
+
+void reportCrash(const Platform::FaultReport& report) {
+    logCrashReport(report);
+    showCrashBox();
 }
 
 } // namespace engine

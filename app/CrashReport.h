@@ -14,10 +14,15 @@ namespace engine {
 // The program's version as every fault line names it.
 inline constexpr std::string_view kProgramVersion = Core::kProgramVersion;
 
-// The report's lines, in the order they are logged.
+// The report's lines, in the order they are logged. A fault the program's
+// own code raised is named by what it says instead of an instruction.
 std::vector<std::string> crashReportLines(const Platform::FaultReport& report);
-// Logs the lines at Critical and shows "Critical error.\nAdditional info in
-// log.txt" captioned "Mirel - Critical error".
+// Logs the lines at Critical.
+void logCrashReport(const Platform::FaultReport& report);
+// Shows "Critical error.\nAdditional info in log.txt" captioned "Mirel -
+// Critical error".
+void showCrashBox();
+// Both: the machine fault handler's reporter.
 void reportCrash(const Platform::FaultReport& report);
 
 } // namespace engine

@@ -2,6 +2,8 @@
 
 #include "app/fdEngine.h"
 
+#include "app/CrashReport.h"
+
 #include "core/Config.h"
 #include "core/FileSystem.h"
 #include "core/Log.h"
@@ -10,6 +12,7 @@
 #include "guidance/Sensors.h"
 #include "map/KVAtlas.h"
 #include "platform/Clipboard.h"
+#include "platform/CrashGuard.h"
 #include "platform/Mapping.h"
 #include "platform/Path.h"
 #include "platform/Window.h"
@@ -25,6 +28,7 @@
 #include "ui/fdPage.h"
 
 #include <algorithm>
+#include <exception>
 
 namespace engine {
 
@@ -50,6 +54,33 @@ void fdEngine::mainLoop() {
             break;
         handleEvents(event);
     }
+}
+
+int fdEngine::runStarted() {
+    if (m_mapRenderer)
+        m_camera->setAnchorFraction(MapCamera::anchorFractionFor(m_mapRenderer->proportion()));
+    m_camera->updateCameraAngles();
+    if (m_atlas)
+        m_atlas->requestRedraw();
+    bool faulted = true;
+    Platform::FaultReport report;
+    try {
+        mainLoop();
+        faulted = false;
+    } catch (const std::exception& error) {
+        report = Platform::reportThisThread();
+        report.what = error.what();
+    } catch (...) {
+        report = Platform::reportThisThread();
+    }
+    if (faulted)
+        logCrashReport(report);
+    logQuitSignal();
+    shutdown();
+    // The message waits for the driver: what the drive left is kept first.
+    if (faulted)
+        showCrashBox();
+    return faulted ? -1 : 0;
 }
 
 void fdEngine::handleEvents(SDL_Event event) {

@@ -175,17 +175,8 @@ int fdEngine::run() {
             shutdown();
             return 0;
         }
-        if (result == 0) {
-            if (m_mapRenderer)
-                m_camera->setAnchorFraction(MapCamera::anchorFractionFor(m_mapRenderer->proportion()));
-            m_camera->updateCameraAngles();
-            if (m_atlas)
-                m_atlas->requestRedraw();
-            mainLoop();
-            logQuitSignal();
-            shutdown();
-            return 0;
-        }
+        if (result == 0)
+            return runStarted();
         if (result == 2 && Core::messageBoxCount() == boxesBefore)
             Core::startFailureBox(u"Initialization error", kCriticalCaption);
         Log::log(Log::Critical, "fatal error : Failed to initialize engine");

@@ -122,6 +122,12 @@ class fdEngine : public Network::ConnectionListener, public Ui::EngineServices {
     void shutdown();
     // The main loop; returns when the quit flag is set.
     void mainLoop();
+    // After a start that succeeded: the main loop, then the shutdown; 0, or
+    // -1 when a fault of the program's own code (an exception) ended a
+    // frame. Such a fault is no failed start: it is reported as the fault
+    // handler reports a machine fault, and the shutdown keeps the
+    // settings, the view and the route as after a quit.
+    int runStarted();
 
     // Start-up pieces, in the order init calls them.
     bool initSound();

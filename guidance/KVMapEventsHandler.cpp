@@ -357,7 +357,6 @@ void KVMapEventsHandler::rebuildPath() {
     const Positioning::CarState car = m_tracker.carState();
     if (m_demoDriving || !m_navi.running() || m_route.isEmpty() || !car.valid || m_navi.nextPoint() == nullptr)
         return;
-    const PathPosition passed = m_navi.position();
 
     Map::Routing::RoadBinding bound;
     PathPoint start;
@@ -367,6 +366,7 @@ void KVMapEventsHandler::rebuildPath() {
         start.allowBackward = m_tracker.isAgainstHeading(bound.roadHeading) ? 1 : 0;
     }
     const PathPoint finish = *m_navi.nextPoint();
+    const auto next = static_cast<std::size_t>(m_navi.nextPoint() - m_route.points.data());
 
     Log::log(Log::Normal, "rebuildPath start");
     m_rebuildTried = true;
@@ -377,7 +377,17 @@ void KVMapEventsHandler::rebuildPath() {
         Log::log(Log::Critical, "rebuildPath failed");
         return;
     }
-    m_route.removePassedLeg(passed);
+    // The new route leads to guidance's next route point: the legs before
+    // that point are passed, whichever leg the car's place lies on. Off the
+    // route at a start, that place is only the nearest part, on any leg
+    // (the next point is still the first); cut there, the route kept legs
+    // the new one replaces, or lost points it leads to, and its last point
+    // was no longer where its parts end.
+    std::size_t lastPassed = m_route.parts.size();
+    for (std::size_t i = 0; i < m_route.parts.size(); ++i)
+        if (m_route.parts[i].legIndex < next) lastPassed = i;
+    if (lastPassed < m_route.parts.size())
+        m_route.removePassedLeg(PathPosition::onPart(m_route, lastPassed, false));
     m_route.prependPath(rebuilt);
     m_unheededRebuilds = std::min(m_unheededRebuilds + 1, 2);
     Log::log(Log::Normal, "rebuildPath done");

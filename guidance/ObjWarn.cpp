@@ -118,7 +118,11 @@ void ObjWarn::reset() {
     m_headIncoming = false;
 }
 
-const ObjWarn::Object* ObjWarn::current() const { return ringSize() == 0 ? nullptr : &m_ring[m_head]; }
+// An object found on the route before an edit has its place in parts that
+// are gone: there is none until the next update scans the route as it is.
+const ObjWarn::Object* ObjWarn::current() const {
+    return ringSize() == 0 || m_pathChanged ? nullptr : &m_ring[m_head];
+}
 
 bool ObjWarn::update(const PathPosition& car, Map::KVAtlas*) {
     if (m_pathChanged) {

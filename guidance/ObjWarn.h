@@ -87,7 +87,7 @@ public:
     void reset();
 
     // The object warned about now: the ring's head; null when the ring is
-    // empty.
+    // empty or the route changed since the last update.
     const Object* current() const;
     bool headIncoming() const { return m_headIncoming; }
     bool announced() const { return m_announced; }

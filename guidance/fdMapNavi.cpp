@@ -3,6 +3,7 @@
 #include "map/Level.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <cmath>
 #include <numbers>
 #include <optional>
@@ -69,8 +70,13 @@ void fdMapNavi::setPath(Path* path) {
     if (m_path != nullptr) {
         m_path->removeWatcher(&m_nextPointWatcher);
         m_path->removeChangeFlag(&m_pathChanged);
+        m_path->removeChangeFlag(&m_routeEdited);
     }
     m_path = path;
+    m_nowhere = PathPosition{};
+    m_nowhere.path = path;
+    m_nowhere.part = SIZE_MAX;
+    m_routeEdited = 1;
     m_position = PathPosition{};
     m_maneuverPosition = PathPosition{};
     m_nextPointPosition = PathPosition{};
@@ -80,6 +86,7 @@ void fdMapNavi::setPath(Path* path) {
     m_nextPointWatcher.changed = 1;
     if (m_path != nullptr) {
         m_path->addWatcher(&m_nextPointWatcher);
+        m_path->addChangeFlag(&m_routeEdited);
         if (m_running)
             m_path->addChangeFlag(&m_pathChanged);
     }
@@ -125,6 +132,7 @@ void fdMapNavi::start(const Positioning::CarState& car, float speedMs) {
     m_path->removeChangeFlag(&m_pathChanged);
     m_path->addChangeFlag(&m_pathChanged);
     m_pathChanged = 0;
+    m_routeEdited = 0;
     resetManeuverState();
     if (m_path->isEmpty()) {
         raise(BadStart_EmptyPath);
@@ -239,6 +247,7 @@ void fdMapNavi::onPosition(const Positioning::CarState& car, float speedMs) {
     if (!m_running || m_path == nullptr)
         return;
     if (m_pathChanged) {
+        m_routeEdited = 0;
         resetManeuverState();
         if (m_path->isEmpty()) {
             raise(PathChanged_EmptyPath);
@@ -450,7 +459,7 @@ void fdMapNavi::onRotateEnd() {
 }
 
 void fdMapNavi::maneuversToAnnounce(std::vector<ManeuverEntry>& out) const {
-    if (!m_running || m_path == nullptr || m_path->isEmpty() || m_outOfPath || !m_maneuverKnown)
+    if (!m_running || m_path == nullptr || m_path->isEmpty() || m_outOfPath || !maneuverKnown())
         return;
     ManeuverEntry first{isLateOnly(m_maneuverType) ? 4u : m_maneuverType, remainingDistance()};
     if (m_announcing && !m_warnStack.empty())

@@ -133,17 +133,20 @@ public:
 
     bool running() const { return m_running; }
     bool outOfPath() const { return m_outOfPath; }
-    bool maneuverKnown() const { return m_maneuverKnown; }
+    bool maneuverKnown() const { return m_maneuverKnown && !m_routeEdited; }
     std::uint32_t maneuverType() const { return m_maneuverType; }
     // Where the next manoeuvre lies (valid while maneuverKnown).
-    const PathPosition& maneuverPosition() const { return m_maneuverPosition; }
+    const PathPosition& maneuverPosition() const { return m_routeEdited ? m_nowhere : m_maneuverPosition; }
     // Metres left to the manoeuvre itself (its aux length not counted).
     std::uint32_t remainingDistance() const;
     std::uint32_t distToFinish() const { return m_distToFinish; }
     std::uint32_t distFromStart() const { return m_distFromStart; }
     bool nextPointKnown() const { return m_nextPointKnown; }
     std::uint32_t distToNextPoint() const { return m_distToNextPoint; }
-    const PathPosition& position() const { return m_position; }
+    // The car's place on the route. Between an edit of the route and the
+    // step that locates the car on it again it is nowhere (the route's
+    // end): the place guidance held points into parts that are gone.
+    const PathPosition& position() const { return m_routeEdited ? m_nowhere : m_position; }
     // The route point guidance heads for, null when none is known.
     const PathPoint* nextPoint() const;
     std::uint32_t startTicks() const { return m_startTicks; }
@@ -203,6 +206,10 @@ private:
     std::uint32_t m_startTicks = 0;
     Path* m_path = nullptr;
     std::uint8_t m_pathChanged = 0;
+    // Set by every edit of the route, whether guidance runs or not, and
+    // cleared once its positions are taken on the route as it is.
+    std::uint8_t m_routeEdited = 1;
+    PathPosition m_nowhere;
     bool m_outOfPath = false;
     PathPosition m_position;
     std::uint32_t m_distToFinish = 0;

@@ -183,6 +183,12 @@ void collectFrames(FaultReport& report) {
     }
 }
 
+void collectModulesAndProcesses(FaultReport& report) {
+    report.modules.reserve(32);
+    ::dl_iterate_phdr(addModule, &report.modules);
+    report.processes = ownProcessAndThreads();
+}
+
 void restoreDefault(int signal) {
     struct sigaction action {};
     action.sa_handler = SIG_DFL;
@@ -205,15 +211,21 @@ void onFaultSignal(int signal, siginfo_t* info, void* context) {
         return;
     }
     collectFrames(report);
-    report.modules.reserve(32);
-    ::dl_iterate_phdr(addModule, &report.modules);
-    report.processes = ownProcessAndThreads();
+    collectModulesAndProcesses(report);
     if (t_onFault && *t_onFault)
         (*t_onFault)(report);
     siglongjmp(*t_jump, 1);
 }
 
 } // namespace
+
+FaultReport reportThisThread() {
+    FaultReport report;
+    report.raised = true;
+    collectFrames(report);
+    collectModulesAndProcesses(report);
+    return report;
+}
 
 int runGuarded(const std::function<int()>& body, const std::function<void(const FaultReport&)>& onFault,
                int faultResult) {

@@ -33,6 +33,11 @@ struct FaultReport {
     };
 
     Kind kind = Kind::AccessViolation;
+    // Set for a fault the program's own code raised (an exception out of a
+    // frame) rather than the machine: what it says. The kind, instruction
+    // and address then mean nothing.
+    bool raised = false;
+    std::string what;
     // Set for access violations: the address touched and whether the
     // instruction wrote it.
     bool hasAddress = false;
@@ -53,6 +58,11 @@ struct FaultReport {
 // ("thread <name> (tid <n>)"), by thread id: what the report lists under
 // "Loaded processes:".
 std::vector<std::string> ownProcessAndThreads();
+
+// The calling thread as it is now, outside any fault: its program counters
+// from here outwards, the modules and the process; no registers. For a
+// fault the program's own code raised.
+FaultReport reportThisThread();
 
 // Names of modules and processes keep at most this many characters.
 constexpr std::size_t kFaultNameLength = 31;

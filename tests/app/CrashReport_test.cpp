@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 namespace {
 
 using Kind = Platform::FaultReport::Kind;
@@ -48,6 +50,20 @@ TEST(CrashReport, FirstLineNamesTheFault) {
         report.instruction = 0x1234;
         EXPECT_EQ(engine::crashReportLines(report).front(),
                   std::string("Instruction at [0x00001234] caused ") + name + ". (2.9.0.2230)");
+    }
+}
+
+// A fault the program's own code raised is named by what it says.
+TEST(CrashReport, FirstLineOfARaisedFault) {
+    for (const auto& [what, line] : {std::pair{"bad index", "Unhandled exception while running: bad index. (2.9.0.2230)"},
+                                     std::pair{"", "Unhandled exception while running: -. (2.9.0.2230)"}}) {
+        Platform::FaultReport report = Platform::reportThisThread();
+        report.what = what;
+        const std::vector<std::string> lines = engine::crashReportLines(report);
+        EXPECT_EQ(lines.front(), line);
+        EXPECT_NE(std::find(lines.begin(), lines.end(), "Stack snapshot"), lines.end());
+        EXPECT_FALSE(report.frames.empty());
+        EXPECT_FALSE(report.modules.empty());
     }
 }
 

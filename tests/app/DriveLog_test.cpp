@@ -21,6 +21,7 @@
 #include "routing/PathPosition.h"
 #include "routing/RouteComputation.h"
 #include "screens/fdPageMap.h"
+#include "ui/fdPage.h"
 #include "tests/positioning/NmeaTestSupport.h"
 #include "tests/app/ProgramFolder.h"
 #include "tests/support/CaptureLogger.h"
@@ -348,6 +349,98 @@ TEST(DriveLog, TenMinutesAtInfoLogNoLineTwiceInASecond) {
     for (const auto& [text, count] : repeats)
         offenders << "\n  in " << count << " seconds: " << text;
     EXPECT_TRUE(repeats.empty()) << "lines logged more than once in a simulated second:" << offenders.str();
+}
+
+// A driver sets routes from the map while a receiver drives on through
+// restarts (Monaco, 10 km/h from Boulevard des Moulins, the route of the
+// start before stored): "To", then "Then" onto the stored route as a tap
+// where the start's pop-up has "To" did, then "To" again. The sensors read
+// guidance in the frame after each command, before guidance's own step:
+// its place must lie on the route as it is (it pointed into the parts the
+// command replaced, and the frame threw out of the main loop). "To" always
+// makes a route of two points, from the car.
+TEST(DriveLog, RoutesSetFromTheMapOverRestartsLeaveNoPlaceBehind) {
+    MonacoFolder folder;
+    TestSupport::CaptureLogger log(Log::Critical);
+    DriveClock clock;
+    const auto point = [](float lat, float lon) { return Map::Projection::fromGeo(lat, lon); };
+    const Map::Point taps[] = {point(43.739700f, 7.427600f), point(43.734303f, 7.418561f),
+                               point(43.731500f, 7.420000f), point(43.726414f, 7.416096f)};
+    std::vector<Second> drive;
+    std::size_t second = 0;
+    for (int start = 0; start < 3; ++start) {
+        engine::fdEngine e(folder.wide());
+        Positioning::ReplayPortSystem* receiver = nullptr;
+        e.setClock(clock);
+        e.setPortSystemMaker([&receiver](const Positioning::MessageTexts*) {
+            auto replay = std::make_unique<Positioning::ReplayPortSystem>();
+            receiver = replay.get();
+            return replay;
+        });
+        ASSERT_EQ(e.init(), 0);
+        ASSERT_NE(receiver, nullptr);
+        Map::KVAtlas& atlas = *e.atlas();
+        if (drive.empty()) {
+            Path path;
+            PathPoint a, b;
+            Map::Routing::RoadBinding bound;
+            ASSERT_TRUE(Guidance::nearestRoadPoint(atlas, point(43.738400f, 7.424600f), a, bound));
+            ASSERT_TRUE(Guidance::nearestRoadPoint(atlas, point(43.730000f, 7.420000f), b, bound));
+            ASSERT_TRUE(Map::Routing::computePath(atlas, *e.configRoot(), a, b, path, false));
+            Script script;
+            script.drive(path, 3);
+            drive = script.seconds;
+        }
+        e.ui()->activatePage(e.ui()->findPage("pageMap"));
+        auto* page = Screens::fdPageMap::instance();
+        ASSERT_NE(page, nullptr);
+        const Guidance::fdMapNavi& navi = e.mapEvents()->navi();
+        const Path& route = e.route()->path();
+        const auto seconds = [&](int count) {
+            for (int i = 0; i < count; ++i, ++second) {
+                receiver->feed(nmea(drive.at(std::min(second, drive.size() - 1)), static_cast<int>(second)));
+                for (int frame = 0; frame < 10; ++frame) {
+                    e.ui()->applyPendingChanges();
+                    clock.ticks += 100;
+                    EXPECT_NO_THROW(e.redraw()) << "start " << start << ", second " << second;
+                    e.keepRouteAndView(clock.ticks);
+                }
+            }
+        };
+        // A place guidance hands out: nowhere, or on a part of the route.
+        const auto onRoute = [&route](const PathPosition& at) {
+            if (at.isAtEnd()) return true;
+            const PathPart& part = route.parts.at(at.part);
+            return at.path == &route && at.cursor.part == &part && at.cursor.polyline < part.polylines.size();
+        };
+        const auto command = [&](Map::Point at, const char* child) {
+            page->mapPointAction(at);
+            const char* buttons = route.points.empty() ? "path_start" : "path_continue";
+            auto* pop = dynamic_cast<Ui::TemplateWindow*>(page->findChild(buttons));
+            ASSERT_NE(pop, nullptr);
+            pop->childClicked(child);
+            EXPECT_TRUE(onRoute(navi.position())) << "start " << start << ", " << child;
+            EXPECT_TRUE(onRoute(navi.maneuverPosition())) << "start " << start << ", " << child;
+            seconds(2);
+        };
+        seconds(4);
+        if (start > 0) {
+            EXPECT_TRUE(navi.running()) << "guidance on the stored route, start " << start;
+            command(taps[start], "continue");
+            EXPECT_EQ(route.points.size(), 3u) << "\"Then\" adds a leg to the stored route";
+        }
+        command(taps[start + 1], "tiny_to");
+        ASSERT_EQ(route.points.size(), 2u) << "start " << start;
+        const LevelPoint& from = route.points[0].roadPoint;
+        const Map::Point car = Map::LevelFrame::of(*from.level).toGlobal({from.x, from.y});
+        const Map::Point fix = drive.at(std::min(second - 1, drive.size() - 1)).at;
+        EXPECT_LT(std::hypot(double(car.x) - fix.x, double(car.y) - fix.y),
+                  60 * Map::Projection::unitsPerMeterAt(fix))
+            << "\"To\" starts at the car, start " << start;
+        seconds(2);
+        e.shutdown();
+    }
+    EXPECT_EQ(log.count("fatal error"), 0u);
 }
 
 } // namespace

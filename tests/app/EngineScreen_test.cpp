@@ -26,6 +26,7 @@
 #include <filesystem>
 #include <fstream>
 #include <map>
+#include <stdexcept>
 #include <vector>
 
 namespace fs = std::filesystem;
@@ -414,6 +415,36 @@ TEST(EngineScreen, PagesTheDesignLacksStandInUnderTheirTitle) {
 
 // The splash bar only moves forward, row by row, and never past its end;
 // -1 leaves it where it is.
+// A fault of the program's own code inside a frame after the start (an
+// exception out of a page's tick) is no failed start: the crash report names
+// it, the shutdown keeps the settings, the view and the route as a quit
+// does, and the program ends with -1.
+TEST(EngineScreen, AFaultInAFrameIsReportedAndTheDriveKept) {
+    ProgramFolder folder;
+    TestSupport::CaptureLogger log;
+    engine::fdEngine e(folder.wide());
+    ASSERT_EQ(e.init(), 0);
+    for (const char* file : {"camera.kvc", "path.kvp"})
+        fs::remove(folder.atlas() / file);
+    e.configRoot()->set("demo_speed", 90);
+    struct FaultyPage : Ui::fdPage {
+        using fdPage::fdPage;
+        void tick(std::uint32_t) override {
+            throw std::out_of_range("vector::_M_range_check: __n (which is 0) >= this->size() (which is 0)");
+        }
+    };
+    e.ui()->activatePage(new FaultyPage(e.ui(), "faulty", nullptr));
+    EXPECT_EQ(e.runStarted(), -1);
+    EXPECT_TRUE(log.contains("Unhandled exception while running: vector::_M_range_check: __n (which is 0)"));
+    for (const char* line : {"Stack snapshot", "Loaded modules:", "Loaded processes:"})
+        EXPECT_EQ(log.count(line), 1u) << line;
+    EXPECT_TRUE(log.contains("Mirel - Critical error: Critical error."));
+    EXPECT_FALSE(log.contains("Failed to initialize engine"));
+    EXPECT_NE(folder.config().find("\"demo_speed\" value=\"90\""), std::string::npos);
+    for (const char* file : {"camera.kvc", "path.kvp"})
+        EXPECT_TRUE(fs::exists(folder.atlas() / file)) << file;
+}
+
 TEST(PageFactorySplash, ProgressRisesRowByRow) {
     std::int32_t last = 0;
     for (std::size_t i = 0; i < engine::PageFactory::kRowCount; ++i) {

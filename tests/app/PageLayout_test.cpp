@@ -230,6 +230,24 @@ void checkBarButtons(Ui::fdPage& page, int width, OneLook& looks) {
     }
 }
 
+// The map's two route pop-ups (without a route, and with one) put the
+// buttons they share at one place: the driver who learnt "To" on the first
+// tapped "Then" on the second, and a route from an earlier start grew by a
+// leg with every such "To".
+void checkRoutePopUps(const Ui::fdPage& map) {
+    const Ui::fdWindowBase* start = map.findChild("path_start");
+    const Ui::fdWindowBase* more = map.findChild("path_continue");
+    ASSERT_TRUE(start && more);
+    std::size_t shared = 0;
+    for (const Ui::fdWindowBase* a : start->children())
+        for (const Ui::fdWindowBase* b : more->children())
+            if (a->name() == b->name()) {
+                ++shared;
+                EXPECT_EQ(a->rect(), b->rect()) << a->name() << " " << describe(*a) << " and " << describe(*b);
+            }
+    EXPECT_GE(shared, 2u) << "\"To\" and \"Via\"";
+}
+
 } // namespace
 
 TEST(PageLayout, EveryPageAtTheDesignSizeAndLarger) {
@@ -255,6 +273,7 @@ TEST(PageLayout, EveryPageAtTheDesignSizeAndLarger) {
             checkTree(*page);
             checkTemplates(*page, *engine.design(), width, height);
             checkBarButtons(*page, width, looks);
+            if (page->name() == "pageMap") checkRoutePopUps(*page);
             if (shots) {
                 ui->clearHistory();
                 ui->activatePage(page);

@@ -76,7 +76,7 @@ tap 495 374            # the page keeps the harbour: type over it
 tap 480 111; digits 44; tap 690 111; digits 21
 tap 690 191; digits 39
 tap 736 31
-tap 192 384            # "To" again: the route to the casino
+tap 400 384            # "To" again: the route to the casino
 # The route is computed on the main loop; a busy machine may take a while.
 for _ in $(seq 50); do grep -q "Route of [0-9]* m" "$work/log.txt" && break; sleep 0.2; done
 grep -q "Route of [0-9]* m" "$work/log.txt" || fail "no route was computed"

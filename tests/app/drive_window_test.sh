@@ -36,7 +36,7 @@ xdotool mousemove --window "$window" 400 384 click 1
 sleep 1.5
 xdotool mousemove --window "$window" 700 320 click 1
 shot drive-tap
-xdotool mousemove --window "$window" 192 384 click 1
+xdotool mousemove --window "$window" 400 384 click 1
 shot drive-route
 route=$(pixels_like drive-route 800x100+0+270 "#0040FF")
 echo "route: $route pixels of the route colour"

@@ -49,7 +49,7 @@ wait_until 10 test "$(gpx_points)" -ge 1 || fail "the new waypoint did not reach
 tap 200 300
 tap 296 388
 tap 560 200
-tap 192 388 2
+tap 400 388 2
 wait_for_log "Route of [0-9]* m" 20
 shot route
 wait_until 10 test -s "$monaco/path.kvp" || fail "the route did not reach path.kvp"

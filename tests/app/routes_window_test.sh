@@ -45,7 +45,7 @@ sleep 1
 tap 470 300
 tap 400 384
 tap 580 190
-tap 192 384 2
+tap 400 384 2
 wait_for_log "Route of [0-9]* m over [0-9]* points (routing mode 1)"
 fastest=$(grep -o "Route of [0-9]* m over [0-9]* points (routing mode 1)" "$work/log.txt" | tail -n 1 | cut -d' ' -f3)
 [ -n "$fastest" ] || fail "no fastest route in the log"
@@ -67,7 +67,7 @@ echo "saved $(basename "$saved")"
 # Clear it on the map.
 key Escape
 tap 300 300
-tap 504 384
+tap 296 384
 for _ in $(seq 10); do
   shot cleared
   cleared=$(route_pixels cleared)
@@ -96,7 +96,7 @@ shot routing
 tap 732 31
 wait_for_log "Routing settings applied: mode 0"
 tap 525 190
-tap 192 384 2
+tap 400 384 2
 wait_for_log "(routing mode 0)"
 shot shortest
 line=$(grep -o "Route of [0-9]* m over [0-9]* points (routing mode 0)" "$work/log.txt" | tail -n 1)

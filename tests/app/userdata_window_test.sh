@@ -116,7 +116,7 @@ shot favourite
 grep -c "Route computed" "$work/log.txt" >"$work/routes_before" || true
 tap 140 232 1.5
 shot drive
-tap 192 388 2
+tap 400 388 2
 shot route
 before=$(cat "$work/routes_before")
 after=$(grep -c "Route computed" "$work/log.txt" || true)

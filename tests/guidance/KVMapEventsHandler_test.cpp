@@ -875,5 +875,32 @@ TEST_F(Town_, TheDemoAfterAnArrivalDrives) {
     EXPECT_NE(demo.cursor().levelPoint(), start);
 }
 
+// A route of two legs (along Main Street, then back up Park Avenue), the car
+// starting off it beside the second: guidance's place is the nearest part,
+// on the second leg, while the point it heads for is the first leg's end.
+// The rebuilt route leads there and keeps the second leg: its points and
+// its parts end at the same place (cut at the car's place, the route kept
+// only the last point while its parts ended at the first).
+TEST_F(Town_, ARebuildKeepsTheLegsAfterThePointItLeadsTo) {
+    PathPoint park;
+    Map::Routing::RoadBinding bound;
+    ASSERT_TRUE(nearestRoadPoint(*atlas, townPoint(-500, 300), park, bound));
+    Path leg;
+    ASSERT_TRUE(Map::Routing::computePath(*atlas, *config.root(), route.points.back(), park, leg, false));
+    route.appendPath(leg);
+    const PathPoint east = route.points[1];
+    for (int i = 0; i < 5; ++i) drive(-420, 300, 0, 10);
+    ASSERT_EQ(events(), (std::vector<std::string>{"navi event:BadStart_OutOfPath", "rebuildPath start",
+                                                  "rebuildPath done"}));
+    ASSERT_EQ(route.points.size(), 3u);
+    EXPECT_EQ(route.legCount, 2);
+    EXPECT_EQ(route.points[1].roadPoint.x, east.roadPoint.x);
+    EXPECT_EQ(route.points[1].roadPoint.y, east.roadPoint.y);
+    const Map::LocalPoint end = PathPosition(route, false).levelPoint();
+    const LevelPoint& last = route.points.back().roadPoint;
+    ASSERT_EQ(PathPosition(route, false).partLevel(), last.level);
+    EXPECT_LT(std::hypot(end.x - last.x, end.y - last.y), 2.0f) << "the parts end at the last route point";
+}
+
 } // namespace
 } // namespace Guidance

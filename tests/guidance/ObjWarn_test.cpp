@@ -122,6 +122,8 @@ TEST(ObjWarn, ScansAtMostOnceASecondAndResetsOnARouteChange) {
     ASSERT_EQ(drive.events.size(), 1u);
     ASSERT_NE(warn.current(), nullptr);
     drive.path.markChanged();
+    // Its place lay on the route as it was: none until the next update.
+    EXPECT_EQ(warn.current(), nullptr);
     warn.update(car);
     EXPECT_EQ(warn.current(), nullptr);
     for (int i = 0; i < 8; ++i, drive.clock.ticks += 1000) warn.update(car);

@@ -3,6 +3,8 @@
 
 #include "guidance/fdMapNavi.h"
 
+#include "guidance/Sensors.h"
+
 #include "core/Config.h"
 #include "map/Level.h"
 #include "tests/routing/RouteFixture.h"
@@ -10,6 +12,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <functional>
 #include <map>
 #include <numbers>
 
@@ -194,18 +197,83 @@ TEST(fdMapNavi, StoppedGuidanceStaysSilent) {
     EXPECT_EQ(d.events, before);
 }
 
+// The route edited between two steps ("To", "Then", a load): until guidance
+// locates the car on the new route it hands out no place on the old one,
+// whose parts are gone, running or not. The sensors read guidance before
+// the map page's step, and a stale place threw out of the frame.
+TEST(fdMapNavi, NoPlaceOnARouteThatWasEdited) {
+    // A place lies on the route as it is: on one of its parts, within it.
+    const auto onRoute = [](const PathPosition& at, const Path& path) {
+        if (at.isAtEnd()) return at.path == &path || at.path == nullptr;
+        const PathPart& part = path.parts.at(at.part);
+        return at.path == &path && at.cursor.part == &part && at.cursor.polyline < part.polylines.size() &&
+               at.cursor.segmentIndex + 1u < part.polylines[at.cursor.polyline].points.size();
+    };
+    const struct {
+        const char* name;
+        std::function<void(Drive&)> edit;
+    } edits[] = {
+        {"a leg appended", [](Drive& d) {
+             d.path.parts.shrink_to_fit();
+             Path leg;
+             leg.points = {d.path.points.back(), d.town.point(d.at(2500))};
+             leg.parts.push_back(d.town.part({d.at(2000), d.at(2500)}));
+             leg.legCount = 1;
+             d.path.appendPath(leg);
+         }},
+        {"only the start kept, a new leg", [](Drive& d) {
+             d.path.keepStartOnly();
+             Path leg;
+             leg.points = {d.path.points.back(), d.town.point(d.at(300))};
+             leg.parts.push_back(d.town.part({d.at(0), d.at(300)}));
+             leg.legCount = 1;
+             d.path.appendPath(leg);
+         }},
+        {"cleared", [](Drive& d) { d.path.clear(); }},
+    };
+    for (const bool running : {true, false}) {
+        for (const auto& e : edits) {
+            Drive d;
+            d.build(4, {{2, 1}});
+            d.run(700, 10);
+            if (!running) d.navi.stop();
+            ASSERT_TRUE(onRoute(d.navi.position(), d.path));
+            e.edit(d);
+            EXPECT_TRUE(d.navi.position().isAtEnd()) << e.name;
+            EXPECT_TRUE(d.navi.maneuverPosition().isAtEnd()) << e.name;
+            EXPECT_FALSE(d.navi.maneuverKnown()) << e.name;
+            std::vector<ManeuverEntry> list;
+            d.navi.maneuversToAnnounce(list);
+            EXPECT_TRUE(list.empty()) << e.name;
+            SensorFrame frame;
+            frame.setGuidance(d.navi);
+            EXPECT_EQ(frame.routeStreetName, 0u) << e.name;
+            // The next step (or start) places the car on the new route.
+            if (running)
+                d.navi.onPosition(d.car(710), 10);
+            else
+                d.navi.start(d.car(710), 10);
+            EXPECT_TRUE(onRoute(d.navi.position(), d.path)) << e.name;
+            EXPECT_TRUE(onRoute(d.navi.maneuverPosition(), d.path)) << e.name;
+        }
+    }
+}
+
 // The demo drive restarts its guidance without stopping it.
 TEST(fdMapNavi, RestartsRegisterOnceAndLeaveNothingBehind) {
     Drive d;
     d.build(2);
+    const std::size_t others = d.path.changeFlags.size(); // the other guidance's own
     {
         fdMapNavi demo(d.config.root(), &d);
         demo.setPath(&d.path);
         for (int i = 0; i < 3; ++i)
             demo.start(d.car(0), 10);
-        EXPECT_EQ(d.path.changeFlags.size(), 1u);
+        // One flag for the steps while it runs, one for the positions it
+        // hands out.
+        EXPECT_EQ(d.path.changeFlags.size(), others + 2);
     }
-    EXPECT_TRUE(d.path.changeFlags.empty());
+    EXPECT_EQ(d.path.changeFlags.size(), others);
     EXPECT_EQ(d.path.watchers.size(), 1u); // the other guidance's own
     EXPECT_EQ(d.events.back(), Stopped);
 }
