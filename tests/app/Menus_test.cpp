@@ -228,6 +228,12 @@ TEST_F(Menus, TheInformationPageShowsInfoTextVersionAndCredits) {
         u"monaco: Map data \u00a9 OpenStreetMap contributors, ODbL 1.0"};
     auto* info = dynamic_cast<Screens::InfoPage*>(page("info"));
     ASSERT_NE(info, nullptr);
+    // The demo's own text says when the settings are written: on OK.
+    startAt("menuMain");
+    page("menuMain")->childClicked("info");
+    ASSERT_EQ(active(), "info");
+    EXPECT_EQ(info->texts()->lines().at(1), u"Settings are saved when you tap OK on a settings page.");
+    info->childClicked("ok");
     // info.txt in the ANSI code page: "Сводка" in Windows-1251, CR LF lines,
     // a trailing empty line.
     std::ofstream(folder.data("info.txt"), std::ios::binary) << "\xD1\xE2\xEE\xE4\xEA\xE0\r\nb\r\n\r\n";
