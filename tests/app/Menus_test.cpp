@@ -8,6 +8,7 @@
 #include "app/fdEngine.h"
 
 #include "core/Config.h"
+#include "core/Log.h"
 #include "core/Text.h"
 #include "guidance/KVMapEventsHandler.h"
 #include "map/AtlasFolderList.h"
@@ -133,6 +134,9 @@ TEST_F(Menus, EveryCommandReachesItsPageAndEscapeLeadsBack) {
 // it finds no method) the notice shows until its OK; a browser that opens
 // shows none.
 TEST_F(Menus, TrafficWithoutABrowserShowsTheNoticeUntilOk) {
+    const std::string NoticeLine =
+        "Notice shown: " + Core::wideToUtf8(Screens::fdSettingsMenuPage::TrafficNotice);
+    log.setSeverity(Log::Normal);
     const std::string opener = Platform::shellOpenCommand();
     const fs::path missing = folder.dir.path() / "no-such-opener";
     const fs::path failing = folder.dir.write("failing-opener", "#!/bin/sh\necho no method available >&2\nexit 3\n");
@@ -142,12 +146,14 @@ TEST_F(Menus, TrafficWithoutABrowserShowsTheNoticeUntilOk) {
     for (const auto& [command, notice] : {std::pair{missing, true}, std::pair{failing, true}, std::pair{working, false}}) {
         SCOPED_TRACE(command.filename().string());
         Platform::setShellOpenCommand(command.string());
+        const std::size_t told = log.count(NoticeLine);
         startAt("pageSettingsLists");
         auto* settings = dynamic_cast<Screens::fdSettingsMenuPage*>(page("pageSettingsLists"));
         ASSERT_NE(settings, nullptr);
         settings->childClicked("traffic_jams");
         Platform::setShellOpenCommand(opener);
         Ui::TemplateWindow* box = settings->messageBox();
+        EXPECT_EQ(log.count(NoticeLine), told + (notice ? 1 : 0));
         if (!notice) {
             EXPECT_TRUE(box == nullptr || !box->visible());
             continue;
