@@ -33,7 +33,8 @@ void fdSearchMenuPage::centreTitle() {
     const int centre = page.x + page.w / 2;
     const int half = settings->designRect().x - (monitoring->designRect().x - (t.x + t.w)) - centre;
     if (half <= 0) return;
-    title->setDesignRect({static_cast<std::int16_t>(centre - half), t.y, static_cast<std::uint16_t>(2 * half), t.h});
+    title->setDesignRect(
+        {static_cast<std::int16_t>(centre - half), t.y, static_cast<std::uint16_t>(2 * half), t.h});
     title->setAnchors(1, 0, 1, 0);
     title->relayout();
 }

@@ -139,11 +139,13 @@ TEST_F(Menus, TrafficWithoutABrowserShowsTheNoticeUntilOk) {
     log.setSeverity(Log::Normal);
     const std::string opener = Platform::shellOpenCommand();
     const fs::path missing = folder.dir.path() / "no-such-opener";
-    const fs::path failing = folder.dir.write("failing-opener", "#!/bin/sh\necho no method available >&2\nexit 3\n");
+    const fs::path failing =
+        folder.dir.write("failing-opener", "#!/bin/sh\necho no method available >&2\nexit 3\n");
     const fs::path working = folder.dir.write("working-opener", "#!/bin/sh\nexit 0\n");
     for (const fs::path& script : {failing, working})
         fs::permissions(script, fs::perms::owner_all);
-    for (const auto& [command, notice] : {std::pair{missing, true}, std::pair{failing, true}, std::pair{working, false}}) {
+    for (const auto& [command, notice] :
+         {std::pair{missing, true}, std::pair{failing, true}, std::pair{working, false}}) {
         SCOPED_TRACE(command.filename().string());
         Platform::setShellOpenCommand(command.string());
         const std::size_t told = log.count(NoticeLine);

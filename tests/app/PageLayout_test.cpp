@@ -275,7 +275,8 @@ TEST(PageLayout, EveryPageAtTheDesignSizeAndLarger) {
                 // title has the bar's middle.
                 const Ui::fdWindowBase* title = page->findChild("title");
                 ASSERT_NE(title, nullptr);
-                EXPECT_EQ(2 * title->rect().x + title->rect().w, width) << describe(*title) << " is off the middle";
+                EXPECT_EQ(2 * title->rect().x + title->rect().w, width)
+                    << describe(*title) << " is off the middle";
             }
             if (shots) {
                 ui->clearHistory();

@@ -15,7 +15,9 @@ using namespace std::chrono_literals;
 // A stand-in for xdg-open that writes its arguments, one per line, beside
 // itself, then runs the given end.
 std::filesystem::path fakeOpener(const TestSupport::TempDir& dir, const std::string& end) {
-    const auto script = dir.write("opener.sh", "#!/bin/sh\nfor a in \"$@\"; do printf '%s\\n' \"$a\"; done > \"$(dirname \"$0\")/args.txt\"\n" + end + "\n");
+    const auto script = dir.write("opener.sh", "#!/bin/sh\nfor a in \"$@\"; do printf '%s\\n' \"$a\"; done > "
+                                               "\"$(dirname \"$0\")/args.txt\"\n" +
+                                                   end + "\n");
     std::filesystem::permissions(script, std::filesystem::perms::owner_all);
     return script;
 }
@@ -73,9 +75,9 @@ TEST(Shell, AnOpenerThatEndsBadlyFails) {
         EXPECT_EQ(Core::shellOpen(u"https://example.org/", &child, Patient), c.opened);
         ASSERT_TRUE(child.started());
         EXPECT_EQ(child.exitCode.get(), c.status);
-        EXPECT_EQ(log.contains("Can't open 'https://example.org/' with '" + opener + "': it ended with status " +
-                               std::to_string(c.status)),
-                  !c.opened);
+        const std::string line = "Can't open 'https://example.org/' with '" + opener +
+                                 "': it ended with status " + std::to_string(c.status);
+        EXPECT_EQ(log.contains(line), !c.opened);
     }
 }
 

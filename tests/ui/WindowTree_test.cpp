@@ -254,7 +254,8 @@ TEST(WindowTree, ShownPageIsLoggedWithItsTopBoxText) {
         auto* page = new JournalPage(&ui, c.page, j);
         for (const char* box : c.boxes)
             (new fdStatic(page, box, true, &ui))->setText(Core::utf8ToWide(box));
-        if (c.boxes.empty()) (new fdStatic(new fdWindowBase(page, "row", true, &ui), "name", true, &ui))->setText(u"row");
+        if (c.boxes.empty())
+            (new fdStatic(new fdWindowBase(page, "row", true, &ui), "name", true, &ui))->setText(u"row");
         ui.activatePage(page);
         EXPECT_TRUE(log.contains(c.line)) << c.line;
     }
