@@ -8,7 +8,7 @@
 
 namespace Core {
 
-bool shellOpen(std::u16string_view target, Platform::ChildProcess* child) {
+bool shellOpen(std::u16string_view target, Platform::ChildProcess* child, std::chrono::milliseconds wait) {
     std::string argument = wideToUtf8(target);
     // A path takes the system's separators; an address ("scheme://...") is
     // passed as it is.
@@ -26,7 +26,14 @@ bool shellOpen(std::u16string_view target, Platform::ChildProcess* child) {
     }
     if (child != nullptr)
         *child = started;
-    return true;
+    if (started.exitCode.wait_for(wait) != std::future_status::ready)
+        return true;
+    // A status that could not be read (-1) is no sign of failure.
+    const int status = started.exitCode.get();
+    if (status <= 0)
+        return true;
+    Log::log(Log::Critical, u"Can't open '%s' with '%hs': it ended with status %d", target, program, status);
+    return false;
 }
 
 } // namespace Core

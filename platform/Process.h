@@ -11,7 +11,8 @@ namespace Platform {
 struct ChildProcess {
     int pid = -1;
     // The child's exit code once it has ended (128 + signal number when a
-    // signal ended it); only valid when started().
+    // signal ended it, -1 when its status could not be read); only valid
+    // when started().
     std::shared_future<int> exitCode;
 
     bool started() const { return pid > 0; }

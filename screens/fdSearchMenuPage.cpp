@@ -18,6 +18,25 @@ fdSearchMenuPage::fdSearchMenuPage(Ui::fdInterface* ui, std::string designName, 
 void fdSearchMenuPage::afterBuild() {
     for (const char* name : {"monitoring", "received_points"})
         if (Ui::fdWindowBase* tile = findChild(name)) tile->setVisible(m_services.online);
+    if (!m_services.online) centreTitle();
+}
+
+void fdSearchMenuPage::centreTitle() {
+    Ui::fdWindowBase* title = findChild("title");
+    const Ui::fdWindowBase* monitoring = findChild("monitoring");
+    const Ui::fdWindowBase* settings = findChild("settings");
+    if (!title || !monitoring || !settings) return;
+    // The room "Online" leaves: the title centred on the bar, as wide as the
+    // settings icon lets it be, and centred there at any window width.
+    const Ui::WindowRect& page = designRect();
+    const Ui::WindowRect& t = title->designRect();
+    const int centre = page.x + page.w / 2;
+    const int half = settings->designRect().x - (monitoring->designRect().x - (t.x + t.w)) - centre;
+    if (half <= 0) return;
+    title->setDesignRect(
+        {static_cast<std::int16_t>(centre - half), t.y, static_cast<std::uint16_t>(2 * half), t.h});
+    title->setAnchors(1, 0, 1, 0);
+    title->relayout();
 }
 
 std::vector<std::uint16_t> fdSearchMenuPage::allPoiTypes() {

@@ -17,7 +17,7 @@ class fdSearchMenuPage final : public Ui::fdPage {
 
     // Without an online service (no `online_url`) the tiles that lead to
     // it ("monitoring", "received_points") are hidden, as the map page
-    // hides its online buttons.
+    // hides its online buttons, and the title has the bar's middle.
     void afterBuild() override;
     void childClicked(const std::string& name) override;
     // Escape leaves the page as "back" does.
@@ -34,6 +34,7 @@ class fdSearchMenuPage final : public Ui::fdPage {
     void startNameSearch(int kind, const char* title, bool address);
     void startPoiSearch();
     void showWayPointTypes();
+    void centreTitle();
 
     SearchServices m_services;
 };

@@ -36,6 +36,19 @@ void pushExpose() {
     SDL_PushEvent(&event);
 }
 
+// The text of a page's top box: the designs call it "title", or, where the
+// page's code fills it with a name of its own, "page_name" (the find page),
+// "name" (the information page) or "name_label" (a friend's options). Only
+// the page's own widgets count, not those of its list rows.
+std::string titleOf(const fdPage& page) {
+    for (const char* name : {"title", "page_name", "name", "name_label"}) {
+        const fdWindowBase* found = page.findChild(name);
+        if (const auto* text = dynamic_cast<const fdStatic*>(found); text && found->parent() == &page)
+            return Core::wideToUtf8(text->text());
+    }
+    return {};
+}
+
 } // namespace
 
 fdInterface::fdInterface(EngineServices* engine, FileSystem::VirtualFs* files)
@@ -126,9 +139,7 @@ void fdInterface::activatePage(fdPage* page) {
     page->onShow();
     // What the driver now sees, for whoever follows the program from its
     // log: the page and the text of its top box, as onShow left it.
-    const auto* title = dynamic_cast<const fdStatic*>(page->findChild("title"));
-    Log::log(Log::Info, "Page %s shown, titled \"%s\"", page->name(),
-             title ? Core::wideToUtf8(title->text()) : std::string());
+    Log::log(Log::Info, "Page %s shown, titled \"%s\"", page->name(), titleOf(*page));
     updateUiTimer(page->timerPeriod());
     m_frameDue = true;
     pushExpose();

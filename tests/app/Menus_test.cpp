@@ -8,6 +8,7 @@
 #include "app/fdEngine.h"
 
 #include "core/Config.h"
+#include "core/Log.h"
 #include "core/Text.h"
 #include "guidance/KVMapEventsHandler.h"
 #include "map/AtlasFolderList.h"
@@ -129,28 +130,50 @@ TEST_F(Menus, EveryCommandReachesItsPageAndEscapeLeadsBack) {
     }
 }
 
+// Without a browser (no opener, or xdg-open ending with 3 as it does when
+// it finds no method) the notice shows until its OK; a browser that opens
+// shows none.
 TEST_F(Menus, TrafficWithoutABrowserShowsTheNoticeUntilOk) {
+    const std::string NoticeLine =
+        "Notice shown: " + Core::wideToUtf8(Screens::fdSettingsMenuPage::TrafficNotice);
+    log.setSeverity(Log::Normal);
     const std::string opener = Platform::shellOpenCommand();
-    Platform::setShellOpenCommand((folder.dir.path() / "no-such-opener").string());
-    startAt("pageSettingsLists");
-    auto* settings = dynamic_cast<Screens::fdSettingsMenuPage*>(page("pageSettingsLists"));
-    ASSERT_NE(settings, nullptr);
-    settings->childClicked("traffic_jams");
-    Platform::setShellOpenCommand(opener);
-    Ui::TemplateWindow* box = settings->messageBox();
-    ASSERT_NE(box, nullptr);
-    EXPECT_TRUE(box->visible());
-    EXPECT_EQ(settings->capture(), box);
-    // Wrapped to the box's width: the notice with line feeds between words.
-    std::u16string shown = dynamic_cast<Ui::fdStatic*>(box->findChild("msg_text"))->text();
-    std::replace(shown.begin(), shown.end(), u'\n', u' ');
-    EXPECT_EQ(shown, Screens::fdSettingsMenuPage::TrafficNotice);
-    // Its button reports "mb" to the page, which hides the box and keeps it.
-    box->childClicked("mb");
-    EXPECT_FALSE(box->visible());
-    EXPECT_EQ(settings->capture(), nullptr);
-    EXPECT_EQ(settings->messageBox(), box);
-    EXPECT_EQ(active(), "pageSettingsLists");
+    const fs::path missing = folder.dir.path() / "no-such-opener";
+    const fs::path failing =
+        folder.dir.write("failing-opener", "#!/bin/sh\necho no method available >&2\nexit 3\n");
+    const fs::path working = folder.dir.write("working-opener", "#!/bin/sh\nexit 0\n");
+    for (const fs::path& script : {failing, working})
+        fs::permissions(script, fs::perms::owner_all);
+    for (const auto& [command, notice] :
+         {std::pair{missing, true}, std::pair{failing, true}, std::pair{working, false}}) {
+        SCOPED_TRACE(command.filename().string());
+        Platform::setShellOpenCommand(command.string());
+        const std::size_t told = log.count(NoticeLine);
+        startAt("pageSettingsLists");
+        auto* settings = dynamic_cast<Screens::fdSettingsMenuPage*>(page("pageSettingsLists"));
+        ASSERT_NE(settings, nullptr);
+        settings->childClicked("traffic_jams");
+        Platform::setShellOpenCommand(opener);
+        Ui::TemplateWindow* box = settings->messageBox();
+        EXPECT_EQ(log.count(NoticeLine), told + (notice ? 1 : 0));
+        if (!notice) {
+            EXPECT_TRUE(box == nullptr || !box->visible());
+            continue;
+        }
+        ASSERT_NE(box, nullptr);
+        EXPECT_TRUE(box->visible());
+        EXPECT_EQ(settings->capture(), box);
+        // Wrapped to the box's width: the notice with line feeds between words.
+        std::u16string shown = dynamic_cast<Ui::fdStatic*>(box->findChild("msg_text"))->text();
+        std::replace(shown.begin(), shown.end(), u'\n', u' ');
+        EXPECT_EQ(shown, Screens::fdSettingsMenuPage::TrafficNotice);
+        // Its button reports "mb" to the page, which hides the box and keeps it.
+        box->childClicked("mb");
+        EXPECT_FALSE(box->visible());
+        EXPECT_EQ(settings->capture(), nullptr);
+        EXPECT_EQ(settings->messageBox(), box);
+        EXPECT_EQ(active(), "pageSettingsLists");
+    }
 }
 
 TEST_F(Menus, EveryPageIsBuiltWithAWayBack) {
@@ -213,6 +236,12 @@ TEST_F(Menus, TheInformationPageShowsInfoTextVersionAndCredits) {
         u"monaco: Map data \u00a9 OpenStreetMap contributors, ODbL 1.0"};
     auto* info = dynamic_cast<Screens::InfoPage*>(page("info"));
     ASSERT_NE(info, nullptr);
+    // The demo's own text says when the settings are written: on OK.
+    startAt("menuMain");
+    page("menuMain")->childClicked("info");
+    ASSERT_EQ(active(), "info");
+    EXPECT_EQ(info->texts()->lines().at(1), u"Settings are saved when you tap OK on a settings page.");
+    info->childClicked("ok");
     // info.txt in the ANSI code page: "Сводка" in Windows-1251, CR LF lines,
     // a trailing empty line.
     std::ofstream(folder.data("info.txt"), std::ios::binary) << "\xD1\xE2\xEE\xE4\xEA\xE0\r\nb\r\n\r\n";

@@ -165,7 +165,14 @@ const std::set<std::string> WithHide = {
     "pageFvDlg", "select_waypoint", "received_waypoints_list", "monitoring_prop",
     "monitoring_friend_edit", "select_friends", "services_prop", "pageSettingsMain",
     "pageSettingsLists", "info", "keyboard_prop", "atlases", "pageRenderSettings", "pois_settings",
-    "polylines_settings", "pageButtonSettings"};
+    "polylines_settings", "pageButtonSettings", "pageFind", "pageResults", "pageFilterHistory", "menuFilter",
+    "pageStreetList", "pageSearchCoords", "pageSearchCoordsAlt", "pagePOIInfo", "pageWPEdit", "pagePathList",
+    "pageSetupRouting", "pageSettingsOther", "sensors", "pageGPS", "pageSetupGPS"};
+
+// Pages whose bar holds the icon that leads to the main menu ("menu").
+const std::set<std::string> WithMenuIcon = {"pageSettingsMain", "pageSettingsLists", "keyboard_prop",
+                                            "pageRenderSettings", "pageSetupRouting", "pageSettingsOther",
+                                            "pageGPS", "pageSetupGPS"};
 
 // The three looks (normal, pressed, disabled) of the two buttons match.
 bool sameLooks(Ui::fdButtonX& a, Ui::fdButtonX& b) {
@@ -201,6 +208,7 @@ struct OneLook {
     Ui::fdButtonX* back = nullptr;
     Ui::fdButtonX* hide = nullptr;
     Ui::fdButtonX* ok = nullptr;
+    Ui::fdButtonX* menu = nullptr;
 };
 
 void checkBarButtons(Ui::fdPage& page, int width, OneLook& looks) {
@@ -220,6 +228,17 @@ void checkBarButtons(Ui::fdPage& page, int width, OneLook& looks) {
         EXPECT_NE(hide, nullptr) << page.name() << " has no \"hide\"";
     }
     if (hide) checkPlace(page, *hide, HidePlace, looks.hide);
+    if (WithMenuIcon.count(page.name()) != 0) {
+        auto* menu = dynamic_cast<Ui::fdButtonX*>(page.findChild("menu"));
+        ASSERT_NE(menu, nullptr) << page.name() << " has no \"menu\" icon";
+        EXPECT_TRUE(menu->rect().y == 0 && menu->rect().w == 64 && menu->rect().h == 62)
+            << page.name() << "/menu " << describe(*menu) << " is not an icon of the bar";
+        if (!looks.menu)
+            looks.menu = menu;
+        else
+            EXPECT_TRUE(sameLooks(*menu, *looks.menu)) << page.name() << "/menu does not look as "
+                                                       << looks.menu->parent()->name() << "/menu";
+    }
     for (Ui::fdWindowBase* child : page.children()) {
         if (child->name() != "ok" && child->name() != "button_ok") continue;
         if (notOk != NotOk.end() && notOk->second == child->name()) continue;
@@ -274,6 +293,14 @@ TEST(PageLayout, EveryPageAtTheDesignSizeAndLarger) {
             checkTemplates(*page, *engine.design(), width, height);
             checkBarButtons(*page, width, looks);
             if (page->name() == "pageMap") checkRoutePopUps(*page);
+            if (page->name() == "menuFind") {
+                // Without "Online" (no online service here) the search menu's
+                // title has the bar's middle.
+                const Ui::fdWindowBase* title = page->findChild("title");
+                ASSERT_NE(title, nullptr);
+                EXPECT_EQ(2 * title->rect().x + title->rect().w, width)
+                    << describe(*title) << " is off the middle";
+            }
             if (shots) {
                 ui->clearHistory();
                 ui->activatePage(page);

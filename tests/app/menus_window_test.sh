@@ -95,7 +95,7 @@ echo "map_demo_start -> map_demo: $same pixels differ"
 # The information page: back to the main menu, then About.
 to_main_menu
 tap 400 359
-expect_page info ""
+expect_page info "Mirel car navigator"
 shot info
 changed menu info 20000 "the information page shows nothing"
 kill -TERM "$mirel_pid"

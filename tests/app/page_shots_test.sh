@@ -34,7 +34,7 @@ done
 titled=0
 for png in "$shots"/*_800x480.png; do
   page=$(basename "$png" _800x480.png)
-  title="//page[@name='$page']/label[@name='title']"
+  title="//page[@name='$page']/label[@name='title' or @name='page_name']"
   caption=$(xmllint --xpath "string($title/@caption)" "$design")
   [ -n "$caption" ] || continue
   box=$(xmllint --xpath "concat($title/geometry/@w,'x',$title/geometry/@h,'+',$title/geometry/@x,'+',$title/geometry/@y)" "$design")

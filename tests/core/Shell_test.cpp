@@ -10,10 +10,14 @@
 
 namespace {
 
+using namespace std::chrono_literals;
+
 // A stand-in for xdg-open that writes its arguments, one per line, beside
-// itself.
-std::filesystem::path fakeOpener(const TestSupport::TempDir& dir) {
-    const auto script = dir.write("opener.sh", "#!/bin/sh\nfor a in \"$@\"; do printf '%s\\n' \"$a\"; done > \"$(dirname \"$0\")/args.txt\"\nexit 3\n");
+// itself, then runs the given end.
+std::filesystem::path fakeOpener(const TestSupport::TempDir& dir, const std::string& end) {
+    const auto script = dir.write("opener.sh", "#!/bin/sh\nfor a in \"$@\"; do printf '%s\\n' \"$a\"; done > "
+                                               "\"$(dirname \"$0\")/args.txt\"\n" +
+                                                   end + "\n");
     std::filesystem::permissions(script, std::filesystem::perms::owner_all);
     return script;
 }
@@ -22,28 +26,74 @@ struct CommandGuard {
     ~CommandGuard() { Platform::setShellOpenCommand("xdg-open"); }
 };
 
+// Long enough for any opener of these tests to end on a loaded machine.
+constexpr auto Patient = 60s;
+
 } // namespace
 
 TEST(Shell, OpensThroughTheCommandWithoutAShell) {
     TestSupport::TempDir dir;
     CommandGuard guard;
     EXPECT_EQ(Platform::shellOpenCommand(), "xdg-open");
-    Platform::setShellOpenCommand(fakeOpener(dir).string());
+    Platform::setShellOpenCommand(fakeOpener(dir, "exit 0").string());
 
     Platform::ChildProcess child;
     // Shell characters arrive as they are: no shell sees them.
-    ASSERT_TRUE(Core::shellOpen(u"C:\\Карты\\read me; rm -rf $HOME `x`.txt", &child));
+    ASSERT_TRUE(Core::shellOpen(u"C:\\Карты\\read me; rm -rf $HOME `x`.txt", &child, Patient));
     ASSERT_TRUE(child.started());
-    EXPECT_EQ(child.exitCode.get(), 3);
     EXPECT_EQ(TestSupport::readAll(dir / "args.txt"), "C:/Карты/read me; rm -rf $HOME `x`.txt\n");
 
-    ASSERT_TRUE(Core::shellOpen(u"https://example.org/a\\b?q=1&r=2", &child));
-    EXPECT_EQ(child.exitCode.get(), 3);
+    ASSERT_TRUE(Core::shellOpen(u"https://example.org/a\\b?q=1&r=2", &child, Patient));
     EXPECT_EQ(TestSupport::readAll(dir / "args.txt"), "https://example.org/a\\b?q=1&r=2\n");
 
-    ASSERT_TRUE(Core::shellOpen(u"-n", &child));
-    child.exitCode.wait();
+    ASSERT_TRUE(Core::shellOpen(u"-n", &child, Patient));
     EXPECT_EQ(TestSupport::readAll(dir / "args.txt"), "./-n\n");
+}
+
+// The opener's own verdict decides: xdg-open without a browser ends with 3
+// ("no method available"), and that is a failure the caller hears of.
+TEST(Shell, AnOpenerThatEndsBadlyFails) {
+    struct Case {
+        const char* end;
+        bool opened;
+        int status;
+    };
+    const Case cases[] = {
+        {"exit 0", true, 0},
+        {"exit 3", false, 3},
+        {"exit 1", false, 1},
+        {"kill -9 $$", false, 128 + 9},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.end);
+        TestSupport::TempDir dir;
+        CommandGuard guard;
+        TestSupport::CaptureLogger log;
+        const std::string opener = fakeOpener(dir, c.end).string();
+        Platform::setShellOpenCommand(opener);
+        Platform::ChildProcess child;
+        EXPECT_EQ(Core::shellOpen(u"https://example.org/", &child, Patient), c.opened);
+        ASSERT_TRUE(child.started());
+        EXPECT_EQ(child.exitCode.get(), c.status);
+        const std::string line = "Can't open 'https://example.org/' with '" + opener +
+                                 "': it ended with status " + std::to_string(c.status);
+        EXPECT_EQ(log.contains(line), !c.opened);
+    }
+}
+
+// An opener that still runs when the wait is over has shown the target
+// itself (a browser in the foreground): opened, and not waited for.
+TEST(Shell, AnOpenerStillRunningCountsAsOpened) {
+    TestSupport::TempDir dir;
+    CommandGuard guard;
+    TestSupport::CaptureLogger log;
+    Platform::setShellOpenCommand(
+        fakeOpener(dir, "while [ ! -e \"$(dirname \"$0\")/go\" ]; do sleep 0.05; done\nexit 3").string());
+    Platform::ChildProcess child;
+    EXPECT_TRUE(Core::shellOpen(u"https://example.org/", &child, 100ms));
+    dir.write("go", "");
+    EXPECT_EQ(child.exitCode.get(), 3);
+    EXPECT_FALSE(log.contains("Can't open"));
 }
 
 TEST(Shell, MissingCommandFails) {
