@@ -51,6 +51,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <exception>
+#include <mutex>
 #include <stdexcept>
 
 namespace engine {
@@ -58,6 +59,24 @@ namespace engine {
 namespace {
 
 fdEngine* g_engine = nullptr;
+
+// Whether SDL's event queue takes wake-ups from other threads; the lock
+// lets the shutdown wait for a push in progress before SDL goes. Never
+// destroyed: a signal's watcher may push during the static destructors.
+std::mutex& wakeLock() {
+    static std::mutex* const lock = new std::mutex;
+    return *lock;
+}
+bool g_wakeOpen = false;
+
+void wakeMainLoop() {
+    std::lock_guard lock(wakeLock());
+    if (!g_wakeOpen)
+        return;
+    SDL_Event event{};
+    event.type = SDL_VIDEOEXPOSE;
+    SDL_PushEvent(&event);
+}
 
 constexpr char16_t kCriticalCaption[] = u"Mirel - Critical error";
 
@@ -124,15 +143,14 @@ void fdEngine::onTerminate() {
     if (!g_engine)
         return;
     g_engine->m_quit = true;
-    SDL_Event event{};
-    event.type = SDL_VIDEOEXPOSE;
-    SDL_PushEvent(&event);
+    wakeMainLoop();
 }
 
-void fdEngine::wakeOnQuitSignal() {
-    SDL_Event event{};
-    event.type = SDL_VIDEOEXPOSE;
-    SDL_PushEvent(&event);
+void fdEngine::wakeOnQuitSignal() { wakeMainLoop(); }
+
+void fdEngine::acceptWakeUps(bool accept) {
+    std::lock_guard lock(wakeLock());
+    g_wakeOpen = accept;
 }
 
 bool fdEngine::quitRequested() const { return m_quit || Platform::quitRequested(); }
@@ -144,9 +162,7 @@ void fdEngine::logQuitSignal() const {
 
 void fdEngine::requestRaise() {
     m_raiseRequested = true;
-    SDL_Event event{};
-    event.type = SDL_VIDEOEXPOSE;
-    SDL_PushEvent(&event);
+    wakeMainLoop();
 }
 
 void fdEngine::connectionChanged() {
@@ -347,6 +363,7 @@ int fdEngine::init() {
         else
             Log::log(Log::System, "SDL started on the second try (%s)", first);
     }
+    acceptWakeUps(true);
     Log::log(Log::Info, "after SDL_Init");
     Log::logMemoryStatus();
     SDL_EnableUNICODE(1);

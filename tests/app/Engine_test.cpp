@@ -30,6 +30,8 @@
 
 #include <gtest/gtest.h>
 
+#include <SDL.h>
+
 #include <filesystem>
 #include <fstream>
 
@@ -273,6 +275,23 @@ TEST(EngineSdl, AVideoThatCannotStartIsNamedWithItsReason) {
     EXPECT_EQ(log.countStartingWith("SDL: "), 1u);
     EXPECT_EQ(log.count("SDL: "), 0u) << "the reason is empty";
     EXPECT_EQ(log.countStartingWith("No audio device"), 0u);
+}
+
+// Once the engine is shut down, neither a quit signal nor a raise request
+// wakes SDL: SDL_Quit took the event queue down, and a queue of a later SDL
+// is not the engine's.
+TEST(EngineSdl, NoWakeUpReachesSdlAfterTheShutdown) {
+    ProgramFolder f;
+    CaptureLogger quiet;
+    engine::fdEngine e(f.wide());
+    ASSERT_EQ(e.init(), 0);
+    e.shutdown();
+    ASSERT_EQ(SDL_Init(SDL_INIT_VIDEO), 0);
+    engine::fdEngine::wakeOnQuitSignal();
+    e.requestRaise();
+    SDL_Event event;
+    EXPECT_EQ(SDL_PeepEvents(&event, 1, SDL_PEEKEVENT, SDL_ALLEVENTS), 0);
+    SDL_Quit();
 }
 
 // Under the dummy video driver there is no X11 window to take the system
