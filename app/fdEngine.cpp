@@ -184,9 +184,10 @@ int fdEngine::run() {
             return -1;
         }
         // A quit signal before or during the start ends the program as one
-        // on the map page would: what was opened is closed, status 0.
+        // on the map page would: what was opened is closed, status 0. A
+        // start that failed stays a failure whatever came after it.
         const int result = quitRequested() ? InitQuit : init();
-        if (result == InitQuit || quitRequested()) {
+        if (result == InitQuit || (result == 0 && quitRequested())) {
             logQuitSignal();
             shutdown();
             return 0;
@@ -205,12 +206,8 @@ int fdEngine::run() {
         if (result == 2 && Core::messageBoxCount() == boxesBefore)
             Core::startFailureBox(u"Initialization error", kCriticalCaption);
         Log::log(Log::Critical, "fatal error : Failed to initialize engine");
-        // The failure's window was closed by a quit signal.
-        if (quitRequested()) {
-            logQuitSignal();
-            shutdown();
-            return 0;
-        }
+        // The failure's window may have been closed by a quit signal.
+        logQuitSignal();
     } catch (const std::exception& error) {
         const std::string text = error.what();
         Log::log(Log::Critical, "fatal error : Failed to initialize engine (%s)", text.empty() ? "-" : text);
