@@ -25,6 +25,7 @@
 #include "platform/QuitSignals.h"
 #include "platform/SoundLibrary.h"
 #include "platform/SystemInfo.h"
+#include "platform/Window.h"
 #include "guidance/KVMapEventsHandler.h"
 #include "guidance/Sensors.h"
 #include "screens/HandlerCarSource.h"
@@ -343,6 +344,13 @@ int fdEngine::init() {
         return InitQuit;
     m_bindings = std::make_unique<Ui::ButtonBindings>(root);
 
+    // Without either SDL would draw the program into the terminal that
+    // started it, as escape codes, until it is killed.
+    if (!Platform::videoDisplayGiven()) {
+        Log::log(Log::Critical,
+                 "fatal error : A display is needed: set DISPLAY to an X server, or SDL_VIDEODRIVER to a video driver");
+        return 2;
+    }
     Platform::silenceSoundLibraryErrors();
     if (SDL_Init(SDL_INIT_AUDIO | SDL_INIT_VIDEO | SDL_INIT_NOPARACHUTE) < 0) {
         // Either half may have failed: the video alone says which. Without a
