@@ -179,6 +179,7 @@ void fdEngine::shutdown() {
         }
     }
     Log::log(Log::Normal, "SDL closing");
+    acceptWakeUps(false);
     if (m_sdlStarted)
         SDL_QuitSubSystem(SDL_INIT_EVERYTHING & ~SDL_INIT_TIMER);
     m_screen = nullptr;

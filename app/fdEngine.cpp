@@ -25,6 +25,7 @@
 #include "platform/QuitSignals.h"
 #include "platform/SoundLibrary.h"
 #include "platform/SystemInfo.h"
+#include "platform/Window.h"
 #include "guidance/KVMapEventsHandler.h"
 #include "guidance/Sensors.h"
 #include "screens/HandlerCarSource.h"
@@ -51,6 +52,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <exception>
+#include <mutex>
 #include <stdexcept>
 
 namespace engine {
@@ -58,6 +60,24 @@ namespace engine {
 namespace {
 
 fdEngine* g_engine = nullptr;
+
+// Whether SDL's event queue takes wake-ups from other threads; the lock
+// lets the shutdown wait for a push in progress before SDL goes. Never
+// destroyed: a signal's watcher may push during the static destructors.
+std::mutex& wakeLock() {
+    static std::mutex* const lock = new std::mutex;
+    return *lock;
+}
+bool g_wakeOpen = false;
+
+void wakeMainLoop() {
+    std::lock_guard lock(wakeLock());
+    if (!g_wakeOpen)
+        return;
+    SDL_Event event{};
+    event.type = SDL_VIDEOEXPOSE;
+    SDL_PushEvent(&event);
+}
 
 constexpr char16_t kCriticalCaption[] = u"Mirel - Critical error";
 
@@ -124,15 +144,14 @@ void fdEngine::onTerminate() {
     if (!g_engine)
         return;
     g_engine->m_quit = true;
-    SDL_Event event{};
-    event.type = SDL_VIDEOEXPOSE;
-    SDL_PushEvent(&event);
+    wakeMainLoop();
 }
 
-void fdEngine::wakeOnQuitSignal() {
-    SDL_Event event{};
-    event.type = SDL_VIDEOEXPOSE;
-    SDL_PushEvent(&event);
+void fdEngine::wakeOnQuitSignal() { wakeMainLoop(); }
+
+void fdEngine::acceptWakeUps(bool accept) {
+    std::lock_guard lock(wakeLock());
+    g_wakeOpen = accept;
 }
 
 bool fdEngine::quitRequested() const { return m_quit || Platform::quitRequested(); }
@@ -144,9 +163,7 @@ void fdEngine::logQuitSignal() const {
 
 void fdEngine::requestRaise() {
     m_raiseRequested = true;
-    SDL_Event event{};
-    event.type = SDL_VIDEOEXPOSE;
-    SDL_PushEvent(&event);
+    wakeMainLoop();
 }
 
 void fdEngine::connectionChanged() {
@@ -168,9 +185,10 @@ int fdEngine::run() {
             return -1;
         }
         // A quit signal before or during the start ends the program as one
-        // on the map page would: what was opened is closed, status 0.
+        // on the map page would: what was opened is closed, status 0. A
+        // start that failed stays a failure whatever came after it.
         const int result = quitRequested() ? InitQuit : init();
-        if (result == InitQuit || quitRequested()) {
+        if (result == InitQuit || (result == 0 && quitRequested())) {
             logQuitSignal();
             shutdown();
             return 0;
@@ -180,12 +198,8 @@ int fdEngine::run() {
         if (result == 2 && Core::messageBoxCount() == boxesBefore)
             Core::startFailureBox(u"Initialization error", kCriticalCaption);
         Log::log(Log::Critical, "fatal error : Failed to initialize engine");
-        // The failure's window was closed by a quit signal.
-        if (quitRequested()) {
-            logQuitSignal();
-            shutdown();
-            return 0;
-        }
+        // The failure's window may have been closed by a quit signal.
+        logQuitSignal();
     } catch (const std::exception& error) {
         const std::string text = error.what();
         Log::log(Log::Critical, "fatal error : Failed to initialize engine (%s)", text.empty() ? "-" : text);
@@ -321,6 +335,13 @@ int fdEngine::init() {
         return InitQuit;
     m_bindings = std::make_unique<Ui::ButtonBindings>(root);
 
+    // Without either SDL would draw the program into the terminal that
+    // started it, as escape codes, until it is killed.
+    if (!Platform::videoDisplayGiven()) {
+        Log::log(Log::Critical,
+                 "fatal error : A display is needed: set DISPLAY to an X server, or SDL_VIDEODRIVER to a video driver");
+        return 2;
+    }
     Platform::silenceSoundLibraryErrors();
     if (SDL_Init(SDL_INIT_AUDIO | SDL_INIT_VIDEO | SDL_INIT_NOPARACHUTE) < 0) {
         // Either half may have failed: the video alone says which. Without a
@@ -338,6 +359,7 @@ int fdEngine::init() {
         else
             Log::log(Log::System, "SDL started on the second try (%s)", first);
     }
+    acceptWakeUps(true);
     Log::log(Log::Info, "after SDL_Init");
     Log::logMemoryStatus();
     SDL_EnableUNICODE(1);

@@ -16,8 +16,8 @@ void noteFirst(int signal) {
 }
 
 detail::SignalWatch& quitWatch() {
-    static detail::SignalWatch watch({SIGTERM, SIGHUP, SIGINT}, noteFirst);
-    return watch;
+    static detail::SignalWatch* const watch = new detail::SignalWatch({SIGTERM, SIGHUP, SIGINT}, noteFirst);
+    return *watch;
 }
 
 } // namespace

@@ -95,8 +95,8 @@ bool SingleInstance::raiseRunningCopy() const {
 }
 
 void onRaiseRequest(std::function<void()> handler) {
-    static detail::SignalWatch watch({SIGUSR1}, nullptr);
-    watch.setHandler(std::move(handler));
+    static detail::SignalWatch* const watch = new detail::SignalWatch({SIGUSR1}, nullptr);
+    watch->setHandler(std::move(handler));
 }
 
 } // namespace Platform

@@ -3,6 +3,9 @@
 #include <SDL.h>
 #include <SDL/SDL_syswm.h>
 
+#include <cstdlib>
+#include <initializer_list>
+
 namespace Platform {
 
 bool raiseVideoWindow() {
@@ -28,6 +31,17 @@ unsigned long videoWindowId() {
     if (SDL_GetWMInfo(&info) <= 0 || info.subsystem != SDL_SYSWM_X11)
         return 0;
     return info.info.x11.window;
+}
+
+} // namespace Platform
+
+namespace Platform {
+
+bool videoDisplayGiven() {
+    for (const char* name : {"SDL_VIDEODRIVER", "DISPLAY"})
+        if (const char* value = std::getenv(name); value != nullptr && *value != '\0')
+            return true;
+    return false;
 }
 
 } // namespace Platform

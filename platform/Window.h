@@ -17,3 +17,13 @@ namespace Platform {
 unsigned long videoWindowId();
 
 } // namespace Platform
+
+namespace Platform {
+
+// Whether SDL's video has somewhere to show the window: SDL_VIDEODRIVER
+// names a driver (x11, dummy for none, ...), or DISPLAY names an X server.
+// With neither, SDL 1.2 falls back to a text-terminal driver and paints the
+// program as escape codes into whatever terminal started it.
+bool videoDisplayGiven();
+
+} // namespace Platform

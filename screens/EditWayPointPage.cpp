@@ -156,6 +156,7 @@ bool EditWayPointPage::storeNew() {
         return true;
     if (m_waypoints == nullptr)
         return false;
+    const fdWPManager::ChangeBatch batch(*m_waypoints);
     m_index = m_waypoints->addPoint(m_point.name, m_point.position, m_point.comment, 0);
     if (m_index < 0)
         return false;
@@ -167,7 +168,11 @@ bool EditWayPointPage::storeNew() {
 }
 
 void EditWayPointPage::ok() {
-    if (m_point.name.empty() || m_waypoints == nullptr || !storeNew())
+    if (m_point.name.empty() || m_waypoints == nullptr)
+        return;
+    // The point with its type, name and link: one write of its file.
+    const fdWPManager::ChangeBatch batch(*m_waypoints);
+    if (!storeNew())
         return;
     const auto index = static_cast<std::size_t>(m_index);
     // The type is set only when it changed: setting it drops a chosen image.

@@ -217,6 +217,7 @@ void ReceivedWayPointsListPage::childClicked(const std::string& name) {
             const std::int32_t category = m_waypoints->addCategory(group.category.name);
             if (category < 0)
                 return;
+            const fdWPManager::ChangeBatch batch(*m_waypoints);
             const std::int32_t stored = m_waypoints->addPoint(record.name, record.position, record.comment,
                                                               static_cast<std::uint8_t>(category));
             if (stored >= 0) {

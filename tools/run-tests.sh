@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs the missing dependencies, builds everything and runs every test:
-# the normal build's whole suite, then the suites of the file readers and
+# the normal build's whole suite (every benchmark program once among it,
+# label "bench"), then the suites of the file readers and
 # parsers again under AddressSanitizer and UndefinedBehaviorSanitizer, then a
 # short coverage-guided fuzzing run of every reader of outside data.
 # MIREL_JOBS limits the build's and the tests' jobs (default: the number of

@@ -104,8 +104,9 @@ void fdTrackManager::scanFolder() {
                 track->file->load(pathOf(track->name));
             }
         }
-        track->colour = track->file->colour();
-        track->shown = track->file->shown();
+        track->colour = track->storedColour = track->file->colour();
+        track->shown = track->storedShown = track->file->shown();
+        track->stored = true;
         m_tracks.push_back(std::move(track));
     }
     if (m_tracks.empty()) {
@@ -154,9 +155,18 @@ void fdTrackManager::closeTracks() {
         // The recording was drawn all along: the finished track stays on
         // the map rather than vanishing when the driver stops recording.
         m_current->shown = true;
+        m_current->stored = false;
     }
-    for (const auto& track : m_tracks)
-        Track::storeShowFlag(pathOf(track->name), track->shown, track->colour);
+    // Besides the track just recorded, a file is opened for writing only
+    // when its flags changed: an exit rewrites no track the driver left
+    // alone, so a power cut then tears none.
+    for (const auto& track : m_tracks) {
+        if (track->stored && track->shown == track->storedShown && track->colour == track->storedColour)
+            continue;
+        track->stored = Track::storeShowFlag(pathOf(track->name), track->shown, track->colour);
+        track->storedColour = track->colour;
+        track->storedShown = track->shown;
+    }
     m_current = nullptr;
 }
 

@@ -50,6 +50,11 @@ class fdTrackManager : public Positioning::TrackingListener {
         std::uint32_t colour = 0;
         bool shown = false;
         std::unique_ptr<TrackFile> file;
+        // What the file's header holds, so that closeTracks rewrites only
+        // the files whose colour or shown flag changed.
+        std::uint32_t storedColour = 0;
+        bool storedShown = false;
+        bool stored = false;
 
         // Rewrites the colour and shown flag of a stored file in place.
         // False (logged when the file cannot be opened) on failure.
@@ -74,7 +79,7 @@ class fdTrackManager : public Positioning::TrackingListener {
     // Throws std::runtime_error("Can't create track manager mutex").
     fdTrackManager(std::u16string folder, Core::ConfigNodePtr config,
                    Positioning::Clock& clock = Positioning::systemClock());
-    // Ends a recording and stores every track's colour and shown flag.
+    // Ends a recording and stores what changed of the tracks (closeTracks).
     ~fdTrackManager() override;
     fdTrackManager(const fdTrackManager&) = delete;
     fdTrackManager& operator=(const fdTrackManager&) = delete;
@@ -93,7 +98,8 @@ class fdTrackManager : public Positioning::TrackingListener {
     // Begins recording into a new file of that name in the folder. False,
     // logged and nothing recording, when the file cannot be created.
     bool startTrack(const std::u16string& name);
-    // Ends the recording and stores every track's colour and shown flag.
+    // Ends the recording and stores the colour and shown flag of every
+    // track whose file holds others; the rest are not touched.
     void closeTracks();
     // The map page's start and stop: a new track named after the clock's
     // local time, then listening to the system; and the reverse. Each does

@@ -20,6 +20,7 @@
 #include <limits>
 #include <stdexcept>
 #include <system_error>
+#include <utility>
 
 namespace {
 
@@ -144,9 +145,22 @@ StoredWayPoint* fdWPManager::edit(std::size_t index) {
 bool fdWPManager::changed(std::size_t category) {
     if (category >= m_categories.size()) return true;
     m_categories[category].modified = 1;
+    if (m_batches == 0)
+        writeChange(category);
+    else if (std::find(m_batched.begin(), m_batched.end(), category) == m_batched.end())
+        m_batched.push_back(category);
+    return true;
+}
+
+void fdWPManager::writeChange(std::size_t category) {
     if (!m_changesFolder.empty() && !saveCategory(m_changesFolder, category))
         m_writeError = Platform::lastError() != 0 ? Platform::lastError() : 1;
-    return true;
+}
+
+fdWPManager::ChangeBatch::~ChangeBatch() {
+    if (--m_manager.m_batches > 0) return;
+    for (const std::size_t category : std::exchange(m_manager.m_batched, {}))
+        m_manager.writeChange(category);
 }
 
 std::int32_t fdWPManager::addPoint(const std::u16string& name, Map::Point position,

@@ -49,6 +49,20 @@ class fdWPManager : public Map::CategorizedWayPointsProvider, public MapDrawing:
     // written at once (0 when none), cleared by the call: the driver is
     // told that the point exists only on screen.
     int takeWriteError() { return std::exchange(m_writeError, 0); }
+    // While one lives, the changes wait; when the last one ends, each
+    // category they touched is written once. A page's one action (a point
+    // stored with its type, name and link) is so one write: one file on
+    // disk, and one failure one line in the log.
+    class ChangeBatch {
+      public:
+        explicit ChangeBatch(fdWPManager& manager) : m_manager(manager) { ++m_manager.m_batches; }
+        ~ChangeBatch();
+        ChangeBatch(const ChangeBatch&) = delete;
+        ChangeBatch& operator=(const ChangeBatch&) = delete;
+
+      private:
+        fdWPManager& m_manager;
+    };
     // The files the last load could not read (kept until their category is
     // written again).
     const std::vector<std::u16string>& unreadableFiles() const { return m_unreadable; }
@@ -119,8 +133,10 @@ class fdWPManager : public Map::CategorizedWayPointsProvider, public MapDrawing:
     void insert(const StoredWayPoint& point, std::int32_t halfSize);
     StoredWayPoint* edit(std::size_t index);
     // Marks the category modified and, when changes are written at once,
-    // writes it; returns true for the setters' convenience.
+    // writes it (at the end of a batch when one lives); returns true for
+    // the setters' convenience.
     bool changed(std::size_t category);
+    void writeChange(std::size_t category);
     bool saveCategory(const std::u16string& folder, std::size_t category);
     void loadIcons();
     void notify();
@@ -141,4 +157,6 @@ class fdWPManager : public Map::CategorizedWayPointsProvider, public MapDrawing:
     // Files of the folder that could not be read: never replaced unkept.
     std::vector<std::u16string> m_unreadable;
     int m_writeError = 0;
+    int m_batches = 0;
+    std::vector<std::size_t> m_batched; // categories changed in a batch
 };

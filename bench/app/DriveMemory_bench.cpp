@@ -40,7 +40,7 @@ void BM_LapsAcrossMonaco(benchmark::State& state) {
     const int laps = static_cast<int>(state.range(0));
     setenv("SDL_VIDEODRIVER", "dummy", 1);
     setenv("SDL_AUDIODRIVER", "dummy", 1);
-    const fs::path program = fs::temp_directory_path() / "mirel-drive-memory-bench";
+    const fs::path program = fs::temp_directory_path() / ("mirel-drive-memory-bench-" + std::to_string(getpid()));
     fs::remove_all(program);
     fs::create_directories(program);
     fs::copy(fs::path(MIREL_PROGRAM_DIR) / "data", program / "data",

@@ -19,6 +19,7 @@
 
 #include <benchmark/benchmark.h>
 #include <sys/resource.h>
+#include <unistd.h>
 
 #include <cstdlib>
 #include <filesystem>
@@ -39,7 +40,7 @@ void BM_MapPageSecondOfDrive(benchmark::State& state) {
     const bool driving = state.range(1) != 0;
     setenv("SDL_VIDEODRIVER", "dummy", 1);
     setenv("SDL_AUDIODRIVER", "dummy", 1);
-    const fs::path program = fs::temp_directory_path() / "mirel-idle-map-bench";
+    const fs::path program = fs::temp_directory_path() / ("mirel-idle-map-bench-" + std::to_string(getpid()));
     fs::remove_all(program);
     fs::create_directories(program);
     fs::copy(fs::path(MIREL_PROGRAM_DIR) / "data", program / "data",

@@ -34,7 +34,7 @@ namespace {
 void BM_StartToFirstFrame(benchmark::State& state) {
     setenv("SDL_VIDEODRIVER", "dummy", 1);
     setenv("SDL_AUDIODRIVER", "dummy", 1);
-    const fs::path program = fs::temp_directory_path() / "mirel-startup-bench";
+    const fs::path program = fs::temp_directory_path() / ("mirel-startup-bench-" + std::to_string(getpid()));
     fs::remove_all(program);
     fs::create_directories(program);
     fs::copy(fs::path(MIREL_PROGRAM_DIR) / "data", program / "data",

@@ -29,7 +29,11 @@ void BM_TypeOneCharacter(benchmark::State& state) {
     }
     Ui::fdInterface ui(&engine, nullptr);
     auto* page = new Ui::fdPage(&ui, "find", nullptr);
-    auto keyboard = Ui::openPageKeyboard(*page, layouts, "letters", "English;Russian");
+    auto keyboard = Ui::openPageKeyboard(*page, layouts, "Letters", "English;Russian");
+    if (!keyboard) {
+        state.SkipWithError("the shipped layouts have no grid \"Letters\" with a template");
+        return;
+    }
     // Letters after "Ma", after "Мо" and after a dead end: the first keeps
     // the language, the second switches, the third greys every key.
     const std::vector<std::vector<char16_t>> steps = {

@@ -16,8 +16,11 @@ public:
     // Installs the handler for `signals` and starts the watcher. `note`, when
     // given, runs inside the handler with the signal's number first, so it
     // must be async-signal-safe (set a sig_atomic_t). Lives for the whole
-    // process: the thread and the handlers are never taken back.
+    // process: the thread and the handlers are never taken back, so it is
+    // made with new and never destroyed (a static one would be destroyed at
+    // exit while a signal may still reach its thread).
     SignalWatch(std::initializer_list<int> signals, void (*note)(int));
+    ~SignalWatch() = delete;
     SignalWatch(const SignalWatch&) = delete;
     SignalWatch& operator=(const SignalWatch&) = delete;
 

@@ -246,6 +246,43 @@ TEST(EngineScreen, AQuitRunEndsWithZero) {
     EXPECT_EQ(e.ui(), nullptr) << "shut down";
 }
 
+// A quit that comes while a start fails (a signal, or the failure's window
+// closed by one) leaves it a failure: the run ends with -1 and its fatal
+// line, and the user's config.xml stays as it was.
+TEST(EngineScreen, AQuitDuringAFailedStartStillFails) {
+    // The quit comes as the design is read, after the start last asked.
+    struct QuitAtTheDesign : engine::fdEngine {
+        using fdEngine::fdEngine;
+        std::u16string dataPath(std::u16string_view name) const override {
+            if (name.find(u"design800x480") != std::u16string_view::npos)
+                self.setQuit();
+            return fdEngine::dataPath(name);
+        }
+        fdEngine& self = *this;
+    };
+    ProgramFolder folder;
+    const std::string stored = "<config version=\"2\">\n\t<var name=\"night_mode\" value=\"1\" />\n</config>\n";
+    std::ofstream(folder.data("config.xml")) << stored;
+    std::string design = TestSupport::readAll(folder.data("skin/design800x480.xml"));
+    design.replace(design.find("<design version=\"1.30\""), 22, "<design version=\"1.3\"");
+    std::ofstream(folder.data("skin/design800x480.xml"), std::ios::trunc) << design;
+    std::string shown;
+    {
+        TestSupport::CaptureLogger quiet;
+        QuitAtTheDesign e(folder.wide());
+        testing::internal::CaptureStderr();
+        EXPECT_EQ(e.run(), -1);
+        shown = testing::internal::GetCapturedStderr();
+        EXPECT_TRUE(e.quit());
+        EXPECT_EQ(e.ui(), nullptr) << "shut down";
+    }
+    EXPECT_NE(TestSupport::readAll(folder.dir.path() / "log.txt").find("fatal error : Failed to initialize engine"),
+              std::string::npos);
+    EXPECT_NE(shown.find("Mirel - Critical error: "), std::string::npos) << "the design's failure is shown";
+    EXPECT_EQ(shown.find("Initialization error"), std::string::npos) << shown;
+    EXPECT_EQ(TestSupport::readAll(folder.data("config.xml")), stored);
+}
+
 // A start that fails ends the run with -1 and the reason in log.txt; a
 // failure the user was not told about in the user's language gets the
 // general message box.

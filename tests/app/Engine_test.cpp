@@ -30,8 +30,13 @@
 
 #include <gtest/gtest.h>
 
+#include <SDL.h>
+
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <optional>
+#include <vector>
 
 namespace fs = std::filesystem;
 
@@ -273,6 +278,56 @@ TEST(EngineSdl, AVideoThatCannotStartIsNamedWithItsReason) {
     EXPECT_EQ(log.countStartingWith("SDL: "), 1u);
     EXPECT_EQ(log.count("SDL: "), 0u) << "the reason is empty";
     EXPECT_EQ(log.countStartingWith("No audio device"), 0u);
+}
+
+// Once the engine is shut down, neither a quit signal nor a raise request
+// wakes SDL: SDL_Quit took the event queue down, and a queue of a later SDL
+// is not the engine's.
+TEST(EngineSdl, NoWakeUpReachesSdlAfterTheShutdown) {
+    ProgramFolder f;
+    CaptureLogger quiet;
+    engine::fdEngine e(f.wide());
+    ASSERT_EQ(e.init(), 0);
+    e.shutdown();
+    ASSERT_EQ(SDL_Init(SDL_INIT_VIDEO), 0);
+    engine::fdEngine::wakeOnQuitSignal();
+    e.requestRaise();
+    SDL_Event event;
+    EXPECT_EQ(SDL_PeepEvents(&event, 1, SDL_PEEKEVENT, SDL_ALLEVENTS), 0);
+    SDL_Quit();
+}
+
+// With no display named, neither an X server (DISPLAY) nor a video driver
+// (SDL_VIDEODRIVER), the start stops before SDL would fall back to drawing
+// into the terminal, and says why; either one named is taken as it is.
+TEST(EngineSdl, NoDisplayNamedIsAFailedStartThatSaysSo) {
+    const char* const names[] = {"SDL_VIDEODRIVER", "DISPLAY"};
+    std::vector<std::optional<std::string>> kept;
+    for (const char* name : names) {
+        const char* value = std::getenv(name);
+        kept.push_back(value ? std::optional<std::string>(value) : std::nullopt);
+    }
+    const char* const line = "fatal error : A display is needed: set DISPLAY to an X server, or SDL_VIDEODRIVER "
+                             "to a video driver";
+    for (const bool named : {false, true}) {
+        SCOPED_TRACE(named ? "dummy driver named" : "nothing named");
+        unsetenv("DISPLAY");
+        if (named)
+            setenv("SDL_VIDEODRIVER", "dummy", 1);
+        else
+            unsetenv("SDL_VIDEODRIVER");
+        ProgramFolder f;
+        CaptureLogger log;
+        engine::fdEngine e(f.wide());
+        EXPECT_EQ(e.init(), named ? 0 : 2);
+        e.shutdown();
+        EXPECT_EQ(log.count(line), named ? 0u : 1u);
+    }
+    for (std::size_t i = 0; i < kept.size(); ++i)
+        if (kept[i])
+            setenv(names[i], kept[i]->c_str(), 1);
+        else
+            unsetenv(names[i]);
 }
 
 // Under the dummy video driver there is no X11 window to take the system

@@ -2,9 +2,10 @@
 # Nothing is lost however the program ends, and no two copies share a data
 # folder:
 # - SIGTERM at chosen moments of the start (0.05 to 0.4 s), SIGHUP and
-#   SIGINT on the main menu, SIGTERM while the start-failure dialog is
-#   shown: each ends the program with 0, its log closed by the shutdown's
-#   last line;
+#   SIGINT on the main menu: each ends the program with 0, its log closed
+#   by the shutdown's last line; SIGTERM while the start-failure dialog is
+#   shown closes it and ends the program the same way, but with the failed
+#   start's -1;
 # - a second copy on the same folder started without XDG_RUNTIME_DIR (so
 #   its session lock is another) ends at once, the first runs on;
 # - night mode set on the settings page and confirmed with "OK" is in
@@ -15,10 +16,10 @@ program=$1
 source "$(dirname "$0")/window_common.sh"
 window_setup "$program" xdotool
 
-# Waits for the program to end and fails unless it ended with 0 and wrote
-# the shutdown's last line.
+# Waits for the program to end and fails unless it ended with 0 (or the
+# status given) and wrote the shutdown's last line.
 ended_cleanly() {
-  local what=$1 status=0
+  local what=$1 expected=${2:-0} status=0
   for _ in $(seq 200); do
     kill -0 "$mirel_pid" 2>/dev/null || break
     sleep 0.1
@@ -26,9 +27,9 @@ ended_cleanly() {
   kill -0 "$mirel_pid" 2>/dev/null && fail "$what: still running 20 s after the signal"
   wait "$mirel_pid" || status=$?
   mirel_pid=
-  [ "$status" -eq 0 ] || fail "$what: exit status $status"
+  [ "$status" -eq "$expected" ] || fail "$what: exit status $status"
   grep -q "shutdown at:" "$work/log.txt" || fail "$what: the shutdown did not run"
-  echo "$what: status 0, shut down"
+  echo "$what: status $status, shut down"
 }
 
 # SIGTERM early in the start: before, during and after the window opens.
@@ -79,10 +80,11 @@ mirel_pid=
 grep -q 'name="night_mode" value="1"' "$work/data/config.xml" || fail "night mode confirmed with OK was lost"
 echo "night mode confirmed with OK survived a kill -9"
 
-# SIGTERM while the start-failure dialog is shown (no messages.xml).
+# SIGTERM while the start-failure dialog is shown (no messages.xml): the
+# dialog closes at once, and the start stays a failure (-1).
 mv "$work/data/messages.xml" "$work/messages.xml.kept"
 start_failing "no messages"
 kill -TERM "$mirel_pid"
-ended_cleanly "SIGTERM on the failure dialog"
+ended_cleanly "SIGTERM on the failure dialog" 255
 mv "$work/messages.xml.kept" "$work/data/messages.xml"
 echo "PASS"

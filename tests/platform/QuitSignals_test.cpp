@@ -62,4 +62,20 @@ TEST(QuitSignals, EachSignalIsNotedAndWakesTheWatcher) {
     }
 }
 
+// The watchers live until the process ends: a signal while its static
+// objects are destroyed, or after, still reaches its handler, which was not
+// destroyed under it (the child says what it saw in its exit status).
+TEST(QuitSignals, TheWatchersOutliveTheStaticObjects) {
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        ::execl(MIREL_SIGNAL_WATCH_CHILD, MIREL_SIGNAL_WATCH_CHILD, static_cast<char*>(nullptr));
+        ::_exit(127);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status)) << "signal " << WTERMSIG(status);
+    EXPECT_EQ(WEXITSTATUS(status), 0);
+}
+
 } // namespace

@@ -23,6 +23,7 @@
 #include "render/MapCamera.h"
 #include "render/RenderStyles.h"
 #include "tests/support/CaptureLogger.h"
+#include "tests/support/FileSizeLimit.h"
 #include "tests/support/TempDir.h"
 #include "tests/ui/UiTestSupport.h"
 #include "tests/userdata/UserDataTestSupport.h"
@@ -41,6 +42,7 @@
 #include <SDL/SDL_keysym.h>
 
 #include <fstream>
+#include <optional>
 
 using namespace Screens;
 using UserDataTest::wide;
@@ -436,6 +438,33 @@ TEST(ImagesPage, CellsRowsAndTheChoice) {
     EXPECT_TRUE(threes->rowWidget(2)->findChild("0")->visible());
     EXPECT_FALSE(threes->rowWidget(2)->findChild("1")->visible());
     EXPECT_FALSE(threes->rowWidget(3)->findChild("0")->visible());
+}
+
+// A point stored on a folder that cannot take its file (not a folder, a
+// full disk) is one failed write, one line in the log, and one notice.
+TEST(WaypointEditor, AStoreThatCannotBeWrittenFailsOnce) {
+    for (const bool fullDisk : {false, true}) {
+        SCOPED_TRACE(fullDisk ? "full disk" : "not a folder");
+        Rig r;
+        const auto folder = fullDisk ? r.home / "waypoints" : r.home.write("blocked", "");
+        r.waypoints->writeChangesTo(wide(folder));
+        r.map->mapPointAction({5000, 7000});
+        r.click(r.map, "edit_point", "set");
+        r.types->childClicked("button_ok");
+        ASSERT_EQ(r.ui.activePage(), r.editor);
+        if (r.editor->mode() != EditWayPointPage::Form)
+            r.editor->childClicked("ok");
+        {
+            std::optional<TestSupport::FileSizeLimit> limit;
+            if (fullDisk)
+                limit.emplace(100);
+            r.editor->childClicked("ok");
+        }
+        ASSERT_EQ(r.waypoints->pointCount(), 1u);
+        EXPECT_EQ(r.quiet.countStartingWith("Can't create GPX file '"), 1u);
+        EXPECT_NE(r.waypoints->takeWriteError(), 0);
+        EXPECT_EQ(r.waypoints->category(0).modified, 1) << "written again at the exit";
+    }
 }
 
 TEST(WaypointEditor, NewPointFromTheMapTypedAndStored) {

@@ -5,6 +5,7 @@
 #include "tests/support/FileSizeLimit.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cmath>
 
 using namespace UserDataTest;
@@ -93,6 +94,40 @@ TEST(TrackManager, NewTracksGetUniqueNamesAndAreStoredWithTheirProperties) {
     EXPECT_TRUE(again->track(0).shown);
     EXPECT_TRUE(again->deleteTrack(0));
     EXPECT_FALSE(std::filesystem::exists(path));
+}
+
+// Leaving the program (or stopping a recording) opens for writing only the
+// files whose colour or shown flag changed: the others keep their bytes and
+// their time, so a power cut at the exit cannot tear them.
+TEST(TrackManager, OnlyChangedTracksAreWrittenWhenTheyAreClosed) {
+    ManagerFixture f;
+    const auto old = std::filesystem::file_time_type::clock::now() - std::chrono::hours(48);
+    std::vector<std::filesystem::path> paths;
+    for (const auto& [name, shown] : {std::pair{"t0.kvt", true}, {"t1.kvt", false}, {"t2.kvt", true}}) {
+        paths.push_back(f.dir.write(name, closedTrackHeader(2, 0xFF0000FF, 2, shown) + trackRecords(2)));
+        std::filesystem::last_write_time(paths.back(), old);
+    }
+    const auto untouched = [&](std::size_t i) {
+        return std::filesystem::last_write_time(paths[i]) == old &&
+               readAll(paths[i]) == closedTrackHeader(2, 0xFF0000FF, 2, i != 1) + trackRecords(2);
+    };
+    auto manager = f.make();
+    ASSERT_EQ(manager->trackCount(), 3u);
+    manager->setTrackColour(0, 0xFF0000FF); // set to what it was
+    manager->setTrackShown(1, true);
+    manager->setTrackShown(1, false);
+    manager->startTrack(u"new.kvt");
+    manager->onFix(true, walkFix(0));
+    manager->closeTracks();
+    for (std::size_t i = 0; i < 3; ++i)
+        EXPECT_TRUE(untouched(i)) << "a recording stopped: track " << i;
+    const std::string recorded = readAll(f.dir / "new.kvt");
+    manager->setTrackShown(2, false);
+    manager.reset();
+    EXPECT_TRUE(untouched(0));
+    EXPECT_TRUE(untouched(1));
+    EXPECT_EQ(hex(readAll(paths[2]).substr(6, 10)), "02 00 ff 00 00 ff 02 00 00 00") << "the changed one";
+    EXPECT_EQ(readAll(f.dir / "new.kvt"), recorded) << "closed once, when the recording stopped";
 }
 
 // A track file that ends anywhere inside its header keeps its bytes when
