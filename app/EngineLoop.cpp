@@ -9,6 +9,7 @@
 #include "core/Log.h"
 #include "core/ReleasableFileMapping.h"
 #include "core/TempSurface.h"
+#include "core/Text.h"
 #include "guidance/Sensors.h"
 #include "map/KVAtlas.h"
 #include "platform/Clipboard.h"
@@ -92,8 +93,8 @@ void fdEngine::handleEvents(SDL_Event event) {
     }
     if (quitRequested())
         return;
-    closeDamagedMaps();
     const std::uint32_t now = m_clock ? m_clock->ticksMs() : SDL_GetTicks();
+    closeDamagedMaps(now);
     keepRouteAndView(now);
     keepSettings(now);
     // A paced page left invalidated is drawn by the timer's next expose; one
@@ -152,32 +153,60 @@ void fdEngine::keepSettings(std::uint32_t nowMs) {
     m_settingsSaveFailed = !m_config->save(dataPath(u"config.xml"));
 }
 
-void fdEngine::closeDamagedMaps() {
-    const std::vector<std::string> damaged = Platform::takeDamagedMappings();
-    const std::vector<std::u16string> vanished = FileSystem::takeVanishedFiles();
-    if (damaged.empty() && vanished.empty())
-        return;
-    for (const std::string& path : damaged)
-        Log::log(Log::Critical, "Map file '%s' was cut short while in use: the atlas is loaded again", path);
-    for (const std::u16string& path : vanished)
-        Log::log(Log::Critical, u"Map file '%s' is gone while in use: the atlas is loaded again", path);
-    // The map would go blank without a word: the driver is told which file
-    // went away.
-    if (!vanished.empty() && m_messages && m_ui)
-        if (auto* map = dynamic_cast<Screens::fdPageMap*>(m_ui->findPage("pageMap"))) {
-            std::u16string text = m_messages->text("map_file_gone_err");
-            for (const std::u16string& path : vanished) {
-                text.push_back(u'\n');
-                text.append(FileSystem::fileName(Platform::shownPath(path)));
+void fdEngine::closeDamagedMaps(std::uint32_t nowMs) {
+    std::vector<std::string> cut = Platform::takeDamagedMappings();
+    std::vector<std::u16string> gone = FileSystem::takeVanishedFiles();
+    std::vector<std::u16string> replaced;
+    if (m_atlas && m_atlas->loaded() && nowMs - m_mapFilesCheckedMs >= MapFilesCheckMs) {
+        m_mapFilesCheckedMs = nowMs;
+        for (Map::KVAtlas::ChangedMapFile& changed : m_atlas->changedMapFiles()) {
+            const std::string native = Platform::toNativePath(changed.path);
+            if (changed.change == Platform::FileChange::CutShort) {
+                if (std::find(cut.begin(), cut.end(), native) == cut.end())
+                    cut.push_back(native);
+            } else if (changed.change == Platform::FileChange::Gone) {
+                if (std::find(gone.begin(), gone.end(), changed.path) == gone.end())
+                    gone.push_back(std::move(changed.path));
+            } else {
+                replaced.push_back(std::move(changed.path));
             }
-            map->notice(std::move(text));
         }
-    if (!m_atlas || !m_atlas->loaded())
+    }
+    if (cut.empty() && gone.empty() && replaced.empty())
         return;
-    if (auto* page = m_ui ? dynamic_cast<Screens::AtlasesPage*>(m_ui->findPage("atlases")) : nullptr)
-        page->reloadAtlas();
-    else
-        m_atlas->load(std::u16string(m_atlas->folder()));
+    for (const std::string& path : cut)
+        Log::log(Log::Critical, "Map file '%s' was cut short while in use: the atlas is loaded again", path);
+    for (const std::u16string& path : gone)
+        Log::log(Log::Critical, u"Map file '%s' is gone while in use: the atlas is loaded again", path);
+    for (const std::u16string& path : replaced)
+        Log::log(Log::Normal, u"Map file '%s' was replaced while in use: the atlas is loaded again", path);
+    if (m_atlas && m_atlas->loaded()) {
+        if (auto* page = m_ui ? dynamic_cast<Screens::AtlasesPage*>(m_ui->findPage("atlases")) : nullptr)
+            page->reloadAtlas();
+        else
+            m_atlas->load(std::u16string(m_atlas->folder()));
+    }
+    // The map would go blank, or lose a part, without a word: the driver is
+    // told which file went away or was cut short, and when the atlas is left
+    // with no map to show.
+    auto* map = m_messages && m_ui ? dynamic_cast<Screens::fdPageMap*>(m_ui->findPage("pageMap")) : nullptr;
+    if (!map)
+        return;
+    std::vector<std::u16string> notices;
+    if (!gone.empty())
+        notices.push_back(noticeWithFiles("map_file_gone_err", gone));
+    if (!cut.empty()) {
+        std::vector<std::u16string> paths;
+        for (const std::string& path : cut)
+            paths.push_back(Core::utf8ToWide(path));
+        notices.push_back(noticeWithFiles("map_file_cut_err", paths));
+    }
+    if (!notices.empty() && m_atlas && !m_atlas->loaded()) {
+        notices.back().push_back(u'\n');
+        notices.back().append(m_messages->text("atlas_bad_atlas_err"));
+    }
+    for (std::u16string& text : notices)
+        map->notice(std::move(text));
 }
 
 void fdEngine::redraw() {

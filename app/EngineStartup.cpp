@@ -302,24 +302,26 @@ bool fdEngine::initDesign(int& result) {
     return true;
 }
 
+std::u16string fdEngine::noticeWithFiles(const char* key, const std::vector<std::u16string>& files) const {
+    // A list of files by name (the message says which folder), the first
+    // few only: the dialog must fit the screen (the log names them all with
+    // their paths).
+    constexpr std::size_t ShownFiles = 2;
+    std::u16string text = m_messages->text(key);
+    for (std::size_t i = 0; i < files.size() && i < ShownFiles; ++i) {
+        text.push_back(u'\n');
+        text.append(FileSystem::fileName(Platform::shownPath(files[i])));
+    }
+    if (files.size() > ShownFiles)
+        text += Core::utf8ToWide(
+            Core::format("\n... (%d more)", static_cast<int>(files.size() - ShownFiles)));
+    return text;
+}
+
 void fdEngine::noticeStartProblems() {
     auto* map = m_ui ? dynamic_cast<Screens::fdPageMap*>(m_ui->findPage("pageMap")) : nullptr;
     if (!map || !m_messages)
         return;
-    // A list of files by name (the message says which folder), the first
-    // few only: the dialog must fit the screen (the log names them all with
-    // their paths).
-    const auto withFiles = [this](const char* key, const std::vector<std::u16string>& files) {
-        constexpr std::size_t ShownFiles = 2;
-        std::u16string text = m_messages->text(key);
-        for (std::size_t i = 0; i < files.size() && i < ShownFiles; ++i) {
-            text.push_back(u'\n');
-            text.append(FileSystem::fileName(Platform::shownPath(files[i])));
-        }
-        if (files.size() > ShownFiles)
-            text += Core::utf8ToWide(Core::format("\n... (%d more)", static_cast<int>(files.size() - ShownFiles)));
-        return text;
-    };
     if (m_dataReadOnly) {
         // The system's reason: a read-only mount, missing rights, a full
         // disk.
@@ -336,19 +338,19 @@ void fdEngine::noticeStartProblems() {
         std::u16string text = m_messages->text("config_damaged_err");
         if (!m_damagedConfigKeptAs.empty()) {
             text.push_back(u'\n');
-            text.append(withFiles("config_kept_as", {m_damagedConfigKeptAs}));
+            text.append(noticeWithFiles("config_kept_as", {m_damagedConfigKeptAs}));
         }
         map->notice(std::move(text));
     }
     if (m_waypoints && !m_waypoints->unreadableFiles().empty())
-        map->notice(withFiles("wp_read_err", m_waypoints->unreadableFiles()));
+        map->notice(noticeWithFiles("wp_read_err", m_waypoints->unreadableFiles()));
     if (m_atlas && !m_atlas->vanishedMaps().empty())
-        map->notice(withFiles("map_file_gone_err", m_atlas->vanishedMaps()));
+        map->notice(noticeWithFiles("map_file_gone_err", m_atlas->vanishedMaps()));
     if (m_atlas && !m_atlas->refusedMaps().empty()) {
         std::vector<std::u16string> files;
         for (const auto& refused : m_atlas->refusedMaps())
             files.push_back(refused.path);
-        map->notice(withFiles("atlas_map_skipped_err", files));
+        map->notice(noticeWithFiles("atlas_map_skipped_err", files));
     }
 }
 

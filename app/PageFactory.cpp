@@ -41,6 +41,9 @@
 #include "ui/fdPage.h"
 
 #include <exception>
+#include <string>
+#include <utility>
+#include <vector>
 
 namespace engine {
 
@@ -317,28 +320,33 @@ bool PageFactory::loadAtlasContents() {
     const std::u16string& folder = folders->records()[current].path;
     if (!e.m_atlas->load(folder)) {
         Log::log(Log::Critical, "fatal error : bad atlas.");
-        // The user is told, file by file, which maps were refused and why
-        // (the first few: the dialog must fit on the screen; the log has
-        // them all); an atlas without map files shows its folder and the
-        // last Critical lines of the log instead.
+        // The user is told, file by file, which maps are gone since the
+        // last load of the folder and which were refused, and why (the
+        // first few: the dialog must fit on the screen; the log has them
+        // all); an atlas without map files shows its folder and the last
+        // Critical lines of the log instead.
         constexpr std::size_t ShownFiles = 10;
         std::u16string text = e.m_messages->text("atlas_bad_atlas_err");
         text.push_back(u'\n');
-        const auto& refused = e.m_atlas->refusedMaps();
-        if (refused.empty()) {
+        std::vector<std::pair<std::u16string, std::string>> files;
+        for (const std::u16string& path : e.m_atlas->vanishedMaps())
+            files.emplace_back(path, "Gone (deleted or moved away)");
+        for (const auto& refused : e.m_atlas->refusedMaps())
+            files.emplace_back(refused.path, refused.reason);
+        if (files.empty()) {
             text.append(Core::utf8ToWide(Platform::toNativePath(folder)));
             Core::startFailureBox(text, u"Mirel - Critical error");
             return false;
         }
-        for (std::size_t i = 0; i < refused.size() && i < ShownFiles; ++i) {
+        for (std::size_t i = 0; i < files.size() && i < ShownFiles; ++i) {
             text.push_back(u'\n');
-            text.append(Core::utf8ToWide(Platform::toNativePath(refused[i].path)));
+            text.append(Core::utf8ToWide(Platform::toNativePath(files[i].first)));
             text.append(u": ");
-            text.append(Core::utf8ToWide(refused[i].reason));
+            text.append(Core::utf8ToWide(files[i].second));
         }
-        if (refused.size() > ShownFiles)
+        if (files.size() > ShownFiles)
             text.append(Core::utf8ToWide(Core::format("\n... and %d more map files (see log.txt)",
-                                                      static_cast<int>(refused.size() - ShownFiles))));
+                                                      static_cast<int>(files.size() - ShownFiles))));
         Core::messageBox(text, u"Mirel - Critical error");
         return false;
     }

@@ -150,9 +150,15 @@ class fdEngine : public Network::ConnectionListener, public Ui::EngineServices {
     // kill or a power cut loses none of them.
     void keepSettings(std::uint32_t nowMs);
     static constexpr std::uint32_t CalmSettingsMs = 2000;
-    // A map file cut short while in use (a new map copied over it) is
-    // logged and the atlas loaded again, which skips it when it is invalid.
-    void closeDamagedMaps();
+    // A map file cut short while in use (a new map copied over it), gone
+    // (deleted or moved away) or replaced by another file is logged, the
+    // driver is told of the first two, and the atlas is loaded again, which
+    // skips a file that is missing or invalid now. Faults and failed opens
+    // are taken at once; the atlas's files are looked at every
+    // MapFilesCheckMs (a file deleted while mapped stays readable, and a
+    // cut one faults only when a page past its end is read).
+    void closeDamagedMaps(std::uint32_t nowMs);
+    static constexpr std::uint32_t MapFilesCheckMs = 2000;
 
     // One expose event's work: sensors, interface tick, and the draw and
     // flip unless the active page is drawn on change only and nothing
@@ -249,6 +255,9 @@ class fdEngine : public Network::ConnectionListener, public Ui::EngineServices {
   private:
     friend class PageFactory;
     friend struct EngineTestAccess;
+    // A notice's message followed by the names of the files it is about
+    // (the first two, then how many more).
+    std::u16string noticeWithFiles(const char* key, const std::vector<std::u16string>& files) const;
 
     void initPaths(std::u16string programFolder);
     bool readTheme(std::string designText, bool full);
@@ -313,6 +322,7 @@ class fdEngine : public Network::ConnectionListener, public Ui::EngineServices {
     // What keepSettings last saw and did.
     const void* m_settingsPage = nullptr;
     std::uint32_t m_settingsSavedMs = 0;
+    std::uint32_t m_mapFilesCheckedMs = 0;
     bool m_settingsSaveFailed = false;
     std::unique_ptr<RouteLine> m_routeLine;
     std::unique_ptr<MapCamera> m_camera;

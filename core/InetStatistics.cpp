@@ -12,7 +12,8 @@ namespace {
 constexpr std::size_t MaxDumpBytes = 256;
 
 // The online service's messages carry the user's password and session token
-// as XML attributes: the dump shows neither, nor their length.
+// as XML attributes: the dump shows neither, nor their length. They are
+// hidden before the cut, so that the cut leaves no piece of one.
 void dump(const std::string& message) {
     const std::string shown = Log::withSecretsHidden(message);
     const std::size_t kept = shown.size() < MaxDumpBytes ? shown.size() : MaxDumpBytes;

@@ -1,6 +1,7 @@
 #include "core/Log.h"
 
 #include "core/FileRW.h"
+#include "core/LoggedText.h"
 #include "core/Text.h"
 #include "platform/Error.h"
 #include "platform/Memory.h"
@@ -145,8 +146,12 @@ template <class Char> std::basic_string<Char> escapedControls(std::basic_string<
 
 } // namespace
 
-std::u16string shownText(std::u16string_view text) { return escapedControls(Platform::shownPath(text)); }
-std::string shownText(std::string_view text) { return escapedControls(Platform::shownPath(text)); }
+std::u16string shownText(std::u16string_view text) {
+    return escapedControls(Platform::shownPath(withSecretsHidden(text)));
+}
+std::string shownText(std::string_view text) {
+    return escapedControls(Platform::shownPath(withSecretsHidden(text)));
+}
 } // namespace detail
 
 std::vector<std::string> recentCriticalLines() {
@@ -160,7 +165,11 @@ void hexDump(const void* bytes, std::size_t length) {
     if (!bytes || !enabledFor(Info))
         return;
     Logger* logger = installed();
-    const auto* data = static_cast<const unsigned char*>(bytes);
+    // A message's secrets are hidden in its bytes before they are dumped:
+    // a row's end may cut one in two, and the text column shows it whole.
+    const std::string shown = withSecretsHidden(std::string_view(static_cast<const char*>(bytes), length));
+    const auto* data = reinterpret_cast<const unsigned char*>(shown.data());
+    length = shown.size();
     for (std::size_t row = 0; row < length; row += 16) {
         const std::size_t count = length - row < 16 ? length - row : 16;
         std::string hex;

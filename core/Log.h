@@ -79,8 +79,9 @@ template <class... Args> constexpr Numbering numberingOf() {
 // with '\' (the form its data files and settings use); the log is read on
 // this system, so they show the system's separators. Control characters
 // (a hostile server's reply, a file's bytes) are written as \xNN, so no
-// argument can end a line or forge one. The format texts are written as
-// they are.
+// argument can end a line or forge one. Secrets (a password, a token, a
+// session, a URL's password: Log::withSecretsHidden) are shown as "***",
+// whatever text they come in. The format texts are written as they are.
 std::u16string shownText(std::u16string_view text);
 std::string shownText(std::string_view text);
 inline std::string shownText(const char* text) { return text ? shownText(std::string_view(text)) : "(null)"; }
@@ -124,7 +125,8 @@ template <class... Args> void log(int level, std::string_view format, const Args
 std::vector<std::string> recentCriticalLines();
 
 // Rows of 16 bytes: "%02x " per byte, then the bytes as ANSI text ('.'
-// below 32); written at level 3 when the severity is 3 or more.
+// below 32); written at level 3 when the severity is 3 or more. The bytes
+// are dumped with their secrets hidden (Log::withSecretsHidden).
 void hexDump(const void* bytes, std::size_t length);
 // "Memory: phys:%d, virt:%d" at level 3 when the severity is 3 or more.
 void logMemoryStatus();

@@ -4,89 +4,201 @@
 #include "core/Text.h"
 
 #include <algorithm>
-#include <optional>
+#include <type_traits>
 
 namespace Log {
 
 namespace {
 
-// Attribute and parameter names whose values are secrets, lower case; a name
-// is matched in any case and also as the end of a longer one
-// ("access_token").
-constexpr std::string_view SecretNames[] = {"password", "token"};
+// Words whose presence anywhere in a name, in any case, makes its value a
+// secret.
+constexpr std::string_view SecretWords[] = {"token", "password", "passwd", "pwd", "secret", "session"};
 
-char lowerAscii(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
+// A name is looked for this far back from its '=' or ':'.
+constexpr std::size_t MaxNameLength = 64;
 
-// XML's white space, which may stand on either side of an attribute's '='.
-bool isXmlSpace(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
+// The quotes a value or a JSON name may stand in: plain, or as XML writes
+// them inside another attribute's value.
+constexpr std::string_view Quotes[] = {"\"", "'", "&quot;", "&apos;", "&#34;", "&#39;"};
 
-// Where an unquoted value (a URL's query parameter) ends.
-constexpr std::string_view UnquotedEnds = " \t\r\n&;#\"'<>";
+// Where an unquoted value ends: after '=' (a URL's query parameter) and
+// after ':' (a JSON number or word).
+constexpr std::string_view EndsAfterEquals = " \t\r\n&;#\"'<>";
+constexpr std::string_view EndsAfterColon = " \t\r\n&;#\"'<>,}]";
+// Where a URL's authority ("user:pw@host:port") ends.
+constexpr std::string_view AuthorityEnds = " \t\r\n/?#\"'<>";
 
-struct SecretValue {
-    std::size_t begin = 0; // the value's first byte
-    char quote = 0;        // its closing quote, 0 for an unquoted value
-};
-
-// The value of a secret whose name starts at `at`: name, white space, '=',
-// white space, then a value in double or single quotes, or unquoted.
-std::optional<SecretValue> secretValueAt(std::string_view text, std::size_t at) {
-    for (const std::string_view name : SecretNames) {
-        if (text.size() - at < name.size()) continue;
-        bool same = true;
-        for (std::size_t i = 0; i < name.size() && same; ++i)
-            same = lowerAscii(text[at + i]) == name[i];
-        if (!same) continue;
-        std::size_t next = at + name.size();
-        while (next < text.size() && isXmlSpace(text[next]))
-            ++next;
-        if (next == text.size() || text[next] != '=') continue;
-        ++next;
-        while (next < text.size() && isXmlSpace(text[next]))
-            ++next;
-        if (next < text.size() && (text[next] == '"' || text[next] == '\''))
-            return SecretValue{next + 1, text[next]};
-        return SecretValue{next, 0};
-    }
-    return std::nullopt;
+// The text's characters as ASCII; anything else is 0, which matches none of
+// the characters looked for.
+template <class Char> char ascii(Char c) {
+    const auto code = static_cast<std::make_unsigned_t<Char>>(c);
+    return code < 0x80 ? static_cast<char>(code) : '\0';
 }
+
+char lowerAscii(char c) {
+    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
+bool isSpace(char c) {
+    return c == ' ' || c == '\t' || c == '\r' || c == '\n';
+}
+
+bool isNameChar(char c) {
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_' ||
+           c == '-' || c == '.';
+}
+
+bool isOneOf(char c, std::string_view set) {
+    return c != '\0' && set.find(c) != std::string_view::npos;
+}
+
+template <class Char> class Masker {
+  public:
+    using View = std::basic_string_view<Char>;
+
+    explicit Masker(View text) : m_text(text) {}
+
+    std::basic_string<Char> run() {
+        std::basic_string<Char> out;
+        out.reserve(m_text.size());
+        std::size_t at = 0;
+        while (at < m_text.size()) {
+            const char c = charAt(at);
+            std::size_t kept = 0;
+            std::size_t next = 0;
+            if ((c == ':' && charAt(at + 1) == '/' && charAt(at + 2) == '/' && urlPassword(at, kept, next)) ||
+                ((c == '=' || c == ':') && secretValue(at, kept, next))) {
+                out.append(m_text.substr(at, kept - at));
+                for (const char m : SecretMask)
+                    out.push_back(static_cast<Char>(m));
+                at = next;
+                continue;
+            }
+            out.push_back(m_text[at++]);
+        }
+        return out;
+    }
+
+  private:
+    char charAt(std::size_t at) const { return at < m_text.size() ? ascii(m_text[at]) : '\0'; }
+
+    bool sameAt(std::size_t at, std::string_view word) const {
+        if (at > m_text.size() || m_text.size() - at < word.size()) return false;
+        for (std::size_t i = 0; i < word.size(); ++i)
+            if (ascii(m_text[at + i]) != word[i]) return false;
+        return true;
+    }
+
+    std::string_view quoteAt(std::size_t at) const {
+        for (const std::string_view quote : Quotes)
+            if (sameAt(at, quote)) return quote;
+        return {};
+    }
+
+    std::string_view quoteEndingAt(std::size_t end) const {
+        for (const std::string_view quote : Quotes)
+            if (end >= quote.size() && sameAt(end - quote.size(), quote)) return quote;
+        return {};
+    }
+
+    bool isSecretName(std::size_t begin, std::size_t end) const {
+        std::string name;
+        for (std::size_t i = begin; i < end; ++i)
+            name.push_back(lowerAscii(ascii(m_text[i])));
+        return std::any_of(std::begin(SecretWords), std::end(SecretWords),
+                           [&](std::string_view word) { return name.find(word) != std::string::npos; });
+    }
+
+    // The name before the separator at `at`: a run of name characters, or
+    // anything between two quotes of the same kind (JSON's "key"). False
+    // when there is none or it is no secret's.
+    bool secretName(std::size_t at, bool& quoted) const {
+        std::size_t end = at;
+        while (end > 0 && isSpace(ascii(m_text[end - 1])))
+            --end;
+        const std::string_view quote = quoteEndingAt(end);
+        quoted = !quote.empty();
+        if (quoted) {
+            const std::size_t nameEnd = end - quote.size();
+            const std::size_t lowest = nameEnd > MaxNameLength ? nameEnd - MaxNameLength : 0;
+            for (std::size_t begin = nameEnd; begin-- > lowest;)
+                if (sameAt(begin, quote))
+                    return begin + quote.size() < nameEnd && isSecretName(begin + quote.size(), nameEnd);
+            return false;
+        }
+        std::size_t begin = end;
+        while (begin > 0 && end - begin < MaxNameLength && isNameChar(ascii(m_text[begin - 1])))
+            --begin;
+        return begin < end && isSecretName(begin, end);
+    }
+
+    // A secret's value after the '=' or ':' at `at`: the mask replaces
+    // [kept, next). A bare name before ':' needs a quoted value ("key: v"
+    // is too common in plain words to be taken for one).
+    bool secretValue(std::size_t at, std::size_t& kept, std::size_t& next) const {
+        const bool colon = charAt(at) == ':';
+        bool quotedName = false;
+        if (!secretName(at, quotedName)) return false;
+        std::size_t value = at + 1;
+        while (value < m_text.size() && isSpace(charAt(value)))
+            ++value;
+        const std::string_view quote = quoteAt(value);
+        if (quote.empty()) {
+            if (colon && !quotedName) return false;
+            std::size_t end = value;
+            while (end < m_text.size() && !isOneOf(charAt(end), colon ? EndsAfterColon : EndsAfterEquals))
+                ++end;
+            if (end == value) return false;
+            kept = value;
+            next = end;
+            return true;
+        }
+        kept = value + quote.size();
+        next = kept;
+        // JSON escapes a quote inside its strings with a backslash.
+        const bool escapes = colon && quote == "\"";
+        while (next < m_text.size() && !sameAt(next, quote))
+            next += escapes && charAt(next) == '\\' ? 2 : 1;
+        next = std::min(next, m_text.size());
+        return true;
+    }
+
+    // The password of the URL whose "://" is at `at`: the mask replaces
+    // [kept, next), from after the user's ':' to the '@'.
+    bool urlPassword(std::size_t at, std::size_t& kept, std::size_t& next) const {
+        const std::size_t authority = at + 3;
+        std::size_t end = authority;
+        while (end < m_text.size() && !isOneOf(charAt(end), AuthorityEnds))
+            ++end;
+        std::size_t sign = end;
+        while (sign > authority && charAt(sign - 1) != '@')
+            --sign;
+        if (sign == authority) return false;
+        const std::size_t userEnd = sign - 1;
+        std::size_t colon = authority;
+        while (colon < userEnd && charAt(colon) != ':')
+            ++colon;
+        if (colon + 1 >= userEnd) return false;
+        kept = colon + 1;
+        next = userEnd;
+        return true;
+    }
+
+    View m_text;
+};
 
 } // namespace
 
 std::string withSecretsHidden(std::string_view text) {
-    std::string out;
-    out.reserve(text.size());
-    std::size_t at = 0;
-    while (at < text.size()) {
-        const std::optional<SecretValue> value = secretValueAt(text, at);
-        if (!value) {
-            out += text[at++];
-            continue;
-        }
-        out.append(text.substr(at, value->begin - at));
-        std::size_t end = value->quote != 0 ? text.find(value->quote, value->begin)
-                                            : text.find_first_of(UnquotedEnds, value->begin);
-        if (end == std::string_view::npos) end = text.size();
-        // An unquoted name with nothing after its '=' has no value to hide.
-        if (value->quote != 0 || end > value->begin) out.append(SecretMask);
-        at = end;
-    }
-    return out;
+    return Masker<char>(text).run();
+}
+
+std::u16string withSecretsHidden(std::u16string_view text) {
+    return Masker<char16_t>(text).run();
 }
 
 std::string urlWithSecretsHidden(std::string_view url) {
-    std::string out(url);
-    const std::size_t scheme = out.find("://");
-    if (scheme != std::string::npos) {
-        const std::size_t authority = scheme + 3;
-        const std::size_t authorityEnd = std::min(out.find_first_of("/?#", authority), out.size());
-        const std::size_t at = out.rfind('@', authorityEnd);
-        if (at != std::string::npos && at >= authority) {
-            const std::size_t colon = out.find(':', authority);
-            if (colon < at) out.replace(colon + 1, at - colon - 1, SecretMask);
-        }
-    }
-    return withSecretsHidden(out);
+    return withSecretsHidden(url);
 }
 
 std::u16string excerpt(std::string_view text, std::size_t limit) {
@@ -99,8 +211,7 @@ std::u16string excerpt(std::string_view text, std::size_t limit) {
         const std::string piece = c >= 0x20 && c < 0x7F && c != '%'
                                       ? std::string(1, static_cast<char>(c))
                                       : Core::format("%%%02x", static_cast<unsigned>(c));
-        if (out.size() + piece.size() > limit)
-            break;
+        if (out.size() + piece.size() > limit) break;
         out += piece;
     }
     if (used < shown.size())

@@ -1,6 +1,7 @@
 #pragma once
 // What the log may show of text that comes from outside or carries the
-// user's secrets: the online service's requests and a server's replies.
+// user's secrets: the online service's requests and a server's replies,
+// and any other text argument of a log line.
 
 #include <cstddef>
 #include <string>
@@ -12,16 +13,23 @@ namespace Log {
 // length.
 inline constexpr std::string_view SecretMask = "***";
 
-// The text with the value of every password and token attribute replaced
-// by the mask, however XML writes it: in double or single quotes, with
-// white space around the '=' (token = 'x'), the name in any case or ending a
-// longer one (access_token). A value without its closing quote is masked to
-// the end of the text. An unquoted value (a URL's query, "?token=x&y=1") is
-// masked up to the next white space, '&', ';', '#', quote or angle bracket.
+// The text with every secret replaced by the mask:
+// - the value of a name that holds "token", "password", "passwd", "pwd",
+//   "secret" or "session" (any case, anywhere in the name: access_token,
+//   sessionId), however it is written: key="v", key='v', key = "v", key=v (a
+//   URL's query, ended by white space, '&', ';', '#', a quote or an angle
+//   bracket), key: "v", and JSON's "key": "v" or "key": 12 (ended by white
+//   space, ',', '}' or ']' too). Quotes may also be XML's &quot; and &apos;.
+//   A quoted value without its closing quote is masked to the end of the
+//   text; a name with nothing after its '=' has no value to hide;
+// - the password of a URL's user part ("//user:pw@host") wherever a URL
+//   stands in the text (inside an attribute's value too).
+// Masking a masked text changes nothing.
 std::string withSecretsHidden(std::string_view text);
+std::u16string withSecretsHidden(std::u16string_view text);
 
-// A URL as the log shows it: the password of its user part ("//user:pw@")
-// and the secrets of its query hidden as above.
+// A URL as the log shows it: the same masking (the password of its user
+// part and the secrets of its query).
 std::string urlWithSecretsHidden(std::string_view url);
 
 // The text as the log shows it: secrets hidden (before the cut, so that no

@@ -59,15 +59,19 @@ bool ReleasableFileMapping::acquire() {
         Log::log(Log::Critical, u"CreateFileMapping failed (err %d)", error);
         Log::log(Log::Critical, u"filename = '%s'", m_path);
         // Open before and missing now: the file went away while in use.
-        if (m_openedOnce && (error == Platform::ErrorFileNotFound || error == Platform::ErrorPathNotFound))
+        if (m_firstOpened && (error == Platform::ErrorFileNotFound || error == Platform::ErrorPathNotFound))
             noteVanished(m_path);
         return false;
     }
-    m_openedOnce = true;
+    if (!m_firstOpened) m_firstOpened = file.identity();
     m_file = std::move(file);
     m_fileSize = m_file.size();
     afterAcquire();
     return true;
+}
+
+Platform::FileChange ReleasableFileMapping::changeOnDisk() const {
+    return m_firstOpened ? Platform::fileChange(*m_firstOpened, m_path) : Platform::FileChange::None;
 }
 
 void ReleasableFileMapping::release() {

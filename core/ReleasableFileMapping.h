@@ -16,6 +16,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -57,6 +58,10 @@ public:
     const std::u16string& path() const { return m_path; }
     // Size at the last successful open; UnknownSize before any.
     std::uint64_t fileSize() const { return m_fileSize; }
+    // How the file at the path differs from the one first opened there
+    // (Platform::fileChange): a file deleted, cut short or replaced while in
+    // use, whether its mapping is held or released. None before any open.
+    Platform::FileChange changeOnDisk() const;
     std::uint32_t granularity() const { return m_granularity; }
     Core::ResourcesPool& viewPool() { return m_viewPool; }
 
@@ -76,8 +81,9 @@ private:
     std::u16string m_path;
     Platform::MappableFile m_file;
     std::uint64_t m_fileSize = UnknownSize;
-    // The file was open once: failing to open it again means it went away.
-    bool m_openedOnce = false;
+    // The file as it was first opened: failing to open it again means it
+    // went away.
+    std::optional<Platform::FileIdentity> m_firstOpened;
     std::uint32_t m_granularity;
     Core::ResourcesPool m_viewPool;
 };

@@ -178,6 +178,17 @@ bool KVAtlas::load(const std::u16string& folder) {
     return true;
 }
 
+std::vector<KVAtlas::ChangedMapFile> KVAtlas::changedMapFiles() {
+    Threading::SdlLock lock(m_mutex);
+    std::vector<ChangedMapFile> changed;
+    for (const auto& map : m_maps) {
+        const Platform::FileChange change = map->mapFile().changeOnDisk();
+        if (change != Platform::FileChange::None)
+            changed.push_back({map->filePath(), change});
+    }
+    return changed;
+}
+
 void KVAtlas::unload() {
     Threading::SdlLock lock(m_mutex);
     if (m_loaded && !m_services.keepsFolder) {

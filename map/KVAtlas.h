@@ -100,6 +100,17 @@ class KVAtlas : public Atlas {
     // driver left may lie on one of them.
     const std::vector<std::u16string>& vanishedMaps() const { return m_vanished; }
 
+    // A map file of the loaded atlas that is no longer the file in use.
+    struct ChangedMapFile {
+        std::u16string path;
+        Platform::FileChange change;
+    };
+    // The maps whose file was deleted, moved away, cut short or replaced
+    // since the load (under the atlas mutex; a look at each path, no read
+    // of the files): the caller loads the atlas again. Empty when nothing
+    // is loaded.
+    std::vector<ChangedMapFile> changedMapFiles();
+
     // The camera: the attached camera's fields, else the atlas's own copy.
     CameraFields camera() const;
     void setCamera(const CameraFields& camera);

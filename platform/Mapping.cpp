@@ -179,6 +179,36 @@ std::vector<std::string> takeDamagedMappings() {
     return paths;
 }
 
+namespace {
+FileIdentity identityOf(const struct stat& st) {
+    return {static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino),
+            static_cast<std::uint64_t>(st.st_size),
+            static_cast<std::int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec};
+}
+} // namespace
+
+std::optional<FileIdentity> fileIdentity(std::u16string_view path) {
+    struct stat st {};
+    if (::stat(toNativePath(path).c_str(), &st) != 0) {
+        setLastErrorFromErrno();
+        return std::nullopt;
+    }
+    return identityOf(st);
+}
+
+FileChange fileChange(const FileIdentity& opened, std::u16string_view path) {
+    const std::optional<FileIdentity> now = fileIdentity(path);
+    if (!now) {
+        const int error = lastError();
+        return error == ErrorFileNotFound || error == ErrorPathNotFound ? FileChange::Gone : FileChange::None;
+    }
+    if (now->device != opened.device || now->inode != opened.inode)
+        return FileChange::Replaced;
+    if (now->size < opened.size)
+        return FileChange::CutShort;
+    return *now == opened ? FileChange::None : FileChange::Replaced;
+}
+
 std::uint32_t allocationGranularity() {
     const std::uint32_t g = granularitySlot();
     return g ? g : DefaultGranularity;
@@ -204,6 +234,7 @@ MappableFile::MappableFile(std::u16string_view path) {
     }
     m_fd = fd;
     m_size = static_cast<std::uint64_t>(st.st_size);
+    m_identity = identityOf(st);
     Registry& r = registry();
     std::lock_guard lock(r.mutex);
     m_id = r.nextFile++;
@@ -214,13 +245,14 @@ MappableFile::~MappableFile() { close(); }
 
 MappableFile::MappableFile(MappableFile&& other) noexcept
     : m_fd(std::exchange(other.m_fd, -1)), m_size(std::exchange(other.m_size, 0)),
-      m_id(std::exchange(other.m_id, 0)) {}
+      m_identity(std::exchange(other.m_identity, {})), m_id(std::exchange(other.m_id, 0)) {}
 
 MappableFile& MappableFile::operator=(MappableFile&& other) noexcept {
     if (this != &other) {
         close();
         m_fd = std::exchange(other.m_fd, -1);
         m_size = std::exchange(other.m_size, 0);
+        m_identity = std::exchange(other.m_identity, {});
         m_id = std::exchange(other.m_id, 0);
     }
     return *this;
@@ -238,6 +270,7 @@ void MappableFile::close() {
     }
     m_fd = -1;
     m_size = 0;
+    m_identity = {};
 }
 
 const std::uint8_t* MappableFile::mapWindow(std::uint64_t offset, std::uint64_t length) const {

@@ -8,6 +8,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -20,6 +21,30 @@ constexpr int ErrorFileInvalid = 1006;
 // The granularity mapping offsets are rounded down to: 65536, as the
 // program's mapping code expects, unless a test set another value.
 std::uint32_t allocationGranularity();
+
+// What identifies a file's contents on disk: its file (device and inode),
+// size and last change.
+struct FileIdentity {
+    std::uint64_t device = 0;
+    std::uint64_t inode = 0;
+    std::uint64_t size = 0;
+    std::int64_t changedNs = 0;
+
+    bool operator==(const FileIdentity&) const = default;
+};
+
+// The file at a program path now; empty with the last error set when it
+// cannot be looked at (2 or 3 when nothing is there).
+std::optional<FileIdentity> fileIdentity(std::u16string_view path);
+
+// How the file at a path differs from the one a program opened there: gone
+// (deleted or moved away), cut short (the same file, smaller: a window past
+// its new end raises SIGBUS), or another file or other contents in its
+// place (a new copy renamed over it, a file written again). A path that
+// cannot be looked at for another reason (no permission) counts as
+// unchanged: nothing says the file went.
+enum class FileChange { None, Gone, CutShort, Replaced };
+FileChange fileChange(const FileIdentity& opened, std::u16string_view path);
 
 class MappableFile {
 public:
@@ -36,6 +61,8 @@ public:
 
     bool isOpen() const { return m_fd >= 0; }
     std::uint64_t size() const { return m_size; }
+    // The file as it was when it was opened.
+    const FileIdentity& identity() const { return m_identity; }
     void close();
 
     // Maps length bytes starting at offset (any offset: the page alignment
@@ -48,6 +75,7 @@ public:
 private:
     int m_fd = -1;
     std::uint64_t m_size = 0;
+    FileIdentity m_identity;
     // Names this opening of the file in the windows mapped from it, so that
     // a fault in one of them is told with the file's path.
     std::uint64_t m_id = 0;

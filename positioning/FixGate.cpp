@@ -1,5 +1,6 @@
 #include "positioning/FixGate.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace Positioning {
@@ -8,6 +9,24 @@ namespace {
 
 constexpr double EarthRadiusMetres = 6371000.0;
 constexpr double RadiansPerDegree = 3.14159265358979323846 / 180.0;
+constexpr std::int64_t SecondsPerDay = 86400;
+
+std::int64_t secondOfDay(const DateTime& t) {
+    return (std::int64_t{t.hour} * 60 + t.minute) * 60 + t.second;
+}
+
+// Whole seconds from one fix's time to the next one's; negative when the
+// second lies before the first.
+std::int64_t secondsBetween(const DateTime& from, const DateTime& to) {
+    const std::uint64_t fromDate = toUnixTime(from);
+    const std::uint64_t toDate = toUnixTime(to);
+    if (fromDate != 0 && toDate != 0)
+        return static_cast<std::int64_t>(toDate) - static_cast<std::int64_t>(fromDate);
+    std::int64_t seconds = secondOfDay(to) - secondOfDay(from);
+    // A receiver without dates crosses midnight.
+    if (seconds < -SecondsPerDay / 2) seconds += SecondsPerDay;
+    return seconds;
+}
 
 } // namespace
 
@@ -60,6 +79,22 @@ FixGate::Verdict FixGate::judge(const Fix& fix, std::uint32_t ticksMs) {
     }
     verdict.keptOut = ++m_keptOut;
     return verdict;
+}
+
+std::uint32_t FixTimeTicks::ticksOf(const Fix& fix) {
+    if (!m_last) {
+        m_last = fix.dateTime;
+        return m_ticks;
+    }
+    const std::int64_t seconds = secondsBetween(*m_last, fix.dateTime);
+    // Back in time, or within the same second: measured from the newest.
+    if (seconds <= 0) return m_ticks;
+    m_last = fix.dateTime;
+    // The ticks wrap as the machine's count does: the gate subtracts them.
+    // No step counts more than 24 days, which any move fits into.
+    constexpr std::int64_t MaxSeconds = 0x7FFFFFFF / 1000;
+    m_ticks += static_cast<std::uint32_t>(std::min(seconds, MaxSeconds) * 1000);
+    return m_ticks;
 }
 
 } // namespace Positioning

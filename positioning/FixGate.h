@@ -73,4 +73,21 @@ class FixGate {
     int m_keptOut = 0;
 };
 
+// The gate's ticks for a recording: they follow the fixes' own times (the
+// receiver's UTC date and time of each), not the moment a fix arrives, so a
+// recording played faster or slower than it was recorded is judged at the
+// pace the receiver kept. From one fix to the next the ticks advance by the
+// whole seconds between their times: by their dates and times when both
+// carry a date, else by their times of day, a step back of more than twelve
+// hours being the next day. A fix whose time lies before the last one's
+// advances them by nothing.
+class FixTimeTicks {
+  public:
+    std::uint32_t ticksOf(const Fix& fix);
+
+  private:
+    std::uint32_t m_ticks = 0;
+    std::optional<DateTime> m_last;
+};
+
 } // namespace Positioning

@@ -76,6 +76,9 @@ std::string replayReport(std::string_view recording) {
         return ports;
     });
     if (!replay) return out;
+    // The recording plays as fast as it can: its fixes are judged at the
+    // pace the receiver sent them.
+    system.judgeFixesByTheirOwnTimes();
     ReportWriter writer(out);
     system.addListener(&writer);
     system.enable(nullptr);

@@ -4,7 +4,9 @@
 // listeners receive (UTC date and time, valid flag, latitude and longitude
 // with 7 decimals, altitude, speed in m/s, heading, HDOP, VDOP), and at the
 // end the satellite count of the last complete GSV view. Lines of the
-// recording that start with '#' are comments and are left out.
+// recording that start with '#' are comments and are left out. The
+// system's wild-fix gate judges the fixes by their own times, so a fix is
+// left out only when the receiver's own pace could not have reached it.
 
 #include <string>
 #include <string_view>

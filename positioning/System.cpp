@@ -43,7 +43,8 @@ void System::removeListener(TrackingListener* listener) {
 void System::onFix(bool valid, const Fix& fix) {
     Lock lock(m_mutex);
     if (valid) {
-        const FixGate::Verdict verdict = m_gate.judge(fix, m_clock.ticksMs());
+        const std::uint32_t ticks = m_byFixTimes ? m_fixTicks.ticksOf(fix) : m_clock.ticksMs();
+        const FixGate::Verdict verdict = m_gate.judge(fix, ticks);
         // One line for a run of fixes kept out: a receiver that keeps
         // jumping would fill the log five lines a second.
         if (!verdict.passed) {
@@ -89,6 +90,11 @@ bool System::findPort(Threading::ProgressCallback* callback) {
 bool System::stopPortSearch() {
     SerialPortSettings* settings = m_device ? m_device->serialPortSettings() : nullptr;
     return settings && settings->stopPortSearch();
+}
+
+void System::judgeFixesByTheirOwnTimes() {
+    Lock lock(m_mutex);
+    m_byFixTimes = true;
 }
 
 void System::setNmeaLogging(int minutes) {

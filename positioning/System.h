@@ -57,6 +57,12 @@ class System : private TrackingListener {
     bool findPort(Threading::ProgressCallback* callback);
     bool stopPortSearch();
     void setNmeaLogging(int minutes);
+    // For a recording played back: the gate measures the time between
+    // fixes by their own times (FixTimeTicks), not by the clock when they
+    // arrive. Played faster than it was recorded, a receiver's scattered
+    // first fixes after a cold start would otherwise seem to jump further
+    // than any vehicle moves in no time, and be kept out.
+    void judgeFixesByTheirOwnTimes();
 
     bool hasDevice() const { return m_device != nullptr; }
     bool hasFix() const;
@@ -79,6 +85,8 @@ class System : private TrackingListener {
     Clock& m_clock;
     detail::Mutex m_mutex;
     FixGate m_gate;
+    bool m_byFixTimes = false;
+    FixTimeTicks m_fixTicks;
     std::unique_ptr<Device> m_device;
     std::vector<TrackingListener*> m_listeners;
 };

@@ -398,6 +398,29 @@ TEST(DamagedMapStart, AnAtlasWithNoReadableMapNamesEveryFile) {
     EXPECT_EQ(TestSupport::readAll(folder.data() / "config.xml"), folder.config());
 }
 
+// A map the last load listed and that is gone now is named too, first,
+// beside the damaged ones: the user looks for both.
+TEST(DamagedMapStart, AMapGoneSinceTheLastStartIsNamedWithTheDamagedOnes) {
+    ProgramFolder folder("demo");
+    std::string listed = "\xEF\xBB\xBF<?xml version=\"1.0\" encoding=\"UTF-8\" ?>\r\n<!-- -->\r\n"
+                         "<atlas name=\"default\" dir=\"maps\\demo\">\r\n";
+    for (const char* name : {"demo-country", "demo-region", "demo-town"})
+        listed += std::string("\t<map name=\"") + name + "\" src=\"" + name +
+                  ".kvm\" type=\"city\" time=\"1\" />\r\n";
+    std::ofstream(folder.data() / "atlas.xml", std::ios::binary) << listed << "</atlas>\r\n";
+    fs::remove(folder.map("demo-country.kvm"));
+    folder.damage("demo-region.kvm", refused("", "", [](Bytes& b, const Layout&) { b[8] = 0x01; }));
+    folder.damage("demo-town.kvm", refused("", "", [](Bytes& b, const Layout&) { cut(b, 48); }));
+    const Outcome o = start(folder, std::nullopt);
+    EXPECT_NE(o.result, 0);
+    EXPECT_NE(o.shown.find("Mirel - Critical error: The atlas could not be read.\n\n" +
+                           folder.map("demo-country.kvm").string() + ": Gone (deleted or moved away)\n" +
+                           folder.map("demo-region.kvm").string() + ": Invalid map\n" +
+                           folder.map("demo-town.kvm").string() + ": File is too small\n"),
+              std::string::npos)
+        << o.shown;
+}
+
 // Many refused files: the first ten are named, the rest counted, so the
 // dialog fits on the screen; the log names every one.
 TEST(DamagedMapStart, ManyRefusedFilesAreCountedPastTheFirstTen) {

@@ -9,6 +9,7 @@
 #include "core/ConfigNode.h"
 #include "core/Log.h"
 #include "core/Text.h"
+#include "map/KVAtlas.h"
 #include "screens/fdPageMap.h"
 #include "tests/support/CaptureLogger.h"
 #include "tests/support/FileSizeLimit.h"
@@ -23,8 +24,10 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 
 namespace fs = std::filesystem;
 
@@ -163,6 +166,77 @@ TEST(EngineNotices, AMapFileGoneSinceTheLastRunIsNamed) {
     }
     EXPECT_TRUE(seen[0].empty());
     EXPECT_TRUE(seen[2].empty()) << "told once";
+}
+
+// A map file deleted, cut short or replaced while the program runs (a
+// deleted file stays readable while it is open, and a cut one faults only
+// where a lost page is read: neither says anything by itself) is found
+// within MapFilesCheckMs and logged; the driver is told of the first two,
+// and the atlas is loaded again without what cannot be read, or, with no
+// map left, is said to be unreadable.
+TEST(EngineNotices, AMapFileChangedWhileInUseIsFoundAndTheAtlasLoadedAgain) {
+    using Change = std::function<void(const fs::path& atlas)>;
+    const auto cutThird = [](const fs::path& file) { fs::resize_file(file, fs::file_size(file) / 3); };
+    const struct {
+        std::string what;
+        Change change;
+        std::string line; // the start of the log line, before the path
+        std::string file;
+        std::string notice; // the message and the files named
+        std::size_t maps;   // after the load
+    } rows[] = {
+        {"deleted", [](const fs::path& a) { fs::remove(a / "demo-region.kvm"); }, "is gone while in use",
+         "demo-region.kvm", "map_file_gone_err\ndemo-region.kvm", 2},
+        {"cut short", [&](const fs::path& a) { cutThird(a / "demo-town.kvm"); }, "was cut short while in use",
+         "demo-town.kvm", "map_file_cut_err\ndemo-town.kvm", 2},
+        {"replaced by a copy",
+         [](const fs::path& a) {
+             fs::copy_file(a / "demo-town.kvm", a / "new.tmp");
+             fs::rename(a / "new.tmp", a / "demo-town.kvm");
+         },
+         "was replaced while in use", "demo-town.kvm", "", 3},
+        {"every map deleted",
+         [](const fs::path& a) {
+             for (const char* name : {"demo-country.kvm", "demo-region.kvm", "demo-town.kvm"})
+                 fs::remove(a / name);
+         },
+         "is gone while in use", "demo-country.kvm",
+         "map_file_gone_err\ndemo-country.kvm\ndemo-region.kvm\n... (1 more)\natlas_bad_atlas_err", 0},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.what);
+        ProgramFolder folder;
+        TestSupport::CaptureLogger log;
+        engine::fdEngine e(folder.wide());
+        ASSERT_EQ(e.init(), 0);
+        Log::installed()->setSeverity(Log::Normal); // the settings' default is Critical
+        auto* page = dynamic_cast<Screens::fdPageMap*>(e.ui()->findPage("pageMap"));
+        ASSERT_NE(page, nullptr);
+        const std::size_t noticesBefore = page->pendingNotices().size();
+        std::uint32_t now = 100000;
+        e.closeDamagedMaps(now);
+        row.change(folder.atlas());
+        e.closeDamagedMaps(now += 100);
+        EXPECT_EQ(e.atlas()->mapCount(), 3u) << "looked at again only after a while";
+        e.closeDamagedMaps(now += engine::fdEngine::MapFilesCheckMs);
+        const std::string path = (folder.atlas() / row.file).string();
+        EXPECT_TRUE(log.contains("Map file '" + path + "' " + row.line + ": the atlas is loaded again"))
+            << ::testing::PrintToString(log.lines());
+        EXPECT_EQ(e.atlas()->loaded() ? e.atlas()->mapCount() : 0u, row.maps);
+        std::string notices;
+        for (std::size_t i = noticesBefore; i < page->pendingNotices().size(); ++i)
+            notices += Core::wideToUtf8(page->pendingNotices()[i]);
+        std::string expected = row.notice;
+        for (const char* key : {"map_file_gone_err", "map_file_cut_err", "atlas_bad_atlas_err"})
+            if (const auto at = expected.find(key); at != std::string::npos)
+                expected.replace(at, std::strlen(key), Core::wideToUtf8(e.messages()->text(key)));
+        EXPECT_EQ(notices, expected);
+        // Found once: the atlas loaded again holds what is there now.
+        log.clear();
+        e.closeDamagedMaps(now += engine::fdEngine::MapFilesCheckMs);
+        EXPECT_EQ(log.countStartingWith("Map file '"), 0u);
+        e.shutdown();
+    }
 }
 
 // A point or a recording that cannot reach the disk is said on the map,

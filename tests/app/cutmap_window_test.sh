@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # A map file of the atlas cut short while the program shows it (a new map
-# being copied over the old one does this): no crash (SIGBUS); the log names
-# the file, the atlas is loaded again without it (its other maps stay) and
-# the program goes on answering.
+# being copied over the old one does this): no crash (SIGBUS); the log and
+# a notice on the map name the file, the atlas is loaded again without it
+# (its other maps stay) and the program goes on answering.
 # Usage: cutmap_window_test.sh PROGRAM [SCREENSHOT-FOLDER]
 set -euo pipefail
 program=$1
@@ -39,7 +39,12 @@ kill -0 "$mirel_pid" || fail "the program ended"
 [ "$(grep -c "Loading atlas" "$work/log.txt")" -ge 2 ] || fail "the atlas was not loaded again"
 grep -q "Atlas fatal error" "$work/log.txt" && fail "the rest of the atlas was not loaded"
 wait_for_log "Maps pair 'demo-region.kvm'-'demo-town.kvm'" 5
-shot after
+wait_for_log "Notice shown: A map file in use was cut short / and cannot be read any more: / monaco.kvm" 5
+shot notice
+# The notice's "OK".
+tap 400 321 0
+notice_closed() { shot after 0 && [ "$(differing notice 800x480+0+0 after 800x480+0+0)" -gt 2000 ]; }
+wait_until 5 notice_closed || fail "the notice did not close"
 # Still answering: the menu button opens the map's menu.
 tap 36 31 1
 shot menu

@@ -4,10 +4,12 @@
 # "Online" indicator and the friend's track in the friend's colour (red,
 # the palette's first). While the host answers 500, garbage, nothing at all
 # or drops the connection, the map still zooms with the wheel and the
-# program ends within 2 s of SIGTERM. A host that quotes the session token
-# in single quotes and spaces its attributes (and an address with a password
-# in its query) leaves none of those secrets, nor the user's password, in
-# log.txt: neither in its text nor in its hex dumps.
+# program ends within 2 s of SIGTERM. At log severity 4, a host that quotes
+# the session token in single quotes and spaces its attributes, names them
+# pwd, session and secret, answers with a URL holding a user's password or
+# with a JSON body (and an address with a password in its query) leaves none
+# of those secrets, nor the user's password, in log.txt: neither in its text
+# nor in its hex dumps.
 # Usage: online_window_test.sh PROGRAM SERVER [SCREENSHOT-FOLDER]
 set -euo pipefail
 program=$1
@@ -42,7 +44,7 @@ start() {
   cat >"$work/data/config.xml" <<XML
 <?xml version="1.0" encoding="utf-8"?>
 <config version="2">
-<var name="log_severity" value="3"/>
+<var name="log_severity" value="${severity:-3}"/>
 <var name="auto_dn" value="0"/>
 <var name="map_start" value="1"/>
 <var name="online_url" value="http://127.0.0.1:$port/POST.php${url_query:-}"/>
@@ -147,6 +149,7 @@ done
 # read: the session it handed out in single quotes comes back as the session.
 url_query='?user=ann&amp;password=Url-Pw-62'
 password=Users-Pw-59
+severity=4
 start secrets
 wait_for_log "Online service connected" 20
 for _ in $(seq 100); do
@@ -158,6 +161,7 @@ grep -q 'mtr token="Single-Session-27"' "$work/server.log" || fail "no track exc
 quit_promptly secrets
 stop_server
 grep -q "Received response begin" "$work/log.txt" || fail "the replies were not dumped: nothing was checked"
+grep -q "Invalid MCT response" "$work/log.txt" || fail "the refusing replies were not echoed: nothing was checked"
 python3 - "$work/log.txt" <<'PY' || fail "a secret reached log.txt"
 import re, sys
 text = open(sys.argv[1], "rb").read()
@@ -169,12 +173,14 @@ for line in text.split(b"\n"):
     if m:
         dumped += bytes(int(h, 16) for h in m.group(1).split())
 secrets = [b"Single-Session-27", b"Spaced-Echo-88", b"Spaced-Token-31", b"Tabbed-Token-45", b"Url-Pw-62",
-           b"Users-Pw-59"]
+           b"Users-Pw-59", b"Url-User-Pw-81", b"Url-Token-83", b"Url-Pw-85", b"Json-Token-71", b"Json-Pw-73",
+           b"Pwd-Attr-12", b"Session-Attr-34", b"Secret-Attr-56"]
 leaked = [s.decode() for s in secrets if s in text or s in dumped]
 if leaked:
     print("leaked:", leaked)
     sys.exit(1)
-for shown in [b"token='***'", b"password = \"***\"", b"token = \"***\"", b"password=***"]:
+for shown in [b"token='***'", b"password = \"***\"", b"token = \"***\"", b"password=***", b"user:***@",
+              b"\"token\": \"***\"", b"pwd=\"***\"", b"session='***'", b"secret = \"***\""]:
     if shown not in text and shown not in dumped:
         print("not shown masked:", shown.decode())
         sys.exit(1)

@@ -346,6 +346,13 @@ TEST(FileLogger, HexDumpRows) {
     Log::hexDump(bytes, 0);
     Log::hexDump(nullptr, 5);
     EXPECT_EQ(log.text, "0ms: " + fullRow + "\r\n");
+    // A secret is hidden in the bytes, not in the rows: cut in two by a
+    // row's end it would show.
+    log.text.clear();
+    const std::string message = "<mct password=\"ab\"/>";
+    Log::hexDump(message.data(), message.size());
+    EXPECT_EQ(log.text, "0ms: 3c 6d 63 74 20 70 61 73 73 77 6f 72 64 3d 22 2a <mct password=\"*\r\n"
+                        "0ms: 2a 2a 22 2f 3e " + std::string(33, ' ') + "**\"/>\r\n");
 }
 
 // Paths reach the log with the system's separators, whatever form the
@@ -363,9 +370,11 @@ TEST(FileLogger, PathArgumentsShowTheSystemsSeparators) {
     // end the line or forge another one.
     Log::log(Log::Critical, "reply: %s", std::string("ok\r\nc 0ms: forged\x1b[2J\x7f\0end", 26));
     Log::log(Log::Critical, u"%s", u"\u00e9\t\u0442");
+    // Nor can an argument bring a secret in, wide or narrow.
+    Log::log(Log::Critical, u"%s %hs", u"<x pwd='a'/>", std::string("see http://u:b@h/?session=c"));
     EXPECT_EQ(log.lines(),
               (std::vector<std::string>{"Can't open config file '/tmp/x/data/config.xml' (err 2): No such file or directory",
                                         "a\\b maps/monaco c:/x y/z q", "/v|(null)|w/",
                                         "reply: ok\\x0D\\x0Ac 0ms: forged\\x1B[2J\\x7F\\x00end",
-                                        "\u00e9\\x09\u0442"}));
+                                        "\u00e9\\x09\u0442", "<x pwd='***'/> see http://u:***@h/?session=***"}));
 }

@@ -149,6 +149,10 @@ TEST(ReleasableFileMapping, AFileGoneWhileInUseIsReportedOnce) {
     stays.release();
     std::filesystem::remove(path);
     std::filesystem::permissions(kept, std::filesystem::perms::none);
+    // Seen without opening too, whether the mapping is held or released.
+    EXPECT_EQ(gone.changeOnDisk(), Platform::FileChange::Gone);
+    EXPECT_EQ(stays.changeOnDisk(), Platform::FileChange::None);
+    EXPECT_EQ(never.changeOnDisk(), Platform::FileChange::None);
     EXPECT_FALSE(gone.createView(0, 10));
     EXPECT_FALSE(gone.createView(0, 10));
     EXPECT_FALSE(never.createView(0, 10));

@@ -1,5 +1,6 @@
 // The online service's replies: the same text read as every kind of reply,
-// and the tracks it carries inflated.
+// the tracks it carries inflated, and the text as the log shows it.
+#include "core/LoggedText.h"
 #include "tests/fuzz/FuzzInput.h"
 #include "userdata/OnlineMessages.h"
 #include "userdata/PackedTrack.h"
@@ -20,5 +21,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     Messages::friendsReply(text);
     Messages::connectReply(text);
     Messages::pointReply(text);
+    Log::excerpt(text, 256);
     return 0;
 }

@@ -10,7 +10,9 @@
 #include <cerrno>
 #include <unistd.h>
 #include <cstring>
+#include <chrono>
 #include <filesystem>
+#include <fstream>
 #include <vector>
 
 namespace {
@@ -167,4 +169,44 @@ TEST(Mapping, AFileCutShortUnderAWindowReadsZerosAndIsReported) {
     int local = 0;
     EXPECT_FALSE(Platform::absorbMappingFault(&local));
     EXPECT_FALSE(Platform::absorbMappingFault(window)) << "unmapped: no longer a window";
+}
+
+// How the file at a path differs from the one opened there: what a map
+// deleted, cut short or replaced while in use looks like.
+TEST(Mapping, AFileChangedOnDiskIsToldFromTheOneOpened) {
+    namespace fs = std::filesystem;
+    const struct {
+        const char* what;
+        void (*change)(const fs::path&);
+        Platform::FileChange expected;
+    } rows[] = {
+        {"untouched", [](const fs::path&) {}, Platform::FileChange::None},
+        {"deleted", [](const fs::path& p) { fs::remove(p); }, Platform::FileChange::Gone},
+        {"its folder moved away",
+         [](const fs::path& p) { fs::rename(p.parent_path(), p.parent_path().string() + "-moved"); },
+         Platform::FileChange::Gone},
+        {"cut short", [](const fs::path& p) { fs::resize_file(p, 100); }, Platform::FileChange::CutShort},
+        {"grown", [](const fs::path& p) { fs::resize_file(p, 5000); }, Platform::FileChange::Replaced},
+        {"a copy renamed over it",
+         [](const fs::path& p) {
+             fs::copy_file(p, p.string() + ".new");
+             fs::rename(p.string() + ".new", p);
+         },
+         Platform::FileChange::Replaced},
+        {"written again in place",
+         [](const fs::path& p) {
+             fs::last_write_time(p, fs::last_write_time(p) + std::chrono::seconds(5));
+         },
+         Platform::FileChange::Replaced},
+    };
+    for (const auto& row : rows) {
+        TestSupport::TempDir dir;
+        fs::create_directory(dir.path() / "maps");
+        const fs::path path = dir.path() / "maps" / "a.kvm";
+        std::ofstream(path, std::ios::binary) << pattern(4000);
+        Platform::MappableFile file(path.u16string());
+        ASSERT_TRUE(file.isOpen());
+        row.change(path);
+        EXPECT_EQ(Platform::fileChange(file.identity(), path.u16string()), row.expected) << row.what;
+    }
 }

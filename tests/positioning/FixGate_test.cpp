@@ -146,3 +146,42 @@ TEST(FixGate, MeasuresDistancesOnTheSphere) {
     EXPECT_NEAR(FixGate::metresBetween(48.8566f, 2.3522f, 51.5074f, -0.1278f), 343500.0,
                 1500.0); // Paris to London
 }
+
+// A recording's ticks follow its fixes' own times, in whole seconds: by
+// date and time when both fixes carry a date, else by the time of day.
+TEST(FixTimeTicks, AdvanceByTheTimeBetweenTheFixes) {
+    const auto fix = [](int day, int hour, int minute, int second) {
+        Positioning::Fix f;
+        if (day != 0) {
+            f.dateTime.day = static_cast<std::uint8_t>(day);
+            f.dateTime.month = 12;
+            f.dateTime.year = 2014;
+        }
+        f.dateTime.hour = static_cast<std::uint8_t>(hour);
+        f.dateTime.minute = static_cast<std::uint8_t>(minute);
+        f.dateTime.second = static_cast<std::uint8_t>(second);
+        f.dateTime.millisecond = 900; // decimals are not counted
+        return f;
+    };
+    const struct {
+        std::string name;
+        std::vector<Positioning::Fix> fixes;
+        std::vector<std::uint32_t> ticks;
+    } rows[] = {
+        {"a second apart", {fix(0, 3, 7, 19), fix(0, 3, 7, 20), fix(0, 3, 8, 0)}, {0, 1000, 41000}},
+        {"dated over midnight", {fix(30, 23, 59, 58), fix(31, 0, 0, 1)}, {0, 3000}},
+        {"a day later", {fix(30, 12, 0, 0), fix(31, 12, 0, 0)}, {0, 86400000}},
+        {"undated over midnight", {fix(0, 23, 59, 58), fix(0, 0, 0, 1)}, {0, 3000}},
+        {"the first dated", {fix(0, 3, 7, 19), fix(31, 3, 7, 21)}, {0, 2000}},
+        // Back in time: nothing, and the next one is measured from the newest.
+        {"back in time", {fix(0, 3, 7, 19), fix(0, 3, 7, 10), fix(0, 3, 7, 19), fix(0, 3, 7, 22)},
+         {0, 0, 0, 3000}},
+    };
+    for (const auto& row : rows) {
+        Positioning::FixTimeTicks ticks;
+        std::vector<std::uint32_t> seen;
+        for (const Positioning::Fix& f : row.fixes)
+            seen.push_back(ticks.ticksOf(f));
+        EXPECT_EQ(seen, row.ticks) << row.name;
+    }
+}

@@ -9,8 +9,9 @@ using PositioningTest::line;
 TEST(ReplayReport, OneLinePerFixAndTheLastSkyView) {
     const std::string recording =
         "# Name: a receiver\n" +
-        // The first fix 60 m north of the others: farther, the gate before the
-        // listeners would keep the others out as a jump no vehicle makes.
+        // The first fix 60 m north of the others, and a second before them:
+        // farther, the gate before the listeners would keep the others out
+        // as a jump no vehicle makes.
         line("GPGGA,030719.50,4807.0705,N,01131.0000,W,1,08,1.1,59.9,M,23.7,M,,0000") +
         line("GPRMC,030719.50,A,4807.0705,N,01131.0000,W,10.0,181.39,311214,,,A") +
         line("GPGSA,A,3,17,28,06,,,,,,,,,,1.8,1.1,1.5") +
