@@ -81,7 +81,7 @@ done < <(grep -E '^    build/tools/' "$readme")
 # never a number of their own.
 while IFS= read -r line; do
   fail "a build command with a fixed number of jobs: $line"
-done < <(cd "$source_dir" && grep -nE -- '(cmake --build|make|ctest) .*-j ?[0-9]' README.md docs/*.md || true)
+done < <(cd "$source_dir" && grep -nE -- '^    .*(cmake --build|make|ctest) .*-j ?[0-9]' README.md docs/*.md || true)
 
 [ $failures -eq 0 ] || exit 1
 echo "PASS: ${#commands[@]} README commands ran"
