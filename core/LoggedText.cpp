@@ -163,8 +163,10 @@ template <class Char> class Masker {
         return true;
     }
 
-    // The password of the URL whose "://" is at `at`: the mask replaces
-    // [kept, next), from after the user's ':' to the '@'.
+    // The user and password of the URL whose "://" is at `at`: the mask
+    // replaces [kept, next), the whole "user:password" before the '@' (a
+    // user name tells whose account it is, as much a secret as its
+    // password).
     bool urlPassword(std::size_t at, std::size_t& kept, std::size_t& next) const {
         const std::size_t authority = at + 3;
         std::size_t end = authority;
@@ -173,14 +175,9 @@ template <class Char> class Masker {
         std::size_t sign = end;
         while (sign > authority && charAt(sign - 1) != '@')
             --sign;
-        if (sign == authority) return false;
-        const std::size_t userEnd = sign - 1;
-        std::size_t colon = authority;
-        while (colon < userEnd && charAt(colon) != ':')
-            ++colon;
-        if (colon + 1 >= userEnd) return false;
-        kept = colon + 1;
-        next = userEnd;
+        if (sign <= authority + 1) return false;
+        kept = authority;
+        next = sign - 1;
         return true;
     }
 

@@ -376,5 +376,5 @@ TEST(FileLogger, PathArgumentsShowTheSystemsSeparators) {
               (std::vector<std::string>{"Can't open config file '/tmp/x/data/config.xml' (err 2): No such file or directory",
                                         "a\\b maps/monaco c:/x y/z q", "/v|(null)|w/",
                                         "reply: ok\\x0D\\x0Ac 0ms: forged\\x1B[2J\\x7F\\x00end",
-                                        "\u00e9\\x09\u0442", "<x pwd='***'/> see http://u:***@h/?session=***"}));
+                                        "\u00e9\\x09\u0442", "<x pwd='***'/> see http://***@h/?session=***"}));
 }
