@@ -155,6 +155,8 @@ private:
     void removeTimer();
 
     fdPage* m_active = nullptr;
+    // The page whose first frame since it was shown has been drawn.
+    const fdPage* m_drawnPage = nullptr;
     std::vector<fdPage*> m_history;
     std::vector<std::unique_ptr<fdImage>> m_images;
     std::vector<fdWindowBase*> m_pendingAttach;
