@@ -77,8 +77,9 @@ wait "$hung" 2>/dev/null || true
 copy
 wait_until 5 clipboard_is 'cafeZürich, Москва' || fail "after the failed paste xsel reads '$(clipboard)'"
 
-# "OK" twice stores the point under the pasted name.
-tap 758 31
+# "OK" ends the typing, a second "OK" stores the point under the pasted
+# name.
+tap_changes 758 31
 tap 758 31
 expect_page pageMap
 stop

@@ -202,6 +202,14 @@ changes_within() {
 }
 # A tap that changes the picture (a box ticked, a list paged), waited for.
 tap_changes() { changes tap "$@"; }
+# COUNT notches of the wheel (BUTTON 4 zooms in, 5 out) at a point of the
+# map (its middle unless given), each drawn before the next: a notch at the
+# end of the scale changes nothing and is not waited for long.
+wheel() {
+  for _ in $(seq "$2"); do
+    changes_within 2 xdotool mousemove --window "$window" "${3:-400}" "${4:-260}" click "$1" || true
+  done
+}
 
 # Waits SECONDS at the most for FILE to grow past its size now (a recording
 # writing its next points); false when it did not.
