@@ -73,13 +73,19 @@ void fdInterface::tick(std::uint32_t now) {
     applyPendingChanges();
 }
 
+void fdInterface::setRect(int x, int y, int w, int h) {
+    fdWindowBase::setRect(x, y, w, h);
+    m_drawnPage = nullptr;
+}
+
 void fdInterface::draw(SDL_Surface* surface, TempSurface& clip, bool) {
     m_dirty = false;
     if (!m_active)
         return;
     m_active->draw(surface, clip, true);
-    // The first frame of a page shown, once per showing: from here on the
-    // driver sees it (the window tests wait for this line, not a pause).
+    // The first frame of a page shown, once per showing and per window
+    // size: from here on the driver sees it (the window tests wait for this
+    // line, not a pause).
     if (m_drawnPage != m_active) {
         m_drawnPage = m_active;
         Log::log(Log::Info, "Page %s drawn", m_active->name());

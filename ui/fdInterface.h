@@ -54,6 +54,9 @@ public:
 
     void tick(std::uint32_t now) override;
     void draw(SDL_Surface* surface, TempSurface& clip, bool force) override;
+    // A new size (a resized window) is drawn anew: its first frame is
+    // logged as a page's first is.
+    void setRect(int x, int y, int w, int h) override;
     bool mouseButtonDown(int button, int x, int y) override;
     bool mouseButtonUp(int button, int x, int y) override;
     bool mouseMove(int x, int y) override;

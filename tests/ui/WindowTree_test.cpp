@@ -217,6 +217,10 @@ TEST(WindowTree, PagesActivateGoBackAndCommonCommands) {
     ui.draw(sdl.screen, scratch, true);
     EXPECT_EQ(log.count("Page one drawn"), 1u);
     EXPECT_EQ(log.count("Page two drawn"), 2u);
+    // A resized window draws the page anew.
+    ui.setRect(0, 0, 1280, 720);
+    ui.draw(sdl.screen, scratch, true);
+    EXPECT_EQ(log.count("Page two drawn"), 3u);
     ui.goBack();
 
     ui.goToPageByName("nowhere");
