@@ -5,6 +5,10 @@
 # writes the number it took) and cleans everything up on exit. The test
 # sets $mirel_pid for the program it starts. The screen is 1024 x 768
 # unless $window_screen names another (WIDTHxHEIGHTxDEPTH).
+# Nothing here pauses for the program to answer: a test waits for what it
+# expects, a page by its log lines (expect_page), anything else by its log
+# line (wait_for_log) or by the picture (tap_changes, or a check polled with
+# wait_until), each bounded by a time-out.
 window_setup() {
   local program=$1
   shift
@@ -77,9 +81,6 @@ page_is() {
 expect_page() {
   wait_until 20 page_is "$@" || fail "the page shown is '$(last_page)', not $1${2+ titled \"$2\"}"
 }
-# The number of pages shown so far; with page_after, waits for the next one
-# whatever page it is.
-pages_shown() { grep -c 'Page [^ ]* shown, titled' "$work/log.txt" 2>/dev/null || true; }
 
 # Runs a check (a command and its arguments) until it holds, for some
 # seconds at the most: a loaded machine may answer a tap late. False when it
