@@ -86,10 +86,23 @@ void fdInterface::tick(std::uint32_t now) {
     applyPendingChanges();
 }
 
+void fdInterface::setRect(int x, int y, int w, int h) {
+    fdWindowBase::setRect(x, y, w, h);
+    m_drawnPage = nullptr;
+}
+
 void fdInterface::draw(SDL_Surface* surface, TempSurface& clip, bool) {
     m_dirty = false;
-    if (m_active)
-        m_active->draw(surface, clip, true);
+    if (!m_active)
+        return;
+    m_active->draw(surface, clip, true);
+    // The first frame of a page shown, once per showing and per window
+    // size: from here on the driver sees it (the window tests wait for this
+    // line, not a pause).
+    if (m_drawnPage != m_active) {
+        m_drawnPage = m_active;
+        Log::log(Log::Info, "Page %s drawn", m_active->name());
+    }
 }
 
 bool fdInterface::mouseButtonDown(int button, int x, int y) {
@@ -133,6 +146,7 @@ void fdInterface::activatePage(fdPage* page) {
     }
     m_redrawAllowed = false;
     m_active = page;
+    m_drawnPage = nullptr;
     page->setVisible(true);
     page->invalidate(0);
     invalidate(1);

@@ -54,6 +54,9 @@ public:
 
     void tick(std::uint32_t now) override;
     void draw(SDL_Surface* surface, TempSurface& clip, bool force) override;
+    // A new size (a resized window) is drawn anew: its first frame is
+    // logged as a page's first is.
+    void setRect(int x, int y, int w, int h) override;
     bool mouseButtonDown(int button, int x, int y) override;
     bool mouseButtonUp(int button, int x, int y) override;
     bool mouseMove(int x, int y) override;
@@ -155,6 +158,8 @@ private:
     void removeTimer();
 
     fdPage* m_active = nullptr;
+    // The page whose first frame since it was shown has been drawn.
+    const fdPage* m_drawnPage = nullptr;
     std::vector<fdPage*> m_history;
     std::vector<std::unique_ptr<fdImage>> m_images;
     std::vector<fdWindowBase*> m_pendingAttach;

@@ -380,9 +380,10 @@ TEST(OtherSettingsPage, StepsWrapBackRestoresTheClickSoundOkStores) {
     EXPECT_EQ(r.text(page, "dist"), u"140");
 }
 
-// From the top, "down" shows every configured sensor in turn, in rows of
-// one or of two cells and at either window size, and goes out exactly when
-// the last one is in view; "up" leads back to the first.
+// From the top, "down" shows every configured sensor in turn, its name over
+// its value, in rows of one or of two cells and at either window size, and
+// goes out exactly when the last one is in view; "up" leads back to the
+// first.
 TEST(SensorsPage, DownReachesEverySensorAndStopsAtTheLast) {
     using Screens::fdPageSensors;
     ProgramFolder folder;
@@ -415,6 +416,12 @@ TEST(SensorsPage, DownReachesEverySensorAndStopsAtTheLast) {
                         }
                         EXPECT_TRUE(title->visible());
                         EXPECT_EQ(title->text(), list.sensors()[i]->caption());
+                        // Each name with its value under it.
+                        const auto* value = dynamic_cast<const Ui::fdStatic*>(
+                            list.list().rowWidget(row)->findChild(Core::format("text_%d", k)));
+                        ASSERT_NE(value, nullptr);
+                        EXPECT_TRUE(value->visible());
+                        EXPECT_EQ(value->text(), list.sensors()[i]->valueText());
                         seen.insert(i);
                     }
                 if (!down->enabled()) break;

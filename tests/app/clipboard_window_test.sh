@@ -15,14 +15,15 @@ sed -i 's|</config>|<var name="atlas" value="maps\\monaco"/>\n<var name="menu_au
 start
 grep -q "Clipboard: the system's (X11 CLIPBOARD selection)" "$work/log.txt" || fail "the clipboard is not the system's"
 
+# A tap held for a tenth of a second, as a finger does; what it leads to is
+# waited for by what follows (the program takes the taps in their order).
 tap() {
   xdotool mousemove --window "$window" "$1" "$2" mousedown 1
   sleep 0.1
   xdotool mouseup 1
-  sleep "${3:-0.4}"
 }
-copy() { tap 674 96 0.7; }
-paste() { tap 754 96 0.7; }
+copy() { tap 674 96; }
+paste() { tap 754 96; }
 clipboard() { xsel --clipboard --output; }
 clipboard_is() { [ "$(clipboard)" = "$1" ]; }
 # Latin-1 bytes shown as UTF-8.
@@ -32,13 +33,16 @@ clipboard_string() { xclip -selection clipboard -out -target STRING | iconv -f I
 # name box: the default name erased and "cafe" typed on the keys of the
 # editing keyboard as a first run has it ("Letters": 12 x 4 cells from y 240,
 # the case key before "z" in the third row).
-tap 140 170 1.5
-tap 400 240
+tap 140 170
+expect_page pageMap
+tap_changes 400 240
 tap 256 324
+expect_page select_poi_type
 tap 736 31
+expect_page pageWPEdit
 tap 412 96
-for _ in $(seq 14); do tap 733 447 0.15; done
-for cell in "300 387" "33 327" "233 327" "166 267"; do tap $cell 0.3; done
+for _ in $(seq 14); do tap 733 447; done
+for cell in "300 387" "33 327" "233 327" "166 267"; do tap $cell; done
 
 # Out: another program reads what "Copy" put on the clipboard.
 copy
@@ -73,9 +77,11 @@ wait "$hung" 2>/dev/null || true
 copy
 wait_until 5 clipboard_is 'cafeZürich, Москва' || fail "after the failed paste xsel reads '$(clipboard)'"
 
-# "OK" twice stores the point under the pasted name.
+# "OK" ends the typing, a second "OK" stores the point under the pasted
+# name.
+tap_changes 758 31
 tap 758 31
-tap 758 31
+expect_page pageMap
 stop
 gpx=$(ls "$work"/waypoints/*.gpx 2>/dev/null | head -n 1)
 [ -n "$gpx" ] || fail "no GPX file was written"

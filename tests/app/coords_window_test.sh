@@ -26,34 +26,54 @@ digits() {
   for ((i = 0; i < ${#text}; i++)); do digit "${text:i:1}"; done
 }
 
+# Search, Coordinates (and Decimal with "decimal"): the page empty.
+to_coordinates() {
+  expect_page menuMain
+  tap 400 170            # Search
+  expect_page menuFind
+  tap 495 374            # Coordinates
+  expect_page pageSearchCoords
+  if [ "${1:-}" = decimal ]; then
+    tap 544 31
+    expect_page pageSearchCoordsAlt
+  fi
+}
+# The taps of a position (the program takes them in their order), waited
+# for by the picture they change.
+type_dms() {
+  tap 242 111; digits 43   # latitude degrees
+  tap 480 111; digits 43   # minutes
+  tap 690 111; digits 54   # seconds
+  tap 242 191; digits 7    # longitude degrees
+  tap 480 191; digits 25
+  tap 690 191; digits 28
+}
+
 start
 shot menu
-tap 400 170            # Search
-tap 495 374            # Coordinates
+to_coordinates
 shot dms_empty
-tap 242 111; digits 43   # latitude degrees
-tap 480 111; digits 43   # minutes
-tap 690 111; digits 54   # seconds
-tap 242 191; digits 7    # longitude degrees
-tap 480 191; digits 25
-tap 690 191; digits 28
+changes type_dms
 shot dms
 [ "$(differing dms_empty 800x160+0+70 dms 800x160+0+70)" -gt 2000 ] || fail "the typed position does not show"
 tap 736 31             # OK
+expect_page pageMap
 shot dms_map
 [ "$(convert "$work/dms_map.png" -format %k info:)" -gt 50 ] || fail "the map page did not open"
 stop
 
 start
-tap 400 170
-tap 495 374
-tap 544 31             # Decimal
+to_coordinates decimal
 shot decimal_empty
-tap 452 111; digits 43; tap 84 436; digits 7317   # 43.7317, "." at the bottom left
-tap 452 191; digits 7; tap 84 436; digits 4244
+type_decimal() {
+  tap 452 111; digits 43; tap 84 436; digits 7317   # 43.7317, "." at the bottom left
+  tap 452 191; digits 7; tap 84 436; digits 4244
+}
+changes type_decimal
 shot decimal
 [ "$(differing decimal_empty 800x160+0+70 decimal 800x160+0+70)" -gt 2000 ] || fail "the decimal position does not show"
 tap 736 31
+expect_page pageMap
 shot decimal_map
 [ "$(convert "$work/decimal_map.png" -format %k info:)" -gt 50 ] || fail "the map page did not open"
 # Both entries lead to the same place: the two maps match.
@@ -63,30 +83,27 @@ stop
 # A route by two typed places: the harbour, then the casino; then the
 # route's street list from the street label.
 start
-tap 400 170
-tap 495 374
-tap 242 111; digits 43; tap 480 111; digits 43; tap 690 111; digits 54
-tap 242 191; digits 7; tap 480 191; digits 25; tap 690 191; digits 28
+to_coordinates
+type_dms
 tap 736 31
-tap 400 384            # "To" on the pop-up: the route's first point
-tap 36 32              # the map's menu ...
+expect_page pageMap
+tap_changes 400 384    # "To" on the pop-up: the route's first point
+tap_changes 36 32      # the map's menu ...
 tap 130 262            # ... its last row: the main menu
-tap 400 170
-tap 495 374            # the page keeps the harbour: type over it
+to_coordinates         # the page keeps the harbour: type over it
 tap 480 111; digits 44; tap 690 111; digits 21
 tap 690 191; digits 39
 tap 736 31
+expect_page pageMap
 tap 400 384            # "To" again: the route to the casino
 # The route is computed on the main loop; a busy machine may take a while.
-for _ in $(seq 50); do grep -q "Route of [0-9]* m" "$work/log.txt" && break; sleep 0.2; done
-grep -q "Route of [0-9]* m" "$work/log.txt" || fail "no route was computed"
-sleep 0.5
+wait_for_log "Route of [0-9]* m" 20
 shot route
 tap 364 51             # the street label
 expect_page pageStreetList "Route streets"
 shot streets
 tap 300 100            # the first street
-expect_page pageMap ""
+expect_page pageMap
 shot street_map
 [ "$(differing streets 800x480+0+0 street_map 800x480+0+0)" -gt 20000 ] || fail "the street did not lead to the map"
 stop

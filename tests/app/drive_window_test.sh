@@ -25,31 +25,44 @@ EOF
 
 start
 
-xdotool mousemove --window "$window" 140 170 click 1
-expect_page pageMap ""
+tap 140 170
+expect_page pageMap
 shot drive-map
 # The town centre (the roundabout) lies at the car's anchor, 2/3 down.
 # West on Main Street: "To" places the start (no GPS); east: "To" routes.
-xdotool mousemove --window "$window" 100 320 click 1
-sleep 1.5
-xdotool mousemove --window "$window" 400 384 click 1
-sleep 1.5
-xdotool mousemove --window "$window" 700 320 click 1
+tap_changes 100 320
+tap_changes 400 384
+tap_changes 700 320
 shot drive-tap
-xdotool mousemove --window "$window" 400 384 click 1
+tap 400 384
+wait_for_log "Route of [0-9]* m" 20
+# The route drawn (the picture polled until it shows, 10 s at the most).
+route_drawn() {
+  shot drive-route now
+  route=$(pixels_like drive-route 800x100+0+270 "#0040FF")
+  [ "$route" -gt 1000 ]
+}
+wait_until 10 route_drawn || true
 shot drive-route
 route=$(pixels_like drive-route 800x100+0+270 "#0040FF")
 echo "route: $route pixels of the route colour"
 [ "$route" -gt 1000 ] || fail "no route was drawn"
 
-xdotool mousemove --window "$window" 36 32 click 1
+tap_changes 36 32
 shot drive-menu
-xdotool mousemove --window "$window" 130 174 click 1
-sleep 5
-shot drive-demo
-arrow=$(pixels_like drive-demo 80x80+16+80 "#FFFFFF")
-streets=$(differing drive-route 560x60+84+6 drive-demo 560x60+84+6)
-car=$(pixels_like drive-demo 120x120+340+260 "#FFFFFF")
+tap 130 174
+# The demo drives at its own pace: its start, the street boxes, then the
+# picture polled until the turn arrow, the boxes and the car show.
+wait_for_log "navi event:Start" 20
+wait_for_log 'Street box upper_box: "Linden Circle"' 20
+demo_shown() {
+  shot drive-demo now
+  arrow=$(pixels_like drive-demo 80x80+16+80 "#FFFFFF")
+  streets=$(differing drive-route 560x60+84+6 drive-demo 560x60+84+6)
+  car=$(pixels_like drive-demo 120x120+340+260 "#FFFFFF")
+  [ "$arrow" -gt 300 ] && [ "$streets" -gt 300 ] && [ "$car" -gt 100 ]
+}
+wait_until 10 demo_shown || true
 echo "demo: $arrow white pixels in the turn arrow, $streets changed in the street boxes, $car in the car's rim"
 [ "$arrow" -gt 300 ] || fail "no turn arrow during the demo"
 [ "$streets" -gt 300 ] || fail "the street boxes stayed empty"
@@ -58,8 +71,9 @@ grep -q 'Street box upper_box_turn: "Main Street"' "$work/log.txt" || fail "the 
 grep -q 'Street box upper_box: "Linden Circle"' "$work/log.txt" || fail "the next street is not the roundabout"
 [ "$car" -gt 100 ] || fail "no car marker"
 grep -q "navi event:Start" "$work/log.txt" || fail "the demo did not start guidance"
+# The car three seconds of its drive further, nearer the turn.
 sleep 3
-shot drive-turn
+shot drive-turn now
 
 # Closer in ("+" held for a second and a half, to about 15 m per 40
 # pixels) the town's detail level is drawn, whose roads carry their road
@@ -68,9 +82,14 @@ shot drive-turn
 xdotool mousemove --window "$window" 764 340 mousedown 1
 sleep 1.5
 xdotool mouseup 1
-shot drive-marks
-marks=$(pixels_like drive-marks 800x480+0+0 "#90B0F8")
+# The zoom ends and the marks are drawn: the picture polled for them.
 before=$(pixels_like drive-route 800x480+0+0 "#90B0F8")
+marks_drawn() {
+  shot drive-marks now
+  marks=$(pixels_like drive-marks 800x480+0+0 "#90B0F8")
+  [ "$marks" -gt 1000 ]
+}
+wait_until 10 marks_drawn || true
 echo "road marks: $marks pixels of the mark colour during the demo, $before before it"
 [ "$marks" -gt 1000 ] && [ "$before" -lt 50 ] || fail "no roads marked during the demo"
 # The route goes on over the marked roads at that level too.
@@ -79,9 +98,15 @@ echo "route at the detail level: $route pixels of the route colour"
 [ "$route" -gt 1500 ] || fail "no route drawn at the town's detail level"
 
 # The menu's last row is "Main menu", above the rotate buttons.
-xdotool mousemove --window "$window" 36 32 click 1
-sleep 1
-xdotool mousemove --window "$window" 130 262 click 1
+# The car moves on: the menu is awaited by its last row, as drive-menu
+# shows it (the demo's row above it reads otherwise now).
+tap 36 32
+menu_open() {
+  shot drive-menu-again now
+  [ "$(differing drive-menu 256x44+8+242 drive-menu-again 256x44+8+242)" -lt 300 ]
+}
+wait_until 10 menu_open || fail "the map's menu did not open during the demo"
+tap 130 262
 expect_page menuMain "Menu"
 shot drive-back
 back=$(differing drive-back 800x480+0+0 drive-map 800x480+0+0)

@@ -13,18 +13,23 @@ shots=${2:-}
 source "$(dirname "$0")/window_common.sh"
 window_setup "$program" xdotool xwd convert
 
+# The dialog as NAME.png; true when it shows text (dark: its dark pixels).
+dialog_text() {
+  xwd -id "$dialog" -silent >"$work/$1.xwd" 2>/dev/null || return 1
+  convert "xwd:$work/$1.xwd" "$work/$1.png"
+  dark=$(convert "$work/$1.png" -threshold 50% -negate -format "%[fx:int(mean*w*h+0.5)]" info:)
+  [ "$dark" -gt 300 ]
+}
+
 # Starts the program, waits for its dialog, keeps a picture of it, closes it
 # with Enter; the program must then end with the start's failure code.
 failing_start() {
   local name=$1
   start_failing "$name"
-  sleep 1
-  xwd -id "$dialog" -silent >"$work/$name.xwd"
-  convert "xwd:$work/$name.xwd" "$work/$name.png"
+  # Text on white: the dialog is not blank, once it is drawn.
+  dark=0
+  wait_until 10 dialog_text "$name" || true
   [ -n "$shots" ] && cp "$work/$name.png" "$shots/fatal_$name.png"
-  # Text on white: the dialog is not blank.
-  local dark
-  dark=$(convert "$work/$name.png" -threshold 50% -negate -format "%[fx:int(mean*w*h+0.5)]" info:)
   echo "$name: $dark dark pixels"
   [ "$dark" -gt 300 ] || fail "$name: the dialog shows no text"
   kill -0 "$mirel_pid" 2>/dev/null || fail "$name: the program did not wait for the dialog"

@@ -46,11 +46,9 @@ plug
 (cd "$work" && TZ=UTC exec ./mirel) >"$work/stdout.txt" 2>&1 &
 mirel_pid=$!
 wait_for_log "after initInterface" 60
-sleep 1
-window=$(xdotool search --pid "$mirel_pid" | head -n 1)
-[ -n "$window" ] || fail "no window"
+find_window
+wait_for_log "Page [^ ]* drawn" 30
 
-tap() { xdotool mousemove --window "$window" "$1" "$2" click 1; sleep "${3:-1}"; }
 # Pixels of a colour within a region.
 pixels() {
   convert "$work/$1.png[$2]" -fuzz 15% -fill black +opaque "$3" -fill white -opaque "$3" \
@@ -58,22 +56,28 @@ pixels() {
 }
 
 # The main menu's GPS tile: the receiver is off, nothing is known.
-tap 660 170 2
+expect_page menuMain
+tap 660 170
+expect_page pageGPS
 shot off
 # Its setup page: search the ports.
 tap 715 31
+expect_page pageSetupGPS
 tap 195 428
 wait_for_log "GPS search done. GPS found" 60
-shot found 1
+shot found
 # Switch it on and keep the settings.
-tap 436 348 2
+tap 436 348
 wait_for_log "GPS port set\|Enabling GPS" 20
 shot on
-tap 732 31 2
-for _ in $(seq 20); do
-  shot fix 1
-  [ "$(pixels fix 40x40+400+80 '#66BB6A')" -gt 100 ] && [ "$(pixels fix 300x300+40+100 '#FFFF00')" -gt 50 ] && break
-done
+tap 732 31
+expect_page pageGPS
+# The page follows the receiver: polled until it shows the fix.
+fix_shown() {
+  shot fix now
+  [ "$(pixels fix 40x40+400+80 '#66BB6A')" -gt 100 ] && [ "$(pixels fix 300x300+40+100 '#FFFF00')" -gt 50 ]
+}
+wait_until 20 fix_shown || true
 green=$(pixels fix 40x40+400+80 '#66BB6A')
 yellow=$(pixels fix 300x300+40+100 '#FFFF00')
 values=$(differing off 220x340+570+120 fix 220x340+570+120)
@@ -85,19 +89,21 @@ echo "with the fix: $green LED pixels, $yellow pixels of used satellites, $value
 # Pulled out: the lost state (no fix, the values back to their dashes).
 unplug
 wait_for_log "GPS port was lost" 20
-for _ in $(seq 10); do
-  shot lost 1
+lost_shown() {
+  shot lost now
   lost_values=$(differing off 220x340+570+120 lost 220x340+570+120)
-  [ "$lost_values" -lt 300 ] && break
-done
+  [ "$lost_values" -lt 300 ]
+}
+wait_until 10 lost_shown || true
 echo "lost: $lost_values pixels of values differ from the switched-off page"
 [ "$lost_values" -lt 300 ] || fail "the page does not show the lost fix"
 # Plugged back: the fix returns.
 plug
-for _ in $(seq 30); do
-  shot back 1
-  [ "$(pixels back 40x40+400+80 '#66BB6A')" -gt 100 ] && break
-done
+back_shown() {
+  shot back now
+  [ "$(pixels back 40x40+400+80 '#66BB6A')" -gt 100 ]
+}
+wait_until 30 back_shown || true
 [ "$(pixels back 40x40+400+80 '#66BB6A')" -gt 100 ] || fail "the fix did not come back"
 echo "the fix came back"
 

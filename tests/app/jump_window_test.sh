@@ -61,8 +61,7 @@ for _ in $(seq 600); do
   kill -0 "$mirel_pid" 2>/dev/null || fail "the program ended during start-up"
   sleep 0.1
 done
-window=$(xdotool search --sync --pid "$mirel_pid" | head -n 1)
-sleep 1
+find_window
 
 start_recording
 grows "$track" 45 || fail "nothing of the recording reached the disk"

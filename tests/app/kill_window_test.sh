@@ -22,34 +22,36 @@ rm -f "$monaco/path.kvp" "$monaco/camera.kvc"
 
 start
 
+# A tap held for a tenth of a second, as a finger does.
 tap() {
   xdotool mousemove --window "$window" "$1" "$2" mousedown 1
   sleep 0.1
   xdotool mouseup 1
-  sleep "${3:-0.4}"
 }
 gpx_points() { cat "$work"/waypoints/*.gpx 2>/dev/null | grep -c "<wpt " || true; }
 
 # Zoomed in on the town.
-tap 140 170 1.5
-for _ in $(seq 6); do xdotool mousemove --window "$window" 400 300 click 4; sleep 0.3; done
-sleep 1
+tap 140 170
+expect_page pageMap
+wheel 4 6 400 300
 
 # A waypoint of the default type with its default name: "Point", "OK" on
-# the type chooser, then the editor's two "OK"s.
-tap 400 240
+# the type chooser, then the editor's "OK".
+tap_changes 400 240
 tap 256 324
+expect_page select_poi_type
 tap 736 31
+expect_page pageWPEdit
 tap 758 31
-tap 758 31
+expect_page pageMap
 shot stored
 wait_until 10 test "$(gpx_points)" -ge 1 || fail "the new waypoint did not reach its GPX file"
 
 # A route: "From" at one tap, "To" at another.
-tap 200 300
-tap 296 388
-tap 560 200
-tap 400 388 2
+tap_changes 200 300
+tap_changes 296 388
+tap_changes 560 200
+tap 400 388
 wait_for_log "Route of [0-9]* m" 20
 shot route
 wait_until 10 test -s "$monaco/path.kvp" || fail "the route did not reach path.kvp"

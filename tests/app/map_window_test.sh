@@ -15,8 +15,8 @@ start
 
 expect_page menuMain "Menu"
 shot menu
-xdotool mousemove --window "$window" 140 170 click 1
-expect_page pageMap ""
+tap 140 170
+expect_page pageMap
 shot map
 menu_vs_map=$(differing menu 800x480+0+0 map 800x480+0+0)
 echo "main menu to map page: $menu_vs_map pixels differ"
@@ -25,12 +25,15 @@ colours=$(convert "$work/map.png" -format %k info:)
 [ "$colours" -gt 50 ] || fail "the map page shows $colours colours: no map"
 
 # Pan: drag by (-60, -40) in small steps, as a finger moves.
-xdotool mousemove --window "$window" 400 260 mousedown 1
-for i in $(seq 1 12); do
-  xdotool mousemove --window "$window" $((400 - 5 * i)) $((260 - 10 * i / 3))
-  sleep 0.05
-done
-xdotool mouseup 1
+drag() {
+  xdotool mousemove --window "$window" 400 260 mousedown 1
+  for i in $(seq 1 12); do
+    xdotool mousemove --window "$window" $((400 - 5 * i)) $((260 - 10 * i / 3))
+    sleep 0.05
+  done
+  xdotool mouseup 1
+}
+changes drag
 shot pan
 # The map moved with the pointer: the middle of the picture before the drag
 # lies 60 left and 40 up after it; the unmoved picture matches far worse.
@@ -40,7 +43,7 @@ echo "pan: $moved pixels differ from the moved picture, $unmoved from the unmove
 [ "$moved" -lt $((unmoved / 4)) ] || fail "the map did not follow the drag"
 
 # Zoom: three wheel notches up; the ruler's label changes.
-for _ in 1 2 3; do xdotool mousemove --window "$window" 400 240 click 4; sleep 0.2; done
+for _ in 1 2 3; do changes xdotool mousemove --window "$window" 400 240 click 4; done
 shot zoom
 label=$(differing pan 120x40+140+430 zoom 120x40+140+430)
 whole=$(differing pan 800x480+0+0 zoom 800x480+0+0)
@@ -51,9 +54,12 @@ compass_before=$(differing pan 36x36+746+14 zoom 36x36+746+14)
 [ "$compass_before" -lt 20 ] || fail "zooming turned the compass"
 
 # Rotate: the left arrow held for a second turns the map and the compass.
-xdotool keydown Left
-sleep 1
-xdotool keyup Left
+hold_left() {
+  xdotool keydown Left
+  sleep 1
+  xdotool keyup Left
+}
+changes hold_left
 shot rotate
 compass=$(differing zoom 36x36+746+14 rotate 36x36+746+14)
 whole=$(differing zoom 800x480+0+0 rotate 800x480+0+0)
@@ -62,9 +68,8 @@ echo "rotate: $whole pixels differ, $compass of them in the compass"
 
 # The map's menu button opens the map menu; its last row leads back to
 # the main menu.
-xdotool mousemove --window "$window" 36 32 click 1
-sleep 1
-xdotool mousemove --window "$window" 130 262 click 1
+tap_changes 36 32
+tap 130 262
 expect_page menuMain "Menu"
 shot back
 back=$(differing menu 800x480+0+0 back 800x480+0+0)

@@ -16,7 +16,6 @@ window_setup "$program" xwd convert compare xdotool
 
 start
 
-tap() { xdotool mousemove --window "$window" "$1" "$2" click 1; }
 # The two pictures differ in more than the given number of pixels.
 changed() {
   local n
@@ -31,13 +30,12 @@ shot menu
 # The map of the demo town as the program starts, then the main menu again
 # through the map's own menu (its last item).
 to_main_menu() {
-  tap 36 32
-  sleep 0.5
+  tap_changes 36 32
   tap 130 262
   expect_page menuMain "Menu"
 }
 tap 140 170
-expect_page pageMap ""
+expect_page pageMap
 shot map_demo_start
 to_main_menu
 tap 140 359                 # Settings
@@ -55,18 +53,18 @@ shot keyboard_escape
 same=$(differing settings_lists 800x480+0+0 keyboard_escape 800x480+0+0)
 [ "$same" -lt 2000 ] || fail "Escape did not lead back to the settings menu ($same pixels differ)"
 tap 205 102                 # the first tab
+expect_page pageSettingsMain "Settings"
 tap 400 390                 # Atlases
 expect_page atlases "Atlases"
 shot atlases
 
 before=$(loads)
-tap 300 164                 # the second atlas, Monaco
+tap_changes 300 164         # the second atlas, Monaco
 tap 556 448                 # Open atlas
-for _ in $(seq 100); do [ "$(loads)" -gt "$before" ] && break; sleep 0.1; done
-[ "$(loads)" -gt "$before" ] || fail "no atlas was loaded"
+wait_until 10 eval '[ "$(loads)" -gt "$before" ]' || fail "no atlas was loaded"
 grep -q "monaco" "$work/log.txt" || fail "the Monaco atlas was not loaded"
 tap 640 31                  # the map, from the settings menu's bar
-expect_page pageMap ""
+expect_page pageMap
 shot map_monaco
 
 changed map_demo_start map_monaco 20000 "the map did not change to the Monaco atlas"
@@ -77,14 +75,14 @@ same=$(differing menu 800x480+0+0 menu_again 800x480+0+0)
 
 before=$(loads)
 tap 140 359                 # Settings
+expect_page pageSettingsMain "Settings"
 tap 400 390                 # Atlases
 expect_page atlases "Atlases"
-tap 300 108                 # the first atlas, the demo town
+tap_changes 300 108         # the first atlas, the demo town
 tap 556 448                 # Open atlas
-for _ in $(seq 100); do [ "$(loads)" -gt "$before" ] && break; sleep 0.1; done
-[ "$(loads)" -gt "$before" ] || fail "the demo atlas was not loaded again"
+wait_until 10 eval '[ "$(loads)" -gt "$before" ]' || fail "the demo atlas was not loaded again"
 tap 640 31
-expect_page pageMap ""
+expect_page pageMap
 shot map_demo
 changed map_monaco map_demo 20000 "the map still shows the Monaco atlas"
 # The demo town comes back at the view it was left at.

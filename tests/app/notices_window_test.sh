@@ -42,23 +42,35 @@ printf '<gpx><wpt lat=' >"$work/waypoints/broken.gpx"
   exec ./mirel') >"$work/stdout.txt" 2>&1 &
 mirel_pid=$!
 wait_for_log "after initInterface" 60
-sleep 2
-window=$(xdotool search --pid "$mirel_pid" | head -n 1)
-[ -n "$window" ] || fail "no window"
+find_window
 [ "$(cat "$work/data/config.xml.bak")" = "an older damage" ] || fail "the older damaged copy was replaced"
 grep -q '<var name=' "$work/data/config.xml.bak.2" || fail "the damaged config.xml was not kept as config.xml.bak.2"
 
-# "Map": the notices, one per "OK".
-tap 140 170 2
+# "Map": the notices, one per "OK". Each is awaited by its log line, then
+# by its dialog on the screen: the dialog's dark box over most of the
+# middle, with words other than the notice's before it.
+expect_page menuMain
+tap 140 170
+expect_page pageMap
+previous=
+dialog_on() {
+  shot "$1" now
+  [ "$(pixels_like "$1" 480x240+160+115 '#2C3A42')" -gt 60000 ] || return 1
+  [ -z "$previous" ] || [ "$(differing "$previous" 460x110+170+130 "$1" 460x110+170+130)" -gt 500 ]
+}
 notice() {
   local name=$1 text=$2
   wait_for_log "Notice shown: $text" 10
+  wait_until 10 dialog_on "$name" || fail "the $name notice is not on the screen"
   shot "$name"
-  tap 400 321 1
+  previous=$name
+  tap 400 321
 }
 notice config "The settings file was damaged: / the default settings are in use. / The damaged file is kept as / config.xml.bak.2"
 notice waypoints "A waypoint file could not be read / (its points are not shown): / broken.gpx"
 notice skipped "A map of the atlas could not be read / and was skipped: / broken.kvm"
+no_dialog() { shot map now && [ "$(pixels_like map 480x240+160+115 '#2C3A42')" -lt 20000 ]; }
+wait_until 10 no_dialog || fail "the last notice did not close"
 shot map
 for name in config waypoints skipped; do
   n=$(differing "$name" 500x260+150+110 map 500x260+150+110)
@@ -69,18 +81,20 @@ done
 
 # A waypoint on the full disk: "Point", "OK" on the type chooser, the
 # editor's two "OK"s, then back on the map the notice with the reason.
-for _ in $(seq 6); do xdotool mousemove --window "$window" 400 300 click 4; sleep 0.3; done
+wheel 4 6 400 300
+# A tap held for a tenth of a second, as a finger does.
 press() {
   xdotool mousemove --window "$window" "$1" "$2" mousedown 1
   sleep 0.1
   xdotool mouseup 1
-  sleep 0.4
 }
-press 400 240
+changes press 400 240
 press 256 324
+expect_page select_poi_type
 press 736 31
+expect_page pageWPEdit
 press 758 31
-press 758 31
+expect_page pageMap
 notice waypoint "The waypoint could not be stored: / it will be gone after exit. / (No space left on device)"
 grep -q "Can't create GPX file" "$work/log.txt" || fail "the write did not fail"
 

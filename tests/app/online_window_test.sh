@@ -60,17 +60,10 @@ XML
     kill -0 "$mirel_pid" 2>/dev/null || fail "the program ended during start-up: $(tail -n 5 "$work/stdout.txt")"
     sleep 0.1
   done
-  sleep 1
-  window=$(xdotool search --pid "$mirel_pid" | head -n 1)
-  [ -n "$window" ] || fail "no window"
+  find_window
+  expect_page pageMap
 }
 
-shot() {
-  xwd -id "$window" -silent >"$work/$1.xwd"
-  convert "xwd:$work/$1.xwd" -crop 800x480+0+0 +repage "$work/$1.png"
-  [ -n "$shots" ] && cp "$work/$1.png" "$shots/"
-  return 0
-}
 # Pixels of exactly that colour.
 count_colour() {
   convert "$work/$1.png" -fill black +opaque "$2" -fill white -opaque "$2" -format "%[fx:round(mean*w*h)]" info:
@@ -92,15 +85,16 @@ quit_promptly() {
 }
 
 start friends
-# Two notches closer, so that the track stands out from the town.
-for _ in 1 2; do xdotool mousemove --window "$window" 400 320 click 4; sleep 0.2; done
+# Two notches closer, so that the track stands out from the town; the map
+# polled until the track arrives.
+wheel 4 2 400 320
 found=0
-for _ in $(seq 40); do
-  sleep 0.5
-  shot online_friend
+track_shown() {
+  shot online_friend now
   found=$(count_colour online_friend "rgb(255,0,0)")
-  [ "$found" -gt 150 ] && break
-done
+  [ "$found" -gt 150 ]
+}
+wait_until 20 track_shown || true
 echo "friend's track: $found red pixels"
 [ "$found" -gt 150 ] || fail "the friend's track is not on the map"
 grep -q "Online service connected" "$work/log.txt" || fail "no login"
@@ -109,8 +103,7 @@ grep -q "Online service connected" "$work/log.txt" || fail "no login"
 # Ann's row her options; back, the service switched off shows the account
 # button, which opens the account page; a tap on the name box types.
 tap_and_shot() {
-  xdotool mousemove --window "$window" "$1" "$2" click 1
-  sleep 1
+  changes tap "$1" "$2"
   shot "$3"
   local changed
   changed=$(differing "$4" 800x480+0+0 "$3" 800x480+0+0)
@@ -133,11 +126,10 @@ stop_server
 
 for manner in 500 garbage stall drop; do
   start "$manner"
-  # Long enough for the first exchanges to go out and fail or hang.
-  sleep 3
+  # The first exchange out, failing or hanging.
+  wait_for_log "Requesting /POST.php" 20
   shot "online_$manner"
-  for _ in 1 2; do xdotool mousemove --window "$window" 400 320 click 4; sleep 0.2; done
-  sleep 1
+  wheel 4 2 400 320
   shot "online_${manner}_zoomed"
   zoomed=$(differing "online_$manner" 800x480+0+0 "online_${manner}_zoomed" 800x480+0+0)
   echo "$manner: zooming changed $zoomed pixels"

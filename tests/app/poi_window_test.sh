@@ -39,22 +39,26 @@ digits() {
 }
 
 start
+expect_page menuMain
 tap 400 170            # Search
+expect_page menuFind
 tap 495 374            # Coordinates
+expect_page pageSearchCoords
 tap 544 31             # Decimal
+expect_page pageSearchCoordsAlt
 tap 452 111; digits 43; tap 84 436; digits 73811   # the Hermitage: 43.73811 N
 tap 452 191; digits 7; tap 84 436; digits 42594    #                7.42594 E
 tap 736 31             # OK: the map centred there
-expect_page pageMap ""
+expect_page pageMap
 expect_box upper_box_turn "Hermitage"
 shot map
 [ "$(colours map 800x480+0+0)" -gt 50 ] || fail "the map page did not open"
-tap 544 324            # "Where" closes the pop-up ...
-tap 400 322            # ... with its message's "OK"
+tap_changes 544 324    # "Where" closes the pop-up ...
+tap_changes 400 322    # ... with its message's "OK"
 # Close enough for the map's own icons (about 200 m to the ruler).
-for _ in $(seq 10); do xdotool mousemove --window "$window" 400 320 click 4; sleep 0.3; done
+wheel 4 10 400 320
 shot zoomed
-tap 285 294            # a POI icon west of the hotel
+tap_changes 285 294    # a POI icon west of the hotel
 expect_box upper_box_turn "Parking Roqueville"
 shot popup
 # The pop-up names the place and offers its information.
@@ -74,7 +78,8 @@ shot info
 
 # Back on the map, a tap on the open sea finds nothing: no Info is offered.
 tap 32 31
-tap 620 110            # the shore past the last houses
+expect_page pageMap
+tap_changes 620 110    # the shore past the last houses
 expect_box upper_box "Nearest street: Avenue Princesse Grace"
 shot sea
 [ "$(differing popup 88x56+404+296 sea 88x56+404+296)" -gt 1000 ] || fail "Info offered where nothing was found"

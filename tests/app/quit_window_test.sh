@@ -14,7 +14,7 @@
 set -euo pipefail
 program=$1
 source "$(dirname "$0")/window_common.sh"
-window_setup "$program" xdotool
+window_setup "$program" xdotool xwd
 
 # Waits for the program to end and fails unless it ended with 0 (or the
 # status given) and wrote the shutdown's last line.
@@ -45,9 +45,9 @@ done
 # SIGHUP and SIGINT on the main menu, with the engine running.
 for signal in HUP INT; do
   start
-  sleep 3
+  expect_page menuMain
   kill -"$signal" "$mirel_pid"
-  ended_cleanly "SIG$signal after 5 s"
+  ended_cleanly "SIG$signal on the main menu"
   grep -q "Quit signal [0-9]* received" "$work/log.txt" || fail "SIG$signal: not logged"
   grep -q "Config was" "$work/log.txt" || fail "SIG$signal: the settings were not looked at"
 done
@@ -68,12 +68,18 @@ grep -q "already running on the data folder" "$work/second.txt" || fail "the sec
 kill -0 "$mirel_pid" 2>/dev/null || fail "the first copy ended"
 echo "a second copy without XDG_RUNTIME_DIR ended at once (status $status)"
 
-# Night mode on the render settings page, "OK", and a kill 5 s later.
+# Night mode on the render settings page, "OK", and a kill once config.xml
+# holds it (10 s at the most).
+expect_page menuMain
 tap 140 359
+expect_page pageSettingsMain
 tap 140 222
-tap 688 360
+expect_page pageRenderSettings
+tap_changes 688 360
 tap 736 31
-sleep 5
+expect_page pageSettingsMain
+night_stored() { grep -q 'name="night_mode" value="1"' "$work/data/config.xml"; }
+wait_until 10 night_stored || true
 kill -9 "$mirel_pid"
 wait "$mirel_pid" 2>/dev/null || true
 mirel_pid=

@@ -31,15 +31,17 @@ for _ in $(seq 600); do
   sleep 0.1
 done
 grep -q "after initInterface" "$work/log.txt" || fail "no start after 60 s"
-window=$(xdotool search --sync --pid "$mirel_pid" | head -n 1)
-[ -n "$window" ] || fail "no window"
+find_window
 grep -q "Can't create atlas file" "$work/log.txt" || fail "the data folder was not read-only: atlas.xml was written"
 
-xdotool mousemove --window "$window" 140 170 click 1
-sleep 2
-xwd -id "$window" -silent >"$work/map.xwd"
-convert "xwd:$work/map.xwd" -crop 800x480+0+0 +repage "$work/readonly-map.png"
-[ -n "$shots" ] && cp "$work/readonly-map.png" "$shots/"
+expect_page menuMain
+tap 140 170
+expect_page pageMap
+wait_for_log "Notice shown: The data folder cannot be written" 10
+# The notice's dialog: a dark box over most of the middle.
+dialog_on() { [ "$(pixels_like "$1" 480x240+160+115 '#2C3A42')" -gt 60000 ]; }
+shot readonly-map
+dialog_on readonly-map || fail "the notice is not on the screen"
 colours=$(convert "$work/readonly-map.png" -format %k info:)
 echo "the map page on a read-only data folder shows $colours colours"
 [ "$colours" -gt 50 ] || fail "the map page shows $colours colours: no map"
@@ -47,24 +49,21 @@ grep -q "Data folder '.*' cannot be written: nothing will be saved" "$work/log.t
   fail "the read-only data folder was not logged"
 
 # The notice: its "OK" closes it, and the map shown again does not repeat it.
-snap() {
-  sleep 1.5
-  xwd -id "$window" -silent >"$work/$1.xwd"
-  convert "xwd:$work/$1.xwd" -crop 800x480+0+0 +repage "$work/$1.png"
-}
 dialog_differs() {
   { compare -metric AE -fuzz 8% "$work/$1.png[500x260+150+110]" "$work/$2.png[500x260+150+110]" null: 2>&1 || true; } |
     cut -d' ' -f1
 }
 cp "$work/readonly-map.png" "$work/notice.png"
-xdotool mousemove --window "$window" 400 321 click 1
-snap closed
-xdotool mousemove --window "$window" 36 31 click 1
-sleep 1
-xdotool mousemove --window "$window" 138 269 click 1
-sleep 1
-xdotool mousemove --window "$window" 140 170 click 1
-snap again
+tap_changes 400 321
+shot closed
+tap_changes 36 31
+tap 138 269
+expect_page menuMain
+tap 140 170
+expect_page pageMap
+shot again
+# A notice shows at the page's first tick, before its first frame.
+[ "$(grep -c "Notice shown" "$work/log.txt")" -eq 1 ] || fail "the notice came again"
 closed=$(dialog_differs notice closed)
 again=$(dialog_differs notice again)
 echo "notice closed: $closed pixels differ; map shown again: $again"

@@ -73,10 +73,11 @@ start() {
 
 plug 0
 start 1
-window=$(xdotool search --sync --pid "$mirel_pid" | head -n 1)
+find_window
 start_recording
 
-# Unplugged for two seconds, then the receiver is back.
+# Two seconds of recording, unplugged for two seconds, then the receiver is
+# back.
 sleep 2
 unplug
 sleep 2
@@ -128,23 +129,27 @@ digits() {
 }
 # The map on the track's first points, 43 deg 44'18" N 7 deg 25'14" E,
 # through the coordinate page; its pop-up closed ("Where", then "OK").
-window=$(xdotool search --sync --pid "$mirel_pid" | head -n 1)
-sleep 1
+find_window
+expect_page menuMain
 tap 400 170
+expect_page menuFind
 tap 495 374
+expect_page pageSearchCoords
 tap 242 111; digits 43; tap 480 111; digits 44; tap 690 111; digits 18
 tap 242 191; digits 7; tap 480 191; digits 25; tap 690 191; digits 14
 tap 736 31
-tap 544 324
-tap 400 322
-for _ in $(seq 10); do xdotool mousemove --window "$window" 400 320 click 4; sleep 0.3; done
+expect_page pageMap
+tap_changes 544 324
+tap_changes 400 322
+wheel 4 10 400 320
 shot track_shown
 # Hidden in the track list (the first row's check), the track leaves the map.
 xdotool key --window "$window" t
-sleep 0.7
+expect_page pageTrackList
 shot track_list
-tap 36 100
+tap_changes 36 100
 tap 32 31
+expect_page pageMap
 shot track_hidden
 drawn=$(differing track_shown 560x200+120+220 track_hidden 560x200+120+220)
 echo "the repaired track: $drawn pixels go with it"

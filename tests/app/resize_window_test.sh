@@ -20,20 +20,18 @@ for _ in $(seq 600); do
   kill -0 "$mirel_pid" 2>/dev/null || fail "the program ended during start-up"
   sleep 0.1
 done
-sleep 1
-window=$(xdotool search --pid "$mirel_pid" | head -n 1)
-[ -n "$window" ] || fail "no window"
+find_window
+expect_page menuMain
+shot_prefix=resize_
 
-# The window's pixels at the given size (WxH), after it settled.
-shot() {
-  sleep 1.5
-  xwd -id "$window" -silent >"$work/$1.xwd"
-  convert "xwd:$work/$1.xwd" -crop "$2+0+0" +repage "$work/$1.png"
-  [ -n "$shots" ] && cp "$work/$1.png" "$shots/resize_$1.png"
-  return 0
-}
+# The window at a new size, once its first frame at that size is drawn
+# (the log names it as a page's first).
+drawn() { grep -c "Page [^ ]* drawn" "$work/log.txt" || true; }
 resize() {
+  local before
+  before=$(drawn)
   xdotool windowsize "$window" "$1" "$2"
+  wait_until 10 eval '[ "$(drawn)" -gt "$before" ]' || fail "nothing was drawn at $1 x $2"
 }
 # Fewer than limit pixels of the region differ between the two pictures.
 same() {
@@ -70,9 +68,9 @@ same menu 800x480+0+0 menu_again 800x480+0+0 100 || fail "the main menu is not t
 # The map page at 1280 x 720: the compass (top-right), the minus button
 # (bottom-right) and the scale's panel (bottom-left) move with their edges.
 resize 1280 720
-sleep 1
 # "Map" tile: proportionally anchored, 16..264 x 80..258 of 800 x 480.
-xdotool mousemove --window "$window" 224 255 click 1
+tap 224 255
+expect_page pageMap
 shot map_big 1280x720
 resize 800 480
 shot map 800x480
@@ -82,9 +80,9 @@ same map 232x8+16+428 map_big 232x8+16+668 20 || fail "the scale's panel did not
 moved map 32x32+748+380 map_big 32x32+748+380 100 || fail "the minus button stayed at its 800 x 480 place"
 # Back at 800 x 480 the map page is as a fresh one: its menu leads to the
 # main menu, drawn as at the start.
-xdotool mousemove --window "$window" 36 32 click 1
-sleep 1
-xdotool mousemove --window "$window" 130 262 click 1
+tap_changes 36 32
+tap 130 262
+expect_page menuMain
 shot back 800x480
 same menu 800x480+0+0 back 800x480+0+0 2000 || fail "the map menu did not lead back to the main menu"
 

@@ -21,8 +21,7 @@ sed -i 's#</actions>#  <action name="pagePathList" key="114"/>\n  <action name="
 
 start
 
-tap() { xdotool mousemove --window "$window" "$1" "$2" click 1; sleep "${3:-1}"; }
-key() { xdotool key --window "$window" "$1" 2>/dev/null; sleep 1; }
+key() { xdotool key --window "$window" "$1" 2>/dev/null; }
 # The pixels of the route's blue.
 route_pixels() {
   convert "$work/$1.png" -fuzz 12% -fill black +opaque '#0044FF' -fill white -opaque '#0044FF' -format '%[fx:int(mean*w*h)]' info:
@@ -37,18 +36,23 @@ wait_for_log() {
   fail "no '$1' in the log"
 }
 
-tap 140 170 2
+tap 140 170
+expect_page pageMap
 # Zoom in on the town, then a route from one tap to another: "To" on the
 # first pop-up starts it, "To" on the second computes it.
-for _ in 1 2 3 4 5 6; do xdotool mousemove --window "$window" 400 320 click 4; sleep 0.3; done
-sleep 1
-tap 470 300
+wheel 4 6 400 320
+tap_changes 470 300
+tap_changes 400 384
+tap_changes 580 190
 tap 400 384
-tap 580 190
-tap 400 384 2
 wait_for_log "Route of [0-9]* m over [0-9]* points (routing mode 1)"
 fastest=$(grep -o "Route of [0-9]* m over [0-9]* points (routing mode 1)" "$work/log.txt" | tail -n 1 | cut -d' ' -f3)
 [ -n "$fastest" ] || fail "no fastest route in the log"
+route_shown() {
+  shot route now
+  [ "$(route_pixels route)" -gt 300 ]
+}
+wait_until 10 route_shown || true
 shot route
 drawn=$(route_pixels route)
 echo "route of $fastest m, $drawn route pixels"
@@ -56,6 +60,7 @@ echo "route of $fastest m, $drawn route pixels"
 
 # Save it from the route files page.
 key r
+expect_page pagePathList
 tap 140 422
 wait_for_log "Route saved as"
 shot saved
@@ -66,37 +71,49 @@ echo "saved $(basename "$saved")"
 
 # Clear it on the map.
 key Escape
-tap 300 300
+expect_page pageMap
+tap_changes 300 300
 tap 296 384
-for _ in $(seq 10); do
-  shot cleared
+# The map polled until the route has gone from it.
+cleared_shown() {
+  shot cleared now
   cleared=$(route_pixels cleared)
-  [ "$cleared" -lt $((drawn / 10)) ] && break
-done
+  [ "$cleared" -lt $((drawn / 10)) ]
+}
+wait_until 10 cleared_shown || true
+shot cleared
+cleared=$(route_pixels cleared)
 echo "after clearing: $cleared route pixels"
 [ "$cleared" -lt $((drawn / 10)) ] || fail "the route was not cleared"
 
 # Load it back: the map shows the route again.
 key r
-tap 660 422 2
+expect_page pagePathList
+tap 660 422
 wait_for_log "Route loaded from"
-for _ in $(seq 10); do
-  shot loaded
+expect_page pageMap
+loaded_shown() {
+  shot loaded now
   loaded=$(route_pixels loaded)
-  [ "$loaded" -gt 300 ] && break
-done
+  [ "$loaded" -gt 300 ]
+}
+wait_until 10 loaded_shown || true
+shot loaded
+loaded=$(route_pixels loaded)
 echo "after loading: $loaded route pixels"
 [ "$loaded" -gt 300 ] || fail "the loaded route is not drawn"
 
 # Shortest distance on the routing settings page, applied with OK; the
 # next route is computed in that mode.
 key o
-tap 444 228
+expect_page pageSetupRouting
+tap_changes 444 228
 shot routing
 tap 732 31
 wait_for_log "Routing settings applied: mode 0"
-tap 525 190
-tap 400 384 2
+expect_page pageMap
+tap_changes 525 190
+tap 400 384
 wait_for_log "(routing mode 0)"
 shot shortest
 line=$(grep -o "Route of [0-9]* m over [0-9]* points (routing mode 0)" "$work/log.txt" | tail -n 1)

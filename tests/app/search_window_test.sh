@@ -63,22 +63,36 @@ top_box_names() {
   wait_until 10 grep -q "Street box upper_box_turn: \"$1\"" "$work/log.txt" || fail "the top box does not name '$1'"
 }
 
+# The search menu from the main menu.
+to_search() {
+  expect_page menuMain
+  tap 400 170            # Search
+  expect_page menuFind
+}
+# Keys typed (the program takes the taps in their order), waited for by
+# the picture they change.
+keys() {
+  local k
+  for k in "$@"; do key ${k/,/ }; done
+}
+
 start
 shot menu
-tap 400 170            # Search
-expect_page menuFind "Search"
+to_search
 shot search_menu
 tap 301 174            # Streets
+expect_page pageFind
 shot find
-key 4 2; key 3 1; key 7 1; key 6 3   # g r i m
+changes keys 4,2 3,1 7,1 6,3   # g r i m
 shot typed
 [ "$(differing find 800x120+0+68 typed 800x120+0+68)" -gt 300 ] || fail "the typed letters do not show"
 tap 736 31             # OK
+expect_page pageResults
 shot results
 tap 300 272            # the third row: "Rue Grimaldi" (two "Chemin de Grima" come first)
 # The choice is written to the history at once: the map page follows it.
 wait_until 20 history_has "Rue Grimaldi" || fail "the street is not in the search history"
-expect_page pageMap ""
+expect_page pageMap
 top_box_names "Rue Grimaldi"
 shot map
 [ "$(convert "$work/map.png" -format %k info:)" -gt 50 ] || fail "the map page shows no map"
@@ -89,12 +103,12 @@ stop
 
 # A restart shows the street in the history.
 start
-tap 400 170            # Search
+to_search
 tap 107 374            # History
 expect_page pageFilterHistory "History"
 shot history
 tap 183 440            # Show
-expect_page pageMap ""
+expect_page pageMap
 top_box_names "Rue Grimaldi"
 shot history_map
 [ "$(convert "$work/history_map.png" -format %k info:)" -gt 50 ] || fail "the history entry did not show the map"
@@ -103,10 +117,12 @@ stop
 
 # An address: the street, then a house of it.
 start
-tap 400 170            # Search
+to_search
 tap 495 174            # Address
-key 9 1; key 0 2; key 9 1; key 0 2; key 8 2   # p a p a l
+expect_page pageFind
+keys 9,1 0,2 9,1 0,2 8,2   # p a p a l
 tap 736 31
+expect_page pageResults
 tap 300 112            # Avenue des Papalins, Fontvieille: it has houses
 # The find page again (its keyboard), not the map: shown under the street
 # step's title, which the chosen street then turns into "Address".
@@ -116,7 +132,7 @@ tap 736 31             # OK with nothing typed lists every house
 expect_page pageResults "Results"
 shot houses
 tap 300 112            # the first house
-expect_page pageMap ""
+expect_page pageMap
 shot house_map
 [ "$(convert "$work/house_map.png" -format %k info:)" -gt 50 ] || fail "the house was not shown on the map"
 house=$(named_like "Avenue des Papalins ")
@@ -129,17 +145,21 @@ stop
 # A pharmacy by its type: every type unchecked, then only "Pharmacy" of the
 # Shopping group.
 start
-tap 400 170
+to_search
 tap 689 174            # Places
-tap 36 96              # "All types" off
-tap 36 380             # Shopping opened: it comes to the top
+expect_page select_poi_types
+tap_changes 36 96      # "All types" off
+tap_changes 36 380     # Shopping opened: it comes to the top
 shot pharmacy_types
-tap 36 380             # Pharmacy
+tap_changes 36 380     # Pharmacy
 tap 736 31             # OK
-key 9 1; key 5 2; key 0 2      # p h a
+expect_page pageFind
+keys 9,1 5,2 0,2       # p h a
 tap 736 31
+expect_page pageResults
 shot pharmacies
 tap 300 112            # the first pharmacy
+expect_page pageMap
 shot pharmacy_map
 pharmacy=$(named_like "Pha")
 named_at_street_level "$pharmacy"
@@ -149,12 +169,15 @@ stop
 
 # A city, zoomed out to the place.
 start
-tap 400 170
+to_search
 tap 107 174            # Cities
-key 6 3; key 8 1; key 5 3; key 2 1; key 4 2   # m o n e g
+expect_page pageFind
+keys 6,3 8,1 5,3 2,1 4,2   # m o n e g
 tap 736 31
+expect_page pageResults
 shot cities
 tap 300 112            # Les Monegetti
+expect_page pageMap
 shot city_map
 named_as_area "Les Monegetti"
 top_box_names "Les Monegetti"
@@ -163,17 +186,20 @@ stop
 
 # A place: the museum by the first letters of its second word.
 start
-tap 400 170
+to_search
 tap 689 174            # Places: the type chooser, every type checked
 expect_page select_poi_types "Choose types"
 shot poi_types
 tap 736 31             # OK
-key 8 1; key 2 3; key 10 1     # o c é
+expect_page pageFind
+changes keys 8,1 2,3 10,1     # o c é
 shot poi_typed
 tap 736 31
+expect_page pageResults
 shot pois
 tap 300 112            # the first row
 wait_until 20 history_has "Musée Océanographique" || fail "the museum was not found"
+expect_page pageMap
 shot poi_map
 named_at_street_level "Musée Océanographique"
 top_box_names "Musée Océanographique"

@@ -13,7 +13,6 @@ source "$(dirname "$0")/window_common.sh"
 window_setup "$program" xwd convert compare xdotool
 rm -rf "$work/data/maps/monaco"
 
-tap() { xdotool mousemove --window "$window" "$1" "$2" click 1; sleep 0.2; }
 # The two pictures differ in more (or, with "same", fewer) pixels than n.
 expect() {
   local n
@@ -21,13 +20,26 @@ expect() {
   echo "$2 -> $3: $n pixels differ"
   if [ "$1" = same ]; then [ "$n" -lt "$4" ] || fail "$5"; else [ "$n" -gt "$4" ] || fail "$5"; fi
 }
-to_main_menu() { tap 36 32; sleep 0.5; tap 130 262; }
-settings_tab() { tap 140 359; [ "$1" = lists ] && tap 594 102; return 0; }
+to_main_menu() {
+  tap_changes 36 32
+  tap 130 262
+  expect_page menuMain
+}
+settings_tab() {
+  expect_page menuMain
+  tap 140 359
+  expect_page pageSettingsMain
+  if [ "$1" = lists ]; then
+    tap 594 102
+    expect_page pageSettingsLists
+  fi
+}
 
 start
 # The map, zoomed in to where a 3D view is pitched.
 tap 140 170
-for _ in $(seq 16); do tap 764 332; done
+expect_page pageMap
+for _ in $(seq 16); do changes_within 2 tap 764 332 || true; done
 shot map_before
 to_main_menu
 
@@ -35,20 +47,26 @@ to_main_menu
 # changes; then night, the field of view one step down, and OK.
 settings_tab main
 tap 140 222
-tap 368 168
-tap 624 232
+expect_page pageRenderSettings
+tap_changes 368 168
+tap_changes 624 232
 tap 736 31
+expect_page pageSettingsMain
 tap 640 31
+expect_page pageMap
 shot map_view
 expect differ map_before map_view 20000 "the other view did not change the map"
 to_main_menu
 settings_tab main
 tap 140 222
-tap 688 360
-tap 368 296
+expect_page pageRenderSettings
+tap_changes 688 360
+tap_changes 368 296
 shot render_changed
 tap 736 31
+expect_page pageSettingsMain
 tap 640 31
+expect_page pageMap
 shot map_night
 expect differ map_view map_night 100000 "night did not change the map"
 
@@ -57,21 +75,25 @@ expect differ map_view map_night 100000 "night did not change the map"
 to_main_menu
 settings_tab lists
 tap 140 194
-tap 384 102
-tap 648 102
+expect_page pois_settings
+tap_changes 384 102
+tap_changes 648 102
 shot pois_changed
 tap 736 31
+expect_page pageSettingsLists
 tap 400 194
-tap 44 168
+expect_page polylines_settings
+tap_changes 44 168
 shot polylines_changed
 tap 736 31
+expect_page pageSettingsLists
 tap 660 194
-tap 760 388
-tap 300 328
-tap 204 448
-xdotool key --window "$window" x
-sleep 0.3
-tap 204 448
+expect_page pageButtonSettings
+tap_changes 760 388
+tap_changes 300 328
+tap_changes 204 448
+changes xdotool key --window "$window" x
+tap_changes 204 448
 shot buttons_changed
 stop
 
@@ -86,15 +108,21 @@ grep -q '<action name="menuMain" key="120" />' "$work/data/skin/buttons.xml" || 
 start
 settings_tab main
 tap 140 222
+expect_page pageRenderSettings
 shot render_again
 expect same render_changed render_again 1500 "the render settings did not come back"
 xdotool key --window "$window" Escape
+expect_page pageSettingsMain
 tap 594 102
+expect_page pageSettingsLists
 tap 140 194
+expect_page pois_settings
 shot pois_again
 expect same pois_changed pois_again 1500 "the POI settings did not come back"
 xdotool key --window "$window" Escape
+expect_page pageSettingsLists
 tap 400 194
+expect_page polylines_settings
 shot polylines_again
 # The check boxes of the first two rows (the tapped row was highlighted).
 for box in 40x40+24+148 40x40+24+204; do
@@ -104,9 +132,11 @@ done
 n=$(differing polylines_again 40x40+24+148 polylines_again 40x40+24+204)
 [ "$n" -gt 200 ] || fail "the first two rows show the same check ($n pixels differ)"
 xdotool key --window "$window" Escape
+expect_page pageSettingsLists
 tap 660 194
-tap 760 388
-tap 300 328
+expect_page pageButtonSettings
+tap_changes 760 388
+tap_changes 300 328
 shot buttons_again
 expect same buttons_changed buttons_again 1500 "the key settings did not come back"
 stop

@@ -26,97 +26,118 @@ sed -i 's|</config>|<var name="atlas" value="maps\\monaco"/>\n<var name="use_tib
 start
 
 shot_prefix=userdata_
+# A tap held for a tenth of a second, as a finger does; what it leads to is
+# waited for after it.
 tap() {
   xdotool mousemove --window "$window" "$1" "$2" mousedown 1
   sleep 0.1
   xdotool mouseup 1
-  sleep "${3:-0.4}"
 }
+# A key of the buttons file, and the page it opens.
 key() {
   xdotool key --window "$window" "$1"
-  sleep 0.5
+  expect_page "$2"
+}
+# "back" on a page, and the page it leads to.
+back() {
+  tap 32 31
+  expect_page "$1"
 }
 
 # The map, zoomed in on Monaco, then the empty track list (no recording
 # yet).
-tap 140 170 1.5
-for _ in $(seq 6); do xdotool mousemove --window "$window" 400 300 click 4; sleep 0.3; done
+tap 140 170
+expect_page pageMap
+wheel 4 6 400 300
 shot map
-key t
+key t pageTrackList
 shot tracks_empty
-tap 32 31
+back pageMap
 
 # A tap on the map: the waypoint and route buttons; "Point" opens the type
 # chooser, whose "OK" without a choice gives the default type.
-tap 400 240
+changes tap 400 240
 shot popup
 tap 256 324
+expect_page select_poi_type
 shot types
 tap 736 31
+expect_page pageWPEdit
 shot editor
 # The name box: the default name is erased and "cafe" typed on the keys.
-tap 412 96
+changes tap 412 96
 shot keyboard
-for _ in $(seq 14); do tap 733 447 0.15; done
 # c, a, f, e (row 3 starts with the two-cell case key: c is its fifth cell).
-for cell in "300 387" "33 327" "233 327" "166 267"; do tap $cell 0.3; done
+type_cafe() {
+  for _ in $(seq 14); do tap 733 447; done
+  for cell in "300 387" "33 327" "233 327" "166 267"; do tap $cell; done
+}
+changes type_cafe
 shot typed
+changes tap 758 31
 tap 758 31
-tap 758 31
+expect_page pageMap
 shot stored
 # The waypoint list shows the new point's type with the point chosen; the
 # recording settings show the stored rule.
-key w
+key w pageWaypointsList
 shot waypoints
-tap 32 31
-key r
+back pageMap
+key r pageTrackingSettings
 shot recording
-tap 32 31
+back pageMap
 # Another tap elsewhere moves the tapped-point mark away; "Where" and the
 # message's "OK" close its buttons. The waypoint stays drawn where it was
 # made.
-tap 600 150
-tap 544 324
-tap 400 322
+changes tap 600 150
+changes tap 544 324
+changes tap 400 322
 shot drawn
 moved=$(differing map 160x100+320+180 drawn 160x100+320+180)
 echo "waypoint: $moved pixels differ around the point"
 [ "$moved" -gt 60 ] || fail "the waypoint is not drawn on the map"
 
 # Recording from the map page shows in the track list.
-tap 764 78
-key t
+changes tap 764 78
+key t pageTrackList
 shot tracks
 rows=$(differing tracks_empty 712x56+8+72 tracks 712x56+8+72)
 echo "track list: $rows pixels of the first row changed"
 [ "$rows" -gt 200 ] || fail "the recording is not listed"
 # The row opens the track editor; "back" leads out.
 tap 400 100
+expect_page pageTrackEdit
 shot track_edit
-tap 32 31
-tap 32 31
-tap 764 78
+back pageTrackList
+back pageMap
+changes tap 764 78
 
 # A start point for the route ("From"), then the favourite "Home" bound to
 # the waypoint through the type and waypoint choosers; "Drive here", "To".
-tap 200 300
-tap 296 388
-key v
+changes tap 200 300
+changes tap 296 388
+key v pageFavorites
 shot favourites
 tap 140 172
+expect_page select_poi_type
 shot used_types
-tap 360 100
+changes tap 360 100
 tap 736 31
+expect_page select_waypoint
 shot choose_waypoint
-tap 360 156
+changes tap 360 156
 tap 736 31
+expect_page pageFavorites
 shot favourite_bound
 tap 140 172
+expect_page pageFvDlg
 shot favourite
 grep -c "Route computed" "$work/log.txt" >"$work/routes_before" || true
-tap 140 232 1.5
+tap 140 232
+expect_page pageMap
 shot drive
-tap 400 388 2
+tap 400 388
+wait_until 20 eval '[ "$(grep -c "Route computed" "$work/log.txt")" -gt "$(cat "$work/routes_before")" ]' || true
 shot route
 before=$(cat "$work/routes_before")
 after=$(grep -c "Route computed" "$work/log.txt" || true)

@@ -85,9 +85,8 @@ launch() {
     kill -0 "$mirel_pid" 2>/dev/null || fail "the program ended during start-up"
     sleep 0.1
   done
-  sleep 1
-  window=$(xdotool search --pid "$mirel_pid" | head -n 1)
-  [ -n "$window" ] || fail "no window"
+  find_window
+  expect_page menuMain
 }
 # Keys of the find keyboard (12 x 5 cells from y 196).
 key() {
@@ -98,52 +97,73 @@ key() {
 # 1. The main menu; the GPS tile, its setup page, the port search.
 launch 1
 shot 1-menu
-tap 660 170 1.5        # GPS
-tap 715 31 1.5         # its setup page
+tap 660 170            # GPS
+expect_page pageGPS
+tap 715 31             # its setup page
+expect_page pageSetupGPS
 tap 195 428            # search the ports
 wait_for_log "GPS search done. GPS found" 60
-shot 1-gps-found 0.5
-tap 436 348 2          # on
-tap 732 31 2           # ok
-shot 1-gps-info
+shot 1-gps-found
+tap 436 348            # on
+wait_for_log "GPS port set\|Enabling GPS" 20
+tap 732 31             # ok
+expect_page pageGPS
+shot 1-gps-info now
 xdotool key --window "$window" Escape
-sleep 1
+expect_page menuMain
 shot 1-menu-again
 [ "$(differing 1-menu 800x480+0+0 1-menu-again 800x480+0+0)" -lt 20000 ] || fail "Escape did not lead back to the main menu"
 
 # 2. The street by taps, then "To".
 tap 400 170            # Search
+expect_page menuFind
 tap 301 174            # Streets
-key 4 2; key 3 1; key 7 1; key 6 3   # g r i m
+expect_page pageFind
+grim() { key 4 2; key 3 1; key 7 1; key 6 3; }
+changes grim
 shot 2-typed
 tap 736 31             # OK
+expect_page pageResults
 shot 2-results
 tap 300 272            # Rue Grimaldi
+expect_page pageMap
 shot 2-map
 [ "$(convert "$work/2-map.png" -format %k info:)" -gt 50 ] || fail "the map page did not open"
-tap 390 380 2          # To
+tap 390 380            # To
 wait_for_log "Route computed" 20
 # Zoomed in to the streets by the wheel.
-for _ in $(seq 11); do xdotool mousemove --window "$window" 400 300 click 4; sleep 0.3; done
+wheel 4 11 400 300
+route_shown() {
+  shot 2-route now
+  [ "$(pixels_like 2-route 800x480+0+0 "#0040FF")" -gt 300 ]
+}
+wait_until 10 route_shown || true
 shot 2-route
 route=$(pixels_like 2-route 800x480+0+0 "#0040FF")
 echo "route: $route pixels of the route colour"
 [ "$route" -gt 300 ] || fail "no route was drawn"
 # The route files page: the map's menu, its last item, the main menu's
 # Search, the lists tab, Routes.
-tap 36 32
+tap_changes 36 32
 shot 3-map-menu
-tap 138 270 1.5        # the main menu
-tap 400 170 1.5        # Search
-tap 704 31 1.5         # My lists
-tap 138 374 1.5        # Routes
+tap 138 270            # the main menu
+expect_page menuMain
+tap 400 170            # Search
+expect_page menuFind
+tap 704 31             # My lists
+expect_page pageLists
+tap 138 374            # Routes
+expect_page pagePathList
 shot 3-route-files
 tap 140 422            # save
 wait_for_log "Route saved as" 10
 shot 3-route-saved
 tap 32 31              # back to the lists
-tap 662 374 1.5        # the main menu
-tap 140 170 2          # the map
+expect_page pageLists
+tap 662 374            # the main menu
+expect_page menuMain
+tap 140 170            # the map
+expect_page pageMap
 saved=$(find "$work/data/maps/monaco" -maxdepth 1 -name '*.kvp' ! -name path.kvp | head -n 1)
 [ -n "$saved" ] || fail "no route file was written"
 "$route_atlas" "$work/data/maps/monaco" --path "$saved" --data "$work/data" >"$work/route.txt" ||
@@ -152,41 +172,58 @@ head -n 1 "$work/route.txt"
 grep "^manoeuvre" "$work/route.txt" | tr '\n' ' '; echo
 
 # 3. REC, then the receiver drives; "GPS" makes the map follow the car.
-tap 763 78 1
+tap_changes 763 78
 shot 3-rec
 touch "$work/control/go"
 wait_progress driving 10
-tap 164 323 1
-shot 3-driving 2
-shot 3-following 1
+# "GPS": from then on the map moves with the car, polled until it has.
+tap 164 323
+shot 3-driving now
+following() {
+  shot 3-following now
+  [ "$(differing 3-driving 800x300+0+100 3-following 800x300+0+100)" -gt 5000 ]
+}
+wait_until 10 following || true
 [ "$(differing 3-driving 800x300+0+100 3-following 800x300+0+100)" -gt 5000 ] || fail "the map does not follow the car"
 # 4. On the way: a waypoint by a tap just ahead of the followed car,
 # "Point", the type chooser's "OK", the editor with the proposed name, "OK".
 wait_progress marked 120
-tap 400 300 0.1
-shot 4-popup 0.3
+shot 4-before now
+tap 400 300
+popup_shown() {
+  shot 4-popup now
+  [ "$(differing 4-before 88x56+212+296 4-popup 88x56+212+296)" -gt 1000 ]
+}
+wait_until 5 popup_shown || true
 tap 256 324
+expect_page select_poi_type
 tap 736 31
-shot 4-waypoint 0.3
+expect_page pageWPEdit
+shot 4-waypoint
 tap 758 31
-shot 4-guidance 0.5
-arrow=$(pixels_like 4-guidance 80x80+16+80 "#FFFFFF")
-streets=$(differing 2-route 560x60+84+6 4-guidance 560x60+84+6)
+expect_page pageMap
+guidance_shown() {
+  shot 4-guidance now
+  arrow=$(pixels_like 4-guidance 80x80+16+80 "#FFFFFF")
+  streets=$(differing 2-route 560x60+84+6 4-guidance 560x60+84+6)
+  [ "$arrow" -gt 200 ] && [ "$streets" -gt 500 ]
+}
+wait_until 10 guidance_shown || true
 echo "driving: $arrow white pixels in the turn arrow, $streets changed in the street boxes"
 [ "$arrow" -gt 200 ] || fail "no turn arrow while driving"
 [ "$streets" -gt 500 ] || fail "the street boxes do not name the streets driven"
 
 # 5. Off the route by 200 m and back.
 wait_progress detour 120
-shot 5-detour 2
+shot 5-detour now
 wait_progress rejoined 90
 wait_for_log "rebuildPath done" 20
 shot 5-rebuilt
 # 6. The arrival.
 wait_progress arrived 180
-shot 6-finish 0.5
+shot 6-finish now
 wait_for_log "navi event:ArriveLastPoint" 10
-sleep 4
+# The car stopped and the followed view with it.
 shot 6-arrived
 
 # The phrases as the sound player logged them (the disk audio driver's
@@ -329,7 +366,8 @@ kill "$talker_pid" 2>/dev/null || true
 wait "$talker_pid" 2>/dev/null || true
 talker_pid=
 launch 2
-tap 140 170 2
+tap 140 170
+expect_page pageMap
 shot 7-restarted
 # The tilted view of a followed car shifts whole rows of pixels for a few
 # metres of difference: the pictures are compared at a tenth of their size.

@@ -5,6 +5,10 @@
 # writes the number it took) and cleans everything up on exit. The test
 # sets $mirel_pid for the program it starts. The screen is 1024 x 768
 # unless $window_screen names another (WIDTHxHEIGHTxDEPTH).
+# Nothing here pauses for the program to answer: a test waits for what it
+# expects, a page by its log lines (expect_page), anything else by its log
+# line (wait_for_log) or by the picture (tap_changes, or a check polled with
+# wait_until), each bounded by a time-out.
 window_setup() {
   local program=$1
   shift
@@ -63,11 +67,19 @@ wait_for_log() {
 last_page() {
   grep -o 'Page [^ ]* shown, titled ".*"' "$work/log.txt" 2>/dev/null | tail -n 1 || true
 }
-page_is() { [ "$(last_page)" = "Page $1 shown, titled \"$2\"" ]; }
-# Fails unless the page NAME with the title TITLE is (or soon becomes) the
-# one on the screen.
+# True when the page NAME (titled TITLE, when one is given) is the one shown
+# last and its first frame is drawn: the log's last page line is "Page NAME
+# drawn", after its "Page NAME shown, titled ...".
+page_is() {
+  local lines
+  lines=$(grep -oE 'Page [^ ]+ (shown, titled ".*"|drawn)' "$work/log.txt" 2>/dev/null | tail -n 2) || return 1
+  [ "$lines" = "Page $1 shown, titled \"${2-}\""$'\n'"Page $1 drawn" ] && return 0
+  [ $# -lt 2 ] && [[ "$lines" == "Page $1 shown, titled "*$'\n'"Page $1 drawn" ]]
+}
+# Fails unless the page NAME (with the title TITLE, when given) is, or soon
+# becomes, the one on the screen, drawn.
 expect_page() {
-  wait_until 10 page_is "$1" "$2" || fail "the page shown is '$(last_page)', not $1 titled \"$2\""
+  wait_until 20 page_is "$@" || fail "the page shown is '$(last_page)', not $1${2+ titled \"$2\"}"
 }
 
 # Runs a check (a command and its arguments) until it holds, for some
@@ -83,9 +95,9 @@ wait_until() {
   return 1
 }
 
-# The program started in the work folder, its window found: a copy still
-# closing may hold the single-instance lock for a moment, so a start that
-# ends at once is tried again.
+# The program started in the work folder, its window found and its first
+# page drawn: a copy still closing may hold the single-instance lock for a
+# moment, so a start that ends at once is tried again.
 start() {
   local attempt
   for attempt in 1 2 3; do
@@ -99,12 +111,22 @@ start() {
     done
     wait "$mirel_pid" 2>/dev/null || true
     mirel_pid=
-    sleep 1
+    sleep 0.5
   done
   [ -n "$mirel_pid" ] || fail "the program ended during start-up"
-  sleep 2
-  window=$(xdotool search --pid "$mirel_pid" | head -n 1)
-  [ -n "$window" ] || fail "no window"
+  find_window
+  wait_for_log "Page [^ ]* drawn" 30
+}
+# Sets window to the program's window once it is on the screen.
+find_window() {
+  window=
+  for _ in $(seq 300); do
+    window=$(xdotool search --onlyvisible --pid "$mirel_pid" 2>/dev/null | head -n 1 || true)
+    [ -n "$window" ] && return 0
+    kill -0 "$mirel_pid" 2>/dev/null || fail "the program ended before its window showed"
+    sleep 0.1
+  done
+  fail "no window"
 }
 # A quit request, which must end the program with 0.
 stop() {
@@ -112,13 +134,35 @@ stop() {
   wait "$mirel_pid" || fail "exit code $? after a quit request"
   mirel_pid=
 }
+
+# The window into FILE once two captures a tenth of a second apart agree
+# (the program has drawn its answer), for 10 s at the most; false when the
+# picture kept changing (a car driving), whose last capture is kept.
+settle() {
+  local file=$1 previous
+  previous="$file.previous"
+  xwd -id "$window" -silent >"$previous"
+  for _ in $(seq 100); do
+    sleep 0.1
+    xwd -id "$window" -silent >"$file"
+    cmp -s "$file" "$previous" && { rm -f "$previous"; return 0; }
+    mv "$file" "$previous"
+  done
+  mv "$previous" "$file"
+  return 1
+}
 # The window as NAME.png in the work folder, and in the screenshot folder
-# (prefixed with shot_prefix) when the test was given one, after SECONDS
-# (1.5 unless given) for the window to settle.
+# (prefixed with shot_prefix) when the test was given one, once the picture
+# is still; with "now" as it is at once (a moving picture), with WxH the
+# size of the window (800x480 unless given).
 shot() {
-  sleep "${2:-1.5}"
-  xwd -id "$window" -silent >"$work/$1.xwd"
-  convert "xwd:$work/$1.xwd" -crop 800x480+0+0 +repage "$work/$1.png"
+  local size=800x480
+  case "${2:-}" in
+    now) xwd -id "$window" -silent >"$work/$1.xwd" ;;
+    *x*) size=$2 && settle "$work/$1.xwd" || true ;;
+    *) settle "$work/$1.xwd" || true ;;
+  esac
+  convert "xwd:$work/$1.xwd" -crop "$size+0+0" +repage "$work/$1.png"
   [ -n "$shots" ] && cp "$work/$1.png" "$shots/${shot_prefix:-}$1.png"
   return 0
 }
@@ -131,11 +175,41 @@ pixels_like() {
   convert "$work/$1.png" -crop "$2" +repage -fuzz 12% -fill black +opaque "$3" -fill white -opaque "$3" \
     -format "%[fx:int(mean*w*h+0.5)]" info:
 }
-# A tap at a point of the window, then SECONDS (0.7 unless given) for the
-# program to answer.
+# A tap at a point of the window. It does not wait: the test waits for what
+# the tap leads to (expect_page, wait_for_log, tap_changes).
 tap() {
   xdotool mousemove --window "$window" "$1" "$2" click 1
-  sleep "${3:-0.7}"
+}
+# True when the window differs from the capture NAME.xwd in the work folder.
+window_differs() {
+  xwd -id "$window" -silent >"$work/.now.xwd"
+  ! cmp -s "$work/.now.xwd" "$work/$1.xwd"
+}
+# Runs a command (a tap, a key) that changes the picture, then waits until
+# the window differs from before it and is still again; fails when it did
+# not change within 10 s.
+changes() {
+  changes_within 10 "$@" || fail "the screen did not change after: $*"
+}
+# The same for a command that may change nothing (a zoom at the end of the
+# scale): false when the picture did not change within SECONDS.
+changes_within() {
+  local seconds=$1
+  shift
+  settle "$work/.before.xwd" || true
+  "$@"
+  wait_until "$seconds" window_differs .before || return 1
+  settle "$work/.after.xwd" || true
+}
+# A tap that changes the picture (a box ticked, a list paged), waited for.
+tap_changes() { changes tap "$@"; }
+# COUNT notches of the wheel (BUTTON 4 zooms in, 5 out) at a point of the
+# map (its middle unless given), each drawn before the next: a notch at the
+# end of the scale changes nothing and is not waited for long.
+wheel() {
+  for _ in $(seq "$2"); do
+    changes_within 2 xdotool mousemove --window "$window" "${3:-400}" "${4:-260}" click "$1" || true
+  done
 }
 
 # Waits SECONDS at the most for FILE to grow past its size now (a recording
@@ -167,9 +241,10 @@ start_failing() {
 # Taps the map page's REC (behind the map menu's panel, as a driver does)
 # and waits for its track file: sets track.
 start_recording() {
-  xdotool mousemove --window "$window" 140 170 click 1
-  sleep 1
-  xdotool mousemove --window "$window" 763 78 click 1
+  expect_page menuMain
+  tap 140 170
+  expect_page pageMap
+  tap 763 78
   wait_until 10 eval 'ls "$work"/tracks/*.kvt >/dev/null 2>&1' || true
   track=$(ls "$work"/tracks/*.kvt 2>/dev/null | head -n 1)
   [ -n "$track" ] || fail "REC made no track file"

@@ -37,7 +37,7 @@ start() {
 
 start
 wait_for_log "after initInterface" 60
-sleep 1
+wait_for_log "Page menuMain drawn" 30
 start_colours=$(screenshot start)
 echo "colours of the start page: $start_colours"
 [ "$start_colours" -gt 8 ] || fail "the start page shows $start_colours colours"
@@ -52,7 +52,7 @@ set -e
 [ "$second" -eq 255 ] || fail "the second copy returned $second"
 grep -q "mirel is already running: its window was brought forward" "$work/second.txt" ||
   fail "the second copy said: $(cat "$work/second.txt")"
-sleep 0.5
+wait_for_log "Restoring from tray" 10
 if tail -n +"$((lines + 1))" "$work/log.txt" | grep -v "Restoring from tray" | grep -q .; then
   fail "the second copy wrote to the log"
 fi

@@ -478,11 +478,16 @@ TEST(SearchPages, FilterLevelsChainHistoryAndClear) {
     EXPECT_EQ(filterLabels(r.filter),
               (std::vector<std::u16string>{u"Demoland", u"Westshire", u"Linden District", u"Linden"}));
     EXPECT_EQ(r.filter->chain()->size(), 2u);
-    // A region under the country picked before: the city leaves the chain.
-    r.filter->childClicked("region");
-    EXPECT_EQ(r.search->kind(), TextSearch::RegionsKind);
-    EXPECT_EQ(r.search->filterLevel(), 1u);
-    r.find->childClicked("back");
+    // A region or a district under the country picked before: the city
+    // leaves the chain.
+    for (const auto& [button, kind] :
+         {std::pair{"region", TextSearch::RegionsKind}, {"neigh", TextSearch::DistrictsKind}}) {
+        r.filter->childClicked(button);
+        EXPECT_EQ(r.active(), "pageFind") << button;
+        EXPECT_EQ(r.search->kind(), kind) << button;
+        EXPECT_EQ(r.search->filterLevel(), 1u) << button;
+        r.find->childClicked("back");
+    }
     pick(r, "region", u"wes");
     ASSERT_EQ(r.filter->chain()->size(), 2u);
     EXPECT_EQ(r.filter->chain()->back().level, 2u);

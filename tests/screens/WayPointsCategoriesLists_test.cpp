@@ -55,6 +55,10 @@ TEST(WayPointsCategoriesLists, RebuildSelectAndFollowTheProvider) {
     {
         Screens::WayPointsCategoriesSingleSelectList list(*widget, provider);
         ASSERT_EQ(provider.listeners.size(), 1u);
+        // Shown before any point is sorted in, it lists the categories.
+        list.refresh();
+        EXPECT_EQ(list.groupCount(), 2);
+        EXPECT_EQ(dynamic_cast<fdStatic*>(widget->rowWidget(1)->findChild("group_text"))->text(), u"Work");
         list.rebuildAll();
         ASSERT_EQ(list.groups().size(), 2u);
         EXPECT_EQ(list.groups()[1].items.size(), 2u); // the deleted point is left out

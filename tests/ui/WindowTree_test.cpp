@@ -2,6 +2,7 @@
 #include "ui/fdPage.h"
 #include "ui/fdStatic.h"
 
+#include "core/TempSurface.h"
 #include "core/Text.h"
 #include "tests/support/CaptureLogger.h"
 #include "tests/ui/UiTestSupport.h"
@@ -193,6 +194,14 @@ TEST(WindowTree, PagesActivateGoBackAndCommonCommands) {
     EXPECT_FALSE(one->visible());
     EXPECT_TRUE(two->visible());
     EXPECT_EQ(ui.history(), std::vector<fdPage*>{one});
+    // Each showing names its page once, and its first frame once.
+    TempSurface scratch(32, sdl.screen->format->Rmask, sdl.screen->format->Gmask, sdl.screen->format->Bmask, 0);
+    EXPECT_EQ(log.count("Page two shown, titled \"\""), 1u);
+    EXPECT_EQ(log.count("Page two drawn"), 0u);
+    for (int i = 0; i < 2; ++i)
+        ui.draw(sdl.screen, scratch, true);
+    EXPECT_EQ(log.count("Page two drawn"), 1u);
+    EXPECT_EQ(log.count("Page one drawn"), 0u);
 
     two->childClicked("back");
     EXPECT_EQ(ui.activePage(), one);
@@ -205,6 +214,16 @@ TEST(WindowTree, PagesActivateGoBackAndCommonCommands) {
     EXPECT_EQ(ui.activePage(), one);
     EXPECT_FALSE(ui.keyDown(SDLK_ESCAPE)) << "nowhere to go back to";
     EXPECT_EQ(ui.activePage(), one);
+    ui.draw(sdl.screen, scratch, true);
+    ui.goToPage(two);
+    ui.draw(sdl.screen, scratch, true);
+    EXPECT_EQ(log.count("Page one drawn"), 1u);
+    EXPECT_EQ(log.count("Page two drawn"), 2u);
+    // A resized window draws the page anew.
+    ui.setRect(0, 0, 1280, 720);
+    ui.draw(sdl.screen, scratch, true);
+    EXPECT_EQ(log.count("Page two drawn"), 3u);
+    ui.goBack();
 
     ui.goToPageByName("nowhere");
     ui.goToPageByName("nowhere");
