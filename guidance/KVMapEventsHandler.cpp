@@ -200,7 +200,10 @@ void KVMapEventsHandler::onFix(bool valid, const Positioning::Fix& fix) {
             m_fix.unitsPerMetre = Map::Projection::unitsPerMeterAt({fix.x, fix.y});
             const float h = fix.heading * std::numbers::pi_v<float> / 180.0f;
             const float v = fix.speed * m_fix.unitsPerMetre;
-            m_fix.velocity = {std::sin(h) * v, std::cos(h) * v};
+            // Without a course the car's way is not known: moved ahead
+            // northwards, the point would lie beside its road.
+            m_fix.velocity =
+                fix.courseKnown ? Map::LocalPoint{std::sin(h) * v, std::cos(h) * v} : Map::LocalPoint{};
         }
         m_fix.projected = {static_cast<std::int32_t>(static_cast<float>(fix.x) + m_fix.velocity.x * m_gpsLatency + 0.5f),
                            static_cast<std::int32_t>(static_cast<float>(fix.y) + m_fix.velocity.y * m_gpsLatency + 0.5f)};
@@ -308,7 +311,7 @@ void KVMapEventsHandler::guidanceStep(const FixState& fix) {
     if (!m_navi.running()) return;
     const Positioning::CarState car = m_tracker.carState();
     if (fix.valid && car.valid) {
-        m_navi.setCourse(fix.fix.heading);
+        m_navi.setCourse(courseOf(fix));
         m_navi.onPosition(car, fix.fix.speed);
     } else {
         m_navi.stop();
@@ -322,7 +325,7 @@ void KVMapEventsHandler::startNavigation() {
     const FixState fix = fixState();
     const Positioning::CarState car = m_tracker.carState();
     if (fix.valid && car.valid) {
-        m_navi.setCourse(fix.fix.heading);
+        m_navi.setCourse(courseOf(fix));
         m_navi.start(car, fix.fix.speed);
     }
 }
@@ -362,7 +365,10 @@ void KVMapEventsHandler::rebuildPath() {
     Map::Routing::RoadBinding bound;
     PathPoint start;
     if (!nearestRoadPoint(m_atlas, car.position.toGlobal(), start, bound)) return;
-    if (Map::Routing::roadFlag10(m_atlas, bound)) {
+    // The way the car may leave its road comes from the receiver's course
+    // of the last fix; a fix without one leaves both ways open (its heading
+    // of 0 would send the route north).
+    if (courseOf(fixState()) && Map::Routing::roadFlag10(m_atlas, bound)) {
         start.allowForward = m_tracker.isAlongHeading(bound.roadHeading) ? 1 : 0;
         start.allowBackward = m_tracker.isAgainstHeading(bound.roadHeading) ? 1 : 0;
     }

@@ -28,6 +28,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 
 namespace Map {
 class KVAtlas;
@@ -151,6 +152,11 @@ private:
         Map::LocalPoint velocity; // global units per second
         Map::Point projected;
     };
+    // The receiver's course, degrees; none without a fix or a course.
+    static std::optional<float> courseOf(const FixState& fix) {
+        if (!fix.valid || !fix.fix.courseKnown) return std::nullopt;
+        return fix.fix.heading;
+    }
     FixState fixState() const;
     void approachStep(const FixState& fix);
     void guidanceStep(const FixState& fix);

@@ -88,6 +88,7 @@ Positioning::Fix gpsFix(double east, double north, float heading, float speed) {
     fix.x = p.x;
     fix.y = p.y;
     fix.heading = heading;
+    fix.courseKnown = true;
     fix.speed = speed;
     fix.hdop = 1.0f;
     return fix;
@@ -157,6 +158,24 @@ TEST_F(Town_, MovingBackwardsIsLoggedWhenItBegins) {
     EXPECT_EQ(backwards, 1u);
 }
 
+// A receiver that sends no course (GGA alone, an RMC with an empty course
+// field) leaves the fix's heading at 0. Taken as a course, that north lay
+// across the route, and the car driven back against it was never found
+// doing so.
+TEST_F(Town_, AFixWithoutACourseHasNone) {
+    for (double east = -900; east <= -750; east += 15) drive(east, 0, 90, 15);
+    for (double east = -765; east >= -900; east -= 15) {
+        Positioning::Fix fix = gpsFix(east, 0, 0, 15);
+        fix.courseKnown = false;
+        handler->onFix(true, fix);
+        for (int i = 0; i < 10; ++i, clock.ticks += 100) {
+            Positioning::CarStateLock::Unit unit(handler->lock());
+            handler->onFrame();
+        }
+    }
+    EXPECT_TRUE(log.contains("navi event:BackwardMove"));
+}
+
 // A route the program computes across Monaco, with what a handler needs
 // beside it: the shortest one, which keeps to the small streets with their
 // hairpins and roundabouts (the fastest takes the boulevards).
@@ -200,6 +219,7 @@ int driveAlong(KVMapEventsHandler& handler, const Path& driven, double step, flo
         fix.y = p.y;
         fix.speed = speed;
         fix.heading = car.heading * 180.0f / 3.14159265f;
+        fix.courseKnown = true;
         fix.hdop = 1.0f;
         handler.onFix(true, fix);
         for (int i = 0; i < frames; ++i) {
@@ -283,6 +303,7 @@ TEST(MonacoDrive, ANoisyDriveStaysOnTheRoute) {
             fix.y = p.y + static_cast<std::int32_t>(noise(random) * unitsPerMetre);
             fix.speed = 12.0f;
             fix.heading = car.heading * 180.0f / 3.14159265f;
+            fix.courseKnown = true;
             fix.hdop = 1.0f;
             handler.onFix(true, fix);
             for (int i = 0; i < 10; ++i) {

@@ -108,6 +108,7 @@ struct Drive {
             // A receiver's course is the way it came over the last second:
             // in a bend, the chord.
             fix.heading = car.heading * 180.0f / 3.14159265f;
+            fix.courseKnown = true;
             if (last && !(*last == p))
                 fix.heading = static_cast<float>(std::fmod(
                     std::atan2(double(p.x) - last->x, double(p.y) - last->y) * 180.0 / 3.14159265358979 +
@@ -284,6 +285,7 @@ TEST(RouteFollowing, ADetourIsOneRebuild) {
                     fix.speed = TownSpeed;
                     fix.heading = static_cast<float>(
                         std::fmod((right * 180.0 / 3.14159265358979) + leg * 180.0, 360.0));
+                    fix.courseKnown = true;
                     fix.hdop = 1.0f;
                     d.handler->onFix(true, fix);
                     for (int i = 0; i < 10; ++i) {
