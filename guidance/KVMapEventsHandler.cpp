@@ -8,7 +8,6 @@
 #include "render/RenderStyles.h"
 #include "routing/RouteComputation.h"
 
-#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <numbers>
@@ -250,12 +249,12 @@ void KVMapEventsHandler::onFrame() {
     }
     approachStep(fix);
     guidanceStep(fix);
-    // A new route the car has followed some way was heeded; one it left
-    // again at once was not, and the next waits the longer.
-    if (m_unheededRebuilds != 0 && m_navi.running() && !m_navi.outOfPath() &&
-        m_navi.distFromStart() >= HeededMetres)
-        m_unheededRebuilds = 0;
-    if (m_rebuildRequested && (!m_rebuildTried || m_clock.ticksMs() - m_lastRebuildMs >= rebuildPauseMs()))
+    // A route followed some way: the next new route is announced in words
+    // again.
+    if (m_rebuildWordsSaid && m_navi.running() && !m_navi.outOfPath() &&
+        m_navi.distFromStart() >= FollowedMetres)
+        m_rebuildWordsSaid = false;
+    if (m_rebuildRequested && (!m_rebuildTried || m_clock.ticksMs() - m_lastRebuildMs >= RebuildPauseMs))
         rebuildPath();
     // A new route the car was not yet on was announced without its turn:
     // the turn is said once the car is on it, or its warnings, dropped as
@@ -385,28 +384,28 @@ void KVMapEventsHandler::rebuildPath() {
     }
     m_route.removePassedLeg(passed);
     m_route.prependPath(rebuilt);
-    m_unheededRebuilds = std::min(m_unheededRebuilds + 1, 2);
     Log::log(Log::Normal, "rebuildPath done");
     const FixState fix = fixState();
     approachStep(fix);
     guidanceStep(fix);
     applyPendingRoute();
     if (!naviSoundsOn()) return;
-    Phrase phrase{Voice::RouteRebuilt};
+    // A driver who takes a way of their own gets a new route every few
+    // seconds: "route rebuilt" is said for the first of them, each new
+    // route's next turn for every one.
+    const bool words = !m_rebuildWordsSaid;
+    Phrase phrase;
+    if (words) phrase.push_back(Voice::RouteRebuilt);
     const bool withManeuver = appendManeuverPhrase(phrase, m_navi, m_sound);
     // What plays, or waits to play, speaks of the route just replaced: the
     // new one is said over it, or a long phrase about turns no longer ahead
     // would keep the driver from hearing the new route and its next turn.
     m_pending.clear();
-    m_sound->playOver(withManeuver ? 4 : 2, 4, phrase);
+    if (!phrase.empty() && m_sound->playOver(withManeuver ? 4 : 2, 4, phrase) && words)
+        m_rebuildWordsSaid = true;
     m_rebuildSpoken = withManeuver;
     m_rebuildTurnPassed = false;
     m_sayManeuverOnRoute = !withManeuver;
-}
-
-std::uint32_t KVMapEventsHandler::rebuildPauseMs() const {
-    static constexpr std::uint32_t pauses[] = {RebuildPauseMs, UnheededPauseMs, UnheededAgainPauseMs};
-    return pauses[m_unheededRebuilds];
 }
 
 void KVMapEventsHandler::applyPendingRoute() {

@@ -187,15 +187,11 @@ private:
     // (they all start the road's own way) within a few frames, and was
     // given a new one twice a second. The request waits out the pause.
     static constexpr std::uint32_t RebuildPauseMs = 3000;
-    // A driver who leaves the new route too (a detour of their own, the
-    // new route ignored) was given another every few seconds: after one
-    // new route left within HeededMetres the next waits UnheededPauseMs,
-    // after two UnheededAgainPauseMs, until a route is followed again.
-    static constexpr std::uint32_t HeededMetres = 100;
-    static constexpr std::uint32_t UnheededPauseMs = 20000;
-    static constexpr std::uint32_t UnheededAgainPauseMs = 60000;
-    int m_unheededRebuilds = 0; // 0 to 2
-    std::uint32_t rebuildPauseMs() const;
+    // "Route rebuilt" was said, and the car has not followed a route
+    // FollowedMetres since: the next new routes are told by their turn
+    // alone.
+    static constexpr std::uint32_t FollowedMetres = 100;
+    bool m_rebuildWordsSaid = false;
     bool m_rebuildTried = false;
     std::uint32_t m_lastRebuildMs = 0;
     bool m_lastRoadValid = false;

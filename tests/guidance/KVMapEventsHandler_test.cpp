@@ -488,10 +488,10 @@ TEST_F(Town_, RebuildRequestsFollowTheEvents) {
 // The frame's rebuilds come three seconds apart at least: a car driven
 // against a one-way street leaves every route rebuilt for it at once (they
 // start the road's own way) and was given a new one twice a second. The
-// request waits out the pause; being back on the route cancels it. A new
-// route the car never followed (it stands) makes the next wait 20 s, a
-// second one 60 s.
-TEST_F(Town_, RebuildsComeApartAndWaitLongerWhenNotFollowed) {
+// request waits out the pause; being back on the route cancels it. Each new
+// route names its turn; "route rebuilt" is said for the first of them only,
+// until the car has followed a route 100 m.
+TEST_F(Town_, RebuildsComeThreeSecondsApartAndSayRebuiltOnce) {
     for (double east = -900; east <= -600; east += 15) drive(east, 0, 90, 15);
     drive(-600, 0, 90, 0);
     ASSERT_TRUE(handler->navi().running());
@@ -502,23 +502,66 @@ TEST_F(Town_, RebuildsComeApartAndWaitLongerWhenNotFollowed) {
         ASSERT_TRUE(unit);
         handler->onFrame();
     };
-    const std::uint32_t start = clock.ticks;
-    const struct {
+    const auto said = [&](std::int32_t id) {
+        return std::count_if(sounds.played.begin(), sounds.played.end(), [&](const auto& p) {
+            return std::find(p.second.begin(), p.second.end(), id) != p.second.end();
+        });
+    };
+    struct Row {
         std::uint32_t atMs;
         int event; // -1: none
         std::size_t rebuilds;
         bool requested;
-    } rows[] = {{0, OutOfPath, 1, false},     {500, OutOfPath, 1, true},   {2900, -1, 1, true},
-                {19900, -1, 1, true},        {20000, -1, 2, false},       {20100, OutOfPath, 2, true},
-                {21000, BackToPath, 2, false}, {79900, OutOfPath, 2, true}, {80000, -1, 3, false},
-                {80100, OutOfPath, 3, true},  {139900, -1, 3, true},       {140000, -1, 4, false}};
-    for (const auto& row : rows) {
-        clock.ticks = start + row.atMs;
-        if (row.event >= 0) handler->onNaviEvent(row.event, handler->navi(), nullptr);
-        frame();
-        EXPECT_EQ(rebuilds(), row.rebuilds) << row.atMs;
-        EXPECT_EQ(handler->rebuildRequested(), row.requested) << row.atMs;
-    }
+        long rebuiltWords;
+    };
+    const auto run = [&](std::initializer_list<Row> rows) {
+        const std::uint32_t start = clock.ticks;
+        const long turnsBefore = said(Voice::In) - static_cast<long>(rebuilds());
+        for (const Row& row : rows) {
+            clock.ticks = start + row.atMs;
+            if (row.event >= 0) handler->onNaviEvent(row.event, handler->navi(), nullptr);
+            frame();
+            EXPECT_EQ(rebuilds(), row.rebuilds) << row.atMs;
+            EXPECT_EQ(handler->rebuildRequested(), row.requested) << row.atMs;
+            EXPECT_EQ(said(Voice::RouteRebuilt), row.rebuiltWords) << row.atMs;
+            // Every new route's turn ("in ... metres"), and nothing else
+            // while the car stands.
+            EXPECT_EQ(said(Voice::In) - turnsBefore, static_cast<long>(rebuilds())) << row.atMs;
+        }
+    };
+    run({{0, OutOfPath, 1, false, 1},
+         {500, OutOfPath, 1, true, 1},
+         {2900, -1, 1, true, 1},
+         {3000, -1, 2, false, 1},
+         {3100, OutOfPath, 2, true, 1},
+         {4000, BackToPath, 2, false, 1},
+         {6100, OutOfPath, 3, false, 1}});
+    // 100 m along the new route, and off it again.
+    for (double east = -585; east <= -480; east += 15) drive(east, 0, 90, 15);
+    run({{0, OutOfPath, 4, false, 2}});
+}
+
+// A warning the player refused (one of its priority still plays) waits for
+// it; a newer warning said meanwhile takes its place, and the older one is
+// not said after it.
+TEST_F(Town_, AWaitingWarningGivesWayToTheNextOne) {
+    struct BusySounds : Sounds {
+        bool accepts(int) const override { return !busy; }
+        bool play(int priority, const Phrase& ids) override { return !busy && Sounds::play(priority, ids); }
+        bool busy = false;
+    } player;
+    handler = std::make_unique<KVMapEventsHandler>(config.root(), *atlas, route, &player, &styles, clock);
+    for (double east = -900; east <= -720; east += 15) drive(east, 0, 90, 15);
+    drive(-720, 0, 90, 0);
+    ASSERT_TRUE(handler->navi().running() && handler->navi().maneuverKnown());
+    player.played.clear();
+    player.busy = true;
+    handler->onNaviEvent(Rotate, handler->navi(), nullptr);
+    EXPECT_TRUE(player.played.empty());
+    player.busy = false;
+    handler->onNaviEvent(Rotate, handler->navi(), nullptr);
+    drive(-720, 0, 90, 0);
+    EXPECT_EQ(player.played.size(), 1u);
 }
 
 TEST_F(Town_, NaviSwitchHoldsGuidanceOff) {
