@@ -15,6 +15,11 @@ namespace {
 constexpr double BackwardAngle = 2.8274333;
 constexpr float BackwardMinSpeedMs = 5.0f;
 constexpr float BackwardMinSegmentMetres = 2.0f;
+// Where the route turns, the car's heading and course lag the turn: the
+// route is looked along this many seconds of driving on either side of the
+// position, and never less than TurnWindowMinMetres.
+constexpr double TurnWindowSeconds = 3.0;
+constexpr double TurnWindowMinMetres = 30.0;
 // A new fix moves the tracker's point on by up to this much more than the
 // car drove; a route point further on where the route has turned by more
 // than OtherLegDegrees is on another leg of it.
@@ -190,6 +195,37 @@ std::optional<double> squaredMetres(const Positioning::CarState& car, const Path
 }
 
 double squared(std::uint32_t metres) { return double(metres) * double(metres); }
+
+// Calls f with the heading (whole degrees) of every segment of the route
+// that lies within `metres` of the position, behind and ahead of it in
+// drive order, until f returns true; true when it did.
+template <class F>
+bool anyHeadingNear(const PathPosition& at, double metres, F f) {
+    for (const bool ahead : {false, true}) {
+        PathPosition p = at;
+        // From the position to the end of its segment that lies that way.
+        const double unit = p.isAtEnd() ? 0.0 : p.currentPart().metresPerUnit;
+        const double offset = double(p.cursor.offset) * unit;
+        double covered = ahead == (p.isAtEnd() || p.currentPart().forward != 0)
+                             ? double(p.cursor.segmentLength()) * unit - offset
+                             : offset;
+        while (!p.isAtEnd()) {
+            const double length = double(p.cursor.segmentLength()) * p.currentPart().metresPerUnit;
+            if (length > 0.0 && f(p.heading()))
+                return true;
+            if (covered >= metres)
+                break;
+            if (ahead) {
+                p.stepForward();
+            } else if (!p.stepBackward()) {
+                break;
+            }
+            if (!p.isAtEnd())
+                covered += double(p.cursor.segmentLength()) * p.currentPart().metresPerUnit;
+        }
+    }
+    return false;
+}
 
 } // namespace
 
@@ -414,19 +450,35 @@ void fdMapNavi::backwardMoveTest(const Positioning::CarState& car, float speedMs
     if (!(speedMs > BackwardMinSpeedMs) || m_position.isAtEnd() ||
         m_position.segmentShorterThan(BackwardMinSegmentMetres))
         return;
-    const double route = m_position.heading() * std::numbers::pi / 180.0;
-    const auto against = [route](double heading, double limit) {
-        double difference = std::remainder(route - heading, 2.0 * std::numbers::pi);
+    const auto against = [](int routeDegrees, double heading, double limit) {
+        double difference =
+            std::remainder(routeDegrees * std::numbers::pi / 180.0 - heading, 2.0 * std::numbers::pi);
         if (difference <= -std::numbers::pi)
             difference += 2.0 * std::numbers::pi;
         return std::fabs(difference) > limit;
     };
+    const bool hasCourse = m_course.has_value();
+    const double course = hasCourse ? double(*m_course) * std::numbers::pi / 180.0 : 0.0;
     // The tracker turns the car it shows at a limited rate, toward the
     // road's direction nearer the receiver's course, which lags a second
     // behind: out of a hairpin it may point back up the bend for seconds.
     // The receiver's own course, where known, must then say the same.
-    if (against(double(car.heading), BackwardAngle) &&
-        (!m_course || against(double(*m_course) * std::numbers::pi / 180.0, std::numbers::pi / 2.0)))
+    const int route = m_position.heading();
+    if (!against(route, double(car.heading), BackwardAngle) ||
+        (hasCourse && !against(route, course, std::numbers::pi / 2.0)))
+        return;
+    // A car that turns with the route is not driving against it: past a
+    // turn of more than a right angle, or out of a roundabout, its course
+    // still points along the road it came by, and the tracker, choosing the
+    // direction of the new road nearer that course, shows it the wrong way
+    // round. Where the car's heading or course goes the route's way
+    // somewhere near the position, it follows the route.
+    const double window = std::max(TurnWindowMinMetres, double(speedMs) * TurnWindowSeconds);
+    const bool turnsWithRoute = anyHeadingNear(m_position, window, [&](int heading) {
+        return !against(heading, double(car.heading), std::numbers::pi / 2.0) ||
+               (hasCourse && !against(heading, course, std::numbers::pi / 2.0));
+    });
+    if (!turnsWithRoute)
         raise(BackwardMove);
 }
 

@@ -114,6 +114,9 @@ struct Drive {
                     std::atan2(double(p.x) - last->x, double(p.y) - last->y) * 180.0 / 3.14159265358979 +
                         360.0,
                     360.0));
+            // A receiver that sends GGA before RMC is heard at the GGA, with
+            // the course of the RMC before: a second late.
+            if (courseASecondLate) std::swap(fix.heading, lastCourse);
             last = p;
             fix.hdop = 1.0f;
             handler->onFix(true, fix);
@@ -154,6 +157,8 @@ struct Drive {
     std::unique_ptr<KVMapEventsHandler> handler;
     double noiseMetres = 1.5;
     std::optional<Map::Point> last; // the last fix's point before noise
+    bool courseASecondLate = false;
+    float lastCourse = 0;
     std::vector<std::pair<std::uint32_t, std::string>> timeline;
     std::size_t logged = 0;
     std::mt19937 random{2026u};
@@ -256,6 +261,30 @@ TEST(RouteFollowing, AHairpinsOtherLegNeverTakesTheCar) {
             EXPECT_EQ(d.count("rebuildPath start"), 0u);
             EXPECT_EQ(d.count("navi event:ArriveLastPoint"), 1u);
         }
+    }
+}
+
+// A receiver heard with the course of a second before (GGA sent before RMC),
+// 3 m of noise, 30 km/h, along the fastest route from Fontvieille to Rue
+// Grimaldi: past its turns of about a right angle and out of its
+// roundabout the course still points along the road the car came by. The
+// car turns with the route; it is never found driving against it.
+TEST(RouteFollowing, ALateCourseAtTurnsIsNotDrivingAgainstTheRoute) {
+    for (unsigned seed = 0; seed < 4; ++seed) {
+        SCOPED_TRACE(testing::Message() << "seed " << seed);
+        Drive d(1);
+        d.courseASecondLate = true;
+        d.noiseMetres = 3.0;
+        d.random.seed(d.random() + seed);
+        ASSERT_TRUE(d.compute(geo(43.726414, 7.416096), geo(43.734303, 7.418561), d.route));
+        const Path driven = d.route;
+        d.start();
+        PathPosition car(driven, true);
+        for (int s = 0; s < 400 && !car.isAtEnd(); ++s, car.advanceMetres(8))
+            ASSERT_NO_FATAL_FAILURE(d.second(car, 8.0f));
+        EXPECT_EQ(d.count("navi event:BackwardMove"), 0u);
+        EXPECT_EQ(d.count("navi event:OutOfPath"), 0u);
+        EXPECT_EQ(d.count("navi event:ArriveLastPoint"), 1u);
     }
 }
 

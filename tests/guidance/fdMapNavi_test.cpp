@@ -294,3 +294,52 @@ TEST(fdMapNavi, MovingOffSaysTheRealDistance) {
         EXPECT_EQ(d.said.front(), (Said{left, 2, r.spoken < 0 ? left : std::uint32_t(r.spoken)})) << r.standAt;
     }
 }
+
+// Past a turn of about a right angle or more, or out of a roundabout, the
+// receiver's course still points along the road the car came by, and the
+// tracker, taking the new road's direction nearer that course, shows the car
+// the wrong way round on it: the car turns with the route and does not drive
+// against it. Turned round 150 m on, it does.
+TEST(fdMapNavi, TurningWithTheRouteIsNotDrivingAgainstIt) {
+    const struct {
+        double turn;       // degrees to the right
+        double courseSlip; // the course, lagging, this far left of the first road
+    } rows[] = {{94, 0}, {80, 15}, {135, 0}};
+    for (const auto& r : rows) {
+        Drive d;
+        const double second = 90 + r.turn;
+        const Map::LocalPoint corner = d.at(500);
+        const auto along = [&](double m) {
+            if (m <= 500)
+                return d.at(m);
+            return Map::LocalPoint{float(corner.x + std::sin(radians(second)) * (m - 500)),
+                                   float(corner.y + std::cos(radians(second)) * (m - 500))};
+        };
+        d.path.points.push_back(d.town.point(along(0)));
+        d.path.appendPart(d.town.part({along(0), along(500)}));
+        d.path.appendPart(d.town.part({along(500), along(1000)}));
+        d.path.parts.back().manoeuvre = 2;
+        d.path.points.push_back(d.town.point(along(1000)));
+        d.path.legCount = 1;
+        d.navi.setPath(&d.path);
+        const auto car = [&](double m, double heading) {
+            const Map::LocalPoint p = along(m);
+            return Positioning::CarState{true, float(radians(heading)), {Map::LevelFrame::of(d.town.level(0)), p.x, p.y}};
+        };
+        const float speed = 12;
+        d.navi.setCourse(90);
+        d.navi.start(car(400, 90), speed);
+        for (double m = 401.2; m < 650; m += 1.2) {
+            // Over the first 30 m of the new road the course lags and the
+            // car is shown turned round.
+            const bool lagging = m > 500 && m < 530;
+            d.navi.setCourse(float(lagging ? 90 - r.courseSlip : m > 500 ? second : 90));
+            d.navi.onPosition(car(m, lagging ? second + 180 : m > 500 ? second : 90), speed);
+        }
+        EXPECT_EQ(std::count(d.events.begin(), d.events.end(), BackwardMove), 0) << r.turn;
+        d.navi.setCourse(float(second + 180));
+        for (double m = 650; m > 600; m -= 1.2)
+            d.navi.onPosition(car(m, second + 180), speed);
+        EXPECT_GT(std::count(d.events.begin(), d.events.end(), BackwardMove), 0) << r.turn;
+    }
+}
