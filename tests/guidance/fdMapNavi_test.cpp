@@ -5,6 +5,7 @@
 
 #include "core/Config.h"
 #include "map/Level.h"
+#include "tests/guidance/GuidanceTestSupport.h"
 #include "tests/routing/RouteFixture.h"
 
 #include <gtest/gtest.h>
@@ -72,7 +73,8 @@ struct Drive : fdMapNaviEventsHandler {
     std::map<int, double> eventMetres; // the last time of each event
     std::vector<Said> said;
     double metres = 0;
-    fdMapNavi navi{config.root(), this}; // reports into the members above while it goes
+    GuidanceTest::Clock clock;
+    fdMapNavi navi{config.root(), this, clock}; // reports into the members above while it goes
 };
 
 } // namespace
@@ -341,5 +343,57 @@ TEST(fdMapNavi, TurningWithTheRouteIsNotDrivingAgainstIt) {
         for (double m = 650; m > 600; m -= 1.2)
             d.navi.onPosition(car(m, second + 180), speed);
         EXPECT_GT(std::count(d.events.begin(), d.events.end(), BackwardMove), 0) << r.turn;
+    }
+}
+
+// A hairpin: 400 m east, 10 m north, 400 m back west beside the way out.
+// Near the bend the tracker, sure of its road (weight 0.9, so 4 m decide),
+// snaps the car onto the way back, whose nearest point lies within the ten
+// seconds guidance looks ahead: the car stays on the leg it drives, carried
+// along at its speed, and passes the bend's turns only when it gets there.
+TEST(fdMapNavi, AHairpinsOtherLegHoldsNotTheCar) {
+    Drive d;
+    const auto back = [](double m) { return Map::LocalPoint{float(912 - m), 1546.0f}; };
+    d.path.points.push_back(d.town.point(d.at(0)));
+    d.path.appendPart(d.town.part({d.at(0), d.at(400)}));
+    d.path.appendPart(d.town.part({d.at(400), back(0)}));
+    d.path.parts.back().manoeuvre = 2;
+    d.path.appendPart(d.town.part({back(0), back(400)}));
+    d.path.parts.back().manoeuvre = 2;
+    d.path.points.push_back(d.town.point(back(400)));
+    d.path.legCount = 1;
+    d.navi.setPath(&d.path);
+    const auto car = [&](Map::LocalPoint p) {
+        return Positioning::CarState{true, float(radians(90)), {Map::LevelFrame::of(d.town.level(0)), p.x, p.y}, true, 0.9f};
+    };
+    const float speed = 12;
+    d.navi.start(car(d.at(300)), speed);
+    for (double m = 301.2; m < 398; m += 1.2) {
+        d.clock.ticks += 100;
+        // Snapped onto the way back from 360 m on.
+        d.navi.onPosition(car(m < 360 ? d.at(m) : back(400 - m)), speed);
+    }
+    EXPECT_EQ(std::count(d.events.begin(), d.events.end(), RotateEnd), 0);
+    EXPECT_EQ(d.navi.position().part, 0u);
+    EXPECT_FALSE(d.navi.outOfPath());
+}
+
+// A last warning's distance belongs to its manoeuvre: the 20 m before a
+// roundabout's entry or the 5 m before its exit is not left to an ordinary
+// turn after it, which has none (def_warn0 is 0): its last warning is the
+// 40 m one.
+TEST(fdMapNavi, AnOrdinaryTurnAfterARoundaboutHasNoRoundaboutWarning) {
+    const std::map<int, std::uint32_t> routes[] = {{{1, 19}, {2, 9}, {3, 1}}, {{1, 3}, {2, 1}}};
+    for (const auto& manoeuvres : routes) {
+        Drive d;
+        d.build(5, manoeuvres);
+        d.run(500.0 * manoeuvres.rbegin()->first + 100, 3);
+        std::vector<std::uint32_t> turnWarnings; // metres left at each warning of the turn
+        for (const Said& s : d.said)
+            if (s[1] == 1)
+                turnWarnings.push_back(s[0]);
+        ASSERT_FALSE(turnWarnings.empty());
+        EXPECT_LT(turnWarnings.back(), 40u) << manoeuvres.size();
+        EXPECT_GE(turnWarnings.back(), 30u) << manoeuvres.size();
     }
 }
