@@ -15,9 +15,10 @@ namespace {
 constexpr double BackwardAngle = 2.8274333;
 constexpr float BackwardMinSpeedMs = 5.0f;
 constexpr float BackwardMinSegmentMetres = 2.0f;
-// Where the route turns, the car's heading and course lag the turn: the
-// route is looked along this many seconds of driving on either side of the
-// position, and never less than TurnWindowMinMetres.
+// Where the route turns, the car's heading and course lag the turn by up to
+// this long: the route is looked back along so many seconds of driving from
+// the position (TurnWindowMinMetres at least), for a car that went the
+// route's way as long ago at most.
 constexpr double TurnWindowSeconds = 3.0;
 constexpr double TurnWindowMinMetres = 30.0;
 // A new fix moves the tracker's point on by up to this much more than the
@@ -197,34 +198,24 @@ std::optional<double> squaredMetres(const Positioning::CarState& car, const Path
 double squared(std::uint32_t metres) { return double(metres) * double(metres); }
 
 // Calls f with the heading (whole degrees) of every segment of the route
-// that lies within `metres` of the position, behind and ahead of it in
-// drive order, until f returns true; true when it did.
+// that lies within `metres` behind the position (not at the route's end),
+// in drive order, the position's own first, until f returns true; true when
+// it did.
 template <class F>
-bool anyHeadingNear(const PathPosition& at, double metres, F f) {
-    for (const bool ahead : {false, true}) {
-        PathPosition p = at;
-        // From the position to the end of its segment that lies that way.
-        const double unit = p.isAtEnd() ? 0.0 : p.currentPart().metresPerUnit;
-        const double offset = double(p.cursor.offset) * unit;
-        double covered = ahead == (p.isAtEnd() || p.currentPart().forward != 0)
-                             ? double(p.cursor.segmentLength()) * unit - offset
-                             : offset;
-        while (!p.isAtEnd()) {
-            const double length = double(p.cursor.segmentLength()) * p.currentPart().metresPerUnit;
-            if (length > 0.0 && f(p.heading()))
-                return true;
-            if (covered >= metres)
-                break;
-            if (ahead) {
-                p.stepForward();
-            } else if (!p.stepBackward()) {
-                break;
-            }
-            if (!p.isAtEnd())
-                covered += double(p.cursor.segmentLength()) * p.currentPart().metresPerUnit;
-        }
+bool anyHeadingBehind(const PathPosition& at, double metres, F f) {
+    PathPosition p = at;
+    const double unit = at.currentPart().metresPerUnit;
+    const double offset = double(at.cursor.offset) * unit;
+    // From the position back to the start of its segment.
+    double covered =
+        at.currentPart().forward != 0 ? offset : double(at.cursor.segmentLength()) * unit - offset;
+    while (true) {
+        if (p.cursor.segmentLength() > 0.0f && f(p.heading()))
+            return true;
+        if (covered >= metres || !p.stepBackward())
+            return false;
+        covered += double(p.cursor.segmentLength()) * p.currentPart().metresPerUnit;
     }
-    return false;
 }
 
 } // namespace
@@ -464,20 +455,27 @@ void fdMapNavi::backwardMoveTest(const Positioning::CarState& car, float speedMs
     // behind: out of a hairpin it may point back up the bend for seconds.
     // The receiver's own course, where known, must then say the same.
     const int route = m_position.heading();
+    const std::uint32_t now = m_clock.ticksMs();
     if (!against(route, double(car.heading), BackwardAngle) ||
-        (hasCourse && !against(route, course, std::numbers::pi / 2.0)))
+        (hasCourse && !against(route, course, std::numbers::pi / 2.0))) {
+        m_withRouteMs = now;
+        m_wentWithRoute = true;
         return;
+    }
     // A car that turns with the route is not driving against it: past a
-    // turn of more than a right angle, or out of a roundabout, its course
-    // still points along the road it came by, and the tracker, choosing the
-    // direction of the new road nearer that course, shows it the wrong way
-    // round. Where the car's heading or course goes the route's way
-    // somewhere near the position, it follows the route.
+    // turn of about a right angle or more, or out of a roundabout, its
+    // course still points along the road it came by, and the tracker,
+    // choosing the direction of the new road nearer that course, shows it
+    // the wrong way round. A car that went the route's way a moment ago and
+    // whose heading or course goes the way of the route just behind the
+    // position follows the route.
     const double window = std::max(TurnWindowMinMetres, double(speedMs) * TurnWindowSeconds);
-    const bool turnsWithRoute = anyHeadingNear(m_position, window, [&](int heading) {
-        return !against(heading, double(car.heading), std::numbers::pi / 2.0) ||
-               (hasCourse && !against(heading, course, std::numbers::pi / 2.0));
-    });
+    const bool turnsWithRoute =
+        m_wentWithRoute && now - m_withRouteMs <= TurnWindowSeconds * 1000 &&
+        anyHeadingBehind(m_position, window, [&](int heading) {
+            return !against(heading, double(car.heading), std::numbers::pi / 2.0) ||
+                   (hasCourse && !against(heading, course, std::numbers::pi / 2.0));
+        });
     if (!turnsWithRoute)
         raise(BackwardMove);
 }

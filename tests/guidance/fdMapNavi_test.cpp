@@ -301,7 +301,8 @@ TEST(fdMapNavi, MovingOffSaysTheRealDistance) {
 // receiver's course still points along the road the car came by, and the
 // tracker, taking the new road's direction nearer that course, shows the car
 // the wrong way round on it: the car turns with the route and does not drive
-// against it. Turned round 150 m on, it does.
+// against it. Turned round 150 m on, it does, and once it has for longer
+// than a turn takes, also where the route turns.
 TEST(fdMapNavi, TurningWithTheRouteIsNotDrivingAgainstIt) {
     const struct {
         double turn;       // degrees to the right
@@ -326,23 +327,33 @@ TEST(fdMapNavi, TurningWithTheRouteIsNotDrivingAgainstIt) {
         d.navi.setPath(&d.path);
         const auto car = [&](double m, double heading) {
             const Map::LocalPoint p = along(m);
-            return Positioning::CarState{true, float(radians(heading)), {Map::LevelFrame::of(d.town.level(0)), p.x, p.y}};
+            return Positioning::CarState{
+                true, float(radians(heading)), {Map::LevelFrame::of(d.town.level(0)), p.x, p.y}, true, 0.9f};
         };
         const float speed = 12;
         d.navi.setCourse(90);
         d.navi.start(car(400, 90), speed);
-        for (double m = 401.2; m < 650; m += 1.2) {
+        for (d.metres = 401.2; d.metres < 650; d.metres += 1.2) {
+            d.clock.ticks += 100;
             // Over the first 30 m of the new road the course lags and the
             // car is shown turned round.
-            const bool lagging = m > 500 && m < 530;
-            d.navi.setCourse(float(lagging ? 90 - r.courseSlip : m > 500 ? second : 90));
-            d.navi.onPosition(car(m, lagging ? second + 180 : m > 500 ? second : 90), speed);
+            const bool lagging = d.metres > 500 && d.metres < 530;
+            d.navi.setCourse(float(lagging ? 90 - r.courseSlip : d.metres > 500 ? second : 90));
+            d.navi.onPosition(car(d.metres, lagging ? second + 180 : d.metres > 500 ? second : 90), speed);
         }
         EXPECT_EQ(std::count(d.events.begin(), d.events.end(), BackwardMove), 0) << r.turn;
-        d.navi.setCourse(float(second + 180));
-        for (double m = 650; m > 600; m -= 1.2)
-            d.navi.onPosition(car(m, second + 180), speed);
-        EXPECT_GT(std::count(d.events.begin(), d.events.end(), BackwardMove), 0) << r.turn;
+        int nearTurn = 0; // steps raising it on the 30 m before the turn
+        for (d.metres = 650; d.metres > 470; d.metres -= 1.2) {
+            d.clock.ticks += 100;
+            const double heading = d.metres > 500 ? second + 180 : 270;
+            d.navi.setCourse(float(heading));
+            const std::size_t before = d.events.size();
+            d.navi.onPosition(car(d.metres, heading), speed);
+            nearTurn +=
+                d.metres > 500 && d.metres < 530 && d.events.size() > before && d.events.back() == BackwardMove;
+        }
+        EXPECT_GT(nearTurn, 10) << r.turn;
+        EXPECT_LT(d.eventMetres[BackwardMove], 480) << r.turn;
     }
 }
 
