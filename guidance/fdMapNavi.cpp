@@ -247,6 +247,24 @@ bool fdMapNavi::positionCheck(const Positioning::CarState& car, int code) {
         const Map::LocalPoint local = Map::LevelFrame::of(*level).toLocal(car.position.toGlobal());
         located = m_path->nearestPart(*level, local, m_position);
     }
+    // A route that runs back past its start (a new one for a car headed
+    // away from where it is to go: on to the next junction and back) lies
+    // beside the car twice. The way back, found a rounding's width nearer,
+    // put the car on it driving against the route, and it was given yet
+    // another one. Within a metre of the nearest point, the first part's
+    // is taken.
+    if (located && m_position.part != 0) {
+        PathPosition first;
+        first.path = m_path;
+        float d2 = 0.0f;
+        const Map::LocalPoint local = Map::LevelFrame::of(*level).toLocal(car.position.toGlobal());
+        const std::optional<double> nearest = squaredMetres(car, m_position);
+        if (PartCursor::project(m_path->parts.front(), local, first.cursor, d2)) {
+            const std::optional<double> atFirst = squaredMetres(car, first);
+            if (nearest && atFirst && std::sqrt(*atFirst) <= std::sqrt(*nearest) + 1.0)
+                m_position = first;
+        }
+    }
     if (!located) {
         m_position = PathPosition(*m_path, true);
         setOutOfPath(car, code);

@@ -408,3 +408,28 @@ TEST(fdMapNavi, AnOrdinaryTurnAfterARoundaboutHasNoRoundaboutWarning) {
         EXPECT_GE(turnWarnings.back(), 30u) << manoeuvres.size();
     }
 }
+
+// A new route for a car headed away from where it is to go: on to the next
+// junction, 60 m, and back past the car. Its start and its way back lie
+// beside the car; found from scratch half a metre behind the start, the car
+// is at the start, not on the way back driving against the route.
+TEST(fdMapNavi, ARouteBackPastItsStartHasTheCarAtItsStart) {
+    Drive d;
+    d.path.points.push_back(d.town.point(d.at(0)));
+    d.path.appendPart(d.town.part({d.at(0), d.at(60)}));
+    d.path.appendPart(d.town.part({d.at(60), d.at(-300)}));
+    d.path.parts.back().manoeuvre = 7;
+    d.path.points.push_back(d.town.point(d.at(-300)));
+    d.path.legCount = 1;
+    d.navi.setPath(&d.path);
+    const auto car = [&](double m) {
+        return Positioning::CarState{true, float(radians(90)), {Map::LevelFrame::of(d.town.level(0)), d.at(m).x, d.at(m).y}, true, 0.9f};
+    };
+    d.navi.start(car(-0.5), 10);
+    for (double m = 0.5; m < 20; m += 1) {
+        d.clock.ticks += 100;
+        d.navi.onPosition(car(m), 10);
+    }
+    EXPECT_EQ(d.events, (std::vector<int>{Started, Start}));
+    EXPECT_EQ(d.navi.position().part, 0u);
+}
