@@ -242,18 +242,20 @@ void KVMapEventsHandler::onFrame() {
     // The user's switch. After the finish guidance waits for a new route:
     // started again on the finished one it would only lead back to the
     // finish.
-    if (m_arrived && m_routeChanged) m_arrived = false;
+    // A route changed other than by a rebuild (the driver chose one) is
+    // announced afresh.
+    if (m_routeChanged) {
+        m_arrived = false;
+        m_rebuildWordsSaid = false;
+        m_routeChanged = 0;
+    }
     if (m_naviOn != m_navi.running()) {
         if (!m_naviOn) m_navi.stop();
         else if (!m_arrived) startNavigation();
     }
     approachStep(fix);
     guidanceStep(fix);
-    // A route followed some way: the next new route is announced in words
-    // again.
-    if (m_rebuildWordsSaid && m_navi.running() && !m_navi.outOfPath() &&
-        m_navi.distFromStart() >= FollowedMetres)
-        m_rebuildWordsSaid = false;
+    followStep();
     if (m_rebuildRequested && (!m_rebuildTried || m_clock.ticksMs() - m_lastRebuildMs >= RebuildPauseMs))
         rebuildPath();
     // A new route the car was not yet on was announced without its turn:
@@ -384,6 +386,10 @@ void KVMapEventsHandler::rebuildPath() {
     }
     m_route.removePassedLeg(passed);
     m_route.prependPath(rebuilt);
+    m_routeChanged = 0;
+    m_following = false;
+    m_passedTurn = false;
+    m_followedMetres = 0;
     Log::log(Log::Normal, "rebuildPath done");
     const FixState fix = fixState();
     approachStep(fix);
@@ -406,6 +412,24 @@ void KVMapEventsHandler::rebuildPath() {
     m_rebuildSpoken = withManeuver;
     m_rebuildTurnPassed = false;
     m_sayManeuverOnRoute = !withManeuver;
+}
+
+// A route followed some way: the next new route is announced in words
+// again. A new route runs along the car's road to the next junction, where
+// a driver on a way of their own leaves it: followed is what the car drove
+// along the route, frame by frame, once it took one of the route's turns.
+// A position that jumps (found from scratch on a later leg of a route that
+// turns back beside itself) is no following either.
+void KVMapEventsHandler::followStep() {
+    if (!m_rebuildWordsSaid) return;
+    const bool on = m_navi.running() && !m_navi.outOfPath();
+    const std::uint32_t along = m_navi.distFromStart();
+    if (on && m_following && m_passedTurn && along > m_followedAlong &&
+        along - m_followedAlong <= FrameJumpMetres)
+        m_followedMetres += along - m_followedAlong;
+    m_following = on;
+    m_followedAlong = along;
+    if (m_followedMetres >= FollowedMetres) m_rebuildWordsSaid = false;
 }
 
 void KVMapEventsHandler::applyPendingRoute() {
@@ -486,6 +510,7 @@ void KVMapEventsHandler::onNaviEvent(int code, fdMapNavi& navi, const std::uint3
     case PathChanged_EmptyPath: navi.stop(); break;
     case BackToPath: m_rebuildRequested = false; break;
     case RotateEnd:
+        if (&navi == &m_navi) m_passedTurn = true;
         // A warning still waiting for the player names the turn just passed.
         m_pending.clear();
         m_rebuildTurnPassed = m_rebuildSpoken;

@@ -189,9 +189,17 @@ private:
     static constexpr std::uint32_t RebuildPauseMs = 3000;
     // "Route rebuilt" was said, and the car has not followed a route
     // FollowedMetres since: the next new routes are told by their turn
-    // alone.
+    // alone. The metres followed along the current route past one of its
+    // turns, from its distance from the start on the frames the car was on
+    // it.
     static constexpr std::uint32_t FollowedMetres = 100;
+    static constexpr std::uint32_t FrameJumpMetres = 20;
     bool m_rebuildWordsSaid = false;
+    bool m_passedTurn = false;
+    bool m_following = false;
+    std::uint32_t m_followedAlong = 0;
+    std::uint32_t m_followedMetres = 0;
+    void followStep();
     bool m_rebuildTried = false;
     std::uint32_t m_lastRebuildMs = 0;
     bool m_lastRoadValid = false;

@@ -490,7 +490,7 @@ TEST_F(Town_, RebuildRequestsFollowTheEvents) {
 // start the road's own way) and was given a new one twice a second. The
 // request waits out the pause; being back on the route cancels it. Each new
 // route names its turn; "route rebuilt" is said for the first of them only,
-// until the car has followed a route 100 m.
+// until the car has followed a route 100 m past one of its turns.
 TEST_F(Town_, RebuildsComeThreeSecondsApartAndSayRebuiltOnce) {
     for (double east = -900; east <= -600; east += 15) drive(east, 0, 90, 15);
     drive(-600, 0, 90, 0);
@@ -536,9 +536,13 @@ TEST_F(Town_, RebuildsComeThreeSecondsApartAndSayRebuiltOnce) {
          {3100, OutOfPath, 2, true, 1},
          {4000, BackToPath, 2, false, 1},
          {6100, OutOfPath, 3, false, 1}});
-    // 100 m along the new route, and off it again.
+    // 100 m along the new route, on the road the car was on anyway: the
+    // words wait. Through the next one's roundabout and 100 m on: the car
+    // follows the route.
     for (double east = -585; east <= -480; east += 15) drive(east, 0, 90, 15);
-    run({{0, OutOfPath, 4, false, 2}});
+    run({{0, OutOfPath, 4, false, 1}});
+    for (double east = -465; east <= 150; east += 15) drive(east, 0, 90, 15);
+    run({{0, OutOfPath, 5, false, 2}});
 }
 
 // A warning the player refused (one of its priority still plays) waits for
