@@ -239,16 +239,16 @@ void KVMapEventsHandler::onFrame() {
         m_tracker.update();
         carRoadEvents();
     }
-    // The user's switch. After the finish guidance waits for a new route:
-    // started again on the finished one it would only lead back to the
-    // finish.
-    // A route changed other than by a rebuild (the driver chose one) is
-    // announced afresh.
+    // After the finish guidance waits for a new route: started again on the
+    // finished one it would only lead back to the finish. A route changed
+    // other than by a rebuild (the driver chose one) is also announced
+    // afresh.
     if (m_routeChanged) {
         m_arrived = false;
         m_rebuildWordsSaid = false;
         m_routeChanged = 0;
     }
+    // The user's switch.
     if (m_naviOn != m_navi.running()) {
         if (!m_naviOn) m_navi.stop();
         else if (!m_arrived) startNavigation();
