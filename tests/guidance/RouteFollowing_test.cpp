@@ -292,8 +292,8 @@ TEST(RouteFollowing, ALateCourseAtTurnsIsNotDrivingAgainstTheRoute) {
 // back to where they left it, ignoring what the new routes say, then drives
 // on to the finish. Each time the car leaves a route (the old one, or a new
 // one whose first turn it misses) it has a new one within 5 s, never two
-// within 3 s, and "route rebuilt" is said once: the driver follows none of
-// the new routes 100 m. Each new route's turn is still said.
+// within 3 s, and "route rebuilt" is said once: the driver takes none of
+// the new routes' turns. Each new route's turn is still said.
 TEST(RouteFollowing, ADetourGetsNewRoutesAtOnceAndSaysSoOnce) {
     for (const int mode : {0, 1}) {
         SCOPED_TRACE(testing::Message() << "routing mode " << mode);

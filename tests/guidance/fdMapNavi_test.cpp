@@ -45,6 +45,23 @@ struct Drive : fdMapNaviEventsHandler {
     Positioning::CarState car(double m, double headingDeg = 90.0) const {
         return {true, float(radians(headingDeg)), {Map::LevelFrame::of(town.level(0)), at(m).x, at(m).y}};
     }
+    // A route through level points, manoeuvres[i] leading into the part
+    // from corners[i] to corners[i + 1].
+    void drawn(std::vector<Map::LocalPoint> corners, std::vector<std::uint32_t> manoeuvres) {
+        path.points.push_back(town.point(corners.front()));
+        for (std::size_t i = 0; i + 1 < corners.size(); ++i) {
+            path.appendPart(town.part({corners[i], corners[i + 1]}));
+            path.parts.back().manoeuvre = manoeuvres.at(i);
+        }
+        path.points.push_back(town.point(corners.back()));
+        path.legCount = 1;
+        navi.setPath(&path);
+    }
+    // The car at a level point on a road the tracker is sure of (weight
+    // 0.9: 4 m from the route are off it).
+    Positioning::CarState sureCar(Map::LocalPoint p, double headingDeg) const {
+        return {true, float(radians(headingDeg)), {Map::LevelFrame::of(town.level(0)), p.x, p.y}, true, 0.9f};
+    }
     // Starts at 0 and drives to `to`, one second and `speed` metres a frame.
     void run(double to, float speed) {
         navi.start(car(0), speed);
@@ -318,18 +335,8 @@ TEST(fdMapNavi, TurningWithTheRouteIsNotDrivingAgainstIt) {
             return Map::LocalPoint{float(corner.x + std::sin(radians(second)) * (m - 500)),
                                    float(corner.y + std::cos(radians(second)) * (m - 500))};
         };
-        d.path.points.push_back(d.town.point(along(0)));
-        d.path.appendPart(d.town.part({along(0), along(500)}));
-        d.path.appendPart(d.town.part({along(500), along(1000)}));
-        d.path.parts.back().manoeuvre = 2;
-        d.path.points.push_back(d.town.point(along(1000)));
-        d.path.legCount = 1;
-        d.navi.setPath(&d.path);
-        const auto car = [&](double m, double heading) {
-            const Map::LocalPoint p = along(m);
-            return Positioning::CarState{
-                true, float(radians(heading)), {Map::LevelFrame::of(d.town.level(0)), p.x, p.y}, true, 0.9f};
-        };
+        d.drawn({along(0), along(500), along(1000)}, {0, 2});
+        const auto car = [&](double m, double heading) { return d.sureCar(along(m), heading); };
         const float speed = 12;
         d.navi.setCourse(90);
         d.navi.start(car(400, 90), speed);
@@ -349,8 +356,8 @@ TEST(fdMapNavi, TurningWithTheRouteIsNotDrivingAgainstIt) {
             d.navi.setCourse(float(heading));
             const std::size_t before = d.events.size();
             d.navi.onPosition(car(d.metres, heading), speed);
-            nearTurn +=
-                d.metres > 500 && d.metres < 530 && d.events.size() > before && d.events.back() == BackwardMove;
+            nearTurn += d.metres > 500 && d.metres < 530 && d.events.size() > before &&
+                        d.events.back() == BackwardMove;
         }
         EXPECT_GT(nearTurn, 10) << r.turn;
         EXPECT_LT(d.eventMetres[BackwardMove], 480) << r.turn;
@@ -365,24 +372,13 @@ TEST(fdMapNavi, TurningWithTheRouteIsNotDrivingAgainstIt) {
 TEST(fdMapNavi, AHairpinsOtherLegHoldsNotTheCar) {
     Drive d;
     const auto back = [](double m) { return Map::LocalPoint{float(912 - m), 1546.0f}; };
-    d.path.points.push_back(d.town.point(d.at(0)));
-    d.path.appendPart(d.town.part({d.at(0), d.at(400)}));
-    d.path.appendPart(d.town.part({d.at(400), back(0)}));
-    d.path.parts.back().manoeuvre = 2;
-    d.path.appendPart(d.town.part({back(0), back(400)}));
-    d.path.parts.back().manoeuvre = 2;
-    d.path.points.push_back(d.town.point(back(400)));
-    d.path.legCount = 1;
-    d.navi.setPath(&d.path);
-    const auto car = [&](Map::LocalPoint p) {
-        return Positioning::CarState{true, float(radians(90)), {Map::LevelFrame::of(d.town.level(0)), p.x, p.y}, true, 0.9f};
-    };
+    d.drawn({d.at(0), d.at(400), back(0), back(400)}, {0, 2, 2});
     const float speed = 12;
-    d.navi.start(car(d.at(300)), speed);
+    d.navi.start(d.sureCar(d.at(300), 90), speed);
     for (double m = 301.2; m < 398; m += 1.2) {
         d.clock.ticks += 100;
         // Snapped onto the way back from 360 m on.
-        d.navi.onPosition(car(m < 360 ? d.at(m) : back(400 - m)), speed);
+        d.navi.onPosition(d.sureCar(m < 360 ? d.at(m) : back(400 - m), 90), speed);
     }
     EXPECT_EQ(std::count(d.events.begin(), d.events.end(), RotateEnd), 0);
     EXPECT_EQ(d.navi.position().part, 0u);
@@ -415,20 +411,11 @@ TEST(fdMapNavi, AnOrdinaryTurnAfterARoundaboutHasNoRoundaboutWarning) {
 // is at the start, not on the way back driving against the route.
 TEST(fdMapNavi, ARouteBackPastItsStartHasTheCarAtItsStart) {
     Drive d;
-    d.path.points.push_back(d.town.point(d.at(0)));
-    d.path.appendPart(d.town.part({d.at(0), d.at(60)}));
-    d.path.appendPart(d.town.part({d.at(60), d.at(-300)}));
-    d.path.parts.back().manoeuvre = 7;
-    d.path.points.push_back(d.town.point(d.at(-300)));
-    d.path.legCount = 1;
-    d.navi.setPath(&d.path);
-    const auto car = [&](double m) {
-        return Positioning::CarState{true, float(radians(90)), {Map::LevelFrame::of(d.town.level(0)), d.at(m).x, d.at(m).y}, true, 0.9f};
-    };
-    d.navi.start(car(-0.5), 10);
+    d.drawn({d.at(0), d.at(60), d.at(-300)}, {0, 7});
+    d.navi.start(d.sureCar(d.at(-0.5), 90), 10);
     for (double m = 0.5; m < 20; m += 1) {
         d.clock.ticks += 100;
-        d.navi.onPosition(car(m), 10);
+        d.navi.onPosition(d.sureCar(d.at(m), 90), 10);
     }
     EXPECT_EQ(d.events, (std::vector<int>{Started, Start}));
     EXPECT_EQ(d.navi.position().part, 0u);
