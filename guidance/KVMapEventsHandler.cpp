@@ -8,7 +8,6 @@
 #include "render/RenderStyles.h"
 #include "routing/RouteComputation.h"
 
-#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <numbers>
@@ -200,7 +199,10 @@ void KVMapEventsHandler::onFix(bool valid, const Positioning::Fix& fix) {
             m_fix.unitsPerMetre = Map::Projection::unitsPerMeterAt({fix.x, fix.y});
             const float h = fix.heading * std::numbers::pi_v<float> / 180.0f;
             const float v = fix.speed * m_fix.unitsPerMetre;
-            m_fix.velocity = {std::sin(h) * v, std::cos(h) * v};
+            // Without a course the car's way is not known: moved ahead
+            // northwards, the point would lie beside its road.
+            m_fix.velocity =
+                fix.courseKnown ? Map::LocalPoint{std::sin(h) * v, std::cos(h) * v} : Map::LocalPoint{};
         }
         m_fix.projected = {static_cast<std::int32_t>(static_cast<float>(fix.x) + m_fix.velocity.x * m_gpsLatency + 0.5f),
                            static_cast<std::int32_t>(static_cast<float>(fix.y) + m_fix.velocity.y * m_gpsLatency + 0.5f)};
@@ -237,22 +239,24 @@ void KVMapEventsHandler::onFrame() {
         m_tracker.update();
         carRoadEvents();
     }
-    // The user's switch. After the finish guidance waits for a new route:
-    // started again on the finished one it would only lead back to the
-    // finish.
-    if (m_arrived && m_routeChanged) m_arrived = false;
+    // After the finish guidance waits for a new route: started again on the
+    // finished one it would only lead back to the finish. A route changed
+    // other than by a rebuild (the driver chose one) is also announced
+    // afresh.
+    if (m_routeChanged) {
+        m_arrived = false;
+        m_rebuildWordsSaid = false;
+        m_routeChanged = 0;
+    }
+    // The user's switch.
     if (m_naviOn != m_navi.running()) {
         if (!m_naviOn) m_navi.stop();
         else if (!m_arrived) startNavigation();
     }
     approachStep(fix);
     guidanceStep(fix);
-    // A new route the car has followed some way was heeded; one it left
-    // again at once was not, and the next waits the longer.
-    if (m_unheededRebuilds != 0 && m_navi.running() && !m_navi.outOfPath() &&
-        m_navi.distFromStart() >= HeededMetres)
-        m_unheededRebuilds = 0;
-    if (m_rebuildRequested && (!m_rebuildTried || m_clock.ticksMs() - m_lastRebuildMs >= rebuildPauseMs()))
+    followStep();
+    if (m_rebuildRequested && (!m_rebuildTried || m_clock.ticksMs() - m_lastRebuildMs >= RebuildPauseMs))
         rebuildPath();
     // A new route the car was not yet on was announced without its turn:
     // the turn is said once the car is on it, or its warnings, dropped as
@@ -308,7 +312,7 @@ void KVMapEventsHandler::guidanceStep(const FixState& fix) {
     if (!m_navi.running()) return;
     const Positioning::CarState car = m_tracker.carState();
     if (fix.valid && car.valid) {
-        m_navi.setCourse(fix.fix.heading);
+        m_navi.setCourse(courseOf(fix));
         m_navi.onPosition(car, fix.fix.speed);
     } else {
         m_navi.stop();
@@ -322,7 +326,7 @@ void KVMapEventsHandler::startNavigation() {
     const FixState fix = fixState();
     const Positioning::CarState car = m_tracker.carState();
     if (fix.valid && car.valid) {
-        m_navi.setCourse(fix.fix.heading);
+        m_navi.setCourse(courseOf(fix));
         m_navi.start(car, fix.fix.speed);
     }
 }
@@ -361,7 +365,10 @@ void KVMapEventsHandler::rebuildPath() {
     Map::Routing::RoadBinding bound;
     PathPoint start;
     if (!nearestRoadPoint(m_atlas, car.position.toGlobal(), start, bound)) return;
-    if (Map::Routing::roadFlag10(m_atlas, bound)) {
+    // The way the car may leave its road comes from the receiver's course
+    // of the last fix; a fix without one leaves both ways open (its heading
+    // of 0 would send the route north).
+    if (courseOf(fixState()) && Map::Routing::roadFlag10(m_atlas, bound)) {
         start.allowForward = m_tracker.isAlongHeading(bound.roadHeading) ? 1 : 0;
         start.allowBackward = m_tracker.isAgainstHeading(bound.roadHeading) ? 1 : 0;
     }
@@ -389,28 +396,50 @@ void KVMapEventsHandler::rebuildPath() {
     if (lastPassed < m_route.parts.size())
         m_route.removePassedLeg(PathPosition::onPart(m_route, lastPassed, false));
     m_route.prependPath(rebuilt);
-    m_unheededRebuilds = std::min(m_unheededRebuilds + 1, 2);
+    m_routeChanged = 0;
+    m_following = false;
+    m_passedTurn = false;
+    m_followedMetres = 0;
     Log::log(Log::Normal, "rebuildPath done");
     const FixState fix = fixState();
     approachStep(fix);
     guidanceStep(fix);
     applyPendingRoute();
     if (!naviSoundsOn()) return;
-    Phrase phrase{Voice::RouteRebuilt};
+    // A driver who takes a way of their own gets a new route every few
+    // seconds: "route rebuilt" is said for the first of them, each new
+    // route's next turn for every one.
+    const bool words = !m_rebuildWordsSaid;
+    Phrase phrase;
+    if (words) phrase.push_back(Voice::RouteRebuilt);
     const bool withManeuver = appendManeuverPhrase(phrase, m_navi, m_sound);
     // What plays, or waits to play, speaks of the route just replaced: the
     // new one is said over it, or a long phrase about turns no longer ahead
     // would keep the driver from hearing the new route and its next turn.
     m_pending.clear();
-    m_sound->playOver(withManeuver ? 4 : 2, 4, phrase);
+    if (!phrase.empty() && m_sound->playOver(withManeuver ? 4 : 2, 4, phrase) && words)
+        m_rebuildWordsSaid = true;
     m_rebuildSpoken = withManeuver;
     m_rebuildTurnPassed = false;
     m_sayManeuverOnRoute = !withManeuver;
 }
 
-std::uint32_t KVMapEventsHandler::rebuildPauseMs() const {
-    static constexpr std::uint32_t pauses[] = {RebuildPauseMs, UnheededPauseMs, UnheededAgainPauseMs};
-    return pauses[m_unheededRebuilds];
+// A route followed some way: the next new route is announced in words
+// again. A new route runs along the car's road to the next junction, where
+// a driver on a way of their own leaves it: followed is what the car drove
+// along the route, frame by frame, once it took one of the route's turns.
+// A position that jumps (found from scratch on a later leg of a route that
+// turns back beside itself) is no following either.
+void KVMapEventsHandler::followStep() {
+    if (!m_rebuildWordsSaid) return;
+    const bool on = m_navi.running() && !m_navi.outOfPath();
+    const std::uint32_t along = m_navi.distFromStart();
+    if (on && m_following && m_passedTurn && along > m_followedAlong &&
+        along - m_followedAlong <= FrameJumpMetres)
+        m_followedMetres += along - m_followedAlong;
+    m_following = on;
+    m_followedAlong = along;
+    if (m_followedMetres >= FollowedMetres) m_rebuildWordsSaid = false;
 }
 
 void KVMapEventsHandler::applyPendingRoute() {
@@ -491,6 +520,7 @@ void KVMapEventsHandler::onNaviEvent(int code, fdMapNavi& navi, const std::uint3
     case PathChanged_EmptyPath: navi.stop(); break;
     case BackToPath: m_rebuildRequested = false; break;
     case RotateEnd:
+        if (&navi == &m_navi) m_passedTurn = true;
         // A warning still waiting for the player names the turn just passed.
         m_pending.clear();
         m_rebuildTurnPassed = m_rebuildSpoken;

@@ -28,6 +28,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 
 namespace Map {
 class KVAtlas;
@@ -151,6 +152,11 @@ private:
         Map::LocalPoint velocity; // global units per second
         Map::Point projected;
     };
+    // The receiver's course, degrees; none without a fix or a course.
+    static std::optional<float> courseOf(const FixState& fix) {
+        if (!fix.valid || !fix.fix.courseKnown) return std::nullopt;
+        return fix.fix.heading;
+    }
     FixState fixState() const;
     void approachStep(const FixState& fix);
     void guidanceStep(const FixState& fix);
@@ -181,15 +187,19 @@ private:
     // (they all start the road's own way) within a few frames, and was
     // given a new one twice a second. The request waits out the pause.
     static constexpr std::uint32_t RebuildPauseMs = 3000;
-    // A driver who leaves the new route too (a detour of their own, the
-    // new route ignored) was given another every few seconds: after one
-    // new route left within HeededMetres the next waits UnheededPauseMs,
-    // after two UnheededAgainPauseMs, until a route is followed again.
-    static constexpr std::uint32_t HeededMetres = 100;
-    static constexpr std::uint32_t UnheededPauseMs = 20000;
-    static constexpr std::uint32_t UnheededAgainPauseMs = 60000;
-    int m_unheededRebuilds = 0; // 0 to 2
-    std::uint32_t rebuildPauseMs() const;
+    // "Route rebuilt" was said, and the car has not followed a route
+    // FollowedMetres since: the next new routes are told by their turn
+    // alone. The metres followed along the current route past one of its
+    // turns, from its distance from the start on the frames the car was on
+    // it.
+    static constexpr std::uint32_t FollowedMetres = 100;
+    static constexpr std::uint32_t FrameJumpMetres = 20;
+    bool m_rebuildWordsSaid = false;
+    bool m_passedTurn = false;
+    bool m_following = false;
+    std::uint32_t m_followedAlong = 0;
+    std::uint32_t m_followedMetres = 0;
+    void followStep();
     bool m_rebuildTried = false;
     std::uint32_t m_lastRebuildMs = 0;
     bool m_lastRoadValid = false;

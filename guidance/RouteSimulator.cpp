@@ -69,6 +69,7 @@ void RouteSimulator::fillFix() {
     fix.dateTime = m_handler.clock().localTime();
     fix.speed = m_speed;
     fix.heading = m_heading;
+    fix.courseKnown = true;
     fix.hdop = fix.vdop = 1.0f;
     if (m_carState.valid) {
         const Map::Point p = m_carState.position.toGlobal();

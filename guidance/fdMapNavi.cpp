@@ -16,6 +16,12 @@ namespace {
 constexpr double BackwardAngle = 2.8274333;
 constexpr float BackwardMinSpeedMs = 5.0f;
 constexpr float BackwardMinSegmentMetres = 2.0f;
+// Where the route turns, the car's heading and course lag the turn by up to
+// this long: the route is looked back along so many seconds of driving from
+// the position (TurnWindowMinMetres at least), for a car that went the
+// route's way as long ago at most.
+constexpr double TurnWindowSeconds = 3.0;
+constexpr double TurnWindowMinMetres = 30.0;
 // A new fix moves the tracker's point on by up to this much more than the
 // car drove; a route point further on where the route has turned by more
 // than OtherLegDegrees is on another leg of it.
@@ -199,6 +205,27 @@ std::optional<double> squaredMetres(const Positioning::CarState& car, const Path
 
 double squared(std::uint32_t metres) { return double(metres) * double(metres); }
 
+// Calls f with the heading (whole degrees) of every segment of the route
+// that lies within `metres` behind the position (not at the route's end),
+// in drive order, the position's own first, until f returns true; true when
+// it did.
+template <class F>
+bool anyHeadingBehind(const PathPosition& at, double metres, F f) {
+    PathPosition p = at;
+    const double unit = at.currentPart().metresPerUnit;
+    const double offset = double(at.cursor.offset) * unit;
+    // From the position back to the start of its segment.
+    double covered =
+        at.currentPart().forward != 0 ? offset : double(at.cursor.segmentLength()) * unit - offset;
+    while (true) {
+        if (p.cursor.segmentLength() > 0.0f && f(p.heading()))
+            return true;
+        if (covered >= metres || !p.stepBackward())
+            return false;
+        covered += double(p.cursor.segmentLength()) * p.currentPart().metresPerUnit;
+    }
+}
+
 } // namespace
 
 bool fdMapNavi::onPathTest(const Positioning::CarState& car) const { return onPathAt(car, m_position); }
@@ -227,6 +254,24 @@ bool fdMapNavi::positionCheck(const Positioning::CarState& car, int code) {
     if (level != nullptr) {
         const Map::LocalPoint local = Map::LevelFrame::of(*level).toLocal(car.position.toGlobal());
         located = m_path->nearestPart(*level, local, m_position);
+    }
+    // A route that runs back past its start (a new one for a car headed
+    // away from where it is to go: on to the next junction and back) lies
+    // beside the car twice. The way back, found a rounding's width nearer,
+    // put the car on it driving against the route, and it was given yet
+    // another one. Within a metre of the nearest point, the first part's
+    // is taken.
+    if (located && m_position.part != 0) {
+        PathPosition first;
+        first.path = m_path;
+        float d2 = 0.0f;
+        const Map::LocalPoint local = Map::LevelFrame::of(*level).toLocal(car.position.toGlobal());
+        const std::optional<double> nearest = squaredMetres(car, m_position);
+        if (PartCursor::project(m_path->parts.front(), local, first.cursor, d2)) {
+            const std::optional<double> atFirst = squaredMetres(car, first);
+            if (nearest && atFirst && std::sqrt(*atFirst) <= std::sqrt(*nearest) + 1.0)
+                m_position = first;
+        }
     }
     if (!located) {
         m_position = PathPosition(*m_path, true);
@@ -423,19 +468,42 @@ void fdMapNavi::backwardMoveTest(const Positioning::CarState& car, float speedMs
     if (!(speedMs > BackwardMinSpeedMs) || m_position.isAtEnd() ||
         m_position.segmentShorterThan(BackwardMinSegmentMetres))
         return;
-    const double route = m_position.heading() * std::numbers::pi / 180.0;
-    const auto against = [route](double heading, double limit) {
-        double difference = std::remainder(route - heading, 2.0 * std::numbers::pi);
+    const auto against = [](int routeDegrees, double heading, double limit) {
+        double difference =
+            std::remainder(routeDegrees * std::numbers::pi / 180.0 - heading, 2.0 * std::numbers::pi);
         if (difference <= -std::numbers::pi)
             difference += 2.0 * std::numbers::pi;
         return std::fabs(difference) > limit;
     };
+    const bool hasCourse = m_course.has_value();
+    const double course = hasCourse ? double(*m_course) * std::numbers::pi / 180.0 : 0.0;
     // The tracker turns the car it shows at a limited rate, toward the
     // road's direction nearer the receiver's course, which lags a second
     // behind: out of a hairpin it may point back up the bend for seconds.
     // The receiver's own course, where known, must then say the same.
-    if (against(double(car.heading), BackwardAngle) &&
-        (!m_course || against(double(*m_course) * std::numbers::pi / 180.0, std::numbers::pi / 2.0)))
+    const int route = m_position.heading();
+    const std::uint32_t now = m_clock.ticksMs();
+    if (!against(route, double(car.heading), BackwardAngle) ||
+        (hasCourse && !against(route, course, std::numbers::pi / 2.0))) {
+        m_withRouteMs = now;
+        m_wentWithRoute = true;
+        return;
+    }
+    // A car that turns with the route is not driving against it: past a
+    // turn of about a right angle or more, or out of a roundabout, its
+    // course still points along the road it came by, and the tracker,
+    // choosing the direction of the new road nearer that course, shows it
+    // the wrong way round. A car that went the route's way a moment ago and
+    // whose heading or course goes the way of the route just behind the
+    // position follows the route.
+    const double window = std::max(TurnWindowMinMetres, double(speedMs) * TurnWindowSeconds);
+    const bool turnsWithRoute =
+        m_wentWithRoute && now - m_withRouteMs <= TurnWindowSeconds * 1000 &&
+        anyHeadingBehind(m_position, window, [&](int heading) {
+            return !against(heading, double(car.heading), std::numbers::pi / 2.0) ||
+                   (hasCourse && !against(heading, course, std::numbers::pi / 2.0));
+        });
+    if (!turnsWithRoute)
         raise(BackwardMove);
 }
 

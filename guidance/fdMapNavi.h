@@ -202,6 +202,9 @@ private:
     PathPointWatcher m_nextPointWatcher{0, 1};
     bool m_running = false;
     std::optional<float> m_course;
+    // The last step at which the car went the route's way (not against it).
+    bool m_wentWithRoute = false;
+    std::uint32_t m_withRouteMs = 0;
     std::uint32_t m_lastStepMs = 0; // ticks of the last step that followed the car
     std::uint32_t m_startTicks = 0;
     Path* m_path = nullptr;

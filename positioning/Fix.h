@@ -20,6 +20,9 @@ struct Fix {
     float vdop = 0;
     float speed = 0;    // metres per second
     float heading = 0;  // course over ground, degrees as sent
+    // The receiver sent a course: an RMC whose course field is not empty.
+    // Without one (GGA alone, an empty field) heading is 0, not north.
+    bool courseKnown = false;
     std::int32_t x = 0; // global map point of (latitude, longitude)
     std::int32_t y = 0;
 

@@ -157,6 +157,7 @@ void NmeaDevice::take(const char* text, std::uint32_t length) {
             setPosition(rmc.latitude, rmc.longitude);
             m_fix.speed = rmc.speed;
             m_fix.heading = rmc.course;
+            m_fix.courseKnown = rmc.courseKnown;
         }
         break;
     }

@@ -230,6 +230,7 @@ bool parseRmc(const char* body, const char* end, RmcRecord& out) {
     out.speed = static_cast<float>(f.checkedNumber(speedWellFormed) * MetresPerSecondPerKnot);
     if (!f.more()) return false;
     out.course = static_cast<float>(f.checkedNumber(courseWellFormed));
+    out.courseKnown = !f.raw().empty();
     if (!f.more()) return false;
     out.date = f.date();
     f.skip(); // magnetic variation

@@ -44,6 +44,7 @@ struct RmcRecord {
     float longitude = 0;
     float speed = 0;  // metres per second
     float course = 0; // degrees
+    bool courseKnown = false; // the course field was not empty
     NmeaDate date;
 };
 

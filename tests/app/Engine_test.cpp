@@ -601,6 +601,7 @@ TEST_F(EngineRun, FixesAlongARouteMoveTheCarGuidanceAndSensors) {
         fix.y = p.y;
         fix.speed = 10.0f;
         fix.heading = car.heading * 180.0f / 3.14159265f;
+        fix.courseKnown = true;
         fix.hdop = 1.0f;
         handler->onFix(true, fix);
         e.sensors()->onFix(true, fix);

@@ -188,6 +188,7 @@ TEST(GuidanceDrive, AWrongTurnAndEveryTurnSpokenInTime) {
             fix.y = p.y;
             fix.speed = 13.9f;
             fix.heading = car.heading * 180.0f / 3.14159265f;
+            fix.courseKnown = true;
             fix.hdop = 1.0f;
             handler.onFix(true, fix);
             for (int frame = 0; frame < 10; ++frame) {

@@ -7,6 +7,7 @@
 
 #include "core/Config.h"
 #include "map/Level.h"
+#include "tests/guidance/GuidanceTestSupport.h"
 #include "tests/routing/RouteFixture.h"
 
 #include <gtest/gtest.h>
@@ -47,6 +48,23 @@ struct Drive : fdMapNaviEventsHandler {
     Positioning::CarState car(double m, double headingDeg = 90.0) const {
         return {true, float(radians(headingDeg)), {Map::LevelFrame::of(town.level(0)), at(m).x, at(m).y}};
     }
+    // A route through level points, manoeuvres[i] leading into the part
+    // from corners[i] to corners[i + 1].
+    void drawn(std::vector<Map::LocalPoint> corners, std::vector<std::uint32_t> manoeuvres) {
+        path.points.push_back(town.point(corners.front()));
+        for (std::size_t i = 0; i + 1 < corners.size(); ++i) {
+            path.appendPart(town.part({corners[i], corners[i + 1]}));
+            path.parts.back().manoeuvre = manoeuvres.at(i);
+        }
+        path.points.push_back(town.point(corners.back()));
+        path.legCount = 1;
+        navi.setPath(&path);
+    }
+    // The car at a level point on a road the tracker is sure of (weight
+    // 0.9: 4 m from the route are off it).
+    Positioning::CarState sureCar(Map::LocalPoint p, double headingDeg) const {
+        return {true, float(radians(headingDeg)), {Map::LevelFrame::of(town.level(0)), p.x, p.y}, true, 0.9f};
+    }
     // Starts at 0 and drives to `to`, one second and `speed` metres a frame.
     void run(double to, float speed) {
         navi.start(car(0), speed);
@@ -75,7 +93,8 @@ struct Drive : fdMapNaviEventsHandler {
     std::map<int, double> eventMetres; // the last time of each event
     std::vector<Said> said;
     double metres = 0;
-    fdMapNavi navi{config.root(), this}; // reports into the members above while it goes
+    GuidanceTest::Clock clock;
+    fdMapNavi navi{config.root(), this, clock}; // reports into the members above while it goes
 };
 
 } // namespace
@@ -361,4 +380,111 @@ TEST(fdMapNavi, MovingOffSaysTheRealDistance) {
         const std::uint32_t left = d.said.front()[0];
         EXPECT_EQ(d.said.front(), (Said{left, 2, r.spoken < 0 ? left : std::uint32_t(r.spoken)})) << r.standAt;
     }
+}
+
+// Past a turn of about a right angle or more, or out of a roundabout, the
+// receiver's course still points along the road the car came by, and the
+// tracker, taking the new road's direction nearer that course, shows the car
+// the wrong way round on it: the car turns with the route and does not drive
+// against it. Turned round 150 m on, it does, and once it has for longer
+// than a turn takes, also where the route turns.
+TEST(fdMapNavi, TurningWithTheRouteIsNotDrivingAgainstIt) {
+    const struct {
+        double turn;       // degrees to the right
+        double courseSlip; // the course, lagging, this far left of the first road
+    } rows[] = {{94, 0}, {80, 15}, {135, 0}};
+    for (const auto& r : rows) {
+        Drive d;
+        const double second = 90 + r.turn;
+        const Map::LocalPoint corner = d.at(500);
+        const auto along = [&](double m) {
+            if (m <= 500)
+                return d.at(m);
+            return Map::LocalPoint{float(corner.x + std::sin(radians(second)) * (m - 500)),
+                                   float(corner.y + std::cos(radians(second)) * (m - 500))};
+        };
+        d.drawn({along(0), along(500), along(1000)}, {0, 2});
+        const auto car = [&](double m, double heading) { return d.sureCar(along(m), heading); };
+        const float speed = 12;
+        d.navi.setCourse(90);
+        d.navi.start(car(400, 90), speed);
+        for (d.metres = 401.2; d.metres < 650; d.metres += 1.2) {
+            d.clock.ticks += 100;
+            // Over the first 30 m of the new road the course lags and the
+            // car is shown turned round.
+            const bool lagging = d.metres > 500 && d.metres < 530;
+            d.navi.setCourse(float(lagging ? 90 - r.courseSlip : d.metres > 500 ? second : 90));
+            d.navi.onPosition(car(d.metres, lagging ? second + 180 : d.metres > 500 ? second : 90), speed);
+        }
+        EXPECT_EQ(std::count(d.events.begin(), d.events.end(), BackwardMove), 0) << r.turn;
+        int nearTurn = 0; // steps raising it on the 30 m before the turn
+        for (d.metres = 650; d.metres > 470; d.metres -= 1.2) {
+            d.clock.ticks += 100;
+            const double heading = d.metres > 500 ? second + 180 : 270;
+            d.navi.setCourse(float(heading));
+            const std::size_t before = d.events.size();
+            d.navi.onPosition(car(d.metres, heading), speed);
+            nearTurn += d.metres > 500 && d.metres < 530 && d.events.size() > before &&
+                        d.events.back() == BackwardMove;
+        }
+        EXPECT_GT(nearTurn, 10) << r.turn;
+        EXPECT_LT(d.eventMetres[BackwardMove], 480) << r.turn;
+    }
+}
+
+// A hairpin: 400 m east, 10 m north, 400 m back west beside the way out.
+// Near the bend the tracker, sure of its road (weight 0.9, so 4 m decide),
+// snaps the car onto the way back, whose nearest point lies within the ten
+// seconds guidance looks ahead: the car stays on the leg it drives, carried
+// along at its speed, and passes the bend's turns only when it gets there.
+TEST(fdMapNavi, AHairpinsOtherLegHoldsNotTheCar) {
+    Drive d;
+    const auto back = [](double m) { return Map::LocalPoint{float(912 - m), 1546.0f}; };
+    d.drawn({d.at(0), d.at(400), back(0), back(400)}, {0, 2, 2});
+    const float speed = 12;
+    d.navi.start(d.sureCar(d.at(300), 90), speed);
+    for (double m = 301.2; m < 398; m += 1.2) {
+        d.clock.ticks += 100;
+        // Snapped onto the way back from 360 m on.
+        d.navi.onPosition(d.sureCar(m < 360 ? d.at(m) : back(400 - m), 90), speed);
+    }
+    EXPECT_EQ(std::count(d.events.begin(), d.events.end(), RotateEnd), 0);
+    EXPECT_EQ(d.navi.position().part, 0u);
+    EXPECT_FALSE(d.navi.outOfPath());
+}
+
+// A last warning's distance belongs to its manoeuvre: the 20 m before a
+// roundabout's entry or the 5 m before its exit is not left to an ordinary
+// turn after it, which has none (def_warn0 is 0): its last warning is the
+// 40 m one.
+TEST(fdMapNavi, AnOrdinaryTurnAfterARoundaboutHasNoRoundaboutWarning) {
+    const std::map<int, std::uint32_t> routes[] = {{{1, 19}, {2, 9}, {3, 1}}, {{1, 3}, {2, 1}}};
+    for (const auto& manoeuvres : routes) {
+        Drive d;
+        d.build(5, manoeuvres);
+        d.run(500.0 * manoeuvres.rbegin()->first + 100, 3);
+        std::vector<std::uint32_t> turnWarnings; // metres left at each warning of the turn
+        for (const Said& s : d.said)
+            if (s[1] == 1)
+                turnWarnings.push_back(s[0]);
+        ASSERT_FALSE(turnWarnings.empty());
+        EXPECT_LT(turnWarnings.back(), 40u) << manoeuvres.size();
+        EXPECT_GE(turnWarnings.back(), 30u) << manoeuvres.size();
+    }
+}
+
+// A new route for a car headed away from where it is to go: on to the next
+// junction, 60 m, and back past the car. Its start and its way back lie
+// beside the car; found from scratch half a metre behind the start, the car
+// is at the start, not on the way back driving against the route.
+TEST(fdMapNavi, ARouteBackPastItsStartHasTheCarAtItsStart) {
+    Drive d;
+    d.drawn({d.at(0), d.at(60), d.at(-300)}, {0, 7});
+    d.navi.start(d.sureCar(d.at(-0.5), 90), 10);
+    for (double m = 0.5; m < 20; m += 1) {
+        d.clock.ticks += 100;
+        d.navi.onPosition(d.sureCar(d.at(m), 90), 10);
+    }
+    EXPECT_EQ(d.events, (std::vector<int>{Started, Start}));
+    EXPECT_EQ(d.navi.position().part, 0u);
 }

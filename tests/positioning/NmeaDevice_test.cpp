@@ -54,6 +54,7 @@ TEST(NmeaDevice, NotifiesOncePerEpochWithThePreviousRmc) {
     EXPECT_EQ(first.dateTime, (Positioning::DateTime{0, 0, 0, 3, 7, 19, 0}));
     EXPECT_FLOAT_EQ(first.altitude, 59.9f);
     EXPECT_EQ(first.speed, 0.0f);
+    EXPECT_FALSE(first.courseKnown) << "GGA carries no course";
 
     rig.send(Rmc1); // same epoch: stored, not told
     EXPECT_EQ(rig.recorder.fixes.size(), 1u);
@@ -67,6 +68,7 @@ TEST(NmeaDevice, NotifiesOncePerEpochWithThePreviousRmc) {
     EXPECT_EQ(second.dateTime, (Positioning::DateTime{31, 12, 2014, 3, 7, 20, 500}));
     EXPECT_FLOAT_EQ(second.speed, 5.14f);
     EXPECT_FLOAT_EQ(second.heading, 181.39f);
+    EXPECT_TRUE(second.courseKnown);
     EXPECT_FLOAT_EQ(second.hdop, 1.2f);
     EXPECT_FLOAT_EQ(second.latitude, -(37 + 47.0875f * 0.016666668f));
 
@@ -80,6 +82,13 @@ TEST(NmeaDevice, NotifiesOncePerEpochWithThePreviousRmc) {
     rig.send("GLGSV,1,1,01,65,10,100,30");
     rig.send("GPGGA,030721.000,3747.0875,S"); // rejected fields
     EXPECT_EQ(rig.recorder.fixes.size(), 2u);
+
+    // An RMC whose course field is empty: the next fix has no course, not
+    // one of 0 degrees.
+    rig.send("GPRMC,030720.500,A,3747.0875,S,17518.8938,E,10.0,,311214,,,A");
+    rig.send("GPGGA,030721.000,3747.0877,S,17518.8938,E,1,08,1.2,59.8,M,23.7,M,,0000");
+    ASSERT_EQ(rig.recorder.fixes.size(), 3u);
+    EXPECT_FALSE(rig.recorder.fixes[2].second.courseKnown);
 }
 
 // A receiver that sends RMC before GGA (RMC, VTG, GGA each second), moving

@@ -72,9 +72,11 @@ TEST(NmeaParsers, TimeDateAndSpeed) {
         EXPECT_EQ(r.rmc.status, 'A');
         EXPECT_FLOAT_EQ(r.rmc.speed, 5.14f);
         EXPECT_FLOAT_EQ(r.rmc.course, 84.4f);
+        EXPECT_TRUE(r.rmc.courseKnown);
     }
     NmeaRecords r;
     ASSERT_EQ(parse("GNRMC,000000,V,,,,,,,150579,,", r), SentenceKind::Rmc);
+    EXPECT_FALSE(r.rmc.courseKnown);
     EXPECT_EQ(r.rmc.date, (Positioning::NmeaDate{15, 5, 2079}));
     EXPECT_EQ(r.rmc.status, 'V');
     ASSERT_EQ(parse("GPRMC,000000,V,,,,,,,15057,,", r), SentenceKind::Rmc);

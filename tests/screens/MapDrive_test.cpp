@@ -474,6 +474,7 @@ TEST(MapDrive, FramesAreDrawnOnlyForChanges) {
                 fix.x = p.x;
                 fix.y = p.y;
                 fix.heading = 90.0f;
+                fix.courseKnown = true;
                 fix.speed = static_cast<float>(row.metresPerFix);
                 fix.hdop = 1.0f;
                 d.handler->onFix(true, fix);
