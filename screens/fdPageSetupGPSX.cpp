@@ -24,31 +24,6 @@ namespace {
 constexpr std::uint32_t kPortCount = 20;
 constexpr std::uint32_t kAnimationMs = 100;
 
-// The text, or when it is wider than the label, its longest end that fits
-// after an ellipsis: a device path is told apart by its end.
-std::u16string endThatFits(const Ui::fdWindowBase& label, const std::u16string& text) {
-    const std::int32_t width = label.rect().w;
-    if (measureText(label, text).width <= width) return text;
-    static constexpr std::u16string_view Ellipsis = u"\u2026";
-    const auto fits = [&](std::size_t length) {
-        std::u16string end(Ellipsis);
-        end.append(text, text.size() - length, length);
-        return measureText(label, end).width <= width;
-    };
-    // The widths grow with the length: the longest that fits by halving.
-    std::size_t low = 0, high = text.size();
-    while (low < high) {
-        const std::size_t middle = (low + high + 1) / 2;
-        if (fits(middle))
-            low = middle;
-        else
-            high = middle - 1;
-    }
-    std::u16string end(Ellipsis);
-    end.append(text, text.size() - low, low);
-    return end;
-}
-
 void wakeMainLoop() {
     SDL_Event event{};
     event.type = SDL_VIDEOEXPOSE;
@@ -145,7 +120,7 @@ void fdPageSetupGPSX::showPort() {
     setText("port", portLabel());
     const std::u16string device = portDevice();
     const Ui::fdWindowBase* label = findChild("port_device");
-    setText("port_device", label ? endThatFits(*label, device) : device);
+    setText("port_device", label ? Ui::shortenedToFit(*label, device, label->rect().w, true) : device);
 }
 
 void fdPageSetupGPSX::selectPort(std::uint32_t port) {

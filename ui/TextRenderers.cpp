@@ -117,6 +117,32 @@ Render::TextSize measureText(const fdWindowBase& window, std::u16string_view tex
     return fontSize(window.font(), text);
 }
 
+std::u16string shortenedToFit(const fdWindowBase& window, const std::u16string& text, std::int32_t width,
+                              bool keepEnd) {
+    if (measureText(window, text).width <= width)
+        return text;
+    constexpr char16_t Ellipsis = u'\u2026';
+    const auto shortened = [&](std::size_t length) {
+        if (keepEnd)
+            return Ellipsis + text.substr(text.size() - length);
+        std::u16string start = text.substr(0, length);
+        while (!start.empty() && (start.back() == u' ' || start.back() == u','))
+            start.pop_back();
+        start.push_back(Ellipsis);
+        return start;
+    };
+    // The widths grow with the length: the longest that fits by halving.
+    std::size_t low = 0, high = text.size();
+    while (low < high) {
+        const std::size_t middle = (low + high + 1) / 2;
+        if (measureText(window, shortened(middle)).width <= width)
+            low = middle;
+        else
+            high = middle - 1;
+    }
+    return shortened(low);
+}
+
 void drawTextInRect(const fdWindowBase& window, SDL_Surface* surface, const SDL_Rect& rect, std::u16string_view text,
                     int hAlign, int vAlign) {
     if (const auto& r = window.textRenderer())

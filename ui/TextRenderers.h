@@ -86,6 +86,12 @@ void drawAlignedText(std::u16string_view text, SDL_Surface* surface, const SDL_R
 
 // Window text operations.
 Render::TextSize measureText(const fdWindowBase& window, std::u16string_view text);
+// The text as it fits `width` pixels in the window's font: whole when it
+// fits, else its longest beginning followed by an ellipsis (spaces and
+// commas before the ellipsis dropped), or with `keepEnd` an ellipsis
+// followed by its longest end (a device path is told apart by its end).
+std::u16string shortenedToFit(const fdWindowBase& window, const std::u16string& text, std::int32_t width,
+                              bool keepEnd = false);
 void drawTextInRect(const fdWindowBase& window, SDL_Surface* surface, const SDL_Rect& rect, std::u16string_view text,
                     int hAlign, int vAlign);
 // A two-pixel bar as high as the line, after the first min(column, length)

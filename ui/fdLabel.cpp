@@ -175,25 +175,7 @@ bool fdSmartLabel::mouseMove(int x, int) {
 std::u16string fdSmartLabel::restingText() const {
     if (m_contentWidth <= m_rect.w)
         return m_text;
-    static constexpr std::u16string_view Ellipsis = u"\u2026";
-    const auto fits = [&](std::size_t length) {
-        std::u16string text = m_text.substr(0, length);
-        text += Ellipsis;
-        return measureText(*this, text).width <= m_rect.w;
-    };
-    // The widths grow with the length: the longest that fits by halving.
-    std::size_t low = 0, high = m_text.size();
-    while (low < high) {
-        const std::size_t middle = (low + high + 1) / 2;
-        if (fits(middle))
-            low = middle;
-        else
-            high = middle - 1;
-    }
-    std::u16string text = m_text.substr(0, low);
-    while (!text.empty() && (text.back() == u' ' || text.back() == u','))
-        text.pop_back();
-    return text + std::u16string(Ellipsis);
+    return shortenedToFit(*this, m_text, m_rect.w);
 }
 
 void fdSmartLabel::drawText(SDL_Surface* surface) {
