@@ -24,14 +24,11 @@ socat pty,raw,echo=0,link="$work/data/ports/COM3" pty,raw,echo=0,link="$work/gps
 socat_pid=$!
 for _ in $(seq 50); do [ -e "$work/gps" ] && break; sleep 0.1; done
 # The wild pair goes out once the file "jump" exists; "jumped" says it went.
-python3 - "$work/gps" "$work" <<'PY' &
+python3 - "$work/gps" "$work" "$(dirname "$0")/../../tools" <<'PY' &
 import os, sys, time
 path, control = sys.argv[1], sys.argv[2]
-def line(body):
-    c = 0
-    for ch in body.encode():
-        c ^= ch
-    return "$%s*%02X\r\n" % (body, c)
+sys.path.insert(0, sys.argv[3])
+from nmea_feed import sentence as line
 def pair(i, lat, lon):
     t = "%02d%02d%02d.%d" % (10, (i // 300) % 60, (i // 5) % 60, (i % 5) * 2)
     pos = "%02d%07.4f,N,%03d%07.4f,E" % (int(lat), (lat - int(lat)) * 60, int(lon), (lon - int(lon)) * 60)

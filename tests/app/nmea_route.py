@@ -23,86 +23,9 @@ import os
 import sys
 import time
 
-EARTH = 6371000.0
-
-
-def sentence(body):
-    check = 0
-    for ch in body.encode():
-        check ^= ch
-    return "$%s*%02X\r\n" % (body, check)
-
-
-def degrees(value, hemispheres, width):
-    hemisphere = hemispheres[0] if value >= 0 else hemispheres[1]
-    value = abs(value)
-    whole = int(value)
-    minutes = (value - whole) * 60
-    return "%0*d%07.4f,%s" % (width, whole, minutes, hemisphere)
-
-
-def fix(second, lat, lon, knots, course):
-    t = "%02d%02d%02d.00" % (10 + second // 3600 % 10, second // 60 % 60, second % 60)
-    pos = degrees(lat, "NS", 2) + "," + degrees(lon, "EW", 3)
-    out = sentence("GPRMC,%s,A,%s,%.1f,%.1f,071226,,,A" % (t, pos, knots, course))
-    out += sentence("GPGGA,%s,%s,1,08,0.9,40.0,M,48.0,M,," % (t, pos))
-    out += sentence("GPGSA,A,3,02,05,09,12,17,21,25,29,,,,,1.6,0.9,1.3")
-    sats = [(2, 45, 60, 41), (5, 30, 120, 38), (9, 60, 200, 44), (12, 20, 300, 35),
-            (17, 70, 30, 46), (21, 15, 240, 33), (25, 50, 160, 40), (29, 35, 80, 37)]
-    for page in range(2):
-        body = "GPGSV,2,%d,08" % (page + 1)
-        for prn, elevation, azimuth, snr in sats[page * 4:page * 4 + 4]:
-            body += ",%02d,%02d,%03d,%02d" % (prn, elevation, azimuth, snr)
-        out += sentence(body)
-    return out
-
-
-def metres(a, b):
-    lat = math.radians((a[0] + b[0]) / 2)
-    dy = math.radians(b[0] - a[0]) * EARTH
-    dx = math.radians(b[1] - a[1]) * EARTH * math.cos(lat)
-    return dx, dy
-
-
-def offset(p, dx, dy):
-    lat = p[0] + math.degrees(dy / EARTH)
-    lon = p[1] + math.degrees(dx / (EARTH * math.cos(math.radians(p[0]))))
-    return (lat, lon)
-
-
-def course(a, b):
-    dx, dy = metres(a, b)
-    return math.degrees(math.atan2(dx, dy)) % 360
-
-
-def walk(points, step):
-    """Points every `step` metres along the line."""
-    out = [points[0]]
-    left = step
-    for a, b in zip(points, points[1:]):
-        dx, dy = metres(a, b)
-        length = math.hypot(dx, dy)
-        done = 0.0
-        while length - done >= left:
-            done += left
-            out.append(offset(a, dx * done / length, dy * done / length))
-            left = step
-        left -= length - done
-    if out[-1] != points[-1]:
-        out.append(points[-1])
-    return out
-
-
-def read_line(route):
-    line = []
-    for text in open(route):
-        parts = text.strip().split(",")
-        if len(parts) == 2:
-            try:
-                line.append((float(parts[0]), float(parts[1])))
-            except ValueError:
-                pass
-    return line
+# The receiver's sentences and the geometry of a line are the README's feeder's.
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "tools"))
+from nmea_feed import course, fix, metres, offset, read_line, walk  # noqa: E402
 
 
 def split(line, at):
