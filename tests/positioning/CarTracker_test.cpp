@@ -272,6 +272,28 @@ TEST(CarTracker, TheRoadIsChosenWhereTheFixWasMeasured) {
     }
 }
 
+// Two streets side by side 10 m apart. A car that drove along the southern
+// one stops, its fixes scattered to 5.5 m north of it, half a metre nearer
+// the other street: standing, the street the car is on weighs 0.15 less in
+// the match (`old_polyline_arrt`), so the car stays on it. Moving, the
+// nearer street is taken.
+TEST(CarTracker, AStandingCarKeepsItsStreetAgainstANearerOne) {
+    RoadsRig roads({{0, 6, false, 0, {{100, 500}, {600, 500}}}, {0, 6, false, 1, {{100, 510}, {600, 510}}}});
+    for (double x = 300; x < 350; x += 10) {
+        roads.fix(x, 500, 90, 10, 0.0f);
+        roads.rig->frames(1000);
+    }
+    ASSERT_EQ(roads.road(), 0u);
+    for (int second = 0; second < 5; ++second) {
+        roads.fix(350, 505.5, 90, 0.5f, 0.0f);
+        roads.rig->frames(1000);
+        EXPECT_EQ(roads.road(), 0u) << second << " s standing";
+    }
+    roads.fix(360, 505.5, 90, 10, 0.0f);
+    roads.rig->frames(100);
+    EXPECT_EQ(roads.road(), 1u);
+}
+
 // A one-way carriageway runs east and ends in a hook that turns back to
 // where the other carriageway, two-way, begins 20 m south of it and runs
 // west. A prediction that drifts sideways (a GPS heading turned toward the
