@@ -184,7 +184,7 @@ std::optional<float> CarTracker::match(Map::KVAtlas& atlas, const TrackerFix& fi
     // of an earlier one: the candidates are still that road's, and the ones
     // that continue this road at its far end are not among them, so the car
     // could not be carried on past it.
-    if (newRoad || m_candidates.empty() || !(m_candidates.front().ref == best.ref)) {
+    if (newRoad) {
         m_candidates = connectedRoads(best, roads, m_settings.connectionError);
         if (newRoad && oldRoad && !best.points.empty()) {
             // The old road stays a candidate when the new one continues it
@@ -240,7 +240,6 @@ std::optional<CarTracker::RoadPlace> CarTracker::snap(Map::Point point, Map::Loc
     // boulevard, or the far leg of a loop, connected to this road where the
     // two meet, may then lie nearer. Only a point past one of its ends goes
     // to the nearest of the candidates.
-    std::optional<RoadPlace> matchedEnd;
     if (!m_candidates.empty() && m_candidates.front().points.size() >= 2) {
         const RoadPolyline& matched = m_candidates.front();
         const Map::LocalPoint p = matched.frame.toLocal(point);
@@ -255,7 +254,6 @@ std::optional<CarTracker::RoadPlace> CarTracker::snap(Map::Point point, Map::Loc
             const bool atFront = same(foot.point, matched.points.front());
             const bool atBack = same(foot.point, matched.points.back());
             if (!atFront && !atBack) return RoadPlace{0, foot.point, foot.segment};
-            matchedEnd = RoadPlace{0, foot.point, foot.segment};
             // Past the end the car drives out of: carried on from the end as
             // far as the point lies beyond it, onto the road that goes on
             // there (the route's, where a route goes on).
@@ -269,7 +267,8 @@ std::optional<CarTracker::RoadPlace> CarTracker::snap(Map::Point point, Map::Loc
                 const float beyond = (p.x - end.x) * ux + (p.y - end.y) * uy;
                 if (beyond > 0.0f && velocity.x * ux + velocity.y * uy > 0.0f) {
                     int direction = atBack ? 1 : -1;
-                    RoadPlace carried = carry(*matchedEnd, direction, beyond, point);
+                    RoadPlace carried =
+                        carry(RoadPlace{0, foot.point, foot.segment}, direction, beyond, point);
                     carried.way = direction;
                     return carried;
                 }
@@ -290,58 +289,15 @@ std::optional<CarTracker::RoadPlace> CarTracker::snap(Map::Point point, Map::Loc
             best = RoadPlace{i, foot.point, foot.segment};
         }
     }
-    // The filter trusts its velocity more than a measured position: after
-    // a sharp turn its point runs on straight past the corner for a few
-    // fixes, where it may lie nearest a road going on straight ahead. A
-    // road the car's velocity crosses (more than 60 degrees off it either
-    // way) is not the one it drives: it is taken at the corner, the matched
-    // road's end, and carried on along that road.
-    if (best && matchedEnd && best->road != 0) {
-        const std::vector<Map::LocalPoint>& points = m_candidates[best->road].points;
-        const Map::LocalPoint a = points[best->segment];
-        const Map::LocalPoint b = points[best->segment + 1];
-        const float dot = (b.x - a.x) * velocity.x + (b.y - a.y) * velocity.y;
-        const float lengths = std::hypot(b.x - a.x, b.y - a.y) * std::hypot(velocity.x, velocity.y);
-        if (lengths > 0.0f && std::fabs(dot) < 0.5f * lengths) return matchedEnd;
-    }
     return best;
 }
 
-int CarTracker::wayAlong(RoadPlace& at, Map::LocalPoint velocity) const {
+int CarTracker::wayAlong(const RoadPlace& at, Map::LocalPoint velocity) const {
     const std::vector<Map::LocalPoint>& points = m_roads[at.road].points;
-    const float speed = std::hypot(velocity.x, velocity.y);
-    if (speed == 0.0f) return 0;
-    // The cosine of the angle between the velocity and segment i.
-    const auto cosine = [&](std::size_t i) {
-        const Map::LocalPoint a = points[i];
-        const Map::LocalPoint b = points[i + 1];
-        const float length = std::hypot(b.x - a.x, b.y - a.y);
-        return length > 0.0f ? (velocity.x * (b.x - a.x) + velocity.y * (b.y - a.y)) / (length * speed)
-                             : 0.0f;
-    };
-    // On a corner of the road, the segment the velocity keeps to: at the
-    // corner of a sharp turn the car goes on up to it along the one it came
-    // on, and round it, rather than across.
-    const std::size_t own = at.segment;
-    float best = cosine(own);
-    const auto consider = [&](std::size_t other) {
-        const float c = cosine(other);
-        if (std::fabs(c) > std::fabs(best)) {
-            at.segment = other;
-            best = c;
-        }
-    };
-    if (own > 0 && same(at.point, points[own])) consider(own - 1);
-    if (own + 2 < points.size() && same(at.point, points[own + 1])) consider(own + 1);
-    // On the road it was carried along before the fix the car keeps its
-    // way unless the velocity turned clearly back (within 45 degrees of the
-    // other way): after a sharp turn the filter's velocity still points
-    // along the road the car came from, across this one or back up it (a
-    // receiver's course is the way it came over the last second).
-    if (m_onRoad && m_road.polyline.ref == m_roads[at.road].ref && m_road.travel != 0 &&
-        best * static_cast<float>(m_road.travel) > -0.7f)
-        return m_road.travel;
-    return best > 0.0f ? 1 : best < 0.0f ? -1 : 0;
+    const Map::LocalPoint a = points[at.segment];
+    const Map::LocalPoint b = points[at.segment + 1];
+    const float along = velocity.x * (b.x - a.x) + velocity.y * (b.y - a.y);
+    return along > 0.0f ? 1 : along < 0.0f ? -1 : 0;
 }
 
 CarTracker::RoadPlace CarTracker::carry(const RoadPlace& from, int& direction, float distance,

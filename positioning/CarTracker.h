@@ -121,13 +121,13 @@ class CarTracker {
         std::size_t segment = 0;
         int way = 0;
     };
-    // The candidate nearest the point, with its foot; nothing when none.
-    // `velocity` (any scale) is the car's: a road it crosses is passed over.
+    // The candidate nearest the point, with its foot; nothing when none. A
+    // point past the matched road's end in the way of `velocity` (the car's,
+    // any scale) is carried on from that end.
     std::optional<RoadPlace> snap(Map::Point point, Map::LocalPoint velocity) const;
     // The way the car goes along the road at `at`: +1 the way of its
-    // polyline, -1 against it, 0 standing. On a corner of the road, `at`
-    // takes the segment the car goes on along.
-    int wayAlong(RoadPlace& at, Map::LocalPoint velocity) const;
+    // polyline, -1 against it, 0 standing.
+    int wayAlong(const RoadPlace& at, Map::LocalPoint velocity) const;
     // The car carried `distance` level units along the roads from `from`,
     // the way `direction` says; `direction` becomes the way along the road
     // it ends on. Past a road's end a road of the route goes first, then
