@@ -72,7 +72,7 @@ class CarTracker {
     bool useStick();
     int critDist();
 
-    // The roads a route takes ahead of the car (map index in the atlas,
+    // The roads of the route around the car (map index in the atlas,
     // polyline id, and whether the route drives it in the order of its
     // points); none without a route. Where its road ends the car is carried
     // on along one of them, the route's way, rather than the road nearest
