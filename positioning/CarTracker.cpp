@@ -180,11 +180,10 @@ std::optional<float> CarTracker::match(Map::KVAtlas& atlas, const TrackerFix& fi
     }
     const RoadPolyline& best = roads[result.best->index];
     const bool newRoad = !oldRoad || !(oldRoad->polyline.ref == best.ref);
-    // Also rebuilt when the car came onto the matched road as a candidate
-    // of an earlier one: the candidates are still that road's, and the ones
-    // that continue this road at its far end are not among them, so the car
-    // could not be carried on past it.
-    if (newRoad) {
+    // Also rebuilt when the car was carried onto the matched road past an
+    // earlier one's end: the candidates are still that road's, and a fix's
+    // place snapped by them stayed at its end while the car drove on.
+    if (newRoad || m_candidates.empty() || !(m_candidates.front().ref == best.ref)) {
         m_candidates = connectedRoads(best, roads, m_settings.connectionError);
         if (newRoad && oldRoad && !best.points.empty()) {
             // The old road stays a candidate when the new one continues it
