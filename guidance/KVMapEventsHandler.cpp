@@ -23,6 +23,10 @@ constexpr float kSnappedWeight = 0.85f;
 // How long a refused manoeuvre phrase waits for the player: at town speeds
 // it is still true after a few seconds.
 constexpr std::uint32_t kPendingPhraseMs = 4000;
+// How far along the route around the car the tracker is told its roads:
+// more than three seconds of a fast drive, the most a fix carries it on.
+constexpr std::uint32_t RouteRoadsMetres = 300;
+constexpr std::uint32_t RouteRoadsBehindMetres = 100;
 
 const char* naviEventName(int code) {
     switch (code) {
@@ -236,6 +240,7 @@ void KVMapEventsHandler::onFrame() {
     // starts where the new fix put the car, not where the last one before
     // the gap left it, hundreds of metres back.
     if (fix.valid) {
+        m_tracker.setRouteRoads(routeRoadsAround());
         m_tracker.update();
         carRoadEvents();
     }
@@ -273,6 +278,29 @@ void KVMapEventsHandler::onFrame() {
     else m_shownCarState = onRoute ? carStateAt(m_navi.position()) : m_tracker.carState();
     if (onRoute) m_objWarn.update(m_navi.position(), &m_atlas);
     else m_objWarn.reset();
+}
+
+std::vector<Positioning::CarTracker::RouteRoad> KVMapEventsHandler::routeRoadsAround() const {
+    // The roads of the route around the car it follows, a few hundred
+    // metres ahead and some behind (a fix may put the car back behind the
+    // place guidance had carried it to): where its road ends between two
+    // fixes the tracker carries it on along the route's.
+    std::vector<Positioning::CarTracker::RouteRoad> roads;
+    if (!naviNeedsRoute() || m_navi.outOfPath()) return roads;
+    const PathPosition& at = m_navi.position();
+    std::size_t first = std::min(at.part, m_route.parts.size());
+    for (std::uint32_t behind = 0; first > 0 && behind < RouteRoadsBehindMetres;)
+        behind += m_route.parts[--first].lengthMetres;
+    std::uint32_t metres = 0;
+    for (std::size_t i = first; i < m_route.parts.size() && metres < RouteRoadsMetres; ++i) {
+        const PathPart& part = m_route.parts[i];
+        if (i >= at.part) metres += part.lengthMetres;
+        if (part.segmentId == RoadGraph::kNoId) continue;
+        for (std::size_t m = 0; m < m_atlas.mapCount(); ++m)
+            if (m_atlas.mapAt(m) == part.map)
+                roads.push_back({static_cast<std::uint32_t>(m), part.segmentId, part.forward != 0});
+    }
+    return roads;
 }
 
 void KVMapEventsHandler::carRoadEvents() {

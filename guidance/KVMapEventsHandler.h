@@ -161,6 +161,7 @@ private:
     void approachStep(const FixState& fix);
     void guidanceStep(const FixState& fix);
     void carRoadEvents();
+    std::vector<Positioning::CarTracker::RouteRoad> routeRoadsAround() const;
     bool naviNeedsRoute() const { return m_navi.running() && !m_route.isEmpty(); }
 
     Core::ConfigNodePtr m_config;

@@ -329,7 +329,11 @@ void fdMapNavi::onPosition(const Positioning::CarState& car, float speedMs) {
     const std::uint32_t driving = truncated(speedMs * seconds + 0.5, 0xFFFF);
     if (!m_outOfPath && PathPosition::distanceTo(m_position, nearest) > driving + FixJumpMetres &&
         std::abs(headingChange(m_position.heading(), nearest.heading())) > OtherLegDegrees) {
-        PathPosition driven = advanced(m_position, driving);
+        // As far as the car drove, to the fraction of a metre: in whole
+        // metres a frame at 20 frames a second rounds to none below 10 m/s,
+        // and the car stood on the leg until its point came back to it.
+        PathPosition driven = m_position;
+        driven.advance(static_cast<float>(speedMs * seconds / m_position.currentPart().metresPerUnit));
         if (driven.isAtEnd())
             driven = PathPosition(*m_path, false);
         const std::optional<double> d2 = squaredMetres(car, driven);
@@ -337,6 +341,29 @@ void fdMapNavi::onPosition(const Positioning::CarState& car, float speedMs) {
             nearest = driven;
             held = true;
         }
+    }
+    // A car the tracker shows behind the route position (a fix put it back:
+    // the filter's point lags in a hairpin by metres) left the position
+    // standing until it came up to it again. While the car moves the
+    // route's way (its heading or the receiver's course within 120 degrees
+    // of the route's: both lag in a bend) and stays within two and a half
+    // seconds of driving of it, the position goes on at a quarter of its
+    // speed, as the tracker carries on a car that a fix put back. A car
+    // that goes another way (after a new route that turns back) is not
+    // taken along the route, past turns it never made.
+    constexpr double CreepShare = 0.25;
+    const auto routesWay = [&](double degrees) {
+        return std::abs(headingChange(m_position.heading(), static_cast<int>(std::lround(degrees)))) < 120;
+    };
+    if (!held && !m_outOfPath && speedMs > 1.0f && seconds <= 1.0 &&
+        !PathPosition::isBefore(m_position, nearest) &&
+        (routesWay(car.heading * 180.0 / std::numbers::pi) || (m_course && routesWay(*m_course)))) {
+        PathPosition crept = m_position;
+        crept.advance(
+            static_cast<float>(CreepShare * speedMs * seconds / m_position.currentPart().metresPerUnit));
+        const std::optional<double> d2 = squaredMetres(car, crept);
+        const double reach = 2.5 * speedMs;
+        if (!crept.isAtEnd() && d2 && *d2 <= reach * reach) nearest = crept;
     }
     m_position = nearest;
     if (held || onPathTest(car)) {

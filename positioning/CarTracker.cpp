@@ -12,6 +12,11 @@ namespace Positioning {
 namespace {
 
 constexpr std::uint32_t StaleFixMs = 3000;
+// A car a fix puts back along its road by up to two seconds of its drive
+// goes on at a quarter of its speed until the place the fix says has come
+// up to it; one put back further is moved there.
+constexpr float CatchUpSeconds = 2.0f;
+constexpr float CatchUpShare = 0.75f;
 constexpr float DegreesToRadians = 0.017453292f;
 
 // d wrapped into (-180, 180].
@@ -50,6 +55,10 @@ Map::PolylineFoot followFoot(Map::LocalPoint p, const std::vector<Map::LocalPoin
         best = previous;
     }
     return best;
+}
+
+bool same(Map::LocalPoint a, Map::LocalPoint b) {
+    return a.x == b.x && a.y == b.y;
 }
 
 } // namespace
@@ -91,7 +100,11 @@ void CarTracker::setAtlas(Map::KVAtlas* atlas) {
     m_onRoad = false;
     m_road = Road{};
     m_candidates.clear();
-    m_candidateProbability.clear();
+    m_roads.clear();
+    m_roadProbability.clear();
+    m_anchor.reset();
+    m_anchorWay = 0;
+    m_anchorLag = 0.0f;
 }
 
 bool CarTracker::useStick() {
@@ -112,6 +125,10 @@ void CarTracker::setUseStick(bool on, int critDist) {
     }
     m_config->set("use_stick", on);
     m_config->set("crit_dist", critDist);
+}
+
+void CarTracker::setRouteRoads(std::vector<RouteRoad> roads) {
+    m_routeRoads = std::move(roads);
 }
 
 void CarTracker::onFix(const TrackerFix& fix) {
@@ -141,6 +158,7 @@ void CarTracker::onFix(const TrackerFix& fix) {
     m_filter.update(m_level->toLocal(fix.point), {fix.velocity.x / unit, fix.velocity.y / unit}, fix.speed,
                     fix.accuracy, fix.unitsPerMetre / unit);
     m_hasData = true;
+    ++m_fixCount;
 }
 
 std::optional<float> CarTracker::match(Map::KVAtlas& atlas, const TrackerFix& fix,
@@ -151,18 +169,23 @@ std::optional<float> CarTracker::match(Map::KVAtlas& atlas, const TrackerFix& fi
     input.heading = fix.heading;
     input.speed = fix.speed;
     if (oldRoad) input.current = oldRoad->polyline.ref;
-    const std::vector<RoadPolyline> roads =
+    std::vector<RoadPolyline> roads =
         collectRoads(atlas, fix.measured, static_cast<double>(m_critDist) * fix.unitsPerMetre);
     const MatchResult result = matchRoads(roads, input, m_settings);
     if (!result.best) {
         m_candidates.clear();
-        m_candidateProbability.clear();
+        m_roads.clear();
+        m_roadProbability.clear();
         return std::nullopt;
     }
     const RoadPolyline& best = roads[result.best->index];
-    if (!oldRoad || !(oldRoad->polyline.ref == best.ref)) {
+    const bool newRoad = !oldRoad || !(oldRoad->polyline.ref == best.ref);
+    // Also rebuilt when the car was carried onto the matched road past an
+    // earlier one's end: the candidates are still that road's, and a fix's
+    // place snapped by them stayed at its end while the car drove on.
+    if (newRoad || m_candidates.empty() || !(m_candidates.front().ref == best.ref)) {
         m_candidates = connectedRoads(best, roads, m_settings.connectionError);
-        if (oldRoad && !best.points.empty()) {
+        if (newRoad && oldRoad && !best.points.empty()) {
             // The old road stays a candidate when the new one continues it
             // at the end the car was nearer.
             const RoadPolyline& old = oldRoad->polyline;
@@ -179,7 +202,7 @@ std::optional<float> CarTracker::match(Map::KVAtlas& atlas, const TrackerFix& fi
                 m_candidates.push_back(old);
         }
     }
-    // Each candidate's own share of the weights: the car drawn on a road
+    // Each road's own share of the weights: the car drawn on a road
     // connected to the matched one (past the matched road's end) is only as
     // sure to be on it as this match found it; one that did not score at
     // all (the turn the car has not yet been measured on) gets 0.
@@ -187,18 +210,29 @@ std::optional<float> CarTracker::match(Map::KVAtlas& atlas, const TrackerFix& fi
     for (const RoadPolyline& road : roads)
         if (const std::optional<ScoredRoad> scored = scoreRoad(road, input, m_settings))
             sum += costWeight(scored->cost);
-    m_candidateProbability.assign(m_candidates.size(), 0.0f);
-    for (std::size_t i = 0; i < m_candidates.size(); ++i) {
-        if (m_candidates[i].ref == best.ref) {
-            m_candidateProbability[i] = result.probability;
-        } else if (const std::optional<ScoredRoad> scored = scoreRoad(m_candidates[i], input, m_settings)) {
-            m_candidateProbability[i] = std::fabs(sum) <= 1e-8f ? 0.0f : costWeight(scored->cost) / sum;
+    const RoadRef bestRef = best.ref;
+    // The candidates, then the other roads around: the car is carried past a
+    // candidate's end along them (a roundabout's short pieces, a road cut
+    // into several polylines).
+    m_roads = m_candidates;
+    for (RoadPolyline& road : roads) {
+        bool candidate = false;
+        for (const RoadPolyline& c : m_candidates)
+            candidate = candidate || c.ref == road.ref;
+        if (!candidate) m_roads.push_back(std::move(road));
+    }
+    m_roadProbability.assign(m_roads.size(), 0.0f);
+    for (std::size_t i = 0; i < m_roads.size(); ++i) {
+        if (m_roads[i].ref == bestRef) {
+            m_roadProbability[i] = result.probability;
+        } else if (const std::optional<ScoredRoad> scored = scoreRoad(m_roads[i], input, m_settings)) {
+            m_roadProbability[i] = std::fabs(sum) <= 1e-8f ? 0.0f : costWeight(scored->cost) / sum;
         }
     }
     return result.probability;
 }
 
-bool CarTracker::snap(Map::Point point, Road& out) const {
+std::optional<CarTracker::RoadPlace> CarTracker::snap(Map::Point point, Map::LocalPoint velocity) const {
     // The car keeps to the matched road (the first candidate) while the
     // point lies alongside it: the prediction runs on a straight line, so
     // in a bend it drifts sideways, and the other carriageway of a
@@ -215,16 +249,32 @@ bool CarTracker::snap(Map::Point point, Road& out) const {
             m_onRoad && m_road.polyline.ref == matched.ref
                 ? followFoot(p, matched.points, m_road.segment)
                 : Map::nearestFoot(p, matched.points.data(), matched.points.size());
-        const auto same = [](Map::LocalPoint a, Map::LocalPoint b) { return a.x == b.x && a.y == b.y; };
-        if (std::isfinite(foot.distance2) && !same(foot.point, matched.points.front()) &&
-            !same(foot.point, matched.points.back())) {
-            out.polyline = matched;
-            out.probability = m_candidateProbability.front();
-            out.projected = foot.point;
-            out.segment = static_cast<std::uint16_t>(foot.segment);
-            return true;
+        if (std::isfinite(foot.distance2)) {
+            const bool atFront = same(foot.point, matched.points.front());
+            const bool atBack = same(foot.point, matched.points.back());
+            if (!atFront && !atBack) return RoadPlace{0, foot.point, foot.segment};
+            // Past the end the car drives out of: carried on from the end as
+            // far as the point lies beyond it, onto the road that goes on
+            // there (the route's, where a route goes on).
+            const Map::LocalPoint end = foot.point;
+            const Map::LocalPoint inner =
+                atBack ? matched.points[matched.points.size() - 2] : matched.points[1];
+            const float length = std::hypot(end.x - inner.x, end.y - inner.y);
+            if (length > 0.0f) {
+                const float ux = (end.x - inner.x) / length;
+                const float uy = (end.y - inner.y) / length;
+                const float beyond = (p.x - end.x) * ux + (p.y - end.y) * uy;
+                if (beyond > 0.0f && velocity.x * ux + velocity.y * uy > 0.0f) {
+                    int direction = atBack ? 1 : -1;
+                    RoadPlace carried =
+                        carry(RoadPlace{0, foot.point, foot.segment}, direction, beyond, point);
+                    carried.way = direction;
+                    return carried;
+                }
+            }
         }
     }
+    std::optional<RoadPlace> best;
     double bestDistance = INFINITY;
     for (std::size_t i = 0; i < m_candidates.size(); ++i) {
         const RoadPolyline& candidate = m_candidates[i];
@@ -235,21 +285,119 @@ bool CarTracker::snap(Map::Point point, Road& out) const {
         const double distance = static_cast<double>(foot.distance2) * unit * unit;
         if (distance < bestDistance) {
             bestDistance = distance;
-            out.polyline = candidate;
-            out.probability = m_candidateProbability[i];
-            out.projected = foot.point;
-            out.segment = static_cast<std::uint16_t>(foot.segment);
+            best = RoadPlace{i, foot.point, foot.segment};
         }
     }
-    return std::isfinite(bestDistance);
+    return best;
+}
+
+int CarTracker::wayAlong(const RoadPlace& at, Map::LocalPoint velocity) const {
+    const std::vector<Map::LocalPoint>& points = m_roads[at.road].points;
+    const Map::LocalPoint a = points[at.segment];
+    const Map::LocalPoint b = points[at.segment + 1];
+    const float along = velocity.x * (b.x - a.x) + velocity.y * (b.y - a.y);
+    return along > 0.0f ? 1 : along < 0.0f ? -1 : 0;
+}
+
+CarTracker::RoadPlace CarTracker::carry(const RoadPlace& from, int& direction, float distance,
+                                        Map::Point predicted, const Road* target, float* reached) const {
+    // Between fixes the filter predicts on a straight line. Projected onto
+    // the road, that line stops at the first bend sharper than a right
+    // angle (and slows at any bend): the car stood in hairpins, at sharp
+    // turns and before roundabouts until the next fix, and jumped there.
+    // Instead the car goes on along its road, and past its end onto the
+    // road that continues it, as far as the prediction moved: on a straight
+    // road with the velocity along it that is the projection's place.
+    RoadPlace at = from;
+    const RoadPolyline* line = &m_roads[at.road];
+    float left = direction == 0 ? 0.0f : distance;
+    // Every step ends in a segment or moves on to the next one; the bound
+    // only guards against roads that loop through zero-length pieces.
+    for (int steps = 0; left > 0.0f && steps < 4096; ++steps) {
+        const std::vector<Map::LocalPoint>& points = line->points;
+        const Map::LocalPoint to = direction > 0 ? points[at.segment + 1] : points[at.segment];
+        const float d = std::hypot(to.x - at.point.x, to.y - at.point.y);
+        if (target != nullptr && line->ref == target->polyline.ref && at.segment == target->segment) {
+            // The target's place on this segment, when it lies ahead.
+            const Map::LocalPoint q = target->projected;
+            const float ahead =
+                d > 0.0f
+                    ? ((q.x - at.point.x) * (to.x - at.point.x) + (q.y - at.point.y) * (to.y - at.point.y)) /
+                          d
+                    : 0.0f;
+            if (ahead >= 0.0f && ahead <= std::min(left, d)) {
+                *reached = distance - left + ahead;
+                return at;
+            }
+        }
+        if (left < d) {
+            at.point = {at.point.x + (to.x - at.point.x) * (left / d),
+                        at.point.y + (to.y - at.point.y) * (left / d)};
+            break;
+        }
+        left -= d;
+        at.point = to;
+        if (direction > 0 && at.segment + 2 < points.size()) {
+            ++at.segment;
+            continue;
+        }
+        if (direction < 0 && at.segment > 0) {
+            --at.segment;
+            continue;
+        }
+        // The road's end: on along the road that continues it there. Of
+        // several, a road of the route ahead (the driver more likely follows
+        // it than not), else the one nearest the prediction (as a prediction
+        // past a road's end is snapped); a one-way road only from its first
+        // point. None: the car waits at the end (a dead end, or the edge of
+        // the roads the last match took in).
+        std::optional<std::size_t> next;
+        bool entersAtFront = true;
+        bool nextOnRoute = false;
+        float nearest = INFINITY;
+        for (std::size_t i = 0; i < m_roads.size(); ++i) {
+            const RoadPolyline& c = m_roads[i];
+            if (i == at.road || !(c.frame == line->frame) || c.points.size() < 2) continue;
+            bool front = connected(c.points.front(), to, m_settings.connectionError);
+            const bool back = !c.oneWay && connected(c.points.back(), to, m_settings.connectionError);
+            if (!front && !back) continue;
+            // On the route when the route drives it the way the car would.
+            const auto routeGoes = [&](bool forward) {
+                return c.polylineId != NoPolylineId &&
+                       std::find(m_routeRoads.begin(), m_routeRoads.end(),
+                                 RouteRoad{c.ref.mapIndex, c.polylineId, forward}) != m_routeRoads.end();
+            };
+            const bool onRoute = (front && routeGoes(true)) || (back && routeGoes(false));
+            if (onRoute) front = front && routeGoes(true);
+            const float d2 =
+                Map::nearestFoot(c.frame.toLocal(predicted), c.points.data(), c.points.size()).distance2;
+            if (!next || (onRoute && !nextOnRoute) || (onRoute == nextOnRoute && d2 < nearest)) {
+                next = i;
+                entersAtFront = front;
+                nextOnRoute = onRoute;
+                nearest = d2;
+            }
+        }
+        if (!next) break;
+        at.road = *next;
+        line = &m_roads[at.road];
+        direction = entersAtFront ? 1 : -1;
+        at.segment = entersAtFront ? 0 : line->points.size() - 2;
+        at.point = entersAtFront ? line->points.front() : line->points.back();
+    }
+    return at;
 }
 
 void CarTracker::update() {
     const std::uint32_t now = m_clock.ticksMs();
     TrackerFix fix;
     Map::Point predicted;
+    Map::Point fixPoint;
+    Map::Point secondOn; // where the filter puts the car a second after the fix
+    Map::LocalPoint velocity;
     std::optional<Road> oldRoad;
     bool doMatch = false;
+    bool newFix = false;
     Map::KVAtlas* atlas = nullptr;
     {
         Threading::SdlLock lock(m_mutex);
@@ -269,13 +417,65 @@ void CarTracker::update() {
         m_fixUsed = true;
         fix = m_fix;
         predicted = m_level->toGlobal(free);
+        fixPoint = m_level->toGlobal(m_filter.position());
+        velocity = m_filter.velocity();
+        secondOn =
+            m_level->toGlobal({m_filter.position().x + velocity.x, m_filter.position().y + velocity.y});
+        newFix = m_fixCount != m_anchorFix;
+        m_anchorFix = m_fixCount;
         if (m_onRoad) oldRoad = m_road;
         atlas = m_atlas;
     }
 
     if (doMatch && atlas != nullptr) match(*atlas, fix, oldRoad);
+    // Snapped once a fix, where the filter put the car then, and carried
+    // along the roads from there every frame.
+    if (newFix || doMatch) {
+        m_anchor = snap(fixPoint, velocity);
+        m_anchorWay = !m_anchor ? 0 : m_anchor->way != 0 ? m_anchor->way : wayAlong(*m_anchor, velocity);
+        m_anchorLag = 0.0f;
+        // A fix that puts the car a little way back along the road it is
+        // carried along (the filter's point lags in bends, and the latency
+        // the handler adds is a guess) does not throw it back: it goes on
+        // from where it is, slower, until it is where the fix says. Guidance
+        // never takes its route position back, and held the car there.
+        if (m_anchor && m_onRoad && m_anchorWay != 0) {
+            const Map::LevelFrame& frame = m_roads[m_anchor->road].frame;
+            const Map::LocalPoint p0 = frame.toLocal(fixPoint);
+            const Map::LocalPoint p1 = frame.toLocal(secondOn);
+            const float reach = CatchUpSeconds * std::hypot(p1.x - p0.x, p1.y - p0.y);
+            // Where the car is now, found along the roads ahead of the fix's place.
+            float behind = -1.0f;
+            int way = m_anchorWay;
+            carry(*m_anchor, way, reach, secondOn, &m_road, &behind);
+            const auto current = std::find_if(m_roads.begin(), m_roads.end(), [&](const RoadPolyline& r) {
+                return r.ref == m_road.polyline.ref;
+            });
+            if (behind > 0.0f && current != m_roads.end() && m_road.travel != 0) {
+                m_anchor = RoadPlace{static_cast<std::size_t>(current - m_roads.begin()), m_road.projected,
+                                     m_road.segment, m_road.travel};
+                m_anchorWay = m_road.travel;
+                m_anchorLag = behind;
+            }
+        }
+    }
+    const bool onRoad = m_anchor.has_value();
     Road snapped;
-    const bool onRoad = snap(predicted, snapped);
+    if (onRoad) {
+        // As far as the prediction moved since the fix, less what it was
+        // ahead of the fix (at a quarter of the speed at least).
+        const Map::LevelFrame& frame = m_roads[m_anchor->road].frame;
+        const Map::LocalPoint p0 = frame.toLocal(fixPoint);
+        const Map::LocalPoint p1 = frame.toLocal(predicted);
+        const float moved = std::hypot(p1.x - p0.x, p1.y - p0.y);
+        snapped.travel = m_anchorWay;
+        const RoadPlace at =
+            carry(*m_anchor, snapped.travel, moved - std::min(m_anchorLag, CatchUpShare * moved), predicted);
+        snapped.polyline = m_roads[at.road];
+        snapped.probability = m_roadProbability[at.road];
+        snapped.projected = at.point;
+        snapped.segment = static_cast<std::uint16_t>(at.segment);
+    }
 
     bool backToRoad = false;
     {
@@ -296,12 +496,17 @@ void CarTracker::update() {
             // of the measured point, up to the latency behind the point
             // shown: in a hairpin of the road it may still point back along
             // the bend's first leg, and the car would be turned against its
-            // road (and against the route along it).
-            snapped.targetHeading =
-                line.oneWay || headingDifference(static_cast<float>(direction), reference) <
-                                   headingDifference(static_cast<float>(reverse), reference)
-                    ? static_cast<float>(direction)
-                    : static_cast<float>(reverse);
+            // road (and against the route along it). For the same reason a
+            // car carried along its road faces the way it is carried.
+            if (line.oneWay || snapped.travel > 0)
+                snapped.targetHeading = static_cast<float>(direction);
+            else if (snapped.travel < 0)
+                snapped.targetHeading = static_cast<float>(reverse);
+            else
+                snapped.targetHeading = headingDifference(static_cast<float>(direction), reference) <
+                                                headingDifference(static_cast<float>(reverse), reference)
+                                            ? static_cast<float>(direction)
+                                            : static_cast<float>(reverse);
             const float step = m_rotateSpeed * static_cast<float>(now - lastTurn) * 0.001f;
             const float d = wrapSigned(snapped.targetHeading - shown);
             float heading = std::fabs(d) < step ? snapped.targetHeading : shown + (d > 0 ? step : -step);

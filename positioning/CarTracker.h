@@ -72,6 +72,19 @@ class CarTracker {
     bool useStick();
     int critDist();
 
+    // The roads of the route around the car (map index in the atlas,
+    // polyline id, and whether the route drives it in the order of its
+    // points); none without a route. Where its road ends the car is carried
+    // on along one of them, the route's way, rather than the road nearest
+    // the straight prediction. Main thread.
+    struct RouteRoad {
+        std::uint32_t mapIndex = NoMapIndex;
+        std::uint32_t polylineId = NoPolylineId;
+        bool forward = true;
+        friend bool operator==(const RouteRoad&, const RouteRoad&) = default;
+    };
+    void setRouteRoads(std::vector<RouteRoad> roads);
+
     // GPS thread.
     void onFix(const TrackerFix& fix);
     // Main thread, once per frame.
@@ -92,13 +105,36 @@ class CarTracker {
         float heading = 0.0f;
         float targetHeading = 0.0f;
         std::uint32_t lastTurnTicks = 0;
+        int travel = 0; // along the polyline (+1), against it (-1), standing (0)
     };
     // The probability of the matched road, or nothing when no road scored;
     // rebuilds m_candidates.
     std::optional<float> match(Map::KVAtlas& atlas, const TrackerFix& fix,
                                const std::optional<Road>& oldRoad);
-    // The candidate nearest the point, with its foot; false when none.
-    bool snap(Map::Point point, Road& out) const;
+    // A place on one of the roads around the last match (m_roads): the
+    // road, the point, the index of the point's segment, and the way the
+    // car goes along the road there when it is known (+1 the way of its
+    // points, -1 against them).
+    struct RoadPlace {
+        std::size_t road = 0;
+        Map::LocalPoint point;
+        std::size_t segment = 0;
+        int way = 0;
+    };
+    // The candidate nearest the point, with its foot; nothing when none. A
+    // point past the matched road's end in the way of `velocity` (the car's,
+    // any scale) is carried on from that end.
+    std::optional<RoadPlace> snap(Map::Point point, Map::LocalPoint velocity) const;
+    // The way the car goes along the road at `at`: +1 the way of its
+    // polyline, -1 against it, 0 standing.
+    int wayAlong(const RoadPlace& at, Map::LocalPoint velocity) const;
+    // The car carried `distance` level units along the roads from `from`,
+    // the way `direction` says; `direction` becomes the way along the road
+    // it ends on. Past a road's end a road of the route goes first, then
+    // the one nearest `predicted`. With a target, the walk stops where it
+    // comes to the target's place and `reached` tells how far that was.
+    RoadPlace carry(const RoadPlace& from, int& direction, float distance, Map::Point predicted,
+                    const Road* target = nullptr, float* reached = nullptr) const;
 
     CarEventsHandler* m_handler;
     std::shared_ptr<Core::ConfigNode> m_config;
@@ -125,9 +161,24 @@ class CarTracker {
     bool m_onRoad = false;
     Road m_road;
 
+    // Fixes taken into the filter (under m_mutex).
+    std::uint32_t m_fixCount = 0;
+
     // Main thread only.
     std::vector<RoadPolyline> m_candidates;
-    std::vector<float> m_candidateProbability; // of each candidate, by the last match
+    // The candidates first, then the other roads the last match scanned, and
+    // the share of each in that match's weights.
+    std::vector<RoadPolyline> m_roads;
+    std::vector<float> m_roadProbability;
+    std::vector<RouteRoad> m_routeRoads;
+    // Where the filter's position at the last fix was snapped (m_anchorFix:
+    // that fix's count), the way the car goes along the road there, and how
+    // far it was carried ahead of that place; the car is carried along the
+    // roads from there.
+    std::optional<RoadPlace> m_anchor;
+    int m_anchorWay = 0;
+    float m_anchorLag = 0.0f;
+    std::uint32_t m_anchorFix = 0;
 
     float m_rotateSpeed = 50.0f;
     bool m_useStick = true;

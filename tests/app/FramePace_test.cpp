@@ -1,7 +1,10 @@
 // The map page's frames while the car moves follow the UI timer: the route
 // demo drives Monaco, the camera turns after the car, and the main loop's
 // passes run between the timer's expose events on a clock that moves a
-// millisecond a pass, as the real loop's waits do.
+// millisecond a pass, as the real loop's waits do. Between the timer's
+// ticks come the exposes of others that wake the loop: the renderer's, a
+// second copy's raise request, the GPS setup page's search progress; none
+// of them is a frame of its own.
 
 #include "app/fdEngine.h"
 
@@ -9,8 +12,10 @@
 #include "map/Projection.h"
 #include "positioning/Clock.h"
 #include "render/MapCamera.h"
+#include "render/MapPageServices.h"
 #include "routing/AtlasRoute.h"
 #include "screens/fdPageMap.h"
+#include "screens/fdPageSetupGPSX.h"
 #include "tests/app/ProgramFolder.h"
 #include "tests/support/TempDir.h"
 #include "ui/fdInterface.h"
@@ -70,15 +75,26 @@ TEST(FramePace, ARouteDemoDrawsAtMostOneFrameATimerTick) {
         int idlePeriods = 0;
         Map::Point centreFirst{};
         const int periods = 40;
+        Screens::fdPageSetupGPSX::FindProgressHandler search(
+            std::make_shared<Screens::fdPageSetupGPSX::Report>());
         for (int period = 0; period < periods; ++period) {
             // The timer's expose, as its thread pushes it; then the loop's
-            // passes until the period is over or nothing is left to do.
+            // passes until the period is over or nothing is left to do,
+            // the others' exposes arriving half-way.
             Ui::fdInterface::timerCallback(50, &ui);
             const std::uint32_t end = clock.ticks + 50;
-            while (clock.ticks < end && SDL_PollEvent(&event)) {
-                ++clock.ticks;
-                e.handleEvents(event);
-            }
+            const auto passes = [&](std::uint32_t until) {
+                while (clock.ticks < until && SDL_PollEvent(&event)) {
+                    ++clock.ticks;
+                    e.handleEvents(event);
+                }
+            };
+            passes(end - 25);
+            if (clock.ticks < end - 25) clock.ticks = end - 25;
+            MapDrawing::sdlPushExpose();
+            e.requestRaise();
+            search.progress(u"Searching COM3 - 4800", period);
+            passes(end);
             // The loop came to rest: no expose of its own kept it busy.
             idlePeriods += clock.ticks < end;
             clock.ticks = end;

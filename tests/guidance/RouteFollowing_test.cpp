@@ -231,6 +231,84 @@ TEST(RouteFollowing, AfterAGapTheFirstPhraseTellsTheTrueDistance) {
     }
 }
 
+// The car the map draws while guidance follows a route through hairpins,
+// sharp turns and roundabouts, a fix a second with 1.5 m of noise, twenty
+// frames a second as the map page asks for the car: it never stands for
+// 300 ms while the car drives. It stood for seconds in the bends: the
+// tracker's prediction stopped at a segment's end, the route position
+// waited wherever a fix put the car back, and on the hairpin's leg
+// guidance carried it on by a frame's whole metres, none.
+TEST(RouteFollowing, TheCarDrawnGoesOnThroughTheBends) {
+    struct Row {
+        double fromLat, fromLon, toLat, toLon;
+        float speed;
+        int routingMode;
+    };
+    const Row rows[] = {
+        {43.7384, 7.4246, 43.729244, 7.417204, 5.5f, 0}, // Casino to Avenue des Papalins, its hairpin
+        {43.7384, 7.4246, 43.729244, 7.417204, 8.3f, 1},
+        {43.726414, 7.416096, 43.734303, 7.418561, 5.5f, 1}, // Fontvieille to Rue Grimaldi
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(testing::Message() << row.fromLat << "," << row.fromLon << " at " << row.speed
+                                        << " m/s, routing mode " << row.routingMode);
+        Drive d(row.routingMode);
+        ASSERT_TRUE(d.compute(geo(row.fromLat, row.fromLon), geo(row.toLat, row.toLon), d.route));
+        const Path driven = d.route;
+        d.start();
+        std::uniform_real_distribution<double> noise(-d.noiseMetres, d.noiseMetres);
+        PathPosition car(driven, true);
+        double carried = 0;
+        Positioning::CarState drawn[2];
+        int standing[2] = {0, 0}, worst[2] = {0, 0}, second = 0;
+        for (; second < 600 && !car.isAtEnd(); ++second) {
+            const Map::Point p = carStateAt(car).position.toGlobal();
+            const double unitsPerMetre = Map::Projection::unitsPerMeterAt(p);
+            Positioning::Fix fix;
+            fix.x = p.x + static_cast<std::int32_t>(noise(d.random) * unitsPerMetre);
+            fix.y = p.y + static_cast<std::int32_t>(noise(d.random) * unitsPerMetre);
+            fix.speed = row.speed;
+            fix.heading = carStateAt(car).heading * 180.0f / 3.14159265f;
+            if (d.last && !(*d.last == p))
+                fix.heading = static_cast<float>(std::fmod(
+                    std::atan2(double(p.x) - d.last->x, double(p.y) - d.last->y) * 180.0 / 3.14159265358979 +
+                        360.0,
+                    360.0));
+            d.last = p;
+            fix.hdop = 1.0f;
+            d.handler->onFix(true, fix);
+            for (int frame = 0; frame < 20; ++frame) {
+                {
+                    Positioning::CarStateLock::Unit unit(d.handler->lock());
+                    ASSERT_TRUE(unit);
+                    d.handler->onFrame();
+                }
+                d.clock.ticks += 50;
+                // The car on the route, and the tracker's car the map draws
+                // without one.
+                for (const int which : {0, 1}) {
+                    const Positioning::CarState now =
+                        which == 0 ? d.handler->shownCarState() : d.handler->tracker().carState();
+                    const Map::Point a = now.position.toGlobal(), b = drawn[which].position.toGlobal();
+                    const bool moved =
+                        std::hypot(double(a.x) - b.x, double(a.y) - b.y) > 0.01 * unitsPerMetre ||
+                        std::fabs(std::remainder(now.heading - drawn[which].heading, 6.2831853)) > 0.02;
+                    drawn[which] = now;
+                    standing[which] = moved || second < 3 ? 0 : standing[which] + 1;
+                    worst[which] = std::max(worst[which], standing[which]);
+                }
+            }
+            carried += row.speed;
+            car.advanceMetres(static_cast<std::uint16_t>(carried));
+            carried -= std::floor(carried);
+        }
+        EXPECT_GT(second, 100);
+        EXPECT_EQ(d.count("navi event:OutOfPath"), 0u);
+        EXPECT_LT(worst[0], 6) << "the car drawn on the route stood for " << worst[0] * 50 << " ms";
+        EXPECT_LT(worst[1], 6) << "the tracker's car stood for " << worst[1] * 50 << " ms";
+    }
+}
+
 // From the Casino to Avenue des Papalins 6: 228 m along, the route turns
 // back in a hairpin whose return leg runs about 10 m beside the way up to
 // it. The car driving the route is never found driving against it, off it,

@@ -12,6 +12,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cmath>
 #include <cstdlib>
@@ -271,6 +272,28 @@ TEST(CarTracker, TheRoadIsChosenWhereTheFixWasMeasured) {
     }
 }
 
+// Two streets side by side 10 m apart. A car that drove along the southern
+// one stops, its fixes scattered to 5.5 m north of it, half a metre nearer
+// the other street: standing, the street the car is on weighs 0.15 less in
+// the match (`old_polyline_arrt`), so the car stays on it. Moving, the
+// nearer street is taken.
+TEST(CarTracker, AStandingCarKeepsItsStreetAgainstANearerOne) {
+    RoadsRig roads({{0, 6, false, 0, {{100, 500}, {600, 500}}}, {0, 6, false, 1, {{100, 510}, {600, 510}}}});
+    for (double x = 300; x < 350; x += 10) {
+        roads.fix(x, 500, 90, 10, 0.0f);
+        roads.rig->frames(1000);
+    }
+    ASSERT_EQ(roads.road(), 0u);
+    for (int second = 0; second < 5; ++second) {
+        roads.fix(350, 505.5, 90, 0.5f, 0.0f);
+        roads.rig->frames(1000);
+        EXPECT_EQ(roads.road(), 0u) << second << " s standing";
+    }
+    roads.fix(360, 505.5, 90, 10, 0.0f);
+    roads.rig->frames(100);
+    EXPECT_EQ(roads.road(), 1u);
+}
+
 // A one-way carriageway runs east and ends in a hook that turns back to
 // where the other carriageway, two-way, begins 20 m south of it and runs
 // west. A prediction that drifts sideways (a GPS heading turned toward the
@@ -287,14 +310,16 @@ TEST(CarTracker, KeepsToThePartOfTheMatchedRoadItDrivesOn) {
         double expectedX; // of the snapped point, on the first carriageway
     };
     // The last frame comes (ms - 100) after the fix: the prediction has
-    // moved speed x that time along the heading.
+    // moved speed x that time along the heading, and the car as far along
+    // its road, the way the heading keeps to.
     const Row rows[] = {
-        // 10.2 m south of the first carriageway, 9.8 m from the second
-        {400, 135, 12, 1300, 400 + 12 * 0.70711 * 1.2},
-        // nearer the hook's end and the second carriageway than the straight
-        {585, 135, 12, 1500, 585 + 12 * 0.70711 * 1.4},
-        // the GPS heading points back: shown east all the same
-        {400, 200, 2, 2500, 400 - 2 * 0.34202 * 2.4},
+        // predicted 10.2 m south of the first carriageway, 9.8 m from the second
+        {400, 135, 12, 1300, 400 + 12 * 1.2},
+        // predicted nearer the second carriageway than the first
+        {580, 135, 12, 1600, 580 + 12 * 1.5},
+        // the GPS heading points back (more than 60 degrees across the
+        // road): carried back, shown east all the same
+        {400, 200, 2, 2500, 400 - 2 * 2.4},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.x);
@@ -354,6 +379,93 @@ TEST(CarTracker, TheOldRoadStaysACandidateWhereTheNewOneContinuesIt) {
     EXPECT_GT(state.position.toGlobal().x / 256.0 - 102400 - 1024, 1024.0);
     roads.rig->frames(1500);
     EXPECT_EQ(roads.road(), 1u);
+}
+
+// A drive at 20 and 30 km/h through a hairpin and, at the road's end, a
+// right turn onto another road, a fix a second (its course the chord of
+// the last second, moved ahead by the receiver's latency as the map events
+// handler does), twenty frames a second. Between fixes the filter predicts
+// on a straight line; the car still goes on along the road through the
+// bends at every frame, never back (a fix that puts it back a little slows
+// it instead), and never stands for 300 ms. With a road going on straight
+// ahead where the drive turns, the car takes the turn the route takes.
+TEST(CarTracker, GoesOnAlongItsRoadThroughBendsBetweenFixes) {
+    const MapWriting::Polyline hairpin{
+        0, 6, false, 0, {{100, 500}, {300, 500}, {306, 502}, {309, 507}, {308, 512}, {303, 515}, {150, 515}}};
+    const MapWriting::Polyline north{0, 6, false, 1, {{150, 515}, {150, 700}}};
+    const MapWriting::Polyline straightOn{0, 6, false, 2, {{150, 515}, {50, 515}}};
+    // The way driven, and the places along it a fix a second.
+    std::vector<Map::LocalPoint> way = {{200, 500}};
+    for (std::size_t i = 1; i < hairpin.points.size(); ++i)
+        way.push_back({static_cast<float>(hairpin.points[i].x), static_cast<float>(hairpin.points[i].y)});
+    way.push_back({150, 650});
+    double length = 0;
+    for (std::size_t i = 0; i + 1 < way.size(); ++i)
+        length += std::hypot(way[i + 1].x - way[i].x, way[i + 1].y - way[i].y);
+    const auto along = [&](double metres) {
+        for (std::size_t i = 0; i + 1 < way.size(); ++i) {
+            const double length = std::hypot(way[i + 1].x - way[i].x, way[i + 1].y - way[i].y);
+            if (metres <= length)
+                return Map::LocalPoint{
+                    static_cast<float>(way[i].x + (way[i + 1].x - way[i].x) * metres / length),
+                    static_cast<float>(way[i].y + (way[i + 1].y - way[i].y) * metres / length)};
+            metres -= length;
+        }
+        return way.back();
+    };
+    // How far along the way a point lies (the test's own measure).
+    const auto progress = [&](Map::LocalPoint p) {
+        double best = INFINITY, at = 0, start = 0;
+        for (std::size_t i = 0; i + 1 < way.size(); ++i) {
+            const Map::LocalPoint a = way[i], b = way[i + 1];
+            const double length = std::hypot(b.x - a.x, b.y - a.y);
+            const double t = std::clamp(
+                ((p.x - a.x) * (b.x - a.x) + (p.y - a.y) * (b.y - a.y)) / (length * length), 0.0, 1.0);
+            const double d = std::hypot(a.x + t * (b.x - a.x) - p.x, a.y + t * (b.y - a.y) - p.y);
+            if (d < best) best = d, at = start + t * length;
+            start += length;
+        }
+        return at;
+    };
+    struct Row {
+        float speed;
+        bool withStraightOn; // and the route along the way driven
+    };
+    for (const Row row : {Row{5.5f, false}, Row{8.3f, false}, Row{7.0f, true}}) {
+        const float speed = row.speed;
+        SCOPED_TRACE(testing::Message()
+                     << speed << " m/s" << (row.withStraightOn ? ", a road straight on" : ""));
+        std::vector<MapWriting::Polyline> roads = {hairpin, north};
+        if (row.withStraightOn) roads.push_back(straightOn);
+        RoadsRig rig(roads);
+        if (row.withStraightOn) rig.rig->tracker->setRouteRoads({{0, 0, true}, {0, 1, true}});
+        Map::LocalPoint last = along(0);
+        double previous = -1;
+        int standing = 0, worst = 0;
+        for (int second = 0; second * speed < length; ++second) {
+            const Map::LocalPoint p = along(second * speed);
+            const float chord[2] = {p.x - last.x, p.y - last.y};
+            rig.fix(p.x, p.y, second == 0 ? 90.0f : static_cast<float>(Map::headingDegrees(chord)), speed,
+                    1.5f);
+            last = p;
+            for (int frame = 0; frame < 20; ++frame) {
+                rig.rig->frames(50, 50);
+                const CarState car = rig.rig->tracker->carState();
+                ASSERT_TRUE(car.onRoad) << second << " s";
+                const Map::Point g = car.position.toGlobal();
+                const double now = progress({static_cast<float>(g.x / 256.0 - 102400 - 1024),
+                                             static_cast<float>(g.y / 256.0 - 204800 - 1024)});
+                if (second < 2) continue; // the filter settles
+                EXPECT_GT(now, previous - 0.01) << second << " s, frame " << frame << ": back along the way";
+                // (Past the way's end the car drives on up the road.)
+                standing = now - previous < 0.005 && now < length - 0.5 ? standing + 1 : 0;
+                worst = std::max(worst, standing);
+                previous = now;
+            }
+        }
+        EXPECT_GT(previous, length - 2 * speed) << "the car did not come up the road at the end";
+        EXPECT_LT(worst, 6) << "stood for " << worst * 50 << " ms";
+    }
 }
 
 TEST(CarTracker, GpsThreadAndFramesShareTheCarUnderTheLock) {

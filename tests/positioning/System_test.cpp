@@ -145,6 +145,57 @@ TEST(System, ListenersMayComeAndGoWhileFixesArrive) {
     }
 }
 
+// A listener removed from another thread while a fix is being handed out:
+// the removal waits for the hand-out to end, and the listener hears
+// nothing after it returned. The listener before it on the list holds the
+// fix until the removal has begun, then until it returns or 200 ms have
+// passed: a removal that took no lock returned at once, and the fix then
+// reached the removed listener in every round (the test above, which meets
+// the two threads by chance, found that in one run of five).
+TEST(System, ARemovedListenerHearsNothingOnceTheRemovalReturned) {
+    PositioningTest::ReplaySystem rig;
+    rig.system.enable(nullptr);
+    struct Holder : Positioning::TrackingListener {
+        std::atomic<bool> inside = false, removing = false, returned = false;
+        void onFix(bool, const Positioning::Fix&) override {
+            inside = true;
+            while (!removing)
+                std::this_thread::yield();
+            const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(200);
+            while (!returned && std::chrono::steady_clock::now() < until)
+                std::this_thread::yield();
+        }
+    };
+    struct Removed : Positioning::TrackingListener {
+        std::atomic<bool> removed = false;
+        int afterRemoval = 0;
+        void onFix(bool, const Positioning::Fix&) override { afterRemoval += removed ? 1 : 0; }
+    };
+    for (int round = 0; round < 3; ++round) {
+        SCOPED_TRACE(round);
+        Holder holder;
+        Removed removed;
+        rig.system.addListener(&holder);
+        rig.system.addListener(&removed);
+        std::thread gps([&] {
+            rig.replay->feed(line(Core::format(
+                "GPGGA,03072%d.000,3747.0873,S,17518.8938,E,1,08,1.1,59.9,M,23.7,M,,0000", round)));
+        });
+        // The deadline only ends a test whose fix never comes.
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+        while (!holder.inside && std::chrono::steady_clock::now() < deadline)
+            std::this_thread::yield();
+        EXPECT_TRUE(holder.inside) << "the fix was not handed out";
+        holder.removing = true;
+        rig.system.removeListener(&removed);
+        removed.removed = true;
+        holder.returned = true;
+        gps.join();
+        rig.system.removeListener(&holder);
+        EXPECT_EQ(removed.afterRemoval, 0);
+    }
+}
+
 // A receiver at 5 Hz sends one GGA+RMC pair 1000 km away between good
 // fixes: no listener hears it, each hears every good fix, and the log says
 // once that a fix was kept out. A receiver that then really is elsewhere is

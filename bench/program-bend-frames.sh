@@ -1,0 +1,141 @@
+#!/usr/bin/env bash
+# The map's frames while a car drives through bends, measured from outside:
+# a copy of a build's program and data folder started under Xvfb (800 x 480
+# window) on Monaco's map page, zoomed in to the streets (about 150 m per
+# scale bar), a receiver on a pseudo-terminal (socat, linked as
+# data/ports/COM7) sending a fix a second in real time along a route that
+# the same build's route-atlas computed (tests/app/nmea_route.py's drive,
+# GGA, RMC, GSA and GSV, no noise), at the given speed. With ROUTE (the
+# default) the route is saved where the program loads it and guidance
+# follows it; with FREE the program has no route. The frames are counted
+# by the build's flip counter (bench/support/FlipCounter.cpp, preloaded),
+# whose count a poller reads every 5 ms: each change is a frame's time.
+# Printed over the drive (from the receiver's first moving fix to its
+# last): the frames, the gaps between frames longer than 150 ms (count,
+# total and the largest, with the car's place on the route), and the
+# machine's load average.
+#
+#   bench/program-bend-frames.sh PROGRAM ROUTE_ATLAS FLIP_COUNTER [KMH] [ROUTE|FREE] [FROM TO]
+#
+# e.g. bench/program-bend-frames.sh build/app/mirel build/tools/route-atlas \
+#          build/bench/libmirel_flip_counter.so 25
+# The default way (813 m) turns sharply back at its southern end, goes
+# round a roundabout and along Boulevard Princesse Charlotte into its
+# hairpin onto Boulevard du Général Leclerc. Needs Xvfb, xdotool, socat and
+# python3.
+# MIREL_BEND_KEEP=FOLDER keeps the log, the frame times and the route.
+set -euo pipefail
+here=$(cd "$(dirname "$0")" && pwd)
+source "$here/program-demo-common.sh"
+counter=$(readlink -f "$3")
+kmh=${4:-25}
+mode=${5:-ROUTE}
+from=${6:-43.74168,7.42900}
+to=${7:-43.74300,7.42700}
+demo_setup "$1" "$2" 3 socat python3
+talker_pid= socat_pid= poller_pid=
+bend_cleanup() {
+  [ -n "${MIREL_BEND_KEEP:-}" ] && mkdir -p "$MIREL_BEND_KEEP" &&
+    cp "$work/log.txt" "$work/frames.txt" "$work/route.txt" "$MIREL_BEND_KEEP/" 2>/dev/null
+  for pid in $poller_pid $talker_pid $socat_pid; do kill "$pid" 2>/dev/null || true; done
+  demo_cleanup
+}
+trap bend_cleanup EXIT
+
+atlas="$work/data/maps/monaco"
+"$2" "$atlas" "$from" "$to" --manoeuvres >"$work/route.txt"
+if [ "$mode" = ROUTE ]; then
+  "$2" "$atlas" "$from" "$to" --save --data "$work/data" >/dev/null
+else
+  rm -f "$atlas/path.kvp"
+fi
+start_at=$(grep -m 1 -E '^[0-9.-]+,[0-9.-]+$' "$work/route.txt")
+printf '<?xml version="1.0" encoding="utf-8"?>\n<config version="2">\n<var name="log_severity" value="3"/>\n<var name="auto_dn" value="0"/>\n<var name="map_start" value="1"/>\n<var name="atlas" value="maps\\monaco"/>\n<var name="gps_port" value="7"/>\n<var name="gps_speed" value="4800"/>\n<var name="gps_enable" value="1"/>\n</config>\n' \
+  >"$work/data/config.xml"
+
+mkdir -p "$work/data/ports" "$work/control"
+socat pty,raw,echo=0,link="$work/data/ports/COM7" pty,raw,echo=0,link="$work/gps" 2>/dev/null &
+socat_pid=$!
+for _ in $(seq 50); do [ -e "$work/gps" ] && break; sleep 0.1; done
+[ -e "$work/gps" ] || { echo "socat made no pseudo-terminal" >&2; exit 1; }
+python3 - "$here/../tests/app" "$work/gps" "$work/control" "$start_at" "$work/route.txt" "$kmh" <<'PY' &
+import sys
+sys.path.insert(0, sys.argv[1])
+import nmea_route
+start = tuple(float(v) for v in sys.argv[4].split(","))
+nmea_route.drive(sys.argv[2], sys.argv[3], start, lambda: [("driving", nmea_route.read_line(sys.argv[5]))],
+                 float(sys.argv[6]), 1.0, None)
+PY
+talker_pid=$!
+
+(cd "$work" && MIREL_FLIP_COUNT="$work/flips" LD_PRELOAD="$counter" exec ./mirel) >"$work/stdout.txt" 2>&1 &
+mirel_pid=$!
+window=
+for _ in $(seq 300); do
+  window=$(xdotool search --pid "$mirel_pid" 2>/dev/null | head -n 1) && [ -n "$window" ] && break
+  kill -0 "$mirel_pid" 2>/dev/null || { echo "the program ended" >&2; exit 1; }
+  sleep 0.1
+done
+[ -n "$window" ] || { echo "no window" >&2; exit 1; }
+for _ in $(seq 300); do grep -q "Page pageMap shown" "$work/log.txt" 2>/dev/null && break; sleep 0.1; done
+grep -q "Page pageMap shown" "$work/log.txt" || { echo "the map page was not shown" >&2; exit 1; }
+[ -e "$work/flips" ] || { echo "the flip counter is not loaded" >&2; exit 1; }
+# Standing at the route's start until the map has the car, then zoomed in.
+for _ in $(seq 300); do grep -q "GPS" "$work/log.txt" && break; sleep 0.1; done
+sleep 5
+for _ in $(seq 11); do
+  xdotool mousemove --window "$window" 400 300 click 4
+  sleep 0.3
+done
+sleep 3
+
+# Each change of the frame count with its time, and the receiver's state.
+python3 - "$work/flips" "$work/control/progress" >"$work/frames.txt" <<'PY' &
+import mmap, os, struct, sys, time
+f = open(sys.argv[1], "rb")
+counts = mmap.mmap(f.fileno(), 8, access=mmap.ACCESS_READ)
+last, state = None, None
+while True:
+    n = struct.unpack("<Q", counts[:8])[0]
+    try:
+        s = open(sys.argv[2]).read().strip()
+    except OSError:
+        s = ""
+    if n != last or s != state:
+        print("%.4f %d %s" % (time.monotonic(), n, s), flush=True)
+        last, state = n, s
+    time.sleep(0.005)
+PY
+poller_pid=$!
+touch "$work/control/go"
+for _ in $(seq 1200); do
+  [ "$(cat "$work/control/progress" 2>/dev/null)" = arrived ] && break
+  kill -0 "$mirel_pid" 2>/dev/null || { echo "the program ended during the drive" >&2; exit 1; }
+  sleep 0.5
+done
+sleep 1
+kill "$poller_pid" 2>/dev/null || true
+poller_pid=
+
+python3 - "$work/frames.txt" "$kmh" "$mode" <<'PY'
+import sys
+rows = [l.split() for l in open(sys.argv[1])]
+rows = [(float(r[0]), int(r[1]), r[2] if len(r) > 2 else "") for r in rows]
+drive = [r for r in rows if r[2] == "driving"]
+if not drive:
+    raise SystemExit("no frame while the receiver drove")
+begin, end = drive[0][0], [r for r in rows if r[2] == "arrived"][0][0]
+times, last = [], None
+for t, n, s in rows:
+    if begin <= t <= end and n != last and last is not None:
+        times.append(t)
+    last = n
+gaps = [(b - a, a - begin) for a, b in zip(times, times[1:]) if b - a > 0.15]
+kmh = float(sys.argv[2])
+print("%s km/h, %s: %.0f s driven, %d frames (%.1f a second); %d gaps over 150 ms, %.1f s in all; the largest %.0f ms"
+      % (sys.argv[2], sys.argv[3].lower(), end - begin, len(times), len(times) / (end - begin), len(gaps),
+         sum(g for g, _ in gaps), max([g for g, _ in gaps] or [0]) * 1000))
+for g, at in sorted(gaps, reverse=True)[:12]:
+    print("  %4.0f ms at %5.1f s (about %4.0f m along the way)" % (g * 1000, at, at * kmh / 3.6))
+PY
+echo "load average: $(cut -d' ' -f1-3 /proc/loadavg)"
