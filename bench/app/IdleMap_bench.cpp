@@ -69,6 +69,7 @@ void BM_MapPageSecondOfDrive(benchmark::State& state) {
         fix.y = p.y;
         fix.speed = driving ? 12.0f : 0.0f;
         fix.heading = car.heading * 180.0f / 3.14159265f;
+        fix.courseKnown = true;
         fix.hdop = 1.0f;
         e.mapEvents()->onFix(true, fix);
         e.sensors()->onFix(true, fix);

@@ -274,6 +274,7 @@ TEST(RouteFollowing, TheCarDrawnGoesOnThroughTheBends) {
                     std::atan2(double(p.x) - d.last->x, double(p.y) - d.last->y) * 180.0 / 3.14159265358979 +
                         360.0,
                     360.0));
+            fix.courseKnown = true;
             d.last = p;
             fix.hdop = 1.0f;
             d.handler->onFix(true, fix);
