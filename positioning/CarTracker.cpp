@@ -168,7 +168,15 @@ std::optional<float> CarTracker::match(Map::KVAtlas& atlas, const TrackerFix& fi
     input.unitsPerMetre = fix.unitsPerMetre;
     input.heading = fix.heading;
     input.speed = fix.speed;
-    if (oldRoad) input.current = oldRoad->polyline.ref;
+    // A standing car keeps to the road it was last matched to. Not the road
+    // it is drawn on: the filter holds a car that stops at the point shown
+    // last, ahead of the fix by the latency and past the matched road's end
+    // onto another one; that one, favoured at the next fix, took in the
+    // roads beyond it, the car was snapped further on, and the fix after
+    // that matched the first road again: the car stood jumping back and
+    // forth between two places a second.
+    if (!m_candidates.empty()) input.current = m_candidates.front().ref;
+    else if (oldRoad) input.current = oldRoad->polyline.ref;
     std::vector<RoadPolyline> roads =
         collectRoads(atlas, fix.measured, static_cast<double>(m_critDist) * fix.unitsPerMetre);
     const MatchResult result = matchRoads(roads, input, m_settings);

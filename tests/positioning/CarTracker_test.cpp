@@ -294,6 +294,31 @@ TEST(CarTracker, AStandingCarKeepsItsStreetAgainstANearerOne) {
     EXPECT_EQ(roads.road(), 1u);
 }
 
+// Three streets end to end: a long one, a 15 m piece, another long one. A
+// car at 50 km/h stops where the first ends; the filter holds it at the
+// point shown last, a latency and a second of driving ahead of its fix,
+// alongside the third street. Standing, every fix matches the first street
+// again (the one matched last weighs less), so the car stands still at one
+// place: favouring the street it was drawn on instead moved it between the
+// piece's end and the third street at every fix.
+TEST(CarTracker, AStoppedCarStandsStillWhereStreetsMeet) {
+    RoadsRig roads({{0, 6, false, 0, {{0, 500}, {300, 500}}},
+                    {0, 6, false, 1, {{300, 500}, {315, 500}}},
+                    {0, 6, false, 2, {{315, 500}, {600, 500}}}});
+    for (double x = 104; x <= 300; x += 14) {
+        roads.fix(x, 500, 90, 14, 1.5f);
+        roads.rig->frames(1000, 50);
+    }
+    std::vector<double> stood;
+    for (int second = 0; second < 6; ++second) {
+        roads.fix(300, 500, 90, 0, 1.5f);
+        roads.rig->frames(1000, 50);
+        stood.push_back(roads.rig->tracker->carPoint().toGlobal().x / 256.0 - 102400 - 1024);
+    }
+    for (std::size_t i = 1; i < stood.size(); ++i)
+        EXPECT_NEAR(stood[i], stood[0], 0.5) << "moved at the standing fix " << i;
+}
+
 // A one-way carriageway runs east and ends in a hook that turns back to
 // where the other carriageway, two-way, begins 20 m south of it and runs
 // west. A prediction that drifts sideways (a GPS heading turned toward the
