@@ -58,6 +58,18 @@ TEST(WaypointManager, LoadsOneCategoryPerReadableFile) {
     EXPECT_EQ(manager->addCategory(u"../up"), 2);
     EXPECT_EQ(manager->category(2).name, u"_up");
     EXPECT_EQ(f.listener.calls, 2);
+    EXPECT_EQ(manager->addPoint(u"p", {}, u"", 3), -1) << "no such category";
+
+    // Loaded again, the points of the files gone are gone from the search too.
+    const Map::Point one = manager->point(0).position;
+    std::filesystem::remove(f.dir / "waypoints/a.b.gpx");
+    manager->load(f.folder);
+    EXPECT_EQ(manager->pointCount(), 0u);
+    EXPECT_EQ(manager->findNearestPoint(one, 10), -1);
+    // Category numbers are a byte, one value kept free: 255 files are read.
+    for (int i = 0; i < 256; ++i) f.dir.write("waypoints/" + std::to_string(1000 + i) + ".gpx", "<gpx/>");
+    manager->load(f.folder);
+    EXPECT_EQ(manager->categoryCount(), 255u);
 }
 
 TEST(WaypointManager, DeletedPointsStayDeletedAndSavesAreAtomic) {
@@ -155,6 +167,8 @@ TEST(WaypointManager, ImageIndexIsTheIconListPositionAfterARestart) {
     ASSERT_EQ(manager->typeIconCount(), 2u) << "consecutive repeats are dropped";
     ASSERT_EQ(manager->icons().size(), 4u);
     EXPECT_EQ(manager->iconNames(), (std::vector<std::u16string>{u"a.bmp", u"sub/b.bmp"}));
+    ASSERT_TRUE(manager->setImage(0, 2));
+    EXPECT_EQ(manager->storedPoint(0).imageUrl, u"a.bmp") << "the first file icon";
     ASSERT_TRUE(manager->setImage(0, 3) && manager->setImage(1, 1));
     EXPECT_FALSE(manager->setImage(0, 4));
     EXPECT_EQ(manager->pointImage(1), manager->icons()[1]);
