@@ -68,25 +68,14 @@ nmea_route.drive(sys.argv[2], sys.argv[3], start, lambda: [("driving", nmea_rout
 PY
 talker_pid=$!
 
-(cd "$work" && MIREL_FLIP_COUNT="$work/flips" LD_PRELOAD="$counter" exec ./mirel) >"$work/stdout.txt" 2>&1 &
-mirel_pid=$!
-window=
-for _ in $(seq 300); do
-  window=$(xdotool search --pid "$mirel_pid" 2>/dev/null | head -n 1) && [ -n "$window" ] && break
-  kill -0 "$mirel_pid" 2>/dev/null || { echo "the program ended" >&2; exit 1; }
-  sleep 0.1
-done
-[ -n "$window" ] || { echo "no window" >&2; exit 1; }
+demo_launch "$counter"
 for _ in $(seq 300); do grep -q "Page pageMap shown" "$work/log.txt" 2>/dev/null && break; sleep 0.1; done
 grep -q "Page pageMap shown" "$work/log.txt" || { echo "the map page was not shown" >&2; exit 1; }
 [ -e "$work/flips" ] || { echo "the flip counter is not loaded" >&2; exit 1; }
 # Standing at the route's start until the map has the car, then zoomed in.
 for _ in $(seq 300); do grep -q "GPS" "$work/log.txt" && break; sleep 0.1; done
 sleep 5
-for _ in $(seq 11); do
-  xdotool mousemove --window "$window" 400 300 click 4
-  sleep 0.3
-done
+demo_zoom "$window"
 sleep 3
 
 # Each change of the frame count with its time, and the receiver's state.

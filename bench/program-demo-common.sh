@@ -36,14 +36,33 @@ demo_cleanup() {
   rm -rf "$work"
 }
 
-# demo_start WINDOW: zooms in to the streets (about 150 m per scale bar) and
-# starts the route demo (the map menu's third item).
-demo_start() {
-  sleep 3
+# demo_launch COUNTER: starts the program with the flip counter COUNTER
+# preloaded (its count in $work/flips) and waits for its window ($window).
+demo_launch() {
+  (cd "$work" && MIREL_FLIP_COUNT="$work/flips" LD_PRELOAD="$1" exec ./mirel) >"$work/stdout.txt" 2>&1 &
+  mirel_pid=$!
+  window=
+  for _ in $(seq 300); do
+    window=$(xdotool search --pid "$mirel_pid" 2>/dev/null | head -n 1) && [ -n "$window" ] && break
+    kill -0 "$mirel_pid" 2>/dev/null || { echo "the program ended" >&2; exit 1; }
+    sleep 0.1
+  done
+  [ -n "$window" ] || { echo "no window" >&2; exit 1; }
+}
+
+# demo_zoom WINDOW: zooms in to the streets (about 150 m per scale bar).
+demo_zoom() {
   for _ in $(seq 11); do
     xdotool mousemove --window "$1" 400 300 click 4
     sleep 0.3
   done
+}
+
+# demo_start WINDOW: zooms in and starts the route demo (the map menu's
+# third item).
+demo_start() {
+  sleep 3
+  demo_zoom "$1"
   sleep 1
   xdotool mousemove --window "$1" 36 32 click 1
   sleep 1.5

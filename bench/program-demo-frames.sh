@@ -27,15 +27,7 @@ seconds=${4:-60}
 settle=10
 demo_setup "$1" "$2" 2
 
-(cd "$work" && MIREL_FLIP_COUNT="$work/flips" LD_PRELOAD="$counter" exec ./mirel) >"$work/stdout.txt" 2>&1 &
-mirel_pid=$!
-window=
-for _ in $(seq 300); do
-  window=$(xdotool search --pid "$mirel_pid" 2>/dev/null | head -n 1) && [ -n "$window" ] && break
-  kill -0 "$mirel_pid" 2>/dev/null || { echo "the program ended" >&2; exit 1; }
-  sleep 0.1
-done
-[ -n "$window" ] || { echo "no window" >&2; exit 1; }
+demo_launch "$counter"
 # The counter's file appears with the first frame.
 for _ in $(seq 100); do [ -e "$work/flips" ] && break; sleep 0.1; done
 [ -e "$work/flips" ] || { echo "the flip counter is not loaded" >&2; exit 1; }

@@ -105,6 +105,17 @@ struct MonacoFolder : TestSupport::ProgramFolder {
     }
 };
 
+// The engine on the test's clock, its receiver one the test feeds (set once
+// init made it).
+void driveWith(engine::fdEngine& e, DriveClock& clock, Positioning::ReplayPortSystem*& receiver) {
+    e.setClock(clock);
+    e.setPortSystemMaker([&receiver](const Positioning::MessageTexts*) {
+        auto replay = std::make_unique<Positioning::ReplayPortSystem>();
+        receiver = replay.get();
+        return replay;
+    });
+}
+
 // The seconds of a drive, built leg by leg, with what the driver does on
 // the way (a route chosen) at the second it happens.
 struct Script {
@@ -211,12 +222,7 @@ TEST(DriveLog, TenMinutesAtInfoLogNoLineTwiceInASecond) {
     DriveClock clock;
     engine::fdEngine e(folder.wide());
     Positioning::ReplayPortSystem* receiver = nullptr;
-    e.setClock(clock);
-    e.setPortSystemMaker([&receiver](const Positioning::MessageTexts*) {
-        auto replay = std::make_unique<Positioning::ReplayPortSystem>();
-        receiver = replay.get();
-        return replay;
-    });
+    driveWith(e, clock, receiver);
     ASSERT_EQ(e.init(), 0);
     ASSERT_EQ(Log::currentSeverity(), Log::Info) << "log_severity from config.xml";
     ASSERT_NE(receiver, nullptr);
@@ -371,12 +377,7 @@ TEST(DriveLog, RoutesSetFromTheMapOverRestartsLeaveNoPlaceBehind) {
     for (int start = 0; start < 3; ++start) {
         engine::fdEngine e(folder.wide());
         Positioning::ReplayPortSystem* receiver = nullptr;
-        e.setClock(clock);
-        e.setPortSystemMaker([&receiver](const Positioning::MessageTexts*) {
-            auto replay = std::make_unique<Positioning::ReplayPortSystem>();
-            receiver = replay.get();
-            return replay;
-        });
+        driveWith(e, clock, receiver);
         ASSERT_EQ(e.init(), 0);
         ASSERT_NE(receiver, nullptr);
         Map::KVAtlas& atlas = *e.atlas();

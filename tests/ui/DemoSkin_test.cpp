@@ -113,28 +113,43 @@ TEST(DemoSkin, ChosenLoadedAndBuiltAtBothSizes) {
         ADD_FAILURE() << line;
 }
 
-// The case key of every shipped layout names its case by the first three
-// letters of its alphabet ("ЁАБ" was the code order of the Russian keys).
-TEST(DemoSkin, TheCaseKeyOfEveryShippedLayoutReadsItsAlphabet) {
-    ShippedData data;
-    TestSupport::CaptureLogger log(Log::Critical);
+// The shipped design on a screen of the given size, in an interface that
+// knows it (the keyboards and message boxes a page opens read it), with the
+// main menu built.
+struct ShippedMenu {
+    ShippedMenu(int width, int height) : sdl(32, width, height) { engine.dataFolder = data.engine.dataFolder; }
+    void build() {
+        ASSERT_TRUE(readTheme(data.designText(false), true, engine.dataFolder + u"skin/kb_layouts.xml", design,
+                              layouts));
+        engine.described = &design;
+        ui = std::make_unique<fdInterface>(&engine, data.files.get());
+        ASSERT_TRUE(initFonts(design, *ui));
+        ASSERT_TRUE(loadCursors(design, *ui));
+        ASSERT_TRUE(loadMaterials(design, *ui));
+        page = new fdPage(ui.get(), "menuMain", nullptr);
+        ASSERT_TRUE(buildPage(*page, design));
+    }
     struct Engine : UiTest::FakeEngine {
         const DesignDescription* design() const override { return described; }
         const DesignDescription* described = nullptr;
-    } engine;
-    engine.dataFolder = data.engine.dataFolder;
-    UiTest::SdlScreen sdl(32, 800, 480);
+    };
+    ShippedData data;
+    TestSupport::CaptureLogger log{Log::Critical};
+    Engine engine;
+    UiTest::SdlScreen sdl;
     DesignDescription design;
     KeyboardLayouts layouts;
-    ASSERT_TRUE(
-        readTheme(data.designText(false), true, engine.dataFolder + u"skin/kb_layouts.xml", design, layouts));
-    engine.described = &design;
-    fdInterface ui(&engine, data.files.get());
-    ASSERT_TRUE(initFonts(design, ui));
-    ASSERT_TRUE(loadCursors(design, ui));
-    ASSERT_TRUE(loadMaterials(design, ui));
-    auto* page = new fdPage(&ui, "menuMain", nullptr);
-    ASSERT_TRUE(buildPage(*page, design));
+    std::unique_ptr<fdInterface> ui;
+    fdPage* page = nullptr;
+};
+
+// The case key of every shipped layout names its case by the first three
+// letters of its alphabet ("ЁАБ" was the code order of the Russian keys).
+TEST(DemoSkin, TheCaseKeyOfEveryShippedLayoutReadsItsAlphabet) {
+    ShippedMenu menu(800, 480);
+    ASSERT_NO_FATAL_FAILURE(menu.build());
+    fdPage* page = menu.page;
+    KeyboardLayouts& layouts = menu.layouts;
     const std::map<std::pair<std::string, std::string>, std::pair<std::u16string, std::u16string>> expected =
         {
             {{"Letters", "English"}, {u"abc", u"ABC"}},
@@ -161,8 +176,8 @@ TEST(DemoSkin, TheCaseKeyOfEveryShippedLayoutReadsItsAlphabet) {
             EXPECT_EQ(Core::wideToUtf8(caseKey->widget->text()), Core::wideToUtf8(row->second.second));
         }
     EXPECT_EQ(seen, expected.size());
-    ui.applyPendingChanges();
-    for (const std::string& line : log.lines())
+    menu.ui->applyPendingChanges();
+    for (const std::string& line : menu.log.lines())
         ADD_FAILURE() << line;
 }
 
@@ -170,24 +185,11 @@ TEST(DemoSkin, TheCaseKeyOfEveryShippedLayoutReadsItsAlphabet) {
 // and the message box a page opens sit where the template's anchors put
 // them, as the page's own widgets do.
 TEST(DemoSkin, KeyboardAndMessageBoxFollowAPageLargerThanTheDesign) {
-    ShippedData data;
-    TestSupport::CaptureLogger log(Log::Critical);
-    struct Engine : UiTest::FakeEngine {
-        const DesignDescription* design() const override { return described; }
-        const DesignDescription* described = nullptr;
-    } engine;
-    engine.dataFolder = data.engine.dataFolder;
-    UiTest::SdlScreen sdl(32, 1280, 720);
-    DesignDescription design;
-    KeyboardLayouts layouts;
-    ASSERT_TRUE(readTheme(data.designText(false), true, engine.dataFolder + u"skin/kb_layouts.xml", design, layouts));
-    engine.described = &design;
-    fdInterface ui(&engine, data.files.get());
-    ASSERT_TRUE(initFonts(design, ui));
-    ASSERT_TRUE(loadCursors(design, ui));
-    ASSERT_TRUE(loadMaterials(design, ui));
-    auto* page = new fdPage(&ui, "menuMain", nullptr);
-    ASSERT_TRUE(buildPage(*page, design));
+    ShippedMenu menu(1280, 720);
+    ASSERT_NO_FATAL_FAILURE(menu.build());
+    fdPage* page = menu.page;
+    KeyboardLayouts& layouts = menu.layouts;
+    fdInterface& ui = *menu.ui;
     ASSERT_EQ(page->rect(), (WindowRect{0, 0, 1280, 720}));
 
     // Bottom-left and bottom-right anchors: along the bottom, full width.
@@ -211,6 +213,6 @@ TEST(DemoSkin, KeyboardAndMessageBoxFollowAPageLargerThanTheDesign) {
     EXPECT_EQ(keyboard->rect(), (WindowRect{0, 232, 800, 248}));
     EXPECT_EQ(box->findChild("mb_bg")->rect(), (WindowRect{150, 110, 500, 260}));
     keyboard.reset();
-    for (const std::string& line : log.lines())
+    for (const std::string& line : menu.log.lines())
         ADD_FAILURE() << line;
 }
