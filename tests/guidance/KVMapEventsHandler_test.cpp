@@ -109,8 +109,10 @@ struct Town_ : ::testing::Test {
         handler = std::make_unique<KVMapEventsHandler>(config.root(), *atlas, route, &sounds, &styles, clock);
     }
     // A fix every second and ten frames between, each under one unit.
-    void drive(double east, double north, float heading, float speed) {
-        handler->onFix(true, gpsFix(east, north, heading, speed));
+    void drive(double east, double north, float heading, float speed, bool courseKnown = true) {
+        Positioning::Fix fix = gpsFix(east, north, heading, speed);
+        fix.courseKnown = courseKnown;
+        handler->onFix(true, fix);
         for (int i = 0; i < 10; ++i) {
             Positioning::CarStateLock::Unit unit(handler->lock());
             ASSERT_TRUE(unit);
@@ -158,21 +160,12 @@ TEST_F(Town_, MovingBackwardsIsLoggedWhenItBegins) {
     EXPECT_EQ(backwards, 1u);
 }
 
-// A receiver that sends no course (GGA alone, an RMC with an empty course
-// field) leaves the fix's heading at 0. Taken as a course, that north lay
-// across the route, and the car driven back against it was never found
-// doing so.
+// A fix without a course (GGA alone) has heading 0: taken for north, across
+// the route, the car driven back against it was never found doing so.
 TEST_F(Town_, AFixWithoutACourseHasNone) {
     for (double east = -900; east <= -750; east += 15) drive(east, 0, 90, 15);
-    for (double east = -765; east >= -900; east -= 15) {
-        Positioning::Fix fix = gpsFix(east, 0, 0, 15);
-        fix.courseKnown = false;
-        handler->onFix(true, fix);
-        for (int i = 0; i < 10; ++i, clock.ticks += 100) {
-            Positioning::CarStateLock::Unit unit(handler->lock());
-            handler->onFrame();
-        }
-    }
+    for (double east = -765; east >= -900; east -= 15)
+        drive(east, 0, 0, 15, false);
     EXPECT_TRUE(log.contains("navi event:BackwardMove"));
 }
 
@@ -489,8 +482,8 @@ TEST_F(Town_, RebuildRequestsFollowTheEvents) {
 // against a one-way street leaves every route rebuilt for it at once (they
 // start the road's own way) and was given a new one twice a second. The
 // request waits out the pause; being back on the route cancels it. Each new
-// route names its turn; "route rebuilt" is said for the first of them only,
-// until the car has followed a route 100 m past one of its turns.
+// route names its turn; "route rebuilt" is said again only once a route is
+// followed 100 m past one of its turns.
 TEST_F(Town_, RebuildsComeThreeSecondsApartAndSayRebuiltOnce) {
     for (double east = -900; east <= -600; east += 15) drive(east, 0, 90, 15);
     drive(-600, 0, 90, 0);
@@ -503,20 +496,20 @@ TEST_F(Town_, RebuildsComeThreeSecondsApartAndSayRebuiltOnce) {
         handler->onFrame();
     };
     const auto said = [&](std::int32_t id) {
-        return std::count_if(sounds.played.begin(), sounds.played.end(), [&](const auto& p) {
-            return std::find(p.second.begin(), p.second.end(), id) != p.second.end();
-        });
+        return std::size_t(std::count_if(sounds.played.begin(), sounds.played.end(), [&](const auto& p) {
+            return std::ranges::count(p.second, id) > 0;
+        }));
     };
     struct Row {
         std::uint32_t atMs;
         int event; // -1: none
         std::size_t rebuilds;
         bool requested;
-        long rebuiltWords;
+        std::size_t rebuiltWords;
     };
     const auto run = [&](std::initializer_list<Row> rows) {
         const std::uint32_t start = clock.ticks;
-        const long turnsBefore = said(Voice::In) - static_cast<long>(rebuilds());
+        const std::size_t turnsBefore = said(Voice::In) - rebuilds();
         for (const Row& row : rows) {
             clock.ticks = start + row.atMs;
             if (row.event >= 0) handler->onNaviEvent(row.event, handler->navi(), nullptr);
@@ -524,30 +517,24 @@ TEST_F(Town_, RebuildsComeThreeSecondsApartAndSayRebuiltOnce) {
             EXPECT_EQ(rebuilds(), row.rebuilds) << row.atMs;
             EXPECT_EQ(handler->rebuildRequested(), row.requested) << row.atMs;
             EXPECT_EQ(said(Voice::RouteRebuilt), row.rebuiltWords) << row.atMs;
-            // Every new route's turn ("in ... metres"), and nothing else
-            // while the car stands.
-            EXPECT_EQ(said(Voice::In) - turnsBefore, static_cast<long>(rebuilds())) << row.atMs;
+            EXPECT_EQ(said(Voice::In) - turnsBefore, rebuilds()) << row.atMs; // each new route's turn only
         }
     };
-    run({{0, OutOfPath, 1, false, 1},
-         {500, OutOfPath, 1, true, 1},
-         {2900, -1, 1, true, 1},
-         {3000, -1, 2, false, 1},
-         {3100, OutOfPath, 2, true, 1},
-         {4000, BackToPath, 2, false, 1},
-         {6100, OutOfPath, 3, false, 1}});
-    // 100 m along the new route, on the road the car was on anyway: the
-    // words wait. Through the next one's roundabout and 100 m on: the car
-    // follows the route.
+    const std::initializer_list<Row> standing = {
+        {0, OutOfPath, 1, false, 1},   {500, OutOfPath, 1, true, 1},  {2900, -1, 1, true, 1},
+        {3000, -1, 2, false, 1},       {3100, OutOfPath, 2, true, 1}, {4000, BackToPath, 2, false, 1},
+        {6100, OutOfPath, 3, false, 1}};
+    run(standing);
+    // 100 m on the road the car kept to anyway: the words wait; through the
+    // next route's roundabout and 100 m on, they are said again.
     for (double east = -585; east <= -480; east += 15) drive(east, 0, 90, 15);
     run({{0, OutOfPath, 4, false, 1}});
     for (double east = -465; east <= 150; east += 15) drive(east, 0, 90, 15);
     run({{0, OutOfPath, 5, false, 2}});
 }
 
-// A warning the player refused (one of its priority still plays) waits for
-// it; a newer warning said meanwhile takes its place, and the older one is
-// not said after it.
+// A warning the busy player refused waits; a newer one takes its place, and
+// the older one is not said after it.
 TEST_F(Town_, AWaitingWarningGivesWayToTheNextOne) {
     struct BusySounds : Sounds {
         bool accepts(int) const override { return !busy; }
@@ -943,12 +930,9 @@ TEST_F(Town_, TheDemoAfterAnArrivalDrives) {
     EXPECT_NE(demo.cursor().levelPoint(), start);
 }
 
-// A route of two legs (along Main Street, then back up Park Avenue), the car
-// starting off it beside the second: guidance's place is the nearest part,
-// on the second leg, while the point it heads for is the first leg's end.
-// The rebuilt route leads there and keeps the second leg: its points and
-// its parts end at the same place (cut at the car's place, the route kept
-// only the last point while its parts ended at the first).
+// A car off a two-leg route beside its second leg: the rebuilt route leads
+// to the first leg's end and keeps the second, its parts ending at its last
+// point (cut at the car's place, they ended at the first).
 TEST_F(Town_, ARebuildKeepsTheLegsAfterThePointItLeadsTo) {
     PathPoint park;
     Map::Routing::RoadBinding bound;
@@ -962,8 +946,8 @@ TEST_F(Town_, ARebuildKeepsTheLegsAfterThePointItLeadsTo) {
                                                   "rebuildPath done"}));
     ASSERT_EQ(route.points.size(), 3u);
     EXPECT_EQ(route.legCount, 2);
-    EXPECT_EQ(route.points[1].roadPoint.x, east.roadPoint.x);
-    EXPECT_EQ(route.points[1].roadPoint.y, east.roadPoint.y);
+    EXPECT_TRUE(route.points[1].roadPoint.x == east.roadPoint.x &&
+                route.points[1].roadPoint.y == east.roadPoint.y);
     const Map::LocalPoint end = PathPosition(route, false).levelPoint();
     const LevelPoint& last = route.points.back().roadPoint;
     ASSERT_EQ(PathPosition(route, false).partLevel(), last.level);

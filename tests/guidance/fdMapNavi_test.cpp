@@ -3,8 +3,6 @@
 
 #include "guidance/fdMapNavi.h"
 
-#include "guidance/Sensors.h"
-
 #include "core/Config.h"
 #include "map/Level.h"
 #include "tests/guidance/GuidanceTestSupport.h"
@@ -13,7 +11,6 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <functional>
 #include <map>
 #include <numbers>
 
@@ -48,8 +45,7 @@ struct Drive : fdMapNaviEventsHandler {
     Positioning::CarState car(double m, double headingDeg = 90.0) const {
         return {true, float(radians(headingDeg)), {Map::LevelFrame::of(town.level(0)), at(m).x, at(m).y}};
     }
-    // A route through level points, manoeuvres[i] leading into the part
-    // from corners[i] to corners[i + 1].
+    // A route through level points, manoeuvres[i] into the i-th part.
     void drawn(std::vector<Map::LocalPoint> corners, std::vector<std::uint32_t> manoeuvres) {
         path.points.push_back(town.point(corners.front()));
         for (std::size_t i = 0; i + 1 < corners.size(); ++i) {
@@ -60,8 +56,7 @@ struct Drive : fdMapNaviEventsHandler {
         path.legCount = 1;
         navi.setPath(&path);
     }
-    // The car at a level point on a road the tracker is sure of (weight
-    // 0.9: 4 m from the route are off it).
+    // The car on a road the tracker is sure of (4 m from the route are off).
     Positioning::CarState sureCar(Map::LocalPoint p, double headingDeg) const {
         return {true, float(radians(headingDeg)), {Map::LevelFrame::of(town.level(0)), p.x, p.y}, true, 0.9f};
     }
@@ -216,66 +211,41 @@ TEST(fdMapNavi, StoppedGuidanceStaysSilent) {
     EXPECT_EQ(d.events, before);
 }
 
-// The route edited between two steps ("To", "Then", a load): until guidance
-// locates the car on the new route it hands out no place on the old one,
-// whose parts are gone, running or not. The sensors read guidance before
-// the map page's step, and a stale place threw out of the frame.
+// The route edited between steps ("To", "Then"): guidance handed out its
+// place in parts that were gone, and the sensors' frame threw.
 TEST(fdMapNavi, NoPlaceOnARouteThatWasEdited) {
-    // A place lies on the route as it is: on one of its parts, within it.
     const auto onRoute = [](const PathPosition& at, const Path& path) {
         if (at.isAtEnd()) return at.path == &path || at.path == nullptr;
         const PathPart& part = path.parts.at(at.part);
         return at.path == &path && at.cursor.part == &part && at.cursor.polyline < part.polylines.size() &&
                at.cursor.segmentIndex + 1u < part.polylines[at.cursor.polyline].points.size();
     };
-    const struct {
-        const char* name;
-        std::function<void(Drive&)> edit;
-    } edits[] = {
-        {"a leg appended", [](Drive& d) {
-             d.path.parts.shrink_to_fit();
-             Path leg;
-             leg.points = {d.path.points.back(), d.town.point(d.at(2500))};
-             leg.parts.push_back(d.town.part({d.at(2000), d.at(2500)}));
-             leg.legCount = 1;
-             d.path.appendPath(leg);
-         }},
-        {"only the start kept, a new leg", [](Drive& d) {
-             d.path.keepStartOnly();
-             Path leg;
-             leg.points = {d.path.points.back(), d.town.point(d.at(300))};
-             leg.parts.push_back(d.town.part({d.at(0), d.at(300)}));
-             leg.legCount = 1;
-             d.path.appendPath(leg);
-         }},
-        {"cleared", [](Drive& d) { d.path.clear(); }},
-    };
-    for (const bool running : {true, false}) {
-        for (const auto& e : edits) {
+    for (const bool running : {true, false})
+        for (const int edit : {0, 1, 2}) { // a leg appended, the start kept and a new leg, cleared
             Drive d;
             d.build(4, {{2, 1}});
             d.run(700, 10);
             if (!running) d.navi.stop();
             ASSERT_TRUE(onRoute(d.navi.position(), d.path));
-            e.edit(d);
-            EXPECT_TRUE(d.navi.position().isAtEnd()) << e.name;
-            EXPECT_TRUE(d.navi.maneuverPosition().isAtEnd()) << e.name;
-            EXPECT_FALSE(d.navi.maneuverKnown()) << e.name;
+            if (edit == 2) {
+                d.path.clear();
+            } else {
+                edit == 0 ? d.path.parts.shrink_to_fit() : d.path.keepStartOnly();
+                Path leg;
+                leg.points = {d.path.points.back(), d.town.point(d.at(edit == 0 ? 2500 : 300))};
+                leg.parts.push_back(d.town.part({d.at(edit == 0 ? 2000 : 0), d.at(edit == 0 ? 2500 : 300)}));
+                leg.legCount = 1;
+                d.path.appendPath(leg);
+            }
             std::vector<ManeuverEntry> list;
             d.navi.maneuversToAnnounce(list);
-            EXPECT_TRUE(list.empty()) << e.name;
-            SensorFrame frame;
-            frame.setGuidance(d.navi);
-            EXPECT_EQ(frame.routeStreetName, 0u) << e.name;
-            // The next step (or start) places the car on the new route.
-            if (running)
-                d.navi.onPosition(d.car(710), 10);
-            else
-                d.navi.start(d.car(710), 10);
-            EXPECT_TRUE(onRoute(d.navi.position(), d.path)) << e.name;
-            EXPECT_TRUE(onRoute(d.navi.maneuverPosition(), d.path)) << e.name;
+            EXPECT_TRUE(d.navi.position().isAtEnd() && d.navi.maneuverPosition().isAtEnd() &&
+                        !d.navi.maneuverKnown() && list.empty())
+                << edit;
+            running ? d.navi.onPosition(d.car(710), 10) : d.navi.start(d.car(710), 10);
+            EXPECT_TRUE(onRoute(d.navi.position(), d.path) && onRoute(d.navi.maneuverPosition(), d.path))
+                << edit;
         }
-    }
 }
 
 // The demo drive restarts its guidance without stopping it.
@@ -288,8 +258,6 @@ TEST(fdMapNavi, RestartsRegisterOnceAndLeaveNothingBehind) {
         demo.setPath(&d.path);
         for (int i = 0; i < 3; ++i)
             demo.start(d.car(0), 10);
-        // One flag for the steps while it runs, one for the positions it
-        // hands out.
         EXPECT_EQ(d.path.changeFlags.size(), others + 2);
     }
     EXPECT_EQ(d.path.changeFlags.size(), others);
@@ -382,39 +350,32 @@ TEST(fdMapNavi, MovingOffSaysTheRealDistance) {
     }
 }
 
-// Past a turn of about a right angle or more, or out of a roundabout, the
-// receiver's course still points along the road the car came by, and the
-// tracker, taking the new road's direction nearer that course, shows the car
-// the wrong way round on it: the car turns with the route and does not drive
-// against it. Turned round 150 m on, it does, and once it has for longer
-// than a turn takes, also where the route turns.
+// Past a right-angle turn or a roundabout the lagging course and the car
+// shown point back along the road the car came by: that is not driving
+// against the route. Turned round 150 m on it is, also where the route turns.
 TEST(fdMapNavi, TurningWithTheRouteIsNotDrivingAgainstIt) {
     const struct {
-        double turn;       // degrees to the right
-        double courseSlip; // the course, lagging, this far left of the first road
+        double turn, courseSlip; // degrees right; the lagging course this far left of the first road
     } rows[] = {{94, 0}, {80, 15}, {135, 0}};
     for (const auto& r : rows) {
         Drive d;
         const double second = 90 + r.turn;
-        const Map::LocalPoint corner = d.at(500);
         const auto along = [&](double m) {
-            if (m <= 500)
-                return d.at(m);
-            return Map::LocalPoint{float(corner.x + std::sin(radians(second)) * (m - 500)),
-                                   float(corner.y + std::cos(radians(second)) * (m - 500))};
+            return m <= 500 ? d.at(m)
+                            : Map::LocalPoint{float(d.at(500).x + std::sin(radians(second)) * (m - 500)),
+                                              float(d.at(500).y + std::cos(radians(second)) * (m - 500))};
         };
         d.drawn({along(0), along(500), along(1000)}, {0, 2});
-        const auto car = [&](double m, double heading) { return d.sureCar(along(m), heading); };
-        const float speed = 12;
         d.navi.setCourse(90);
-        d.navi.start(car(400, 90), speed);
+        d.navi.start(d.sureCar(along(400), 90), 12);
         for (d.metres = 401.2; d.metres < 650; d.metres += 1.2) {
             d.clock.ticks += 100;
-            // Over the first 30 m of the new road the course lags and the
-            // car is shown turned round.
-            const bool lagging = d.metres > 500 && d.metres < 530;
+            const bool lagging = d.metres > 500 && d.metres < 530; // shown turned round
             d.navi.setCourse(float(lagging ? 90 - r.courseSlip : d.metres > 500 ? second : 90));
-            d.navi.onPosition(car(d.metres, lagging ? second + 180 : d.metres > 500 ? second : 90), speed);
+            d.navi.onPosition(d.sureCar(along(d.metres), lagging          ? second + 180
+                                                         : d.metres > 500 ? second
+                                                                          : 90),
+                              12);
         }
         EXPECT_EQ(std::count(d.events.begin(), d.events.end(), BackwardMove), 0) << r.turn;
         int nearTurn = 0; // steps raising it on the 30 m before the turn
@@ -423,7 +384,7 @@ TEST(fdMapNavi, TurningWithTheRouteIsNotDrivingAgainstIt) {
             const double heading = d.metres > 500 ? second + 180 : 270;
             d.navi.setCourse(float(heading));
             const std::size_t before = d.events.size();
-            d.navi.onPosition(car(d.metres, heading), speed);
+            d.navi.onPosition(d.sureCar(along(d.metres), heading), 12);
             nearTurn += d.metres > 500 && d.metres < 530 && d.events.size() > before &&
                         d.events.back() == BackwardMove;
         }
@@ -432,51 +393,38 @@ TEST(fdMapNavi, TurningWithTheRouteIsNotDrivingAgainstIt) {
     }
 }
 
-// A hairpin: 400 m east, 10 m north, 400 m back west beside the way out.
-// Near the bend the tracker, sure of its road (weight 0.9, so 4 m decide),
-// snaps the car onto the way back, whose nearest point lies within the ten
-// seconds guidance looks ahead: the car stays on the leg it drives, carried
-// along at its speed, and passes the bend's turns only when it gets there.
+// A hairpin's way back 10 m beside the way out: the car, snapped onto it
+// near the bend, stays on the leg it drives and passes no turn.
 TEST(fdMapNavi, AHairpinsOtherLegHoldsNotTheCar) {
     Drive d;
     const auto back = [](double m) { return Map::LocalPoint{float(912 - m), 1546.0f}; };
     d.drawn({d.at(0), d.at(400), back(0), back(400)}, {0, 2, 2});
-    const float speed = 12;
-    d.navi.start(d.sureCar(d.at(300), 90), speed);
+    d.navi.start(d.sureCar(d.at(300), 90), 12);
     for (double m = 301.2; m < 398; m += 1.2) {
         d.clock.ticks += 100;
-        // Snapped onto the way back from 360 m on.
-        d.navi.onPosition(d.sureCar(m < 360 ? d.at(m) : back(400 - m), 90), speed);
+        d.navi.onPosition(d.sureCar(m < 360 ? d.at(m) : back(400 - m), 90), 12); // snapped onto the way back
     }
     EXPECT_EQ(std::count(d.events.begin(), d.events.end(), RotateEnd), 0);
     EXPECT_EQ(d.navi.position().part, 0u);
     EXPECT_FALSE(d.navi.outOfPath());
 }
 
-// A last warning's distance belongs to its manoeuvre: the 20 m before a
-// roundabout's entry or the 5 m before its exit is not left to an ordinary
-// turn after it, which has none (def_warn0 is 0): its last warning is the
-// 40 m one.
+// A roundabout's last warning distance (20 m in, 5 m out) is not left to an
+// ordinary turn after it, whose last warning is the 40 m one.
 TEST(fdMapNavi, AnOrdinaryTurnAfterARoundaboutHasNoRoundaboutWarning) {
-    const std::map<int, std::uint32_t> routes[] = {{{1, 19}, {2, 9}, {3, 1}}, {{1, 3}, {2, 1}}};
-    for (const auto& manoeuvres : routes) {
+    for (const auto& manoeuvres : {std::map<int, std::uint32_t>{{1, 19}, {2, 9}, {3, 1}}, {{1, 3}, {2, 1}}}) {
         Drive d;
         d.build(5, manoeuvres);
         d.run(500.0 * manoeuvres.rbegin()->first + 100, 3);
-        std::vector<std::uint32_t> turnWarnings; // metres left at each warning of the turn
-        for (const Said& s : d.said)
-            if (s[1] == 1)
-                turnWarnings.push_back(s[0]);
-        ASSERT_FALSE(turnWarnings.empty());
-        EXPECT_LT(turnWarnings.back(), 40u) << manoeuvres.size();
-        EXPECT_GE(turnWarnings.back(), 30u) << manoeuvres.size();
+        const auto last =
+            std::find_if(d.said.rbegin(), d.said.rend(), [](const Said& s) { return s[1] == 1; });
+        ASSERT_NE(last, d.said.rend());
+        EXPECT_TRUE((*last)[0] >= 30 && (*last)[0] < 40) << (*last)[0];
     }
 }
 
-// A new route for a car headed away from where it is to go: on to the next
-// junction, 60 m, and back past the car. Its start and its way back lie
-// beside the car; found from scratch half a metre behind the start, the car
-// is at the start, not on the way back driving against the route.
+// A new route on to a junction 60 m ahead and back past the car: found half
+// a metre behind the start, the car is at the start, not on the way back.
 TEST(fdMapNavi, ARouteBackPastItsStartHasTheCarAtItsStart) {
     Drive d;
     d.drawn({d.at(0), d.at(60), d.at(-300)}, {0, 7});
