@@ -176,6 +176,7 @@ TEST(System, ARemovedListenerHearsNothingOnceTheRemovalReturned) {
         const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
         while (!holder.inside && std::chrono::steady_clock::now() < deadline)
             std::this_thread::yield();
+        EXPECT_TRUE(holder.inside) << "the fix was not handed out";
         holder.removing = true;
         rig.system.removeListener(&removed);
         const std::size_t heard = removed.fixes.size();
