@@ -6,76 +6,74 @@
 
 #include <string>
 
-namespace {
-
-struct Row {
-    std::string text;
-    std::string shown;
-};
-
-// Whatever the form a secret comes in, the log shows the mask in its place.
-const Row MaskedRows[] = {
-    {"<mct user=\"u\" password=\"p\" />", "<mct user=\"u\" password=\"***\" />"},
-    {"<mct user=\"u\" password=\"a much longer password\" />", "<mct user=\"u\" password=\"***\" />"},
-    {"<mcr token=\"s1\"/><mfi token=\"\"/>", "<mcr token=\"***\"/><mfi token=\"***\"/>"},
-    {"<x token=\"cut", "<x token=\"***"},
-    {"<mcr token=", "<mcr token="},
-    {"user=\"password\" name=\"token\"", "user=\"password\" name=\"token\""},
-    {"", ""},
-    // However XML writes an attribute: single quotes, white space around
-    // the '=', a quote of the other kind inside the value.
-    {"<mcr token='s1' password='p'/>", "<mcr token='***' password='***'/>"},
-    {"<mcr token = \"s1\" />", "<mcr token = \"***\" />"},
-    {"<mcr token\t=\r\n's\"1'/>", "<mcr token\t=\r\n'***'/>"},
-    {"<mcr password=\"a'b\" token='c\"d'/>", "<mcr password=\"***\" token='***'/>"},
-    {"<x token = 'cut", "<x token = '***"},
-    {"<mcr TOKEN='s1' Access_Token=\"s2\"/>", "<mcr TOKEN='***' Access_Token=\"***\"/>"},
-    // Any name that holds one of the words, anywhere in it.
-    {"<x pwd=\"a\" session=\"b\" secret='c' sessionId=\"d\" tokens='e' passwordHint = \"f\" db-passwd=g />",
-     "<x pwd=\"***\" session=\"***\" secret='***' sessionId=\"***\" tokens='***' passwordHint = \"***\" "
-     "db-passwd=*** />"},
-    {"<x token>c</x> <y user=\"ann\" session_count/>", "<x token>c</x> <y user=\"ann\" session_count/>"},
-    // A URL's query.
-    {"/POST.php?user=ann&password=pw&session_token=t1#top", "/POST.php?user=ann&password=***&session_token=***#top"},
-    {"/p?token=&password", "/p?token=&password"},
-    // key: "v" and JSON, whose strings escape their quotes.
-    {"{\"token\": \"T\", \"password\": \"P\"}", "{\"token\": \"***\", \"password\": \"***\"}"},
-    {"{'Secret':'a','id':7,\"session\" : 1234,\"pwd\":\"x\\\"y\"}",
-     "{'Secret':'***','id':7,\"session\" : ***,\"pwd\":\"***\"}"},
-    {"token: \"T\" password:'P' session: plain words", "token: \"***\" password:'***' session: plain words"},
-    // Quotes as XML writes them inside another attribute's value.
-    {"<error msg=\"{&quot;token&quot;: &quot;T&quot;} password=&apos;P&apos;\"/>",
-     "<error msg=\"{&quot;token&quot;: &quot;***&quot;} password=&apos;***&apos;\"/>"},
-    // A URL's password, wherever the URL stands.
-    {"<error msg=\"see http://user:PW@example.com/x?token=T&amp;password=P\"/>",
-     "<error msg=\"see http://***@example.com/x?token=***&amp;password=***\"/>"},
-    {"ftp://a:b@h and https://c:d%40e@h:8080?x=1 http://f@h https://g:@h",
-     "ftp://***@h and https://***@h:8080?x=1 http://***@h https://***@h"},
-    {"'http://u:p&amp;w@h'", "'http://***@h'"},
-    {"http://host/p@q:r", "http://host/p@q:r"},
-    {"http://a:b:c@host", "http://***@host"},
-    {"session://x token://y", "session://x token://y"},
-};
-
-} // namespace
-
 TEST(LoggedText, SecretsAreMaskedWithAFixedString) {
-    for (const Row& row : MaskedRows) {
+    const struct {
+        std::string text;
+        std::string shown;
+    } rows[] = {
+        {"<mct user=\"u\" password=\"p\" />", "<mct user=\"u\" password=\"***\" />"},
+        {"<mct user=\"u\" password=\"a much longer password\" />", "<mct user=\"u\" password=\"***\" />"},
+        {"<mcr token=\"s1\"/><mfi token=\"\"/>", "<mcr token=\"***\"/><mfi token=\"***\"/>"},
+        {"<x token=\"cut", "<x token=\"***"},
+        {"<mcr token=", "<mcr token="},
+        {"user=\"password\" name=\"token\"", "user=\"password\" name=\"token\""},
+        {"", ""},
+        // However XML writes an attribute: single quotes, white space around
+        // the '=', a quote of the other kind inside the value.
+        {"<mcr token='s1' password='p'/>", "<mcr token='***' password='***'/>"},
+        {"<mcr token = \"s1\" />", "<mcr token = \"***\" />"},
+        {"<mcr token\t=\r\n's\"1'/>", "<mcr token\t=\r\n'***'/>"},
+        {"<mcr password=\"a'b\" token='c\"d'/>", "<mcr password=\"***\" token='***'/>"},
+        {"<x token = 'cut", "<x token = '***"},
+        {"<mcr TOKEN='s1' Access_Token=\"s2\"/>", "<mcr TOKEN='***' Access_Token=\"***\"/>"},
+        // Any name that holds one of the words, anywhere in it.
+        {"<x pwd=\"a\" session=\"b\" secret='c' sessionId=\"d\" tokens='e' passwordHint = \"f\" "
+         "db-passwd=g />",
+         "<x pwd=\"***\" session=\"***\" secret='***' sessionId=\"***\" tokens='***' passwordHint = \"***\" "
+         "db-passwd=*** />"},
+        {"<x token>c</x> <y user=\"ann\" session_count/>", "<x token>c</x> <y user=\"ann\" session_count/>"},
+        // A URL's query.
+        {"/POST.php?user=ann&password=pw&session_token=t1#top", "/POST.php?user=ann&password=***&session_token=***#top"},
+        {"/p?token=&password", "/p?token=&password"},
+        // key: "v" and JSON, whose strings escape their quotes.
+        {"{\"token\": \"T\", \"password\": \"P\"}", "{\"token\": \"***\", \"password\": \"***\"}"},
+        {"{'Secret':'a','id':7,\"session\" : 1234,\"pwd\":\"x\\\"y\"}",
+         "{'Secret':'***','id':7,\"session\" : ***,\"pwd\":\"***\"}"},
+        {"token: \"T\" password:'P' session: plain words",
+         "token: \"***\" password:'***' session: plain words"},
+        // Quotes as XML writes them inside another attribute's value.
+        {"<error msg=\"{&quot;token&quot;: &quot;T&quot;} password=&apos;P&apos;\"/>",
+         "<error msg=\"{&quot;token&quot;: &quot;***&quot;} password=&apos;***&apos;\"/>"},
+        // A URL's password, wherever the URL stands.
+        {"<error msg=\"see http://user:PW@example.com/x?token=T&amp;password=P\"/>",
+         "<error msg=\"see http://***@example.com/x?token=***&amp;password=***\"/>"},
+        {"ftp://a:b@h and https://c:d%40e@h:8080?x=1 http://f@h https://g:@h",
+         "ftp://***@h and https://***@h:8080?x=1 http://***@h https://***@h"},
+        {"'http://u:p&amp;w@h'", "'http://***@h'"},
+        {"session://x token://y", "session://x token://y"},
+    };
+    for (const auto& row : rows) {
         EXPECT_EQ(Log::withSecretsHidden(row.text), row.shown) << row.text;
         // Masking what was masked changes nothing; wide text is masked alike.
         EXPECT_EQ(Log::withSecretsHidden(row.shown), row.shown) << row.shown;
-        EXPECT_EQ(Log::withSecretsHidden(Core::utf8ToWide(row.text)), Core::utf8ToWide(row.shown)) << row.text;
+        EXPECT_EQ(Log::withSecretsHidden(Core::utf8ToWide(row.text)), Core::utf8ToWide(row.shown))
+            << row.text;
     }
 }
 
 TEST(LoggedText, AUrlShowsNeitherItsPasswordNorItsQuerySecrets) {
-    const Row rows[] = {
+    const struct {
+        std::string url;
+        std::string shown;
+    } rows[] = {
         {"http://ann:pw@host:80/p?token=t&x=1", "http://***@host:80/p?token=***&x=1"},
         {"http://ann@host/p", "http://***@host/p"},
+        {"http://host/p@q:r", "http://host/p@q:r"},
+        {"http://a:b:c@host", "http://***@host"},
         {"not a url password='x'", "not a url password='***'"},
     };
-    for (const Row& row : rows)
-        EXPECT_EQ(Log::urlWithSecretsHidden(row.text), row.shown) << row.text;
+    for (const auto& row : rows)
+        EXPECT_EQ(Log::urlWithSecretsHidden(row.url), row.shown) << row.url;
 }
 
 TEST(LoggedText, ExcerptsAreEscapedAndBounded) {

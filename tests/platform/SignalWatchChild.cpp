@@ -1,9 +1,7 @@
-// A process whose quit and raise handlers must still be there, and still be
-// called, after its static objects were destroyed: the exit handler is
-// registered before the signal watchers exist, so it runs after anything of
-// theirs that is destroyed at exit. It counts the live copies of the two
-// handlers, sends both signals and waits for both calls. Exit status 0 when
-// all is well, else the number of the check that failed.
+// Quit and raise handlers must still be there, and be called, after the
+// static objects were destroyed: the exit handler, registered before the
+// watchers exist, runs after anything of theirs destroyed at exit. Exit
+// status 0, else the number of the check that failed.
 
 #include "platform/QuitSignals.h"
 #include "platform/SingleInstance.h"
@@ -17,12 +15,10 @@
 
 namespace {
 
-std::atomic<int> g_liveHandlers{0};
-std::atomic<int> g_quitCalls{0};
-std::atomic<int> g_raiseCalls{0};
+std::atomic<int> g_liveHandlers{0}, g_quitCalls{0}, g_raiseCalls{0};
 
-// A handler whose copies are counted; larger than std::function's own
-// buffer, so that it lives on the heap as a handler with captures does.
+// Its copies counted; too large for std::function's own buffer, it lives on
+// the heap as a handler with captures does.
 struct CountedHandler {
     explicit CountedHandler(std::atomic<int>& calls) : calls(&calls) { ++g_liveHandlers; }
     CountedHandler(const CountedHandler& other) : calls(other.calls) { ++g_liveHandlers; }
@@ -40,15 +36,10 @@ bool called(const std::atomic<int>& calls) {
 }
 
 void afterTheStatics() {
-    if (g_liveHandlers != 2)
-        ::_exit(1);
+    if (g_liveHandlers != 2) ::_exit(1);
     ::kill(::getpid(), SIGTERM);
     ::kill(::getpid(), SIGUSR1);
-    if (!called(g_quitCalls))
-        ::_exit(2);
-    if (!called(g_raiseCalls))
-        ::_exit(3);
-    ::_exit(0);
+    ::_exit(!called(g_quitCalls) ? 2 : !called(g_raiseCalls) ? 3 : 0);
 }
 
 } // namespace

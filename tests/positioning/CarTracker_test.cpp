@@ -406,64 +406,47 @@ TEST(CarTracker, TheOldRoadStaysACandidateWhereTheNewOneContinuesIt) {
     EXPECT_EQ(roads.road(), 1u);
 }
 
-// A drive at 20 and 30 km/h through a hairpin and, at the road's end, a
-// right turn onto another road, a fix a second (its course the chord of
-// the last second, moved ahead by the receiver's latency as the map events
-// handler does), twenty frames a second. Between fixes the filter predicts
-// on a straight line; the car still goes on along the road through the
-// bends at every frame, never back (a fix that puts it back a little slows
-// it instead), and never stands for 300 ms. With a road going on straight
-// ahead where the drive turns, the car takes the turn the route takes.
+// A drive at 20 and 30 km/h through a hairpin and right onto another road,
+// a fix a second (its course the last second's chord), twenty frames a
+// second: between fixes the filter predicts on a straight line, the car still
+// goes on along the road at every frame, never back, never standing 300 ms;
+// with a road straight on where the drive turns, it takes the route's turn.
 TEST(CarTracker, GoesOnAlongItsRoadThroughBendsBetweenFixes) {
+    const std::vector<Map::LocalPoint> way = {{200, 500}, {300, 500}, {306, 502}, {309, 507},
+                                              {308, 512}, {303, 515}, {150, 515}, {150, 650}};
     const MapWriting::Polyline hairpin{
         0, 6, false, 0, {{100, 500}, {300, 500}, {306, 502}, {309, 507}, {308, 512}, {303, 515}, {150, 515}}};
-    const MapWriting::Polyline north{0, 6, false, 1, {{150, 515}, {150, 700}}};
-    const MapWriting::Polyline straightOn{0, 6, false, 2, {{150, 515}, {50, 515}}};
-    // The way driven, and the places along it a fix a second.
-    std::vector<Map::LocalPoint> way = {{200, 500}};
-    for (std::size_t i = 1; i < hairpin.points.size(); ++i)
-        way.push_back({static_cast<float>(hairpin.points[i].x), static_cast<float>(hairpin.points[i].y)});
-    way.push_back({150, 650});
+    const auto segment = [&](std::size_t i) {
+        return std::hypot(way[i + 1].x - way[i].x, way[i + 1].y - way[i].y);
+    };
     double length = 0;
     for (std::size_t i = 0; i + 1 < way.size(); ++i)
-        length += std::hypot(way[i + 1].x - way[i].x, way[i + 1].y - way[i].y);
+        length += segment(i);
     const auto along = [&](double metres) {
-        for (std::size_t i = 0; i + 1 < way.size(); ++i) {
-            const double length = std::hypot(way[i + 1].x - way[i].x, way[i + 1].y - way[i].y);
-            if (metres <= length)
-                return Map::LocalPoint{
-                    static_cast<float>(way[i].x + (way[i + 1].x - way[i].x) * metres / length),
-                    static_cast<float>(way[i].y + (way[i + 1].y - way[i].y) * metres / length)};
-            metres -= length;
-        }
-        return way.back();
+        std::size_t i = 0;
+        for (; i + 2 < way.size() && metres > segment(i); ++i)
+            metres -= segment(i);
+        const float t = static_cast<float>(std::min(metres / segment(i), 1.0));
+        return Map::LocalPoint{way[i].x + (way[i + 1].x - way[i].x) * t,
+                               way[i].y + (way[i + 1].y - way[i].y) * t};
     };
-    // How far along the way a point lies (the test's own measure).
-    const auto progress = [&](Map::LocalPoint p) {
+    // How far along the way the nearest point of the way to (x, y) lies.
+    const auto progress = [&](double x, double y) {
         double best = INFINITY, at = 0, start = 0;
-        for (std::size_t i = 0; i + 1 < way.size(); ++i) {
-            const Map::LocalPoint a = way[i], b = way[i + 1];
-            const double length = std::hypot(b.x - a.x, b.y - a.y);
-            const double t = std::clamp(
-                ((p.x - a.x) * (b.x - a.x) + (p.y - a.y) * (b.y - a.y)) / (length * length), 0.0, 1.0);
-            const double d = std::hypot(a.x + t * (b.x - a.x) - p.x, a.y + t * (b.y - a.y) - p.y);
-            if (d < best) best = d, at = start + t * length;
-            start += length;
+        for (std::size_t i = 0; i + 1 < way.size(); start += segment(i++)) {
+            const double dx = way[i + 1].x - way[i].x, dy = way[i + 1].y - way[i].y, l = segment(i);
+            const double t = std::clamp(((x - way[i].x) * dx + (y - way[i].y) * dy) / (l * l), 0.0, 1.0);
+            const double d = std::hypot(way[i].x + t * dx - x, way[i].y + t * dy - y);
+            if (d < best) best = d, at = start + t * l;
         }
         return at;
     };
-    struct Row {
-        float speed;
-        bool withStraightOn; // and the route along the way driven
-    };
-    for (const Row row : {Row{5.5f, false}, Row{8.3f, false}, Row{7.0f, true}}) {
-        const float speed = row.speed;
-        SCOPED_TRACE(testing::Message()
-                     << speed << " m/s" << (row.withStraightOn ? ", a road straight on" : ""));
-        std::vector<MapWriting::Polyline> roads = {hairpin, north};
-        if (row.withStraightOn) roads.push_back(straightOn);
+    for (const auto& [speed, withStraightOn] : {std::pair{5.5f, false}, {8.3f, false}, {7.0f, true}}) {
+        SCOPED_TRACE(testing::Message() << speed << " m/s" << (withStraightOn ? ", a road straight on" : ""));
+        std::vector<MapWriting::Polyline> roads = {hairpin, {0, 6, false, 1, {{150, 515}, {150, 700}}}};
+        if (withStraightOn) roads.push_back({0, 6, false, 2, {{150, 515}, {50, 515}}});
         RoadsRig rig(roads);
-        if (row.withStraightOn) rig.rig->tracker->setRouteRoads({{0, 0, true}, {0, 1, true}});
+        if (withStraightOn) rig.rig->tracker->setRouteRoads({{0, 0, true}, {0, 1, true}});
         Map::LocalPoint last = along(0);
         double previous = -1;
         int standing = 0, worst = 0;
@@ -478,11 +461,9 @@ TEST(CarTracker, GoesOnAlongItsRoadThroughBendsBetweenFixes) {
                 const CarState car = rig.rig->tracker->carState();
                 ASSERT_TRUE(car.onRoad) << second << " s";
                 const Map::Point g = car.position.toGlobal();
-                const double now = progress({static_cast<float>(g.x / 256.0 - 102400 - 1024),
-                                             static_cast<float>(g.y / 256.0 - 204800 - 1024)});
+                const double now = progress(g.x / 256.0 - 102400 - 1024, g.y / 256.0 - 204800 - 1024);
                 if (second < 2) continue; // the filter settles
                 EXPECT_GT(now, previous - 0.01) << second << " s, frame " << frame << ": back along the way";
-                // (Past the way's end the car drives on up the road.)
                 standing = now - previous < 0.005 && now < length - 0.5 ? standing + 1 : 0;
                 worst = std::max(worst, standing);
                 previous = now;

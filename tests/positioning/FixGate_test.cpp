@@ -150,17 +150,10 @@ TEST(FixGate, MeasuresDistancesOnTheSphere) {
 // A recording's ticks follow its fixes' own times, in whole seconds: by
 // date and time when both fixes carry a date, else by the time of day.
 TEST(FixTimeTicks, AdvanceByTheTimeBetweenTheFixes) {
-    const auto fix = [](int day, int hour, int minute, int second) {
-        Positioning::Fix f;
-        if (day != 0) {
-            f.dateTime.day = static_cast<std::uint8_t>(day);
-            f.dateTime.month = 12;
-            f.dateTime.year = 2014;
-        }
-        f.dateTime.hour = static_cast<std::uint8_t>(hour);
-        f.dateTime.minute = static_cast<std::uint8_t>(minute);
-        f.dateTime.second = static_cast<std::uint8_t>(second);
-        f.dateTime.millisecond = 900; // decimals are not counted
+    const auto fix = [](std::uint8_t day, std::uint8_t hour, std::uint8_t minute, std::uint8_t second) {
+        Positioning::Fix f; // the decimals (900 ms) are not counted
+        f.dateTime = {day, std::uint8_t(day ? 12 : 0), std::uint16_t(day ? 2014 : 0), hour, minute, second,
+                      900};
         return f;
     };
     const struct {
@@ -174,7 +167,8 @@ TEST(FixTimeTicks, AdvanceByTheTimeBetweenTheFixes) {
         {"undated over midnight", {fix(0, 23, 59, 58), fix(0, 0, 0, 1)}, {0, 3000}},
         {"the first dated", {fix(0, 3, 7, 19), fix(31, 3, 7, 21)}, {0, 2000}},
         // Back in time: nothing, and the next one is measured from the newest.
-        {"back in time", {fix(0, 3, 7, 19), fix(0, 3, 7, 10), fix(0, 3, 7, 19), fix(0, 3, 7, 22)},
+        {"back in time",
+         {fix(0, 3, 7, 19), fix(0, 3, 7, 10), fix(0, 3, 7, 19), fix(0, 3, 7, 22)},
          {0, 0, 0, 3000}},
     };
     for (const auto& row : rows) {

@@ -23,6 +23,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
 #include <cstdlib>
 #include <filesystem>
 #include <map>
@@ -148,34 +149,26 @@ struct ShippedMenu {
 TEST(DemoSkin, TheCaseKeyOfEveryShippedLayoutReadsItsAlphabet) {
     ShippedMenu menu(800, 480);
     ASSERT_NO_FATAL_FAILURE(menu.build());
-    fdPage* page = menu.page;
-    KeyboardLayouts& layouts = menu.layouts;
-    const std::map<std::pair<std::string, std::string>, std::pair<std::u16string, std::u16string>> expected =
-        {
-            {{"Letters", "English"}, {u"abc", u"ABC"}},
-            {{"Letters", "Russian"}, {u"абв", u"АБВ"}},
-            {{"Letters and digits", "English"}, {u"abc", u"ABC"}},
-            {{"Letters and digits", "Russian"}, {u"абв", u"АБВ"}},
-        };
+    const std::map<std::string, std::array<std::string, 2>> names = {{"English", {"abc", "ABC"}},
+                                                                     {"Russian", {"абв", "АБВ"}}};
     std::size_t seen = 0;
-    for (const std::string& group : layouts.layoutNames(true))
-        for (const KeyboardLanguage& language : layouts.languages()) {
+    for (const std::string& group : menu.layouts.layoutNames(true))
+        for (const KeyboardLanguage& language : menu.layouts.languages()) {
             SCOPED_TRACE(group + " " + language.name);
-            PageKeyboardPtr keyboard = openPageKeyboard(*page, layouts, group, language.name);
+            PageKeyboardPtr keyboard = openPageKeyboard(*menu.page, menu.layouts, group, language.name);
             ASSERT_NE(keyboard, nullptr);
             const auto caseKey =
                 std::find_if(keyboard->keys().begin(), keyboard->keys().end(),
                              [](const Keyboard::Key& key) { return key.caption == u"[cas]"; });
             ASSERT_NE(caseKey, keyboard->keys().end());
-            const auto row = expected.find({group, language.name});
-            ASSERT_NE(row, expected.end()) << "a shipped layout the table does not know";
+            ASSERT_TRUE(names.contains(language.name)) << "a shipped language the table does not know";
             ++seen;
-            ASSERT_TRUE(keyboard->setCase(0));
-            EXPECT_EQ(Core::wideToUtf8(caseKey->widget->text()), Core::wideToUtf8(row->second.first));
-            ASSERT_TRUE(keyboard->setCase(1));
-            EXPECT_EQ(Core::wideToUtf8(caseKey->widget->text()), Core::wideToUtf8(row->second.second));
+            for (const int upper : {0, 1}) {
+                ASSERT_TRUE(keyboard->setCase(upper));
+                EXPECT_EQ(Core::wideToUtf8(caseKey->widget->text()), names.at(language.name)[upper]);
+            }
         }
-    EXPECT_EQ(seen, expected.size());
+    EXPECT_EQ(seen, 4u) << "two grids with letters, in two languages";
     menu.ui->applyPendingChanges();
     for (const std::string& line : menu.log.lines())
         ADD_FAILURE() << line;

@@ -190,40 +190,35 @@ TEST(WaypointStyles, NamesGiveWayToCaptionsAndToEachOther) {
     ASSERT_EQ(manager.addPoint(u"Home", Map::Point{0, 0}, u"", 0), 0);
     MapCamera camera;
     flatCamera(camera, 100, 100);
-    xe::Point home;
-    ASSERT_TRUE(camera.mapToScreen(Map::Point{0, 0}, home));
+    xe::Point home, work;
+    ASSERT_TRUE(camera.mapToScreen(Map::Point{0, 0}, home) && camera.mapToScreen(Map::Point{3, 2}, work));
+    const auto drawn = [&](const std::vector<Render::OrientedBox>& taken) {
+        font.calls.clear();
+        auto surface = RenderTest::makeSurface(32, 100, 100);
+        const std::uint32_t points = manager.drawPoints(surface.get(), camera, 150, taken);
+        EXPECT_NE(RenderTest::pixelAt(surface.get(), home.x, home.y), 0u) << "the point is drawn";
+        return points;
+    };
     // "Home" is 24 x 10: above the point its box is (x - 12, y - 19) to
     // (x + 12, y - 9), below it (x - 12, y + 9) to (x + 12, y + 19).
     const Render::OrientedBox above{float(home.x), float(home.y - 14), 1.0f, 0.0f, 30.0f, 4.0f};
     const Render::OrientedBox below{float(home.x) + 8.0f, float(home.y + 14), 0.6f, 0.8f, 10.0f, 3.0f};
     const Render::OrientedBox beside{float(home.x + 40), float(home.y - 14), 1.0f, 0.0f, 10.0f, 5.0f};
-    const struct {
-        std::vector<Render::OrientedBox> taken;
-        std::optional<std::int32_t> top; // none: no name
-    } cases[] = {
+    const std::pair<std::vector<Render::OrientedBox>, std::optional<std::int32_t>> cases[] = {
         {{}, home.y - 19},      {{beside}, home.y - 19},        {{above}, home.y + 9},
-        {{below}, home.y - 19}, {{above, below}, std::nullopt},
+        {{below}, home.y - 19}, {{above, below}, std::nullopt}, // none: no name
     };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.taken.size());
-        font.calls.clear();
-        auto surface = RenderTest::makeSurface(32, 100, 100);
-        EXPECT_EQ(manager.drawPoints(surface.get(), camera, 150, c.taken), 1u);
-        ASSERT_EQ(font.calls.size(), c.top ? 1u : 0u);
-        if (c.top) {
-            EXPECT_EQ(font.calls[0].y, *c.top);
+    for (const auto& [taken, top] : cases) {
+        EXPECT_EQ(drawn(taken), 1u);
+        ASSERT_EQ(font.calls.size(), top ? 1u : 0u) << taken.size();
+        if (top) {
+            EXPECT_EQ(font.calls[0].y, *top) << taken.size();
         }
-        EXPECT_NE(RenderTest::pixelAt(surface.get(), home.x, home.y), 0u) << "the point is drawn";
     }
     // A second point beside the first: its name goes below, clear of the
     // first one's.
     ASSERT_EQ(manager.addPoint(u"Work", Map::Point{3, 2}, u"", 0), 1);
-    xe::Point work;
-    ASSERT_TRUE(camera.mapToScreen(Map::Point{3, 2}, work));
-    font.calls.clear();
-    auto surface = RenderTest::makeSurface(32, 100, 100);
-    EXPECT_EQ(manager.drawPoints(surface.get(), camera, 150), 2u);
+    EXPECT_EQ(drawn({}), 2u);
     ASSERT_EQ(font.calls.size(), 2u);
-    const auto& second = font.calls[1];
-    EXPECT_EQ(second.y, (second.name == u"Home" ? home.y : work.y) + 9);
+    EXPECT_EQ(font.calls[1].y, (font.calls[1].name == u"Home" ? home.y : work.y) + 9);
 }
