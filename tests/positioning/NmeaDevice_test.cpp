@@ -224,7 +224,8 @@ TEST(NmeaDevice, MapPointByTheMapProjection) {
 // The map point of a position is kept for the epoch's next sentence; a new
 // position, or another projection installed, makes it afresh.
 TEST(NmeaDevice, MapPointFollowsThePositionAndTheProjection) {
-    static int projections = 0;
+    static int projections;
+    projections = 0;
     const auto byHundreds = [](float lat, float lon, std::int32_t& x, std::int32_t& y) {
         ++projections;
         x = static_cast<std::int32_t>(lon * 100);
