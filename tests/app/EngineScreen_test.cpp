@@ -269,14 +269,16 @@ TEST(EngineScreen, AFailedRunIsLoggedAndShown) {
         bool quit = false;
     } rows[] = {
         {"no messages", "messages.xml", "<", "", true},
-        {"wrong design version", "skin/design800x480.xml", "<design version=\"1.30\"", "<design version=\"1.3\"", false},
-        {"quit on a wrong design", "skin/design800x480.xml", "<design version=\"1.30\"", "<design version=\"1.3\"", false,
-         true},
+        {"wrong design version", "skin/design800x480.xml", "<design version=\"1.30\"",
+         "<design version=\"1.3\"", false},
+        {"quit on a wrong design", "skin/design800x480.xml", "<design version=\"1.30\"",
+         "<design version=\"1.3\"", false, true},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.what);
         ProgramFolder f;
-        const std::string stored = "<config version=\"2\">\n\t<var name=\"night_mode\" value=\"1\" />\n</config>\n";
+        const std::string stored =
+            "<config version=\"2\">\n\t<var name=\"night_mode\" value=\"1\" />\n</config>\n";
         std::ofstream(f.data("config.xml")) << stored;
         std::string text = TestSupport::readAll(f.data(row.damagedFile));
         if (*row.to)

@@ -275,7 +275,8 @@ TEST(EngineSdl, AVideoThatCannotStartIsNamedWithItsReason) {
         const char* fatal;
     } rows[] = {{"nosuchdriver", 2, "fatal error : Failed to init SDL"},
                 {nullptr, 2,
-                 "fatal error : A display is needed: set DISPLAY to an X server, or SDL_VIDEODRIVER to a video driver"},
+                 "fatal error : A display is needed: set DISPLAY to an X server, or SDL_VIDEODRIVER to a "
+                 "video driver"},
                 {"dummy", 0, ""}};
     for (const auto& row : rows) {
         SCOPED_TRACE(row.fatal);

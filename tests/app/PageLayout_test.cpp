@@ -273,8 +273,8 @@ void collectCutPictures(Ui::fdWindowBase& window, const std::string& where, std:
         if (image && !m->left && !m->top && !m->right && !m->bottom && !m->tileHorizontally &&
             !m->tileVertically && image->isValid() &&
             (window.rect().w < image->width() || window.rect().h < image->height()))
-            cut.insert(where + " " + describe(window) + " cuts its picture of " + std::to_string(image->width()) +
-                       " x " + std::to_string(image->height()));
+            cut.insert(where + " " + describe(window) + " cuts its picture of " +
+                       std::to_string(image->width()) + " x " + std::to_string(image->height()));
     }
     for (Ui::fdWindowBase* child : window.children())
         collectCutPictures(*child, where + "/" + child->name(), cut);
@@ -292,7 +292,8 @@ void checkScrollButtons(Ui::fdWindowBase& window, SDL_Surface* (&canvas)[2], Tem
         const bool visible = button->visible(), enabled = button->enabled();
         button->setVisible(true);
         for (int look = 0; look < 2; ++look) {
-            SDL_FillRect(canvas[look], nullptr, SDL_MapRGB(canvas[look]->format, 0x1B, 0x23, 0x28)); // the pages'
+            SDL_FillRect(canvas[look], nullptr,
+                         SDL_MapRGB(canvas[look]->format, 0x1B, 0x23, 0x28)); // the pages'
             button->setEnabled(look == 0);
             button->draw(canvas[look], scratch, true);
         }
@@ -303,7 +304,8 @@ void checkScrollButtons(Ui::fdWindowBase& window, SDL_Surface* (&canvas)[2], Tem
         for (int y = r.y; y < r.y + r.h; ++y)
             for (int x = r.x; x < r.x + r.w; ++x)
                 differing += UiTest::rgbAt(canvas[0], x, y) != UiTest::rgbAt(canvas[1], x, y);
-        EXPECT_GT(differing * 2, std::size_t(r.w) * r.h) << path(*button) << ": " << differing << " of " << r.w * r.h;
+        EXPECT_GT(differing * 2, std::size_t(r.w) * r.h)
+            << path(*button) << ": " << differing << " of " << r.w * r.h;
     }
 }
 
@@ -348,7 +350,8 @@ TEST(PageLayout, EveryPageAtTheDesignSizeAndLarger) {
             collectCutPictures(*page, name, cut);
             checkScrollButtons(*page, canvas, scratch, scrollButtons);
             if (page->name() == "pageMap") checkRoutePopUps(*page);
-            if (const Ui::fdWindowBase* title = page->name() == "menuFind" ? page->findChild("title") : nullptr) {
+            if (const Ui::fdWindowBase* title =
+                    page->name() == "menuFind" ? page->findChild("title") : nullptr) {
                 EXPECT_EQ(2 * title->rect().x + title->rect().w, width) << "without Online, mid-bar";
             }
             if (shots) {
