@@ -4,8 +4,6 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
-
 namespace {
 
 using Kind = Platform::FaultReport::Kind;
@@ -53,17 +51,15 @@ TEST(CrashReport, FirstLineNamesTheFault) {
     }
 }
 
-// A fault the program's own code raised is named by what it says.
+// A fault the program's own code raised is named by what it says, "-" for
+// nothing.
 TEST(CrashReport, FirstLineOfARaisedFault) {
-    for (const auto& [what, line] : {std::pair{"bad index", "Unhandled exception while running: bad index. (2.9.0.2230)"},
-                                     std::pair{"", "Unhandled exception while running: -. (2.9.0.2230)"}}) {
+    for (const std::string what : {"bad index", ""}) {
         Platform::FaultReport report = Platform::reportThisThread();
         report.what = what;
-        const std::vector<std::string> lines = engine::crashReportLines(report);
-        EXPECT_EQ(lines.front(), line);
-        EXPECT_NE(std::find(lines.begin(), lines.end(), "Stack snapshot"), lines.end());
-        EXPECT_FALSE(report.frames.empty());
-        EXPECT_FALSE(report.modules.empty());
+        EXPECT_EQ(engine::crashReportLines(report).front(),
+                  "Unhandled exception while running: " + (what.empty() ? "-" : what) + ". (2.9.0.2230)");
+        EXPECT_FALSE(report.frames.empty() || report.modules.empty());
     }
 }
 

@@ -375,50 +375,41 @@ TEST(DamagedMapStart, AnAtlasOfOneMapStopsTheStartNamingTheFile) {
 }
 
 // Every map of the atlas refused: the message lists each with its reason.
+// A map the last load listed and that is gone now is named too, first.
 TEST(DamagedMapStart, AnAtlasWithNoReadableMapNamesEveryFile) {
-    ProgramFolder folder("demo");
-    const std::vector<std::pair<std::string, Variant>> damages = {
-        {"demo-country.kvm", unlisted("", "File is too small", [](Bytes& b, const Layout&) { cut(b, 10); })},
-        {"demo-region.kvm", refused("", "Invalid map", [](Bytes& b, const Layout&) { b[8] = 0x01; })},
-        {"demo-town.kvm", refused("", "Invalid file signature",
-                                  [](Bytes& b, const Layout&) { std::memcpy(b.data(), "XXXX", 4); })},
-    };
-    for (const auto& [name, v] : damages)
-        folder.damage(name, v);
-    const Outcome o = start(folder, std::nullopt);
-    EXPECT_NE(o.result, 0);
-    // Files the folder scan leaves out come first, then those that failed
-    // to open, each group in the folder's order.
-    EXPECT_NE(o.shown.find("Mirel - Critical error: The atlas could not be read.\n\n" +
-                           folder.map("demo-country.kvm").string() + ": File is too small\n" +
-                           folder.map("demo-region.kvm").string() + ": Invalid map\n" +
-                           folder.map("demo-town.kvm").string() + ": Invalid file signature\n"),
-              std::string::npos)
-        << o.shown;
-    EXPECT_EQ(TestSupport::readAll(folder.data() / "config.xml"), folder.config());
-}
-
-// A map the last load listed and that is gone now is named too, first,
-// beside the damaged ones: the user looks for both.
-TEST(DamagedMapStart, AMapGoneSinceTheLastStartIsNamedWithTheDamagedOnes) {
-    ProgramFolder folder("demo");
-    std::string listed = "\xEF\xBB\xBF<?xml version=\"1.0\" encoding=\"UTF-8\" ?>\r\n<!-- -->\r\n"
-                         "<atlas name=\"default\" dir=\"maps\\demo\">\r\n";
-    for (const char* name : {"demo-country", "demo-region", "demo-town"})
-        listed += std::string("\t<map name=\"") + name + "\" src=\"" + name +
-                  ".kvm\" type=\"city\" time=\"1\" />\r\n";
-    std::ofstream(folder.data() / "atlas.xml", std::ios::binary) << listed << "</atlas>\r\n";
-    fs::remove(folder.map("demo-country.kvm"));
-    folder.damage("demo-region.kvm", refused("", "", [](Bytes& b, const Layout&) { b[8] = 0x01; }));
-    folder.damage("demo-town.kvm", refused("", "", [](Bytes& b, const Layout&) { cut(b, 48); }));
-    const Outcome o = start(folder, std::nullopt);
-    EXPECT_NE(o.result, 0);
-    EXPECT_NE(o.shown.find("Mirel - Critical error: The atlas could not be read.\n\n" +
-                           folder.map("demo-country.kvm").string() + ": Gone (deleted or moved away)\n" +
-                           folder.map("demo-region.kvm").string() + ": Invalid map\n" +
-                           folder.map("demo-town.kvm").string() + ": File is too small\n"),
-              std::string::npos)
-        << o.shown;
+    for (const bool listed : {false, true}) {
+        SCOPED_TRACE(listed ? "the country map gone since the last load" : "the country map cut short");
+        ProgramFolder folder("demo");
+        if (listed) {
+            std::string xml = "\xEF\xBB\xBF<?xml version=\"1.0\" encoding=\"UTF-8\" ?>\r\n<!-- -->\r\n"
+                              "<atlas name=\"default\" dir=\"maps\\demo\">\r\n";
+            for (const char* name : {"demo-country", "demo-region", "demo-town"})
+                xml += std::string("\t<map name=\"") + name + "\" src=\"" + name +
+                       ".kvm\" type=\"city\" time=\"1\" />\r\n";
+            std::ofstream(folder.data() / "atlas.xml", std::ios::binary) << xml << "</atlas>\r\n";
+            fs::remove(folder.map("demo-country.kvm"));
+        } else {
+            folder.damage("demo-country.kvm",
+                          unlisted("", "File is too small", [](Bytes& b, const Layout&) { cut(b, 10); }));
+        }
+        folder.damage("demo-region.kvm",
+                      refused("", "Invalid map", [](Bytes& b, const Layout&) { b[8] = 0x01; }));
+        folder.damage("demo-town.kvm", refused("", "Invalid file signature", [](Bytes& b, const Layout&) {
+                          std::memcpy(b.data(), "XXXX", 4);
+                      }));
+        const Outcome o = start(folder, std::nullopt);
+        EXPECT_NE(o.result, 0);
+        // Files the folder scan leaves out come first, then those that failed
+        // to open, each group in the folder's order.
+        EXPECT_NE(o.shown.find("Mirel - Critical error: The atlas could not be read.\n\n" +
+                               folder.map("demo-country.kvm").string() +
+                               (listed ? ": Gone (deleted or moved away)\n" : ": File is too small\n") +
+                               folder.map("demo-region.kvm").string() + ": Invalid map\n" +
+                               folder.map("demo-town.kvm").string() + ": Invalid file signature\n"),
+                  std::string::npos)
+            << o.shown;
+        EXPECT_EQ(TestSupport::readAll(folder.data() / "config.xml"), folder.config());
+    }
 }
 
 // Many refused files: the first ten are named, the rest counted, so the

@@ -357,14 +357,11 @@ TEST(DriveLog, TenMinutesAtInfoLogNoLineTwiceInASecond) {
     EXPECT_TRUE(repeats.empty()) << "lines logged more than once in a simulated second:" << offenders.str();
 }
 
-// A driver sets routes from the map while a receiver drives on through
-// restarts (Monaco, 10 km/h from Boulevard des Moulins, the route of the
-// start before stored): "To", then "Then" onto the stored route as a tap
-// where the start's pop-up has "To" did, then "To" again. The sensors read
-// guidance in the frame after each command, before guidance's own step:
-// its place must lie on the route as it is (it pointed into the parts the
-// command replaced, and the frame threw out of the main loop). "To" always
-// makes a route of two points, from the car.
+// Routes set from the map over three starts while a receiver drives on:
+// "To", "Then" onto the stored route, "To" again. The sensors read guidance
+// in the frame after each command: its place must lie on the route as it is
+// now (it pointed into replaced parts, and the frame threw), and "To" makes
+// a route of two points from the car.
 TEST(DriveLog, RoutesSetFromTheMapOverRestartsLeaveNoPlaceBehind) {
     MonacoFolder folder;
     TestSupport::CaptureLogger log(Log::Critical);
@@ -375,19 +372,19 @@ TEST(DriveLog, RoutesSetFromTheMapOverRestartsLeaveNoPlaceBehind) {
     std::vector<Second> drive;
     std::size_t second = 0;
     for (int start = 0; start < 3; ++start) {
+        SCOPED_TRACE(testing::Message() << "start " << start);
         engine::fdEngine e(folder.wide());
         Positioning::ReplayPortSystem* receiver = nullptr;
         driveWith(e, clock, receiver);
         ASSERT_EQ(e.init(), 0);
         ASSERT_NE(receiver, nullptr);
-        Map::KVAtlas& atlas = *e.atlas();
         if (drive.empty()) {
             Path path;
             PathPoint a, b;
             Map::Routing::RoadBinding bound;
-            ASSERT_TRUE(Guidance::nearestRoadPoint(atlas, point(43.738400f, 7.424600f), a, bound));
-            ASSERT_TRUE(Guidance::nearestRoadPoint(atlas, point(43.730000f, 7.420000f), b, bound));
-            ASSERT_TRUE(Map::Routing::computePath(atlas, *e.configRoot(), a, b, path, false));
+            ASSERT_TRUE(Guidance::nearestRoadPoint(*e.atlas(), point(43.738400f, 7.424600f), a, bound) &&
+                        Guidance::nearestRoadPoint(*e.atlas(), point(43.730000f, 7.420000f), b, bound) &&
+                        Map::Routing::computePath(*e.atlas(), *e.configRoot(), a, b, path, false));
             Script script;
             script.drive(path, 3);
             drive = script.seconds;
@@ -403,41 +400,39 @@ TEST(DriveLog, RoutesSetFromTheMapOverRestartsLeaveNoPlaceBehind) {
                 for (int frame = 0; frame < 10; ++frame) {
                     e.ui()->applyPendingChanges();
                     clock.ticks += 100;
-                    EXPECT_NO_THROW(e.redraw()) << "start " << start << ", second " << second;
+                    EXPECT_NO_THROW(e.redraw()) << "second " << second;
                     e.keepRouteAndView(clock.ticks);
                 }
             }
         };
-        // A place guidance hands out: nowhere, or on a part of the route.
+        // Nowhere, or on a part of the route as it is.
         const auto onRoute = [&route](const PathPosition& at) {
-            if (at.isAtEnd()) return true;
-            const PathPart& part = route.parts.at(at.part);
-            return at.path == &route && at.cursor.part == &part && at.cursor.polyline < part.polylines.size();
+            return at.isAtEnd() || (at.path == &route && at.cursor.part == &route.parts.at(at.part) &&
+                                    at.cursor.polyline < route.parts[at.part].polylines.size());
         };
         const auto command = [&](Map::Point at, const char* child) {
             page->mapPointAction(at);
-            const char* buttons = route.points.empty() ? "path_start" : "path_continue";
-            auto* pop = dynamic_cast<Ui::TemplateWindow*>(page->findChild(buttons));
+            auto* pop = dynamic_cast<Ui::TemplateWindow*>(
+                page->findChild(route.points.empty() ? "path_start" : "path_continue"));
             ASSERT_NE(pop, nullptr);
             pop->childClicked(child);
-            EXPECT_TRUE(onRoute(navi.position())) << "start " << start << ", " << child;
-            EXPECT_TRUE(onRoute(navi.maneuverPosition())) << "start " << start << ", " << child;
+            EXPECT_TRUE(onRoute(navi.position()) && onRoute(navi.maneuverPosition())) << child;
             seconds(2);
         };
         seconds(4);
         if (start > 0) {
-            EXPECT_TRUE(navi.running()) << "guidance on the stored route, start " << start;
+            EXPECT_TRUE(navi.running()) << "guidance on the stored route";
             command(taps[start], "continue");
             EXPECT_EQ(route.points.size(), 3u) << "\"Then\" adds a leg to the stored route";
         }
         command(taps[start + 1], "tiny_to");
-        ASSERT_EQ(route.points.size(), 2u) << "start " << start;
+        ASSERT_EQ(route.points.size(), 2u);
         const LevelPoint& from = route.points[0].roadPoint;
         const Map::Point car = Map::LevelFrame::of(*from.level).toGlobal({from.x, from.y});
         const Map::Point fix = drive.at(std::min(second - 1, drive.size() - 1)).at;
         EXPECT_LT(std::hypot(double(car.x) - fix.x, double(car.y) - fix.y),
                   60 * Map::Projection::unitsPerMeterAt(fix))
-            << "\"To\" starts at the car, start " << start;
+            << "\"To\" starts at the car";
         seconds(2);
         e.shutdown();
     }

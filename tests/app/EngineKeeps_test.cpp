@@ -168,43 +168,38 @@ TEST(EngineNotices, AMapFileGoneSinceTheLastRunIsNamed) {
     EXPECT_TRUE(seen[2].empty()) << "told once";
 }
 
-// A map file deleted, cut short or replaced while the program runs (a
-// deleted file stays readable while it is open, and a cut one faults only
-// where a lost page is read: neither says anything by itself) is found
-// within MapFilesCheckMs and logged; the driver is told of the first two,
-// and the atlas is loaded again without what cannot be read, or, with no
-// map left, is said to be unreadable.
+// A map file deleted, cut short or replaced while in use (nothing fails by
+// itself) is found within MapFilesCheckMs, logged once and the atlas loaded
+// again; the driver is told of a loss, and of an atlas left with no map.
 TEST(EngineNotices, AMapFileChangedWhileInUseIsFoundAndTheAtlasLoadedAgain) {
-    using Change = std::function<void(const fs::path& atlas)>;
-    const auto cutThird = [](const fs::path& file) { fs::resize_file(file, fs::file_size(file) / 3); };
+    const auto removed = [](std::vector<const char*> names) {
+        return [names](const fs::path& a) {
+            for (const char* name : names)
+                fs::remove(a / name);
+        };
+    };
     const struct {
-        std::string what;
-        Change change;
-        std::string line; // the start of the log line, before the path
+        std::function<void(const fs::path& atlas)> change;
+        std::string line; // the log line's words after the file's path
         std::string file;
-        std::string notice; // the message and the files named
+        std::string notice; // message keys and the files named
         std::size_t maps;   // after the load
     } rows[] = {
-        {"deleted", [](const fs::path& a) { fs::remove(a / "demo-region.kvm"); }, "is gone while in use",
-         "demo-region.kvm", "map_file_gone_err\ndemo-region.kvm", 2},
-        {"cut short", [&](const fs::path& a) { cutThird(a / "demo-town.kvm"); }, "was cut short while in use",
-         "demo-town.kvm", "map_file_cut_err\ndemo-town.kvm", 2},
-        {"replaced by a copy",
-         [](const fs::path& a) {
+        {removed({"demo-region.kvm"}), "is gone", "demo-region.kvm", "map_file_gone_err\ndemo-region.kvm", 2},
+        {[](const fs::path& a) {
+             fs::resize_file(a / "demo-town.kvm", fs::file_size(a / "demo-town.kvm") / 3);
+         },
+         "was cut short", "demo-town.kvm", "map_file_cut_err\ndemo-town.kvm", 2},
+        {[](const fs::path& a) {
              fs::copy_file(a / "demo-town.kvm", a / "new.tmp");
              fs::rename(a / "new.tmp", a / "demo-town.kvm");
          },
-         "was replaced while in use", "demo-town.kvm", "", 3},
-        {"every map deleted",
-         [](const fs::path& a) {
-             for (const char* name : {"demo-country.kvm", "demo-region.kvm", "demo-town.kvm"})
-                 fs::remove(a / name);
-         },
-         "is gone while in use", "demo-country.kvm",
+         "was replaced", "demo-town.kvm", "", 3},
+        {removed({"demo-country.kvm", "demo-region.kvm", "demo-town.kvm"}), "is gone", "demo-country.kvm",
          "map_file_gone_err\ndemo-country.kvm\ndemo-region.kvm\n... (1 more)\natlas_bad_atlas_err", 0},
     };
     for (const auto& row : rows) {
-        SCOPED_TRACE(row.what);
+        SCOPED_TRACE(row.notice + row.line);
         ProgramFolder folder;
         TestSupport::CaptureLogger log;
         engine::fdEngine e(folder.wide());
@@ -219,20 +214,17 @@ TEST(EngineNotices, AMapFileChangedWhileInUseIsFoundAndTheAtlasLoadedAgain) {
         e.closeDamagedMaps(now += 100);
         EXPECT_EQ(e.atlas()->mapCount(), 3u) << "looked at again only after a while";
         e.closeDamagedMaps(now += engine::fdEngine::MapFilesCheckMs);
-        const std::string path = (folder.atlas() / row.file).string();
-        EXPECT_TRUE(log.contains("Map file '" + path + "' " + row.line + ": the atlas is loaded again"))
-            << ::testing::PrintToString(log.lines());
+        EXPECT_TRUE(log.contains("Map file '" + (folder.atlas() / row.file).string() + "' " + row.line +
+                                 " while in use: the atlas is loaded again"));
         EXPECT_EQ(e.atlas()->loaded() ? e.atlas()->mapCount() : 0u, row.maps);
-        std::string notices;
+        std::string notices, expected = row.notice;
         for (std::size_t i = noticesBefore; i < page->pendingNotices().size(); ++i)
             notices += Core::wideToUtf8(page->pendingNotices()[i]);
-        std::string expected = row.notice;
         for (const char* key : {"map_file_gone_err", "map_file_cut_err", "atlas_bad_atlas_err"})
             if (const auto at = expected.find(key); at != std::string::npos)
                 expected.replace(at, std::strlen(key), Core::wideToUtf8(e.messages()->text(key)));
         EXPECT_EQ(notices, expected);
-        // Found once: the atlas loaded again holds what is there now.
-        log.clear();
+        log.clear(); // found once: the atlas loaded again holds what is there now
         e.closeDamagedMaps(now += engine::fdEngine::MapFilesCheckMs);
         EXPECT_EQ(log.countStartingWith("Map file '"), 0u);
         e.shutdown();

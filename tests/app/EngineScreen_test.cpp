@@ -246,60 +246,40 @@ TEST(EngineScreen, AQuitRunEndsWithZero) {
     EXPECT_EQ(e.ui(), nullptr) << "shut down";
 }
 
-// A quit that comes while a start fails (a signal, or the failure's window
-// closed by one) leaves it a failure: the run ends with -1 and its fatal
-// line, and the user's config.xml stays as it was.
-TEST(EngineScreen, AQuitDuringAFailedStartStillFails) {
-    // The quit comes as the design is read, after the start last asked.
+// A start that fails ends the run with -1 and the reason in log.txt, also
+// when a quit comes during it, and leaves config.xml as it was; a failure
+// the user was not told about in the user's language gets the general box.
+TEST(EngineScreen, AFailedRunIsLoggedAndShown) {
+    // A quit as the design is read, after the start last asked for one.
     struct QuitAtTheDesign : engine::fdEngine {
         using fdEngine::fdEngine;
         std::u16string dataPath(std::u16string_view name) const override {
-            if (name.find(u"design800x480") != std::u16string_view::npos)
-                self.setQuit();
+            if (quitThere && name.find(u"design800x480") != std::u16string_view::npos) self.setQuit();
             return fdEngine::dataPath(name);
         }
+        bool quitThere = false;
         fdEngine& self = *this;
     };
-    ProgramFolder folder;
-    const std::string stored = "<config version=\"2\">\n\t<var name=\"night_mode\" value=\"1\" />\n</config>\n";
-    std::ofstream(folder.data("config.xml")) << stored;
-    std::string design = TestSupport::readAll(folder.data("skin/design800x480.xml"));
-    design.replace(design.find("<design version=\"1.30\""), 22, "<design version=\"1.3\"");
-    std::ofstream(folder.data("skin/design800x480.xml"), std::ios::trunc) << design;
-    std::string shown;
-    {
-        TestSupport::CaptureLogger quiet;
-        QuitAtTheDesign e(folder.wide());
-        testing::internal::CaptureStderr();
-        EXPECT_EQ(e.run(), -1);
-        shown = testing::internal::GetCapturedStderr();
-        EXPECT_TRUE(e.quit());
-        EXPECT_EQ(e.ui(), nullptr) << "shut down";
-    }
-    EXPECT_NE(TestSupport::readAll(folder.dir.path() / "log.txt").find("fatal error : Failed to initialize engine"),
-              std::string::npos);
-    EXPECT_NE(shown.find("Mirel - Critical error: "), std::string::npos) << "the design's failure is shown";
-    EXPECT_EQ(shown.find("Initialization error"), std::string::npos) << shown;
-    EXPECT_EQ(TestSupport::readAll(folder.data("config.xml")), stored);
-}
-
-// A start that fails ends the run with -1 and the reason in log.txt; a
-// failure the user was not told about in the user's language gets the
-// general message box.
-TEST(EngineScreen, AFailedRunIsLoggedAndShown) {
     const struct {
         const char* what;
         const char* damagedFile;
         const char* from;
         const char* to;
         bool box;
+        bool quit = false;
     } rows[] = {
         {"no messages", "messages.xml", "<", "", true},
-        {"wrong design version", "skin/design800x480.xml", "<design version=\"1.30\"", "<design version=\"1.3\"", false},
+        {"wrong design version", "skin/design800x480.xml", "<design version=\"1.30\"",
+         "<design version=\"1.3\"", false},
+        {"quit on a wrong design", "skin/design800x480.xml", "<design version=\"1.30\"",
+         "<design version=\"1.3\"", false, true},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.what);
         ProgramFolder f;
+        const std::string stored =
+            "<config version=\"2\">\n\t<var name=\"night_mode\" value=\"1\" />\n</config>\n";
+        std::ofstream(f.data("config.xml")) << stored;
         std::string text = TestSupport::readAll(f.data(row.damagedFile));
         if (*row.to)
             text.replace(text.find(row.from), std::strlen(row.from), row.to);
@@ -309,14 +289,19 @@ TEST(EngineScreen, AFailedRunIsLoggedAndShown) {
         std::string shown;
         {
             TestSupport::CaptureLogger quiet; // run() installs its own file log; none is left after
-            engine::fdEngine e(f.wide());
+            QuitAtTheDesign e(f.wide());
+            e.quitThere = row.quit;
             testing::internal::CaptureStderr();
             EXPECT_EQ(e.run(), -1);
             shown = testing::internal::GetCapturedStderr();
+            EXPECT_EQ(e.quit(), row.quit);
+            EXPECT_EQ(e.ui(), nullptr) << "shut down";
         }
+        EXPECT_NE(shown.find("Mirel - Critical error: "), std::string::npos);
         EXPECT_EQ(shown.find("Mirel - Critical error: Initialization error\n") != std::string::npos, row.box) << shown;
         EXPECT_NE(TestSupport::readAll(f.dir.path() / "log.txt").find("fatal error : Failed to initialize engine"),
                   std::string::npos);
+        EXPECT_EQ(TestSupport::readAll(f.data("config.xml")), stored);
     }
 }
 
@@ -450,12 +435,8 @@ TEST(EngineScreen, PagesTheDesignLacksStandInUnderTheirTitle) {
     }
 }
 
-// The splash bar only moves forward, row by row, and never past its end;
-// -1 leaves it where it is.
-// A fault of the program's own code inside a frame after the start (an
-// exception out of a page's tick) is no failed start: the crash report names
-// it, the shutdown keeps the settings, the view and the route as a quit
-// does, and the program ends with -1.
+// An exception out of a frame is no failed start: the crash report names
+// it and the shutdown keeps settings, view and route as a quit does.
 TEST(EngineScreen, AFaultInAFrameIsReportedAndTheDriveKept) {
     ProgramFolder folder;
     TestSupport::CaptureLogger log;
@@ -466,15 +447,12 @@ TEST(EngineScreen, AFaultInAFrameIsReportedAndTheDriveKept) {
     e.configRoot()->set("demo_speed", 90);
     struct FaultyPage : Ui::fdPage {
         using fdPage::fdPage;
-        void tick(std::uint32_t) override {
-            throw std::out_of_range("vector::_M_range_check: __n (which is 0) >= this->size() (which is 0)");
-        }
+        void tick(std::uint32_t) override { throw std::out_of_range("bad index"); }
     };
     e.ui()->activatePage(new FaultyPage(e.ui(), "faulty", nullptr));
     EXPECT_EQ(e.runStarted(), -1);
-    EXPECT_TRUE(log.contains("Unhandled exception while running: vector::_M_range_check: __n (which is 0)"));
-    for (const char* line : {"Stack snapshot", "Loaded modules:", "Loaded processes:"})
-        EXPECT_EQ(log.count(line), 1u) << line;
+    EXPECT_TRUE(log.contains("Unhandled exception while running: bad index"));
+    EXPECT_EQ(log.count("Stack snapshot"), 1u);
     EXPECT_TRUE(log.contains("Mirel - Critical error: Critical error."));
     EXPECT_FALSE(log.contains("Failed to initialize engine"));
     EXPECT_NE(folder.config().find("\"demo_speed\" value=\"90\""), std::string::npos);
@@ -482,6 +460,8 @@ TEST(EngineScreen, AFaultInAFrameIsReportedAndTheDriveKept) {
         EXPECT_TRUE(fs::exists(folder.atlas() / file)) << file;
 }
 
+// The splash bar only moves forward, row by row, and never past its end;
+// -1 leaves it where it is.
 TEST(PageFactorySplash, ProgressRisesRowByRow) {
     std::int32_t last = 0;
     for (std::size_t i = 0; i < engine::PageFactory::kRowCount; ++i) {

@@ -262,27 +262,45 @@ TEST(EngineReset, AMovedProgramFolderOpensTheSameAtlas) {
 }
 
 // SDL failing to start its video is fatal and logged with SDL's reason; it
-// is no "no audio device".
+// is no "no audio device". With no display named at all the start stops
+// before SDL would draw into the terminal, and says why.
 TEST(EngineSdl, AVideoThatCannotStartIsNamedWithItsReason) {
-    const std::string kept = std::getenv("SDL_VIDEODRIVER") ? std::getenv("SDL_VIDEODRIVER") : "";
-    setenv("SDL_VIDEODRIVER", "nosuchdriver", 1);
-    ProgramFolder f;
-    CaptureLogger log;
-    {
-        engine::fdEngine e(f.wide());
-        EXPECT_EQ(e.init(), 2);
-        e.shutdown();
+    const char* const names[] = {"SDL_VIDEODRIVER", "DISPLAY"};
+    std::optional<std::string> kept[2];
+    for (int i = 0; i < 2; ++i)
+        if (const char* value = std::getenv(names[i])) kept[i] = value;
+    const struct {
+        const char* driver; // with DISPLAY unset
+        int result;
+        const char* fatal;
+    } rows[] = {{"nosuchdriver", 2, "fatal error : Failed to init SDL"},
+                {nullptr, 2,
+                 "fatal error : A display is needed: set DISPLAY to an X server, or SDL_VIDEODRIVER to a "
+                 "video driver"},
+                {"dummy", 0, ""}};
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.fatal);
+        unsetenv("DISPLAY");
+        row.driver ? setenv("SDL_VIDEODRIVER", row.driver, 1) : unsetenv("SDL_VIDEODRIVER");
+        ProgramFolder f;
+        CaptureLogger log;
+        {
+            engine::fdEngine e(f.wide());
+            EXPECT_EQ(e.init(), row.result);
+            e.shutdown();
+        }
+        EXPECT_EQ(log.countStartingWith("fatal error"), *row.fatal ? 1u : 0u);
+        EXPECT_EQ(log.count(row.fatal), *row.fatal ? 1u : 0u);
+        EXPECT_EQ(log.countStartingWith("SDL: "), row.result && row.driver ? 1u : 0u);
+        EXPECT_EQ(log.count("SDL: "), 0u) << "the reason is empty";
+        EXPECT_EQ(log.countStartingWith("No audio device"), 0u);
     }
-    setenv("SDL_VIDEODRIVER", kept.c_str(), 1);
-    EXPECT_EQ(log.count("fatal error : Failed to init SDL"), 1u);
-    EXPECT_EQ(log.countStartingWith("SDL: "), 1u);
-    EXPECT_EQ(log.count("SDL: "), 0u) << "the reason is empty";
-    EXPECT_EQ(log.countStartingWith("No audio device"), 0u);
+    for (int i = 0; i < 2; ++i)
+        kept[i] ? setenv(names[i], kept[i]->c_str(), 1) : unsetenv(names[i]);
 }
 
-// Once the engine is shut down, neither a quit signal nor a raise request
-// wakes SDL: SDL_Quit took the event queue down, and a queue of a later SDL
-// is not the engine's.
+// Once the engine is shut down neither a quit signal nor a raise request
+// wakes SDL: a queue of a later SDL is not the engine's.
 TEST(EngineSdl, NoWakeUpReachesSdlAfterTheShutdown) {
     ProgramFolder f;
     CaptureLogger quiet;
@@ -295,39 +313,6 @@ TEST(EngineSdl, NoWakeUpReachesSdlAfterTheShutdown) {
     SDL_Event event;
     EXPECT_EQ(SDL_PeepEvents(&event, 1, SDL_PEEKEVENT, SDL_ALLEVENTS), 0);
     SDL_Quit();
-}
-
-// With no display named, neither an X server (DISPLAY) nor a video driver
-// (SDL_VIDEODRIVER), the start stops before SDL would fall back to drawing
-// into the terminal, and says why; either one named is taken as it is.
-TEST(EngineSdl, NoDisplayNamedIsAFailedStartThatSaysSo) {
-    const char* const names[] = {"SDL_VIDEODRIVER", "DISPLAY"};
-    std::vector<std::optional<std::string>> kept;
-    for (const char* name : names) {
-        const char* value = std::getenv(name);
-        kept.push_back(value ? std::optional<std::string>(value) : std::nullopt);
-    }
-    const char* const line = "fatal error : A display is needed: set DISPLAY to an X server, or SDL_VIDEODRIVER "
-                             "to a video driver";
-    for (const bool named : {false, true}) {
-        SCOPED_TRACE(named ? "dummy driver named" : "nothing named");
-        unsetenv("DISPLAY");
-        if (named)
-            setenv("SDL_VIDEODRIVER", "dummy", 1);
-        else
-            unsetenv("SDL_VIDEODRIVER");
-        ProgramFolder f;
-        CaptureLogger log;
-        engine::fdEngine e(f.wide());
-        EXPECT_EQ(e.init(), named ? 0 : 2);
-        e.shutdown();
-        EXPECT_EQ(log.count(line), named ? 0u : 1u);
-    }
-    for (std::size_t i = 0; i < kept.size(); ++i)
-        if (kept[i])
-            setenv(names[i], kept[i]->c_str(), 1);
-        else
-            unsetenv(names[i]);
 }
 
 // Under the dummy video driver there is no X11 window to take the system

@@ -2,8 +2,8 @@
 // it, at the design's 800 x 480 and in a 1280 x 720 window: no widget lies
 // outside its parent, no two widgets that the design keeps apart overlap on
 // the screen, and the way back, "hide" and OK are in one place on every page
-// that has them. With
-// MIREL_PAGE_SHOTS set, each page is saved there as
+// that has them; no picture is cut and a paging button that cannot page
+// looks so. With MIREL_PAGE_SHOTS set, each page is saved there as
 // <page>_<width>x<height>.bmp.
 
 #include "app/PageFactory.h"
@@ -229,15 +229,9 @@ void checkBarButtons(Ui::fdPage& page, int width, OneLook& looks) {
     }
     if (hide) checkPlace(page, *hide, HidePlace, looks.hide);
     if (WithMenuIcon.count(page.name()) != 0) {
-        auto* menu = dynamic_cast<Ui::fdButtonX*>(page.findChild("menu"));
+        Ui::fdWindowBase* menu = page.findChild("menu");
         ASSERT_NE(menu, nullptr) << page.name() << " has no \"menu\" icon";
-        EXPECT_TRUE(menu->rect().y == 0 && menu->rect().w == 64 && menu->rect().h == 62)
-            << page.name() << "/menu " << describe(*menu) << " is not an icon of the bar";
-        if (!looks.menu)
-            looks.menu = menu;
-        else
-            EXPECT_TRUE(sameLooks(*menu, *looks.menu)) << page.name() << "/menu does not look as "
-                                                       << looks.menu->parent()->name() << "/menu";
+        checkPlace(page, *menu, {menu->rect().x, 0, 64, 62}, looks.menu);
     }
     for (Ui::fdWindowBase* child : page.children()) {
         if (child->name() != "ok" && child->name() != "button_ok") continue;
@@ -249,22 +243,67 @@ void checkBarButtons(Ui::fdPage& page, int width, OneLook& looks) {
     }
 }
 
-// The map's two route pop-ups (without a route, and with one) put the
-// buttons they share at one place: the driver who learnt "To" on the first
-// tapped "Then" on the second, and a route from an earlier start grew by a
-// leg with every such "To".
+// The map's two route pop-ups put "To" and "Via" at one place: a driver who
+// tapped "To" as on the first grew the stored route by a leg.
 void checkRoutePopUps(const Ui::fdPage& map) {
     const Ui::fdWindowBase* start = map.findChild("path_start");
     const Ui::fdWindowBase* more = map.findChild("path_continue");
     ASSERT_TRUE(start && more);
-    std::size_t shared = 0;
-    for (const Ui::fdWindowBase* a : start->children())
-        for (const Ui::fdWindowBase* b : more->children())
-            if (a->name() == b->name()) {
-                ++shared;
-                EXPECT_EQ(a->rect(), b->rect()) << a->name() << " " << describe(*a) << " and " << describe(*b);
-            }
-    EXPECT_GE(shared, 2u) << "\"To\" and \"Via\"";
+    for (const char* name : {"tiny_to", "set_inter"}) {
+        const Ui::fdWindowBase *a = start->findChild(name), *b = more->findChild(name);
+        ASSERT_TRUE(a && b) << name;
+        EXPECT_EQ(a->rect(), b->rect()) << name;
+    }
+}
+
+// A picture drawn whole (no borders, not tiled) is cut by a smaller widget:
+// the list rows' check boxes were 40 x 40 for pictures of 48 x 48.
+void collectCutPictures(Ui::fdWindowBase& window, const std::string& where, std::set<std::string>& cut) {
+    std::vector<const Ui::Material*> materials;
+    if (auto* button = dynamic_cast<Ui::fdButtonX*>(&window))
+        for (int i = 0; i < 3; ++i)
+            materials.push_back(&button->look(i).material);
+    else if (auto* s = dynamic_cast<Ui::fdStatic*>(&window))
+        materials.push_back(&s->material());
+    for (const Ui::Material* m : materials) {
+        Render::Image* image = m->image;
+        if (image && !m->left && !m->top && !m->right && !m->bottom && !m->tileHorizontally &&
+            !m->tileVertically && image->isValid() &&
+            (window.rect().w < image->width() || window.rect().h < image->height()))
+            cut.insert(where + " " + describe(window) + " cuts its picture of " +
+                       std::to_string(image->width()) + " x " + std::to_string(image->height()));
+    }
+    for (Ui::fdWindowBase* child : window.children())
+        collectCutPictures(*child, where + "/" + child->name(), cut);
+}
+
+// Every "up" and "down" draws mostly other pixels disabled than enabled
+// ("btn_disabled" drew as "btn", its translucent picture stretched opaque).
+void checkScrollButtons(Ui::fdWindowBase& window, SDL_Surface* (&canvas)[2], TempSurface& scratch,
+                        std::size_t& count) {
+    for (Ui::fdWindowBase* child : window.children()) {
+        checkScrollButtons(*child, canvas, scratch, count);
+        auto* button = dynamic_cast<Ui::fdButtonX*>(child);
+        if (!button || (child->name() != "up" && child->name() != "down")) continue;
+        ++count;
+        const bool visible = button->visible(), enabled = button->enabled();
+        button->setVisible(true);
+        for (int look = 0; look < 2; ++look) {
+            SDL_FillRect(canvas[look], nullptr,
+                         SDL_MapRGB(canvas[look]->format, 0x1B, 0x23, 0x28)); // the pages'
+            button->setEnabled(look == 0);
+            button->draw(canvas[look], scratch, true);
+        }
+        button->setEnabled(enabled);
+        button->setVisible(visible);
+        const Ui::WindowRect& r = button->rect();
+        std::size_t differing = 0;
+        for (int y = r.y; y < r.y + r.h; ++y)
+            for (int x = r.x; x < r.x + r.w; ++x)
+                differing += UiTest::rgbAt(canvas[0], x, y) != UiTest::rgbAt(canvas[1], x, y);
+        EXPECT_GT(differing * 2, std::size_t(r.w) * r.h)
+            << path(*button) << ": " << differing << " of " << r.w * r.h;
+    }
 }
 
 } // namespace
@@ -276,10 +315,23 @@ TEST(PageLayout, EveryPageAtTheDesignSizeAndLarger) {
     ASSERT_EQ(engine.init(), 0);
     Ui::fdInterface* ui = engine.ui();
     const char* shots = std::getenv("MIREL_PAGE_SHOTS");
+    const SDL_PixelFormat& format = *engine.screen()->format;
+    SDL_Surface* canvas[2];
+    for (SDL_Surface*& s : canvas)
+        s = SDL_CreateRGBSurface(SDL_SWSURFACE, 1280, 720, 32, format.Rmask, format.Gmask, format.Bmask, 0);
+    TempSurface scratch(32, format.Rmask, format.Gmask, format.Bmask, format.Amask);
+    std::set<std::string> cut;
+    std::size_t scrollButtons = 0;
     for (const auto& [width, height] : {std::pair{800, 480}, std::pair{1280, 720}}) {
         SCOPED_TRACE(testing::Message() << width << " x " << height);
         engine.onResize(width, height);
         ASSERT_EQ(ui->rect(), (Ui::WindowRect{0, 0, std::uint16_t(width), std::uint16_t(height)}));
+        const auto save = [&, width = width, height = height](const std::string& shot) {
+            engine.drawNow();
+            const std::string file = std::string(shots) + "/" + shot + "_" + std::to_string(width) + "x" +
+                                     std::to_string(height) + ".bmp";
+            SDL_SaveBMP(engine.screen(), file.c_str());
+        };
         std::size_t pages = 0;
         OneLook looks;
         for (std::size_t i = 0; i < engine::PageFactory::kRowCount; ++i) {
@@ -292,24 +344,19 @@ TEST(PageLayout, EveryPageAtTheDesignSizeAndLarger) {
             checkTree(*page);
             checkTemplates(*page, *engine.design(), width, height);
             checkBarButtons(*page, width, looks);
+            collectCutPictures(*page, name, cut);
+            checkScrollButtons(*page, canvas, scratch, scrollButtons);
             if (page->name() == "pageMap") checkRoutePopUps(*page);
-            if (page->name() == "menuFind") {
-                // Without "Online" (no online service here) the search menu's
-                // title has the bar's middle.
-                const Ui::fdWindowBase* title = page->findChild("title");
-                ASSERT_NE(title, nullptr);
-                EXPECT_EQ(2 * title->rect().x + title->rect().w, width)
-                    << describe(*title) << " is off the middle";
+            if (const Ui::fdWindowBase* title =
+                    page->name() == "menuFind" ? page->findChild("title") : nullptr) {
+                EXPECT_EQ(2 * title->rect().x + title->rect().w, width) << "without Online, mid-bar";
             }
             if (shots) {
                 ui->clearHistory();
                 ui->activatePage(page);
                 // The map's scale ruler writes its label at the page's tick.
                 if (std::string(name) == "pageMap") page->tick(SDL_GetTicks());
-                engine.drawNow();
-                SDL_SaveBMP(engine.screen(), (std::string(shots) + "/" + name + "_" + std::to_string(width) +
-                                              "x" + std::to_string(height) + ".bmp")
-                                                 .c_str());
+                save(name);
                 // The search keyboard's Russian letters in upper case too.
                 auto* find = dynamic_cast<Screens::fdPageFindX*>(page);
                 if (Ui::Keyboard* keyboard = find ? find->keyboard() : nullptr) {
@@ -317,16 +364,19 @@ TEST(PageLayout, EveryPageAtTheDesignSizeAndLarger) {
                          n < keyboard->languageCount() && keyboard->languageName() != "Russian"; ++n)
                         keyboard->nextLanguage();
                     keyboard->setCase(1);
-                    engine.drawNow();
-                    SDL_SaveBMP(engine.screen(),
-                                (std::string(shots) + "/" + name + "_russian_" + std::to_string(width) + "x" +
-                                 std::to_string(height) + ".bmp")
-                                    .c_str());
+                    save(std::string(name) + "_russian");
                     find->openKeyboard();
                 }
             }
         }
         EXPECT_GT(pages, 40u);
+        Ui::fdPage* host = ui->findPage("menuMain");
+        for (const auto& [name, description] : engine.design()->templates) {
+            auto window = std::make_unique<Ui::TemplateWindow>(*description, host, name, ui, nullptr);
+            window->relayout();
+            collectCutPictures(*window, "template " + name, cut);
+            host->removeChild(window.get());
+        }
         if (shots) {
             // The map's message box, open over the dimmed map.
             Ui::fdPage* map = ui->findPage("pageMap");
@@ -335,137 +385,12 @@ TEST(PageLayout, EveryPageAtTheDesignSizeAndLarger) {
             Ui::setMessageText(*box, engine.messages()->text("coords_out_of_range"));
             box->setVisible(true);
             ui->activatePage(map);
-            engine.drawNow();
-            SDL_SaveBMP(engine.screen(), (std::string(shots) + "/message_box_" + std::to_string(width) + "x" +
-                                          std::to_string(height) + ".bmp")
-                                             .c_str());
+            save("message_box");
             box->setVisible(false);
         }
     }
-    engine.shutdown();
-}
-
-namespace {
-
-// The backgrounds a widget draws with: a button's three looks, else its
-// material.
-std::vector<const Ui::Material*> backgrounds(Ui::fdWindowBase& w) {
-    std::vector<const Ui::Material*> out;
-    if (auto* button = dynamic_cast<Ui::fdButtonX*>(&w)) {
-        for (int i = 0; i < 3; ++i)
-            out.push_back(&button->look(i).material);
-    } else if (auto* s = dynamic_cast<Ui::fdStatic*>(&w)) {
-        out.push_back(&s->material());
-    }
-    return out;
-}
-
-// A picture drawn whole (a material without borders, not tiled) is stretched
-// into a larger widget, but a smaller one cuts its right and bottom off.
-void collectCutPictures(Ui::fdWindowBase& window, const std::string& where, std::set<std::string>& cut) {
-    for (const Ui::Material* m : backgrounds(window)) {
-        Render::Image* image = m->image;
-        if (!image || m->left || m->top || m->right || m->bottom || m->tileHorizontally ||
-            m->tileVertically || !image->isValid())
-            continue;
-        if (window.rect().w < image->width() || window.rect().h < image->height())
-            cut.insert(where + " " + describe(window) + " cuts its picture of " +
-                       std::to_string(image->width()) + " x " + std::to_string(image->height()));
-    }
-    for (Ui::fdWindowBase* child : window.children())
-        collectCutPictures(*child, where + "/" + child->name(), cut);
-}
-
-// The paging buttons of a window ("up" and "down", those the design
-// template "list_updown" adds included).
-void collectScrollButtons(Ui::fdWindowBase& window, std::vector<Ui::fdButtonX*>& found) {
-    for (Ui::fdWindowBase* child : window.children()) {
-        if (auto* button = dynamic_cast<Ui::fdButtonX*>(child);
-            button && (child->name() == "up" || child->name() == "down"))
-            found.push_back(button);
-        collectScrollButtons(*child, found);
-    }
-}
-
-} // namespace
-
-// Every widget of every page and of every design template shows its
-// picture whole: the check boxes of the list rows were 40 x 40 for
-// pictures of 48 x 48.
-TEST(PageLayout, EveryPictureDrawnWholeFitsItsWidget) {
-    ProgramFolder folder;
-    engine::fdEngine engine{folder.wide()};
-    engine.setScreenSize(1440, 900);
-    ASSERT_EQ(engine.init(), 0);
-    Ui::fdInterface* ui = engine.ui();
-    std::set<std::string> cut;
-    for (const auto& [width, height] : {std::pair{800, 480}, std::pair{1280, 720}}) {
-        engine.onResize(width, height);
-        for (std::size_t i = 0; i < engine::PageFactory::kRowCount; ++i) {
-            const char* name = engine::PageFactory::kRows[i].designName;
-            if (Ui::fdPage* page = name ? ui->findPage(name) : nullptr) collectCutPictures(*page, name, cut);
-        }
-    }
-    Ui::fdPage* host = ui->findPage("menuMain");
-    ASSERT_NE(host, nullptr);
-    std::size_t templates = 0;
-    for (const auto& [name, description] : engine.design()->templates) {
-        auto* window = new Ui::TemplateWindow(*description, host, name, ui, nullptr);
-        window->relayout();
-        collectCutPictures(*window, "template " + name, cut);
-        host->removeChild(window);
-        delete window;
-        ++templates;
-    }
-    EXPECT_GT(templates, 20u);
     EXPECT_EQ(cut, std::set<std::string>{});
-    engine.shutdown();
-}
-
-// A paging button that cannot page looks so: disabled, every "up" and
-// "down" of every page draws other pixels than enabled ("btn_disabled"
-// drew as "btn" does, its translucent picture stretched opaque).
-TEST(PageLayout, EveryScrollButtonLooksDisabledWhenDisabled) {
-    ProgramFolder folder;
-    engine::fdEngine engine{folder.wide()};
-    engine.setScreenSize(1440, 900);
-    ASSERT_EQ(engine.init(), 0);
-    Ui::fdInterface* ui = engine.ui();
-    const SDL_PixelFormat& format = *engine.screen()->format;
-    SDL_Surface* canvas[2];
-    for (SDL_Surface*& s : canvas)
-        s = SDL_CreateRGBSurface(SDL_SWSURFACE, 800, 480, 32, format.Rmask, format.Gmask, format.Bmask, 0);
-    TempSurface scratch(32, format.Rmask, format.Gmask, format.Bmask, format.Amask);
-    std::size_t buttons = 0;
-    for (std::size_t i = 0; i < engine::PageFactory::kRowCount; ++i) {
-        const char* name = engine::PageFactory::kRows[i].designName;
-        Ui::fdPage* page = name ? ui->findPage(name) : nullptr;
-        if (!page) continue;
-        std::vector<Ui::fdButtonX*> found;
-        collectScrollButtons(*page, found);
-        for (Ui::fdButtonX* button : found) {
-            SCOPED_TRACE(path(*button));
-            ++buttons;
-            const bool visible = button->visible(), enabled = button->enabled();
-            button->setVisible(true);
-            for (int look = 0; look < 2; ++look) {
-                // The page's background colour under the button.
-                SDL_FillRect(canvas[look], nullptr, SDL_MapRGB(canvas[look]->format, 0x1B, 0x23, 0x28));
-                button->setEnabled(look == 0);
-                button->draw(canvas[look], scratch, true);
-            }
-            const Ui::WindowRect& r = button->rect();
-            std::size_t differing = 0;
-            for (int y = r.y; y < r.y + r.h; ++y)
-                for (int x = r.x; x < r.x + r.w; ++x)
-                    differing += UiTest::rgbAt(canvas[0], x, y) != UiTest::rgbAt(canvas[1], x, y);
-            // Most of the button changes, not a few pixels of its icon.
-            EXPECT_GT(differing * 2, std::size_t(r.w) * r.h) << differing << " of " << r.w * r.h << " pixels";
-            button->setEnabled(enabled);
-            button->setVisible(visible);
-        }
-    }
-    EXPECT_GT(buttons, 20u);
+    EXPECT_GT(scrollButtons, 20u);
     for (SDL_Surface* s : canvas)
         SDL_FreeSurface(s);
     engine.shutdown();

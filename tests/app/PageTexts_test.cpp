@@ -138,11 +138,9 @@ TEST(PageTexts, WaypointNamesOnTheMapInTheirCaptionColoursDayAndNight) {
             engine.ui()->applyPendingChanges();
             engine.drawNow();
             // A second point right on a caption of the map: its name keeps
-            // clear of every caption, as the captions keep clear of each
-            // other (drawn across a street's name, neither read).
+            // clear of every caption (drawn across a street's, neither read).
             MapDrawing::CaptionLayer* captions = engine.mapRenderer()->services().captions;
-            ASSERT_NE(captions, nullptr);
-            ASSERT_FALSE(captions->drawnBoxes().empty());
+            ASSERT_TRUE(captions && !captions->drawnBoxes().empty());
             const Render::OrientedBox onCaption = captions->drawnBoxes().front();
             Map::Point under;
             ASSERT_TRUE(engine.camera().screenToMap(xe::Point{static_cast<std::int32_t>(onCaption.centreX),
@@ -164,7 +162,7 @@ TEST(PageTexts, WaypointNamesOnTheMapInTheirCaptionColoursDayAndNight) {
                     ++lettered;
                     const Render::OrientedBox dot{float(x) + 0.5f, float(y) + 0.5f, 1.0f, 0.0f, 0.5f, 0.5f};
                     for (const Render::OrientedBox& box : captions->drawnBoxes())
-                        onCaptions += box.overlaps(dot) ? 1 : 0;
+                        onCaptions += box.overlaps(dot);
                 }
             SDL_UnlockSurface(screen);
             EXPECT_GT(lettered, 20u);
