@@ -20,9 +20,7 @@ socat_pid=
 talker_pid=
 trap 'kill $talker_pid $socat_pid 2>/dev/null || true; window_cleanup' EXIT
 
-socat pty,raw,echo=0,link="$work/data/ports/COM3" pty,raw,echo=0,link="$work/gps" 2>/dev/null &
-socat_pid=$!
-for _ in $(seq 50); do [ -e "$work/gps" ] && break; sleep 0.1; done
+plug_receiver 3
 # The wild pair goes out once the file "jump" exists; "jumped" says it went.
 python3 - "$work/gps" "$work" "$(dirname "$0")/../../tools" <<'PY' &
 import os, sys, time

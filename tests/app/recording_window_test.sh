@@ -29,9 +29,7 @@ trap 'kill $talker_pid $socat_pid 2>/dev/null || true; window_cleanup' EXIT
 # The receiver: a pseudo-terminal pair, the program's end linked as COM3, and
 # five fixes a second written into the other end, moving east across Monaco.
 plug() {
-  socat pty,raw,echo=0,link="$work/data/ports/COM3" pty,raw,echo=0,link="$work/gps" 2>/dev/null &
-  socat_pid=$!
-  for _ in $(seq 50); do [ -e "$work/gps" ] && break; sleep 0.1; done
+  plug_receiver 3
   python3 - "$work/gps" "$1" <<'PY' &
 import sys, time
 path, start = sys.argv[1], int(sys.argv[2])

@@ -42,10 +42,8 @@ EOF2
 socat_pid=
 talker_pid=
 trap 'kill $talker_pid $socat_pid 2>/dev/null || true; window_cleanup' EXIT
-mkdir -p "$work/data/ports" "$work/control"
-socat pty,raw,echo=0,link="$work/data/ports/COM7" pty,raw,echo=0,link="$work/gps" 2>"$work/socat.log" &
-socat_pid=$!
-wait_until 5 test -e "$work/gps" || fail "socat made no pseudo-terminal"
+mkdir -p "$work/control"
+plug_receiver 7
 touch "$work/control/go"
 receiver() {
   [ -n "$talker_pid" ] && { kill "$talker_pid" 2>/dev/null || true; wait "$talker_pid" 2>/dev/null || true; }

@@ -60,11 +60,8 @@ socat_pid=
 talker_pid=
 # The log stays beside the screenshots, passed or failed.
 trap '[ -n "$shots" ] && cp "$work/log.txt" "$work/route.txt" "$shots/" 2>/dev/null; kill $talker_pid $socat_pid 2>/dev/null || true; window_cleanup' EXIT
-mkdir -p "$work/data/ports" "$work/control"
-socat pty,raw,echo=0,link="$work/data/ports/COM7" pty,raw,echo=0,link="$work/gps" 2>"$work/socat.log" &
-socat_pid=$!
-for _ in $(seq 50); do [ -e "$work/gps" ] && break; sleep 0.1; done
-[ -e "$work/gps" ] || fail "socat made no pseudo-terminal"
+mkdir -p "$work/control"
+plug_receiver 7
 python3 "$here/nmea_route.py" "$work/gps" "$work/control" "$start_at" "$work/route.txt" --interval $interval --mark-at $mark_at &
 talker_pid=$!
 

@@ -38,6 +38,16 @@ window_setup() {
   export SDL_AUDIODRIVER=dummy
 }
 
+# A receiver's port: a pseudo-terminal pair (socat, $socat_pid), the
+# program's end linked as data/ports/COMn (n given), the other end $work/gps,
+# which a feeder writes.
+plug_receiver() {
+  mkdir -p "$work/data/ports"
+  socat pty,raw,echo=0,link="$work/data/ports/COM$1" pty,raw,echo=0,link="$work/gps" 2>"$work/socat.log" &
+  socat_pid=$!
+  wait_until 5 test -e "$work/gps" || fail "socat made no pseudo-terminal"
+}
+
 window_cleanup() {
   [ -n "$mirel_pid" ] && kill -9 "$mirel_pid" 2>/dev/null || true
   [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null || true
