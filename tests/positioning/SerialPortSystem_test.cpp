@@ -441,7 +441,8 @@ TEST(SerialPortSystem, PortSearchFindsTheReceiverAndReportsProgress) {
         ASSERT_TRUE(eventually([&] { return shared.resultCount() > 0; }));
         EXPECT_EQ(ports.port(), (std::pair<std::uint32_t, std::uint32_t>{3, 57600}));
         EXPECT_FALSE(ports.isPortOpen()); // found while disabled: stored, not opened
-        EXPECT_TRUE(log->has("GPS search done. GPS found"));
+        // Logged on the GPS thread just after the result is handed out.
+        EXPECT_TRUE(eventually([&] { return log->has("GPS search done. GPS found"); }));
     }
     std::lock_guard lock(shared.mutex);
     EXPECT_EQ(shared.results, std::vector<int>{1});
