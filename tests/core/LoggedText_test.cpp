@@ -50,6 +50,8 @@ TEST(LoggedText, SecretsAreMaskedWithAFixedString) {
         {"ftp://a:b@h and https://c:d%40e@h:8080?x=1 http://f@h https://g:@h",
          "ftp://***@h and https://***@h:8080?x=1 http://***@h https://***@h"},
         {"'http://u:p&amp;w@h'", "'http://***@h'"},
+        {"http://host/p@q:r", "http://host/p@q:r"},
+        {"http://a:b:c@host", "http://***@host"},
         {"session://x token://y", "session://x token://y"},
     };
     for (const auto& row : rows) {
