@@ -559,9 +559,19 @@ TEST_F(Town_, NaviSwitchHoldsGuidanceOff) {
     handler->setNaviOn(false);
     for (double east = -900; east <= -800; east += 15) drive(east, 0, 90, 15);
     EXPECT_FALSE(handler->navi().running());
-    // Without guidance the map shows the tracker's car, not a route position.
+    // Without guidance the map shows the tracker's car, not a route position,
     EXPECT_TRUE(handler->shownCarState().valid);
     EXPECT_FALSE(Positioning::CarState::differs(handler->shownCarState(), handler->tracker().carState(), 1.0f));
+    // and the sensors panel the street of the tracker's road.
+    GuidanceTest::Messages messages;
+    Sensors sensors(messages, nullptr, SensorsSetup{"", &clock, 0});
+    SensorFrame frame;
+    frame.setGuidance(handler->navi());
+    frame.car = handler->tracker().carState();
+    frame.atlas = atlas.get();
+    sensors.updateAll(frame);
+    EXPECT_EQ(sensors.findSensor("cur_street")->valueText(), u"Main Street");
+    EXPECT_EQ(sensors.findSensor("next_street")->valueText(), u"-");
     handler->toggleNavigation();
     EXPECT_TRUE(handler->navi().running());
     EXPECT_TRUE(config.root()->value("navi_on", false));
@@ -952,6 +962,76 @@ TEST_F(Town_, ARebuildKeepsTheLegsAfterThePointItLeadsTo) {
     const LevelPoint& last = route.points.back().roadPoint;
     ASSERT_EQ(PathPosition(route, false).partLevel(), last.level);
     EXPECT_LT(std::hypot(end.x - last.x, end.y - last.y), 2.0f) << "the parts end at the last route point";
+}
+
+// The same warned object listed by two maps of the atlas (one point, two map
+// ids) is said once; the next object along the route is said too.
+TEST_F(Town_, AnObjectTwoMapsHoldIsWarnedOfOnce) {
+    constexpr std::uint16_t camera = 0x7F01;
+    styles.daySet().poiStyles[camera].soundId = 150;
+    styles.selectSet(true);
+    styles.setPoiTypeFlags(camera, true, true);
+    const MapPoi pois[] = {{1, townPoint(-600, 20), camera}, {2, townPoint(-600, 20), camera},
+                           {1, townPoint(300, 20), camera}};
+    ObjWarn warn(config.root(), handler.get(), &route, &styles, clock,
+                 [&](const PathPart&, const std::array<std::int32_t, 4>&,
+                     const std::function<void(const MapPoi&)>& visit) {
+                     for (const MapPoi& poi : pois) visit(poi);
+                 });
+    for (PathPosition car(route, true); !car.isAtEnd(); car.advanceMetres(15), clock.ticks += 1000)
+        warn.update(car);
+    ASSERT_EQ(log.count("obj warn event:new obj"), 3u);
+    std::vector<Phrase> warnings;
+    for (const auto& [priority, phrase] : sounds.played)
+        if (priority == 3) warnings.push_back(phrase);
+    ASSERT_EQ(warnings.size(), 2u);
+    for (const Phrase& phrase : warnings) EXPECT_NE(std::ranges::find(phrase, 150), phrase.end());
+}
+
+// A turn's warning that waited for the player and was then said ends the
+// new route's claim to be cut short: the next warning waits for the phrase
+// that plays, as any other does.
+TEST_F(Town_, AWaitingWarningSaidLaterCutsNothing) {
+    struct Player : Sounds {
+        bool accepts(int priority) const override { return playing < priority; }
+        bool play(int priority, const Phrase& ids) override { return playOver(priority, 0, ids); }
+        bool playOver(int priority, int cuts, const Phrase& ids) override {
+            if (!accepts(priority) && playing > cuts) return false;
+            cut += playing != 0;
+            playing = priority;
+            return Sounds::play(priority, ids);
+        }
+        int playing = 0; // the priority of the phrase playing; 0: none
+        int cut = 0;
+    } player;
+    handler = std::make_unique<KVMapEventsHandler>(config.root(), *atlas, route, &player, &styles, clock);
+    for (double east = -900; east <= -720; east += 15) drive(east, 0, 90, 15);
+    drive(-720, 0, 90, 0);
+    ASSERT_TRUE(handler->navi().running() && handler->navi().maneuverKnown());
+    const auto frame = [&] {
+        Positioning::CarStateLock::Unit unit(handler->lock());
+        ASSERT_TRUE(unit);
+        handler->onFrame();
+    };
+    // A new route and its turn, said over the start.
+    handler->onNaviEvent(OutOfPath, handler->navi(), nullptr);
+    frame();
+    ASSERT_EQ(log.count("rebuildPath done"), 1u);
+    ASSERT_EQ(player.played.back().second.front(), Voice::RouteRebuilt);
+    player.cut = 0;
+    // The turn's warning waits for it, and is said once it ended.
+    const std::size_t said = player.played.size();
+    handler->onNaviEvent(Rotate, handler->navi(), nullptr);
+    EXPECT_EQ(player.played.size(), said);
+    player.playing = 0;
+    frame();
+    ASSERT_EQ(player.played.size(), said + 1);
+    // Past the turn the next warning waits for the phrase that plays.
+    const std::uint32_t type = 1;
+    handler->onNaviEvent(RotateEnd, handler->navi(), &type);
+    handler->onNaviEvent(Rotate, handler->navi(), nullptr);
+    EXPECT_EQ(player.played.size(), said + 1);
+    EXPECT_EQ(player.cut, 0);
 }
 
 } // namespace
