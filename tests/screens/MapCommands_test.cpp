@@ -644,7 +644,21 @@ TEST(RouteFilesPage, SavesListsDeletesAndLoads) {
     std::filesystem::remove(r.home / "demo" / "r0.kvp");
     files->onShow();
     auto* rows = dynamic_cast<Ui::fdList*>(files->findChild("list"));
-    EXPECT_EQ(dynamic_cast<Ui::fdStatic*>(rows->rowWidget(1)->findChild("text"))->text(), u"r1.kvp");
+    const auto rowText = [&](std::size_t row) {
+        return dynamic_cast<Ui::fdStatic*>(rows->rowWidget(row)->findChild("text"))->text();
+    };
+    EXPECT_EQ(rowText(1), u"r1.kvp");
+
+    // Deleted one by one, the rows show what is left, down to nothing.
+    for (std::size_t left = files->list()->names().size(); left-- > 0;) {
+        files->childClicked("button_del_path");
+        const std::vector<std::u16string>& names = files->list()->names();
+        ASSERT_EQ(names.size(), left);
+        for (std::size_t row = 0; row < rows->rowCount(); ++row) {
+            const std::size_t i = files->list()->firstVisibleIndex() + row;
+            EXPECT_EQ(rowText(row), i < names.size() ? names[i] : u"") << left << " left, row " << row;
+        }
+    }
 }
 
 // Taps all over Monaco: the nearest street's box names a street or stays

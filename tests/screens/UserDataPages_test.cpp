@@ -832,6 +832,21 @@ TEST(ReceivedWaypoints, GroupsRecentRemoveAndKeep) {
     ASSERT_EQ(plain.received->provider()->categoryCount(), 2u);
     EXPECT_TRUE(plain.received->model()->isExpanded(0));
     EXPECT_FALSE(plain.received->model()->isExpanded(1));
+
+    // A sender far down the list, asked for on the page: the list scrolls
+    // to the group and the buttons scroll back up.
+    Rig many;
+    for (std::uint32_t token = 1; token <= 12; ++token)
+        many.source->add(token, (u"Friend " + std::u16string(1, char16_t(u'A' + token))).c_str(), {{u"p", 13 - token}});
+    many.config.root()->set("online_recent_group_size", 0);
+    many.open(many.received);
+    const auto enabled = [&](const char* button) { return many.received->findChild(button)->enabled(); };
+    ASSERT_FALSE(enabled("up"));
+    ASSERT_TRUE(enabled("down"));
+    many.received->showSender(12);
+    EXPECT_GT(many.received->model()->firstVisibleIndex(), 0);
+    EXPECT_TRUE(enabled("up"));
+    EXPECT_FALSE(enabled("down"));
 }
 
 // A finger put down on a row and lifted off the list leaves the next tap
