@@ -12,6 +12,7 @@
 
 #include <zlib.h>
 
+#include <algorithm>
 #include <chrono>
 #include <condition_variable>
 #include <mutex>
@@ -227,12 +228,25 @@ TEST(MonitoringSystem, AHostileServersRepliesAreLoggedWithinTheirBound) {
     const std::string huge = "<mcr" + std::string(10 << 20, '\x01') + "/>";
     std::vector<HttpServer::Reply> script(20, HttpServer::Reply(200, "\xff%<x/>"));
     script.front() = HttpServer::Reply(200, huge);
+    // A minute later: the next reply comes with the count of those not shown.
+    script.push_back(HttpServer::Reply::hanging());
+    script.push_back(HttpServer::Reply(200, "<next/>"));
     Service s(script);
     s.system.start();
-    ASSERT_TRUE(s.clock.waitForWaits(20));
+    ASSERT_TRUE(s.server.waitForRequests(21));
+    const std::vector<std::string> firstMinute = s.log.snapshot();
+    s.clock.advance(60);
+    s.server.release();
+    ASSERT_TRUE(s.server.waitForRequests(23));
     s.system.stop();
+    const std::vector<std::string> lines = s.log.lines();
+    const auto next = std::ranges::find(lines, "Invalid MCT response (7 bytes): <next/>");
+    ASSERT_NE(next, lines.end());
+    ASSERT_NE(next, lines.begin());
+    EXPECT_EQ(*(next - 1), "8 server replies not logged");
+    EXPECT_EQ(std::ranges::count_if(lines, [](const std::string& l) { return l.ends_with("not logged"); }), 1);
     std::size_t shown = 0;
-    for (const std::string& line : s.log.lines()) {
+    for (const std::string& line : firstMinute) {
         EXPECT_LE(line.size(), 400u) << line.substr(0, 400);
         if (line.starts_with("Invalid MCT response ("))
             ++shown;
