@@ -27,6 +27,7 @@
 #include "tests/support/CaptureLogger.h"
 #include "tests/support/TempDir.h"
 #include "ui/fdInterface.h"
+#include "ui/fdStatic.h"
 #include "userdata/fdTrackManager.h"
 
 #include <gtest/gtest.h>
@@ -357,6 +358,17 @@ TEST(DriveLog, TenMinutesAtInfoLogNoLineTwiceInASecond) {
     EXPECT_TRUE(repeats.empty()) << "lines logged more than once in a simulated second:" << offenders.str();
 }
 
+// The shown widget below `window` whose text is `label`; null when none is.
+const Ui::fdWindowBase* shownWith(const Ui::fdWindowBase& window, const std::u16string& label) {
+    for (const Ui::fdWindowBase* child : window.children()) {
+        if (!child->visible()) continue;
+        const auto* text = dynamic_cast<const Ui::fdStatic*>(child);
+        if (text != nullptr && text->text() == label) return child;
+        if (const Ui::fdWindowBase* found = shownWith(*child, label)) return found;
+    }
+    return nullptr;
+}
+
 // Routes set from the map over three starts while a receiver drives on:
 // "To", "Then" onto the stored route, "To" again. The sensors read guidance
 // in the frame after each command: its place must lie on the route as it is
@@ -410,22 +422,33 @@ TEST(DriveLog, RoutesSetFromTheMapOverRestartsLeaveNoPlaceBehind) {
             return at.isAtEnd() || (at.path == &route && at.cursor.part == &route.parts.at(at.part) &&
                                     at.cursor.polyline < route.parts[at.part].polylines.size());
         };
-        const auto command = [&](Map::Point at, const char* child) {
+        // The driver taps the map, then the button of the pop-up that shows
+        // the label, where it is on the screen.
+        const auto command = [&](Map::Point at, const std::u16string& label) {
             page->mapPointAction(at);
-            auto* pop = dynamic_cast<Ui::TemplateWindow*>(
-                page->findChild(route.points.empty() ? "path_start" : "path_continue"));
-            ASSERT_NE(pop, nullptr);
-            pop->childClicked(child);
-            EXPECT_TRUE(onRoute(navi.position()) && onRoute(navi.maneuverPosition())) << child;
+            e.ui()->applyPendingChanges();
+            const Ui::fdWindowBase* button = shownWith(*page, label);
+            ASSERT_NE(button, nullptr) << Core::wideToUtf8(label);
+            SDL_Event tap{};
+            tap.button.button = SDL_BUTTON_LEFT;
+            tap.button.x = static_cast<Uint16>(button->rect().x + button->rect().w / 2);
+            tap.button.y = static_cast<Uint16>(button->rect().y + button->rect().h / 2);
+            for (const Uint8 type : {SDL_MOUSEBUTTONDOWN, SDL_MOUSEBUTTONUP}) {
+                tap.type = type;
+                e.dispatch(tap);
+            }
+            e.ui()->applyPendingChanges();
+            EXPECT_EQ(shownWith(*page, label), nullptr) << "the pop-up closes";
+            EXPECT_TRUE(onRoute(navi.position()) && onRoute(navi.maneuverPosition())) << Core::wideToUtf8(label);
             seconds(2);
         };
         seconds(4);
         if (start > 0) {
             EXPECT_TRUE(navi.running()) << "guidance on the stored route";
-            command(taps[start], "continue");
+            command(taps[start], u"Then");
             EXPECT_EQ(route.points.size(), 3u) << "\"Then\" adds a leg to the stored route";
         }
-        command(taps[start + 1], "tiny_to");
+        command(taps[start + 1], u"To");
         ASSERT_EQ(route.points.size(), 2u);
         const LevelPoint& from = route.points[0].roadPoint;
         const Map::Point car = Map::LevelFrame::of(*from.level).toGlobal({from.x, from.y});
