@@ -528,6 +528,15 @@ TEST(MapDrive, FramesAreDrawnOnlyForChanges) {
             for (int i = 0; i < 40; ++i)
                 tick(i);
             EXPECT_EQ(frames, 3);
+            // The online service connects and goes: its indicator shows and
+            // hides at the next tick.
+            for (const bool connected : {true, false}) {
+                frames = 0;
+                connected ? d.page->onConnected() : d.page->onDisconnected();
+                tick(1);
+                EXPECT_EQ(d.page->findChild("monitoring")->visible(), connected);
+                EXPECT_EQ(frames, 1) << connected;
+            }
         }
         d.renderer->setMapSurface(nullptr);
         SDL_FreeSurface(map);
