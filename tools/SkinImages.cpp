@@ -459,8 +459,6 @@ std::vector<std::string> writeSkinImages(const std::filesystem::path& dataFolder
         // Search pages.
         {"skin/ic_up.bmp", icon(48, path({{10, 30}, {24, 16}, {38, 30}}, 3, false))},
         {"skin/ic_down.bmp", icon(48, path({{10, 18}, {24, 32}, {38, 18}}, 3, false))},
-        // Paging buttons at the end of the list: barely there.
-        {"skin/btn_faint.bmp", panel(24, 8, 0xFF2B373E)},
 
         // Track, waypoint, chooser and favourite pages.
         {"icons/waypoint.bmp", flag(0xFFD81B60)},

@@ -2,9 +2,9 @@
 // it, at the design's 800 x 480 and in a 1280 x 720 window: no widget lies
 // outside its parent, no two widgets that the design keeps apart overlap on
 // the screen, and the way back, "hide" and OK are in one place on every page
-// that has them; no picture is cut and a paging button that cannot page
-// looks so. With MIREL_PAGE_SHOTS set, each page is saved there as
-// <page>_<width>x<height>.bmp.
+// that has them; no picture is cut, a paging button that cannot page looks
+// so, and every disabled control looks alike. With MIREL_PAGE_SHOTS set,
+// each page is saved there as <page>_<width>x<height>.bmp.
 
 #include "app/PageFactory.h"
 #include "app/fdEngine.h"
@@ -16,6 +16,7 @@
 #include "tests/support/TempDir.h"
 #include "tests/ui/UiTestSupport.h"
 #include "ui/DesignDescription.h"
+#include "ui/DesignValues.h"
 #include "ui/Keyboard.h"
 #include "ui/MessageBoxText.h"
 #include "ui/Messages.h"
@@ -278,7 +279,8 @@ void collectCutPictures(Ui::fdWindowBase& window, const std::string& where, std:
 }
 
 // Every "up" and "down" draws mostly other pixels disabled than enabled
-// ("btn_disabled" drew as "btn", its translucent picture stretched opaque).
+// ("btn_disabled" drew as "btn", its translucent picture stretched opaque),
+// and no white icon disabled.
 void checkScrollButtons(Ui::fdWindowBase& window, SDL_Surface* (&canvas)[2], TempSurface& scratch,
                         std::size_t& count) {
     for (Ui::fdWindowBase* child : window.children()) {
@@ -297,13 +299,38 @@ void checkScrollButtons(Ui::fdWindowBase& window, SDL_Surface* (&canvas)[2], Tem
         button->setEnabled(enabled);
         button->setVisible(visible);
         const Ui::WindowRect& r = button->rect();
-        std::size_t differing = 0;
+        std::size_t differing = 0, white = 0;
         for (int y = r.y; y < r.y + r.h; ++y)
-            for (int x = r.x; x < r.x + r.w; ++x)
+            for (int x = r.x; x < r.x + r.w; ++x) {
                 differing += UiTest::rgbAt(canvas[0], x, y) != UiTest::rgbAt(canvas[1], x, y);
+                white += UiTest::rgbAt(canvas[1], x, y) == 0xFFFFFF;
+            }
         EXPECT_GT(differing * 2, std::size_t(r.w) * r.h)
             << path(*button) << ": " << differing << " of " << r.w * r.h;
+        // Its icon too, in the disabled text colour.
+        EXPECT_EQ(white, 0u) << path(*button) << " draws a white icon disabled";
     }
+}
+
+// The disabled looks of the buttons met: by text colours, and by normal
+// picture the disabled pictures, each with where it was met first.
+struct DisabledLooks {
+    std::map<std::pair<std::uint32_t, std::uint32_t>, std::string> colours;
+    std::map<const Render::Image*, std::map<const Render::Image*, std::string>> pictures;
+};
+
+// One look for a disabled control: every disabled look of every button
+// gives the design's one disabled text colour, for captions and icons alike
+// ("up" and "down" drew their icons white on some pages), and one disabled
+// picture for each normal one (steppers drawn with "btn" went "key_disabled").
+void collectDisabledLooks(Ui::fdWindowBase& window, const std::string& where, DisabledLooks& found) {
+    if (auto* button = dynamic_cast<Ui::fdButtonX*>(&window); button && button->look(2).material.image) {
+        const Ui::ColourPair& c = button->look(2).colours;
+        found.colours.emplace(std::pair{c.day, c.night}, where);
+        found.pictures[button->look(0).material.image].emplace(button->look(2).material.image, where);
+    }
+    for (Ui::fdWindowBase* child : window.children())
+        collectDisabledLooks(*child, where + "/" + child->name(), found);
 }
 
 } // namespace
@@ -322,6 +349,7 @@ TEST(PageLayout, EveryPageAtTheDesignSizeAndLarger) {
     TempSurface scratch(32, format.Rmask, format.Gmask, format.Bmask, format.Amask);
     std::set<std::string> cut;
     std::size_t scrollButtons = 0;
+    DisabledLooks disabledLooks;
     for (const auto& [width, height] : {std::pair{800, 480}, std::pair{1280, 720}}) {
         SCOPED_TRACE(testing::Message() << width << " x " << height);
         engine.onResize(width, height);
@@ -346,6 +374,7 @@ TEST(PageLayout, EveryPageAtTheDesignSizeAndLarger) {
             checkBarButtons(*page, width, looks);
             collectCutPictures(*page, name, cut);
             checkScrollButtons(*page, canvas, scratch, scrollButtons);
+            collectDisabledLooks(*page, name, disabledLooks);
             if (page->name() == "pageMap") checkRoutePopUps(*page);
             if (const Ui::fdWindowBase* title =
                     page->name() == "menuFind" ? page->findChild("title") : nullptr) {
@@ -375,6 +404,7 @@ TEST(PageLayout, EveryPageAtTheDesignSizeAndLarger) {
             auto window = std::make_unique<Ui::TemplateWindow>(*description, host, name, ui, nullptr);
             window->relayout();
             collectCutPictures(*window, "template " + name, cut);
+            collectDisabledLooks(*window, "template " + name, disabledLooks);
             host->removeChild(window.get());
         }
         if (shots) {
@@ -391,6 +421,13 @@ TEST(PageLayout, EveryPageAtTheDesignSizeAndLarger) {
     }
     EXPECT_EQ(cut, std::set<std::string>{});
     EXPECT_GT(scrollButtons, 20u);
+    // One look for a disabled control (docs/ui-framework.md).
+    const Ui::ColourPair disabled = *Ui::parseTextColor("#90A4AE/#78909C");
+    for (const auto& [colours, where] : disabledLooks.colours)
+        EXPECT_EQ(colours, std::pair(disabled.day, disabled.night)) << where << " has another disabled colour";
+    for (const auto& [normal, looks] : disabledLooks.pictures)
+        EXPECT_EQ(looks.size(), 1u) << looks.begin()->second << " and " << looks.rbegin()->second
+                                    << " look otherwise disabled";
     for (SDL_Surface* s : canvas)
         SDL_FreeSurface(s);
     engine.shutdown();
