@@ -476,18 +476,20 @@ std::vector<std::string> writeSkinImages(const std::filesystem::path& dataFolder
          }()},
 
         // Settings pages.
-        // Opaque, in the page's colour around: a picture scaled for a big
-        // screen loses its transparency.
+        // Transparent around the box, which stands on pages, panels and
+        // highlighted rows alike; the design draws check boxes at the
+        // pictures' size, since a stretched picture keeps no transparency.
         {"skin/check_off.bmp",
          [] {
-             Picture p = solid(48, 48, Background);
-             p.fill(box(4, 4, 44, 44, 8), Raised);
-             p.fill(box(8, 8, 40, 40, 5), Background);
+             // An outline: what lies under the box shows inside it too.
+             Picture p(48, 48);
+             const Shape outer = box(4, 4, 44, 44, 8), inner = box(8, 8, 40, 40, 5);
+             p.fill([&](double x, double y) { return outer(x, y) && !inner(x, y); }, Raised);
              return p;
          }()},
         {"skin/check_on.bmp",
          [] {
-             Picture p = solid(48, 48, Background);
+             Picture p(48, 48);
              p.fill(box(4, 4, 44, 44, 8), Accent);
              p.fill(path({{13, 25}, {21, 33}, {35, 16}}, 3, false), White);
              return p;

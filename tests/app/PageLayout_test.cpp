@@ -3,8 +3,10 @@
 // outside its parent, no two widgets that the design keeps apart overlap on
 // the screen, and the way back, "hide" and OK are in one place on every page
 // that has them; no picture is cut, a paging button that cannot page looks
-// so, and every disabled control looks alike. With MIREL_PAGE_SHOTS set,
-// each page is saved there as <page>_<width>x<height>.bmp.
+// so, every disabled control looks alike, and check boxes show what lies
+// under them. With MIREL_PAGE_SHOTS set, each page is saved there as
+// <page>_<width>x<height>.bmp, with the map lit and the friends' rows
+// filled beside them.
 
 #include "app/PageFactory.h"
 #include "app/fdEngine.h"
@@ -22,6 +24,7 @@
 #include "ui/Messages.h"
 #include "ui/fdButtonX.h"
 #include "ui/fdInterface.h"
+#include "ui/fdList.h"
 #include "ui/fdPage.h"
 
 #include <gtest/gtest.h>
@@ -333,6 +336,88 @@ void collectDisabledLooks(Ui::fdWindowBase& window, const std::string& where, Di
         collectDisabledLooks(*child, where + "/" + child->name(), found);
 }
 
+// A checked button swaps only its materials when it toggles, so the text
+// colour of its normal look is also that of its lit one: both looks must
+// give one colour (the map's GPS and NAV were grey on blue when lit).
+void checkToggledTexts(Ui::fdWindowBase& window, const std::string& where) {
+    if (auto* check = dynamic_cast<Ui::fdCheckedButton*>(&window)) {
+        EXPECT_TRUE(check->look(0).colours == check->look(1).colours && check->look(0).font == check->look(1).font)
+            << where << " shows another text colour or font when it is lit";
+    }
+    for (Ui::fdWindowBase* child : window.children())
+        checkToggledTexts(*child, where + "/" + child->name());
+}
+
+// A check box (a checked button named for it, with neither icon nor
+// caption) shows the check pictures, unchecked and checked (the friends'
+// rows showed the button's), and whatever lies under its corners: drawn on
+// a colour, its corners keep it (the pictures' opaque square showed on
+// panels and highlighted rows, and a stretched picture keeps no
+// transparency).
+void checkCheckBoxes(Ui::fdWindowBase& window, const std::string& where, Ui::fdInterface& ui, SDL_Surface* canvas,
+                     TempSurface& scratch, std::size_t& count) {
+    for (Ui::fdWindowBase* child : window.children())
+        checkCheckBoxes(*child, where + "/" + child->name(), ui, canvas, scratch, count);
+    auto* check = dynamic_cast<Ui::fdCheckedButton*>(&window);
+    if (!check || check->name().find("check") == std::string::npos ||
+        (check->textRenderer() && check->textRenderer()->kind() == 3) ||
+        check->text().find_first_not_of(u' ') != std::u16string::npos)
+        return;
+    ++count;
+    const bool checked = check->checked();
+    const Render::Image* pictures[2] = {ui.findMaterial("check_off")->image, ui.findMaterial("check_on")->image};
+    const bool visible = check->visible();
+    check->setVisible(true);
+    for (const bool on : {false, true}) {
+        check->setChecked(on);
+        EXPECT_EQ(check->material().image, pictures[on]) << where << (on ? " checked" : " unchecked");
+        const Ui::WindowRect& r = check->rect();
+        const Uint32 under = SDL_MapRGB(canvas->format, 0x02, 0x77, 0xBD); // a highlighted row's
+        SDL_FillRect(canvas, nullptr, under);
+        check->draw(canvas, scratch, true);
+        for (const auto& [x, y] : {std::pair<int, int>{r.x, r.y}, std::pair<int, int>{r.x + r.w - 1, r.y + r.h - 1}})
+            EXPECT_EQ(UiTest::rgbAt(canvas, x, y), 0x0277BDu)
+                << where << " " << describe(*check) << (on ? " checked" : " unchecked") << " covers (" << x << ", "
+                << y << ")";
+    }
+    check->setChecked(checked);
+    check->setVisible(visible);
+}
+
+// The map with its indicators lit (GPS with a fix, guidance, recording),
+// as <shot>_lit.
+template <class Save> void saveLit(Ui::fdPage& map, const Save& save) {
+    const char* names[] = {"gps_indicator", "navi_indicator", "track_indicator"};
+    for (const char* name : names)
+        if (auto* indicator = dynamic_cast<Ui::fdCheckedButton*>(map.findChild(name))) indicator->setChecked(true);
+    save("pageMap_lit");
+    for (const char* name : names)
+        if (auto* indicator = dynamic_cast<Ui::fdCheckedButton*>(map.findChild(name))) indicator->setChecked(false);
+}
+
+// The friends to send to as their rows show them, the first chosen and
+// highlighted (the demo names no online service, so the list is empty).
+template <class Save> void saveFriendRows(Ui::fdPage& page, const Save& save) {
+    auto* list = dynamic_cast<Ui::fdList*>(page.findChild("list"));
+    ASSERT_TRUE(list && list->rowCount() >= 2);
+    const char16_t* friends[] = {u"Ann", u"Boris"};
+    for (std::size_t row = 0; row < 2; ++row) {
+        Ui::TemplateWindow& window = *list->rowWidget(row);
+        auto* check = dynamic_cast<Ui::fdCheckedButton*>(window.findChild("check_show"));
+        auto* text = dynamic_cast<Ui::fdStatic*>(window.findChild("text"));
+        ASSERT_TRUE(check && text);
+        check->setChecked(row == 0);
+        check->setVisible(true);
+        text->setText(friends[row]);
+        text->setVisible(true);
+    }
+    list->usedRows = 2;
+    list->select(0);
+    save("select_friends_rows");
+    list->select(-1);
+    list->usedRows = 0;
+}
+
 } // namespace
 
 TEST(PageLayout, EveryPageAtTheDesignSizeAndLarger) {
@@ -348,7 +433,7 @@ TEST(PageLayout, EveryPageAtTheDesignSizeAndLarger) {
         s = SDL_CreateRGBSurface(SDL_SWSURFACE, 1280, 720, 32, format.Rmask, format.Gmask, format.Bmask, 0);
     TempSurface scratch(32, format.Rmask, format.Gmask, format.Bmask, format.Amask);
     std::set<std::string> cut;
-    std::size_t scrollButtons = 0;
+    std::size_t scrollButtons = 0, checkBoxes = 0;
     DisabledLooks disabledLooks;
     for (const auto& [width, height] : {std::pair{800, 480}, std::pair{1280, 720}}) {
         SCOPED_TRACE(testing::Message() << width << " x " << height);
@@ -375,6 +460,8 @@ TEST(PageLayout, EveryPageAtTheDesignSizeAndLarger) {
             collectCutPictures(*page, name, cut);
             checkScrollButtons(*page, canvas, scratch, scrollButtons);
             collectDisabledLooks(*page, name, disabledLooks);
+            checkToggledTexts(*page, name);
+            checkCheckBoxes(*page, name, *ui, canvas[0], scratch, checkBoxes);
             if (page->name() == "pageMap") checkRoutePopUps(*page);
             if (const Ui::fdWindowBase* title =
                     page->name() == "menuFind" ? page->findChild("title") : nullptr) {
@@ -386,6 +473,8 @@ TEST(PageLayout, EveryPageAtTheDesignSizeAndLarger) {
                 // The map's scale ruler writes its label at the page's tick.
                 if (std::string(name) == "pageMap") page->tick(SDL_GetTicks());
                 save(name);
+                if (std::string(name) == "pageMap") saveLit(*page, save);
+                if (std::string(name) == "select_friends") saveFriendRows(*page, save);
                 // The search keyboard's Russian letters in upper case too.
                 auto* find = dynamic_cast<Screens::fdPageFindX*>(page);
                 if (Ui::Keyboard* keyboard = find ? find->keyboard() : nullptr) {
@@ -405,6 +494,8 @@ TEST(PageLayout, EveryPageAtTheDesignSizeAndLarger) {
             window->relayout();
             collectCutPictures(*window, "template " + name, cut);
             collectDisabledLooks(*window, "template " + name, disabledLooks);
+            checkToggledTexts(*window, "template " + name);
+            checkCheckBoxes(*window, "template " + name, *ui, canvas[0], scratch, checkBoxes);
             host->removeChild(window.get());
         }
         if (shots) {
@@ -421,6 +512,7 @@ TEST(PageLayout, EveryPageAtTheDesignSizeAndLarger) {
     }
     EXPECT_EQ(cut, std::set<std::string>{});
     EXPECT_GT(scrollButtons, 20u);
+    EXPECT_GT(checkBoxes, 20u);
     // One look for a disabled control (docs/ui-framework.md).
     const Ui::ColourPair disabled = *Ui::parseTextColor("#90A4AE/#78909C");
     for (const auto& [colours, where] : disabledLooks.colours)
