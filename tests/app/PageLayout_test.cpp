@@ -1,10 +1,11 @@
 // Every page of the demo design, built by the engine as the program builds
 // it, at the design's 800 x 480 and in a 1280 x 720 window: no widget lies
 // outside its parent, no two widgets that the design keeps apart overlap on
-// the screen, and the way back, "hide" and OK are in one place on every page
-// that has them; no picture is cut, a paging button that cannot page looks
-// so, every disabled control looks alike, and check boxes show what lies
-// under them. With MIREL_PAGE_SHOTS set, each page is saved there as
+// the screen, the way back, "hide" and OK are in one place on every page
+// that has them, and the content spreads with the larger window; no
+// picture is cut, a paging button that cannot page looks so, every disabled
+// control looks alike, and check boxes show what lies under them. With
+// MIREL_PAGE_SHOTS set, each page is saved there as
 // <page>_<width>x<height>.bmp, with the map lit and the friends' rows
 // filled beside them.
 
@@ -31,6 +32,7 @@
 
 #include <SDL/SDL.h>
 
+#include <cmath>
 #include <cstdlib>
 #include <filesystem>
 #include <map>
@@ -384,6 +386,41 @@ void checkCheckBoxes(Ui::fdWindowBase& window, const std::string& where, Ui::fdI
     check->setVisible(visible);
 }
 
+// The two paging buttons of a list have one size.
+void checkPagingPairs(const Ui::fdWindowBase& window, const std::string& where) {
+    const Ui::fdWindowBase* up = nullptr;
+    const Ui::fdWindowBase* down = nullptr;
+    for (const Ui::fdWindowBase* child : window.children()) {
+        if (child->name() == "up") up = child;
+        if (child->name() == "down") down = child;
+        checkPagingPairs(*child, where + "/" + child->name());
+    }
+    if (up && down) {
+        EXPECT_TRUE(up->rect().w == down->rect().w && up->rect().h == down->rect().h)
+            << where << ": " << describe(*up) << " and " << describe(*down);
+    }
+}
+
+// In a larger window a page's content spreads with it: every widget below
+// the bar keeps its place across the page (its centre within a fifth of the
+// width of where the design's proportions put it), and the buttons along
+// the design's bottom edge stay along the window's (Map view, GPS setup,
+// Routing and Other settings kept their rows in the top-left quarter, Search
+// area and History their buttons on the left half).
+void checkSpread(const Ui::fdPage& page, int width, int height) {
+    for (const Ui::fdWindowBase* child : page.children()) {
+        const Ui::WindowRect& d = child->designRect();
+        const Ui::WindowRect& r = child->rect();
+        if (empty(d) || d.y < 64 || TemplateWindows.count(child->name())) continue;
+        const double expected = (d.x + d.w / 2.0) * width / 800.0;
+        EXPECT_LE(std::abs(r.x + r.w / 2.0 - expected), width / 5.0)
+            << path(*child) << " " << describe(*child) << " stays where the design put it, at " << expected;
+        if (d.y + d.h >= 480 - 16 && dynamic_cast<const Ui::fdButtonX*>(child)) {
+            EXPECT_GE(r.y + r.h, height - 24) << path(*child) << " " << describe(*child) << " leaves the bottom edge";
+        }
+    }
+}
+
 // The map with its indicators lit (GPS with a fix, guidance, recording),
 // as <shot>_lit.
 template <class Save> void saveLit(Ui::fdPage& map, const Save& save) {
@@ -462,6 +499,8 @@ TEST(PageLayout, EveryPageAtTheDesignSizeAndLarger) {
             collectDisabledLooks(*page, name, disabledLooks);
             checkToggledTexts(*page, name);
             checkCheckBoxes(*page, name, *ui, canvas[0], scratch, checkBoxes);
+            checkPagingPairs(*page, name);
+            if (width != 800) checkSpread(*page, width, height);
             if (page->name() == "pageMap") checkRoutePopUps(*page);
             if (const Ui::fdWindowBase* title =
                     page->name() == "menuFind" ? page->findChild("title") : nullptr) {
@@ -496,6 +535,7 @@ TEST(PageLayout, EveryPageAtTheDesignSizeAndLarger) {
             collectDisabledLooks(*window, "template " + name, disabledLooks);
             checkToggledTexts(*window, "template " + name);
             checkCheckBoxes(*window, "template " + name, *ui, canvas[0], scratch, checkBoxes);
+            checkPagingPairs(*window, "template " + name);
             host->removeChild(window.get());
         }
         if (shots) {
