@@ -62,8 +62,11 @@ bool createSearchPage(fdEngine& engine, const std::string& designName) {
     } else if (designName == "pageResults") {
         new Screens::fdPageFindResults(ui, messages, engine.bindings());
     } else if (designName == "pageFilterHistory") {
+        // Made before the map renderer, whose styles name the unnamed POIs.
         new Screens::SearchHistoryPage(ui, textSearch(engine), messages, engine.bindings(),
-                                       engine.mapRenderer() ? &engine.mapRenderer()->styles() : nullptr);
+                                       [&engine]() -> Render::RenderStyles* {
+                                           return engine.mapRenderer() ? &engine.mapRenderer()->styles() : nullptr;
+                                       });
     } else if (designName == "menuFilter") {
         new Screens::fdPageFindFilterX(ui, textSearch(engine), engine.atlas(), messages);
     } else if (designName == "pageStreetList") {

@@ -83,7 +83,8 @@ void SearchHistoryPage::SearchHistoryList::fillText(Ui::fdStatic& text, std::int
     // through, and two rows of one name are two of them.
     const TextSearch::ResultItem& item = m_items.at(static_cast<std::size_t>(index));
     const int kind = m_kinds.at(static_cast<std::size_t>(index));
-    const std::u16string name = m_engine ? shownName(kind, item, m_engine->maps(), m_styles) : item.text;
+    Render::RenderStyles* styles = m_styles ? m_styles() : nullptr;
+    const std::u16string name = m_engine ? shownName(kind, item, m_engine->maps(), styles) : item.text;
     const std::u16string place = m_engine ? placeOf(kind, item, m_engine->maps()) : std::u16string();
     text.setText(place.empty() ? name : name + u", " + place);
 }
@@ -103,9 +104,9 @@ bool SearchHistoryPage::SearchHistoryList::remove() {
 
 SearchHistoryPage::SearchHistoryPage(Ui::fdInterface* ui, TextSearch::Engine* engine,
                                      const Core::MessageTable* messages, const Ui::ButtonBindings* bindings,
-                                     Render::RenderStyles* styles)
+                                     StylesSource styles)
     : fdPage(ui, "pageFilterHistory", nullptr), m_engine(engine), m_messages(messages), m_bindings(bindings),
-      m_styles(styles) {}
+      m_styles(std::move(styles)) {}
 
 void SearchHistoryPage::afterBuild() {
     Ui::ListPage::addUpDownButtons(*this);

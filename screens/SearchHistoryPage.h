@@ -9,6 +9,7 @@
 #include "ui/ListModels.h"
 #include "ui/fdPage.h"
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -28,6 +29,11 @@ namespace Screens {
 
 class SearchHistoryPage final : public Ui::fdPage {
   public:
+    // The POI types' names, for the points of interest without a name of
+    // their own; asked for at every fill, since the page is made before the
+    // map renderer that holds them. Null (or giving null) names none.
+    using StylesSource = std::function<Render::RenderStyles*()>;
+
     class HistoryListBase : public Ui::SimpleList {
       public:
         HistoryListBase(Ui::fdList& list, TextSearch::Engine* engine) : SimpleList(list), m_engine(engine) {}
@@ -75,10 +81,8 @@ class SearchHistoryPage final : public Ui::fdPage {
 
     class SearchHistoryList final : public HistoryListBase {
       public:
-        // styles (may be null) name the unnamed points of interest.
-        SearchHistoryList(Ui::fdList& list, TextSearch::Engine* engine, Ui::fdInterface* ui,
-                          Render::RenderStyles* styles)
-            : HistoryListBase(list, engine), m_ui(ui), m_styles(styles) {}
+        SearchHistoryList(Ui::fdList& list, TextSearch::Engine* engine, Ui::fdInterface* ui, StylesSource styles)
+            : HistoryListBase(list, engine), m_ui(ui), m_styles(std::move(styles)) {}
         std::int32_t count() const override { return static_cast<std::int32_t>(m_items.size()); }
         void fillText(Ui::fdStatic& text, std::int32_t index) override;
         void activate() override;
@@ -93,13 +97,11 @@ class SearchHistoryPage final : public Ui::fdPage {
         std::vector<TextSearch::ResultItem> m_items;
         std::vector<int> m_kinds;
         Ui::fdInterface* m_ui;
-        Render::RenderStyles* m_styles;
+        StylesSource m_styles;
     };
 
-    // styles (may be null): the POI types' names, for the points of
-    // interest without a name of their own.
     SearchHistoryPage(Ui::fdInterface* ui, TextSearch::Engine* engine, const Core::MessageTable* messages,
-                      const Ui::ButtonBindings* bindings, Render::RenderStyles* styles = nullptr);
+                      const Ui::ButtonBindings* bindings, StylesSource styles = nullptr);
 
     void afterBuild() override;
     void onShow() override;
@@ -114,7 +116,7 @@ class SearchHistoryPage final : public Ui::fdPage {
     TextSearch::Engine* m_engine;
     const Core::MessageTable* m_messages;
     const Ui::ButtonBindings* m_bindings;
-    Render::RenderStyles* m_styles;
+    StylesSource m_styles;
     Ui::fdList* m_list = nullptr;
     std::unique_ptr<HistoryListBase> m_model;
 };

@@ -459,8 +459,6 @@ std::vector<std::string> writeSkinImages(const std::filesystem::path& dataFolder
         // Search pages.
         {"skin/ic_up.bmp", icon(48, path({{10, 30}, {24, 16}, {38, 30}}, 3, false))},
         {"skin/ic_down.bmp", icon(48, path({{10, 18}, {24, 32}, {38, 18}}, 3, false))},
-        // Paging buttons at the end of the list: barely there.
-        {"skin/btn_faint.bmp", panel(24, 8, 0xFF2B373E)},
 
         // Track, waypoint, chooser and favourite pages.
         {"icons/waypoint.bmp", flag(0xFFD81B60)},
@@ -478,18 +476,20 @@ std::vector<std::string> writeSkinImages(const std::filesystem::path& dataFolder
          }()},
 
         // Settings pages.
-        // Opaque, in the page's colour around: a picture scaled for a big
-        // screen loses its transparency.
+        // Transparent around the box, which stands on pages, panels and
+        // highlighted rows alike; the design draws check boxes at the
+        // pictures' size, since a stretched picture keeps no transparency.
         {"skin/check_off.bmp",
          [] {
-             Picture p = solid(48, 48, Background);
-             p.fill(box(4, 4, 44, 44, 8), Raised);
-             p.fill(box(8, 8, 40, 40, 5), Background);
+             // An outline: what lies under the box shows inside it too.
+             Picture p(48, 48);
+             const Shape outer = box(4, 4, 44, 44, 8), inner = box(8, 8, 40, 40, 5);
+             p.fill([&](double x, double y) { return outer(x, y) && !inner(x, y); }, Raised);
              return p;
          }()},
         {"skin/check_on.bmp",
          [] {
-             Picture p = solid(48, 48, Background);
+             Picture p(48, 48);
              p.fill(box(4, 4, 44, 44, 8), Accent);
              p.fill(path({{13, 25}, {21, 33}, {35, 16}}, 3, false), White);
              return p;

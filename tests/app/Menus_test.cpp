@@ -13,17 +13,23 @@
 #include "guidance/KVMapEventsHandler.h"
 #include "map/AtlasFolderList.h"
 #include "map/KVAtlas.h"
+#include "map/Projection.h"
 #include "platform/Process.h"
+#include "render/fdMapRenderer.h"
 #include "screens/AtlasesPage.h"
 #include "screens/InfoPage.h"
 #include "screens/KeyboardPropPage.h"
+#include "screens/SelectPoiTypesPage.h"
+#include "screens/fdPageFindResults.h"
 #include "screens/fdSettingsMenuPage.h"
+#include "search/Engine.h"
 #include "tests/support/CaptureLogger.h"
 #include "tests/app/ProgramFolder.h"
 #include "tests/support/TempDir.h"
 #include "ui/Keyboard.h"
 #include "ui/fdButtonX.h"
 #include "ui/fdInterface.h"
+#include "ui/fdList.h"
 #include "ui/fdPage.h"
 
 #include <gtest/gtest.h>
@@ -373,6 +379,64 @@ TEST_F(Menus, KeyboardSettingsReopenTheOpenKeyboards) {
     page("services_prop")->childClicked("password_box");
     ASSERT_NE(keyboardOf("services_prop"), nullptr);
     EXPECT_EQ(keyboardOf("services_prop")->languageCount(), 1u);
+}
+
+} // namespace
+
+namespace {
+
+// A place without a name goes by its type's name on the results, the map's
+// top box and the history page, with the design, atlas and map styles as
+// the program loads them: the history page is made before the map renderer
+// that holds the styles. The untyped search for parkings lists the nearest
+// around the car.
+TEST_F(Menus, AnUnnamedPlaceGoesByItsTypeOnEveryPage) {
+    std::uint16_t parking = 0;
+    for (const auto& [type, style] : engine.mapRenderer()->styles().daySet().poiStyles)
+        if (style.name == u"Parking") parking = type;
+    ASSERT_NE(parking, 0);
+    auto* search = dynamic_cast<TextSearch::Engine*>(engine.atlas()->services().searchEngine.get());
+    ASSERT_NE(search, nullptr);
+    search->setCarPosition([] { return std::optional(Map::Projection::fromGeo(43.7384f, 7.4246f)); });
+    const auto textOf = [](Ui::fdWindowBase* window, const char* name) {
+        return Core::wideToUtf8(dynamic_cast<Ui::fdStatic*>(window->findChild(name))->text());
+    };
+    const auto tapRow = [](Ui::fdPage* on, std::int32_t index, Ui::List& model) {
+        model.ensureVisible(index);
+        auto* list = dynamic_cast<Ui::fdList*>(on->findChild("list"));
+        list->releaseClick = true;
+        list->childClicked(std::to_string(index - model.firstVisibleIndex()));
+    };
+    startAt("menuFind");
+    page("menuFind")->childClicked("poi");
+    ASSERT_EQ(active(), "select_poi_types");
+    struct Only : Ui::PoiTypesGroupsMultiSelectList::CheckPredicate {
+        std::uint16_t type;
+        bool isChecked(std::uint16_t, std::uint16_t t) const override { return t == type; }
+    } only;
+    only.type = parking;
+    dynamic_cast<Screens::SelectPoiTypesPage*>(page("select_poi_types"))->model()->updateGroupChecks(only);
+    page("select_poi_types")->childClicked("button_ok");
+    ASSERT_EQ(active(), "pageFind");
+    page("pageFind")->childClicked("ok");
+    ASSERT_EQ(active(), "pageResults");
+    auto* results = dynamic_cast<Screens::fdPageFindResults*>(page("pageResults"));
+    const auto& rows = results->results()->rows();
+    const auto unnamed = std::ranges::find_if(rows, [](const auto& row) { return row.item.text.empty(); });
+    ASSERT_NE(unnamed, rows.end()) << "Monaco has parkings without a name";
+    EXPECT_EQ(unnamed->shown, u"Parking");
+    tapRow(results, std::int32_t(unnamed - rows.begin()), *results->results());
+    ASSERT_EQ(active(), "pageMap");
+    EXPECT_EQ(textOf(page("pageMap"), "upper_box_turn"), "Parking");
+
+    startAt("menuFind");
+    page("menuFind")->childClicked("history");
+    ASSERT_EQ(active(), "pageFilterHistory");
+    auto* list = dynamic_cast<Ui::fdList*>(page("pageFilterHistory")->findChild("list"));
+    EXPECT_EQ(textOf(list->rowWidget(0), "text").rfind("Parking, ", 0), 0u) << textOf(list->rowWidget(0), "text");
+    page("pageFilterHistory")->childClicked("button_ok");
+    ASSERT_EQ(active(), "pageMap");
+    EXPECT_EQ(textOf(page("pageMap"), "upper_box_turn"), "Parking");
 }
 
 } // namespace

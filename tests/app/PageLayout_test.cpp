@@ -1,10 +1,13 @@
 // Every page of the demo design, built by the engine as the program builds
 // it, at the design's 800 x 480 and in a 1280 x 720 window: no widget lies
 // outside its parent, no two widgets that the design keeps apart overlap on
-// the screen, and the way back, "hide" and OK are in one place on every page
-// that has them; no picture is cut and a paging button that cannot page
-// looks so. With MIREL_PAGE_SHOTS set, each page is saved there as
-// <page>_<width>x<height>.bmp.
+// the screen, the way back, "hide" and OK are in one place on every page
+// that has them, and the content spreads with the larger window; no
+// picture is cut, a paging button that cannot page looks so, every disabled
+// control looks alike, and check boxes show what lies under them. With
+// MIREL_PAGE_SHOTS set, each page is saved there as
+// <page>_<width>x<height>.bmp, with the map lit and the friends' rows
+// filled beside them.
 
 #include "app/PageFactory.h"
 #include "app/fdEngine.h"
@@ -16,17 +19,20 @@
 #include "tests/support/TempDir.h"
 #include "tests/ui/UiTestSupport.h"
 #include "ui/DesignDescription.h"
+#include "ui/DesignValues.h"
 #include "ui/Keyboard.h"
 #include "ui/MessageBoxText.h"
 #include "ui/Messages.h"
 #include "ui/fdButtonX.h"
 #include "ui/fdInterface.h"
+#include "ui/fdList.h"
 #include "ui/fdPage.h"
 
 #include <gtest/gtest.h>
 
 #include <SDL/SDL.h>
 
+#include <cmath>
 #include <cstdlib>
 #include <filesystem>
 #include <map>
@@ -278,7 +284,8 @@ void collectCutPictures(Ui::fdWindowBase& window, const std::string& where, std:
 }
 
 // Every "up" and "down" draws mostly other pixels disabled than enabled
-// ("btn_disabled" drew as "btn", its translucent picture stretched opaque).
+// ("btn_disabled" drew as "btn", its translucent picture stretched opaque),
+// and no white icon disabled.
 void checkScrollButtons(Ui::fdWindowBase& window, SDL_Surface* (&canvas)[2], TempSurface& scratch,
                         std::size_t& count) {
     for (Ui::fdWindowBase* child : window.children()) {
@@ -297,13 +304,155 @@ void checkScrollButtons(Ui::fdWindowBase& window, SDL_Surface* (&canvas)[2], Tem
         button->setEnabled(enabled);
         button->setVisible(visible);
         const Ui::WindowRect& r = button->rect();
-        std::size_t differing = 0;
+        std::size_t differing = 0, white = 0;
         for (int y = r.y; y < r.y + r.h; ++y)
-            for (int x = r.x; x < r.x + r.w; ++x)
+            for (int x = r.x; x < r.x + r.w; ++x) {
                 differing += UiTest::rgbAt(canvas[0], x, y) != UiTest::rgbAt(canvas[1], x, y);
+                white += UiTest::rgbAt(canvas[1], x, y) == 0xFFFFFF;
+            }
         EXPECT_GT(differing * 2, std::size_t(r.w) * r.h)
             << path(*button) << ": " << differing << " of " << r.w * r.h;
+        // Its icon too, in the disabled text colour.
+        EXPECT_EQ(white, 0u) << path(*button) << " draws a white icon disabled";
     }
+}
+
+// The disabled looks of the buttons met: by text colours, and by normal
+// picture the disabled pictures, each with where it was met first.
+struct DisabledLooks {
+    std::map<std::pair<std::uint32_t, std::uint32_t>, std::string> colours;
+    std::map<const Render::Image*, std::map<const Render::Image*, std::string>> pictures;
+};
+
+// One look for a disabled control: every disabled look of every button
+// gives the design's one disabled text colour, for captions and icons alike
+// ("up" and "down" drew their icons white on some pages), and one disabled
+// picture for each normal one (steppers drawn with "btn" went "key_disabled").
+void collectDisabledLooks(Ui::fdWindowBase& window, const std::string& where, DisabledLooks& found) {
+    if (auto* button = dynamic_cast<Ui::fdButtonX*>(&window); button && button->look(2).material.image) {
+        const Ui::ColourPair& c = button->look(2).colours;
+        found.colours.emplace(std::pair{c.day, c.night}, where);
+        found.pictures[button->look(0).material.image].emplace(button->look(2).material.image, where);
+    }
+    for (Ui::fdWindowBase* child : window.children())
+        collectDisabledLooks(*child, where + "/" + child->name(), found);
+}
+
+// A checked button swaps only its materials when it toggles, so the text
+// colour of its normal look is also that of its lit one: both looks must
+// give one colour (the map's GPS and NAV were grey on blue when lit).
+void checkToggledTexts(Ui::fdWindowBase& window, const std::string& where) {
+    if (auto* check = dynamic_cast<Ui::fdCheckedButton*>(&window)) {
+        EXPECT_TRUE(check->look(0).colours == check->look(1).colours && check->look(0).font == check->look(1).font)
+            << where << " shows another text colour or font when it is lit";
+    }
+    for (Ui::fdWindowBase* child : window.children())
+        checkToggledTexts(*child, where + "/" + child->name());
+}
+
+// A check box (a checked button named for it, with neither icon nor
+// caption) shows the check pictures, unchecked and checked (the friends'
+// rows showed the button's), and whatever lies under its corners: drawn on
+// a colour, its corners keep it (the pictures' opaque square showed on
+// panels and highlighted rows, and a stretched picture keeps no
+// transparency).
+void checkCheckBoxes(Ui::fdWindowBase& window, const std::string& where, Ui::fdInterface& ui, SDL_Surface* canvas,
+                     TempSurface& scratch, std::size_t& count) {
+    for (Ui::fdWindowBase* child : window.children())
+        checkCheckBoxes(*child, where + "/" + child->name(), ui, canvas, scratch, count);
+    auto* check = dynamic_cast<Ui::fdCheckedButton*>(&window);
+    if (!check || check->name().find("check") == std::string::npos ||
+        (check->textRenderer() && check->textRenderer()->kind() == 3) ||
+        check->text().find_first_not_of(u' ') != std::u16string::npos)
+        return;
+    ++count;
+    const bool checked = check->checked();
+    const Render::Image* pictures[2] = {ui.findMaterial("check_off")->image, ui.findMaterial("check_on")->image};
+    const bool visible = check->visible();
+    check->setVisible(true);
+    for (const bool on : {false, true}) {
+        check->setChecked(on);
+        EXPECT_EQ(check->material().image, pictures[on]) << where << (on ? " checked" : " unchecked");
+        const Ui::WindowRect& r = check->rect();
+        const Uint32 under = SDL_MapRGB(canvas->format, 0x02, 0x77, 0xBD); // a highlighted row's
+        SDL_FillRect(canvas, nullptr, under);
+        check->draw(canvas, scratch, true);
+        for (const auto& [x, y] : {std::pair<int, int>{r.x, r.y}, std::pair<int, int>{r.x + r.w - 1, r.y + r.h - 1}})
+            EXPECT_EQ(UiTest::rgbAt(canvas, x, y), 0x0277BDu)
+                << where << " " << describe(*check) << (on ? " checked" : " unchecked") << " covers (" << x << ", "
+                << y << ")";
+    }
+    check->setChecked(checked);
+    check->setVisible(visible);
+}
+
+// The two paging buttons of a list have one size.
+void checkPagingPairs(const Ui::fdWindowBase& window, const std::string& where) {
+    const Ui::fdWindowBase* up = nullptr;
+    const Ui::fdWindowBase* down = nullptr;
+    for (const Ui::fdWindowBase* child : window.children()) {
+        if (child->name() == "up") up = child;
+        if (child->name() == "down") down = child;
+        checkPagingPairs(*child, where + "/" + child->name());
+    }
+    if (up && down) {
+        EXPECT_TRUE(up->rect().w == down->rect().w && up->rect().h == down->rect().h)
+            << where << ": " << describe(*up) << " and " << describe(*down);
+    }
+}
+
+// In a larger window a page's content spreads with it: every widget below
+// the bar keeps its place across the page (its centre within a fifth of the
+// width of where the design's proportions put it), and the buttons along
+// the design's bottom edge stay along the window's (Map view, GPS setup,
+// Routing and Other settings kept their rows in the top-left quarter, Search
+// area and History their buttons on the left half).
+void checkSpread(const Ui::fdPage& page, int width, int height) {
+    for (const Ui::fdWindowBase* child : page.children()) {
+        const Ui::WindowRect& d = child->designRect();
+        const Ui::WindowRect& r = child->rect();
+        if (empty(d) || d.y < 64 || TemplateWindows.count(child->name())) continue;
+        const double expected = (d.x + d.w / 2.0) * width / 800.0;
+        EXPECT_LE(std::abs(r.x + r.w / 2.0 - expected), width / 5.0)
+            << path(*child) << " " << describe(*child) << " stays where the design put it, at " << expected;
+        if (d.y + d.h >= 480 - 16 && dynamic_cast<const Ui::fdButtonX*>(child)) {
+            EXPECT_GE(r.y + r.h, height - 24) << path(*child) << " " << describe(*child) << " leaves the bottom edge";
+        }
+    }
+}
+
+// The map with its indicators lit (GPS with a fix, guidance, recording),
+// as <shot>_lit.
+template <class Save> void saveLit(Ui::fdPage& map, const Save& save) {
+    const char* names[] = {"gps_indicator", "navi_indicator", "track_indicator"};
+    for (const char* name : names)
+        if (auto* indicator = dynamic_cast<Ui::fdCheckedButton*>(map.findChild(name))) indicator->setChecked(true);
+    save("pageMap_lit");
+    for (const char* name : names)
+        if (auto* indicator = dynamic_cast<Ui::fdCheckedButton*>(map.findChild(name))) indicator->setChecked(false);
+}
+
+// The friends to send to as their rows show them, the first chosen and
+// highlighted (the demo names no online service, so the list is empty).
+template <class Save> void saveFriendRows(Ui::fdPage& page, const Save& save) {
+    auto* list = dynamic_cast<Ui::fdList*>(page.findChild("list"));
+    ASSERT_TRUE(list && list->rowCount() >= 2);
+    const char16_t* friends[] = {u"Ann", u"Boris"};
+    for (std::size_t row = 0; row < 2; ++row) {
+        Ui::TemplateWindow& window = *list->rowWidget(row);
+        auto* check = dynamic_cast<Ui::fdCheckedButton*>(window.findChild("check_show"));
+        auto* text = dynamic_cast<Ui::fdStatic*>(window.findChild("text"));
+        ASSERT_TRUE(check && text);
+        check->setChecked(row == 0);
+        check->setVisible(true);
+        text->setText(friends[row]);
+        text->setVisible(true);
+    }
+    list->usedRows = 2;
+    list->select(0);
+    save("select_friends_rows");
+    list->select(-1);
+    list->usedRows = 0;
 }
 
 } // namespace
@@ -321,7 +470,8 @@ TEST(PageLayout, EveryPageAtTheDesignSizeAndLarger) {
         s = SDL_CreateRGBSurface(SDL_SWSURFACE, 1280, 720, 32, format.Rmask, format.Gmask, format.Bmask, 0);
     TempSurface scratch(32, format.Rmask, format.Gmask, format.Bmask, format.Amask);
     std::set<std::string> cut;
-    std::size_t scrollButtons = 0;
+    std::size_t scrollButtons = 0, checkBoxes = 0;
+    DisabledLooks disabledLooks;
     for (const auto& [width, height] : {std::pair{800, 480}, std::pair{1280, 720}}) {
         SCOPED_TRACE(testing::Message() << width << " x " << height);
         engine.onResize(width, height);
@@ -346,6 +496,11 @@ TEST(PageLayout, EveryPageAtTheDesignSizeAndLarger) {
             checkBarButtons(*page, width, looks);
             collectCutPictures(*page, name, cut);
             checkScrollButtons(*page, canvas, scratch, scrollButtons);
+            collectDisabledLooks(*page, name, disabledLooks);
+            checkToggledTexts(*page, name);
+            checkCheckBoxes(*page, name, *ui, canvas[0], scratch, checkBoxes);
+            checkPagingPairs(*page, name);
+            if (width != 800) checkSpread(*page, width, height);
             if (page->name() == "pageMap") checkRoutePopUps(*page);
             if (const Ui::fdWindowBase* title =
                     page->name() == "menuFind" ? page->findChild("title") : nullptr) {
@@ -357,6 +512,8 @@ TEST(PageLayout, EveryPageAtTheDesignSizeAndLarger) {
                 // The map's scale ruler writes its label at the page's tick.
                 if (std::string(name) == "pageMap") page->tick(SDL_GetTicks());
                 save(name);
+                if (std::string(name) == "pageMap") saveLit(*page, save);
+                if (std::string(name) == "select_friends") saveFriendRows(*page, save);
                 // The search keyboard's Russian letters in upper case too.
                 auto* find = dynamic_cast<Screens::fdPageFindX*>(page);
                 if (Ui::Keyboard* keyboard = find ? find->keyboard() : nullptr) {
@@ -375,6 +532,10 @@ TEST(PageLayout, EveryPageAtTheDesignSizeAndLarger) {
             auto window = std::make_unique<Ui::TemplateWindow>(*description, host, name, ui, nullptr);
             window->relayout();
             collectCutPictures(*window, "template " + name, cut);
+            collectDisabledLooks(*window, "template " + name, disabledLooks);
+            checkToggledTexts(*window, "template " + name);
+            checkCheckBoxes(*window, "template " + name, *ui, canvas[0], scratch, checkBoxes);
+            checkPagingPairs(*window, "template " + name);
             host->removeChild(window.get());
         }
         if (shots) {
@@ -391,6 +552,14 @@ TEST(PageLayout, EveryPageAtTheDesignSizeAndLarger) {
     }
     EXPECT_EQ(cut, std::set<std::string>{});
     EXPECT_GT(scrollButtons, 20u);
+    EXPECT_GT(checkBoxes, 20u);
+    // One look for a disabled control (docs/ui-framework.md).
+    const Ui::ColourPair disabled = *Ui::parseTextColor("#90A4AE/#78909C");
+    for (const auto& [colours, where] : disabledLooks.colours)
+        EXPECT_EQ(colours, std::pair(disabled.day, disabled.night)) << where << " has another disabled colour";
+    for (const auto& [normal, looks] : disabledLooks.pictures)
+        EXPECT_EQ(looks.size(), 1u) << looks.begin()->second << " and " << looks.rbegin()->second
+                                    << " look otherwise disabled";
     for (SDL_Surface* s : canvas)
         SDL_FreeSurface(s);
     engine.shutdown();

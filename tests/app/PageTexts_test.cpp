@@ -1,6 +1,7 @@
 // The demo design is English: every text a page shows, at 800 x 480 and in
 // a 1280 x 720 window, is free of Cyrillic, save the keys of the Russian
-// keyboard layout, which is there for typing Russian names. The pages are
+// keyboard layout, which is there for typing Russian names; and every line
+// fits its label. The pages are
 // shown with a stored waypoint (so the lists name the default category)
 // and the recording settings filled. With MIREL_PAGE_SHOTS set, the pages
 // that show such data are saved there as <page>_english_<width>x<height>.bmp,
@@ -19,7 +20,9 @@
 #include "screens/fdPageWPListX.h"
 #include "tests/support/TempDir.h"
 #include "ui/Keyboard.h"
+#include "ui/TextRenderers.h"
 #include "ui/fdInterface.h"
+#include "ui/fdLabel.h"
 #include "ui/fdPage.h"
 #include "ui/fdStatic.h"
 #include "userdata/fdWPManager.h"
@@ -32,6 +35,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <map>
 
 namespace fs = std::filesystem;
 
@@ -53,6 +57,25 @@ void collectCyrillic(const Ui::fdWindowBase& window, const std::string& path, st
         collectCyrillic(*child, path + "/" + child->name(), found);
 }
 
+// "page/widget/...: text" for every shown line of one-line text wider than
+// its label: drawn centred, it lost both its ends ("\\NMEA with GLONAS").
+// Sliding labels are left out (the driver drags what they cannot show), as
+// are the keys of the keyboards.
+void collectCutTexts(const Ui::fdWindowBase& window, const std::string& path, std::vector<std::string>& found) {
+    if (!window.visible() || dynamic_cast<const Ui::Keyboard*>(&window)) return;
+    const auto* label = dynamic_cast<const Ui::fdLabel*>(&window);
+    if (label && !dynamic_cast<const Ui::fdSmartLabel*>(label) && label->linesMode() == 1 && !label->text().empty() &&
+        Ui::measureText(*label, label->text()).width > label->rect().w)
+        found.push_back(path + ": " + Core::wideToUtf8(label->text()));
+    for (const Ui::fdWindowBase* child : window.children())
+        collectCutTexts(*child, path + "/" + child->name(), found);
+}
+
+// Commands that show other texts on their page, each tapped twice after the
+// page was looked at as it opens (the GPS setup page's protocol goes on from
+// where it was left: with one tap a second showing gave "NMEA" again).
+const std::multimap<std::string, std::string> OtherTexts = {{"pageSetupGPS", "nextProtocol"}};
+
 } // namespace
 
 TEST(PageTexts, NoLabelOfTheEnglishSkinHoldsCyrillic) {
@@ -71,7 +94,7 @@ TEST(PageTexts, NoLabelOfTheEnglishSkinHoldsCyrillic) {
     for (const auto& [width, height] : {std::pair{800, 480}, std::pair{1280, 720}}) {
         SCOPED_TRACE(testing::Message() << width << " x " << height);
         engine.onResize(width, height);
-        std::vector<std::string> found;
+        std::vector<std::string> found, cut;
         std::size_t pages = 0;
         for (std::size_t i = 0; i < engine::PageFactory::kRowCount; ++i) {
             const char* name = engine::PageFactory::kRows[i].designName;
@@ -88,6 +111,12 @@ TEST(PageTexts, NoLabelOfTheEnglishSkinHoldsCyrillic) {
             ui->applyPendingChanges();
             engine.drawNow();
             collectCyrillic(*page, name, found);
+            collectCutTexts(*page, name, cut);
+            for (auto [at, end] = OtherTexts.equal_range(name); at != end; ++at)
+                for (int tap = 0; tap < 2; ++tap) {
+                    page->childClicked(at->second);
+                    collectCutTexts(*page, name + (" after " + at->second), cut);
+                }
             const std::string shown = name;
             if (shots && (shown == "pageWaypointsList" || shown == "select_waypoint" ||
                           shown == "pageTrackingSettings"))
@@ -97,6 +126,7 @@ TEST(PageTexts, NoLabelOfTheEnglishSkinHoldsCyrillic) {
         }
         EXPECT_GT(pages, 40u);
         EXPECT_EQ(found, std::vector<std::string>{});
+        EXPECT_EQ(cut, std::vector<std::string>{});
     }
     engine.shutdown();
 }

@@ -67,7 +67,7 @@ tap 195 428
 wait_for_log "GPS search done. GPS found" 60
 shot found
 # Switch it on and keep the settings.
-tap 436 348
+tap 356 348
 wait_for_log "GPS port set\|Enabling GPS" 20
 shot on
 tap 732 31

@@ -101,7 +101,7 @@ expect_page pageSetupGPS
 tap 195 428            # search the ports
 wait_for_log "GPS search done. GPS found" 60
 shot 1-gps-found
-tap 436 348            # on
+tap 356 348            # on
 wait_for_log "GPS port set\|Enabling GPS" 20
 tap 732 31             # ok
 expect_page pageGPS

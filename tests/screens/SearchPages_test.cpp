@@ -116,7 +116,7 @@ struct Rig {
         menu = add(new fdSearchMenuPage(&ui, "menuFind", s));
         find = add(new fdPageFindX(&ui, s));
         results = add(new fdPageFindResults(&ui, &messages, &bindings));
-        history = add(new SearchHistoryPage(&ui, search, &messages, &bindings, &styles()));
+        history = add(new SearchHistoryPage(&ui, search, &messages, &bindings, [this] { return &styles(); }));
         filter = add(new fdPageFindFilterX(&ui, search, atlas.get(), &messages));
         streets = add(new fdPageStreetListX(&ui, &messages, &bindings));
         coords = add(new fdPageCoordsX(&ui, &messages));
