@@ -137,17 +137,18 @@ void fdEngine::keepSettings(std::uint32_t nowMs) {
         // Every settings page applies on "ok" and goes back: the values
         // held outside the store (the POI lists, the receiver's port) are
         // collected with the rest. A page left by "back" changed nothing,
-        // and nothing is written then.
+        // and nothing is written then (a setting a page only read, created
+        // with its default, waits for the exit).
         m_settingsPage = page;
         m_settingsSavedMs = nowMs;
         m_settingsSaveFailed = false;
         saveSettings();
-        m_settingsSaveFailed = m_config->changed();
+        m_settingsSaveFailed = settingsEdited();
         return;
     }
     // A failed save (a full disk) is logged once and tried again when the
     // next page is left, not between every two events.
-    if (!m_config->changed() || m_settingsSaveFailed || nowMs - m_settingsSavedMs < CalmSettingsMs)
+    if (!settingsEdited() || m_settingsSaveFailed || nowMs - m_settingsSavedMs < CalmSettingsMs)
         return;
     m_settingsSavedMs = nowMs;
     m_settingsSaveFailed = !m_config->save(dataPath(u"config.xml"));
