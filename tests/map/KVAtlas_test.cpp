@@ -313,8 +313,9 @@ TEST(KVAtlasTest, MapsGoneFromAFolderLeftWithoutMapsAreStillNamed) {
     EXPECT_EQ(xml.find("<gone"), std::string::npos) << xml;
     EXPECT_NE(xml.find("src=\"c.kvm\""), std::string::npos) << xml;
     mended.reset();
-    EXPECT_TRUE(setup.makeAtlas()->load(wide(folder)));
-    EXPECT_TRUE(setup.makeAtlas()->vanishedMaps().empty()) << "named once";
+    auto again = setup.makeAtlas();
+    EXPECT_TRUE(again->load(wide(folder)));
+    EXPECT_TRUE(again->vanishedMaps().empty()) << "named once";
 }
 
 // A read-only data folder or a full disk: atlas.xml cannot be rewritten,
