@@ -120,8 +120,8 @@ bool AtlasXml::read(const std::u16string& path, std::vector<Map>& maps, std::u16
     return parse(std::string(text.get(), size), path, maps, dir, gone);
 }
 
-bool AtlasXml::parse(std::string text, const std::u16string& path, std::vector<Map>& maps, std::u16string* dir,
-                     std::vector<std::u16string>* gone) {
+bool AtlasXml::parse(std::string text, const std::u16string& path, std::vector<Map>& maps,
+                     std::u16string* dir, std::vector<std::u16string>* gone) {
     rapidxml::xml_document<char> document;
     try {
         document.parse<0>(text.data());
@@ -163,7 +163,8 @@ bool AtlasXml::parse(std::string text, const std::u16string& path, std::vector<M
         maps.push_back(std::move(entry));
     }
     if (gone)
-        for (rapidxml::xml_node<char>* node = atlas->first_node("gone"); node; node = node->next_sibling("gone"))
+        for (rapidxml::xml_node<char>* node = atlas->first_node("gone"); node;
+             node = node->next_sibling("gone"))
             if (const auto* src = node->first_attribute("src")) gone->push_back(wide(src->value()));
     return true;
 }

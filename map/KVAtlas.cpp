@@ -104,7 +104,8 @@ bool KVAtlas::load(const std::u16string& folder) {
                 if (entry.src) goneBefore.push_back(*entry.src);
             for (const std::u16string& src : goneBefore) {
                 const std::u16string path = paths().programPath(joinPath(folder, src));
-                if (Platform::fileExists(path) || std::find(gone.begin(), gone.end(), src) != gone.end()) continue;
+                if (Platform::fileExists(path) || std::find(gone.begin(), gone.end(), src) != gone.end())
+                    continue;
                 Log::log(Log::Critical, u"Atlas error: map file '%s' is gone", src);
                 gone.push_back(src);
                 m_vanished.push_back(path);

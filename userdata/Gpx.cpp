@@ -215,8 +215,9 @@ void Reader::readWaypoint(const Node& wpt, std::vector<ReadPoint>& out) const {
     const auto* lon = wpt.first_attribute("lon");
     if (lat == nullptr || lon == nullptr) return;
     // In double precision: 89.999999 is a float of 90, the pole.
-    const auto degrees = StoredWayPoint::Degrees{decimal<double>(std::string_view(lat->value(), lat->value_size())),
-                                                 decimal<double>(std::string_view(lon->value(), lon->value_size()))};
+    const auto degrees =
+        StoredWayPoint::Degrees{decimal<double>(std::string_view(lat->value(), lat->value_size())),
+                                decimal<double>(std::string_view(lon->value(), lon->value_size()))};
     if (!isOnGlobe(degrees.latitude, degrees.longitude)) {
         Log::log(Log::Normal, "GPX waypoint at %s, %s skipped: not a place on the globe",
                  shownText(std::string_view(lat->value(), lat->value_size())),
@@ -296,9 +297,13 @@ template <class Number> std::string shortestFixed(Number degrees, int maxDecimal
 
 } // namespace
 
-std::string formatCoordinate(float degrees) { return shortestFixed(degrees, 9); }
+std::string formatCoordinate(float degrees) {
+    return shortestFixed(degrees, 9);
+}
 
-std::string formatCoordinate(double degrees) { return shortestFixed(degrees, 15); }
+std::string formatCoordinate(double degrees) {
+    return shortestFixed(degrees, 15);
+}
 
 std::string escapeText(std::u16string_view text) {
     std::u16string kept;
@@ -375,8 +380,8 @@ void writePoint(std::string& out, const StoredWayPoint& p, WaypointStyles* style
     Map::GeoPoint geo;
     std::string latitude, longitude;
     const std::optional<StoredWayPoint::Degrees>& file = p.fileDegrees;
-    if (file && Map::Projection::fromGeo(static_cast<float>(file->latitude), static_cast<float>(file->longitude)) ==
-                    p.position) {
+    if (file && Map::Projection::fromGeo(static_cast<float>(file->latitude),
+                                         static_cast<float>(file->longitude)) == p.position) {
         // Where its file put it: written as the file had it, also beyond
         // the map's edge.
         geo = Map::GeoPoint{static_cast<float>(file->latitude), static_cast<float>(file->longitude)};

@@ -90,7 +90,9 @@ void fdTrackManager::scanFolder() {
             // nothing to keep, and never listed.
             std::error_code error;
             const auto size = std::filesystem::file_size(Platform::toNativePath(pathOf(track->name)), error);
-            if (!error && (size == 0 || (track->file->headerRead() && size < TrackFile::HeaderSize + TrackFile::RecordSize)) &&
+            if (!error &&
+                (size == 0 ||
+                 (track->file->headerRead() && size < TrackFile::HeaderSize + TrackFile::RecordSize)) &&
                 Platform::deleteFile(pathOf(track->name)))
                 Log::log(Log::Normal, u"Track file '%s' holds no point: removed", pathOf(track->name));
             continue;

@@ -229,7 +229,8 @@ TEST(EngineNotices, AMapFileChangedWhileInUseIsFoundAndTheAtlasLoadedAgain) {
         std::string notices, expected = row.notice;
         for (std::size_t i = noticesBefore; i < page->pendingNotices().size(); ++i)
             notices += Core::wideToUtf8(page->pendingNotices()[i]);
-        for (const char* key : {"map_file_gone_err", "map_file_cut_err", "map_file_bad_err", "atlas_bad_atlas_err"})
+        for (const char* key :
+             {"map_file_gone_err", "map_file_cut_err", "map_file_bad_err", "atlas_bad_atlas_err"})
             if (const auto at = expected.find(key); at != std::string::npos)
                 expected.replace(at, std::strlen(key), Core::wideToUtf8(e.messages()->text(key)));
         EXPECT_EQ(notices, expected);

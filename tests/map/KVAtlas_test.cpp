@@ -269,7 +269,8 @@ TEST(KVAtlasTest, LargestMapWinsAndNoValidMaps) {
     TestSupport::CaptureLogger log;
     EXPECT_FALSE(atlas->load(wide(empty)));
     EXPECT_EQ(atlas->mapCount(), 0u);
-    EXPECT_NE(lineWith(log, "Atlas error: no valid maps found in " + empty.string() + " - no map is shown"), "");
+    EXPECT_NE(lineWith(log, "Atlas error: no valid maps found in " + empty.string() + " - no map is shown"),
+              "");
     for (const std::string& line : log.lines())
         EXPECT_EQ(line.find("fatal"), std::string::npos) << line;
     const std::string xml = TestSupport::readAll(setup.atlasXml());

@@ -1,12 +1,12 @@
 #include "userdata/Gpx.h"
 
 #include "UserDataTestSupport.h"
-#include "tests/support/CaptureLogger.h"
-#include "tests/support/Damage.h"
 #include "core/Format.h"
 #include "core/Text.h"
 #include "map/Projection.h"
 #include "map/UnitsPerMeter.h"
+#include "tests/support/CaptureLogger.h"
+#include "tests/support/Damage.h"
 #include "userdata/fdWPManager.h"
 
 #include <gtest/gtest.h>
@@ -185,11 +185,16 @@ TEST(Gpx, PointsTheMapCannotShowComeBackAsTheFileHadThem) {
         const char* lon;
         const char* written; // the lat of the saved file; null: refused
     } rows[] = {
-        {"43.7384", "7.4246", "43.7384"},         {"-86", "10", "-86"},
-        {"-89.99999", "-179.5", "-89.99999"},     {"89.99999", "0.000001", "89.99999"},
-        {"89.999999", "1", "89.999999"},          {"-89.999999", "1", "-89.999999"},
-        {"+60.1234567890123", "1", "60.1234567890123"}, {"90", "1", nullptr},
-        {"-90.0", "1", nullptr},                  {"90.0000001", "1", nullptr},
+        {"43.7384", "7.4246", "43.7384"},
+        {"-86", "10", "-86"},
+        {"-89.99999", "-179.5", "-89.99999"},
+        {"89.99999", "0.000001", "89.99999"},
+        {"89.999999", "1", "89.999999"},
+        {"-89.999999", "1", "-89.999999"},
+        {"+60.1234567890123", "1", "60.1234567890123"},
+        {"90", "1", nullptr},
+        {"-90.0", "1", nullptr},
+        {"90.0000001", "1", nullptr},
     };
     TestSupport::TempDir dir;
     TestSupport::CaptureLogger log;
