@@ -137,17 +137,18 @@ void fdEngine::keepSettings(std::uint32_t nowMs) {
         // Every settings page applies on "ok" and goes back: the values
         // held outside the store (the POI lists, the receiver's port) are
         // collected with the rest. A page left by "back" changed nothing,
-        // and nothing is written then.
+        // and nothing is written then (a setting a page only read, created
+        // with its default, waits for the exit).
         m_settingsPage = page;
         m_settingsSavedMs = nowMs;
         m_settingsSaveFailed = false;
         saveSettings();
-        m_settingsSaveFailed = m_config->changed();
+        m_settingsSaveFailed = settingsEdited();
         return;
     }
     // A failed save (a full disk) is logged once and tried again when the
     // next page is left, not between every two events.
-    if (!m_config->changed() || m_settingsSaveFailed || nowMs - m_settingsSavedMs < CalmSettingsMs)
+    if (!settingsEdited() || m_settingsSaveFailed || nowMs - m_settingsSavedMs < CalmSettingsMs)
         return;
     m_settingsSavedMs = nowMs;
     m_settingsSaveFailed = !m_config->save(dataPath(u"config.xml"));
@@ -186,9 +187,18 @@ void fdEngine::closeDamagedMaps(std::uint32_t nowMs) {
         else
             m_atlas->load(std::u16string(m_atlas->folder()));
     }
+    // A file put in a map's place is news only when the load refused it.
+    std::vector<std::u16string> unreadable;
+    if (m_atlas)
+        for (const std::u16string& path : replaced)
+            for (const Map::AtlasXml::LeftOut& refused : m_atlas->refusedMaps())
+                if (Platform::toNativePath(refused.path) == Platform::toNativePath(path)) {
+                    unreadable.push_back(path);
+                    break;
+                }
     // The map would go blank, or lose a part, without a word: the driver is
-    // told which file went away or was cut short, and when the atlas is left
-    // with no map to show.
+    // told which file went away, was cut short or was replaced by one that
+    // cannot be read, and when the atlas is left with no map to show.
     auto* map = m_messages && m_ui ? dynamic_cast<Screens::fdPageMap*>(m_ui->findPage("pageMap")) : nullptr;
     if (!map)
         return;
@@ -201,6 +211,8 @@ void fdEngine::closeDamagedMaps(std::uint32_t nowMs) {
             paths.push_back(Core::utf8ToWide(path));
         notices.push_back(noticeWithFiles("map_file_cut_err", paths));
     }
+    if (!unreadable.empty())
+        notices.push_back(noticeWithFiles("map_file_bad_err", unreadable));
     if (!notices.empty() && m_atlas && !m_atlas->loaded()) {
         notices.back().push_back(u'\n');
         notices.back().append(m_messages->text("atlas_bad_atlas_err"));

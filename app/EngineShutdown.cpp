@@ -30,7 +30,10 @@
 #include "userdata/fdWPManager.h"
 #include "render/MapCaptions.h"
 #include "render/fdMapRenderer.h"
+#include "ui/ButtonBindings.h"
 #include "ui/fdInterface.h"
+
+#include <algorithm>
 
 namespace engine {
 
@@ -92,6 +95,16 @@ void fdEngine::saveMonitoringSettings() {
     root->set("online_deleted_waypoints", seen);
 }
 
+bool fdEngine::settingsEdited() const {
+    // The day or night mode the automatic switch chose is the program's own
+    // state, not a setting the driver changed: it goes with the exit's
+    // save, and a running program does not rewrite config.xml at dusk.
+    const bool automatic = m_bindings && m_bindings->dayNight().automatic();
+    const std::set<std::string>& keys = m_config->editedKeys();
+    return std::any_of(keys.begin(), keys.end(),
+                       [automatic](const std::string& key) { return !automatic || key != "night_mode"; });
+}
+
 void fdEngine::saveSettings() {
     if (!m_initialized || !m_config)
         return;
@@ -104,7 +117,9 @@ void fdEngine::saveSettings() {
     }
     saveGpsSettings();
     saveMonitoringSettings();
-    if (m_config->changed())
+    // A value set, by a page or by the program itself; settings only read
+    // so far (created with their defaults) go with the exit's save.
+    if (settingsEdited())
         m_config->save(dataPath(u"config.xml"));
 }
 

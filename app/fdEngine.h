@@ -150,10 +150,15 @@ class fdEngine : public Network::ConnectionListener, public Ui::EngineServices {
     // kill or a power cut loses none of them.
     void keepSettings(std::uint32_t nowMs);
     static constexpr std::uint32_t CalmSettingsMs = 2000;
+    // A setting was changed since the last save, by a page or by the
+    // program itself (a setting only read, created with its default, is
+    // none): what a running program writes config.xml for.
+    bool settingsEdited() const;
     // A map file cut short while in use (a new map copied over it), gone
     // (deleted or moved away) or replaced by another file is logged, the
-    // driver is told of the first two, and the atlas is loaded again, which
-    // skips a file that is missing or invalid now. Faults and failed opens
+    // atlas is loaded again, which skips a file that is missing or invalid
+    // now, and the driver is told of the first two and of a replacement
+    // that load refused. Faults and failed opens
     // are taken at once; the atlas's files are looked at every
     // MapFilesCheckMs (a file deleted while mapped stays readable, and a
     // cut one faults only when a page past its end is read).

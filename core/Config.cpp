@@ -111,6 +111,7 @@ bool Config::save(const std::u16string& path) {
         return false;
     }
     m_impl->changed = false;
+    m_impl->edited.clear();
     return true;
 }
 
@@ -184,6 +185,7 @@ bool Config::loadXml(std::string text, const std::u16string& name) {
         m_impl->values.emplace(std::move(key), std::move(value));
     }
     m_impl->changed = false;
+    m_impl->edited.clear();
     return true;
 }
 
@@ -235,6 +237,7 @@ void Config::NodeImpl::store(const std::string& key, std::string text) {
         return;
     stored = std::move(text);
     m_impl->changed = true;
+    m_impl->edited.insert(m_prefix + key);
 }
 
 bool Config::NodeImpl::has(const std::string& key) const { return find(key) != nullptr; }

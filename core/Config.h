@@ -17,6 +17,7 @@
 #include <cstdint>
 #include <map>
 #include <memory>
+#include <set>
 #include <span>
 #include <string>
 #include <string_view>
@@ -32,6 +33,7 @@ public:
     struct Impl {
         std::map<std::string, std::string> values; // plain byte order of the keys
         bool changed = false;
+        std::set<std::string> edited; // keys a setter changed since the last load or save
         std::shared_ptr<NodeImpl> root;
     };
 
@@ -48,6 +50,13 @@ public:
     // Set by key creation and by setters that change a text; cleared by load
     // and by a successful save.
     bool changed() const { return m_impl->changed; }
+    // Set only by setters that change a text (a key a getter created with
+    // its default is no edit); cleared with changed. What a running program
+    // writes: reading a setting for the first time is no reason to rewrite
+    // the file (the exit writes it when changed).
+    bool edited() const { return !m_impl->edited.empty(); }
+    // The keys of those edits.
+    const std::set<std::string>& editedKeys() const { return m_impl->edited; }
 
     // Reads config.xml into the store. Values already in the store win over
     // those of the file, and the first of duplicate keys in the file wins.

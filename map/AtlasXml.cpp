@@ -82,6 +82,15 @@ std::string AtlasXml::build(const std::u16string& folder, const std::u16string& 
     return text;
 }
 
+std::string AtlasXml::withGone(std::string text, const std::vector<std::u16string>& gone) {
+    const std::size_t end = text.rfind("</atlas>");
+    if (end == std::string::npos) return text;
+    std::string lines;
+    for (const std::u16string& src : gone)
+        lines += Core::format("\t<gone src=\"%s\" />\r\n", Core::xmlEscapeWide(src));
+    return text.insert(end, lines);
+}
+
 bool AtlasXml::write(const std::u16string& path, const std::u16string& folder) {
     return writeText(path, build(folder));
 }
@@ -95,7 +104,8 @@ bool AtlasXml::writeText(const std::u16string& path, const std::string& text) {
     return false;
 }
 
-bool AtlasXml::read(const std::u16string& path, std::vector<Map>& maps, std::u16string* dir) {
+bool AtlasXml::read(const std::u16string& path, std::vector<Map>& maps, std::u16string* dir,
+                    std::vector<std::u16string>* gone) {
     FileSystem::WinFileForRead file(path);
     if (!file.isOpen()) {
         Log::log(Log::Critical, u"Can't open atlas file '%s' (err %d)", path, file.lastError());
@@ -107,10 +117,11 @@ bool AtlasXml::read(const std::u16string& path, std::vector<Map>& maps, std::u16
         Log::log(Log::Critical, u"Atlas fatal error : failed reading '%s'", path);
         return false;
     }
-    return parse(std::string(text.get(), size), path, maps, dir);
+    return parse(std::string(text.get(), size), path, maps, dir, gone);
 }
 
-bool AtlasXml::parse(std::string text, const std::u16string& path, std::vector<Map>& maps, std::u16string* dir) {
+bool AtlasXml::parse(std::string text, const std::u16string& path, std::vector<Map>& maps,
+                     std::u16string* dir, std::vector<std::u16string>* gone) {
     rapidxml::xml_document<char> document;
     try {
         document.parse<0>(text.data());
@@ -151,6 +162,10 @@ bool AtlasXml::parse(std::string text, const std::u16string& path, std::vector<M
         }
         maps.push_back(std::move(entry));
     }
+    if (gone)
+        for (rapidxml::xml_node<char>* node = atlas->first_node("gone"); node;
+             node = node->next_sibling("gone"))
+            if (const auto* src = node->first_attribute("src")) gone->push_back(wide(src->value()));
     return true;
 }
 

@@ -7,8 +7,13 @@
 //   <!-- comment -->
 //   <atlas name="default" dir="FOLDER">
 //   \t<map name="TITLE" src="FILE" type="TYPE" time="SECONDS" />
+//   \t<gone src="FILE" />
 //   </atlas>
 //
+// A `gone` line names a map file the previous list held that is gone now,
+// written only by a load that found no map left: the next start, which
+// fails on that atlas, can still name the file the driver lost (the map
+// lines list only what the folder holds).
 // `time` is the map file's last-write time in whole seconds since
 // 1970-01-01 00:00 UTC (Unix time, truncated to 32 bits); `type` is one of
 // the seven map type names of header byte 44.
@@ -47,6 +52,8 @@ struct AtlasXml {
     // entries left out are added to `leftOut` when it is given.
     static std::string build(const std::u16string& folder, const std::u16string& dir,
                              std::vector<LeftOut>* leftOut = nullptr);
+    // A text build gave with a `gone` line for each file name.
+    static std::string withGone(std::string text, const std::vector<std::u16string>& gone);
     // Writes build(folder) (or a text build gave) to path through a
     // temporary file renamed over it. False, after logging "Can't create
     // atlas file '%s' (err %d)", when that fails; the previous file is then
@@ -56,11 +63,13 @@ struct AtlasXml {
     // Reads the file's map entries. False after logging (Critical) when the
     // file cannot be opened or read, is not XML, has no `atlas` element or
     // no `dir` attribute.
-    // The `dir` text goes to `dir` when it is given.
-    static bool read(const std::u16string& path, std::vector<Map>& maps, std::u16string* dir = nullptr);
+    // The `dir` text goes to `dir` and the `src` of each `gone` line to
+    // `gone` when they are given.
+    static bool read(const std::u16string& path, std::vector<Map>& maps, std::u16string* dir = nullptr,
+                     std::vector<std::u16string>* gone = nullptr);
     // The same from a file's text; the path only names it in log lines.
     static bool parse(std::string text, const std::u16string& path, std::vector<Map>& maps,
-                      std::u16string* dir = nullptr);
+                      std::u16string* dir = nullptr, std::vector<std::u16string>* gone = nullptr);
 };
 
 } // namespace Map

@@ -92,15 +92,25 @@ bool KVAtlas::load(const std::u16string& folder) {
     m_refused.clear();
     m_vanished.clear();
     const std::u16string dir = paths().relativeToData(folder);
+    // The files the previous list held (maps, and those a load that found
+    // no map kept as gone) that are not there now, by name.
+    std::vector<std::u16string> gone;
     if (Platform::fileExists(atlasFile)) {
         std::vector<AtlasXml::Map> before;
         std::u16string beforeDir;
-        if (AtlasXml::read(atlasFile, before, &beforeDir) && beforeDir == dir)
+        std::vector<std::u16string> goneBefore;
+        if (AtlasXml::read(atlasFile, before, &beforeDir, &goneBefore) && beforeDir == dir) {
             for (const AtlasXml::Map& entry : before)
-                if (entry.src && !Platform::fileExists(paths().programPath(joinPath(folder, *entry.src)))) {
-                    Log::log(Log::Critical, u"Atlas error: map file '%s' is gone", *entry.src);
-                    m_vanished.push_back(paths().programPath(joinPath(folder, *entry.src)));
-                }
+                if (entry.src) goneBefore.push_back(*entry.src);
+            for (const std::u16string& src : goneBefore) {
+                const std::u16string path = paths().programPath(joinPath(folder, src));
+                if (Platform::fileExists(path) || std::find(gone.begin(), gone.end(), src) != gone.end())
+                    continue;
+                Log::log(Log::Critical, u"Atlas error: map file '%s' is gone", src);
+                gone.push_back(src);
+                m_vanished.push_back(path);
+            }
+        }
     }
     const std::string list = AtlasXml::build(folder, dir, &m_refused);
     // A file the list leaves out is a map the user put there and will miss:
@@ -142,7 +152,15 @@ bool KVAtlas::load(const std::u16string& folder) {
         }
     }
     if (m_maps.empty()) {
-        Log::log(Log::Critical, u"Atlas fatal error: no valid maps found");
+        // The start that fails next names what went, though the folder no
+        // longer holds it.
+        if (written && !gone.empty()) AtlasXml::writeText(atlasFile, AtlasXml::withGone(list, gone));
+        // Only the start's load ends the program; a later one (a map file
+        // changed while in use, another atlas chosen) leaves it running.
+        if (m_inUseBefore)
+            Log::log(Log::Critical, u"Atlas error: no valid maps found in %s - no map is shown", m_folder);
+        else
+            Log::log(Log::Critical, u"Atlas fatal error: no valid maps found");
         return false;
     }
 
@@ -153,6 +171,7 @@ bool KVAtlas::load(const std::u16string& folder) {
     // From here on the atlas is in use: unloading it saves its camera and
     // path (a failed load above must not overwrite the saved ones).
     m_loaded = true;
+    m_inUseBefore = true;
 
     if (!loadCamera()) {
         resetCameraToLargestMap();

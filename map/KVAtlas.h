@@ -47,7 +47,11 @@ class KVAtlas : public Atlas {
     ~KVAtlas() override;
 
     // Unloads the current atlas and loads the folder's; false (logged) when
-    // no usable atlas results. Holds the atlas mutex throughout.
+    // no usable atlas results. Holds the atlas mutex throughout. The first
+    // load is the start's: finding no map there is logged as fatal ("Atlas
+    // fatal error: no valid maps found"); after an atlas was in use, as
+    // what it is ("Atlas error: no valid maps found in %s - no map is
+    // shown"), the program running on.
     bool load(const std::u16string& folder);
     // Saves the camera and the route path of a loaded atlas, then drops the
     // maps and everything built on them.
@@ -132,6 +136,9 @@ class KVAtlas : public Atlas {
 
     std::u16string m_folder;
     bool m_loaded = false;
+    // An atlas was in use before: a load that finds no map no longer ends
+    // a start.
+    bool m_inUseBefore = false;
     std::vector<std::unique_ptr<KVMap2>> m_maps;
     std::vector<AtlasXml::LeftOut> m_refused;
     std::vector<std::u16string> m_vanished;

@@ -1,6 +1,7 @@
 #include "userdata/Gpx.h"
 
 #include "core/Format.h"
+#include "core/Log.h"
 #include "core/Parse.h"
 #include "core/Text.h"
 #include "core/Version.h"
@@ -120,12 +121,21 @@ std::string_view trimmed(std::string_view s) {
 }
 
 // A decimal number as the whole (blank-trimmed) text; 0 when none.
-float decimal(std::string_view text) {
+template <class Number = float> Number decimal(std::string_view text) {
     std::string_view s = trimmed(text);
     if (!s.empty() && s.front() == '+') s.remove_prefix(1);
-    float value = 0.0f;
+    Number value = 0;
     const auto result = std::from_chars(s.data(), s.data() + s.size(), value);
-    return result.ec == std::errc() ? value : 0.0f;
+    return result.ec == std::errc() ? value : 0;
+}
+
+// A value from the file as a log line shows it: trimmed, cut to 32 bytes,
+// with no control character to break the line.
+std::string shownText(std::string_view text) {
+    std::string shown(trimmed(text).substr(0, 32));
+    for (char& c : shown)
+        if (static_cast<unsigned char>(c) < 0x20) c = '?';
+    return shown;
 }
 
 // A POI type in hexadecimal: an optional "0x", hex digits, nothing but
@@ -204,13 +214,22 @@ void Reader::readWaypoint(const Node& wpt, std::vector<ReadPoint>& out) const {
     const auto* lat = wpt.first_attribute("lat");
     const auto* lon = wpt.first_attribute("lon");
     if (lat == nullptr || lon == nullptr) return;
-    const float latitude = decimal(std::string_view(lat->value(), lat->value_size()));
-    const float longitude = decimal(std::string_view(lon->value(), lon->value_size()));
-    if (!isOnGlobe(latitude, longitude)) return;
+    // In double precision: 89.999999 is a float of 90, the pole.
+    const auto degrees =
+        StoredWayPoint::Degrees{decimal<double>(std::string_view(lat->value(), lat->value_size())),
+                                decimal<double>(std::string_view(lon->value(), lon->value_size()))};
+    if (!isOnGlobe(degrees.latitude, degrees.longitude)) {
+        Log::log(Log::Normal, "GPX waypoint at %s, %s skipped: not a place on the globe",
+                 shownText(std::string_view(lat->value(), lat->value_size())),
+                 shownText(std::string_view(lon->value(), lon->value_size())));
+        return;
+    }
+    const auto latitude = static_cast<float>(degrees.latitude);
 
     ReadPoint read;
     StoredWayPoint& p = read.point;
-    p.position = Map::Projection::fromGeo(latitude, longitude);
+    p.position = Map::Projection::fromGeo(latitude, static_cast<float>(degrees.longitude));
+    p.fileDegrees = degrees;
     p.category = m_category;
     for (const Node* c = wpt.first_node(); c != nullptr; c = c->next_sibling()) {
         if (c->type() != rapidxml::node_element) continue;
@@ -258,18 +277,32 @@ std::vector<ReadPoint> readWaypoints(std::string& text, WaypointStyles* styles, 
     return points;
 }
 
-std::string formatCoordinate(float degrees) {
-    char buffer[64];
+namespace {
+
+// The shortest text that reads back as the same number, in fixed notation,
+// or the number rounded to maxDecimals (9 or 15) where that needs more.
+template <class Number> std::string shortestFixed(Number degrees, int maxDecimals) {
+    char buffer[400];
     const auto shortest = std::to_chars(buffer, buffer + sizeof buffer, degrees, std::chars_format::fixed);
     std::string text(buffer, shortest.ec == std::errc() ? shortest.ptr : buffer);
     const std::size_t point = text.find('.');
-    if (text.empty() || (point != std::string::npos && text.size() - point - 1 > 9)) {
-        text = Core::format("%.9f", static_cast<double>(degrees));
+    if (text.empty() || (point != std::string::npos && text.size() - point - 1 > std::size_t(maxDecimals))) {
+        text = Core::format(maxDecimals > 9 ? "%.15f" : "%.9f", static_cast<double>(degrees));
         while (text.back() == '0')
             text.pop_back();
         if (text.back() == '.') text.pop_back();
     }
     return text == "-0" ? "0" : text;
+}
+
+} // namespace
+
+std::string formatCoordinate(float degrees) {
+    return shortestFixed(degrees, 9);
+}
+
+std::string formatCoordinate(double degrees) {
+    return shortestFixed(degrees, 15);
 }
 
 std::string escapeText(std::u16string_view text) {
@@ -344,20 +377,32 @@ template <class Matches> float nearestMatching(float start, Matches&& matches) {
 }
 
 void writePoint(std::string& out, const StoredWayPoint& p, WaypointStyles* styles) {
-    // The inverse projection quantises: fromGeo(toGeo(p)) may miss p by a
-    // unit, and points would creep with every save. x depends only on the
-    // longitude and y only on the latitude, so each is nudged to a float
-    // that maps back exactly.
-    Map::GeoPoint geo = Map::Projection::toGeo(p.position);
-    geo.latitude = nearestMatching(geo.latitude, [&](float lat) {
-        return Map::Projection::fromGeo(lat, geo.longitude).y == p.position.y;
-    });
-    geo.longitude = nearestMatching(geo.longitude, [&](float lon) {
-        return Map::Projection::fromGeo(geo.latitude, lon).x == p.position.x;
-    });
-    line(out, 1,
-         "<wpt lat=\"" + formatCoordinate(geo.latitude) + "\" lon=\"" + formatCoordinate(geo.longitude) +
-             "\">");
+    Map::GeoPoint geo;
+    std::string latitude, longitude;
+    const std::optional<StoredWayPoint::Degrees>& file = p.fileDegrees;
+    if (file && Map::Projection::fromGeo(static_cast<float>(file->latitude),
+                                         static_cast<float>(file->longitude)) == p.position) {
+        // Where its file put it: written as the file had it, also beyond
+        // the map's edge.
+        geo = Map::GeoPoint{static_cast<float>(file->latitude), static_cast<float>(file->longitude)};
+        latitude = formatCoordinate(file->latitude);
+        longitude = formatCoordinate(file->longitude);
+    } else {
+        // The inverse projection quantises: fromGeo(toGeo(p)) may miss p by
+        // a unit, and points would creep with every save. x depends only on
+        // the longitude and y only on the latitude, so each is nudged to a
+        // float that maps back exactly.
+        geo = Map::Projection::toGeo(p.position);
+        geo.latitude = nearestMatching(geo.latitude, [&](float lat) {
+            return Map::Projection::fromGeo(lat, geo.longitude).y == p.position.y;
+        });
+        geo.longitude = nearestMatching(geo.longitude, [&](float lon) {
+            return Map::Projection::fromGeo(geo.latitude, lon).x == p.position.x;
+        });
+        latitude = formatCoordinate(geo.latitude);
+        longitude = formatCoordinate(geo.longitude);
+    }
+    line(out, 1, "<wpt lat=\"" + latitude + "\" lon=\"" + longitude + "\">");
     if (!p.name.empty()) line(out, 2, "<name>" + escapeText(p.name) + "</name>");
     if (!p.comment.empty()) line(out, 2, "<desc>" + escapeText(p.comment) + "</desc>");
     if (!p.imageUrl.empty()) link(out, p.imageUrl, "image/bmp");
@@ -395,9 +440,9 @@ void writePoint(std::string& out, const StoredWayPoint& p, WaypointStyles* style
 
 } // namespace
 
-bool isOnGlobe(float latitude, float longitude) {
+bool isOnGlobe(double latitude, double longitude) {
     // NaN fails both comparisons.
-    return std::fabs(latitude) < 90.0f && std::fabs(longitude) <= 180.0f;
+    return std::fabs(latitude) < 90.0 && std::fabs(longitude) <= 180.0;
 }
 
 std::string writeWaypoints(std::span<const StoredWayPoint* const> points, WaypointStyles* styles) {

@@ -34,7 +34,9 @@ struct ReadPoint {
 // top-level "gpx" element or the nesting is too deep to parse, and the XML
 // parser's exception on malformed text. Waypoints without "lat" or "lon" or
 // with coordinates off the globe (not finite, |latitude| >= 90,
-// |longitude| > 180) are skipped.
+// |longitude| > 180, as the file writes them) are skipped. A point keeps
+// the file's degrees (StoredWayPoint::fileDegrees); its position is their
+// projection, held at the map's edge beyond 85.05 degrees of latitude.
 std::vector<ReadPoint> readWaypoints(std::string& text, WaypointStyles* styles, std::uint8_t category);
 
 // The whole file for the points, in their order.
@@ -43,10 +45,12 @@ std::string writeWaypoints(std::span<const StoredWayPoint* const> points, Waypoi
 // True for a place a waypoint can stand on: both finite, |latitude| < 90
 // (the map cannot show a pole), |longitude| <= 180. Every reader of
 // waypoint positions from outside (files, the online service) checks this.
-bool isOnGlobe(float latitude, float longitude);
+bool isOnGlobe(double latitude, double longitude);
 
 // A coordinate with as few decimals as give the same float back, at most 9.
 std::string formatCoordinate(float degrees);
+// The same for a coordinate read from a file, at most 15 decimals.
+std::string formatCoordinate(double degrees);
 // UTF-8, XML-escaped text without the characters XML 1.0 cannot carry
 // (controls other than tab, line feed and carriage return, unpaired
 // surrogates, U+FFFE and U+FFFF); tab, line feed and carriage return become

@@ -150,6 +150,7 @@ bool TrackFile::repairUnclosed(const std::u16string& path, std::uint32_t colour,
 bool TrackFile::load(const std::u16string& path) {
     if (m_file.isOpen()) return false;
     m_unclosed = false;
+    m_headerRead = false;
     Platform::File file = Platform::File::open(path, Platform::File::Mode::Read);
     if (!file.isOpen()) {
         Log::log(Log::Critical, u"Can't open track file '%s' (err %d)", path, Platform::lastError());
@@ -166,6 +167,7 @@ bool TrackFile::load(const std::u16string& path) {
     const std::uint16_t version = getU16(head + 4);
     if (version <= Version1) {
         if (!file.read(head + 6, 10, done) || done != 10) return false;
+        m_headerRead = true;
         m_shown = head[14] != 0;
         m_colour = getU32(head + 8);
         const std::uint16_t lineSize = getU16(head + 12);

@@ -108,6 +108,9 @@ class TrackFile {
     bool isLoaded() const { return m_loaded; }
     // After load: the file is a recording that never got to close().
     bool unclosed() const { return m_unclosed; }
+    // After load: the signature and the whole header of a version whose
+    // points this reader decodes were read (whether or not points follow).
+    bool headerRead() const { return m_headerRead; }
     bool shown() const { return m_shown; }
     std::uint32_t colour() const { return m_colour; }
     // After load: the stored size held within MinLineSize..MaxLineSize.
@@ -136,6 +139,7 @@ class TrackFile {
     std::atomic<int> m_writeError{0};
     bool m_loaded = false;
     bool m_unclosed = false;
+    bool m_headerRead = false;
     bool m_shown = false;
     std::uint32_t m_colour = 0;
     std::uint16_t m_lineSize = 1;

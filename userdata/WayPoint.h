@@ -5,6 +5,7 @@
 #include "map/Point.h"
 
 #include <cstdint>
+#include <optional>
 #include <string>
 
 struct WayPoint {
@@ -32,6 +33,15 @@ struct StoredWayPoint : WayPoint {
     // The "sym" of a file from another program, written back while the
     // point's type has no style of its own.
     std::u16string symbol;
+    // The degrees its file gave it (none for a point made in the program),
+    // written back as they were while the point stays where they put it:
+    // a place beyond the map's reach (its projection ends at 85.05 degrees
+    // of latitude) keeps its own latitude rather than the map's edge.
+    struct Degrees {
+        double latitude = 0.0;
+        double longitude = 0.0;
+    };
+    std::optional<Degrees> fileDegrees;
 };
 
 struct WayPointCategory {

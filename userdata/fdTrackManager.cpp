@@ -85,11 +85,14 @@ void fdTrackManager::scanFolder() {
         track->file = std::make_unique<TrackFile>();
         track->file->load(pathOf(track->name));
         if (track->file->pointCount() == 0) {
-            // A kill before the first block reached the disk leaves the bare
-            // header (or less): nothing to keep, and never listed.
+            // A kill before the first block reached the disk, or a recording
+            // stopped before its first fix, leaves the bare header (or less):
+            // nothing to keep, and never listed.
             std::error_code error;
             const auto size = std::filesystem::file_size(Platform::toNativePath(pathOf(track->name)), error);
-            if (!error && (size == 0 || (track->file->unclosed() && size < TrackFile::HeaderSize + TrackFile::RecordSize)) &&
+            if (!error &&
+                (size == 0 ||
+                 (track->file->headerRead() && size < TrackFile::HeaderSize + TrackFile::RecordSize)) &&
                 Platform::deleteFile(pathOf(track->name)))
                 Log::log(Log::Normal, u"Track file '%s' holds no point: removed", pathOf(track->name));
             continue;
@@ -151,11 +154,23 @@ bool fdTrackManager::startTrack(const std::u16string& name) {
 void fdTrackManager::closeTracks() {
     Threading::SdlLock lock(m_mutex);
     if (m_current != nullptr) {
+        m_current->file->flush();
+        const bool empty = m_current->file->recordsWritten() == 0;
         m_current->file->close();
-        // The recording was drawn all along: the finished track stays on
-        // the map rather than vanishing when the driver stops recording.
-        m_current->shown = true;
-        m_current->stored = false;
+        if (empty) {
+            // REC on and off with no fix between (or none that reached the
+            // disk): a bare header that no list shows would stay behind.
+            const std::u16string path = pathOf(m_current->name);
+            if (Platform::deleteFile(path))
+                Log::log(Log::Normal, u"Track file '%s' holds no point: removed", path);
+            std::erase_if(m_tracks, [this](const auto& track) { return track.get() == m_current; });
+            m_current = nullptr;
+        } else {
+            // The recording was drawn all along: the finished track stays on
+            // the map rather than vanishing when the driver stops recording.
+            m_current->shown = true;
+            m_current->stored = false;
+        }
     }
     // Besides the track just recorded, a file is opened for writing only
     // when its flags changed: an exit rewrites no track the driver left

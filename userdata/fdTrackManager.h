@@ -86,9 +86,9 @@ class fdTrackManager : public Positioning::TrackingListener {
 
     // Lists the "*.kvt" files holding at least one point, in the order of
     // the directory listing (a recording that a crash left unclosed gets
-    // its header filled in and is shown; one that a crash left without a
-    // whole point, and an empty file, is removed); creates the folder when
-    // none is listed.
+    // its header filled in and is shown; a track file without a whole
+    // point, and an empty file, is removed); creates the folder when none
+    // is listed.
     void scanFolder();
 
     // "YYYYMMDD-hhmmss.kvt" of the local time, with "-2", "-3" ... before
@@ -99,7 +99,8 @@ class fdTrackManager : public Positioning::TrackingListener {
     // logged and nothing recording, when the file cannot be created.
     bool startTrack(const std::u16string& name);
     // Ends the recording and stores the colour and shown flag of every
-    // track whose file holds others; the rest are not touched.
+    // track whose file holds others; the rest are not touched. A recording
+    // that wrote no point leaves no file and no entry.
     void closeTracks();
     // The map page's start and stop: a new track named after the clock's
     // local time, then listening to the system; and the reverse. Each does

@@ -412,6 +412,30 @@ TEST(DamagedMapStart, AnAtlasWithNoReadableMapNamesEveryFile) {
     }
 }
 
+// The only map deleted while the program ran: the atlas loaded again then
+// has no map, and every start after names the file that went (not only the
+// folder) until the atlas holds a map again.
+TEST(DamagedMapStart, TheOnlyMapGoneWhileInUseIsNamedAtTheNextStarts) {
+    ProgramFolder folder("monaco");
+    {
+        TestSupport::CaptureLogger log;
+        engine::fdEngine e(Core::utf8ToWide(folder.dir.path().string() + "/"));
+        ASSERT_EQ(e.init(), 0);
+        fs::remove(folder.map("monaco.kvm"));
+        e.closeDamagedMaps(100000 + engine::fdEngine::MapFilesCheckMs);
+        EXPECT_FALSE(e.atlas()->loaded());
+        e.shutdown();
+    }
+    for (int run = 0; run < 2; ++run) {
+        const Outcome o = start(folder, std::nullopt);
+        EXPECT_NE(o.result, 0);
+        EXPECT_NE(o.shown.find("Mirel - Critical error: The atlas could not be read.\n\n" +
+                               folder.map("monaco.kvm").string() + ": Gone (deleted or moved away)\n"),
+                  std::string::npos)
+            << run << o.shown;
+    }
+}
+
 // Many refused files: the first ten are named, the rest counted, so the
 // dialog fits on the screen; the log names every one.
 TEST(DamagedMapStart, ManyRefusedFilesAreCountedPastTheFirstTen) {

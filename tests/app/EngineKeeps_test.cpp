@@ -170,7 +170,8 @@ TEST(EngineNotices, AMapFileGoneSinceTheLastRunIsNamed) {
 
 // A map file deleted, cut short or replaced while in use (nothing fails by
 // itself) is found within MapFilesCheckMs, logged once and the atlas loaded
-// again; the driver is told of a loss, and of an atlas left with no map.
+// again; the driver is told of a loss (a replacement that cannot be read
+// too), and of an atlas left with no map.
 TEST(EngineNotices, AMapFileChangedWhileInUseIsFoundAndTheAtlasLoadedAgain) {
     const auto removed = [](std::vector<const char*> names) {
         return [names](const fs::path& a) {
@@ -195,6 +196,14 @@ TEST(EngineNotices, AMapFileChangedWhileInUseIsFoundAndTheAtlasLoadedAgain) {
              fs::rename(a / "new.tmp", a / "demo-town.kvm");
          },
          "was replaced", "demo-town.kvm", "", 3},
+        // Unreadable bytes of the same size written beside it and renamed
+        // over it: only the file's identity tells.
+        {[](const fs::path& a) {
+             std::ofstream(a / "new.tmp", std::ios::binary)
+                 << std::string(static_cast<std::size_t>(fs::file_size(a / "demo-town.kvm")), '\x5A');
+             fs::rename(a / "new.tmp", a / "demo-town.kvm");
+         },
+         "was replaced", "demo-town.kvm", "map_file_bad_err\ndemo-town.kvm", 2},
         {removed({"demo-country.kvm", "demo-region.kvm", "demo-town.kvm"}), "is gone", "demo-country.kvm",
          "map_file_gone_err\ndemo-country.kvm\ndemo-region.kvm\n... (1 more)\natlas_bad_atlas_err", 0},
     };
@@ -220,10 +229,14 @@ TEST(EngineNotices, AMapFileChangedWhileInUseIsFoundAndTheAtlasLoadedAgain) {
         std::string notices, expected = row.notice;
         for (std::size_t i = noticesBefore; i < page->pendingNotices().size(); ++i)
             notices += Core::wideToUtf8(page->pendingNotices()[i]);
-        for (const char* key : {"map_file_gone_err", "map_file_cut_err", "atlas_bad_atlas_err"})
+        for (const char* key :
+             {"map_file_gone_err", "map_file_cut_err", "map_file_bad_err", "atlas_bad_atlas_err"})
             if (const auto at = expected.find(key); at != std::string::npos)
                 expected.replace(at, std::strlen(key), Core::wideToUtf8(e.messages()->text(key)));
         EXPECT_EQ(notices, expected);
+        // The program runs on, with or without a map: no line reads as its end.
+        for (const std::string& line : log.lines())
+            EXPECT_EQ(line.find("fatal"), std::string::npos) << line;
         log.clear(); // found once: the atlas loaded again holds what is there now
         e.closeDamagedMaps(now += engine::fdEngine::MapFilesCheckMs);
         EXPECT_EQ(log.countStartingWith("Map file '"), 0u);

@@ -23,9 +23,10 @@
 #include "screens/fdPageFindResults.h"
 #include "screens/fdSettingsMenuPage.h"
 #include "search/Engine.h"
-#include "tests/support/CaptureLogger.h"
 #include "tests/app/ProgramFolder.h"
+#include "tests/support/CaptureLogger.h"
 #include "tests/support/TempDir.h"
+#include "ui/ButtonBindings.h"
 #include "ui/Keyboard.h"
 #include "ui/fdButtonX.h"
 #include "ui/fdInterface.h"
@@ -37,6 +38,7 @@
 #include <SDL/SDL_keysym.h>
 
 #include <algorithm>
+#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <map>
@@ -216,6 +218,65 @@ TEST_F(Menus, EscapeLeadsBackFromEveryPage) {
         ++checked;
     }
     EXPECT_GT(checked, 30u);
+}
+
+// Browsing every page (the settings tabs, Traffic, About and the online
+// account page among them) and leaving each by "back" applies nothing:
+// config.xml keeps its bytes and its file, also past the calm moment at
+// which values the program changed itself are written.
+TEST_F(Menus, BrowsingEveryPageAndLeavingByBackWritesNothing) {
+    std::uint32_t now = 1000;
+    const auto settle = [&] {
+        ui->applyPendingChanges();
+        ui->tick(now += 100);
+        engine.keepSettings(now);
+        engine.keepSettings(now += engine::fdEngine::CalmSettingsMs);
+    };
+    settle(); // what the start itself settled
+    const fs::path config = folder.data("config.xml");
+    const std::string bytes = TestSupport::readAll(config);
+    const auto written = fs::last_write_time(config) - std::chrono::hours(1);
+    fs::last_write_time(config, written);
+    fs::create_hard_link(config, folder.dir.path() / "config.link");
+    const std::string opener = Platform::shellOpenCommand();
+    Platform::setShellOpenCommand("/bin/true");
+    for (const char* tab : {"pageSettingsMain", "pageSettingsLists"}) {
+        startAt(tab);
+        settle();
+        page(tab)->childClicked("traffic_jams");
+        settle();
+    }
+    Platform::setShellOpenCommand(opener);
+    const std::set<std::string> keepEscape = {"pageMap", "pageStreetList"};
+    for (std::size_t i = 0; i < engine::PageFactory::kRowCount; ++i) {
+        const char* name = engine::PageFactory::kRows[i].designName;
+        if (!name || std::string(name) == "menuMain") continue;
+        SCOPED_TRACE(name);
+        startAt(name);
+        settle();
+        if (keepEscape.count(name))
+            ui->goBack();
+        else
+            ui->keyDown(SDLK_ESCAPE);
+        settle();
+        EXPECT_TRUE(TestSupport::readAll(config) == bytes);
+        EXPECT_TRUE(fs::last_write_time(config) == written);
+        EXPECT_TRUE(fs::equivalent(config, folder.dir.path() / "config.link")) << "renamed over";
+    }
+    // Nor does the automatic day/night switch, at whatever hour it runs
+    // (as the map page's tick applies a change): the mode it chose is the
+    // program's own state.
+    ASSERT_TRUE(engine.bindings()->dayNight().automatic());
+    const bool day = engine.mapRenderer()->isDay();
+    engine.mapRenderer()->selectStyles(!day);
+    engine.mapRenderer()->setDayMode(!day);
+    settle();
+    EXPECT_TRUE(TestSupport::readAll(config) == bytes);
+    // The exit writes what was read and switched, as ever.
+    engine.shutdown();
+    const std::string saved = TestSupport::readAll(config);
+    EXPECT_NE(saved.find("name=\"position_format\" value=\"1\""), std::string::npos);
+    EXPECT_NE(saved.find(std::string("name=\"night_mode\" value=\"") + (day ? "1" : "0")), std::string::npos);
 }
 
 // The demo configuration names no online service: its tiles in "My lists"

@@ -33,6 +33,11 @@ mv "$work/mirel" "$work/mirel.bin"
 printf '#!/bin/sh\nPATH="%s/bin" exec "%s/mirel.bin"\n' "$work" "$work" >"$work/mirel"
 chmod +x "$work/mirel"
 
+# A track of one point from an earlier drive for the track list: a
+# recording with no receiver records none and leaves no file.
+mkdir -p "$work/tracks"
+{ printf 'RTPG\x00\x01\x01\x00\xff\x00\x00\xff\x01\x00\x01\x00'; head -c 44 /dev/zero; } \
+  >"$work/tracks/20260101-120000.kvt"
 start
 shot_prefix=bar_
 
@@ -265,11 +270,12 @@ tap_to 448 324 pagePOIInfo "Place"
 hide_here pagePOIInfo "Place"
 back_to pageMap ""
 
-# A recording (REC, its file, REC again), then its editor from the track
-# list.
+# A recording (REC, its file, REC again: without a point its file goes),
+# then the earlier track's editor from the track list.
 tap 764 78
-wait_until 10 eval 'ls "$work"/tracks/*.kvt >/dev/null 2>&1' || fail "REC made no track file"
+wait_until 10 eval '[ "$(ls "$work"/tracks/*.kvt | wc -l)" = 2 ]' || fail "REC made no track file"
 tap 764 78
+wait_until 10 eval '[ "$(ls "$work"/tracks/*.kvt | wc -l)" = 1 ]' || fail "REC left a track file without a point"
 tap 36 32
 tap_to 130 262 menuMain "Menu"
 tap_to 400 169 menuFind "Search"

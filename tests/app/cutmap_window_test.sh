@@ -2,7 +2,8 @@
 # A map file of the atlas cut short while the program shows it (a new map
 # being copied over the old one does this): no crash (SIGBUS); the log and
 # a notice on the map name the file, the atlas is loaded again without it
-# (its other maps stay) and the program goes on answering.
+# (its other maps stay) and the program goes on answering. Then another
+# map replaced by bytes that are no map: named in a notice too.
 # Usage: cutmap_window_test.sh PROGRAM [SCREENSHOT-FOLDER]
 set -euo pipefail
 program=$1
@@ -54,5 +55,25 @@ echo "the map menu: $n pixels differ"
 # ... whose last row leads to the main menu.
 tap 130 262
 expect_page menuMain "Menu"
+
+# A map file replaced by bytes of its size that are no map, written beside
+# it and renamed over it: only its identity on the disk tells, and the
+# driver hears of it as of a cut one, while it happens.
+tap 140 170
+expect_page pageMap
+head -c "$(stat -c %s "$demo/demo-town.kvm")" /dev/zero | tr '\0' 'Z' >"$demo/new.tmp"
+mv "$demo/new.tmp" "$demo/demo-town.kvm"
+was_replaced() { grep -q "demo-town.kvm' was replaced while in use" "$work/log.txt"; }
+# The files are looked at between events: the pointer keeps them coming.
+for _ in $(seq 50); do
+  was_replaced && break
+  xdotool mousemove --window "$window" 300 $((200 + RANDOM % 50))
+  sleep 0.1
+done
+wait_for_log "Map file '.*demo-town.kvm' was replaced while in use: the atlas is loaded again" 5
+wait_for_log "Notice shown: A map file in use was replaced / by one that cannot be read: / demo-town.kvm" 5
+shot replaced
+grep -q "fatal" "$work/log.txt" && fail "a line reads as the program's end"
+tap 400 321 0
 stop
 echo "PASS"

@@ -86,6 +86,11 @@ TEST(Config, DefaultsCreateKeysAndSetChanged) {
     EXPECT_FALSE(config.changed());
     EXPECT_EQ(root->value("gps_port", 3), 3);
     EXPECT_TRUE(config.changed());
+    // A setting read for the first time is no edit: a running program does
+    // not rewrite the file for it.
+    Bytes seed{1};
+    root->value("m", 1.0f), root->value("t", "x"), root->valueBlob("bl", seed);
+    EXPECT_FALSE(config.edited());
     ASSERT_TRUE(config.save(wide(dir / "config.xml")));
     EXPECT_EQ(root->value("gps_port", 7), 3);
     EXPECT_FALSE(config.changed());
@@ -132,9 +137,13 @@ TEST(Config, SettersChangeOnlyOnRealChange) {
         [&] { root->set("blob2", Bytes{0xFF}); }};
     for (std::size_t k = 0; k < setters.size(); ++k) {
         setters[k]();
+        // "b" holds 1 already; an empty blob over nothing changes no text.
+        EXPECT_EQ(config.edited(), k != 3 && k != 5) << k;
         ASSERT_TRUE(config.save(path));
+        EXPECT_FALSE(config.edited());
         setters[k]();
         EXPECT_FALSE(config.changed()) << k;
+        EXPECT_FALSE(config.edited()) << k;
     }
     root->set("n", 6);
     EXPECT_TRUE(config.changed());

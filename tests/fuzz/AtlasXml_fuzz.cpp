@@ -5,7 +5,8 @@
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     FuzzInput::quietLog();
     std::vector<Map::AtlasXml::Map> maps;
-    if (Map::AtlasXml::read(FuzzInput::scratchFile("atlas.xml", data, size), maps))
+    std::vector<std::u16string> gone;
+    if (Map::AtlasXml::read(FuzzInput::scratchFile("atlas.xml", data, size), maps, nullptr, &gone))
         for (const auto& map : maps)
             if (map.type >= 7)
                 __builtin_trap(); // a map type the atlas cannot use was accepted

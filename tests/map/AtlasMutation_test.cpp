@@ -119,6 +119,7 @@ TEST(AtlasMutationTest, AtlasFiles) {
                              "<atlas name=\"default\" dir=\"/x/a&amp;b\">\r\n"
                              "\t<map name=\"a\" src=\"a.kvm\" type=\"city\" time=\"1700000000\" />\r\n"
                              "\t<map name=\"b&apos;\" src=\"b.kvm\" type=\"pois\" time=\"12\" />\r\n"
+                             "\t<gone src=\"c&amp;d.kvm\" />\r\n"
                              "</atlas>\r\n";
     const std::vector<std::uint8_t> original(text.begin(), text.end());
     Damage damage(8);
@@ -128,11 +129,14 @@ TEST(AtlasMutationTest, AtlasFiles) {
     for (std::uint64_t round = 0; round < rounds; ++round) {
         writeFile(path, damage.apply(original));
         std::vector<Map::AtlasXml::Map> maps;
-        if (!Map::AtlasXml::read(wide(path), maps)) continue;
+        std::vector<std::u16string> gone;
+        if (!Map::AtlasXml::read(wide(path), maps, nullptr, &gone)) continue;
         ++accepted;
         for (const auto& map : maps) {
             ASSERT_LT(map.type, 7u);
         }
+        for (const std::u16string& name : gone)
+            ASSERT_LT(name.size(), original.size());
     }
     EXPECT_GT(accepted, 0);
 }

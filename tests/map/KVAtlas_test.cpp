@@ -245,6 +245,14 @@ TEST(KVAtlasTest, BadMapsAreLoggedAndSkipped) {
 
 TEST(KVAtlasTest, LargestMapWinsAndNoValidMaps) {
     AtlasSetup setup;
+    const auto empty = setup.folder("empty");
+    writeFile(empty / "notes.kvm.txt", {1, 2, 3});
+    {
+        // The first load, the start's: finding no map ends the program.
+        TestSupport::CaptureLogger log;
+        EXPECT_FALSE(setup.makeAtlas()->load(wide(empty)));
+        EXPECT_NE(lineWith(log, "Atlas fatal error: no valid maps found"), "");
+    }
     const auto folder = setup.folder("two");
     writeMapFile(folder / "a.kvm", completeMap(1, 0));
     MapWriting::MapDescription large = completeMap(2, 0);
@@ -256,16 +264,59 @@ TEST(KVAtlasTest, LargestMapWinsAndNoValidMaps) {
     EXPECT_EQ(atlas->camera().centreX, (100 << 10) + 1024 * 2 + 512);
     EXPECT_EQ(atlas->camera().centreY, (200 << 10) + 1024 * 1 + 512);
 
+    // After an atlas was in use the program runs on without a map: no
+    // line may read as its end.
     TestSupport::CaptureLogger log;
-    const auto empty = setup.folder("empty");
-    writeFile(empty / "notes.kvm.txt", {1, 2, 3});
     EXPECT_FALSE(atlas->load(wide(empty)));
     EXPECT_EQ(atlas->mapCount(), 0u);
-    EXPECT_NE(lineWith(log, "Atlas fatal error: no valid maps found"), "");
+    EXPECT_NE(lineWith(log, "Atlas error: no valid maps found in " + empty.string() + " - no map is shown"),
+              "");
+    for (const std::string& line : log.lines())
+        EXPECT_EQ(line.find("fatal"), std::string::npos) << line;
     const std::string xml = TestSupport::readAll(setup.atlasXml());
     EXPECT_EQ(xml.find("<map"), std::string::npos);
     EXPECT_NE(xml.find("</atlas>"), std::string::npos);
     EXPECT_EQ(atlas->folder(), wide(empty)); // a failed load keeps the folder
+}
+
+// The maps of a folder deleted while in use: the load that finds none keeps
+// their names in atlas.xml (as "gone", never as maps), so each start that
+// fails on the folder still names them; a load that finds a map again
+// names them once and lists only what is there.
+TEST(KVAtlasTest, MapsGoneFromAFolderLeftWithoutMapsAreStillNamed) {
+    AtlasSetup setup;
+    const auto folder = setup.folder("one");
+    writeMapFile(folder / "a&b.kvm", completeMap(1, 0));
+    writeMapFile(folder / "c.kvm", completeMap(2, 0));
+    auto atlas = setup.makeAtlas();
+    ASSERT_TRUE(atlas->load(wide(folder)));
+    std::filesystem::remove(folder / "a&b.kvm");
+    std::filesystem::remove(folder / "c.kvm");
+    const std::vector<std::u16string> gone = {Map::joinPath(wide(folder), u"a&b.kvm"),
+                                              Map::joinPath(wide(folder), u"c.kvm")};
+    EXPECT_FALSE(atlas->load(wide(folder)));
+    EXPECT_EQ(atlas->vanishedMaps(), gone);
+    for (int start = 0; start < 2; ++start) {
+        const std::string xml = TestSupport::readAll(setup.atlasXml());
+        EXPECT_EQ(xml.find("<map"), std::string::npos) << xml;
+        EXPECT_NE(xml.find("\t<gone src=\"a&amp;b.kvm\" />\r\n\t<gone src=\"c.kvm\" />\r\n</atlas>"),
+                  std::string::npos)
+            << xml;
+        auto next = setup.makeAtlas();
+        EXPECT_FALSE(next->load(wide(folder)));
+        EXPECT_EQ(next->vanishedMaps(), gone) << start;
+    }
+    writeMapFile(folder / "c.kvm", completeMap(2, 0));
+    auto mended = setup.makeAtlas();
+    ASSERT_TRUE(mended->load(wide(folder)));
+    EXPECT_EQ(mended->vanishedMaps(), std::vector<std::u16string>{gone[0]});
+    const std::string xml = TestSupport::readAll(setup.atlasXml());
+    EXPECT_EQ(xml.find("<gone"), std::string::npos) << xml;
+    EXPECT_NE(xml.find("src=\"c.kvm\""), std::string::npos) << xml;
+    mended.reset();
+    auto again = setup.makeAtlas();
+    EXPECT_TRUE(again->load(wide(folder)));
+    EXPECT_TRUE(again->vanishedMaps().empty()) << "named once";
 }
 
 // A read-only data folder or a full disk: atlas.xml cannot be rewritten,

@@ -316,6 +316,7 @@ TEST(MapCommands, TrackRecordingStartsAndStopsOnce) {
     r.page->startTrackRecording();
     EXPECT_TRUE(tracks.isRecording());
     EXPECT_EQ(tracks.trackCount(), 1u);
+    tracks.onFix(true, UserDataTest::walkFix(0)); // a recording without a point leaves no track
     button->toggle(); // the user's click
     r.page->childClicked("track_indicator");
     EXPECT_FALSE(tracks.isRecording());
@@ -324,6 +325,7 @@ TEST(MapCommands, TrackRecordingStartsAndStopsOnce) {
     // Started and stopped from code (the menu, a restart), the indicator follows.
     r.page->startTrackRecording();
     EXPECT_TRUE(button->checked());
+    tracks.onFix(true, UserDataTest::walkFix(1));
     r.page->stopTrackRecording();
     EXPECT_FALSE(button->checked());
     EXPECT_EQ(tracks.trackCount(), 2u);

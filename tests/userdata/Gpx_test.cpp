@@ -1,11 +1,12 @@
 #include "userdata/Gpx.h"
 
 #include "UserDataTestSupport.h"
-#include "tests/support/Damage.h"
 #include "core/Format.h"
 #include "core/Text.h"
 #include "map/Projection.h"
 #include "map/UnitsPerMeter.h"
+#include "tests/support/CaptureLogger.h"
+#include "tests/support/Damage.h"
 #include "userdata/fdWPManager.h"
 
 #include <gtest/gtest.h>
@@ -173,6 +174,52 @@ TEST(Gpx, ReaderTakesWhatItCanAndSkipsTheRest) {
     EXPECT_EQ(none[1].point.radius, 0);
     EXPECT_EQ(Gpx::safeFileStem(u" ...") + Gpx::safeFileStem(u"../a\\b\x01"), u"__a_b_");
     EXPECT_EQ(Gpx::safeFileStem(std::u16string(300, u'ж')), std::u16string(125, u'ж')) << "251 bytes";
+}
+
+// A load and a save give every waypoint back where its file put it, also
+// beyond the map's reach (85.05 degrees, where it is drawn at the map's
+// edge) up to just short of a pole; a pole, or beyond, is refused and said.
+TEST(Gpx, PointsTheMapCannotShowComeBackAsTheFileHadThem) {
+    const struct {
+        const char* lat;
+        const char* lon;
+        const char* written; // the lat of the saved file; null: refused
+    } rows[] = {
+        {"43.7384", "7.4246", "43.7384"},
+        {"-86", "10", "-86"},
+        {"-89.99999", "-179.5", "-89.99999"},
+        {"89.99999", "0.000001", "89.99999"},
+        {"89.999999", "1", "89.999999"},
+        {"-89.999999", "1", "-89.999999"},
+        {"+60.1234567890123", "1", "60.1234567890123"},
+        {"90", "1", nullptr},
+        {"-90.0", "1", nullptr},
+        {"90.0000001", "1", nullptr},
+    };
+    TestSupport::TempDir dir;
+    TestSupport::CaptureLogger log;
+    std::string wpts;
+    for (const auto& row : rows)
+        wpts += std::string("<wpt lat=\"") + row.lat + "\" lon=\"" + row.lon + "\"/>";
+    fdWPManager manager(nullptr, u"");
+    const std::size_t kept = readAndWrite(manager, dir.write("in.gpx", gpxDocument(wpts)), dir / "out.gpx");
+    const std::string text = TestSupport::readAll(dir / "out.gpx");
+    std::size_t at = 0, point = 0;
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.lat);
+        if (row.written == nullptr) {
+            EXPECT_TRUE(log.contains(std::string("GPX waypoint at ") + row.lat + ", " + row.lon +
+                                     " skipped: not a place on the globe"));
+            continue;
+        }
+        const std::string wpt = std::string("<wpt lat=\"") + row.written + "\" lon=\"" + row.lon + "\">";
+        EXPECT_NE(at = text.find(wpt, at), std::string::npos) << text;
+        // Drawn where the map can show it: at its edge beyond 85.05 degrees.
+        EXPECT_EQ(manager.storedPoint(point++).position,
+                  Map::Projection::fromGeo(std::stof(row.written), std::stof(row.lon)));
+    }
+    EXPECT_EQ(kept, point);
+    expectValidGpx(dir / "out.gpx");
 }
 
 TEST(Gpx, WaypointsOfOtherProgramsComeThrough) {

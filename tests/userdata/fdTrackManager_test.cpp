@@ -170,9 +170,9 @@ TEST(TrackManager, MissingFolderIsCreatedAndUnreadableFilesAreSkipped) {
     EXPECT_TRUE(std::filesystem::exists(f.dir / "tracks/b.kvt")) << "not a track file: left alone";
 }
 
-// What a kill leaves before the first block reached the disk holds no whole
-// point: removed at the next start. A closed recording without points, and
-// a file that is no track, stay.
+// What a kill leaves before the first block reached the disk, and a closed
+// recording without points, hold no whole point: removed at the next start.
+// A file that is no track stays.
 TEST(TrackManager, KilledRecordingsWithoutAPointAreRemoved) {
     ManagerFixture f;
     const std::string closedEmpty = closedTrackHeader(0, trackPaletteColour(1), 2, false);
@@ -184,7 +184,8 @@ TEST(TrackManager, KilledRecordingsWithoutAPointAreRemoved) {
         {"header.kvt", trackHeader(0), true},
         {"torn.kvt", trackHeader(0) + trackRecords(1).substr(0, 43), true},
         {"empty.kvt", "", true},
-        {"closed.kvt", closedEmpty, false},
+        {"closed.kvt", closedEmpty, true},
+        {"count-only.kvt", closedTrackHeader(3, trackPaletteColour(1), 2, true), true},
         {"short.kvt", "RTPG", false},
         {"other.kvt", std::string(40, 'x'), false},
     };
@@ -197,6 +198,24 @@ TEST(TrackManager, KilledRecordingsWithoutAPointAreRemoved) {
         EXPECT_EQ(log.contains("Track file '" + (f.dir / row.name).string() + "' holds no point: removed"),
                   row.removed)
             << row.name;
+    }
+}
+
+// REC on and off with no point between leaves neither a file nor an entry;
+// a recording with a point is kept.
+TEST(TrackManager, ARecordingWithoutAPointLeavesNoFile) {
+    for (const int fixes : {0, 1}) {
+        ManagerFixture f;
+        auto manager = f.make();
+        TestSupport::CaptureLogger log;
+        ASSERT_TRUE(manager->startTrack(u"a.kvt"));
+        if (fixes > 0) manager->onFix(true, walkFix(0));
+        manager->closeTracks();
+        EXPECT_EQ(std::filesystem::exists(f.dir / "a.kvt"), fixes > 0) << fixes;
+        EXPECT_EQ(manager->trackCount(), std::size_t(fixes));
+        EXPECT_EQ(log.contains("Track file '" + (f.dir / "a.kvt").string() + "' holds no point: removed"),
+                  fixes == 0);
+        EXPECT_FALSE(manager->isRecording());
     }
 }
 
