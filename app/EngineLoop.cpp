@@ -7,6 +7,7 @@
 #include "core/Config.h"
 #include "core/FileSystem.h"
 #include "core/Log.h"
+#include "core/MainLoopWake.h"
 #include "core/ReleasableFileMapping.h"
 #include "core/TempSurface.h"
 #include "core/Text.h"
@@ -33,21 +34,11 @@
 
 namespace engine {
 
-namespace {
-
-void pushExpose() {
-    SDL_Event event{};
-    event.type = SDL_VIDEOEXPOSE;
-    SDL_PushEvent(&event);
-}
-
-} // namespace
-
 void fdEngine::mainLoop() {
     SDL_Event event;
     while (SDL_PollEvent(&event)) {
     }
-    pushExpose();
+    Threading::wakeMainLoop();
     while (!quitRequested()) {
         if (m_ui)
             m_ui->applyPendingChanges();
@@ -101,7 +92,7 @@ void fdEngine::handleEvents(SDL_Event event) {
     // of the loop's own would only be passed over, again and again.
     if (m_ui && m_ui->dirty() && !framesPaced()) {
         SDL_Delay(1);
-        pushExpose();
+        Threading::wakeMainLoop();
     }
 }
 
@@ -344,7 +335,7 @@ bool fdEngine::setVideoMode(int width, int height) {
         // The new surface starts black: draw the pages again without
         // waiting for input.
         m_ui->invalidate(0);
-        pushExpose();
+        Threading::wakeMainLoop();
     }
     return true;
 }

@@ -7,6 +7,7 @@
 #include "core/DateTime.h"
 #include "core/InetStatistics.h"
 #include "core/Log.h"
+#include "core/MainLoopWake.h"
 #include "core/ResourcesPool.h"
 #include "core/TempSurface.h"
 #include "core/Text.h"
@@ -179,7 +180,7 @@ void fdEngine::shutdown() {
         }
     }
     Log::log(Log::Normal, "SDL closing");
-    acceptWakeUps(false);
+    Threading::closeMainLoopWakeUps();
     if (m_sdlStarted)
         SDL_QuitSubSystem(SDL_INIT_EVERYTHING & ~SDL_INIT_TIMER);
     m_screen = nullptr;

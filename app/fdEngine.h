@@ -205,9 +205,9 @@ class fdEngine : public Network::ConnectionListener, public Ui::EngineServices {
     // Any thread: asks the main loop to bring the window back (a later copy
     // of the program was started).
     void requestRaise();
-    // The three wake the main loop through SDL's event queue only from the
-    // start of SDL's video to the shutdown's closing of it: SDL_Quit takes
-    // the queue and its lock down, and a signal may come at any moment.
+    // The three wake the main loop through Threading::wakeMainLoop, open
+    // from the start of SDL's video to the shutdown's closing of it: SDL_Quit
+    // takes the queue and its lock down, and a signal may come at any moment.
     void connectionChanged() override;
     // Whether a network change stops the online service (the account page).
     void setOnlineAutoDisable(bool on) { m_onlineAutoDisable = on; }
@@ -277,10 +277,6 @@ class fdEngine : public Network::ConnectionListener, public Ui::EngineServices {
     void noticeStartProblems();
     // "Quit signal %d received" when a signal ended the program.
     void logQuitSignal() const;
-    // Opens (after SDL_Init) and closes (before SDL goes) the way of the
-    // wake-ups of other threads into SDL's event queue; closing waits for a
-    // push in progress.
-    static void acceptWakeUps(bool accept);
 
     // Fields in the order the engine releases them in reverse.
     std::unique_ptr<Ui::DesignDescription> m_design;
