@@ -68,7 +68,19 @@ int fdEngine::runStarted() {
     if (faulted)
         logCrashReport(report);
     logQuitSignal();
-    shutdown();
+    // A fault of the shutdown (after a frame's, or after a quit) is one of
+    // the run too: reported the same way, not taken for a failed start.
+    try {
+        shutdown();
+    } catch (const std::exception& error) {
+        faulted = true;
+        report = Platform::reportThisThread();
+        report.what = error.what();
+        logCrashReport(report, "shutting down");
+    } catch (...) {
+        faulted = true;
+        logCrashReport(Platform::reportThisThread(), "shutting down");
+    }
     // The message waits for the driver: what the drive left is kept first.
     if (faulted)
         showCrashBox();

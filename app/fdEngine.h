@@ -119,6 +119,9 @@ class fdEngine : public Network::ConnectionListener, public Ui::EngineServices {
     // arrived on the way (the steps not yet taken are not taken).
     int init();
     static constexpr int InitQuit = 3;
+    // Keeps what the run left and takes the subsystems and SDL down, once.
+    // Each step runs whatever an earlier one threw; the first exception is
+    // thrown again at the end.
     void shutdown();
     // The main loop; returns when the quit flag is set.
     void mainLoop();
