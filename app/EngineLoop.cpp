@@ -9,6 +9,7 @@
 #include "core/Log.h"
 #include "core/MainLoopWake.h"
 #include "core/ReleasableFileMapping.h"
+#include "core/Shell.h"
 #include "core/TempSurface.h"
 #include "core/Text.h"
 #include "guidance/Sensors.h"
@@ -98,6 +99,7 @@ void fdEngine::handleEvents(SDL_Event event) {
         return;
     const std::uint32_t now = m_clock ? m_clock->ticksMs() : SDL_GetTicks();
     closeDamagedMaps(now);
+    Core::followOpeners();
     keepRouteAndView(now);
     keepSettings(now);
     // A paced page left invalidated is drawn by the timer's next expose; one

@@ -174,9 +174,10 @@ class fdEngine : public Network::ConnectionListener, public Ui::EngineServices {
     // Dispatches one SDL event.
     void dispatch(const SDL_Event& event);
     // One pass of the main loop after its wait: the event and every event
-    // queued behind it dispatched, damaged maps closed, the route and view
-    // kept, and an expose pushed for a page left invalidated unless its
-    // frames follow the UI timer.
+    // queued behind it dispatched, damaged maps closed, the openers of
+    // links followed (Core::followOpeners), the route and view kept, and an
+    // expose pushed for a page left invalidated unless its frames follow
+    // the UI timer.
     void handleEvents(SDL_Event event);
     // True while the active page is drawn only at its UI timer's pace.
     bool framesPaced() const;
