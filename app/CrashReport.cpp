@@ -33,11 +33,11 @@ const char* faultName(Platform::FaultReport::Kind kind) {
 
 } // namespace
 
-std::vector<std::string> crashReportLines(const Platform::FaultReport& report) {
+std::vector<std::string> crashReportLines(const Platform::FaultReport& report, std::string_view doing) {
     std::vector<std::string> lines;
     const std::string version(kProgramVersion);
     if (report.raised)
-        lines.push_back(Core::format("Unhandled exception while running: %s. (%s)",
+        lines.push_back(Core::format("Unhandled exception while %s: %s. (%s)", std::string(doing),
                                      report.what.empty() ? std::string("-") : report.what, version));
     else if (report.kind == Platform::FaultReport::Kind::AccessViolation && report.hasAddress)
         lines.push_back(Core::format("Instruction at [0x%08llx] %s invalid address [0x%08llx]. (%s)",
@@ -62,8 +62,8 @@ std::vector<std::string> crashReportLines(const Platform::FaultReport& report) {
     return lines;
 }
 
-void logCrashReport(const Platform::FaultReport& report) {
-    for (const auto& line : crashReportLines(report))
+void logCrashReport(const Platform::FaultReport& report, std::string_view doing) {
+    for (const auto& line : crashReportLines(report, doing))
         Log::log(Log::Critical, "%s", line);
 }
 

@@ -15,10 +15,11 @@ namespace engine {
 inline constexpr std::string_view kProgramVersion = Core::kProgramVersion;
 
 // The report's lines, in the order they are logged. A fault the program's
-// own code raised is named by what it says instead of an instruction.
-std::vector<std::string> crashReportLines(const Platform::FaultReport& report);
+// own code raised is named by what it says instead of an instruction, and
+// by what the program was doing ("running", "shutting down").
+std::vector<std::string> crashReportLines(const Platform::FaultReport& report, std::string_view doing = "running");
 // Logs the lines at Critical.
-void logCrashReport(const Platform::FaultReport& report);
+void logCrashReport(const Platform::FaultReport& report, std::string_view doing = "running");
 // Shows "Critical error.\nAdditional info in log.txt" captioned "Mirel -
 // Critical error".
 void showCrashBox();

@@ -7,7 +7,9 @@
 #include "core/Config.h"
 #include "core/FileSystem.h"
 #include "core/Log.h"
+#include "core/MainLoopWake.h"
 #include "core/ReleasableFileMapping.h"
+#include "core/Shell.h"
 #include "core/TempSurface.h"
 #include "core/Text.h"
 #include "guidance/Sensors.h"
@@ -33,21 +35,11 @@
 
 namespace engine {
 
-namespace {
-
-void pushExpose() {
-    SDL_Event event{};
-    event.type = SDL_VIDEOEXPOSE;
-    SDL_PushEvent(&event);
-}
-
-} // namespace
-
 void fdEngine::mainLoop() {
     SDL_Event event;
     while (SDL_PollEvent(&event)) {
     }
-    pushExpose();
+    Threading::wakeMainLoop();
     while (!quitRequested()) {
         if (m_ui)
             m_ui->applyPendingChanges();
@@ -77,7 +69,19 @@ int fdEngine::runStarted() {
     if (faulted)
         logCrashReport(report);
     logQuitSignal();
-    shutdown();
+    // A fault of the shutdown (after a frame's, or after a quit) is one of
+    // the run too: reported the same way, not taken for a failed start.
+    try {
+        shutdown();
+    } catch (const std::exception& error) {
+        faulted = true;
+        report = Platform::reportThisThread();
+        report.what = error.what();
+        logCrashReport(report, "shutting down");
+    } catch (...) {
+        faulted = true;
+        logCrashReport(Platform::reportThisThread(), "shutting down");
+    }
     // The message waits for the driver: what the drive left is kept first.
     if (faulted)
         showCrashBox();
@@ -95,13 +99,14 @@ void fdEngine::handleEvents(SDL_Event event) {
         return;
     const std::uint32_t now = m_clock ? m_clock->ticksMs() : SDL_GetTicks();
     closeDamagedMaps(now);
+    Core::followOpeners();
     keepRouteAndView(now);
     keepSettings(now);
     // A paced page left invalidated is drawn by the timer's next expose; one
     // of the loop's own would only be passed over, again and again.
     if (m_ui && m_ui->dirty() && !framesPaced()) {
         SDL_Delay(1);
-        pushExpose();
+        Threading::wakeMainLoop();
     }
 }
 
@@ -356,7 +361,7 @@ bool fdEngine::setVideoMode(int width, int height) {
         // The new surface starts black: draw the pages again without
         // waiting for input.
         m_ui->invalidate(0);
-        pushExpose();
+        Threading::wakeMainLoop();
     }
     return true;
 }

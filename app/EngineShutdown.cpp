@@ -7,6 +7,7 @@
 #include "core/DateTime.h"
 #include "core/InetStatistics.h"
 #include "core/Log.h"
+#include "core/MainLoopWake.h"
 #include "core/ResourcesPool.h"
 #include "core/TempSurface.h"
 #include "core/Text.h"
@@ -34,6 +35,7 @@
 #include "ui/fdInterface.h"
 
 #include <algorithm>
+#include <exception>
 
 namespace engine {
 
@@ -143,27 +145,50 @@ void fdEngine::shutdown() {
     if (m_shutDown)
         return;
     m_shutDown = true;
+    // A fault in one step (a second one, after a frame's) is carried to the
+    // caller after the others ran: the settings are still saved, and SDL
+    // still goes, which would otherwise leave a dead window on the screen
+    // until the process ends.
+    std::exception_ptr fault;
+    const auto step = [&fault](auto&& work) {
+        try {
+            work();
+        } catch (...) {
+            if (!fault)
+                fault = std::current_exception();
+        }
+    };
     // The atlas that is open is stored; after a start that could not open
     // one, the configured atlas stays as the user chose it.
-    if (m_atlasFolders && m_config && m_atlas && m_atlas->loaded()) {
+    step([this] {
+        if (!m_atlasFolders || !m_config || !m_atlas || !m_atlas->loaded())
+            return;
         const auto& records = m_atlasFolders->records();
         // Relative to the data folder when inside it: a moved or copied
         // program folder opens the same atlas.
         if (m_atlasIndex < records.size())
             m_config->root()->set("atlas", Core::wideToUtf8(
                                                Map::FolderPaths(m_programFolder).relativeToData(records[m_atlasIndex].path)));
-    }
-    if (m_positioning && m_tracks)
-        m_positioning->removeListener(m_tracks.get());
-    stopMapEvents();
-    if (m_waypoints)
-        m_waypoints->save(programPath(u"waypoints"));
-    if (m_ui)
-        m_ui->setSoundPlayer(nullptr);
-    releaseGuidance();
-    m_sound.reset();
-    saveSettings();
-    if (m_ui) {
+    });
+    step([this] {
+        if (m_positioning && m_tracks)
+            m_positioning->removeListener(m_tracks.get());
+        stopMapEvents();
+    });
+    step([this] {
+        if (m_waypoints)
+            m_waypoints->save(programPath(u"waypoints"));
+    });
+    step([this] {
+        if (m_ui)
+            m_ui->setSoundPlayer(nullptr);
+        releaseGuidance();
+        m_sound.reset();
+    });
+    step([this] { saveSettings(); });
+    step([this] {
+        if (!m_ui)
+            return;
         m_ui->shutdown();
         if (Log::currentSeverity() >= Log::Info) {
             const auto before = Platform::memoryStatus().availablePhysical;
@@ -171,47 +196,55 @@ void fdEngine::shutdown() {
             const auto after = Platform::memoryStatus().availablePhysical;
             Log::log(Log::Info, "%d bytes used in images", static_cast<long long>(after) - static_cast<long long>(before));
         }
-    }
-    m_mapCaptions.reset();
-    m_routeLine.reset();
-    m_mapRenderer.reset();
-    m_ui.reset();
-    m_atlas.reset();
-    m_scratchSurface.reset();
-    m_mapSurface.reset();
-    if (m_config && !m_initialized) {
-        // A start that failed or was cut short by a quit signal has only
-        // added defaults to what was read: the user's config.xml stays as
-        // it was.
-        Log::log(Log::Info, "Config was not saved: the start did not finish");
-    } else if (m_config) {
-        if (m_config->changed()) {
-            Log::log(Log::Info, "Config was changed");
-            if (!m_config->save(dataPath(u"config.xml")))
-                Log::log(Log::Critical, "Config was not saved");
-        } else {
-            Log::log(Log::Info, "Config was not changed");
+    });
+    step([this] {
+        m_mapCaptions.reset();
+        m_routeLine.reset();
+        m_mapRenderer.reset();
+        m_ui.reset();
+        m_atlas.reset();
+        m_scratchSurface.reset();
+        m_mapSurface.reset();
+    });
+    step([this] {
+        if (m_config && !m_initialized) {
+            // A start that failed or was cut short by a quit signal has only
+            // added defaults to what was read: the user's config.xml stays as
+            // it was.
+            Log::log(Log::Info, "Config was not saved: the start did not finish");
+        } else if (m_config) {
+            if (m_config->changed()) {
+                Log::log(Log::Info, "Config was changed");
+                if (!m_config->save(dataPath(u"config.xml")))
+                    Log::log(Log::Critical, "Config was not saved");
+            } else {
+                Log::log(Log::Info, "Config was not changed");
+            }
         }
-    }
+    });
     Log::log(Log::Normal, "SDL closing");
-    acceptWakeUps(false);
+    Threading::closeMainLoopWakeUps();
     if (m_sdlStarted)
         SDL_QuitSubSystem(SDL_INIT_EVERYTHING & ~SDL_INIT_TIMER);
     m_screen = nullptr;
     Log::log(Log::System, "SDL closed");
-    if (m_monitoring && m_monitoring->isRunning())
-        m_monitoring->stop();
-    m_monitoring.reset();
-    m_positioning.reset();
-    m_inetStatistics.reset();
-    m_internet.reset();
-    m_files.reset();
+    step([this] {
+        if (m_monitoring && m_monitoring->isRunning())
+            m_monitoring->stop();
+        m_monitoring.reset();
+        m_positioning.reset();
+        m_inetStatistics.reset();
+        m_internet.reset();
+        m_files.reset();
+    });
     const Positioning::DateTime now = Positioning::localDateTime();
     Log::log(Log::System, "shutdown at: %.4d-%.2d-%.2d %.2d:%.2d:%.2d", now.year, now.month, now.day, now.hour,
              now.minute, now.second);
     if (m_sdlStarted)
         SDL_Quit();
     m_sdlStarted = false;
+    if (fault)
+        std::rethrow_exception(fault);
 }
 
 } // namespace engine

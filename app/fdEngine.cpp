@@ -8,6 +8,7 @@
 #include "core/FileSystem.h"
 #include "core/InetStatistics.h"
 #include "core/Log.h"
+#include "core/MainLoopWake.h"
 #include "core/MessageBox.h"
 #include "core/ResourcesPool.h"
 #include "core/TempSurface.h"
@@ -52,7 +53,6 @@
 #include <algorithm>
 #include <cerrno>
 #include <exception>
-#include <mutex>
 #include <stdexcept>
 
 namespace engine {
@@ -60,24 +60,6 @@ namespace engine {
 namespace {
 
 fdEngine* g_engine = nullptr;
-
-// Whether SDL's event queue takes wake-ups from other threads; the lock
-// lets the shutdown wait for a push in progress before SDL goes. Never
-// destroyed: a signal's watcher may push during the static destructors.
-std::mutex& wakeLock() {
-    static std::mutex* const lock = new std::mutex;
-    return *lock;
-}
-bool g_wakeOpen = false;
-
-void wakeMainLoop() {
-    std::lock_guard lock(wakeLock());
-    if (!g_wakeOpen)
-        return;
-    SDL_Event event{};
-    event.type = SDL_VIDEOEXPOSE;
-    SDL_PushEvent(&event);
-}
 
 constexpr char16_t kCriticalCaption[] = u"Mirel - Critical error";
 
@@ -144,15 +126,10 @@ void fdEngine::onTerminate() {
     if (!g_engine)
         return;
     g_engine->m_quit = true;
-    wakeMainLoop();
+    Threading::wakeMainLoop();
 }
 
-void fdEngine::wakeOnQuitSignal() { wakeMainLoop(); }
-
-void fdEngine::acceptWakeUps(bool accept) {
-    std::lock_guard lock(wakeLock());
-    g_wakeOpen = accept;
-}
+void fdEngine::wakeOnQuitSignal() { Threading::wakeMainLoop(); }
 
 bool fdEngine::quitRequested() const { return m_quit || Platform::quitRequested(); }
 
@@ -163,7 +140,7 @@ void fdEngine::logQuitSignal() const {
 
 void fdEngine::requestRaise() {
     m_raiseRequested = true;
-    wakeMainLoop();
+    Threading::wakeMainLoop();
 }
 
 void fdEngine::connectionChanged() {
@@ -359,7 +336,7 @@ int fdEngine::init() {
         else
             Log::log(Log::System, "SDL started on the second try (%s)", first);
     }
-    acceptWakeUps(true);
+    Threading::openMainLoopWakeUps();
     Log::log(Log::Info, "after SDL_Init");
     Log::logMemoryStatus();
     SDL_EnableUNICODE(1);

@@ -119,6 +119,9 @@ class fdEngine : public Network::ConnectionListener, public Ui::EngineServices {
     // arrived on the way (the steps not yet taken are not taken).
     int init();
     static constexpr int InitQuit = 3;
+    // Keeps what the run left and takes the subsystems and SDL down, once.
+    // Each step runs whatever an earlier one threw; the first exception is
+    // thrown again at the end.
     void shutdown();
     // The main loop; returns when the quit flag is set.
     void mainLoop();
@@ -176,9 +179,10 @@ class fdEngine : public Network::ConnectionListener, public Ui::EngineServices {
     // Dispatches one SDL event.
     void dispatch(const SDL_Event& event);
     // One pass of the main loop after its wait: the event and every event
-    // queued behind it dispatched, damaged maps closed, the route and view
-    // kept, and an expose pushed for a page left invalidated unless its
-    // frames follow the UI timer.
+    // queued behind it dispatched, damaged maps closed, the openers of
+    // links followed (Core::followOpeners), the route and view kept, and an
+    // expose pushed for a page left invalidated unless its frames follow
+    // the UI timer.
     void handleEvents(SDL_Event event);
     // True while the active page is drawn only at its UI timer's pace.
     bool framesPaced() const;
@@ -210,9 +214,9 @@ class fdEngine : public Network::ConnectionListener, public Ui::EngineServices {
     // Any thread: asks the main loop to bring the window back (a later copy
     // of the program was started).
     void requestRaise();
-    // The three wake the main loop through SDL's event queue only from the
-    // start of SDL's video to the shutdown's closing of it: SDL_Quit takes
-    // the queue and its lock down, and a signal may come at any moment.
+    // The three wake the main loop through Threading::wakeMainLoop, open
+    // from the start of SDL's video to the shutdown's closing of it: SDL_Quit
+    // takes the queue and its lock down, and a signal may come at any moment.
     void connectionChanged() override;
     // Whether a network change stops the online service (the account page).
     void setOnlineAutoDisable(bool on) { m_onlineAutoDisable = on; }
@@ -282,10 +286,6 @@ class fdEngine : public Network::ConnectionListener, public Ui::EngineServices {
     void noticeStartProblems();
     // "Quit signal %d received" when a signal ended the program.
     void logQuitSignal() const;
-    // Opens (after SDL_Init) and closes (before SDL goes) the way of the
-    // wake-ups of other threads into SDL's event queue; closing waits for a
-    // push in progress.
-    static void acceptWakeUps(bool accept);
 
     // Fields in the order the engine releases them in reverse.
     std::unique_ptr<Ui::DesignDescription> m_design;

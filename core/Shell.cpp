@@ -1,14 +1,69 @@
 #include "core/Shell.h"
 
 #include "core/Log.h"
+#include "core/MainLoopWake.h"
 #include "core/Text.h"
 #include "platform/Error.h"
 
 #include <algorithm>
+#include <atomic>
+#include <string>
+#include <vector>
 
 namespace Core {
 
-bool shellOpen(std::u16string_view target, Platform::ChildProcess* child, std::chrono::milliseconds wait) {
+struct ShellOpening::State {
+    std::u16string target;
+    std::string program;
+    std::chrono::steady_clock::time_point start;
+    std::chrono::milliseconds wait{0};
+    Platform::ChildProcess child;
+    // Set on the reaper's thread before the exit code.
+    std::atomic<bool> endedInTime{false};
+    bool logged = false;
+};
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// The openers started and not yet decided, for followOpeners.
+std::vector<std::shared_ptr<ShellOpening::State>>& followed() {
+    static std::vector<std::shared_ptr<ShellOpening::State>> states;
+    return states;
+}
+
+ShellOpening::Verdict verdictOf(ShellOpening::State& state) {
+    using Verdict = ShellOpening::Verdict;
+    if (!state.child.started())
+        return Verdict::Failed;
+    if (state.child.exitCode.wait_for(std::chrono::seconds(0)) != std::future_status::ready)
+        return Clock::now() - state.start > state.wait ? Verdict::Opened : Verdict::Pending;
+    // A status that could not be read (-1) is no sign of failure; nor is
+    // the end of a browser that ran in the foreground past the wait.
+    const int status = state.child.exitCode.get();
+    if (status <= 0 || !state.endedInTime)
+        return Verdict::Opened;
+    if (!state.logged) {
+        state.logged = true;
+        Log::log(Log::Critical, u"Can't open '%s' with '%hs': it ended with status %d", state.target, state.program,
+                 status);
+    }
+    return Verdict::Failed;
+}
+
+} // namespace
+
+bool ShellOpening::started() const { return m_state && m_state->child.started(); }
+
+ShellOpening::Verdict ShellOpening::verdict() const { return m_state ? verdictOf(*m_state) : Verdict::Failed; }
+
+const Platform::ChildProcess& ShellOpening::process() const {
+    static const Platform::ChildProcess none;
+    return m_state ? m_state->child : none;
+}
+
+ShellOpening shellOpen(std::u16string_view target, std::chrono::milliseconds wait) {
     std::string argument = wideToUtf8(target);
     // A path takes the system's separators; an address ("scheme://...") is
     // passed as it is.
@@ -18,22 +73,29 @@ bool shellOpen(std::u16string_view target, Platform::ChildProcess* child, std::c
         if (!argument.empty() && argument.front() == '-')
             argument.insert(0, "./");
     }
-    const std::string program = Platform::shellOpenCommand();
-    Platform::ChildProcess started = Platform::spawnDetached(program, {argument});
-    if (!started.started()) {
-        Log::log(Log::Critical, u"Can't open '%s' with '%hs' (err %d)", target, program, Platform::lastError());
-        return false;
+    ShellOpening opening;
+    opening.m_state = std::make_shared<ShellOpening::State>();
+    ShellOpening::State& state = *opening.m_state;
+    state.target = target;
+    state.program = Platform::shellOpenCommand();
+    state.wait = wait;
+    state.start = Clock::now();
+    state.child = Platform::spawnDetached(state.program, {argument}, [shared = opening.m_state](int) {
+        shared->endedInTime = Clock::now() - shared->start <= shared->wait;
+        Threading::wakeMainLoop();
+    });
+    if (!state.child.started()) {
+        Log::log(Log::Critical, u"Can't open '%s' with '%hs' (err %d)", target, state.program, Platform::lastError());
+        return opening;
     }
-    if (child != nullptr)
-        *child = started;
-    if (started.exitCode.wait_for(wait) != std::future_status::ready)
-        return true;
-    // A status that could not be read (-1) is no sign of failure.
-    const int status = started.exitCode.get();
-    if (status <= 0)
-        return true;
-    Log::log(Log::Critical, u"Can't open '%s' with '%hs': it ended with status %d", target, program, status);
-    return false;
+    followOpeners();
+    followed().push_back(opening.m_state);
+    return opening;
+}
+
+void followOpeners() {
+    auto& states = followed();
+    std::erase_if(states, [](const auto& state) { return verdictOf(*state) != ShellOpening::Verdict::Pending; });
 }
 
 } // namespace Core

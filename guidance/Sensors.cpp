@@ -83,23 +83,34 @@ public:
     explicit RenderedCaptionsSensor(const Core::MessageTable& m) : CounterSensor(m, "captions", &SensorFrame::captions) {}
 };
 
+// Read when its text is asked for (the panel or the page draws it), at
+// most every MemoryReadMs.
 class MemorySensor : public SensorBase {
 public:
-    explicit MemorySensor(const Core::MessageTable& m) : SensorBase(m, "memory") {}
+    MemorySensor(const Core::MessageTable& m, const Positioning::Clock& clock,
+                 std::function<Platform::MemoryStatus()> read)
+        : SensorBase(m, "memory"), m_clock(clock), m_read(std::move(read)) {}
     std::u16string valueText() const override {
+        const std::uint32_t now = m_clock.ticksMs();
+        if (!m_known || now - m_readMs >= MemoryReadMs) {
+            const Platform::MemoryStatus status = m_read ? m_read() : Platform::memoryStatus();
+            // Kept in 64 bits: a 64-bit process has more than 2^31 KiB of
+            // address space, and a machine may have more than 2 TiB of memory.
+            m_virtualKiB = status.availableVirtual >> 10;
+            m_physicalKiB = status.availablePhysical >> 10;
+            m_readMs = now;
+            m_known = true;
+        }
         return Core::format(u"%d/%d %s", m_virtualKiB, m_physicalKiB, m_messages.text("sensors_memory_kib"));
-    }
-    void update(const SensorInput&) override {
-        const Platform::MemoryStatus status = Platform::memoryStatus();
-        // Kept in 64 bits: a 64-bit process has more than 2^31 KiB of
-        // address space, and a machine may have more than 2 TiB of memory.
-        m_virtualKiB = status.availableVirtual >> 10;
-        m_physicalKiB = status.availablePhysical >> 10;
     }
 
 private:
-    std::uint64_t m_virtualKiB = 0;
-    std::uint64_t m_physicalKiB = 0;
+    const Positioning::Clock& m_clock;
+    std::function<Platform::MemoryStatus()> m_read;
+    mutable bool m_known = false;
+    mutable std::uint32_t m_readMs = 0;
+    mutable std::uint64_t m_virtualKiB = 0;
+    mutable std::uint64_t m_physicalKiB = 0;
 };
 
 class BatterySensor : public SensorBase {
@@ -424,7 +435,7 @@ Sensors::Sensors(const Core::MessageTable& messages, Positioning::System* positi
     m_sensors.push_back(std::make_unique<RenderedPolylinesSensor>(m));
     m_sensors.push_back(std::make_unique<RenderedPointsSensor>(m));
     m_sensors.push_back(std::make_unique<RenderedCaptionsSensor>(m));
-    m_sensors.push_back(std::make_unique<MemorySensor>(m));
+    m_sensors.push_back(std::make_unique<MemorySensor>(m, m_clock, setup.memoryStatus));
     m_sensors.push_back(std::make_unique<BatterySensor>(m, setup.powerSupplyRoot, m_clock));
     auto avg = std::make_unique<AvgSpeedSensor>(m);
     const AvgSpeedSensor& avgSpeed = *avg;

@@ -13,12 +13,14 @@
 #include "core/MessageTable.h"
 #include "core/SdlMutex.h"
 #include "guidance/BatteryStatus.h"
+#include "platform/Memory.h"
 #include "positioning/CarState.h"
 #include "positioning/Clock.h"
 #include "positioning/Fix.h"
 #include "positioning/TrackingListener.h"
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -119,7 +121,13 @@ struct SensorsSetup {
     std::string powerSupplyRoot;
     const Positioning::Clock* clock = nullptr; // null: the system clock
     int coordinateStyle = 1;
+    std::function<Platform::MemoryStatus()> memoryStatus; // empty: Platform::memoryStatus
 };
+
+// How often the memory sensor reads the system's figures, at most: only
+// when its text is shown, since each reading opens two files of /proc, and
+// they move by the second, not by the frame.
+inline constexpr std::uint32_t MemoryReadMs = 1000;
 
 class Sensors : public Positioning::TrackingListener {
 public:

@@ -26,7 +26,8 @@ std::string& command() {
 
 } // namespace
 
-ChildProcess spawnDetached(const std::string& program, const std::vector<std::string>& arguments) {
+ChildProcess spawnDetached(const std::string& program, const std::vector<std::string>& arguments,
+                           std::function<void(int)> ended) {
     std::vector<std::string> args;
     args.reserve(arguments.size() + 1);
     args.push_back(program);
@@ -47,7 +48,7 @@ ChildProcess spawnDetached(const std::string& program, const std::vector<std::st
     child.pid = pid;
     child.exitCode = promise->get_future().share();
     // The reaper owns the promise; nobody else waits for this pid.
-    std::thread([pid, promise] {
+    std::thread([pid, promise, ended = std::move(ended)] {
         int status = 0;
         pid_t r;
         do {
@@ -60,6 +61,8 @@ ChildProcess spawnDetached(const std::string& program, const std::vector<std::st
             else if (WIFSIGNALED(status))
                 code = 128 + WTERMSIG(status);
         }
+        if (ended)
+            ended(code);
         promise->set_value(code);
     }).detach();
     return child;

@@ -2,6 +2,7 @@
 // Starting other programs without a shell, and the program that opens
 // documents and links for the user.
 
+#include <functional>
 #include <future>
 #include <string>
 #include <vector>
@@ -19,9 +20,12 @@ struct ChildProcess {
 };
 
 // Runs program (looked up in PATH when it has no "/") with the arguments,
-// not waiting for it; the child is reaped in the background when it ends.
-// An unstarted result, with the last error set, when it cannot be run.
-ChildProcess spawnDetached(const std::string& program, const std::vector<std::string>& arguments);
+// not waiting for it; the child is reaped in the background when it ends,
+// and `ended`, when given, is called there with its exit code before the
+// exit code is set. An unstarted result, with the last error set, when it
+// cannot be run.
+ChildProcess spawnDetached(const std::string& program, const std::vector<std::string>& arguments,
+                           std::function<void(int)> ended = {});
 
 // The program that opens a document or link given as its one argument:
 // "xdg-open" unless replaced (tests put a script of their own here).

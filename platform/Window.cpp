@@ -16,6 +16,11 @@ bool raiseVideoWindow() {
     info.info.x11.lock_func();
     Display* display = info.info.x11.display;
     XMapRaised(display, info.info.x11.wmwindow);
+    // In full screen SDL 1.2 draws in a window of its own (fswindow) beside
+    // the managed one: raised alone, the managed window, empty, would cover
+    // the picture and take every tap.
+    if (const SDL_Surface* screen = SDL_GetVideoSurface(); screen && (screen->flags & SDL_FULLSCREEN))
+        XMapRaised(display, info.info.x11.fswindow);
     XSync(display, False);
     info.info.x11.unlock_func();
     return true;

@@ -4,8 +4,9 @@
 
 namespace Platform {
 
-// Maps and raises the SDL video window (un-iconifies it); false when there
-// is no window or the video driver is not X11.
+// Maps and raises the SDL video window (un-iconifies it), and in full
+// screen the window that holds the picture above it; false when there is
+// no window or the video driver is not X11.
 bool raiseVideoWindow();
 
 } // namespace Platform

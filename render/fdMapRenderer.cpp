@@ -4,6 +4,7 @@
 #include "core/DataPath.h"
 #include "core/FloatToInt.h"
 #include "core/Log.h"
+#include "core/MainLoopWake.h"
 #include "core/SdlMutex.h"
 #include "map/KVAtlas.h"
 #include "render/Fill.h"
@@ -78,11 +79,7 @@ bool sdlHasInputEvent(bool mouseMotion) {
 
 std::uint32_t sdlTicks() { return SDL_GetTicks(); }
 
-void sdlPushExpose() {
-    SDL_Event event{};
-    event.type = SDL_VIDEOEXPOSE;
-    SDL_PushEvent(&event);
-}
+void sdlPushExpose() { Threading::wakeMainLoop(); }
 
 void unpackTypeFlags(const std::vector<std::uint8_t>& blob, std::array<std::uint8_t, 256>& flags) {
     const std::size_t bytes = std::min<std::size_t>(blob.size(), 32);

@@ -33,6 +33,16 @@ bool bound(const PathPoint& point) {
     return false;
 }
 
+// A request that found no route is logged beside the found ones ("Route
+// of"), with the status the map page shows a message for.
+bool notFound(Core::ConfigNode& config) {
+    const std::int32_t status = Map::Routing::routingResult().status;
+    const char* key = Map::Routing::statusMessageKey(status);
+    Log::log(Log::Normal, u"Route not found: status %d (%hs, routing mode %d)", status, *key ? key : "internal error",
+             config.child("Routing")->value("routing_mode", 1));
+    return false;
+}
+
 } // namespace
 
 bool AtlasRoute::startPathAt(const PathPoint& point) {
@@ -46,10 +56,10 @@ bool AtlasRoute::startPathAt(const PathPoint& point) {
 }
 
 bool AtlasRoute::calculatePath(Map::KVAtlas& atlas, Core::ConfigNode& config, const PathPoint& point) {
-    if (!bound(point)) return false;
+    if (!bound(point)) return notFound(config);
     if (m_path.points.empty()) return startPathAt(point);
     Path leg;
-    if (!Map::Routing::computePath(atlas, config, m_path.points.back(), point, leg, false)) return false;
+    if (!Map::Routing::computePath(atlas, config, m_path.points.back(), point, leg, false)) return notFound(config);
     // The new leg continues the route from its last point.
     m_path.appendPath(leg);
     std::uint64_t metres = 0;
@@ -61,7 +71,7 @@ bool AtlasRoute::calculatePath(Map::KVAtlas& atlas, Core::ConfigNode& config, co
 }
 
 bool AtlasRoute::recalculatePath(Map::KVAtlas& atlas, Core::ConfigNode& config, const PathPoint& point) {
-    if (!bound(point)) return false;
+    if (!bound(point)) return notFound(config);
     m_path.keepStartOnly();
     return calculatePath(atlas, config, point);
 }
@@ -111,9 +121,9 @@ std::uint32_t pathCost(const Path& path, Core::ConfigNode& config) {
 }
 
 bool AtlasRoute::addPathPoint(Map::KVAtlas& atlas, Core::ConfigNode& config, const PathPoint& point) {
-    if (!bound(point)) return false;
+    if (!bound(point)) return notFound(config);
     if (m_path.points.empty()) return startPathAt(point);
-    return Map::Routing::insertPathPoint(atlas, config, m_path, point);
+    return Map::Routing::insertPathPoint(atlas, config, m_path, point) || notFound(config);
 }
 
 RouteLine::RouteLine(Path& path, Map::KVAtlas& atlas) : m_path(path), m_atlas(atlas) {

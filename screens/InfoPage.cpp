@@ -1,5 +1,6 @@
 #include "screens/InfoPage.h"
 
+#include "core/MainLoopWake.h"
 #include "core/Shell.h"
 #include "screens/PageKeys.h"
 #include "ui/fdInterface.h"
@@ -107,11 +108,8 @@ bool InfoPage::keyDown(int key) {
 void InfoPage::childClicked(const std::string& name) {
     if (name == "close" || name == "hide") {
         handleCommonCommand(name);
-        if (name == "close") {
-            SDL_Event event{};
-            event.type = SDL_VIDEOEXPOSE;
-            SDL_PushEvent(&event);
-        }
+        if (name == "close")
+            Threading::wakeMainLoop();
     } else if (name == "ok" || name == "back") {
         ui()->goBack();
     } else if (name == "up" && m_texts) {

@@ -1,8 +1,7 @@
 #include "screens/LeaveCommand.h"
 
+#include "core/MainLoopWake.h"
 #include "ui/fdPage.h"
-
-#include <SDL.h>
 
 namespace Screens {
 
@@ -10,11 +9,8 @@ bool leaveCommand(Ui::fdPage& page, const std::string& name) {
     if (name != "close" && name != "hide" && name != "back")
         return false;
     page.handleCommonCommand(name);
-    if (name == "close") {
-        SDL_Event event{};
-        event.type = SDL_VIDEOEXPOSE;
-        SDL_PushEvent(&event);
-    }
+    if (name == "close")
+        Threading::wakeMainLoop();
     return true;
 }
 

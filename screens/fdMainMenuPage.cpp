@@ -3,6 +3,7 @@
 #include "core/AnsiFile.h"
 #include "core/FileSystem.h"
 #include "core/Log.h"
+#include "core/MainLoopWake.h"
 #include "core/Text.h"
 #include "render/Font.h"
 #include "screens/InfoPage.h"
@@ -113,9 +114,7 @@ void fdMainMenuPage::childClicked(const std::string& name) {
             if (engine) engine->drawNow();
         }
         if (engine) engine->setQuit();
-        SDL_Event event{};
-        event.type = SDL_VIDEOEXPOSE;
-        SDL_PushEvent(&event);
+        Threading::wakeMainLoop();
     } else if (name == "hide") {
         if (engine) engine->hideToTray();
     } else if (name == "pageMap" || name == "pageMap2") {

@@ -3,6 +3,7 @@
 #include "core/ConfigNode.h"
 #include "core/Format.h"
 #include "core/Log.h"
+#include "core/MainLoopWake.h"
 #include "core/Text.h"
 #include "positioning/System.h"
 #include "ui/Messages.h"
@@ -24,12 +25,6 @@ namespace {
 constexpr std::uint32_t kPortCount = 20;
 constexpr std::uint32_t kAnimationMs = 100;
 
-void wakeMainLoop() {
-    SDL_Event event{};
-    event.type = SDL_VIDEOEXPOSE;
-    SDL_PushEvent(&event);
-}
-
 } // namespace
 
 fdPageSetupGPSX::FindProgressHandler::~FindProgressHandler() {
@@ -37,7 +32,7 @@ fdPageSetupGPSX::FindProgressHandler::~FindProgressHandler() {
         Threading::SdlLock lock(m_report->mutex);
         m_report->searchEnded = true;
     }
-    wakeMainLoop();
+    Threading::wakeMainLoop();
 }
 
 void fdPageSetupGPSX::FindProgressHandler::result(bool found) {
@@ -45,7 +40,7 @@ void fdPageSetupGPSX::FindProgressHandler::result(bool found) {
         Threading::SdlLock lock(m_report->mutex);
         m_report->found = m_report->found || found;
     }
-    wakeMainLoop();
+    Threading::wakeMainLoop();
 }
 
 void fdPageSetupGPSX::FindProgressHandler::progress(const std::u16string& text, int percent) {
@@ -55,7 +50,7 @@ void fdPageSetupGPSX::FindProgressHandler::progress(const std::u16string& text, 
         m_report->percent = percent;
         m_report->progressChanged = true;
     }
-    wakeMainLoop();
+    Threading::wakeMainLoop();
 }
 
 void fdPageSetupGPSX::TurnOnProgressHandler::result(bool) {
@@ -63,7 +58,7 @@ void fdPageSetupGPSX::TurnOnProgressHandler::result(bool) {
         Threading::SdlLock lock(m_report->mutex);
         m_report->turnedOn = true;
     }
-    wakeMainLoop();
+    Threading::wakeMainLoop();
 }
 
 fdPageSetupGPSX::fdPageSetupGPSX(Ui::fdInterface* ui, std::shared_ptr<Core::ConfigNode> config,
@@ -207,12 +202,12 @@ void fdPageSetupGPSX::tick(std::uint32_t now) {
 
 void fdPageSetupGPSX::enabledChanged(bool enabled) {
     m_enabledNews = enabled ? 1 : 0;
-    wakeMainLoop();
+    Threading::wakeMainLoop();
 }
 
 void fdPageSetupGPSX::portStateChanged(bool open) {
     m_portNews = open ? 1 : 0;
-    wakeMainLoop();
+    Threading::wakeMainLoop();
 }
 
 void fdPageSetupGPSX::applyReports() {

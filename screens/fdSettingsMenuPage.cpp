@@ -49,6 +49,18 @@ void fdSettingsMenuPage::showMessage(const std::u16string& text) {
     invalidate(1);
 }
 
+void fdSettingsMenuPage::followTraffic() {
+    if (!m_traffic) return;
+    const Core::ShellOpening::Verdict verdict = m_traffic->verdict();
+    if (verdict != Core::ShellOpening::Verdict::Pending) m_traffic.reset();
+    if (verdict == Core::ShellOpening::Verdict::Failed) showMessage(TrafficNotice);
+}
+
+void fdSettingsMenuPage::tick(std::uint32_t now) {
+    followTraffic();
+    fdPage::tick(now);
+}
+
 void fdSettingsMenuPage::childClicked(const std::string& name) {
     if (leaveCommand(*this, name))
         return;
@@ -87,7 +99,9 @@ void fdSettingsMenuPage::childClicked(const std::string& name) {
     } else if (name == "monitoring") {
         openIfPresent("monitoring_prop");
     } else if (name == "traffic_jams") {
-        if (!Core::shellOpen(TrafficAddress)) showMessage(TrafficNotice);
+        m_traffic = Core::shellOpen(TrafficAddress);
+        // A missing opener is known at once; its end comes later.
+        followTraffic();
     } else if (name == "mb" && m_messageBox) {
         setCapture(nullptr);
         m_messageBox->setVisible(false);

@@ -3,8 +3,10 @@
 // "pageSettingsMain" and "pageSettingsLists", which act as two tabs. Its
 // buttons lead to every settings page.
 
+#include "core/Shell.h"
 #include "ui/fdPage.h"
 
+#include <optional>
 #include <string>
 
 namespace Screens {
@@ -21,19 +23,29 @@ class fdSettingsMenuPage final : public Ui::fdPage {
 
     void afterBuild() override;
     void childClicked(const std::string& name) override;
+    // Shows the notice when the traffic service's opener failed after the
+    // tap (it is never waited for: see core/Shell.h).
+    void tick(std::uint32_t now) override;
+    // A notice of a page the driver left is not shown later.
+    void onHide() override { m_traffic.reset(); }
     // Every key goes to the interface's own handling.
     bool keyDown(int) override { return false; }
 
     Ui::TemplateWindow* messageBox() const { return m_messageBox; }
+    // The traffic service's opener whose verdict is awaited; null when none.
+    const Core::ShellOpening* trafficOpening() const { return m_traffic ? &*m_traffic : nullptr; }
 
   private:
     void showMessage(const std::u16string& text);
+    // Shows the notice once the opener's verdict is a failure.
+    void followTraffic();
     // Opens a page by name (logged once when the interface lacks it).
     void open(const std::string& page);
     // Goes to a page with a history entry when the interface has it.
     void openIfPresent(const std::string& page);
 
     Ui::TemplateWindow* m_messageBox = nullptr;
+    std::optional<Core::ShellOpening> m_traffic;
 };
 
 } // namespace Screens

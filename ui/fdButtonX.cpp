@@ -170,6 +170,7 @@ void fdButtonX::tick(std::uint32_t now) {
 }
 
 void fdButtonX::clicked() {
+    // Not waited for, and its failure only logged (Core::followOpeners).
     if (!m_link.empty())
         Core::shellOpen(Core::utf8ToWide(m_link));
     if (m_parent)

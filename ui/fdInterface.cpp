@@ -1,4 +1,5 @@
 #include "ui/fdInterface.h"
+#include "core/MainLoopWake.h"
 
 #include "core/FileRW.h"
 #include "core/Log.h"
@@ -28,12 +29,6 @@ std::uint16_t designExtent(EngineServices* engine, bool width) {
     if (engine->doubleSize())
         v *= 2;
     return static_cast<std::uint16_t>(std::clamp(v, 0, 0xFFFF));
-}
-
-void pushExpose() {
-    SDL_Event event{};
-    event.type = SDL_VIDEOEXPOSE;
-    SDL_PushEvent(&event);
 }
 
 // The text of a page's top box: the designs call it "title", or, where the
@@ -156,7 +151,7 @@ void fdInterface::activatePage(fdPage* page) {
     Log::log(Log::Info, "Page %s shown, titled \"%s\"", page->name(), titleOf(*page));
     updateUiTimer(page->timerPeriod());
     m_frameDue = true;
-    pushExpose();
+    Threading::wakeMainLoop();
 }
 
 void fdInterface::goToPage(fdPage* page) {
@@ -304,7 +299,7 @@ Uint32 fdInterface::timerCallback(Uint32 interval, void* param) {
     if (self->m_redrawAllowed.exchange(false)) {
         self->m_frameDue = true;
         ++self->m_timerExposes;
-        pushExpose();
+        Threading::wakeMainLoop();
     }
     return interval;
 }

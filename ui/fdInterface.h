@@ -5,7 +5,7 @@
 // name, runs the one UI timer that lets the main loop redraw while a widget
 // animates, and applies tree changes queued during dispatch. Main thread
 // only, except the timer callback (the timer's own thread), which touches
-// the redraw-allowed flag and SDL_PushEvent alone. The timer is not SDL's:
+// the redraw-allowed flag and Threading::wakeMainLoop alone. The timer is not SDL's:
 // SDL 1.2's timer thread wakes every millisecond while its subsystem runs,
 // which on the map page's 50 ms timer was most of the CPU a standing car
 // cost.

@@ -9,6 +9,7 @@
 #include "render/MapPageServices.h"
 #include "ui/fdStatic.h"
 #include "map/proximity/Index.h"
+#include "positioning/PortSystem.h"
 #include "render/RenderStyles.h"
 #include "render/fdMapRenderer.h"
 #include "screens/SelectPoiTypesPage.h"
@@ -435,29 +436,67 @@ TEST(EngineScreen, PagesTheDesignLacksStandInUnderTheirTitle) {
     }
 }
 
+// A receiver whose port settings fault once armed: a second fault, in the
+// shutdown's saving of the GPS settings.
+struct FaultyReceiver : Positioning::PortSystem {
+    bool isPortOpen() const override { return false; }
+    bool isEnabled() const override { return false; }
+    std::pair<std::uint32_t, std::uint32_t> port() const override {
+        if (armed)
+            throw std::runtime_error("port gone");
+        return {4, 4800};
+    }
+    bool setEnabled(bool, Threading::ResultCallback* done) override { return delete done, false; }
+    bool setPort(std::uint32_t, std::uint32_t) override { return true; }
+    bool findPort(Threading::ProgressCallback* callback) override { return delete callback, false; }
+    bool stopPortSearch() override { return false; }
+    void addDataListener(Positioning::DataListener*) override {}
+    bool removeDataListener(Positioning::DataListener*) override { return false; }
+    bool armed = false;
+};
+
 // An exception out of a frame is no failed start: the crash report names
-// it and the shutdown keeps settings, view and route as a quit does.
+// it and the shutdown keeps settings, view and route as a quit does. A
+// second one in that shutdown is reported too, and the rest of the
+// shutdown still runs: the settings saved, SDL closed, the crash box shown.
 TEST(EngineScreen, AFaultInAFrameIsReportedAndTheDriveKept) {
-    ProgramFolder folder;
-    TestSupport::CaptureLogger log;
-    engine::fdEngine e(folder.wide());
-    ASSERT_EQ(e.init(), 0);
-    for (const char* file : {"camera.kvc", "path.kvp"})
-        fs::remove(folder.atlas() / file);
-    e.configRoot()->set("demo_speed", 90);
-    struct FaultyPage : Ui::fdPage {
-        using fdPage::fdPage;
-        void tick(std::uint32_t) override { throw std::out_of_range("bad index"); }
-    };
-    e.ui()->activatePage(new FaultyPage(e.ui(), "faulty", nullptr));
-    EXPECT_EQ(e.runStarted(), -1);
-    EXPECT_TRUE(log.contains("Unhandled exception while running: bad index"));
-    EXPECT_EQ(log.count("Stack snapshot"), 1u);
-    EXPECT_TRUE(log.contains("Mirel - Critical error: Critical error."));
-    EXPECT_FALSE(log.contains("Failed to initialize engine"));
-    EXPECT_NE(folder.config().find("\"demo_speed\" value=\"90\""), std::string::npos);
-    for (const char* file : {"camera.kvc", "path.kvp"})
-        EXPECT_TRUE(fs::exists(folder.atlas() / file)) << file;
+    for (const bool secondFault : {false, true}) {
+        SCOPED_TRACE(secondFault ? "a second fault in the shutdown" : "one fault");
+        ProgramFolder folder;
+        TestSupport::CaptureLogger log;
+        engine::fdEngine e(folder.wide());
+        FaultyReceiver* receiver = nullptr;
+        e.setPortSystemMaker([&receiver](const Positioning::MessageTexts*) {
+            auto made = std::make_unique<FaultyReceiver>();
+            receiver = made.get();
+            return made;
+        });
+        ASSERT_EQ(e.init(), 0);
+        ASSERT_NE(receiver, nullptr);
+        for (const char* file : {"camera.kvc", "path.kvp"})
+            fs::remove(folder.atlas() / file);
+        e.configRoot()->set("demo_speed", 90);
+        struct FaultyPage : Ui::fdPage {
+            FaultyPage(Ui::fdInterface* ui, FaultyReceiver* receiver) : fdPage(ui, "faulty", nullptr), receiver(receiver) {}
+            void tick(std::uint32_t) override {
+                if (receiver)
+                    receiver->armed = true;
+                throw std::out_of_range("bad index");
+            }
+            FaultyReceiver* receiver;
+        };
+        e.ui()->activatePage(new FaultyPage(e.ui(), secondFault ? receiver : nullptr));
+        EXPECT_EQ(e.runStarted(), -1);
+        EXPECT_TRUE(log.contains("Unhandled exception while running: bad index"));
+        EXPECT_EQ(log.contains("Unhandled exception while shutting down: port gone"), secondFault);
+        EXPECT_EQ(log.count("Stack snapshot"), secondFault ? 2u : 1u);
+        EXPECT_EQ(log.countStartingWith("Mirel - Critical error: Critical error."), 1u);
+        EXPECT_FALSE(log.contains("Failed to initialize engine"));
+        EXPECT_EQ(SDL_WasInit(SDL_INIT_VIDEO), 0u);
+        EXPECT_NE(folder.config().find("\"demo_speed\" value=\"90\""), std::string::npos);
+        for (const char* file : {"camera.kvc", "path.kvp"})
+            EXPECT_TRUE(fs::exists(folder.atlas() / file)) << file;
+    }
 }
 
 // The splash bar only moves forward, row by row, and never past its end;

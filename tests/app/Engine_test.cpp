@@ -14,6 +14,7 @@
 #include "screens/PointReceiversListPage.h"
 #include "screens/SensorsPanel.h"
 #include "screens/fdPageMap.h"
+#include "screens/fdPageSetupGPSX.h"
 #include "search/Engine.h"
 #include "tools/demo-atlas/DemoAtlas.h"
 #include "ui/fdStatic.h"
@@ -299,8 +300,9 @@ TEST(EngineSdl, AVideoThatCannotStartIsNamedWithItsReason) {
         kept[i] ? setenv(names[i], kept[i]->c_str(), 1) : unsetenv(names[i]);
 }
 
-// Once the engine is shut down neither a quit signal nor a raise request
-// wakes SDL: a queue of a later SDL is not the engine's.
+// Once the engine is shut down no other thread wakes SDL, neither a quit
+// signal, a raise request nor a port search's report on the GPS thread: a
+// queue of a later SDL is not the engine's.
 TEST(EngineSdl, NoWakeUpReachesSdlAfterTheShutdown) {
     ProgramFolder f;
     CaptureLogger quiet;
@@ -310,6 +312,8 @@ TEST(EngineSdl, NoWakeUpReachesSdlAfterTheShutdown) {
     ASSERT_EQ(SDL_Init(SDL_INIT_VIDEO), 0);
     engine::fdEngine::wakeOnQuitSignal();
     e.requestRaise();
+    Screens::fdPageSetupGPSX::FindProgressHandler(std::make_shared<Screens::fdPageSetupGPSX::Report>())
+        .progress(u"COM3", 15);
     SDL_Event event;
     EXPECT_EQ(SDL_PeepEvents(&event, 1, SDL_PEEKEVENT, SDL_ALLEVENTS), 0);
     SDL_Quit();

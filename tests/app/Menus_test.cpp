@@ -9,6 +9,7 @@
 
 #include "core/Config.h"
 #include "core/Log.h"
+#include "core/Shell.h"
 #include "core/Text.h"
 #include "guidance/KVMapEventsHandler.h"
 #include "map/AtlasFolderList.h"
@@ -140,16 +141,21 @@ TEST_F(Menus, EveryCommandReachesItsPageAndEscapeLeadsBack) {
 
 // Without a browser (no opener, or xdg-open ending with 3: no method) the
 // notice shows, and is logged, until its OK; a browser that opens shows none.
+// The tap does not wait for the opener: its end reaches the page at the
+// page's next tick, also when it comes after the tap returned.
 TEST_F(Menus, TrafficWithoutABrowserShowsTheNoticeUntilOk) {
     const std::string NoticeLine =
         "Notice shown: " + Core::wideToUtf8(Screens::fdSettingsMenuPage::TrafficNotice);
     log.setSeverity(Log::Normal);
     const std::string opener = Platform::shellOpenCommand();
     const fs::path failing = folder.dir.write("failing-opener", "#!/bin/sh\nexit 3\n");
-    fs::permissions(failing, fs::perms::owner_all);
+    const fs::path late =
+        folder.dir.write("late-opener", "#!/bin/sh\nwhile [ ! -e \"$(dirname \"$0\")/go\" ]; do sleep 0.05; done\nexit 3\n");
+    for (const fs::path& script : {failing, late})
+        fs::permissions(script, fs::perms::owner_all);
     for (const auto& [command, notice] :
          {std::pair{folder.dir.path() / "no-such-opener", true}, std::pair{failing, true},
-          std::pair{fs::path("/bin/true"), false}}) {
+          std::pair{fs::path("/bin/true"), false}, std::pair{late, true}}) {
         SCOPED_TRACE(command.filename().string());
         Platform::setShellOpenCommand(command.string());
         const std::size_t told = log.count(NoticeLine);
@@ -158,6 +164,17 @@ TEST_F(Menus, TrafficWithoutABrowserShowsTheNoticeUntilOk) {
         ASSERT_NE(settings, nullptr);
         settings->childClicked("traffic_jams");
         Platform::setShellOpenCommand(opener);
+        const Core::ShellOpening* opening = settings->trafficOpening();
+        if (command == late) {
+            EXPECT_TRUE(opening != nullptr && opening->verdict() == Core::ShellOpening::Verdict::Pending);
+            EXPECT_EQ(log.count(NoticeLine), told);
+        }
+        // The late opener ends now, whatever the page did.
+        folder.dir.write("go", "");
+        if (opening) {
+            opening->process().exitCode.wait();
+            settings->tick(SDL_GetTicks());
+        }
         Ui::TemplateWindow* box = settings->messageBox();
         EXPECT_EQ(log.count(NoticeLine), told + (notice ? 1 : 0));
         if (!notice) {

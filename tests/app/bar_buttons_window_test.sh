@@ -3,7 +3,8 @@
 # once, and where each tap led read from the program's log ("Page NAME
 # shown, titled ..."), never from a pause: "hide" on every page that can be
 # left asks to go to the tray (a bare X server has no window manager to
-# iconify the window, so the log says it) and leaves the page as it was;
+# iconify the window, so the log says it) and leaves the page as it was,
+# and a second start brings the window back, still answering;
 # "menu" on the routing, other and GPS settings and on the GPS page leads
 # to the main menu; the search menu's settings icon opens the settings and
 # its "Online" the friends page; "traffic_jams" and the information page's
@@ -96,6 +97,8 @@ alike() { ! differ "$1" "$2" 2000; }
 
 expect_page menuMain "Menu"
 hide_here menuMain "Menu"
+# A later start brings the window back, which answers the taps below.
+second_start
 
 # The information page: "hide" and the project's web page.
 tap_to 400 359 info "Mirel car navigator"

@@ -48,6 +48,23 @@ plug_receiver() {
   wait_until 5 test -e "$work/gps" || fail "socat made no pseudo-terminal"
 }
 
+# A second copy of the program in the work folder: it must end at once with
+# -1 (255), saying on the terminal that the first copy's window was brought
+# forward; the first copy's answer ("Restoring from tray") is waited for.
+second_start() {
+  local before status
+  before=$(grep -c "Restoring from tray" "$work/log.txt" || true)
+  set +e
+  (cd "$work" && ./mirel) >"$work/second.txt" 2>&1
+  status=$?
+  set -e
+  [ "$status" -eq 255 ] || fail "the second copy returned $status"
+  grep -q "mirel is already running: its window was brought forward" "$work/second.txt" ||
+    fail "the second copy said: $(cat "$work/second.txt")"
+  wait_until 10 eval '[ "$(grep -c "Restoring from tray" "$work/log.txt")" -gt "$before" ]' ||
+    fail "the first copy was not brought forward"
+}
+
 window_cleanup() {
   [ -n "$mirel_pid" ] && kill -9 "$mirel_pid" 2>/dev/null || true
   [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null || true

@@ -31,27 +31,36 @@ constexpr auto Patient = 60s;
 
 } // namespace
 
+using Verdict = Core::ShellOpening::Verdict;
+
+// The opener's verdict once it ended.
+Verdict verdictAtEnd(const Core::ShellOpening& opening) {
+    opening.process().exitCode.wait();
+    return opening.verdict();
+}
+
 TEST(Shell, OpensThroughTheCommandWithoutAShell) {
     TestSupport::TempDir dir;
     CommandGuard guard;
     EXPECT_EQ(Platform::shellOpenCommand(), "xdg-open");
     Platform::setShellOpenCommand(fakeOpener(dir, "exit 0").string());
 
-    Platform::ChildProcess child;
     // Shell characters arrive as they are: no shell sees them.
-    ASSERT_TRUE(Core::shellOpen(u"C:\\Карты\\read me; rm -rf $HOME `x`.txt", &child, Patient));
-    ASSERT_TRUE(child.started());
+    const auto opening = Core::shellOpen(u"C:\\Карты\\read me; rm -rf $HOME `x`.txt", Patient);
+    ASSERT_TRUE(opening.started());
+    EXPECT_EQ(verdictAtEnd(opening), Verdict::Opened);
     EXPECT_EQ(TestSupport::readAll(dir / "args.txt"), "C:/Карты/read me; rm -rf $HOME `x`.txt\n");
 
-    ASSERT_TRUE(Core::shellOpen(u"https://example.org/a\\b?q=1&r=2", &child, Patient));
+    EXPECT_EQ(verdictAtEnd(Core::shellOpen(u"https://example.org/a\\b?q=1&r=2", Patient)), Verdict::Opened);
     EXPECT_EQ(TestSupport::readAll(dir / "args.txt"), "https://example.org/a\\b?q=1&r=2\n");
 
-    ASSERT_TRUE(Core::shellOpen(u"-n", &child, Patient));
+    EXPECT_EQ(verdictAtEnd(Core::shellOpen(u"-n", Patient)), Verdict::Opened);
     EXPECT_EQ(TestSupport::readAll(dir / "args.txt"), "./-n\n");
 }
 
 // The opener's own verdict decides: xdg-open without a browser ends with 3
-// ("no method available"), a failure the caller hears of.
+// ("no method available"), a failure the caller hears of, and the log
+// once.
 TEST(Shell, AnOpenerThatEndsBadlyFails) {
     const struct {
         const char* end;
@@ -64,28 +73,48 @@ TEST(Shell, AnOpenerThatEndsBadlyFails) {
         TestSupport::CaptureLogger log;
         const std::string opener = fakeOpener(dir, c.end).string();
         Platform::setShellOpenCommand(opener);
-        Platform::ChildProcess child;
-        EXPECT_EQ(Core::shellOpen(u"https://example.org/", &child, Patient), c.status == 0);
-        EXPECT_EQ(child.exitCode.get(), c.status);
-        EXPECT_EQ(log.contains("Can't open 'https://example.org/' with '" + opener +
-                               "': it ended with status " + std::to_string(c.status)),
-                  c.status != 0);
+        const auto opening = Core::shellOpen(u"https://example.org/", Patient);
+        EXPECT_EQ(verdictAtEnd(opening), c.status == 0 ? Verdict::Opened : Verdict::Failed);
+        EXPECT_EQ(opening.verdict(), c.status == 0 ? Verdict::Opened : Verdict::Failed);
+        EXPECT_EQ(opening.process().exitCode.get(), c.status);
+        EXPECT_EQ(log.count("Can't open 'https://example.org/' with '" + opener + "': it ended with status " +
+                            std::to_string(c.status)),
+                  c.status != 0 ? 1u : 0u);
     }
 }
 
-// An opener that still runs when the wait is over has shown the target
-// itself (a browser in the foreground): opened, and not waited for.
-TEST(Shell, AnOpenerStillRunningCountsAsOpened) {
+// The caller never waits for the opener: its verdict is pending while it
+// runs, a failure that comes after the call is heard of then, and an opener
+// still running when its wait is over has shown the target itself (a
+// browser in the foreground): opened, whatever its end.
+TEST(Shell, TheOpenerIsNotWaitedFor) {
+    for (const std::chrono::milliseconds wait : {std::chrono::milliseconds(Patient), 0ms}) {
+        SCOPED_TRACE(wait.count());
+        TestSupport::TempDir dir;
+        CommandGuard guard;
+        TestSupport::CaptureLogger log;
+        Platform::setShellOpenCommand(
+            fakeOpener(dir, "while [ ! -e \"$(dirname \"$0\")/go\" ]; do sleep 0.05; done\nexit 3").string());
+        const auto opening = Core::shellOpen(u"https://example.org/", wait);
+        EXPECT_EQ(opening.verdict(), wait == Patient ? Verdict::Pending : Verdict::Opened);
+        dir.write("go", "");
+        EXPECT_EQ(verdictAtEnd(opening), wait == Patient ? Verdict::Failed : Verdict::Opened);
+        EXPECT_EQ(log.contains("Can't open"), wait == Patient);
+    }
+}
+
+// Nobody asks a link's opener for its verdict: the main loop's follow-up
+// logs its failure, once, and forgets it.
+TEST(Shell, FollowingLogsWhatNobodyAskedFor) {
     TestSupport::TempDir dir;
     CommandGuard guard;
     TestSupport::CaptureLogger log;
-    Platform::setShellOpenCommand(
-        fakeOpener(dir, "while [ ! -e \"$(dirname \"$0\")/go\" ]; do sleep 0.05; done\nexit 3").string());
-    Platform::ChildProcess child;
-    EXPECT_TRUE(Core::shellOpen(u"https://example.org/", &child, 100ms));
-    dir.write("go", "");
-    EXPECT_EQ(child.exitCode.get(), 3);
+    Platform::setShellOpenCommand(fakeOpener(dir, "exit 3").string());
+    Core::shellOpen(u"https://example.org/", Patient).process().exitCode.wait();
     EXPECT_FALSE(log.contains("Can't open"));
+    Core::followOpeners();
+    Core::followOpeners();
+    EXPECT_EQ(log.countStartingWith("Can't open 'https://example.org/'"), 1u);
 }
 
 TEST(Shell, MissingCommandFails) {
@@ -93,10 +122,10 @@ TEST(Shell, MissingCommandFails) {
     CommandGuard guard;
     TestSupport::CaptureLogger log;
     Platform::setShellOpenCommand((dir / "no-such-opener").string());
-    Platform::ChildProcess child;
-    EXPECT_FALSE(Core::shellOpen(u"file.txt", &child));
-    EXPECT_FALSE(child.started());
+    const auto opening = Core::shellOpen(u"file.txt");
     EXPECT_EQ(Platform::lastError(), Platform::ErrorFileNotFound);
+    EXPECT_FALSE(opening.started());
+    EXPECT_EQ(opening.verdict(), Verdict::Failed);
     EXPECT_TRUE(log.contains("Can't open 'file.txt' with '" + (dir / "no-such-opener").string() + "' (err 2): No such file or directory"));
 }
 

@@ -177,7 +177,7 @@ TEST(GuidanceDrive, AWrongTurnAndEveryTurnSpokenInTime) {
     // The street boxes: the current street while the car follows the route
     // on a named road.
     GuidanceTest::Messages messages;
-    Sensors sensors(messages, nullptr, SensorsSetup{"", &clock, 0});
+    Sensors sensors(messages, nullptr, SensorsSetup{"", &clock, 0, {}});
     int onNamedRoad = 0, streetShown = 0;
     for (const Path* leg : {&first, &second}) {
         for (PathPosition at(*leg, true); !at.isAtEnd(); at.advanceMetres(14)) {

@@ -413,7 +413,7 @@ TEST_F(Town_, DrivesTheRouteLeavesItAndGetsANewOne) {
 
     // The sensors read the street names and the route from the handler.
     GuidanceTest::Messages messages;
-    Sensors sensors(messages, nullptr, SensorsSetup{"", &clock, 0});
+    Sensors sensors(messages, nullptr, SensorsSetup{"", &clock, 0, {}});
     SensorFrame frame;
     frame.setGuidance(handler->navi());
     frame.car = handler->tracker().carState();

@@ -23,7 +23,7 @@ struct SensorsTest : ::testing::Test {
     GuidanceTest::Messages messages;
     GuidanceTest::Clock clock;
     TestSupport::TempDir power;
-    Sensors sensors{messages, nullptr, SensorsSetup{power.path().string(), &clock, 0}};
+    Sensors sensors{messages, nullptr, SensorsSetup{power.path().string(), &clock, 0, {}}};
 };
 
 TEST_F(SensorsTest, FixValuesAreFormatted) {
@@ -112,6 +112,38 @@ TEST_F(SensorsTest, MemoryIsClampedAndDateAndTimeAreLocal) {
     clock.time = Positioning::DateTime{3, 7, 2026, 9, 5, 1, 0};
     EXPECT_EQ(value(sensors, "date"), u"03/07/2026");
     EXPECT_EQ(value(sensors, "time"), u"09:05:01");
+}
+
+// The memory figures are read only when the sensor's text is asked for,
+// at most once a second of the clock, however many frames update it.
+TEST_F(SensorsTest, MemoryIsReadWhenShownAtMostOnceASecond) {
+    int reads = 0;
+    SensorsSetup setup{"", &clock, 0, {}};
+    setup.memoryStatus = [&reads] {
+        ++reads;
+        Platform::MemoryStatus status;
+        status.availableVirtual = std::uint64_t(reads) << 10;
+        status.availablePhysical = 2048;
+        return status;
+    };
+    Sensors counted(messages, nullptr, setup);
+    const struct {
+        bool shown;
+        int expectedReads;
+        const char16_t* lastText;
+    } rows[] = {{false, 0, nullptr}, {true, 3, u"3/2 KiB"}, {false, 3, nullptr}, {true, 6, u"6/2 KiB"}};
+    for (const auto& row : rows) {
+        std::u16string text;
+        // Three seconds of frames at 20 a second.
+        for (int frame = 0; frame < 60; ++frame, clock.ticks += 50) {
+            counted.updateAll(SensorFrame{});
+            if (row.shown) text = value(counted, "memory");
+        }
+        EXPECT_EQ(reads, row.expectedReads);
+        if (row.lastText) {
+            EXPECT_EQ(text, row.lastText);
+        }
+    }
 }
 
 TEST_F(SensorsTest, UnknownNameIsLoggedOnce) {

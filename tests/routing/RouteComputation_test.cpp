@@ -302,11 +302,27 @@ TEST(RouteComputation, AtlasRequestsExtendAndRestartTheRoute) {
     EXPECT_EQ(path.legCount, 2u);
     EXPECT_EQ(path.parts.back().legIndex, 1u);
     EXPECT_EQ(path.parts[4].manoeuvre, 20u) << "the intermediate point is reached";
+    // A request that finds no route is logged as a found one is, with the
+    // status whose message the driver sees.
+    TestSupport::CaptureLogger log;
     PathPoint nowhere = town.pointOn(5, 0.5f);
     nowhere.map = nullptr;
     EXPECT_FALSE(route.recalculatePath(*town.atlas, config, nowhere));
     EXPECT_EQ(routingResult().status, RoutingStatus::NotOnRoad);
     EXPECT_EQ(path.points.size(), 3u);
+    AtlasRoute stuck;
+    PathPoint parked = town.pointOn(5, 0.5f);
+    parked.allowForward = parked.allowBackward = 0;
+    ASSERT_TRUE(stuck.startPathAt(parked));
+    EXPECT_FALSE(stuck.calculatePath(*town.atlas, config, town.pointOn(6, 0.5f)));
+    EXPECT_FALSE(stuck.addPathPoint(*town.atlas, config, nowhere));
+    std::vector<std::string> notFound;
+    for (const std::string& line : log.lines())
+        if (line.starts_with("Route not found")) notFound.push_back(line);
+    EXPECT_EQ(notFound, (std::vector<std::string>{
+                               "Route not found: status -4 (map_road_not_found_err, routing mode 1)",
+                               "Route not found: status -1 (map_path_not_found_err, routing mode 1)",
+                               "Route not found: status -4 (map_road_not_found_err, routing mode 1)"}));
     ASSERT_TRUE(route.recalculatePath(*town.atlas, config, town.pointOn(5, 0.5f)));
     EXPECT_EQ(path.points.size(), 2u);
     EXPECT_EQ(path.legCount, 1u);

@@ -115,7 +115,7 @@ struct Drive {
         config.root()->set("demo_speed", 72); // 20 m/s
         navigation = std::make_unique<HandlerNavigation>(*handler, &sounds, config.root());
         car = std::make_unique<HandlerCarSource>(*navigation);
-        sensors = std::make_unique<Guidance::Sensors>(messages, nullptr, Guidance::SensorsSetup{"", &clock, 0});
+        sensors = std::make_unique<Guidance::Sensors>(messages, nullptr, Guidance::SensorsSetup{"", &clock, 0, {}});
         source = std::make_unique<SensorsSource>(*sensors, navigation.get(), atlas.get(), renderer.get());
 
         ui.setClock([this] { return clock.ticks.load(); });

@@ -2,6 +2,7 @@
 // Shared pieces of the user-interface tests: SDL with the dummy video
 // driver and a screen surface, and an engine stand-in.
 
+#include "core/MainLoopWake.h"
 #include "ui/EngineServices.h"
 
 #include <SDL/SDL.h>
@@ -16,8 +17,12 @@ public:
     explicit SdlScreen(int bitsPerPixel = 32, int width = 800, int height = 480) {
         SDL_Init(SDL_INIT_VIDEO | SDL_INIT_TIMER | SDL_INIT_NOPARACHUTE);
         screen = SDL_SetVideoMode(width, height, bitsPerPixel, SDL_SWSURFACE);
+        Threading::openMainLoopWakeUps();
     }
-    ~SdlScreen() { SDL_Quit(); }
+    ~SdlScreen() {
+        Threading::closeMainLoopWakeUps();
+        SDL_Quit();
+    }
     SDL_Surface* screen = nullptr;
 };
 
