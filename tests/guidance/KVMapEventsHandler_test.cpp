@@ -564,7 +564,7 @@ TEST_F(Town_, NaviSwitchHoldsGuidanceOff) {
     EXPECT_FALSE(Positioning::CarState::differs(handler->shownCarState(), handler->tracker().carState(), 1.0f));
     // and the sensors panel the street of the tracker's road.
     GuidanceTest::Messages messages;
-    Sensors sensors(messages, nullptr, SensorsSetup{"", &clock, 0});
+    Sensors sensors(messages, nullptr, SensorsSetup{"", &clock, 0, {}});
     SensorFrame frame;
     frame.setGuidance(handler->navi());
     frame.car = handler->tracker().carState();
