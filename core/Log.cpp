@@ -8,15 +8,29 @@
 #include "platform/Path.h"
 
 #include <algorithm>
+#include <atomic>
 #include <deque>
 #include <mutex>
 #include <type_traits>
 
 namespace Log {
 namespace {
-std::unique_ptr<Logger>& slot() {
-    static std::unique_ptr<Logger> s_logger;
-    return s_logger;
+// Threads are never killed: a port probe abandoned after its time limit may
+// still log after the logger was replaced, or after main returned and the
+// statics went. So every write holds the logger it found, and the slot
+// itself is never destroyed (a logger left installed at exit is closed by
+// the process's end: each line is flushed when it is written).
+std::atomic<std::shared_ptr<Logger>>& slot() {
+    static auto* s_logger = new std::atomic<std::shared_ptr<Logger>>();
+    return *s_logger;
+}
+
+std::shared_ptr<Logger> current() { return slot().load(); }
+
+// The installed logger when it writes lines of `level`, else null.
+std::shared_ptr<Logger> writingAt(int level) {
+    std::shared_ptr<Logger> l = current();
+    return l && l->isOpen() && level <= l->severity() ? l : nullptr;
 }
 } // namespace
 
@@ -27,19 +41,16 @@ const char* severityName(int level) {
     return names[level > 4 ? 4 : level];
 }
 
-void install(std::unique_ptr<Logger> logger) { slot() = std::move(logger); }
+void install(std::unique_ptr<Logger> logger) { slot().store(std::shared_ptr<Logger>(std::move(logger))); }
 
-Logger* installed() { return slot().get(); }
+Logger* installed() { return current().get(); }
 
 int currentSeverity() {
-    Logger* l = installed();
+    const std::shared_ptr<Logger> l = current();
     return l ? l->severity() : 0;
 }
 
-bool enabledFor(int level) {
-    Logger* l = installed();
-    return l && l->isOpen() && level <= l->severity();
-}
+bool enabledFor(int level) { return writingAt(level) != nullptr; }
 
 namespace detail {
 namespace {
@@ -85,14 +96,15 @@ std::basic_string<Char> withErrorText(std::basic_string_view<Char> text, Numberi
 
 constexpr std::size_t RecentCriticalCount = 6;
 
+// Never destroyed, like the logger's slot: a thread may log after exit.
 std::mutex& recentMutex() {
-    static std::mutex mutex;
-    return mutex;
+    static auto* mutex = new std::mutex;
+    return *mutex;
 }
 
 std::deque<std::string>& recentCritical() {
-    static std::deque<std::string> lines;
-    return lines;
+    static auto* lines = new std::deque<std::string>;
+    return *lines;
 }
 
 void remember(int level, std::string line) {
@@ -110,14 +122,16 @@ void remember(int level, std::string line) {
 void writeFormatted(int level, std::u16string_view text, Numbering numbering) {
     Platform::ErrorKeeper keep;
     const std::u16string line = withErrorText(text, numbering);
-    installed()->write(level, line);
+    if (const std::shared_ptr<Logger> logger = current())
+        logger->write(level, line);
     remember(level, Core::wideToUtf8(line));
 }
 
 void writeFormattedNarrow(int level, std::string_view text, Numbering numbering) {
     Platform::ErrorKeeper keep;
     std::string line = withErrorText(text, numbering);
-    installed()->writeNarrow(level, line, true);
+    if (const std::shared_ptr<Logger> logger = current())
+        logger->writeNarrow(level, line, true);
     remember(level, std::move(line));
 }
 
@@ -162,9 +176,9 @@ std::vector<std::string> recentCriticalLines() {
 
 void hexDump(const void* bytes, std::size_t length) {
     Platform::ErrorKeeper keep;
-    if (!bytes || !enabledFor(Info))
+    const std::shared_ptr<Logger> logger = writingAt(Info);
+    if (!bytes || !logger)
         return;
-    Logger* logger = installed();
     // A message's secrets are hidden in its bytes before they are dumped:
     // a row's end may cut one in two, and the text column shows it whole.
     const std::string shown = withSecretsHidden(std::string_view(static_cast<const char*>(bytes), length));
@@ -188,10 +202,11 @@ void hexDump(const void* bytes, std::size_t length) {
 
 void logMemoryStatus() {
     Platform::ErrorKeeper keep;
-    if (!enabledFor(Info))
+    const std::shared_ptr<Logger> logger = writingAt(Info);
+    if (!logger)
         return;
     const Platform::MemoryStatus status = Platform::memoryStatus();
-    installed()->writeNarrow(Info, Core::format("Memory: phys:%d, virt:%d", status.availablePhysical, status.availableVirtual),
+    logger->writeNarrow(Info, Core::format("Memory: phys:%d, virt:%d", status.availablePhysical, status.availableVirtual),
                              true);
 }
 

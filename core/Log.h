@@ -40,8 +40,10 @@ public:
     virtual void writeNarrow(int level, std::string_view text, bool endLine) = 0;
 };
 
-// Replaces the process-wide logger; the previous one is destroyed. Install
-// once before other threads start.
+// Replaces the process-wide logger; the previous one is destroyed once no
+// line is being written to it. A thread may log while another installs.
+// `installed` is for the thread that installs (a test, the engine): the
+// pointer is valid until the next install.
 void install(std::unique_ptr<Logger> logger);
 Logger* installed();
 // The installed logger's severity, 0 when none is installed.

@@ -10,7 +10,9 @@
 
 #include <SDL/SDL.h>
 
+#include <atomic>
 #include <cerrno>
+#include <deque>
 #include <regex>
 #include <sstream>
 #include <thread>
@@ -256,6 +258,37 @@ TEST(FileLogger, ThreadsNeverShareALine) {
         ++count;
     }
     EXPECT_EQ(count, threads * lines);
+}
+
+// A thread that was abandoned, not killed (a port probe past its time
+// limit), may log while the logger is replaced: the line goes whole to the
+// old logger or the new one, and the old one goes only after it.
+TEST(FileLogger, ALoggerReplacedWhileAThreadLogsLosesNoLine) {
+    std::deque<std::string> files;
+    const auto installNew = [&files] {
+        files.emplace_back();
+        auto logger = std::make_unique<Log::FileLogger>(std::make_unique<MemoryFile>(&files.back()),
+                                                        [] { return 0u; }, [] { return fixedTime(); });
+        logger->setSeverity(Log::Info);
+        Log::install(std::move(logger));
+    };
+    installNew();
+    std::atomic<bool> done = false;
+    int written = 0;
+    std::thread writer([&] {
+        for (; !done; ++written)
+            Log::log(Log::Info, u"line %d", written);
+    });
+    for (int i = 0; i < 300; ++i)
+        installNew();
+    done = true;
+    writer.join();
+    Log::install(nullptr);
+    int lines = 0;
+    for (const std::string& file : files)
+        for (std::size_t at = file.find("ms: line "); at != std::string::npos; at = file.find("ms: line ", at + 1))
+            ++lines;
+    EXPECT_EQ(lines, written);
 }
 
 TEST(FileLogger, InstallsOverLogTxt) {
