@@ -27,6 +27,7 @@ constexpr double TurnWindowMinMetres = 30.0;
 // than OtherLegDegrees is on another leg of it.
 constexpr std::uint32_t FixJumpMetres = 10;
 constexpr int OtherLegDegrees = 60;
+constexpr int CourseSlackDegrees = 45;
 
 bool isRoundaboutEntry(std::uint32_t type) { return type == 3 || type == 19; }
 // Leaving a roundabout, or a turn announced once, late.
@@ -172,6 +173,7 @@ void fdMapNavi::resetManeuverState() {
     m_maneuverKnown = false;
     m_nextPointKnown = false;
     m_pathChanged = 0;
+    m_wentWithRoute = false;
 }
 
 void fdMapNavi::setOutOfPath(const Positioning::CarState& car, int code) {
@@ -224,6 +226,35 @@ bool anyHeadingBehind(const PathPosition& at, double metres, F f) {
             return false;
         covered += double(p.cursor.segmentLength()) * p.currentPart().metresPerUnit;
     }
+}
+
+// The heading (radians) is more than `limit` off the route's (degrees).
+bool against(int routeDegrees, double heading, double limit) {
+    double difference = std::remainder(routeDegrees * std::numbers::pi / 180.0 - heading, 2.0 * std::numbers::pi);
+    if (difference <= -std::numbers::pi)
+        difference += 2.0 * std::numbers::pi;
+    return std::fabs(difference) > limit;
+}
+
+// A course lies within the turn the route takes over the `metres` behind
+// the position: between the headings it passes through there, widened by
+// CourseSlackDegrees on either side for a course measured over a second of
+// a noisy receiver.
+bool turnBehindHolds(const PathPosition& at, double metres, int course) {
+    const int here = at.heading();
+    int previous = here, turned = 0, least = 0, most = 0;
+    anyHeadingBehind(at, metres, [&](int heading) {
+        turned += headingChange(heading, previous);
+        previous = heading;
+        least = std::min(least, -turned);
+        most = std::max(most, -turned);
+        return false;
+    });
+    const int offset = headingChange(here, course);
+    for (const int o : {offset - 360, offset, offset + 360})
+        if (o >= least - CourseSlackDegrees && o <= most + CourseSlackDegrees)
+            return true;
+    return false;
 }
 
 } // namespace
@@ -495,41 +526,44 @@ void fdMapNavi::backwardMoveTest(const Positioning::CarState& car, float speedMs
     if (!(speedMs > BackwardMinSpeedMs) || m_position.isAtEnd() ||
         m_position.segmentShorterThan(BackwardMinSegmentMetres))
         return;
-    const auto against = [](int routeDegrees, double heading, double limit) {
-        double difference =
-            std::remainder(routeDegrees * std::numbers::pi / 180.0 - heading, 2.0 * std::numbers::pi);
-        if (difference <= -std::numbers::pi)
-            difference += 2.0 * std::numbers::pi;
-        return std::fabs(difference) > limit;
-    };
-    const bool hasCourse = m_course.has_value();
-    const double course = hasCourse ? double(*m_course) * std::numbers::pi / 180.0 : 0.0;
-    // The tracker turns the car it shows at a limited rate, toward the
-    // road's direction nearer the receiver's course, which lags a second
-    // behind: out of a hairpin it may point back up the bend for seconds.
-    // The receiver's own course, where known, must then say the same.
+    // The car's way is the receiver's course where it has one, the way the
+    // car went over the last second. The car the tracker shows turns at a
+    // limited rate toward the direction of its road nearer that course, and
+    // out of a hairpin it pointed back up the bend for seconds: only without
+    // a course does its heading tell, and then only when it is all but
+    // opposite the route's.
+    const std::optional<int> course =
+        m_course ? std::optional<int>(static_cast<int>(std::lround(*m_course)) % 360) : std::nullopt;
+    const double shown = double(car.heading);
     const int route = m_position.heading();
     const std::uint32_t now = m_clock.ticksMs();
-    if (!against(route, double(car.heading), BackwardAngle) ||
-        (hasCourse && !against(route, course, std::numbers::pi / 2.0))) {
+    if (course ? std::abs(headingChange(route, *course)) <= 90 : !against(route, shown, BackwardAngle)) {
         m_withRouteMs = now;
+        m_withRouteAlong = m_distFromStart;
         m_wentWithRoute = true;
         return;
     }
-    // A car that turns with the route is not driving against it: past a
-    // turn of about a right angle or more, or out of a roundabout, its
-    // course still points along the road it came by, and the tracker,
-    // choosing the direction of the new road nearer that course, shows it
-    // the wrong way round. A car that went the route's way a moment ago and
-    // whose heading or course goes the way of the route just behind the
-    // position follows the route.
+    // A car that turns with the route is not driving against it. Past a
+    // turn of about a right angle or more, or out of a roundabout, a course
+    // a second late (GGA sent before RMC) still points between the road the
+    // car came by and the one it is on; the tracker, choosing the direction
+    // of the new road nearer that course, shows the car the wrong way
+    // round. A car that went the route's way a moment ago and whose course
+    // lies within the turn the route took just behind the position, or
+    // without a course whose heading goes the way of the route there,
+    // follows the route. After a U-turn the course points back along the
+    // road the car is on, outside that turn (within a hairpin's it is not
+    // told from one for these seconds).
     const double window = std::max(TurnWindowMinMetres, double(speedMs) * TurnWindowSeconds);
+    // Found further back along the route than then (the car was looked
+    // for afresh, behind), it did not go on with the route.
+    const bool lately = m_wentWithRoute && now - m_withRouteMs <= TurnWindowSeconds * 1000 &&
+                        m_distFromStart + FixJumpMetres >= m_withRouteAlong;
     const bool turnsWithRoute =
-        m_wentWithRoute && now - m_withRouteMs <= TurnWindowSeconds * 1000 &&
-        anyHeadingBehind(m_position, window, [&](int heading) {
-            return !against(heading, double(car.heading), std::numbers::pi / 2.0) ||
-                   (hasCourse && !against(heading, course, std::numbers::pi / 2.0));
-        });
+        lately && (course ? turnBehindHolds(m_position, window, *course)
+                          : anyHeadingBehind(m_position, window, [&](int heading) {
+                                return !against(heading, shown, std::numbers::pi / 2.0);
+                            }));
     if (!turnsWithRoute)
         raise(BackwardMove);
 }

@@ -118,8 +118,8 @@ public:
     // The per-frame step.
     void onPosition(const Positioning::CarState& car, float speedMs);
     // The receiver's course (degrees) for the next steps, none when not
-    // known (the demo drive): a car is driving against the route only when
-    // its course says so too.
+    // known (the demo drive): where known it, not the car shown, tells
+    // whether the car drives against the route.
     void setCourse(std::optional<float> degrees) { m_course = degrees; }
     void resetManeuverState();
     void setMaxDistFromPath(std::uint32_t metres);
@@ -202,9 +202,11 @@ private:
     PathPointWatcher m_nextPointWatcher{0, 1};
     bool m_running = false;
     std::optional<float> m_course;
-    // The last step at which the car went the route's way (not against it).
+    // The last step at which the car went the route's way (not against
+    // it) on this route: when, and its distance from the route's start.
     bool m_wentWithRoute = false;
     std::uint32_t m_withRouteMs = 0;
+    std::uint32_t m_withRouteAlong = 0;
     std::uint32_t m_lastStepMs = 0; // ticks of the last step that followed the car
     std::uint32_t m_startTicks = 0;
     Path* m_path = nullptr;

@@ -13,6 +13,7 @@
 #include <cmath>
 #include <map>
 #include <numbers>
+#include <optional>
 
 using namespace Guidance;
 using Said = std::vector<std::uint32_t>; // remaining metres, then type and distance of each entry
@@ -154,15 +155,19 @@ TEST(fdMapNavi, RoutePointsAndAfterPassWarning) {
 }
 
 TEST(fdMapNavi, BackwardMove) {
-    const struct { double routeDeg, carDeg; float speed; bool raised; } rows[] = {{358.5, 1, 15, false}, // route heading 359: 2 degrees apart
-                {90, 270, 15, true},   {90, 253, 15, true}, {90, 251, 15, false}, {90, 270, 5.0f, false}, {90, 270, 5.01f, true}};
+    // Without a course the car shown decides; with one, the course alone.
+    const struct { double routeDeg, carDeg; float speed; bool raised; std::optional<float> course = {}; } rows[] = {
+        {358.5, 1, 15, false}, // route heading 359: 2 degrees apart
+        {90, 270, 15, true},   {90, 253, 15, true}, {90, 251, 15, false}, {90, 270, 5.0f, false}, {90, 270, 5.01f, true},
+        {90, 90, 15, true, 270.0f}, {90, 90, 15, true, 181.0f}, {90, 90, 15, false, 180.0f}, {90, 270, 15, false, 90.0f}};
     for (const auto& r : rows) {
         Drive d(r.routeDeg);
         d.build(2);
+        d.navi.setCourse(r.course);
         d.navi.start(d.car(100, r.carDeg), r.speed);
         d.navi.onPosition(d.car(100, r.carDeg), r.speed);
         EXPECT_EQ(std::count(d.events.begin(), d.events.end(), BackwardMove) == 2, r.raised)
-            << r.routeDeg << " " << r.carDeg << " " << r.speed;
+            << r.routeDeg << " " << r.carDeg << " " << r.speed << " " << r.course.value_or(-1);
     }
 }
 
