@@ -279,6 +279,11 @@ bool fdMapNavi::nearestAhead(const Positioning::CarState& car, const PathPositio
                                      {cell.remainderX, cell.remainderY}, out);
 }
 
+int fdMapNavi::carWay(const Positioning::CarState& car) const {
+    const double degrees = m_course ? double(*m_course) : car.heading * 180.0 / std::numbers::pi;
+    return static_cast<int>(std::lround(std::fmod(degrees + 360.0, 360.0))) % 360;
+}
+
 bool fdMapNavi::positionCheck(const Positioning::CarState& car, int code) {
     const Map::Level* level = m_path->parts.front().level;
     bool located = false;
@@ -290,8 +295,9 @@ bool fdMapNavi::positionCheck(const Positioning::CarState& car, int code) {
     // away from where it is to go: on to the next junction and back) lies
     // beside the car twice. The way back, found a rounding's width nearer,
     // put the car on it driving against the route, and it was given yet
-    // another one. Within a metre of the nearest point, the first part's
-    // is taken.
+    // another one. Within a metre of the nearest point the first part's is
+    // taken, when the car goes its way rather than the nearest part's: a
+    // car that drives the way back past the start is on the way back.
     if (located && m_position.part != 0) {
         PathPosition first;
         first.path = m_path;
@@ -300,7 +306,9 @@ bool fdMapNavi::positionCheck(const Positioning::CarState& car, int code) {
         const std::optional<double> nearest = squaredMetres(car, m_position);
         if (PartCursor::project(m_path->parts.front(), local, first.cursor, d2)) {
             const std::optional<double> atFirst = squaredMetres(car, first);
-            if (nearest && atFirst && std::sqrt(*atFirst) <= std::sqrt(*nearest) + 1.0)
+            const int way = carWay(car);
+            if (nearest && atFirst && std::sqrt(*atFirst) <= std::sqrt(*nearest) + 1.0 &&
+                std::abs(headingChange(first.heading(), way)) <= std::abs(headingChange(m_position.heading(), way)))
                 m_position = first;
         }
     }

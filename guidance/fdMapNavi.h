@@ -163,6 +163,9 @@ private:
     // The route point nearest the car between the position and `to`.
     bool nearestAhead(const Positioning::CarState& car, const PathPosition& to, PathPosition& out) const;
     bool positionCheck(const Positioning::CarState& car, int code);
+    // The way the car goes, whole degrees: the receiver's course where
+    // known, else the heading of the car shown.
+    int carWay(const Positioning::CarState& car) const;
     void maneuverStep(const Positioning::CarState& car, float speedMs);
     void findNextManeuver();
     void nextPointStep();

@@ -429,15 +429,27 @@ TEST(fdMapNavi, AnOrdinaryTurnAfterARoundaboutHasNoRoundaboutWarning) {
 }
 
 // A new route on to a junction 60 m ahead and back past the car: found half
-// a metre behind the start, the car is at the start, not on the way back.
-TEST(fdMapNavi, ARouteBackPastItsStartHasTheCarAtItsStart) {
-    Drive d;
-    d.drawn({d.at(0), d.at(60), d.at(-300)}, {0, 7});
-    d.navi.start(d.sureCar(d.at(-0.5), 90), 10);
-    for (double m = 0.5; m < 20; m += 1) {
-        d.clock.ticks += 100;
-        d.navi.onPosition(d.sureCar(d.at(m), 90), 10);
+// a metre behind the start, a car going the route's way is at the start, not
+// on the way back; one driving the way back past the start is on the way
+// back, not driving against the route. The receiver's course, where known,
+// is the car's way.
+TEST(fdMapNavi, ARouteBackPastItsStartHasTheCarWhereItGoes) {
+    const struct {
+        double heading;
+        std::optional<float> course;
+        std::size_t part;
+    } rows[] = {{90, {}, 0}, {270, {}, 1}, {90, 270.0f, 1}, {270, 90.0f, 0}};
+    for (const auto& r : rows) {
+        Drive d;
+        d.drawn({d.at(0), d.at(60), d.at(-300)}, {0, 7});
+        const double way = r.course.value_or(float(r.heading)) == 90 ? 1 : -1;
+        d.navi.setCourse(r.course);
+        d.navi.start(d.sureCar(d.at(-0.5), r.heading), 10);
+        for (double m = 0.5; m < 20; m += 1) {
+            d.clock.ticks += 100;
+            d.navi.onPosition(d.sureCar(d.at(way * m), r.heading), 10);
+        }
+        EXPECT_EQ(d.events, (std::vector<int>{Started, Start})) << r.heading << " " << r.course.value_or(-1);
+        EXPECT_EQ(d.navi.position().part, r.part) << r.heading << " " << r.course.value_or(-1);
     }
-    EXPECT_EQ(d.events, (std::vector<int>{Started, Start}));
-    EXPECT_EQ(d.navi.position().part, 0u);
 }
