@@ -251,6 +251,7 @@ void KVMapEventsHandler::onFrame() {
     if (m_routeChanged) {
         m_arrived = false;
         m_rebuildWordsSaid = false;
+        m_routeStarted = false;
         m_routeChanged = 0;
     }
     // The user's switch.
@@ -437,16 +438,24 @@ void KVMapEventsHandler::rebuildPath() {
     // A driver who takes a way of their own gets a new route every few
     // seconds: "route rebuilt" is said for the first of them, each new
     // route's next turn for every one.
-    const bool words = !m_rebuildWordsSaid;
+    // The first words of a route are its start's, also when the car was
+    // found off it at the start (a fix far off while the receiver settles)
+    // and the first thing said is a new route.
+    const bool starts = !m_routeStarted;
+    const bool words = !starts && !m_rebuildWordsSaid;
     Phrase phrase;
-    if (words) phrase.push_back(Voice::RouteRebuilt);
+    if (starts) phrase.push_back(Voice::RouteStart);
+    else if (words) phrase.push_back(Voice::RouteRebuilt);
     const bool withManeuver = appendManeuverPhrase(phrase, m_navi, m_sound);
     // What plays, or waits to play, speaks of the route just replaced: the
     // new one is said over it, or a long phrase about turns no longer ahead
     // would keep the driver from hearing the new route and its next turn.
     m_pending.clear();
-    if (!phrase.empty() && m_sound->playOver(withManeuver ? 4 : 2, 4, phrase) && words)
-        m_rebuildWordsSaid = true;
+    if (!phrase.empty() && m_sound->playOver(withManeuver ? 4 : 2, 4, phrase)) {
+        if (words) m_rebuildWordsSaid = true;
+        if (starts) m_routeStarted = true;
+        if (withManeuver) m_navi.maneuverAnnounced();
+    }
     m_rebuildSpoken = withManeuver;
     m_rebuildTurnPassed = false;
     m_sayManeuverOnRoute = !withManeuver;
@@ -500,9 +509,14 @@ void KVMapEventsHandler::onNaviEvent(int code, fdMapNavi& navi, const std::uint3
         // word belongs to the route's start, the rest of the route is
         // only told its next turn.
         Phrase phrase;
-        if (navi.distFromStart() <= navi.maxDistFromPath()) phrase.push_back(4);
-        appendManeuverPhrase(phrase, navi, m_sound);
-        speak(4, phrase);
+        if (navi.distFromStart() <= navi.maxDistFromPath()) phrase.push_back(Voice::RouteStart);
+        if (&navi == &m_navi) m_routeStarted = true;
+        // Its words stand for the manoeuvre's warnings due now: moving off
+        // (the time warning, 0 m while the car stood, comes due at once)
+        // they said the same again.
+        const bool withManeuver = appendManeuverPhrase(phrase, navi, m_sound);
+        if (naviSoundsOn() && !phrase.empty() && m_sound->play(4, phrase) && withManeuver)
+            navi.maneuverAnnounced();
         break;
     }
     case ArriveLastPoint:

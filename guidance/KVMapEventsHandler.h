@@ -196,6 +196,9 @@ private:
     static constexpr std::uint32_t FollowedMetres = 100;
     static constexpr std::uint32_t FrameJumpMetres = 20;
     bool m_rebuildWordsSaid = false;
+    // Guidance started on the route as it was set (said or not), or its
+    // first new route was said with the start's words.
+    bool m_routeStarted = false;
     bool m_passedTurn = false;
     bool m_following = false;
     std::uint32_t m_followedAlong = 0;

@@ -595,6 +595,21 @@ void fdMapNavi::onRotateEnd() {
     m_warnStack.push_back(&m_afterPassWarn);
 }
 
+void fdMapNavi::maneuverAnnounced() {
+    if (!maneuverKnown())
+        return;
+    if (isRoundaboutEntry(m_maneuverType) && m_warnStack.size() < 2) {
+        m_warnStack.clear();
+        return;
+    }
+    // The stack holds the farther warnings above the nearer ones: a
+    // standing car's time warning (0 m at 0 m/s) above the 550 m one.
+    const std::uint32_t remaining = remainingDistance();
+    m_warnStack.erase(std::find_if(m_warnStack.begin(), m_warnStack.end(),
+                                   [&](const t_WarnDist* w) { return w != nullptr && w->isReached(remaining); }),
+                      m_warnStack.end());
+}
+
 void fdMapNavi::maneuversToAnnounce(std::vector<ManeuverEntry>& out) const {
     if (!m_running || m_path == nullptr || m_path->isEmpty() || m_outOfPath || !maneuverKnown())
         return;

@@ -130,6 +130,11 @@ public:
     // Schedules a warning shortly after a passed manoeuvre when the next one
     // follows close behind; the handler calls it on RotateEnd.
     void onRotateEnd();
+    // The coming manoeuvre was just announced with the distance there is,
+    // outside its warnings (the start of the route, a new route): the
+    // warnings due at that distance are spent, and all of them once the
+    // phrase named a roundabout's exit.
+    void maneuverAnnounced();
 
     bool running() const { return m_running; }
     bool outOfPath() const { return m_outOfPath; }

@@ -338,6 +338,73 @@ TEST(RouteFollowing, ALateCourseAtTurnsIsNotDrivingAgainstTheRoute) {
     }
 }
 
+// The first fixes 37 m or 60 m beside the route's start (a receiver that has
+// just found the satellites), the course true: the first words are
+// "Starting the route", not "Route recalculated", wherever guidance takes
+// the car to be.
+TEST(RouteFollowing, TheFirstWordsStartTheRoute) {
+    for (const double error : {37.0, 60.0}) {
+        SCOPED_TRACE(testing::Message() << error << " m off");
+        Drive d(1);
+        d.noiseMetres = 0.0;
+        ASSERT_TRUE(d.compute(geo(43.726414, 7.416096), geo(43.734303, 7.418561), d.route));
+        const Path driven = d.route;
+        d.start();
+        PathPosition car(driven, true);
+        for (int s = 0; s < 12; ++s, car.advanceMetres(8)) {
+            const Positioning::CarState state = carStateAt(car);
+            const Map::Point p = state.position.toGlobal();
+            const double right = state.heading + 3.14159265358979 / 2.0;
+            const double off = (s < 4 ? error : 0.0) * Map::Projection::unitsPerMeterAt(p);
+            Positioning::Fix fix;
+            fix.x = p.x + static_cast<std::int32_t>(std::sin(right) * off);
+            fix.y = p.y + static_cast<std::int32_t>(std::cos(right) * off);
+            fix.speed = 8.0f;
+            fix.heading = static_cast<float>(state.heading * 180.0 / 3.14159265358979);
+            fix.courseKnown = true;
+            fix.hdop = 1.0f;
+            d.handler->onFix(true, fix);
+            ASSERT_NO_FATAL_FAILURE(d.frames());
+        }
+        ASSERT_FALSE(d.sounds.played.empty());
+        EXPECT_EQ(d.sounds.played.front().ids.front(), 4);
+        for (const Sounds::Played& p : d.sounds.played)
+            EXPECT_EQ(std::count(p.ids.begin(), p.ids.end(), Voice::RouteRebuilt), 0) << p.ms;
+    }
+}
+
+// The car stands at the start, guidance says "Starting the route, in 200 m
+// turn right then ...", and moves off: the turn is not announced again with
+// its distance before it (it was, 8 m on, as the time warning and the 550 m
+// warning came due), only its last warning is said. With the course on
+// time or a second late.
+TEST(RouteFollowing, MovingOffTheStartSaysTheTurnOnce) {
+    for (const int mode : {0, 1}) {
+        for (const bool late : {false, true}) {
+            SCOPED_TRACE(testing::Message() << "routing mode " << mode << (late ? ", GGA first" : ", RMC first"));
+            Drive d(mode);
+            d.courseASecondLate = late;
+            ASSERT_TRUE(d.compute(geo(43.726414, 7.416096), geo(43.734303, 7.418561), d.route));
+            const Path driven = d.route;
+            d.start();
+            PathPosition car(driven, true);
+            for (int s = 0; s < 5; ++s) ASSERT_NO_FATAL_FAILURE(d.second(car, 0.0f));
+            ASSERT_EQ(d.sounds.played.size(), 1u);
+            const std::uint32_t first = toNextManoeuvre(driven, car);
+            ASSERT_GT(first, 100u);
+            for (std::uint32_t along = 0; along < first + 20; along += 8) {
+                car.advanceMetres(8);
+                ASSERT_NO_FATAL_FAILURE(d.second(car, 8.0f));
+            }
+            ASSERT_GE(d.sounds.played.size(), 2u);
+            EXPECT_EQ(d.sounds.played.front().ids.front(), 4);
+            EXPECT_FALSE(spokenMetres(d.sounds.played[1].ids).has_value())
+                << "the turn is said again " << d.sounds.played[1].ms - d.sounds.played[0].ms << " ms after the start, "
+                << *spokenMetres(d.sounds.played[1].ids) << " m before it";
+        }
+    }
+}
+
 // A U-turn at 40 km/h on the route, then back along it: a new route within
 // 5 s, with the receiver's course on time (RMC first) or a second late (GGA
 // first). It came 8 to 38 s later: the car drawn turns round at its own
