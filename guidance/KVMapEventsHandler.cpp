@@ -8,6 +8,7 @@
 #include "render/RenderStyles.h"
 #include "routing/RouteComputation.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <numbers>
@@ -454,7 +455,7 @@ void KVMapEventsHandler::rebuildPath() {
     if (!phrase.empty() && m_sound->playOver(withManeuver ? 4 : 2, 4, phrase)) {
         if (words) m_rebuildWordsSaid = true;
         if (starts) m_routeStarted = true;
-        if (withManeuver) m_navi.maneuverAnnounced();
+        if (withManeuver) m_navi.maneuverAnnounced(metresWhileSaying(phrase, m_navi));
     }
     m_rebuildSpoken = withManeuver;
     m_rebuildTurnPassed = false;
@@ -516,7 +517,7 @@ void KVMapEventsHandler::onNaviEvent(int code, fdMapNavi& navi, const std::uint3
         // they said the same again.
         const bool withManeuver = appendManeuverPhrase(phrase, navi, m_sound);
         if (naviSoundsOn() && !phrase.empty() && m_sound->play(4, phrase) && withManeuver)
-            navi.maneuverAnnounced();
+            navi.maneuverAnnounced(metresWhileSaying(phrase, navi));
         break;
     }
     case ArriveLastPoint:
@@ -570,6 +571,11 @@ void KVMapEventsHandler::onNaviEvent(int code, fdMapNavi& navi, const std::uint3
         break;
     default: break;
     }
+}
+
+std::uint32_t KVMapEventsHandler::metresWhileSaying(const Phrase& phrase, const fdMapNavi& navi) const {
+    const double metres = m_sound != nullptr ? m_sound->seconds(phrase) * navi.speedMs() : 0.0;
+    return metres > 0.0 ? static_cast<std::uint32_t>(std::min(metres, 100000.0)) : 0;
 }
 
 // A warning that comes while the previous one is still spoken (the one after

@@ -241,6 +241,8 @@ private:
     bool m_rebuildSpoken = false;
     bool m_rebuildTurnPassed = false;
     void speakManeuver(int priority, const Phrase& phrase);
+    // How far the car drives while the phrase plays.
+    std::uint32_t metresWhileSaying(const Phrase& phrase, const fdMapNavi& navi) const;
     void pendingStep();
 };
 

@@ -579,8 +579,13 @@ void fdMapNavi::backwardMoveTest(const Positioning::CarState& car, float speedMs
 void fdMapNavi::onRotateEnd() {
     if (!m_running || m_path == nullptr || m_path->isEmpty() || m_outOfPath || !m_maneuverKnown)
         return;
+    // Nothing is added when the manoeuvre's next warning comes soon anyway.
+    // A last warning of 0 m never comes; a roundabout's (20 m) and an
+    // exit's (5 m) do, and said on passing as well, "exit" came twice a
+    // second apart, "drive onto the roundabout" two seconds before its
+    // last warning.
     const std::uint32_t remaining = remainingDistance();
-    if (m_warnStack.size() >= 2) {
+    if (!m_warnStack.empty() && m_warnStack.back() != nullptr && m_warnStack.back()->threshold() > 0) {
         const std::uint32_t top = m_warnStack.back()->threshold();
         if ((remaining > top ? remaining - top : 0) < m_afterRotPassWarnStickDist)
             return;
@@ -595,18 +600,17 @@ void fdMapNavi::onRotateEnd() {
     m_warnStack.push_back(&m_afterPassWarn);
 }
 
-void fdMapNavi::maneuverAnnounced() {
+void fdMapNavi::maneuverAnnounced(std::uint32_t metresSpoken) {
     if (!maneuverKnown())
         return;
-    if (isRoundaboutEntry(m_maneuverType) && m_warnStack.size() < 2) {
-        m_warnStack.clear();
-        return;
-    }
-    // The stack holds the farther warnings above the nearer ones: a
-    // standing car's time warning (0 m at 0 m/s) above the 550 m one.
+    // Due before the phrase ends, a warning could not be heard over it, and
+    // after it would say the same again. The stack holds the farther
+    // warnings above the nearer ones: a standing car's time warning (0 m at
+    // 0 m/s) above the 550 m one.
     const std::uint32_t remaining = remainingDistance();
+    const std::uint32_t atEnd = remaining > metresSpoken ? remaining - metresSpoken : 0;
     m_warnStack.erase(std::find_if(m_warnStack.begin(), m_warnStack.end(),
-                                   [&](const t_WarnDist* w) { return w != nullptr && w->isReached(remaining); }),
+                                   [&](const t_WarnDist* w) { return w != nullptr && w->isReached(atEnd); }),
                       m_warnStack.end());
 }
 
@@ -627,8 +631,12 @@ void fdMapNavi::maneuversToAnnounce(std::vector<ManeuverEntry>& out) const {
         // The last warning before a roundabout also names the way out: the
         // exit the route leaves the ring by (always naming the first would
         // send the driver off a roundabout too early), or, for a road that
-        // crosses a roundabout's node, whatever comes next.
-        if (m_announcing && m_warnStack.size() < 2 && found && (m_maneuverType == 3 || isLateOnly(type)))
+        // crosses a roundabout's node, whatever comes next. So does every
+        // phrase outside the warnings (the route's start, a new route, the
+        // driver's repeat): one said a few metres before the ring is the
+        // last the driver hears before it.
+        const bool last = !m_announcing || m_warnStack.size() < 2;
+        if (last && found && (m_maneuverType == 3 || isLateOnly(type)))
             out.push_back({type, 0});
         return;
     }

@@ -131,10 +131,10 @@ public:
     // follows close behind; the handler calls it on RotateEnd.
     void onRotateEnd();
     // The coming manoeuvre was just announced with the distance there is,
-    // outside its warnings (the start of the route, a new route): the
-    // warnings due at that distance are spent, and all of them once the
-    // phrase named a roundabout's exit.
-    void maneuverAnnounced();
+    // outside its warnings (the start of the route, a new route), in a
+    // phrase that lasts while the car drives `metresSpoken`: the warnings
+    // that come due meanwhile are spent.
+    void maneuverAnnounced(std::uint32_t metresSpoken = 0);
 
     bool running() const { return m_running; }
     bool outOfPath() const { return m_outOfPath; }

@@ -296,6 +296,13 @@ TEST(fdMapNavi, AfterPassWarningAndLateOnlyManoeuvres) {
         {300, 2, {{545, 1, 500}, {35, 1, 0}, {205, 2, 210}, {35, 2, 0}}},
         {280, 2, {{545, 1, 500}, {35, 1, 0}, {35, 2, 0}}},
         {400, 10, {{545, 1, 500}, {35, 1, 0}, {300, 4, 305}, {0, 4, 0}}},
+        // Closer, the exit's own late warning is its only one: said on
+        // passing as well, "exit" came twice a second or so apart.
+        {200, 10, {{545, 1, 500}, {35, 1, 0}, {0, 4, 0}}},
+        // A roundabout 60 m on, named with the turn: its last warning comes
+        // at 20 m; said on passing as well, "drive onto the roundabout" came
+        // 2 s before it.
+        {60, 19, {{545, 1, 500, 19, 0}, {35, 1, 0, 19, 0}, {15, 19, 0}}},
     };
     for (const auto& r : rows) {
         Drive d;
@@ -451,5 +458,21 @@ TEST(fdMapNavi, ARouteBackPastItsStartHasTheCarWhereItGoes) {
         }
         EXPECT_EQ(d.events, (std::vector<int>{Started, Start})) << r.heading << " " << r.course.value_or(-1);
         EXPECT_EQ(d.navi.position().part, r.part) << r.heading << " " << r.course.value_or(-1);
+    }
+}
+
+// A phrase outside the warnings named the turn 100 m ahead (the start, a new
+// route) while the car drives some metres: the warnings due by its end are
+// spent, the 40 m one among them once the phrase reaches past it.
+TEST(fdMapNavi, AnAnnouncementSpendsTheWarningsDueWhileItPlays) {
+    const std::pair<std::uint32_t, std::vector<Said>> rows[] = {
+        {0, {{35, 1, 0}}}, {50, {{35, 1, 0}}}, {70, {}}};
+    for (const auto& [spoken, said] : rows) {
+        Drive d;
+        d.build(3, {{1, 1}});
+        d.navi.start(d.car(400), 10);
+        d.navi.maneuverAnnounced(spoken);
+        for (d.metres = 405; d.metres < 520; d.metres += 5) d.navi.onPosition(d.car(d.metres), 10);
+        EXPECT_EQ(d.said, said) << spoken;
     }
 }
