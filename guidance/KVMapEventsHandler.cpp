@@ -143,6 +143,19 @@ bool nearestRoadPoint(Map::KVAtlas& atlas, Map::Point location, PathPoint& out, 
     return true;
 }
 
+bool turnsRoundAtOnce(const Path& route, std::uint32_t stickMetres) {
+    if (route.isEmpty()) return false;
+    PathPosition previous(route, true), at;
+    std::uint32_t type = 0;
+    std::uint16_t aux = 0;
+    for (bool first = true; !previous.isAtEnd() && route.nextManoeuvre(previous, at, type, aux); first = false) {
+        if (!first && PathPosition::distanceTo(previous, at) > stickMetres) return false;
+        if (type == 7) return true;
+        previous = at;
+    }
+    return false;
+}
+
 Positioning::CarState carStateAt(const PathPosition& position) {
     Positioning::CarState state;
     if (position.isAtEnd()) return state;
@@ -412,6 +425,15 @@ void KVMapEventsHandler::rebuildPath() {
     Path rebuilt;
     if (!Map::Routing::computePath(m_atlas, *m_config, start, finish, rebuilt, !firstUTurn)) {
         Log::log(Log::Critical, "rebuildPath failed");
+        return;
+    }
+    // A car that goes the route's way along it, found off it by a fix far
+    // off (19 to 37 m, snapped to a road beside), was told "Make a U-turn"
+    // (or "turn left then turn right then make a U-turn"): a new route that
+    // turns it round in its first phrase is not taken. A car that missed a
+    // turn goes another way than the route from there on.
+    if (turnsRoundAtOnce(rebuilt, m_navi.rotatesStickDist()) && m_navi.carGoesRouteWay(car)) {
+        Log::log(Log::Normal, "rebuildPath kept the route: the new one turns round a car going its way");
         return;
     }
     // The new route leads to guidance's next route point: the legs before

@@ -255,6 +255,10 @@ bool appendManeuverPhrase(Phrase& out, const fdMapNavi& navi, const NaviSounds* 
 // set; false when no road is found. bound receives the binding.
 bool nearestRoadPoint(Map::KVAtlas& atlas, Map::Point location, PathPoint& out, Map::Routing::RoadBinding& bound);
 
+// A U-turn is among the first manoeuvre of a route and those chained to it
+// in one phrase (each within stickMetres of the one before).
+bool turnsRoundAtOnce(const Path& route, std::uint32_t stickMetres);
+
 // The car state on the route at a position: the route's heading there, on
 // the road with full confidence.
 Positioning::CarState carStateAt(const PathPosition& position);

@@ -28,6 +28,10 @@ constexpr double TurnWindowMinMetres = 30.0;
 constexpr std::uint32_t FixJumpMetres = 10;
 constexpr int OtherLegDegrees = 60;
 constexpr int CourseSlackDegrees = 45;
+// A car goes the route's way when its course lies within RouteWayDegrees of
+// the route's heading where guidance has it and RouteWayAheadMetres on.
+constexpr int RouteWayDegrees = 45;
+constexpr double RouteWayAheadMetres = 30.0;
 
 bool isRoundaboutEntry(std::uint32_t type) { return type == 3 || type == 19; }
 // Leaving a roundabout, or a turn announced once, late.
@@ -226,6 +230,24 @@ bool anyHeadingBehind(const PathPosition& at, double metres, F f) {
             return false;
         covered += double(p.cursor.segmentLength()) * p.currentPart().metresPerUnit;
     }
+}
+
+// Calls f with the heading of every segment of the route from the position
+// on over `metres` (the position's own first), until f returns false; true
+// when it never did.
+template <class F>
+bool allHeadingsAhead(const PathPosition& at, double metres, F f) {
+    PathPosition p = at;
+    double covered = -double(p.cursor.offset) * p.currentPart().metresPerUnit;
+    if (p.currentPart().forward == 0)
+        covered = -double(p.cursor.segmentLength() - p.cursor.offset) * p.currentPart().metresPerUnit;
+    while (!p.isAtEnd() && covered < metres) {
+        if (p.cursor.segmentLength() > 0.0f && !f(p.heading()))
+            return false;
+        covered += double(p.cursor.segmentLength()) * p.currentPart().metresPerUnit;
+        p.stepForward();
+    }
+    return true;
 }
 
 // The heading (radians) is more than `limit` off the route's (degrees).
@@ -598,6 +620,18 @@ void fdMapNavi::onRotateEnd() {
     m_afterPassWarn.setThreshold(threshold);
     std::erase(m_warnStack, &m_afterPassWarn);
     m_warnStack.push_back(&m_afterPassWarn);
+}
+
+bool fdMapNavi::carGoesRouteWay(const Positioning::CarState& car) const {
+    if (!m_course || m_path == nullptr || m_path->isEmpty() || m_position.isAtEnd() ||
+        m_position.partLevel() == nullptr)
+        return false;
+    const std::optional<double> d2 = squaredMetres(car, m_position);
+    if (!d2 || *d2 > squared(m_maxDistFromPath0))
+        return false;
+    const int course = carWay(car);
+    return allHeadingsAhead(m_position, RouteWayAheadMetres,
+                            [&](int heading) { return std::abs(headingChange(heading, course)) <= RouteWayDegrees; });
 }
 
 void fdMapNavi::maneuverAnnounced(std::uint32_t metresSpoken) {

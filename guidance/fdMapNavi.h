@@ -125,8 +125,14 @@ public:
     void setMaxDistFromPath(std::uint32_t metres);
     // The distance from the route beyond which the route is rebuilt.
     std::uint32_t maxDistFromPath() const { return m_maxDistFromPath0; }
+    // Manoeuvres closer than this to the one before are said in its phrase.
+    std::uint32_t rotatesStickDist() const { return m_rotatesStickDist; }
     // The manoeuvres the next phrase speaks, with their distances.
     void maneuversToAnnounce(std::vector<ManeuverEntry>& out) const;
+    // The receiver's course goes the route's way where guidance has the car
+    // and some metres on, and the car lies within the largest distance from
+    // the route: the car is on it, whatever a fix far off says.
+    bool carGoesRouteWay(const Positioning::CarState& car) const;
     // Schedules a warning shortly after a passed manoeuvre when the next one
     // follows close behind; the handler calls it on RotateEnd.
     void onRotateEnd();

@@ -373,6 +373,45 @@ TEST(RouteFollowing, TheFirstWordsStartTheRoute) {
     }
 }
 
+// Three fixes 30 m beside the route (the tracker takes the car onto a road
+// there), the course true: the new routes from there turned the car round
+// ("in 30 m make a U-turn", "turn left then turn right then make a U-turn")
+// while it drove on along its route; such a route is not taken.
+TEST(RouteFollowing, AFixFarOffBesideTheRouteDoesNotTurnTheCarRound) {
+    const struct {
+        int mode;
+        double side; // metres to the right
+        std::uint32_t at; // metres along the route
+    } rows[] = {{1, -30, 100}, {1, -30, 1000}, {0, 30, 1700}};
+    for (const auto& r : rows) {
+        SCOPED_TRACE(testing::Message() << "routing mode " << r.mode << ", " << r.side << " m at " << r.at << " m");
+        Drive d(r.mode);
+        d.noiseMetres = 0.0;
+        ASSERT_TRUE(d.compute(geo(43.726414, 7.416096), geo(43.734303, 7.418561), d.route));
+        const Path driven = d.route;
+        d.start();
+        PathPosition car(driven, true);
+        for (std::uint32_t along = 0; along < r.at + 100 && !car.isAtEnd(); car.advanceMetres(8), along += 8) {
+            const Positioning::CarState state = carStateAt(car);
+            const Map::Point p = state.position.toGlobal();
+            const double right = state.heading + 3.14159265358979 / 2.0;
+            const double off = (along >= r.at && along < r.at + 24 ? r.side : 0.0) * Map::Projection::unitsPerMeterAt(p);
+            Positioning::Fix fix;
+            fix.x = p.x + static_cast<std::int32_t>(std::sin(right) * off);
+            fix.y = p.y + static_cast<std::int32_t>(std::cos(right) * off);
+            fix.speed = 8.0f;
+            fix.heading = static_cast<float>(state.heading * 180.0 / 3.14159265358979);
+            fix.courseKnown = true;
+            fix.hdop = 1.0f;
+            d.handler->onFix(true, fix);
+            ASSERT_NO_FATAL_FAILURE(d.frames());
+        }
+        EXPECT_GE(d.count("navi event:OutOfPath"), 1u);
+        for (const Sounds::Played& p : d.sounds.played)
+            EXPECT_EQ(std::count(p.ids.begin(), p.ids.end(), 70), 0) << p.ms << " ms: " << ::testing::PrintToString(p.ids);
+    }
+}
+
 // The car stands at the start, guidance says "Starting the route, in 200 m
 // turn right then ...", and moves off: the turn is not announced again with
 // its distance before it (it was, 8 m on, as the time warning and the 550 m
