@@ -62,6 +62,7 @@ bool isRoundaboutExit(std::uint32_t type) { return type == 4 || (type >= 8 && ty
 // Metres from guidance's manoeuvre to the one after it; none when there is
 // none.
 std::optional<std::uint32_t> gapToNextManoeuvre(const fdMapNavi& navi) {
+    if (!navi.maneuverKnown()) return std::nullopt;
     const PathPosition& at = navi.maneuverPosition();
     if (at.path == nullptr || at.isAtEnd()) return std::nullopt;
     PathPosition next;
@@ -288,7 +289,7 @@ void KVMapEventsHandler::onFrame() {
         speakManeuver(4, phrase);
     }
     // The car the map draws: on the route while guidance follows it.
-    const bool onRoute = naviNeedsRoute() && !m_navi.outOfPath();
+    const bool onRoute = naviNeedsRoute() && m_navi.positionKnown() && !m_navi.outOfPath();
     if (!fix.valid) m_shownCarState.valid = false;
     else m_shownCarState = onRoute ? carStateAt(m_navi.position()) : m_tracker.carState();
     if (onRoute) m_objWarn.update(m_navi.position(), &m_atlas);
@@ -301,7 +302,7 @@ std::vector<Positioning::CarTracker::RouteRoad> KVMapEventsHandler::routeRoadsAr
     // place guidance had carried it to): where its road ends between two
     // fixes the tracker carries it on along the route's.
     std::vector<Positioning::CarTracker::RouteRoad> roads;
-    if (!naviNeedsRoute() || m_navi.outOfPath()) return roads;
+    if (!naviNeedsRoute() || !m_navi.positionKnown() || m_navi.outOfPath()) return roads;
     const PathPosition& at = m_navi.position();
     std::size_t first = std::min(at.part, m_route.parts.size());
     for (std::uint32_t behind = 0; first > 0 && behind < RouteRoadsBehindMetres;)

@@ -81,13 +81,9 @@ void fdMapNavi::setPath(Path* path) {
     if (m_path != nullptr) {
         m_path->removeWatcher(&m_nextPointWatcher);
         m_path->removeChangeFlag(&m_pathChanged);
-        m_path->removeChangeFlag(&m_routeEdited);
     }
     m_path = path;
-    m_nowhere = PathPosition{};
-    m_nowhere.path = path;
-    m_nowhere.part = SIZE_MAX;
-    m_routeEdited = 1;
+    m_pathChanged = 1; // no place on it yet
     m_position = PathPosition{};
     m_maneuverPosition = PathPosition{};
     m_nextPointPosition = PathPosition{};
@@ -97,9 +93,7 @@ void fdMapNavi::setPath(Path* path) {
     m_nextPointWatcher.changed = 1;
     if (m_path != nullptr) {
         m_path->addWatcher(&m_nextPointWatcher);
-        m_path->addChangeFlag(&m_routeEdited);
-        if (m_running)
-            m_path->addChangeFlag(&m_pathChanged);
+        m_path->addChangeFlag(&m_pathChanged);
     }
 }
 
@@ -138,27 +132,21 @@ void fdMapNavi::start(const Positioning::CarState& car, float speedMs) {
     m_outOfPath = false;
     m_maneuverKnown = false;
     m_nextPointKnown = false;
-    // Registered once however often guidance is started: a restart without
-    // stop must not leave a second copy behind to dangle after us.
-    m_path->removeChangeFlag(&m_pathChanged);
-    m_path->addChangeFlag(&m_pathChanged);
+    // Its places are taken on the route as it is now.
     m_pathChanged = 0;
-    m_routeEdited = 0;
     resetManeuverState();
     if (m_path->isEmpty()) {
         raise(BadStart_EmptyPath);
         setOutOfPath(car, OutOfEmptyPath);
         return;
     }
-    if (positionCheck(car, BadStart_OutOfPath)) {
+    if (locateAfresh(car, BadStart_OutOfPath)) {
         maneuverStep(car, speedMs);
         raise(Start);
     }
 }
 
 void fdMapNavi::stop() {
-    if (m_path != nullptr)
-        m_path->removeChangeFlag(&m_pathChanged);
     m_running = false;
     raise(Stopped);
 }
@@ -176,7 +164,6 @@ void fdMapNavi::resetManeuverState() {
     }
     m_maneuverKnown = false;
     m_nextPointKnown = false;
-    m_pathChanged = 0;
     m_wentWithRoute = false;
 }
 
@@ -306,39 +293,44 @@ int fdMapNavi::carWay(const Positioning::CarState& car) const {
     return static_cast<int>(std::lround(std::fmod(degrees + 360.0, 360.0))) % 360;
 }
 
-bool fdMapNavi::positionCheck(const Positioning::CarState& car, int code) {
+// A route that runs back past its start (a new one for a car headed away
+// from where it is to go: on to the next junction and back) lies beside the
+// car twice. The way back, found a rounding's width nearer, put the car on
+// it driving against the route, and it was given yet another one. Within a
+// metre of the nearest point the first part's is taken, when the car goes
+// its way rather than the nearest part's: a car that drives the way back
+// past the start is on the way back.
+void fdMapNavi::preferFirstPartNearStart(const Positioning::CarState& car) {
+    if (m_position.part == 0)
+        return;
+    PathPosition first;
+    first.path = m_path;
+    float d2 = 0.0f;
+    const Map::LocalPoint local =
+        Map::LevelFrame::of(*m_path->parts.front().level).toLocal(car.position.toGlobal());
+    if (!PartCursor::project(m_path->parts.front(), local, first.cursor, d2))
+        return;
+    const std::optional<double> nearest = squaredMetres(car, m_position);
+    const std::optional<double> atFirst = squaredMetres(car, first);
+    const int way = carWay(car);
+    if (nearest && atFirst && std::sqrt(*atFirst) <= std::sqrt(*nearest) + 1.0 &&
+        std::abs(headingChange(first.heading(), way)) <= std::abs(headingChange(m_position.heading(), way)))
+        m_position = first;
+}
+
+bool fdMapNavi::locateAfresh(const Positioning::CarState& car, int code) {
     const Map::Level* level = m_path->parts.front().level;
     bool located = false;
     if (level != nullptr) {
         const Map::LocalPoint local = Map::LevelFrame::of(*level).toLocal(car.position.toGlobal());
         located = m_path->nearestPart(*level, local, m_position);
     }
-    // A route that runs back past its start (a new one for a car headed
-    // away from where it is to go: on to the next junction and back) lies
-    // beside the car twice. The way back, found a rounding's width nearer,
-    // put the car on it driving against the route, and it was given yet
-    // another one. Within a metre of the nearest point the first part's is
-    // taken, when the car goes its way rather than the nearest part's: a
-    // car that drives the way back past the start is on the way back.
-    if (located && m_position.part != 0) {
-        PathPosition first;
-        first.path = m_path;
-        float d2 = 0.0f;
-        const Map::LocalPoint local = Map::LevelFrame::of(*level).toLocal(car.position.toGlobal());
-        const std::optional<double> nearest = squaredMetres(car, m_position);
-        if (PartCursor::project(m_path->parts.front(), local, first.cursor, d2)) {
-            const std::optional<double> atFirst = squaredMetres(car, first);
-            const int way = carWay(car);
-            if (nearest && atFirst && std::sqrt(*atFirst) <= std::sqrt(*nearest) + 1.0 &&
-                std::abs(headingChange(first.heading(), way)) <= std::abs(headingChange(m_position.heading(), way)))
-                m_position = first;
-        }
-    }
     if (!located) {
         m_position = PathPosition(*m_path, true);
         setOutOfPath(car, code);
         return false;
     }
+    preferFirstPartNearStart(car);
     if (!onPathTest(car)) {
         setOutOfPath(car, code);
         return false;
@@ -349,19 +341,23 @@ bool fdMapNavi::positionCheck(const Positioning::CarState& car, int code) {
     return true;
 }
 
+void fdMapNavi::followChangedRoute(const Positioning::CarState& car, float speedMs) {
+    m_pathChanged = 0;
+    resetManeuverState();
+    if (m_path->isEmpty()) {
+        raise(PathChanged_EmptyPath);
+        setOutOfPath(car, OutOfEmptyPath);
+        return;
+    }
+    if (locateAfresh(car, PathChanged_OutOfPath))
+        maneuverStep(car, speedMs);
+}
+
 void fdMapNavi::onPosition(const Positioning::CarState& car, float speedMs) {
     if (!m_running || m_path == nullptr)
         return;
     if (m_pathChanged) {
-        m_routeEdited = 0;
-        resetManeuverState();
-        if (m_path->isEmpty()) {
-            raise(PathChanged_EmptyPath);
-            setOutOfPath(car, OutOfEmptyPath);
-            return;
-        }
-        if (positionCheck(car, PathChanged_OutOfPath))
-            maneuverStep(car, speedMs);
+        followChangedRoute(car, speedMs);
         return;
     }
     if (m_path->isEmpty() || m_position.isAtEnd())
@@ -437,7 +433,7 @@ void fdMapNavi::onPosition(const Positioning::CarState& car, float speedMs) {
     }
     m_maneuverKnown = false;
     m_nextPointKnown = false;
-    if (positionCheck(car, OutOfPath))
+    if (locateAfresh(car, OutOfPath))
         maneuverStep(car, speedMs);
 }
 

@@ -144,20 +144,25 @@ public:
 
     bool running() const { return m_running; }
     bool outOfPath() const { return m_outOfPath; }
-    bool maneuverKnown() const { return m_maneuverKnown && !m_routeEdited; }
+    // The route followed (null: none).
+    const Path* path() const { return m_path; }
+    // Guidance's places (the car's, the manoeuvre's) lie on the route as it
+    // is: false from an edit of the route (or a new one) until the step
+    // that takes them on it again, while they point into parts that are
+    // gone, and before guidance first started on it.
+    bool positionKnown() const { return m_path != nullptr && m_pathChanged == 0; }
+    bool maneuverKnown() const { return m_maneuverKnown && positionKnown(); }
     std::uint32_t maneuverType() const { return m_maneuverType; }
     // Where the next manoeuvre lies (valid while maneuverKnown).
-    const PathPosition& maneuverPosition() const { return m_routeEdited ? m_nowhere : m_maneuverPosition; }
+    const PathPosition& maneuverPosition() const { return m_maneuverPosition; }
     // Metres left to the manoeuvre itself (its aux length not counted).
     std::uint32_t remainingDistance() const;
     std::uint32_t distToFinish() const { return m_distToFinish; }
     std::uint32_t distFromStart() const { return m_distFromStart; }
     bool nextPointKnown() const { return m_nextPointKnown; }
     std::uint32_t distToNextPoint() const { return m_distToNextPoint; }
-    // The car's place on the route. Between an edit of the route and the
-    // step that locates the car on it again it is nowhere (the route's
-    // end): the place guidance held points into parts that are gone.
-    const PathPosition& position() const { return m_routeEdited ? m_nowhere : m_position; }
+    // The car's place on the route (valid while positionKnown).
+    const PathPosition& position() const { return m_position; }
     // The route point guidance heads for, null when none is known.
     const PathPoint* nextPoint() const;
     std::uint32_t startTicks() const { return m_startTicks; }
@@ -173,7 +178,13 @@ private:
     bool onPathAt(const Positioning::CarState& car, const PathPosition& at) const;
     // The route point nearest the car between the position and `to`.
     bool nearestAhead(const Positioning::CarState& car, const PathPosition& to, PathPosition& out) const;
-    bool positionCheck(const Positioning::CarState& car, int code);
+    // The car located on the whole route, not only ahead of its place
+    // (the start, a changed route, a car found off the route): on it, or
+    // out of path with `code`.
+    bool locateAfresh(const Positioning::CarState& car, int code);
+    void preferFirstPartNearStart(const Positioning::CarState& car);
+    // The step after an edit of the route: its places taken again.
+    void followChangedRoute(const Positioning::CarState& car, float speedMs);
     // The way the car goes, whole degrees: the receiver's course where
     // known, else the heading of the car shown.
     int carWay(const Positioning::CarState& car) const;
@@ -224,11 +235,10 @@ private:
     std::uint32_t m_lastStepMs = 0; // ticks of the last step that followed the car
     std::uint32_t m_startTicks = 0;
     Path* m_path = nullptr;
-    std::uint8_t m_pathChanged = 0;
-    // Set by every edit of the route, whether guidance runs or not, and
-    // cleared once its positions are taken on the route as it is.
-    std::uint8_t m_routeEdited = 1;
-    PathPosition m_nowhere;
+    // The route's change flag, registered with it for as long as it is
+    // guidance's (running or not): set by every edit, cleared once the
+    // places are taken on the route as it is (start, followChangedRoute).
+    std::uint8_t m_pathChanged = 1;
     bool m_outOfPath = false;
     PathPosition m_position;
     std::uint32_t m_distToFinish = 0;
