@@ -597,13 +597,8 @@ void fdMapNavi::backwardMoveTest(const Positioning::CarState& car, float speedMs
 void fdMapNavi::onRotateEnd() {
     if (!m_running || m_path == nullptr || m_path->isEmpty() || m_outOfPath || !m_maneuverKnown)
         return;
-    // Nothing is added when the manoeuvre's next warning comes soon anyway.
-    // A last warning of 0 m never comes; a roundabout's (20 m) and an
-    // exit's (5 m) do, and said on passing as well, "exit" came twice a
-    // second apart, "drive onto the roundabout" two seconds before its
-    // last warning.
     const std::uint32_t remaining = remainingDistance();
-    if (!m_warnStack.empty() && m_warnStack.back() != nullptr && m_warnStack.back()->threshold() > 0) {
+    if (m_warnStack.size() >= 2) {
         const std::uint32_t top = m_warnStack.back()->threshold();
         if ((remaining > top ? remaining - top : 0) < m_afterRotPassWarnStickDist)
             return;
@@ -615,6 +610,16 @@ void fdMapNavi::onRotateEnd() {
         threshold = m_afterRotPassWarnMinDist;
     m_afterPassWarn.setThreshold(threshold);
     std::erase(m_warnStack, &m_afterPassWarn);
+    // A single warning left that fires (a roundabout's last, 20 m; an
+    // exit's, 5 m) within a phrase's reach of one said now: the one said now
+    // is that warning, and the roundabout's names its exit. Both were said:
+    // "exit" twice a second or so apart in a small ring, "drive onto the
+    // roundabout" two seconds before "drive onto the roundabout then second
+    // exit". The late one alone came too late when a jump of the car's
+    // place went past it.
+    if (m_warnStack.size() == 1 && m_warnStack.front() != nullptr && m_warnStack.front()->threshold() > 0 &&
+        threshold == remaining && remaining < m_warnStack.front()->threshold() + m_rotatesStickDist)
+        m_warnStack.clear();
     m_warnStack.push_back(&m_afterPassWarn);
 }
 

@@ -757,9 +757,9 @@ TEST_F(Town_, DemoDriveRunsTheRouteWithoutGps) {
     for (std::uint32_t t = 1; t <= 600; ++t) demo.step(clock.ticks += 500);
     std::vector<std::string> all = events();
     // The cafe 700 m ahead, two warnings before the roundabout (its last
-    // two are due together and speak as one), one inside it (its exit's
-    // late one: the last before the ring named the exit), three before the
-    // finish; after the finish the car starts over.
+    // two are due together and speak as one), one inside it (its exit, said
+    // on entering, 90 m before it), three before the finish; after the
+    // finish the car starts over.
     const std::vector<std::string> expected = {"Start",  "new obj",   "Rotate", "Rotate",
                                                "RotateEnd", "Rotate", "RotateEnd", "Rotate",
                                                "Rotate", "Rotate", "ArriveLastPoint", "Start"};
@@ -932,8 +932,8 @@ TEST_F(Town_, ANewRouteJustBeforeARoundaboutNamesItsExit) {
 
 // Main Street east over the roundabout at 18 to 50 km/h, a fix a second:
 // within 100 m of the ring one phrase names it (with the exit), and one its
-// exit, the exit's late warning. Said on entering as well, "exit" came twice
-// a second or so apart in a small ring.
+// exit, said on entering. Said 5 m before the exit as well, "exit" came
+// twice, a second or so apart in a small ring.
 TEST_F(Town_, TheRoundaboutAndItsExitAreSaidOnceNearBy) {
     for (const float speed : {5.0f, 8.0f, 14.0f}) {
         SCOPED_TRACE(testing::Message() << speed << " m/s");

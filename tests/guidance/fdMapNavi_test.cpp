@@ -290,22 +290,21 @@ TEST(fdMapNavi, AfterPassWarningAndLateOnlyManoeuvres) {
         int gap;
         std::uint32_t second;
         std::vector<Said> expected;
+        std::uint32_t third = 0; // the manoeuvre after the second
     } rows[] = {
         {400, 2, {{545, 1, 500}, {35, 1, 0}, {300, 2, 305}, {35, 2, 0}}},
         {300, 2, {{545, 1, 500}, {35, 1, 0}, {205, 2, 210}, {35, 2, 0}}},
         {280, 2, {{545, 1, 500}, {35, 1, 0}, {35, 2, 0}}},
         {400, 10, {{545, 1, 500}, {35, 1, 0}, {300, 4, 305}, {0, 4, 0}}},
-        // Closer, the exit's own late warning is its only one: said on
-        // passing as well, "exit" came twice a second or so apart.
-        {200, 10, {{545, 1, 500}, {35, 1, 0}, {0, 4, 0}}},
-        // A roundabout 60 m on, named with the turn: its last warning comes
-        // at 20 m; said on passing as well, "drive onto the roundabout" came
-        // 2 s before it.
-        {60, 19, {{545, 1, 500, 19, 0}, {35, 1, 0, 19, 0}, {15, 19, 0}}},
+        // Within a phrase's reach of the turn, the warning said on passing
+        // it is the exit's or the roundabout's only one (the roundabout's
+        // names its exit): they came twice a second or two apart.
+        {60, 10, {{545, 1, 500, 10, 0}, {35, 1, 0, 10, 0}, {50, 4, 55}}},
+        {60, 19, {{545, 1, 500, 19, 0}, {35, 1, 0, 19, 0}, {50, 19, 55, 10, 0}}, 10},
     };
     for (const auto& r : rows) {
         Drive d;
-        d.build(4, {{2, 1}, {3, r.second}});
+        d.build(5, {{2, 1}, {3, r.second}, {4, r.third}});
         d.path.parts[2].polylines[0].points.back().x -= 500 - r.gap;
         d.path.parts[3].polylines[0].points.front().x -= 500 - r.gap;
         d.path.parts[2].lengthMetres = static_cast<std::uint16_t>(r.gap);
