@@ -27,6 +27,7 @@ constexpr double TurnWindowMinMetres = 30.0;
 // than OtherLegDegrees is on another leg of it.
 constexpr std::uint32_t FixJumpMetres = 10;
 constexpr int OtherLegDegrees = 60;
+// A course measured over a second of a noisy receiver strays this far.
 constexpr int CourseSlackDegrees = 45;
 // A car goes the route's way when its course lies within RouteWayDegrees of
 // the route's heading where guidance has it and RouteWayAheadMetres on.
@@ -290,7 +291,10 @@ bool fdMapNavi::nearestAhead(const Positioning::CarState& car, const PathPositio
 
 int fdMapNavi::carWay(const Positioning::CarState& car) const {
     const double degrees = m_course ? double(*m_course) : car.heading * 180.0 / std::numbers::pi;
-    return static_cast<int>(std::lround(std::fmod(degrees + 360.0, 360.0))) % 360;
+    if (!std::isfinite(degrees))
+        return 0;
+    const double turned = std::fmod(degrees, 360.0);
+    return static_cast<int>(std::lround(turned < 0.0 ? turned + 360.0 : turned)) % 360;
 }
 
 // A route that runs back past its start (a new one for a car headed away
@@ -558,8 +562,7 @@ void fdMapNavi::backwardMoveTest(const Positioning::CarState& car, float speedMs
     // out of a hairpin it pointed back up the bend for seconds: only without
     // a course does its heading tell, and then only when it is all but
     // opposite the route's.
-    const std::optional<int> course =
-        m_course ? std::optional<int>(static_cast<int>(std::lround(*m_course)) % 360) : std::nullopt;
+    const std::optional<int> course = m_course ? std::optional<int>(carWay(car)) : std::nullopt;
     const double shown = double(car.heading);
     const int route = m_position.heading();
     const std::uint32_t now = m_clock.ticksMs();

@@ -103,8 +103,11 @@ struct Drive {
             const double unitsPerMetre = Map::Projection::unitsPerMeterAt(p);
             std::uniform_real_distribution<double> noise(-noiseMetres, noiseMetres);
             Positioning::Fix fix;
-            fix.x = p.x + static_cast<std::int32_t>(noise(random) * unitsPerMetre);
-            fix.y = p.y + static_cast<std::int32_t>(noise(random) * unitsPerMetre);
+            // Off to the right of the road by sideMetres (left when
+            // negative), the course true.
+            const double right = car.heading + 3.14159265358979 / 2.0;
+            fix.x = p.x + static_cast<std::int32_t>((noise(random) + std::sin(right) * sideMetres) * unitsPerMetre);
+            fix.y = p.y + static_cast<std::int32_t>((noise(random) + std::cos(right) * sideMetres) * unitsPerMetre);
             fix.speed = speed;
             // A receiver's course is the way it came over the last second:
             // in a bend, the chord.
@@ -156,6 +159,7 @@ struct Drive {
     Path route;
     std::unique_ptr<KVMapEventsHandler> handler;
     double noiseMetres = 1.5;
+    double sideMetres = 0.0;
     std::optional<Map::Point> last; // the last fix's point before noise
     bool courseASecondLate = false;
     int framesASecond = 10;
@@ -352,19 +356,8 @@ TEST(RouteFollowing, TheFirstWordsStartTheRoute) {
         d.start();
         PathPosition car(driven, true);
         for (int s = 0; s < 12; ++s, car.advanceMetres(8)) {
-            const Positioning::CarState state = carStateAt(car);
-            const Map::Point p = state.position.toGlobal();
-            const double right = state.heading + 3.14159265358979 / 2.0;
-            const double off = (s < 4 ? error : 0.0) * Map::Projection::unitsPerMeterAt(p);
-            Positioning::Fix fix;
-            fix.x = p.x + static_cast<std::int32_t>(std::sin(right) * off);
-            fix.y = p.y + static_cast<std::int32_t>(std::cos(right) * off);
-            fix.speed = 8.0f;
-            fix.heading = static_cast<float>(state.heading * 180.0 / 3.14159265358979);
-            fix.courseKnown = true;
-            fix.hdop = 1.0f;
-            d.handler->onFix(true, fix);
-            ASSERT_NO_FATAL_FAILURE(d.frames());
+            d.sideMetres = s < 4 ? error : 0.0;
+            ASSERT_NO_FATAL_FAILURE(d.second(car, 8.0f));
         }
         ASSERT_FALSE(d.sounds.played.empty());
         EXPECT_EQ(d.sounds.played.front().ids.front(), 4);
@@ -392,19 +385,8 @@ TEST(RouteFollowing, AFixFarOffBesideTheRouteDoesNotTurnTheCarRound) {
         d.start();
         PathPosition car(driven, true);
         for (std::uint32_t along = 0; along < r.at + 100 && !car.isAtEnd(); car.advanceMetres(8), along += 8) {
-            const Positioning::CarState state = carStateAt(car);
-            const Map::Point p = state.position.toGlobal();
-            const double right = state.heading + 3.14159265358979 / 2.0;
-            const double off = (along >= r.at && along < r.at + 24 ? r.side : 0.0) * Map::Projection::unitsPerMeterAt(p);
-            Positioning::Fix fix;
-            fix.x = p.x + static_cast<std::int32_t>(std::sin(right) * off);
-            fix.y = p.y + static_cast<std::int32_t>(std::cos(right) * off);
-            fix.speed = 8.0f;
-            fix.heading = static_cast<float>(state.heading * 180.0 / 3.14159265358979);
-            fix.courseKnown = true;
-            fix.hdop = 1.0f;
-            d.handler->onFix(true, fix);
-            ASSERT_NO_FATAL_FAILURE(d.frames());
+            d.sideMetres = along >= r.at && along < r.at + 24 ? r.side : 0.0;
+            ASSERT_NO_FATAL_FAILURE(d.second(car, 8.0f));
         }
         EXPECT_GE(d.count("navi event:OutOfPath"), 1u);
         for (const Sounds::Played& p : d.sounds.played)
