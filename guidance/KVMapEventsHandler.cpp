@@ -8,6 +8,7 @@
 #include "render/RenderStyles.h"
 #include "routing/RouteComputation.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <numbers>
@@ -61,6 +62,7 @@ bool isRoundaboutExit(std::uint32_t type) { return type == 4 || (type >= 8 && ty
 // Metres from guidance's manoeuvre to the one after it; none when there is
 // none.
 std::optional<std::uint32_t> gapToNextManoeuvre(const fdMapNavi& navi) {
+    if (!navi.maneuverKnown()) return std::nullopt;
     const PathPosition& at = navi.maneuverPosition();
     if (at.path == nullptr || at.isAtEnd()) return std::nullopt;
     PathPosition next;
@@ -140,6 +142,19 @@ bool nearestRoadPoint(Map::KVAtlas& atlas, Map::Point location, PathPoint& out, 
     out.roadPoint = {level, bound.roadPoint.x, bound.roadPoint.y};
     out.pickedPoint = {level, bound.pickedPoint.x, bound.pickedPoint.y};
     return true;
+}
+
+bool turnsRoundAtOnce(const Path& route, std::uint32_t stickMetres) {
+    if (route.isEmpty()) return false;
+    PathPosition previous(route, true), at;
+    std::uint32_t type = 0;
+    std::uint16_t aux = 0;
+    for (bool first = true; !previous.isAtEnd() && route.nextManoeuvre(previous, at, type, aux); first = false) {
+        if (!first && PathPosition::distanceTo(previous, at) > stickMetres) return false;
+        if (type == 7) return true;
+        previous = at;
+    }
+    return false;
 }
 
 Positioning::CarState carStateAt(const PathPosition& position) {
@@ -251,6 +266,7 @@ void KVMapEventsHandler::onFrame() {
     if (m_routeChanged) {
         m_arrived = false;
         m_rebuildWordsSaid = false;
+        m_routeStarted = false;
         m_routeChanged = 0;
     }
     // The user's switch.
@@ -273,7 +289,7 @@ void KVMapEventsHandler::onFrame() {
         speakManeuver(4, phrase);
     }
     // The car the map draws: on the route while guidance follows it.
-    const bool onRoute = naviNeedsRoute() && !m_navi.outOfPath();
+    const bool onRoute = naviNeedsRoute() && m_navi.positionKnown() && !m_navi.outOfPath();
     if (!fix.valid) m_shownCarState.valid = false;
     else m_shownCarState = onRoute ? carStateAt(m_navi.position()) : m_tracker.carState();
     if (onRoute) m_objWarn.update(m_navi.position(), &m_atlas);
@@ -286,7 +302,7 @@ std::vector<Positioning::CarTracker::RouteRoad> KVMapEventsHandler::routeRoadsAr
     // place guidance had carried it to): where its road ends between two
     // fixes the tracker carries it on along the route's.
     std::vector<Positioning::CarTracker::RouteRoad> roads;
-    if (!naviNeedsRoute() || m_navi.outOfPath()) return roads;
+    if (!naviNeedsRoute() || !m_navi.positionKnown() || m_navi.outOfPath()) return roads;
     const PathPosition& at = m_navi.position();
     std::size_t first = std::min(at.part, m_route.parts.size());
     for (std::uint32_t behind = 0; first > 0 && behind < RouteRoadsBehindMetres;)
@@ -412,6 +428,15 @@ void KVMapEventsHandler::rebuildPath() {
         Log::log(Log::Critical, "rebuildPath failed");
         return;
     }
+    // A car that goes the route's way along it, found off it by a fix far
+    // off (19 to 37 m, snapped to a road beside), was told "Make a U-turn"
+    // (or "turn left then turn right then make a U-turn"): a new route that
+    // turns it round in its first phrase is not taken. A car that missed a
+    // turn goes another way than the route from there on.
+    if (turnsRoundAtOnce(rebuilt, m_navi.rotatesStickDist()) && m_navi.carGoesRouteWay(car)) {
+        Log::log(Log::Normal, "rebuildPath kept the route: the new one turns round a car going its way");
+        return;
+    }
     // The new route leads to guidance's next route point: the legs before
     // that point are passed, whichever leg the car's place lies on. Off the
     // route at a start, that place is only the nearest part, on any leg
@@ -437,16 +462,24 @@ void KVMapEventsHandler::rebuildPath() {
     // A driver who takes a way of their own gets a new route every few
     // seconds: "route rebuilt" is said for the first of them, each new
     // route's next turn for every one.
-    const bool words = !m_rebuildWordsSaid;
+    // The first words of a route are its start's, also when the car was
+    // found off it at the start (a fix far off while the receiver settles)
+    // and the first thing said is a new route.
+    const bool starts = !m_routeStarted;
+    const bool words = !starts && !m_rebuildWordsSaid;
     Phrase phrase;
-    if (words) phrase.push_back(Voice::RouteRebuilt);
+    if (starts) phrase.push_back(Voice::RouteStart);
+    else if (words) phrase.push_back(Voice::RouteRebuilt);
     const bool withManeuver = appendManeuverPhrase(phrase, m_navi, m_sound);
     // What plays, or waits to play, speaks of the route just replaced: the
     // new one is said over it, or a long phrase about turns no longer ahead
     // would keep the driver from hearing the new route and its next turn.
     m_pending.clear();
-    if (!phrase.empty() && m_sound->playOver(withManeuver ? 4 : 2, 4, phrase) && words)
-        m_rebuildWordsSaid = true;
+    if (!phrase.empty() && m_sound->playOver(withManeuver ? 4 : 2, 4, phrase)) {
+        if (words) m_rebuildWordsSaid = true;
+        if (starts) m_routeStarted = true;
+        if (withManeuver) m_navi.maneuverAnnounced(metresWhileSaying(phrase, m_navi));
+    }
     m_rebuildSpoken = withManeuver;
     m_rebuildTurnPassed = false;
     m_sayManeuverOnRoute = !withManeuver;
@@ -500,9 +533,14 @@ void KVMapEventsHandler::onNaviEvent(int code, fdMapNavi& navi, const std::uint3
         // word belongs to the route's start, the rest of the route is
         // only told its next turn.
         Phrase phrase;
-        if (navi.distFromStart() <= navi.maxDistFromPath()) phrase.push_back(4);
-        appendManeuverPhrase(phrase, navi, m_sound);
-        speak(4, phrase);
+        if (navi.distFromStart() <= navi.maxDistFromPath()) phrase.push_back(Voice::RouteStart);
+        if (&navi == &m_navi) m_routeStarted = true;
+        // Its words stand for the manoeuvre's warnings due now: moving off
+        // (the time warning, 0 m while the car stood, comes due at once)
+        // they said the same again.
+        const bool withManeuver = appendManeuverPhrase(phrase, navi, m_sound);
+        if (naviSoundsOn() && !phrase.empty() && m_sound->play(4, phrase) && withManeuver)
+            navi.maneuverAnnounced(metresWhileSaying(phrase, navi));
         break;
     }
     case ArriveLastPoint:
@@ -556,6 +594,11 @@ void KVMapEventsHandler::onNaviEvent(int code, fdMapNavi& navi, const std::uint3
         break;
     default: break;
     }
+}
+
+std::uint32_t KVMapEventsHandler::metresWhileSaying(const Phrase& phrase, const fdMapNavi& navi) const {
+    const double metres = m_sound != nullptr ? m_sound->seconds(phrase) * navi.speedMs() : 0.0;
+    return metres > 0.0 ? static_cast<std::uint32_t>(std::min(metres, 100000.0)) : 0;
 }
 
 // A warning that comes while the previous one is still spoken (the one after

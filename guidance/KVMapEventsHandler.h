@@ -196,6 +196,9 @@ private:
     static constexpr std::uint32_t FollowedMetres = 100;
     static constexpr std::uint32_t FrameJumpMetres = 20;
     bool m_rebuildWordsSaid = false;
+    // Guidance started on the route as it was set (said or not), or its
+    // first new route was said with the start's words.
+    bool m_routeStarted = false;
     bool m_passedTurn = false;
     bool m_following = false;
     std::uint32_t m_followedAlong = 0;
@@ -238,6 +241,8 @@ private:
     bool m_rebuildSpoken = false;
     bool m_rebuildTurnPassed = false;
     void speakManeuver(int priority, const Phrase& phrase);
+    // How far the car drives while the phrase plays.
+    std::uint32_t metresWhileSaying(const Phrase& phrase, const fdMapNavi& navi) const;
     void pendingStep();
 };
 
@@ -249,6 +254,10 @@ bool appendManeuverPhrase(Phrase& out, const fdMapNavi& navi, const NaviSounds* 
 // A route point at the road nearest to a global map point, both allow flags
 // set; false when no road is found. bound receives the binding.
 bool nearestRoadPoint(Map::KVAtlas& atlas, Map::Point location, PathPoint& out, Map::Routing::RoadBinding& bound);
+
+// A U-turn is among the first manoeuvre of a route and those chained to it
+// in one phrase (each within stickMetres of the one before).
+bool turnsRoundAtOnce(const Path& route, std::uint32_t stickMetres);
 
 // The car state on the route at a position: the route's heading there, on
 // the road with full confidence.

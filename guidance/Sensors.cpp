@@ -15,8 +15,11 @@
 namespace Guidance {
 
 void SensorFrame::setGuidance(const fdMapNavi& navi) {
-    const Path* path = navi.position().path;
+    const Path* path = navi.path();
     routeActive = navi.running() && path != nullptr && !path->isEmpty();
+    // Between an edit of the route and guidance's next step its place
+    // points into parts that are gone.
+    const bool placed = routeActive && navi.positionKnown() && !navi.position().isAtEnd();
     distFromStart = navi.distFromStart();
     distToFinish = navi.distToFinish();
     maneuverAhead = navi.maneuverKnown();
@@ -26,14 +29,14 @@ void SensorFrame::setGuidance(const fdMapNavi& navi) {
     nextStreetName = 0;
     routeStreetMap = nullptr;
     routeStreetName = 0;
-    if (routeActive && !navi.outOfPath() && !navi.position().isAtEnd()) {
+    if (placed && !navi.outOfPath()) {
         routeStreetMap = navi.position().currentPart().map;
         routeStreetName = navi.position().currentPart().nameIndex;
     }
     PathPosition at;
     std::uint32_t type = 0;
     std::uint16_t aux = 0;
-    if (routeActive && path->nextManoeuvre(navi.position(), at, type, aux) && !at.isAtEnd()) {
+    if (placed && path->nextManoeuvre(navi.position(), at, type, aux) && !at.isAtEnd()) {
         nextStreetMap = at.currentPart().map;
         nextStreetName = at.partNameIndex();
     }

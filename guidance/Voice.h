@@ -25,6 +25,7 @@ namespace Voice {
 // Sound ids the callers play besides the phrases below.
 enum SoundId : std::int32_t {
     Arrived = 0,
+    RouteStart = 4,
     Then = 58,
     In = 59,
     RouteRebuilt = 69,

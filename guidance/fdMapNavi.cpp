@@ -27,6 +27,12 @@ constexpr double TurnWindowMinMetres = 30.0;
 // than OtherLegDegrees is on another leg of it.
 constexpr std::uint32_t FixJumpMetres = 10;
 constexpr int OtherLegDegrees = 60;
+// A course measured over a second of a noisy receiver strays this far.
+constexpr int CourseSlackDegrees = 45;
+// A car goes the route's way when its course lies within RouteWayDegrees of
+// the route's heading where guidance has it and RouteWayAheadMetres on.
+constexpr int RouteWayDegrees = 45;
+constexpr double RouteWayAheadMetres = 30.0;
 
 bool isRoundaboutEntry(std::uint32_t type) { return type == 3 || type == 19; }
 // Leaving a roundabout, or a turn announced once, late.
@@ -76,13 +82,9 @@ void fdMapNavi::setPath(Path* path) {
     if (m_path != nullptr) {
         m_path->removeWatcher(&m_nextPointWatcher);
         m_path->removeChangeFlag(&m_pathChanged);
-        m_path->removeChangeFlag(&m_routeEdited);
     }
     m_path = path;
-    m_nowhere = PathPosition{};
-    m_nowhere.path = path;
-    m_nowhere.part = SIZE_MAX;
-    m_routeEdited = 1;
+    m_pathChanged = 1; // no place on it yet
     m_position = PathPosition{};
     m_maneuverPosition = PathPosition{};
     m_nextPointPosition = PathPosition{};
@@ -92,9 +94,7 @@ void fdMapNavi::setPath(Path* path) {
     m_nextPointWatcher.changed = 1;
     if (m_path != nullptr) {
         m_path->addWatcher(&m_nextPointWatcher);
-        m_path->addChangeFlag(&m_routeEdited);
-        if (m_running)
-            m_path->addChangeFlag(&m_pathChanged);
+        m_path->addChangeFlag(&m_pathChanged);
     }
 }
 
@@ -133,27 +133,21 @@ void fdMapNavi::start(const Positioning::CarState& car, float speedMs) {
     m_outOfPath = false;
     m_maneuverKnown = false;
     m_nextPointKnown = false;
-    // Registered once however often guidance is started: a restart without
-    // stop must not leave a second copy behind to dangle after us.
-    m_path->removeChangeFlag(&m_pathChanged);
-    m_path->addChangeFlag(&m_pathChanged);
+    // Its places are taken on the route as it is now.
     m_pathChanged = 0;
-    m_routeEdited = 0;
     resetManeuverState();
     if (m_path->isEmpty()) {
         raise(BadStart_EmptyPath);
         setOutOfPath(car, OutOfEmptyPath);
         return;
     }
-    if (positionCheck(car, BadStart_OutOfPath)) {
+    if (locateAfresh(car, BadStart_OutOfPath)) {
         maneuverStep(car, speedMs);
         raise(Start);
     }
 }
 
 void fdMapNavi::stop() {
-    if (m_path != nullptr)
-        m_path->removeChangeFlag(&m_pathChanged);
     m_running = false;
     raise(Stopped);
 }
@@ -171,7 +165,7 @@ void fdMapNavi::resetManeuverState() {
     }
     m_maneuverKnown = false;
     m_nextPointKnown = false;
-    m_pathChanged = 0;
+    m_wentWithRoute = false;
 }
 
 void fdMapNavi::setOutOfPath(const Positioning::CarState& car, int code) {
@@ -226,6 +220,53 @@ bool anyHeadingBehind(const PathPosition& at, double metres, F f) {
     }
 }
 
+// Calls f with the heading of every segment of the route from the position
+// on over `metres` (the position's own first), until f returns false; true
+// when it never did.
+template <class F>
+bool allHeadingsAhead(const PathPosition& at, double metres, F f) {
+    PathPosition p = at;
+    double covered = -double(p.cursor.offset) * p.currentPart().metresPerUnit;
+    if (p.currentPart().forward == 0)
+        covered = -double(p.cursor.segmentLength() - p.cursor.offset) * p.currentPart().metresPerUnit;
+    while (!p.isAtEnd() && covered < metres) {
+        if (p.cursor.segmentLength() > 0.0f && !f(p.heading()))
+            return false;
+        covered += double(p.cursor.segmentLength()) * p.currentPart().metresPerUnit;
+        p.stepForward();
+    }
+    return true;
+}
+
+// The heading (radians) is more than `limit` off the route's (degrees).
+bool against(int routeDegrees, double heading, double limit) {
+    double difference = std::remainder(routeDegrees * std::numbers::pi / 180.0 - heading, 2.0 * std::numbers::pi);
+    if (difference <= -std::numbers::pi)
+        difference += 2.0 * std::numbers::pi;
+    return std::fabs(difference) > limit;
+}
+
+// A course lies within the turn the route takes over the `metres` behind
+// the position: between the headings it passes through there, widened by
+// CourseSlackDegrees on either side for a course measured over a second of
+// a noisy receiver.
+bool turnBehindHolds(const PathPosition& at, double metres, int course) {
+    const int here = at.heading();
+    int previous = here, turned = 0, least = 0, most = 0;
+    anyHeadingBehind(at, metres, [&](int heading) {
+        turned += headingChange(heading, previous);
+        previous = heading;
+        least = std::min(least, -turned);
+        most = std::max(most, -turned);
+        return false;
+    });
+    const int offset = headingChange(here, course);
+    for (const int o : {offset - 360, offset, offset + 360})
+        if (o >= least - CourseSlackDegrees && o <= most + CourseSlackDegrees)
+            return true;
+    return false;
+}
+
 } // namespace
 
 bool fdMapNavi::onPathTest(const Positioning::CarState& car) const { return onPathAt(car, m_position); }
@@ -248,36 +289,52 @@ bool fdMapNavi::nearestAhead(const Positioning::CarState& car, const PathPositio
                                      {cell.remainderX, cell.remainderY}, out);
 }
 
-bool fdMapNavi::positionCheck(const Positioning::CarState& car, int code) {
+int fdMapNavi::carWay(const Positioning::CarState& car) const {
+    const double degrees = m_course ? double(*m_course) : car.heading * 180.0 / std::numbers::pi;
+    if (!std::isfinite(degrees))
+        return 0;
+    const double turned = std::fmod(degrees, 360.0);
+    return static_cast<int>(std::lround(turned < 0.0 ? turned + 360.0 : turned)) % 360;
+}
+
+// A route that runs back past its start (a new one for a car headed away
+// from where it is to go: on to the next junction and back) lies beside the
+// car twice. The way back, found a rounding's width nearer, put the car on
+// it driving against the route, and it was given yet another one. Within a
+// metre of the nearest point the first part's is taken, when the car goes
+// its way rather than the nearest part's: a car that drives the way back
+// past the start is on the way back.
+void fdMapNavi::preferFirstPartNearStart(const Positioning::CarState& car) {
+    if (m_position.part == 0)
+        return;
+    PathPosition first;
+    first.path = m_path;
+    float d2 = 0.0f;
+    const Map::LocalPoint local =
+        Map::LevelFrame::of(*m_path->parts.front().level).toLocal(car.position.toGlobal());
+    if (!PartCursor::project(m_path->parts.front(), local, first.cursor, d2))
+        return;
+    const std::optional<double> nearest = squaredMetres(car, m_position);
+    const std::optional<double> atFirst = squaredMetres(car, first);
+    const int way = carWay(car);
+    if (nearest && atFirst && std::sqrt(*atFirst) <= std::sqrt(*nearest) + 1.0 &&
+        std::abs(headingChange(first.heading(), way)) <= std::abs(headingChange(m_position.heading(), way)))
+        m_position = first;
+}
+
+bool fdMapNavi::locateAfresh(const Positioning::CarState& car, int code) {
     const Map::Level* level = m_path->parts.front().level;
     bool located = false;
     if (level != nullptr) {
         const Map::LocalPoint local = Map::LevelFrame::of(*level).toLocal(car.position.toGlobal());
         located = m_path->nearestPart(*level, local, m_position);
     }
-    // A route that runs back past its start (a new one for a car headed
-    // away from where it is to go: on to the next junction and back) lies
-    // beside the car twice. The way back, found a rounding's width nearer,
-    // put the car on it driving against the route, and it was given yet
-    // another one. Within a metre of the nearest point, the first part's
-    // is taken.
-    if (located && m_position.part != 0) {
-        PathPosition first;
-        first.path = m_path;
-        float d2 = 0.0f;
-        const Map::LocalPoint local = Map::LevelFrame::of(*level).toLocal(car.position.toGlobal());
-        const std::optional<double> nearest = squaredMetres(car, m_position);
-        if (PartCursor::project(m_path->parts.front(), local, first.cursor, d2)) {
-            const std::optional<double> atFirst = squaredMetres(car, first);
-            if (nearest && atFirst && std::sqrt(*atFirst) <= std::sqrt(*nearest) + 1.0)
-                m_position = first;
-        }
-    }
     if (!located) {
         m_position = PathPosition(*m_path, true);
         setOutOfPath(car, code);
         return false;
     }
+    preferFirstPartNearStart(car);
     if (!onPathTest(car)) {
         setOutOfPath(car, code);
         return false;
@@ -288,19 +345,23 @@ bool fdMapNavi::positionCheck(const Positioning::CarState& car, int code) {
     return true;
 }
 
+void fdMapNavi::followChangedRoute(const Positioning::CarState& car, float speedMs) {
+    m_pathChanged = 0;
+    resetManeuverState();
+    if (m_path->isEmpty()) {
+        raise(PathChanged_EmptyPath);
+        setOutOfPath(car, OutOfEmptyPath);
+        return;
+    }
+    if (locateAfresh(car, PathChanged_OutOfPath))
+        maneuverStep(car, speedMs);
+}
+
 void fdMapNavi::onPosition(const Positioning::CarState& car, float speedMs) {
     if (!m_running || m_path == nullptr)
         return;
     if (m_pathChanged) {
-        m_routeEdited = 0;
-        resetManeuverState();
-        if (m_path->isEmpty()) {
-            raise(PathChanged_EmptyPath);
-            setOutOfPath(car, OutOfEmptyPath);
-            return;
-        }
-        if (positionCheck(car, PathChanged_OutOfPath))
-            maneuverStep(car, speedMs);
+        followChangedRoute(car, speedMs);
         return;
     }
     if (m_path->isEmpty() || m_position.isAtEnd())
@@ -376,7 +437,7 @@ void fdMapNavi::onPosition(const Positioning::CarState& car, float speedMs) {
     }
     m_maneuverKnown = false;
     m_nextPointKnown = false;
-    if (positionCheck(car, OutOfPath))
+    if (locateAfresh(car, OutOfPath))
         maneuverStep(car, speedMs);
 }
 
@@ -495,41 +556,43 @@ void fdMapNavi::backwardMoveTest(const Positioning::CarState& car, float speedMs
     if (!(speedMs > BackwardMinSpeedMs) || m_position.isAtEnd() ||
         m_position.segmentShorterThan(BackwardMinSegmentMetres))
         return;
-    const auto against = [](int routeDegrees, double heading, double limit) {
-        double difference =
-            std::remainder(routeDegrees * std::numbers::pi / 180.0 - heading, 2.0 * std::numbers::pi);
-        if (difference <= -std::numbers::pi)
-            difference += 2.0 * std::numbers::pi;
-        return std::fabs(difference) > limit;
-    };
-    const bool hasCourse = m_course.has_value();
-    const double course = hasCourse ? double(*m_course) * std::numbers::pi / 180.0 : 0.0;
-    // The tracker turns the car it shows at a limited rate, toward the
-    // road's direction nearer the receiver's course, which lags a second
-    // behind: out of a hairpin it may point back up the bend for seconds.
-    // The receiver's own course, where known, must then say the same.
+    // The car's way is the receiver's course where it has one, the way the
+    // car went over the last second. The car the tracker shows turns at a
+    // limited rate toward the direction of its road nearer that course, and
+    // out of a hairpin it pointed back up the bend for seconds: only without
+    // a course does its heading tell, and then only when it is all but
+    // opposite the route's.
+    const std::optional<int> course = m_course ? std::optional<int>(carWay(car)) : std::nullopt;
+    const double shown = double(car.heading);
     const int route = m_position.heading();
     const std::uint32_t now = m_clock.ticksMs();
-    if (!against(route, double(car.heading), BackwardAngle) ||
-        (hasCourse && !against(route, course, std::numbers::pi / 2.0))) {
+    if (course ? std::abs(headingChange(route, *course)) <= 90 : !against(route, shown, BackwardAngle)) {
         m_withRouteMs = now;
+        m_withRouteAlong = m_distFromStart;
         m_wentWithRoute = true;
         return;
     }
-    // A car that turns with the route is not driving against it: past a
-    // turn of about a right angle or more, or out of a roundabout, its
-    // course still points along the road it came by, and the tracker,
-    // choosing the direction of the new road nearer that course, shows it
-    // the wrong way round. A car that went the route's way a moment ago and
-    // whose heading or course goes the way of the route just behind the
-    // position follows the route.
+    // A car that turns with the route is not driving against it. Past a
+    // turn of about a right angle or more, or out of a roundabout, a course
+    // a second late (GGA sent before RMC) still points between the road the
+    // car came by and the one it is on; the tracker, choosing the direction
+    // of the new road nearer that course, shows the car the wrong way
+    // round. A car that went the route's way a moment ago and whose course
+    // lies within the turn the route took just behind the position, or
+    // without a course whose heading goes the way of the route there,
+    // follows the route. After a U-turn the course points back along the
+    // road the car is on, outside that turn (within a hairpin's it is not
+    // told from one for these seconds).
     const double window = std::max(TurnWindowMinMetres, double(speedMs) * TurnWindowSeconds);
+    // Found further back along the route than then (the car was looked
+    // for afresh, behind), it did not go on with the route.
+    const bool lately = m_wentWithRoute && now - m_withRouteMs <= TurnWindowSeconds * 1000 &&
+                        m_distFromStart + FixJumpMetres >= m_withRouteAlong;
     const bool turnsWithRoute =
-        m_wentWithRoute && now - m_withRouteMs <= TurnWindowSeconds * 1000 &&
-        anyHeadingBehind(m_position, window, [&](int heading) {
-            return !against(heading, double(car.heading), std::numbers::pi / 2.0) ||
-                   (hasCourse && !against(heading, course, std::numbers::pi / 2.0));
-        });
+        lately && (course ? turnBehindHolds(m_position, window, *course)
+                          : anyHeadingBehind(m_position, window, [&](int heading) {
+                                return !against(heading, shown, std::numbers::pi / 2.0);
+                            }));
     if (!turnsWithRoute)
         raise(BackwardMove);
 }
@@ -550,7 +613,43 @@ void fdMapNavi::onRotateEnd() {
         threshold = m_afterRotPassWarnMinDist;
     m_afterPassWarn.setThreshold(threshold);
     std::erase(m_warnStack, &m_afterPassWarn);
+    // A single warning left that fires (a roundabout's last, 20 m; an
+    // exit's, 5 m) within a phrase's reach of one said now: the one said now
+    // is that warning, and the roundabout's names its exit. Both were said:
+    // "exit" twice a second or so apart in a small ring, "drive onto the
+    // roundabout" two seconds before "drive onto the roundabout then second
+    // exit". The late one alone came too late when a jump of the car's
+    // place went past it.
+    if (m_warnStack.size() == 1 && m_warnStack.front() != nullptr && m_warnStack.front()->threshold() > 0 &&
+        threshold == remaining && remaining < m_warnStack.front()->threshold() + m_rotatesStickDist)
+        m_warnStack.clear();
     m_warnStack.push_back(&m_afterPassWarn);
+}
+
+bool fdMapNavi::carGoesRouteWay(const Positioning::CarState& car) const {
+    if (!m_course || m_path == nullptr || m_path->isEmpty() || m_position.isAtEnd() ||
+        m_position.partLevel() == nullptr)
+        return false;
+    const std::optional<double> d2 = squaredMetres(car, m_position);
+    if (!d2 || *d2 > squared(m_maxDistFromPath0))
+        return false;
+    const int course = carWay(car);
+    return allHeadingsAhead(m_position, RouteWayAheadMetres,
+                            [&](int heading) { return std::abs(headingChange(heading, course)) <= RouteWayDegrees; });
+}
+
+void fdMapNavi::maneuverAnnounced(std::uint32_t metresSpoken) {
+    if (!maneuverKnown())
+        return;
+    // Due before the phrase ends, a warning could not be heard over it, and
+    // after it would say the same again. The stack holds the farther
+    // warnings above the nearer ones: a standing car's time warning (0 m at
+    // 0 m/s) above the 550 m one.
+    const std::uint32_t remaining = remainingDistance();
+    const std::uint32_t atEnd = remaining > metresSpoken ? remaining - metresSpoken : 0;
+    m_warnStack.erase(std::find_if(m_warnStack.begin(), m_warnStack.end(),
+                                   [&](const t_WarnDist* w) { return w != nullptr && w->isReached(atEnd); }),
+                      m_warnStack.end());
 }
 
 void fdMapNavi::maneuversToAnnounce(std::vector<ManeuverEntry>& out) const {
@@ -570,8 +669,12 @@ void fdMapNavi::maneuversToAnnounce(std::vector<ManeuverEntry>& out) const {
         // The last warning before a roundabout also names the way out: the
         // exit the route leaves the ring by (always naming the first would
         // send the driver off a roundabout too early), or, for a road that
-        // crosses a roundabout's node, whatever comes next.
-        if (m_announcing && m_warnStack.size() < 2 && found && (m_maneuverType == 3 || isLateOnly(type)))
+        // crosses a roundabout's node, whatever comes next. So does every
+        // phrase outside the warnings (the route's start, a new route, the
+        // driver's repeat): one said a few metres before the ring is the
+        // last the driver hears before it.
+        const bool last = !m_announcing || m_warnStack.size() < 2;
+        if (last && found && (m_maneuverType == 3 || isLateOnly(type)))
             out.push_back({type, 0});
         return;
     }

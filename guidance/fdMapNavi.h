@@ -118,35 +118,51 @@ public:
     // The per-frame step.
     void onPosition(const Positioning::CarState& car, float speedMs);
     // The receiver's course (degrees) for the next steps, none when not
-    // known (the demo drive): a car is driving against the route only when
-    // its course says so too.
+    // known (the demo drive): where known it, not the car shown, tells
+    // whether the car drives against the route.
     void setCourse(std::optional<float> degrees) { m_course = degrees; }
     void resetManeuverState();
     void setMaxDistFromPath(std::uint32_t metres);
     // The distance from the route beyond which the route is rebuilt.
     std::uint32_t maxDistFromPath() const { return m_maxDistFromPath0; }
+    // Manoeuvres closer than this to the one before are said in its phrase.
+    std::uint32_t rotatesStickDist() const { return m_rotatesStickDist; }
     // The manoeuvres the next phrase speaks, with their distances.
     void maneuversToAnnounce(std::vector<ManeuverEntry>& out) const;
+    // The receiver's course goes the route's way where guidance has the car
+    // and some metres on, and the car lies within the largest distance from
+    // the route: the car is on it, whatever a fix far off says.
+    bool carGoesRouteWay(const Positioning::CarState& car) const;
     // Schedules a warning shortly after a passed manoeuvre when the next one
     // follows close behind; the handler calls it on RotateEnd.
     void onRotateEnd();
+    // The coming manoeuvre was just announced with the distance there is,
+    // outside its warnings (the start of the route, a new route), in a
+    // phrase that lasts while the car drives `metresSpoken`: the warnings
+    // that come due meanwhile are spent.
+    void maneuverAnnounced(std::uint32_t metresSpoken = 0);
 
     bool running() const { return m_running; }
     bool outOfPath() const { return m_outOfPath; }
-    bool maneuverKnown() const { return m_maneuverKnown && !m_routeEdited; }
+    // The route followed (null: none).
+    const Path* path() const { return m_path; }
+    // Guidance's places (the car's, the manoeuvre's) lie on the route as it
+    // is: false from an edit of the route (or a new one) until the step
+    // that takes them on it again, while they point into parts that are
+    // gone, and before guidance first started on it.
+    bool positionKnown() const { return m_path != nullptr && m_pathChanged == 0; }
+    bool maneuverKnown() const { return m_maneuverKnown && positionKnown(); }
     std::uint32_t maneuverType() const { return m_maneuverType; }
     // Where the next manoeuvre lies (valid while maneuverKnown).
-    const PathPosition& maneuverPosition() const { return m_routeEdited ? m_nowhere : m_maneuverPosition; }
+    const PathPosition& maneuverPosition() const { return m_maneuverPosition; }
     // Metres left to the manoeuvre itself (its aux length not counted).
     std::uint32_t remainingDistance() const;
     std::uint32_t distToFinish() const { return m_distToFinish; }
     std::uint32_t distFromStart() const { return m_distFromStart; }
     bool nextPointKnown() const { return m_nextPointKnown; }
     std::uint32_t distToNextPoint() const { return m_distToNextPoint; }
-    // The car's place on the route. Between an edit of the route and the
-    // step that locates the car on it again it is nowhere (the route's
-    // end): the place guidance held points into parts that are gone.
-    const PathPosition& position() const { return m_routeEdited ? m_nowhere : m_position; }
+    // The car's place on the route (valid while positionKnown).
+    const PathPosition& position() const { return m_position; }
     // The route point guidance heads for, null when none is known.
     const PathPoint* nextPoint() const;
     std::uint32_t startTicks() const { return m_startTicks; }
@@ -162,7 +178,16 @@ private:
     bool onPathAt(const Positioning::CarState& car, const PathPosition& at) const;
     // The route point nearest the car between the position and `to`.
     bool nearestAhead(const Positioning::CarState& car, const PathPosition& to, PathPosition& out) const;
-    bool positionCheck(const Positioning::CarState& car, int code);
+    // The car located on the whole route, not only ahead of its place
+    // (the start, a changed route, a car found off the route): on it, or
+    // out of path with `code`.
+    bool locateAfresh(const Positioning::CarState& car, int code);
+    void preferFirstPartNearStart(const Positioning::CarState& car);
+    // The step after an edit of the route: its places taken again.
+    void followChangedRoute(const Positioning::CarState& car, float speedMs);
+    // The way the car goes, whole degrees: the receiver's course where
+    // known, else the heading of the car shown.
+    int carWay(const Positioning::CarState& car) const;
     void maneuverStep(const Positioning::CarState& car, float speedMs);
     void findNextManeuver();
     void nextPointStep();
@@ -202,17 +227,18 @@ private:
     PathPointWatcher m_nextPointWatcher{0, 1};
     bool m_running = false;
     std::optional<float> m_course;
-    // The last step at which the car went the route's way (not against it).
+    // The last step at which the car went the route's way (not against
+    // it) on this route: when, and its distance from the route's start.
     bool m_wentWithRoute = false;
     std::uint32_t m_withRouteMs = 0;
+    std::uint32_t m_withRouteAlong = 0;
     std::uint32_t m_lastStepMs = 0; // ticks of the last step that followed the car
     std::uint32_t m_startTicks = 0;
     Path* m_path = nullptr;
-    std::uint8_t m_pathChanged = 0;
-    // Set by every edit of the route, whether guidance runs or not, and
-    // cleared once its positions are taken on the route as it is.
-    std::uint8_t m_routeEdited = 1;
-    PathPosition m_nowhere;
+    // The route's change flag, registered with it for as long as it is
+    // guidance's (running or not): set by every edit, cleared once the
+    // places are taken on the route as it is (start, followChangedRoute).
+    std::uint8_t m_pathChanged = 1;
     bool m_outOfPath = false;
     PathPosition m_position;
     std::uint32_t m_distToFinish = 0;

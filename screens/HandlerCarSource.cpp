@@ -19,7 +19,7 @@ std::uint32_t roundaboutExit(const Guidance::fdMapNavi& navi) {
     const std::uint32_t type = navi.maneuverType();
     if (type != 3 && type != 19)
         return exitOf(type);
-    const Path* path = navi.position().path;
+    const Path* path = navi.path();
     PathPosition next;
     std::uint32_t nextType = 0;
     std::uint16_t aux = 0;
@@ -131,7 +131,10 @@ std::optional<WarnedObject> HandlerCarSource::warnedObject() {
     // found it.
     if (object == nullptr || !warn.headIncoming())
         return std::nullopt;
-    const PathPosition& car = demo ? demo->cursor() : m_navigation.handler().navi().position();
+    const Guidance::fdMapNavi& navi = m_navigation.handler().navi();
+    if (!demo && !navi.positionKnown())
+        return std::nullopt;
+    const PathPosition& car = demo ? demo->cursor() : navi.position();
     const auto metres = static_cast<std::int32_t>(PathPosition::distanceTo(car, object->position));
     return WarnedObject{object->poi.point, object->poi.poiType,
                         PathPosition::isBefore(object->position, car) ? -metres : metres};

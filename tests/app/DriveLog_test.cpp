@@ -417,7 +417,7 @@ TEST(DriveLog, RoutesSetFromTheMapOverRestartsLeaveNoPlaceBehind) {
                 }
             }
         };
-        // Nowhere, or on a part of the route as it is.
+        // On a part of the route as it is.
         const auto onRoute = [&route](const PathPosition& at) {
             return at.isAtEnd() || (at.path == &route && at.cursor.part == &route.parts.at(at.part) &&
                                     at.cursor.polyline < route.parts[at.part].polylines.size());
@@ -439,7 +439,11 @@ TEST(DriveLog, RoutesSetFromTheMapOverRestartsLeaveNoPlaceBehind) {
             }
             e.ui()->applyPendingChanges();
             EXPECT_EQ(shownWith(*page, label), nullptr) << "the pop-up closes";
-            EXPECT_TRUE(onRoute(navi.position()) && onRoute(navi.maneuverPosition())) << Core::wideToUtf8(label);
+            // Guidance's places are not known until its next step, or lie on
+            // the route as it is.
+            EXPECT_TRUE(!navi.positionKnown() ||
+                        (onRoute(navi.position()) && (!navi.maneuverKnown() || onRoute(navi.maneuverPosition()))))
+                << Core::wideToUtf8(label);
             seconds(2);
         };
         seconds(4);

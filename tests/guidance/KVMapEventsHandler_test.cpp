@@ -767,11 +767,12 @@ TEST_F(Town_, DemoDriveRunsTheRouteWithoutGps) {
     for (std::uint32_t t = 1; t <= 600; ++t) demo.step(clock.ticks += 500);
     std::vector<std::string> all = events();
     // The cafe 700 m ahead, two warnings before the roundabout (its last
-    // two are due together and speak as one), two inside it, three before
-    // the finish; after the finish the car starts over.
-    const std::vector<std::string> expected = {"Start",  "new obj", "Rotate", "Rotate", "RotateEnd",
-                                               "Rotate", "Rotate", "RotateEnd", "Rotate", "Rotate",
-                                               "Rotate", "ArriveLastPoint", "Start"};
+    // two are due together and speak as one), one inside it (its exit, said
+    // on entering, 90 m before it), three before the finish; after the
+    // finish the car starts over.
+    const std::vector<std::string> expected = {"Start",  "new obj",   "Rotate", "Rotate",
+                                               "RotateEnd", "Rotate", "RotateEnd", "Rotate",
+                                               "Rotate", "Rotate", "ArriveLastPoint", "Start"};
     ASSERT_GE(all.size(), expected.size());
     all.resize(expected.size());
     for (std::string& e : all) e = e.substr(e.find(':') + 1);
@@ -884,6 +885,96 @@ TEST_F(Town_, TheRoundaboutExitIsHeard) {
 
 namespace Guidance {
 namespace {
+
+// A route west along Main Street over the roundabout; the car, started at
+// its east end, is next seen on Station Road 22 m south of the ring, driving
+// north (the receiver fell silent on the way). The new route enters the
+// ring there and leaves it by its third exit: the words that tell the new
+// route name that exit, and are heard before the car enters the ring. They
+// said "drive onto the roundabout" alone; its last warning, due 2 m later,
+// came while they played and was dropped at the ring.
+TEST_F(Town_, ANewRouteJustBeforeARoundaboutNamesItsExit) {
+    Path west;
+    PathPoint from, to;
+    Map::Routing::RoadBinding bound;
+    ASSERT_TRUE(nearestRoadPoint(*atlas, townPoint(900, 0), from, bound));
+    ASSERT_TRUE(nearestRoadPoint(*atlas, townPoint(-900, 0), to, bound));
+    ASSERT_TRUE(Map::Routing::computePath(*atlas, *config.root(), from, to, west, false));
+    MixerSounds player;
+    KVMapEventsHandler guide(config.root(), *atlas, west, &player, &styles, clock);
+    std::vector<std::uint32_t> heardAt;
+    const auto second = [&](std::optional<Positioning::Fix> fix) {
+        if (fix) guide.onFix(true, *fix);
+        for (int i = 0; i < 20; ++i) {
+            {
+                Positioning::CarStateLock::Unit unit(guide.lock());
+                guide.onFrame();
+            }
+            clock.ticks += 50;
+            player.advance50ms();
+            heardAt.resize(player.heard.size(), clock.ticks);
+        }
+    };
+    for (int s = 0; s < 3; ++s) second(gpsFix(900, 0, 270, 0));
+    ASSERT_EQ(player.heard.size(), 1u);
+    for (int s = 0; s < 5; ++s) second(std::nullopt);
+    // North at 8 m/s into the ring (radius 30 m), round it counter-clockwise
+    // and out west.
+    std::optional<std::uint32_t> entered;
+    for (double north = -52; north < -30; north += 8) second(gpsFix(0, north, 0, 8));
+    for (double angle = -90; angle <= 180; angle += 15) {
+        const double a = angle * std::numbers::pi / 180;
+        if (!entered) entered = clock.ticks;
+        second(gpsFix(30 * std::cos(a), 30 * std::sin(a), static_cast<float>(std::fmod(360 - angle, 360)), 8));
+    }
+    for (double east = -38; east > -200; east -= 8) second(gpsFix(east, 0, 270, 8));
+    ASSERT_TRUE(log.contains("rebuildPath done"));
+    const Phrase thirdExit{76, 61};
+    bool named = false;
+    for (std::size_t i = 0; i < player.heard.size(); ++i) {
+        const Phrase& ids = player.heard[i].ids;
+        if (std::search(ids.begin(), ids.end(), thirdExit.begin(), thirdExit.end()) != ids.end() &&
+            player.heard[i].whole && heardAt[i] <= *entered)
+            named = true;
+    }
+    EXPECT_TRUE(named) << ::testing::PrintToString(events());
+}
+
+// Main Street east over the roundabout at 18 to 50 km/h, a fix a second:
+// within 100 m of the ring one phrase names it (with the exit), and one its
+// exit, said on entering. Said 5 m before the exit as well, "exit" came
+// twice, a second or so apart in a small ring.
+TEST_F(Town_, TheRoundaboutAndItsExitAreSaidOnceNearBy) {
+    for (const float speed : {5.0f, 8.0f, 14.0f}) {
+        SCOPED_TRACE(testing::Message() << speed << " m/s");
+        MixerSounds player;
+        KVMapEventsHandler guide(config.root(), *atlas, route, &player, &styles, clock);
+        std::size_t near = 0; // the phrases heard before the car came within 100 m
+        const auto second = [&](double east, double north, float course) {
+            guide.onFix(true, gpsFix(east, north, course, speed));
+            for (int i = 0; i < 20; ++i) {
+                {
+                    Positioning::CarStateLock::Unit unit(guide.lock());
+                    guide.onFrame();
+                }
+                clock.ticks += 50;
+                player.advance50ms();
+            }
+            if (east < -130) near = player.heard.size();
+        };
+        for (double east = -900; east < -30; east += speed) second(east, 0, 90);
+        for (double angle = 180; angle <= 360; angle += speed / 30 * 180 / std::numbers::pi) {
+            const double a = angle * std::numbers::pi / 180;
+            second(30 * std::cos(a), 30 * std::sin(a), static_cast<float>(std::fmod(720 - angle, 360)));
+        }
+        for (double east = 38; east < 300; east += speed) second(east, 0, 90);
+        std::vector<std::uint32_t> first;
+        for (std::size_t i = near; i < player.heard.size(); ++i)
+            if (const auto named = namedManoeuvres(player.heard[i].ids); !named.empty()) first.push_back(named.front());
+        EXPECT_EQ(std::count(first.begin(), first.end(), 19u), 1) << ::testing::PrintToString(first);
+        EXPECT_EQ(std::count(first.begin(), first.end(), 4u), 1) << ::testing::PrintToString(first);
+    }
+}
 
 TEST_F(Town_, TheDemoCarStartsAtTheStartAndKeepsTheDemoSpeed) {
     RouteSimulator demo(*handler, 20.0f);

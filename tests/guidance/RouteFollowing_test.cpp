@@ -103,8 +103,11 @@ struct Drive {
             const double unitsPerMetre = Map::Projection::unitsPerMeterAt(p);
             std::uniform_real_distribution<double> noise(-noiseMetres, noiseMetres);
             Positioning::Fix fix;
-            fix.x = p.x + static_cast<std::int32_t>(noise(random) * unitsPerMetre);
-            fix.y = p.y + static_cast<std::int32_t>(noise(random) * unitsPerMetre);
+            // Off to the right of the road by sideMetres (left when
+            // negative), the course true.
+            const double right = car.heading + 3.14159265358979 / 2.0;
+            fix.x = p.x + static_cast<std::int32_t>((noise(random) + std::sin(right) * sideMetres) * unitsPerMetre);
+            fix.y = p.y + static_cast<std::int32_t>((noise(random) + std::cos(right) * sideMetres) * unitsPerMetre);
             fix.speed = speed;
             // A receiver's course is the way it came over the last second:
             // in a bend, the chord.
@@ -156,6 +159,7 @@ struct Drive {
     Path route;
     std::unique_ptr<KVMapEventsHandler> handler;
     double noiseMetres = 1.5;
+    double sideMetres = 0.0;
     std::optional<Map::Point> last; // the last fix's point before noise
     bool courseASecondLate = false;
     int framesASecond = 10;
@@ -338,9 +342,132 @@ TEST(RouteFollowing, ALateCourseAtTurnsIsNotDrivingAgainstTheRoute) {
     }
 }
 
+// The first fixes 37 m or 60 m beside the route's start (a receiver that has
+// just found the satellites), the course true: the first words are
+// "Starting the route", not "Route recalculated", wherever guidance takes
+// the car to be.
+TEST(RouteFollowing, TheFirstWordsStartTheRoute) {
+    for (const double error : {37.0, 60.0}) {
+        SCOPED_TRACE(testing::Message() << error << " m off");
+        Drive d(1);
+        d.noiseMetres = 0.0;
+        ASSERT_TRUE(d.compute(geo(43.726414, 7.416096), geo(43.734303, 7.418561), d.route));
+        const Path driven = d.route;
+        d.start();
+        PathPosition car(driven, true);
+        for (int s = 0; s < 12; ++s, car.advanceMetres(8)) {
+            d.sideMetres = s < 4 ? error : 0.0;
+            ASSERT_NO_FATAL_FAILURE(d.second(car, 8.0f));
+        }
+        ASSERT_FALSE(d.sounds.played.empty());
+        EXPECT_EQ(d.sounds.played.front().ids.front(), 4);
+        for (const Sounds::Played& p : d.sounds.played)
+            EXPECT_EQ(std::count(p.ids.begin(), p.ids.end(), Voice::RouteRebuilt), 0) << p.ms;
+    }
+}
+
+// Three fixes 30 m beside the route (the tracker takes the car onto a road
+// there), the course true: the new routes from there turned the car round
+// ("in 30 m make a U-turn", "turn left then turn right then make a U-turn")
+// while it drove on along its route; such a route is not taken.
+TEST(RouteFollowing, AFixFarOffBesideTheRouteDoesNotTurnTheCarRound) {
+    const struct {
+        int mode;
+        double side; // metres to the right
+        std::uint32_t at; // metres along the route
+    } rows[] = {{1, -30, 100}, {1, -30, 1000}, {0, 30, 1700}};
+    for (const auto& r : rows) {
+        SCOPED_TRACE(testing::Message() << "routing mode " << r.mode << ", " << r.side << " m at " << r.at << " m");
+        Drive d(r.mode);
+        d.noiseMetres = 0.0;
+        ASSERT_TRUE(d.compute(geo(43.726414, 7.416096), geo(43.734303, 7.418561), d.route));
+        const Path driven = d.route;
+        d.start();
+        PathPosition car(driven, true);
+        for (std::uint32_t along = 0; along < r.at + 100 && !car.isAtEnd(); car.advanceMetres(8), along += 8) {
+            d.sideMetres = along >= r.at && along < r.at + 24 ? r.side : 0.0;
+            ASSERT_NO_FATAL_FAILURE(d.second(car, 8.0f));
+        }
+        EXPECT_GE(d.count("navi event:OutOfPath"), 1u);
+        for (const Sounds::Played& p : d.sounds.played)
+            EXPECT_EQ(std::count(p.ids.begin(), p.ids.end(), 70), 0) << p.ms << " ms: " << ::testing::PrintToString(p.ids);
+    }
+}
+
+// The car stands at the start, guidance says "Starting the route, in 200 m
+// turn right then ...", and moves off: the turn is not announced again with
+// its distance before it (it was, 8 m on, as the time warning and the 550 m
+// warning came due), only its last warning is said. With the course on
+// time or a second late.
+TEST(RouteFollowing, MovingOffTheStartSaysTheTurnOnce) {
+    for (const int mode : {0, 1}) {
+        for (const bool late : {false, true}) {
+            SCOPED_TRACE(testing::Message() << "routing mode " << mode << (late ? ", GGA first" : ", RMC first"));
+            Drive d(mode);
+            d.courseASecondLate = late;
+            ASSERT_TRUE(d.compute(geo(43.726414, 7.416096), geo(43.734303, 7.418561), d.route));
+            const Path driven = d.route;
+            d.start();
+            PathPosition car(driven, true);
+            for (int s = 0; s < 5; ++s) ASSERT_NO_FATAL_FAILURE(d.second(car, 0.0f));
+            ASSERT_EQ(d.sounds.played.size(), 1u);
+            const std::uint32_t first = toNextManoeuvre(driven, car);
+            ASSERT_GT(first, 100u);
+            for (std::uint32_t along = 0; along < first + 20; along += 8) {
+                car.advanceMetres(8);
+                ASSERT_NO_FATAL_FAILURE(d.second(car, 8.0f));
+            }
+            ASSERT_GE(d.sounds.played.size(), 2u);
+            EXPECT_EQ(d.sounds.played.front().ids.front(), 4);
+            EXPECT_FALSE(spokenMetres(d.sounds.played[1].ids).has_value())
+                << "the turn is said again " << d.sounds.played[1].ms - d.sounds.played[0].ms << " ms after the start, "
+                << *spokenMetres(d.sounds.played[1].ids) << " m before it";
+        }
+    }
+}
+
+// A U-turn at 40 km/h on the route, then back along it: a new route within
+// 5 s, with the receiver's course on time (RMC first) or a second late (GGA
+// first). It came 8 to 38 s later: the car drawn turns round at its own
+// pace, and only once it pointed all but opposite the route, on and off,
+// did guidance find the car driving against it.
+TEST(RouteFollowing, AUTurnGetsANewRouteWithinFiveSeconds) {
+    for (const int mode : {0, 1}) {
+        for (const bool late : {false, true}) {
+            for (const std::uint32_t turnAt : {200u, 400u, 600u, 800u, 1000u, 1200u}) {
+                SCOPED_TRACE(testing::Message() << "routing mode " << mode << (late ? ", GGA first" : ", RMC first")
+                                                << ", U-turn " << turnAt << " m along");
+                Drive d(mode);
+                d.courseASecondLate = late;
+                ASSERT_TRUE(d.compute(geo(43.726414, 7.416096), geo(43.734303, 7.418561), d.route));
+                const Path driven = d.route;
+                d.start();
+                PathPosition car(driven, true);
+                std::uint32_t along = 0;
+                for (; along <= turnAt; car.advanceMetres(11), along += 11)
+                    ASSERT_NO_FATAL_FAILURE(d.second(car, TownSpeed));
+                const std::uint32_t turned = d.clock.ticks;
+                for (std::uint32_t back = along - 22; back > along - 22 - 10 * 11; back -= 11) {
+                    PathPosition at(driven, true);
+                    at.advanceMetres(static_cast<std::uint16_t>(back));
+                    ASSERT_NO_FATAL_FAILURE(d.second(at, TownSpeed));
+                }
+                const std::vector<std::uint32_t> rebuilt = d.times({"rebuildPath done"});
+                const auto first = std::find_if(rebuilt.begin(), rebuilt.end(), [&](std::uint32_t t) { return t >= turned; });
+                EXPECT_TRUE(first != rebuilt.end() && *first - turned <= 5000u)
+                    << "new routes at " << ::testing::PrintToString(rebuilt) << ", the U-turn at " << turned;
+            }
+        }
+    }
+}
+
 // Halfway along, the driver goes 200 m to the side and back, ignoring the
 // new routes: each route left has a new one within 5 s (none within 3 s of
-// another, not 20 or 60), "route rebuilt" said once, every new route's turn.
+// another, not 20 or 60), "route rebuilt" said once on the way out, every
+// new route's turn. By the shortest way the way out runs along the road of
+// the first new route, where the tracker shows the car for 160 m, and the
+// way back drives against it: that is a route followed and turned from,
+// and may be told once more.
 TEST(RouteFollowing, ADetourGetsNewRoutesAtOnceAndSaysSoOnce) {
     for (const int mode : {0, 1}) {
         SCOPED_TRACE(testing::Message() << "routing mode " << mode);
@@ -352,7 +479,7 @@ TEST(RouteFollowing, ADetourGetsNewRoutesAtOnceAndSaysSoOnce) {
             PathPosition::distanceTo(PathPosition(driven, true), PathPosition(driven, false));
         PathPosition car(driven, true);
         std::uint32_t along = 0;
-        std::optional<std::uint32_t> detourStart, detourEnd;
+        std::optional<std::uint32_t> detourStart, detourEnd, wayBack;
         for (int s = 0; s < 600 && !car.isAtEnd(); ++s, car.advanceMetres(11), along += 11) {
             ASSERT_NO_FATAL_FAILURE(d.second(car, TownSpeed));
             if (detourStart || along < length / 2) continue;
@@ -364,6 +491,7 @@ TEST(RouteFollowing, ADetourGetsNewRoutesAtOnceAndSaysSoOnce) {
             const double right = state.heading + 3.14159265358979 / 2.0;
             for (int leg = 0; leg < 2; ++leg)
                 for (int m = 11; m <= 200; m += 11) {
+                    if (leg == 1 && !wayBack) wayBack = d.clock.ticks;
                     const double out = leg == 0 ? m : 200 - m;
                     const Map::Point p{
                         from.x + static_cast<std::int32_t>(std::sin(right) * out * unitsPerMetre),
@@ -394,13 +522,16 @@ TEST(RouteFollowing, ADetourGetsNewRoutesAtOnceAndSaysSoOnce) {
             EXPECT_TRUE(std::any_of(rebuilds.begin(), rebuilds.end(),
                                     [&](std::uint32_t r) { return r >= t && r - t <= 5000; }))
                 << "left a route at " << t << " ms; new routes at " << ::testing::PrintToString(rebuilds);
-        std::size_t words = 0, turns = 0;
+        std::size_t words = 0, wordsOut = 0, turns = 0;
         for (const Sounds::Played& p : d.sounds.played) {
             if (p.ms < *detourStart || p.ms > *detourEnd + 5000) continue;
-            words += std::count(p.ids.begin(), p.ids.end(), Voice::RouteRebuilt);
+            const std::size_t said = std::count(p.ids.begin(), p.ids.end(), Voice::RouteRebuilt);
+            words += said;
+            if (p.ms < *wayBack) wordsOut += said;
             turns += std::count(p.ids.begin(), p.ids.end(), Voice::In) != 0;
         }
-        EXPECT_EQ(words, 1u);
+        EXPECT_EQ(wordsOut, 1u);
+        EXPECT_LE(words, mode == 0 ? 2u : 1u);
         EXPECT_GE(turns, rebuilds.size() - 1) << "the new routes' turns said";
         EXPECT_EQ(d.count("navi event:ArriveLastPoint"), 1u);
     }
