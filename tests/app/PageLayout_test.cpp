@@ -310,6 +310,8 @@ void checkScrollButtons(Ui::fdWindowBase& window, SDL_Surface* (&canvas)[2], Tem
 
 TEST(PageLayout, EveryPageAtTheDesignSizeAndLarger) {
     ProgramFolder folder(ProgramFolder::Atlases::All);
+    // The pictures kept in docs/screenshots show the day colours.
+    folder.keepDayColours();
     engine::fdEngine engine{folder.wide()};
     engine.setScreenSize(1440, 900);
     ASSERT_EQ(engine.init(), 0);

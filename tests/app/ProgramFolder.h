@@ -9,6 +9,7 @@
 #include "tests/support/TempDir.h"
 
 #include <filesystem>
+#include <fstream>
 #include <string>
 
 namespace TestSupport {
@@ -28,6 +29,15 @@ struct ProgramFolder {
             for (const auto& entry : fs::directory_iterator(data("maps")))
                 if (entry.path().filename() != onlyAtlas)
                     fs::remove_all(entry.path());
+    }
+    // Day colours at every hour on a first run: by default day and night
+    // follow the sun over the atlas, so a picture taken after sunset would
+    // show night's.
+    void keepDayColours() const {
+        const std::filesystem::path firstRun = data("config.default.xml");
+        std::string text = readAll(firstRun);
+        text.insert(text.rfind("</config>"), "\t<var name=\"auto_dn\" value=\"0\" />\n");
+        std::ofstream(firstRun, std::ios::trunc) << text;
     }
     // The program folder as the engine takes it, with its trailing slash.
     std::u16string wide() const { return Core::utf8ToWide(dir.path().string() + "/"); }
