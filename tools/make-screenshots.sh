@@ -72,8 +72,7 @@ trap cleanup EXIT
 home=$work/mirel
 mkdir -p "$home"
 [[ $what == all || $what == *program ]] && cp "$build/app/mirel" "$home/"
-cp -r "$build/app/data" "$home/data"
-rm -f "$home/data/config.xml" "$home/data/maps/"*/camera.kvc "$home/data/maps/"*/path.kvp
+bash tools/first-run-data.sh "$build/app/data" "$home/data"
 
 # The atlas frames, drawn into the folder $out.
 frames() {

@@ -1,11 +1,13 @@
 #pragma once
 // A program folder for an engine under test: a copy of the built data
-// folder (never the build's own, which no test writes into) without its
-// config.xml, so that every start begins from the defaults; with the demo
-// town's atlas alone (a quick start), another atlas alone, or with every
-// built atlas.
+// folder (never the build's own, which no test writes into) as a first run
+// finds it, without the settings, views, routes or search history a driver
+// may have left there, so that every start begins from the defaults; with
+// the demo town's atlas alone (a quick start), another atlas alone, or with
+// every built atlas.
 
 #include "core/Text.h"
+#include "tests/support/FirstRunData.h"
 #include "tests/support/TempDir.h"
 
 #include <filesystem>
@@ -22,9 +24,7 @@ struct ProgramFolder {
     // With the named atlas alone; with every built atlas when it is empty.
     explicit ProgramFolder(const std::string& onlyAtlas) {
         namespace fs = std::filesystem;
-        fs::copy(fs::path(MIREL_PROGRAM_DIR) / "data", dir.path() / "data",
-                 fs::copy_options::recursive | fs::copy_options::skip_symlinks);
-        fs::remove(data("config.xml"));
+        copyFirstRunData(fs::path(MIREL_PROGRAM_DIR) / "data", dir.path() / "data");
         if (!onlyAtlas.empty())
             for (const auto& entry : fs::directory_iterator(data("maps")))
                 if (entry.path().filename() != onlyAtlas)

@@ -2,7 +2,7 @@
 # Every tool command the README shows runs as written: each is looked up in
 # the README word for word, then run from a folder laid out like the
 # repository (build/tools/ with the tools, build/app/data/ a copy of the
-# build's data folder, tests/data/ the repository's test data), its
+# build's data folder as a first run finds it, tests/data/ the repository's test data), its
 # placeholders filled with real files. Every tool the README names is among
 # those tools/run-demo.sh builds.
 # Usage: readme_commands_test.sh SOURCE_FOLDER BUILD_FOLDER
@@ -29,7 +29,7 @@ mkdir -p "$work/build/tools" "$work/build/app"
 for tool in $named; do
   cp "$build/tools/$tool" "$work/build/tools/"
 done
-cp -r "$build/app/data" "$work/build/app/data"
+bash "$source_dir/tools/first-run-data.sh" "$build/app/data" "$work/build/app/data"
 mkdir -p "$work/tests"
 cp -r "$source_dir/tests/data" "$work/tests/data"
 nmea=$(cd "$work" && ls tests/data/nmea/*.log | head -n 1)
