@@ -163,7 +163,7 @@ tap 140 170            # the map
 expect_page pageMap
 saved=$(find "$work/data/maps/monaco" -maxdepth 1 -name '*.kvp' ! -name path.kvp | head -n 1)
 [ -n "$saved" ] || fail "no route file was written"
-"$route_atlas" "$work/data/maps/monaco" --path "$saved" --data "$work/data" >"$work/route.txt" ||
+"$route_atlas" "$work/data/maps/monaco" --path "$saved" --data "$work/data" --manoeuvres >"$work/route.txt" ||
   fail "route-atlas can't read the saved route"
 head -n 1 "$work/route.txt"
 grep "^manoeuvre" "$work/route.txt" | tr '\n' ' '; echo

@@ -47,7 +47,8 @@ commands=(
   "build/tools/route-atlas build/app/data/maps/monaco 43.7384,7.4246 43.7311,7.4197 [--mode 0|1|2] [--picture build/route.bmp [--scale 25]] [--save] [--data DIR] [--manoeuvres] @@ build/tools/route-atlas build/app/data/maps/monaco 43.7384,7.4246 43.7311,7.4197 --picture build/route25.bmp --scale 25"
   "build/tools/route-atlas build/app/data/maps/monaco 43.7393,7.4275 43.7356,7.4220 > build/route.txt @@ build/tools/route-atlas build/app/data/maps/monaco 43.7393,7.4275 43.7356,7.4220 > build/route.txt"
   "python3 tools/nmea_feed.py build/gps --route build/route.txt --speed 30 @@ python3 $source_dir/tools/nmea_feed.py build/gps --route build/route.txt --speed 30 --dry-run"
-  "build/tools/route-atlas build/app/data/maps/monaco --path ROUTE.kvp @@ build/tools/route-atlas build/app/data/maps/monaco --path build/app/data/maps/monaco/path.kvp"
+  "build/tools/route-atlas build/app/data/maps/monaco --path ROUTE.kvp [--data DIR] [--manoeuvres] @@ build/tools/route-atlas build/app/data/maps/monaco --path build/app/data/maps/monaco/path.kvp"
+  "build/tools/route-atlas build/app/data/maps/monaco --path ROUTE.kvp [--data DIR] [--manoeuvres] @@ build/tools/route-atlas build/app/data/maps/monaco --path build/app/data/maps/monaco/path.kvp --data build/app/data --manoeuvres"
   "build/tools/gpx-roundtrip IN.gpx build/OUT.gpx @@ build/tools/gpx-roundtrip $gpx build/OUT.gpx"
   "xmllint --noout --schema tests/data/gpx/gpx.xsd build/OUT.gpx @@ xmllint --noout --schema tests/data/gpx/gpx.xsd build/OUT.gpx"
   "build/tools/mirel-demo-atlas FOLDER @@ build/tools/mirel-demo-atlas demo-copy"
@@ -69,6 +70,19 @@ for file in build/route.txt build/frame.bmp build/route.bmp build/route25.bmp bu
   build/app/data/maps/monaco/path.kvp build/app/data/maps/demo/TextSearch.tsi; do
   [ -s "$work/$file" ] || fail "no $file after the commands"
 done
+# A stored route prints the way a computed one does: length, driving time
+# and manoeuvre count (without a search's phase times), the manoeuvres only
+# with --manoeuvres, then the points.
+route() { (cd "$work" && build/tools/route-atlas build/app/data/maps/monaco "$@"); }
+route 43.7384,7.4246 43.7311,7.4197 --save --manoeuvres | sed '1s/ (loading .*//; /^Saved as /d' >"$work/computed.txt" ||
+  fail "the route was not computed"
+route --path build/app/data/maps/monaco/path.kvp --manoeuvres >"$work/stored.txt" || fail "the stored route was not printed"
+cmp -s "$work/computed.txt" "$work/stored.txt" ||
+  fail "the stored route prints otherwise: $(diff "$work/computed.txt" "$work/stored.txt" | head -n 4)"
+grep -q '^manoeuvre ' "$work/stored.txt" || fail "the stored route printed no manoeuvre"
+cmp -s <(grep -v '^manoeuvre ' "$work/stored.txt") <(route --path build/app/data/maps/monaco/path.kvp || true) ||
+  fail "without --manoeuvres the stored route prints other lines than with it, less the manoeuvres"
+
 # Every command of the README that names a tool is in the table above.
 while IFS= read -r line; do
   line=${line#    }
