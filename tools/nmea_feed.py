@@ -21,7 +21,8 @@ over): a receiver drives it at KMH (30 unless given) and sends RMC, GGA, GSA
 and GSV once a second, then stands at its end.
 
 --dry-run writes no device and waits for nothing: it prints one line a burst,
-the seconds the feeder would wait before it and its sentences.
+the seconds the feeder would wait before it and the number of its sentences,
+tab-separated.
 """
 import math
 import sys

@@ -91,6 +91,20 @@ while IFS= read -r line; do
   [ $found -eq 1 ] || fail "the README's command is not tried here: $line"
 done < <(grep -E '^    build/tools/' "$readme")
 
+# docs/README.md lists every page of docs/, and only pages that are there.
+for page in "$source_dir"/docs/*.md; do
+  name=$(basename "$page")
+  [ "$name" = README.md ] || grep -qF "]($name)" "$source_dir/docs/README.md" || fail "docs/README.md does not list $name"
+done
+while IFS= read -r linked; do
+  [ -e "$source_dir/docs/$linked" ] || fail "docs/README.md lists $linked, which is not there"
+done < <(grep -o '](\([^)]*\))' "$source_dir/docs/README.md" | sed 's/^](//; s/)$//')
+# The README's Layout gives every folder of the repository a line.
+layout=$(sed -n '/^## Layout/,/^## [^L]/p' "$readme")
+while IFS= read -r folder; do
+  grep -qF -- "- \`$(basename "$folder")/\`: " <<<"$layout" || fail "the README's Layout has no line for $(basename "$folder")/"
+done < <(find "$source_dir" -mindepth 1 -maxdepth 1 -type d ! -name .git ! -name 'build*')
+
 # Build commands take their jobs from MIREL_JOBS, as the README promises,
 # never a number of their own.
 while IFS= read -r line; do
