@@ -8,7 +8,7 @@ set -euo pipefail
 program=$1
 work=$(mktemp -d)
 pid=
-trap '[ -n "$pid" ] && kill -9 "$pid" 2>/dev/null; rm -rf "$work"' EXIT
+trap '[ -n "$pid" ] && kill -9 "$pid" 2>/dev/null || true; rm -rf "$work"' EXIT
 fail() {
   echo "FAIL: $*"
   exit 1

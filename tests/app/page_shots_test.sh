@@ -12,6 +12,8 @@
 # (faketime), so that a run by day proves what a run at night does.
 # Usage: page_shots_test.sh APP-TEST-PROGRAM SHOT-FOLDER [TIME]
 set -euo pipefail
+# ImageMagick in the C locale (window_common.sh says why).
+source "$(dirname "$0")/window_common.sh"
 tests=$1
 shots=$2
 at=${3:-}

@@ -59,7 +59,7 @@ mark_at=800
 socat_pid=
 talker_pid=
 # The log stays beside the screenshots, passed or failed.
-trap '[ -n "$shots" ] && cp "$work/log.txt" "$work/route.txt" "$shots/" 2>/dev/null; kill $talker_pid $socat_pid 2>/dev/null || true; window_cleanup' EXIT
+trap '[ -n "$shots" ] && cp "$work/log.txt" "$work/route.txt" "$shots/" 2>/dev/null || true; kill $talker_pid $socat_pid 2>/dev/null || true; window_cleanup' EXIT
 mkdir -p "$work/control"
 plug_receiver 7
 python3 "$here/nmea_route.py" "$work/gps" "$work/control" "$start_at" "$work/route.txt" --interval $interval --mark-at $mark_at &

@@ -10,6 +10,13 @@
 # expects, a page by its log lines (expect_page), anything else by its log
 # line (wait_for_log) or by the picture (tap_changes, or a check polled with
 # wait_until), each bounded by a time-out.
+# ImageMagick finds its formats (xwd:, info:, null:) and options by names
+# compared under the locale's case rules, and under tr_TR.UTF-8 finds none:
+# it runs in the C locale, the program and the rest of the test in the
+# caller's.
+convert() { LC_ALL=C command convert "$@"; }
+compare() { LC_ALL=C command compare "$@"; }
+
 window_setup() {
   local program=$1
   shift

@@ -11,7 +11,7 @@ build=$2
 feed=$source_dir/tools/nmea_feed.py
 work=$(mktemp -d)
 socat_pid=
-trap '[ -n "$socat_pid" ] && kill $socat_pid 2>/dev/null; rm -rf "$work"' EXIT
+trap '[ -n "$socat_pid" ] && kill $socat_pid 2>/dev/null || true; rm -rf "$work"' EXIT
 failures=0
 fail() {
   echo "FAIL: $*"
