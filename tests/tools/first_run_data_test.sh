@@ -55,7 +55,7 @@ bash "$script" --atlas "$work/atlas" || fail "--atlas failed"
 while IFS= read -r hit; do
   fail "copies a data folder without tools/first-run-data.sh: $hit"
 done < <(cd "$source_dir" && {
-  grep -rnE --include='*.sh' 'cp -[a-zA-Z]*r[a-zA-Z]* [^ ]*(app|dirname "\$program"\))/data' tests tools bench || true
+  LC_ALL=C grep -rnE --include='*.sh' 'cp -[a-zA-Z]*r[a-zA-Z]* [^ ]*(app|dirname "\$program"\))/data' tests tools bench || true
   grep -rnE --include='*.cpp' --include='*.h' 'copy\([^;]*MIREL_PROGRAM_DIR' tests bench || true
 })
 

@@ -18,8 +18,9 @@ fail() {
   failures=$((failures + 1))
 }
 
-# The README's tools and run-demo.sh's build list.
-named=$(grep -o 'build/tools/[a-z-]*' "$readme" | sed 's|build/tools/||' | sort -u)
+# The README's tools and run-demo.sh's build list. (A range such as a-z
+# follows the locale's collation: under tr_TR.UTF-8 it leaves out i.)
+named=$(LC_ALL=C grep -o 'build/tools/[a-z-]*' "$readme" | sed 's|build/tools/||' | sort -u)
 built=$(grep -E '^tools=\(' "$source_dir/tools/run-demo.sh" | tr -d '()' | cut -d= -f2)
 for tool in $named; do
   [[ " $built " == *" $tool "* ]] || fail "run-demo.sh does not build $tool, which the README uses"
