@@ -17,7 +17,7 @@ demo_setup() {
   xvfb_pid= mirel_pid=
   trap demo_cleanup EXIT
   cp "$program" "$work/mirel"
-  cp -r "$(dirname "$program")/data" "$work/data"
+  bash "$(dirname "${BASH_SOURCE[0]}")/../tools/first-run-data.sh" "$(dirname "$program")/data" "$work/data"
   printf '<?xml version="1.0" encoding="utf-8"?>\n<config version="2">\n<var name="log_severity" value="%s"/>\n<var name="auto_dn" value="0"/>\n<var name="map_start" value="1"/>\n<var name="atlas" value="maps\\monaco"/>\n</config>\n' \
     "$severity" >"$work/data/config.xml"
   # From Fontvieille to Rue Grimaldi (La Condamine), about a kilometre.

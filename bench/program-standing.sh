@@ -35,7 +35,7 @@ cleanup() {
 }
 trap cleanup EXIT
 cp "$program" "$work/mirel"
-cp -r "$(dirname "$program")/data" "$work/data"
+bash "$(dirname "$0")/../tools/first-run-data.sh" "$(dirname "$program")/data" "$work/data"
 printf '<?xml version="1.0" encoding="utf-8"?>\n<config version="2">\n<var name="log_severity" value="3"/>\n<var name="auto_dn" value="0"/>\n<var name="map_start" value="1"/>\n<var name="gps_port" value="3"/>\n<var name="gps_speed" value="4800"/>\n<var name="gps_enable" value="1"/>\n<var name="atlas" value="maps\\monaco"/>\n</config>\n' \
   >"$work/data/config.xml"
 exec 3<> <(:)

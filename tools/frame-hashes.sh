@@ -15,7 +15,7 @@ set -euo pipefail
 build=${1:?usage: frame-hashes.sh BUILD_FOLDER}
 scratch=$(mktemp -d)
 trap 'rm -rf "$scratch"' EXIT
-cp -r "$build/app/data" "$scratch/data"
+bash "$(dirname "$0")/first-run-data.sh" "$build/app/data" "$scratch/data"
 for centre in 43.7384,7.4246 43.7311,7.4197 43.7450,7.4300 43.7270,7.4150 43.7500,7.4400; do
   for scale in 20 50 200 1000 5000; do
     for mode in "" --3d; do

@@ -12,7 +12,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   libx11-dev xvfb xauth x11-apps imagemagick socat libxml2-utils zip python3 xdotool xclip xsel
   clang libclang-rt-14-dev
-  espeak-ng sox ccache
+  espeak-ng sox ccache faketime
 )
 missing=()
 for package in "${packages[@]}"; do

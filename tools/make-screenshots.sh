@@ -35,6 +35,11 @@
 #   bash tools/make-screenshots.sh [--frames | --program | --check | --check-program] [BUILD_FOLDER]
 set -euo pipefail
 cd "$(dirname "$0")/.."
+# ImageMagick finds its formats (xwd:, null:) and options by names compared
+# under the locale's case rules, and under tr_TR.UTF-8 finds none: it runs
+# in the C locale, the program in the caller's.
+convert() { LC_ALL=C command convert "$@"; }
+compare() { LC_ALL=C command compare "$@"; }
 what=all
 case ${1:-} in
   --frames) what=frames; shift ;;
@@ -72,8 +77,7 @@ trap cleanup EXIT
 home=$work/mirel
 mkdir -p "$home"
 [[ $what == all || $what == *program ]] && cp "$build/app/mirel" "$home/"
-cp -r "$build/app/data" "$home/data"
-rm -f "$home/data/config.xml" "$home/data/maps/"*/camera.kvc "$home/data/maps/"*/path.kvp
+bash tools/first-run-data.sh "$build/app/data" "$home/data"
 
 # The atlas frames, drawn into the folder $out.
 frames() {

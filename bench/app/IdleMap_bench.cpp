@@ -15,6 +15,7 @@
 #include "map/Projection.h"
 #include "render/MapCamera.h"
 #include "routing/AtlasRoute.h"
+#include "tests/support/FirstRunData.h"
 #include "ui/fdInterface.h"
 
 #include <benchmark/benchmark.h>
@@ -43,9 +44,7 @@ void BM_MapPageSecondOfDrive(benchmark::State& state) {
     const fs::path program = fs::temp_directory_path() / ("mirel-idle-map-bench-" + std::to_string(getpid()));
     fs::remove_all(program);
     fs::create_directories(program);
-    fs::copy(fs::path(MIREL_PROGRAM_DIR) / "data", program / "data",
-             fs::copy_options::recursive | fs::copy_options::skip_symlinks);
-    fs::remove(program / "data" / "config.xml");
+    TestSupport::copyFirstRunData(fs::path(MIREL_PROGRAM_DIR) / "data", program / "data");
     engine::fdEngine e(Core::utf8ToWide(program.string() + "/"));
     if (e.init() != 0 || e.route() == nullptr || e.mapEvents() == nullptr) {
         state.SkipWithError("the start-up failed");

@@ -14,6 +14,7 @@
 
 #include "core/Config.h"
 #include "core/Text.h"
+#include "tests/support/FirstRunData.h"
 
 #include <SDL.h>
 #include <benchmark/benchmark.h>
@@ -37,8 +38,7 @@ void BM_StartToFirstFrame(benchmark::State& state) {
     const fs::path program = fs::temp_directory_path() / ("mirel-startup-bench-" + std::to_string(getpid()));
     fs::remove_all(program);
     fs::create_directories(program);
-    fs::copy(fs::path(MIREL_PROGRAM_DIR) / "data", program / "data",
-             fs::copy_options::recursive | fs::copy_options::skip_symlinks);
+    TestSupport::copyFirstRunData(fs::path(MIREL_PROGRAM_DIR) / "data", program / "data");
     for (const auto& entry : fs::directory_iterator(program / "data" / "maps"))
         if (entry.path().filename() != "demo")
             fs::remove_all(entry.path());
@@ -105,8 +105,7 @@ void BM_MonacoFreshProcessToMapFrame(benchmark::State& state) {
     const fs::path program = fs::temp_directory_path() / ("mirel-startup-monaco-" + std::to_string(getpid()));
     fs::remove_all(program);
     fs::create_directories(program);
-    fs::copy(fs::path(MIREL_PROGRAM_DIR) / "data", program / "data",
-             fs::copy_options::recursive | fs::copy_options::skip_symlinks);
+    TestSupport::copyFirstRunData(fs::path(MIREL_PROGRAM_DIR) / "data", program / "data");
     for (const auto& entry : fs::directory_iterator(program / "data" / "maps"))
         if (entry.path().filename() != "monaco")
             fs::remove_all(entry.path());

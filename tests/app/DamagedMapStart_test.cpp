@@ -16,6 +16,7 @@
 #include "routing/AtlasRoute.h"
 #include "search/Engine.h"
 #include "tests/support/CaptureLogger.h"
+#include "tests/support/FirstRunData.h"
 #include "tests/support/TempDir.h"
 #include "tools/demo-atlas/DemoAtlas.h"
 #include "ui/fdInterface.h"
@@ -217,8 +218,7 @@ const char* const ConfigText = "<?xml version=\"1.0\" encoding=\"utf-8\"?>\n<con
 // choosing the atlas.
 struct ProgramFolder {
     explicit ProgramFolder(const std::string& atlas) : atlas(atlas) {
-        fs::copy(fs::path(MIREL_PROGRAM_DIR) / "data", data(),
-                 fs::copy_options::recursive | fs::copy_options::skip_symlinks);
+        TestSupport::copyFirstRunData(fs::path(MIREL_PROGRAM_DIR) / "data", data());
         std::ofstream(data() / "config.xml") << config();
     }
     fs::path data() const { return dir.path() / "data"; }

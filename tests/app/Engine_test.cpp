@@ -58,10 +58,6 @@ using engine::EngineTestAccess;
 using TestSupport::CaptureLogger;
 using TestSupport::TempDir;
 
-// The program folder of the build: the demo data set sits beside the
-// program, in data/.
-fs::path builtDataFolder() { return fs::path(MIREL_PROGRAM_DIR) / "data"; }
-
 using TestSupport::ProgramFolder;
 
 TEST(Engine, PathsJoinWithBackslashesAndKeepAbsoluteNames) {
@@ -210,8 +206,7 @@ TEST(EngineReset, StartsFromTheFirstRunSettingsElseFromTheDefaults) {
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.what);
-        ProgramFolder f;
-        fs::copy(builtDataFolder() / "maps" / "monaco", f.data("maps/monaco"));
+        ProgramFolder f(ProgramFolder::Atlases::All);
         if (!row.firstRunFile)
             fs::remove(f.data("config.default.xml"));
         else
@@ -234,8 +229,7 @@ TEST(EngineReset, StartsFromTheFirstRunSettingsElseFromTheDefaults) {
 // The atlas is stored relative to the data folder ("atlas" and atlas.xml's
 // dir), so a program folder moved after its first run opens the same atlas.
 TEST(EngineReset, AMovedProgramFolderOpensTheSameAtlas) {
-    auto first = std::make_unique<ProgramFolder>();
-    fs::copy(builtDataFolder() / "maps" / "monaco", first->data("maps/monaco"));
+    auto first = std::make_unique<ProgramFolder>(ProgramFolder::Atlases::All);
     {
         engine::fdEngine e(first->wide());
         ASSERT_EQ(e.init(), 0);

@@ -7,6 +7,7 @@
 #include "core/FileLogger.h"
 #include "core/Log.h"
 #include "core/Text.h"
+#include "tests/support/FirstRunData.h"
 #include "tests/support/TempDir.h"
 
 #include <gtest/gtest.h>
@@ -73,8 +74,7 @@ TEST(LogSeverity, NoLineBelowTheStatedSeverityFollowsIt) {
     for (const int setting : {-1, 0, 1, 2, 3, 4}) {
         SCOPED_TRACE(setting);
         TestSupport::TempDir program;
-        fs::copy(data, program / "data", fs::copy_options::recursive | fs::copy_options::skip_symlinks);
-        fs::remove(program / "data" / "config.xml");
+        TestSupport::copyFirstRunData(data, program / "data");
         for (const auto& entry : fs::directory_iterator(program / "data" / "maps"))
             if (entry.path().filename() != "demo") fs::remove_all(entry.path());
         // The first start takes the setting from the first-run file (lines

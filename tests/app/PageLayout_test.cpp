@@ -459,6 +459,8 @@ template <class Save> void saveFriendRows(Ui::fdPage& page, const Save& save) {
 
 TEST(PageLayout, EveryPageAtTheDesignSizeAndLarger) {
     ProgramFolder folder(ProgramFolder::Atlases::All);
+    // The pictures kept in docs/screenshots show the day colours.
+    folder.keepDayColours();
     engine::fdEngine engine{folder.wide()};
     engine.setScreenSize(1440, 900);
     ASSERT_EQ(engine.init(), 0);

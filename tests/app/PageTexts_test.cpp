@@ -18,6 +18,7 @@
 #include "screens/SelectWayPointPage.h"
 #include "screens/fdPageMap.h"
 #include "screens/fdPageWPListX.h"
+#include "tests/support/FirstRunData.h"
 #include "tests/support/TempDir.h"
 #include "ui/Keyboard.h"
 #include "ui/TextRenderers.h"
@@ -80,9 +81,7 @@ const std::multimap<std::string, std::string> OtherTexts = {{"pageSetupGPS", "ne
 
 TEST(PageTexts, NoLabelOfTheEnglishSkinHoldsCyrillic) {
     TestSupport::TempDir dir;
-    fs::copy(fs::path(MIREL_PROGRAM_DIR) / "data", dir.path() / "data",
-             fs::copy_options::recursive | fs::copy_options::skip_symlinks);
-    fs::remove(dir.path() / "data" / "config.xml");
+    TestSupport::copyFirstRunData(fs::path(MIREL_PROGRAM_DIR) / "data", dir.path() / "data");
     engine::fdEngine engine{Core::utf8ToWide(dir.path().string() + "/")};
     engine.setScreenSize(1440, 900);
     ASSERT_EQ(engine.init(), 0);
@@ -137,8 +136,7 @@ TEST(PageTexts, NoLabelOfTheEnglishSkinHoldsCyrillic) {
 // saved as pageMap_waypoint_<day|night>_<width>x<height>.bmp.
 TEST(PageTexts, WaypointNamesOnTheMapInTheirCaptionColoursDayAndNight) {
     TestSupport::TempDir dir;
-    fs::copy(fs::path(MIREL_PROGRAM_DIR) / "data", dir.path() / "data",
-             fs::copy_options::recursive | fs::copy_options::skip_symlinks);
+    TestSupport::copyFirstRunData(fs::path(MIREL_PROGRAM_DIR) / "data", dir.path() / "data");
     std::ofstream(dir.path() / "data" / "config.xml", std::ios::trunc)
         << "<?xml version=\"1.0\" encoding=\"utf-8\"?>\n<config version=\"2\">\n"
            "<var name=\"atlas\" value=\"maps\\monaco\"/>\n<var name=\"auto_dn\" value=\"0\"/>\n</config>\n";

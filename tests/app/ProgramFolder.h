@@ -1,14 +1,17 @@
 #pragma once
 // A program folder for an engine under test: a copy of the built data
-// folder (never the build's own, which no test writes into) without its
-// config.xml, so that every start begins from the defaults; with the demo
-// town's atlas alone (a quick start), another atlas alone, or with every
-// built atlas.
+// folder (never the build's own, which no test writes into) as a first run
+// finds it, without the settings, views, routes or search history a driver
+// may have left there, so that every start begins from the defaults; with
+// the demo town's atlas alone (a quick start), another atlas alone, or with
+// every built atlas.
 
 #include "core/Text.h"
+#include "tests/support/FirstRunData.h"
 #include "tests/support/TempDir.h"
 
 #include <filesystem>
+#include <fstream>
 #include <string>
 
 namespace TestSupport {
@@ -21,13 +24,20 @@ struct ProgramFolder {
     // With the named atlas alone; with every built atlas when it is empty.
     explicit ProgramFolder(const std::string& onlyAtlas) {
         namespace fs = std::filesystem;
-        fs::copy(fs::path(MIREL_PROGRAM_DIR) / "data", dir.path() / "data",
-                 fs::copy_options::recursive | fs::copy_options::skip_symlinks);
-        fs::remove(data("config.xml"));
+        copyFirstRunData(fs::path(MIREL_PROGRAM_DIR) / "data", dir.path() / "data");
         if (!onlyAtlas.empty())
             for (const auto& entry : fs::directory_iterator(data("maps")))
                 if (entry.path().filename() != onlyAtlas)
                     fs::remove_all(entry.path());
+    }
+    // Day colours at every hour on a first run: by default day and night
+    // follow the sun over the atlas, so a picture taken after sunset would
+    // show night's.
+    void keepDayColours() const {
+        const std::filesystem::path firstRun = data("config.default.xml");
+        std::string text = readAll(firstRun);
+        text.insert(text.rfind("</config>"), "\t<var name=\"auto_dn\" value=\"0\" />\n");
+        std::ofstream(firstRun, std::ios::trunc) << text;
     }
     // The program folder as the engine takes it, with its trailing slash.
     std::u16string wide() const { return Core::utf8ToWide(dir.path().string() + "/"); }

@@ -67,7 +67,7 @@ cat "$work/wrong1.txt" "$work/wrong2.txt" >"$work/driven.txt"
 
 socat_pid=
 talker_pid=
-trap '[ -n "$shots" ] && cp "$work/log.txt" "$work/route.txt" "$shots/" 2>/dev/null; kill $talker_pid $socat_pid 2>/dev/null || true; window_cleanup' EXIT
+trap '[ -n "$shots" ] && cp "$work/log.txt" "$work/route.txt" "$shots/" 2>/dev/null || true; kill $talker_pid $socat_pid 2>/dev/null || true; window_cleanup' EXIT
 mkdir -p "$work/control"
 plug_receiver 7
 # A fix a second, no detour of its own: the wrong way is the one it drives.

@@ -23,10 +23,10 @@ trap 'kill $talker_pid $socat_pid 2>/dev/null || true; window_cleanup' EXIT
 plug_receiver 3
 # The wild pair goes out once the file "jump" exists; "jumped" says it went.
 python3 - "$work/gps" "$work" "$(dirname "$0")/../../tools" <<'PY' &
-import os, sys, time
+import os, sys
 path, control = sys.argv[1], sys.argv[2]
 sys.path.insert(0, sys.argv[3])
-from nmea_feed import sentence as line
+from nmea_feed import pause, sentence as line
 def pair(i, lat, lon):
     t = "%02d%02d%02d.%d" % (10, (i // 300) % 60, (i // 5) % 60, (i % 5) * 2)
     pos = "%02d%07.4f,N,%03d%07.4f,E" % (int(lat), (lat - int(lat)) * 60, int(lon), (lon - int(lon)) * 60)
@@ -41,11 +41,11 @@ with open(path, "w") as out:
             out.flush()
             open(control + "/jumped", "w").close()
             jumped = True
-            time.sleep(0.2)
+            pause(0.2)
             continue
         out.write(pair(i, lat, lon))
         out.flush()
-        time.sleep(0.2)
+        pause(0.2)
 PY
 talker_pid=$!
 

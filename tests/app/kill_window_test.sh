@@ -18,7 +18,6 @@ monaco="$work/data/maps/monaco"
 [ -d "$monaco" ] || { echo "SKIPPED: no Monaco atlas beside the program"; exit 77; }
 sed -i 's|</config>|<var name="atlas" value="maps\\monaco"/>\n<var name="use_tibo_buttons" value="1"/>\n<var name="enable_from_button" value="1"/>\n<var name="menu_autohide" value="0"/>\n</config>|' \
   "$work/data/config.xml"
-rm -f "$monaco/path.kvp" "$monaco/camera.kvc"
 
 start
 

@@ -8,13 +8,13 @@ set -euo pipefail
 program=$1
 work=$(mktemp -d)
 pid=
-trap '[ -n "$pid" ] && kill -9 "$pid" 2>/dev/null; rm -rf "$work"' EXIT
+trap '[ -n "$pid" ] && kill -9 "$pid" 2>/dev/null || true; rm -rf "$work"' EXIT
 fail() {
   echo "FAIL: $*"
   exit 1
 }
 cp "$program" "$work/mirel"
-cp -r "$(dirname "$program")/data" "$work/data"
+bash "$(dirname "$0")/../../tools/first-run-data.sh" "$(dirname "$program")/data" "$work/data"
 printf '<?xml version="1.0" encoding="utf-8"?>\n<config version="2">\n<var name="log_severity" value="3"/>\n</config>\n' \
   >"$work/data/config.xml"
 bound=$((4 * 1024 * 1024))

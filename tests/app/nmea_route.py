@@ -21,11 +21,10 @@ carries the car on between fixes then keeps up with them.
 import math
 import os
 import sys
-import time
 
 # The receiver's sentences and the geometry of a line are the README's feeder's.
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "tools"))
-from nmea_feed import course, fix, metres, offset, read_line, walk  # noqa: E402
+from nmea_feed import course, fix, metres, offset, pause, read_line, walk  # noqa: E402
 
 
 def split(line, at):
@@ -60,7 +59,7 @@ def drive(device, control, start, legs, kmh, interval, mark_at):
             tty.write(fix(second, p[0], p[1], knots, heading))
             tty.flush()
             second += 1
-            time.sleep(interval)
+            pause(interval)
 
         progress("standing")
         while not os.path.exists(os.path.join(control, "go")):

@@ -7,19 +7,30 @@
 # the top box: white text of the title's geometry, about a hundred pixels a
 # letter; and when one of the page pictures kept in docs/screenshots no
 # longer shows what the pages draw (pixel by pixel: the program's own drawing
-# under the dummy driver gives the same pixels on every run).
-# Usage: page_shots_test.sh APP-TEST-PROGRAM SHOT-FOLDER
+# under the dummy driver gives the same pixels on every run). With a time
+# (UTC, "YYYY-MM-DD hh:mm:ss") the pages are drawn with the clock set to it
+# (faketime), so that a run by day proves what a run at night does.
+# Usage: page_shots_test.sh APP-TEST-PROGRAM SHOT-FOLDER [TIME]
 set -euo pipefail
+# ImageMagick in the C locale (window_common.sh says why).
+source "$(dirname "$0")/window_common.sh"
 tests=$1
 shots=$2
-for tool in convert xmllint; do
+at=${3:-}
+tools=(convert xmllint)
+[ -n "$at" ] && tools+=(faketime)
+for tool in "${tools[@]}"; do
   command -v "$tool" >/dev/null || { echo "SKIP: $tool is missing"; exit 77; }
 done
+clock=()
+# faketime reads its time in the local zone. SDL's timers need the
+# monotonic clock left alone.
+[ -n "$at" ] && clock=(env FAKETIME_DONT_FAKE_MONOTONIC=1 faketime -f "@$(date -d "$at UTC" '+%F %T')")
 design=$(dirname "$0")/../../data/skin/design800x480.xml
 rm -rf "$shots"
 mkdir -p "$shots"
 SDL_VIDEODRIVER=dummy SDL_AUDIODRIVER=dummy MIREL_PAGE_SHOTS="$shots" \
-  "$tests" --gtest_filter='PageLayout.*:PageTexts.*' >"$shots/layout-test.txt" 2>&1 ||
+  "${clock[@]}" "$tests" --gtest_filter='PageLayout.*:PageTexts.*' >"$shots/layout-test.txt" 2>&1 ||
   { cat "$shots/layout-test.txt"; echo "FAIL: the page layout test failed"; exit 1; }
 count=0
 for bmp in "$shots"/*.bmp; do

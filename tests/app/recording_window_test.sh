@@ -30,9 +30,11 @@ trap 'kill $talker_pid $socat_pid 2>/dev/null || true; window_cleanup' EXIT
 # five fixes a second written into the other end, moving east across Monaco.
 plug() {
   plug_receiver 3
-  python3 - "$work/gps" "$1" <<'PY' &
-import sys, time
+  python3 - "$work/gps" "$1" "$(dirname "$0")/../../tools" <<'PY' &
+import sys
 path, start = sys.argv[1], int(sys.argv[2])
+sys.path.insert(0, sys.argv[3])
+from nmea_feed import pause
 def line(body):
     c = 0
     for ch in body.encode():
@@ -47,7 +49,7 @@ with open(path, "w") as out:
         out.write(line("GPGGA,%s,%s,1,08,1.0,50.0,M,48.0,M,," % (t, pos)))
         out.write(line("GPRMC,%s,A,%s,3.0,90.0,071226,,,A" % (t, pos)))
         out.flush()
-        time.sleep(0.2)
+        pause(0.2)
 PY
   talker_pid=$!
 }

@@ -59,7 +59,7 @@ mark_at=800
 socat_pid=
 talker_pid=
 # The log stays beside the screenshots, passed or failed.
-trap '[ -n "$shots" ] && cp "$work/log.txt" "$work/route.txt" "$shots/" 2>/dev/null; kill $talker_pid $socat_pid 2>/dev/null || true; window_cleanup' EXIT
+trap '[ -n "$shots" ] && cp "$work/log.txt" "$work/route.txt" "$shots/" 2>/dev/null || true; kill $talker_pid $socat_pid 2>/dev/null || true; window_cleanup' EXIT
 mkdir -p "$work/control"
 plug_receiver 7
 python3 "$here/nmea_route.py" "$work/gps" "$work/control" "$start_at" "$work/route.txt" --interval $interval --mark-at $mark_at &
@@ -163,7 +163,7 @@ tap 140 170            # the map
 expect_page pageMap
 saved=$(find "$work/data/maps/monaco" -maxdepth 1 -name '*.kvp' ! -name path.kvp | head -n 1)
 [ -n "$saved" ] || fail "no route file was written"
-"$route_atlas" "$work/data/maps/monaco" --path "$saved" --data "$work/data" >"$work/route.txt" ||
+"$route_atlas" "$work/data/maps/monaco" --path "$saved" --data "$work/data" --manoeuvres >"$work/route.txt" ||
   fail "route-atlas can't read the saved route"
 head -n 1 "$work/route.txt"
 grep "^manoeuvre" "$work/route.txt" | tr '\n' ' '; echo

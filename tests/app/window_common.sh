@@ -1,6 +1,7 @@
 # Shared set-up of the window tests, sourced with the program's path and
 # the tools the test needs: skips (77) when a tool is missing, copies the
-# program and its data folder into a fresh folder ($work) with a settings
+# program and its data folder as a first run finds it (nothing a driver left
+# there: tools/first-run-data.sh) into a fresh folder ($work) with a settings
 # file that logs the progress lines, starts a display of its own (Xvfb
 # writes the number it took) and cleans everything up on exit. The test
 # sets $mirel_pid for the program it starts. The screen is 1024 x 768
@@ -9,6 +10,13 @@
 # expects, a page by its log lines (expect_page), anything else by its log
 # line (wait_for_log) or by the picture (tap_changes, or a check polled with
 # wait_until), each bounded by a time-out.
+# ImageMagick finds its formats (xwd:, info:, null:) and options by names
+# compared under the locale's case rules, and under tr_TR.UTF-8 finds none:
+# it runs in the C locale, the program and the rest of the test in the
+# caller's.
+convert() { LC_ALL=C command convert "$@"; }
+compare() { LC_ALL=C command compare "$@"; }
+
 window_setup() {
   local program=$1
   shift
@@ -23,7 +31,7 @@ window_setup() {
   mirel_pid=
   trap window_cleanup EXIT
   cp "$program" "$work/mirel"
-  cp -r "$(dirname "$program")/data" "$work/data"
+  bash "$(dirname "${BASH_SOURCE[0]}")/../../tools/first-run-data.sh" "$(dirname "$program")/data" "$work/data"
   # The progress lines the tests wait for are written from severity 3 on.
   # Day colours at any hour: the automatic switch would follow the clock.
   printf '<?xml version="1.0" encoding="utf-8"?>\n<config version="2">\n<var name="log_severity" value="3"/>\n<var name="auto_dn" value="0"/>\n</config>\n' >"$work/data/config.xml"

@@ -2,6 +2,7 @@
 
 #include "core/Text.h"
 #include "tests/map/MapFixture.h"
+#include "tests/support/FirstRunData.h"
 #include "tools/mapwriter/SpatialSearchWriter.h"
 #include "tools/mapwriter/TextSearchWriter.h"
 
@@ -132,6 +133,7 @@ std::filesystem::path AtlasSetup::copyOf(const std::filesystem::path& atlas) con
     const std::filesystem::path copy = dir.path() / "maps" / atlas.filename();
     std::filesystem::create_directories(copy.parent_path());
     std::filesystem::copy(atlas, copy, std::filesystem::copy_options::recursive);
+    TestSupport::forgetDriverFiles(copy);
     return copy;
 }
 

@@ -70,8 +70,9 @@ struct AtlasSetup {
     // A folder for maps, created.
     std::filesystem::path folder(const std::string& name) const;
     // A copy of an atlas folder (the build's demo or Monaco atlas) in this
-    // program folder: loading an atlas writes its camera and route into the
-    // folder, and the build's own folders are shared by every test.
+    // program folder, without a driver's view, routes or search history:
+    // loading an atlas writes its camera and route into the folder, and the
+    // build's own folders are shared by every test.
     std::filesystem::path copyOf(const std::filesystem::path& atlas) const;
     std::unique_ptr<Map::KVAtlas> makeAtlas(Map::AtlasServices services = {});
 

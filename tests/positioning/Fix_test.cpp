@@ -1,19 +1,16 @@
 #include "positioning/Fix.h"
 
 #include "NmeaTestSupport.h"
+#include "tests/support/TimeZone.h"
 
 #include <gtest/gtest.h>
-
-#include <cstdlib>
-#include <ctime>
 
 // A fix's time is UTC as the receiver sent it; turning it into Unix seconds
 // must not depend on the machine's time zone.
 TEST(Fix, TimeOfAFixConvertsToTheSameSecondsInEveryTimeZone) {
     for (const char* zone : {"UTC", "Pacific/Auckland", "America/New_York", "Asia/Kolkata"}) {
         SCOPED_TRACE(zone);
-        setenv("TZ", zone, 1);
-        tzset();
+        const TestSupport::TimeZone scope(zone);
         PositioningTest::ReplaySystem rig;
         Positioning::System& system = rig.system;
         system.enable(nullptr);
@@ -27,6 +24,4 @@ TEST(Fix, TimeOfAFixConvertsToTheSameSecondsInEveryTimeZone) {
         // Before any RMC the fix has no date, which is no time at all.
         EXPECT_EQ(Positioning::toUnixTime(Positioning::DateTime{0, 0, 0, 3, 7, 20, 0}), 0u);
     }
-    unsetenv("TZ");
-    tzset();
 }

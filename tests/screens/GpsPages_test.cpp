@@ -17,6 +17,7 @@
 #include "positioning/System.h"
 #include "tests/support/CaptureLogger.h"
 #include "tests/support/TempDir.h"
+#include "tests/support/TimeZone.h"
 #include "tests/ui/UiTestSupport.h"
 #include "ui/DesignDescription.h"
 #include "ui/KeyboardLayouts.h"
@@ -56,7 +57,6 @@ struct DesignEngine : UiTest::FakeEngine {
 
 struct Rig {
     Rig() {
-        setenv("TZ", "UTC", 1);
         Ui::KeyboardLayouts layouts;
         const std::string data = MIREL_DATA_DIR;
         EXPECT_TRUE(Ui::readTheme(TestSupport::readAll(data + "/skin/design800x480.xml"), true,
@@ -94,6 +94,8 @@ struct Rig {
         setup->childClicked(name);
     }
 
+    // The information page shows a fix's time and date in local time.
+    TestSupport::TimeZone zone{"UTC"};
     TestSupport::CaptureLogger log;
     // Made before the pages and gone after them: a shown setup page
     // listens to it.

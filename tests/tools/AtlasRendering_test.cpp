@@ -4,6 +4,7 @@
 
 #include "tools/render-atlas/AtlasRendering.h"
 
+#include "tests/support/FirstRunData.h"
 #include "tests/support/TempDir.h"
 
 #include <gtest/gtest.h>
@@ -47,7 +48,7 @@ TEST(AtlasRendering, TheSessionLeavesItsFoldersAsItFoundThem) {
     ASSERT_FALSE(before.contains("atlas.xml"));
     const fs::path atlas = dir.path() / "atlas";
     fs::copy(MIREL_DEMO_ATLAS_DIR, atlas, fs::copy_options::recursive);
-    fs::remove(atlas / "camera.kvc");
+    TestSupport::forgetDriverFiles(atlas);
     const auto atlasBefore = snapshot(atlas);
     // Counted in a temporary folder of this test's own: other tests running
     // beside it open and close sessions of their own.

@@ -11,7 +11,7 @@ build=$2
 feed=$source_dir/tools/nmea_feed.py
 work=$(mktemp -d)
 socat_pid=
-trap '[ -n "$socat_pid" ] && kill $socat_pid 2>/dev/null; rm -rf "$work"' EXIT
+trap '[ -n "$socat_pid" ] && kill $socat_pid 2>/dev/null || true; rm -rf "$work"' EXIT
 failures=0
 fail() {
   echo "FAIL: $*"
@@ -66,8 +66,9 @@ for _ in $(seq 50); do
 done
 kill $feeder 2>/dev/null || true
 "$build/tools/nmea-replay" "$work/drive.nmea" | awk -F'\t' '$2 == 1' >"$work/fixes.txt"
-moving=$(awk -F'\t' '$6 > 9.9 && $6 < 10.1' "$work/fixes.txt" | wc -l)
-standing=$(awk -F'\t' '$6 == 0' "$work/fixes.txt" | wc -l)
+# (awk reads "9.972" by the locale's decimal point: under de_DE it is 9.)
+moving=$(LC_ALL=C awk -F'\t' '$6 > 9.9 && $6 < 10.1' "$work/fixes.txt" | wc -l)
+standing=$(LC_ALL=C awk -F'\t' '$6 == 0' "$work/fixes.txt" | wc -l)
 [ "$moving" -ge 10 ] && [ "$moving" -le 11 ] || fail "$moving fixes at 10 m/s on 100 m, not 10 or 11"
 [ "$standing" -ge 3 ] || fail "the car does not stand at the route's end"
 python3 "$feed" unused --route "$work/route.txt" --speed 36 --dry-run | cut -f1 | sort -u | tr '\n' ' ' |

@@ -2,7 +2,7 @@
 # Every tool command the README shows runs as written: each is looked up in
 # the README word for word, then run from a folder laid out like the
 # repository (build/tools/ with the tools, build/app/data/ a copy of the
-# build's data folder, tests/data/ the repository's test data), its
+# build's data folder as a first run finds it, tests/data/ the repository's test data), its
 # placeholders filled with real files. Every tool the README names is among
 # those tools/run-demo.sh builds.
 # Usage: readme_commands_test.sh SOURCE_FOLDER BUILD_FOLDER
@@ -18,8 +18,9 @@ fail() {
   failures=$((failures + 1))
 }
 
-# The README's tools and run-demo.sh's build list.
-named=$(grep -o 'build/tools/[a-z-]*' "$readme" | sed 's|build/tools/||' | sort -u)
+# The README's tools and run-demo.sh's build list. (A range such as a-z
+# follows the locale's collation: under tr_TR.UTF-8 it leaves out i.)
+named=$(LC_ALL=C grep -o 'build/tools/[a-z-]*' "$readme" | sed 's|build/tools/||' | sort -u)
 built=$(grep -E '^tools=\(' "$source_dir/tools/run-demo.sh" | tr -d '()' | cut -d= -f2)
 for tool in $named; do
   [[ " $built " == *" $tool "* ]] || fail "run-demo.sh does not build $tool, which the README uses"
@@ -29,7 +30,7 @@ mkdir -p "$work/build/tools" "$work/build/app"
 for tool in $named; do
   cp "$build/tools/$tool" "$work/build/tools/"
 done
-cp -r "$build/app/data" "$work/build/app/data"
+bash "$source_dir/tools/first-run-data.sh" "$build/app/data" "$work/build/app/data"
 mkdir -p "$work/tests"
 cp -r "$source_dir/tests/data" "$work/tests/data"
 nmea=$(cd "$work" && ls tests/data/nmea/*.log | head -n 1)
@@ -47,7 +48,8 @@ commands=(
   "build/tools/route-atlas build/app/data/maps/monaco 43.7384,7.4246 43.7311,7.4197 [--mode 0|1|2] [--picture build/route.bmp [--scale 25]] [--save] [--data DIR] [--manoeuvres] @@ build/tools/route-atlas build/app/data/maps/monaco 43.7384,7.4246 43.7311,7.4197 --picture build/route25.bmp --scale 25"
   "build/tools/route-atlas build/app/data/maps/monaco 43.7393,7.4275 43.7356,7.4220 > build/route.txt @@ build/tools/route-atlas build/app/data/maps/monaco 43.7393,7.4275 43.7356,7.4220 > build/route.txt"
   "python3 tools/nmea_feed.py build/gps --route build/route.txt --speed 30 @@ python3 $source_dir/tools/nmea_feed.py build/gps --route build/route.txt --speed 30 --dry-run"
-  "build/tools/route-atlas build/app/data/maps/monaco --path ROUTE.kvp @@ build/tools/route-atlas build/app/data/maps/monaco --path build/app/data/maps/monaco/path.kvp"
+  "build/tools/route-atlas build/app/data/maps/monaco --path ROUTE.kvp [--data DIR] [--manoeuvres] @@ build/tools/route-atlas build/app/data/maps/monaco --path build/app/data/maps/monaco/path.kvp"
+  "build/tools/route-atlas build/app/data/maps/monaco --path ROUTE.kvp [--data DIR] [--manoeuvres] @@ build/tools/route-atlas build/app/data/maps/monaco --path build/app/data/maps/monaco/path.kvp --data build/app/data --manoeuvres"
   "build/tools/gpx-roundtrip IN.gpx build/OUT.gpx @@ build/tools/gpx-roundtrip $gpx build/OUT.gpx"
   "xmllint --noout --schema tests/data/gpx/gpx.xsd build/OUT.gpx @@ xmllint --noout --schema tests/data/gpx/gpx.xsd build/OUT.gpx"
   "build/tools/mirel-demo-atlas FOLDER @@ build/tools/mirel-demo-atlas demo-copy"
@@ -69,6 +71,19 @@ for file in build/route.txt build/frame.bmp build/route.bmp build/route25.bmp bu
   build/app/data/maps/monaco/path.kvp build/app/data/maps/demo/TextSearch.tsi; do
   [ -s "$work/$file" ] || fail "no $file after the commands"
 done
+# A stored route prints the way a computed one does: length, driving time
+# and manoeuvre count (without a search's phase times), the manoeuvres only
+# with --manoeuvres, then the points.
+route() { (cd "$work" && build/tools/route-atlas build/app/data/maps/monaco "$@"); }
+route 43.7384,7.4246 43.7311,7.4197 --save --manoeuvres | sed '1s/ (loading .*//; /^Saved as /d' >"$work/computed.txt" ||
+  fail "the route was not computed"
+route --path build/app/data/maps/monaco/path.kvp --manoeuvres >"$work/stored.txt" || fail "the stored route was not printed"
+cmp -s "$work/computed.txt" "$work/stored.txt" ||
+  fail "the stored route prints otherwise: $(diff "$work/computed.txt" "$work/stored.txt" | head -n 4)"
+grep -q '^manoeuvre ' "$work/stored.txt" || fail "the stored route printed no manoeuvre"
+cmp -s <(grep -v '^manoeuvre ' "$work/stored.txt") <(route --path build/app/data/maps/monaco/path.kvp || true) ||
+  fail "without --manoeuvres the stored route prints other lines than with it, less the manoeuvres"
+
 # Every command of the README that names a tool is in the table above.
 while IFS= read -r line; do
   line=${line#    }
@@ -76,6 +91,20 @@ while IFS= read -r line; do
   for row in "${commands[@]}"; do [[ ${row%% @@ *} == "$line" ]] && found=1; done
   [ $found -eq 1 ] || fail "the README's command is not tried here: $line"
 done < <(grep -E '^    build/tools/' "$readme")
+
+# docs/README.md lists every page of docs/, and only pages that are there.
+for page in "$source_dir"/docs/*.md; do
+  name=$(basename "$page")
+  [ "$name" = README.md ] || grep -qF "]($name)" "$source_dir/docs/README.md" || fail "docs/README.md does not list $name"
+done
+while IFS= read -r linked; do
+  [ -e "$source_dir/docs/$linked" ] || fail "docs/README.md lists $linked, which is not there"
+done < <(grep -o '](\([^)]*\))' "$source_dir/docs/README.md" | sed 's/^](//; s/)$//')
+# The README's Layout gives every folder of the repository a line.
+layout=$(sed -n '/^## Layout/,/^## [^L]/p' "$readme")
+while IFS= read -r folder; do
+  grep -qF -- "- \`$(basename "$folder")/\`: " <<<"$layout" || fail "the README's Layout has no line for $(basename "$folder")/"
+done < <(find "$source_dir" -mindepth 1 -maxdepth 1 -type d ! -name .git ! -name 'build*')
 
 # Build commands take their jobs from MIREL_JOBS, as the README promises,
 # never a number of their own.

@@ -2,7 +2,7 @@
 // map as the map page does.
 //
 //   route-atlas ATLAS_FOLDER FROM TO [--mode N] [--picture OUT.bmp [--scale M]] [--save] [--data DIR] [--manoeuvres]
-//   route-atlas ATLAS_FOLDER --path FILE.kvp [--data DIR]
+//   route-atlas ATLAS_FOLDER --path FILE.kvp [--data DIR] [--manoeuvres]
 //
 // FROM and TO are LAT,LON in degrees; each is bound to its nearest road.
 // Prints the route's length, its driving time by the speeds the search
@@ -11,8 +11,8 @@
 // it lies along the route), and the points of its line (LAT,LON per line).
 // --scale draws the picture at M metres per 40 pixels around the route's
 // middle instead of framing the whole route. --path prints a stored route
-// (a route file of the atlas) the same way,
-// its manoeuvres included. --save stores
+// (a route file of the atlas) the same way, without the phase times of a
+// search. --save stores
 // the route as the atlas folder's automatic route (path.kvp) and the view
 // framing it as the folder's camera (camera.kvc): the program opens the
 // atlas on that route.
@@ -38,6 +38,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <optional>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -46,7 +47,7 @@ namespace {
 int usage() {
     std::fprintf(stderr, "usage: route-atlas ATLAS_FOLDER FROM_LAT,LON TO_LAT,LON [--mode 0|1|2] "
                          "[--picture OUT.bmp [--scale M]] [--save] [--data DIR] [--manoeuvres]\n"
-                         "       route-atlas ATLAS_FOLDER --path FILE.kvp [--data DIR]\n");
+                         "       route-atlas ATLAS_FOLDER --path FILE.kvp [--data DIR] [--manoeuvres]\n");
     return 2;
 }
 
@@ -134,6 +135,19 @@ bool route(AtlasRendering::Session& session, Core::Config& config, Map::GeoPoint
     return true;
 }
 
+// The time by the speeds the search weighs the roads with, as H:MM:SS;
+// throws when a road of the route is not in its map's road graph.
+std::string drivingTime(const Path& path, Map::KVAtlas& atlas) {
+    const std::optional<std::uint64_t> units = Map::Routing::drivingTime(path, atlas);
+    if (!units) throw std::runtime_error("a road of the route is not in its map's road graph");
+    const auto seconds =
+        static_cast<unsigned>((*units + Map::Routing::kTimeUnitsPerSecond / 2) / Map::Routing::kTimeUnitsPerSecond);
+    char text[32];
+    std::snprintf(text, sizeof text, "%u:%02u:%02u", seconds / 3600, seconds / 60 % 60, seconds % 60);
+    return text;
+}
+
+// What follows the first line: the manoeuvres when asked for, the points.
 void print(const Summary& summary, bool manoeuvres) {
     if (manoeuvres)
         for (const Manoeuvre& m : summary.list)
@@ -143,7 +157,7 @@ void print(const Summary& summary, bool manoeuvres) {
 }
 
 // The stored route FILE of the atlas, printed as a computed one is.
-int printStored(const std::string& atlasFolder, const std::string& file, const std::string& data) {
+int printStored(const std::string& atlasFolder, const std::string& file, const std::string& data, bool manoeuvres) {
     if (SDL_Init(SDL_INIT_NOPARACHUTE) != 0) {
         std::fprintf(stderr, "SDL_Init failed: %s\n", SDL_GetError());
         return 1;
@@ -158,8 +172,9 @@ int printStored(const std::string& atlasFolder, const std::string& file, const s
             status = 1;
         } else {
             const Summary summary = summarise(path);
-            std::printf("Route: %u m, %u manoeuvres\n", summary.metres, summary.manoeuvres);
-            print(summary, true);
+            std::printf("Route: %u m, %s, %u manoeuvres\n", summary.metres,
+                        drivingTime(path, session.atlas()).c_str(), summary.manoeuvres);
+            print(summary, manoeuvres);
         }
     } catch (const std::exception& e) {
         std::fprintf(stderr, "route-atlas: %s\n", e.what());
@@ -175,11 +190,17 @@ int main(int argc, char** argv) {
     if (argc < 4) return usage();
     if (std::string(argv[2]) == "--path") {
         std::string data = (std::filesystem::path(argv[0]).parent_path() / ".." / "app" / "data").string();
-        if (argc == 6 && std::string(argv[4]) == "--data")
-            data = argv[5];
-        else if (argc != 4)
-            return usage();
-        return printStored(argv[1], argv[3], data);
+        bool manoeuvres = false;
+        for (int i = 4; i < argc; ++i) {
+            const std::string arg = argv[i];
+            if (arg == "--data" && i + 1 < argc)
+                data = argv[++i];
+            else if (arg == "--manoeuvres")
+                manoeuvres = true;
+            else
+                return usage();
+        }
+        return printStored(argv[1], argv[3], data, manoeuvres);
     }
     const std::string atlasFolder = argv[1];
     const auto from = parsePlace(argv[2]);
@@ -227,13 +248,8 @@ int main(int argc, char** argv) {
             if (!route(session, config, *from, *to, path)) throw std::runtime_error("no route");
             summary = summarise(path);
             const auto& r = Map::Routing::routingResult();
-            // The time by the speeds the search weighs the roads with.
-            const std::optional<std::uint64_t> units = Map::Routing::drivingTime(path, session.atlas());
-            if (!units) throw std::runtime_error("a road of the route is not in its map's road graph");
-            const auto seconds = static_cast<unsigned>((*units + Map::Routing::kTimeUnitsPerSecond / 2) /
-                                                       Map::Routing::kTimeUnitsPerSecond);
-            std::printf("Route: %u m, %u:%02u:%02u, %u manoeuvres (loading %u ms, searching %u ms, building %u ms)\n",
-                        summary.metres, seconds / 3600, seconds / 60 % 60, seconds % 60, summary.manoeuvres,
+            std::printf("Route: %u m, %s, %u manoeuvres (loading %u ms, searching %u ms, building %u ms)\n",
+                        summary.metres, drivingTime(path, session.atlas()).c_str(), summary.manoeuvres,
                         r.loadingMs, r.searchingMs, r.buildingMs);
             print(summary, manoeuvres);
         }

@@ -310,8 +310,7 @@ TEST(MonacoRoutes, AFinishOnAJunctionIsReachedByAnyOfItsRoads) {
     AtlasTest::AtlasSetup setup;
     setup.config.root()->set("win_route_heap", 16384);
     setup.config.root()->child("Routing")->set("routing_mode", 0); // the shortest way, as the reference
-    const std::filesystem::path folder = setup.folder("monaco");
-    std::filesystem::copy(MIREL_MONACO_ATLAS_DIR, folder, std::filesystem::copy_options::recursive);
+    const std::filesystem::path folder = setup.copyOf(MIREL_MONACO_ATLAS_DIR);
     auto atlas = setup.makeAtlas();
     ASSERT_TRUE(atlas->load(AtlasTest::wide(folder)));
     const auto bind = [&](osmium::Location at) {
@@ -401,8 +400,7 @@ TEST(MonacoRoutes, TurnRestrictionsAreObeyed) {
 struct MonacoRoute {
     void between(const Map::GeoPoint (&places)[2]) {
         setup.config.root()->set("win_route_heap", 16384);
-        const std::filesystem::path folder = setup.folder("monaco");
-        std::filesystem::copy(MIREL_MONACO_ATLAS_DIR, folder, std::filesystem::copy_options::recursive);
+        const std::filesystem::path folder = setup.copyOf(MIREL_MONACO_ATLAS_DIR);
         atlas = setup.makeAtlas();
         ASSERT_TRUE(atlas->load(AtlasTest::wide(folder)));
         PathPoint ends[2];
