@@ -71,8 +71,11 @@ TrackerFix TrackerFix::from(const Fix& fix) {
     out.speed = fix.speed;
     out.accuracy = fix.hdop;
     out.unitsPerMetre = Map::Projection::unitsPerMeterAt(out.point);
+    out.courseKnown = fix.courseKnown;
     const float radians = fix.heading * DegreesToRadians;
-    out.velocity = {fix.speed * std::sin(radians) * out.unitsPerMetre, fix.speed * std::cos(radians) * out.unitsPerMetre};
+    if (fix.courseKnown)
+        out.velocity = {fix.speed * std::sin(radians) * out.unitsPerMetre,
+                        fix.speed * std::cos(radians) * out.unitsPerMetre};
     return out;
 }
 
@@ -167,6 +170,7 @@ std::optional<float> CarTracker::match(Map::KVAtlas& atlas, const TrackerFix& fi
     input.point = fix.measured;
     input.unitsPerMetre = fix.unitsPerMetre;
     input.heading = fix.heading;
+    input.headingKnown = fix.courseKnown;
     input.speed = fix.speed;
     // A standing car keeps to the road it was last matched to. Not the road
     // it is drawn on: the filter holds a car that stops at the point shown
@@ -499,7 +503,7 @@ void CarTracker::update() {
             const float along[2] = {b.x - a.x, b.y - a.y};
             const int direction = Map::headingDegrees(along);
             const int reverse = direction >= 180 ? direction - 180 : direction + 180;
-            const float reference = fix.speed >= m_settings.minSpeed ? fix.heading : shown;
+            const float reference = fix.speed >= m_settings.minSpeed && fix.courseKnown ? fix.heading : shown;
             // A one-way road is driven its own way. The GPS heading is that
             // of the measured point, up to the latency behind the point
             // shown: in a hairpin of the road it may still point back along
@@ -570,13 +574,13 @@ RoadInfo CarTracker::roadInfo() {
 
 bool CarTracker::isAlongHeading(int direction) {
     Threading::SdlLock lock(m_mutex);
-    return !(m_fix.speed >= m_settings.minSpeed &&
+    return !(m_fix.speed >= m_settings.minSpeed && m_fix.courseKnown &&
              headingDifference(static_cast<float>(direction), m_fix.heading) >= 90.0f);
 }
 
 bool CarTracker::isAgainstHeading(int direction) {
     Threading::SdlLock lock(m_mutex);
-    return !(m_fix.speed >= m_settings.minSpeed &&
+    return !(m_fix.speed >= m_settings.minSpeed && m_fix.courseKnown &&
              headingDifference(static_cast<float>(direction), m_fix.heading) < 90.0f);
 }
 

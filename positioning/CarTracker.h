@@ -28,8 +28,9 @@ namespace Positioning {
 
 // One fix as the tracker takes it in: global map point, velocity in global
 // units per second, GPS heading (degrees) and speed (m/s), the dilution of
-// precision, global units per metre at the point, and the point the
-// receiver measured. `point` is where the car is taken to be now, the
+// precision, global units per metre at the point, the point the receiver
+// measured, and whether the receiver gave a course (without one the heading
+// is 0, not north, and the velocity is none). `point` is where the car is taken to be now, the
 // measured point moved ahead along the velocity by the receiver's latency;
 // the filter and the shown car follow it. The road is chosen at the
 // measured point: moved ahead along a straight line, a fix taken just
@@ -42,10 +43,11 @@ struct TrackerFix {
     float accuracy = 0.0f;
     float unitsPerMetre = 1.0f;
     Map::Point measured;
+    bool courseKnown = true;
 
-    // From a GPS fix: the velocity from speed and heading, the units from
-    // the projection's scale at the fix, the HDOP as the accuracy; not moved
-    // ahead (the measured point is the point).
+    // From a GPS fix: the velocity from speed and heading (none without a
+    // course), the units from the projection's scale at the fix, the HDOP as
+    // the accuracy; not moved ahead (the measured point is the point).
     static TrackerFix from(const Fix& fix);
 };
 
@@ -93,6 +95,8 @@ class CarTracker {
     TilePoint carPoint();
     CarState carState();
     RoadInfo roadInfo();
+    // Whether a road direction (degrees) may be the car's way, and its
+    // reverse: both true unless the car moves with a known course.
     bool isAlongHeading(int direction);
     bool isAgainstHeading(int direction);
 

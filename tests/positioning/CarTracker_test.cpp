@@ -43,6 +43,7 @@ Fix gpsFix(double east, double north, float heading, float speed, float hdop = 1
     fix.x = static_cast<std::int32_t>(x);
     fix.y = static_cast<std::int32_t>(y);
     fix.heading = heading;
+    fix.courseKnown = true;
     fix.speed = speed;
     fix.hdop = hdop;
     return fix;
@@ -236,13 +237,16 @@ struct RoadsRig {
                 static_cast<std::int32_t>((204800 + 1024 + y) * 256)};
     }
     // A fix as the map events handler hands it on: measured at (x, y), moved
-    // ahead along its heading by `latency` seconds.
-    void fix(double x, double y, float heading, float speed, float latency) {
+    // ahead along its heading by `latency` seconds; without a course (the
+    // heading then 0) not moved, with no velocity.
+    void fix(double x, double y, float heading, float speed, float latency, bool courseKnown = true) {
         const float h = heading * 0.017453292f;
+        const float v = courseKnown ? speed : 0.0f;
         TrackerFix fix;
         fix.measured = global(x, y);
-        fix.point = global(x + std::sin(h) * speed * latency, y + std::cos(h) * speed * latency);
-        fix.velocity = {std::sin(h) * speed * 256, std::cos(h) * speed * 256};
+        fix.point = global(x + std::sin(h) * v * latency, y + std::cos(h) * v * latency);
+        fix.velocity = {std::sin(h) * v * 256, std::cos(h) * v * 256};
+        fix.courseKnown = courseKnown;
         fix.heading = heading;
         fix.speed = speed;
         fix.accuracy = 1.0f;
@@ -269,6 +273,24 @@ TEST(CarTracker, TheRoadIsChosenWhereTheFixWasMeasured) {
             roads.rig->frames(100);
             EXPECT_EQ(roads.road(), 0u);
         }
+    }
+}
+
+// A car moves east with no course from its receiver (heading 0): measured
+// 5 m from an east-west street and 7 m from a north-south one, it is on the
+// nearer street; its heading of 0 is not north, where the other street runs.
+// With a course the street along it is taken.
+TEST(CarTracker, ACarWithoutACourseIsMatchedByDistanceAlone) {
+    for (const bool courseKnown : {false, true}) {
+        SCOPED_TRACE(courseKnown ? "course 90" : "no course");
+        RoadsRig roads({{0, 6, false, 0, {{200, 500}, {600, 500}}}, {0, 6, false, 1, {{407, 300}, {407, 700}}}});
+        roads.fix(400, 505, courseKnown ? 90.0f : 0.0f, 8, 1.5f, courseKnown);
+        roads.rig->frames(100);
+        EXPECT_EQ(roads.road(), 0u);
+        // Heading north with its course: the north-south street.
+        roads.fix(400, 505, 0.0f, 8, 0.0f, courseKnown);
+        roads.rig->frames(100);
+        EXPECT_EQ(roads.road(), courseKnown ? 1u : 0u);
     }
 }
 
