@@ -159,7 +159,7 @@ void CarTracker::onFix(const TrackerFix& fix) {
     if (!m_level) return;
     const float unit = static_cast<float>(m_level->unit());
     m_filter.update(m_level->toLocal(fix.point), {fix.velocity.x / unit, fix.velocity.y / unit}, fix.speed,
-                    fix.accuracy, fix.unitsPerMetre / unit);
+                    fix.accuracy, fix.unitsPerMetre / unit, fix.courseKnown);
     m_hasData = true;
     ++m_fixCount;
 }

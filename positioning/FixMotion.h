@@ -38,7 +38,7 @@ class FixMotion {
     // scatter of a metre or two, over a fifth of a second at 5 Hz, does not
     // read as 30 km/h; and 5 s at most, so that a receiver fallen silent
     // does not give the average of the whole gap as the car's speed.
-    static constexpr double BaselineSeconds = 0.95;
+    static constexpr double BaselineSeconds = 1.95;
     static constexpr double LongestBaselineSeconds = 5.0;
     // Slower than this (m/s) the way between two fixes is the receiver's
     // scatter more than the car's way: no course.
