@@ -142,6 +142,29 @@ bool nearestRoadPoint(Map::KVAtlas& atlas, Map::Point location, PathPoint& out, 
     return true;
 }
 
+Positioning::CarState shownCar(const PathPosition& position, const Positioning::CarState& tracked) {
+    if (!tracked.valid || position.isAtEnd() || position.partLevel() == nullptr) return carStateAt(position);
+    // The parts around guidance's: the car may lie just behind it or ahead.
+    const Path& path = *position.path;
+    std::optional<PathPosition> best;
+    double bestMetres = ShownOnRouteMetres;
+    for (std::size_t i = position.part > 0 ? position.part - 1 : 0;
+         i <= position.part + 1 && i < path.parts.size(); ++i) {
+        const PathPart& part = path.parts[i];
+        if (part.level == nullptr) continue;
+        PathPosition at = PathPosition::onPart(path, i, true);
+        float squared = 0.0f;
+        const Map::LocalPoint car = Map::LevelFrame::of(*part.level).toLocal(tracked.position.toGlobal());
+        if (!PartCursor::project(part, car, at.cursor, squared)) continue;
+        const double metres = std::sqrt(static_cast<double>(squared)) * part.metresPerUnit;
+        if (metres <= bestMetres) {
+            bestMetres = metres;
+            best = at;
+        }
+    }
+    return best ? carStateAt(*best) : tracked;
+}
+
 Positioning::CarState carStateAt(const PathPosition& position) {
     Positioning::CarState state;
     if (position.isAtEnd()) return state;
@@ -275,7 +298,7 @@ void KVMapEventsHandler::onFrame() {
     // The car the map draws: on the route while guidance follows it.
     const bool onRoute = naviNeedsRoute() && !m_navi.outOfPath();
     if (!fix.valid) m_shownCarState.valid = false;
-    else m_shownCarState = onRoute ? carStateAt(m_navi.position()) : m_tracker.carState();
+    else m_shownCarState = onRoute ? shownCar(m_navi.position(), m_tracker.carState()) : m_tracker.carState();
     if (onRoute) m_objWarn.update(m_navi.position(), &m_atlas);
     else m_objWarn.reset();
 }
