@@ -284,8 +284,8 @@ std::optional<CarTracker::RoadPlace> CarTracker::snap(Map::Point point, Map::Loc
     double bestDistance = INFINITY;
     for (std::size_t i = 0; i < m_candidates.size(); ++i) {
         const RoadPolyline& candidate = m_candidates[i];
-        const Map::PolylineFoot foot =
-            Map::nearestFoot(candidate.frame.toLocal(point), candidate.points.data(), candidate.points.size());
+        const Map::PolylineFoot foot = Map::nearestFoot(candidate.frame.toLocal(point),
+                                                        candidate.points.data(), candidate.points.size());
         const double unit = candidate.frame.unit();
         // Compared in global units, so roads of different levels meet fairly.
         const double distance = static_cast<double>(foot.distance2) * unit * unit;
@@ -342,7 +342,8 @@ bool CarTracker::onToNextRoad(RoadPlace& at, Map::Point predicted) const {
         };
         const bool onRoute = (front && routeGoes(true)) || (back && routeGoes(false));
         if (onRoute) front = front && routeGoes(true);
-        const float d2 = Map::nearestFoot(c.frame.toLocal(predicted), c.points.data(), c.points.size()).distance2;
+        const float d2 =
+            Map::nearestFoot(c.frame.toLocal(predicted), c.points.data(), c.points.size()).distance2;
         if (!next || (onRoute && !nextOnRoute) || (onRoute == nextOnRoute && d2 < nearest)) {
             next = i;
             entersAtFront = front;
@@ -358,7 +359,8 @@ bool CarTracker::onToNextRoad(RoadPlace& at, Map::Point predicted) const {
 }
 
 template <class Visit>
-CarTracker::RoadPlace CarTracker::walk(RoadPlace at, float distance, Map::Point predicted, Visit&& visit) const {
+CarTracker::RoadPlace CarTracker::walk(RoadPlace at, float distance, Map::Point predicted,
+                                       Visit&& visit) const {
     if (at.way == 0) return at;
     float walked = 0.0f;
     // Every step ends in a segment or moves on to the next one; the bound
@@ -392,7 +394,8 @@ CarTracker::RoadPlace CarTracker::carry(const RoadPlace& from, float distance, M
     // Instead the car goes on along its road, and past its end onto the
     // road that continues it, as far as the prediction moved: on a straight
     // road with the velocity along it that is the projection's place.
-    return walk(from, distance, predicted, [](const RoadPlace&, Map::LocalPoint, float, float) { return false; });
+    return walk(from, distance, predicted,
+                [](const RoadPlace&, Map::LocalPoint, float, float) { return false; });
 }
 
 std::optional<float> CarTracker::distanceAhead(const RoadPlace& from, const Road& place, float reach,
@@ -404,7 +407,8 @@ std::optional<float> CarTracker::distanceAhead(const RoadPlace& from, const Road
         const Map::LocalPoint q = place.projected;
         const float ahead =
             length > 0.0f
-                ? ((q.x - at.point.x) * (to.x - at.point.x) + (q.y - at.point.y) * (to.y - at.point.y)) / length
+                ? ((q.x - at.point.x) * (to.x - at.point.x) + (q.y - at.point.y) * (to.y - at.point.y)) /
+                      length
                 : 0.0f;
         if (ahead < 0.0f || ahead > std::min(reach - walked, length)) return false;
         found = walked + ahead;
@@ -434,8 +438,8 @@ std::optional<CarTracker::Frame> CarTracker::predictFreeCar(std::uint32_t now) {
     frame.predicted = m_level->toGlobal(free);
     frame.atFix = m_level->toGlobal(m_filter.position());
     frame.velocity = m_filter.velocity();
-    frame.secondOn =
-        m_level->toGlobal({m_filter.position().x + frame.velocity.x, m_filter.position().y + frame.velocity.y});
+    frame.secondOn = m_level->toGlobal(
+        {m_filter.position().x + frame.velocity.x, m_filter.position().y + frame.velocity.y});
     frame.newFix = m_fixCount != m_anchorFix;
     m_anchorFix = m_fixCount;
     if (m_onRoad) frame.oldRoad = m_road;
@@ -463,8 +467,8 @@ void CarTracker::anchorAtFix(const Frame& frame) {
     const auto current = std::find_if(m_roads.begin(), m_roads.end(),
                                       [&](const RoadPolyline& r) { return r.ref == m_road.polyline.ref; });
     if (!behind || !(*behind > 0.0f) || current == m_roads.end()) return;
-    m_anchor = RoadPlace{static_cast<std::size_t>(current - m_roads.begin()), m_road.projected, m_road.segment,
-                         m_road.travel};
+    m_anchor = RoadPlace{static_cast<std::size_t>(current - m_roads.begin()), m_road.projected,
+                         m_road.segment, m_road.travel};
     m_anchorLag = *behind;
 }
 
@@ -477,7 +481,8 @@ std::optional<CarTracker::Road> CarTracker::carriedToNow(const Frame& frame) con
     const Map::LocalPoint p0 = level.toLocal(frame.atFix);
     const Map::LocalPoint p1 = level.toLocal(frame.predicted);
     const float moved = std::hypot(p1.x - p0.x, p1.y - p0.y);
-    const RoadPlace at = carry(*m_anchor, moved - std::min(m_anchorLag, CatchUpShare * moved), frame.predicted);
+    const RoadPlace at =
+        carry(*m_anchor, moved - std::min(m_anchorLag, CatchUpShare * moved), frame.predicted);
     Road road;
     road.polyline = m_roads[at.road];
     road.probability = m_roadProbability[at.road];
@@ -502,7 +507,8 @@ float CarTracker::targetHeading(const Road& road, const TrackerFix& fix, float s
     if (road.polyline.oneWay || road.travel > 0) return direction;
     if (road.travel < 0) return reverse;
     const float reference = fix.speed >= m_settings.minSpeed && fix.courseKnown ? fix.heading : shown;
-    return headingDifference(direction, reference) < headingDifference(reverse, reference) ? direction : reverse;
+    return headingDifference(direction, reference) < headingDifference(reverse, reference) ? direction
+                                                                                           : reverse;
 }
 
 bool CarTracker::show(std::optional<Road> road, const TrackerFix& fix, std::uint32_t now) {

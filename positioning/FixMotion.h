@@ -34,11 +34,14 @@ class FixMotion {
     void complete(Fix& fix, const NmeaTime& time);
 
     static constexpr double StaleSeconds = 3.0;
-    // The fixes compared lie a second apart at least, so that a receiver's
-    // scatter of a metre or two, over a fifth of a second at 5 Hz, does not
-    // read as 30 km/h; and 5 s at most, so that a receiver fallen silent
-    // does not give the average of the whole gap as the car's speed.
-    static constexpr double BaselineSeconds = 1.95;
+    // The speed is taken over two seconds of fixes at least, so that a
+    // standing receiver's scatter of a metre or two does not read as
+    // walking pace (over one second it read as 5 km/h); the course over one
+    // (a fifth of a second at 5 Hz would be scatter again), so that it is
+    // no more than half a second late in a turn. At most 5 s, so that a
+    // receiver fallen silent does not give the average of the whole gap.
+    static constexpr double SpeedBaselineSeconds = 1.95;
+    static constexpr double CourseBaselineSeconds = 0.95;
     static constexpr double LongestBaselineSeconds = 5.0;
     // Slower than this (m/s) the way between two fixes is the receiver's
     // scatter more than the car's way: no course.
@@ -50,9 +53,15 @@ class FixMotion {
         double latitude = 0.0;
         double longitude = 0.0;
     };
-    // The newest fix at least BaselineSeconds before `now`, within
+    // The newest fix at least `atLeast` seconds before `now`, within
     // LongestBaselineSeconds.
-    std::optional<Place> baseline(double now) const;
+    std::optional<Place> baseline(double now, double atLeast) const;
+    struct Motion {
+        float speed = 0.0f;  // m/s
+        float course = 0.0f; // degrees
+    };
+    // The way from that fix to this one.
+    std::optional<Motion> motion(const Fix& fix, double now, double atLeast) const;
 
     std::optional<double> m_speedGiven; // seconds of the day
     std::optional<double> m_courseGiven;

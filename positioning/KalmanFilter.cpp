@@ -17,6 +17,9 @@ constexpr int kDefaultScale = 1024;
 // (uere x dilution) of the fix, and this many metres at least.
 constexpr float FixErrors = 4.0f;
 constexpr float LeastDriftMetres = 10.0f;
+// ... at a fix whose course turned from the filter's by more than the angle
+// of this cosine (60 degrees).
+constexpr float TurnedCosine = 0.5f;
 // The error (m/s) of a velocity no fix measured.
 constexpr float UnmeasuredSpeedError = 100.0f;
 // A standing car's place goes this share of the way to each fix at least.
@@ -130,7 +133,8 @@ void KalmanFilter::update(Map::LocalPoint position, Map::LocalPoint velocity, fl
                                                 : speed * unitsPerMetre * speed * unitsPerMetre;
     const float a = accel * accel * squaredSpeed;
     Q = Matrix4::diagonal(a, a, 0.0f, 0.0f);
-    const float b = invScaleK * (velocityMeasured ? uereVel * accuracy : UnmeasuredSpeedError) * unitsPerMetre;
+    const float b =
+        invScaleK * (velocityMeasured ? uereVel * accuracy : UnmeasuredSpeedError) * unitsPerMetre;
     const float c = invScaleK * uere * accuracy * unitsPerMetre;
     R = Matrix4::diagonal(b * b, b * b, c * c, c * c);
     const Vector4 z{velocityMeasured ? velocity.x * invScaleK : sPrior[0],
@@ -169,14 +173,22 @@ void KalmanFilter::update(Map::LocalPoint position, Map::LocalPoint velocity, fl
     x = s[2] * scaleK;
     y = s[3] * scaleK;
     // The filter trusts the velocity far more than the positions. Where the
-    // course turns fast (a hairpin, and a course a second late from a
-    // receiver that sends GGA before RMC) the point moved ahead by the
-    // latency jumps 20 m from one fix to the next, and the filter followed
-    // it at a tenth a fix: it held the car 20 m off its road, and the
-    // tracker put it on another. No fix is off by that much: the position
-    // is taken as measured once the filter lies farther from it.
+    // course turns round (a hairpin, the more so with a course a second
+    // late from a receiver that sends GGA before RMC) the point moved ahead
+    // by the latency jumps 20 m from one fix to the next, and the filter
+    // followed it at a tenth a fix: it held the car 20 m off its road, and
+    // the tracker put it on another. At a fix whose course turned by more
+    // than a right angle from the filter's, a filtered position farther
+    // from it than a fix is ever off is taken as measured. Not at every
+    // fix: in a roundabout at 50 km/h the point moved ahead along the
+    // course lies that far off the filter's at each fix, and taken as it
+    // was, it threw the car on along the ring a second early.
+    const float turned = sPrior[0] * velocity.x + sPrior[1] * velocity.y;
+    const float lengths = std::hypot(sPrior[0], sPrior[1]) * std::hypot(velocity.x, velocity.y);
+    const bool turnedRound = velocityMeasured && turned < TurnedCosine * lengths;
     const float drift = std::max(FixErrors * uere * accuracy, LeastDriftMetres) * unitsPerMetre;
-    if ((position.x - x) * (position.x - x) + (position.y - y) * (position.y - y) > drift * drift) {
+    if (turnedRound &&
+        (position.x - x) * (position.x - x) + (position.y - y) * (position.y - y) > drift * drift) {
         x = position.x;
         y = position.y;
         s[2] = x * invScaleK;

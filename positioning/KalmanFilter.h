@@ -4,9 +4,9 @@
 // Each fix measures both position and velocity (the velocity derived from the
 // fix's speed and heading, so headings never wrap here); between fixes the
 // position is extrapolated from the elapsed ticks, so the car moves at frame
-// rate while fixes arrive once a second. The filtered position is kept
-// within twice the fix's error of it (10 m at least), and a standing car
-// goes to its fixes (see update).
+// rate while fixes arrive once a second. Where the course turns round the
+// filtered position is kept within four of the fix's errors of it, and a
+// standing car goes to its fixes (see update).
 //
 // Not thread-safe: the car tracker serialises access under its own mutex.
 

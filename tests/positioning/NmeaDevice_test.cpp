@@ -318,7 +318,8 @@ TEST(NmeaDevice, SpeedAndCourseFromTheFixesWhereTheReceiverSendsNone) {
         for (int epoch = 0; epoch < 8 * row.perSecond; ++epoch) {
             const int hundredths = epoch * 100 / row.perSecond;
             const std::string time = Core::format("1000%02d.%02d", hundredths / 100, hundredths % 100);
-            const double minutes = 25.0 + row.metresPerSecond * hundredths / 100.0 / metresPerMinuteOfLongitude;
+            const double minutes =
+                25.0 + row.metresPerSecond * hundredths / 100.0 / metresPerMinuteOfLongitude;
             const std::string at = Core::format("4344.4000,N,007%08.5f,E", minutes);
             const std::string gga = "GPGGA," + time + "," + at + ",1,08,0.9,40.0,M,48.0,M,,";
             const std::string rmc = "GPRMC," + time + ",A," + at + ",23.33," +
