@@ -5,24 +5,32 @@
 # scale bar), a receiver on a pseudo-terminal (socat, linked as
 # data/ports/COM7) sending a fix a second in real time along a route that
 # the same build's route-atlas computed (tests/app/nmea_route.py's drive,
-# GGA, RMC, GSA and GSV, no noise), at the given speed. With ROUTE (the
+# RMC, GGA, GSA and GSV, no noise), at the given speed. With ROUTE (the
 # default) the route is saved where the program loads it and guidance
-# follows it; with FREE the program has no route. The frames are counted
+# follows it; with FREE the program has no route; with DETOUR the route is
+# saved and the receiver drives its own way along the roads instead, to a
+# point 300 m east of the route's middle and from there to the route's
+# finish, whatever the new routes say. RECEIVER is the receiver's way of
+# sending (tools/nmea_feed.py): rmc-first (the default), gga-first (GGA
+# before RMC), gga-only (no speed, no course) or empty-course (RMC with an
+# empty course field). The frames are counted
 # by the build's flip counter (bench/support/FlipCounter.cpp, preloaded),
 # whose count a poller reads every 5 ms: each change is a frame's time.
 # Printed over the drive (from the receiver's first moving fix to its
 # last): the frames, the gaps between frames longer than 150 ms (count,
-# total and the largest, with the car's place on the route), and the
-# machine's load average.
+# total and the largest, with the car's place on the route), the phrases
+# said and whether the arrival was, and the machine's load average.
 #
-#   bench/program-bend-frames.sh PROGRAM ROUTE_ATLAS FLIP_COUNTER [KMH] [ROUTE|FREE] [FROM TO]
+#   bench/program-bend-frames.sh PROGRAM ROUTE_ATLAS FLIP_COUNTER [KMH] [ROUTE|FREE|DETOUR] [RECEIVER] [FROM TO]
 #
 # e.g. bench/program-bend-frames.sh build/app/mirel build/tools/route-atlas \
-#          build/bench/libmirel_flip_counter.so 25
+#          build/bench/libmirel_flip_counter.so 25 ROUTE gga-first
 # The default way (813 m) turns sharply back at its southern end, goes
 # round a roundabout and along Boulevard Princesse Charlotte into its
-# hairpin onto Boulevard du Général Leclerc. Needs Xvfb, xdotool, socat and
-# python3.
+# hairpin onto Boulevard du Général Leclerc; a DETOUR's default route is
+# Fontvieille to Rue Grimaldi (43.72641,7.41610 to 43.73398,7.41856), about
+# three minutes of driving at 30 km/h the way the receiver takes. Needs
+# Xvfb, xdotool, socat and python3.
 # MIREL_BEND_KEEP=FOLDER keeps the log, the frame times and the route.
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
@@ -30,8 +38,12 @@ source "$here/program-demo-common.sh"
 counter=$(readlink -f "$3")
 kmh=${4:-25}
 mode=${5:-ROUTE}
-from=${6:-43.74168,7.42900}
-to=${7:-43.74300,7.42700}
+receiver=${6:-rmc-first}
+if [ "$mode" = DETOUR ]; then
+  from=${7:-43.72641,7.41610} to=${8:-43.73398,7.41856}
+else
+  from=${7:-43.74168,7.42900} to=${8:-43.74300,7.42700}
+fi
 demo_setup "$1" "$2" 3 socat python3
 talker_pid= socat_pid= poller_pid=
 bend_cleanup() {
@@ -44,12 +56,38 @@ trap bend_cleanup EXIT
 
 atlas="$work/data/maps/monaco"
 "$2" "$atlas" "$from" "$to" --manoeuvres >"$work/route.txt"
-if [ "$mode" = ROUTE ]; then
-  "$2" "$atlas" "$from" "$to" --save --data "$work/data" >/dev/null
-else
+if [ "$mode" = FREE ]; then
   rm -f "$atlas/path.kvp"
+else
+  "$2" "$atlas" "$from" "$to" --save --data "$work/data" >/dev/null
 fi
 start_at=$(grep -m 1 -E '^[0-9.-]+,[0-9.-]+$' "$work/route.txt")
+driven="$work/route.txt"
+if [ "$mode" = DETOUR ]; then
+  # The way the receiver drives: to 300 m east of the route's middle, then
+  # to the finish, found on a copy of the map without the stored route.
+  aside=$(python3 - "$work/route.txt" <<'PY'
+import math, sys
+line = [tuple(map(float, l.split(","))) for l in open(sys.argv[1]) if l[0].isdigit() and "," in l]
+def metres(a, b):
+    return math.hypot((b[0] - a[0]) * 111195, (b[1] - a[1]) * 111195 * math.cos(math.radians(a[0])))
+left = sum(metres(a, b) for a, b in zip(line, line[1:])) / 2
+for a, b in zip(line, line[1:]):
+    if metres(a, b) >= left:
+        f = left / metres(a, b)
+        p = (a[0] + (b[0] - a[0]) * f, a[1] + (b[1] - a[1]) * f)
+        break
+    left -= metres(a, b)
+print("%.6f,%.6f" % (p[0], p[1] + 300 / (111195 * math.cos(math.radians(p[0])))))
+PY
+)
+  mkdir -p "$work/plain"
+  cp "$atlas"/*.kvm "$work/plain/"
+  "$2" "$work/plain" "$from" "$aside" >"$work/wrong1.txt"
+  "$2" "$work/plain" "$aside" "$to" >"$work/wrong2.txt"
+  cat "$work/wrong1.txt" "$work/wrong2.txt" >"$work/driven.txt"
+  driven="$work/driven.txt"
+fi
 printf '<?xml version="1.0" encoding="utf-8"?>\n<config version="2">\n<var name="log_severity" value="3"/>\n<var name="auto_dn" value="0"/>\n<var name="map_start" value="1"/>\n<var name="atlas" value="maps\\monaco"/>\n<var name="gps_port" value="7"/>\n<var name="gps_speed" value="4800"/>\n<var name="gps_enable" value="1"/>\n</config>\n' \
   >"$work/data/config.xml"
 
@@ -58,13 +96,13 @@ socat pty,raw,echo=0,link="$work/data/ports/COM7" pty,raw,echo=0,link="$work/gps
 socat_pid=$!
 for _ in $(seq 50); do [ -e "$work/gps" ] && break; sleep 0.1; done
 [ -e "$work/gps" ] || { echo "socat made no pseudo-terminal" >&2; exit 1; }
-python3 - "$here/../tests/app" "$work/gps" "$work/control" "$start_at" "$work/route.txt" "$kmh" <<'PY' &
+python3 - "$here/../tests/app" "$work/gps" "$work/control" "$start_at" "$driven" "$kmh" "$receiver" <<'PY' &
 import sys
 sys.path.insert(0, sys.argv[1])
 import nmea_route
 start = tuple(float(v) for v in sys.argv[4].split(","))
 nmea_route.drive(sys.argv[2], sys.argv[3], start, lambda: [("driving", nmea_route.read_line(sys.argv[5]))],
-                 float(sys.argv[6]), 1.0, None)
+                 float(sys.argv[6]), 1.0, None, sys.argv[7])
 PY
 talker_pid=$!
 
@@ -102,11 +140,15 @@ for _ in $(seq 1200); do
   kill -0 "$mirel_pid" 2>/dev/null || { echo "the program ended during the drive" >&2; exit 1; }
   sleep 0.5
 done
-sleep 1
+# Guidance's last words come a moment after the receiver stopped.
+for _ in $(seq 20); do
+  [ "$mode" = FREE ] || grep -q "navi event:ArriveLastPoint" "$work/log.txt" && break
+  sleep 0.5
+done
 kill "$poller_pid" 2>/dev/null || true
 poller_pid=
 
-python3 - "$work/frames.txt" "$kmh" "$mode" <<'PY'
+python3 - "$work/frames.txt" "$kmh" "$mode" "$receiver" "$work/log.txt" <<'PY'
 import sys
 rows = [l.split() for l in open(sys.argv[1])]
 rows = [(float(r[0]), int(r[1]), r[2] if len(r) > 2 else "") for r in rows]
@@ -121,10 +163,16 @@ for t, n, s in rows:
     last = n
 gaps = [(b - a, a - begin) for a, b in zip(times, times[1:]) if b - a > 0.15]
 kmh = float(sys.argv[2])
-print("%s km/h, %s: %.0f s driven, %d frames (%.1f a second); %d gaps over 150 ms, %.1f s in all; the largest %.0f ms"
-      % (sys.argv[2], sys.argv[3].lower(), end - begin, len(times), len(times) / (end - begin), len(gaps),
-         sum(g for g, _ in gaps), max([g for g, _ in gaps] or [0]) * 1000))
+print("%s km/h, %s, %s: %.0f s driven, %d frames (%.1f a second); %d gaps over 150 ms, %.1f s in all, %d over "
+      "500 ms; the largest %.0f ms"
+      % (sys.argv[2], sys.argv[3].lower(), sys.argv[4], end - begin, len(times), len(times) / (end - begin),
+         len(gaps), sum(g for g, _ in gaps), len([g for g, _ in gaps if g > 0.5]),
+         max([g for g, _ in gaps] or [0]) * 1000))
 for g, at in sorted(gaps, reverse=True)[:12]:
     print("  %4.0f ms at %5.1f s (about %4.0f m along the way)" % (g * 1000, at, at * kmh / 3.6))
+log = open(sys.argv[5], encoding="utf-8", errors="replace").read()
+if sys.argv[3] != "FREE":
+    print("guidance: %d phrases, %d new routes, %s" % (log.count("play sounds begin"), log.count("rebuildPath done"),
+          "arrived" if "navi event:ArriveLastPoint" in log else "no arrival"))
 PY
 echo "load average: $(cut -d' ' -f1-3 /proc/loadavg)"

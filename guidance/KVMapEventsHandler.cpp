@@ -157,6 +157,29 @@ bool turnsRoundAtOnce(const Path& route, std::uint32_t stickMetres) {
     return false;
 }
 
+Positioning::CarState shownCar(const PathPosition& position, const Positioning::CarState& tracked) {
+    if (!tracked.valid || position.isAtEnd() || position.partLevel() == nullptr) return carStateAt(position);
+    // The parts around guidance's: the car may lie just behind it or ahead.
+    const Path& path = *position.path;
+    std::optional<PathPosition> best;
+    double bestMetres = ShownOnRouteMetres;
+    for (std::size_t i = position.part > 0 ? position.part - 1 : 0;
+         i <= position.part + 1 && i < path.parts.size(); ++i) {
+        const PathPart& part = path.parts[i];
+        if (part.level == nullptr) continue;
+        PathPosition at = PathPosition::onPart(path, i, true);
+        float squared = 0.0f;
+        const Map::LocalPoint car = Map::LevelFrame::of(*part.level).toLocal(tracked.position.toGlobal());
+        if (!PartCursor::project(part, car, at.cursor, squared)) continue;
+        const double metres = std::sqrt(static_cast<double>(squared)) * part.metresPerUnit;
+        if (metres <= bestMetres) {
+            bestMetres = metres;
+            best = at;
+        }
+    }
+    return best ? carStateAt(*best) : tracked;
+}
+
 Positioning::CarState carStateAt(const PathPosition& position) {
     Positioning::CarState state;
     if (position.isAtEnd()) return state;
@@ -226,7 +249,7 @@ void KVMapEventsHandler::onFix(bool valid, const Positioning::Fix& fix) {
         m_fix.projected = {static_cast<std::int32_t>(static_cast<float>(fix.x) + m_fix.velocity.x * m_gpsLatency + 0.5f),
                            static_cast<std::int32_t>(static_cast<float>(fix.y) + m_fix.velocity.y * m_gpsLatency + 0.5f)};
         feed = {m_fix.projected, m_fix.velocity,      m_fix.fix.heading, m_fix.fix.speed,
-                m_fix.fix.hdop,  m_fix.unitsPerMetre, {fix.x, fix.y}};
+                m_fix.fix.hdop,  m_fix.unitsPerMetre, {fix.x, fix.y},  fix.courseKnown};
     }
     m_tracker.onFix(feed);
 }
@@ -291,7 +314,7 @@ void KVMapEventsHandler::onFrame() {
     // The car the map draws: on the route while guidance follows it.
     const bool onRoute = naviNeedsRoute() && m_navi.positionKnown() && !m_navi.outOfPath();
     if (!fix.valid) m_shownCarState.valid = false;
-    else m_shownCarState = onRoute ? carStateAt(m_navi.position()) : m_tracker.carState();
+    else m_shownCarState = onRoute ? shownCar(m_navi.position(), m_tracker.carState()) : m_tracker.carState();
     if (onRoute) m_objWarn.update(m_navi.position(), &m_atlas);
     else m_objWarn.reset();
 }

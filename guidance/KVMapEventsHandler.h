@@ -263,4 +263,14 @@ bool turnsRoundAtOnce(const Path& route, std::uint32_t stickMetres);
 // the road with full confidence.
 Positioning::CarState carStateAt(const PathPosition& position);
 
+// The car the map draws while guidance follows the route: the tracked car,
+// on the route where that lies within ShownOnRouteMetres of it (on the parts
+// around guidance's place), else where the tracker has it. Not guidance's own place:
+// that waits where the car left the route (a fork, within the route's
+// margin) and, found only ahead of itself, where a fix put the car back;
+// drawn there, the car stood for seconds while it drove on, and the map
+// drew no frame.
+constexpr double ShownOnRouteMetres = 4.0;
+Positioning::CarState shownCar(const PathPosition& position, const Positioning::CarState& tracked);
+
 } // namespace Guidance

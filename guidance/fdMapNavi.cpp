@@ -403,29 +403,6 @@ void fdMapNavi::onPosition(const Positioning::CarState& car, float speedMs) {
             held = true;
         }
     }
-    // A car the tracker shows behind the route position (a fix put it back:
-    // the filter's point lags in a hairpin by metres) left the position
-    // standing until it came up to it again. While the car moves the
-    // route's way (its heading or the receiver's course within 120 degrees
-    // of the route's: both lag in a bend) and stays within two and a half
-    // seconds of driving of it, the position goes on at a quarter of its
-    // speed, as the tracker carries on a car that a fix put back. A car
-    // that goes another way (after a new route that turns back) is not
-    // taken along the route, past turns it never made.
-    constexpr double CreepShare = 0.25;
-    const auto routesWay = [&](double degrees) {
-        return std::abs(headingChange(m_position.heading(), static_cast<int>(std::lround(degrees)))) < 120;
-    };
-    if (!held && !m_outOfPath && speedMs > 1.0f && seconds <= 1.0 &&
-        !PathPosition::isBefore(m_position, nearest) &&
-        (routesWay(car.heading * 180.0 / std::numbers::pi) || (m_course && routesWay(*m_course)))) {
-        PathPosition crept = m_position;
-        crept.advance(
-            static_cast<float>(CreepShare * speedMs * seconds / m_position.currentPart().metresPerUnit));
-        const std::optional<double> d2 = squaredMetres(car, crept);
-        const double reach = 2.5 * speedMs;
-        if (!crept.isAtEnd() && d2 && *d2 <= reach * reach) nearest = crept;
-    }
     m_position = nearest;
     if (held || onPathTest(car)) {
         if (m_outOfPath) {

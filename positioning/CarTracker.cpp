@@ -71,8 +71,11 @@ TrackerFix TrackerFix::from(const Fix& fix) {
     out.speed = fix.speed;
     out.accuracy = fix.hdop;
     out.unitsPerMetre = Map::Projection::unitsPerMeterAt(out.point);
+    out.courseKnown = fix.courseKnown;
     const float radians = fix.heading * DegreesToRadians;
-    out.velocity = {fix.speed * std::sin(radians) * out.unitsPerMetre, fix.speed * std::cos(radians) * out.unitsPerMetre};
+    if (fix.courseKnown)
+        out.velocity = {fix.speed * std::sin(radians) * out.unitsPerMetre,
+                        fix.speed * std::cos(radians) * out.unitsPerMetre};
     return out;
 }
 
@@ -103,7 +106,6 @@ void CarTracker::setAtlas(Map::KVAtlas* atlas) {
     m_roads.clear();
     m_roadProbability.clear();
     m_anchor.reset();
-    m_anchorWay = 0;
     m_anchorLag = 0.0f;
 }
 
@@ -156,7 +158,7 @@ void CarTracker::onFix(const TrackerFix& fix) {
     if (!m_level) return;
     const float unit = static_cast<float>(m_level->unit());
     m_filter.update(m_level->toLocal(fix.point), {fix.velocity.x / unit, fix.velocity.y / unit}, fix.speed,
-                    fix.accuracy, fix.unitsPerMetre / unit);
+                    fix.accuracy, fix.unitsPerMetre / unit, fix.courseKnown);
     m_hasData = true;
     ++m_fixCount;
 }
@@ -167,6 +169,7 @@ std::optional<float> CarTracker::match(Map::KVAtlas& atlas, const TrackerFix& fi
     input.point = fix.measured;
     input.unitsPerMetre = fix.unitsPerMetre;
     input.heading = fix.heading;
+    input.headingKnown = fix.courseKnown;
     input.speed = fix.speed;
     // A standing car keeps to the road it was last matched to. Not the road
     // it is drawn on: the filter holds a car that stops at the point shown
@@ -272,13 +275,8 @@ std::optional<CarTracker::RoadPlace> CarTracker::snap(Map::Point point, Map::Loc
                 const float ux = (end.x - inner.x) / length;
                 const float uy = (end.y - inner.y) / length;
                 const float beyond = (p.x - end.x) * ux + (p.y - end.y) * uy;
-                if (beyond > 0.0f && velocity.x * ux + velocity.y * uy > 0.0f) {
-                    int direction = atBack ? 1 : -1;
-                    RoadPlace carried =
-                        carry(RoadPlace{0, foot.point, foot.segment}, direction, beyond, point);
-                    carried.way = direction;
-                    return carried;
-                }
+                if (beyond > 0.0f && velocity.x * ux + velocity.y * uy > 0.0f)
+                    return carry(RoadPlace{0, foot.point, foot.segment, atBack ? 1 : -1}, beyond, point);
             }
         }
     }
@@ -286,8 +284,8 @@ std::optional<CarTracker::RoadPlace> CarTracker::snap(Map::Point point, Map::Loc
     double bestDistance = INFINITY;
     for (std::size_t i = 0; i < m_candidates.size(); ++i) {
         const RoadPolyline& candidate = m_candidates[i];
-        const Map::PolylineFoot foot =
-            Map::nearestFoot(candidate.frame.toLocal(point), candidate.points.data(), candidate.points.size());
+        const Map::PolylineFoot foot = Map::nearestFoot(candidate.frame.toLocal(point),
+                                                        candidate.points.data(), candidate.points.size());
         const double unit = candidate.frame.unit();
         // Compared in global units, so roads of different levels meet fairly.
         const double distance = static_cast<double>(foot.distance2) * unit * unit;
@@ -307,8 +305,88 @@ int CarTracker::wayAlong(const RoadPlace& at, Map::LocalPoint velocity) const {
     return along > 0.0f ? 1 : along < 0.0f ? -1 : 0;
 }
 
-CarTracker::RoadPlace CarTracker::carry(const RoadPlace& from, int& direction, float distance,
-                                        Map::Point predicted, const Road* target, float* reached) const {
+bool CarTracker::nextSegment(RoadPlace& at) const {
+    const std::size_t segments = m_roads[at.road].points.size() - 1;
+    if (at.way > 0 && at.segment + 1 < segments) {
+        ++at.segment;
+        return true;
+    }
+    if (at.way < 0 && at.segment > 0) {
+        --at.segment;
+        return true;
+    }
+    return false;
+}
+
+bool CarTracker::onToNextRoad(RoadPlace& at, Map::Point predicted) const {
+    // Of several roads that go on from the end, a road of the route ahead
+    // (the driver more likely follows it than not), else the one nearest
+    // the prediction (as a prediction past a road's end is snapped); a
+    // one-way road only from its first point.
+    const RoadPolyline& line = m_roads[at.road];
+    std::optional<std::size_t> next;
+    bool entersAtFront = true;
+    bool nextOnRoute = false;
+    float nearest = INFINITY;
+    for (std::size_t i = 0; i < m_roads.size(); ++i) {
+        const RoadPolyline& c = m_roads[i];
+        if (i == at.road || !(c.frame == line.frame) || c.points.size() < 2) continue;
+        bool front = connected(c.points.front(), at.point, m_settings.connectionError);
+        const bool back = !c.oneWay && connected(c.points.back(), at.point, m_settings.connectionError);
+        if (!front && !back) continue;
+        // On the route when the route drives it the way the car would.
+        const auto routeGoes = [&](bool forward) {
+            return c.polylineId != NoPolylineId &&
+                   std::find(m_routeRoads.begin(), m_routeRoads.end(),
+                             RouteRoad{c.ref.mapIndex, c.polylineId, forward}) != m_routeRoads.end();
+        };
+        const bool onRoute = (front && routeGoes(true)) || (back && routeGoes(false));
+        if (onRoute) front = front && routeGoes(true);
+        const float d2 =
+            Map::nearestFoot(c.frame.toLocal(predicted), c.points.data(), c.points.size()).distance2;
+        if (!next || (onRoute && !nextOnRoute) || (onRoute == nextOnRoute && d2 < nearest)) {
+            next = i;
+            entersAtFront = front;
+            nextOnRoute = onRoute;
+            nearest = d2;
+        }
+    }
+    if (!next) return false;
+    const std::vector<Map::LocalPoint>& points = m_roads[*next].points;
+    at = RoadPlace{*next, entersAtFront ? points.front() : points.back(),
+                   entersAtFront ? 0 : points.size() - 2, entersAtFront ? 1 : -1};
+    return true;
+}
+
+template <class Visit>
+CarTracker::RoadPlace CarTracker::walk(RoadPlace at, float distance, Map::Point predicted,
+                                       Visit&& visit) const {
+    if (at.way == 0) return at;
+    float walked = 0.0f;
+    // Every step ends in a segment or moves on to the next one; the bound
+    // only guards against roads that loop through zero-length pieces.
+    for (int steps = 0; walked < distance && steps < 4096; ++steps) {
+        const std::vector<Map::LocalPoint>& points = m_roads[at.road].points;
+        const Map::LocalPoint to = at.way > 0 ? points[at.segment + 1] : points[at.segment];
+        const float length = std::hypot(to.x - at.point.x, to.y - at.point.y);
+        if (visit(at, to, length, walked)) break;
+        const float left = distance - walked;
+        if (left < length) {
+            at.point = {at.point.x + (to.x - at.point.x) * (left / length),
+                        at.point.y + (to.y - at.point.y) * (left / length)};
+            break;
+        }
+        walked += length;
+        at.point = to;
+        // At the road's end, on along the road that continues it there.
+        // None: the car waits at the end (a dead end, or the edge of the
+        // roads the last match took in).
+        if (!nextSegment(at) && !onToNextRoad(at, predicted)) break;
+    }
+    return at;
+}
+
+CarTracker::RoadPlace CarTracker::carry(const RoadPlace& from, float distance, Map::Point predicted) const {
     // Between fixes the filter predicts on a straight line. Projected onto
     // the road, that line stops at the first bend sharper than a right
     // angle (and slows at any bend): the car stood in hairpins, at sharp
@@ -316,217 +394,155 @@ CarTracker::RoadPlace CarTracker::carry(const RoadPlace& from, int& direction, f
     // Instead the car goes on along its road, and past its end onto the
     // road that continues it, as far as the prediction moved: on a straight
     // road with the velocity along it that is the projection's place.
-    RoadPlace at = from;
-    const RoadPolyline* line = &m_roads[at.road];
-    float left = direction == 0 ? 0.0f : distance;
-    // Every step ends in a segment or moves on to the next one; the bound
-    // only guards against roads that loop through zero-length pieces.
-    for (int steps = 0; left > 0.0f && steps < 4096; ++steps) {
-        const std::vector<Map::LocalPoint>& points = line->points;
-        const Map::LocalPoint to = direction > 0 ? points[at.segment + 1] : points[at.segment];
-        const float d = std::hypot(to.x - at.point.x, to.y - at.point.y);
-        if (target != nullptr && line->ref == target->polyline.ref && at.segment == target->segment) {
-            // The target's place on this segment, when it lies ahead.
-            const Map::LocalPoint q = target->projected;
-            const float ahead =
-                d > 0.0f
-                    ? ((q.x - at.point.x) * (to.x - at.point.x) + (q.y - at.point.y) * (to.y - at.point.y)) /
-                          d
-                    : 0.0f;
-            if (ahead >= 0.0f && ahead <= std::min(left, d)) {
-                *reached = distance - left + ahead;
-                return at;
-            }
-        }
-        if (left < d) {
-            at.point = {at.point.x + (to.x - at.point.x) * (left / d),
-                        at.point.y + (to.y - at.point.y) * (left / d)};
-            break;
-        }
-        left -= d;
-        at.point = to;
-        if (direction > 0 && at.segment + 2 < points.size()) {
-            ++at.segment;
-            continue;
-        }
-        if (direction < 0 && at.segment > 0) {
-            --at.segment;
-            continue;
-        }
-        // The road's end: on along the road that continues it there. Of
-        // several, a road of the route ahead (the driver more likely follows
-        // it than not), else the one nearest the prediction (as a prediction
-        // past a road's end is snapped); a one-way road only from its first
-        // point. None: the car waits at the end (a dead end, or the edge of
-        // the roads the last match took in).
-        std::optional<std::size_t> next;
-        bool entersAtFront = true;
-        bool nextOnRoute = false;
-        float nearest = INFINITY;
-        for (std::size_t i = 0; i < m_roads.size(); ++i) {
-            const RoadPolyline& c = m_roads[i];
-            if (i == at.road || !(c.frame == line->frame) || c.points.size() < 2) continue;
-            bool front = connected(c.points.front(), to, m_settings.connectionError);
-            const bool back = !c.oneWay && connected(c.points.back(), to, m_settings.connectionError);
-            if (!front && !back) continue;
-            // On the route when the route drives it the way the car would.
-            const auto routeGoes = [&](bool forward) {
-                return c.polylineId != NoPolylineId &&
-                       std::find(m_routeRoads.begin(), m_routeRoads.end(),
-                                 RouteRoad{c.ref.mapIndex, c.polylineId, forward}) != m_routeRoads.end();
-            };
-            const bool onRoute = (front && routeGoes(true)) || (back && routeGoes(false));
-            if (onRoute) front = front && routeGoes(true);
-            const float d2 =
-                Map::nearestFoot(c.frame.toLocal(predicted), c.points.data(), c.points.size()).distance2;
-            if (!next || (onRoute && !nextOnRoute) || (onRoute == nextOnRoute && d2 < nearest)) {
-                next = i;
-                entersAtFront = front;
-                nextOnRoute = onRoute;
-                nearest = d2;
-            }
-        }
-        if (!next) break;
-        at.road = *next;
-        line = &m_roads[at.road];
-        direction = entersAtFront ? 1 : -1;
-        at.segment = entersAtFront ? 0 : line->points.size() - 2;
-        at.point = entersAtFront ? line->points.front() : line->points.back();
+    return walk(from, distance, predicted,
+                [](const RoadPlace&, Map::LocalPoint, float, float) { return false; });
+}
+
+std::optional<float> CarTracker::distanceAhead(const RoadPlace& from, const Road& place, float reach,
+                                               Map::Point predicted) const {
+    std::optional<float> found;
+    walk(from, reach, predicted, [&](const RoadPlace& at, Map::LocalPoint to, float length, float walked) {
+        if (!(m_roads[at.road].ref == place.polyline.ref) || at.segment != place.segment) return false;
+        // The place on this segment, when it lies ahead.
+        const Map::LocalPoint q = place.projected;
+        const float ahead =
+            length > 0.0f
+                ? ((q.x - at.point.x) * (to.x - at.point.x) + (q.y - at.point.y) * (to.y - at.point.y)) /
+                      length
+                : 0.0f;
+        if (ahead < 0.0f || ahead > std::min(reach - walked, length)) return false;
+        found = walked + ahead;
+        return true;
+    });
+    return found;
+}
+
+std::optional<CarTracker::Frame> CarTracker::predictFreeCar(std::uint32_t now) {
+    Threading::SdlLock lock(m_mutex);
+    if (!m_hasData || !m_level) return std::nullopt;
+    const Map::LocalPoint free = m_filter.predict();
+    m_freeLevel = *m_level;
+    m_freeX = free.x;
+    m_freeY = free.y;
+    if (!m_freeValid || m_fix.speed > m_settings.minSpeed) {
+        const Map::LocalPoint v = m_filter.velocity();
+        const float velocity[2] = {v.x, v.y};
+        m_freeHeading = static_cast<float>(Map::headingDegrees(velocity));
     }
-    return at;
+    m_freeValid = true;
+    if (now - m_fixTicks > StaleFixMs) return std::nullopt;
+    Frame frame;
+    frame.match = !m_fixUsed && m_useStick;
+    m_fixUsed = true;
+    frame.fix = m_fix;
+    frame.predicted = m_level->toGlobal(free);
+    frame.atFix = m_level->toGlobal(m_filter.position());
+    frame.velocity = m_filter.velocity();
+    frame.secondOn = m_level->toGlobal(
+        {m_filter.position().x + frame.velocity.x, m_filter.position().y + frame.velocity.y});
+    frame.newFix = m_fixCount != m_anchorFix;
+    m_anchorFix = m_fixCount;
+    if (m_onRoad) frame.oldRoad = m_road;
+    frame.atlas = m_atlas;
+    return frame;
+}
+
+void CarTracker::anchorAtFix(const Frame& frame) {
+    m_anchor = snap(frame.atFix, frame.velocity);
+    m_anchorLag = 0.0f;
+    if (!m_anchor) return;
+    if (m_anchor->way == 0) m_anchor->way = wayAlong(*m_anchor, frame.velocity);
+    // A fix that puts the car a little way back along the road it is
+    // carried along (the filter's point lags in bends, and the latency the
+    // handler adds is a guess) does not throw it back: it goes on from
+    // where it is, slower, until it is where the fix says. The tracker
+    // alone makes up this lag: guidance follows the car it is handed.
+    if (!m_onRoad || m_anchor->way == 0 || m_road.travel == 0) return;
+    const Map::LevelFrame& level = m_roads[m_anchor->road].frame;
+    const Map::LocalPoint p0 = level.toLocal(frame.atFix);
+    const Map::LocalPoint p1 = level.toLocal(frame.secondOn);
+    const float reach = CatchUpSeconds * std::hypot(p1.x - p0.x, p1.y - p0.y);
+    // Where the car is now, looked for along the roads ahead of the fix's place.
+    const std::optional<float> behind = distanceAhead(*m_anchor, m_road, reach, frame.secondOn);
+    const auto current = std::find_if(m_roads.begin(), m_roads.end(),
+                                      [&](const RoadPolyline& r) { return r.ref == m_road.polyline.ref; });
+    if (!behind || !(*behind > 0.0f) || current == m_roads.end()) return;
+    m_anchor = RoadPlace{static_cast<std::size_t>(current - m_roads.begin()), m_road.projected,
+                         m_road.segment, m_road.travel};
+    m_anchorLag = *behind;
+}
+
+std::optional<CarTracker::Road> CarTracker::carriedToNow(const Frame& frame) const {
+    if (!m_anchor) return std::nullopt;
+    // As far as the prediction moved since the fix, less what the car was
+    // ahead of the fix's place (it goes on at a quarter of the speed at
+    // least).
+    const Map::LevelFrame& level = m_roads[m_anchor->road].frame;
+    const Map::LocalPoint p0 = level.toLocal(frame.atFix);
+    const Map::LocalPoint p1 = level.toLocal(frame.predicted);
+    const float moved = std::hypot(p1.x - p0.x, p1.y - p0.y);
+    const RoadPlace at =
+        carry(*m_anchor, moved - std::min(m_anchorLag, CatchUpShare * moved), frame.predicted);
+    Road road;
+    road.polyline = m_roads[at.road];
+    road.probability = m_roadProbability[at.road];
+    road.projected = at.point;
+    road.segment = static_cast<std::uint16_t>(at.segment);
+    road.travel = at.way;
+    return road;
+}
+
+float CarTracker::targetHeading(const Road& road, const TrackerFix& fix, float shown) const {
+    const Map::LocalPoint a = road.polyline.points[road.segment];
+    const Map::LocalPoint b = road.polyline.points[road.segment + 1];
+    const float along[2] = {b.x - a.x, b.y - a.y};
+    const auto direction = static_cast<float>(Map::headingDegrees(along));
+    const float reverse = direction >= 180.0f ? direction - 180.0f : direction + 180.0f;
+    // A one-way road is driven its own way. The GPS heading is that of the
+    // measured point, up to the latency behind the point shown: in a
+    // hairpin of the road it may still point back along the bend's first
+    // leg, and the car would be turned against its road (and against the
+    // route along it). For the same reason a car carried along its road
+    // faces the way it is carried.
+    if (road.polyline.oneWay || road.travel > 0) return direction;
+    if (road.travel < 0) return reverse;
+    const float reference = fix.speed >= m_settings.minSpeed && fix.courseKnown ? fix.heading : shown;
+    return headingDifference(direction, reference) < headingDifference(reverse, reference) ? direction
+                                                                                           : reverse;
+}
+
+bool CarTracker::show(std::optional<Road> road, const TrackerFix& fix, std::uint32_t now) {
+    Threading::SdlLock lock(m_mutex);
+    if (!road) {
+        m_onRoad = false;
+        return false;
+    }
+    // The shown heading turns toward the road at rotate_speed.
+    const float shown = m_onRoad ? m_road.heading : m_freeHeading;
+    const std::uint32_t lastTurn = m_onRoad ? m_road.lastTurnTicks : now;
+    road->targetHeading = targetHeading(*road, fix, shown);
+    const float step = m_rotateSpeed * static_cast<float>(now - lastTurn) * 0.001f;
+    const float d = wrapSigned(road->targetHeading - shown);
+    float heading = std::fabs(d) < step ? road->targetHeading : shown + (d > 0 ? step : -step);
+    heading = std::fmod(heading, 360.0f);
+    if (heading < 0.0f) heading += 360.0f;
+    road->heading = heading;
+    road->lastTurnTicks = now;
+    const bool backToRoad = !m_onRoad;
+    m_onRoad = true;
+    m_road = std::move(*road);
+    return backToRoad;
 }
 
 void CarTracker::update() {
     const std::uint32_t now = m_clock.ticksMs();
-    TrackerFix fix;
-    Map::Point predicted;
-    Map::Point fixPoint;
-    Map::Point secondOn; // where the filter puts the car a second after the fix
-    Map::LocalPoint velocity;
-    std::optional<Road> oldRoad;
-    bool doMatch = false;
-    bool newFix = false;
-    Map::KVAtlas* atlas = nullptr;
-    {
-        Threading::SdlLock lock(m_mutex);
-        if (!m_hasData || !m_level) return;
-        const Map::LocalPoint free = m_filter.predict();
-        m_freeLevel = *m_level;
-        m_freeX = free.x;
-        m_freeY = free.y;
-        if (!m_freeValid || m_fix.speed > m_settings.minSpeed) {
-            const Map::LocalPoint v = m_filter.velocity();
-            const float velocity[2] = {v.x, v.y};
-            m_freeHeading = static_cast<float>(Map::headingDegrees(velocity));
-        }
-        m_freeValid = true;
-        if (now - m_fixTicks > StaleFixMs) return;
-        doMatch = !m_fixUsed && m_useStick;
-        m_fixUsed = true;
-        fix = m_fix;
-        predicted = m_level->toGlobal(free);
-        fixPoint = m_level->toGlobal(m_filter.position());
-        velocity = m_filter.velocity();
-        secondOn =
-            m_level->toGlobal({m_filter.position().x + velocity.x, m_filter.position().y + velocity.y});
-        newFix = m_fixCount != m_anchorFix;
-        m_anchorFix = m_fixCount;
-        if (m_onRoad) oldRoad = m_road;
-        atlas = m_atlas;
-    }
-
-    if (doMatch && atlas != nullptr) match(*atlas, fix, oldRoad);
+    const std::optional<Frame> frame = predictFreeCar(now);
+    if (!frame) return;
+    if (frame->match && frame->atlas != nullptr) match(*frame->atlas, frame->fix, frame->oldRoad);
     // Snapped once a fix, where the filter put the car then, and carried
     // along the roads from there every frame.
-    if (newFix || doMatch) {
-        m_anchor = snap(fixPoint, velocity);
-        m_anchorWay = !m_anchor ? 0 : m_anchor->way != 0 ? m_anchor->way : wayAlong(*m_anchor, velocity);
-        m_anchorLag = 0.0f;
-        // A fix that puts the car a little way back along the road it is
-        // carried along (the filter's point lags in bends, and the latency
-        // the handler adds is a guess) does not throw it back: it goes on
-        // from where it is, slower, until it is where the fix says. Guidance
-        // never takes its route position back, and held the car there.
-        if (m_anchor && m_onRoad && m_anchorWay != 0) {
-            const Map::LevelFrame& frame = m_roads[m_anchor->road].frame;
-            const Map::LocalPoint p0 = frame.toLocal(fixPoint);
-            const Map::LocalPoint p1 = frame.toLocal(secondOn);
-            const float reach = CatchUpSeconds * std::hypot(p1.x - p0.x, p1.y - p0.y);
-            // Where the car is now, found along the roads ahead of the fix's place.
-            float behind = -1.0f;
-            int way = m_anchorWay;
-            carry(*m_anchor, way, reach, secondOn, &m_road, &behind);
-            const auto current = std::find_if(m_roads.begin(), m_roads.end(), [&](const RoadPolyline& r) {
-                return r.ref == m_road.polyline.ref;
-            });
-            if (behind > 0.0f && current != m_roads.end() && m_road.travel != 0) {
-                m_anchor = RoadPlace{static_cast<std::size_t>(current - m_roads.begin()), m_road.projected,
-                                     m_road.segment, m_road.travel};
-                m_anchorWay = m_road.travel;
-                m_anchorLag = behind;
-            }
-        }
-    }
-    const bool onRoad = m_anchor.has_value();
-    Road snapped;
-    if (onRoad) {
-        // As far as the prediction moved since the fix, less what it was
-        // ahead of the fix (at a quarter of the speed at least).
-        const Map::LevelFrame& frame = m_roads[m_anchor->road].frame;
-        const Map::LocalPoint p0 = frame.toLocal(fixPoint);
-        const Map::LocalPoint p1 = frame.toLocal(predicted);
-        const float moved = std::hypot(p1.x - p0.x, p1.y - p0.y);
-        snapped.travel = m_anchorWay;
-        const RoadPlace at =
-            carry(*m_anchor, snapped.travel, moved - std::min(m_anchorLag, CatchUpShare * moved), predicted);
-        snapped.polyline = m_roads[at.road];
-        snapped.probability = m_roadProbability[at.road];
-        snapped.projected = at.point;
-        snapped.segment = static_cast<std::uint16_t>(at.segment);
-    }
-
-    bool backToRoad = false;
-    {
-        Threading::SdlLock lock(m_mutex);
-        if (!onRoad) {
-            m_onRoad = false;
-        } else {
-            const float shown = m_onRoad ? m_road.heading : m_freeHeading;
-            const std::uint32_t lastTurn = m_onRoad ? m_road.lastTurnTicks : now;
-            const RoadPolyline& line = snapped.polyline;
-            const Map::LocalPoint a = line.points[snapped.segment];
-            const Map::LocalPoint b = line.points[snapped.segment + 1];
-            const float along[2] = {b.x - a.x, b.y - a.y};
-            const int direction = Map::headingDegrees(along);
-            const int reverse = direction >= 180 ? direction - 180 : direction + 180;
-            const float reference = fix.speed >= m_settings.minSpeed ? fix.heading : shown;
-            // A one-way road is driven its own way. The GPS heading is that
-            // of the measured point, up to the latency behind the point
-            // shown: in a hairpin of the road it may still point back along
-            // the bend's first leg, and the car would be turned against its
-            // road (and against the route along it). For the same reason a
-            // car carried along its road faces the way it is carried.
-            if (line.oneWay || snapped.travel > 0)
-                snapped.targetHeading = static_cast<float>(direction);
-            else if (snapped.travel < 0)
-                snapped.targetHeading = static_cast<float>(reverse);
-            else
-                snapped.targetHeading = headingDifference(static_cast<float>(direction), reference) <
-                                                headingDifference(static_cast<float>(reverse), reference)
-                                            ? static_cast<float>(direction)
-                                            : static_cast<float>(reverse);
-            const float step = m_rotateSpeed * static_cast<float>(now - lastTurn) * 0.001f;
-            const float d = wrapSigned(snapped.targetHeading - shown);
-            float heading = std::fabs(d) < step ? snapped.targetHeading : shown + (d > 0 ? step : -step);
-            heading = std::fmod(heading, 360.0f);
-            if (heading < 0.0f) heading += 360.0f;
-            snapped.heading = heading;
-            snapped.lastTurnTicks = now;
-            backToRoad = !m_onRoad;
-            m_onRoad = true;
-            m_road = std::move(snapped);
-        }
-    }
+    if (frame->newFix || frame->match) anchorAtFix(*frame);
+    const bool backToRoad = show(carriedToNow(*frame), frame->fix, now);
     if (backToRoad && m_handler != nullptr) m_handler->onCarEvent(BackToRoad, this);
 }
 
@@ -570,13 +586,13 @@ RoadInfo CarTracker::roadInfo() {
 
 bool CarTracker::isAlongHeading(int direction) {
     Threading::SdlLock lock(m_mutex);
-    return !(m_fix.speed >= m_settings.minSpeed &&
+    return !(m_fix.speed >= m_settings.minSpeed && m_fix.courseKnown &&
              headingDifference(static_cast<float>(direction), m_fix.heading) >= 90.0f);
 }
 
 bool CarTracker::isAgainstHeading(int direction) {
     Threading::SdlLock lock(m_mutex);
-    return !(m_fix.speed >= m_settings.minSpeed &&
+    return !(m_fix.speed >= m_settings.minSpeed && m_fix.courseKnown &&
              headingDifference(static_cast<float>(direction), m_fix.heading) < 90.0f);
 }
 

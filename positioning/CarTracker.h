@@ -28,8 +28,9 @@ namespace Positioning {
 
 // One fix as the tracker takes it in: global map point, velocity in global
 // units per second, GPS heading (degrees) and speed (m/s), the dilution of
-// precision, global units per metre at the point, and the point the
-// receiver measured. `point` is where the car is taken to be now, the
+// precision, global units per metre at the point, the point the receiver
+// measured, and whether the receiver gave a course (without one the heading
+// is 0, not north, and the velocity is none). `point` is where the car is taken to be now, the
 // measured point moved ahead along the velocity by the receiver's latency;
 // the filter and the shown car follow it. The road is chosen at the
 // measured point: moved ahead along a straight line, a fix taken just
@@ -42,10 +43,11 @@ struct TrackerFix {
     float accuracy = 0.0f;
     float unitsPerMetre = 1.0f;
     Map::Point measured;
+    bool courseKnown = true;
 
-    // From a GPS fix: the velocity from speed and heading, the units from
-    // the projection's scale at the fix, the HDOP as the accuracy; not moved
-    // ahead (the measured point is the point).
+    // From a GPS fix: the velocity from speed and heading (none without a
+    // course), the units from the projection's scale at the fix, the HDOP as
+    // the accuracy; not moved ahead (the measured point is the point).
     static TrackerFix from(const Fix& fix);
 };
 
@@ -93,6 +95,8 @@ class CarTracker {
     TilePoint carPoint();
     CarState carState();
     RoadInfo roadInfo();
+    // Whether a road direction (degrees) may be the car's way, and its
+    // reverse: both true unless the car moves with a known course.
     bool isAlongHeading(int direction);
     bool isAgainstHeading(int direction);
 
@@ -128,13 +132,56 @@ class CarTracker {
     // The way the car goes along the road at `at`: +1 the way of its
     // polyline, -1 against it, 0 standing.
     int wayAlong(const RoadPlace& at, Map::LocalPoint velocity) const;
-    // The car carried `distance` level units along the roads from `from`,
-    // the way `direction` says; `direction` becomes the way along the road
-    // it ends on. Past a road's end a road of the route goes first, then
-    // the one nearest `predicted`. With a target, the walk stops where it
-    // comes to the target's place and `reached` tells how far that was.
-    RoadPlace carry(const RoadPlace& from, int& direction, float distance, Map::Point predicted,
-                    const Road* target = nullptr, float* reached = nullptr) const;
+
+    // The walk along the roads between fixes. `at` is a place going its
+    // way (`way` not 0).
+    // On to the next segment of its road the way it goes; false at the
+    // road's end.
+    bool nextSegment(RoadPlace& at) const;
+    // From the end of its road (where `at` stands) onto the road that goes
+    // on there: a road of the route first, else the one nearest
+    // `predicted`; false at a dead end.
+    bool onToNextRoad(RoadPlace& at, Map::Point predicted) const;
+    // Walks `distance` level units from `from` the way it goes, through the
+    // ends of roads, calling visit(place, segment end, metres to it, walked)
+    // before each stretch; a visit that returns true ends the walk there.
+    template <class Visit>
+    RoadPlace walk(RoadPlace from, float distance, Map::Point predicted, Visit&& visit) const;
+    // The place `distance` level units on from `from`, the way it goes (the
+    // result's way is the way along the road it ends on).
+    RoadPlace carry(const RoadPlace& from, float distance, Map::Point predicted) const;
+    // How far ahead of `from`, within `reach`, the road place `place` lies
+    // along the way it goes; none when it does not.
+    std::optional<float> distanceAhead(const RoadPlace& from, const Road& place, float reach,
+                                       Map::Point predicted) const;
+
+    // One frame, step by step (update).
+    // What a frame takes of the fix and the filter, under the mutex.
+    struct Frame {
+        TrackerFix fix;
+        Map::Point predicted; // the filter's position now
+        Map::Point atFix;     // the filter's position at the fix
+        Map::Point secondOn;  // and a second after it
+        Map::LocalPoint velocity;
+        std::optional<Road> oldRoad;
+        bool match = false;  // the fix is to be matched to a road
+        bool newFix = false; // a fix came since the last frame
+        Map::KVAtlas* atlas = nullptr;
+    };
+    // The free car predicted for now; nothing more to do (none) without a
+    // fix, or with one 3 s old or older.
+    std::optional<Frame> predictFreeCar(std::uint32_t now);
+    // Where the fix puts the car on the roads (m_anchor), and how far the
+    // car shown is ahead of that (m_anchorLag).
+    void anchorAtFix(const Frame& frame);
+    // The car carried from there as far as the prediction moved; none off
+    // the roads.
+    std::optional<Road> carriedToNow(const Frame& frame) const;
+    // The way the car is to face on its road (degrees).
+    float targetHeading(const Road& road, const TrackerFix& fix, float shown) const;
+    // Takes the road in as the car shown, its heading turned toward the
+    // target; true when the car came back onto a road.
+    bool show(std::optional<Road> road, const TrackerFix& fix, std::uint32_t now);
 
     CarEventsHandler* m_handler;
     std::shared_ptr<Core::ConfigNode> m_config;
@@ -172,11 +219,10 @@ class CarTracker {
     std::vector<float> m_roadProbability;
     std::vector<RouteRoad> m_routeRoads;
     // Where the filter's position at the last fix was snapped (m_anchorFix:
-    // that fix's count), the way the car goes along the road there, and how
-    // far it was carried ahead of that place; the car is carried along the
-    // roads from there.
+    // that fix's count), going the way the car goes along the road there,
+    // and how far the car shown was ahead of that place; the car is carried
+    // along the roads from there.
     std::optional<RoadPlace> m_anchor;
-    int m_anchorWay = 0;
     float m_anchorLag = 0.0f;
     std::uint32_t m_anchorFix = 0;
 

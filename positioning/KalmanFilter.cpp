@@ -2,6 +2,7 @@
 
 #include "core/Log.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace Positioning {
@@ -12,6 +13,17 @@ using detail::Vector4;
 namespace {
 
 constexpr int kDefaultScale = 1024;
+// The filtered position is kept within this many of the fix's errors
+// (uere x dilution) of the fix, and this many metres at least.
+constexpr float FixErrors = 4.0f;
+constexpr float LeastDriftMetres = 10.0f;
+// ... at a fix whose course turned from the filter's by more than the angle
+// of this cosine (60 degrees).
+constexpr float TurnedCosine = 0.5f;
+// The error (m/s) of a velocity no fix measured.
+constexpr float UnmeasuredSpeedError = 100.0f;
+// A standing car's place goes this share of the way to each fix at least.
+constexpr float LeastStandingShare = 0.25f;
 
 bool allFinite(std::initializer_list<float> values) {
     for (float v : values)
@@ -27,6 +39,7 @@ void KalmanFilter::readModel(Core::ConfigNode& model, float minimumSpeed) {
     minSpeed = minimumSpeed;
     lastTicks = 0;
     m_hasFix = false;
+    m_standingFixes = 0;
     uere = model.value("uere", 5.0f);
     uereVel = model.value("uere_vel", 0.5f);
     chaccelToVel = model.value("chaccel_to_vel", 1.0f);
@@ -41,6 +54,7 @@ void KalmanFilter::readModel(Core::ConfigNode& model, float minimumSpeed) {
 }
 
 void KalmanFilter::reset(Map::LocalPoint position, Map::LocalPoint velocity, std::uint32_t now) {
+    m_standingFixes = 0;
     P = Matrix4{};
     I = Matrix4::identity();
     // The state's velocity starts from the measured one, as the shown one
@@ -61,7 +75,7 @@ bool KalmanFilter::stateFinite() const {
 }
 
 void KalmanFilter::update(Map::LocalPoint position, Map::LocalPoint velocity, float speed, float accuracy,
-                          float unitsPerMetre) {
+                          float unitsPerMetre, bool velocityMeasured) {
     if (!allFinite({position.x, position.y, velocity.x, velocity.y, speed, accuracy, unitsPerMetre}) ||
         speed < 0.0f || accuracy < 0.0f || unitsPerMetre <= 0.0f) {
         Log::log(Log::Info, u"Car filter: fix ignored (speed %f, accuracy %f, units per metre %f)", speed,
@@ -83,30 +97,50 @@ void KalmanFilter::update(Map::LocalPoint position, Map::LocalPoint velocity, fl
     }
 
     if (!(speed > minSpeed)) {
-        // Standing: GPS positions wander while the car stands, so they are not
-        // taken in; the motion stops. The car stays where it was last shown,
-        // the prediction for now: keeping the position of the previous fix
-        // would pull it back by the distance driven since.
-        x += vx * dt;
-        y += vy * dt;
+        // Standing: the motion stops, and the car goes from where it was
+        // last shown (the prediction for now) toward where the receiver
+        // says it stands. It was shown a latency ahead of the fixes while
+        // it drove, or behind a filter that lagged: held there, a car that
+        // stopped at the finish was drawn metres off it for good, and
+        // guidance never arrived. Its place is the mean of the fixes since
+        // it stopped and of where it was shown then, so that a standing
+        // receiver's scatter moves it little; a quarter of the way to each
+        // fix at least, so that a car creeping below the minimum speed
+        // follows its fixes.
+        if (m_standingFixes == 0) {
+            x += vx * dt;
+            y += vy * dt;
+        }
+        ++m_standingFixes;
+        const float share = std::max(1.0f / static_cast<float>(m_standingFixes + 1), LeastStandingShare);
+        x += (position.x - x) * share;
+        y += (position.y - y) * share;
         s = {0.0f, 0.0f, x * invScaleK, y * invScaleK};
         vx = 0.0f;
         vy = 0.0f;
         lastTicks = now;
         return;
     }
+    m_standingFixes = 0;
 
     const Matrix4 F = Matrix4::transition(dt);
+    const Vector4 sPrior = F * s;
     const float accel = chaccelToVel * invScaleK * dt;
-    const float a = accel * accel * (velocity.x * velocity.x + velocity.y * velocity.y);
+    // A fix without a course measures no velocity: the velocity is learnt
+    // from the positions (its measurement weighs nothing), and may change
+    // as much as the fix's speed says.
+    const float squaredSpeed = velocityMeasured ? velocity.x * velocity.x + velocity.y * velocity.y
+                                                : speed * unitsPerMetre * speed * unitsPerMetre;
+    const float a = accel * accel * squaredSpeed;
     Q = Matrix4::diagonal(a, a, 0.0f, 0.0f);
-    const float b = invScaleK * uereVel * accuracy * unitsPerMetre;
+    const float b =
+        invScaleK * (velocityMeasured ? uereVel * accuracy : UnmeasuredSpeedError) * unitsPerMetre;
     const float c = invScaleK * uere * accuracy * unitsPerMetre;
     R = Matrix4::diagonal(b * b, b * b, c * c, c * c);
-    const Vector4 z{velocity.x * invScaleK, velocity.y * invScaleK, position.x * invScaleK,
+    const Vector4 z{velocityMeasured ? velocity.x * invScaleK : sPrior[0],
+                    velocityMeasured ? velocity.y * invScaleK : sPrior[1], position.x * invScaleK,
                     position.y * invScaleK};
 
-    const Vector4 sPrior = F * s;
     const Matrix4 pPrior = F * P * F.transposed() + Q;
     const std::optional<Matrix4> sInverse = (pPrior + R).inverse();
     if (!sInverse) {
@@ -138,6 +172,28 @@ void KalmanFilter::update(Map::LocalPoint position, Map::LocalPoint velocity, fl
     vy = s[1] * scaleK;
     x = s[2] * scaleK;
     y = s[3] * scaleK;
+    // The filter trusts the velocity far more than the positions. Where the
+    // course turns round (a hairpin, the more so with a course a second
+    // late from a receiver that sends GGA before RMC) the point moved ahead
+    // by the latency jumps 20 m from one fix to the next, and the filter
+    // followed it at a tenth a fix: it held the car 20 m off its road, and
+    // the tracker put it on another. At a fix whose course turned by more
+    // than a right angle from the filter's, a filtered position farther
+    // from it than a fix is ever off is taken as measured. Not at every
+    // fix: in a roundabout at 50 km/h the point moved ahead along the
+    // course lies that far off the filter's at each fix, and taken as it
+    // was, it threw the car on along the ring a second early.
+    const float turned = sPrior[0] * velocity.x + sPrior[1] * velocity.y;
+    const float lengths = std::hypot(sPrior[0], sPrior[1]) * std::hypot(velocity.x, velocity.y);
+    const bool turnedRound = velocityMeasured && turned < TurnedCosine * lengths;
+    const float drift = std::max(FixErrors * uere * accuracy, LeastDriftMetres) * unitsPerMetre;
+    if (turnedRound &&
+        (position.x - x) * (position.x - x) + (position.y - y) * (position.y - y) > drift * drift) {
+        x = position.x;
+        y = position.y;
+        s[2] = x * invScaleK;
+        s[3] = y * invScaleK;
+    }
 }
 
 Map::LocalPoint KalmanFilter::predict() const {

@@ -4,7 +4,9 @@
 // Each fix measures both position and velocity (the velocity derived from the
 // fix's speed and heading, so headings never wrap here); between fixes the
 // position is extrapolated from the elapsed ticks, so the car moves at frame
-// rate while fixes arrive once a second.
+// rate while fixes arrive once a second. Where the course turns round the
+// filtered position is kept within four of the fix's errors of it, and a
+// standing car goes to its fixes (see update).
 //
 // Not thread-safe: the car tracker serialises access under its own mutex.
 
@@ -31,11 +33,12 @@ class KalmanFilter {
 
     // Takes in one fix. Position in level-local units, velocity in those units
     // per second, speed in metres per second, accuracy the fix's dilution of
-    // precision, unitsPerMetre the level units per metre at the fix.
+    // precision, unitsPerMetre the level units per metre at the fix. Without
+    // a course the velocity is not measured: it is learnt from the positions.
     // A fix with a non-finite number, a negative accuracy or speed, or a unit
     // factor that is not positive is ignored (logged) and changes nothing.
     void update(Map::LocalPoint position, Map::LocalPoint velocity, float speed, float accuracy,
-                float unitsPerMetre);
+                float unitsPerMetre, bool velocityMeasured = true);
 
     // The filtered position extrapolated to the clock's current ticks. Before
     // the first fix: the origin.
@@ -78,6 +81,8 @@ class KalmanFilter {
     float invScaleK = 1.0f / 1024.0f;
     float maxDeviation = 40.0f;
     float minSpeed = 1.0f;
+    // Fixes taken in since the car stopped (0 while it moves).
+    std::uint32_t m_standingFixes = 0;
 };
 
 } // namespace Positioning

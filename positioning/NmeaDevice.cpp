@@ -158,6 +158,7 @@ void NmeaDevice::take(const char* text, std::uint32_t length) {
             m_fix.speed = rmc.speed;
             m_fix.heading = rmc.course;
             m_fix.courseKnown = rmc.courseKnown;
+            m_motion.given(rmc.time, rmc.speedKnown, rmc.courseKnown);
         }
         break;
     }
@@ -198,6 +199,7 @@ void NmeaDevice::take(const char* text, std::uint32_t length) {
     if (m_valid) {
         if (*time == m_lastTime) return; // the second sentence of an epoch already told
         m_lastTime = *time;
+        m_motion.complete(m_fix, *time);
     }
     if (m_listener) m_listener->onFix(m_valid, m_fix);
 }

@@ -9,11 +9,14 @@
 // valid false. A valid one notifies when its time of day differs from the
 // last notified one, so a receiver that sends GGA then RMC per epoch is heard
 // once, at the GGA, with the speed, course and date of the previous RMC.
+// A receiver that sends no speed or no course (GGA alone, empty RMC fields)
+// has them taken from its fixes (FixMotion).
 // Losing the port or switching the GPS off notifies valid false with a
 // zero-filled record.
 
 #include "positioning/Clock.h"
 #include "positioning/Device.h"
+#include "positioning/FixMotion.h"
 #include "positioning/MapProjection.h"
 #include "positioning/NmeaLog.h"
 #include "positioning/NmeaParsers.h"
@@ -82,6 +85,8 @@ class NmeaDevice : public Device, private SerialPortSettings, private LogSetting
     std::unique_ptr<PortSystem> m_portSystem;
     NmeaTime m_lastTime;
     Fix m_fix;
+    // Speed and course from the fixes where the receiver sends none.
+    FixMotion m_motion;
     bool m_valid = false;
     UsedSatellites m_usedSatellites;
     std::vector<Satellite> m_collectingSatellites;

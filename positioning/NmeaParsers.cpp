@@ -2,6 +2,7 @@
 
 #include "positioning/detail/NmeaFields.h"
 
+#include <algorithm>
 #include <bit>
 #include <cstring>
 #include <initializer_list>
@@ -173,6 +174,13 @@ bool wellFormedFix(std::string_view time, const std::string_view (&coordinates)[
 
 } // namespace
 
+double NmeaTime::secondsOfDay() const {
+    double fraction = millisecond;
+    for (int i = 0; i < fractionDigits; ++i)
+        fraction /= 10.0;
+    return hour * 3600.0 + minute * 60.0 + second + std::min(fraction, 0.999);
+}
+
 bool parseGga(const char* body, const char* end, GgaRecord& out) {
     out = GgaRecord{};
     Fields<true> f(body, end);
@@ -228,6 +236,7 @@ bool parseRmc(const char* body, const char* end, RmcRecord& out) {
     out.longitude = f.coordinate(false, coordinates[2], coordinates[3]);
     if (!f.more()) return false;
     out.speed = static_cast<float>(f.checkedNumber(speedWellFormed) * MetresPerSecondPerKnot);
+    out.speedKnown = !f.raw().empty();
     if (!f.more()) return false;
     out.course = static_cast<float>(f.checkedNumber(courseWellFormed));
     out.courseKnown = !f.raw().empty();

@@ -15,8 +15,14 @@ struct NmeaTime {
     std::uint8_t second = 0;
     // The digits after the decimal point as a whole number ("19.50" gives 50).
     std::uint16_t millisecond = 0;
+    // How many digits the field had after its point ("19.50" gives 2), so
+    // that the fraction can be read as one.
+    std::uint8_t fractionDigits = 0;
 
     bool operator==(const NmeaTime&) const = default;
+
+    // Seconds since midnight, the fraction included.
+    double secondsOfDay() const;
 };
 
 struct NmeaDate {
@@ -44,6 +50,7 @@ struct RmcRecord {
     float longitude = 0;
     float speed = 0;  // metres per second
     float course = 0; // degrees
+    bool speedKnown = false;  // the speed field was not empty
     bool courseKnown = false; // the course field was not empty
     NmeaDate date;
 };

@@ -63,7 +63,9 @@ std::optional<ScoredRoad> scoreRoad(const RoadPolyline& road, const MatchInput& 
     scored.cost = foot.distance2 / (maxDist * maxDist);
     if (!(input.speed > settings.minSpeed)) {
         if (input.current && *input.current == road.ref) scored.cost -= settings.oldPolylineAttraction;
-    } else {
+    } else if (input.headingKnown) {
+        // A moving car without a course is scored by distance alone: its
+        // heading of 0 would favour the roads that run north.
         const Map::LocalPoint a = road.points[foot.segment];
         const Map::LocalPoint b = road.points[foot.segment + 1];
         const float direction = static_cast<float>(std::atan2(b.x - a.x, b.y - a.y) * 57.29578);

@@ -54,6 +54,7 @@ struct MatchInput {
     Map::Point point;           // global
     float unitsPerMetre = 1.0f; // global units per metre at the point
     float heading = 0.0f;       // GPS degrees
+    bool headingKnown = true;   // the receiver gave a course (heading is 0 without one)
     float speed = 0.0f;         // m/s
     std::optional<RoadRef> current;
 };

@@ -4,7 +4,7 @@ of a pseudo-terminal pair whose first end the program opens as its port) at
 the pace a receiver sends it.
 
     nmea_feed.py DEVICE RECORDING [--rate X] [--loop]
-    nmea_feed.py DEVICE --route ROUTE [--speed KMH]
+    nmea_feed.py DEVICE --route ROUTE [--speed KMH] [--receiver KIND]
     ... [--dry-run]
 
 RECORDING is an NMEA log (one sentence a line; lines starting with '#' are
@@ -18,7 +18,10 @@ times) counts as one second. --loop plays the log again and again.
 
 ROUTE holds LAT,LON lines (route-atlas prints them; other lines are passed
 over): a receiver drives it at KMH (30 unless given) and sends RMC, GGA, GSA
-and GSV once a second, then stands at its end.
+and GSV once a second, then stands at its end. KIND is the receiver's way
+of sending them: rmc-first (RMC before GGA, the default), gga-first (GGA
+before RMC), gga-only (no RMC: no speed, no course) or empty-course (RMC
+with an empty course field).
 
 --dry-run writes no device and waits for nothing: it prints one line a burst,
 the seconds the feeder would wait before it and the number of its sentences,
@@ -47,12 +50,24 @@ def degrees(value, hemispheres, width):
     return "%0*d%07.4f,%s" % (width, whole, minutes, hemisphere)
 
 
-def fix(second, lat, lon, knots, course):
-    """One second of a receiver with a fix: RMC, GGA, GSA and two GSV."""
-    t = "%02d%02d%02d.00" % (10 + second // 3600 % 10, second // 60 % 60, second % 60)
+# The orders and fields of the receivers the program meets: RMC before GGA
+# (most), GGA before RMC (many USB receivers, and tests/data's BU-353 logs),
+# GGA alone (no speed, no course), and RMC whose course field is empty.
+RECEIVERS = ("rmc-first", "gga-first", "gga-only", "empty-course")
+
+
+def fix(second, lat, lon, knots, course, receiver="rmc-first"):
+    """One epoch of a receiver with a fix: RMC, GGA, GSA and two GSV in the
+    receiver's order. `second` counts from 10:00:00 and may have a fraction
+    (a receiver sending more than once a second)."""
+    whole = int(second)
+    hundredths = int(round((second - whole) * 100))
+    t = "%02d%02d%02d.%02d" % (10 + whole // 3600 % 10, whole // 60 % 60, whole % 60, hundredths)
     pos = degrees(lat, "NS", 2) + "," + degrees(lon, "EW", 3)
-    out = sentence("GPRMC,%s,A,%s,%.1f,%.1f,071226,,,A" % (t, pos, knots, course))
-    out += sentence("GPGGA,%s,%s,1,08,0.9,40.0,M,48.0,M,," % (t, pos))
+    heading = "" if receiver == "empty-course" else "%.1f" % course
+    rmc = sentence("GPRMC,%s,A,%s,%.1f,%s,071226,,,A" % (t, pos, knots, heading))
+    gga = sentence("GPGGA,%s,%s,1,08,0.9,40.0,M,48.0,M,," % (t, pos))
+    out = {"gga-first": gga + rmc, "gga-only": gga}.get(receiver, rmc + gga)
     out += sentence("GPGSA,A,3,02,05,09,12,17,21,25,29,,,,,1.6,0.9,1.3")
     sats = [(2, 45, 60, 41), (5, 30, 120, 38), (9, 60, 200, 44), (12, 20, 300, 35),
             (17, 70, 30, 46), (21, 15, 240, 33), (25, 50, 160, 40), (29, 35, 80, 37)]
@@ -155,7 +170,7 @@ def recording_bursts(path):
     return bursts
 
 
-def route_bursts(path, kmh, stand):
+def route_bursts(path, kmh, stand, receiver="rmc-first"):
     """A second of the drive a burst; then, when `stand`, the car standing at
     the route's end for ever, as a receiver goes on sending."""
     line = read_line(path)
@@ -169,10 +184,10 @@ def route_bursts(path, kmh, stand):
         if i > 0 and points[i - 1] != p:
             heading = course(points[i - 1], p)
         moving = i + 1 < len(points)
-        yield (1.0 if second else 0.0, [fix(second, p[0], p[1], knots if moving else 0.0, heading)])
+        yield (1.0 if second else 0.0, [fix(second, p[0], p[1], knots if moving else 0.0, heading, receiver)])
         second += 1
     while stand:
-        yield (1.0, [fix(second, points[-1][0], points[-1][1], 0.0, heading)])
+        yield (1.0, [fix(second, points[-1][0], points[-1][1], 0.0, heading, receiver)])
         second += 1
 
 
@@ -181,6 +196,7 @@ def main():
     options = {"--rate": 1.0, "--speed": 30.0}
     flags = {"--loop": False, "--dry-run": False}
     route = None
+    receiver = "rmc-first"
     positional = []
     i = 0
     while i < len(args):
@@ -192,6 +208,9 @@ def main():
         elif args[i] == "--route" and i + 1 < len(args):
             route = args[i + 1]
             i += 1
+        elif args[i] == "--receiver" and i + 1 < len(args) and args[i + 1] in RECEIVERS:
+            receiver = args[i + 1]
+            i += 1
         elif args[i].startswith("--"):
             raise SystemExit(__doc__)
         else:
@@ -200,7 +219,7 @@ def main():
     if len(positional) != (1 if route else 2) or options["--rate"] < 0 or options["--speed"] <= 0:
         raise SystemExit(__doc__)
     if route:
-        bursts = route_bursts(route, options["--speed"], stand=not flags["--dry-run"])
+        bursts = route_bursts(route, options["--speed"], stand=not flags["--dry-run"], receiver=receiver)
     else:
         bursts = recording_bursts(positional[1])
     if flags["--dry-run"]:

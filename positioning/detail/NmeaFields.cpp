@@ -192,6 +192,7 @@ const char* readTime(const char* p, const char* end, NmeaTime& out) {
         std::int32_t fraction = 0;
         if (parseInt(field.text + 7, field.text + field.length, fraction) && fraction > 0)
             out.millisecond = static_cast<std::uint16_t>(fraction > 0xFFFF ? 0xFFFF : fraction);
+        out.fractionDigits = static_cast<std::uint8_t>(field.length - 7);
     }
     return field.next;
 }

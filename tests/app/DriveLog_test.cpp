@@ -67,15 +67,9 @@ struct Second {
     float courseDegrees = 0.0f;
 };
 
-std::string degrees(double value, char positive, char negative, int width) {
-    const char hemisphere = value >= 0 ? positive : negative;
-    value = std::fabs(value);
-    const int whole = static_cast<int>(value);
-    return Core::format("%0*d%07.4f,%c", width, whole, (value - whole) * 60.0, hemisphere);
-}
-
-// What a receiver sends in second `n` (the time of day counts from 10:00:00).
-std::string nmea(const Second& s, int n) {
+// What a receiver sends in second `n` (the time of day counts from 10:00:00),
+// in its way of sending (RMC before GGA unless told).
+std::string nmea(const Second& s, int n, PositioningTest::Receiver receiver = PositioningTest::Receiver::RmcFirst) {
     using PositioningTest::line;
     if (s.kind == Second::Silent) return {};
     const std::string time = Core::format("%02d%02d%02d.00", 10 + n / 3600, n / 60 % 60, n % 60);
@@ -83,14 +77,7 @@ std::string nmea(const Second& s, int n) {
         return line("GPRMC," + time + ",V,,,,,,,071226,,,N") +
                line("GPGGA," + time + ",,,,,0,00,99.9,,M,,M,,") +
                line("GPGSA,A,1,,,,,,,,,,,,,99.9,99.9,99.9") + line("GPGSV,1,1,02,05,30,120,18,09,60,200,21");
-    const Map::GeoPoint geo = Map::Projection::toGeo(s.at);
-    const std::string pos = degrees(geo.latitude, 'N', 'S', 2) + "," + degrees(geo.longitude, 'E', 'W', 3);
-    return line("GPRMC," + time + ",A," + pos +
-                Core::format(",%.1f,%.1f,071226,,,A", s.metresPerSecond * 1.943844f, s.courseDegrees)) +
-           line("GPGGA," + time + "," + pos + ",1,08,0.9,40.0,M,48.0,M,,") +
-           line("GPGSA,A,3,02,05,09,12,17,21,25,29,,,,,1.6,0.9,1.3") +
-           line("GPGSV,2,1,08,02,45,060,41,05,30,120,38,09,60,200,44,12,20,300,35") +
-           line("GPGSV,2,2,08,17,70,030,46,21,15,240,33,25,50,160,40,29,35,080,37");
+    return PositioningTest::epoch(receiver, n, s.at, s.metresPerSecond, s.courseDegrees);
 }
 
 // The program folder: the build's data set with Monaco, and a receiver at
@@ -464,6 +451,73 @@ TEST(DriveLog, RoutesSetFromTheMapOverRestartsLeaveNoPlaceBehind) {
         e.shutdown();
     }
     EXPECT_EQ(log.count("fatal error"), 0u);
+}
+
+// The bend benchmark's hairpin route at 25 km/h through the whole program,
+// from each receiver: one that sends GGA alone (no speed, no course) had a
+// frame of the map every 5 s, read 0 km/h and was told one phrase, never
+// the arrival. Every receiver's car is drawn anew every second it drives,
+// its speed shows, each turn is passed and the arrival is said.
+TEST(DriveLog, EveryReceiverDrivesTheHairpinAndArrives) {
+    using Receiver = PositioningTest::Receiver;
+    for (const auto& [name, receiver] : {std::pair{"RMC first", Receiver::RmcFirst}, {"GGA first", Receiver::GgaFirst},
+                                         {"GGA only", Receiver::GgaOnly}, {"empty course", Receiver::EmptyCourse}}) {
+        SCOPED_TRACE(name);
+        MonacoFolder folder;
+        TestSupport::CaptureLogger log(Log::Critical);
+        DriveClock clock;
+        engine::fdEngine e(folder.wide());
+        Positioning::ReplayPortSystem* port = nullptr;
+        driveWith(e, clock, port);
+        ASSERT_EQ(e.init(), 0);
+        ASSERT_NE(port, nullptr);
+        Map::KVAtlas& atlas = *e.atlas();
+        const Map::Point from = Map::Projection::fromGeo(43.74168f, 7.42900f);
+        const Map::Point to = Map::Projection::fromGeo(43.74300f, 7.42700f);
+        PathPoint a, b;
+        Map::Routing::RoadBinding bound;
+        Path hairpin;
+        ASSERT_TRUE(Guidance::nearestRoadPoint(atlas, from, a, bound) &&
+                    Guidance::nearestRoadPoint(atlas, to, b, bound) &&
+                    Map::Routing::computePath(atlas, *e.configRoot(), a, b, hairpin, false));
+        Script script;
+        script.seconds.push_back({Second::Fix, Guidance::carStateAt(PathPosition(hairpin, true)).position.toGlobal()});
+        script.stand(4);
+        script.at([&] {
+            ASSERT_TRUE(e.route()->startPathAtLocation(atlas, from));
+            ASSERT_TRUE(e.route()->addPathPointAtLocation(atlas, *e.configRoot(), to));
+        });
+        script.stand(3);
+        const std::size_t driveFrom = script.seconds.size();
+        script.drive(hairpin, 7);
+        const std::size_t driveTo = script.seconds.size();
+        script.stand(10);
+        e.ui()->activatePage(e.ui()->findPage("pageMap"));
+        const Guidance::Sensor* speed = e.sensors()->findSensor("speed");
+        ASSERT_NE(speed, nullptr);
+        int stillSeconds = 0, speedShown = 0;
+        for (std::size_t s = 0; s < script.seconds.size(); ++s) {
+            if (const auto action = script.actions.find(s); action != script.actions.end()) action->second();
+            port->feed(nmea(script.seconds[s], static_cast<int>(s), receiver));
+            const std::uint64_t framesBefore = e.framesDrawn();
+            for (int frame = 0; frame < 10; ++frame) {
+                e.ui()->applyPendingChanges();
+                clock.ticks += 100;
+                e.redraw();
+                e.keepRouteAndView(clock.ticks);
+            }
+            // The seconds it drives, the filter settled after the first three.
+            if (s < driveFrom + 3 || s >= driveTo) continue;
+            stillSeconds += e.framesDrawn() == framesBefore;
+            const double kmh = std::atof(Core::wideToUtf8(speed->valueText()).c_str());
+            speedShown += kmh > 22.0 && kmh < 28.0;
+        }
+        e.shutdown();
+        EXPECT_EQ(stillSeconds, 0) << "seconds without a frame while the car drove";
+        EXPECT_GT(speedShown, static_cast<int>(driveTo - driveFrom) * 3 / 4) << "about 25 km/h shown";
+        EXPECT_GE(log.count("navi event:RotateEnd") + 1, 7u);
+        EXPECT_EQ(log.count("navi event:ArriveLastPoint"), 1u);
+    }
 }
 
 } // namespace

@@ -3,7 +3,7 @@
 second into a pseudo-terminal, faster than real time.
 
     nmea_route.py DEVICE CONTROL START ROUTE [--speed KMH] [--interval S]
-                  [--detour METRES] [--mark-at METRES]
+                  [--detour METRES] [--mark-at METRES] [--receiver KIND]
 
 The car stands at START (LAT,LON) until the file CONTROL/go exists; then it
 reads ROUTE, LAT,LON lines (route-atlas prints them; other lines are passed
@@ -13,10 +13,15 @@ route's end it stands. CONTROL/progress says "standing", "driving",
 "marked" (from --mark-at metres along the route to the detour), "detour",
 "rejoined" or "arrived" as the drive goes on.
 
-A simulated second lasts S real seconds (1 Hz sped up). The speeds written
-are those of the replay (a car covering KMH's metres of a second in S
-seconds): a receiver tells how fast its car moves, and a tracker that
-carries the car on between fixes then keeps up with them.
+A simulated second lasts S real seconds (1 Hz sped up), and the times of
+day written go on by S: a receiver sending 1/S fixes a second whose car
+covers KMH's metres of a second in S seconds. The speeds written are those
+of that car: a receiver tells how fast its car moves, and a tracker that
+carries the car on between fixes then keeps up with them; a receiver that
+tells no speed has it taken from its fixes and their times.
+
+KIND is the receiver's way of sending (tools/nmea_feed.py): rmc-first (the
+default), gga-first, gga-only or empty-course.
 """
 import math
 import os
@@ -24,7 +29,7 @@ import sys
 
 # The receiver's sentences and the geometry of a line are the README's feeder's.
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "tools"))
-from nmea_feed import course, fix, metres, offset, pause, read_line, walk  # noqa: E402
+from nmea_feed import RECEIVERS, course, fix, metres, offset, pause, read_line, walk  # noqa: E402
 
 
 def split(line, at):
@@ -44,7 +49,7 @@ def length(line):
     return sum(math.hypot(*metres(a, b)) for a, b in zip(line, line[1:]))
 
 
-def drive(device, control, start, legs, kmh, interval, mark_at):
+def drive(device, control, start, legs, kmh, interval, mark_at, receiver="rmc-first"):
     step = kmh / 3.6
 
     def progress(text):
@@ -52,13 +57,13 @@ def drive(device, control, start, legs, kmh, interval, mark_at):
             f.write(text + "\n")
         os.replace(os.path.join(control, "progress.tmp"), os.path.join(control, "progress"))
 
-    second = 0
+    sent = 0
     with open(device, "w") as tty:
         def send(p, knots, heading):
-            nonlocal second
-            tty.write(fix(second, p[0], p[1], knots, heading))
+            nonlocal sent
+            tty.write(fix(sent * interval, p[0], p[1], knots, heading, receiver))
             tty.flush()
-            second += 1
+            sent += 1
             pause(interval)
 
         progress("standing")
@@ -86,9 +91,15 @@ def main():
     args = sys.argv[1:]
     if len(args) < 4:
         raise SystemExit(__doc__)
-    options = {"--speed": 50.0, "--interval": 0.25, "--detour": 200.0, "--mark-at": None}
+    options = {"--speed": 50.0, "--interval": 0.25, "--detour": 200.0, "--mark-at": None,
+               "--receiver": "rmc-first"}
     for i in range(4, len(args) - 1, 2):
-        options[args[i]] = float(args[i + 1])
+        if args[i] == "--receiver" and args[i + 1] in RECEIVERS:
+            options[args[i]] = args[i + 1]
+        elif args[i] in options and args[i] != "--receiver":
+            options[args[i]] = float(args[i + 1])
+        else:
+            raise SystemExit(__doc__)
     start = tuple(float(v) for v in args[2].split(","))
 
     def legs():
@@ -98,7 +109,8 @@ def main():
         out = offset(turn, uy * options["--detour"], -ux * options["--detour"])
         return [("driving", first), ("detour", [turn, out, turn]), ("rejoined", second)]
 
-    drive(args[0], args[1], start, legs, options["--speed"], options["--interval"], options["--mark-at"])
+    drive(args[0], args[1], start, legs, options["--speed"], options["--interval"], options["--mark-at"],
+          options["--receiver"])
 
 
 if __name__ == "__main__":

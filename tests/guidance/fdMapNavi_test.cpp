@@ -474,3 +474,21 @@ TEST(fdMapNavi, AnAnnouncementSpendsTheWarningsDueWhileItPlays) {
         EXPECT_EQ(d.said, said) << spoken;
     }
 }
+
+
+// The tracker alone holds a car that a fix put back, carrying it on from
+// where it was shown: guidance follows the car it is handed and never runs
+// ahead of it. It crept on at a quarter of the speed as well, past the car,
+// so that two layers made up the same lag.
+TEST(fdMapNavi, GuidanceNeverRunsAheadOfTheCarItIsHanded) {
+    Drive d;
+    d.drawn({d.at(0), d.at(100), d.at(200), d.at(300), d.at(310), d.at(320), d.at(330), d.at(1000)},
+            {0, 0, 0, 0, 0, 0, 0});
+    d.run(300, 10);
+    const std::uint32_t at = d.navi.distFromStart();
+    for (int frame = 0; frame < 20; ++frame) {
+        d.clock.ticks += 100;
+        d.navi.onPosition(d.car(296 + 0.2 * frame), 10.0f);
+        EXPECT_LE(d.navi.distFromStart(), at) << frame;
+    }
+}

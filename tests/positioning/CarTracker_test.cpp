@@ -43,6 +43,7 @@ Fix gpsFix(double east, double north, float heading, float speed, float hdop = 1
     fix.x = static_cast<std::int32_t>(x);
     fix.y = static_cast<std::int32_t>(y);
     fix.heading = heading;
+    fix.courseKnown = true;
     fix.speed = speed;
     fix.hdop = hdop;
     return fix;
@@ -236,16 +237,20 @@ struct RoadsRig {
                 static_cast<std::int32_t>((204800 + 1024 + y) * 256)};
     }
     // A fix as the map events handler hands it on: measured at (x, y), moved
-    // ahead along its heading by `latency` seconds.
-    void fix(double x, double y, float heading, float speed, float latency) {
+    // ahead along its heading by `latency` seconds; without a course (the
+    // heading then 0) not moved, with no velocity.
+    void fix(double x, double y, float heading, float speed, float latency, bool courseKnown = true,
+             float accuracy = 1.0f) {
         const float h = heading * 0.017453292f;
+        const float v = courseKnown ? speed : 0.0f;
         TrackerFix fix;
         fix.measured = global(x, y);
-        fix.point = global(x + std::sin(h) * speed * latency, y + std::cos(h) * speed * latency);
-        fix.velocity = {std::sin(h) * speed * 256, std::cos(h) * speed * 256};
+        fix.point = global(x + std::sin(h) * v * latency, y + std::cos(h) * v * latency);
+        fix.velocity = {std::sin(h) * v * 256, std::cos(h) * v * 256};
+        fix.courseKnown = courseKnown;
         fix.heading = heading;
         fix.speed = speed;
-        fix.accuracy = 1.0f;
+        fix.accuracy = accuracy;
         fix.unitsPerMetre = 256;
         rig->tracker->onFix(fix);
     }
@@ -272,6 +277,24 @@ TEST(CarTracker, TheRoadIsChosenWhereTheFixWasMeasured) {
     }
 }
 
+// A car moves east with no course from its receiver (heading 0): measured
+// 5 m from an east-west street and 7 m from a north-south one, it is on the
+// nearer street; its heading of 0 is not north, where the other street runs.
+// With a course the street along it is taken.
+TEST(CarTracker, ACarWithoutACourseIsMatchedByDistanceAlone) {
+    for (const bool courseKnown : {false, true}) {
+        SCOPED_TRACE(courseKnown ? "course 90" : "no course");
+        RoadsRig roads({{0, 6, false, 0, {{200, 500}, {600, 500}}}, {0, 6, false, 1, {{407, 300}, {407, 700}}}});
+        roads.fix(400, 505, courseKnown ? 90.0f : 0.0f, 8, 1.5f, courseKnown);
+        roads.rig->frames(100);
+        EXPECT_EQ(roads.road(), 0u);
+        // Heading north with its course: the north-south street.
+        roads.fix(400, 505, 0.0f, 8, 0.0f, courseKnown);
+        roads.rig->frames(100);
+        EXPECT_EQ(roads.road(), courseKnown ? 1u : 0u);
+    }
+}
+
 // Two streets side by side 10 m apart. A car that drove along the southern
 // one stops, its fixes scattered to 5.5 m north of it, half a metre nearer
 // the other street: standing, the street the car is on weighs 0.15 less in
@@ -295,13 +318,13 @@ TEST(CarTracker, AStandingCarKeepsItsStreetAgainstANearerOne) {
 }
 
 // Three streets end to end: a long one, a 15 m piece, another long one. A
-// car at 50 km/h stops where the first ends; the filter holds it at the
-// point shown last, a latency and a second of driving ahead of its fix,
-// alongside the third street. Standing, every fix matches the first street
-// again (the one matched last weighs less), so the car stands still at one
-// place: favouring the street it was drawn on instead moved it between the
-// piece's end and the third street at every fix.
-TEST(CarTracker, AStoppedCarStandsStillWhereStreetsMeet) {
+// car at 50 km/h stops where the first ends; it was drawn a latency and a
+// second of driving ahead of its fix, alongside the third street. Standing,
+// every fix matches the first street again (the one matched last weighs
+// less), and the car goes back to where it stands, a little at each fix,
+// never forward again: favouring the street it was drawn on instead moved
+// it between the piece's end and the third street at every fix.
+TEST(CarTracker, AStoppedCarGoesBackToWhereItStandsWhereStreetsMeet) {
     RoadsRig roads({{0, 6, false, 0, {{0, 500}, {300, 500}}},
                     {0, 6, false, 1, {{300, 500}, {315, 500}}},
                     {0, 6, false, 2, {{315, 500}, {600, 500}}}});
@@ -310,13 +333,15 @@ TEST(CarTracker, AStoppedCarStandsStillWhereStreetsMeet) {
         roads.rig->frames(1000, 50);
     }
     std::vector<double> stood;
-    for (int second = 0; second < 6; ++second) {
+    for (int second = 0; second < 12; ++second) {
         roads.fix(300, 500, 90, 0, 1.5f);
         roads.rig->frames(1000, 50);
         stood.push_back(roads.rig->tracker->carPoint().toGlobal().x / 256.0 - 102400 - 1024);
     }
+    EXPECT_GT(stood[0], 305.0) << "drawn past where it stopped";
     for (std::size_t i = 1; i < stood.size(); ++i)
-        EXPECT_NEAR(stood[i], stood[0], 0.5) << "moved at the standing fix " << i;
+        EXPECT_LE(stood[i], stood[i - 1] + 0.01) << "moved on at the standing fix " << i;
+    EXPECT_NEAR(stood.back(), 300.0, 1.0);
 }
 
 // A one-way carriageway runs east and ends in a hook that turns back to
@@ -396,7 +421,9 @@ TEST(CarTracker, TheOldRoadStaysACandidateWhereTheNewOneContinuesIt) {
     roads.fix(1048, 500, 270, 12, 0.0f);
     roads.rig->frames(1000);
     EXPECT_EQ(roads.road(), 0u);
-    roads.fix(1006, 500, 270, 12, 0.0f); // 18 m past the border, 30 m ahead of the car drawn
+    // 18 m past the border, 30 m ahead of the car drawn: a fix of a
+    // dilution of 2, whose errors the filter's 30 m lie within.
+    roads.fix(1006, 500, 270, 12, 0.0f, true, 2.0f);
     roads.rig->frames(100);
     CarState state = roads.rig->tracker->carState();
     ASSERT_TRUE(state.onRoad);

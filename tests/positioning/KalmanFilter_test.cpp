@@ -145,9 +145,11 @@ TEST(KalmanFilter, JumpsResetAndStopsHoldThePosition) {
     EXPECT_NE(t.filter.position(), (LocalPoint{148, 174}));
     EXPECT_NE(t.filter.covariance(), Positioning::detail::Matrix4{});
 
-    // At 0.5 m/s (below the minimum speed 1.0) the car stays where it was
-    // shown, the motion stops and the covariance is kept. Driven diagonally,
-    // so that both axes are carried on.
+    // At 0.5 m/s (below the minimum speed 1.0) the motion stops, and the
+    // car goes from where it was shown toward its fixes: half way at the
+    // first, a third at the second, a quarter of the way from then on; the
+    // covariance is kept. Driven diagonally, so that both axes are carried
+    // on.
     Fixture s;
     s.fix({0, 0}, {10, 10});
     s.clock.ticks += 1000;
@@ -157,21 +159,62 @@ TEST(KalmanFilter, JumpsResetAndStopsHoldThePosition) {
     const LocalPoint shown = s.filter.predict();
     EXPECT_NEAR(shown.x, 20.0f, 0.01f);
     EXPECT_NEAR(shown.y, 20.0f, 0.01f);
-    s.filter.update({13, 3}, {0.5f, 0}, 0.5f, 1.0f, 1.0f);
-    EXPECT_EQ(s.filter.position(), shown);
+    s.filter.update({14, 4}, {0.5f, 0}, 0.5f, 1.0f, 1.0f);
+    EXPECT_NEAR(s.filter.position().x, (shown.x + 14) / 2, 1e-4f);
+    EXPECT_NEAR(s.filter.position().y, (shown.y + 4) / 2, 1e-4f);
     EXPECT_EQ(s.filter.velocity(), (LocalPoint{0, 0}));
     EXPECT_EQ(s.filter.covariance(), covariance);
     EXPECT_EQ(s.filter.lastFixTicks(), s.clock.ticks);
+    const LocalPoint half = s.filter.position();
     s.clock.ticks += 5000;
-    EXPECT_EQ(s.filter.predict(), shown);
+    EXPECT_EQ(s.filter.predict(), half);
     // Exactly the minimum speed still counts as standing.
-    s.filter.update({23, 3}, {1, 0}, 1.0f, 1.0f, 1.0f);
-    EXPECT_EQ(s.filter.position(), shown);
+    s.filter.update({14, 4}, {1, 0}, 1.0f, 1.0f, 1.0f);
+    EXPECT_NEAR(s.filter.position().x, half.x + (14 - half.x) / 3, 1e-4f);
+    for (const float share : {0.25f, 0.25f}) {
+        const LocalPoint before = s.filter.position();
+        s.filter.update({14, 4}, {0, 0}, 0.0f, 1.0f, 1.0f);
+        EXPECT_NEAR(s.filter.position().y, before.y + (4 - before.y) * share, 1e-4f);
+    }
+    for (int i = 0; i < 20; ++i)
+        s.filter.update({14, 4}, {0, 0}, 0.0f, 1.0f, 1.0f);
+    EXPECT_NEAR(s.filter.position().x, 14.0f, 0.02f);
+    EXPECT_NEAR(s.filter.position().y, 4.0f, 0.02f);
+    const LocalPoint stood = s.filter.position();
     // Moving off again is a Kalman step from there.
     s.clock.ticks += 1000;
-    s.fix({shown.x + 5, shown.y}, {5, 0});
+    s.fix({stood.x + 5, stood.y}, {5, 0});
     EXPECT_GT(s.filter.velocity().x, 0.0f);
-    EXPECT_NEAR(s.filter.position().x, shown.x, 5.0f);
+    EXPECT_NEAR(s.filter.position().x, stood.x, 5.0f);
+}
+
+// A car driven east at 10 m/s whose fix then jumps north with its course
+// turned (a hairpin's other leg, a course a second late): the filter,
+// trusting the velocity, would hold it metres off; beyond four of the fix's
+// errors (5 m each at a dilution of 1) it takes the fix's position as it
+// is, when the course turned by more than 60 degrees. A fix that measures
+// no velocity has it learnt from the positions.
+TEST(KalmanFilter, APositionFarOffTheFilterIsTakenAsMeasured) {
+    const struct {
+        float north;
+        LocalPoint velocity;
+        bool taken;
+    } rows[] = {{15, {0, 10}, false}, {19, {0, 10}, false}, {21, {0, 10}, true},
+                {35, {0, 10}, true},  {35, {4, 9}, true},   {35, {9, 4}, false}};
+    for (const auto& row : rows) {
+        SCOPED_TRACE(testing::Message()
+                     << row.north << " m north, heading to " << row.velocity.x << "," << row.velocity.y);
+        Fixture t;
+        for (int i = 0; i < 6; ++i, t.clock.ticks += 1000)
+            t.fix({10.0f * i, 0}, {10, 0});
+        t.fix({60, row.north}, row.velocity);
+        EXPECT_EQ(t.filter.position() == (LocalPoint{60, row.north}), row.taken);
+    }
+    Fixture unmeasured;
+    for (int i = 0; i < 8; ++i, unmeasured.clock.ticks += 1000)
+        unmeasured.filter.update({0, 8.0f * i}, {0, 0}, 8.0f, 1.0f, 1.0f, i == 0);
+    EXPECT_NEAR(unmeasured.filter.velocity().y, 8.0f, 1.0f);
+    EXPECT_NEAR(unmeasured.filter.velocity().x, 0.0f, 0.5f);
 }
 
 TEST(KalmanFilter, IgnoresUnusableFixesAndRecoversFromDegenerateOnes) {

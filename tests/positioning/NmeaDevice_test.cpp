@@ -1,5 +1,6 @@
 #include "positioning/NmeaDevice.h"
 
+#include "core/Format.h"
 #include "core/Text.h"
 #include "map/Projection.h"
 #include "positioning/MapProjection.h"
@@ -9,6 +10,8 @@
 #include "tests/support/TempDir.h"
 
 #include <gtest/gtest.h>
+
+#include <cmath>
 
 using Positioning::Fix;
 using PositioningTest::line;
@@ -283,4 +286,54 @@ TEST(NmeaDevice, AGnOnlyReceiverIsLoggedAndFixed) {
     ASSERT_FALSE(rig.recorder.fixes.empty());
     EXPECT_TRUE(rig.recorder.fixes.front().first);
     EXPECT_NEAR(rig.recorder.fixes.front().second.latitude, -(37 + 47.0873 / 60), 1e-5);
+}
+
+// Receivers that send no speed or no course (GGA alone, RMC with an empty
+// course field) have them taken from their fixes; those that send them keep
+// theirs, in either order of RMC and GGA. A car drives east at 10 m/s, its
+// receiver's RMC (where it sends one) saying 12 m/s at 80 degrees.
+TEST(NmeaDevice, SpeedAndCourseFromTheFixesWhereTheReceiverSendsNone) {
+    enum Receiver { RmcFirst, GgaFirst, GgaOnly, EmptyCourse };
+    const struct {
+        const char* name;
+        Receiver receiver;
+        int perSecond;
+        float metresPerSecond;
+        float speed;   // of the last fix told
+        float heading; // -1: no course
+    } rows[] = {
+        {"RMC first", RmcFirst, 1, 10.0f, 12.0f, 80.0f},
+        {"GGA first", GgaFirst, 1, 10.0f, 12.0f, 80.0f},
+        {"GGA only", GgaOnly, 1, 10.0f, 10.0f, 90.0f},
+        {"GGA only, 5 Hz", GgaOnly, 5, 10.0f, 10.0f, 90.0f},
+        {"empty course", EmptyCourse, 1, 10.0f, 12.0f, 90.0f},
+        {"GGA only, standing", GgaOnly, 1, 0.0f, 0.0f, -1.0f},
+        {"GGA only, creeping", GgaOnly, 1, 0.5f, 0.5f, -1.0f},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        Rig rig;
+        const double metresPerMinuteOfLongitude =
+            6371000.0 * 3.14159265358979 / 180.0 / 60.0 * std::cos(43.74 * 3.14159265358979 / 180.0);
+        for (int epoch = 0; epoch < 8 * row.perSecond; ++epoch) {
+            const int hundredths = epoch * 100 / row.perSecond;
+            const std::string time = Core::format("1000%02d.%02d", hundredths / 100, hundredths % 100);
+            const double minutes =
+                25.0 + row.metresPerSecond * hundredths / 100.0 / metresPerMinuteOfLongitude;
+            const std::string at = Core::format("4344.4000,N,007%08.5f,E", minutes);
+            const std::string gga = "GPGGA," + time + "," + at + ",1,08,0.9,40.0,M,48.0,M,,";
+            const std::string rmc = "GPRMC," + time + ",A," + at + ",23.33," +
+                                    (row.receiver == EmptyCourse ? "" : "80.0") + ",071226,,,A";
+            if (row.receiver != GgaFirst && row.receiver != GgaOnly) rig.send(rmc);
+            rig.send(gga);
+            if (row.receiver == GgaFirst) rig.send(rmc);
+        }
+        ASSERT_EQ(rig.recorder.fixes.size(), static_cast<std::size_t>(8 * row.perSecond));
+        const Fix& first = rig.recorder.fixes.front().second;
+        EXPECT_EQ(first.courseKnown, row.receiver == RmcFirst) << "no fix before it to compare";
+        const Fix& last = rig.recorder.fixes.back().second;
+        EXPECT_NEAR(last.speed, row.speed, 0.1f);
+        EXPECT_EQ(last.courseKnown, row.heading >= 0.0f);
+        EXPECT_NEAR(last.heading, std::max(row.heading, 0.0f), 1.0f);
+    }
 }

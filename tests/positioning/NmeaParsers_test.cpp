@@ -32,7 +32,7 @@ TEST(NmeaParsers, Gga) {
     NmeaRecords r;
     ASSERT_EQ(parse("GPGGA,030719.000,3747.0873,S,17518.8938,E,1,08,1.1,59.9,M,23.7,M,,0000", r),
               SentenceKind::Gga);
-    EXPECT_EQ(r.gga.time, (Positioning::NmeaTime{3, 7, 19, 0}));
+    EXPECT_EQ(r.gga.time, (Positioning::NmeaTime{3, 7, 19, 0, 3}));
     EXPECT_EQ(r.gga.latitude, -degrees(37, 47.0873f));
     EXPECT_EQ(r.gga.longitude, degrees(175, 18.8938f));
     EXPECT_EQ(r.gga.quality, 1);
@@ -55,12 +55,14 @@ TEST(NmeaParsers, TimeDateAndSpeed) {
     const struct {
         const char* field;
         Positioning::NmeaTime time;
+        double secondsOfDay;
     } times[] = {
-        {"123519", {12, 35, 19, 0}},
-        {"123519.5", {12, 35, 19, 5}},
-        {"123519.50", {12, 35, 19, 50}},
-        {"123519.123", {12, 35, 19, 123}},
-        {"123519.00", {12, 35, 19, 0}},
+        {"123519", {12, 35, 19, 0, 0}, 45319.0},
+        {"123519.5", {12, 35, 19, 5, 1}, 45319.5},
+        {"123519.50", {12, 35, 19, 50, 2}, 45319.5},
+        {"123519.123", {12, 35, 19, 123, 3}, 45319.123},
+        {"123519.00", {12, 35, 19, 0, 2}, 45319.0},
+        {"235959.05", {23, 59, 59, 5, 2}, 86399.05},
     };
     for (const auto& t : times) {
         NmeaRecords r;
@@ -68,15 +70,18 @@ TEST(NmeaParsers, TimeDateAndSpeed) {
                   SentenceKind::Rmc)
             << t.field;
         EXPECT_EQ(r.rmc.time, t.time) << t.field;
+        EXPECT_DOUBLE_EQ(r.rmc.time.secondsOfDay(), t.secondsOfDay) << t.field;
         EXPECT_EQ(r.rmc.date, (Positioning::NmeaDate{15, 5, 1980}));
         EXPECT_EQ(r.rmc.status, 'A');
         EXPECT_FLOAT_EQ(r.rmc.speed, 5.14f);
         EXPECT_FLOAT_EQ(r.rmc.course, 84.4f);
         EXPECT_TRUE(r.rmc.courseKnown);
+        EXPECT_TRUE(r.rmc.speedKnown);
     }
     NmeaRecords r;
     ASSERT_EQ(parse("GNRMC,000000,V,,,,,,,150579,,", r), SentenceKind::Rmc);
     EXPECT_FALSE(r.rmc.courseKnown);
+    EXPECT_FALSE(r.rmc.speedKnown);
     EXPECT_EQ(r.rmc.date, (Positioning::NmeaDate{15, 5, 2079}));
     EXPECT_EQ(r.rmc.status, 'V');
     ASSERT_EQ(parse("GPRMC,000000,V,,,,,,,15057,,", r), SentenceKind::Rmc);

@@ -2,6 +2,8 @@
 // Helpers shared by the positioning tests: sentences with their checksum,
 // the recorded logs, and a listener that keeps every fix.
 
+#include "core/Format.h"
+#include "map/Projection.h"
 #include "positioning/ReplayPortSystem.h"
 #include "positioning/System.h"
 #include "positioning/TrackingListener.h"
@@ -9,6 +11,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cmath>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -35,6 +38,43 @@ inline std::string sentence(std::string_view body) {
 
 inline std::string line(std::string_view body) {
     return sentence(body).append("\r\n");
+}
+
+// The ways a receiver sends its epoch: RMC before GGA (most), GGA before
+// RMC (many USB receivers), GGA alone (no speed, no course), RMC with an
+// empty course field.
+enum class Receiver { RmcFirst, GgaFirst, GgaOnly, EmptyCourse };
+
+// A coordinate in degrees as NMEA writes it: (d)ddmm.mmmmm and its hemisphere.
+inline std::string nmeaDegrees(double value, char positive, char negative, int width) {
+    const char hemisphere = value >= 0 ? positive : negative;
+    value = std::fabs(value);
+    const int whole = static_cast<int>(value);
+    return Core::format("%0*d%08.5f,%c", width, whole, (value - whole) * 60.0, hemisphere);
+}
+
+// One epoch of a receiver with a fix at a global map point, `seconds` after
+// 10:00:00 (to the hundredth): its RMC and GGA in the receiver's way, then
+// GSA and two GSV.
+inline std::string epoch(Receiver receiver, double seconds, Map::Point at, float metresPerSecond,
+                         float courseDegrees) {
+    const auto hundredths = static_cast<int>(std::lround(seconds * 100.0));
+    const int s = hundredths / 100;
+    const std::string time =
+        Core::format("%02d%02d%02d.%02d", 10 + s / 3600, s / 60 % 60, s % 60, hundredths % 100);
+    const Map::GeoPoint geo = Map::Projection::toGeo(at);
+    const std::string pos =
+        nmeaDegrees(geo.latitude, 'N', 'S', 2) + "," + nmeaDegrees(geo.longitude, 'E', 'W', 3);
+    const std::string course = receiver == Receiver::EmptyCourse ? "" : Core::format("%.1f", courseDegrees);
+    const std::string rmc = line("GPRMC," + time + ",A," + pos +
+                                 Core::format(",%.2f,", metresPerSecond / 0.514f) + course + ",071226,,,A");
+    const std::string gga = line("GPGGA," + time + "," + pos + ",1,08,0.9,40.0,M,48.0,M,,");
+    const std::string both = receiver == Receiver::GgaOnly    ? gga
+                             : receiver == Receiver::GgaFirst ? gga + rmc
+                                                              : rmc + gga;
+    return both + line("GPGSA,A,3,02,05,09,12,17,21,25,29,,,,,1.6,0.9,1.3") +
+           line("GPGSV,2,1,08,02,45,060,41,05,30,120,38,09,60,200,44,12,20,300,35") +
+           line("GPGSV,2,2,08,17,70,030,46,21,15,240,33,25,50,160,40,29,35,080,37");
 }
 
 inline std::filesystem::path nmeaFolder() {

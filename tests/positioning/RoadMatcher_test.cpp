@@ -32,7 +32,9 @@ TEST(RoadMatcher, ScoresDistanceHeadingOneWayAndTheHeldRoad) {
         float heading, speed;
         bool held;
         std::optional<float> cost;
+        bool course = true;
     };
+    const RoadPolyline east = road({{0, 0}, {100, 0}}, true);
     const Row rows[] = {
         {&north, 10, 50, 0, 0, false, 0.25f},         // (10 / 20)^2
         {&north, 20, 50, 0, 0, false, 1.0f},          // at max_dist: still taken
@@ -46,15 +48,19 @@ TEST(RoadMatcher, ScoresDistanceHeadingOneWayAndTheHeldRoad) {
         {&northOneWay, 10, 50, 0, 5, false, 0.25f},   // along a one-way road
         {&northOneWay, 10, 50, 135, 5, false, 1.75f},
         {&northOneWay, 10, 50, 180, 5, false, 2.25f}, // against it: 2 more
+        {&east, 50, 10, 0, 5, false, 1.25f},          // heading north across it
+        {&east, 50, 10, 0, 5, false, 0.25f, false},   // no course: its heading of 0 is no way
+        {&north, 10, 50, 0, 0, true, 0.10f, false},   // standing on the held road, as before
     };
     MatchSettings settings;
     for (const Row& row : rows) {
         SCOPED_TRACE(testing::Message() << row.x << "," << row.y << " heading " << row.heading << " speed "
-                                        << row.speed << " held " << row.held);
+                                        << row.speed << " held " << row.held << " course " << row.course);
         MatchInput input;
         input.point = {row.x, row.y};
         input.unitsPerMetre = 1.0f;
         input.heading = row.heading;
+        input.headingKnown = row.course;
         input.speed = row.speed;
         if (row.held) input.current = row.road->ref;
         const std::optional<ScoredRoad> scored = scoreRoad(*row.road, input, settings);

@@ -104,6 +104,7 @@ const char* readTime(const char* p, const char* end, Positioning::NmeaTime& out)
         std::int32_t fraction = 0;
         if (parseInt(field + 7, field + length, fraction) && fraction > 0)
             out.millisecond = static_cast<std::uint16_t>(fraction > 0xFFFF ? 0xFFFF : fraction);
+        out.fractionDigits = static_cast<std::uint8_t>(length - 7);
     }
     return p;
 }
