@@ -300,7 +300,7 @@ void KVMapEventsHandler::onFrame() {
     approachStep(fix);
     guidanceStep(fix);
     followStep();
-    if (m_rebuildRequested && (!m_rebuildTried || m_clock.ticksMs() - m_lastRebuildMs >= RebuildPauseMs))
+    if (m_rebuildRequested && (!m_rebuildTried || m_clock.ticksMs() - m_lastRebuildMs >= m_rebuildPauseMs))
         rebuildPath();
     // A new route the car was not yet on was announced without its turn:
     // the turn is said once the car is on it, or its warnings, dropped as
@@ -445,10 +445,18 @@ void KVMapEventsHandler::rebuildPath() {
     Log::log(Log::Normal, "rebuildPath start");
     m_rebuildTried = true;
     m_lastRebuildMs = m_clock.ticksMs();
+    m_rebuildPauseMs = RebuildPauseMs;
     const bool firstUTurn = m_config->child("Routing")->value("use_first_uturn_in_rebuild", true);
     Path rebuilt;
     if (!Map::Routing::computePath(m_atlas, *m_config, start, finish, rebuilt, !firstUTurn)) {
         Log::log(Log::Critical, "rebuildPath failed");
+        // No new route was given: the car, just turned round, may be
+        // matched to a road no route leaves from. The request stands, and
+        // the next try comes a fix later instead of after the pause
+        // between routes (or after three more seconds of driving against
+        // the route).
+        m_rebuildRequested = true;
+        m_rebuildPauseMs = RebuildRetryMs;
         return;
     }
     // A car that goes the route's way along it, found off it by a fix far

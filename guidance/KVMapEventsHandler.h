@@ -188,6 +188,9 @@ private:
     // (they all start the road's own way) within a few frames, and was
     // given a new one twice a second. The request waits out the pause.
     static constexpr std::uint32_t RebuildPauseMs = 3000;
+    // After a try that found no route, the next comes a fix later.
+    static constexpr std::uint32_t RebuildRetryMs = 1000;
+    std::uint32_t m_rebuildPauseMs = RebuildPauseMs;
     // "Route rebuilt" was said, and the car has not followed a route
     // FollowedMetres since: the next new routes are told by their turn
     // alone. The metres followed along the current route past one of its
