@@ -66,21 +66,7 @@ driven="$work/route.txt"
 if [ "$mode" = DETOUR ]; then
   # The way the receiver drives: to 300 m east of the route's middle, then
   # to the finish, found on a copy of the map without the stored route.
-  aside=$(python3 - "$work/route.txt" <<'PY'
-import math, sys
-line = [tuple(map(float, l.split(","))) for l in open(sys.argv[1]) if l[0].isdigit() and "," in l]
-def metres(a, b):
-    return math.hypot((b[0] - a[0]) * 111195, (b[1] - a[1]) * 111195 * math.cos(math.radians(a[0])))
-left = sum(metres(a, b) for a, b in zip(line, line[1:])) / 2
-for a, b in zip(line, line[1:]):
-    if metres(a, b) >= left:
-        f = left / metres(a, b)
-        p = (a[0] + (b[0] - a[0]) * f, a[1] + (b[1] - a[1]) * f)
-        break
-    left -= metres(a, b)
-print("%.6f,%.6f" % (p[0], p[1] + 300 / (111195 * math.cos(math.radians(p[0])))))
-PY
-)
+  aside=$(python3 "$here/../tests/app/nmea_route.py" --aside "$work/route.txt" 300)
   mkdir -p "$work/plain"
   cp "$atlas"/*.kvm "$work/plain/"
   "$2" "$work/plain" "$from" "$aside" >"$work/wrong1.txt"

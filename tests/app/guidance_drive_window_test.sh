@@ -44,21 +44,7 @@ atlas="$work/data/maps/monaco"
   fail "route-atlas found no route"
 [ -s "$atlas/path.kvp" ] || fail "route-atlas saved no route"
 head -n 1 "$work/route.txt"
-aside=$(python3 - "$work/route.txt" <<'PY'
-import math, sys
-line = [tuple(map(float, l.split(","))) for l in open(sys.argv[1]) if l[0].isdigit() and "," in l]
-def metres(a, b):
-    return math.hypot((b[0] - a[0]) * 111195, (b[1] - a[1]) * 111195 * math.cos(math.radians(a[0])))
-left = sum(metres(a, b) for a, b in zip(line, line[1:])) / 2
-for a, b in zip(line, line[1:]):
-    if metres(a, b) >= left:
-        f = left / metres(a, b)
-        p = (a[0] + (b[0] - a[0]) * f, a[1] + (b[1] - a[1]) * f)
-        break
-    left -= metres(a, b)
-print("%.6f,%.6f" % (p[0], p[1] + 300 / (111195 * math.cos(math.radians(p[0])))))
-PY
-)
+aside=$(python3 "$here/nmea_route.py" --aside "$work/route.txt" 300)
 mkdir -p "$work/plain"
 cp "$atlas/monaco.kvm" "$work/plain/"
 "$route_atlas" "$work/plain" "$start_at" "$aside" >"$work/wrong1.txt" || fail "no way to $aside"

@@ -4,6 +4,11 @@ second into a pseudo-terminal, faster than real time.
 
     nmea_route.py DEVICE CONTROL START ROUTE [--speed KMH] [--interval S]
                   [--detour METRES] [--mark-at METRES] [--receiver KIND]
+    nmea_route.py --aside ROUTE METRES
+
+With --aside it only prints the point METRES east of ROUTE's middle
+(LAT,LON), where a driver who ignores the route goes on the way to the
+finish.
 
 The car stands at START (LAT,LON) until the file CONTROL/go exists; then it
 reads ROUTE, LAT,LON lines (route-atlas prints them; other lines are passed
@@ -49,6 +54,13 @@ def length(line):
     return sum(math.hypot(*metres(a, b)) for a, b in zip(line, line[1:]))
 
 
+def aside(route, east):
+    """The point `east` metres east of the middle of the route file."""
+    line = read_line(route)
+    middle = split(line, length(line) / 2)[0][-1]
+    return offset(middle, east, 0.0)
+
+
 def drive(device, control, start, legs, kmh, interval, mark_at, receiver="rmc-first"):
     step = kmh / 3.6
 
@@ -89,6 +101,9 @@ def drive(device, control, start, legs, kmh, interval, mark_at, receiver="rmc-fi
 
 def main():
     args = sys.argv[1:]
+    if len(args) == 3 and args[0] == "--aside":
+        print("%.6f,%.6f" % aside(args[1], float(args[2])))
+        return
     if len(args) < 4:
         raise SystemExit(__doc__)
     options = {"--speed": 50.0, "--interval": 0.25, "--detour": 200.0, "--mark-at": None,

@@ -9,13 +9,7 @@
 set -euo pipefail
 source_dir=$1
 script=$source_dir/tools/first-run-data.sh
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
-failures=0
-fail() {
-  echo "FAIL: $*"
-  failures=$((failures + 1))
-}
+source "$(dirname "$0")/script_test_common.sh"
 listing() {
   (cd "$1" && find . -printf '%y %p %l\n' | LC_ALL=C sort &&
     find . -type f -print0 | LC_ALL=C sort -z | xargs -0 -r sha256sum)
@@ -59,5 +53,4 @@ done < <(cd "$source_dir" && {
   grep -rnE --include='*.cpp' --include='*.h' 'copy\([^;]*MIREL_PROGRAM_DIR' tests bench || true
 })
 
-[ $failures -eq 0 ] || exit 1
-echo "PASS: the data folder is copied as a first run finds it"
+passed "the data folder is copied as a first run finds it"

@@ -7,13 +7,7 @@
 # Usage: install_deps_test.sh SOURCE_FOLDER
 set -euo pipefail
 script=$1/tools/install-deps.sh
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
-failures=0
-fail() {
-  echo "FAIL: $*"
-  failures=$((failures + 1))
-}
+source "$(dirname "$0")/script_test_common.sh"
 
 mkdir -p "$work/bin"
 cat >"$work/bin/dpkg-query" <<'TXT'
@@ -56,5 +50,4 @@ apt-get install -y --no-install-recommends libgtest-dev sox"
   fail "with two packages missing apt-get ran: $(cat "$work/apt" 2>/dev/null || echo nothing)"
 grep -qx "install-deps: installing libgtest-dev sox" "$work/out.txt" || fail "the missing packages are not named"
 
-[ $failures -eq 0 ] || exit 1
-echo "PASS: install-deps.sh starts apt-get only for missing packages"
+passed "install-deps.sh starts apt-get only for missing packages"

@@ -10,13 +10,7 @@ set -euo pipefail
 source_dir=$1
 build=$2
 readme=$source_dir/README.md
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
-failures=0
-fail() {
-  echo "FAIL: $*"
-  failures=$((failures + 1))
-}
+source "$(dirname "$0")/script_test_common.sh"
 
 # The README's tools and run-demo.sh's build list. (A range such as a-z
 # follows the locale's collation: under tr_TR.UTF-8 it leaves out i.)
@@ -112,5 +106,4 @@ while IFS= read -r line; do
   fail "a build command with a fixed number of jobs: $line"
 done < <(cd "$source_dir" && grep -nE -- '^    .*(cmake --build|make|ctest) .*-j ?[0-9]' README.md docs/*.md || true)
 
-[ $failures -eq 0 ] || exit 1
-echo "PASS: ${#commands[@]} README commands ran"
+passed "${#commands[@]} README commands ran"

@@ -8,13 +8,7 @@
 # Usage: run_tests_test.sh SOURCE_FOLDER
 set -euo pipefail
 source_dir=$1
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
-failures=0
-fail() {
-  echo "FAIL: $*"
-  failures=$((failures + 1))
-}
+source "$(dirname "$0")/script_test_common.sh"
 
 mkdir -p "$work/repo/tools" "$work/repo/build" "$work/repo/build-asan" "$work/bin"
 cp "$source_dir/tools/run-tests.sh" "$work/repo/tools/"
@@ -71,5 +65,4 @@ for row in "${rows[@]}"; do
   fi
 done
 
-[ $failures -eq 0 ] || exit 1
-echo "PASS: run-tests.sh runs every stage and names those that failed (${#rows[@]} cases)"
+passed "run-tests.sh runs every stage and names those that failed (${#rows[@]} cases)"
