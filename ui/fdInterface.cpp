@@ -297,8 +297,10 @@ void fdInterface::updateUiTimer(std::int32_t period) {
 Uint32 fdInterface::timerCallback(Uint32 interval, void* param) {
     auto* self = static_cast<fdInterface*>(param);
     if (self->m_redrawAllowed.exchange(false)) {
-        self->m_frameDue = true;
+        // Counted before the frame is due: a frame drawn for this tick is
+        // never seen ahead of the tick that allowed it.
         ++self->m_timerExposes;
+        self->m_frameDue = true;
         Threading::wakeMainLoop();
     }
     return interval;
