@@ -120,6 +120,20 @@ struct Town_ : ::testing::Test {
             clock.ticks += 100;
         }
     }
+    // What the sensors panel reads from the handler: the current and the
+    // next street.
+    using Streets = std::pair<std::u16string, std::u16string>;
+    Streets streets(std::u16string* fromStart = nullptr) {
+        GuidanceTest::Messages messages;
+        Sensors sensors(messages, nullptr, SensorsSetup{"", &clock, 0, {}});
+        SensorFrame frame;
+        frame.setGuidance(handler->navi());
+        frame.car = handler->tracker().carState();
+        frame.atlas = atlas.get();
+        sensors.updateAll(frame);
+        if (fromStart) *fromStart = sensors.findSensor("dist_from_start")->valueText();
+        return {sensors.findSensor("cur_street")->valueText(), sensors.findSensor("next_street")->valueText()};
+    }
     std::vector<std::string> events() const {
         std::vector<std::string> out;
         for (const std::string& line : log.lines())
@@ -412,16 +426,9 @@ TEST_F(Town_, DrivesTheRouteLeavesItAndGetsANewOne) {
     EXPECT_TRUE(handler->shownCarState().valid && handler->shownCarState().onRoad);
 
     // The sensors read the street names and the route from the handler.
-    GuidanceTest::Messages messages;
-    Sensors sensors(messages, nullptr, SensorsSetup{"", &clock, 0, {}});
-    SensorFrame frame;
-    frame.setGuidance(handler->navi());
-    frame.car = handler->tracker().carState();
-    frame.atlas = atlas.get();
-    sensors.updateAll(frame);
-    EXPECT_EQ(sensors.findSensor("cur_street")->valueText(), u"Main Street");
-    EXPECT_EQ(sensors.findSensor("next_street")->valueText(), u"Linden Circle"); // into the roundabout
-    EXPECT_NE(sensors.findSensor("dist_from_start")->valueText(), u"-");
+    std::u16string fromStart;
+    EXPECT_EQ(streets(&fromStart), Streets(u"Main Street", u"Linden Circle")); // into the roundabout
+    EXPECT_NE(fromStart, u"-");
 
     // Off the route: north up Park Avenue.
     const std::size_t before = route.points.size();
@@ -563,15 +570,7 @@ TEST_F(Town_, NaviSwitchHoldsGuidanceOff) {
     EXPECT_TRUE(handler->shownCarState().valid);
     EXPECT_FALSE(Positioning::CarState::differs(handler->shownCarState(), handler->tracker().carState(), 1.0f));
     // and the sensors panel the street of the tracker's road.
-    GuidanceTest::Messages messages;
-    Sensors sensors(messages, nullptr, SensorsSetup{"", &clock, 0, {}});
-    SensorFrame frame;
-    frame.setGuidance(handler->navi());
-    frame.car = handler->tracker().carState();
-    frame.atlas = atlas.get();
-    sensors.updateAll(frame);
-    EXPECT_EQ(sensors.findSensor("cur_street")->valueText(), u"Main Street");
-    EXPECT_EQ(sensors.findSensor("next_street")->valueText(), u"-");
+    EXPECT_EQ(streets(), Streets(u"Main Street", u"-"));
     handler->toggleNavigation();
     EXPECT_TRUE(handler->navi().running());
     EXPECT_TRUE(config.root()->value("navi_on", false));
