@@ -133,18 +133,8 @@ void fdMapNavi::start(const Positioning::CarState& car, float speedMs) {
     m_outOfPath = false;
     m_maneuverKnown = false;
     m_nextPointKnown = false;
-    // Its places are taken on the route as it is now.
-    m_pathChanged = 0;
-    resetManeuverState();
-    if (m_path->isEmpty()) {
-        raise(BadStart_EmptyPath);
-        setOutOfPath(car, OutOfEmptyPath);
-        return;
-    }
-    if (locateAfresh(car, BadStart_OutOfPath)) {
-        maneuverStep(car, speedMs);
+    if (takeRouteAsItIs(car, speedMs, BadStart_EmptyPath, BadStart_OutOfPath))
         raise(Start);
-    }
 }
 
 void fdMapNavi::stop() {
@@ -345,23 +335,25 @@ bool fdMapNavi::locateAfresh(const Positioning::CarState& car, int code) {
     return true;
 }
 
-void fdMapNavi::followChangedRoute(const Positioning::CarState& car, float speedMs) {
+bool fdMapNavi::takeRouteAsItIs(const Positioning::CarState& car, float speedMs, int emptyCode, int outCode) {
     m_pathChanged = 0;
     resetManeuverState();
     if (m_path->isEmpty()) {
-        raise(PathChanged_EmptyPath);
+        raise(emptyCode);
         setOutOfPath(car, OutOfEmptyPath);
-        return;
+        return false;
     }
-    if (locateAfresh(car, PathChanged_OutOfPath))
-        maneuverStep(car, speedMs);
+    if (!locateAfresh(car, outCode))
+        return false;
+    maneuverStep(car, speedMs);
+    return true;
 }
 
 void fdMapNavi::onPosition(const Positioning::CarState& car, float speedMs) {
     if (!m_running || m_path == nullptr)
         return;
     if (m_pathChanged) {
-        followChangedRoute(car, speedMs);
+        takeRouteAsItIs(car, speedMs, PathChanged_EmptyPath, PathChanged_OutOfPath);
         return;
     }
     if (m_path->isEmpty() || m_position.isAtEnd())

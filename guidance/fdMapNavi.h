@@ -183,8 +183,10 @@ private:
     // out of path with `code`.
     bool locateAfresh(const Positioning::CarState& car, int code);
     void preferFirstPartNearStart(const Positioning::CarState& car);
-    // The step after an edit of the route: its places taken again.
-    void followChangedRoute(const Positioning::CarState& car, float speedMs);
+    // Guidance's places taken on the route as it is now (at the start and
+    // after an edit of the route); `emptyCode` or `outCode` raised when the
+    // route is empty or the car is not on it, and false returned.
+    bool takeRouteAsItIs(const Positioning::CarState& car, float speedMs, int emptyCode, int outCode);
     // The way the car goes, whole degrees: the receiver's course where
     // known, else the heading of the car shown.
     int carWay(const Positioning::CarState& car) const;
@@ -237,7 +239,7 @@ private:
     Path* m_path = nullptr;
     // The route's change flag, registered with it for as long as it is
     // guidance's (running or not): set by every edit, cleared once the
-    // places are taken on the route as it is (start, followChangedRoute).
+    // places are taken on the route as it is (start, takeRouteAsItIs).
     std::uint8_t m_pathChanged = 1;
     bool m_outOfPath = false;
     PathPosition m_position;
