@@ -1,5 +1,7 @@
 #include "positioning/FixGate.h"
 
+#include "positioning/GroundOffset.h"
+
 #include <algorithm>
 #include <cmath>
 
@@ -7,8 +9,6 @@ namespace Positioning {
 
 namespace {
 
-constexpr double EarthRadiusMetres = 6371000.0;
-constexpr double RadiansPerDegree = 3.14159265358979323846 / 180.0;
 constexpr std::int64_t SecondsPerDay = 86400;
 
 std::int64_t secondOfDay(const DateTime& t) {
@@ -31,14 +31,8 @@ std::int64_t secondsBetween(const DateTime& from, const DateTime& to) {
 } // namespace
 
 double FixGate::metresBetween(float latitudeA, float longitudeA, float latitudeB, float longitudeB) {
-    double east = static_cast<double>(longitudeB) - longitudeA;
-    // Across the antimeridian the short way round.
-    if (east > 180.0) east -= 360.0;
-    if (east < -180.0) east += 360.0;
-    const double north = static_cast<double>(latitudeB) - latitudeA;
-    const double meanLatitude = (static_cast<double>(latitudeA) + latitudeB) * 0.5 * RadiansPerDegree;
-    east *= std::cos(meanLatitude);
-    return std::sqrt(east * east + north * north) * RadiansPerDegree * EarthRadiusMetres;
+    const GroundOffset way = groundOffset(latitudeA, longitudeA, latitudeB, longitudeB);
+    return std::sqrt(way.east * way.east + way.north * way.north);
 }
 
 bool FixGate::reachable(const Seen& from, const Seen& to) const {

@@ -1,5 +1,7 @@
 #include "positioning/FixMotion.h"
 
+#include "positioning/GroundOffset.h"
+
 #include <cmath>
 #include <numbers>
 
@@ -8,7 +10,6 @@ namespace Positioning {
 namespace {
 
 constexpr double SecondsADay = 86400.0;
-constexpr double EarthRadiusMetres = 6371000.0;
 
 // The seconds from `then` to `now` on a clock that goes round at midnight;
 // negative when `now` lies up to half a day before `then` (a recording
@@ -39,12 +40,10 @@ std::optional<FixMotion::Place> FixMotion::baseline(double now, double atLeast) 
 std::optional<FixMotion::Motion> FixMotion::motion(const Fix& fix, double now, double atLeast) const {
     const std::optional<Place> from = baseline(now, atLeast);
     if (!from) return std::nullopt;
-    const double toRadians = std::numbers::pi / 180.0;
-    const double north = (fix.latitude - from->latitude) * toRadians * EarthRadiusMetres;
-    const double east = (fix.longitude - from->longitude) * toRadians * EarthRadiusMetres *
-                        std::cos((fix.latitude + from->latitude) * 0.5 * toRadians);
-    return Motion{static_cast<float>(std::hypot(east, north) / since(from->seconds, now)),
-                  static_cast<float>(std::fmod(std::atan2(east, north) / toRadians + 360.0, 360.0))};
+    const GroundOffset way = groundOffset(from->latitude, from->longitude, fix.latitude, fix.longitude);
+    return Motion{static_cast<float>(std::hypot(way.east, way.north) / since(from->seconds, now)),
+                  static_cast<float>(std::fmod(std::atan2(way.east, way.north) * 180.0 / std::numbers::pi + 360.0,
+                                               360.0))};
 }
 
 void FixMotion::complete(Fix& fix, const NmeaTime& time) {

@@ -1,8 +1,8 @@
 #include "ui/fdInterface.h"
-#include "core/MainLoopWake.h"
 
 #include "core/FileRW.h"
 #include "core/Log.h"
+#include "core/MainLoopWake.h"
 #include "core/Text.h"
 #include "core/RWops.h"
 #include "core/WinFile.h"
