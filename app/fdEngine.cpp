@@ -8,6 +8,7 @@
 #include "core/FileSystem.h"
 #include "core/InetStatistics.h"
 #include "core/Log.h"
+#include "core/LoggedText.h"
 #include "core/MainLoopWake.h"
 #include "core/MessageBox.h"
 #include "core/ResourcesPool.h"
@@ -178,7 +179,7 @@ int fdEngine::run() {
         // The failure's window may have been closed by a quit signal.
         logQuitSignal();
     } catch (const std::exception& error) {
-        const std::string text = error.what();
+        const std::string text = Log::linesJoined(error.what());
         Log::log(Log::Critical, "fatal error : Failed to initialize engine (%s)", text.empty() ? "-" : text);
     }
     shutdown();
