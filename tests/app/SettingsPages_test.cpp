@@ -128,6 +128,22 @@ TEST(RouteFilesPage, ListsWholeRouteFilesSortedAndSkipsTheAutomaticOne) {
     ASSERT_NE(page.list(), nullptr);
     EXPECT_EQ(page.list()->names(), (std::vector<std::u16string>{u"B.kvp", u"a.kvp", u"b.kvp"}));
     EXPECT_EQ(page.list()->selectedIndex(), 0);
+    // A message box takes every tap: neither the row nor "Delete" behind it
+    // is reached; its own button closes it.
+    page.childClicked("button_add_path");
+    ASSERT_NE(page.messageBox(), nullptr);
+    const auto tap = [&](const Ui::fdWindowBase& w) {
+        const int x = w.rect().x + w.rect().w / 2, y = w.rect().y + w.rect().h / 2;
+        r.ui->mouseButtonDown(1, x, y);
+        r.ui->mouseButtonUp(1, x, y);
+    };
+    tap(*dynamic_cast<Ui::fdList*>(page.findChild("list"))->rowWidget(2));
+    tap(*page.findChild("button_del_path"));
+    EXPECT_EQ(page.list()->selectedIndex(), 0);
+    EXPECT_TRUE(fs::exists(folder.atlas() / "B.kvp"));
+    tap(*page.messageBox()->findChild("mb"));
+    r.ui->applyPendingChanges();
+    EXPECT_EQ(page.messageBox(), nullptr);
     // Deleting the last entry selects the new last one.
     page.list()->itemClicked(2);
     page.childClicked("button_del_path");
@@ -142,10 +158,15 @@ TEST(RouteFilesPage, SavesWithoutReplacingLoadsAndKeepsTheRouteOnABadFile) {
     Session r(folder);
     auto& page = r.open<fdPagePathListX>("pagePathList");
     ASSERT_NE(page.list(), nullptr);
-    // Nothing listed: the page says so; loading and deleting do nothing.
+    // Nothing listed: the page says so; loading and deleting look dead and
+    // do nothing.
     const Ui::fdWindowBase* empty = page.findChild("empty_notice");
     ASSERT_NE(empty, nullptr);
     EXPECT_TRUE(empty->visible());
+    const auto enabled = [&](const char* name) { return page.findChild(name)->enabled(); };
+    EXPECT_FALSE(enabled("button_ok"));
+    EXPECT_FALSE(enabled("button_del_path"));
+    EXPECT_TRUE(enabled("button_add_path"));
     page.childClicked("button_ok");
     page.childClicked("button_del_path");
     EXPECT_EQ(page.messageBox(), nullptr);
@@ -168,6 +189,8 @@ TEST(RouteFilesPage, SavesWithoutReplacingLoadsAndKeepsTheRouteOnABadFile) {
     page.childClicked("button_add_path");
     ASSERT_EQ(page.list()->names(), std::vector<std::u16string>{name});
     EXPECT_FALSE(empty->visible());
+    EXPECT_TRUE(enabled("button_ok"));
+    EXPECT_TRUE(enabled("button_del_path"));
     const fs::path first = folder.atlas() / Core::wideToUtf8(name);
     const std::string firstBytes = bytesOf(first);
     // Saving again never replaces the stored route.
