@@ -62,6 +62,15 @@ std::u16string textOf(Ui::fdWindowBase* page, const char* name) {
     return widget ? widget->text() : u"<missing>";
 }
 
+// The text of a shown "empty_notice", its wrapped lines joined again.
+std::u16string noticeOf(Ui::fdWindowBase* page) {
+    Ui::fdWindowBase* notice = page->findChild("empty_notice");
+    if (!notice || !notice->visible()) return u"<hidden>";
+    std::u16string text = textOf(page, "empty_notice");
+    std::replace(text.begin(), text.end(), u'\n', u' ');
+    return text;
+}
+
 struct Rig {
     // The atlas folder's map files and the find page's result limit;
     // routing gives the map page a route and a car.
@@ -379,12 +388,34 @@ TEST(SearchPages, PoiResultsComeNearestFirstAndHistoryPageReusesThem) {
     r.history->childClicked("button_delete");
     EXPECT_EQ(r.history->model()->count(), 1);
     EXPECT_EQ(textOf(list->rowWidget(0), "text"), u"Rue Grimaldi, La Condamine");
+    EXPECT_FALSE(r.history->findChild("empty_notice")->visible());
     r.history->childClicked("button_delete");
     EXPECT_EQ(r.history->model()->count(), 0);
     EXPECT_EQ(r.history->model()->selectedIndex(), -1);
     r.history->childClicked("button_ok");
     r.history->childClicked("button_delete");
     EXPECT_EQ(r.active(), "pageFilterHistory");
+    // Empty, the page says what comes here, and "Show" and "Delete" look
+    // dead; the filters' list says it of the search areas.
+    for (const auto& [filters, message] : {std::pair{false, "history_none"}, {true, "filter_history_none"}}) {
+        if (filters) r.history->showFilters(nullptr);
+        EXPECT_EQ(noticeOf(r.history), r.messages.text(message)) << message;
+        EXPECT_FALSE(r.history->findChild("list")->visible());
+        for (const char* button : {"button_ok", "button_delete"})
+            EXPECT_FALSE(r.history->findChild(button)->enabled()) << button;
+    }
+    r.history->showFoundObjects();
+    r.ui.goToPage(r.menu);
+    r.menu->childClicked("streets");
+    r.type(u"grim");
+    r.find->childClicked("ok");
+    r.tapRow(r.results, 2);
+    r.ui.goToPage(r.menu);
+    r.menu->childClicked("history");
+    EXPECT_FALSE(r.history->findChild("empty_notice")->visible());
+    EXPECT_TRUE(r.history->findChild("list")->visible());
+    for (const char* button : {"button_ok", "button_delete"})
+        EXPECT_TRUE(r.history->findChild(button)->enabled()) << button;
 }
 
 TEST(SearchPages, PoiSearchNarrowedByTheTypeChooser) {
