@@ -102,6 +102,8 @@ struct Rig {
         s.layouts = &layouts;
         s.bindings = &bindings;
         s.carPosition = [this] { return car; };
+        // As the program does: untyped POI searches list what is near the car.
+        search->setCarPosition(s.carPosition);
         // The map's renderer holds the styles (the POI types' names) the
         // search pages and the map page share.
         renderer = std::make_unique<MapDrawing::fdMapRenderer>(atlas.get(), camera, config.root(),
@@ -256,10 +258,12 @@ TEST(SearchPages, AddressStreetThenHouseAndBack) {
     r.find->childClicked("ok");
     r.tapRow(r.results, street);
     ASSERT_EQ(r.search->kind(), TextSearch::HousesKind);
+    const std::u16string houses = textOf(r.find, "counter_label");
     r.find->childClicked("ok");
     ASSERT_EQ(r.active(), "pageResults");
     const auto& rows = r.results->results()->rows();
     ASSERT_GT(rows.size(), 1u);
+    EXPECT_EQ(houses, Core::utf8ToWide(std::to_string(rows.size()))) << "the count of the houses listed";
     for (std::size_t i = 1; i < rows.size(); ++i) {
         EXPECT_LE(rows[i - 1].item.text, rows[i].item.text);
         EXPECT_GE(rows[i].distance, 0);
@@ -325,7 +329,7 @@ TEST(SearchPages, DistancesAndPageLabels) {
         int first, rows, count;
         const char16_t* label;
     };
-    for (const Case& c : {Case{0, 0, 7, u"1/1"}, Case{0, 5, 0, u"1/1"}, Case{0, 5, 11, u"1/3"}, Case{5, 5, 11, u"2/3"},
+    for (const Case& c : {Case{0, 0, 7, u"1/1"}, Case{0, 5, 0, u""}, Case{0, 0, 0, u""}, Case{0, 5, 11, u"1/3"}, Case{5, 5, 11, u"2/3"},
                           Case{6, 5, 11, u"3/3"}, Case{10, 5, 11, u"3/3"}})
         EXPECT_EQ(fdPageFindResults::pageLabel(c.first, c.rows, c.count), c.label) << c.first << " " << c.rows;
 }
@@ -928,17 +932,39 @@ TEST(SearchPages, TheKeyboardLightsOnlyWhatCanFollow) {
 // from an earlier list, and leads back to the typed text; the "too many
 // results" box goes when the find page is left; choosing a street twice
 // leaves one history entry.
+void tapKey(Rig& r, const std::u16string& caption);
+
 TEST(SearchPages, ResultsPageAndTheWayBack) {
     Rig r;
     r.menu->childClicked("poi");
+    // Without a car nothing is near: the count says so before typing.
+    EXPECT_EQ(textOf(r.find, "counter_label"), u"0");
     r.find->childClicked("ok");
     ASSERT_EQ(r.active(), "pageResults");
     EXPECT_EQ(r.results->results()->count(), 0);
     EXPECT_EQ(textOf(r.results, "empty_label"), u"Nothing found");
     EXPECT_TRUE(r.results->findChild("empty_label")->visible());
+    EXPECT_EQ(textOf(r.results, "index_label"), u"") << "nothing found is no page";
     EXPECT_EQ(r.results->results()->list().selectedRow(), -1);
     r.results->childClicked("back");
     r.find->childClicked("back");
+    // With a car, the count before typing is the number of nearest places
+    // "ok" lists, also after a letter typed and erased.
+    r.car = Map::Point{88589776, 581288064};
+    r.menu->childClicked("poi");
+    const std::u16string untyped = textOf(r.find, "counter_label");
+    r.type(u"m");
+    EXPECT_NE(textOf(r.find, "counter_label"), untyped);
+    tapKey(r, u"[bsp]");
+    EXPECT_EQ(textOf(r.find, "counter_label"), untyped);
+    r.find->childClicked("ok");
+    ASSERT_EQ(r.active(), "pageResults");
+    EXPECT_GT(r.results->results()->count(), 5);
+    EXPECT_EQ(untyped, Core::utf8ToWide(std::to_string(r.results->results()->count())));
+    EXPECT_EQ(textOf(r.results, "index_label").substr(0, 2), u"1/");
+    r.results->childClicked("back");
+    r.find->childClicked("back");
+    r.car.reset();
 
     for (int round = 0; round < 2; ++round) {
         r.ui.goToPage(r.menu);
@@ -1104,7 +1130,6 @@ TEST(SearchPages, AnUnnamedPoiGoesByItsTypeName) {
     fuel.name = u"Fuel";
     r.styles().daySet().poiStyles[0x2F01] = fuel;
     r.styles().selectSet(true);
-    r.search->setCarPosition([&r] { return r.car; });
     r.car = Map::Point{88440000, 581280000};
     auto listNearest = [&r] {
         r.find->preparePoiSearch({0x2F01});
