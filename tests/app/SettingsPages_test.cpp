@@ -287,8 +287,8 @@ TEST(RoutingPage, AppliesOnOkWithinTheSearchRangesAndKeepsThemOverARestart) {
         EXPECT_EQ(quality->value, 15);
         EXPECT_EQ(speed->value, 9); // shown as stored
         EXPECT_EQ(r.text(page, "opt"), r.message("settings_min_time"));
-        EXPECT_EQ(r.text(page, "stick_dist"), u"50 m.");
-        EXPECT_EQ(r.text(page, "rebuild_dist"), u"50 m.");
+        EXPECT_EQ(r.text(page, "stick_dist"), u"50 m");
+        EXPECT_EQ(r.text(page, "rebuild_dist"), u"50 m");
         // "back" drops what was changed.
         r.click(page, "optleft");
         EXPECT_EQ(r.text(page, "opt"), r.message("settings_min_distance"));
@@ -301,8 +301,8 @@ TEST(RoutingPage, AppliesOnOkWithinTheSearchRangesAndKeepsThemOverARestart) {
         r.click(again, "stick_check");
         for (const char* c : {"stick_dist_right", "stick_dist_right", "rebuild_dist_left"})
             again.childClicked(c);
-        EXPECT_EQ(r.text(again, "stick_dist"), u"70 m.");
-        EXPECT_EQ(r.text(again, "rebuild_dist"), u"30 m.");
+        EXPECT_EQ(r.text(again, "stick_dist"), u"70 m");
+        EXPECT_EQ(r.text(again, "rebuild_dist"), u"30 m");
         again.childClicked("ok");
         EXPECT_EQ(r.ui->activePage()->name(), "menuMain");
         auto routing = r.e.configRoot()->child("Routing");
@@ -321,8 +321,8 @@ TEST(RoutingPage, AppliesOnOkWithinTheSearchRangesAndKeepsThemOverARestart) {
     EXPECT_EQ(r.text(page, "opt"), r.message("settings_min_distance"));
     EXPECT_TRUE(r.checked(page, "dirt_check"));
     EXPECT_FALSE(r.checked(page, "stick_check"));
-    EXPECT_EQ(r.text(page, "stick_dist"), u"70 m.");
-    EXPECT_EQ(r.text(page, "rebuild_dist"), u"30 m.");
+    EXPECT_EQ(r.text(page, "stick_dist"), u"70 m");
+    EXPECT_EQ(r.text(page, "rebuild_dist"), u"30 m");
 }
 
 // The demo speed has one default and one unit for the page and the demo
