@@ -17,6 +17,9 @@
 #include "screens/SearchCallbacks.h"
 
 #include "core/Config.h"
+#include "render/Image.h"
+#include "ui/DesignValues.h"
+#include "core/TempSurface.h"
 #include "core/FileSystem.h"
 #include "core/Text.h"
 #include "core/ResourcesPool.h"
@@ -705,6 +708,21 @@ TEST(SearchPages, PoiInformationAndStreetList) {
     EXPECT_EQ(textOf(r.info, "text_address"), u"Monaco-Ville 98000");
     EXPECT_EQ(textOf(r.info, "text_phone"), u"+377 93 15 36 00");
     EXPECT_EQ(r.info->point(), object.point);
+    // "not known" looks alike on every row (as the web button without an
+    // address shows it), a value in the row's own colour.
+    const Ui::ColourPair noData = dynamic_cast<Ui::fdButtonX*>(r.info->findChild("url_button"))->look(2).colours;
+    const Ui::ColourPair value = *Ui::parseTextColor("#FFFFFF/#ECEFF1");
+    ASSERT_NE(noData, value);
+    for (const auto& [name, colours] : {std::pair{"text_name", noData}, {"text_address", value},
+                                        {"text_phone", value}, {"text_mail", noData}, {"text_comment", noData}})
+        EXPECT_EQ(r.info->findChild(name)->textColors(), colours) << name;
+    object.comment = u"Closed on Mondays";
+    object.mail = u"info@example.mc";
+    r.info->fillMapObject(object);
+    for (const char* name : {"text_mail", "text_comment"})
+        EXPECT_EQ(r.info->findChild(name)->textColors(), value) << name;
+    object.comment.clear();
+    object.mail.clear();
     // A web button without an address leads nowhere and is drawn disabled;
     // with one it is enabled.
     EXPECT_FALSE(r.info->findChild("url_button")->enabled());
@@ -722,6 +740,39 @@ TEST(SearchPages, PoiInformationAndStreetList) {
     r.info->fillMapObject(object);
     r.info->childClicked("to");
     EXPECT_EQ(r.active(), "pageMap");
+
+    // A type's 20 x 20 icon shows four times its size, each of its pixels
+    // an equal square, in the middle of the 96 x 96 place.
+    SDL_Surface* picture = SDL_CreateRGBSurface(SDL_SWSURFACE, 20, 20, 32, 0xFF0000, 0xFF00, 0xFF, 0);
+    for (int y = 0; y < 20; ++y)
+        for (int x = 0; x < 20; ++x) {
+            SDL_Rect px{Sint16(x), Sint16(y), 1, 1};
+            SDL_FillRect(picture, &px, SDL_MapRGB(picture->format, Uint8(x * 12), Uint8(y * 12), 0x80));
+        }
+    Render::ImageFromSurface icon(picture);
+    Render::RenderStyles styles;
+    Render::PoiStyle museum;
+    museum.name = u"Museum";
+    museum.icon = &icon;
+    styles.daySet().poiStyles[0x2C02] = museum;
+    styles.selectSet(true);
+    auto* typed = r.add(new fdPagePOIInfoX(&r.ui, &r.messages, &styles));
+    object.type = 0x2C02;
+    typed->fillMapObject(object);
+    const Ui::WindowRect place = typed->findChild("poi_img")->rect();
+    ASSERT_EQ(place, (Ui::WindowRect{16, 80, 96, 96}));
+    SDL_Surface* screen = SDL_CreateRGBSurface(SDL_SWSURFACE, 800, 480, 32, 0xFF0000, 0xFF00, 0xFF, 0);
+    TempSurface scratch(32, 0xFF0000, 0xFF00, 0xFF, 0);
+    typed->draw(screen, scratch, true);
+    int wrong = 0;
+    for (int y = 0; y < 80; ++y)
+        for (int x = 0; x < 80; ++x)
+            wrong += UiTest::rgbAt(screen, 24 + x, 88 + y) != UiTest::rgbAt(picture, x / 4, y / 4);
+    EXPECT_EQ(wrong, 0);
+    r.ui.removeChild(typed);
+    delete typed;
+    SDL_FreeSurface(screen);
+    SDL_FreeSurface(picture);
 
     // The street list: name and exact length; a tap shows the run's start.
     r.ui.goToPage(r.streets);
