@@ -358,11 +358,15 @@ TEST(SearchPages, PoiResultsComeNearestFirstAndHistoryPageReusesThem) {
     }
     const std::u16string poi = rows[1].item.text;
     r.tapRow(r.results, 1);
-    r.ui.goToPage(r.menu);
-    r.menu->childClicked("streets");
-    r.type(u"grim");
-    r.find->childClicked("ok");
-    r.tapRow(r.results, 2);
+    // Rue Grimaldi (La Condamine) chosen from the search menu.
+    const auto chooseStreet = [&r] {
+        r.ui.goToPage(r.menu);
+        r.menu->childClicked("streets");
+        r.type(u"grim");
+        r.find->childClicked("ok");
+        r.tapRow(r.results, 2);
+    };
+    chooseStreet();
     // The history page: newest first; showing the older one again moves it
     // to the top; deleting removes the selected row.
     r.ui.goToPage(r.menu);
@@ -412,11 +416,7 @@ TEST(SearchPages, PoiResultsComeNearestFirstAndHistoryPageReusesThem) {
             EXPECT_FALSE(r.history->findChild(button)->enabled()) << button;
     }
     r.history->showFoundObjects();
-    r.ui.goToPage(r.menu);
-    r.menu->childClicked("streets");
-    r.type(u"grim");
-    r.find->childClicked("ok");
-    r.tapRow(r.results, 2);
+    chooseStreet();
     r.ui.goToPage(r.menu);
     r.menu->childClicked("history");
     EXPECT_FALSE(r.history->findChild("empty_notice")->visible());
