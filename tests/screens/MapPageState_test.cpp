@@ -261,7 +261,8 @@ TEST(MapPageState, FollowingTheCarEndsAChosenPointsPopup) {
     r.page->showFound(found);
     EXPECT_EQ(box(), u"Casino");
     r.tickUntil(12000);
-    for (const char* name : {"path_start", "edit_point"})
+    EXPECT_FALSE(r.page->followGps());
+    for (const char* name : {"path_start", "edit_point", "rotate_camera"})
         EXPECT_TRUE(r.shown(name)) << name;
     for (const char* name : {"submenu", "gps_indicator", "navi_indicator", "track_indicator", "sensors"})
         EXPECT_FALSE(r.shown(name)) << name;
