@@ -97,13 +97,16 @@ bool fdEngine::initDesign(int& result) {
     const int width = m_screenWidth > 0 ? m_screenWidth : Ui::UnreportedScreenSide;
     const int height = m_screenHeight > 0 ? m_screenHeight : Ui::UnreportedScreenSide;
     Log::log(Log::Normal, "Video mode: %d x %d", m_screenWidth, m_screenHeight);
+    bool chosen = false;
     try {
-        if (!Ui::chooseDesign(m_config->root(), m_dataFolder, width, height, *m_bindings))
-            return false;
+        chosen = Ui::chooseDesign(m_config->root(), m_dataFolder, width, height, *m_bindings);
     } catch (const std::exception& error) {
         Log::log(Log::Critical, "%s", std::string(error.what()));
-        return false;
     }
+    // Once the design names its buttons file; before anything is written.
+    removeStaleTemporaryFiles();
+    if (!chosen)
+        return false;
 
     Log::log(Log::Normal, "Setting exception handlers.");
     std::set_terminate([] {

@@ -279,6 +279,10 @@ class fdEngine : public Network::ConnectionListener, public Ui::EngineServices {
     // page's views of them; before the atlas and the sound player go.
     void releaseGuidance();
     void readScreenSize();
+    // Removes what a kill in the middle of a save left of the files the
+    // program writes whole (their temporary files beside them) and logs
+    // each one; files of a copy still running and any other file stay.
+    void removeStaleTemporaryFiles() const;
     // What went wrong at start without stopping it, for the driver once on
     // the map page: the data folder read-only, config.xml damaged, waypoint
     // files unreadable, map files gone since the last run, maps of the atlas
