@@ -47,10 +47,6 @@ bool allDigits(std::string_view text) {
     return true;
 }
 
-} // namespace
-
-namespace {
-
 // removeStaleTemporariesIn over a folder in its system form.
 std::vector<std::string> removeStale(std::string folder, const std::function<bool(std::string_view)>& isTarget) {
     std::vector<std::string> removed;
