@@ -237,6 +237,46 @@ TEST_F(Menus, EscapeLeadsBackFromEveryPage) {
     EXPECT_GT(checked, 30u);
 }
 
+// Every page runs the UI timer it asks for while it is shown: the pages that
+// refresh on their own at their period (the coordinate pages for their
+// blinking caret), the others none; and the timer ticks such a page again
+// after its first tick, and again after that (the sensors page asked for
+// none and stood still).
+TEST_F(Menus, EveryPageRunsTheUiTimerItAsksFor) {
+    const std::map<std::string, std::uint32_t> periods = {
+        {"pageMap", 50},          {"sensors", 500},         {"pageGPS", 500},
+        {"pageSetupGPS", 200},    {"pageSearchCoords", 500}, {"pageSearchCoordsAlt", 500},
+        {"monitoring_prop", 100}, {"monitoring_friend_edit", 100}, {"select_friends", 100}};
+    // The timer's next expose event, waited for on a loaded machine.
+    const auto timerTicks = [this] {
+        const std::uint64_t before = ui->timerExposes();
+        for (int waits = 0; waits < 6000 && ui->timerExposes() == before; ++waits)
+            SDL_Delay(10);
+        return ui->timerExposes() > before;
+    };
+    std::uint32_t now = 1000;
+    std::size_t ticking = 0;
+    for (std::size_t i = 0; i < engine::PageFactory::kRowCount; ++i) {
+        const char* name = engine::PageFactory::kRows[i].designName;
+        if (!name) continue;
+        SCOPED_TRACE(name);
+        startAt(name);
+        ui->applyPendingChanges();
+        ui->tick(now += 100);
+        const auto it = periods.find(name);
+        const Ui::TimerPeriod wanted = it == periods.end() ? Ui::TimerPeriod::none() : Ui::TimerPeriod::every(it->second);
+        EXPECT_EQ(ui->uiTimer().ms(), wanted.ms());
+        if (!wanted.wanted()) continue;
+        ++ticking;
+        for (int tick = 2; tick <= 3; ++tick) {
+            ASSERT_TRUE(timerTicks()) << "no tick " << tick;
+            ui->tick(now += it->second);
+            EXPECT_EQ(ui->uiTimer().ms(), wanted.ms()) << "after tick " << tick;
+        }
+    }
+    EXPECT_EQ(ticking, periods.size());
+}
+
 // Browsing every page (the settings tabs, Traffic, About and the online
 // account page among them) and leaving each by "back" applies nothing:
 // config.xml keeps its bytes and its file, also past the calm moment at
