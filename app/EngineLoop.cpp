@@ -36,8 +36,16 @@
 namespace engine {
 
 void fdEngine::mainLoop() {
+    // Taps and keys given during the start were aimed at the splash, and
+    // the redraws asked for meanwhile are one: they go. What the window
+    // system said stays queued: a window manager that sizes or maximises
+    // the window as it maps it sends that size once (SDL 1.2 reports a size
+    // only when it differs from the last one it reported), and a window
+    // closed during the start is a quit.
+    constexpr Uint32 dropped = SDL_KEYEVENTMASK | SDL_MOUSEEVENTMASK | SDL_JOYEVENTMASK | SDL_VIDEOEXPOSEMASK;
+    SDL_PumpEvents();
     SDL_Event event;
-    while (SDL_PollEvent(&event)) {
+    while (SDL_PeepEvents(&event, 1, SDL_GETEVENT, dropped) > 0) {
     }
     Threading::wakeMainLoop();
     while (!quitRequested()) {

@@ -23,6 +23,8 @@
 
 #include <gtest/gtest.h>
 
+#include <SDL/SDL_keysym.h>
+
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -229,6 +231,55 @@ TEST(EngineScreen, TheMainLoopDrawsThePageAndEndsOnQuit) {
     EXPECT_TRUE(e.quit());
     EXPECT_EQ(pixel(e.screen()), Uint32(0x800000));
     e.shutdown();
+}
+
+// What came in while the program started: taps and keys (aimed at the
+// splash) are dropped; the window's size (a window manager that sizes the
+// window as it maps it, before the first page is drawn) is taken before the
+// first frame, and a window closed meanwhile ends the loop before it.
+TEST(EngineScreen, TheMainLoopKeepsTheWindowsSizeAndCloseGivenDuringTheStart) {
+    for (const bool closed : {false, true}) {
+        SCOPED_TRACE(closed ? "closed" : "resized");
+        ProgramFolder folder;
+        TestSupport::CaptureLogger quiet;
+        engine::fdEngine e(folder.wide());
+        e.setScreenSize(1440, 900);
+        ASSERT_EQ(e.init(), 0);
+        struct CountingPage : ColourPage {
+            CountingPage(Ui::fdInterface* ui, engine::fdEngine& e) : ColourPage(ui, "counting", 0x80), e(e) {}
+            void draw(SDL_Surface* surface, TempSurface& clip, bool force) override {
+                ColourPage::draw(surface, clip, force);
+                drawnWidth = surface->w;
+                e.setQuit();
+            }
+            bool press(int, int) override { return ++inputs, true; }
+            bool keyDown(int) override { return ++inputs, true; }
+            engine::fdEngine& e;
+            int drawnWidth = 0;
+            int inputs = 0;
+        };
+        auto* page = new CountingPage(e.ui(), e);
+        e.ui()->activatePage(page);
+        SDL_Event events[4] = {};
+        events[0].type = SDL_VIDEORESIZE;
+        events[0].resize.w = 1280;
+        events[0].resize.h = 720;
+        events[1].type = SDL_MOUSEBUTTONDOWN;
+        events[1].button.button = 1;
+        events[2].type = SDL_KEYDOWN;
+        events[2].key.keysym.sym = SDLK_a;
+        events[3].type = closed ? SDL_QUIT : SDL_MOUSEBUTTONDOWN;
+        for (SDL_Event& event : events)
+            ASSERT_EQ(SDL_PushEvent(&event), 0);
+        e.mainLoop();
+        EXPECT_TRUE(e.quit());
+        EXPECT_EQ(page->inputs, 0);
+        EXPECT_EQ(e.screen()->w, 1280);
+        EXPECT_EQ(e.screen()->h, 720);
+        EXPECT_EQ(e.ui()->rect().w, 1280);
+        EXPECT_EQ(page->drawnWidth, closed ? 0 : 1280);
+        e.shutdown();
+    }
 }
 
 // A run asked to quit before it starts (a quit signal in its first moments)
