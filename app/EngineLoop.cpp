@@ -77,23 +77,26 @@ int fdEngine::runStarted() {
     if (faulted)
         logCrashReport(report);
     logQuitSignal();
-    // A fault of the shutdown (after a frame's, or after a quit) is one of
-    // the run too: reported the same way, not taken for a failed start.
-    try {
-        shutdown();
-    } catch (const std::exception& error) {
+    if (shutdownReported())
         faulted = true;
-        report = Platform::reportThisThread();
-        report.what = error.what();
-        logCrashReport(report, "shutting down");
-    } catch (...) {
-        faulted = true;
-        logCrashReport(Platform::reportThisThread(), "shutting down");
-    }
     // The message waits for the driver: what the drive left is kept first.
     if (faulted)
         showCrashBox();
     return faulted ? -1 : 0;
+}
+
+bool fdEngine::shutdownReported() {
+    try {
+        shutdown();
+        return false;
+    } catch (const std::exception& error) {
+        Platform::FaultReport report = Platform::reportThisThread();
+        report.what = error.what();
+        logCrashReport(report, "shutting down");
+    } catch (...) {
+        logCrashReport(Platform::reportThisThread(), "shutting down");
+    }
+    return true;
 }
 
 void fdEngine::handleEvents(SDL_Event event) {

@@ -357,6 +357,68 @@ TEST(EngineScreen, AFailedRunIsLoggedAndShown) {
     }
 }
 
+// The end of a run that did not reach the main loop goes one way: a start
+// that threw is a failed start, logged and shown as one; a fault in the
+// shutdown after a quit during the start is the run's, reported as a fault
+// while shutting down (not as a failed start) with the crash box, and the
+// rest of the shutdown still runs.
+TEST(EngineScreen, ARunEndedDuringItsStartReportsEachFaultAsWhatItIs) {
+    // The maps folder is asked for as the atlases are collected; icons.txt
+    // as the start builds its pages, after it last looked for a quit;
+    // config.xml at the shutdown's save.
+    struct Faulty : engine::fdEngine {
+        using fdEngine::fdEngine;
+        std::u16string dataPath(std::u16string_view name) const override {
+            if (name == u"maps" && throwAtMaps)
+                throw std::runtime_error("no maps");
+            if (name == u"icons.txt" && quitAtPages) {
+                self.setQuit();
+                armed = true;
+            }
+            if (name == u"config.xml" && armed)
+                throw std::runtime_error("disk gone");
+            return fdEngine::dataPath(name);
+        }
+        bool throwAtMaps = false, quitAtPages = false;
+        mutable bool armed = false;
+        fdEngine& self = *this;
+    };
+    const struct {
+        const char* what;
+        bool throwAtMaps, quitAtPages;
+        const char* logged;
+        const char* shown;
+    } rows[] = {
+        {"the start throws", true, false, "fatal error : Failed to initialize engine (no maps)",
+         "Mirel - Critical error: Initialization error\n"},
+        {"the shutdown after a quit throws", false, true, "Unhandled exception while shutting down: disk gone. (",
+         "Mirel - Critical error: Critical error.\nAdditional info in log.txt\n"},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.what);
+        ProgramFolder f;
+        std::ofstream(f.data("config.xml")) << "<config version=\"2\">\n\t<var name=\"log_severity\" value=\"1\" />\n</config>\n";
+        std::string shown;
+        {
+            TestSupport::CaptureLogger quiet; // run() installs its own file log; none is left after
+            Faulty e(f.wide());
+            e.throwAtMaps = row.throwAtMaps;
+            e.quitAtPages = row.quitAtPages;
+            testing::internal::CaptureStderr();
+            EXPECT_EQ(e.run(), -1);
+            shown = testing::internal::GetCapturedStderr();
+            EXPECT_EQ(e.ui(), nullptr) << "shut down";
+            EXPECT_EQ(SDL_WasInit(SDL_INIT_VIDEO), 0u);
+        }
+        const std::string log = TestSupport::readAll(f.dir.path() / "log.txt");
+        EXPECT_NE(log.find(row.logged), std::string::npos) << log;
+        EXPECT_EQ(log.find("Failed to initialize engine") != std::string::npos, row.throwAtMaps);
+        EXPECT_EQ(log.find("Unhandled exception") != std::string::npos, row.quitAtPages);
+        EXPECT_NE(shown.find(row.shown), std::string::npos) << shown;
+        EXPECT_NE(log.find("shutdown at: "), std::string::npos) << "the shutdown ran to its end";
+    }
+}
+
 // The danger-warn points of the program's waypoints folder are loaded at
 // start-up; a folder without them leaves none.
 TEST(EngineScreen, DangerPointsComeFromTheWaypointsFolder) {
