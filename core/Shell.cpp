@@ -18,9 +18,9 @@ struct ShellOpening::State {
     std::chrono::steady_clock::time_point start;
     std::chrono::milliseconds wait{0};
     Platform::ChildProcess child;
-    // Written on the reaper's thread, the status and whether the opener
-    // ended within its wait before `ended`, which is set before the main
-    // loop is woken: a tick that follows the wake reads the end.
+    // Written on the reaper's thread in this order: whether the opener
+    // ended within its wait, its status, then `ended`; the main loop is
+    // woken after them, so the tick that wake-up brings reads the end.
     std::atomic<int> status{0};
     std::atomic<bool> endedInTime{false};
     std::atomic<bool> ended{false};
