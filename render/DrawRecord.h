@@ -77,6 +77,9 @@ struct Caption3dEntry {
     std::uint8_t hidden = 0;
     DrawRecord* record = nullptr;
     std::int32_t boxX = 0, boxY = 0, boxWidth = 0, boxHeight = 0;
+    // Hidden because a nearer piece of its caption has the label: labelled
+    // only when the nearer pieces have no room for it.
+    std::uint8_t spare = 0;
 };
 
 struct Caption3dTable {
