@@ -133,7 +133,7 @@ void fdMapNavi::start(const Positioning::CarState& car, float speedMs) {
     m_outOfPath = false;
     m_maneuverKnown = false;
     m_nextPointKnown = false;
-    if (takeRouteAsItIs(car, speedMs, BadStart_EmptyPath, BadStart_OutOfPath))
+    if (takeRouteAsItIs(car, speedMs, BadStart_EmptyPath, BadStart_OutOfPath, true))
         raise(Start);
 }
 
@@ -335,7 +335,8 @@ bool fdMapNavi::locateAfresh(const Positioning::CarState& car, int code) {
     return true;
 }
 
-bool fdMapNavi::takeRouteAsItIs(const Positioning::CarState& car, float speedMs, int emptyCode, int outCode) {
+bool fdMapNavi::takeRouteAsItIs(const Positioning::CarState& car, float speedMs, int emptyCode, int outCode,
+                                bool starting) {
     m_pathChanged = 0;
     resetManeuverState();
     if (m_path->isEmpty()) {
@@ -345,6 +346,18 @@ bool fdMapNavi::takeRouteAsItIs(const Positioning::CarState& car, float speedMs,
     }
     if (!locateAfresh(car, outCode))
         return false;
+    if (starting) {
+        // Found on the route at a start (also the first fix after a tunnel),
+        // the car went the route's way there as far as is known: a course a
+        // second late coming out of a bend (GGA before RMC) is not yet
+        // driving against it. One outside the turn the route took behind
+        // the car still is.
+        m_wentWithRoute = true;
+        m_withRouteMs = m_clock.ticksMs();
+        m_withRouteAlong = PathPosition::isBefore(PathPosition(*m_path, true), m_position)
+                               ? PathPosition::distanceTo(PathPosition(*m_path, true), m_position)
+                               : 0;
+    }
     maneuverStep(car, speedMs);
     return true;
 }

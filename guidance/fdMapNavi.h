@@ -185,8 +185,10 @@ private:
     void preferFirstPartNearStart(const Positioning::CarState& car);
     // Guidance's places taken on the route as it is now (at the start and
     // after an edit of the route); `emptyCode` or `outCode` raised when the
-    // route is empty or the car is not on it, and false returned.
-    bool takeRouteAsItIs(const Positioning::CarState& car, float speedMs, int emptyCode, int outCode);
+    // route is empty or the car is not on it, and false returned. `starting`:
+    // guidance starts (not a route changed under it).
+    bool takeRouteAsItIs(const Positioning::CarState& car, float speedMs, int emptyCode, int outCode,
+                         bool starting = false);
     // The way the car goes, whole degrees: the receiver's course where
     // known, else the heading of the car shown.
     int carWay(const Positioning::CarState& car) const;
