@@ -197,7 +197,8 @@ KVMapEventsHandler::KVMapEventsHandler(const Core::ConfigNodePtr& config, Map::K
                                        const Positioning::Clock& clock)
     : m_config(config), m_clock(clock), m_tracker(this, config->child("Car"), clock), m_atlas(atlas), m_route(route),
       m_sound(sound), m_styles(styles), m_navi(config, this, clock),
-      m_objWarn(config, this, &route, styles, clock), m_gpsLatency(config->child("Car")->value("gps_latency", 1.5f)) {
+      m_objWarn(config, this, &route, styles, clock), m_gpsLatency(config->child("Car")->value("gps_latency", 1.5f)),
+      m_uere(config->child("Car")->child("Model")->value("uere", 5.0f)) {
     m_tracker.setAtlas(&atlas);
     m_navi.setPath(&route);
     m_navi.resetManeuverState();
@@ -379,11 +380,16 @@ void KVMapEventsHandler::guidanceStep(const FixState& fix) {
     if (!m_navi.running()) return;
     const Positioning::CarState car = m_tracker.carState();
     if (fix.valid && car.valid) {
-        m_navi.setCourse(courseOf(fix));
+        tellFix(fix);
         m_navi.onPosition(car, fix.fix.speed);
     } else {
         m_navi.stop();
     }
+}
+
+void KVMapEventsHandler::tellFix(const FixState& fix) {
+    m_navi.setCourse(courseOf(fix));
+    m_navi.setMeasuredFix(Map::Point{fix.fix.x, fix.fix.y}, Positioning::scatterMetres(fix.fix.hdop, m_uere));
 }
 
 void KVMapEventsHandler::startNavigation() {
@@ -393,7 +399,7 @@ void KVMapEventsHandler::startNavigation() {
     const FixState fix = fixState();
     const Positioning::CarState car = m_tracker.carState();
     if (fix.valid && car.valid) {
-        m_navi.setCourse(courseOf(fix));
+        tellFix(fix);
         m_navi.start(car, fix.fix.speed);
     }
 }

@@ -36,7 +36,7 @@ std::optional<FixMotion::Motion> FixMotion::motion(const Fix& fix, double now, d
         if (age < atLeast) continue;
         const GroundOffset way = groundOffset(from.latitude, from.longitude, fix.latitude, fix.longitude);
         const double metres = std::hypot(way.east, way.north);
-        if (!(metres > std::max(from.hdop, fix.hdop) * m_uere)) continue;
+        if (!(metres > std::max(fixErrorMetres(from.hdop, m_uere), fixErrorMetres(fix.hdop, m_uere)))) continue;
         return Motion{static_cast<float>(metres / age),
                       static_cast<float>(std::fmod(
                           std::atan2(way.east, way.north) * 180.0 / std::numbers::pi + 360.0, 360.0))};
