@@ -232,6 +232,7 @@ void KVMapEventsHandler::onFix(bool valid, const Positioning::Fix& fix) {
     {
         Threading::SdlLock lock(m_fixMutex);
         m_fix.valid = valid;
+        m_fix.validInARow = valid ? m_fix.validInARow + 1 : 0;
         if (!valid) return;
         const bool samePoint = fix.x == m_fix.fix.x && fix.y == m_fix.fix.y;
         m_fix.fix = fix;
@@ -398,7 +399,12 @@ void KVMapEventsHandler::startNavigation() {
     if (m_navi.running() || m_demoDriving) return;
     const FixState fix = fixState();
     const Positioning::CarState car = m_tracker.carState();
-    if (fix.valid && car.valid) {
+    // The first fix of a receiver that sends RMC before GGA has no HDOP
+    // yet, and guidance would take one of HDOP 1 for it: a receiver that
+    // scatters by 8 m was found off the route at its start and given a new
+    // one there. Guidance starts with the next fix, whose error is known.
+    const bool errorKnown = fix.fix.hdop > 0.0f || fix.validInARow > 1;
+    if (fix.valid && car.valid && errorKnown) {
         tellFix(fix);
         m_navi.start(car, fix.fix.speed);
     }

@@ -147,6 +147,7 @@ public:
 private:
     struct FixState {
         bool valid = false;
+        std::uint32_t validInARow = 0; // valid fixes since the last invalid one
         Positioning::Fix fix;
         float unitsPerMetre = 1.0f;
         Map::LocalPoint velocity; // global units per second

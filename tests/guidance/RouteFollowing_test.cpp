@@ -498,6 +498,7 @@ TEST(RouteFollowing, AReceiversScatterIsNoDepartureFromTheRoute) {
         double scatterMetres;
         int standSeconds;
         unsigned firstSeed, seeds;
+        bool routeBeforeFirstFix = false; // stored from an earlier drive
     } rows[] = {
         {"Fontvieille to Rue Grimaldi, RMC first, 8 m", 43.726414, 7.416096, 43.734303, 7.418561, Receiver::RmcFirst,
          1, 8.0, 5, 0, 2},
@@ -513,6 +514,9 @@ TEST(RouteFollowing, AReceiversScatterIsNoDepartureFromTheRoute) {
          Receiver::EmptySpeedAndCourse, 10, 8.0, 5, 9, 2},
         {"Fontvieille to Rue Grimaldi, GGA only, 5 m, 11 s at the start", 43.726414, 7.416096, 43.734303, 7.418561,
          Receiver::GgaOnly, 1, 5.0, 11, 0, 4},
+        // The first fix of a receiver that sends RMC before GGA has no HDOP.
+        {"Fontvieille to Rue Grimaldi, RMC first, 8 m, the route stored", 43.726414, 7.416096, 43.734303, 7.418561,
+         Receiver::RmcFirst, 1, 8.0, 5, 30, 2, true},
     };
     for (const auto& row : rows) {
         for (unsigned seed = row.firstSeed; seed < row.firstSeed + row.seeds; ++seed) {
@@ -543,8 +547,9 @@ TEST(RouteFollowing, AReceiversScatterIsNoDepartureFromTheRoute) {
                 if (standing > worst) worst = standing, worstAt = d.clock.ticks;
             };
             PathPosition car(planned, true);
+            if (row.routeBeforeFirstFix) d.route.appendPath(planned);
             for (int s = 0; s < row.standSeconds; ++s) {
-                if (s == 2) d.route.appendPath(planned); // the driver chooses the route
+                if (s == 2 && !row.routeBeforeFirstFix) d.route.appendPath(planned); // the driver chooses the route
                 ASSERT_NO_FATAL_FAILURE(d.second(car, 0.0f));
             }
             const PathPosition end(planned, false);
