@@ -1,5 +1,6 @@
 #include "app/fdEngine.h"
 
+#include "app/CrashReport.h"
 #include "app/DevicesFile.h"
 #include "core/AnsiFile.h"
 #include "core/Config.h"
@@ -150,6 +151,7 @@ void fdEngine::connectionChanged() {
 
 int fdEngine::run() {
     const unsigned boxesBefore = Core::messageBoxCount();
+    int result = 2;
     try {
         // The log rolls over to log.old.txt past its bound, so it never
         // grows without end.
@@ -161,36 +163,42 @@ int fdEngine::run() {
                              kCriticalCaption);
             return -1;
         }
-        // A quit signal before or during the start ends the program as one
-        // on the map page would: what was opened is closed, status 0. A
-        // start that failed stays a failure whatever came after it.
-        const int result = quitRequested() ? InitQuit : init();
-        if (result == InitQuit || (result == 0 && quitRequested())) {
-            logQuitSignal();
-            shutdown();
-            return 0;
+        result = quitRequested() ? InitQuit : init();
+        if (result == 0 && quitRequested())
+            result = InitQuit;
+        if (result != 0 && result != InitQuit) {
+            if (result == 2 && Core::messageBoxCount() == boxesBefore)
+                Core::startFailureBox(u"Initialization error", kCriticalCaption);
+            Log::log(Log::Critical, "fatal error : Failed to initialize engine");
         }
-        if (result == 0)
-            return runStarted();
-        if (result == 2 && Core::messageBoxCount() == boxesBefore)
-            Core::startFailureBox(u"Initialization error", kCriticalCaption);
-        Log::log(Log::Critical, "fatal error : Failed to initialize engine");
-        // The failure's window may have been closed by a quit signal.
-        logQuitSignal();
     } catch (const std::exception& error) {
         const std::string text = error.what();
         Log::log(Log::Critical, "fatal error : Failed to initialize engine (%s)", text.empty() ? "-" : text);
+        // Seen as any failed start is, the line above among the box's.
+        if (Core::messageBoxCount() == boxesBefore)
+            Core::startFailureBox(u"Initialization error", kCriticalCaption);
+        result = 2;
     }
-    shutdown();
-    return -1;
+    if (result == 0)
+        return runStarted();
+    // A quit signal before or during the start ends the program as one on
+    // the map page would: what was opened is closed, status 0. A start that
+    // failed stays a failure whatever came after it (the failure's window
+    // may have been closed by the signal). Either way a fault of the
+    // shutdown is the run's, reported as after a drive, never a failed
+    // start: the start's own dialog, when it failed, is the one shown.
+    logQuitSignal();
+    const bool faulted = shutdownReported();
+    if (result != InitQuit)
+        return -1;
+    if (faulted)
+        showCrashBox();
+    return faulted ? -1 : 0;
 }
 
 bool fdEngine::initConfig() {
     m_config = std::make_unique<Core::Config>();
     const std::u16string path = dataPath(u"config.xml");
-    // What a kill in the middle of a save left beside the file.
-    for (const std::string& stale : Platform::removeStaleTemporaries(path))
-        Log::log(Log::Normal, "Stale temporary file '%s' removed", stale);
     if (!m_config->load(path)) {
         // A torn or foreign file is kept beside the new one, so settings a
         // person may still recover are not overwritten.
@@ -224,6 +232,48 @@ bool fdEngine::initConfig() {
     if (m_dataReadOnly)
         Log::log(Log::Critical, u"Data folder '%s' cannot be written: nothing will be saved", dataPath(u""));
     return true;
+}
+
+void fdEngine::removeStaleTemporaryFiles() const {
+    // The files written whole through the atomic writer, by folder: by name,
+    // and by extension where their names are the user's (routes, waypoint
+    // categories). The design's buttons file is named by the design.
+    struct Targets {
+        std::u16string folder;
+        std::vector<std::string_view> names;
+        std::string_view extension;
+    };
+    std::vector<Targets> targets = {
+        {dataPath(u""), {"config.xml", "atlas.xml", "favorites.kvf"}, {}},
+        {programPath(u"waypoints"), {"DangerWarnPoints.idx"}, ".gpx"},
+    };
+    // Every atlas folder: the camera, the routes (path.kvp among them) and
+    // the text search's index and history.
+    const Map::AtlasFolderList atlases(Map::FolderPaths(m_programFolder), u"");
+    for (const auto& atlas : atlases.records())
+        targets.push_back({atlas.path, {"camera.kvc", "TextSearch.tsi", "TextSearch.tsh"}, ".kvp"});
+    const auto endsWith = [](std::string_view name, std::string_view extension) {
+        if (extension.empty() || name.size() <= extension.size()) return false;
+        const std::string_view end = name.substr(name.size() - extension.size());
+        return std::equal(end.begin(), end.end(), extension.begin(), [](char a, char b) {
+            return (a >= 'A' && a <= 'Z' ? static_cast<char>(a - 'A' + 'a') : a) == b;
+        });
+    };
+    std::vector<std::string> removed;
+    for (const Targets& t : targets) {
+        const auto found = Platform::removeStaleTemporariesIn(t.folder, [&](std::string_view name) {
+            return std::find(t.names.begin(), t.names.end(), name) != t.names.end() || endsWith(name, t.extension);
+        });
+        removed.insert(removed.end(), found.begin(), found.end());
+    }
+    if (m_bindings && !m_bindings->buttonsFile.empty()) {
+        const auto found = Platform::removeStaleTemporaries(dataPath(m_bindings->buttonsFile));
+        removed.insert(removed.end(), found.begin(), found.end());
+    }
+    // Each was a save cut short, whose file kept its earlier contents: a
+    // loss the log at its lowest severity tells.
+    for (const std::string& stale : removed)
+        Log::log(Log::Critical, "Stale temporary file '%s' removed (left by a save that was cut short)", stale);
 }
 
 bool fdEngine::initMessages() {
