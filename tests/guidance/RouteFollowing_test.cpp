@@ -241,6 +241,25 @@ struct Drive {
 
 constexpr float TownSpeed = 11.0f; // 40 km/h, metres a second
 
+// How long a car drawn frame by frame stood still while it was to move:
+// the longest run of frames in which it moved less than a centimetre and
+// turned less than 0.02 rad, and when that run ended.
+struct Stillness {
+    void frame(const Positioning::CarState& now, bool moving, std::uint32_t ticks) {
+        const Map::Point a = now.position.toGlobal(), b = drawn.position.toGlobal();
+        const bool moved = std::hypot(double(a.x) - b.x, double(a.y) - b.y) >
+                               0.01 * Map::Projection::unitsPerMeterAt(a) ||
+                           std::fabs(std::remainder(now.heading - drawn.heading, 6.2831853)) > 0.02;
+        drawn = now;
+        standing = moved || !moving ? 0 : standing + 1;
+        if (standing > worst) worst = standing, worstAt = ticks;
+    }
+    Positioning::CarState drawn;
+    int standing = 0;
+    int worst = 0;
+    std::uint32_t worstAt = 0;
+};
+
 // Metres from `at` to the manoeuvre after it on `path`, its aux length not
 // counted, as guidance measures it.
 std::uint32_t toNextManoeuvre(const Path& path, const PathPosition& at) {
@@ -424,23 +443,13 @@ TEST(RouteFollowing, TheCarDrawnGoesOnThroughTheBendsAndArrives) {
         }
         d.start();
         PathPosition car(driven, true);
-        Positioning::CarState drawn[2];
-        int standing[2] = {0, 0}, worst[2] = {0, 0}, second = 0;
+        Stillness drawn[2]; // on the route, the tracker's own
+        int second = 0;
         bool moving = true;
         d.framesASecond = 20;
         d.eachFrame = [&] {
-            for (const int which : {0, 1}) {
-                const Positioning::CarState now =
-                    which == 0 ? d.handler->shownCarState() : d.handler->tracker().carState();
-                const Map::Point a = now.position.toGlobal(), b = drawn[which].position.toGlobal();
-                const bool moved =
-                    std::hypot(double(a.x) - b.x, double(a.y) - b.y) >
-                        0.01 * Map::Projection::unitsPerMeterAt(a) ||
-                    std::fabs(std::remainder(now.heading - drawn[which].heading, 6.2831853)) > 0.02;
-                drawn[which] = now;
-                standing[which] = moved || second < 3 || !moving ? 0 : standing[which] + 1;
-                worst[which] = std::max(worst[which], standing[which]);
-            }
+            drawn[0].frame(d.handler->shownCarState(), second >= 3 && moving, d.clock.ticks);
+            drawn[1].frame(d.handler->tracker().carState(), second >= 3 && moving, d.clock.ticks);
         };
         const PathPosition end(driven, false);
         for (double carried = 0; second < 600 && !car.isAtEnd(); ++second, carried -= std::floor(carried)) {
@@ -462,8 +471,8 @@ TEST(RouteFollowing, TheCarDrawnGoesOnThroughTheBendsAndArrives) {
         const bool ownCourse = !row.receiver || *row.receiver == Receiver::RmcFirst || *row.receiver == Receiver::GgaFirst;
         const int longest = ownCourse ? 6 : 10;
         if (row.noiseMetres < 2.0) {
-            EXPECT_LT(worst[0], longest) << "the car drawn on the route stood for " << worst[0] * 50 << " ms";
-            EXPECT_LT(worst[1], longest) << "the tracker's car stood for " << worst[1] * 50 << " ms";
+            EXPECT_LT(drawn[0].worst, longest) << "the car drawn on the route stood for " << drawn[0].worst * 50 << " ms";
+            EXPECT_LT(drawn[1].worst, longest) << "the tracker's car stood for " << drawn[1].worst * 50 << " ms";
         }
         // The last turn may lie within the arrival's distance of the finish.
         EXPECT_GE(d.count("navi event:RotateEnd") + 1, turns) << "turns passed";
@@ -531,21 +540,9 @@ TEST(RouteFollowing, AReceiversScatterIsNoDepartureFromTheRoute) {
             Path planned;
             ASSERT_TRUE(d.compute(geo(row.fromLat, row.fromLon), geo(row.toLat, row.toLon), planned));
             d.start();
-            // The car drawn, frame by frame, while it drives.
-            Positioning::CarState drawn;
+            Stillness drawn;
             bool moving = false;
-            int standing = 0, worst = 0;
-            std::uint32_t worstAt = 0;
-            d.eachFrame = [&] {
-                const Positioning::CarState now = d.handler->shownCarState();
-                const Map::Point a = now.position.toGlobal(), b = drawn.position.toGlobal();
-                const bool moved = std::hypot(double(a.x) - b.x, double(a.y) - b.y) >
-                                       0.01 * Map::Projection::unitsPerMeterAt(a) ||
-                                   std::fabs(std::remainder(now.heading - drawn.heading, 6.2831853)) > 0.02;
-                drawn = now;
-                standing = moved || !moving ? 0 : standing + 1;
-                if (standing > worst) worst = standing, worstAt = d.clock.ticks;
-            };
+            d.eachFrame = [&] { drawn.frame(d.handler->shownCarState(), moving, d.clock.ticks); };
             PathPosition car(planned, true);
             if (row.routeBeforeFirstFix) d.route.appendPath(planned);
             for (int s = 0; s < row.standSeconds; ++s) {
@@ -568,8 +565,8 @@ TEST(RouteFollowing, AReceiversScatterIsNoDepartureFromTheRoute) {
             for (const Sounds::Played& p : d.sounds.played)
                 EXPECT_EQ(std::count(p.ids.begin(), p.ids.end(), Voice::RouteRebuilt), 0) << p.ms;
             EXPECT_EQ(d.count("navi event:ArriveLastPoint"), 1u);
-            EXPECT_LT(worst, d.framesASecond) << "the car drawn stood " << worst * 1000 / d.framesASecond
-                                              << " ms, until " << worstAt << " ms";
+            EXPECT_LT(drawn.worst, d.framesASecond) << "the car drawn stood " << drawn.worst * 1000 / d.framesASecond
+                                                    << " ms, until " << drawn.worstAt << " ms";
         }
     }
 }
@@ -875,20 +872,9 @@ TEST(RouteFollowing, LeavingTheRouteTheCarDrawnGoesOn) {
         ASSERT_TRUE(d.compute(from, aside, first));
         ASSERT_TRUE(d.compute(aside, to, second));
         d.start();
-        Positioning::CarState drawn;
-        int standing = 0, worst = 0;
-        std::uint32_t worstAt = 0;
+        Stillness drawn;
         bool moving = false;
-        d.eachFrame = [&] {
-            const Positioning::CarState now = d.handler->shownCarState();
-            const Map::Point a = now.position.toGlobal(), b = drawn.position.toGlobal();
-            const bool moved = std::hypot(double(a.x) - b.x, double(a.y) - b.y) >
-                                   0.01 * Map::Projection::unitsPerMeterAt(a) ||
-                               std::fabs(std::remainder(now.heading - drawn.heading, 6.2831853)) > 0.02;
-            drawn = now;
-            standing = moved || !moving ? 0 : standing + 1;
-            if (standing > worst) worst = standing, worstAt = d.clock.ticks;
-        };
+        d.eachFrame = [&] { drawn.frame(d.handler->shownCarState(), moving, d.clock.ticks); };
         int seconds = 0;
         for (const Path* leg : {&first, &second}) {
             PathPosition car(*leg, true);
@@ -904,8 +890,8 @@ TEST(RouteFollowing, LeavingTheRouteTheCarDrawnGoesOn) {
             ASSERT_NO_FATAL_FAILURE(d.second(PathPosition(second, false), 0.0f));
         EXPECT_GE(d.count("rebuildPath done"), 1u);
         // 500 ms at most from a receiver whose course the fixes give.
-        EXPECT_LT(worst, receiver == Receiver::RmcFirst ? 6 : 10)
-            << "the car drawn stood for " << worst * 50 << " ms, until " << worstAt << " ms";
+        EXPECT_LT(drawn.worst, receiver == Receiver::RmcFirst ? 6 : 10)
+            << "the car drawn stood for " << drawn.worst * 50 << " ms, until " << drawn.worstAt << " ms";
         EXPECT_EQ(d.count("navi event:ArriveLastPoint"), 1u);
     }
 }

@@ -55,16 +55,24 @@ for log in "$source_dir"/tests/data/nmea/*.log; do
     fail "$(basename "$log"): the fixes read from the feeder's stream differ"
 done
 
+# drive FILE EPOCHS OPTION...: the feeder drives the route into FILE as fast
+# as it goes (it stands at the end for ever) until EPOCHS epochs are in.
+drive() {
+  local file=$1 epochs=$2 feeder
+  shift 2
+  python3 "$feed" "$file" --route "$work/route.txt" --rate 0 "$@" &
+  feeder=$!
+  for _ in $(seq 50); do
+    [ "$(grep -c GGA "$file" 2>/dev/null || echo 0)" -ge "$epochs" ] && break
+    sleep 0.1
+  done
+  kill $feeder 2>/dev/null || true
+}
+
 # A route of 100 m due east driven at 36 km/h: a fix a second, 10 m apart,
 # at 10 m/s, standing at the end.
 printf 'a route\n43.7384,7.4246\n43.7384,7.42584\n' >"$work/route.txt"
-python3 "$feed" "$work/drive.nmea" --route "$work/route.txt" --speed 36 --rate 0 &
-feeder=$!
-for _ in $(seq 50); do
-  [ "$(grep -c RMC "$work/drive.nmea" 2>/dev/null || echo 0)" -ge 14 ] && break
-  sleep 0.1
-done
-kill $feeder 2>/dev/null || true
+drive "$work/drive.nmea" 14 --speed 36
 "$build/tools/nmea-replay" "$work/drive.nmea" | awk -F'\t' '$2 == 1' >"$work/fixes.txt"
 # (awk reads "9.972" by the locale's decimal point: under de_DE it is 9.)
 moving=$(LC_ALL=C awk -F'\t' '$6 > 9.9 && $6 < 10.1' "$work/fixes.txt" | wc -l)
@@ -78,14 +86,7 @@ python3 "$feed" unused --route "$work/route.txt" --speed 36 --dry-run | cut -f1 
 # fields: 0.1 s apart, a metre apart, the speed of 10 m/s taken from them.
 python3 "$feed" unused --route "$work/route.txt" --speed 36 --hz 10 --dry-run | cut -f1 | sort -u | tr '\n' ' ' |
   grep -qx '0.000 0.100 ' || fail "ten epochs a second are not 0.1 s apart"
-python3 "$feed" "$work/drive10.nmea" --route "$work/route.txt" --speed 36 --rate 0 --hz 10 \
-  --receiver empty-speed-course &
-feeder=$!
-for _ in $(seq 50); do
-  [ "$(grep -c RMC "$work/drive10.nmea" 2>/dev/null || echo 0)" -ge 110 ] && break
-  sleep 0.1
-done
-kill $feeder 2>/dev/null || true
+drive "$work/drive10.nmea" 110 --speed 36 --hz 10 --receiver empty-speed-course
 [ "$(grep RMC "$work/drive10.nmea" | grep -vc ',A,[0-9.]*,N,[0-9.]*,E,,,' || true)" -eq 0 ] ||
   fail "an RMC with a speed or a course"
 "$build/tools/nmea-replay" "$work/drive10.nmea" | awk -F'\t' '$2 == 1 && ++n <= 100' >"$work/fixes10.txt"
