@@ -207,6 +207,11 @@ private:
     std::uint32_t m_followedAlong = 0;
     std::uint32_t m_followedMetres = 0;
     void followStep();
+    // The rebuild request stands after a route not given; the next try
+    // comes after RebuildRetryMs.
+    void retryRebuild();
+    // Metres the car drives before a new route's U-turn is told.
+    std::uint32_t metresBeforeTold(float speedMs) const;
     bool m_rebuildTried = false;
     std::uint32_t m_lastRebuildMs = 0;
     bool m_lastRoadValid = false;
@@ -258,9 +263,16 @@ bool appendManeuverPhrase(Phrase& out, const fdMapNavi& navi, const NaviSounds* 
 // set; false when no road is found. bound receives the binding.
 bool nearestRoadPoint(Map::KVAtlas& atlas, Map::Point location, PathPoint& out, Map::Routing::RoadBinding& bound);
 
-// A U-turn is among the first manoeuvre of a route and those chained to it
-// in one phrase (each within stickMetres of the one before).
-bool turnsRoundAtOnce(const Path& route, std::uint32_t stickMetres);
+// The first manoeuvre of a route and those chained to it in one phrase
+// (each within stickMetres of the one before): their types and metres from
+// the route's start (aux lengths not counted); the arrival is none.
+struct RouteTurn {
+    std::uint32_t type = 0;
+    std::uint32_t metres = 0;
+};
+constexpr std::uint32_t UTurnManoeuvre = 7;
+constexpr std::uint32_t ArrivalManoeuvre = 21;
+std::vector<RouteTurn> firstPhraseTurns(const Path& route, std::uint32_t stickMetres);
 
 // The car state on the route at a position: the route's heading there, on
 // the road with full confidence.
@@ -274,6 +286,8 @@ Positioning::CarState carStateAt(const PathPosition& position);
 // drawn there, the car stood for seconds while it drove on, and the map
 // drew no frame.
 constexpr double ShownOnRouteMetres = 4.0;
+// Two parts of the route this close to the car are taken for one road.
+constexpr double SameRoadMetres = 1.0;
 Positioning::CarState shownCar(const PathPosition& position, const Positioning::CarState& tracked);
 
 } // namespace Guidance

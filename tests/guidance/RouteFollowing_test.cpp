@@ -41,8 +41,10 @@ struct Sounds : NaviSounds {
         return true;
     }
     bool accepts(int) const override { return true; }
+    double seconds(const Phrase& ids) const override { return secondsPerId * static_cast<double>(ids.size()); }
     const GuidanceTest::Clock& clock;
     std::vector<Played> played;
+    double secondsPerId = 0.0; // 0: lengths not known
 };
 
 // The metres a phrase speaks after its first "in", read back word by word
@@ -573,6 +575,126 @@ TEST(RouteFollowing, AUTurnGetsANewRouteWithinFiveSeconds) {
     }
 }
 
+// A U-turn at 40 km/h on the route, straight back along it for 150 m, then
+// round again and on to the finish, from every kind of receiver at 1, 5 and
+// 10 fixes a second: a new route within 5 s (6 s from receivers that send no
+// course: theirs is taken from the fixes, a fix later), and that first new
+// route goes the car's way. It came 8 to 38 s late while the car drawn
+// turned round at its own pace; then it started 8 m short of a junction the
+// car passed before "Route recalculated, make a U-turn" was said, or, with
+// the course a second old (GGA first) or taken from the fixes, just past a
+// bend, back the way the car had come, and the car drove against it until a
+// second route came 4 s later. The car drawn on the new route, which runs
+// out to a junction and back along the car's road, faces the car's way:
+// drawn on the way back, it faced the other way for 2 to 5 s.
+TEST(RouteFollowing, AUTurnGetsANewRouteThatGoesTheCarsWay) {
+    using PositioningTest::Receiver;
+    const struct Sender {
+        const char* name;
+        Receiver receiver;
+        std::uint32_t withinMs;
+    } senders[] = {{"RMC first", Receiver::RmcFirst, 5000},
+                   {"GGA first", Receiver::GgaFirst, 5000},
+                   {"GGA only", Receiver::GgaOnly, 6000},
+                   {"empty course", Receiver::EmptyCourse, 6000}};
+    for (const int mode : {0, 1})
+        for (const int rate : {1, 5, 10})
+            for (const Sender& sender : senders)
+                // Where the road back is a two-way one.
+                for (const std::uint32_t turnAt : {600u, 620u, 700u}) {
+                    // Receivers without a speed tell none at 10 Hz yet.
+                    if (rate == 10 && sender.withinMs > 5000) continue;
+                    SCOPED_TRACE(testing::Message() << "routing mode " << mode << ", " << sender.name << " at "
+                                                    << rate << " Hz, U-turn " << turnAt << " m along");
+                    Drive d(mode);
+                    d.receiver = sender.receiver;
+                    d.fixesASecond = rate;
+                    d.sounds.secondsPerId = 0.6;
+                    ASSERT_TRUE(d.compute(geo(43.72641, 7.41610), geo(43.73398, 7.41856), d.route));
+                    const Path driven = d.route;
+                    const auto along = [&](double metres) {
+                        PathPosition at(driven, true);
+                        at.advanceMetres(static_cast<std::uint16_t>(metres));
+                        if (!at.isAtEnd())
+                            at.advance(static_cast<float>((metres - std::floor(metres)) /
+                                                          at.currentPart().metresPerUnit));
+                        return at;
+                    };
+                    d.start();
+                    std::uint32_t metres = 0;
+                    for (PathPosition car(driven, true); metres <= turnAt; car.advanceMetres(11), metres += 11)
+                        ASSERT_NO_FATAL_FAILURE(d.second(car, TownSpeed));
+                    const std::uint32_t turned = d.clock.ticks;
+                    // The first new route as it was given, where the car
+                    // was and which way it went; then the car drawn, for
+                    // 3 s.
+                    std::optional<Path> first;
+                    int course = 0, courseThen = 0;
+                    std::uint32_t firstMs = 0, wrongWay = 0;
+                    std::uint32_t followedUntil = 0xFFFFFFFFu;
+                    d.eachFrame = [&] {
+                        if (!first && d.count("rebuildPath done") > 0) {
+                            first = d.route;
+                            firstMs = d.clock.ticks - 1000 / d.framesASecond; // the frame that gave it
+                            courseThen = course;
+                            const std::vector<RouteTurn> turns = firstPhraseTurns(*first, 100);
+                            followedUntil = firstMs + std::min<std::uint32_t>(
+                                3000, turns.empty() ? 3000 : static_cast<std::uint32_t>(turns.front().metres * 1000 / TownSpeed));
+                        }
+                        const Positioning::CarState drawn = d.handler->shownCarState();
+                        if (first && d.clock.ticks <= followedUntil &&
+                            std::abs(headingChange(course, static_cast<int>(std::lround(
+                                                                   drawn.heading * 180.0 / 3.14159265)))) > 90)
+                            ++wrongWay;
+                    };
+                    // Straight back for 150 m.
+                    const double back = metres - 22.0;
+                    for (int k = 0; k < 14 * rate; ++k) {
+                        const PathPosition at = along(back - 11.0 * k / rate);
+                        course = (at.heading() + 180) % 360;
+                        d.fix(carStateAt(at).position.toGlobal(), TownSpeed, static_cast<float>(course));
+                        ASSERT_NO_FATAL_FAILURE(d.frames(d.framesASecond / rate));
+                    }
+                    // Tried within 5 s (6 s without a course), given a
+                    // junction or two later where the car passes the
+                    // junctions ahead before a U-turn at them is told.
+                    const std::vector<std::uint32_t> tried = d.times({"rebuildPath start"});
+                    ASSERT_FALSE(tried.empty());
+                    EXPECT_LE(tried.front() - turned, sender.withinMs) << "the U-turn at " << turned;
+                    ASSERT_TRUE(first.has_value());
+                    EXPECT_LE(firstMs - turned, sender.withinMs + 1500) << "the U-turn at " << turned;
+                    // Its start goes the car's way, and a U-turn first lies
+                    // a second's drive on at least.
+                    const PathPosition start(*first, true);
+                    EXPECT_LE(std::abs(headingChange(start.heading(), courseThen)), 90)
+                        << "the new route starts at " << start.heading() << " degrees, the car goes " << courseThen;
+                    const std::vector<RouteTurn> turns = firstPhraseTurns(*first, 100);
+                    ASSERT_FALSE(turns.empty());
+                    if (turns.front().type == UTurnManoeuvre) {
+                        EXPECT_GE(turns.front().metres, 11u) << "a U-turn the car reaches before it is told";
+                    }
+                    // Nor does the car drive against it, or leave it, while
+                    // it goes its way to its first turn (3 s at most); it is
+                    // drawn the way it goes.
+                    for (const auto& [ms, line] : d.timeline) {
+                        if (ms > firstMs && ms <= followedUntil) {
+                            EXPECT_TRUE(line != "navi event:BackwardMove" && line != "navi event:OutOfPath" &&
+                                        line != "rebuildPath done")
+                                << ms << " ms: " << line << "; the first new route at " << firstMs;
+                        }
+                    }
+                    EXPECT_EQ(wrongWay, 0u) << "frames the car was drawn the other way";
+                    if (rate != 1) continue;
+                    // Round again and on to the finish.
+                    d.eachFrame = nullptr;
+                    for (PathPosition car = along(back - 140.0); !car.isAtEnd(); car.advanceMetres(11))
+                        ASSERT_NO_FATAL_FAILURE(d.second(car, TownSpeed));
+                    for (int s = 0; s < 5; ++s)
+                        ASSERT_NO_FATAL_FAILURE(d.second(PathPosition(driven, false), 0.0f));
+                    EXPECT_EQ(d.count("navi event:ArriveLastPoint"), 1u);
+                }
+}
+
 // Halfway along, the driver goes 200 m to the side and back, ignoring the
 // new routes: each route left has a new one within 5 s (none within 3 s of
 // another, not 20 or 60), "route rebuilt" said once on the way out, every
@@ -719,3 +841,4 @@ TEST(RouteFollowing, LeavingTheRouteTheCarDrawnGoesOn) {
 
 } // namespace
 } // namespace Guidance
+
