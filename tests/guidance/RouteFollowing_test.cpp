@@ -467,15 +467,21 @@ TEST(RouteFollowing, TheFirstWordsStartTheRoute) {
 // Three fixes 30 m beside the route (the tracker takes the car onto a road
 // there), the course true: the new routes from there turned the car round
 // ("in 30 m make a U-turn", "turn left then turn right then make a U-turn")
-// while it drove on along its route; such a route is not taken.
+// while it drove on along its route; such a route is not taken. The request
+// stands and is tried again a second later, as one that found no route: a
+// car on a road beside the route, going its way, was not given another try
+// until the tracker took it onto another road (here for 10 s, 80 m beside
+// the route).
 TEST(RouteFollowing, AFixFarOffBesideTheRouteDoesNotTurnTheCarRound) {
     const struct {
         int mode;
         double side; // metres to the right
         std::uint32_t at; // metres along the route
-    } rows[] = {{1, -30, 100}, {1, -30, 1000}, {0, 30, 1700}};
+        std::uint32_t beside; // metres the fixes lie beside it
+    } rows[] = {{1, -30, 100, 24}, {1, -30, 1000, 24}, {0, 30, 1700, 24}, {1, -30, 100, 80}};
     for (const auto& r : rows) {
-        SCOPED_TRACE(testing::Message() << "routing mode " << r.mode << ", " << r.side << " m at " << r.at << " m");
+        SCOPED_TRACE(testing::Message() << "routing mode " << r.mode << ", " << r.side << " m at " << r.at
+                                        << " m for " << r.beside << " m");
         Drive d(r.mode);
         d.noiseMetres = 0.0;
         ASSERT_TRUE(d.compute(geo(43.726414, 7.416096), geo(43.734303, 7.418561), d.route));
@@ -483,12 +489,32 @@ TEST(RouteFollowing, AFixFarOffBesideTheRouteDoesNotTurnTheCarRound) {
         d.start();
         PathPosition car(driven, true);
         for (std::uint32_t along = 0; along < r.at + 100 && !car.isAtEnd(); car.advanceMetres(8), along += 8) {
-            d.sideMetres = along >= r.at && along < r.at + 24 ? r.side : 0.0;
+            d.sideMetres = along >= r.at && along < r.at + r.beside ? r.side : 0.0;
             ASSERT_NO_FATAL_FAILURE(d.second(car, 8.0f));
         }
         EXPECT_GE(d.count("navi event:OutOfPath"), 1u);
         for (const Sounds::Played& p : d.sounds.played)
             EXPECT_EQ(std::count(p.ids.begin(), p.ids.end(), 70), 0) << p.ms << " ms: " << ::testing::PrintToString(p.ids);
+        // Every route kept is followed by another try within a second, or
+        // by the car back on the route.
+        bool keeping = false;
+        std::uint32_t kept = 0;
+        std::size_t tries = 0;
+        for (const auto& [ms, line] : d.timeline) {
+            if (keeping && (line == "rebuildPath start" || line == "navi event:BackToPath")) {
+                EXPECT_LE(ms - kept, 1000u) << "a try " << ms - kept << " ms after a route kept";
+                keeping = false;
+            }
+            if (line == "rebuildPath kept the route: the new one turns round a car going its way") {
+                keeping = true;
+                kept = ms;
+            }
+            tries += line == "rebuildPath start";
+        }
+        EXPECT_FALSE(keeping) << "no try after the route kept at " << kept << " ms";
+        if (r.beside > 24) {
+            EXPECT_GE(tries, 5u);
+        }
     }
 }
 
