@@ -91,6 +91,10 @@ std::optional<std::uint32_t> gapToNextManoeuvre(const fdMapNavi& navi) {
 bool appendManeuverPhrase(Phrase& out, const fdMapNavi& navi, const NaviSounds* sound) {
     std::vector<ManeuverEntry> list;
     navi.maneuversToAnnounce(list);
+    return appendManeuvers(out, std::move(list), navi, sound);
+}
+
+bool appendManeuvers(Phrase& out, std::vector<ManeuverEntry> list, const fdMapNavi& navi, const NaviSounds* sound) {
     const bool roundabout = isRoundaboutEntry(navi.maneuverType());
     constexpr double kTownSpeedMs = 50.0 / 3.6;
     const double speed = navi.speedMs() > 1.0f ? navi.speedMs() : kTownSpeedMs;
@@ -317,9 +321,7 @@ void KVMapEventsHandler::onFrame() {
     // passed, would leave it unsaid.
     if (m_sayManeuverOnRoute && m_navi.running() && !m_navi.outOfPath() && m_navi.maneuverKnown()) {
         m_sayManeuverOnRoute = false;
-        Phrase phrase;
-        appendManeuverPhrase(phrase, m_navi, m_sound);
-        speakManeuver(4, phrase);
+        speakManeuver(4, m_navi);
     }
     // The car the map draws: on the route while guidance follows it.
     const bool onRoute = naviNeedsRoute() && m_navi.positionKnown() && !m_navi.outOfPath();
@@ -660,13 +662,15 @@ void KVMapEventsHandler::onNaviEvent(int code, fdMapNavi& navi, const std::uint3
     }
     case Rotate: {
         if (&navi == &m_navi) m_sayManeuverOnRoute = false;
-        Phrase phrase;
-        appendManeuverPhrase(phrase, navi, m_sound);
-        speakManeuver(4, phrase);
+        speakManeuver(4, navi);
         break;
     }
     case BadStart_EmptyPath:
     case PathChanged_EmptyPath: navi.stop(); break;
+    case Stopped:
+        // The demo's guidance stops, and goes, with its demo.
+        if (&navi == m_pendingNavi) m_pending.clear();
+        break;
     case BackToPath: m_rebuildRequested = false; break;
     case RotateEnd:
         if (&navi == &m_navi) m_passedTurn = true;
@@ -687,31 +691,46 @@ std::uint32_t KVMapEventsHandler::metresWhileSaying(const Phrase& phrase, const 
 // A warning that comes while the previous one is still spoken (the one after
 // a roundabout's exit, fired just past it) would be dropped by the player;
 // it is kept and spoken once the player is free, unless it has grown stale
-// or a newer warning took its place. A new route announced a few metres
-// before its first turn still speaks when the car has passed that turn: the
-// next turn's warning is said over it, or it would come after its own turn.
-void KVMapEventsHandler::speakManeuver(int priority, const Phrase& phrase) {
+// or a newer warning took its place. It is composed again then, with the
+// distance there is when its words play: said with the one it had, a
+// warning that waited behind "drive onto the roundabout then second exit"
+// said "in forty metres exit" 20 m before the exit. A new route announced a
+// few metres before its first turn still speaks when the car has passed
+// that turn: the next turn's warning is said over it, or it would come
+// after its own turn.
+void KVMapEventsHandler::speakManeuver(int priority, const fdMapNavi& navi) {
+    std::vector<ManeuverEntry> list;
+    navi.maneuversToAnnounce(list);
+    Phrase phrase;
+    appendManeuvers(phrase, list, navi, m_sound);
     if (!naviSoundsOn() || phrase.empty()) return;
     m_pending.clear();
     if (m_sound->accepts(priority) || m_rebuildTurnPassed) {
         if (m_sound->playOver(priority, priority, phrase)) m_rebuildSpoken = m_rebuildTurnPassed = false;
         return;
     }
-    m_pending = phrase;
+    m_pending = list;
+    m_pendingNavi = &navi;
     m_pendingPriority = priority;
     m_pendingSinceMs = m_clock.ticksMs();
 }
 
 void KVMapEventsHandler::pendingStep() {
     if (m_pending.empty()) return;
-    if (m_clock.ticksMs() - m_pendingSinceMs > kPendingPhraseMs || !naviSoundsOn()) {
+    if (m_clock.ticksMs() - m_pendingSinceMs > kPendingPhraseMs || !naviSoundsOn() ||
+        !m_pendingNavi->maneuverKnown()) {
         m_pending.clear();
         return;
     }
     if (!m_sound->accepts(m_pendingPriority)) return;
-    const Phrase phrase = std::move(m_pending);
+    std::vector<ManeuverEntry> list = std::move(m_pending);
     m_pending.clear();
-    if (m_sound->play(m_pendingPriority, phrase)) m_rebuildSpoken = m_rebuildTurnPassed = false;
+    // A distance said is the one there is now; a warning said without one
+    // (the last before a turn) stays so.
+    if (list.front().distance != 0) list.front().distance = m_pendingNavi->remainingDistance();
+    Phrase phrase;
+    appendManeuvers(phrase, std::move(list), *m_pendingNavi, m_sound);
+    if (!phrase.empty() && m_sound->play(m_pendingPriority, phrase)) m_rebuildSpoken = m_rebuildTurnPassed = false;
 }
 
 void KVMapEventsHandler::onCarEvent(int code, Positioning::CarTracker*) {

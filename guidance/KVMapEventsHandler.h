@@ -239,8 +239,10 @@ private:
     bool m_sayManeuverOnRoute = false;
     std::uint8_t m_routeChanged = 0;
     // A manoeuvre phrase the player refused while a phrase of its priority
-    // played: offered again on the next frames, for a short while.
-    Phrase m_pending;
+    // played, as the manoeuvres it names (of m_pendingNavi's route): offered
+    // again on the next frames, for a short while.
+    std::vector<ManeuverEntry> m_pending;
+    const fdMapNavi* m_pendingNavi = nullptr;
     int m_pendingPriority = 0;
     std::uint32_t m_pendingSinceMs = 0;
     // The last manoeuvre phrase announced a new route with its first turn;
@@ -248,7 +250,7 @@ private:
     // driver nothing, and the next turn's warning is said over it.
     bool m_rebuildSpoken = false;
     bool m_rebuildTurnPassed = false;
-    void speakManeuver(int priority, const Phrase& phrase);
+    void speakManeuver(int priority, const fdMapNavi& navi);
     // How far the car drives while the phrase plays.
     std::uint32_t metresWhileSaying(const Phrase& phrase, const fdMapNavi& navi) const;
     void pendingStep();
@@ -258,6 +260,8 @@ private:
 // what the player can say in time (sound may be null: the whole list);
 // true when there was a manoeuvre to announce.
 bool appendManeuverPhrase(Phrase& out, const fdMapNavi& navi, const NaviSounds* sound);
+// The same for a list of guidance's manoeuvres taken earlier.
+bool appendManeuvers(Phrase& out, std::vector<ManeuverEntry> list, const fdMapNavi& navi, const NaviSounds* sound);
 
 // A route point at the road nearest to a global map point, both allow flags
 // set; false when no road is found. bound receives the binding.
