@@ -443,9 +443,11 @@ void fdMapNavi::maneuverStep(const Positioning::CarState& car, float speedMs) {
                 // the player drops a phrase of the same priority: the last
                 // of them speaks for all (before a roundabout it is the one
                 // that names the exit).
-                while (m_warnStack.size() >= 2 && m_warnStack[m_warnStack.size() - 2] != nullptr &&
-                       m_warnStack[m_warnStack.size() - 2]->isReached(remainingDistance()))
+                while (m_warnStack.size() >= 2) {
+                    const t_WarnDist* below = m_warnStack[m_warnStack.size() - 2];
+                    if (below == nullptr || !below->isReached(remainingDistance())) break;
                     m_warnStack.pop_back();
+                }
                 m_announcing = true;
                 raise(Rotate);
                 // The handler may have stopped or restarted guidance.
