@@ -501,8 +501,7 @@ void KVMapEventsHandler::rebuildPath() {
         retryRebuild();
         return;
     }
-    if (!turns.empty() && turns.front().type == UTurnManoeuvre &&
-        turns.front().metres < metresBeforeTold(now.fix.speed)) {
+    if (!turns.empty() && turns.front().type == UTurnManoeuvre && !toldInTime(turns.front().metres, now.fix.speed)) {
         Log::log(Log::Normal, "rebuildPath kept the route: the car passes its U-turn before it is told");
         retryRebuild();
         return;
@@ -560,14 +559,15 @@ void KVMapEventsHandler::retryRebuild() {
     m_rebuildPauseMs = RebuildRetryMs;
 }
 
-std::uint32_t KVMapEventsHandler::metresBeforeTold(float speedMs) const {
-    // "Route recalculated, make a U-turn", the shortest words of such a
-    // route; a second at least, the time to the next try.
+bool KVMapEventsHandler::toldInTime(std::uint32_t metres, float speedMs) const {
+    // "Route recalculated, in fifty metres make a U-turn" said while the car
+    // drives on, the longest words of such a route; a second at least, the
+    // time to the next try. Said without its distance (the words with it do
+    // not fit), such a route sent the car on past the turn it named.
     Phrase words{Voice::RouteRebuilt};
-    Voice::maneuverIds(words, UTurnManoeuvre, 0, m_navi.sayDistanceFirst());
+    Voice::composeManeuverPhrase(words, {{UTurnManoeuvre, metres}}, m_navi.sayDistanceFirst());
     const double seconds = std::max(m_sound != nullptr ? m_sound->seconds(words) : 0.0, RebuildRetryMs / 1000.0);
-    const double metres = speedMs > 0.0f ? speedMs * seconds : 0.0;
-    return static_cast<std::uint32_t>(std::min(metres, 100000.0));
+    return !(speedMs * seconds > metres);
 }
 
 // A route followed some way: the next new route is announced in words

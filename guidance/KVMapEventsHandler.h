@@ -210,8 +210,8 @@ private:
     // The rebuild request stands after a route not given; the next try
     // comes after RebuildRetryMs.
     void retryRebuild();
-    // Metres the car drives before a new route's U-turn is told.
-    std::uint32_t metresBeforeTold(float speedMs) const;
+    // A new route's U-turn `metres` ahead is told before the car gets there.
+    bool toldInTime(std::uint32_t metres, float speedMs) const;
     bool m_rebuildTried = false;
     std::uint32_t m_lastRebuildMs = 0;
     bool m_lastRoadValid = false;
