@@ -125,6 +125,19 @@ struct Monaco {
     decltype(setup.makeAtlas()) atlas;
 };
 
+// A receiver's fix at a route position, going the route's way.
+Positioning::Fix fixAt(const PathPosition& at, float metresPerSecond) {
+    const Positioning::CarState car = carStateAt(at);
+    Positioning::Fix fix;
+    fix.x = car.position.toGlobal().x;
+    fix.y = car.position.toGlobal().y;
+    fix.speed = metresPerSecond;
+    fix.heading = car.heading * 180.0f / 3.14159265f;
+    fix.courseKnown = true;
+    fix.hdop = 1.0f;
+    return fix;
+}
+
 // Where each manoeuvre lies: its global point, to know the same turn on a
 // rebuilt route.
 struct Manoeuvre {
@@ -187,16 +200,7 @@ TEST(GuidanceDrive, AWrongTurnAndEveryTurnSpokenInTime) {
     int onNamedRoad = 0, streetShown = 0;
     for (const Path* leg : {&first, &second}) {
         for (PathPosition at(*leg, true); !at.isAtEnd(); at.advanceMetres(14)) {
-            const Positioning::CarState car = carStateAt(at);
-            const Map::Point p = car.position.toGlobal();
-            Positioning::Fix fix;
-            fix.x = p.x;
-            fix.y = p.y;
-            fix.speed = 13.9f;
-            fix.heading = car.heading * 180.0f / 3.14159265f;
-            fix.courseKnown = true;
-            fix.hdop = 1.0f;
-            handler.onFix(true, fix);
+            handler.onFix(true, fixAt(at, 13.9f));
             for (int frame = 0; frame < 10; ++frame) {
                 {
                     Positioning::CarStateLock::Unit unit(handler.lock());
@@ -302,24 +306,6 @@ TEST(GuidanceDrive, AWrongTurnAndEveryTurnSpokenInTime) {
     if (HasFailure()) ADD_FAILURE() << said.str() << timeline.str();
 }
 
-// The first distance a phrase speaks, in metres, as the demo's words say
-// the numbers; none without one.
-std::optional<std::uint32_t> spokenMetres(const Phrase& phrase) {
-    const auto in = std::find(phrase.begin(), phrase.end(), Voice::In);
-    if (in == phrase.end()) return std::nullopt;
-    std::uint32_t number = 0;
-    for (auto it = in + 1; it != phrase.end(); ++it) {
-        const std::int32_t id = *it;
-        if (id >= 12 && id <= 20) number += static_cast<std::uint32_t>(id - 11);
-        else if (id >= 23 && id <= 30) number += static_cast<std::uint32_t>(id - 21) * 10;
-        else if (id >= 31 && id <= 39) number += static_cast<std::uint32_t>(id - 30) * 100;
-        else if (id >= 43 && id <= 52) number += static_cast<std::uint32_t>(id - 33);
-        else if (id >= 66 && id <= 68) number *= 1000;
-        else break;
-    }
-    return number;
-}
-
 // Fontvieille to Rue Grimaldi at 40 km/h, a fix a second, words of half a
 // second: three roundabouts, each left a few metres on, the last right
 // before the finish's turn. Every phrase that gives a distance says, rounded
@@ -345,15 +331,7 @@ TEST(GuidanceDrive, APhraseSaysTheDistanceThereIsWhenItPlays) {
         return d < 105 ? (d + 5) / 10 * 10 : d < 1050 ? (d + 50) / 100 * 100 : (d + 500) / 1000 * 1000;
     };
     for (PathPosition at(driven, true); !at.isAtEnd(); at.advanceMetres(11)) {
-        const Positioning::CarState car = carStateAt(at);
-        Positioning::Fix fix;
-        fix.x = car.position.toGlobal().x;
-        fix.y = car.position.toGlobal().y;
-        fix.speed = 11.0f;
-        fix.heading = car.heading * 180.0f / 3.14159265f;
-        fix.courseKnown = true;
-        fix.hdop = 1.0f;
-        handler.onFix(true, fix);
+        handler.onFix(true, fixAt(at, 11.0f));
         for (int frame = 0; frame < 10; ++frame) {
             {
                 Positioning::CarStateLock::Unit unit(handler.lock());
@@ -369,7 +347,7 @@ TEST(GuidanceDrive, APhraseSaysTheDistanceThereIsWhenItPlays) {
     ASSERT_EQ(log.count("navi event:ArriveLastPoint"), 1u);
     std::size_t checked = 0;
     for (const auto& h : sounds.heard) {
-        const std::optional<std::uint32_t> said = spokenMetres(h.ids);
+        const std::optional<std::uint32_t> said = GuidanceTest::spokenMetres(h.ids);
         if (!said) continue;
         ++checked;
         EXPECT_EQ(*said, forSpeech(h.turnMetres))

@@ -47,32 +47,6 @@ struct Sounds : NaviSounds {
     double secondsPerId = 0.0; // 0: lengths not known
 };
 
-// The metres a phrase speaks after its first "in", read back word by word
-// (numbers as the demo's words say them); nothing without one.
-std::optional<std::uint32_t> spokenMetres(const Phrase& phrase) {
-    const auto in = std::find(phrase.begin(), phrase.end(), Voice::In);
-    if (in == phrase.end()) return std::nullopt;
-    std::uint32_t total = 0, number = 0;
-    for (auto it = in + 1; it != phrase.end(); ++it) {
-        const std::int32_t id = *it;
-        if (id >= 12 && id <= 20)
-            number += static_cast<std::uint32_t>(id - 11);
-        else if (id >= 23 && id <= 30)
-            number += static_cast<std::uint32_t>(id - 21) * 10;
-        else if (id >= 31 && id <= 39)
-            number += static_cast<std::uint32_t>(id - 30) * 100;
-        else if (id >= 43 && id <= 52)
-            number += static_cast<std::uint32_t>(id - 33);
-        else if (id >= 66 && id <= 68)
-            total += std::exchange(number, 0u) * 1000;
-        else if (id >= 55 && id <= 57)
-            return total + number;
-        else
-            break;
-    }
-    return total;
-}
-
 Map::Point geo(double latitude, double longitude) {
     return Map::Projection::fromGeo(static_cast<float>(latitude), static_cast<float>(longitude));
 }
@@ -273,7 +247,7 @@ TEST(RouteFollowing, AfterAGapTheFirstPhraseTellsTheTrueDistance) {
         ASSERT_FALSE(d.sounds.played.empty());
         EXPECT_EQ(d.sounds.played.front().ids.front(), 4) << "the route's start is not told";
         EXPECT_EQ(std::count(first->ids.begin(), first->ids.end(), 4), 0) << "the route is started again";
-        const std::optional<std::uint32_t> said = spokenMetres(first->ids);
+        const std::optional<std::uint32_t> said = GuidanceTest::spokenMetres(first->ids);
         ASSERT_TRUE(said.has_value());
         EXPECT_LE(std::abs(static_cast<int>(*said) - static_cast<int>(truth)), 75)
             << "said " << *said << " m with the turn " << truth << " m ahead";
@@ -543,9 +517,9 @@ TEST(RouteFollowing, MovingOffTheStartSaysTheTurnOnce) {
             }
             ASSERT_GE(d.sounds.played.size(), 2u);
             EXPECT_EQ(d.sounds.played.front().ids.front(), 4);
-            EXPECT_FALSE(spokenMetres(d.sounds.played[1].ids).has_value())
+            EXPECT_FALSE(GuidanceTest::spokenMetres(d.sounds.played[1].ids).has_value())
                 << "the turn is said again " << d.sounds.played[1].ms - d.sounds.played[0].ms << " ms after the start, "
-                << *spokenMetres(d.sounds.played[1].ids) << " m before it";
+                << *GuidanceTest::spokenMetres(d.sounds.played[1].ids) << " m before it";
         }
     }
 }
