@@ -36,8 +36,16 @@
 namespace engine {
 
 void fdEngine::mainLoop() {
+    // Taps and keys given during the start were aimed at the splash, and
+    // the redraws asked for meanwhile are one: they go. What the window
+    // system said stays queued: a window manager that sizes or maximises
+    // the window as it maps it sends that size once (SDL 1.2 reports a size
+    // only when it differs from the last one it reported), and a window
+    // closed during the start is a quit.
+    constexpr Uint32 dropped = SDL_KEYEVENTMASK | SDL_MOUSEEVENTMASK | SDL_JOYEVENTMASK | SDL_VIDEOEXPOSEMASK;
+    SDL_PumpEvents();
     SDL_Event event;
-    while (SDL_PollEvent(&event)) {
+    while (SDL_PeepEvents(&event, 1, SDL_GETEVENT, dropped) > 0) {
     }
     Threading::wakeMainLoop();
     while (!quitRequested()) {
@@ -69,23 +77,26 @@ int fdEngine::runStarted() {
     if (faulted)
         logCrashReport(report);
     logQuitSignal();
-    // A fault of the shutdown (after a frame's, or after a quit) is one of
-    // the run too: reported the same way, not taken for a failed start.
-    try {
-        shutdown();
-    } catch (const std::exception& error) {
+    if (shutdownReported())
         faulted = true;
-        report = Platform::reportThisThread();
-        report.what = error.what();
-        logCrashReport(report, "shutting down");
-    } catch (...) {
-        faulted = true;
-        logCrashReport(Platform::reportThisThread(), "shutting down");
-    }
     // The message waits for the driver: what the drive left is kept first.
     if (faulted)
         showCrashBox();
     return faulted ? -1 : 0;
+}
+
+bool fdEngine::shutdownReported() {
+    try {
+        shutdown();
+        return false;
+    } catch (const std::exception& error) {
+        Platform::FaultReport report = Platform::reportThisThread();
+        report.what = error.what();
+        logCrashReport(report, "shutting down");
+    } catch (...) {
+        logCrashReport(Platform::reportThisThread(), "shutting down");
+    }
+    return true;
 }
 
 void fdEngine::handleEvents(SDL_Event event) {

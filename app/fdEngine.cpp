@@ -1,5 +1,6 @@
 #include "app/fdEngine.h"
 
+#include "app/CrashReport.h"
 #include "app/DevicesFile.h"
 #include "core/AnsiFile.h"
 #include "core/Config.h"
@@ -150,6 +151,7 @@ void fdEngine::connectionChanged() {
 
 int fdEngine::run() {
     const unsigned boxesBefore = Core::messageBoxCount();
+    int result = 2;
     try {
         // The log rolls over to log.old.txt past its bound, so it never
         // grows without end.
@@ -161,28 +163,37 @@ int fdEngine::run() {
                              kCriticalCaption);
             return -1;
         }
-        // A quit signal before or during the start ends the program as one
-        // on the map page would: what was opened is closed, status 0. A
-        // start that failed stays a failure whatever came after it.
-        const int result = quitRequested() ? InitQuit : init();
-        if (result == InitQuit || (result == 0 && quitRequested())) {
-            logQuitSignal();
-            shutdown();
-            return 0;
+        result = quitRequested() ? InitQuit : init();
+        if (result == 0 && quitRequested())
+            result = InitQuit;
+        if (result != 0 && result != InitQuit) {
+            if (result == 2 && Core::messageBoxCount() == boxesBefore)
+                Core::startFailureBox(u"Initialization error", kCriticalCaption);
+            Log::log(Log::Critical, "fatal error : Failed to initialize engine");
         }
-        if (result == 0)
-            return runStarted();
-        if (result == 2 && Core::messageBoxCount() == boxesBefore)
-            Core::startFailureBox(u"Initialization error", kCriticalCaption);
-        Log::log(Log::Critical, "fatal error : Failed to initialize engine");
-        // The failure's window may have been closed by a quit signal.
-        logQuitSignal();
     } catch (const std::exception& error) {
         const std::string text = error.what();
         Log::log(Log::Critical, "fatal error : Failed to initialize engine (%s)", text.empty() ? "-" : text);
+        // Seen as any failed start is, the line above among the box's.
+        if (Core::messageBoxCount() == boxesBefore)
+            Core::startFailureBox(u"Initialization error", kCriticalCaption);
+        result = 2;
     }
-    shutdown();
-    return -1;
+    if (result == 0)
+        return runStarted();
+    // A quit signal before or during the start ends the program as one on
+    // the map page would: what was opened is closed, status 0. A start that
+    // failed stays a failure whatever came after it (the failure's window
+    // may have been closed by the signal). Either way a fault of the
+    // shutdown is the run's, reported as after a drive, never a failed
+    // start: the start's own dialog, when it failed, is the one shown.
+    logQuitSignal();
+    const bool faulted = shutdownReported();
+    if (result != InitQuit)
+        return -1;
+    if (faulted)
+        showCrashBox();
+    return faulted ? -1 : 0;
 }
 
 bool fdEngine::initConfig() {

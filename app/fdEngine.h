@@ -131,6 +131,11 @@ class fdEngine : public Network::ConnectionListener, public Ui::EngineServices {
     // handler reports a machine fault, and the shutdown keeps the
     // settings, the view and the route as after a quit.
     int runStarted();
+    // The shutdown after any run, a start that failed or was cut short by
+    // a quit included: a fault in it (an exception its steps carried to the
+    // end) is logged as the crash report "while shutting down", and true is
+    // returned; nothing escapes.
+    bool shutdownReported();
 
     // Start-up pieces, in the order init calls them.
     bool initSound();

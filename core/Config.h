@@ -50,12 +50,10 @@ public:
     // Set by key creation and by setters that change a text; cleared by load
     // and by a successful save.
     bool changed() const { return m_impl->changed; }
-    // Set only by setters that change a text (a key a getter created with
-    // its default is no edit); cleared with changed. What a running program
-    // writes: reading a setting for the first time is no reason to rewrite
-    // the file (the exit writes it when changed).
-    bool edited() const { return !m_impl->edited.empty(); }
-    // The keys of those edits.
+    // The keys that setters changed the text of (a key a getter created
+    // with its default is no edit); emptied with changed. What a running
+    // program writes: reading a setting for the first time is no reason to
+    // rewrite the file (the exit writes it when changed).
     const std::set<std::string>& editedKeys() const { return m_impl->edited; }
 
     // Reads config.xml into the store. Values already in the store win over

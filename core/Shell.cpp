@@ -18,8 +18,12 @@ struct ShellOpening::State {
     std::chrono::steady_clock::time_point start;
     std::chrono::milliseconds wait{0};
     Platform::ChildProcess child;
-    // Set on the reaper's thread before the exit code.
+    // Written on the reaper's thread in this order: whether the opener
+    // ended within its wait, its status, then `ended`; the main loop is
+    // woken after them, so the tick that wake-up brings reads the end.
+    std::atomic<int> status{0};
     std::atomic<bool> endedInTime{false};
+    std::atomic<bool> ended{false};
     bool logged = false;
 };
 
@@ -37,11 +41,11 @@ ShellOpening::Verdict verdictOf(ShellOpening::State& state) {
     using Verdict = ShellOpening::Verdict;
     if (!state.child.started())
         return Verdict::Failed;
-    if (state.child.exitCode.wait_for(std::chrono::seconds(0)) != std::future_status::ready)
+    if (!state.ended)
         return Clock::now() - state.start > state.wait ? Verdict::Opened : Verdict::Pending;
     // A status that could not be read (-1) is no sign of failure; nor is
     // the end of a browser that ran in the foreground past the wait.
-    const int status = state.child.exitCode.get();
+    const int status = state.status;
     if (status <= 0 || !state.endedInTime)
         return Verdict::Opened;
     if (!state.logged) {
@@ -57,11 +61,6 @@ ShellOpening::Verdict verdictOf(ShellOpening::State& state) {
 bool ShellOpening::started() const { return m_state && m_state->child.started(); }
 
 ShellOpening::Verdict ShellOpening::verdict() const { return m_state ? verdictOf(*m_state) : Verdict::Failed; }
-
-const Platform::ChildProcess& ShellOpening::process() const {
-    static const Platform::ChildProcess none;
-    return m_state ? m_state->child : none;
-}
 
 ShellOpening shellOpen(std::u16string_view target, std::chrono::milliseconds wait) {
     std::string argument = wideToUtf8(target);
@@ -80,8 +79,10 @@ ShellOpening shellOpen(std::u16string_view target, std::chrono::milliseconds wai
     state.program = Platform::shellOpenCommand();
     state.wait = wait;
     state.start = Clock::now();
-    state.child = Platform::spawnDetached(state.program, {argument}, [shared = opening.m_state](int) {
+    state.child = Platform::spawnDetached(state.program, {argument}, [shared = opening.m_state](int status) {
         shared->endedInTime = Clock::now() - shared->start <= shared->wait;
+        shared->status = status;
+        shared->ended = true;
         Threading::wakeMainLoop();
     });
     if (!state.child.started()) {

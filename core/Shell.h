@@ -33,8 +33,6 @@ class ShellOpening {
     // it could not be started or ended with another status within its wait
     // (xdg-open without a browser ends with 3), which is logged, once.
     Verdict verdict() const;
-    // The started process (unstarted when it could not be started).
-    const Platform::ChildProcess& process() const;
 
     struct State;
 

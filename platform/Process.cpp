@@ -61,9 +61,9 @@ ChildProcess spawnDetached(const std::string& program, const std::vector<std::st
             else if (WIFSIGNALED(status))
                 code = 128 + WTERMSIG(status);
         }
+        promise->set_value(code);
         if (ended)
             ended(code);
-        promise->set_value(code);
     }).detach();
     return child;
 }

@@ -21,9 +21,9 @@ struct ChildProcess {
 
 // Runs program (looked up in PATH when it has no "/") with the arguments,
 // not waiting for it; the child is reaped in the background when it ends,
-// and `ended`, when given, is called there with its exit code before the
-// exit code is set. An unstarted result, with the last error set, when it
-// cannot be run.
+// and `ended`, when given, is called there with its exit code once the exit
+// code is set, so that whatever it wakes finds the code readable. An
+// unstarted result, with the last error set, when it cannot be run.
 ChildProcess spawnDetached(const std::string& program, const std::vector<std::string>& arguments,
                            std::function<void(int)> ended = {});
 

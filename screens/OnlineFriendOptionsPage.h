@@ -38,7 +38,7 @@ class OnlineFriendOptionsPage final : public Ui::fdPage, public FriendsChangedLi
     // when the service has no such friend.
     bool open(std::uint32_t token);
 
-    std::int32_t timerPeriod() const override { return 100; }
+    Ui::TimerPeriod timerPeriod() const override { return Ui::TimerPeriod::every(100); }
     void tick(std::uint32_t now) override;
     bool keyDown(int key) override;
     void childClicked(const std::string& name) override;

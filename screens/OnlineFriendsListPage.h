@@ -43,7 +43,7 @@ class OnlineFriendsListPage final : public Ui::fdPage, public Monitoring::Monito
 
     void afterBuild() override;
     void onShow() override;
-    std::int32_t timerPeriod() const override { return 100; }
+    Ui::TimerPeriod timerPeriod() const override { return Ui::TimerPeriod::every(100); }
     void tick(std::uint32_t now) override;
     bool keyDown(int key) override;
     void childClicked(const std::string& name) override;

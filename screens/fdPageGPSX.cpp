@@ -98,9 +98,8 @@ int fdPageGPSX::coordinateStyle(int positionFormat) {
     return ((positionFormat % 4) + 4) % 4;
 }
 
-std::int32_t fdPageGPSX::timerPeriod() const {
-    // The LED blinks at half a second.
-    return std::min<std::int32_t>(500, fdPage::timerPeriod());
+Ui::TimerPeriod fdPageGPSX::timerPeriod() const {
+    return Ui::TimerPeriod::every(500).sooner(fdPage::timerPeriod());
 }
 
 void fdPageGPSX::tick(std::uint32_t now) {

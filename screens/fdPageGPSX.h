@@ -32,7 +32,7 @@ class SatellitesMap final : public Ui::fdWindowBase {
     SatellitesMap(Ui::fdWindowBase* parent, std::string name, Ui::fdInterface* ui,
                   const Positioning::System* gps);
 
-    std::int32_t timerPeriod() const override { return 1000; }
+    Ui::TimerPeriod timerPeriod() const override { return Ui::TimerPeriod::every(1000); }
     void tick(std::uint32_t now) override;
     void draw(SDL_Surface* surface, TempSurface& clip, bool force) override;
 
@@ -56,7 +56,9 @@ class fdPageGPSX final : public Ui::fdPage {
 
     void createCustom(const Ui::CustomCreator& creator) override;
     void afterBuild() override;
-    std::int32_t timerPeriod() const override;
+    // Every 500 ms (the LED blinks at half a second), sooner when a widget
+    // asks.
+    Ui::TimerPeriod timerPeriod() const override;
     void tick(std::uint32_t now) override;
     bool keyDown(int key) override;
     void childClicked(const std::string& name) override;

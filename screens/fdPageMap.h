@@ -147,7 +147,7 @@ public:
     static fdPageMap* instance();
 
     void createCustom(const Ui::CustomCreator& creator) override;
-    std::int32_t timerPeriod() const override { return 50; }
+    Ui::TimerPeriod timerPeriod() const override { return Ui::TimerPeriod::every(50); }
     bool drawsOnlyWhenInvalidated() const override { return true; }
     bool framesPacedByUiTimer() const override { return true; }
     void tick(std::uint32_t now) override;

@@ -10,8 +10,6 @@
 
 #include <SDL.h>
 
-#include <algorithm>
-
 namespace Screens {
 
 namespace {
@@ -101,8 +99,8 @@ void fdPageSensors::updateButtons() {
     if (fdWindowBase* down = findChild("down")) down->setEnabled(m_list->canScrollDown());
 }
 
-std::int32_t fdPageSensors::timerPeriod() const {
-    return std::min<std::int32_t>(static_cast<std::int32_t>(kRefreshMs), fdPage::timerPeriod());
+Ui::TimerPeriod fdPageSensors::timerPeriod() const {
+    return Ui::TimerPeriod::every(kRefreshMs).sooner(fdPage::timerPeriod());
 }
 
 void fdPageSensors::tick(std::uint32_t now) {

@@ -66,7 +66,8 @@ class fdPageSensors final : public Ui::fdPage {
 
     void afterBuild() override;
     void onShow() override;
-    std::int32_t timerPeriod() const override;
+    // Every kRefreshMs, sooner when a widget asks.
+    Ui::TimerPeriod timerPeriod() const override;
     void tick(std::uint32_t now) override;
     bool keyDown(int key) override;
     void childClicked(const std::string& name) override;

@@ -190,9 +190,8 @@ void fdPageSetupGPSX::refresh() {
     if (m_busy) showSearch(true);
 }
 
-std::int32_t fdPageSetupGPSX::timerPeriod() const {
-    // News from the positioning threads is shown within a fifth of a second.
-    return std::min<std::int32_t>(200, fdPage::timerPeriod());
+Ui::TimerPeriod fdPageSetupGPSX::timerPeriod() const {
+    return Ui::TimerPeriod::every(200).sooner(fdPage::timerPeriod());
 }
 
 void fdPageSetupGPSX::tick(std::uint32_t now) {

@@ -32,8 +32,6 @@ class fdSettingsMenuPage final : public Ui::fdPage {
     bool keyDown(int) override { return false; }
 
     Ui::TemplateWindow* messageBox() const { return m_messageBox; }
-    // The traffic service's opener whose verdict is awaited; null when none.
-    const Core::ShellOpening* trafficOpening() const { return m_traffic ? &*m_traffic : nullptr; }
 
   private:
     void showMessage(const std::u16string& text);

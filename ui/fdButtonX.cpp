@@ -149,10 +149,10 @@ bool fdButtonX::release(int x, int y) {
     return false;
 }
 
-std::int32_t fdButtonX::timerPeriod() const {
+TimerPeriod fdButtonX::timerPeriod() const {
     if (!m_longPress)
-        return -1;
-    return m_state == 3 ? 10 : 500;
+        return TimerPeriod::none();
+    return TimerPeriod::every(m_state == 3 ? 10 : 500);
 }
 
 void fdButtonX::tick(std::uint32_t now) {

@@ -25,7 +25,7 @@ public:
     // The sound player defaults to the interface's.
     fdButtonX(fdWindowBase* parent, std::string name, bool attach, fdInterface* ui, SoundPlayer* sound = nullptr);
 
-    std::int32_t timerPeriod() const override;
+    TimerPeriod timerPeriod() const override;
     void tick(std::uint32_t now) override;
     void setEnabled(bool enabled) override;
     // Visible, enabled, inside; a round button by its inscribed ellipse.

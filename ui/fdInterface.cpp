@@ -76,7 +76,7 @@ void fdInterface::tick(std::uint32_t now) {
         if (m_active == before)
             break;
     }
-    updateUiTimer(m_active ? m_active->timerPeriod() : -1);
+    updateUiTimer(m_active ? m_active->timerPeriod() : TimerPeriod::none());
     m_redrawAllowed = true;
     applyPendingChanges();
 }
@@ -271,25 +271,25 @@ void fdInterface::removeTimer() {
     m_timerPeriod = 0;
 }
 
-void fdInterface::updateUiTimer(std::int32_t period) {
-    if (period == -1) {
+void fdInterface::updateUiTimer(TimerPeriod period) {
+    if (!period.wanted()) {
         removeTimer();
         m_redrawAllowed = false;
         return;
     }
-    if (m_timer && m_timerPeriod != static_cast<std::uint32_t>(period))
+    const std::uint32_t periodMs = period.ms();
+    if (m_timer && m_timerPeriod != periodMs)
         removeTimer();
     if (m_timer)
         return;
     try {
-        const auto periodMs = static_cast<std::uint32_t>(period);
         m_timer = std::make_unique<Threading::PeriodicTimer>(periodMs,
                                                              [this, periodMs] { timerCallback(periodMs, this); });
     } catch (const std::system_error&) {
-        Log::log(Log::Critical, "Can't create ui timer %dms", period);
+        Log::log(Log::Critical, "Can't create ui timer %dms", periodMs);
         return;
     }
-    m_timerPeriod = static_cast<std::uint32_t>(period);
+    m_timerPeriod = periodMs;
     m_redrawAllowed = true;
     Log::log(Log::Info, "Ui timer %dms created", m_timerPeriod);
 }

@@ -113,8 +113,11 @@ public:
     void deleteImages();
     std::size_t imageCount() const { return m_images.size(); }
 
-    void updateUiTimer(std::int32_t period);
-    std::uint32_t timerPeriodMs() const { return m_timerPeriod; }
+    // Runs the timer at the period, or none; a timer already running at it
+    // is left alone.
+    void updateUiTimer(TimerPeriod period);
+    // The period of the running timer; none when none runs.
+    TimerPeriod uiTimer() const { return m_timer ? TimerPeriod::every(m_timerPeriod) : TimerPeriod::none(); }
     bool timerRunning() const { return m_timer != nullptr; }
     bool redrawAllowed() const { return m_redrawAllowed.load(); }
     // True once after the timer pushed its expose event or a page was

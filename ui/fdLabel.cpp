@@ -69,7 +69,9 @@ void fdLabel::setCaret(std::int32_t line, std::int32_t column) {
     invalidate(1);
 }
 
-std::int32_t fdLabel::timerPeriod() const { return m_visible && m_caretShown ? 500 : -1; }
+TimerPeriod fdLabel::timerPeriod() const {
+    return m_visible && m_caretShown ? TimerPeriod::every(500) : TimerPeriod::none();
+}
 
 void fdLabel::tick(std::uint32_t now) {
     const bool phase = m_caretShown && (now / 500) % 2 == 1;

@@ -15,7 +15,7 @@ public:
     void setText(const std::u16string& text) override;
     // 1 one line, 0 as many lines as the text has, n >= 2 exactly n slots.
     virtual void setLinesMode(std::int32_t n);
-    std::int32_t timerPeriod() const override;
+    TimerPeriod timerPeriod() const override;
     // The caret blinks 500 ms on, 500 ms off.
     void tick(std::uint32_t now) override;
     void drawText(SDL_Surface* surface) override;

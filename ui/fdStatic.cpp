@@ -106,8 +106,8 @@ bool fdStatic::release(int x, int y) {
     return fdWindowBase::release(x, y);
 }
 
-std::int32_t fdMultiStatic::timerPeriod() const {
-    return m_visible && m_period != 0 ? static_cast<std::int32_t>(m_period) : -1;
+TimerPeriod fdMultiStatic::timerPeriod() const {
+    return m_visible ? TimerPeriod::every(m_period) : TimerPeriod::none();
 }
 
 void fdMultiStatic::tick(std::uint32_t now) {

@@ -62,7 +62,7 @@ class fdMultiStatic : public fdStatic {
 public:
     using fdStatic::fdStatic;
 
-    std::int32_t timerPeriod() const override;
+    TimerPeriod timerPeriod() const override;
     // Advances as many frames as the time since the last step holds.
     void tick(std::uint32_t now) override;
 

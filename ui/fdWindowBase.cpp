@@ -279,11 +279,11 @@ void fdWindowPage::removeChild(fdWindowBase* child) {
     fdWindowBase::removeChild(child);
 }
 
-std::int32_t fdWindowPage::timerPeriod() const {
-    std::uint32_t best = 0xFFFFFFFFu;
+TimerPeriod fdWindowPage::timerPeriod() const {
+    TimerPeriod soonest;
     for (const fdWindowBase* child : m_children)
-        best = std::min(best, static_cast<std::uint32_t>(child->timerPeriod()));
-    return static_cast<std::int32_t>(best);
+        soonest = soonest.sooner(child->timerPeriod());
+    return soonest;
 }
 
 void fdWindowPage::tick(std::uint32_t now) {

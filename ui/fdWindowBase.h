@@ -8,6 +8,7 @@
 // made while input is dispatched go through the interface's pending lists.
 
 #include "ui/ClickBehavior.h"
+#include "ui/TimerPeriod.h"
 #include "ui/TxtRenderer.h"
 
 #include <SDL/SDL_video.h>
@@ -58,8 +59,8 @@ public:
     // Pages make the widgets of "custom" design elements here; the argument
     // is the element's creator.
     virtual void createCustom(const CustomCreator& creator);
-    // Milliseconds the window wants the UI timer at; -1 none.
-    virtual std::int32_t timerPeriod() const { return -1; }
+    // How often the window wants the UI timer to tick; none here.
+    virtual TimerPeriod timerPeriod() const { return TimerPeriod::none(); }
     virtual void tick(std::uint32_t now);
     // clip is the engine's scratch surface.
     virtual void draw(SDL_Surface* surface, TempSurface& clip, bool force);
@@ -151,7 +152,8 @@ public:
     fdWindowPage(fdWindowBase* parent, std::string name, bool attach, fdInterface* ui);
 
     void removeChild(fdWindowBase* child) override;
-    std::int32_t timerPeriod() const override;
+    // The soonest period any child wants; none when none wants one.
+    TimerPeriod timerPeriod() const override;
     void tick(std::uint32_t now) override;
     void draw(SDL_Surface* surface, TempSurface& clip, bool force) override;
     bool mouseButtonDown(int button, int x, int y) override;

@@ -23,6 +23,8 @@
 
 #include <gtest/gtest.h>
 
+#include <SDL/SDL_keysym.h>
+
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -231,6 +233,55 @@ TEST(EngineScreen, TheMainLoopDrawsThePageAndEndsOnQuit) {
     e.shutdown();
 }
 
+// What came in while the program started: taps and keys (aimed at the
+// splash) are dropped; the window's size (a window manager that sizes the
+// window as it maps it, before the first page is drawn) is taken before the
+// first frame, and a window closed meanwhile ends the loop before it.
+TEST(EngineScreen, TheMainLoopKeepsTheWindowsSizeAndCloseGivenDuringTheStart) {
+    for (const bool closed : {false, true}) {
+        SCOPED_TRACE(closed ? "closed" : "resized");
+        ProgramFolder folder;
+        TestSupport::CaptureLogger quiet;
+        engine::fdEngine e(folder.wide());
+        e.setScreenSize(1440, 900);
+        ASSERT_EQ(e.init(), 0);
+        struct CountingPage : ColourPage {
+            CountingPage(Ui::fdInterface* ui, engine::fdEngine& e) : ColourPage(ui, "counting", 0x80), e(e) {}
+            void draw(SDL_Surface* surface, TempSurface& clip, bool force) override {
+                ColourPage::draw(surface, clip, force);
+                drawnWidth = surface->w;
+                e.setQuit();
+            }
+            bool press(int, int) override { return ++inputs, true; }
+            bool keyDown(int) override { return ++inputs, true; }
+            engine::fdEngine& e;
+            int drawnWidth = 0;
+            int inputs = 0;
+        };
+        auto* page = new CountingPage(e.ui(), e);
+        e.ui()->activatePage(page);
+        SDL_Event events[4] = {};
+        events[0].type = SDL_VIDEORESIZE;
+        events[0].resize.w = 1280;
+        events[0].resize.h = 720;
+        events[1].type = SDL_MOUSEBUTTONDOWN;
+        events[1].button.button = 1;
+        events[2].type = SDL_KEYDOWN;
+        events[2].key.keysym.sym = SDLK_a;
+        events[3].type = closed ? SDL_QUIT : SDL_MOUSEBUTTONDOWN;
+        for (SDL_Event& event : events)
+            ASSERT_EQ(SDL_PushEvent(&event), 0);
+        e.mainLoop();
+        EXPECT_TRUE(e.quit());
+        EXPECT_EQ(page->inputs, 0);
+        EXPECT_EQ(e.screen()->w, 1280);
+        EXPECT_EQ(e.screen()->h, 720);
+        EXPECT_EQ(e.ui()->rect().w, 1280);
+        EXPECT_EQ(page->drawnWidth, closed ? 0 : 1280);
+        e.shutdown();
+    }
+}
+
 // A run asked to quit before it starts (a quit signal in its first moments)
 // ends with 0 after a whole shutdown and no fatal line, and leaves the
 // user's config.xml as it was: the start added only defaults to it.
@@ -303,6 +354,68 @@ TEST(EngineScreen, AFailedRunIsLoggedAndShown) {
         EXPECT_NE(TestSupport::readAll(f.dir.path() / "log.txt").find("fatal error : Failed to initialize engine"),
                   std::string::npos);
         EXPECT_EQ(TestSupport::readAll(f.data("config.xml")), stored);
+    }
+}
+
+// The end of a run that did not reach the main loop goes one way: a start
+// that threw is a failed start, logged and shown as one; a fault in the
+// shutdown after a quit during the start is the run's, reported as a fault
+// while shutting down (not as a failed start) with the crash box, and the
+// rest of the shutdown still runs.
+TEST(EngineScreen, ARunEndedDuringItsStartReportsEachFaultAsWhatItIs) {
+    // The maps folder is asked for as the atlases are collected; icons.txt
+    // as the start builds its pages, after it last looked for a quit;
+    // config.xml at the shutdown's save.
+    struct Faulty : engine::fdEngine {
+        using fdEngine::fdEngine;
+        std::u16string dataPath(std::u16string_view name) const override {
+            if (name == u"maps" && throwAtMaps)
+                throw std::runtime_error("no maps");
+            if (name == u"icons.txt" && quitAtPages) {
+                self.setQuit();
+                armed = true;
+            }
+            if (name == u"config.xml" && armed)
+                throw std::runtime_error("disk gone");
+            return fdEngine::dataPath(name);
+        }
+        bool throwAtMaps = false, quitAtPages = false;
+        mutable bool armed = false;
+        fdEngine& self = *this;
+    };
+    const struct {
+        const char* what;
+        bool throwAtMaps, quitAtPages;
+        const char* logged;
+        const char* shown;
+    } rows[] = {
+        {"the start throws", true, false, "fatal error : Failed to initialize engine (no maps)",
+         "Mirel - Critical error: Initialization error\n"},
+        {"the shutdown after a quit throws", false, true, "Unhandled exception while shutting down: disk gone. (",
+         "Mirel - Critical error: Critical error.\nAdditional info in log.txt\n"},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.what);
+        ProgramFolder f;
+        std::ofstream(f.data("config.xml")) << "<config version=\"2\">\n\t<var name=\"log_severity\" value=\"1\" />\n</config>\n";
+        std::string shown;
+        {
+            TestSupport::CaptureLogger quiet; // run() installs its own file log; none is left after
+            Faulty e(f.wide());
+            e.throwAtMaps = row.throwAtMaps;
+            e.quitAtPages = row.quitAtPages;
+            testing::internal::CaptureStderr();
+            EXPECT_EQ(e.run(), -1);
+            shown = testing::internal::GetCapturedStderr();
+            EXPECT_EQ(e.ui(), nullptr) << "shut down";
+            EXPECT_EQ(SDL_WasInit(SDL_INIT_VIDEO), 0u);
+        }
+        const std::string log = TestSupport::readAll(f.dir.path() / "log.txt");
+        EXPECT_NE(log.find(row.logged), std::string::npos) << log;
+        EXPECT_EQ(log.find("Failed to initialize engine") != std::string::npos, row.throwAtMaps);
+        EXPECT_EQ(log.find("Unhandled exception") != std::string::npos, row.quitAtPages);
+        EXPECT_NE(shown.find(row.shown), std::string::npos) << shown;
+        EXPECT_NE(log.find("shutdown at: "), std::string::npos) << "the shutdown ran to its end";
     }
 }
 

@@ -8,6 +8,8 @@
 
 #include <gtest/gtest.h>
 
+#include <set>
+
 #include <filesystem>
 #include <functional>
 
@@ -90,7 +92,7 @@ TEST(Config, DefaultsCreateKeysAndSetChanged) {
     // not rewrite the file for it.
     Bytes seed{1};
     root->value("m", 1.0f), root->value("t", "x"), root->valueBlob("bl", seed);
-    EXPECT_FALSE(config.edited());
+    EXPECT_TRUE(config.editedKeys().empty());
     ASSERT_TRUE(config.save(wide(dir / "config.xml")));
     EXPECT_EQ(root->value("gps_port", 7), 3);
     EXPECT_FALSE(config.changed());
@@ -135,15 +137,17 @@ TEST(Config, SettersChangeOnlyOnRealChange) {
         [&] { root->set("n", 5); },      [&] { root->set("f", 0.5f); },         [&] { root->set("b", true); },
         [&] { root->set("b", 1); },      [&] { root->set("s", "text"); },       [&] { root->set("blob", Bytes{}); },
         [&] { root->set("blob2", Bytes{0xFF}); }};
+    const char* keys[] = {"n", "f", "b", "b", "s", "blob", "blob2"};
     for (std::size_t k = 0; k < setters.size(); ++k) {
         setters[k]();
         // "b" holds 1 already; an empty blob over nothing changes no text.
-        EXPECT_EQ(config.edited(), k != 3 && k != 5) << k;
+        const std::set<std::string> edited = k != 3 && k != 5 ? std::set<std::string>{keys[k]} : std::set<std::string>{};
+        EXPECT_EQ(config.editedKeys(), edited) << k;
         ASSERT_TRUE(config.save(path));
-        EXPECT_FALSE(config.edited());
+        EXPECT_TRUE(config.editedKeys().empty());
         setters[k]();
         EXPECT_FALSE(config.changed()) << k;
-        EXPECT_FALSE(config.edited()) << k;
+        EXPECT_TRUE(config.editedKeys().empty()) << k;
     }
     root->set("n", 6);
     EXPECT_TRUE(config.changed());

@@ -50,9 +50,9 @@ TEST(EditBox, KeysEditAtTheCaretWithinTheLimit) {
         EXPECT_EQ(label->text(), s.text);
     }
     EXPECT_EQ(label->linesMode(), 1);
-    EXPECT_EQ(label->timerPeriod(), 500);
+    EXPECT_EQ(label->timerPeriod(), TimerPeriod::every(500));
     box.setFocused(false);
-    EXPECT_EQ(label->timerPeriod(), -1);
+    EXPECT_EQ(label->timerPeriod(), TimerPeriod::none());
     box.setText(u"0123456789");
     EXPECT_EQ(box.text(), u"012345");
     EXPECT_EQ(box.caret(), 6u);

@@ -134,15 +134,15 @@ TEST(fdLabel, TapLimitsCaretBlinkAndLines) {
         EXPECT_EQ(label->offset(), 0) << "text that fits does not move";
     }
 
-    EXPECT_EQ(label->timerPeriod(), -1);
+    EXPECT_EQ(label->timerPeriod(), TimerPeriod::none());
     label->showCaret(true);
-    EXPECT_EQ(label->timerPeriod(), 500);
+    EXPECT_EQ(label->timerPeriod(), TimerPeriod::every(500));
     label->tick(700);
     EXPECT_TRUE(label->caretPhase());
     label->tick(1000);
     EXPECT_FALSE(label->caretPhase());
     label->setVisible(false);
-    EXPECT_EQ(label->timerPeriod(), -1);
+    EXPECT_EQ(label->timerPeriod(), TimerPeriod::none());
 
     label->setLinesMode(1);
     label->setText(u"a\nb");
@@ -357,7 +357,7 @@ TEST(fdButtonX, StateMachineSensitivityRoundLongPressDisabledAndRadio) {
     tip->setBehavior(std::make_unique<HideOnClickBehavior>(tip));
     tip->setVisible(false);
     b->setLongPressWidget(tip);
-    EXPECT_EQ(b->timerPeriod(), 500);
+    EXPECT_EQ(b->timerPeriod(), TimerPeriod::every(500));
     j.clear();
     now = 1000;
     page->mouseButtonDown(1, 110, 110);
@@ -370,7 +370,7 @@ TEST(fdButtonX, StateMachineSensitivityRoundLongPressDisabledAndRadio) {
     page->mouseButtonUp(1, 110, 110);
     EXPECT_TRUE(tip->visible());
     EXPECT_EQ(b->state(), 3);
-    EXPECT_EQ(b->timerPeriod(), 10);
+    EXPECT_EQ(b->timerPeriod(), TimerPeriod::every(10));
     EXPECT_EQ(j, (std::vector<std::string>{"pressed btn", "released btn"}));
     b->tick(now);
     EXPECT_TRUE(page->mouseButtonDown(1, 5, 5));

@@ -48,10 +48,10 @@ struct JournalPage : fdPage {
         if (next)
             ui()->activatePage(next);
     }
-    std::int32_t timerPeriod() const override { return period; }
+    TimerPeriod timerPeriod() const override { return period; }
     std::vector<std::string>& journal;
     fdPage* next = nullptr;
-    std::int32_t period = -1;
+    TimerPeriod period;
 };
 
 int exposeEvents() {
@@ -279,12 +279,12 @@ TEST(WindowTree, UiTimerFollowsThePageAndKeepsOneEventOutstanding) {
     fdInterface ui(&engine, nullptr);
     std::vector<std::string> j;
     auto* page = new JournalPage(&ui, "page", j);
-    page->period = 5000;
+    page->period = TimerPeriod::every(5000);
     ui.activatePage(page);
     ASSERT_TRUE(ui.timerRunning());
-    page->period = 6000;
+    page->period = TimerPeriod::every(6000);
     ui.tick(1);
-    page->period = 6000;
+    page->period = TimerPeriod::every(6000);
     ui.tick(2);
     auto count = [&](const std::string& text) {
         return std::count_if(log.lines().begin(), log.lines().end(),
@@ -302,10 +302,46 @@ TEST(WindowTree, UiTimerFollowsThePageAndKeepsOneEventOutstanding) {
     fdInterface::timerCallback(6000, &ui);
     EXPECT_EQ(exposeEvents(), 1);
 
-    page->period = -1;
+    page->period = TimerPeriod::none();
     ui.tick(4);
     EXPECT_FALSE(ui.timerRunning());
     EXPECT_EQ(count("Ui timer 6000ms removed"), 1);
+}
+
+// A page wants the soonest period of its widgets; a widget that wants none
+// never wins over one that wants a period, nor over the page's own (a page
+// asking for 500 ms beside widgets that wanted none asked for none).
+TEST(WindowTree, APageWantsTheSoonestPeriodOfItsChildren) {
+    struct Ticking : fdWindowBase {
+        Ticking(fdWindowBase* parent, TimerPeriod period) : fdWindowBase(parent, "w", true, parent->ui()), period(period) {}
+        TimerPeriod timerPeriod() const override { return period; }
+        TimerPeriod period;
+    };
+    const TimerPeriod none = TimerPeriod::none(), ms10 = TimerPeriod::every(10), ms500 = TimerPeriod::every(500),
+                      ms0 = TimerPeriod::every(0);
+    const struct {
+        std::vector<TimerPeriod> children;
+        TimerPeriod page, own500;
+    } rows[] = {
+        {{}, none, ms500},
+        {{none, none}, none, ms500},
+        {{ms0}, none, ms500},
+        {{none, ms500, none}, ms500, ms500},
+        {{ms500, ms10}, ms10, ms10},
+        {{ms10, none, ms500}, ms10, ms10},
+        {{TimerPeriod::every(1000)}, TimerPeriod::every(1000), ms500},
+    };
+    UiTest::FakeEngine engine;
+    fdInterface ui(&engine, nullptr);
+    for (const auto& row : rows) {
+        SCOPED_TRACE(testing::Message() << row.children.size() << " children, page " << row.page.ms());
+        auto* page = new fdPage(&ui, "p", nullptr);
+        for (const TimerPeriod child : row.children)
+            new Ticking(page, child);
+        EXPECT_EQ(page->timerPeriod(), row.page);
+        EXPECT_EQ(ms500.sooner(page->timerPeriod()), row.own500);
+        EXPECT_EQ(page->timerPeriod().sooner(ms500), row.own500);
+    }
 }
 
 TEST(WindowTree, TheUiTimerRunsWithoutSdlsTimerThread) {
@@ -316,7 +352,7 @@ TEST(WindowTree, TheUiTimerRunsWithoutSdlsTimerThread) {
     fdInterface ui(&engine, nullptr);
     std::vector<std::string> j;
     auto* page = new JournalPage(&ui, "page", j);
-    page->period = 20;
+    page->period = TimerPeriod::every(20);
     ui.activatePage(page);
     ASSERT_TRUE(ui.timerRunning());
     EXPECT_EQ(SDL_WasInit(SDL_INIT_TIMER), 0u);
@@ -333,7 +369,7 @@ TEST(WindowTree, TheUiTimerRunsWithoutSdlsTimerThread) {
     EXPECT_TRUE(exposedWithin5s());
     ui.tick(1);
     EXPECT_TRUE(exposedWithin5s()) << "no event after the main loop ticked";
-    page->period = -1;
+    page->period = TimerPeriod::none();
     ui.tick(2);
     EXPECT_FALSE(ui.timerRunning());
     exposeEvents();
