@@ -486,14 +486,15 @@ void KVMapEventsHandler::rebuildPath() {
     // (or "turn left then turn right then make a U-turn"): a new route that
     // turns it round in its first phrase is not taken. A car that missed a
     // turn goes another way than the route from there on. Nor is a route
-    // whose first turn is a U-turn the car reaches before the driver can
-    // hear of it: a car just turned round, carried on to 8 m short of a
-    // junction, was told "Route recalculated, make a U-turn" with the
-    // junction behind it, drove on against the new route and had another
-    // one 4 s later. Either way the request stands, and the next try comes
-    // a second later: past that junction, or with the car gone from beside
-    // the route (on a road beside it, it was not tried again until the
-    // tracker took the car onto another road).
+    // whose first turn is a U-turn the car reaches before the driver is
+    // told it with its distance: a car just turned round, carried on to 8
+    // to 40 m short of a junction, was told "Route recalculated, make a
+    // U-turn" with the junction behind it or nearly so, drove on against
+    // the new route and had another one 4 s later. Either way the request
+    // stands, and the next try comes a second later: past that junction,
+    // or with the car gone from beside the route (on a road beside it, it
+    // was not tried again until the tracker took the car onto another
+    // road).
     const std::vector<RouteTurn> turns = firstPhraseTurns(rebuilt, m_navi.rotatesStickDist());
     if (std::any_of(turns.begin(), turns.end(), [](const RouteTurn& t) { return t.type == UTurnManoeuvre; }) &&
         m_navi.carGoesRouteWay(car)) {
