@@ -97,13 +97,16 @@ bool fdEngine::initDesign(int& result) {
     const int width = m_screenWidth > 0 ? m_screenWidth : Ui::UnreportedScreenSide;
     const int height = m_screenHeight > 0 ? m_screenHeight : Ui::UnreportedScreenSide;
     Log::log(Log::Normal, "Video mode: %d x %d", m_screenWidth, m_screenHeight);
+    bool chosen = false;
     try {
-        if (!Ui::chooseDesign(m_config->root(), m_dataFolder, width, height, *m_bindings))
-            return false;
+        chosen = Ui::chooseDesign(m_config->root(), m_dataFolder, width, height, *m_bindings);
     } catch (const std::exception& error) {
         Log::log(Log::Critical, "%s", std::string(error.what()));
-        return false;
     }
+    // Once the design names its buttons file; before anything is written.
+    removeStaleTemporaryFiles();
+    if (!chosen)
+        return false;
 
     Log::log(Log::Normal, "Setting exception handlers.");
     std::set_terminate([] {
@@ -270,6 +273,8 @@ bool fdEngine::initDesign(int& result) {
     const std::u16string atlas = Core::utf8ToWide(root->value("atlas", std::string()));
     m_atlasFolders =
         std::make_unique<Map::AtlasFolderList>(EngineAtlasPaths(*this), atlas.empty() ? atlas : dataPath(atlas));
+    if (!atlas.empty() && m_atlasFolders->current() >= m_atlasFolders->records().size())
+        m_missingAtlas = atlas;
     Log::log(Log::Info, "Atlases collected");
     if (quitRequested()) {
         result = InitQuit;
@@ -318,10 +323,19 @@ std::u16string fdEngine::noticeWithFiles(const char* key, const std::vector<std:
     return text;
 }
 
+std::u16string fdEngine::missingAtlasText() const {
+    if (m_missingAtlas.empty() || !m_messages)
+        return {};
+    return m_messages->text("atlas_missing_err") + u"\n" + Platform::shownPath(m_missingAtlas);
+}
+
 void fdEngine::noticeStartProblems() {
     auto* map = m_ui ? dynamic_cast<Screens::fdPageMap*>(m_ui->findPage("pageMap")) : nullptr;
     if (!map || !m_messages)
         return;
+    if (!m_missingAtlas.empty() && m_atlasFolders && m_atlasIndex < m_atlasFolders->records().size())
+        map->notice(missingAtlasText() + u"\n" + m_messages->text("atlas_shown_instead") + u"\n" +
+                    m_atlasFolders->records()[m_atlasIndex].name);
     if (m_dataReadOnly) {
         // The system's reason: a read-only mount, missing rights, a full
         // disk.

@@ -5,13 +5,14 @@
 #include "platform/Path.h"
 #include "screens/fdPageGPSX.h"
 #include "screens/fdPageSetupGPSX.h"
+#include "ui/Messages.h"
 
 namespace engine {
 
 // The GPS information and GPS setup pages.
 bool createGpsPage(fdEngine& engine, const std::string& designName) {
     if (designName == "pageGPS") {
-        new Screens::fdPageGPSX(engine.ui(), engine.configRoot(), engine.positioning());
+        new Screens::fdPageGPSX(engine.ui(), engine.configRoot(), engine.positioning(), engine.messages());
         return true;
     }
     if (designName == "pageSetupGPS") {

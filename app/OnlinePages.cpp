@@ -25,7 +25,7 @@ bool createOnlinePage(fdEngine& engine, const std::string& designName) {
     } else if (designName == "monitoring_friend_edit") {
         new Screens::OnlineFriendOptionsPage(ui, *engine.messages(), service, engine.positioning());
     } else if (designName == "select_friends") {
-        new Screens::PointReceiversListPage(ui, service, WayPoint{}, engine.bindings());
+        new Screens::PointReceiversListPage(ui, service, engine.messages(), WayPoint{}, engine.bindings());
     } else {
         return false;
     }

@@ -313,11 +313,14 @@ bool PageFactory::loadAtlasContents() {
         return false;
     }
     // A stored atlas that is no longer among the folders falls back to the
-    // first one.
+    // first one, with a word: the log's here, the driver's on the map page.
     std::uint32_t current = folders->current();
     if (current >= folders->records().size())
         current = 0;
     const std::u16string& folder = folders->records()[current].path;
+    if (!e.m_missingAtlas.empty())
+        Log::log(Log::Critical, u"Atlas error: the chosen atlas %s is missing - %s is shown, the choice is kept",
+                 e.dataPath(e.m_missingAtlas), folder);
     if (!e.m_atlas->load(folder)) {
         Log::log(Log::Critical, "fatal error : bad atlas.");
         // The user is told, file by file, which maps are gone since the
@@ -326,7 +329,12 @@ bool PageFactory::loadAtlasContents() {
         // all); an atlas without map files shows its folder and the last
         // Critical lines of the log instead.
         constexpr std::size_t ShownFiles = 10;
-        std::u16string text = e.m_messages->text("atlas_bad_atlas_err");
+        // The atlas that failed was not the driver's choice: that is said
+        // first.
+        std::u16string text = e.missingAtlasText();
+        if (!text.empty())
+            text.push_back(u'\n');
+        text += e.m_messages->text("atlas_bad_atlas_err");
         text.push_back(u'\n');
         std::vector<std::pair<std::u16string, std::string>> files;
         for (const std::u16string& path : e.m_atlas->vanishedMaps())

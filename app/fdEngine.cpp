@@ -199,9 +199,6 @@ int fdEngine::run() {
 bool fdEngine::initConfig() {
     m_config = std::make_unique<Core::Config>();
     const std::u16string path = dataPath(u"config.xml");
-    // What a kill in the middle of a save left beside the file.
-    for (const std::string& stale : Platform::removeStaleTemporaries(path))
-        Log::log(Log::Normal, "Stale temporary file '%s' removed", stale);
     if (!m_config->load(path)) {
         // A torn or foreign file is kept beside the new one, so settings a
         // person may still recover are not overwritten.
@@ -235,6 +232,48 @@ bool fdEngine::initConfig() {
     if (m_dataReadOnly)
         Log::log(Log::Critical, u"Data folder '%s' cannot be written: nothing will be saved", dataPath(u""));
     return true;
+}
+
+void fdEngine::removeStaleTemporaryFiles() const {
+    // The files written whole through the atomic writer, by folder: by name,
+    // and by extension where their names are the user's (routes, waypoint
+    // categories). The design's buttons file is named by the design.
+    struct Targets {
+        std::u16string folder;
+        std::vector<std::string_view> names;
+        std::string_view extension;
+    };
+    std::vector<Targets> targets = {
+        {dataPath(u""), {"config.xml", "atlas.xml", "favorites.kvf"}, {}},
+        {programPath(u"waypoints"), {"DangerWarnPoints.idx"}, ".gpx"},
+    };
+    // Every atlas folder: the camera, the routes (path.kvp among them) and
+    // the text search's index and history.
+    const Map::AtlasFolderList atlases(Map::FolderPaths(m_programFolder), u"");
+    for (const auto& atlas : atlases.records())
+        targets.push_back({atlas.path, {"camera.kvc", "TextSearch.tsi", "TextSearch.tsh"}, ".kvp"});
+    const auto endsWith = [](std::string_view name, std::string_view extension) {
+        if (extension.empty() || name.size() <= extension.size()) return false;
+        const std::string_view end = name.substr(name.size() - extension.size());
+        return std::equal(end.begin(), end.end(), extension.begin(), [](char a, char b) {
+            return (a >= 'A' && a <= 'Z' ? static_cast<char>(a - 'A' + 'a') : a) == b;
+        });
+    };
+    std::vector<std::string> removed;
+    for (const Targets& t : targets) {
+        const auto found = Platform::removeStaleTemporariesIn(t.folder, [&](std::string_view name) {
+            return std::find(t.names.begin(), t.names.end(), name) != t.names.end() || endsWith(name, t.extension);
+        });
+        removed.insert(removed.end(), found.begin(), found.end());
+    }
+    if (m_bindings && !m_bindings->buttonsFile.empty()) {
+        const auto found = Platform::removeStaleTemporaries(dataPath(m_bindings->buttonsFile));
+        removed.insert(removed.end(), found.begin(), found.end());
+    }
+    // Each was a save cut short, whose file kept its earlier contents: a
+    // loss the log at its lowest severity tells.
+    for (const std::string& stale : removed)
+        Log::log(Log::Critical, "Stale temporary file '%s' removed (left by a save that was cut short)", stale);
 }
 
 bool fdEngine::initMessages() {

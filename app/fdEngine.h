@@ -262,9 +262,13 @@ class fdEngine : public Network::ConnectionListener, public Ui::EngineServices {
     Guidance::KVMapEventsHandler* mapEvents() const { return m_mapEvents.get(); }
     Guidance::Sensors* sensors() const { return m_sensors.get(); }
     Screens::HandlerNavigation* navigation() const { return m_navigation.get(); }
-    // The atlas folder loaded; the atlases page sets it when it switches.
+    // The atlas folder loaded; the atlases page sets it when the driver
+    // chooses one, and that choice is the one saved from then on.
     std::uint32_t atlasIndex() const { return m_atlasIndex; }
-    void setAtlasIndex(std::uint32_t index) { m_atlasIndex = index; }
+    void setAtlasIndex(std::uint32_t index) {
+        m_atlasIndex = index;
+        m_missingAtlas.clear();
+    }
 
   private:
     friend class PageFactory;
@@ -284,6 +288,10 @@ class fdEngine : public Network::ConnectionListener, public Ui::EngineServices {
     // page's views of them; before the atlas and the sound player go.
     void releaseGuidance();
     void readScreenSize();
+    // Removes what a kill in the middle of a save left of the files the
+    // program writes whole (their temporary files beside them) and logs
+    // each one; files of a copy still running and any other file stay.
+    void removeStaleTemporaryFiles() const;
     // What went wrong at start without stopping it, for the driver once on
     // the map page: the data folder read-only, config.xml damaged, waypoint
     // files unreadable, map files gone since the last run, maps of the atlas
@@ -358,6 +366,12 @@ class fdEngine : public Network::ConnectionListener, public Ui::EngineServices {
     // The atlas folder loaded (the stored one, or the first when the stored
     // one is gone); saved as "atlas" at shutdown.
     std::uint32_t m_atlasIndex = 0;
+    // The "atlas" setting when no folder of the list is the one it names
+    // (deleted, moved or renamed since): the first atlas is shown, the
+    // driver is told, and the setting is kept, not overwritten by the atlas
+    // shown, until the driver chooses one on the atlases page. Empty
+    // otherwise.
+    std::u16string m_missingAtlas;
     std::unique_ptr<Positioning::MessageTexts> m_positioningTexts;
     Positioning::Clock* m_clock = nullptr;
     PortSystemMaker m_makePortSystem;
@@ -368,6 +382,10 @@ class fdEngine : public Network::ConnectionListener, public Ui::EngineServices {
     // the damaged file was kept under (empty when it could not be kept).
     bool m_configDamaged = false;
     std::u16string m_damagedConfigKeptAs;
+
+    // "The chosen atlas is missing ...:" and the setting's folder as a
+    // person writes it; empty when the chosen atlas is there.
+    std::u16string missingAtlasText() const;
 };
 
 // "Intl", "MIPS", "Alpha", "PPC", "SHx", "ARM", "IA64", "Alpha64" for 0-7 of

@@ -124,7 +124,9 @@ template <class Char> class Masker {
             for (std::size_t begin = nameEnd; begin-- > lowest;)
                 if (sameAt(begin, quote))
                     return begin + quote.size() < nameEnd && isSecretName(begin + quote.size(), nameEnd);
-            return false;
+            // No opening quote (a text cut in front of the name): the name
+            // characters before the closing one stand for the name.
+            end = nameEnd;
         }
         std::size_t begin = end;
         while (begin > 0 && end - begin < MaxNameLength && isNameChar(ascii(m_text[begin - 1])))

@@ -21,7 +21,9 @@ inline constexpr std::string_view SecretMask = "***";
 //   bracket), key: "v", and JSON's "key": "v" or "key": 12 (ended by white
 //   space, ',', '}' or ']' too). Quotes may also be XML's &quot; and &apos;.
 //   A quoted value without its closing quote is masked to the end of the
-//   text; a name with nothing after its '=' has no value to hide;
+//   text, and a quoted name without its opening quote (a text cut in front
+//   of it) is taken by its name characters; a name with nothing after its
+//   '=' has no value to hide;
 // - the password of a URL's user part ("//user:pw@host") wherever a URL
 //   stands in the text (inside an attribute's value too).
 // Masking a masked text changes nothing.

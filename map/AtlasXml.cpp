@@ -13,6 +13,7 @@
 
 #include <rapidxml/rapidxml.hpp>
 
+#include <algorithm>
 #include <charconv>
 #include <cstring>
 #include <memory>
@@ -53,6 +54,13 @@ std::u16string wide(const char* text) {
 
 const char* AtlasXml::typeName(std::uint32_t type) {
     return type < 7 ? TypeNames[type] : TypeNames[0];
+}
+
+bool AtlasXml::isPlainFileName(std::u16string_view name) {
+    if (name.empty() || name == u"." || name == u"..") return false;
+    for (const char16_t c : name)
+        if (c < 0x20 || c == 0x7F || (c >= 0x80 && c < 0xA0) || c == u'/' || c == u'\\') return false;
+    return true;
 }
 
 std::string AtlasXml::build(const std::u16string& folder) { return build(folder, folder); }
@@ -162,10 +170,32 @@ bool AtlasXml::parse(std::string text, const std::u16string& path, std::vector<M
         }
         maps.push_back(std::move(entry));
     }
-    if (gone)
+    if (gone) {
+        const std::size_t first = gone->size();
+        unsigned notPlain = 0;
+        unsigned beyond = 0;
         for (rapidxml::xml_node<char>* node = atlas->first_node("gone"); node;
-             node = node->next_sibling("gone"))
-            if (const auto* src = node->first_attribute("src")) gone->push_back(wide(src->value()));
+             node = node->next_sibling("gone")) {
+            const auto* src = node->first_attribute("src");
+            if (!src) continue;
+            std::u16string name = wide(src->value());
+            if (!isPlainFileName(name)) {
+                ++notPlain;
+            } else if (std::find(gone->begin() + first, gone->end(), name) != gone->end()) {
+                continue;
+            } else if (gone->size() - first == MaxGone) {
+                ++beyond;
+            } else {
+                gone->push_back(std::move(name));
+            }
+        }
+        if (notPlain)
+            Log::log(Log::Critical, u"Atlas file '%s': %u gone entries are no file name of the atlas folder - ignored",
+                     path, notPlain);
+        if (beyond)
+            Log::log(Log::Critical, u"Atlas file '%s': %u gone entries beyond the first %u - ignored", path, beyond,
+                     static_cast<unsigned>(MaxGone));
+    }
     return true;
 }
 

@@ -13,14 +13,18 @@
 // A `gone` line names a map file the previous list held that is gone now,
 // written only by a load that found no map left: the next start, which
 // fails on that atlas, can still name the file the driver lost (the map
-// lines list only what the folder holds).
+// lines list only what the folder holds). The file may have been edited by
+// hand: only plain file names are taken from `gone` lines, each once, the
+// first MaxGone of them.
 // `time` is the map file's last-write time in whole seconds since
 // 1970-01-01 00:00 UTC (Unix time, truncated to 32 bits); `type` is one of
 // the seven map type names of header byte 44.
 
+#include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace Map {
@@ -41,8 +45,18 @@ struct AtlasXml {
         std::string reason; // "Not a file", "Can't open file: ...", "File is too small", "Invalid map type 7"
     };
 
+    // The most map files named as gone: what a start logs and writes back
+    // of them stays bounded, whatever a hand-edited file holds.
+    static constexpr std::size_t MaxGone = 100;
+
     // "city", "region", "country", "world", "pois", "polylines", "invisible".
     static const char* typeName(std::uint32_t type);
+
+    // A name that can only stand for a file of the atlas folder itself: not
+    // empty, not "." or "..", no '/' or '\' (so no absolute path and no way
+    // out of the folder), no control character (a line break would reach
+    // the log and the driver's dialog).
+    static bool isPlainFileName(std::u16string_view name);
 
     // The file's text for a folder: one map line for every "*.kvm" file (not
     // folder) whose first 48 bytes can be read and whose byte 44 is 0..6.
@@ -64,7 +78,9 @@ struct AtlasXml {
     // file cannot be opened or read, is not XML, has no `atlas` element or
     // no `dir` attribute.
     // The `dir` text goes to `dir` and the `src` of each `gone` line to
-    // `gone` when they are given.
+    // `gone` when they are given: plain file names only, each once, at most
+    // MaxGone of them; the entries left out are counted in one Critical line
+    // per reason.
     static bool read(const std::u16string& path, std::vector<Map>& maps, std::u16string* dir = nullptr,
                      std::vector<std::u16string>* gone = nullptr);
     // The same from a file's text; the path only names it in log lines.

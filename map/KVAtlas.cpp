@@ -101,15 +101,24 @@ bool KVAtlas::load(const std::u16string& folder) {
         std::vector<std::u16string> goneBefore;
         if (AtlasXml::read(atlasFile, before, &beforeDir, &goneBefore) && beforeDir == dir) {
             for (const AtlasXml::Map& entry : before)
-                if (entry.src) goneBefore.push_back(*entry.src);
+                if (entry.src && AtlasXml::isPlainFileName(*entry.src)) goneBefore.push_back(*entry.src);
+            // The file may have been edited by hand: what a start names stays
+            // bounded.
+            unsigned unnamed = 0;
             for (const std::u16string& src : goneBefore) {
                 const std::u16string path = paths().programPath(joinPath(folder, src));
-                if (Platform::fileExists(path) || std::find(gone.begin(), gone.end(), src) != gone.end())
+                if (std::find(gone.begin(), gone.end(), src) != gone.end() || Platform::fileExists(path))
                     continue;
+                if (gone.size() == AtlasXml::MaxGone) {
+                    ++unnamed;
+                    continue;
+                }
                 Log::log(Log::Critical, u"Atlas error: map file '%s' is gone", src);
                 gone.push_back(src);
                 m_vanished.push_back(path);
             }
+            if (unnamed)
+                Log::log(Log::Critical, u"Atlas error: %u more map files are gone", unnamed);
         }
     }
     const std::string list = AtlasXml::build(folder, dir, &m_refused);

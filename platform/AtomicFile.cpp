@@ -47,21 +47,21 @@ bool allDigits(std::string_view text) {
     return true;
 }
 
-} // namespace
-
-std::vector<std::string> removeStaleTemporaries(std::u16string_view target) {
+// removeStaleTemporariesIn over a folder in its system form.
+std::vector<std::string> removeStale(std::string folder, const std::function<bool(std::string_view)>& isTarget) {
     std::vector<std::string> removed;
-    const std::string native = toNativePath(target);
-    const std::string folder = folderOf(native);
-    const auto slash = native.rfind('/');
-    const std::string prefix = (slash == std::string::npos ? native : native.substr(slash + 1)) + ".tmp";
+    while (folder.size() > 1 && folder.back() == '/')
+        folder.pop_back();
     std::vector<DirectoryEntry> entries;
     if (!listDirectory(folder, entries))
         return removed;
     for (const DirectoryEntry& entry : entries) {
-        if (entry.directory || entry.name.size() <= prefix.size() || entry.name.compare(0, prefix.size(), prefix) != 0)
+        // "<target>.tmp<pid>-<n>", as the constructor names them.
+        const std::string_view name = entry.name;
+        const auto tmp = name.rfind(".tmp");
+        if (entry.directory || tmp == std::string_view::npos || tmp == 0 || !isTarget(name.substr(0, tmp)))
             continue;
-        const std::string_view rest = std::string_view(entry.name).substr(prefix.size());
+        const std::string_view rest = name.substr(tmp + 4);
         const auto dash = rest.find('-');
         if (dash == std::string_view::npos || !allDigits(rest.substr(0, dash)) || !allDigits(rest.substr(dash + 1)) ||
             dash > 9)
@@ -76,6 +76,20 @@ std::vector<std::string> removeStaleTemporaries(std::u16string_view target) {
             removed.push_back(path);
     }
     return removed;
+}
+
+} // namespace
+
+std::vector<std::string> removeStaleTemporaries(std::u16string_view target) {
+    const std::string native = toNativePath(target);
+    const auto slash = native.rfind('/');
+    const std::string name = slash == std::string::npos ? native : native.substr(slash + 1);
+    return removeStale(folderOf(native), [&name](std::string_view targetName) { return targetName == name; });
+}
+
+std::vector<std::string> removeStaleTemporariesIn(std::u16string_view folder,
+                                                  const std::function<bool(std::string_view)>& isTarget) {
+    return removeStale(toNativePath(folder), isTarget);
 }
 
 AtomicFile::AtomicFile(std::u16string_view target) : m_target(toNativePath(target)) {

@@ -16,6 +16,7 @@
 #include "platform/File.h"
 
 #include <cstddef>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -77,5 +78,9 @@ inline bool writeFileAtomically(std::u16string_view path, std::string_view bytes
 // their native paths. A file of a process still running (this one
 // included) is kept: it may be writing.
 std::vector<std::string> removeStaleTemporaries(std::u16string_view target);
+// The same for every target in folder whose file name (UTF-8) isTarget
+// accepts: only names of that exact form are touched, never another file.
+std::vector<std::string> removeStaleTemporariesIn(std::u16string_view folder,
+                                                  const std::function<bool(std::string_view)>& isTarget);
 
 } // namespace Platform

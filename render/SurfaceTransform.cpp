@@ -329,18 +329,25 @@ SDL_Surface* rotateSurface(SDL_Surface* source, float sine, float cosine) {
 
 namespace {
 
+// Every source pixel becomes a factor x factor square of the destination
+// rectangle (factor times the source's size). Written from the far end, so
+// that the source may be the destination's own top-left corner.
 template <class Pixel>
-void doubleRows(SDL_Surface* dst, const SDL_Rect& d, SDL_Surface* src, const SDL_Rect& s) {
+void multiplyRows(SDL_Surface* dst, const SDL_Rect& d, SDL_Surface* src, const SDL_Rect& s, int factor) {
     for (int y = s.h - 1; y >= 0; --y) {
         const Pixel* in = pixelAt<Pixel>(src, s.x, s.y + y);
-        Pixel* out0 = pixelAt<Pixel>(dst, d.x, d.y + 2 * y);
-        Pixel* out1 = pixelAt<Pixel>(dst, d.x, d.y + 2 * y + 1);
-        for (int x = s.w - 1; x >= 0; --x) {
-            const Pixel p = in[x];
-            out0[2 * x] = out0[2 * x + 1] = p;
-            out1[2 * x] = out1[2 * x + 1] = p;
+        for (int row = factor - 1; row >= 0; --row) {
+            Pixel* out = pixelAt<Pixel>(dst, d.x, d.y + factor * y + row);
+            for (int x = s.w - 1; x >= 0; --x) {
+                const Pixel p = in[x];
+                std::fill_n(out + factor * x, factor, p);
+            }
         }
     }
+}
+
+template <class Pixel> void doubleRows(SDL_Surface* dst, const SDL_Rect& d, SDL_Surface* src, const SDL_Rect& s) {
+    multiplyRows<Pixel>(dst, d, src, s, 2);
 }
 
 // Nearest-neighbour copy driven by the step tables: each entry after the
@@ -427,6 +434,40 @@ SDL_Surface* zoomSurface(SDL_Surface* source, int width, int height) {
         SDL_FreeSurface(result);
         return nullptr;
     }
+    return result;
+}
+
+SDL_Surface* wholeScaleSurface(SDL_Surface* source, int factor) {
+    if (!source || factor < 1 || source->w * factor > 0xFFFF || source->h * factor > 0xFFFF)
+        return nullptr;
+    const int bytes = source->format->BytesPerPixel;
+    if (bytes != 1 && bytes != 2 && bytes != 4) {
+        Log::log(Log::Critical, u"Can't zoom %d bpp surface", int(source->format->BitsPerPixel));
+        return nullptr;
+    }
+    SDL_Surface* result = createLike(source, source->w * factor, source->h * factor);
+    if (!result)
+        return nullptr;
+    {
+        SurfaceLock lockSource(source), lockResult(result);
+        if (!lockSource.locked() || !lockResult.locked()) {
+            SDL_FreeSurface(result);
+            return nullptr;
+        }
+        const SDL_Rect from{0, 0, Uint16(source->w), Uint16(source->h)};
+        const SDL_Rect to{0, 0, Uint16(result->w), Uint16(result->h)};
+        if (bytes == 1)
+            multiplyRows<std::uint8_t>(result, to, source, from, factor);
+        else if (bytes == 2)
+            multiplyRows<std::uint16_t>(result, to, source, from, factor);
+        else
+            multiplyRows<std::uint32_t>(result, to, source, from, factor);
+    }
+    // Drawn as the source is: its transparent colour and its surface alpha.
+    if (source->flags & SDL_SRCCOLORKEY)
+        SDL_SetColorKey(result, SDL_SRCCOLORKEY, source->format->colorkey);
+    if (source->flags & SDL_SRCALPHA)
+        SDL_SetAlpha(result, SDL_SRCALPHA, source->format->alpha);
     return result;
 }
 

@@ -1,7 +1,8 @@
 #pragma once
 // Pixel operations on SDL surfaces of 1, 2 or 4 bytes per pixel: rotation
 // (bilinear at 2 and 4 bytes, nearest at 1), nearest-neighbour scaling with a
-// separate exact-doubling path, and multiplication by a colour. All
+// separate exact-doubling path, exact whole enlargement, and multiplication
+// by a colour. All
 // per-pixel arithmetic is 16.16 fixed point. Other depths are refused with a
 // logged message. Main thread only.
 
@@ -45,6 +46,13 @@ SDL_Surface* zoomSurface(SDL_Surface* source, int width, int height);
 // unsupported (logged). An empty destination rectangle draws nothing.
 bool zoomInto(const SDL_Rect& destinationRect, SDL_Surface* destination, SDL_Surface* source,
               const SDL_Rect& sourceRect);
+
+// A new surface of the source's format (its transparent colour and surface
+// alpha included) in which every source pixel is a factor x factor square:
+// whole enlargements without the rounding of the step tables, which make
+// blocks of unequal sizes at factors other than powers of two. Null on
+// failure, for a factor below 1 or a result beyond 65535 pixels a side.
+SDL_Surface* wholeScaleSurface(SDL_Surface* source, int factor);
 
 // Multiplies every pixel in place by the colour's bytes (byte 0 = red of
 // 0x00BBGGRR, ... byte 3 = alpha), each channel by its own factor whatever

@@ -1,8 +1,12 @@
 #include "screens/PointReceiversListPage.h"
 
+#include "core/Log.h"
+#include "core/MessageTable.h"
 #include "screens/ListPageSupport.h"
 #include "screens/detail/OnlineLists.h"
+#include "ui/Keyboard.h"
 #include "ui/ListPage.h"
+#include "ui/MessageBoxText.h"
 #include "ui/fdButtonX.h"
 #include "ui/fdInterface.h"
 #include "ui/fdList.h"
@@ -74,9 +78,23 @@ void PointReceiversListPage::FriendsList::selectAll(bool checked) {
     refresh();
 }
 
-PointReceiversListPage::PointReceiversListPage(Ui::fdInterface* ui, Monitoring::System* service, WayPoint point,
+bool PointReceiversListPage::FriendsList::allSelected() const {
+    bool any = false;
+    for (const auto& [token, f] : m_friends) {
+        if (!f.sendPoints)
+            continue;
+        if (!isSelected(token))
+            return false;
+        any = true;
+    }
+    return any;
+}
+
+PointReceiversListPage::PointReceiversListPage(Ui::fdInterface* ui, Monitoring::System* service,
+                                               const Core::MessageTable* messages, WayPoint point,
                                                const Ui::ButtonBindings* bindings)
-    : fdPage(ui, "select_friends", nullptr), m_service(service), m_point(std::move(point)), m_bindings(bindings) {
+    : fdPage(ui, "select_friends", nullptr), m_service(service), m_messages(messages), m_point(std::move(point)),
+      m_bindings(bindings) {
     if (m_service != nullptr)
         m_service->addListener(this);
 }
@@ -95,7 +113,39 @@ void PointReceiversListPage::refresh() {
     if (m_model != nullptr)
         m_model->reload();
     Ui::ListPage::updateUpDownButtons(*this, m_model.get());
+    showSelection();
     invalidate(1);
+}
+
+void PointReceiversListPage::showSelection() {
+    const bool chosen = m_model != nullptr && !m_model->selection().empty();
+    if (Ui::fdWindowBase* send = findChild("button_ok"))
+        send->setEnabled(m_service != nullptr && chosen);
+    if (auto* all = dynamic_cast<Ui::fdCheckedButton*>(findChild("select_all_check")))
+        all->setChecked(m_model != nullptr && m_model->allSelected());
+}
+
+void PointReceiversListPage::send() {
+    if (m_service == nullptr || m_model == nullptr || m_model->selection().empty())
+        return;
+    m_service->sendPoint(m_point, m_model->selection());
+    // What went to whom: the point's name and the names of the chosen
+    // friends the page knows (one the service dropped meanwhile is sent to
+    // all the same, but has no name left to show).
+    std::u16string names;
+    for (const auto& [token, f] : m_model->friends())
+        if (m_model->isSelected(token))
+            names += (names.empty() ? u"" : u", ") + f.name;
+    const std::u16string said = m_messages != nullptr ? m_messages->text("point_sent_to") : std::u16string();
+    const std::u16string text = u"\u201C" + m_point.name + u"\u201D " + said + (said.empty() ? u"" : u" ") + names;
+    Log::log(Log::Normal, u"Point '%s' sent to %d friends", m_point.name, int(m_model->selection().size()));
+    m_box = Ui::createTemplateWindow(*this, "mb_ok", "mb");
+    if (m_box == nullptr) {
+        ui()->goBack();
+        return;
+    }
+    Ui::setMessageText(*m_box, text);
+    setCapture(m_box);
 }
 
 void PointReceiversListPage::onShow() {
@@ -111,7 +161,7 @@ void PointReceiversListPage::tick(std::uint32_t now) {
 
 bool PointReceiversListPage::keyDown(int key) {
     if (key == SDLK_ESCAPE) {
-        childClicked("back");
+        childClicked(m_box != nullptr ? "mb" : "back");
         return true;
     }
     return Ui::ListPage::pagingKey(*this, m_model.get(), m_bindings, key);
@@ -121,17 +171,22 @@ void PointReceiversListPage::childClicked(const std::string& name) {
     if (Ui::ListPage::rowCommand(*this, m_model.get(), name)) {
         // Moved; the page redraws below.
     } else if (name == "button_ok") {
-        if (m_service == nullptr || m_model == nullptr || m_model->selection().empty())
-            return;
-        m_service->sendPoint(m_point, m_model->selection());
+        send();
+    } else if (name == "mb") {
+        // The box said what was sent: the page is done.
+        setCapture(nullptr);
+        if (m_box != nullptr)
+            Ui::removeTemplateWindow(*this, m_box);
         ui()->goBack();
     } else if (name == "select_all_check") {
         const auto* check = dynamic_cast<Ui::fdCheckedButton*>(findChild(name));
         if (m_model != nullptr && check != nullptr)
             m_model->selectAll(check->checked());
+        showSelection();
     } else if (name == "list") {
         if (m_model != nullptr)
             m_model->activateSelected();
+        showSelection();
     } else {
         handleCommonCommand(name);
         return;

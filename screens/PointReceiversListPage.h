@@ -1,7 +1,10 @@
 #pragma once
 // Chooses the friends who receive one waypoint through the online service
 // ("select_friends"). The waypoint pages hand it a copy of the point;
-// "button_ok" queues the sending to the chosen friends and leaves.
+// "button_ok" queues the sending to the chosen friends, says in a message
+// box what goes to whom, and leaves when the box is closed. "Send" looks
+// dead while nobody is chosen, and "All friends" is checked exactly when
+// every friend it would choose is chosen.
 //
 // Threads: the service's callbacks arrive on its daemon thread and only
 // raise a flag; the tick refreshes the list on the interface thread.
@@ -16,8 +19,12 @@
 #include <utility>
 #include <vector>
 
+namespace Core {
+class MessageTable;
+}
 namespace Ui {
 class ButtonBindings;
+class TemplateWindow;
 class fdList;
 } // namespace Ui
 
@@ -29,7 +36,10 @@ class PointReceiversListPage final : public Ui::fdPage, public FriendsChangedLis
 
     // The service may be null (no online service configured): nothing is
     // listed nor sent.
-    PointReceiversListPage(Ui::fdInterface* ui, Monitoring::System* service, WayPoint point = {},
+    // The message "point_sent_to" of the messages (none: the box shows the
+    // point and the names alone) says what was sent.
+    PointReceiversListPage(Ui::fdInterface* ui, Monitoring::System* service,
+                           const Core::MessageTable* messages = nullptr, WayPoint point = {},
                            const Ui::ButtonBindings* bindings = nullptr);
     ~PointReceiversListPage() override;
 
@@ -45,14 +55,21 @@ class PointReceiversListPage final : public Ui::fdPage, public FriendsChangedLis
     void childClicked(const std::string& name) override;
 
     FriendsList* model() const { return m_model.get(); }
+    // The box that says what was sent, while it is open.
+    Ui::TemplateWindow* messageBox() const { return m_box; }
 
   private:
     void refresh();
+    // "button_ok" and "select_all_check" after the selection changed.
+    void showSelection();
+    void send();
 
     Monitoring::System* m_service;
+    const Core::MessageTable* m_messages;
     WayPoint m_point;
     const Ui::ButtonBindings* m_bindings;
     std::unique_ptr<FriendsList> m_model;
+    Ui::TemplateWindow* m_box = nullptr;
 };
 
 class PointReceiversListPage::FriendsList final : public Ui::List {
@@ -68,6 +85,9 @@ class PointReceiversListPage::FriendsList final : public Ui::List {
 
     // Checked: every friend whose waypoints are exchanged; unchecked: none.
     void selectAll(bool checked);
+    // Whether selectAll(true) would choose nothing more: there is such a
+    // friend and every one is chosen.
+    bool allSelected() const;
     bool isSelected(std::uint32_t token) const;
     void select(std::uint32_t token, bool selected);
     const std::vector<std::uint32_t>& selection() const { return m_selected; }

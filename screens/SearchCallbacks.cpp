@@ -52,8 +52,7 @@ void FindStreetForAddressCallbalck::onResult(const TextSearch::ResultItem& item)
     m_engine->searchHouses(*streets);
     fdPageFindX* find = findPage(m_ui);
     if (!find) return;
-    find->setTitle("find_address");
-    find->updateValidLetters();
+    find->searchStarted("find_address");
     find->setCallback(std::make_shared<FindHouseForAddressCallbalck>(m_engine, m_ui, shared_from_this()));
 }
 

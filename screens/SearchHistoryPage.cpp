@@ -120,7 +120,7 @@ void SearchHistoryPage::showFilters(std::shared_ptr<FilterSelectCallback> callba
     model->setMessages(m_messages);
     m_model = std::move(model);
     m_model->refresh();
-    Ui::ListPage::updateScrollButtons(*this, m_model.get());
+    updatePage();
 }
 
 void SearchHistoryPage::showFoundObjects() {
@@ -131,12 +131,26 @@ void SearchHistoryPage::showFoundObjects() {
         m_model = std::make_unique<SearchHistoryList>(*m_list, m_engine, ui(), m_styles);
         m_model->refresh();
     }
+    updatePage();
+}
+
+void SearchHistoryPage::updatePage() {
     Ui::ListPage::updateScrollButtons(*this, m_model.get());
+    // "Show" and "Delete" act on the chosen entry: without one they look
+    // dead, and an empty history says what comes here.
+    const bool chosen = m_model && m_model->selectedIndex() >= 0;
+    for (const char* name : {"button_ok", "button_delete"})
+        if (Ui::fdWindowBase* button = findChild(name))
+            button->setEnabled(chosen);
+    const bool found = !m_model || m_model->isFoundList();
+    Ui::ListPage::updateEmptyNotice(*this, m_model.get(),
+                                    m_messages ? m_messages->text(found ? "history_none" : "filter_history_none")
+                                               : std::u16string());
 }
 
 void SearchHistoryPage::onShow() {
     if (m_model) m_model->refresh();
-    Ui::ListPage::updateScrollButtons(*this, m_model.get());
+    updatePage();
 }
 
 void SearchHistoryPage::childClicked(const std::string& name) {
@@ -151,7 +165,7 @@ void SearchHistoryPage::childClicked(const std::string& name) {
         if (m_model) m_model->activate();
     } else if (name == "button_delete") {
         if (m_model && m_model->remove()) m_model->refresh();
-        Ui::ListPage::updateScrollButtons(*this, m_model.get());
+        updatePage();
     } else if (name == "list") {
         if (m_model) m_model->activateSelected();
     }

@@ -113,6 +113,10 @@ class SearchHistoryPage final : public Ui::fdPage {
     HistoryListBase* model() const { return m_model.get(); }
 
   private:
+    // The scroll buttons, the buttons that act on the chosen entry, and the
+    // notice of an empty list.
+    void updatePage();
+
     TextSearch::Engine* m_engine;
     const Core::MessageTable* m_messages;
     const Ui::ButtonBindings* m_bindings;

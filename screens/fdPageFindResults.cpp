@@ -83,6 +83,8 @@ void fdPageFindResults::afterBuild() {
 }
 
 std::u16string fdPageFindResults::pageLabel(std::int32_t firstVisible, std::int32_t rowsPerPage, std::int32_t count) {
+    // Nothing found has no pages: the empty list says so on its own.
+    if (count <= 0) return {};
     if (rowsPerPage <= 0) return u"1/1";
     const std::int32_t page = (firstVisible + rowsPerPage - 1) / rowsPerPage + 1;
     const std::int32_t pages = std::max((count + rowsPerPage - 1) / rowsPerPage, 1);
@@ -94,7 +96,7 @@ std::u16string fdPageFindResults::pageLabel(std::int32_t firstVisible, std::int3
 void fdPageFindResults::updatePosition() {
     if (auto* label = dynamic_cast<Ui::fdStatic*>(findChild("index_label"))) {
         label->setText(m_results ? pageLabel(m_results->firstVisibleIndex(), m_results->rowsPerPage(), m_results->count())
-                                 : u"1/1");
+                                 : std::u16string());
         label->invalidate(0);
     }
     Ui::ListPage::updateUpDownButtons(*this, m_results.get());

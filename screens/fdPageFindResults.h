@@ -70,7 +70,8 @@ class fdPageFindResults final : public Ui::fdPage {
     const SearchResultCallbackPtr& callback() const { return m_callback; }
     // "index_label" and the up and down buttons after the list moved.
     void updatePosition();
-    // "page/pages"; a list without rows per page is one page.
+    // "page/pages"; a list without rows per page is one page, an empty list
+    // none (an empty text).
     static std::u16string pageLabel(std::int32_t firstVisible, std::int32_t rowsPerPage, std::int32_t count);
 
   private:

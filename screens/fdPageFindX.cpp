@@ -171,33 +171,32 @@ void fdPageFindX::setTitle(const std::string& message) {
     }
 }
 
+void fdPageFindX::searchStarted(const std::string& titleMessage) {
+    setTitle(titleMessage);
+    showLabels();
+    updateValidLetters();
+}
+
 void fdPageFindX::setTitleForKind(int kind) {
     switch (kind) {
     case TextSearch::CountriesKind:
-        setTitle("find_country");
-        break;
+        return searchStarted("find_country");
     case TextSearch::RegionsKind:
-        setTitle("find_region");
-        break;
+        return searchStarted("find_region");
     case TextSearch::DistrictsKind:
-        setTitle("find_district");
-        break;
+        return searchStarted("find_district");
     case TextSearch::CitiesKind:
-        setTitle("find_city");
-        break;
+        return searchStarted("find_city");
     case TextSearch::StreetsKind:
-        setTitle("find_street");
-        break;
+        return searchStarted("find_street");
     case TextSearch::PoisKind:
-        setTitle("find_poi");
-        break;
+        return searchStarted("find_poi");
     case TextSearch::HousesKind:
-        setTitle("find_address");
-        break;
+        return searchStarted("find_address");
     default:
-        break;
+        showLabels();
+        updateValidLetters();
     }
-    updateValidLetters();
 }
 
 void fdPageFindX::prepareStreetSearch() {
@@ -206,8 +205,7 @@ void fdPageFindX::prepareStreetSearch() {
     std::vector<Map::MapAndOffset> refs;
     if (!m_services.engine->history().lastFilter(level, refs)) level = 0;
     m_services.engine->search(TextSearch::StreetsKind, level, refs);
-    setTitle("find_street");
-    updateValidLetters();
+    searchStarted("find_street");
 }
 
 void fdPageFindX::preparePoiSearch(const std::vector<std::uint16_t>& types) {
@@ -218,8 +216,7 @@ void fdPageFindX::preparePoiSearch(const std::vector<std::uint16_t>& types) {
     std::shared_ptr<const Map::WayPointsCollection> points;
     if (m_services.waypoints) points = std::make_shared<WayPointsCollectionConverter>(*m_services.waypoints);
     m_services.engine->searchPois(level, refs, std::move(points), TextSearch::PoiTypes(types.begin(), types.end()));
-    setTitle("find_poi");
-    updateValidLetters();
+    searchStarted("find_poi");
 }
 
 bool fdPageFindX::keyDown(int key) {
@@ -243,7 +240,7 @@ void fdPageFindX::childClicked(const std::string& name) {
         closeMessageBox();
         if (engine) engine->reset();
         m_textChanged = false;
-        showLabels(0, true);
+        showLabels();
         ui()->goBack();
         SearchResultCallbackPtr callback = m_callback;
         if (callback) callback->onBack();
@@ -259,7 +256,7 @@ void fdPageFindX::childClicked(const std::string& name) {
     } else if (name == "enter_box") {
         if (!engine) return;
         engine->nextVariant();
-        showLabels(static_cast<std::int32_t>(engine->count()));
+        showLabels();
     } else if (name == "kb") {
         if (m_keyboard) typeKey(m_keyboard->lastChild());
     }
@@ -275,18 +272,27 @@ void fdPageFindX::typeKey(const std::string& key) {
         engine->addKey(Core::utf8ToWide(key));
         if (engine->count() == 0) engine->removeKey();
     }
-    showLabels(static_cast<std::int32_t>(engine->count()));
+    showLabels();
     updateValidLetters();
 }
 
-void fdPageFindX::showLabels(std::int32_t count, bool empty) {
-    const std::u16string text = m_services.engine && !empty ? m_services.engine->text() : std::u16string();
+std::int32_t fdPageFindX::listedCount() {
+    TextSearch::Engine* engine = m_services.engine;
+    if (!engine) return 0;
+    if (!engine->isEmptyPoiQuery()) return static_cast<std::int32_t>(std::min<std::uint32_t>(engine->count(), INT32_MAX));
+    std::vector<TextSearch::ResultItem> rows;
+    engine->collectResults(rows);
+    return static_cast<std::int32_t>(rows.size());
+}
+
+void fdPageFindX::showLabels() {
+    const std::u16string text = m_services.engine ? m_services.engine->text() : std::u16string();
     if (auto* label = dynamic_cast<Ui::fdStatic*>(widget("enter_label"))) {
         label->setText(text);
         label->invalidate(0);
     }
     if (auto* counter = dynamic_cast<Ui::fdStatic*>(widget("counter_label"))) {
-        counter->setText(Core::utf8ToWide(std::to_string(count)));
+        counter->setText(Core::utf8ToWide(std::to_string(listedCount())));
         counter->invalidate(0);
     }
 }
@@ -345,14 +351,14 @@ void fdPageFindX::showResults() {
 void fdPageFindX::clearTypedText() {
     if (m_services.engine) m_services.engine->reset();
     m_textChanged = false;
-    showLabels(0, true);
+    showLabels();
     updateValidLetters();
 }
 
 void fdPageFindX::typedTextKept() {
     // "ok" lists the kept text again.
     m_textChanged = true;
-    showLabels(m_services.engine ? static_cast<std::int32_t>(m_services.engine->count()) : 0);
+    showLabels();
     updateValidLetters();
 }
 

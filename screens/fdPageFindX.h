@@ -42,9 +42,12 @@ class fdPageFindX final : public Ui::fdPage, public Ui::KeyboardOwner {
     void prepareStreetSearch();
     // A POI search of the sorted types (waypoint names included).
     void preparePoiSearch(const std::vector<std::uint16_t>& types);
-    // The title of a search kind, then the keyboard's valid letters.
+    // The engine was set to a search (or its next step): the title of the
+    // message, the count of what "ok" lists, and the keyboard's letters.
+    void searchStarted(const std::string& titleMessage);
+    // The same with the title of a search kind (another kind keeps the
+    // title).
     void setTitleForKind(int kind);
-    void setTitle(const std::string& message);
     // The keyboard offers the letters that may follow (none when nothing
     // can, all when the engine ran out of time before it knew), on the
     // grid of the search's step.
@@ -78,10 +81,15 @@ class fdPageFindX final : public Ui::fdPage, public Ui::KeyboardOwner {
     // The stored search layout; at the house step, when it has no digits,
     // the first grid that has.
     std::string stepLayout() const;
+    void setTitle(const std::string& message);
     void typeKey(const std::string& key);
     void showResults();
-    // "enter_label" the typed text (or empty), "counter_label" the count.
-    void showLabels(std::int32_t count, bool empty = false);
+    // How many rows "ok" lists: the engine's count of the typed text; with
+    // nothing typed in a POI or house search, the rows listed untyped (the
+    // nearest places, the street's houses).
+    std::int32_t listedCount();
+    // "enter_label" the typed text, "counter_label" the listed count.
+    void showLabels();
     void closeMessageBox();
 
     SearchServices m_services;

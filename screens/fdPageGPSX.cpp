@@ -3,6 +3,7 @@
 #include "core/ConfigNode.h"
 #include "core/DateTime.h"
 #include "core/Format.h"
+#include "core/MessageTable.h"
 #include "core/ValueFormat.h"
 #include "platform/Time.h"
 #include "positioning/System.h"
@@ -74,8 +75,8 @@ void SatellitesMap::draw(SDL_Surface* surface, TempSurface&, bool force) {
 }
 
 fdPageGPSX::fdPageGPSX(Ui::fdInterface* ui, std::shared_ptr<Core::ConfigNode> config,
-                       const Positioning::System* gps)
-    : fdPage(ui, "pageGPS", nullptr), m_config(std::move(config)), m_gps(gps) {}
+                       const Positioning::System* gps, const Core::MessageTable* messages)
+    : fdPage(ui, "pageGPS", nullptr), m_config(std::move(config)), m_gps(gps), m_messages(messages) {}
 
 void fdPageGPSX::createCustom(const Ui::CustomCreator& creator) {
     if (creator.name() != "satellites") {
@@ -129,8 +130,11 @@ void fdPageGPSX::setLed(std::int32_t state) {
 
 void fdPageGPSX::update() {
     const bool active = m_gps && m_gps->isEnabled();
+    // A port that is gone reads nothing: no fix of it is current, and the
+    // LED does not claim a receiver.
+    const bool open = active && m_gps->isPortOpen();
     Positioning::Fix fix;
-    if (active && m_gps->getFix(fix)) {
+    if (open && m_gps->getFix(fix)) {
         setLed(1);
         setText("speed", Core::format(u"%.2f", fix.speed * 3.6f));
         setText("altitude", Core::format(u"%.2f", fix.altitude));
@@ -152,12 +156,13 @@ void fdPageGPSX::update() {
         }
         return;
     }
-    setLed(active ? m_phase : 0);
+    setLed(open ? m_phase : 0);
     setText("speed", u"");
     setText("altitude", u"");
     setText("hdop", u"");
-    setText("latitude", u"nofix");
-    setText("longitude", u"nofix");
+    const std::u16string noFix = m_messages ? m_messages->text("gps_no_fix") : std::u16string();
+    setText("latitude", noFix);
+    setText("longitude", noFix);
     setText("time", u"--:--:--");
     setText("date", u"--/--/----");
 }

@@ -2,7 +2,10 @@
 // The GPS information page ("pageGPS"): a status LED, speed, altitude,
 // HDOP, latitude, longitude, the local time and date of the last fix, and a
 // sky plot of the satellites (SatellitesMap). It reads the positioning
-// system on every tick and changes nothing in it.
+// system on every tick and changes nothing in it. The LED follows the
+// receiver's port: lit with a fix, blinking while the open port gives none,
+// off when the receiver is off or its port is gone (its last fix then shows
+// no more either).
 
 #include "ui/fdPage.h"
 
@@ -12,7 +15,8 @@
 
 namespace Core {
 class ConfigNode;
-}
+class MessageTable;
+} // namespace Core
 namespace Positioning {
 class System;
 struct Satellite;
@@ -52,7 +56,10 @@ class SatellitesMap final : public Ui::fdWindowBase {
 class fdPageGPSX final : public Ui::fdPage {
   public:
     // gps may be null (no receiver: the page shows the switched-off state).
-    fdPageGPSX(Ui::fdInterface* ui, std::shared_ptr<Core::ConfigNode> config, const Positioning::System* gps);
+    // The coordinates without a fix read the message "gps_no_fix" (none: an
+    // empty text).
+    fdPageGPSX(Ui::fdInterface* ui, std::shared_ptr<Core::ConfigNode> config, const Positioning::System* gps,
+               const Core::MessageTable* messages = nullptr);
 
     void createCustom(const Ui::CustomCreator& creator) override;
     void afterBuild() override;
@@ -74,6 +81,7 @@ class fdPageGPSX final : public Ui::fdPage {
 
     std::shared_ptr<Core::ConfigNode> m_config;
     const Positioning::System* m_gps;
+    const Core::MessageTable* m_messages;
     Ui::fdMultiStatic* m_led = nullptr;
     std::int32_t m_phase = 0;
 };

@@ -299,6 +299,8 @@ void fdPageMap::closePopup() {
         submenu->setVisible(true);
     setIndicatorsVisible(true);
     showSensorsPanel();
+    // The top box named the point: the streets again at once.
+    streetLabelsStep();
     invalidate(1);
 }
 

@@ -505,6 +505,10 @@ void fdPageMap::childClicked(const std::string& name) {
         if (m_rotateCamera != nullptr && m_rotateCamera->lastChild() == "follow_gps") {
             m_followGps = true;
             showRotateButtons(false);
+            // Back to the car the chosen point's pop-up has nothing left
+            // to act on where the driver looks: it goes, and the page's own
+            // controls and streets come back.
+            closePopup();
         }
     } else if (name == "edit_point") {
         if (m_editPoint != nullptr)

@@ -25,10 +25,18 @@ fdPagePOIInfoX::fdPagePOIInfoX(Ui::fdInterface* ui, const Core::MessageTable* me
 
 void fdPagePOIInfoX::afterBuild() {
     m_image = dynamic_cast<Ui::fdStatic*>(widget("poi_img"));
-    // The icon fills the widget whatever its size.
-    if (m_image && (!m_image->bgRenderer() || m_image->bgRenderer()->kind() != 2))
-        m_image->setBgRenderer(
-            std::make_unique<Ui::StretchedImageBgRenderer>(m_image->designRect().w, m_image->designRect().h));
+    // The icon as large as the widget holds it sharp: a whole factor of its
+    // size (the type icons are small pictures; stretched to the widget's
+    // size their pixels came out of uneven sizes).
+    if (m_image && (!m_image->bgRenderer() || m_image->bgRenderer()->kind() != 6))
+        m_image->setBgRenderer(std::make_unique<Ui::WholeScaleImageBgRenderer>());
+    // Values in the labels' own colours; "not known" in the look of the
+    // web button that has nothing to open, on every row alike.
+    for (const char* name : NoDataLabels)
+        if (const Ui::fdWindowBase* label = findChild(name))
+            m_valueColours[name] = label->textColors();
+    if (auto* web = dynamic_cast<Ui::fdButtonX*>(findChild("url_button")); web && web->look(2).colours != Ui::ColourPair{})
+        m_noDataColours = web->look(2).colours;
 }
 
 std::u16string fdPagePOIInfoX::orNoData(const std::u16string& text) const {
@@ -38,6 +46,8 @@ std::u16string fdPagePOIInfoX::orNoData(const std::u16string& text) const {
 
 void fdPagePOIInfoX::setText(const char* name, const std::u16string& text) {
     if (auto* widget = dynamic_cast<Ui::fdStatic*>(findChild(name))) {
+        if (const auto own = m_valueColours.find(name); own != m_valueColours.end())
+            widget->setTextColor(text.empty() && m_noDataColours ? *m_noDataColours : own->second);
         // A label of several lines (the name, the comment) shows a long text
         // on as many lines as its width needs rather than cut at its sides.
         auto* label = dynamic_cast<Ui::fdLabel*>(widget);

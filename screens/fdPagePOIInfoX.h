@@ -8,9 +8,12 @@
 
 #include "map/Point.h"
 #include "map/proximity/Point.h"
+#include "ui/TxtRenderer.h"
 #include "ui/fdPage.h"
 
 #include <cstdint>
+#include <map>
+#include <optional>
 #include <string>
 
 namespace Core {
@@ -66,6 +69,10 @@ class fdPagePOIInfoX final : public Ui::fdPage {
     Map::Point point() const { return m_point; }
 
   private:
+    // The labels that may show the no-data text.
+    static constexpr const char* NoDataLabels[] = {"text_name", "text_address", "text_phone", "text_mail",
+                                                   "text_comment"};
+
     std::u16string orNoData(const std::u16string& text) const;
     void setText(const char* name, const std::u16string& text);
     // "text_name" from a name and the type's caption.
@@ -78,6 +85,8 @@ class fdPagePOIInfoX final : public Ui::fdPage {
     const Core::MessageTable* m_messages;
     Render::RenderStyles* m_styles;
     Ui::fdStatic* m_image = nullptr;
+    std::map<std::string, Ui::ColourPair> m_valueColours;
+    std::optional<Ui::ColourPair> m_noDataColours;
     Map::Point m_point;
 };
 

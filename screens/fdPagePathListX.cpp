@@ -110,13 +110,16 @@ void fdPagePathListX::afterBuild() {
 void fdPagePathListX::onShow() {
     if (!m_list) return;
     m_list->refresh();
-    updateScrollButtons();
+    updateButtons();
 }
 
-void fdPagePathListX::updateScrollButtons() {
+void fdPagePathListX::updateButtons() {
     if (!m_list) return;
     if (fdWindowBase* up = findChild("up")) up->setEnabled(m_list->canScrollUp());
     if (fdWindowBase* down = findChild("down")) down->setEnabled(m_list->canScrollDown());
+    // Deleting and loading need a chosen file: without one they look dead.
+    for (const char* name : {"button_del_path", "button_ok"})
+        if (fdWindowBase* button = findChild(name)) button->setEnabled(m_list->selectedIndex() >= 0);
     // An empty list says that there is nothing yet, and how to add a route.
     Ui::ListPage::updateEmptyNotice(*this, m_list.get(), m_messages.text("paths_none"));
 }
@@ -133,7 +136,7 @@ bool fdPagePathListX::keyDown(int key) {
     else if (m_bindings && m_bindings->isDownKey(keysym))
         m_list->pageDown();
     m_list->showSelection();
-    updateScrollButtons();
+    updateButtons();
     invalidate(0);
     return true;
 }
@@ -148,7 +151,7 @@ void fdPagePathListX::childClicked(const std::string& name) {
             else
                 m_list->pageDown();
             m_list->showSelection();
-            updateScrollButtons();
+            updateButtons();
         }
     } else if (name == "list") {
         if (m_list) m_list->activateSelected();
@@ -191,7 +194,7 @@ void fdPagePathListX::savePath() {
     Log::log(Log::Normal, u"Route saved as '%s'", name);
     m_list->refresh();
     m_list->selectByName(name);
-    updateScrollButtons();
+    updateButtons();
 }
 
 void fdPagePathListX::deletePath() {
@@ -202,7 +205,7 @@ void fdPagePathListX::deletePath() {
         return;
     }
     m_list->refresh();
-    updateScrollButtons();
+    updateButtons();
 }
 
 void fdPagePathListX::loadPath() {

@@ -78,7 +78,7 @@ class fdPagePathListX final : public Ui::fdPage {
     std::u16string newFileName() const;
 
   private:
-    void updateScrollButtons();
+    void updateButtons();
     void savePath();
     void deletePath();
     void loadPath();

@@ -89,11 +89,13 @@ void fdPageSetupRoutingX::onShow() {
 void fdPageSetupRoutingX::refreshLabels() {
     if (auto* opt = dynamic_cast<Ui::fdStatic*>(findChild("opt")))
         opt->setText(m_messages.text(m_routingMode == 0 ? "settings_min_distance" : "settings_min_time"));
+    // Written as every distance on screen ("30 m" on the track recording
+    // page): the unit word is no abbreviation that takes a full stop.
     const std::u16string& metre = m_messages.text("meter");
     if (auto* stick = dynamic_cast<Ui::fdStatic*>(findChild("stick_dist")))
-        stick->setText(Core::format(u"%d %s.", m_stickDistance, metre));
+        stick->setText(Core::format(u"%d %s", m_stickDistance, metre));
     if (auto* rebuild = dynamic_cast<Ui::fdStatic*>(findChild("rebuild_dist")))
-        rebuild->setText(Core::format(u"%d %s.", m_rebuildDistance, metre));
+        rebuild->setText(Core::format(u"%d %s", m_rebuildDistance, metre));
 }
 
 void fdPageSetupRoutingX::apply() {

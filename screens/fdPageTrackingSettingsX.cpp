@@ -43,7 +43,7 @@ void fdPageTrackingSettingsX::onShow() {
         m_intervalStep = intervalStep(m_tracks->interval());
         m_distanceStep = distanceStep(m_tracks->minDist());
         m_colourIndex = m_tracks->color() % trackPalette.size();
-        m_size = m_tracks->size();
+        m_size = foldSize(m_tracks->size());
         switch (m_tracks->state()) {
         case 0:
             m_rule = Rule::ByTime;
@@ -68,7 +68,6 @@ void fdPageTrackingSettingsX::onShow() {
 }
 
 void fdPageTrackingSettingsX::showLabels() {
-    m_size = foldSize(m_size);
     // The unit words follow the interface's language, as every other label.
     auto label = [this](int value, const char* unit) {
         const std::u16string word = m_messages != nullptr ? m_messages->text(unit) : std::u16string();
@@ -125,7 +124,9 @@ void fdPageTrackingSettingsX::childClicked(const std::string& name) {
         m_distanceStep = cycle(m_distanceStep, name == "metersUp" ? 1 : -1);
         showLabels();
     } else if (name == "sizeDown" || name == "sizeUp") {
-        m_size += name == "sizeUp" ? 1 : -1;
+        // Folded where it changes, so that the number shown is the width
+        // "ok" stores, always one the drawing has a line for.
+        m_size = foldSize(m_size + (name == "sizeUp" ? 1 : -1));
         showLabels();
     } else if (name == "radio_all" || name == "radio_per_sec" || name == "radio_per_meters") {
         m_rule = name == "radio_all" ? Rule::EveryFix : name == "radio_per_sec" ? Rule::ByTime : Rule::ByDistance;

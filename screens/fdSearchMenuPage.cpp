@@ -59,8 +59,7 @@ void fdSearchMenuPage::startNameSearch(int kind, const char* title, bool address
     std::vector<Map::MapAndOffset> refs;
     if (!engine->history().lastFilter(level, refs)) level = 0;
     engine->search(kind, level, refs);
-    find->setTitle(title);
-    find->updateValidLetters();
+    find->searchStarted(title);
     if (address)
         find->setCallback(std::make_shared<FindStreetForAddressCallbalck>(engine, ui()));
     else

@@ -4,6 +4,7 @@
 #include "render/SurfaceTransform.h"
 
 #include <algorithm>
+#include <memory>
 #include <cmath>
 #include <numbers>
 
@@ -40,6 +41,62 @@ void StretchedImageBgRenderer::draw(SDL_Surface* surface, const SDL_Rect& rect, 
     } else {
         m_image->drawAligned(surface, rect, 0, 0);
     }
+}
+
+SDL_Rect WholeScaleImageBgRenderer::placement(int width, int height, const SDL_Rect& rect) {
+    if (width <= 0 || height <= 0)
+        return {rect.x, rect.y, 0, 0};
+    int w = width, h = height;
+    if (const int factor = std::min(rect.w / width, rect.h / height); factor >= 1) {
+        w *= factor;
+        h *= factor;
+    } else {
+        const double s = std::min(double(rect.w) / width, double(rect.h) / height);
+        w = static_cast<int>(width * s);
+        h = static_cast<int>(height * s);
+    }
+    return {static_cast<Sint16>(rect.x + (rect.w - w) / 2), static_cast<Sint16>(rect.y + (rect.h - h) / 2),
+            static_cast<Uint16>(w), static_cast<Uint16>(h)};
+}
+
+WholeScaleImageBgRenderer::~WholeScaleImageBgRenderer() { freeScaled(); }
+
+void WholeScaleImageBgRenderer::freeScaled() {
+    if (m_scaled)
+        SDL_FreeSurface(m_scaled);
+    m_scaled = nullptr;
+    m_factor = 0;
+}
+
+void WholeScaleImageBgRenderer::setImage(Render::Image* image) {
+    if (image == m_image)
+        return;
+    freeScaled();
+    m_image = image;
+}
+
+void WholeScaleImageBgRenderer::draw(SDL_Surface* surface, const SDL_Rect& rect, TempSurface& clip) {
+    if (!m_image || !m_image->isValid() || m_image->width() <= 0 || m_image->height() <= 0)
+        return;
+    const SDL_Rect to = placement(m_image->width(), m_image->height(), rect);
+    const int factor = to.w / m_image->width();
+    Render::ImageFrame frame;
+    frame.image = m_image;
+    // Enlarged: the exact squares, drawn as they are; shrunk (or as it is):
+    // the image scaled into its place.
+    std::unique_ptr<Render::ImageFromSurface> scaled;
+    if (factor > 1 && to.w == factor * m_image->width()) {
+        if (factor != m_factor) {
+            freeScaled();
+            m_scaled = Render::wholeScaleSurface(m_image->surface(), factor);
+            m_factor = factor;
+        }
+        if (m_scaled) {
+            scaled = std::make_unique<Render::ImageFromSurface>(m_scaled);
+            frame.image = scaled.get();
+        }
+    }
+    Render::drawImage(frame, surface, to, clip);
 }
 
 RotatedImageBgRenderer::~RotatedImageBgRenderer() { freeRotated(); }

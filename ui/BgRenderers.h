@@ -1,7 +1,8 @@
 #pragma once
 // Background renderers of static widgets: an image stretched to a fixed
-// size, rotated (the map page's compass), aligned, or a colour bar. The
-// scaled and rotated pictures are computed once per image, size or angle.
+// size, scaled by a whole factor, rotated (the map page's compass), aligned,
+// or a colour bar. The stretched and rotated pictures are computed once per
+// image, size or angle.
 
 #include <SDL/SDL_video.h>
 
@@ -21,7 +22,7 @@ public:
     // Colour 0x00BBGGRR.
     virtual void setColor(std::uint32_t) {}
     virtual void setImage(Render::Image*) {}
-    // 2 stretched, 3 rotated, 4 aligned, 5 colour line.
+    // 2 stretched, 3 rotated, 4 aligned, 5 colour line, 6 whole scale.
     virtual int kind() const = 0;
     virtual void draw(SDL_Surface* surface, const SDL_Rect& rect, TempSurface& clip) = 0;
 
@@ -44,6 +45,29 @@ private:
     std::int32_t m_width, m_height;
     bool m_rebuild = true;
     SDL_Surface* m_scaled = nullptr;
+};
+
+// The image as large as a whole factor lets it be within the rectangle,
+// centred: each of its pixels an equal square, so that a small icon shown
+// large stays sharp (a stretch by 4.8 makes pixels of 4 and 5 and looks
+// blocky). An image larger than the rectangle is shrunk to fit, its
+// proportions kept.
+class WholeScaleImageBgRenderer : public BgRenderer {
+public:
+    WholeScaleImageBgRenderer() = default;
+    ~WholeScaleImageBgRenderer() override;
+    void setImage(Render::Image* image) override;
+    int kind() const override { return 6; }
+    void draw(SDL_Surface* surface, const SDL_Rect& rect, TempSurface& clip) override;
+    // Where an image of that size is drawn within the rectangle.
+    static SDL_Rect placement(int width, int height, const SDL_Rect& rect);
+
+private:
+    void freeScaled();
+    Render::Image* m_image = nullptr;
+    // The image enlarged by m_factor, made at the first draw at that factor.
+    SDL_Surface* m_scaled = nullptr;
+    int m_factor = 0;
 };
 
 class RotatedImageBgRenderer : public BgRenderer {

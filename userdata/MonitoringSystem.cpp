@@ -272,16 +272,18 @@ void System::requestFriendInfo(const Platform::Event& stop, std::uint32_t attemp
         Threading::SdlLock lock(m_mutex);
         for (auto& [token, f] : m_friends)
             f.name.clear();
+        // A friend's token is masked in the log as the session's is (and as
+        // the echoed replies mask it): the name says who it is.
         for (const Messages::FriendEntry& e : *entries) {
             if (!inRange(e.token, 0, MaxToken) || !e.name) continue;
             const auto t = static_cast<std::uint32_t>(*e.token);
             const auto it = m_friends.find(t);
             if (it != m_friends.end()) {
                 it->second.name = *e.name;
-                Log::log(Log::Normal, u"Friend refreshed (token: %d name: '%s')", t, *e.name);
+                Log::log(Log::Normal, u"Friend refreshed (token: %hs name: '%s')", Log::SecretMask, *e.name);
             } else {
                 m_friends[t].name = *e.name;
-                Log::log(Log::Normal, u"Friend added (token: %d name: '%s')", t, *e.name);
+                Log::log(Log::Normal, u"Friend added (token: %hs name: '%s')", Log::SecretMask, *e.name);
             }
         }
         for (auto it = m_friends.begin(); it != m_friends.end();) {
@@ -289,7 +291,7 @@ void System::requestFriendInfo(const Platform::Event& stop, std::uint32_t attemp
                 ++it;
                 continue;
             }
-            Log::log(Log::Normal, u"Friend removed (token: %d)", it->first);
+            Log::log(Log::Normal, u"Friend removed (token: %hs)", Log::SecretMask);
             it = m_friends.erase(it);
         }
         m_friendInfoAttempts = 0;
@@ -360,20 +362,20 @@ std::optional<System::Accepted> System::applyTracks(const std::string& reply) {
                                    ? PackedTrack::inflate(*t->value, static_cast<std::uint32_t>(size))
                                    : std::nullopt;
             if (!bytes) {
-                Log::log(Log::Normal, u"Friend track does not inflate to its size (token: %d, size: %I64d)",
-                         token, size);
+                Log::log(Log::Normal, u"Friend track does not inflate to its size (token: %hs, size: %I64d)",
+                         Log::SecretMask, size);
                 continue;
             }
             const auto it = m_friends.find(static_cast<std::uint32_t>(token));
             if (it == m_friends.end()) {
-                Log::log(Log::Normal, u"Unknown friend track (token: %d, size: %d)", token,
+                Log::log(Log::Normal, u"Unknown friend track (token: %hs, size: %d)", Log::SecretMask,
                          static_cast<int>(size));
                 continue;
             }
             Friend& f = it->second;
             if (f.lastTrackId != Friend::NoId && static_cast<std::uint32_t>(id) <= f.lastTrackId) {
-                Log::log(Log::Normal, u"Friend tracks come in wrong order (token: %d, id: %d, size: %d)",
-                         token, id, static_cast<int>(size));
+                Log::log(Log::Normal, u"Friend tracks come in wrong order (token: %hs, id: %d, size: %d)",
+                         Log::SecretMask, id, static_cast<int>(size));
                 continue;
             }
             f.lastTrackId = static_cast<std::uint32_t>(id);
@@ -391,17 +393,17 @@ std::optional<System::Accepted> System::applyTracks(const std::string& reply) {
                 continue;
             const auto token = static_cast<std::uint32_t>(*p.token);
             if (!Gpx::isOnGlobe(*p.latitude, *p.longitude)) {
-                Log::log(Log::Normal, u"Friend waypoint off the globe (token: %d, id: %d)", token, id);
+                Log::log(Log::Normal, u"Friend waypoint off the globe (token: %hs, id: %d)", Log::SecretMask, id);
                 continue;
             }
             const auto it = m_friends.find(token);
             if (it == m_friends.end()) {
-                Log::log(Log::Normal, u"Unknown friend waypoint (token: %d)", token);
+                Log::log(Log::Normal, u"Unknown friend waypoint (token: %hs)", Log::SecretMask);
                 continue;
             }
             Friend& f = it->second;
             if (f.lastPointId != Friend::NoId && id <= f.lastPointId) {
-                Log::log(Log::Normal, u"Friend waypoints come in wrong order (token: %d, id: %d)", token, id);
+                Log::log(Log::Normal, u"Friend waypoints come in wrong order (token: %hs, id: %d)", Log::SecretMask, id);
                 continue;
             }
             WayPoint w;

@@ -168,6 +168,59 @@ TEST(EngineNotices, AMapFileGoneSinceTheLastRunIsNamed) {
     EXPECT_TRUE(seen[2].empty()) << "told once";
 }
 
+// The chosen atlas's folder renamed between two starts: the next start
+// shows the first atlas and says which one is missing (log and notice),
+// and keeps the choice, so that the folder put back opens again; a choice
+// made on the atlases page is the one stored from then on.
+TEST(EngineNotices, AChosenAtlasGoneBetweenTwoStartsIsNamedAndKeptUntilAnotherIsChosen) {
+    ProgramFolder folder(ProgramFolder::Atlases::All);
+    const fs::path monaco = folder.data("maps/monaco");
+    const fs::path away = folder.dir.path() / "monaco-away";
+    const auto opens = [&](const std::string& atlas, const std::function<void(engine::fdEngine&)>& then = {}) {
+        engine::fdEngine e(folder.wide());
+        ASSERT_EQ(e.init(), 0);
+        ASSERT_TRUE(Core::wideToUtf8(e.atlas()->folder()).ends_with(atlas)) << Core::wideToUtf8(e.atlas()->folder());
+        if (then)
+            then(e);
+        e.shutdown();
+    };
+    opens("monaco");
+    ASSERT_TRUE(stored(folder.config(), "atlas", "maps\\monaco"));
+
+    fs::rename(monaco, away);
+    TestSupport::CaptureLogger log(Log::Critical);
+    opens("demo", [&](engine::fdEngine& e) {
+        auto& page = *dynamic_cast<Screens::fdPageMap*>(e.ui()->findPage("pageMap"));
+        const Messages& m = *e.messages();
+        const std::u16string expected =
+            m.text("atlas_missing_err") + u"\nmaps/monaco\n" + m.text("atlas_shown_instead") + u"\ndemo";
+        ASSERT_EQ(page.pendingNotices().size(), 1u);
+        EXPECT_EQ(Core::wideToUtf8(page.pendingNotices()[0]), Core::wideToUtf8(expected));
+        e.ui()->activatePage(&page);
+        page.tick(10000);
+        EXPECT_EQ(dialogText(page), unwrapped(expected));
+        const std::string data = folder.data("maps").string();
+        EXPECT_EQ(log.count("Atlas error: the chosen atlas " + data + "/monaco is missing - " + data +
+                            "/demo is shown, the choice is kept"),
+                  1u);
+    });
+    EXPECT_TRUE(stored(folder.config(), "atlas", "maps\\monaco")) << folder.config();
+
+    fs::rename(away, monaco);
+    opens("monaco", [](engine::fdEngine& e) {
+        EXPECT_TRUE(dynamic_cast<Screens::fdPageMap*>(e.ui()->findPage("pageMap"))->pendingNotices().empty());
+    });
+
+    // Gone again, and the driver takes the atlas shown on the atlases page.
+    fs::rename(monaco, away);
+    opens("demo", [](engine::fdEngine& e) {
+        e.ui()->goToPageByName("atlases");
+        ASSERT_EQ(e.ui()->activePage()->name(), "atlases");
+        e.ui()->activePage()->childClicked("select");
+    });
+    EXPECT_TRUE(stored(folder.config(), "atlas", "maps\\demo")) << folder.config();
+}
+
 // A map file deleted, cut short or replaced while in use (nothing fails by
 // itself) is found within MapFilesCheckMs, logged once and the atlas loaded
 // again; the driver is told of a loss (a replacement that cannot be read

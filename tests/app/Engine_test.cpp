@@ -33,6 +33,8 @@
 
 #include <SDL.h>
 
+#include <unistd.h>
+
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -173,19 +175,57 @@ TEST_F(EngineRun, AMissingConfigIsCreatedAndATornOneKeptAside) {
     EXPECT_NE(TestSupport::readAll(folder.data("config.xml")).find("name=\"log_severity\" value=\"0\""),
               std::string::npos);
     std::ofstream(folder.data("config.xml"), std::ios::trunc) << "<config version=\"2\"><var name=";
-    // What a kill during a save leaves: the temporary file of a process
-    // that is gone (no process has this number).
-    std::ofstream(folder.data("config.xml.tmp999999999-4")) << "<config";
     {
-        CaptureLogger log;
         engine::fdEngine e(folder.wide());
         ASSERT_EQ(e.init(), 0);
-        EXPECT_FALSE(fs::exists(folder.data("config.xml.tmp999999999-4")));
-        EXPECT_TRUE(log.contains("Stale temporary file '" + folder.data("config.xml.tmp999999999-4").string() +
-                                 "' removed"));
         e.shutdown();
     }
     EXPECT_EQ(TestSupport::readAll(folder.data("config.xml.bak")), "<config version=\"2\"><var name=");
+}
+
+// What a kill during a save leaves of every file written whole (the
+// temporary file of a process that is gone: no process has the number
+// 999999999) is removed at start, in every atlas folder too, and logged;
+// a file of a copy still running (this process) and a user's file named
+// alike stay.
+TEST_F(EngineRun, StaleTemporariesOfEveryFileWrittenWholeGoAtStart) {
+    const std::string dead = ".tmp999999999-";
+    const std::string own = ".tmp" + std::to_string(::getpid()) + "-";
+    const struct {
+        std::string path; // in the program folder
+        bool removed;
+    } rows[] = {
+        {"data/config.xml" + dead + "4", true},
+        {"data/atlas.xml" + dead + "1", true},
+        {"data/favorites.kvf" + dead + "0", true},
+        {"data/skin/buttons.xml" + dead + "2", true},
+        {"data/maps/demo/camera.kvc" + dead + "1", true},
+        {"data/maps/demo/path.kvp" + dead + "2", true},
+        {"data/maps/demo/Home - Work.kvp" + dead + "3", true},
+        {"data/maps/demo/TextSearch.tsi" + dead + "5", true},
+        {"data/maps/demo/TextSearch.tsh" + dead + "6", true},
+        {"data/maps/other/path.kvp" + dead + "1", true},
+        {"waypoints/Caf\xc3\xa9s.gpx" + dead + "1", true},
+        {"waypoints/DangerWarnPoints.idx" + dead + "1", true},
+        {"data/maps/demo/notes.txt" + dead + "1", false},
+        {"data/config.xml.tmp999999999", false},
+        {"waypoints/Caf\xc3\xa9s.gpx" + own + "9", false},
+    };
+    for (const auto& row : rows) {
+        fs::create_directories((folder.dir.path() / row.path).parent_path());
+        std::ofstream(folder.dir.path() / row.path) << "torn";
+    }
+    CaptureLogger log;
+    engine::fdEngine e(folder.wide());
+    ASSERT_EQ(e.init(), 0);
+    for (const auto& row : rows) {
+        const fs::path path = folder.dir.path() / row.path;
+        EXPECT_EQ(fs::exists(path), !row.removed) << row.path;
+        EXPECT_EQ(log.count("Stale temporary file '" + path.string() + "' removed (left by a save that was cut short)"),
+                  row.removed ? 1u : 0u)
+            << row.path;
+    }
+    e.shutdown();
 }
 
 // Deleting config.xml resets the settings: the program starts again from the

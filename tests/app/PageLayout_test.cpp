@@ -421,6 +421,44 @@ void checkSpread(const Ui::fdPage& page, int width, int height) {
     }
 }
 
+// In a larger window a page's rows and columns hold together: controls
+// whose design left edges are one column keep within a few pixels of one
+// left edge, and a widget that goes down with the window's bottom edge lies
+// along that edge (or in one row with a widget that does), rather than
+// leaving the rows it belongs to (GPS setup's check box sat 40 px right of
+// its column, the account page's "Refresh every" 330 px below its rows).
+void checkRowsAndColumns(const Ui::fdPage& page, int height) {
+    std::vector<const Ui::fdWindowBase*> body;
+    for (const Ui::fdWindowBase* child : page.children())
+        if (!empty(child->designRect()) && child->designRect().y >= 64 && !TemplateWindows.count(child->name()))
+            body.push_back(child);
+    const auto alongBottom = [](const Ui::WindowRect& d) { return d.y + d.h >= 480 - 24; };
+    for (const Ui::fdWindowBase* a : body)
+        for (const Ui::fdWindowBase* b : body) {
+            const Ui::WindowRect &da = a->designRect(), &db = b->designRect();
+            if (a < b && da.x == db.x && da.x > 0) {
+                EXPECT_LE(std::abs(a->rect().x - b->rect().x), 12)
+                    << path(*a) << " " << describe(*a) << " and " << path(*b) << " " << describe(*b)
+                    << " leave their column";
+            }
+        }
+    // The map's buttons float over the map, which has no rows.
+    if (page.name() == "pageMap") return;
+    for (const Ui::fdWindowBase* w : body) {
+        const Ui::WindowRect& d = w->designRect();
+        if (w->rect().y - d.y != height - 480 || alongBottom(d)) continue;
+        // In one row with a widget along the bottom, or beside one that
+        // grows with the window over its height (a list's lower paging
+        // button).
+        const bool placed = std::any_of(body.begin(), body.end(), [&](const Ui::fdWindowBase* o) {
+            const Ui::WindowRect& od = o->designRect();
+            return (od.y == d.y && alongBottom(od)) ||
+                   (o != w && od.y <= d.y && od.y + od.h >= d.y + d.h && o->rect().h > od.h);
+        });
+        EXPECT_TRUE(placed) << path(*w) << " " << describe(*w) << " goes down with the bottom edge, away from its rows";
+    }
+}
+
 // The map with its indicators lit (GPS with a fix, guidance, recording),
 // as <shot>_lit.
 template <class Save> void saveLit(Ui::fdPage& map, const Save& save) {
@@ -503,6 +541,7 @@ TEST(PageLayout, EveryPageAtTheDesignSizeAndLarger) {
             checkCheckBoxes(*page, name, *ui, canvas[0], scratch, checkBoxes);
             checkPagingPairs(*page, name);
             if (width != 800) checkSpread(*page, width, height);
+            if (width != 800) checkRowsAndColumns(*page, height);
             if (page->name() == "pageMap") checkRoutePopUps(*page);
             if (const Ui::fdWindowBase* title =
                     page->name() == "menuFind" ? page->findChild("title") : nullptr) {

@@ -21,14 +21,25 @@ struct ProgramFolder {
 
     explicit ProgramFolder(Atlases atlases = Atlases::DemoOnly)
         : ProgramFolder(atlases == Atlases::All ? std::string() : std::string("demo")) {}
-    // With the named atlas alone; with every built atlas when it is empty.
+    // With the named atlas alone, which the first-run settings choose (the
+    // data's choice is another atlas, missing then); with every built atlas
+    // when it is empty.
     explicit ProgramFolder(const std::string& onlyAtlas) {
         namespace fs = std::filesystem;
         copyFirstRunData(fs::path(MIREL_PROGRAM_DIR) / "data", dir.path() / "data");
-        if (!onlyAtlas.empty())
-            for (const auto& entry : fs::directory_iterator(data("maps")))
-                if (entry.path().filename() != onlyAtlas)
-                    fs::remove_all(entry.path());
+        if (onlyAtlas.empty())
+            return;
+        for (const auto& entry : fs::directory_iterator(data("maps")))
+            if (entry.path().filename() != onlyAtlas)
+                fs::remove_all(entry.path());
+        const fs::path firstRun = data("config.default.xml");
+        std::string text = readAll(firstRun);
+        const std::string key = "name=\"atlas\" value=\"";
+        if (const std::size_t at = text.find(key); at != std::string::npos) {
+            const std::size_t value = at + key.size();
+            text.replace(value, text.find('"', value) - value, "maps\\" + onlyAtlas);
+            std::ofstream(firstRun, std::ios::trunc) << text;
+        }
     }
     // Day colours at every hour on a first run: by default day and night
     // follow the sun over the atlas, so a picture taken after sunset would

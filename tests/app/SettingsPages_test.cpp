@@ -128,6 +128,22 @@ TEST(RouteFilesPage, ListsWholeRouteFilesSortedAndSkipsTheAutomaticOne) {
     ASSERT_NE(page.list(), nullptr);
     EXPECT_EQ(page.list()->names(), (std::vector<std::u16string>{u"B.kvp", u"a.kvp", u"b.kvp"}));
     EXPECT_EQ(page.list()->selectedIndex(), 0);
+    // A message box takes every tap: neither the row nor "Delete" behind it
+    // is reached; its own button closes it.
+    page.childClicked("button_add_path");
+    ASSERT_NE(page.messageBox(), nullptr);
+    const auto tap = [&](const Ui::fdWindowBase& w) {
+        const int x = w.rect().x + w.rect().w / 2, y = w.rect().y + w.rect().h / 2;
+        r.ui->mouseButtonDown(1, x, y);
+        r.ui->mouseButtonUp(1, x, y);
+    };
+    tap(*dynamic_cast<Ui::fdList*>(page.findChild("list"))->rowWidget(2));
+    tap(*page.findChild("button_del_path"));
+    EXPECT_EQ(page.list()->selectedIndex(), 0);
+    EXPECT_TRUE(fs::exists(folder.atlas() / "B.kvp"));
+    tap(*page.messageBox()->findChild("mb"));
+    r.ui->applyPendingChanges();
+    EXPECT_EQ(page.messageBox(), nullptr);
     // Deleting the last entry selects the new last one.
     page.list()->itemClicked(2);
     page.childClicked("button_del_path");
@@ -142,10 +158,15 @@ TEST(RouteFilesPage, SavesWithoutReplacingLoadsAndKeepsTheRouteOnABadFile) {
     Session r(folder);
     auto& page = r.open<fdPagePathListX>("pagePathList");
     ASSERT_NE(page.list(), nullptr);
-    // Nothing listed: the page says so; loading and deleting do nothing.
+    // Nothing listed: the page says so; loading and deleting look dead and
+    // do nothing.
     const Ui::fdWindowBase* empty = page.findChild("empty_notice");
     ASSERT_NE(empty, nullptr);
     EXPECT_TRUE(empty->visible());
+    const auto enabled = [&](const char* name) { return page.findChild(name)->enabled(); };
+    EXPECT_FALSE(enabled("button_ok"));
+    EXPECT_FALSE(enabled("button_del_path"));
+    EXPECT_TRUE(enabled("button_add_path"));
     page.childClicked("button_ok");
     page.childClicked("button_del_path");
     EXPECT_EQ(page.messageBox(), nullptr);
@@ -168,6 +189,8 @@ TEST(RouteFilesPage, SavesWithoutReplacingLoadsAndKeepsTheRouteOnABadFile) {
     page.childClicked("button_add_path");
     ASSERT_EQ(page.list()->names(), std::vector<std::u16string>{name});
     EXPECT_FALSE(empty->visible());
+    EXPECT_TRUE(enabled("button_ok"));
+    EXPECT_TRUE(enabled("button_del_path"));
     const fs::path first = folder.atlas() / Core::wideToUtf8(name);
     const std::string firstBytes = bytesOf(first);
     // Saving again never replaces the stored route.
@@ -264,8 +287,8 @@ TEST(RoutingPage, AppliesOnOkWithinTheSearchRangesAndKeepsThemOverARestart) {
         EXPECT_EQ(quality->value, 15);
         EXPECT_EQ(speed->value, 9); // shown as stored
         EXPECT_EQ(r.text(page, "opt"), r.message("settings_min_time"));
-        EXPECT_EQ(r.text(page, "stick_dist"), u"50 m.");
-        EXPECT_EQ(r.text(page, "rebuild_dist"), u"50 m.");
+        EXPECT_EQ(r.text(page, "stick_dist"), u"50 m");
+        EXPECT_EQ(r.text(page, "rebuild_dist"), u"50 m");
         // "back" drops what was changed.
         r.click(page, "optleft");
         EXPECT_EQ(r.text(page, "opt"), r.message("settings_min_distance"));
@@ -278,8 +301,8 @@ TEST(RoutingPage, AppliesOnOkWithinTheSearchRangesAndKeepsThemOverARestart) {
         r.click(again, "stick_check");
         for (const char* c : {"stick_dist_right", "stick_dist_right", "rebuild_dist_left"})
             again.childClicked(c);
-        EXPECT_EQ(r.text(again, "stick_dist"), u"70 m.");
-        EXPECT_EQ(r.text(again, "rebuild_dist"), u"30 m.");
+        EXPECT_EQ(r.text(again, "stick_dist"), u"70 m");
+        EXPECT_EQ(r.text(again, "rebuild_dist"), u"30 m");
         again.childClicked("ok");
         EXPECT_EQ(r.ui->activePage()->name(), "menuMain");
         auto routing = r.e.configRoot()->child("Routing");
@@ -298,8 +321,8 @@ TEST(RoutingPage, AppliesOnOkWithinTheSearchRangesAndKeepsThemOverARestart) {
     EXPECT_EQ(r.text(page, "opt"), r.message("settings_min_distance"));
     EXPECT_TRUE(r.checked(page, "dirt_check"));
     EXPECT_FALSE(r.checked(page, "stick_check"));
-    EXPECT_EQ(r.text(page, "stick_dist"), u"70 m.");
-    EXPECT_EQ(r.text(page, "rebuild_dist"), u"30 m.");
+    EXPECT_EQ(r.text(page, "stick_dist"), u"70 m");
+    EXPECT_EQ(r.text(page, "rebuild_dist"), u"30 m");
 }
 
 // The demo speed has one default and one unit for the page and the demo

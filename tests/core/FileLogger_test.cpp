@@ -274,13 +274,19 @@ TEST(FileLogger, ALoggerReplacedWhileAThreadLogsLosesNoLine) {
     };
     installNew();
     std::atomic<bool> done = false;
-    int written = 0;
+    std::atomic<int> written = 0;
     std::thread writer([&] {
         for (; !done; ++written)
-            Log::log(Log::Info, u"line %d", written);
+            Log::log(Log::Info, u"line %d", written.load());
     });
-    for (int i = 0; i < 300; ++i)
+    // Each logger is replaced only after the thread wrote through it (or
+    // the one before): on a loaded machine the thread may not have run at
+    // all yet, and no line in no file would pass.
+    for (int i = 0; i < 300; ++i) {
+        for (const int before = written; written == before;)
+            std::this_thread::yield();
         installNew();
+    }
     done = true;
     writer.join();
     Log::install(nullptr);

@@ -4,7 +4,12 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <future>
+#include <memory>
 #include <string>
+#include <thread>
+#include <utility>
 
 TEST(LoggedText, SecretsAreMaskedWithAFixedString) {
     const struct {
@@ -60,6 +65,35 @@ TEST(LoggedText, SecretsAreMaskedWithAFixedString) {
         EXPECT_EQ(Log::withSecretsHidden(row.shown), row.shown) << row.shown;
         EXPECT_EQ(Log::withSecretsHidden(Core::utf8ToWide(row.text)), Core::utf8ToWide(row.shown))
             << row.text;
+    }
+}
+
+// A name's closing quote whose opening one is not found before the text's
+// start (a reply cut in front of it): the backward scan stops at the start,
+// and the name characters before the quote stand for the name. Each text is
+// masked on a thread of its own and waited for a bounded time, so a scan
+// that wrapped around would fail instead of hang.
+TEST(LoggedText, AClosingQuoteWithoutItsOpeningOneEndsTheScanAtTheStart) {
+    const struct {
+        std::string text;
+        std::string shown;
+    } rows[] = {
+        {"x\": 1", "x\": 1"},
+        {"token\": \"v\", \"id\": 2", "token\": \"***\", \"id\": 2"},
+        {"&quot;: 1", "&quot;: 1"},
+        {"'= 2", "'= 2"},
+        {"pwd&apos; : 'c'", "pwd&apos; : '***'"},
+    };
+    for (const auto& row : rows) {
+        auto done = std::make_shared<std::promise<std::pair<std::string, std::u16string>>>();
+        auto shown = done->get_future();
+        std::thread([done, text = row.text] {
+            done->set_value({Log::withSecretsHidden(text), Log::withSecretsHidden(Core::utf8ToWide(text))});
+        }).detach();
+        ASSERT_EQ(shown.wait_for(std::chrono::seconds(20)), std::future_status::ready) << row.text;
+        const auto [narrow, wide] = shown.get();
+        EXPECT_EQ(narrow, row.shown);
+        EXPECT_EQ(wide, Core::utf8ToWide(row.shown));
     }
 }
 

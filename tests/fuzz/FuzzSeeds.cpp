@@ -90,7 +90,8 @@ void fileSeeds(const fs::path& scratch) {
         "\xEF\xBB\xBF<?xml version=\"1.0\" encoding=\"UTF-8\" ?>\r\n"
         "<atlas name=\"default\" dir=\"/x/a&amp;b\">\r\n"
         "\t<map name=\"a\" src=\"a.kvm\" type=\"city\" time=\"1700000000\" />\r\n"
-        "\t<map name=\"b\" src=\"b.kvm\" type=\"pois\" time=\"12\" />\r\n</atlas>\r\n");
+        "\t<map name=\"b\" src=\"b.kvm\" type=\"pois\" time=\"12\" />\r\n"
+        "\t<gone src=\"c.kvm\" />\r\n\t<gone src=\"../d.kvm\" />\r\n\t<gone src=\"e&#10;f.kvm\" />\r\n</atlas>\r\n");
 
     Core::Config config;
     auto root = config.root();

@@ -5,6 +5,7 @@
 // value the map view cannot use. The seed can be changed with
 // MIREL_TEST_SEED, the number of copies with MIREL_MUTATION_ROUNDS.
 
+#include "core/Text.h"
 #include "map/AtlasXml.h"
 #include "map/CameraFile.h"
 #include "map/IndexSourceList.h"
@@ -15,6 +16,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <fstream>
 #include <iterator>
@@ -120,6 +122,7 @@ TEST(AtlasMutationTest, AtlasFiles) {
                              "\t<map name=\"a\" src=\"a.kvm\" type=\"city\" time=\"1700000000\" />\r\n"
                              "\t<map name=\"b&apos;\" src=\"b.kvm\" type=\"pois\" time=\"12\" />\r\n"
                              "\t<gone src=\"c&amp;d.kvm\" />\r\n"
+                             "\t<gone src=\"../e/f.kvm\" />\r\n"
                              "</atlas>\r\n";
     const std::vector<std::uint8_t> original(text.begin(), text.end());
     Damage damage(8);
@@ -135,8 +138,13 @@ TEST(AtlasMutationTest, AtlasFiles) {
         for (const auto& map : maps) {
             ASSERT_LT(map.type, 7u);
         }
-        for (const std::u16string& name : gone)
+        // Only file names of the atlas folder, each once, a bounded number.
+        ASSERT_LE(gone.size(), Map::AtlasXml::MaxGone);
+        for (const std::u16string& name : gone) {
             ASSERT_LT(name.size(), original.size());
+            ASSERT_TRUE(Map::AtlasXml::isPlainFileName(name)) << Core::wideToUtf8(name);
+            ASSERT_EQ(std::count(gone.begin(), gone.end(), name), 1);
+        }
     }
     EXPECT_GT(accepted, 0);
 }

@@ -322,6 +322,45 @@ TEST(KVAtlasTest, MapsGoneFromAFolderLeftWithoutMapsAreStillNamed) {
 // A read-only data folder or a full disk: atlas.xml cannot be rewritten,
 // and the folder's maps are loaded from the list just built; the stale file
 // neither stands in nor is damaged.
+// A hand-edited atlas.xml with thousands of gone lines: only plain file
+// names of the folder are taken, each once, the first MaxGone; the rest is
+// counted in a line per reason, and what is named and written back stays
+// bounded at every start.
+TEST(KVAtlasTest, AHandEditedListOfGoneFilesIsReadBounded) {
+    AtlasSetup setup;
+    const auto folder = setup.folder("one");
+    ASSERT_FALSE(setup.makeAtlas()->load(wide(folder)));
+    std::string lines;
+    for (const char* name : {"/etc/passwd", "../other/x.kvm", "a&#10;b.kvm", "sub\\x.kvm", "..", "", "\xc2\x85.kvm"})
+        lines.append("<gone src=\"").append(name).append("\" />\r\n");
+    for (int i = 0; i < 20000 - 7; ++i)
+        lines.append("<gone src=\"g").append(std::to_string(i < 150 ? i : 1)).append(".kvm\" />\r\n");
+    std::string xml = TestSupport::readAll(setup.atlasXml());
+    std::ofstream(setup.atlasXml(), std::ios::binary) << xml.insert(xml.rfind("</atlas>"), lines);
+
+    std::vector<std::u16string> named;
+    for (int i = 0; i < 100; ++i)
+        named.push_back(Map::joinPath(wide(folder), Core::utf8ToWide(std::to_string(i).insert(0, 1, 'g').append(".kvm"))));
+    for (int start = 0; start < 2; ++start) {
+        TestSupport::CaptureLogger log;
+        auto atlas = setup.makeAtlas();
+        EXPECT_FALSE(atlas->load(wide(folder)));
+        EXPECT_EQ(atlas->vanishedMaps(), named) << start;
+        const std::string file = setup.atlasXml().string();
+        EXPECT_EQ(log.count("Atlas file '" + file + "': 7 gone entries are no file name of the atlas folder - ignored"),
+                  start == 0 ? 1u : 0u);
+        EXPECT_EQ(log.count("Atlas file '" + file + "': 50 gone entries beyond the first 100 - ignored"),
+                  start == 0 ? 1u : 0u);
+        EXPECT_EQ(log.countStartingWith("Atlas error: map file '"), 100u);
+        EXPECT_LT(log.lines().size(), 110u);
+        xml = TestSupport::readAll(setup.atlasXml());
+        std::size_t written = 0;
+        for (std::size_t at = xml.find("<gone"); at != std::string::npos; at = xml.find("<gone", at + 1))
+            ++written;
+        EXPECT_EQ(written, 100u);
+    }
+}
+
 TEST(KVAtlasTest, AtlasFileThatCannotBeWrittenLeavesTheListInMemory) {
     AtlasSetup setup;
     const auto first = setup.folder("first");

@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <strings.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -168,4 +169,32 @@ TEST(PlatformAtomicFile, StaleTemporariesAreRemoved) {
     for (const auto& row : rows)
         EXPECT_EQ(std::filesystem::exists(dir / row.name), !row.removed) << row.name;
     EXPECT_TRUE(Platform::removeStaleTemporaries(u"/no/such/folder/config.xml").empty());
+
+    // Every target of a folder that the caller names, here by extension.
+    TestSupport::TempDir routes;
+    const struct {
+        std::string name;
+        bool removed;
+    } inFolder[] = {
+        {"path.kvp.tmp" + dead + "-2", true},
+        {"My route.KVP.tmp" + dead + "-0", true},
+        {"a.tmp.kvp.tmp" + dead + "-1", true},
+        {"x.kvp.tmp" + alive + "-1", false},
+        {"notes.txt.tmp" + dead + "-1", false},
+        {".tmp" + dead + "-1", false},
+        {"path.kvp", false},
+        {"path.kvp.tmp" + dead + "-1x", false},
+    };
+    for (const auto& row : inFolder)
+        routes.write(row.name, "x");
+    const auto routeFile = [](std::string_view target) {
+        return target.size() > 4 && strcasecmp(std::string(target.substr(target.size() - 4)).c_str(), ".kvp") == 0;
+    };
+    removed = Platform::removeStaleTemporariesIn(Platform::fromNativePath(routes.path().string() + "/"), routeFile);
+    EXPECT_EQ(removed.size(), 3u);
+    for (const auto& row : inFolder) {
+        EXPECT_EQ(std::filesystem::exists(routes / row.name), !row.removed) << row.name;
+        EXPECT_EQ(std::count(removed.begin(), removed.end(), (routes / row.name).string()), row.removed ? 1 : 0)
+            << row.name;
+    }
 }

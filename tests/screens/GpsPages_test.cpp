@@ -68,7 +68,7 @@ struct Rig {
         EXPECT_TRUE(Ui::initFonts(engine.description, ui));
         ui.setClock([this] { return now; });
         menu = new Ui::fdPage(&ui, "menuMain", nullptr);
-        info = new fdPageGPSX(&ui, config.root(), &gps);
+        info = new fdPageGPSX(&ui, config.root(), &gps, &messages);
         setup = new fdPageSetupGPSX(&ui, config.root(), &gps, messages, false);
         for (Ui::fdPage* page : {static_cast<Ui::fdPage*>(info), static_cast<Ui::fdPage*>(setup)}) {
             page->setRect(0, 0, 800, 480);
@@ -126,7 +126,7 @@ TEST(GpsInfoPage, ShowsOffBlinkingAndFixStates) {
     EXPECT_EQ(r.led(), 0) << "off before the first tick";
     r.info->tick(0);
     EXPECT_EQ(r.led(), 0);
-    EXPECT_EQ(r.text(*r.info, "latitude"), u"nofix");
+    EXPECT_EQ(r.text(*r.info, "latitude"), u"No fix");
     EXPECT_EQ(r.text(*r.info, "time"), u"--:--:--");
     EXPECT_EQ(r.text(*r.info, "date"), u"--/--/----");
 
@@ -136,7 +136,7 @@ TEST(GpsInfoPage, ShowsOffBlinkingAndFixStates) {
         r.info->tick(t);
         EXPECT_EQ(r.led(), state) << t;
     }
-    EXPECT_EQ(r.text(*r.info, "longitude"), u"nofix");
+    EXPECT_EQ(r.text(*r.info, "longitude"), u"No fix");
     EXPECT_EQ(r.text(*r.info, "speed"), u"");
 
     // 10 m/s: 36.00 km/h.
@@ -152,6 +152,24 @@ TEST(GpsInfoPage, ShowsOffBlinkingAndFixStates) {
     EXPECT_EQ(r.text(*r.info, "date"), u"31/12/2014");
     r.info->tick(3000);
     EXPECT_EQ(r.led(), 1); // a fix does not blink
+
+    // The receiver's port gone: the LED goes out (it does not blink for a
+    // receiver that is not there), and its last fix shows no more.
+    r.replay->losePort();
+    ASSERT_TRUE(r.gps.isEnabled());
+    for (const std::uint32_t t : {3500u, 4000u, 4500u}) {
+        r.info->tick(t);
+        EXPECT_EQ(r.led(), 0) << t;
+    }
+    EXPECT_EQ(r.text(*r.info, "latitude"), u"No fix");
+    EXPECT_EQ(r.text(*r.info, "speed"), u"");
+    // Switched on again, it blinks until the next fix.
+    r.gps.disable();
+    r.gps.enable(nullptr);
+    r.info->tick(5500);
+    EXPECT_EQ(r.led(), 1);
+    r.info->tick(6000);
+    EXPECT_EQ(r.led(), 0);
 
     r.info->childClicked("options");
     EXPECT_EQ(r.ui.activePage(), r.setup);

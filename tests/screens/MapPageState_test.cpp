@@ -6,6 +6,7 @@
 // route, and a pop-up covers the sensors panel while it shows.
 
 #include "screens/fdPageMap.h"
+#include "screens/FoundObject.h"
 #include "screens/MapWarnings.h"
 #include "screens/SensorsPanel.h"
 #include "screens/fdPageMapMenu.h"
@@ -243,6 +244,37 @@ TEST(MapPageState, APopupHidesTheSensorsPanelAndClosingRestoresTheChoice) {
     EXPECT_FALSE(r.shown("sensors"));
     r.page->closePopup();
     EXPECT_TRUE(r.shown("sensors"));
+}
+
+// A chosen result's pop-up waits for the driver; "GPS" back to the car ends
+// it: the point's buttons go, the page's own controls and the streets in the
+// top box come back.
+TEST(MapPageState, FollowingTheCarEndsAChosenPointsPopup) {
+    Rig r;
+    r.tickUntil(1100);
+    const auto box = [&r] { return dynamic_cast<Ui::fdStatic*>(r.page->findChild("upper_box_turn"))->text(); };
+    ASSERT_EQ(box(), u"1");
+    FoundObject found;
+    found.kind = 17;
+    found.point = {100, 100};
+    found.title = u"Casino";
+    r.page->showFound(found);
+    EXPECT_EQ(box(), u"Casino");
+    r.tickUntil(12000);
+    EXPECT_FALSE(r.page->followGps());
+    for (const char* name : {"path_start", "edit_point", "rotate_camera"})
+        EXPECT_TRUE(r.shown(name)) << name;
+    for (const char* name : {"submenu", "gps_indicator", "navi_indicator", "track_indicator", "sensors"})
+        EXPECT_FALSE(r.shown(name)) << name;
+    EXPECT_EQ(box(), u"Casino");
+
+    dynamic_cast<Ui::TemplateWindow*>(r.page->findChild("rotate_camera"))->childClicked("follow_gps");
+    for (const char* name : {"path_start", "edit_point", "rotate_camera"})
+        EXPECT_FALSE(r.shown(name)) << name;
+    for (const char* name : {"submenu", "gps_indicator", "navi_indicator", "track_indicator", "sensors"})
+        EXPECT_TRUE(r.shown(name)) << name;
+    EXPECT_EQ(box(), u"1");
+    EXPECT_TRUE(r.page->followGps());
 }
 
 TEST(MapPageState, TheMenuSwitchesBetween3dAnd2d) {

@@ -102,12 +102,13 @@ struct Rig {
         // Three distinct plural forms, so that the rule's choice shows.
         messages.loadText("<messages><message name=\"points_1\" text=\"pt\"/><message name=\"points_2\" "
                           "text=\"pts\"/><message name=\"points_5\" text=\"pnts\"/><message name=\"minute\" "
-                          "text=\"min\"/><message name=\"second\" text=\"s\"/></messages>");
+                          "text=\"min\"/><message name=\"second\" text=\"s\"/><message name=\"point_sent_to\" "
+                          "text=\"goes to\"/></messages>");
         service.setLogin(u"ann", u"pw");
         new Ui::fdPage(&ui, "menuMain", nullptr);
         friends = new OnlineFriendsListPage(&ui, messages, &service);
         options = new OnlineFriendOptionsPage(&ui, messages, &service);
-        receivers = new PointReceiversListPage(&ui, &service);
+        receivers = new PointReceiversListPage(&ui, &service, &messages);
         received = new ReceivedWayPointsListPage(&ui, std::make_unique<MonitoringPointsSource>(service), nullptr,
                                                  nullptr, config.root(), &messages, nullptr);
         account = new ServicesPropPage(&ui, config.root(), messages, &service, &layouts,
@@ -321,6 +322,8 @@ TEST(OnlinePages, ReceiversGetTheWaypointWithExactRequestBytes) {
     r.ui.goToPage(r.receivers);
     EXPECT_EQ(r.row(r.receivers, 0, "text")->text(), u"Ann");
 
+    Ui::fdWindowBase* send = r.receivers->findChild("button_ok");
+    EXPECT_FALSE(send->enabled()) << "nobody chosen: Send looks dead";
     r.receivers->childClicked("button_ok");
     EXPECT_EQ(r.ui.activePage(), r.receivers) << "nobody chosen: nothing is sent";
 
@@ -329,12 +332,23 @@ TEST(OnlinePages, ReceiversGetTheWaypointWithExactRequestBytes) {
     r.receivers->childClicked("select_all_check");
     EXPECT_EQ(r.receivers->model()->selection(), (std::vector<std::uint32_t>{7, 9})) << "Cy takes no waypoints";
     EXPECT_TRUE(r.row<Ui::fdCheckedButton>(r.receivers, 1, "check_show")->checked());
+    EXPECT_TRUE(send->enabled());
     all->toggle();
     r.receivers->childClicked("select_all_check");
     EXPECT_TRUE(r.receivers->model()->selection().empty());
+    EXPECT_FALSE(send->enabled());
+
+    // "All friends" is checked exactly when everyone it would choose is
+    // chosen, also one by one.
+    auto* list = dynamic_cast<Ui::fdList*>(r.receivers->findChild("list"));
+    for (const auto& [row, checked] : {std::pair{"0", false}, {"1", true}, {"2", true}, {"0", false}, {"2", false}}) {
+        list->childClicked(row);
+        EXPECT_EQ(all->checked(), checked) << row;
+    }
+    list->childClicked("1");
+    EXPECT_TRUE(r.receivers->model()->selection().empty());
 
     // A tap on a row toggles its box; a tap on the box itself as well.
-    auto* list = dynamic_cast<Ui::fdList*>(r.receivers->findChild("list"));
     list->childClicked("2");
     EXPECT_EQ(r.receivers->model()->selection(), std::vector<std::uint32_t>{11});
     r.row<Ui::fdCheckedButton>(r.receivers, 1, "check_show")->clicked();
@@ -350,8 +364,14 @@ TEST(OnlinePages, ReceiversGetTheWaypointWithExactRequestBytes) {
     EXPECT_TRUE(r.receivers->model()->selection().empty());
     list->childClicked("1");
 
+    // Sent, the page says what went to whom, and leaves when that is read.
     r.receivers->childClicked("button_ok");
+    ASSERT_NE(r.receivers->messageBox(), nullptr);
+    EXPECT_EQ(r.text(r.receivers->messageBox(), "msg_text"), u"\u201CCaf\u00E9 <1>\u201D goes to Bob");
+    EXPECT_EQ(r.ui.activePage(), r.receivers);
+    r.receivers->childClicked("mb");
     EXPECT_NE(r.ui.activePage(), r.receivers);
+    EXPECT_EQ(r.receivers->messageBox(), nullptr);
     ASSERT_TRUE(r.server.waitForRequests(4));
     EXPECT_EQ(r.body(3), "<mpt token=\"s1\">\r\n<friend token=\"9\" />\r\n"
                          "<wpt name=\"Caf\xC3\xA9 &lt;1&gt;\" type=\"26131\" lat=\"0.000000\" lon=\"90.000000\" "

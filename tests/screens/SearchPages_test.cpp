@@ -17,6 +17,9 @@
 #include "screens/SearchCallbacks.h"
 
 #include "core/Config.h"
+#include "render/Image.h"
+#include "ui/DesignValues.h"
+#include "core/TempSurface.h"
 #include "core/FileSystem.h"
 #include "core/Text.h"
 #include "core/ResourcesPool.h"
@@ -62,6 +65,15 @@ std::u16string textOf(Ui::fdWindowBase* page, const char* name) {
     return widget ? widget->text() : u"<missing>";
 }
 
+// The text of a shown "empty_notice", its wrapped lines joined again.
+std::u16string noticeOf(Ui::fdWindowBase* page) {
+    Ui::fdWindowBase* notice = page->findChild("empty_notice");
+    if (!notice || !notice->visible()) return u"<hidden>";
+    std::u16string text = textOf(page, "empty_notice");
+    std::replace(text.begin(), text.end(), u'\n', u' ');
+    return text;
+}
+
 struct Rig {
     // The atlas folder's map files and the find page's result limit;
     // routing gives the map page a route and a car.
@@ -93,6 +105,8 @@ struct Rig {
         s.layouts = &layouts;
         s.bindings = &bindings;
         s.carPosition = [this] { return car; };
+        // As the program does: untyped POI searches list what is near the car.
+        search->setCarPosition(s.carPosition);
         // The map's renderer holds the styles (the POI types' names) the
         // search pages and the map page share.
         renderer = std::make_unique<MapDrawing::fdMapRenderer>(atlas.get(), camera, config.root(),
@@ -247,10 +261,12 @@ TEST(SearchPages, AddressStreetThenHouseAndBack) {
     r.find->childClicked("ok");
     r.tapRow(r.results, street);
     ASSERT_EQ(r.search->kind(), TextSearch::HousesKind);
+    const std::u16string houses = textOf(r.find, "counter_label");
     r.find->childClicked("ok");
     ASSERT_EQ(r.active(), "pageResults");
     const auto& rows = r.results->results()->rows();
     ASSERT_GT(rows.size(), 1u);
+    EXPECT_EQ(houses, Core::utf8ToWide(std::to_string(rows.size()))) << "the count of the houses listed";
     for (std::size_t i = 1; i < rows.size(); ++i) {
         EXPECT_LE(rows[i - 1].item.text, rows[i].item.text);
         EXPECT_GE(rows[i].distance, 0);
@@ -316,7 +332,7 @@ TEST(SearchPages, DistancesAndPageLabels) {
         int first, rows, count;
         const char16_t* label;
     };
-    for (const Case& c : {Case{0, 0, 7, u"1/1"}, Case{0, 5, 0, u"1/1"}, Case{0, 5, 11, u"1/3"}, Case{5, 5, 11, u"2/3"},
+    for (const Case& c : {Case{0, 0, 7, u"1/1"}, Case{0, 5, 0, u""}, Case{0, 0, 0, u""}, Case{0, 5, 11, u"1/3"}, Case{5, 5, 11, u"2/3"},
                           Case{6, 5, 11, u"3/3"}, Case{10, 5, 11, u"3/3"}})
         EXPECT_EQ(fdPageFindResults::pageLabel(c.first, c.rows, c.count), c.label) << c.first << " " << c.rows;
 }
@@ -342,11 +358,15 @@ TEST(SearchPages, PoiResultsComeNearestFirstAndHistoryPageReusesThem) {
     }
     const std::u16string poi = rows[1].item.text;
     r.tapRow(r.results, 1);
-    r.ui.goToPage(r.menu);
-    r.menu->childClicked("streets");
-    r.type(u"grim");
-    r.find->childClicked("ok");
-    r.tapRow(r.results, 2);
+    // Rue Grimaldi (La Condamine) chosen from the search menu.
+    const auto chooseStreet = [&r] {
+        r.ui.goToPage(r.menu);
+        r.menu->childClicked("streets");
+        r.type(u"grim");
+        r.find->childClicked("ok");
+        r.tapRow(r.results, 2);
+    };
+    chooseStreet();
     // The history page: newest first; showing the older one again moves it
     // to the top; deleting removes the selected row.
     r.ui.goToPage(r.menu);
@@ -379,12 +399,30 @@ TEST(SearchPages, PoiResultsComeNearestFirstAndHistoryPageReusesThem) {
     r.history->childClicked("button_delete");
     EXPECT_EQ(r.history->model()->count(), 1);
     EXPECT_EQ(textOf(list->rowWidget(0), "text"), u"Rue Grimaldi, La Condamine");
+    EXPECT_FALSE(r.history->findChild("empty_notice")->visible());
     r.history->childClicked("button_delete");
     EXPECT_EQ(r.history->model()->count(), 0);
     EXPECT_EQ(r.history->model()->selectedIndex(), -1);
     r.history->childClicked("button_ok");
     r.history->childClicked("button_delete");
     EXPECT_EQ(r.active(), "pageFilterHistory");
+    // Empty, the page says what comes here, and "Show" and "Delete" look
+    // dead; the filters' list says it of the search areas.
+    for (const auto& [filters, message] : {std::pair{false, "history_none"}, {true, "filter_history_none"}}) {
+        if (filters) r.history->showFilters(nullptr);
+        EXPECT_EQ(noticeOf(r.history), r.messages.text(message)) << message;
+        EXPECT_FALSE(r.history->findChild("list")->visible());
+        for (const char* button : {"button_ok", "button_delete"})
+            EXPECT_FALSE(r.history->findChild(button)->enabled()) << button;
+    }
+    r.history->showFoundObjects();
+    chooseStreet();
+    r.ui.goToPage(r.menu);
+    r.menu->childClicked("history");
+    EXPECT_FALSE(r.history->findChild("empty_notice")->visible());
+    EXPECT_TRUE(r.history->findChild("list")->visible());
+    for (const char* button : {"button_ok", "button_delete"})
+        EXPECT_TRUE(r.history->findChild(button)->enabled()) << button;
 }
 
 TEST(SearchPages, PoiSearchNarrowedByTheTypeChooser) {
@@ -670,6 +708,21 @@ TEST(SearchPages, PoiInformationAndStreetList) {
     EXPECT_EQ(textOf(r.info, "text_address"), u"Monaco-Ville 98000");
     EXPECT_EQ(textOf(r.info, "text_phone"), u"+377 93 15 36 00");
     EXPECT_EQ(r.info->point(), object.point);
+    // "not known" looks alike on every row (as the web button without an
+    // address shows it), a value in the row's own colour.
+    const Ui::ColourPair noData = dynamic_cast<Ui::fdButtonX*>(r.info->findChild("url_button"))->look(2).colours;
+    const Ui::ColourPair value = *Ui::parseTextColor("#FFFFFF/#ECEFF1");
+    ASSERT_NE(noData, value);
+    for (const auto& [name, colours] : {std::pair{"text_name", noData}, {"text_address", value},
+                                        {"text_phone", value}, {"text_mail", noData}, {"text_comment", noData}})
+        EXPECT_EQ(r.info->findChild(name)->textColors(), colours) << name;
+    object.comment = u"Closed on Mondays";
+    object.mail = u"info@example.mc";
+    r.info->fillMapObject(object);
+    for (const char* name : {"text_mail", "text_comment"})
+        EXPECT_EQ(r.info->findChild(name)->textColors(), value) << name;
+    object.comment.clear();
+    object.mail.clear();
     // A web button without an address leads nowhere and is drawn disabled;
     // with one it is enabled.
     EXPECT_FALSE(r.info->findChild("url_button")->enabled());
@@ -687,6 +740,39 @@ TEST(SearchPages, PoiInformationAndStreetList) {
     r.info->fillMapObject(object);
     r.info->childClicked("to");
     EXPECT_EQ(r.active(), "pageMap");
+
+    // A type's 20 x 20 icon shows four times its size, each of its pixels
+    // an equal square, in the middle of the 96 x 96 place.
+    SDL_Surface* picture = SDL_CreateRGBSurface(SDL_SWSURFACE, 20, 20, 32, 0xFF0000, 0xFF00, 0xFF, 0);
+    for (int y = 0; y < 20; ++y)
+        for (int x = 0; x < 20; ++x) {
+            SDL_Rect px{Sint16(x), Sint16(y), 1, 1};
+            SDL_FillRect(picture, &px, SDL_MapRGB(picture->format, Uint8(x * 12), Uint8(y * 12), 0x80));
+        }
+    Render::ImageFromSurface icon(picture);
+    Render::RenderStyles styles;
+    Render::PoiStyle museum;
+    museum.name = u"Museum";
+    museum.icon = &icon;
+    styles.daySet().poiStyles[0x2C02] = museum;
+    styles.selectSet(true);
+    auto* typed = r.add(new fdPagePOIInfoX(&r.ui, &r.messages, &styles));
+    object.type = 0x2C02;
+    typed->fillMapObject(object);
+    const Ui::WindowRect place = typed->findChild("poi_img")->rect();
+    ASSERT_EQ(place, (Ui::WindowRect{16, 80, 96, 96}));
+    SDL_Surface* screen = SDL_CreateRGBSurface(SDL_SWSURFACE, 800, 480, 32, 0xFF0000, 0xFF00, 0xFF, 0);
+    TempSurface scratch(32, 0xFF0000, 0xFF00, 0xFF, 0);
+    typed->draw(screen, scratch, true);
+    int wrong = 0;
+    for (int y = 0; y < 80; ++y)
+        for (int x = 0; x < 80; ++x)
+            wrong += UiTest::rgbAt(screen, 24 + x, 88 + y) != UiTest::rgbAt(picture, x / 4, y / 4);
+    EXPECT_EQ(wrong, 0);
+    r.ui.removeChild(typed);
+    delete typed;
+    SDL_FreeSurface(screen);
+    SDL_FreeSurface(picture);
 
     // The street list: name and exact length; a tap shows the run's start.
     r.ui.goToPage(r.streets);
@@ -897,17 +983,39 @@ TEST(SearchPages, TheKeyboardLightsOnlyWhatCanFollow) {
 // from an earlier list, and leads back to the typed text; the "too many
 // results" box goes when the find page is left; choosing a street twice
 // leaves one history entry.
+void tapKey(Rig& r, const std::u16string& caption);
+
 TEST(SearchPages, ResultsPageAndTheWayBack) {
     Rig r;
     r.menu->childClicked("poi");
+    // Without a car nothing is near: the count says so before typing.
+    EXPECT_EQ(textOf(r.find, "counter_label"), u"0");
     r.find->childClicked("ok");
     ASSERT_EQ(r.active(), "pageResults");
     EXPECT_EQ(r.results->results()->count(), 0);
     EXPECT_EQ(textOf(r.results, "empty_label"), u"Nothing found");
     EXPECT_TRUE(r.results->findChild("empty_label")->visible());
+    EXPECT_EQ(textOf(r.results, "index_label"), u"") << "nothing found is no page";
     EXPECT_EQ(r.results->results()->list().selectedRow(), -1);
     r.results->childClicked("back");
     r.find->childClicked("back");
+    // With a car, the count before typing is the number of nearest places
+    // "ok" lists, also after a letter typed and erased.
+    r.car = Map::Point{88589776, 581288064};
+    r.menu->childClicked("poi");
+    const std::u16string untyped = textOf(r.find, "counter_label");
+    r.type(u"m");
+    EXPECT_NE(textOf(r.find, "counter_label"), untyped);
+    tapKey(r, u"[bsp]");
+    EXPECT_EQ(textOf(r.find, "counter_label"), untyped);
+    r.find->childClicked("ok");
+    ASSERT_EQ(r.active(), "pageResults");
+    EXPECT_GT(r.results->results()->count(), 5);
+    EXPECT_EQ(untyped, Core::utf8ToWide(std::to_string(r.results->results()->count())));
+    EXPECT_EQ(textOf(r.results, "index_label").substr(0, 2), u"1/");
+    r.results->childClicked("back");
+    r.find->childClicked("back");
+    r.car.reset();
 
     for (int round = 0; round < 2; ++round) {
         r.ui.goToPage(r.menu);
@@ -1073,7 +1181,6 @@ TEST(SearchPages, AnUnnamedPoiGoesByItsTypeName) {
     fuel.name = u"Fuel";
     r.styles().daySet().poiStyles[0x2F01] = fuel;
     r.styles().selectSet(true);
-    r.search->setCarPosition([&r] { return r.car; });
     r.car = Map::Point{88440000, 581280000};
     auto listNearest = [&r] {
         r.find->preparePoiSearch({0x2F01});

@@ -266,6 +266,17 @@ TEST(TrackingSettingsPage, StepsLabelsAndSaving) {
     r.settings->childClicked("ok");
     EXPECT_EQ(r.tracks->state(), 2);
     EXPECT_EQ(r.tracks->color(), 1);
+    // The line width's +/- shows the width at once, round at both ends, and
+    // "ok" right after it stores what is shown.
+    for (const auto& [stored, command, shown] :
+         {std::tuple{10, "sizeUp", u"1"}, {1, "sizeDown", u"10"}, {4, "sizeUp", u"5"}, {12, "sizeDown", u"1"}}) {
+        r.tracks->setSize(std::uint16_t(stored));
+        r.open(r.settings);
+        r.settings->childClicked(command);
+        EXPECT_EQ(textOf(r.settings, "size"), shown) << stored << " " << command;
+        r.settings->childClicked("ok");
+        EXPECT_EQ(std::to_string(r.tracks->size()), Core::wideToUtf8(shown));
+    }
 }
 
 TEST(TrackPages, ListShowsTracksAndTheRecordingAndTheEditorActs) {

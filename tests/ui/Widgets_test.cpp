@@ -1,3 +1,4 @@
+#include "ui/BgRenderers.h"
 #include "ui/ClickBehaviors.h"
 #include "ui/ListModels.h"
 #include "ui/DesignValues.h"
@@ -14,6 +15,8 @@
 #include "tests/ui/UiTestSupport.h"
 
 #include <gtest/gtest.h>
+
+#include <tuple>
 
 using namespace Ui;
 
@@ -88,6 +91,46 @@ TEST(fdStatic, BackgroundOrderAndTranslucentColoursAt16And32Bits) {
     EXPECT_EQ(UiTest::rgbAt(target, 3, 3), 0x00FF00u) << "a renderer wins over the image";
     SDL_FreeSurface(target);
     SDL_FreeSurface(blue);
+}
+
+// A small picture grows by whole factors, each pixel an equal square, and
+// stands centred; a larger one shrinks to fit, its proportions kept.
+TEST(WholeScaleImageBgRenderer, WholeFactorsCentredAndLargerPicturesShrunk) {
+    struct Case {
+        int w, h;
+        SDL_Rect rect, placed;
+    };
+    for (const Case& c : {Case{20, 20, {16, 80, 96, 96}, {24, 88, 80, 80}},  // 4, not 4.8
+                          Case{20, 10, {0, 0, 96, 96}, {8, 28, 80, 40}},
+                          Case{49, 20, {0, 0, 96, 96}, {23, 38, 49, 20}},    // 1: no 1.95
+                          Case{96, 96, {0, 0, 96, 96}, {0, 0, 96, 96}},
+                          Case{200, 100, {0, 0, 96, 96}, {0, 24, 96, 48}},
+                          Case{0, 5, {3, 4, 96, 96}, {3, 4, 0, 0}}}) {
+        const SDL_Rect r = WholeScaleImageBgRenderer::placement(c.w, c.h, c.rect);
+        EXPECT_EQ(std::tuple(r.x, r.y, r.w, r.h), std::tuple(c.placed.x, c.placed.y, c.placed.w, c.placed.h))
+            << c.w << " x " << c.h;
+    }
+    // Drawn: a 2 x 2 picture in 11 x 11 is four squares of 5.
+    SDL_Surface* picture = SDL_CreateRGBSurface(SDL_SWSURFACE, 2, 2, 32, 0xFF0000, 0xFF00, 0xFF, 0);
+    const Uint32 colours[4] = {0xFF0000, 0x00FF00, 0x0000FF, 0xFFFFFF};
+    for (int i = 0; i < 4; ++i) {
+        SDL_Rect px{Sint16(i % 2), Sint16(i / 2), 1, 1};
+        SDL_FillRect(picture, &px, colours[i]);
+    }
+    Render::ImageFromSurface image(picture);
+    WholeScaleImageBgRenderer renderer;
+    renderer.setImage(&image);
+    SDL_Surface* large = SDL_CreateRGBSurface(SDL_SWSURFACE, 11, 11, 32, 0xFF0000, 0xFF00, 0xFF, 0);
+    SDL_FillRect(large, nullptr, 0);
+    TempSurface scratch(32, 0xFF0000, 0xFF00, 0xFF, 0);
+    renderer.draw(large, {0, 0, 11, 11}, scratch);
+    for (int y = 0; y < 11; ++y)
+        for (int x = 0; x < 11; ++x) {
+            const Uint32 expected = x == 10 || y == 10 ? 0u : colours[(x / 5) + 2 * (y / 5)];
+            EXPECT_EQ(UiTest::rgbAt(large, x, y), expected) << x << ", " << y;
+        }
+    SDL_FreeSurface(large);
+    SDL_FreeSurface(picture);
 }
 
 TEST(fdMultiStatic, FramesAdvanceByElapsedTimeAndIgnoreIndexesPastTheList) {

@@ -16,6 +16,7 @@
 #include <chrono>
 #include <condition_variable>
 #include <mutex>
+#include <regex>
 
 using TestSupport::HttpServer;
 using namespace std::chrono_literals;
@@ -162,14 +163,18 @@ TEST(MonitoringSystem, TheFourExchangesCarryExactBytesAndRepliesAreChecked) {
     EXPECT_EQ(friends[0].second.lastTrackId, 6u);
     ASSERT_EQ(friends[1].second.points->count(), 1u);
     EXPECT_EQ(friends[1].second.points->points()[0].name, u"Gate");
+    // A friend's token is masked as the session's is, in every line.
     for (const char* line :
-         {"Friend tracks come in wrong order (token: 7, id: 6, size: 40)",
-          "Friend track does not inflate to its size (token: 7, size: 41)",
-          "Friend track does not inflate to its size (token: 7, size: 99999999)",
-          "Unknown friend track (token: 8, size: 40)", "Friend waypoint off the globe (token: 9, id: 4)",
-          "Friend waypoints come in wrong order (token: 9, id: 2)", "Deleted waypoint 8 received",
-          "Friend added (token: 9 name: 'B&o')", "Online service connecting wait 1000 ms"})
+         {"Friend tracks come in wrong order (token: ***, id: 6, size: 40)",
+          "Friend track does not inflate to its size (token: ***, size: 41)",
+          "Friend track does not inflate to its size (token: ***, size: 99999999)",
+          "Unknown friend track (token: ***, size: 40)", "Friend waypoint off the globe (token: ***, id: 4)",
+          "Friend waypoints come in wrong order (token: ***, id: 2)", "Deleted waypoint 8 received",
+          "Friend added (token: *** name: 'Ann')", "Friend added (token: *** name: 'B&o')",
+          "Online service connecting wait 1000 ms"})
         EXPECT_EQ(s.log.count(line), 1u) << line;
+    for (const std::string& line : s.log.snapshot())
+        EXPECT_FALSE(std::regex_search(line, std::regex("token[^*]*[0-9]"))) << line;
 
     s.system.addSeenPointId(3);
     EXPECT_TRUE(friends[1].second.points->points()[0].deleted());
