@@ -4,6 +4,7 @@ second into a pseudo-terminal, faster than real time.
 
     nmea_route.py DEVICE CONTROL START ROUTE [--speed KMH] [--interval S]
                   [--detour METRES] [--mark-at METRES] [--receiver KIND]
+                  [--uturn-at METRES] [--uturn-back METRES]
     nmea_route.py --aside ROUTE METRES
 
 With --aside it only prints the point METRES east of ROUTE's middle
@@ -27,6 +28,11 @@ tells no speed has it taken from its fixes and their times.
 
 KIND is the receiver's way of sending (tools/nmea_feed.py): rmc-first (the
 default), gga-first, gga-only or empty-course.
+
+With --uturn-at the car makes no detour: METRES along the route it turns
+straight back along the way it came for the --uturn-back metres (150 unless
+given), turns round again and drives the rest of the route; CONTROL/progress
+says "turned" on the way back.
 """
 import math
 import os
@@ -107,7 +113,7 @@ def main():
     if len(args) < 4:
         raise SystemExit(__doc__)
     options = {"--speed": 50.0, "--interval": 0.25, "--detour": 200.0, "--mark-at": None,
-               "--receiver": "rmc-first"}
+               "--receiver": "rmc-first", "--uturn-at": None, "--uturn-back": 150.0}
     for i in range(4, len(args) - 1, 2):
         if args[i] == "--receiver" and args[i + 1] in RECEIVERS:
             options[args[i]] = args[i + 1]
@@ -119,6 +125,12 @@ def main():
 
     def legs():
         route = read_line(args[3])
+        if options["--uturn-at"] is not None:
+            turn = options["--uturn-at"]
+            back = min(options["--uturn-back"], turn)
+            first = split(route, turn)[0]
+            way_back = split(first, turn - back)[1][::-1]
+            return [("driving", first), ("turned", way_back), ("rejoined", split(route, turn - back)[1])]
         first, second, (ux, uy) = split(route, length(route) / 2)
         turn = first[-1]
         out = offset(turn, uy * options["--detour"], -ux * options["--detour"])
