@@ -9,6 +9,7 @@
 #include "core/FileSystem.h"
 #include "core/InetStatistics.h"
 #include "core/Log.h"
+#include "core/LoggedText.h"
 #include "core/MainLoopWake.h"
 #include "core/MessageBox.h"
 #include "core/ResourcesPool.h"
@@ -172,7 +173,7 @@ int fdEngine::run() {
             Log::log(Log::Critical, "fatal error : Failed to initialize engine");
         }
     } catch (const std::exception& error) {
-        const std::string text = error.what();
+        const std::string text = Log::linesJoined(error.what());
         Log::log(Log::Critical, "fatal error : Failed to initialize engine (%s)", text.empty() ? "-" : text);
         // Seen as any failed start is, the line above among the box's.
         if (Core::messageBoxCount() == boxesBefore)

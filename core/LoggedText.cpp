@@ -186,7 +186,34 @@ template <class Char> class Masker {
     View m_text;
 };
 
+template <class Char> std::basic_string<Char> joinLines(std::basic_string_view<Char> text) {
+    const auto isBreak = [](Char c) { return c == Char('\r') || c == Char('\n'); };
+    std::basic_string<Char> out;
+    out.reserve(text.size());
+    bool broken = false;
+    for (const Char c : text) {
+        if (isBreak(c)) {
+            broken = !out.empty();
+            continue;
+        }
+        if (broken)
+            for (const char s : std::string_view(" / "))
+                out.push_back(static_cast<Char>(s));
+        broken = false;
+        out.push_back(c);
+    }
+    return out;
+}
+
 } // namespace
+
+std::string linesJoined(std::string_view text) {
+    return joinLines(text);
+}
+
+std::u16string linesJoined(std::u16string_view text) {
+    return joinLines(text);
+}
 
 std::string withSecretsHidden(std::string_view text) {
     return Masker<char>(text).run();

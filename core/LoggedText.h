@@ -34,6 +34,13 @@ std::u16string withSecretsHidden(std::u16string_view text);
 // part and the secrets of its query).
 std::string urlWithSecretsHidden(std::string_view url);
 
+// A text of several lines (a message box's, an error's) as one line of the
+// log: each run of line breaks (CR and LF) between two lines becomes " / ",
+// those at its start and end are dropped. Other control characters are left
+// to the log's own escaping (\xNN), so no text forges a line either way.
+std::string linesJoined(std::string_view text);
+std::u16string linesJoined(std::u16string_view text);
+
 // The text as the log shows it: secrets hidden (before the cut, so that no
 // cut leaves a piece of one), every byte outside printable ASCII and every
 // '%' written as %XX (hexadecimal), at most limit characters of that; when the

@@ -1,6 +1,7 @@
 #include "core/MessageBox.h"
 
 #include "core/Log.h"
+#include "core/LoggedText.h"
 #include "core/Text.h"
 #include "platform/MessageDialog.h"
 
@@ -19,7 +20,8 @@ unsigned messageBoxCount() { return g_shown; }
 
 void messageBox(std::u16string_view text, std::u16string_view caption) {
     ++g_shown;
-    Log::log(Log::Critical, u"%s: %s", std::u16string(caption), std::u16string(text));
+    // The dialog's lines read as one line of the log.
+    Log::log(Log::Critical, u"%s: %s", std::u16string(caption), Log::linesJoined(text));
     const std::string line = wideToUtf8(caption) + ": " + wideToUtf8(text) + "\n";
     std::fputs(line.c_str(), stderr);
     std::fflush(stderr);

@@ -266,6 +266,12 @@ bool turnBehindHolds(const PathPosition& at, double metres, int course) {
 
 } // namespace
 
+bool courseAcross(int roadDegrees, float courseDegrees) {
+    if (!std::isfinite(courseDegrees)) return true;
+    const int change = std::abs(headingChange(roadDegrees, static_cast<int>(std::lround(courseDegrees)) % 360));
+    return std::abs(change - 90) < CourseAcrossDegrees;
+}
+
 bool fdMapNavi::onPathTest(const Positioning::CarState& car) const { return onPathAt(car, m_position); }
 
 bool fdMapNavi::onPathAt(const Positioning::CarState& car, const PathPosition& at) const {
@@ -364,7 +370,11 @@ void fdMapNavi::preferFirstPartNearStart(const Positioning::CarState& car) {
         return;
     const std::optional<double> nearest = squaredMetres(car, m_position);
     const std::optional<double> atFirst = squaredMetres(car, first);
-    const int way = carWay(car);
+    // Just past a bend the course runs across both parts: the way the
+    // tracker carries the car along its road tells then, as it does better
+    // than the heading shown (which turns at its own pace) without a course.
+    const bool courseTells = m_course && !courseAcross(first.heading(), *m_course);
+    const int way = !courseTells && car.wayDegrees >= 0 ? car.wayDegrees : carWay(car);
     if (nearest && atFirst && std::sqrt(*atFirst) <= std::sqrt(*nearest) + 1.0 &&
         std::abs(headingChange(first.heading(), way)) <= std::abs(headingChange(m_position.heading(), way)))
         m_position = first;
@@ -504,9 +514,11 @@ void fdMapNavi::maneuverStep(const Positioning::CarState& car, float speedMs) {
                 // the player drops a phrase of the same priority: the last
                 // of them speaks for all (before a roundabout it is the one
                 // that names the exit).
-                while (m_warnStack.size() >= 2 && m_warnStack[m_warnStack.size() - 2] != nullptr &&
-                       m_warnStack[m_warnStack.size() - 2]->isReached(remainingDistance()))
+                while (m_warnStack.size() >= 2) {
+                    const t_WarnDist* below = m_warnStack[m_warnStack.size() - 2];
+                    if (below == nullptr || !below->isReached(remainingDistance())) break;
                     m_warnStack.pop_back();
+                }
                 m_announcing = true;
                 raise(Rotate);
                 // The handler may have stopped or restarted guidance.

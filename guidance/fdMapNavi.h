@@ -40,6 +40,12 @@ enum NaviEvent : int {
 
 class fdMapNavi;
 
+// A course (degrees) within this of a right angle to a road tells nothing of
+// the car's way along it: it was taken on the road before a bend, over the
+// last second (the second before, from a receiver that sends GGA first).
+constexpr int CourseAcrossDegrees = 30;
+bool courseAcross(int roadDegrees, float courseDegrees);
+
 class fdMapNaviEventsHandler {
 public:
     virtual ~fdMapNaviEventsHandler() = default;

@@ -584,6 +584,12 @@ CarState CarTracker::carState() {
         state.mapIndex = m_road.polyline.ref.mapIndex;
         state.polylineId = m_road.polyline.polylineId;
         state.caption = m_road.polyline.caption;
+        if (m_road.travel != 0 && m_fix.speed >= m_settings.minSpeed) {
+            const Map::LocalPoint a = m_road.polyline.points[m_road.segment];
+            const Map::LocalPoint b = m_road.polyline.points[m_road.segment + 1];
+            const float along[2] = {(b.x - a.x) * m_road.travel, (b.y - a.y) * m_road.travel};
+            state.wayDegrees = Map::headingDegrees(along);
+        }
     }
     return state;
 }

@@ -28,7 +28,7 @@ void FixMotion::given(const NmeaTime& time, bool speed, bool course) {
     if (course) m_courseGiven = now;
 }
 
-std::optional<FixMotion::Motion> FixMotion::motion(const Fix& fix, double now, double atLeast) const {
+std::optional<FixMotion::Motion> FixMotion::motion(const Fix& fix, double now, double atLeast, bool older) const {
     for (std::size_t back = 1; back <= m_count; ++back) {
         const Place& from = kept(back);
         const double age = since(from.seconds, now);
@@ -36,7 +36,10 @@ std::optional<FixMotion::Motion> FixMotion::motion(const Fix& fix, double now, d
         if (age < atLeast) continue;
         const GroundOffset way = groundOffset(from.latitude, from.longitude, fix.latitude, fix.longitude);
         const double metres = std::hypot(way.east, way.north);
-        if (!(metres > std::max(fixErrorMetres(from.hdop, m_uere), fixErrorMetres(fix.hdop, m_uere)))) continue;
+        if (!(metres > std::max(fixErrorMetres(from.hdop, m_uere), fixErrorMetres(fix.hdop, m_uere)))) {
+            if (older) continue;
+            return std::nullopt;
+        }
         return Motion{static_cast<float>(metres / age),
                       static_cast<float>(std::fmod(
                           std::atan2(way.east, way.north) * 180.0 / std::numbers::pi + 360.0, 360.0))};
@@ -53,15 +56,23 @@ void FixMotion::complete(Fix& fix, const NmeaTime& time) {
     // turn's course a second late held the car off its road), but their
     // distance, a metre or two of a standing receiver's scatter, would read
     // as walking pace.
-    if (speedStale || courseStale) {
-        const std::optional<Motion> slow = motion(fix, now, SpeedBaselineSeconds);
-        if (speedStale) fix.speed = slow ? slow->speed : 0.0f;
-        if (courseStale) {
-            const std::optional<Motion> last =
-                slow && slow->speed >= CourseMinSpeed ? motion(fix, now, CourseBaselineSeconds) : std::nullopt;
-            fix.courseKnown = last.has_value();
-            fix.heading = last ? last->course : 0.0f;
-        }
+    if (speedStale) {
+        // A car slower than the error over two seconds has its speed from
+        // an older fix.
+        const std::optional<Motion> slow = motion(fix, now, SpeedBaselineSeconds, true);
+        fix.speed = slow ? slow->speed : 0.0f;
+    }
+    if (courseStale) {
+        // A course only where the last two seconds' way is longer than the
+        // error: an older fix would give one to a car that just turned back
+        // (the way from before the turn), and the new route went the way
+        // it had come.
+        const std::optional<Motion> moving = motion(fix, now, SpeedBaselineSeconds, false);
+        const std::optional<Motion> last = moving && moving->speed >= CourseMinSpeed
+                                               ? motion(fix, now, CourseBaselineSeconds, true)
+                                               : std::nullopt;
+        fix.courseKnown = last.has_value();
+        fix.heading = last ? last->course : 0.0f;
     }
     // A time back from the last kept (a recording played again) starts the
     // ring afresh; a fix within MinSpacingSeconds of it is not kept.

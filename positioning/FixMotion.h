@@ -71,9 +71,10 @@ class FixMotion {
         float course = 0.0f; // degrees
     };
     // The way to this fix from the newest earlier one at least `atLeast`
-    // seconds before `now` (within LongestBaselineSeconds) whose way to it is
-    // longer than the two fixes' error.
-    std::optional<Motion> motion(const Fix& fix, double now, double atLeast) const;
+    // seconds before `now` (within LongestBaselineSeconds), when that way is
+    // longer than the two fixes' error; with `older`, from the newest one
+    // whose way is.
+    std::optional<Motion> motion(const Fix& fix, double now, double atLeast, bool older) const;
     const Place& kept(std::size_t back) const { return m_places[(m_next + Kept - back) % Kept]; }
 
     float m_uere = 5.0f;

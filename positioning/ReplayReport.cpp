@@ -16,9 +16,18 @@ class ReportWriter final : public TrackingListener {
     explicit ReportWriter(std::string& out) : m_out(out) {}
 
     void onFix(bool valid, const Fix& fix) override {
+        // Until the receiver's first valid fix nothing of a fix is known:
+        // no position, no time (zeros would read as a place and midnight).
+        m_fixed = m_fixed || valid;
+        if (!m_fixed) {
+            m_out += "-\t0\t-\t-\t-\t-\t-\t-\t-\n";
+            return;
+        }
         const DateTime& t = fix.dateTime;
-        std::string time =
-            Core::format("%04d-%02d-%02dT%02d:%02d:%02d", t.year, t.month, t.day, t.hour, t.minute, t.second);
+        // The date comes with an RMC: before the first one (or from a
+        // receiver that sends none) the time of day stands alone.
+        std::string time = t.year != 0 ? Core::format("%04d-%02d-%02dT", t.year, t.month, t.day) : std::string();
+        time += Core::format("%02d:%02d:%02d", t.hour, t.minute, t.second);
         // The fix holds the decimals as a whole number ("19.050" gives 50);
         // with their count they print as sent (".050").
         if (t.millisecond != 0) {
@@ -57,6 +66,7 @@ class ReportWriter final : public TrackingListener {
   private:
     std::string& m_out;
     std::size_t m_decimals = 0;
+    bool m_fixed = false;
 };
 
 } // namespace

@@ -1,5 +1,6 @@
 #include "render/CaptionGeometry.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace Render {
@@ -28,6 +29,14 @@ bool OrientedBox::overlaps(const OrientedBox& b) const {
         if (distance > bh[j] + ah[0] * absR[0][j] + ah[1] * absR[1][j]) return false;
     }
     return true;
+}
+
+IconBox IconBox::of(std::int32_t left, std::int32_t top, std::int32_t width, std::int32_t height,
+                    const std::uint32_t* caption) {
+    const float w = static_cast<float>(width), h = static_cast<float>(height);
+    return IconBox{OrientedBox{static_cast<float>(left) + w / 2.0f, static_cast<float>(top) + h / 2.0f, 1.0f, 0.0f,
+                               std::max(w / 2.0f - 0.5f, 0.0f), std::max(h / 2.0f - 0.5f, 0.0f)},
+                   caption};
 }
 
 bool solve2x2(float a11, float a21, float a12, float a22, float b1, float b2, float& p, float& q) {

@@ -22,6 +22,20 @@ struct OrientedBox {
     bool overlaps(const OrientedBox& other) const;
 };
 
+// A POI icon drawn in the frame, which captions keep clear of: the box
+// through the centres of its outermost pixels (a caption that only meets
+// its edge leaves all of it seen), and its own caption (the record word of
+// its slot in the map's caption table, null when it has none), which is
+// placed against the icon and may meet it.
+struct IconBox {
+    OrientedBox box;
+    const std::uint32_t* caption = nullptr;
+
+    // The icon whose top-left pixel is (left, top).
+    static IconBox of(std::int32_t left, std::int32_t top, std::int32_t width, std::int32_t height,
+                      const std::uint32_t* caption);
+};
+
 // Solves a11 p + a12 q = b1, a21 p + a22 q = b2 by elimination (the rows
 // swapped first when |a11| < 0.001); false when a pivot is zero.
 bool solve2x2(float a11, float a21, float a12, float a22, float b1, float b2, float& p, float& q);

@@ -42,6 +42,13 @@ bool CaptionPlacer::decode(std::uint32_t offset, std::uint32_t length) {
     return m_texts.text(offset, length, m_text);
 }
 
+bool CaptionPlacer::coversIcon(const OrientedBox& box, const std::uint32_t* ownCaption) const {
+    if (icons == nullptr) return false;
+    return std::any_of(icons->begin(), icons->end(), [&](const IconBox& icon) {
+        return (ownCaption == nullptr || icon.caption != ownCaption) && box.overlaps(icon.box);
+    });
+}
+
 void CaptionPlacer::place(DrawRecord** begin, DrawRecord** end) {
     m_placed.clear();
     for (DrawRecord** it = end; it != begin;) {
@@ -160,6 +167,7 @@ bool CaptionPlacer::placeCaption(DrawRecord& record) {
     record.box = OrientedBox{centreX, centreY, cosine, -sine, static_cast<float>(hw), static_cast<float>(hh)};
     for (const DrawRecord* other : m_placed)
         if (other->isPlaced() && record.box.overlaps(other->box)) return false;
+    if (coversIcon(record.box, record.isPoi() ? record.owner : nullptr)) return false;
 
     SDL_Rect at{static_cast<Sint16>(roundToInt(centreX) - halfWidth),
                 static_cast<Sint16>(roundToInt(centreY) - halfHeight), 0, 0};
@@ -218,6 +226,12 @@ bool CaptionPlacer::drawBoxedCaption(int index) {
                            y > other.boxY + other.boxHeight || other.boxY > y + h;
         if (!apart) return false;
     }
+    // The label is opaque: it would hide an icon whole.
+    const float halfWidth = static_cast<float>(w) / 2.0f, halfHeight = static_cast<float>(h) / 2.0f;
+    if (coversIcon(OrientedBox{static_cast<float>(x) + halfWidth, static_cast<float>(y) + halfHeight, 1.0f, 0.0f,
+                               halfWidth, halfHeight},
+                   nullptr))
+        return false;
     SDL_Surface* label = m_captionSurface.get(w, h);
     if (!label) return false;
 

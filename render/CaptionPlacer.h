@@ -50,6 +50,9 @@ class CaptionPlacer {
     // When given, place() appends the box of every caption and label it
     // draws, so that what is drawn over the map afterwards can keep clear.
     std::vector<OrientedBox>* drawnBoxes = nullptr;
+    // The POI icons drawn in the frame so far: no caption or label covers
+    // one, but a POI caption may meet its own icon.
+    const std::vector<IconBox>* icons = nullptr;
 
     // Tries the candidates from the last to the first, then, in 3D, hides
     // crossing and farther table entries and draws the rest as labels.
@@ -61,6 +64,8 @@ class CaptionPlacer {
 
   private:
     bool decode(std::uint32_t offset, std::uint32_t length);
+    // True when the box covers an icon other than those of ownCaption.
+    bool coversIcon(const OrientedBox& box, const std::uint32_t* ownCaption) const;
     void hideCrossings();
     void keepNearest();
 

@@ -97,6 +97,7 @@ void MapCaptions::drawCaptions(const xe::Canvas& canvas, MapCamera& camera, cons
     placer.label = label;
     placer.cache = &m_captionPictures;
     placer.drawnBoxes = &m_drawnBoxes;
+    placer.icons = &m_renderer.drawnIcons();
     Render::finishCaptions(m_buffers, placer, m_table);
     m_renderer.workingCounters().captions += placer.labelsDrawn;
     m_frameCaptions += static_cast<std::int32_t>(m_placed.size()) + placer.labelsDrawn;

@@ -1,6 +1,7 @@
 #include "render/MapLayers.h"
 
 #include "core/FloatToInt.h"
+#include "map/KVMap2.h"
 #include "map/Level.h"
 #include "render/CellItems.h"
 #include "render/Bands.h"
@@ -419,7 +420,8 @@ void MapLayers::drawDirectionArrows(fdMapRenderer& renderer, const xe::Canvas& c
 }
 
 void MapLayers::drawPoiIcons(fdMapRenderer& renderer, const xe::Canvas& canvas, MapCamera& camera,
-                             const Map::StateRecord& view, float scale) {
+                             const Map::StateRecord& view, float scale, std::vector<Render::IconBox>* drawn,
+                             Map::KVMap2* map) {
     std::int32_t visited = 0;
     const std::int32_t s = roundedScale(scale);
     Render::RenderStyles& styles = renderer.styles();
@@ -441,6 +443,15 @@ void MapLayers::drawPoiIcons(fdMapRenderer& renderer, const xe::Canvas& canvas, 
         Render::Image& icon = *style->icon;
         const std::int32_t w = icon.width();
         const std::int32_t h = icon.height();
+        const auto note = [&](std::int32_t left, std::int32_t top) {
+            if (drawn == nullptr) return;
+            const std::uint32_t* caption = nullptr;
+            if (map != nullptr && map->captions() != nullptr && item.caption < map->captionCount()) {
+                const Map::KVMap2::Caption& entry = map->captions()[item.caption];
+                if (entry.offset != 0 && entry.length != 0) caption = &entry.cached;
+            }
+            drawn->push_back(Render::IconBox::of(left, top, w, h, caption));
+        };
         std::int32_t left = 0;
         std::int32_t top = 0;
         switch (style->placement) {
@@ -448,6 +459,7 @@ void MapLayers::drawPoiIcons(fdMapRenderer& renderer, const xe::Canvas& canvas, 
             if (cursor != nullptr) {
                 Render::drawImageAt(Render::ImageAnchor{&icon, cursor->hotX, cursor->hotY}, p.x, p.y,
                                     canvas.surface);
+                note(p.x - cursor->hotX, p.y - cursor->hotY);
                 return;
             }
             left = p.x - w / 2, top = p.y - h / 2;
@@ -470,6 +482,7 @@ void MapLayers::drawPoiIcons(fdMapRenderer& renderer, const xe::Canvas& canvas, 
         SDL_Rect rect{static_cast<Sint16>(left), static_cast<Sint16>(top), static_cast<Uint16>(w),
                       static_cast<Uint16>(h)};
         icon.drawAligned(canvas.surface, rect, 0, 0);
+        note(left, top);
     });
     renderer.workingCounters().points = visited;
 }

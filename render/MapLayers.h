@@ -10,11 +10,16 @@
 
 #include "map/StateRecord.h"
 #include "render/Canvas.h"
+#include "render/CaptionGeometry.h"
 
 #include <cstdint>
 #include <vector>
 
 class MapCamera;
+
+namespace Map {
+class KVMap2;
+}
 
 namespace MapDrawing {
 
@@ -44,8 +49,12 @@ void drawRoadMarks(fdMapRenderer& renderer, const xe::Canvas& canvas, MapCamera&
 void drawDirectionArrows(fdMapRenderer& renderer, const xe::Canvas& canvas, MapCamera& camera,
                          const Map::StateRecord& view, float scale);
 // POI icons placed by their style's placement 0..9. Stores the point counter.
+// When drawn is given, the box of every icon drawn is appended to it, with
+// its caption's record word in the caption table of map (the view's map;
+// null: none), for the captions to keep clear of.
 void drawPoiIcons(fdMapRenderer& renderer, const xe::Canvas& canvas, MapCamera& camera,
-                  const Map::StateRecord& view, float scale);
+                  const Map::StateRecord& view, float scale, std::vector<Render::IconBox>* drawn = nullptr,
+                  Map::KVMap2* map = nullptr);
 // Paints where this map has data with the background colour: whole cells
 // whose value has bit 1, else the cell's coverage polygons.
 void clearCoverage(const xe::Canvas& canvas, MapCamera& camera, const Map::StateRecord& view,

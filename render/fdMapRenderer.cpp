@@ -262,9 +262,12 @@ bool fdMapRenderer::drawFrame(Map::KVAtlas& atlas, const xe::Canvas& canvas, std
     if (m_services.captions != nullptr)
         m_services.captions->beginCaptions(horizon);
 
+    m_icons.clear();
     for (const Map::StateRecord& record : records) {
         camera.setupTransform(record);
-        timed(field(&Render::FrameStatistics::pointMs), [&] { MapLayers::drawPoiIcons(*this, canvas, camera, record, scale); });
+        Map::KVMap2* map = record.mapIndex < atlas.maps().size() ? atlas.maps()[record.mapIndex].get() : nullptr;
+        timed(field(&Render::FrameStatistics::pointMs),
+              [&] { MapLayers::drawPoiIcons(*this, canvas, camera, record, scale, &m_icons, map); });
         checkInput(atlas, state, slow);
         if (state > FastFrameDue && m_services.captions != nullptr)
             timed(field(&Render::FrameStatistics::captionMs),

@@ -23,6 +23,7 @@
 #include <cstdint>
 #include <memory>
 #include <optional>
+#include <vector>
 
 class MapCamera;
 
@@ -120,6 +121,8 @@ public:
     const LayerCounters& counters() const { return m_published; }
     // Null unless "draw_map_info" is on.
     Render::FrameStatistics* statistics() { return m_statistics.get(); }
+    // The POI icons of the frame being drawn (of the last one, once drawn).
+    const std::vector<Render::IconBox>& drawnIcons() const { return m_icons; }
     // The last frame's scale was at most 80 m per 40 pixels.
     bool nearScale() const { return m_nearScale; }
     void setNearScale(bool near) { m_nearScale = near; }
@@ -162,6 +165,7 @@ private:
     LayerCounters m_published;
     LayerCounters m_working;
     std::unique_ptr<Render::FrameStatistics> m_statistics;
+    std::vector<Render::IconBox> m_icons;
     Render::Font* m_mapFont = nullptr;
     bool m_day = false;
     std::int32_t m_proportion = 3;

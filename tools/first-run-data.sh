@@ -8,7 +8,8 @@
 # atlas its view (camera.kvc), its routes (the automatic path.kvp and those
 # the Routes page saved, *.kvp) and its search history (TextSearch.tsh).
 # With --atlas, removes an atlas folder's own (view, routes, history) from
-# FOLDER, a copy of an atlas made elsewhere.
+# FOLDER, a copy of an atlas made elsewhere. TO's parent folders are made
+# when missing.
 #   tools/first-run-data.sh FROM TO
 #   tools/first-run-data.sh --atlas FOLDER
 set -euo pipefail
@@ -23,6 +24,7 @@ if [ $# -ne 2 ] || [ ! -d "$1" ] || [ -e "$2" ]; then
   echo "usage: $0 FROM TO (a data folder and a folder not there yet) | --atlas FOLDER" >&2
   exit 2
 fi
+mkdir -p "$(dirname "$2")"
 cp -r "$1" "$2"
 rm -rf "$2/config.xml" "$2/atlas.xml" "$2/favorites.kvf" "$2/ports"
 for atlas in "$2"/maps/*/; do

@@ -30,8 +30,8 @@ time, drawn from the seed S, 0 unless given), and its GGA says an HDOP to
 match (the radial standard deviation over a UERE of 5 m, 0.9 at least).
 
 --dry-run writes no device and waits for nothing: it prints one line a burst,
-the seconds the feeder would wait before it and the number of its sentences,
-tab-separated.
+the seconds the feeder would wait before it at the rate given (0 with
+--rate 0) and the number of its sentences, tab-separated.
 """
 import math
 import random
@@ -118,6 +118,12 @@ def pause(seconds):
     fails (EINVAL) under libfaketime when the monotonic clock is left real,
     as the tests run at other hours of the day."""
     threading.Event().wait(seconds)
+
+
+def paced(wait, rate):
+    """The seconds waited before a burst at a rate: the recording's own
+    wait divided by it; 0 sends everything at once."""
+    return wait / rate if rate > 0 else 0.0
 
 
 def metres(a, b):
@@ -267,15 +273,16 @@ def main():
                               scatter=Scatter(options["--scatter"], int(options["--seed"])))
     else:
         bursts = recording_bursts(positional[1])
+    rate = options["--rate"]
     if flags["--dry-run"]:
         for wait, burst in bursts:
-            print("%.3f\t%d" % (wait, sum(part.count("\n") for part in burst)))
+            print("%.3f\t%d" % (paced(wait, rate), sum(part.count("\n") for part in burst)))
         return
     with open(positional[0], "w", newline="") as device:
         while True:
             for wait, burst in bursts:
-                if options["--rate"] > 0 and wait > 0:
-                    pause(wait / options["--rate"])
+                if paced(wait, rate) > 0:
+                    pause(paced(wait, rate))
                 device.write("".join(burst))
                 device.flush()
             if not flags["--loop"] or route:

@@ -461,7 +461,10 @@ TEST(DriveLog, RoutesSetFromTheMapOverRestartsLeaveNoPlaceBehind) {
 // the arrival; so did one at ten fixes a second that sends no speed (GGA
 // alone, RMC with empty speed and course fields). Every receiver's car is
 // drawn anew every second it drives, its speed shows, each turn is passed
-// and the arrival is said.
+// and the arrival is said. The turn panel and the "To the turn" sensor show
+// the same distance in every frame (the sensors were read before guidance's
+// step, the panel after it: 10 m apart where the distance crossed a step
+// between the two).
 TEST(DriveLog, EveryReceiverDrivesTheHairpinAndArrives) {
     using Receiver = PositioningTest::Receiver;
     const struct {
@@ -508,7 +511,12 @@ TEST(DriveLog, EveryReceiverDrivesTheHairpinAndArrives) {
         e.ui()->activatePage(e.ui()->findPage("pageMap"));
         const Guidance::Sensor* speed = e.sensors()->findSensor("speed");
         ASSERT_NE(speed, nullptr);
-        int stillSeconds = 0, speedShown = 0;
+        // The turn panel and the sensor of the distance to the turn, drawn
+        // in one frame.
+        const auto* turnPanel = dynamic_cast<const Ui::fdStatic*>(Screens::fdPageMap::instance()->findChild("rotate_textbox"));
+        const auto* toTurn = dynamic_cast<const Ui::fdStatic*>(Screens::fdPageMap::instance()->findChild("sensor3"));
+        ASSERT_TRUE(turnPanel != nullptr && toTurn != nullptr);
+        int stillSeconds = 0, speedShown = 0, bothShown = 0;
         for (std::size_t s = 0; s < script.seconds.size(); ++s) {
             if (const auto action = script.actions.find(s); action != script.actions.end()) action->second();
             const std::uint64_t framesBefore = e.framesDrawn();
@@ -525,6 +533,10 @@ TEST(DriveLog, EveryReceiverDrivesTheHairpinAndArrives) {
                     clock.ticks += 100;
                     e.redraw();
                     e.keepRouteAndView(clock.ticks);
+                    if (!turnPanel->parent()->visible() || !toTurn->visible() || toTurn->text() == u"-") continue;
+                    ++bothShown;
+                    EXPECT_EQ(Core::wideToUtf8(turnPanel->text()), Core::wideToUtf8(toTurn->text()))
+                        << "second " << s << ", epoch " << k << ", frame " << frame;
                 }
             }
             // The seconds it drives, the filter settled after the first three.
@@ -535,6 +547,7 @@ TEST(DriveLog, EveryReceiverDrivesTheHairpinAndArrives) {
         }
         e.shutdown();
         EXPECT_EQ(stillSeconds, 0) << "seconds without a frame while the car drove";
+        EXPECT_GT(bothShown, 300);
         EXPECT_GT(speedShown, static_cast<int>(driveTo - driveFrom) * 3 / 4) << "about 25 km/h shown";
         EXPECT_GE(log.count("navi event:RotateEnd") + 1, 7u);
         EXPECT_EQ(log.count("navi event:ArriveLastPoint"), 1u);

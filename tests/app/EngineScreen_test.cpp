@@ -351,8 +351,16 @@ TEST(EngineScreen, AFailedRunIsLoggedAndShown) {
         }
         EXPECT_NE(shown.find("Mirel - Critical error: "), std::string::npos);
         EXPECT_EQ(shown.find("Mirel - Critical error: Initialization error\n") != std::string::npos, row.box) << shown;
-        EXPECT_NE(TestSupport::readAll(f.dir.path() / "log.txt").find("fatal error : Failed to initialize engine"),
-                  std::string::npos);
+        const std::string log = TestSupport::readAll(f.dir.path() / "log.txt");
+        EXPECT_NE(log.find("fatal error : Failed to initialize engine"), std::string::npos);
+        // The box's lines read as one line of the log.
+        EXPECT_EQ(log.find("\\x0A"), std::string::npos) << log;
+        if (row.box) {
+            const std::string line = "ms: Mirel - Critical error: Initialization error / Error reading file (err 0): "
+                                     "the file is empty / filename = '" +
+                                     f.data("messages.xml").string() + "' / Can't read messages file\r\n";
+            EXPECT_NE(log.find(line), std::string::npos) << log;
+        }
         EXPECT_EQ(TestSupport::readAll(f.data("config.xml")), stored);
     }
 }

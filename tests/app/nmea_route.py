@@ -4,6 +4,7 @@ second into a pseudo-terminal, faster than real time.
 
     nmea_route.py DEVICE CONTROL START ROUTE [--speed KMH] [--interval S]
                   [--detour METRES] [--mark-at METRES] [--receiver KIND]
+                  [--uturn-at METRES] [--uturn-back METRES]
                   [--hz N] [--scatter METRES] [--seed S]
     nmea_route.py --aside ROUTE METRES
 
@@ -31,6 +32,11 @@ default), gga-first, gga-only, empty-course or empty-speed-course. It sends
 N epochs a simulated second (once unless given), and with --scatter its
 positions wander slowly about the true ones by that standard deviation on
 each axis, its HDOP saying so (tools/nmea_feed.py, seed S).
+
+With --uturn-at the car makes no detour: METRES along the route it turns
+straight back along the way it came for the --uturn-back metres (150 unless
+given), turns round again and drives the rest of the route; CONTROL/progress
+says "turned" on the way back.
 """
 import math
 import os
@@ -114,7 +120,8 @@ def main():
     if len(args) < 4:
         raise SystemExit(__doc__)
     options = {"--speed": 50.0, "--interval": 0.25, "--detour": 200.0, "--mark-at": None,
-               "--receiver": "rmc-first", "--hz": 1.0, "--scatter": 0.0, "--seed": 0.0}
+               "--receiver": "rmc-first", "--uturn-at": None, "--uturn-back": 150.0, "--hz": 1.0, "--scatter": 0.0,
+               "--seed": 0.0}
     for i in range(4, len(args) - 1, 2):
         if args[i] == "--receiver" and args[i + 1] in RECEIVERS:
             options[args[i]] = args[i + 1]
@@ -126,6 +133,12 @@ def main():
 
     def legs():
         route = read_line(args[3])
+        if options["--uturn-at"] is not None:
+            turn = options["--uturn-at"]
+            back = min(options["--uturn-back"], turn)
+            first = split(route, turn)[0]
+            way_back = split(first, turn - back)[1][::-1]
+            return [("driving", first), ("turned", way_back), ("rejoined", split(route, turn - back)[1])]
         first, second, (ux, uy) = split(route, length(route) / 2)
         turn = first[-1]
         out = offset(turn, uy * options["--detour"], -ux * options["--detour"])

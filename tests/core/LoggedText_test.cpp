@@ -1,6 +1,8 @@
 #include "core/LoggedText.h"
 
+#include "core/MessageBox.h"
 #include "core/Text.h"
+#include "tests/support/CaptureLogger.h"
 
 #include <gtest/gtest.h>
 
@@ -10,6 +12,7 @@
 #include <string>
 #include <thread>
 #include <utility>
+#include <vector>
 
 TEST(LoggedText, SecretsAreMaskedWithAFixedString) {
     const struct {
@@ -131,4 +134,36 @@ TEST(LoggedText, ExcerptsAreEscapedAndBounded) {
     };
     for (const auto& row : rows)
         EXPECT_EQ(Core::wideToUtf8(Log::excerpt(row.text, row.limit)), row.shown) << row.text;
+}
+
+// A message's own lines read as one log line; anything else that would end
+// a line is still escaped by the log, in the line as it is written.
+TEST(LoggedText, LinesJoinIntoOneLogLine) {
+    const struct {
+        std::string text;
+        std::string joined;
+    } rows[] = {
+        {"one line", "one line"},
+        {"Initialization error\n\nCan't open 'x' (err 2)", "Initialization error / Can't open 'x' (err 2)"},
+        {"a\r\nb\rc\n", "a / b / c"},
+        {"\n\r\nlead and trail\n\n", "lead and trail"},
+        {"tab\tand\x01"
+         "bell\nnext",
+         "tab\tand\x01"
+         "bell / next"},
+        {"\n\n", ""},
+    };
+    for (const auto& row : rows) {
+        EXPECT_EQ(Log::linesJoined(row.text), row.joined) << row.text;
+        EXPECT_EQ(Log::linesJoined(Core::utf8ToWide(row.text)), Core::utf8ToWide(row.joined)) << row.text;
+    }
+    // The line a failed start's dialog leaves in the log.
+    TestSupport::CaptureLogger log;
+    testing::internal::CaptureStderr();
+    Core::messageBox(u"Initialization error\n\nCan't read 'x'\n0ms: fatal error : forged\x0b",
+                     u"Mirel - Critical error");
+    testing::internal::GetCapturedStderr();
+    EXPECT_EQ(log.lines(),
+              std::vector<std::string>{"Mirel - Critical error: Initialization error / Can't read 'x' / "
+                                       "0ms: fatal error : forged\\x0B"});
 }

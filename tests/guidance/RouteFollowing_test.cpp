@@ -41,35 +41,11 @@ struct Sounds : NaviSounds {
         return true;
     }
     bool accepts(int) const override { return true; }
+    double seconds(const Phrase& ids) const override { return secondsPerId * static_cast<double>(ids.size()); }
     const GuidanceTest::Clock& clock;
     std::vector<Played> played;
+    double secondsPerId = 0.0; // 0: lengths not known
 };
-
-// The metres a phrase speaks after its first "in", read back word by word
-// (numbers as the demo's words say them); nothing without one.
-std::optional<std::uint32_t> spokenMetres(const Phrase& phrase) {
-    const auto in = std::find(phrase.begin(), phrase.end(), Voice::In);
-    if (in == phrase.end()) return std::nullopt;
-    std::uint32_t total = 0, number = 0;
-    for (auto it = in + 1; it != phrase.end(); ++it) {
-        const std::int32_t id = *it;
-        if (id >= 12 && id <= 20)
-            number += static_cast<std::uint32_t>(id - 11);
-        else if (id >= 23 && id <= 30)
-            number += static_cast<std::uint32_t>(id - 21) * 10;
-        else if (id >= 31 && id <= 39)
-            number += static_cast<std::uint32_t>(id - 30) * 100;
-        else if (id >= 43 && id <= 52)
-            number += static_cast<std::uint32_t>(id - 33);
-        else if (id >= 66 && id <= 68)
-            total += std::exchange(number, 0u) * 1000;
-        else if (id >= 55 && id <= 57)
-            return total + number;
-        else
-            break;
-    }
-    return total;
-}
 
 Map::Point geo(double latitude, double longitude) {
     return Map::Projection::fromGeo(static_cast<float>(latitude), static_cast<float>(longitude));
@@ -318,7 +294,7 @@ TEST(RouteFollowing, AfterAGapTheFirstPhraseTellsTheTrueDistance) {
         ASSERT_FALSE(d.sounds.played.empty());
         EXPECT_EQ(d.sounds.played.front().ids.front(), 4) << "the route's start is not told";
         EXPECT_EQ(std::count(first->ids.begin(), first->ids.end(), 4), 0) << "the route is started again";
-        const std::optional<std::uint32_t> said = spokenMetres(first->ids);
+        const std::optional<std::uint32_t> said = GuidanceTest::spokenMetres(first->ids);
         ASSERT_TRUE(said.has_value());
         EXPECT_LE(std::abs(static_cast<int>(*said) - static_cast<int>(truth)), 75)
             << "said " << *said << " m with the turn " << truth << " m ahead";
@@ -654,15 +630,20 @@ TEST(RouteFollowing, TheFirstWordsStartTheRoute) {
 // the tracker takes the car onto a road there), the course true: the new
 // routes from there turned the car round ("in 30 m make a U-turn", "turn
 // left then turn right then make a U-turn") while it drove on along its
-// route; such a route is not taken.
+// route; such a route is not taken. The request stands and is tried again
+// a second later, as one that found no route: a car on a road beside the
+// route, going its way, was not given another try until the tracker took
+// it onto another road (here for 10 s, 80 m beside the route).
 TEST(RouteFollowing, AFixFarOffBesideTheRouteDoesNotTurnTheCarRound) {
     const struct {
         int mode;
         double side; // metres to the right
         std::uint32_t at; // metres along the route
-    } rows[] = {{1, -30, 100}, {1, -30, 1000}, {0, 30, 1700}};
+        std::uint32_t beside; // metres the fixes lie beside it
+    } rows[] = {{1, -30, 100, 24}, {1, -30, 1000, 24}, {0, 30, 1700, 24}, {1, -30, 100, 80}};
     for (const auto& r : rows) {
-        SCOPED_TRACE(testing::Message() << "routing mode " << r.mode << ", " << r.side << " m at " << r.at << " m");
+        SCOPED_TRACE(testing::Message() << "routing mode " << r.mode << ", " << r.side << " m at " << r.at
+                                        << " m for " << r.beside << " m");
         Drive d(r.mode);
         d.noiseMetres = 0.0;
         d.sureHdop = 0.5f;
@@ -671,12 +652,32 @@ TEST(RouteFollowing, AFixFarOffBesideTheRouteDoesNotTurnTheCarRound) {
         d.start();
         PathPosition car(driven, true);
         for (std::uint32_t along = 0; along < r.at + 100 && !car.isAtEnd(); car.advanceMetres(8), along += 8) {
-            d.sideMetres = along >= r.at && along < r.at + 24 ? r.side : 0.0;
+            d.sideMetres = along >= r.at && along < r.at + r.beside ? r.side : 0.0;
             ASSERT_NO_FATAL_FAILURE(d.second(car, 8.0f));
         }
         EXPECT_GE(d.count("navi event:OutOfPath"), 1u);
         for (const Sounds::Played& p : d.sounds.played)
             EXPECT_EQ(std::count(p.ids.begin(), p.ids.end(), 70), 0) << p.ms << " ms: " << ::testing::PrintToString(p.ids);
+        // Every route kept is followed by another try within a second, or
+        // by the car back on the route.
+        bool keeping = false;
+        std::uint32_t kept = 0;
+        std::size_t tries = 0;
+        for (const auto& [ms, line] : d.timeline) {
+            if (keeping && (line == "rebuildPath start" || line == "navi event:BackToPath")) {
+                EXPECT_LE(ms - kept, 1000u) << "a try " << ms - kept << " ms after a route kept";
+                keeping = false;
+            }
+            if (line == "rebuildPath kept the route: the new one turns round a car going its way") {
+                keeping = true;
+                kept = ms;
+            }
+            tries += line == "rebuildPath start";
+        }
+        EXPECT_FALSE(keeping) << "no try after the route kept at " << kept << " ms";
+        if (r.beside > 24) {
+            EXPECT_GE(tries, 5u);
+        }
     }
 }
 
@@ -705,9 +706,9 @@ TEST(RouteFollowing, MovingOffTheStartSaysTheTurnOnce) {
             }
             ASSERT_GE(d.sounds.played.size(), 2u);
             EXPECT_EQ(d.sounds.played.front().ids.front(), 4);
-            EXPECT_FALSE(spokenMetres(d.sounds.played[1].ids).has_value())
+            EXPECT_FALSE(GuidanceTest::spokenMetres(d.sounds.played[1].ids).has_value())
                 << "the turn is said again " << d.sounds.played[1].ms - d.sounds.played[0].ms << " ms after the start, "
-                << *spokenMetres(d.sounds.played[1].ids) << " m before it";
+                << *GuidanceTest::spokenMetres(d.sounds.played[1].ids) << " m before it";
         }
     }
 }
@@ -761,6 +762,126 @@ TEST(RouteFollowing, AUTurnGetsANewRouteWithinFiveSeconds) {
             }
         }
     }
+}
+
+// A U-turn at 40 km/h on the route, straight back along it for 150 m, then
+// round again and on to the finish, from every kind of receiver at 1, 5 and
+// 10 fixes a second: a new route within 5 s (6 s from receivers that send no
+// course: theirs is taken from the fixes, a fix later), and that first new
+// route goes the car's way. It came 8 to 38 s late while the car drawn
+// turned round at its own pace; then it started 8 m short of a junction the
+// car passed before "Route recalculated, make a U-turn" was said, or, with
+// the course a second old (GGA first) or taken from the fixes, just past a
+// bend, back the way the car had come, and the car drove against it until a
+// second route came 4 s later. The car drawn on the new route, which runs
+// out to a junction and back along the car's road, faces the car's way:
+// drawn on the way back, it faced the other way for 2 to 5 s.
+TEST(RouteFollowing, AUTurnGetsANewRouteThatGoesTheCarsWay) {
+    using PositioningTest::Receiver;
+    const struct Sender {
+        const char* name;
+        Receiver receiver;
+        std::uint32_t withinMs;
+    } senders[] = {{"RMC first", Receiver::RmcFirst, 5000},
+                   {"GGA first", Receiver::GgaFirst, 5000},
+                   {"GGA only", Receiver::GgaOnly, 6000},
+                   {"empty course", Receiver::EmptyCourse, 6000}};
+    for (const int mode : {0, 1})
+        for (const int rate : {1, 5, 10})
+            for (const Sender& sender : senders)
+                // Where the road back is a two-way one.
+                for (const std::uint32_t turnAt : {600u, 620u, 700u}) {
+                    // Receivers without a speed tell none at 10 Hz yet.
+                    if (rate == 10 && sender.withinMs > 5000) continue;
+                    SCOPED_TRACE(testing::Message() << "routing mode " << mode << ", " << sender.name << " at "
+                                                    << rate << " Hz, U-turn " << turnAt << " m along");
+                    Drive d(mode);
+                    d.receiver = sender.receiver;
+                    d.fixesASecond = rate;
+                    d.sounds.secondsPerId = 0.6;
+                    ASSERT_TRUE(d.compute(geo(43.72641, 7.41610), geo(43.73398, 7.41856), d.route));
+                    const Path driven = d.route;
+                    const auto along = [&](double metres) {
+                        PathPosition at(driven, true);
+                        at.advanceMetres(static_cast<std::uint16_t>(metres));
+                        if (!at.isAtEnd())
+                            at.advance(static_cast<float>((metres - std::floor(metres)) /
+                                                          at.currentPart().metresPerUnit));
+                        return at;
+                    };
+                    d.start();
+                    std::uint32_t metres = 0;
+                    for (PathPosition car(driven, true); metres <= turnAt; car.advanceMetres(11), metres += 11)
+                        ASSERT_NO_FATAL_FAILURE(d.second(car, TownSpeed));
+                    const std::uint32_t turned = d.clock.ticks;
+                    // The first new route as it was given, where the car
+                    // was and which way it went; then the car drawn, for
+                    // 3 s.
+                    std::optional<Path> first;
+                    int course = 0, courseThen = 0;
+                    std::uint32_t firstMs = 0, wrongWay = 0;
+                    std::uint32_t followedUntil = 0xFFFFFFFFu;
+                    d.eachFrame = [&] {
+                        if (!first && d.count("rebuildPath done") > 0) {
+                            first = d.route;
+                            firstMs = d.clock.ticks - 1000 / d.framesASecond; // the frame that gave it
+                            courseThen = course;
+                            const std::vector<RouteTurn> turns = firstPhraseTurns(*first, 100);
+                            followedUntil = firstMs + std::min<std::uint32_t>(
+                                3000, turns.empty() ? 3000 : static_cast<std::uint32_t>(turns.front().metres * 1000 / TownSpeed));
+                        }
+                        const Positioning::CarState drawn = d.handler->shownCarState();
+                        if (first && d.clock.ticks <= followedUntil &&
+                            std::abs(headingChange(course, static_cast<int>(std::lround(
+                                                                   drawn.heading * 180.0 / 3.14159265)))) > 90)
+                            ++wrongWay;
+                    };
+                    // Straight back for 150 m.
+                    const double back = metres - 22.0;
+                    for (int k = 0; k < 14 * rate; ++k) {
+                        const PathPosition at = along(back - 11.0 * k / rate);
+                        course = (at.heading() + 180) % 360;
+                        d.fix(carStateAt(at).position.toGlobal(), TownSpeed, static_cast<float>(course));
+                        ASSERT_NO_FATAL_FAILURE(d.frames(d.framesASecond / rate));
+                    }
+                    // Tried within 5 s (6 s without a course), given within
+                    // 3 s more where the car passes the junctions ahead
+                    // before a U-turn at them is told.
+                    const std::vector<std::uint32_t> tried = d.times({"rebuildPath start"});
+                    ASSERT_FALSE(tried.empty());
+                    EXPECT_LE(tried.front() - turned, sender.withinMs) << "the U-turn at " << turned;
+                    ASSERT_TRUE(first.has_value());
+                    EXPECT_LE(firstMs - turned, sender.withinMs + 3000) << "the U-turn at " << turned;
+                    // Its start goes the car's way, and a U-turn first lies
+                    // a second's drive on at least.
+                    const PathPosition start(*first, true);
+                    EXPECT_LE(std::abs(headingChange(start.heading(), courseThen)), 90)
+                        << "the new route starts at " << start.heading() << " degrees, the car goes " << courseThen;
+                    const std::vector<RouteTurn> turns = firstPhraseTurns(*first, 100);
+                    ASSERT_FALSE(turns.empty());
+                    if (turns.front().type == UTurnManoeuvre) {
+                        EXPECT_GE(turns.front().metres, 11u) << "a U-turn the car reaches before it is told";
+                    }
+                    // Nor does the car drive against it, or leave it, while
+                    // it goes its way to its first turn (3 s at most); it is
+                    // drawn the way it goes.
+                    for (const auto& [ms, line] : d.timeline) {
+                        if (ms > firstMs && ms <= followedUntil) {
+                            EXPECT_TRUE(line != "navi event:BackwardMove" && line != "navi event:OutOfPath" &&
+                                        line != "rebuildPath done")
+                                << ms << " ms: " << line << "; the first new route at " << firstMs;
+                        }
+                    }
+                    EXPECT_EQ(wrongWay, 0u) << "frames the car was drawn the other way";
+                    if (rate != 1) continue;
+                    // Round again and on to the finish.
+                    d.eachFrame = nullptr;
+                    for (PathPosition car = along(back - 140.0); !car.isAtEnd(); car.advanceMetres(11))
+                        ASSERT_NO_FATAL_FAILURE(d.second(car, TownSpeed));
+                    for (int s = 0; s < 5; ++s)
+                        ASSERT_NO_FATAL_FAILURE(d.second(PathPosition(driven, false), 0.0f));
+                    EXPECT_EQ(d.count("navi event:ArriveLastPoint"), 1u);
+                }
 }
 
 // Halfway along, the driver goes 200 m to the side and back, ignoring the
@@ -898,3 +1019,4 @@ TEST(RouteFollowing, LeavingTheRouteTheCarDrawnGoesOn) {
 
 } // namespace
 } // namespace Guidance
+

@@ -321,7 +321,10 @@ TEST(NmeaDevice, SpeedAndCourseFromTheFixesWhereTheReceiverSendsNone) {
         {"empty speed", EmptySpeed, 1, 10.0f, 10.0f, 80.0f},
         {"empty speed and course", EmptySpeedAndCourse, 1, 10.0f, 10.0f, 90.0f},
         {"empty speed and course, 10 Hz", EmptySpeedAndCourse, 10, 10.0f, 10.0f, 90.0f},
-        {"GGA only, 2 m/s", GgaOnly, 1, 2.0f, 2.0f, 90.0f},
+        // 4 m in two seconds is within the error: a speed from three, no
+        // course; 6 m is not.
+        {"GGA only, 2 m/s", GgaOnly, 1, 2.0f, 2.0f, -1.0f},
+        {"GGA only, 3 m/s", GgaOnly, 1, 3.0f, 3.0f, 90.0f},
         {"GGA only, standing", GgaOnly, 1, 0.0f, 0.0f, -1.0f},
         {"GGA only, creeping", GgaOnly, 1, 0.5f, 0.0f, -1.0f},
         {"GGA only, standing in scatter", GgaOnly, 1, 0.0f, 0.0f, -1.0f, 2.0},

@@ -9,6 +9,8 @@ using PositioningTest::line;
 TEST(ReplayReport, OneLinePerFixAndTheLastSkyView) {
     const std::string recording =
         "# Name: a receiver\n" +
+        // No fix yet: nothing of one is known.
+        line("GPGGA,030718.00,,,,,0,00,,,M,,M,,") +
         // The first fix 60 m north of the others, and a second before them:
         // farther, the gate before the listeners would keep the others out
         // as a jump no vehicle makes.
@@ -27,7 +29,9 @@ TEST(ReplayReport, OneLinePerFixAndTheLastSkyView) {
         line("GPGGA,030725.500000,4807.038,N,01131.000,W,1,08,0.9,545.4,M,46.9,M,,");
     EXPECT_EQ(Positioning::replayReport(recording),
               "time\tvalid\tlatitude\tlongitude\taltitude\tspeed\theading\thdop\tvdop\n"
-              "0000-00-00T03:07:19.50Z\t1\t48.1178398\t-11.5166664\t59.9\t0.000\t0.00\t1.10\t0.00\n"
+              "-\t0\t-\t-\t-\t-\t-\t-\t-\n"
+              // A time of day before the first date.
+              "03:07:19.50Z\t1\t48.1178398\t-11.5166664\t59.9\t0.000\t0.00\t1.10\t0.00\n"
               "2014-12-31T03:07:20Z\t1\t48.1172981\t-11.5166664\t545.4\t5.140\t181.39\t0.90\t1.50\n"
               "2014-12-31T03:07:20Z\t0\t48.1172981\t-11.5166664\t545.4\t5.140\t181.39\t0.90\t1.50\n"
               // Leading zeros of the decimals are kept; an RMC that opens an

@@ -143,3 +143,46 @@ TEST(CaptionPlacer, FinishingACaptionLayerDetachesEveryRecord) {
     EXPECT_EQ(buffers.recordCount(), 0);
     EXPECT_EQ(buffers.texts, nullptr);
 }
+
+// No caption or boxed label covers an icon drawn in the frame, but a POI's
+// name may meet its own icon; an icon that only meets a caption's edge is
+// not covered.
+TEST(CaptionPlacer, CaptionsAndLabelsKeepClearOfIcons) {
+    PlacerFixture f;
+    ASSERT_TRUE(f.font);
+    std::uint32_t innWord = 0, otherWord = 0;
+    // The row where the POI's name box ends.
+    Render::TextSize inn;
+    ASSERT_TRUE(f.font->textSize(inn, u"Inn"));
+    const int below = 50 + inn.height / 2;
+    const struct {
+        const char* what;
+        Render::IconBox icon;
+        bool road, poi, label;
+    } rows[] = {
+        {"far away", Render::IconBox::of(20, 250, 20, 20, nullptr), true, true, true},
+        {"on the road's name", Render::IconBox::of(190, 95, 20, 20, nullptr), false, true, true},
+        {"on the POI's name", Render::IconBox::of(310, 40, 20, 20, &otherWord), true, false, true},
+        {"the POI's own under its name", Render::IconBox::of(310, 40, 20, 20, &innWord), true, true, true},
+        {"meeting the POI's name", Render::IconBox::of(310, below, 20, 20, nullptr), true, true, true},
+        {"a pixel into the POI's name", Render::IconBox::of(310, below - 1, 20, 20, nullptr), true, false, true},
+        {"under the label", Render::IconBox::of(95, 170, 10, 10, nullptr), true, true, false},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.what);
+        const std::vector<Render::IconBox> icons{row.icon};
+        auto p = f.placer();
+        p.icons = &icons;
+        DrawRecord road = f.road(u"Elm", 100, 100, 300, 100);
+        EXPECT_EQ(p.placeCaption(road), row.road);
+        DrawRecord poi = f.poi(u"Inn", 310, 50, 330);
+        poi.owner = &innWord;
+        EXPECT_EQ(p.placeCaption(poi), row.poi);
+        // A 3D road piece whose label stands above its midpoint (100, 190).
+        DrawRecord ring = f.road(u"Ring", 60, 190, 140, 190);
+        f.table.clear();
+        f.table.entries[0] = {ring.textOffset, ring.textLength, 60, 190, 140, 190, 100, 190, 0, &ring};
+        f.table.count = 1;
+        EXPECT_EQ(p.drawBoxedCaption(0), row.label);
+    }
+}

@@ -34,8 +34,17 @@ bool poiText(std::uint32_t c) {
     return b - r >= 0x40 && g - r >= 0x40 && std::abs(b - g) < 0x20;
 }
 
+// A POI of the fixture's cell: its name (none when empty), its type
+// (0x100 + its icon's placement) and its place in the cell.
+struct Poi {
+    const char* name;
+    std::uint16_t type;
+    CellPoint at;
+};
+
 struct Captioned : Fixture {
-    Captioned() {
+    // The road, the POI "Inn" (placement 5) and the POIs given.
+    explicit Captioned(const std::vector<Poi>& more = {}, std::uint16_t innType = 0x105) {
         LevelDescription level = fixtureLevel();
         MapDescription map = fixtureMap(0, 1, level);
         MapWriting::Cell cell;
@@ -47,7 +56,9 @@ struct Captioned : Fixture {
         road.points = {{0, RoadRow}, {255, RoadRow}};
         cell.polylines.push_back(road);
         // Placement 5: the 8 x 8 icon centred on the point.
-        cell.points.push_back({map.strings.add("Inn"), 0, 0x105, {PoiX, PoiY}});
+        cell.points.push_back({map.strings.add("Inn"), 0, innType, {PoiX, PoiY}});
+        for (const Poi& poi : more)
+            cell.points.push_back({*poi.name ? map.strings.add(poi.name) : 0u, 0, poi.type, poi.at});
         map.levels[0].cells.push_back(cell);
         writeMap("town.kvm", map);
         if (!load()) throw std::runtime_error("fixture atlas did not load");
@@ -55,8 +66,10 @@ struct Captioned : Fixture {
         if (!font) throw std::runtime_error("no font");
         renderer->setMapFont(font.get());
         renderer->setFocusPoint(xe::Point{Width / 2, Height / 2});
-        renderer->styles().daySet().poiStyles[0x105].textForeColor = PoiText;
-        renderer->styles().daySet().poiStyles[0x105].textHaloColor = 0x00FFFFFF;
+        for (std::uint16_t type = 0x100; type <= 0x10A; ++type) {
+            renderer->styles().daySet().poiStyles[type].textForeColor = PoiText;
+            renderer->styles().daySet().poiStyles[type].textHaloColor = 0x00FFFFFF;
+        }
         captions = std::make_unique<MapDrawing::MapCaptions>(*atlas, *renderer);
         renderer->services().captions = captions.get();
         lookAt(384, 384, 25000);
@@ -159,6 +172,43 @@ TEST(MapCaptions, AFastFrameDrawsNoCaptionsAndTheFullOneAfterItDoes) {
     EXPECT_TRUE(t.textNearRoad(8));
     EXPECT_TRUE(t.anyWhere(poiText, 0, 0, Width - 1, Height - 1));
     EXPECT_EQ(t.captions->drawnBoxes().size(), 2u);
+}
+
+// Captions keep clear of the icons drawn in the frame: a name that would
+// cover another POI's icon is left out, the icon stays whole; a POI's name
+// may meet its own icon (placement 8 sets the icon over the point, where
+// the name's box ends).
+TEST(MapCaptions, CaptionsKeepClearOfTheIconsOfOtherPois) {
+    const struct {
+        const char* what;
+        std::vector<Poi> more;
+        std::uint16_t innType;
+        bool road, inn;
+    } rows[] = {
+        {"nothing in the way", {}, 0x105, true, true},
+        {"the Inn's icon over its point", {}, 0x108, true, true},
+        {"an icon where the road's name goes", {{"", 0x105, {128, RoadRow}}}, 0x105, false, true},
+        {"an icon where the Inn's name goes", {{"", 0x105, {PoiX, PoiY + 14}}}, 0x105, true, false},
+        {"an icon beside the road's name", {{"", 0x105, {128, RoadRow + 40}}}, 0x105, true, true},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.what);
+        Captioned t(row.more, row.innType);
+        ASSERT_TRUE(t.frame());
+        EXPECT_EQ(t.renderer->drawnIcons().size(), 1 + row.more.size());
+        EXPECT_EQ(t.textNearRoad(8), row.road);
+        EXPECT_EQ(t.anyWhere(poiText, 0, 0, Width - 1, Height - 1), row.inn);
+        EXPECT_EQ(t.captions->placed().size(), (row.road ? 1u : 0u) + (row.inn ? 1u : 0u));
+        // No icon pixel is drawn over: each icon's whole 8 x 8 square keeps
+        // its colour. (A name is placed as if its icon were centred on the
+        // point: over an icon set above the point, it covers its top.)
+        for (const Render::IconBox& icon : t.renderer->drawnIcons()) {
+            if (row.innType == 0x108 && icon.caption != nullptr) continue;
+            const int left = static_cast<int>(icon.box.centreX) - 4, top = static_cast<int>(icon.box.centreY) - 4;
+            EXPECT_FALSE(t.anyWhere([](std::uint32_t c) { return c != IconMagenta; }, left, top, left + 7, top + 7))
+                << left << "," << top;
+        }
+    }
 }
 
 TEST(MapCaptions, In3dTheRoadGetsOneBoxedLabel) {

@@ -202,6 +202,32 @@ TEST(MapDrive, TheDemoFollowsItsCarWithGuidanceOnAndNoReceiverLit) {
     EXPECT_TRUE(d.checked("navi_indicator"));
 }
 
+// The demo design holds a picture for every manoeuvre type and every speed
+// limit the warnings name (docs/map-page.md), so neither warning is left
+// out in it.
+TEST(MapDrive, TheDemoDesignHasEveryWarningPicture) {
+    Drive d;
+    ManeuverWarn& turn = *d.page->maneuverWarn();
+    const auto shown = [](Ui::fdWindowBase& warning, const char* list) {
+        return dynamic_cast<Ui::fdMultiStatic&>(*warning.findChild(list)).current();
+    };
+    for (std::uint32_t type = 1; type <= 33; ++type) {
+        EXPECT_TRUE(turn.show(type, 120)) << type;
+        EXPECT_EQ(shown(turn, "rotate_image"), maneuverPicture(type)) << type;
+    }
+    EXPECT_TRUE(turn.showOffRoute(50));
+    EXPECT_TRUE(turn.visible());
+    ProximityWarn& danger = *d.page->proximityWarn();
+    for (std::uint32_t kmh = 0; kmh <= 140; kmh += 10) {
+        Map::Proximity::ProximityEvent event;
+        event.point.packed = Map::Proximity::Point::pack(1, kmh * 100 / 36, 0, 0);
+        event.flags = 500;
+        EXPECT_TRUE(danger.show(event, nullptr)) << kmh;
+        EXPECT_EQ(shown(danger, "speed_image"), speedPicture(event.point.speedLimit())) << kmh;
+    }
+    EXPECT_TRUE(danger.visible());
+}
+
 // While the demo drives, the frame marks the road of the next manoeuvre
 // and the road under the demo's car, both in the map that holds them.
 TEST(MapDrive, TheDemoMarksTheNextManoeuvresRoadAndTheCars) {

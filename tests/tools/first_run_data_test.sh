@@ -39,6 +39,8 @@ bash "$script" "$driven" "$work/copy" || fail "the copy failed"
   fail "the copy is not the build's folder: $(diff <(listing "$built") <(listing "$work/copy") | grep '^[<>]' | head -n 5)"
 [ "$(listing "$driven/maps/monaco")" != "$(listing "$built/maps/monaco")" ] || fail "the driver's folder was changed"
 bash "$script" "$driven" "$work/copy" 2>/dev/null && fail "a copy over a folder already there went on"
+bash "$script" "$driven" "$work/new/try/data" || fail "a copy into a folder not made yet failed"
+[ "$(listing "$work/new/try/data")" = "$(listing "$built")" ] || fail "the copy into a new folder is not the build's"
 
 cp -r "$driven/maps/monaco" "$work/atlas"
 bash "$script" --atlas "$work/atlas" || fail "--atlas failed"

@@ -37,12 +37,15 @@ lines = ["# a receiver's notice",
          sentence("GPGLL,4344.3040,N,00725.4960,E,235959.00,A,A")]
 open(sys.argv[2], "w", newline="").write("".join(l if l.endswith("\n") else l + "\r\n" for l in lines))
 EOF
-expected=$'0.000\t3\n1.000\t2\n0.500\t1\n1.000\t2'
-got=$(python3 "$feed" unused "$work/rec.nmea" --dry-run)
-[ "$got" = "$expected" ] || fail "the recording's bursts are
-$got
-not
-$expected"
+# The waits printed are those waited: the recording's own, divided by the
+# rate; none at rate 0.
+for row in $'1\t0.000 3 1.000 2 0.500 1 1.000 2' $'2\t0.000 3 0.500 2 0.250 1 0.500 2' \
+  $'0\t0.000 3 0.000 2 0.000 1 0.000 2'; do
+  rate=${row%%$'\t'*}
+  expected=${row#*$'\t'}
+  got=$(python3 "$feed" unused "$work/rec.nmea" --dry-run --rate "$rate" | tr '\t\n' '  ')
+  [ "$got" = "$expected " ] || fail "at rate $rate the recording's bursts are '$got', not '$expected'"
+done
 
 # Every real log, sent at once into a file, is the log without its
 # comments, and the positioning system reads the same fixes from both.

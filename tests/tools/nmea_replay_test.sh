@@ -2,7 +2,9 @@
 # nmea-replay prints every fix the receiver sent: on each real log of the
 # test data, its valid rows are the log's own valid fixes (counted here from
 # the checksummed GGA and RMC sentences with a position, one per epoch), in
-# their order. So is it on a cold start made at test time from a real log:
+# their order, between the header line and the satellite count the README
+# shows; a time is printed as far as it is known (the time of day alone
+# before the first date, "-" before the first fix, never zeros). So is it on a cold start made at test time from a real log:
 # the first five epochs' positions scattered 700 m down to 140 m from where
 # the receiver stands, each 140 m from the one before it, a second apart (a
 # pace no car exceeds, but a step a replay played faster than real time
@@ -66,12 +68,26 @@ for raw in open(sys.argv[1], "rb").read().decode("latin-1").split("\n"):
 PY
 }
 
+header=$'time\tvalid\tlatitude\tlongitude\taltitude\tspeed\theading\thdop\tvdop'
 failures=0
 total=0
 for log in "$logs"/*.log "$work/cold-start.log"; do
   name=$(basename "$log")
   sent_fixes "$log" >"$work/sent.txt"
-  "$replay" "$log" | awk -F'\t' '$2 == 1 { t = substr($1, 12, 8); gsub(":", "", t); print t }' >"$work/printed.txt"
+  "$replay" "$log" >"$work/report.txt"
+  awk -F'\t' '$2 == 1 { t = $1; sub(/^.*T/, "", t); t = substr(t, 1, 8); gsub(":", "", t); print t }' \
+    "$work/report.txt" >"$work/printed.txt"
+  # The header, the rows, the count; each row's time as far as known.
+  shape=$(LC_ALL=C awk -F'\t' -v header="$header" '
+    NR == 1 { if ($0 != header) print "header: " $0; next }
+    /^satellites\t[0-9]+$/ { last = NR; next }
+    NF != 9 { print "line " NR ": " $0; next }
+    $1 == "-" { if (fixed || $2 != 0 || $0 != "-\t0\t-\t-\t-\t-\t-\t-\t-") print "line " NR ": " $0; next }
+    { fixed = 1 }
+    $1 !~ /^([0-9][0-9][0-9][0-9]-[01][0-9]-[0-3][0-9]T)?[0-2][0-9]:[0-5][0-9]:[0-6][0-9](\.[0-9]+)?Z$/ ||
+      $1 ~ /^0000/ { print "line " NR ": " $1 }
+    END { if (last != NR) print "no satellite count at the end" }' "$work/report.txt" | head -n 3)
+  [ -z "$shape" ] || { echo "FAIL: $name: $shape"; failures=$((failures + 1)); }
   sent=$(wc -l <"$work/sent.txt")
   printed=$(wc -l <"$work/printed.txt")
   total=$((total + printed))

@@ -4,7 +4,9 @@
 # repository (build/tools/ with the tools, build/app/data/ a copy of the
 # build's data folder as a first run finds it, tests/data/ the repository's test data), its
 # placeholders filled with real files. Every tool the README names is among
-# those tools/run-demo.sh builds.
+# those tools/run-demo.sh builds. The commands leave the data folder as they
+# found it, but for the route that --save keeps there, as the README says:
+# the test command checks the build's own.
 # Usage: readme_commands_test.sh SOURCE_FOLDER BUILD_FOLDER
 set -euo pipefail
 source_dir=$1
@@ -41,6 +43,8 @@ commands=(
   "build/tools/route-atlas build/app/data/maps/monaco 43.7384,7.4246 43.7311,7.4197 [--mode 0|1|2] [--picture build/route.bmp [--scale 25]] [--save] [--data DIR] [--manoeuvres] @@ build/tools/route-atlas build/app/data/maps/monaco 43.7384,7.4246 43.7311,7.4197 --mode 0 --picture build/route.bmp --save --data build/app/data --manoeuvres"
   "build/tools/route-atlas build/app/data/maps/monaco 43.7384,7.4246 43.7311,7.4197 [--mode 0|1|2] [--picture build/route.bmp [--scale 25]] [--save] [--data DIR] [--manoeuvres] @@ build/tools/route-atlas build/app/data/maps/monaco 43.7384,7.4246 43.7311,7.4197 --picture build/route25.bmp --scale 25"
   "build/tools/route-atlas build/app/data/maps/monaco 43.7393,7.4275 43.7356,7.4220 > build/route.txt @@ build/tools/route-atlas build/app/data/maps/monaco 43.7393,7.4275 43.7356,7.4220 > build/route.txt"
+  "bash tools/first-run-data.sh build/app/data build/try/data @@ bash $source_dir/tools/first-run-data.sh build/app/data build/try/data"
+  "mkdir -p build/try/data/ports @@ mkdir -p build/try/data/ports"
   "python3 tools/nmea_feed.py build/gps --route build/route.txt --speed 30 @@ python3 $source_dir/tools/nmea_feed.py build/gps --route build/route.txt --speed 30 --dry-run"
   "build/tools/route-atlas build/app/data/maps/monaco --path ROUTE.kvp [--data DIR] [--manoeuvres] @@ build/tools/route-atlas build/app/data/maps/monaco --path build/app/data/maps/monaco/path.kvp"
   "build/tools/route-atlas build/app/data/maps/monaco --path ROUTE.kvp [--data DIR] [--manoeuvres] @@ build/tools/route-atlas build/app/data/maps/monaco --path build/app/data/maps/monaco/path.kvp --data build/app/data --manoeuvres"
@@ -49,6 +53,12 @@ commands=(
   "build/tools/mirel-demo-atlas FOLDER @@ build/tools/mirel-demo-atlas demo-copy"
   "build/tools/osm-atlas EXTRACT.osm.pbf FOLDER @@ build/tools/osm-atlas $source_dir/data/sources/monaco.osm.pbf monaco-copy"
 )
+# The data folder's entries and contents.
+listing() {
+  (cd "$work/build/app/data" && find . -printf '%y %p\n' | LC_ALL=C sort &&
+    find . -type f -print0 | LC_ALL=C sort -z | xargs -0 -r sha256sum)
+}
+listing >"$work/data-before.txt"
 for row in "${commands[@]}"; do
   shown=${row%% @@ *}
   run=${row#* @@ }
@@ -60,11 +70,14 @@ for row in "${commands[@]}"; do
     fail "$run printed nothing"
   fi
 done
-# What the commands wrote is there.
+# What the commands wrote is there, and nothing else of theirs is in the
+# data folder: a search keeps neither an index nor a history there.
 for file in build/route.txt build/frame.bmp build/route.bmp build/route25.bmp build/OUT.gpx demo-copy/demo-town.kvm monaco-copy/monaco.kvm \
-  build/app/data/maps/monaco/path.kvp build/app/data/maps/demo/TextSearch.tsi; do
+  build/app/data/maps/monaco/path.kvp build/try/data/maps/monaco/monaco.kvm; do
   [ -s "$work/$file" ] || fail "no $file after the commands"
 done
+changed=$(diff "$work/data-before.txt" <(listing) | grep '^[<>]' | LC_ALL=C grep -vE 'maps/monaco/(path\.kvp|camera\.kvc)$' || true)
+[ -z "$changed" ] || fail "the README's commands changed the data folder: $changed"
 # A stored route prints the way a computed one does: length, driving time
 # and manoeuvre count (without a search's phase times), the manoeuvres only
 # with --manoeuvres, then the points.

@@ -9,7 +9,6 @@
 
 #include <cmath>
 #include <filesystem>
-#include <random>
 #include <stdexcept>
 
 namespace AtlasRendering {
@@ -44,21 +43,6 @@ class ReadOnlyDataPaths : public Map::AtlasPaths {
     Map::FolderPaths m_scratch;
 };
 
-std::filesystem::path makeScratchFolder() {
-    std::random_device random;
-    const std::filesystem::path base = std::filesystem::temp_directory_path();
-    for (int attempt = 0; attempt < 100; ++attempt) {
-        const std::filesystem::path folder = base / ("mirel-atlas-" + std::to_string(random()));
-        std::error_code error;
-        if (std::filesystem::create_directory(folder, error)) {
-            std::filesystem::create_directory(folder / "data", error);
-            if (!error) return folder;
-            std::filesystem::remove_all(folder, error);
-        }
-    }
-    throw std::runtime_error("cannot create a scratch folder");
-}
-
 } // namespace
 
 Session::Session(const std::string& atlasFolder, const std::string& dataFolder, const ViewSettings& view)
@@ -77,6 +61,7 @@ Session::Session(const std::string& atlasFolder, const std::string& dataFolder, 
     // for a (very fast) frame.
     if (!std::filesystem::is_regular_file(data / "styles" / "polylines.xml"))
         throw std::runtime_error("the data folder has no map styles (styles/polylines.xml)");
+    std::filesystem::create_directory(m_scratch.path / "data");
     services.paths = std::make_shared<ReadOnlyDataPaths>(withSlash(data.parent_path().string()),
                                                          withSlash(m_scratch.path.string()));
     services.keepsFolder = true;
@@ -124,13 +109,6 @@ Session::~Session() {
     m_atlas.reset();
     SDL_FreeSurface(m_map);
     SDL_FreeSurface(m_screen);
-}
-
-Session::ScratchFolder::ScratchFolder() : path(makeScratchFolder()) {}
-
-Session::ScratchFolder::~ScratchFolder() {
-    std::error_code error;
-    std::filesystem::remove_all(path, error);
 }
 
 void Session::resetView() {

@@ -14,6 +14,7 @@
 #include "render/MapCaptions.h"
 #include "render/MapCamera.h"
 #include "render/fdMapRenderer.h"
+#include "tools/ScratchFolder.h"
 
 #include <SDL.h>
 
@@ -80,15 +81,8 @@ private:
     std::unique_ptr<MapDrawing::fdMapRenderer> m_renderer;
     std::shared_ptr<Render::Font> m_font;
     std::unique_ptr<MapDrawing::MapCaptions> m_captions;
-    // A folder of its own for what the atlas writes, removed with it.
-    struct ScratchFolder {
-        ScratchFolder();
-        ~ScratchFolder();
-        ScratchFolder(const ScratchFolder&) = delete;
-        ScratchFolder& operator=(const ScratchFolder&) = delete;
-        std::filesystem::path path;
-    };
-    ScratchFolder m_scratch;
+    // A folder of its own for what the atlas writes (its data/atlas.xml).
+    Tools::ScratchFolder m_scratch{"mirel-atlas"};
     SDL_Surface* m_map = nullptr;
     SDL_Surface* m_screen = nullptr;
 };

@@ -7,7 +7,10 @@
 // K: countries, regions, districts, cities, streets (default), pois. Each
 // TEXT is one search from an empty query; each character is one key, and
 // "[abc]" is one key of several letters. A key that leaves no hit is taken
-// back, as the find page does. The folder gets its TextSearch.tsi.
+// back, as the find page does. The folder is left as it is: the engine
+// works on a scratch folder of links to its map files, with a copy of the
+// folder's TextSearch.tsi when it has one (else the index is built there),
+// so neither an index nor a search history is written into it.
 
 #include "core/FileFinder.h"
 #include "core/ResourcesPool.h"
@@ -16,6 +19,7 @@
 #include "map/IndexSourceList.h"
 #include "map/KVMap2.h"
 #include "search/Engine.h"
+#include "tools/ScratchFolder.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -107,7 +111,8 @@ int main(int argc, char** argv) {
         for (unsigned t = 0; t < 0xFFFF; ++t) // every type but houses
             types.push_back(static_cast<std::uint16_t>(t));
 
-    const std::u16string where = Core::utf8ToWide(std::filesystem::absolute(folder).string());
+    const std::filesystem::path atlasFolder = std::filesystem::absolute(folder);
+    const std::u16string where = Core::utf8ToWide(atlasFolder.string());
     Core::ResourcesPool pool(20);
     Core::SimpleHeap heap(64u << 20);
     std::vector<std::unique_ptr<Map::KVMap2>> maps;
@@ -131,8 +136,18 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "no map in %s\n", folder.c_str());
         return 1;
     }
+    // The engine writes its index and history where its maps lie: here a
+    // folder of links, whose file times are the maps'.
+    Tools::ScratchFolder scratch("mirel-search");
+    std::error_code error;
+    for (const std::unique_ptr<Map::KVMap2>& map : maps) {
+        const std::filesystem::path file = Core::wideToUtf8(map->filePath());
+        std::filesystem::create_symlink(file, scratch.path / file.filename(), error);
+    }
+    if (std::filesystem::is_regular_file(atlasFolder / "TextSearch.tsi"))
+        std::filesystem::copy_file(atlasFolder / "TextSearch.tsi", scratch.path / "TextSearch.tsi", error);
     TextSearch::Engine engine;
-    if (!engine.attach(list, where, pool))
+    if (!engine.attach(list, Core::utf8ToWide(scratch.path.string()), pool))
         std::fprintf(stderr, "the folder's map files are not the maps opened: searching without the index\n");
     std::printf("%zu maps, index %s\n", maps.size(), engine.indexManager().isOpen() ? "open" : "not open");
 
