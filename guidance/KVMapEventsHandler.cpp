@@ -164,6 +164,16 @@ std::vector<RouteTurn> firstPhraseTurns(const Path& route, std::uint32_t stickMe
     return turns;
 }
 
+namespace {
+
+// The place lies where driving its part begins, past the route's first
+// part: at the junction with the part before it.
+bool atPartStart(const PathPosition& at) {
+    return at.part > 0 && PathPosition::distanceTo(at, PathPosition::onPart(*at.path, at.part, true)) == 0;
+}
+
+} // namespace
+
 Positioning::CarState shownCar(const PathPosition& position, const Positioning::CarState& tracked) {
     if (!tracked.valid || position.isAtEnd() || position.partLevel() == nullptr) return carStateAt(position);
     // The parts around guidance's: the car may lie just behind it or ahead.
@@ -185,7 +195,11 @@ Positioning::CarState shownCar(const PathPosition& position, const Positioning::
         const Map::LocalPoint car = Map::LevelFrame::of(*part.level).toLocal(tracked.position.toGlobal());
         if (!PartCursor::project(part, car, at.cursor, squared)) continue;
         const double metres = std::sqrt(static_cast<double>(squared)) * part.metresPerUnit;
-        const bool tie = best && std::fabs(metres - bestMetres) < SameRoadMetres;
+        // A part the car has not reached yet (the foot at its start) is no
+        // tie: at a junction it lay as near as the part the car drives, and
+        // the car drawn waited there.
+        const bool tie = best && std::fabs(metres - bestMetres) < SameRoadMetres && !atPartStart(at) &&
+                         !atPartStart(*best);
         if (tie ? offWay(at) < offWay(*best) : metres <= bestMetres) {
             bestMetres = std::min(metres, bestMetres);
             best = at;
@@ -211,7 +225,8 @@ KVMapEventsHandler::KVMapEventsHandler(const Core::ConfigNodePtr& config, Map::K
                                        const Positioning::Clock& clock)
     : m_config(config), m_clock(clock), m_tracker(this, config->child("Car"), clock), m_atlas(atlas), m_route(route),
       m_sound(sound), m_styles(styles), m_navi(config, this, clock),
-      m_objWarn(config, this, &route, styles, clock), m_gpsLatency(config->child("Car")->value("gps_latency", 1.5f)) {
+      m_objWarn(config, this, &route, styles, clock), m_gpsLatency(config->child("Car")->value("gps_latency", 1.5f)),
+      m_uere(config->child("Car")->child("Model")->value("uere", 5.0f)) {
     m_tracker.setAtlas(&atlas);
     m_navi.setPath(&route);
     m_navi.resetManeuverState();
@@ -245,6 +260,7 @@ void KVMapEventsHandler::onFix(bool valid, const Positioning::Fix& fix) {
     {
         Threading::SdlLock lock(m_fixMutex);
         m_fix.valid = valid;
+        m_fix.validInARow = valid ? m_fix.validInARow + 1 : 0;
         if (!valid) return;
         const bool samePoint = fix.x == m_fix.fix.x && fix.y == m_fix.fix.y;
         m_fix.fix = fix;
@@ -391,11 +407,16 @@ void KVMapEventsHandler::guidanceStep(const FixState& fix) {
     if (!m_navi.running()) return;
     const Positioning::CarState car = m_tracker.carState();
     if (fix.valid && car.valid) {
-        m_navi.setCourse(courseOf(fix));
+        tellFix(fix);
         m_navi.onPosition(car, fix.fix.speed);
     } else {
         m_navi.stop();
     }
+}
+
+void KVMapEventsHandler::tellFix(const FixState& fix) {
+    m_navi.setCourse(courseOf(fix));
+    m_navi.setMeasuredFix(Map::Point{fix.fix.x, fix.fix.y}, Positioning::scatterMetres(fix.fix.hdop, m_uere));
 }
 
 void KVMapEventsHandler::startNavigation() {
@@ -404,8 +425,13 @@ void KVMapEventsHandler::startNavigation() {
     if (m_navi.running() || m_demoDriving) return;
     const FixState fix = fixState();
     const Positioning::CarState car = m_tracker.carState();
-    if (fix.valid && car.valid) {
-        m_navi.setCourse(courseOf(fix));
+    // The first fix of a receiver that sends RMC before GGA has no HDOP
+    // yet, and guidance would take one of HDOP 1 for it: a receiver that
+    // scatters by 8 m was found off the route at its start and given a new
+    // one there. Guidance starts with the next fix, whose error is known.
+    const bool errorKnown = fix.fix.hdop > 0.0f || fix.validInARow > 1;
+    if (fix.valid && car.valid && errorKnown) {
+        tellFix(fix);
         m_navi.start(car, fix.fix.speed);
     }
 }

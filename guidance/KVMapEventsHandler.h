@@ -147,6 +147,7 @@ public:
 private:
     struct FixState {
         bool valid = false;
+        std::uint32_t validInARow = 0; // valid fixes since the last invalid one
         Positioning::Fix fix;
         float unitsPerMetre = 1.0f;
         Map::LocalPoint velocity; // global units per second
@@ -158,6 +159,8 @@ private:
         return fix.fix.heading;
     }
     FixState fixState() const;
+    // Guidance is told the fix's course, its measured point and its error.
+    void tellFix(const FixState& fix);
     void approachStep(const FixState& fix);
     void guidanceStep(const FixState& fix);
     void carRoadEvents();
@@ -223,6 +226,8 @@ private:
     std::uint32_t m_approachDistance = 0;
     ObjWarn m_objWarn;
     float m_gpsLatency;
+    // The receiver's error in metres per unit of HDOP (the car model's "uere").
+    float m_uere;
 
     mutable Threading::SdlMutex m_fixMutex{"Can't create map events mutex"};
     FixState m_fix; // under m_fixMutex
