@@ -13,7 +13,11 @@
 # finish, whatever the new routes say. RECEIVER is the receiver's way of
 # sending (tools/nmea_feed.py): rmc-first (the default), gga-first (GGA
 # before RMC), gga-only (no speed, no course) or empty-course (RMC with an
-# empty course field). The frames are counted
+# empty course field), or empty-speed-course (RMC with empty speed and
+# course fields). MIREL_BEND_HZ sets the receiver's epochs a second (1 to
+# 20, 1 unless set); MIREL_BEND_SCATTER its slowly wandering scatter in
+# metres (the standard deviation on each axis, its HDOP saying so) and
+# MIREL_BEND_SEED the scatter's seed (tools/nmea_feed.py). The frames are counted
 # by the build's flip counter (bench/support/FlipCounter.cpp, preloaded),
 # whose count a poller reads every 5 ms: each change is a frame's time.
 # Printed over the drive (from the receiver's first moving fix to its
@@ -82,13 +86,15 @@ socat pty,raw,echo=0,link="$work/data/ports/COM7" pty,raw,echo=0,link="$work/gps
 socat_pid=$!
 for _ in $(seq 50); do [ -e "$work/gps" ] && break; sleep 0.1; done
 [ -e "$work/gps" ] || { echo "socat made no pseudo-terminal" >&2; exit 1; }
-python3 - "$here/../tests/app" "$work/gps" "$work/control" "$start_at" "$driven" "$kmh" "$receiver" <<'PY' &
+python3 - "$here/../tests/app" "$work/gps" "$work/control" "$start_at" "$driven" "$kmh" "$receiver" \
+  "${MIREL_BEND_HZ:-1}" "${MIREL_BEND_SCATTER:-0}" "${MIREL_BEND_SEED:-0}" <<'PY' &
 import sys
 sys.path.insert(0, sys.argv[1])
 import nmea_route
 start = tuple(float(v) for v in sys.argv[4].split(","))
 nmea_route.drive(sys.argv[2], sys.argv[3], start, lambda: [("driving", nmea_route.read_line(sys.argv[5]))],
-                 float(sys.argv[6]), 1.0, None, sys.argv[7])
+                 float(sys.argv[6]), 1.0, None, sys.argv[7], int(sys.argv[8]),
+                 nmea_route.Scatter(float(sys.argv[9]), int(sys.argv[10])))
 PY
 talker_pid=$!
 
@@ -158,7 +164,9 @@ for g, at in sorted(gaps, reverse=True)[:12]:
     print("  %4.0f ms at %5.1f s (about %4.0f m along the way)" % (g * 1000, at, at * kmh / 3.6))
 log = open(sys.argv[5], encoding="utf-8", errors="replace").read()
 if sys.argv[3] != "FREE":
-    print("guidance: %d phrases, %d new routes, %s" % (log.count("play sounds begin"), log.count("rebuildPath done"),
-          "arrived" if "navi event:ArriveLastPoint" in log else "no arrival"))
+    print("guidance: %d phrases, %d new routes, %d turns passed, %d OutOfPath, %d BackwardMove, %s"
+          % (log.count("play sounds begin"), log.count("rebuildPath done"), log.count("navi event:RotateEnd"),
+             log.count("navi event:OutOfPath"), log.count("navi event:BackwardMove"),
+             "arrived" if "navi event:ArriveLastPoint" in log else "no arrival"))
 PY
 echo "load average: $(cut -d' ' -f1-3 /proc/loadavg)"

@@ -91,6 +91,10 @@ std::optional<std::uint32_t> gapToNextManoeuvre(const fdMapNavi& navi) {
 bool appendManeuverPhrase(Phrase& out, const fdMapNavi& navi, const NaviSounds* sound) {
     std::vector<ManeuverEntry> list;
     navi.maneuversToAnnounce(list);
+    return appendManeuvers(out, std::move(list), navi, sound);
+}
+
+bool appendManeuvers(Phrase& out, std::vector<ManeuverEntry> list, const fdMapNavi& navi, const NaviSounds* sound) {
     const bool roundabout = isRoundaboutEntry(navi.maneuverType());
     constexpr double kTownSpeedMs = 50.0 / 3.6;
     const double speed = navi.speedMs() > 1.0f ? navi.speedMs() : kTownSpeedMs;
@@ -144,23 +148,42 @@ bool nearestRoadPoint(Map::KVAtlas& atlas, Map::Point location, PathPoint& out, 
     return true;
 }
 
-bool turnsRoundAtOnce(const Path& route, std::uint32_t stickMetres) {
-    if (route.isEmpty()) return false;
-    PathPosition previous(route, true), at;
+std::vector<RouteTurn> firstPhraseTurns(const Path& route, std::uint32_t stickMetres) {
+    std::vector<RouteTurn> turns;
+    if (route.isEmpty()) return turns;
+    const PathPosition start(route, true);
+    PathPosition previous = start, at;
     std::uint32_t type = 0;
     std::uint16_t aux = 0;
-    for (bool first = true; !previous.isAtEnd() && route.nextManoeuvre(previous, at, type, aux); first = false) {
-        if (!first && PathPosition::distanceTo(previous, at) > stickMetres) return false;
-        if (type == 7) return true;
+    while (!previous.isAtEnd() && route.nextManoeuvre(previous, at, type, aux) && type != ArrivalManoeuvre) {
+        if (!turns.empty() && PathPosition::distanceTo(previous, at) > stickMetres) break;
+        const std::uint32_t metres = PathPosition::distanceTo(start, at);
+        turns.push_back({type, metres > aux ? metres - aux : 0});
         previous = at;
     }
-    return false;
+    return turns;
 }
+
+namespace {
+
+// The place lies where driving its part begins, past the route's first
+// part: at the junction with the part before it.
+bool atPartStart(const PathPosition& at) {
+    return at.part > 0 && PathPosition::distanceTo(at, PathPosition::onPart(*at.path, at.part, true)) == 0;
+}
+
+} // namespace
 
 Positioning::CarState shownCar(const PathPosition& position, const Positioning::CarState& tracked) {
     if (!tracked.valid || position.isAtEnd() || position.partLevel() == nullptr) return carStateAt(position);
     // The parts around guidance's: the car may lie just behind it or ahead.
+    // A route out to a junction and back along the same road lies under the
+    // car twice, a rounding apart: the part the car goes along is the one
+    // (the way it is carried, else the heading shown); drawn on the way
+    // back, the car faced the other way.
     const Path& path = *position.path;
+    const double way = tracked.wayDegrees >= 0 ? tracked.wayDegrees : tracked.heading * 180.0 / std::numbers::pi;
+    const auto offWay = [&](const PathPosition& at) { return std::fabs(std::remainder(at.heading() - way, 360.0)); };
     std::optional<PathPosition> best;
     double bestMetres = ShownOnRouteMetres;
     for (std::size_t i = position.part > 0 ? position.part - 1 : 0;
@@ -172,8 +195,13 @@ Positioning::CarState shownCar(const PathPosition& position, const Positioning::
         const Map::LocalPoint car = Map::LevelFrame::of(*part.level).toLocal(tracked.position.toGlobal());
         if (!PartCursor::project(part, car, at.cursor, squared)) continue;
         const double metres = std::sqrt(static_cast<double>(squared)) * part.metresPerUnit;
-        if (metres <= bestMetres) {
-            bestMetres = metres;
+        // A part the car has not reached yet (the foot at its start) is no
+        // tie: at a junction it lay as near as the part the car drives, and
+        // the car drawn waited there.
+        const bool tie = best && std::fabs(metres - bestMetres) < SameRoadMetres && !atPartStart(at) &&
+                         !atPartStart(*best);
+        if (tie ? offWay(at) < offWay(*best) : metres <= bestMetres) {
+            bestMetres = std::min(metres, bestMetres);
             best = at;
         }
     }
@@ -197,7 +225,8 @@ KVMapEventsHandler::KVMapEventsHandler(const Core::ConfigNodePtr& config, Map::K
                                        const Positioning::Clock& clock)
     : m_config(config), m_clock(clock), m_tracker(this, config->child("Car"), clock), m_atlas(atlas), m_route(route),
       m_sound(sound), m_styles(styles), m_navi(config, this, clock),
-      m_objWarn(config, this, &route, styles, clock), m_gpsLatency(config->child("Car")->value("gps_latency", 1.5f)) {
+      m_objWarn(config, this, &route, styles, clock), m_gpsLatency(config->child("Car")->value("gps_latency", 1.5f)),
+      m_uere(config->child("Car")->child("Model")->value("uere", 5.0f)) {
     m_tracker.setAtlas(&atlas);
     m_navi.setPath(&route);
     m_navi.resetManeuverState();
@@ -231,6 +260,7 @@ void KVMapEventsHandler::onFix(bool valid, const Positioning::Fix& fix) {
     {
         Threading::SdlLock lock(m_fixMutex);
         m_fix.valid = valid;
+        m_fix.validInARow = valid ? m_fix.validInARow + 1 : 0;
         if (!valid) return;
         const bool samePoint = fix.x == m_fix.fix.x && fix.y == m_fix.fix.y;
         m_fix.fix = fix;
@@ -307,9 +337,7 @@ void KVMapEventsHandler::onFrame() {
     // passed, would leave it unsaid.
     if (m_sayManeuverOnRoute && m_navi.running() && !m_navi.outOfPath() && m_navi.maneuverKnown()) {
         m_sayManeuverOnRoute = false;
-        Phrase phrase;
-        appendManeuverPhrase(phrase, m_navi, m_sound);
-        speakManeuver(4, phrase);
+        speakManeuver(4, m_navi);
     }
     // The car the map draws: on the route while guidance follows it.
     const bool onRoute = naviNeedsRoute() && m_navi.positionKnown() && !m_navi.outOfPath();
@@ -379,11 +407,16 @@ void KVMapEventsHandler::guidanceStep(const FixState& fix) {
     if (!m_navi.running()) return;
     const Positioning::CarState car = m_tracker.carState();
     if (fix.valid && car.valid) {
-        m_navi.setCourse(courseOf(fix));
+        tellFix(fix);
         m_navi.onPosition(car, fix.fix.speed);
     } else {
         m_navi.stop();
     }
+}
+
+void KVMapEventsHandler::tellFix(const FixState& fix) {
+    m_navi.setCourse(courseOf(fix));
+    m_navi.setMeasuredFix(Map::Point{fix.fix.x, fix.fix.y}, Positioning::scatterMetres(fix.fix.hdop, m_uere));
 }
 
 void KVMapEventsHandler::startNavigation() {
@@ -392,8 +425,13 @@ void KVMapEventsHandler::startNavigation() {
     if (m_navi.running() || m_demoDriving) return;
     const FixState fix = fixState();
     const Positioning::CarState car = m_tracker.carState();
-    if (fix.valid && car.valid) {
-        m_navi.setCourse(courseOf(fix));
+    // The first fix of a receiver that sends RMC before GGA has no HDOP
+    // yet, and guidance would take one of HDOP 1 for it: a receiver that
+    // scatters by 8 m was found off the route at its start and given a new
+    // one there. Guidance starts with the next fix, whose error is known.
+    const bool errorKnown = fix.fix.hdop > 0.0f || fix.validInARow > 1;
+    if (fix.valid && car.valid && errorKnown) {
+        tellFix(fix);
         m_navi.start(car, fix.fix.speed);
     }
 }
@@ -432,12 +470,23 @@ void KVMapEventsHandler::rebuildPath() {
     Map::Routing::RoadBinding bound;
     PathPoint start;
     if (!nearestRoadPoint(m_atlas, car.position.toGlobal(), start, bound)) return;
-    // The way the car may leave its road comes from the receiver's course
-    // of the last fix; a fix without one leaves both ways open (its heading
-    // of 0 would send the route north).
-    if (courseOf(fixState()) && Map::Routing::roadFlag10(m_atlas, bound)) {
-        start.allowForward = m_tracker.isAlongHeading(bound.roadHeading) ? 1 : 0;
-        start.allowBackward = m_tracker.isAgainstHeading(bound.roadHeading) ? 1 : 0;
+    // The way the car may leave its road: the receiver's course of the last
+    // fix, unless it runs across the road: just past a bend after a U-turn
+    // the new route started back the way the car had come. The way the
+    // tracker carries the car along its road tells then. Without either
+    // both ways are open (a fix's heading of 0 would send the route north).
+    const FixState now = fixState();
+    const std::optional<float> course = courseOf(now);
+    const bool courseTells = course && !courseAcross(bound.roadHeading, *course);
+    if ((course || car.wayDegrees >= 0) && Map::Routing::roadFlag10(m_atlas, bound)) {
+        if (courseTells || car.wayDegrees < 0) {
+            start.allowForward = m_tracker.isAlongHeading(bound.roadHeading) ? 1 : 0;
+            start.allowBackward = m_tracker.isAgainstHeading(bound.roadHeading) ? 1 : 0;
+        } else {
+            const bool along = std::abs(headingChange(bound.roadHeading, car.wayDegrees)) < 90;
+            start.allowForward = along ? 1 : 0;
+            start.allowBackward = along ? 0 : 1;
+        }
     }
     const PathPoint finish = *m_navi.nextPoint();
     const auto next = static_cast<std::size_t>(m_navi.nextPoint() - m_route.points.data());
@@ -455,17 +504,33 @@ void KVMapEventsHandler::rebuildPath() {
         // the next try comes a fix later instead of after the pause
         // between routes (or after three more seconds of driving against
         // the route).
-        m_rebuildRequested = true;
-        m_rebuildPauseMs = RebuildRetryMs;
+        retryRebuild();
         return;
     }
     // A car that goes the route's way along it, found off it by a fix far
     // off (19 to 37 m, snapped to a road beside), was told "Make a U-turn"
     // (or "turn left then turn right then make a U-turn"): a new route that
     // turns it round in its first phrase is not taken. A car that missed a
-    // turn goes another way than the route from there on.
-    if (turnsRoundAtOnce(rebuilt, m_navi.rotatesStickDist()) && m_navi.carGoesRouteWay(car)) {
+    // turn goes another way than the route from there on. Nor is a route
+    // whose first turn is a U-turn the car reaches before the driver is
+    // told it with its distance: a car just turned round, carried on to 8
+    // to 40 m short of a junction, was told "Route recalculated, make a
+    // U-turn" with the junction behind it or nearly so, drove on against
+    // the new route and had another one 4 s later. Either way the request
+    // stands, and the next try comes a second later: past that junction,
+    // or with the car gone from beside the route (on a road beside it, it
+    // was not tried again until the tracker took the car onto another
+    // road).
+    const std::vector<RouteTurn> turns = firstPhraseTurns(rebuilt, m_navi.rotatesStickDist());
+    if (std::any_of(turns.begin(), turns.end(), [](const RouteTurn& t) { return t.type == UTurnManoeuvre; }) &&
+        m_navi.carGoesRouteWay(car)) {
         Log::log(Log::Normal, "rebuildPath kept the route: the new one turns round a car going its way");
+        retryRebuild();
+        return;
+    }
+    if (!turns.empty() && turns.front().type == UTurnManoeuvre && !toldInTime(turns.front().metres, now.fix.speed)) {
+        Log::log(Log::Normal, "rebuildPath kept the route: the car passes its U-turn before it is told");
+        retryRebuild();
         return;
     }
     // The new route leads to guidance's next route point: the legs before
@@ -514,6 +579,22 @@ void KVMapEventsHandler::rebuildPath() {
     m_rebuildSpoken = withManeuver;
     m_rebuildTurnPassed = false;
     m_sayManeuverOnRoute = !withManeuver;
+}
+
+void KVMapEventsHandler::retryRebuild() {
+    m_rebuildRequested = true;
+    m_rebuildPauseMs = RebuildRetryMs;
+}
+
+bool KVMapEventsHandler::toldInTime(std::uint32_t metres, float speedMs) const {
+    // "Route recalculated, in fifty metres make a U-turn" said while the car
+    // drives on, the longest words of such a route; a second at least, the
+    // time to the next try. Said without its distance (the words with it do
+    // not fit), such a route sent the car on past the turn it named.
+    Phrase words{Voice::RouteRebuilt};
+    Voice::composeManeuverPhrase(words, {{UTurnManoeuvre, metres}}, m_navi.sayDistanceFirst());
+    const double seconds = std::max(m_sound != nullptr ? m_sound->seconds(words) : 0.0, RebuildRetryMs / 1000.0);
+    return !(speedMs * seconds > metres);
 }
 
 // A route followed some way: the next new route is announced in words
@@ -608,13 +689,15 @@ void KVMapEventsHandler::onNaviEvent(int code, fdMapNavi& navi, const std::uint3
     }
     case Rotate: {
         if (&navi == &m_navi) m_sayManeuverOnRoute = false;
-        Phrase phrase;
-        appendManeuverPhrase(phrase, navi, m_sound);
-        speakManeuver(4, phrase);
+        speakManeuver(4, navi);
         break;
     }
     case BadStart_EmptyPath:
     case PathChanged_EmptyPath: navi.stop(); break;
+    case Stopped:
+        // The demo's guidance stops, and goes, with its demo.
+        if (&navi == m_pendingNavi) m_pending.clear();
+        break;
     case BackToPath: m_rebuildRequested = false; break;
     case RotateEnd:
         if (&navi == &m_navi) m_passedTurn = true;
@@ -635,31 +718,46 @@ std::uint32_t KVMapEventsHandler::metresWhileSaying(const Phrase& phrase, const 
 // A warning that comes while the previous one is still spoken (the one after
 // a roundabout's exit, fired just past it) would be dropped by the player;
 // it is kept and spoken once the player is free, unless it has grown stale
-// or a newer warning took its place. A new route announced a few metres
-// before its first turn still speaks when the car has passed that turn: the
-// next turn's warning is said over it, or it would come after its own turn.
-void KVMapEventsHandler::speakManeuver(int priority, const Phrase& phrase) {
+// or a newer warning took its place. It is composed again then, with the
+// distance there is when its words play: said with the one it had, a
+// warning that waited behind "drive onto the roundabout then second exit"
+// said "in forty metres exit" 20 m before the exit. A new route announced a
+// few metres before its first turn still speaks when the car has passed
+// that turn: the next turn's warning is said over it, or it would come
+// after its own turn.
+void KVMapEventsHandler::speakManeuver(int priority, const fdMapNavi& navi) {
+    std::vector<ManeuverEntry> list;
+    navi.maneuversToAnnounce(list);
+    Phrase phrase;
+    appendManeuvers(phrase, list, navi, m_sound);
     if (!naviSoundsOn() || phrase.empty()) return;
     m_pending.clear();
     if (m_sound->accepts(priority) || m_rebuildTurnPassed) {
         if (m_sound->playOver(priority, priority, phrase)) m_rebuildSpoken = m_rebuildTurnPassed = false;
         return;
     }
-    m_pending = phrase;
+    m_pending = list;
+    m_pendingNavi = &navi;
     m_pendingPriority = priority;
     m_pendingSinceMs = m_clock.ticksMs();
 }
 
 void KVMapEventsHandler::pendingStep() {
     if (m_pending.empty()) return;
-    if (m_clock.ticksMs() - m_pendingSinceMs > kPendingPhraseMs || !naviSoundsOn()) {
+    if (m_clock.ticksMs() - m_pendingSinceMs > kPendingPhraseMs || !naviSoundsOn() ||
+        !m_pendingNavi->maneuverKnown()) {
         m_pending.clear();
         return;
     }
     if (!m_sound->accepts(m_pendingPriority)) return;
-    const Phrase phrase = std::move(m_pending);
+    std::vector<ManeuverEntry> list = std::move(m_pending);
     m_pending.clear();
-    if (m_sound->play(m_pendingPriority, phrase)) m_rebuildSpoken = m_rebuildTurnPassed = false;
+    // A distance said is the one there is now; a warning said without one
+    // (the last before a turn) stays so.
+    if (list.front().distance != 0) list.front().distance = m_pendingNavi->remainingDistance();
+    Phrase phrase;
+    appendManeuvers(phrase, std::move(list), *m_pendingNavi, m_sound);
+    if (!phrase.empty() && m_sound->play(m_pendingPriority, phrase)) m_rebuildSpoken = m_rebuildTurnPassed = false;
 }
 
 void KVMapEventsHandler::onCarEvent(int code, Positioning::CarTracker*) {

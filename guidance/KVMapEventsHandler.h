@@ -147,6 +147,7 @@ public:
 private:
     struct FixState {
         bool valid = false;
+        std::uint32_t validInARow = 0; // valid fixes since the last invalid one
         Positioning::Fix fix;
         float unitsPerMetre = 1.0f;
         Map::LocalPoint velocity; // global units per second
@@ -158,6 +159,8 @@ private:
         return fix.fix.heading;
     }
     FixState fixState() const;
+    // Guidance is told the fix's course, its measured point and its error.
+    void tellFix(const FixState& fix);
     void approachStep(const FixState& fix);
     void guidanceStep(const FixState& fix);
     void carRoadEvents();
@@ -207,6 +210,11 @@ private:
     std::uint32_t m_followedAlong = 0;
     std::uint32_t m_followedMetres = 0;
     void followStep();
+    // The rebuild request stands after a route not given; the next try
+    // comes after RebuildRetryMs.
+    void retryRebuild();
+    // A new route's U-turn `metres` ahead is told before the car gets there.
+    bool toldInTime(std::uint32_t metres, float speedMs) const;
     bool m_rebuildTried = false;
     std::uint32_t m_lastRebuildMs = 0;
     bool m_lastRoadValid = false;
@@ -218,6 +226,8 @@ private:
     std::uint32_t m_approachDistance = 0;
     ObjWarn m_objWarn;
     float m_gpsLatency;
+    // The receiver's error in metres per unit of HDOP (the car model's "uere").
+    float m_uere;
 
     mutable Threading::SdlMutex m_fixMutex{"Can't create map events mutex"};
     FixState m_fix; // under m_fixMutex
@@ -234,8 +244,10 @@ private:
     bool m_sayManeuverOnRoute = false;
     std::uint8_t m_routeChanged = 0;
     // A manoeuvre phrase the player refused while a phrase of its priority
-    // played: offered again on the next frames, for a short while.
-    Phrase m_pending;
+    // played, as the manoeuvres it names (of m_pendingNavi's route): offered
+    // again on the next frames, for a short while.
+    std::vector<ManeuverEntry> m_pending;
+    const fdMapNavi* m_pendingNavi = nullptr;
     int m_pendingPriority = 0;
     std::uint32_t m_pendingSinceMs = 0;
     // The last manoeuvre phrase announced a new route with its first turn;
@@ -243,7 +255,7 @@ private:
     // driver nothing, and the next turn's warning is said over it.
     bool m_rebuildSpoken = false;
     bool m_rebuildTurnPassed = false;
-    void speakManeuver(int priority, const Phrase& phrase);
+    void speakManeuver(int priority, const fdMapNavi& navi);
     // How far the car drives while the phrase plays.
     std::uint32_t metresWhileSaying(const Phrase& phrase, const fdMapNavi& navi) const;
     void pendingStep();
@@ -253,14 +265,23 @@ private:
 // what the player can say in time (sound may be null: the whole list);
 // true when there was a manoeuvre to announce.
 bool appendManeuverPhrase(Phrase& out, const fdMapNavi& navi, const NaviSounds* sound);
+// The same for a list of guidance's manoeuvres taken earlier.
+bool appendManeuvers(Phrase& out, std::vector<ManeuverEntry> list, const fdMapNavi& navi, const NaviSounds* sound);
 
 // A route point at the road nearest to a global map point, both allow flags
 // set; false when no road is found. bound receives the binding.
 bool nearestRoadPoint(Map::KVAtlas& atlas, Map::Point location, PathPoint& out, Map::Routing::RoadBinding& bound);
 
-// A U-turn is among the first manoeuvre of a route and those chained to it
-// in one phrase (each within stickMetres of the one before).
-bool turnsRoundAtOnce(const Path& route, std::uint32_t stickMetres);
+// The first manoeuvre of a route and those chained to it in one phrase
+// (each within stickMetres of the one before): their types and metres from
+// the route's start (aux lengths not counted); the arrival is none.
+struct RouteTurn {
+    std::uint32_t type = 0;
+    std::uint32_t metres = 0;
+};
+constexpr std::uint32_t UTurnManoeuvre = 7;
+constexpr std::uint32_t ArrivalManoeuvre = 21;
+std::vector<RouteTurn> firstPhraseTurns(const Path& route, std::uint32_t stickMetres);
 
 // The car state on the route at a position: the route's heading there, on
 // the road with full confidence.
@@ -274,6 +295,8 @@ Positioning::CarState carStateAt(const PathPosition& position);
 // drawn there, the car stood for seconds while it drove on, and the map
 // drew no frame.
 constexpr double ShownOnRouteMetres = 4.0;
+// Two parts of the route this close to the car are taken for one road.
+constexpr double SameRoadMetres = 1.0;
 Positioning::CarState shownCar(const PathPosition& position, const Positioning::CarState& tracked);
 
 } // namespace Guidance

@@ -1,6 +1,7 @@
 #include "guidance/fdMapNavi.h"
 
 #include "map/Level.h"
+#include "map/SegmentProjection.h"
 
 #include <algorithm>
 #include <cstdint>
@@ -33,6 +34,11 @@ constexpr int CourseSlackDegrees = 45;
 // the route's heading where guidance has it and RouteWayAheadMetres on.
 constexpr int RouteWayDegrees = 45;
 constexpr double RouteWayAheadMetres = 30.0;
+// The receiver's fix lies behind the car guidance follows by its latency
+// and the time since it came, ahead of it by its scatter: the route is
+// looked along this many seconds of driving each way for it.
+constexpr double FixLagSeconds = 4.0;
+constexpr double FixLagMinMetres = 50.0;
 
 bool isRoundaboutEntry(std::uint32_t type) { return type == 3 || type == 19; }
 // Leaving a roundabout, or a turn announced once, late.
@@ -133,7 +139,7 @@ void fdMapNavi::start(const Positioning::CarState& car, float speedMs) {
     m_outOfPath = false;
     m_maneuverKnown = false;
     m_nextPointKnown = false;
-    if (takeRouteAsItIs(car, speedMs, BadStart_EmptyPath, BadStart_OutOfPath))
+    if (takeRouteAsItIs(car, speedMs, BadStart_EmptyPath, BadStart_OutOfPath, true))
         raise(Start);
 }
 
@@ -187,7 +193,8 @@ std::optional<double> squaredMetres(const Positioning::CarState& car, const Path
     return std::floor(metres * metres + 0.5);
 }
 
-double squared(std::uint32_t metres) { return double(metres) * double(metres); }
+double squared(double metres) { return metres * metres; }
+double squared(std::uint32_t metres) { return squared(double(metres)); }
 
 // Calls f with the heading (whole degrees) of every segment of the route
 // that lies within `metres` behind the position (not at the route's end),
@@ -259,6 +266,12 @@ bool turnBehindHolds(const PathPosition& at, double metres, int course) {
 
 } // namespace
 
+bool courseAcross(int roadDegrees, float courseDegrees) {
+    if (!std::isfinite(courseDegrees)) return true;
+    const int change = std::abs(headingChange(roadDegrees, static_cast<int>(std::lround(courseDegrees)) % 360));
+    return std::abs(change - 90) < CourseAcrossDegrees;
+}
+
 bool fdMapNavi::onPathTest(const Positioning::CarState& car) const { return onPathAt(car, m_position); }
 
 bool fdMapNavi::onPathAt(const Positioning::CarState& car, const PathPosition& at) const {
@@ -268,6 +281,57 @@ bool fdMapNavi::onPathAt(const Positioning::CarState& car, const PathPosition& a
     if (car.onRoad && car.probability > m_minProbOnPath1 && *d2 > squared(m_maxDistFromPath1))
         return false;
     return true;
+}
+
+template <class F>
+bool fdMapNavi::anySegmentNear(const PathPosition& at, Map::Point point, double margin, F f) const {
+    if (at.isAtEnd() || at.partLevel() == nullptr)
+        return false;
+    // The fix lags the car by the receiver's latency and the time since it
+    // came, and lies ahead or behind by its scatter: the route is looked
+    // along some seconds of driving each way from the position.
+    const double reach = std::max(FixLagMinMetres, double(m_speedMs) * FixLagSeconds);
+    PathPosition p = at;
+    double behind = 0.0;
+    while (behind < reach && p.stepBackward())
+        behind += double(p.cursor.segmentLength()) * p.currentPart().metresPerUnit;
+    for (double covered = -behind; !p.isAtEnd() && covered < reach; p.stepForward()) {
+        const PathPart& part = p.currentPart();
+        const double length = double(p.cursor.segmentLength()) * part.metresPerUnit;
+        covered += length;
+        if (part.level == nullptr || !(length > 0.0))
+            continue;
+        // The segment's ends in the level's frame: the cursor's cell origin
+        // plus its points.
+        const Map::LocalPoint here = p.levelPoint();
+        const Map::LocalPoint origin{here.x - p.cursor.x, here.y - p.cursor.y};
+        const Map::LocalPoint a = p.cursor.point(), b = p.cursor.nextPoint();
+        const Map::LocalPoint q = Map::LevelFrame::of(*part.level).toLocal(point);
+        const Map::LocalPoint local{q.x - origin.x, q.y - origin.y};
+        const Map::LocalPoint foot = Map::footOnSegment(local, a, b);
+        if (std::hypot(double(foot.x) - local.x, double(foot.y) - local.y) * part.metresPerUnit <= margin &&
+            f(p.heading()))
+            return true;
+    }
+    return false;
+}
+
+bool fdMapNavi::withinScatter(const Positioning::CarState& car, const PathPosition& at) const {
+    // A receiver that scatters by 8 or 15 m (a city's walls) puts its fixes
+    // nearer a street beside the route for seconds on end, and the tracker
+    // takes the car there, sure of it where no other road lies within 20 m
+    // of the fix: a car that kept to its route was given new ones that
+    // turned it round. A car the tracker shows on no stretch of the route
+    // around guidance's place, whose fix lies on one within its scatter,
+    // is on the route; one the tracker shows on the route elsewhere (turned
+    // back along it) is looked for there.
+    const double scatter = double(m_fixScatterMetres);
+    const std::optional<double> d2 = squaredMetres(car, at);
+    const auto any = [](int) { return true; };
+    return m_measuredFix && scatter > double(m_maxDistFromPath1) && d2 &&
+           *d2 <= squared(std::max(double(m_maxDistFromPath0), scatter)) &&
+           !anySegmentNear(at, car.position.toGlobal(), m_maxDistFromPath1, any) &&
+           anySegmentNear(at, *m_measuredFix, scatter, any);
 }
 
 bool fdMapNavi::nearestAhead(const Positioning::CarState& car, const PathPosition& to,
@@ -306,7 +370,11 @@ void fdMapNavi::preferFirstPartNearStart(const Positioning::CarState& car) {
         return;
     const std::optional<double> nearest = squaredMetres(car, m_position);
     const std::optional<double> atFirst = squaredMetres(car, first);
-    const int way = carWay(car);
+    // Just past a bend the course runs across both parts: the way the
+    // tracker carries the car along its road tells then, as it does better
+    // than the heading shown (which turns at its own pace) without a course.
+    const bool courseTells = m_course && !courseAcross(first.heading(), *m_course);
+    const int way = !courseTells && car.wayDegrees >= 0 ? car.wayDegrees : carWay(car);
     if (nearest && atFirst && std::sqrt(*atFirst) <= std::sqrt(*nearest) + 1.0 &&
         std::abs(headingChange(first.heading(), way)) <= std::abs(headingChange(m_position.heading(), way)))
         m_position = first;
@@ -325,7 +393,7 @@ bool fdMapNavi::locateAfresh(const Positioning::CarState& car, int code) {
         return false;
     }
     preferFirstPartNearStart(car);
-    if (!onPathTest(car)) {
+    if (!onPathTest(car) && !withinScatter(car, m_position)) {
         setOutOfPath(car, code);
         return false;
     }
@@ -335,7 +403,8 @@ bool fdMapNavi::locateAfresh(const Positioning::CarState& car, int code) {
     return true;
 }
 
-bool fdMapNavi::takeRouteAsItIs(const Positioning::CarState& car, float speedMs, int emptyCode, int outCode) {
+bool fdMapNavi::takeRouteAsItIs(const Positioning::CarState& car, float speedMs, int emptyCode, int outCode,
+                                bool starting) {
     m_pathChanged = 0;
     resetManeuverState();
     if (m_path->isEmpty()) {
@@ -345,6 +414,18 @@ bool fdMapNavi::takeRouteAsItIs(const Positioning::CarState& car, float speedMs,
     }
     if (!locateAfresh(car, outCode))
         return false;
+    if (starting) {
+        // Found on the route at a start (also the first fix after a tunnel),
+        // the car went the route's way there as far as is known: a course a
+        // second late coming out of a bend (GGA before RMC) is not yet
+        // driving against it. One outside the turn the route took behind
+        // the car still is.
+        m_wentWithRoute = true;
+        m_withRouteMs = m_clock.ticksMs();
+        m_withRouteAlong = PathPosition::isBefore(PathPosition(*m_path, true), m_position)
+                               ? PathPosition::distanceTo(PathPosition(*m_path, true), m_position)
+                               : 0;
+    }
     maneuverStep(car, speedMs);
     return true;
 }
@@ -396,7 +477,7 @@ void fdMapNavi::onPosition(const Positioning::CarState& car, float speedMs) {
         }
     }
     m_position = nearest;
-    if (held || onPathTest(car)) {
+    if (held || onPathTest(car) || withinScatter(car, m_position)) {
         if (m_outOfPath) {
             raise(BackToPath);
             m_outOfPath = false;
@@ -433,9 +514,11 @@ void fdMapNavi::maneuverStep(const Positioning::CarState& car, float speedMs) {
                 // the player drops a phrase of the same priority: the last
                 // of them speaks for all (before a roundabout it is the one
                 // that names the exit).
-                while (m_warnStack.size() >= 2 && m_warnStack[m_warnStack.size() - 2] != nullptr &&
-                       m_warnStack[m_warnStack.size() - 2]->isReached(remainingDistance()))
+                while (m_warnStack.size() >= 2) {
+                    const t_WarnDist* below = m_warnStack[m_warnStack.size() - 2];
+                    if (below == nullptr || !below->isReached(remainingDistance())) break;
                     m_warnStack.pop_back();
+                }
                 m_announcing = true;
                 raise(Rotate);
                 // The handler may have stopped or restarted guidance.
@@ -535,7 +618,20 @@ void fdMapNavi::backwardMoveTest(const Positioning::CarState& car, float speedMs
     const double shown = double(car.heading);
     const int route = m_position.heading();
     const std::uint32_t now = m_clock.ticksMs();
-    if (course ? std::abs(headingChange(route, *course)) <= 90 : !against(route, shown, BackwardAngle)) {
+    // The course is the receiver's where it measured its fix: the position
+    // lies ahead of that by the latency, the time since the fix came and
+    // the fix's scatter along the road, 30 m and more at town speed, and in
+    // a roundabout or a bend the route there runs another way. A course
+    // along a stretch of the route that passes the fix within its scatter
+    // (as a course measured over a second strays) goes with the route.
+    const auto withRoute = [&](int c) {
+        return std::abs(headingChange(route, c)) <= 90 ||
+               (m_measuredFix &&
+                anySegmentNear(m_position, *m_measuredFix,
+                               std::max(double(m_maxDistFromPath1), double(m_fixScatterMetres)),
+                               [&](int heading) { return std::abs(headingChange(heading, c)) <= CourseSlackDegrees; }));
+    };
+    if (course ? withRoute(*course) : !against(route, shown, BackwardAngle)) {
         m_withRouteMs = now;
         m_withRouteAlong = m_distFromStart;
         m_wentWithRoute = true;

@@ -40,6 +40,12 @@ enum NaviEvent : int {
 
 class fdMapNavi;
 
+// A course (degrees) within this of a right angle to a road tells nothing of
+// the car's way along it: it was taken on the road before a bend, over the
+// last second (the second before, from a receiver that sends GGA first).
+constexpr int CourseAcrossDegrees = 30;
+bool courseAcross(int roadDegrees, float courseDegrees);
+
 class fdMapNaviEventsHandler {
 public:
     virtual ~fdMapNaviEventsHandler() = default;
@@ -121,6 +127,15 @@ public:
     // known (the demo drive): where known it, not the car shown, tells
     // whether the car drives against the route.
     void setCourse(std::optional<float> degrees) { m_course = degrees; }
+    // The receiver's last fix as it measured it (a global map point, not
+    // the car the tracker made of it) and the metres within which it does
+    // not tell one place from another (Positioning::scatterMetres), for the
+    // next steps; none without a fix (the demo drive). Within them of the
+    // route the car is on it, whatever road the tracker took it to be on.
+    void setMeasuredFix(std::optional<Map::Point> point, float scatterMetres) {
+        m_measuredFix = point;
+        m_fixScatterMetres = scatterMetres;
+    }
     void resetManeuverState();
     void setMaxDistFromPath(std::uint32_t metres);
     // The distance from the route beyond which the route is rebuilt.
@@ -176,6 +191,13 @@ private:
     void setOutOfPath(const Positioning::CarState& car, int code);
     bool onPathTest(const Positioning::CarState& car) const;
     bool onPathAt(const Positioning::CarState& car, const PathPosition& at) const;
+    // Whether f holds for the heading of a segment of the route around `at`
+    // (some seconds of driving each way) that passes within `margin` metres
+    // of a global point.
+    template <class F>
+    bool anySegmentNear(const PathPosition& at, Map::Point point, double margin, F f) const;
+    // Off the route by onPathAt, the car is on it within its fix's scatter.
+    bool withinScatter(const Positioning::CarState& car, const PathPosition& at) const;
     // The route point nearest the car between the position and `to`.
     bool nearestAhead(const Positioning::CarState& car, const PathPosition& to, PathPosition& out) const;
     // The car located on the whole route, not only ahead of its place
@@ -185,8 +207,10 @@ private:
     void preferFirstPartNearStart(const Positioning::CarState& car);
     // Guidance's places taken on the route as it is now (at the start and
     // after an edit of the route); `emptyCode` or `outCode` raised when the
-    // route is empty or the car is not on it, and false returned.
-    bool takeRouteAsItIs(const Positioning::CarState& car, float speedMs, int emptyCode, int outCode);
+    // route is empty or the car is not on it, and false returned. `starting`:
+    // guidance starts (not a route changed under it).
+    bool takeRouteAsItIs(const Positioning::CarState& car, float speedMs, int emptyCode, int outCode,
+                         bool starting = false);
     // The way the car goes, whole degrees: the receiver's course where
     // known, else the heading of the car shown.
     int carWay(const Positioning::CarState& car) const;
@@ -229,6 +253,8 @@ private:
     PathPointWatcher m_nextPointWatcher{0, 1};
     bool m_running = false;
     std::optional<float> m_course;
+    std::optional<Map::Point> m_measuredFix;
+    float m_fixScatterMetres = 0.0f;
     // The last step at which the car went the route's way (not against
     // it) on this route: when, and its distance from the route's start.
     bool m_wentWithRoute = false;

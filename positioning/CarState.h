@@ -36,6 +36,12 @@ struct CarState {
     std::uint32_t mapIndex = NoMapIndex;
     std::uint32_t polylineId = NoPolylineId;
     std::uint32_t caption = 0;
+    // The way the car goes along its road now (whole degrees 0..359), as the
+    // tracker carries it: past a bend or a U-turn the car's way before the
+    // receiver's course is (that is the way over the last second, or the
+    // second before); -1 while the car stands (below `min_speed`) or is off
+    // the roads.
+    int wayDegrees = -1;
 
     // Whether the map page must redraw: validity changed, the headings
     // differ by more than 0.02 rad (wrapped into -pi..pi), or the positions,

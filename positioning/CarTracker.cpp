@@ -18,6 +18,11 @@ constexpr std::uint32_t StaleFixMs = 3000;
 constexpr float CatchUpSeconds = 2.0f;
 constexpr float CatchUpShare = 0.75f;
 constexpr float DegreesToRadians = 0.017453292f;
+// A car carried to a road's end short of the prediction by more than this
+// (metres) waits there only on a road whose share of the last match was
+// SureOfRoad or more.
+constexpr float StuckMetres = 0.5f;
+constexpr float SureOfRoad = 0.5f;
 
 // d wrapped into (-180, 180].
 float wrapSigned(float d) {
@@ -171,6 +176,8 @@ std::optional<float> CarTracker::match(Map::KVAtlas& atlas, const TrackerFix& fi
     input.heading = fix.heading;
     input.headingKnown = fix.courseKnown;
     input.speed = fix.speed;
+    input.routeRoads = &m_routeRoads;
+    input.scatterMetres = scatterMetres(fix.accuracy, m_filter.positionError());
     // A standing car keeps to the road it was last matched to. Not the road
     // it is drawn on: the filter holds a car that stops at the point shown
     // last, ahead of the fix by the latency and past the matched road's end
@@ -481,8 +488,21 @@ std::optional<CarTracker::Road> CarTracker::carriedToNow(const Frame& frame) con
     const Map::LocalPoint p0 = level.toLocal(frame.atFix);
     const Map::LocalPoint p1 = level.toLocal(frame.predicted);
     const float moved = std::hypot(p1.x - p0.x, p1.y - p0.y);
-    const RoadPlace at =
-        carry(*m_anchor, moved - std::min(m_anchorLag, CatchUpShare * moved), frame.predicted);
+    const float distance = moved - std::min(m_anchorLag, CatchUpShare * moved);
+    float reached = 0.0f;
+    const RoadPlace at = walk(*m_anchor, distance, frame.predicted,
+                              [&](const RoadPlace&, Map::LocalPoint, float length, float walked) {
+                                  reached = walked + length;
+                                  return false;
+                              });
+    // Where no road goes on from the end of one the last match was unsure
+    // of, the car goes on along the prediction, off the roads, rather than
+    // wait at the end for the next fix: with a receiver's scatter the match
+    // took it onto a street beside the route, a footway, a ring's other
+    // piece, and the map stood still for a second or two. A car held at the
+    // end of a road it is sure of (a dead end it drives into) waits there.
+    const float slack = StuckMetres * frame.fix.unitsPerMetre / static_cast<float>(level.unit());
+    if (reached + slack < distance && m_roadProbability[at.road] < SureOfRoad) return std::nullopt;
     Road road;
     road.polyline = m_roads[at.road];
     road.probability = m_roadProbability[at.road];
@@ -564,6 +584,12 @@ CarState CarTracker::carState() {
         state.mapIndex = m_road.polyline.ref.mapIndex;
         state.polylineId = m_road.polyline.polylineId;
         state.caption = m_road.polyline.caption;
+        if (m_road.travel != 0 && m_fix.speed >= m_settings.minSpeed) {
+            const Map::LocalPoint a = m_road.polyline.points[m_road.segment];
+            const Map::LocalPoint b = m_road.polyline.points[m_road.segment + 1];
+            const float along[2] = {(b.x - a.x) * m_road.travel, (b.y - a.y) * m_road.travel};
+            state.wayDegrees = Map::headingDegrees(along);
+        }
     }
     return state;
 }

@@ -79,12 +79,7 @@ class CarTracker {
     // points); none without a route. Where its road ends the car is carried
     // on along one of them, the route's way, rather than the road nearest
     // the straight prediction. Main thread.
-    struct RouteRoad {
-        std::uint32_t mapIndex = NoMapIndex;
-        std::uint32_t polylineId = NoPolylineId;
-        bool forward = true;
-        friend bool operator==(const RouteRoad&, const RouteRoad&) = default;
-    };
+    using RouteRoad = Positioning::RouteRoad;
     void setRouteRoads(std::vector<RouteRoad> roads);
 
     // GPS thread.

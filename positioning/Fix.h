@@ -29,6 +29,22 @@ struct Fix {
     bool operator==(const Fix&) const = default;
 };
 
+// The metres a fix may lie from where the receiver is: its HDOP times the
+// receiver's error per unit of it (UERE). A fix without an HDOP (from a
+// receiver that sends no GGA, or the first RMC of one that sends RMC
+// before GGA) counts as one of HDOP 1.
+inline float fixErrorMetres(float hdop, float uere) {
+    return (hdop > 0.0f ? hdop : 1.0f) * uere;
+}
+
+// The metres within which a fix does not tell one place from another: a
+// few of its errors. Within them a street beside the route is not told from
+// the route (the car tracker, guidance).
+constexpr float ScatterErrors = 3.0f;
+inline float scatterMetres(float hdop, float uere) {
+    return ScatterErrors * fixErrorMetres(hdop, uere);
+}
+
 // One satellite of the sky view.
 struct Satellite {
     std::int32_t prn = 0;

@@ -2,6 +2,7 @@
 
 #include "positioning/GroundOffset.h"
 
+#include <algorithm>
 #include <cmath>
 #include <numbers>
 
@@ -27,23 +28,23 @@ void FixMotion::given(const NmeaTime& time, bool speed, bool course) {
     if (course) m_courseGiven = now;
 }
 
-std::optional<FixMotion::Place> FixMotion::baseline(double now, double atLeast) const {
-    for (std::size_t i = 1; i <= m_count; ++i) {
-        const Place& p = m_places[(m_next + m_places.size() - i) % m_places.size()];
-        const double age = since(p.seconds, now);
+std::optional<FixMotion::Motion> FixMotion::motion(const Fix& fix, double now, double atLeast, bool older) const {
+    for (std::size_t back = 1; back <= m_count; ++back) {
+        const Place& from = kept(back);
+        const double age = since(from.seconds, now);
         if (age < 0.0 || age > LongestBaselineSeconds) return std::nullopt;
-        if (age >= atLeast) return p;
+        if (age < atLeast) continue;
+        const GroundOffset way = groundOffset(from.latitude, from.longitude, fix.latitude, fix.longitude);
+        const double metres = std::hypot(way.east, way.north);
+        if (!(metres > std::max(fixErrorMetres(from.hdop, m_uere), fixErrorMetres(fix.hdop, m_uere)))) {
+            if (older) continue;
+            return std::nullopt;
+        }
+        return Motion{static_cast<float>(metres / age),
+                      static_cast<float>(std::fmod(
+                          std::atan2(way.east, way.north) * 180.0 / std::numbers::pi + 360.0, 360.0))};
     }
     return std::nullopt;
-}
-
-std::optional<FixMotion::Motion> FixMotion::motion(const Fix& fix, double now, double atLeast) const {
-    const std::optional<Place> from = baseline(now, atLeast);
-    if (!from) return std::nullopt;
-    const GroundOffset way = groundOffset(from->latitude, from->longitude, fix.latitude, fix.longitude);
-    return Motion{static_cast<float>(std::hypot(way.east, way.north) / since(from->seconds, now)),
-                  static_cast<float>(std::fmod(std::atan2(way.east, way.north) * 180.0 / std::numbers::pi + 360.0,
-                                               360.0))};
 }
 
 void FixMotion::complete(Fix& fix, const NmeaTime& time) {
@@ -55,17 +56,34 @@ void FixMotion::complete(Fix& fix, const NmeaTime& time) {
     // turn's course a second late held the car off its road), but their
     // distance, a metre or two of a standing receiver's scatter, would read
     // as walking pace.
-    const std::optional<Motion> slow =
-        speedStale || courseStale ? motion(fix, now, SpeedBaselineSeconds) : std::nullopt;
-    if (slow && speedStale) fix.speed = slow->speed;
-    if (slow && courseStale) {
-        const std::optional<Motion> last = motion(fix, now, CourseBaselineSeconds);
-        fix.courseKnown = slow->speed >= CourseMinSpeed && last.has_value();
-        fix.heading = fix.courseKnown ? last->course : 0.0f;
+    if (speedStale) {
+        // A car slower than the error over two seconds has its speed from
+        // an older fix.
+        const std::optional<Motion> slow = motion(fix, now, SpeedBaselineSeconds, true);
+        fix.speed = slow ? slow->speed : 0.0f;
     }
-    m_places[m_next] = {now, fix.latitude, fix.longitude};
-    m_next = (m_next + 1) % m_places.size();
-    if (m_count < m_places.size()) ++m_count;
+    if (courseStale) {
+        // A course only where the last two seconds' way is longer than the
+        // error: an older fix would give one to a car that just turned back
+        // (the way from before the turn), and the new route went the way
+        // it had come.
+        const std::optional<Motion> moving = motion(fix, now, SpeedBaselineSeconds, false);
+        const std::optional<Motion> last = moving && moving->speed >= CourseMinSpeed
+                                               ? motion(fix, now, CourseBaselineSeconds, true)
+                                               : std::nullopt;
+        fix.courseKnown = last.has_value();
+        fix.heading = last ? last->course : 0.0f;
+    }
+    // A time back from the last kept (a recording played again) starts the
+    // ring afresh; a fix within MinSpacingSeconds of it is not kept.
+    if (m_count > 0) {
+        const double age = since(kept(1).seconds, now);
+        if (age < 0.0) m_count = 0;
+        else if (age < MinSpacingSeconds) return;
+    }
+    m_places[m_next] = {now, fix.latitude, fix.longitude, fix.hdop};
+    m_next = (m_next + 1) % Kept;
+    if (m_count < Kept) ++m_count;
 }
 
 } // namespace Positioning

@@ -10,7 +10,8 @@
 // the fixes' own times is kept as the receiver sent it: only when none did
 // for that long (or ever) is it taken from the fixes. The fixes' times, not
 // the machine's clock: a receiver stamps each epoch when it measured it,
-// and several epochs may arrive in one read of the port.
+// and several epochs may arrive in one read of the port. The baselines are
+// times, not counts of fixes: receivers send 1 to 20 fixes a second.
 //
 // The NMEA device's, under its lock (GPS thread).
 
@@ -28,10 +29,16 @@ class FixMotion {
     // A sentence of the epoch at `time` gave a speed, a course.
     void given(const NmeaTime& time, bool speed, bool course);
     // The fix about to be told, of the epoch at `time`: its speed and course
-    // from the fixes where no sentence gave them lately. Without an earlier
-    // fix to compare (the first, or after a gap) the fix stays as the
-    // sentences left it.
+    // from the fixes where no sentence gave them lately. Only a way between
+    // two fixes longer than their error (the larger HDOP times the UERE)
+    // tells a motion: a shorter one may be the receiver's scatter. A fix
+    // without such a way to an earlier one within LongestBaselineSeconds
+    // (the first, after a gap, a car that stands) has speed 0 and no course,
+    // never the ones taken before.
     void complete(Fix& fix, const NmeaTime& time);
+    // The receiver's error in metres per unit of HDOP (the filter model's
+    // "uere").
+    void setUere(float metres) { m_uere = metres; }
 
     static constexpr double StaleSeconds = 3.0;
     // The speed is taken over two seconds of fixes at least, so that a
@@ -46,27 +53,35 @@ class FixMotion {
     // Slower than this (m/s) the way between two fixes is the receiver's
     // scatter more than the car's way: no course.
     static constexpr float CourseMinSpeed = 1.0f;
+    // The fixes kept: LongestBaselineSeconds of a receiver sending up to
+    // 25 a second; one of a faster receiver is kept only MinSpacingSeconds
+    // after the last kept.
+    static constexpr std::size_t Kept = 128;
+    static constexpr double MinSpacingSeconds = 0.04;
 
   private:
     struct Place {
         double seconds = 0.0; // of the day
         double latitude = 0.0;
         double longitude = 0.0;
+        float hdop = 0.0f;
     };
-    // The newest fix at least `atLeast` seconds before `now`, within
-    // LongestBaselineSeconds.
-    std::optional<Place> baseline(double now, double atLeast) const;
     struct Motion {
         float speed = 0.0f;  // m/s
         float course = 0.0f; // degrees
     };
-    // The way from that fix to this one.
-    std::optional<Motion> motion(const Fix& fix, double now, double atLeast) const;
+    // The way to this fix from the newest earlier one at least `atLeast`
+    // seconds before `now` (within LongestBaselineSeconds), when that way is
+    // longer than the two fixes' error; with `older`, from the newest one
+    // whose way is.
+    std::optional<Motion> motion(const Fix& fix, double now, double atLeast, bool older) const;
+    const Place& kept(std::size_t back) const { return m_places[(m_next + Kept - back) % Kept]; }
 
+    float m_uere = 5.0f;
     std::optional<double> m_speedGiven; // seconds of the day
     std::optional<double> m_courseGiven;
     // The last fixes told, a ring.
-    std::array<Place, 16> m_places;
+    std::array<Place, Kept> m_places;
     std::size_t m_count = 0;
     std::size_t m_next = 0;
 };

@@ -54,6 +54,8 @@ class KalmanFilter {
     float minimumSpeed() const { return minSpeed; }
     float scale() const { return scaleK; }
     float maximumDeviation() const { return maxDeviation; }
+    // The receiver's error per unit of HDOP ("uere").
+    float positionError() const { return uere; }
 
   private:
     void reset(Map::LocalPoint position, Map::LocalPoint velocity, std::uint32_t now);

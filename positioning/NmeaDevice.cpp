@@ -84,6 +84,11 @@ void NmeaDevice::setNmeaLogging(int minutes) {
     m_nmeaLog.setPeriod(minutes);
 }
 
+void NmeaDevice::setUere(float metres) {
+    Lock lock(m_mutex);
+    m_motion.setUere(metres);
+}
+
 void NmeaDevice::setPosition(float latitude, float longitude) {
     // The GGA and the RMC of an epoch carry the same position, and the
     // projection is the dearest step of a fix: the map point of the last

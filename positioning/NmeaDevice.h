@@ -52,6 +52,9 @@ class NmeaDevice : public Device, private SerialPortSettings, private LogSetting
     std::uint32_t getUsedSatellites(std::uint32_t* out, std::uint32_t max) const override;
     SerialPortSettings* serialPortSettings() override { return this; }
     LogSettings* logSettings() override { return this; }
+    // The receiver's error in metres per unit of HDOP, by which a way
+    // between fixes is told from their scatter (FixMotion).
+    void setUere(float metres);
 
     NmeaDevice(const NmeaDevice&) = delete;
     NmeaDevice& operator=(const NmeaDevice&) = delete;

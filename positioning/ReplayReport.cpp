@@ -59,14 +59,8 @@ class ReportWriter final : public TrackingListener {
         if (!nmeaChecksumMatches(sentence.c_str(), size) ||
             parseSentence(sentence.c_str(), size, records) != SentenceKind::Gga || records.gga.quality == 0)
             return;
-        // The time field as the parser reads it: at most 15 characters,
-        // decimals from the 8th on.
-        const std::size_t start = sentence.find(',') + 1;
-        const std::size_t end = std::min({sentence.find_first_of(",*", start), start + 15, sentence.size()});
-        std::size_t decimals = 0;
-        for (std::size_t i = start + 7; i < end && sentence[i] >= '0' && sentence[i] <= '9'; ++i)
-            ++decimals;
-        m_decimals = decimals;
+        // The decimals the parser read (as many as 16 bits hold).
+        m_decimals = records.gga.time.fractionDigits;
     }
 
   private:

@@ -54,13 +54,33 @@ std::vector<RoadPolyline> collectRoads(Map::KVAtlas& atlas, Map::Point point, do
 
 std::optional<ScoredRoad> scoreRoad(const RoadPolyline& road, const MatchInput& input, const MatchSettings& settings) {
     const Map::LocalPoint p = road.frame.toLocal(input.point);
-    const float maxDist =
-        static_cast<float>(settings.maxDistMetres * input.unitsPerMetre / road.frame.unit());
-    const Map::PolylineFoot foot = Map::nearestFoot(p, road.points.data(), road.points.size(), maxDist);
-    if (!(foot.distance2 <= maxDist * maxDist)) return std::nullopt;
+    const float unitsPerMetre = static_cast<float>(input.unitsPerMetre / road.frame.unit());
+    const float maxDist = settings.maxDistMetres * unitsPerMetre;
+    bool ofRoute = false;
+    bool routeForward = true;
+    if (input.routeRoads != nullptr && input.scatterMetres > 0.0f && road.polylineId != 0xFFFFFFFFu)
+        for (const RouteRoad& r : *input.routeRoads)
+            if (r.mapIndex == road.ref.mapIndex && r.polylineId == road.polylineId) {
+                ofRoute = true;
+                routeForward = r.forward;
+            }
+    const float nearer = ofRoute ? input.scatterMetres * unitsPerMetre : 0.0f;
+    const Map::PolylineFoot foot = Map::nearestFoot(p, road.points.data(), road.points.size(), maxDist + nearer);
+    if (!(foot.distance2 <= (maxDist + nearer) * (maxDist + nearer))) return std::nullopt;
     ScoredRoad scored;
     scored.foot = foot;
     scored.cost = foot.distance2 / (maxDist * maxDist);
+    if (ofRoute) {
+        // Only where the car goes the route's way along it.
+        const Map::LocalPoint a = road.points[foot.segment];
+        const Map::LocalPoint b = road.points[foot.segment + 1];
+        const float direction = static_cast<float>(std::atan2(b.x - a.x, b.y - a.y) * 57.29578);
+        const bool routeWay = !(input.speed > settings.minSpeed && input.headingKnown) ||
+                              headingDifference(routeForward ? direction : direction + 180.0f, input.heading) < 90.0f;
+        const float beyond = std::max(0.0f, std::sqrt(foot.distance2) - nearer);
+        if (routeWay) scored.cost = beyond * beyond / (maxDist * maxDist);
+        else if (!(foot.distance2 <= maxDist * maxDist)) return std::nullopt;
+    }
     if (!(input.speed > settings.minSpeed)) {
         if (input.current && *input.current == road.ref) scored.cost -= settings.oldPolylineAttraction;
     } else if (input.headingKnown) {

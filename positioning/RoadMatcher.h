@@ -49,6 +49,15 @@ struct MatchSettings {
     int connectionError = 1; // level units
 };
 
+// A road of the route around the car: its map (index in the atlas), its
+// polyline id, and whether the route drives it in the order of its points.
+struct RouteRoad {
+    std::uint32_t mapIndex = 0xFFFFFFFFu;
+    std::uint32_t polylineId = 0xFFFFFFFFu;
+    bool forward = true;
+    friend bool operator==(const RouteRoad&, const RouteRoad&) = default;
+};
+
 // What the scorer knows of the car.
 struct MatchInput {
     Map::Point point;           // global
@@ -57,6 +66,15 @@ struct MatchInput {
     bool headingKnown = true;   // the receiver gave a course (heading is 0 without one)
     float speed = 0.0f;         // m/s
     std::optional<RoadRef> current;
+    // The roads of the route around the car, and the metres within which
+    // the fix does not tell one place from another (its scatter): a road of
+    // the route, where the car's course goes the route's way along it (any
+    // way without a course), is scored as that much nearer the fix. A
+    // receiver that scatters puts its fixes nearer a street beside the
+    // route, a footway or a yard's lane, for seconds on end, and the car
+    // was taken there (and held at its dead end: the map stood still).
+    const std::vector<RouteRoad>* routeRoads = nullptr;
+    float scatterMetres = 0.0f;
 };
 
 struct ScoredRoad {

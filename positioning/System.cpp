@@ -15,8 +15,10 @@ System::System(const std::u16string& nmeaFolder, int nmeaLogPeriodMinutes, const
     : m_messages(messages), m_clock(clock), m_mutex("Can't create gps mutex") {
     try {
         std::unique_ptr<PortSystem> ports = makePortSystem ? makePortSystem(m_messages) : nullptr;
-        m_device = std::make_unique<NmeaDevice>(
-            nmeaFolder, nmeaLogPeriodMinutes, static_cast<TrackingListener*>(this), std::move(ports), clock);
+        auto device = std::make_unique<NmeaDevice>(nmeaFolder, nmeaLogPeriodMinutes,
+                                                   static_cast<TrackingListener*>(this), std::move(ports), clock);
+        m_nmeaDevice = device.get();
+        m_device = std::move(device);
         Log::log(Log::System, u"GPS system initialized");
     } catch (const std::exception& e) {
         Log::log(Log::Critical, "GPS system initialization failed: %s", e.what());
@@ -95,6 +97,10 @@ bool System::stopPortSearch() {
 void System::judgeFixesByTheirOwnTimes() {
     Lock lock(m_mutex);
     m_byFixTimes = true;
+}
+
+void System::setUere(float metres) {
+    if (m_nmeaDevice) m_nmeaDevice->setUere(metres);
 }
 
 void System::setNmeaLogging(int minutes) {

@@ -28,6 +28,8 @@
 
 namespace Positioning {
 
+class NmeaDevice;
+
 // Makes the port system under the device: the serial one in the program, a
 // replay in tests and tools.
 using PortSystemFactory = std::function<std::unique_ptr<PortSystem>(const MessageTexts* messages)>;
@@ -63,6 +65,10 @@ class System : private TrackingListener {
     // first fixes after a cold start would otherwise seem to jump further
     // than any vehicle moves in no time, and be kept out.
     void judgeFixesByTheirOwnTimes();
+    // The receiver's error in metres per unit of HDOP (the car model's
+    // "uere"): a way between two fixes shorter than their error gives the
+    // device no speed or course.
+    void setUere(float metres);
 
     bool hasDevice() const { return m_device != nullptr; }
     bool hasFix() const;
@@ -88,6 +94,7 @@ class System : private TrackingListener {
     bool m_byFixTimes = false;
     FixTimeTicks m_fixTicks;
     std::unique_ptr<Device> m_device;
+    NmeaDevice* m_nmeaDevice = nullptr; // m_device, as made
     std::vector<TrackingListener*> m_listeners;
 };
 

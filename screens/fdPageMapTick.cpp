@@ -96,13 +96,18 @@ void fdPageMap::carStep(std::uint32_t now) {
     // lock, and when the GPS side or an atlas switch holds it only this
     // part waits for the next tick: the steps below work from what was
     // read last.
+    // Guidance as the sensors read it for this frame, before its step: the
+    // turn panel shows the distance of the "To the turn" sensor drawn beside
+    // it. Read after the step, the two stood 10 m apart where the distance
+    // crossed one of the panel's steps in between.
+    if (car != nullptr)
+        m_guidance = car->guidance();
     const bool demo = car != nullptr && car->stepDemo();
     if (car != nullptr && (demo || car->tryTakeCarState())) {
         if (!demo)
             car->onFrame();
         m_carFix = car->currentFix();
         const Positioning::CarState shown = car->shownCar();
-        m_guidance = car->guidance();
         const bool follow = m_followGps && m_carFix && renderer != nullptr && m_services.atlas != nullptr &&
                             m_services.camera != nullptr;
         if (follow) {

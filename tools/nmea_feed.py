@@ -4,7 +4,8 @@ of a pseudo-terminal pair whose first end the program opens as its port) at
 the pace a receiver sends it.
 
     nmea_feed.py DEVICE RECORDING [--rate X] [--loop]
-    nmea_feed.py DEVICE --route ROUTE [--speed KMH] [--receiver KIND]
+    nmea_feed.py DEVICE --route ROUTE [--speed KMH] [--receiver KIND] [--hz N]
+                 [--scatter METRES] [--seed S]
     ... [--dry-run]
 
 RECORDING is an NMEA log (one sentence a line; lines starting with '#' are
@@ -18,16 +19,22 @@ times) counts as one second. --loop plays the log again and again.
 
 ROUTE holds LAT,LON lines (route-atlas prints them; other lines are passed
 over): a receiver drives it at KMH (30 unless given) and sends RMC, GGA, GSA
-and GSV once a second, then stands at its end. KIND is the receiver's way
-of sending them: rmc-first (RMC before GGA, the default), gga-first (GGA
-before RMC), gga-only (no RMC: no speed, no course) or empty-course (RMC
-with an empty course field).
+and GSV N times a second (once unless given; receivers send 1 to 20), then
+stands at its end. KIND is the receiver's way of sending them: rmc-first
+(RMC before GGA, the default), gga-first (GGA before RMC), gga-only (no RMC:
+no speed, no course), empty-course (RMC with an empty course field) or
+empty-speed-course (RMC with empty speed and course fields). With
+--scatter its positions wander slowly about the true ones (on each axis a
+Gauss-Markov process of that standard deviation and a 30 s correlation
+time, drawn from the seed S, 0 unless given), and its GGA says an HDOP to
+match (the radial standard deviation over a UERE of 5 m, 0.9 at least).
 
 --dry-run writes no device and waits for nothing: it prints one line a burst,
 the seconds the feeder would wait before it at the rate given (0 with
 --rate 0) and the number of its sentences, tab-separated.
 """
 import math
+import random
 import sys
 import threading
 
@@ -53,20 +60,21 @@ def degrees(value, hemispheres, width):
 # The orders and fields of the receivers the program meets: RMC before GGA
 # (most), GGA before RMC (many USB receivers, and tests/data's BU-353 logs),
 # GGA alone (no speed, no course), and RMC whose course field is empty.
-RECEIVERS = ("rmc-first", "gga-first", "gga-only", "empty-course")
+RECEIVERS = ("rmc-first", "gga-first", "gga-only", "empty-course", "empty-speed-course")
 
 
-def fix(second, lat, lon, knots, course, receiver="rmc-first"):
+def fix(second, lat, lon, knots, course, receiver="rmc-first", hdop=0.9):
     """One epoch of a receiver with a fix: RMC, GGA, GSA and two GSV in the
     receiver's order. `second` counts from 10:00:00 and may have a fraction
     (a receiver sending more than once a second)."""
-    whole = int(second)
-    hundredths = int(round((second - whole) * 100))
+    hundredths_all = int(round(second * 100))
+    whole, hundredths = hundredths_all // 100, hundredths_all % 100
     t = "%02d%02d%02d.%02d" % (10 + whole // 3600 % 10, whole // 60 % 60, whole % 60, hundredths)
     pos = degrees(lat, "NS", 2) + "," + degrees(lon, "EW", 3)
-    heading = "" if receiver == "empty-course" else "%.1f" % course
-    rmc = sentence("GPRMC,%s,A,%s,%.1f,%s,071226,,,A" % (t, pos, knots, heading))
-    gga = sentence("GPGGA,%s,%s,1,08,0.9,40.0,M,48.0,M,," % (t, pos))
+    heading = "" if receiver in ("empty-course", "empty-speed-course") else "%.1f" % course
+    speed = "" if receiver == "empty-speed-course" else "%.1f" % knots
+    rmc = sentence("GPRMC,%s,A,%s,%s,%s,071226,,,A" % (t, pos, speed, heading))
+    gga = sentence("GPGGA,%s,%s,1,08,%.1f,40.0,M,48.0,M,," % (t, pos, hdop))
     out = {"gga-first": gga + rmc, "gga-only": gga}.get(receiver, rmc + gga)
     out += sentence("GPGSA,A,3,02,05,09,12,17,21,25,29,,,,,1.6,0.9,1.3")
     sats = [(2, 45, 60, 41), (5, 30, 120, 38), (9, 60, 200, 44), (12, 20, 300, 35),
@@ -77,6 +85,32 @@ def fix(second, lat, lon, knots, course, receiver="rmc-first"):
             body += ",%02d,%02d,%03d,%02d" % (prn, elevation, azimuth, snr)
         out += sentence(body)
     return out
+
+
+class Scatter:
+    """A receiver's slowly wandering scatter: on each axis a Gauss-Markov
+    process of standard deviation `metres` and a 30 s correlation time,
+    drawn from `seed`; step(dt) moves it on and returns it (metres east,
+    north). The receiver's HDOP says it: the radial standard deviation
+    over a UERE of 5 m."""
+    SECONDS = 30.0
+
+    def __init__(self, metres, seed=0):
+        self.metres = metres
+        self.random = random.Random(seed)
+        self.at = None
+        self.hdop = max(0.9, metres * math.sqrt(2.0) / 5.0) if metres > 0 else 0.9
+
+    def step(self, dt):
+        if self.metres <= 0:
+            return 0.0, 0.0
+        if self.at is None:
+            self.at = [self.random.gauss(0.0, self.metres) for _ in range(2)]
+        else:
+            keep = math.exp(-dt / self.SECONDS)
+            spread = self.metres * math.sqrt(1.0 - keep * keep)
+            self.at = [keep * a + self.random.gauss(0.0, spread) for a in self.at]
+        return tuple(self.at)
 
 
 def pause(seconds):
@@ -176,30 +210,38 @@ def recording_bursts(path):
     return bursts
 
 
-def route_bursts(path, kmh, stand, receiver="rmc-first"):
-    """A second of the drive a burst; then, when `stand`, the car standing at
-    the route's end for ever, as a receiver goes on sending."""
+def route_bursts(path, kmh, stand, receiver="rmc-first", hz=1, scatter=None):
+    """An epoch of the drive a burst, `hz` a second; then, when `stand`, the
+    car standing at the route's end for ever, as a receiver goes on
+    sending."""
     line = read_line(path)
     if len(line) < 2:
         raise SystemExit("nmea_feed: %s holds fewer than two LAT,LON lines" % path)
-    points = walk(line, kmh / 3.6)
+    points = walk(line, kmh / 3.6 / hz)
     knots = kmh / 1.852
     heading = course(points[0], points[1])
-    second = 0
+    scatter = scatter or Scatter(0.0)
+    epoch = 0
+
+    def send(p, kn):
+        east, north = scatter.step(1.0 / hz)
+        at = offset(p, east, north)
+        return (1.0 / hz if epoch else 0.0, [fix(epoch / hz, at[0], at[1], kn, heading, receiver, scatter.hdop)])
+
     for i, p in enumerate(points):
         if i > 0 and points[i - 1] != p:
             heading = course(points[i - 1], p)
         moving = i + 1 < len(points)
-        yield (1.0 if second else 0.0, [fix(second, p[0], p[1], knots if moving else 0.0, heading, receiver)])
-        second += 1
+        yield send(p, knots if moving else 0.0)
+        epoch += 1
     while stand:
-        yield (1.0, [fix(second, points[-1][0], points[-1][1], 0.0, heading, receiver)])
-        second += 1
+        yield send(points[-1], 0.0)
+        epoch += 1
 
 
 def main():
     args = sys.argv[1:]
-    options = {"--rate": 1.0, "--speed": 30.0}
+    options = {"--rate": 1.0, "--speed": 30.0, "--hz": 1.0, "--scatter": 0.0, "--seed": 0.0}
     flags = {"--loop": False, "--dry-run": False}
     route = None
     receiver = "rmc-first"
@@ -222,10 +264,13 @@ def main():
         else:
             positional.append(args[i])
         i += 1
-    if len(positional) != (1 if route else 2) or options["--rate"] < 0 or options["--speed"] <= 0:
+    hz = int(options["--hz"])
+    if len(positional) != (1 if route else 2) or options["--rate"] < 0 or options["--speed"] <= 0 or \
+            not 1 <= hz <= 20 or options["--scatter"] < 0:
         raise SystemExit(__doc__)
     if route:
-        bursts = route_bursts(route, options["--speed"], stand=not flags["--dry-run"], receiver=receiver)
+        bursts = route_bursts(route, options["--speed"], stand=not flags["--dry-run"], receiver=receiver, hz=hz,
+                              scatter=Scatter(options["--scatter"], int(options["--seed"])))
     else:
         bursts = recording_bursts(positional[1])
     rate = options["--rate"]

@@ -189,10 +189,19 @@ const char* readTime(const char* p, const char* end, NmeaTime& out) {
     out.minute = static_cast<std::uint8_t>(twoDigits(field.text + 2));
     out.second = static_cast<std::uint8_t>(twoDigits(field.text + 4));
     if (field.length >= 8) {
-        std::int32_t fraction = 0;
-        if (parseInt(field.text + 7, field.text + field.length, fraction) && fraction > 0)
-            out.millisecond = static_cast<std::uint16_t>(fraction > 0xFFFF ? 0xFFFF : fraction);
-        out.fractionDigits = static_cast<std::uint8_t>(field.length - 7);
+        // The fraction's digits as a whole number, as many of them as 16
+        // bits hold: "100000.500000" reads as 50000 in five digits, half a
+        // second. Clamped whole, it read as 65535 millionths, and every fix
+        // of a 10 Hz receiver that writes six digits fell in one second.
+        std::uint32_t fraction = 0;
+        std::uint8_t digits = 0;
+        for (const char* p = field.text + 7; p < field.text + field.length && isDigit(*p); ++p, ++digits) {
+            const std::uint32_t more = fraction * 10 + static_cast<std::uint32_t>(*p - '0');
+            if (more > 0xFFFF) break;
+            fraction = more;
+        }
+        out.millisecond = static_cast<std::uint16_t>(fraction);
+        out.fractionDigits = digits;
     }
     return field.next;
 }

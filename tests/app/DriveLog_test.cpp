@@ -67,17 +67,19 @@ struct Second {
     float courseDegrees = 0.0f;
 };
 
-// What a receiver sends in second `n` (the time of day counts from 10:00:00),
+// What a receiver sends at `seconds` (the time of day counts from 10:00:00),
 // in its way of sending (RMC before GGA unless told).
-std::string nmea(const Second& s, int n, PositioningTest::Receiver receiver = PositioningTest::Receiver::RmcFirst) {
+std::string nmea(const Second& s, double seconds,
+                 PositioningTest::Receiver receiver = PositioningTest::Receiver::RmcFirst) {
     using PositioningTest::line;
+    const int n = static_cast<int>(seconds);
     if (s.kind == Second::Silent) return {};
     const std::string time = Core::format("%02d%02d%02d.00", 10 + n / 3600, n / 60 % 60, n % 60);
     if (s.kind == Second::NoFix)
         return line("GPRMC," + time + ",V,,,,,,,071226,,,N") +
                line("GPGGA," + time + ",,,,,0,00,99.9,,M,,M,,") +
                line("GPGSA,A,1,,,,,,,,,,,,,99.9,99.9,99.9") + line("GPGSV,1,1,02,05,30,120,18,09,60,200,21");
-    return PositioningTest::epoch(receiver, n, s.at, s.metresPerSecond, s.courseDegrees);
+    return PositioningTest::epoch(receiver, seconds, s.at, s.metresPerSecond, s.courseDegrees);
 }
 
 // The program folder: the build's data set with Monaco, and a receiver at
@@ -456,12 +458,26 @@ TEST(DriveLog, RoutesSetFromTheMapOverRestartsLeaveNoPlaceBehind) {
 // The bend benchmark's hairpin route at 25 km/h through the whole program,
 // from each receiver: one that sends GGA alone (no speed, no course) had a
 // frame of the map every 5 s, read 0 km/h and was told one phrase, never
-// the arrival. Every receiver's car is drawn anew every second it drives,
-// its speed shows, each turn is passed and the arrival is said.
+// the arrival; so did one at ten fixes a second that sends no speed (GGA
+// alone, RMC with empty speed and course fields). Every receiver's car is
+// drawn anew every second it drives, its speed shows, each turn is passed
+// and the arrival is said. The turn panel and the "To the turn" sensor show
+// the same distance in every frame (the sensors were read before guidance's
+// step, the panel after it: 10 m apart where the distance crossed a step
+// between the two).
 TEST(DriveLog, EveryReceiverDrivesTheHairpinAndArrives) {
     using Receiver = PositioningTest::Receiver;
-    for (const auto& [name, receiver] : {std::pair{"RMC first", Receiver::RmcFirst}, {"GGA first", Receiver::GgaFirst},
-                                         {"GGA only", Receiver::GgaOnly}, {"empty course", Receiver::EmptyCourse}}) {
+    const struct {
+        const char* name;
+        Receiver receiver;
+        int hz;
+    } senders[] = {{"RMC first", Receiver::RmcFirst, 1},
+                   {"GGA first", Receiver::GgaFirst, 1},
+                   {"GGA only", Receiver::GgaOnly, 1},
+                   {"empty course", Receiver::EmptyCourse, 1},
+                   {"GGA only, 10 Hz", Receiver::GgaOnly, 10},
+                   {"empty speed and course, 10 Hz", Receiver::EmptySpeedAndCourse, 10}};
+    for (const auto& [name, receiver, hz] : senders) {
         SCOPED_TRACE(name);
         MonacoFolder folder;
         TestSupport::CaptureLogger log(Log::Critical);
@@ -495,16 +511,33 @@ TEST(DriveLog, EveryReceiverDrivesTheHairpinAndArrives) {
         e.ui()->activatePage(e.ui()->findPage("pageMap"));
         const Guidance::Sensor* speed = e.sensors()->findSensor("speed");
         ASSERT_NE(speed, nullptr);
-        int stillSeconds = 0, speedShown = 0;
+        // The turn panel and the sensor of the distance to the turn, drawn
+        // in one frame.
+        const auto* turnPanel = dynamic_cast<const Ui::fdStatic*>(Screens::fdPageMap::instance()->findChild("rotate_textbox"));
+        const auto* toTurn = dynamic_cast<const Ui::fdStatic*>(Screens::fdPageMap::instance()->findChild("sensor3"));
+        ASSERT_TRUE(turnPanel != nullptr && toTurn != nullptr);
+        int stillSeconds = 0, speedShown = 0, bothShown = 0;
         for (std::size_t s = 0; s < script.seconds.size(); ++s) {
             if (const auto action = script.actions.find(s); action != script.actions.end()) action->second();
-            port->feed(nmea(script.seconds[s], static_cast<int>(s), receiver));
             const std::uint64_t framesBefore = e.framesDrawn();
-            for (int frame = 0; frame < 10; ++frame) {
-                e.ui()->applyPendingChanges();
-                clock.ticks += 100;
-                e.redraw();
-                e.keepRouteAndView(clock.ticks);
+            // The second's epochs, on the way to the next second's place,
+            // each followed by its share of the ten frames.
+            const Second& next = script.seconds[std::min(s + 1, script.seconds.size() - 1)];
+            for (int k = 0; k < hz; ++k) {
+                Second epoch = script.seconds[s];
+                epoch.at.x += static_cast<std::int32_t>((double(next.at.x) - epoch.at.x) * k / hz);
+                epoch.at.y += static_cast<std::int32_t>((double(next.at.y) - epoch.at.y) * k / hz);
+                port->feed(nmea(epoch, static_cast<double>(s) + double(k) / hz, receiver));
+                for (int frame = 0; frame < 10 / hz; ++frame) {
+                    e.ui()->applyPendingChanges();
+                    clock.ticks += 100;
+                    e.redraw();
+                    e.keepRouteAndView(clock.ticks);
+                    if (!turnPanel->parent()->visible() || !toTurn->visible() || toTurn->text() == u"-") continue;
+                    ++bothShown;
+                    EXPECT_EQ(Core::wideToUtf8(turnPanel->text()), Core::wideToUtf8(toTurn->text()))
+                        << "second " << s << ", epoch " << k << ", frame " << frame;
+                }
             }
             // The seconds it drives, the filter settled after the first three.
             if (s < driveFrom + 3 || s >= driveTo) continue;
@@ -514,6 +547,7 @@ TEST(DriveLog, EveryReceiverDrivesTheHairpinAndArrives) {
         }
         e.shutdown();
         EXPECT_EQ(stillSeconds, 0) << "seconds without a frame while the car drove";
+        EXPECT_GT(bothShown, 300);
         EXPECT_GT(speedShown, static_cast<int>(driveTo - driveFrom) * 3 / 4) << "about 25 km/h shown";
         EXPECT_GE(log.count("navi event:RotateEnd") + 1, 7u);
         EXPECT_EQ(log.count("navi event:ArriveLastPoint"), 1u);

@@ -4,6 +4,8 @@ second into a pseudo-terminal, faster than real time.
 
     nmea_route.py DEVICE CONTROL START ROUTE [--speed KMH] [--interval S]
                   [--detour METRES] [--mark-at METRES] [--receiver KIND]
+                  [--uturn-at METRES] [--uturn-back METRES]
+                  [--hz N] [--scatter METRES] [--seed S]
     nmea_route.py --aside ROUTE METRES
 
 With --aside it only prints the point METRES east of ROUTE's middle
@@ -26,7 +28,15 @@ carries the car on between fixes then keeps up with them; a receiver that
 tells no speed has it taken from its fixes and their times.
 
 KIND is the receiver's way of sending (tools/nmea_feed.py): rmc-first (the
-default), gga-first, gga-only or empty-course.
+default), gga-first, gga-only, empty-course or empty-speed-course. It sends
+N epochs a simulated second (once unless given), and with --scatter its
+positions wander slowly about the true ones by that standard deviation on
+each axis, its HDOP saying so (tools/nmea_feed.py, seed S).
+
+With --uturn-at the car makes no detour: METRES along the route it turns
+straight back along the way it came for the --uturn-back metres (150 unless
+given), turns round again and drives the rest of the route; CONTROL/progress
+says "turned" on the way back.
 """
 import math
 import os
@@ -34,7 +44,7 @@ import sys
 
 # The receiver's sentences and the geometry of a line are the README's feeder's.
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "tools"))
-from nmea_feed import RECEIVERS, course, fix, metres, offset, pause, read_line, walk  # noqa: E402
+from nmea_feed import RECEIVERS, Scatter, course, fix, metres, offset, pause, read_line, walk  # noqa: E402
 
 
 def split(line, at):
@@ -61,8 +71,9 @@ def aside(route, east):
     return offset(middle, east, 0.0)
 
 
-def drive(device, control, start, legs, kmh, interval, mark_at, receiver="rmc-first"):
-    step = kmh / 3.6
+def drive(device, control, start, legs, kmh, interval, mark_at, receiver="rmc-first", hz=1, scatter=None):
+    step = kmh / 3.6 / hz
+    scatter = scatter or Scatter(0.0)
 
     def progress(text):
         with open(os.path.join(control, "progress.tmp"), "w") as f:
@@ -73,10 +84,12 @@ def drive(device, control, start, legs, kmh, interval, mark_at, receiver="rmc-fi
     with open(device, "w") as tty:
         def send(p, knots, heading):
             nonlocal sent
-            tty.write(fix(sent * interval, p[0], p[1], knots, heading, receiver))
+            east, north = scatter.step(interval / hz)
+            at = offset(p, east, north)
+            tty.write(fix(sent * interval / hz, at[0], at[1], knots, heading, receiver, scatter.hdop))
             tty.flush()
             sent += 1
-            pause(interval)
+            pause(interval / hz)
 
         progress("standing")
         while not os.path.exists(os.path.join(control, "go")):
@@ -107,7 +120,8 @@ def main():
     if len(args) < 4:
         raise SystemExit(__doc__)
     options = {"--speed": 50.0, "--interval": 0.25, "--detour": 200.0, "--mark-at": None,
-               "--receiver": "rmc-first"}
+               "--receiver": "rmc-first", "--uturn-at": None, "--uturn-back": 150.0, "--hz": 1.0, "--scatter": 0.0,
+               "--seed": 0.0}
     for i in range(4, len(args) - 1, 2):
         if args[i] == "--receiver" and args[i + 1] in RECEIVERS:
             options[args[i]] = args[i + 1]
@@ -119,13 +133,19 @@ def main():
 
     def legs():
         route = read_line(args[3])
+        if options["--uturn-at"] is not None:
+            turn = options["--uturn-at"]
+            back = min(options["--uturn-back"], turn)
+            first = split(route, turn)[0]
+            way_back = split(first, turn - back)[1][::-1]
+            return [("driving", first), ("turned", way_back), ("rejoined", split(route, turn - back)[1])]
         first, second, (ux, uy) = split(route, length(route) / 2)
         turn = first[-1]
         out = offset(turn, uy * options["--detour"], -ux * options["--detour"])
         return [("driving", first), ("detour", [turn, out, turn]), ("rejoined", second)]
 
     drive(args[0], args[1], start, legs, options["--speed"], options["--interval"], options["--mark-at"],
-          options["--receiver"])
+          options["--receiver"], int(options["--hz"]), Scatter(options["--scatter"], int(options["--seed"])))
 
 
 if __name__ == "__main__":

@@ -19,7 +19,9 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <functional>
 #include <map>
+#include <optional>
 #include <sstream>
 #include <string>
 
@@ -35,12 +37,15 @@ struct SecondSounds : NaviSounds {
         std::uint32_t startMs;
         std::uint32_t endMs = 0; // 0 while it plays, or when it was cut off
         bool cut = false;
+        std::uint32_t turnMetres = 0; // guidance's distance to its turn then
     };
     explicit SecondSounds(const GuidanceTest::Clock& clock) : clock(clock) {}
     bool naviOn() const override { return true; }
     bool accepts(int priority) const override { return mixer.accepts(priority, {0}); }
     bool play(int priority, const Phrase& ids) override { return playOver(priority, priority - 1, ids); }
-    double seconds(const Phrase& ids) const override { return static_cast<double>(ids.size()); }
+    double seconds(const Phrase& ids) const override {
+        return static_cast<double>(ids.size()) * sampleBytes / 88200.0;
+    }
     bool playOver(int priority, int cuts, const Phrase& ids) override {
         offered.push_back({priority, ids, clock.ticks});
         if (!mixer.acceptsOver(std::max(cuts, priority - 1), ids)) return false;
@@ -49,12 +54,12 @@ struct SecondSounds : NaviSounds {
             if (mixer.hasSample(id)) continue;
             Sample sample;
             sample.id = id;
-            sample.length = SampleBytes;
-            sample.data = std::make_unique<std::uint8_t[]>(SampleBytes);
+            sample.length = sampleBytes;
+            sample.data = std::make_unique<std::uint8_t[]>(sampleBytes);
             mixer.insert(std::move(sample));
         }
         mixer.replace(priority, ids);
-        heard.push_back({priority, ids, clock.ticks});
+        heard.push_back({priority, ids, clock.ticks, 0, false, turnMetres ? turnMetres() : 0});
         return true;
     }
     void advance50ms() {
@@ -63,7 +68,8 @@ struct SecondSounds : NaviSounds {
         if (mixer.idle() && !heard.empty() && !heard.back().cut && heard.back().endMs == 0)
             heard.back().endMs = clock.ticks;
     }
-    static constexpr std::uint32_t SampleBytes = 88200; // 1 s of 22050 Hz 16-bit stereo
+    std::uint32_t sampleBytes = 88200; // 1 s of 22050 Hz 16-bit stereo
+    std::function<std::uint32_t()> turnMetres;
     const GuidanceTest::Clock& clock;
     SoundMixer mixer;
     std::vector<Heard> heard;
@@ -118,6 +124,19 @@ struct Monaco {
     Core::Config config;
     decltype(setup.makeAtlas()) atlas;
 };
+
+// A receiver's fix at a route position, going the route's way.
+Positioning::Fix fixAt(const PathPosition& at, float metresPerSecond) {
+    const Positioning::CarState car = carStateAt(at);
+    Positioning::Fix fix;
+    fix.x = car.position.toGlobal().x;
+    fix.y = car.position.toGlobal().y;
+    fix.speed = metresPerSecond;
+    fix.heading = car.heading * 180.0f / 3.14159265f;
+    fix.courseKnown = true;
+    fix.hdop = 1.0f;
+    return fix;
+}
 
 // Where each manoeuvre lies: its global point, to know the same turn on a
 // rebuilt route.
@@ -181,16 +200,7 @@ TEST(GuidanceDrive, AWrongTurnAndEveryTurnSpokenInTime) {
     int onNamedRoad = 0, streetShown = 0;
     for (const Path* leg : {&first, &second}) {
         for (PathPosition at(*leg, true); !at.isAtEnd(); at.advanceMetres(14)) {
-            const Positioning::CarState car = carStateAt(at);
-            const Map::Point p = car.position.toGlobal();
-            Positioning::Fix fix;
-            fix.x = p.x;
-            fix.y = p.y;
-            fix.speed = 13.9f;
-            fix.heading = car.heading * 180.0f / 3.14159265f;
-            fix.courseKnown = true;
-            fix.hdop = 1.0f;
-            handler.onFix(true, fix);
+            handler.onFix(true, fixAt(at, 13.9f));
             for (int frame = 0; frame < 10; ++frame) {
                 {
                     Positioning::CarStateLock::Unit unit(handler.lock());
@@ -294,6 +304,57 @@ TEST(GuidanceDrive, AWrongTurnAndEveryTurnSpokenInTime) {
     said << "\nheard: ";
     for (const auto& h : sounds.heard) said << h.startMs << "-" << h.endMs << (h.cut ? "cut " : " ");
     if (HasFailure()) ADD_FAILURE() << said.str() << timeline.str();
+}
+
+// Fontvieille to Rue Grimaldi at 40 km/h, a fix a second, words of half a
+// second: three roundabouts, each left a few metres on, the last right
+// before the finish's turn. Every phrase that gives a distance says, rounded
+// for speech, the distance to its turn when it starts playing: a warning
+// that waited behind "drive onto the roundabout then first exit" said the
+// distance it was composed with ("in thirty metres turn right" 24 m before
+// the turn; the exit's "in forty metres exit" 20 m before the exit).
+TEST(GuidanceDrive, APhraseSaysTheDistanceThereIsWhenItPlays) {
+    TestSupport::CaptureLogger log{Log::Info};
+    Monaco m;
+    ASSERT_NO_FATAL_FAILURE(m.load());
+    Path route;
+    ASSERT_TRUE(m.compute(Map::Projection::fromGeo(43.72641f, 7.41610f), Map::Projection::fromGeo(43.73398f, 7.41856f),
+                          route));
+    const Path driven = route;
+    GuidanceTest::Clock clock;
+    SecondSounds sounds(clock);
+    sounds.sampleBytes = 44100; // half a second
+    Render::RenderStyles styles;
+    KVMapEventsHandler handler(m.config.root(), *m.atlas, route, &sounds, &styles, clock);
+    sounds.turnMetres = [&] { return handler.navi().remainingDistance(); };
+    const auto forSpeech = [](std::uint32_t d) {
+        return d < 105 ? (d + 5) / 10 * 10 : d < 1050 ? (d + 50) / 100 * 100 : (d + 500) / 1000 * 1000;
+    };
+    for (PathPosition at(driven, true); !at.isAtEnd(); at.advanceMetres(11)) {
+        handler.onFix(true, fixAt(at, 11.0f));
+        for (int frame = 0; frame < 10; ++frame) {
+            {
+                Positioning::CarStateLock::Unit unit(handler.lock());
+                ASSERT_TRUE(unit);
+                handler.onFrame();
+            }
+            clock.ticks += 50;
+            sounds.advance50ms();
+            clock.ticks += 50;
+            sounds.advance50ms();
+        }
+    }
+    ASSERT_EQ(log.count("navi event:ArriveLastPoint"), 1u);
+    std::size_t checked = 0;
+    for (const auto& h : sounds.heard) {
+        const std::optional<std::uint32_t> said = GuidanceTest::spokenMetres(h.ids);
+        if (!said) continue;
+        ++checked;
+        EXPECT_EQ(*said, forSpeech(h.turnMetres))
+            << h.startMs << " ms: " << ::testing::PrintToString(h.ids) << " said " << *said << " m, the turn "
+            << h.turnMetres << " m ahead";
+    }
+    EXPECT_GE(checked, 3u);
 }
 
 } // namespace

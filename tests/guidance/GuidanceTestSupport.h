@@ -1,12 +1,17 @@
 #pragma once
-// Stand-ins for the messages table and the clocks in the guidance tests.
+// Stand-ins for the messages table and the clocks in the guidance tests, and
+// the distance a phrase speaks, read back.
 
 #include "core/MessageTable.h"
+#include "guidance/Voice.h"
 #include "positioning/Clock.h"
 
+#include <algorithm>
 #include <atomic>
 #include <map>
+#include <optional>
 #include <string>
+#include <utility>
 
 namespace GuidanceTest {
 
@@ -29,5 +34,31 @@ public:
     std::atomic<std::uint32_t> ticks{5000};
     Positioning::DateTime time;
 };
+
+// The metres a phrase speaks after its first "in", read back word by word
+// (numbers as the demo's words say them); nothing without one.
+inline std::optional<std::uint32_t> spokenMetres(const Guidance::Phrase& phrase) {
+    const auto in = std::find(phrase.begin(), phrase.end(), Guidance::Voice::In);
+    if (in == phrase.end()) return std::nullopt;
+    std::uint32_t total = 0, number = 0;
+    for (auto it = in + 1; it != phrase.end(); ++it) {
+        const std::int32_t id = *it;
+        if (id >= 12 && id <= 20)
+            number += static_cast<std::uint32_t>(id - 11);
+        else if (id >= 23 && id <= 30)
+            number += static_cast<std::uint32_t>(id - 21) * 10;
+        else if (id >= 31 && id <= 39)
+            number += static_cast<std::uint32_t>(id - 30) * 100;
+        else if (id >= 43 && id <= 52)
+            number += static_cast<std::uint32_t>(id - 33);
+        else if (id >= 66 && id <= 68)
+            total += std::exchange(number, 0u) * 1000;
+        else if (id >= 55 && id <= 57)
+            return total + number;
+        else
+            break;
+    }
+    return total;
+}
 
 } // namespace GuidanceTest

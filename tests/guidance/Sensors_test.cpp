@@ -2,7 +2,11 @@
 
 #include "core/FileSystem.h"
 #include "platform/Memory.h"
+#include "core/Text.h"
+#include "map/KVAtlas.h"
+#include "map/KVMap2.h"
 #include "tests/guidance/GuidanceTestSupport.h"
+#include "tests/map/AtlasFixture.h"
 #include "tests/support/CaptureLogger.h"
 #include "tests/support/TempDir.h"
 
@@ -224,6 +228,34 @@ TEST_F(SensorsTest, ACarThatStandsHasNoTimeToTheTurn) {
     sensors.onFix(true, fix);
     sensors.updateAll(frame);
     EXPECT_NE(sensors.findSensor("time_to_maneuver")->shortText(), u"-");
+}
+
+// The demo atlas's maps each have their own strings: the same name index
+// names another street in another map. Driving from one map's road onto
+// another's with the same index, the current street is the new map's (it
+// kept the last map's name).
+TEST_F(SensorsTest, TheStreetOfAnotherMapWithTheSameNameIndexIsItsOwn) {
+    AtlasTest::AtlasSetup setup;
+    auto atlas = setup.makeAtlas();
+    ASSERT_TRUE(atlas->load(AtlasTest::wide(setup.copyOf(MIREL_DEMO_ATLAS_DIR))));
+    ASSERT_GE(atlas->mapCount(), 2u);
+    Map::KVMap2* a = atlas->mapAt(0);
+    Map::KVMap2* b = atlas->mapAt(1);
+    std::uint32_t index = 1;
+    std::u16string nameA, nameB;
+    for (; index < 200; ++index)
+        if (a->stringsReader().string(index, nameA) && b->stringsReader().string(index, nameB) && !nameA.empty() &&
+            !nameB.empty() && nameA != nameB)
+            break;
+    ASSERT_LT(index, 200u) << "no name index that names two streets";
+    SensorFrame frame;
+    frame.routeActive = true;
+    frame.routeStreetName = index;
+    for (const auto& [map, name] : {std::pair{a, nameA}, {b, nameB}, {a, nameA}}) {
+        frame.routeStreetMap = map;
+        sensors.updateAll(frame);
+        EXPECT_EQ(Core::wideToUtf8(value(sensors, "cur_street")), Core::wideToUtf8(name));
+    }
 }
 
 } // namespace

@@ -301,6 +301,11 @@ TEST(fdMapNavi, AfterPassWarningAndLateOnlyManoeuvres) {
         // names its exit): they came twice a second or two apart.
         {60, 10, {{545, 1, 500, 10, 0}, {35, 1, 0, 10, 0}, {50, 4, 55}}},
         {60, 19, {{545, 1, 500, 19, 0}, {35, 1, 0, 19, 0}, {50, 19, 55, 10, 0}}, 10},
+        // Farther than that (the late warning's metres and a phrase's
+        // reach, 105 m and 120 m), the one said on passing and the late one
+        // both come.
+        {150, 10, {{545, 1, 500}, {35, 1, 0}, {140, 4, 145}, {0, 4, 0}}},
+        {200, 19, {{545, 1, 500}, {35, 1, 0}, {190, 19, 195}, {15, 19, 0, 10, 0}}, 10},
     };
     for (const auto& r : rows) {
         Drive d;
@@ -311,6 +316,22 @@ TEST(fdMapNavi, AfterPassWarningAndLateOnlyManoeuvres) {
         d.run(1000 + r.gap + 20, 5);
         EXPECT_EQ(d.said, r.expected) << r.gap << " " << r.second;
     }
+}
+
+// A car that crawls (the time warning lies below the 550 m one) is next
+// seen 30 m before a turn, fast, after a gap in the fixes: the time, 550 m
+// and 40 m warnings are due in one step, and the last of them is said
+// alone, once.
+TEST(fdMapNavi, WarningsDueInOneStepAreSaidOnceAsTheLast) {
+    Drive d;
+    d.build(3, {{2, 1}});
+    d.run(400, 1);
+    d.metres = 970;
+    d.navi.onPosition(d.car(970), 60);
+    ASSERT_EQ(d.said, (std::vector<Said>{{30, 1, 0}}));
+    for (d.metres = 971; d.metres <= 995; ++d.metres)
+        d.navi.onPosition(d.car(d.metres), 1);
+    EXPECT_EQ(d.said.size(), 1u);
 }
 
 // A fix far ahead on the route (beyond the ten seconds looked along) is

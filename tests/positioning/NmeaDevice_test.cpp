@@ -289,11 +289,14 @@ TEST(NmeaDevice, AGnOnlyReceiverIsLoggedAndFixed) {
 }
 
 // Receivers that send no speed or no course (GGA alone, RMC with an empty
-// course field) have them taken from their fixes; those that send them keep
-// theirs, in either order of RMC and GGA. A car drives east at 10 m/s, its
-// receiver's RMC (where it sends one) saying 12 m/s at 80 degrees.
+// speed or course field) have them taken from their fixes, at any rate;
+// those that send them keep theirs, in either order of RMC and GGA. A car
+// drives east at 10 m/s, its receiver's RMC (where it sends one) saying
+// 12 m/s at 80 degrees, its GGA an HDOP of 0.9 (4.5 m with the UERE of 5 m).
+// A way shorter than that is no motion: a car that creeps or stands with
+// its fixes going round within 2 m has no speed and no course.
 TEST(NmeaDevice, SpeedAndCourseFromTheFixesWhereTheReceiverSendsNone) {
-    enum Receiver { RmcFirst, GgaFirst, GgaOnly, EmptyCourse };
+    enum Receiver { RmcFirst, GgaFirst, GgaOnly, EmptyCourse, EmptySpeed, EmptySpeedAndCourse };
     const struct {
         const char* name;
         Receiver receiver;
@@ -301,39 +304,101 @@ TEST(NmeaDevice, SpeedAndCourseFromTheFixesWhereTheReceiverSendsNone) {
         float metresPerSecond;
         float speed;   // of the last fix told
         float heading; // -1: no course
+        double circleMetres = 0.0; // the fixes go round a circle of this radius, once in 4 s
+        bool sixDigits = false;    // the time's fraction in six digits
+        float uere = 5.0f;
     } rows[] = {
         {"RMC first", RmcFirst, 1, 10.0f, 12.0f, 80.0f},
         {"GGA first", GgaFirst, 1, 10.0f, 12.0f, 80.0f},
+        {"GGA first, 10 Hz", GgaFirst, 10, 10.0f, 12.0f, 80.0f},
         {"GGA only", GgaOnly, 1, 10.0f, 10.0f, 90.0f},
         {"GGA only, 5 Hz", GgaOnly, 5, 10.0f, 10.0f, 90.0f},
+        {"GGA only, 10 Hz", GgaOnly, 10, 10.0f, 10.0f, 90.0f},
+        {"GGA only, 20 Hz", GgaOnly, 20, 10.0f, 10.0f, 90.0f},
+        {"GGA only, 10 Hz, six digits", GgaOnly, 10, 10.0f, 10.0f, 90.0f, 0.0, true},
         {"empty course", EmptyCourse, 1, 10.0f, 12.0f, 90.0f},
+        {"empty course, 10 Hz", EmptyCourse, 10, 10.0f, 12.0f, 90.0f},
+        {"empty speed", EmptySpeed, 1, 10.0f, 10.0f, 80.0f},
+        {"empty speed and course", EmptySpeedAndCourse, 1, 10.0f, 10.0f, 90.0f},
+        {"empty speed and course, 10 Hz", EmptySpeedAndCourse, 10, 10.0f, 10.0f, 90.0f},
+        // 4 m in two seconds is within the error: a speed from three, no
+        // course; 6 m is not.
+        {"GGA only, 2 m/s", GgaOnly, 1, 2.0f, 2.0f, -1.0f},
+        {"GGA only, 3 m/s", GgaOnly, 1, 3.0f, 3.0f, 90.0f},
         {"GGA only, standing", GgaOnly, 1, 0.0f, 0.0f, -1.0f},
-        {"GGA only, creeping", GgaOnly, 1, 0.5f, 0.5f, -1.0f},
+        {"GGA only, creeping", GgaOnly, 1, 0.5f, 0.0f, -1.0f},
+        {"GGA only, standing in scatter", GgaOnly, 1, 0.0f, 0.0f, -1.0f, 2.0},
+        {"GGA only, 10 Hz, standing in scatter", GgaOnly, 10, 0.0f, 0.0f, -1.0f, 2.0},
+        // With an error of 0.9 m the same way is a motion: half the circle
+        // in two seconds, a quarter in the last.
+        {"GGA only, the same, 0.9 m", GgaOnly, 1, 0.0f, 2.0f, 315.0f, 2.0, false, 1.0f},
     };
+    const double metresPerMinuteOfLatitude = 6371000.0 * 3.14159265358979 / 180.0 / 60.0;
+    const double metresPerMinuteOfLongitude = metresPerMinuteOfLatitude * std::cos(43.74 * 3.14159265358979 / 180.0);
     for (const auto& row : rows) {
         SCOPED_TRACE(row.name);
         Rig rig;
-        const double metresPerMinuteOfLongitude =
-            6371000.0 * 3.14159265358979 / 180.0 / 60.0 * std::cos(43.74 * 3.14159265358979 / 180.0);
+        rig.device->setUere(row.uere);
         for (int epoch = 0; epoch < 8 * row.perSecond; ++epoch) {
             const int hundredths = epoch * 100 / row.perSecond;
-            const std::string time = Core::format("1000%02d.%02d", hundredths / 100, hundredths % 100);
-            const double minutes =
-                25.0 + row.metresPerSecond * hundredths / 100.0 / metresPerMinuteOfLongitude;
-            const std::string at = Core::format("4344.4000,N,007%08.5f,E", minutes);
+            const std::string time = Core::format(row.sixDigits ? "1000%02d.%02d0000" : "1000%02d.%02d",
+                                                  hundredths / 100, hundredths % 100);
+            const double angle = hundredths / 100.0 * 3.14159265358979 / 2.0;
+            const double minutes = 25.0 + (row.metresPerSecond * hundredths / 100.0 +
+                                           row.circleMetres * std::sin(angle)) / metresPerMinuteOfLongitude;
+            const double north = 44.4 + row.circleMetres * std::cos(angle) / metresPerMinuteOfLatitude;
+            const std::string at = Core::format("43%08.5f,N,007%08.5f,E", north, minutes);
             const std::string gga = "GPGGA," + time + "," + at + ",1,08,0.9,40.0,M,48.0,M,,";
-            const std::string rmc = "GPRMC," + time + ",A," + at + ",23.33," +
-                                    (row.receiver == EmptyCourse ? "" : "80.0") + ",071226,,,A";
+            const bool noSpeed = row.receiver == EmptySpeed || row.receiver == EmptySpeedAndCourse;
+            const bool noCourse = row.receiver == EmptyCourse || row.receiver == EmptySpeedAndCourse;
+            const std::string rmc = "GPRMC," + time + ",A," + at + "," + (noSpeed ? "" : "23.33") + "," +
+                                    (noCourse ? "" : "80.0") + ",071226,,,A";
             if (row.receiver != GgaFirst && row.receiver != GgaOnly) rig.send(rmc);
             rig.send(gga);
             if (row.receiver == GgaFirst) rig.send(rmc);
         }
-        ASSERT_EQ(rig.recorder.fixes.size(), static_cast<std::size_t>(8 * row.perSecond));
-        const Fix& first = rig.recorder.fixes.front().second;
-        EXPECT_EQ(first.courseKnown, row.receiver == RmcFirst) << "no fix before it to compare";
+        EXPECT_EQ(rig.recorder.fixes.size(), static_cast<std::size_t>(8 * row.perSecond)) << "one fix an epoch";
+        if (rig.recorder.fixes.size() < 2) continue;
+        const bool sendsCourse = row.receiver == RmcFirst || row.receiver == GgaFirst || row.receiver == EmptySpeed;
+        EXPECT_EQ(rig.recorder.fixes[0].second.courseKnown, row.receiver == RmcFirst || row.receiver == EmptySpeed)
+            << "no fix before it to compare";
+        EXPECT_EQ(rig.recorder.fixes[1].second.courseKnown, sendsCourse) << "a way of less than two seconds";
         const Fix& last = rig.recorder.fixes.back().second;
         EXPECT_NEAR(last.speed, row.speed, 0.1f);
         EXPECT_EQ(last.courseKnown, row.heading >= 0.0f);
-        EXPECT_NEAR(last.heading, std::max(row.heading, 0.0f), 1.0f);
+        EXPECT_NEAR(last.heading, std::max(row.heading, 0.0f), 2.0f) << "float degrees: 0.4 m";
+    }
+}
+
+// After a gap in the fixes (a tunnel: 10 s without a fix, or a receiver
+// silent as long) the first fix has nothing of late to compare to: it
+// carries no speed or course, neither the ones taken from the fixes before
+// the gap nor a GGA-first receiver's RMC from before it.
+TEST(NmeaDevice, AFixAfterAGapCarriesNoSpeedOrCourseFromBeforeIt) {
+    for (const bool ggaFirst : {false, true}) {
+        for (const bool silent : {false, true}) {
+            SCOPED_TRACE(testing::Message() << (ggaFirst ? "GGA first" : "GGA only") << (silent ? ", silent" : ", no fix"));
+            Rig rig;
+            int second = 0;
+            const auto fixAt = [&](double metres) {
+                const std::string time = Core::format("1000%02d.00", second++);
+                const std::string at = Core::format("4344.4000,N,007%08.5f,E", 25.0 + metres / 1340.0);
+                rig.send("GPGGA," + time + "," + at + ",1,08,0.9,40.0,M,48.0,M,,");
+                if (ggaFirst) rig.send("GPRMC," + time + ",A," + at + ",21.4,90.0,071226,,,A");
+            };
+            for (int s = 0; s < 5; ++s)
+                fixAt(11.0 * s);
+            for (int s = 0; s < 10; ++s, ++second)
+                if (!silent) rig.send(Core::format("GPGGA,1000%02d.00,,,,,0,00,99.9,,M,,M,,", second));
+            fixAt(11.0 * second);
+            const Fix& before = rig.recorder.fixes[4].second;
+            EXPECT_GT(before.speed, 10.0f);
+            EXPECT_TRUE(before.courseKnown);
+            ASSERT_TRUE(rig.recorder.fixes.back().first);
+            const Fix& after = rig.recorder.fixes.back().second;
+            EXPECT_EQ(after.speed, 0.0f);
+            EXPECT_FALSE(after.courseKnown);
+            EXPECT_EQ(after.heading, 0.0f);
+        }
     }
 }

@@ -42,8 +42,8 @@ inline std::string line(std::string_view body) {
 
 // The ways a receiver sends its epoch: RMC before GGA (most), GGA before
 // RMC (many USB receivers), GGA alone (no speed, no course), RMC with an
-// empty course field.
-enum class Receiver { RmcFirst, GgaFirst, GgaOnly, EmptyCourse };
+// empty course field, RMC with empty speed and course fields.
+enum class Receiver { RmcFirst, GgaFirst, GgaOnly, EmptyCourse, EmptySpeedAndCourse };
 
 // A coordinate in degrees as NMEA writes it: (d)ddmm.mmmmm and its hemisphere.
 inline std::string nmeaDegrees(double value, char positive, char negative, int width) {
@@ -54,10 +54,10 @@ inline std::string nmeaDegrees(double value, char positive, char negative, int w
 }
 
 // One epoch of a receiver with a fix at a global map point, `seconds` after
-// 10:00:00 (to the hundredth): its RMC and GGA in the receiver's way, then
-// GSA and two GSV.
+// 10:00:00 (to the hundredth): its RMC and GGA (with the HDOP) in the
+// receiver's way, then GSA and two GSV.
 inline std::string epoch(Receiver receiver, double seconds, Map::Point at, float metresPerSecond,
-                         float courseDegrees) {
+                         float courseDegrees, float hdop = 0.9f) {
     const auto hundredths = static_cast<int>(std::lround(seconds * 100.0));
     const int s = hundredths / 100;
     const std::string time =
@@ -65,10 +65,12 @@ inline std::string epoch(Receiver receiver, double seconds, Map::Point at, float
     const Map::GeoPoint geo = Map::Projection::toGeo(at);
     const std::string pos =
         nmeaDegrees(geo.latitude, 'N', 'S', 2) + "," + nmeaDegrees(geo.longitude, 'E', 'W', 3);
-    const std::string course = receiver == Receiver::EmptyCourse ? "" : Core::format("%.1f", courseDegrees);
-    const std::string rmc = line("GPRMC," + time + ",A," + pos +
-                                 Core::format(",%.2f,", metresPerSecond / 0.514f) + course + ",071226,,,A");
-    const std::string gga = line("GPGGA," + time + "," + pos + ",1,08,0.9,40.0,M,48.0,M,,");
+    const bool noSpeed = receiver == Receiver::EmptySpeedAndCourse;
+    const bool noCourse = noSpeed || receiver == Receiver::EmptyCourse;
+    const std::string course = noCourse ? "" : Core::format("%.1f", courseDegrees);
+    const std::string speed = noSpeed ? "" : Core::format("%.2f", metresPerSecond / 0.514f);
+    const std::string rmc = line("GPRMC," + time + ",A," + pos + "," + speed + "," + course + ",071226,,,A");
+    const std::string gga = line("GPGGA," + time + "," + pos + Core::format(",1,08,%.1f,40.0,M,48.0,M,,", hdop));
     const std::string both = receiver == Receiver::GgaOnly    ? gga
                              : receiver == Receiver::GgaFirst ? gga + rmc
                                                               : rmc + gga;

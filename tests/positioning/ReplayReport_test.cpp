@@ -24,7 +24,9 @@ TEST(ReplayReport, OneLinePerFixAndTheLastSkyView) {
         line("GPGGA,030722.050,4807.038,N,01131.000,W,1,08,0.9,545.4,M,46.9,M,,") +
         line("GPRMC,030723.050,A,4807.038,N,01131.000,W,10.0,181.39,311214,,,A") +
         // Noise in front of a sentence ends the line before it.
-        "\x01\xFF" + line("GPGGA,030724.5,4807.038,N,01131.000,W,1,08,0.9,545.4,M,46.9,M,,") + line("GPGSV,3,1,12");
+        "\x01\xFF" + line("GPGGA,030724.5,4807.038,N,01131.000,W,1,08,0.9,545.4,M,46.9,M,,") + line("GPGSV,3,1,12") +
+        // Six decimals: the five that 16 bits hold.
+        line("GPGGA,030725.500000,4807.038,N,01131.000,W,1,08,0.9,545.4,M,46.9,M,,");
     EXPECT_EQ(Positioning::replayReport(recording),
               "time\tvalid\tlatitude\tlongitude\taltitude\tspeed\theading\thdop\tvdop\n"
               "-\t0\t-\t-\t-\t-\t-\t-\t-\n"
@@ -37,6 +39,7 @@ TEST(ReplayReport, OneLinePerFixAndTheLastSkyView) {
               "2014-12-31T03:07:22.050Z\t1\t48.1172981\t-11.5166664\t545.4\t5.140\t181.39\t0.90\t1.50\n"
               "2014-12-31T03:07:23.050Z\t1\t48.1172981\t-11.5166664\t545.4\t5.140\t181.39\t0.90\t1.50\n"
               "2014-12-31T03:07:24.5Z\t1\t48.1172981\t-11.5166664\t545.4\t5.140\t181.39\t0.90\t1.50\n"
+              "2014-12-31T03:07:25.50000Z\t1\t48.1172981\t-11.5166664\t545.4\t5.140\t181.39\t0.90\t1.50\n"
               "satellites\t5\n");
     EXPECT_EQ(Positioning::replayReport(""),
               "time\tvalid\tlatitude\tlongitude\taltitude\tspeed\theading\thdop\tvdop\n"

@@ -33,8 +33,15 @@ TEST(RoadMatcher, ScoresDistanceHeadingOneWayAndTheHeldRoad) {
         bool held;
         std::optional<float> cost;
         bool course = true;
+        // A road of the route (driven the way of its points or against it)
+        // with the fix's scatter: counted that much nearer where the course
+        // goes the route's way.
+        std::optional<bool> routeForward = {};
+        float scatter = 0.0f;
     };
     const RoadPolyline east = road({{0, 0}, {100, 0}}, true);
+    RoadPolyline northRoute = north;
+    northRoute.polylineId = 7;
     const Row rows[] = {
         {&north, 10, 50, 0, 0, false, 0.25f},         // (10 / 20)^2
         {&north, 20, 50, 0, 0, false, 1.0f},          // at max_dist: still taken
@@ -51,6 +58,13 @@ TEST(RoadMatcher, ScoresDistanceHeadingOneWayAndTheHeldRoad) {
         {&east, 50, 10, 0, 5, false, 1.25f},          // heading north across it
         {&east, 50, 10, 0, 5, false, 0.25f, false},   // no course: its heading of 0 is no way
         {&north, 10, 50, 0, 0, true, 0.10f, false},   // standing on the held road, as before
+        {&northRoute, 30, 50, 0, 5, false, 0.25f, true, true, 20},     // (30 - 20) / 20
+        {&northRoute, 10, 50, 0, 5, false, 0.0f, true, true, 20},      // within the scatter
+        {&northRoute, 41, 50, 0, 5, false, {}, true, true, 20},        // beyond max_dist + scatter
+        {&northRoute, 30, 50, 0, 5, false, 0.25f, false, false, 20},   // no course: either way
+        {&northRoute, 30, 50, 0, 5, false, {}, true, false, 20},       // the route drives it the other way
+        {&northRoute, 10, 50, 0, 5, false, 0.25f, true, false, 20},    // then as any road
+        {&north, 30, 50, 0, 5, false, {}, true, true, 20},             // no road-graph id: no route road
     };
     MatchSettings settings;
     for (const Row& row : rows) {
@@ -63,6 +77,10 @@ TEST(RoadMatcher, ScoresDistanceHeadingOneWayAndTheHeldRoad) {
         input.headingKnown = row.course;
         input.speed = row.speed;
         if (row.held) input.current = row.road->ref;
+        std::vector<RouteRoad> routeRoads;
+        if (row.routeForward) routeRoads.push_back({0, 7, *row.routeForward});
+        input.routeRoads = &routeRoads;
+        input.scatterMetres = row.scatter;
         const std::optional<ScoredRoad> scored = scoreRoad(*row.road, input, settings);
         ASSERT_EQ(scored.has_value(), row.cost.has_value());
         if (scored) {

@@ -58,16 +58,24 @@ for log in "$source_dir"/tests/data/nmea/*.log; do
     fail "$(basename "$log"): the fixes read from the feeder's stream differ"
 done
 
+# drive FILE EPOCHS OPTION...: the feeder drives the route into FILE as fast
+# as it goes (it stands at the end for ever) until EPOCHS epochs are in.
+drive() {
+  local file=$1 epochs=$2 feeder
+  shift 2
+  python3 "$feed" "$file" --route "$work/route.txt" --rate 0 "$@" &
+  feeder=$!
+  for _ in $(seq 50); do
+    [ "$(grep -c GGA "$file" 2>/dev/null || echo 0)" -ge "$epochs" ] && break
+    sleep 0.1
+  done
+  kill $feeder 2>/dev/null || true
+}
+
 # A route of 100 m due east driven at 36 km/h: a fix a second, 10 m apart,
 # at 10 m/s, standing at the end.
 printf 'a route\n43.7384,7.4246\n43.7384,7.42584\n' >"$work/route.txt"
-python3 "$feed" "$work/drive.nmea" --route "$work/route.txt" --speed 36 --rate 0 &
-feeder=$!
-for _ in $(seq 50); do
-  [ "$(grep -c RMC "$work/drive.nmea" 2>/dev/null || echo 0)" -ge 14 ] && break
-  sleep 0.1
-done
-kill $feeder 2>/dev/null || true
+drive "$work/drive.nmea" 14 --speed 36
 "$build/tools/nmea-replay" "$work/drive.nmea" | awk -F'\t' '$2 == 1' >"$work/fixes.txt"
 # (awk reads "9.972" by the locale's decimal point: under de_DE it is 9.)
 moving=$(LC_ALL=C awk -F'\t' '$6 > 9.9 && $6 < 10.1' "$work/fixes.txt" | wc -l)
@@ -76,6 +84,39 @@ standing=$(LC_ALL=C awk -F'\t' '$6 == 0' "$work/fixes.txt" | wc -l)
 [ "$standing" -ge 3 ] || fail "the car does not stand at the route's end"
 python3 "$feed" unused --route "$work/route.txt" --speed 36 --dry-run | cut -f1 | sort -u | tr '\n' ' ' |
   grep -qx '0.000 1.000 ' || fail "the route's fixes are not a second apart"
+
+# Ten epochs a second from a receiver of RMC with empty speed and course
+# fields: 0.1 s apart, a metre apart, the speed of 10 m/s taken from them.
+python3 "$feed" unused --route "$work/route.txt" --speed 36 --hz 10 --dry-run | cut -f1 | sort -u | tr '\n' ' ' |
+  grep -qx '0.000 0.100 ' || fail "ten epochs a second are not 0.1 s apart"
+drive "$work/drive10.nmea" 110 --speed 36 --hz 10 --receiver empty-speed-course
+[ "$(grep RMC "$work/drive10.nmea" | grep -vc ',A,[0-9.]*,N,[0-9.]*,E,,,' || true)" -eq 0 ] ||
+  fail "an RMC with a speed or a course"
+"$build/tools/nmea-replay" "$work/drive10.nmea" | awk -F'\t' '$2 == 1 && ++n <= 100' >"$work/fixes10.txt"
+moving=$(LC_ALL=C awk -F'\t' '$6 > 9.5 && $6 < 10.5 && $7 > 89 && $7 < 91' "$work/fixes10.txt" | wc -l)
+[ "$moving" -ge 75 ] || fail "$moving of the first 100 fixes at 10 m/s due east, not 75 or more"
+
+# Scatter: the same seed the same stream, another another; the fixes of a
+# standing receiver wander by about the standard deviation asked, its GGA
+# says an HDOP to match.
+python3 - "$source_dir/tools" "$work/route.txt" <<'PY' || fail "the scatter"
+import itertools, math, sys
+sys.path.insert(0, sys.argv[1])
+from nmea_feed import Scatter, metres, route_bursts
+def stream(seed, count):
+    return [b[1][0] for b in itertools.islice(route_bursts(sys.argv[2], 36, True, scatter=Scatter(8, seed)), count)]
+assert stream(3, 30) == stream(3, 30) and stream(3, 30) != stream(4, 30)
+assert ",1,08,2.3,40.0," in stream(3, 1)[0]
+east = []
+for epoch in stream(5, 3000)[20:]:
+    f = epoch.split(",")
+    lat = int(f[3][:2]) + float(f[3][2:]) / 60
+    lon = int(f[5][:3]) + float(f[5][3:]) / 60
+    east.append(metres((43.7384, 7.42584), (lat, lon))[0])
+mean = sum(east) / len(east)
+sd = math.sqrt(sum((e - mean) ** 2 for e in east) / len(east))
+assert 4 < sd < 12, sd
+PY
 
 # The README's recipe: socat's pair, the program's end linked as a port,
 # the feeder on the other end at twenty times the pace.

@@ -101,10 +101,15 @@ const char* readTime(const char* p, const char* end, Positioning::NmeaTime& out)
     out.minute = static_cast<std::uint8_t>(twoDigits(field + 2));
     out.second = static_cast<std::uint8_t>(twoDigits(field + 4));
     if (length >= 8) {
-        std::int32_t fraction = 0;
-        if (parseInt(field + 7, field + length, fraction) && fraction > 0)
-            out.millisecond = static_cast<std::uint16_t>(fraction > 0xFFFF ? 0xFFFF : fraction);
-        out.fractionDigits = static_cast<std::uint8_t>(length - 7);
+        // The leading digits of the fraction, dropped from the end until
+        // their number fits 16 bits.
+        std::string digits(field + 7, field + length);
+        digits.resize(std::find_if(digits.begin(), digits.end(), [](char c) { return !isDigit(c); }) -
+                      digits.begin());
+        while (!digits.empty() && std::stoul(digits) > 0xFFFF)
+            digits.pop_back();
+        out.millisecond = static_cast<std::uint16_t>(digits.empty() ? 0 : std::stoul(digits));
+        out.fractionDigits = static_cast<std::uint8_t>(digits.size());
     }
     return p;
 }
