@@ -256,6 +256,10 @@ TEST(CaptionPlacer, ANameWhosePlaceIsTakenMovesAlongItsRoad) {
         else if (p.placeCaption(road, false))
             road.flags |= DrawRecord::Placed;
         ASSERT_EQ(road.isPlaced(), row.placed);
+        // Its spares are not tried when its chosen segment is off the car.
+        if (row.offCar) {
+            EXPECT_FALSE(p.placeCaption(road));
+        }
         if (!row.placed) continue;
         EXPECT_GE(road.box.centreX, row.fromX);
         EXPECT_LE(road.box.centreX, row.toX);
@@ -336,6 +340,31 @@ TEST(CaptionPlacer, ALabelWhosePlaceIsTakenMovesSidewaysUpOrAlongItsPiece) {
             float(e.boxX) + float(w) / 2, float(e.boxY) + float(h) / 2, 1, 0, float(w) / 2, float(h) / 2};
         EXPECT_FALSE(coversAny(box, row.icons));
     }
+}
+
+// A label whose place and every place sideways and up are taken by a label
+// drawn before (raised past it, its leader would cross it) moves along its
+// piece.
+TEST(CaptionPlacer, NoLeaderCrossesALabel) {
+    PlacerFixture f;
+    ASSERT_TRUE(f.font);
+    Render::TextSize oak;
+    ASSERT_TRUE(f.font->textSize(oak, u"Oak"));
+    DrawRecord ring = f.road(u"Ring", 60, 190, 140, 190), lane = f.road(u"Oak", 60, 200, 140, 200);
+    f.table.clear();
+    f.table.entries[0] = {ring.textOffset, ring.textLength, 60, 190, 140, 190, 100, 190, 0, &ring};
+    f.table.entries[1] = {lane.textOffset, lane.textLength, 60, 200, 140, 200, 100, 200, 0, &lane};
+    f.table.count = 2;
+    auto p = f.placer();
+    p.view3d = true;
+    p.label.raise = 6;
+    p.place(nullptr, nullptr);
+    ASSERT_EQ(p.labelsDrawn, 2);
+    const Render::Caption3dEntry &first = f.table.entries[0], &second = f.table.entries[1];
+    EXPECT_EQ(first.boxY, 190 - first.boxHeight - 6);
+    EXPECT_EQ(second.boxY, 200 - oak.height - 6);
+    EXPECT_TRUE(second.boxX >= first.boxX + first.boxWidth || second.boxX + second.boxWidth <= first.boxX)
+        << second.boxX;
 }
 
 // Random towns: no placed name or label covers an icon (a POI's name may
