@@ -22,6 +22,26 @@ std::uint32_t squaredLength(std::int32_t x1, std::int32_t y1, std::int32_t x2, s
         std::min<std::int64_t>(length, std::numeric_limits<std::uint32_t>::max()));
 }
 
+// Keeps the segment among the record's spares when it is one of the
+// longest seen after the chosen one and not one of them already (the same
+// segment has the same length).
+void keepSpare(DrawRecord& record, const CaptionSegment& segment) {
+    const int count = record.spareCount;
+    if (segment.key == 0 ||
+        (count == DrawRecord::SpareSegments && record.spares[count - 1].key >= segment.key) ||
+        (segment.key == record.key && segment.sameEnds(record.segment(0))))
+        return;
+    int at = 0;
+    for (; at < count && record.spares[at].key >= segment.key; ++at)
+        if (record.spares[at].key == segment.key && segment.sameEnds(record.spares[at])) return;
+    if (at >= DrawRecord::SpareSegments) return;
+    const int kept = std::min(count + 1, DrawRecord::SpareSegments);
+    for (int i = kept - 1; i > at; --i)
+        record.spares[i] = record.spares[i - 1];
+    record.spares[at] = segment;
+    record.spareCount = static_cast<std::uint8_t>(kept);
+}
+
 // A road caption must not take over a POI's record or the reverse: the two
 // kinds keep their boxes in the same fields.
 bool kindMismatch(const AtlasDrawBuffers::Acquired& acquired, bool poi) {
@@ -54,12 +74,19 @@ CandidateResult addRoadCaption2d(AtlasDrawBuffers& buffers, const CaptionSlot& s
         std::int32_t x1 = screen[i].x, y1 = screen[i].y, x2 = screen[i + 1].x, y2 = screen[i + 1].y;
         if (!clipSegment(x1, y1, x2, y2, clip)) continue;
         const std::uint32_t length = squaredLength(x1, y1, x2, y2);
-        if (length <= record->key) continue;
-        record->x1 = toI16(x1);
-        record->y1 = toI16(y1);
-        record->x2 = toI16(x2);
-        record->y2 = toI16(y2);
+        const CaptionSegment segment{toI16(x1), toI16(y1), toI16(x2), toI16(y2), length};
+        if (length <= record->key) {
+            keepSpare(*record, segment);
+            continue;
+        }
+        // The chosen segment so far becomes the longest spare.
+        const CaptionSegment chosen = record->segment(0);
+        record->x1 = segment.x1;
+        record->y1 = segment.y1;
+        record->x2 = segment.x2;
+        record->y2 = segment.y2;
         record->key = length;
+        if (chosen.key != 0) keepSpare(*record, chosen);
         record->textColour = 0xFF000000;
         record->haloColour = 0xFFFFFFFF;
         buffers.enlist(record);

@@ -3,8 +3,9 @@
 // visible cells (the frame pipeline's job) and hands each captioned road and
 // each named POI to these functions, which keep one record per caption in
 // the atlas's draw buffers: in 2D the caption's longest visible segment over
-// all its roads, in 3D one table entry per road piece (its segment nearest
-// the car), for POIs the text box under the icon.
+// all its roads (and the next longest as spares), in 3D one table entry per
+// road piece (its segment nearest the car), for POIs the text box under the
+// icon.
 
 #include "render/AtlasDrawBuffers.h"
 #include "render/Canvas.h"

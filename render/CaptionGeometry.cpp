@@ -2,40 +2,91 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 
 namespace Render {
 
-bool OrientedBox::overlaps(const OrientedBox& b) const {
+namespace {
+
+// The four separating axes of two boxes (the first box's two, then the
+// second's), each with the sum of both boxes' half sizes projected on it.
+struct SeparatingAxes {
+    float x[4], y[4], reach[4];
+};
+
+SeparatingAxes separatingAxes(const OrientedBox& a, const OrientedBox& b) {
     constexpr float slack = 1.1920929e-6f;
-    const float ax[2][2] = {{axisX, axisY}, {-axisY, axisX}};
+    const float ax[2][2] = {{a.axisX, a.axisY}, {-a.axisY, a.axisX}};
     const float bx[2][2] = {{b.axisX, b.axisY}, {-b.axisY, b.axisX}};
-    const float ah[2] = {halfWidth, halfHeight};
+    const float ah[2] = {a.halfWidth, a.halfHeight};
     const float bh[2] = {b.halfWidth, b.halfHeight};
-    const float tx = b.centreX - centreX, ty = b.centreY - centreY;
-    float r[2][2], absR[2][2];
+    float absR[2][2];
     for (int i = 0; i < 2; ++i)
-        for (int j = 0; j < 2; ++j) {
-            r[i][j] = ax[i][0] * bx[j][0] + ax[i][1] * bx[j][1];
-            absR[i][j] = std::fabs(r[i][j]) + slack;
-        }
-    // A's axes.
+        for (int j = 0; j < 2; ++j)
+            absR[i][j] = std::fabs(ax[i][0] * bx[j][0] + ax[i][1] * bx[j][1]) + slack;
+    SeparatingAxes axes;
     for (int i = 0; i < 2; ++i) {
-        const float distance = std::fabs(tx * ax[i][0] + ty * ax[i][1]);
-        if (distance > ah[i] + bh[0] * absR[i][0] + bh[1] * absR[i][1]) return false;
+        axes.x[i] = ax[i][0];
+        axes.y[i] = ax[i][1];
+        axes.reach[i] = ah[i] + bh[0] * absR[i][0] + bh[1] * absR[i][1];
     }
-    // B's axes.
     for (int j = 0; j < 2; ++j) {
-        const float distance = std::fabs(tx * bx[j][0] + ty * bx[j][1]);
-        if (distance > bh[j] + ah[0] * absR[0][j] + ah[1] * absR[1][j]) return false;
+        axes.x[2 + j] = bx[j][0];
+        axes.y[2 + j] = bx[j][1];
+        axes.reach[2 + j] = bh[j] + ah[0] * absR[0][j] + ah[1] * absR[1][j];
     }
+    return axes;
+}
+
+// Boxes whose centres lie farther apart than this never overlap, with room
+// for the slack against rounding.
+float reachOf(const OrientedBox& a, const OrientedBox& b) {
+    return a.extent() + b.extent() + 1.0f;
+}
+
+} // namespace
+
+float OrientedBox::extent() const {
+    return std::fabs(halfWidth) + std::fabs(halfHeight);
+}
+
+bool OrientedBox::overlaps(const OrientedBox& b) const {
+    const float tx = b.centreX - centreX, ty = b.centreY - centreY;
+    const float reach = reachOf(*this, b);
+    if (tx * tx + ty * ty > reach * reach) return false;
+    const SeparatingAxes axes = separatingAxes(*this, b);
+    for (int i = 0; i < 4; ++i)
+        if (std::fabs(tx * axes.x[i] + ty * axes.y[i]) > axes.reach[i]) return false;
     return true;
+}
+
+bool OrientedBox::overlapsAlong(const OrientedBox& b, float dirX, float dirY, float& from, float& to) const {
+    const float tx = b.centreX - centreX, ty = b.centreY - centreY;
+    // The other box lies too far beside the line this one moves on.
+    if (std::fabs(tx * dirY - ty * dirX) > reachOf(*this, b)) return false;
+    const SeparatingAxes axes = separatingAxes(*this, b);
+    from = -std::numeric_limits<float>::infinity();
+    to = std::numeric_limits<float>::infinity();
+    // Along each axis the centres are |d - t v| apart once this box moved by t.
+    for (int i = 0; i < 4; ++i) {
+        const float d = tx * axes.x[i] + ty * axes.y[i];
+        const float v = dirX * axes.x[i] + dirY * axes.y[i];
+        if (std::fabs(v) < 1e-6f) {
+            if (std::fabs(d) > axes.reach[i]) return false;
+            continue;
+        }
+        const float first = (d - axes.reach[i]) / v, second = (d + axes.reach[i]) / v;
+        from = std::max(from, std::min(first, second));
+        to = std::min(to, std::max(first, second));
+    }
+    return from <= to;
 }
 
 IconBox IconBox::of(std::int32_t left, std::int32_t top, std::int32_t width, std::int32_t height,
                     const std::uint32_t* caption) {
     const float w = static_cast<float>(width), h = static_cast<float>(height);
-    return IconBox{OrientedBox{static_cast<float>(left) + w / 2.0f, static_cast<float>(top) + h / 2.0f, 1.0f, 0.0f,
-                               std::max(w / 2.0f - 0.5f, 0.0f), std::max(h / 2.0f - 0.5f, 0.0f)},
+    return IconBox{OrientedBox{static_cast<float>(left) + w / 2.0f, static_cast<float>(top) + h / 2.0f, 1.0f,
+                               0.0f, std::max(w / 2.0f - 0.5f, 0.0f), std::max(h / 2.0f - 0.5f, 0.0f)},
                    caption};
 }
 

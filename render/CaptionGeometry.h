@@ -17,9 +17,15 @@ struct OrientedBox {
     float halfWidth = 0.0f;
     float halfHeight = 0.0f;
 
+    // No point of the box lies farther than this from its centre.
+    float extent() const;
     // Separating-axis test. Touching boxes count as overlapping only when
     // the small slack against rounding makes them so.
     bool overlaps(const OrientedBox& other) const;
+    // The box slid by t pixels along the unit direction (dirX, dirY)
+    // overlaps other (as overlaps() tells) exactly for t in [from, to];
+    // false when it overlaps for no t.
+    bool overlapsAlong(const OrientedBox& other, float dirX, float dirY, float& from, float& to) const;
 };
 
 // A POI icon drawn in the frame, which captions keep clear of: the box

@@ -21,6 +21,16 @@ struct CaptionSlot {
     std::uint32_t textLength = 0;
 };
 
+// A piece of a road on the screen (pixels) and its squared length.
+struct CaptionSegment {
+    std::int16_t x1 = 0, y1 = 0, x2 = 0, y2 = 0;
+    std::uint32_t key = 0;
+
+    bool sameEnds(const CaptionSegment& other) const {
+        return x1 == other.x1 && y1 == other.y1 && x2 == other.x2 && y2 == other.y2;
+    }
+};
+
 struct DrawRecord {
     static constexpr std::uint8_t PoiCaption = 1;
     static constexpr std::uint8_t Placed = 2;
@@ -40,8 +50,19 @@ struct DrawRecord {
     std::uint32_t textColour = 0; // 0xAABBGGRR, alpha forced to 0xFF
     std::uint32_t haloColour = 0;
     OrientedBox box; // kept by the placer
+    // 2D road caption: the next longest visible segments after the chosen
+    // one, longest first, where the placer looks when the chosen one has no
+    // room left for the name.
+    static constexpr int SpareSegments = 6;
+    CaptionSegment spares[SpareSegments];
+    std::uint8_t spareCount = 0;
 
     bool isPoi() const { return flags & PoiCaption; }
+    // The chosen segment (or POI box) first, then the spares.
+    int segmentCount() const { return 1 + spareCount; }
+    CaptionSegment segment(int index) const {
+        return index == 0 ? CaptionSegment{x1, y1, x2, y2, key} : spares[index - 1];
+    }
     bool isPlaced() const { return flags & Placed; }
     bool isListed() const { return flags & Listed; }
 };
@@ -56,6 +77,9 @@ struct Caption3dEntry {
     std::uint8_t hidden = 0;
     DrawRecord* record = nullptr;
     std::int32_t boxX = 0, boxY = 0, boxWidth = 0, boxHeight = 0;
+    // Hidden because a nearer piece of its caption has the label: labelled
+    // only when the nearer pieces have no room for it.
+    std::uint8_t spare = 0;
 };
 
 struct Caption3dTable {

@@ -225,3 +225,44 @@ TEST(CaptionCandidates, DuplicatePoiNamesKeepThePoolIntact) {
     EXPECT_TRUE(b.candidatesBegin()[0]->isPoi());
     EXPECT_EQ(b.candidatesBegin()[0]->y1, before.y1);
 }
+
+// A road caption keeps its longest visible segment over all its roads and,
+// as spares, the next longest, longest first: the part of a segment inside
+// the clip counts, a segment seen again (the road met in another cell) is
+// not kept twice, and a longer segment coming later makes the chosen one
+// the first spare. A differential test against sorting all segments.
+TEST(CaptionCandidates, ARoadCaptionKeepsItsLongestSegmentsLongestFirst) {
+    AtlasDrawBuffers b;
+    CaptionTable table(1);
+    const Render::ClipBox clip = Render::roadCaptionClip(screenCanvas);
+    // Segments along a zigzag, their lengths 30, 80, 12, 55, 41, 70, 25,
+    // 63, 18, 47 pixels; the last runs out of the clip (x 790 to 830).
+    const std::vector<xe::Point> road = {{0, 100},  {30, 100},  {30, 180},  {42, 180},  {42, 125}, {83, 125},
+                                         {83, 195}, {108, 195}, {108, 132}, {126, 132}, {126, 179}};
+    const std::vector<xe::Point> edge = {{790, 300}, {830, 300}};
+    const std::vector<xe::Point> longest = {{200, 400}, {300, 400}};
+    std::vector<std::uint32_t> lengths;
+    const auto keeps = [&](std::vector<std::uint32_t> expected) {
+        std::sort(expected.begin(), expected.end(), std::greater<>());
+        const DrawRecord& r = *b.candidatesBegin()[0];
+        ASSERT_EQ(r.segmentCount(), std::min<int>(expected.size(), 1 + DrawRecord::SpareSegments));
+        for (int i = 0; i < r.segmentCount(); ++i) {
+            const Render::CaptionSegment s = r.segment(i);
+            EXPECT_EQ(s.key, expected[i] * expected[i]) << i;
+            EXPECT_EQ(s.key, std::uint32_t((s.x2 - s.x1) * (s.x2 - s.x1) + (s.y2 - s.y1) * (s.y2 - s.y1)))
+                << i;
+        }
+    };
+    ASSERT_EQ(Render::addRoadCaption2d(b, table.slot(0), road.data(), int(road.size()), clip),
+              CandidateResult::Added);
+    keeps({30, 80, 12, 55, 41, 70, 25, 63, 18, 47});
+    // Seen again: nothing changes. The clipped edge segment is 9 long.
+    EXPECT_EQ(Render::addRoadCaption2d(b, table.slot(0), road.data(), int(road.size()), clip),
+              CandidateResult::Skipped);
+    EXPECT_EQ(Render::addRoadCaption2d(b, table.slot(0), edge.data(), 2, clip), CandidateResult::Skipped);
+    keeps({30, 80, 12, 55, 41, 70, 25, 63, 18, 47, 9});
+    ASSERT_EQ(Render::addRoadCaption2d(b, table.slot(0), longest.data(), 2, clip), CandidateResult::Added);
+    keeps({30, 80, 12, 55, 41, 70, 25, 63, 18, 47, 9, 100});
+    EXPECT_EQ(b.candidateCount(), 1);
+    expectPoolConsistent(b);
+}

@@ -1,8 +1,11 @@
 #include "render/CaptionGeometry.h"
 
+#include "SurfaceTestSupport.h"
+
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <random>
 
 using Render::ClipBox;
 using Render::OrientedBox;
@@ -91,4 +94,41 @@ TEST(CaptionGeometry, OrientedBoxesOverlapBySeparatingAxes) {
     const OrientedBox crossing{5, 0, c, c, 20, 1};
     EXPECT_TRUE(a.overlaps(crossing));
     EXPECT_TRUE(crossing.overlaps(a));
+}
+
+// Against overlaps() itself: a box slid along a direction overlaps another
+// exactly over the span overlapsAlong() gives (away from its ends, where
+// rounding may decide), and never farther from it than extent() allows.
+TEST(CaptionGeometry, AnOrientedBoxOverlapsAnotherAlongOneSpanOfItsShifts) {
+    std::mt19937 random(RenderTest::testSeed());
+    std::uniform_real_distribution<float> angle(0.0f, 6.2831853f), place(-60.0f, 60.0f), half(0.0f, 25.0f);
+    const auto box = [&] {
+        const float a = angle(random);
+        return OrientedBox{place(random), place(random), std::cos(a),
+                           std::sin(a),   half(random),  half(random)};
+    };
+    int spans = 0;
+    for (int trial = 0; trial < 500; ++trial) {
+        const OrientedBox moving = box(), other = box();
+        const float a = angle(random), dirX = std::cos(a), dirY = std::sin(a);
+        float from = 0.0f, to = 0.0f;
+        const bool meets = moving.overlapsAlong(other, dirX, dirY, from, to);
+        spans += meets;
+        for (float t = -200.0f; t <= 200.0f; t += 0.5f) {
+            if (meets && (std::fabs(t - from) < 0.01f || std::fabs(t - to) < 0.01f)) continue;
+            OrientedBox slid = moving;
+            slid.centreX += t * dirX;
+            slid.centreY += t * dirY;
+            ASSERT_EQ(slid.overlaps(other), meets && from <= t && t <= to)
+                << "trial " << trial << " shift " << t << " span " << from << ".." << to;
+        }
+        const float c = moving.axisX, s = moving.axisY;
+        for (const float corner : {1.0f, -1.0f})
+            for (const float side : {1.0f, -1.0f})
+                EXPECT_LE(std::hypot(corner * moving.halfWidth * c - side * moving.halfHeight * s,
+                                     corner * moving.halfWidth * s + side * moving.halfHeight * c),
+                          moving.extent() + 1e-4f);
+    }
+    EXPECT_GT(spans, 100);
+    EXPECT_LT(spans, 500);
 }

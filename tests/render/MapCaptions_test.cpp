@@ -11,6 +11,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdlib>
 #include <stdexcept>
 
@@ -174,20 +175,21 @@ TEST(MapCaptions, AFastFrameDrawsNoCaptionsAndTheFullOneAfterItDoes) {
     EXPECT_EQ(t.captions->drawnBoxes().size(), 2u);
 }
 
-// Captions keep clear of the icons drawn in the frame: a name that would
-// cover another POI's icon is left out, the icon stays whole; a POI's name
-// may meet its own icon (placement 8 sets the icon over the point, where
-// the name's box ends).
+// Captions keep clear of the icons drawn in the frame: a road's name that
+// would cover another POI's icon moves along its road, a POI's name is left
+// out, the icon stays whole; a POI's name may meet its own icon (placement
+// 8 sets the icon over the point, where the name's box ends).
 TEST(MapCaptions, CaptionsKeepClearOfTheIconsOfOtherPois) {
     const struct {
         const char* what;
         std::vector<Poi> more;
         std::uint16_t innType;
         bool road, inn;
+        bool roadAtCar = true; // the road's name across the car's column
     } rows[] = {
         {"nothing in the way", {}, 0x105, true, true},
         {"the Inn's icon over its point", {}, 0x108, true, true},
-        {"an icon where the road's name goes", {{"", 0x105, {128, RoadRow}}}, 0x105, false, true},
+        {"an icon where the road's name goes", {{"", 0x105, {128, RoadRow}}}, 0x105, true, true, false},
         {"an icon where the Inn's name goes", {{"", 0x105, {PoiX, PoiY + 14}}}, 0x105, true, false},
         {"an icon beside the road's name", {{"", 0x105, {128, RoadRow + 40}}}, 0x105, true, true},
     };
@@ -199,6 +201,10 @@ TEST(MapCaptions, CaptionsKeepClearOfTheIconsOfOtherPois) {
         EXPECT_EQ(t.textNearRoad(8), row.road);
         EXPECT_EQ(t.anyWhere(poiText, 0, 0, Width - 1, Height - 1), row.inn);
         EXPECT_EQ(t.captions->placed().size(), (row.road ? 1u : 0u) + (row.inn ? 1u : 0u));
+        for (const Render::DrawRecord* placed : t.captions->placed()) {
+            if (placed->isPoi()) continue;
+            EXPECT_EQ(std::fabs(placed->box.centreX - Width / 2) < placed->box.halfWidth, row.roadAtCar);
+        }
         // No icon pixel is drawn over: each icon's whole 8 x 8 square keeps
         // its colour. (A name is placed as if its icon were centred on the
         // point: over an icon set above the point, it covers its top.)
