@@ -28,6 +28,9 @@ constexpr std::uint32_t kPendingPhraseMs = 4000;
 // more than three seconds of a fast drive, the most a fix carries it on.
 constexpr std::uint32_t RouteRoadsMetres = 300;
 constexpr std::uint32_t RouteRoadsBehindMetres = 100;
+// How far guidance's place may lie ahead of the car, or behind, along the
+// route (the tracker's error along its road).
+constexpr double NearCarSlackMetres = 30.0;
 
 const char* naviEventName(int code) {
     switch (code) {
@@ -358,14 +361,27 @@ std::vector<Positioning::CarTracker::RouteRoad> KVMapEventsHandler::routeRoadsAr
     std::size_t first = std::min(at.part, m_route.parts.size());
     for (std::uint32_t behind = 0; first > 0 && behind < RouteRoadsBehindMetres;)
         behind += m_route.parts[--first].lengthMetres;
+    // The stretch of the route the car may be on: the fix was measured the
+    // receiver's latency behind guidance's place, give or take the
+    // tracker's error along the road. Only there does a fix's scatter count
+    // a road of the route nearer (RouteRoad::nearCar).
+    const double nearFrom = -(double(m_gpsLatency) * double(m_navi.speedMs()) + NearCarSlackMetres);
+    const double nearTo = NearCarSlackMetres;
+    // Metres along the route from guidance's place to the start of part i.
+    double start = at.isAtEnd() ? 0.0
+                                : -double(PathPosition::distanceTo(PathPosition::onPart(m_route, at.part, true), at));
+    for (std::size_t i = first; i < at.part && i < m_route.parts.size(); ++i) start -= m_route.parts[i].lengthMetres;
     std::uint32_t metres = 0;
     for (std::size_t i = first; i < m_route.parts.size() && metres < RouteRoadsMetres; ++i) {
         const PathPart& part = m_route.parts[i];
         if (i >= at.part) metres += part.lengthMetres;
+        const double end = start + part.lengthMetres;
+        const bool nearCar = end >= nearFrom && start <= nearTo;
+        start = end;
         if (part.segmentId == RoadGraph::kNoId) continue;
         for (std::size_t m = 0; m < m_atlas.mapCount(); ++m)
             if (m_atlas.mapAt(m) == part.map)
-                roads.push_back({static_cast<std::uint32_t>(m), part.segmentId, part.forward != 0});
+                roads.push_back({static_cast<std::uint32_t>(m), part.segmentId, part.forward != 0, nearCar});
     }
     return roads;
 }

@@ -884,6 +884,52 @@ TEST(RouteFollowing, AUTurnGetsANewRouteThatGoesTheCarsWay) {
                 }
 }
 
+// Past the big roundabout 1 km along the route from Fontvieille, a receiver
+// whose HDOP says 4.2 (63 m of scatter) sends one fix 40 % of the way
+// toward the stretch of the route the car drove 60 to 150 m before, which
+// lies 50 m off: the tracker counted that stretch, as a road of the route,
+// as near the fix as the road the car is on, and took the car back 50 to
+// 65 m onto it. It keeps the car on its road.
+TEST(RouteFollowing, AFixNearAStretchOfTheRoutePassedKeepsTheCarOnItsRoad) {
+    for (const std::uint32_t metres : {1001u, 1012u, 1023u}) {
+        SCOPED_TRACE(testing::Message() << metres << " m along");
+        Drive d(1);
+        d.receiver = PositioningTest::Receiver::RmcFirst;
+        d.noiseMetres = 0.0;
+        d.sureHdop = 4.2f;
+        d.framesASecond = 20;
+        ASSERT_TRUE(d.compute(geo(43.72641, 7.41610), geo(43.73398, 7.41856), d.route));
+        const Path driven = d.route;
+        d.start();
+        PathPosition car(driven, true);
+        for (std::uint32_t along = 0; along < metres; along += 11, car.advanceMetres(11))
+            ASSERT_NO_FATAL_FAILURE(d.second(car, TownSpeed));
+        const Map::Point truth = carStateAt(car).position.toGlobal();
+        std::optional<Map::Point> passed; // the nearest point of the route 60 to 150 m back
+        for (std::uint32_t back = 60; back <= 150; back += 2) {
+            PathPosition p(driven, true);
+            p.advanceMetres(static_cast<std::uint16_t>(metres - back));
+            const Map::Point q = carStateAt(p).position.toGlobal();
+            if (!passed || std::hypot(double(q.x) - truth.x, double(q.y) - truth.y) <
+                               std::hypot(double(passed->x) - truth.x, double(passed->y) - truth.y))
+                passed = q;
+        }
+        const double unitsPerMetre = Map::Projection::unitsPerMeterAt(truth);
+        ASSERT_LT(std::hypot(double(passed->x) - truth.x, double(passed->y) - truth.y) / unitsPerMetre, 60.0);
+        const Map::Point toward{truth.x + static_cast<std::int32_t>(0.4 * (double(passed->x) - truth.x)),
+                                truth.y + static_cast<std::int32_t>(0.4 * (double(passed->y) - truth.y))};
+        d.fix(toward, TownSpeed, carStateAt(car).heading * 180.0f / 3.14159265f);
+        double farthest = 0.0;
+        for (int frame = 0; frame < d.framesASecond; ++frame) {
+            ASSERT_NO_FATAL_FAILURE(d.frames(1));
+            const Map::Point tracked = d.handler->tracker().carState().position.toGlobal();
+            farthest = std::max(farthest, std::hypot(double(tracked.x) - truth.x, double(tracked.y) - truth.y));
+        }
+        // The car runs a latency (16 m) ahead of its fixes.
+        EXPECT_LT(farthest / unitsPerMetre, 30.0);
+    }
+}
+
 // Halfway along, the driver goes 200 m to the side and back, ignoring the
 // new routes: each route left has a new one within 5 s (none within 3 s of
 // another, not 20 or 60), "route rebuilt" said once on the way out, every
