@@ -175,6 +175,13 @@ bool atPartStart(const PathPosition& at) {
     return at.part > 0 && PathPosition::distanceTo(at, PathPosition::onPart(*at.path, at.part, true)) == 0;
 }
 
+// The place lies where its part ends, short of the route's last part: at
+// the junction with the part after it.
+bool atPartEnd(const PathPosition& at) {
+    return at.part + 1 < at.path->parts.size() &&
+           PathPosition::distanceTo(at, PathPosition::onPart(*at.path, at.part, false)) == 0;
+}
+
 } // namespace
 
 Positioning::CarState shownCar(const PathPosition& position, const Positioning::CarState& tracked) {
@@ -197,12 +204,15 @@ Positioning::CarState shownCar(const PathPosition& position, const Positioning::
         float squared = 0.0f;
         const Map::LocalPoint car = Map::LevelFrame::of(*part.level).toLocal(tracked.position.toGlobal());
         if (!PartCursor::project(part, car, at.cursor, squared)) continue;
+        // A part whose foot lies at its start or its end (a junction, not
+        // the route's own ends) is one the car has not reached, or has
+        // left: drawn there, the car waited at the junction while the
+        // tracker carried it on toward it, or along a road beside the
+        // route, for a second and more (a receiver's scatter put it two
+        // parts behind guidance's place in a roundabout).
+        if (atPartStart(at) || atPartEnd(at)) continue;
         const double metres = std::sqrt(static_cast<double>(squared)) * part.metresPerUnit;
-        // A part the car has not reached yet (the foot at its start) is no
-        // tie: at a junction it lay as near as the part the car drives, and
-        // the car drawn waited there.
-        const bool tie = best && std::fabs(metres - bestMetres) < SameRoadMetres && !atPartStart(at) &&
-                         !atPartStart(*best);
+        const bool tie = best && std::fabs(metres - bestMetres) < SameRoadMetres;
         if (tie ? offWay(at) < offWay(*best) : metres <= bestMetres) {
             bestMetres = std::min(metres, bestMetres);
             best = at;
