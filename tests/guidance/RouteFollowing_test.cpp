@@ -472,7 +472,13 @@ TEST(RouteFollowing, TheCarDrawnGoesOnThroughTheBendsAndArrives) {
 // metres make a U-turn" at the start with GGA alone at 5 m), found it
 // driving against the route at roundabouts (the receiver's course, where
 // its fix lies, set against the route 30 m on), and the map stood 1 to 3 s
-// at a road's end. None of that, and the car arrives.
+// at a road's end. At 15 m (HDOP 4.2, 63 m of scatter) a drive in two to
+// five still had a BackwardMove or no arrival: the tracker took the car 80
+// to 100 m back or on along the route, the filter started again from a fix
+// 40 m off, a course was weighed only against the route up to the end of
+// a long segment, the car stood 20 to 50 m short of the finish where its
+// fixes lay, and it was drawn waiting at a junction for a second. None of
+// that, and the car arrives.
 TEST(RouteFollowing, AReceiversScatterIsNoDepartureFromTheRoute) {
     using PositioningTest::Receiver;
     const struct {
@@ -487,16 +493,15 @@ TEST(RouteFollowing, AReceiversScatterIsNoDepartureFromTheRoute) {
     } rows[] = {
         {"Fontvieille to Rue Grimaldi, RMC first, 8 m", 43.726414, 7.416096, 43.734303, 7.418561, Receiver::RmcFirst,
          1, 8.0, 5, 0, 2},
-        // At 15 m one drive in five or six still sees a BackwardMove (the
-        // tracker put the car back onto a road it had passed) or stands
-        // short of the finish's arrival.
-        {"Fontvieille to Rue Grimaldi, RMC first, 15 m", 43.726414, 7.416096, 43.734303, 7.418561,
-         Receiver::RmcFirst, 1, 15.0, 5, 1, 2},
+        {"Fontvieille to Rue Grimaldi, RMC first, 15 m", 43.72641, 7.41610, 43.73398, 7.41856, Receiver::RmcFirst, 1,
+         15.0, 5, 0, 48},
+        {"Fontvieille to Rue Grimaldi, GGA first, 15 m", 43.72641, 7.41610, 43.73398, 7.41856, Receiver::GgaFirst, 1,
+         15.0, 5, 0, 24},
         {"Casino to Avenue des Papalins, RMC first, 15 m", 43.7384, 7.4246, 43.729244, 7.417204, Receiver::RmcFirst, 1,
-         15.0, 5, 0, 2},
-        {"Casino hairpins, GGA only, 5 Hz, 8 m", 43.7393, 7.4275, 43.7418, 7.4330, Receiver::GgaOnly, 5, 8.0, 5, 10, 2},
+         15.0, 5, 0, 48},
+        {"Casino hairpins, GGA only, 5 Hz, 8 m", 43.7393, 7.4275, 43.7418, 7.4330, Receiver::GgaOnly, 5, 8.0, 5, 0, 8},
         {"Casino hairpins, empty speed and course, 10 Hz, 8 m", 43.7393, 7.4275, 43.7418, 7.4330,
-         Receiver::EmptySpeedAndCourse, 10, 8.0, 5, 9, 2},
+         Receiver::EmptySpeedAndCourse, 10, 8.0, 5, 0, 8},
         {"Fontvieille to Rue Grimaldi, GGA only, 5 m, 11 s at the start", 43.726414, 7.416096, 43.734303, 7.418561,
          Receiver::GgaOnly, 1, 5.0, 11, 0, 4},
         // The first fix of a receiver that sends RMC before GGA has no HDOP.
