@@ -28,6 +28,9 @@ constexpr std::uint32_t kPendingPhraseMs = 4000;
 // more than three seconds of a fast drive, the most a fix carries it on.
 constexpr std::uint32_t RouteRoadsMetres = 300;
 constexpr std::uint32_t RouteRoadsBehindMetres = 100;
+// How far guidance's place may lie ahead of the car, or behind, along the
+// route (the tracker's error along its road).
+constexpr double NearCarSlackMetres = 30.0;
 
 const char* naviEventName(int code) {
     switch (code) {
@@ -172,6 +175,13 @@ bool atPartStart(const PathPosition& at) {
     return at.part > 0 && PathPosition::distanceTo(at, PathPosition::onPart(*at.path, at.part, true)) == 0;
 }
 
+// The place lies where its part ends, short of the route's last part: at
+// the junction with the part after it.
+bool atPartEnd(const PathPosition& at) {
+    return at.part + 1 < at.path->parts.size() &&
+           PathPosition::distanceTo(at, PathPosition::onPart(*at.path, at.part, false)) == 0;
+}
+
 } // namespace
 
 Positioning::CarState shownCar(const PathPosition& position, const Positioning::CarState& tracked) {
@@ -194,12 +204,15 @@ Positioning::CarState shownCar(const PathPosition& position, const Positioning::
         float squared = 0.0f;
         const Map::LocalPoint car = Map::LevelFrame::of(*part.level).toLocal(tracked.position.toGlobal());
         if (!PartCursor::project(part, car, at.cursor, squared)) continue;
+        // A part whose foot lies at its start or its end (a junction, not
+        // the route's own ends) is one the car has not reached, or has
+        // left: drawn there, the car waited at the junction while the
+        // tracker carried it on toward it, or along a road beside the
+        // route, for a second and more (a receiver's scatter put it two
+        // parts behind guidance's place in a roundabout).
+        if (atPartStart(at) || atPartEnd(at)) continue;
         const double metres = std::sqrt(static_cast<double>(squared)) * part.metresPerUnit;
-        // A part the car has not reached yet (the foot at its start) is no
-        // tie: at a junction it lay as near as the part the car drives, and
-        // the car drawn waited there.
-        const bool tie = best && std::fabs(metres - bestMetres) < SameRoadMetres && !atPartStart(at) &&
-                         !atPartStart(*best);
+        const bool tie = best && std::fabs(metres - bestMetres) < SameRoadMetres;
         if (tie ? offWay(at) < offWay(*best) : metres <= bestMetres) {
             bestMetres = std::min(metres, bestMetres);
             best = at;
@@ -358,14 +371,27 @@ std::vector<Positioning::CarTracker::RouteRoad> KVMapEventsHandler::routeRoadsAr
     std::size_t first = std::min(at.part, m_route.parts.size());
     for (std::uint32_t behind = 0; first > 0 && behind < RouteRoadsBehindMetres;)
         behind += m_route.parts[--first].lengthMetres;
+    // The stretch of the route the car may be on: the fix was measured the
+    // receiver's latency behind guidance's place, give or take the
+    // tracker's error along the road. Only there does a fix's scatter count
+    // a road of the route nearer (RouteRoad::nearCar).
+    const double nearFrom = -(double(m_gpsLatency) * double(m_navi.speedMs()) + NearCarSlackMetres);
+    const double nearTo = NearCarSlackMetres;
+    // Metres along the route from guidance's place to the start of part i.
+    double start = at.isAtEnd() ? 0.0
+                                : -double(PathPosition::distanceTo(PathPosition::onPart(m_route, at.part, true), at));
+    for (std::size_t i = first; i < at.part && i < m_route.parts.size(); ++i) start -= m_route.parts[i].lengthMetres;
     std::uint32_t metres = 0;
     for (std::size_t i = first; i < m_route.parts.size() && metres < RouteRoadsMetres; ++i) {
         const PathPart& part = m_route.parts[i];
         if (i >= at.part) metres += part.lengthMetres;
+        const double end = start + part.lengthMetres;
+        const bool nearCar = end >= nearFrom && start <= nearTo;
+        start = end;
         if (part.segmentId == RoadGraph::kNoId) continue;
         for (std::size_t m = 0; m < m_atlas.mapCount(); ++m)
             if (m_atlas.mapAt(m) == part.map)
-                roads.push_back({static_cast<std::uint32_t>(m), part.segmentId, part.forward != 0});
+                roads.push_back({static_cast<std::uint32_t>(m), part.segmentId, part.forward != 0, nearCar});
     }
     return roads;
 }

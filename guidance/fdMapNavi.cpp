@@ -39,6 +39,8 @@ constexpr double RouteWayAheadMetres = 30.0;
 // looked along this many seconds of driving each way for it.
 constexpr double FixLagSeconds = 4.0;
 constexpr double FixLagMinMetres = 50.0;
+// Below this speed (m/s) a car stands: its fixes' way is their scatter.
+constexpr float StandingMs = 1.0f;
 
 bool isRoundaboutEntry(std::uint32_t type) { return type == 3 || type == 19; }
 // Leaving a roundabout, or a turn announced once, late.
@@ -196,6 +198,14 @@ std::optional<double> squaredMetres(const Positioning::CarState& car, const Path
 double squared(double metres) { return metres * metres; }
 double squared(std::uint32_t metres) { return squared(double(metres)); }
 
+// The metres from the start of the position's segment, in drive order, to
+// the position.
+double intoSegment(const PathPosition& at) {
+    const double unit = at.currentPart().metresPerUnit;
+    const double offset = double(at.cursor.offset) * unit;
+    return at.currentPart().forward != 0 ? offset : double(at.cursor.segmentLength()) * unit - offset;
+}
+
 // Calls f with the heading (whole degrees) of every segment of the route
 // that lies within `metres` behind the position (not at the route's end),
 // in drive order, the position's own first, until f returns true; true when
@@ -203,11 +213,7 @@ double squared(std::uint32_t metres) { return squared(double(metres)); }
 template <class F>
 bool anyHeadingBehind(const PathPosition& at, double metres, F f) {
     PathPosition p = at;
-    const double unit = at.currentPart().metresPerUnit;
-    const double offset = double(at.cursor.offset) * unit;
-    // From the position back to the start of its segment.
-    double covered =
-        at.currentPart().forward != 0 ? offset : double(at.cursor.segmentLength()) * unit - offset;
+    double covered = intoSegment(at);
     while (true) {
         if (p.cursor.segmentLength() > 0.0f && f(p.heading()))
             return true;
@@ -223,9 +229,7 @@ bool anyHeadingBehind(const PathPosition& at, double metres, F f) {
 template <class F>
 bool allHeadingsAhead(const PathPosition& at, double metres, F f) {
     PathPosition p = at;
-    double covered = -double(p.cursor.offset) * p.currentPart().metresPerUnit;
-    if (p.currentPart().forward == 0)
-        covered = -double(p.cursor.segmentLength() - p.cursor.offset) * p.currentPart().metresPerUnit;
+    double covered = -intoSegment(at);
     while (!p.isAtEnd() && covered < metres) {
         if (p.cursor.segmentLength() > 0.0f && !f(p.heading()))
             return false;
@@ -289,10 +293,12 @@ bool fdMapNavi::anySegmentNear(const PathPosition& at, Map::Point point, double 
         return false;
     // The fix lags the car by the receiver's latency and the time since it
     // came, and lies ahead or behind by its scatter: the route is looked
-    // along some seconds of driving each way from the position.
-    const double reach = std::max(FixLagMinMetres, double(m_speedMs) * FixLagSeconds);
+    // along some seconds of driving each way from the position, and the
+    // margin further (the tracker, following a fix that strays along the
+    // road, shows the car that far ahead of where it is, or behind).
+    const double reach = std::max(FixLagMinMetres, double(m_speedMs) * FixLagSeconds) + margin;
     PathPosition p = at;
-    double behind = 0.0;
+    double behind = intoSegment(at);
     while (behind < reach && p.stepBackward())
         behind += double(p.cursor.segmentLength()) * p.currentPart().metresPerUnit;
     for (double covered = -behind; !p.isAtEnd() && covered < reach; p.stepForward()) {
@@ -587,10 +593,37 @@ bool fdMapNavi::findNextPoint(const PathPosition& from) {
     return true;
 }
 
+bool fdMapNavi::standsAtFinish() const {
+    // A receiver that scatters by 15 m on each axis, its fixes wandering
+    // slowly, put a car that stopped at the finish 15 to 50 m short of it,
+    // its place the mean of its fixes, for as long as it stood: it never
+    // arrived. A car that stands on the last leg within its fix's scatter
+    // of the finish, along the route and from the fix, is there; one that
+    // never left the start's scatter has not come there (a short route
+    // chosen while standing).
+    if (!m_measuredFix || !(m_speedMs < StandingMs) || m_nextPointPosition.isAtEnd() ||
+        m_nextPointPosition.part + 1 != m_path->parts.size() || m_nextPointPosition.partLevel() == nullptr)
+        return false;
+    const double scatter = double(m_fixScatterMetres);
+    if (!(double(m_distFromStart) > scatter) ||
+        !(double(PathPosition::distanceTo(m_position, m_nextPointPosition)) <= scatter))
+        return false;
+    const PathPart& part = m_nextPointPosition.currentPart();
+    const Map::LocalPoint fix = Map::LevelFrame::of(*part.level).toLocal(*m_measuredFix);
+    const Map::LocalPoint finish = m_nextPointPosition.levelPoint();
+    return std::hypot(double(fix.x) - finish.x, double(fix.y) - finish.y) * part.metresPerUnit <= scatter;
+}
+
 void fdMapNavi::nextPointStep() {
     const PathPosition early = advanced(m_position, m_pathPointArriveDist);
     if (!m_nextPointKnown) {
         findNextPoint(early);
+        return;
+    }
+    if (standsAtFinish()) {
+        m_nextPointKnown = false;
+        m_nextPointValid = false;
+        raise(ArriveLastPoint);
         return;
     }
     if (PathPosition::isBefore(m_nextPointPosition, early)) {
@@ -624,14 +657,21 @@ void fdMapNavi::backwardMoveTest(const Positioning::CarState& car, float speedMs
     // a roundabout or a bend the route there runs another way. A course
     // along a stretch of the route that passes the fix within its scatter
     // (as a course measured over a second strays) goes with the route.
-    const auto withRoute = [&](int c) {
-        return std::abs(headingChange(route, c)) <= 90 ||
-               (m_measuredFix &&
-                anySegmentNear(m_position, *m_measuredFix,
-                               std::max(double(m_maxDistFromPath1), double(m_fixScatterMetres)),
-                               [&](int heading) { return std::abs(headingChange(heading, c)) <= CourseSlackDegrees; }));
+    // Without a course so does the heading shown: a scatter of 60 m put
+    // the car on the route's other leg in a hairpin, going that leg's way.
+    const auto stretchNearFix = [&](auto goesWith) {
+        return m_measuredFix && anySegmentNear(m_position, *m_measuredFix,
+                                               std::max(double(m_maxDistFromPath1), double(m_fixScatterMetres)),
+                                               goesWith);
     };
-    if (course ? withRoute(*course) : !against(route, shown, BackwardAngle)) {
+    const bool withRoute =
+        course ? std::abs(headingChange(route, *course)) <= 90 || stretchNearFix([&](int heading) {
+                     return std::abs(headingChange(heading, *course)) <= CourseSlackDegrees;
+                 })
+               : !against(route, shown, BackwardAngle) || stretchNearFix([&](int heading) {
+                     return !against(heading, shown, CourseSlackDegrees * std::numbers::pi / 180.0);
+                 });
+    if (withRoute) {
         m_withRouteMs = now;
         m_withRouteAlong = m_distFromStart;
         m_wentWithRoute = true;

@@ -217,6 +217,8 @@ private:
     void maneuverStep(const Positioning::CarState& car, float speedMs);
     void findNextManeuver();
     void nextPointStep();
+    // The car stands at the route's finish as near as its fix tells.
+    bool standsAtFinish() const;
     bool findNextPoint(const PathPosition& from);
     void backwardMoveTest(const Positioning::CarState& car, float speedMs);
     PathPosition advanced(const PathPosition& from, std::uint32_t metres) const;

@@ -344,8 +344,9 @@ bool CarTracker::onToNextRoad(RoadPlace& at, Map::Point predicted) const {
         // On the route when the route drives it the way the car would.
         const auto routeGoes = [&](bool forward) {
             return c.polylineId != NoPolylineId &&
-                   std::find(m_routeRoads.begin(), m_routeRoads.end(),
-                             RouteRoad{c.ref.mapIndex, c.polylineId, forward}) != m_routeRoads.end();
+                   std::any_of(m_routeRoads.begin(), m_routeRoads.end(), [&](const RouteRoad& r) {
+                       return r.mapIndex == c.ref.mapIndex && r.polylineId == c.polylineId && r.forward == forward;
+                   });
         };
         const bool onRoute = (front && routeGoes(true)) || (back && routeGoes(false));
         if (onRoute) front = front && routeGoes(true);

@@ -56,44 +56,59 @@ std::optional<ScoredRoad> scoreRoad(const RoadPolyline& road, const MatchInput& 
     const Map::LocalPoint p = road.frame.toLocal(input.point);
     const float unitsPerMetre = static_cast<float>(input.unitsPerMetre / road.frame.unit());
     const float maxDist = settings.maxDistMetres * unitsPerMetre;
+    const auto direction = [&](std::size_t segment) {
+        const Map::LocalPoint a = road.points[segment];
+        const Map::LocalPoint b = road.points[segment + 1];
+        return static_cast<float>(std::atan2(b.x - a.x, b.y - a.y) * 57.29578);
+    };
+    // What the car's course adds to a segment's cost: a moving car without
+    // a course is scored by distance alone (its heading of 0 would favour
+    // the roads that run north); a standing one favours the road it held.
+    const auto courseCost = [&](std::size_t segment) {
+        if (!(input.speed > settings.minSpeed))
+            return input.current && *input.current == road.ref ? -settings.oldPolylineAttraction : 0.0f;
+        if (!input.headingKnown) return 0.0f;
+        float angle = headingDifference(direction(segment), input.heading);
+        if (!road.oneWay) angle = std::min(angle, 180.0f - angle);
+        return angle * 0.011111111f;
+    };
     bool ofRoute = false;
     bool routeForward = true;
     if (input.routeRoads != nullptr && input.scatterMetres > 0.0f && road.polylineId != 0xFFFFFFFFu)
         for (const RouteRoad& r : *input.routeRoads)
-            if (r.mapIndex == road.ref.mapIndex && r.polylineId == road.polylineId) {
+            if (r.nearCar && r.mapIndex == road.ref.mapIndex && r.polylineId == road.polylineId) {
                 ofRoute = true;
                 routeForward = r.forward;
             }
-    const float nearer = ofRoute ? input.scatterMetres * unitsPerMetre : 0.0f;
-    const Map::PolylineFoot foot = Map::nearestFoot(p, road.points.data(), road.points.size(), maxDist + nearer);
-    if (!(foot.distance2 <= (maxDist + nearer) * (maxDist + nearer))) return std::nullopt;
-    ScoredRoad scored;
-    scored.foot = foot;
-    scored.cost = foot.distance2 / (maxDist * maxDist);
-    if (ofRoute) {
-        // Only where the car goes the route's way along it.
-        const Map::LocalPoint a = road.points[foot.segment];
-        const Map::LocalPoint b = road.points[foot.segment + 1];
-        const float direction = static_cast<float>(std::atan2(b.x - a.x, b.y - a.y) * 57.29578);
-        const bool routeWay = !(input.speed > settings.minSpeed && input.headingKnown) ||
-                              headingDifference(routeForward ? direction : direction + 180.0f, input.heading) < 90.0f;
-        const float beyond = std::max(0.0f, std::sqrt(foot.distance2) - nearer);
-        if (routeWay) scored.cost = beyond * beyond / (maxDist * maxDist);
-        else if (!(foot.distance2 <= maxDist * maxDist)) return std::nullopt;
+    if (!ofRoute) {
+        const Map::PolylineFoot foot = Map::nearestFoot(p, road.points.data(), road.points.size(), maxDist);
+        if (!(foot.distance2 <= maxDist * maxDist)) return std::nullopt;
+        return ScoredRoad{0, foot.distance2 / (maxDist * maxDist) + courseCost(foot.segment), foot};
     }
-    if (!(input.speed > settings.minSpeed)) {
-        if (input.current && *input.current == road.ref) scored.cost -= settings.oldPolylineAttraction;
-    } else if (input.headingKnown) {
-        // A moving car without a course is scored by distance alone: its
-        // heading of 0 would favour the roads that run north.
-        const Map::LocalPoint a = road.points[foot.segment];
-        const Map::LocalPoint b = road.points[foot.segment + 1];
-        const float direction = static_cast<float>(std::atan2(b.x - a.x, b.y - a.y) * 57.29578);
-        float angle = headingDifference(direction, input.heading);
-        if (!road.oneWay) angle = std::min(angle, 180.0f - angle);
-        scored.cost += angle * 0.011111111f;
+    // A road of the route near the car counts as the fix's scatter nearer
+    // along every stretch of it the car's course goes the route's way (any
+    // way without a course), and the cheapest stretch within reach is its
+    // score: in a roundabout or a bend the stretch nearest a fix that lies
+    // 40 m off runs another way than the car, which is on another stretch
+    // of it. A stretch the course runs against is any road's.
+    const float nearer = input.scatterMetres * unitsPerMetre;
+    const float reach = maxDist + nearer;
+    const bool anyWay = !(input.speed > settings.minSpeed && input.headingKnown);
+    std::optional<ScoredRoad> best;
+    for (std::size_t i = 0; i + 1 < road.points.size(); ++i) {
+        Map::PolylineFoot foot;
+        foot.point = Map::footOnSegment(p, road.points[i], road.points[i + 1]);
+        foot.distance2 = (foot.point.x - p.x) * (foot.point.x - p.x) + (foot.point.y - p.y) * (foot.point.y - p.y);
+        foot.segment = i;
+        if (!(foot.distance2 <= reach * reach)) continue;
+        const bool routeWay =
+            anyWay || headingDifference(routeForward ? direction(i) : direction(i) + 180.0f, input.heading) < 90.0f;
+        if (!routeWay && !(foot.distance2 <= maxDist * maxDist)) continue;
+        const float beyond = routeWay ? std::max(0.0f, std::sqrt(foot.distance2) - nearer) : std::sqrt(foot.distance2);
+        const float cost = beyond * beyond / (maxDist * maxDist) + courseCost(i);
+        if (!best || cost < best->cost) best = ScoredRoad{0, cost, foot};
     }
-    return scored;
+    return best;
 }
 
 float headingDifference(float a, float b) {

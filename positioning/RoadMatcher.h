@@ -50,11 +50,14 @@ struct MatchSettings {
 };
 
 // A road of the route around the car: its map (index in the atlas), its
-// polyline id, and whether the route drives it in the order of its points.
+// polyline id, whether the route drives it in the order of its points, and
+// whether it lies on the stretch of the route the car may be on now (where
+// the last fix was measured, give or take the car's own error along it).
 struct RouteRoad {
     std::uint32_t mapIndex = 0xFFFFFFFFu;
     std::uint32_t polylineId = 0xFFFFFFFFu;
     bool forward = true;
+    bool nearCar = true;
     friend bool operator==(const RouteRoad&, const RouteRoad&) = default;
 };
 
@@ -68,11 +71,14 @@ struct MatchInput {
     std::optional<RoadRef> current;
     // The roads of the route around the car, and the metres within which
     // the fix does not tell one place from another (its scatter): a road of
-    // the route, where the car's course goes the route's way along it (any
-    // way without a course), is scored as that much nearer the fix. A
-    // receiver that scatters puts its fixes nearer a street beside the
-    // route, a footway or a yard's lane, for seconds on end, and the car
-    // was taken there (and held at its dead end: the map stood still).
+    // the route near the car (`RouteRoad::nearCar`), where the car's course
+    // goes the route's way along it (any way without a course), is scored
+    // as that much nearer the fix. A receiver that scatters puts its fixes
+    // nearer a street beside the route, a footway or a yard's lane, for
+    // seconds on end, and the car was taken there (and held at its dead
+    // end: the map stood still). Not a road of the route further along it
+    // or behind: a scatter of 60 m reaches the route's next loop, or the
+    // street it came by, and the car was taken 80 to 100 m on or back.
     const std::vector<RouteRoad>* routeRoads = nullptr;
     float scatterMetres = 0.0f;
 };
@@ -87,7 +93,8 @@ struct ScoredRoad {
 // in the square of half-width `radius` global units around `point`.
 std::vector<RoadPolyline> collectRoads(Map::KVAtlas& atlas, Map::Point point, double radius);
 
-// The cost of one polyline, or nothing when no segment lies within max_dist.
+// The cost of one polyline, or nothing when no segment lies within max_dist
+// (within max_dist and the scatter, for a road of the route near the car).
 std::optional<ScoredRoad> scoreRoad(const RoadPolyline& road, const MatchInput& input, const MatchSettings& settings);
 
 // The angle between two headings in degrees, 0..180.

@@ -16,6 +16,7 @@
 #include "render/RenderStyles.h"
 #include "routing/RouteComputation.h"
 #include "tests/guidance/GuidanceTestSupport.h"
+#include "tests/routing/RouteFixture.h"
 #include "tests/map/AtlasFixture.h"
 #include "tests/support/CaptureLogger.h"
 #include "tests/support/TempDir.h"
@@ -1122,6 +1123,51 @@ TEST_F(Town_, AWaitingWarningSaidLaterCutsNothing) {
     handler->onNaviEvent(Rotate, handler->navi(), nullptr);
     EXPECT_EQ(player.played.size(), said + 1);
     EXPECT_EQ(player.cut, 0);
+}
+
+} // namespace
+} // namespace Guidance
+
+namespace Guidance {
+namespace {
+
+// East 200 m, then north 200 m, in parts of 100 m (level 0: a unit a
+// metre); guidance's place 50 m past the corner. The car is drawn on the
+// route where it lies within 4 m of a part around that place, but not where
+// its foot on a part lies at the part's junction end: that is a part the
+// car has not reached, or has left. Drawn there it waited at the junction
+// while the tracker carried it on toward it (two parts behind guidance's
+// place in a roundabout), or along a road beside the route, for a second.
+TEST(ShownCar, IsDrawnOnTheRouteButNotWaitingAtAJunction) {
+    RouteTest::RouteAtlas town;
+    const auto at = [](double east, double north) { return Map::LocalPoint{float(512 + east), float(1536 + north)}; };
+    Path path;
+    path.points.push_back(town.point(at(0, 0)));
+    for (const auto& [from, to] : {std::pair{at(0, 0), at(100, 0)}, {at(100, 0), at(200, 0)},
+                                   {at(200, 0), at(200, 100)}, {at(200, 100), at(200, 200)}})
+        path.appendPart(town.part({from, to}));
+    path.points.push_back(town.point(at(200, 200)));
+    path.legCount = 1;
+    PathPosition place = PathPosition::onPart(path, 2, true);
+    place.advanceMetres(50);
+    const Map::LevelFrame frame = Map::LevelFrame::of(town.level(0));
+    const struct {
+        const char* what;
+        Map::LocalPoint car, drawn;
+    } rows[] = {
+        {"on the route", at(200, 30), at(200, 30)},
+        {"2 m beside it", at(150, -2), at(150, 0)},
+        {"3 m short of the parts looked at", at(97, 0), at(97, 0)},
+        {"3 m on past the corner", at(203, 0), at(203, 0)},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.what);
+        const Positioning::CarState tracked{true, 0.0f, {frame, row.car.x, row.car.y}, true, 0.9f};
+        const Map::Point drawn = shownCar(place, tracked).position.toGlobal();
+        const Map::Point expected = frame.toGlobal(row.drawn);
+        EXPECT_NEAR(drawn.x, expected.x, frame.unit());
+        EXPECT_NEAR(drawn.y, expected.y, frame.unit());
+    }
 }
 
 } // namespace

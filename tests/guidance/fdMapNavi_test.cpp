@@ -57,6 +57,7 @@ struct Drive : fdMapNaviEventsHandler {
         path.legCount = 1;
         navi.setPath(&path);
     }
+    Map::Point global(Map::LocalPoint p) const { return Map::LevelFrame::of(town.level(0)).toGlobal(p); }
     // The car on a road the tracker is sure of (4 m from the route are off).
     Positioning::CarState sureCar(Map::LocalPoint p, double headingDeg) const {
         return {true, float(radians(headingDeg)), {Map::LevelFrame::of(town.level(0)), p.x, p.y}, true, 0.9f};
@@ -511,5 +512,90 @@ TEST(fdMapNavi, GuidanceNeverRunsAheadOfTheCarItIsHanded) {
         d.clock.ticks += 100;
         d.navi.onPosition(d.car(296 + 0.2 * frame), 10.0f);
         EXPECT_LE(d.navi.distFromStart(), at) << frame;
+    }
+}
+
+// A receiver that scatters by 15 m on each axis (HDOP 4.2: 63 m of
+// scatter) put a car that stopped 30 m short of the finish there for as
+// long as it stood: it never arrived. It arrives standing within its
+// scatter of the finish, along the route and from its fix; not moving, not
+// with a fix farther off, not with a good receiver's 13.5 m, not at a route
+// point on the way, and not at the start of a route shorter than that.
+TEST(fdMapNavi, ACarStandingWithinItsFixsScatterOfTheFinishArrives) {
+    const struct {
+        const char* what;
+        double length, stands, fixAlong, fixNorth;
+        float scatter, speed;
+        bool arrives;
+        bool viaPoint = false;
+    } rows[] = {
+        {"30 m short", 1000, 970, 960, 0, 63, 0, true},
+        {"a good receiver", 1000, 970, 960, 0, 13.5f, 0, false},
+        {"moving", 1000, 970, 960, 0, 63, 5, false},
+        {"its fix 70 m off the finish", 1000, 970, 1000, 70, 63, 0, false},
+        {"short of a route point", 2000, 970, 960, 0, 63, 0, false, true},
+        {"a route of 50 m", 50, 0, 0, 0, 63, 0, false},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.what);
+        Drive d;
+        if (row.viaPoint) d.build(4, {}, {1});
+        else d.drawn({d.at(0), d.at(row.length)}, {0});
+        d.navi.setMeasuredFix(d.global(d.at(0)), row.scatter);
+        d.navi.start(d.car(0), 10);
+        for (d.metres = 10; d.metres < row.stands; d.metres += 10) {
+            d.navi.setMeasuredFix(d.global(d.at(d.metres)), row.scatter);
+            d.navi.onPosition(d.car(d.metres), 10);
+        }
+        const Map::LocalPoint fix = d.at(row.fixAlong);
+        d.navi.setMeasuredFix(d.global({fix.x, float(fix.y + row.fixNorth)}), row.scatter);
+        for (int s = 0; s < 3; ++s)
+            d.navi.onPosition(d.car(row.stands), row.speed);
+        // (The handler stops guidance at the finish.)
+        EXPECT_EQ(std::count(d.events.begin(), d.events.end(), ArriveLastPoint) > 0, row.arrives);
+        EXPECT_EQ(std::count(d.events.begin(), d.events.end(), ArrivePoint), 0);
+    }
+}
+
+// East 500 m, then on at 200 degrees (a sharp right; 250, a hairpin), in
+// parts of `step` metres. The receiver's course is where it measured its
+// fix; guidance's place, a fix's scatter along the road away, lies on
+// another stretch of the route, at the end of a segment 500 m long (the
+// route was looked along no further than that segment's end), or 100 m past
+// the turn (looked along 50 m each way): the course goes with the stretch
+// that passes the fix within its scatter, and without a course the heading
+// of the car shown (the tracker put it on the hairpin's other leg). A good
+// receiver's fix 100 m back, or one 80 m beside the route, tells a car
+// driving against it.
+TEST(fdMapNavi, ACourseAlongTheRouteWithinTheFixsScatterIsNotAgainstIt) {
+    const struct {
+        double step, turn, car;
+        std::optional<float> course;
+        double shown, fixAlong, fixAside;
+        float scatter;
+        bool raised;
+    } rows[] = {{500, 200, 470, 200.0f, 90, 520, 0, 30, false},   {10, 200, 600, 90.0f, 200, 495, 0, 63, false},
+                {10, 200, 600, 90.0f, 200, 495, 0, 13.5f, true},  {500, 200, 470, 200.0f, 90, 520, 80, 30, true},
+                {10, 250, 600, {}, 70, 495, 0, 63, false},        {10, 250, 600, {}, 70, 495, 0, 13.5f, true}};
+    for (const auto& row : rows) {
+        SCOPED_TRACE(testing::Message() << row.car << " m, course " << row.course.value_or(-1) << ", shown "
+                                        << row.shown << ", scatter " << row.scatter);
+        Drive d;
+        const double second = radians(row.turn);
+        const auto along = [&](double m, double aside = 0) {
+            const double x = m <= 500 ? 512 + m : 1012 + std::sin(second) * (m - 500);
+            const double y = m <= 500 ? 1536 : 1536 + std::cos(second) * (m - 500);
+            return Map::LocalPoint{float(x), float(y + aside)};
+        };
+        std::vector<Map::LocalPoint> corners;
+        for (double m = 0; m <= 1000; m += row.step) corners.push_back(along(m));
+        d.drawn(corners, std::vector<std::uint32_t>(corners.size() - 1, 0));
+        d.navi.setCourse(row.course);
+        d.navi.setMeasuredFix(d.global(along(row.fixAlong, row.fixAside)), row.scatter);
+        const Positioning::CarState car = d.sureCar(along(row.car), row.shown);
+        d.navi.start(car, 12);
+        d.clock.ticks += 100;
+        d.navi.onPosition(car, 12);
+        EXPECT_EQ(std::count(d.events.begin(), d.events.end(), BackwardMove) > 0, row.raised);
     }
 }

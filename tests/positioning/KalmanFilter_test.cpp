@@ -144,6 +144,15 @@ TEST(KalmanFilter, JumpsResetAndStopsHoldThePosition) {
     t.fix({70 + 78, 174}, {0, 7}, 1.0f, 2.0f);
     EXPECT_NE(t.filter.position(), (LocalPoint{148, 174}));
     EXPECT_NE(t.filter.covariance(), Positioning::detail::Matrix4{});
+    // A fix of dilution 4.2 scatters by 3 x 4.2 x 5 = 63 metres: 50 metres
+    // off is taken in, 64 starts again.
+    for (const auto& [north, jumps] : {std::pair{50.0f, false}, {64.0f, true}}) {
+        Fixture h;
+        h.fix({0, 0}, {10, 0}, 4.2f);
+        h.clock.ticks += 1000;
+        h.fix({10, north}, {10, 0}, 4.2f);
+        EXPECT_EQ(h.filter.position() == (LocalPoint{10, north}), jumps) << north;
+    }
 
     // At 0.5 m/s (below the minimum speed 1.0) the motion stops, and the
     // car goes from where it was shown toward its fixes: half way at the

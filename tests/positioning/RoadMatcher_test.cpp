@@ -35,13 +35,17 @@ TEST(RoadMatcher, ScoresDistanceHeadingOneWayAndTheHeldRoad) {
         bool course = true;
         // A road of the route (driven the way of its points or against it)
         // with the fix's scatter: counted that much nearer where the course
-        // goes the route's way.
+        // goes the route's way, on the stretch of the route near the car.
         std::optional<bool> routeForward = {};
         float scatter = 0.0f;
+        bool nearCar = true;
     };
     const RoadPolyline east = road({{0, 0}, {100, 0}}, true);
     RoadPolyline northRoute = north;
     northRoute.polylineId = 7;
+    // North 100 m, then west.
+    RoadPolyline bentRoute = road({{0, 0}, {0, 100}, {-100, 100}});
+    bentRoute.polylineId = 7;
     const Row rows[] = {
         {&north, 10, 50, 0, 0, false, 0.25f},         // (10 / 20)^2
         {&north, 20, 50, 0, 0, false, 1.0f},          // at max_dist: still taken
@@ -65,6 +69,13 @@ TEST(RoadMatcher, ScoresDistanceHeadingOneWayAndTheHeldRoad) {
         {&northRoute, 30, 50, 0, 5, false, {}, true, false, 20},       // the route drives it the other way
         {&northRoute, 10, 50, 0, 5, false, 0.25f, true, false, 20},    // then as any road
         {&north, 30, 50, 0, 5, false, {}, true, true, 20},             // no road-graph id: no route road
+        {&northRoute, 30, 50, 0, 5, false, {}, true, true, 20, false}, // the route's, but far along it
+        {&northRoute, 10, 50, 0, 5, false, 0.25f, true, true, 20, false},
+        // The stretch nearest the fix runs across the course (west); the one
+        // the car drives, 25 m off, lies within the scatter.
+        {&bentRoute, -25, 90, 0, 5, false, 0.0f, true, true, 40},
+        {&bentRoute, -25, 90, 0, 5, false, 1.0f, true, true, 5},       // (25 - 5) / 20, less than the nearest
+        {&bentRoute, -25, 90, 0, 5, false, 1.25f, true, true, 4},      // beyond reach: the nearest, as any road
     };
     MatchSettings settings;
     for (const Row& row : rows) {
@@ -78,7 +89,7 @@ TEST(RoadMatcher, ScoresDistanceHeadingOneWayAndTheHeldRoad) {
         input.speed = row.speed;
         if (row.held) input.current = row.road->ref;
         std::vector<RouteRoad> routeRoads;
-        if (row.routeForward) routeRoads.push_back({0, 7, *row.routeForward});
+        if (row.routeForward) routeRoads.push_back({0, 7, *row.routeForward, row.nearCar});
         input.routeRoads = &routeRoads;
         input.scatterMetres = row.scatter;
         const std::optional<ScoredRoad> scored = scoreRoad(*row.road, input, settings);
