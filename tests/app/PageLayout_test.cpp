@@ -471,7 +471,8 @@ template <class Save> void saveLit(Ui::fdPage& map, const Save& save) {
 }
 
 // The friends to send to as their rows show them, the first chosen and
-// highlighted (the demo names no online service, so the list is empty).
+// highlighted, Send lit (the demo names no online service, so the list is
+// empty).
 template <class Save> void saveFriendRows(Ui::fdPage& page, const Save& save) {
     auto* list = dynamic_cast<Ui::fdList*>(page.findChild("list"));
     ASSERT_TRUE(list && list->rowCount() >= 2);
@@ -488,7 +489,12 @@ template <class Save> void saveFriendRows(Ui::fdPage& page, const Save& save) {
     }
     list->usedRows = 2;
     list->select(0);
+    // A friend chosen: Send is lit, as the page lights it.
+    Ui::fdWindowBase* send = page.findChild("button_ok");
+    ASSERT_TRUE(send);
+    send->setEnabled(true);
     save("select_friends_rows");
+    send->setEnabled(false);
     list->select(-1);
     list->usedRows = 0;
 }
