@@ -8,10 +8,12 @@
 #include "core/FileSystem.h"
 #include "core/Log.h"
 #include "core/MainLoopWake.h"
+#include "core/PeriodicTimer.h"
 #include "core/ReleasableFileMapping.h"
 #include "core/Shell.h"
 #include "core/TempSurface.h"
 #include "core/Text.h"
+#include "guidance/KVMapEventsHandler.h"
 #include "guidance/Sensors.h"
 #include "map/KVAtlas.h"
 #include "platform/Clipboard.h"
@@ -20,10 +22,12 @@
 #include "platform/Path.h"
 #include "platform/Window.h"
 #include "positioning/Clock.h"
+#include "positioning/System.h"
 #include "render/MapCamera.h"
 #include "routing/AtlasRoute.h"
 #include "render/fdMapRenderer.h"
 #include "screens/AtlasesPage.h"
+#include "screens/HandlerNavigation.h"
 #include "screens/SensorsSource.h"
 #include "screens/fdPageMap.h"
 #include "ui/Messages.h"
@@ -32,6 +36,7 @@
 
 #include <algorithm>
 #include <exception>
+#include <system_error>
 
 namespace engine {
 
@@ -113,12 +118,45 @@ void fdEngine::handleEvents(SDL_Event event) {
     Core::followOpeners();
     keepRouteAndView(now);
     keepSettings(now);
+    keepNavigationPace();
     // A paced page left invalidated is drawn by the timer's next expose; one
     // of the loop's own would only be passed over, again and again.
     if (m_ui && m_ui->dirty() && !framesPaced()) {
         SDL_Delay(1);
         Threading::wakeMainLoop();
     }
+}
+
+void fdEngine::keepNavigationPace() {
+    // The map page's timer ticks at the pace already.
+    const bool uiPaces = m_ui && m_ui->timerRunning() && m_ui->uiTimer().ms() <= NavigationPeriodMs;
+    const bool carToFollow = (m_positioning && m_positioning->isEnabled()) ||
+                             (m_mapEvents && m_mapEvents->navi().running());
+    const bool wanted = m_navigation && !uiPaces && carToFollow && !quitRequested();
+    if (wanted == (m_navigationPace != nullptr))
+        return;
+    if (!wanted) {
+        m_navigationPace.reset();
+        Log::log(Log::Info, "Navigation pace removed");
+        return;
+    }
+    try {
+        m_navigationPace = std::make_unique<Threading::PeriodicTimer>(NavigationPeriodMs, [this] { navigationDue(); });
+    } catch (const std::system_error&) {
+        Log::log(Log::Critical, "Can't create navigation pace %dms", NavigationPeriodMs);
+        return;
+    }
+    Log::log(Log::Info, "Navigation pace %dms created", NavigationPeriodMs);
+}
+
+void fdEngine::navigationDue() {
+    if (!m_navigationDue.exchange(true))
+        Threading::wakeMainLoop();
+}
+
+void fdEngine::navigationFrame() {
+    if (m_navigation)
+        m_navigation->frame();
 }
 
 bool fdEngine::framesPaced() const {
@@ -241,6 +279,7 @@ void fdEngine::redraw() {
     const std::uint32_t now = m_clock ? m_clock->ticksMs() : SDL_GetTicks();
     if (!m_ui)
         return;
+    navigationFrame();
     if (m_sensors && m_sensorSource)
         m_sensors->updateAll(m_sensorSource->frame());
     m_ui->tick(now);
@@ -300,18 +339,25 @@ void fdEngine::dispatch(const SDL_Event& event) {
     case SDL_VIDEORESIZE:
         onResize(event.resize.w, event.resize.h);
         break;
-    case SDL_VIDEOEXPOSE:
+    case SDL_VIDEOEXPOSE: {
         // A later copy of the program asked this one to show itself (the
         // request arrives as a flag and an expose event).
         if (m_raiseRequested.exchange(false))
             restoreFromTray();
         // Each expose would tick the page's animations a step further and
         // ask for the next frame at once: the map page, while the car
-        // moves, drew as fast as the processor allowed.
-        if (framesPaced() && !m_ui->takeFrameDue())
-            break;
-        redraw();
+        // moves, drew as fast as the processor allowed. A page its UI timer
+        // paces is drawn on the timer's ticks; any other on every expose but
+        // the navigation pace's, which runs the navigation frame alone.
+        const bool navigation = m_navigationDue.exchange(false);
+        const bool frameDue = m_ui && m_ui->takeFrameDue();
+        const bool draws = framesPaced() ? frameDue : frameDue || !navigation || (m_ui && m_ui->dirty());
+        if (draws)
+            redraw();
+        else if (navigation)
+            navigationFrame();
         break;
+    }
     default:
         break;
     }

@@ -8,6 +8,7 @@
 #include "core/InetStatistics.h"
 #include "core/Log.h"
 #include "core/MainLoopWake.h"
+#include "core/PeriodicTimer.h"
 #include "core/ResourcesPool.h"
 #include "core/TempSurface.h"
 #include "core/Text.h"
@@ -131,6 +132,7 @@ void fdEngine::stopMapEvents() {
 }
 
 void fdEngine::releaseGuidance() {
+    m_navigationPace.reset();
     stopMapEvents();
     m_sensorSource.reset();
     m_carSource.reset();

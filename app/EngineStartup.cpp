@@ -18,6 +18,7 @@
 #include "search/Engine.h"
 #include "platform/Battery.h"
 #include "platform/Path.h"
+#include "positioning/KalmanFilter.h"
 #include "positioning/SerialPortSystem.h"
 #include "guidance/Sensors.h"
 #include "guidance/SoundSystem.h"
@@ -140,7 +141,7 @@ bool fdEngine::initDesign(int& result) {
             };
         m_positioning = std::make_unique<Positioning::System>(programPath(u"nmea"), root->value("nmea_log_period", 0),
                                                               m_positioningTexts.get(), makePorts, *clock);
-        m_positioning->setUere(root->child("Car")->child("Model")->value("uere", 5.0f));
+        m_positioning->setUere(Positioning::modelUere(*root->child("Car")->child("Model")));
     } catch (const std::exception& error) {
         Log::log(Log::Critical, "fatal error : failed to create GPS system : %s", std::string(error.what()));
         return false;

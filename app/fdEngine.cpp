@@ -12,6 +12,7 @@
 #include "core/LoggedText.h"
 #include "core/MainLoopWake.h"
 #include "core/MessageBox.h"
+#include "core/PeriodicTimer.h"
 #include "core/ResourcesPool.h"
 #include "core/TempSurface.h"
 #include "core/Text.h"

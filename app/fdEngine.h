@@ -70,6 +70,9 @@ class fdMapRenderer;
 class MapCaptions;
 }
 class Messages;
+namespace Threading {
+class PeriodicTimer;
+}
 namespace Ui {
 class ButtonBindings;
 class fdInterface;
@@ -173,10 +176,26 @@ class fdEngine : public Network::ConnectionListener, public Ui::EngineServices {
     void closeDamagedMaps(std::uint32_t nowMs);
     static constexpr std::uint32_t MapFilesCheckMs = 2000;
 
-    // One expose event's work: sensors, interface tick, and the draw and
-    // flip unless the active page is drawn on change only and nothing
-    // changed.
+    // One expose event's work: the car's and guidance's frame, sensors,
+    // interface tick, and the draw and flip unless the active page is drawn
+    // on change only and nothing changed.
     void redraw();
+    // The car's and guidance's frame (Screens::HandlerNavigation::frame):
+    // run by every redraw and by every expose of the navigation pace, so
+    // that guidance goes on behind every page.
+    void navigationFrame();
+    // While the active page's UI timer ticks less often than every
+    // NavigationPeriodMs, or not at all, and there is a car to follow (the
+    // receiver is on, or guidance runs), a timer of the engine's own wakes
+    // the loop at that period: its expose runs the navigation frame alone,
+    // the page ticking and drawing at its own pace. Kept after every pass
+    // of the loop.
+    void keepNavigationPace();
+    static constexpr std::uint32_t NavigationPeriodMs = 50;
+    bool navigationPaced() const { return m_navigationPace != nullptr; }
+    // The pace's work, on its own thread: one expose event until the loop
+    // took it.
+    void navigationDue();
     // The redraw without the sensor and tick steps.
     void drawNow() override;
     // Frames drawn and flipped since the start (for the benchmarks).
@@ -353,6 +372,9 @@ class fdEngine : public Network::ConnectionListener, public Ui::EngineServices {
     std::unique_ptr<Screens::HandlerNavigation> m_navigation;
     std::unique_ptr<Screens::HandlerCarSource> m_carSource;
     std::unique_ptr<Screens::SensorsSource> m_sensorSource;
+    // Released before the guidance it paces.
+    std::unique_ptr<Threading::PeriodicTimer> m_navigationPace;
+    std::atomic<bool> m_navigationDue{false};
     bool m_initialized = false;
     bool m_onlineAutoDisable = true;
     SDL_Surface* m_screen = nullptr;

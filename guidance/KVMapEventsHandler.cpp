@@ -59,9 +59,6 @@ const char* carEventName(int code) {
     }
 }
 
-bool isRoundaboutEntry(std::uint32_t type) { return type == 3 || type == 19; }
-bool isRoundaboutExit(std::uint32_t type) { return type == 4 || (type >= 8 && type <= 16); }
-
 // Metres from guidance's manoeuvre to the one after it; none when there is
 // none.
 std::optional<std::uint32_t> gapToNextManoeuvre(const fdMapNavi& navi) {
@@ -239,7 +236,7 @@ KVMapEventsHandler::KVMapEventsHandler(const Core::ConfigNodePtr& config, Map::K
     : m_config(config), m_clock(clock), m_tracker(this, config->child("Car"), clock), m_atlas(atlas), m_route(route),
       m_sound(sound), m_styles(styles), m_navi(config, this, clock),
       m_objWarn(config, this, &route, styles, clock), m_gpsLatency(config->child("Car")->value("gps_latency", 1.5f)),
-      m_uere(config->child("Car")->child("Model")->value("uere", 5.0f)) {
+      m_uere(Positioning::modelUere(*config->child("Car")->child("Model"))) {
     m_tracker.setAtlas(&atlas);
     m_navi.setPath(&route);
     m_navi.resetManeuverState();
@@ -315,6 +312,19 @@ Positioning::Fix KVMapEventsHandler::currentFix(bool* valid) const {
 
 void KVMapEventsHandler::onFrame() {
     const FixState fix = fixState();
+    // After the finish guidance waits for a new route: started again on the
+    // finished one it would only lead back to the finish. A route changed
+    // other than by a rebuild (the driver chose one) is also announced
+    // afresh, and a phrase still waiting for the player, which names the
+    // turns of the route replaced, is not said.
+    if (m_routeChanged) {
+        m_arrived = false;
+        m_rebuildWordsSaid = false;
+        m_routeStarted = false;
+        m_rebuildRetries = 0;
+        m_pending.clear();
+        m_routeChanged = 0;
+    }
     pendingStep();
     // The tracker first, and the road events it does not raise itself:
     // guidance that starts on this frame (the fix is back after a gap)
@@ -324,16 +334,6 @@ void KVMapEventsHandler::onFrame() {
         m_tracker.setRouteRoads(routeRoadsAround());
         m_tracker.update();
         carRoadEvents();
-    }
-    // After the finish guidance waits for a new route: started again on the
-    // finished one it would only lead back to the finish. A route changed
-    // other than by a rebuild (the driver chose one) is also announced
-    // afresh.
-    if (m_routeChanged) {
-        m_arrived = false;
-        m_rebuildWordsSaid = false;
-        m_routeStarted = false;
-        m_routeChanged = 0;
     }
     // The user's switch.
     if (m_naviOn != m_navi.running()) {
@@ -496,16 +496,13 @@ void KVMapEventsHandler::rebuildPath() {
     Map::Routing::RoadBinding bound;
     PathPoint start;
     if (!nearestRoadPoint(m_atlas, car.position.toGlobal(), start, bound)) return;
-    // The way the car may leave its road: the receiver's course of the last
-    // fix, unless it runs across the road: just past a bend after a U-turn
-    // the new route started back the way the car had come. The way the
-    // tracker carries the car along its road tells then. Without either
+    // The way the car may leave its road: the car's way there (the course
+    // of the last fix, or the tracker's way along its road). Without either
     // both ways are open (a fix's heading of 0 would send the route north).
     const FixState now = fixState();
     const std::optional<float> course = courseOf(now);
-    const bool courseTells = course && !courseAcross(bound.roadHeading, *course);
     if ((course || car.wayDegrees >= 0) && Map::Routing::roadFlag10(m_atlas, bound)) {
-        if (courseTells || car.wayDegrees < 0) {
+        if (!trackerWayTells(bound.roadHeading, course, car)) {
             start.allowForward = m_tracker.isAlongHeading(bound.roadHeading) ? 1 : 0;
             start.allowBackward = m_tracker.isAgainstHeading(bound.roadHeading) ? 1 : 0;
         } else {
@@ -525,28 +522,15 @@ void KVMapEventsHandler::rebuildPath() {
     Path rebuilt;
     if (!Map::Routing::computePath(m_atlas, *m_config, start, finish, rebuilt, !firstUTurn)) {
         Log::log(Log::Critical, "rebuildPath failed");
-        // No new route was given: the car, just turned round, may be
-        // matched to a road no route leaves from. The request stands, and
-        // the next try comes a fix later instead of after the pause
-        // between routes (or after three more seconds of driving against
-        // the route).
         retryRebuild();
         return;
     }
-    // A car that goes the route's way along it, found off it by a fix far
-    // off (19 to 37 m, snapped to a road beside), was told "Make a U-turn"
-    // (or "turn left then turn right then make a U-turn"): a new route that
-    // turns it round in its first phrase is not taken. A car that missed a
-    // turn goes another way than the route from there on. Nor is a route
-    // whose first turn is a U-turn the car reaches before the driver is
-    // told it with its distance: a car just turned round, carried on to 8
-    // to 40 m short of a junction, was told "Route recalculated, make a
-    // U-turn" with the junction behind it or nearly so, drove on against
-    // the new route and had another one 4 s later. Either way the request
-    // stands, and the next try comes a second later: past that junction,
-    // or with the car gone from beside the route (on a road beside it, it
-    // was not tried again until the tracker took the car onto another
-    // road).
+    // A new route is one the driver can follow from where the car is: it
+    // does not turn round, in its first phrase, a car that goes the route's
+    // way along it (a fix far off beside the route is no reason to turn;
+    // a car that missed a turn goes another way than the route), nor does
+    // it begin with a U-turn the car reaches before it is told with its
+    // distance. Otherwise the route stays and the request is tried again.
     const std::vector<RouteTurn> turns = firstPhraseTurns(rebuilt, m_navi.rotatesStickDist());
     if (std::any_of(turns.begin(), turns.end(), [](const RouteTurn& t) { return t.type == UTurnManoeuvre; }) &&
         m_navi.carGoesRouteWay(car)) {
@@ -571,6 +555,7 @@ void KVMapEventsHandler::rebuildPath() {
     if (lastPassed < m_route.parts.size())
         m_route.removePassedLeg(PathPosition::onPart(m_route, lastPassed, false));
     m_route.prependPath(rebuilt);
+    m_rebuildRetries = 0;
     m_routeChanged = 0;
     m_following = false;
     m_passedTurn = false;
@@ -609,7 +594,9 @@ void KVMapEventsHandler::rebuildPath() {
 
 void KVMapEventsHandler::retryRebuild() {
     m_rebuildRequested = true;
-    m_rebuildPauseMs = RebuildRetryMs;
+    ++m_rebuildRetries;
+    const std::uint32_t doublings = m_rebuildRetries > QuickRetries ? m_rebuildRetries - QuickRetries : 0;
+    m_rebuildPauseMs = std::min(RebuildRetryMs << std::min(doublings, 8u), RebuildRetryMaxMs);
 }
 
 bool KVMapEventsHandler::toldInTime(std::uint32_t metres, float speedMs) const {
@@ -724,7 +711,13 @@ void KVMapEventsHandler::onNaviEvent(int code, fdMapNavi& navi, const std::uint3
         // The demo's guidance stops, and goes, with its demo.
         if (&navi == m_pendingNavi) m_pending.clear();
         break;
-    case BackToPath: m_rebuildRequested = false; break;
+    case BackToPath:
+        // A departure from here on is a new one: no try backed off for an
+        // earlier one holds it back.
+        m_rebuildRequested = false;
+        m_rebuildRetries = 0;
+        m_rebuildPauseMs = std::min(m_rebuildPauseMs, RebuildPauseMs);
+        break;
     case RotateEnd:
         if (&navi == &m_navi) m_passedTurn = true;
         // A warning still waiting for the player names the turn just passed.
@@ -788,6 +781,10 @@ void KVMapEventsHandler::pendingStep() {
 
 void KVMapEventsHandler::onCarEvent(int code, Positioning::CarTracker*) {
     if (m_navi.running() && m_navi.outOfPath()) m_rebuildRequested = true;
+    // From a new road a route not given before may be: a try backed off
+    // comes a second after the last.
+    if (code == Positioning::RoadSegChanged && m_rebuildRetries > 0)
+        m_rebuildPauseMs = std::min(m_rebuildPauseMs, RebuildRetryMs);
     Log::log(Log::Info, "car event:%s", carEventName(code));
     if (code == Positioning::BackToRoad && !m_approachOff) {
         m_approachOff = true;

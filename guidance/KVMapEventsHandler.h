@@ -24,6 +24,7 @@
 #include "positioning/CarTracker.h"
 #include "positioning/Clock.h"
 #include "positioning/TrackingListener.h"
+#include "routing/ManoeuvreTypes.h"
 #include "routing/NearestRoad.h"
 
 #include <cstdint>
@@ -191,9 +192,19 @@ private:
     // (they all start the road's own way) within a few frames, and was
     // given a new one twice a second. The request waits out the pause.
     static constexpr std::uint32_t RebuildPauseMs = 3000;
-    // After a try that found no route, the next comes a fix later.
+    // After a try that gave no route the next comes RebuildRetryMs later
+    // (the car may pass the junction it was too close to, or leave the side
+    // of the route); after QuickRetries such tries in a row each waits twice
+    // as long as the one before, up to RebuildRetryMaxMs: a car that drives
+    // beside its route (a frontage road, a car park) is not given a route
+    // search a second for as long as it does. A new road of the car's
+    // brings the next try a second after the last. A route given, the car
+    // back on the route, or a route the driver sets starts the count again.
     static constexpr std::uint32_t RebuildRetryMs = 1000;
+    static constexpr std::uint32_t QuickRetries = 4;
+    static constexpr std::uint32_t RebuildRetryMaxMs = 16000;
     std::uint32_t m_rebuildPauseMs = RebuildPauseMs;
+    std::uint32_t m_rebuildRetries = 0; // tries in a row that gave no route
     // "Route rebuilt" was said, and the car has not followed a route
     // FollowedMetres since: the next new routes are told by their turn
     // alone. The metres followed along the current route past one of its
@@ -211,7 +222,7 @@ private:
     std::uint32_t m_followedMetres = 0;
     void followStep();
     // The rebuild request stands after a route not given; the next try
-    // comes after RebuildRetryMs.
+    // backs off (see RebuildRetryMs).
     void retryRebuild();
     // A new route's U-turn `metres` ahead is told before the car gets there.
     bool toldInTime(std::uint32_t metres, float speedMs) const;
@@ -279,8 +290,6 @@ struct RouteTurn {
     std::uint32_t type = 0;
     std::uint32_t metres = 0;
 };
-constexpr std::uint32_t UTurnManoeuvre = 7;
-constexpr std::uint32_t ArrivalManoeuvre = 21;
 std::vector<RouteTurn> firstPhraseTurns(const Path& route, std::uint32_t stickMetres);
 
 // The car state on the route at a position: the route's heading there, on

@@ -2,8 +2,10 @@
 
 #include "map/Level.h"
 #include "map/SegmentProjection.h"
+#include "routing/ManoeuvreTypes.h"
 
 #include <algorithm>
+#include <cassert>
 #include <cstdint>
 #include <cmath>
 #include <numbers>
@@ -41,10 +43,6 @@ constexpr double FixLagSeconds = 4.0;
 constexpr double FixLagMinMetres = 50.0;
 // Below this speed (m/s) a car stands: its fixes' way is their scatter.
 constexpr float StandingMs = 1.0f;
-
-bool isRoundaboutEntry(std::uint32_t type) { return type == 3 || type == 19; }
-// Leaving a roundabout, or a turn announced once, late.
-bool isLateOnly(std::uint32_t type) { return type == 4 || (type >= 8 && type <= 16); }
 
 std::uint32_t configMetres(Core::ConfigNode& node, const char* key, int defaultValue) {
     return static_cast<std::uint32_t>(std::max(0, node.value(key, defaultValue)));
@@ -276,6 +274,11 @@ bool courseAcross(int roadDegrees, float courseDegrees) {
     return std::abs(change - 90) < CourseAcrossDegrees;
 }
 
+bool trackerWayTells(int roadDegrees, std::optional<float> courseDegrees, const Positioning::CarState& car) {
+    const bool courseTells = courseDegrees && !courseAcross(roadDegrees, *courseDegrees);
+    return !courseTells && car.wayDegrees >= 0;
+}
+
 bool fdMapNavi::onPathTest(const Positioning::CarState& car) const { return onPathAt(car, m_position); }
 
 bool fdMapNavi::onPathAt(const Positioning::CarState& car, const PathPosition& at) const {
@@ -376,11 +379,9 @@ void fdMapNavi::preferFirstPartNearStart(const Positioning::CarState& car) {
         return;
     const std::optional<double> nearest = squaredMetres(car, m_position);
     const std::optional<double> atFirst = squaredMetres(car, first);
-    // Just past a bend the course runs across both parts: the way the
-    // tracker carries the car along its road tells then, as it does better
-    // than the heading shown (which turns at its own pace) without a course.
-    const bool courseTells = m_course && !courseAcross(first.heading(), *m_course);
-    const int way = !courseTells && car.wayDegrees >= 0 ? car.wayDegrees : carWay(car);
+    // The tracker's way tells better than the heading shown, which turns at
+    // its own pace.
+    const int way = trackerWayTells(first.heading(), m_course, car) ? car.wayDegrees : carWay(car);
     if (nearest && atFirst && std::sqrt(*atFirst) <= std::sqrt(*nearest) + 1.0 &&
         std::abs(headingChange(first.heading(), way)) <= std::abs(headingChange(m_position.heading(), way)))
         m_position = first;
@@ -554,7 +555,8 @@ void fdMapNavi::findNextManeuver() {
     if (isRoundaboutEntry(type)) {
         m_warn1.setThreshold(m_rutondaWarn1);
         m_warn0.setThreshold(m_rutondaWarn0);
-    } else if (isLateOnly(type)) {
+    } else if (isRoundaboutExit(type)) {
+        // A roundabout's exit is announced once, late.
         m_warn0.setThreshold(m_rutondaLeaveWarn0);
         m_warn1.setThreshold(0);
     } else {
@@ -575,7 +577,7 @@ void fdMapNavi::findNextManeuver() {
         while (m_warnStack.size() >= 2 && m_warnStack.back()->threshold() < m_warnStack[m_warnStack.size() - 2]->threshold())
             m_warnStack.pop_back();
     }
-    if (isLateOnly(type) && m_warnStack.size() > 1)
+    if (isRoundaboutExit(type) && m_warnStack.size() > 1)
         m_warnStack.erase(m_warnStack.begin() + 1, m_warnStack.end());
 }
 
@@ -594,13 +596,12 @@ bool fdMapNavi::findNextPoint(const PathPosition& from) {
 }
 
 bool fdMapNavi::standsAtFinish() const {
-    // A receiver that scatters by 15 m on each axis, its fixes wandering
-    // slowly, put a car that stopped at the finish 15 to 50 m short of it,
-    // its place the mean of its fixes, for as long as it stood: it never
-    // arrived. A car that stands on the last leg within its fix's scatter
-    // of the finish, along the route and from the fix, is there; one that
-    // never left the start's scatter has not come there (a short route
-    // chosen while standing).
+    // A car that stands on the last leg has arrived when the finish lies
+    // within its fix's scatter of it, along the route and from the fix: its
+    // place, the mean of fixes that wander by their scatter, may stay that
+    // far short of the finish for as long as it stands. One that never left
+    // the start's scatter has not come there (a short route chosen while
+    // standing).
     if (!m_measuredFix || !(m_speedMs < StandingMs) || m_nextPointPosition.isAtEnd() ||
         m_nextPointPosition.part + 1 != m_path->parts.size() || m_nextPointPosition.partLevel() == nullptr)
         return false;
@@ -717,7 +718,9 @@ void fdMapNavi::onRotateEnd() {
     else if (remaining >= m_afterRotPassWarnMinDist)
         threshold = m_afterRotPassWarnMinDist;
     m_afterPassWarn.setThreshold(threshold);
-    std::erase(m_warnStack, &m_afterPassWarn);
+    // RotateEnd follows findNextManeuver, which gives each manoeuvre a
+    // stack of its own: no after-pass warning is on it yet.
+    assert(std::find(m_warnStack.begin(), m_warnStack.end(), &m_afterPassWarn) == m_warnStack.end());
     // A single warning left that fires (a roundabout's last, 20 m; an
     // exit's, 5 m) within a phrase's reach of one said now: the one said now
     // is that warning, and the roundabout's names its exit. Both were said:
@@ -760,7 +763,7 @@ void fdMapNavi::maneuverAnnounced(std::uint32_t metresSpoken) {
 void fdMapNavi::maneuversToAnnounce(std::vector<ManeuverEntry>& out) const {
     if (!m_running || m_path == nullptr || m_path->isEmpty() || m_outOfPath || !maneuverKnown())
         return;
-    ManeuverEntry first{isLateOnly(m_maneuverType) ? 4u : m_maneuverType, remainingDistance()};
+    ManeuverEntry first{isRoundaboutExit(m_maneuverType) ? 4u : m_maneuverType, remainingDistance()};
     if (m_announcing && !m_warnStack.empty())
         m_warnStack.back()->announce(first);
     out.push_back(first);
@@ -779,7 +782,7 @@ void fdMapNavi::maneuversToAnnounce(std::vector<ManeuverEntry>& out) const {
         // driver's repeat): one said a few metres before the ring is the
         // last the driver hears before it.
         const bool last = !m_announcing || m_warnStack.size() < 2;
-        if (last && found && (m_maneuverType == 3 || isLateOnly(type)))
+        if (last && found && (m_maneuverType == 3 || isRoundaboutExit(type)))
             out.push_back({type, 0});
         return;
     }

@@ -45,6 +45,12 @@ class fdMapNavi;
 // last second (the second before, from a receiver that sends GGA first).
 constexpr int CourseAcrossDegrees = 30;
 bool courseAcross(int roadDegrees, float courseDegrees);
+// The car's way at a road of that heading is the receiver's course, unless
+// the course runs across the road (just past a bend it still points the
+// way the car came) or there is none: then it is the way the tracker
+// carries the car along its road (the car state's wayDegrees), when the
+// tracker knows one. True when the tracker's way tells.
+bool trackerWayTells(int roadDegrees, std::optional<float> courseDegrees, const Positioning::CarState& car);
 
 class fdMapNaviEventsHandler {
 public:
@@ -149,7 +155,7 @@ public:
     // the route: the car is on it, whatever a fix far off says.
     bool carGoesRouteWay(const Positioning::CarState& car) const;
     // Schedules a warning shortly after a passed manoeuvre when the next one
-    // follows close behind; the handler calls it on RotateEnd.
+    // follows close behind; the handler calls it once on each RotateEnd.
     void onRotateEnd();
     // The coming manoeuvre was just announced with the distance there is,
     // outside its warnings (the start of the route, a new route), in a

@@ -34,6 +34,8 @@ bool allFinite(std::initializer_list<float> values) {
 
 } // namespace
 
+float modelUere(Core::ConfigNode& model) { return model.value("uere", 5.0f); }
+
 KalmanFilter::KalmanFilter(const Clock& clock) : m_clock(clock) {}
 
 void KalmanFilter::readModel(Core::ConfigNode& model, float minimumSpeed) {
@@ -41,7 +43,7 @@ void KalmanFilter::readModel(Core::ConfigNode& model, float minimumSpeed) {
     lastTicks = 0;
     m_hasFix = false;
     m_standingFixes = 0;
-    uere = model.value("uere", 5.0f);
+    uere = modelUere(model);
     uereVel = model.value("uere_vel", 0.5f);
     chaccelToVel = model.value("chaccel_to_vel", 1.0f);
     int scale = model.value("scale_k", kDefaultScale);

@@ -19,6 +19,11 @@
 
 namespace Positioning {
 
+// The receiver's error per unit of HDOP in metres: the "uere" of the car's
+// "Model" node (created with its default when missing). The filter, the
+// positioning system and guidance read it here alone.
+float modelUere(Core::ConfigNode& model);
+
 class KalmanFilter {
   public:
     // The clock gives the ticks of fixes and predictions; it must outlive the

@@ -3,6 +3,7 @@
 
 #include "map/KVAtlas.h"
 #include "map/KVMap2.h"
+#include "routing/ManoeuvreTypes.h"
 #include "routing/Path.h"
 #include "routing/PathPosition.h"
 #include "routing/RoadMap.h"
@@ -14,9 +15,6 @@
 using namespace RoadGraph;
 
 namespace {
-
-constexpr std::uint32_t kUTurn = 7;
-constexpr std::uint32_t kArrival = 21;
 
 bool isMajor(std::uint8_t roadClass) {
     return roadClass == 8 || roadClass == 9;
@@ -157,13 +155,13 @@ bool Path::classifyManoeuvre(Path& path, std::size_t p, Map::KVAtlas& atlas, Pat
     if (from.turnCode == 40 || into.turnCode == 40) return none();
 
     const int a0 = a.heading();
-    if (std::abs(headingChange(a0, b.heading())) > 175 && sameRoad(from, into)) return set(b, into, kUTurn);
+    if (std::abs(headingChange(a0, b.heading())) > 175 && sameRoad(from, into)) return set(b, into, UTurnManoeuvre);
     if (p + 2 < path.parts.size() && into.lengthMetres < 35 && sameRoad(from, path.parts[p + 2])) {
         const PathPosition d = PathPosition::onPart(path, p + 2, true);
         if (std::abs(headingChange(a0, d.heading())) > 160) {
             PathPart& after = path.parts[p + 2];
             after.manoeuvreAux = into.lengthMetres;
-            return set(d, after, kUTurn);
+            return set(d, after, UTurnManoeuvre);
         }
     }
     // Very short segments at the junction say little about the direction:
@@ -240,7 +238,7 @@ bool Path::nextManoeuvre(const PathPosition& from, PathPosition& position, std::
     for (std::size_t p = from.part; p < parts.size(); ++p)
         if (manoeuvreAfter(p, position, type, aux)) return true;
     position = end;
-    type = kArrival;
+    type = ArrivalManoeuvre;
     aux = 0;
     return true;
 }

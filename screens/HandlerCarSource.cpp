@@ -3,22 +3,20 @@
 #include "guidance/KVMapEventsHandler.h"
 #include "guidance/RouteSimulator.h"
 #include "map/KVAtlas.h"
+#include "routing/ManoeuvreTypes.h"
 #include "screens/HandlerNavigation.h"
 
 namespace Screens {
 
 namespace {
 
-// Exits 1 to 9 are manoeuvre types 8 to 16; at an entry (3, 19) the exit is
-// the following manoeuvre's.
-std::uint32_t exitOf(std::uint32_t type) { return type >= 8 && type <= 16 ? type - 7 : 0; }
-
 std::uint32_t roundaboutExit(const Guidance::fdMapNavi& navi) {
     if (!navi.maneuverKnown())
         return 0;
+    // At an entry the exit is the following manoeuvre's.
     const std::uint32_t type = navi.maneuverType();
-    if (type != 3 && type != 19)
-        return exitOf(type);
+    if (!isRoundaboutEntry(type))
+        return roundaboutExitNumber(type);
     const Path* path = navi.path();
     PathPosition next;
     std::uint32_t nextType = 0;
@@ -26,7 +24,7 @@ std::uint32_t roundaboutExit(const Guidance::fdMapNavi& navi) {
     if (path == nullptr || navi.maneuverPosition().isAtEnd() ||
         !path->nextManoeuvre(navi.maneuverPosition(), next, nextType, aux))
         return 0;
-    return exitOf(nextType);
+    return roundaboutExitNumber(nextType);
 }
 
 // The atlas index of the map and the road of the route part at a position;
@@ -50,8 +48,6 @@ bool roadAt(Map::KVAtlas& atlas, const PathPosition& at, std::uint32_t& mapIndex
 bool HandlerCarSource::tryTakeCarState() { return m_navigation.handler().lock().tryTake(); }
 
 void HandlerCarSource::releaseCarState() { m_navigation.handler().lock().release(); }
-
-void HandlerCarSource::onFrame() { m_navigation.handler().onFrame(); }
 
 bool HandlerCarSource::stepDemo() {
     Guidance::RouteSimulator* demo = m_navigation.demo();

@@ -1,8 +1,8 @@
 #pragma once
 // The map page's car: the map events handler's tracked car and guidance, or,
 // while the demo drives, the demo's car and guidance. While the demo drives
-// the frame steps it alone, on the handler's clock; the handler's own frame
-// waits until the demo ends.
+// the map page's tick steps it alone, on the handler's clock; the handler's
+// own frame (HandlerNavigation::frame) waits until the demo ends.
 
 #include "screens/MapCarSource.h"
 
@@ -16,7 +16,6 @@ public:
 
     bool tryTakeCarState() override;
     void releaseCarState() override;
-    void onFrame() override;
     bool stepDemo() override;
     std::optional<CarFix> currentFix() override;
     Positioning::CarState shownCar() override;

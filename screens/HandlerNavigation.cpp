@@ -24,6 +24,14 @@ void HandlerNavigation::startNavigation() {
     m_handler.startNavigation();
 }
 
+void HandlerNavigation::frame() {
+    if (m_demo)
+        return;
+    Positioning::CarStateLock::Unit unit(m_handler.lock());
+    if (unit)
+        m_handler.onFrame();
+}
+
 void HandlerNavigation::applyPendingRoute() { m_handler.applyPendingRoute(); }
 
 void HandlerNavigation::requestRebuild() { m_handler.rebuildPath(); }

@@ -39,6 +39,12 @@ public:
     void sayNextManeuver() override;
     std::optional<Map::Point> incomingObject() override;
 
+    // The car's and guidance's frame, once per pass of the main loop
+    // whatever page is shown: the handler's frame under one unit of its car
+    // state lock, skipped when none is free (the GPS thread and an atlas
+    // switch hold it) and while the demo drives (the map page steps it).
+    void frame();
+
     // The running demo drive, null when none runs.
     Guidance::RouteSimulator* demo() const { return m_demo.get(); }
     Guidance::KVMapEventsHandler& handler() const { return m_handler; }

@@ -55,14 +55,14 @@ class MapCarSource {
 public:
     virtual ~MapCarSource() = default;
     // Takes one unit of the car state lock without waiting; false when none
-    // is free (the GPS thread or an atlas switch holds it).
+    // is free (the GPS thread or an atlas switch holds it). The car and
+    // guidance are read under it; their frame ran before the tick, whatever
+    // page is shown (HandlerNavigation::frame).
     virtual bool tryTakeCarState() = 0;
     virtual void releaseCarState() = 0;
-    // The frame's car work, under the lock.
-    virtual void onFrame() = 0;
     // Steps the demo drive when one runs, without the lock (its car is the
     // page's own, which no other thread writes); false when none runs, and
-    // the tick then takes the lock for onFrame.
+    // the tick then reads the handler's car under the lock.
     virtual bool stepDemo() { return false; }
     // The current fix, when valid.
     virtual std::optional<CarFix> currentFix() = 0;

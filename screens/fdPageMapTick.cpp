@@ -92,20 +92,19 @@ void fdPageMap::carStep(std::uint32_t now) {
     for (Ui::fdWindowBase* w : m_warnings)
         if (w != nullptr)
             w->setVisible(false);
-    // The demo steps alone; without one the handler's frame needs the car
-    // lock, and when the GPS side or an atlas switch holds it only this
-    // part waits for the next tick: the steps below work from what was
-    // read last.
-    // Guidance as the sensors read it for this frame, before its step: the
-    // turn panel shows the distance of the "To the turn" sensor drawn beside
-    // it. Read after the step, the two stood 10 m apart where the distance
-    // crossed one of the panel's steps in between.
+    // The handler's car and guidance had their frame in this pass of the
+    // main loop, before the sensors were read, whatever page is shown; the
+    // demo steps here, alone. Without a demo the car is read under the car
+    // lock, and when the GPS side or an atlas switch holds it only this part
+    // waits for the next tick: the steps below work from what was read last.
+    // Guidance as the sensors read it for this frame, before the demo's
+    // step: the turn panel shows the distance of the "To the turn" sensor
+    // drawn beside it. Read after the step, the two stood 10 m apart where
+    // the distance crossed one of the panel's steps in between.
     if (car != nullptr)
         m_guidance = car->guidance();
     const bool demo = car != nullptr && car->stepDemo();
     if (car != nullptr && (demo || car->tryTakeCarState())) {
-        if (!demo)
-            car->onFrame();
         m_carFix = car->currentFix();
         const Positioning::CarState shown = car->shownCar();
         const bool follow = m_followGps && m_carFix && renderer != nullptr && m_services.atlas != nullptr &&

@@ -37,6 +37,7 @@
 #include <fstream>
 #include <functional>
 #include <map>
+#include <set>
 #include <sstream>
 #include <utility>
 
@@ -122,14 +123,21 @@ struct Script {
     // Along `path` from `fromMetres` for `metres` (all of it when 0), a fix
     // a second at `speed` metres a second, against the drive order when
     // `backward`.
-    void drive(const Path& path, int speed, std::uint32_t fromMetres = 0, std::uint32_t metres = 0,
+    void drive(const Path& path, double speed, std::uint32_t fromMetres = 0, std::uint32_t metres = 0,
                bool backward = false) {
         std::vector<Second> leg;
         PathPosition at(path, true);
         for (std::uint32_t skipped = 0; skipped < fromMetres && !at.isAtEnd(); skipped += 10)
             at.advanceMetres(10);
-        for (std::uint32_t done = 0; !at.isAtEnd() && (metres == 0 || done <= metres);
-             done += speed, at.advanceMetres(static_cast<std::uint16_t>(speed))) {
+        // Whole metres a step, the fractions carried on.
+        double carried = 0.0;
+        const auto step = [&] {
+            carried += speed;
+            const auto whole = static_cast<std::uint16_t>(carried);
+            carried -= whole;
+            at.advanceMetres(whole);
+        };
+        for (double done = 0; !at.isAtEnd() && (metres == 0 || done <= metres); done += speed, step()) {
             const Positioning::CarState car = Guidance::carStateAt(at);
             float course = car.heading * 180.0f / 3.14159265f + (backward ? 180.0f : 0.0f);
             leg.push_back({Second::Fix, car.position.toGlobal(), static_cast<float>(speed),
@@ -551,6 +559,111 @@ TEST(DriveLog, EveryReceiverDrivesTheHairpinAndArrives) {
         EXPECT_GT(speedShown, static_cast<int>(driveTo - driveFrom) * 3 / 4) << "about 25 km/h shown";
         EXPECT_GE(log.count("navi event:RotateEnd") + 1, 7u);
         EXPECT_EQ(log.count("navi event:ArriveLastPoint"), 1u);
+    }
+}
+
+// The value cell beside a shown caption of the sensors page ("title_k" and
+// "text_k" of one row); null when the caption is not shown.
+const Ui::fdStatic* valueBeside(const Ui::fdWindowBase& page, const std::u16string& caption) {
+    const Ui::fdWindowBase* title = shownWith(page, caption);
+    if (title == nullptr || title->parent() == nullptr || !title->name().starts_with("title_")) return nullptr;
+    return dynamic_cast<const Ui::fdStatic*>(title->parent()->findChild("text_" + title->name().substr(6)));
+}
+
+// The hairpin route of issue 96 at 30 km/h, RMC and GGA once a second, the
+// main loop driven as it runs: the UI timer's exposes at the page's period,
+// the navigation pace's, and every event queued handled. 8 s into the drive
+// the driver opens the sensors page, or the main menu, and stays there:
+// guidance, which ran only in the map page's tick, fell silent (3 or 4
+// phrases, no arrival) and the sensors page's "To the finish", "From the
+// start" and "Time on the road" stood still. Behind every page the same
+// turns are warned of and passed, the arrival comes, and the sensors page
+// shows the drive as it goes.
+TEST(DriveLog, GuidanceGoesOnBehindEveryPage) {
+    std::map<std::string, std::size_t> onTheMap;
+    for (const char* page : {"pageMap", "sensors", "menuMain"}) {
+        SCOPED_TRACE(page);
+        MonacoFolder folder;
+        TestSupport::CaptureLogger log(Log::Critical);
+        DriveClock clock;
+        engine::fdEngine e(folder.wide());
+        Positioning::ReplayPortSystem* port = nullptr;
+        driveWith(e, clock, port);
+        ASSERT_EQ(e.init(), 0);
+        ASSERT_NE(port, nullptr);
+        Map::KVAtlas& atlas = *e.atlas();
+        Ui::fdInterface& ui = *e.ui();
+        ui.setClock([&clock] { return clock.ticks; });
+        const Map::Point from = Map::Projection::fromGeo(43.7393f, 7.4275f);
+        const Map::Point to = Map::Projection::fromGeo(43.7418f, 7.4330f);
+        PathPoint a, b;
+        Map::Routing::RoadBinding bound;
+        Path hairpin;
+        ASSERT_TRUE(Guidance::nearestRoadPoint(atlas, from, a, bound) &&
+                    Guidance::nearestRoadPoint(atlas, to, b, bound) &&
+                    Map::Routing::computePath(atlas, *e.configRoot(), a, b, hairpin, false));
+        Script script;
+        script.seconds.push_back({Second::Fix, Guidance::carStateAt(PathPosition(hairpin, true)).position.toGlobal()});
+        script.stand(4);
+        script.at([&] {
+            ASSERT_TRUE(e.route()->startPathAtLocation(atlas, from));
+            ASSERT_TRUE(e.route()->addPathPointAtLocation(atlas, *e.configRoot(), to));
+        });
+        script.stand(3);
+        const std::size_t driveFrom = script.seconds.size();
+        // The sensors of the route lie on the page's second page.
+        script.at([&, page] {
+            ui.goToPageByName(page);
+            if (std::string(page) == "sensors") ui.activePage()->childClicked("down");
+        }, 8);
+        script.drive(hairpin, 30 / 3.6);
+        const std::size_t driveTo = script.seconds.size();
+        script.stand(10);
+        ui.activatePage(ui.findPage("pageMap"));
+        // One period of the main loop: the timers' exposes, then every event
+        // handled as the loop's passes do.
+        std::uint32_t uiTickMs = clock.ticks;
+        const auto period = [&] {
+            clock.ticks += 50;
+            if (ui.timerRunning() && clock.ticks - uiTickMs >= ui.uiTimer().ms()) {
+                Ui::fdInterface::timerCallback(ui.uiTimer().ms(), &ui);
+                uiTickMs = clock.ticks;
+            }
+            if (e.navigationPaced()) e.navigationDue();
+            ui.applyPendingChanges();
+            SDL_Event event;
+            while (SDL_PollEvent(&event)) e.handleEvents(event);
+        };
+        std::map<std::string, std::set<std::u16string>> shown;
+        for (std::size_t s = 0; s < script.seconds.size(); ++s) {
+            if (const auto action = script.actions.find(s); action != script.actions.end()) action->second();
+            port->feed(nmea(script.seconds[s], static_cast<double>(s)));
+            for (int k = 0; k < 20; ++k) period();
+            if (s < driveFrom + 9 || s >= driveTo || std::string(page) != "sensors") continue;
+            ASSERT_EQ(ui.activePage()->name(), "sensors");
+            for (const char* caption : {"To the finish", "From the start", "Time on the road"})
+                if (const Ui::fdStatic* value = valueBeside(*ui.activePage(), Core::utf8ToWide(caption)))
+                    shown[caption].insert(value->text());
+        }
+        EXPECT_EQ(ui.activePage()->name(), page);
+        e.shutdown();
+        const std::size_t seconds = driveTo - driveFrom - 9;
+        // The distances change every second or two; the time, in hours and
+        // minutes, once a minute.
+        for (const auto& [caption, values] : shown)
+            EXPECT_GT(values.size(), caption == "Time on the road" ? 1 : seconds * 2 / 3) << caption;
+        if (std::string(page) == "sensors") {
+            EXPECT_EQ(shown.size(), 3u) << "the three sensors shown";
+        }
+        EXPECT_EQ(log.count("navi event:ArriveLastPoint"), 1u);
+        for (const char* event : {"navi event:Rotate", "navi event:RotateEnd"}) {
+            if (std::string(page) == "pageMap") {
+                onTheMap[event] = log.count(event);
+                EXPECT_GE(log.count(event), 5u) << event;
+            } else {
+                EXPECT_EQ(log.count(event), onTheMap[event]) << event << " as on the map page";
+            }
+        }
     }
 }
 

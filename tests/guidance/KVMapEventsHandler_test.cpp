@@ -561,6 +561,21 @@ TEST_F(Town_, AWaitingWarningGivesWayToTheNextOne) {
     handler->onNaviEvent(Rotate, handler->navi(), nullptr);
     drive(-720, 0, 90, 0);
     EXPECT_EQ(player.played.size(), 1u);
+    // One waiting when the driver sets another route names the turns of the
+    // route replaced: the new route's first words are its start's.
+    player.busy = true;
+    handler->onNaviEvent(Rotate, handler->navi(), nullptr);
+    PathPoint from, to;
+    Map::Routing::RoadBinding bound;
+    ASSERT_TRUE(nearestRoadPoint(*atlas, townPoint(-700, 0), from, bound));
+    ASSERT_TRUE(nearestRoadPoint(*atlas, townPoint(-500, 300), to, bound));
+    ASSERT_TRUE(Map::Routing::computePath(*atlas, *config.root(), from, to, route, false));
+    player.busy = false;
+    player.played.clear();
+    drive(-720, 0, 90, 0);
+    ASSERT_FALSE(player.played.empty());
+    for (const auto& [priority, ids] : player.played)
+        EXPECT_EQ(ids.front(), Voice::RouteStart) << ::testing::PrintToString(ids);
 }
 
 TEST_F(Town_, NaviSwitchHoldsGuidanceOff) {
@@ -575,6 +590,13 @@ TEST_F(Town_, NaviSwitchHoldsGuidanceOff) {
     handler->toggleNavigation();
     EXPECT_TRUE(handler->navi().running());
     EXPECT_TRUE(config.root()->value("navi_on", false));
+    // Switched off by the map's indicator while it runs, guidance stays off
+    // on the frames after, and the switch is kept.
+    handler->toggleNavigation();
+    EXPECT_FALSE(handler->navi().running());
+    for (double east = -800; east <= -700; east += 15) drive(east, 0, 90, 15);
+    EXPECT_FALSE(handler->navi().running());
+    EXPECT_FALSE(config.root()->value("navi_on", true));
 }
 
 // Run once by hand under ThreadSanitizer: the GPS thread's fixes meet the

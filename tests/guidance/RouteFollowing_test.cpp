@@ -638,7 +638,9 @@ TEST(RouteFollowing, TheFirstWordsStartTheRoute) {
 // route; such a route is not taken. The request stands and is tried again
 // a second later, as one that found no route: a car on a road beside the
 // route, going its way, was not given another try until the tracker took
-// it onto another road (here for 10 s, 80 m beside the route).
+// it onto another road (here for 10 s, 80 m beside the route). Tried a
+// second apart for as long as the car stayed there, the tries back off
+// after the first four.
 TEST(RouteFollowing, AFixFarOffBesideTheRouteDoesNotTurnTheCarRound) {
     const struct {
         int mode;
@@ -663,19 +665,28 @@ TEST(RouteFollowing, AFixFarOffBesideTheRouteDoesNotTurnTheCarRound) {
         EXPECT_GE(d.count("navi event:OutOfPath"), 1u);
         for (const Sounds::Played& p : d.sounds.played)
             EXPECT_EQ(std::count(p.ids.begin(), p.ids.end(), 70), 0) << p.ms << " ms: " << ::testing::PrintToString(p.ids);
-        // Every route kept is followed by another try within a second, or
-        // by the car back on the route.
-        bool keeping = false;
-        std::uint32_t kept = 0;
+        // Every route kept is followed by another try, or by the car back
+        // on the route: a second later for the first four in a row, then
+        // after twice the wait before it each time (16 s at most), sooner
+        // only once the car took another road, and a second after the last
+        // try at the soonest.
+        bool keeping = false, newRoad = false;
+        std::uint32_t kept = 0, inARow = 0;
         std::size_t tries = 0;
         for (const auto& [ms, line] : d.timeline) {
-            if (keeping && (line == "rebuildPath start" || line == "navi event:BackToPath")) {
-                EXPECT_LE(ms - kept, 1000u) << "a try " << ms - kept << " ms after a route kept";
+            if (line == "navi event:BackToPath") keeping = false, inARow = 0;
+            if (keeping && line == "rebuildPath start") {
+                const std::uint32_t wait = std::min(1000u << (inARow > 4 ? inARow - 4 : 0), 16000u);
+                EXPECT_GE(ms - kept, newRoad ? 1000u : wait) << "a try after " << inARow << " kept";
+                EXPECT_LE(ms - kept, wait) << "a try after " << inARow << " kept";
                 keeping = false;
             }
+            if (line == "car event:RoadSegChanged") newRoad = true;
             if (line == "rebuildPath kept the route: the new one turns round a car going its way") {
                 keeping = true;
+                newRoad = false;
                 kept = ms;
+                ++inARow;
             }
             tries += line == "rebuildPath start";
         }

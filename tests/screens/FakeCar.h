@@ -12,7 +12,6 @@ struct FakeCar : MapCarSource {
     std::optional<CarFix> fix;
     bool tryTakeCarState() override { return true; }
     void releaseCarState() override {}
-    void onFrame() override {}
     std::optional<CarFix> currentFix() override { return fix; }
     Positioning::CarState shownCar() override { return {}; }
     float unitsPerMetre() override { return 1.0f; }

@@ -138,10 +138,12 @@ struct Drive {
         ui.activatePage(page);
     }
     ~Drive() { ui.activatePage(nullptr); }
-    // One map page tick 50 ms on, the sensors updated as the main loop does.
+    // One map page tick 50 ms on, the navigation's frame run and the
+    // sensors updated before it as the main loop does.
     void tick(int n = 1) {
         for (int i = 0; i < n; ++i) {
             clock.ticks += 50;
+            navigation->frame();
             sensors->updateAll(source->frame());
             page->tick(clock.ticks);
         }

@@ -51,7 +51,6 @@ struct GuidanceCar : MapCarSource {
     GuidanceState state;
     bool tryTakeCarState() override { return true; }
     void releaseCarState() override {}
-    void onFrame() override {}
     std::optional<CarFix> currentFix() override { return std::nullopt; }
     Positioning::CarState shownCar() override { return {}; }
     float unitsPerMetre() override { return 1.0f; }

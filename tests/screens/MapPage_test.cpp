@@ -28,14 +28,13 @@ namespace {
 
 struct FakeCar : MapCarSource {
     bool free = true;
-    int frames = 0, taken = 0, released = 0;
+    int taken = 0, released = 0, reads = 0;
     std::optional<CarFix> fix;
     Positioning::CarState car;
     bool tryTakeCarState() override { return free && ++taken > 0; }
     void releaseCarState() override { ++released; }
-    void onFrame() override { ++frames; }
     std::optional<CarFix> currentFix() override { return fix; }
-    Positioning::CarState shownCar() override { return car; }
+    Positioning::CarState shownCar() override { return ++reads, car; }
     float unitsPerMetre() override { return 1.0f; }
     GuidanceState guidance() override { return {}; }
     std::optional<WarnedObject> warnedObject() override { return std::nullopt; }
@@ -217,11 +216,11 @@ TEST(MapPage, CarStateIsReadOnlyUnderTheFreeLock) {
     r.car.car.polylineId = 7;
     r.car.free = false;
     r.tickUntil(1050);
-    EXPECT_EQ(r.car.frames, 0);
+    EXPECT_EQ(r.car.reads, 0);
     EXPECT_EQ(r.car.released, 0);
     r.car.free = true;
     r.tickUntil(1100);
-    EXPECT_EQ(r.car.frames, 1);
+    EXPECT_EQ(r.car.reads, 1);
     EXPECT_EQ(r.car.released, 1);
 }
 
@@ -271,7 +270,7 @@ TEST(MapPage, DangerPointIsAnnouncedOncePerPoint) {
     EXPECT_EQ(r.sound.played.size(), 2u);
 }
 
-// A busy car lock holds back only the handler's frame: the danger points
+// A busy car lock holds back only the car's reading: the danger points
 // are still searched from the fix read last, so a nearer point is
 // announced, and nothing was read under no lock.
 TEST(MapPage, ABusyCarLockSkipsOnlyTheCarsFrame) {
@@ -287,7 +286,7 @@ TEST(MapPage, ABusyCarLockSkipsOnlyTheCarsFrame) {
     r.car.fix.reset(); // what the lock would hand now: not read
     points->points.push_back({1000, 1200, 0, 1000, (139u << 4) | 1u});
     r.tickUntil(1100);
-    EXPECT_EQ(r.car.frames, 1);
+    EXPECT_EQ(r.car.reads, 1);
     EXPECT_EQ(r.car.released, 1);
     EXPECT_EQ(r.sound.played.size(), 2u);
     EXPECT_EQ(r.page->lastWarned(), (std::array<std::uint32_t, 2>{1000, 1200}));
