@@ -463,6 +463,41 @@ TEST(DriveLog, RoutesSetFromTheMapOverRestartsLeaveNoPlaceBehind) {
     EXPECT_EQ(log.count("fatal error"), 0u);
 }
 
+// The engine on Monaco, on the test's clock, with the receiver the test
+// feeds; started when `started`.
+struct MonacoEngine {
+    MonacoEngine() {
+        driveWith(e, clock, port);
+        started = e.init() == 0 && port != nullptr;
+    }
+    MonacoFolder folder;
+    DriveClock clock;
+    engine::fdEngine e{folder.wide()};
+    Positioning::ReplayPortSystem* port = nullptr;
+    bool started = false;
+};
+
+// A drive that starts standing at the start of the route from `from` to
+// `to` (into `route`; empty when there is none): the driver sets that route
+// at 4 s, and the car stands 3 s more.
+Script routeSetAtTheStart(engine::fdEngine& e, Map::Point from, Map::Point to, Path& route) {
+    Map::KVAtlas& atlas = *e.atlas();
+    PathPoint a, b;
+    Map::Routing::RoadBinding bound;
+    Script script;
+    if (!Guidance::nearestRoadPoint(atlas, from, a, bound) || !Guidance::nearestRoadPoint(atlas, to, b, bound) ||
+        !Map::Routing::computePath(atlas, *e.configRoot(), a, b, route, false))
+        return script;
+    script.seconds.push_back({Second::Fix, Guidance::carStateAt(PathPosition(route, true)).position.toGlobal()});
+    script.stand(4);
+    script.at([&e, from, to] {
+        ASSERT_TRUE(e.route()->startPathAtLocation(*e.atlas(), from));
+        ASSERT_TRUE(e.route()->addPathPointAtLocation(*e.atlas(), *e.configRoot(), to));
+    });
+    script.stand(3);
+    return script;
+}
+
 // The bend benchmark's hairpin route at 25 km/h through the whole program,
 // from each receiver: one that sends GGA alone (no speed, no course) had a
 // frame of the map every 5 s, read 0 km/h and was told one phrase, never
@@ -487,31 +522,14 @@ TEST(DriveLog, EveryReceiverDrivesTheHairpinAndArrives) {
                    {"empty speed and course, 10 Hz", Receiver::EmptySpeedAndCourse, 10}};
     for (const auto& [name, receiver, hz] : senders) {
         SCOPED_TRACE(name);
-        MonacoFolder folder;
         TestSupport::CaptureLogger log(Log::Critical);
-        DriveClock clock;
-        engine::fdEngine e(folder.wide());
-        Positioning::ReplayPortSystem* port = nullptr;
-        driveWith(e, clock, port);
-        ASSERT_EQ(e.init(), 0);
-        ASSERT_NE(port, nullptr);
-        Map::KVAtlas& atlas = *e.atlas();
-        const Map::Point from = Map::Projection::fromGeo(43.74168f, 7.42900f);
-        const Map::Point to = Map::Projection::fromGeo(43.74300f, 7.42700f);
-        PathPoint a, b;
-        Map::Routing::RoadBinding bound;
+        MonacoEngine run;
+        ASSERT_TRUE(run.started);
+        auto& [folder, clock, e, port, started] = run;
         Path hairpin;
-        ASSERT_TRUE(Guidance::nearestRoadPoint(atlas, from, a, bound) &&
-                    Guidance::nearestRoadPoint(atlas, to, b, bound) &&
-                    Map::Routing::computePath(atlas, *e.configRoot(), a, b, hairpin, false));
-        Script script;
-        script.seconds.push_back({Second::Fix, Guidance::carStateAt(PathPosition(hairpin, true)).position.toGlobal()});
-        script.stand(4);
-        script.at([&] {
-            ASSERT_TRUE(e.route()->startPathAtLocation(atlas, from));
-            ASSERT_TRUE(e.route()->addPathPointAtLocation(atlas, *e.configRoot(), to));
-        });
-        script.stand(3);
+        Script script = routeSetAtTheStart(e, Map::Projection::fromGeo(43.74168f, 7.42900f),
+                                           Map::Projection::fromGeo(43.74300f, 7.42700f), hairpin);
+        ASSERT_FALSE(hairpin.isEmpty());
         const std::size_t driveFrom = script.seconds.size();
         script.drive(hairpin, 7);
         const std::size_t driveTo = script.seconds.size();
@@ -583,33 +601,16 @@ TEST(DriveLog, GuidanceGoesOnBehindEveryPage) {
     std::map<std::string, std::size_t> onTheMap;
     for (const char* page : {"pageMap", "sensors", "menuMain"}) {
         SCOPED_TRACE(page);
-        MonacoFolder folder;
         TestSupport::CaptureLogger log(Log::Critical);
-        DriveClock clock;
-        engine::fdEngine e(folder.wide());
-        Positioning::ReplayPortSystem* port = nullptr;
-        driveWith(e, clock, port);
-        ASSERT_EQ(e.init(), 0);
-        ASSERT_NE(port, nullptr);
-        Map::KVAtlas& atlas = *e.atlas();
+        MonacoEngine run;
+        ASSERT_TRUE(run.started);
+        auto& [folder, clock, e, port, started] = run;
         Ui::fdInterface& ui = *e.ui();
         ui.setClock([&clock] { return clock.ticks; });
-        const Map::Point from = Map::Projection::fromGeo(43.7393f, 7.4275f);
-        const Map::Point to = Map::Projection::fromGeo(43.7418f, 7.4330f);
-        PathPoint a, b;
-        Map::Routing::RoadBinding bound;
         Path hairpin;
-        ASSERT_TRUE(Guidance::nearestRoadPoint(atlas, from, a, bound) &&
-                    Guidance::nearestRoadPoint(atlas, to, b, bound) &&
-                    Map::Routing::computePath(atlas, *e.configRoot(), a, b, hairpin, false));
-        Script script;
-        script.seconds.push_back({Second::Fix, Guidance::carStateAt(PathPosition(hairpin, true)).position.toGlobal()});
-        script.stand(4);
-        script.at([&] {
-            ASSERT_TRUE(e.route()->startPathAtLocation(atlas, from));
-            ASSERT_TRUE(e.route()->addPathPointAtLocation(atlas, *e.configRoot(), to));
-        });
-        script.stand(3);
+        Script script = routeSetAtTheStart(e, Map::Projection::fromGeo(43.7393f, 7.4275f),
+                                           Map::Projection::fromGeo(43.7418f, 7.4330f), hairpin);
+        ASSERT_FALSE(hairpin.isEmpty());
         const std::size_t driveFrom = script.seconds.size();
         // The sensors of the route lie on the page's second page.
         script.at([&, page] {
