@@ -101,6 +101,12 @@ wait_until 60 shown ||
   fail "the recipe's copy showed no window beside the running one: $(tail -n 5 "$repo/build/try/log.txt")"
 grep -q "Another program holds the pointer: a window of 800x480 instead of the full screen" "$repo/build/try/log.txt" ||
   fail "the recipe's copy did not say why it is a window"
+# Its page drawn: not the black window of a start that waits.
+try_drawn() {
+  xwd -id "$(xdotool search --onlyvisible --pid "$try_pid" | head -n 1)" -silent >"$work/try.xwd" &&
+    [ "$(convert "xwd:$work/try.xwd" -format %k info:)" -gt 8 ]
+}
+wait_until 30 try_drawn || fail "the recipe's copy drew nothing"
 kill -TERM "$try_pid"
 wait_until 20 eval '! kill -0 "$try_pid" 2>/dev/null' || fail "a quit request did not end the recipe's copy"
 try_pid=
