@@ -20,6 +20,7 @@
 #include "platform/CrashGuard.h"
 #include "platform/Mapping.h"
 #include "platform/Path.h"
+#include "platform/QuitSignals.h"
 #include "platform/Window.h"
 #include "positioning/Clock.h"
 #include "positioning/System.h"
@@ -389,11 +390,36 @@ bool fdEngine::setVideoMode(int width, int height) {
     readScreenSize();
     // The screen's own size opens full screen without a frame; anything
     // else is a resizable window.
-    const bool fullScreen = width == screenWidth() && height == screenHeight() && m_screenWidth > 0;
+    bool fullScreen = width == screenWidth() && height == screenHeight() && m_screenWidth > 0;
+    // SDL 1.2 opens the full screen only once it has grabbed the pointer,
+    // and waits for that without end: another copy in full screen on this
+    // display (in a session of its own) holds it as long as it runs.
+    if (fullScreen && !(m_screen && (m_screen->flags & SDL_FULLSCREEN)) && Platform::pointerHeldElsewhere()) {
+        Log::log(Log::Critical,
+                 "Another program holds the pointer: a window of %dx%d instead of the full screen (taps reach it "
+                 "once that program lets the pointer go)",
+                 width, height);
+        fullScreen = false;
+    }
     const Uint32 flags = fullScreen ? SDL_HWSURFACE | SDL_NOFRAME | SDL_HWACCEL | SDL_DOUBLEBUF | SDL_FULLSCREEN
                                     : SDL_HWSURFACE | SDL_RESIZABLE | SDL_HWACCEL | SDL_DOUBLEBUF;
     const int depth = 32;
-    m_screen = SDL_SetVideoMode(width, height, depth, flags);
+    {
+        // Should the pointer be taken between the look above and SDL's
+        // grab, the call would never come back to ask for a quit: a signal
+        // then ends the program from the signals' watcher. What the driver
+        // made is on disk already, as a kill would find it.
+        Platform::UnboundedWait wait(
+            VideoModeQuitGraceMs,
+            [](int signal) {
+                Log::log(Log::Critical,
+                         "Quit signal %d received while SDL waits to set the video mode: the program ends without "
+                         "its shutdown",
+                         signal);
+            },
+            0);
+        m_screen = SDL_SetVideoMode(width, height, depth, flags);
+    }
     if (!m_screen) {
         Log::log(Log::Critical, "fatal error : Failed to set video mode %dx%dx%d", width, height, depth);
         return false;

@@ -145,7 +145,12 @@ class fdEngine : public Network::ConnectionListener, public Ui::EngineServices {
     bool loadGps();
     void onlineLogin();
     bool initVideo();
+    // The screen's own size opens full screen, unless another program holds
+    // the pointer (SDL 1.2 would wait for it without end): then a window of
+    // that size. A quit signal that SDL_SetVideoMode does not outlast by
+    // VideoModeQuitGraceMs ends the process at once (exit code 0).
     bool setVideoMode(int width, int height);
+    static constexpr std::uint32_t VideoModeQuitGraceMs = 3000;
 
     // Settings written at shutdown (and by the pages).
     void saveSettings();

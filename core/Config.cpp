@@ -115,7 +115,7 @@ bool Config::save(const std::u16string& path) {
     return true;
 }
 
-std::u16string Config::keepUnreadable(const std::u16string& path) {
+std::u16string Config::keepUnreadable(const std::u16string& path, const char* kind) {
     if (!Platform::fileExists(path))
         return {};
     // One copy of the program per data folder: nothing else makes these
@@ -124,11 +124,11 @@ std::u16string Config::keepUnreadable(const std::u16string& path) {
     for (int n = 2; n <= MaxKeptUnreadable && Platform::fileExists(backup); ++n)
         backup = path + u".bak." + Core::utf8ToWide(std::to_string(n));
     if (!Platform::renameEntry(path, backup)) {
-        Log::log(Log::Critical, u"Can't keep unreadable config file '%s' as '%s' (err %d)", path, backup,
+        Log::log(Log::Critical, u"Can't keep unreadable %hs file '%s' as '%s' (err %d)", kind, path, backup,
                  Platform::lastError());
         return {};
     }
-    Log::log(Log::Critical, u"Unreadable config file kept as '%s'", backup);
+    Log::log(Log::Critical, u"Unreadable %hs file kept as '%s'", kind, backup);
     return backup;
 }
 

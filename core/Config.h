@@ -78,8 +78,10 @@ public:
     // earlier damage is never replaced: the next goes to "<path>.bak.2",
     // ".bak.3" and so on (up to MaxKeptUnreadable, the last of which is
     // then reused). The name the file was kept under; empty when there was
-    // no file or it could not be renamed (logged).
-    static std::u16string keepUnreadable(const std::u16string& path);
+    // no file or it could not be renamed (logged). `kind` names the file in
+    // the log lines ("Unreadable config file kept as '%s'"); other files
+    // the program rewrites from what it finds (atlas.xml) are kept so too.
+    static std::u16string keepUnreadable(const std::u16string& path, const char* kind = "config");
     static constexpr int MaxKeptUnreadable = 20;
 
     // A vector of flags as one blob value: bool i in byte i / 8, bit

@@ -8,6 +8,7 @@
 #include "core/Log.h"
 #include "core/Text.h"
 #include "core/WinFile.h"
+#include "core/XmlDepth.h"
 #include "core/XmlEscape.h"
 #include "platform/Error.h"
 
@@ -23,6 +24,10 @@ namespace Map {
 namespace {
 
 constexpr const char* TypeNames[7] = {"city", "region", "country", "world", "pois", "polylines", "invisible"};
+
+// The parser recurses once per level: a hand-edited file nested deeper
+// would overflow the stack at every start. The list itself is two deep.
+constexpr int MaxDepth = 64;
 
 // The map type of a file's header, or nothing (with the reason) when the
 // file cannot give its first 48 bytes or the type is unknown.
@@ -130,6 +135,10 @@ bool AtlasXml::read(const std::u16string& path, std::vector<Map>& maps, std::u16
 
 bool AtlasXml::parse(std::string text, const std::u16string& path, std::vector<Map>& maps,
                      std::u16string* dir, std::vector<std::u16string>* gone) {
+    if (!Core::xmlDepthWithin(text, MaxDepth)) {
+        Log::log(Log::Critical, u"Atlas file '%s' is nested too deeply", path);
+        return false;
+    }
     rapidxml::xml_document<char> document;
     try {
         document.parse<0>(text.data());

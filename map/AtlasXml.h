@@ -75,8 +75,8 @@ struct AtlasXml {
     static bool write(const std::u16string& path, const std::u16string& folder);
     static bool writeText(const std::u16string& path, const std::string& text);
     // Reads the file's map entries. False after logging (Critical) when the
-    // file cannot be opened or read, is not XML, has no `atlas` element or
-    // no `dir` attribute.
+    // file cannot be opened or read, is not XML, is nested deeper than 64
+    // elements, has no `atlas` element or no `dir` attribute.
     // The `dir` text goes to `dir` and the `src` of each `gone` line to
     // `gone` when they are given: plain file names only, each once, at most
     // MaxGone of them; the entries left out are counted in one Critical line

@@ -1,5 +1,6 @@
 #include "map/KVAtlas.h"
 
+#include "core/Config.h"
 #include "core/Format.h"
 #include "core/Log.h"
 #include "core/Text.h"
@@ -99,7 +100,12 @@ bool KVAtlas::load(const std::u16string& folder) {
         std::vector<AtlasXml::Map> before;
         std::u16string beforeDir;
         std::vector<std::u16string> goneBefore;
-        if (AtlasXml::read(atlasFile, before, &beforeDir, &goneBefore) && beforeDir == dir) {
+        const bool read = AtlasXml::read(atlasFile, before, &beforeDir, &goneBefore);
+        // A file edited or damaged by hand past reading is the person's:
+        // it is kept beside the list written below, not written over.
+        if (!read)
+            Core::Config::keepUnreadable(atlasFile, "atlas");
+        if (read && beforeDir == dir) {
             for (const AtlasXml::Map& entry : before)
                 if (entry.src && AtlasXml::isPlainFileName(*entry.src)) goneBefore.push_back(*entry.src);
             // The file may have been edited by hand: what a start names stays

@@ -5,6 +5,7 @@
 // life: the handler only notes the request (async-signal-safe), and every
 // loop that waits asks quitRequested().
 
+#include <cstdint>
 #include <functional>
 
 namespace Platform {
@@ -25,5 +26,22 @@ int quitSignal();
 // window; it should post an event). Installing again replaces the handler;
 // an empty one stops the calls.
 void onQuitRequest(std::function<void()> handler);
+
+// Marks a call that may wait without end for something outside the program
+// and so never come back to ask quitRequested(): SDL 1.2 sets a full-screen
+// mode only once it has grabbed the pointer, however long another program
+// holds it. While one runs, a quit signal that arrives (or had arrived when
+// it began) and that the call does not outlast by graceMs ends the process
+// from the signals' watcher thread: `lastWords` runs there with the
+// signal's number (a log line), then the process exits with `exitCode` at
+// once (_exit: the thread that owns the program's state is still inside
+// the call, so no destructor may run). One at a time.
+class UnboundedWait {
+public:
+    UnboundedWait(std::uint32_t graceMs, std::function<void(int signal)> lastWords, int exitCode);
+    ~UnboundedWait();
+    UnboundedWait(const UnboundedWait&) = delete;
+    UnboundedWait& operator=(const UnboundedWait&) = delete;
+};
 
 } // namespace Platform

@@ -50,3 +50,25 @@ bool videoDisplayGiven() {
 }
 
 } // namespace Platform
+
+namespace Platform {
+
+bool pointerHeldElsewhere() {
+    SDL_SysWMinfo info;
+    SDL_VERSION(&info.version);
+    if (SDL_GetWMInfo(&info) <= 0 || info.subsystem != SDL_SYSWM_X11 || info.info.x11.display == nullptr)
+        return false;
+    info.info.x11.lock_func();
+    Display* display = info.info.x11.display;
+    // A grab of our own on the root window, let go at once: the server
+    // refuses it while another client holds the pointer.
+    const int result = XGrabPointer(display, DefaultRootWindow(display), False, 0, GrabModeAsync, GrabModeAsync, None,
+                                    None, CurrentTime);
+    if (result == GrabSuccess)
+        XUngrabPointer(display, CurrentTime);
+    XSync(display, False);
+    info.info.x11.unlock_func();
+    return result == AlreadyGrabbed || result == GrabFrozen;
+}
+
+} // namespace Platform

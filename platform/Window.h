@@ -28,3 +28,14 @@ namespace Platform {
 bool videoDisplayGiven();
 
 } // namespace Platform
+
+namespace Platform {
+
+// True when another program holds the pointer (an active grab) on the X
+// display of SDL's video; false when none does, or there is no X11 video.
+// SDL 1.2 sets a full-screen mode only once it has grabbed the pointer
+// itself, and waits for that without end: another copy of the program in
+// full screen on the same display holds it for as long as it runs.
+bool pointerHeldElsewhere();
+
+} // namespace Platform

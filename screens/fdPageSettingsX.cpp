@@ -87,6 +87,11 @@ void fdPageSettingsX::apply() {
         renderer->setDayMode(day);
     }
     if (dayNight) dayNight->day = day;
+    // The view and the pitch are kept in the atlas's camera.kvc, not in the
+    // settings: the engine writes that file once the view has been still
+    // and an event comes, which a menu left idle never brings (a kill
+    // there lost the choice). A failed load keeps the saved view as it is.
+    if (atlas && atlas->loaded()) atlas->saveCamera();
 }
 
 void fdPageSettingsX::childClicked(const std::string& name) {

@@ -1,7 +1,8 @@
 #pragma once
 // The render settings page ("pageRenderSettings"): where the car sits on
 // the screen, 2D or 3D, the 3D pitch profile, the field of view and day or
-// night styles. It edits private copies and applies them all on "ok".
+// night styles. It edits private copies and applies them all on "ok",
+// when the view and the pitch also reach the atlas's camera.kvc.
 
 #include "core/ConfigNode.h"
 #include "ui/fdPage.h"

@@ -257,6 +257,9 @@ TEST(EngineNotices, AMapFileChangedWhileInUseIsFoundAndTheAtlasLoadedAgain) {
              fs::rename(a / "new.tmp", a / "demo-town.kvm");
          },
          "was replaced", "demo-town.kvm", "map_file_bad_err\ndemo-town.kvm", 2},
+        // Two files: both named, and nothing "more".
+        {removed({"demo-country.kvm", "demo-region.kvm"}), "is gone", "demo-country.kvm",
+         "map_file_gone_err\ndemo-country.kvm\ndemo-region.kvm", 1},
         {removed({"demo-country.kvm", "demo-region.kvm", "demo-town.kvm"}), "is gone", "demo-country.kvm",
          "map_file_gone_err\ndemo-country.kvm\ndemo-region.kvm\n... (1 more)\natlas_bad_atlas_err", 0},
     };

@@ -6,7 +6,10 @@
 #include "app/fdEngine.h"
 
 #include "core/Config.h"
+#include "core/FileSystem.h"
 #include "core/Text.h"
+#include "map/AtlasServices.h"
+#include "map/CameraFile.h"
 #include "map/KVAtlas.h"
 #include "render/MapCamera.h"
 #include "render/RenderStyles.h"
@@ -119,8 +122,18 @@ TEST(RenderSettings, CommandsWrapOkAppliesAndBackDrops) {
 
     p.engine->ui()->goToPage(page);
     EXPECT_EQ(p.text(page, "fov"), u"90");
+    // The view and the pitch live in the atlas's camera.kvc, which the
+    // engine writes only once the view is still and an event comes: "ok"
+    // writes it at once, or a kill on the menu after it lost them.
+    const std::u16string cameraFile = Map::joinPath(p.engine->atlas()->folder(), u"camera.kvc");
+    FileSystem::deleteFile(cameraFile);
     for (const char* command : {"fovDown", "fovDown", "scPosDown", "dPosUp", "angleUp", "night_mode", "ok"})
         page->childClicked(command);
+    Map::CameraFields stored;
+    std::uint32_t pitch = 0;
+    ASSERT_TRUE(Map::CameraFile::read(cameraFile, stored, pitch));
+    EXPECT_EQ(stored.mode, 1);
+    EXPECT_EQ(pitch, 1u);
     EXPECT_TRUE(p.onMenu());
     EXPECT_EQ(renderer.proportion(), 2);
     EXPECT_FLOAT_EQ(p.engine->camera().anchorFraction(), 0.5f);

@@ -2,9 +2,10 @@
 # What the driver made survives a kill: on the Monaco atlas a waypoint is
 # stored from the map's pop-up and a route is set with "From" and "To";
 # each reaches its file while the program runs (the waypoint's category
-# GPX, the atlas's path.kvp), and so does the view once it is still. The
-# program is then killed (-9); started again it reads the route back and
-# the GPX holds the point.
+# GPX, the atlas's path.kvp), and so does the view once it is still; the
+# other view and pitch confirmed on the Map view page reach camera.kvc on
+# "OK". The program is then killed (-9) at once; started again it reads the
+# route back and the GPX holds the point.
 # Usage: kill_window_test.sh PROGRAM [SCREENSHOT-FOLDER]
 set -euo pipefail
 program=$1
@@ -58,10 +59,31 @@ route_size=$(stat -c %s "$monaco/path.kvp")
 # The view, once it has been still for a moment.
 wait_until 10 test -s "$monaco/camera.kvc" || fail "the view did not reach camera.kvc"
 
+# The Map view page: the other view (2D/3D) and the next pitch, "OK", and
+# the kill as soon as the settings menu shows. camera.kvc keeps both: the
+# mode byte at 16, and at 17 and 18 the pitch (1 and pitch - 1, or 0 0
+# for the flat profile).
+view() { od -An -tu1 -j16 -N3 "$monaco/camera.kvc" | tr -s ' ' | sed 's/^ //'; }
+read -r mode had_pitch pitch_less <<<"$(view)"
+pitch=$((had_pitch == 0 ? 0 : pitch_less + 1))
+wanted="$((1 - mode)) $(((pitch + 1) % 3 == 0 ? 0 : 1)) $(((pitch + 1) % 3 == 0 ? 0 : pitch))"
+tap 36 32
+tap 130 262
+expect_page menuMain
+tap 140 359
+expect_page pageSettingsMain
+tap 140 222
+expect_page pageRenderSettings
+tap_changes 624 168
+tap_changes 624 232
+tap 736 31
+expect_page pageSettingsMain
+
 kill -9 "$mirel_pid"
 wait "$mirel_pid" 2>/dev/null || true
 mirel_pid=
-echo "after the kill: $(gpx_points) waypoint(s), path.kvp of $route_size bytes"
+echo "after the kill: $(gpx_points) waypoint(s), path.kvp of $route_size bytes, view bytes $(view)"
+[ "$(view)" = "$wanted" ] || fail "the view and pitch confirmed with OK are not in camera.kvc: $(view), not $wanted"
 
 start
 wait_for_log "Tarvik" 20

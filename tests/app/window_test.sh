@@ -3,7 +3,9 @@
 # 480, a car computer's display) with no window manager, where it opens full
 # screen: started under Xvfb on a copy of its folder, it must show a picture
 # (not blank), refuse a second copy without touching the log and, brought
-# forward by it, still draw and answer taps; end cleanly on a quit request
+# forward by it, still draw and answer taps; let the README's receiver
+# recipe start its copy beside it (in a window, the pointer being held) and
+# end it by a quit request; end cleanly on a quit request
 # with its settings saved, and never leave a torn config.xml when killed.
 # While a receiver drives, a web link whose opener keeps running (a browser
 # in the foreground) leaves the map drawing its frames.
@@ -67,6 +69,50 @@ echo "colours after the second start and a tap: $raised_colours"
 [ "$raised_colours" -gt 8 ] || fail "after the second start the screen shows $raised_colours colours"
 n=$(differing start 800x480+0+0 raised 800x480+0+0)
 [ "$n" -gt 2000 ] || fail "the information page did not reach the screen ($n pixels changed)"
+
+# The README's receiver recipe, its lines run as they stand from a folder
+# laid out like the repository, beside this copy: the copy on build/try
+# has a session of its own (its own XDG_RUNTIME_DIR) and so starts, and
+# finding the pointer held by the full-screen copy it opens in a window
+# rather than wait for the pointer without end (which no signal ended).
+# A quit request ends it; the first copy runs on.
+repo=$work/repo
+mkdir -p "$repo/build/app"
+ln -s "$here/../../tools" "$repo/tools"
+cp "$program" "$repo/build/app/mirel"
+bash "$repo/tools/first-run-data.sh" "$(dirname "$program")/data" "$repo/build/app/data"
+try_pid=
+recipe_socat=
+trap 'kill $try_pid $recipe_socat 2>/dev/null || true; window_cleanup' EXIT
+cd "$repo"
+for line in 'bash tools/first-run-data.sh build/app/data build/try/data' 'cp build/app/mirel build/try/' \
+  'mkdir -p build/try/data/ports' \
+  'socat pty,raw,echo=0,link=build/try/data/ports/COM7 pty,raw,echo=0,link=build/gps &' \
+  '(cd build/try && XDG_RUNTIME_DIR=$PWD ./mirel) &'; do
+  grep -qxF "    $line" "$here/../../README.md" || fail "the README no longer shows: $line"
+  eval "$line" >>"$work/recipe.txt" 2>&1 || fail "the README's line failed: $line"
+  if [[ $line == socat* ]]; then recipe_socat=$!; fi
+done
+cd - >/dev/null
+wait_until 10 test -s "$repo/build/try/mirel.lock" || fail "the recipe's copy took no lock: $(cat "$work/recipe.txt")"
+try_pid=$(cat "$repo/build/try/mirel.lock")
+shown() { [ -n "$(xdotool search --onlyvisible --pid "$try_pid" 2>/dev/null)" ]; }
+wait_until 60 shown ||
+  fail "the recipe's copy showed no window beside the running one: $(tail -n 5 "$repo/build/try/log.txt")"
+grep -q "Another program holds the pointer: a window of 800x480 instead of the full screen" "$repo/build/try/log.txt" ||
+  fail "the recipe's copy did not say why it is a window"
+# Its page drawn: not the black window of a start that waits.
+try_drawn() {
+  xwd -id "$(xdotool search --onlyvisible --pid "$try_pid" | head -n 1)" -silent >"$work/try.xwd" &&
+    [ "$(convert "xwd:$work/try.xwd" -format %k info:)" -gt 8 ]
+}
+wait_until 30 try_drawn || fail "the recipe's copy drew nothing"
+kill -TERM "$try_pid"
+wait_until 20 eval '! kill -0 "$try_pid" 2>/dev/null' || fail "a quit request did not end the recipe's copy"
+try_pid=
+kill "$recipe_socat"
+kill -0 "$mirel_pid" 2>/dev/null || fail "the first copy ended"
+echo "the README's receiver recipe ran beside the full-screen copy, in a window, and ended on a quit request"
 
 # A quit request (SIGTERM, noted by the program's own handler) ends it cleanly.
 kill -TERM "$mirel_pid"

@@ -361,6 +361,37 @@ TEST(KVAtlasTest, AHandEditedListOfGoneFilesIsReadBounded) {
     }
 }
 
+// An atlas.xml edited past reading: 100,000 nested elements (the parser
+// recurses once a level: the start crashed, every time) or a torn file. The
+// atlas loads from the folder, and the person's file is kept beside the
+// new list, an earlier one never replaced.
+TEST(KVAtlasTest, AnUnreadableAtlasFileIsKeptAndTheFolderLoaded) {
+    AtlasSetup setup;
+    const auto folder = setup.folder("one");
+    writeMapFile(folder / "a.kvm", completeMap(1, 0));
+    std::string deep = "<atlas name=\"default\" dir=\"x\">";
+    for (int i = 0; i < 100000; ++i)
+        deep += "<a>";
+    const std::string file = setup.atlasXml().string();
+    const struct {
+        std::string text, logged, keptAs;
+    } rows[] = {{deep, "Atlas file '" + file + "' is nested too deeply", file + ".bak"},
+                {"<atlas dir='x'><map src='a.kvm'", " on parsing atlas file", file + ".bak.2"}};
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.logged);
+        std::ofstream(setup.atlasXml(), std::ios::binary) << row.text;
+        TestSupport::CaptureLogger log;
+        auto atlas = setup.makeAtlas();
+        ASSERT_TRUE(atlas->load(wide(folder)));
+        EXPECT_EQ(atlas->mapCount(), 1u);
+        EXPECT_NE(lineWith(log, row.logged), "");
+        EXPECT_EQ(log.count("Unreadable atlas file kept as '" + row.keptAs + "'"), 1u);
+        EXPECT_EQ(TestSupport::readAll(row.keptAs), row.text);
+        EXPECT_NE(TestSupport::readAll(setup.atlasXml()).find("src=\"a.kvm\""), std::string::npos);
+    }
+    EXPECT_EQ(TestSupport::readAll(file + ".bak"), deep);
+}
+
 TEST(KVAtlasTest, AtlasFileThatCannotBeWrittenLeavesTheListInMemory) {
     AtlasSetup setup;
     const auto first = setup.folder("first");
