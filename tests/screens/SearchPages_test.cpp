@@ -45,6 +45,7 @@
 #include "ui/fdInterface.h"
 #include "ui/fdList.h"
 #include "ui/fdStatic.h"
+#include "userdata/CategorizedWayPointsProvider.h"
 
 #include <gtest/gtest.h>
 
@@ -73,6 +74,26 @@ std::u16string noticeOf(Ui::fdWindowBase* page) {
     std::replace(text.begin(), text.end(), u'\n', u' ');
     return text;
 }
+
+// The driver's waypoints as the search reads them.
+struct WayPoints final : Map::CategorizedWayPointsProvider {
+    std::size_t categoryCount() const override { return 1; }
+    const ::WayPointCategory& category(std::size_t) const override { return only; }
+    std::size_t pointCount() const override { return points.size(); }
+    const ::WayPoint& point(std::size_t index) const override { return points.at(index); }
+    Render::Image* pointImage(std::size_t) override { return nullptr; }
+    void addListener(Map::WayPointsCategoriesListener*) override {}
+    void removeListener(Map::WayPointsCategoriesListener*) override {}
+    void add(const std::u16string& name, std::uint16_t type, Map::Point at) {
+        ::WayPoint point;
+        point.name = name;
+        point.type = type;
+        point.position = at;
+        points.push_back(point);
+    }
+    ::WayPointCategory only{u"Waypoints"};
+    std::vector<::WayPoint> points;
+};
 
 struct Rig {
     // The atlas folder's map files and the find page's result limit;
@@ -104,6 +125,7 @@ struct Rig {
         s.config = config.root();
         s.layouts = &layouts;
         s.bindings = &bindings;
+        s.waypoints = &wayPoints;
         s.carPosition = [this] { return car; };
         // As the program does: untyped POI searches list what is near the car.
         search->setCarPosition(s.carPosition);
@@ -186,6 +208,7 @@ struct Rig {
     Messages messages;
     Ui::ButtonBindings bindings{config.root()};
     TextSearch::Engine* search = nullptr;
+    WayPoints wayPoints;
     std::optional<Map::Point> car;
     MapCamera camera;
     std::unique_ptr<MapDrawing::fdMapRenderer> renderer;
@@ -237,6 +260,7 @@ TEST(SearchPages, AddressStreetThenHouseAndBack) {
     Rig r;
     r.car = Map::Point{88440000, 581280000};
     r.menu->childClicked("addr");
+    EXPECT_EQ(textOf(r.find, "page_name"), u"Address: street");
     r.type(u"papal");
     r.find->childClicked("ok");
     ASSERT_EQ(r.active(), "pageResults");
@@ -250,12 +274,12 @@ TEST(SearchPages, AddressStreetThenHouseAndBack) {
     EXPECT_EQ(textOf(r.results->results()->list().rowWidget(0), "address"), u"Fontvieille");
     r.tapRow(r.results, street);
     ASSERT_EQ(r.active(), "pageFind");
-    EXPECT_EQ(textOf(r.find, "page_name"), u"Address");
+    EXPECT_EQ(textOf(r.find, "page_name"), u"Address: house number");
     EXPECT_EQ(r.search->kind(), TextSearch::HousesKind);
     // Back to the street step, then the same street again.
     r.find->childClicked("back");
     ASSERT_EQ(r.active(), "pageFind");
-    EXPECT_EQ(textOf(r.find, "page_name"), u"Street");
+    EXPECT_EQ(textOf(r.find, "page_name"), u"Address: street") << "the address's step, not the menu's Streets";
     EXPECT_EQ(r.search->kind(), TextSearch::StreetsKind);
     r.type(u"papal");
     r.find->childClicked("ok");
@@ -322,6 +346,43 @@ TEST(SearchPages, OverflowRefusedLettersAndOkOnlyAfterTyping) {
     EXPECT_EQ(r.active(), "menuFind");
     EXPECT_EQ(r.find->callback(), nullptr);
     EXPECT_EQ(textOf(r.find, "counter_label"), u"0");
+}
+
+// The count is the number of rows "ok" lists: a street held by several
+// records of one place is one row, a waypoint of a type not chosen none;
+// before typing, the places nearest the car include the driver's own.
+TEST(SearchPages, TheCountIsTheRowsOkLists) {
+    Rig r;
+    r.menu->childClicked("streets");
+    r.type(u"b");
+    const std::uint32_t hits = r.search->count();
+    const std::u16string count = textOf(r.find, "counter_label");
+    r.find->childClicked("ok");
+    ASSERT_EQ(r.active(), "pageResults");
+    const std::size_t rows = r.results->results()->rows().size();
+    EXPECT_LT(rows, hits) << "some streets come in several records";
+    EXPECT_EQ(count, Core::utf8ToWide(std::to_string(rows)));
+    r.results->childClicked("back");
+    r.find->childClicked("back");
+
+    // Only the waypoints' own type chosen: no map place has it.
+    r.car = Map::Point{88589776, 581288064};
+    r.wayPoints.add(u"Cabane", WayPoint::DefaultType, {r.car->x, r.car->y + 13300}); // 90 m north
+    r.wayPoints.add(u"Cave", 0x2F01, *r.car);                                          // fuel: not chosen
+    r.find->preparePoiSearch({WayPoint::DefaultType});
+    r.ui.goToPage(r.find);
+    EXPECT_EQ(textOf(r.find, "counter_label"), u"1") << "the waypoint near the car";
+    r.find->childClicked("ok");
+    ASSERT_EQ(r.active(), "pageResults");
+    ASSERT_EQ(r.results->results()->rows().size(), 1u);
+    EXPECT_EQ(r.results->results()->rows()[0].item.text, u"Cabane");
+    EXPECT_EQ(r.results->results()->rows()[0].distance, 90);
+    r.results->childClicked("back");
+    r.type(u"c");
+    EXPECT_EQ(textOf(r.find, "counter_label"), u"1");
+    r.find->childClicked("ok");
+    ASSERT_EQ(r.active(), "pageResults");
+    EXPECT_EQ(r.results->results()->rows().size(), 1u);
 }
 
 TEST(SearchPages, DistancesAndPageLabels) {
@@ -797,7 +858,8 @@ TEST(SearchPages, FindPageTitleNamesWhatIsSought) {
         {TextSearch::CountriesKind, u"Country"}, {TextSearch::RegionsKind, u"Region"},
         {TextSearch::DistrictsKind, u"District"}, {TextSearch::CitiesKind, u"City"},
         {TextSearch::StreetsKind, u"Street"},     {TextSearch::PoisKind, u"Place"},
-        {TextSearch::HousesKind, u"Address"},     {0, u"Address"}, // unknown: the title stays
+        {TextSearch::HousesKind, u"Address: house number"},
+        {0, u"Address: house number"}, // unknown: the title stays
     };
     for (const auto& [kind, title] : titles) {
         r.find->setTitleForKind(kind);
