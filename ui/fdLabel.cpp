@@ -36,6 +36,9 @@ private:
     SDL_Rect m_saved;
 };
 
+// The caret bar's width in pixels (drawCaret).
+constexpr std::int32_t CaretWidth = 2;
+
 SDL_Rect makeRect(std::int32_t x, std::int32_t y, std::int32_t w, std::int32_t h) {
     return SDL_Rect{static_cast<Sint16>(x), static_cast<Sint16>(y), static_cast<Uint16>(std::max(w, 0)),
                     static_cast<Uint16>(std::max(h, 0))};
@@ -115,10 +118,24 @@ void fdLabel::drawLines(SDL_Surface* surface, std::int32_t x, std::int32_t w) {
     // Mode 0 stacks lines that are already vertically placed.
     const int vAlign = m_linesMode == 0 ? 0 : m_vAlign;
     if (m_linesMode == 1) {
+        SDL_Rect rect = rects[0];
+        int hAlign = m_hAlign;
+        // An edit line wider than the label shows the caret's end: it starts
+        // at the left edge, and a caret past the right edge slides the text
+        // left until the caret stands at that edge (a pasted name and what
+        // is typed after it stay in view).
+        const std::int32_t width = m_caretShown ? measureText(*this, m_text).width + CaretWidth : 0;
+        if (width > rect.w) {
+            const std::size_t column = std::min<std::size_t>(std::max(m_caretColumn, 0), m_text.size());
+            const std::int32_t caretX = measureText(*this, std::u16string_view(m_text).substr(0, column)).width;
+            const std::int32_t beyond = std::max(caretX + CaretWidth - rect.w, 0);
+            rect = makeRect(rect.x - beyond, rect.y, width, rect.h);
+            hAlign = 0;
+        }
         if (!m_text.empty())
-            drawTextInRect(*this, surface, rects[0], m_text, m_hAlign, m_vAlign);
+            drawTextInRect(*this, surface, rect, m_text, hAlign, m_vAlign);
         if (m_phase)
-            drawCaret(*this, surface, rects[0], m_text, m_caretColumn, m_hAlign, m_vAlign);
+            drawCaret(*this, surface, rect, m_text, m_caretColumn, hAlign, m_vAlign);
         return;
     }
     for (std::size_t i = 0; i < m_lines.size(); ++i)

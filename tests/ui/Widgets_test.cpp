@@ -231,6 +231,64 @@ TEST(fdLabel, TheCaretIsABarTwoPixelsWide) {
     EXPECT_LE(rows.size(), 30u);
 }
 
+// An edit line longer than its label shows the caret's end: the caret at
+// the end of the text stands at the right edge with the text's tail before
+// it; a caret within the label's width shows the text's beginning, also
+// in a label that centres its text.
+TEST(fdLabel, AnEditLineLongerThanTheLabelShowsTheCaretsEnd) {
+    FontUi fonts;
+    ASSERT_TRUE(fonts.made);
+    fdInterface& ui = fonts.ui;
+    std::uint32_t now = 0;
+    ui.setClock([&] { return now; });
+    auto* page = new fdPage(&ui, "page", nullptr);
+    auto* label = new fdLabel(page, "edit", true, &ui);
+    label->placeInParent(10, 10, 200, 50);
+    label->setFont(ui.fontByName("f"));
+    label->setTextColor({0xFFFFFFFFu, 0xFFFFFFFFu});
+    label->setLinesMode(1);
+    label->setHorzAlign(1);
+    const std::u16string text = u"Rue Grimaldi Rue Grimaldi Rue Grimaldi ab";
+    label->setText(text);
+    label->showCaret(true);
+    // The white pixels of the label drawn with the caret on and off.
+    const auto draw = [&](bool phase) {
+        for (now = 0; label->caretPhase() != phase && now < 2000; now += 100)
+            label->tick(now);
+        SDL_Surface* target = SDL_CreateRGBSurface(SDL_SWSURFACE, 300, 60, 32, 0xFF0000, 0xFF00, 0xFF, 0);
+        TempSurface scratch(32, 0xFF0000, 0xFF00, 0xFF, 0);
+        label->draw(target, scratch, true);
+        std::vector<std::vector<bool>> white(300, std::vector<bool>(60));
+        for (int x = 0; x < target->w; ++x)
+            for (int y = 0; y < target->h; ++y)
+                white[x][y] = UiTest::rgbAt(target, x, y) == 0xFFFFFFu;
+        SDL_FreeSurface(target);
+        return white;
+    };
+    const int head = 10 + measureText(*label, u"Rue ").width;
+    for (const auto& [caret, from] : {std::pair{int(text.size()), 208}, std::pair{4, head}}) {
+        label->setCaret(0, caret);
+        const auto on = draw(true), off = draw(false);
+        // The bar: the columns the caret lights over most of a line's
+        // height (a letter beside it may ink a few of its pixels).
+        std::vector<int> bar;
+        int inked = 0, outside = 0;
+        for (int x = 0; x < 300; ++x) {
+            int lit = 0;
+            for (int y = 0; y < 60; ++y) {
+                lit += on[x][y] && !off[x][y];
+                inked += off[x][y] && x >= from - 20 && x < from;
+                outside += on[x][y] && x >= 210;
+            }
+            if (lit >= 10) bar.push_back(x);
+        }
+        EXPECT_EQ(bar, (std::vector<int>{from, from + 1})) << caret;
+        // The ink before the caret: the text's tail, or its head.
+        EXPECT_GT(inked, 10) << caret;
+        EXPECT_EQ(outside, 0) << "nothing outside the label";
+    }
+}
+
 // Lines of a label: stacked at the top, middle or bottom of the label
 // (mode 0), or each at the top or bottom of its own slot (mode 2).
 TEST(fdLabel, LinesStandWhereTheirModeAndAlignmentPutThem) {
