@@ -34,7 +34,9 @@ constexpr std::uint32_t kOtherShade = 0xFF808080;
 // The receiver is active while it is switched on and its port is open: a
 // port that is gone reads nothing, and what it read last is no longer
 // current.
-bool receiverActive(const Positioning::System* gps) { return gps && gps->isEnabled() && gps->isPortOpen(); }
+bool receiverActive(const Positioning::System* gps) {
+    return gps && gps->isEnabled() && gps->isPortOpen();
+}
 
 } // namespace
 

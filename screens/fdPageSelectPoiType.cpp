@@ -29,8 +29,9 @@ class UsedTypesFilter final : public Ui::PoiTypesGroupsList::FilterPredicate {
 
 } // namespace
 
-fdPageSelectPoiType::fdPageSelectPoiType(Ui::fdInterface* ui, Render::RenderStyles* styles, fdWPManager* waypoints,
-                                         const Ui::ButtonBindings* bindings, const Core::MessageTable* messages)
+fdPageSelectPoiType::fdPageSelectPoiType(Ui::fdInterface* ui, Render::RenderStyles* styles,
+                                         fdWPManager* waypoints, const Ui::ButtonBindings* bindings,
+                                         const Core::MessageTable* messages)
     : fdPage(ui, "select_poi_type", nullptr), m_styles(styles), m_waypoints(waypoints), m_bindings(bindings),
       m_messages(messages) {}
 
@@ -71,7 +72,8 @@ void fdPageSelectPoiType::showUsedTypes() {
 void fdPageSelectPoiType::updatePage() {
     Ui::ListPage::updateUpDownButtons(*this, m_model.get());
     const bool empty = m_model == nullptr || m_model->count() == 0;
-    Ui::ListPage::enableButtons(*this, {"button_ok"}, !empty || (m_callback != nullptr && m_callback->allowsNone()));
+    Ui::ListPage::enableButtons(*this, {"button_ok"},
+                                !empty || (m_callback != nullptr && m_callback->allowsNone()));
     Ui::ListPage::updateEmptyNotice(*this, m_usedTypes && empty,
                                     m_messages != nullptr ? m_messages->text("waypoints_none") : u"");
 }

@@ -48,8 +48,9 @@ void fdPageSettingsX::refresh() {
         pos->setText(Positions[static_cast<std::uint32_t>(m_position) % 3]);
     // The view by the words of the map menu's own switch.
     if (auto* mode = dynamic_cast<Ui::fdStatic*>(findChild("mode")))
-        mode->setText(m_services.messages ? m_services.messages->text(m_view3d ? "map_menu_3d" : "map_menu_2d")
-                                          : std::u16string(m_view3d ? u"3D view" : u"2D view"));
+        mode->setText(m_services.messages
+                          ? m_services.messages->text(m_view3d ? "map_menu_3d" : "map_menu_2d")
+                          : std::u16string(m_view3d ? u"3D view" : u"2D view"));
     if (auto* angle = dynamic_cast<Ui::fdStatic*>(findChild("angle"))) {
         if (m_angle == 0 && m_services.messages)
             angle->setText(m_services.messages->text("settings_pitch_profile0"));

@@ -127,7 +127,8 @@ void fdLabel::drawLines(SDL_Surface* surface, std::int32_t x, std::int32_t w) {
         const std::int32_t width = m_caretShown ? measureText(*this, m_text).width + CaretWidth : 0;
         if (width > rect.w) {
             const std::size_t column = std::min<std::size_t>(std::max(m_caretColumn, 0), m_text.size());
-            const std::int32_t caretX = measureText(*this, std::u16string_view(m_text).substr(0, column)).width;
+            const std::int32_t caretX =
+                measureText(*this, std::u16string_view(m_text).substr(0, column)).width;
             const std::int32_t beyond = std::max(caretX + CaretWidth - rect.w, 0);
             rect = makeRect(rect.x - beyond, rect.y, width, rect.h);
             hAlign = 0;

@@ -279,7 +279,8 @@ TEST(SearchPages, AddressStreetThenHouseAndBack) {
     // Back to the street step, then the same street again.
     r.find->childClicked("back");
     ASSERT_EQ(r.active(), "pageFind");
-    EXPECT_EQ(textOf(r.find, "page_name"), u"Address: street") << "the address's step, not the menu's Streets";
+    EXPECT_EQ(textOf(r.find, "page_name"), u"Address: street")
+        << "the address's step, not the menu's Streets";
     EXPECT_EQ(r.search->kind(), TextSearch::StreetsKind);
     r.type(u"papal");
     r.find->childClicked("ok");
@@ -368,7 +369,7 @@ TEST(SearchPages, TheCountIsTheRowsOkLists) {
     // Only the waypoints' own type chosen: no map place has it.
     r.car = Map::Point{88589776, 581288064};
     r.wayPoints.add(u"Cabane", WayPoint::DefaultType, {r.car->x, r.car->y + 13300}); // 90 m north
-    r.wayPoints.add(u"Cave", 0x2F01, *r.car);                                          // fuel: not chosen
+    r.wayPoints.add(u"Cave", 0x2F01, *r.car);                                        // fuel: not chosen
     r.find->preparePoiSearch({WayPoint::DefaultType});
     r.ui.goToPage(r.find);
     EXPECT_EQ(textOf(r.find, "counter_label"), u"1") << "the waypoint near the car";
