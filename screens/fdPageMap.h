@@ -210,6 +210,11 @@ public:
     // following the car; the top box names it and the path pop-up offers
     // it, as a tap would, but nothing around it is looked up.
     void showFound(const FoundObject& found);
+    // A point just centred with its pop-up open stands where the pop-up
+    // leaves its marker in view: at the render anchor, unless a button of
+    // the pop-up covers the marker there (the car drawn low, at 1/4); then
+    // halfway between the top box and the pop-up.
+    void standClearOfPopup(Map::Point point);
     const Core::MessageTable* messages() const { return m_services.messages; }
     // The renderer's styles (the POI types' names), null without one.
     Render::RenderStyles* poiStyles() const;

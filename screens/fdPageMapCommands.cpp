@@ -43,6 +43,10 @@ namespace Screens {
 
 namespace {
 
+// The least reach of a place's marker around its point, in pixels: half a
+// POI icon of the demo styles and a little room.
+constexpr int MarkerReach = 16;
+
 bool isChecked(Ui::fdWindowBase* widget) {
     auto* button = dynamic_cast<Ui::fdCheckedButton*>(widget);
     return button != nullptr && button->checked();
@@ -266,8 +270,58 @@ void fdPageMap::showPoint(Map::Point point, bool runAction) {
     if (runAction) {
         mapPointAction(point);
         m_popupWaits = m_popup != nullptr;
+        standClearOfPopup(point);
     }
     invalidate(1);
+}
+
+void fdPageMap::standClearOfPopup(Map::Point point) {
+    MapCamera* camera = m_services.camera;
+    if (camera == nullptr || m_popup == nullptr)
+        return;
+    const int width = camera->width() > 0.0f ? static_cast<int>(camera->width()) : m_rect.w;
+    const int height = camera->height() > 0.0f ? static_cast<int>(camera->height()) : m_rect.h;
+    const float anchor = camera->anchorFraction() > 0.0f ? camera->anchorFraction() : 0.5f;
+    const xe::Point at{m_rect.x + width / 2,
+                       m_rect.y + static_cast<int>(static_cast<float>(height) * (1.0f - anchor))};
+    // The marker's reach around its point: the tapped point's cursor, or a
+    // POI icon's.
+    int reach = MarkerReach;
+    const MapDrawing::CursorRecord* cursor = findCursor("point");
+    if (cursor != nullptr && cursor->image != nullptr)
+        reach = std::max({reach, cursor->hotX, cursor->image->width() - cursor->hotX, cursor->hotY,
+                          cursor->image->height() - cursor->hotY});
+    bool covered = false;
+    int popupTop = m_rect.y + m_rect.h;
+    for (const Ui::fdWindowBase* group : {static_cast<const Ui::fdWindowBase*>(m_popup),
+                                          static_cast<const Ui::fdWindowBase*>(m_editPoint)}) {
+        if (group == nullptr || !group->visible())
+            continue;
+        for (const Ui::fdWindowBase* button : group->children()) {
+            if (!button->visible())
+                continue;
+            const Ui::WindowRect& r = button->rect();
+            popupTop = std::min<int>(popupTop, r.y);
+            covered = covered || (at.x + reach > r.x && at.x - reach < r.x + r.w && at.y + reach > r.y &&
+                                  at.y - reach < r.y + r.h);
+        }
+    }
+    if (!covered)
+        return;
+    int top = m_rect.y;
+    for (const Ui::fdWindowBase* box : {m_upperBox, m_upperBoxTurn})
+        if (box != nullptr && box->visible())
+            top = std::max<int>(top, box->rect().y + box->rect().h);
+    // The map point now under the place's new spot comes to the point, and
+    // the view moves with it: the shift is the same for every pixel.
+    const xe::Point spot{at.x, (top + popupTop) / 2};
+    camera->setupGlobalTransform();
+    Map::Point under;
+    if (spot.y >= at.y || !camera->screenToMap(spot, under))
+        return;
+    camera->setCentre(Map::Point{point.x + (point.x - under.x), point.y + (point.y - under.y)});
+    if (m_services.atlas != nullptr)
+        m_services.atlas->requestRedraw();
 }
 
 void fdPageMap::mapPointAction(Map::Point point) {
@@ -361,6 +415,7 @@ void fdPageMap::showFound(const FoundObject& found) {
     }
     selectPoint(found.point);
     m_popupWaits = m_popup != nullptr;
+    standClearOfPopup(found.point);
     setTopBox(found.title, found.detail);
     invalidate(1);
     if (m_services.camera != nullptr)

@@ -877,6 +877,31 @@ float metresPer40(const Rig& r) {
     return static_cast<float>(std::cos(latitude) * 0.00932028517127037 * 40.0 / r.camera.scale());
 }
 
+// The screen row a point of the map is drawn at (north up, 2D), and
+// whether a marker there, 16 pixels around its point, stands clear of the
+// pop-up's buttons and below the top box.
+int shownRow(const Rig& r, Map::Point point) {
+    const float anchor = 480.0f * (1.0f - r.camera.anchorFraction());
+    return static_cast<int>(std::lround(anchor - float(point.y - r.camera.centre().y) * r.camera.scale()));
+}
+std::string coverOf(Rig& r, Map::Point point) {
+    const int x = 400, y = shownRow(r, point), reach = 16;
+    for (const char* box : {"upper_box", "upper_box_turn"})
+        if (const Ui::fdWindowBase* w = r.map->findChild(box); w && y - reach < w->rect().y + w->rect().h)
+            return box;
+    for (const char* group : {"edit_point", "path_start", "path_continue"}) {
+        const Ui::fdWindowBase* g = r.map->findChild(group);
+        if (!g || !g->visible()) continue;
+        for (const Ui::fdWindowBase* button : g->children()) {
+            const Ui::WindowRect& b = button->rect();
+            if (button->visible() && x + reach > b.x && x - reach < b.x + b.w && y + reach > b.y &&
+                y - reach < b.y + b.h)
+                return std::string(group) + "/" + button->name();
+        }
+    }
+    return "";
+}
+
 // Chooses the row of that name on the results page; false without one.
 bool chooseRow(Rig& r, const std::u16string& name, TextSearch::ResultItem* chosen = nullptr) {
     const auto& rows = r.results->results()->rows();
@@ -903,6 +928,37 @@ std::u16string litKeys(Rig& r) {
 }
 
 } // namespace
+
+// The car drawn low (at 1/4 of the height, where the pop-up opens) or at
+// 1/3: a place chosen among the results stands where its pop-up leaves its
+// marker in view; at 1/2 it stays at the anchor.
+TEST(SearchPages, AChosenPlaceIsNotCoveredByItsPopup) {
+    for (const int proportion : {4, 3, 2}) {
+        SCOPED_TRACE(proportion);
+        Rig r;
+        r.camera.setAnchorFraction(MapCamera::anchorFractionFor(proportion));
+        r.car = Map::Point{88589776, 581288064};
+        std::make_shared<SelectPoiTypesForPoiSearchCallback>(r.search, &r.ui)->result({0x2E05});
+        r.type(u"pha");
+        r.find->childClicked("ok");
+        ASSERT_GT(r.results->results()->count(), 0);
+        const TextSearch::ResultItem pharmacy = r.results->results()->rows().at(0).item;
+        r.tapRow(r.results, 0);
+        ASSERT_EQ(r.active(), "pageMap");
+        EXPECT_EQ(coverOf(r, pharmacy.point), "");
+        if (proportion == 2) {
+            EXPECT_EQ(r.camera.centre(), pharmacy.point);
+        }
+
+        r.ui.goToPage(r.menu);
+        r.menu->childClicked("streets");
+        r.type(u"bono");
+        r.find->childClicked("ok");
+        TextSearch::ResultItem street;
+        ASSERT_TRUE(chooseRow(r, u"Rue Jean Bono", &street));
+        EXPECT_EQ(coverOf(r, street.point), "");
+    }
+}
 
 // A chosen result is shown under its own name and address in the map's top
 // box, centred and zoomed to it: a street or city so that its extent fills
@@ -986,7 +1042,10 @@ TEST(SearchPages, ChosenResultsAreNamedAndZoomedOnTheMap) {
     ASSERT_EQ(r.active(), "pageMap");
     EXPECT_EQ(textOf(r.map, "upper_box_turn"), pharmacy.text);
     EXPECT_FALSE(pharmacy.text.empty());
-    EXPECT_EQ(r.camera.centre(), pharmacy.point);
+    // Its "Info" would cover it at the anchor: it stands above the pop-up.
+    EXPECT_EQ(r.camera.centre().x, pharmacy.point.x);
+    EXPECT_LT(shownRow(r, pharmacy.point), 320);
+    EXPECT_EQ(coverOf(r, pharmacy.point), "");
     EXPECT_NEAR(metresPer40(r), StreetLevelMetresPer40Pixels, 0.05f);
     EXPECT_EQ(r.map->tappedFind().kind, MapPointFind::Kind::Poi);
     EXPECT_EQ(r.map->tappedFind().address.number1, 0x2E05);
