@@ -232,9 +232,9 @@ TEST(fdLabel, TheCaretIsABarTwoPixelsWide) {
 }
 
 // An edit line longer than its label shows the caret's end: the caret at
-// the end of the text stands at the right edge with the text's tail before
-// it; a caret within the label's width shows the text's beginning, also
-// in a label that centres its text.
+// the end of the text stands at the right edge with an ellipsis and the
+// text's tail before it; a caret within the label's width shows the text's
+// beginning, also in a label that centres its text.
 TEST(fdLabel, AnEditLineLongerThanTheLabelShowsTheCaretsEnd) {
     FontUi fonts;
     ASSERT_TRUE(fonts.made);
@@ -265,26 +265,35 @@ TEST(fdLabel, AnEditLineLongerThanTheLabelShowsTheCaretsEnd) {
         SDL_FreeSurface(target);
         return white;
     };
+    // (caret, the bar's first column at least, at most): at the end the
+    // caret stands within a character's width of the right edge, after an
+    // ellipsis and the text's tail; at 4 after "Rue " from the left edge.
     const int head = 10 + measureText(*label, u"Rue ").width;
-    for (const auto& [caret, from] : {std::pair{int(text.size()), 208}, std::pair{4, head}}) {
+    for (const auto& [caret, least, most] : {std::tuple{int(text.size()), 188, 208}, std::tuple{4, head, head}}) {
         label->setCaret(0, caret);
         const auto on = draw(true), off = draw(false);
         // The bar: the columns the caret lights over most of a line's
         // height (a letter beside it may ink a few of its pixels).
         std::vector<int> bar;
-        int inked = 0, outside = 0;
+        int before = 0, start = 0, outside = 0;
         for (int x = 0; x < 300; ++x) {
             int lit = 0;
             for (int y = 0; y < 60; ++y) {
                 lit += on[x][y] && !off[x][y];
-                inked += off[x][y] && x >= from - 20 && x < from;
-                outside += on[x][y] && x >= 210;
+                before += off[x][y] && x >= least - 20 && x < least;
+                start += off[x][y] && x >= 10 && x < 16;
+                outside += on[x][y] && (x >= 210 || x < 10);
             }
             if (lit >= 10) bar.push_back(x);
         }
-        EXPECT_EQ(bar, (std::vector<int>{from, from + 1})) << caret;
-        // The ink before the caret: the text's tail, or its head.
-        EXPECT_GT(inked, 10) << caret;
+        ASSERT_EQ(bar.size(), 2u) << caret;
+        EXPECT_EQ(bar[1], bar[0] + 1);
+        EXPECT_GE(bar[0], least) << caret;
+        EXPECT_LE(bar[0], most) << caret;
+        // Ink before the caret (the text's tail, or its head) and at the
+        // left edge (the ellipsis, or "R").
+        EXPECT_GT(before, 10) << caret;
+        EXPECT_GT(start, 0) << caret;
         EXPECT_EQ(outside, 0) << "nothing outside the label";
     }
 }
