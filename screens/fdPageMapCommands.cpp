@@ -315,7 +315,20 @@ void fdPageMap::standClearOfPopup(Map::Point point) {
     // The map point now under the place's new spot comes to the point, and
     // the view moves with it: the shift is the same for every pixel.
     const xe::Point spot{at.x, (top + popupTop) / 2};
-    camera->setupGlobalTransform();
+    // A pitched view takes the pitch of its new scale first (the drawing
+    // would set it, turning the place away from its spot).
+    if (camera->is3d() && m_services.atlas != nullptr) {
+        Map::AtlasViewFields& view = m_services.atlas->view();
+        view.metresPer40Pixels = MapDrawing::ViewPreparation::metresPer40Pixels(*camera);
+        camera->applyTiltPreset(view);
+    }
+    // In the frame of the level the point was bound in, where the drawing
+    // works: the global frame's single-precision units blur a pitched
+    // view's rows by tens of pixels.
+    if (m_tappedRoute.isSet() && m_tappedRoute.roadPoint.level != nullptr)
+        camera->setupForLevel(Map::LevelFrame::of(*m_tappedRoute.roadPoint.level));
+    else
+        camera->setupGlobalTransform();
     Map::Point under;
     if (spot.y >= at.y || !camera->screenToMap(spot, under))
         return;

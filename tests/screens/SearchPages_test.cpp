@@ -31,6 +31,7 @@
 #include "render/MapCamera.h"
 #include "render/fdMapRenderer.h"
 #include "render/RenderStyles.h"
+#include "render/ViewPreparation.h"
 #include "routing/AtlasRoute.h"
 #include "search/Engine.h"
 #include "tests/screens/FakeCar.h"
@@ -880,7 +881,23 @@ float metresPer40(const Rig& r) {
 // The screen row a point of the map is drawn at (north up, 2D), and
 // whether a marker there, 16 pixels around its point, stands clear of the
 // pop-up's buttons and below the top box.
-int shownRow(const Rig& r, Map::Point point) {
+int shownRow(Rig& r, Map::Point point) {
+    if (r.camera.is3d()) {
+        // The pitch of the scale, as the next frame sets it, then the row
+        // of the middle column whose ground is nearest the point.
+        r.atlas->view().metresPer40Pixels = MapDrawing::ViewPreparation::metresPer40Pixels(r.camera);
+        r.camera.applyTiltPreset(r.atlas->view());
+        r.camera.setupGlobalTransform();
+        int row = -1;
+        std::int64_t nearest = INT64_MAX;
+        for (int y = 0; y < 480; ++y) {
+            Map::Point at;
+            if (!r.camera.screenToMap({400, y}, at)) continue;
+            const std::int64_t d = std::llabs(std::int64_t(at.y) - point.y);
+            if (d < nearest) nearest = d, row = y;
+        }
+        return row;
+    }
     const float anchor = 480.0f * (1.0f - r.camera.anchorFraction());
     return static_cast<int>(std::lround(anchor - float(point.y - r.camera.centre().y) * r.camera.scale()));
 }
@@ -931,12 +948,14 @@ std::u16string litKeys(Rig& r) {
 
 // The car drawn low (at 1/4 of the height, where the pop-up opens) or at
 // 1/3: a place chosen among the results stands where its pop-up leaves its
-// marker in view; at 1/2 it stays at the anchor.
+// marker in view, in 2D and in 3D; at 1/2 it stays at the anchor.
 TEST(SearchPages, AChosenPlaceIsNotCoveredByItsPopup) {
-    for (const int proportion : {4, 3, 2}) {
-        SCOPED_TRACE(proportion);
+    for (const auto& [proportion, pitched] : {std::pair{4, false}, {3, false}, {2, false}, {4, true}}) {
+        SCOPED_TRACE(testing::Message() << proportion << (pitched ? " in 3D" : ""));
         Rig r;
         r.camera.setAnchorFraction(MapCamera::anchorFractionFor(proportion));
+        r.camera.setMode(pitched ? 1 : 0);
+        r.atlas->view().zoomStep = 1; // the demo's pitch, steeper near the ground
         r.car = Map::Point{88589776, 581288064};
         std::make_shared<SelectPoiTypesForPoiSearchCallback>(r.search, &r.ui)->result({0x2E05});
         r.type(u"pha");
@@ -957,6 +976,11 @@ TEST(SearchPages, AChosenPlaceIsNotCoveredByItsPopup) {
         TextSearch::ResultItem street;
         ASSERT_TRUE(chooseRow(r, u"Rue Jean Bono", &street));
         EXPECT_EQ(coverOf(r, street.point), "");
+        // Moved, it stands halfway between the top box (down to 64) and the
+        // pop-up (from 296), also once the pitch of its scale is taken.
+        if (proportion == 4) {
+            EXPECT_NEAR(shownRow(r, street.point), 180, 2);
+        }
     }
 }
 
