@@ -260,6 +260,7 @@ std::int32_t fdPageMap::mapRadius(std::int32_t pixels, float scale) {
 void fdPageMap::showPoint(Map::Point point, bool runAction) {
     m_followGps = false;
     showRotateButtons(true);
+    restoreAnchor();
     if (m_services.camera != nullptr) {
         m_services.camera->setCentre(point);
         if (m_services.atlas != nullptr)
@@ -270,20 +271,17 @@ void fdPageMap::showPoint(Map::Point point, bool runAction) {
     if (runAction) {
         mapPointAction(point);
         m_popupWaits = m_popup != nullptr;
-        standClearOfPopup(point);
+        standClearOfPopup();
     }
     invalidate(1);
 }
 
-void fdPageMap::standClearOfPopup(Map::Point point) {
-    MapCamera* camera = m_services.camera;
-    if (camera == nullptr || m_popup == nullptr)
-        return;
+bool fdPageMap::popupCoversAnchor(float fraction) {
+    const MapCamera* camera = m_services.camera;
     const int width = camera->width() > 0.0f ? static_cast<int>(camera->width()) : m_rect.w;
     const int height = camera->height() > 0.0f ? static_cast<int>(camera->height()) : m_rect.h;
-    const float anchor = camera->anchorFraction() > 0.0f ? camera->anchorFraction() : 0.5f;
-    const xe::Point at{m_rect.x + width / 2,
-                       m_rect.y + static_cast<int>(static_cast<float>(height) * (1.0f - anchor))};
+    const int x = m_rect.x + width / 2;
+    const int y = m_rect.y + static_cast<int>(static_cast<float>(height) * (1.0f - fraction));
     // The marker's reach around its point: the tapped point's cursor, or a
     // POI icon's.
     int reach = MarkerReach;
@@ -291,48 +289,42 @@ void fdPageMap::standClearOfPopup(Map::Point point) {
     if (cursor != nullptr && cursor->image != nullptr)
         reach = std::max({reach, cursor->hotX, cursor->image->width() - cursor->hotX, cursor->hotY,
                           cursor->image->height() - cursor->hotY});
-    bool covered = false;
-    int popupTop = m_rect.y + m_rect.h;
     for (const Ui::fdWindowBase* group : {static_cast<const Ui::fdWindowBase*>(m_popup),
                                           static_cast<const Ui::fdWindowBase*>(m_editPoint)}) {
         if (group == nullptr || !group->visible())
             continue;
         for (const Ui::fdWindowBase* button : group->children()) {
-            if (!button->visible())
-                continue;
             const Ui::WindowRect& r = button->rect();
-            popupTop = std::min<int>(popupTop, r.y);
-            covered = covered || (at.x + reach > r.x && at.x - reach < r.x + r.w && at.y + reach > r.y &&
-                                  at.y - reach < r.y + r.h);
+            if (button->visible() && x + reach > r.x && x - reach < r.x + r.w && y + reach > r.y &&
+                y - reach < r.y + r.h)
+                return true;
         }
     }
-    if (!covered)
+    return false;
+}
+
+void fdPageMap::standClearOfPopup() {
+    MapCamera* camera = m_services.camera;
+    if (camera == nullptr || m_popup == nullptr || !popupCoversAnchor(camera->anchorFraction()) ||
+        popupCoversAnchor(0.5f))
         return;
-    int top = m_rect.y;
-    for (const Ui::fdWindowBase* box : {m_upperBox, m_upperBoxTurn})
-        if (box != nullptr && box->visible())
-            top = std::max<int>(top, box->rect().y + box->rect().h);
-    // The map point now under the place's new spot comes to the point, and
-    // the view moves with it: the shift is the same for every pixel.
-    const xe::Point spot{at.x, (top + popupTop) / 2};
-    // A pitched view takes the pitch of its new scale first (the drawing
-    // would set it, turning the place away from its spot).
-    if (camera->is3d() && m_services.atlas != nullptr) {
-        Map::AtlasViewFields& view = m_services.atlas->view();
-        view.metresPer40Pixels = MapDrawing::ViewPreparation::metresPer40Pixels(*camera);
-        camera->applyTiltPreset(view);
-    }
-    // In the frame of the level the point was bound in, where the drawing
-    // works: the global frame's single-precision units blur a pitched
-    // view's rows by tens of pixels.
-    if (m_tappedRoute.isSet() && m_tappedRoute.roadPoint.level != nullptr)
-        camera->setupForLevel(Map::LevelFrame::of(*m_tappedRoute.roadPoint.level));
-    else
-        camera->setupGlobalTransform();
-    Map::Point under;
-    if (spot.y >= at.y || !camera->screenToMap(spot, under))
+    // The place stays at the anchor, where zooming leaves it, and the anchor
+    // goes to the middle until the map follows the car again.
+    camera->setAnchorFraction(0.5f);
+    camera->updateCameraAngles();
+    m_anchorLifted = true;
+    if (m_services.atlas != nullptr)
+        m_services.atlas->requestRedraw();
+}
+
+void fdPageMap::restoreAnchor() {
+    MapCamera* camera = m_services.camera;
+    if (!m_anchorLifted || camera == nullptr)
         return;
-    camera->setCentre(Map::Point{point.x + (point.x - under.x), point.y + (point.y - under.y)});
+    m_anchorLifted = false;
+    const int proportion = m_services.renderer != nullptr ? m_services.renderer->proportion() : 3;
+    camera->setAnchorFraction(MapCamera::anchorFractionFor(proportion));
+    camera->updateCameraAngles();
     if (m_services.atlas != nullptr)
         m_services.atlas->requestRedraw();
 }
@@ -406,10 +398,23 @@ void fdPageMap::setTopBox(const std::u16string& first, const std::u16string& sec
 void fdPageMap::showFound(const FoundObject& found) {
     m_followGps = false;
     showRotateButtons(true);
-    if (MapCamera* camera = m_services.camera) {
+    restoreAnchor();
+    MapCamera* camera = m_services.camera;
+    if (camera != nullptr) {
         camera->setCentre(found.point);
         if (m_services.atlas != nullptr)
             camera->setRotation(m_services.atlas->view(), 0.0f);
+    }
+    m_tappedFind = found.find;
+    if (found.waypoint && m_services.waypoints != nullptr) {
+        m_tappedFind.waypoint = m_services.waypoints->findNearestPoint(found.point, 1);
+        if (m_tappedFind.waypoint >= 0)
+            m_tappedFind.kind = MapPointFind::Kind::Waypoint;
+    }
+    selectPoint(found.point);
+    m_popupWaits = m_popup != nullptr;
+    standClearOfPopup();
+    if (camera != nullptr) {
         // The point is drawn at the anchor: the room is what lies between
         // it and the nearer edges.
         const float width = camera->width() > 0.0f ? camera->width() : static_cast<float>(m_rect.w);
@@ -420,15 +425,6 @@ void fdPageMap::showFound(const FoundObject& found) {
     }
     if (m_services.atlas != nullptr)
         m_services.atlas->requestRedraw();
-    m_tappedFind = found.find;
-    if (found.waypoint && m_services.waypoints != nullptr) {
-        m_tappedFind.waypoint = m_services.waypoints->findNearestPoint(found.point, 1);
-        if (m_tappedFind.waypoint >= 0)
-            m_tappedFind.kind = MapPointFind::Kind::Waypoint;
-    }
-    selectPoint(found.point);
-    m_popupWaits = m_popup != nullptr;
-    standClearOfPopup(found.point);
     setTopBox(found.title, found.detail);
     invalidate(1);
     if (m_services.camera != nullptr)
