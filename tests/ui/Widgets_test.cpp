@@ -51,6 +51,22 @@ struct FontUi {
     bool made = false;
 };
 
+// An edit line on a page of the interface: a one-line label of the font
+// "f" at (10, 10), 200 x 50, in white, its caret shown; the interface's
+// clock reads `now`.
+fdLabel* editLine(FontUi& fonts, std::uint32_t& now) {
+    fdInterface& ui = fonts.ui;
+    ui.setClock([&now] { return now; });
+    auto* page = new fdPage(&ui, "page", nullptr);
+    auto* label = new fdLabel(page, "edit", true, &ui);
+    label->placeInParent(10, 10, 200, 50);
+    label->setFont(ui.fontByName("f"));
+    label->setTextColor({0xFFFFFFFFu, 0xFFFFFFFFu});
+    label->setLinesMode(1);
+    label->showCaret(true);
+    return label;
+}
+
 } // namespace
 
 TEST(fdStatic, BackgroundOrderAndTranslucentColoursAt16And32Bits) {
@@ -200,16 +216,8 @@ TEST(fdLabel, TapLimitsCaretBlinkAndLines) {
 TEST(fdLabel, TheCaretIsABarTwoPixelsWide) {
     FontUi fonts;
     ASSERT_TRUE(fonts.made);
-    fdInterface& ui = fonts.ui;
     std::uint32_t now = 0;
-    ui.setClock([&] { return now; });
-    auto* page = new fdPage(&ui, "page", nullptr);
-    auto* label = new fdLabel(page, "edit", true, &ui);
-    label->placeInParent(10, 10, 200, 50);
-    label->setFont(ui.fontByName("f"));
-    label->setTextColor({0xFFFFFFFFu, 0xFFFFFFFFu});
-    label->setLinesMode(1); // an edit line
-    label->showCaret(true);
+    fdLabel* label = editLine(fonts, now);
     for (now = 0; !label->caretPhase() && now < 2000; now += 100)
         label->tick(now);
     ASSERT_TRUE(label->caretPhase());
@@ -238,19 +246,11 @@ TEST(fdLabel, TheCaretIsABarTwoPixelsWide) {
 TEST(fdLabel, AnEditLineLongerThanTheLabelShowsTheCaretsEnd) {
     FontUi fonts;
     ASSERT_TRUE(fonts.made);
-    fdInterface& ui = fonts.ui;
     std::uint32_t now = 0;
-    ui.setClock([&] { return now; });
-    auto* page = new fdPage(&ui, "page", nullptr);
-    auto* label = new fdLabel(page, "edit", true, &ui);
-    label->placeInParent(10, 10, 200, 50);
-    label->setFont(ui.fontByName("f"));
-    label->setTextColor({0xFFFFFFFFu, 0xFFFFFFFFu});
-    label->setLinesMode(1);
+    fdLabel* label = editLine(fonts, now);
     label->setHorzAlign(1);
     const std::u16string text = u"Rue Grimaldi Rue Grimaldi Rue Grimaldi ab";
     label->setText(text);
-    label->showCaret(true);
     // The white pixels of the label drawn with the caret on and off.
     const auto draw = [&](bool phase) {
         for (now = 0; label->caretPhase() != phase && now < 2000; now += 100)
