@@ -344,7 +344,9 @@ TEST(KVAtlasTest, AnUnreadableFolderIsNamedNotItsMapsAsGone) {
     ASSERT_EQ(atlas->refusedMaps().size(), 1u);
     EXPECT_EQ(atlas->refusedMaps()[0].path, wide(folder));
     EXPECT_EQ(atlas->refusedMaps()[0].reason, "The folder cannot be read (Permission denied)");
-    EXPECT_EQ(log.count("Atlas error: folder '" + folder.string() + "' cannot be read (Permission denied)"), 1u);
+    const std::string line =
+        "Atlas error: folder '" + folder.string() + "' cannot be read (Permission denied)";
+    EXPECT_EQ(log.count(line), 1u);
     EXPECT_EQ(log.count("Atlas fatal error: no valid maps found"), 1u);
     for (const std::string& line : log.linesAt(Log::Critical))
         EXPECT_EQ(line.find("is gone"), std::string::npos) << line;

@@ -269,7 +269,8 @@ TEST(fdLabel, AnEditLineLongerThanTheLabelShowsTheCaretsEnd) {
     // caret stands within a character's width of the right edge, after an
     // ellipsis and the text's tail; at 4 after "Rue " from the left edge.
     const int head = 10 + measureText(*label, u"Rue ").width;
-    for (const auto& [caret, least, most] : {std::tuple{int(text.size()), 188, 208}, std::tuple{4, head, head}}) {
+    for (const auto& [caret, least, most] :
+         {std::tuple{int(text.size()), 188, 208}, std::tuple{4, head, head}}) {
         label->setCaret(0, caret);
         const auto on = draw(true), off = draw(false);
         // The bar: the columns the caret lights over most of a line's
