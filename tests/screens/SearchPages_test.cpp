@@ -31,7 +31,6 @@
 #include "render/MapCamera.h"
 #include "render/fdMapRenderer.h"
 #include "render/RenderStyles.h"
-#include "render/ViewPreparation.h"
 #include "routing/AtlasRoute.h"
 #include "search/Engine.h"
 #include "tests/screens/FakeCar.h"
@@ -878,26 +877,10 @@ float metresPer40(const Rig& r) {
     return static_cast<float>(std::cos(latitude) * 0.00932028517127037 * 40.0 / r.camera.scale());
 }
 
-// The screen row a point of the map is drawn at (north up, 2D), and
-// whether a marker there, 16 pixels around its point, stands clear of the
-// pop-up's buttons and below the top box.
-int shownRow(Rig& r, Map::Point point) {
-    if (r.camera.is3d()) {
-        // The pitch of the scale, as the next frame sets it, then the row
-        // of the middle column whose ground is nearest the point.
-        r.atlas->view().metresPer40Pixels = MapDrawing::ViewPreparation::metresPer40Pixels(r.camera);
-        r.camera.applyTiltPreset(r.atlas->view());
-        r.camera.setupGlobalTransform();
-        int row = -1;
-        std::int64_t nearest = INT64_MAX;
-        for (int y = 0; y < 480; ++y) {
-            Map::Point at;
-            if (!r.camera.screenToMap({400, y}, at)) continue;
-            const std::int64_t d = std::llabs(std::int64_t(at.y) - point.y);
-            if (d < nearest) nearest = d, row = y;
-        }
-        return row;
-    }
+// The screen row a point of the map is drawn at (north up; in 3D only the
+// view's centre, at the anchor), and what covers a marker there, 16 pixels
+// around its point: the pop-up's buttons or the top box.
+int shownRow(const Rig& r, Map::Point point) {
     const float anchor = 480.0f * (1.0f - r.camera.anchorFraction());
     return static_cast<int>(std::lround(anchor - float(point.y - r.camera.centre().y) * r.camera.scale()));
 }
