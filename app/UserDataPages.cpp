@@ -34,7 +34,7 @@ bool createUserDataPage(fdEngine& engine, const std::string& designName) {
     } else if (name == "pageTrackingSettings") {
         new fdPageTrackingSettingsX(ui, engine.tracks(), engine.messages());
     } else if (name == "select_poi_type") {
-        new fdPageSelectPoiType(ui, styles, engine.waypoints(), engine.bindings());
+        new fdPageSelectPoiType(ui, styles, engine.waypoints(), engine.bindings(), engine.messages());
     } else if (name == "select_poi_types") {
         new SelectPoiTypesPage(ui, styles, engine.bindings());
     } else if (name == "pageImages") {

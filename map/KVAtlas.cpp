@@ -7,6 +7,8 @@
 #include "map/AtlasXml.h"
 #include "map/CameraFile.h"
 #include "map/LevelFrame.h"
+#include "platform/Directory.h"
+#include "platform/Error.h"
 #include "platform/File.h"
 #include "platform/Path.h"
 
@@ -74,6 +76,15 @@ int KVAtlas::levelForScale(float scale) const {
     return last;
 }
 
+void KVAtlas::logNoValidMaps(const std::u16string& folder) const {
+    // Only the start's load ends the program; a later one (a map file
+    // changed while in use, another atlas chosen) leaves it running.
+    if (m_inUseBefore)
+        Log::log(Log::Critical, u"Atlas error: no valid maps found in %s - no map is shown", folder);
+    else
+        Log::log(Log::Critical, u"Atlas fatal error: no valid maps found");
+}
+
 std::u16string KVAtlas::cameraPath() const {
     return joinPath(m_folder, u"camera.kvc");
 }
@@ -92,6 +103,20 @@ bool KVAtlas::load(const std::u16string& folder) {
     const std::u16string atlasFile = paths().dataPath(u"atlas.xml");
     m_refused.clear();
     m_vanished.clear();
+    // A folder that cannot be read (its rights taken away) hides its files
+    // without their being gone: what is wrong is the folder, and atlas.xml
+    // keeps the list of its last good load.
+    if (std::vector<Platform::DirectoryEntry> listed;
+        !Platform::listDirectory(Platform::toNativePath(folder), listed)) {
+        const int error = Platform::lastError();
+        if (error != Platform::ErrorFileNotFound && error != Platform::ErrorPathNotFound) {
+            const std::string reason = Platform::errorText(error);
+            Log::log(Log::Critical, u"Atlas error: folder '%s' cannot be read (%hs)", folder, reason);
+            m_refused.push_back({folder, "The folder cannot be read (" + reason + ")"});
+            logNoValidMaps(folder);
+            return false;
+        }
+    }
     const std::u16string dir = paths().relativeToData(folder);
     // The files the previous list held (maps, and those a load that found
     // no map kept as gone) that are not there now, by name.
@@ -170,12 +195,7 @@ bool KVAtlas::load(const std::u16string& folder) {
         // The start that fails next names what went, though the folder no
         // longer holds it.
         if (written && !gone.empty()) AtlasXml::writeText(atlasFile, AtlasXml::withGone(list, gone));
-        // Only the start's load ends the program; a later one (a map file
-        // changed while in use, another atlas chosen) leaves it running.
-        if (m_inUseBefore)
-            Log::log(Log::Critical, u"Atlas error: no valid maps found in %s - no map is shown", m_folder);
-        else
-            Log::log(Log::Critical, u"Atlas fatal error: no valid maps found");
+        logNoValidMaps(m_folder);
         return false;
     }
 

@@ -96,8 +96,9 @@ class KVAtlas : public Atlas {
     const std::vector<std::unique_ptr<KVMap2>>& maps() const { return m_maps; }
     const std::vector<std::int32_t>& levelScales() const { return m_levelScales; }
     // The "*.kvm" files of the last load that were left out of atlas.xml or
-    // refused when they opened, with the reason (what the log says of each):
-    // a start that finds no readable map names them to the user.
+    // refused when they opened, with the reason (what the log says of each),
+    // or the folder itself when it cannot be read: a start that finds no
+    // readable map names them to the user.
     const std::vector<AtlasXml::LeftOut>& refusedMaps() const { return m_refused; }
     // The map files the folder's previous list (atlas.xml as the last load
     // of this folder wrote it) named and that are gone now: the view the
@@ -131,6 +132,7 @@ class KVAtlas : public Atlas {
 
   private:
     void readLevelScales();
+    void logNoValidMaps(const std::u16string& folder) const;
     std::u16string cameraPath() const;
     std::u16string pathFilePath() const;
 

@@ -153,6 +153,9 @@ void ReceivedWayPointsListPage::rebuild() {
 
 void ReceivedWayPointsListPage::updateButtons() {
     Ui::ListPage::updateUpDownButtons(*this, m_model.get());
+    // "On the map", "Keep" and "Delete" act on the chosen point: without
+    // one (nothing received, a sender's row chosen) they look dead.
+    Ui::ListPage::enableButtons(*this, {"button_go", "add", "del"}, selectedRecord() >= 0);
     // Nothing received (or no online service at all): the page says so.
     Ui::ListPage::updateEmptyNotice(*this, m_provider == nullptr || m_provider->pointCount() == 0,
                                     m_messages != nullptr ? m_messages->text("received_points_none") : u"");
@@ -174,7 +177,7 @@ void ReceivedWayPointsListPage::showSender(std::int64_t token) {
         else
             openGroup(group);
     }
-    Ui::ListPage::updateUpDownButtons(*this, m_model.get());
+    updateButtons();
 }
 
 std::int64_t ReceivedWayPointsListPage::selectedRecord() const {
@@ -198,7 +201,9 @@ void ReceivedWayPointsListPage::remove(std::size_t record) {
 }
 
 bool ReceivedWayPointsListPage::keyDown(int key) {
-    return moveHighlightByKey(*this, m_model.get(), m_bindings, key);
+    const bool handled = moveHighlightByKey(*this, m_model.get(), m_bindings, key);
+    if (handled) updateButtons();
+    return handled;
 }
 
 void ReceivedWayPointsListPage::childClicked(const std::string& name) {
@@ -237,7 +242,9 @@ void ReceivedWayPointsListPage::childClicked(const std::string& name) {
             return;
         remove(static_cast<std::size_t>(selected));
         rebuild();
-    } else if (!listCommand(*this, m_model.get(), m_tap, name)) {
+    } else if (listCommand(*this, m_model.get(), m_tap, name)) {
+        updateButtons();
+    } else {
         handleCommonCommand(name);
     }
 }

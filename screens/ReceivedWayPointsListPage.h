@@ -118,7 +118,8 @@ class ReceivedWayPointsListPage : public Ui::fdPage {
 
   private:
     void rebuild();
-    // The up and down buttons and the notice of an empty list.
+    // The up and down buttons, those of the chosen point and the notice of
+    // an empty list.
     void updateButtons();
     void openGroup(std::int32_t group);
     // The chosen record, -1 when none.

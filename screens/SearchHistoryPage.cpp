@@ -138,10 +138,8 @@ void SearchHistoryPage::updatePage() {
     Ui::ListPage::updateScrollButtons(*this, m_model.get());
     // "Show" and "Delete" act on the chosen entry: without one they look
     // dead, and an empty history says what comes here.
-    const bool chosen = m_model && m_model->selectedIndex() >= 0;
-    for (const char* name : {"button_ok", "button_delete"})
-        if (Ui::fdWindowBase* button = findChild(name))
-            button->setEnabled(chosen);
+    Ui::ListPage::enableButtons(*this, {"button_ok", "button_delete"},
+                                m_model && m_model->selectedIndex() >= 0);
     const bool found = !m_model || m_model->isFoundList();
     Ui::ListPage::updateEmptyNotice(*this, m_model.get(),
                                     m_messages ? m_messages->text(found ? "history_none" : "filter_history_none")

@@ -205,7 +205,7 @@ void fdPageFindX::prepareStreetSearch() {
     std::vector<Map::MapAndOffset> refs;
     if (!m_services.engine->history().lastFilter(level, refs)) level = 0;
     m_services.engine->search(TextSearch::StreetsKind, level, refs);
-    searchStarted("find_street");
+    searchStarted("find_address_street");
 }
 
 void fdPageFindX::preparePoiSearch(const std::vector<std::uint16_t>& types) {
@@ -279,7 +279,14 @@ void fdPageFindX::typeKey(const std::string& key) {
 std::int32_t fdPageFindX::listedCount() {
     TextSearch::Engine* engine = m_services.engine;
     if (!engine) return 0;
-    if (!engine->isEmptyPoiQuery()) return static_cast<std::int32_t>(std::min<std::uint32_t>(engine->count(), INT32_MAX));
+    if (!engine->isEmptyPoiQuery()) {
+        // The hits count one object once per map that holds it, and a
+        // waypoint of a type not chosen: the rows merge the one and leave
+        // out the other. Hits that "ok" refuses to list are counted as such.
+        const std::uint32_t hits = engine->count();
+        if (hits == 0 || hits > static_cast<std::uint32_t>(m_maxSearchResults))
+            return static_cast<std::int32_t>(std::min<std::uint32_t>(hits, INT32_MAX));
+    }
     std::vector<TextSearch::ResultItem> rows;
     engine->collectResults(rows);
     return static_cast<std::int32_t>(rows.size());

@@ -38,7 +38,9 @@ class fdPageFindX final : public Ui::fdPage, public Ui::KeyboardOwner {
     // after they change.
     void openKeyboard();
     void reopenKeyboard() override { openKeyboard(); }
-    // A street search in the newest filter of the history.
+    // The street step of an address search, in the newest filter of the
+    // history: titled as the address's step, not as the street search of
+    // the menu's "Streets".
     void prepareStreetSearch();
     // A POI search of the sorted types (waypoint names included).
     void preparePoiSearch(const std::vector<std::uint16_t>& types);
@@ -84,9 +86,10 @@ class fdPageFindX final : public Ui::fdPage, public Ui::KeyboardOwner {
     void setTitle(const std::string& message);
     void typeKey(const std::string& key);
     void showResults();
-    // How many rows "ok" lists: the engine's count of the typed text; with
-    // nothing typed in a POI or house search, the rows listed untyped (the
-    // nearest places, the street's houses).
+    // How many rows "ok" lists: the rows of the typed text (the engine's
+    // hits when there are more than "ok" lists); with nothing typed in a
+    // POI or house search, the rows listed untyped (the nearest places, the
+    // street's houses).
     std::int32_t listedCount();
     // "enter_label" the typed text, "counter_label" the listed count.
     void showLabels();

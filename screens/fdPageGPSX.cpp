@@ -31,6 +31,13 @@ constexpr std::uint32_t kUsedShade = 0xFF008080;
 constexpr std::uint32_t kOtherDisc = 0xFFFFFFFF;
 constexpr std::uint32_t kOtherShade = 0xFF808080;
 
+// The receiver is active while it is switched on and its port is open: a
+// port that is gone reads nothing, and what it read last is no longer
+// current.
+bool receiverActive(const Positioning::System* gps) {
+    return gps && gps->isEnabled() && gps->isPortOpen();
+}
+
 } // namespace
 
 SatellitesMap::SatellitesMap(Ui::fdWindowBase* parent, std::string name, Ui::fdInterface* ui,
@@ -60,7 +67,7 @@ SatellitesMap::Disc SatellitesMap::place(const Ui::WindowRect& rect, const Posit
 void SatellitesMap::draw(SDL_Surface* surface, TempSurface&, bool force) {
     if (!m_visible || (!m_dirty && !force)) return;
     m_dirty = false;
-    if (!surface || !m_gps || !m_gps->isEnabled()) return;
+    if (!surface || !receiverActive(m_gps)) return;
     Positioning::Satellite satellites[kMaxSatellites];
     std::uint32_t used[kMaxUsed];
     const std::uint32_t count = std::min(m_gps->getSatellites(satellites, kMaxSatellites), kMaxSatellites);
@@ -129,10 +136,9 @@ void fdPageGPSX::setLed(std::int32_t state) {
 }
 
 void fdPageGPSX::update() {
-    const bool active = m_gps && m_gps->isEnabled();
-    // A port that is gone reads nothing: no fix of it is current, and the
-    // LED does not claim a receiver.
-    const bool open = active && m_gps->isPortOpen();
+    // A port that is gone: no fix of it is current, and the LED does not
+    // claim a receiver.
+    const bool open = receiverActive(m_gps);
     Positioning::Fix fix;
     if (open && m_gps->getFix(fix)) {
         setLed(1);

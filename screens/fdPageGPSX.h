@@ -29,8 +29,9 @@ namespace Screens {
 
 // The sky plot: north up, east right, the zenith at the centre and the
 // horizon at the rectangle's edge; satellites used in the fix are yellow,
-// the others white, larger with a stronger signal. The rings and compass
-// behind it come from the design.
+// the others white, larger with a stronger signal, and only while the
+// receiver is active (its port open). The rings and compass behind it come
+// from the design.
 class SatellitesMap final : public Ui::fdWindowBase {
   public:
     SatellitesMap(Ui::fdWindowBase* parent, std::string name, Ui::fdInterface* ui,

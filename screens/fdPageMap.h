@@ -210,6 +210,14 @@ public:
     // following the car; the top box names it and the path pop-up offers
     // it, as a tap would, but nothing around it is looked up.
     void showFound(const FoundObject& found);
+    // A point just centred with its pop-up open stands where the pop-up
+    // leaves its marker in view: at the render anchor, unless a button of
+    // the pop-up covers the marker there (the car drawn low, at 1/4); then
+    // the anchor goes to the middle of the height until the map follows the
+    // car again (restoreAnchor), the place staying at it as zoom keeps it.
+    void standClearOfPopup();
+    void restoreAnchor();
+    bool anchorLifted() const { return m_anchorLifted; }
     const Core::MessageTable* messages() const { return m_services.messages; }
     // The renderer's styles (the POI types' names), null without one.
     Render::RenderStyles* poiStyles() const;
@@ -256,6 +264,9 @@ public:
     std::array<std::uint32_t, 2> lastWarned() const { return m_lastWarned; }
 
 private:
+    // Whether a shown button of the pop-up covers a marker drawn at the
+    // anchor of that fraction.
+    bool popupCoversAnchor(float fraction);
     // DayNightSwitch::Position and Display.
     bool currentFix(double& latitude, double& longitude) override;
     void setDayMode(bool day) override;
@@ -351,6 +362,8 @@ private:
     // where the place lies, the tap meant for "To" chose the point under
     // the finger instead, and the chosen place was lost.
     bool m_popupWaits = false;
+    // The anchor is at the middle for a shown place (standClearOfPopup).
+    bool m_anchorLifted = false;
     Ui::fdList* m_menuList = nullptr;
     std::unique_ptr<Menu> m_menu;
     std::size_t m_demoItem = static_cast<std::size_t>(-1);

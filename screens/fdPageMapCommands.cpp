@@ -43,6 +43,10 @@ namespace Screens {
 
 namespace {
 
+// The least reach of a place's marker around its point, in pixels: half a
+// POI icon of the demo styles and a little room.
+constexpr int MarkerReach = 16;
+
 bool isChecked(Ui::fdWindowBase* widget) {
     auto* button = dynamic_cast<Ui::fdCheckedButton*>(widget);
     return button != nullptr && button->checked();
@@ -256,6 +260,7 @@ std::int32_t fdPageMap::mapRadius(std::int32_t pixels, float scale) {
 void fdPageMap::showPoint(Map::Point point, bool runAction) {
     m_followGps = false;
     showRotateButtons(true);
+    restoreAnchor();
     if (m_services.camera != nullptr) {
         m_services.camera->setCentre(point);
         if (m_services.atlas != nullptr)
@@ -266,8 +271,62 @@ void fdPageMap::showPoint(Map::Point point, bool runAction) {
     if (runAction) {
         mapPointAction(point);
         m_popupWaits = m_popup != nullptr;
+        standClearOfPopup();
     }
     invalidate(1);
+}
+
+bool fdPageMap::popupCoversAnchor(float fraction) {
+    const MapCamera* camera = m_services.camera;
+    const int width = camera->width() > 0.0f ? static_cast<int>(camera->width()) : m_rect.w;
+    const int height = camera->height() > 0.0f ? static_cast<int>(camera->height()) : m_rect.h;
+    const int x = m_rect.x + width / 2;
+    const int y = m_rect.y + static_cast<int>(static_cast<float>(height) * (1.0f - fraction));
+    // The marker's reach around its point: the tapped point's cursor, or a
+    // POI icon's.
+    int reach = MarkerReach;
+    const MapDrawing::CursorRecord* cursor = findCursor("point");
+    if (cursor != nullptr && cursor->image != nullptr)
+        reach = std::max({reach, cursor->hotX, cursor->image->width() - cursor->hotX, cursor->hotY,
+                          cursor->image->height() - cursor->hotY});
+    for (const Ui::fdWindowBase* group : {static_cast<const Ui::fdWindowBase*>(m_popup),
+                                          static_cast<const Ui::fdWindowBase*>(m_editPoint)}) {
+        if (group == nullptr || !group->visible())
+            continue;
+        for (const Ui::fdWindowBase* button : group->children()) {
+            const Ui::WindowRect& r = button->rect();
+            if (button->visible() && x + reach > r.x && x - reach < r.x + r.w && y + reach > r.y &&
+                y - reach < r.y + r.h)
+                return true;
+        }
+    }
+    return false;
+}
+
+void fdPageMap::standClearOfPopup() {
+    MapCamera* camera = m_services.camera;
+    if (camera == nullptr || m_popup == nullptr || !popupCoversAnchor(camera->anchorFraction()) ||
+        popupCoversAnchor(0.5f))
+        return;
+    // The place stays at the anchor, where zooming leaves it, and the anchor
+    // goes to the middle until the map follows the car again.
+    camera->setAnchorFraction(0.5f);
+    camera->updateCameraAngles();
+    m_anchorLifted = true;
+    if (m_services.atlas != nullptr)
+        m_services.atlas->requestRedraw();
+}
+
+void fdPageMap::restoreAnchor() {
+    MapCamera* camera = m_services.camera;
+    if (!m_anchorLifted || camera == nullptr)
+        return;
+    m_anchorLifted = false;
+    const int proportion = m_services.renderer != nullptr ? m_services.renderer->proportion() : 3;
+    camera->setAnchorFraction(MapCamera::anchorFractionFor(proportion));
+    camera->updateCameraAngles();
+    if (m_services.atlas != nullptr)
+        m_services.atlas->requestRedraw();
 }
 
 void fdPageMap::mapPointAction(Map::Point point) {
@@ -339,10 +398,23 @@ void fdPageMap::setTopBox(const std::u16string& first, const std::u16string& sec
 void fdPageMap::showFound(const FoundObject& found) {
     m_followGps = false;
     showRotateButtons(true);
-    if (MapCamera* camera = m_services.camera) {
+    restoreAnchor();
+    MapCamera* camera = m_services.camera;
+    if (camera != nullptr) {
         camera->setCentre(found.point);
         if (m_services.atlas != nullptr)
             camera->setRotation(m_services.atlas->view(), 0.0f);
+    }
+    m_tappedFind = found.find;
+    if (found.waypoint && m_services.waypoints != nullptr) {
+        m_tappedFind.waypoint = m_services.waypoints->findNearestPoint(found.point, 1);
+        if (m_tappedFind.waypoint >= 0)
+            m_tappedFind.kind = MapPointFind::Kind::Waypoint;
+    }
+    selectPoint(found.point);
+    m_popupWaits = m_popup != nullptr;
+    standClearOfPopup();
+    if (camera != nullptr) {
         // The point is drawn at the anchor: the room is what lies between
         // it and the nearer edges.
         const float width = camera->width() > 0.0f ? camera->width() : static_cast<float>(m_rect.w);
@@ -353,14 +425,6 @@ void fdPageMap::showFound(const FoundObject& found) {
     }
     if (m_services.atlas != nullptr)
         m_services.atlas->requestRedraw();
-    m_tappedFind = found.find;
-    if (found.waypoint && m_services.waypoints != nullptr) {
-        m_tappedFind.waypoint = m_services.waypoints->findNearestPoint(found.point, 1);
-        if (m_tappedFind.waypoint >= 0)
-            m_tappedFind.kind = MapPointFind::Kind::Waypoint;
-    }
-    selectPoint(found.point);
-    m_popupWaits = m_popup != nullptr;
     setTopBox(found.title, found.detail);
     invalidate(1);
     if (m_services.camera != nullptr)

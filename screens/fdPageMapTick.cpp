@@ -41,6 +41,9 @@ void fdPageMap::tick(std::uint32_t now) {
     if (m_services.navigation != nullptr && m_services.navigation->demoRunning() &&
         m_services.navigation->demoRouteChanged())
         stopDemo();
+    // Following the car again, the car stands where its setting puts it.
+    if (m_followGps)
+        restoreAnchor();
     carStep(now);
 
     // Day and night: the switch compares the clock with the day's sunrise

@@ -118,8 +118,7 @@ void fdPagePathListX::updateButtons() {
     if (fdWindowBase* up = findChild("up")) up->setEnabled(m_list->canScrollUp());
     if (fdWindowBase* down = findChild("down")) down->setEnabled(m_list->canScrollDown());
     // Deleting and loading need a chosen file: without one they look dead.
-    for (const char* name : {"button_del_path", "button_ok"})
-        if (fdWindowBase* button = findChild(name)) button->setEnabled(m_list->selectedIndex() >= 0);
+    Ui::ListPage::enableButtons(*this, {"button_del_path", "button_ok"}, m_list->selectedIndex() >= 0);
     // An empty list says that there is nothing yet, and how to add a route.
     Ui::ListPage::updateEmptyNotice(*this, m_list.get(), m_messages.text("paths_none"));
 }

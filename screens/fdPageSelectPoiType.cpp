@@ -1,5 +1,6 @@
 #include "screens/fdPageSelectPoiType.h"
 
+#include "core/MessageTable.h"
 #include "ui/ListPage.h"
 #include "ui/fdInterface.h"
 #include "ui/fdList.h"
@@ -28,9 +29,11 @@ class UsedTypesFilter final : public Ui::PoiTypesGroupsList::FilterPredicate {
 
 } // namespace
 
-fdPageSelectPoiType::fdPageSelectPoiType(Ui::fdInterface* ui, Render::RenderStyles* styles, fdWPManager* waypoints,
-                                         const Ui::ButtonBindings* bindings)
-    : fdPage(ui, "select_poi_type", nullptr), m_styles(styles), m_waypoints(waypoints), m_bindings(bindings) {}
+fdPageSelectPoiType::fdPageSelectPoiType(Ui::fdInterface* ui, Render::RenderStyles* styles,
+                                         fdWPManager* waypoints, const Ui::ButtonBindings* bindings,
+                                         const Core::MessageTable* messages)
+    : fdPage(ui, "select_poi_type", nullptr), m_styles(styles), m_waypoints(waypoints), m_bindings(bindings),
+      m_messages(messages) {}
 
 void fdPageSelectPoiType::afterBuild() {
     auto* list = dynamic_cast<Ui::fdList*>(widget("list"));
@@ -39,11 +42,12 @@ void fdPageSelectPoiType::afterBuild() {
 }
 
 void fdPageSelectPoiType::showAllTypes() {
+    m_usedTypes = false;
     if (m_model != nullptr) {
         m_model->buildGroups(Ui::PoiTypesGroupsList::AcceptAll());
         m_model->refresh();
     }
-    Ui::ListPage::updateUpDownButtons(*this, m_model.get());
+    updatePage();
 }
 
 void fdPageSelectPoiType::showUsedTypes() {
@@ -57,11 +61,21 @@ void fdPageSelectPoiType::showUsedTypes() {
             if (at == types.end() || *at != point.type)
                 types.insert(at, point.type);
         }
+    m_usedTypes = true;
     if (m_model != nullptr) {
         m_model->buildGroups(UsedTypesFilter(std::move(types)));
         m_model->refresh();
     }
+    updatePage();
+}
+
+void fdPageSelectPoiType::updatePage() {
     Ui::ListPage::updateUpDownButtons(*this, m_model.get());
+    const bool empty = m_model == nullptr || m_model->count() == 0;
+    Ui::ListPage::enableButtons(*this, {"button_ok"},
+                                !empty || (m_callback != nullptr && m_callback->allowsNone()));
+    Ui::ListPage::updateEmptyNotice(*this, m_usedTypes && empty,
+                                    m_messages != nullptr ? m_messages->text("waypoints_none") : u"");
 }
 
 bool fdPageSelectPoiType::keyDown(int key) {
@@ -93,7 +107,9 @@ void fdPageSelectPoiType::childClicked(const std::string& name) {
         ui()->goBack();
         if (callback != nullptr)
             callback->cancelled();
-    } else if (!listCommand(*this, m_model.get(), m_tap, name)) {
+    } else if (listCommand(*this, m_model.get(), m_tap, name)) {
+        updatePage();
+    } else {
         handleCommonCommand(name);
     }
 }

@@ -12,6 +12,9 @@
 
 class fdWPManager;
 
+namespace Core {
+class MessageTable;
+}
 namespace Render {
 class RenderStyles;
 }
@@ -23,15 +26,19 @@ namespace Screens {
 
 class fdPageSelectPoiType : public Ui::fdPage {
   public:
+    // The messages say what comes here while no waypoint is stored (none:
+    // no word).
     fdPageSelectPoiType(Ui::fdInterface* ui, Render::RenderStyles* styles, fdWPManager* waypoints,
-                        const Ui::ButtonBindings* bindings);
+                        const Ui::ButtonBindings* bindings, const Core::MessageTable* messages = nullptr);
 
     void afterBuild() override;
+    void onShow() override { updatePage(); }
     bool keyDown(int key) override;
     void childClicked(const std::string& name) override;
 
     void showAllTypes();
     // Only the types of the stored waypoints; deleted points do not count.
+    // Without any, the page says what comes here and "OK" looks dead.
     void showUsedTypes();
     // The opener hands its callback over before it goes to the page.
     void setCallback(std::shared_ptr<SelectPoiTypeResultCallback> callback) { m_callback = std::move(callback); }
@@ -39,9 +46,16 @@ class fdPageSelectPoiType : public Ui::fdPage {
     Ui::PoiTypesGroupsSingleSelectList* model() const { return m_model.get(); }
 
   private:
+    // The up and down buttons, "OK" (dead while there is nothing to choose
+    // and the opener wants a type) and the notice of an empty list.
+    void updatePage();
+
     Render::RenderStyles* m_styles;
     fdWPManager* m_waypoints;
     const Ui::ButtonBindings* m_bindings;
+    const Core::MessageTable* m_messages;
+    // The used types are shown (an empty list is then "no waypoints").
+    bool m_usedTypes = false;
     std::unique_ptr<Ui::PoiTypesGroupsSingleSelectList> m_model;
     std::shared_ptr<SelectPoiTypeResultCallback> m_callback;
     ListTap m_tap;

@@ -46,7 +46,11 @@ void fdPageSettingsX::refresh() {
     static const char16_t* const Positions[] = {u"1/2", u"1/3", u"1/4"};
     if (auto* pos = dynamic_cast<Ui::fdStatic*>(findChild("pos")))
         pos->setText(Positions[static_cast<std::uint32_t>(m_position) % 3]);
-    if (auto* mode = dynamic_cast<Ui::fdStatic*>(findChild("mode"))) mode->setText(m_view3d ? u"3d" : u"2d");
+    // The view by the words of the map menu's own switch.
+    if (auto* mode = dynamic_cast<Ui::fdStatic*>(findChild("mode")))
+        mode->setText(m_services.messages
+                          ? m_services.messages->text(m_view3d ? "map_menu_3d" : "map_menu_2d")
+                          : std::u16string(m_view3d ? u"3D view" : u"2D view"));
     if (auto* angle = dynamic_cast<Ui::fdStatic*>(findChild("angle"))) {
         if (m_angle == 0 && m_services.messages)
             angle->setText(m_services.messages->text("settings_pitch_profile0"));

@@ -39,13 +39,20 @@ void fdPageWPListX::showType(std::uint16_t type) {
     m_type = type;
     if (m_model != nullptr)
         m_model->rebuild(FilterWaypointsByType(type));
-    Ui::ListPage::updateUpDownButtons(*this, m_model.get());
+    updateButtons();
 }
 
 void fdPageWPListX::selectPoint(std::uint32_t point) {
     if (m_model != nullptr)
         m_model->selectById(point);
+    updateButtons();
+}
+
+void fdPageWPListX::updateButtons() {
     Ui::ListPage::updateUpDownButtons(*this, m_model.get());
+    // "Go there", "Edit" and "Delete" act on the chosen point: without one
+    // they look dead.
+    Ui::ListPage::enableButtons(*this, {"button_go", "button_map", "button_del"}, selectedPoint() >= 0);
 }
 
 std::int64_t fdPageWPListX::selectedPoint() const {
@@ -57,7 +64,7 @@ void fdPageWPListX::deletePoint(std::int64_t point) {
     m_waypoints->deletePoint(static_cast<std::size_t>(point));
     m_model->removePoint(static_cast<std::uint32_t>(point));
     m_model->refresh();
-    Ui::ListPage::updateUpDownButtons(*this, m_model.get());
+    updateButtons();
     invalidate(1);
 }
 
@@ -78,12 +85,16 @@ bool fdPageWPListX::keyDown(int key) {
             childClicked("back");
         return true;
     }
-    return Ui::ListPage::pagingKey(*this, m_model.get(), m_bindings, key);
+    const bool handled = Ui::ListPage::pagingKey(*this, m_model.get(), m_bindings, key);
+    updateButtons();
+    return handled;
 }
 
 void fdPageWPListX::childClicked(const std::string& name) {
-    if (listCommand(*this, m_model.get(), m_tap, name))
+    if (listCommand(*this, m_model.get(), m_tap, name)) {
+        updateButtons();
         return;
+    }
     if (name == "back") {
         if (auto* chooser = dynamic_cast<fdPageSelectPoiType*>(ui()->findPage("select_poi_type")))
             chooser->setCallback(std::make_shared<ShowTypedWayPointsCallback>(*this, *ui()));

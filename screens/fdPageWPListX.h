@@ -41,6 +41,8 @@ class fdPageWPListX : public Ui::fdPage {
                   const Core::MessageTable* messages = nullptr);
 
     void afterBuild() override;
+    // A point deleted or renamed elsewhere meanwhile: the buttons follow.
+    void onShow() override { updateButtons(); }
     bool keyDown(int key) override;
     void childClicked(const std::string& name) override;
 
@@ -56,6 +58,8 @@ class fdPageWPListX : public Ui::fdPage {
   private:
     // The chosen point, -1 when none (or a group row) is chosen.
     std::int64_t selectedPoint() const;
+    // The up and down buttons, and the buttons of the chosen point.
+    void updateButtons();
 
     fdWPManager* m_waypoints;
     const Ui::ButtonBindings* m_bindings;

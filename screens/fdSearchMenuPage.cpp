@@ -117,7 +117,7 @@ void fdSearchMenuPage::childClicked(const std::string& name) {
     } else if (name == "cities") {
         startNameSearch(TextSearch::CitiesKind, "find_city", false);
     } else if (name == "addr") {
-        startNameSearch(TextSearch::StreetsKind, "find_street", true);
+        startNameSearch(TextSearch::StreetsKind, "find_address_street", true);
     } else if (name == "favorites") {
         goTo("pageFavorites");
     } else if (name == "waypoints") {

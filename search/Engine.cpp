@@ -7,6 +7,7 @@
 #include "map/KVMap2.h"
 #include "map/file/AddressSectionReader.h"
 #include "map/file/SpatialSearchSectionReader.h"
+#include "map/file/SpatialTree.h"
 #include "map/file/StringsSectionReader.h"
 #include "map/file/TextSearchSectionReader.h"
 
@@ -49,14 +50,16 @@ std::u16string wholeItemText(StringsSectionReader& strings, const Map::TextSearc
     return text;
 }
 
-// The nearest POIs of all selected maps: a heap of the 14 nearest so far,
-// the farthest on top.
+// The nearest POIs of all selected maps, and the waypoints offered with
+// them: a heap of the 14 nearest so far, the farthest on top.
 class NnPoiVisitor : public Map::File::NnVisitor {
   public:
     struct Entry {
         std::uint32_t map = 0;
         std::uint32_t offset = 0;
         std::uint64_t distance = 0;
+        // The waypoint's index in the search's collection; -1 for a POI.
+        std::int64_t wayPoint = -1;
         bool operator<(const Entry& other) const { return distance < other.distance; }
     };
 
@@ -76,13 +79,10 @@ class NnPoiVisitor : public Map::File::NnVisitor {
         if (m_filterLevel != NoFilter &&
             (!m_pois.seek(*m_map, offset) || !m_pois.accepts(m_filterLevel, m_filterObject)))
             return;
-        if (m_heap.size() >= m_capacity) {
-            if (distance >= m_heap.front().distance) return;
-            std::pop_heap(m_heap.begin(), m_heap.end());
-            m_heap.pop_back();
-        }
-        m_heap.push_back({m_mapIndex, offset, distance});
-        std::push_heap(m_heap.begin(), m_heap.end());
+        push({m_mapIndex, offset, distance});
+    }
+    void visitWayPoint(std::size_t index, std::uint64_t distance) {
+        push({0, 0, distance, static_cast<std::int64_t>(index)});
     }
     // The farthest entry, removed; false when none is left.
     bool pop(Entry& out) {
@@ -94,6 +94,16 @@ class NnPoiVisitor : public Map::File::NnVisitor {
     }
 
   private:
+    void push(const Entry& entry) {
+        if (m_heap.size() >= m_capacity) {
+            if (entry.distance >= m_heap.front().distance) return;
+            std::pop_heap(m_heap.begin(), m_heap.end());
+            m_heap.pop_back();
+        }
+        m_heap.push_back(entry);
+        std::push_heap(m_heap.begin(), m_heap.end());
+    }
+
     VisitorBase& m_pois;
     std::uint32_t m_filterLevel;
     std::size_t m_capacity;
@@ -777,11 +787,24 @@ void Engine::nearestPois(Map::Point point, std::vector<ResultItem>& rows) {
         visitor.setMap(m, map, m_filterObjects[m]);
         map->spatialSearchReader().nearest(visitor, point, m_poiTypes);
     }
+    // The driver's own places of the chosen types are as near as the map's:
+    // a waypoint 90 m away is no less a place nearby.
+    if (m_wayPoints)
+        for (std::size_t i = 0; i < m_wayPoints->count(); ++i) {
+            const Map::WayPoint& w = m_wayPoints->at(i);
+            const Box at{w.point.x, w.point.y, w.point.x, w.point.y};
+            if (w.flag == 0 && std::binary_search(m_poiTypes.begin(), m_poiTypes.end(), w.type))
+                visitor.visitWayPoint(i, squaredDistance(point, at));
+        }
     RowIndex index;
     indexRows(rows, index);
     NnPoiVisitor::Entry entry;
-    while (visitor.pop(entry))
-        addRow(rows, index, {entry.map, entry.offset});
+    while (visitor.pop(entry)) {
+        if (entry.wayPoint >= 0)
+            addRow(rows, m_wayPoints->at(static_cast<std::size_t>(entry.wayPoint)));
+        else
+            addRow(rows, index, {entry.map, entry.offset});
+    }
 }
 
 } // namespace TextSearch

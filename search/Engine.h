@@ -106,7 +106,8 @@ class Engine : public Map::AtlasSearchEngine {
     bool sameObject(const Map::MapAndOffset& first, const Map::MapAndOffset& added);
     // The key that sameObject compares, one per object.
     std::u16string identity(const Map::MapAndOffset& ref);
-    // The 14 nearest POIs of the selection around a point, farthest first.
+    // The 14 nearest POIs of the selection around a point, the search's
+    // waypoints of its types among them, farthest first.
     void nearestPois(Map::Point point, std::vector<ResultItem>& rows);
 
     // On (the default), the key at the index depth reads only the items

@@ -59,6 +59,11 @@ void ListPage::updateUpDownButtons(fdWindowBase& page, const List* list) {
     enable(page, "down", list != nullptr && list->canScrollDown());
 }
 
+void ListPage::enableButtons(fdWindowBase& page, std::initializer_list<const char*> names, bool enabled) {
+    for (const char* name : names)
+        enable(page, name, enabled);
+}
+
 void ListPage::updateEmptyNotice(fdWindowBase& page, bool empty, std::u16string_view text) {
     auto* notice = dynamic_cast<fdStatic*>(page.findChild("empty_notice"));
     if (notice == nullptr)

@@ -4,6 +4,7 @@
 // design does not place its own, the notice of an empty list, and the paging
 // key handler.
 
+#include <initializer_list>
 #include <string>
 #include <string_view>
 
@@ -21,6 +22,9 @@ namespace ListPage {
 void updateUpDownButtons(fdWindowBase& page, const List* list);
 // The same, under the name the history pages use.
 void updateScrollButtons(fdWindowBase& page, const List* list);
+// The page's buttons of those names (those it has) enabled or disabled:
+// the buttons that act on a chosen row look dead while none is chosen.
+void enableButtons(fdWindowBase& page, std::initializer_list<const char*> names, bool enabled);
 
 // The page's "empty_notice" label, where the design places one, shows the
 // text (wrapped to the label's width) while the page has nothing to list,

@@ -36,6 +36,9 @@ private:
     SDL_Rect m_saved;
 };
 
+// The caret bar's width in pixels (drawCaret).
+constexpr std::int32_t CaretWidth = 2;
+
 SDL_Rect makeRect(std::int32_t x, std::int32_t y, std::int32_t w, std::int32_t h) {
     return SDL_Rect{static_cast<Sint16>(x), static_cast<Sint16>(y), static_cast<Uint16>(std::max(w, 0)),
                     static_cast<Uint16>(std::max(h, 0))};
@@ -115,10 +118,45 @@ void fdLabel::drawLines(SDL_Surface* surface, std::int32_t x, std::int32_t w) {
     // Mode 0 stacks lines that are already vertically placed.
     const int vAlign = m_linesMode == 0 ? 0 : m_vAlign;
     if (m_linesMode == 1) {
-        if (!m_text.empty())
-            drawTextInRect(*this, surface, rects[0], m_text, m_hAlign, m_vAlign);
+        SDL_Rect rect = rects[0];
+        int hAlign = m_hAlign;
+        std::u16string_view shown = m_text;
+        std::int32_t caret = m_caretColumn;
+        // An edit line wider than the label shows the caret's end: it starts
+        // at the left edge, and when the caret would pass the right edge the
+        // characters before it give way to an ellipsis, so that the caret
+        // and what was typed last stay in view.
+        std::u16string tail;
+        if (m_caretShown && measureText(*this, m_text).width + CaretWidth > rect.w) {
+            hAlign = 0;
+            const std::size_t column = std::min<std::size_t>(std::max(m_caretColumn, 0), m_text.size());
+            const auto fits = [&](std::size_t from) {
+                tail = u"\u2026" + m_text.substr(from);
+                return measureText(*this, std::u16string_view(tail).substr(0, column - from + 1)).width +
+                           CaretWidth <=
+                       rect.w;
+            };
+            const std::int32_t caretX =
+                measureText(*this, std::u16string_view(m_text).substr(0, column)).width;
+            if (caretX + CaretWidth > rect.w) {
+                // The fewest characters dropped: the widths shrink as more go.
+                std::size_t low = 1, high = column;
+                while (low < high) {
+                    const std::size_t middle = (low + high) / 2;
+                    if (fits(middle))
+                        high = middle;
+                    else
+                        low = middle + 1;
+                }
+                fits(low);
+                shown = tail;
+                caret = static_cast<std::int32_t>(column - low + 1);
+            }
+        }
+        if (!shown.empty())
+            drawTextInRect(*this, surface, rect, shown, hAlign, m_vAlign);
         if (m_phase)
-            drawCaret(*this, surface, rects[0], m_text, m_caretColumn, m_hAlign, m_vAlign);
+            drawCaret(*this, surface, rect, shown, caret, hAlign, m_vAlign);
         return;
     }
     for (std::size_t i = 0; i < m_lines.size(); ++i)

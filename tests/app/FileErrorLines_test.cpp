@@ -13,6 +13,7 @@
 #include "map/proximity/TextFile.h"
 #include "render/Image.h"
 #include "screens/PolylinesFile.h"
+#include "tests/support/AsOrdinaryUser.h"
 #include "tests/support/CaptureLogger.h"
 #include "tests/support/TempDir.h"
 #include "ui/DesignDescription.h"
@@ -24,32 +25,14 @@
 
 #include <SDL/SDL.h>
 
-#include <sys/fsuid.h>
-#include <unistd.h>
-
 #include <filesystem>
 #include <functional>
-#include <thread>
 
 namespace fs = std::filesystem;
 
 namespace {
 
 enum class Fault { Missing, Folder, Unreadable, Empty };
-
-// Runs the reader as an ordinary user would: root reads a file whatever its
-// mode bits, so the thread gives up root's file access while it reads.
-void readAsUser(const std::function<void()>& read) {
-    if (::geteuid() != 0) {
-        read();
-        return;
-    }
-    std::thread([&] {
-        ::setfsgid(65534);
-        ::setfsuid(65534);
-        read();
-    }).join();
-}
 
 // The system's words each fault may be told by.
 std::vector<std::string> wordsFor(Fault fault) {
@@ -127,7 +110,7 @@ TEST(FileErrorLines, NameTheFileAndGiveTheSystemsWords) {
             if (fault == Fault::Unreadable) fs::permissions(path, fs::perms::none);
 
             TestSupport::CaptureLogger log;
-            readAsUser([&, &read = read] { read(Core::utf8ToWide(path.string())); });
+            TestSupport::asOrdinaryUser([&, &read = read] { read(Core::utf8ToWide(path.string())); });
             const std::vector<std::string> lines = log.snapshot();
 
             std::size_t errorLines = 0;

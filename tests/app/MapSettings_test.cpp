@@ -101,8 +101,9 @@ TEST(RenderSettings, CommandsWrapOkAppliesAndBackDrops) {
     } rows[] = {
         {"fovUp", "fov", u"10"},      {"fovDown", "fov", u"90"},    {"fovDown", "fov", u"80"},
         {"scPosUp", "pos", u"1/4"},   {"scPosUp", "pos", u"1/2"},   {"scPosUp", "pos", u"1/3"},
-        {"scPosDown", "pos", u"1/2"}, {"dPosUp", "mode", u"3d"},    {"dPosDown", "mode", u"2d"},
-        {"dPosDown", "mode", u"3d"},  {"angleDown", "angle", u"2"}, {"angleUp", "angle", u"Flat"},
+        // The view in the map menu's words.
+        {"scPosDown", "pos", u"1/2"}, {"dPosUp", "mode", u"3D view"}, {"dPosDown", "mode", u"2D view"},
+        {"dPosDown", "mode", u"3D view"}, {"angleDown", "angle", u"2"}, {"angleUp", "angle", u"Flat"},
         {"angleUp", "angle", u"1"},
     };
     for (const auto& row : rows) {

@@ -4,7 +4,8 @@
 # line; the GPS setup page's port search finds it, the page switches the GPS
 # on and the port and speed end up in config.xml; the GPS information page
 # shows the fix (green LED, time, position) and the satellites; pulling the
-# pseudo-terminal shows the lost state and plugging it back recovers.
+# pseudo-terminal shows the lost state (no fix, no satellites) and plugging
+# it back recovers.
 # Usage: gps_window_test.sh PROGRAM [SCREENSHOT-FOLDER]
 set -euo pipefail
 program=$1
@@ -97,6 +98,17 @@ lost_shown() {
 wait_until 10 lost_shown || true
 echo "lost: $lost_values pixels of values differ from the switched-off page"
 [ "$lost_values" -lt 300 ] || fail "the page does not show the lost fix"
+# The sky plot empties with them, at its next second: the satellites the
+# port gave last stay known to the receiver for 6 s and more, but no longer
+# drawn as seen or used.
+sky_empty() {
+  shot lost now
+  lost_yellow=$(pixels lost 300x300+40+100 '#FFFF00')
+  [ "$lost_yellow" -eq 0 ]
+}
+wait_until 3 sky_empty || true
+echo "lost: $lost_yellow pixels of used satellites"
+[ "$lost_yellow" -eq 0 ] || fail "the sky plot still shows the lost port's satellites as used"
 # Plugged back: the fix returns.
 plug
 back_shown() {

@@ -125,8 +125,8 @@ tap 736 31
 expect_page pageResults
 tap 300 112            # Avenue des Papalins, Fontvieille: it has houses
 # The find page again (its keyboard), not the map: shown under the street
-# step's title, which the chosen street then turns into "Address".
-expect_page pageFind "Street"
+# step's title, which the chosen street then turns into the house step's.
+expect_page pageFind "Address: street"
 shot house_find
 tap 736 31             # OK with nothing typed lists every house
 expect_page pageResults "Results"

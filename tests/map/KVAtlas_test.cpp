@@ -9,6 +9,7 @@
 #include "map/AtlasXml.h"
 #include "map/CameraFile.h"
 #include "tests/map/AtlasFixture.h"
+#include "tests/support/AsOrdinaryUser.h"
 #include "tests/support/CaptureLogger.h"
 #include "tests/support/FileSizeLimit.h"
 
@@ -317,6 +318,39 @@ TEST(KVAtlasTest, MapsGoneFromAFolderLeftWithoutMapsAreStillNamed) {
     auto again = setup.makeAtlas();
     EXPECT_TRUE(again->load(wide(folder)));
     EXPECT_TRUE(again->vanishedMaps().empty()) << "named once";
+}
+
+// A folder whose rights were taken away (chmod 000) hides its maps without
+// their being gone: the load names the folder and the system's reason, no
+// map as gone, and atlas.xml keeps the list of the last good load.
+TEST(KVAtlasTest, AnUnreadableFolderIsNamedNotItsMapsAsGone) {
+    AtlasSetup setup;
+    const auto folder = setup.folder("one");
+    writeMapFile(folder / "a.kvm", completeMap(1, 0));
+    ASSERT_TRUE(setup.makeAtlas()->load(wide(folder)));
+    const std::string listed = TestSupport::readAll(setup.atlasXml());
+    // The program folder open to the ordinary user, the atlas folder not.
+    using std::filesystem::perms;
+    for (const auto& path : {setup.program(), setup.data(), setup.atlasXml(), folder.parent_path()})
+        std::filesystem::permissions(path, perms::all, std::filesystem::perm_options::add);
+    std::filesystem::permissions(folder, perms::none);
+    TestSupport::CaptureLogger log;
+    auto atlas = setup.makeAtlas();
+    bool loaded = true;
+    TestSupport::asOrdinaryUser([&] { loaded = atlas->load(wide(folder)); });
+    std::filesystem::permissions(folder, perms::owner_all);
+    EXPECT_FALSE(loaded);
+    EXPECT_TRUE(atlas->vanishedMaps().empty());
+    ASSERT_EQ(atlas->refusedMaps().size(), 1u);
+    EXPECT_EQ(atlas->refusedMaps()[0].path, wide(folder));
+    EXPECT_EQ(atlas->refusedMaps()[0].reason, "The folder cannot be read (Permission denied)");
+    const std::string line =
+        "Atlas error: folder '" + folder.string() + "' cannot be read (Permission denied)";
+    EXPECT_EQ(log.count(line), 1u);
+    EXPECT_EQ(log.count("Atlas fatal error: no valid maps found"), 1u);
+    for (const std::string& line : log.linesAt(Log::Critical))
+        EXPECT_EQ(line.find("is gone"), std::string::npos) << line;
+    EXPECT_EQ(TestSupport::readAll(setup.atlasXml()), listed);
 }
 
 // A read-only data folder or a full disk: atlas.xml cannot be rewritten,

@@ -185,7 +185,8 @@ TEST(GpsInfoPage, CoordinateStyleIsTheRemainderMadeNonNegative) {
 }
 
 // North up, east right, the zenith at the centre and the horizon at the
-// edge; used satellites yellow, the others white.
+// edge; used satellites yellow, the others white; nothing once the port is
+// gone.
 TEST(GpsInfoPage, SkyPlotPlacesAndColoursTheSatellites) {
     const Ui::WindowRect rect{40, 100, 300, 300};
     const struct {
@@ -214,6 +215,14 @@ TEST(GpsInfoPage, SkyPlotPlacesAndColoursTheSatellites) {
     EXPECT_EQ(UiTest::rgbAt(surface, used.x, used.y), 0xFFFF00u);
     EXPECT_EQ(UiTest::rgbAt(surface, other.x, other.y), 0xFFFFFFu);
     EXPECT_EQ(UiTest::rgbAt(surface, at.x + 2, at.y + 2), 0u); // nothing drawn elsewhere
+    // The port gone, the receiver still switched on: its last satellites
+    // are no longer shown as seen or used.
+    r.replay->losePort();
+    ASSERT_TRUE(r.gps.isEnabled());
+    SDL_FillRect(surface, nullptr, 0);
+    map->draw(surface, clip, true);
+    EXPECT_EQ(UiTest::rgbAt(surface, used.x, used.y), 0u);
+    EXPECT_EQ(UiTest::rgbAt(surface, other.x, other.y), 0u);
     SDL_FreeSurface(surface);
 }
 

@@ -365,6 +365,17 @@ TEST(MapDrive, NightComesWithoutAFixAtTheAtlasCentre) {
     EXPECT_TRUE(d.bindings.dayNight().valid);
 }
 
+// The same night start on the main menu, the map never shown: the menus
+// take the night colours from the first tick.
+TEST(MapDrive, NightComesToTheMenusBeforeTheMapIsShown) {
+    Drive d;
+    d.renderer->setDayMode(true);
+    d.bindings.dayNight().day = true;
+    d.ui.activatePage(d.ui.findPage("menuMain"));
+    d.ui.tick(50);
+    EXPECT_FALSE(d.renderer->isDay()) << "the mode the interface's colours follow";
+}
+
 TEST(MapDrive, AQuickTapOnPlusOrMinusZoomsOneStep) {
     for (const bool shipped : {false, true}) {
         Drive d(shipped);

@@ -45,6 +45,7 @@
 #include "ui/fdInterface.h"
 #include "ui/fdList.h"
 #include "ui/fdStatic.h"
+#include "userdata/CategorizedWayPointsProvider.h"
 
 #include <gtest/gtest.h>
 
@@ -73,6 +74,26 @@ std::u16string noticeOf(Ui::fdWindowBase* page) {
     std::replace(text.begin(), text.end(), u'\n', u' ');
     return text;
 }
+
+// The driver's waypoints as the search reads them.
+struct WayPoints final : Map::CategorizedWayPointsProvider {
+    std::size_t categoryCount() const override { return 1; }
+    const ::WayPointCategory& category(std::size_t) const override { return only; }
+    std::size_t pointCount() const override { return points.size(); }
+    const ::WayPoint& point(std::size_t index) const override { return points.at(index); }
+    Render::Image* pointImage(std::size_t) override { return nullptr; }
+    void addListener(Map::WayPointsCategoriesListener*) override {}
+    void removeListener(Map::WayPointsCategoriesListener*) override {}
+    void add(const std::u16string& name, std::uint16_t type, Map::Point at) {
+        ::WayPoint point;
+        point.name = name;
+        point.type = type;
+        point.position = at;
+        points.push_back(point);
+    }
+    ::WayPointCategory only{u"Waypoints"};
+    std::vector<::WayPoint> points;
+};
 
 struct Rig {
     // The atlas folder's map files and the find page's result limit;
@@ -104,6 +125,7 @@ struct Rig {
         s.config = config.root();
         s.layouts = &layouts;
         s.bindings = &bindings;
+        s.waypoints = &wayPoints;
         s.carPosition = [this] { return car; };
         // As the program does: untyped POI searches list what is near the car.
         search->setCarPosition(s.carPosition);
@@ -186,6 +208,7 @@ struct Rig {
     Messages messages;
     Ui::ButtonBindings bindings{config.root()};
     TextSearch::Engine* search = nullptr;
+    WayPoints wayPoints;
     std::optional<Map::Point> car;
     MapCamera camera;
     std::unique_ptr<MapDrawing::fdMapRenderer> renderer;
@@ -237,6 +260,7 @@ TEST(SearchPages, AddressStreetThenHouseAndBack) {
     Rig r;
     r.car = Map::Point{88440000, 581280000};
     r.menu->childClicked("addr");
+    EXPECT_EQ(textOf(r.find, "page_name"), u"Address: street");
     r.type(u"papal");
     r.find->childClicked("ok");
     ASSERT_EQ(r.active(), "pageResults");
@@ -250,12 +274,13 @@ TEST(SearchPages, AddressStreetThenHouseAndBack) {
     EXPECT_EQ(textOf(r.results->results()->list().rowWidget(0), "address"), u"Fontvieille");
     r.tapRow(r.results, street);
     ASSERT_EQ(r.active(), "pageFind");
-    EXPECT_EQ(textOf(r.find, "page_name"), u"Address");
+    EXPECT_EQ(textOf(r.find, "page_name"), u"Address: house number");
     EXPECT_EQ(r.search->kind(), TextSearch::HousesKind);
     // Back to the street step, then the same street again.
     r.find->childClicked("back");
     ASSERT_EQ(r.active(), "pageFind");
-    EXPECT_EQ(textOf(r.find, "page_name"), u"Street");
+    EXPECT_EQ(textOf(r.find, "page_name"), u"Address: street")
+        << "the address's step, not the menu's Streets";
     EXPECT_EQ(r.search->kind(), TextSearch::StreetsKind);
     r.type(u"papal");
     r.find->childClicked("ok");
@@ -322,6 +347,43 @@ TEST(SearchPages, OverflowRefusedLettersAndOkOnlyAfterTyping) {
     EXPECT_EQ(r.active(), "menuFind");
     EXPECT_EQ(r.find->callback(), nullptr);
     EXPECT_EQ(textOf(r.find, "counter_label"), u"0");
+}
+
+// The count is the number of rows "ok" lists: a street held by several
+// records of one place is one row, a waypoint of a type not chosen none;
+// before typing, the places nearest the car include the driver's own.
+TEST(SearchPages, TheCountIsTheRowsOkLists) {
+    Rig r;
+    r.menu->childClicked("streets");
+    r.type(u"b");
+    const std::uint32_t hits = r.search->count();
+    const std::u16string count = textOf(r.find, "counter_label");
+    r.find->childClicked("ok");
+    ASSERT_EQ(r.active(), "pageResults");
+    const std::size_t rows = r.results->results()->rows().size();
+    EXPECT_LT(rows, hits) << "some streets come in several records";
+    EXPECT_EQ(count, Core::utf8ToWide(std::to_string(rows)));
+    r.results->childClicked("back");
+    r.find->childClicked("back");
+
+    // Only the waypoints' own type chosen: no map place has it.
+    r.car = Map::Point{88589776, 581288064};
+    r.wayPoints.add(u"Cabane", WayPoint::DefaultType, {r.car->x, r.car->y + 13300}); // 90 m north
+    r.wayPoints.add(u"Cave", 0x2F01, *r.car);                                        // fuel: not chosen
+    r.find->preparePoiSearch({WayPoint::DefaultType});
+    r.ui.goToPage(r.find);
+    EXPECT_EQ(textOf(r.find, "counter_label"), u"1") << "the waypoint near the car";
+    r.find->childClicked("ok");
+    ASSERT_EQ(r.active(), "pageResults");
+    ASSERT_EQ(r.results->results()->rows().size(), 1u);
+    EXPECT_EQ(r.results->results()->rows()[0].item.text, u"Cabane");
+    EXPECT_EQ(r.results->results()->rows()[0].distance, 90);
+    r.results->childClicked("back");
+    r.type(u"c");
+    EXPECT_EQ(textOf(r.find, "counter_label"), u"1");
+    r.find->childClicked("ok");
+    ASSERT_EQ(r.active(), "pageResults");
+    EXPECT_EQ(r.results->results()->rows().size(), 1u);
 }
 
 TEST(SearchPages, DistancesAndPageLabels) {
@@ -797,7 +859,8 @@ TEST(SearchPages, FindPageTitleNamesWhatIsSought) {
         {TextSearch::CountriesKind, u"Country"}, {TextSearch::RegionsKind, u"Region"},
         {TextSearch::DistrictsKind, u"District"}, {TextSearch::CitiesKind, u"City"},
         {TextSearch::StreetsKind, u"Street"},     {TextSearch::PoisKind, u"Place"},
-        {TextSearch::HousesKind, u"Address"},     {0, u"Address"}, // unknown: the title stays
+        {TextSearch::HousesKind, u"Address: house number"},
+        {0, u"Address: house number"}, // unknown: the title stays
     };
     for (const auto& [kind, title] : titles) {
         r.find->setTitleForKind(kind);
@@ -812,6 +875,31 @@ namespace {
 float metresPer40(const Rig& r) {
     const double latitude = Map::Projection::toGeo(r.camera.centre()).latitude * 3.14159265358979323846 / 180.0;
     return static_cast<float>(std::cos(latitude) * 0.00932028517127037 * 40.0 / r.camera.scale());
+}
+
+// The screen row a point of the map is drawn at (north up; in 3D only the
+// view's centre, at the anchor), and what covers a marker there, 16 pixels
+// around its point: the pop-up's buttons or the top box.
+int shownRow(const Rig& r, Map::Point point) {
+    const float anchor = 480.0f * (1.0f - r.camera.anchorFraction());
+    return static_cast<int>(std::lround(anchor - float(point.y - r.camera.centre().y) * r.camera.scale()));
+}
+std::string coverOf(Rig& r, Map::Point point) {
+    const int x = 400, y = shownRow(r, point), reach = 16;
+    for (const char* box : {"upper_box", "upper_box_turn"})
+        if (const Ui::fdWindowBase* w = r.map->findChild(box); w && y - reach < w->rect().y + w->rect().h)
+            return box;
+    for (const char* group : {"edit_point", "path_start", "path_continue"}) {
+        const Ui::fdWindowBase* g = r.map->findChild(group);
+        if (!g || !g->visible()) continue;
+        for (const Ui::fdWindowBase* button : g->children()) {
+            const Ui::WindowRect& b = button->rect();
+            if (button->visible() && x + reach > b.x && x - reach < b.x + b.w && y + reach > b.y &&
+                y - reach < b.y + b.h)
+                return std::string(group) + "/" + button->name();
+        }
+    }
+    return "";
 }
 
 // Chooses the row of that name on the results page; false without one.
@@ -840,6 +928,50 @@ std::u16string litKeys(Rig& r) {
 }
 
 } // namespace
+
+// The car drawn low (at 1/4 of the height, where the pop-up opens) or at
+// 1/3: a place chosen among the results stands where its pop-up leaves its
+// marker in view, in 2D and in 3D (the view's anchor at the middle); at 1/2
+// the anchor is clear already.
+TEST(SearchPages, AChosenPlaceIsNotCoveredByItsPopup) {
+    for (const auto& [proportion, pitched] : {std::pair{4, false}, {3, false}, {2, false}, {4, true}}) {
+        SCOPED_TRACE(testing::Message() << proportion << (pitched ? " in 3D" : ""));
+        Rig r;
+        r.renderer->setProportion(proportion);
+        r.camera.setAnchorFraction(MapCamera::anchorFractionFor(proportion));
+        r.camera.setMode(pitched ? 1 : 0);
+        r.atlas->view().zoomStep = 1; // the demo's pitch, steeper near the ground
+        r.car = Map::Point{88589776, 581288064};
+        std::make_shared<SelectPoiTypesForPoiSearchCallback>(r.search, &r.ui)->result({0x2E05});
+        r.type(u"pha");
+        r.find->childClicked("ok");
+        ASSERT_GT(r.results->results()->count(), 0);
+        const TextSearch::ResultItem pharmacy = r.results->results()->rows().at(0).item;
+        r.tapRow(r.results, 0);
+        ASSERT_EQ(r.active(), "pageMap");
+        EXPECT_EQ(coverOf(r, pharmacy.point), "");
+        if (proportion == 2) {
+            EXPECT_EQ(r.camera.centre(), pharmacy.point);
+        }
+
+        r.ui.goToPage(r.menu);
+        r.menu->childClicked("streets");
+        r.type(u"bono");
+        r.find->childClicked("ok");
+        TextSearch::ResultItem street;
+        ASSERT_TRUE(chooseRow(r, u"Rue Jean Bono", &street));
+        EXPECT_EQ(coverOf(r, street.point), "");
+        // Lifted, the anchor stays at the middle, where zooming leaves the
+        // place, until the map follows the car again.
+        if (proportion == 4) {
+            EXPECT_EQ(r.camera.centre(), street.point);
+            EXPECT_EQ(r.camera.anchorFraction(), 0.5f);
+            dynamic_cast<Ui::TemplateWindow*>(r.map->findChild("rotate_camera"))->childClicked("follow_gps");
+            r.map->tick(1000);
+            EXPECT_EQ(r.camera.anchorFraction(), 0.25f);
+        }
+    }
+}
 
 // A chosen result is shown under its own name and address in the map's top
 // box, centred and zoomed to it: a street or city so that its extent fills
@@ -923,7 +1055,10 @@ TEST(SearchPages, ChosenResultsAreNamedAndZoomedOnTheMap) {
     ASSERT_EQ(r.active(), "pageMap");
     EXPECT_EQ(textOf(r.map, "upper_box_turn"), pharmacy.text);
     EXPECT_FALSE(pharmacy.text.empty());
+    // Its "Info" would cover it at the anchor: it stands at the middle.
     EXPECT_EQ(r.camera.centre(), pharmacy.point);
+    EXPECT_EQ(shownRow(r, pharmacy.point), 240);
+    EXPECT_EQ(coverOf(r, pharmacy.point), "");
     EXPECT_NEAR(metresPer40(r), StreetLevelMetresPer40Pixels, 0.05f);
     EXPECT_EQ(r.map->tappedFind().kind, MapPointFind::Kind::Poi);
     EXPECT_EQ(r.map->tappedFind().address.number1, 0x2E05);

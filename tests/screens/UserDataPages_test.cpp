@@ -129,7 +129,7 @@ struct Rig {
         trackList = new fdPageTrackListX(&ui, tracks.get(), &messages, bindings.get());
         trackEdit = new fdPageTrackEditX(&ui, tracks.get());
         settings = new fdPageTrackingSettingsX(&ui, tracks.get(), &messages);
-        types = new fdPageSelectPoiType(&ui, &renderStyles, waypoints.get(), bindings.get());
+        types = new fdPageSelectPoiType(&ui, &renderStyles, waypoints.get(), bindings.get(), &messages);
         multiTypes = new SelectPoiTypesPage(&ui, &renderStyles, bindings.get());
         images = new fdPageImagesX(&ui, waypoints.get(), bindings.get());
         list = new fdPageWPListX(&ui, waypoints.get(), bindings.get(), &messages);
@@ -898,6 +898,50 @@ TEST(ListPages, APressReleasedElsewhereLeavesTheNextTapWhole) {
     EXPECT_EQ(r.rowText(r.list, 1), u"");
 }
 
+// The buttons that act on a chosen point look dead while none is chosen:
+// nothing listed, nothing tapped yet, the point gone.
+TEST(ListPages, ButtonsOfAChosenPointLookDeadWithoutOne) {
+    Rig r;
+    const auto lit = [](Ui::fdPage* page, std::initializer_list<const char*> names) {
+        std::string shown;
+        for (const char* name : names)
+            shown += page->findChild(name)->enabled() ? "1" : "0";
+        return shown;
+    };
+    r.open(r.received);
+    EXPECT_EQ(lit(r.received, {"button_go", "add", "del"}), "000") << "nothing received";
+    r.ui.goBack();
+    r.source->add(7, u"Bob", {{u"b1", 1}});
+    r.open(r.received);
+    EXPECT_EQ(lit(r.received, {"button_go", "add", "del"}), "000") << "nothing chosen";
+    r.tapRow(r.received, 1);
+    EXPECT_EQ(lit(r.received, {"button_go", "add", "del"}), "111");
+    r.received->childClicked("del");
+    EXPECT_EQ(lit(r.received, {"button_go", "add", "del"}), "000") << "the point removed";
+
+    r.addPoint(u"fuel", UserDataTest::FuelType);
+    r.list->showType(UserDataTest::FuelType);
+    r.open(r.list);
+    ASSERT_EQ(r.rowText(r.list, 1), u"fuel");
+    EXPECT_EQ(lit(r.list, {"button_go", "button_map", "button_del"}), "000");
+    r.tapRow(r.list, 1);
+    EXPECT_EQ(lit(r.list, {"button_go", "button_map", "button_del"}), "111");
+    r.list->childClicked("button_del");
+    r.list->confirmBox()->childClicked("yes");
+    EXPECT_EQ(lit(r.list, {"button_go", "button_map", "button_del"}), "000") << "the point deleted";
+
+    // The type chooser of the lists: "OK" is dead while it offers no type.
+    r.types->showUsedTypes();
+    r.types->setCallback(std::make_shared<fdPageWPListX::ShowTypedWayPointsCallback>(*r.list, r.ui));
+    r.open(r.types);
+    EXPECT_EQ(lit(r.types, {"button_ok"}), "0");
+    r.ui.goBack();
+    r.addPoint(u"flag", WayPoint::DefaultType);
+    r.types->showUsedTypes();
+    r.open(r.types);
+    EXPECT_EQ(lit(r.types, {"button_ok"}), "1");
+}
+
 // A list page with nothing to list says so with its own message, where the
 // page would otherwise be blank; once there is something, the notice goes.
 TEST(ListPages, AnEmptyListSaysSo) {
@@ -908,6 +952,14 @@ TEST(ListPages, AnEmptyListSaysSo) {
         std::function<void()> show, add;
     };
     const Case cases[] = {
+        // My lists, Waypoints: the types of the stored points (first: the
+        // cases below store points).
+        {r.types, "waypoints_none",
+         [&] {
+             r.types->showUsedTypes();
+             r.open(r.types);
+         },
+         [&] { r.addPoint(u"flag", WayPoint::DefaultType); }},
         {r.trackList, "tracks_none", [&] { r.open(r.trackList); }, [&] { r.map->startTrackRecording(); }},
         {r.received, "received_points_none", [&] { r.open(r.received); },
          [&] { r.source->add(7, u"Bob", {{u"b1", 1}}); }},

@@ -198,13 +198,13 @@ TEST(DemoSkin, KeyboardAndMessageBoxFollowAPageLargerThanTheDesign) {
     ASSERT_NE(box, nullptr);
     EXPECT_EQ(box->rect(), (WindowRect{0, 0, 1280, 720}));
     EXPECT_EQ(box->findChild("mb_dim")->rect(), (WindowRect{0, 0, 1280, 720}));
-    EXPECT_EQ(box->findChild("mb_bg")->rect(), (WindowRect{150 + 240, 110 + 120, 500, 260}));
+    EXPECT_EQ(box->findChild("mb_bg")->rect(), (WindowRect{150 + 240, 90 + 120, 500, 300}));
     EXPECT_EQ(box->findChild("msg_text")->rect().x, 150 + 240 + 24);
 
     // Back to the design's size: both follow the page.
     ui.setRect(0, 0, 800, 480);
     EXPECT_EQ(keyboard->rect(), (WindowRect{0, 232, 800, 248}));
-    EXPECT_EQ(box->findChild("mb_bg")->rect(), (WindowRect{150, 110, 500, 260}));
+    EXPECT_EQ(box->findChild("mb_bg")->rect(), (WindowRect{150, 90, 500, 300}));
     keyboard.reset();
     for (const std::string& line : menu.log.lines())
         ADD_FAILURE() << line;

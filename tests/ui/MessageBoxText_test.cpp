@@ -51,6 +51,12 @@ std::vector<std::u16string> allMessages(const std::string& messagesXml) {
         texts.push_back(Core::format(u"%s = %s\n\n%s = %s", messages.text("latitude"),
                                      Core::formatLatitude(style, -89.999f), messages.text("longitude"),
                                      Core::formatLongitude(style, -179.999f)));
+    // The map's notice of a chosen atlas that is missing, as the engine
+    // makes it: the folder chosen, then the atlas shown instead.
+    for (const auto& [chosen, shown] : {std::pair{u"maps/demo", u"demo.away"},
+                                        std::pair{u"maps/Provence-Alpes-C\u00F4te d'Azur", u"monaco"}})
+        texts.push_back(messages.text("atlas_missing_err") + u"\n" + chosen + u"\n" +
+                        messages.text("atlas_shown_instead") + u"\n" + shown);
     texts.push_back(u"Internal error!");
     texts.push_back(u"The traffic service opens in a web browser, and none could be started.");
     return texts;

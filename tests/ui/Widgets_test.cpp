@@ -51,6 +51,22 @@ struct FontUi {
     bool made = false;
 };
 
+// An edit line on a page of the interface: a one-line label of the font
+// "f" at (10, 10), 200 x 50, in white, its caret shown; the interface's
+// clock reads `now`.
+fdLabel* editLine(FontUi& fonts, std::uint32_t& now) {
+    fdInterface& ui = fonts.ui;
+    ui.setClock([&now] { return now; });
+    auto* page = new fdPage(&ui, "page", nullptr);
+    auto* label = new fdLabel(page, "edit", true, &ui);
+    label->placeInParent(10, 10, 200, 50);
+    label->setFont(ui.fontByName("f"));
+    label->setTextColor({0xFFFFFFFFu, 0xFFFFFFFFu});
+    label->setLinesMode(1);
+    label->showCaret(true);
+    return label;
+}
+
 } // namespace
 
 TEST(fdStatic, BackgroundOrderAndTranslucentColoursAt16And32Bits) {
@@ -200,16 +216,8 @@ TEST(fdLabel, TapLimitsCaretBlinkAndLines) {
 TEST(fdLabel, TheCaretIsABarTwoPixelsWide) {
     FontUi fonts;
     ASSERT_TRUE(fonts.made);
-    fdInterface& ui = fonts.ui;
     std::uint32_t now = 0;
-    ui.setClock([&] { return now; });
-    auto* page = new fdPage(&ui, "page", nullptr);
-    auto* label = new fdLabel(page, "edit", true, &ui);
-    label->placeInParent(10, 10, 200, 50);
-    label->setFont(ui.fontByName("f"));
-    label->setTextColor({0xFFFFFFFFu, 0xFFFFFFFFu});
-    label->setLinesMode(1); // an edit line
-    label->showCaret(true);
+    fdLabel* label = editLine(fonts, now);
     for (now = 0; !label->caretPhase() && now < 2000; now += 100)
         label->tick(now);
     ASSERT_TRUE(label->caretPhase());
@@ -229,6 +237,66 @@ TEST(fdLabel, TheCaretIsABarTwoPixelsWide) {
     EXPECT_GE(columns[0], 10);
     EXPECT_GE(rows.size(), 20u) << "a line of a 20-pixel font";
     EXPECT_LE(rows.size(), 30u);
+}
+
+// An edit line longer than its label shows the caret's end: the caret at
+// the end of the text stands at the right edge with an ellipsis and the
+// text's tail before it; a caret within the label's width shows the text's
+// beginning, also in a label that centres its text.
+TEST(fdLabel, AnEditLineLongerThanTheLabelShowsTheCaretsEnd) {
+    FontUi fonts;
+    ASSERT_TRUE(fonts.made);
+    std::uint32_t now = 0;
+    fdLabel* label = editLine(fonts, now);
+    label->setHorzAlign(1);
+    const std::u16string text = u"Rue Grimaldi Rue Grimaldi Rue Grimaldi ab";
+    label->setText(text);
+    // The white pixels of the label drawn with the caret on and off.
+    const auto draw = [&](bool phase) {
+        for (now = 0; label->caretPhase() != phase && now < 2000; now += 100)
+            label->tick(now);
+        SDL_Surface* target = SDL_CreateRGBSurface(SDL_SWSURFACE, 300, 60, 32, 0xFF0000, 0xFF00, 0xFF, 0);
+        TempSurface scratch(32, 0xFF0000, 0xFF00, 0xFF, 0);
+        label->draw(target, scratch, true);
+        std::vector<std::vector<bool>> white(300, std::vector<bool>(60));
+        for (int x = 0; x < target->w; ++x)
+            for (int y = 0; y < target->h; ++y)
+                white[x][y] = UiTest::rgbAt(target, x, y) == 0xFFFFFFu;
+        SDL_FreeSurface(target);
+        return white;
+    };
+    // (caret, the bar's first column at least, at most): at the end the
+    // caret stands within a character's width of the right edge, after an
+    // ellipsis and the text's tail; at 4 after "Rue " from the left edge.
+    const int head = 10 + measureText(*label, u"Rue ").width;
+    for (const auto& [caret, least, most] :
+         {std::tuple{int(text.size()), 188, 208}, std::tuple{4, head, head}}) {
+        label->setCaret(0, caret);
+        const auto on = draw(true), off = draw(false);
+        // The bar: the columns the caret lights over most of a line's
+        // height (a letter beside it may ink a few of its pixels).
+        std::vector<int> bar;
+        int before = 0, start = 0, outside = 0;
+        for (int x = 0; x < 300; ++x) {
+            int lit = 0;
+            for (int y = 0; y < 60; ++y) {
+                lit += on[x][y] && !off[x][y];
+                before += off[x][y] && x >= least - 20 && x < least;
+                start += off[x][y] && x >= 10 && x < 16;
+                outside += on[x][y] && (x >= 210 || x < 10);
+            }
+            if (lit >= 10) bar.push_back(x);
+        }
+        ASSERT_EQ(bar.size(), 2u) << caret;
+        EXPECT_EQ(bar[1], bar[0] + 1);
+        EXPECT_GE(bar[0], least) << caret;
+        EXPECT_LE(bar[0], most) << caret;
+        // Ink before the caret (the text's tail, or its head) and at the
+        // left edge (the ellipsis, or "R").
+        EXPECT_GT(before, 10) << caret;
+        EXPECT_GT(start, 0) << caret;
+        EXPECT_EQ(outside, 0) << "nothing outside the label";
+    }
 }
 
 // Lines of a label: stacked at the top, middle or bottom of the label
