@@ -87,10 +87,11 @@ TEST(SurfaceTransform, DoublingIsExactAndEqualsTheGenericPath) {
                 setPixel(source.get(), x, y, (seed = seed * 1103515245u + 12345u) & mask);
         const std::uint32_t marker = 0x5A5A5A5Au & mask;
         fillAll(target.get(), marker);
-        ASSERT_TRUE(Render::zoomInto(rect(3, 2, 14, 10), target.get(), source.get(), rect(1, 2, 7, 5)));
+        // An even width here, an odd one below.
+        ASSERT_TRUE(Render::zoomInto(rect(3, 2, 16, 10), target.get(), source.get(), rect(1, 2, 8, 5)));
         for (int y = 0; y < 16; ++y)
             for (int x = 0; x < 20; ++x) {
-                const bool inside = x >= 3 && x < 17 && y >= 2 && y < 12;
+                const bool inside = x >= 3 && x < 19 && y >= 2 && y < 12;
                 const std::uint32_t want =
                     inside ? pixelAt(source.get(), 1 + (x - 3) / 2, 2 + (y - 2) / 2) : marker;
                 ASSERT_EQ(pixelAt(target.get(), x, y), want) << x << "," << y;
