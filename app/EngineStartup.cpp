@@ -13,6 +13,7 @@
 #include "map/KVAtlas.h"
 #include "platform/Clipboard.h"
 #include "platform/Error.h"
+#include "platform/Memory.h"
 #include "platform/Window.h"
 #include "userdata/Tarvik.h"
 #include "search/Engine.h"
@@ -289,6 +290,10 @@ bool fdEngine::initDesign(int& result) {
         return false;
     }
     Log::log(Log::Info, "after initInterface");
+    // Reading the design, decoding its pictures and building the pages
+    // freed about 1.5 MB that would stay resident in the heap; the map's
+    // first frames would draw on top of it.
+    Platform::releaseFreeHeapPages();
     Log::logMemoryStatus();
 
     onlineLogin();

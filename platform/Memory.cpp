@@ -1,5 +1,6 @@
 #include "platform/Memory.h"
 
+#include <malloc.h>
 #include <sys/mman.h>
 #include <sys/resource.h>
 #include <unistd.h>
@@ -87,6 +88,14 @@ bool releasePages(void* begin, std::size_t bytes) {
     if (first >= last || first < start)
         return true;
     return madvise(reinterpret_cast<void*>(first), last - first, MADV_DONTNEED) == 0;
+}
+
+bool releaseFreeHeapPages() {
+#ifdef __GLIBC__
+    return malloc_trim(0) == 1;
+#else
+    return false;
+#endif
 }
 
 } // namespace Platform

@@ -43,4 +43,10 @@ std::size_t pageBytes();
 // left alone. False when the system refused (the pages stay as they were).
 bool releasePages(void* begin, std::size_t bytes);
 
+// Gives the whole pages inside the free memory of the C heap back to the
+// system (glibc's malloc_trim): what a phase allocated and freed otherwise
+// stays resident until the heap happens to reuse it. True when pages were
+// given back; false when none were or the C library cannot.
+bool releaseFreeHeapPages();
+
 } // namespace Platform

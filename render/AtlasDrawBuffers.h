@@ -68,7 +68,12 @@ class AtlasDrawBuffers {
     void clearCandidates() { m_candidateCount = 0; }
 
   private:
-    std::unique_ptr<DrawRecord[]> m_records;
+    struct FreeStorage {
+        void operator()(DrawRecord* records) const;
+    };
+    // Storage for Capacity records, each made when acquired: a frame uses a
+    // few hundred of them, and the pages of the rest stay untouched.
+    std::unique_ptr<DrawRecord, FreeStorage> m_records;
     int m_recordCount = 0;
     std::unique_ptr<DrawRecord*[]> m_candidates;
     int m_candidateCount = 0;

@@ -303,13 +303,17 @@ bool CaptionPlacer::slide(OrientedBox& box, const CaptionSegment& segment) {
     const OrientedBox start = box;
     const float first = (start.centreX - static_cast<float>(segment.x1)) * ux +
                         (start.centreY - static_cast<float>(segment.y1)) * uy;
+    // A moved name lies wholly on the target: moved to its edge, it would
+    // be cut there.
+    const float reachX = std::fabs(box.axisX) * box.halfWidth + std::fabs(box.axisY) * box.halfHeight;
+    const float reachY = std::fabs(box.axisY) * box.halfWidth + std::fabs(box.axisX) * box.halfHeight;
     const auto fits = [&](float shift) {
         const float x = static_cast<float>(roundToInt(start.centreX + shift * ux));
         const float y = static_cast<float>(roundToInt(start.centreY + shift * uy));
         const float along =
             (x - static_cast<float>(segment.x1)) * ux + (y - static_cast<float>(segment.y1)) * uy;
-        if (along < lowest || along > highest || x < 0.0f || y < 0.0f ||
-            x >= static_cast<float>(m_target->w) || y >= static_cast<float>(m_target->h))
+        if (along < lowest || along > highest || x - reachX < 0.0f || y - reachY < 0.0f ||
+            x + reachX > static_cast<float>(m_target->w) || y + reachY > static_cast<float>(m_target->h))
             return false;
         box.centreX = x;
         box.centreY = y;

@@ -67,6 +67,13 @@ public:
         (void)mapIndex;
         return none;
     }
+    // The box (map surface pixels, in the camera's current view) of what the
+    // page draws over the frame at the car, none when it draws no car: the
+    // frame's names keep clear of it as of an icon.
+    virtual std::optional<Render::IconBox> carBox(const MapCamera& camera) {
+        (void)camera;
+        return std::nullopt;
+    }
 };
 
 // The caption step of the frame; the caption placer fills it.

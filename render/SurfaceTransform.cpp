@@ -346,8 +346,26 @@ void multiplyRows(SDL_Surface* dst, const SDL_Rect& d, SDL_Surface* src, const S
     }
 }
 
+// multiplyRows by 2 written out, two pixels a step: the doubled design's
+// framed pictures come through here on every draw, and the generic loop's
+// count per pixel takes about six times as long.
 template <class Pixel> void doubleRows(SDL_Surface* dst, const SDL_Rect& d, SDL_Surface* src, const SDL_Rect& s) {
-    multiplyRows<Pixel>(dst, d, src, s, 2);
+    for (int y = s.h - 1; y >= 0; --y) {
+        const Pixel* in = pixelAt<Pixel>(src, s.x, s.y + y);
+        Pixel* out0 = pixelAt<Pixel>(dst, d.x, d.y + 2 * y);
+        Pixel* out1 = pixelAt<Pixel>(dst, d.x, d.y + 2 * y + 1);
+        // Each pixel is read before its place is written.
+        int x = s.w - 1;
+        for (; x >= 1; x -= 2) {
+            const Pixel a = in[x - 1], b = in[x];
+            out0[2 * x - 2] = out0[2 * x - 1] = a;
+            out0[2 * x] = out0[2 * x + 1] = b;
+            out1[2 * x - 2] = out1[2 * x - 1] = a;
+            out1[2 * x] = out1[2 * x + 1] = b;
+        }
+        if (x == 0)
+            out0[0] = out0[1] = out1[0] = out1[1] = in[0];
+    }
 }
 
 // Nearest-neighbour copy driven by the step tables: each entry after the

@@ -263,8 +263,16 @@ bool fdMapRenderer::drawFrame(Map::KVAtlas& atlas, const xe::Canvas& canvas, std
         m_services.captions->beginCaptions(horizon);
 
     m_icons.clear();
+    bool carTaken = false;
     for (const Map::StateRecord& record : records) {
         camera.setupTransform(record);
+        // The car the page draws over the frame is taken as an icon is: no
+        // name or label covers it.
+        if (!carTaken && m_services.page != nullptr) {
+            m_frameCar = m_services.page->carBox(camera);
+            if (m_frameCar) m_icons.push_back(*m_frameCar);
+            carTaken = true;
+        }
         Map::KVMap2* map = record.mapIndex < atlas.maps().size() ? atlas.maps()[record.mapIndex].get() : nullptr;
         timed(field(&Render::FrameStatistics::pointMs),
               [&] { MapLayers::drawPoiIcons(*this, canvas, camera, record, scale, &m_icons, map); });
@@ -303,6 +311,7 @@ void fdMapRenderer::drawMap(SDL_Surface* screen, const SDL_Rect& target, bool in
     if (statistics != nullptr)
         statistics->clearTimes();
     const std::uint32_t start = ticks();
+    if (carMovedOntoNames()) m_atlas->requestRedraw();
     if (!inputWaits())
         drawFrame(*m_atlas, xe::Canvas::of(m_surface), m_background, m_camera, statistics);
     xe::blitWhole(m_surface, screen, target.x, target.y);
@@ -355,6 +364,27 @@ void fdMapRenderer::drawMap(SDL_Surface* screen, const SDL_Rect& target, bool in
         if (m_mapFont != nullptr)
             Render::drawDebugInfo(*statistics, screen, *m_mapFont);
     }
+}
+
+// While the view does not follow the car, the frame stands as the car
+// moves; when the car has moved onto a name of it, the names are placed
+// again. A car that stayed (its box within a pixel of the one the names were
+// placed against: the frame's first map may round it otherwise) asks
+// nothing, so a name it only touches by rounding cannot redraw every frame.
+bool fdMapRenderer::carMovedOntoNames() {
+    if (m_services.page == nullptr || m_services.captions == nullptr) return false;
+    const std::optional<Render::IconBox> car = m_services.page->carBox(m_camera);
+    if (!car) return false;
+    if (m_frameCar) {
+        const Render::OrientedBox &now = car->box, &then = m_frameCar->box;
+        if (std::fabs(now.centreX - then.centreX) <= 1.0f && std::fabs(now.centreY - then.centreY) <= 1.0f &&
+            std::fabs(now.halfWidth - then.halfWidth) <= 1.0f &&
+            std::fabs(now.halfHeight - then.halfHeight) <= 1.0f)
+            return false;
+    }
+    const std::vector<Render::OrientedBox>& names = m_services.captions->drawnBoxes();
+    return std::any_of(names.begin(), names.end(),
+                       [&](const Render::OrientedBox& name) { return name.overlaps(car->box); });
 }
 
 void fdMapRenderer::drawProximityPoint(const xe::Canvas& canvas, const ProximityPoint& point, float markSize) {

@@ -121,7 +121,8 @@ public:
     const LayerCounters& counters() const { return m_published; }
     // Null unless "draw_map_info" is on.
     Render::FrameStatistics* statistics() { return m_statistics.get(); }
-    // The POI icons of the frame being drawn (of the last one, once drawn).
+    // The POI icons of the frame being drawn (of the last one, once drawn),
+    // and the page's car first when it draws one.
     const std::vector<Render::IconBox>& drawnIcons() const { return m_icons; }
     // The last frame's scale was at most 80 m per 40 pixels.
     bool nearScale() const { return m_nearScale; }
@@ -148,6 +149,7 @@ public:
 
 private:
     bool inputWaits();
+    bool carMovedOntoNames();
     void checkInput(Map::KVAtlas& atlas, std::uint32_t& state, bool slow);
     std::uint32_t ticks();
 
@@ -166,6 +168,8 @@ private:
     LayerCounters m_working;
     std::unique_ptr<Render::FrameStatistics> m_statistics;
     std::vector<Render::IconBox> m_icons;
+    // The page's car the last frame placed its names against.
+    std::optional<Render::IconBox> m_frameCar;
     Render::Font* m_mapFont = nullptr;
     bool m_day = false;
     std::int32_t m_proportion = 3;

@@ -33,6 +33,7 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <optional>
 #include <vector>
 
 class AtlasRoute;
@@ -186,6 +187,9 @@ public:
     const std::vector<std::uint32_t>& roadMarks(std::uint32_t mapIndex) const override {
         return m_roadMarks.of(mapIndex);
     }
+    // The box of the car marker drawn over the frame (its white rim
+    // included), none while no car is drawn.
+    std::optional<Render::IconBox> carBox(const MapCamera& camera) override;
 
     void setIndicatorsVisible(bool visible);
     // The route demo: starts only on a route with parts, follows its car and
@@ -267,6 +271,19 @@ private:
     // Whether a shown button of the pop-up covers a marker drawn at the
     // anchor of that fraction.
     bool popupCoversAnchor(float fraction);
+
+    // The car marker's corners on the screen (each missing when it does not
+    // project), those of its white rim, and the colours of its two halves.
+    struct CarOnScreen {
+        enum Corner { Tip, Notch, Left, Right };
+        std::array<std::optional<xe::Point>, 4> marker, rim;
+        std::uint32_t body = 0, body2 = 0;
+    };
+    // False when no style set or view scale is there or the tip or notch
+    // does not project: no car is drawn.
+    bool carOnScreen(const MapCamera& camera, const Positioning::TilePoint& position, float heading,
+                     CarOnScreen& out) const;
+
     // DayNightSwitch::Position and Display.
     bool currentFix(double& latitude, double& longitude) override;
     void setDayMode(bool day) override;

@@ -14,6 +14,7 @@
 #include "map/LevelFrame.h"
 #include "ui/fdInterface.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace Screens {
@@ -93,15 +94,15 @@ void fdPageMap::drawBackground(SDL_Surface* surface, TempSurface&) {
     }
 }
 
-void fdPageMap::drawCarMarker(SDL_Surface* surface, const Positioning::TilePoint& position, float heading) {
+bool fdPageMap::carOnScreen(const MapCamera& camera, const Positioning::TilePoint& position, float heading,
+                            CarOnScreen& out) const {
     MapDrawing::fdMapRenderer* renderer = m_services.renderer;
-    MapCamera* camera = m_services.camera;
     const Render::StyleSet* set = renderer != nullptr ? renderer->styles().activeSet() : nullptr;
-    if (set == nullptr || camera == nullptr || !(camera->scale() > 0.0f))
-        return;
-    const auto& misc = set->misc;
-    const Render::MiscItemStyle& car = misc[Render::MiscCar];
-    const Render::MiscItemStyle& car2 = misc[Render::MiscCar2];
+    if (set == nullptr || !(camera.scale() > 0.0f)) return false;
+    const Render::MiscItemStyle& car = set->misc[Render::MiscCar];
+    const Render::MiscItemStyle& car2 = set->misc[Render::MiscCar2];
+    out.body = car.color;
+    out.body2 = car2.color;
     // The driver finds the car at a glance: never smaller than a thumb's
     // width on the screen, the style's proportions kept.
     float width = static_cast<float>(car.size), front = static_cast<float>(car.length),
@@ -114,38 +115,61 @@ void fdPageMap::drawCarMarker(SDL_Surface* surface, const Positioning::TilePoint
     // Worked out around the car in global units (one pixel is 1 / scale of
     // them), so the marker keeps its pixel size at every level.
     const Map::Point centre = position.toGlobal();
-    const float k = 1.0f / camera->scale();
+    const float k = 1.0f / camera.scale();
     const CarMarkerPoints m = carMarkerPoints({0.0f, 0.0f}, heading, width, front, notchLength, k);
     // A white rim a few pixels wider all round sets it off any map colour.
     const float rim = 4.0f;
     const CarMarkerPoints halo =
         carMarkerPoints({0.0f, 0.0f}, heading, width + rim, front + 2.0f * rim, notchLength + rim, k);
-    const auto project = [&](Map::LocalPoint offset, xe::Point& out) {
+    const auto project = [&](Map::LocalPoint offset) -> std::optional<xe::Point> {
         const Map::Point global{centre.x + xe::floorToInt(offset.x + 0.5f), centre.y + xe::floorToInt(offset.y + 0.5f)};
-        return camera->mapToScreen(global, out);
+        xe::Point p;
+        if (!camera.mapToScreen(global, p)) return std::nullopt;
+        return p;
     };
-    xe::Point tip, notch, left, right;
-    if (!project(m.tip, tip) || !project(m.notch, notch))
-        return;
+    out.marker = {project(m.tip), project(m.notch), project(m.left), project(m.right)};
+    out.rim = {project(halo.tip), project(halo.notch), project(halo.left), project(halo.right)};
+    return out.marker[CarOnScreen::Tip] && out.marker[CarOnScreen::Notch];
+}
+
+std::optional<Render::IconBox> fdPageMap::carBox(const MapCamera& camera) {
+    CarOnScreen car;
+    if (!m_lastCar.valid || !carOnScreen(camera, m_lastCar.position, m_lastCar.heading, car))
+        return std::nullopt;
+    // Every pixel drawn lies within the corners' box: the halves and the rim
+    // are triangles between them.
+    std::optional<xe::Point> low, high;
+    for (const auto* corners : {&car.marker, &car.rim})
+        for (const std::optional<xe::Point>& p : *corners) {
+            if (!p) continue;
+            low = xe::Point{std::min(low ? low->x : p->x, p->x), std::min(low ? low->y : p->y, p->y)};
+            high = xe::Point{std::max(high ? high->x : p->x, p->x), std::max(high ? high->y : p->y, p->y)};
+        }
+    return Render::IconBox::of(low->x, low->y, high->x - low->x + 1, high->y - low->y + 1, nullptr);
+}
+
+void fdPageMap::drawCarMarker(SDL_Surface* surface, const Positioning::TilePoint& position, float heading) {
+    CarOnScreen car;
+    if (m_services.camera == nullptr || !carOnScreen(*m_services.camera, position, heading, car)) return;
+    using C = CarOnScreen;
     const xe::Canvas canvas = xe::Canvas::of(surface);
     const std::uint32_t black = SDL_MapRGB(surface->format, 0, 0, 0);
     const std::uint32_t white = SDL_MapRGB(surface->format, 255, 255, 255);
-    xe::Point haloTip, haloNotch, haloSide;
-    if (project(halo.tip, haloTip) && project(halo.notch, haloNotch)) {
-        if (project(halo.left, haloSide))
-            xe::fillTrianglePoints(canvas, &haloTip, &haloNotch, &haloSide, white);
-        if (project(halo.right, haloSide))
-            xe::fillTrianglePoints(canvas, &haloTip, &haloNotch, &haloSide, white);
-    }
-    if (project(m.left, left)) {
-        xe::fillTrianglePoints(canvas, &tip, &notch, &left, xe::mapColor(car.color, surface));
-        xe::drawLineBetween(canvas, tip, left, black);
-        xe::drawLineBetween(canvas, notch, left, black);
-    }
-    if (project(m.right, right)) {
-        xe::fillTrianglePoints(canvas, &tip, &notch, &right, xe::mapColor(car2.color, surface));
-        xe::drawLineBetween(canvas, tip, right, black);
-        xe::drawLineBetween(canvas, notch, right, black);
+    const auto& rim = car.rim;
+    if (rim[C::Tip] && rim[C::Notch])
+        for (const int side : {C::Left, C::Right})
+            if (rim[side]) {
+                xe::Point tip = *rim[C::Tip], notch = *rim[C::Notch], corner = *rim[side];
+                xe::fillTrianglePoints(canvas, &tip, &notch, &corner, white);
+            }
+    xe::Point tip = *car.marker[C::Tip], notch = *car.marker[C::Notch];
+    for (const int side : {C::Left, C::Right}) {
+        if (!car.marker[side]) continue;
+        xe::Point corner = *car.marker[side];
+        xe::fillTrianglePoints(canvas, &tip, &notch, &corner,
+                               xe::mapColor(side == C::Left ? car.body : car.body2, surface));
+        xe::drawLineBetween(canvas, tip, corner, black);
+        xe::drawLineBetween(canvas, notch, corner, black);
     }
 }
 

@@ -4,6 +4,8 @@
 #include <sys/mman.h>
 
 #include <algorithm>
+#include <cstdint>
+#include <cstdlib>
 #include <cstring>
 #include <memory>
 #include <vector>
@@ -83,4 +85,49 @@ TEST(PlatformMemory, ReleasePagesGivesBackOnlyWholePagesInside) {
         }
     }
     munmap(mapped, Pages * page);
+}
+
+// Blocks the heap gave and got back stay resident, their pages inside
+// touched, until the free heap pages are given back; a block still in use
+// keeps its pages. (The last block stays: freed, the blocks below it would
+// be the heap's top, which free() itself gives back.)
+TEST(PlatformMemory, FreeHeapPagesAreGivenBack) {
+    const std::size_t page = Platform::pageBytes();
+    constexpr std::size_t Blocks = 32, Bytes = 64 * 1024; // below the size malloc maps on its own
+    std::vector<std::uintptr_t> blocks;
+    unsigned char* last = nullptr;
+    for (std::size_t i = 0; i < Blocks; ++i) {
+        last = static_cast<unsigned char*>(std::malloc(Bytes));
+        ASSERT_NE(last, nullptr);
+        std::memset(last, 0x5A, Bytes);
+        blocks.push_back(reinterpret_cast<std::uintptr_t>(last));
+    }
+    // The whole pages inside a block, past the heap's own words at its
+    // start: how many are resident, of how many.
+    const auto resident = [page](std::uintptr_t block) {
+        const std::uintptr_t first = (block + page - 1) / page * page + page;
+        const std::uintptr_t end = (block + Bytes) / page * page;
+        std::vector<unsigned char> pages((end - first) / page);
+        if (mincore(reinterpret_cast<void*>(first), end - first, pages.data()) != 0) return std::pair{0, -1};
+        const auto in = std::count_if(pages.begin(), pages.end(), [](unsigned char p) { return (p & 1) != 0; });
+        return std::pair{static_cast<int>(in), static_cast<int>(pages.size())};
+    };
+    for (std::size_t i = 0; i + 1 < Blocks; ++i)
+        std::free(reinterpret_cast<void*>(blocks[i]));
+    int before = 0, after = 0, all = 0;
+    for (std::size_t i = 0; i + 1 < Blocks; ++i) {
+        const auto [in, of] = resident(blocks[i]);
+        ASSERT_GE(of, 1);
+        before += in;
+        all += of;
+    }
+    ASSERT_EQ(before, all) << "freed blocks keep their pages until they are given back";
+    EXPECT_TRUE(Platform::releaseFreeHeapPages());
+    for (std::size_t i = 0; i + 1 < Blocks; ++i)
+        after += resident(blocks[i]).first;
+    EXPECT_LT(after, all / 10);
+    const auto kept = resident(blocks.back());
+    EXPECT_EQ(kept.first, kept.second);
+    EXPECT_EQ(last[Bytes - 1], 0x5A);
+    std::free(last);
 }

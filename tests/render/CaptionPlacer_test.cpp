@@ -277,6 +277,29 @@ TEST(CaptionPlacer, ANameWhosePlaceIsTakenMovesAlongItsRoad) {
     }
 }
 
+// A moved name lies wholly on the target: the nearer clear spot, below an
+// icon, would cut it at the target's bottom edge; it goes above the icon.
+TEST(CaptionPlacer, AMovedNameStaysWhollyOnTheTarget) {
+    PlacerFixture f;
+    ASSERT_TRUE(f.font);
+    Render::TextSize size;
+    ASSERT_TRUE(f.font->textSize(size, u"Elm Rd"));
+    const int half = size.width / 2;
+    // Just below the icon the name's centre is on the target, its end not.
+    const int bottom = 300 - 2 - half - half / 2;
+    const std::vector<Render::IconBox> icons{Render::IconBox::of(190, bottom - 40, 20, 41, nullptr)};
+    auto p = f.placer();
+    p.focus = {200, bottom - 5};
+    p.icons = &icons;
+    DrawRecord road = f.road(u"Elm Rd", 200, 100, 200, 299);
+    std::vector<DrawRecord*> list{&road};
+    p.place(list.data(), list.data() + 1);
+    ASSERT_TRUE(road.isPlaced());
+    EXPECT_FLOAT_EQ(road.box.centreX, 200.0f);
+    EXPECT_LT(road.box.centreY + road.box.halfWidth, static_cast<float>(bottom - 40));
+    EXPECT_FALSE(coversAny(road.box, icons));
+}
+
 // A boxed 3D label whose place (over its piece's midpoint (100, 190), 6
 // pixels up) is taken, or whose leader would cross an icon, moves sideways
 // over its anchor, else up, else along its piece, the leader with it; with

@@ -6,6 +6,7 @@
 #include "render/ViewPreparation.h"
 #include "tests/render/FontTestSupport.h"
 #include "tests/render/FrameFixture.h"
+#include "tests/render/SurfaceTestSupport.h"
 #include "tools/mapwriter/MapWriter.h"
 
 #include <gtest/gtest.h>
@@ -13,6 +14,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
+#include <optional>
 #include <stdexcept>
 
 using namespace FrameTest;
@@ -231,6 +233,77 @@ TEST(MapCaptions, In3dTheRoadGetsOneBoxedLabel) {
     ASSERT_TRUE(t.frame());
     EXPECT_EQ(t.renderer->counters().captions, 0);
     EXPECT_FALSE(t.anyIn(fill, 0, 0, Width - 1, Height - 1));
+}
+
+// A page that draws a car over the frame.
+struct CarPage : MapDrawing::MapPage {
+    void drawTracksAndFriends(const xe::Canvas&, MapCamera&) override {}
+    void invalidate() override {}
+    MapDrawing::CompassWidget* compass() override { return nullptr; }
+    const MapDrawing::CursorRecord* findCursor(const std::string&) override { return nullptr; }
+    std::optional<Render::IconBox> carBox(const MapCamera&) override { return car; }
+    std::optional<Render::IconBox> car;
+};
+
+// The car the page draws over the frame is taken as an icon: the road's
+// name that would lie under it moves off it (in 2D along its road, in 3D the
+// boxed label). While the view stands and the car moves onto a name, the
+// names are placed again; a car that stays redraws nothing.
+TEST(MapCaptions, NamesKeepOffTheCar) {
+    for (const int mode : {0, 1}) {
+        SCOPED_TRACE(mode);
+        Captioned t;
+        CarPage page;
+        t.renderer->services().page = &page;
+        t.camera.setMode(mode);
+        const std::uint32_t fill = t.captions->label.fill;
+        // The road's name: its turned text in 2D, its label (drawn after
+        // the names) in 3D.
+        const auto roadName = [&]() -> std::optional<Render::OrientedBox> {
+            if (mode == 1)
+                return t.renderer->counters().captions == 1 ? std::optional(t.captions->drawnBoxes().back())
+                                                            : std::nullopt;
+            for (const Render::DrawRecord* placed : t.captions->placed())
+                if (!placed->isPoi()) return placed->box;
+            return std::nullopt;
+        };
+        const auto offTheCar = [&] {
+            const std::optional<Render::OrientedBox> name = roadName();
+            if (!name || name->overlaps(page.car->box)) return false;
+            const Render::OrientedBox& car = page.car->box;
+            const int x0 = static_cast<int>(car.centreX - car.halfWidth),
+                      x1 = static_cast<int>(car.centreX + car.halfWidth);
+            const int y0 = static_cast<int>(car.centreY - car.halfHeight),
+                      y1 = static_cast<int>(car.centreY + car.halfHeight);
+            return mode == 1 ? !t.anyIn(fill, x0, y0, x1, y1) : !t.anyWhere(roadText, x0, y0, x1, y1);
+        };
+        ASSERT_TRUE(t.frame());
+        const std::optional<Render::OrientedBox> free = roadName();
+        ASSERT_TRUE(free);
+        const Render::IconBox onTheName = Render::IconBox::of(
+            static_cast<int>(free->centreX) - 20, static_cast<int>(free->centreY) - 15, 40, 30, nullptr);
+        page.car = onTheName;
+        ASSERT_TRUE(t.frame());
+        EXPECT_TRUE(offTheCar());
+
+        // The view stands; the car comes from a corner onto the name.
+        page.car = Render::IconBox::of(0, 0, 10, 10, nullptr);
+        ASSERT_TRUE(t.frame());
+        ASSERT_TRUE(roadName());
+        EXPECT_TRUE(roadName()->overlaps(onTheName.box));
+        page.car = onTheName;
+        t.renderer->setMapSurface(t.surface);
+        RenderTest::SurfacePtr screen(
+            SDL_CreateRGBSurface(SDL_SWSURFACE, Width, Height, 32, 0x00FF0000, 0x0000FF00, 0x000000FF, 0));
+        t.renderer->drawMap(screen.get(), SDL_Rect{0, 0, Width, Height}, false, nullptr);
+        EXPECT_TRUE(offTheCar());
+        // It stays: the frame stands.
+        SDL_FillRect(t.surface, nullptr, 0);
+        t.renderer->drawMap(screen.get(), SDL_Rect{0, 0, Width, Height}, false, nullptr);
+        EXPECT_EQ(t.pixel(0, 0), 0u);
+        t.renderer->setMapSurface(nullptr);
+        t.renderer->services().page = nullptr;
+    }
 }
 
 } // namespace

@@ -72,6 +72,47 @@ TEST(SurfaceTransform, LargeEnlargementStaysInsideTheSourceRectangle) {
         ASSERT_EQ(pixelAt(target.get(), x, 0), 0xFFAA0000u) << x;
 }
 
+// The exact doubling (zoomInto's own loop) against the definition, each
+// source pixel a 2 x 2 square, and against the generic whole-factor path;
+// from a part of the source to a part of the target, and in place from the
+// target's own top-left corner.
+TEST(SurfaceTransform, DoublingIsExactAndEqualsTheGenericPath) {
+    std::uint32_t seed = 12345;
+    for (int bits : {8, 16, 32}) {
+        SCOPED_TRACE(bits);
+        const std::uint32_t mask = bits == 32 ? 0xFFFFFFFFu : (1u << bits) - 1;
+        SurfacePtr source = makeSurface(bits, 9, 7), target = makeSurface(bits, 20, 16);
+        for (int y = 0; y < 7; ++y)
+            for (int x = 0; x < 9; ++x)
+                setPixel(source.get(), x, y, (seed = seed * 1103515245u + 12345u) & mask);
+        const std::uint32_t marker = 0x5A5A5A5Au & mask;
+        fillAll(target.get(), marker);
+        // An even width here, an odd one below.
+        ASSERT_TRUE(Render::zoomInto(rect(3, 2, 16, 10), target.get(), source.get(), rect(1, 2, 8, 5)));
+        for (int y = 0; y < 16; ++y)
+            for (int x = 0; x < 20; ++x) {
+                const bool inside = x >= 3 && x < 19 && y >= 2 && y < 12;
+                const std::uint32_t want =
+                    inside ? pixelAt(source.get(), 1 + (x - 3) / 2, 2 + (y - 2) / 2) : marker;
+                ASSERT_EQ(pixelAt(target.get(), x, y), want) << x << "," << y;
+            }
+
+        SurfacePtr generic(Render::wholeScaleSurface(source.get(), 2));
+        ASSERT_TRUE(generic);
+        SurfacePtr doubled = makeSurface(bits, 18, 14);
+        ASSERT_TRUE(Render::zoomInto(rect(0, 0, 18, 14), doubled.get(), source.get(), rect(0, 0, 9, 7)));
+        for (int y = 0; y < 7; ++y)
+            for (int x = 0; x < 9; ++x)
+                setPixel(target.get(), x, y, pixelAt(source.get(), x, y));
+        ASSERT_TRUE(Render::zoomInto(rect(0, 0, 18, 14), target.get(), target.get(), rect(0, 0, 9, 7)));
+        for (int y = 0; y < 14; ++y)
+            for (int x = 0; x < 18; ++x) {
+                ASSERT_EQ(pixelAt(doubled.get(), x, y), pixelAt(generic.get(), x, y)) << x << "," << y;
+                ASSERT_EQ(pixelAt(target.get(), x, y), pixelAt(generic.get(), x, y)) << x << "," << y;
+            }
+    }
+}
+
 TEST(SurfaceTransform, QuarterTurnsMoveEveryPixelExactly) {
     for (int bits : {8, 32}) {
         SCOPED_TRACE(bits);

@@ -361,6 +361,38 @@ TEST(MapPage, CarMarkerGeometryAndNoCarWhenInvalid) {
     EXPECT_EQ(small, large);
     EXPECT_GT(large, 500);
     EXPECT_GT(smallRim, 100);
+
+    // The box the frame's names keep clear of holds every pixel of the car
+    // and its rim, and no more than their extent, at any heading.
+    for (const float heading : {0.0f, 0.5f, 1.9f, 3.3f, 5.0f}) {
+        SCOPED_TRACE(heading);
+        r.car.car.heading = heading;
+        r.tickUntil(r.now + 50);
+        SDL_FillRect(s, nullptr, 0x808080);
+        r.page->drawBackground(s, clip);
+        const std::optional<Render::IconBox> box = r.page->carBox(r.camera);
+        ASSERT_TRUE(box);
+        int left = s->w, right = -1, top = s->h, bottom = -1;
+        for (int y = 0; y < s->h; ++y)
+            for (int x = 0; x < s->w; ++x)
+                if (UiTest::rgbAt(s, x, y) != 0x808080) {
+                    left = std::min(left, x), right = std::max(right, x);
+                    top = std::min(top, y), bottom = std::max(bottom, y);
+                }
+        ASSERT_GE(right, 0);
+        // The box runs through the centres of its outermost pixels.
+        EXPECT_NEAR(box->box.centreX - box->box.halfWidth, left + 0.5f, 1.0f);
+        EXPECT_NEAR(box->box.centreX + box->box.halfWidth, right + 0.5f, 1.0f);
+        EXPECT_NEAR(box->box.centreY - box->box.halfHeight, top + 0.5f, 1.0f);
+        EXPECT_NEAR(box->box.centreY + box->box.halfHeight, bottom + 0.5f, 1.0f);
+        EXPECT_LE(box->box.centreX - box->box.halfWidth, left + 0.5f);
+        EXPECT_GE(box->box.centreX + box->box.halfWidth, right + 0.5f);
+        EXPECT_LE(box->box.centreY - box->box.halfHeight, top + 0.5f);
+        EXPECT_GE(box->box.centreY + box->box.halfHeight, bottom + 0.5f);
+    }
+    r.car.car.valid = false;
+    r.tickUntil(r.now + 50);
+    EXPECT_FALSE(r.page->carBox(r.camera));
     SDL_FreeSurface(s);
 }
 
