@@ -38,10 +38,12 @@ void fdPageSelectPoiType::afterBuild() {
         m_model = std::make_unique<Ui::PoiTypesGroupsSingleSelectList>(*list, *m_styles);
 }
 
-void fdPageSelectPoiType::showAllTypes() {
+void fdPageSelectPoiType::showAllTypes(std::optional<std::uint16_t> chosen) {
     if (m_model != nullptr) {
         m_model->buildGroups(Ui::PoiTypesGroupsList::AcceptAll());
         m_model->refresh();
+        if (chosen)
+            m_model->selectType(*chosen);
     }
     Ui::ListPage::updateUpDownButtons(*this, m_model.get());
 }
