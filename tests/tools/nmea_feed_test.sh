@@ -61,6 +61,16 @@ for row in "--hz 21@argument --hz: 21 is not 1 to 20" "--hz 0@argument --hz: 0 i
     fail "${row%%@*}: status $status, said: $(cat "$work/err.txt")"
 done
 
+# The feeder's pause ends at another hour, every clock shifted as a plain
+# faketime shifts them or the monotonic one left real.
+if command -v faketime >/dev/null; then
+  for real in 0 1; do
+    FAKETIME_DONT_FAKE_MONOTONIC=$real timeout 10 faketime '2026-12-09 14:20:00' \
+      python3 -c "import sys; sys.path.insert(0, sys.argv[1]); from nmea_feed import pause; pause(0.2)" \
+      "$source_dir/tools" || fail "the pause at another hour (monotonic clock left real: $real) ended with $?"
+  done
+fi
+
 # Every real log, sent at once into a file, is the log without its
 # comments, and the positioning system reads the same fixes from both.
 for log in "$source_dir"/tests/data/nmea/*.log; do
