@@ -227,7 +227,7 @@ bool fdEngine::initDesign(int& result) {
         }
     }
     if (designText.empty()) {
-        Core::startFailureBox(m_messages->text("ui_loading_error"), u"Mirel - Critical error");
+        showStartFailure(m_messages->text("ui_loading_error"));
         result = 1;
         return false;
     }
@@ -236,7 +236,7 @@ bool fdEngine::initDesign(int& result) {
     // version: the user is told in the user's language.
     if (!readTheme(designText, false)) {
         Log::log(Log::Critical, "fatal error : failed to read theme");
-        Core::startFailureBox(m_messages->text("ui_loading_error"), u"Mirel - Critical error");
+        showStartFailure(m_messages->text("ui_loading_error"));
         result = 1;
         return false;
     }

@@ -309,7 +309,7 @@ bool PageFactory::loadAtlasContents() {
     const auto* folders = e.m_atlasFolders.get();
     if (!folders || folders->records().empty()) {
         Log::log(Log::Critical, "fatal error : atlases collection is empty.");
-        Core::startFailureBox(e.m_messages->text("atlas_no_atlas_err"), u"Mirel - Critical error");
+        e.showStartFailure(e.m_messages->text("atlas_no_atlas_err"));
         return false;
     }
     // A stored atlas that is no longer among the folders falls back to the
@@ -343,7 +343,7 @@ bool PageFactory::loadAtlasContents() {
             files.emplace_back(refused.path, refused.reason);
         if (files.empty()) {
             text.append(Core::utf8ToWide(Platform::toNativePath(folder)));
-            Core::startFailureBox(text, u"Mirel - Critical error");
+            e.showStartFailure(text);
             return false;
         }
         for (std::size_t i = 0; i < files.size() && i < ShownFiles; ++i) {

@@ -89,7 +89,7 @@ const char* processorName(std::uint32_t architecture) {
     return low < std::size(names) ? names[low] : "Unknown";
 }
 
-fdEngine::fdEngine(std::u16string programFolder) {
+fdEngine::fdEngine(std::u16string programFolder) : m_criticalLinesBefore(Log::criticalLineCount()) {
     initPaths(std::move(programFolder));
     m_camera = std::make_unique<MapCamera>();
     g_engine = this;
@@ -170,7 +170,7 @@ int fdEngine::run() {
             result = InitQuit;
         if (result != 0 && result != InitQuit) {
             if (result == 2 && Core::messageBoxCount() == boxesBefore)
-                Core::startFailureBox(u"Initialization error", kCriticalCaption);
+                showStartFailure(u"Initialization error");
             Log::log(Log::Critical, "fatal error : Failed to initialize engine");
         }
     } catch (const std::exception& error) {
@@ -178,7 +178,7 @@ int fdEngine::run() {
         Log::log(Log::Critical, "fatal error : Failed to initialize engine (%s)", text.empty() ? "-" : text);
         // Seen as any failed start is, the line above among the box's.
         if (Core::messageBoxCount() == boxesBefore)
-            Core::startFailureBox(u"Initialization error", kCriticalCaption);
+            showStartFailure(u"Initialization error");
         result = 2;
     }
     if (result == 0)
@@ -196,6 +196,10 @@ int fdEngine::run() {
     if (faulted)
         showCrashBox();
     return faulted ? -1 : 0;
+}
+
+void fdEngine::showStartFailure(std::u16string_view text) const {
+    Core::startFailureBox(text, kCriticalCaption, m_criticalLinesBefore);
 }
 
 bool fdEngine::initConfig() {

@@ -323,7 +323,12 @@ class fdEngine : public Network::ConnectionListener, public Ui::EngineServices {
     void noticeStartProblems();
     // "Quit signal %d received" when a signal ended the program.
     void logQuitSignal() const;
+    // The box of a failed start: the text, then the last Critical lines
+    // this engine logged (none of an earlier engine of the process).
+    void showStartFailure(std::u16string_view text) const;
 
+    // The process's count of Critical log lines when this engine was made.
+    std::uint64_t m_criticalLinesBefore = 0;
     // Fields in the order the engine releases them in reverse.
     std::unique_ptr<Ui::DesignDescription> m_design;
     std::atomic<bool> m_quit{false};

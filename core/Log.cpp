@@ -102,19 +102,27 @@ std::mutex& recentMutex() {
     return *mutex;
 }
 
-std::deque<std::string>& recentCritical() {
-    static auto* lines = new std::deque<std::string>;
-    return *lines;
+// The last lines and the number of Critical lines logged before them.
+struct RecentCritical {
+    std::deque<std::string> lines;
+    std::uint64_t dropped = 0;
+};
+
+RecentCritical& recentCritical() {
+    static auto* recent = new RecentCritical;
+    return *recent;
 }
 
 void remember(int level, std::string line) {
     if (level != Critical)
         return;
     std::lock_guard lock(recentMutex());
-    auto& lines = recentCritical();
-    lines.push_back(std::move(line));
-    if (lines.size() > RecentCriticalCount)
-        lines.pop_front();
+    RecentCritical& recent = recentCritical();
+    recent.lines.push_back(std::move(line));
+    if (recent.lines.size() > RecentCriticalCount) {
+        recent.lines.pop_front();
+        ++recent.dropped;
+    }
 }
 
 } // namespace
@@ -168,10 +176,19 @@ std::string shownText(std::string_view text) {
 }
 } // namespace detail
 
-std::vector<std::string> recentCriticalLines() {
+std::uint64_t criticalLineCount() {
     std::lock_guard lock(detail::recentMutex());
-    const auto& lines = detail::recentCritical();
-    return {lines.begin(), lines.end()};
+    const detail::RecentCritical& recent = detail::recentCritical();
+    return recent.dropped + recent.lines.size();
+}
+
+std::vector<std::string> recentCriticalLines(std::uint64_t since) {
+    std::lock_guard lock(detail::recentMutex());
+    const detail::RecentCritical& recent = detail::recentCritical();
+    const std::uint64_t skipped = since > recent.dropped ? since - recent.dropped : 0;
+    if (skipped >= recent.lines.size())
+        return {};
+    return {recent.lines.begin() + static_cast<std::ptrdiff_t>(skipped), recent.lines.end()};
 }
 
 void hexDump(const void* bytes, std::size_t length) {

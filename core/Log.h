@@ -7,6 +7,7 @@
 #include "core/Format.h"
 
 #include <cstddef>
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -123,8 +124,12 @@ template <class... Args> void log(int level, std::string_view format, const Args
 
 // The last few Critical lines logged (oldest first), as written: a fatal
 // start-up message shows them, so that the user sees which file failed and
-// why without opening the log.
-std::vector<std::string> recentCriticalLines();
+// why without opening the log. The lines are the process's; a start takes
+// criticalLineCount() as it begins and asks only for the lines logged since
+// then, so that an earlier start in the same process (its failure box
+// among them) is not shown as this one's.
+std::uint64_t criticalLineCount();
+std::vector<std::string> recentCriticalLines(std::uint64_t since = 0);
 
 // Rows of 16 bytes: "%02x " per byte, then the bytes as ANSI text ('.'
 // below 32); written at level 3 when the severity is 3 or more. The bytes

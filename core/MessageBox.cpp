@@ -30,9 +30,9 @@ void messageBox(std::u16string_view text, std::u16string_view caption) {
     Platform::showMessageDialog(wideToUtf8(caption), wideToUtf8(text));
 }
 
-void startFailureBox(std::u16string_view text, std::u16string_view caption) {
+void startFailureBox(std::u16string_view text, std::u16string_view caption, std::uint64_t criticalSince) {
     std::u16string shown(text);
-    const std::vector<std::string> details = Log::recentCriticalLines();
+    const std::vector<std::string> details = Log::recentCriticalLines(criticalSince);
     if (!details.empty())
         shown.push_back(u'\n');
     for (const std::string& line : details) {

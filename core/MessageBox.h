@@ -4,6 +4,7 @@
 // there is an X display and no headless video driver is asked for, into the
 // X server's simplest dialog, which the call waits for the user to close.
 
+#include <cstdint>
 #include <string_view>
 
 namespace Core {
@@ -16,7 +17,9 @@ void messageBox(std::u16string_view text, std::u16string_view caption);
 unsigned messageBoxCount();
 
 // The same for a failed start: the text is followed by the last Critical
-// lines of the log, which name the file that failed and why.
-void startFailureBox(std::u16string_view text, std::u16string_view caption);
+// lines of the log from the start's own (those logged since the count
+// Log::criticalLineCount gave as it began), which name the file that failed
+// and why.
+void startFailureBox(std::u16string_view text, std::u16string_view caption, std::uint64_t criticalSince);
 
 } // namespace Core

@@ -12,7 +12,7 @@ PeriodicTimer::~PeriodicTimer() {
         std::lock_guard<std::mutex> lock(m_mutex);
         m_stop = true;
     }
-    m_wake.notify_all();
+    m_wake.notifyAll();
     m_thread.join();
 }
 
@@ -22,7 +22,7 @@ void PeriodicTimer::run() {
     auto next = Clock::now() + period;
     std::unique_lock<std::mutex> lock(m_mutex);
     for (;;) {
-        if (m_wake.wait_until(lock, next, [this] { return m_stop; })) return;
+        if (m_wake.waitUntil(lock, next, [this] { return m_stop; })) return;
         lock.unlock();
         m_callback();
         lock.lock();

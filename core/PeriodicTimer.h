@@ -6,7 +6,8 @@
 // The first call comes one period after the start. A call that runs late
 // does not make the next ones come sooner: periods missed are skipped.
 
-#include <condition_variable>
+#include "platform/MonotonicCondition.h"
+
 #include <cstdint>
 #include <functional>
 #include <mutex>
@@ -32,7 +33,7 @@ class PeriodicTimer {
     const std::uint32_t m_periodMs;
     const std::function<void()> m_callback;
     std::mutex m_mutex;
-    std::condition_variable m_wake;
+    Platform::MonotonicCondition m_wake;
     bool m_stop = false;
     std::thread m_thread;
 };

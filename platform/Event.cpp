@@ -1,7 +1,8 @@
 #include "platform/Event.h"
 
+#include "platform/MonotonicCondition.h"
+
 #include <chrono>
-#include <condition_variable>
 #include <mutex>
 
 namespace Platform {
@@ -12,7 +13,7 @@ namespace {
 // rare signals, so waking every waiter on a set costs nothing noticeable.
 struct Shared {
     std::mutex mutex;
-    std::condition_variable changed;
+    MonotonicCondition changed;
 };
 
 // Never destroyed: abandoned worker threads may still set or wait on their
@@ -35,7 +36,7 @@ void Event::set() {
         std::lock_guard lock(s.mutex);
         m_signalled = true;
     }
-    s.changed.notify_all();
+    s.changed.notifyAll();
 }
 
 void Event::reset() {
@@ -75,7 +76,7 @@ int Event::waitAny(std::span<const Event* const> events, std::uint32_t timeoutMs
         if (index != TimedOut) return index;
         if (timeoutMs == Infinite)
             s.changed.wait(lock);
-        else if (s.changed.wait_until(lock, deadline) == std::cv_status::timeout)
+        else if (!s.changed.waitUntil(lock, deadline))
             return take(); // a set may have raced with the time-out
     }
 }

@@ -648,7 +648,8 @@ void fdPageMap::editPointCommand(const std::string& child) {
             ui()->goToPage(editor);
             return;
         }
-        chooser->showAllTypes();
+        // The chooser shows the type its "OK" gives the new point.
+        chooser->showAllTypes(WayPoint::DefaultType);
         chooser->setCallback(std::make_shared<CreatePoiCallback>(*editor, *ui()));
         ui()->goToPage(chooser);
     }

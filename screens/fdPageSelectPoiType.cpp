@@ -41,11 +41,13 @@ void fdPageSelectPoiType::afterBuild() {
         m_model = std::make_unique<Ui::PoiTypesGroupsSingleSelectList>(*list, *m_styles);
 }
 
-void fdPageSelectPoiType::showAllTypes() {
+void fdPageSelectPoiType::showAllTypes(std::optional<std::uint16_t> chosen) {
     m_usedTypes = false;
     if (m_model != nullptr) {
         m_model->buildGroups(Ui::PoiTypesGroupsList::AcceptAll());
         m_model->refresh();
+        if (chosen)
+            m_model->selectType(*chosen);
     }
     updatePage();
 }

@@ -8,7 +8,9 @@
 #include "ui/PoiTypesLists.h"
 #include "ui/fdPage.h"
 
+#include <cstdint>
 #include <memory>
+#include <optional>
 
 class fdWPManager;
 
@@ -36,7 +38,9 @@ class fdPageSelectPoiType : public Ui::fdPage {
     bool keyDown(int key) override;
     void childClicked(const std::string& name) override;
 
-    void showAllTypes();
+    // Every type; the one given, when the styles have it, chosen and shown:
+    // the type "OK" gives without another choice.
+    void showAllTypes(std::optional<std::uint16_t> chosen = std::nullopt);
     // Only the types of the stored waypoints; deleted points do not count.
     // Without any, the page says what comes here and "OK" looks dead.
     void showUsedTypes();

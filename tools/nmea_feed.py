@@ -33,10 +33,11 @@ match (the radial standard deviation over a UERE of 5 m, 0.9 at least).
 the seconds the feeder would wait before it at the rate given (0 with
 --rate 0) and the number of its sentences, tab-separated.
 """
+import argparse
 import math
 import random
+import select
 import sys
-import threading
 
 EARTH = 6371000.0
 TIMED = ("RMC", "GGA", "GLL", "GNS", "ZDA")
@@ -114,10 +115,13 @@ class Scatter:
 
 
 def pause(seconds):
-    """Waits the seconds given, on an event that nothing sets: time.sleep
-    fails (EINVAL) under libfaketime when the monotonic clock is left real,
-    as the tests run at other hours of the day."""
-    threading.Event().wait(seconds)
+    """Waits the seconds given in a select on no file, whose relative
+    time-out libfaketime, with which the tests run at other hours, passes on
+    as it is: time.sleep fails (EINVAL) under it when the monotonic clock is
+    left real, and an event's wait never ends when that clock is shifted
+    too (a deadline read from the shifted clock, waited for on the real
+    one)."""
+    select.select([], [], [], seconds)
 
 
 def paced(wait, rate):
@@ -239,53 +243,62 @@ def route_bursts(path, kmh, stand, receiver="rmc-first", hz=1, scatter=None):
         epoch += 1
 
 
+def checked(convert, holds, wanted):
+    """An option's value as argparse takes it: converted, and refused with
+    what it should be when it does not hold."""
+    def parse(text):
+        try:
+            value = convert(text)
+        except ValueError:
+            raise argparse.ArgumentTypeError("%s is not a number" % text)
+        if not holds(value):
+            raise argparse.ArgumentTypeError("%s is not %s" % (text, wanted))
+        return value
+    return parse
+
+
+def arguments():
+    parser = argparse.ArgumentParser(
+        usage="%(prog)s DEVICE RECORDING [--rate X] [--loop] [--dry-run]\n"
+              "       %(prog)s DEVICE --route ROUTE [--speed KMH] [--receiver KIND] [--hz N]\n"
+              "                   [--scatter METRES] [--seed S] [--dry-run]",
+        description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
+    parser.add_argument("device", metavar="DEVICE")
+    parser.add_argument("recording", metavar="RECORDING", nargs="?")
+    parser.add_argument("--rate", type=checked(float, lambda v: v >= 0, "0 or more"), default=1.0)
+    parser.add_argument("--loop", action="store_true")
+    parser.add_argument("--dry-run", action="store_true")
+    parser.add_argument("--route", metavar="ROUTE")
+    parser.add_argument("--speed", type=checked(float, lambda v: v > 0, "above 0"), default=30.0)
+    parser.add_argument("--receiver", choices=RECEIVERS, default="rmc-first")
+    parser.add_argument("--hz", type=checked(int, lambda v: 1 <= v <= 20, "1 to 20"), default=1)
+    parser.add_argument("--scatter", type=checked(float, lambda v: v >= 0, "0 or more"), default=0.0)
+    parser.add_argument("--seed", type=checked(int, lambda v: True, "a whole number"), default=0)
+    args = parser.parse_intermixed_args()
+    if (args.route is None) == (args.recording is None):
+        parser.error("give either a RECORDING or --route ROUTE")
+    return args
+
+
 def main():
-    args = sys.argv[1:]
-    options = {"--rate": 1.0, "--speed": 30.0, "--hz": 1.0, "--scatter": 0.0, "--seed": 0.0}
-    flags = {"--loop": False, "--dry-run": False}
-    route = None
-    receiver = "rmc-first"
-    positional = []
-    i = 0
-    while i < len(args):
-        if args[i] in flags:
-            flags[args[i]] = True
-        elif args[i] in options and i + 1 < len(args):
-            options[args[i]] = float(args[i + 1])
-            i += 1
-        elif args[i] == "--route" and i + 1 < len(args):
-            route = args[i + 1]
-            i += 1
-        elif args[i] == "--receiver" and i + 1 < len(args) and args[i + 1] in RECEIVERS:
-            receiver = args[i + 1]
-            i += 1
-        elif args[i].startswith("--"):
-            raise SystemExit(__doc__)
-        else:
-            positional.append(args[i])
-        i += 1
-    hz = int(options["--hz"])
-    if len(positional) != (1 if route else 2) or options["--rate"] < 0 or options["--speed"] <= 0 or \
-            not 1 <= hz <= 20 or options["--scatter"] < 0:
-        raise SystemExit(__doc__)
-    if route:
-        bursts = route_bursts(route, options["--speed"], stand=not flags["--dry-run"], receiver=receiver, hz=hz,
-                              scatter=Scatter(options["--scatter"], int(options["--seed"])))
+    args = arguments()
+    if args.route:
+        bursts = route_bursts(args.route, args.speed, stand=not args.dry_run, receiver=args.receiver, hz=args.hz,
+                              scatter=Scatter(args.scatter, args.seed))
     else:
-        bursts = recording_bursts(positional[1])
-    rate = options["--rate"]
-    if flags["--dry-run"]:
+        bursts = recording_bursts(args.recording)
+    if args.dry_run:
         for wait, burst in bursts:
-            print("%.3f\t%d" % (paced(wait, rate), sum(part.count("\n") for part in burst)))
+            print("%.3f\t%d" % (paced(wait, args.rate), sum(part.count("\n") for part in burst)))
         return
-    with open(positional[0], "w", newline="") as device:
+    with open(args.device, "w", newline="") as device:
         while True:
             for wait, burst in bursts:
-                if paced(wait, rate) > 0:
-                    pause(paced(wait, rate))
+                if paced(wait, args.rate) > 0:
+                    pause(paced(wait, args.rate))
                 device.write("".join(burst))
                 device.flush()
-            if not flags["--loop"] or route:
+            if not args.loop or args.route:
                 return
 
 

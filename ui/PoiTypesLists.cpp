@@ -116,6 +116,28 @@ std::optional<PoiTypesGroupsList::Item> PoiTypesGroupsSingleSelectList::selected
     return items[static_cast<std::size_t>(m_item)];
 }
 
+bool PoiTypesGroupsSingleSelectList::selectType(std::uint16_t type) {
+    m_group = m_item = -1;
+    list().select(-1);
+    for (std::size_t g = 0; g < m_groups.size() && m_group < 0; ++g) {
+        const auto& items = m_groups[g].items;
+        for (std::size_t i = 0; i < items.size() && m_group < 0; ++i)
+            if (std::find(items[i].types.begin(), items[i].types.end(), type) != items[i].types.end()) {
+                m_group = static_cast<std::int32_t>(g);
+                m_item = static_cast<std::int32_t>(i);
+            }
+    }
+    if (m_group < 0) {
+        refill();
+        return false;
+    }
+    setExpanded(m_group, true);
+    const std::int32_t row = rowOf(m_group, m_item);
+    ensureVisible(row);
+    list().select(row - firstVisibleIndex());
+    return true;
+}
+
 std::size_t PoiTypesGroupsMultiSelectList::stored(std::int32_t group) const {
     return static_cast<std::size_t>(m_hidden < 0 || group < m_hidden ? group : group + 1);
 }

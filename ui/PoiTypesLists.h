@@ -76,6 +76,10 @@ class PoiTypesGroupsSingleSelectList : public PoiTypesGroupsList {
     void refresh() override;
     // The chosen item, none when nothing is chosen.
     std::optional<Item> selectedType() const;
+    // Chooses the item that holds the type, its group opened and its row
+    // brought into view and lit; false, and nothing chosen, when no item
+    // holds it.
+    bool selectType(std::uint16_t type);
 
   private:
     std::int32_t m_group = -1;

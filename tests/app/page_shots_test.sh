@@ -23,8 +23,8 @@ for tool in "${tools[@]}"; do
   command -v "$tool" >/dev/null || { echo "SKIP: $tool is missing"; exit 77; }
 done
 clock=()
-# faketime reads its time in the local zone. SDL's timers need the
-# monotonic clock left alone.
+# faketime reads its time in the local zone. The monotonic clock is left
+# real here; shifted, the waits end as well (docs/tests.md).
 [ -n "$at" ] && clock=(env FAKETIME_DONT_FAKE_MONOTONIC=1 faketime -f "@$(date -d "$at UTC" '+%F %T')")
 design=$(dirname "$0")/../../data/skin/design800x480.xml
 rm -rf "$shots"

@@ -27,16 +27,20 @@ mkdir -p "$work/plain"
 cp "$work/data/maps/monaco/monaco.kvm" "$work/plain/"
 "$route_atlas" "$work/plain" "$car_at" 43.7300,7.4200 >"$work/drive.txt" || fail "route-atlas found no way to drive"
 
-# The view of the first start over the car, 2D, about 40 m a pixel (centre
+# The view of the first start over the car, 2D, about 2 m a pixel (centre
 # x, y in global units, scale, rotation, mode, zoom word); each start leaves
-# it where the car was.
+# it where the car was. The tap beside the car lands a few hundred metres
+# from it at most, in the town, however many of the zoom's notches the
+# program took before it and wherever the car had driven by then: from 40 m
+# a pixel the first start's tap fell on the motorway at the atlas's edge,
+# found or not found by where the car stood, which a loaded machine changed.
 python3 - "$work/data/maps/monaco/camera.kvc" "$car_at" <<'EOF2'
 import math, struct, sys
 lat, lon = map(float, sys.argv[2].split(","))
 t31 = 2147483648.0
 x = round(lon / 180 * t31)
 y = round(math.log(math.tan(math.pi / 4 + lat * math.pi / 360)) / math.pi * t31)
-open(sys.argv[1], "wb").write(struct.pack("<iiffBI", x, y, 0.00015, 0.0, 0, 0))
+open(sys.argv[1], "wb").write(struct.pack("<iiffBI", x, y, 0.00015 * 1.4 ** 8, 0.0, 0, 0))
 EOF2
 
 socat_pid=
@@ -67,8 +71,9 @@ for n in $(seq "$starts"); do
   for _ in 1 2 3 4; do xdotool mousemove --window "$window" 400 300 click 4; done
   xdotool mousemove --window "$window" 560 220 click 1 mousemove --window "$window" 400 384 click 1
   wait_for_log "Route of [0-9]* m over" 20
-  # The frame after the command, where the sensors read guidance.
-  wait_until 3 after_route || true
+  # The frame after the command, where the sensors read guidance: the top
+  # box names the street again once the pop-up is closed.
+  wait_until 20 after_route || fail "start $n: no frame after the route"
   kill -0 "$mirel_pid" 2>/dev/null || fail "start $n ended on its own"
   route=$(grep -o "Route of [0-9]* m over [0-9]* points" "$work/log.txt" | tail -n 1)
   kill -TERM "$mirel_pid"

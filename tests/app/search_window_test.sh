@@ -28,9 +28,12 @@ key() {
   tap "${xs[$col]}" $((196 + 6 + row * 55 + 25))
 }
 history_has() {
-  # The name in UTF-16 (little-endian) in the atlas's history file.
+  # The name in UTF-16 (little-endian) in the atlas's history file. The
+  # binary fields between the names (an entry's time among them) may read as
+  # a lone surrogate, past which iconv writes nothing unless told (-c) to
+  # leave such out: at some hours the name was not found.
   local file="$work/data/maps/monaco/TextSearch.tsh"
-  [ -f "$file" ] && iconv -f UTF-16LE -t UTF-8 <"$file" 2>/dev/null | tr -d '\0' | grep -aq "$1"
+  [ -f "$file" ] && iconv -c -f UTF-16LE -t UTF-8 <"$file" 2>/dev/null | tr -d '\0' | grep -aq "$1"
 }
 
 # What the map page logged it shows under that name: its scale in metres

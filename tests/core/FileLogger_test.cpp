@@ -417,3 +417,22 @@ TEST(FileLogger, PathArgumentsShowTheSystemsSeparators) {
                                         "reply: ok\\x0D\\x0Ac 0ms: forged\\x1B[2J\\x7F\\x00end",
                                         "\u00e9\\x09\u0442", "<x pwd='***'/> see http://***@h/?session=***"}));
 }
+
+// A failed start shows the last Critical lines logged since it began: none
+// of an earlier start's, even when lines have rolled out of the few kept.
+TEST(FileLogger, RecentCriticalLinesAreThoseSinceTheCountGiven) {
+    TestSupport::CaptureLogger quiet;
+    Log::log(Log::Critical, "an earlier start's line");
+    const std::uint64_t start = Log::criticalLineCount();
+    EXPECT_EQ(Log::recentCriticalLines(start), std::vector<std::string>{});
+    for (int i = 1; i <= 8; ++i) {
+        Log::log(Log::Normal, "not critical %d", i);
+        Log::log(Log::Critical, "line %d", i);
+    }
+    EXPECT_EQ(Log::criticalLineCount(), start + 8);
+    const std::vector<std::string> last = {"line 3", "line 4", "line 5", "line 6", "line 7", "line 8"};
+    EXPECT_EQ(Log::recentCriticalLines(start), last) << "the six kept";
+    EXPECT_EQ(Log::recentCriticalLines(start + 6), (std::vector<std::string>{"line 7", "line 8"}));
+    EXPECT_EQ(Log::recentCriticalLines(start + 8), std::vector<std::string>{});
+    EXPECT_EQ(Log::recentCriticalLines(), last);
+}

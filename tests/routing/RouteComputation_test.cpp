@@ -326,8 +326,13 @@ TEST(RouteComputation, AtlasRequestsExtendAndRestartTheRoute) {
     ASSERT_TRUE(route.recalculatePath(*town.atlas, config, town.pointOn(5, 0.5f)));
     EXPECT_EQ(path.points.size(), 2u);
     EXPECT_EQ(path.legCount, 1u);
-    // A new start drops the old route's parts with its points.
+    // A new start drops the old route's parts with its points, and says so
+    // to those who draw or guide along it ("To" without a fix).
+    std::uint8_t changed = 0;
+    route.path().addChangeFlag(&changed);
     ASSERT_TRUE(route.startPathAt(town.pointOn(6, 0.5f)));
+    EXPECT_EQ(changed, 1u);
+    route.path().removeChangeFlag(&changed);
     EXPECT_TRUE(path.parts.empty());
     EXPECT_EQ(path.points.size(), 1u);
     EXPECT_EQ(path.legCount, 0u);

@@ -480,11 +480,15 @@ TEST(WaypointEditor, AStoreThatCannotBeWrittenFailsOnce) {
 
 TEST(WaypointEditor, NewPointFromTheMapTypedAndStored) {
     Rig r;
-    // A tap on the map and "Point": the type chooser with every type, whose
-    // "OK" without a choice opens the editor on a default-type point.
+    // A tap on the map and "Point": the type chooser with every type, the
+    // default one shown chosen, whose "OK" opens the editor on a point of
+    // that type.
     r.map->mapPointAction({5000, 7000});
     r.click(r.map, "edit_point", "set");
     ASSERT_EQ(r.ui.activePage(), r.types);
+    const auto chosen = r.types->model()->selectedType();
+    ASSERT_TRUE(chosen);
+    EXPECT_EQ(chosen->style->name, u"Flag");
     r.types->childClicked("button_ok");
     ASSERT_EQ(r.ui.activePage(), r.editor);
     EXPECT_EQ(r.editor->index(), -1);

@@ -47,6 +47,30 @@ for row in $'1\t0.000 3 1.000 2 0.500 1 1.000 2' $'2\t0.000 3 0.500 2 0.250 1 0.
   [ "$got" = "$expected " ] || fail "at rate $rate the recording's bursts are '$got', not '$expected'"
 done
 
+# A wrong option is named in one line under the usage, exit status 2.
+printf 'a route\n43.7384,7.4246\n' >"$work/one.txt"
+for row in "--hz 21@argument --hz: 21 is not 1 to 20" "--hz 0@argument --hz: 0 is not 1 to 20" \
+  "--receiver foo@argument --receiver: invalid choice: 'foo' (choose from 'rmc-first', 'gga-first', 'gga-only', 'empty-course', 'empty-speed-course')" \
+  "--speed 0@argument --speed: 0 is not above 0" "--rate x@argument --rate: x is not a number" \
+  "--scatter -1@argument --scatter: -1 is not 0 or more" "$work/rec.nmea@give either a RECORDING or --route ROUTE"; do
+  status=0
+  # shellcheck disable=SC2086 # the row's options are words
+  python3 "$feed" unused --route "$work/one.txt" --dry-run ${row%%@*} >"$work/out.txt" 2>"$work/err.txt" || status=$?
+  said="nmea_feed.py: error: ${row#*@}"
+  [ "$status" = 2 ] && [ "$(tail -n 1 "$work/err.txt")" = "$said" ] && [ "$(wc -l <"$work/err.txt")" -le 4 ] ||
+    fail "${row%%@*}: status $status, said: $(cat "$work/err.txt")"
+done
+
+# The feeder's pause ends at another hour, every clock shifted as a plain
+# faketime shifts them or the monotonic one left real.
+if command -v faketime >/dev/null; then
+  for real in 0 1; do
+    FAKETIME_DONT_FAKE_MONOTONIC=$real timeout 10 faketime '2026-12-09 14:20:00' \
+      python3 -c "import sys; sys.path.insert(0, sys.argv[1]); from nmea_feed import pause; pause(0.2)" \
+      "$source_dir/tools" || fail "the pause at another hour (monotonic clock left real: $real) ended with $?"
+  done
+fi
+
 # Every real log, sent at once into a file, is the log without its
 # comments, and the positioning system reads the same fixes from both.
 for log in "$source_dir"/tests/data/nmea/*.log; do

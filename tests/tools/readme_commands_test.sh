@@ -29,12 +29,11 @@ done
 bash "$source_dir/tools/first-run-data.sh" "$build/app/data" "$work/build/app/data"
 mkdir -p "$work/tests"
 cp -r "$source_dir/tests/data" "$work/tests/data"
-nmea=$(cd "$work" && ls tests/data/nmea/*.log | head -n 1)
 gpx=tests/data/gpx/real/gpsbabel-garmincategories.gpx
 
 # README text @@ the command run ('[...]' options left out, or given).
 commands=(
-  "build/tools/nmea-replay FILE.nmea @@ build/tools/nmea-replay $nmea"
+  "build/tools/nmea-replay tests/data/nmea/bu353s4.log @@ build/tools/nmea-replay tests/data/nmea/bu353s4.log"
   'build/tools/search-atlas build/app/data/maps/demo "Mil" "[sm]t" @@ build/tools/search-atlas build/app/data/maps/demo "Mil" "[sm]t"'
   'build/tools/search-atlas build/app/data/maps/demo --kind pois "Кафе" @@ build/tools/search-atlas build/app/data/maps/demo --kind pois "Кафе"'
   "build/tools/render-atlas build/app/data/maps/monaco build/frame.bmp --centre 43.7384,7.4246 --scale 200 [--3d] [--night] [--rotation 30] [--size 1280x720] @@ build/tools/render-atlas build/app/data/maps/monaco build/frame.bmp --centre 43.7384,7.4246 --scale 200"
@@ -45,6 +44,7 @@ commands=(
   "build/tools/route-atlas build/app/data/maps/monaco 43.7393,7.4275 43.7356,7.4220 > build/route.txt @@ build/tools/route-atlas build/app/data/maps/monaco 43.7393,7.4275 43.7356,7.4220 > build/route.txt"
   "bash tools/first-run-data.sh build/app/data build/try/data @@ bash $source_dir/tools/first-run-data.sh build/app/data build/try/data"
   "mkdir -p build/try/data/ports @@ mkdir -p build/try/data/ports"
+  "python3 tools/nmea_feed.py build/gps tests/data/nmea/bu353s4.log [--rate 2] [--loop] @@ python3 $source_dir/tools/nmea_feed.py build/gps tests/data/nmea/bu353s4.log --rate 2 --dry-run"
   "python3 tools/nmea_feed.py build/gps --route build/route.txt --speed 30 @@ python3 $source_dir/tools/nmea_feed.py build/gps --route build/route.txt --speed 30 --dry-run"
   "build/tools/route-atlas build/app/data/maps/monaco --path ROUTE.kvp [--data DIR] [--manoeuvres] @@ build/tools/route-atlas build/app/data/maps/monaco --path build/app/data/maps/monaco/path.kvp"
   "build/tools/route-atlas build/app/data/maps/monaco --path ROUTE.kvp [--data DIR] [--manoeuvres] @@ build/tools/route-atlas build/app/data/maps/monaco --path build/app/data/maps/monaco/path.kvp --data build/app/data --manoeuvres"

@@ -100,6 +100,21 @@ TEST(PoiTypesLists, SingleChoiceAndFilters) {
     EXPECT_EQ(list.selectedIndex(), 2);
     list.setExpanded(0, false);
     EXPECT_EQ(list.selectedIndex(), -1);
+
+    // A type chosen by its code: its group opens and its row is lit (rows:
+    // Spring, Camera, the services, Fuel, Cafe); an unknown code chooses
+    // nothing.
+    list.buildGroups(PoiTypesGroupsList::AcceptAll());
+    list.refresh();
+    ASSERT_TRUE(list.selectType(0x2A02));
+    ASSERT_TRUE(list.selectedType());
+    EXPECT_EQ(list.selectedType()->style->name, u"Fuel");
+    EXPECT_EQ(list.selectedIndex(), 3);
+    EXPECT_EQ(f.list->selectedRow(), 3);
+    EXPECT_TRUE(list.isExpanded(2));
+    EXPECT_FALSE(list.selectType(0x2A04));
+    EXPECT_FALSE(list.selectedType());
+    EXPECT_EQ(f.list->selectedRow(), -1);
 }
 
 } // namespace
