@@ -33,7 +33,9 @@ public:
     void holdRotation(int direction, std::uint32_t nowMs);
     // +1 scales up, -1 down.
     void holdScale(int direction, std::uint32_t nowMs);
-    void setOneShot(float factor) { m_oneShot = factor; }
+    // One fixed step more before the next tick takes them (a wheel notch, a
+    // zoom key's tap): notches that come within one tick all count.
+    void addOneShot(float factor) { m_oneShot = m_oneShot == 0.0f ? factor : m_oneShot * factor; }
 
     // The tick's use of the four states: held states keep their direction
     // running, released ones give one last step (with fixedSteps, a

@@ -274,7 +274,7 @@ bool fdPageMap::mouseButtonDown(int button, int x, int y) {
         return true;
     if (button == 4 || button == 5) {
         const float fixed = m_services.deltas.scaleFixed;
-        m_gestures.setOneShot(button == 4 ? fixed : 1.0f / fixed);
+        m_gestures.addOneShot(button == 4 ? fixed : 1.0f / fixed);
         invalidate(1);
         return true;
     }
@@ -363,14 +363,14 @@ bool fdPageMap::keyDown(int key) {
         m_gestures.holdRotation(-1, now);
     } else if (b != nullptr && b->isUpKey(keysym)) {
         if (m_useTiboButtons) {
-            m_gestures.setOneShot(fixed);
+            m_gestures.addOneShot(fixed);
         } else {
             m_gestures.scaleUp = MapGestures::Held;
             m_gestures.holdScale(+1, now);
         }
     } else if (b != nullptr && b->isDownKey(keysym)) {
         if (m_useTiboButtons) {
-            m_gestures.setOneShot(1.0f / fixed);
+            m_gestures.addOneShot(1.0f / fixed);
         } else {
             m_gestures.scaleDown = MapGestures::Held;
             m_gestures.holdScale(-1, now);
