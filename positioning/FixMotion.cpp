@@ -1,7 +1,5 @@
 #include "positioning/FixMotion.h"
 
-#include "positioning/GroundOffset.h"
-
 #include <algorithm>
 #include <cmath>
 #include <numbers>
@@ -11,6 +9,13 @@ namespace Positioning {
 namespace {
 
 constexpr double SecondsADay = 86400.0;
+constexpr double MetresPerDegree = 6371000.0 * std::numbers::pi / 180.0;
+// The smallest mean square way the scatter is held to (m²): learned down to
+// nothing from a receiver that stood without any, it could not grow again.
+constexpr double LeastScatter = 0.25;
+// A way longer than this many times the scatter learned counts as that
+// many: a car that creeps while it is taken for standing teaches little.
+constexpr double LessonCap = 4.0;
 
 // The seconds from `then` to `now` on a clock that goes round at midnight;
 // negative when `now` lies up to half a day before `then` (a recording
@@ -18,6 +23,10 @@ constexpr double SecondsADay = 86400.0;
 double since(double then, double now) {
     const double d = std::fmod(now - then + SecondsADay, SecondsADay);
     return d > SecondsADay / 2 ? d - SecondsADay : d;
+}
+
+double square(double v) {
+    return v * v;
 }
 
 } // namespace
@@ -28,59 +37,166 @@ void FixMotion::given(const NmeaTime& time, bool speed, bool course) {
     if (course) m_courseGiven = now;
 }
 
-std::optional<FixMotion::Motion> FixMotion::motion(const Fix& fix, double now, double atLeast, bool older) const {
+void FixMotion::restart() {
+    m_count = 0;
+    m_moving = false;
+    m_stillSince.reset();
+    m_learned = false;
+}
+
+double FixMotion::scatter(int leg) const {
+    // Before any lesson: fixes drawn afresh with the error of HDOP 1.
+    return m_learned ? m_scatter[static_cast<std::size_t>(leg)] : 2.0 * square(m_uere);
+}
+
+std::size_t FixMotion::nodes(const Fix& fix, double now, std::array<Node, MaxLegs + 1>& out,
+                             double& errorMetres) const {
+    struct Sum {
+        double east = 0.0;
+        double north = 0.0;
+        double age = 0.0;
+        int fixes = 0;
+    };
+    std::array<Sum, MaxLegs + 1> sums{};
+    sums[0].fixes = 1; // the fix told, where the metres are measured from
+    float hdop = fix.hdop;
+    const double eastPerDegree = MetresPerDegree * std::cos(fix.latitude * std::numbers::pi / 180.0);
     for (std::size_t back = 1; back <= m_count; ++back) {
         const Place& from = kept(back);
         const double age = since(from.seconds, now);
-        if (age < 0.0 || age > LongestBaselineSeconds) return std::nullopt;
-        if (age < atLeast) continue;
-        const GroundOffset way = groundOffset(from.latitude, from.longitude, fix.latitude, fix.longitude);
-        const double metres = std::hypot(way.east, way.north);
-        if (!(metres > std::max(fixErrorMetres(from.hdop, m_uere), fixErrorMetres(fix.hdop, m_uere)))) {
-            if (older) continue;
-            return std::nullopt;
-        }
-        return Motion{static_cast<float>(metres / age),
-                      static_cast<float>(std::fmod(
-                          std::atan2(way.east, way.north) * 180.0 / std::numbers::pi + 360.0, 360.0))};
+        if (age < 0.0 || age >= MaxLegs + 0.5) break;
+        Sum& sum = sums[static_cast<std::size_t>(age + 0.5)];
+        double east = from.longitude - fix.longitude;
+        if (east > 180.0) east -= 360.0;
+        if (east < -180.0) east += 360.0;
+        sum.east += east * eastPerDegree;
+        sum.north += (from.latitude - fix.latitude) * MetresPerDegree;
+        sum.age += age;
+        ++sum.fixes;
+        hdop = std::max(hdop, from.hdop);
     }
-    return std::nullopt;
+    errorMetres = fixErrorMetres(hdop, m_uere);
+    std::size_t count = 0;
+    for (int leg = 0; leg <= MaxLegs; ++leg) {
+        const Sum& sum = sums[static_cast<std::size_t>(leg)];
+        if (sum.fixes == 0) continue;
+        out[count++] = {sum.east / sum.fixes, sum.north / sum.fixes, sum.age / sum.fixes, leg};
+    }
+    return count;
+}
+
+void FixMotion::learn(const std::array<Node, MaxLegs + 1>& node, std::size_t count, double seconds) {
+    // Each lesson weighs as much as the time since the fix before it, so
+    // that a receiver's rate does not change how fast the scatter is
+    // learned; the first ones weigh against the guess they start from as
+    // much as PriorSeconds of them.
+    if (!m_learned) {
+        for (int leg = 1; leg <= MaxLegs; ++leg)
+            m_scatter[static_cast<std::size_t>(leg)] = 2.0 * square(m_uere);
+        m_learned = true;
+        m_learnedFor = 0.0;
+    }
+    m_learnedFor = std::min(m_learnedFor + seconds, LearnSeconds);
+    const double rate = seconds / std::min(LearnSeconds, PriorSeconds + m_learnedFor);
+    for (std::size_t i = 1; i < count; ++i) {
+        double& scatter = m_scatter[static_cast<std::size_t>(node[i].leg)];
+        const double way = square(node[i].east - node[0].east) + square(node[i].north - node[0].north);
+        // A way the scatter does not make (a car taken for standing that
+        // moves) teaches nothing.
+        if (way > StartScatters * scatter) continue;
+        scatter = std::max(scatter + rate * (std::min(way, LessonCap * scatter) - scatter), LeastScatter);
+    }
+}
+
+FixMotion::Motion FixMotion::judge(const Fix& fix, double now) {
+    std::array<Node, MaxLegs + 1> node;
+    double error = 0.0;
+    const std::size_t count = nodes(fix, now, node, error);
+    const auto way = [&node](std::size_t i) {
+        return square(node[i].east - node[0].east) + square(node[i].north - node[0].north);
+    };
+    const auto beyond = [&](std::size_t i, double scatters) {
+        const double w = way(i);
+        return w > square(error) && w > scatters * scatter(node[i].leg);
+    };
+    // The first node two seconds back or more: the speed's baseline.
+    std::size_t two = 1;
+    while (two < count && node[two].leg < 2)
+        ++two;
+    bool departing = false;
+    bool moving = false;
+    if (two < count) {
+        const std::size_t last = count - 1;
+        const double east = node[0].east - node[last].east;
+        const double north = node[0].north - node[last].north;
+        double legs = 0.0;
+        bool oneWay = true;
+        for (std::size_t i = 0; i < last; ++i) {
+            const double legEast = node[i].east - node[i + 1].east;
+            const double legNorth = node[i].north - node[i + 1].north;
+            legs += square(legEast) + square(legNorth);
+            oneWay = oneWay && legEast * east + legNorth * north >= 0.0;
+        }
+        departing = oneWay && way(last) > 0.0 && way(last) >= StraightShare * static_cast<double>(last) * legs;
+        const double seconds = node[last].age - node[0].age;
+        if (!m_moving) {
+            moving = departing && beyond(last, StartScatters) && way(last) >= square(CourseMinSpeed * seconds);
+        } else if (beyond(two, StayScatters) || (oneWay && beyond(last, StayScatters))) {
+            moving = true;
+            m_stillSince.reset();
+        } else {
+            // A fix or two of a moving car within the scatter: it stops
+            // only when they last.
+            if (!m_stillSince) m_stillSince = now;
+            moving = since(*m_stillSince, now) < StopSeconds;
+        }
+    }
+    // The speed over the whole way: over two seconds a receiver's scatter
+    // moved it by a metre a second and more.
+    Motion motion;
+    if (moving) {
+        const std::size_t last = count - 1;
+        motion.speed = static_cast<float>(std::sqrt(way(last)) / (node[last].age - node[0].age));
+        moving = motion.speed >= CourseMinSpeed;
+    }
+    // A car that stops stands where the scatter may differ.
+    if (m_moving && !moving) m_learnedFor = 0.0;
+    m_moving = moving;
+    if (!moving) {
+        m_stillSince.reset();
+        // A car that starts teaches nothing of the scatter.
+        if (count >= 2) learn(node, count, std::clamp(since(kept(1).seconds, now), 0.0, 1.0));
+        return {};
+    }
+    // The course over the shortest way beyond the scatter: a second in a
+    // turn at any speed but a crawl.
+    for (std::size_t i = 1; i < count; ++i) {
+        if (!beyond(i, StayScatters)) continue;
+        const double degrees =
+            std::atan2(node[0].east - node[i].east, node[0].north - node[i].north) * 180.0 / std::numbers::pi;
+        motion.course = static_cast<float>(std::fmod(degrees + 360.0, 360.0));
+        break;
+    }
+    return motion;
 }
 
 void FixMotion::complete(Fix& fix, const NmeaTime& time) {
     const double now = time.secondsOfDay();
+    // A time back from the last kept (a recording played again) starts
+    // afresh.
+    if (m_count > 0 && since(kept(1).seconds, now) < 0.0) restart();
     const bool speedStale = !m_speedGiven || since(*m_speedGiven, now) > StaleSeconds;
     const bool courseStale = !m_courseGiven || since(*m_courseGiven, now) > StaleSeconds;
-    // The speed over two seconds, the course over the last one: the way
-    // between two fixes a second apart still says where the car goes (a
-    // turn's course a second late held the car off its road), but their
-    // distance, a metre or two of a standing receiver's scatter, would read
-    // as walking pace.
-    if (speedStale) {
-        // A car slower than the error over two seconds has its speed from
-        // an older fix.
-        const std::optional<Motion> slow = motion(fix, now, SpeedBaselineSeconds, true);
-        fix.speed = slow ? slow->speed : 0.0f;
+    if (speedStale || courseStale) {
+        const Motion motion = judge(fix, now);
+        if (speedStale) fix.speed = motion.speed;
+        if (courseStale) {
+            fix.courseKnown = motion.course.has_value();
+            fix.heading = motion.course.value_or(0.0f);
+        }
     }
-    if (courseStale) {
-        // A course only where the last two seconds' way is longer than the
-        // error: an older fix would give one to a car that just turned back
-        // (the way from before the turn), and the new route went the way
-        // it had come.
-        const std::optional<Motion> moving = motion(fix, now, SpeedBaselineSeconds, false);
-        const std::optional<Motion> last = moving && moving->speed >= CourseMinSpeed
-                                               ? motion(fix, now, CourseBaselineSeconds, true)
-                                               : std::nullopt;
-        fix.courseKnown = last.has_value();
-        fix.heading = last ? last->course : 0.0f;
-    }
-    // A time back from the last kept (a recording played again) starts the
-    // ring afresh; a fix within MinSpacingSeconds of it is not kept.
-    if (m_count > 0) {
-        const double age = since(kept(1).seconds, now);
-        if (age < 0.0) m_count = 0;
-        else if (age < MinSpacingSeconds) return;
-    }
+    // A fix within MinSpacingSeconds of the last kept is not kept.
+    if (m_count > 0 && since(kept(1).seconds, now) < MinSpacingSeconds) return;
     m_places[m_next] = {now, fix.latitude, fix.longitude, fix.hdop};
     m_next = (m_next + 1) % Kept;
     if (m_count < Kept) ++m_count;

@@ -283,7 +283,7 @@ TEST(System, AFixNoVehicleCouldReachReachesNoListener) {
         for (const auto& [valid, fix] : r.fixes) {
             EXPECT_TRUE(valid);
             EXPECT_NEAR(fix.longitude, 10.0f, 0.001f);
-            tenths.push_back(fix.dateTime.second * 5 + fix.dateTime.millisecond / 2);
+            tenths.push_back(fix.dateTime.second * 5 + fix.dateTime.millisecond / 200);
         }
         return tenths;
     };
@@ -301,7 +301,7 @@ TEST(System, AFixNoVehicleCouldReachReachesNoListener) {
     }
     ASSERT_EQ(a.fixes.size(), before + 6);
     EXPECT_NEAR(a.fixes[before].second.longitude, 5.8f, 0.001f);
-    EXPECT_EQ(a.fixes[before].second.dateTime.second * 5 + a.fixes[before].second.dateTime.millisecond / 2, 24);
+    EXPECT_EQ(a.fixes[before].second.dateTime.second * 5 + a.fixes[before].second.dateTime.millisecond / 200, 24);
     EXPECT_EQ(log.countStartingWith("GPS fix kept out: "), 2u); // once for the run of four
     EXPECT_EQ(log.countStartingWith("GPS fixes followed to a new place"), 1u);
     system.removeListener(&a);

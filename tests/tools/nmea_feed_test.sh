@@ -86,7 +86,9 @@ python3 "$feed" unused --route "$work/route.txt" --speed 36 --dry-run | cut -f1 
   grep -qx '0.000 1.000 ' || fail "the route's fixes are not a second apart"
 
 # Ten epochs a second from a receiver of RMC with empty speed and course
-# fields: 0.1 s apart, a metre apart, the speed of 10 m/s taken from them.
+# fields: 0.1 s apart, a metre apart, the speed of 10 m/s taken from them
+# once the way is beyond what a receiver's scatter makes (about three
+# seconds: this receiver was never seen standing).
 python3 "$feed" unused --route "$work/route.txt" --speed 36 --hz 10 --dry-run | cut -f1 | sort -u | tr '\n' ' ' |
   grep -qx '0.000 0.100 ' || fail "ten epochs a second are not 0.1 s apart"
 drive "$work/drive10.nmea" 110 --speed 36 --hz 10 --receiver empty-speed-course
@@ -94,7 +96,7 @@ drive "$work/drive10.nmea" 110 --speed 36 --hz 10 --receiver empty-speed-course
   fail "an RMC with a speed or a course"
 "$build/tools/nmea-replay" "$work/drive10.nmea" | awk -F'\t' '$2 == 1 && ++n <= 100' >"$work/fixes10.txt"
 moving=$(LC_ALL=C awk -F'\t' '$6 > 9.5 && $6 < 10.5 && $7 > 89 && $7 < 91' "$work/fixes10.txt" | wc -l)
-[ "$moving" -ge 75 ] || fail "$moving of the first 100 fixes at 10 m/s due east, not 75 or more"
+[ "$moving" -ge 65 ] || fail "$moving of the first 100 fixes at 10 m/s due east, not 65 or more"
 
 # Scatter: the same seed the same stream, another another; the fixes of a
 # standing receiver wander by about the standard deviation asked, its GGA
