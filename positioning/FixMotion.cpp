@@ -41,16 +41,22 @@ void FixMotion::restart() {
     m_count = 0;
     m_moving = false;
     m_stillSince.reset();
+    m_stoppedAt.reset();
     m_learned = false;
 }
 
-double FixMotion::scatter(int leg) const {
-    // Before any lesson: fixes drawn afresh with the error of HDOP 1.
-    return m_learned ? m_scatter[static_cast<std::size_t>(leg)] : 2.0 * square(m_uere);
+double FixMotion::scatter(int leg, double errorMetres) const {
+    return m_learned ? m_scatter[static_cast<std::size_t>(leg)] : guess(errorMetres);
 }
 
-std::size_t FixMotion::nodes(const Fix& fix, double now, std::array<Node, MaxLegs + 1>& out,
-                             double& errorMetres) const {
+double FixMotion::guess(double errorMetres) const {
+    // A third of the square of the fixes' claimed error, that of HDOP 1 at
+    // least: a car never seen standing sets off beyond twice that error.
+    return square(std::max(errorMetres, static_cast<double>(m_uere))) / 3.0;
+}
+
+std::size_t FixMotion::nodes(const Fix& fix, double now, std::array<Node, MaxLegs + 1>& out, double& errorMetres,
+                             Reach& reach) const {
     struct Sum {
         double east = 0.0;
         double north = 0.0;
@@ -60,6 +66,8 @@ std::size_t FixMotion::nodes(const Fix& fix, double now, std::array<Node, MaxLeg
     std::array<Sum, MaxLegs + 1> sums{};
     sums[0].fixes = 1; // the fix told, where the metres are measured from
     float hdop = fix.hdop;
+    const double fixError = fixErrorMetres(fix.hdop, m_uere);
+    bool twoSeen = false; // the newest fix two seconds old
     const double eastPerDegree = MetresPerDegree * std::cos(fix.latitude * std::numbers::pi / 180.0);
     for (std::size_t back = 1; back <= m_count; ++back) {
         const Place& from = kept(back);
@@ -69,11 +77,20 @@ std::size_t FixMotion::nodes(const Fix& fix, double now, std::array<Node, MaxLeg
         double east = from.longitude - fix.longitude;
         if (east > 180.0) east -= 360.0;
         if (east < -180.0) east += 360.0;
-        sum.east += east * eastPerDegree;
-        sum.north += (from.latitude - fix.latitude) * MetresPerDegree;
+        east *= eastPerDegree;
+        const double north = (from.latitude - fix.latitude) * MetresPerDegree;
+        sum.east += east;
+        sum.north += north;
         sum.age += age;
         ++sum.fixes;
         hdop = std::max(hdop, from.hdop);
+        if (age >= TwoSeconds && !reach.beyondError) {
+            const double error = std::max(fixError, static_cast<double>(fixErrorMetres(from.hdop, m_uere)));
+            const bool clear = square(east) + square(north) > square(error);
+            if (!twoSeen) reach.turnedBack = !clear;
+            twoSeen = true;
+            reach.beyondError = clear;
+        }
     }
     errorMetres = fixErrorMetres(hdop, m_uere);
     std::size_t count = 0;
@@ -85,14 +102,16 @@ std::size_t FixMotion::nodes(const Fix& fix, double now, std::array<Node, MaxLeg
     return count;
 }
 
-void FixMotion::learn(const std::array<Node, MaxLegs + 1>& node, std::size_t count, double seconds) {
+void FixMotion::learn(const std::array<Node, MaxLegs + 1>& node, std::size_t count, double seconds,
+                      double errorMetres) {
     // Each lesson weighs as much as the time since the fix before it, so
     // that a receiver's rate does not change how fast the scatter is
     // learned; the first ones weigh against the guess they start from as
     // much as PriorSeconds of them.
     if (!m_learned) {
-        for (int leg = 1; leg <= MaxLegs; ++leg)
-            m_scatter[static_cast<std::size_t>(leg)] = 2.0 * square(m_uere);
+        // A car seen standing is judged by no less than the scatter of
+        // HDOP 1 until it has shown its own.
+        m_scatter.fill(std::max(guess(errorMetres), square(static_cast<double>(m_uere))));
         m_learned = true;
         m_learnedFor = 0.0;
     }
@@ -108,40 +127,68 @@ void FixMotion::learn(const std::array<Node, MaxLegs + 1>& node, std::size_t cou
     }
 }
 
+bool FixMotion::setsOff(const std::array<Node, MaxLegs + 1>& node, std::size_t to) const {
+    const double east = node[0].east - node[to].east;
+    const double north = node[0].north - node[to].north;
+    const double whole = square(east) + square(north);
+    double legs = 0.0;
+    for (std::size_t i = 0; i < to; ++i) {
+        const double legEast = node[i].east - node[i + 1].east;
+        const double legNorth = node[i].north - node[i + 1].north;
+        if (legEast * east + legNorth * north < 0.0) return false;
+        legs += square(legEast) + square(legNorth);
+    }
+    return whole > 0.0 && whole >= StraightShare * static_cast<double>(to) * legs;
+}
+
 FixMotion::Motion FixMotion::judge(const Fix& fix, double now) {
     std::array<Node, MaxLegs + 1> node;
     double error = 0.0;
-    const std::size_t count = nodes(fix, now, node, error);
+    Reach reach;
+    const std::size_t count = nodes(fix, now, node, error, reach);
     const auto way = [&node](std::size_t i) {
         return square(node[i].east - node[0].east) + square(node[i].north - node[0].north);
     };
     const auto beyond = [&](std::size_t i, double scatters) {
         const double w = way(i);
-        return w > square(error) && w > scatters * scatter(node[i].leg);
+        return w > square(error) && w > scatters * scatter(node[i].leg, error);
     };
     // The first node two seconds back or more: the speed's baseline.
     std::size_t two = 1;
     while (two < count && node[two].leg < 2)
         ++two;
-    bool departing = false;
     bool moving = false;
     if (two < count) {
         const std::size_t last = count - 1;
-        const double east = node[0].east - node[last].east;
-        const double north = node[0].north - node[last].north;
-        double legs = 0.0;
-        bool oneWay = true;
-        for (std::size_t i = 0; i < last; ++i) {
-            const double legEast = node[i].east - node[i + 1].east;
-            const double legNorth = node[i].north - node[i + 1].north;
-            legs += square(legEast) + square(legNorth);
-            oneWay = oneWay && legEast * east + legNorth * north >= 0.0;
+        // Over two seconds (a car that has just set off, its earlier nodes
+        // where it stood) or over all the nodes.
+        const bool setOff[] = {setsOff(node, two), setsOff(node, last)};
+        const bool settingOff =
+            (setOff[0] && beyond(two, StartScatters / 2.0)) || (setOff[1] && beyond(last, StartScatters / 2.0));
+        // A standing car's lesson comes first, so that it is judged by it.
+        // Neither a car that sets off nor one that stopped a moment ago (its
+        // nodes still hold its drive) teaches anything of the scatter.
+        const bool justStopped = m_stoppedAt && since(*m_stoppedAt, now) < MaxLegs + 0.5;
+        if (!m_moving && !settingOff && !justStopped)
+            learn(node, count, std::clamp(since(kept(1).seconds, now), 0.0, 1.0), error);
+        bool starts = false;
+        for (const std::size_t to : {two, last}) {
+            if (!setOff[to == two ? 0 : 1]) continue;
+            const bool fast = way(to) >= square(CourseMinSpeed * (node[to].age - node[0].age));
+            starts = starts || (fast && beyond(to, StartScatters));
         }
-        departing = oneWay && way(last) > 0.0 && way(last) >= StraightShare * static_cast<double>(last) * legs;
-        const double seconds = node[last].age - node[0].age;
+        double legs = 0.0;
+        for (std::size_t i = 0; i < last; ++i)
+            legs += square(node[i].east - node[i + 1].east) + square(node[i].north - node[i + 1].north);
+        // A moving car goes on while its way over two seconds, or over all
+        // the nodes where a fix two seconds old or older lies beyond the
+        // fixes' error (a slow car), or its legs (round a hairpin) lie
+        // beyond the scatter.
+        const bool goesOn = beyond(two, StayScatters) || (reach.beyondError && beyond(last, StayScatters)) ||
+                            legs > StayScatters * static_cast<double>(last) * scatter(1, error);
         if (!m_moving) {
-            moving = departing && beyond(last, StartScatters) && way(last) >= square(CourseMinSpeed * seconds);
-        } else if (beyond(two, StayScatters) || (oneWay && beyond(last, StayScatters))) {
+            moving = starts;
+        } else if (goesOn) {
             moving = true;
             m_stillSince.reset();
         } else {
@@ -151,27 +198,26 @@ FixMotion::Motion FixMotion::judge(const Fix& fix, double now) {
             moving = since(*m_stillSince, now) < StopSeconds;
         }
     }
-    // The speed over the whole way: over two seconds a receiver's scatter
-    // moved it by a metre a second and more.
+    // The speed over two seconds of nodes (over one a receiver's scatter
+    // reads as walking pace).
     Motion motion;
     if (moving) {
-        const std::size_t last = count - 1;
-        motion.speed = static_cast<float>(std::sqrt(way(last)) / (node[last].age - node[0].age));
+        motion.speed = static_cast<float>(std::sqrt(way(two)) / (node[two].age - node[0].age));
         moving = motion.speed >= CourseMinSpeed;
     }
-    // A car that stops stands where the scatter may differ.
-    if (m_moving && !moving) m_learnedFor = 0.0;
+    if (m_moving && !moving) m_stoppedAt = now;
     m_moving = moving;
     if (!moving) {
         m_stillSince.reset();
-        // A car that starts teaches nothing of the scatter.
-        if (count >= 2) learn(node, count, std::clamp(since(kept(1).seconds, now), 0.0, 1.0));
         return {};
     }
-    // The course over the shortest way beyond the scatter: a second in a
-    // turn at any speed but a crawl.
-    for (std::size_t i = 1; i < count; ++i) {
-        if (!beyond(i, StayScatters)) continue;
+    // The course over the shortest way longer than the fixes' error: a
+    // second at any speed but a crawl, no more than half a second late in
+    // a turn. None where the last two seconds' way lies within the error:
+    // the way from an older node gave a car that just turned back the
+    // course from before the turn.
+    for (std::size_t i = 1; i < count && !reach.turnedBack; ++i) {
+        if (!(way(i) > square(error))) continue;
         const double degrees =
             std::atan2(node[0].east - node[i].east, node[0].north - node[i].north) * 180.0 / std::numbers::pi;
         motion.course = static_cast<float>(std::fmod(degrees + 360.0, 360.0));

@@ -16,14 +16,15 @@
 // A car that moves goes one way; a receiver's scatter goes nowhere, whether
 // it wanders slowly (a street canyon's echoes) or is drawn afresh at each
 // fix, and whatever HDOP the receiver claims. The fixes of the last
-// MaxLegs seconds are averaged over each second (nodes a second apart); the
-// car is taken to start moving only when every leg between the nodes goes
-// the way of the whole, the whole is nearly as long as its legs laid end to
-// end, and it is longer than the receiver's scatter has been seen to carry
-// the fixes over as long while the car stood (a few times its mean square).
-// It goes on moving while its way over two seconds, or over the whole,
-// stays beyond that scatter; a car that stops is standing again within
-// about three seconds. A standing car has speed 0 and no course.
+// MaxLegs seconds are averaged over each second (nodes a second apart). A
+// standing car learns from them how far its receiver's scatter carries the
+// fixes in one to MaxLegs seconds (the mean square of those ways). It sets
+// off only when, over two seconds or over all the nodes, every leg goes
+// the way of the whole, the whole is nearly as long as its legs laid end
+// to end, and it is longer than several of those scatters; it goes on
+// while its way stays beyond the scatter, and stands again within a few
+// seconds of stopping. A standing car has speed 0 and no course; a moving
+// one its speed over two seconds and its course over one.
 //
 // The NMEA device's, under its lock (GPS thread).
 
@@ -48,8 +49,8 @@ class FixMotion {
     void complete(Fix& fix, const NmeaTime& time);
     // The receiver's error in metres per unit of HDOP (the filter model's
     // "uere"). A way no longer than a fix's HDOP times it never tells a
-    // motion, and the scatter of a receiver not yet seen standing is taken
-    // for that of a fix of HDOP 1 drawn afresh each time.
+    // motion; before a receiver is seen standing its scatter is guessed
+    // from that error, HDOP 1 at least.
     void setUere(float metres) { m_uere = metres; }
 
     static constexpr double StaleSeconds = 3.0;
@@ -67,14 +68,15 @@ class FixMotion {
     // It goes on while its way is more than StayScatters times that, and
     // stops once it has not been for StopSeconds.
     static constexpr double StayScatters = 3.0;
-    static constexpr double StopSeconds = 1.0;
+    static constexpr double StopSeconds = 0.5;
     // The scatter is learned while the car stands, over about LearnSeconds;
-    // the guess it starts from, or what was learned where the car stood
-    // before, weighs as much as PriorSeconds of lessons.
+    // the guess it starts from weighs as much as PriorSeconds of lessons.
     static constexpr double LearnSeconds = 90.0;
     static constexpr double PriorSeconds = 10.0;
     // Slower than this (m/s) the car stands.
     static constexpr float CourseMinSpeed = 1.0f;
+    // The fixes two seconds old or older.
+    static constexpr double TwoSeconds = 1.95;
     // The fixes kept: MaxLegs and a half seconds of a receiver sending up to
     // 25 a second; one of a faster receiver is kept only MinSpacingSeconds
     // after the last kept.
@@ -100,16 +102,31 @@ class FixMotion {
         float speed = 0.0f;
         std::optional<float> course; // degrees
     };
-    // The nodes of the fixes kept before `fix`, the newest first; returns
-    // how many, and the largest error of their fixes in `errorMetres`.
-    std::size_t nodes(const Fix& fix, double now, std::array<Node, MaxLegs + 1>& out, double& errorMetres) const;
-    // Decides whether the car moves, learns the scatter when it stands.
+    // The ways of single fixes two seconds old or older to the fix told,
+    // each against the larger of the two fixes' errors: whether the newest
+    // one's lies within it (a car that just turned back), whether any one's
+    // is longer.
+    struct Reach {
+        bool turnedBack = false;
+        bool beyondError = false;
+    };
+    // The nodes of the fixes kept and `fix`, the newest first; returns how
+    // many, the largest error of their fixes in `errorMetres`, and the
+    // fixes' reach.
+    std::size_t nodes(const Fix& fix, double now, std::array<Node, MaxLegs + 1>& out, double& errorMetres,
+                      Reach& reach) const;
+    // Whether the nodes up to `to` go one way: every leg the way of the
+    // whole, the whole nearly as long as the legs end to end.
+    bool setsOff(const std::array<Node, MaxLegs + 1>& node, std::size_t to) const;
+    // Decides whether the car moves; learns the scatter when it stands.
     Motion judge(const Fix& fix, double now);
-    // The mean square way of the scatter over `leg` seconds.
-    double scatter(int leg) const;
+    // The mean square way of the scatter over `leg` seconds: learned, or
+    // guessed from the fixes' error.
+    double scatter(int leg, double errorMetres) const;
+    double guess(double errorMetres) const;
     // A lesson of the scatter from the nodes of a standing car, the newest
     // `seconds` after the fix before it.
-    void learn(const std::array<Node, MaxLegs + 1>& node, std::size_t count, double seconds);
+    void learn(const std::array<Node, MaxLegs + 1>& node, std::size_t count, double seconds, double errorMetres);
     void restart();
     const Place& kept(std::size_t back) const { return m_places[(m_next + Kept - back) % Kept]; }
 
@@ -118,6 +135,7 @@ class FixMotion {
     std::optional<double> m_courseGiven;
     bool m_moving = false;
     std::optional<double> m_stillSince; // a moving car's way within the scatter since
+    std::optional<double> m_stoppedAt;  // the car last stopped
     // The scatter's mean square way over 1 to MaxLegs seconds (m²), once
     // learned, and the seconds of lessons (up to LearnSeconds).
     std::array<double, MaxLegs + 1> m_scatter{};
