@@ -5,7 +5,8 @@ the pace a receiver sends it.
 
     nmea_feed.py DEVICE RECORDING [--rate X] [--loop]
     nmea_feed.py DEVICE --route ROUTE [--speed KMH] [--receiver KIND] [--hz N]
-                 [--scatter METRES] [--seed S]
+                 [--scatter METRES] [--seed S] [--fresh] [--hdop H]
+                 [--silent-at METRES --silent-for SECONDS]
     ... [--dry-run]
 
 RECORDING is an NMEA log (one sentence a line; lines starting with '#' are
@@ -28,6 +29,12 @@ empty-speed-course (RMC with empty speed and course fields). With
 Gauss-Markov process of that standard deviation and a 30 s correlation
 time, drawn from the seed S, 0 unless given), and its GGA says an HDOP to
 match (the radial standard deviation over a UERE of 5 m, 0.9 at least).
+With --fresh the scatter is drawn afresh at each fix instead (as some
+receivers' is); --hdop H has the GGA claim H whatever the scatter (a street
+canyon's receiver says 0.9 while its fixes wander by 8 m). With --silent-at
+the receiver falls silent METRES along the route (in a tunnel, without a
+fix, as many do: no sentence at all) for --silent-for SECONDS (10 unless
+given) while the car drives on, then speaks again where the car is.
 
 --dry-run writes no device and waits for nothing: it prints one line a burst,
 the seconds the feeder would wait before it at the rate given (0 with
@@ -91,20 +98,22 @@ class Scatter:
     """A receiver's slowly wandering scatter: on each axis a Gauss-Markov
     process of standard deviation `metres` and a 30 s correlation time,
     drawn from `seed`; step(dt) moves it on and returns it (metres east,
-    north). The receiver's HDOP says it: the radial standard deviation
-    over a UERE of 5 m."""
+    north). With `fresh` it is drawn afresh at each step. The receiver's
+    HDOP says it (the radial standard deviation over a UERE of 5 m) unless
+    `hdop` is given."""
     SECONDS = 30.0
 
-    def __init__(self, metres, seed=0):
+    def __init__(self, metres, seed=0, fresh=False, hdop=None):
         self.metres = metres
         self.random = random.Random(seed)
         self.at = None
-        self.hdop = max(0.9, metres * math.sqrt(2.0) / 5.0) if metres > 0 else 0.9
+        self.fresh = fresh
+        self.hdop = hdop if hdop else max(0.9, metres * math.sqrt(2.0) / 5.0) if metres > 0 else 0.9
 
     def step(self, dt):
         if self.metres <= 0:
             return 0.0, 0.0
-        if self.at is None:
+        if self.at is None or self.fresh:
             self.at = [self.random.gauss(0.0, self.metres) for _ in range(2)]
         else:
             keep = math.exp(-dt / self.SECONDS)
@@ -210,10 +219,11 @@ def recording_bursts(path):
     return bursts
 
 
-def route_bursts(path, kmh, stand, receiver="rmc-first", hz=1, scatter=None):
+def route_bursts(path, kmh, stand, receiver="rmc-first", hz=1, scatter=None, silent=None):
     """An epoch of the drive a burst, `hz` a second; then, when `stand`, the
     car standing at the route's end for ever, as a receiver goes on
-    sending."""
+    sending. `silent` (metres along the route, seconds): the bursts of that
+    many seconds from there on are empty."""
     line = read_line(path)
     if len(line) < 2:
         raise SystemExit("nmea_feed: %s holds fewer than two LAT,LON lines" % path)
@@ -223,9 +233,17 @@ def route_bursts(path, kmh, stand, receiver="rmc-first", hz=1, scatter=None):
     scatter = scatter or Scatter(0.0)
     epoch = 0
 
+    step = kmh / 3.6 / hz
+    quiet = None  # the epochs of the silence
+    if silent:
+        first = int(math.ceil(silent[0] / step))
+        quiet = range(first, first + int(round(silent[1] * hz)))
+
     def send(p, kn):
         east, north = scatter.step(1.0 / hz)
         at = offset(p, east, north)
+        if quiet and epoch in quiet:
+            return (1.0 / hz, [])
         return (1.0 / hz if epoch else 0.0, [fix(epoch / hz, at[0], at[1], kn, heading, receiver, scatter.hdop)])
 
     for i, p in enumerate(points):
@@ -241,8 +259,9 @@ def route_bursts(path, kmh, stand, receiver="rmc-first", hz=1, scatter=None):
 
 def main():
     args = sys.argv[1:]
-    options = {"--rate": 1.0, "--speed": 30.0, "--hz": 1.0, "--scatter": 0.0, "--seed": 0.0}
-    flags = {"--loop": False, "--dry-run": False}
+    options = {"--rate": 1.0, "--speed": 30.0, "--hz": 1.0, "--scatter": 0.0, "--seed": 0.0, "--hdop": 0.0,
+               "--silent-at": -1.0, "--silent-for": 10.0}
+    flags = {"--loop": False, "--dry-run": False, "--fresh": False}
     route = None
     receiver = "rmc-first"
     positional = []
@@ -269,8 +288,11 @@ def main():
             not 1 <= hz <= 20 or options["--scatter"] < 0:
         raise SystemExit(__doc__)
     if route:
+        silent = (options["--silent-at"], options["--silent-for"]) if options["--silent-at"] >= 0 else None
         bursts = route_bursts(route, options["--speed"], stand=not flags["--dry-run"], receiver=receiver, hz=hz,
-                              scatter=Scatter(options["--scatter"], int(options["--seed"])))
+                              scatter=Scatter(options["--scatter"], int(options["--seed"]), flags["--fresh"],
+                                              options["--hdop"] or None),
+                              silent=silent)
     else:
         bursts = recording_bursts(positional[1])
     rate = options["--rate"]

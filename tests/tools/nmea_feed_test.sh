@@ -118,7 +118,25 @@ for epoch in stream(5, 3000)[20:]:
 mean = sum(east) / len(east)
 sd = math.sqrt(sum((e - mean) ** 2 for e in east) / len(east))
 assert 4 < sd < 12, sd
+# Drawn afresh at each fix, the scatter jumps by about its deviation from
+# one fix to the next (wandering, by a few per cent of it); the HDOP the
+# GGA claims is the one asked.
+def steps(scatter):
+    e = [metres((43.7384, 7.42584), (int(f[3][:2]) + float(f[3][2:]) / 60, int(f[5][:3]) + float(f[5][3:]) / 60))[0]
+         for f in (epoch.split(",") for epoch in stream_of(scatter, 600)[20:])]
+    return math.sqrt(sum((a - b) ** 2 for a, b in zip(e, e[1:])) / (len(e) - 1))
+def stream_of(scatter, count):
+    return [b[1][0] for b in itertools.islice(route_bursts(sys.argv[2], 36, True, scatter=scatter), count)]
+assert 3.5 < steps(Scatter(3.5, 5, fresh=True)) < 6.5
+assert steps(Scatter(3.5, 5)) < 1.0
+assert ",1,08,0.9,40.0," in stream_of(Scatter(8, 3, hdop=0.9), 1)[0]
 PY
+
+# A silent tunnel: from 30 m along the route (the fourth second at 36 km/h)
+# three seconds without a sentence, a second apart all the same.
+python3 "$feed" unused --route "$work/route.txt" --speed 36 --silent-at 30 --silent-for 3 --dry-run |
+  sed -n 1,8p | tr '\t\n' ',,' | grep -qx '0.000,5,1.000,5,1.000,5,1.000,0,1.000,0,1.000,0,1.000,5,1.000,5,' ||
+  fail "the silent tunnel's bursts"
 
 # The README's recipe: socat's pair, the program's end linked as a port,
 # the feeder on the other end at twenty times the pace.
