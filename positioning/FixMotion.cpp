@@ -17,12 +17,15 @@ constexpr double LeastScatter = 0.25;
 // many: a car that creeps while it is taken for standing teaches little.
 constexpr double LessonCap = 4.0;
 
-// The seconds from `then` to `now` on a clock that goes round at midnight;
-// negative when `now` lies up to half a day before `then` (a recording
-// played again from its start).
+// The seconds from `then` to `now`, both times of day, on a clock that
+// goes round at midnight; negative when `now` lies up to half a day before
+// `then` (a recording played again from its start). No fmod: it is called
+// for every fix of the last seconds at every epoch.
 double since(double then, double now) {
-    const double d = std::fmod(now - then + SecondsADay, SecondsADay);
-    return d > SecondsADay / 2 ? d - SecondsADay : d;
+    const double d = now - then;
+    if (d > SecondsADay / 2) return d - SecondsADay;
+    if (d < -SecondsADay / 2) return d + SecondsADay;
+    return d;
 }
 
 double square(double v) {
