@@ -17,7 +17,18 @@
 # course fields). MIREL_BEND_HZ sets the receiver's epochs a second (1 to
 # 20, 1 unless set); MIREL_BEND_SCATTER its slowly wandering scatter in
 # metres (the standard deviation on each axis, its HDOP saying so) and
-# MIREL_BEND_SEED the scatter's seed (tools/nmea_feed.py). The frames are counted
+# MIREL_BEND_SEED the scatter's seed (tools/nmea_feed.py); MIREL_BEND_FRESH=1
+# draws the scatter afresh at each fix and MIREL_BEND_HDOP=H has the GGA
+# claim H whatever the scatter. MIREL_BEND_STAND=S has the car stand S
+# seconds at the start once the map is zoomed in (3 unless set);
+# MIREL_BEND_STOP=METRES:SECONDS stops it on the way, MIREL_BEND_SILENT=
+# METRES:SECONDS has the receiver send nothing from METRES on while the car
+# drives on (a tunnel), and MIREL_BEND_NONSENSE=METRES has it send, for 4 s
+# from there, five RMC sentences a second that no car can have
+# (tests/app/nmea_route.py). For these it prints, for each stand and stop,
+# the frames drawn after its first 7 s and the speed panel's pictures
+# (window.png in $MIREL_BEND_KEEP), and for each silence how long after the
+# receiver's first sentence the next frame came. The frames are counted
 # by the build's flip counter (bench/support/FlipCounter.cpp, preloaded),
 # whose count a poller reads every 5 ms: each change is a frame's time.
 # Printed over the drive (from the receiver's first moving fix to its
@@ -49,11 +60,16 @@ else
   from=${7:-43.74168,7.42900} to=${8:-43.74300,7.42700}
 fi
 demo_setup "$1" "$2" 3 socat python3
-talker_pid= socat_pid= poller_pid=
+talker_pid= socat_pid= poller_pid= shots_pid=
 bend_cleanup() {
-  [ -n "${MIREL_BEND_KEEP:-}" ] && mkdir -p "$MIREL_BEND_KEEP" &&
-    cp "$work/log.txt" "$work/frames.txt" "$work/route.txt" "$MIREL_BEND_KEEP/" 2>/dev/null
-  for pid in $poller_pid $talker_pid $socat_pid; do kill "$pid" 2>/dev/null || true; done
+  if [ -n "${MIREL_BEND_KEEP:-}" ]; then
+    mkdir -p "$MIREL_BEND_KEEP"
+    cp "$work/log.txt" "$work/frames.txt" "$work/route.txt" "$MIREL_BEND_KEEP/" 2>/dev/null || true
+    for shot in "$work"/*.xwd; do
+      [ -e "$shot" ] && LC_ALL=C convert "xwd:$shot" "$MIREL_BEND_KEEP/$(basename "$shot" .xwd).png" 2>/dev/null || true
+    done
+  fi
+  for pid in $poller_pid $talker_pid $socat_pid $shots_pid; do kill "$pid" 2>/dev/null || true; done
   demo_cleanup
 }
 trap bend_cleanup EXIT
@@ -87,14 +103,19 @@ socat_pid=$!
 for _ in $(seq 50); do [ -e "$work/gps" ] && break; sleep 0.1; done
 [ -e "$work/gps" ] || { echo "socat made no pseudo-terminal" >&2; exit 1; }
 python3 - "$here/../tests/app" "$work/gps" "$work/control" "$start_at" "$driven" "$kmh" "$receiver" \
-  "${MIREL_BEND_HZ:-1}" "${MIREL_BEND_SCATTER:-0}" "${MIREL_BEND_SEED:-0}" <<'PY' &
+  "${MIREL_BEND_HZ:-1}" "${MIREL_BEND_SCATTER:-0}" "${MIREL_BEND_SEED:-0}" "${MIREL_BEND_FRESH:-0}" \
+  "${MIREL_BEND_HDOP:-0}" "${MIREL_BEND_SILENT:-}" "${MIREL_BEND_STOP:-}" "${MIREL_BEND_NONSENSE:-}" <<'PY' &
 import sys
 sys.path.insert(0, sys.argv[1])
 import nmea_route
 start = tuple(float(v) for v in sys.argv[4].split(","))
+pair = lambda text: tuple(float(v) for v in text.split(":")) if text else None
 nmea_route.drive(sys.argv[2], sys.argv[3], start, lambda: [("driving", nmea_route.read_line(sys.argv[5]))],
                  float(sys.argv[6]), 1.0, None, sys.argv[7], int(sys.argv[8]),
-                 nmea_route.Scatter(float(sys.argv[9]), int(sys.argv[10])))
+                 nmea_route.Scatter(float(sys.argv[9]), int(sys.argv[10]), sys.argv[11] == "1",
+                                    float(sys.argv[12]) or None),
+                 silent=pair(sys.argv[13]), stop=pair(sys.argv[14]),
+                 nonsense_at=float(sys.argv[15]) if sys.argv[15] else None)
 PY
 talker_pid=$!
 
@@ -106,7 +127,7 @@ grep -q "Page pageMap shown" "$work/log.txt" || { echo "the map page was not sho
 for _ in $(seq 300); do grep -q "GPS" "$work/log.txt" && break; sleep 0.1; done
 sleep 5
 demo_zoom "$window"
-sleep 3
+sleep "${MIREL_BEND_STAND:-3}"
 
 # Each change of the frame count with its time, and the receiver's state.
 python3 - "$work/flips" "$work/control/progress" >"$work/frames.txt" <<'PY' &
@@ -126,6 +147,34 @@ while True:
     time.sleep(0.005)
 PY
 poller_pid=$!
+# The speed panel's pictures: in the middle of the stand at the start, of
+# each stop, and before and after the nonsense.
+python3 - "$work/control/progress" "$window" "$work" "${MIREL_BEND_STAND:-3}" <<'PY' &
+import os, subprocess, sys, threading, time
+progress, window, work, stand = sys.argv[1], sys.argv[2], sys.argv[3], float(sys.argv[4])
+def shot(name):
+    subprocess.run("xwd -id %s -silent > %s/%s.xwd" % (window, work, name), shell=True)
+state, since, taken = None, time.monotonic(), set()
+while True:
+    try:
+        s = open(progress).read().strip()
+    except OSError:
+        s = ""
+    if s != state:
+        if s == "nonsense": shot("before-nonsense")
+        if state == "nonsense": threading.Timer(2.0, shot, ["after-nonsense"]).start()
+        state, since = s, time.monotonic()
+    waited = time.monotonic() - since
+    for name, when in (("standing", stand / 2 if s == "standing" else None), ("stopped", 20.0 if s == "stopped" else None)):
+        if when is not None and waited >= when and name not in taken:
+            shot(name)
+            taken.add(name)
+    if s == "arrived" and waited > 5:
+        break
+    time.sleep(0.05)
+PY
+shots_pid=$!
+sleep "$(awk -v s="${MIREL_BEND_STAND:-3}" 'BEGIN { print s / 2 + 1 }')"
 touch "$work/control/go"
 for _ in $(seq 1200); do
   [ "$(cat "$work/control/progress" 2>/dev/null)" = arrived ] && break
@@ -150,10 +199,34 @@ if not drive:
 begin, end = drive[0][0], [r for r in rows if r[2] == "arrived"][0][0]
 times, last = [], None
 for t, n, s in rows:
-    if begin <= t <= end and n != last and last is not None:
+    if begin <= t <= end and n != last and last is not None and s != "stopped":
         times.append(t)
     last = n
-gaps = [(b - a, a - begin) for a, b in zip(times, times[1:]) if b - a > 0.15]
+# Runs of a state: (state, begin, end).
+runs = []
+for t, n, s in rows:
+    if not runs or runs[-1][0] != s:
+        runs.append([s, t, t])
+    runs[-1][2] = t
+for i, (s, a, b) in enumerate(runs):
+    end_of = runs[i + 1][1] if i + 1 < len(runs) else b
+    if s in ("standing", "stopped"):
+        frames = 0
+        last = None
+        for t, n, _ in rows:
+            if a + 7 <= t <= end_of and last is not None and n != last:
+                frames += 1
+            if t <= end_of:
+                last = n
+        print("%s for %.0f s: %d frames drawn after its first 7 s" % (s, end_of - a, frames))
+    if s == "silent":
+        spoke = end_of
+        after = [t for (t, n, _), (_, m, _) in zip(rows[1:], rows) if t > spoke and n != m]
+        print("silent for %.1f s: the next frame %.0f ms after the receiver spoke again"
+              % (end_of - a, (after[0] - spoke) * 1000 if after else -1))
+silences = [(a, runs[i + 1][1] if i + 1 < len(runs) else b) for i, (s, a, b) in enumerate(runs) if s == "silent"]
+gaps = [(b - a, a - begin) for a, b in zip(times, times[1:]) if b - a > 0.15
+        and not any(x - 1 <= a <= y for x, y in silences)]
 kmh = float(sys.argv[2])
 print("%s km/h, %s, %s: %.0f s driven, %d frames (%.1f a second); %d gaps over 150 ms, %.1f s in all, %d over "
       "500 ms; the largest %.0f ms"
@@ -168,5 +241,7 @@ if sys.argv[3] != "FREE":
           % (log.count("play sounds begin"), log.count("rebuildPath done"), log.count("navi event:RotateEnd"),
              log.count("navi event:OutOfPath"), log.count("navi event:BackwardMove"),
              "arrived" if "navi event:ArriveLastPoint" in log else "no arrival"))
+print("GPS: %d lines \"GPS receiver heard\", %d \"Reopening GPS...\", %d fixes kept out"
+      % (log.count("GPS receiver heard"), log.count("Reopening GPS..."), log.count("GPS fix kept out")))
 PY
 echo "load average: $(cut -d' ' -f1-3 /proc/loadavg)"

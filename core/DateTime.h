@@ -15,8 +15,8 @@ struct DateTime {
     std::uint8_t hour = 0;
     std::uint8_t minute = 0;
     std::uint8_t second = 0;
-    // From the system clock: milliseconds. From an NMEA time field: the
-    // digits after the decimal point read as a whole number ("05.50" gives 50).
+    // Milliseconds, from the system clock and from an NMEA time field alike
+    // ("05.5" and "05.50" give 500).
     std::uint16_t millisecond = 0;
 
     bool operator==(const DateTime&) const = default;
@@ -27,9 +27,7 @@ DateTime localDateTime();
 
 // Whole seconds since 1970-01-01 00:00:00 UTC; the milliseconds are dropped.
 // A record without a valid calendar date (day, month or year 0, a month above
-// 12, a day past the month's end, a year before 1601) gives 0. The
-// millisecond field is dropped whatever it holds: from an NMEA time it may
-// carry four or more decimals.
+// 12, a day past the month's end, a year before 1601) gives 0.
 std::uint64_t toUnixTime(const DateTime& time);
 
 // The calendar time of a count of seconds since 1970 (millisecond 0).

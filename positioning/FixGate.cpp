@@ -42,9 +42,22 @@ bool FixGate::reachable(const Seen& from, const Seen& to) const {
     return metresBetween(from.latitude, from.longitude, to.latitude, to.longitude) <= limit;
 }
 
+bool FixGate::possible(const Fix& fix) const {
+    // Written so that NaN fails each test.
+    const bool place = std::abs(fix.latitude) <= 90.0f && std::abs(fix.longitude) <= 180.0f;
+    const bool speed = fix.speed >= 0.0f && fix.speed <= m_rule.maxMetresPerSecond;
+    const bool course = !fix.courseKnown || (fix.heading >= 0.0f && fix.heading <= 360.0f);
+    return place && speed && course;
+}
+
 FixGate::Verdict FixGate::judge(const Fix& fix, std::uint32_t ticksMs) {
     const Seen seen{fix.latitude, fix.longitude, ticksMs};
     Verdict verdict;
+    if (!possible(fix)) {
+        verdict.impossible = true;
+        verdict.keptOut = ++m_keptOut;
+        return verdict;
+    }
     if (!m_anchor) {
         m_anchor = seen;
         verdict.passed = true;

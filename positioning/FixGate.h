@@ -8,6 +8,10 @@
 // the time between them; a receiver that really moved (a cold start far from
 // where it was last, a ride on a train with the program running) is followed
 // once it reports several fixes in a row that agree with each other.
+// A fix that no car can have is kept out whatever its place: a speed below
+// 0 or above the gate's, a course outside 0 to 360 degrees, a place off the
+// globe (a receiver's damaged sentence with a good checksum; a speed of 1e9
+// knots threw the driver's view out to the widest scale).
 //
 // Not thread-safe: Positioning::System calls it under its own mutex.
 
@@ -43,14 +47,19 @@ class FixGate {
         // Fixes kept out since the last one passed on, this one included (a
         // moved fix counts those before it).
         int keptOut = 0;
+        // Kept out for a speed, course or place no car has; the gate's
+        // anchor and run are left as they were.
+        bool impossible = false;
     };
 
     explicit FixGate(FixGateRule rule = {}) : m_rule(rule) {}
 
     // Judges a valid fix that arrived at `ticksMs` (the positioning clock:
     // the time a receiver's position could change in, which a stream cannot
-    // forge). The first fix is passed on and anchors the gate.
+    // forge). The first possible fix is passed on and anchors the gate.
     Verdict judge(const Fix& fix, std::uint32_t ticksMs);
+    // Whether a car can have the fix's speed, course and place.
+    bool possible(const Fix& fix) const;
 
     // Metres between two positions in degrees (on a sphere, accurate to a
     // fraction of a percent at the distances the gate compares).

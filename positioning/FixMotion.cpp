@@ -1,7 +1,5 @@
 #include "positioning/FixMotion.h"
 
-#include "positioning/GroundOffset.h"
-
 #include <algorithm>
 #include <cmath>
 #include <numbers>
@@ -11,13 +9,27 @@ namespace Positioning {
 namespace {
 
 constexpr double SecondsADay = 86400.0;
+constexpr double MetresPerDegree = 6371000.0 * std::numbers::pi / 180.0;
+// The smallest mean square way the scatter is held to (m²): learned down to
+// nothing from a receiver that stood without any, it could not grow again.
+constexpr double LeastScatter = 0.25;
+// A way longer than this many times the scatter learned counts as that
+// many: a car that creeps while it is taken for standing teaches little.
+constexpr double LessonCap = 4.0;
 
-// The seconds from `then` to `now` on a clock that goes round at midnight;
-// negative when `now` lies up to half a day before `then` (a recording
-// played again from its start).
+// The seconds from `then` to `now`, both times of day, on a clock that
+// goes round at midnight; negative when `now` lies up to half a day before
+// `then` (a recording played again from its start). No fmod: it is called
+// for every fix of the last seconds at every epoch.
 double since(double then, double now) {
-    const double d = std::fmod(now - then + SecondsADay, SecondsADay);
-    return d > SecondsADay / 2 ? d - SecondsADay : d;
+    const double d = now - then;
+    if (d > SecondsADay / 2) return d - SecondsADay;
+    if (d < -SecondsADay / 2) return d + SecondsADay;
+    return d;
+}
+
+double square(double v) {
+    return v * v;
 }
 
 } // namespace
@@ -28,59 +40,212 @@ void FixMotion::given(const NmeaTime& time, bool speed, bool course) {
     if (course) m_courseGiven = now;
 }
 
-std::optional<FixMotion::Motion> FixMotion::motion(const Fix& fix, double now, double atLeast, bool older) const {
+void FixMotion::restart() {
+    m_count = 0;
+    m_moving = false;
+    m_stillSince.reset();
+    m_stoppedAt.reset();
+    m_learned = false;
+}
+
+double FixMotion::scatter(int leg, double errorMetres) const {
+    return m_learned ? m_scatter[static_cast<std::size_t>(leg)] : guess(errorMetres);
+}
+
+double FixMotion::guess(double errorMetres) const {
+    // A third of the square of the fixes' claimed error, that of HDOP 1 at
+    // least: a car never seen standing sets off beyond twice that error.
+    return square(std::max(errorMetres, static_cast<double>(m_uere))) / 3.0;
+}
+
+std::size_t FixMotion::nodes(const Fix& fix, double now, std::array<Node, MaxLegs + 1>& out, double& errorMetres,
+                             Reach& reach) const {
+    struct Sum {
+        double east = 0.0;
+        double north = 0.0;
+        double age = 0.0;
+        int fixes = 0;
+    };
+    std::array<Sum, MaxLegs + 1> sums{};
+    sums[0].fixes = 1; // the fix told, where the metres are measured from
+    float hdop = fix.hdop;
+    const double fixError = fixErrorMetres(fix.hdop, m_uere);
+    bool twoSeen = false; // the newest fix two seconds old
+    const double eastPerDegree = MetresPerDegree * std::cos(fix.latitude * std::numbers::pi / 180.0);
     for (std::size_t back = 1; back <= m_count; ++back) {
         const Place& from = kept(back);
         const double age = since(from.seconds, now);
-        if (age < 0.0 || age > LongestBaselineSeconds) return std::nullopt;
-        if (age < atLeast) continue;
-        const GroundOffset way = groundOffset(from.latitude, from.longitude, fix.latitude, fix.longitude);
-        const double metres = std::hypot(way.east, way.north);
-        if (!(metres > std::max(fixErrorMetres(from.hdop, m_uere), fixErrorMetres(fix.hdop, m_uere)))) {
-            if (older) continue;
-            return std::nullopt;
+        if (age < 0.0 || age >= MaxLegs + 0.5) break;
+        Sum& sum = sums[static_cast<std::size_t>(age + 0.5)];
+        double east = from.longitude - fix.longitude;
+        if (east > 180.0) east -= 360.0;
+        if (east < -180.0) east += 360.0;
+        east *= eastPerDegree;
+        const double north = (from.latitude - fix.latitude) * MetresPerDegree;
+        sum.east += east;
+        sum.north += north;
+        sum.age += age;
+        ++sum.fixes;
+        hdop = std::max(hdop, from.hdop);
+        if (age >= TwoSeconds && !reach.beyondError) {
+            const double error = std::max(fixError, static_cast<double>(fixErrorMetres(from.hdop, m_uere)));
+            const bool clear = square(east) + square(north) > square(error);
+            if (!twoSeen) reach.turnedBack = !clear;
+            twoSeen = true;
+            reach.beyondError = clear;
         }
-        return Motion{static_cast<float>(metres / age),
-                      static_cast<float>(std::fmod(
-                          std::atan2(way.east, way.north) * 180.0 / std::numbers::pi + 360.0, 360.0))};
     }
-    return std::nullopt;
+    errorMetres = fixErrorMetres(hdop, m_uere);
+    std::size_t count = 0;
+    for (int leg = 0; leg <= MaxLegs; ++leg) {
+        const Sum& sum = sums[static_cast<std::size_t>(leg)];
+        if (sum.fixes == 0) continue;
+        out[count++] = {sum.east / sum.fixes, sum.north / sum.fixes, sum.age / sum.fixes, leg};
+    }
+    return count;
+}
+
+void FixMotion::learn(const std::array<Node, MaxLegs + 1>& node, std::size_t count, double seconds,
+                      double errorMetres) {
+    // Each lesson weighs as much as the time since the fix before it, so
+    // that a receiver's rate does not change how fast the scatter is
+    // learned; the first ones weigh against the guess they start from as
+    // much as PriorSeconds of them.
+    if (!m_learned) {
+        // A car seen standing is judged by no less than the scatter of
+        // HDOP 1 until it has shown its own.
+        m_scatter.fill(std::max(guess(errorMetres), square(static_cast<double>(m_uere))));
+        m_learned = true;
+        m_learnedFor = 0.0;
+    }
+    m_learnedFor = std::min(m_learnedFor + seconds, LearnSeconds);
+    const double rate = seconds / std::min(LearnSeconds, PriorSeconds + m_learnedFor);
+    for (std::size_t i = 1; i < count; ++i) {
+        double& scatter = m_scatter[static_cast<std::size_t>(node[i].leg)];
+        const double way = square(node[i].east - node[0].east) + square(node[i].north - node[0].north);
+        // A way the scatter does not make (a car taken for standing that
+        // moves) teaches nothing.
+        if (way > StartScatters * scatter) continue;
+        scatter = std::max(scatter + rate * (std::min(way, LessonCap * scatter) - scatter), LeastScatter);
+    }
+}
+
+bool FixMotion::setsOff(const std::array<Node, MaxLegs + 1>& node, std::size_t to) const {
+    const double east = node[0].east - node[to].east;
+    const double north = node[0].north - node[to].north;
+    const double whole = square(east) + square(north);
+    double legs = 0.0;
+    for (std::size_t i = 0; i < to; ++i) {
+        const double legEast = node[i].east - node[i + 1].east;
+        const double legNorth = node[i].north - node[i + 1].north;
+        if (legEast * east + legNorth * north < 0.0) return false;
+        legs += square(legEast) + square(legNorth);
+    }
+    return whole > 0.0 && whole >= StraightShare * static_cast<double>(to) * legs;
+}
+
+FixMotion::Motion FixMotion::judge(const Fix& fix, double now) {
+    std::array<Node, MaxLegs + 1> node;
+    double error = 0.0;
+    Reach reach;
+    const std::size_t count = nodes(fix, now, node, error, reach);
+    const auto way = [&node](std::size_t i) {
+        return square(node[i].east - node[0].east) + square(node[i].north - node[0].north);
+    };
+    const auto beyond = [&](std::size_t i, double scatters) {
+        const double w = way(i);
+        return w > square(error) && w > scatters * scatter(node[i].leg, error);
+    };
+    // The first node two seconds back or more: the speed's baseline.
+    std::size_t two = 1;
+    while (two < count && node[two].leg < 2)
+        ++two;
+    bool moving = false;
+    if (two < count) {
+        const std::size_t last = count - 1;
+        // Over two seconds (a car that has just set off, its earlier nodes
+        // where it stood) or over all the nodes.
+        const bool setOff[] = {setsOff(node, two), setsOff(node, last)};
+        const bool settingOff =
+            (setOff[0] && beyond(two, StartScatters / 2.0)) || (setOff[1] && beyond(last, StartScatters / 2.0));
+        // A standing car's lesson comes first, so that it is judged by it.
+        // Neither a car that sets off nor one that stopped a moment ago (its
+        // nodes still hold its drive) teaches anything of the scatter.
+        const bool justStopped = m_stoppedAt && since(*m_stoppedAt, now) < MaxLegs + 0.5;
+        if (!m_moving && !settingOff && !justStopped)
+            learn(node, count, std::clamp(since(kept(1).seconds, now), 0.0, 1.0), error);
+        bool starts = false;
+        for (const std::size_t to : {two, last}) {
+            if (!setOff[to == two ? 0 : 1]) continue;
+            const bool fast = way(to) >= square(CourseMinSpeed * (node[to].age - node[0].age));
+            starts = starts || (fast && beyond(to, StartScatters));
+        }
+        double legs = 0.0;
+        for (std::size_t i = 0; i < last; ++i)
+            legs += square(node[i].east - node[i + 1].east) + square(node[i].north - node[i + 1].north);
+        // A moving car goes on while its way over two seconds, or over all
+        // the nodes where a fix two seconds old or older lies beyond the
+        // fixes' error (a slow car), or its legs (round a hairpin) lie
+        // beyond the scatter.
+        const bool goesOn = beyond(two, StayScatters) || (reach.beyondError && beyond(last, StayScatters)) ||
+                            legs > StayScatters * static_cast<double>(last) * scatter(1, error);
+        if (!m_moving) {
+            moving = starts;
+        } else if (goesOn) {
+            moving = true;
+            m_stillSince.reset();
+        } else {
+            // A fix or two of a moving car within the scatter: it stops
+            // only when they last.
+            if (!m_stillSince) m_stillSince = now;
+            moving = since(*m_stillSince, now) < StopSeconds;
+        }
+    }
+    // The speed over two seconds of nodes (over one a receiver's scatter
+    // reads as walking pace).
+    Motion motion;
+    if (moving) {
+        motion.speed = static_cast<float>(std::sqrt(way(two)) / (node[two].age - node[0].age));
+        moving = motion.speed >= CourseMinSpeed;
+    }
+    if (m_moving && !moving) m_stoppedAt = now;
+    m_moving = moving;
+    if (!moving) {
+        m_stillSince.reset();
+        return {};
+    }
+    // The course over the shortest way longer than the fixes' error: a
+    // second at any speed but a crawl, no more than half a second late in
+    // a turn. None where the last two seconds' way lies within the error:
+    // the way from an older node gave a car that just turned back the
+    // course from before the turn.
+    for (std::size_t i = 1; i < count && !reach.turnedBack; ++i) {
+        if (!(way(i) > square(error))) continue;
+        const double degrees =
+            std::atan2(node[0].east - node[i].east, node[0].north - node[i].north) * 180.0 / std::numbers::pi;
+        motion.course = static_cast<float>(std::fmod(degrees + 360.0, 360.0));
+        break;
+    }
+    return motion;
 }
 
 void FixMotion::complete(Fix& fix, const NmeaTime& time) {
     const double now = time.secondsOfDay();
+    // A time back from the last kept (a recording played again) starts
+    // afresh.
+    if (m_count > 0 && since(kept(1).seconds, now) < 0.0) restart();
     const bool speedStale = !m_speedGiven || since(*m_speedGiven, now) > StaleSeconds;
     const bool courseStale = !m_courseGiven || since(*m_courseGiven, now) > StaleSeconds;
-    // The speed over two seconds, the course over the last one: the way
-    // between two fixes a second apart still says where the car goes (a
-    // turn's course a second late held the car off its road), but their
-    // distance, a metre or two of a standing receiver's scatter, would read
-    // as walking pace.
-    if (speedStale) {
-        // A car slower than the error over two seconds has its speed from
-        // an older fix.
-        const std::optional<Motion> slow = motion(fix, now, SpeedBaselineSeconds, true);
-        fix.speed = slow ? slow->speed : 0.0f;
+    if (speedStale || courseStale) {
+        const Motion motion = judge(fix, now);
+        if (speedStale) fix.speed = motion.speed;
+        if (courseStale) {
+            fix.courseKnown = motion.course.has_value();
+            fix.heading = motion.course.value_or(0.0f);
+        }
     }
-    if (courseStale) {
-        // A course only where the last two seconds' way is longer than the
-        // error: an older fix would give one to a car that just turned back
-        // (the way from before the turn), and the new route went the way
-        // it had come.
-        const std::optional<Motion> moving = motion(fix, now, SpeedBaselineSeconds, false);
-        const std::optional<Motion> last = moving && moving->speed >= CourseMinSpeed
-                                               ? motion(fix, now, CourseBaselineSeconds, true)
-                                               : std::nullopt;
-        fix.courseKnown = last.has_value();
-        fix.heading = last ? last->course : 0.0f;
-    }
-    // A time back from the last kept (a recording played again) starts the
-    // ring afresh; a fix within MinSpacingSeconds of it is not kept.
-    if (m_count > 0) {
-        const double age = since(kept(1).seconds, now);
-        if (age < 0.0) m_count = 0;
-        else if (age < MinSpacingSeconds) return;
-    }
+    // A fix within MinSpacingSeconds of the last kept is not kept.
+    if (m_count > 0 && since(kept(1).seconds, now) < MinSpacingSeconds) return;
     m_places[m_next] = {now, fix.latitude, fix.longitude, fix.hdop};
     m_next = (m_next + 1) % Kept;
     if (m_count < Kept) ++m_count;

@@ -13,6 +13,19 @@
 // and several epochs may arrive in one read of the port. The baselines are
 // times, not counts of fixes: receivers send 1 to 20 fixes a second.
 //
+// A car that moves goes one way; a receiver's scatter goes nowhere, whether
+// it wanders slowly (a street canyon's echoes) or is drawn afresh at each
+// fix, and whatever HDOP the receiver claims. The fixes of the last
+// MaxLegs seconds are averaged over each second (nodes a second apart). A
+// standing car learns from them how far its receiver's scatter carries the
+// fixes in one to MaxLegs seconds (the mean square of those ways). It sets
+// off only when, over two seconds or over all the nodes, every leg goes
+// the way of the whole, the whole is nearly as long as its legs laid end
+// to end, and it is longer than several of those scatters; it goes on
+// while its way stays beyond the scatter, and stands again within a few
+// seconds of stopping. A standing car has speed 0 and no course; a moving
+// one its speed over two seconds and its course over one.
+//
 // The NMEA device's, under its lock (GPS thread).
 
 #include "positioning/Fix.h"
@@ -29,31 +42,42 @@ class FixMotion {
     // A sentence of the epoch at `time` gave a speed, a course.
     void given(const NmeaTime& time, bool speed, bool course);
     // The fix about to be told, of the epoch at `time`: its speed and course
-    // from the fixes where no sentence gave them lately. Only a way between
-    // two fixes longer than their error (the larger HDOP times the UERE)
-    // tells a motion: a shorter one may be the receiver's scatter. A fix
-    // without such a way to an earlier one within LongestBaselineSeconds
-    // (the first, after a gap, a car that stands) has speed 0 and no course,
-    // never the ones taken before.
+    // from the fixes where no sentence gave them lately. A fix without
+    // fixes of two seconds before it (the first, the first after a gap such
+    // as a tunnel), or of a car that stands, has speed 0 and no course, never
+    // the ones taken before.
     void complete(Fix& fix, const NmeaTime& time);
     // The receiver's error in metres per unit of HDOP (the filter model's
-    // "uere").
+    // "uere"). A way no longer than a fix's HDOP times it never tells a
+    // motion; before a receiver is seen standing its scatter is guessed
+    // from that error, HDOP 1 at least.
     void setUere(float metres) { m_uere = metres; }
 
     static constexpr double StaleSeconds = 3.0;
-    // The speed is taken over two seconds of fixes at least, so that a
-    // standing receiver's scatter of a metre or two does not read as
-    // walking pace (over one second it read as 5 km/h); the course over one
-    // (a fifth of a second at 5 Hz would be scatter again), so that it is
-    // no more than half a second late in a turn. At most 5 s, so that a
+    // The nodes: the newest is the mean of the fixes of the last half second
+    // (the fix told among them), node j the mean of those j seconds old,
+    // give or take half a second. At most MaxLegs seconds back, so that a
     // receiver fallen silent does not give the average of the whole gap.
-    static constexpr double SpeedBaselineSeconds = 1.95;
-    static constexpr double CourseBaselineSeconds = 0.95;
-    static constexpr double LongestBaselineSeconds = 5.0;
-    // Slower than this (m/s) the way between two fixes is the receiver's
-    // scatter more than the car's way: no course.
+    static constexpr int MaxLegs = 4;
+    // A car starts moving when the square of its way over the nodes is at
+    // least StraightShare of its legs' squares summed and multiplied by
+    // their count (1 for a straight line at an even pace), and more than
+    // StartScatters times the mean square way of the scatter over as long.
+    static constexpr double StraightShare = 0.6;
+    static constexpr double StartScatters = 12.0;
+    // It goes on while its way is more than StayScatters times that, and
+    // stops once it has not been for StopSeconds.
+    static constexpr double StayScatters = 3.0;
+    static constexpr double StopSeconds = 0.5;
+    // The scatter is learned while the car stands, over about LearnSeconds;
+    // the guess it starts from weighs as much as PriorSeconds of lessons.
+    static constexpr double LearnSeconds = 90.0;
+    static constexpr double PriorSeconds = 10.0;
+    // Slower than this (m/s) the car stands.
     static constexpr float CourseMinSpeed = 1.0f;
-    // The fixes kept: LongestBaselineSeconds of a receiver sending up to
+    // The fixes two seconds old or older.
+    static constexpr double TwoSeconds = 1.95;
+    // The fixes kept: MaxLegs and a half seconds of a receiver sending up to
     // 25 a second; one of a faster receiver is kept only MinSpacingSeconds
     // after the last kept.
     static constexpr std::size_t Kept = 128;
@@ -66,20 +90,57 @@ class FixMotion {
         double longitude = 0.0;
         float hdop = 0.0f;
     };
-    struct Motion {
-        float speed = 0.0f;  // m/s
-        float course = 0.0f; // degrees
+    // The mean of the fixes of one second, in metres east and north of the
+    // fix told, and how many seconds before it.
+    struct Node {
+        double east = 0.0;
+        double north = 0.0;
+        double age = 0.0;
+        int leg = 0; // which second back
     };
-    // The way to this fix from the newest earlier one at least `atLeast`
-    // seconds before `now` (within LongestBaselineSeconds), when that way is
-    // longer than the two fixes' error; with `older`, from the newest one
-    // whose way is.
-    std::optional<Motion> motion(const Fix& fix, double now, double atLeast, bool older) const;
+    struct Motion {
+        float speed = 0.0f;
+        std::optional<float> course; // degrees
+    };
+    // The ways of single fixes two seconds old or older to the fix told,
+    // each against the larger of the two fixes' errors: whether the newest
+    // one's lies within it (a car that just turned back), whether any one's
+    // is longer.
+    struct Reach {
+        bool turnedBack = false;
+        bool beyondError = false;
+    };
+    // The nodes of the fixes kept and `fix`, the newest first; returns how
+    // many, the largest error of their fixes in `errorMetres`, and the
+    // fixes' reach.
+    std::size_t nodes(const Fix& fix, double now, std::array<Node, MaxLegs + 1>& out, double& errorMetres,
+                      Reach& reach) const;
+    // Whether the nodes up to `to` go one way: every leg the way of the
+    // whole, the whole nearly as long as the legs end to end.
+    bool setsOff(const std::array<Node, MaxLegs + 1>& node, std::size_t to) const;
+    // Decides whether the car moves; learns the scatter when it stands.
+    Motion judge(const Fix& fix, double now);
+    // The mean square way of the scatter over `leg` seconds: learned, or
+    // guessed from the fixes' error.
+    double scatter(int leg, double errorMetres) const;
+    double guess(double errorMetres) const;
+    // A lesson of the scatter from the nodes of a standing car, the newest
+    // `seconds` after the fix before it.
+    void learn(const std::array<Node, MaxLegs + 1>& node, std::size_t count, double seconds, double errorMetres);
+    void restart();
     const Place& kept(std::size_t back) const { return m_places[(m_next + Kept - back) % Kept]; }
 
     float m_uere = 5.0f;
     std::optional<double> m_speedGiven; // seconds of the day
     std::optional<double> m_courseGiven;
+    bool m_moving = false;
+    std::optional<double> m_stillSince; // a moving car's way within the scatter since
+    std::optional<double> m_stoppedAt;  // the car last stopped
+    // The scatter's mean square way over 1 to MaxLegs seconds (m²), once
+    // learned, and the seconds of lessons (up to LearnSeconds).
+    std::array<double, MaxLegs + 1> m_scatter{};
+    bool m_learned = false;
+    double m_learnedFor = 0.0;
     // The last fixes told, a ring.
     std::array<Place, Kept> m_places;
     std::size_t m_count = 0;

@@ -138,7 +138,7 @@ void NmeaDevice::take(const char* text, std::uint32_t length) {
             m_fix.dateTime.hour = gga.time.hour;
             m_fix.dateTime.minute = gga.time.minute;
             m_fix.dateTime.second = gga.time.second;
-            m_fix.dateTime.millisecond = gga.time.millisecond;
+            m_fix.dateTime.millisecond = gga.time.milliseconds();
             setPosition(gga.latitude, gga.longitude);
             m_fix.altitude = gga.altitude;
             m_fix.hdop = gga.hdop;
@@ -155,7 +155,7 @@ void NmeaDevice::take(const char* text, std::uint32_t length) {
             m_fix.dateTime.hour = rmc.time.hour;
             m_fix.dateTime.minute = rmc.time.minute;
             m_fix.dateTime.second = rmc.time.second;
-            m_fix.dateTime.millisecond = rmc.time.millisecond;
+            m_fix.dateTime.millisecond = rmc.time.milliseconds();
             m_fix.dateTime.day = rmc.date.day;
             m_fix.dateTime.month = rmc.date.month;
             m_fix.dateTime.year = rmc.date.year;

@@ -175,10 +175,19 @@ bool wellFormedFix(std::string_view time, const std::string_view (&coordinates)[
 } // namespace
 
 double NmeaTime::secondsOfDay() const {
-    double fraction = millisecond;
+    double part = fraction;
     for (int i = 0; i < fractionDigits; ++i)
-        fraction /= 10.0;
-    return hour * 3600.0 + minute * 60.0 + second + std::min(fraction, 0.999);
+        part /= 10.0;
+    return hour * 3600.0 + minute * 60.0 + second + std::min(part, 0.999);
+}
+
+std::uint16_t NmeaTime::milliseconds() const {
+    std::uint32_t ms = fraction;
+    for (int i = fractionDigits; i < 3; ++i)
+        ms *= 10;
+    for (int i = 3; i < fractionDigits; ++i)
+        ms /= 10;
+    return static_cast<std::uint16_t>(std::min<std::uint32_t>(ms, 999));
 }
 
 bool parseGga(const char* body, const char* end, GgaRecord& out) {

@@ -13,16 +13,19 @@ struct NmeaTime {
     std::uint8_t hour = 0;
     std::uint8_t minute = 0;
     std::uint8_t second = 0;
-    // The digits after the decimal point as a whole number ("19.50" gives 50).
-    std::uint16_t millisecond = 0;
-    // How many digits the field had after its point ("19.50" gives 2), so
-    // that the fraction can be read as one.
+    // The digits after the decimal point as a whole number ("19.50" gives
+    // 50), as many leading ones as 16 bits hold.
+    std::uint16_t fraction = 0;
+    // How many of them ("19.50" gives 2), so that the fraction can be read
+    // as one.
     std::uint8_t fractionDigits = 0;
 
     bool operator==(const NmeaTime&) const = default;
 
     // Seconds since midnight, the fraction included.
     double secondsOfDay() const;
+    // The fraction in whole milliseconds ("19.5" and "19.500000" give 500).
+    std::uint16_t milliseconds() const;
 };
 
 struct NmeaDate {

@@ -28,11 +28,12 @@ class ReportWriter final : public TrackingListener {
         // receiver that sends none) the time of day stands alone.
         std::string time = t.year != 0 ? Core::format("%04d-%02d-%02dT", t.year, t.month, t.day) : std::string();
         time += Core::format("%02d:%02d:%02d", t.hour, t.minute, t.second);
-        // The fix holds the decimals as a whole number ("19.050" gives 50);
-        // with their count they print as sent (".050").
+        // The fix holds milliseconds; with the count of decimals the
+        // receiver writes they print as sent (".05" for 50 ms in two), to the
+        // millisecond.
         if (t.millisecond != 0) {
-            std::string fraction = Core::format("%d", t.millisecond);
-            if (fraction.size() < m_decimals) fraction.insert(0, m_decimals - fraction.size(), '0');
+            std::string fraction = Core::format("%03d", t.millisecond);
+            fraction.resize(std::max<std::size_t>(m_decimals, 1), '0');
             time += "." + fraction;
         }
         time += "Z";

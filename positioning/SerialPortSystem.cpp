@@ -57,7 +57,7 @@ class SerialPortSystem::EnableCommand final : public Command {
             Lock lock(s.m_mutex);
             s.m_enabled = m_on;
         }
-        const bool wasOpen = s.m_port != nullptr;
+        const bool wasOpen = s.isPortOpen();
         if (!m_on) {
             s.setOpenPort(nullptr);
         } else {
@@ -65,7 +65,7 @@ class SerialPortSystem::EnableCommand final : public Command {
             auto [number, speed] = s.port();
             s.setOpenPort(s.openAndProbe(number, speed));
         }
-        const bool open = s.m_port != nullptr;
+        const bool open = s.isPortOpen();
         s.tellEnabled(m_on);
         if (open != wasOpen) s.tellPortState(open);
         if (m_done) m_done->result(m_on == open);
@@ -92,7 +92,7 @@ class SerialPortSystem::SetPortCommand final : public Command {
             }
             return;
         }
-        const bool wasOpen = s.m_port != nullptr;
+        const bool wasOpen = s.isPortOpen();
         s.setOpenPort(nullptr);
         if (s.isEnabled()) {
             Log::log(Log::Normal, u"Setting GPS port...");
@@ -103,7 +103,7 @@ class SerialPortSystem::SetPortCommand final : public Command {
             s.m_portNumber = m_number;
             s.m_speed = m_speed;
         }
-        if ((s.m_port != nullptr) != wasOpen) s.tellPortState(s.m_port != nullptr);
+        if (s.isPortOpen() != wasOpen) s.tellPortState(!wasOpen);
     }
 
   private:
@@ -115,16 +115,20 @@ class SerialPortSystem::ReopenCommand final : public Command {
   public:
     using Command::Command;
 
+    // The port is opened again and read at once, without a probe: a
+    // receiver that speaks again after a tunnel is heard with its first
+    // sentence, not after a probe that took it for absent and a retry.
     void run() override {
         SerialPortSystem& s = m_system;
         if (!s.isEnabled()) return;
+        const bool wasOpen = s.isPortOpen();
         s.setOpenPort(nullptr);
         s.pause(s.m_options.reopenPauseMs);
         Log::log(Log::Normal, u"Reopening GPS...");
         auto [number, speed] = s.port();
-        s.setOpenPort(s.openAndProbe(number, speed));
+        s.setOpenPort(NmeaPort::open(s.m_options.locator, number, speed, s.m_options.port));
         s.reset();
-        if (!s.m_port) s.tellPortState(false);
+        if (wasOpen) s.tellPortState(false);
     }
 };
 
@@ -151,8 +155,9 @@ class SerialPortSystem::FindPortCommand final : public Command {
         SerialPortSystem& s = m_system;
         Log::log(Log::Info, u"Starting GPS search");
         if (s.m_port) {
+            const bool wasOpen = s.isPortOpen();
             s.setOpenPort(nullptr);
-            s.tellPortState(false);
+            if (wasOpen) s.tellPortState(false);
         }
         const auto& speeds = s.m_options.searchSpeeds;
         const int speedCount = static_cast<int>(speeds.size());
@@ -205,7 +210,7 @@ class SerialPortSystem::FindPortCommand final : public Command {
                 }
                 if (enabled) {
                     s.setOpenPort(std::move(port));
-                    s.tellPortState(s.m_port != nullptr);
+                    s.tellPortState(true);
                 }
                 {
                     Lock lock(m_lock);
@@ -314,14 +319,24 @@ bool SerialPortSystem::removeDataListener(DataListener* listener) {
 
 std::unique_ptr<NmeaPort> SerialPortSystem::openAndProbe(std::uint32_t portNumber, std::uint32_t speed) {
     auto port = NmeaPort::open(m_options.locator, portNumber, speed, m_options.port);
-    if (port && !port->probe(nullptr)) port.reset();
+    if (port) port->probe(nullptr);
     return port;
 }
 
 void SerialPortSystem::setOpenPort(std::unique_ptr<NmeaPort> port) {
     m_port = std::move(port);
     Lock lock(m_mutex);
-    m_open = m_port != nullptr;
+    m_open = m_port && m_port->probed();
+}
+
+void SerialPortSystem::heard() {
+    {
+        Lock lock(m_mutex);
+        if (m_open) return;
+        m_open = true;
+    }
+    Log::log(Log::Normal, u"GPS receiver heard");
+    tellPortState(true);
 }
 
 bool SerialPortSystem::pause(std::uint32_t ms) {
@@ -429,9 +444,10 @@ void SerialPortSystem::readingPass() {
             // The device itself is gone (unplugged, or its far end closed):
             // waiting out the silence would only repeat failing reads.
             Log::log(Log::System, u"GPS port was lost");
+            const bool wasOpen = isPortOpen();
             setOpenPort(nullptr);
             reset();
-            tellPortState(false);
+            if (wasOpen) tellPortState(false);
             silenceSince.reset();
             continue;
         }
@@ -444,6 +460,7 @@ void SerialPortSystem::readingPass() {
         const std::uint32_t sentences = handOver(got);
         m_statsBytes += got;
         m_statsSentences += sentences;
+        if (sentences > 0) heard();
     }
 }
 

@@ -9,6 +9,12 @@
 // port tries to open it again every `noPortMs`, a port silent for
 // `silenceMs` is reopened, and a port whose far end hangs up is dropped at
 // once (the listeners hear of it) and then retried the same way.
+//
+// A port that opens is held and read whether or not a receiver answers on
+// it: the port counts as open (isPortOpen, the listeners' port state) once
+// its probe passed or a sentence came, and as closed while nothing does
+// (switched on in a tunnel, reopened after a silence). Receivers that send
+// nothing without a fix are heard with their first sentence after it.
 
 #include "positioning/Clock.h"
 #include "positioning/ListenerFanOut.h"
@@ -78,9 +84,14 @@ class SerialPortSystem final : public PortSystem, private ListenerFanOut {
     void runCommands();
     bool pause(std::uint32_t ms);
 
-    // GPS thread only.
+    // GPS thread only. The port, probed, whatever the probe found; null
+    // when it can't be opened.
     std::unique_ptr<NmeaPort> openAndProbe(std::uint32_t portNumber, std::uint32_t speed);
+    // Holds the port; it counts as open when its probe passed.
     void setOpenPort(std::unique_ptr<NmeaPort> port);
+    // A sentence came: the port held counts as open (the listeners hear of
+    // it when it did not).
+    void heard();
 
     const MessageTexts* m_messages;
     SerialPortSystemOptions m_options;
@@ -92,7 +103,7 @@ class SerialPortSystem final : public PortSystem, private ListenerFanOut {
     std::deque<std::unique_ptr<Command>> m_queue;
     FindPortCommand* m_current = nullptr;
     bool m_enabled = false;
-    bool m_open = false;
+    bool m_open = false; // a port is held and a receiver answered on it
     std::uint32_t m_portNumber = 4;
     std::uint32_t m_speed = 4800;
 

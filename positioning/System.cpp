@@ -50,7 +50,11 @@ void System::onFix(bool valid, const Fix& fix) {
         // One line for a run of fixes kept out: a receiver that keeps
         // jumping would fill the log five lines a second.
         if (!verdict.passed) {
-            if (verdict.keptOut == 1)
+            if (verdict.keptOut != 1) return;
+            if (verdict.impossible)
+                Log::log(Log::Normal, u"GPS fix kept out: no car has speed %.1f m/s, course %.1f at %.6f,%.6f",
+                         fix.speed, fix.courseKnown ? fix.heading : 0.0f, fix.latitude, fix.longitude);
+            else
                 Log::log(Log::Normal, u"GPS fix kept out: %d m from the last one in %u ms",
                          static_cast<int>(verdict.metres), verdict.ms);
             return;

@@ -5,7 +5,8 @@ the pace a receiver sends it.
 
     nmea_feed.py DEVICE RECORDING [--rate X] [--loop]
     nmea_feed.py DEVICE --route ROUTE [--speed KMH] [--receiver KIND] [--hz N]
-                 [--scatter METRES] [--seed S]
+                 [--scatter METRES] [--seed S] [--fresh] [--hdop H]
+                 [--silent-at METRES --silent-for SECONDS]
     ... [--dry-run]
 
 RECORDING is an NMEA log (one sentence a line; lines starting with '#' are
@@ -28,6 +29,12 @@ empty-speed-course (RMC with empty speed and course fields). With
 Gauss-Markov process of that standard deviation and a 30 s correlation
 time, drawn from the seed S, 0 unless given), and its GGA says an HDOP to
 match (the radial standard deviation over a UERE of 5 m, 0.9 at least).
+With --fresh the scatter is drawn afresh at each fix instead (as some
+receivers' is); --hdop H has the GGA claim H whatever the scatter (a street
+canyon's receiver says 0.9 while its fixes wander by 8 m). With --silent-at
+the receiver falls silent METRES along the route (in a tunnel, without a
+fix, as many do: no sentence at all) for --silent-for SECONDS (10 unless
+given) while the car drives on, then speaks again where the car is.
 
 --dry-run writes no device and waits for nothing: it prints one line a burst,
 the seconds the feeder would wait before it at the rate given (0 with
@@ -92,20 +99,22 @@ class Scatter:
     """A receiver's slowly wandering scatter: on each axis a Gauss-Markov
     process of standard deviation `metres` and a 30 s correlation time,
     drawn from `seed`; step(dt) moves it on and returns it (metres east,
-    north). The receiver's HDOP says it: the radial standard deviation
-    over a UERE of 5 m."""
+    north). With `fresh` it is drawn afresh at each step. The receiver's
+    HDOP says it (the radial standard deviation over a UERE of 5 m) unless
+    `hdop` is given."""
     SECONDS = 30.0
 
-    def __init__(self, metres, seed=0):
+    def __init__(self, metres, seed=0, fresh=False, hdop=None):
         self.metres = metres
         self.random = random.Random(seed)
         self.at = None
-        self.hdop = max(0.9, metres * math.sqrt(2.0) / 5.0) if metres > 0 else 0.9
+        self.fresh = fresh
+        self.hdop = hdop if hdop else max(0.9, metres * math.sqrt(2.0) / 5.0) if metres > 0 else 0.9
 
     def step(self, dt):
         if self.metres <= 0:
             return 0.0, 0.0
-        if self.at is None:
+        if self.at is None or self.fresh:
             self.at = [self.random.gauss(0.0, self.metres) for _ in range(2)]
         else:
             keep = math.exp(-dt / self.SECONDS)
@@ -214,10 +223,11 @@ def recording_bursts(path):
     return bursts
 
 
-def route_bursts(path, kmh, stand, receiver="rmc-first", hz=1, scatter=None):
+def route_bursts(path, kmh, stand, receiver="rmc-first", hz=1, scatter=None, silent=None):
     """An epoch of the drive a burst, `hz` a second; then, when `stand`, the
     car standing at the route's end for ever, as a receiver goes on
-    sending."""
+    sending. `silent` (metres along the route, seconds): the bursts of that
+    many seconds from there on are empty."""
     line = read_line(path)
     if len(line) < 2:
         raise SystemExit("nmea_feed: %s holds fewer than two LAT,LON lines" % path)
@@ -227,9 +237,17 @@ def route_bursts(path, kmh, stand, receiver="rmc-first", hz=1, scatter=None):
     scatter = scatter or Scatter(0.0)
     epoch = 0
 
+    step = kmh / 3.6 / hz
+    quiet = None  # the epochs of the silence
+    if silent:
+        first = int(math.ceil(silent[0] / step))
+        quiet = range(first, first + int(round(silent[1] * hz)))
+
     def send(p, kn):
         east, north = scatter.step(1.0 / hz)
         at = offset(p, east, north)
+        if quiet and epoch in quiet:
+            return (1.0 / hz, [])
         return (1.0 / hz if epoch else 0.0, [fix(epoch / hz, at[0], at[1], kn, heading, receiver, scatter.hdop)])
 
     for i, p in enumerate(points):
@@ -261,7 +279,8 @@ def arguments():
     parser = argparse.ArgumentParser(
         usage="%(prog)s DEVICE RECORDING [--rate X] [--loop] [--dry-run]\n"
               "       %(prog)s DEVICE --route ROUTE [--speed KMH] [--receiver KIND] [--hz N]\n"
-              "                   [--scatter METRES] [--seed S] [--dry-run]",
+              "                   [--scatter METRES] [--seed S] [--fresh] [--hdop H]\n"
+              "                   [--silent-at METRES] [--silent-for SECONDS] [--dry-run]",
         description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
     parser.add_argument("device", metavar="DEVICE")
     parser.add_argument("recording", metavar="RECORDING", nargs="?")
@@ -274,6 +293,10 @@ def arguments():
     parser.add_argument("--hz", type=checked(int, lambda v: 1 <= v <= 20, "1 to 20"), default=1)
     parser.add_argument("--scatter", type=checked(float, lambda v: v >= 0, "0 or more"), default=0.0)
     parser.add_argument("--seed", type=checked(int, lambda v: True, "a whole number"), default=0)
+    parser.add_argument("--fresh", action="store_true")
+    parser.add_argument("--hdop", type=checked(float, lambda v: v >= 0, "0 or more"), default=0.0)
+    parser.add_argument("--silent-at", type=checked(float, lambda v: v >= 0, "0 or more"), default=-1.0)
+    parser.add_argument("--silent-for", type=checked(float, lambda v: v >= 0, "0 or more"), default=10.0)
     args = parser.parse_intermixed_args()
     if (args.route is None) == (args.recording is None):
         parser.error("give either a RECORDING or --route ROUTE")
@@ -283,8 +306,10 @@ def arguments():
 def main():
     args = arguments()
     if args.route:
+        silent = (args.silent_at, args.silent_for) if args.silent_at >= 0 else None
         bursts = route_bursts(args.route, args.speed, stand=not args.dry_run, receiver=args.receiver, hz=args.hz,
-                              scatter=Scatter(args.scatter, args.seed))
+                              scatter=Scatter(args.scatter, args.seed, args.fresh, args.hdop or None),
+                              silent=silent)
     else:
         bursts = recording_bursts(args.recording)
     if args.dry_run:

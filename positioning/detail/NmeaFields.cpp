@@ -189,10 +189,9 @@ const char* readTime(const char* p, const char* end, NmeaTime& out) {
     out.minute = static_cast<std::uint8_t>(twoDigits(field.text + 2));
     out.second = static_cast<std::uint8_t>(twoDigits(field.text + 4));
     if (field.length >= 8) {
-        // The fraction's digits as a whole number, as many of them as 16
-        // bits hold: "100000.500000" reads as 50000 in five digits, half a
-        // second. Clamped whole, it read as 65535 millionths, and every fix
-        // of a 10 Hz receiver that writes six digits fell in one second.
+        // The fraction's leading digits as a whole number, as many of them
+        // as 16 bits hold, with their count: "100000.500000" reads as 50000
+        // in five digits, half a second, whatever the number of digits.
         std::uint32_t fraction = 0;
         std::uint8_t digits = 0;
         for (const char* p = field.text + 7; p < field.text + field.length && isDigit(*p); ++p, ++digits) {
@@ -200,7 +199,7 @@ const char* readTime(const char* p, const char* end, NmeaTime& out) {
             if (more > 0xFFFF) break;
             fraction = more;
         }
-        out.millisecond = static_cast<std::uint16_t>(fraction);
+        out.fraction = static_cast<std::uint16_t>(fraction);
         out.fractionDigits = digits;
     }
     return field.next;

@@ -93,6 +93,61 @@ TEST(FixGate, KeepsOutWhatNoVehicleReachesAndFollowsARealMove) {
     }
 }
 
+// A fix with a speed, course or place that no car has is kept out wherever
+// it lies, and leaves the gate as it was: the good fixes after it pass, and
+// five of them in a row are no move.
+TEST(FixGate, KeepsOutASpeedCourseOrPlaceNoCarHas) {
+    const float nan = std::nanf("");
+    const struct {
+        std::string name;
+        float speed;
+        float heading; // -1: no course
+        float latitude = 0.0f; // added to the good fix's
+        float longitude = 0.0f;
+        bool possible = false;
+    } rows[] = {
+        {"1e9 knots", 1e9f * 0.514f, 90.0f},
+        {"speed and course 1e9", 1e9f * 0.514f, 1e9f},
+        {"a course of 1e9", 10.0f, 1e9f},
+        {"a negative speed", -5.14f, 90.0f},
+        {"a negative course", 10.0f, -10.0f},
+        {"faster than 360 km/h", 100.5f, 90.0f},
+        {"NaN speed", nan, -1.0f},
+        {"NaN course", 10.0f, nan},
+        {"NaN place", 10.0f, 90.0f, nan},
+        {"longitude 187", 10.0f, 90.0f, 0.0f, 177.0f},
+        {"latitude 91", 10.0f, 90.0f, 41.0f},
+        {"360 km/h, due north", 100.0f, 360.0f, 0.0f, 0.0f, true},
+        {"standing, course sent as 0", 0.0f, 0.0f, 0.0f, 0.0f, true},
+        {"no course, heading left as it was", 10.0f, -1.0f, 0.0f, 0.0f, true},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        Positioning::Fix wild = at(0, 0);
+        wild.speed = row.speed;
+        wild.courseKnown = row.heading != -1.0f;
+        wild.heading = row.heading;
+        wild.latitude += row.latitude;
+        wild.longitude += row.longitude;
+        FixGate gate;
+        EXPECT_EQ(gate.possible(wild), row.possible);
+        if (row.possible) continue;
+        // As the first fix too: it anchors nothing.
+        EXPECT_FALSE(gate.judge(wild, 0).passed);
+        std::string seen;
+        std::uint32_t ticks = 0;
+        for (int i = 0; i < 14; ++i) {
+            Positioning::Fix fix = i >= 3 && i < 9 ? wild : at(0, 4.0 * i);
+            const FixGate::Verdict verdict = gate.judge(fix, ticks += 200);
+            seen += verdict.moved ? 'm' : verdict.passed ? 'p' : verdict.impossible ? 'i' : 'x';
+            if (i == 8) {
+                EXPECT_EQ(verdict.keptOut, 6);
+            }
+        }
+        EXPECT_EQ(seen, "pppiiiiiippppp");
+    }
+}
+
 TEST(FixGate, SaysHowFarAndHowManyWereKeptOut) {
     FixGate gate;
     EXPECT_TRUE(gate.judge(at(0, 0), 1000).passed);

@@ -42,7 +42,7 @@ TEST(NmeaParsers, Gga) {
 
     // Western and northern hemispheres, empty position fields, quality 0.
     ASSERT_EQ(parse("GPGGA,123519.50,4807.038,N,01131.000,W,0,,,,M,,M,,", r), SentenceKind::Gga);
-    EXPECT_EQ(r.gga.time.millisecond, 50);
+    EXPECT_EQ(r.gga.time.fraction, 50);
     EXPECT_EQ(r.gga.latitude, degrees(48, 7.038f));
     EXPECT_EQ(r.gga.longitude, -degrees(11, 31.0f));
     EXPECT_EQ(r.gga.quality, 0);

@@ -367,34 +367,114 @@ TEST(SerialPortSystem, BytesFromThePortBecomeFixesAndALostPortIsReported) {
     EXPECT_EQ(shared.alive, 0);
 }
 
-TEST(SerialPortSystem, ASilentPortIsReopenedAndAMissingOneRetried) {
+// The GPS thread's waits run on the positioning clock; these tests set it.
+// With `step`, every reading of it is that many milliseconds later than the
+// one before.
+struct TestClock : Positioning::Clock {
+    explicit TestClock(std::uint32_t perRead = 0) : step(perRead) {}
+    mutable std::atomic<std::uint32_t> ticks = 1000;
+    std::uint32_t step;
+    std::uint32_t ticksMs() const override { return ticks.fetch_add(step) + step; }
+    Positioning::DateTime localTime() const override { return {}; }
+};
+
+// A receiver that falls silent (in a tunnel, or without a fix, as many send
+// nothing then) is heard with its first sentence after the silence, however
+// long it lasted: its port is held and read while it is silent, not
+// dropped by a probe that took it for absent and tried again 10 s later.
+// The clock stands still while the receiver speaks again: nothing waits
+// for a retry.
+TEST(SerialPortSystem, AReceiverIsHeardAsSoonAsItSpeaksAgain) {
     LogLines* log = installLog();
     TestSupport::TempDir data;
     Receiver gps(data, 2, {line(Gga)});
     PortEvents events;
-    {
+    TestClock clock;
+    auto options = quickOptions(data);
+    Positioning::SerialPortSystem ports(nullptr, options, clock);
+    ports.addDataListener(&events);
+    ports.setPort(2, 38400);
+    ports.setEnabled(true, nullptr);
+    ASSERT_TRUE(eventually([&] { return ports.isPortOpen(); }));
+
+    // Silent past the silence's limit: the port is reopened, and the
+    // listeners hear that no receiver answers on it.
+    gps.silent = true;
+    ASSERT_TRUE(eventually([&] {
+        clock.ticks += 50;
+        return log->has("Reopening GPS...");
+    }));
+    ASSERT_TRUE(eventually([&] { return events.seen().size() >= 3; }));
+    EXPECT_EQ(events.seen(), (std::vector<std::string>{"enabled", "open", "closed"}));
+    EXPECT_FALSE(ports.isPortOpen());
+    const int before = events.sentenceCount();
+    gps.silent = false;
+    ASSERT_TRUE(eventually([&] { return events.sentenceCount() > before && ports.isPortOpen(); }));
+    EXPECT_EQ(events.seen().back(), "open");
+    EXPECT_TRUE(log->has("GPS receiver heard"));
+
+    // Switched on while the receiver is silent: no receiver answered (the
+    // result says so), but the port is held and heard once it speaks.
+    Outcome::Shared shared;
+    ports.setEnabled(false, nullptr);
+    ASSERT_TRUE(eventually([&] { return !ports.isEnabled(); }));
+    gps.silent = true;
+    ports.setEnabled(true, new Outcome(&shared));
+    ASSERT_TRUE(eventually([&] { return shared.resultCount() == 1; }));
+    EXPECT_EQ(shared.results, std::vector<int>{-1});
+    EXPECT_FALSE(ports.isPortOpen());
+    const int silentAt = events.sentenceCount();
+    gps.silent = false;
+    ASSERT_TRUE(eventually([&] { return events.sentenceCount() > silentAt && ports.isPortOpen(); }));
+
+    // A port that can't be opened is tried again once the no-port wait is
+    // over, and found when it is there.
+    const int enabling = log->count("Enabling GPS...");
+    ports.setPort(5, 38400);
+    ASSERT_TRUE(eventually([&] { return log->has("Port COM5 can't be opened (err 2): No such file or directory"); }));
+    EXPECT_FALSE(ports.isPortOpen());
+    Receiver later(data, 5, {line(Gga)});
+    ASSERT_TRUE(eventually([&] {
+        clock.ticks += 50;
+        return ports.isPortOpen();
+    }));
+    EXPECT_GT(log->count("Enabling GPS..."), enabling);
+    ports.removeDataListener(&events);
+}
+
+// Each cycle of the GPS thread that waits (for a port that is not there,
+// for a silent receiver to speak) sleeps: a clock that goes on a
+// millisecond at each reading goes on by few of them a cycle, and the
+// ports are opened no more often than the waits allow. A cycle that did
+// not sleep would spin a core and open the port thousands of times.
+TEST(SerialPortSystem, AWaitingThreadSleepsBetweenItsLooks) {
+    LogLines* log = installLog();
+    TestSupport::TempDir data;
+    Receiver mute(data, 3, {line(Gga)});
+    mute.silent = true;
+    const struct {
+        const char* name;
+        std::uint32_t port;
+        std::string opened; // logged at each try
+    } rows[] = {
+        {"no port", 9, "Port COM9 can't be opened (err 2): No such file or directory"},
+        {"a silent receiver", 3, "Reopening GPS..."},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        TestClock clock(1);
         auto options = quickOptions(data);
-        Positioning::SerialPortSystem ports(nullptr, options);
-        ports.addDataListener(&events);
-        ports.setPort(2, 38400);
-        ports.setEnabled(true, nullptr);
-        ASSERT_TRUE(eventually([&] { return ports.isPortOpen(); }));
-        gps.silent = true;
-        ASSERT_TRUE(eventually([&] { return log->has("Reopening GPS..."); }));
-        // Still silent: the reopened port fails its probe and is dropped.
-        ASSERT_TRUE(eventually([&] { return events.seen().size() >= 3; }));
-        EXPECT_FALSE(ports.isPortOpen());
-        gps.silent = false;
-        // Without a port the system switches itself on again and finds it.
-        ASSERT_TRUE(eventually([&] { return ports.isPortOpen(); }));
-        EXPECT_GE(log->count("Enabling GPS..."), 2);
-        ports.removeDataListener(&events);
+        options.silenceMs = 2000;
+        options.noPortMs = 2000;
+        Positioning::SerialPortSystem ports(nullptr, options, clock);
+        Outcome::Shared shared;
+        ports.setPort(row.port, 4800);
+        ports.setEnabled(true, new Outcome(&shared));
+        ASSERT_TRUE(eventually([&] { return shared.resultCount() == 1; }));
+        const int tries = log->count(row.opened);
+        std::this_thread::sleep_for(300ms);
+        EXPECT_LE(log->count(row.opened) - tries, 2);
     }
-    EXPECT_TRUE(log->has("GPS system closed"));
-    auto seen = events.seen();
-    ASSERT_GE(seen.size(), 4u);
-    EXPECT_EQ(std::vector<std::string>(seen.begin(), seen.begin() + 3),
-              (std::vector<std::string>{"enabled", "open", "closed"}));
 }
 
 // The traffic line names a silent receiver once, when it falls silent, and

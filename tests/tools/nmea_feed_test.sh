@@ -110,7 +110,9 @@ python3 "$feed" unused --route "$work/route.txt" --speed 36 --dry-run | cut -f1 
   grep -qx '0.000 1.000 ' || fail "the route's fixes are not a second apart"
 
 # Ten epochs a second from a receiver of RMC with empty speed and course
-# fields: 0.1 s apart, a metre apart, the speed of 10 m/s taken from them.
+# fields: 0.1 s apart, a metre apart, the speed of 10 m/s taken from them
+# once the way is beyond what a receiver's scatter makes (about three
+# seconds: this receiver was never seen standing).
 python3 "$feed" unused --route "$work/route.txt" --speed 36 --hz 10 --dry-run | cut -f1 | sort -u | tr '\n' ' ' |
   grep -qx '0.000 0.100 ' || fail "ten epochs a second are not 0.1 s apart"
 drive "$work/drive10.nmea" 110 --speed 36 --hz 10 --receiver empty-speed-course
@@ -118,7 +120,7 @@ drive "$work/drive10.nmea" 110 --speed 36 --hz 10 --receiver empty-speed-course
   fail "an RMC with a speed or a course"
 "$build/tools/nmea-replay" "$work/drive10.nmea" | awk -F'\t' '$2 == 1 && ++n <= 100' >"$work/fixes10.txt"
 moving=$(LC_ALL=C awk -F'\t' '$6 > 9.5 && $6 < 10.5 && $7 > 89 && $7 < 91' "$work/fixes10.txt" | wc -l)
-[ "$moving" -ge 75 ] || fail "$moving of the first 100 fixes at 10 m/s due east, not 75 or more"
+[ "$moving" -ge 65 ] || fail "$moving of the first 100 fixes at 10 m/s due east, not 65 or more"
 
 # Scatter: the same seed the same stream, another another; the fixes of a
 # standing receiver wander by about the standard deviation asked, its GGA
@@ -140,7 +142,25 @@ for epoch in stream(5, 3000)[20:]:
 mean = sum(east) / len(east)
 sd = math.sqrt(sum((e - mean) ** 2 for e in east) / len(east))
 assert 4 < sd < 12, sd
+# Drawn afresh at each fix, the scatter jumps by about its deviation from
+# one fix to the next (wandering, by a few per cent of it); the HDOP the
+# GGA claims is the one asked.
+def steps(scatter):
+    e = [metres((43.7384, 7.42584), (int(f[3][:2]) + float(f[3][2:]) / 60, int(f[5][:3]) + float(f[5][3:]) / 60))[0]
+         for f in (epoch.split(",") for epoch in stream_of(scatter, 600)[20:])]
+    return math.sqrt(sum((a - b) ** 2 for a, b in zip(e, e[1:])) / (len(e) - 1))
+def stream_of(scatter, count):
+    return [b[1][0] for b in itertools.islice(route_bursts(sys.argv[2], 36, True, scatter=scatter), count)]
+assert 3.5 < steps(Scatter(3.5, 5, fresh=True)) < 6.5
+assert steps(Scatter(3.5, 5)) < 1.0
+assert ",1,08,0.9,40.0," in stream_of(Scatter(8, 3, hdop=0.9), 1)[0]
 PY
+
+# A silent tunnel: from 30 m along the route (the fourth second at 36 km/h)
+# three seconds without a sentence, a second apart all the same.
+python3 "$feed" unused --route "$work/route.txt" --speed 36 --silent-at 30 --silent-for 3 --dry-run |
+  sed -n 1,8p | tr '\t\n' ',,' | grep -qx '0.000,5,1.000,5,1.000,5,1.000,0,1.000,0,1.000,0,1.000,5,1.000,5,' ||
+  fail "the silent tunnel's bursts"
 
 # The README's recipe: socat's pair, the program's end linked as a port,
 # the feeder on the other end at twenty times the pace.

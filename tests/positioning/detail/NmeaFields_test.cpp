@@ -108,7 +108,7 @@ const char* readTime(const char* p, const char* end, Positioning::NmeaTime& out)
                       digits.begin());
         while (!digits.empty() && std::stoul(digits) > 0xFFFF)
             digits.pop_back();
-        out.millisecond = static_cast<std::uint16_t>(digits.empty() ? 0 : std::stoul(digits));
+        out.fraction = static_cast<std::uint16_t>(digits.empty() ? 0 : std::stoul(digits));
         out.fractionDigits = static_cast<std::uint8_t>(digits.size());
     }
     return p;

@@ -1,0 +1,218 @@
+#include "positioning/FixMotion.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
+#include <random>
+#include <string>
+#include <vector>
+
+using Positioning::Fix;
+using Positioning::FixMotion;
+
+namespace {
+
+constexpr double Pi = 3.14159265358979323846;
+constexpr double MetresPerDegree = 6371000.0 * Pi / 180.0;
+
+// The scatter's draws; another seed draws other scatter, in which a rare
+// stretch of a few fixes may look like the other state.
+unsigned seed() {
+    const char* text = std::getenv("MIREL_MOTION_SEED");
+    return text ? static_cast<unsigned>(std::strtoul(text, nullptr, 10)) : 7u;
+}
+
+// A receiver's scatter on each axis: wandering slowly (a Gauss-Markov
+// process with a 30 s correlation time, as a street canyon's echoes) or
+// drawn afresh at each fix.
+struct Scatter {
+    enum Kind { None, Wandering, Fresh } kind = None;
+    double metres = 0.0;
+    std::mt19937 random{seed()};
+    double east = 0.0, north = 0.0;
+    bool started = false;
+    void step(double seconds) {
+        std::normal_distribution<double> gauss(0.0, 1.0);
+        if (kind == None) return;
+        if (kind == Fresh || !started) {
+            east = gauss(random) * metres;
+            north = gauss(random) * metres;
+            started = true;
+            return;
+        }
+        const double keep = std::exp(-seconds / 30.0);
+        const double spread = metres * std::sqrt(1.0 - keep * keep);
+        east = keep * east + gauss(random) * spread;
+        north = keep * north + gauss(random) * spread;
+    }
+};
+
+// What a trip's stretch does: stand, drive east, or go round a circle of
+// 2 m once in four seconds; `back` plays the time back by that many seconds
+// first (a recording played again).
+struct Stretch {
+    enum Kind { Stand, Drive, Circle } kind;
+    double seconds;
+    double metresPerSecond = 0.0;
+    double back = 0.0;
+};
+
+struct Told {
+    double seconds; // into its stretch
+    std::size_t stretch;
+    float speed;
+    bool courseKnown;
+    float heading;
+};
+
+// The fixes of a trip at `hz`, from `start` seconds of the day, through one
+// FixMotion.
+std::vector<Told> trip(int hz, double start, const std::vector<Stretch>& stretches, Scatter scatter, float hdop) {
+    FixMotion motion;
+    std::vector<Told> told;
+    double clock = start; // seconds of the day, round at midnight
+    double east = 0.0;
+    for (std::size_t s = 0; s < stretches.size(); ++s) {
+        const Stretch& stretch = stretches[s];
+        clock -= stretch.back;
+        const int fixes = static_cast<int>(stretch.seconds * hz);
+        for (int i = 0; i < fixes; ++i, clock += 1.0 / hz) {
+            const double t = static_cast<double>(i) / hz;
+            double x = east, y = 0.0;
+            if (stretch.kind == Stretch::Drive) x = east + stretch.metresPerSecond * t;
+            if (stretch.kind == Stretch::Circle) {
+                x += 2.0 * std::sin(t * Pi / 2.0);
+                y += 2.0 * std::cos(t * Pi / 2.0);
+            }
+            scatter.step(1.0 / hz);
+            Fix fix;
+            fix.hdop = hdop;
+            fix.latitude = static_cast<float>(43.74 + (y + scatter.north) / MetresPerDegree);
+            fix.longitude =
+                static_cast<float>(7.42 + (x + scatter.east) / (MetresPerDegree * std::cos(43.74 * Pi / 180.0)));
+            const double day = std::fmod(clock + 86400.0, 86400.0);
+            const long hundredths = std::lround(day * 100.0) % 8640000;
+            Positioning::NmeaTime time;
+            time.hour = static_cast<std::uint8_t>(hundredths / 360000);
+            time.minute = static_cast<std::uint8_t>(hundredths / 6000 % 60);
+            time.second = static_cast<std::uint8_t>(hundredths / 100 % 60);
+            time.fraction = static_cast<std::uint16_t>(hundredths % 100);
+            time.fractionDigits = 2;
+            motion.complete(fix, time);
+            told.push_back({t, s, fix.speed, fix.courseKnown, fix.heading});
+        }
+        if (stretch.kind == Stretch::Drive) east += stretch.metresPerSecond * stretch.seconds;
+    }
+    return told;
+}
+
+} // namespace
+
+// Speed and course from the fixes, at 1 to 20 fixes a second, over
+// midnight, after a recording starts again, and in both kinds of scatter
+// whatever HDOP the receiver claims: a standing car has speed 0 and no
+// course at every fix; a car that drives has its speed and course once it
+// drove five seconds, and speed 0 again once it stood seven seconds.
+TEST(FixMotion, TellsAStandingCarFromAMovingOne) {
+    using S = Stretch;
+    const std::vector<Stretch> standDriveStand = {{S::Stand, 40}, {S::Drive, 40, 11.1}, {S::Stand, 40}};
+    const struct {
+        std::string name;
+        int hz;
+        std::vector<Stretch> stretches;
+        Scatter::Kind scatter = Scatter::None;
+        double metres = 0.0;
+        float hdop = 0.9f;
+        double start = 36000.0;
+        double speedWithin = 0.3; // of the true speed, m/s
+        double courseWithin = 2.0; // degrees
+    } rows[] = {
+        {"1 Hz", 1, standDriveStand},
+        {"5 Hz", 5, standDriveStand},
+        {"10 Hz", 10, standDriveStand},
+        {"20 Hz", 20, standDriveStand},
+        {"over midnight", 10, standDriveStand, Scatter::None, 0.0, 0.9f, 86400.0 - 60.0},
+        // A slow car, once its receiver was seen standing without scatter.
+        {"3 m/s after standing", 1, {{S::Stand, 60}, {S::Drive, 40, 3.0}, {S::Stand, 40}}},
+        // Played again from its start: the first fixes after have nothing
+        // to compare to, then the drive is followed again.
+        {"a recording played again", 10,
+         {{S::Stand, 40}, {S::Drive, 40, 11.1}, {S::Drive, 40, 11.1, 80.0}, {S::Stand, 40}}},
+        // Going round within 2 m goes nowhere, whatever the HDOP says.
+        {"round a circle", 10, {{S::Circle, 300}}, Scatter::None, 0.0, 0.2f},
+        // Slowly wandering scatter of 8 m with HDOP 0.9 claimed, as in a
+        // street canyon; scatter of 3.5 m drawn afresh at each fix, HDOP 1.
+        {"8 m wandering, 10 Hz", 10, {{S::Stand, 600}, {S::Drive, 40, 11.1}, {S::Stand, 60}}, Scatter::Wandering,
+         8.0, 0.9f, 36000.0, 3.0, 25.0},
+        {"8 m wandering, 1 Hz", 1, {{S::Stand, 600}, {S::Drive, 40, 11.1}, {S::Stand, 60}}, Scatter::Wandering,
+         8.0, 0.9f, 36000.0, 3.0, 25.0},
+        {"3.5 m fresh, 10 Hz", 10, {{S::Stand, 600}, {S::Drive, 40, 11.1}, {S::Stand, 60}}, Scatter::Fresh, 3.5,
+         1.0f, 36000.0, 2.0, 25.0},
+        {"3.5 m fresh, 1 Hz", 1, {{S::Stand, 600}, {S::Drive, 40, 11.1}, {S::Stand, 60}}, Scatter::Fresh, 3.5,
+         1.0f, 36000.0, 5.0, 45.0},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        Scatter scatter;
+        scatter.kind = row.scatter;
+        scatter.metres = row.metres;
+        const std::vector<Told> told = trip(row.hz, row.start, row.stretches, scatter, row.hdop);
+        int standingMoved = 0, driving = 0, drivingStill = 0, speedOff = 0, courseOff = 0, restarted = 0;
+        for (const Told& t : told) {
+            const Stretch& stretch = row.stretches[t.stretch];
+            const bool afterDrive = t.stretch > 0 && row.stretches[t.stretch - 1].kind == Stretch::Drive;
+            if (stretch.kind != Stretch::Drive) {
+                // The way of the last MaxLegs seconds shows the drive for as
+                // long, and scatter may carry it a little further.
+                if (afterDrive && t.seconds < 7.0) continue;
+                standingMoved += t.speed != 0.0f || t.courseKnown ? 1 : 0;
+                continue;
+            }
+            if (stretch.back > 0.0 && t.seconds == 0.0) restarted += t.speed == 0.0f && !t.courseKnown ? 1 : 0;
+            if (t.seconds < FixMotion::MaxLegs + 1) continue;
+            ++driving;
+            if (t.speed == 0.0f || !t.courseKnown) {
+                ++drivingStill;
+                continue;
+            }
+            speedOff += std::abs(t.speed - stretch.metresPerSecond) > row.speedWithin ? 1 : 0;
+            const double turn = std::remainder(t.heading - 90.0, 360.0);
+            courseOff += std::abs(turn) > row.courseWithin ? 1 : 0;
+        }
+        EXPECT_EQ(standingMoved, 0);
+        EXPECT_EQ(drivingStill, 0) << "of " << driving;
+        // Scatter puts some speeds and courses off (the bounds above are
+        // about two of their errors); without it none.
+        const int allowed = row.scatter == Scatter::None ? 0 : driving / 6;
+        EXPECT_LE(speedOff, allowed) << "of " << driving;
+        EXPECT_LE(courseOff, allowed) << "of " << driving;
+        const bool playedAgain = std::any_of(row.stretches.begin(), row.stretches.end(),
+                                             [](const Stretch& stretch) { return stretch.back > 0.0; });
+        EXPECT_EQ(restarted, playedAgain ? 1 : 0);
+    }
+}
+
+// A speed or course that a sentence gave lately is kept as the receiver
+// sent it; three seconds after the last one, the fixes' own take over.
+TEST(FixMotion, KeepsWhatTheReceiverSaysWhileItSaysIt) {
+    FixMotion motion;
+    Positioning::NmeaTime time;
+    time.hour = 10;
+    for (int second = 0; second < 20; ++second) {
+        time.second = static_cast<std::uint8_t>(second);
+        Fix fix;
+        fix.hdop = 0.9f;
+        fix.latitude = 43.74f;
+        fix.longitude = static_cast<float>(7.42 + 11.1 * second / (MetresPerDegree * std::cos(43.74 * Pi / 180.0)));
+        fix.speed = 5.0f; // as a sentence gave it
+        fix.heading = 45.0f;
+        fix.courseKnown = true;
+        if (second < 10) motion.given(time, true, second < 5);
+        motion.complete(fix, time);
+        SCOPED_TRACE(second);
+        EXPECT_NEAR(fix.speed, second <= 12 ? 5.0f : 11.1f, 0.05f);
+        EXPECT_NEAR(fix.heading, second <= 7 ? 45.0f : 90.0f, 0.5f);
+    }
+}
