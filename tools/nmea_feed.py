@@ -278,9 +278,8 @@ def checked(convert, holds, wanted):
 def arguments():
     parser = argparse.ArgumentParser(
         usage="%(prog)s DEVICE RECORDING [--rate X] [--loop] [--dry-run]\n"
-              "       %(prog)s DEVICE --route ROUTE [--speed KMH] [--receiver KIND] [--hz N]\n"
-              "                   [--scatter METRES] [--seed S] [--fresh] [--hdop H]\n"
-              "                   [--silent-at METRES] [--silent-for SECONDS] [--dry-run]",
+              "       %(prog)s DEVICE --route ROUTE [--speed KMH] [--receiver KIND] [--hz N] [--dry-run]\n"
+              "         [--scatter METRES] [--seed S] [--fresh] [--hdop H] [--silent-at METRES] [--silent-for S]",
         description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
     parser.add_argument("device", metavar="DEVICE")
     parser.add_argument("recording", metavar="RECORDING", nargs="?")
