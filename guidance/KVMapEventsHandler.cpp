@@ -324,6 +324,7 @@ void KVMapEventsHandler::onFrame() {
         m_tracker.setRouteRoads(routeRoadsAround());
         m_tracker.update();
         carRoadEvents();
+        m_navi.setOnOtherRoad(sureOfOtherRoad());
     }
     // After the finish guidance waits for a new route: started again on the
     // finished one it would only lead back to the finish. A route changed
@@ -394,6 +395,19 @@ std::vector<Positioning::CarTracker::RouteRoad> KVMapEventsHandler::routeRoadsAr
                 roads.push_back({static_cast<std::uint32_t>(m), part.segmentId, part.forward != 0, nearCar});
     }
     return roads;
+}
+
+bool KVMapEventsHandler::sureOfOtherRoad() {
+    // A fix's scatter puts the car on a street beside the route for a fix
+    // or two; a car that left the route keeps to the road it took, ahead of
+    // the route's by its course, then by its distance.
+    const std::optional<float> lead = m_tracker.leadOverRoute();
+    const std::uint32_t now = m_clock.ticksMs();
+    if (!lead || !(*lead >= SureLead))
+        m_otherRoadSinceMs.reset();
+    else if (!m_otherRoadSinceMs)
+        m_otherRoadSinceMs = now;
+    return m_otherRoadSinceMs && now - *m_otherRoadSinceMs >= SureForMs;
 }
 
 void KVMapEventsHandler::carRoadEvents() {

@@ -41,6 +41,11 @@ constexpr double FixLagSeconds = 4.0;
 constexpr double FixLagMinMetres = 50.0;
 // Below this speed (m/s) a car stands: its fixes' way is their scatter.
 constexpr float StandingMs = 1.0f;
+// A car standing short of the finish has arrived where its fix lies within
+// its scatter of it, but no farther than this: a receiver that says HDOP 4
+// to 20 in a street, its fixes as good as ever, had a car that stopped 55 m
+// short arrived there.
+constexpr double ArrivalScatterCeilingMetres = 20.0;
 
 bool isRoundaboutEntry(std::uint32_t type) { return type == 3 || type == 19; }
 // Leaving a roundabout, or a turn announced once, late.
@@ -282,7 +287,8 @@ bool fdMapNavi::onPathAt(const Positioning::CarState& car, const PathPosition& a
     const std::optional<double> d2 = squaredMetres(car, at);
     if (!d2 || *d2 > squared(m_maxDistFromPath0))
         return false;
-    if (car.onRoad && car.probability > m_minProbOnPath1 && *d2 > squared(m_maxDistFromPath1))
+    if (((car.onRoad && car.probability > m_minProbOnPath1) || m_onOtherRoad) &&
+        *d2 > squared(m_maxDistFromPath1))
         return false;
     return true;
 }
@@ -334,7 +340,7 @@ bool fdMapNavi::withinScatter(const Positioning::CarState& car, const PathPositi
     const double scatter = double(m_fixScatterMetres);
     const std::optional<double> d2 = squaredMetres(car, at);
     const auto any = [](int) { return true; };
-    return m_measuredFix && scatter > double(m_maxDistFromPath1) && d2 &&
+    return !m_onOtherRoad && m_measuredFix && scatter > double(m_maxDistFromPath1) && d2 &&
            *d2 <= squared(std::max(double(m_maxDistFromPath0), scatter)) &&
            !anySegmentNear(at, car.position.toGlobal(), m_maxDistFromPath1, any) &&
            anySegmentNear(at, *m_measuredFix, scatter, any);
@@ -595,12 +601,13 @@ bool fdMapNavi::findNextPoint(const PathPosition& from) {
 
 bool fdMapNavi::standsAtFinish() const {
     // A receiver that scatters by 15 m on each axis, its fixes wandering
-    // slowly, put a car that stopped at the finish 15 to 50 m short of it,
-    // its place the mean of its fixes, for as long as it stood: it never
-    // arrived. A car that stands on the last leg within its fix's scatter
-    // of the finish, along the route and from the fix, is there; one that
-    // never left the start's scatter has not come there (a short route
-    // chosen while standing).
+    // slowly, holds a car that stopped at the finish up to its scatter
+    // short of it, its place the mean of its fixes, for as long as it
+    // stands. A car that stands on the last leg within its fix's scatter
+    // of the finish along the route, its fix within that scatter of the
+    // finish but ArrivalScatterCeilingMetres at most, is there, whatever
+    // the HDOP says; one that never left the start's scatter has not come
+    // there (a short route chosen while standing).
     if (!m_measuredFix || !(m_speedMs < StandingMs) || m_nextPointPosition.isAtEnd() ||
         m_nextPointPosition.part + 1 != m_path->parts.size() || m_nextPointPosition.partLevel() == nullptr)
         return false;
@@ -611,7 +618,8 @@ bool fdMapNavi::standsAtFinish() const {
     const PathPart& part = m_nextPointPosition.currentPart();
     const Map::LocalPoint fix = Map::LevelFrame::of(*part.level).toLocal(*m_measuredFix);
     const Map::LocalPoint finish = m_nextPointPosition.levelPoint();
-    return std::hypot(double(fix.x) - finish.x, double(fix.y) - finish.y) * part.metresPerUnit <= scatter;
+    return std::hypot(double(fix.x) - finish.x, double(fix.y) - finish.y) * part.metresPerUnit <=
+           std::min(scatter, ArrivalScatterCeilingMetres);
 }
 
 void fdMapNavi::nextPointStep() {

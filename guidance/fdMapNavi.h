@@ -136,6 +136,11 @@ public:
         m_measuredFix = point;
         m_fixScatterMetres = scatterMetres;
     }
+    // The tracker is sure the car drives a road the route does not take
+    // (for the next steps): the car is on the route only within
+    // max_dist_from_path_1 of it, however close that road runs, and its
+    // fix's scatter does not put it back on the route.
+    void setOnOtherRoad(bool sure) { m_onOtherRoad = sure; }
     void resetManeuverState();
     void setMaxDistFromPath(std::uint32_t metres);
     // The distance from the route beyond which the route is rebuilt.
@@ -257,6 +262,7 @@ private:
     std::optional<float> m_course;
     std::optional<Map::Point> m_measuredFix;
     float m_fixScatterMetres = 0.0f;
+    bool m_onOtherRoad = false;
     // The last step at which the car went the route's way (not against
     // it) on this route: when, and its distance from the route's start.
     bool m_wentWithRoute = false;

@@ -110,6 +110,7 @@ void CarTracker::setAtlas(Map::KVAtlas* atlas) {
     m_candidates.clear();
     m_roads.clear();
     m_roadProbability.clear();
+    m_routeLead.reset();
     m_anchor.reset();
     m_anchorLag = 0.0f;
 }
@@ -190,6 +191,7 @@ std::optional<float> CarTracker::match(Map::KVAtlas& atlas, const TrackerFix& fi
     std::vector<RoadPolyline> roads =
         collectRoads(atlas, fix.measured, static_cast<double>(m_critDist) * fix.unitsPerMetre);
     const MatchResult result = matchRoads(roads, input, m_settings);
+    m_routeLead.reset();
     if (!result.best) {
         m_candidates.clear();
         m_roads.clear();
@@ -225,9 +227,19 @@ std::optional<float> CarTracker::match(Map::KVAtlas& atlas, const TrackerFix& fi
     // sure to be on it as this match found it; one that did not score at
     // all (the turn the car has not yet been measured on) gets 0.
     float sum = 0.0f;
+    float cheapestOfRoute = INFINITY;
     for (const RoadPolyline& road : roads)
-        if (const std::optional<ScoredRoad> scored = scoreRoad(road, input, m_settings))
+        if (const std::optional<ScoredRoad> scored = scoreRoad(road, input, m_settings)) {
             sum += costWeight(scored->cost);
+            if (isRouteRoad(road.ref.mapIndex, road.polylineId))
+                cheapestOfRoute = std::min(cheapestOfRoute, scored->cost);
+        }
+    // A car that moves, matched to a road the route does not take, weighed
+    // against the route's roads (a road of the route near the car counted
+    // nearer by the fix's scatter): how far ahead that road came.
+    if (!m_routeRoads.empty() && fix.speed > m_settings.minSpeed &&
+        !isRouteRoad(best.ref.mapIndex, best.polylineId))
+        m_routeLead = cheapestOfRoute - result.best->cost;
     const RoadRef bestRef = best.ref;
     // The candidates, then the other roads around: the car is carried past a
     // candidate's end along them (a roundabout's short pieces, a road cut
@@ -593,6 +605,26 @@ CarState CarTracker::carState() {
         }
     }
     return state;
+}
+
+std::optional<float> CarTracker::leadOverRoute() {
+    std::uint32_t mapIndex = NoMapIndex;
+    std::uint32_t id = NoPolylineId;
+    {
+        Threading::SdlLock lock(m_mutex);
+        if (!m_onRoad) return std::nullopt;
+        mapIndex = m_road.polyline.ref.mapIndex;
+        id = m_road.polyline.polylineId;
+    }
+    if (isRouteRoad(mapIndex, id)) return std::nullopt;
+    return m_routeLead;
+}
+
+bool CarTracker::isRouteRoad(std::uint32_t mapIndex, std::uint32_t polylineId) const {
+    return polylineId != NoPolylineId &&
+           std::any_of(m_routeRoads.begin(), m_routeRoads.end(), [&](const RouteRoad& r) {
+               return r.mapIndex == mapIndex && r.polylineId == polylineId;
+           });
 }
 
 RoadInfo CarTracker::roadInfo() {

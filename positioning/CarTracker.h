@@ -94,6 +94,13 @@ class CarTracker {
     // reverse: both true unless the car moves with a known course.
     bool isAlongHeading(int direction);
     bool isAgainstHeading(int direction);
+    // How sure the last match was that the car left the route it was told
+    // of (setRouteRoads): the cost by which the road it took scored below
+    // the cheapest road of the route (infinite when none of them scored),
+    // while the car is on a road the route does not take; none when no
+    // route was told, the car stood at that fix, or it is on a road of the
+    // route or off the roads. Main thread.
+    std::optional<float> leadOverRoute();
 
   private:
     struct Road {
@@ -172,6 +179,8 @@ class CarTracker {
     // The car carried from there as far as the prediction moved; none off
     // the roads.
     std::optional<Road> carriedToNow(const Frame& frame) const;
+    // A road of the route told (setRouteRoads).
+    bool isRouteRoad(std::uint32_t mapIndex, std::uint32_t polylineId) const;
     // The way the car is to face on its road (degrees).
     float targetHeading(const Road& road, const TrackerFix& fix, float shown) const;
     // Takes the road in as the car shown, its heading turned toward the
@@ -212,6 +221,8 @@ class CarTracker {
     // the share of each in that match's weights.
     std::vector<RoadPolyline> m_roads;
     std::vector<float> m_roadProbability;
+    // The last match's lead over the route (leadOverRoute).
+    std::optional<float> m_routeLead;
     std::vector<RouteRoad> m_routeRoads;
     // Where the filter's position at the last fix was snapped (m_anchorFix:
     // that fix's count), going the way the car goes along the road there,
