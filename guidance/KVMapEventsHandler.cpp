@@ -400,12 +400,22 @@ std::vector<Positioning::CarTracker::RouteRoad> KVMapEventsHandler::routeRoadsAr
 bool KVMapEventsHandler::sureOfOtherRoad() {
     // A fix's scatter puts the car on a street beside the route for a fix
     // or two; a car that left the route keeps to the road it took, ahead of
-    // the route's by its course, then by its distance.
-    const std::optional<float> lead = m_tracker.leadOverRoute();
+    // the route's roads by its distance from them or its course. A car on a
+    // road the route takes anywhere has not left it that way (one turned
+    // back along the route is told by its way, BackwardMove).
+    const Positioning::CarState car = m_tracker.carState();
+    const Map::KVMap2* map = car.mapIndex < m_atlas.mapCount() ? m_atlas.mapAt(car.mapIndex) : nullptr;
+    const bool routeRoad = std::any_of(m_route.parts.begin(), m_route.parts.end(), [&](const PathPart& part) {
+        return part.map == map && part.segmentId == car.polylineId;
+    });
     const std::uint32_t now = m_clock.ticksMs();
-    if (!lead || !(*lead >= SureLead))
+    const std::optional<float> lead = car.onRoad && !routeRoad ? m_tracker.leadOverRoute() : std::nullopt;
+    // Off the route the tracker is told no route to weigh the car's road
+    // against: the car stays off it while it keeps off the route's roads.
+    const bool keeps = !lead && car.onRoad && !routeRoad && m_navi.outOfPath();
+    if (!keeps && !(lead && *lead >= SureLead))
         m_otherRoadSinceMs.reset();
-    else if (!m_otherRoadSinceMs)
+    else if (!keeps && !m_otherRoadSinceMs)
         m_otherRoadSinceMs = now;
     return m_otherRoadSinceMs && now - *m_otherRoadSinceMs >= SureForMs;
 }

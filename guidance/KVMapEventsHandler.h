@@ -219,13 +219,13 @@ private:
     std::uint32_t m_lastRebuildMs = 0;
     bool m_lastRoadValid = false;
     // The tracker has been sure, since then, that the car drives a road the
-    // route does not take: each match since found that road ahead of the
-    // route's by SureLead of cost at least (what a fix 10 m off a road adds
-    // to its cost, or a course 22 degrees off it), for SureForMs at least
-    // (two fixes of a receiver that sends one a second). Guidance then
-    // holds the car off the route, however close that road runs.
+    // route does not take: each match since took that road, and found it
+    // ahead of every road of the route by SureLead of cost at least by the
+    // fixes alone (what a fix 10 m off a road adds to its cost, or a course
+    // 22 degrees off it), for SureForMs at least. Guidance then holds the
+    // car off the route, however close that road runs.
     static constexpr float SureLead = 0.25f;
-    static constexpr std::uint32_t SureForMs = 1000;
+    static constexpr std::uint32_t SureForMs = 2000;
     std::optional<std::uint32_t> m_otherRoadSinceMs;
     bool sureOfOtherRoad();
     Positioning::RoadInfo m_lastRoadInfo;

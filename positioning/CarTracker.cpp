@@ -227,16 +227,20 @@ std::optional<float> CarTracker::match(Map::KVAtlas& atlas, const TrackerFix& fi
     // sure to be on it as this match found it; one that did not score at
     // all (the turn the car has not yet been measured on) gets 0.
     float sum = 0.0f;
+    // The roads of the route as the fix alone scores them, none counted
+    // nearer for being the route's.
+    MatchInput byFixAlone = input;
+    byFixAlone.routeRoads = nullptr;
     float cheapestOfRoute = INFINITY;
     for (const RoadPolyline& road : roads)
         if (const std::optional<ScoredRoad> scored = scoreRoad(road, input, m_settings)) {
             sum += costWeight(scored->cost);
             if (isRouteRoad(road.ref.mapIndex, road.polylineId))
-                cheapestOfRoute = std::min(cheapestOfRoute, scored->cost);
+                if (const std::optional<ScoredRoad> byFix = scoreRoad(road, byFixAlone, m_settings))
+                    cheapestOfRoute = std::min(cheapestOfRoute, byFix->cost);
         }
-    // A car that moves, matched to a road the route does not take, weighed
-    // against the route's roads (a road of the route near the car counted
-    // nearer by the fix's scatter): how far ahead that road came.
+    // A car that moves, matched to a road the route does not take: how far
+    // ahead of the route's roads that road came by the fix alone.
     if (!m_routeRoads.empty() && fix.speed > m_settings.minSpeed &&
         !isRouteRoad(best.ref.mapIndex, best.polylineId))
         m_routeLead = cheapestOfRoute - result.best->cost;

@@ -96,10 +96,11 @@ class CarTracker {
     bool isAgainstHeading(int direction);
     // How sure the last match was that the car left the route it was told
     // of (setRouteRoads): the cost by which the road it took scored below
-    // the cheapest road of the route (infinite when none of them scored),
-    // while the car is on a road the route does not take; none when no
-    // route was told, the car stood at that fix, or it is on a road of the
-    // route or off the roads. Main thread.
+    // the cheapest road of the route by the fix alone (none counted nearer
+    // for being the route's; infinite when none of them scored), while the
+    // car is on a road the route does not take; none when no route was
+    // told, the car stood at that fix, or it is on a road of the route or
+    // off the roads. Main thread.
     std::optional<float> leadOverRoute();
 
   private:
