@@ -466,7 +466,7 @@ void KVMapEventsHandler::guidanceStep(const FixState& fix) {
 
 void KVMapEventsHandler::tellFix(const FixState& fix) {
     m_navi.setCourse(courseOf(fix));
-    m_navi.setMeasuredFix(Map::Point{fix.fix.x, fix.fix.y}, Positioning::scatterMetres(fix.fix.hdop, m_uere));
+    m_navi.setMeasuredFix(Map::Point{fix.fix.x, fix.fix.y}, m_tracker.scatterMetres(fix.fix.hdop));
 }
 
 void KVMapEventsHandler::startNavigation() {

@@ -111,6 +111,9 @@ void CarTracker::setAtlas(Map::KVAtlas* atlas) {
     m_roads.clear();
     m_roadProbability.clear();
     m_routeLead.reset();
+    m_spreadSquaredMetres = 0.0f;
+    m_spreadSeconds = 0.0f;
+    m_spreadTicks = 0;
     m_anchor.reset();
     m_anchorLag = 0.0f;
 }
@@ -178,7 +181,7 @@ std::optional<float> CarTracker::match(Map::KVAtlas& atlas, const TrackerFix& fi
     input.headingKnown = fix.courseKnown;
     input.speed = fix.speed;
     input.routeRoads = &m_routeRoads;
-    input.scatterMetres = scatterMetres(fix.accuracy, m_filter.positionError());
+    input.scatterMetres = scatterMetres(fix.accuracy);
     // A standing car keeps to the road it was last matched to. Not the road
     // it is drawn on: the filter holds a car that stops at the point shown
     // last, ahead of the fix by the latency and past the matched road's end
@@ -244,6 +247,8 @@ std::optional<float> CarTracker::match(Map::KVAtlas& atlas, const TrackerFix& fi
     if (!m_routeRoads.empty() && fix.speed > m_settings.minSpeed &&
         !isRouteRoad(best.ref.mapIndex, best.polylineId))
         m_routeLead = cheapestOfRoute - result.best->cost;
+    spreadStep(fix, std::sqrt(result.best->foot.distance2) * static_cast<float>(best.frame.unit()) /
+                        fix.unitsPerMetre);
     const RoadRef bestRef = best.ref;
     // The candidates, then the other roads around: the car is carried past a
     // candidate's end along them (a roundabout's short pieces, a road cut
@@ -622,6 +627,33 @@ std::optional<float> CarTracker::leadOverRoute() {
     }
     if (isRouteRoad(mapIndex, id)) return std::nullopt;
     return m_routeLead;
+}
+
+void CarTracker::spreadStep(const TrackerFix& fix, float metresOff) {
+    // A standing car's fixes wander about one place, and the road matched
+    // is the one it held: they show nothing of the receiver's spread.
+    if (!(fix.speed > m_settings.minSpeed) || !std::isfinite(metresOff)) return;
+    const std::uint32_t now = m_clock.ticksMs();
+    // A gap in the fixes (a tunnel) counts as a second.
+    const float seconds = m_spreadTicks != 0 && now - m_spreadTicks <= StaleFixMs
+                              ? static_cast<float>(now - m_spreadTicks) * 0.001f
+                              : 1.0f;
+    m_spreadTicks = now;
+    const float kept = m_spreadSeconds > 0.0f ? std::exp2(-seconds / SpreadHalfLifeSeconds) : 0.0f;
+    m_spreadSquaredMetres = kept * m_spreadSquaredMetres + (1.0f - kept) * metresOff * metresOff;
+    m_spreadSeconds += seconds;
+}
+
+float CarTracker::scatterMetres(float hdop) const {
+    // A receiver that says HDOP 20 in a street, its fixes as good as ever,
+    // kept a car that left its route on it for 13 s (its fixes 100 m from
+    // the route were within its scatter); one whose fixes wander by 15 m
+    // shows that spread about its roads, and keeps its scatter.
+    const float uere = m_filter.positionError();
+    const float told = Positioning::scatterMetres(hdop, uere);
+    if (m_spreadSeconds < SpreadLearnSeconds) return told;
+    const float shown = ScatterErrors * std::sqrt(2.0f * m_spreadSquaredMetres);
+    return std::min(told, std::max(Positioning::scatterMetres(1.0f, uere), shown));
 }
 
 bool CarTracker::isRouteRoad(std::uint32_t mapIndex, std::uint32_t polylineId) const {

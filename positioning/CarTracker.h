@@ -102,6 +102,14 @@ class CarTracker {
     // told, the car stood at that fix, or it is on a road of the route or
     // off the roads. Main thread.
     std::optional<float> leadOverRoute();
+    // The metres within which a fix of this HDOP does not tell one place
+    // from another (Positioning::scatterMetres), no more than the
+    // receiver's fixes have shown it to scatter: three times the spread of
+    // the fixes a moving car has had about the roads they were matched to,
+    // over the last half minute or so of driving (its root mean square on
+    // either axis), and a good receiver's (HDOP 1) at least. Its HDOP alone
+    // while the car has driven less than SpreadLearnSeconds. Main thread.
+    float scatterMetres(float hdop) const;
 
   private:
     struct Road {
@@ -222,6 +230,16 @@ class CarTracker {
     // the share of each in that match's weights.
     std::vector<RoadPolyline> m_roads;
     std::vector<float> m_roadProbability;
+    // The fixes' spread (scatterMetres): the mean of their squared metres
+    // from the roads they were matched to, each weighed down by half in
+    // SpreadHalfLifeSeconds of driving; the seconds of driving it spans,
+    // and the ticks of the last fix taken in. Main thread.
+    static constexpr float SpreadHalfLifeSeconds = 20.0f;
+    static constexpr float SpreadLearnSeconds = 10.0f;
+    float m_spreadSquaredMetres = 0.0f;
+    float m_spreadSeconds = 0.0f;
+    std::uint32_t m_spreadTicks = 0;
+    void spreadStep(const TrackerFix& fix, float metresOff);
     // The last match's lead over the route (leadOverRoute).
     std::optional<float> m_routeLead;
     std::vector<RouteRoad> m_routeRoads;
