@@ -238,8 +238,7 @@ KVMapEventsHandler::KVMapEventsHandler(const Core::ConfigNodePtr& config, Map::K
                                        const Positioning::Clock& clock)
     : m_config(config), m_clock(clock), m_tracker(this, config->child("Car"), clock), m_atlas(atlas), m_route(route),
       m_sound(sound), m_styles(styles), m_navi(config, this, clock),
-      m_objWarn(config, this, &route, styles, clock), m_gpsLatency(config->child("Car")->value("gps_latency", 1.5f)),
-      m_uere(config->child("Car")->child("Model")->value("uere", 5.0f)) {
+      m_objWarn(config, this, &route, styles, clock), m_gpsLatency(config->child("Car")->value("gps_latency", 1.5f)) {
     m_tracker.setAtlas(&atlas);
     m_navi.setPath(&route);
     m_navi.resetManeuverState();

@@ -236,8 +236,6 @@ private:
     std::uint32_t m_approachDistance = 0;
     ObjWarn m_objWarn;
     float m_gpsLatency;
-    // The receiver's error in metres per unit of HDOP (the car model's "uere").
-    float m_uere;
 
     mutable Threading::SdlMutex m_fixMutex{"Can't create map events mutex"};
     FixState m_fix; // under m_fixMutex

@@ -129,9 +129,10 @@ public:
     void setCourse(std::optional<float> degrees) { m_course = degrees; }
     // The receiver's last fix as it measured it (a global map point, not
     // the car the tracker made of it) and the metres within which it does
-    // not tell one place from another (Positioning::scatterMetres), for the
+    // not tell one place from another (CarTracker::scatterMetres), for the
     // next steps; none without a fix (the demo drive). Within them of the
-    // route the car is on it, whatever road the tracker took it to be on.
+    // route the car is on it, whatever road the tracker took it to be on,
+    // unless the tracker is sure of another road (setOnOtherRoad).
     void setMeasuredFix(std::optional<Map::Point> point, float scatterMetres) {
         m_measuredFix = point;
         m_fixScatterMetres = scatterMetres;
