@@ -235,8 +235,7 @@ KVMapEventsHandler::KVMapEventsHandler(const Core::ConfigNodePtr& config, Map::K
                                        const Positioning::Clock& clock)
     : m_config(config), m_clock(clock), m_tracker(this, config->child("Car"), clock), m_atlas(atlas), m_route(route),
       m_sound(sound), m_styles(styles), m_navi(config, this, clock),
-      m_objWarn(config, this, &route, styles, clock), m_gpsLatency(config->child("Car")->value("gps_latency", 1.5f)),
-      m_uere(Positioning::modelUere(*config->child("Car")->child("Model"))) {
+      m_objWarn(config, this, &route, styles, clock), m_gpsLatency(config->child("Car")->value("gps_latency", 1.5f)) {
     m_tracker.setAtlas(&atlas);
     m_navi.setPath(&route);
     m_navi.resetManeuverState();
@@ -334,6 +333,7 @@ void KVMapEventsHandler::onFrame() {
         m_tracker.setRouteRoads(routeRoadsAround());
         m_tracker.update();
         carRoadEvents();
+        m_navi.setOnOtherRoad(sureOfOtherRoad());
     }
     // The user's switch.
     if (m_naviOn != m_navi.running()) {
@@ -396,6 +396,29 @@ std::vector<Positioning::CarTracker::RouteRoad> KVMapEventsHandler::routeRoadsAr
     return roads;
 }
 
+bool KVMapEventsHandler::sureOfOtherRoad() {
+    // A fix's scatter puts the car on a street beside the route for a fix
+    // or two; a car that left the route keeps to the road it took, ahead of
+    // the route's roads by its distance from them or its course. A car on a
+    // road the route takes anywhere has not left it that way (one turned
+    // back along the route is told by its way, BackwardMove).
+    const Positioning::CarState car = m_tracker.carState();
+    const Map::KVMap2* map = car.mapIndex < m_atlas.mapCount() ? m_atlas.mapAt(car.mapIndex) : nullptr;
+    const bool routeRoad = std::any_of(m_route.parts.begin(), m_route.parts.end(), [&](const PathPart& part) {
+        return part.map == map && part.segmentId == car.polylineId;
+    });
+    const std::uint32_t now = m_clock.ticksMs();
+    const std::optional<float> lead = car.onRoad && !routeRoad ? m_tracker.leadOverRoute() : std::nullopt;
+    // Off the route the tracker is told no route to weigh the car's road
+    // against: the car stays off it while it keeps off the route's roads.
+    const bool keeps = !lead && car.onRoad && !routeRoad && m_navi.outOfPath();
+    if (!keeps && !(lead && *lead >= SureLead))
+        m_otherRoadSinceMs.reset();
+    else if (!keeps && !m_otherRoadSinceMs)
+        m_otherRoadSinceMs = now;
+    return m_otherRoadSinceMs && now - *m_otherRoadSinceMs >= SureForMs;
+}
+
 void KVMapEventsHandler::carRoadEvents() {
     const Positioning::CarState state = m_tracker.carState();
     const Positioning::RoadInfo road = m_tracker.roadInfo();
@@ -442,7 +465,7 @@ void KVMapEventsHandler::guidanceStep(const FixState& fix) {
 
 void KVMapEventsHandler::tellFix(const FixState& fix) {
     m_navi.setCourse(courseOf(fix));
-    m_navi.setMeasuredFix(Map::Point{fix.fix.x, fix.fix.y}, Positioning::scatterMetres(fix.fix.hdop, m_uere));
+    m_navi.setMeasuredFix(Map::Point{fix.fix.x, fix.fix.y}, m_tracker.scatterMetres(fix.fix.hdop));
 }
 
 void KVMapEventsHandler::startNavigation() {

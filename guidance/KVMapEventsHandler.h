@@ -229,6 +229,16 @@ private:
     bool m_rebuildTried = false;
     std::uint32_t m_lastRebuildMs = 0;
     bool m_lastRoadValid = false;
+    // The tracker has been sure, since then, that the car drives a road the
+    // route does not take: each match since took that road, and found it
+    // ahead of every road of the route by SureLead of cost at least by the
+    // fixes alone (what a fix 10 m off a road adds to its cost, or a course
+    // 22 degrees off it), for SureForMs at least. Guidance then holds the
+    // car off the route, however close that road runs.
+    static constexpr float SureLead = 0.25f;
+    static constexpr std::uint32_t SureForMs = 2000;
+    std::optional<std::uint32_t> m_otherRoadSinceMs;
+    bool sureOfOtherRoad();
     Positioning::RoadInfo m_lastRoadInfo;
     Positioning::CarState m_lastRoadState;
     Positioning::CarStateLock m_lock;
@@ -237,8 +247,6 @@ private:
     std::uint32_t m_approachDistance = 0;
     ObjWarn m_objWarn;
     float m_gpsLatency;
-    // The receiver's error in metres per unit of HDOP (the car model's "uere").
-    float m_uere;
 
     mutable Threading::SdlMutex m_fixMutex{"Can't create map events mutex"};
     FixState m_fix; // under m_fixMutex

@@ -43,6 +43,11 @@ constexpr double FixLagSeconds = 4.0;
 constexpr double FixLagMinMetres = 50.0;
 // Below this speed (m/s) a car stands: its fixes' way is their scatter.
 constexpr float StandingMs = 1.0f;
+// A car standing short of the finish has arrived where its fix lies within
+// its scatter of it, but no farther than this: a receiver that says HDOP 4
+// to 20 in a street, its fixes as good as ever, had a car that stopped 55 m
+// short arrived there.
+constexpr double ArrivalScatterCeilingMetres = 20.0;
 
 std::uint32_t configMetres(Core::ConfigNode& node, const char* key, int defaultValue) {
     return static_cast<std::uint32_t>(std::max(0, node.value(key, defaultValue)));
@@ -285,7 +290,8 @@ bool fdMapNavi::onPathAt(const Positioning::CarState& car, const PathPosition& a
     const std::optional<double> d2 = squaredMetres(car, at);
     if (!d2 || *d2 > squared(m_maxDistFromPath0))
         return false;
-    if (car.onRoad && car.probability > m_minProbOnPath1 && *d2 > squared(m_maxDistFromPath1))
+    if (((car.onRoad && car.probability > m_minProbOnPath1) || m_onOtherRoad) &&
+        *d2 > squared(m_maxDistFromPath1))
         return false;
     return true;
 }
@@ -337,7 +343,7 @@ bool fdMapNavi::withinScatter(const Positioning::CarState& car, const PathPositi
     const double scatter = double(m_fixScatterMetres);
     const std::optional<double> d2 = squaredMetres(car, at);
     const auto any = [](int) { return true; };
-    return m_measuredFix && scatter > double(m_maxDistFromPath1) && d2 &&
+    return !m_onOtherRoad && m_measuredFix && scatter > double(m_maxDistFromPath1) && d2 &&
            *d2 <= squared(std::max(double(m_maxDistFromPath0), scatter)) &&
            !anySegmentNear(at, car.position.toGlobal(), m_maxDistFromPath1, any) &&
            anySegmentNear(at, *m_measuredFix, scatter, any);
@@ -597,11 +603,12 @@ bool fdMapNavi::findNextPoint(const PathPosition& from) {
 
 bool fdMapNavi::standsAtFinish() const {
     // A car that stands on the last leg has arrived when the finish lies
-    // within its fix's scatter of it, along the route and from the fix: its
-    // place, the mean of fixes that wander by their scatter, may stay that
-    // far short of the finish for as long as it stands. One that never left
-    // the start's scatter has not come there (a short route chosen while
-    // standing).
+    // within its fix's scatter of it along the route, and its fix within
+    // that scatter of the finish but ArrivalScatterCeilingMetres at most,
+    // whatever the HDOP says: its place, the mean of fixes that wander by
+    // their scatter, may stay that far short of the finish for as long as
+    // it stands. One that never left the start's scatter has not come there
+    // (a short route chosen while standing).
     if (!m_measuredFix || !(m_speedMs < StandingMs) || m_nextPointPosition.isAtEnd() ||
         m_nextPointPosition.part + 1 != m_path->parts.size() || m_nextPointPosition.partLevel() == nullptr)
         return false;
@@ -612,7 +619,8 @@ bool fdMapNavi::standsAtFinish() const {
     const PathPart& part = m_nextPointPosition.currentPart();
     const Map::LocalPoint fix = Map::LevelFrame::of(*part.level).toLocal(*m_measuredFix);
     const Map::LocalPoint finish = m_nextPointPosition.levelPoint();
-    return std::hypot(double(fix.x) - finish.x, double(fix.y) - finish.y) * part.metresPerUnit <= scatter;
+    return std::hypot(double(fix.x) - finish.x, double(fix.y) - finish.y) * part.metresPerUnit <=
+           std::min(scatter, ArrivalScatterCeilingMetres);
 }
 
 void fdMapNavi::nextPointStep() {

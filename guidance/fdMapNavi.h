@@ -135,13 +135,19 @@ public:
     void setCourse(std::optional<float> degrees) { m_course = degrees; }
     // The receiver's last fix as it measured it (a global map point, not
     // the car the tracker made of it) and the metres within which it does
-    // not tell one place from another (Positioning::scatterMetres), for the
+    // not tell one place from another (CarTracker::scatterMetres), for the
     // next steps; none without a fix (the demo drive). Within them of the
-    // route the car is on it, whatever road the tracker took it to be on.
+    // route the car is on it, whatever road the tracker took it to be on,
+    // unless the tracker is sure of another road (setOnOtherRoad).
     void setMeasuredFix(std::optional<Map::Point> point, float scatterMetres) {
         m_measuredFix = point;
         m_fixScatterMetres = scatterMetres;
     }
+    // The tracker is sure the car drives a road the route does not take
+    // (for the next steps): the car is on the route only within
+    // max_dist_from_path_1 of it, however close that road runs, and its
+    // fix's scatter does not put it back on the route.
+    void setOnOtherRoad(bool sure) { m_onOtherRoad = sure; }
     void resetManeuverState();
     void setMaxDistFromPath(std::uint32_t metres);
     // The distance from the route beyond which the route is rebuilt.
@@ -263,6 +269,7 @@ private:
     std::optional<float> m_course;
     std::optional<Map::Point> m_measuredFix;
     float m_fixScatterMetres = 0.0f;
+    bool m_onOtherRoad = false;
     // The last step at which the car went the route's way (not against
     // it) on this route: when, and its distance from the route's start.
     bool m_wentWithRoute = false;

@@ -110,6 +110,10 @@ void CarTracker::setAtlas(Map::KVAtlas* atlas) {
     m_candidates.clear();
     m_roads.clear();
     m_roadProbability.clear();
+    m_routeLead.reset();
+    m_spreadSquaredMetres = 0.0f;
+    m_spreadSeconds = 0.0f;
+    m_spreadTicks = 0;
     m_anchor.reset();
     m_anchorLag = 0.0f;
 }
@@ -177,7 +181,7 @@ std::optional<float> CarTracker::match(Map::KVAtlas& atlas, const TrackerFix& fi
     input.headingKnown = fix.courseKnown;
     input.speed = fix.speed;
     input.routeRoads = &m_routeRoads;
-    input.scatterMetres = scatterMetres(fix.accuracy, m_filter.positionError());
+    input.scatterMetres = scatterMetres(fix.accuracy);
     // A standing car keeps to the road it was last matched to. Not the road
     // it is drawn on: the filter holds a car that stops at the point shown
     // last, ahead of the fix by the latency and past the matched road's end
@@ -190,6 +194,7 @@ std::optional<float> CarTracker::match(Map::KVAtlas& atlas, const TrackerFix& fi
     std::vector<RoadPolyline> roads =
         collectRoads(atlas, fix.measured, static_cast<double>(m_critDist) * fix.unitsPerMetre);
     const MatchResult result = matchRoads(roads, input, m_settings);
+    m_routeLead.reset();
     if (!result.best) {
         m_candidates.clear();
         m_roads.clear();
@@ -225,9 +230,25 @@ std::optional<float> CarTracker::match(Map::KVAtlas& atlas, const TrackerFix& fi
     // sure to be on it as this match found it; one that did not score at
     // all (the turn the car has not yet been measured on) gets 0.
     float sum = 0.0f;
+    // The roads of the route as the fix alone scores them, none counted
+    // nearer for being the route's.
+    MatchInput byFixAlone = input;
+    byFixAlone.routeRoads = nullptr;
+    float cheapestOfRoute = INFINITY;
     for (const RoadPolyline& road : roads)
-        if (const std::optional<ScoredRoad> scored = scoreRoad(road, input, m_settings))
+        if (const std::optional<ScoredRoad> scored = scoreRoad(road, input, m_settings)) {
             sum += costWeight(scored->cost);
+            if (isRouteRoad(road.ref.mapIndex, road.polylineId))
+                if (const std::optional<ScoredRoad> byFix = scoreRoad(road, byFixAlone, m_settings))
+                    cheapestOfRoute = std::min(cheapestOfRoute, byFix->cost);
+        }
+    // A car that moves, matched to a road the route does not take: how far
+    // ahead of the route's roads that road came by the fix alone.
+    if (!m_routeRoads.empty() && fix.speed > m_settings.minSpeed &&
+        !isRouteRoad(best.ref.mapIndex, best.polylineId))
+        m_routeLead = cheapestOfRoute - result.best->cost;
+    spreadStep(fix, std::sqrt(result.best->foot.distance2) * static_cast<float>(best.frame.unit()) /
+                        fix.unitsPerMetre);
     const RoadRef bestRef = best.ref;
     // The candidates, then the other roads around: the car is carried past a
     // candidate's end along them (a roundabout's short pieces, a road cut
@@ -593,6 +614,53 @@ CarState CarTracker::carState() {
         }
     }
     return state;
+}
+
+std::optional<float> CarTracker::leadOverRoute() {
+    std::uint32_t mapIndex = NoMapIndex;
+    std::uint32_t id = NoPolylineId;
+    {
+        Threading::SdlLock lock(m_mutex);
+        if (!m_onRoad) return std::nullopt;
+        mapIndex = m_road.polyline.ref.mapIndex;
+        id = m_road.polyline.polylineId;
+    }
+    if (isRouteRoad(mapIndex, id)) return std::nullopt;
+    return m_routeLead;
+}
+
+void CarTracker::spreadStep(const TrackerFix& fix, float metresOff) {
+    // A standing car's fixes wander about one place, and the road matched
+    // is the one it held: they show nothing of the receiver's spread.
+    if (!(fix.speed > m_settings.minSpeed) || !std::isfinite(metresOff)) return;
+    const std::uint32_t now = m_clock.ticksMs();
+    // A gap in the fixes (a tunnel) counts as a second.
+    const float seconds = m_spreadTicks != 0 && now - m_spreadTicks <= StaleFixMs
+                              ? static_cast<float>(now - m_spreadTicks) * 0.001f
+                              : 1.0f;
+    m_spreadTicks = now;
+    const float kept = m_spreadSeconds > 0.0f ? std::exp2(-seconds / SpreadHalfLifeSeconds) : 0.0f;
+    m_spreadSquaredMetres = kept * m_spreadSquaredMetres + (1.0f - kept) * metresOff * metresOff;
+    m_spreadSeconds += seconds;
+}
+
+float CarTracker::scatterMetres(float hdop) const {
+    // A receiver that says HDOP 20 in a street, its fixes as good as ever,
+    // kept a car that left its route on it for 13 s (its fixes 100 m from
+    // the route were within its scatter); one whose fixes wander by 15 m
+    // shows that spread about its roads, and keeps its scatter.
+    const float uere = m_filter.positionError();
+    const float told = Positioning::scatterMetres(hdop, uere);
+    if (m_spreadSeconds < SpreadLearnSeconds) return told;
+    const float shown = ScatterErrors * std::sqrt(2.0f * m_spreadSquaredMetres);
+    return std::min(told, std::max(Positioning::scatterMetres(1.0f, uere), shown));
+}
+
+bool CarTracker::isRouteRoad(std::uint32_t mapIndex, std::uint32_t polylineId) const {
+    return polylineId != NoPolylineId &&
+           std::any_of(m_routeRoads.begin(), m_routeRoads.end(), [&](const RouteRoad& r) {
+               return r.mapIndex == mapIndex && r.polylineId == polylineId;
+           });
 }
 
 RoadInfo CarTracker::roadInfo() {

@@ -94,6 +94,22 @@ class CarTracker {
     // reverse: both true unless the car moves with a known course.
     bool isAlongHeading(int direction);
     bool isAgainstHeading(int direction);
+    // How sure the last match was that the car left the route it was told
+    // of (setRouteRoads): the cost by which the road it took scored below
+    // the cheapest road of the route by the fix alone (none counted nearer
+    // for being the route's; infinite when none of them scored), while the
+    // car is on a road the route does not take; none when no route was
+    // told, the car stood at that fix, or it is on a road of the route or
+    // off the roads. Main thread.
+    std::optional<float> leadOverRoute();
+    // The metres within which a fix of this HDOP does not tell one place
+    // from another (Positioning::scatterMetres), no more than the
+    // receiver's fixes have shown it to scatter: three times the spread of
+    // the fixes a moving car has had about the roads they were matched to,
+    // over the last half minute or so of driving (its root mean square on
+    // either axis), and a good receiver's (HDOP 1) at least. Its HDOP alone
+    // while the car has driven less than SpreadLearnSeconds. Main thread.
+    float scatterMetres(float hdop) const;
 
   private:
     struct Road {
@@ -172,6 +188,8 @@ class CarTracker {
     // The car carried from there as far as the prediction moved; none off
     // the roads.
     std::optional<Road> carriedToNow(const Frame& frame) const;
+    // A road of the route told (setRouteRoads).
+    bool isRouteRoad(std::uint32_t mapIndex, std::uint32_t polylineId) const;
     // The way the car is to face on its road (degrees).
     float targetHeading(const Road& road, const TrackerFix& fix, float shown) const;
     // Takes the road in as the car shown, its heading turned toward the
@@ -212,6 +230,18 @@ class CarTracker {
     // the share of each in that match's weights.
     std::vector<RoadPolyline> m_roads;
     std::vector<float> m_roadProbability;
+    // The fixes' spread (scatterMetres): the mean of their squared metres
+    // from the roads they were matched to, each weighed down by half in
+    // SpreadHalfLifeSeconds of driving; the seconds of driving it spans,
+    // and the ticks of the last fix taken in. Main thread.
+    static constexpr float SpreadHalfLifeSeconds = 20.0f;
+    static constexpr float SpreadLearnSeconds = 10.0f;
+    float m_spreadSquaredMetres = 0.0f;
+    float m_spreadSeconds = 0.0f;
+    std::uint32_t m_spreadTicks = 0;
+    void spreadStep(const TrackerFix& fix, float metresOff);
+    // The last match's lead over the route (leadOverRoute).
+    std::optional<float> m_routeLead;
     std::vector<RouteRoad> m_routeRoads;
     // Where the filter's position at the last fix was snapped (m_anchorFix:
     // that fix's count), going the way the car goes along the road there,

@@ -3,6 +3,7 @@
 
 #include "core/DateTime.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <vector>
 
@@ -38,11 +39,18 @@ inline float fixErrorMetres(float hdop, float uere) {
 }
 
 // The metres within which a fix does not tell one place from another: a
-// few of its errors. Within them a street beside the route is not told from
-// the route (the car tracker, guidance).
+// few of its errors, up to ScatterCeilingMetres. Within them a street beside
+// the route is not told from the route (the car tracker, guidance), nor a
+// fix off the filter's prediction from a jump.
 constexpr float ScatterErrors = 3.0f;
+// The most a scatter widens a tolerance: three errors of a receiver whose
+// fixes stray by 15 m on each axis, as in a street between high walls (HDOP
+// 4.2 at the default UERE of 5 m). A receiver that says more (HDOP 5 to 20
+// in streets, for minutes, with fixes as good as ever) tells no place the
+// worse for it.
+constexpr float ScatterCeilingMetres = 64.0f;
 inline float scatterMetres(float hdop, float uere) {
-    return ScatterErrors * fixErrorMetres(hdop, uere);
+    return std::min(ScatterErrors * fixErrorMetres(hdop, uere), ScatterCeilingMetres);
 }
 
 // One satellite of the sky view.

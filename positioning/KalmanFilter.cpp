@@ -90,9 +90,10 @@ void KalmanFilter::update(Map::LocalPoint position, Map::LocalPoint velocity, fl
     const float dt = static_cast<float>(now - lastTicks) * 0.001f;
     const float dx = position.x - (x + vx * dt);
     const float dy = position.y - (y + vy * dt);
-    // A fix off the prediction by no more than its scatter (a receiver that
-    // says HDOP 4 scatters by 60 m) is no jump: taken as it was, it threw
-    // the car 40 m off the road it drove, and onto another.
+    // A fix farther off the prediction than max_deviation or its scatter,
+    // whichever is the larger (Positioning::scatterMetres, which has a
+    // ceiling), is a jump: the filter starts again from it. One within is
+    // weighed as any.
     const float limit = std::max(maxDeviation, scatterMetres(accuracy, uere)) * unitsPerMetre;
     // Written so that a NaN innovation (an overflowing prediction) resets too.
     const bool jumped =

@@ -3,6 +3,7 @@
 #include "core/SdlMutex.h"
 #include "map/ScopedArea.h"
 #include "map/StateRecord.h"
+#include "positioning/CarState.h"
 #include "render/LevelPolylines.h"
 
 #include <algorithm>
@@ -72,15 +73,15 @@ std::optional<ScoredRoad> scoreRoad(const RoadPolyline& road, const MatchInput& 
         if (!road.oneWay) angle = std::min(angle, 180.0f - angle);
         return angle * 0.011111111f;
     };
-    bool ofRoute = false;
-    bool routeForward = true;
-    if (input.routeRoads != nullptr && input.scatterMetres > 0.0f && road.polylineId != 0xFFFFFFFFu)
+    // The ways the route drives this road near the car: one, or both where
+    // it goes out along the road and comes back.
+    bool routeForward = false;
+    bool routeBackward = false;
+    if (input.routeRoads != nullptr && input.scatterMetres > 0.0f && road.polylineId != NoPolylineId)
         for (const RouteRoad& r : *input.routeRoads)
-            if (r.nearCar && r.mapIndex == road.ref.mapIndex && r.polylineId == road.polylineId) {
-                ofRoute = true;
-                routeForward = r.forward;
-            }
-    if (!ofRoute) {
+            if (r.nearCar && r.mapIndex == road.ref.mapIndex && r.polylineId == road.polylineId)
+                (r.forward ? routeForward : routeBackward) = true;
+    if (!routeForward && !routeBackward) {
         const Map::PolylineFoot foot = Map::nearestFoot(p, road.points.data(), road.points.size(), maxDist);
         if (!(foot.distance2 <= maxDist * maxDist)) return std::nullopt;
         return ScoredRoad{0, foot.distance2 / (maxDist * maxDist) + courseCost(foot.segment), foot};
@@ -102,7 +103,8 @@ std::optional<ScoredRoad> scoreRoad(const RoadPolyline& road, const MatchInput& 
         foot.segment = i;
         if (!(foot.distance2 <= reach * reach)) continue;
         const bool routeWay =
-            anyWay || headingDifference(routeForward ? direction(i) : direction(i) + 180.0f, input.heading) < 90.0f;
+            anyWay || (routeForward && headingDifference(direction(i), input.heading) < 90.0f) ||
+            (routeBackward && headingDifference(direction(i) + 180.0f, input.heading) < 90.0f);
         if (!routeWay && !(foot.distance2 <= maxDist * maxDist)) continue;
         const float beyond = routeWay ? std::max(0.0f, std::sqrt(foot.distance2) - nearer) : std::sqrt(foot.distance2);
         const float cost = beyond * beyond / (maxDist * maxDist) + courseCost(i);

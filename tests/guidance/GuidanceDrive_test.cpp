@@ -19,6 +19,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
 #include <functional>
 #include <map>
 #include <optional>
@@ -360,6 +361,86 @@ TEST(GuidanceDrive, APhraseSaysTheDistanceThereIsWhenItPlays) {
                 << h.turnMetres << " m ahead";
         }
         EXPECT_GE(checked, 3u);
+    }
+}
+
+// A car that stops 25 s about 55 m short of the finish, then drives on to
+// it, from a receiver whose HDOP says 4.2 or 5 in a street while its fixes
+// are as good as ever (RMC and GGA on the hairpins above the Casino; GGA
+// alone, no course, from Fontvieille to Rue Grimaldi, stopping just before
+// its last turn): "You have arrived" came where the car stopped, and cut
+// the last "Turn right" off. It comes at the finish only, and every phrase
+// is heard whole.
+TEST(GuidanceDrive, AStopShortOfTheFinishIsNoArrival) {
+    const struct {
+        const char* what;
+        float fromLat, fromLon, toLat, toLon;
+        float speed, hdop;
+        bool course;
+    } rows[] = {
+        {"hairpins, HDOP 4.2", 43.7393f, 7.4275f, 43.7418f, 7.4330f, 8.3f, 4.2f, true},
+        {"Fontvieille, GGA only, HDOP 5", 43.72641f, 7.41610f, 43.73398f, 7.41856f, 11.1f, 5.0f, false},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.what);
+        TestSupport::CaptureLogger log{Log::Info};
+        Monaco m;
+        ASSERT_NO_FATAL_FAILURE(m.load());
+        Path route;
+        ASSERT_TRUE(m.compute(Map::Projection::fromGeo(row.fromLat, row.fromLon),
+                              Map::Projection::fromGeo(row.toLat, row.toLon), route));
+        const Path driven = route;
+        const std::uint32_t length =
+            PathPosition::distanceTo(PathPosition(driven, true), PathPosition(driven, false));
+        GuidanceTest::Clock clock;
+        SecondSounds sounds(clock);
+        Render::RenderStyles styles;
+        KVMapEventsHandler handler(m.config.root(), *m.atlas, route, &sounds, &styles, clock);
+        std::optional<std::uint32_t> nearFinishMs;
+        const auto second = [&](const PathPosition& at, float speed) {
+            Positioning::Fix fix = fixAt(at, speed);
+            fix.hdop = row.hdop;
+            fix.courseKnown = row.course;
+            if (!row.course) fix.heading = 0.0f;
+            handler.onFix(true, fix);
+            if (!nearFinishMs && PathPosition::distanceTo(at, PathPosition(driven, false)) <= 20)
+                nearFinishMs = clock.ticks;
+            for (int frame = 0; frame < 10; ++frame) {
+                {
+                    Positioning::CarStateLock::Unit unit(handler.lock());
+                    ASSERT_TRUE(unit);
+                    handler.onFrame();
+                }
+                for (int half = 0; half < 2; ++half) {
+                    clock.ticks += 50;
+                    sounds.advance50ms();
+                }
+            }
+        };
+        bool stopped = false;
+        PathPosition at(driven, true);
+        for (double carried = 0; !at.isAtEnd(); carried -= std::floor(carried)) {
+            if (!stopped && PathPosition::distanceTo(PathPosition(driven, true), at) + 55 >= length) {
+                stopped = true;
+                for (int s = 0; s < 25; ++s)
+                    ASSERT_NO_FATAL_FAILURE(second(at, 0.0f));
+            }
+            ASSERT_NO_FATAL_FAILURE(second(at, row.speed));
+            carried += row.speed;
+            at.advanceMetres(static_cast<std::uint16_t>(carried));
+        }
+        for (int s = 0; s < 5; ++s)
+            ASSERT_NO_FATAL_FAILURE(second(PathPosition(driven, false), 0.0f));
+        ASSERT_TRUE(stopped && nearFinishMs);
+        const std::vector<std::string>& lines = log.lines();
+        ASSERT_EQ(std::count(lines.begin(), lines.end(), "navi event:ArriveLastPoint"), 1);
+        const auto arrived = std::find_if(sounds.heard.begin(), sounds.heard.end(),
+                                          [](const auto& h) { return h.ids == Phrase{Voice::Arrived}; });
+        ASSERT_NE(arrived, sounds.heard.end());
+        EXPECT_GE(arrived->startMs, *nearFinishMs) << "arrived 20 m or more short of the finish";
+        for (const auto& h : sounds.heard)
+            EXPECT_TRUE(h.startMs >= *nearFinishMs || !h.cut)
+                << h.startMs << " ms: " << ::testing::PrintToString(h.ids) << " cut off";
     }
 }
 

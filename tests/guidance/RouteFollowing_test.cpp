@@ -538,14 +538,33 @@ TEST(RouteFollowing, AReceiversScatterIsNoDepartureFromTheRoute) {
                 ASSERT_NO_FATAL_FAILURE(d.second(car, TownSpeed));
             }
             moving = false;
-            for (int s = 0; s < 5; ++s)
+            // Standing at the finish, the car arrives where its fixes lie
+            // within 20 m of it (no farther, whatever the scatter): surely
+            // where they lie 12 m from it on the mean.
+            const Map::Point finish = carStateAt(end).position.toGlobal();
+            double sumX = 0.0, sumY = 0.0;
+            int standing = 0;
+            for (int s = 0; s < 8; ++s) {
                 ASSERT_NO_FATAL_FAILURE(d.second(end, 0.0f));
+                // (A fix that still moves lies ahead by the receiver's latency.)
+                const Positioning::Fix fix = d.handler->currentFix();
+                if (fix.speed > 0.0f) continue;
+                sumX += double(fix.x) - finish.x;
+                sumY += double(fix.y) - finish.y;
+                ++standing;
+            }
+            const double mean =
+                std::hypot(sumX, sumY) / std::max(standing, 1) / Map::Projection::unitsPerMeterAt(finish);
             for (const char* line : {"navi event:OutOfPath", "navi event:BadStart_OutOfPath", "navi event:BackwardMove",
                                      "rebuildPath start"})
                 EXPECT_EQ(d.count(line), 0u) << line << " at " << ::testing::PrintToString(d.times({line}));
             for (const Sounds::Played& p : d.sounds.played)
                 EXPECT_EQ(std::count(p.ids.begin(), p.ids.end(), Voice::RouteRebuilt), 0) << p.ms;
-            EXPECT_EQ(d.count("navi event:ArriveLastPoint"), 1u);
+            EXPECT_LE(d.count("navi event:ArriveLastPoint"), 1u);
+            if (mean <= 12.0) {
+                EXPECT_EQ(d.count("navi event:ArriveLastPoint"), 1u)
+                    << "its fixes " << mean << " m from the finish";
+            }
             EXPECT_LT(drawn.worst, d.framesASecond) << "the car drawn stood " << drawn.worst * 1000 / d.framesASecond
                                                     << " ms, until " << drawn.worstAt << " ms";
         }
@@ -1082,6 +1101,98 @@ TEST(RouteFollowing, LeavingTheRouteTheCarDrawnGoesOn) {
     }
 }
 
+// The driver leaves the route along a road and keeps to it: at a junction
+// of the route from Fontvieille to Rue Grimaldi (as above, RMC first), from
+// a receiver that says HDOP 0.9 and from one that says HDOP 20 with fixes
+// as good (its 300 m of scatter counted a road of the route that much
+// nearer the fix: the first new route came 13 s after leaving, and on a
+// street 100 m beside the route never); and straight on where the route
+// from Avenue Princesse Grace turns right, onto Boulevard du Larvotto,
+// which runs 10 to 41 m beside the route's loop (the new route came 10 s
+// after leaving, and the old route's "turn left" was said on the other
+// road). The first new route comes within a few seconds of the car's
+// leaving (more than 10 m off the route), at HDOP 20 within 2 s of HDOP
+// 0.9, and no phrase is said between.
+TEST(RouteFollowing, ANewRouteComesWhateverTheHdopAndHoweverCloseTheRoadTaken) {
+    const struct Row {
+        const char* what;
+        double fromLat, fromLon, toLat, toLon;
+        std::optional<std::pair<double, double>> via; // none: 300 m east of the route's middle
+        float speed, hdop;
+        int fixesASecond;
+        std::uint32_t withinMs;
+        int asSoonAsRow = -1; // within 2 s of that row's
+    } rows[] = {
+        {"a junction, HDOP 0.9", 43.726414, 7.416096, 43.734303, 7.418561, {}, 8.3f, 0.9f, 1, 5000},
+        {"a junction, HDOP 20", 43.726414, 7.416096, 43.734303, 7.418561, {}, 8.3f, 20.0f, 1, 7000, 0},
+        {"Boulevard du Larvotto", 43.7440, 7.4330, 43.7400, 7.4250, std::pair{43.73970, 7.42977}, 11.1f, 0.9f,
+         1, 4000},
+        {"Boulevard du Larvotto, 10 Hz", 43.7440, 7.4330, 43.7400, 7.4250, std::pair{43.73970, 7.42977},
+         11.1f, 0.9f, 10, 4000},
+    };
+    std::vector<std::uint32_t> delays;
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.what);
+        Drive d(1);
+        d.receiver = PositioningTest::Receiver::RmcFirst;
+        d.noiseMetres = 0.5;
+        d.sureHdop = row.hdop;
+        d.fixesASecond = row.fixesASecond;
+        const Map::Point from = geo(row.fromLat, row.fromLon), to = geo(row.toLat, row.toLon);
+        ASSERT_TRUE(d.compute(from, to, d.route));
+        const Path planned = d.route;
+        Map::Point via;
+        if (row.via) {
+            via = geo(row.via->first, row.via->second);
+        } else {
+            PathPosition middle(planned, true);
+            middle.advanceMetres(static_cast<std::uint16_t>(
+                PathPosition::distanceTo(middle, PathPosition(planned, false)) / 2));
+            const Map::Point mid = Map::LevelFrame::of(*middle.partLevel()).toGlobal(middle.levelPoint());
+            via = {mid.x + static_cast<std::int32_t>(300 * Map::Projection::unitsPerMeterAt(mid)), mid.y};
+        }
+        Path first, second;
+        ASSERT_TRUE(d.compute(from, via, first));
+        ASSERT_TRUE(d.compute(via, to, second));
+        d.start();
+        // Metres from a point to the route.
+        const auto offRoute = [&](Map::Point p) {
+            PathPosition on;
+            const Map::Level& level = *planned.parts.front().level;
+            if (!planned.nearestPart(level, Map::LevelFrame::of(level).toLocal(p), on))
+                return double(INFINITY);
+            const Map::Point q = carStateAt(on).position.toGlobal();
+            return std::hypot(double(p.x) - q.x, double(p.y) - q.y) / Map::Projection::unitsPerMeterAt(p);
+        };
+        std::optional<std::uint32_t> left;
+        for (const Path* leg : {&first, &second}) {
+            PathPosition car(*leg, true);
+            for (double carried = 0; !car.isAtEnd(); carried -= std::floor(carried)) {
+                if (!left && offRoute(carStateAt(car).position.toGlobal()) > 10.0) left = d.clock.ticks;
+                ASSERT_NO_FATAL_FAILURE(d.second(car, row.speed));
+                carried += row.speed;
+                car.advanceMetres(static_cast<std::uint16_t>(carried));
+            }
+        }
+        ASSERT_TRUE(left);
+        const std::vector<std::uint32_t> rebuilt = d.times({"rebuildPath done"});
+        const auto newRoute =
+            std::find_if(rebuilt.begin(), rebuilt.end(), [&](std::uint32_t t) { return t >= *left; });
+        ASSERT_NE(newRoute, rebuilt.end()) << "no new route after leaving at " << *left << " ms";
+        EXPECT_EQ(std::count_if(rebuilt.begin(), rebuilt.end(), [&](std::uint32_t t) { return t < *left; }),
+                  0)
+            << ::testing::PrintToString(rebuilt) << ", left at " << *left;
+        const std::uint32_t delay = *newRoute - *left;
+        EXPECT_LE(delay, row.withinMs) << "left at " << *left << " ms, new route at " << *newRoute;
+        if (row.asSoonAsRow >= 0) {
+            EXPECT_LE(delay, delays[row.asSoonAsRow] + 2000);
+        }
+        delays.push_back(delay);
+        for (const Sounds::Played& p : d.sounds.played)
+            EXPECT_FALSE(p.ms > *left && p.ms < *newRoute)
+                << p.ms << " ms: " << ::testing::PrintToString(p.ids);
+    }
+}
+
 } // namespace
 } // namespace Guidance
-

@@ -518,9 +518,12 @@ TEST(fdMapNavi, GuidanceNeverRunsAheadOfTheCarItIsHanded) {
 // A receiver that scatters by 15 m on each axis (HDOP 4.2: 63 m of
 // scatter) put a car that stopped 30 m short of the finish there for as
 // long as it stood: it never arrived. It arrives standing within its
-// scatter of the finish, along the route and from its fix; not moving, not
-// with a fix farther off, not with a good receiver's 13.5 m, not at a route
-// point on the way, and not at the start of a route shorter than that.
+// scatter of the finish, along the route and from its fix, its fix no
+// farther than 20 m, whatever its HDOP (with a scatter of 63 m, or one of
+// 300 m from HDOP 20, a car that stood 55 m short arrived there); not moving,
+// not with a fix farther off, not beyond a good receiver's 13.5 m, not at
+// a route point on the way, and not at the start of a route shorter than
+// its scatter.
 TEST(fdMapNavi, ACarStandingWithinItsFixsScatterOfTheFinishArrives) {
     const struct {
         const char* what;
@@ -529,8 +532,13 @@ TEST(fdMapNavi, ACarStandingWithinItsFixsScatterOfTheFinishArrives) {
         bool arrives;
         bool viaPoint = false;
     } rows[] = {
-        {"30 m short", 1000, 970, 960, 0, 63, 0, true},
+        {"18 m short", 1000, 982, 981, 0, 63, 0, true},
+        {"18 m short, its fix 21 m short", 1000, 982, 979, 0, 63, 0, false},
+        {"21 m short, its fix 18 m short", 1000, 979, 982, 0, 63, 0, true},
+        {"30 m short", 1000, 970, 960, 0, 63, 0, false},
+        {"55 m short, HDOP 20", 1000, 945, 945, 0, 300, 0, false},
         {"a good receiver", 1000, 970, 960, 0, 13.5f, 0, false},
+        {"a good receiver, 13 m short", 1000, 987, 987, 0, 13.5f, 0, true},
         {"moving", 1000, 970, 960, 0, 63, 5, false},
         {"its fix 70 m off the finish", 1000, 970, 1000, 70, 63, 0, false},
         {"short of a route point", 2000, 970, 960, 0, 63, 0, false, true},

@@ -277,6 +277,37 @@ TEST(CarTracker, TheRoadIsChosenWhereTheFixWasMeasured) {
     }
 }
 
+// A receiver's scatter is what its HDOP tells, up to 64 m, and no more
+// than its fixes show once the car has driven 10 s: three times their
+// spread about the road on either axis, a good receiver's 15 m at least. A
+// receiver that says HDOP 20 in a street, its fixes on the road, kept a car
+// that left its route on it for 13 s. A standing car's fixes show nothing.
+TEST(CarTracker, AScatterIsNoMoreThanTheFixesShow) {
+    const struct {
+        const char* what;
+        float hdop, speed;
+        double aside; // metres, to either side in turn
+        int seconds;
+        float scatter;
+    } rows[] = {
+        {"HDOP 20, on the road, 8 s", 20, 12, 0, 8, 64},
+        {"HDOP 20, on the road, 30 s", 20, 12, 0, 30, 15},
+        {"HDOP 20, 12 m to either side", 20, 12, 12, 30, 50.91f},
+        {"HDOP 2, 12 m to either side", 2, 12, 12, 30, 30},
+        {"HDOP 20, standing 12 m to either side", 20, 0, 12, 30, 64},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.what);
+        RoadsRig roads({{0, 6, false, 0, {{0, 500}, {1000, 500}}}});
+        for (int s = 0; s < row.seconds; ++s) {
+            roads.fix(100 + row.speed * s, 500 + (s % 2 ? row.aside : -row.aside), 90, row.speed, 0.0f, true,
+                      row.hdop);
+            roads.rig->frames(1000);
+        }
+        EXPECT_NEAR(roads.rig->tracker->scatterMetres(row.hdop), row.scatter, 0.5f);
+    }
+}
+
 // A car moves east with no course from its receiver (heading 0): measured
 // 5 m from an east-west street and 7 m from a north-south one, it is on the
 // nearer street; its heading of 0 is not north, where the other street runs.

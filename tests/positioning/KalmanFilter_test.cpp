@@ -145,13 +145,19 @@ TEST(KalmanFilter, JumpsResetAndStopsHoldThePosition) {
     EXPECT_NE(t.filter.position(), (LocalPoint{148, 174}));
     EXPECT_NE(t.filter.covariance(), Positioning::detail::Matrix4{});
     // A fix of dilution 4.2 scatters by 3 x 4.2 x 5 = 63 metres: 50 metres
-    // off is taken in, 64 starts again.
-    for (const auto& [north, jumps] : {std::pair{50.0f, false}, {64.0f, true}}) {
+    // off is taken in, 64 starts again. No scatter is more than 64 metres:
+    // at dilution 20 (300 metres by its HDOP) 70 metres off starts again.
+    const struct {
+        float dilution, north;
+        bool jumps;
+    } jumps[] = {{4.2f, 50.0f, false}, {4.2f, 64.0f, true}, {20.0f, 60.0f, false}, {20.0f, 70.0f, true}};
+    for (const auto& row : jumps) {
         Fixture h;
-        h.fix({0, 0}, {10, 0}, 4.2f);
+        h.fix({0, 0}, {10, 0}, row.dilution);
         h.clock.ticks += 1000;
-        h.fix({10, north}, {10, 0}, 4.2f);
-        EXPECT_EQ(h.filter.position() == (LocalPoint{10, north}), jumps) << north;
+        h.fix({10, row.north}, {10, 0}, row.dilution);
+        EXPECT_EQ(h.filter.position() == (LocalPoint{10, row.north}), row.jumps)
+            << row.dilution << " " << row.north;
     }
 
     // At 0.5 m/s (below the minimum speed 1.0) the motion stops, and the

@@ -39,6 +39,7 @@ TEST(RoadMatcher, ScoresDistanceHeadingOneWayAndTheHeldRoad) {
         std::optional<bool> routeForward = {};
         float scatter = 0.0f;
         bool nearCar = true;
+        bool andBack = false; // the route drives it the other way too, listed after
     };
     const RoadPolyline east = road({{0, 0}, {100, 0}}, true);
     RoadPolyline northRoute = north;
@@ -71,6 +72,10 @@ TEST(RoadMatcher, ScoresDistanceHeadingOneWayAndTheHeldRoad) {
         {&north, 30, 50, 0, 5, false, {}, true, true, 20},             // no road-graph id: no route road
         {&northRoute, 30, 50, 0, 5, false, {}, true, true, 20, false}, // the route's, but far along it
         {&northRoute, 10, 50, 0, 5, false, 0.25f, true, true, 20, false},
+        // Out along it and back: either way is the route's, whichever is listed last.
+        {&northRoute, 30, 50, 0, 5, false, 0.25f, true, true, 20, true, true},
+        {&northRoute, 30, 50, 180, 5, false, 0.25f, true, false, 20, true, true},
+        {&northRoute, 30, 50, 90, 5, false, {}, true, true, 20, true, true}, // across it
         // The stretch nearest the fix runs across the course (west); the one
         // the car drives, 25 m off, lies within the scatter.
         {&bentRoute, -25, 90, 0, 5, false, 0.0f, true, true, 40},
@@ -90,6 +95,7 @@ TEST(RoadMatcher, ScoresDistanceHeadingOneWayAndTheHeldRoad) {
         if (row.held) input.current = row.road->ref;
         std::vector<RouteRoad> routeRoads;
         if (row.routeForward) routeRoads.push_back({0, 7, *row.routeForward, row.nearCar});
+        if (row.andBack) routeRoads.push_back({0, 7, !*row.routeForward, row.nearCar});
         input.routeRoads = &routeRoads;
         input.scatterMetres = row.scatter;
         const std::optional<ScoredRoad> scored = scoreRoad(*row.road, input, settings);
