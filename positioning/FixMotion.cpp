@@ -174,9 +174,16 @@ FixMotion::Motion FixMotion::judge(const Fix& fix, double now) {
         const bool justStopped = m_stoppedAt && since(*m_stoppedAt, now) < MaxLegs + 0.5;
         if (!m_moving && !settingOff && !justStopped)
             learn(node, count, std::clamp(since(kept(1).seconds, now), 0.0, 1.0), error);
+        // A receiver not yet seen standing is judged by a guess of its
+        // scatter, which a scatter drawn afresh at each fix exceeds: it
+        // sets off only where its fixes go one way over the whole window.
+        // Over two seconds its standing fixes did now and then, and once
+        // moving it never learned otherwise (5 to 7 m/s and a course at
+        // random for half a minute while the car stood at the start).
+        const bool wholeWindow = node[last].leg == MaxLegs;
         bool starts = false;
         for (const std::size_t to : {two, last}) {
-            if (!setOff[to == two ? 0 : 1]) continue;
+            if (!setOff[to == two ? 0 : 1] || (!m_learned && (to != last || !wholeWindow))) continue;
             const bool fast = way(to) >= square(CourseMinSpeed * (node[to].age - node[0].age));
             starts = starts || (fast && beyond(to, StartScatters));
         }
@@ -214,13 +221,18 @@ FixMotion::Motion FixMotion::judge(const Fix& fix, double now) {
         m_stillSince.reset();
         return {};
     }
-    // The course over the shortest way longer than the fixes' error: a
-    // second at any speed but a crawl, no more than half a second late in
-    // a turn. None where the last two seconds' way lies within the error:
-    // the way from an older node gave a car that just turned back the
-    // course from before the turn.
+    // The course over the shortest way longer than the fixes' error and
+    // well beyond their scatter over as long: a second at any speed but a
+    // crawl, no more than half a second late in a turn, from a receiver
+    // that averages its scatter away (10 fixes a second, or a slowly
+    // wandering scatter); two or three seconds at town speeds from one
+    // whose scatter is drawn afresh at each fix once a second, whose
+    // course over one second ran against the road now and then. None
+    // where the last two seconds' way lies within the error: the way from
+    // an older node gave a car that just turned back the course from
+    // before the turn.
     for (std::size_t i = 1; i < count && !reach.turnedBack; ++i) {
-        if (!(way(i) > square(error))) continue;
+        if (!(way(i) > square(error)) || !(way(i) > CourseScatters * scatter(node[i].leg, error))) continue;
         const double degrees =
             std::atan2(node[0].east - node[i].east, node[0].north - node[i].north) * 180.0 / std::numbers::pi;
         motion.course = static_cast<float>(std::fmod(degrees + 360.0, 360.0));
