@@ -43,6 +43,7 @@ void FixMotion::given(const NmeaTime& time, bool speed, bool course) {
 void FixMotion::restart() {
     m_count = 0;
     m_moving = false;
+    m_seenMoving = false;
     m_stillSince.reset();
     m_stoppedAt.reset();
     m_learned = false;
@@ -174,16 +175,18 @@ FixMotion::Motion FixMotion::judge(const Fix& fix, double now) {
         const bool justStopped = m_stoppedAt && since(*m_stoppedAt, now) < MaxLegs + 0.5;
         if (!m_moving && !settingOff && !justStopped)
             learn(node, count, std::clamp(since(kept(1).seconds, now), 0.0, 1.0), error);
-        // A receiver not yet seen standing is judged by a guess of its
-        // scatter, which a scatter drawn afresh at each fix exceeds: it
-        // sets off only where its fixes go one way over the whole window.
-        // Over two seconds its standing fixes did now and then, and once
-        // moving it never learned otherwise (5 to 7 m/s and a course at
-        // random for half a minute while the car stood at the start).
-        const bool wholeWindow = node[last].leg == MaxLegs;
+        // A receiver seen neither standing nor moving yet (the program
+        // has just started) is judged by a guess of its scatter, which a
+        // scatter drawn afresh at each fix exceeds: it sets off only where
+        // its fixes go one way over the whole window. Over two seconds its
+        // standing fixes did now and then, and once moving it never
+        // learned otherwise (5 to 7 m/s and a course at random for half a
+        // minute while the car stood at the start).
+        const bool firstJudged = !m_learned && !m_seenMoving;
         bool starts = false;
         for (const std::size_t to : {two, last}) {
-            if (!setOff[to == two ? 0 : 1] || (!m_learned && (to != last || !wholeWindow))) continue;
+            if (!setOff[to == two ? 0 : 1] || (firstJudged && (to != last || node[last].leg != MaxLegs)))
+                continue;
             const bool fast = way(to) >= square(CourseMinSpeed * (node[to].age - node[0].age));
             starts = starts || (fast && beyond(to, StartScatters));
         }
@@ -217,22 +220,25 @@ FixMotion::Motion FixMotion::judge(const Fix& fix, double now) {
     }
     if (m_moving && !moving) m_stoppedAt = now;
     m_moving = moving;
+    m_seenMoving = m_seenMoving || moving;
     if (!moving) {
         m_stillSince.reset();
         return {};
     }
-    // The course over the shortest way longer than the fixes' error and
-    // well beyond their scatter over as long: a second at any speed but a
-    // crawl, no more than half a second late in a turn, from a receiver
-    // that averages its scatter away (10 fixes a second, or a slowly
-    // wandering scatter); two or three seconds at town speeds from one
-    // whose scatter is drawn afresh at each fix once a second, whose
+    // The course over the shortest way longer than the fixes' error and,
+    // once the scatter is learned, well beyond it over as long: a second
+    // at any speed but a crawl, no more than half a second late in a turn,
+    // from a receiver that averages its scatter away (10 fixes a second, or
+    // a slowly wandering scatter); two or three seconds at town speeds from
+    // one whose scatter is drawn afresh at each fix once a second, whose
     // course over one second ran against the road now and then. None
     // where the last two seconds' way lies within the error: the way from
     // an older node gave a car that just turned back the course from
     // before the turn.
     for (std::size_t i = 1; i < count && !reach.turnedBack; ++i) {
-        if (!(way(i) > square(error)) || !(way(i) > CourseScatters * scatter(node[i].leg, error))) continue;
+        if (!(way(i) > square(error)) ||
+            (m_learned && !(way(i) > CourseScatters * m_scatter[static_cast<std::size_t>(node[i].leg)])))
+            continue;
         const double degrees =
             std::atan2(node[0].east - node[i].east, node[0].north - node[i].north) * 180.0 / std::numbers::pi;
         motion.course = static_cast<float>(std::fmod(degrees + 360.0, 360.0));

@@ -21,12 +21,12 @@
 // fixes in one to MaxLegs seconds (the mean square of those ways). It sets
 // off only when, over two seconds or over all the nodes, every leg goes
 // the way of the whole, the whole is nearly as long as its legs laid end
-// to end, and it is longer than several of those scatters (a receiver not
-// yet seen standing: over all MaxLegs seconds); it goes on while its way
-// stays beyond the scatter, and stands again within a few seconds of
-// stopping. A standing car has speed 0 and no course; a moving one its
-// speed over two seconds and its course over the shortest way well beyond
-// the scatter.
+// to end, and it is longer than several of those scatters (a receiver seen
+// neither standing nor moving yet: over all MaxLegs seconds); it goes on
+// while its way stays beyond the scatter, and stands again within a few
+// seconds of stopping. A standing car has speed 0 and no course; a moving
+// one its speed over two seconds and its course over the shortest way well
+// beyond the scatter.
 //
 // The NMEA device's, under its lock (GPS thread).
 
@@ -78,8 +78,8 @@ class FixMotion {
     // Slower than this (m/s) the car stands.
     static constexpr float CourseMinSpeed = 1.0f;
     // A course is taken over a way whose square is more than CourseScatters
-    // times the scatter's over as long: over a shorter one the scatter
-    // turns it by more than a right angle now and then.
+    // times the learned scatter's over as long: over a shorter one the
+    // scatter turns it by more than a right angle now and then.
     static constexpr double CourseScatters = 8.0;
     // The fixes two seconds old or older.
     static constexpr double TwoSeconds = 1.95;
@@ -140,6 +140,7 @@ class FixMotion {
     std::optional<double> m_speedGiven; // seconds of the day
     std::optional<double> m_courseGiven;
     bool m_moving = false;
+    bool m_seenMoving = false; // since the start, or the last restart
     std::optional<double> m_stillSince; // a moving car's way within the scatter since
     std::optional<double> m_stoppedAt;  // the car last stopped
     // The scatter's mean square way over 1 to MaxLegs seconds (m²), once

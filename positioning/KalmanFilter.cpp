@@ -23,11 +23,14 @@ constexpr float LeastDriftMetres = 10.0f;
 constexpr float TurnedCosine = 0.5f;
 // The error (m/s) of a velocity no fix measured.
 constexpr float UnmeasuredSpeedError = 100.0f;
-// A standing car's place goes this share of the way to the mean of its
-// fixes at least, while that lies more than HoldSpreads of their spread
-// from it.
+// A standing car's place goes this share of the way to each fix at least
+// for SettleMs after it stopped; then to its fixes of the last
+// RecentSeconds or so, while those lie more than HoldSpreads of the
+// fixes' spread from it.
 constexpr float LeastStandingShare = 0.25f;
-constexpr double HoldSpreads = 1.5;
+constexpr std::uint32_t SettleMs = 3000;
+constexpr float RecentSeconds = 1.0f;
+constexpr double HoldSpreads = 2.0;
 
 bool allFinite(std::initializer_list<float> values) {
     for (float v : values)
@@ -204,21 +207,28 @@ void KalmanFilter::update(Map::LocalPoint position, Map::LocalPoint velocity, fl
 void KalmanFilter::standingStep(Map::LocalPoint fix) {
     // Standing: the motion stops, and the car goes from where it was last
     // shown (the prediction for now) toward where its fixes show it
-    // stands: the mean of those since it stopped. It was shown a latency
-    // ahead of the fixes while it drove, or behind a filter that lagged:
-    // held there, a car that stopped at the finish was drawn metres off it
-    // for good, and guidance never arrived. It goes a half, a third, ... of
-    // the way at each fix, a quarter at least, while that mean lies beyond
-    // one and a half of the fixes' spread about it (their root mean square
-    // distance from it); within that it is held. Stepped toward every fix,
-    // it was drawn a metre or two elsewhere at each one in a receiver's
-    // scatter, and the map that follows it never stood still. A car that
-    // creeps, or fixes that agree (no spread), are still followed.
-    const float dt = static_cast<float>(m_clock.ticksMs() - lastTicks) * 0.001f;
+    // stands. It was shown a latency ahead of the fixes while it drove, or
+    // behind a filter that lagged: held there, a car that stopped at the
+    // finish was drawn metres off it for good, and guidance never arrived.
+    // It goes a half, a third, ... of the way at each fix, a quarter at
+    // least: for the first seconds toward each fix, then toward where its
+    // fixes of about the last second lie (their mean, each weighed down by
+    // e in a second), and only while that lies beyond two of the spread of
+    // the fixes since it stopped (their root mean square distance from
+    // their mean); within that it is held. Stepped toward every fix for as
+    // long as it stood, it was drawn a metre or two elsewhere at each one
+    // in a receiver's scatter, and the map that follows it never stood
+    // still. A car that creeps on, or moves off before its fixes are told
+    // moving (in a hairpin their speed came 8 s late), or fixes that agree
+    // (no spread), are still followed.
+    const std::uint32_t now = m_clock.ticksMs();
+    const float dt = static_cast<float>(now - lastTicks) * 0.001f;
     if (m_standingFixes == 0) {
         x += vx * dt;
         y += vy * dt;
+        m_standSinceTicks = now;
         m_standOrigin = fix;
+        m_standRecent = fix;
         m_standSum[0] = m_standSum[1] = 0.0;
         m_standSquares = 0.0;
     }
@@ -232,10 +242,14 @@ void KalmanFilter::standingStep(Map::LocalPoint fix) {
     const double meanX = m_standSum[0] / n;
     const double meanY = m_standSum[1] / n;
     const double spread2 = std::max(0.0, m_standSquares / n - meanX * meanX - meanY * meanY);
-    const double offX = m_standOrigin.x + meanX - x;
-    const double offY = m_standOrigin.y + meanY - y;
-    if (!(offX * offX + offY * offY > HoldSpreads * HoldSpreads * spread2)) return;
+    const float kept = std::exp(-std::max(dt, 0.0f) / RecentSeconds);
+    m_standRecent = {fix.x + (m_standRecent.x - fix.x) * kept, fix.y + (m_standRecent.y - fix.y) * kept};
     const double share = std::max(1.0 / (n + 1.0), static_cast<double>(LeastStandingShare));
+    const Map::LocalPoint to = now - m_standSinceTicks < SettleMs ? fix : m_standRecent;
+    const double offX = static_cast<double>(to.x) - x;
+    const double offY = static_cast<double>(to.y) - y;
+    if (now - m_standSinceTicks >= SettleMs && !(offX * offX + offY * offY > HoldSpreads * HoldSpreads * spread2))
+        return;
     x += static_cast<float>(offX * share);
     y += static_cast<float>(offY * share);
 }

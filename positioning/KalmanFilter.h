@@ -92,11 +92,12 @@ class KalmanFilter {
     float invScaleK = 1.0f / 1024.0f;
     float maxDeviation = 40.0f;
     float minSpeed = 1.0f;
-    // Fixes taken in since the car stopped (0 while it moves), and their
-    // sums about the first of them (level units), for their mean and
-    // spread.
+    // Fixes taken in since the car stopped (0 while it moves), the ticks of
+    // the first, and their sums about it (level units), for their spread.
     std::uint32_t m_standingFixes = 0;
+    std::uint32_t m_standSinceTicks = 0;
     Map::LocalPoint m_standOrigin;
+    Map::LocalPoint m_standRecent; // the fixes of about the last second
     double m_standSum[2] = {0.0, 0.0};
     double m_standSquares = 0.0;
 };

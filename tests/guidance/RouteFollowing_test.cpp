@@ -423,9 +423,14 @@ TEST(RouteFollowing, TheCarDrawnGoesOnThroughTheBendsAndArrives) {
         int second = 0;
         bool moving = true;
         d.framesASecond = 20;
+        // A receiver that sends no speed, seen neither standing nor moving
+        // before, is told moving by four seconds of its fixes.
+        const bool ownSpeed =
+            !row.receiver || (*row.receiver != Receiver::GgaOnly && *row.receiver != Receiver::EmptySpeedAndCourse);
+        const int drawnFrom = ownSpeed ? 3 : 5;
         d.eachFrame = [&] {
-            drawn[0].frame(d.handler->shownCarState(), second >= 3 && moving, d.clock.ticks);
-            drawn[1].frame(d.handler->tracker().carState(), second >= 3 && moving, d.clock.ticks);
+            drawn[0].frame(d.handler->shownCarState(), second >= drawnFrom && moving, d.clock.ticks);
+            drawn[1].frame(d.handler->tracker().carState(), second >= drawnFrom && moving, d.clock.ticks);
         };
         const PathPosition end(driven, false);
         for (double carried = 0; second < 600 && !car.isAtEnd(); ++second, carried -= std::floor(carried)) {

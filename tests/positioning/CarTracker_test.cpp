@@ -394,7 +394,7 @@ TEST(CarTracker, AStandingCarIsHeldStillInScatterAndSetsOffFromItsFix) {
         int movedFrames;
         double offAtMost; // metres, setting off; 0: the wandering scatter's own
     } rows[] = {
-        {"3.5 m drawn afresh, 1 Hz", 1, 3.5, true, 1.0f, 8, 1, 10},
+        {"3.5 m drawn afresh, 1 Hz", 1, 3.5, true, 1.0f, 8, 2, 10},
         {"3.5 m drawn afresh, 10 Hz", 10, 3.5, true, 1.0f, 8, 1, 8},
         {"8 m wandering, HDOP 0.9, 1 Hz", 1, 8.0, false, 0.9f, 30, 3, 0},
         {"8 m wandering, HDOP 0.9, 10 Hz", 10, 8.0, false, 0.9f, 30, 3, 0},
