@@ -211,6 +211,7 @@ import sys
 rows = [l.split() for l in open(sys.argv[1])]
 events = [(float(l.split()[0]), l.split(None, 1)[1].strip()) for l in open(sys.argv[6]) if l.strip()]
 backward = [t for t, name in events if name == "navi event:BackwardMove"]
+rebuilt = [t for t, name in events if name == "rebuildPath done"]
 rows = [(float(r[0]), int(r[1]), r[2] if len(r) > 2 else "") for r in rows]
 drive = [r for r in rows if r[2] == "driving"]
 if not drive:
@@ -239,8 +240,9 @@ for i, (s, a, b) in enumerate(runs):
                 last = n
         # The stand at the start from the program's start.
         since = a if i > 0 else 0.0
-        print("%s for %.0f s: %d frames drawn after its first 7 s, %d BackwardMove"
-              % (s, end_of - a, frames, len([t for t in backward if since <= t <= end_of])))
+        print("%s for %.0f s: %d frames drawn after its first 7 s, %d BackwardMove, %d new routes"
+              % (s, end_of - a, frames, len([t for t in backward if since <= t <= end_of]),
+                 len([t for t in rebuilt if since <= t <= end_of])))
     if s == "silent":
         spoke = end_of
         after = [t for (t, n, _), (_, m, _) in zip(rows[1:], rows) if t > spoke and n != m]

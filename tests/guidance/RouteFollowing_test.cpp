@@ -138,10 +138,11 @@ struct Drive {
     }
     // The slowly wandering scatter of a receiver, a fix on: on each axis a
     // Gauss-Markov process of standard deviation scatterMetres whose
-    // correlation time is ScatterSeconds.
+    // correlation time is ScatterSeconds; drawn afresh at each fix when
+    // `fresh`.
     void wanderOn() {
         if (!(scatterMetres > 0.0)) return;
-        const double keep = std::exp(-1.0 / fixesASecond / ScatterSeconds);
+        const double keep = fresh ? 0.0 : std::exp(-1.0 / fixesASecond / ScatterSeconds);
         std::normal_distribution<double> start(0.0, scatterMetres);
         std::normal_distribution<double> step(0.0, scatterMetres * std::sqrt(1.0 - keep * keep));
         for (double& w : wander)
@@ -200,6 +201,7 @@ struct Drive {
     static constexpr double ScatterSeconds = 30.0;
     double wander[2] = {0.0, 0.0};
     bool wandering = false;
+    bool fresh = false;
     std::optional<Map::Point> last; // the last fix's point before noise
     bool courseASecondLate = false;
     int framesASecond = 10;
@@ -495,6 +497,8 @@ TEST(RouteFollowing, AReceiversScatterIsNoDepartureFromTheRoute) {
         int standSeconds;
         unsigned firstSeed, seeds;
         bool routeBeforeFirstFix = false; // stored from an earlier drive
+        bool fresh = false;               // the scatter drawn afresh at each fix
+        float hdop = 0.0f;                // the HDOP claimed whatever the scatter; 0: as it is
     } rows[] = {
         {"Fontvieille to Rue Grimaldi, RMC first, 8 m", 43.726414, 7.416096, 43.734303, 7.418561, Receiver::RmcFirst,
          1, 8.0, 5, 0, 2},
@@ -512,6 +516,17 @@ TEST(RouteFollowing, AReceiversScatterIsNoDepartureFromTheRoute) {
         // The first fix of a receiver that sends RMC before GGA has no HDOP.
         {"Fontvieille to Rue Grimaldi, RMC first, 8 m, the route stored", 43.726414, 7.416096, 43.734303, 7.418561,
          Receiver::RmcFirst, 1, 8.0, 5, 30, 2, true},
+        // Standing 45 s at the start, the scatter claimed to be HDOP 1 and
+        // drawn afresh at each fix (3.5 m), or HDOP 0.9 while it wanders by
+        // 8 m (a street canyon).
+        {"Fontvieille to Rue Grimaldi, GGA only, 3.5 m afresh, 45 s at the start", 43.72641, 7.41610, 43.73398,
+         7.41856, Receiver::GgaOnly, 1, 3.5, 45, 0, 16, true, true, 1.0f},
+        {"Fontvieille to Rue Grimaldi, GGA only, 10 Hz, 3.5 m afresh, 45 s at the start", 43.72641, 7.41610,
+         43.73398, 7.41856, Receiver::GgaOnly, 10, 3.5, 45, 0, 2, true, true, 1.0f},
+        {"Fontvieille to Rue Grimaldi, GGA only, 10 Hz, 8 m at HDOP 0.9, 45 s at the start", 43.72641, 7.41610,
+         43.73398, 7.41856, Receiver::GgaOnly, 10, 8.0, 45, 0, 2, true, false, 0.9f},
+        {"Fontvieille to Rue Grimaldi, empty speed and course, 8 m at HDOP 0.9, 45 s at the start", 43.72641,
+         7.41610, 43.73398, 7.41856, Receiver::EmptySpeedAndCourse, 1, 8.0, 45, 0, 2, true, false, 0.9f},
     };
     for (const auto& row : rows) {
         for (unsigned seed = row.firstSeed; seed < row.firstSeed + row.seeds; ++seed) {
@@ -522,19 +537,36 @@ TEST(RouteFollowing, AReceiversScatterIsNoDepartureFromTheRoute) {
             d.framesASecond = 20;
             d.noiseMetres = 0.0;
             d.scatterMetres = row.scatterMetres;
+            d.fresh = row.fresh;
+            if (row.hdop > 0.0f) d.sureHdop = row.hdop;
             d.random.seed(seed);
             Path planned;
             ASSERT_TRUE(d.compute(geo(row.fromLat, row.fromLon), geo(row.toLat, row.toLon), planned));
             d.start();
             Stillness drawn;
             bool moving = false;
-            d.eachFrame = [&] { drawn.frame(d.handler->shownCarState(), moving, d.clock.ticks); };
+            // Standing, once it stood 7 s, the car drawn (and the map that
+            // follows it) moves by no half a pixel at 12 pixels a metre
+            // and does not turn.
+            int standingMoved = 0;
+            const float pixels = 12.0f / static_cast<float>(Map::Projection::unitsPerMeterAt(geo(row.fromLat, row.fromLon)));
+            Positioning::CarState before;
+            bool stood = false;
+            d.eachFrame = [&] {
+                const Positioning::CarState now = d.handler->shownCarState();
+                drawn.frame(now, moving, d.clock.ticks);
+                if (stood && Positioning::CarState::differs(now, before, pixels)) ++standingMoved;
+                before = now;
+            };
             PathPosition car(planned, true);
             if (row.routeBeforeFirstFix) d.route.appendPath(planned);
             for (int s = 0; s < row.standSeconds; ++s) {
                 if (s == 2 && !row.routeBeforeFirstFix) d.route.appendPath(planned); // the driver chooses the route
+                stood = s >= 7;
                 ASSERT_NO_FATAL_FAILURE(d.second(car, 0.0f));
             }
+            stood = false;
+            EXPECT_EQ(standingMoved, 0) << "frames that moved the car standing at the start";
             const PathPosition end(planned, false);
             for (int s = 0; s < 400 && !car.isAtEnd(); ++s, car.advanceMetres(11)) {
                 // The car drawn runs a latency ahead, and waits where a road
