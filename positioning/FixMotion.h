@@ -51,8 +51,9 @@ class FixMotion {
     void complete(Fix& fix, const NmeaTime& time);
     // The receiver's error in metres per unit of HDOP (the filter model's
     // "uere"). A way no longer than a fix's HDOP times it never tells a
-    // motion; before a receiver is seen standing its scatter is guessed
-    // from that error, HDOP 1 at least.
+    // motion, nor than what the fixes showed (errorBound); before a
+    // receiver is seen standing its scatter is guessed from that error,
+    // HDOP 1 at least.
     void setUere(float metres) { m_uere = metres; }
 
     static constexpr double StaleSeconds = 3.0;
@@ -72,9 +73,13 @@ class FixMotion {
     static constexpr double StayScatters = 3.0;
     static constexpr double StopSeconds = 0.5;
     // The scatter is learned while the car stands, over about LearnSeconds;
-    // the guess it starts from weighs as much as PriorSeconds of lessons.
+    // the guess it starts from weighs as much as PriorSeconds of lessons,
+    // or ClaimSeconds against lessons that show less where the claimed
+    // error makes it larger than HDOP 1's: receivers in streets claim HDOP
+    // 5 to 20 for minutes with fixes as good as ever.
     static constexpr double LearnSeconds = 90.0;
     static constexpr double PriorSeconds = 10.0;
+    static constexpr double ClaimSeconds = 1.0;
     // Slower than this (m/s) the car stands.
     static constexpr float CourseMinSpeed = 1.0f;
     // A course is taken over a way whose square is more than CourseScatters
@@ -103,6 +108,7 @@ class FixMotion {
         double north = 0.0;
         double age = 0.0;
         int leg = 0; // which second back
+        int fixes = 0; // averaged
     };
     struct Motion {
         float speed = 0.0f;
@@ -128,8 +134,14 @@ class FixMotion {
     Motion judge(const Fix& fix, double now);
     // The mean square way of the scatter over `leg` seconds: learned, or
     // guessed from the fixes' error.
-    double scatter(int leg, double errorMetres) const;
-    double guess(double errorMetres) const;
+    double scatter(int leg, double errorMetres, int nodeFixes) const;
+    // The most a fix's claimed error counts for (metres): what
+    // ScatterCeilingMetres allows, and once the car stood, what its fixes
+    // showed (HDOP 1's error at least).
+    double errorBound() const;
+    double guess(double errorMetres, int nodeFixes) const;
+    // The fewest fixes a node a second or more old averages.
+    static int fewestFixes(const std::array<Node, MaxLegs + 1>& node, std::size_t count);
     // A lesson of the scatter from the nodes of a standing car, the newest
     // `seconds` after the fix before it.
     void learn(const std::array<Node, MaxLegs + 1>& node, std::size_t count, double seconds, double errorMetres);
@@ -147,7 +159,8 @@ class FixMotion {
     // learned, and the seconds of lessons (up to LearnSeconds).
     std::array<double, MaxLegs + 1> m_scatter{};
     bool m_learned = false;
-    double m_learnedFor = 0.0;
+    std::array<double, MaxLegs + 1> m_learnedFor{};
+    double m_claimWeighs = PriorSeconds; // the guess's weight against lessons that show less
     // The last fixes told, a ring.
     std::array<Place, Kept> m_places;
     std::size_t m_count = 0;

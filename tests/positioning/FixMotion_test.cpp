@@ -165,6 +165,17 @@ TEST(FixMotion, TellsAStandingCarFromAMovingOne) {
          0.3, 2.0, 30},
         {"3.5 m fresh, 1 Hz, 30 km/h", 1, {{S::Stand, 60}, {S::Drive, 600, 8.3}}, Scatter::Fresh, 3.5, 1.0f,
          36000.0, 5.0, 45.0},
+        // Fixes as good as ever from receivers that claim HDOP 5 or 20 (in
+        // streets, for minutes): after a stand of 10 s, and never seen
+        // standing. A 20 km/h car was taken for standing all its drive.
+        {"HDOP 5 claimed, 20 km/h", 1, {{S::Stand, 10}, {S::Drive, 40, 5.6}, {S::Stand, 40}}, Scatter::None, 0.0,
+         5.0f},
+        {"HDOP 20 claimed, 10 Hz", 10, {{S::Stand, 10}, {S::Drive, 40, 8.3}, {S::Stand, 40}}, Scatter::None, 0.0,
+         20.0f},
+        {"HDOP 20 claimed, never standing", 1, {{S::Drive, 40, 11.1}, {S::Stand, 40}}, Scatter::None, 0.0, 20.0f},
+        // A car at 15 km/h when the receiver starts, never seen standing: it
+        // taught its own way as the scatter and was never seen to move.
+        {"15 km/h from the start, 10 Hz", 10, {{S::Drive, 40, 4.2}, {S::Stand, 40}}},
     };
     for (const auto& row : rows) {
         for (unsigned trial = 0; trial < row.seeds; ++trial) {
