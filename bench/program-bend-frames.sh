@@ -60,16 +60,16 @@ else
   from=${7:-43.74168,7.42900} to=${8:-43.74300,7.42700}
 fi
 demo_setup "$1" "$2" 3 socat python3
-talker_pid= socat_pid= poller_pid= shots_pid=
+talker_pid= socat_pid= poller_pid= shots_pid= events_pid=
 bend_cleanup() {
   if [ -n "${MIREL_BEND_KEEP:-}" ]; then
     mkdir -p "$MIREL_BEND_KEEP"
-    cp "$work/log.txt" "$work/frames.txt" "$work/route.txt" "$MIREL_BEND_KEEP/" 2>/dev/null || true
+    cp "$work/log.txt" "$work/frames.txt" "$work/events.txt" "$work/route.txt" "$MIREL_BEND_KEEP/" 2>/dev/null || true
     for shot in "$work"/*.xwd; do
       [ -e "$shot" ] && LC_ALL=C convert "xwd:$shot" "$MIREL_BEND_KEEP/$(basename "$shot" .xwd).png" 2>/dev/null || true
     done
   fi
-  for pid in $poller_pid $talker_pid $socat_pid $shots_pid; do kill "$pid" 2>/dev/null || true; done
+  for pid in $poller_pid $events_pid $talker_pid $socat_pid $shots_pid; do kill "$pid" 2>/dev/null || true; done
   demo_cleanup
 }
 trap bend_cleanup EXIT
@@ -123,6 +123,23 @@ demo_launch "$counter"
 for _ in $(seq 300); do grep -q "Page pageMap shown" "$work/log.txt" 2>/dev/null && break; sleep 0.1; done
 grep -q "Page pageMap shown" "$work/log.txt" || { echo "the map page was not shown" >&2; exit 1; }
 [ -e "$work/flips" ] || { echo "the flip counter is not loaded" >&2; exit 1; }
+# Guidance's and the tracker's events with the same clock's times, so that
+# the report tells those of a stand from those of the drive.
+python3 - "$work/log.txt" >"$work/events.txt" <<'PY' &
+import sys, time
+log = open(sys.argv[1], encoding="utf-8", errors="replace")
+line = ""
+while True:
+    line += log.readline()
+    if not line.endswith("\n"):
+        time.sleep(0.005)
+        continue
+    for name in ("navi event:BackwardMove", "navi event:OutOfPath", "rebuildPath done"):
+        if name in line:
+            print("%.4f %s" % (time.monotonic(), name), flush=True)
+    line = ""
+PY
+events_pid=$!
 # Standing at the route's start until the map has the car, then zoomed in.
 for _ in $(seq 300); do grep -q "GPS" "$work/log.txt" && break; sleep 0.1; done
 sleep 5
@@ -186,12 +203,15 @@ for _ in $(seq 20); do
   [ "$mode" = FREE ] || grep -q "navi event:ArriveLastPoint" "$work/log.txt" && break
   sleep 0.5
 done
-kill "$poller_pid" 2>/dev/null || true
-poller_pid=
+kill "$poller_pid" "$events_pid" 2>/dev/null || true
+poller_pid= events_pid=
 
-python3 - "$work/frames.txt" "$kmh" "$mode" "$receiver" "$work/log.txt" <<'PY'
+python3 - "$work/frames.txt" "$kmh" "$mode" "$receiver" "$work/log.txt" "$work/events.txt" <<'PY'
 import sys
 rows = [l.split() for l in open(sys.argv[1])]
+events = [(float(l.split()[0]), l.split(None, 1)[1].strip()) for l in open(sys.argv[6]) if l.strip()]
+backward = [t for t, name in events if name == "navi event:BackwardMove"]
+rebuilt = [t for t, name in events if name == "rebuildPath done"]
 rows = [(float(r[0]), int(r[1]), r[2] if len(r) > 2 else "") for r in rows]
 drive = [r for r in rows if r[2] == "driving"]
 if not drive:
@@ -218,7 +238,11 @@ for i, (s, a, b) in enumerate(runs):
                 frames += 1
             if t <= end_of:
                 last = n
-        print("%s for %.0f s: %d frames drawn after its first 7 s" % (s, end_of - a, frames))
+        # The stand at the start from the program's start.
+        since = a if i > 0 else 0.0
+        print("%s for %.0f s: %d frames drawn after its first 7 s, %d BackwardMove, %d new routes"
+              % (s, end_of - a, frames, len([t for t in backward if since <= t <= end_of]),
+                 len([t for t in rebuilt if since <= t <= end_of])))
     if s == "silent":
         spoke = end_of
         after = [t for (t, n, _), (_, m, _) in zip(rows[1:], rows) if t > spoke and n != m]
@@ -235,6 +259,15 @@ print("%s km/h, %s, %s: %.0f s driven, %d frames (%.1f a second); %d gaps over 1
          max([g for g, _ in gaps] or [0]) * 1000))
 for g, at in sorted(gaps, reverse=True)[:12]:
     print("  %4.0f ms at %5.1f s (about %4.0f m along the way)" % (g * 1000, at, at * kmh / 3.6))
+# The metres driven by a time: the seconds in motion since the drive began.
+def along(t):
+    moving = sum(max(0.0, min(b, t) - max(a, begin)) for s, a, b in
+                 [(r[0], r[1], runs[i + 1][1] if i + 1 < len(runs) else r[2]) for i, r in enumerate(runs)]
+                 if s not in ("standing", "stopped"))
+    return moving * kmh / 3.6
+for t in backward:
+    state = [s for s, a, b in runs if a <= t][-1] if any(a <= t for s, a, b in runs) else "standing"
+    print("  BackwardMove %s at %5.1f s (about %4.0f m along the way)" % (state, t - begin, along(t)))
 log = open(sys.argv[5], encoding="utf-8", errors="replace").read()
 if sys.argv[3] != "FREE":
     print("guidance: %d phrases, %d new routes, %d turns passed, %d OutOfPath, %d BackwardMove, %s"

@@ -580,7 +580,15 @@ void CarTracker::update() {
     const std::uint32_t now = m_clock.ticksMs();
     const std::optional<Frame> frame = predictFreeCar(now);
     if (!frame) return;
-    if (frame->match && frame->atlas != nullptr) match(*frame->atlas, frame->fix, frame->oldRoad);
+    if (frame->match && frame->atlas != nullptr) {
+        // A standing car's road is matched where the filter holds it (where
+        // its fixes show it stands), not at each fix: in a receiver's
+        // scatter near a junction the fixes fell nearer one road, then the
+        // other, and the car stood jumping between them.
+        TrackerFix fix = frame->fix;
+        if (!(fix.speed > m_settings.minSpeed)) fix.measured = frame->atFix;
+        match(*frame->atlas, fix, frame->oldRoad);
+    }
     // Snapped once a fix, where the filter put the car then, and carried
     // along the roads from there every frame.
     if (frame->newFix || frame->match) anchorAtFix(*frame);

@@ -21,10 +21,12 @@
 // fixes in one to MaxLegs seconds (the mean square of those ways). It sets
 // off only when, over two seconds or over all the nodes, every leg goes
 // the way of the whole, the whole is nearly as long as its legs laid end
-// to end, and it is longer than several of those scatters; it goes on
+// to end, and it is longer than several of those scatters (a receiver seen
+// neither standing nor moving yet: over all MaxLegs seconds); it goes on
 // while its way stays beyond the scatter, and stands again within a few
 // seconds of stopping. A standing car has speed 0 and no course; a moving
-// one its speed over two seconds and its course over one.
+// one its speed over two seconds and its course over the shortest way well
+// beyond the scatter.
 //
 // The NMEA device's, under its lock (GPS thread).
 
@@ -49,8 +51,9 @@ class FixMotion {
     void complete(Fix& fix, const NmeaTime& time);
     // The receiver's error in metres per unit of HDOP (the filter model's
     // "uere"). A way no longer than a fix's HDOP times it never tells a
-    // motion; before a receiver is seen standing its scatter is guessed
-    // from that error, HDOP 1 at least.
+    // motion, nor than what the fixes showed (errorBound); before a
+    // receiver is seen standing its scatter is guessed from that error,
+    // HDOP 1 at least.
     void setUere(float metres) { m_uere = metres; }
 
     static constexpr double StaleSeconds = 3.0;
@@ -70,11 +73,19 @@ class FixMotion {
     static constexpr double StayScatters = 3.0;
     static constexpr double StopSeconds = 0.5;
     // The scatter is learned while the car stands, over about LearnSeconds;
-    // the guess it starts from weighs as much as PriorSeconds of lessons.
+    // the guess it starts from weighs as much as PriorSeconds of lessons,
+    // or ClaimSeconds against lessons that show less where the claimed
+    // error makes it larger than HDOP 1's: receivers in streets claim HDOP
+    // 5 to 20 for minutes with fixes as good as ever.
     static constexpr double LearnSeconds = 90.0;
     static constexpr double PriorSeconds = 10.0;
+    static constexpr double ClaimSeconds = 1.0;
     // Slower than this (m/s) the car stands.
     static constexpr float CourseMinSpeed = 1.0f;
+    // A course is taken over a way whose square is more than CourseScatters
+    // times the learned scatter's over as long: over a shorter one the
+    // scatter turns it by more than a right angle now and then.
+    static constexpr double CourseScatters = 8.0;
     // The fixes two seconds old or older.
     static constexpr double TwoSeconds = 1.95;
     // The fixes kept: MaxLegs and a half seconds of a receiver sending up to
@@ -97,6 +108,7 @@ class FixMotion {
         double north = 0.0;
         double age = 0.0;
         int leg = 0; // which second back
+        int fixes = 0; // averaged
     };
     struct Motion {
         float speed = 0.0f;
@@ -122,8 +134,14 @@ class FixMotion {
     Motion judge(const Fix& fix, double now);
     // The mean square way of the scatter over `leg` seconds: learned, or
     // guessed from the fixes' error.
-    double scatter(int leg, double errorMetres) const;
-    double guess(double errorMetres) const;
+    double scatter(int leg, double errorMetres, int nodeFixes) const;
+    // The most a fix's claimed error counts for (metres): what
+    // ScatterCeilingMetres allows, and once the car stood, what its fixes
+    // showed (HDOP 1's error at least).
+    double errorBound() const;
+    double guess(double errorMetres, int nodeFixes) const;
+    // The fewest fixes a node a second or more old averages.
+    static int fewestFixes(const std::array<Node, MaxLegs + 1>& node, std::size_t count);
     // A lesson of the scatter from the nodes of a standing car, the newest
     // `seconds` after the fix before it.
     void learn(const std::array<Node, MaxLegs + 1>& node, std::size_t count, double seconds, double errorMetres);
@@ -134,13 +152,15 @@ class FixMotion {
     std::optional<double> m_speedGiven; // seconds of the day
     std::optional<double> m_courseGiven;
     bool m_moving = false;
+    bool m_seenMoving = false; // since the start, or the last restart
     std::optional<double> m_stillSince; // a moving car's way within the scatter since
     std::optional<double> m_stoppedAt;  // the car last stopped
     // The scatter's mean square way over 1 to MaxLegs seconds (m²), once
     // learned, and the seconds of lessons (up to LearnSeconds).
     std::array<double, MaxLegs + 1> m_scatter{};
     bool m_learned = false;
-    double m_learnedFor = 0.0;
+    std::array<double, MaxLegs + 1> m_learnedFor{};
+    double m_claimWeighs = PriorSeconds; // the guess's weight against lessons that show less
     // The last fixes told, a ring.
     std::array<Place, Kept> m_places;
     std::size_t m_count = 0;

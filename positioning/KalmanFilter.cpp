@@ -23,8 +23,14 @@ constexpr float LeastDriftMetres = 10.0f;
 constexpr float TurnedCosine = 0.5f;
 // The error (m/s) of a velocity no fix measured.
 constexpr float UnmeasuredSpeedError = 100.0f;
-// A standing car's place goes this share of the way to each fix at least.
+// A standing car's place goes this share of the way to each fix at least
+// for SettleMs after it stopped; then to its fixes of the last
+// RecentSeconds or so, while those lie more than HoldSpreads of the
+// fixes' spread from it.
 constexpr float LeastStandingShare = 0.25f;
+constexpr std::uint32_t SettleMs = 3000;
+constexpr float RecentSeconds = 1.0f;
+constexpr double HoldSpreads = 2.0;
 
 bool allFinite(std::initializer_list<float> values) {
     for (float v : values)
@@ -104,31 +110,26 @@ void KalmanFilter::update(Map::LocalPoint position, Map::LocalPoint velocity, fl
     }
 
     if (!(speed > minSpeed)) {
-        // Standing: the motion stops, and the car goes from where it was
-        // last shown (the prediction for now) toward where the receiver
-        // says it stands. It was shown a latency ahead of the fixes while
-        // it drove, or behind a filter that lagged: held there, a car that
-        // stopped at the finish was drawn metres off it for good, and
-        // guidance never arrived. Its place is the mean of the fixes since
-        // it stopped and of where it was shown then, so that a standing
-        // receiver's scatter moves it little; a quarter of the way to each
-        // fix at least, so that a car creeping below the minimum speed
-        // follows its fixes.
-        if (m_standingFixes == 0) {
-            x += vx * dt;
-            y += vy * dt;
-        }
-        ++m_standingFixes;
-        const float share = std::max(1.0f / static_cast<float>(m_standingFixes + 1), LeastStandingShare);
-        x += (position.x - x) * share;
-        y += (position.y - y) * share;
+        standingStep(position);
         s = {0.0f, 0.0f, x * invScaleK, y * invScaleK};
         vx = 0.0f;
         vy = 0.0f;
         lastTicks = now;
         return;
     }
-    m_standingFixes = 0;
+    if (m_standingFixes > 0) {
+        // Setting off. Where the car stood tells no better where it is now
+        // than the way its fix lies from there: the motion was seen only
+        // after the car had gone some metres, and the fix is moved ahead by
+        // the receiver's latency. Without this the filter, sure of the
+        // place it held (after a reset it has no uncertainty at all),
+        // started the car from there and it ran 20 m behind its fixes for
+        // ten seconds.
+        const float moved = (dx * dx + dy * dy) * invScaleK * invScaleK;
+        P(2, 2) = std::max(P(2, 2), moved);
+        P(3, 3) = std::max(P(3, 3), moved);
+        m_standingFixes = 0;
+    }
 
     const Matrix4 F = Matrix4::transition(dt);
     const Vector4 sPrior = F * s;
@@ -201,6 +202,56 @@ void KalmanFilter::update(Map::LocalPoint position, Map::LocalPoint velocity, fl
         s[2] = x * invScaleK;
         s[3] = y * invScaleK;
     }
+}
+
+void KalmanFilter::standingStep(Map::LocalPoint fix) {
+    // Standing: the motion stops, and the car goes from where it was last
+    // shown (the prediction for now) toward where its fixes show it
+    // stands. It was shown a latency ahead of the fixes while it drove, or
+    // behind a filter that lagged: held there, a car that stopped at the
+    // finish was drawn metres off it for good, and guidance never arrived.
+    // It goes a half, a third, ... of the way at each fix, a quarter at
+    // least: for the first seconds toward each fix, then toward where its
+    // fixes of about the last second lie (their mean, each weighed down by
+    // e in a second), and only while that lies beyond two of the spread of
+    // the fixes since it stopped (their root mean square distance from
+    // their mean); within that it is held. Stepped toward every fix for as
+    // long as it stood, it was drawn a metre or two elsewhere at each one
+    // in a receiver's scatter, and the map that follows it never stood
+    // still. A car that creeps on, or moves off before its fixes are told
+    // moving (in a hairpin their speed came 8 s late), or fixes that agree
+    // (no spread), are still followed.
+    const std::uint32_t now = m_clock.ticksMs();
+    const float dt = static_cast<float>(now - lastTicks) * 0.001f;
+    if (m_standingFixes == 0) {
+        x += vx * dt;
+        y += vy * dt;
+        m_standSinceTicks = now;
+        m_standOrigin = fix;
+        m_standRecent = fix;
+        m_standSum[0] = m_standSum[1] = 0.0;
+        m_standSquares = 0.0;
+    }
+    ++m_standingFixes;
+    const double ex = static_cast<double>(fix.x) - m_standOrigin.x;
+    const double ey = static_cast<double>(fix.y) - m_standOrigin.y;
+    m_standSum[0] += ex;
+    m_standSum[1] += ey;
+    m_standSquares += ex * ex + ey * ey;
+    const double n = m_standingFixes;
+    const double meanX = m_standSum[0] / n;
+    const double meanY = m_standSum[1] / n;
+    const double spread2 = std::max(0.0, m_standSquares / n - meanX * meanX - meanY * meanY);
+    const float kept = std::exp(-std::max(dt, 0.0f) / RecentSeconds);
+    m_standRecent = {fix.x + (m_standRecent.x - fix.x) * kept, fix.y + (m_standRecent.y - fix.y) * kept};
+    const double share = std::max(1.0 / (n + 1.0), static_cast<double>(LeastStandingShare));
+    const Map::LocalPoint to = now - m_standSinceTicks < SettleMs ? fix : m_standRecent;
+    const double offX = static_cast<double>(to.x) - x;
+    const double offY = static_cast<double>(to.y) - y;
+    if (now - m_standSinceTicks >= SettleMs && !(offX * offX + offY * offY > HoldSpreads * HoldSpreads * spread2))
+        return;
+    x += static_cast<float>(offX * share);
+    y += static_cast<float>(offY * share);
 }
 
 Map::LocalPoint KalmanFilter::predict() const {

@@ -5,8 +5,10 @@
 // fix's speed and heading, so headings never wrap here); between fixes the
 // position is extrapolated from the elapsed ticks, so the car moves at frame
 // rate while fixes arrive once a second. Where the course turns round the
-// filtered position is kept within four of the fix's errors of it, and a
-// standing car goes to its fixes (see update).
+// filtered position is kept within four of the fix's errors of it; a
+// standing car goes to where its fixes show it stands and is held there
+// while they only scatter about it, and one that sets off again starts
+// from its fix (see update).
 //
 // Not thread-safe: the car tracker serialises access under its own mutex.
 
@@ -64,6 +66,8 @@ class KalmanFilter {
 
   private:
     void reset(Map::LocalPoint position, Map::LocalPoint velocity, std::uint32_t now);
+    // A fix of a standing car: its place goes toward its fixes, or is held.
+    void standingStep(Map::LocalPoint fix);
     bool stateFinite() const;
 
     const Clock& m_clock;
@@ -88,8 +92,14 @@ class KalmanFilter {
     float invScaleK = 1.0f / 1024.0f;
     float maxDeviation = 40.0f;
     float minSpeed = 1.0f;
-    // Fixes taken in since the car stopped (0 while it moves).
+    // Fixes taken in since the car stopped (0 while it moves), the ticks of
+    // the first, and their sums about it (level units), for their spread.
     std::uint32_t m_standingFixes = 0;
+    std::uint32_t m_standSinceTicks = 0;
+    Map::LocalPoint m_standOrigin;
+    Map::LocalPoint m_standRecent; // the fixes of about the last second
+    double m_standSum[2] = {0.0, 0.0};
+    double m_standSquares = 0.0;
 };
 
 } // namespace Positioning

@@ -6,6 +6,7 @@
 #include "guidance/KVMapEventsHandler.h"
 
 #include "core/Config.h"
+#include "core/Format.h"
 #include "map/Projection.h"
 #include "map/UnitsPerMeter.h"
 #include "positioning/NmeaDevice.h"
@@ -138,10 +139,11 @@ struct Drive {
     }
     // The slowly wandering scatter of a receiver, a fix on: on each axis a
     // Gauss-Markov process of standard deviation scatterMetres whose
-    // correlation time is ScatterSeconds.
+    // correlation time is ScatterSeconds; drawn afresh at each fix when
+    // `fresh`.
     void wanderOn() {
         if (!(scatterMetres > 0.0)) return;
-        const double keep = std::exp(-1.0 / fixesASecond / ScatterSeconds);
+        const double keep = fresh ? 0.0 : std::exp(-1.0 / fixesASecond / ScatterSeconds);
         std::normal_distribution<double> start(0.0, scatterMetres);
         std::normal_distribution<double> step(0.0, scatterMetres * std::sqrt(1.0 - keep * keep));
         for (double& w : wander)
@@ -200,6 +202,7 @@ struct Drive {
     static constexpr double ScatterSeconds = 30.0;
     double wander[2] = {0.0, 0.0};
     bool wandering = false;
+    bool fresh = false;
     std::optional<Map::Point> last; // the last fix's point before noise
     bool courseASecondLate = false;
     int framesASecond = 10;
@@ -423,9 +426,14 @@ TEST(RouteFollowing, TheCarDrawnGoesOnThroughTheBendsAndArrives) {
         int second = 0;
         bool moving = true;
         d.framesASecond = 20;
+        // A receiver that sends no speed, seen neither standing nor moving
+        // before, is told moving by four seconds of its fixes.
+        const bool ownSpeed =
+            !row.receiver || (*row.receiver != Receiver::GgaOnly && *row.receiver != Receiver::EmptySpeedAndCourse);
+        const int drawnFrom = ownSpeed ? 3 : 5;
         d.eachFrame = [&] {
-            drawn[0].frame(d.handler->shownCarState(), second >= 3 && moving, d.clock.ticks);
-            drawn[1].frame(d.handler->tracker().carState(), second >= 3 && moving, d.clock.ticks);
+            drawn[0].frame(d.handler->shownCarState(), second >= drawnFrom && moving, d.clock.ticks);
+            drawn[1].frame(d.handler->tracker().carState(), second >= drawnFrom && moving, d.clock.ticks);
         };
         const PathPosition end(driven, false);
         for (double carried = 0; second < 600 && !car.isAtEnd(); ++second, carried -= std::floor(carried)) {
@@ -490,6 +498,13 @@ TEST(RouteFollowing, AReceiversScatterIsNoDepartureFromTheRoute) {
         int standSeconds;
         unsigned firstSeed, seeds;
         bool routeBeforeFirstFix = false; // stored from an earlier drive
+        bool fresh = false;               // the scatter drawn afresh at each fix
+        float hdop = 0.0f;                // the HDOP claimed whatever the scatter; 0: as it is
+        // Drives of the seeds in which a rare stretch of scatter may move
+        // the standing car or turn it about; frames a standing car may be
+        // placed anew as its slowly wandering fixes move away.
+        unsigned slips = 0;
+        int replaced = 0;
     } rows[] = {
         {"Fontvieille to Rue Grimaldi, RMC first, 8 m", 43.726414, 7.416096, 43.734303, 7.418561, Receiver::RmcFirst,
          1, 8.0, 5, 0, 2},
@@ -507,29 +522,67 @@ TEST(RouteFollowing, AReceiversScatterIsNoDepartureFromTheRoute) {
         // The first fix of a receiver that sends RMC before GGA has no HDOP.
         {"Fontvieille to Rue Grimaldi, RMC first, 8 m, the route stored", 43.726414, 7.416096, 43.734303, 7.418561,
          Receiver::RmcFirst, 1, 8.0, 5, 30, 2, true},
+        // Standing 45 s at the start, the scatter claimed to be HDOP 1 and
+        // drawn afresh at each fix (3.5 m), or HDOP 0.9 while it wanders by
+        // 8 m (a street canyon), then driving. Before, the standing car read
+        // 4 to 24 km/h, turned about and went backwards 4 to 30 times a
+        // stand. Still: a rare stretch of fresh scatter at one fix a second
+        // sets the standing car off, or holds it a second as it sets off;
+        // and a claim of 0.9 against 8 m of scatter puts the car off its
+        // route now and then, standing or driving (the tolerances are the
+        // claim's), in up to half the drives. The filter re-places the car
+        // a few times as its fixes wander away.
+        {"Fontvieille to Rue Grimaldi, GGA only, 3.5 m afresh, 45 s at the start", 43.72641, 7.41610, 43.73398,
+         7.41856, Receiver::GgaOnly, 1, 3.5, 45, 0, 16, true, true, 1.0f, 3},
+        {"Fontvieille to Rue Grimaldi, GGA only, 10 Hz, 3.5 m afresh, 45 s at the start", 43.72641, 7.41610,
+         43.73398, 7.41856, Receiver::GgaOnly, 10, 3.5, 45, 0, 4, true, true, 1.0f},
+        {"Fontvieille to Rue Grimaldi, GGA only, 10 Hz, 8 m at HDOP 0.9, 45 s at the start", 43.72641, 7.41610,
+         43.73398, 7.41856, Receiver::GgaOnly, 10, 8.0, 45, 0, 8, true, false, 0.9f, 4, 4},
+        {"Fontvieille to Rue Grimaldi, empty speed and course, 8 m at HDOP 0.9, 45 s at the start", 43.72641,
+         7.41610, 43.73398, 7.41856, Receiver::EmptySpeedAndCourse, 1, 8.0, 45, 0, 8, true, false, 0.9f, 4, 4},
     };
     for (const auto& row : rows) {
+        std::string slipped;
+        unsigned slips = 0;
         for (unsigned seed = row.firstSeed; seed < row.firstSeed + row.seeds; ++seed) {
             SCOPED_TRACE(testing::Message() << row.what << ", seed " << seed);
+            std::string slip;
             Drive d(1);
             d.receiver = row.receiver;
             d.fixesASecond = row.fixesASecond;
             d.framesASecond = 20;
             d.noiseMetres = 0.0;
             d.scatterMetres = row.scatterMetres;
+            d.fresh = row.fresh;
+            if (row.hdop > 0.0f) d.sureHdop = row.hdop;
             d.random.seed(seed);
             Path planned;
             ASSERT_TRUE(d.compute(geo(row.fromLat, row.fromLon), geo(row.toLat, row.toLon), planned));
             d.start();
             Stillness drawn;
             bool moving = false;
-            d.eachFrame = [&] { drawn.frame(d.handler->shownCarState(), moving, d.clock.ticks); };
+            // Standing, once it stood 7 s, the car drawn (and the map that
+            // follows it) moves by no half a pixel at 12 pixels a metre
+            // and does not turn.
+            int standingMoved = 0;
+            const float pixels = 12.0f / static_cast<float>(Map::Projection::unitsPerMeterAt(geo(row.fromLat, row.fromLon)));
+            Positioning::CarState before;
+            bool stood = false;
+            d.eachFrame = [&] {
+                const Positioning::CarState now = d.handler->shownCarState();
+                drawn.frame(now, moving, d.clock.ticks);
+                if (stood && Positioning::CarState::differs(now, before, pixels)) ++standingMoved;
+                before = now;
+            };
             PathPosition car(planned, true);
             if (row.routeBeforeFirstFix) d.route.appendPath(planned);
             for (int s = 0; s < row.standSeconds; ++s) {
                 if (s == 2 && !row.routeBeforeFirstFix) d.route.appendPath(planned); // the driver chooses the route
+                stood = s >= 7;
                 ASSERT_NO_FATAL_FAILURE(d.second(car, 0.0f));
             }
+            stood = false;
+            if (standingMoved > row.replaced) slip += Core::format(" %d frames moved the standing car;", standingMoved);
             const PathPosition end(planned, false);
             for (int s = 0; s < 400 && !car.isAtEnd(); ++s, car.advanceMetres(11)) {
                 // The car drawn runs a latency ahead, and waits where a road
@@ -557,17 +610,24 @@ TEST(RouteFollowing, AReceiversScatterIsNoDepartureFromTheRoute) {
                 std::hypot(sumX, sumY) / std::max(standing, 1) / Map::Projection::unitsPerMeterAt(finish);
             for (const char* line : {"navi event:OutOfPath", "navi event:BadStart_OutOfPath", "navi event:BackwardMove",
                                      "rebuildPath start"})
-                EXPECT_EQ(d.count(line), 0u) << line << " at " << ::testing::PrintToString(d.times({line}));
+                if (d.count(line) > 0) slip += Core::format(" %s at %s;", line, ::testing::PrintToString(d.times({line})).c_str());
             for (const Sounds::Played& p : d.sounds.played)
-                EXPECT_EQ(std::count(p.ids.begin(), p.ids.end(), Voice::RouteRebuilt), 0) << p.ms;
+                if (std::count(p.ids.begin(), p.ids.end(), Voice::RouteRebuilt) > 0)
+                    slip += Core::format(" \"Route recalculated\" at %u;", p.ms);
+            if (drawn.worst >= d.framesASecond)
+                slip += Core::format(" the car drawn stood %d ms, until %u ms;", drawn.worst * 1000 / d.framesASecond,
+                                     drawn.worstAt);
+            if (!slip.empty()) {
+                ++slips;
+                slipped += Core::format("\nseed %u:%s", seed, slip.c_str());
+            }
             EXPECT_LE(d.count("navi event:ArriveLastPoint"), 1u);
             if (mean <= 12.0) {
                 EXPECT_EQ(d.count("navi event:ArriveLastPoint"), 1u)
                     << "its fixes " << mean << " m from the finish";
             }
-            EXPECT_LT(drawn.worst, d.framesASecond) << "the car drawn stood " << drawn.worst * 1000 / d.framesASecond
-                                                    << " ms, until " << drawn.worstAt << " ms";
         }
+        EXPECT_LE(slips, row.slips) << row.what << slipped;
     }
 }
 

@@ -375,6 +375,85 @@ TEST(CarTracker, AStoppedCarGoesBackToWhereItStandsWhereStreetsMeet) {
     EXPECT_NEAR(stood.back(), 300.0, 1.0);
 }
 
+// Two streets cross; a car drives east along one at 10 m/s and stops short
+// of the crossing, then stands 40 s in a receiver's scatter with speed 0
+// and no course (as the fixes tell a standing car), then sets off east at
+// 8 m/s, its motion seen from the second fix on. Once it stood 7 s the car
+// drawn stands still (no frame that moves it half a pixel at 12 pixels a
+// metre, none that turns it; in 8 m of wandering scatter a step or two),
+// on its street; setting off, it is drawn where it drives, within the
+// scatter, from the first moving fix on.
+TEST(CarTracker, AStandingCarIsHeldStillInScatterAndSetsOffFromItsFix) {
+    const struct {
+        const char* what;
+        int hz;
+        double metres;
+        bool fresh;
+        float hdop;
+        double short_; // of the crossing, metres
+        int movedFrames;
+        double offAtMost; // metres, setting off; 0: the wandering scatter's own
+    } rows[] = {
+        {"3.5 m drawn afresh, 1 Hz", 1, 3.5, true, 1.0f, 8, 2, 10},
+        {"3.5 m drawn afresh, 10 Hz", 10, 3.5, true, 1.0f, 8, 1, 8},
+        {"8 m wandering, HDOP 0.9, 1 Hz", 1, 8.0, false, 0.9f, 30, 3, 0},
+        {"8 m wandering, HDOP 0.9, 10 Hz", 10, 8.0, false, 0.9f, 30, 3, 0},
+    };
+    for (const auto& row : rows) {
+        for (unsigned seed = 0; seed < 4; ++seed) {
+            SCOPED_TRACE(testing::Message() << row.what << ", seed " << seed);
+            std::mt19937 random(seed);
+            std::normal_distribution<double> gauss(0.0, 1.0);
+            double east = gauss(random) * row.metres, north = gauss(random) * row.metres;
+            const auto scatter = [&] {
+                const double keep = row.fresh ? 0.0 : std::exp(-1.0 / row.hz / 30.0);
+                const double spread = row.metres * std::sqrt(1.0 - keep * keep);
+                east = keep * east + gauss(random) * spread;
+                north = keep * north + gauss(random) * spread;
+            };
+            RoadsRig roads({{0, 6, false, 0, {{100, 500}, {600, 500}}}, {0, 6, false, 1, {{400, 300}, {400, 700}}}});
+            Rig& rig = *roads.rig;
+            const double stop = 400 - row.short_;
+            for (double x = stop - 100; x <= stop; x += 10) {
+                roads.fix(x, 500, 90, 10, 1.5f);
+                rig.frames(1000, 50);
+            }
+            CarState drawn = rig.tracker->carState();
+            int moved = 0;
+            for (int i = 0; i < 40 * row.hz; ++i) {
+                scatter();
+                roads.fix(stop + east, 500 + north, 0, 0, 0, false, row.hdop);
+                for (int frame = 0; frame < 20 / row.hz; ++frame) {
+                    rig.frames(50, 50);
+                    const CarState now = rig.tracker->carState();
+                    if (i >= 7 * row.hz && CarState::differs(now, drawn, 12.0f / 256)) ++moved;
+                    drawn = now;
+                }
+            }
+            EXPECT_LE(moved, row.movedFrames);
+            EXPECT_EQ(roads.road(), 0u);
+            // Off again east, the motion told from 2 s on, each fix measured
+            // 1.5 s before it comes and moved ahead by that latency, as the
+            // map events handler does.
+            double worst = 0.0;
+            for (int i = 2 * row.hz; i < 8 * row.hz; ++i) {
+                scatter();
+                const double seconds = static_cast<double>(i) / row.hz;
+                roads.fix(stop + 8.0 * (seconds - 1.5) + east, 500 + north, 90, 8, 1.5f, true, row.hdop);
+                for (int frame = 0; frame < 20 / row.hz; ++frame) {
+                    rig.frames(50, 50);
+                    const double at = stop + 8.0 * (seconds + frame * 0.05);
+                    const double x = rig.tracker->carPoint().toGlobal().x / 256.0 - 102400 - 1024;
+                    worst = std::max(worst, std::fabs(x - at));
+                }
+            }
+            if (row.offAtMost > 0) {
+                EXPECT_LT(worst, row.offAtMost);
+            }
+        }
+    }
+}
+
 // A one-way carriageway runs east and ends in a hook that turns back to
 // where the other carriageway, two-way, begins 20 m south of it and runs
 // west. A prediction that drifts sideways (a GPS heading turned toward the
