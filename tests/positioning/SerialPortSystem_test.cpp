@@ -409,8 +409,11 @@ TEST(SerialPortSystem, AReceiverIsHeardAsSoonAsItSpeaksAgain) {
     EXPECT_FALSE(ports.isPortOpen());
     const int before = events.sentenceCount();
     gps.silent = false;
-    ASSERT_TRUE(eventually([&] { return events.sentenceCount() > before && ports.isPortOpen(); }));
-    EXPECT_EQ(events.seen().back(), "open");
+    // The port is told open just after the first sentences are handed on.
+    ASSERT_TRUE(eventually([&] {
+        return events.sentenceCount() > before && ports.isPortOpen() && events.seen().back() == "open";
+    }));
+    EXPECT_EQ(events.seen(), (std::vector<std::string>{"enabled", "open", "closed", "open"}));
     EXPECT_TRUE(log->has("GPS receiver heard"));
 
     // Switched on while the receiver is silent: no receiver answered (the
