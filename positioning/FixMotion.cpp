@@ -71,9 +71,13 @@ double FixMotion::guess(double errorMetres, int nodeFixes) const {
     // third now and then, and once moving it never stood again. (Once seen
     // moving, a car that stops and sets off again, as in a U-turn, is not
     // held to it: it got its speed back only at 20 km/h.)
-    const double claimed = square(std::max(errorMetres, static_cast<double>(m_uere))) / 3.0;
+    const double claimed = claimedGuess(errorMetres);
     if (m_seenMoving) return claimed;
     return std::max(claimed, 2.0 * square(static_cast<double>(m_uere)) / std::max(nodeFixes, 1));
+}
+
+double FixMotion::claimedGuess(double errorMetres) const {
+    return square(std::max(errorMetres, static_cast<double>(m_uere))) / 3.0;
 }
 
 int FixMotion::fewestFixes(const std::array<Node, MaxLegs + 1>& node, std::size_t count) {
@@ -166,7 +170,7 @@ void FixMotion::learn(const std::array<Node, MaxLegs + 1>& node, std::size_t cou
     }
 }
 
-bool FixMotion::setsOff(const std::array<Node, MaxLegs + 1>& node, std::size_t to) const {
+bool FixMotion::setsOff(const std::array<Node, MaxLegs + 1>& node, std::size_t to, double share) const {
     const double east = node[0].east - node[to].east;
     const double north = node[0].north - node[to].north;
     const double whole = square(east) + square(north);
@@ -177,7 +181,7 @@ bool FixMotion::setsOff(const std::array<Node, MaxLegs + 1>& node, std::size_t t
         if (legEast * east + legNorth * north < 0.0) return false;
         legs += square(legEast) + square(legNorth);
     }
-    return whole > 0.0 && whole >= StraightShare * static_cast<double>(to) * legs;
+    return whole > 0.0 && whole >= share * static_cast<double>(to) * legs;
 }
 
 FixMotion::Motion FixMotion::judge(const Fix& fix, double now) {
@@ -202,7 +206,7 @@ FixMotion::Motion FixMotion::judge(const Fix& fix, double now) {
         const std::size_t last = count - 1;
         // Over two seconds (a car that has just set off, its earlier nodes
         // where it stood) or over all the nodes.
-        const bool setOff[] = {setsOff(node, two), setsOff(node, last)};
+        const bool setOff[] = {setsOff(node, two, StraightShare), setsOff(node, last, StraightShare)};
         const bool settingOff =
             (setOff[0] && beyond(two, StartScatters / 2.0)) || (setOff[1] && beyond(last, StartScatters / 2.0));
         // A standing car's lesson comes first, so that it is judged by it.
@@ -216,7 +220,15 @@ FixMotion::Motion FixMotion::judge(const Fix& fix, double now) {
         const bool justStopped = m_stoppedAt && since(*m_stoppedAt, now) < MaxLegs + 0.5;
         const bool creeps = setOff[1] && beyond(last, StayScatters);
         const bool windowFull = node[last].leg == MaxLegs;
-        if (!m_moving && !settingOff && !creeps && !justStopped && windowFull)
+        // A receiver seen neither standing nor moving whose fixes go one
+        // way straight at an even pace over the whole window (a car that
+        // drives as the program starts, from a receiver without a fresh
+        // scatter) is judged by the guess from its claimed error alone: a
+        // fresh scatter goes so straight beyond it about once in 200,000
+        // looks, and a car at 15 km/h got its speed only once it stood.
+        const bool even = !m_learned && !m_seenMoving && windowFull && setsOff(node, last, EvenShare) &&
+                          way(last) > square(error) && way(last) > StartScatters * claimedGuess(error);
+        if (!m_moving && !settingOff && !creeps && !even && !justStopped && windowFull)
             learn(node, count, std::clamp(since(kept(1).seconds, now), 0.0, 1.0), error);
         // A receiver seen neither standing nor moving yet (the program
         // has just started) is judged by a guess of its scatter, which a
@@ -231,7 +243,7 @@ FixMotion::Motion FixMotion::judge(const Fix& fix, double now) {
             if (!setOff[to == two ? 0 : 1] || (firstJudged && (to != last || node[last].leg != MaxLegs)))
                 continue;
             const bool fast = way(to) >= square(CourseMinSpeed * (node[to].age - node[0].age));
-            starts = starts || (fast && beyond(to, StartScatters));
+            starts = starts || (fast && (beyond(to, StartScatters) || even));
         }
         double legs = 0.0;
         for (std::size_t i = 0; i < last; ++i)

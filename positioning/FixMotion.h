@@ -67,6 +67,9 @@ class FixMotion {
     // their count (1 for a straight line at an even pace), and more than
     // StartScatters times the mean square way of the scatter over as long.
     static constexpr double StraightShare = 0.6;
+    // Nearly straight at an even pace: what a receiver not yet seen
+    // standing or moving needs to be judged by its claimed error alone.
+    static constexpr double EvenShare = 0.9;
     static constexpr double StartScatters = 12.0;
     // It goes on while its way is more than StayScatters times that, and
     // stops once it has not been for StopSeconds.
@@ -128,8 +131,8 @@ class FixMotion {
     std::size_t nodes(const Fix& fix, double now, std::array<Node, MaxLegs + 1>& out, double& errorMetres,
                       Reach& reach) const;
     // Whether the nodes up to `to` go one way: every leg the way of the
-    // whole, the whole nearly as long as the legs end to end.
-    bool setsOff(const std::array<Node, MaxLegs + 1>& node, std::size_t to) const;
+    // whole, the whole at least `share` as long as the legs end to end.
+    bool setsOff(const std::array<Node, MaxLegs + 1>& node, std::size_t to, double share) const;
     // Decides whether the car moves; learns the scatter when it stands.
     Motion judge(const Fix& fix, double now);
     // The mean square way of the scatter over `leg` seconds: learned, or
@@ -140,6 +143,8 @@ class FixMotion {
     // showed (HDOP 1's error at least).
     double errorBound() const;
     double guess(double errorMetres, int nodeFixes) const;
+    // A third of the square of the claimed error, HDOP 1's at least.
+    double claimedGuess(double errorMetres) const;
     // The fewest fixes a node a second or more old averages.
     static int fewestFixes(const std::array<Node, MaxLegs + 1>& node, std::size_t count);
     // A lesson of the scatter from the nodes of a standing car, the newest

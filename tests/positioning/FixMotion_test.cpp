@@ -176,6 +176,7 @@ TEST(FixMotion, TellsAStandingCarFromAMovingOne) {
         // A car at 15 km/h when the receiver starts, never seen standing: it
         // taught its own way as the scatter and was never seen to move.
         {"15 km/h from the start, 10 Hz", 10, {{S::Drive, 40, 4.2}, {S::Stand, 40}}},
+        {"12 km/h from the start, 1 Hz", 1, {{S::Drive, 40, 3.3}, {S::Stand, 40}}},
     };
     for (const auto& row : rows) {
         for (unsigned trial = 0; trial < row.seeds; ++trial) {

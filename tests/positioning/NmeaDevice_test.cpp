@@ -317,7 +317,8 @@ TEST(NmeaDevice, TheTimeOfAFixHasItsMilliseconds) {
 // A car that creeps, or stands with its fixes going round within 2 m, has
 // no speed and no course, whatever HDOP its receiver claims; so has a car
 // never seen standing whose way over four seconds lies within the scatter
-// of a receiver of HDOP 1 (FixMotion_test holds the rest).
+// of a receiver of HDOP 1 (2 m/s), not one that goes straight at an even
+// pace beyond it (3 m/s; FixMotion_test holds the rest).
 TEST(NmeaDevice, SpeedAndCourseFromTheFixesWhereTheReceiverSendsNone) {
     enum Receiver { RmcFirst, GgaFirst, GgaOnly, EmptyCourse, EmptySpeed, EmptySpeedAndCourse };
     const struct {
@@ -345,7 +346,7 @@ TEST(NmeaDevice, SpeedAndCourseFromTheFixesWhereTheReceiverSendsNone) {
         {"empty speed and course", EmptySpeedAndCourse, 1, 10.0f, 10.0f, 90.0f},
         {"empty speed and course, 10 Hz", EmptySpeedAndCourse, 10, 10.0f, 10.0f, 90.0f},
         {"GGA only, 2 m/s", GgaOnly, 1, 2.0f, 0.0f, -1.0f},
-        {"GGA only, 3 m/s", GgaOnly, 1, 3.0f, 0.0f, -1.0f},
+        {"GGA only, 3 m/s", GgaOnly, 1, 3.0f, 3.0f, 90.0f},
         {"GGA only, standing", GgaOnly, 1, 0.0f, 0.0f, -1.0f},
         {"GGA only, creeping", GgaOnly, 1, 0.5f, 0.0f, -1.0f},
         {"GGA only, standing in scatter", GgaOnly, 1, 0.0f, 0.0f, -1.0f, 2.0},
