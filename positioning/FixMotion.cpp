@@ -240,7 +240,7 @@ FixMotion::Motion FixMotion::judge(const Fix& fix, double now) {
         const bool firstJudged = !m_learned && !m_seenMoving;
         bool starts = false;
         for (const std::size_t to : {two, last}) {
-            if (!setOff[to == two ? 0 : 1] || (firstJudged && (to != last || node[last].leg != MaxLegs)))
+            if (!setOff[to == two ? 0 : 1] || (firstJudged && (to != last || !windowFull)))
                 continue;
             const bool fast = way(to) >= square(CourseMinSpeed * (node[to].age - node[0].age));
             starts = starts || (fast && (beyond(to, StartScatters) || even));
