@@ -24,10 +24,13 @@ tap() {
 }
 copy() { tap 674 96; }
 paste() { tap 754 96; }
-clipboard() { xsel --clipboard --output; }
+# Each read has a bound: an owner that misses one request (on a busy
+# machine) fails that read, which wait_until tries again, instead of
+# holding the test until its time is up.
+clipboard() { xsel --clipboard --output --selectionTimeout 3000; }
 clipboard_is() { [ "$(clipboard)" = "$1" ]; }
 # Latin-1 bytes shown as UTF-8.
-clipboard_string() { xclip -selection clipboard -out -target STRING | iconv -f ISO-8859-1 -t UTF-8; }
+clipboard_string() { timeout 5 xclip -selection clipboard -out -target STRING | iconv -f ISO-8859-1 -t UTF-8; }
 
 # The map, a tap on it, "Point", the type chooser's "OK": the editor. The
 # name box: the default name erased and "cafe" typed on the keys of the
@@ -48,7 +51,7 @@ for cell in "300 387" "33 327" "233 327" "166 267"; do tap $cell; done
 copy
 wait_until 5 clipboard_is cafe || fail "xsel reads '$(clipboard)', not 'cafe'"
 [ "$(clipboard_string)" = cafe ] || fail "xclip reads '$(clipboard_string)' as STRING"
-targets=$(xclip -selection clipboard -out -target TARGETS)
+targets=$(timeout 5 xclip -selection clipboard -out -target TARGETS)
 for target in TARGETS UTF8_STRING STRING; do
   grep -qx "$target" <<<"$targets" || fail "the targets offered lack $target: $targets"
 done
