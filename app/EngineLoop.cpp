@@ -31,6 +31,7 @@
 #include "screens/HandlerNavigation.h"
 #include "screens/SensorsSource.h"
 #include "screens/fdPageMap.h"
+#include "screens/fdSettingsMenuPage.h"
 #include "ui/Messages.h"
 #include "ui/fdInterface.h"
 #include "ui/fdPage.h"
@@ -199,6 +200,7 @@ void fdEngine::keepSettings(std::uint32_t nowMs) {
         m_settingsSaveFailed = false;
         saveSettings();
         m_settingsSaveFailed = settingsEdited();
+        noticeNotStored();
         return;
     }
     // A failed save (a full disk) is logged once and tried again when the
@@ -207,6 +209,31 @@ void fdEngine::keepSettings(std::uint32_t nowMs) {
         return;
     m_settingsSavedMs = nowMs;
     m_settingsSaveFailed = !m_config->save(dataPath(u"config.xml"));
+}
+
+void fdEngine::noticeNotStored() {
+    const char* key = nullptr;
+    int error = 0;
+    if (!m_settingsSaveFailed) {
+        m_settingsToldLost.clear();
+    } else if (std::string lost = m_config->toXml(); lost != m_settingsToldLost) {
+        m_settingsToldLost = std::move(lost);
+        key = "settings_write_err";
+        error = m_config->saveError();
+    }
+    // The view is one of the settings its page stored: one box says both.
+    if (!key && m_viewWriteError != 0) {
+        key = "view_write_err";
+        error = m_viewWriteError;
+    }
+    m_viewWriteError = 0;
+    if (!key || !m_messages || !m_ui)
+        return;
+    std::u16string text = noticeWithReason(key, error);
+    if (auto* menu = dynamic_cast<Screens::fdSettingsMenuPage*>(m_ui->activePage()))
+        menu->notice(text);
+    else if (auto* map = dynamic_cast<Screens::fdPageMap*>(m_ui->findPage("pageMap")))
+        map->notice(std::move(text));
 }
 
 void fdEngine::closeDamagedMaps(std::uint32_t nowMs) {

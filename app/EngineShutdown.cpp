@@ -161,10 +161,11 @@ void fdEngine::shutdown() {
         }
     };
     // The atlas that is open is stored; after a start that could not open
-    // one, or that showed another because the chosen one was missing, the
-    // configured atlas stays as the user chose it.
+    // one, or that showed another because the chosen one was missing or
+    // could not be read, the configured atlas stays as the user chose it.
     step([this] {
-        if (!m_atlasFolders || !m_config || !m_atlas || !m_atlas->loaded() || !m_missingAtlas.empty())
+        if (!m_atlasFolders || !m_config || !m_atlas || !m_atlas->loaded() || !m_missingAtlas.empty() ||
+            !m_unreadAtlasNotice.empty())
             return;
         const auto& records = m_atlasFolders->records();
         // Relative to the data folder when inside it: a moved or copied

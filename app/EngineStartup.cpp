@@ -330,6 +330,14 @@ std::u16string fdEngine::noticeWithFiles(const char* key, const std::vector<std:
     return text;
 }
 
+std::u16string fdEngine::noticeWithReason(const char* key, int error) const {
+    std::u16string text = m_messages->text(key);
+    const std::string reason = Platform::errorText(error);
+    if (!reason.empty())
+        text += u"\n(" + Core::utf8ToWide(reason) + u")";
+    return text;
+}
+
 std::u16string fdEngine::missingAtlasText() const {
     if (m_missingAtlas.empty() || !m_messages)
         return {};
@@ -343,18 +351,10 @@ void fdEngine::noticeStartProblems() {
     if (!m_missingAtlas.empty() && m_atlasFolders && m_atlasIndex < m_atlasFolders->records().size())
         map->notice(missingAtlasText() + u"\n" + m_messages->text("atlas_shown_instead") + u"\n" +
                     m_atlasFolders->records()[m_atlasIndex].name);
-    if (m_dataReadOnly) {
-        // The system's reason: a read-only mount, missing rights, a full
-        // disk.
-        std::u16string text = m_messages->text("data_readonly_err");
-        const std::string reason = Platform::errorText(m_dataReadOnlyError);
-        if (!reason.empty()) {
-            text.append(u"\n(");
-            text.append(Core::utf8ToWide(reason));
-            text.push_back(u')');
-        }
-        map->notice(std::move(text));
-    }
+    map->notice(m_unreadAtlasNotice);
+    // The system's reason: a read-only mount, missing rights, a full disk.
+    if (m_dataReadOnly)
+        map->notice(noticeWithReason("data_readonly_err", m_dataReadOnlyError));
     if (m_configDamaged) {
         std::u16string text = m_messages->text("config_damaged_err");
         if (!m_damagedConfigKeptAs.empty()) {

@@ -7,6 +7,7 @@
 
 #include "core/Config.h"
 #include "core/DataPath.h"
+#include "core/FileSystem.h"
 #include "core/Format.h"
 #include "core/Log.h"
 #include "core/MessageBox.h"
@@ -41,6 +42,7 @@
 #include "ui/fdPage.h"
 
 #include <exception>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -314,53 +316,95 @@ bool PageFactory::loadAtlasContents() {
     }
     // A stored atlas that is no longer among the folders falls back to the
     // first one, with a word: the log's here, the driver's on the map page.
-    std::uint32_t current = folders->current();
-    if (current >= folders->records().size())
-        current = 0;
-    const std::u16string& folder = folders->records()[current].path;
-    if (!e.m_missingAtlas.empty())
-        Log::log(Log::Critical, u"Atlas error: the chosen atlas %s is missing - %s is shown, the choice is kept",
-                 e.dataPath(e.m_missingAtlas), folder);
-    if (!e.m_atlas->load(folder)) {
+    const auto& records = folders->records();
+    std::uint32_t chosen = folders->current();
+    if (chosen >= records.size())
+        chosen = 0;
+    // The chosen atlas, then the others in their order: one folder that
+    // cannot be read (emptied, its rights taken away, its maps damaged)
+    // must not keep the driver from the atlases page to choose another.
+    AtlasFailure failure;
+    std::optional<std::uint32_t> shown;
+    for (std::uint32_t tried = 0; tried < records.size() && !shown; ++tried) {
+        const std::uint32_t index = tried == 0 ? chosen : tried - (tried <= chosen ? 1 : 0);
+        e.m_atlas->setAnotherToTry(tried + 1 < records.size());
+        if (e.m_atlas->load(records[index].path))
+            shown = index;
+        else if (tried == 0)
+            failure = atlasFailure(records[index].path);
+    }
+    e.m_atlas->setAnotherToTry(false);
+    if (!shown) {
         Log::log(Log::Critical, "fatal error : bad atlas.");
-        // The user is told, file by file, which maps are gone since the
-        // last load of the folder and which were refused, and why (the
-        // first few: the dialog must fit on the screen; the log has them
-        // all); an atlas without map files shows its folder and the last
-        // Critical lines of the log instead.
-        constexpr std::size_t ShownFiles = 10;
         // The atlas that failed was not the driver's choice: that is said
         // first.
         std::u16string text = e.missingAtlasText();
         if (!text.empty())
             text.push_back(u'\n');
-        text += e.m_messages->text("atlas_bad_atlas_err");
-        text.push_back(u'\n');
-        std::vector<std::pair<std::u16string, std::string>> files;
-        for (const std::u16string& path : e.m_atlas->vanishedMaps())
-            files.emplace_back(path, "Gone (deleted or moved away)");
-        for (const auto& refused : e.m_atlas->refusedMaps())
-            files.emplace_back(refused.path, refused.reason);
-        if (files.empty()) {
-            text.append(Core::utf8ToWide(Platform::toNativePath(folder)));
+        text += failure.box;
+        if (failure.named)
+            Core::messageBox(text, u"Mirel - Critical error");
+        else
             e.showStartFailure(text);
-            return false;
-        }
-        for (std::size_t i = 0; i < files.size() && i < ShownFiles; ++i) {
-            text.push_back(u'\n');
-            text.append(Core::utf8ToWide(Platform::toNativePath(files[i].first)));
-            text.append(u": ");
-            text.append(Core::utf8ToWide(files[i].second));
-        }
-        if (files.size() > ShownFiles)
-            text.append(Core::utf8ToWide(Core::format("\n... and %d more map files (see log.txt)",
-                                                      static_cast<int>(files.size() - ShownFiles))));
-        Core::messageBox(text, u"Mirel - Critical error");
         return false;
     }
-    e.m_atlasIndex = current;
-    e.m_atlasFolders->setCurrent(current);
+    const std::u16string& folder = records[*shown].path;
+    if (!e.m_missingAtlas.empty()) {
+        Log::log(Log::Critical, u"Atlas error: the chosen atlas %s is missing - %s is shown, the choice is kept",
+                 e.dataPath(e.m_missingAtlas), folder);
+    } else if (*shown != chosen) {
+        Log::log(Log::Critical, u"Atlas error: the chosen atlas %s could not be read - %s is shown, the choice is kept",
+                 records[chosen].path, folder);
+        std::u16string& notice = e.m_unreadAtlasNotice;
+        // The folder as the setting names it (within the data folder).
+        notice = e.m_messages->text("atlas_unreadable_err") + u"\n" +
+                 Platform::shownPath(Map::FolderPaths(e.m_programFolder).relativeToData(records[chosen].path));
+        if (!failure.reason.empty())
+            notice += u"\n" + failure.reason;
+        notice += u"\n" + e.m_messages->text("atlas_unreadable_shown") + u"\n" + records[*shown].name;
+    }
+    e.m_atlasIndex = *shown;
+    e.m_atlasFolders->setCurrent(*shown);
     return true;
+}
+
+PageFactory::AtlasFailure PageFactory::atlasFailure(const std::u16string& folder) const {
+    const fdEngine& e = m_engine;
+    // The user is told, file by file, which maps are gone since the last
+    // load of the folder and which were refused, and why (the first few:
+    // the dialog must fit on the screen; the log has them all); an atlas
+    // without map files shows its folder and the last Critical lines of
+    // the log instead.
+    constexpr std::size_t ShownFiles = 10;
+    AtlasFailure failure;
+    failure.box = e.m_messages->text("atlas_bad_atlas_err");
+    failure.box.push_back(u'\n');
+    std::vector<std::pair<std::u16string, std::string>> files;
+    for (const std::u16string& path : e.m_atlas->vanishedMaps())
+        files.emplace_back(path, "Gone (deleted or moved away)");
+    for (const auto& refused : e.m_atlas->refusedMaps())
+        files.emplace_back(refused.path, refused.reason);
+    if (files.empty()) {
+        failure.box.append(Core::utf8ToWide(Platform::toNativePath(folder)));
+        return failure;
+    }
+    failure.named = true;
+    for (std::size_t i = 0; i < files.size() && i < ShownFiles; ++i) {
+        failure.box.push_back(u'\n');
+        failure.box.append(Core::utf8ToWide(Platform::toNativePath(files[i].first)));
+        failure.box.append(u": ");
+        failure.box.append(Core::utf8ToWide(files[i].second));
+    }
+    if (files.size() > ShownFiles)
+        failure.box.append(Core::utf8ToWide(Core::format("\n... and %d more map files (see log.txt)",
+                                                         static_cast<int>(files.size() - ShownFiles))));
+    // The notice names the first file by name (its folder is said above
+    // it), or only the reason when it is the folder itself.
+    const auto& [path, reason] = files.front();
+    if (Platform::toNativePath(path) != Platform::toNativePath(folder))
+        failure.reason = FileSystem::fileName(Platform::shownPath(path)) + u": ";
+    failure.reason += Core::utf8ToWide(reason);
+    return failure;
 }
 
 bool PageFactory::createMapRenderer() {

@@ -35,7 +35,22 @@ class PageFactory {
 
   private:
     bool runStep(Step step);
+    // The chosen atlas, else the first other that loads (the driver told
+    // on the map page, the choice kept); false, with the chosen atlas's
+    // failure box, when none does.
     bool loadAtlasContents();
+    // Why the atlas's last load of the folder failed.
+    struct AtlasFailure {
+        // The start's failure box: "atlas_bad_atlas_err", then each map
+        // file gone or refused with its path and reason, or the folder
+        // when none is named.
+        std::u16string box;
+        bool named = false;
+        // The first reason for the map page's notice ("NAME: reason", or
+        // the folder's own reason); empty when none is named.
+        std::u16string reason;
+    };
+    AtlasFailure atlasFailure(const std::u16string& folder) const;
     bool createMapRenderer();
     bool loadDangerPoints();
     // The map events handler over the atlas's route, listening to the fixes,

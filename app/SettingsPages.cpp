@@ -61,6 +61,7 @@ bool createSettingsPage(fdEngine& engine, const std::string& designName) {
             services.renderer = renderer;
             services.camera = &engine.camera();
             services.dayNight = engine.bindings() ? &engine.bindings()->dayNight() : nullptr;
+            services.viewNotStored = [e](int error) { e->viewNotStored(error); };
             new Screens::fdPageSettingsX(ui, std::move(services));
             return true;
         }

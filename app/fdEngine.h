@@ -166,6 +166,9 @@ class fdEngine : public Network::ConnectionListener, public Ui::EngineServices {
     // kill or a power cut loses none of them.
     void keepSettings(std::uint32_t nowMs);
     static constexpr std::uint32_t CalmSettingsMs = 2000;
+    // The Map view page's "ok" could not write camera.kvc (a Win32 error
+    // number): said, with the settings, when its page is left.
+    void viewNotStored(int error) { m_viewWriteError = error; }
     // A setting was changed since the last save, by a page or by the
     // program itself (a setting only read, created with its default, is
     // none): what a running program writes config.xml for.
@@ -292,6 +295,7 @@ class fdEngine : public Network::ConnectionListener, public Ui::EngineServices {
     void setAtlasIndex(std::uint32_t index) {
         m_atlasIndex = index;
         m_missingAtlas.clear();
+        m_unreadAtlasNotice.clear();
     }
 
   private:
@@ -300,6 +304,13 @@ class fdEngine : public Network::ConnectionListener, public Ui::EngineServices {
     // A notice's message followed by the names of the files it is about
     // (the first two, then how many more).
     std::u16string noticeWithFiles(const char* key, const std::vector<std::u16string>& files) const;
+    // A notice's message followed by the system's reason in brackets (none
+    // for 0).
+    std::u16string noticeWithReason(const char* key, int error) const;
+    // After a page was left: a change its "ok" made that the disk did not
+    // take (config.xml, camera.kvc), said once, in one box, on the page
+    // shown now (the settings menu's box, else the map page's notices).
+    void noticeNotStored();
 
     void initPaths(std::u16string programFolder);
     bool readTheme(std::string designText, bool full);
@@ -371,6 +382,11 @@ class fdEngine : public Network::ConnectionListener, public Ui::EngineServices {
     std::uint32_t m_settingsSavedMs = 0;
     std::uint32_t m_mapFilesCheckedMs = 0;
     bool m_settingsSaveFailed = false;
+    // config.xml's text when the driver was last told it could not be
+    // stored (the same settings failing again at the next page are no
+    // news); empty after a save that succeeded.
+    std::string m_settingsToldLost;
+    int m_viewWriteError = 0;
     std::unique_ptr<RouteLine> m_routeLine;
     std::unique_ptr<MapCamera> m_camera;
     // Sensors listen to the positioning system; the map events handler
@@ -404,6 +420,11 @@ class fdEngine : public Network::ConnectionListener, public Ui::EngineServices {
     // shown, until the driver chooses one on the atlases page. Empty
     // otherwise.
     std::u16string m_missingAtlas;
+    // The chosen atlas is there but could not be read (emptied, its rights
+    // taken away, its maps damaged): another is shown, and the setting is
+    // kept as with a missing one. The map page's notice that says so;
+    // empty otherwise.
+    std::u16string m_unreadAtlasNotice;
     std::unique_ptr<Positioning::MessageTexts> m_positioningTexts;
     Positioning::Clock* m_clock = nullptr;
     PortSystemMaker m_makePortSystem;

@@ -99,17 +99,26 @@ bool Config::load(const std::u16string& path) {
     return loadXml(std::string(bytes.get(), size), path);
 }
 
+void Config::saveFailed(const char16_t* line, const std::u16string& path, int error) {
+    if (error == 0)
+        error = Platform::ErrorInvalidFunction;
+    if (error != m_saveError)
+        Log::log(Log::Critical, line, path, error);
+    m_saveError = error;
+}
+
 bool Config::save(const std::u16string& path) {
     Platform::AtomicFile file(path);
     if (!file.isOpen()) {
-        Log::log(Log::Critical, u"Can't create config file '%s' (err %d)", path, file.error());
+        saveFailed(u"Can't create config file '%s' (err %d)", path, file.error());
         return false;
     }
     // Nothing replaces the old file unless every byte reached the disk.
     if (!file.write(toXml()) || !file.commit()) {
-        Log::log(Log::Critical, u"Can't write config file '%s' (err %d)", path, file.error());
+        saveFailed(u"Can't write config file '%s' (err %d)", path, file.error());
         return false;
     }
+    m_saveError = 0;
     m_impl->changed = false;
     m_impl->edited.clear();
     return true;

@@ -63,8 +63,13 @@ public:
     bool load(const std::u16string& path);
     // Writes the whole store: to a temporary file beside the target that then
     // replaces it, so a failed or interrupted save leaves the previous file
-    // whole. False (logged) on any failure; changed then stays set.
+    // whole. False (logged) on any failure; changed then stays set. A
+    // failure like the one before it (a full disk tried again) is not
+    // logged again.
     bool save(const std::u16string& path);
+    // The Win32 number of why the last save failed; 0 after one that
+    // succeeded.
+    int saveError() const { return m_saveError; }
 
     // The store's text as save writes it.
     std::string toXml() const;
@@ -93,7 +98,11 @@ public:
     static void unpack(std::span<const std::uint8_t> bytes, std::vector<bool>& flags);
 
 private:
+    // Logs a save's failure unless the save before failed the same way.
+    void saveFailed(const char16_t* line, const std::u16string& path, int error);
+
     std::shared_ptr<Impl> m_impl;
+    int m_saveError = 0;
 };
 
 class Config::NodeImpl final : public ConfigNode {

@@ -3,6 +3,7 @@
 #include "core/AtomicFileForWrite.h"
 #include "core/Log.h"
 #include "core/WinFile.h"
+#include "platform/Error.h"
 
 #include <algorithm>
 #include <bit>
@@ -53,7 +54,8 @@ bool CameraFile::read(const std::u16string& path, CameraFields& camera, std::uin
     return true;
 }
 
-bool CameraFile::write(const std::u16string& path, const CameraFields& camera, std::uint32_t selector) {
+bool CameraFile::write(const std::u16string& path, const CameraFields& camera, std::uint32_t selector,
+                       int* error) {
     std::uint8_t bytes[21] = {};
     putU32(bytes, static_cast<std::uint32_t>(camera.centreX));
     putU32(bytes + 4, static_cast<std::uint32_t>(camera.centreY));
@@ -65,12 +67,10 @@ bool CameraFile::write(const std::u16string& path, const CameraFields& camera, s
         bytes[18] = static_cast<std::uint8_t>(selector - 1);
     }
     FileSystem::AtomicFileForWrite file(path);
-    if (!file.isOpen()) return false;
-    if (file.write(bytes, sizeof bytes, 1) != 1) {
-        file.discard();
-        return false;
-    }
-    return file.commit();
+    // Nothing replaces the old file unless all 21 bytes reached the disk.
+    if (file.isOpen() && file.write(bytes, sizeof bytes, 1) == 1 && file.commit()) return true;
+    if (error) *error = file.lastError() != 0 ? file.lastError() : Platform::ErrorInvalidFunction;
+    return false;
 }
 
 } // namespace Map

@@ -24,8 +24,10 @@ struct CameraFile {
     // brought into -pi..pi.
     static bool read(const std::u16string& path, CameraFields& camera, std::uint32_t& selector);
     // Replaces the file atomically; false when it cannot be written (not
-    // logged: the camera is a convenience).
-    static bool write(const std::u16string& path, const CameraFields& camera, std::uint32_t selector);
+    // logged here: the caller says it), the file then as it was and *error,
+    // when given, the Win32 number of why.
+    static bool write(const std::u16string& path, const CameraFields& camera, std::uint32_t selector,
+                      int* error = nullptr);
 };
 
 } // namespace Map

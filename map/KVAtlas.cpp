@@ -81,6 +81,8 @@ void KVAtlas::logNoValidMaps(const std::u16string& folder) const {
     // changed while in use, another atlas chosen) leaves it running.
     if (m_inUseBefore)
         Log::log(Log::Critical, u"Atlas error: no valid maps found in %s - no map is shown", folder);
+    else if (m_anotherToTry)
+        Log::log(Log::Critical, u"Atlas error: no valid maps found in %s - another atlas is tried", folder);
     else
         Log::log(Log::Critical, u"Atlas fatal error: no valid maps found");
 }
@@ -365,9 +367,15 @@ bool KVAtlas::loadCamera() {
     return true;
 }
 
-void KVAtlas::saveCamera() {
-    if (m_folder.empty()) return;
-    CameraFile::write(cameraPath(), camera(), m_view.zoomStep);
+bool KVAtlas::saveCamera() {
+    if (m_folder.empty()) return true;
+    int error = 0;
+    const bool written = CameraFile::write(cameraPath(), camera(), m_view.zoomStep, &error);
+    // A full disk fails every still view the same way: said once.
+    if (!written && error != m_cameraWriteError)
+        Log::log(Log::Critical, u"Can't write camera file '%s' (err %d)", cameraPath(), error);
+    m_cameraWriteError = written ? 0 : error;
+    return written;
 }
 
 bool KVAtlas::loadAutosavedPath() {

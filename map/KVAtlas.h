@@ -53,6 +53,10 @@ class KVAtlas : public Atlas {
     // what it is ("Atlas error: no valid maps found in %s - no map is
     // shown"), the program running on.
     bool load(const std::u16string& folder);
+    // The start has another atlas to show should the next load find no
+    // map: it is then logged as what it is ("Atlas error: no valid maps
+    // found in %s - another atlas is tried"), not as the start's end.
+    void setAnotherToTry(bool another) { m_anotherToTry = another; }
     // Saves the camera and the route path of a loaded atlas, then drops the
     // maps and everything built on them.
     void unload();
@@ -79,7 +83,14 @@ class KVAtlas : public Atlas {
     std::optional<Point> largestMapCentre() const;
 
     bool loadCamera();
-    void saveCamera();
+    // Writes camera.kvc (nothing without a folder: true). False when the
+    // disk did not take it: the file keeps the view before, the failure is
+    // logged (Critical, with the system's reason; a failure like the one
+    // before it is not logged again) and cameraWriteError() tells why.
+    bool saveCamera();
+    // The Win32 number of the last camera write's failure; 0 after one that
+    // succeeded.
+    int cameraWriteError() const { return m_cameraWriteError; }
     bool loadAutosavedPath();
     void autosavePath();
 
@@ -141,6 +152,7 @@ class KVAtlas : public Atlas {
     // An atlas was in use before: a load that finds no map no longer ends
     // a start.
     bool m_inUseBefore = false;
+    bool m_anotherToTry = false;
     std::vector<std::unique_ptr<KVMap2>> m_maps;
     std::vector<AtlasXml::LeftOut> m_refused;
     std::vector<std::u16string> m_vanished;
@@ -152,6 +164,7 @@ class KVAtlas : public Atlas {
     Threading::SdlMutex m_mutex;
     std::vector<std::int32_t> m_levelScales;
     CameraFields m_camera;
+    int m_cameraWriteError = 0;
     AtlasViewFields m_view{m_mutex};
     AtlasServices m_services;
     std::unique_ptr<AtlasPart> m_drawBuffers;

@@ -95,7 +95,8 @@ void fdPageSettingsX::apply() {
     // settings: the engine writes that file once the view has been still
     // and an event comes, which a menu left idle never brings (a kill
     // there lost the choice). A failed load keeps the saved view as it is.
-    if (atlas && atlas->loaded()) atlas->saveCamera();
+    if (atlas && atlas->loaded() && !atlas->saveCamera() && m_services.viewNotStored)
+        m_services.viewNotStored(atlas->cameraWriteError());
 }
 
 void fdPageSettingsX::childClicked(const std::string& name) {

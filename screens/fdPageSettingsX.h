@@ -37,6 +37,9 @@ class fdPageSettingsX final : public Ui::fdPage {
         std::function<MapDrawing::fdMapRenderer*()> renderer;
         MapCamera* camera = nullptr;
         Ui::DayNight* dayNight = nullptr;
+        // Told when "ok" could not write camera.kvc, with the Win32 number
+        // of why: the view shows, but the next start has the one before.
+        std::function<void(int error)> viewNotStored;
     };
 
     fdPageSettingsX(Ui::fdInterface* ui, Services services);

@@ -1,6 +1,7 @@
 #include "screens/fdSettingsMenuPage.h"
 
 #include "core/Log.h"
+#include "core/LoggedText.h"
 #include "core/Shell.h"
 #include "screens/LeaveCommand.h"
 #include "ui/EngineServices.h"
@@ -41,8 +42,9 @@ void fdSettingsMenuPage::showMessage(const std::u16string& text) {
         if (!m_messageBox) return;
         m_messageBox->setVisible(false);
     }
-    // The log names what the driver was told, as the map page's notices do.
-    Log::log(Log::Normal, u"Notice shown: %s", text);
+    // The log names what the driver was told, as the map page's notices do,
+    // its lines joined by " / ".
+    Log::log(Log::Normal, u"Notice shown: %s", Log::linesJoined(text));
     Ui::setMessageText(*m_messageBox, text);
     setCapture(m_messageBox);
     m_messageBox->setVisible(true);

@@ -32,6 +32,9 @@ class fdSettingsMenuPage final : public Ui::fdPage {
     bool keyDown(int) override { return false; }
 
     Ui::TemplateWindow* messageBox() const { return m_messageBox; }
+    // Shows a notice in the page's message box at once (a setting that
+    // could not be stored, after the page that applied it went back here).
+    void notice(const std::u16string& text) { showMessage(text); }
 
   private:
     void showMessage(const std::u16string& text);

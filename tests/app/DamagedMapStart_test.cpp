@@ -215,10 +215,14 @@ const char* const ConfigText = "<?xml version=\"1.0\" encoding=\"utf-8\"?>\n<con
                                "<var name=\"atlas\" value=\"maps\\%s\"/>\n</config>\n";
 
 // A program folder with a copy of the build's data folder, its config.xml
-// choosing the atlas.
+// choosing the atlas, which is the only one: with another beside it, a
+// start that cannot read the chosen one shows that other.
 struct ProgramFolder {
     explicit ProgramFolder(const std::string& atlas) : atlas(atlas) {
         TestSupport::copyFirstRunData(fs::path(MIREL_PROGRAM_DIR) / "data", data());
+        for (const auto& entry : fs::directory_iterator(data() / "maps"))
+            if (entry.path().filename() != atlas)
+                fs::remove_all(entry.path());
         std::ofstream(data() / "config.xml") << config();
     }
     fs::path data() const { return dir.path() / "data"; }

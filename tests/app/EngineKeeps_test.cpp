@@ -8,15 +8,19 @@
 #include "core/Config.h"
 #include "core/ConfigNode.h"
 #include "core/Log.h"
+#include "core/LoggedText.h"
 #include "core/Text.h"
 #include "map/KVAtlas.h"
 #include "screens/fdPageMap.h"
+#include "screens/fdSettingsMenuPage.h"
+#include "tests/support/AsOrdinaryUser.h"
 #include "tests/support/CaptureLogger.h"
 #include "tests/support/FileSizeLimit.h"
 #include "tests/app/ProgramFolder.h"
 #include "tests/support/TempDir.h"
 #include "ui/Messages.h"
 #include "ui/fdButtonX.h"
+#include "ui/Keyboard.h"
 #include "ui/fdInterface.h"
 #include "ui/fdPage.h"
 #include "ui/fdStatic.h"
@@ -28,6 +32,8 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <map>
+#include <optional>
 
 namespace fs = std::filesystem;
 
@@ -96,6 +102,86 @@ TEST(EngineKeepsSettings, OkReachesTheDiskAtOnceOtherChangesAtACalmMoment) {
     e.keepSettings(quiet + 200);
     e.keepSettings(quiet + 200 + engine::fdEngine::CalmSettingsMs);
     EXPECT_EQ(fs::last_write_time(folder.data("config.xml")), written - std::chrono::hours(1));
+    e.shutdown();
+}
+
+// "ok" on a settings page when the disk takes nothing: config.xml and
+// camera.kvc stay as they were, and the driver is told in one box on the
+// settings menu the page went back to, with the system's reason; the
+// same settings failing again at the next page are not told again, and
+// the log says the failure once.
+TEST(EngineNotices, ASettingTheDiskDidNotTakeIsSaidOnceOnTheMenu) {
+    ProgramFolder folder;
+    TestSupport::CaptureLogger log;
+    engine::fdEngine e(folder.wide());
+    ASSERT_EQ(e.init(), 0);
+    // The lines that name each notice are Normal.
+    Log::installed()->setSeverity(Log::Normal);
+    Ui::fdInterface& ui = *e.ui();
+    const Messages& m = *e.messages();
+    const fs::path camera = folder.atlas() / "camera.kvc";
+    std::uint32_t now = 1000;
+    const auto go = [&](const char* page) {
+        ui.goToPageByName(page);
+        ASSERT_EQ(ui.activePage()->name(), page);
+        e.keepSettings(now += 100);
+    };
+    const auto menuBox = [&]() -> std::string {
+        auto* menu = dynamic_cast<Screens::fdSettingsMenuPage*>(ui.activePage());
+        if (!menu || !menu->messageBox() || !menu->messageBox()->visible())
+            return "(no box)";
+        return unwrapped(dynamic_cast<Ui::fdStatic*>(menu->messageBox()->findChild("msg_text"))->text());
+    };
+    // A setting and the view stored while the disk took them: the files
+    // to keep.
+    go("pageSettingsMain");
+    for (const char* page : {"pageSetupRouting", "pageRenderSettings"}) {
+        go(page);
+        ui.activePage()->childClicked("optright");
+        ui.activePage()->childClicked("ok");
+        ui.applyPendingChanges();
+        e.keepSettings(now += 100);
+        ASSERT_EQ(menuBox(), "(no box)");
+    }
+    const std::string config = folder.config(), view = TestSupport::readAll(camera);
+    ASSERT_FALSE(config.empty());
+    const std::u16string reason = u"\n(File too large)";
+    const struct {
+        const char* page;
+        std::vector<const char*> commands;
+        std::u16string told;
+    } rows[] = {
+        {"pageSetupRouting", {"dirt_check", "ok"}, m.text("settings_write_err") + reason},
+        {"pageRenderSettings", {"dPosUp", "ok"}, m.text("view_write_err") + reason},
+        // Both files fail: one box, the settings' (the view is one of them).
+        {"pageRenderSettings", {"dPosUp", "fovDown", "ok"}, m.text("settings_write_err") + reason},
+    };
+    std::optional<TestSupport::FileSizeLimit> full(0);
+    std::map<std::u16string, std::size_t> told;
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.page);
+        go(row.page);
+        for (const char* command : row.commands) {
+            if (auto* check = dynamic_cast<Ui::fdCheckedButton*>(ui.activePage()->findChild(command)))
+                check->setChecked(!check->checked());
+            ui.activePage()->childClicked(command);
+        }
+        ui.applyPendingChanges();
+        e.keepSettings(now += 100);
+        EXPECT_EQ(menuBox(), unwrapped(row.told));
+        EXPECT_EQ(log.count("Notice shown: " + Core::wideToUtf8(Log::linesJoined(row.told))), ++told[row.told]);
+        ui.activePage()->childClicked("mb");
+        EXPECT_EQ(menuBox(), "(no box)");
+        EXPECT_EQ(folder.config(), config);
+        EXPECT_EQ(TestSupport::readAll(camera), view);
+        go("menuMain");
+        go("pageSettingsMain");
+        EXPECT_EQ(menuBox(), "(no box)") << "told once";
+    }
+    full.reset();
+    EXPECT_EQ(log.count("Can't write config file '" + folder.data("config.xml").string() +
+                        "' (err 223): File too large"),
+              1u);
     e.shutdown();
 }
 
@@ -219,6 +305,89 @@ TEST(EngineNotices, AChosenAtlasGoneBetweenTwoStartsIsNamedAndKeptUntilAnotherIs
         e.ui()->activePage()->childClicked("select");
     });
     EXPECT_TRUE(stored(folder.config(), "atlas", "maps\\demo")) << folder.config();
+}
+
+// The chosen atlas is there but cannot be read at the next start (its
+// files deleted, its rights taken away): the start shows another atlas,
+// says which and why (log and notice), and keeps the choice, so that the
+// atlas mended opens again.
+TEST(EngineNotices, AChosenAtlasThatCannotBeReadShowsAnotherAndKeepsTheChoice) {
+    ProgramFolder folder(ProgramFolder::Atlases::All);
+    const fs::path monaco = folder.data("maps/monaco");
+    const fs::path kept = folder.dir.path() / "monaco-files";
+    const auto start = [&](const std::function<void(engine::fdEngine&)>& then, bool ordinaryUser = false) {
+        engine::fdEngine e(folder.wide());
+        int result = -1;
+        if (ordinaryUser)
+            TestSupport::asOrdinaryUser([&] { result = e.init(); });
+        else
+            result = e.init();
+        ASSERT_EQ(result, 0);
+        then(e);
+        e.shutdown();
+    };
+    const auto shows = [](engine::fdEngine& e) {
+        const std::string path = Core::wideToUtf8(e.atlas()->folder());
+        return path.substr(path.find_last_of("\\/") + 1);
+    };
+    start([&](engine::fdEngine& e) { EXPECT_EQ(shows(e), "monaco"); });
+    fs::copy(monaco, kept, fs::copy_options::recursive);
+    const std::string data = folder.data("maps").string();
+    const struct {
+        const char* what;
+        std::function<void()> make, mend;
+        bool ordinaryUser;
+        std::string reason;
+    } rows[] = {
+        {"emptied",
+         [&] {
+             for (const auto& entry : fs::directory_iterator(monaco))
+                 fs::remove_all(entry.path());
+         },
+         [&] { fs::copy(kept, monaco, fs::copy_options::recursive | fs::copy_options::overwrite_existing); },
+         false, "monaco.kvm: Gone (deleted or moved away)"},
+        {"unreadable",
+         [&] {
+             // The program folder open to the ordinary user, the atlas not.
+             fs::permissions(folder.dir.path(), fs::perms::all, fs::perm_options::add);
+             for (const auto& entry : fs::recursive_directory_iterator(folder.dir.path()))
+                 fs::permissions(entry.path(), fs::perms::all, fs::perm_options::add);
+             fs::permissions(monaco, fs::perms::none);
+         },
+         [&] { fs::permissions(monaco, fs::perms::all); }, true,
+         "The folder cannot be read (Permission denied)"},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.what);
+        row.make();
+        TestSupport::CaptureLogger log;
+        start(
+            [&](engine::fdEngine& e) {
+                EXPECT_EQ(shows(e), "demo");
+                auto& page = *dynamic_cast<Screens::fdPageMap*>(e.ui()->findPage("pageMap"));
+                const Messages& m = *e.messages();
+                const std::u16string expected = m.text("atlas_unreadable_err") + u"\nmaps/monaco\n" +
+                                                Core::utf8ToWide(row.reason) + u"\n" +
+                                                m.text("atlas_unreadable_shown") + u"\ndemo";
+                ASSERT_EQ(page.pendingNotices().size(), 1u);
+                EXPECT_EQ(Core::wideToUtf8(page.pendingNotices()[0]), Core::wideToUtf8(expected));
+                EXPECT_EQ(log.count("Atlas error: the chosen atlas " + data + "/monaco could not be read - " + data +
+                                    "/demo is shown, the choice is kept"),
+                          1u);
+                EXPECT_EQ(log.count("Atlas error: no valid maps found in " + data +
+                                    "/monaco - another atlas is tried"),
+                          1u);
+                for (const std::string& line : log.lines())
+                    EXPECT_EQ(line.find("fatal"), std::string::npos) << line;
+            },
+            row.ordinaryUser);
+        EXPECT_TRUE(stored(folder.config(), "atlas", "maps\\monaco")) << folder.config();
+        row.mend();
+        start([&](engine::fdEngine& e) {
+            EXPECT_EQ(shows(e), "monaco");
+            EXPECT_TRUE(dynamic_cast<Screens::fdPageMap*>(e.ui()->findPage("pageMap"))->pendingNotices().empty());
+        });
+    }
 }
 
 // A map file deleted, cut short or replaced while in use (nothing fails by

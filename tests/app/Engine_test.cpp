@@ -433,9 +433,9 @@ TEST_F(EngineRun, StartUpFailuresEndWithTheirResult) {
     }
 }
 
-// A configured atlas whose maps are damaged stops the start, and the user
-// is told which map and why; the configured atlas is kept for the next
-// start instead of falling back to the first folder.
+// A configured atlas whose maps are damaged, with no other atlas to show,
+// stops the start, and the user is told which map and why; the configured
+// atlas is kept for the next start.
 TEST_F(EngineRun, AFailedAtlasStartKeepsTheConfiguredAtlasAndNamesTheMap) {
     fs::create_directories(folder.data("maps/town"));
     for (const auto& entry : fs::directory_iterator(folder.data("maps/demo")))
@@ -445,6 +445,7 @@ TEST_F(EngineRun, AFailedAtlasStartKeepsTheConfiguredAtlasAndNamesTheMap) {
             const std::string bytes = TestSupport::readAll(entry.path());
             std::ofstream(folder.data("maps/town") / entry.path().filename(), std::ios::binary) << bytes.substr(0, 256);
         }
+    fs::remove_all(folder.data("maps/demo"));
     std::ofstream(folder.data("config.xml")) << "<?xml version=\"1.0\" encoding=\"utf-8\"?>\n<config version=\"2\">\n"
                                                 "<var name=\"atlas\" value=\"maps\\town\"/>\n</config>\n";
     CaptureLogger log;

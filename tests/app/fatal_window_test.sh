@@ -56,11 +56,15 @@ grep -q "messages.xml.*No such file or directory" "$work/stdout_messages.txt" ||
   fail "the message names no file and reason: $(cat "$work/stdout_messages.txt")"
 mv "$work/messages.xml.kept" "$work/data/messages.xml"
 
-# The configured atlas's maps cut short: the atlas message, the damaged
-# map named, and the configured atlas kept for the next start.
+# The configured atlas's maps cut short, and no other atlas to show in its
+# place: the atlas message, the damaged map named, and the configured
+# atlas kept for the next start.
 mkdir -p "$work/data/maps/town"
 for map in "$work"/data/maps/demo/*.kvm; do
   head -c 256 "$map" >"$work/data/maps/town/$(basename "$map")"
+done
+for other in "$work"/data/maps/*/; do
+  [ "$(basename "$other")" = town ] || rm -rf "$other"
 done
 sed -i 's|</config>|<var name="atlas" value="maps\\town"/>\n</config>|' "$work/data/config.xml"
 failing_start atlas

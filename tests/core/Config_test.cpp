@@ -318,11 +318,16 @@ TEST(Config, SaveFailuresKeepThePreviousFile) {
     const std::string good = TestSupport::readAll(dir / "config.xml");
     for (int i = 0; i < 200; ++i)
         config.root()->set("key" + std::to_string(i), std::string(40, 'v'));
-    {
+    // Tried again on the same full disk: the caller learns why each time,
+    // the log says it once until a save succeeds.
+    const std::string full =
+        "Can't write config file '" + (dir / "config.xml").string() + "' (err 223): File too large";
+    for (int attempt = 0; attempt < 3; ++attempt) {
         TestSupport::FileSizeLimit limit(good.size() + 100);
         EXPECT_FALSE(config.save(path));
+        EXPECT_EQ(config.saveError(), 223);
     }
-    EXPECT_TRUE(log.contains("Can't write config file '" + (dir / "config.xml").string() + "' (err"));
+    EXPECT_EQ(log.count(full), 1u);
     EXPECT_TRUE(config.changed());
     EXPECT_EQ(TestSupport::readAll(dir / "config.xml"), good);
     std::size_t files = 0;
@@ -330,7 +335,14 @@ TEST(Config, SaveFailuresKeepThePreviousFile) {
         ++files;
     EXPECT_EQ(files, 2u); // config.xml and folder.xml
     EXPECT_TRUE(config.save(path));
+    EXPECT_EQ(config.saveError(), 0);
     EXPECT_FALSE(config.changed());
+    config.root()->set("a", 2);
+    {
+        TestSupport::FileSizeLimit limit(good.size() + 100);
+        EXPECT_FALSE(config.save(path));
+    }
+    EXPECT_EQ(log.count(full), 2u) << "a new run of failures is said again";
 }
 
 // Each damaged file is kept under a name of its own: a second damage never

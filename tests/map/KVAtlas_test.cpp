@@ -19,6 +19,7 @@
 
 #include <chrono>
 #include <fstream>
+#include <optional>
 #include <thread>
 
 using namespace AtlasTest;
@@ -513,7 +514,7 @@ TEST(KVAtlasTest, FailedLoadKeepsTheSavedCamera) {
 
     // With no folder neither file is written.
     auto idle = setup.makeAtlas();
-    idle->saveCamera();
+    EXPECT_TRUE(idle->saveCamera());
     idle->autosavePath();
     EXPECT_FALSE(idle->loadCamera());
     EXPECT_FALSE(idle->loadAutosavedPath());
@@ -712,6 +713,25 @@ TEST(KVAtlasTest, AttachedCameraIsRestoredAndSaved) {
     EXPECT_EQ(camera->fields, saved);
     EXPECT_EQ(selector, 1u); // set by the reset of the first load
     EXPECT_EQ(atlas->view().zoomStep, 1u);
+
+    // A disk that takes nothing: the file keeps the view before, the caller
+    // learns why, and the log says it once for each run of failures.
+    std::string before = TestSupport::readAll(folder / "camera.kvc");
+    TestSupport::CaptureLogger log;
+    const std::string line =
+        "Can't write camera file '" + (folder / "camera.kvc").string() + "' (err 223): File too large";
+    for (const bool full : {true, true, false, true}) {
+        std::optional<TestSupport::FileSizeLimit> limit;
+        if (full) limit.emplace(0);
+        camera->fields.centreX += 1;
+        EXPECT_EQ(atlas->saveCamera(), !full);
+        EXPECT_EQ(atlas->cameraWriteError(), full ? 223 : 0);
+        limit.reset();
+        const std::string now = TestSupport::readAll(folder / "camera.kvc");
+        EXPECT_EQ(now == before, full);
+        before = now;
+    }
+    EXPECT_EQ(log.count(line), 2u);
 }
 
 TEST(AtlasFolderListTest, FoldersOfTheMapsFolder) {

@@ -25,6 +25,9 @@
 #include "render/StyleSet.h"
 #include "core/ResourcesPool.h"
 #include "map/KVAtlas.h"
+#include "map/CameraFile.h"
+#include "render/MapCameraAccess.h"
+#include "tests/support/FileSizeLimit.h"
 #include "tests/support/CaptureLogger.h"
 #include "tests/support/TempDir.h"
 #include "tests/ui/UiTestSupport.h"
@@ -42,6 +45,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <optional>
 
 using namespace Screens;
 
@@ -374,6 +378,68 @@ TEST(AtlasesPage, SwitchingKeepsEachAtlasItsView) {
         page->childClicked("select");
         EXPECT_EQ(folders.current(), to);
         EXPECT_EQ(camera.centre() == left, to == 0) << to;
+    }
+}
+
+// "ok" on the Map view page puts the view and the pitch into the atlas's
+// camera.kvc at once; a disk that takes nothing leaves the file as it was
+// and the page says why, so that the driver can be told.
+TEST(MapViewPage, OkWritesTheViewToTheAtlasOrSaysWhyItCouldNot) {
+    Rig rig;
+    TestSupport::TempDir dir;
+    std::filesystem::create_directories(dir / "data" / "maps");
+    std::filesystem::copy(MIREL_DEMO_ATLAS_DIR, dir / "data" / "maps" / "demo",
+                          std::filesystem::copy_options::recursive);
+    Core::ResourcesPool pool{10};
+    MapCamera camera;
+    Map::AtlasServices atlasServices;
+    atlasServices.paths = std::make_shared<Map::FolderPaths>(Core::utf8ToWide(dir.path().string() + "/"));
+    atlasServices.camera = std::make_shared<MapDrawing::MapCameraAccess>(camera);
+    Map::KVAtlas atlas(rig.config.root(), pool, std::move(atlasServices));
+    ASSERT_TRUE(atlas.load(Core::utf8ToWide((dir / "data" / "maps" / "demo").string())));
+    const std::filesystem::path file = dir / "data" / "maps" / "demo" / "camera.kvc";
+    std::vector<int> told;
+    fdPageSettingsX::Services services;
+    services.atlas = &atlas;
+    services.camera = &camera;
+    services.viewNotStored = [&told](int error) { told.push_back(error); };
+    auto* page = rig.build(new fdPageSettingsX(&rig.ui, services));
+    const struct {
+        bool full;
+        std::uint8_t mode;
+        std::uint32_t pitch;
+    } rows[] = {{false, 0, 2}, {true, 1, 0}, {false, 1, 1}};
+    for (const auto& row : rows) {
+        if (rig.ui.activePage() != page) rig.ui.goToPage(page);
+        while (page->view3d() != (row.mode != 0))
+            page->childClicked("dPosUp");
+        while (page->angle() != static_cast<std::int32_t>(row.pitch))
+            page->childClicked("angleUp");
+        Map::CameraFields before;
+        std::uint32_t beforePitch = 9;
+        const bool existed = Map::CameraFile::read(Core::utf8ToWide(file.string()), before, beforePitch);
+        told.clear();
+        {
+            std::optional<TestSupport::FileSizeLimit> limit;
+            if (row.full) limit.emplace(0);
+            page->childClicked("ok");
+        }
+        rig.ui.applyPendingChanges();
+        EXPECT_EQ(rig.ui.activePage(), rig.menu);
+        EXPECT_EQ(camera.is3d(), row.mode != 0) << "the view shows either way";
+        Map::CameraFields stored;
+        std::uint32_t pitch = 9;
+        ASSERT_TRUE(Map::CameraFile::read(Core::utf8ToWide(file.string()), stored, pitch));
+        if (row.full) {
+            ASSERT_TRUE(existed);
+            EXPECT_EQ(told, std::vector<int>{223}) << "File too large";
+            EXPECT_EQ(stored, before);
+            EXPECT_EQ(pitch, beforePitch);
+        } else {
+            EXPECT_TRUE(told.empty());
+            EXPECT_EQ(stored.mode, row.mode);
+            EXPECT_EQ(pitch, row.pitch);
+        }
     }
 }
 

@@ -269,6 +269,13 @@ TEST(OnlinePages, FriendOptionsColourCycleAndCloseWhenTheFriendGoes) {
     EXPECT_EQ(r.friendOf(7).sendPoints, 0);
     EXPECT_EQ(r.friendOf(7).showTrack, 1);
     EXPECT_FALSE(r.options->open(42));
+    // Each friend's page opens on that friend's colour (Bob's is none of
+    // the palette's: the first).
+    for (const auto& [token, colour] : {std::pair{9u, trackPalette[0]}, std::pair{7u, trackPalette[1]},
+                                        std::pair{9u, trackPalette[0]}}) {
+        ASSERT_TRUE(r.options->open(token));
+        EXPECT_EQ(dynamic_cast<Ui::fdStatic*>(r.options->findChild("track_color"))->color(), colour) << token;
+    }
 
     // The next friend list lacks Ann: her page closes at the next tick.
     r.ui.goToPage(r.options);

@@ -1152,15 +1152,25 @@ TEST(SearchPages, ResultsPageAndTheWayBack) {
     r.find->childClicked("back");
     r.car.reset();
 
+    // The letters a street name can start with, lit on the keyboard.
+    const auto lit = [&r] {
+        std::u16string usable;
+        for (const auto& key : r.find->keyboard()->keys())
+            if (key.widget && key.widget->enabled() && key.caption.size() == 1) usable += key.caption;
+        return usable;
+    };
     for (int round = 0; round < 2; ++round) {
         r.ui.goToPage(r.menu);
         r.menu->childClicked("streets");
+        const std::u16string untypedKeys = lit();
         r.type(u"grim");
+        ASSERT_NE(lit(), untypedKeys);
         r.find->childClicked("ok");
         EXPECT_FALSE(r.results->findChild("empty_label")->visible());
         ASSERT_TRUE(chooseRow(r, u"Rue Grimaldi"));
         ASSERT_EQ(r.active(), "pageMap");
         EXPECT_EQ(textOf(r.find, "enter_label"), u"") << "a chosen result clears the typed text";
+        EXPECT_EQ(lit(), untypedKeys) << "and the keys lit for it";
     }
     std::vector<TextSearch::ResultItem> found;
     r.search->history().foundObjects(found);

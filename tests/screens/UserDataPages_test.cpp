@@ -387,6 +387,14 @@ TEST(PoiTypeChooser, ReportsTheChoiceOrNothing) {
     EXPECT_TRUE(child<Ui::fdCheckedButton>(r.multiTypes, "select_all_check")->checked());
     r.multiTypes->childClicked("button_ok");
     EXPECT_EQ(collect->types, (std::vector<std::uint16_t>{UserDataTest::FuelType, WayPoint::DefaultType}));
+    // The title bar's buttons act on the chooser as on every page.
+    r.open(r.multiTypes);
+    for (const auto& [command, flag] : {std::pair{"hide", &r.engine.hidden}, std::pair{"close", &r.engine.quit}}) {
+        *flag = false;
+        r.multiTypes->childClicked(command);
+        EXPECT_TRUE(*flag) << command;
+        EXPECT_EQ(r.ui.activePage(), r.multiTypes) << command;
+    }
 }
 
 TEST(ImagesPage, CellsRowsAndTheChoice) {
