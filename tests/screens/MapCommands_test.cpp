@@ -5,6 +5,7 @@
 #include "screens/MapWarnings.h"
 #include "screens/SensorsPanel.h"
 #include "screens/fdPageMapMenu.h"
+#include "screens/fdPagePOIInfoX.h"
 #include "screens/fdPagePathListX.h"
 #include "screens/fdPageStreetListX.h"
 
@@ -493,6 +494,33 @@ TEST(MapCommands, ATapOnAMonacoPoiNamesItAndOffersItsInformation) {
     EXPECT_TRUE(r.shown("path_start"));
     r.page->closePopup();
     EXPECT_FALSE(r.shown("edit_point"));
+}
+
+// A POI's "To" on its information page shows the POI itself at whatever
+// zoom the map stands: what stands exactly on its point is the POI, its
+// "Info" still offered.
+TEST(MapCommands, APoisOwnPointKeepsItsInformation) {
+    Rig r(7);
+    TestSupport::TempDir copy;
+    std::filesystem::copy(std::filesystem::path(MIREL_DEMO_ATLAS_DIR).parent_path() / "monaco", copy / "monaco",
+                          std::filesystem::copy_options::recursive);
+    ASSERT_TRUE(r.atlas->load(FileSystem::toWide((copy / "monaco").string())));
+    auto* info = new fdPagePOIInfoX(&r.ui, &r.messages, nullptr);
+    info->setRect(0, 0, 800, 480);
+    ASSERT_TRUE(Ui::buildPage(*info, r.engine.description));
+    r.camera.setScale(0.0054f); // about 50 m per 40 pixels
+    const Map::Point hermitage = Map::Projection::fromGeo(43.73811f, 7.42594f);
+    r.page->mapPointAction({hermitage.x + 900, hermitage.y - 900});
+    ASSERT_EQ(r.page->tappedFind().kind, MapPointFind::Kind::Poi);
+    const std::uint32_t object = r.page->tappedFind().object;
+    r.ui.goToPage(info);
+    r.camera.setScale(1.35e-5f); // the map at 20 km per 40 pixels
+    info->childClicked("to");
+    ASSERT_EQ(r.ui.activePage(), r.page);
+    EXPECT_EQ(r.page->tappedFind().kind, MapPointFind::Kind::Poi);
+    EXPECT_EQ(r.page->tappedFind().object, object);
+    EXPECT_TRUE(r.page->findChild("edit_point")->findChild("info")->visible());
+    EXPECT_TRUE(info->hasObject);
 }
 
 // A tapped point whose marker would lie under its pop-up (the car drawn at
