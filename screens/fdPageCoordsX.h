@@ -1,9 +1,10 @@
 #pragma once
 // The coordinate entry pages: degrees, minutes and seconds
 // ("pageSearchCoords") and decimal degrees ("pageSearchCoordsAlt"), typed
-// on the page's own digit keys. "ok" shows the position on the map with
-// the map's point action; "switch" goes to the other page. The values stay
-// in the page between visits.
+// on the page's own digit keys or the keyboard's. "ok" shows the position
+// on the map with the map's point action; "switch" goes to the other page.
+// The values, and which of the two pages was shown last, stay in the pages
+// between visits.
 
 #include "map/Point.h"
 #include "ui/fdPage.h"
