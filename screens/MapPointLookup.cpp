@@ -118,20 +118,23 @@ std::vector<std::uint16_t> MapPointLookup::tappableTypes(Render::RenderStyles* s
 
 MapPointFind MapPointLookup::find(Map::Point point) const {
     MapPointFind out;
-    if (atlas != nullptr && nearestObject(*atlas, point, poiRadius, tappableTypes(styles), out))
+    const std::int32_t poiReach = exact ? 1 : poiRadius;
+    const std::int32_t waypointReach = exact ? 1 : waypointRadius;
+    if (atlas != nullptr && nearestObject(*atlas, point, poiReach, tappableTypes(styles), out))
         out.kind = MapPointFind::Kind::Poi;
     if (waypoints != nullptr)
-        out.waypoint = waypoints->findNearestPoint(point, waypointRadius);
+        out.waypoint = waypoints->findNearestPoint(point, waypointReach);
     if (out.kind == MapPointFind::Kind::Nothing && out.waypoint >= 0)
         out.kind = MapPointFind::Kind::Waypoint;
     if (out.kind == MapPointFind::Kind::Nothing && dangerPoints != nullptr && dangerPoints->index != nullptr &&
-        Map::Proximity::findNearest(point, poiRadius, *dangerPoints, out.danger))
+        Map::Proximity::findNearest(point, poiReach, *dangerPoints, out.danger))
         out.kind = MapPointFind::Kind::DangerPoint;
-    if (out.kind != MapPointFind::Kind::Poi && atlas != nullptr && !pickedAddress(*atlas, point, out.address)) {
-        // Nothing drawn there names an address: the nearest house within
-        // reach gives it.
+    if (out.kind != MapPointFind::Kind::Poi && atlas != nullptr &&
+        (exact || !pickedAddress(*atlas, point, out.address))) {
+        // Nothing drawn there names an address (or only the point itself
+        // counts): the nearest house within reach gives it.
         MapPointFind house;
-        if (nearestObject(*atlas, point, poiRadius, {HouseType}, house))
+        if (nearestObject(*atlas, point, poiReach, {HouseType}, house))
             out.address = house.address;
     }
     return out;

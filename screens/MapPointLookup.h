@@ -55,6 +55,10 @@ struct MapPointLookup {
     // map units.
     std::int32_t poiRadius = 0;
     std::int32_t waypointRadius = 0;
+    // Only what stands on the point itself (a point another page shows):
+    // both reaches one map unit, and the item drawn under the point, which
+    // depends on the view, is not asked for its address.
+    bool exact = false;
 
     MapPointFind find(Map::Point point) const;
 

@@ -15,10 +15,10 @@ fdPageFindX* findPage(Ui::fdInterface* ui) { return dynamic_cast<fdPageFindX*>(u
 
 } // namespace
 
-bool showOnMapPage(Ui::fdInterface* ui, Map::Point point, bool runAction) {
+bool showOnMapPage(Ui::fdInterface* ui, Map::Point point, bool runAction, const std::u16string& title) {
     Ui::fdPage* page = ui->findPage("pageMap");
     if (!page) return false;
-    if (auto* map = dynamic_cast<fdPageMap*>(page)) map->showPoint(point, runAction);
+    if (auto* map = dynamic_cast<fdPageMap*>(page)) map->showPoint(point, runAction, title);
     ui->activatePage(page);
     return true;
 }

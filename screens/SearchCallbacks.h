@@ -10,6 +10,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <string>
 #include <vector>
 
 namespace TextSearch {
@@ -22,8 +23,9 @@ class fdInterface;
 namespace Screens {
 
 // Centres the map page on the point (with the map's point action when
-// asked) and shows it without a history entry; false without a map page.
-bool showOnMapPage(Ui::fdInterface* ui, Map::Point point, bool runAction);
+// asked, the top box naming it by the title) and shows it without a history
+// entry; false without a map page.
+bool showOnMapPage(Ui::fdInterface* ui, Map::Point point, bool runAction, const std::u16string& title = {});
 // Shows a chosen result of a search of that kind on the map page (named
 // and zoomed to, see fdPageMap::showFound) and the map page without a
 // history entry; false without a map page.

@@ -56,7 +56,15 @@ void CoordsPageBase::moveCursor(const char* name) {
     }
 }
 
+const char* chosenCoordsPage(const Ui::fdInterface& ui) {
+    const auto* decimal = dynamic_cast<const CoordsPageBase*>(ui.findPage("pageSearchCoordsAlt"));
+    return decimal != nullptr && decimal->chosen() ? "pageSearchCoordsAlt" : "pageSearchCoords";
+}
+
 void CoordsPageBase::onShow() {
+    m_chosen = true;
+    if (auto* other = dynamic_cast<CoordsPageBase*>(ui()->findPage(otherPage())))
+        other->m_chosen = false;
     selectFirst();
     refreshLabels();
     invalidate(0);
@@ -72,7 +80,7 @@ void CoordsPageBase::showOnMap() {
         }
         return;
     }
-    showOnMapPage(ui(), Map::Projection::fromGeo(geo->latitude, geo->longitude), true);
+    showOnMapPage(ui(), Map::Projection::fromGeo(geo->latitude, geo->longitude), true, positionText());
 }
 
 void CoordsPageBase::closeMessageBox() {
@@ -107,8 +115,22 @@ void CoordsPageBase::childClicked(const std::string& name) {
 }
 
 bool CoordsPageBase::keyDown(int key) {
-    if (key != SDLK_ESCAPE) return false;
-    childClicked("back");
+    if (key == SDLK_ESCAPE) {
+        childClicked("back");
+        return true;
+    }
+    int digit = -1;
+    if (key >= SDLK_0 && key <= SDLK_9)
+        digit = key - SDLK_0;
+    else if (key >= SDLK_KP0 && key <= SDLK_KP9)
+        digit = key - SDLK_KP0;
+    if (digit >= 0) {
+        childClicked("key" + std::to_string(digit));
+        return true;
+    }
+    if (!keyCommand(key)) return false;
+    refreshLabels();
+    invalidate(0);
     return true;
 }
 
@@ -125,6 +147,12 @@ std::optional<Map::GeoPoint> fdPageCoordsX::position() const {
     if (!east) longitude = -longitude;
     if (!onGlobe(latitude, longitude)) return std::nullopt;
     return Map::GeoPoint{latitude, longitude};
+}
+
+std::u16string fdPageCoordsX::positionText() const {
+    return Core::format(u"%s %d\u00B0 %d' %d\" %s %d\u00B0 %d' %d\"",
+                        message(north ? "coords_north" : "coords_south"), values[0], values[1], values[2],
+                        message(east ? "coords_east" : "coords_west"), values[3], values[4], values[5]);
 }
 
 void fdPageCoordsX::typeDigit(std::int32_t digit) {
@@ -223,6 +251,21 @@ std::u16string fdPageCoordsAltX::labelText(const Decimal& value, bool positive, 
             text += Core::format(Core::format(u".%%0%dd", value.digits), value.fraction);
     }
     return text + u"\u00B0";
+}
+
+std::u16string fdPageCoordsAltX::positionText() const {
+    return labelText(latitude, north, "coords_north", "coords_south") + u" " +
+           labelText(longitude, east, "coords_east", "coords_west");
+}
+
+bool fdPageCoordsAltX::keyCommand(int key) {
+    if (key == SDLK_PERIOD || key == SDLK_KP_PERIOD)
+        typeDot();
+    else if (key == SDLK_BACKSPACE)
+        backspace();
+    else
+        return false;
+    return true;
 }
 
 void fdPageCoordsAltX::refreshLabels() {

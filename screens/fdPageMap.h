@@ -203,9 +203,13 @@ public:
     // each does nothing when already in that state.
     void startTrackRecording();
     void stopTrackRecording();
-    // Centres the map on the point, north up, no longer following the car;
-    // with runAction the point is also selected as a tap would.
-    void showPoint(Map::Point point, bool runAction);
+    // Centres the map on the point, north up, no longer following the car.
+    // With runAction the point is chosen as itself: its marker on it, in the
+    // middle of the height, and its pop-up (which waits for the driver) with
+    // the commands of what stands exactly there; nothing around it is
+    // looked up. The top box shows the title (else what stands there) and
+    // the nearest street.
+    void showPoint(Map::Point point, bool runAction, const std::u16string& title = {});
     // A tap's selection: what lies there (POI, waypoint, danger point,
     // address), the point bound to its nearest road, the street labels and
     // the path pop-up.
@@ -254,6 +258,11 @@ public:
     const RoadMarks& roadMarks() const { return m_roadMarks; }
     MapGestures& gestures() { return m_gestures; }
     Map::Point tappedPoint() const { return m_tapped; }
+    // Where the chosen point's marker stands: a shown point on itself, a
+    // tapped one where its route commands put their route point; none for
+    // a tap that could not be bound to a road.
+    std::optional<Map::Point> markerPoint() const;
+
     const PathPoint& tappedRoutePoint() const { return m_tappedRoute; }
     // What the last map point action found there (for the point
     // information page).
@@ -268,9 +277,20 @@ public:
     std::array<std::uint32_t, 2> lastWarned() const { return m_lastWarned; }
 
 private:
-    // Whether a shown button of the pop-up covers a marker drawn at the
-    // anchor of that fraction.
+    // Whether a shown button of the pop-up covers a marker drawn at that
+    // screen point, or at the anchor of that fraction.
+    bool popupCovers(int x, int y);
     bool popupCoversAnchor(float fraction);
+    // The anchor at the middle of the height until the map follows the car
+    // again.
+    void liftAnchor();
+    // A tapped point whose marker lies under its pop-up: the view leaves
+    // following the car and the marker goes to the middle of the height.
+    void standClearOfTappedPoint();
+    // The labels of the top box for the chosen point: the address found
+    // there (a POI's name first), and the bound road's name.
+    std::u16string foundAddress() const;
+    std::u16string nearestStreet() const;
 
     // The car marker's corners on the screen (each missing when it does not
     // project), those of its white rim, and the colours of its two halves.
@@ -381,6 +401,9 @@ private:
     bool m_popupWaits = false;
     // The anchor is at the middle for a shown place (standClearOfPopup).
     bool m_anchorLifted = false;
+    // The chosen point was shown by another page with its action, not
+    // tapped: its marker stands on the point itself.
+    bool m_pointShown = false;
     Ui::fdList* m_menuList = nullptr;
     std::unique_ptr<Menu> m_menu;
     std::size_t m_demoItem = static_cast<std::size_t>(-1);

@@ -257,7 +257,7 @@ std::int32_t fdPageMap::mapRadius(std::int32_t pixels, float scale) {
     return static_cast<std::int32_t>(std::floor(static_cast<double>(pixels) / scale + 0.5));
 }
 
-void fdPageMap::showPoint(Map::Point point, bool runAction) {
+void fdPageMap::showPoint(Map::Point point, bool runAction, const std::u16string& title) {
     m_followGps = false;
     showRotateButtons(true);
     restoreAnchor();
@@ -269,9 +269,26 @@ void fdPageMap::showPoint(Map::Point point, bool runAction) {
     if (m_services.atlas != nullptr)
         m_services.atlas->requestRedraw();
     if (runAction) {
-        mapPointAction(point);
+        // The pop-up comes every time: an open map menu (left open when
+        // another page was reached) would have refused the point.
+        if (m_menu != nullptr && m_menu->isOpen())
+            m_menu->showMenu(false, 0, 0);
+        MapPointLookup lookup;
+        lookup.atlas = m_services.atlas;
+        lookup.waypoints = m_services.waypoints;
+        lookup.dangerPoints = m_services.dangerPoints;
+        lookup.styles = m_services.renderer != nullptr ? &m_services.renderer->styles() : nullptr;
+        lookup.exact = true;
+        m_tappedFind = lookup.find(point);
+        selectPoint(point);
+        m_pointShown = true;
         m_popupWaits = m_popup != nullptr;
-        standClearOfPopup();
+        setTopBox(title.empty() ? foundAddress() : title, nearestStreet());
+        // The point in the middle of the height, unless a button of the
+        // pop-up covers it there and not at the anchor.
+        if (m_services.camera != nullptr && m_popup != nullptr &&
+            (!popupCoversAnchor(0.5f) || popupCoversAnchor(m_services.camera->anchorFraction())))
+            liftAnchor();
     }
     invalidate(1);
 }
@@ -280,8 +297,11 @@ bool fdPageMap::popupCoversAnchor(float fraction) {
     const MapCamera* camera = m_services.camera;
     const int width = camera->width() > 0.0f ? static_cast<int>(camera->width()) : m_rect.w;
     const int height = camera->height() > 0.0f ? static_cast<int>(camera->height()) : m_rect.h;
-    const int x = m_rect.x + width / 2;
-    const int y = m_rect.y + static_cast<int>(static_cast<float>(height) * (1.0f - fraction));
+    return popupCovers(m_rect.x + width / 2,
+                       m_rect.y + static_cast<int>(static_cast<float>(height) * (1.0f - fraction)));
+}
+
+bool fdPageMap::popupCovers(int x, int y) {
     // The marker's reach around its point: the tapped point's cursor, or a
     // POI icon's.
     int reach = MarkerReach;
@@ -310,11 +330,46 @@ void fdPageMap::standClearOfPopup() {
         return;
     // The place stays at the anchor, where zooming leaves it, and the anchor
     // goes to the middle until the map follows the car again.
+    liftAnchor();
+}
+
+void fdPageMap::liftAnchor() {
+    MapCamera* camera = m_services.camera;
+    if (camera == nullptr || camera->anchorFraction() == 0.5f)
+        return;
     camera->setAnchorFraction(0.5f);
     camera->updateCameraAngles();
     m_anchorLifted = true;
     if (m_services.atlas != nullptr)
         m_services.atlas->requestRedraw();
+}
+
+void fdPageMap::standClearOfTappedPoint() {
+    MapCamera* camera = m_services.camera;
+    const std::optional<Map::Point> marker = markerPoint();
+    if (camera == nullptr || m_popup == nullptr || !marker || !m_tappedRoute.isSet())
+        return;
+    // Where the next frame draws the marker: the view as it stands now.
+    camera->setupForLevel(Map::LevelFrame::of(*m_tappedRoute.roadPoint.level));
+    xe::Point at;
+    if (!camera->mapToScreen(*marker, at) || !popupCovers(at.x, at.y) || popupCoversAnchor(0.5f))
+        return;
+    // The car would pull the view back under the pop-up.
+    m_followGps = false;
+    showRotateButtons(true);
+    camera->setCentre(*marker);
+    liftAnchor();
+    if (m_services.atlas != nullptr)
+        m_services.atlas->requestRedraw();
+}
+
+std::optional<Map::Point> fdPageMap::markerPoint() const {
+    if (m_pointShown)
+        return m_tapped;
+    if (!m_tappedRoute.isSet())
+        return std::nullopt;
+    const LevelPoint& at = m_tappedRoute.roadPoint;
+    return Map::LevelFrame::of(*at.level).toGlobal({at.x, at.y});
 }
 
 void fdPageMap::restoreAnchor() {
@@ -342,10 +397,14 @@ void fdPageMap::mapPointAction(Map::Point point) {
     lookup.waypointRadius = mapRadius(m_services.config ? m_services.config->value("wp_find_distance", 20) : 20, scale);
     m_tappedFind = lookup.find(point);
     selectPoint(point);
+    m_pointShown = false;
+    setTopBox(foundAddress(), nearestStreet());
+}
 
-    // The street labels: the address found there, and the bound road's
-    // name; nothing for a road without a name (a service road or a path is
-    // often the nearest), rather than the caption alone.
+// The street labels: the address found there, and the bound road's name;
+// nothing for a road without a name (a service road or a path is often the
+// nearest), rather than the caption alone.
+std::u16string fdPageMap::foundAddress() const {
     std::u16string address;
     if (const std::u16string first = m_tappedFind.addressFirst(); !first.empty()) {
         address = message("map_address") + u": " + first;
@@ -357,14 +416,15 @@ void fdPageMap::mapPointAction(Map::Point point) {
         const std::u16string& name = m_tappedFind.address.texts[0];
         address = address.empty() ? name : name + u" \u00B7 " + address;
     }
-    std::u16string street;
-    if (m_tappedRoute.isSet()) {
-        std::u16string name;
-        if (m_tappedRoute.map != nullptr && m_tappedRoute.nameIndex != 0 &&
-            m_tappedRoute.map->stringsReader().string(m_tappedRoute.nameIndex, name) && !name.empty())
-            street = message("map_nearest_street") + u": " + name;
-    }
-    setTopBox(address, street);
+    return address;
+}
+
+std::u16string fdPageMap::nearestStreet() const {
+    std::u16string name;
+    if (m_tappedRoute.isSet() && m_tappedRoute.map != nullptr && m_tappedRoute.nameIndex != 0 &&
+        m_tappedRoute.map->stringsReader().string(m_tappedRoute.nameIndex, name) && !name.empty())
+        return message("map_nearest_street") + u": " + name;
+    return {};
 }
 
 void fdPageMap::selectPoint(Map::Point point) {
@@ -412,6 +472,7 @@ void fdPageMap::showFound(const FoundObject& found) {
             m_tappedFind.kind = MapPointFind::Kind::Waypoint;
     }
     selectPoint(found.point);
+    m_pointShown = false;
     m_popupWaits = m_popup != nullptr;
     standClearOfPopup();
     if (camera != nullptr) {

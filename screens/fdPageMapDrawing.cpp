@@ -66,14 +66,11 @@ void fdPageMap::drawBackground(SDL_Surface* surface, TempSurface&) {
         renderer->drawMap(surface, target, m_followGps, nullptr);
     }
 
-    // The tapped point, where the route commands of its pop-up would put
-    // their route point; none when it could not be bound to a road.
-    if (m_tappedRoute.isSet() && m_services.camera != nullptr) {
-        const LevelPoint& at = m_tappedRoute.roadPoint;
-        const Map::Point global = Map::LevelFrame::of(*at.level).toGlobal({at.x, at.y});
+    // The chosen point (markerPoint).
+    if (const std::optional<Map::Point> marker = markerPoint(); marker && m_services.camera != nullptr) {
         xe::Point p;
         const MapDrawing::CursorRecord* cursor = findCursor("point");
-        if (cursor != nullptr && cursor->image != nullptr && m_services.camera->mapToScreen(global, p))
+        if (cursor != nullptr && cursor->image != nullptr && m_services.camera->mapToScreen(*marker, p))
             Render::drawImageAt(Render::ImageAnchor{cursor->image, cursor->hotX, cursor->hotY}, p.x, p.y, surface);
     }
 

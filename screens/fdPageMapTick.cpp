@@ -334,8 +334,11 @@ bool fdPageMap::release(int x, int y) {
 void fdPageMap::tapAt(int x, int y) {
     ++m_tapCount;
     Map::Point point;
-    if (m_services.camera != nullptr && m_services.camera->screenToMap(xe::Point{x, y}, point))
-        mapPointAction(point);
+    if (m_services.camera == nullptr || !m_services.camera->screenToMap(xe::Point{x, y}, point) ||
+        (m_menu != nullptr && m_menu->isOpen()))
+        return;
+    mapPointAction(point);
+    standClearOfTappedPoint();
 }
 
 bool fdPageMap::keyDown(int key) {

@@ -74,8 +74,10 @@ void fdPageSelectPoiType::showUsedTypes() {
 void fdPageSelectPoiType::updatePage() {
     Ui::ListPage::updateUpDownButtons(*this, m_model.get());
     const bool empty = m_model == nullptr || m_model->count() == 0;
+    const auto chosen = m_model != nullptr ? m_model->selectedType() : std::nullopt;
     Ui::ListPage::enableButtons(*this, {"button_ok"},
-                                !empty || (m_callback != nullptr && m_callback->allowsNone()));
+                                (chosen && !chosen->types.empty()) ||
+                                    (m_callback != nullptr && m_callback->allowsNone()));
     Ui::ListPage::updateEmptyNotice(*this, m_usedTypes && empty,
                                     m_messages != nullptr ? m_messages->text("waypoints_none") : u"");
 }
@@ -86,7 +88,9 @@ bool fdPageSelectPoiType::keyDown(int key) {
         childClicked("back");
         return true;
     }
-    return Ui::ListPage::pagingKey(*this, m_model.get(), m_bindings, key);
+    const bool taken = Ui::ListPage::pagingKey(*this, m_model.get(), m_bindings, key);
+    updatePage();
+    return taken;
 }
 
 void fdPageSelectPoiType::childClicked(const std::string& name) {

@@ -42,7 +42,8 @@ class fdPageSelectPoiType : public Ui::fdPage {
     // the type "OK" gives without another choice.
     void showAllTypes(std::optional<std::uint16_t> chosen = std::nullopt);
     // Only the types of the stored waypoints; deleted points do not count.
-    // Without any, the page says what comes here and "OK" looks dead.
+    // Without any, the page says what comes here; "OK" looks dead until a
+    // type is chosen.
     void showUsedTypes();
     // The opener hands its callback over before it goes to the page.
     void setCallback(std::shared_ptr<SelectPoiTypeResultCallback> callback) { m_callback = std::move(callback); }
@@ -50,8 +51,8 @@ class fdPageSelectPoiType : public Ui::fdPage {
     Ui::PoiTypesGroupsSingleSelectList* model() const { return m_model.get(); }
 
   private:
-    // The up and down buttons, "OK" (dead while there is nothing to choose
-    // and the opener wants a type) and the notice of an empty list.
+    // The up and down buttons, "OK" (dead while no type is chosen and the
+    // opener wants one) and the notice of an empty list.
     void updatePage();
 
     Render::RenderStyles* m_styles;

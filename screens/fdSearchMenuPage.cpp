@@ -2,6 +2,7 @@
 
 #include "screens/SearchCallbacks.h"
 #include "screens/SearchHistoryPage.h"
+#include "screens/fdPageCoordsX.h"
 #include "screens/fdPageFindX.h"
 #include "screens/fdPageSelectPoiType.h"
 #include "screens/fdPageWPListX.h"
@@ -125,7 +126,7 @@ void fdSearchMenuPage::childClicked(const std::string& name) {
     } else if (name == "tracks") {
         goTo("pageTrackList");
     } else if (name == "coords") {
-        goTo("pageSearchCoords");
+        goTo(chosenCoordsPage(*ui()));
     } else if (name == "pathes") {
         goTo("pagePathList");
     } else if (name == "streets") {

@@ -214,9 +214,11 @@ void fdSlider::draw(SDL_Surface* surface, TempSurface& clip, bool force) {
     if (!m_visible || (!m_dirty && !force))
         return;
     fdStatic::draw(surface, clip, force);
-    if (!thumb)
-        return;
     const std::int64_t range = std::int64_t(maximum) - minimum;
+    // Nothing to move along: the track alone, as the arrows beside it look
+    // dead.
+    if (!thumb || range <= 0)
+        return;
     const std::int64_t along = std::int64_t(value) - minimum;
     SDL_Rect r;
     if (horizontal) {

@@ -60,6 +60,8 @@ class fdSlider : public fdStatic {
 public:
     using fdStatic::fdStatic;
 
+    // The track, and the thumb where the value stands; an empty range (a
+    // text that all fits) draws no thumb.
     void draw(SDL_Surface* surface, TempSurface& clip, bool force) override;
     bool press(int x, int y) override;
     bool release(int x, int y) override;

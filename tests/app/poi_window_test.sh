@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The POI information page in a real window on Monaco, by taps only: the
-# decimal coordinate page brings the map to the harbour by the Hermitage,
-# the wheel zooms in, a tap on a POI icon opens the map's pop-up with the
+# decimal coordinate page brings the map to the harbour by the Hermitage
+# (the top box names the typed position, not the hotel beside it), the
+# wheel zooms in, a tap on a POI icon opens the map's pop-up with the
 # point's own buttons, "Info" opens the information page with the POI's
 # name, and the fields the map does not know show the page's "no data"
 # text. A tap on the shore where nothing lies offers no "Info".
@@ -48,9 +49,9 @@ tap 544 31             # Decimal
 expect_page pageSearchCoordsAlt
 tap 452 111; digits 43; tap 84 436; digits 73811   # the Hermitage: 43.73811 N
 tap 452 191; digits 7; tap 84 436; digits 42594    #                7.42594 E
-tap 736 31             # OK: the map centred there
+tap 736 31             # OK: the map centred there, the point named as typed
 expect_page pageMap
-expect_box upper_box_turn "Hermitage"
+expect_box upper_box_turn "N 43.73811° E 7.42594°"
 shot map
 [ "$(colours map 800x480+0+0)" -gt 50 ] || fail "the map page did not open"
 tap_changes 544 324    # "Where" closes the pop-up ...

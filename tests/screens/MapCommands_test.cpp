@@ -5,6 +5,7 @@
 #include "screens/MapWarnings.h"
 #include "screens/SensorsPanel.h"
 #include "screens/fdPageMapMenu.h"
+#include "screens/fdPagePOIInfoX.h"
 #include "screens/fdPagePathListX.h"
 #include "screens/fdPageStreetListX.h"
 
@@ -493,6 +494,90 @@ TEST(MapCommands, ATapOnAMonacoPoiNamesItAndOffersItsInformation) {
     EXPECT_TRUE(r.shown("path_start"));
     r.page->closePopup();
     EXPECT_FALSE(r.shown("edit_point"));
+}
+
+// A POI's "To" on its information page shows the POI itself at whatever
+// zoom the map stands: what stands exactly on its point is the POI, its
+// "Info" still offered.
+TEST(MapCommands, APoisOwnPointKeepsItsInformation) {
+    Rig r(7);
+    TestSupport::TempDir copy;
+    std::filesystem::copy(std::filesystem::path(MIREL_DEMO_ATLAS_DIR).parent_path() / "monaco", copy / "monaco",
+                          std::filesystem::copy_options::recursive);
+    ASSERT_TRUE(r.atlas->load(FileSystem::toWide((copy / "monaco").string())));
+    auto* info = new fdPagePOIInfoX(&r.ui, &r.messages, nullptr);
+    info->setRect(0, 0, 800, 480);
+    ASSERT_TRUE(Ui::buildPage(*info, r.engine.description));
+    r.camera.setScale(0.0054f); // about 50 m per 40 pixels
+    const Map::Point hermitage = Map::Projection::fromGeo(43.73811f, 7.42594f);
+    r.page->mapPointAction({hermitage.x + 900, hermitage.y - 900});
+    ASSERT_EQ(r.page->tappedFind().kind, MapPointFind::Kind::Poi);
+    const std::uint32_t object = r.page->tappedFind().object;
+    r.ui.goToPage(info);
+    r.camera.setScale(1.35e-5f); // the map at 20 km per 40 pixels
+    info->childClicked("to");
+    ASSERT_EQ(r.ui.activePage(), r.page);
+    EXPECT_EQ(r.page->tappedFind().kind, MapPointFind::Kind::Poi);
+    EXPECT_EQ(r.page->tappedFind().object, object);
+    EXPECT_TRUE(r.page->findChild("edit_point")->findChild("info")->visible());
+    EXPECT_TRUE(info->hasObject);
+}
+
+// A tapped point whose marker would lie under its pop-up (the car drawn at
+// 1/4 of the height, the tap on the row of "To") goes to the middle of the
+// height, the view leaving the car, in 2D and in 3D; one clear of the
+// pop-up leaves the view alone. A tap is unprojected where it was made.
+TEST(MapCommands, ATappedPointStandsClearOfItsPopup) {
+    struct Case {
+        bool threeD;
+        int y;
+        bool moves;
+    };
+    for (const Case& c : {Case{false, 380, true}, Case{true, 380, true}, Case{true, 200, false}}) {
+        SCOPED_TRACE(testing::Message() << (c.threeD ? "3D" : "2D") << " at " << c.y);
+        Rig r(7);
+        r.loadDemo();
+        r.camera.setViewport(800, 480, 2 * r.camera.halfFieldOfView());
+        r.camera.setMode(c.threeD ? 1 : 0);
+        r.atlas->view().zoomStep = 1;
+        r.camera.setAnchorFraction(0.25f);
+        r.camera.setScale(0.01f);
+        r.camera.updateCameraAngles();
+        // Main Street runs east and west through the town's centre.
+        const Map::Point street = townPoint(0, 0);
+        r.camera.setCentre({street.x, street.y + static_cast<std::int32_t>((360 - c.y) / 0.01f)});
+        const Map::LevelFrame frame = Map::LevelFrame::of(r.atlas->maps().front()->level(0));
+        r.camera.setupForLevel(frame);
+        Map::Point tapped;
+        ASSERT_TRUE(r.camera.screenToMap({400, c.y}, tapped));
+        xe::Point back;
+        ASSERT_TRUE(r.camera.mapToScreen(tapped, back));
+        EXPECT_LE(std::abs(back.x - 400) + std::abs(back.y - c.y), 1);
+        ASSERT_TRUE(r.page->followGps());
+        r.page->press(400, c.y);
+        r.page->release(400, c.y);
+        ASSERT_TRUE(r.shown("path_start"));
+        const std::optional<Map::Point> marker = r.page->markerPoint();
+        ASSERT_TRUE(marker);
+        r.camera.setupForLevel(frame);
+        xe::Point at;
+        ASSERT_TRUE(r.camera.mapToScreen(*marker, at));
+        std::string covered;
+        for (const char* group : {"edit_point", "path_start"})
+            for (const Ui::fdWindowBase* button : r.page->findChild(group)->children()) {
+                const Ui::WindowRect& b = button->rect();
+                if (button->visible() && at.x + 16 > b.x && at.x - 16 < b.x + b.w && at.y + 16 > b.y &&
+                    at.y - 16 < b.y + b.h)
+                    covered += button->name();
+            }
+        EXPECT_EQ(covered, "");
+        EXPECT_EQ(r.page->followGps(), !c.moves);
+        EXPECT_EQ(r.camera.anchorFraction(), c.moves ? 0.5f : 0.25f);
+        if (c.moves) {
+            EXPECT_EQ(r.camera.centre(), *marker);
+            EXPECT_LE(std::abs(at.x - 400) + std::abs(at.y - 240), 1);
+        }
+    }
 }
 
 // "From" starts a new route at the tapped road; guidance takes it at once

@@ -20,6 +20,7 @@
 #include "guidance/ObjWarn.h"
 #include "map/AtlasFolderList.h"
 #include "map/AtlasServices.h"
+#include "render/Image.h"
 #include "render/MapCamera.h"
 #include "render/RenderStyles.h"
 #include "render/StyleSet.h"
@@ -167,12 +168,38 @@ TEST(InfoPage, SliderButtonsAndKeysFollowTheList) {
     EXPECT_EQ(page->slider()->value, 19);
     EXPECT_FALSE(rig.enabled(page, "down"));
 
-    // A shorter text: maximum 0, the value clamped, both buttons off.
+    // A shorter text: maximum 0, the value clamped, both buttons off, and
+    // the slider shows its track without a thumb (the thumb's place looks
+    // as the track's other end does).
+    auto sliderPixels = [&] {
+        SDL_Surface* screen = SDL_CreateRGBSurface(SDL_SWSURFACE, 800, 480, 32, 0xFF0000, 0xFF00, 0xFF, 0);
+        TempSurface scratch(32, 0xFF0000, 0xFF00, 0xFF, 0);
+        page->slider()->draw(screen, scratch, true);
+        const Ui::WindowRect r = page->slider()->rect();
+        std::vector<Uint32> top, bottom;
+        for (int y = 0; y < 24; ++y)
+            for (int x = 0; x < r.w; ++x) {
+                top.push_back(UiTest::rgbAt(screen, r.x + x, r.y + y));
+                bottom.push_back(UiTest::rgbAt(screen, r.x + x, r.y + r.h - 24 + y));
+            }
+        SDL_FreeSurface(screen);
+        return top == bottom;
+    };
+    // The design's thumb is a picture of the data folder; a blue one here.
+    SDL_Surface* blue = SDL_CreateRGBSurface(SDL_SWSURFACE, 24, 24, 32, 0xFF0000, 0xFF00, 0xFF, 0);
+    SDL_FillRect(blue, nullptr, 0x0000FF);
+    Render::ImageFromSurface thumb(blue);
+    page->slider()->thumb = &thumb;
+    page->slider()->thumbWidth = page->slider()->thumbHeight = 24;
+    page->slider()->value = 0;
+    EXPECT_FALSE(sliderPixels()) << "a thumb at the top of a text that scrolls";
     page->setText(u"Short", u"one\ntwo\n");
     EXPECT_EQ(page->slider()->maximum, 0);
     EXPECT_EQ(page->slider()->value, 0);
     EXPECT_FALSE(rig.enabled(page, "up"));
     EXPECT_FALSE(rig.enabled(page, "down"));
+    EXPECT_TRUE(sliderPixels());
+    page->slider()->thumb = nullptr;
     page->setText(u"None", u"\n\n");
     EXPECT_EQ(page->texts()->count(), 0);
     EXPECT_EQ(page->slider()->maximum, 0);

@@ -10,6 +10,7 @@
 #include "screens/fdPageFindResults.h"
 #include "screens/fdPageFindX.h"
 #include "screens/fdPageMap.h"
+#include "screens/fdPageMapMenu.h"
 #include "screens/fdPagePOIInfoX.h"
 #include "screens/fdPageStreetListX.h"
 #include "screens/fdSearchMenuPage.h"
@@ -738,6 +739,76 @@ TEST(SearchPages, CoordinatesTypedConvertedAndRefused) {
     EXPECT_FLOAT_EQ(r.decimal->position()->longitude, -18.0f);
 }
 
+// Each box stays below its bound: leading digits are dropped until the
+// value fits, so 90 and 180 degrees typed become 0 and 80. The keyboard's
+// digit keys (main row and keypad) type as the page's keys do.
+TEST(SearchPages, CoordinateDigitsStayBelowTheirBounds) {
+    Rig r;
+    r.ui.goToPage(r.coords);
+    struct Row {
+        const char* box;
+        const char* digits;
+        std::size_t index;
+        std::int32_t value;
+    };
+    const Row rows[] = {
+        {"lat_deg_box", "89", 0, 89}, {"lat_deg_box", "90", 0, 0},   {"lat_deg_box", "91", 0, 1},
+        {"lat_deg_box", "899", 0, 9}, {"lon_deg_box", "179", 3, 179}, {"lon_deg_box", "180", 3, 80},
+        {"lon_deg_box", "181", 3, 81}, {"lat_min_box", "59", 1, 59}, {"lat_min_box", "60", 1, 0},
+        {"lon_sec_box", "61", 5, 1},
+    };
+    bool keypad = false;
+    for (const Row& row : rows) {
+        r.coords->values = {};
+        r.coords->childClicked(row.box);
+        for (const char* d = row.digits; *d; ++d) {
+            EXPECT_TRUE(r.coords->keyDown((keypad ? SDLK_KP0 : SDLK_0) + (*d - '0')));
+            keypad = !keypad;
+        }
+        EXPECT_EQ(r.coords->values[row.index], row.value) << row.box << " " << row.digits;
+    }
+    EXPECT_EQ(textOf(r.coords, "lon_sec_label"), u"1\"");
+    EXPECT_FALSE(r.coords->keyDown(SDLK_a));
+    // Set whole, a pole or the date line is on the globe; a degree more is not.
+    struct Bound {
+        std::array<std::int32_t, 6> values;
+        bool shown;
+    };
+    for (const Bound& b : {Bound{{90, 0, 0, 180, 0, 0}, true}, Bound{{91, 0, 0, 0, 0, 0}, false},
+                           Bound{{0, 0, 0, 181, 0, 0}, false}, Bound{{90, 0, 1, 0, 0, 0}, false}}) {
+        r.coords->values = b.values;
+        EXPECT_EQ(r.coords->position().has_value(), b.shown) << b.values[0] << " " << b.values[3];
+    }
+
+    // The decimal page takes the point and the backspace from the keyboard.
+    r.coords->childClicked("switch");
+    ASSERT_EQ(r.active(), "pageSearchCoordsAlt");
+    for (int key : {SDLK_4, SDLK_KP3, SDLK_PERIOD, SDLK_7, SDLK_KP_PERIOD, SDLK_3, SDLK_5, SDLK_6, SDLK_BACKSPACE})
+        EXPECT_TRUE(r.decimal->keyDown(key)) << key;
+    EXPECT_EQ(textOf(r.decimal, "lat_label"), u"N 43.735\u00B0");
+}
+
+// The search menu opens the coordinate format the driver chose last.
+TEST(SearchPages, CoordinatesOpenInTheChosenFormat) {
+    Rig r;
+    const std::pair<const char*, const char*> steps[] = {
+        {nullptr, "pageSearchCoords"},
+        {"switch", "pageSearchCoordsAlt"},
+        {"back", "pageSearchCoordsAlt"},
+        {"switch", "pageSearchCoords"},
+    };
+    for (const auto& [command, opened] : steps) {
+        if (command) {
+            dynamic_cast<CoordsPageBase*>(r.ui.activePage())->childClicked(command);
+            r.ui.applyPendingChanges();
+        }
+        r.ui.goToPage(r.menu);
+        r.menu->childClicked("coords");
+        r.ui.applyPendingChanges();
+        EXPECT_EQ(r.active(), opened) << (command ? command : "");
+    }
+}
+
 TEST(SearchPages, PoiInformationAndStreetList) {
     Rig r;
     struct Danger {
@@ -970,6 +1041,58 @@ TEST(SearchPages, AChosenPlaceIsNotCoveredByItsPopup) {
             r.map->tick(1000);
             EXPECT_EQ(r.camera.anchorFraction(), 0.25f);
         }
+    }
+}
+
+// A typed position is shown as itself whatever the zoom: centred in the
+// middle of the height, its marker on it, its pop-up waiting with the
+// point's own commands (no "Info" or "Delete" of what lies around it), the
+// top box naming the position; an open map menu does not keep it out.
+TEST(SearchPages, ATypedPositionIsShownAsItselfAtEveryZoom) {
+    struct Case {
+        float metres;
+        int proportion;
+        bool menuOpen;
+    };
+    for (const Case& c : {Case{300, 4, true}, Case{300, 3, false}, Case{1000, 4, false}, Case{20000, 3, false},
+                          Case{20000, 4, false}}) {
+        SCOPED_TRACE(testing::Message() << c.metres << " m at 1/" << c.proportion);
+        Rig r;
+        r.renderer->setProportion(c.proportion);
+        r.camera.setAnchorFraction(MapCamera::anchorFractionFor(c.proportion));
+        r.camera.setCentre(Map::Projection::fromGeo(43.74f, 7.43f));
+        r.camera.setScale(static_cast<float>(std::cos(43.7356 * 3.14159265358979323846 / 180.0) * 0.00932028517127037 *
+                                             40.0 / c.metres));
+        if (c.menuOpen) {
+            r.ui.goToPage(r.map);
+            r.map->childClicked("submenu");
+            ASSERT_TRUE(r.map->menu()->isOpen());
+        }
+        r.ui.goToPage(r.decimal);
+        for (const char* command : {"lat_box", "key4", "key3", "dot", "key7", "key3", "key5", "key6", "key4", "key3",
+                                    "lon_box", "key7", "dot", "key4", "key2", "key2", "key7", "key4", "key2"})
+            r.decimal->childClicked(command);
+        const Map::GeoPoint geo = *r.decimal->position();
+        const Map::Point point = Map::Projection::fromGeo(geo.latitude, geo.longitude);
+        r.decimal->childClicked("ok");
+        ASSERT_EQ(r.active(), "pageMap");
+        EXPECT_EQ(r.camera.centre(), point);
+        EXPECT_EQ(shownRow(r, point), 240);
+        EXPECT_EQ(r.map->markerPoint(), std::optional<Map::Point>(point));
+        EXPECT_EQ(coverOf(r, point), "");
+        EXPECT_FALSE(r.map->menu()->isOpen());
+        EXPECT_TRUE(r.map->findChild("path_start")->visible());
+        Ui::fdWindowBase* own = r.map->findChild("edit_point");
+        ASSERT_TRUE(own->visible());
+        std::string offered;
+        for (const Ui::fdWindowBase* button : own->children())
+            if (button->visible()) offered += button->name() + " ";
+        EXPECT_EQ(offered, "set coords ");
+        EXPECT_EQ(r.map->tappedFind().kind, MapPointFind::Kind::Nothing);
+        EXPECT_EQ(textOf(r.map, "upper_box_turn"), u"N 43.735643\u00B0 E 7.422742\u00B0");
+        // The pop-up waits for the driver.
+        r.map->tick(r.ui.now() + 60000);
+        EXPECT_TRUE(r.map->findChild("path_start")->visible());
     }
 }
 

@@ -942,7 +942,8 @@ TEST(ListPages, ButtonsOfAChosenPointLookDeadWithoutOne) {
     r.list->confirmBox()->childClicked("yes");
     EXPECT_EQ(lit(r.list, {"button_go", "button_map", "button_del"}), "000") << "the point deleted";
 
-    // The type chooser of the lists: "OK" is dead while it offers no type.
+    // The type chooser of the lists: "OK" is dead while no type is chosen,
+    // whether it offers none or offers types and none is tapped yet.
     r.types->showUsedTypes();
     r.types->setCallback(std::make_shared<fdPageWPListX::ShowTypedWayPointsCallback>(*r.list, r.ui));
     r.open(r.types);
@@ -951,7 +952,15 @@ TEST(ListPages, ButtonsOfAChosenPointLookDeadWithoutOne) {
     r.addPoint(u"flag", WayPoint::DefaultType);
     r.types->showUsedTypes();
     r.open(r.types);
-    EXPECT_EQ(lit(r.types, {"button_ok"}), "1");
+    EXPECT_EQ(lit(r.types, {"button_ok"}), "0") << "a type kept, none chosen";
+    r.types->childClicked("button_ok");
+    EXPECT_EQ(r.ui.activePage(), r.types);
+    r.tapRow(r.types, 0);
+    EXPECT_EQ(lit(r.types, {"button_ok"}), "1") << "the type chosen";
+    // Shown again, the list starts with no type chosen.
+    r.types->showUsedTypes();
+    r.open(r.types);
+    EXPECT_EQ(lit(r.types, {"button_ok"}), "0");
 }
 
 // A list page with nothing to list says so with its own message, where the

@@ -563,6 +563,17 @@ TEST(fdSliderAndProgressBar, ValueMathsIncludingAnEmptyRange) {
         drawn.push_back(UiTest::rgbAt(target, 125, 5));
     }
     EXPECT_EQ(drawn, (std::vector<Uint32>{0x0000FFu, 0u, 0x0000FFu}));
+    // Nothing to move along (a text that all fits): the track alone, the
+    // thumb neither at the start nor at the end.
+    for (const auto& [min, max] : {std::pair{0, 0}, std::pair{5, 5}, std::pair{7, 3}}) {
+        slider->minimum = min;
+        slider->maximum = max;
+        slider->value = min;
+        SDL_FillRect(target, nullptr, 0);
+        slider->draw(target, scratch, true);
+        EXPECT_EQ(UiTest::rgbAt(target, 24, 5), 0u) << min << ".." << max;
+        EXPECT_EQ(UiTest::rgbAt(target, 125, 5), 0u) << min << ".." << max;
+    }
     SDL_FreeSurface(target);
     slider->thumb = nullptr;
     SDL_FreeSurface(blue);
