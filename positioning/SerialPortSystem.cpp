@@ -325,8 +325,19 @@ std::unique_ptr<NmeaPort> SerialPortSystem::openAndProbe(std::uint32_t portNumbe
 
 void SerialPortSystem::setOpenPort(std::unique_ptr<NmeaPort> port) {
     m_port = std::move(port);
+    if (m_port) m_lookedInVain = false;
     Lock lock(m_mutex);
     m_open = m_port && m_port->probed();
+}
+
+void SerialPortSystem::lookForPort() {
+    auto [number, speed] = port();
+    // The first failure after the port was lost is named; the tries after
+    // it, every `noPortMs` while the receiver stays away, only at Info.
+    const Log::Level failure = m_lookedInVain ? Log::Info : Log::System;
+    setOpenPort(NmeaPort::open(m_options.locator, number, speed, m_options.port, failure));
+    reset();
+    m_lookedInVain = !m_port;
 }
 
 void SerialPortSystem::heard() {
@@ -411,13 +422,9 @@ void SerialPortSystem::readingPass() {
             } else if (since(*noPortSince) <= m_options.noPortMs) {
                 pause(m_options.cycleSleepMs);
             } else {
-                {
-                    Lock lock(m_mutex);
-                    m_enabled = false;
-                }
-                queue(std::make_unique<EnableCommand>(*this, true, nullptr));
                 silenceSince.reset();
                 noPortSince = m_clock.ticksMs();
+                lookForPort();
             }
             continue;
         }
@@ -457,10 +464,10 @@ void SerialPortSystem::readingPass() {
             continue;
         }
         if (got > 0 || !silenceSince) silenceSince = m_clock.ticksMs();
-        const std::uint32_t sentences = handOver(got);
+        const Handed handed = handOver(got);
         m_statsBytes += got;
-        m_statsSentences += sentences;
-        if (sentences > 0) heard();
+        m_statsSentences += handed.sentences;
+        if (handed.fromReceiver > 0) heard();
     }
 }
 
