@@ -203,7 +203,9 @@ void Config::unpack(std::span<const std::uint8_t> bytes, std::vector<bool>& flag
         for (int bit = 7; bit >= 0; --bit) {
             if (i >= flags.size())
                 return;
-            flags[i++] = ((b >> bit) & 1) != 0;
+            // at(): a bound ever overstepped throws rather than flipping a
+            // bit of the storage past the end.
+            flags.at(i++) = ((b >> bit) & 1) != 0;
         }
     }
 }

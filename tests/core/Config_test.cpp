@@ -375,6 +375,10 @@ TEST(Config, BitPacking) {
     std::vector<bool> shorter(3, false);
     Config::unpack(Bytes{0xA0, 0xFF}, shorter);
     EXPECT_EQ(shorter, (std::vector<bool>{true, false, true}));
+    // A whole byte of flags and more bits: the ninth is not written.
+    std::vector<bool> byte(8, false);
+    EXPECT_NO_THROW(Config::unpack(Bytes{0x81, 0xFF}, byte));
+    EXPECT_EQ(byte, (std::vector<bool>{true, false, false, false, false, false, false, true}));
 }
 
 // A value holding bytes that are no UTF-8 (a Latin-1 name typed by hand, a

@@ -21,6 +21,8 @@ TEST(XmlDepth, CountsOnlyOpenElements) {
     // inside quoted values does not count.
     EXPECT_TRUE(xmlDepthWithin("<?xml version=\"1.0\"?><!-- <a><b> --><!DOCTYPE c><r><![CDATA[<x><y>]]></r>", 1));
     EXPECT_TRUE(xmlDepthWithin("<r a=\"<b><c>\" b='<d>'></r>", 1));
+    // An empty comment ends at its own "-->": what follows it counts.
+    EXPECT_FALSE(xmlDepthWithin("<!----><a><b><c></c></b></a><!-- -->", 2));
     // What a doctype or another declaration holds closes nothing: the parser
     // skips it, so closings hidden there must not lower the count.
     EXPECT_FALSE(xmlDepthWithin("<a><a><!DOCTYPE x [</a></a>]><a>", 2));
