@@ -99,7 +99,27 @@ bool Config::load(const std::u16string& path) {
     return loadXml(std::string(bytes.get(), size), path);
 }
 
+void Config::dropUnread() {
+    auto& values = m_impl->values;
+    if (values.size() <= MaxUnread)
+        return;
+    std::size_t unread = 0;
+    std::size_t dropped = 0;
+    for (auto it = values.begin(); it != values.end();) {
+        if (m_impl->read.contains(it->first) || ++unread <= MaxUnread) {
+            ++it;
+            continue;
+        }
+        it = values.erase(it);
+        ++dropped;
+    }
+    if (dropped > 0)
+        Log::log(Log::Critical, u"Config: %d settings that nothing read were dropped (at most %d are kept)",
+                 static_cast<long long>(dropped), static_cast<long long>(MaxUnread));
+}
+
 bool Config::save(const std::u16string& path) {
+    dropUnread();
     Platform::AtomicFile file(path);
     if (!file.isOpen()) {
         Log::log(Log::Critical, u"Can't create config file '%s' (err %d)", path, file.error());
@@ -133,6 +153,10 @@ std::u16string Config::keepUnreadable(const std::u16string& path, const char* ki
 }
 
 bool Config::loadXml(std::string text, const std::u16string& name) {
+    if (!beginsAsXml(text)) {
+        Log::log(Log::Critical, u"Config file '%s' is not XML", name);
+        return false;
+    }
     if (!xmlDepthWithin(text, kMaxXmlDepth)) {
         Log::log(Log::Critical, u"Config file '%s' is nested too deeply", name);
         return false;
@@ -184,7 +208,8 @@ bool Config::loadXml(std::string text, const std::u16string& name) {
         // emplace keeps a value already present: the first one wins.
         m_impl->values.emplace(std::move(key), std::move(value));
     }
-    m_impl->changed = false;
+    // Far more keys than the program has: the next save is due, to drop them.
+    m_impl->changed = m_impl->values.size() > 2 * MaxUnread;
     m_impl->edited.clear();
     return true;
 }
@@ -219,13 +244,22 @@ std::shared_ptr<ConfigNode> Config::NodeImpl::child(const std::string& name) {
     return std::make_shared<NodeImpl>(m_impl, m_prefix + name + "/");
 }
 
+void Config::NodeImpl::markRead(const std::string& fullKey) const {
+    if (!m_impl->read.contains(fullKey))
+        m_impl->read.insert(fullKey);
+}
+
 const std::string* Config::NodeImpl::find(const std::string& key) const {
     const auto it = m_impl->values.find(m_prefix + key);
-    return it == m_impl->values.end() ? nullptr : &it->second;
+    if (it == m_impl->values.end())
+        return nullptr;
+    markRead(it->first);
+    return &it->second;
 }
 
 std::string& Config::NodeImpl::getOrCreate(const std::string& key, bool& created) {
     auto [it, inserted] = m_impl->values.try_emplace(m_prefix + key);
+    markRead(it->first);
     created = inserted;
     if (inserted)
         m_impl->changed = true;

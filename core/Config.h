@@ -34,6 +34,9 @@ public:
         std::map<std::string, std::string> values; // plain byte order of the keys
         bool changed = false;
         std::set<std::string> edited; // keys a setter changed since the last load or save
+        // Keys a node looked up, set or created: the settings of this
+        // program. The others came from the file alone.
+        std::set<std::string> read;
         std::shared_ptr<NodeImpl> root;
     };
 
@@ -58,13 +61,21 @@ public:
 
     // Reads config.xml into the store. Values already in the store win over
     // those of the file, and the first of duplicate keys in the file wins.
+    // A store of more than twice MaxUnread keys counts as changed, so that
+    // the exit's save drops what nothing read.
     // False (logged) when the file cannot be opened or read, is not XML, or
     // has no "config" element; the store then keeps what it had.
     bool load(const std::u16string& path);
     // Writes the whole store: to a temporary file beside the target that then
     // replaces it, so a failed or interrupted save leaves the previous file
     // whole. False (logged) on any failure; changed then stays set.
+    // Of the keys no node has read (a file's leftovers, or junk), the
+    // first MaxUnread in key order are kept; the rest are dropped from the
+    // store first, and logged once.
     bool save(const std::u16string& path);
+    // Far more than the program's own settings (a few hundred), so the
+    // settings of a page not opened this session are kept.
+    static constexpr std::size_t MaxUnread = 4096;
 
     // The store's text as save writes it.
     std::string toXml() const;
@@ -93,6 +104,9 @@ public:
     static void unpack(std::span<const std::uint8_t> bytes, std::vector<bool>& flags);
 
 private:
+    // Drops the unread keys past the first MaxUnread (save's first step).
+    void dropUnread();
+
     std::shared_ptr<Impl> m_impl;
 };
 
@@ -128,6 +142,7 @@ public:
 
 private:
     const std::string* find(const std::string& key) const;
+    void markRead(const std::string& fullKey) const;
     // The stored text of the key, created empty (and changed set) when
     // missing; created tells which.
     std::string& getOrCreate(const std::string& key, bool& created);
