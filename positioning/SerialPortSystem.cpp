@@ -330,6 +330,14 @@ void SerialPortSystem::setOpenPort(std::unique_ptr<NmeaPort> port) {
     m_open = m_port && m_port->probed();
 }
 
+void SerialPortSystem::dropLostPort() {
+    Log::log(Log::System, u"GPS port was lost");
+    const bool wasOpen = isPortOpen();
+    setOpenPort(nullptr);
+    reset();
+    if (wasOpen) tellPortState(false);
+}
+
 void SerialPortSystem::lookForPort() {
     auto [number, speed] = port();
     // The first failure after the port was lost is named; the tries after
@@ -430,6 +438,14 @@ void SerialPortSystem::readingPass() {
         }
 
         const std::uint32_t waiting = m_port->probed() ? 150 : m_port->bytesWaiting();
+        // A port read without a probe asks the driver what is waiting, and
+        // nothing waits on a line whose far end is gone: it is dropped at
+        // once, not after the silence's wait.
+        if (waiting == 0 && m_port->hungUp()) {
+            dropLostPort();
+            silenceSince.reset();
+            continue;
+        }
         if (waiting == 0) {
             if (!silenceSince) {
                 silenceSince = m_clock.ticksMs();
@@ -450,11 +466,7 @@ void SerialPortSystem::readingPass() {
         if (got == 0 && m_port->hungUp()) {
             // The device itself is gone (unplugged, or its far end closed):
             // waiting out the silence would only repeat failing reads.
-            Log::log(Log::System, u"GPS port was lost");
-            const bool wasOpen = isPortOpen();
-            setOpenPort(nullptr);
-            reset();
-            if (wasOpen) tellPortState(false);
+            dropLostPort();
             silenceSince.reset();
             continue;
         }

@@ -93,6 +93,8 @@ class SerialPortSystem final : public PortSystem, private ListenerFanOut {
     std::unique_ptr<NmeaPort> openAndProbe(std::uint32_t portNumber, std::uint32_t speed);
     // Holds the port; it counts as open when its probe passed.
     void setOpenPort(std::unique_ptr<NmeaPort> port);
+    // The port's device is gone: the port is dropped, the listeners told.
+    void dropLostPort();
     // Opens the stored port again without a probe, to be read at once.
     void lookForPort();
     // A receiver's sentence came: the port held counts as open (the

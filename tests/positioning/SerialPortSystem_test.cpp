@@ -533,12 +533,19 @@ TEST(SerialPortSystem, AReceiverPluggedBackIsHeardAtTheNextLook) {
         ASSERT_TRUE(eventually([&] { return log->count(absent) == tries + 1; })) << second;
     }
     const int probes = log->countStartingWith("TryGpsPort");
-    Receiver back(data, 2, {line(Gga)});
+    auto back = std::make_unique<Receiver>(data, 2, std::vector<std::string>{line(Gga)});
     clock.ticks += look;
     ASSERT_TRUE(eventually([&] { return ports.isPortOpen(); }));
     EXPECT_EQ(log->countStartingWith("TryGpsPort"), probes);
     EXPECT_EQ(log->count("Enabling GPS..."), 1);
     EXPECT_EQ(events.seen(), (std::vector<std::string>{"enabled", "open", "closed", "open"}));
+
+    // Read without a probe, unplugged again: its loss is found at once, not
+    // after the silence's wait (the clock stands still).
+    back->end();
+    back->pty.close();
+    ASSERT_TRUE(eventually([&] { return log->count("GPS port was lost") == 2; }));
+    EXPECT_EQ(events.seen(), (std::vector<std::string>{"enabled", "open", "closed", "open", "closed"}));
     ports.removeDataListener(&events);
 }
 
