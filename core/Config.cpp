@@ -52,6 +52,27 @@ void replaceOldSeparators(std::string& name) {
     name = std::move(out);
 }
 
+// Drops the keys no node read past the first Config::MaxUnread of them in key
+// order (save's first step), and says how many went.
+void dropUnread(Config::Impl& impl) {
+    auto& values = impl.values;
+    if (values.size() <= Config::MaxUnread)
+        return;
+    std::size_t unread = 0;
+    std::size_t dropped = 0;
+    for (auto it = values.begin(); it != values.end();) {
+        if (impl.read.contains(it->first) || ++unread <= Config::MaxUnread) {
+            ++it;
+            continue;
+        }
+        it = values.erase(it);
+        ++dropped;
+    }
+    if (dropped > 0)
+        Log::log(Log::Critical, u"Config: %d settings that nothing read were dropped (at most %d are kept)",
+                 static_cast<long long>(dropped), static_cast<long long>(Config::MaxUnread));
+}
+
 } // namespace
 
 // ---- Config ----
@@ -99,27 +120,8 @@ bool Config::load(const std::u16string& path) {
     return loadXml(std::string(bytes.get(), size), path);
 }
 
-void Config::dropUnread() {
-    auto& values = m_impl->values;
-    if (values.size() <= MaxUnread)
-        return;
-    std::size_t unread = 0;
-    std::size_t dropped = 0;
-    for (auto it = values.begin(); it != values.end();) {
-        if (m_impl->read.contains(it->first) || ++unread <= MaxUnread) {
-            ++it;
-            continue;
-        }
-        it = values.erase(it);
-        ++dropped;
-    }
-    if (dropped > 0)
-        Log::log(Log::Critical, u"Config: %d settings that nothing read were dropped (at most %d are kept)",
-                 static_cast<long long>(dropped), static_cast<long long>(MaxUnread));
-}
-
 bool Config::save(const std::u16string& path) {
-    dropUnread();
+    dropUnread(*m_impl);
     Platform::AtomicFile file(path);
     if (!file.isOpen()) {
         Log::log(Log::Critical, u"Can't create config file '%s' (err %d)", path, file.error());

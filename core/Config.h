@@ -69,13 +69,7 @@ public:
     // Writes the whole store: to a temporary file beside the target that then
     // replaces it, so a failed or interrupted save leaves the previous file
     // whole. False (logged) on any failure; changed then stays set.
-    // Of the keys no node has read (a file's leftovers, or junk), the
-    // first MaxUnread in key order are kept; the rest are dropped from the
-    // store first, and logged once.
     bool save(const std::u16string& path);
-    // Far more than the program's own settings (a few hundred), so the
-    // settings of a page not opened this session are kept.
-    static constexpr std::size_t MaxUnread = 4096;
 
     // The store's text as save writes it.
     std::string toXml() const;
@@ -94,6 +88,12 @@ public:
     // the program rewrites from what it finds (atlas.xml) are kept so too.
     static std::u16string keepUnreadable(const std::u16string& path, const char* kind = "config");
     static constexpr int MaxKeptUnreadable = 20;
+    // Of the keys no node has read (a file's leftovers, or junk), save
+    // keeps the first MaxUnread in key order; the rest are dropped from the
+    // store, and logged once. Far more than the program's own settings (a
+    // hundred or so), so the settings of a page not opened this session
+    // are kept.
+    static constexpr std::size_t MaxUnread = 4096;
 
     // A vector of flags as one blob value: bool i in byte i / 8, bit
     // 7 - i % 8; unused low bits of the last byte are 0.
@@ -104,9 +104,6 @@ public:
     static void unpack(std::span<const std::uint8_t> bytes, std::vector<bool>& flags);
 
 private:
-    // Drops the unread keys past the first MaxUnread (save's first step).
-    void dropUnread();
-
     std::shared_ptr<Impl> m_impl;
 };
 
