@@ -327,13 +327,16 @@ TEST(Config, KeysNothingReadAreKeptUpToABound) {
         std::string xml = "<config version=\"2\">";
         for (std::size_t i = 0; i < row.unread; ++i)
             xml += Core::format("<var name=\"junk/%05d\" value=\"x\"/>", static_cast<int>(i));
-        xml += "<var name=\"zz/mine\" value=\"7\"/><var name=\"zz/set\" value=\"1\"/></config>";
+        xml += "<var name=\"zz/got\" value=\"3\"/><var name=\"zz/mine\" value=\"7\"/>"
+               "<var name=\"zz/set\" value=\"1\"/></config>";
         dir.write("config.xml", xml);
         Config config;
         ASSERT_TRUE(config.load(path));
-        EXPECT_EQ(config.changed(), row.unread + 2 > 2 * bound) << "due for a save";
+        EXPECT_EQ(config.changed(), row.unread + 3 > 2 * bound) << "due for a save";
         auto zz = config.root()->child("zz");
         EXPECT_EQ(zz->value("mine", 0), 7);
+        int got = 0;
+        EXPECT_TRUE(zz->get("got", got)); // a look without a default reads too
         zz->set("set", 2);
         ASSERT_TRUE(config.save(path));
         const std::string line = Core::format(
@@ -347,6 +350,7 @@ TEST(Config, KeysNothingReadAreKeptUpToABound) {
         EXPECT_NE(written.find(Core::format("\"junk/%05d\"", static_cast<int>(bound - 1))), std::string::npos);
         EXPECT_EQ(written.find(Core::format("\"junk/%05d\"", static_cast<int>(bound))), std::string::npos);
         EXPECT_EQ(again.root()->child("zz")->value("mine", 0), 7);
+        EXPECT_EQ(again.root()->child("zz")->value("got", 0), 3);
         EXPECT_EQ(again.root()->child("zz")->value("set", 0), 2);
         // Saved again: nothing more to drop, nothing logged again.
         ASSERT_TRUE(config.save(path));

@@ -38,19 +38,22 @@ bool eventually(const std::function<bool()>& condition) {
 struct LogLines : Log::Logger {
     std::mutex mutex;
     std::vector<std::string> lines;
+    std::vector<int> levels; // of each line
     void setEnabled(bool) override {}
     bool isOpen() const override { return true; }
     void setFile(std::unique_ptr<FileSystem::FileRW>) override {}
     int severity() const override { return Log::AboveInfo; }
     void setSeverity(int) override {}
-    void write(int, std::u16string_view text) override {
+    void write(int level, std::u16string_view text) override {
         std::lock_guard lock(mutex);
         lines.push_back(Core::wideToUtf8(std::u16string(text)));
+        levels.push_back(level);
     }
     void writeWide(int level, std::u16string_view text, bool) override { write(level, text); }
-    void writeNarrow(int, std::string_view text, bool) override {
+    void writeNarrow(int level, std::string_view text, bool) override {
         std::lock_guard lock(mutex);
         lines.emplace_back(text);
+        levels.push_back(level);
     }
     bool has(const std::string& text) {
         std::lock_guard lock(mutex);
@@ -59,6 +62,13 @@ struct LogLines : Log::Logger {
     int count(const std::string& text) {
         std::lock_guard lock(mutex);
         return static_cast<int>(std::count(lines.begin(), lines.end(), text));
+    }
+    int countAt(int level, const std::string& text) {
+        std::lock_guard lock(mutex);
+        int n = 0;
+        for (std::size_t i = 0; i < lines.size(); ++i)
+            n += lines[i] == text && levels[i] == level;
+        return n;
     }
     int countStartingWith(const std::string& prefix) {
         std::lock_guard lock(mutex);
@@ -74,6 +84,7 @@ LogLines* installLog() {
     if (current && Log::installed() == current) {
         std::lock_guard lock(current->mutex);
         current->lines.clear();
+        current->levels.clear();
         return current;
     }
     auto logger = std::make_unique<LogLines>();
@@ -526,12 +537,15 @@ TEST(SerialPortSystem, AReceiverPluggedBackIsHeardAtTheNextLook) {
         clock.ticks += 50;
         return log->count(absent) > 0;
     }));
-    // Every look past the wait tries the port once more.
+    // Every look past the wait tries the port once more; the first failure
+    // is named at System, the others only at Info.
     for (int second = 1; second <= 3; ++second) {
         const int tries = log->count(absent);
         clock.ticks += look;
         ASSERT_TRUE(eventually([&] { return log->count(absent) == tries + 1; })) << second;
     }
+    EXPECT_EQ(log->countAt(Log::System, absent), 1);
+    EXPECT_EQ(log->countAt(Log::Info, absent), log->count(absent) - 1);
     const int probes = log->countStartingWith("TryGpsPort");
     auto back = std::make_unique<Receiver>(data, 2, std::vector<std::string>{line(Gga)});
     clock.ticks += look;
