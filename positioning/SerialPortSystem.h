@@ -16,9 +16,9 @@
 // it: the port counts as open (isPortOpen, the listeners' port state) once
 // its probe passed or a receiver's sentence came (isReceiverSentence: a
 // depth sounder on the same line is no receiver), and as closed while
-// nothing does
-// (switched on in a tunnel, reopened after a silence). Receivers that send
-// nothing without a fix are heard with their first sentence after it.
+// nothing does (switched on in a tunnel, reopened after a silence).
+// Receivers that send nothing without a fix are heard with their first
+// sentence after it.
 
 #include "positioning/Clock.h"
 #include "positioning/ListenerFanOut.h"
