@@ -52,6 +52,27 @@ void replaceOldSeparators(std::string& name) {
     name = std::move(out);
 }
 
+// Drops the keys no node read past the first Config::MaxUnread of them in key
+// order (save's first step), and says how many went.
+void dropUnread(Config::Impl& impl) {
+    auto& values = impl.values;
+    if (values.size() <= Config::MaxUnread)
+        return;
+    std::size_t unread = 0;
+    std::size_t dropped = 0;
+    for (auto it = values.begin(); it != values.end();) {
+        if (impl.read.contains(it->first) || ++unread <= Config::MaxUnread) {
+            ++it;
+            continue;
+        }
+        it = values.erase(it);
+        ++dropped;
+    }
+    if (dropped > 0)
+        Log::log(Log::Critical, u"Config: %d settings that nothing read were dropped (at most %d are kept)",
+                 static_cast<long long>(dropped), static_cast<long long>(Config::MaxUnread));
+}
+
 } // namespace
 
 // ---- Config ----
@@ -108,6 +129,7 @@ void Config::saveFailed(const char16_t* line, const std::u16string& path, int er
 }
 
 bool Config::save(const std::u16string& path) {
+    dropUnread(*m_impl);
     Platform::AtomicFile file(path);
     if (!file.isOpen()) {
         saveFailed(u"Can't create config file '%s' (err %d)", path, file.error());
@@ -142,6 +164,10 @@ std::u16string Config::keepUnreadable(const std::u16string& path, const char* ki
 }
 
 bool Config::loadXml(std::string text, const std::u16string& name) {
+    if (!beginsAsXml(text)) {
+        Log::log(Log::Critical, u"Config file '%s' is not XML", name);
+        return false;
+    }
     if (!xmlDepthWithin(text, kMaxXmlDepth)) {
         Log::log(Log::Critical, u"Config file '%s' is nested too deeply", name);
         return false;
@@ -193,7 +219,8 @@ bool Config::loadXml(std::string text, const std::u16string& name) {
         // emplace keeps a value already present: the first one wins.
         m_impl->values.emplace(std::move(key), std::move(value));
     }
-    m_impl->changed = false;
+    // Far more keys than the program has: the next save is due, to drop them.
+    m_impl->changed = m_impl->values.size() > 2 * MaxUnread;
     m_impl->edited.clear();
     return true;
 }
@@ -212,7 +239,9 @@ void Config::unpack(std::span<const std::uint8_t> bytes, std::vector<bool>& flag
         for (int bit = 7; bit >= 0; --bit) {
             if (i >= flags.size())
                 return;
-            flags[i++] = ((b >> bit) & 1) != 0;
+            // at(): a bound ever overstepped throws rather than flipping a
+            // bit of the storage past the end.
+            flags.at(i++) = ((b >> bit) & 1) != 0;
         }
     }
 }
@@ -226,13 +255,22 @@ std::shared_ptr<ConfigNode> Config::NodeImpl::child(const std::string& name) {
     return std::make_shared<NodeImpl>(m_impl, m_prefix + name + "/");
 }
 
+void Config::NodeImpl::markRead(const std::string& fullKey) const {
+    if (!m_impl->read.contains(fullKey))
+        m_impl->read.insert(fullKey);
+}
+
 const std::string* Config::NodeImpl::find(const std::string& key) const {
     const auto it = m_impl->values.find(m_prefix + key);
-    return it == m_impl->values.end() ? nullptr : &it->second;
+    if (it == m_impl->values.end())
+        return nullptr;
+    markRead(it->first);
+    return &it->second;
 }
 
 std::string& Config::NodeImpl::getOrCreate(const std::string& key, bool& created) {
     auto [it, inserted] = m_impl->values.try_emplace(m_prefix + key);
+    markRead(it->first);
     created = inserted;
     if (inserted)
         m_impl->changed = true;

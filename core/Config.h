@@ -34,6 +34,9 @@ public:
         std::map<std::string, std::string> values; // plain byte order of the keys
         bool changed = false;
         std::set<std::string> edited; // keys a setter changed since the last load or save
+        // Keys a node looked up, set or created: the settings of this
+        // program. The others came from the file alone.
+        std::set<std::string> read;
         std::shared_ptr<NodeImpl> root;
     };
 
@@ -58,6 +61,8 @@ public:
 
     // Reads config.xml into the store. Values already in the store win over
     // those of the file, and the first of duplicate keys in the file wins.
+    // A store of more than twice MaxUnread keys counts as changed, so that
+    // the exit's save drops what nothing read.
     // False (logged) when the file cannot be opened or read, is not XML, or
     // has no "config" element; the store then keeps what it had.
     bool load(const std::u16string& path);
@@ -88,6 +93,12 @@ public:
     // the program rewrites from what it finds (atlas.xml) are kept so too.
     static std::u16string keepUnreadable(const std::u16string& path, const char* kind = "config");
     static constexpr int MaxKeptUnreadable = 20;
+    // Of the keys no node has read (a file's leftovers, or junk), save
+    // keeps the first MaxUnread in key order; the rest are dropped from the
+    // store, and logged once. Far more than the program's own settings (a
+    // hundred or so), so the settings of a page not opened this session
+    // are kept.
+    static constexpr std::size_t MaxUnread = 4096;
 
     // A vector of flags as one blob value: bool i in byte i / 8, bit
     // 7 - i % 8; unused low bits of the last byte are 0.
@@ -137,6 +148,7 @@ public:
 
 private:
     const std::string* find(const std::string& key) const;
+    void markRead(const std::string& fullKey) const;
     // The stored text of the key, created empty (and changed set) when
     // missing; created tells which.
     std::string& getOrCreate(const std::string& key, bool& created);

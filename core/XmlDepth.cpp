@@ -70,4 +70,11 @@ bool xmlDepthWithin(std::string_view text, int maxDepth) {
     return true;
 }
 
+bool beginsAsXml(std::string_view text) {
+    if (text.starts_with("\xEF\xBB\xBF"))
+        text.remove_prefix(3);
+    const std::size_t first = text.find_first_not_of(" \t\r\n");
+    return first != std::string_view::npos && text[first] == '<';
+}
+
 } // namespace Core

@@ -13,4 +13,10 @@ namespace Core {
 // well-formed text and bounds the parser's recursion for any text.
 bool xmlDepthWithin(std::string_view text, int maxDepth);
 
+// True when the text, past a UTF-8 byte order mark and white space, begins
+// with "<", as every XML document does. Random bytes, a picture or a plain
+// text do not: a reader says such a file is not XML rather than that its
+// stray "<" bytes nest too deeply.
+bool beginsAsXml(std::string_view text);
+
 } // namespace Core

@@ -515,7 +515,7 @@ class CurlInternet final : public Internet {
         while (CURLMsg* message = api.multiInfoRead(multi, &messages)) {
             if (message->msg != CURLMSG_DONE) continue;
             const CURLcode code = message->data.result;
-            if (code == CURLE_WRITE_ERROR && transfer.tooLarge) return ErrorNotEnoughMemory;
+            if (code == CURLE_WRITE_ERROR && transfer.tooLarge) return InternetReplyTooLarge;
             return errorFromCurl(code);
         }
         return Inet::ErrorInternal;

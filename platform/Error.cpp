@@ -84,6 +84,7 @@ const char* httpErrorText(int code) {
     case InternetCannotConnect: return "Couldn't connect to server";
     case InternetConnectionAborted: return "Failed sending data to the peer";
     case InternetConnectionReset: return "Failure when receiving data from the peer";
+    case InternetReplyTooLarge: return "The reply was larger than 16 MiB";
     default: return nullptr;
     }
 }

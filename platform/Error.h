@@ -40,6 +40,9 @@ enum Win32Error : int {
     InternetCannotConnect = 12029,
     InternetConnectionAborted = 12030,
     InternetConnectionReset = 12031,
+    // WinInet's "invalid server response": here a reply longer than the
+    // 16 MiB a request takes (CurlInternet), stopped there.
+    InternetReplyTooLarge = 12152,
 };
 
 int lastError();

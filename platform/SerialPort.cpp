@@ -184,18 +184,36 @@ PseudoTerminal::~PseudoTerminal() {
     close();
 }
 
-bool PseudoTerminal::write(const std::string& bytes) {
+bool PseudoTerminal::write(const std::string& bytes, int waitMs) {
+    // A bounded write never blocks in write() itself: room for a few bytes
+    // would let a blocking write wait for the rest.
+    const int flags = fcntl(m_master, F_GETFL);
+    const bool bounded = waitMs >= 0 && flags >= 0;
+    if (bounded) fcntl(m_master, F_SETFL, flags | O_NONBLOCK);
+    bool written = true;
     std::size_t done = 0;
     while (done < bytes.size()) {
+        if (bounded) {
+            pollfd room{m_master, POLLOUT, 0};
+            const int ready = ::poll(&room, 1, waitMs);
+            if (ready < 0 && errno == EINTR) continue;
+            if (ready == 0) {
+                setLastError(ErrorTimeout);
+                written = false;
+                break;
+            }
+        }
         ssize_t n = ::write(m_master, bytes.data() + done, bytes.size() - done);
-        if (n < 0 && errno == EINTR) continue;
+        if (n < 0 && (errno == EINTR || (bounded && errno == EAGAIN))) continue;
         if (n <= 0) {
             setLastErrorFromErrno();
-            return false;
+            written = false;
+            break;
         }
         done += static_cast<std::size_t>(n);
     }
-    return true;
+    if (bounded) fcntl(m_master, F_SETFL, flags);
+    return written;
 }
 
 std::uint32_t PseudoTerminal::deviceSpeed() const {

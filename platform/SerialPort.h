@@ -49,7 +49,11 @@ class PseudoTerminal {
 
     bool isOpen() const { return m_master >= 0; }
     const std::string& devicePath() const { return m_path; }
-    bool write(const std::string& bytes);
+    // Writes all of `bytes`. With `waitMs` at 0 or more, waits at most that
+    // long for room each time the line is full (nobody reads the device
+    // side) and gives up with false: a test receiver that talks into a line
+    // nobody reads ends when it is told to, as a real one's bytes are lost.
+    bool write(const std::string& bytes, int waitMs = -1);
     // The line speed the device side was last set to (0 when unknown), so a
     // test receiver can answer at one speed only.
     std::uint32_t deviceSpeed() const;

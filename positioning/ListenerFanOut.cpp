@@ -21,7 +21,7 @@ void ListenerFanOut::removeListener(DataListener* listener) {
     if (it != m_listeners.end()) m_listeners.erase(it);
 }
 
-std::uint32_t ListenerFanOut::handOver(std::uint32_t added) {
+ListenerFanOut::Handed ListenerFanOut::handOver(std::uint32_t added) {
     Lock lock(m_listenersMutex);
     // Every listener that heard readBegins hears readEnds, the last first,
     // also when a listener throws out of the scan.
@@ -37,10 +37,15 @@ std::uint32_t ListenerFanOut::handOver(std::uint32_t added) {
         m_listeners[read.begun]->readBegins();
         ++read.begun;
     }
-    return scan(added);
+    m_fromReceiver = 0;
+    Handed handed;
+    handed.sentences = scan(added);
+    handed.fromReceiver = m_fromReceiver;
+    return handed;
 }
 
 void ListenerFanOut::onSentence(const char* text, std::uint32_t length) {
+    if (isReceiverSentence(text, length)) ++m_fromReceiver;
     for (DataListener* listener : m_listeners)
         listener->onData(text, length);
 }

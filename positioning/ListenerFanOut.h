@@ -29,9 +29,14 @@ class ListenerFanOut : private NmeaSentenceReader {
     void addListener(DataListener* listener);
     void removeListener(DataListener* listener);
 
+    struct Handed {
+        std::uint32_t sentences = 0;
+        // Those of them from a receiver (isReceiverSentence).
+        std::uint32_t fromReceiver = 0;
+    };
     // Accounts for `added` bytes written at writePosition() and hands the
-    // sentences they complete to the listeners; returns how many.
-    std::uint32_t handOver(std::uint32_t added);
+    // sentences they complete to the listeners; says how many.
+    Handed handOver(std::uint32_t added);
     void tellEnabled(bool enabled);
     void tellPortState(bool open);
 
@@ -45,6 +50,7 @@ class ListenerFanOut : private NmeaSentenceReader {
 
     detail::Mutex m_listenersMutex;
     std::vector<DataListener*> m_listeners;
+    std::uint32_t m_fromReceiver = 0; // during one handOver
 };
 
 } // namespace Positioning

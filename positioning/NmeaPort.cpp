@@ -20,15 +20,6 @@ std::int64_t nowMs() {
     return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
 }
 
-// The talkers whose positions the device reads: GPS and any mix of systems
-// (most current receivers speak only GN). A receiver that speaks only
-// another system's talker would be found and never give a position.
-bool isSatelliteTalker(const char* talker) {
-    static constexpr const char* kTalkers[] = {"GP", "GN"};
-    return std::any_of(std::begin(kTalkers), std::end(kTalkers),
-                       [talker](const char* known) { return talker[0] == known[0] && talker[1] == known[1]; });
-}
-
 // Sees whether any sentence from a satellite receiver passes by.
 class DummySentenceReader final : public NmeaSentenceReader {
   public:
@@ -38,7 +29,7 @@ class DummySentenceReader final : public NmeaSentenceReader {
     void onSentence(const char* text, std::uint32_t length) override {
         if (seen) return;
         Log::log(Log::Normal, u"Sentence: %s", std::string(text, length));
-        if (length >= 3 && text[0] == '$' && isSatelliteTalker(text + 1)) {
+        if (isReceiverSentence(text, length)) {
             Log::log(Log::Normal, u"Pattern %s was found.", std::string(text + 1, 2));
             seen = true;
         }
@@ -103,13 +94,14 @@ NmeaPort::NmeaPort(std::shared_ptr<Platform::SerialPort> device, std::uint32_t p
 NmeaPort::~NmeaPort() = default;
 
 std::unique_ptr<NmeaPort> NmeaPort::open(const PortLocator& locator, std::uint32_t portNumber,
-                                         std::uint32_t baud, const PortTiming& timing) {
+                                         std::uint32_t baud, const PortTiming& timing,
+                                         Log::Level failureLevel) {
     std::string path = locator.devicePath(portNumber);
     std::string name = path.empty() ? "COM" + std::to_string(portNumber) : path;
     auto device = std::make_shared<Platform::SerialPort>();
     if (path.empty()) Platform::setLastError(Platform::ErrorFileNotFound);
     if (path.empty() || !device->open(path)) {
-        Log::log(Log::System, u"Port %s can't be opened (err %d)", name, Platform::lastError());
+        Log::log(failureLevel, u"Port %s can't be opened (err %d)", name, Platform::lastError());
         return nullptr;
     }
     Log::log(Log::System, u"Port %s was opened", name);

@@ -3,6 +3,7 @@
 // reads bounded by time-outs, and the probe that tells whether a receiver
 // talks on the line (one checksummed "GP" sentence within a second).
 
+#include "core/Log.h"
 #include "platform/Event.h"
 #include "platform/SerialPort.h"
 
@@ -39,9 +40,11 @@ struct PortTiming {
 class NmeaPort {
   public:
     // Opens the port and sets its speed; null (the device closed again)
-    // when either fails. Both are logged.
+    // when either fails. Both are logged, a port that can't be opened at
+    // `failureLevel`.
     static std::unique_ptr<NmeaPort> open(const PortLocator& locator, std::uint32_t portNumber,
-                                          std::uint32_t baud, const PortTiming& timing = {});
+                                          std::uint32_t baud, const PortTiming& timing = {},
+                                          Log::Level failureLevel = Log::System);
     ~NmeaPort();
     NmeaPort(const NmeaPort&) = delete;
     NmeaPort& operator=(const NmeaPort&) = delete;

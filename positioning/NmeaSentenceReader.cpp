@@ -176,6 +176,10 @@ bool sumFollowsStar(const char* buffer, const SentenceScan& line) {
 
 } // namespace
 
+bool isReceiverSentence(const char* text, std::uint32_t length) {
+    return length >= 3 && text[0] == '$' && text[1] == 'G' && (text[2] == 'P' || text[2] == 'N');
+}
+
 bool nmeaChecksumMatches(const char* line, std::uint32_t length) {
     static constexpr char hex[] = "0123456789ABCDEF";
     if (length == 0 || line[0] != '$') return false;

@@ -58,4 +58,11 @@ class NmeaSentenceReader {
 // XOR of every byte before the '*' that is not '$'.
 bool nmeaChecksumMatches(const char* line, std::uint32_t length);
 
+// True when the sentence (from its '$') comes from a talker whose positions
+// the device reads: GPS (GP) or a receiver of several systems (GN, as most
+// current receivers send). Another system's talker alone never gives a
+// position, and other instruments on the line (a depth sounder's SD, a
+// wind meter's WI) are no receiver at all.
+bool isReceiverSentence(const char* text, std::uint32_t length);
+
 } // namespace Positioning

@@ -17,7 +17,7 @@ std::uint32_t ReplayPortSystem::feed(std::string_view bytes, std::size_t chunk) 
         if (chunk > 0) n = std::min(n, chunk);
         std::memcpy(writePosition(), bytes.data(), n);
         bytes.remove_prefix(n);
-        handed += handOver(static_cast<std::uint32_t>(n));
+        handed += handOver(static_cast<std::uint32_t>(n)).sentences;
     }
     return handed;
 }

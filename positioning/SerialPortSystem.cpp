@@ -325,8 +325,27 @@ std::unique_ptr<NmeaPort> SerialPortSystem::openAndProbe(std::uint32_t portNumbe
 
 void SerialPortSystem::setOpenPort(std::unique_ptr<NmeaPort> port) {
     m_port = std::move(port);
+    if (m_port) m_lookedInVain = false;
     Lock lock(m_mutex);
     m_open = m_port && m_port->probed();
+}
+
+void SerialPortSystem::dropLostPort() {
+    Log::log(Log::System, u"GPS port was lost");
+    const bool wasOpen = isPortOpen();
+    setOpenPort(nullptr);
+    reset();
+    if (wasOpen) tellPortState(false);
+}
+
+void SerialPortSystem::lookForPort() {
+    auto [number, speed] = port();
+    // The first failure after the port was lost is named; the tries after
+    // it, every `noPortMs` while the receiver stays away, only at Info.
+    const Log::Level failure = m_lookedInVain ? Log::Info : Log::System;
+    setOpenPort(NmeaPort::open(m_options.locator, number, speed, m_options.port, failure));
+    reset();
+    m_lookedInVain = !m_port;
 }
 
 void SerialPortSystem::heard() {
@@ -411,18 +430,22 @@ void SerialPortSystem::readingPass() {
             } else if (since(*noPortSince) <= m_options.noPortMs) {
                 pause(m_options.cycleSleepMs);
             } else {
-                {
-                    Lock lock(m_mutex);
-                    m_enabled = false;
-                }
-                queue(std::make_unique<EnableCommand>(*this, true, nullptr));
                 silenceSince.reset();
                 noPortSince = m_clock.ticksMs();
+                lookForPort();
             }
             continue;
         }
 
         const std::uint32_t waiting = m_port->probed() ? 150 : m_port->bytesWaiting();
+        // A port read without a probe asks the driver what is waiting, and
+        // nothing waits on a line whose far end is gone: it is dropped at
+        // once, not after the silence's wait.
+        if (waiting == 0 && m_port->hungUp()) {
+            dropLostPort();
+            silenceSince.reset();
+            continue;
+        }
         if (waiting == 0) {
             if (!silenceSince) {
                 silenceSince = m_clock.ticksMs();
@@ -443,11 +466,7 @@ void SerialPortSystem::readingPass() {
         if (got == 0 && m_port->hungUp()) {
             // The device itself is gone (unplugged, or its far end closed):
             // waiting out the silence would only repeat failing reads.
-            Log::log(Log::System, u"GPS port was lost");
-            const bool wasOpen = isPortOpen();
-            setOpenPort(nullptr);
-            reset();
-            if (wasOpen) tellPortState(false);
+            dropLostPort();
             silenceSince.reset();
             continue;
         }
@@ -457,10 +476,10 @@ void SerialPortSystem::readingPass() {
             continue;
         }
         if (got > 0 || !silenceSince) silenceSince = m_clock.ticksMs();
-        const std::uint32_t sentences = handOver(got);
+        const Handed handed = handOver(got);
         m_statsBytes += got;
-        m_statsSentences += sentences;
-        if (sentences > 0) heard();
+        m_statsSentences += handed.sentences;
+        if (handed.fromReceiver > 0) heard();
     }
 }
 

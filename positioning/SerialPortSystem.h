@@ -6,15 +6,19 @@
 // between reads.
 //
 // The thread keeps the line alive on its own: an enabled system without a
-// port tries to open it again every `noPortMs`, a port silent for
-// `silenceMs` is reopened, and a port whose far end hangs up is dropped at
-// once (the listeners hear of it) and then retried the same way.
+// port (never opened, or lost) opens it again every `noPortMs` and reads it
+// at once, without a probe, so a receiver plugged back is heard with its
+// first sentence; a port silent for `silenceMs` is reopened, and a port
+// whose far end hangs up is dropped at once (the listeners hear of it) and
+// then looked for the same way.
 //
 // A port that opens is held and read whether or not a receiver answers on
 // it: the port counts as open (isPortOpen, the listeners' port state) once
-// its probe passed or a sentence came, and as closed while nothing does
-// (switched on in a tunnel, reopened after a silence). Receivers that send
-// nothing without a fix are heard with their first sentence after it.
+// its probe passed or a receiver's sentence came (isReceiverSentence: a
+// depth sounder on the same line is no receiver), and as closed while
+// nothing does (switched on in a tunnel, reopened after a silence).
+// Receivers that send nothing without a fix are heard with their first
+// sentence after it.
 
 #include "positioning/Clock.h"
 #include "positioning/ListenerFanOut.h"
@@ -37,7 +41,7 @@ struct SerialPortSystemOptions {
     PortLocator locator;
     PortTiming port;
     std::uint32_t silenceMs = 10000;
-    std::uint32_t noPortMs = 10000;
+    std::uint32_t noPortMs = 1000;
     std::uint32_t reopenPauseMs = 500;
     std::uint32_t statsPeriodMs = 5000;
     std::uint32_t cycleSleepMs = 30;
@@ -89,8 +93,12 @@ class SerialPortSystem final : public PortSystem, private ListenerFanOut {
     std::unique_ptr<NmeaPort> openAndProbe(std::uint32_t portNumber, std::uint32_t speed);
     // Holds the port; it counts as open when its probe passed.
     void setOpenPort(std::unique_ptr<NmeaPort> port);
-    // A sentence came: the port held counts as open (the listeners hear of
-    // it when it did not).
+    // The port's device is gone: the port is dropped, the listeners told.
+    void dropLostPort();
+    // Opens the stored port again without a probe, to be read at once.
+    void lookForPort();
+    // A receiver's sentence came: the port held counts as open (the
+    // listeners hear of it when it did not).
     void heard();
 
     const MessageTexts* m_messages;
@@ -112,6 +120,7 @@ class SerialPortSystem final : public PortSystem, private ListenerFanOut {
     std::uint32_t m_statsSentences = 0;
     std::uint32_t m_statsStart = 0;
     bool m_statsSilent = false; // the last period logged had no data
+    bool m_lookedInVain = false; // the last lookForPort found no port
     std::thread m_thread;
 };
 

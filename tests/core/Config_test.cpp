@@ -1,6 +1,8 @@
 #include "core/Config.h"
 
+#include "core/Format.h"
 #include "core/Text.h"
+#include "core/XmlDepth.h"
 #include "platform/Path.h"
 #include "tests/support/CaptureLogger.h"
 #include "tests/support/FileSizeLimit.h"
@@ -8,6 +10,7 @@
 
 #include <gtest/gtest.h>
 
+#include <random>
 #include <set>
 
 #include <filesystem>
@@ -281,13 +284,21 @@ TEST(Config, LoadFailures) {
     std::string deep;
     for (int i = 0; i < 100000; ++i)
         deep += "<a>";
+    // Random bytes are no XML, whatever their stray "<" would nest to.
+    std::mt19937 random(7);
+    std::string noise(1 << 20, ' ');
+    for (char& c : noise)
+        c = static_cast<char>(random() & 0xFF);
+    noise[0] = 'x';
+    EXPECT_FALSE(Core::xmlDepthWithin(noise, 64));
     struct Case {
         std::string content, logged;
     };
     for (const Case& c : {Case{"<settings><var name=\"a\" value=\"1\"/></settings>", "has no config element"},
                           Case{"<config version=\"2\"><var name=\"a\" value=\"1\"/><var name=\"b", "Can't parse config file '"},
                           Case{"", "Error reading file (err 0): the file is empty"},
-                          Case{"<config>" + deep, "is nested too deeply"}}) {
+                          Case{"<config>" + deep, "is nested too deeply"},
+                          Case{noise, "Config file '" + (dir / "bad.xml").string() + "' is not XML"}}) {
         dir.write("bad.xml", c.content);
         EXPECT_FALSE(config.load(wide(dir / "bad.xml"))) << c.logged;
         EXPECT_TRUE(log.contains(c.logged)) << c.logged;
@@ -296,6 +307,55 @@ TEST(Config, LoadFailures) {
     EXPECT_TRUE(config.changed());
     EXPECT_EQ(config.root()->value("kept", 0), 1);
     EXPECT_FALSE(config.root()->has("a"));
+}
+
+// Keys no node read (a file's leftovers, or junk by the million) are kept
+// up to MaxUnread in key order; the rest are dropped at the next save,
+// which a store that large is due for, and logged once. The program's own
+// keys stay whatever their place.
+TEST(Config, KeysNothingReadAreKeptUpToABound) {
+    TestSupport::TempDir dir;
+    TestSupport::CaptureLogger log;
+    const auto path = wide(dir / "config.xml");
+    const std::size_t bound = Config::MaxUnread;
+    const struct {
+        std::size_t unread;
+        bool dropping;
+    } rows[] = {{bound, false}, {bound + 1, true}, {2 * bound, true}};
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.unread);
+        std::string xml = "<config version=\"2\">";
+        for (std::size_t i = 0; i < row.unread; ++i)
+            xml += Core::format("<var name=\"junk/%05d\" value=\"x\"/>", static_cast<int>(i));
+        xml += "<var name=\"zz/got\" value=\"3\"/><var name=\"zz/mine\" value=\"7\"/>"
+               "<var name=\"zz/set\" value=\"1\"/></config>";
+        dir.write("config.xml", xml);
+        Config config;
+        ASSERT_TRUE(config.load(path));
+        EXPECT_EQ(config.changed(), row.unread + 3 > 2 * bound) << "due for a save";
+        auto zz = config.root()->child("zz");
+        EXPECT_EQ(zz->value("mine", 0), 7);
+        int got = 0;
+        EXPECT_TRUE(zz->get("got", got)); // a look without a default reads too
+        zz->set("set", 2);
+        ASSERT_TRUE(config.save(path));
+        const std::string line = Core::format(
+            "Config: %d settings that nothing read were dropped (at most %d are kept)",
+            static_cast<int>(row.unread - std::min(row.unread, bound)), static_cast<int>(bound));
+        EXPECT_EQ(log.count(line), row.dropping ? 1u : 0u);
+        Config again;
+        ASSERT_TRUE(again.load(path));
+        EXPECT_FALSE(again.changed());
+        const std::string written = TestSupport::readAll(dir / "config.xml");
+        EXPECT_NE(written.find(Core::format("\"junk/%05d\"", static_cast<int>(bound - 1))), std::string::npos);
+        EXPECT_EQ(written.find(Core::format("\"junk/%05d\"", static_cast<int>(bound))), std::string::npos);
+        EXPECT_EQ(again.root()->child("zz")->value("mine", 0), 7);
+        EXPECT_EQ(again.root()->child("zz")->value("got", 0), 3);
+        EXPECT_EQ(again.root()->child("zz")->value("set", 0), 2);
+        // Saved again: nothing more to drop, nothing logged again.
+        ASSERT_TRUE(config.save(path));
+        EXPECT_EQ(log.count(line), row.dropping ? 1u : 0u);
+    }
 }
 
 TEST(Config, SaveFailuresKeepThePreviousFile) {
@@ -387,6 +447,10 @@ TEST(Config, BitPacking) {
     std::vector<bool> shorter(3, false);
     Config::unpack(Bytes{0xA0, 0xFF}, shorter);
     EXPECT_EQ(shorter, (std::vector<bool>{true, false, true}));
+    // A whole byte of flags and more bits: the ninth is not written.
+    std::vector<bool> byte(8, false);
+    EXPECT_NO_THROW(Config::unpack(Bytes{0x81, 0xFF}, byte));
+    EXPECT_EQ(byte, (std::vector<bool>{true, false, false, false, false, false, false, true}));
 }
 
 // A value holding bytes that are no UTF-8 (a Latin-1 name typed by hand, a

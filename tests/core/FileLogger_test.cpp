@@ -176,6 +176,8 @@ TEST(FileLogger, ErrorNumbersAtTheEndGetTheSystemsText) {
         {u"HttpSendRequest failed to sent message (err 12002)",
          "HttpSendRequest failed to sent message (err 12002): Timeout was reached"},
         {u"x (err 12029)", "x (err 12029): Couldn't connect to server"},
+        {u"HttpSendRequest failed to sent message (err 12152)",
+         "HttpSendRequest failed to sent message (err 12152): The reply was larger than 16 MiB"},
         {u"x (err 0)", "x (err 0)"},
         {u"x (err 77)", "x (err 77)"},
         {u"x (err -5)", "x (err -5)"},

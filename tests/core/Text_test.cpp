@@ -15,6 +15,9 @@ using Core::wideToUtf8;
 
 TEST(Text, Utf8ToWide) {
     EXPECT_EQ(utf8ToWide("\xF0\x9F\x98\x80"), (std::u16string{0xD83D, 0xDE00}));
+    // A four-byte character is its own four bytes, whatever follows it.
+    EXPECT_EQ(utf8ToWide("\xF0\x9F\x98\x80!"), (std::u16string{0xD83D, 0xDE00, u'!'}));
+    EXPECT_EQ(utf8ToWide("\xF0\x9F\x98\x80\xF0\x9F\x98\x81"), (std::u16string{0xD83D, 0xDE00, 0xD83D, 0xDE01}));
     EXPECT_EQ(utf8ToWide("\xE2\x82"), u"");
     EXPECT_EQ(utf8ToWide("\x80"), u"?");
     EXPECT_EQ(utf8ToWide("a\xD0\x96z"), u"aЖz");

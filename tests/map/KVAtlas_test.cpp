@@ -396,6 +396,36 @@ TEST(KVAtlasTest, AHandEditedListOfGoneFilesIsReadBounded) {
     }
 }
 
+// Map entries of files that are gone, a name listed twice counted once: the
+// first MaxGone named, the rest in one count. A folder of a map's name is no
+// map file; a file that is there is not gone, however often it is listed.
+TEST(KVAtlasTest, GoneMapFilesAreCountedOnceEach) {
+    AtlasSetup setup;
+    const auto folder = setup.folder("one");
+    writeMapFile(folder / "a.kvm", completeMap(1, 0));
+    std::filesystem::create_directory(folder / "sub.kvm");
+    ASSERT_TRUE(setup.makeAtlas()->load(wide(folder)));
+    std::string lines;
+    for (int round = 0; round < 2; ++round) {
+        lines.append("<map name=\"a\" src=\"a.kvm\" type=\"city\" time=\"1\" />\r\n");
+        for (int i = 0; i < 149; ++i)
+            lines.append("<map name=\"g\" src=\"g").append(std::to_string(i)).append(".kvm\" type=\"city\" />\r\n");
+        lines.append("<map name=\"s\" src=\"sub.kvm\" type=\"city\" />\r\n");
+    }
+    std::string xml = TestSupport::readAll(setup.atlasXml());
+    std::ofstream(setup.atlasXml(), std::ios::binary) << xml.insert(xml.rfind("</atlas>"), lines);
+    TestSupport::CaptureLogger log;
+    auto atlas = setup.makeAtlas();
+    ASSERT_TRUE(atlas->load(wide(folder)));
+    EXPECT_EQ(atlas->vanishedMaps().size(), 100u);
+    EXPECT_EQ(log.count("Atlas error: map file 'g0.kvm' is gone"), 1u);
+    EXPECT_EQ(log.count("Atlas error: map file 'a.kvm' is gone"), 0u);
+    const auto logged = log.lines();
+    EXPECT_EQ(std::count_if(logged.begin(), logged.end(), [](const std::string& l) { return l.ends_with("' is gone"); }),
+              100);
+    EXPECT_EQ(log.count("Atlas error: 50 more map files are gone"), 1u);
+}
+
 // An atlas.xml edited past reading: 100,000 nested elements (the parser
 // recurses once a level: the start crashed, every time) or a torn file. The
 // atlas loads from the folder, and the person's file is kept beside the

@@ -147,7 +147,8 @@ TEST(PlatformInternet, SendsExactlyTheGivenHeadersAndReadsTheReply) {
     EXPECT_FALSE(api->addRequestHeaders(x.request, "no colon here", Platform::Inet::AddHeaderFlagAdd));
     EXPECT_EQ(Platform::lastError(), Platform::ErrorInvalidParameter);
     ASSERT_TRUE(
-        api->addRequestHeaders(x.request, "X-One: 1\r\nX-Two: 2\r\n", Platform::Inet::AddHeaderFlagAdd));
+        api->addRequestHeaders(x.request, "X-One: 1\r\nContent-Type: text/xml\r\nX-Two: 2\r\n",
+                               Platform::Inet::AddHeaderFlagAdd));
 
     ASSERT_TRUE(x.send("abc"));
     ASSERT_TRUE(api->queryStatusCode(x.request, status));
@@ -156,18 +157,27 @@ TEST(PlatformInternet, SendsExactlyTheGivenHeadersAndReadsTheReply) {
 
     const std::string port = std::to_string(server.port());
     ASSERT_EQ(server.requests().size(), 1u);
-    // curl's own Accept, Content-Type and Expect lines are kept out; its
-    // Content-Length for a body without one is the only line it adds.
+    // curl's own Accept, Content-Type and Expect lines are kept out (the
+    // caller's Content-Type is sent once); its Content-Length for a body
+    // without one is the only line it adds.
     EXPECT_EQ(server.requests()[0],
               "POST /echo HTTP/1.0\r\nHost: 127.0.0.1:" + port +
-                  "\r\nUser-Agent: Mirel test\r\nPragma: no-cache\r\nX-One: 1\r\nX-Two: "
-                  "2\r\nContent-Length: 3\r\n\r\nabc");
+                  "\r\nUser-Agent: Mirel test\r\nPragma: no-cache\r\nX-One: 1\r\nContent-Type: "
+                  "text/xml\r\nX-Two: 2\r\nContent-Length: 3\r\n\r\nabc");
 
     // The same request handle sends again (a retry) and sees the new status.
+    // A replacing line takes the place of the lines of its own name only.
+    ASSERT_TRUE(api->addRequestHeaders(x.request, "content-type: text/plain\r\nY-Two: 3\r\n",
+                                       Platform::Inet::AddHeaderFlagReplace));
     ASSERT_TRUE(x.send("second"));
     ASSERT_TRUE(api->queryStatusCode(x.request, status));
     EXPECT_EQ(status, 500u);
     EXPECT_EQ(readAll(*api, x.request), "");
+    ASSERT_EQ(server.requests().size(), 2u);
+    EXPECT_EQ(server.requests()[1],
+              "POST /echo HTTP/1.0\r\nHost: 127.0.0.1:" + port +
+                  "\r\nUser-Agent: Mirel test\r\nPragma: no-cache\r\nX-One: 1\r\nX-Two: 2\r\ncontent-type: "
+                  "text/plain\r\nY-Two: 3\r\nContent-Length: 6\r\n\r\nsecond");
 }
 
 TEST(PlatformInternet, RefusedUnresolvedTimedOutAndCancelledSendsSetWinInetErrors) {
@@ -210,6 +220,19 @@ TEST(PlatformInternet, RefusedUnresolvedTimedOutAndCancelledSendsSetWinInetError
     }
     server.release();
     EXPECT_EQ(server.requests().size(), 2u);
+
+    // A reply of 16 MiB is taken; one byte more is refused and said so.
+    const std::size_t cap = 16u << 20;
+    HttpServer large({{200, std::string(cap, 'a')}, {200, std::string(cap + 1, 'a')}});
+    {
+        Exchange whole(*api, "127.0.0.1", large.port());
+        EXPECT_TRUE(whole.send("x"));
+        EXPECT_EQ(readAll(*api, whole.request).size(), cap);
+    }
+    Exchange over(*api, "127.0.0.1", large.port());
+    EXPECT_FALSE(over.send("x"));
+    EXPECT_EQ(Platform::lastError(), Platform::InternetReplyTooLarge);
+    EXPECT_EQ(Platform::errorText(Platform::lastError()), "The reply was larger than 16 MiB");
 }
 
 TEST(PlatformInternet, DamagedUrlsAreRefusedOrGiveAHostAndPort) {

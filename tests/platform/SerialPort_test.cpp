@@ -61,3 +61,21 @@ TEST(SerialPort, AMissingDeviceFailsToOpen) {
     EXPECT_EQ(port.bytesWaiting(), -1);
     EXPECT_TRUE(port.hungUp());
 }
+
+// A write with a bound gives up when nobody reads the device side and the
+// line is full, instead of waiting for ever; what fitted stays readable.
+TEST(SerialPort, ABoundedWriteIntoAFullLineGivesUp) {
+    Platform::PseudoTerminal pty;
+    ASSERT_TRUE(pty.isOpen());
+    const std::string sentence(80, 'x');
+    int written = 0;
+    while (written < 10000 && pty.write(sentence, 20))
+        ++written;
+    EXPECT_LT(written, 10000); // about 4 KiB fit
+    EXPECT_EQ(Platform::lastError(), Platform::ErrorTimeout);
+    Platform::SerialPort port;
+    ASSERT_TRUE(port.open(pty.devicePath()));
+    char buffer[64] = {};
+    port.setTimeouts(20, 60);
+    EXPECT_GT(port.read(buffer, sizeof buffer), 0);
+}

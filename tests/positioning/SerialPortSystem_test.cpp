@@ -38,19 +38,22 @@ bool eventually(const std::function<bool()>& condition) {
 struct LogLines : Log::Logger {
     std::mutex mutex;
     std::vector<std::string> lines;
+    std::vector<int> levels; // of each line
     void setEnabled(bool) override {}
     bool isOpen() const override { return true; }
     void setFile(std::unique_ptr<FileSystem::FileRW>) override {}
     int severity() const override { return Log::AboveInfo; }
     void setSeverity(int) override {}
-    void write(int, std::u16string_view text) override {
+    void write(int level, std::u16string_view text) override {
         std::lock_guard lock(mutex);
         lines.push_back(Core::wideToUtf8(std::u16string(text)));
+        levels.push_back(level);
     }
     void writeWide(int level, std::u16string_view text, bool) override { write(level, text); }
-    void writeNarrow(int, std::string_view text, bool) override {
+    void writeNarrow(int level, std::string_view text, bool) override {
         std::lock_guard lock(mutex);
         lines.emplace_back(text);
+        levels.push_back(level);
     }
     bool has(const std::string& text) {
         std::lock_guard lock(mutex);
@@ -59,6 +62,13 @@ struct LogLines : Log::Logger {
     int count(const std::string& text) {
         std::lock_guard lock(mutex);
         return static_cast<int>(std::count(lines.begin(), lines.end(), text));
+    }
+    int countAt(int level, const std::string& text) {
+        std::lock_guard lock(mutex);
+        int n = 0;
+        for (std::size_t i = 0; i < lines.size(); ++i)
+            n += lines[i] == text && levels[i] == level;
+        return n;
     }
     int countStartingWith(const std::string& prefix) {
         std::lock_guard lock(mutex);
@@ -74,6 +84,7 @@ LogLines* installLog() {
     if (current && Log::installed() == current) {
         std::lock_guard lock(current->mutex);
         current->lines.clear();
+        current->levels.clear();
         return current;
     }
     auto logger = std::make_unique<LogLines>();
@@ -83,7 +94,9 @@ LogLines* installLog() {
 }
 
 // A receiver on a pseudo-terminal, linked into a data folder as COM<n>; it
-// repeats its sentences until stopped.
+// repeats its sentences until stopped. Like a real one, it talks on into a
+// line nobody reads (what does not fit is lost), so a test that failed
+// while its port was closed still ends.
 struct Receiver {
     // Says each text in turn, round and round.
     Receiver(const TestSupport::TempDir& data, std::uint32_t number, std::vector<std::string> talk)
@@ -96,7 +109,7 @@ struct Receiver {
                     std::this_thread::sleep_for(2ms);
                     continue;
                 }
-                if (!silent && !pty.write(sentences[k % sentences.size()])) break;
+                if (!silent) pty.write(sentences[k % sentences.size()], 50);
                 std::this_thread::sleep_for(10ms);
             }
         });
@@ -240,8 +253,8 @@ TEST(SerialPortSystem, ProbeWantsAChecksummedGpsTalker) {
     const struct {
         std::string talker;
         bool found;
-    } talkers[] = {{"GN", true},  {"GL", false}, {"GA", false}, {"GB", false}, {"BD", false},
-                   {"GQ", false}, {"GI", false}, {"II", false}, {"PG", false}, {"GX", false}};
+    } talkers[] = {{"GN", true},  {"GL", false}, {"GA", false}, {"GB", false}, {"BD", false}, {"GQ", false},
+                   {"GI", false}, {"II", false}, {"PG", false}, {"GX", false}, {"SD", false}};
     std::uint32_t com = 10;
     for (const auto& row : talkers) {
         SCOPED_TRACE(row.talker);
@@ -441,7 +454,112 @@ TEST(SerialPortSystem, AReceiverIsHeardAsSoonAsItSpeaksAgain) {
         clock.ticks += 50;
         return ports.isPortOpen();
     }));
-    EXPECT_GT(log->count("Enabling GPS..."), enabling);
+    EXPECT_EQ(log->count("Enabling GPS..."), enabling); // looked for, not switched on again
+    ports.removeDataListener(&events);
+}
+
+// A port held while no receiver is heard on it counts as open with the
+// first sentence of a talker whose positions the device reads, not of any
+// instrument on the line: a depth sounder's sentences (SD) or another
+// satellite system's alone give no position.
+TEST(SerialPortSystem, AHeldPortIsOpenOnlyForAReceiversTalker) {
+    LogLines* log = installLog();
+    TestSupport::TempDir data;
+    const struct {
+        std::string sentence;
+        bool heard;
+    } rows[] = {
+        {"SDDPT,12.3,0.5", false},
+        {"IIMWV,045.0,R,12.5,N,A", false},
+        {"GLGSV,1,1,01,65,40,120,30", false},
+        {"GNRMC,030719.000,A,3747.0873,S,17518.8938,E,0.0,0.0,010120,,,A", true},
+        {Gga, true},
+    };
+    std::uint32_t com = 2;
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.sentence);
+        Receiver gps(data, com, {line(row.sentence)});
+        gps.silent = true;
+        PortEvents events;
+        auto options = quickOptions(data);
+        options.silenceMs = 60000; // held, not reopened, while the test looks
+        Positioning::SerialPortSystem ports(nullptr, options);
+        ports.addDataListener(&events);
+        ports.setPort(com, 4800);
+        Outcome::Shared shared;
+        ports.setEnabled(true, new Outcome(&shared));
+        ASSERT_TRUE(eventually([&] { return shared.resultCount() == 1; }));
+        EXPECT_FALSE(ports.isPortOpen());
+        const int heard = log->count("GPS receiver heard");
+        gps.silent = false;
+        // A later read: the cycle of the first one has ended.
+        ASSERT_TRUE(eventually([&] { return events.sentenceCount() > 0; }));
+        const int first = events.sentenceCount();
+        ASSERT_TRUE(eventually([&] { return events.sentenceCount() > first; }));
+        EXPECT_EQ(ports.isPortOpen(), row.heard);
+        EXPECT_EQ(log->count("GPS receiver heard") - heard, row.heard ? 1 : 0);
+        const std::vector<std::string> told = row.heard ? std::vector<std::string>{"enabled", "open"}
+                                                        : std::vector<std::string>{"enabled"};
+        EXPECT_EQ(events.seen(), told);
+        ports.removeDataListener(&events);
+        ++com;
+    }
+}
+
+// A receiver unplugged (a USB one pulled out, a Bluetooth one out of reach)
+// is looked for every second while it is away, and its port is read at
+// once, without a probe, when it is back: it is heard within a second's
+// look of its return. The clock moves only by whole looks here.
+TEST(SerialPortSystem, AReceiverPluggedBackIsHeardAtTheNextLook) {
+    LogLines* log = installLog();
+    TestSupport::TempDir data;
+    auto gps = std::make_unique<Receiver>(data, 2, std::vector<std::string>{line(Gga)});
+    PortEvents events;
+    TestClock clock;
+    auto options = quickOptions(data);
+    static const Positioning::SerialPortSystemOptions program;
+    options.noPortMs = program.noPortMs;
+    options.silenceMs = 60000;
+    const std::uint32_t look = 1001;
+    Positioning::SerialPortSystem ports(nullptr, options, clock);
+    ports.addDataListener(&events);
+    ports.setPort(2, 38400);
+    ports.setEnabled(true, nullptr);
+    ASSERT_TRUE(eventually([&] { return ports.isPortOpen(); }));
+
+    gps->end();
+    gps->pty.close();
+    gps.reset();
+    std::filesystem::remove(data / "ports/COM2");
+    ASSERT_TRUE(eventually([&] { return log->has("GPS port was lost"); }));
+    const std::string absent = "Port COM2 can't be opened (err 2): No such file or directory";
+    ASSERT_TRUE(eventually([&] {
+        clock.ticks += 50;
+        return log->count(absent) > 0;
+    }));
+    // Every look past the wait tries the port once more; the first failure
+    // is named at System, the others only at Info.
+    for (int second = 1; second <= 3; ++second) {
+        const int tries = log->count(absent);
+        clock.ticks += look;
+        ASSERT_TRUE(eventually([&] { return log->count(absent) == tries + 1; })) << second;
+    }
+    EXPECT_EQ(log->countAt(Log::System, absent), 1);
+    EXPECT_EQ(log->countAt(Log::Info, absent), log->count(absent) - 1);
+    const int probes = log->countStartingWith("TryGpsPort");
+    auto back = std::make_unique<Receiver>(data, 2, std::vector<std::string>{line(Gga)});
+    clock.ticks += look;
+    ASSERT_TRUE(eventually([&] { return ports.isPortOpen(); }));
+    EXPECT_EQ(log->countStartingWith("TryGpsPort"), probes);
+    EXPECT_EQ(log->count("Enabling GPS..."), 1);
+    EXPECT_EQ(events.seen(), (std::vector<std::string>{"enabled", "open", "closed", "open"}));
+
+    // Read without a probe, unplugged again: its loss is found at once, not
+    // after the silence's wait (the clock stands still).
+    back->end();
+    back->pty.close();
+    ASSERT_TRUE(eventually([&] { return log->count("GPS port was lost") == 2; }));
+    EXPECT_EQ(events.seen(), (std::vector<std::string>{"enabled", "open", "closed", "open", "closed"}));
     ports.removeDataListener(&events);
 }
 
@@ -672,7 +790,6 @@ TEST(SerialPortSystem, CommandsRunInOrderAndAFullQueueRefuses) {
     mute.silent = true;
     Outcome::Shared shared;
     std::mutex gate;
-    std::unique_lock hold(gate);
     std::atomic<bool> held = false;
     // The search's first progress call blocks the GPS thread until released.
     shared.onProgress = [&](int n) {
@@ -682,6 +799,9 @@ TEST(SerialPortSystem, CommandsRunInOrderAndAFullQueueRefuses) {
         }
     };
     Positioning::SerialPortSystem ports(nullptr, quickOptions(data));
+    // Made after the system, so released before it waits for its thread,
+    // also when the test fails.
+    std::unique_lock hold(gate);
     ASSERT_TRUE(ports.findPort(new Outcome(&shared, 100)));
     ASSERT_TRUE(eventually([&] { return held.load(); }));
     for (int i = 0; i < 10; ++i)

@@ -63,6 +63,16 @@ TEST(TrackCollector, KeepsTheNewest100AndMarksGapsAndExchanges) {
     EXPECT_EQ(c.count(), 0u);
     c.onFix(true, fixAt(14));
     EXPECT_EQ(segmentStarts(c), (std::vector<std::uint8_t>{1}));
+
+    // Fixes without a date (a receiver that sends GGA alone) are recorded
+    // after an exchange too.
+    c.reset();
+    Positioning::Fix dateless;
+    dateless.x = 5;
+    c.onFix(true, dateless);
+    c.onFix(true, dateless);
+    EXPECT_EQ(segmentStarts(c), (std::vector<std::uint8_t>{1, 0, 0}));
+    EXPECT_EQ(c.points().back().x, 5);
 }
 
 TEST(TrackCollector, AReceivedChunkIsStoredOnce) {
