@@ -190,6 +190,8 @@ public:
     // The box of the car marker drawn over the frame (its white rim
     // included), none while no car is drawn.
     std::optional<Render::IconBox> carBox(const MapCamera& camera) override;
+    // The sensors panel's box while it shows over the map.
+    std::vector<Render::OrientedBox> coveredBoxes() const override;
 
     void setIndicatorsVisible(bool visible);
     // The route demo: starts only on a route with parts, follows its car and

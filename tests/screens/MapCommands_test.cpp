@@ -180,8 +180,17 @@ TEST(MapCommands, MenuOpensClosesHidesByItselfAndSwitches) {
         menu.itemClicked(2);
         EXPECT_EQ(menu.state(2), starts ? 1u : 0u);
     }
+    // The panel shown over the map is what the waypoint names keep clear
+    // of; hidden, it takes no room.
+    const Ui::WindowRect panel = r.page->sensorsPanel()->rect();
+    ASSERT_TRUE(r.page->sensorsPanel()->visible());
+    ASSERT_EQ(r.page->coveredBoxes().size(), 1u);
+    const Render::OrientedBox covered = r.page->coveredBoxes()[0];
+    EXPECT_FLOAT_EQ(covered.centreX - covered.halfWidth, panel.x + 0.5f);
+    EXPECT_FLOAT_EQ(covered.centreY + covered.halfHeight, panel.y + panel.h - 0.5f);
     menu.itemClicked(3);
     EXPECT_FALSE(r.page->sensorsPanel()->visible());
+    EXPECT_TRUE(r.page->coveredBoxes().empty());
     EXPECT_FALSE(r.config.root()->value("map_sensors_visible", true));
     menu.list().select(4); // the highlighted row runs through "menu"
     r.page->childClicked("menu");
