@@ -109,10 +109,24 @@ std::vector<std::uint16_t> MapPointLookup::tappableTypes(Render::RenderStyles* s
                 types.push_back(static_cast<std::uint16_t>(type));
         return types;
     }
-    if (const Render::StyleSet* set = styles->activeSet())
-        for (const auto& [type, style] : set->poiStyles) // a map: already sorted
-            if (style.icon != nullptr && type != 0x2800 && type != HouseType && styles->isPoiTypeShown(type))
-                types.push_back(type);
+    const Render::StyleSet* set = styles->activeSet();
+    if (set == nullptr)
+        return types;
+    // The types the map draws with an icon: styled ones by their own style
+    // and flag; the others with type 0's icon while type 0 is shown.
+    const auto zero = set->poiStyles.find(0);
+    const bool others = zero != set->poiStyles.end() && zero->second.icon != nullptr && styles->isPoiTypeShown(0);
+    if (others)
+        types.reserve(HouseType);
+    for (std::uint32_t type = 0; type < HouseType; ++type) {
+        if (type == 0x2800)
+            continue;
+        const auto own = set->poiStyles.find(static_cast<std::uint16_t>(type));
+        if (own == set->poiStyles.end() ? others
+                                        : own->second.icon != nullptr &&
+                                              styles->isPoiTypeShown(static_cast<std::uint16_t>(type)))
+            types.push_back(static_cast<std::uint16_t>(type));
+    }
     return types;
 }
 

@@ -58,9 +58,10 @@ struct MapPointLookup {
 
     MapPointFind find(Map::Point point) const;
 
-    // The sorted POI types a tap can find: those with an icon style that are
-    // shown, or all types without styles; never 0x2800 (drawn without a
-    // place of its own) nor houses (0xFFFF).
+    // The sorted POI types a tap can find, those the map draws with an
+    // icon: the styled ones shown, and while type 0 is shown every type of
+    // no style (drawn with type 0's icon); all types without styles; never
+    // 0x2800 (drawn without a place of its own) nor houses (0xFFFF).
     static std::vector<std::uint16_t> tappableTypes(Render::RenderStyles* styles);
 };
 

@@ -219,6 +219,30 @@ TEST(MapCaptions, CaptionsKeepClearOfTheIconsOfOtherPois) {
     }
 }
 
+// A POI of a type with no style of its own is drawn with type 0's icon
+// and shown as type 0 is ("Point of interest" of the group "Other", which
+// the settings page lists), whatever its own flag: the table's defaults
+// showed such types, and no setting could hide their icons.
+TEST(MapCaptions, ATypeWithoutAStyleFollowsTypeZero) {
+    const struct {
+        bool zero, own, drawn;
+    } rows[] = {{false, true, false}, {true, false, true}, {true, true, true}, {false, false, false}};
+    for (const auto& row : rows) {
+        SCOPED_TRACE(testing::Message() << row.zero << row.own);
+        Captioned t({{"", 0x2F03, {40, 200}}});
+        Render::RenderStyles& styles = t.renderer->styles();
+        styles.daySet().poiStyles[0] = styles.daySet().poiStyles[0x105];
+        styles.setPoiTypeFlags(0, row.zero, false);
+        styles.setPoiTypeFlags(0x2F03, row.own, false);
+        EXPECT_EQ(styles.isPoiShownOnMap(0x2F03), row.drawn);
+        EXPECT_EQ(styles.isPoiShownOnMap(0x105), true) << "a styled type keeps its own flag";
+        ASSERT_TRUE(t.frame());
+        EXPECT_EQ(t.renderer->drawnIcons().size(), row.drawn ? 2u : 1u);
+        const xe::Point unstyled = t.screenOf(1, 1, 40, 200);
+        EXPECT_EQ(t.pixel(unstyled.x, unstyled.y) == IconMagenta, row.drawn);
+    }
+}
+
 TEST(MapCaptions, In3dTheRoadGetsOneBoxedLabel) {
     Captioned t;
     t.camera.setMode(1);

@@ -18,7 +18,10 @@
 #include "core/Text.h"
 #include "map/proximity/MemoryIndex.h"
 #include "platform/Error.h"
+#include "render/Image.h"
 #include "render/MapCamera.h"
+#include "render/RenderStyles.h"
+#include "screens/MapPointLookup.h"
 #include "routing/AtlasRoute.h"
 #include "routing/RouteComputation.h"
 #include "tests/screens/FakeCar.h"
@@ -471,6 +474,42 @@ TEST(MapCommands, TapPrefersPoiThenWaypointThenDangerPointThenAddress) {
         EXPECT_EQ(r.page->findChild("edit_point")->findChild("info")->visible(), c.kind != Kind::Nothing) << what;
         EXPECT_EQ(r.page->findChild("edit_point")->findChild("del")->visible(), c.waypoint) << what;
         EXPECT_EQ(dynamic_cast<Ui::fdStatic*>(r.page->findChild("upper_box_turn"))->text(), c.address) << what;
+    }
+}
+
+// A tap finds the types the map draws with an icon: a styled type by its
+// own style and flag; a type of no style, drawn with type 0's icon, while
+// type 0 ("Point of interest") is shown, whatever its own flag says.
+TEST(MapCommands, ATapFindsTheTypesTheMapDrawsWithAnIcon) {
+    Render::RenderStyles styles;
+    SDL_Surface* pixels = SDL_CreateRGBSurface(SDL_SWSURFACE, 4, 4, 32, 0xFF0000, 0xFF00, 0xFF, 0);
+    const auto icon = Render::ImageFromSurface::owning(pixels);
+    for (const std::uint16_t type : {0x0000, 0x2C00, 0x2F01})
+        styles.daySet().poiStyles[type].icon = icon.get();
+    styles.daySet().poiStyles[0x2E00] = {}; // styled without an icon
+    styles.selectSet(true);
+    const auto has = [](const std::vector<std::uint16_t>& types, std::uint16_t type) {
+        return std::binary_search(types.begin(), types.end(), type);
+    };
+    const struct {
+        bool zero, attraction, unstyled; // the show flags of 0, 0x2C00, 0x2F03
+        std::vector<std::uint16_t> found, notFound;
+        std::size_t count;
+    } rows[] = {
+        {false, true, true, {0x2C00}, {0x0000, 0x2F01, 0x2F03, 0x2E00}, 1},
+        {false, false, false, {}, {0x0000, 0x2C00, 0x2F03}, 0},
+        {true, false, false, {0x0000, 0x2F03, 0x1234, 0xFFFE}, {0x2C00, 0x2F01, 0x2E00, 0x2800, 0xFFFF}, 65531},
+        {true, true, true, {0x0000, 0x2C00, 0x2F03}, {0x2F01, 0x2E00, 0x2800}, 65532},
+    };
+    for (const auto& row : rows) {
+        styles.setPoiTypeFlags(0x0000, row.zero, false);
+        styles.setPoiTypeFlags(0x2C00, row.attraction, false);
+        styles.setPoiTypeFlags(0x2F03, row.unstyled, false);
+        const std::vector<std::uint16_t> types = MapPointLookup::tappableTypes(&styles);
+        EXPECT_TRUE(std::is_sorted(types.begin(), types.end()));
+        EXPECT_EQ(types.size(), row.count) << row.zero << row.attraction << row.unstyled;
+        for (const std::uint16_t type : row.found) EXPECT_TRUE(has(types, type)) << std::hex << type;
+        for (const std::uint16_t type : row.notFound) EXPECT_FALSE(has(types, type)) << std::hex << type;
     }
 }
 
