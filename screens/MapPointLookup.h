@@ -8,6 +8,7 @@
 #include "map/proximity/Point.h"
 
 #include <cstdint>
+#include <functional>
 #include <vector>
 
 namespace Map {
@@ -55,6 +56,12 @@ struct MapPointLookup {
     // map units.
     std::int32_t poiRadius = 0;
     std::int32_t waypointRadius = 0;
+    // In 3D the ground shows more map units per pixel the farther it lies:
+    // POIs are then looked for within this wider radius (map units; 0: the
+    // POI reach), nearest first, and the first whose point `reaches` accepts
+    // (the tap's reach on the screen) is the one found.
+    std::int32_t poiSearchRadius = 0;
+    std::function<bool(Map::Point)> reaches;
 
     MapPointFind find(Map::Point point) const;
 

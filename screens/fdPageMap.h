@@ -229,10 +229,11 @@ public:
     Render::RenderStyles* poiStyles() const;
     // Screen pixels as map units at the view scale (pixels per unit).
     static std::int32_t mapRadius(std::int32_t pixels, float scale);
-    // The map units a reach of `pixels` screen pixels round the point covers
-    // as the camera shows it: the view's scale in 2D; in 3D the ground
-    // farther off shows more units per pixel, and the reach is the longest
-    // of the four ways across the screen from the point.
+    // The map units a reach of `pixels` screen pixels round the point may
+    // cover as the camera shows it: the view's scale in 2D; in 3D the
+    // ground farther off shows more units per pixel, and the reach is the
+    // longest of the four ways across the screen from the point (a circle
+    // round the screen's reach, which a tap narrows to the screen's).
     std::int32_t reachAt(Map::Point point, std::int32_t pixels) const;
     // Where "add_path" stores a path named `name` in `folder`: the name,
     // else "<stem> (2).kvp", "(3)" ... while a file of that name exists, so

@@ -360,9 +360,24 @@ void fdPageMap::mapPointAction(Map::Point point) {
     lookup.waypoints = m_services.waypoints;
     lookup.dangerPoints = m_services.dangerPoints;
     lookup.styles = m_services.renderer != nullptr ? &m_services.renderer->styles() : nullptr;
-    // Reaches in screen pixels round the tap, as the icons are drawn.
-    lookup.poiRadius = reachAt(point, m_services.config ? m_services.config->value("poi_find_distance", 50) : 50);
-    lookup.waypointRadius = reachAt(point, m_services.config ? m_services.config->value("wp_find_distance", 20) : 20);
+    const float scale = m_services.camera != nullptr ? m_services.camera->scale() : 0.0f;
+    const std::int32_t poiPixels = m_services.config ? m_services.config->value("poi_find_distance", 50) : 50;
+    lookup.poiRadius = mapRadius(poiPixels, scale);
+    lookup.waypointRadius = mapRadius(m_services.config ? m_services.config->value("wp_find_distance", 20) : 20, scale);
+    // In 3D a POI is found by the reach on the screen, as its icon is drawn:
+    // the far ground shows more map units per pixel than the view's scale.
+    MapCamera* camera = m_services.camera;
+    xe::Point tapped;
+    if (camera != nullptr && camera->is3d() && camera->mapToScreen(point, tapped)) {
+        lookup.poiSearchRadius = reachAt(point, poiPixels);
+        lookup.reaches = [camera, tapped, poiPixels](Map::Point p) {
+            xe::Point at;
+            if (!camera->mapToScreen(p, at))
+                return false;
+            const std::int64_t dx = at.x - tapped.x, dy = at.y - tapped.y;
+            return dx * dx + dy * dy <= std::int64_t{poiPixels} * poiPixels;
+        };
+    }
     m_tappedFind = lookup.find(point);
     selectPoint(point);
 
