@@ -431,7 +431,8 @@ void MapLayers::drawPoiIcons(fdMapRenderer& renderer, const xe::Canvas& canvas, 
     auto shown = [&](const CellItem& item) -> PoiPick {
         ++visited;
         const Render::PoiStyle* style = styles.poiStyle(item.poiType);
-        if (style == nullptr || style->icon == nullptr || !style->visibleAt(s) || !styles.isPoiShownOnMap(item.poiType))
+        if (style == nullptr || style->icon == nullptr || !style->visibleAt(s) ||
+            !styles.isPoiShownOnMap(item.poiType))
             return nullptr;
         return style;
     };

@@ -135,7 +135,8 @@ std::vector<std::uint16_t> MapPointLookup::tappableTypes(Render::RenderStyles* s
     // The types the map draws with an icon: styled ones by their own style
     // and flag; the others with type 0's icon while type 0 is shown.
     const auto zero = set->poiStyles.find(0);
-    const bool others = zero != set->poiStyles.end() && zero->second.icon != nullptr && styles->isPoiTypeShown(0);
+    const bool others =
+        zero != set->poiStyles.end() && zero->second.icon != nullptr && styles->isPoiTypeShown(0);
     if (others)
         types.reserve(HouseType);
     for (std::uint32_t type = 0; type < HouseType; ++type) {

@@ -61,8 +61,9 @@ EditLineView editLineView(std::u16string_view text, std::size_t caret, std::int3
         view.text += text.substr(from, to - from);
         if (to < n) view.text += Ellipsis;
         view.caret = static_cast<std::int32_t>((from > 0 ? 1 : 0) + column - from);
-        return measure(std::u16string_view(view.text).substr(0, std::size_t(view.caret))) + CaretWidth <= width &&
-               measure(view.text) <= width;
+        const std::u16string_view shown = view.text;
+        const std::u16string_view beforeCaret = shown.substr(0, std::size_t(view.caret));
+        return measure(beforeCaret) + CaretWidth <= width && measure(view.text) <= width;
     };
     // The fewest letters dropped before the caret to show it up to the
     // letter `to` (the widths shrink as more go).

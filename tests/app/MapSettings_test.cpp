@@ -240,8 +240,8 @@ TEST(PoiSettings, EveryIconTheMapDrawsIsNamedByATapAndGoesWithItsType) {
     for (const auto& size : {std::pair{800, 480}, std::pair{1280, 720}})
         for (const int mode : {0, 1})
             for (const float scale : {0.0054f, 0.00135f}) {
-                SCOPED_TRACE(testing::Message() << size.first << " x " << size.second << (mode ? " 3D " : " 2D ")
-                                                << scale);
+                SCOPED_TRACE(testing::Message()
+                             << size.first << " x " << size.second << (mode ? " 3D " : " 2D ") << scale);
                 const std::vector<Render::IconBox> icons = draw(size, mode, scale);
                 EXPECT_GT(icons.size(), 10u);
                 for (const Render::IconBox& icon : icons) {

@@ -273,7 +273,8 @@ struct CarPage : MapDrawing::MapPage {
 
 // Keeps the boxes the frame asks the waypoint names to keep clear of.
 struct TakenRecorder : MapDrawing::WaypointsLayer {
-    std::uint32_t drawPoints(SDL_Surface*, MapCamera&, const std::vector<Render::OrientedBox>& boxes) override {
+    std::uint32_t drawPoints(SDL_Surface*, MapCamera&,
+                             const std::vector<Render::OrientedBox>& boxes) override {
         taken = boxes;
         return 0;
     }
@@ -314,8 +315,9 @@ TEST(MapCaptions, IconsKeepOffTheCarAndWaypointNamesOffEverything) {
         for (const auto& row : rows) {
             page.car = Render::IconBox::of(row.x, row.y, 10, 10, nullptr);
             ASSERT_TRUE(t.frame());
-            EXPECT_EQ(t.renderer->drawnIcons().size(), row.drawn ? 2u : 1u) << row.x - left << "," << row.y - top;
-            EXPECT_EQ(t.pixel(left + 3, top + 3) == IconMagenta, row.drawn) << row.x - left << "," << row.y - top;
+            SCOPED_TRACE(testing::Message() << row.x - left << "," << row.y - top);
+            EXPECT_EQ(t.renderer->drawnIcons().size(), row.drawn ? 2u : 1u);
+            EXPECT_EQ(t.pixel(left + 3, top + 3) == IconMagenta, row.drawn);
         }
 
         // What the waypoint names are handed: every name and label the

@@ -340,8 +340,9 @@ TEST(fdLabel, AnEditLineShowsWholeLettersAndAnEllipsisAtEachCut) {
     };
     for (const auto& row : rows) {
         const EditLineView view = editLineView(row.text, row.caret, row.width, measure);
-        EXPECT_EQ(Core::wideToUtf8(view.text), Core::wideToUtf8(row.shown)) << row.caret << " in " << row.width;
-        EXPECT_EQ(view.caret, row.shownCaret) << row.caret << " in " << row.width;
+        SCOPED_TRACE(testing::Message() << row.caret << " in " << row.width);
+        EXPECT_EQ(Core::wideToUtf8(view.text), Core::wideToUtf8(row.shown));
+        EXPECT_EQ(view.caret, row.shownCaret);
     }
 }
 
