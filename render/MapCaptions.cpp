@@ -157,7 +157,7 @@ void MapCaptions::gather(const xe::Canvas& canvas, MapCamera& camera, const Map:
             while (points.nextHeader(item)) {
                 const Render::PoiStyle* style = styles.poiStyle(item.poiType);
                 Render::CaptionSlot slot;
-                if (!Render::poiCaptionShown(style, styles.isPoiTypeShown(item.poiType), scale) ||
+                if (!Render::poiCaptionShown(style, styles.isPoiShownOnMap(item.poiType), scale) ||
                     !captionSlot(map, item.caption, slot))
                     continue;
                 points.decode(item);

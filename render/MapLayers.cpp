@@ -426,11 +426,13 @@ void MapLayers::drawPoiIcons(fdMapRenderer& renderer, const xe::Canvas& canvas, 
     const std::int32_t s = roundedScale(scale);
     Render::RenderStyles& styles = renderer.styles();
     const CursorRecord* cursor = renderer.poiCursor();
+    const std::optional<Render::IconBox>& car = renderer.frameCar();
     using PoiPick = const Render::PoiStyle*;
     auto shown = [&](const CellItem& item) -> PoiPick {
         ++visited;
         const Render::PoiStyle* style = styles.poiStyle(item.poiType);
-        if (style == nullptr || style->icon == nullptr || !style->visibleAt(s) || !styles.isPoiTypeShown(item.poiType))
+        if (style == nullptr || style->icon == nullptr || !style->visibleAt(s) ||
+            !styles.isPoiShownOnMap(item.poiType))
             return nullptr;
         return style;
     };
@@ -443,6 +445,11 @@ void MapLayers::drawPoiIcons(fdMapRenderer& renderer, const xe::Canvas& canvas, 
         Render::Image& icon = *style->icon;
         const std::int32_t w = icon.width();
         const std::int32_t h = icon.height();
+        const auto clearOfCar = [&](std::int32_t left, std::int32_t top) {
+            return !car || !Render::IconBox::of(left - CarClearance, top - CarClearance, w + 2 * CarClearance,
+                                                h + 2 * CarClearance, nullptr)
+                                .box.overlaps(car->box);
+        };
         const auto note = [&](std::int32_t left, std::int32_t top) {
             if (drawn == nullptr) return;
             const std::uint32_t* caption = nullptr;
@@ -457,6 +464,8 @@ void MapLayers::drawPoiIcons(fdMapRenderer& renderer, const xe::Canvas& canvas, 
         switch (style->placement) {
         case 0:
             if (cursor != nullptr) {
+                if (!clearOfCar(p.x - cursor->hotX, p.y - cursor->hotY))
+                    return;
                 Render::drawImageAt(Render::ImageAnchor{&icon, cursor->hotX, cursor->hotY}, p.x, p.y,
                                     canvas.surface);
                 note(p.x - cursor->hotX, p.y - cursor->hotY);
@@ -477,7 +486,7 @@ void MapLayers::drawPoiIcons(fdMapRenderer& renderer, const xe::Canvas& canvas, 
         }
         constexpr std::int32_t lo = std::numeric_limits<Sint16>::min();
         constexpr std::int32_t hi = std::numeric_limits<Sint16>::max();
-        if (left < lo || left > hi || top < lo || top > hi)
+        if (left < lo || left > hi || top < lo || top > hi || !clearOfCar(left, top))
             return;
         SDL_Rect rect{static_cast<Sint16>(left), static_cast<Sint16>(top), static_cast<Uint16>(w),
                       static_cast<Uint16>(h)};

@@ -49,9 +49,12 @@ void drawRoadMarks(fdMapRenderer& renderer, const xe::Canvas& canvas, MapCamera&
 void drawDirectionArrows(fdMapRenderer& renderer, const xe::Canvas& canvas, MapCamera& camera,
                          const Map::StateRecord& view, float scale);
 // POI icons placed by their style's placement 0..9. Stores the point counter.
+// An icon that would touch the page's car (the renderer's frameCar, within
+// CarClearance pixels) is left out: the car is drawn over the frame.
 // When drawn is given, the box of every icon drawn is appended to it, with
 // its caption's record word in the caption table of map (the view's map;
 // null: none), for the captions to keep clear of.
+inline constexpr std::int32_t CarClearance = 2;
 void drawPoiIcons(fdMapRenderer& renderer, const xe::Canvas& canvas, MapCamera& camera,
                   const Map::StateRecord& view, float scale, std::vector<Render::IconBox>* drawn = nullptr,
                   Map::KVMap2* map = nullptr);

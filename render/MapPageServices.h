@@ -74,6 +74,9 @@ public:
         (void)camera;
         return std::nullopt;
     }
+    // The boxes (map surface pixels) of the page's panels shown over the
+    // map, which the waypoint names keep clear of; none by default.
+    virtual std::vector<Render::OrientedBox> coveredBoxes() const { return {}; }
 };
 
 // The caption step of the frame; the caption placer fills it.
@@ -147,7 +150,8 @@ class WaypointsLayer {
 public:
     virtual ~WaypointsLayer() = default;
     // Draws the waypoints inside the view, their names clear of the taken
-    // boxes (the map's captions); returns how many.
+    // boxes (the map's captions and icons, the page's car and panels) and
+    // inside the surface; returns how many.
     virtual std::uint32_t drawPoints(SDL_Surface* surface, MapCamera& camera,
                                      const std::vector<Render::OrientedBox>& taken) = 0;
 };

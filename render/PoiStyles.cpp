@@ -186,6 +186,11 @@ bool RenderStyles::isPoiTypeShown(std::uint16_t type) const {
     return it != m_poiTypeFlags.end() && it->second.show;
 }
 
+bool RenderStyles::isPoiShownOnMap(std::uint16_t type) const {
+    const bool styled = m_active != nullptr && m_active->poiStyles.count(type) != 0;
+    return isPoiTypeShown(styled ? type : 0);
+}
+
 bool RenderStyles::isPoiTypeWarned(std::uint16_t type) const {
     const auto it = m_poiTypeFlags.find(type);
     return it != m_poiTypeFlags.end() && it->second.warn;

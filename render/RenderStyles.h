@@ -98,6 +98,11 @@ public:
     // The POI show/warn table: an entry exists only while a flag is set.
     bool isPoiTypeShown(std::uint16_t type) const;
     bool isPoiTypeWarned(std::uint16_t type) const;
+    // Whether the map draws POIs of the type: by the type's show flag when
+    // the active set styles it, else by type 0's ("Point of interest" of
+    // the group "Other"), whose icon it is drawn with. The settings page
+    // lists only styled types: a type of none is switched with type 0.
+    bool isPoiShownOnMap(std::uint16_t type) const;
     void setPoiTypeFlags(std::uint16_t type, bool show, bool warn);
     // Every styled type of 1..0xFFFE shown (from the active set, or the day
     // set when none is active yet), then the 44 built-in entries.

@@ -331,9 +331,16 @@ void fdMapRenderer::drawMap(SDL_Surface* screen, const SDL_Rect& target, bool in
     const std::int32_t rounded = xe::floorToInt(m_atlas->view().metresPer40Pixels + 0.5f);
     if (rounded < 2000 && m_services.waypoints != nullptr) {
         const std::uint32_t t = ticks();
-        static const std::vector<Render::OrientedBox> none;
-        const std::uint32_t n = m_services.waypoints->drawPoints(
-            screen, m_camera, m_services.captions != nullptr ? m_services.captions->drawnBoxes() : none);
+        // The names keep clear of the frame's names, its icons and the car,
+        // and of the page's panels over the map.
+        std::vector<Render::OrientedBox> taken;
+        if (m_services.captions != nullptr) taken = m_services.captions->drawnBoxes();
+        for (const Render::IconBox& icon : m_icons) taken.push_back(icon.box);
+        if (m_services.page != nullptr) {
+            const std::vector<Render::OrientedBox> panels = m_services.page->coveredBoxes();
+            taken.insert(taken.end(), panels.begin(), panels.end());
+        }
+        const std::uint32_t n = m_services.waypoints->drawPoints(screen, m_camera, taken);
         if (statistics != nullptr) {
             statistics->waypoints = static_cast<std::int32_t>(n);
             statistics->totalMs += static_cast<std::int32_t>(ticks() - t);

@@ -124,6 +124,9 @@ public:
     // The POI icons of the frame being drawn (of the last one, once drawn),
     // and the page's car first when it draws one.
     const std::vector<Render::IconBox>& drawnIcons() const { return m_icons; }
+    // The page's car as the frame being drawn places its icons and names
+    // against it (none while the page draws no car).
+    const std::optional<Render::IconBox>& frameCar() const { return m_frameCar; }
     // The last frame's scale was at most 80 m per 40 pixels.
     bool nearScale() const { return m_nearScale; }
     void setNearScale(bool near) { m_nearScale = near; }

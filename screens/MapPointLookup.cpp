@@ -24,12 +24,19 @@ constexpr std::uint16_t HouseType = 0xFFFF;
 // are never nearer.
 class NearestObject : public Map::File::NnVisitor {
 public:
-    explicit NearestObject(std::uint64_t limit) : m_limit(limit) {}
-    bool wantsMore() override { return !m_found; }
+    // accept (may be empty) tells whether an object may be the one found;
+    // at most MaxRefused are refused before the search gives up.
+    NearestObject(std::uint64_t limit, const std::function<bool(std::uint32_t)>& accept)
+        : m_limit(limit), m_accept(accept) {}
+    bool wantsMore() override { return !m_found && m_refused < MaxRefused; }
     std::uint64_t limit() override { return m_limit; }
     void visit(std::uint32_t value, std::uint64_t squaredDistance) override {
-        if (m_found || squaredDistance >= m_limit)
+        if (m_found || squaredDistance >= m_limit || m_refused >= MaxRefused)
             return;
+        if (m_accept && !m_accept(value)) {
+            ++m_refused;
+            return;
+        }
         m_found = true;
         object = value;
         distance = squaredDistance;
@@ -39,14 +46,18 @@ public:
     std::uint64_t distance = 0;
 
 private:
+    static constexpr int MaxRefused = 64;
     std::uint64_t m_limit;
+    const std::function<bool(std::uint32_t)>& m_accept;
     bool m_found = false;
+    int m_refused = 0;
 };
 
 // The nearest object of the given types over all maps of the atlas, a later
 // map's object winning only when strictly nearer; its address read.
 bool nearestObject(Map::KVAtlas& atlas, Map::Point point, std::int32_t radius,
-                   const std::vector<std::uint16_t>& types, MapPointFind& out) {
+                   const std::vector<std::uint16_t>& types, MapPointFind& out,
+                   const std::function<bool(Map::Point)>& reaches = {}) {
     if (radius <= 0 || types.empty())
         return false;
     // A POI right on the reach still counts.
@@ -55,7 +66,16 @@ bool nearestObject(Map::KVAtlas& atlas, Map::Point point, std::int32_t radius,
     std::uint64_t best = 0;
     const auto& maps = atlas.maps();
     for (std::size_t m = 0; m < maps.size(); ++m) {
-        NearestObject visitor(found ? best : reach);
+        // An object whose point the reach does not take is passed over.
+        std::function<bool(std::uint32_t)> accept;
+        if (reaches)
+            accept = [&](std::uint32_t object) {
+                Map::ObjectAddress address;
+                return Map::readObjectAddress(*maps[m], object, address) &&
+                       reaches(Map::Point{static_cast<std::int32_t>(address.number2),
+                                          static_cast<std::int32_t>(address.number3)});
+            };
+        NearestObject visitor(found ? best : reach, accept);
         maps[m]->spatialSearchReader().nearest(visitor, point, types);
         if (visitor.found() && (!found || visitor.distance < best)) {
             found = true;
@@ -109,18 +129,38 @@ std::vector<std::uint16_t> MapPointLookup::tappableTypes(Render::RenderStyles* s
                 types.push_back(static_cast<std::uint16_t>(type));
         return types;
     }
-    if (const Render::StyleSet* set = styles->activeSet())
-        for (const auto& [type, style] : set->poiStyles) // a map: already sorted
-            if (style.icon != nullptr && type != 0x2800 && type != HouseType && styles->isPoiTypeShown(type))
-                types.push_back(type);
+    const Render::StyleSet* set = styles->activeSet();
+    if (set == nullptr)
+        return types;
+    // The types the map draws with an icon: styled ones by their own style
+    // and flag; the others with type 0's icon while type 0 is shown.
+    const auto zero = set->poiStyles.find(0);
+    const bool others =
+        zero != set->poiStyles.end() && zero->second.icon != nullptr && styles->isPoiTypeShown(0);
+    if (others)
+        types.reserve(HouseType);
+    for (std::uint32_t type = 0; type < HouseType; ++type) {
+        if (type == 0x2800)
+            continue;
+        const auto own = set->poiStyles.find(static_cast<std::uint16_t>(type));
+        if (own == set->poiStyles.end() ? others
+                                        : own->second.icon != nullptr &&
+                                              styles->isPoiTypeShown(static_cast<std::uint16_t>(type)))
+            types.push_back(static_cast<std::uint16_t>(type));
+    }
     return types;
 }
+
+// Every POI within the search radius counts.
+const std::function<bool(Map::Point)> NoReach;
 
 MapPointFind MapPointLookup::find(Map::Point point) const {
     MapPointFind out;
     const std::int32_t poiReach = exact ? 1 : poiRadius;
     const std::int32_t waypointReach = exact ? 1 : waypointRadius;
-    if (atlas != nullptr && nearestObject(*atlas, point, poiReach, tappableTypes(styles), out))
+    const std::int32_t poiSearch = exact || poiSearchRadius <= 0 ? poiReach : poiSearchRadius;
+    if (atlas != nullptr &&
+        nearestObject(*atlas, point, poiSearch, tappableTypes(styles), out, exact ? NoReach : reaches))
         out.kind = MapPointFind::Kind::Poi;
     if (waypoints != nullptr)
         out.waypoint = waypoints->findNearestPoint(point, waypointReach);

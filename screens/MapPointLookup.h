@@ -8,6 +8,7 @@
 #include "map/proximity/Point.h"
 
 #include <cstdint>
+#include <functional>
 #include <vector>
 
 namespace Map {
@@ -59,12 +60,19 @@ struct MapPointLookup {
     // both reaches one map unit, and the item drawn under the point, which
     // depends on the view, is not asked for its address.
     bool exact = false;
+    // In 3D the ground shows more map units per pixel the farther it lies:
+    // POIs are then looked for within this wider radius (map units; 0: the
+    // POI reach), nearest first, and the first whose point `reaches` accepts
+    // (the tap's reach on the screen) is the one found.
+    std::int32_t poiSearchRadius = 0;
+    std::function<bool(Map::Point)> reaches;
 
     MapPointFind find(Map::Point point) const;
 
-    // The sorted POI types a tap can find: those with an icon style that are
-    // shown, or all types without styles; never 0x2800 (drawn without a
-    // place of its own) nor houses (0xFFFF).
+    // The sorted POI types a tap can find, those the map draws with an
+    // icon: the styled ones shown, and while type 0 is shown every type of
+    // no style (drawn with type 0's icon); all types without styles; never
+    // 0x2800 (drawn without a place of its own) nor houses (0xFFFF).
     static std::vector<std::uint16_t> tappableTypes(Render::RenderStyles* styles);
 };
 

@@ -190,6 +190,8 @@ public:
     // The box of the car marker drawn over the frame (its white rim
     // included), none while no car is drawn.
     std::optional<Render::IconBox> carBox(const MapCamera& camera) override;
+    // The sensors panel's box while it shows over the map.
+    std::vector<Render::OrientedBox> coveredBoxes() const override;
 
     void setIndicatorsVisible(bool visible);
     // The route demo: starts only on a route with parts, follows its car and
@@ -231,6 +233,12 @@ public:
     Render::RenderStyles* poiStyles() const;
     // Screen pixels as map units at the view scale (pixels per unit).
     static std::int32_t mapRadius(std::int32_t pixels, float scale);
+    // The map units a reach of `pixels` screen pixels round the point may
+    // cover as the camera shows it: the view's scale in 2D; in 3D the
+    // ground farther off shows more units per pixel, and the reach is the
+    // longest of the four ways across the screen from the point (a circle
+    // round the screen's reach, which a tap narrows to the screen's).
+    std::int32_t reachAt(Map::Point point, std::int32_t pixels) const;
     // Where "add_path" stores a path named `name` in `folder`: the name,
     // else "<stem> (2).kvp", "(3)" ... while a file of that name exists, so
     // a stored route is never overwritten.

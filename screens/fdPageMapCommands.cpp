@@ -38,6 +38,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
+#include <utility>
 
 namespace Screens {
 
@@ -257,6 +259,27 @@ std::int32_t fdPageMap::mapRadius(std::int32_t pixels, float scale) {
     return static_cast<std::int32_t>(std::floor(static_cast<double>(pixels) / scale + 0.5));
 }
 
+std::int32_t fdPageMap::reachAt(Map::Point point, std::int32_t pixels) const {
+    MapCamera* camera = m_services.camera;
+    if (camera == nullptr)
+        return 0;
+    std::int32_t reach = mapRadius(pixels, camera->scale());
+    xe::Point at;
+    if (!camera->is3d() || !camera->mapToScreen(point, at))
+        return reach;
+    for (const auto& [dx, dy] :
+         {std::pair{pixels, 0}, std::pair{-pixels, 0}, std::pair{0, pixels}, std::pair{0, -pixels}}) {
+        Map::Point there;
+        if (!camera->screenToMap(xe::Point{at.x + dx, at.y + dy}, there))
+            continue; // above the horizon
+        const double distance =
+            std::hypot(static_cast<double>(there.x) - point.x, static_cast<double>(there.y) - point.y);
+        if (distance < static_cast<double>(std::numeric_limits<std::int32_t>::max()))
+            reach = std::max(reach, static_cast<std::int32_t>(std::lround(distance)));
+    }
+    return reach;
+}
+
 void fdPageMap::showPoint(Map::Point point, bool runAction, const std::u16string& title) {
     m_followGps = false;
     showRotateButtons(true);
@@ -387,14 +410,29 @@ void fdPageMap::restoreAnchor() {
 void fdPageMap::mapPointAction(Map::Point point) {
     if (m_menu != nullptr && m_menu->isOpen())
         return;
-    const float scale = m_services.camera != nullptr ? m_services.camera->scale() : 0.0f;
     MapPointLookup lookup;
     lookup.atlas = m_services.atlas;
     lookup.waypoints = m_services.waypoints;
     lookup.dangerPoints = m_services.dangerPoints;
     lookup.styles = m_services.renderer != nullptr ? &m_services.renderer->styles() : nullptr;
-    lookup.poiRadius = mapRadius(m_services.config ? m_services.config->value("poi_find_distance", 50) : 50, scale);
+    const float scale = m_services.camera != nullptr ? m_services.camera->scale() : 0.0f;
+    const std::int32_t poiPixels = m_services.config ? m_services.config->value("poi_find_distance", 50) : 50;
+    lookup.poiRadius = mapRadius(poiPixels, scale);
     lookup.waypointRadius = mapRadius(m_services.config ? m_services.config->value("wp_find_distance", 20) : 20, scale);
+    // In 3D a POI is found by the reach on the screen, as its icon is drawn:
+    // the far ground shows more map units per pixel than the view's scale.
+    MapCamera* camera = m_services.camera;
+    xe::Point tapped;
+    if (camera != nullptr && camera->is3d() && camera->mapToScreen(point, tapped)) {
+        lookup.poiSearchRadius = reachAt(point, poiPixels);
+        lookup.reaches = [camera, tapped, poiPixels](Map::Point p) {
+            xe::Point at;
+            if (!camera->mapToScreen(p, at))
+                return false;
+            const std::int64_t dx = at.x - tapped.x, dy = at.y - tapped.y;
+            return dx * dx + dy * dy <= std::int64_t{poiPixels} * poiPixels;
+        };
+    }
     m_tappedFind = lookup.find(point);
     selectPoint(point);
     m_pointShown = false;

@@ -3,6 +3,7 @@
 // back by the frame.
 
 #include "screens/fdPageMap.h"
+#include "screens/SensorsPanel.h"
 
 #include "core/FloatToInt.h"
 #include "render/Fill.h"
@@ -127,6 +128,14 @@ bool fdPageMap::carOnScreen(const MapCamera& camera, const Positioning::TilePoin
     out.marker = {project(m.tip), project(m.notch), project(m.left), project(m.right)};
     out.rim = {project(halo.tip), project(halo.notch), project(halo.left), project(halo.right)};
     return out.marker[CarOnScreen::Tip] && out.marker[CarOnScreen::Notch];
+}
+
+std::vector<Render::OrientedBox> fdPageMap::coveredBoxes() const {
+    if (m_sensorsPanel == nullptr || !m_sensorsPanel->visible())
+        return {};
+    // Map surface pixels: the map is drawn at the page's corner.
+    const Ui::WindowRect& panel = m_sensorsPanel->rect();
+    return {Render::IconBox::of(panel.x - m_rect.x, panel.y - m_rect.y, panel.w, panel.h, nullptr).box};
 }
 
 std::optional<Render::IconBox> fdPageMap::carBox(const MapCamera& camera) {

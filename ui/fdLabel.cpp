@@ -4,6 +4,7 @@
 #include "ui/fdInterface.h"
 
 #include <algorithm>
+#include <functional>
 
 namespace Ui {
 
@@ -45,6 +46,57 @@ SDL_Rect makeRect(std::int32_t x, std::int32_t y, std::int32_t w, std::int32_t h
 }
 
 } // namespace
+
+EditLineView editLineView(std::u16string_view text, std::size_t caret, std::int32_t width,
+                          const std::function<std::int32_t(std::u16string_view)>& measure) {
+    constexpr std::u16string_view Ellipsis = u"\u2026";
+    const std::size_t n = text.size();
+    const std::size_t column = std::min(caret, n);
+    EditLineView view;
+    // The letters from..to with an ellipsis for each cut end; true when they
+    // and the caret's bar fit the width.
+    const auto fits = [&](std::size_t from, std::size_t to) {
+        view.text.clear();
+        if (from > 0) view.text += Ellipsis;
+        view.text += text.substr(from, to - from);
+        if (to < n) view.text += Ellipsis;
+        view.caret = static_cast<std::int32_t>((from > 0 ? 1 : 0) + column - from);
+        const std::u16string_view shown = view.text;
+        const std::u16string_view beforeCaret = shown.substr(0, std::size_t(view.caret));
+        return measure(beforeCaret) + CaretWidth <= width && measure(view.text) <= width;
+    };
+    // The fewest letters dropped before the caret to show it up to the
+    // letter `to` (the widths shrink as more go).
+    const auto fewestDropped = [&](std::size_t to) {
+        std::size_t low = 0, high = column;
+        while (low < high) {
+            const std::size_t middle = (low + high) / 2;
+            if (fits(middle, to))
+                high = middle;
+            else
+                low = middle + 1;
+        }
+        return low;
+    };
+    // The text's end shown, when that drops no more before the caret than
+    // an ellipsis after it would; else the most letters after the caret.
+    const std::size_t from = fewestDropped(column);
+    const std::size_t fromEnd = fewestDropped(n);
+    if ((fromEnd <= from && fits(fromEnd, n)) || column == n) {
+        fits(fromEnd, n);
+        return view;
+    }
+    std::size_t low = column, high = n - 1;
+    while (low < high) {
+        const std::size_t middle = (low + high + 1) / 2;
+        if (fits(from, middle))
+            low = middle;
+        else
+            high = middle - 1;
+    }
+    fits(from, low);
+    return view;
+}
 
 void fdLabel::setText(const std::u16string& text) {
     m_text = text;
@@ -122,36 +174,15 @@ void fdLabel::drawLines(SDL_Surface* surface, std::int32_t x, std::int32_t w) {
         int hAlign = m_hAlign;
         std::u16string_view shown = m_text;
         std::int32_t caret = m_caretColumn;
-        // An edit line wider than the label shows the caret's end: it starts
-        // at the left edge, and when the caret would pass the right edge the
-        // characters before it give way to an ellipsis, so that the caret
-        // and what was typed last stay in view.
-        std::u16string tail;
+        // An edit line wider than the label starts at the left edge and
+        // shows the caret with whole letters round it (editLineView).
+        EditLineView view;
         if (m_caretShown && measureText(*this, m_text).width + CaretWidth > rect.w) {
             hAlign = 0;
-            const std::size_t column = std::min<std::size_t>(std::max(m_caretColumn, 0), m_text.size());
-            const auto fits = [&](std::size_t from) {
-                tail = u"\u2026" + m_text.substr(from);
-                return measureText(*this, std::u16string_view(tail).substr(0, column - from + 1)).width +
-                           CaretWidth <=
-                       rect.w;
-            };
-            const std::int32_t caretX =
-                measureText(*this, std::u16string_view(m_text).substr(0, column)).width;
-            if (caretX + CaretWidth > rect.w) {
-                // The fewest characters dropped: the widths shrink as more go.
-                std::size_t low = 1, high = column;
-                while (low < high) {
-                    const std::size_t middle = (low + high) / 2;
-                    if (fits(middle))
-                        high = middle;
-                    else
-                        low = middle + 1;
-                }
-                fits(low);
-                shown = tail;
-                caret = static_cast<std::int32_t>(column - low + 1);
-            }
+            view = editLineView(m_text, static_cast<std::size_t>(std::max(m_caretColumn, 0)), rect.w,
+                                [this](std::u16string_view part) { return measureText(*this, part).width; });
+            shown = view.text;
+            caret = view.caret;
         }
         if (!shown.empty())
             drawTextInRect(*this, surface, rect, shown, hAlign, m_vAlign);

@@ -5,7 +5,25 @@
 
 #include "ui/fdStatic.h"
 
+#include <functional>
+#include <string_view>
+
 namespace Ui {
+
+// What an edit line too wide for its label shows: whole letters round the
+// caret, an ellipsis at each end that is cut, the caret's column in it.
+struct EditLineView {
+    std::u16string text;
+    std::int32_t caret = 0;
+};
+
+// The view of text with the caret at column caret in width pixels
+// (measure gives a text's width; the caret's bar takes 2 pixels): the
+// fewest letters before the caret give way, then the most after it stay.
+// So the caret and what was typed last stay in view, and after Home the
+// line's start shows up to the last whole letter that fits.
+EditLineView editLineView(std::u16string_view text, std::size_t caret, std::int32_t width,
+                          const std::function<std::int32_t(std::u16string_view)>& measure);
 
 class fdLabel : public fdStatic {
 public:

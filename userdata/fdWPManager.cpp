@@ -341,8 +341,10 @@ std::uint32_t fdWPManager::drawPoints(SDL_Surface* surface, MapCamera& camera, s
     // A name drawn across a street's caption left neither readable: names
     // keep clear of the captions and of each other, as captions do.
     std::vector<Render::OrientedBox> occupied = taken;
-    const auto clear = [&occupied](const Render::OrientedBox& box) {
-        return std::none_of(occupied.begin(), occupied.end(),
+    const auto clear = [&occupied, surface](const Render::OrientedBox& box) {
+        return box.centreY - box.halfHeight >= 0.0f &&
+               box.centreY + box.halfHeight <= static_cast<float>(surface->h) &&
+               std::none_of(occupied.begin(), occupied.end(),
                             [&box](const Render::OrientedBox& other) { return box.overlaps(other); });
     };
     m_tree.visitIntersecting(box, [&](const Tree::Entry& e) {
@@ -367,7 +369,9 @@ std::uint32_t fdWPManager::drawPoints(SDL_Surface* surface, MapCamera& camera, s
             // type's caption colours of the current day or night set: plain
             // text vanishes on a light day map or a dark night one.
             const Render::PoiStyle* colours = style != nullptr ? style : m_styles->poiStyle(WayPoint::DefaultType);
-            const std::int32_t left = std::max(0, s.x - size.width / 2);
+            // Within the surface's width where the name fits it; a name
+            // that reaches past its top or bottom edge is not clear.
+            const std::int32_t left = std::max(0, std::min(s.x - size.width / 2, surface->w - size.width));
             const auto box = [&](std::int32_t top) {
                 return Render::OrientedBox{static_cast<float>(left) + static_cast<float>(size.width) / 2.0f,
                                            static_cast<float>(top) + static_cast<float>(size.height) / 2.0f,
@@ -377,7 +381,7 @@ std::uint32_t fdWPManager::drawPoints(SDL_Surface* surface, MapCamera& camera, s
                                            static_cast<float>(size.height) / 2.0f};
             };
             // Above the point, else below it.
-            std::int32_t top = std::max(0, s.y - size.height / 2) - 14;
+            std::int32_t top = s.y - size.height / 2 - 14;
             if (!clear(box(top)))
                 top = s.y - size.height / 2 + 14;
             if (!clear(box(top))) {

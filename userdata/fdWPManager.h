@@ -100,8 +100,10 @@ class fdWPManager : public Map::CategorizedWayPointsProvider, public MapDrawing:
     std::int32_t findNearestPoint(Map::Point point, std::int32_t radius) const;
     // Draws the points inside the surface at the map scale (metres per 40
     // pixels, rounded); returns how many. A name goes above its point, or
-    // below it where the taken boxes (the map's captions) or a name drawn
-    // before lie above; where both are taken the point shows without it.
+    // below it where the taken boxes (the map's captions and icons, the
+    // car, the panels over the map) or a name drawn before lie above, or
+    // the surface's top edge cuts it; where both are taken the point shows
+    // without it. A name stays within the surface's width.
     std::uint32_t drawPoints(SDL_Surface* surface, MapCamera& camera, std::int32_t scale,
                              const std::vector<Render::OrientedBox>& taken = {});
     // The map frame's layer: the scale comes from this source.

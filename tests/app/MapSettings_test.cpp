@@ -11,10 +11,13 @@
 #include "map/AtlasServices.h"
 #include "map/CameraFile.h"
 #include "map/KVAtlas.h"
+#include "map/Projection.h"
 #include "render/MapCamera.h"
 #include "render/RenderStyles.h"
 #include "render/fdMapRenderer.h"
+#include "screens/MapPointLookup.h"
 #include "screens/PoisSettingsPage.h"
+#include "screens/fdPageMap.h"
 #include "screens/PolylinesSettingsPage.h"
 #include "screens/fdPageButtonSettingsX.h"
 #include "screens/fdPageSettingsX.h"
@@ -204,6 +207,73 @@ TEST(PoiSettings, ShowAndWarnAreIndependent) {
     EXPECT_FALSE(styles.isPoiTypeShown(type));
     EXPECT_TRUE(styles.isPoiTypeWarned(type));
 
+}
+
+// Every POI icon the Monaco map draws is one of a type "Places shown"
+// shows, and a tap on it names it and offers its information: in 2D, and
+// in 3D where a far icon (placement 1 sets it beside its point) lay more
+// than the reach at the view's scale from its point and a tap found
+// nothing. With every type switched off the map draws no icon.
+TEST(PoiSettings, EveryIconTheMapDrawsIsNamedByATapAndGoesWithItsType) {
+    ProgramFolder folder("monaco");
+    TestSupport::CaptureLogger log{Log::Critical};
+    engine::fdEngine engine{folder.wide()};
+    engine.setScreenSize(1440, 900); // room for the larger window
+    ASSERT_EQ(engine.init(), 0);
+    auto* map = dynamic_cast<Screens::fdPageMap*>(engine.ui()->findPage("pageMap"));
+    ASSERT_NE(map, nullptr);
+    Render::RenderStyles& styles = engine.mapRenderer()->styles();
+    const Map::Point casino = Map::Projection::fromGeo(43.7384f, 7.4246f);
+    // (window, 3D, pixels per map unit: about 50 and 200 m per 40 pixels)
+    const auto draw = [&](std::pair<int, int> size, int mode, float scale) {
+        engine.onResize(size.first, size.second);
+        engine.ui()->activatePage(map);
+        map->showPoint(casino, false);
+        map->closePopup();
+        engine.camera().setMode(mode);
+        engine.camera().setScale(scale);
+        engine.ui()->applyPendingChanges();
+        engine.drawNow();
+        EXPECT_EQ(engine.screen()->w, size.first);
+        return engine.mapRenderer()->drawnIcons();
+    };
+    for (const auto& size : {std::pair{800, 480}, std::pair{1280, 720}})
+        for (const int mode : {0, 1})
+            for (const float scale : {0.0054f, 0.00135f}) {
+                SCOPED_TRACE(testing::Message()
+                             << size.first << " x " << size.second << (mode ? " 3D " : " 2D ") << scale);
+                const std::vector<Render::IconBox> icons = draw(size, mode, scale);
+                EXPECT_GT(icons.size(), 10u);
+                for (const Render::IconBox& icon : icons) {
+                    if (icon.box.centreX < 0 || icon.box.centreY < 0 || icon.box.centreX >= size.first ||
+                        icon.box.centreY >= size.second)
+                        continue; // drawn outside the window
+                    Map::Point under;
+                    ASSERT_TRUE(engine.camera().screenToMap(
+                        xe::Point{static_cast<std::int32_t>(icon.box.centreX),
+                                  static_cast<std::int32_t>(icon.box.centreY)},
+                        under));
+                    map->mapPointAction(under);
+                    const Screens::MapPointFind& found = map->tappedFind();
+                    EXPECT_EQ(found.kind, Screens::MapPointFind::Kind::Poi)
+                        << "the icon at " << icon.box.centreX << "," << icon.box.centreY;
+                    EXPECT_TRUE(map->findChild("edit_point")->findChild("info")->visible());
+                    map->closePopup();
+                }
+            }
+
+    // Nothing shown: no icon, in 2D or 3D.
+    auto* page = dynamic_cast<Screens::PoisSettingsPage*>(engine.ui()->findPage("pois_settings"));
+    ASSERT_NE(page, nullptr);
+    engine.ui()->goToPage(page);
+    auto* all = dynamic_cast<Ui::fdCheckedButton*>(page->findChild("select_all_check"));
+    all->setChecked(false);
+    page->childClicked("select_all_check");
+    page->childClicked("button_ok");
+    EXPECT_FALSE(styles.isPoiTypeShown(0x2C00));
+    for (const int mode : {0, 1})
+        EXPECT_TRUE(draw({800, 480}, mode, 0.00135f).empty()) << mode;
+    engine.shutdown();
 }
 
 TEST(PolylineSettings, ChecksGoToTheTableAndTheBlobType180NeverChecked) {

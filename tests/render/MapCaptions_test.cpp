@@ -219,6 +219,30 @@ TEST(MapCaptions, CaptionsKeepClearOfTheIconsOfOtherPois) {
     }
 }
 
+// A POI of a type with no style of its own is drawn with type 0's icon
+// and shown as type 0 is ("Point of interest" of the group "Other", which
+// the settings page lists), whatever its own flag: the table's defaults
+// showed such types, and no setting could hide their icons.
+TEST(MapCaptions, ATypeWithoutAStyleFollowsTypeZero) {
+    const struct {
+        bool zero, own, drawn;
+    } rows[] = {{false, true, false}, {true, false, true}, {true, true, true}, {false, false, false}};
+    for (const auto& row : rows) {
+        SCOPED_TRACE(testing::Message() << row.zero << row.own);
+        Captioned t({{"", 0x2F03, {40, 200}}});
+        Render::RenderStyles& styles = t.renderer->styles();
+        styles.daySet().poiStyles[0] = styles.daySet().poiStyles[0x105];
+        styles.setPoiTypeFlags(0, row.zero, false);
+        styles.setPoiTypeFlags(0x2F03, row.own, false);
+        EXPECT_EQ(styles.isPoiShownOnMap(0x2F03), row.drawn);
+        EXPECT_EQ(styles.isPoiShownOnMap(0x105), true) << "a styled type keeps its own flag";
+        ASSERT_TRUE(t.frame());
+        EXPECT_EQ(t.renderer->drawnIcons().size(), row.drawn ? 2u : 1u);
+        const xe::Point unstyled = t.screenOf(1, 1, 40, 200);
+        EXPECT_EQ(t.pixel(unstyled.x, unstyled.y) == IconMagenta, row.drawn);
+    }
+}
+
 TEST(MapCaptions, In3dTheRoadGetsOneBoxedLabel) {
     Captioned t;
     t.camera.setMode(1);
@@ -242,8 +266,90 @@ struct CarPage : MapDrawing::MapPage {
     MapDrawing::CompassWidget* compass() override { return nullptr; }
     const MapDrawing::CursorRecord* findCursor(const std::string&) override { return nullptr; }
     std::optional<Render::IconBox> carBox(const MapCamera&) override { return car; }
+    std::vector<Render::OrientedBox> coveredBoxes() const override { return panels; }
     std::optional<Render::IconBox> car;
+    std::vector<Render::OrientedBox> panels;
 };
+
+// Keeps the boxes the frame asks the waypoint names to keep clear of.
+struct TakenRecorder : MapDrawing::WaypointsLayer {
+    std::uint32_t drawPoints(SDL_Surface*, MapCamera&,
+                             const std::vector<Render::OrientedBox>& boxes) override {
+        taken = boxes;
+        return 0;
+    }
+    std::vector<Render::OrientedBox> taken;
+};
+
+// An icon that would touch the car the page draws over the frame (within
+// 2 pixels) is left out, in 2D and 3D; one farther off stays. The waypoint
+// names keep clear of the frame's names and icons, the car and the page's
+// panels over the map.
+TEST(MapCaptions, IconsKeepOffTheCarAndWaypointNamesOffEverything) {
+    for (const int mode : {0, 1}) {
+        SCOPED_TRACE(mode);
+        Captioned t;
+        CarPage page;
+        t.renderer->services().page = &page;
+        t.camera.setMode(mode);
+        ASSERT_TRUE(t.frame());
+        ASSERT_EQ(t.renderer->drawnIcons().size(), 1u);
+        const Render::OrientedBox inn = t.renderer->drawnIcons()[0].box;
+        // The icon's pixels: columns left .. left + 7, rows top .. top + 7.
+        const int left = static_cast<int>(inn.centreX - inn.halfWidth - 0.5f),
+                  top = static_cast<int>(inn.centreY - inn.halfHeight - 0.5f);
+        ASSERT_EQ(t.pixel(left, top), IconMagenta);
+        // (the car's left column, its top row, the icon drawn)
+        const struct {
+            int x, y;
+            bool drawn;
+        } rows[] = {
+            {left - 2, top - 2, false}, // on the icon
+            {left + 9, top, false},     // one pixel right of it
+            {left + 10, top, true},     // two
+            {left - 12, top + 4, true}, // two left of it
+            {left - 11, top + 4, false},
+            {left, top + 9, false}, // one below it
+            {left, top + 11, true},
+        };
+        for (const auto& row : rows) {
+            page.car = Render::IconBox::of(row.x, row.y, 10, 10, nullptr);
+            ASSERT_TRUE(t.frame());
+            SCOPED_TRACE(testing::Message() << row.x - left << "," << row.y - top);
+            EXPECT_EQ(t.renderer->drawnIcons().size(), row.drawn ? 2u : 1u);
+            EXPECT_EQ(t.pixel(left + 3, top + 3) == IconMagenta, row.drawn);
+        }
+
+        // What the waypoint names are handed: every name and label the
+        // frame drew, every icon, the car and the page's panel.
+        TakenRecorder waypoints;
+        t.renderer->services().waypoints = &waypoints;
+        page.car = Render::IconBox::of(0, 0, 10, 10, nullptr);
+        page.panels = {Render::OrientedBox{200.0f, 50.0f, 1.0f, 0.0f, 40.0f, 30.0f}};
+        t.renderer->setMapSurface(t.surface);
+        RenderTest::SurfacePtr screen(
+            SDL_CreateRGBSurface(SDL_SWSURFACE, Width, Height, 32, 0x00FF0000, 0x0000FF00, 0x000000FF, 0));
+        // Near enough for the waypoints (below 2000 m per 40 pixels), the
+        // Inn in the middle.
+        t.lookAt(PoiX + 256.0f, PoiY + 256.0f, 1500);
+        t.atlas->requestRedraw();
+        t.renderer->drawMap(screen.get(), SDL_Rect{0, 0, Width, Height}, false, nullptr);
+        std::vector<Render::OrientedBox> expected = t.captions->drawnBoxes();
+        ASSERT_FALSE(expected.empty());
+        ASSERT_EQ(t.renderer->drawnIcons().size(), 2u);
+        for (const Render::IconBox& icon : t.renderer->drawnIcons()) expected.push_back(icon.box);
+        expected.push_back(page.panels[0]);
+        ASSERT_EQ(waypoints.taken.size(), expected.size());
+        for (std::size_t i = 0; i < expected.size(); ++i) {
+            EXPECT_FLOAT_EQ(waypoints.taken[i].centreX, expected[i].centreX) << i;
+            EXPECT_FLOAT_EQ(waypoints.taken[i].centreY, expected[i].centreY) << i;
+            EXPECT_FLOAT_EQ(waypoints.taken[i].halfWidth, expected[i].halfWidth) << i;
+        }
+        t.renderer->setMapSurface(nullptr);
+        t.renderer->services().waypoints = nullptr;
+        t.renderer->services().page = nullptr;
+    }
+}
 
 // The car the page draws over the frame is taken as an icon: the road's
 // name that would lie under it moves off it (in 2D along its road, in 3D the

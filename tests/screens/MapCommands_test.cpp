@@ -19,7 +19,10 @@
 #include "core/Text.h"
 #include "map/proximity/MemoryIndex.h"
 #include "platform/Error.h"
+#include "render/Image.h"
 #include "render/MapCamera.h"
+#include "render/RenderStyles.h"
+#include "screens/MapPointLookup.h"
 #include "routing/AtlasRoute.h"
 #include "routing/RouteComputation.h"
 #include "tests/screens/FakeCar.h"
@@ -181,8 +184,17 @@ TEST(MapCommands, MenuOpensClosesHidesByItselfAndSwitches) {
         menu.itemClicked(2);
         EXPECT_EQ(menu.state(2), starts ? 1u : 0u);
     }
+    // The panel shown over the map is what the waypoint names keep clear
+    // of; hidden, it takes no room.
+    const Ui::WindowRect panel = r.page->sensorsPanel()->rect();
+    ASSERT_TRUE(r.page->sensorsPanel()->visible());
+    ASSERT_EQ(r.page->coveredBoxes().size(), 1u);
+    const Render::OrientedBox covered = r.page->coveredBoxes()[0];
+    EXPECT_FLOAT_EQ(covered.centreX - covered.halfWidth, panel.x + 0.5f);
+    EXPECT_FLOAT_EQ(covered.centreY + covered.halfHeight, panel.y + panel.h - 0.5f);
     menu.itemClicked(3);
     EXPECT_FALSE(r.page->sensorsPanel()->visible());
+    EXPECT_TRUE(r.page->coveredBoxes().empty());
     EXPECT_FALSE(r.config.root()->value("map_sensors_visible", true));
     menu.list().select(4); // the highlighted row runs through "menu"
     r.page->childClicked("menu");
@@ -463,6 +475,43 @@ TEST(MapCommands, TapPrefersPoiThenWaypointThenDangerPointThenAddress) {
         EXPECT_EQ(r.page->findChild("edit_point")->findChild("info")->visible(), c.kind != Kind::Nothing) << what;
         EXPECT_EQ(r.page->findChild("edit_point")->findChild("del")->visible(), c.waypoint) << what;
         EXPECT_EQ(dynamic_cast<Ui::fdStatic*>(r.page->findChild("upper_box_turn"))->text(), c.address) << what;
+    }
+}
+
+// A tap finds the types the map draws with an icon: a styled type by its
+// own style and flag; a type of no style, drawn with type 0's icon, while
+// type 0 ("Point of interest") is shown, whatever its own flag says.
+TEST(MapCommands, ATapFindsTheTypesTheMapDrawsWithAnIcon) {
+    Render::RenderStyles styles;
+    SDL_Surface* pixels = SDL_CreateRGBSurface(SDL_SWSURFACE, 4, 4, 32, 0xFF0000, 0xFF00, 0xFF, 0);
+    const auto icon = Render::ImageFromSurface::owning(pixels);
+    for (const std::uint16_t type : {0x0000, 0x2C00, 0x2F01})
+        styles.daySet().poiStyles[type].icon = icon.get();
+    styles.daySet().poiStyles[0x2E00] = {}; // styled without an icon
+    styles.selectSet(true);
+    const auto has = [](const std::vector<std::uint16_t>& types, std::uint16_t type) {
+        return std::binary_search(types.begin(), types.end(), type);
+    };
+    const struct {
+        bool zero, attraction, unstyled; // the show flags of 0, 0x2C00, 0x2F03
+        std::vector<std::uint16_t> found, notFound;
+        std::size_t count;
+    } rows[] = {
+        {false, true, true, {0x2C00}, {0x0000, 0x2F01, 0x2F03, 0x2E00}, 1},
+        {false, false, false, {}, {0x0000, 0x2C00, 0x2F03}, 0},
+        {true, false, false, {0x0000, 0x2F03, 0x1234, 0xFFFE}, {0x2C00, 0x2F01, 0x2E00, 0x2800, 0xFFFF},
+         65531},
+        {true, true, true, {0x0000, 0x2C00, 0x2F03}, {0x2F01, 0x2E00, 0x2800}, 65532},
+    };
+    for (const auto& row : rows) {
+        styles.setPoiTypeFlags(0x0000, row.zero, false);
+        styles.setPoiTypeFlags(0x2C00, row.attraction, false);
+        styles.setPoiTypeFlags(0x2F03, row.unstyled, false);
+        const std::vector<std::uint16_t> types = MapPointLookup::tappableTypes(&styles);
+        EXPECT_TRUE(std::is_sorted(types.begin(), types.end()));
+        EXPECT_EQ(types.size(), row.count) << row.zero << row.attraction << row.unstyled;
+        for (const std::uint16_t type : row.found) EXPECT_TRUE(has(types, type)) << std::hex << type;
+        for (const std::uint16_t type : row.notFound) EXPECT_FALSE(has(types, type)) << std::hex << type;
     }
 }
 

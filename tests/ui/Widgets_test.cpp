@@ -297,6 +297,53 @@ TEST(fdLabel, AnEditLineLongerThanTheLabelShowsTheCaretsEnd) {
         EXPECT_GT(start, 0) << caret;
         EXPECT_EQ(outside, 0) << "nothing outside the label";
     }
+    // After Home the line shows its start up to a whole letter and an
+    // ellipsis, from the left edge: as a label of that text draws it (it
+    // ran on, centred, cut mid-letter at both edges before).
+    label->setCaret(0, 0);
+    const EditLineView start = editLineView(text, 0, 200, [&](std::u16string_view part) {
+        return measureText(*label, part).width;
+    });
+    ASSERT_EQ(start.text.back(), u'\u2026');
+    ASSERT_LT(start.text.size(), text.size());
+    const auto cut = draw(false);
+    label->showCaret(false);
+    label->setHorzAlign(0);
+    label->setText(start.text);
+    EXPECT_TRUE(draw(false) == cut);
+}
+
+// What an edit line too wide for its label shows, with letters 10 pixels
+// wide (the ellipsis too) and the caret's bar 2: whole letters round the
+// caret and an ellipsis at each cut end.
+TEST(fdLabel, AnEditLineShowsWholeLettersAndAnEllipsisAtEachCut) {
+    const auto measure = [](std::u16string_view part) { return std::int32_t(part.size()) * 10; };
+    const struct {
+        std::u16string text;
+        std::size_t caret;
+        std::int32_t width;
+        std::u16string shown;
+        std::int32_t shownCaret;
+    } rows[] = {
+        {u"abcdefghij", 10, 62, u"\u2026fghij", 6}, // the end: its tail
+        {u"abcdefghij", 10, 61, u"\u2026ghij", 5},  // the bar needs its 2 pixels
+        {u"abcdefghij", 0, 62, u"abcde\u2026", 0},  // after Home: its start
+        {u"abcdefghij", 0, 59, u"abcd\u2026", 0},
+        {u"abcdefghij", 5, 62, u"abcde\u2026", 5},
+        {u"abcdefghij", 6, 62, u"\u2026cdef\u2026", 5}, // both ends cut
+        {u"abcdefghij", 7, 62, u"\u2026defg\u2026", 5},
+        {u"abcdefghij", 9, 62, u"\u2026fghij", 5}, // the end's ellipsis goes when the end shows
+        {u"abcdefghij", 9, 72, u"\u2026efghij", 6},
+        {u"abcdefghij", 25, 62, u"\u2026fghij", 6}, // a caret past the end stands at it
+        {u"abc", 1, 62, u"abc", 1},
+        {u"abcdefghij", 0, 5, u"\u2026", 0}, // narrower than a letter
+    };
+    for (const auto& row : rows) {
+        const EditLineView view = editLineView(row.text, row.caret, row.width, measure);
+        SCOPED_TRACE(testing::Message() << row.caret << " in " << row.width);
+        EXPECT_EQ(Core::wideToUtf8(view.text), Core::wideToUtf8(row.shown));
+        EXPECT_EQ(view.caret, row.shownCaret);
+    }
 }
 
 // Lines of a label: stacked at the top, middle or bottom of the label

@@ -222,3 +222,40 @@ TEST(WaypointStyles, NamesGiveWayToCaptionsAndToEachOther) {
     ASSERT_EQ(font.calls.size(), 2u);
     EXPECT_EQ(font.calls[1].y, (font.calls[1].name == u"Home" ? home.y : work.y) + 9);
 }
+
+// A name stays on the map: near the right or left edge it ends or starts
+// there, and where the top edge would cut it, it goes below its point.
+TEST(WaypointStyles, NamesStayInsideTheMap) {
+    StylesFixture f;
+    RecordingFont font;
+    RenderWaypointStyles adapter{f.styles, nullptr, &font, 0xFFFFFFFFu};
+    TestSupport::TempDir dir;
+    fdWPManager manager(&adapter, wide(dir / "icons.txt"));
+    manager.load(wide(dir / "waypoints"));
+    MapCamera camera;
+    flatCamera(camera, 100, 100);
+    // (the point on the screen, where "Home", 24 x 10, is drawn)
+    const struct {
+        xe::Point at, name;
+    } rows[] = {
+        {{50, 50}, {38, 31}}, {{95, 50}, {76, 31}}, {{99, 50}, {76, 31}}, {{3, 50}, {0, 31}},
+        {{50, 19}, {38, 0}},  {{50, 18}, {38, 27}}, {{50, 2}, {38, 11}},
+    };
+    for (const auto& row : rows) {
+        Map::Point point;
+        ASSERT_TRUE(camera.screenToMap(row.at, point));
+        xe::Point back;
+        ASSERT_TRUE(camera.mapToScreen(point, back));
+        ASSERT_EQ(back.x, row.at.x);
+        ASSERT_EQ(back.y, row.at.y);
+        const std::int32_t index = manager.addPoint(u"Home", point, u"", 0);
+        ASSERT_GE(index, 0);
+        font.calls.clear();
+        auto surface = RenderTest::makeSurface(32, 100, 100);
+        EXPECT_EQ(manager.drawPoints(surface.get(), camera, 150), 1u);
+        ASSERT_EQ(font.calls.size(), 1u) << row.at.x << "," << row.at.y;
+        EXPECT_EQ(font.calls[0].x, row.name.x) << row.at.x << "," << row.at.y;
+        EXPECT_EQ(font.calls[0].y, row.name.y) << row.at.x << "," << row.at.y;
+        manager.deletePoint(static_cast<std::size_t>(index));
+    }
+}
