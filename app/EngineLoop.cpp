@@ -107,6 +107,12 @@ bool fdEngine::shutdownReported() {
 }
 
 void fdEngine::handleEvents(SDL_Event event) {
+    ++m_pass;
+    m_inPass = true;
+    struct PassEnd {
+        bool& inPass;
+        ~PassEnd() { inPass = false; }
+    } passEnd{m_inPass};
     for (;;) {
         dispatch(event);
         SDL_Delay(1);
@@ -156,9 +162,28 @@ void fdEngine::navigationDue() {
         Threading::wakeMainLoop();
 }
 
+void fdEngine::backgroundStep() {
+    if (m_inPass) {
+        if (m_steppedPass == m_pass)
+            return;
+        m_steppedPass = m_pass;
+    }
+    navigationFrame();
+    Screens::fdPageMap* map = Screens::fdPageMap::instance();
+    Ui::fdPage* shown = m_ui ? m_ui->activePage() : nullptr;
+    if (map == nullptr || shown == nullptr || shown == map)
+        return;
+    const bool day = isDay();
+    map->dayNightStep();
+    if (isDay() != day)
+        shown->invalidate(1);
+}
+
 void fdEngine::navigationFrame() {
-    if (m_navigation)
-        m_navigation->frame();
+    if (!m_navigation)
+        return;
+    m_navigation->frame();
+    ++m_navigationFrames;
 }
 
 bool fdEngine::framesPaced() const {
@@ -307,7 +332,7 @@ void fdEngine::redraw() {
     const std::uint32_t now = m_clock ? m_clock->ticksMs() : SDL_GetTicks();
     if (!m_ui)
         return;
-    navigationFrame();
+    backgroundStep();
     if (m_sensors && m_sensorSource)
         m_sensors->updateAll(m_sensorSource->frame());
     m_ui->tick(now);
@@ -376,14 +401,14 @@ void fdEngine::dispatch(const SDL_Event& event) {
         // ask for the next frame at once: the map page, while the car
         // moves, drew as fast as the processor allowed. A page its UI timer
         // paces is drawn on the timer's ticks; any other on every expose but
-        // the navigation pace's, which runs the navigation frame alone.
+        // the navigation pace's, which runs the background step alone.
         const bool navigation = m_navigationDue.exchange(false);
         const bool frameDue = m_ui && m_ui->takeFrameDue();
         const bool draws = framesPaced() ? frameDue : frameDue || !navigation || (m_ui && m_ui->dirty());
         if (draws)
             redraw();
         else if (navigation)
-            navigationFrame();
+            backgroundStep();
         break;
     }
     default:

@@ -188,14 +188,22 @@ class fdEngine : public Network::ConnectionListener, public Ui::EngineServices {
     // interface tick, and the draw and flip unless the active page is drawn
     // on change only and nothing changed.
     void redraw();
-    // The car's and guidance's frame (Screens::HandlerNavigation::frame):
-    // run by every redraw and by every expose of the navigation pace, so
-    // that guidance goes on behind every page.
+    // The work that goes on behind every page, at most once a pass of the
+    // main loop however many of the pass's exposes ask for it (any number
+    // of times outside a pass): the car's and guidance's frame
+    // (Screens::HandlerNavigation::frame), then the automatic day/night step
+    // while a page other than the map is shown (the map page's tick steps
+    // it there), the shown page redrawn when the mode changes. Run first by
+    // every redraw and by the navigation pace's expose.
+    void backgroundStep();
+    // The car's and guidance's frame alone.
     void navigationFrame();
+    // Navigation frames run since the start (for the tests and benchmarks).
+    std::uint64_t navigationFrames() const { return m_navigationFrames; }
     // While the active page's UI timer ticks less often than every
     // NavigationPeriodMs, or not at all, and there is a car to follow (the
     // receiver is on, or guidance runs), a timer of the engine's own wakes
-    // the loop at that period: its expose runs the navigation frame alone,
+    // the loop at that period: its expose runs the background step alone,
     // the page ticking and drawing at its own pace. Kept after every pass
     // of the loop.
     void keepNavigationPace();
@@ -344,6 +352,12 @@ class fdEngine : public Network::ConnectionListener, public Ui::EngineServices {
     std::unique_ptr<Ui::DesignDescription> m_design;
     std::atomic<bool> m_quit{false};
     std::uint64_t m_framesDrawn = 0;
+    std::uint64_t m_navigationFrames = 0;
+    // The main loop's passes (handleEvents) and the one whose background
+    // step has run; a step outside a pass always runs.
+    std::uint64_t m_pass = 0;
+    std::uint64_t m_steppedPass = 0;
+    bool m_inPass = false;
     std::atomic<bool> m_raiseRequested{false};
     bool m_doubleSize = false;
     std::u16string m_programFolder;

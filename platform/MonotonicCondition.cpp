@@ -5,7 +5,22 @@
 #include <ctime>
 #include <system_error>
 
+#include <sys/syscall.h>
+#include <unistd.h>
+
 namespace Platform {
+
+namespace {
+
+// The kernel's monotonic clock as it is, below any library preloaded to
+// shift clock_gettime.
+std::chrono::nanoseconds kernelMonotonic() {
+    timespec now{};
+    ::syscall(SYS_clock_gettime, CLOCK_MONOTONIC, &now);
+    return std::chrono::seconds(now.tv_sec) + std::chrono::nanoseconds(now.tv_nsec);
+}
+
+} // namespace
 
 MonotonicCondition::MonotonicCondition() {
     pthread_condattr_t attributes;
@@ -30,14 +45,16 @@ void MonotonicCondition::wait(std::unique_lock<std::mutex>& lock) {
 
 bool MonotonicCondition::waitUntil(std::unique_lock<std::mutex>& lock,
                                    std::chrono::steady_clock::time_point deadline) {
-    // steady_clock reads CLOCK_MONOTONIC: its time since the epoch is the
-    // clock's own reading.
     using namespace std::chrono;
-    const nanoseconds since = std::max(duration_cast<nanoseconds>(deadline.time_since_epoch()), nanoseconds::zero());
-    timespec at{};
-    at.tv_sec = static_cast<time_t>(duration_cast<seconds>(since).count());
-    at.tv_nsec = static_cast<long>((since - duration_cast<seconds>(since)).count());
-    return pthread_cond_timedwait(&m_condition, lock.mutex()->native_handle(), &at) != ETIMEDOUT;
+    const nanoseconds left = deadline - steady_clock::now();
+    if (left <= nanoseconds::zero())
+        return false;
+    const nanoseconds at = kernelMonotonic() + left;
+    timespec until{};
+    until.tv_sec = static_cast<time_t>(duration_cast<seconds>(at).count());
+    until.tv_nsec = static_cast<long>((at - duration_cast<seconds>(at)).count());
+    return pthread_cond_clockwait(&m_condition, lock.mutex()->native_handle(), CLOCK_MONOTONIC, &until) !=
+           ETIMEDOUT;
 }
 
 } // namespace Platform

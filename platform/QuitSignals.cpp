@@ -1,10 +1,10 @@
 #include "platform/QuitSignals.h"
 
+#include "platform/MonotonicCondition.h"
 #include "platform/detail/SignalWatch.h"
 
 #include <cassert>
 #include <chrono>
-#include <condition_variable>
 #include <csignal>
 #include <mutex>
 #include <unistd.h>
@@ -24,7 +24,7 @@ void noteFirst(int signal) {
 // watcher is: a signal may come while the static objects are destroyed.
 struct Unbounded {
     std::mutex lock;
-    std::condition_variable ended;
+    MonotonicCondition ended;
     bool active = false;
     std::uint64_t endedWaits = 0;
     std::uint32_t graceMs = 0;
@@ -45,7 +45,7 @@ void endUnboundedWait() {
     if (!u.active)
         return;
     const std::uint64_t before = u.endedWaits;
-    if (u.ended.wait_for(lock, std::chrono::milliseconds(u.graceMs), [&] { return u.endedWaits != before; }))
+    if (u.ended.waitFor(lock, std::chrono::milliseconds(u.graceMs), [&] { return u.endedWaits != before; }))
         return;
     if (u.lastWords)
         u.lastWords(g_signal);
@@ -102,7 +102,7 @@ UnboundedWait::~UnboundedWait() {
         u.lastWords = nullptr;
         ++u.endedWaits;
     }
-    u.ended.notify_all();
+    u.ended.notifyAll();
 }
 
 } // namespace Platform

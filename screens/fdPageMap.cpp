@@ -105,11 +105,6 @@ fdPageMap::fdPageMap(Ui::fdInterface* ui, Services services)
         m_dayNight = std::make_unique<Ui::DayNightSwitch>(m_services.bindings->dayNight(), *m_services.clock,
                                                           static_cast<Ui::DayNightSwitch::Position&>(*this),
                                                           static_cast<Ui::DayNightSwitch::Display&>(*this));
-        // The menus take the map's day or night colours: a night start on
-        // the main menu is dark before the map was ever shown, and sunrise
-        // comes to whatever page is open.
-        if (ui != nullptr)
-            ui->setBackgroundStep(this, [this] { m_dayNight->tick(); });
     }
     if (m_services.renderer != nullptr)
         m_services.renderer->services().page = this;
@@ -120,8 +115,6 @@ fdPageMap::fdPageMap(Ui::fdInterface* ui, Services services)
 // The renderer may already be gone when the engine deletes its pages: only
 // the live one (its instance) is told.
 fdPageMap::~fdPageMap() {
-    if (ui() != nullptr)
-        ui()->setBackgroundStep(this, {});
     if (m_services.monitoring != nullptr)
         m_services.monitoring->removeListener(this);
     MapDrawing::fdMapRenderer* renderer = MapDrawing::fdMapRenderer::instance();

@@ -152,6 +152,11 @@ public:
     bool drawsOnlyWhenInvalidated() const override { return true; }
     bool framesPacedByUiTimer() const override { return true; }
     void tick(std::uint32_t now) override;
+    // The automatic day/night step: the switch compares the clock with the
+    // day's sunrise and sunset and hands a change to the renderer's styles,
+    // which every page's colours follow. The page's tick runs it; while
+    // another page is shown the engine does (fdEngine::backgroundStep).
+    void dayNightStep();
     void drawBackground(SDL_Surface* surface, TempSurface& clip) override;
     bool mouseButtonDown(int button, int x, int y) override;
     bool mouseMove(int x, int y) override;

@@ -28,6 +28,11 @@ void fdPageMap::setChecked(Ui::fdWindowBase* widget, bool checked) {
     }
 }
 
+void fdPageMap::dayNightStep() {
+    if (m_dayNight)
+        m_dayNight->tick();
+}
+
 void fdPageMap::tick(std::uint32_t now) {
     // A widget shown or hidden by this tick changes the frame; texts and
     // pictures invalidate themselves when they change.
@@ -46,10 +51,7 @@ void fdPageMap::tick(std::uint32_t now) {
         restoreAnchor();
     carStep(now);
 
-    // Day and night: the switch compares the clock with the day's sunrise
-    // and sunset and hands a change to the renderer's styles.
-    if (m_dayNight)
-        m_dayNight->tick();
+    dayNightStep();
 
     if (m_menu != nullptr)
         m_menu->autoHide(now);

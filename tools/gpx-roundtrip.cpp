@@ -1,6 +1,7 @@
 // Reads a GPX file through the waypoint reader, prints one tab-separated
-// line per waypoint (name, latitude, longitude, symbol, POI type in hex, as
-// the reader keeps them) and writes the points back out through the writer.
+// line per waypoint (name, latitude and longitude as the writer writes them,
+// symbol, POI type in hex, 0x6613) and writes the points back out through
+// the writer.
 // No render styles are loaded, so no type counts as known: every point keeps
 // the default type and its file's symbol.
 //
@@ -9,7 +10,6 @@
 #include "core/FileSystem.h"
 #include "core/Format.h"
 #include "core/Text.h"
-#include "map/Projection.h"
 #include "userdata/fdWPManager.h"
 
 #include <cstdio>
@@ -44,10 +44,9 @@ int main(int argc, char** argv) {
     std::vector<const StoredWayPoint*> points;
     for (std::size_t i = 0; i < manager.pointCount(); ++i) {
         const StoredWayPoint& p = manager.storedPoint(i);
-        const Map::GeoPoint geo = Map::Projection::toGeo(p.position);
-        const std::string line =
-            Core::format("%s\t%s\t%s\t%s\t%04x\n", column(p.name), Gpx::formatCoordinate(geo.latitude),
-                         Gpx::formatCoordinate(geo.longitude), column(p.symbol), int{p.type});
+        const Gpx::WrittenPlace place = Gpx::writtenPlace(p);
+        const std::string line = Core::format("%s\t%s\t%s\t%s\t0x%04x\n", column(p.name), place.latitude,
+                                              place.longitude, column(p.symbol), int{p.type});
         std::fputs(line.c_str(), stdout);
         points.push_back(&p);
     }

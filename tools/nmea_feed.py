@@ -42,6 +42,7 @@ the seconds the feeder would wait before it at the rate given (0 with
 """
 import argparse
 import math
+import os
 import random
 import select
 import sys
@@ -312,8 +313,14 @@ def main():
     else:
         bursts = recording_bursts(args.recording)
     if args.dry_run:
-        for wait, burst in bursts:
-            print("%.3f\t%d" % (paced(wait, args.rate), sum(part.count("\n") for part in burst)))
+        try:
+            for wait, burst in bursts:
+                print("%.3f\t%d" % (paced(wait, args.rate), sum(part.count("\n") for part in burst)))
+            sys.stdout.flush()
+        except BrokenPipeError:
+            # A reader that had enough (| head): the rest is not wanted, and
+            # the interpreter's own flush at exit must not fail again.
+            os.dup2(os.open(os.devnull, os.O_WRONLY), sys.stdout.fileno())
         return
     with open(args.device, "w", newline="") as device:
         while True:

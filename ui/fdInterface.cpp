@@ -65,20 +65,7 @@ fdInterface::~fdInterface() {
         m_fonts.pop_back();
 }
 
-void fdInterface::setBackgroundStep(const fdPage* owner, std::function<void()> step) {
-    if (!step && owner != m_backgroundOwner)
-        return;
-    m_backgroundOwner = step ? owner : nullptr;
-    m_backgroundStep = std::move(step);
-}
-
 void fdInterface::tick(std::uint32_t now) {
-    if (m_backgroundStep && m_active && m_active != m_backgroundOwner) {
-        const bool day = !m_engine || m_engine->isDay();
-        m_backgroundStep();
-        if ((!m_engine || m_engine->isDay()) != day)
-            m_active->invalidate(1);
-    }
     for (int passes = 0; m_active; ++passes) {
         if (passes == MaxPageSwitchesPerTick) {
             Log::log(Log::Critical, "Pages keep switching in one tick; stopped at page %s", m_active->name());

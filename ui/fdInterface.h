@@ -143,13 +143,6 @@ public:
     std::uint32_t now() const { return m_clock ? m_clock() : SDL_GetTicks(); }
     void setClock(std::function<std::uint32_t()> clock) { m_clock = std::move(clock); }
 
-    // Work of one page that goes on whatever page is shown (the map page's
-    // automatic day/night, which the menus' colours follow too): run at each
-    // tick, before the active page's, while another page is active (the
-    // owner's own tick does it then). A step that changes the day/night mode
-    // redraws the active page. An empty step clears it (its owner only).
-    void setBackgroundStep(const fdPage* owner, std::function<void()> step);
-
     // The player of click sounds; null plays nothing.
     SoundPlayer* soundPlayer() const { return m_sound; }
     void setSoundPlayer(SoundPlayer* sound) { m_sound = sound; }
@@ -195,8 +188,6 @@ private:
     char16_t m_keyUnicode = 0;
     std::function<std::uint32_t()> m_clock;
     SoundPlayer* m_sound = nullptr;
-    const fdPage* m_backgroundOwner = nullptr;
-    std::function<void()> m_backgroundStep;
 };
 
 } // namespace Ui

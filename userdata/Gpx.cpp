@@ -376,7 +376,9 @@ template <class Matches> float nearestMatching(float start, Matches&& matches) {
     return start;
 }
 
-void writePoint(std::string& out, const StoredWayPoint& p, WaypointStyles* styles) {
+} // namespace
+
+WrittenPlace writtenPlace(const StoredWayPoint& p) {
     Map::GeoPoint geo;
     std::string latitude, longitude;
     const std::optional<StoredWayPoint::Degrees>& file = p.fileDegrees;
@@ -402,6 +404,13 @@ void writePoint(std::string& out, const StoredWayPoint& p, WaypointStyles* style
         latitude = formatCoordinate(geo.latitude);
         longitude = formatCoordinate(geo.longitude);
     }
+    return {geo, std::move(latitude), std::move(longitude)};
+}
+
+namespace {
+
+void writePoint(std::string& out, const StoredWayPoint& p, WaypointStyles* styles) {
+    const auto [geo, latitude, longitude] = writtenPlace(p);
     line(out, 1, "<wpt lat=\"" + latitude + "\" lon=\"" + longitude + "\">");
     if (!p.name.empty()) line(out, 2, "<name>" + escapeText(p.name) + "</name>");
     if (!p.comment.empty()) line(out, 2, "<desc>" + escapeText(p.comment) + "</desc>");

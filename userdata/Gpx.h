@@ -6,6 +6,7 @@
 // namespace `Gpx::ExtensionsNamespace` (prefix "mirel"); the reader also
 // takes them unprefixed, as older files of the program wrote them.
 
+#include "map/Point.h"
 #include "userdata/WayPoint.h"
 
 #include <cstdint>
@@ -38,6 +39,16 @@ struct ReadPoint {
 // the file's degrees (StoredWayPoint::fileDegrees); its position is their
 // projection, held at the map's edge beyond 85.05 degrees of latitude.
 std::vector<ReadPoint> readWaypoints(std::string& text, WaypointStyles* styles, std::uint8_t category);
+
+// Where the writer puts a point: its degrees, and their text as the "lat"
+// and "lon" attributes give it (the file's own where the point has not
+// moved from it).
+struct WrittenPlace {
+    Map::GeoPoint geo;
+    std::string latitude;
+    std::string longitude;
+};
+WrittenPlace writtenPlace(const StoredWayPoint& point);
 
 // The whole file for the points, in their order.
 std::string writeWaypoints(std::span<const StoredWayPoint* const> points, WaypointStyles* styles);

@@ -17,6 +17,7 @@
 #include "routing/AtlasRoute.h"
 #include "tests/support/FirstRunData.h"
 #include "ui/fdInterface.h"
+#include "ui/fdPage.h"
 
 #include <benchmark/benchmark.h>
 #include <sys/resource.h>
@@ -24,6 +25,8 @@
 
 #include <cstdlib>
 #include <filesystem>
+
+#include <SDL.h>
 
 namespace fs = std::filesystem;
 
@@ -98,6 +101,95 @@ void BM_MapPageSecondOfDrive(benchmark::State& state) {
 BENCHMARK(BM_MapPageSecondOfDrive)
     ->ArgsProduct({{0, 1}, {0, 1}})
     ->ArgNames({"3d", "driving"})
+    ->Iterations(60)
+    ->Unit(benchmark::kMillisecond);
+
+// Guidance behind another page: the same engine and route, the car driving
+// at 12 m/s with a fix a second, while the main menu, the sensors page or
+// the GPS page is shown. The main loop's passes run as in the program: each
+// 50 ms the page's UI timer pushes its expose when its period is due and
+// the navigation pace its own, then every queued event is handled. What the
+// page costs beside its own frames is guidance's frame once a pass of the
+// loop (docs/engine.md). Reported: CPU time per simulated second as a share
+// of one core, guidance's frames and the page's frames per simulated second.
+void BM_GuidanceBehindPageSecondOfDrive(benchmark::State& state) {
+    static const char* const pages[] = {"menuMain", "sensors", "pageGPS"};
+    const char* page = pages[state.range(0)];
+    setenv("SDL_VIDEODRIVER", "dummy", 1);
+    setenv("SDL_AUDIODRIVER", "dummy", 1);
+    const fs::path program = fs::temp_directory_path() / ("mirel-behind-page-bench-" + std::to_string(getpid()));
+    fs::remove_all(program);
+    fs::create_directories(program);
+    TestSupport::copyFirstRunData(fs::path(MIREL_PROGRAM_DIR) / "data", program / "data");
+    engine::fdEngine e(Core::utf8ToWide(program.string() + "/"));
+    if (e.init() != 0 || e.route() == nullptr || e.mapEvents() == nullptr) {
+        state.SkipWithError("the start-up failed");
+        return;
+    }
+    for (const auto& [lat, lon] : {std::pair{43.7384f, 7.4246f}, {43.7311f, 7.4197f}})
+        if (!e.route()->addPathPointAtLocation(*e.atlas(), *e.configRoot(), Map::Projection::fromGeo(lat, lon))) {
+            state.SkipWithError("no route across Monaco");
+            return;
+        }
+    Ui::fdInterface& ui = *e.ui();
+    ui.goToPageByName(page);
+    const Path driven = e.route()->path();
+    PathPosition at(driven, true);
+    std::uint32_t ms = 0, uiTickMs = 0;
+    const auto second = [&] {
+        const Positioning::CarState car = Guidance::carStateAt(at);
+        const Map::Point p = car.position.toGlobal();
+        Positioning::Fix fix;
+        fix.x = p.x;
+        fix.y = p.y;
+        fix.speed = 12.0f;
+        fix.heading = car.heading * 180.0f / 3.14159265f;
+        fix.courseKnown = true;
+        fix.hdop = 1.0f;
+        e.mapEvents()->onFix(true, fix);
+        e.sensors()->onFix(true, fix);
+        for (int period = 0; period < 20; ++period) {
+            ms += 50;
+            if (ui.timerRunning() && ms - uiTickMs >= ui.uiTimer().ms()) {
+                Ui::fdInterface::timerCallback(ui.uiTimer().ms(), &ui);
+                uiTickMs = ms;
+            }
+            if (e.navigationPaced())
+                e.navigationDue();
+            ui.applyPendingChanges();
+            SDL_Event event;
+            while (SDL_PollEvent(&event))
+                e.handleEvents(event);
+        }
+        at.advanceMetres(12);
+        if (at.isAtEnd())
+            at = PathPosition(driven, true);
+    };
+    for (int i = 0; i < 5; ++i) // the pace starts, the pages load what they show
+        second();
+    if (ui.activePage() == nullptr || ui.activePage()->name() != page || !e.navigationPaced()) {
+        state.SkipWithError("the page is not shown, or guidance is not paced behind it");
+        return;
+    }
+    const std::uint64_t framesBefore = e.framesDrawn(), navigationBefore = e.navigationFrames();
+    const double cpuBefore = cpuSeconds();
+    std::int64_t seconds = 0;
+    for (auto _ : state) {
+        second();
+        ++seconds;
+    }
+    const double cpu = cpuSeconds() - cpuBefore;
+    const auto perSecond = [seconds](double count) { return seconds > 0 ? count / static_cast<double>(seconds) : 0.0; };
+    state.counters["core_pct"] = 100.0 * perSecond(cpu);
+    state.counters["frames_per_s"] = perSecond(static_cast<double>(e.framesDrawn() - framesBefore));
+    state.counters["navigation_per_s"] = perSecond(static_cast<double>(e.navigationFrames() - navigationBefore));
+    state.SetLabel(page);
+    e.shutdown();
+    fs::remove_all(program);
+}
+BENCHMARK(BM_GuidanceBehindPageSecondOfDrive)
+    ->DenseRange(0, 2)
+    ->ArgName("page")
     ->Iterations(60)
     ->Unit(benchmark::kMillisecond);
 

@@ -20,12 +20,14 @@
 #include "routing/AtlasRoute.h"
 #include "routing/PathPosition.h"
 #include "routing/RouteComputation.h"
+#include "render/fdMapRenderer.h"
 #include "screens/fdPageMap.h"
 #include "ui/fdPage.h"
 #include "tests/positioning/NmeaTestSupport.h"
 #include "tests/app/ProgramFolder.h"
 #include "tests/support/CaptureLogger.h"
 #include "tests/support/TempDir.h"
+#include "ui/ButtonBindings.h"
 #include "ui/fdInterface.h"
 #include "ui/fdStatic.h"
 #include "userdata/fdTrackManager.h"
@@ -596,10 +598,14 @@ const Ui::fdStatic* valueBeside(const Ui::fdWindowBase& page, const std::u16stri
 // phrases, no arrival) and the sensors page's "To the finish", "From the
 // start" and "Time on the road" stood still. Behind every page the same
 // turns are warned of and passed, the arrival comes, and the sensors page
-// shows the drive as it goes.
+// shows the drive as it goes. Guidance's frame runs once a pass of the loop
+// at most, whichever exposes the pass took (on the GPS page, whose timer
+// ticks every 500 ms, its expose and the pace's came in one pass and each
+// ran it); the automatic day/night goes on behind the page too, on the
+// pace's exposes alone.
 TEST(DriveLog, GuidanceGoesOnBehindEveryPage) {
     std::map<std::string, std::size_t> onTheMap;
-    for (const char* page : {"pageMap", "sensors", "menuMain"}) {
+    for (const char* page : {"pageMap", "sensors", "menuMain", "pageGPS"}) {
         SCOPED_TRACE(page);
         TestSupport::CaptureLogger log(Log::Critical);
         MonacoEngine run;
@@ -624,6 +630,7 @@ TEST(DriveLog, GuidanceGoesOnBehindEveryPage) {
         // One period of the main loop: the timers' exposes, then every event
         // handled as the loop's passes do.
         std::uint32_t uiTickMs = clock.ticks;
+        int passesFramedTwice = 0;
         const auto period = [&] {
             clock.ticks += 50;
             if (ui.timerRunning() && clock.ticks - uiTickMs >= ui.uiTimer().ms()) {
@@ -633,13 +640,26 @@ TEST(DriveLog, GuidanceGoesOnBehindEveryPage) {
             if (e.navigationPaced()) e.navigationDue();
             ui.applyPendingChanges();
             SDL_Event event;
-            while (SDL_PollEvent(&event)) e.handleEvents(event);
+            while (SDL_PollEvent(&event)) {
+                const std::uint64_t before = e.navigationFrames();
+                e.handleEvents(event);
+                passesFramedTwice += e.navigationFrames() - before > 1;
+            }
         };
+        Ui::DayNight& dayNight = e.bindings()->dayNight();
+        int nightsMissed = 0;
         std::map<std::string, std::set<std::u16string>> shown;
         for (std::size_t s = 0; s < script.seconds.size(); ++s) {
             if (const auto action = script.actions.find(s); action != script.actions.end()) action->second();
             port->feed(nmea(script.seconds[s], static_cast<double>(s)));
+            // The renderer in the other mode than the switch's, as a sunset
+            // leaves it: the switch's next step puts it right.
+            if (s > driveFrom + 9 && s < driveTo) {
+                e.mapRenderer()->setDayMode(!dayNight.day);
+                dayNight.changed = true;
+            }
             for (int k = 0; k < 20; ++k) period();
+            nightsMissed += e.mapRenderer()->isDay() != dayNight.day;
             if (s < driveFrom + 9 || s >= driveTo || std::string(page) != "sensors") continue;
             ASSERT_EQ(ui.activePage()->name(), "sensors");
             for (const char* caption : {"To the finish", "From the start", "Time on the road"})
@@ -647,6 +667,8 @@ TEST(DriveLog, GuidanceGoesOnBehindEveryPage) {
                     shown[caption].insert(value->text());
         }
         EXPECT_EQ(ui.activePage()->name(), page);
+        EXPECT_EQ(passesFramedTwice, 0);
+        EXPECT_EQ(nightsMissed, 0);
         e.shutdown();
         const std::size_t seconds = driveTo - driveFrom - 9;
         // The distances change every second or two; the time, in hours and

@@ -153,7 +153,7 @@ def check(cond, text):
         print("heard: " + text)
         ok = False
 
-truth = [(int(t), int(at)) for t, at in re.findall(r"manoeuvre (\d+) at (\d+) m", open(sys.argv[2]).read())]
+truth = [(int(t), int(at)) for t, at in re.findall(r"manoeuvre (\d+) (?:\([^)]*\) )?at (\d+) m", open(sys.argv[2]).read())]
 check(phrases and phrases[0]["ids"][:1] == [START], "guidance did not start with its word")
 first = distance(phrases[0]["ids"]) if phrases else None
 check(first is not None and any(first == spoken(truth[0][1] + d) for d in range(-15, 16)),

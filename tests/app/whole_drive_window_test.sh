@@ -244,7 +244,7 @@ def named(ids):
         elif not (i == 59 or 12 <= i <= 57 or 66 <= i <= 68 or i in (4, REBUILT)):
             words.append(i)
     return out
-route = [(int(t), int(at)) for t, at in re.findall(r"manoeuvre (\d+) at (\d+)", open(sys.argv[2]).read())]
+route = [(int(t), int(at)) for t, at in re.findall(r"manoeuvre (\d+) (?:\([^)]*\) )?at (\d+)", open(sys.argv[2]).read())]
 expected = [t for t, at in route]
 events, current = [], None
 for line in open(sys.argv[1], encoding="utf-8", errors="replace"):

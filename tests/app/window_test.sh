@@ -80,12 +80,13 @@ repo=$work/repo
 mkdir -p "$repo/build/app"
 ln -s "$here/../../tools" "$repo/tools"
 cp "$program" "$repo/build/app/mirel"
+cp -r "$(dirname "$program")/waypoints" "$repo/build/app/"
 bash "$repo/tools/first-run-data.sh" "$(dirname "$program")/data" "$repo/build/app/data"
 try_pid=
 recipe_socat=
 trap 'kill $try_pid $recipe_socat 2>/dev/null || true; window_cleanup' EXIT
 cd "$repo"
-for line in 'bash tools/first-run-data.sh build/app/data build/try/data' 'cp build/app/mirel build/try/' \
+for line in 'bash tools/first-run-data.sh build/app/data build/try/data' 'cp -r build/app/mirel build/app/waypoints build/try/' \
   'mkdir -p build/try/data/ports' \
   'socat pty,raw,echo=0,link=build/try/data/ports/COM7 pty,raw,echo=0,link=build/gps &' \
   '(cd build/try && XDG_RUNTIME_DIR=$PWD ./mirel) &'; do

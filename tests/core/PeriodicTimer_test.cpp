@@ -26,14 +26,19 @@ TEST(PeriodicTimer, CallsAgainAndAgainOnItsOwnThreadUntilDestroyed) {
     std::atomic<int> calls{0};
     std::atomic<bool> onCaller{false};
     const std::thread::id caller = std::this_thread::get_id();
+    using Clock = std::chrono::steady_clock;
+    const Clock::time_point start = Clock::now();
+    std::atomic<Clock::rep> thirdAfter{0};
     {
         PeriodicTimer timer(5, [&] {
             onCaller = onCaller || std::this_thread::get_id() == caller;
-            ++calls;
+            if (++calls == 3) thirdAfter = (Clock::now() - start).count();
         });
         EXPECT_EQ(timer.periodMs(), 5u);
         EXPECT_TRUE(eventually([&] { return calls >= 3; }));
     }
+    // Never sooner than its periods, whatever the clocks' hour.
+    EXPECT_GE(Clock::duration(thirdAfter.load()), std::chrono::milliseconds(15));
     EXPECT_FALSE(onCaller);
     const int stopped = calls;
     std::this_thread::sleep_for(std::chrono::milliseconds(30));

@@ -3,6 +3,8 @@
 // and the default file name.
 
 #include "map/Level.h"
+#include "routing/ManoeuvreNames.h"
+#include "routing/ManoeuvreTypes.h"
 #include "routing/PathPosition.h"
 #include "tests/routing/RouteFixture.h"
 
@@ -177,3 +179,24 @@ TEST(Manoeuvres, StreetRunsAndTheDefaultName) {
 }
 
 } // namespace
+
+// The words route-atlas prints beside each type agree with what the code
+// tells apart by type: a roundabout's numbered exits, its entries, the
+// U-turn and the arrival; a type past the table is "unknown".
+TEST(Manoeuvres, EachTypeHasItsWords) {
+    const char* ordinal[] = {"first", "second", "third", "fourth", "fifth", "sixth", "seventh", "eighth", "ninth"};
+    for (std::uint32_t type = 1; type < 34; ++type) {
+        const std::string name(Map::Routing::manoeuvreName(type));
+        EXPECT_NE(name, "unknown") << type;
+        if (const std::uint32_t exit = roundaboutExitNumber(type)) {
+            EXPECT_EQ(name, std::string("roundabout, ") + ordinal[exit - 1] + " exit") << type;
+        }
+        if (isRoundaboutEntry(type)) {
+            EXPECT_NE(name.find("roundabout"), std::string::npos) << type;
+        }
+    }
+    EXPECT_EQ(Map::Routing::manoeuvreName(UTurnManoeuvre), "U-turn");
+    EXPECT_EQ(Map::Routing::manoeuvreName(ArrivalManoeuvre), "end of the route");
+    EXPECT_EQ(Map::Routing::manoeuvreName(0), "none");
+    EXPECT_EQ(Map::Routing::manoeuvreName(34), "unknown");
+}

@@ -47,6 +47,20 @@ for row in $'1\t0.000 3 1.000 2 0.500 1 1.000 2' $'2\t0.000 3 0.500 2 0.250 1 0.
   [ "$got" = "$expected " ] || fail "at rate $rate the recording's bursts are '$got', not '$expected'"
 done
 
+# A reader that stops early (the README's | head -3) ends the dry run
+# quietly: no traceback, status 0. Its end of the pipe is closed before the
+# feeder writes, so the first line finds it gone.
+said=$(python3 - "$feed" "$work/rec.nmea" <<'EOF'
+import os, subprocess, sys
+read, write = os.pipe()
+os.close(read)
+run = subprocess.run([sys.executable, sys.argv[1], "unused", sys.argv[2], "--dry-run"], stdout=write,
+                     stderr=subprocess.PIPE, text=True)
+print("%d %s" % (run.returncode, run.stderr.strip()))
+EOF
+)
+[ "$said" = "0 " ] || fail "a dry run cut short by its reader ends with '$said', not quietly"
+
 # A wrong option is named in one line under the usage, exit status 2.
 printf 'a route\n43.7384,7.4246\n' >"$work/one.txt"
 for row in "--hz 21@argument --hz: 21 is not 1 to 20" "--hz 0@argument --hz: 0 is not 1 to 20" \

@@ -43,6 +43,7 @@ commands=(
   "build/tools/route-atlas build/app/data/maps/monaco 43.7384,7.4246 43.7311,7.4197 [--mode 0|1|2] [--picture build/route.bmp [--scale 25]] [--save] [--data DIR] [--manoeuvres] @@ build/tools/route-atlas build/app/data/maps/monaco 43.7384,7.4246 43.7311,7.4197 --picture build/route25.bmp --scale 25"
   "build/tools/route-atlas build/app/data/maps/monaco 43.7393,7.4275 43.7356,7.4220 > build/route.txt @@ build/tools/route-atlas build/app/data/maps/monaco 43.7393,7.4275 43.7356,7.4220 > build/route.txt"
   "bash tools/first-run-data.sh build/app/data build/try/data @@ bash $source_dir/tools/first-run-data.sh build/app/data build/try/data"
+  "cp -r build/app/mirel build/app/waypoints build/try/ @@ cp -r $build/app/mirel $build/app/waypoints build/try/"
   "mkdir -p build/try/data/ports @@ mkdir -p build/try/data/ports"
   "python3 tools/nmea_feed.py build/gps tests/data/nmea/bu353s4.log [--rate 2] [--loop] @@ python3 $source_dir/tools/nmea_feed.py build/gps tests/data/nmea/bu353s4.log --rate 2 --dry-run"
   "python3 tools/nmea_feed.py build/gps --route build/route.txt --speed 30 @@ python3 $source_dir/tools/nmea_feed.py build/gps --route build/route.txt --speed 30 --dry-run"
@@ -73,7 +74,7 @@ done
 # What the commands wrote is there, and nothing else of theirs is in the
 # data folder: a search keeps neither an index nor a history there.
 for file in build/route.txt build/frame.bmp build/route.bmp build/route25.bmp build/OUT.gpx demo-copy/demo-town.kvm monaco-copy/monaco.kvm \
-  build/app/data/maps/monaco/path.kvp build/try/data/maps/monaco/monaco.kvm; do
+  build/app/data/maps/monaco/path.kvp build/try/data/maps/monaco/monaco.kvm build/try/mirel build/try/waypoints/cameras.txt; do
   [ -s "$work/$file" ] || fail "no $file after the commands"
 done
 changed=$(diff "$work/data-before.txt" <(listing) | grep '^[<>]' | LC_ALL=C grep -vE 'maps/monaco/(path\.kvp|camera\.kvc)$' || true)
@@ -88,6 +89,20 @@ route --path build/app/data/maps/monaco/path.kvp --manoeuvres >"$work/stored.txt
 cmp -s "$work/computed.txt" "$work/stored.txt" ||
   fail "the stored route prints otherwise: $(diff "$work/computed.txt" "$work/stored.txt" | head -n 4)"
 grep -q '^manoeuvre ' "$work/stored.txt" || fail "the stored route printed no manoeuvre"
+# Each manoeuvre says its type in words beside its number.
+bad=$(grep '^manoeuvre ' "$work/stored.txt" | grep -vE '^manoeuvre [0-9]+ \([a-zA-Z][a-zA-Z ,-]*\) at [0-9]+ m$' |
+  grep -v '(unknown)' || true)
+[ -z "$bad" ] || fail "a manoeuvre line without its type's words: $bad"
+grep -q '(unknown)' "$work/stored.txt" && fail "a manoeuvre of a type without words"
+
+# gpx-roundtrip prints a point's place as it writes it back, and its type
+# in hex as hex looks.
+printf '<?xml version="1.0"?>\n<gpx version="1.1" creator="t" xmlns="http://www.topografix.com/GPX/1/1">\n%s\n</gpx>\n' \
+  '<wpt lat="12.3" lon="-7.25"><name>A</name></wpt>' >"$work/one.gpx"
+(cd "$work" && build/tools/gpx-roundtrip one.gpx build/one-out.gpx) >"$work/one.txt" 2>&1 || fail "gpx-roundtrip one.gpx"
+[ "$(cut -f 1-3,5 "$work/one.txt")" = $'A\t12.3\t-7.25\t0x6613' ] ||
+  fail "gpx-roundtrip printed '$(cat "$work/one.txt")' for lat=12.3 lon=-7.25 (the default type, 6613)"
+grep -qF '<wpt lat="12.3" lon="-7.25">' "$work/build/one-out.gpx" || fail "gpx-roundtrip wrote the point elsewhere"
 cmp -s <(grep -v '^manoeuvre ' "$work/stored.txt") <(route --path build/app/data/maps/monaco/path.kvp || true) ||
   fail "without --manoeuvres the stored route prints other lines than with it, less the manoeuvres"
 

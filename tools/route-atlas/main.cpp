@@ -7,7 +7,8 @@
 // FROM and TO are LAT,LON in degrees; each is bound to its nearest road.
 // Prints the route's length, its driving time by the speeds the search
 // weighs the road classes with, the number of
-// manoeuvres, with --manoeuvres one line per manoeuvre (its type and where
+// manoeuvres, with --manoeuvres one line per manoeuvre (its type, in
+// number and words, and where
 // it lies along the route), and the points of its line (LAT,LON per line).
 // --scale draws the picture at M metres per 40 pixels around the route's
 // middle instead of framing the whole route. --path prints a stored route
@@ -23,6 +24,7 @@
 #include "render/ViewPreparation.h"
 #include "routing/AtlasRoute.h"
 #include "routing/DrivingTime.h"
+#include "routing/ManoeuvreNames.h"
 #include "routing/Minimap.h"
 #include "routing/NearestRoad.h"
 #include "routing/PathFile.h"
@@ -151,7 +153,8 @@ std::string drivingTime(const Path& path, Map::KVAtlas& atlas) {
 void print(const Summary& summary, bool manoeuvres) {
     if (manoeuvres)
         for (const Manoeuvre& m : summary.list)
-            std::printf("manoeuvre %u at %u m\n", m.type, m.atMetres);
+            std::printf("manoeuvre %u (%s) at %u m\n", m.type, std::string(Map::Routing::manoeuvreName(m.type)).c_str(),
+                        m.atMetres);
     for (const Map::GeoPoint& g : summary.line)
         std::printf("%.6f,%.6f\n", g.latitude, g.longitude);
 }
