@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 #include <numbers>
 
 namespace Positioning {
@@ -42,6 +43,10 @@ void FixMotion::given(const NmeaTime& time, bool speed, bool course) {
 
 void FixMotion::restart() {
     m_count = 0;
+    m_told = {};
+    m_velocityEast = m_velocityNorth = 0.0;
+    m_shown = 0.0;
+    m_shownFor = 0.0;
     m_moving = false;
     m_seenMoving = false;
     m_stillSince.reset();
@@ -52,9 +57,14 @@ void FixMotion::restart() {
 double FixMotion::errorBound() const {
     // Three of the scatter's mean square ways: the square of the error
     // whose guess it would be.
-    if (!m_learned) return ScatterCeilingMetres / ScatterErrors;
-    const double shown = 3.0 * *std::max_element(m_scatter.begin() + 1, m_scatter.end());
-    return std::max(std::sqrt(shown), static_cast<double>(m_uere));
+    double bound = ScatterCeilingMetres / ScatterErrors;
+    if (m_learned) {
+        const double shown = 3.0 * *std::max_element(m_scatter.begin() + 1, m_scatter.end());
+        bound = std::max(std::sqrt(shown), static_cast<double>(m_uere));
+    }
+    if (m_shownFor > 0.0)
+        bound = std::min(bound, std::max(StrayErrors * std::sqrt(m_shown), static_cast<double>(m_uere)));
+    return bound;
 }
 
 double FixMotion::scatter(int leg, double errorMetres, int nodeFixes) const {
@@ -89,7 +99,7 @@ int FixMotion::fewestFixes(const std::array<Node, MaxLegs + 1>& node, std::size_
 }
 
 std::size_t FixMotion::nodes(const Fix& fix, double now, std::array<Node, MaxLegs + 1>& out, double& errorMetres,
-                             Reach& reach) const {
+                             Reach& reach, Line& line) const {
     struct Sum {
         double east = 0.0;
         double north = 0.0;
@@ -98,6 +108,31 @@ std::size_t FixMotion::nodes(const Fix& fix, double now, std::array<Node, MaxLeg
     };
     std::array<Sum, MaxLegs + 1> sums{};
     sums[0].fixes = 1; // the fix told, where the metres are measured from
+    // Sums for the straight lines: of 1, age, age², east, north, age x
+    // east, age x north, east² + north²; the whole window's and the last
+    // two seconds'.
+    struct LineSums {
+        double n = 1.0, a = 0.0, aa = 0.0, e = 0.0, no = 0.0, ae = 0.0, an = 0.0, ss = 0.0;
+        void add(double age, double east, double north) {
+            n += 1.0;
+            a += age;
+            aa += age * age;
+            e += east;
+            no += north;
+            ae += age * east;
+            an += age * north;
+            ss += east * east + north * north;
+        }
+        // The mean square distance from the line that fits best.
+        double squares() const {
+            const double spread = aa - a * a / n;
+            if (n < 3.0 || !(spread > 0.0)) return std::numeric_limits<double>::quiet_NaN();
+            const double alongE = ae - a * e / n;
+            const double alongN = an - a * no / n;
+            const double off = ss - (e * e + no * no) / n - (alongE * alongE + alongN * alongN) / spread;
+            return std::max(off, 0.0) / (n - 2.0);
+        }
+    } whole, two;
     float hdop = fix.hdop;
     const double bound = errorBound();
     const auto errorOf = [&](float h) { return std::min(static_cast<double>(fixErrorMetres(h, m_uere)), bound); };
@@ -108,6 +143,7 @@ std::size_t FixMotion::nodes(const Fix& fix, double now, std::array<Node, MaxLeg
         const Place& from = kept(back);
         const double age = since(from.seconds, now);
         if (age < 0.0 || age >= MaxLegs + 0.5) break;
+        if (from.stray) continue;
         Sum& sum = sums[static_cast<std::size_t>(age + 0.5)];
         double east = from.longitude - fix.longitude;
         if (east > 180.0) east -= 360.0;
@@ -118,6 +154,8 @@ std::size_t FixMotion::nodes(const Fix& fix, double now, std::array<Node, MaxLeg
         sum.north += north;
         sum.age += age;
         ++sum.fixes;
+        whole.add(age, east, north);
+        if (age < 2.5) two.add(age, east, north);
         hdop = std::max(hdop, from.hdop);
         if (age >= TwoSeconds && !reach.beyondError) {
             const double error = std::max(fixError, errorOf(from.hdop));
@@ -128,6 +166,7 @@ std::size_t FixMotion::nodes(const Fix& fix, double now, std::array<Node, MaxLeg
         }
     }
     errorMetres = errorOf(hdop);
+    line = {whole.squares(), static_cast<int>(whole.n), two.squares(), static_cast<int>(two.n)};
     std::size_t count = 0;
     for (int leg = 0; leg <= MaxLegs; ++leg) {
         const Sum& sum = sums[static_cast<std::size_t>(leg)];
@@ -188,7 +227,19 @@ FixMotion::Motion FixMotion::judge(const Fix& fix, double now) {
     std::array<Node, MaxLegs + 1> node;
     double error = 0.0;
     Reach reach;
-    const std::size_t count = nodes(fix, now, node, error, reach);
+    Line line;
+    const std::size_t count = nodes(fix, now, node, error, reach, line);
+    const double lastSeconds = std::clamp(m_count > 0 ? since(kept(1).seconds, now) : 0.0, 0.0, 1.0);
+    // What the fixes show of their error, over the whole window: a
+    // receiver's claim is a first guess only.
+    if (count > 0 && node[count - 1].leg == MaxLegs && line.fixes >= 4 && std::isfinite(line.squares)) {
+        // Each lesson weighs as much as the time since the fix before it;
+        // the first is taken whole.
+        const double before = m_shownFor;
+        m_shownFor = std::min(m_shownFor + std::max(lastSeconds, MinSpacingSeconds), ShownSeconds);
+        m_shown += (m_shownFor - before) / m_shownFor * (line.squares - m_shown);
+        error = std::min(error, errorBound());
+    }
     const auto way = [&node](std::size_t i) {
         return square(node[i].east - node[0].east) + square(node[i].north - node[0].north);
     };
@@ -229,7 +280,7 @@ FixMotion::Motion FixMotion::judge(const Fix& fix, double now) {
         const bool even = !m_learned && !m_seenMoving && windowFull && setsOff(node, last, EvenShare) &&
                           way(last) > square(error) && way(last) > StartScatters * claimedGuess(error);
         if (!m_moving && !settingOff && !creeps && !even && !justStopped && windowFull)
-            learn(node, count, std::clamp(since(kept(1).seconds, now), 0.0, 1.0), error);
+            learn(node, count, lastSeconds, error);
         // A receiver seen neither standing nor moving yet (the program
         // has just started) is judged by a guess of its scatter, which a
         // scatter drawn afresh at each fix exceeds: it sets off only where
@@ -237,13 +288,23 @@ FixMotion::Motion FixMotion::judge(const Fix& fix, double now) {
         // standing fixes did now and then, and once moving it never
         // learned otherwise (5 to 7 m/s and a course at random for half a
         // minute while the car stood at the start).
+        // Over two seconds it does where many fixes lie on a straight line
+        // at an even pace, far shorter than its way: a receiver of 5 to 20
+        // fixes a second whose scatter nodes do not average away.
         const bool firstJudged = !m_learned && !m_seenMoving;
+        const bool onALine = line.twoFixes >= LineFixes && std::isfinite(line.twoSquares) &&
+                             way(two) > square(LineErrors) * line.twoSquares;
         bool starts = false;
         for (const std::size_t to : {two, last}) {
-            if (!setOff[to == two ? 0 : 1] || (firstJudged && (to != last || !windowFull)))
+            const bool wholeWindow = to == last && windowFull;
+            if (!setOff[to == two ? 0 : 1] || (firstJudged && !wholeWindow && !(to == two && onALine)))
                 continue;
             const bool fast = way(to) >= square(CourseMinSpeed * (node[to].age - node[0].age));
-            starts = starts || (fast && (beyond(to, StartScatters) || even));
+            // Fixes on a line are judged by the claimed error's guess: a
+            // scatter drawn afresh at each fix lies off any line.
+            const bool lined = firstJudged && to == two && onALine && way(to) > square(error) &&
+                               way(to) > StartScatters * claimedGuess(error);
+            starts = starts || (fast && (beyond(to, StartScatters) || even || lined));
         }
         double legs = 0.0;
         for (std::size_t i = 0; i < last; ++i)
@@ -302,24 +363,66 @@ FixMotion::Motion FixMotion::judge(const Fix& fix, double now) {
     return motion;
 }
 
+bool FixMotion::strays(const Fix& fix, double now) const {
+    // Only once the car was seen standing or moving: before, a car that
+    // drives is taken for standing and its fixes would all seem to stray.
+    if (!m_learned && !m_seenMoving) return false;
+    std::size_t back = 1;
+    while (back <= m_count && kept(back).stray)
+        ++back;
+    if (back > m_count) return false;
+    const Place& from = kept(back);
+    const double seconds = since(from.seconds, now);
+    if (!(seconds > 0.0) || seconds > MaxLegs) return false;
+    const double eastPerDegree = MetresPerDegree * std::cos(fix.latitude * std::numbers::pi / 180.0);
+    double east = fix.longitude - from.longitude;
+    if (east > 180.0) east -= 360.0;
+    if (east < -180.0) east += 360.0;
+    const bool seen = m_moving && m_told.course.has_value();
+    east = east * eastPerDegree - m_velocityEast * seconds;
+    const double north = (fix.latitude - from.latitude) * MetresPerDegree - m_velocityNorth * seconds;
+    const double error =
+        std::min(static_cast<double>(fixErrorMetres(std::max(fix.hdop, from.hdop), m_uere)), errorBound());
+    const double reach = StrayErrors * error + StrayAcceleration * seconds * seconds / 2.0 +
+                         (seen ? 0.0 : UnseenSpeed * seconds);
+    return square(east) + square(north) > square(reach);
+}
+
 void FixMotion::complete(Fix& fix, const NmeaTime& time) {
     const double now = time.secondsOfDay();
     // A time back from the last kept (a recording played again) starts
     // afresh.
     if (m_count > 0 && since(kept(1).seconds, now) < 0.0) restart();
+    // A speed or course given at a time after this fix's came before the
+    // times went back: it says nothing of now.
+    if (m_speedGiven && since(*m_speedGiven, now) < 0.0) m_speedGiven.reset();
+    if (m_courseGiven && since(*m_courseGiven, now) < 0.0) m_courseGiven.reset();
     const bool speedStale = !m_speedGiven || since(*m_speedGiven, now) > StaleSeconds;
     const bool courseStale = !m_courseGiven || since(*m_courseGiven, now) > StaleSeconds;
+    bool stray = false;
     if (speedStale || courseStale) {
-        const Motion motion = judge(fix, now);
-        if (speedStale) fix.speed = motion.speed;
+        stray = strays(fix, now);
+        if (stray && m_count > 0 && kept(1).stray) {
+            // Two fixes in a row as far off: the car is there.
+            m_places[(m_next + Kept - 1) % Kept].stray = false;
+            stray = false;
+        }
+        if (!stray) {
+            m_told = judge(fix, now);
+            const double radians = m_told.course.value_or(0.0f) * std::numbers::pi / 180.0;
+            const double speed = m_told.course ? m_told.speed : 0.0;
+            m_velocityEast = speed * std::sin(radians);
+            m_velocityNorth = speed * std::cos(radians);
+        }
+        if (speedStale) fix.speed = m_told.speed;
         if (courseStale) {
-            fix.courseKnown = motion.course.has_value();
-            fix.heading = motion.course.value_or(0.0f);
+            fix.courseKnown = m_told.course.has_value();
+            fix.heading = m_told.course.value_or(0.0f);
         }
     }
     // A fix within MinSpacingSeconds of the last kept is not kept.
     if (m_count > 0 && since(kept(1).seconds, now) < MinSpacingSeconds) return;
-    m_places[m_next] = {now, fix.latitude, fix.longitude, fix.hdop};
+    m_places[m_next] = {now, fix.latitude, fix.longitude, fix.hdop, stray};
     m_next = (m_next + 1) % Kept;
     if (m_count < Kept) ++m_count;
 }

@@ -96,6 +96,27 @@ class FixMotion {
     // after the last kept.
     static constexpr std::size_t Kept = 128;
     static constexpr double MinSpacingSeconds = 0.04;
+    // A fix farther from where the car's motion puts it than StrayErrors of
+    // the fixes' errors, and what braking or a turn (StrayAcceleration,
+    // m/s²) or a motion not yet seen (UnseenSpeed, m/s) moves it since the
+    // last fix, is a stray: it is kept out of the nodes and told with the
+    // motion before it. The next fix that lies as far off the motion
+    // shows a real move, and the stray is taken in after all.
+    static constexpr double StrayErrors = 3.0;
+    static constexpr double StrayAcceleration = 10.0;
+    static constexpr double UnseenSpeed = 5.0;
+    // What the fixes show of their error: StrayErrors of the root mean
+    // square of their distances from the straight line at an even pace
+    // that fits them best over the whole window, HDOP 1's error at least.
+    // A receiver that claims more is judged by this once it is shown,
+    // whether the car stands or drives (ShownSeconds of such lessons).
+    static constexpr double ShownSeconds = 10.0;
+    // A receiver seen neither standing nor moving sets off over two
+    // seconds where at least LineFixes fixes of them lie on a straight
+    // line at an even pace: the way over them is more than LineErrors
+    // times their root mean square distance from it.
+    static constexpr int LineFixes = 8;
+    static constexpr double LineErrors = 10.0;
 
   private:
     struct Place {
@@ -103,6 +124,7 @@ class FixMotion {
         double latitude = 0.0;
         double longitude = 0.0;
         float hdop = 0.0f;
+        bool stray = false;
     };
     // The mean of the fixes of one second, in metres east and north of the
     // fix told, and how many seconds before it.
@@ -125,11 +147,23 @@ class FixMotion {
         bool turnedBack = false;
         bool beyondError = false;
     };
+    // The straight line at an even pace that fits the fixes of the whole
+    // window and of the last two seconds: their mean square distance from
+    // it (m², NaN with fewer than three fixes) and how many.
+    struct Line {
+        double squares = 0.0;
+        int fixes = 0;
+        double twoSquares = 0.0;
+        int twoFixes = 0;
+    };
     // The nodes of the fixes kept and `fix`, the newest first; returns how
     // many, the largest error of their fixes in `errorMetres`, and the
     // fixes' reach.
     std::size_t nodes(const Fix& fix, double now, std::array<Node, MaxLegs + 1>& out, double& errorMetres,
-                      Reach& reach) const;
+                      Reach& reach, Line& line) const;
+    // Whether `fix` lies beyond what the car's motion and the fixes' error
+    // allow of where the last fix taken in puts it.
+    bool strays(const Fix& fix, double now) const;
     // Whether the nodes up to `to` go one way: every leg the way of the
     // whole, the whole at least `share` as long as the legs end to end.
     bool setsOff(const std::array<Node, MaxLegs + 1>& node, std::size_t to, double share) const;
@@ -154,6 +188,14 @@ class FixMotion {
     const Place& kept(std::size_t back) const { return m_places[(m_next + Kept - back) % Kept]; }
 
     float m_uere = 5.0f;
+    // The motion last told, and its velocity (m/s east and north).
+    Motion m_told;
+    double m_velocityEast = 0.0;
+    double m_velocityNorth = 0.0;
+    // The mean square distance of the fixes from their line (m²), and the
+    // seconds of lessons.
+    double m_shown = 0.0;
+    double m_shownFor = 0.0;
     std::optional<double> m_speedGiven; // seconds of the day
     std::optional<double> m_courseGiven;
     bool m_moving = false;
