@@ -63,7 +63,7 @@ double FixMotion::errorBound() const {
         bound = std::max(std::sqrt(shown), static_cast<double>(m_uere));
     }
     if (m_shownFor > 0.0)
-        bound = std::min(bound, std::max(StrayErrors * std::sqrt(m_shown), static_cast<double>(m_uere)));
+        bound = std::min(bound, std::max(ShownErrors * std::sqrt(m_shown), static_cast<double>(m_uere)));
     return bound;
 }
 
@@ -72,15 +72,14 @@ double FixMotion::scatter(int leg, double errorMetres, int nodeFixes) const {
 }
 
 double FixMotion::guess(double errorMetres, int nodeFixes) const {
-    // A third of the square of the fixes' claimed error, that of HDOP 1 at
-    // least (a slowly wandering scatter, which a node's mean keeps): a car
-    // never seen standing sets off beyond twice that error. Until it has
-    // been seen moving, no less than the mean square way between two nodes
-    // of HDOP 1's scatter drawn afresh at each fix: at one fix a second a
-    // standing car's fresh 3.5 m went one way over four seconds beyond the
-    // third now and then, and once moving it never stood again. (Once seen
-    // moving, a car that stops and sets off again, as in a U-turn, is not
-    // held to it: it got its speed back only at 20 km/h.)
+    // A third of the square of the fixes' error, that of HDOP 1 at least
+    // (a slowly wandering scatter, which a node's mean keeps): a car never
+    // seen standing sets off beyond twice that error. Until it has been
+    // seen moving, no less than the mean square way between two nodes of
+    // HDOP 1's scatter drawn afresh at each fix, so that such a scatter
+    // does not set a standing car off before its own scatter is learned.
+    // A car seen moving once, which stops and sets off again (a U-turn), is
+    // judged by the error alone.
     const double claimed = claimedGuess(errorMetres);
     if (m_seenMoving) return claimed;
     return std::max(claimed, 2.0 * square(static_cast<double>(m_uere)) / std::max(nodeFixes, 1));
@@ -261,36 +260,31 @@ FixMotion::Motion FixMotion::judge(const Fix& fix, double now) {
         const bool settingOff =
             (setOff[0] && beyond(two, StartScatters / 2.0)) || (setOff[1] && beyond(last, StartScatters / 2.0));
         // A standing car's lesson comes first, so that it is judged by it.
-        // Neither a car that sets off, nor one that goes one way beyond
-        // the scatter too slowly as yet to set off, nor one that stopped a
-        // moment ago (its nodes still hold its drive) teaches anything of
-        // the scatter: a way taught as scatter keeps the car standing. Nor
-        // do nodes short of the whole window (the first seconds, or after
-        // a gap): over them a car that drives at 15 km/h as the receiver
-        // starts looked neither, and was taken for standing all its drive.
+        // Only a way the scatter alone made teaches: none from a car that
+        // sets off, one that goes one way beyond the scatter too slowly as
+        // yet to set off, one that stopped a moment ago (its nodes still
+        // hold its drive), nor from nodes short of the whole window (the
+        // first seconds, or after a gap), in which a slow car's way cannot
+        // be told from scatter.
         const bool justStopped = m_stoppedAt && since(*m_stoppedAt, now) < MaxLegs + 0.5;
         const bool creeps = setOff[1] && beyond(last, StayScatters);
         const bool windowFull = node[last].leg == MaxLegs;
         // A receiver seen neither standing nor moving whose fixes go one
         // way straight at an even pace over the whole window (a car that
         // drives as the program starts, from a receiver without a fresh
-        // scatter) is judged by the guess from its claimed error alone: a
-        // fresh scatter goes so straight beyond it about once in 200,000
-        // looks, and a car at 15 km/h got its speed only once it stood.
+        // scatter) is judged by the guess from its error alone: a fresh
+        // scatter goes so straight beyond it about once in 200,000 looks.
         const bool even = !m_learned && !m_seenMoving && windowFull && setsOff(node, last, EvenShare) &&
                           way(last) > square(error) && way(last) > StartScatters * claimedGuess(error);
         if (!m_moving && !settingOff && !creeps && !even && !justStopped && windowFull)
             learn(node, count, lastSeconds, error);
         // A receiver seen neither standing nor moving yet (the program
         // has just started) is judged by a guess of its scatter, which a
-        // scatter drawn afresh at each fix exceeds: it sets off only where
-        // its fixes go one way over the whole window. Over two seconds its
-        // standing fixes did now and then, and once moving it never
-        // learned otherwise (5 to 7 m/s and a course at random for half a
-        // minute while the car stood at the start).
-        // Over two seconds it does where many fixes lie on a straight line
-        // at an even pace, far shorter than its way: a receiver of 5 to 20
-        // fixes a second whose scatter nodes do not average away.
+        // scatter drawn afresh at each fix may exceed over two seconds: it
+        // sets off over the whole window, or over two seconds where many
+        // fixes lie on a straight line at an even pace far shorter than
+        // their way (LineFixes, LineErrors: a receiver of 5 to 20 fixes a
+        // second), which no scatter drawn afresh does.
         const bool firstJudged = !m_learned && !m_seenMoving;
         const bool onALine = line.twoFixes >= LineFixes && std::isfinite(line.twoSquares) &&
                              way(two) > square(LineErrors) * line.twoSquares;
@@ -342,15 +336,14 @@ FixMotion::Motion FixMotion::judge(const Fix& fix, double now) {
         return {};
     }
     // The course over the shortest way longer than the fixes' error and,
-    // once the scatter is learned, well beyond it over as long: a second
-    // at any speed but a crawl, no more than half a second late in a turn,
-    // from a receiver that averages its scatter away (10 fixes a second, or
-    // a slowly wandering scatter); two or three seconds at town speeds from
-    // one whose scatter is drawn afresh at each fix once a second, whose
-    // course over one second ran against the road now and then. None
-    // where the last two seconds' way lies within the error: the way from
-    // an older node gave a car that just turned back the course from
-    // before the turn.
+    // once the scatter is learned, CourseScatters beyond it over as long,
+    // so that the scatter never turns it by a right angle: a second at any
+    // speed but a crawl from a receiver that averages its scatter away (10
+    // fixes a second, or a slowly wandering scatter); two or three seconds
+    // at town speeds from one whose scatter is drawn afresh at each fix
+    // once a second. None where the last two seconds' way lies within the
+    // error: a car that just turned back has no course until its way shows
+    // the new one.
     for (std::size_t i = 1; i < count && !reach.turnedBack; ++i) {
         if (!(way(i) > square(error)) ||
             (m_learned && !(way(i) > CourseScatters * m_scatter[static_cast<std::size_t>(node[i].leg)])))
@@ -384,7 +377,7 @@ bool FixMotion::strays(const Fix& fix, double now) const {
     const double error =
         std::min(static_cast<double>(fixErrorMetres(std::max(fix.hdop, from.hdop), m_uere)), errorBound());
     const double reach = StrayErrors * error + StrayAcceleration * seconds * seconds / 2.0 +
-                         (seen ? 0.0 : UnseenSpeed * seconds);
+                         (seen ? StrayTurn * m_told.speed : UnseenSpeed) * seconds;
     return square(east) + square(north) > square(reach);
 }
 

@@ -98,18 +98,21 @@ class FixMotion {
     static constexpr double MinSpacingSeconds = 0.04;
     // A fix farther from where the car's motion puts it than StrayErrors of
     // the fixes' errors, and what braking or a turn (StrayAcceleration,
-    // m/s²) or a motion not yet seen (UnseenSpeed, m/s) moves it since the
-    // last fix, is a stray: it is kept out of the nodes and told with the
-    // motion before it. The next fix that lies as far off the motion
-    // shows a real move, and the stray is taken in after all.
-    static constexpr double StrayErrors = 3.0;
+    // m/s²), a course told late in a bend (StrayTurn of the way told) or a
+    // motion not yet seen (UnseenSpeed, m/s) moves it since the last fix,
+    // is a stray: it is kept out of the nodes and told with the motion
+    // before it. The next fix that lies as far off the motion shows a real
+    // move, and the stray is taken in after all.
+    static constexpr double StrayErrors = 4.0;
     static constexpr double StrayAcceleration = 10.0;
+    static constexpr double StrayTurn = 0.5;
     static constexpr double UnseenSpeed = 5.0;
-    // What the fixes show of their error: StrayErrors of the root mean
+    // What the fixes show of their error: ShownErrors of the root mean
     // square of their distances from the straight line at an even pace
     // that fits them best over the whole window, HDOP 1's error at least.
     // A receiver that claims more is judged by this once it is shown,
     // whether the car stands or drives (ShownSeconds of such lessons).
+    static constexpr double ShownErrors = 3.0;
     static constexpr double ShownSeconds = 10.0;
     // A receiver seen neither standing nor moving sets off over two
     // seconds where at least LineFixes fixes of them lie on a straight
