@@ -322,10 +322,22 @@ FixMotion::Motion FixMotion::judge(const Fix& fix, double now) {
         }
     }
     // The speed over two seconds of nodes (over one a receiver's scatter
-    // reads as walking pace).
+    // reads as walking pace): along them where each of their legs is
+    // longer than the fixes' error and CourseScatters beyond the scatter
+    // (in a bend the way straight across is shorter than the road; a
+    // scatter would lengthen the legs), no more than BendShare of the way
+    // across.
     Motion motion;
     if (moving) {
-        motion.speed = static_cast<float>(std::sqrt(way(two)) / (node[two].age - node[0].age));
+        const double across = std::sqrt(way(two));
+        double along = 0.0;
+        for (std::size_t i = 0; i < two && along >= 0.0; ++i) {
+            const double leg = square(node[i].east - node[i + 1].east) + square(node[i].north - node[i + 1].north);
+            const bool clear = leg > square(error) && leg > CourseScatters * scatter(1, error, nodeFixes);
+            along = clear ? along + std::sqrt(leg) : -1.0;
+        }
+        along = std::clamp(along, across, BendShare * across);
+        motion.speed = static_cast<float>(along / (node[two].age - node[0].age));
         moving = motion.speed >= CourseMinSpeed;
     }
     if (m_moving && !moving) m_stoppedAt = now;

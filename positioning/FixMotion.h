@@ -83,6 +83,9 @@ class FixMotion {
     static constexpr double LearnSeconds = 90.0;
     static constexpr double PriorSeconds = 10.0;
     static constexpr double ClaimSeconds = 1.0;
+    // The way along the nodes of a bend counts for the speed up to this
+    // share of the way straight across.
+    static constexpr double BendShare = 1.3;
     // Slower than this (m/s) the car stands.
     static constexpr float CourseMinSpeed = 1.0f;
     // A course is taken over a way whose square is more than CourseScatters
