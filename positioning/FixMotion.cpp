@@ -33,6 +33,15 @@ double square(double v) {
     return v * v;
 }
 
+// Metres east and north of `latitude`, `longitude` to the fix.
+void offset(const Fix& fix, double latitude, double longitude, double& east, double& north) {
+    double degrees = fix.longitude - longitude;
+    if (degrees > 180.0) degrees -= 360.0;
+    if (degrees < -180.0) degrees += 360.0;
+    east = degrees * MetresPerDegree * std::cos(fix.latitude * std::numbers::pi / 180.0);
+    north = (fix.latitude - latitude) * MetresPerDegree;
+}
+
 } // namespace
 
 void FixMotion::given(const NmeaTime& time, bool speed, bool course) {
@@ -47,6 +56,8 @@ void FixMotion::restart() {
     m_velocityEast = m_velocityNorth = 0.0;
     m_shown = 0.0;
     m_shownFor = 0.0;
+    m_jitter = 0.0;
+    m_jitterFor = 0.0;
     m_moving = false;
     m_seenMoving = false;
     m_stillSince.reset();
@@ -393,6 +404,62 @@ bool FixMotion::strays(const Fix& fix, double now) const {
     return square(east) + square(north) > square(reach);
 }
 
+void FixMotion::learnJitter(const Fix& fix, double now) {
+    std::size_t back = 1;
+    while (back <= m_count && kept(back).stray)
+        ++back;
+    std::size_t before = back + 1;
+    while (before <= m_count && kept(before).stray)
+        ++before;
+    if (before > m_count) return;
+    const Place& a = kept(back);
+    const Place& b = kept(before);
+    const double first = since(b.seconds, a.seconds);
+    const double second = since(a.seconds, now);
+    // Evenly spaced, less than a second apart.
+    if (!(first > 0.0) || second > 1.0 || std::abs(second - first) > 0.1 * first) return;
+    double aEast = 0.0, aNorth = 0.0, bEast = 0.0, bNorth = 0.0;
+    offset(fix, a.latitude, a.longitude, aEast, aNorth);
+    offset(fix, b.latitude, b.longitude, bEast, bNorth);
+    // The fix less twice the one before plus the one before that.
+    const double lesson = square(aEast - (bEast - aEast)) + square(aNorth - (bNorth - aNorth));
+    const double was = m_jitterFor;
+    m_jitterFor = std::min(m_jitterFor + second, ShownSeconds);
+    m_jitter += (m_jitterFor - was) / m_jitterFor * (lesson - m_jitter);
+}
+
+FixMotion::Motion FixMotion::turnMotion(const Fix& fix, double now) const {
+    Motion motion;
+    if (!(m_jitterFor > 0.0)) return motion;
+    const double least = JitterScatters * m_jitter;
+    double along = 0.0, stepEast = 0.0, stepNorth = 0.0, stepAge = 0.0, lastWay = 0.0;
+    int steps = 0;
+    for (std::size_t back = 1; back <= m_count; ++back) {
+        const Place& from = kept(back);
+        const double age = since(from.seconds, now);
+        if (age > TwoSeconds + TurnStepSeconds) break;
+        if (from.stray) continue;
+        double east = 0.0, north = 0.0;
+        offset(fix, from.latitude, from.longitude, east, north);
+        const double way = square(east) + square(north);
+        if (!motion.course && age <= TurnSeconds + MinSpacingSeconds && way > least) {
+            const double degrees = std::atan2(east, north) * 180.0 / std::numbers::pi;
+            motion.course = static_cast<float>(std::fmod(degrees + 360.0, 360.0));
+        }
+        if (age - stepAge < TurnStepSeconds) continue;
+        along += std::sqrt(square(east - stepEast) + square(north - stepNorth));
+        stepEast = east;
+        stepNorth = north;
+        stepAge = age;
+        lastWay = way;
+        ++steps;
+    }
+    // Along the fixes of two seconds, in steps of TurnStepSeconds: round a
+    // corner the nodes' means cut it short.
+    if (stepAge >= TwoSeconds && lastWay > least) motion.speed = static_cast<float>(along / stepAge);
+    return motion;
+}
+
 void FixMotion::complete(Fix& fix, const NmeaTime& time) {
     const double now = time.secondsOfDay();
     // A time back from the last kept (a recording played again) starts
@@ -413,7 +480,15 @@ void FixMotion::complete(Fix& fix, const NmeaTime& time) {
             stray = false;
         }
         if (!stray) {
+            learnJitter(fix, now);
             m_told = judge(fix, now);
+            if (m_told.course) {
+                // Over the last second, where the fixes show how little
+                // they scatter: no half-second lag in a bend.
+                const Motion turn = turnMotion(fix, now);
+                if (turn.course) m_told.course = turn.course;
+                if (turn.speed >= CourseMinSpeed) m_told.speed = turn.speed;
+            }
             const double radians = m_told.course.value_or(0.0f) * std::numbers::pi / 180.0;
             const double speed = m_told.course ? m_told.speed : 0.0;
             m_velocityEast = speed * std::sin(radians);

@@ -83,6 +83,15 @@ class FixMotion {
     static constexpr double LearnSeconds = 90.0;
     static constexpr double PriorSeconds = 10.0;
     static constexpr double ClaimSeconds = 1.0;
+    // A moving car's course is taken over the shortest way back to a fix
+    // of the last TurnSeconds that is more than JitterScatters times the
+    // fixes' jitter (the mean square of their second differences, a
+    // scatter that a smooth drive does not make, bends included): from a
+    // receiver of 10 fixes a second without scatter, a tenth or two of a
+    // second, where the nodes' way lags half a second in a bend.
+    static constexpr double TurnSeconds = 1.0;
+    static constexpr double TurnStepSeconds = 0.25;
+    static constexpr double JitterScatters = 50.0;
     // The way along the nodes of a bend counts for the speed up to this
     // share of the way straight across.
     static constexpr double BendShare = 1.3;
@@ -170,6 +179,12 @@ class FixMotion {
     // Whether `fix` lies beyond what the car's motion and the fixes' error
     // allow of where the last fix taken in puts it.
     bool strays(const Fix& fix, double now) const;
+    // Learns the jitter from `fix` and the two fixes kept before it.
+    void learnJitter(const Fix& fix, double now);
+    // The course over the shortest way back beyond the jitter within
+    // TurnSeconds, and the speed along the fixes of the last two seconds
+    // (in steps of TurnStepSeconds at least) where their way is beyond it.
+    Motion turnMotion(const Fix& fix, double now) const;
     // Whether the nodes up to `to` go one way: every leg the way of the
     // whole, the whole at least `share` as long as the legs end to end.
     bool setsOff(const std::array<Node, MaxLegs + 1>& node, std::size_t to, double share) const;
@@ -202,6 +217,10 @@ class FixMotion {
     // seconds of lessons.
     double m_shown = 0.0;
     double m_shownFor = 0.0;
+    // The mean square second difference of evenly spaced fixes (m²), and
+    // the seconds of lessons.
+    double m_jitter = 0.0;
+    double m_jitterFor = 0.0;
     std::optional<double> m_speedGiven; // seconds of the day
     std::optional<double> m_courseGiven;
     bool m_moving = false;
