@@ -33,12 +33,14 @@ double square(double v) {
     return v * v;
 }
 
-// Metres east and north of `latitude`, `longitude` to the fix.
-void offset(const Fix& fix, double latitude, double longitude, double& east, double& north) {
+// Metres east and north of `latitude`, `longitude` to the fix, with the
+// metres of a degree east at the fix.
+void offset(const Fix& fix, double eastPerDegree, double latitude, double longitude, double& east,
+            double& north) {
     double degrees = fix.longitude - longitude;
     if (degrees > 180.0) degrees -= 360.0;
     if (degrees < -180.0) degrees += 360.0;
-    east = degrees * MetresPerDegree * std::cos(fix.latitude * std::numbers::pi / 180.0);
+    east = degrees * eastPerDegree;
     north = (fix.latitude - latitude) * MetresPerDegree;
 }
 
@@ -109,7 +111,7 @@ int FixMotion::fewestFixes(const std::array<Node, MaxLegs + 1>& node, std::size_
 }
 
 std::size_t FixMotion::nodes(const Fix& fix, double now, std::array<Node, MaxLegs + 1>& out, double& errorMetres,
-                             Reach& reach, Line& line) const {
+                             Reach& reach, Line& line, bool twoSecondsOfFixes) const {
     struct Sum {
         double east = 0.0;
         double north = 0.0;
@@ -119,8 +121,8 @@ std::size_t FixMotion::nodes(const Fix& fix, double now, std::array<Node, MaxLeg
     std::array<Sum, MaxLegs + 1> sums{};
     sums[0].fixes = 1; // the fix told, where the metres are measured from
     // Sums for the straight lines: of 1, age, age², east, north, age x
-    // east, age x north, east² + north²; the whole window's and the last
-    // two seconds'.
+    // east, age x north, east² + north²; the whole window's nodes', and
+    // the last two seconds' fixes' (where asked: it costs a pass).
     struct LineSums {
         double n = 1.0, a = 0.0, aa = 0.0, e = 0.0, no = 0.0, ae = 0.0, an = 0.0, ss = 0.0;
         void add(double age, double east, double north) {
@@ -142,7 +144,7 @@ std::size_t FixMotion::nodes(const Fix& fix, double now, std::array<Node, MaxLeg
             const double off = ss - (e * e + no * no) / n - (alongE * alongE + alongN * alongN) / spread;
             return std::max(off, 0.0) / (n - 2.0);
         }
-    } whole, two;
+    } two;
     float hdop = fix.hdop;
     const double bound = errorBound();
     const auto errorOf = [&](float h) { return std::min(static_cast<double>(fixErrorMetres(h, m_uere)), bound); };
@@ -164,8 +166,7 @@ std::size_t FixMotion::nodes(const Fix& fix, double now, std::array<Node, MaxLeg
         sum.north += north;
         sum.age += age;
         ++sum.fixes;
-        whole.add(age, east, north);
-        if (age < 2.5) two.add(age, east, north);
+        if (twoSecondsOfFixes && age < 2.5) two.add(age, east, north);
         hdop = std::max(hdop, from.hdop);
         if (age >= TwoSeconds && !reach.beyondError) {
             const double error = std::max(fixError, errorOf(from.hdop));
@@ -176,13 +177,19 @@ std::size_t FixMotion::nodes(const Fix& fix, double now, std::array<Node, MaxLeg
         }
     }
     errorMetres = errorOf(hdop);
-    line = {whole.squares(), static_cast<int>(whole.n), two.squares(), static_cast<int>(two.n)};
     std::size_t count = 0;
     for (int leg = 0; leg <= MaxLegs; ++leg) {
         const Sum& sum = sums[static_cast<std::size_t>(leg)];
         if (sum.fixes == 0) continue;
-        out[count++] = {sum.east / sum.fixes, sum.north / sum.fixes, sum.age / sum.fixes, leg, sum.fixes};
+        out[count] = {sum.east / sum.fixes, sum.north / sum.fixes, sum.age / sum.fixes, leg, sum.fixes};
+        ++count;
     }
+    // The whole window's line is the nodes' (a pass over their few means).
+    LineSums whole;
+    whole.n = 0.0;
+    for (std::size_t i = 0; i < count; ++i)
+        whole.add(out[i].age, out[i].east, out[i].north);
+    line = {whole.squares(), static_cast<int>(whole.n), two.squares(), static_cast<int>(two.n)};
     return count;
 }
 
@@ -238,7 +245,7 @@ FixMotion::Motion FixMotion::judge(const Fix& fix, double now) {
     double error = 0.0;
     Reach reach;
     Line line;
-    const std::size_t count = nodes(fix, now, node, error, reach, line);
+    const std::size_t count = nodes(fix, now, node, error, reach, line, !m_learned && !m_seenMoving);
     const double lastSeconds = std::clamp(m_count > 0 ? since(kept(1).seconds, now) : 0.0, 0.0, 1.0);
     // What the fixes show of their error, over the whole window: a
     // receiver's claim is a first guess only.
@@ -390,13 +397,11 @@ bool FixMotion::strays(const Fix& fix, double now) const {
     const Place& from = kept(back);
     const double seconds = since(from.seconds, now);
     if (!(seconds > 0.0) || seconds > MaxLegs) return false;
-    const double eastPerDegree = MetresPerDegree * std::cos(fix.latitude * std::numbers::pi / 180.0);
-    double east = fix.longitude - from.longitude;
-    if (east > 180.0) east -= 360.0;
-    if (east < -180.0) east += 360.0;
+    double east = 0.0, north = 0.0;
+    offset(fix, m_eastPerDegree, from.latitude, from.longitude, east, north);
     const bool seen = m_moving && m_told.course.has_value();
-    east = east * eastPerDegree - m_velocityEast * seconds;
-    const double north = (fix.latitude - from.latitude) * MetresPerDegree - m_velocityNorth * seconds;
+    east -= m_velocityEast * seconds;
+    north -= m_velocityNorth * seconds;
     const double error =
         std::min(static_cast<double>(fixErrorMetres(std::max(fix.hdop, from.hdop), m_uere)), errorBound());
     const double reach = StrayErrors * error + StrayAcceleration * seconds * seconds / 2.0 +
@@ -419,8 +424,8 @@ void FixMotion::learnJitter(const Fix& fix, double now) {
     // Evenly spaced, less than a second apart.
     if (!(first > 0.0) || second > 1.0 || std::abs(second - first) > 0.1 * first) return;
     double aEast = 0.0, aNorth = 0.0, bEast = 0.0, bNorth = 0.0;
-    offset(fix, a.latitude, a.longitude, aEast, aNorth);
-    offset(fix, b.latitude, b.longitude, bEast, bNorth);
+    offset(fix, m_eastPerDegree, a.latitude, a.longitude, aEast, aNorth);
+    offset(fix, m_eastPerDegree, b.latitude, b.longitude, bEast, bNorth);
     // The fix less twice the one before plus the one before that.
     const double lesson = square(aEast - (bEast - aEast)) + square(aNorth - (bNorth - aNorth));
     const double was = m_jitterFor;
@@ -440,7 +445,7 @@ FixMotion::Motion FixMotion::turnMotion(const Fix& fix, double now) const {
         if (age > TwoSeconds + TurnStepSeconds) break;
         if (from.stray) continue;
         double east = 0.0, north = 0.0;
-        offset(fix, from.latitude, from.longitude, east, north);
+        offset(fix, m_eastPerDegree, from.latitude, from.longitude, east, north);
         const double way = square(east) + square(north);
         if (!motion.course && age <= TurnSeconds + MinSpacingSeconds && way > least) {
             const double degrees = std::atan2(east, north) * 180.0 / std::numbers::pi;
@@ -473,6 +478,7 @@ void FixMotion::complete(Fix& fix, const NmeaTime& time) {
     const bool courseStale = !m_courseGiven || since(*m_courseGiven, now) > StaleSeconds;
     bool stray = false;
     if (speedStale || courseStale) {
+        m_eastPerDegree = MetresPerDegree * std::cos(fix.latitude * std::numbers::pi / 180.0);
         stray = strays(fix, now);
         if (stray && m_count > 0 && kept(1).stray) {
             // Two fixes in a row as far off: the car is there.

@@ -162,9 +162,9 @@ class FixMotion {
         bool turnedBack = false;
         bool beyondError = false;
     };
-    // The straight line at an even pace that fits the fixes of the whole
-    // window and of the last two seconds: their mean square distance from
-    // it (m², NaN with fewer than three fixes) and how many.
+    // The straight line at an even pace that fits the nodes of the whole
+    // window, and the fixes of the last two seconds: their mean square
+    // distance from it (m², NaN with fewer than three) and how many.
     struct Line {
         double squares = 0.0;
         int fixes = 0;
@@ -172,10 +172,11 @@ class FixMotion {
         int twoFixes = 0;
     };
     // The nodes of the fixes kept and `fix`, the newest first; returns how
-    // many, the largest error of their fixes in `errorMetres`, and the
-    // fixes' reach.
+    // many, the largest error of their fixes in `errorMetres`, the fixes'
+    // reach, and the lines: the nodes' over the whole window, and the
+    // fixes' of the last two seconds where `twoSecondsOfFixes`.
     std::size_t nodes(const Fix& fix, double now, std::array<Node, MaxLegs + 1>& out, double& errorMetres,
-                      Reach& reach, Line& line) const;
+                      Reach& reach, Line& line, bool twoSecondsOfFixes) const;
     // Whether `fix` lies beyond what the car's motion and the fixes' error
     // allow of where the last fix taken in puts it.
     bool strays(const Fix& fix, double now) const;
@@ -221,6 +222,7 @@ class FixMotion {
     // the seconds of lessons.
     double m_jitter = 0.0;
     double m_jitterFor = 0.0;
+    double m_eastPerDegree = 0.0; // metres of a degree east at the fix judged
     std::optional<double> m_speedGiven; // seconds of the day
     std::optional<double> m_courseGiven;
     bool m_moving = false;
