@@ -331,3 +331,26 @@ TEST(FixMotion, OneStrayFixMovesNeitherSpeedNorCourse) {
         }
     }
 }
+
+// Fixes as the receiver starts that go 10 m a second east for three seconds
+// and then a metre back: over the whole window they lie nearly straight,
+// but the newest leg goes against them, and the car is not set off the way
+// it came (it has speed 0 and no course), at any fix of them.
+TEST(FixMotion, AWayWhoseNewestLegGoesBackSetsNoCarOff) {
+    FixMotion motion;
+    const double metres[] = {0.0, 10.0, 20.0, 30.0, 29.0};
+    for (int second = 0; second < 5; ++second) {
+        Fix fix;
+        fix.hdop = 0.9f;
+        fix.latitude = 43.74f;
+        fix.longitude =
+            static_cast<float>(7.42 + metres[second] / (MetresPerDegree * std::cos(43.74 * Pi / 180.0)));
+        Positioning::NmeaTime time;
+        time.hour = 10;
+        time.second = static_cast<std::uint8_t>(second);
+        motion.complete(fix, time);
+        SCOPED_TRACE(second);
+        EXPECT_EQ(fix.speed, 0.0f);
+        EXPECT_FALSE(fix.courseKnown);
+    }
+}
