@@ -22,11 +22,19 @@
 // off only when, over two seconds or over all the nodes, every leg goes
 // the way of the whole, the whole is nearly as long as its legs laid end
 // to end, and it is longer than several of those scatters (a receiver seen
-// neither standing nor moving yet: over all MaxLegs seconds); it goes on
-// while its way stays beyond the scatter, and stands again within a few
-// seconds of stopping. A standing car has speed 0 and no course; a moving
-// one its speed over two seconds and its course over the shortest way well
-// beyond the scatter.
+// neither standing nor moving yet: over all MaxLegs seconds, or over two
+// where 5 fixes a second or more lie on a line); it goes on while its way
+// stays beyond the scatter, and stands again within a few seconds of
+// stopping. A standing car has speed 0 and no course; a moving one its
+// speed over two seconds and its course over the shortest way well beyond
+// the scatter, or, where the fixes hardly scatter (their second
+// differences), over the last tenths of a second.
+//
+// It takes only the fixes the positioning system's gate let through, and
+// leaves a stray one (far off where the car's motion puts it) out of the
+// nodes. A receiver's claimed error is a first guess: what its fixes show
+// (their distance from the straight line at an even pace that fits the
+// window's nodes) caps it.
 //
 // The NMEA device's, under its lock (GPS thread).
 
