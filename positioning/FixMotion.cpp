@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 #include <numbers>
 
 namespace Positioning {
@@ -32,6 +33,17 @@ double square(double v) {
     return v * v;
 }
 
+// Metres east and north of `latitude`, `longitude` to the fix, with the
+// metres of a degree east at the fix.
+void offset(const Fix& fix, double eastPerDegree, double latitude, double longitude, double& east,
+            double& north) {
+    double degrees = fix.longitude - longitude;
+    if (degrees > 180.0) degrees -= 360.0;
+    if (degrees < -180.0) degrees += 360.0;
+    east = degrees * eastPerDegree;
+    north = (fix.latitude - latitude) * MetresPerDegree;
+}
+
 } // namespace
 
 void FixMotion::given(const NmeaTime& time, bool speed, bool course) {
@@ -42,6 +54,12 @@ void FixMotion::given(const NmeaTime& time, bool speed, bool course) {
 
 void FixMotion::restart() {
     m_count = 0;
+    m_told = {};
+    m_velocityEast = m_velocityNorth = 0.0;
+    m_shown = 0.0;
+    m_shownFor = 0.0;
+    m_jitter = 0.0;
+    m_jitterFor = 0.0;
     m_moving = false;
     m_seenMoving = false;
     m_stillSince.reset();
@@ -52,9 +70,14 @@ void FixMotion::restart() {
 double FixMotion::errorBound() const {
     // Three of the scatter's mean square ways: the square of the error
     // whose guess it would be.
-    if (!m_learned) return ScatterCeilingMetres / ScatterErrors;
-    const double shown = 3.0 * *std::max_element(m_scatter.begin() + 1, m_scatter.end());
-    return std::max(std::sqrt(shown), static_cast<double>(m_uere));
+    double bound = ScatterCeilingMetres / ScatterErrors;
+    if (m_learned) {
+        const double shown = 3.0 * *std::max_element(m_scatter.begin() + 1, m_scatter.end());
+        bound = std::max(std::sqrt(shown), static_cast<double>(m_uere));
+    }
+    if (m_shownFor > 0.0)
+        bound = std::min(bound, std::max(ShownErrors * std::sqrt(m_shown), static_cast<double>(m_uere)));
+    return bound;
 }
 
 double FixMotion::scatter(int leg, double errorMetres, int nodeFixes) const {
@@ -62,15 +85,14 @@ double FixMotion::scatter(int leg, double errorMetres, int nodeFixes) const {
 }
 
 double FixMotion::guess(double errorMetres, int nodeFixes) const {
-    // A third of the square of the fixes' claimed error, that of HDOP 1 at
-    // least (a slowly wandering scatter, which a node's mean keeps): a car
-    // never seen standing sets off beyond twice that error. Until it has
-    // been seen moving, no less than the mean square way between two nodes
-    // of HDOP 1's scatter drawn afresh at each fix: at one fix a second a
-    // standing car's fresh 3.5 m went one way over four seconds beyond the
-    // third now and then, and once moving it never stood again. (Once seen
-    // moving, a car that stops and sets off again, as in a U-turn, is not
-    // held to it: it got its speed back only at 20 km/h.)
+    // A third of the square of the fixes' error, that of HDOP 1 at least
+    // (a slowly wandering scatter, which a node's mean keeps): a car never
+    // seen standing sets off beyond twice that error. Until it has been
+    // seen moving, no less than the mean square way between two nodes of
+    // HDOP 1's scatter drawn afresh at each fix, so that such a scatter
+    // does not set a standing car off before its own scatter is learned.
+    // A car seen moving once, which stops and sets off again (a U-turn), is
+    // judged by the error alone.
     const double claimed = claimedGuess(errorMetres);
     if (m_seenMoving) return claimed;
     return std::max(claimed, 2.0 * square(static_cast<double>(m_uere)) / std::max(nodeFixes, 1));
@@ -89,7 +111,7 @@ int FixMotion::fewestFixes(const std::array<Node, MaxLegs + 1>& node, std::size_
 }
 
 std::size_t FixMotion::nodes(const Fix& fix, double now, std::array<Node, MaxLegs + 1>& out, double& errorMetres,
-                             Reach& reach) const {
+                             Reach& reach, Line& line, bool twoSecondsOfFixes) const {
     struct Sum {
         double east = 0.0;
         double north = 0.0;
@@ -98,6 +120,31 @@ std::size_t FixMotion::nodes(const Fix& fix, double now, std::array<Node, MaxLeg
     };
     std::array<Sum, MaxLegs + 1> sums{};
     sums[0].fixes = 1; // the fix told, where the metres are measured from
+    // Sums for the straight lines: of 1, age, age², east, north, age x
+    // east, age x north, east² + north²; the whole window's nodes', and
+    // the last two seconds' fixes' (where asked: it costs a pass).
+    struct LineSums {
+        double n = 1.0, a = 0.0, aa = 0.0, e = 0.0, no = 0.0, ae = 0.0, an = 0.0, ss = 0.0;
+        void add(double age, double east, double north) {
+            n += 1.0;
+            a += age;
+            aa += age * age;
+            e += east;
+            no += north;
+            ae += age * east;
+            an += age * north;
+            ss += east * east + north * north;
+        }
+        // The mean square distance from the line that fits best.
+        double squares() const {
+            const double spread = aa - a * a / n;
+            if (n < 3.0 || !(spread > 0.0)) return std::numeric_limits<double>::quiet_NaN();
+            const double alongE = ae - a * e / n;
+            const double alongN = an - a * no / n;
+            const double off = ss - (e * e + no * no) / n - (alongE * alongE + alongN * alongN) / spread;
+            return std::max(off, 0.0) / (n - 2.0);
+        }
+    } two;
     float hdop = fix.hdop;
     const double bound = errorBound();
     const auto errorOf = [&](float h) { return std::min(static_cast<double>(fixErrorMetres(h, m_uere)), bound); };
@@ -108,6 +155,7 @@ std::size_t FixMotion::nodes(const Fix& fix, double now, std::array<Node, MaxLeg
         const Place& from = kept(back);
         const double age = since(from.seconds, now);
         if (age < 0.0 || age >= MaxLegs + 0.5) break;
+        if (from.stray) continue;
         Sum& sum = sums[static_cast<std::size_t>(age + 0.5)];
         double east = from.longitude - fix.longitude;
         if (east > 180.0) east -= 360.0;
@@ -118,6 +166,7 @@ std::size_t FixMotion::nodes(const Fix& fix, double now, std::array<Node, MaxLeg
         sum.north += north;
         sum.age += age;
         ++sum.fixes;
+        if (twoSecondsOfFixes && age < 2.5) two.add(age, east, north);
         hdop = std::max(hdop, from.hdop);
         if (age >= TwoSeconds && !reach.beyondError) {
             const double error = std::max(fixError, errorOf(from.hdop));
@@ -132,8 +181,15 @@ std::size_t FixMotion::nodes(const Fix& fix, double now, std::array<Node, MaxLeg
     for (int leg = 0; leg <= MaxLegs; ++leg) {
         const Sum& sum = sums[static_cast<std::size_t>(leg)];
         if (sum.fixes == 0) continue;
-        out[count++] = {sum.east / sum.fixes, sum.north / sum.fixes, sum.age / sum.fixes, leg, sum.fixes};
+        out[count] = {sum.east / sum.fixes, sum.north / sum.fixes, sum.age / sum.fixes, leg, sum.fixes};
+        ++count;
     }
+    // The whole window's line is the nodes' (a pass over their few means).
+    LineSums whole;
+    whole.n = 0.0;
+    for (std::size_t i = 0; i < count; ++i)
+        whole.add(out[i].age, out[i].east, out[i].north);
+    line = {whole.squares(), static_cast<int>(whole.n), two.squares(), static_cast<int>(two.n)};
     return count;
 }
 
@@ -188,7 +244,19 @@ FixMotion::Motion FixMotion::judge(const Fix& fix, double now) {
     std::array<Node, MaxLegs + 1> node;
     double error = 0.0;
     Reach reach;
-    const std::size_t count = nodes(fix, now, node, error, reach);
+    Line line;
+    const std::size_t count = nodes(fix, now, node, error, reach, line, !m_learned && !m_seenMoving);
+    const double lastSeconds = std::clamp(m_count > 0 ? since(kept(1).seconds, now) : 0.0, 0.0, 1.0);
+    // What the fixes show of their error, over the whole window: a
+    // receiver's claim is a first guess only.
+    if (count > 0 && node[count - 1].leg == MaxLegs && line.fixes >= 4 && std::isfinite(line.squares)) {
+        // Each lesson weighs as much as the time since the fix before it;
+        // the first is taken whole.
+        const double before = m_shownFor;
+        m_shownFor = std::min(m_shownFor + std::max(lastSeconds, MinSpacingSeconds), ShownSeconds);
+        m_shown += (m_shownFor - before) / m_shownFor * (line.squares - m_shown);
+        error = std::min(error, errorBound());
+    }
     const auto way = [&node](std::size_t i) {
         return square(node[i].east - node[0].east) + square(node[i].north - node[0].north);
     };
@@ -210,40 +278,45 @@ FixMotion::Motion FixMotion::judge(const Fix& fix, double now) {
         const bool settingOff =
             (setOff[0] && beyond(two, StartScatters / 2.0)) || (setOff[1] && beyond(last, StartScatters / 2.0));
         // A standing car's lesson comes first, so that it is judged by it.
-        // Neither a car that sets off, nor one that goes one way beyond
-        // the scatter too slowly as yet to set off, nor one that stopped a
-        // moment ago (its nodes still hold its drive) teaches anything of
-        // the scatter: a way taught as scatter keeps the car standing. Nor
-        // do nodes short of the whole window (the first seconds, or after
-        // a gap): over them a car that drives at 15 km/h as the receiver
-        // starts looked neither, and was taken for standing all its drive.
+        // Only a way the scatter alone made teaches: none from a car that
+        // sets off, one that goes one way beyond the scatter too slowly as
+        // yet to set off, one that stopped a moment ago (its nodes still
+        // hold its drive), nor from nodes short of the whole window (the
+        // first seconds, or after a gap), in which a slow car's way cannot
+        // be told from scatter.
         const bool justStopped = m_stoppedAt && since(*m_stoppedAt, now) < MaxLegs + 0.5;
         const bool creeps = setOff[1] && beyond(last, StayScatters);
         const bool windowFull = node[last].leg == MaxLegs;
         // A receiver seen neither standing nor moving whose fixes go one
         // way straight at an even pace over the whole window (a car that
         // drives as the program starts, from a receiver without a fresh
-        // scatter) is judged by the guess from its claimed error alone: a
-        // fresh scatter goes so straight beyond it about once in 200,000
-        // looks, and a car at 15 km/h got its speed only once it stood.
+        // scatter) is judged by the guess from its error alone: a fresh
+        // scatter goes so straight beyond it about once in 200,000 looks.
         const bool even = !m_learned && !m_seenMoving && windowFull && setsOff(node, last, EvenShare) &&
                           way(last) > square(error) && way(last) > StartScatters * claimedGuess(error);
         if (!m_moving && !settingOff && !creeps && !even && !justStopped && windowFull)
-            learn(node, count, std::clamp(since(kept(1).seconds, now), 0.0, 1.0), error);
+            learn(node, count, lastSeconds, error);
         // A receiver seen neither standing nor moving yet (the program
         // has just started) is judged by a guess of its scatter, which a
-        // scatter drawn afresh at each fix exceeds: it sets off only where
-        // its fixes go one way over the whole window. Over two seconds its
-        // standing fixes did now and then, and once moving it never
-        // learned otherwise (5 to 7 m/s and a course at random for half a
-        // minute while the car stood at the start).
+        // scatter drawn afresh at each fix may exceed over two seconds: it
+        // sets off over the whole window, or over two seconds where many
+        // fixes lie on a straight line at an even pace far shorter than
+        // their way (LineFixes, LineErrors: a receiver of 5 to 20 fixes a
+        // second), which no scatter drawn afresh does.
         const bool firstJudged = !m_learned && !m_seenMoving;
+        const bool onALine = line.twoFixes >= LineFixes && std::isfinite(line.twoSquares) &&
+                             way(two) > square(LineErrors) * line.twoSquares;
         bool starts = false;
         for (const std::size_t to : {two, last}) {
-            if (!setOff[to == two ? 0 : 1] || (firstJudged && (to != last || !windowFull)))
+            const bool wholeWindow = to == last && windowFull;
+            if (!setOff[to == two ? 0 : 1] || (firstJudged && !wholeWindow && !(to == two && onALine)))
                 continue;
             const bool fast = way(to) >= square(CourseMinSpeed * (node[to].age - node[0].age));
-            starts = starts || (fast && (beyond(to, StartScatters) || even));
+            // Fixes on a line are judged by the claimed error's guess: a
+            // scatter drawn afresh at each fix lies off any line.
+            const bool lined = firstJudged && to == two && onALine && way(to) > square(error) &&
+                               way(to) > StartScatters * claimedGuess(error);
+            starts = starts || (fast && (beyond(to, StartScatters) || even || lined));
         }
         double legs = 0.0;
         for (std::size_t i = 0; i < last; ++i)
@@ -267,10 +340,22 @@ FixMotion::Motion FixMotion::judge(const Fix& fix, double now) {
         }
     }
     // The speed over two seconds of nodes (over one a receiver's scatter
-    // reads as walking pace).
+    // reads as walking pace): along them where each of their legs is
+    // longer than the fixes' error and CourseScatters beyond the scatter
+    // (in a bend the way straight across is shorter than the road; a
+    // scatter would lengthen the legs), no more than BendShare of the way
+    // across.
     Motion motion;
     if (moving) {
-        motion.speed = static_cast<float>(std::sqrt(way(two)) / (node[two].age - node[0].age));
+        const double across = std::sqrt(way(two));
+        double along = 0.0;
+        for (std::size_t i = 0; i < two && along >= 0.0; ++i) {
+            const double leg = square(node[i].east - node[i + 1].east) + square(node[i].north - node[i + 1].north);
+            const bool clear = leg > square(error) && leg > CourseScatters * scatter(1, error, nodeFixes);
+            along = clear ? along + std::sqrt(leg) : -1.0;
+        }
+        along = std::clamp(along, across, BendShare * across);
+        motion.speed = static_cast<float>(along / (node[two].age - node[0].age));
         moving = motion.speed >= CourseMinSpeed;
     }
     if (m_moving && !moving) m_stoppedAt = now;
@@ -281,15 +366,14 @@ FixMotion::Motion FixMotion::judge(const Fix& fix, double now) {
         return {};
     }
     // The course over the shortest way longer than the fixes' error and,
-    // once the scatter is learned, well beyond it over as long: a second
-    // at any speed but a crawl, no more than half a second late in a turn,
-    // from a receiver that averages its scatter away (10 fixes a second, or
-    // a slowly wandering scatter); two or three seconds at town speeds from
-    // one whose scatter is drawn afresh at each fix once a second, whose
-    // course over one second ran against the road now and then. None
-    // where the last two seconds' way lies within the error: the way from
-    // an older node gave a car that just turned back the course from
-    // before the turn.
+    // once the scatter is learned, CourseScatters beyond it over as long,
+    // so that the scatter never turns it by a right angle: a second at any
+    // speed but a crawl from a receiver that averages its scatter away (10
+    // fixes a second, or a slowly wandering scatter); two or three seconds
+    // at town speeds from one whose scatter is drawn afresh at each fix
+    // once a second. None where the last two seconds' way lies within the
+    // error: a car that just turned back has no course until its way shows
+    // the new one.
     for (std::size_t i = 1; i < count && !reach.turnedBack; ++i) {
         if (!(way(i) > square(error)) ||
             (m_learned && !(way(i) > CourseScatters * m_scatter[static_cast<std::size_t>(node[i].leg)])))
@@ -302,24 +386,129 @@ FixMotion::Motion FixMotion::judge(const Fix& fix, double now) {
     return motion;
 }
 
+bool FixMotion::strays(const Fix& fix, double now) const {
+    // Only once the car was seen standing or moving: before, a car that
+    // drives is taken for standing and its fixes would all seem to stray.
+    if (!m_learned && !m_seenMoving) return false;
+    std::size_t back = 1;
+    while (back <= m_count && kept(back).stray)
+        ++back;
+    if (back > m_count) return false;
+    const Place& from = kept(back);
+    const double seconds = since(from.seconds, now);
+    if (!(seconds > 0.0) || seconds > MaxLegs) return false;
+    double east = 0.0, north = 0.0;
+    offset(fix, m_eastPerDegree, from.latitude, from.longitude, east, north);
+    const bool seen = m_moving && m_told.course.has_value();
+    east -= m_velocityEast * seconds;
+    north -= m_velocityNorth * seconds;
+    const double error =
+        std::min(static_cast<double>(fixErrorMetres(std::max(fix.hdop, from.hdop), m_uere)), errorBound());
+    const double reach = StrayErrors * error + StrayAcceleration * seconds * seconds / 2.0 +
+                         (seen ? StrayTurn * m_told.speed : UnseenSpeed) * seconds;
+    return square(east) + square(north) > square(reach);
+}
+
+void FixMotion::learnJitter(const Fix& fix, double now) {
+    std::size_t back = 1;
+    while (back <= m_count && kept(back).stray)
+        ++back;
+    std::size_t before = back + 1;
+    while (before <= m_count && kept(before).stray)
+        ++before;
+    if (before > m_count) return;
+    const Place& a = kept(back);
+    const Place& b = kept(before);
+    const double first = since(b.seconds, a.seconds);
+    const double second = since(a.seconds, now);
+    // Evenly spaced, less than a second apart.
+    if (!(first > 0.0) || second > 1.0 || std::abs(second - first) > 0.1 * first) return;
+    double aEast = 0.0, aNorth = 0.0, bEast = 0.0, bNorth = 0.0;
+    offset(fix, m_eastPerDegree, a.latitude, a.longitude, aEast, aNorth);
+    offset(fix, m_eastPerDegree, b.latitude, b.longitude, bEast, bNorth);
+    // The fix less twice the one before plus the one before that.
+    const double lesson = square(aEast - (bEast - aEast)) + square(aNorth - (bNorth - aNorth));
+    const double was = m_jitterFor;
+    m_jitterFor = std::min(m_jitterFor + second, ShownSeconds);
+    m_jitter += (m_jitterFor - was) / m_jitterFor * (lesson - m_jitter);
+}
+
+FixMotion::Motion FixMotion::turnMotion(const Fix& fix, double now) const {
+    Motion motion;
+    if (!(m_jitterFor > 0.0)) return motion;
+    const double least = JitterScatters * m_jitter;
+    double along = 0.0, stepEast = 0.0, stepNorth = 0.0, stepAge = 0.0, lastWay = 0.0;
+    int steps = 0;
+    for (std::size_t back = 1; back <= m_count; ++back) {
+        const Place& from = kept(back);
+        const double age = since(from.seconds, now);
+        if (age > TwoSeconds + TurnStepSeconds) break;
+        if (from.stray) continue;
+        double east = 0.0, north = 0.0;
+        offset(fix, m_eastPerDegree, from.latitude, from.longitude, east, north);
+        const double way = square(east) + square(north);
+        if (!motion.course && age <= TurnSeconds + MinSpacingSeconds && way > least) {
+            const double degrees = std::atan2(east, north) * 180.0 / std::numbers::pi;
+            motion.course = static_cast<float>(std::fmod(degrees + 360.0, 360.0));
+        }
+        if (age - stepAge < TurnStepSeconds) continue;
+        along += std::sqrt(square(east - stepEast) + square(north - stepNorth));
+        stepEast = east;
+        stepNorth = north;
+        stepAge = age;
+        lastWay = way;
+        ++steps;
+    }
+    // Along the fixes of two seconds, in steps of TurnStepSeconds: round a
+    // corner the nodes' means cut it short.
+    if (stepAge >= TwoSeconds && lastWay > least) motion.speed = static_cast<float>(along / stepAge);
+    return motion;
+}
+
 void FixMotion::complete(Fix& fix, const NmeaTime& time) {
     const double now = time.secondsOfDay();
     // A time back from the last kept (a recording played again) starts
     // afresh.
     if (m_count > 0 && since(kept(1).seconds, now) < 0.0) restart();
+    // A speed or course given at a time after this fix's came before the
+    // times went back: it says nothing of now.
+    if (m_speedGiven && since(*m_speedGiven, now) < 0.0) m_speedGiven.reset();
+    if (m_courseGiven && since(*m_courseGiven, now) < 0.0) m_courseGiven.reset();
     const bool speedStale = !m_speedGiven || since(*m_speedGiven, now) > StaleSeconds;
     const bool courseStale = !m_courseGiven || since(*m_courseGiven, now) > StaleSeconds;
+    bool stray = false;
     if (speedStale || courseStale) {
-        const Motion motion = judge(fix, now);
-        if (speedStale) fix.speed = motion.speed;
+        m_eastPerDegree = MetresPerDegree * std::cos(fix.latitude * std::numbers::pi / 180.0);
+        stray = strays(fix, now);
+        if (stray && m_count > 0 && kept(1).stray) {
+            // Two fixes in a row as far off: the car is there.
+            m_places[(m_next + Kept - 1) % Kept].stray = false;
+            stray = false;
+        }
+        if (!stray) {
+            learnJitter(fix, now);
+            m_told = judge(fix, now);
+            if (m_told.course) {
+                // Over the last second, where the fixes show how little
+                // they scatter: no half-second lag in a bend.
+                const Motion turn = turnMotion(fix, now);
+                if (turn.course) m_told.course = turn.course;
+                if (turn.speed >= CourseMinSpeed) m_told.speed = turn.speed;
+            }
+            const double radians = m_told.course.value_or(0.0f) * std::numbers::pi / 180.0;
+            const double speed = m_told.course ? m_told.speed : 0.0;
+            m_velocityEast = speed * std::sin(radians);
+            m_velocityNorth = speed * std::cos(radians);
+        }
+        if (speedStale) fix.speed = m_told.speed;
         if (courseStale) {
-            fix.courseKnown = motion.course.has_value();
-            fix.heading = motion.course.value_or(0.0f);
+            fix.courseKnown = m_told.course.has_value();
+            fix.heading = m_told.course.value_or(0.0f);
         }
     }
     // A fix within MinSpacingSeconds of the last kept is not kept.
     if (m_count > 0 && since(kept(1).seconds, now) < MinSpacingSeconds) return;
-    m_places[m_next] = {now, fix.latitude, fix.longitude, fix.hdop};
+    m_places[m_next] = {now, fix.latitude, fix.longitude, fix.hdop, stray};
     m_next = (m_next + 1) % Kept;
     if (m_count < Kept) ++m_count;
 }

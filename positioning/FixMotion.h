@@ -22,11 +22,19 @@
 // off only when, over two seconds or over all the nodes, every leg goes
 // the way of the whole, the whole is nearly as long as its legs laid end
 // to end, and it is longer than several of those scatters (a receiver seen
-// neither standing nor moving yet: over all MaxLegs seconds); it goes on
-// while its way stays beyond the scatter, and stands again within a few
-// seconds of stopping. A standing car has speed 0 and no course; a moving
-// one its speed over two seconds and its course over the shortest way well
-// beyond the scatter.
+// neither standing nor moving yet: over all MaxLegs seconds, or over two
+// where 5 fixes a second or more lie on a line); it goes on while its way
+// stays beyond the scatter, and stands again within a few seconds of
+// stopping. A standing car has speed 0 and no course; a moving one its
+// speed over two seconds and its course over the shortest way well beyond
+// the scatter, or, where the fixes hardly scatter (their second
+// differences), over the last tenths of a second.
+//
+// It takes only the fixes the positioning system's gate let through, and
+// leaves a stray one (far off where the car's motion puts it) out of the
+// nodes. A receiver's claimed error is a first guess: what its fixes show
+// (their distance from the straight line at an even pace that fits the
+// window's nodes) caps it.
 //
 // The NMEA device's, under its lock (GPS thread).
 
@@ -83,6 +91,18 @@ class FixMotion {
     static constexpr double LearnSeconds = 90.0;
     static constexpr double PriorSeconds = 10.0;
     static constexpr double ClaimSeconds = 1.0;
+    // A moving car's course is taken over the shortest way back to a fix
+    // of the last TurnSeconds that is more than JitterScatters times the
+    // fixes' jitter (the mean square of their second differences, a
+    // scatter that a smooth drive does not make, bends included): from a
+    // receiver of 10 fixes a second without scatter, a tenth or two of a
+    // second, where the nodes' way lags half a second in a bend.
+    static constexpr double TurnSeconds = 1.0;
+    static constexpr double TurnStepSeconds = 0.25;
+    static constexpr double JitterScatters = 50.0;
+    // The way along the nodes of a bend counts for the speed up to this
+    // share of the way straight across.
+    static constexpr double BendShare = 1.3;
     // Slower than this (m/s) the car stands.
     static constexpr float CourseMinSpeed = 1.0f;
     // A course is taken over a way whose square is more than CourseScatters
@@ -96,6 +116,30 @@ class FixMotion {
     // after the last kept.
     static constexpr std::size_t Kept = 128;
     static constexpr double MinSpacingSeconds = 0.04;
+    // A fix farther from where the car's motion puts it than StrayErrors of
+    // the fixes' errors, and what braking or a turn (StrayAcceleration,
+    // m/s²), a course told late in a bend (StrayTurn of the way told) or a
+    // motion not yet seen (UnseenSpeed, m/s) moves it since the last fix,
+    // is a stray: it is kept out of the nodes and told with the motion
+    // before it. The next fix that lies as far off the motion shows a real
+    // move, and the stray is taken in after all.
+    static constexpr double StrayErrors = 4.0;
+    static constexpr double StrayAcceleration = 10.0;
+    static constexpr double StrayTurn = 0.5;
+    static constexpr double UnseenSpeed = 5.0;
+    // What the fixes show of their error: ShownErrors of the root mean
+    // square of their distances from the straight line at an even pace
+    // that fits them best over the whole window, HDOP 1's error at least.
+    // A receiver that claims more is judged by this once it is shown,
+    // whether the car stands or drives (ShownSeconds of such lessons).
+    static constexpr double ShownErrors = 3.0;
+    static constexpr double ShownSeconds = 10.0;
+    // A receiver seen neither standing nor moving sets off over two
+    // seconds where at least LineFixes fixes of them lie on a straight
+    // line at an even pace: the way over them is more than LineErrors
+    // times their root mean square distance from it.
+    static constexpr int LineFixes = 8;
+    static constexpr double LineErrors = 10.0;
 
   private:
     struct Place {
@@ -103,6 +147,7 @@ class FixMotion {
         double latitude = 0.0;
         double longitude = 0.0;
         float hdop = 0.0f;
+        bool stray = false;
     };
     // The mean of the fixes of one second, in metres east and north of the
     // fix told, and how many seconds before it.
@@ -125,11 +170,30 @@ class FixMotion {
         bool turnedBack = false;
         bool beyondError = false;
     };
+    // The straight line at an even pace that fits the nodes of the whole
+    // window, and the fixes of the last two seconds: their mean square
+    // distance from it (m², NaN with fewer than three) and how many.
+    struct Line {
+        double squares = 0.0;
+        int fixes = 0;
+        double twoSquares = 0.0;
+        int twoFixes = 0;
+    };
     // The nodes of the fixes kept and `fix`, the newest first; returns how
-    // many, the largest error of their fixes in `errorMetres`, and the
-    // fixes' reach.
+    // many, the largest error of their fixes in `errorMetres`, the fixes'
+    // reach, and the lines: the nodes' over the whole window, and the
+    // fixes' of the last two seconds where `twoSecondsOfFixes`.
     std::size_t nodes(const Fix& fix, double now, std::array<Node, MaxLegs + 1>& out, double& errorMetres,
-                      Reach& reach) const;
+                      Reach& reach, Line& line, bool twoSecondsOfFixes) const;
+    // Whether `fix` lies beyond what the car's motion and the fixes' error
+    // allow of where the last fix taken in puts it.
+    bool strays(const Fix& fix, double now) const;
+    // Learns the jitter from `fix` and the two fixes kept before it.
+    void learnJitter(const Fix& fix, double now);
+    // The course over the shortest way back beyond the jitter within
+    // TurnSeconds, and the speed along the fixes of the last two seconds
+    // (in steps of TurnStepSeconds at least) where their way is beyond it.
+    Motion turnMotion(const Fix& fix, double now) const;
     // Whether the nodes up to `to` go one way: every leg the way of the
     // whole, the whole at least `share` as long as the legs end to end.
     bool setsOff(const std::array<Node, MaxLegs + 1>& node, std::size_t to, double share) const;
@@ -154,6 +218,19 @@ class FixMotion {
     const Place& kept(std::size_t back) const { return m_places[(m_next + Kept - back) % Kept]; }
 
     float m_uere = 5.0f;
+    // The motion last told, and its velocity (m/s east and north).
+    Motion m_told;
+    double m_velocityEast = 0.0;
+    double m_velocityNorth = 0.0;
+    // The mean square distance of the fixes from their line (m²), and the
+    // seconds of lessons.
+    double m_shown = 0.0;
+    double m_shownFor = 0.0;
+    // The mean square second difference of evenly spaced fixes (m²), and
+    // the seconds of lessons.
+    double m_jitter = 0.0;
+    double m_jitterFor = 0.0;
+    double m_eastPerDegree = 0.0; // metres of a degree east at the fix judged
     std::optional<double> m_speedGiven; // seconds of the day
     std::optional<double> m_courseGiven;
     bool m_moving = false;

@@ -31,6 +31,16 @@ constexpr float LeastStandingShare = 0.25f;
 constexpr std::uint32_t SettleMs = 3000;
 constexpr float RecentSeconds = 1.0f;
 constexpr double HoldSpreads = 2.0;
+// A standing car creeps when its fixes, weighed down by e in CreepSeconds,
+// go one way along a straight line by more than CreepMetres and by more
+// than CreepRatio times their root mean square distance from it: a
+// receiver's scatter, wandering or drawn afresh, goes that straight far
+// less often. It is then taken this share of the way to where the line
+// puts it at each fix.
+constexpr double CreepSeconds = 3.0;
+constexpr double CreepMetres = 1.0;
+constexpr double CreepRatio = 8.0;
+constexpr float CreepShare = 0.5f;
 
 bool allFinite(std::initializer_list<float> values) {
     for (float v : values)
@@ -110,7 +120,7 @@ void KalmanFilter::update(Map::LocalPoint position, Map::LocalPoint velocity, fl
     }
 
     if (!(speed > minSpeed)) {
-        standingStep(position);
+        standingStep(position, unitsPerMetre);
         s = {0.0f, 0.0f, x * invScaleK, y * invScaleK};
         vx = 0.0f;
         vy = 0.0f;
@@ -118,13 +128,10 @@ void KalmanFilter::update(Map::LocalPoint position, Map::LocalPoint velocity, fl
         return;
     }
     if (m_standingFixes > 0) {
-        // Setting off. Where the car stood tells no better where it is now
-        // than the way its fix lies from there: the motion was seen only
-        // after the car had gone some metres, and the fix is moved ahead by
-        // the receiver's latency. Without this the filter, sure of the
-        // place it held (after a reset it has no uncertainty at all),
-        // started the car from there and it ran 20 m behind its fixes for
-        // ten seconds.
+        // Setting off: the car starts from its fix. Its motion is seen only
+        // after it went some metres, and the fix is moved ahead by the
+        // receiver's latency, so the place it held is taken as uncertain
+        // by the whole way to the fix, however sure the filter was of it.
         const float moved = (dx * dx + dy * dy) * invScaleK * invScaleK;
         P(2, 2) = std::max(P(2, 2), moved);
         P(3, 3) = std::max(P(3, 3), moved);
@@ -204,23 +211,18 @@ void KalmanFilter::update(Map::LocalPoint position, Map::LocalPoint velocity, fl
     }
 }
 
-void KalmanFilter::standingStep(Map::LocalPoint fix) {
-    // Standing: the motion stops, and the car goes from where it was last
-    // shown (the prediction for now) toward where its fixes show it
-    // stands. It was shown a latency ahead of the fixes while it drove, or
-    // behind a filter that lagged: held there, a car that stopped at the
-    // finish was drawn metres off it for good, and guidance never arrived.
-    // It goes a half, a third, ... of the way at each fix, a quarter at
-    // least: for the first seconds toward each fix, then toward where its
-    // fixes of about the last second lie (their mean, each weighed down by
-    // e in a second), and only while that lies beyond two of the spread of
-    // the fixes since it stopped (their root mean square distance from
-    // their mean); within that it is held. Stepped toward every fix for as
-    // long as it stood, it was drawn a metre or two elsewhere at each one
-    // in a receiver's scatter, and the map that follows it never stood
-    // still. A car that creeps on, or moves off before its fixes are told
-    // moving (in a hairpin their speed came 8 s late), or fixes that agree
-    // (no spread), are still followed.
+void KalmanFilter::standingStep(Map::LocalPoint fix, float unitsPerMetre) {
+    // The motion stops, and the car goes from where it was last shown (the
+    // prediction for now) toward where its fixes show it stands: a half, a
+    // third, ... of the way at each fix, a quarter at least, toward each
+    // fix for the first SettleMs, then toward its fixes of about the last
+    // RecentSeconds (their mean, each weighed down by e in that time), and
+    // only while that lies beyond HoldSpreads of the spread of the fixes
+    // since it stopped (their root mean square distance from their mean);
+    // within that it is held, so that the map stands still while the fixes
+    // scatter. Fixes that creep on are followed instead, and the spread is
+    // learned afresh from the fix where the creep is seen: the creep's own
+    // way is no scatter.
     const std::uint32_t now = m_clock.ticksMs();
     const float dt = static_cast<float>(now - lastTicks) * 0.001f;
     if (m_standingFixes == 0) {
@@ -231,27 +233,67 @@ void KalmanFilter::standingStep(Map::LocalPoint fix) {
         m_standRecent = fix;
         m_standSum[0] = m_standSum[1] = 0.0;
         m_standSquares = 0.0;
+        m_spreadFixes = 0;
+        m_line = {};
+        m_lineOrigin = fix;
     }
     ++m_standingFixes;
-    const double ex = static_cast<double>(fix.x) - m_standOrigin.x;
-    const double ey = static_cast<double>(fix.y) - m_standOrigin.y;
-    m_standSum[0] += ex;
-    m_standSum[1] += ey;
-    m_standSquares += ex * ex + ey * ey;
-    const double n = m_standingFixes;
+    const double ex = static_cast<double>(fix.x) - m_lineOrigin.x;
+    const double ey = static_cast<double>(fix.y) - m_lineOrigin.y;
+    const double t = static_cast<double>(now - m_standSinceTicks) * 0.001;
+    const double keep = std::exp(-std::max(static_cast<double>(dt), 0.0) / CreepSeconds);
+    LineSums& l = m_line;
+    l = {l.w * keep + 1.0,        l.t * keep + t,           l.tt * keep + t * t,      l.x * keep + ex,
+         l.y * keep + ey,         l.tx * keep + t * ex,     l.ty * keep + t * ey,     l.ss * keep + ex * ex + ey * ey};
+    const float kept = std::exp(-std::max(dt, 0.0f) / RecentSeconds);
+    m_standRecent = {fix.x + (m_standRecent.x - fix.x) * kept, fix.y + (m_standRecent.y - fix.y) * kept};
+    const bool settling = now - m_standSinceTicks < SettleMs;
+    Map::LocalPoint along;
+    if (!settling && creeps(unitsPerMetre, along)) {
+        x += (along.x - x) * CreepShare;
+        y += (along.y - y) * CreepShare;
+        m_standOrigin = fix;
+        m_standSum[0] = m_standSum[1] = 0.0;
+        m_standSquares = 0.0;
+        m_spreadFixes = 0;
+        return;
+    }
+    const double sx = static_cast<double>(fix.x) - m_standOrigin.x;
+    const double sy = static_cast<double>(fix.y) - m_standOrigin.y;
+    ++m_spreadFixes;
+    m_standSum[0] += sx;
+    m_standSum[1] += sy;
+    m_standSquares += sx * sx + sy * sy;
+    const double n = m_spreadFixes;
     const double meanX = m_standSum[0] / n;
     const double meanY = m_standSum[1] / n;
     const double spread2 = std::max(0.0, m_standSquares / n - meanX * meanX - meanY * meanY);
-    const float kept = std::exp(-std::max(dt, 0.0f) / RecentSeconds);
-    m_standRecent = {fix.x + (m_standRecent.x - fix.x) * kept, fix.y + (m_standRecent.y - fix.y) * kept};
-    const double share = std::max(1.0 / (n + 1.0), static_cast<double>(LeastStandingShare));
-    const Map::LocalPoint to = now - m_standSinceTicks < SettleMs ? fix : m_standRecent;
+    const double share = std::max(1.0 / (m_standingFixes + 1.0), static_cast<double>(LeastStandingShare));
+    const Map::LocalPoint to = settling ? fix : m_standRecent;
     const double offX = static_cast<double>(to.x) - x;
     const double offY = static_cast<double>(to.y) - y;
-    if (now - m_standSinceTicks >= SettleMs && !(offX * offX + offY * offY > HoldSpreads * HoldSpreads * spread2))
-        return;
+    if (!settling && !(offX * offX + offY * offY > HoldSpreads * HoldSpreads * spread2)) return;
     x += static_cast<float>(offX * share);
     y += static_cast<float>(offY * share);
+}
+
+bool KalmanFilter::creeps(float unitsPerMetre, Map::LocalPoint& at) const {
+    const LineSums& l = m_line;
+    const double spanT = l.tt - l.t * l.t / l.w; // weighed squares of time about its mean
+    if (l.w < 3.0 || !(spanT > 0.0)) return false;
+    const double slopeX = (l.tx - l.t * l.x / l.w) / spanT;
+    const double slopeY = (l.ty - l.t * l.y / l.w) / spanT;
+    const double slope2 = slopeX * slopeX + slopeY * slopeY;
+    // The way along the line over two of the times' spreads about their
+    // mean, and the mean square distance of the fixes from it.
+    const double way2 = slope2 * 4.0 * spanT / l.w;
+    const double off2 = std::max(0.0, l.ss - (l.x * l.x + l.y * l.y) / l.w - slope2 * spanT) / l.w;
+    const double least = CreepMetres * unitsPerMetre;
+    if (!(way2 > least * least) || !(way2 > CreepRatio * CreepRatio * off2)) return false;
+    const double now = static_cast<double>(m_clock.ticksMs() - m_standSinceTicks) * 0.001 - l.t / l.w;
+    at = {static_cast<float>(m_lineOrigin.x + l.x / l.w + slopeX * now),
+          static_cast<float>(m_lineOrigin.y + l.y / l.w + slopeY * now)};
+    return true;
 }
 
 Map::LocalPoint KalmanFilter::predict() const {

@@ -66,8 +66,13 @@ class KalmanFilter {
 
   private:
     void reset(Map::LocalPoint position, Map::LocalPoint velocity, std::uint32_t now);
-    // A fix of a standing car: its place goes toward its fixes, or is held.
-    void standingStep(Map::LocalPoint fix);
+    // A fix of a standing car: its place goes toward its fixes, or is held;
+    // one whose fixes creep on is followed.
+    void standingStep(Map::LocalPoint fix, float unitsPerMetre);
+    // Whether the standing car's fixes of the last seconds go one way along
+    // a straight line, far beyond their distances from it; where the line
+    // puts the car now, in `at`.
+    bool creeps(float unitsPerMetre, Map::LocalPoint& at) const;
     bool stateFinite() const;
 
     const Clock& m_clock;
@@ -100,6 +105,15 @@ class KalmanFilter {
     Map::LocalPoint m_standRecent; // the fixes of about the last second
     double m_standSum[2] = {0.0, 0.0};
     double m_standSquares = 0.0;
+    std::uint32_t m_spreadFixes = 0; // in those sums
+    // The standing car's fixes, each weighed down by e in CreepSeconds, for
+    // the straight line that fits them best: sums of the weights, of time
+    // (seconds since it stopped), time², x, y, time x, time y, x² + y²
+    // (level units about m_lineOrigin, the first fix since it stopped).
+    Map::LocalPoint m_lineOrigin;
+    struct LineSums {
+        double w = 0.0, t = 0.0, tt = 0.0, x = 0.0, y = 0.0, tx = 0.0, ty = 0.0, ss = 0.0;
+    } m_line;
 };
 
 } // namespace Positioning

@@ -12,8 +12,8 @@ namespace Positioning {
 using detail::Lock;
 
 NmeaDevice::NmeaDevice(const std::u16string& folder, int logPeriodMinutes, TrackingListener* listener,
-                       std::unique_ptr<PortSystem> portSystem, Clock& clock)
-    : m_listener(listener), m_mutex("Can't create nmea device mutex"), m_portSystem(std::move(portSystem)),
+                       std::unique_ptr<PortSystem> portSystem, Clock& clock, FixJudge* judge)
+    : m_listener(listener), m_judge(judge), m_mutex("Can't create nmea device mutex"), m_portSystem(std::move(portSystem)),
       m_nmeaLog(folder, logPeriodMinutes, clock) {
     if (!m_portSystem) throw std::runtime_error("No GPS port system");
     m_portSystem->addDataListener(static_cast<DataListener*>(this));
@@ -204,6 +204,9 @@ void NmeaDevice::take(const char* text, std::uint32_t length) {
     if (m_valid) {
         if (*time == m_lastTime) return; // the second sentence of an epoch already told
         m_lastTime = *time;
+        // The judge sees what the receiver said; a fix it keeps out is
+        // told to no one and leaves the speed and course alone.
+        if (m_judge && !m_judge->admits(m_fix)) return;
         m_motion.complete(m_fix, *time);
     }
     if (m_listener) m_listener->onFix(m_valid, m_fix);

@@ -10,7 +10,10 @@
 // last notified one, so a receiver that sends GGA then RMC per epoch is heard
 // once, at the GGA, with the speed, course and date of the previous RMC.
 // A receiver that sends no speed or no course (GGA alone, empty RMC fields)
-// has them taken from its fixes (FixMotion).
+// has them taken from its fixes (FixMotion). A valid fix is first put to
+// the judge (the system's gate): one it keeps out reaches neither that
+// estimate nor the listener, so that a position no vehicle could reach
+// turns no course round.
 // Losing the port or switching the GPS off notifies valid false with a
 // zero-filled record.
 
@@ -30,13 +33,21 @@
 
 namespace Positioning {
 
+// Whether a valid fix may be taken in (the positioning system's gate).
+class FixJudge {
+  public:
+    virtual ~FixJudge() = default;
+    virtual bool admits(const Fix& fix) = 0;
+};
+
 class NmeaDevice : public Device, private SerialPortSettings, private LogSettings, private DataListener {
   public:
     // Registers itself as the port system's data listener and logs "Nmea
     // device initialized". Throws std::runtime_error("Can't create nmea
-    // device mutex") when the mutex cannot be created.
+    // device mutex") when the mutex cannot be created. Without a judge
+    // every valid fix is taken in.
     NmeaDevice(const std::u16string& folder, int logPeriodMinutes, TrackingListener* listener,
-               std::unique_ptr<PortSystem> portSystem, Clock& clock = systemClock());
+               std::unique_ptr<PortSystem> portSystem, Clock& clock = systemClock(), FixJudge* judge = nullptr);
     // Destroys the port system first, so no sentence can arrive any more.
     ~NmeaDevice() override;
 
@@ -81,6 +92,7 @@ class NmeaDevice : public Device, private SerialPortSettings, private LogSetting
     void setPosition(float latitude, float longitude);
 
     TrackingListener* m_listener;
+    FixJudge* m_judge;
     detail::Mutex m_mutex;
     // Reads under way on the GPS thread (readBegins took the lock); only
     // that thread touches it.

@@ -16,7 +16,8 @@ System::System(const std::u16string& nmeaFolder, int nmeaLogPeriodMinutes, const
     try {
         std::unique_ptr<PortSystem> ports = makePortSystem ? makePortSystem(m_messages) : nullptr;
         auto device = std::make_unique<NmeaDevice>(nmeaFolder, nmeaLogPeriodMinutes,
-                                                   static_cast<TrackingListener*>(this), std::move(ports), clock);
+                                                   static_cast<TrackingListener*>(this), std::move(ports), clock,
+                                                   static_cast<FixJudge*>(this));
         m_nmeaDevice = device.get();
         m_device = std::move(device);
         Log::log(Log::System, u"GPS system initialized");
@@ -42,27 +43,31 @@ void System::removeListener(TrackingListener* listener) {
     std::erase(m_listeners, listener);
 }
 
-void System::onFix(bool valid, const Fix& fix) {
+bool System::admits(const Fix& fix) {
     Lock lock(m_mutex);
-    if (valid) {
-        const std::uint32_t ticks = m_byFixTimes ? m_fixTicks.ticksOf(fix) : m_clock.ticksMs();
-        const FixGate::Verdict verdict = m_gate.judge(fix, ticks);
-        // One line for a run of fixes kept out: a receiver that keeps
-        // jumping would fill the log five lines a second.
-        if (!verdict.passed) {
-            if (verdict.keptOut != 1) return;
-            if (verdict.impossible)
-                Log::log(Log::Normal, u"GPS fix kept out: no car has speed %.1f m/s, course %.1f at %.6f,%.6f",
-                         fix.speed, fix.courseKnown ? fix.heading : 0.0f, fix.latitude, fix.longitude);
-            else
-                Log::log(Log::Normal, u"GPS fix kept out: %d m from the last one in %u ms",
-                         static_cast<int>(verdict.metres), verdict.ms);
-            return;
-        }
-        if (verdict.moved)
-            Log::log(Log::Normal, u"GPS fixes followed to a new place %d m away after %d kept out",
-                     static_cast<int>(verdict.metres), verdict.keptOut);
+    const std::uint32_t ticks = m_byFixTimes ? m_fixTicks.ticksOf(fix) : m_clock.ticksMs();
+    const FixGate::Verdict verdict = m_gate.judge(fix, ticks);
+    // One line for a run of fixes kept out: a receiver that keeps jumping
+    // would fill the log five lines a second.
+    if (!verdict.passed) {
+        if (verdict.keptOut != 1) return false;
+        if (verdict.impossible)
+            Log::log(Log::Normal, u"GPS fix kept out: no car has speed %.1f m/s, course %.1f at %.6f,%.6f",
+                     fix.speed, fix.courseKnown ? fix.heading : 0.0f, fix.latitude, fix.longitude);
+        else
+            Log::log(Log::Normal, u"GPS fix kept out: %d m from the last one in %u ms",
+                     static_cast<int>(verdict.metres), verdict.ms);
+        return false;
     }
+    if (verdict.moved)
+        Log::log(Log::Normal, u"GPS fixes followed to a new place %d m away after %d kept out",
+                 static_cast<int>(verdict.metres), verdict.keptOut);
+    return true;
+}
+
+void System::onFix(bool valid, const Fix& fix) {
+    // A valid fix has passed the gate (admits).
+    Lock lock(m_mutex);
     for (TrackingListener* listener : m_listeners)
         listener->onFix(valid, fix);
 }

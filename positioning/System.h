@@ -3,7 +3,8 @@
 // device, is that device's tracking listener, and hands every fix on to its
 // own tracking listeners, in registration order, on the GPS thread.
 //
-// Every valid fix passes a FixGate first, so that a position no vehicle
+// Every valid fix passes a FixGate first (the device asks it before it
+// takes speed and course from the fixes), so that a position no vehicle
 // could have reached (a receiver's glitch) reaches none of the listeners:
 // not the track, the car tracker's filter nor the map's view. Invalid fixes
 // pass as they are. The device's own getters (the GPS page) show what the
@@ -17,6 +18,7 @@
 #include "positioning/Device.h"
 #include "positioning/FixGate.h"
 #include "positioning/MessageTexts.h"
+#include "positioning/NmeaDevice.h"
 #include "positioning/PortSystem.h"
 #include "positioning/TrackingListener.h"
 #include "positioning/detail/Mutex.h"
@@ -34,7 +36,7 @@ class NmeaDevice;
 // replay in tests and tools.
 using PortSystemFactory = std::function<std::unique_ptr<PortSystem>(const MessageTexts* messages)>;
 
-class System : private TrackingListener {
+class System : private TrackingListener, private FixJudge {
   public:
     // Creates the device over the port system that `makePortSystem` makes and
     // logs "GPS system initialized". A failure is logged ("GPS system
@@ -86,6 +88,8 @@ class System : private TrackingListener {
 
   private:
     void onFix(bool valid, const Fix& fix) override;
+    // The gate, before the device takes speed and course from the fixes.
+    bool admits(const Fix& fix) override;
 
     const MessageTexts* m_messages;
     Clock& m_clock;

@@ -120,7 +120,7 @@ std::vector<Told> trip(int hz, double start, const std::vector<Stretch>& stretch
 TEST(FixMotion, TellsAStandingCarFromAMovingOne) {
     using S = Stretch;
     const std::vector<Stretch> standDriveStand = {{S::Stand, 40}, {S::Drive, 40, 11.1}, {S::Stand, 40}};
-    const struct {
+    struct Row {
         std::string name;
         int hz;
         std::vector<Stretch> stretches;
@@ -131,7 +131,9 @@ TEST(FixMotion, TellsAStandingCarFromAMovingOne) {
         double speedWithin = 0.3; // of the true speed, m/s
         double courseWithin = 2.0; // degrees
         unsigned seeds = 1; // trips, each with its own scatter
-    } rows[] = {
+        double movingFrom = FixMotion::MaxLegs + 1; // seconds into a drive
+    };
+    std::vector<Row> rows = {
         {"1 Hz", 1, standDriveStand},
         {"5 Hz", 5, standDriveStand},
         {"10 Hz", 10, standDriveStand},
@@ -177,7 +179,22 @@ TEST(FixMotion, TellsAStandingCarFromAMovingOne) {
         // taught its own way as the scatter and was never seen to move.
         {"15 km/h from the start, 10 Hz", 10, {{S::Drive, 40, 4.2}, {S::Stand, 40}}},
         {"12 km/h from the start, 1 Hz", 1, {{S::Drive, 40, 3.3}, {S::Stand, 40}}},
+        // At 10 to 20 fixes a second a car that drives as the receiver
+        // starts is told moving within a second and a half (the map stood
+        // four seconds at the start of a drive).
+        {"40 km/h from the start, 10 Hz", 10, {{S::Drive, 40, 11.1}, {S::Stand, 40}}, Scatter::None, 0.0, 0.9f,
+         36000.0, 0.3, 2.0, 1, 1.5},
+        {"40 km/h from the start, 20 Hz", 20, {{S::Drive, 40, 11.1}, {S::Stand, 40}}, Scatter::None, 0.0, 0.9f,
+         36000.0, 0.3, 2.0, 1, 1.5},
     };
+    // Fixes as good as ever from a receiver that claims HDOP 1 to 20, the
+    // car never seen standing: its speed within five seconds (with HDOP 2
+    // to 20 slow cars never had one).
+    for (const float hdop : {1.0f, 2.0f, 5.0f, 20.0f})
+        for (const double kmh : {15.0, 25.0, 30.0})
+            rows.push_back({"HDOP " + std::to_string(static_cast<int>(hdop)) + " claimed, " +
+                                std::to_string(static_cast<int>(kmh)) + " km/h from the start",
+                            1, {{S::Drive, 40, kmh / 3.6}, {S::Stand, 40}}, Scatter::None, 0.0, hdop});
     for (const auto& row : rows) {
         for (unsigned trial = 0; trial < row.seeds; ++trial) {
             SCOPED_TRACE(testing::Message() << row.name << ", seed " << seed() + trial);
@@ -199,7 +216,7 @@ TEST(FixMotion, TellsAStandingCarFromAMovingOne) {
                     continue;
                 }
                 if (stretch.back > 0.0 && t.seconds == 0.0) restarted += t.speed == 0.0f && !t.courseKnown ? 1 : 0;
-                if (t.seconds < FixMotion::MaxLegs + 1) continue;
+                if (t.seconds < row.movingFrom) continue;
                 ++driving;
                 if (t.speed == 0.0f || !t.courseKnown) {
                     ++drivingStill;
@@ -247,5 +264,93 @@ TEST(FixMotion, KeepsWhatTheReceiverSaysWhileItSaysIt) {
         SCOPED_TRACE(second);
         EXPECT_NEAR(fix.speed, second <= 12 ? 5.0f : 11.1f, 0.05f);
         EXPECT_NEAR(fix.heading, second <= 7 ? 45.0f : 90.0f, 0.5f);
+    }
+    // The receiver's times go back an hour and it sends GGA alone while the
+    // car stands: what the sentences gave came after these times, and says
+    // nothing of them (the car kept 11.1 m/s and its course).
+    time.hour = 9;
+    for (int second = 0; second < 20; ++second) {
+        time.second = static_cast<std::uint8_t>(second);
+        Fix fix;
+        fix.hdop = 0.9f;
+        fix.latitude = 43.74f;
+        fix.longitude = 7.42f;
+        fix.speed = 11.1f; // as the device holds it from the fix before
+        fix.heading = 90.0f;
+        fix.courseKnown = true;
+        motion.complete(fix, time);
+        SCOPED_TRACE(second);
+        EXPECT_EQ(fix.speed, 0.0f);
+        EXPECT_FALSE(fix.courseKnown);
+    }
+}
+
+// One fix thrown off a car that drives east at 40 km/h (a reflection the
+// gate lets through): the fixes after it keep their course within 20
+// degrees and their speed within a fifth (the next fix's course ran 164 to
+// 174 degrees and its speed up to 51 m/s), and so does the stray one. A
+// fix that is followed by another as far off is a move, not a stray.
+TEST(FixMotion, OneStrayFixMovesNeitherSpeedNorCourse) {
+    const struct {
+        const char* name;
+        int hz;
+        double north; // metres the fix is thrown
+        double standSeconds;
+        int thrown; // fixes in a row
+    } rows[] = {
+        {"40 m, 1 Hz", 1, 40.0, 0.0, 1},     {"100 m, 1 Hz", 1, 100.0, 0.0, 1},
+        {"40 m, 10 Hz", 10, 40.0, 0.0, 1},   {"100 m, 10 Hz", 10, 100.0, 0.0, 1},
+        {"40 m, 1 Hz, after a stand", 1, 40.0, 20.0, 1},
+        {"a move of 40 m, 1 Hz", 1, 40.0, 0.0, 1000},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        FixMotion motion;
+        const int throwAt = static_cast<int>((row.standSeconds + 15.0) * row.hz);
+        const int fixes = throwAt + 15 * row.hz;
+        for (int i = 0; i < fixes; ++i) {
+            const double seconds = static_cast<double>(i) / row.hz;
+            const double east = 11.1 * std::max(seconds - row.standSeconds, 0.0);
+            const bool thrown = i >= throwAt && i < throwAt + row.thrown;
+            Fix fix;
+            fix.hdop = 0.9f;
+            fix.latitude = static_cast<float>(43.74 + (thrown ? row.north : 0.0) / MetresPerDegree);
+            fix.longitude = static_cast<float>(7.42 + east / (MetresPerDegree * std::cos(43.74 * Pi / 180.0)));
+            Positioning::NmeaTime time;
+            time.hour = 10;
+            time.minute = static_cast<std::uint8_t>(i / row.hz / 60);
+            time.second = static_cast<std::uint8_t>(i / row.hz % 60);
+            time.fraction = static_cast<std::uint16_t>(i % row.hz * 100 / row.hz);
+            time.fractionDigits = 2;
+            motion.complete(fix, time);
+            if (i < throwAt || (row.thrown > 1 && i < throwAt + 5 * row.hz)) continue;
+            SCOPED_TRACE(seconds);
+            ASSERT_TRUE(fix.courseKnown);
+            EXPECT_NEAR(fix.heading, 90.0f, 20.0f);
+            EXPECT_NEAR(fix.speed, 11.1f, 11.1f / 5);
+        }
+    }
+}
+
+// Fixes as the receiver starts that go 10 m a second east for three seconds
+// and then a metre back: over the whole window they lie nearly straight,
+// but the newest leg goes against them, and the car is not set off the way
+// it came (it has speed 0 and no course), at any fix of them.
+TEST(FixMotion, AWayWhoseNewestLegGoesBackSetsNoCarOff) {
+    FixMotion motion;
+    const double metres[] = {0.0, 10.0, 20.0, 30.0, 29.0};
+    for (int second = 0; second < 5; ++second) {
+        Fix fix;
+        fix.hdop = 0.9f;
+        fix.latitude = 43.74f;
+        fix.longitude =
+            static_cast<float>(7.42 + metres[second] / (MetresPerDegree * std::cos(43.74 * Pi / 180.0)));
+        Positioning::NmeaTime time;
+        time.hour = 10;
+        time.second = static_cast<std::uint8_t>(second);
+        motion.complete(fix, time);
+        SCOPED_TRACE(second);
+        EXPECT_EQ(fix.speed, 0.0f);
+        EXPECT_FALSE(fix.courseKnown);
     }
 }

@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <limits>
@@ -225,6 +226,41 @@ TEST(KalmanFilter, JumpsResetAndStopsHoldThePosition) {
     h.fix({28, 0}, {8, 0});
     EXPECT_NEAR(h.filter.position().x, 28.0f, 3.0f);
     EXPECT_NEAR(h.filter.velocity().x, 8.0f, 1.0f);
+}
+
+// A car that drives in, stands 5 or 60 s, then creeps on at 0.8 m/s (below
+// the minimum speed, as in a queue) for a minute, its fixes exact, a
+// second or a tenth apart, its receiver's speed with them or none: the car
+// is drawn within 5 m of its fixes throughout (held while the creep's own
+// way counted as their spread, it fell 6 to 29 m behind).
+TEST(KalmanFilter, ACreepingCarIsFollowed) {
+    const struct {
+        double standSeconds;
+        int hz;
+        bool speedSent;
+    } rows[] = {{5, 1, true}, {60, 1, true}, {5, 1, false}, {60, 1, false}, {5, 10, false}, {60, 10, true}};
+    for (const auto& row : rows) {
+        SCOPED_TRACE(testing::Message() << "stood " << row.standSeconds << " s, " << row.hz << " Hz"
+                                        << (row.speedSent ? ", speed sent" : ""));
+        Fixture t;
+        for (int i = 0; i < 5; ++i) {
+            t.fix({static_cast<float>(10 * i - 50), 0}, {10, 0});
+            t.clock.ticks += 1000;
+        }
+        const int fixes = static_cast<int>((row.standSeconds + 60.0) * row.hz);
+        double worst = 0.0;
+        for (int i = 0; i < fixes; ++i) {
+            const double seconds = static_cast<double>(i) / row.hz;
+            const bool creeping = seconds > row.standSeconds;
+            const float x = static_cast<float>(creeping ? 0.8 * (seconds - row.standSeconds) : 0.0);
+            const float speed = creeping && row.speedSent ? 0.8f : 0.0f;
+            t.filter.update({x, 0}, {speed, 0}, speed, 1.0f, 1.0f, row.speedSent);
+            const LocalPoint at = t.filter.predict();
+            if (seconds >= 3.0) worst = std::max(worst, std::hypot(double(at.x) - x, double(at.y)));
+            t.clock.ticks += 1000 / row.hz;
+        }
+        EXPECT_LT(worst, 5.0);
+    }
 }
 
 // A car driven east at 10 m/s whose fix then jumps north with its course

@@ -11,6 +11,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <cmath>
 #include <chrono>
 #include <deque>
 #include <thread>
@@ -306,6 +307,58 @@ TEST(System, AFixNoVehicleCouldReachReachesNoListener) {
     EXPECT_EQ(log.countStartingWith("GPS fixes followed to a new place"), 1u);
     system.removeListener(&a);
     system.removeListener(&b);
+}
+
+// A receiver of GGA alone, a fix a second, drives east at 40 km/h and
+// throws one fix 40 m, 100 m or 2 km north, or two fixes 2 km. The gate
+// keeps those 2 km off out before the device takes speed and course from
+// the fixes (taken in, one gave the next fix a course of 180 degrees and
+// 1000 m/s, and the gate then kept out that good fix for its speed; two in
+// a row look like a move to the device's estimate); the others the
+// device's estimate passes over. Every fix heard after keeps its course
+// within 20 degrees of east and its speed within a fifth of 11.1 m/s.
+TEST(System, OneStrayFixTurnsNoCourseRound) {
+    const struct {
+        double north;
+        int thrown;
+    } rows[] = {{40.0, 1}, {100.0, 1}, {2000.0, 1}, {2000.0, 2}};
+    for (const auto [north, thrown] : rows) {
+        SCOPED_TRACE(testing::Message() << thrown << " thrown " << north << " m");
+        struct Ticks : Positioning::Clock {
+            std::uint32_t ticks = 5000;
+            std::uint32_t ticksMs() const override { return ticks; }
+            Positioning::DateTime localTime() const override { return {}; }
+        } clock;
+        Positioning::ReplayPortSystem* replay = nullptr;
+        Positioning::System system(
+            u"", 0, nullptr,
+            [&](const Positioning::MessageTexts*) {
+                auto ports = std::make_unique<Positioning::ReplayPortSystem>();
+                replay = ports.get();
+                return ports;
+            },
+            clock);
+        system.enable(nullptr);
+        FixRecorder heard;
+        system.addListener(&heard);
+        for (int i = 0; i < 30; ++i) {
+            clock.ticks += 1000;
+            const double minutes = 25.0 + 11.1 * i / (111195.0 * std::cos(43.74 * 3.14159265358979 / 180.0) / 60.0);
+            const bool wild = i >= 15 && i < 15 + thrown;
+            const double latitudeMinutes = 44.4 + (wild ? north : 0.0) / (111195.0 / 60.0);
+            replay->feed(line(Core::format("GPGGA,1000%02d.00,43%07.4f,N,007%07.4f,E,1,08,0.9,40.0,M,48.0,M,,", i,
+                                           latitudeMinutes, minutes)));
+        }
+        ASSERT_EQ(heard.fixes.size(), static_cast<std::size_t>(north > 1000.0 ? 30 - thrown : 30));
+        for (const auto& [valid, fix] : heard.fixes) {
+            if (fix.dateTime.second < 15) continue;
+            SCOPED_TRACE(fix.dateTime.second);
+            ASSERT_TRUE(fix.courseKnown);
+            EXPECT_NEAR(fix.heading, 90.0f, 20.0f);
+            EXPECT_NEAR(fix.speed, 11.1f, 11.1f / 5);
+        }
+        system.removeListener(&heard);
+    }
 }
 
 TEST(System, WithoutADeviceEverythingReportsFalse) {
