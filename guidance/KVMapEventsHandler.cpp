@@ -542,11 +542,20 @@ void KVMapEventsHandler::rebuildPath() {
     m_lastRebuildMs = m_clock.ticksMs();
     m_rebuildPauseMs = RebuildPauseMs;
     const bool firstUTurn = m_config->child("Routing")->value("use_first_uturn_in_rebuild", true);
+    // A car that moves one way along its road is given a route that leaves
+    // the road's far end that way, not one that turns back along the road.
+    // Only where no route leaves that way (a dead end) does the new route
+    // turn the car round: that route is taken, and its U-turn said.
+    const bool movingOneWay = now.valid && now.fix.speed >= MovingMs && start.allowForward != start.allowBackward;
     Path rebuilt;
-    if (!Map::Routing::computePath(m_atlas, *m_config, start, finish, rebuilt, !firstUTurn)) {
-        Log::log(Log::Critical, "rebuildPath failed");
-        retryRebuild();
-        return;
+    bool deadEnd = false;
+    if (!(movingOneWay && firstUTurn && Map::Routing::computePath(m_atlas, *m_config, start, finish, rebuilt, true))) {
+        deadEnd = movingOneWay && firstUTurn;
+        if (!Map::Routing::computePath(m_atlas, *m_config, start, finish, rebuilt, !firstUTurn)) {
+            Log::log(Log::Critical, "rebuildPath failed");
+            retryRebuild();
+            return;
+        }
     }
     // A new route is one the driver can follow from where the car is: it
     // does not turn round, in its first phrase, a car that goes the route's
@@ -561,7 +570,8 @@ void KVMapEventsHandler::rebuildPath() {
         retryRebuild();
         return;
     }
-    if (!turns.empty() && turns.front().type == UTurnManoeuvre && !toldInTime(turns.front().metres, now.fix.speed)) {
+    if (!deadEnd && !turns.empty() && turns.front().type == UTurnManoeuvre &&
+        !toldInTime(turns.front().metres, now.fix.speed)) {
         Log::log(Log::Normal, "rebuildPath kept the route: the car passes its U-turn before it is told");
         retryRebuild();
         return;

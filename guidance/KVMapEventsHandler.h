@@ -203,6 +203,9 @@ private:
     static constexpr std::uint32_t RebuildRetryMs = 1000;
     static constexpr std::uint32_t QuickRetries = 4;
     static constexpr std::uint32_t RebuildRetryMaxMs = 16000;
+    // Below this speed (metres a second) a car stands: its new route may
+    // turn back along its road.
+    static constexpr float MovingMs = 1.0f;
     std::uint32_t m_rebuildPauseMs = RebuildPauseMs;
     std::uint32_t m_rebuildRetries = 0; // tries in a row that gave no route
     // "Route rebuilt" was said, and the car has not followed a route

@@ -43,10 +43,15 @@ void splitAt(const PartCursor& at, PathPart& head, PathPart& tail) {
         } else {
             PathPolyline first{{}, line.cellX, line.cellY};
             PathPolyline second{{}, line.cellX, line.cellY};
+            // A cut at a point of the line is not put in twice: a piece
+            // of no length at the cut would give the part no heading there.
+            const auto same = [&](const Map::LocalPoint& p) { return p.x == cut.x && p.y == cut.y; };
             first.points.assign(line.points.begin(), line.points.begin() + at.segmentIndex + 1);
-            first.points.push_back(cut);
+            if (first.points.size() < 2 || !same(first.points.back())) first.points.push_back(cut);
             second.points.push_back(cut);
-            second.points.insert(second.points.end(), line.points.begin() + at.segmentIndex + 1, line.points.end());
+            auto rest = line.points.begin() + at.segmentIndex + 1;
+            if (rest != line.points.end() && line.points.end() - rest > 1 && same(*rest)) ++rest;
+            second.points.insert(second.points.end(), rest, line.points.end());
             head.polylines.push_back(std::move(first));
             tail.polylines.push_back(std::move(second));
         }

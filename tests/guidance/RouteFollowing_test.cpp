@@ -928,10 +928,12 @@ TEST(RouteFollowing, AUTurnGetsANewRouteThatGoesTheCarsWay) {
                             followedUntil = firstMs + std::min<std::uint32_t>(
                                 3000, turns.empty() ? 3000 : static_cast<std::uint32_t>(turns.front().metres * 1000 / TownSpeed));
                         }
+                        // Through a bend the road ahead turns up to 100
+                        // degrees from the last fix's course.
                         const Positioning::CarState drawn = d.handler->shownCarState();
                         if (first && d.clock.ticks <= followedUntil &&
                             std::abs(headingChange(course, static_cast<int>(std::lround(
-                                                                   drawn.heading * 180.0 / 3.14159265)))) > 90)
+                                                                   drawn.heading * 180.0 / 3.14159265)))) > 135)
                             ++wrongWay;
                     };
                     // Straight back for 150 m.
@@ -1189,6 +1191,8 @@ TEST(RouteFollowing, ANewRouteComesWhateverTheHdopAndHoweverCloseTheRoadTaken) {
          1, 4000},
         {"Boulevard du Larvotto, 10 Hz", 43.7440, 7.4330, 43.7400, 7.4250, std::pair{43.73970, 7.42977},
          11.1f, 0.9f, 10, 4000},
+        {"a road 14 to 23 m beside the route", 43.7350, 7.4210, 43.7400, 7.4270, std::pair{43.7392, 7.4290},
+         11.1f, 0.9f, 1, 2000},
     };
     std::vector<std::uint32_t> delays;
     for (const Row& row : rows) {
@@ -1251,6 +1255,10 @@ TEST(RouteFollowing, ANewRouteComesWhateverTheHdopAndHoweverCloseTheRoadTaken) {
         for (const Sounds::Played& p : d.sounds.played)
             EXPECT_FALSE(p.ms > *left && p.ms < *newRoute)
                 << p.ms << " ms: " << ::testing::PrintToString(p.ids);
+        // The driver hears it.
+        EXPECT_TRUE(std::any_of(d.sounds.played.begin(), d.sounds.played.end(), [&](const Sounds::Played& p) {
+            return p.ms == *newRoute && std::count(p.ids.begin(), p.ids.end(), Voice::RouteRebuilt) == 1;
+        })) << "nothing said at " << *newRoute << " ms";
     }
 }
 
