@@ -320,7 +320,12 @@ void KVMapEventsHandler::onFrame() {
         m_arrived = false;
         m_rebuildWordsSaid = false;
         m_routeStarted = false;
+        // The tries backed off were for the route replaced: a car off the
+        // new one has its route at the usual pace. A request that stands
+        // is guidance's to settle on the new route this frame: found on
+        // it (BackToPath) the car needs none, off it it does.
         m_rebuildRetries = 0;
+        m_rebuildPauseMs = std::min(m_rebuildPauseMs, RebuildPauseMs);
         m_pending.clear();
         m_routeChanged = 0;
     }

@@ -541,6 +541,28 @@ TEST_F(Town_, RebuildsComeThreeSecondsApartAndSayRebuiltOnce) {
     run({{0, OutOfPath, 5, false, 2}});
 }
 
+// Tries that gave no route back off (1, 1, 1, 1, 2, 4, 8 s ...); a route the
+// driver sets starts the count again: a car off it (a stored route loaded,
+// one set from elsewhere) has its new route 3 s after the last try at most,
+// not 8 or 16 s.
+TEST_F(Town_, ARouteTheDriverSetsEndsTheBackOff) {
+    for (double east = -900; east <= -600; east += 15) drive(east, 0, 90, 15);
+    ASSERT_TRUE(handler->navi().running());
+    route.points.back().map = nullptr; // no route leads there
+    for (double north = 15; north <= 240; north += 15) drive(-500, north, 0, 15);
+    ASSERT_GE(log.count("rebuildPath failed"), 7u);
+    PathPoint from, to;
+    Map::Routing::RoadBinding bound;
+    ASSERT_TRUE(nearestRoadPoint(*atlas, townPoint(500, 0), from, bound));
+    ASSERT_TRUE(nearestRoadPoint(*atlas, townPoint(900, 0), to, bound));
+    ASSERT_TRUE(Map::Routing::computePath(*atlas, *config.root(), from, to, route, false));
+    const std::size_t tried = log.count("rebuildPath start");
+    // Three seconds apart from the last try, as every rebuild.
+    for (double north = 255; north <= 285; north += 15) drive(-500, north, 0, 15);
+    EXPECT_EQ(log.count("rebuildPath start"), tried + 1);
+    EXPECT_EQ(log.count("rebuildPath done"), 1u);
+}
+
 // A warning the busy player refused waits; a newer one takes its place, and
 // the older one is not said after it.
 TEST_F(Town_, AWaitingWarningGivesWayToTheNextOne) {
