@@ -761,7 +761,7 @@ void KVMapEventsHandler::onNaviEvent(int code, fdMapNavi& navi, const std::uint3
         // A warning still waiting for the player names the turn just passed.
         m_pending.clear();
         m_rebuildTurnPassed = m_rebuildSpoken;
-        if (passedType == nullptr || *passedType != 3) navi.onRotateEnd();
+        if (passedType == nullptr || *passedType != RoundaboutNodeManoeuvre) navi.onRotateEnd();
         break;
     default: break;
     }

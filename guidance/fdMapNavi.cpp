@@ -5,7 +5,6 @@
 #include "routing/ManoeuvreTypes.h"
 
 #include <algorithm>
-#include <cassert>
 #include <cstdint>
 #include <cmath>
 #include <numbers>
@@ -714,6 +713,9 @@ void fdMapNavi::backwardMoveTest(const Positioning::CarState& car, float speedMs
 void fdMapNavi::onRotateEnd() {
     if (!m_running || m_path == nullptr || m_path->isEmpty() || m_outOfPath || !m_maneuverKnown)
         return;
+    // One after-pass warning a manoeuvre: a pass told twice puts it in once.
+    if (std::find(m_warnStack.begin(), m_warnStack.end(), &m_afterPassWarn) != m_warnStack.end())
+        return;
     const std::uint32_t remaining = remainingDistance();
     if (m_warnStack.size() >= 2) {
         const std::uint32_t top = m_warnStack.back()->threshold();
@@ -726,9 +728,6 @@ void fdMapNavi::onRotateEnd() {
     else if (remaining >= m_afterRotPassWarnMinDist)
         threshold = m_afterRotPassWarnMinDist;
     m_afterPassWarn.setThreshold(threshold);
-    // RotateEnd follows findNextManeuver, which gives each manoeuvre a
-    // stack of its own: no after-pass warning is on it yet.
-    assert(std::find(m_warnStack.begin(), m_warnStack.end(), &m_afterPassWarn) == m_warnStack.end());
     // A single warning left that fires (a roundabout's last, 20 m; an
     // exit's, 5 m) within a phrase's reach of one said now: the one said now
     // is that warning, and the roundabout's names its exit. Both were said:
@@ -771,7 +770,7 @@ void fdMapNavi::maneuverAnnounced(std::uint32_t metresSpoken) {
 void fdMapNavi::maneuversToAnnounce(std::vector<ManeuverEntry>& out) const {
     if (!m_running || m_path == nullptr || m_path->isEmpty() || m_outOfPath || !maneuverKnown())
         return;
-    ManeuverEntry first{isRoundaboutExit(m_maneuverType) ? 4u : m_maneuverType, remainingDistance()};
+    ManeuverEntry first{isRoundaboutExit(m_maneuverType) ? RoundaboutExitManoeuvre : m_maneuverType, remainingDistance()};
     if (m_announcing && !m_warnStack.empty())
         m_warnStack.back()->announce(first);
     out.push_back(first);
@@ -790,7 +789,7 @@ void fdMapNavi::maneuversToAnnounce(std::vector<ManeuverEntry>& out) const {
         // driver's repeat): one said a few metres before the ring is the
         // last the driver hears before it.
         const bool last = !m_announcing || m_warnStack.size() < 2;
-        if (last && found && (m_maneuverType == 3 || isRoundaboutExit(type)))
+        if (last && found && (m_maneuverType == RoundaboutNodeManoeuvre || isRoundaboutExit(type)))
             out.push_back({type, 0});
         return;
     }

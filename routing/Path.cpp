@@ -3,6 +3,7 @@
 #include "map/KVMap2.h"
 #include "map/Level.h"
 #include "map/UnitsPerMeter.h"
+#include "routing/ManoeuvreTypes.h"
 #include "routing/PathPosition.h"
 
 #include <algorithm>
@@ -125,7 +126,7 @@ void Path::setLegBoundaryManoeuvres() {
         if (i == 0)
             parts[i].manoeuvre = 0;
         else if (parts[i].legIndex != parts[i - 1].legIndex)
-            parts[i].manoeuvre = 20;
+            parts[i].manoeuvre = RoutePointManoeuvre;
     }
 }
 
