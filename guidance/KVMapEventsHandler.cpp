@@ -88,13 +88,15 @@ std::optional<std::uint32_t> gapToNextManoeuvre(const fdMapNavi& navi) {
 // distance: a new route a few metres before a roundabout would otherwise
 // speak on past it, over the warning of the turn after it. A car that
 // stands is taken to move off at town speed.
-bool appendManeuverPhrase(Phrase& out, const fdMapNavi& navi, const NaviSounds* sound) {
+bool appendManeuverPhrase(Phrase& out, const fdMapNavi& navi, const NaviSounds* sound, std::size_t* named) {
     std::vector<ManeuverEntry> list;
     navi.maneuversToAnnounce(list);
-    return appendManeuvers(out, std::move(list), navi, sound);
+    return appendManeuvers(out, std::move(list), navi, sound, named);
 }
 
-bool appendManeuvers(Phrase& out, std::vector<ManeuverEntry> list, const fdMapNavi& navi, const NaviSounds* sound) {
+bool appendManeuvers(Phrase& out, std::vector<ManeuverEntry> list, const fdMapNavi& navi, const NaviSounds* sound,
+                     std::size_t* named) {
+    std::size_t leftOut = 0; // manoeuvres left out between the first and the last said
     const bool roundabout = isRoundaboutEntry(navi.maneuverType());
     constexpr double kTownSpeedMs = 50.0 / 3.6;
     const double speed = navi.speedMs() > 1.0f ? navi.speedMs() : kTownSpeedMs;
@@ -113,6 +115,7 @@ bool appendManeuvers(Phrase& out, std::vector<ManeuverEntry> list, const fdMapNa
                 const std::uint32_t toRing = navi.remainingDistance() + gap.value_or(0);
                 if (gap && fitsWithin(toRing)) break;
                 list.erase(list.begin() + 1);
+                leftOut = 1;
                 if (gap && fitsWithin(toRing)) break;
                 continue;
             }
@@ -120,6 +123,7 @@ bool appendManeuvers(Phrase& out, std::vector<ManeuverEntry> list, const fdMapNa
         }
         if (!fits()) list.front().distance = 0;
     }
+    if (named) *named = list.size() + (list.size() > 1 ? leftOut : 0);
     return Voice::composeManeuverPhrase(out, list, navi.sayDistanceFirst());
 }
 
@@ -327,6 +331,7 @@ void KVMapEventsHandler::onFrame() {
         m_rebuildRetries = 0;
         m_rebuildPauseMs = std::min(m_rebuildPauseMs, RebuildPauseMs);
         m_pending.clear();
+        m_namedTo.reset();
         m_routeChanged = 0;
     }
     pendingStep();
@@ -593,6 +598,7 @@ void KVMapEventsHandler::rebuildPath() {
     if (lastPassed < m_route.parts.size())
         m_route.removePassedLeg(PathPosition::onPart(m_route, lastPassed, false));
     m_route.prependPath(rebuilt);
+    m_namedTo.reset();
     m_rebuildRetries = 0;
     m_routeChanged = 0;
     m_following = false;
@@ -615,7 +621,8 @@ void KVMapEventsHandler::rebuildPath() {
     Phrase phrase;
     if (starts) phrase.push_back(Voice::RouteStart);
     else if (words) phrase.push_back(Voice::RouteRebuilt);
-    const bool withManeuver = appendManeuverPhrase(phrase, m_navi, m_sound);
+    std::size_t named = 0;
+    const bool withManeuver = appendManeuverPhrase(phrase, m_navi, m_sound, &named);
     // What plays, or waits to play, speaks of the route just replaced: the
     // new one is said over it, or a long phrase about turns no longer ahead
     // would keep the driver from hearing the new route and its next turn.
@@ -623,7 +630,10 @@ void KVMapEventsHandler::rebuildPath() {
     if (!phrase.empty() && m_sound->playOver(withManeuver ? 4 : 2, 4, phrase)) {
         if (words) m_rebuildWordsSaid = true;
         if (starts) m_routeStarted = true;
-        if (withManeuver) m_navi.maneuverAnnounced(metresWhileSaying(phrase, m_navi));
+        if (withManeuver) {
+            m_navi.maneuverAnnounced(metresWhileSaying(phrase, m_navi));
+            noteNamed(m_navi, named);
+        }
     }
     m_rebuildSpoken = withManeuver;
     m_rebuildTurnPassed = false;
@@ -701,9 +711,13 @@ void KVMapEventsHandler::onNaviEvent(int code, fdMapNavi& navi, const std::uint3
         // Its words stand for the manoeuvre's warnings due now: moving off
         // (the time warning, 0 m while the car stood, comes due at once)
         // they said the same again.
-        const bool withManeuver = appendManeuverPhrase(phrase, navi, m_sound);
-        if (naviSoundsOn() && !phrase.empty() && m_sound->play(4, phrase) && withManeuver)
+        std::size_t named = 0;
+        const bool withManeuver = appendManeuverPhrase(phrase, navi, m_sound, &named);
+        if (&navi == &m_navi) m_namedTo.reset();
+        if (naviSoundsOn() && !phrase.empty() && m_sound->play(4, phrase) && withManeuver) {
             navi.maneuverAnnounced(metresWhileSaying(phrase, navi));
+            noteNamed(navi, named);
+        }
         break;
     }
     case ArriveLastPoint:
@@ -786,11 +800,18 @@ void KVMapEventsHandler::speakManeuver(int priority, const fdMapNavi& navi) {
     std::vector<ManeuverEntry> list;
     navi.maneuversToAnnounce(list);
     Phrase phrase;
-    appendManeuvers(phrase, list, navi, m_sound);
+    std::size_t named = 0;
+    appendManeuvers(phrase, list, navi, m_sound, &named);
     if (!naviSoundsOn() || phrase.empty()) return;
     m_pending.clear();
+    // Heard with the turn before it and no longer ending before it: said
+    // again, it would play on past it.
+    if (namedAlready(navi, named) && !(metresWhileSaying(phrase, navi) <= navi.remainingDistance())) return;
     if (m_sound->accepts(priority) || m_rebuildTurnPassed) {
-        if (m_sound->playOver(priority, priority, phrase)) m_rebuildSpoken = m_rebuildTurnPassed = false;
+        if (m_sound->playOver(priority, priority, phrase)) {
+            m_rebuildSpoken = m_rebuildTurnPassed = false;
+            noteNamed(navi, named);
+        }
         return;
     }
     m_pending = list;
@@ -813,8 +834,42 @@ void KVMapEventsHandler::pendingStep() {
     // (the last before a turn) stays so.
     if (list.front().distance != 0) list.front().distance = m_pendingNavi->remainingDistance();
     Phrase phrase;
-    appendManeuvers(phrase, std::move(list), *m_pendingNavi, m_sound);
-    if (!phrase.empty() && m_sound->play(m_pendingPriority, phrase)) m_rebuildSpoken = m_rebuildTurnPassed = false;
+    std::size_t named = 0;
+    appendManeuvers(phrase, std::move(list), *m_pendingNavi, m_sound, &named);
+    if (!phrase.empty() && m_sound->play(m_pendingPriority, phrase)) {
+        m_rebuildSpoken = m_rebuildTurnPassed = false;
+        noteNamed(*m_pendingNavi, named);
+    }
+}
+
+namespace {
+
+// The place of the last manoeuvre a phrase names that reaches `named` of
+// guidance's manoeuvres from its current one on.
+PathPosition lastNamed(const fdMapNavi& navi, std::size_t named) {
+    PathPosition at = navi.maneuverPosition();
+    for (std::size_t i = 1; i < named && at.path != nullptr && !at.isAtEnd(); ++i) {
+        PathPosition next;
+        std::uint32_t type = 0;
+        std::uint16_t aux = 0;
+        if (!at.path->nextManoeuvre(at, next, type, aux)) break;
+        at = next;
+    }
+    return at;
+}
+
+} // namespace
+
+void KVMapEventsHandler::noteNamed(const fdMapNavi& navi, std::size_t named) {
+    if (&navi != &m_navi || !navi.maneuverKnown()) return;
+    const PathPosition at = lastNamed(navi, named);
+    if (!m_namedTo || m_namedTo->path != at.path || PathPosition::isBefore(*m_namedTo, at)) m_namedTo = at;
+}
+
+bool KVMapEventsHandler::namedAlready(const fdMapNavi& navi, std::size_t named) const {
+    if (&navi != &m_navi || !m_namedTo || !navi.maneuverKnown()) return false;
+    const PathPosition at = lastNamed(navi, named);
+    return m_namedTo->path == at.path && !PathPosition::isBefore(*m_namedTo, at);
 }
 
 void KVMapEventsHandler::onCarEvent(int code, Positioning::CarTracker*) {
