@@ -485,9 +485,9 @@ void KVMapEventsHandler::startNavigation() {
     const FixState fix = fixState();
     const Positioning::CarState car = m_tracker.carState();
     // The first fix of a receiver that sends RMC before GGA has no HDOP
-    // yet, and guidance would take one of HDOP 1 for it: a receiver that
-    // scatters by 8 m was found off the route at its start and given a new
-    // one there. Guidance starts with the next fix, whose error is known.
+    // yet, and guidance would take one of HDOP 1 for it and find a car in
+    // a wider scatter off the route at its start. Guidance starts with the
+    // next fix, whose error is known.
     const bool errorKnown = fix.fix.hdop > 0.0f || fix.validInARow > 1;
     if (fix.valid && car.valid && errorKnown) {
         tellFix(fix);
@@ -650,8 +650,9 @@ void KVMapEventsHandler::retryRebuild() {
 bool KVMapEventsHandler::toldInTime(std::uint32_t metres, float speedMs) const {
     // "Route recalculated, in fifty metres make a U-turn" said while the car
     // drives on, the longest words of such a route; a second at least, the
-    // time to the next try. Said without its distance (the words with it do
-    // not fit), such a route sent the car on past the turn it named.
+    // time to the next try. The words with the distance are the ones that
+    // must end before the turn: said without it, the driver does not know
+    // where to turn.
     Phrase words{Voice::RouteRebuilt};
     Voice::composeManeuverPhrase(words, {{UTurnManoeuvre, metres}}, m_navi.sayDistanceFirst());
     const double seconds = std::max(m_sound != nullptr ? m_sound->seconds(words) : 0.0, RebuildRetryMs / 1000.0);
@@ -722,7 +723,7 @@ void KVMapEventsHandler::onNaviEvent(int code, fdMapNavi& navi, const std::uint3
     }
     case ArriveLastPoint:
         // A manoeuvre phrase still waiting for the player belongs to the
-        // route just finished: spoken after the arrival it sent the driver on.
+        // route just finished: it is not said after the arrival.
         m_pending.clear();
         speak(5, Phrase{Voice::Arrived});
         navi.stop();
@@ -790,9 +791,8 @@ std::uint32_t KVMapEventsHandler::metresWhileSaying(const Phrase& phrase, const 
 // a roundabout's exit, fired just past it) would be dropped by the player;
 // it is kept and spoken once the player is free, unless it has grown stale
 // or a newer warning took its place. It is composed again then, with the
-// distance there is when its words play: said with the one it had, a
-// warning that waited behind "drive onto the roundabout then second exit"
-// said "in forty metres exit" 20 m before the exit. A new route announced a
+// distance there is when its words play, not the one it was composed with.
+// A new route announced a
 // few metres before its first turn still speaks when the car has passed
 // that turn: the next turn's warning is said over it, or it would come
 // after its own turn.

@@ -189,8 +189,8 @@ private:
     bool m_rebuildRequested = false;
     // Rebuilds the frame asks for come RebuildPauseMs apart at least: a car
     // driven against a one-way street leaves every route rebuilt for it
-    // (they all start the road's own way) within a few frames, and was
-    // given a new one twice a second. The request waits out the pause.
+    // (they all start the road's own way) within a few frames, and is not
+    // given a new one on every frame. The request waits out the pause.
     static constexpr std::uint32_t RebuildPauseMs = 3000;
     // After a try that gave no route the next comes RebuildRetryMs later
     // (the car may pass the junction it was too close to, or leave the side

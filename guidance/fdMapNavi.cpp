@@ -43,9 +43,8 @@ constexpr double FixLagMinMetres = 50.0;
 // Below this speed (m/s) a car stands: its fixes' way is their scatter.
 constexpr float StandingMs = 1.0f;
 // A car standing short of the finish has arrived where its fix lies within
-// its scatter of it, but no farther than this: a receiver that says HDOP 4
-// to 20 in a street, its fixes as good as ever, had a car that stopped 55 m
-// short arrived there.
+// its scatter of it, but never farther than this, whatever HDOP the
+// receiver claims: a car stopped farther short has not arrived.
 constexpr double ArrivalScatterCeilingMetres = 20.0;
 
 std::uint32_t configMetres(Core::ConfigNode& node, const char* key, int defaultValue) {
@@ -333,12 +332,11 @@ bool fdMapNavi::anySegmentNear(const PathPosition& at, Map::Point point, double 
 bool fdMapNavi::withinScatter(const Positioning::CarState& car, const PathPosition& at) const {
     // A receiver that scatters by 8 or 15 m (a city's walls) puts its fixes
     // nearer a street beside the route for seconds on end, and the tracker
-    // takes the car there, sure of it where no other road lies within 20 m
-    // of the fix: a car that kept to its route was given new ones that
-    // turned it round. A car the tracker shows on no stretch of the route
-    // around guidance's place, whose fix lies on one within its scatter,
-    // is on the route; one the tracker shows on the route elsewhere (turned
-    // back along it) is looked for there.
+    // may take the car there. A car the tracker shows on no stretch of the
+    // route around guidance's place, whose fix lies on one within its
+    // scatter, is on the route; one the tracker shows on the route
+    // elsewhere (turned back along it) is looked for there; one the tracker
+    // is sure drives another road (setOnOtherRoad) is not held.
     const double scatter = double(m_fixScatterMetres);
     const std::optional<double> d2 = squaredMetres(car, at);
     const auto any = [](int) { return true; };
@@ -367,11 +365,11 @@ int fdMapNavi::carWay(const Positioning::CarState& car) const {
 
 // A route that runs back past its start (a new one for a car headed away
 // from where it is to go: on to the next junction and back) lies beside the
-// car twice. The way back, found a rounding's width nearer, put the car on
-// it driving against the route, and it was given yet another one. Within a
-// metre of the nearest point the first part's is taken, when the car goes
-// its way rather than the nearest part's: a car that drives the way back
-// past the start is on the way back.
+// car twice, the way back maybe a rounding's width nearer. Within a metre
+// of the nearest point the first part's is taken, when the car goes its
+// way rather than the nearest part's, so the car is not found driving
+// against its new route; a car that drives the way back past the start is
+// on the way back.
 void fdMapNavi::preferFirstPartNearStart(const Positioning::CarState& car) {
     if (m_position.part == 0)
         return;

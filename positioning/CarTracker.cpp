@@ -653,10 +653,10 @@ void CarTracker::spreadStep(const TrackerFix& fix, float metresOff) {
 }
 
 float CarTracker::scatterMetres(float hdop) const {
-    // A receiver that says HDOP 20 in a street, its fixes as good as ever,
-    // kept a car that left its route on it for 13 s (its fixes 100 m from
-    // the route were within its scatter); one whose fixes wander by 15 m
-    // shows that spread about its roads, and keeps its scatter.
+    // The HDOP's scatter, bounded by what the fixes have shown once the car
+    // has driven long enough to show it: a receiver that claims more error
+    // than its fixes have is held to theirs, one whose fixes do wander
+    // keeps its claim.
     const float uere = m_filter.positionError();
     const float told = Positioning::scatterMetres(hdop, uere);
     if (m_spreadSeconds < SpreadLearnSeconds) return told;
