@@ -409,16 +409,14 @@ std::vector<Positioning::CarTracker::RouteRoad> KVMapEventsHandler::routeRoadsAr
 bool KVMapEventsHandler::sureOfOtherRoad() {
     // A fix's scatter puts the car on a street beside the route for a fix
     // or two; a car that left the route keeps to the road it took, ahead of
-    // the route's roads by its distance from them or its course. A car on a
-    // road the route takes anywhere has not left it that way (one turned
-    // back along the route is told by its way, BackwardMove).
+    // the route's roads by its distance from them or its course. A car on
+    // one of the route's roads around guidance's place, as the tracker is
+    // told them, has not left it that way (one turned back along the route
+    // is told by its way, BackwardMove).
     const Positioning::CarState car = m_tracker.carState();
-    const Map::KVMap2* map = car.mapIndex < m_atlas.mapCount() ? m_atlas.mapAt(car.mapIndex) : nullptr;
-    const bool routeRoad = std::any_of(m_route.parts.begin(), m_route.parts.end(), [&](const PathPart& part) {
-        return part.map == map && part.segmentId == car.polylineId;
-    });
+    const bool routeRoad = m_tracker.onRouteRoad();
     const std::uint32_t now = m_clock.ticksMs();
-    const std::optional<float> lead = car.onRoad && !routeRoad ? m_tracker.leadOverRoute() : std::nullopt;
+    const std::optional<float> lead = m_tracker.leadOverRoute();
     // Off the route the tracker is told no route to weigh the car's road
     // against: the car stays off it while it keeps off the route's roads.
     const bool keeps = !lead && car.onRoad && !routeRoad && m_navi.outOfPath();

@@ -625,16 +625,24 @@ CarState CarTracker::carState() {
 }
 
 std::optional<float> CarTracker::leadOverRoute() {
+    {
+        Threading::SdlLock lock(m_mutex);
+        if (!m_onRoad) return std::nullopt;
+    }
+    if (onRouteRoad()) return std::nullopt;
+    return m_routeLead;
+}
+
+bool CarTracker::onRouteRoad() {
     std::uint32_t mapIndex = NoMapIndex;
     std::uint32_t id = NoPolylineId;
     {
         Threading::SdlLock lock(m_mutex);
-        if (!m_onRoad) return std::nullopt;
+        if (!m_onRoad) return false;
         mapIndex = m_road.polyline.ref.mapIndex;
         id = m_road.polyline.polylineId;
     }
-    if (isRouteRoad(mapIndex, id)) return std::nullopt;
-    return m_routeLead;
+    return isRouteRoad(mapIndex, id);
 }
 
 void CarTracker::spreadStep(const TrackerFix& fix, float metresOff) {

@@ -102,6 +102,9 @@ class CarTracker {
     // told, the car stood at that fix, or it is on a road of the route or
     // off the roads. Main thread.
     std::optional<float> leadOverRoute();
+    // The car is on a road, one of the route's told (setRouteRoads): the
+    // one answer to whether the car drives the route's road. Main thread.
+    bool onRouteRoad();
     // The metres within which a fix of this HDOP does not tell one place
     // from another (Positioning::scatterMetres), no more than the
     // receiver's fixes have shown it to scatter: three times the spread of

@@ -608,6 +608,11 @@ TEST(CarTracker, GoesOnAlongItsRoadThroughBendsBetweenFixes) {
         }
         EXPECT_GT(previous, length - 2 * speed) << "the car did not come up the road at the end";
         EXPECT_LT(worst, 6) << "stood for " << worst * 50 << " ms";
+        // Up the road the route takes, when a route was told: no lead over it.
+        EXPECT_EQ(rig.rig->tracker->onRouteRoad(), withStraightOn);
+        if (withStraightOn) {
+            EXPECT_FALSE(rig.rig->tracker->leadOverRoute().has_value());
+        }
     }
 }
 
