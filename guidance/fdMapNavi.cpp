@@ -486,6 +486,12 @@ void fdMapNavi::onPosition(const Positioning::CarState& car, float speedMs) {
             held = true;
         }
     }
+    // A car on the route that stands has not left it, wherever its fixes'
+    // scatter takes the car shown (within the route's wide margin).
+    if (!m_outOfPath && speedMs < StandingMs) {
+        const std::optional<double> d2 = squaredMetres(car, nearest);
+        held = held || (d2 && *d2 <= squared(m_maxDistFromPath0));
+    }
     m_position = nearest;
     if (held || onPathTest(car) || withinScatter(car, m_position)) {
         if (m_outOfPath) {

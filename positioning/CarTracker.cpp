@@ -661,15 +661,16 @@ void CarTracker::spreadStep(const TrackerFix& fix, float metresOff) {
 }
 
 float CarTracker::scatterMetres(float hdop) const {
-    // The HDOP's scatter, bounded by what the fixes have shown once the car
-    // has driven long enough to show it: a receiver that claims more error
-    // than its fixes have is held to theirs, one whose fixes do wander
-    // keeps its claim.
+    // The HDOP's scatter until the car has driven long enough for its fixes
+    // to show theirs; then what they show: a receiver that claims more
+    // error than a good one's (HDOP 1) is held to its fixes' spread, but
+    // not below a good one's; one that claims less than its fixes show is
+    // held to their spread as well.
     const float uere = m_filter.positionError();
     const float told = Positioning::scatterMetres(hdop, uere);
     if (m_spreadSeconds < SpreadLearnSeconds) return told;
     const float shown = ScatterErrors * std::sqrt(2.0f * m_spreadSquaredMetres);
-    return std::min(told, std::max(Positioning::scatterMetres(1.0f, uere), shown));
+    return std::max(std::min(told, Positioning::scatterMetres(1.0f, uere)), shown);
 }
 
 bool CarTracker::isRouteRoad(std::uint32_t mapIndex, std::uint32_t polylineId) const {

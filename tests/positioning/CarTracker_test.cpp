@@ -277,11 +277,13 @@ TEST(CarTracker, TheRoadIsChosenWhereTheFixWasMeasured) {
     }
 }
 
-// A receiver's scatter is what its HDOP tells, up to 64 m, and no more
-// than its fixes show once the car has driven 10 s: three times their
-// spread about the road on either axis, a good receiver's 15 m at least. A
-// receiver that says HDOP 20 in a street, its fixes on the road, kept a car
-// that left its route on it for 13 s. A standing car's fixes show nothing.
+// A receiver's scatter is what its HDOP tells, up to 64 m, and what its
+// fixes show once the car has driven 10 s: three times their spread about
+// the road on either axis, no less than a good receiver's 15 m or the
+// HDOP's, whichever is less. A receiver that says HDOP 20 in a street, its
+// fixes on the road, is held to 15 m; one that says HDOP 2 while its fixes
+// stray 12 m to either side gets their 51 m. A standing car's fixes show
+// nothing.
 TEST(CarTracker, AScatterIsNoMoreThanTheFixesShow) {
     const struct {
         const char* what;
@@ -293,7 +295,8 @@ TEST(CarTracker, AScatterIsNoMoreThanTheFixesShow) {
         {"HDOP 20, on the road, 8 s", 20, 12, 0, 8, 64},
         {"HDOP 20, on the road, 30 s", 20, 12, 0, 30, 15},
         {"HDOP 20, 12 m to either side", 20, 12, 12, 30, 50.91f},
-        {"HDOP 2, 12 m to either side", 2, 12, 12, 30, 30},
+        {"HDOP 2, 12 m to either side", 2, 12, 12, 30, 50.91f},
+        {"HDOP 0.5, on the road, 30 s", 0.5f, 12, 0, 30, 7.5f},
         {"HDOP 20, standing 12 m to either side", 20, 0, 12, 30, 64},
     };
     for (const auto& row : rows) {
