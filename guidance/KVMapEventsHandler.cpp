@@ -318,8 +318,9 @@ void KVMapEventsHandler::onFrame() {
     // After the finish guidance waits for a new route: started again on the
     // finished one it would only lead back to the finish. A route changed
     // other than by a rebuild (the driver chose one) is also announced
-    // afresh, and a phrase still waiting for the player, which names the
-    // turns of the route replaced, is not said.
+    // afresh. A phrase still waiting for the player names the turns of the
+    // route replaced: pendingStep drops it, as guidance knows no manoeuvre
+    // until it has found the car on the new route.
     if (m_routeChanged) {
         m_arrived = false;
         m_rebuildWordsSaid = false;
@@ -330,7 +331,6 @@ void KVMapEventsHandler::onFrame() {
         // it (BackToPath) the car needs none, off it it does.
         m_rebuildRetries = 0;
         m_rebuildPauseMs = std::min(m_rebuildPauseMs, RebuildPauseMs);
-        m_pending.clear();
         m_namedTo.reset();
         m_routeChanged = 0;
     }
