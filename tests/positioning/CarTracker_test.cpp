@@ -329,6 +329,24 @@ TEST(CarTracker, ACarWithoutACourseIsMatchedByDistanceAlone) {
     }
 }
 
+// A car that drove to the end of a dead-end road and stands there, a
+// street across 15 m beyond the end: it is at its road's end, not on the
+// street.
+TEST(CarTracker, ACarAtItsRoadsEndStaysOnIt) {
+    RoadsRig roads({{0, 6, false, 0, {{100, 500}, {300, 500}}}, {0, 6, false, 1, {{315, 400}, {315, 600}}}});
+    for (double x = 200; x <= 300; x += 10) {
+        roads.fix(x, 500, 90, 10, 0.0f);
+        roads.rig->frames(1000);
+    }
+    for (int second = 0; second < 5; ++second) {
+        roads.fix(300, 500, 90, 0.0f, 0.0f);
+        for (int frame = 0; frame < 10; ++frame) {
+            roads.rig->frames(100);
+            EXPECT_EQ(roads.road(), 0u) << second << " s standing, frame " << frame;
+        }
+    }
+}
+
 // Two streets side by side 10 m apart. A car that drove along the southern
 // one stops, its fixes scattered to 5.5 m north of it, half a metre nearer
 // the other street: standing, the street the car is on weighs 0.15 less in
