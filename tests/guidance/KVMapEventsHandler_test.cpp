@@ -541,6 +541,20 @@ TEST_F(Town_, RebuildsComeThreeSecondsApartAndSayRebuiltOnce) {
     run({{0, OutOfPath, 5, false, 2}});
 }
 
+// A car driving west 10 m short of Main Street's dead end, off the route
+// that starts 290 m east: no route leaves the road that way, so the new
+// route turns the car round at the end, and the driver hears it at once,
+// however near the U-turn.
+TEST_F(Town_, AtADeadEndTheNewRouteTurnsTheCarRound) {
+    drive(-1190, 0, 270, 15);
+    drive(-1190, 0, 270, 0);
+    EXPECT_TRUE(log.contains("rebuildPath done"));
+    EXPECT_FALSE(log.contains("rebuildPath kept the route: the car passes its U-turn before it is told"));
+    EXPECT_TRUE(std::any_of(sounds.played.begin(), sounds.played.end(),
+                            [](const auto& p) { return std::ranges::count(p.second, 70) == 1; }))
+        << "no U-turn said";
+}
+
 // A car off the roads when a route is set is told how far it has to the
 // route's start, its first point, until it is on a road again.
 TEST_F(Town_, OffTheRoadsTheApproachIsMeasuredToTheStart) {
