@@ -700,11 +700,18 @@ void fdMapNavi::backwardMoveTest(const Positioning::CarState& car, float speedMs
     // follows the route. After a U-turn the course points back along the
     // road the car is on, outside that turn (within a hairpin's it is not
     // told from one for these seconds).
-    const double window = std::max(TurnWindowMinMetres, double(speedMs) * TurnWindowSeconds);
-    // Found further back along the route than then (the car was looked
-    // for afresh, behind), it did not go on with the route.
+    // The course is the fix's, measured up to its scatter behind guidance's
+    // place: the turn is looked for that much further back (a U-turn's
+    // first leg, across its short connecting part, for a course taken from
+    // fixes on both sides of it).
+    const double scatterBehind = m_measuredFix ? double(m_fixScatterMetres) : 0.0;
+    const double window = std::max(TurnWindowMinMetres, double(speedMs) * TurnWindowSeconds) + scatterBehind;
+    // Found further back along the route than then, beyond what a fix
+    // moves the car or its scatter puts it (the car was looked for afresh,
+    // behind), it did not go on with the route.
+    const double back = double(FixJumpMetres) + scatterBehind;
     const bool lately = m_wentWithRoute && now - m_withRouteMs <= TurnWindowSeconds * 1000 &&
-                        m_distFromStart + FixJumpMetres >= m_withRouteAlong;
+                        double(m_distFromStart) + back >= double(m_withRouteAlong);
     const bool turnsWithRoute =
         lately && (course ? turnBehindHolds(m_position, window, *course)
                           : anyHeadingBehind(m_position, window, [&](int heading) {

@@ -506,6 +506,7 @@ TEST(RouteFollowing, AReceiversScatterIsNoDepartureFromTheRoute) {
         // placed anew as its slowly wandering fixes move away.
         unsigned slips = 0;
         int replaced = 0;
+        bool backward = true; // a BackwardMove may be one of the slips
     } rows[] = {
         {"Fontvieille to Rue Grimaldi, RMC first, 8 m", 43.726414, 7.416096, 43.734303, 7.418561, Receiver::RmcFirst,
          1, 8.0, 5, 0, 2},
@@ -520,6 +521,16 @@ TEST(RouteFollowing, AReceiversScatterIsNoDepartureFromTheRoute) {
          Receiver::EmptySpeedAndCourse, 10, 8.0, 5, 0, 8},
         {"Fontvieille to Rue Grimaldi, GGA only, 5 m, 11 s at the start", 43.726414, 7.416096, 43.734303, 7.418561,
          Receiver::GgaOnly, 1, 5.0, 11, 0, 4},
+        // The route's own U-turn 84 m from the start, across a short
+        // connecting part, then a right turn and a roundabout 9 m after it:
+        // a course taken from fixes on both sides of the U-turn is no
+        // driving against the route (a BackwardMove 20 m past it in 2 of 8
+        // drives with fresh scatter). The car drawn still stands a second
+        // or two near the turns at 590 and 709 m at 20 Hz.
+        {"Avenue Princesse Grace, empty speed and course, 20 Hz, 3 m", 43.7440, 7.4330, 43.7400, 7.4250,
+         Receiver::EmptySpeedAndCourse, 20, 3.0, 5, 0, 8, false, false, 0.0f, 8, 0, false},
+        {"Avenue Princesse Grace, empty speed and course, 20 Hz, 3 m afresh", 43.7440, 7.4330, 43.7400, 7.4250,
+         Receiver::EmptySpeedAndCourse, 20, 3.0, 5, 0, 8, false, true, 0.0f, 8, 0, false},
         // The first fix of a receiver that sends RMC before GGA has no HDOP.
         {"Fontvieille to Rue Grimaldi, RMC first, 8 m, the route stored", 43.726414, 7.416096, 43.734303, 7.418561,
          Receiver::RmcFirst, 1, 8.0, 5, 30, 2, true},
@@ -633,6 +644,9 @@ TEST(RouteFollowing, AReceiversScatterIsNoDepartureFromTheRoute) {
             }
         }
         EXPECT_EQ(departures, 0u) << row.what << slipped;
+        if (!row.backward) {
+            EXPECT_EQ(slipped.find("BackwardMove"), std::string::npos) << row.what << slipped;
+        }
         EXPECT_LE(slips, row.slips) << row.what << slipped;
     }
 }
