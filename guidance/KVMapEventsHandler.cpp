@@ -417,8 +417,9 @@ bool KVMapEventsHandler::sureOfOtherRoad() {
     const bool routeRoad = m_tracker.onRouteRoad();
     const std::uint32_t now = m_clock.ticksMs();
     const std::optional<float> lead = m_tracker.leadOverRoute();
-    // Off the route the tracker is told no route to weigh the car's road
-    // against: the car stays off it while it keeps off the route's roads.
+    // Off the route the tracker is told none of the route's roads: the car
+    // stays off it while it keeps to a road, until guidance finds it close
+    // on the route or a new route is given.
     const bool keeps = !lead && car.onRoad && !routeRoad && m_navi.outOfPath();
     if (!keeps && !(lead && *lead >= SureLead))
         m_otherRoadSinceMs.reset();
@@ -552,8 +553,9 @@ void KVMapEventsHandler::rebuildPath() {
     const bool firstUTurn = m_config->child("Routing")->value("use_first_uturn_in_rebuild", true);
     // A car that moves one way along its road is given a route that leaves
     // the road's far end that way, not one that turns back along the road.
-    // Only where no route leaves that way (a dead end) does the new route
-    // turn the car round: that route is taken, and its U-turn said.
+    // Only where no route leaves that way (a dead end, a finish behind the
+    // car on its own road) does the new route turn the car round: that
+    // route is taken, and its U-turn said however near.
     const bool movingOneWay = now.valid && now.fix.speed >= MovingMs && start.allowForward != start.allowBackward;
     Path rebuilt;
     bool deadEnd = false;
