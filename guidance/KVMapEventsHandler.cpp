@@ -88,13 +88,15 @@ std::optional<std::uint32_t> gapToNextManoeuvre(const fdMapNavi& navi) {
 // distance: a new route a few metres before a roundabout would otherwise
 // speak on past it, over the warning of the turn after it. A car that
 // stands is taken to move off at town speed.
-bool appendManeuverPhrase(Phrase& out, const fdMapNavi& navi, const NaviSounds* sound) {
+bool appendManeuverPhrase(Phrase& out, const fdMapNavi& navi, const NaviSounds* sound, std::size_t* named) {
     std::vector<ManeuverEntry> list;
     navi.maneuversToAnnounce(list);
-    return appendManeuvers(out, std::move(list), navi, sound);
+    return appendManeuvers(out, std::move(list), navi, sound, named);
 }
 
-bool appendManeuvers(Phrase& out, std::vector<ManeuverEntry> list, const fdMapNavi& navi, const NaviSounds* sound) {
+bool appendManeuvers(Phrase& out, std::vector<ManeuverEntry> list, const fdMapNavi& navi, const NaviSounds* sound,
+                     std::size_t* named) {
+    std::size_t leftOut = 0; // manoeuvres left out between the first and the last said
     const bool roundabout = isRoundaboutEntry(navi.maneuverType());
     constexpr double kTownSpeedMs = 50.0 / 3.6;
     const double speed = navi.speedMs() > 1.0f ? navi.speedMs() : kTownSpeedMs;
@@ -113,6 +115,7 @@ bool appendManeuvers(Phrase& out, std::vector<ManeuverEntry> list, const fdMapNa
                 const std::uint32_t toRing = navi.remainingDistance() + gap.value_or(0);
                 if (gap && fitsWithin(toRing)) break;
                 list.erase(list.begin() + 1);
+                leftOut = 1;
                 if (gap && fitsWithin(toRing)) break;
                 continue;
             }
@@ -120,6 +123,7 @@ bool appendManeuvers(Phrase& out, std::vector<ManeuverEntry> list, const fdMapNa
         }
         if (!fits()) list.front().distance = 0;
     }
+    if (named) *named = list.size() + (list.size() > 1 ? leftOut : 0);
     return Voice::composeManeuverPhrase(out, list, navi.sayDistanceFirst());
 }
 
@@ -314,14 +318,20 @@ void KVMapEventsHandler::onFrame() {
     // After the finish guidance waits for a new route: started again on the
     // finished one it would only lead back to the finish. A route changed
     // other than by a rebuild (the driver chose one) is also announced
-    // afresh, and a phrase still waiting for the player, which names the
-    // turns of the route replaced, is not said.
+    // afresh. A phrase still waiting for the player names the turns of the
+    // route replaced: pendingStep drops it, as guidance knows no manoeuvre
+    // until it has found the car on the new route.
     if (m_routeChanged) {
         m_arrived = false;
         m_rebuildWordsSaid = false;
         m_routeStarted = false;
+        // The tries backed off were for the route replaced: a car off the
+        // new one has its route at the usual pace. A request that stands
+        // is guidance's to settle on the new route this frame: found on
+        // it (BackToPath) the car needs none, off it it does.
         m_rebuildRetries = 0;
-        m_pending.clear();
+        m_rebuildPauseMs = std::min(m_rebuildPauseMs, RebuildPauseMs);
+        m_namedTo.reset();
         m_routeChanged = 0;
     }
     pendingStep();
@@ -399,18 +409,17 @@ std::vector<Positioning::CarTracker::RouteRoad> KVMapEventsHandler::routeRoadsAr
 bool KVMapEventsHandler::sureOfOtherRoad() {
     // A fix's scatter puts the car on a street beside the route for a fix
     // or two; a car that left the route keeps to the road it took, ahead of
-    // the route's roads by its distance from them or its course. A car on a
-    // road the route takes anywhere has not left it that way (one turned
-    // back along the route is told by its way, BackwardMove).
+    // the route's roads by its distance from them or its course. A car on
+    // one of the route's roads around guidance's place, as the tracker is
+    // told them, has not left it that way (one turned back along the route
+    // is told by its way, BackwardMove).
     const Positioning::CarState car = m_tracker.carState();
-    const Map::KVMap2* map = car.mapIndex < m_atlas.mapCount() ? m_atlas.mapAt(car.mapIndex) : nullptr;
-    const bool routeRoad = std::any_of(m_route.parts.begin(), m_route.parts.end(), [&](const PathPart& part) {
-        return part.map == map && part.segmentId == car.polylineId;
-    });
+    const bool routeRoad = m_tracker.onRouteRoad();
     const std::uint32_t now = m_clock.ticksMs();
-    const std::optional<float> lead = car.onRoad && !routeRoad ? m_tracker.leadOverRoute() : std::nullopt;
-    // Off the route the tracker is told no route to weigh the car's road
-    // against: the car stays off it while it keeps off the route's roads.
+    const std::optional<float> lead = m_tracker.leadOverRoute();
+    // Off the route the tracker is told none of the route's roads: the car
+    // stays off it while it keeps to a road, until guidance finds it close
+    // on the route or a new route is given.
     const bool keeps = !lead && car.onRoad && !routeRoad && m_navi.outOfPath();
     if (!keeps && !(lead && *lead >= SureLead))
         m_otherRoadSinceMs.reset();
@@ -475,9 +484,9 @@ void KVMapEventsHandler::startNavigation() {
     const FixState fix = fixState();
     const Positioning::CarState car = m_tracker.carState();
     // The first fix of a receiver that sends RMC before GGA has no HDOP
-    // yet, and guidance would take one of HDOP 1 for it: a receiver that
-    // scatters by 8 m was found off the route at its start and given a new
-    // one there. Guidance starts with the next fix, whose error is known.
+    // yet, and guidance would take one of HDOP 1 for it and find a car in
+    // a wider scatter off the route at its start. Guidance starts with the
+    // next fix, whose error is known.
     const bool errorKnown = fix.fix.hdop > 0.0f || fix.validInARow > 1;
     if (fix.valid && car.valid && errorKnown) {
         tellFix(fix);
@@ -542,11 +551,21 @@ void KVMapEventsHandler::rebuildPath() {
     m_lastRebuildMs = m_clock.ticksMs();
     m_rebuildPauseMs = RebuildPauseMs;
     const bool firstUTurn = m_config->child("Routing")->value("use_first_uturn_in_rebuild", true);
+    // A car that moves one way along its road is given a route that leaves
+    // the road's far end that way, not one that turns back along the road.
+    // Only where no route leaves that way (a dead end, a finish behind the
+    // car on its own road) does the new route turn the car round: that
+    // route is taken, and its U-turn said however near.
+    const bool movingOneWay = now.valid && now.fix.speed >= MovingMs && start.allowForward != start.allowBackward;
     Path rebuilt;
-    if (!Map::Routing::computePath(m_atlas, *m_config, start, finish, rebuilt, !firstUTurn)) {
-        Log::log(Log::Critical, "rebuildPath failed");
-        retryRebuild();
-        return;
+    bool deadEnd = false;
+    if (!(movingOneWay && firstUTurn && Map::Routing::computePath(m_atlas, *m_config, start, finish, rebuilt, true))) {
+        deadEnd = movingOneWay && firstUTurn;
+        if (!Map::Routing::computePath(m_atlas, *m_config, start, finish, rebuilt, !firstUTurn)) {
+            Log::log(Log::Critical, "rebuildPath failed");
+            retryRebuild();
+            return;
+        }
     }
     // A new route is one the driver can follow from where the car is: it
     // does not turn round, in its first phrase, a car that goes the route's
@@ -561,7 +580,8 @@ void KVMapEventsHandler::rebuildPath() {
         retryRebuild();
         return;
     }
-    if (!turns.empty() && turns.front().type == UTurnManoeuvre && !toldInTime(turns.front().metres, now.fix.speed)) {
+    if (!deadEnd && !turns.empty() && turns.front().type == UTurnManoeuvre &&
+        !toldInTime(turns.front().metres, now.fix.speed)) {
         Log::log(Log::Normal, "rebuildPath kept the route: the car passes its U-turn before it is told");
         retryRebuild();
         return;
@@ -578,6 +598,7 @@ void KVMapEventsHandler::rebuildPath() {
     if (lastPassed < m_route.parts.size())
         m_route.removePassedLeg(PathPosition::onPart(m_route, lastPassed, false));
     m_route.prependPath(rebuilt);
+    m_namedTo.reset();
     m_rebuildRetries = 0;
     m_routeChanged = 0;
     m_following = false;
@@ -600,7 +621,8 @@ void KVMapEventsHandler::rebuildPath() {
     Phrase phrase;
     if (starts) phrase.push_back(Voice::RouteStart);
     else if (words) phrase.push_back(Voice::RouteRebuilt);
-    const bool withManeuver = appendManeuverPhrase(phrase, m_navi, m_sound);
+    std::size_t named = 0;
+    const bool withManeuver = appendManeuverPhrase(phrase, m_navi, m_sound, &named);
     // What plays, or waits to play, speaks of the route just replaced: the
     // new one is said over it, or a long phrase about turns no longer ahead
     // would keep the driver from hearing the new route and its next turn.
@@ -608,7 +630,10 @@ void KVMapEventsHandler::rebuildPath() {
     if (!phrase.empty() && m_sound->playOver(withManeuver ? 4 : 2, 4, phrase)) {
         if (words) m_rebuildWordsSaid = true;
         if (starts) m_routeStarted = true;
-        if (withManeuver) m_navi.maneuverAnnounced(metresWhileSaying(phrase, m_navi));
+        if (withManeuver) {
+            m_navi.maneuverAnnounced(metresWhileSaying(phrase, m_navi));
+            noteNamed(m_navi, named);
+        }
     }
     m_rebuildSpoken = withManeuver;
     m_rebuildTurnPassed = false;
@@ -625,8 +650,9 @@ void KVMapEventsHandler::retryRebuild() {
 bool KVMapEventsHandler::toldInTime(std::uint32_t metres, float speedMs) const {
     // "Route recalculated, in fifty metres make a U-turn" said while the car
     // drives on, the longest words of such a route; a second at least, the
-    // time to the next try. Said without its distance (the words with it do
-    // not fit), such a route sent the car on past the turn it named.
+    // time to the next try. The words with the distance are the ones that
+    // must end before the turn: said without it, the driver does not know
+    // where to turn.
     Phrase words{Voice::RouteRebuilt};
     Voice::composeManeuverPhrase(words, {{UTurnManoeuvre, metres}}, m_navi.sayDistanceFirst());
     const double seconds = std::max(m_sound != nullptr ? m_sound->seconds(words) : 0.0, RebuildRetryMs / 1000.0);
@@ -686,14 +712,18 @@ void KVMapEventsHandler::onNaviEvent(int code, fdMapNavi& navi, const std::uint3
         // Its words stand for the manoeuvre's warnings due now: moving off
         // (the time warning, 0 m while the car stood, comes due at once)
         // they said the same again.
-        const bool withManeuver = appendManeuverPhrase(phrase, navi, m_sound);
-        if (naviSoundsOn() && !phrase.empty() && m_sound->play(4, phrase) && withManeuver)
+        std::size_t named = 0;
+        const bool withManeuver = appendManeuverPhrase(phrase, navi, m_sound, &named);
+        if (&navi == &m_navi) m_namedTo.reset();
+        if (naviSoundsOn() && !phrase.empty() && m_sound->play(4, phrase) && withManeuver) {
             navi.maneuverAnnounced(metresWhileSaying(phrase, navi));
+            noteNamed(navi, named);
+        }
         break;
     }
     case ArriveLastPoint:
         // A manoeuvre phrase still waiting for the player belongs to the
-        // route just finished: spoken after the arrival it sent the driver on.
+        // route just finished: it is not said after the arrival.
         m_pending.clear();
         speak(5, Phrase{Voice::Arrived});
         navi.stop();
@@ -746,7 +776,7 @@ void KVMapEventsHandler::onNaviEvent(int code, fdMapNavi& navi, const std::uint3
         // A warning still waiting for the player names the turn just passed.
         m_pending.clear();
         m_rebuildTurnPassed = m_rebuildSpoken;
-        if (passedType == nullptr || *passedType != 3) navi.onRotateEnd();
+        if (passedType == nullptr || *passedType != RoundaboutNodeManoeuvre) navi.onRotateEnd();
         break;
     default: break;
     }
@@ -761,9 +791,8 @@ std::uint32_t KVMapEventsHandler::metresWhileSaying(const Phrase& phrase, const 
 // a roundabout's exit, fired just past it) would be dropped by the player;
 // it is kept and spoken once the player is free, unless it has grown stale
 // or a newer warning took its place. It is composed again then, with the
-// distance there is when its words play: said with the one it had, a
-// warning that waited behind "drive onto the roundabout then second exit"
-// said "in forty metres exit" 20 m before the exit. A new route announced a
+// distance there is when its words play, not the one it was composed with.
+// A new route announced a
 // few metres before its first turn still speaks when the car has passed
 // that turn: the next turn's warning is said over it, or it would come
 // after its own turn.
@@ -771,11 +800,18 @@ void KVMapEventsHandler::speakManeuver(int priority, const fdMapNavi& navi) {
     std::vector<ManeuverEntry> list;
     navi.maneuversToAnnounce(list);
     Phrase phrase;
-    appendManeuvers(phrase, list, navi, m_sound);
+    std::size_t named = 0;
+    appendManeuvers(phrase, list, navi, m_sound, &named);
     if (!naviSoundsOn() || phrase.empty()) return;
     m_pending.clear();
+    // Heard with the turn before it and no longer ending before it: said
+    // again, it would play on past it.
+    if (namedAlready(navi, named) && !(metresWhileSaying(phrase, navi) <= navi.remainingDistance())) return;
     if (m_sound->accepts(priority) || m_rebuildTurnPassed) {
-        if (m_sound->playOver(priority, priority, phrase)) m_rebuildSpoken = m_rebuildTurnPassed = false;
+        if (m_sound->playOver(priority, priority, phrase)) {
+            m_rebuildSpoken = m_rebuildTurnPassed = false;
+            noteNamed(navi, named);
+        }
         return;
     }
     m_pending = list;
@@ -798,8 +834,42 @@ void KVMapEventsHandler::pendingStep() {
     // (the last before a turn) stays so.
     if (list.front().distance != 0) list.front().distance = m_pendingNavi->remainingDistance();
     Phrase phrase;
-    appendManeuvers(phrase, std::move(list), *m_pendingNavi, m_sound);
-    if (!phrase.empty() && m_sound->play(m_pendingPriority, phrase)) m_rebuildSpoken = m_rebuildTurnPassed = false;
+    std::size_t named = 0;
+    appendManeuvers(phrase, std::move(list), *m_pendingNavi, m_sound, &named);
+    if (!phrase.empty() && m_sound->play(m_pendingPriority, phrase)) {
+        m_rebuildSpoken = m_rebuildTurnPassed = false;
+        noteNamed(*m_pendingNavi, named);
+    }
+}
+
+namespace {
+
+// The place of the last manoeuvre a phrase names that reaches `named` of
+// guidance's manoeuvres from its current one on.
+PathPosition lastNamed(const fdMapNavi& navi, std::size_t named) {
+    PathPosition at = navi.maneuverPosition();
+    for (std::size_t i = 1; i < named && at.path != nullptr && !at.isAtEnd(); ++i) {
+        PathPosition next;
+        std::uint32_t type = 0;
+        std::uint16_t aux = 0;
+        if (!at.path->nextManoeuvre(at, next, type, aux)) break;
+        at = next;
+    }
+    return at;
+}
+
+} // namespace
+
+void KVMapEventsHandler::noteNamed(const fdMapNavi& navi, std::size_t named) {
+    if (&navi != &m_navi || !navi.maneuverKnown()) return;
+    const PathPosition at = lastNamed(navi, named);
+    if (!m_namedTo || m_namedTo->path != at.path || PathPosition::isBefore(*m_namedTo, at)) m_namedTo = at;
+}
+
+bool KVMapEventsHandler::namedAlready(const fdMapNavi& navi, std::size_t named) const {
+    if (&navi != &m_navi || !m_namedTo || !navi.maneuverKnown()) return false;
+    const PathPosition at = lastNamed(navi, named);
+    return m_namedTo->path == at.path && !PathPosition::isBefore(*m_namedTo, at);
 }
 
 void KVMapEventsHandler::onCarEvent(int code, Positioning::CarTracker*) {

@@ -189,8 +189,8 @@ private:
     bool m_rebuildRequested = false;
     // Rebuilds the frame asks for come RebuildPauseMs apart at least: a car
     // driven against a one-way street leaves every route rebuilt for it
-    // (they all start the road's own way) within a few frames, and was
-    // given a new one twice a second. The request waits out the pause.
+    // (they all start the road's own way) within a few frames, and is not
+    // given a new one on every frame. The request waits out the pause.
     static constexpr std::uint32_t RebuildPauseMs = 3000;
     // After a try that gave no route the next comes RebuildRetryMs later
     // (the car may pass the junction it was too close to, or leave the side
@@ -203,6 +203,9 @@ private:
     static constexpr std::uint32_t RebuildRetryMs = 1000;
     static constexpr std::uint32_t QuickRetries = 4;
     static constexpr std::uint32_t RebuildRetryMaxMs = 16000;
+    // Below this speed (metres a second) a car stands: its new route may
+    // turn back along its road.
+    static constexpr float MovingMs = 1.0f;
     std::uint32_t m_rebuildPauseMs = RebuildPauseMs;
     std::uint32_t m_rebuildRetries = 0; // tries in a row that gave no route
     // "Route rebuilt" was said, and the car has not followed a route
@@ -275,6 +278,14 @@ private:
     bool m_rebuildSpoken = false;
     bool m_rebuildTurnPassed = false;
     void speakManeuver(int priority, const fdMapNavi& navi);
+    // The last manoeuvre the phrases said of the real car's route named,
+    // the turns chained behind the first included; none after a route
+    // change. A warning that names nothing beyond it and could not end
+    // before its manoeuvre is not started: the driver heard it with the
+    // turn before, and said again it would play on past it.
+    std::optional<PathPosition> m_namedTo;
+    void noteNamed(const fdMapNavi& navi, std::size_t named);
+    bool namedAlready(const fdMapNavi& navi, std::size_t named) const;
     // How far the car drives while the phrase plays.
     std::uint32_t metresWhileSaying(const Phrase& phrase, const fdMapNavi& navi) const;
     void pendingStep();
@@ -283,9 +294,14 @@ private:
 // Appends guidance's announcement of its coming manoeuvres, shortened to
 // what the player can say in time (sound may be null: the whole list);
 // true when there was a manoeuvre to announce.
-bool appendManeuverPhrase(Phrase& out, const fdMapNavi& navi, const NaviSounds* sound);
+// named, when given, receives how many of guidance's manoeuvres from the
+// current one on the phrase reaches to (those it leaves out between
+// counted).
+bool appendManeuverPhrase(Phrase& out, const fdMapNavi& navi, const NaviSounds* sound,
+                          std::size_t* named = nullptr);
 // The same for a list of guidance's manoeuvres taken earlier.
-bool appendManeuvers(Phrase& out, std::vector<ManeuverEntry> list, const fdMapNavi& navi, const NaviSounds* sound);
+bool appendManeuvers(Phrase& out, std::vector<ManeuverEntry> list, const fdMapNavi& navi, const NaviSounds* sound,
+                     std::size_t* named = nullptr);
 
 // A route point at the road nearest to a global map point, both allow flags
 // set; false when no road is found. bound receives the binding.

@@ -5,7 +5,6 @@
 #include "routing/ManoeuvreTypes.h"
 
 #include <algorithm>
-#include <cassert>
 #include <cstdint>
 #include <cmath>
 #include <numbers>
@@ -44,9 +43,8 @@ constexpr double FixLagMinMetres = 50.0;
 // Below this speed (m/s) a car stands: its fixes' way is their scatter.
 constexpr float StandingMs = 1.0f;
 // A car standing short of the finish has arrived where its fix lies within
-// its scatter of it, but no farther than this: a receiver that says HDOP 4
-// to 20 in a street, its fixes as good as ever, had a car that stopped 55 m
-// short arrived there.
+// its scatter of it, but never farther than this, whatever HDOP the
+// receiver claims: a car stopped farther short has not arrived.
 constexpr double ArrivalScatterCeilingMetres = 20.0;
 
 std::uint32_t configMetres(Core::ConfigNode& node, const char* key, int defaultValue) {
@@ -334,12 +332,11 @@ bool fdMapNavi::anySegmentNear(const PathPosition& at, Map::Point point, double 
 bool fdMapNavi::withinScatter(const Positioning::CarState& car, const PathPosition& at) const {
     // A receiver that scatters by 8 or 15 m (a city's walls) puts its fixes
     // nearer a street beside the route for seconds on end, and the tracker
-    // takes the car there, sure of it where no other road lies within 20 m
-    // of the fix: a car that kept to its route was given new ones that
-    // turned it round. A car the tracker shows on no stretch of the route
-    // around guidance's place, whose fix lies on one within its scatter,
-    // is on the route; one the tracker shows on the route elsewhere (turned
-    // back along it) is looked for there.
+    // may take the car there. A car the tracker shows on no stretch of the
+    // route around guidance's place, whose fix lies on one within its
+    // scatter, is on the route; one the tracker shows on the route
+    // elsewhere (turned back along it) is looked for there; one the tracker
+    // is sure drives another road (setOnOtherRoad) is not held.
     const double scatter = double(m_fixScatterMetres);
     const std::optional<double> d2 = squaredMetres(car, at);
     const auto any = [](int) { return true; };
@@ -368,11 +365,11 @@ int fdMapNavi::carWay(const Positioning::CarState& car) const {
 
 // A route that runs back past its start (a new one for a car headed away
 // from where it is to go: on to the next junction and back) lies beside the
-// car twice. The way back, found a rounding's width nearer, put the car on
-// it driving against the route, and it was given yet another one. Within a
-// metre of the nearest point the first part's is taken, when the car goes
-// its way rather than the nearest part's: a car that drives the way back
-// past the start is on the way back.
+// car twice, the way back maybe a rounding's width nearer. Within a metre
+// of the nearest point the first part's is taken, when the car goes its
+// way rather than the nearest part's, so the car is not found driving
+// against its new route; a car that drives the way back past the start is
+// on the way back.
 void fdMapNavi::preferFirstPartNearStart(const Positioning::CarState& car) {
     if (m_position.part == 0)
         return;
@@ -488,6 +485,12 @@ void fdMapNavi::onPosition(const Positioning::CarState& car, float speedMs) {
             nearest = driven;
             held = true;
         }
+    }
+    // A car on the route that stands has not left it, wherever its fixes'
+    // scatter takes the car shown (within the route's wide margin).
+    if (!m_outOfPath && speedMs < StandingMs) {
+        const std::optional<double> d2 = squaredMetres(car, nearest);
+        held = held || (d2 && *d2 <= squared(m_maxDistFromPath0));
     }
     m_position = nearest;
     if (held || onPathTest(car) || withinScatter(car, m_position)) {
@@ -697,11 +700,18 @@ void fdMapNavi::backwardMoveTest(const Positioning::CarState& car, float speedMs
     // follows the route. After a U-turn the course points back along the
     // road the car is on, outside that turn (within a hairpin's it is not
     // told from one for these seconds).
-    const double window = std::max(TurnWindowMinMetres, double(speedMs) * TurnWindowSeconds);
-    // Found further back along the route than then (the car was looked
-    // for afresh, behind), it did not go on with the route.
+    // The course is the fix's, measured up to its scatter behind guidance's
+    // place: the turn is looked for that much further back (a U-turn's
+    // first leg, across its short connecting part, for a course taken from
+    // fixes on both sides of it).
+    const double scatterBehind = m_measuredFix ? double(m_fixScatterMetres) : 0.0;
+    const double window = std::max(TurnWindowMinMetres, double(speedMs) * TurnWindowSeconds) + scatterBehind;
+    // Found further back along the route than then, beyond what a fix
+    // moves the car or its scatter puts it (the car was looked for afresh,
+    // behind), it did not go on with the route.
+    const double back = double(FixJumpMetres) + scatterBehind;
     const bool lately = m_wentWithRoute && now - m_withRouteMs <= TurnWindowSeconds * 1000 &&
-                        m_distFromStart + FixJumpMetres >= m_withRouteAlong;
+                        double(m_distFromStart) + back >= double(m_withRouteAlong);
     const bool turnsWithRoute =
         lately && (course ? turnBehindHolds(m_position, window, *course)
                           : anyHeadingBehind(m_position, window, [&](int heading) {
@@ -713,6 +723,9 @@ void fdMapNavi::backwardMoveTest(const Positioning::CarState& car, float speedMs
 
 void fdMapNavi::onRotateEnd() {
     if (!m_running || m_path == nullptr || m_path->isEmpty() || m_outOfPath || !m_maneuverKnown)
+        return;
+    // One after-pass warning a manoeuvre: a pass told twice puts it in once.
+    if (std::find(m_warnStack.begin(), m_warnStack.end(), &m_afterPassWarn) != m_warnStack.end())
         return;
     const std::uint32_t remaining = remainingDistance();
     if (m_warnStack.size() >= 2) {
@@ -726,9 +739,6 @@ void fdMapNavi::onRotateEnd() {
     else if (remaining >= m_afterRotPassWarnMinDist)
         threshold = m_afterRotPassWarnMinDist;
     m_afterPassWarn.setThreshold(threshold);
-    // RotateEnd follows findNextManeuver, which gives each manoeuvre a
-    // stack of its own: no after-pass warning is on it yet.
-    assert(std::find(m_warnStack.begin(), m_warnStack.end(), &m_afterPassWarn) == m_warnStack.end());
     // A single warning left that fires (a roundabout's last, 20 m; an
     // exit's, 5 m) within a phrase's reach of one said now: the one said now
     // is that warning, and the roundabout's names its exit. Both were said:
@@ -771,7 +781,7 @@ void fdMapNavi::maneuverAnnounced(std::uint32_t metresSpoken) {
 void fdMapNavi::maneuversToAnnounce(std::vector<ManeuverEntry>& out) const {
     if (!m_running || m_path == nullptr || m_path->isEmpty() || m_outOfPath || !maneuverKnown())
         return;
-    ManeuverEntry first{isRoundaboutExit(m_maneuverType) ? 4u : m_maneuverType, remainingDistance()};
+    ManeuverEntry first{isRoundaboutExit(m_maneuverType) ? RoundaboutExitManoeuvre : m_maneuverType, remainingDistance()};
     if (m_announcing && !m_warnStack.empty())
         m_warnStack.back()->announce(first);
     out.push_back(first);
@@ -790,7 +800,7 @@ void fdMapNavi::maneuversToAnnounce(std::vector<ManeuverEntry>& out) const {
         // driver's repeat): one said a few metres before the ring is the
         // last the driver hears before it.
         const bool last = !m_announcing || m_warnStack.size() < 2;
-        if (last && found && (m_maneuverType == 3 || isRoundaboutExit(type)))
+        if (last && found && (m_maneuverType == RoundaboutNodeManoeuvre || isRoundaboutExit(type)))
             out.push_back({type, 0});
         return;
     }

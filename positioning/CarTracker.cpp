@@ -625,16 +625,24 @@ CarState CarTracker::carState() {
 }
 
 std::optional<float> CarTracker::leadOverRoute() {
+    {
+        Threading::SdlLock lock(m_mutex);
+        if (!m_onRoad) return std::nullopt;
+    }
+    if (onRouteRoad()) return std::nullopt;
+    return m_routeLead;
+}
+
+bool CarTracker::onRouteRoad() {
     std::uint32_t mapIndex = NoMapIndex;
     std::uint32_t id = NoPolylineId;
     {
         Threading::SdlLock lock(m_mutex);
-        if (!m_onRoad) return std::nullopt;
+        if (!m_onRoad) return false;
         mapIndex = m_road.polyline.ref.mapIndex;
         id = m_road.polyline.polylineId;
     }
-    if (isRouteRoad(mapIndex, id)) return std::nullopt;
-    return m_routeLead;
+    return isRouteRoad(mapIndex, id);
 }
 
 void CarTracker::spreadStep(const TrackerFix& fix, float metresOff) {
@@ -653,15 +661,16 @@ void CarTracker::spreadStep(const TrackerFix& fix, float metresOff) {
 }
 
 float CarTracker::scatterMetres(float hdop) const {
-    // A receiver that says HDOP 20 in a street, its fixes as good as ever,
-    // kept a car that left its route on it for 13 s (its fixes 100 m from
-    // the route were within its scatter); one whose fixes wander by 15 m
-    // shows that spread about its roads, and keeps its scatter.
+    // The HDOP's scatter until the car has driven long enough for its fixes
+    // to show theirs; then what they show: a receiver that claims more
+    // error than a good one's (HDOP 1) is held to its fixes' spread, but
+    // not below a good one's; one that claims less than its fixes show is
+    // held to their spread as well.
     const float uere = m_filter.positionError();
     const float told = Positioning::scatterMetres(hdop, uere);
     if (m_spreadSeconds < SpreadLearnSeconds) return told;
     const float shown = ScatterErrors * std::sqrt(2.0f * m_spreadSquaredMetres);
-    return std::min(told, std::max(Positioning::scatterMetres(1.0f, uere), shown));
+    return std::max(std::min(told, Positioning::scatterMetres(1.0f, uere)), shown);
 }
 
 bool CarTracker::isRouteRoad(std::uint32_t mapIndex, std::uint32_t polylineId) const {

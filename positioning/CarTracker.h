@@ -102,13 +102,17 @@ class CarTracker {
     // told, the car stood at that fix, or it is on a road of the route or
     // off the roads. Main thread.
     std::optional<float> leadOverRoute();
+    // The car is on a road, one of the route's told (setRouteRoads): the
+    // one answer to whether the car drives the route's road. Main thread.
+    bool onRouteRoad();
     // The metres within which a fix of this HDOP does not tell one place
-    // from another (Positioning::scatterMetres), no more than the
-    // receiver's fixes have shown it to scatter: three times the spread of
-    // the fixes a moving car has had about the roads they were matched to,
-    // over the last half minute or so of driving (its root mean square on
-    // either axis), and a good receiver's (HDOP 1) at least. Its HDOP alone
-    // while the car has driven less than SpreadLearnSeconds. Main thread.
+    // from another (Positioning::scatterMetres) while the car has driven
+    // less than SpreadLearnSeconds; then what the receiver's fixes have
+    // shown: three times the spread of the fixes a moving car has had about
+    // the roads they were matched to, over the last half minute or so of
+    // driving (its root mean square on either axis), and no less than the
+    // HDOP's scatter or a good receiver's (HDOP 1), whichever is less.
+    // Main thread.
     float scatterMetres(float hdop) const;
 
   private:

@@ -3,6 +3,7 @@
 #include "map/KVMap2.h"
 #include "map/Level.h"
 #include "map/UnitsPerMeter.h"
+#include "routing/ManoeuvreTypes.h"
 #include "routing/PathPosition.h"
 
 #include <algorithm>
@@ -43,10 +44,15 @@ void splitAt(const PartCursor& at, PathPart& head, PathPart& tail) {
         } else {
             PathPolyline first{{}, line.cellX, line.cellY};
             PathPolyline second{{}, line.cellX, line.cellY};
+            // A cut at a point of the line is not put in twice: a piece
+            // of no length at the cut would give the part no heading there.
+            const auto same = [&](const Map::LocalPoint& p) { return p.x == cut.x && p.y == cut.y; };
             first.points.assign(line.points.begin(), line.points.begin() + at.segmentIndex + 1);
-            first.points.push_back(cut);
+            if (first.points.size() < 2 || !same(first.points.back())) first.points.push_back(cut);
             second.points.push_back(cut);
-            second.points.insert(second.points.end(), line.points.begin() + at.segmentIndex + 1, line.points.end());
+            auto rest = line.points.begin() + at.segmentIndex + 1;
+            if (rest != line.points.end() && line.points.end() - rest > 1 && same(*rest)) ++rest;
+            second.points.insert(second.points.end(), rest, line.points.end());
             head.polylines.push_back(std::move(first));
             tail.polylines.push_back(std::move(second));
         }
@@ -120,7 +126,7 @@ void Path::setLegBoundaryManoeuvres() {
         if (i == 0)
             parts[i].manoeuvre = 0;
         else if (parts[i].legIndex != parts[i - 1].legIndex)
-            parts[i].manoeuvre = 20;
+            parts[i].manoeuvre = RoutePointManoeuvre;
     }
 }
 

@@ -364,6 +364,91 @@ TEST(GuidanceDrive, APhraseSaysTheDistanceThereIsWhenItPlays) {
     }
 }
 
+// From Avenue Princesse Grace (a right turn at 471 m, a roundabout 9 m on)
+// at 40 and 50 km/h, and from Fontvieille, words of 0.55 and 0.375 s: no
+// phrase plays on past the manoeuvre it names first unless it names a turn
+// or an exit the phrase before did not. "Drive onto the roundabout then
+// second exit", started just past the right turn after "Turn right then
+// second exit", played on past the ring's entry.
+TEST(GuidanceDrive, NoPhrasePlaysPastItsManoeuvre) {
+    const struct {
+        const char* what;
+        float fromLat, fromLon, toLat, toLon;
+        float speed;
+        std::uint32_t wordBytes;
+    } rows[] = {
+        {"Avenue Princesse Grace, 0.55 s a word", 43.7440f, 7.4330f, 43.7400f, 7.4250f, 11.1f, 48510},
+        {"Avenue Princesse Grace, 50 km/h, 0.375 s a word", 43.7440f, 7.4330f, 43.7400f, 7.4250f, 13.9f, 33075},
+        {"Fontvieille to Rue Grimaldi, 0.55 s a word", 43.72641f, 7.41610f, 43.73398f, 7.41856f, 11.1f, 48510},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.what);
+        TestSupport::CaptureLogger log{Log::Info};
+        Monaco m;
+        ASSERT_NO_FATAL_FAILURE(m.load());
+        Path route;
+        ASSERT_TRUE(m.compute(Map::Projection::fromGeo(row.fromLat, row.fromLon),
+                              Map::Projection::fromGeo(row.toLat, row.toLon), route));
+        const Path driven = route;
+        GuidanceTest::Clock clock;
+        SecondSounds sounds(clock);
+        sounds.sampleBytes = row.wordBytes;
+        Render::RenderStyles styles;
+        KVMapEventsHandler handler(m.config.root(), *m.atlas, route, &sounds, &styles, clock);
+        // Each phrase with the manoeuvre current when it started; when each
+        // manoeuvre was passed.
+        std::map<std::size_t, Manoeuvre> named;
+        std::vector<std::pair<std::uint32_t, Manoeuvre>> passed;
+        Manoeuvre current;
+        std::size_t logged = 0;
+        PathPosition at(driven, true);
+        for (double carried = 0; !at.isAtEnd(); carried -= std::floor(carried)) {
+            handler.onFix(true, fixAt(at, row.speed));
+            for (int frame = 0; frame < 10; ++frame) {
+                const std::size_t before = sounds.heard.size();
+                {
+                    Positioning::CarStateLock::Unit unit(handler.lock());
+                    ASSERT_TRUE(unit);
+                    handler.onFrame();
+                }
+                for (; logged < log.lines().size(); ++logged)
+                    if (log.lines()[logged] == "navi event:RotateEnd") passed.push_back({clock.ticks, current});
+                for (std::size_t i = before; i < sounds.heard.size(); ++i) named[i] = current;
+                current = currentManoeuvre(handler.navi());
+                for (std::size_t i = before; i < sounds.heard.size(); ++i)
+                    if (named[i].type == 0) named[i] = current;
+                for (int half = 0; half < 2; ++half) {
+                    clock.ticks += 50;
+                    sounds.advance50ms();
+                }
+            }
+            carried += row.speed;
+            at.advanceMetres(static_cast<std::uint16_t>(carried));
+        }
+        ASSERT_EQ(log.count("navi event:ArriveLastPoint"), 1u);
+        std::size_t checked = 0;
+        for (std::size_t i = 0; i < sounds.heard.size(); ++i) {
+            const auto& h = sounds.heard[i];
+            const double seconds = sounds.seconds(h.ids);
+            const auto pass = std::find_if(passed.begin(), passed.end(), [&](const auto& p) {
+                return p.first >= h.startMs && p.second == named[i];
+            });
+            if (named[i].type == 0 || pass == passed.end()) continue;
+            ++checked;
+            if (h.startMs + static_cast<std::uint32_t>(seconds * 1000.0) <= pass->first) continue;
+            // Said on past its manoeuvre: only with a turn or an exit the
+            // phrase before did not name (a ring's entry is no news).
+            const std::vector<std::uint32_t> before = i > 0 ? namedTypes(sounds.heard[i - 1].ids) : std::vector<std::uint32_t>{};
+            const std::vector<std::uint32_t> now = namedTypes(h.ids);
+            EXPECT_TRUE(std::any_of(now.begin(), now.end(), [&](std::uint32_t t) {
+                return !isRoundaboutEntry(t) && std::find(before.begin(), before.end(), t) == before.end();
+            })) << ::testing::PrintToString(h.ids) << " from " << h.startMs << " ms, manoeuvre " << named[i].type
+                << " passed at " << pass->first << " ms, after " << ::testing::PrintToString(sounds.heard[i - 1].ids);
+        }
+        EXPECT_GE(checked, 8u);
+    }
+}
+
 // A car that stops 25 s about 55 m short of the finish, then drives on to
 // it, from a receiver whose HDOP says 4.2 or 5 in a street while its fixes
 // are as good as ever (RMC and GGA on the hairpins above the Casino; GGA

@@ -541,6 +541,60 @@ TEST_F(Town_, RebuildsComeThreeSecondsApartAndSayRebuiltOnce) {
     run({{0, OutOfPath, 5, false, 2}});
 }
 
+// A car driving west 10 m short of Main Street's dead end, off the route
+// that starts 290 m east: no route leaves the road that way, so the new
+// route turns the car round at the end, and the driver hears it at once,
+// however near the U-turn.
+TEST_F(Town_, AtADeadEndTheNewRouteTurnsTheCarRound) {
+    drive(-1190, 0, 270, 15);
+    drive(-1190, 0, 270, 0);
+    EXPECT_TRUE(log.contains("rebuildPath done"));
+    EXPECT_FALSE(log.contains("rebuildPath kept the route: the car passes its U-turn before it is told"));
+    EXPECT_TRUE(std::any_of(sounds.played.begin(), sounds.played.end(),
+                            [](const auto& p) { return std::ranges::count(p.second, 70) == 1; }))
+        << "no U-turn said";
+}
+
+// A car off the roads when a route is set is told how far it has to the
+// route's start, its first point, until it is on a road again.
+TEST_F(Town_, OffTheRoadsTheApproachIsMeasuredToTheStart) {
+    handler->setNaviOn(false); // no new route from there
+    for (int s = 0; s < 3; ++s) drive(-300, 300, 90, 0);
+    ASSERT_FALSE(handler->tracker().carState().onRoad);
+    ASSERT_TRUE(handler->approachOff());
+    handler->applyPendingRoute();
+    drive(-300, 300, 90, 0);
+    ASSERT_FALSE(handler->approachOff());
+    const Map::Point car = townPoint(-300, 300);
+    const Map::Point start = Map::LevelFrame::of(*route.points.front().roadPoint.level)
+                                 .toGlobal({route.points.front().roadPoint.x, route.points.front().roadPoint.y});
+    const double metres = std::hypot(double(car.x) - start.x, double(car.y) - start.y) /
+                          Map::Projection::unitsPerMeterAt(car);
+    EXPECT_NEAR(handler->approachDistance(), metres, 5.0);
+}
+
+// Tries that gave no route back off (1, 1, 1, 1, 2, 4, 8 s ...); a route the
+// driver sets starts the count again: a car off it (a stored route loaded,
+// one set from elsewhere) has its new route 3 s after the last try at most,
+// not 8 or 16 s.
+TEST_F(Town_, ARouteTheDriverSetsEndsTheBackOff) {
+    for (double east = -900; east <= -600; east += 15) drive(east, 0, 90, 15);
+    ASSERT_TRUE(handler->navi().running());
+    route.points.back().map = nullptr; // no route leads there
+    for (double north = 15; north <= 240; north += 15) drive(-500, north, 0, 15);
+    ASSERT_GE(log.count("rebuildPath failed"), 7u);
+    PathPoint from, to;
+    Map::Routing::RoadBinding bound;
+    ASSERT_TRUE(nearestRoadPoint(*atlas, townPoint(500, 0), from, bound));
+    ASSERT_TRUE(nearestRoadPoint(*atlas, townPoint(900, 0), to, bound));
+    ASSERT_TRUE(Map::Routing::computePath(*atlas, *config.root(), from, to, route, false));
+    const std::size_t tried = log.count("rebuildPath start");
+    // Three seconds apart from the last try, as every rebuild.
+    for (double north = 255; north <= 285; north += 15) drive(-500, north, 0, 15);
+    EXPECT_EQ(log.count("rebuildPath start"), tried + 1);
+    EXPECT_EQ(log.count("rebuildPath done"), 1u);
+}
+
 // A warning the busy player refused waits; a newer one takes its place, and
 // the older one is not said after it.
 TEST_F(Town_, AWaitingWarningGivesWayToTheNextOne) {
@@ -1053,6 +1107,23 @@ TEST_F(Town_, TheDemoAfterAnArrivalDrives) {
     EXPECT_NE(demo.cursor().levelPoint(), start);
 }
 
+// A demo that has stopped leaves nothing of its own on the route: a route
+// changed afterwards writes to no flag of it, and guidance of the real car
+// may rebuild again.
+TEST_F(Town_, AStoppedDemoLeavesTheRouteAsItWas) {
+    const std::size_t flags = route.changeFlags.size();
+    {
+        RouteSimulator demo(*handler, 20.0f);
+        demo.step(clock.ticks += 100);
+        EXPECT_GT(route.changeFlags.size(), flags);
+    }
+    EXPECT_EQ(route.changeFlags.size(), flags);
+    route.markChanged();
+    for (double east = -900; east <= -600; east += 15) drive(east, 0, 90, 15);
+    for (double north = 15; north <= 90; north += 15) drive(-500, north, 0, 15);
+    EXPECT_TRUE(log.contains("rebuildPath done"));
+}
+
 // A car off a two-leg route beside its second leg: the rebuilt route leads
 // to the first leg's end and keeps the second, its parts ending at its last
 // point (cut at the car's place, they ended at the first).
@@ -1099,6 +1170,27 @@ TEST_F(Town_, AnObjectTwoMapsHoldIsWarnedOfOnce) {
         if (priority == 3) warnings.push_back(phrase);
     ASSERT_EQ(warnings.size(), 2u);
     for (const Phrase& phrase : warnings) EXPECT_NE(std::ranges::find(phrase, 150), phrase.end());
+
+    // An object the car has reached, or passed, is named without a distance.
+    struct Quiet : KVMapObjWarnEventsHandler {
+        void onObjWarnEvent(int, ObjWarn&, const PathPosition&) override {}
+    } quiet;
+    const MapPoi ahead{3, townPoint(600, 20), camera};
+    ObjWarn alone(config.root(), &quiet, &route, &styles, clock,
+                  [&](const PathPart&, const std::array<std::int32_t, 4>&,
+                      const std::function<void(const MapPoi&)>& visit) { visit(ahead); });
+    PathPosition car(route, true);
+    for (; !car.isAtEnd() && alone.current() == nullptr; car.advanceMetres(15), clock.ticks += 1000) alone.update(car);
+    ASSERT_NE(alone.current(), nullptr);
+    for (const int past : {0, 20}) {
+        PathPosition at = alone.current()->position;
+        at.advanceMetres(static_cast<std::uint16_t>(past));
+        sounds.played.clear();
+        handler->onObjWarnEvent(NewObject, alone, at);
+        ASSERT_EQ(sounds.played.size(), 1u) << past;
+        EXPECT_EQ(sounds.played.front().second, Phrase{150}) << past << " m past it";
+        handler = std::make_unique<KVMapEventsHandler>(config.root(), *atlas, route, &sounds, &styles, clock);
+    }
 }
 
 // A turn's warning that waited for the player and was then said ends the

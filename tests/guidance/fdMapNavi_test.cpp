@@ -2,6 +2,7 @@
 // metres per frame, the events and the announcements recorded as they come.
 
 #include "guidance/fdMapNavi.h"
+#include "routing/ManoeuvreTypes.h"
 
 #include "core/Config.h"
 #include "map/Level.h"
@@ -26,7 +27,14 @@ double radians(double degrees) { return degrees * std::numbers::pi / 180; }
 // direction, cut into parts of 500 m; manoeuvres and route points sit on
 // part boundaries.
 struct Drive : fdMapNaviEventsHandler {
-    explicit Drive(double headingDeg = 90.0) : dx(std::sin(radians(headingDeg))), dy(std::cos(radians(headingDeg))) {}
+    explicit Drive(double headingDeg = 90.0, int afterPassStick = -1)
+        : dx(std::sin(radians(headingDeg))), dy(std::cos(radians(headingDeg))), afterPassStick(afterPassStick) {}
+    // The configuration guidance reads, with an after-pass stick distance
+    // of its own when one is given.
+    Core::ConfigNodePtr configured() {
+        if (afterPassStick >= 0) config.root()->child("Navigation")->set("after_rot_pass_warn_stick_dist", afterPassStick);
+        return config.root();
+    }
 
     Map::LocalPoint at(double m) const { return {float(512 + dx * m), float(1536 + dy * m)}; }
     // manoeuvres: part index -> type; legEnds: parts followed by a route point.
@@ -78,11 +86,13 @@ struct Drive : fdMapNaviEventsHandler {
             for (const ManeuverEntry& e : list)
                 said.back().insert(said.back().end(), {e.type, e.distance});
         }
-        if (code == RotateEnd && *passedType != 3)
-            n.onRotateEnd();
+        if (code == RotateEnd && *passedType != RoundaboutNodeManoeuvre)
+            for (int i = 0; i < rotateEnds; ++i) n.onRotateEnd();
     }
+    int rotateEnds = 1; // calls of onRotateEnd a pass
 
     double dx, dy;
+    int afterPassStick;
     RouteTest::RouteAtlas town;
     Path path;
     Core::Config config;
@@ -91,7 +101,7 @@ struct Drive : fdMapNaviEventsHandler {
     std::vector<Said> said;
     double metres = 0;
     GuidanceTest::Clock clock;
-    fdMapNavi navi{config.root(), this, clock}; // reports into the members above while it goes
+    fdMapNavi navi{configured(), this, clock}; // reports into the members above while it goes
 };
 
 } // namespace
@@ -146,13 +156,20 @@ TEST(fdMapNavi, RoutePointsAndAfterPassWarning) {
 
     // Turns at 1000 m and 1400 m: past the first (at 1005 m, 395 m left) a
     // warning is put in at 395 - 90 m and spoken with that distance.
-    Drive d;
-    d.build(4, {{2, 1}, {3, 2}});
-    d.path.parts[2].polylines[0].points.back().x -= 100;
-    d.path.parts[3].polylines[0].points.front().x -= 100;
-    d.path.parts[2].lengthMetres = 400;
-    d.run(1420, 15);
-    EXPECT_EQ(d.said, (std::vector<Said>{{535, 1, 500}, {25, 1, 0}, {290, 2, 305}, {35, 2, 0}}));
+    // A pass told twice puts the warning in once, also where the second
+    // would not stick to the first (50 m).
+    for (const int rotateEnds : {1, 2}) {
+        Drive d(90.0, rotateEnds == 2 ? 50 : -1);
+        d.rotateEnds = rotateEnds;
+        d.build(4, {{2, 1}, {3, 2}});
+        d.path.parts[2].polylines[0].points.back().x -= 100;
+        d.path.parts[3].polylines[0].points.front().x -= 100;
+        d.path.parts[2].lengthMetres = 400;
+        d.run(1010, 15);
+        EXPECT_EQ(d.navi.warningCount(), 3u) << rotateEnds; // 550 m, 40 m and the after-pass warning
+        for (d.metres = 1020; d.metres <= 1420; d.metres += 15) d.navi.onPosition(d.car(d.metres), 15);
+        EXPECT_EQ(d.said, (std::vector<Said>{{535, 1, 500}, {25, 1, 0}, {290, 2, 305}, {35, 2, 0}})) << rotateEnds;
+    }
 }
 
 TEST(fdMapNavi, BackwardMove) {

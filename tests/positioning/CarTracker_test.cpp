@@ -277,11 +277,13 @@ TEST(CarTracker, TheRoadIsChosenWhereTheFixWasMeasured) {
     }
 }
 
-// A receiver's scatter is what its HDOP tells, up to 64 m, and no more
-// than its fixes show once the car has driven 10 s: three times their
-// spread about the road on either axis, a good receiver's 15 m at least. A
-// receiver that says HDOP 20 in a street, its fixes on the road, kept a car
-// that left its route on it for 13 s. A standing car's fixes show nothing.
+// A receiver's scatter is what its HDOP tells, up to 64 m, and what its
+// fixes show once the car has driven 10 s: three times their spread about
+// the road on either axis, no less than a good receiver's 15 m or the
+// HDOP's, whichever is less. A receiver that says HDOP 20 in a street, its
+// fixes on the road, is held to 15 m; one that says HDOP 2 while its fixes
+// stray 12 m to either side gets their 51 m. A standing car's fixes show
+// nothing.
 TEST(CarTracker, AScatterIsNoMoreThanTheFixesShow) {
     const struct {
         const char* what;
@@ -293,7 +295,8 @@ TEST(CarTracker, AScatterIsNoMoreThanTheFixesShow) {
         {"HDOP 20, on the road, 8 s", 20, 12, 0, 8, 64},
         {"HDOP 20, on the road, 30 s", 20, 12, 0, 30, 15},
         {"HDOP 20, 12 m to either side", 20, 12, 12, 30, 50.91f},
-        {"HDOP 2, 12 m to either side", 2, 12, 12, 30, 30},
+        {"HDOP 2, 12 m to either side", 2, 12, 12, 30, 50.91f},
+        {"HDOP 0.5, on the road, 30 s", 0.5f, 12, 0, 30, 7.5f},
         {"HDOP 20, standing 12 m to either side", 20, 0, 12, 30, 64},
     };
     for (const auto& row : rows) {
@@ -323,6 +326,24 @@ TEST(CarTracker, ACarWithoutACourseIsMatchedByDistanceAlone) {
         roads.fix(400, 505, 0.0f, 8, 0.0f, courseKnown);
         roads.rig->frames(100);
         EXPECT_EQ(roads.road(), courseKnown ? 1u : 0u);
+    }
+}
+
+// A car that drove to the end of a dead-end road and stands there, a
+// street across 15 m beyond the end: it is at its road's end, not on the
+// street.
+TEST(CarTracker, ACarAtItsRoadsEndStaysOnIt) {
+    RoadsRig roads({{0, 6, false, 0, {{100, 500}, {300, 500}}}, {0, 6, false, 1, {{315, 400}, {315, 600}}}});
+    for (double x = 200; x <= 300; x += 10) {
+        roads.fix(x, 500, 90, 10, 0.0f);
+        roads.rig->frames(1000);
+    }
+    for (int second = 0; second < 5; ++second) {
+        roads.fix(300, 500, 90, 0.0f, 0.0f);
+        for (int frame = 0; frame < 10; ++frame) {
+            roads.rig->frames(100);
+            EXPECT_EQ(roads.road(), 0u) << second << " s standing, frame " << frame;
+        }
     }
 }
 
@@ -610,6 +631,11 @@ TEST(CarTracker, GoesOnAlongItsRoadThroughBendsBetweenFixes) {
         }
         EXPECT_GT(previous, length - 2 * speed) << "the car did not come up the road at the end";
         EXPECT_LT(worst, 6) << "stood for " << worst * 50 << " ms";
+        // Up the road the route takes, when a route was told: no lead over it.
+        EXPECT_EQ(rig.rig->tracker->onRouteRoad(), withStraightOn);
+        if (withStraightOn) {
+            EXPECT_FALSE(rig.rig->tracker->leadOverRoute().has_value());
+        }
     }
 }
 

@@ -9,6 +9,7 @@
 
 #include <cmath>
 #include <cstdlib>
+#include <optional>
 #include <random>
 
 namespace {
@@ -134,16 +135,22 @@ TEST(PathPosition, TrimsKeepTheDrivenSide) {
     RouteTest::RouteAtlas town;
     const std::vector<LocalPoint> corner{{1100, 1100}, {1300, 1100}, {1300, 1400}};
     // Front trims keep what is driven after the point and drop the
-    // manoeuvre; back trims keep what comes before and keep it.
+    // manoeuvre; back trims keep what comes before and keep it. A point at
+    // the corner is not put in twice (a piece of no length has no heading).
     const struct {
         bool front;
         std::uint8_t forward;
         std::vector<LocalPoint> kept;
+        std::optional<LocalPoint> at = {}; // none: {1200, 1105} at the front, {1290, 1200} at the back
     } rows[] = {
         {true, 1, {{1200, 1100}, {1300, 1100}, {1300, 1400}}},
         {true, 0, {{1100, 1100}, {1200, 1100}}},
         {false, 1, {{1100, 1100}, {1300, 1100}, {1300, 1200}}},
         {false, 0, {{1300, 1200}, {1300, 1400}}},
+        {true, 1, {{1300, 1100}, {1300, 1400}}, LocalPoint{1300, 1100}},
+        {true, 0, {{1100, 1100}, {1300, 1100}}, LocalPoint{1300, 1100}},
+        {false, 1, {{1100, 1100}, {1300, 1100}}, LocalPoint{1300, 1100}},
+        {false, 0, {{1300, 1100}, {1300, 1400}}, LocalPoint{1300, 1100}},
     };
     for (const auto& row : rows) {
         Path path;
@@ -151,9 +158,9 @@ TEST(PathPosition, TrimsKeepTheDrivenSide) {
         path.parts.back().manoeuvre = 3;
         path.appendPart(town.part({{1300, 1400}, {1300, 1500}}));
         if (row.front)
-            path.trimFront(town.level(0), {1200, 1105});
+            path.trimFront(town.level(0), row.at.value_or(LocalPoint{1200, 1105}));
         else
-            path.trimBack(0, town.level(0), {1290, 1200});
+            path.trimBack(0, town.level(0), row.at.value_or(LocalPoint{1290, 1200}));
         const PathPart& kept = path.parts.front();
         std::vector<LocalPoint> points;
         for (const LocalPoint& p : kept.polylines.at(0).points)

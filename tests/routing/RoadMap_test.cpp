@@ -384,10 +384,15 @@ TEST(RoadMap, ForbiddingASegmentClosesEveryRecordOfItsChain) {
     };
     EXPECT_EQ(cost('A', 'B'), 10u);
     EXPECT_EQ(cost('B', 'A'), 10u);
-    map.setForbidden(ab, true);
+    // Each call returns the bit as it was (a caller restores only what it
+    // forbade itself).
+    EXPECT_FALSE(map.setForbidden(ab, true));
+    EXPECT_TRUE(map.setForbidden(ab, true));
     EXPECT_EQ(cost('A', 'B'), 30u);
     EXPECT_EQ(cost('B', 'A'), 30u);
-    map.setForbidden(ab, false);
+    EXPECT_TRUE(map.setForbidden(ab, false));
+    EXPECT_FALSE(map.setForbidden(ab, false));
     EXPECT_EQ(cost('A', 'B'), 10u);
     EXPECT_EQ(cost('B', 'A'), 10u);
+    EXPECT_FALSE(map.setForbidden(RoadGraph::kNoId, true));
 }
