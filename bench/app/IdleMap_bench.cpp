@@ -25,6 +25,7 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <memory>
 
 #include <SDL.h>
 
@@ -39,42 +40,59 @@ double cpuSeconds() {
            static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) * 1e-6;
 }
 
-void BM_MapPageSecondOfDrive(benchmark::State& state) {
-    const bool threeD = state.range(0) != 0;
-    const bool driving = state.range(1) != 0;
+// The engine started on a first run's copy of the program's data in
+// `program`, with a route across Monaco; null, the benchmark skipped, when
+// either fails.
+std::unique_ptr<engine::fdEngine> startOnRoute(benchmark::State& state, const fs::path& program) {
     setenv("SDL_VIDEODRIVER", "dummy", 1);
     setenv("SDL_AUDIODRIVER", "dummy", 1);
-    const fs::path program = fs::temp_directory_path() / ("mirel-idle-map-bench-" + std::to_string(getpid()));
     fs::remove_all(program);
     fs::create_directories(program);
     TestSupport::copyFirstRunData(fs::path(MIREL_PROGRAM_DIR) / "data", program / "data");
-    engine::fdEngine e(Core::utf8ToWide(program.string() + "/"));
-    if (e.init() != 0 || e.route() == nullptr || e.mapEvents() == nullptr) {
+    auto e = std::make_unique<engine::fdEngine>(Core::utf8ToWide(program.string() + "/"));
+    if (e->init() != 0 || e->route() == nullptr || e->mapEvents() == nullptr) {
         state.SkipWithError("the start-up failed");
-        return;
+        return nullptr;
     }
     for (const auto& [lat, lon] : {std::pair{43.7384f, 7.4246f}, {43.7311f, 7.4197f}})
-        if (!e.route()->addPathPointAtLocation(*e.atlas(), *e.configRoot(), Map::Projection::fromGeo(lat, lon))) {
+        if (!e->route()->addPathPointAtLocation(*e->atlas(), *e->configRoot(), Map::Projection::fromGeo(lat, lon))) {
             state.SkipWithError("no route across Monaco");
-            return;
+            return nullptr;
         }
+    return e;
+}
+
+// A receiver's fix where the car stands on the route, told to guidance and
+// the sensors as the GPS thread tells them.
+void giveFix(engine::fdEngine& e, const PathPosition& at, float speedMs) {
+    const Positioning::CarState car = Guidance::carStateAt(at);
+    const Map::Point p = car.position.toGlobal();
+    Positioning::Fix fix;
+    fix.x = p.x;
+    fix.y = p.y;
+    fix.speed = speedMs;
+    fix.heading = car.heading * 180.0f / 3.14159265f;
+    fix.courseKnown = true;
+    fix.hdop = 1.0f;
+    e.mapEvents()->onFix(true, fix);
+    e.sensors()->onFix(true, fix);
+}
+
+void BM_MapPageSecondOfDrive(benchmark::State& state) {
+    const bool threeD = state.range(0) != 0;
+    const bool driving = state.range(1) != 0;
+    const fs::path program = fs::temp_directory_path() / ("mirel-idle-map-bench-" + std::to_string(getpid()));
+    std::unique_ptr<engine::fdEngine> started = startOnRoute(state, program);
+    if (!started)
+        return;
+    engine::fdEngine& e = *started;
     e.camera().setMode(threeD ? 1 : 0);
     e.atlas()->requestRedraw();
     e.ui()->activatePage(e.ui()->findPage("pageMap"));
     const Path driven = e.route()->path();
     PathPosition at(driven, true);
     const auto second = [&] {
-        const Positioning::CarState car = Guidance::carStateAt(at);
-        const Map::Point p = car.position.toGlobal();
-        Positioning::Fix fix;
-        fix.x = p.x;
-        fix.y = p.y;
-        fix.speed = driving ? 12.0f : 0.0f;
-        fix.heading = car.heading * 180.0f / 3.14159265f;
-        fix.courseKnown = true;
-        fix.hdop = 1.0f;
-        e.mapEvents()->onFix(true, fix);
-        e.sensors()->onFix(true, fix);
+        giveFix(e, at, driving ? 12.0f : 0.0f);
         for (int tick = 0; tick < 20; ++tick)
             e.redraw();
         if (driving && !at.isAtEnd())
@@ -115,39 +133,18 @@ BENCHMARK(BM_MapPageSecondOfDrive)
 void BM_GuidanceBehindPageSecondOfDrive(benchmark::State& state) {
     static const char* const pages[] = {"menuMain", "sensors", "pageGPS"};
     const char* page = pages[state.range(0)];
-    setenv("SDL_VIDEODRIVER", "dummy", 1);
-    setenv("SDL_AUDIODRIVER", "dummy", 1);
     const fs::path program = fs::temp_directory_path() / ("mirel-behind-page-bench-" + std::to_string(getpid()));
-    fs::remove_all(program);
-    fs::create_directories(program);
-    TestSupport::copyFirstRunData(fs::path(MIREL_PROGRAM_DIR) / "data", program / "data");
-    engine::fdEngine e(Core::utf8ToWide(program.string() + "/"));
-    if (e.init() != 0 || e.route() == nullptr || e.mapEvents() == nullptr) {
-        state.SkipWithError("the start-up failed");
+    std::unique_ptr<engine::fdEngine> started = startOnRoute(state, program);
+    if (!started)
         return;
-    }
-    for (const auto& [lat, lon] : {std::pair{43.7384f, 7.4246f}, {43.7311f, 7.4197f}})
-        if (!e.route()->addPathPointAtLocation(*e.atlas(), *e.configRoot(), Map::Projection::fromGeo(lat, lon))) {
-            state.SkipWithError("no route across Monaco");
-            return;
-        }
+    engine::fdEngine& e = *started;
     Ui::fdInterface& ui = *e.ui();
     ui.goToPageByName(page);
     const Path driven = e.route()->path();
     PathPosition at(driven, true);
     std::uint32_t ms = 0, uiTickMs = 0;
     const auto second = [&] {
-        const Positioning::CarState car = Guidance::carStateAt(at);
-        const Map::Point p = car.position.toGlobal();
-        Positioning::Fix fix;
-        fix.x = p.x;
-        fix.y = p.y;
-        fix.speed = 12.0f;
-        fix.heading = car.heading * 180.0f / 3.14159265f;
-        fix.courseKnown = true;
-        fix.hdop = 1.0f;
-        e.mapEvents()->onFix(true, fix);
-        e.sensors()->onFix(true, fix);
+        giveFix(e, at, 12.0f);
         for (int period = 0; period < 20; ++period) {
             ms += 50;
             if (ui.timerRunning() && ms - uiTickMs >= ui.uiTimer().ms()) {
