@@ -115,7 +115,8 @@ void CarTracker::setAtlas(Map::KVAtlas* atlas) {
     m_spreadSeconds = 0.0f;
     m_spreadTicks = 0;
     m_anchor.reset();
-    m_anchorLag = 0.0f;
+    m_anchorOff = 0.0f;
+    m_frameTicks = 0;
 }
 
 bool CarTracker::useStick() {
@@ -478,39 +479,52 @@ std::optional<CarTracker::Frame> CarTracker::predictFreeCar(std::uint32_t now) {
 
 void CarTracker::anchorAtFix(const Frame& frame) {
     m_anchor = snap(frame.atFix, frame.velocity);
-    m_anchorLag = 0.0f;
+    m_anchorOff = 0.0f;
     if (!m_anchor) return;
     if (m_anchor->way == 0) m_anchor->way = wayAlong(*m_anchor, frame.velocity);
-    // A fix that puts the car a little way back along the road it is
-    // carried along (the filter's point lags in bends, and the latency the
-    // handler adds is a guess) does not throw it back: it goes on from
-    // where it is, slower, until it is where the fix says. The tracker
-    // alone makes up this lag: guidance follows the car it is handed.
-    if (!m_onRoad || m_anchor->way == 0 || m_road.travel == 0) return;
-    const Map::LevelFrame& level = m_roads[m_anchor->road].frame;
-    const Map::LocalPoint p0 = level.toLocal(frame.atFix);
-    const Map::LocalPoint p1 = level.toLocal(frame.secondOn);
-    const float reach = CatchUpSeconds * std::hypot(p1.x - p0.x, p1.y - p0.y);
-    // Where the car is now, looked for along the roads ahead of the fix's place.
-    const std::optional<float> behind = distanceAhead(*m_anchor, m_road, reach, frame.secondOn);
-    const auto current = std::find_if(m_roads.begin(), m_roads.end(),
-                                      [&](const RoadPolyline& r) { return r.ref == m_road.polyline.ref; });
-    if (!behind || !(*behind > 0.0f) || current == m_roads.end()) return;
-    m_anchor = RoadPlace{static_cast<std::size_t>(current - m_roads.begin()), m_road.projected,
-                         m_road.segment, m_road.travel};
-    m_anchorLag = *behind;
+    const Map::LocalPoint p = m_roads[m_anchor->road].frame.toLocal(frame.atFix);
+    m_anchorOff = std::hypot(p.x - m_anchor->point.x, p.y - m_anchor->point.y);
+    if (m_anchor->way == 0) return;
+    // The filter follows the fix's point moved ahead of the measured one by
+    // the receiver's latency on a straight line: in a bend that point lies
+    // off the road, beyond its outside, and its foot falls short along the
+    // road (at a corner it stays on the corner's node while the car turns).
+    // The filter's point taken back to where the fix was measured lies on
+    // the road; carried along the road as far as the latency moved it, it
+    // is the place, when that lies further on the car's way.
+    const auto back = [](std::int32_t at, std::int32_t point, std::int32_t measured) {
+        return static_cast<std::int32_t>(static_cast<std::uint32_t>(at) - static_cast<std::uint32_t>(point) +
+                                         static_cast<std::uint32_t>(measured));
+    };
+    const Map::Point measured{back(frame.atFix.x, frame.fix.point.x, frame.fix.measured.x),
+                              back(frame.atFix.y, frame.fix.point.y, frame.fix.measured.y)};
+    std::optional<RoadPlace> there = snap(measured, frame.velocity);
+    if (!there) return;
+    if (there->way == 0) there->way = wayAlong(*there, frame.velocity);
+    if (there->way == 0) return;
+    const Map::LevelFrame& level = m_roads[there->road].frame;
+    const Map::LocalPoint p0 = level.toLocal(measured);
+    const Map::LocalPoint p1 = level.toLocal(frame.atFix);
+    const float latency = std::hypot(p1.x - p0.x, p1.y - p0.y);
+    const RoadPlace on = carry(*there, latency, frame.atFix);
+    Road place;
+    place.polyline = m_roads[on.road];
+    place.segment = static_cast<std::uint16_t>(on.segment);
+    place.projected = on.point;
+    // On the same road only: across a junction the place the road walk
+    // takes is no surer than the foot.
+    if (on.road != m_anchor->road) return;
+    if (const std::optional<float> further = distanceAhead(*m_anchor, place, latency, frame.atFix))
+        if (*further > 0.0f) m_anchor = on;
 }
 
-std::optional<CarTracker::Road> CarTracker::carriedToNow(const Frame& frame) const {
+std::optional<CarTracker::Road> CarTracker::carriedToNow(const Frame& frame, std::uint32_t ms) const {
     if (!m_anchor) return std::nullopt;
-    // As far as the prediction moved since the fix, less what the car was
-    // ahead of the fix's place (it goes on at a quarter of the speed at
-    // least).
+    // As far as the prediction moved since the fix.
     const Map::LevelFrame& level = m_roads[m_anchor->road].frame;
     const Map::LocalPoint p0 = level.toLocal(frame.atFix);
     const Map::LocalPoint p1 = level.toLocal(frame.predicted);
-    const float moved = std::hypot(p1.x - p0.x, p1.y - p0.y);
-    const float distance = moved - std::min(m_anchorLag, CatchUpShare * moved);
+    const float distance = std::hypot(p1.x - p0.x, p1.y - p0.y);
     float reached = 0.0f;
     const RoadPlace at = walk(*m_anchor, distance, frame.predicted,
                               [&](const RoadPlace&, Map::LocalPoint, float length, float walked) {
@@ -525,13 +539,63 @@ std::optional<CarTracker::Road> CarTracker::carriedToNow(const Frame& frame) con
     // end of a road it is sure of (a dead end it drives into) waits there.
     const float slack = StuckMetres * frame.fix.unitsPerMetre / static_cast<float>(level.unit());
     if (reached + slack < distance && m_roadProbability[at.road] < SureOfRoad) return std::nullopt;
+    const RoadPlace shown = caughtUp(frame, at, ms);
     Road road;
-    road.polyline = m_roads[at.road];
-    road.probability = m_roadProbability[at.road];
-    road.projected = at.point;
-    road.segment = static_cast<std::uint16_t>(at.segment);
-    road.travel = at.way;
+    road.polyline = m_roads[shown.road];
+    road.probability = m_roadProbability[shown.road];
+    road.projected = shown.point;
+    road.segment = static_cast<std::uint16_t>(shown.segment);
+    road.travel = shown.way;
     return road;
+}
+
+CarTracker::RoadPlace CarTracker::caughtUp(const Frame& frame, const RoadPlace& fixSays,
+                                           std::uint32_t ms) const {
+    // A fix that puts the car a little way back along the road it is
+    // carried along (the filter's point lags in bends, and the latency the
+    // handler adds is a guess) does not throw it back: it goes on from
+    // where it is until it is where the fixes say. By as far as the
+    // filter's point lay off the road the fix's place along it is not
+    // known (in a corner the foot of a point beyond its outside is the
+    // corner's node, whatever the point): within that it goes on at its
+    // speed, beyond it at a quarter of it. Measured in the frame's time,
+    // not from the last fix: taken from the fix, the car stood at each fix
+    // until the next one's place came up to it, at 20 fixes a second for
+    // most of a second in a corner. The tracker alone makes up this lag:
+    // guidance follows the car it is handed.
+    if (!m_onRoad || fixSays.way == 0 || m_road.travel == 0) return fixSays;
+    const Map::LevelFrame& level = m_roads[fixSays.road].frame;
+    const Map::LocalPoint p0 = level.toLocal(frame.atFix);
+    const Map::LocalPoint p1 = level.toLocal(frame.secondOn);
+    const float perSecond = std::hypot(p1.x - p0.x, p1.y - p0.y);
+    // Where the car is now, looked for along the roads ahead of the fix's
+    // place; within a second of driving it goes on at its speed.
+    const float unsure = std::min(m_anchorOff, perSecond);
+    const std::optional<float> behind =
+        distanceAhead(fixSays, m_road, CatchUpSeconds * perSecond + unsure, frame.predicted);
+    const auto current = std::find_if(m_roads.begin(), m_roads.end(),
+                                      [&](const RoadPolyline& r) { return r.ref == m_road.polyline.ref; });
+    if (current == m_roads.end()) return fixSays;
+    // Nor is it thrown onto a road the fix's match is unsure of, that does
+    // not lead to where the car is: one fix in a turn, its course a little
+    // late, took the car 17 m onto a footway beside its road and back.
+    if (!behind &&
+        !(m_roadProbability[fixSays.road] < SureOfRoad && m_roads[fixSays.road].polylineId == NoPolylineId &&
+          m_road.polyline.polylineId != NoPolylineId))
+        return fixSays;
+    const float step = perSecond * static_cast<float>(ms) * 0.001f;
+    const float distance = !behind || *behind <= unsure ? step : (1.0f - CatchUpShare) * step;
+    float reached = 0.0f;
+    const RoadPlace from{static_cast<std::size_t>(current - m_roads.begin()), m_road.projected,
+                         m_road.segment, m_road.travel};
+    const RoadPlace shown = walk(from, distance, frame.predicted,
+                                 [&](const RoadPlace&, Map::LocalPoint, float length, float walked) {
+                                     reached = walked + length;
+                                     return false;
+                                 });
+    // Where its road ends with none the roads around the fix go on along,
+    // the car is where the fix says rather than wait there.
+    return reached < distance ? fixSays : shown;
 }
 
 float CarTracker::targetHeading(const Road& road, const TrackerFix& fix, float shown) const {
@@ -592,7 +656,9 @@ void CarTracker::update() {
     // Snapped once a fix, where the filter put the car then, and carried
     // along the roads from there every frame.
     if (frame->newFix || frame->match) anchorAtFix(*frame);
-    const bool backToRoad = show(carriedToNow(*frame), frame->fix, now);
+    const std::uint32_t sinceFrame = m_frameTicks != 0 ? std::min(now - m_frameTicks, StaleFixMs) : 0;
+    m_frameTicks = now;
+    const bool backToRoad = show(carriedToNow(*frame, sinceFrame), frame->fix, now);
     if (backToRoad && m_handler != nullptr) m_handler->onCarEvent(BackToRoad, this);
 }
 

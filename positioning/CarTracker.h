@@ -187,11 +187,17 @@ class CarTracker {
     // fix, or with one 3 s old or older.
     std::optional<Frame> predictFreeCar(std::uint32_t now);
     // Where the fix puts the car on the roads (m_anchor), and how far the
-    // car shown is ahead of that (m_anchorLag).
+    // filter's point lay off that place (m_anchorOff).
     void anchorAtFix(const Frame& frame);
-    // The car carried from there as far as the prediction moved; none off
-    // the roads.
-    std::optional<Road> carriedToNow(const Frame& frame) const;
+    // The car carried from there as far as the prediction moved, `ms` after
+    // the last frame; none off the roads.
+    std::optional<Road> carriedToNow(const Frame& frame, std::uint32_t ms) const;
+    // The car shown: where the fix says (`fixSays`), or a car shown up to
+    // CatchUpSeconds of driving ahead of that carried on, `ms` after the
+    // last frame, at its speed while it is no further ahead than the
+    // filter's point lay off the road, else at a quarter of it, until that
+    // place has come up to it.
+    RoadPlace caughtUp(const Frame& frame, const RoadPlace& fixSays, std::uint32_t ms) const;
     // A road of the route told (setRouteRoads).
     bool isRouteRoad(std::uint32_t mapIndex, std::uint32_t polylineId) const;
     // The way the car is to face on its road (degrees).
@@ -249,11 +255,13 @@ class CarTracker {
     std::vector<RouteRoad> m_routeRoads;
     // Where the filter's position at the last fix was snapped (m_anchorFix:
     // that fix's count), going the way the car goes along the road there,
-    // and how far the car shown was ahead of that place; the car is carried
-    // along the roads from there.
+    // and how far off it the filter's point lay (the road's level units);
+    // the car is carried along the roads from there. The ticks of the last
+    // frame (0: none yet).
     std::optional<RoadPlace> m_anchor;
-    float m_anchorLag = 0.0f;
+    float m_anchorOff = 0.0f;
     std::uint32_t m_anchorFix = 0;
+    std::uint32_t m_frameTicks = 0;
 
     float m_rotateSpeed = 50.0f;
     bool m_useStick = true;

@@ -18,6 +18,7 @@
 #include "positioning/detail/Matrix4.h"
 
 #include <cstdint>
+#include <optional>
 
 namespace Positioning {
 
@@ -100,6 +101,9 @@ class KalmanFilter {
     // Fixes taken in since the car stopped (0 while it moves), the ticks of
     // the first, and their sums about it (level units), for their spread.
     std::uint32_t m_standingFixes = 0;
+    // The filter's velocity when it last lay within its drift of its fix
+    // (none: take the prediction's).
+    std::optional<Map::LocalPoint> m_turnFrom;
     std::uint32_t m_standSinceTicks = 0;
     Map::LocalPoint m_standOrigin;
     Map::LocalPoint m_standRecent; // the fixes of about the last second

@@ -288,7 +288,11 @@ TEST(GuidanceDrive, AWrongTurnAndEveryTurnSpokenInTime) {
             return h.startMs == at && (h.ids.front() == Voice::RouteRebuilt || !namedTypes(h.ids).empty());
         });
         const bool cut = h != sounds.heard.end() && h->endMs == 0 && h + 1 != sounds.heard.end();
-        const bool overRebuilt = cut && h[1].ids.front() == Voice::RouteRebuilt;
+        // Cut by the next new route's phrase (its words are said for the
+        // first new route of a detour only).
+        const bool overRebuilt =
+            cut && (h[1].ids.front() == Voice::RouteRebuilt ||
+                    std::find(rebuiltAt.begin(), rebuiltAt.end(), h[1].startMs) != rebuiltAt.end());
         const bool overNextTurn =
             cut && !namedTypes(h->ids).empty() && h[1].startMs >= at + 1000 &&
             std::any_of(passedAt.begin(), passedAt.end(), [&](std::uint32_t t) { return t > at && t <= h[1].startMs; });

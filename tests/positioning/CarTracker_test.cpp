@@ -477,6 +477,39 @@ TEST(CarTracker, AStandingCarIsHeldStillInScatterAndSetsOffFromItsFix) {
     }
 }
 
+// A car that drove east along a road, stood 5 or 60 s and creeps on at
+// 0.8 m/s for a minute (below min_speed, as in a queue), its fixes exact,
+// from a receiver that sends that speed and from one that sends none: the
+// car drawn on its road keeps within 5 m of its fixes throughout (behind a
+// hold that took the creep for scatter it fell 29 m behind).
+TEST(CarTracker, ACreepingCarIsDrawnWithItsFixes) {
+    const struct {
+        int standSeconds, hz;
+        bool speedSent;
+    } rows[] = {{5, 1, true}, {60, 1, true}, {5, 1, false}, {60, 1, false}, {5, 10, false}, {60, 10, true}};
+    for (const auto& row : rows) {
+        SCOPED_TRACE(testing::Message() << "stood " << row.standSeconds << " s, " << row.hz << " Hz"
+                                        << (row.speedSent ? ", speed sent" : ""));
+        RoadsRig roads({{0, 6, false, 0, {{100, 500}, {1000, 500}}}});
+        for (double x = 200; x <= 300; x += 10) {
+            roads.fix(x, 500, 90, 10, 1.5f);
+            roads.rig->frames(1000, 50);
+        }
+        double worst = 0.0;
+        for (int i = 0; i < (row.standSeconds + 60) * row.hz; ++i) {
+            const double seconds = static_cast<double>(i) / row.hz;
+            const double crept = std::max(0.0, 0.8 * (seconds - row.standSeconds));
+            const float speed = crept > 0.0 && row.speedSent ? 0.8f : 0.0f;
+            roads.fix(300 + crept, 500, 90, speed, 1.5f, row.speedSent);
+            roads.rig->frames(1000 / row.hz, 50);
+            const double x = roads.rig->tracker->carPoint().toGlobal().x / 256.0 - 102400 - 1024;
+            if (seconds >= 3.0) worst = std::max(worst, std::fabs(x - 300 - crept));
+        }
+        EXPECT_LT(worst, 5.0);
+        EXPECT_EQ(roads.road(), 0u);
+    }
+}
+
 // A one-way carriageway runs east and ends in a hook that turns back to
 // where the other carriageway, two-way, begins 20 m south of it and runs
 // west. A prediction that drifts sideways (a GPS heading turned toward the
