@@ -549,7 +549,7 @@ TEST(SerialPortSystem, AReceiverPluggedBackIsHeardAtTheNextLook) {
     const int probes = log->countStartingWith("TryGpsPort");
     auto back = std::make_unique<Receiver>(data, 2, std::vector<std::string>{line(Gga)});
     clock.ticks += look;
-    ASSERT_TRUE(eventually([&] { return ports.isPortOpen(); }));
+    ASSERT_TRUE(eventually([&] { return ports.isPortOpen() && events.seen().size() == 4; }));
     EXPECT_EQ(log->countStartingWith("TryGpsPort"), probes);
     EXPECT_EQ(log->count("Enabling GPS..."), 1);
     EXPECT_EQ(events.seen(), (std::vector<std::string>{"enabled", "open", "closed", "open"}));
@@ -558,7 +558,8 @@ TEST(SerialPortSystem, AReceiverPluggedBackIsHeardAtTheNextLook) {
     // after the silence's wait (the clock stands still).
     back->end();
     back->pty.close();
-    ASSERT_TRUE(eventually([&] { return log->count("GPS port was lost") == 2; }));
+    // The loss is logged before the listeners hear it.
+    ASSERT_TRUE(eventually([&] { return log->count("GPS port was lost") == 2 && events.seen().size() == 5; }));
     EXPECT_EQ(events.seen(), (std::vector<std::string>{"enabled", "open", "closed", "open", "closed"}));
     ports.removeDataListener(&events);
 }
