@@ -110,13 +110,25 @@ inline std::vector<std::filesystem::path> recordedLogs() {
 
 // A positioning system whose port is a replay: bytes fed to `replay` go
 // the whole way to fixes on the caller's thread once the system is enabled.
+// Its clock is the system's, or one the caller keeps.
 struct ReplaySystem {
+    explicit ReplaySystem(Positioning::Clock& clock = Positioning::systemClock())
+        : system(u"", 0, nullptr,
+                 [this](const Positioning::MessageTexts*) {
+                     auto ports = std::make_unique<Positioning::ReplayPortSystem>();
+                     replay = ports.get();
+                     return ports;
+                 },
+                 clock) {}
     Positioning::ReplayPortSystem* replay = nullptr;
-    Positioning::System system{u"", 0, nullptr, [this](const Positioning::MessageTexts*) {
-                                   auto ports = std::make_unique<Positioning::ReplayPortSystem>();
-                                   replay = ports.get();
-                                   return ports;
-                               }};
+    Positioning::System system;
+};
+
+// A clock that stands until the test moves it.
+struct StandingClock : Positioning::Clock {
+    std::uint32_t ticks = 5000;
+    std::uint32_t ticksMs() const override { return ticks; }
+    Positioning::DateTime localTime() const override { return {}; }
 };
 
 struct FixRecorder : Positioning::TrackingListener {

@@ -241,20 +241,10 @@ TEST(System, AFixNoCarCanHaveReachesNoListener) {
 // once that a fix was kept out. A receiver that then really is elsewhere is
 // followed from its fifth fix there.
 TEST(System, AFixNoVehicleCouldReachReachesNoListener) {
-    struct Ticks : Positioning::Clock {
-        std::uint32_t ticks = 5000;
-        std::uint32_t ticksMs() const override { return ticks; }
-        Positioning::DateTime localTime() const override { return {}; }
-    } clock;
-    Positioning::ReplayPortSystem* replay = nullptr;
-    Positioning::System system(
-        u"", 0, nullptr,
-        [&](const Positioning::MessageTexts*) {
-            auto ports = std::make_unique<Positioning::ReplayPortSystem>();
-            replay = ports.get();
-            return ports;
-        },
-        clock);
+    PositioningTest::StandingClock clock;
+    PositioningTest::ReplaySystem rig(clock);
+    Positioning::System& system = rig.system;
+    Positioning::ReplayPortSystem*& replay = rig.replay;
     system.enable(nullptr);
     FixRecorder a, b;
     system.addListener(&a);
@@ -324,20 +314,10 @@ TEST(System, OneStrayFixTurnsNoCourseRound) {
     } rows[] = {{40.0, 1}, {100.0, 1}, {2000.0, 1}, {2000.0, 2}};
     for (const auto [north, thrown] : rows) {
         SCOPED_TRACE(testing::Message() << thrown << " thrown " << north << " m");
-        struct Ticks : Positioning::Clock {
-            std::uint32_t ticks = 5000;
-            std::uint32_t ticksMs() const override { return ticks; }
-            Positioning::DateTime localTime() const override { return {}; }
-        } clock;
-        Positioning::ReplayPortSystem* replay = nullptr;
-        Positioning::System system(
-            u"", 0, nullptr,
-            [&](const Positioning::MessageTexts*) {
-                auto ports = std::make_unique<Positioning::ReplayPortSystem>();
-                replay = ports.get();
-                return ports;
-            },
-            clock);
+        PositioningTest::StandingClock clock;
+        PositioningTest::ReplaySystem rig(clock);
+        Positioning::System& system = rig.system;
+        Positioning::ReplayPortSystem*& replay = rig.replay;
         system.enable(nullptr);
         FixRecorder heard;
         system.addListener(&heard);
