@@ -221,6 +221,8 @@ public:
     // address), the point bound to its nearest road, the street labels and
     // the path pop-up.
     void mapPointAction(Map::Point point);
+    // A lookup over what the map shows (no reach set yet).
+    MapPointLookup pointLookup() const;
     // A chosen search result: centred and zoomed to it, north up, no longer
     // following the car; the top box names it and the path pop-up offers
     // it, as a tap would, but nothing around it is looked up.

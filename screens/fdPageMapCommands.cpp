@@ -296,11 +296,7 @@ void fdPageMap::showPoint(Map::Point point, bool runAction, const std::u16string
         // another page was reached) would have refused the point.
         if (m_menu != nullptr && m_menu->isOpen())
             m_menu->showMenu(false, 0, 0);
-        MapPointLookup lookup;
-        lookup.atlas = m_services.atlas;
-        lookup.waypoints = m_services.waypoints;
-        lookup.dangerPoints = m_services.dangerPoints;
-        lookup.styles = m_services.renderer != nullptr ? &m_services.renderer->styles() : nullptr;
+        MapPointLookup lookup = pointLookup();
         lookup.exact = true;
         m_tappedFind = lookup.find(point);
         selectPoint(point);
@@ -407,14 +403,19 @@ void fdPageMap::restoreAnchor() {
         m_services.atlas->requestRedraw();
 }
 
-void fdPageMap::mapPointAction(Map::Point point) {
-    if (m_menu != nullptr && m_menu->isOpen())
-        return;
+MapPointLookup fdPageMap::pointLookup() const {
     MapPointLookup lookup;
     lookup.atlas = m_services.atlas;
     lookup.waypoints = m_services.waypoints;
     lookup.dangerPoints = m_services.dangerPoints;
     lookup.styles = m_services.renderer != nullptr ? &m_services.renderer->styles() : nullptr;
+    return lookup;
+}
+
+void fdPageMap::mapPointAction(Map::Point point) {
+    if (m_menu != nullptr && m_menu->isOpen())
+        return;
+    MapPointLookup lookup = pointLookup();
     const float scale = m_services.camera != nullptr ? m_services.camera->scale() : 0.0f;
     const std::int32_t poiPixels = m_services.config ? m_services.config->value("poi_find_distance", 50) : 50;
     lookup.poiRadius = mapRadius(poiPixels, scale);
