@@ -1,5 +1,7 @@
 #include "positioning/FixMotion.h"
 
+#include "positioning/detail/LineSums.h"
+
 #include <algorithm>
 #include <cmath>
 #include <limits>
@@ -120,31 +122,21 @@ std::size_t FixMotion::nodes(const Fix& fix, double now, std::array<Node, MaxLeg
     };
     std::array<Sum, MaxLegs + 1> sums{};
     sums[0].fixes = 1; // the fix told, where the metres are measured from
-    // Sums for the straight lines: of 1, age, age², east, north, age x
-    // east, age x north, east² + north²; the whole window's nodes', and
-    // the last two seconds' fixes' (where asked: it costs a pass).
-    struct LineSums {
-        double n = 1.0, a = 0.0, aa = 0.0, e = 0.0, no = 0.0, ae = 0.0, an = 0.0, ss = 0.0;
-        void add(double age, double east, double north) {
-            n += 1.0;
-            a += age;
-            aa += age * age;
-            e += east;
-            no += north;
-            ae += age * east;
-            an += age * north;
-            ss += east * east + north * north;
-        }
+    // Sums for the straight lines: the whole window's nodes', and the last
+    // two seconds' fixes' (where asked: it costs a pass), the fix told
+    // among them at age 0 where the metres are measured from.
+    struct Fit : detail::LineSums {
         // The mean square distance from the line that fits best.
         double squares() const {
-            const double spread = aa - a * a / n;
-            if (n < 3.0 || !(spread > 0.0)) return std::numeric_limits<double>::quiet_NaN();
-            const double alongE = ae - a * e / n;
-            const double alongN = an - a * no / n;
-            const double off = ss - (e * e + no * no) / n - (alongE * alongE + alongN * alongN) / spread;
-            return std::max(off, 0.0) / (n - 2.0);
+            const double spread = timeSpread();
+            if (w < 3.0 || !(spread > 0.0)) return std::numeric_limits<double>::quiet_NaN();
+            const double alongE = alongX();
+            const double alongN = alongY();
+            const double off = ss - (x * x + y * y) / w - (alongE * alongE + alongN * alongN) / spread;
+            return std::max(off, 0.0) / (w - 2.0);
         }
     } two;
+    two.w = 1.0;
     float hdop = fix.hdop;
     const double bound = errorBound();
     const auto errorOf = [&](float h) { return std::min(static_cast<double>(fixErrorMetres(h, m_uere)), bound); };
@@ -185,11 +177,10 @@ std::size_t FixMotion::nodes(const Fix& fix, double now, std::array<Node, MaxLeg
         ++count;
     }
     // The whole window's line is the nodes' (a pass over their few means).
-    LineSums whole;
-    whole.n = 0.0;
+    Fit whole;
     for (std::size_t i = 0; i < count; ++i)
         whole.add(out[i].age, out[i].east, out[i].north);
-    line = {whole.squares(), static_cast<int>(whole.n), two.squares(), static_cast<int>(two.n)};
+    line = {whole.squares(), static_cast<int>(whole.w), two.squares(), static_cast<int>(two.w)};
     return count;
 }
 

@@ -251,9 +251,7 @@ void KalmanFilter::standingStep(Map::LocalPoint fix, float unitsPerMetre) {
     const double ey = static_cast<double>(fix.y) - m_lineOrigin.y;
     const double t = static_cast<double>(now - m_standSinceTicks) * 0.001;
     const double keep = std::exp(-std::max(static_cast<double>(dt), 0.0) / CreepSeconds);
-    LineSums& l = m_line;
-    l = {l.w * keep + 1.0,        l.t * keep + t,           l.tt * keep + t * t,      l.x * keep + ex,
-         l.y * keep + ey,         l.tx * keep + t * ex,     l.ty * keep + t * ey,     l.ss * keep + ex * ex + ey * ey};
+    m_line.add(t, ex, ey, keep);
     const float kept = std::exp(-std::max(dt, 0.0f) / RecentSeconds);
     m_standRecent = {fix.x + (m_standRecent.x - fix.x) * kept, fix.y + (m_standRecent.y - fix.y) * kept};
     const bool settling = now - m_standSinceTicks < SettleMs;
@@ -287,11 +285,11 @@ void KalmanFilter::standingStep(Map::LocalPoint fix, float unitsPerMetre) {
 }
 
 bool KalmanFilter::creeps(float unitsPerMetre, Map::LocalPoint& at) const {
-    const LineSums& l = m_line;
-    const double spanT = l.tt - l.t * l.t / l.w; // weighed squares of time about its mean
+    const detail::LineSums& l = m_line;
+    const double spanT = l.timeSpread();
     if (l.w < 3.0 || !(spanT > 0.0)) return false;
-    const double slopeX = (l.tx - l.t * l.x / l.w) / spanT;
-    const double slopeY = (l.ty - l.t * l.y / l.w) / spanT;
+    const double slopeX = l.alongX() / spanT;
+    const double slopeY = l.alongY() / spanT;
     const double slope2 = slopeX * slopeX + slopeY * slopeY;
     // The way along the line over two of the times' spreads about their
     // mean, and the mean square distance of the fixes from it.

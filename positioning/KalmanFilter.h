@@ -15,6 +15,7 @@
 #include "core/ConfigNode.h"
 #include "map/LevelFrame.h"
 #include "positioning/Clock.h"
+#include "positioning/detail/LineSums.h"
 #include "positioning/detail/Matrix4.h"
 
 #include <cstdint>
@@ -111,13 +112,11 @@ class KalmanFilter {
     double m_standSquares = 0.0;
     std::uint32_t m_spreadFixes = 0; // in those sums
     // The standing car's fixes, each weighed down by e in CreepSeconds, for
-    // the straight line that fits them best: sums of the weights, of time
-    // (seconds since it stopped), time², x, y, time x, time y, x² + y²
-    // (level units about m_lineOrigin, the first fix since it stopped).
+    // the straight line that fits them best: time in seconds since it
+    // stopped, places in level units about m_lineOrigin, the first fix
+    // since it stopped.
     Map::LocalPoint m_lineOrigin;
-    struct LineSums {
-        double w = 0.0, t = 0.0, tt = 0.0, x = 0.0, y = 0.0, tx = 0.0, ty = 0.0, ss = 0.0;
-    } m_line;
+    detail::LineSums m_line;
 };
 
 } // namespace Positioning
