@@ -188,8 +188,8 @@ TEST(InfoPage, SliderButtonsAndKeysFollowTheList) {
     // The design's thumb is a picture of the data folder; a blue one here.
     SDL_Surface* blue = SDL_CreateRGBSurface(SDL_SWSURFACE, 24, 24, 32, 0xFF0000, 0xFF00, 0xFF, 0);
     SDL_FillRect(blue, nullptr, 0x0000FF);
-    Render::ImageFromSurface thumb(blue);
-    page->slider()->thumb = &thumb;
+    const std::unique_ptr<Render::ImageFromSurface> thumb = Render::ImageFromSurface::owning(blue);
+    page->slider()->thumb = thumb.get();
     page->slider()->thumbWidth = page->slider()->thumbHeight = 24;
     page->slider()->value = 0;
     EXPECT_FALSE(sliderPixels()) << "a thumb at the top of a text that scrolls";
