@@ -30,11 +30,13 @@ namespace Positioning {
 // units per second, GPS heading (degrees) and speed (m/s), the dilution of
 // precision, global units per metre at the point, the point the receiver
 // measured, and whether the receiver gave a course (without one the heading
-// is 0, not north, and the velocity is none). `point` is where the car is taken to be now, the
-// measured point moved ahead along the velocity by the receiver's latency;
-// the filter and the shown car follow it. The road is chosen at the
-// measured point: moved ahead along a straight line, a fix taken just
-// before a bend lands beside the road, on whatever street lies there.
+// is 0, not north, and the velocity is none). `point` is where the car is
+// taken to be now, the measured point moved ahead along the velocity by
+// the receiver's latency. The filter follows the measured points, and the
+// shown car is the filter's point moved ahead by the same way. The road is
+// chosen at the measured point: moved ahead along a straight line, a fix
+// taken just before a bend lands beside the road, on whatever street lies
+// there.
 struct TrackerFix {
     Map::Point point;
     Map::LocalPoint velocity;
@@ -174,8 +176,10 @@ class CarTracker {
     // What a frame takes of the fix and the filter, under the mutex.
     struct Frame {
         TrackerFix fix;
-        Map::Point predicted; // the filter's position now
-        Map::Point atFix;     // the filter's position at the fix
+        // The filter's positions, a latency ahead: now, and at the fix.
+        Map::Point predicted;
+        Map::Point atFix;
+        Map::Point measured;  // the filter's position where the fix was measured
         Map::Point secondOn;  // and a second after it
         Map::LocalPoint velocity;
         std::optional<Road> oldRoad;
@@ -219,6 +223,7 @@ class CarTracker {
     bool m_fixUsed = true;
     std::optional<Map::LevelFrame> m_level;
     KalmanFilter m_filter;
+    Map::LocalPoint m_lead; // the last fix's way ahead by the latency
 
     // Free state (under m_mutex).
     bool m_freeValid = false;

@@ -131,9 +131,9 @@ void KalmanFilter::update(Map::LocalPoint position, Map::LocalPoint velocity, fl
     }
     if (m_standingFixes > 0) {
         // Setting off: the car starts from its fix. Its motion is seen only
-        // after it went some metres, and the fix is moved ahead by the
-        // receiver's latency, so the place it held is taken as uncertain
-        // by the whole way to the fix, however sure the filter was of it.
+        // after it went some metres, so the place it held is taken as
+        // uncertain by the whole way to the fix, however sure the filter
+        // was of it.
         const float moved = (dx * dx + dy * dy) * invScaleK * invScaleK;
         P(2, 2) = std::max(P(2, 2), moved);
         P(3, 3) = std::max(P(3, 3), moved);
@@ -149,7 +149,19 @@ void KalmanFilter::update(Map::LocalPoint position, Map::LocalPoint velocity, fl
     const float squaredSpeed = velocityMeasured ? velocity.x * velocity.x + velocity.y * velocity.y
                                                 : speed * unitsPerMetre * speed * unitsPerMetre;
     const float a = accel * accel * squaredSpeed;
-    Q = Matrix4::diagonal(a, a, 0.0f, 0.0f);
+    // The prediction runs on a straight line at the last velocity; a car
+    // whose measured velocity has changed since went some way between the
+    // two, about half the change times the interval off that line (at a
+    // corner, taken between two fixes a second apart, metres). Its position
+    // is that much less sure: sure of it, the filter lay 10 m beside its
+    // road for seconds after each corner at 1 Hz.
+    float turn = 0.0f;
+    if (velocityMeasured) {
+        const float dvx = velocity.x * invScaleK - sPrior[0];
+        const float dvy = velocity.y * invScaleK - sPrior[1];
+        turn = (dvx * dvx + dvy * dvy) * dt * dt * 0.25f;
+    }
+    Q = Matrix4::diagonal(a, a, turn, turn);
     const float b =
         invScaleK * (velocityMeasured ? uereVel * accuracy : UnmeasuredSpeedError) * unitsPerMetre;
     const float c = invScaleK * uere * accuracy * unitsPerMetre;
@@ -189,21 +201,15 @@ void KalmanFilter::update(Map::LocalPoint position, Map::LocalPoint velocity, fl
     vy = s[1] * scaleK;
     x = s[2] * scaleK;
     y = s[3] * scaleK;
-    // The filter trusts the velocity far more than the positions. Where the
-    // course turns round (a hairpin, the more so with a course a second
-    // late from a receiver that sends GGA before RMC) the point moved ahead
-    // by the latency jumps 20 m from one fix to the next, and the filter
-    // followed it at a tenth a fix: it held the car 20 m off its road, and
-    // the tracker put it on another. At a fix whose course turned by more
-    // than a right angle from the filter's, a filtered position farther
-    // from it than a fix is ever off is taken as measured. Not at every
-    // fix: in a roundabout at 50 km/h the point moved ahead along the
-    // course lies that far off the filter's at each fix, and taken as it
-    // was, it threw the car on along the ring a second early.
-    // The turn is counted from the course the filter had when it last lay
-    // near its fix, not from the last fix's: at 10 fixes a second no fix
-    // turns by a right angle from the one before, and in a turn the filter
-    // fell 15 m behind its fixes for half a minute.
+    // The filter trusts the velocity far more than the positions. At a fix
+    // whose course turned by more than 60 degrees from the filter's, a
+    // filtered position still farther from it than a fix is ever off is
+    // taken as the fix's: a slow car turned round (its velocity changed
+    // too little to loosen the position much) was held metres off its
+    // road, and the tracker put it on another. The turn is counted from
+    // the course the filter had when it last lay near its fix, not from
+    // the last fix's: at 10 fixes a second no fix turns by a right angle
+    // from the one before.
     const float drift = std::max(FixErrors * uere * accuracy, LeastDriftMetres) * unitsPerMetre;
     const bool near =
         (position.x - x) * (position.x - x) + (position.y - y) * (position.y - y) <= drift * drift;

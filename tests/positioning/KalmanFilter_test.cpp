@@ -95,23 +95,25 @@ TEST(KalmanFilter, TwoStepsMatchHandComputation) {
     t.fix({0, 0}, {10, 0}); // reset: P = 0
     t.clock.ticks += 1000;
     t.fix({12, 0}, {12, 0});
-    // Q = diag(144, 144, 0, 0); the position has no uncertainty yet, so only
-    // the velocity moves: gain 144 / 144.25 on the residual 2.
+    // Q = diag(144, 144, 1, 1): the velocity changed by 2, so the position
+    // is unsure by half of that over the second. The velocity and the
+    // position move apart: gains 144 / 144.25 on the residual 2 and 1 / 26
+    // on the residual 2.
     EXPECT_FLOAT_EQ(t.filter.velocity().x, 10.0f + 2.0f * 144.0f / 144.25f);
     EXPECT_FLOAT_EQ(t.filter.velocity().y, 0.0f);
-    EXPECT_FLOAT_EQ(t.filter.position().x, 10.0f);
+    EXPECT_FLOAT_EQ(t.filter.position().x, 10.0f + 2.0f / 26.0f);
     // (I - K) P cancels to 1 - 0.998, so single precision keeps about five
     // digits of the covariance.
     EXPECT_NEAR(t.filter.covariance()(0, 0), 144.0f * 0.25f / 144.25f, 1e-5f);
-    EXPECT_FLOAT_EQ(t.filter.covariance()(2, 2), 0.0f);
+    EXPECT_FLOAT_EQ(t.filter.covariance()(2, 2), 25.0f / 26.0f);
 
     t.clock.ticks += 1000;
     t.fix({22, 0}, {12, 0});
     // From a double-precision evaluation of the same two steps.
-    EXPECT_NEAR(t.filter.velocity().x, 11.999994f, 2e-5f);
-    EXPECT_NEAR(t.filter.position().x, 21.996574f, 2e-5f);
-    EXPECT_NEAR(t.filter.covariance()(2, 2), 0.24667745f, 1e-5f);
-    EXPECT_NEAR(t.filter.covariance()(0, 2), 0.00042751724f, 1e-7f);
+    EXPECT_NEAR(t.filter.velocity().x, 11.999993f, 2e-5f);
+    EXPECT_NEAR(t.filter.position().x, 22.070070f, 2e-5f);
+    EXPECT_NEAR(t.filter.covariance()(2, 2), 1.1547557f, 1e-5f);
+    EXPECT_NEAR(t.filter.covariance()(0, 2), 0.00041183f, 1e-7f);
 
     // The default scale only conditions the numbers: the same fixes give the
     // same estimates.
@@ -263,27 +265,39 @@ TEST(KalmanFilter, ACreepingCarIsFollowed) {
     }
 }
 
-// A car driven east at 10 m/s whose fix then jumps north with its course
-// turned (a hairpin's other leg, a course a second late): the filter,
-// trusting the velocity, would hold it metres off; beyond four of the fix's
-// errors (5 m each at a dilution of 1) it takes the fix's position as it
-// is, when the course turned by more than 60 degrees. A fix that measures
-// no velocity has it learnt from the positions.
-TEST(KalmanFilter, APositionFarOffTheFilterIsTakenAsMeasured) {
+// A car driven east whose next fix lies north with its course turned (a
+// corner between two fixes, a hairpin's other leg): the filter, trusting
+// the velocity, held it metres off; the velocity's change now says how far
+// the car can have gone off the straight line, and it goes most of the way
+// to the fix. Where it still lies beyond four of the fix's errors (5 m each
+// at a dilution of 1; a slow car, whose velocity changed little) it takes
+// the fix's position as it is, when the course turned by more than 60
+// degrees. A course that turned little moves it little. A fix that
+// measures no velocity has it learnt from the positions.
+TEST(KalmanFilter, AFixWhoseCourseTurnedIsFollowed) {
+    enum Outcome { Taken, MostOfTheWay, LittleOfTheWay };
     const struct {
-        float north;
+        float speed, north;
         LocalPoint velocity;
-        bool taken;
-    } rows[] = {{15, {0, 10}, false}, {19, {0, 10}, false}, {21, {0, 10}, true},
-                {35, {0, 10}, true},  {35, {4, 9}, true},   {35, {9, 4}, false}};
+        Outcome outcome;
+    } rows[] = {{10, 15, {0, 10}, MostOfTheWay}, {10, 21, {0, 10}, MostOfTheWay}, {10, 35, {0, 10}, MostOfTheWay},
+                {10, 35, {4, 9}, MostOfTheWay},  {10, 35, {9, 4}, LittleOfTheWay}, {5, 35, {0, 5}, Taken},
+                {5, 35, {4, 3}, LittleOfTheWay}};
     for (const auto& row : rows) {
-        SCOPED_TRACE(testing::Message()
-                     << row.north << " m north, heading to " << row.velocity.x << "," << row.velocity.y);
+        SCOPED_TRACE(testing::Message() << row.speed << " m/s, " << row.north << " m north, heading to "
+                                        << row.velocity.x << "," << row.velocity.y);
         Fixture t;
         for (int i = 0; i < 6; ++i, t.clock.ticks += 1000)
-            t.fix({10.0f * i, 0}, {10, 0});
-        t.fix({60, row.north}, row.velocity);
-        EXPECT_EQ(t.filter.position() == (LocalPoint{60, row.north}), row.taken);
+            t.fix({row.speed * i, 0}, {row.speed, 0});
+        const LocalPoint fix{row.speed * 6, row.north};
+        t.fix(fix, row.velocity);
+        const float left = std::hypot(t.filter.position().x - fix.x, t.filter.position().y - fix.y) / row.north;
+        EXPECT_EQ(t.filter.position() == fix, row.outcome == Taken);
+        if (row.outcome == MostOfTheWay) {
+            EXPECT_LT(left, 0.5f);
+        } else if (row.outcome == LittleOfTheWay) {
+            EXPECT_GT(left, 0.75f);
+        }
     }
     Fixture unmeasured;
     for (int i = 0; i < 8; ++i, unmeasured.clock.ticks += 1000)
