@@ -176,11 +176,12 @@ class CarTracker {
     // What a frame takes of the fix and the filter, under the mutex.
     struct Frame {
         TrackerFix fix;
-        // The filter's positions, a latency ahead: now, and at the fix.
+        // The filter's positions moved ahead by the latency: now, at the
+        // fix, and a second after it.
         Map::Point predicted;
         Map::Point atFix;
-        Map::Point measured;  // the filter's position where the fix was measured
-        Map::Point secondOn;  // and a second after it
+        Map::Point secondOn;
+        Map::Point measured; // the filter's position where the fix was measured
         Map::LocalPoint velocity;
         std::optional<Road> oldRoad;
         bool match = false;  // the fix is to be matched to a road
