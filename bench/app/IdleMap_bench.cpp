@@ -78,6 +78,26 @@ void giveFix(engine::fdEngine& e, const PathPosition& at, float speedMs) {
     e.sensors()->onFix(true, fix);
 }
 
+// Runs the benchmark's simulated seconds (`second` each) and reports the
+// CPU time they took as a share of one core and the frames drawn per
+// second; returns how many seconds ran.
+template <class Second>
+std::int64_t timeSeconds(benchmark::State& state, const engine::fdEngine& e, Second&& second) {
+    const std::uint64_t framesBefore = e.framesDrawn();
+    const double cpuBefore = cpuSeconds();
+    std::int64_t seconds = 0;
+    for (auto _ : state) {
+        second();
+        ++seconds;
+    }
+    const double cpu = cpuSeconds() - cpuBefore;
+    const double count = static_cast<double>(seconds);
+    state.counters["core_pct"] = seconds > 0 ? 100.0 * cpu / count : 0.0;
+    state.counters["frames_per_s"] =
+        seconds > 0 ? static_cast<double>(e.framesDrawn() - framesBefore) / count : 0.0;
+    return seconds;
+}
+
 void BM_MapPageSecondOfDrive(benchmark::State& state) {
     const bool threeD = state.range(0) != 0;
     const bool driving = state.range(1) != 0;
@@ -102,17 +122,7 @@ void BM_MapPageSecondOfDrive(benchmark::State& state) {
     };
     for (int i = 0; i < 5; ++i) // the first frames load what the view shows
         second();
-    const std::uint64_t framesBefore = e.framesDrawn();
-    const double cpuBefore = cpuSeconds();
-    std::int64_t seconds = 0;
-    for (auto _ : state) {
-        second();
-        ++seconds;
-    }
-    const double cpu = cpuSeconds() - cpuBefore;
-    state.counters["core_pct"] = seconds > 0 ? 100.0 * cpu / static_cast<double>(seconds) : 0.0;
-    state.counters["frames_per_s"] =
-        seconds > 0 ? static_cast<double>(e.framesDrawn() - framesBefore) / static_cast<double>(seconds) : 0.0;
+    timeSeconds(state, e, second);
     e.shutdown();
     fs::remove_all(program);
 }
@@ -168,18 +178,10 @@ void BM_GuidanceBehindPageSecondOfDrive(benchmark::State& state) {
         state.SkipWithError("the page is not shown, or guidance is not paced behind it");
         return;
     }
-    const std::uint64_t framesBefore = e.framesDrawn(), navigationBefore = e.navigationFrames();
-    const double cpuBefore = cpuSeconds();
-    std::int64_t seconds = 0;
-    for (auto _ : state) {
-        second();
-        ++seconds;
-    }
-    const double cpu = cpuSeconds() - cpuBefore;
-    const auto perSecond = [seconds](double count) { return seconds > 0 ? count / static_cast<double>(seconds) : 0.0; };
-    state.counters["core_pct"] = 100.0 * perSecond(cpu);
-    state.counters["frames_per_s"] = perSecond(static_cast<double>(e.framesDrawn() - framesBefore));
-    state.counters["navigation_per_s"] = perSecond(static_cast<double>(e.navigationFrames() - navigationBefore));
+    const std::uint64_t navigationBefore = e.navigationFrames();
+    const std::int64_t seconds = timeSeconds(state, e, second);
+    state.counters["navigation_per_s"] =
+        seconds > 0 ? static_cast<double>(e.navigationFrames() - navigationBefore) / static_cast<double>(seconds) : 0.0;
     state.SetLabel(page);
     e.shutdown();
     fs::remove_all(program);
