@@ -1121,49 +1121,61 @@ TEST(RouteFollowing, AUTurnGetsANewRouteThatGoesTheCarsWay) {
 // toward the stretch of the route the car drove 60 to 150 m before, which
 // lies 50 m off: the tracker counted that stretch, as a road of the route,
 // as near the fix as the road the car is on, and took the car back 50 to
-// 65 m onto it. It keeps the car on its road. The stray is in the place
-// alone: the receiver's course is measured apart from it (by Doppler), and
-// is not thrown with it. (A stray whose course is the way to it from the
-// last fix is a sharp turn between two fixes: docs/positioning.md.)
+// 65 m onto it. It keeps the car on its road where the stray is in the
+// place alone (the receiver measures its course apart from it, by
+// Doppler). A stray whose course is the way to it from the last fix is, at
+// that fix, a sharp turn between two fixes: the car follows it for that
+// fix (docs/positioning.md), and the next fix puts it back on its road.
 TEST(RouteFollowing, AFixNearAStretchOfTheRoutePassedKeepsTheCarOnItsRoad) {
-    for (const std::uint32_t metres : {1001u, 1012u, 1023u}) {
-        SCOPED_TRACE(testing::Message() << metres << " m along");
-        Drive d(1);
-        d.receiver = PositioningTest::Receiver::RmcFirst;
-        d.noiseMetres = 0.0;
-        d.sureHdop = 4.2f;
-        d.framesASecond = 20;
-        ASSERT_TRUE(d.compute(geo(43.72641, 7.41610), geo(43.73398, 7.41856), d.route));
-        const Path driven = d.route;
-        d.start();
-        PathPosition car(driven, true);
-        for (std::uint32_t along = 0; along < metres; along += 11, car.advanceMetres(11))
-            ASSERT_NO_FATAL_FAILURE(d.second(car, TownSpeed));
-        const Map::Point truth = carStateAt(car).position.toGlobal();
-        std::optional<Map::Point> passed; // the nearest point of the route 60 to 150 m back
-        for (std::uint32_t back = 60; back <= 150; back += 2) {
-            PathPosition p(driven, true);
-            p.advanceMetres(static_cast<std::uint16_t>(metres - back));
-            const Map::Point q = carStateAt(p).position.toGlobal();
-            if (!passed || std::hypot(double(q.x) - truth.x, double(q.y) - truth.y) <
-                               std::hypot(double(passed->x) - truth.x, double(passed->y) - truth.y))
-                passed = q;
+    for (const bool courseToTheStray : {false, true})
+        for (const std::uint32_t metres : {1001u, 1012u, 1023u}) {
+            SCOPED_TRACE(testing::Message()
+                         << metres << " m along, course to the stray " << courseToTheStray);
+            Drive d(1);
+            d.receiver = PositioningTest::Receiver::RmcFirst;
+            d.noiseMetres = 0.0;
+            d.sureHdop = 4.2f;
+            d.framesASecond = 20;
+            ASSERT_TRUE(d.compute(geo(43.72641, 7.41610), geo(43.73398, 7.41856), d.route));
+            const Path driven = d.route;
+            d.start();
+            PathPosition car(driven, true);
+            for (std::uint32_t along = 0; along < metres; along += 11, car.advanceMetres(11))
+                ASSERT_NO_FATAL_FAILURE(d.second(car, TownSpeed));
+            const Map::Point truth = carStateAt(car).position.toGlobal();
+            std::optional<Map::Point> passed; // the nearest point of the route 60 to 150 m back
+            for (std::uint32_t back = 60; back <= 150; back += 2) {
+                PathPosition p(driven, true);
+                p.advanceMetres(static_cast<std::uint16_t>(metres - back));
+                const Map::Point q = carStateAt(p).position.toGlobal();
+                if (!passed || std::hypot(double(q.x) - truth.x, double(q.y) - truth.y) <
+                                   std::hypot(double(passed->x) - truth.x, double(passed->y) - truth.y))
+                    passed = q;
+            }
+            const double unitsPerMetre = Map::Projection::unitsPerMeterAt(truth);
+            ASSERT_LT(std::hypot(double(passed->x) - truth.x, double(passed->y) - truth.y) / unitsPerMetre,
+                      60.0);
+            const Map::Point toward{truth.x + static_cast<std::int32_t>(0.4 * (double(passed->x) - truth.x)),
+                                    truth.y + static_cast<std::int32_t>(0.4 * (double(passed->y) - truth.y))};
+            if (!courseToTheStray) d.last.reset(); // no way from the last fix: the course given
+            d.fix(toward, TownSpeed, carStateAt(car).heading * 180.0f / 3.14159265f);
+            const auto farthestFrom = [&](Map::Point at) {
+                double farthest = 0.0;
+                for (int frame = 0; frame < d.framesASecond; ++frame) {
+                    d.frames(1);
+                    const Map::Point tracked = d.handler->tracker().carState().position.toGlobal();
+                    farthest =
+                        std::max(farthest, std::hypot(double(tracked.x) - at.x, double(tracked.y) - at.y));
+                }
+                return farthest / unitsPerMetre;
+            };
+            // The car runs a latency (16 m) ahead of its fixes.
+            EXPECT_LT(farthestFrom(truth), courseToTheStray ? 45.0 : 30.0);
+            car.advanceMetres(11);
+            d.fix(carStateAt(car).position.toGlobal(), TownSpeed,
+                  carStateAt(car).heading * 180.0f / 3.14159265f);
+            EXPECT_LT(farthestFrom(carStateAt(car).position.toGlobal()), 30.0) << "at the next fix";
         }
-        const double unitsPerMetre = Map::Projection::unitsPerMeterAt(truth);
-        ASSERT_LT(std::hypot(double(passed->x) - truth.x, double(passed->y) - truth.y) / unitsPerMetre, 60.0);
-        const Map::Point toward{truth.x + static_cast<std::int32_t>(0.4 * (double(passed->x) - truth.x)),
-                                truth.y + static_cast<std::int32_t>(0.4 * (double(passed->y) - truth.y))};
-        d.last.reset(); // the course as the receiver measures it, not the way from the last fix
-        d.fix(toward, TownSpeed, carStateAt(car).heading * 180.0f / 3.14159265f);
-        double farthest = 0.0;
-        for (int frame = 0; frame < d.framesASecond; ++frame) {
-            ASSERT_NO_FATAL_FAILURE(d.frames(1));
-            const Map::Point tracked = d.handler->tracker().carState().position.toGlobal();
-            farthest = std::max(farthest, std::hypot(double(tracked.x) - truth.x, double(tracked.y) - truth.y));
-        }
-        // The car runs a latency (16 m) ahead of its fixes.
-        EXPECT_LT(farthest / unitsPerMetre, 30.0);
-    }
 }
 
 // Halfway along, the driver goes 200 m to the side and back, ignoring the
