@@ -14,6 +14,7 @@
 #include "guidance/Sensors.h"
 #include "map/Projection.h"
 #include "routing/AtlasRoute.h"
+#include "tests/guidance/GuidanceTestSupport.h"
 #include "tests/support/FirstRunData.h"
 #include "ui/fdInterface.h"
 
@@ -62,15 +63,7 @@ void BM_LapsAcrossMonaco(benchmark::State& state) {
         double firstLap = 0, highest = 0;
         for (int lap = 1; lap <= laps; ++lap) {
             for (PathPosition at(driven, true); !at.isAtEnd(); at.advanceMetres(12), ++fixes) {
-                const Positioning::CarState car = Guidance::carStateAt(at);
-                const Map::Point p = car.position.toGlobal();
-                Positioning::Fix fix;
-                fix.x = p.x;
-                fix.y = p.y;
-                fix.speed = 12.0f;
-                fix.heading = car.heading * 180.0f / 3.14159265f;
-                fix.courseKnown = true;
-                fix.hdop = 1.0f;
+                const Positioning::Fix fix = GuidanceTest::exactFixAt(at, 12.0f);
                 e.mapEvents()->onFix(true, fix);
                 e.sensors()->onFix(true, fix);
                 e.redraw();

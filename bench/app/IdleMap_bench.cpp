@@ -15,6 +15,7 @@
 #include "map/Projection.h"
 #include "render/MapCamera.h"
 #include "routing/AtlasRoute.h"
+#include "tests/guidance/GuidanceTestSupport.h"
 #include "tests/support/FirstRunData.h"
 #include "ui/fdInterface.h"
 #include "ui/fdPage.h"
@@ -65,15 +66,7 @@ std::unique_ptr<engine::fdEngine> startOnRoute(benchmark::State& state, const fs
 // A receiver's fix where the car stands on the route, told to guidance and
 // the sensors as the GPS thread tells them.
 void giveFix(engine::fdEngine& e, const PathPosition& at, float speedMs) {
-    const Positioning::CarState car = Guidance::carStateAt(at);
-    const Map::Point p = car.position.toGlobal();
-    Positioning::Fix fix;
-    fix.x = p.x;
-    fix.y = p.y;
-    fix.speed = speedMs;
-    fix.heading = car.heading * 180.0f / 3.14159265f;
-    fix.courseKnown = true;
-    fix.hdop = 1.0f;
+    const Positioning::Fix fix = GuidanceTest::exactFixAt(at, speedMs);
     e.mapEvents()->onFix(true, fix);
     e.sensors()->onFix(true, fix);
 }

@@ -25,6 +25,7 @@
 #include "userdata/MonitoringSystem.h"
 #include "tests/support/CaptureLogger.h"
 #include "tests/app/ProgramFolder.h"
+#include "tests/guidance/GuidanceTestSupport.h"
 #include "tests/support/TempDir.h"
 #include "ui/fdInterface.h"
 #include "ui/fdPage.h"
@@ -618,15 +619,7 @@ TEST_F(EngineRun, FixesAlongARouteMoveTheCarGuidanceAndSensors) {
     // route.
     PathPosition at(e.route()->path(), true);
     for (int step = 0; step < 40 && !at.isAtEnd(); ++step, at.advanceMetres(10)) {
-        const Positioning::CarState car = Guidance::carStateAt(at);
-        const Map::Point p = car.position.toGlobal();
-        Positioning::Fix fix;
-        fix.x = p.x;
-        fix.y = p.y;
-        fix.speed = 10.0f;
-        fix.heading = car.heading * 180.0f / 3.14159265f;
-        fix.courseKnown = true;
-        fix.hdop = 1.0f;
+        const Positioning::Fix fix = GuidanceTest::exactFixAt(at, 10.0f);
         handler->onFix(true, fix);
         e.sensors()->onFix(true, fix);
         e.redraw();

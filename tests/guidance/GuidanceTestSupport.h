@@ -1,10 +1,13 @@
 #pragma once
-// Stand-ins for the messages table and the clocks in the guidance tests, and
-// the distance a phrase speaks, read back.
+// Stand-ins for the messages table and the clocks in the guidance tests, a
+// receiver's exact fix on a route, and the distance a phrase speaks, read
+// back.
 
 #include "core/MessageTable.h"
+#include "guidance/KVMapEventsHandler.h"
 #include "guidance/Voice.h"
 #include "positioning/Clock.h"
+#include "positioning/Fix.h"
 
 #include <algorithm>
 #include <atomic>
@@ -34,6 +37,21 @@ public:
     std::atomic<std::uint32_t> ticks{5000};
     Positioning::DateTime time;
 };
+
+// A receiver's fix, without error, where the car stands on the route: its
+// course the route's way there, HDOP 1.
+inline Positioning::Fix exactFixAt(const PathPosition& at, float speedMs) {
+    const Positioning::CarState car = Guidance::carStateAt(at);
+    const Map::Point p = car.position.toGlobal();
+    Positioning::Fix fix;
+    fix.x = p.x;
+    fix.y = p.y;
+    fix.speed = speedMs;
+    fix.heading = car.heading * 180.0f / 3.14159265f;
+    fix.courseKnown = true;
+    fix.hdop = 1.0f;
+    return fix;
+}
 
 // The metres a phrase speaks after its first "in", read back word by word
 // (numbers as the demo's words say them); nothing without one.

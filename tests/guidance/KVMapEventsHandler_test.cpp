@@ -220,16 +220,7 @@ int driveAlong(KVMapEventsHandler& handler, const Path& driven, double step, flo
     PathPosition at(driven, true);
     int fixes = 0;
     for (; !at.isAtEnd() && fixes < 1000; at.advanceMetres(step), ++fixes) {
-        const Positioning::CarState car = carStateAt(at);
-        const Map::Point p = car.position.toGlobal();
-        Positioning::Fix fix;
-        fix.x = p.x;
-        fix.y = p.y;
-        fix.speed = speed;
-        fix.heading = car.heading * 180.0f / 3.14159265f;
-        fix.courseKnown = true;
-        fix.hdop = 1.0f;
-        handler.onFix(true, fix);
+        handler.onFix(true, GuidanceTest::exactFixAt(at, speed));
         for (int i = 0; i < frames; ++i) {
             Positioning::CarStateLock::Unit unit(handler.lock());
             EXPECT_TRUE(unit);
