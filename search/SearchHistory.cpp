@@ -166,8 +166,10 @@ bool SearchHistory::load(const std::u16string& folder) {
     m_path = Map::joinPath(folder, u"TextSearch.tsh");
     clearRings();
     if (!read()) {
+        // Nothing the driver chose is lost when this empty file cannot be
+        // written: there is nothing to tell.
         clearRings();
-        save();
+        write();
     }
     return true;
 }
@@ -312,16 +314,20 @@ bool SearchHistory::write() {
                    file.write(body.out.data(), 1, body.out.size()) == body.out.size() && file.seek(0) &&
                    FileSystem::writeU32(file, Signature);
     written = written && file.commit();
+    m_writeError = 0;
     if (!written) {
-        Log::log(Log::System, u"Can't write the search history '%s' (err %d)", m_path, file.lastError());
+        m_writeError = file.lastError() != 0 ? file.lastError() : Platform::ErrorInvalidFunction;
+        Log::log(Log::System, u"Can't write the search history '%s' (err %d)", m_path, m_writeError);
         file.discard();
     }
     return written;
 }
 
 bool SearchHistory::save() {
+    // The file is replaced only once the new one is whole, so a failed
+    // write leaves the history stored before: nothing to delete.
     if (write()) return true;
-    if (!m_path.empty() && FileSystem::fileExists(m_path)) FileSystem::deleteFile(m_path);
+    m_unsavedError = m_writeError;
     return false;
 }
 

@@ -77,7 +77,9 @@ class SearchHistory {
     bool bound() const { return !m_path.empty(); }
 
     // Each change is written at once; the result is whether the file was
-    // written (a failed write deletes the file; the change stays in memory).
+    // written. The file is replaced whole or not at all: after a failed
+    // write it keeps the history stored before, the change stays in memory
+    // and takeWriteError() names why.
     bool addFilter(std::uint32_t level, const std::vector<Map::MapAndOffset>& refs);
     bool removeFilter(std::uint32_t level, const std::vector<Map::MapAndOffset>& refs);
     bool addFoundObject(int kind, const ResultItem& item);
@@ -93,6 +95,10 @@ class SearchHistory {
 
     bool read();
     bool write();
+    // The Win32 number of why the last change could not be written, once
+    // (0 when every change since the last call was written): what the
+    // driver is told.
+    int takeWriteError() { return std::exchange(m_unsavedError, 0); }
 
     const boost::circular_buffer<FilterEntry>& filterRing() const { return m_filters; }
     const boost::circular_buffer<FoundEntry>& objectRing() const { return m_objects; }
@@ -101,8 +107,8 @@ class SearchHistory {
 
   private:
     bool readFrom(FileSystem::FileRW& file);
-    // The write's result after a change: a file that could not be written
-    // is deleted, so that a torn one never stays.
+    // The write's result after a change; a failure is kept for
+    // takeWriteError().
     bool save();
     void clearRings();
 
@@ -112,6 +118,8 @@ class SearchHistory {
     std::u16string m_path;
     boost::circular_buffer<FilterEntry> m_filters{Capacity};
     boost::circular_buffer<FoundEntry> m_objects{Capacity};
+    int m_writeError = 0;   // why the last write failed
+    int m_unsavedError = 0; // not yet taken by takeWriteError()
 };
 
 } // namespace TextSearch

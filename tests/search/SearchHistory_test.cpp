@@ -6,6 +6,7 @@
 #include "tests/support/AddressSpaceLimit.h"
 #include "tests/support/CaptureLogger.h"
 #include "tests/support/Damage.h"
+#include "tests/support/FileSizeLimit.h"
 
 #include <gtest/gtest.h>
 
@@ -168,6 +169,18 @@ TEST(SearchHistory, RingsKeepTheNewestFiftyAndClearsCountOnce) {
     EXPECT_TRUE(h.history.removeFoundObject(object(u"City", {{0, 51}}, 51)));
     EXPECT_FALSE(h.history.removeFoundObject(object(u"City", {{0, 51}}, 51)));
     EXPECT_EQ(h.history.objectRing().size(), 49u);
+    // A disk that takes nothing: the file keeps the history stored before,
+    // the changes stay in memory, and why is said once.
+    const std::string stored = h.bytes();
+    {
+        TestSupport::FileSizeLimit full(0);
+        EXPECT_FALSE(h.history.addFoundObject(17, object(u"Town", {{0, 77}})));
+        EXPECT_FALSE(h.history.removeFoundObject(object(u"City", {{0, 50}}, 50)));
+    }
+    EXPECT_TRUE(h.bytes() == stored) << h.bytes().size() << " bytes, not " << stored.size();
+    EXPECT_EQ(h.history.objectRing().back().item.text, u"Town");
+    EXPECT_EQ(h.history.takeWriteError(), 223);
+    EXPECT_EQ(h.history.takeWriteError(), 0);
 }
 
 TEST(SearchHistory, RemapsReorderedMapsAndDropsTouchedOnes) {
