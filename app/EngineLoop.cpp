@@ -32,6 +32,7 @@
 #include "screens/SensorsSource.h"
 #include "screens/fdPageMap.h"
 #include "screens/fdSettingsMenuPage.h"
+#include "search/Engine.h"
 #include "ui/Messages.h"
 #include "ui/fdInterface.h"
 #include "ui/fdPage.h"
@@ -192,11 +193,23 @@ bool fdEngine::framesPaced() const {
     return page != nullptr && page->framesPacedByUiTimer() && m_ui->timerRunning();
 }
 
+void fdEngine::noticeOnMap(const char* key, int error) {
+    if (auto* map = m_messages && m_ui ? dynamic_cast<Screens::fdPageMap*>(m_ui->findPage("pageMap")) : nullptr)
+        map->notice(noticeWithReason(key, error));
+}
+
 void fdEngine::keepRouteAndView(std::uint32_t nowMs) {
     if (!m_atlas || !m_atlas->loaded())
         return;
-    if (m_route && m_route->takeUnsaved())
-        m_atlas->autosavePath();
+    if (m_route && m_route->takeUnsaved()) {
+        const bool stored = m_atlas->autosavePath();
+        if (!stored && !m_routeNotStored)
+            noticeOnMap("route_write_err", m_atlas->pathWriteError());
+        m_routeNotStored = !stored;
+    }
+    if (auto* search = dynamic_cast<TextSearch::Engine*>(m_atlas->services().searchEngine.get()))
+        if (const int error = search->history().takeWriteError())
+            noticeOnMap("history_write_err", error);
     const Map::CameraFields view = m_atlas->camera();
     if (!(view == m_lastView)) {
         m_lastView = view;

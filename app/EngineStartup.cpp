@@ -39,6 +39,7 @@
 #include "ui/DesignDescription.h"
 #include "ui/DesignsList.h"
 #include "ui/KeyboardLayouts.h"
+#include "ui/MessageBoxText.h"
 #include "ui/Messages.h"
 #include "ui/fdInterface.h"
 #include "ui/fdPage.h"
@@ -331,11 +332,7 @@ std::u16string fdEngine::noticeWithFiles(const char* key, const std::vector<std:
 }
 
 std::u16string fdEngine::noticeWithReason(const char* key, int error) const {
-    std::u16string text = m_messages->text(key);
-    const std::string reason = Platform::errorText(error);
-    if (!reason.empty())
-        text += u"\n(" + Core::utf8ToWide(reason) + u")";
-    return text;
+    return Ui::withSystemReason(m_messages->text(key), error);
 }
 
 std::u16string fdEngine::missingAtlasText() const {

@@ -79,7 +79,8 @@ bool createSettingsPage(fdEngine& engine, const std::string& designName) {
         }
         if (designName == "pageButtonSettings") {
             Ui::ButtonBindings* bindings = engine.bindings();
-            new Screens::fdPageButtonSettingsX(ui, bindings, bindings ? engine.dataPath(bindings->buttonsFile) : u"");
+            new Screens::fdPageButtonSettingsX(ui, bindings, bindings ? engine.dataPath(bindings->buttonsFile) : u"",
+                                               engine.messages());
             return true;
         }
     }

@@ -1,4 +1,5 @@
 #include "app/fdEngine.h"
+#include "app/SettingKeys.h"
 
 #include "app/CrashReport.h"
 #include "app/DevicesFile.h"
@@ -203,7 +204,11 @@ void fdEngine::showStartFailure(std::u16string_view text) const {
 }
 
 bool fdEngine::initConfig() {
-    m_config = std::make_unique<Core::Config>();
+    const auto fresh = [this] {
+        m_config = std::make_unique<Core::Config>();
+        m_config->setKnownKeys(settingKeys());
+    };
+    fresh();
     const std::u16string path = dataPath(u"config.xml");
     if (!m_config->load(path)) {
         // A torn or foreign file is kept beside the new one, so settings a
@@ -218,7 +223,7 @@ bool fdEngine::initConfig() {
             if (m_config->load(firstRun))
                 Log::log(Log::Normal, u"Settings start from '%s'", firstRun);
             else
-                m_config = std::make_unique<Core::Config>();
+                fresh();
         }
         if (!m_config->root()->has("log_severity"))
             m_config->root()->set("log_severity", 0);

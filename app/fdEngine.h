@@ -157,7 +157,10 @@ class fdEngine : public Network::ConnectionListener, public Ui::EngineServices {
     void saveGpsSettings();
     void saveMonitoringSettings();
     // Between events: the route as soon as it changed, the view once it has
-    // stayed still for CalmViewMs, so that a crash loses neither.
+    // stayed still for CalmViewMs, so that a crash loses neither. A route
+    // or a search history the disk did not take is said on the map page:
+    // the route when the disk begins to refuse it (not again at every
+    // rebuild until one is stored), the history at each change.
     void keepRouteAndView(std::uint32_t nowMs);
     static constexpr std::uint32_t CalmViewMs = 2000;
     // Between events: the settings on disk as soon as a page was left (a
@@ -173,6 +176,8 @@ class fdEngine : public Network::ConnectionListener, public Ui::EngineServices {
     // program itself (a setting only read, created with its default, is
     // none): what a running program writes config.xml for.
     bool settingsEdited() const;
+    // A message with the system's reason, queued on the map page.
+    void noticeOnMap(const char* key, int error);
     // A map file cut short while in use (a new map copied over it), gone
     // (deleted or moved away) or replaced by another file is logged, the
     // atlas is loaded again, which skips a file that is missing or invalid
@@ -401,6 +406,7 @@ class fdEngine : public Network::ConnectionListener, public Ui::EngineServices {
     // news); empty after a save that succeeded.
     std::string m_settingsToldLost;
     int m_viewWriteError = 0;
+    bool m_routeNotStored = false; // the last write of path.kvp failed
     std::unique_ptr<RouteLine> m_routeLine;
     std::unique_ptr<MapCamera> m_camera;
     // Sensors listen to the positioning system; the map events handler

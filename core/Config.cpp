@@ -52,8 +52,8 @@ void replaceOldSeparators(std::string& name) {
     name = std::move(out);
 }
 
-// Drops the keys no node read past the first Config::MaxUnread of them in key
-// order (save's first step), and says how many went.
+// Drops the keys neither known nor read past the first Config::MaxUnread of
+// them in key order (save's first step), and says how many went.
 void dropUnread(Config::Impl& impl) {
     auto& values = impl.values;
     if (values.size() <= Config::MaxUnread)
@@ -61,7 +61,7 @@ void dropUnread(Config::Impl& impl) {
     std::size_t unread = 0;
     std::size_t dropped = 0;
     for (auto it = values.begin(); it != values.end();) {
-        if (impl.read.contains(it->first) || ++unread <= Config::MaxUnread) {
+        if (impl.read.contains(it->first) || impl.known.contains(it->first) || ++unread <= Config::MaxUnread) {
             ++it;
             continue;
         }

@@ -37,6 +37,8 @@ public:
         // Keys a node looked up, set or created: the settings of this
         // program. The others came from the file alone.
         std::set<std::string> read;
+        // The keys of the program's own settings, whether read or not.
+        std::set<std::string, std::less<>> known;
         std::shared_ptr<NodeImpl> root;
     };
 
@@ -94,11 +96,14 @@ public:
     static std::u16string keepUnreadable(const std::u16string& path, const char* kind = "config");
     static constexpr int MaxKeptUnreadable = 20;
     // Of the keys no node has read (a file's leftovers, or junk), save
-    // keeps the first MaxUnread in key order; the rest are dropped from the
-    // store, and logged once. Far more than the program's own settings (a
-    // hundred or so), so the settings of a page not opened this session
-    // are kept.
+    // keeps the known ones and the first MaxUnread others in key order; the
+    // rest are dropped from the store, and logged once.
     static constexpr std::size_t MaxUnread = 4096;
+    // Names the program's own settings: never dropped, read this run or
+    // not (the settings of a page not opened, of a route not computed),
+    // however many unknown keys sort before them. The engine names them
+    // before the first save (app/SettingKeys.h).
+    void setKnownKeys(std::set<std::string, std::less<>> keys) { m_impl->known = std::move(keys); }
 
     // A vector of flags as one blob value: bool i in byte i / 8, bit
     // 7 - i % 8; unused low bits of the last byte are 0.

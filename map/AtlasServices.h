@@ -79,8 +79,10 @@ class RoutePath {
     // Reads a path file, resolving map ids with KVAtlas::findMapById; false
     // when it is missing or invalid.
     virtual bool read(const std::u16string& file, KVAtlas& atlas) = 0;
-    // Writes the path under a name; logs when the file cannot be created.
-    virtual void write(const std::u16string& name, const std::u16string& file) = 0;
+    // Writes the path under a name. False (logged) when the file could not
+    // be written, which then keeps the path before; `error` is the Win32
+    // number of why (0 for a path that cannot be stored).
+    virtual bool write(const std::u16string& name, const std::u16string& file, int& error) = 0;
     // Erases the parts and points and clears the change flag.
     virtual void clear() = 0;
 };

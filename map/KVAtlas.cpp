@@ -398,9 +398,10 @@ bool KVAtlas::loadAutosavedPath() {
     return m_services.routePath->read(pathFilePath(), *this);
 }
 
-void KVAtlas::autosavePath() {
-    if (m_folder.empty() || !m_services.routePath) return;
-    m_services.routePath->write(u"autosave", pathFilePath());
+bool KVAtlas::autosavePath() {
+    m_pathWriteError = 0;
+    if (m_folder.empty() || !m_services.routePath) return true;
+    return m_services.routePath->write(u"autosave", pathFilePath(), m_pathWriteError);
 }
 
 bool KVAtlas::releaseMemory() {

@@ -92,7 +92,11 @@ class KVAtlas : public Atlas {
     // succeeded.
     int cameraWriteError() const { return m_cameraWriteError; }
     bool loadAutosavedPath();
-    void autosavePath();
+    // Writes the route to path.kvp (nothing without a folder: true). False
+    // when it was not stored: the file keeps the route before, and
+    // pathWriteError() tells why.
+    bool autosavePath();
+    int pathWriteError() const { return m_pathWriteError; }
 
     Core::Allocator* routeHeap() override { return m_routeHeap.get(); }
     bool releaseMemory() override;
@@ -165,6 +169,7 @@ class KVAtlas : public Atlas {
     std::vector<std::int32_t> m_levelScales;
     CameraFields m_camera;
     int m_cameraWriteError = 0;
+    int m_pathWriteError = 0;
     AtlasViewFields m_view{m_mutex};
     AtlasServices m_services;
     std::unique_ptr<AtlasPart> m_drawBuffers;

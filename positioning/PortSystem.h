@@ -21,7 +21,9 @@ class PortSystem {
 
     virtual bool isPortOpen() const = 0;
     virtual bool isEnabled() const = 0;
-    // (port number, speed); COM 4 at 4800 baud until set.
+    // (port number, speed); COM 4 at 4800 baud until set. A port set is
+    // answered at once, before the port is opened: what is stored as the
+    // driver's choice.
     virtual std::pair<std::uint32_t, std::uint32_t> port() const = 0;
 
     // Queue a command; false when the queue refused it (the callback is then

@@ -62,7 +62,7 @@ class SerialPortSystem::EnableCommand final : public Command {
             s.setOpenPort(nullptr);
         } else {
             Log::log(Log::Normal, u"Enabling GPS...");
-            auto [number, speed] = s.port();
+            auto [number, speed] = s.portInUse();
             s.setOpenPort(s.openAndProbe(number, speed));
         }
         const bool open = s.isPortOpen();
@@ -78,12 +78,20 @@ class SerialPortSystem::EnableCommand final : public Command {
 
 class SerialPortSystem::SetPortCommand final : public Command {
   public:
-    SetPortCommand(SerialPortSystem& system, std::uint32_t number, std::uint32_t speed)
-        : Command(system), m_number(number), m_speed(speed) {}
+    SetPortCommand(SerialPortSystem& system, std::uint32_t number, std::uint32_t speed, std::uint64_t choice)
+        : Command(system), m_number(number), m_speed(speed), m_choice(choice) {}
 
     void run() override {
+        apply();
         SerialPortSystem& s = m_system;
-        auto [number, speed] = s.port();
+        Lock lock(s.m_mutex);
+        if (s.m_choices == m_choice) s.m_chosen.reset();
+    }
+
+  private:
+    void apply() {
+        SerialPortSystem& s = m_system;
+        auto [number, speed] = s.portInUse();
         if (number == m_number && speed == m_speed) return;
         if (number == m_number && s.m_port) {
             if (s.m_port->setSpeed(m_speed)) {
@@ -106,9 +114,9 @@ class SerialPortSystem::SetPortCommand final : public Command {
         if (s.isPortOpen() != wasOpen) s.tellPortState(!wasOpen);
     }
 
-  private:
     std::uint32_t m_number;
     std::uint32_t m_speed;
+    std::uint64_t m_choice;
 };
 
 class SerialPortSystem::ReopenCommand final : public Command {
@@ -125,7 +133,7 @@ class SerialPortSystem::ReopenCommand final : public Command {
         s.setOpenPort(nullptr);
         s.pause(s.m_options.reopenPauseMs);
         Log::log(Log::Normal, u"Reopening GPS...");
-        auto [number, speed] = s.port();
+        auto [number, speed] = s.portInUse();
         s.setOpenPort(NmeaPort::open(s.m_options.locator, number, speed, s.m_options.port));
         s.reset();
         if (wasOpen) s.tellPortState(false);
@@ -277,11 +285,20 @@ bool SerialPortSystem::isEnabled() const {
 
 std::pair<std::uint32_t, std::uint32_t> SerialPortSystem::port() const {
     Lock lock(m_mutex);
+    return m_chosen.value_or(std::pair{m_portNumber, m_speed});
+}
+
+std::pair<std::uint32_t, std::uint32_t> SerialPortSystem::portInUse() const {
+    Lock lock(m_mutex);
     return {m_portNumber, m_speed};
 }
 
 bool SerialPortSystem::queue(std::unique_ptr<Command> command) {
     Lock lock(m_mutex);
+    return queueLocked(std::move(command));
+}
+
+bool SerialPortSystem::queueLocked(std::unique_ptr<Command> command) {
     if (m_queue.size() >= MaxQueued) return false; // the command (and its callback) dies here
     m_queue.push_back(std::move(command));
     return true;
@@ -292,7 +309,13 @@ bool SerialPortSystem::setEnabled(bool on, Threading::ResultCallback* done) {
 }
 
 bool SerialPortSystem::setPort(std::uint32_t portNumber, std::uint32_t speed) {
-    return queue(std::make_unique<SetPortCommand>(*this, portNumber, speed));
+    // The choice counts from here: stored at the driver's "ok" even while
+    // the GPS thread is still busy with a probe.
+    Lock lock(m_mutex);
+    if (!queueLocked(std::make_unique<SetPortCommand>(*this, portNumber, speed, m_choices + 1))) return false;
+    m_chosen = {portNumber, speed};
+    ++m_choices;
+    return true;
 }
 
 bool SerialPortSystem::findPort(Threading::ProgressCallback* callback) {
@@ -339,7 +362,7 @@ void SerialPortSystem::dropLostPort() {
 }
 
 void SerialPortSystem::lookForPort() {
-    auto [number, speed] = port();
+    auto [number, speed] = portInUse();
     // The first failure after the port was lost is named; the tries after
     // it, every `noPortMs` while the receiver stays away, only at Info.
     const Log::Level failure = m_lookedInVain ? Log::Info : Log::System;

@@ -83,6 +83,11 @@ class SerialPortSystem final : public PortSystem, private ListenerFanOut {
     class FindPortCommand;
 
     bool queue(std::unique_ptr<Command> command);
+    // With m_mutex held.
+    bool queueLocked(std::unique_ptr<Command> command);
+    // The port the GPS thread works with (port() answers a choice not yet
+    // applied).
+    std::pair<std::uint32_t, std::uint32_t> portInUse() const;
     void threadMain();
     void readingPass();
     void runCommands();
@@ -114,6 +119,10 @@ class SerialPortSystem final : public PortSystem, private ListenerFanOut {
     bool m_open = false; // a port is held and a receiver answered on it
     std::uint32_t m_portNumber = 4;
     std::uint32_t m_speed = 4800;
+    // The port last set, until its command has run; numbered so that an
+    // earlier command does not end a later choice.
+    std::optional<std::pair<std::uint32_t, std::uint32_t>> m_chosen;
+    std::uint64_t m_choices = 0;
 
     std::unique_ptr<NmeaPort> m_port; // GPS thread only
     std::uint32_t m_statsBytes = 0;

@@ -20,8 +20,8 @@ bool AtlasRoute::read(const std::u16string& file, Map::KVAtlas& atlas) {
     return read;
 }
 
-void AtlasRoute::write(const std::u16string& name, const std::u16string& file) {
-    PathFile::write(name, file, m_path);
+bool AtlasRoute::write(const std::u16string& name, const std::u16string& file, int& error) {
+    return PathFile::write(name, file, m_path, &error);
 }
 
 namespace {

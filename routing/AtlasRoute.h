@@ -46,7 +46,7 @@ class AtlasRoute : public Map::RoutePath {
     bool addPathPointAtLocation(Map::KVAtlas& atlas, Core::ConfigNode& config, Map::Point location);
 
     bool read(const std::u16string& file, Map::KVAtlas& atlas) override;
-    void write(const std::u16string& name, const std::u16string& file) override;
+    bool write(const std::u16string& name, const std::u16string& file, int& error) override;
     void clear() override { m_path.clear(); }
 
   private:

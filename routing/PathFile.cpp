@@ -270,21 +270,19 @@ bool PathFile::decode(const std::uint8_t* data, std::size_t size, const FindMap&
     return true;
 }
 
-bool PathFile::write(const std::u16string& name, const std::u16string& file, const Path& path) {
+bool PathFile::write(const std::u16string& name, const std::u16string& file, const Path& path, int* error) {
+    if (error) *error = 0;
     std::vector<std::uint8_t> bytes;
     if (!encode(name, path, bytes)) return false;
     Platform::AtomicFile out(file);
-    if (!out.isOpen()) {
-        Log::log(Log::Critical, u"Can't create path file '%s' (err %d)", file, out.error());
-        return false;
-    }
+    const bool created = out.isOpen();
     // Nothing replaces the old file unless every byte reached the disk and
     // the file closed cleanly.
-    if (!out.write(bytes.data(), bytes.size()) || !out.commit()) {
-        Log::log(Log::Critical, u"Can't write path file '%s' (err %d)", file, out.error());
-        return false;
-    }
-    return true;
+    if (created && out.write(bytes.data(), bytes.size()) && out.commit()) return true;
+    Log::log(Log::Critical, created ? u"Can't write path file '%s' (err %d)" : u"Can't create path file '%s' (err %d)",
+             file, out.error());
+    if (error) *error = out.error();
+    return false;
 }
 
 bool PathFile::read(const std::u16string& file, Map::KVAtlas& atlas, Path& target) {

@@ -37,8 +37,9 @@ bool decode(const std::uint8_t* data, std::size_t size, const std::function<Map:
             Path& target);
 
 // Writes the path through a temporary file renamed over `file`; a failure
-// (logged) leaves the old file as it was.
-bool write(const std::u16string& name, const std::u16string& file, const Path& path);
+// (logged) leaves the old file as it was and puts the Win32 number of why in
+// `error` when given (0 for a path that cannot be encoded).
+bool write(const std::u16string& name, const std::u16string& file, const Path& path, int* error = nullptr);
 bool read(const std::u16string& file, Map::KVAtlas& atlas, Path& target);
 // Reads 5 bytes and accepts exactly "KVP" followed by version 4.
 bool checkHeader(FileSystem::FileRW& file);

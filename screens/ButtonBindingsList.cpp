@@ -136,7 +136,8 @@ bool ButtonBindingsList::write() {
     FileSystem::AtomicFileForWrite file(m_path);
     const std::string text = fileText(entries);
     if (!file.isOpen() || file.write(text.data(), 1, text.size()) != text.size() || !file.commit()) {
-        Log::log(Log::Critical, u"Can't create bindings file '%s' (err %d)", m_path, file.lastError());
+        m_writeError = file.lastError();
+        Log::log(Log::Critical, u"Can't create bindings file '%s' (err %d)", m_path, m_writeError);
         file.discard();
         return false;
     }

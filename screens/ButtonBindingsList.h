@@ -44,6 +44,8 @@ class ButtonBindingsList final : public Ui::List {
     // stored ones. False (logged "Can't create bindings file '%s' (err %d)")
     // when the file cannot be created; the entries stay changed.
     bool write();
+    // The Win32 number of why the last write failed.
+    int writeError() const { return m_writeError; }
 
     // The file's text for the entries.
     static std::string fileText(const std::vector<Entry>& entries);
@@ -57,6 +59,7 @@ class ButtonBindingsList final : public Ui::List {
   private:
     std::u16string m_path;
     std::int32_t m_selected = -1;
+    int m_writeError = 0;
 };
 
 } // namespace Screens

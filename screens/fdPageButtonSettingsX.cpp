@@ -1,8 +1,13 @@
 #include "screens/fdPageButtonSettingsX.h"
 
+#include "core/Log.h"
+#include "core/LoggedText.h"
+#include "core/MessageTable.h"
 #include "core/Text.h"
 #include "screens/LeaveCommand.h"
 #include "ui/ButtonBindings.h"
+#include "ui/Keyboard.h"
+#include "ui/MessageBoxText.h"
 #include "ui/ListPage.h"
 #include "ui/fdButtonX.h"
 #include "ui/fdInterface.h"
@@ -13,8 +18,9 @@
 namespace Screens {
 
 fdPageButtonSettingsX::fdPageButtonSettingsX(Ui::fdInterface* ui, Ui::ButtonBindings* bindings,
-                                             std::u16string path)
-    : fdPage(ui, "pageButtonSettings", nullptr), m_bindings(bindings), m_path(std::move(path)) {}
+                                             std::u16string path, const Core::MessageTable* messages)
+    : fdPage(ui, "pageButtonSettings", nullptr), m_bindings(bindings), m_path(std::move(path)),
+      m_messages(messages) {}
 
 void fdPageButtonSettingsX::afterBuild() {
     auto* list = dynamic_cast<Ui::fdList*>(widget("list"));
@@ -56,7 +62,33 @@ ButtonBindingsList::Entry* fdPageButtonSettingsX::selected() const {
     return &m_list->entries[static_cast<std::size_t>(index)];
 }
 
+void fdPageButtonSettingsX::writeBindings() {
+    if (!m_list || m_list->write()) return;
+    const std::u16string text =
+        Ui::withSystemReason(m_messages ? m_messages->text("buttons_write_err") : std::u16string(), m_list->writeError());
+    closeBox();
+    m_box = Ui::createTemplateWindow(*this, "mb_ok", "mb");
+    if (!m_box) return;
+    // The log names what the driver was told, as the other pages' boxes do.
+    Log::log(Log::Normal, u"Notice shown: %s", Log::linesJoined(text));
+    Ui::setMessageText(*m_box, text);
+    setCapture(m_box);
+    invalidate(1);
+}
+
+void fdPageButtonSettingsX::closeBox() {
+    if (!m_box) return;
+    setCapture(nullptr);
+    ui()->queueDelete(m_box);
+    m_box = nullptr;
+    invalidate(1);
+}
+
 bool fdPageButtonSettingsX::keyDown(int key) {
+    if (m_box) {
+        if (key == SDLK_ESCAPE || key == SDLK_RETURN) closeBox();
+        return true;
+    }
     if (m_waiting) {
         // One key per wait: the key after it (Escape, to leave) must not
         // replace the key the driver just pressed.
@@ -79,6 +111,10 @@ bool fdPageButtonSettingsX::keyDown(int key) {
 }
 
 void fdPageButtonSettingsX::childClicked(const std::string& name) {
+    if (name == "mb") {
+        closeBox();
+        return;
+    }
     if (m_waiting && name != "button_set" && name != "button_cancel" && name != "list") return;
     if (leaveCommand(*this, name))
         return;
@@ -88,7 +124,7 @@ void fdPageButtonSettingsX::childClicked(const std::string& name) {
         if (m_waiting) {
             if (ButtonBindingsList::Entry* entry = selected()) {
                 if (m_bindings) m_bindings->setKey(entry->name, entry->key, entry->storedKey);
-                m_list->write();
+                writeBindings();
             }
             m_waiting = false;
             if (m_list) m_list->redraw();
@@ -108,7 +144,7 @@ void fdPageButtonSettingsX::childClicked(const std::string& name) {
         } else if (ButtonBindingsList::Entry* entry = selected()) {
             entry->key = 0;
             if (m_bindings) m_bindings->setKey(entry->name, 0, entry->storedKey);
-            m_list->write();
+            writeBindings();
         }
         if (m_list) m_list->redraw();
     } else if (name == "list" && m_list) {

@@ -233,11 +233,7 @@ void fdPageMap::notice(std::u16string text) {
 }
 
 std::u16string fdPageMap::withReason(const char* key, int error) const {
-    std::u16string text = message(key);
-    const std::string reason = error != 0 ? Platform::errorText(error) : std::string();
-    if (!reason.empty())
-        text += u"\n(" + Core::utf8ToWide(reason) + u")";
-    return text;
+    return Ui::withSystemReason(message(key), error);
 }
 
 void fdPageMap::stopTrackRecording() {
@@ -898,9 +894,9 @@ void fdPageMap::storePath() {
     }
     const std::u16string file = freeRouteFile(m_services.atlas->folder(), name);
     const std::u16string title = name.substr(0, name.size() - 4); // without ".kvp"
-    if (!PathFile::write(title, file, path)) {
-        showMessage(message("map_path_save_err"));
-    }
+    int error = 0;
+    if (!PathFile::write(title, file, path, &error))
+        showMessage(withReason("map_path_save_err", error));
 }
 
 } // namespace Screens

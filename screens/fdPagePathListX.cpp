@@ -189,7 +189,11 @@ void fdPagePathListX::savePath() {
     const std::u16string name = newFileName();
     // The stored route name is the file's stem, cut to what the field holds.
     const std::u16string routeName = name.substr(0, std::min(name.size() - 4, PathFile::MaxNameLength));
-    if (!PathFile::write(routeName, m_list->fullPath(name), m_route.path())) return;
+    int error = 0;
+    if (!PathFile::write(routeName, m_list->fullPath(name), m_route.path(), &error)) {
+        showMessage(Ui::withSystemReason(m_messages.text("map_path_save_err"), error));
+        return;
+    }
     Log::log(Log::Normal, u"Route saved as '%s'", name);
     m_list->refresh();
     m_list->selectByName(name);

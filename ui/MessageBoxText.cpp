@@ -1,5 +1,8 @@
 #include "ui/MessageBoxText.h"
 
+#include "core/Text.h"
+#include "platform/Error.h"
+
 #include "ui/TextRenderers.h"
 #include "ui/fdLabel.h"
 
@@ -73,6 +76,13 @@ bool setMessageText(fdWindowBase& box, std::u16string_view text) {
         widget->setText(std::u16string(text));
     widget->invalidate(0);
     return true;
+}
+
+std::u16string withSystemReason(std::u16string text, int error) {
+    const std::string reason = error != 0 ? Platform::errorText(error) : std::string();
+    if (!reason.empty())
+        text += u"\n(" + Core::utf8ToWide(reason) + u")";
+    return text;
 }
 
 } // namespace Ui

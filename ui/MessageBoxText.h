@@ -20,4 +20,9 @@ std::u16string wrapText(const fdWindowBase& window, std::u16string_view text, in
 // no such widget.
 bool setMessageText(fdWindowBase& box, std::u16string_view text);
 
+// A message about something the system refused, with the system's words
+// for the Win32 error number on a line of its own: "...\n(No space left on
+// device)". Without words for the number (0 among them) the message alone.
+std::u16string withSystemReason(std::u16string text, int error);
+
 } // namespace Ui

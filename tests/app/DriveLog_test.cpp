@@ -340,6 +340,7 @@ TEST(DriveLog, TenMinutesAtInfoLogNoLineTwiceInASecond) {
     const std::uint64_t frames = e.framesDrawn() - framesBefore;
     page->stopTrackRecording();
     e.shutdown();
+    EXPECT_EQ(folder.unlistedSettings(), std::set<std::string>{}) << "settings missing from app/SettingKeys.cpp";
 
     // The drive did what it says.
     EXPECT_GT(frames, DriveSeconds) << "the map page was drawn";

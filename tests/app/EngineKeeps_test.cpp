@@ -11,8 +11,10 @@
 #include "core/LoggedText.h"
 #include "core/Text.h"
 #include "map/KVAtlas.h"
+#include "routing/AtlasRoute.h"
 #include "screens/fdPageMap.h"
 #include "screens/fdSettingsMenuPage.h"
+#include "search/Engine.h"
 #include "tests/support/AsOrdinaryUser.h"
 #include "tests/support/CaptureLogger.h"
 #include "tests/support/FileSizeLimit.h"
@@ -155,6 +157,9 @@ TEST(EngineNotices, ASettingTheDiskDidNotTakeIsSaidOnceOnTheMenu) {
         {"pageRenderSettings", {"dPosUp", "ok"}, m.text("view_write_err") + reason},
         // Both files fail: one box, the settings' (the view is one of them).
         {"pageRenderSettings", {"dPosUp", "fovDown", "ok"}, m.text("settings_write_err") + reason},
+        // The receiver's port, stored at "ok" while the GPS thread has yet
+        // to open it: said on this menu, not a page later.
+        {"pageSetupGPS", {"nextPort", "ok"}, m.text("settings_write_err") + reason},
     };
     std::optional<TestSupport::FileSizeLimit> full(0);
     std::map<std::u16string, std::size_t> told;
@@ -469,8 +474,8 @@ TEST(EngineNotices, AMapFileChangedWhileInUseIsFoundAndTheAtlasLoadedAgain) {
     }
 }
 
-// A point or a recording that cannot reach the disk is said on the map,
-// with the system's reason rather than a guess.
+// A point, a recording, a route or a search the disk did not take is said
+// on the map, with the system's reason rather than a guess.
 TEST(EngineNotices, AWaypointOrTrackThatCannotBeWrittenIsShownWithTheReason) {
     ProgramFolder folder;
     engine::fdEngine e(folder.wide());
@@ -489,14 +494,27 @@ TEST(EngineNotices, AWaypointOrTrackThatCannotBeWrittenIsShownWithTheReason) {
         ASSERT_NE(indicator, nullptr);
         indicator->setChecked(true);
         page->childClicked("track_indicator");
+        // A route changed twice (a rebuild after the driver's change) is
+        // told once; each change of the search history is told.
+        for (int change = 0; change < 2; ++change) {
+            e.route()->path().markChanged();
+            e.keepRouteAndView(100);
+        }
+        auto* search = dynamic_cast<TextSearch::Engine*>(e.atlas()->services().searchEngine.get());
+        ASSERT_NE(search, nullptr);
+        EXPECT_FALSE(search->history().addFoundObject(
+            17, TextSearch::ResultItem{u"Monte-Carlo", u"", {0, 0}, std::vector<Map::MapAndOffset>{{0, 1}}}));
+        e.keepRouteAndView(100);
     }
-    page->tick(200);
-    EXPECT_EQ(dialogText(*page), unwrapped(m.text("map_track_write_err") + reason));
-    page->childClicked("ok_dialog");
-    page->tick(300);
-    EXPECT_EQ(dialogText(*page), unwrapped(m.text("wp_write_err") + reason));
-    page->childClicked("ok_dialog");
-    page->tick(400);
+    std::uint32_t now = 200;
+    for (const char* told : {"map_track_write_err", "route_write_err", "history_write_err", "wp_write_err"}) {
+        page->tick(now += 100);
+        EXPECT_EQ(dialogText(*page), unwrapped(m.text(told) + reason)) << told;
+        page->childClicked("ok_dialog");
+    }
+    e.route()->path().markChanged();
+    e.keepRouteAndView(100); // stored again: a later failure is news
+    page->tick(now += 100);
     EXPECT_EQ(dialogText(*page), "(no dialog)") << "each failure is told once";
     e.shutdown();
 }

@@ -28,6 +28,9 @@
 #include "ui/fdButtonX.h"
 #include "ui/fdInterface.h"
 #include "ui/fdList.h"
+#include "ui/fdStatic.h"
+#include "ui/Messages.h"
+#include "ui/fdPage.h"
 
 #include <gtest/gtest.h>
 
@@ -443,6 +446,19 @@ TEST(ButtonSettings, AFileThatCannotBeWrittenKeepsTheBindingAndTheChange) {
     for (const std::string& line : p.log.linesAt(Log::Critical))
         logged = logged || line.rfind("Can't create bindings file '", 0) == 0;
     EXPECT_TRUE(logged);
+    // The driver is told on the page, with the system's reason; "mb"
+    // closes the box.
+    ASSERT_NE(page->messageBox(), nullptr);
+    const auto* box = dynamic_cast<Ui::fdStatic*>(page->messageBox()->findChild("msg_text"));
+    ASSERT_NE(box, nullptr);
+    const auto unwrapped = [](std::u16string text) {
+        std::erase_if(text, [](char16_t c) { return c == u'\n' || c == u' '; });
+        return Core::wideToUtf8(text);
+    };
+    EXPECT_EQ(unwrapped(box->text()),
+              unwrapped(p.engine->messages()->text("buttons_write_err") + u"(Permission denied)"));
+    page->childClicked("mb");
+    EXPECT_EQ(page->messageBox(), nullptr);
 }
 
 } // namespace

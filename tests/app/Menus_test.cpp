@@ -352,6 +352,7 @@ TEST_F(Menus, BrowsingEveryPageAndLeavingByBackWritesNothing) {
     EXPECT_TRUE(TestSupport::readAll(config) == bytes);
     // The exit writes what was read and switched, as ever.
     engine.shutdown();
+    EXPECT_EQ(folder.unlistedSettings(), std::set<std::string>{}) << "settings missing from app/SettingKeys.cpp";
     const std::string saved = TestSupport::readAll(config);
     EXPECT_NE(saved.find("name=\"position_format\" value=\"1\""), std::string::npos);
     EXPECT_NE(saved.find(std::string("name=\"night_mode\" value=\"") + (day ? "1" : "0")), std::string::npos);

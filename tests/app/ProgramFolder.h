@@ -6,12 +6,14 @@
 // the demo town's atlas alone (a quick start), another atlas alone, or with
 // every built atlas.
 
+#include "app/SettingKeys.h"
 #include "core/Text.h"
 #include "tests/support/FirstRunData.h"
 #include "tests/support/TempDir.h"
 
 #include <filesystem>
 #include <fstream>
+#include <set>
 #include <string>
 
 namespace TestSupport {
@@ -55,6 +57,20 @@ struct ProgramFolder {
     std::filesystem::path data(const std::string& name) const { return dir.path() / "data" / name; }
     std::filesystem::path atlas() const { return data("maps") / "demo"; }
     std::string config() const { return readAll(data("config.xml")); }
+    // The keys of config.xml that are not in the program's list of its
+    // settings: the ones a crowded file would lose when they go unread.
+    std::set<std::string> unlistedSettings() const {
+        const std::set<std::string, std::less<>> listed = engine::settingKeys();
+        std::set<std::string> unlisted;
+        const std::string text = config();
+        for (std::size_t at = text.find("name=\""); at != std::string::npos; at = text.find("name=\"", at)) {
+            at += 6;
+            std::string key = text.substr(at, text.find('"', at) - at);
+            if (!listed.contains(key))
+                unlisted.insert(std::move(key));
+        }
+        return unlisted;
+    }
 
     TempDir dir;
 };

@@ -21,6 +21,7 @@
 #include "screens/fdPageSettingsOtherX.h"
 #include "screens/fdPageSetupRoutingX.h"
 #include "tests/support/Damage.h"
+#include "tests/support/FileSizeLimit.h"
 #include "tests/app/ProgramFolder.h"
 #include "tests/support/TempDir.h"
 #include "tools/demo-atlas/DemoAtlas.h"
@@ -199,6 +200,14 @@ TEST(RouteFilesPage, SavesWithoutReplacingLoadsAndKeepsTheRouteOnABadFile) {
     EXPECT_EQ(page.list()->selectedName(), second);
     EXPECT_EQ(page.list()->names().size(), 2u);
     EXPECT_EQ(bytesOf(first), firstBytes);
+    // A disk that takes nothing: said, with the system's reason.
+    {
+        TestSupport::FileSizeLimit full(0);
+        page.childClicked("button_add_path");
+    }
+    EXPECT_EQ(boxText(page), r.message("map_path_save_err") + u" (File too large)");
+    page.childClicked("mb");
+    EXPECT_EQ(page.list()->names().size(), 2u);
 
     // A damaged copy (whole header, cut parts) and a file of another atlas
     // (a map id no map has) give the message and leave the route.

@@ -312,7 +312,7 @@ TEST(Config, LoadFailures) {
 // Keys no node read (a file's leftovers, or junk by the million) are kept
 // up to MaxUnread in key order; the rest are dropped at the next save,
 // which a store that large is due for, and logged once. The program's own
-// keys stay whatever their place.
+// keys stay whatever their place, read this run or only known.
 TEST(Config, KeysNothingReadAreKeptUpToABound) {
     TestSupport::TempDir dir;
     TestSupport::CaptureLogger log;
@@ -321,18 +321,19 @@ TEST(Config, KeysNothingReadAreKeptUpToABound) {
     const struct {
         std::size_t unread;
         bool dropping;
-    } rows[] = {{bound, false}, {bound + 1, true}, {2 * bound, true}};
+    } rows[] = {{bound, false}, {bound + 1, true}, {2 * bound, true}, {5000, true}, {1000000, true}};
     for (const auto& row : rows) {
         SCOPED_TRACE(row.unread);
         std::string xml = "<config version=\"2\">";
         for (std::size_t i = 0; i < row.unread; ++i)
-            xml += Core::format("<var name=\"junk/%05d\" value=\"x\"/>", static_cast<int>(i));
-        xml += "<var name=\"zz/got\" value=\"3\"/><var name=\"zz/mine\" value=\"7\"/>"
-               "<var name=\"zz/set\" value=\"1\"/></config>";
+            xml += Core::format("<var name=\"junk/%07d\" value=\"x\"/>", static_cast<int>(i));
+        xml += "<var name=\"zz/got\" value=\"3\"/><var name=\"zz/known\" value=\"5\"/>"
+               "<var name=\"zz/mine\" value=\"7\"/><var name=\"zz/set\" value=\"1\"/></config>";
         dir.write("config.xml", xml);
         Config config;
+        config.setKnownKeys({"zz/known"});
         ASSERT_TRUE(config.load(path));
-        EXPECT_EQ(config.changed(), row.unread + 3 > 2 * bound) << "due for a save";
+        EXPECT_EQ(config.changed(), row.unread + 4 > 2 * bound) << "due for a save";
         auto zz = config.root()->child("zz");
         EXPECT_EQ(zz->value("mine", 0), 7);
         int got = 0;
@@ -347,8 +348,9 @@ TEST(Config, KeysNothingReadAreKeptUpToABound) {
         ASSERT_TRUE(again.load(path));
         EXPECT_FALSE(again.changed());
         const std::string written = TestSupport::readAll(dir / "config.xml");
-        EXPECT_NE(written.find(Core::format("\"junk/%05d\"", static_cast<int>(bound - 1))), std::string::npos);
-        EXPECT_EQ(written.find(Core::format("\"junk/%05d\"", static_cast<int>(bound))), std::string::npos);
+        EXPECT_NE(written.find(Core::format("\"junk/%07d\"", static_cast<int>(bound - 1))), std::string::npos);
+        EXPECT_EQ(written.find(Core::format("\"junk/%07d\"", static_cast<int>(bound))), std::string::npos);
+        EXPECT_NE(written.find("<var name=\"zz/known\" value=\"5\" />"), std::string::npos);
         EXPECT_EQ(again.root()->child("zz")->value("mine", 0), 7);
         EXPECT_EQ(again.root()->child("zz")->value("got", 0), 3);
         EXPECT_EQ(again.root()->child("zz")->value("set", 0), 2);

@@ -545,7 +545,7 @@ TEST(KVAtlasTest, FailedLoadKeepsTheSavedCamera) {
     // With no folder neither file is written.
     auto idle = setup.makeAtlas();
     EXPECT_TRUE(idle->saveCamera());
-    idle->autosavePath();
+    EXPECT_TRUE(idle->autosavePath());
     EXPECT_FALSE(idle->loadCamera());
     EXPECT_FALSE(idle->loadAutosavedPath());
 }
@@ -575,8 +575,9 @@ class FakePath : public Map::RoutePath {
         m_r.calls.push_back("read " + Core::wideToUtf8(file) + " " + (atlas.findMapById(1) ? "1" : "-"));
         return true;
     }
-    void write(const std::u16string& name, const std::u16string& file) override {
+    bool write(const std::u16string& name, const std::u16string& file, int&) override {
         m_r.calls.push_back("write " + Core::wideToUtf8(name) + " " + Core::wideToUtf8(file));
+        return true;
     }
     void clear() override { m_r.calls.push_back("clear path"); }
 

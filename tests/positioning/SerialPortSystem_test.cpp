@@ -631,6 +631,22 @@ TEST(SerialPortSystem, ASilentReceiverIsNamedOnceNotEveryPeriod) {
     }
 }
 
+// A port set is the port answered at once, while the GPS thread still
+// probes the one before: the driver's choice is stored at "ok".
+TEST(SerialPortSystem, APortSetIsAnsweredBeforeItIsOpened) {
+    LogLines* log = installLog();
+    TestSupport::TempDir data;
+    Receiver gps(data, 2, {line(Gga)});
+    gps.silent = true; // its probe waits the whole window
+    Positioning::SerialPortSystem ports(nullptr, quickOptions(data));
+    ports.setPort(2, 4800);
+    ports.setEnabled(true, nullptr);
+    ASSERT_TRUE(ports.setPort(5, 9600));
+    EXPECT_EQ(ports.port(), (std::pair<std::uint32_t, std::uint32_t>{5, 9600}));
+    ASSERT_TRUE(eventually([&] { return log->has("Setting GPS port..."); }));
+    EXPECT_EQ(ports.port(), (std::pair<std::uint32_t, std::uint32_t>{5, 9600}));
+}
+
 TEST(SerialPortSystem, PortSearchFindsTheReceiverAndReportsProgress) {
     LogLines* log = installLog();
     TestSupport::TempDir data;

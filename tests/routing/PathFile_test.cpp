@@ -208,10 +208,12 @@ TEST(PathFile, AFullDiskKeepsTheOldFile) {
     const std::u16string file = AtlasTest::wide(dir / "path.kvp");
     ASSERT_TRUE(PathFile::write(u"autosave", file, Path()));
     TestSupport::CaptureLogger log;
+    int error = 0;
     {
         TestSupport::FileSizeLimit limit(300);
-        EXPECT_FALSE(PathFile::write(u"autosave", file, sampleRoute(town)));
+        EXPECT_FALSE(PathFile::write(u"autosave", file, sampleRoute(town), &error));
     }
+    EXPECT_EQ(error, 223);
     EXPECT_EQ(TestSupport::readAll(dir / "path.kvp").size(), 209u);
     EXPECT_TRUE(log.contains("Can't write path file '" + (dir / "path.kvp").string() + "' (err 223): File too large"));
 }
