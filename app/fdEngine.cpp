@@ -1,8 +1,8 @@
 #include "app/fdEngine.h"
-#include "app/SettingKeys.h"
 
 #include "app/CrashReport.h"
 #include "app/DevicesFile.h"
+#include "app/SettingKeys.h"
 #include "core/AnsiFile.h"
 #include "core/Config.h"
 #include "core/DataPath.h"
