@@ -1,11 +1,16 @@
 #include "platform/Error.h"
 #include "platform/SerialPort.h"
+#include "tests/support/FailingSyscalls.h"
 
 #include <gtest/gtest.h>
 
 #include <chrono>
 #include <string>
 #include <thread>
+
+#include <cerrno>
+#include <sys/ioctl.h>
+#include <sys/syscall.h>
 
 TEST(SerialPort, ReadsWhatTheFarEndWritesWithinItsTimeOuts) {
     Platform::PseudoTerminal pty;
@@ -19,6 +24,10 @@ TEST(SerialPort, ReadsWhatTheFarEndWritesWithinItsTimeOuts) {
     EXPECT_EQ(pty.deviceSpeed(), 9600u);
     EXPECT_FALSE(port.setSpeed(12345)); // no such line speed
     EXPECT_EQ(Platform::lastError(), Platform::ErrorInvalidParameter);
+    // A line that refuses its settings (a device gone) says why.
+    EXPECT_EQ(TestSupport::runWithFailingCalls({{SYS_ioctl, TCSETS}}, EIO,
+                                               [&port] { return port.setSpeed(4800) ? 0 : Platform::lastError(); }),
+              Platform::ErrorInvalidFunction);
 
     // Silence: the read gives up after its total time-out with no bytes.
     char buffer[64] = {};
