@@ -1,6 +1,7 @@
 #include "platform/Error.h"
 #include "platform/SerialPort.h"
 #include "tests/support/FailingSyscalls.h"
+#include "tests/support/PseudoTerminal.h"
 
 #include <gtest/gtest.h>
 
@@ -13,7 +14,7 @@
 #include <sys/syscall.h>
 
 TEST(SerialPort, ReadsWhatTheFarEndWritesWithinItsTimeOuts) {
-    Platform::PseudoTerminal pty;
+    TestSupport::PseudoTerminal pty;
     ASSERT_TRUE(pty.isOpen());
     Platform::SerialPort port;
     EXPECT_FALSE(port.setSpeed(4800));
@@ -74,7 +75,7 @@ TEST(SerialPort, AMissingDeviceFailsToOpen) {
 // A write with a bound gives up when nobody reads the device side and the
 // line is full, instead of waiting for ever; what fitted stays readable.
 TEST(SerialPort, ABoundedWriteIntoAFullLineGivesUp) {
-    Platform::PseudoTerminal pty;
+    TestSupport::PseudoTerminal pty;
     ASSERT_TRUE(pty.isOpen());
     const std::string sentence(80, 'x');
     int written = 0;
