@@ -26,10 +26,12 @@ int TimeLimitWorker::runWithLimit(const std::shared_ptr<TimeLimitWorker>& worker
         return Failed;
     }
 
-    switch (Platform::Event::waitAny({ended.get(), stop}, limitMs)) {
-    case 0:
-        return Finished;
+    // The stop comes first: a run that ends as the stop fires counts as
+    // stopped, so a caller that stopped never takes its result.
+    switch (Platform::Event::waitAny({stop, ended.get()}, limitMs)) {
     case 1:
+        return Finished;
+    case 0:
         worker->m_abandoned.store(true, std::memory_order_release);
         return Stopped;
     default:

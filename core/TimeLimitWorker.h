@@ -40,7 +40,8 @@ class TimeLimitWorker {
     bool abandoned() const { return m_abandoned.load(std::memory_order_acquire); }
 
     // Runs worker->run() on a new thread and waits for it, for the stop
-    // event (may be null) or for limitMs, whichever comes first.
+    // event (may be null) or for limitMs, whichever comes first; a stop
+    // signalled by the time the caller looks wins over a run that ended.
     static int runWithLimit(const std::shared_ptr<TimeLimitWorker>& worker, const Platform::Event* stop,
                             std::uint32_t limitMs = LimitMs);
 

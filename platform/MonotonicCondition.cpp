@@ -3,7 +3,9 @@
 #include <algorithm>
 #include <cerrno>
 #include <ctime>
+#include <optional>
 #include <system_error>
+#include <thread>
 
 #include <sys/syscall.h>
 #include <unistd.h>
@@ -13,12 +15,17 @@ namespace Platform {
 namespace {
 
 // The kernel's monotonic clock as it is, below any library preloaded to
-// shift clock_gettime.
-std::chrono::nanoseconds kernelMonotonic() {
+// shift clock_gettime; nothing where the system call fails (a seccomp
+// filter that lets only the C library's way to the clock through).
+std::optional<std::chrono::nanoseconds> kernelMonotonic() {
     timespec now{};
-    ::syscall(SYS_clock_gettime, CLOCK_MONOTONIC, &now);
+    if (::syscall(SYS_clock_gettime, CLOCK_MONOTONIC, &now) != 0)
+        return std::nullopt;
     return std::chrono::seconds(now.tv_sec) + std::chrono::nanoseconds(now.tv_nsec);
 }
+
+// The longest sleep of a wait that has no kernel reading to wait for.
+constexpr std::chrono::milliseconds UnreadSlice{10};
 
 } // namespace
 
@@ -49,7 +56,19 @@ bool MonotonicCondition::waitUntil(std::unique_lock<std::mutex>& lock,
     const nanoseconds left = deadline - steady_clock::now();
     if (left <= nanoseconds::zero())
         return false;
-    const nanoseconds at = kernelMonotonic() + left;
+    const std::optional<nanoseconds> kernel = kernelMonotonic();
+    if (!kernel) {
+        // No deadline for the wait would hold: the C library's reading may
+        // be shifted, and one of 0 put every deadline in the past (the
+        // waits ended at once and the timers spun). A short relative sleep
+        // instead, the mutex released, counted as a spurious wake-up: a
+        // notification is seen up to a slice late.
+        lock.unlock();
+        std::this_thread::sleep_for(std::min<nanoseconds>(left, UnreadSlice));
+        lock.lock();
+        return steady_clock::now() < deadline;
+    }
+    const nanoseconds at = *kernel + left;
     timespec until{};
     until.tv_sec = static_cast<time_t>(duration_cast<seconds>(at).count());
     until.tv_nsec = static_cast<long>((at - duration_cast<seconds>(at)).count());

@@ -14,6 +14,8 @@
 // whichever way it is shifted (it moves at the kernel's pace either way),
 // and added to the kernel's own monotonic reading, taken by the system call
 // itself, for pthread_cond_clockwait, which the library does not translate.
+// Where that system call fails, a timed wait sleeps (relatively) for at most
+// 10 ms at a time instead, and wakes as if spuriously.
 
 #include <chrono>
 #include <mutex>

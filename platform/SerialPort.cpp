@@ -6,7 +6,6 @@
 #include <chrono>
 #include <fcntl.h>
 #include <poll.h>
-#include <pty.h>
 #include <sys/ioctl.h>
 #include <termios.h>
 #include <unistd.h>
@@ -38,12 +37,6 @@ speed_t speedCode(std::uint32_t baud) {
     default:
         return 0;
     }
-}
-
-std::uint32_t baudOf(speed_t code) {
-    for (std::uint32_t baud : {1200u, 2400u, 4800u, 9600u, 19200u, 38400u, 57600u, 115200u, 230400u})
-        if (speedCode(baud) == code) return baud;
-    return 0;
 }
 
 std::int64_t nowMs() {
@@ -160,72 +153,6 @@ bool SerialPort::hungUp() const {
     pollfd p{m_fd, POLLIN, 0};
     if (::poll(&p, 1, 0) < 0) return false;
     return (p.revents & (POLLHUP | POLLERR | POLLNVAL)) != 0;
-}
-
-PseudoTerminal::PseudoTerminal() {
-    char name[256] = {};
-    if (openpty(&m_master, &m_slave, name, nullptr, nullptr) != 0) {
-        setLastErrorFromErrno();
-        m_master = m_slave = -1;
-        return;
-    }
-    fcntl(m_master, F_SETFD, FD_CLOEXEC);
-    fcntl(m_slave, F_SETFD, FD_CLOEXEC);
-    // Raw on the device side, so the bytes pass unchanged.
-    termios tio{};
-    if (tcgetattr(m_slave, &tio) == 0) {
-        cfmakeraw(&tio);
-        tcsetattr(m_slave, TCSANOW, &tio);
-    }
-    m_path = name;
-}
-
-PseudoTerminal::~PseudoTerminal() {
-    close();
-}
-
-bool PseudoTerminal::write(const std::string& bytes, int waitMs) {
-    // A bounded write never blocks in write() itself: room for a few bytes
-    // would let a blocking write wait for the rest.
-    const int flags = fcntl(m_master, F_GETFL);
-    const bool bounded = waitMs >= 0 && flags >= 0;
-    if (bounded) fcntl(m_master, F_SETFL, flags | O_NONBLOCK);
-    bool written = true;
-    std::size_t done = 0;
-    while (done < bytes.size()) {
-        if (bounded) {
-            pollfd room{m_master, POLLOUT, 0};
-            const int ready = ::poll(&room, 1, waitMs);
-            if (ready < 0 && errno == EINTR) continue;
-            if (ready == 0) {
-                setLastError(ErrorTimeout);
-                written = false;
-                break;
-            }
-        }
-        ssize_t n = ::write(m_master, bytes.data() + done, bytes.size() - done);
-        if (n < 0 && (errno == EINTR || (bounded && errno == EAGAIN))) continue;
-        if (n <= 0) {
-            setLastErrorFromErrno();
-            written = false;
-            break;
-        }
-        done += static_cast<std::size_t>(n);
-    }
-    if (bounded) fcntl(m_master, F_SETFL, flags);
-    return written;
-}
-
-std::uint32_t PseudoTerminal::deviceSpeed() const {
-    termios tio{};
-    if (m_slave < 0 || tcgetattr(m_slave, &tio) != 0) return 0;
-    return baudOf(cfgetispeed(&tio));
-}
-
-void PseudoTerminal::close() {
-    if (m_slave >= 0) ::close(m_slave);
-    if (m_master >= 0) ::close(m_master);
-    m_slave = m_master = -1;
 }
 
 } // namespace Platform

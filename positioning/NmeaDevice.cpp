@@ -182,14 +182,29 @@ void NmeaDevice::take(const char* text, std::uint32_t length) {
     }
     case SentenceKind::Gsv: {
         const GsvRecord& gsv = records.gsv;
-        if (gsv.messageNumber == 1) m_collectingSatellites.clear();
+        // A cycle is its messages in order from the first: a message that
+        // does not follow the last one taken breaks the cycle, and nothing
+        // is taken until the next first message. A hostile receiver's
+        // second messages without end, each naming other satellites, grew
+        // the list without bound, and each satellite's look-up in it with it
+        // (on the GPS thread, under the device's lock).
+        if (gsv.messageNumber == 1) {
+            m_collectingSatellites.clear();
+            m_gsvCycle = {gsv.messages, 1};
+        } else if (gsv.messages == m_gsvCycle.messages && gsv.messageNumber == m_gsvCycle.last + 1) {
+            m_gsvCycle.last = gsv.messageNumber;
+        } else {
+            m_gsvCycle = {};
+            m_collectingSatellites.clear();
+            break;
+        }
         for (std::int32_t i = 0; i < gsv.count; ++i) {
             const Satellite& s = gsv.satellites[i];
             auto same = std::find_if(m_collectingSatellites.begin(), m_collectingSatellites.end(),
                                      [&s](const Satellite& known) { return known.prn == s.prn; });
             if (same != m_collectingSatellites.end())
                 *same = s;
-            else
+            else if (m_collectingSatellites.size() < MaxSatellitesInView)
                 m_collectingSatellites.push_back(s);
         }
         if (gsv.messageNumber == gsv.messages) m_collectingSatellites.swap(m_satellites);

@@ -106,6 +106,14 @@ class NmeaDevice : public Device, private SerialPortSettings, private LogSetting
     UsedSatellites m_usedSatellites;
     std::vector<Satellite> m_collectingSatellites;
     std::vector<Satellite> m_satellites;
+    // The GSV cycle being collected: its number of messages and the last
+    // message taken (0: none, the cycle broken).
+    struct GsvCycle {
+        std::int32_t messages = 0;
+        std::int32_t last = 0;
+    } m_gsvCycle;
+    // More than any receiver lists under one talker: the view's bound.
+    static constexpr std::size_t MaxSatellitesInView = 128;
     NmeaLog m_nmeaLog;
     // Where each sentence is parsed, kept rather than made afresh per
     // sentence: a parser zero-fills the record of its kind first.

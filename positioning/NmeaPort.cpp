@@ -145,15 +145,19 @@ bool NmeaPort::probe(const Platform::Event* stop) {
 bool tryGpsPort(const std::shared_ptr<Platform::SerialPort>& device, std::uint32_t portNumber,
                 std::uint32_t baud, const Platform::Event* stop, const PortTiming& timing) {
     Log::log(Log::Normal, u"Trying port %d at speed %d ...", portNumber, baud);
-    if (timing.probePauseMs > 0) {
+    // A stop that ends the pause (or came before it) ends the probe before
+    // it reads: a stopped search reports no receiver.
+    bool stopped = stop && stop->isSet();
+    if (timing.probePauseMs > 0 && !stopped) {
         if (stop)
-            stop->wait(timing.probePauseMs);
+            stopped = stop->wait(timing.probePauseMs);
         else
             std::this_thread::sleep_for(std::chrono::milliseconds(timing.probePauseMs));
     }
     auto worker = std::make_shared<TryGpsWorker>(device, timing);
     bool found = false;
-    switch (Threading::TimeLimitWorker::runWithLimit(worker, stop, timing.probeLimitMs)) {
+    switch (stopped ? Threading::TimeLimitWorker::Stopped
+                    : Threading::TimeLimitWorker::runWithLimit(worker, stop, timing.probeLimitMs)) {
     case Threading::TimeLimitWorker::Finished:
         Log::log(Log::Info, u"TryGpsPort done");
         found = worker->found;

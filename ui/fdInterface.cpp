@@ -261,7 +261,14 @@ void fdInterface::releaseImages() {
         image->releaseSurface();
 }
 
-void fdInterface::deleteImages() { m_images.clear(); }
+std::uint64_t fdInterface::deleteImages() {
+    std::uint64_t bytes = 0;
+    for (const auto& image : m_images)
+        if (const SDL_Surface* s = image->surface())
+            bytes += static_cast<std::uint64_t>(s->pitch) * static_cast<std::uint64_t>(s->h);
+    m_images.clear();
+    return bytes;
+}
 
 void fdInterface::removeTimer() {
     if (!m_timer)

@@ -110,7 +110,8 @@ public:
     fdImage* loadImage(const std::string& fileName) override;
     // Frees every image's pixels (they load again on use).
     void releaseImages();
-    void deleteImages();
+    // Deletes every image; gives the bytes of the pixels they held.
+    std::uint64_t deleteImages();
     std::size_t imageCount() const { return m_images.size(); }
 
     // Runs the timer at the period, or none; a timer already running at it

@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <iterator>
 #include <memory>
+#include <vector>
 
 #include <gtest/gtest.h>
 
@@ -62,6 +63,10 @@ TEST(Text, AnsiIsCodePage1251) {
         EXPECT_EQ(converter.toWide(std::string(1, static_cast<char>(b))), std::u16string(1, c)) << b;
     }
     EXPECT_EQ(letters, 94);
+    // A text that ends where its storage ends is read to its end, no further
+    // (the sanitizer build would report the byte after it).
+    const std::vector<char> exact{'\xC0', 'b'};
+    EXPECT_EQ(converter.toWide(std::string_view(exact.data(), exact.size())), u"Аb");
 }
 
 TEST(Text, AnsiManualMode) {

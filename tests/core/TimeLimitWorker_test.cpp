@@ -33,6 +33,14 @@ class Quick final : public TimeLimitWorker {
     int result = 0;
 };
 
+// Fires the caller's stop as its run ends: the caller, woken by either,
+// finds both signalled.
+class StopsAsItEnds final : public TimeLimitWorker {
+  public:
+    void run() override { stop->set(); }
+    std::shared_ptr<Event> stop = std::make_shared<Event>(true);
+};
+
 } // namespace
 
 TEST(TimeLimitWorker, FinishedWithinTheLimitGivesZeroAndTheWorkersResult) {
@@ -79,6 +87,13 @@ TEST(TimeLimitWorker, StopEventEndsTheWaitAtOnce) {
     worker->release.set();
     ASSERT_TRUE(worker->finished.wait(10000));
     EXPECT_TRUE(worker->sawAbandoned);
+
+    // A stop that fires as the run ends wins: a caller that stopped never
+    // takes the run's result (a port search stopped would report a receiver).
+    for (int i = 0; i < 50; ++i) {
+        auto racing = std::make_shared<StopsAsItEnds>();
+        EXPECT_EQ(TimeLimitWorker::runWithLimit(racing, racing->stop.get()), TimeLimitWorker::Stopped) << i;
+    }
 }
 
 namespace {

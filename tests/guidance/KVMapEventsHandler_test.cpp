@@ -10,7 +10,6 @@
 #include "guidance/SoundMixer.h"
 #include "map/Projection.h"
 #include "map/UnitsPerMeter.h"
-#include "platform/SerialPort.h"
 #include "positioning/SerialPortSystem.h"
 #include "positioning/System.h"
 #include "render/RenderStyles.h"
@@ -19,6 +18,7 @@
 #include "tests/routing/RouteFixture.h"
 #include "tests/map/AtlasFixture.h"
 #include "tests/support/CaptureLogger.h"
+#include "tests/support/PseudoTerminal.h"
 #include "tests/support/TempDir.h"
 #include "tools/demo-atlas/DemoAtlas.h"
 
@@ -705,7 +705,7 @@ std::string epoch(int second, Map::Point point, float heading, float speed) {
 // off up Park Avenue and the route is rebuilt.
 TEST_F(Town_, NmeaReplayThroughAPortDrivesGuidance) {
     TestSupport::TempDir data;
-    Platform::PseudoTerminal pty;
+    TestSupport::PseudoTerminal pty;
     std::filesystem::create_directories(data / "ports");
     std::filesystem::create_symlink(pty.devicePath(), data / "ports/COM7");
     Positioning::SerialPortSystemOptions options;

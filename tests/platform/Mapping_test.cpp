@@ -3,11 +3,13 @@
 #include "platform/CrashGuard.h"
 
 #include "platform/Error.h"
+#include "tests/support/FailingSyscalls.h"
 #include "tests/support/TempDir.h"
 
 #include <gtest/gtest.h>
 
 #include <cerrno>
+#include <sys/syscall.h>
 #include <unistd.h>
 #include <cstring>
 #include <chrono>
@@ -80,6 +82,16 @@ TEST(Mapping, RefusesWindowsOutsideTheFileAndBadFiles) {
     Platform::MappableFile folder(dir.path().u16string());
     EXPECT_FALSE(folder.isOpen());
     EXPECT_EQ(Platform::lastError(), Platform::ErrorAccessDenied);
+
+    // A file that opens but cannot be looked at says why, not an older error.
+    EXPECT_EQ(TestSupport::runWithFailingCalls(
+                  {{SYS_fstat, std::nullopt}, {SYS_newfstatat, std::nullopt}, {SYS_statx, std::nullopt}}, EOVERFLOW,
+                  [&path] {
+                      Platform::setLastError(Platform::ErrorAccessDenied);
+                      Platform::MappableFile unseen(path.u16string());
+                      return unseen.isOpen() ? 0 : Platform::lastError();
+                  }),
+              Platform::ErrorInvalidParameter);
 
     // Moving hands the open file over.
     Platform::MappableFile moved(std::move(file));

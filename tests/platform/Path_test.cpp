@@ -17,6 +17,8 @@ TEST(PlatformPath, ConversionAtTheBoundary) {
               u"\u041a\u0430\u0440\u0442\u0430/\xD83D\xDE00");
     // Names that are not UTF-8 still come back, with replacement characters.
     EXPECT_EQ(Platform::fromNativePath("a\xFF" "b\xC3"), u"a\uFFFDb\uFFFD");
+    // A Latin-1 letter keeps the letters after it.
+    EXPECT_EQ(Platform::fromNativePath("\xC9" "cole"), u"\uFFFD" "cole");
     EXPECT_EQ(Platform::fromNativePath("\xC0\x80\xED\xA0\x80"), u"\uFFFD\uFFFD\uFFFD\uFFFD\uFFFD");
 }
 

@@ -1,5 +1,7 @@
 #include "platform/Error.h"
 #include "platform/SerialPort.h"
+#include "tests/support/FailingSyscalls.h"
+#include "tests/support/PseudoTerminal.h"
 
 #include <gtest/gtest.h>
 
@@ -7,8 +9,12 @@
 #include <string>
 #include <thread>
 
+#include <cerrno>
+#include <sys/ioctl.h>
+#include <sys/syscall.h>
+
 TEST(SerialPort, ReadsWhatTheFarEndWritesWithinItsTimeOuts) {
-    Platform::PseudoTerminal pty;
+    TestSupport::PseudoTerminal pty;
     ASSERT_TRUE(pty.isOpen());
     Platform::SerialPort port;
     EXPECT_FALSE(port.setSpeed(4800));
@@ -19,6 +25,10 @@ TEST(SerialPort, ReadsWhatTheFarEndWritesWithinItsTimeOuts) {
     EXPECT_EQ(pty.deviceSpeed(), 9600u);
     EXPECT_FALSE(port.setSpeed(12345)); // no such line speed
     EXPECT_EQ(Platform::lastError(), Platform::ErrorInvalidParameter);
+    // A line that refuses its settings (a device gone) says why.
+    EXPECT_EQ(TestSupport::runWithFailingCalls({{SYS_ioctl, TCSETS}}, EIO,
+                                               [&port] { return port.setSpeed(4800) ? 0 : Platform::lastError(); }),
+              Platform::ErrorInvalidFunction);
 
     // Silence: the read gives up after its total time-out with no bytes.
     char buffer[64] = {};
@@ -65,7 +75,7 @@ TEST(SerialPort, AMissingDeviceFailsToOpen) {
 // A write with a bound gives up when nobody reads the device side and the
 // line is full, instead of waiting for ever; what fitted stays readable.
 TEST(SerialPort, ABoundedWriteIntoAFullLineGivesUp) {
-    Platform::PseudoTerminal pty;
+    TestSupport::PseudoTerminal pty;
     ASSERT_TRUE(pty.isOpen());
     const std::string sentence(80, 'x');
     int written = 0;

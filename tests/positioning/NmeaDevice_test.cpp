@@ -199,6 +199,30 @@ TEST(NmeaDevice, SatellitesAndUsedSatellites) {
     rig.send("GPGSV,2,2,05,15,50,50,55");
     EXPECT_EQ(rig.device->getSatellites(sky, 9), 5u);
     EXPECT_EQ(sky[4].prn, 15);
+
+    // A cycle is its messages in order from the first: a message out of
+    // turn, or of another cycle, breaks it, and nothing is published until
+    // the next first message. A hostile receiver's second messages without
+    // end collected satellites without bound.
+    for (int k = 0; k < 300; ++k)
+        rig.send(Core::format("GPGSV,9,2,36,%d,1,1,1,%d,1,1,1,%d,1,1,1,%d,1,1,1", 4 * k + 100, 4 * k + 101,
+                              4 * k + 102, 4 * k + 103));
+    rig.send("GPGSV,9,9,36,1,1,1,1,2,1,1,1,3,1,1,1,4,1,1,1");
+    rig.send("GPGSV,3,1,09,1,10,100,11,2,20,200,22,3,30,300,33,4,40,40,44");
+    rig.send("GPGSV,3,3,09,9,9,90,9");
+    ASSERT_EQ(rig.device->getSatellites(sky, 9), 5u) << "no broken cycle published";
+    EXPECT_EQ(sky[0].prn, 11);
+    rig.send("GPGSV,3,1,09,1,10,100,11,2,20,200,22,3,30,300,33,4,40,40,44");
+    for (int k = 2; k <= 3; ++k)
+        rig.send(Core::format("GPGSV,3,%d,12,%d,1,1,1,%d,1,1,1,%d,1,1,1,%d,1,1,1", k, 4 * k + 1, 4 * k + 2,
+                              4 * k + 3, 4 * k + 4));
+    EXPECT_EQ(rig.device->getSatellites(nullptr, 0), 12u);
+    // However many messages a cycle claims, its view holds at most 128.
+    rig.send("GPGSV,99,1,396,1,1,1,1,2,1,1,1,3,1,1,1,4,1,1,1");
+    for (int k = 2; k <= 99; ++k)
+        rig.send(Core::format("GPGSV,99,%d,396,%d,1,1,1,%d,1,1,1,%d,1,1,1,%d,1,1,1", k, 4 * k - 3, 4 * k - 2,
+                              4 * k - 1, 4 * k));
+    EXPECT_EQ(rig.device->getSatellites(nullptr, 0), 128u);
 }
 
 TEST(NmeaDevice, MapPointByTheMapProjection) {

@@ -6,6 +6,7 @@
 #include "positioning/NmeaPort.h"
 #include "positioning/SerialPortSystem.h"
 #include "positioning/System.h"
+#include "tests/support/PseudoTerminal.h"
 #include "tests/support/TempDir.h"
 
 #include <gtest/gtest.h>
@@ -119,7 +120,7 @@ struct Receiver {
         stop = true;
         if (thread.joinable()) thread.join();
     }
-    Platform::PseudoTerminal pty;
+    TestSupport::PseudoTerminal pty;
     std::vector<std::string> sentences;
     std::atomic<bool> stop = false;
     std::atomic<bool> silent = false;

@@ -16,6 +16,7 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <filesystem>
 
 #include <random>
@@ -65,6 +66,23 @@ TEST(RouteComputation, FollowsTheRoadsAndTheirDirections) {
         EXPECT_NEAR(end.y, path.points[1].roadPoint.y, 0.01f);
     }
     EXPECT_EQ(RoadMapHolder::of(*town.map)->pin, RoadMapHolder::Free) << "the pin is put back";
+
+    // The phase times add up to no more than each computation took (a
+    // millisecond a phase given for the clock's steps). Repeated for 50 ms
+    // in all, the phases cross many a millisecond.
+    std::chrono::steady_clock::duration spent{};
+    for (int i = 0; i < 1000000 && spent < std::chrono::milliseconds(50); ++i) {
+        Path path;
+        const auto started = std::chrono::steady_clock::now();
+        ASSERT_TRUE(Map::Routing::computePath(*town.atlas, *town.setup.config.root(), town.pointOn(0, 0.5f),
+                                              town.pointOn(6, 0.5f), path, false));
+        const auto took = std::chrono::steady_clock::now() - started;
+        spent += took;
+        const auto& times = routingResult();
+        ASSERT_LE(std::uint64_t{times.loadingMs} + times.searchingMs + times.buildingMs,
+                  std::chrono::duration_cast<std::chrono::milliseconds>(took).count() + 3)
+            << i;
+    }
 }
 
 TEST(RouteComputation, FailuresLeaveTheirStatus) {

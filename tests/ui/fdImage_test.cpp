@@ -73,6 +73,10 @@ TEST(fdImage, SharedByNameLoadedOnceUntilReleased) {
     EXPECT_NE(packed->surface(), nullptr) << "loaded again on use";
     EXPECT_EQ(log.countStartingWith("Image file 'images/packed.bmp' : "), 2u);
     EXPECT_EQ(ui.imageCount(), 2u);
+    // Deleting counts the pixels held: the 4 x 3 picture's 32-bit rows, not
+    // the released one's.
+    EXPECT_EQ(ui.deleteImages(), 4u * 4 * 3);
+    EXPECT_EQ(ui.imageCount(), 0u);
 }
 
 TEST(fdImage, MissingImageLogsOnEveryAttempt) {

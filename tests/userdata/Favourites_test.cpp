@@ -32,6 +32,12 @@ TEST(Favourites, SlotsLiveAtTheirFileOffsets) {
     bytes[5] = 0;
     EXPECT_EQ(TestSupport::readAll(dir / "favorites.kvf"), bytes) << "clearing keeps the point and value";
 
+    // The last slot in the file (four) reads its value from the file's end.
+    ASSERT_TRUE(favourites.bind(path, Favourites::Four, Map::Point{5, 6}, 0x11223344));
+    Favourites last;
+    last.load(path);
+    EXPECT_EQ(last.entry(Favourites::Four).value, 0x11223344u);
+
     Favourites foreign;
     foreign.load(wide(dir.write("f.kvf", "KVFX" + bytes.substr(4))));
     EXPECT_FALSE(foreign.entry(Favourites::Home).set);
