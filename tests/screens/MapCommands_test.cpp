@@ -482,6 +482,8 @@ TEST(MapCommands, TapPrefersPoiThenWaypointThenDangerPointThenAddress) {
         // reach of a POI the box names.
         EXPECT_EQ(r.page->findChild("edit_point")->findChild("del")->visible(), c.kind == Kind::Waypoint) << what;
         EXPECT_EQ(dynamic_cast<Ui::fdStatic*>(r.page->findChild("upper_box_turn"))->text(), c.address) << what;
+        r.click("edit_point", "del");
+        EXPECT_EQ(waypoints.findNearestPoint(near, 1) >= 0, c.waypoint && c.kind != Kind::Waypoint) << what;
     }
 }
 
