@@ -36,6 +36,10 @@ struct OrientedBox {
 struct IconBox {
     OrientedBox box;
     const std::uint32_t* caption = nullptr;
+    // The POI drawn, which a tap on the icon names: its map (atlas order)
+    // and its address record (object 0: none, as for the car).
+    std::uint32_t mapIndex = 0;
+    std::uint32_t object = 0;
 
     // The icon whose top-left pixel is (left, top).
     static IconBox of(std::int32_t left, std::int32_t top, std::int32_t width, std::int32_t height,

@@ -12,6 +12,12 @@ namespace {
 std::array<xe::Point, 256> g_points;
 std::array<xe::Point, 256> g_normals;
 
+// A little-endian u32 at data.
+std::uint32_t u32At(const std::uint8_t* data) {
+    return static_cast<std::uint32_t>(data[0]) | static_cast<std::uint32_t>(data[1]) << 8 |
+           static_cast<std::uint32_t>(data[2]) << 16 | static_cast<std::uint32_t>(data[3]) << 24;
+}
+
 std::uint64_t packedBytes(std::uint64_t fields, unsigned w) { return (fields * w + 7) / 8; }
 
 std::int32_t signMagnitude(std::uint32_t value, unsigned w) {
@@ -128,8 +134,7 @@ bool CellItemWalker::nextHeader(CellItem& out) {
     }
     out = CellItem{};
     out.data = item;
-    out.caption = static_cast<std::uint32_t>(item[0]) | static_cast<std::uint32_t>(item[1]) << 8 |
-                  static_cast<std::uint32_t>(item[2]) << 16 | static_cast<std::uint32_t>(item[3]) << 24;
+    out.caption = u32At(item);
     switch (m_kind) {
     case PolylineItems:
         out.type = item[4];
@@ -139,6 +144,7 @@ bool CellItemWalker::nextHeader(CellItem& out) {
         break;
     case PointItems:
         out.poiType = static_cast<std::uint16_t>(item[8] | item[9] << 8);
+        out.address = u32At(item + 4);
         out.count = 1;
         break;
     default:

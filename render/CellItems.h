@@ -41,6 +41,7 @@ struct CellItem {
     std::uint8_t direction = 0; // polylines: non-zero on one-way roads
     std::uint32_t road = InvalidRoadId; // polylines
     std::uint16_t poiType = 0;          // points
+    std::uint32_t address = 0;          // points: the object's address record (0: none)
     int count = 0;
     const xe::Point* points = nullptr;
     const xe::Point* normals = nullptr; // polylines: count - 1 of them

@@ -457,7 +457,10 @@ void MapLayers::drawPoiIcons(fdMapRenderer& renderer, const xe::Canvas& canvas, 
                 const Map::KVMap2::Caption& entry = map->captions()[item.caption];
                 if (entry.offset != 0 && entry.length != 0) caption = &entry.cached;
             }
-            drawn->push_back(Render::IconBox::of(left, top, w, h, caption));
+            Render::IconBox box = Render::IconBox::of(left, top, w, h, caption);
+            box.mapIndex = view.mapIndex;
+            box.object = item.address;
+            drawn->push_back(box);
         };
         std::int32_t left = 0;
         std::int32_t top = 0;

@@ -52,8 +52,14 @@ bool listCommand(Ui::fdWindowBase& page, Ui::List* list, ListTap& tap, const std
         return true;
     if (name != "list")
         return false;
-    if (list == nullptr || !tap.accept(list->list()))
+    if (list == nullptr)
         return true;
+    if (!tap.accept(list->list())) {
+        // The release lit the row under the finger, which the press may
+        // have scrolled: the chosen row keeps the light.
+        list->markSelection();
+        return true;
+    }
     list->activateSelected();
     Ui::ListPage::updateUpDownButtons(page, list);
     return true;

@@ -11,6 +11,7 @@
 #include "render/RenderStyles.h"
 #include "userdata/fdWPManager.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace Screens {
@@ -24,19 +25,12 @@ constexpr std::uint16_t HouseType = 0xFFFF;
 // are never nearer.
 class NearestObject : public Map::File::NnVisitor {
 public:
-    // accept (may be empty) tells whether an object may be the one found;
-    // at most MaxRefused are refused before the search gives up.
-    NearestObject(std::uint64_t limit, const std::function<bool(std::uint32_t)>& accept)
-        : m_limit(limit), m_accept(accept) {}
-    bool wantsMore() override { return !m_found && m_refused < MaxRefused; }
+    explicit NearestObject(std::uint64_t limit) : m_limit(limit) {}
+    bool wantsMore() override { return !m_found; }
     std::uint64_t limit() override { return m_limit; }
     void visit(std::uint32_t value, std::uint64_t squaredDistance) override {
-        if (m_found || squaredDistance >= m_limit || m_refused >= MaxRefused)
+        if (m_found || squaredDistance >= m_limit)
             return;
-        if (m_accept && !m_accept(value)) {
-            ++m_refused;
-            return;
-        }
         m_found = true;
         object = value;
         distance = squaredDistance;
@@ -46,18 +40,26 @@ public:
     std::uint64_t distance = 0;
 
 private:
-    static constexpr int MaxRefused = 64;
     std::uint64_t m_limit;
-    const std::function<bool(std::uint32_t)>& m_accept;
     bool m_found = false;
-    int m_refused = 0;
 };
+
+// Reads the address of the POI out names; false (out cleared) when it
+// cannot be had.
+bool readFoundAddress(Map::KVAtlas& atlas, MapPointFind& out) {
+    if (out.mapIndex < atlas.maps().size() && out.object != 0 &&
+        Map::readObjectAddress(*atlas.maps()[out.mapIndex], out.object, out.address))
+        return true;
+    out.address.clear();
+    out.mapIndex = MapPointFind::NoMap;
+    out.object = 0;
+    return false;
+}
 
 // The nearest object of the given types over all maps of the atlas, a later
 // map's object winning only when strictly nearer; its address read.
 bool nearestObject(Map::KVAtlas& atlas, Map::Point point, std::int32_t radius,
-                   const std::vector<std::uint16_t>& types, MapPointFind& out,
-                   const std::function<bool(Map::Point)>& reaches = {}) {
+                   const std::vector<std::uint16_t>& types, MapPointFind& out) {
     if (radius <= 0 || types.empty())
         return false;
     // A POI right on the reach still counts.
@@ -66,16 +68,7 @@ bool nearestObject(Map::KVAtlas& atlas, Map::Point point, std::int32_t radius,
     std::uint64_t best = 0;
     const auto& maps = atlas.maps();
     for (std::size_t m = 0; m < maps.size(); ++m) {
-        // An object whose point the reach does not take is passed over.
-        std::function<bool(std::uint32_t)> accept;
-        if (reaches)
-            accept = [&](std::uint32_t object) {
-                Map::ObjectAddress address;
-                return Map::readObjectAddress(*maps[m], object, address) &&
-                       reaches(Map::Point{static_cast<std::int32_t>(address.number2),
-                                          static_cast<std::int32_t>(address.number3)});
-            };
-        NearestObject visitor(found ? best : reach, accept);
+        NearestObject visitor(found ? best : reach);
         maps[m]->spatialSearchReader().nearest(visitor, point, types);
         if (visitor.found() && (!found || visitor.distance < best)) {
             found = true;
@@ -84,13 +77,32 @@ bool nearestObject(Map::KVAtlas& atlas, Map::Point point, std::int32_t radius,
             out.object = visitor.object;
         }
     }
-    if (!found || out.object == 0 || !Map::readObjectAddress(*maps[out.mapIndex], out.object, out.address)) {
-        out.address.clear();
-        out.mapIndex = MapPointFind::NoMap;
-        out.object = 0;
-        return false;
+    return readFoundAddress(atlas, out);
+}
+
+// The drawn icon whose centre lies nearest the finger, at most `pixels`
+// away (one right on the reach counts); of icons as near, the one drawn
+// last, which covers the others. One whose address cannot be read is passed
+// over for the next nearest.
+bool nearestIcon(Map::KVAtlas& atlas, const std::vector<Render::IconBox>& icons, xe::Point finger,
+                 std::int32_t pixels, MapPointFind& out) {
+    std::vector<std::pair<float, std::size_t>> near;
+    const float reach = static_cast<float>(pixels) * static_cast<float>(pixels);
+    for (std::size_t i = icons.size(); i-- > 0;) {
+        const float dx = icons[i].box.centreX - static_cast<float>(finger.x);
+        const float dy = icons[i].box.centreY - static_cast<float>(finger.y);
+        if (icons[i].object != 0 && dx * dx + dy * dy <= reach)
+            near.emplace_back(dx * dx + dy * dy, i);
     }
-    return true;
+    std::stable_sort(near.begin(), near.end(),
+                     [](const auto& a, const auto& b) { return a.first < b.first; });
+    for (const auto& [distance, i] : near) {
+        out.mapIndex = icons[i].mapIndex;
+        out.object = icons[i].object;
+        if (readFoundAddress(atlas, out))
+            return true;
+    }
+    return false;
 }
 
 // The address of the point item drawn under the point (a point item names
@@ -151,16 +163,13 @@ std::vector<std::uint16_t> MapPointLookup::tappableTypes(Render::RenderStyles* s
     return types;
 }
 
-// Every POI within the search radius counts.
-const std::function<bool(Map::Point)> NoReach;
-
 MapPointFind MapPointLookup::find(Map::Point point) const {
     MapPointFind out;
     const std::int32_t poiReach = exact ? 1 : poiRadius;
     const std::int32_t waypointReach = exact ? 1 : waypointRadius;
-    const std::int32_t poiSearch = exact || poiSearchRadius <= 0 ? poiReach : poiSearchRadius;
     if (atlas != nullptr &&
-        nearestObject(*atlas, point, poiSearch, tappableTypes(styles), out, exact ? NoReach : reaches))
+        (icons != nullptr && !exact ? nearestIcon(*atlas, *icons, finger, poiPixels, out)
+                                    : nearestObject(*atlas, point, poiReach, tappableTypes(styles), out)))
         out.kind = MapPointFind::Kind::Poi;
     if (waypoints != nullptr)
         out.waypoint = waypoints->findNearestPoint(point, waypointReach);

@@ -6,9 +6,10 @@
 #include "map/ObjectAddress.h"
 #include "map/Point.h"
 #include "map/proximity/Point.h"
+#include "render/CaptionGeometry.h"
+#include "render/Canvas.h"
 
 #include <cstdint>
-#include <functional>
 #include <vector>
 
 namespace Map {
@@ -60,12 +61,15 @@ struct MapPointLookup {
     // both reaches one map unit, and the item drawn under the point, which
     // depends on the view, is not asked for its address.
     bool exact = false;
-    // In 3D the ground shows more map units per pixel the farther it lies:
-    // POIs are then looked for within this wider radius (map units; 0: the
-    // POI reach), nearest first, and the first whose point `reaches` accepts
-    // (the tap's reach on the screen) is the one found.
-    std::int32_t poiSearchRadius = 0;
-    std::function<bool(Map::Point)> reaches;
+    // The POI icons of the frame the driver sees (their screen boxes and
+    // objects) and the tapped pixel: the POI is then the drawn icon nearest
+    // the finger, its centre at most poiPixels away, as the icons stand on
+    // the screen (set beside their points, and farther apart in 3D near
+    // the car than far off). Null: the maps' search within poiRadius of
+    // the point, where nothing drawn tells which.
+    const std::vector<Render::IconBox>* icons = nullptr;
+    xe::Point finger;
+    std::int32_t poiPixels = 0;
 
     MapPointFind find(Map::Point point) const;
 

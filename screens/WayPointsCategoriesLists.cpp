@@ -121,29 +121,23 @@ void WayPointsCategoriesSingleSelectList::selectById(std::uint32_t point) {
                 m_item = static_cast<std::int32_t>(i);
                 if (!m_groups[g].expanded)
                     setExpanded(m_group, true);
-                const std::int32_t row = rowOf(m_group, m_item);
-                ensureVisible(row);
-                refill();
-                list().select(row - firstVisibleIndex());
+                ensureVisible(rowOf(m_group, m_item));
                 return;
             }
     m_group = m_item = -1;
-    list().select(-1);
     refill();
 }
 
-void WayPointsCategoriesSingleSelectList::groupItemClicked(std::int32_t row, std::int32_t group, std::int32_t item) {
+void WayPointsCategoriesSingleSelectList::groupItemClicked(std::int32_t, std::int32_t group, std::int32_t item) {
     if (item >= 0) {
         m_group = group;
         m_item = item;
-        list().select(row - firstVisibleIndex());
     }
     refill();
 }
 
 void WayPointsCategoriesSingleSelectList::refresh() {
     m_group = m_item = -1;
-    list().select(-1);
     for (Group& group : m_groups)
         group.expanded = false;
     if (m_groups.size() == 1)
@@ -154,14 +148,13 @@ void WayPointsCategoriesSingleSelectList::refresh() {
 void WayPointsCategoriesSingleSelectList::onCategoriesChanged() {
     WayPointsCategoriesList::onCategoriesChanged();
     m_group = m_item = -1;
-    list().select(-1);
     refill();
 }
 
 void WayPointsCategoriesSingleSelectList::removePoint(std::uint32_t point) {
     WayPointsCategoriesList::removePoint(point);
     m_group = m_item = -1;
-    list().select(-1);
+    markSelection();
 }
 
 void WayPointsCategoriesMultiSelectList::groupItemClicked(std::int32_t row, std::int32_t group, std::int32_t item) {

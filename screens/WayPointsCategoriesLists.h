@@ -88,6 +88,7 @@ class WayPointsCategoriesSingleSelectList : public WayPointsCategoriesList {
     // a point the list lacks clears the choice.
     void selectById(std::uint32_t point);
     std::int32_t selectedIndex() const override;
+    bool highlightsSelection() const override { return true; }
     void groupItemClicked(std::int32_t row, std::int32_t group, std::int32_t item) override;
     void refresh() override;
     void onCategoriesChanged() override;

@@ -240,12 +240,6 @@ public:
     Render::RenderStyles* poiStyles() const;
     // Screen pixels as map units at the view scale (pixels per unit).
     static std::int32_t mapRadius(std::int32_t pixels, float scale);
-    // The map units a reach of `pixels` screen pixels round the point may
-    // cover as the camera shows it: the view's scale in 2D; in 3D the
-    // ground farther off shows more units per pixel, and the reach is the
-    // longest of the four ways across the screen from the point (a circle
-    // round the screen's reach, which a tap narrows to the screen's).
-    std::int32_t reachAt(Map::Point point, std::int32_t pixels) const;
     // Where "add_path" stores a path named `name` in `folder`: the name,
     // else "<stem> (2).kvp", "(3)" ... while a file of that name exists, so
     // a stored route is never overwritten.
@@ -303,8 +297,12 @@ private:
     // following the car and the marker goes to the middle of the height.
     void standClearOfTappedPoint();
     // The labels of the top box for the chosen point: the address found
-    // there (a POI's name first), and the bound road's name.
+    // there (a POI's or a waypoint's name first), and the bound road's name.
     std::u16string foundAddress() const;
+    // The stored waypoint the chosen point names, which "Point" edits and
+    // "Delete" removes, or -1: a POI named there wins over a waypoint
+    // within reach, and the buttons act on what the top box names.
+    std::int32_t namedWaypoint() const;
     std::u16string nearestStreet() const;
 
     // The car marker's corners on the screen (each missing when it does not
@@ -358,9 +356,6 @@ private:
     // Commands (fdPageMapCommands.cpp).
     void naviIndicatorCommand();
     void editPointCommand(const std::string& child);
-    // The waypoint within "wp_find_distance" screen pixels of the point, or
-    // -1.
-    std::int32_t waypointNear(Map::Point point) const;
     // The point selected (tapped or found): bound to its nearest road, its
     // buttons and the path pop-up shown; the info page filled from
     // m_tappedFind.

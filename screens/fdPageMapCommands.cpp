@@ -105,6 +105,9 @@ void fdPageMap::Menu::showMenu(bool show, std::uint32_t now, std::uint32_t autoH
     if (show) {
         if (!m_items.empty())
             setState(0, m_page.isThreeD() ? 1 : 0);
+        // The row chosen last time is done with: a menu opens with no row
+        // highlighted, until a tap chooses one.
+        list().select(-1);
         refresh();
     }
     m_page.invalidate(1);
@@ -255,27 +258,6 @@ std::int32_t fdPageMap::mapRadius(std::int32_t pixels, float scale) {
     return static_cast<std::int32_t>(std::floor(static_cast<double>(pixels) / scale + 0.5));
 }
 
-std::int32_t fdPageMap::reachAt(Map::Point point, std::int32_t pixels) const {
-    MapCamera* camera = m_services.camera;
-    if (camera == nullptr)
-        return 0;
-    std::int32_t reach = mapRadius(pixels, camera->scale());
-    xe::Point at;
-    if (!camera->is3d() || !camera->mapToScreen(point, at))
-        return reach;
-    for (const auto& [dx, dy] :
-         {std::pair{pixels, 0}, std::pair{-pixels, 0}, std::pair{0, pixels}, std::pair{0, -pixels}}) {
-        Map::Point there;
-        if (!camera->screenToMap(xe::Point{at.x + dx, at.y + dy}, there))
-            continue; // above the horizon
-        const double distance =
-            std::hypot(static_cast<double>(there.x) - point.x, static_cast<double>(there.y) - point.y);
-        if (distance < static_cast<double>(std::numeric_limits<std::int32_t>::max()))
-            reach = std::max(reach, static_cast<std::int32_t>(std::lround(distance)));
-    }
-    return reach;
-}
-
 void fdPageMap::showPoint(Map::Point point, bool runAction, const std::u16string& title) {
     m_followGps = false;
     showRotateButtons(true);
@@ -416,19 +398,14 @@ void fdPageMap::mapPointAction(Map::Point point) {
     const std::int32_t poiPixels = m_services.config ? m_services.config->value("poi_find_distance", 50) : 50;
     lookup.poiRadius = mapRadius(poiPixels, scale);
     lookup.waypointRadius = mapRadius(m_services.config ? m_services.config->value("wp_find_distance", 20) : 20, scale);
-    // In 3D a POI is found by the reach on the screen, as its icon is drawn:
-    // the far ground shows more map units per pixel than the view's scale.
-    MapCamera* camera = m_services.camera;
-    xe::Point tapped;
-    if (camera != nullptr && camera->is3d() && camera->mapToScreen(point, tapped)) {
-        lookup.poiSearchRadius = reachAt(point, poiPixels);
-        lookup.reaches = [camera, tapped, poiPixels](Map::Point p) {
-            xe::Point at;
-            if (!camera->mapToScreen(p, at))
-                return false;
-            const std::int64_t dx = at.x - tapped.x, dy = at.y - tapped.y;
-            return dx * dx + dy * dy <= std::int64_t{poiPixels} * poiPixels;
-        };
+    // A POI is the icon the driver sees nearest the finger, in the frame
+    // drawn last: the tap is where the camera shows the point.
+    xe::Point finger;
+    if (m_services.renderer != nullptr && m_services.camera != nullptr &&
+        m_services.camera->mapToScreen(point, finger)) {
+        lookup.icons = &m_services.renderer->drawnIcons();
+        lookup.finger = finger;
+        lookup.poiPixels = poiPixels;
     }
     m_tappedFind = lookup.find(point);
     selectPoint(point);
@@ -446,12 +423,24 @@ std::u16string fdPageMap::foundAddress() const {
         if (const std::u16string& second = m_tappedFind.addressSecond(); !second.empty())
             address += u", " + second;
     }
-    // A POI goes by its name; many have no address of their own.
-    if (m_tappedFind.kind == MapPointFind::Kind::Poi && !m_tappedFind.address.texts[0].empty()) {
-        const std::u16string& name = m_tappedFind.address.texts[0];
+    // A POI or a waypoint goes by its name; many have no address of their
+    // own, and the name tells which point "Delete" removes.
+    const std::int32_t waypoint = namedWaypoint();
+    const std::u16string name = waypoint >= 0 ? m_services.waypoints->point(static_cast<std::size_t>(waypoint)).name
+                                : m_tappedFind.kind == MapPointFind::Kind::Poi ? m_tappedFind.address.texts[0]
+                                                                               : std::u16string();
+    if (!name.empty())
         address = address.empty() ? name : name + u" \u00B7 " + address;
-    }
     return address;
+}
+
+std::int32_t fdPageMap::namedWaypoint() const {
+    const std::int32_t index = m_tappedFind.kind == MapPointFind::Kind::Waypoint ? m_tappedFind.waypoint : -1;
+    if (index < 0 || m_services.waypoints == nullptr ||
+        static_cast<std::size_t>(index) >= m_services.waypoints->pointCount() ||
+        m_services.waypoints->point(static_cast<std::size_t>(index)).deleted())
+        return -1;
+    return index;
 }
 
 std::u16string fdPageMap::nearestStreet() const {
@@ -472,7 +461,7 @@ void fdPageMap::selectPoint(Map::Point point) {
     if (m_services.atlas != nullptr && Map::Routing::bindToNearestRoad(*m_services.atlas, point, binding))
         m_tappedRoute = boundPoint(*m_services.atlas, binding);
     showChild(m_editPoint, "info", m_tappedFind.kind != MapPointFind::Kind::Nothing);
-    showChild(m_editPoint, "del", m_tappedFind.waypoint >= 0);
+    showChild(m_editPoint, "del", namedWaypoint() >= 0);
     const bool empty = m_services.route == nullptr || m_services.route->path().points.empty();
     openPopup(empty ? m_pathStart : m_pathContinue);
     // The point's own buttons (waypoint, information, coordinates) come up
@@ -526,13 +515,6 @@ void fdPageMap::showFound(const FoundObject& found) {
     if (m_services.camera != nullptr)
         Log::log(Log::Info, u"Map shows \"%s\" (%s) at %d m per 40 px", found.title, found.detail,
                  static_cast<int>(MapDrawing::ViewPreparation::metresPer40Pixels(*m_services.camera) + 0.5f));
-}
-
-std::int32_t fdPageMap::waypointNear(Map::Point point) const {
-    if (m_services.waypoints == nullptr || m_services.camera == nullptr)
-        return -1;
-    const int pixels = m_services.config ? m_services.config->value("wp_find_distance", 20) : 20;
-    return m_services.waypoints->findNearestPoint(point, mapRadius(pixels, m_services.camera->scale()));
 }
 
 // --- commands ------------------------------------------------------------
@@ -723,7 +705,7 @@ void fdPageMap::editPointCommand(const std::string& child) {
         showMessage(text);
     }
     else if (child == "del") {
-        if (const std::int32_t index = waypointNear(m_tapped); index >= 0) {
+        if (const std::int32_t index = namedWaypoint(); index >= 0) {
             m_services.waypoints->deletePoint(static_cast<std::size_t>(index));
             if (m_services.atlas != nullptr)
                 m_services.atlas->requestRedraw();
@@ -733,7 +715,7 @@ void fdPageMap::editPointCommand(const std::string& child) {
         auto* editor = dynamic_cast<EditWayPointPage*>(ui()->findPage("pageWPEdit"));
         if (editor == nullptr)
             return;
-        if (const std::int32_t index = waypointNear(m_tapped); index >= 0) {
+        if (const std::int32_t index = namedWaypoint(); index >= 0) {
             editor->editPoint(index);
             ui()->goToPage(editor);
             return;

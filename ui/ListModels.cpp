@@ -61,7 +61,16 @@ void List::refill() {
         }
     }
     m_list.usedRows = used;
+    markSelection();
     m_list.invalidate(0);
+}
+
+void List::markSelection() {
+    if (!highlightsSelection())
+        return;
+    const std::int32_t selected = selectedIndex();
+    const std::int32_t row = selected - firstVisibleIndex();
+    m_list.select(selected >= 0 && row >= 0 && row < rowsPerPage() ? row : -1);
 }
 
 void List::scrollTo(std::int32_t index) {

@@ -23,6 +23,14 @@ public:
 
     // -1 when nothing is selected.
     virtual std::int32_t selectedIndex() const { return -1; }
+    // A model that keeps a chosen item lights its row, and only its row,
+    // whenever the rows are filled: the light goes with the item as the
+    // list scrolls, and leaves the page with it.
+    virtual bool highlightsSelection() const { return false; }
+    // Lights the chosen item's row (none when it is off the page or nothing
+    // is chosen) in such a model; a row a tap lit for another purpose goes
+    // dark again.
+    void markSelection();
     virtual std::int32_t count() const = 0;
     virtual void fillEmptyRow(TemplateWindow& row) = 0;
     virtual void fillRow(TemplateWindow& row, std::int32_t index) = 0;

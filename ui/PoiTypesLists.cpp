@@ -86,11 +86,10 @@ void PoiTypesGroupsList::fillText(fdStatic& text, std::int32_t group, std::int32
     text.setText(name);
 }
 
-void PoiTypesGroupsSingleSelectList::groupItemClicked(std::int32_t row, std::int32_t group, std::int32_t item) {
+void PoiTypesGroupsSingleSelectList::groupItemClicked(std::int32_t, std::int32_t group, std::int32_t item) {
     if (item >= 0) {
         m_group = static_cast<std::int32_t>(stored(group));
         m_item = item;
-        list().select(row - firstVisibleIndex());
     }
     refill();
 }
@@ -103,7 +102,6 @@ std::int32_t PoiTypesGroupsSingleSelectList::selectedIndex() const {
 
 void PoiTypesGroupsSingleSelectList::refresh() {
     m_group = m_item = -1;
-    list().select(-1);
     GroupList::refresh();
 }
 
@@ -118,7 +116,6 @@ std::optional<PoiTypesGroupsList::Item> PoiTypesGroupsSingleSelectList::selected
 
 bool PoiTypesGroupsSingleSelectList::selectType(std::uint16_t type) {
     m_group = m_item = -1;
-    list().select(-1);
     for (std::size_t g = 0; g < m_groups.size() && m_group < 0; ++g) {
         const auto& items = m_groups[g].items;
         for (std::size_t i = 0; i < items.size() && m_group < 0; ++i)
@@ -132,9 +129,7 @@ bool PoiTypesGroupsSingleSelectList::selectType(std::uint16_t type) {
         return false;
     }
     setExpanded(m_group, true);
-    const std::int32_t row = rowOf(m_group, m_item);
-    ensureVisible(row);
-    list().select(row - firstVisibleIndex());
+    ensureVisible(rowOf(m_group, m_item));
     return true;
 }
 

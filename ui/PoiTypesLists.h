@@ -73,6 +73,7 @@ class PoiTypesGroupsSingleSelectList : public PoiTypesGroupsList {
 
     void groupItemClicked(std::int32_t row, std::int32_t group, std::int32_t item) override;
     std::int32_t selectedIndex() const override;
+    bool highlightsSelection() const override { return true; }
     void refresh() override;
     // The chosen item, none when nothing is chosen.
     std::optional<Item> selectedType() const;

@@ -177,12 +177,17 @@ void fdLabel::drawLines(SDL_Surface* surface, std::int32_t x, std::int32_t w) {
         // An edit line wider than the label starts at the left edge and
         // shows the caret with whole letters round it (editLineView).
         EditLineView view;
+        std::u16string resting;
         if (m_caretShown && measureText(*this, m_text).width + CaretWidth > rect.w) {
             hAlign = 0;
             view = editLineView(m_text, static_cast<std::size_t>(std::max(m_caretColumn, 0)), rect.w,
                                 [this](std::u16string_view part) { return measureText(*this, part).width; });
             shown = view.text;
             caret = view.caret;
+        } else if (!m_caretShown) {
+            // A cut is seen as a cut (restingText, here in the width drawn).
+            resting = shortenedToFit(*this, m_text, rect.w);
+            shown = resting;
         }
         if (!shown.empty())
             drawTextInRect(*this, surface, rect, shown, hAlign, m_vAlign);
@@ -243,11 +248,7 @@ bool fdSmartLabel::mouseMove(int x, int) {
     return true;
 }
 
-std::u16string fdSmartLabel::restingText() const {
-    if (m_contentWidth <= m_rect.w)
-        return m_text;
-    return shortenedToFit(*this, m_text, m_rect.w);
-}
+std::u16string fdLabel::restingText() const { return shortenedToFit(*this, m_text, m_rect.w); }
 
 void fdSmartLabel::drawText(SDL_Surface* surface) {
     if (m_contentWidth < m_rect.w) {

@@ -40,6 +40,11 @@ public:
 
     void showCaret(bool shown);
     void setCaret(std::int32_t line, std::int32_t column);
+    // The one line a one-line label draws while it is not edited (nor, as
+    // a sliding label, dragged): the text, or when it is wider than the
+    // label, its longest beginning that fits with an ellipsis after it, so
+    // that a cut is seen as a cut (a long name in a list row).
+    std::u16string restingText() const;
     const std::vector<std::u16string>& lines() const { return m_lines; }
     std::int32_t linesMode() const { return m_linesMode; }
     bool caretPhase() const { return m_phase; }
@@ -71,10 +76,6 @@ public:
 
     std::int32_t offset() const { return m_offset; }
     std::int32_t contentWidth() const { return m_contentWidth; }
-    // The one line drawn while the text is not dragged: the text, or when
-    // it is wider than the label, its longest beginning that fits with an
-    // ellipsis after it, so that a cut is seen as a cut.
-    std::u16string restingText() const;
 
 protected:
     void measureContent();

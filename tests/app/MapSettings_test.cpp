@@ -11,6 +11,7 @@
 #include "map/AtlasServices.h"
 #include "map/CameraFile.h"
 #include "map/KVAtlas.h"
+#include "map/ObjectAddress.h"
 #include "map/Projection.h"
 #include "render/MapCamera.h"
 #include "render/RenderStyles.h"
@@ -36,6 +37,8 @@
 
 #include <SDL/SDL_keysym.h>
 
+#include <algorithm>
+#include <cmath>
 #include <filesystem>
 #include <fstream>
 
@@ -187,6 +190,25 @@ TEST(PoiSettings, ShowAndWarnAreIndependent) {
     const bool warned = styles.isPoiTypeWarned(type);
     auto* all = dynamic_cast<Ui::fdCheckedButton*>(page->findChild("select_all_check"));
 
+    // An open group's marker is not a closed one's, and a closed group's
+    // comes back when it closes (a group of one type shows as that type).
+    auto* rows = dynamic_cast<Ui::fdList*>(page->findChild("list"));
+    std::int32_t header = 0;
+    while (header < page->list()->rowsPerPage() && !rows->rowWidget(std::size_t(header))->findChild("check_expand")->visible())
+        ++header;
+    ASSERT_LT(header, page->list()->rowsPerPage());
+    const auto marker = [&] { // the header's row, wherever opening scrolled it
+        const auto row = std::size_t(header - page->list()->firstVisibleIndex());
+        return dynamic_cast<Ui::fdStatic*>(rows->rowWidget(row)->findChild("check_expand"))->material().image;
+    };
+    const Render::Image* closed = marker();
+    page->list()->itemClicked(header);
+    ASSERT_TRUE(page->list()->isExpanded(page->list()->placeOf(header).group));
+    EXPECT_NE(closed, nullptr);
+    EXPECT_NE(marker(), nullptr);
+    EXPECT_NE(marker(), closed);
+    page->list()->itemClicked(header);
+    EXPECT_EQ(marker(), closed);
     // Show column: nothing shown; the warnings stay.
     EXPECT_EQ(page->mode(), 0);
     all->setChecked(false);
@@ -213,10 +235,13 @@ TEST(PoiSettings, ShowAndWarnAreIndependent) {
 }
 
 // Every POI icon the Monaco map draws is one of a type "Places shown"
-// shows, and a tap on it names it and offers its information: in 2D, and
-// in 3D where a far icon (placement 1 sets it beside its point) lay more
-// than the reach at the view's scale from its point and a tap found
-// nothing. With every type switched off the map draws no icon.
+// shows, and a tap on it names it, not a neighbour, and offers its
+// information: in 2D and 3D, at 50, 100 and 200 m per 40 pixels, north up
+// and turned as for a car heading east. A tap named the POI whose point lay
+// nearest on the map: in 3D (and for icons set beside their points) that
+// was often a neighbour's ("Hôtel de Paris" for the grey star under the
+// finger, its own icon 16 pixels off) or nothing. With every type
+// switched off the map draws no icon.
 TEST(PoiSettings, EveryIconTheMapDrawsIsNamedByATapAndGoesWithItsType) {
     ProgramFolder folder("monaco");
     TestSupport::CaptureLogger log{Log::Critical};
@@ -226,44 +251,73 @@ TEST(PoiSettings, EveryIconTheMapDrawsIsNamedByATapAndGoesWithItsType) {
     auto* map = dynamic_cast<Screens::fdPageMap*>(engine.ui()->findPage("pageMap"));
     ASSERT_NE(map, nullptr);
     Render::RenderStyles& styles = engine.mapRenderer()->styles();
-    const Map::Point casino = Map::Projection::fromGeo(43.7384f, 7.4246f);
-    // (window, 3D, pixels per map unit: about 50 and 200 m per 40 pixels)
-    const auto draw = [&](std::pair<int, int> size, int mode, float scale) {
+    // (window, 3D, pixels per map unit, view centre, rotation)
+    const auto draw = [&](std::pair<int, int> size, int mode, float scale, Map::Point centre = {},
+                          float rotation = 0.0f) {
         engine.onResize(size.first, size.second);
         engine.ui()->activatePage(map);
-        map->showPoint(casino, false);
+        map->showPoint(centre, false);
         map->closePopup();
         engine.camera().setMode(mode);
         engine.camera().setScale(scale);
+        engine.camera().setRotation(engine.atlas()->view(), rotation);
         engine.ui()->applyPendingChanges();
         engine.drawNow();
         EXPECT_EQ(engine.screen()->w, size.first);
         return engine.mapRenderer()->drawnIcons();
     };
-    for (const auto& size : {std::pair{800, 480}, std::pair{1280, 720}})
-        for (const int mode : {0, 1})
-            for (const float scale : {0.0054f, 0.00135f}) {
-                SCOPED_TRACE(testing::Message()
-                             << size.first << " x " << size.second << (mode ? " 3D " : " 2D ") << scale);
-                const std::vector<Render::IconBox> icons = draw(size, mode, scale);
-                EXPECT_GT(icons.size(), 10u);
-                for (const Render::IconBox& icon : icons) {
-                    if (icon.box.centreX < 0 || icon.box.centreY < 0 || icon.box.centreX >= size.first ||
-                        icon.box.centreY >= size.second)
-                        continue; // drawn outside the window
-                    Map::Point under;
-                    ASSERT_TRUE(engine.camera().screenToMap(
-                        xe::Point{static_cast<std::int32_t>(icon.box.centreX),
-                                  static_cast<std::int32_t>(icon.box.centreY)},
-                        under));
-                    map->mapPointAction(under);
-                    const Screens::MapPointFind& found = map->tappedFind();
-                    EXPECT_EQ(found.kind, Screens::MapPointFind::Kind::Poi)
-                        << "the icon at " << icon.box.centreX << "," << icon.box.centreY;
-                    EXPECT_TRUE(map->findChild("edit_point")->findChild("info")->visible());
-                    map->closePopup();
+    const auto name = [&](std::uint32_t mapIndex, std::uint32_t object) {
+        Map::ObjectAddress address;
+        if (mapIndex >= engine.atlas()->maps().size() ||
+            !Map::readObjectAddress(*engine.atlas()->maps()[mapIndex], object, address))
+            return std::string("?");
+        return Core::wideToUtf8(address.texts[0]);
+    };
+    const struct {
+        Map::Point centre;
+        float rotation;
+    } places[] = {
+        {Map::Projection::fromGeo(43.7384f, 7.4246f), 0.0f},       // the casino
+        {Map::Projection::fromGeo(43.7356f, 7.4220f), 1.5707964f}, // a car there heading east
+        {Map::Projection::fromGeo(43.7395f, 7.4275f), 0.0f},
+    };
+    for (const auto& place : places)
+        for (const auto& size : {std::pair{800, 480}, std::pair{1280, 720}})
+            for (const int mode : {0, 1})
+                for (const float scale : {0.0054f, 0.0027f, 0.00135f}) { // 50, 100, 200 m per 40 pixels
+                    SCOPED_TRACE(testing::Message() << size.first << " x " << size.second << (mode ? " 3D " : " 2D ")
+                                                    << scale << " turned " << place.rotation);
+                    const std::vector<Render::IconBox> icons =
+                        draw(size, mode, scale, place.centre, place.rotation);
+                    EXPECT_GT(icons.size(), 10u);
+                    for (const Render::IconBox& icon : icons) {
+                        if (icon.object == 0 || icon.box.centreX < 0 || icon.box.centreY < 0 ||
+                            icon.box.centreX >= size.first || icon.box.centreY >= size.second)
+                            continue; // the car, or drawn outside the window
+                        Map::Point under;
+                        ASSERT_TRUE(engine.camera().screenToMap(
+                            xe::Point{static_cast<std::int32_t>(icon.box.centreX),
+                                      static_cast<std::int32_t>(icon.box.centreY)},
+                            under));
+                        map->mapPointAction(under);
+                        const Screens::MapPointFind& found = map->tappedFind();
+                        EXPECT_EQ(found.kind, Screens::MapPointFind::Kind::Poi)
+                            << "the icon at " << icon.box.centreX << "," << icon.box.centreY;
+                        EXPECT_TRUE(map->findChild("edit_point")->findChild("info")->visible());
+                        map->closePopup();
+                        // Another POI's icon on the same pixels could be
+                        // the one meant.
+                        const bool alone = std::none_of(icons.begin(), icons.end(), [&](const Render::IconBox& other) {
+                            return (other.object != icon.object || other.mapIndex != icon.mapIndex) &&
+                                   other.object != 0 && std::fabs(other.box.centreX - icon.box.centreX) <= 2.0f &&
+                                   std::fabs(other.box.centreY - icon.box.centreY) <= 2.0f;
+                        });
+                        if (alone) {
+                            EXPECT_EQ(name(found.mapIndex, found.object), name(icon.mapIndex, icon.object))
+                                << "the icon at " << icon.box.centreX << "," << icon.box.centreY;
+                        }
+                    }
                 }
-            }
 
     // Nothing shown: no icon, in 2D or 3D.
     auto* page = dynamic_cast<Screens::PoisSettingsPage*>(engine.ui()->findPage("pois_settings"));
@@ -275,7 +329,7 @@ TEST(PoiSettings, EveryIconTheMapDrawsIsNamedByATapAndGoesWithItsType) {
     page->childClicked("button_ok");
     EXPECT_FALSE(styles.isPoiTypeShown(0x2C00));
     for (const int mode : {0, 1})
-        EXPECT_TRUE(draw({800, 480}, mode, 0.00135f).empty()) << mode;
+        EXPECT_TRUE(draw({800, 480}, mode, 0.00135f, places[0].centre).empty()) << mode;
     engine.shutdown();
 }
 

@@ -61,8 +61,8 @@ tap_changes 400 322    # ... with its message's "OK"
 # the anchor stands at the middle of the height while the map shows it.
 wheel 4 10 400 320
 shot zoomed
-tap_changes 285 214    # a POI icon west of the hotel
-expect_box upper_box_turn "Parking Roqueville"
+tap_changes 285 214    # the Novotel's icon west of the hotel, named as it
+expect_box upper_box_turn "Novotel"    # (not the car park 96 pixels west)
 shot popup
 # The pop-up names the place and offers its information.
 [ "$(colours popup 560x30+80+8)" -gt 10 ] || fail "the pop-up names no place"

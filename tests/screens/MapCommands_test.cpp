@@ -199,6 +199,10 @@ TEST(MapCommands, MenuOpensClosesHidesByItselfAndSwitches) {
     menu.list().select(4); // the highlighted row runs through "menu"
     r.page->childClicked("menu");
     EXPECT_EQ(r.ui.activePage(), r.ui.findPage("menuMain"));
+    // Back on the map the menu opens with no row highlighted.
+    r.ui.activatePage(r.page);
+    r.page->childClicked("submenu");
+    EXPECT_EQ(menu.list().selectedRow(), -1);
 }
 
 TEST(MapCommands, CommandsReachGuidanceAndTheDialog) {
@@ -443,7 +447,8 @@ TEST(MapCommands, TapPrefersPoiThenWaypointThenDangerPointThenAddress) {
              // Past the POI's reach: the nearest house (Main Street 21 lies
              // at 150 m west, 15 m north) gives the address.
              {cafe, 51, false, true, Kind::DangerPoint, u"Address: Main Street 21, Linden"},
-             {cafe, 60, true, true, Kind::Waypoint, u"Address: Main Street 21, Linden"},
+             // The waypoint goes by its name.
+             {cafe, 60, true, true, Kind::Waypoint, u"gate \u00B7 Address: Main Street 21, Linden"},
              {empty, 0, false, true, Kind::DangerPoint, u""},
              {empty, 0, false, false, Kind::Nothing, u""},
          }) {
@@ -473,8 +478,12 @@ TEST(MapCommands, TapPrefersPoiThenWaypointThenDangerPointThenAddress) {
         EXPECT_EQ(found.kind, c.kind) << what;
         EXPECT_EQ(found.address.texts[0] == u"Cafe Central", c.kind == Kind::Poi) << what;
         EXPECT_EQ(r.page->findChild("edit_point")->findChild("info")->visible(), c.kind != Kind::Nothing) << what;
-        EXPECT_EQ(r.page->findChild("edit_point")->findChild("del")->visible(), c.waypoint) << what;
+        // "Delete" acts on what the box names: a waypoint, not one within
+        // reach of a POI the box names.
+        EXPECT_EQ(r.page->findChild("edit_point")->findChild("del")->visible(), c.kind == Kind::Waypoint) << what;
         EXPECT_EQ(dynamic_cast<Ui::fdStatic*>(r.page->findChild("upper_box_turn"))->text(), c.address) << what;
+        r.click("edit_point", "del");
+        EXPECT_EQ(waypoints.findNearestPoint(near, 1) >= 0, c.waypoint && c.kind != Kind::Waypoint) << what;
     }
 }
 

@@ -487,7 +487,15 @@ TEST(WaypointEditor, AStoreThatCannotBeWrittenFailsOnce) {
 }
 
 TEST(WaypointEditor, NewPointFromTheMapTypedAndStored) {
-    Rig r;
+    // Six more groups before the waypoints' own, a page and more of rows.
+    Rig r([](Rig& rig) {
+        for (std::uint16_t group = 1; group <= 6; ++group) {
+            Render::PoiStyle style;
+            style.groupId = std::uint16_t(group << 8);
+            style.name = std::u16string(1, char16_t(u'A' + group));
+            rig.renderStyles.daySet().poiStyles[style.groupId] = style;
+        }
+    });
     // A tap on the map and "Point": the type chooser with every type, the
     // default one shown chosen, whose "OK" opens the editor on a point of
     // that type.
@@ -497,6 +505,21 @@ TEST(WaypointEditor, NewPointFromTheMapTypedAndStored) {
     const auto chosen = r.types->model()->selectedType();
     ASSERT_TRUE(chosen);
     EXPECT_EQ(chosen->style->name, u"Flag");
+    // Its row is lit, and the light goes with it as the list scrolls: off
+    // the page no row is lit (the row stayed lit over another type).
+    const Ui::PoiTypesGroupsSingleSelectList& types = *r.types->model();
+    const auto lit = [&] {
+        const std::int32_t row = r.listOf(r.types)->selectedRow();
+        return row < 0 ? -1 : types.firstVisibleIndex() + row;
+    };
+    const std::int32_t flag = types.selectedIndex();
+    ASSERT_GE(flag, types.rowsPerPage());
+    EXPECT_EQ(lit(), flag);
+    r.types->childClicked("up");
+    EXPECT_EQ(types.firstVisibleIndex(), 0);
+    EXPECT_EQ(lit(), -1);
+    r.types->childClicked("down");
+    EXPECT_EQ(lit(), flag);
     r.types->childClicked("button_ok");
     ASSERT_EQ(r.ui.activePage(), r.editor);
     EXPECT_EQ(r.editor->index(), -1);
@@ -656,6 +679,9 @@ TEST(WaypointList, FilteredGoEditDelete) {
     r.list->childClicked("button_go");
     EXPECT_EQ(r.ui.activePage(), r.map);
     EXPECT_EQ(r.camera.centre(), (Map::Point{40, 50}));
+    // The top box names the point that the pop-up's "Delete" removes.
+    EXPECT_EQ(textOf(r.map, "upper_box_turn"), u"fuel");
+    EXPECT_TRUE(r.map->findChild("edit_point")->findChild("del")->visible());
     EXPECT_EQ(r.waypoints->storedPoint(std::size_t(fuel)).uses, 1u);
     r.open(r.list);
     r.tapRow(r.list, 1);

@@ -446,6 +446,36 @@ TEST(fdSmartLabel, ACutTextEndsInAnEllipsis) {
     }
 }
 
+// A one-line label too narrow for its text, as a long waypoint name in a
+// list row, draws its longest beginning that fits with an ellipsis (it was
+// cut mid-letter at the edge); a text that fits is drawn whole.
+TEST(fdLabel, ACutLineEndsInAnEllipsis) {
+    FontUi fonts;
+    ASSERT_TRUE(fonts.made);
+    std::uint32_t now = 0;
+    fdLabel* label = editLine(fonts, now);
+    label->showCaret(false);
+    const auto drawn = [&](const std::u16string& text) {
+        label->setText(text);
+        SDL_Surface* target = SDL_CreateRGBSurface(SDL_SWSURFACE, 300, 60, 32, 0xFF0000, 0xFF00, 0xFF, 0);
+        TempSurface scratch(32, 0xFF0000, 0xFF00, 0xFF, 0);
+        label->draw(target, scratch, true);
+        std::vector<std::uint32_t> pixels;
+        for (int y = 0; y < target->h; ++y)
+            for (int x = 0; x < target->w; ++x) pixels.push_back(UiTest::rgbAt(target, x, y));
+        SDL_FreeSurface(target);
+        return pixels;
+    };
+    for (const std::u16string text : {u"Parking", u"Maison de l\u2019ami \u00E0\u00E9\u00FC\u00E7 Mont Agel"}) {
+        label->setText(text);
+        const std::u16string resting = label->restingText();
+        const bool cut = measureText(*label, text).width > 200;
+        EXPECT_EQ(resting.back() == u'\u2026', cut) << Core::wideToUtf8(text);
+        EXPECT_EQ(resting == text, !cut);
+        EXPECT_TRUE(drawn(text) == drawn(resting)) << Core::wideToUtf8(text);
+    }
+}
+
 // The effect renderer leaves a pixel of room for its halo or shadow on each
 // side: it measures 2 pixels larger each way than the plain one.
 TEST(TextRenderers, TheEffectRendererMeasuresTwoPixelsLargerEachWay) {
