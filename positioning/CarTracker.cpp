@@ -77,6 +77,7 @@ TrackerFix TrackerFix::from(const Fix& fix) {
     out.accuracy = fix.hdop;
     out.unitsPerMetre = Map::Projection::unitsPerMeterAt(out.point);
     out.courseKnown = fix.courseKnown;
+    out.stray = fix.stray;
     const float radians = fix.heading * DegreesToRadians;
     if (fix.courseKnown)
         out.velocity = {fix.speed * std::sin(radians) * out.unitsPerMetre,
@@ -144,6 +145,12 @@ void CarTracker::setRouteRoads(std::vector<RouteRoad> roads) {
 }
 
 void CarTracker::onFix(const TrackerFix& fix) {
+    // A fix judged a stray changes nothing: the car goes on as the fixes
+    // before it put it. Taken in, its place and a course that turned toward
+    // it took the filter there (a turn), the match put the car on the road
+    // beside its own for a second, and guidance heard BackwardMove. At most
+    // one fix in a row is a stray: the next one as far off is a real move.
+    if (fix.stray) return;
     Map::KVAtlas* atlas = nullptr;
     bool needLevel = false;
     {
@@ -174,9 +181,14 @@ void CarTracker::onFix(const TrackerFix& fix) {
     // m beside the road after a corner, for longer the more fixes a second,
     // and the car was drawn (and guided) 13 m behind at 10 Hz what it was
     // at 1 Hz.
+    // A car the filter takes for standing (not above min_speed) has no way
+    // ahead: many receivers send a standing car speeds up to a metre a
+    // second with a course at random, and the car held still by the filter
+    // was drawn walking 9 to 17 m over half a minute within a metre or two.
     const Map::LocalPoint measured = m_level->toLocal(fix.measured);
     const Map::LocalPoint ahead = m_level->toLocal(fix.point);
-    m_lead = {ahead.x - measured.x, ahead.y - measured.y};
+    m_lead = fix.speed > m_settings.minSpeed ? Map::LocalPoint{ahead.x - measured.x, ahead.y - measured.y}
+                                             : Map::LocalPoint{};
     m_filter.update(measured, {fix.velocity.x / unit, fix.velocity.y / unit}, fix.speed,
                     fix.accuracy, fix.unitsPerMetre / unit, fix.courseKnown);
     m_hasData = true;
@@ -737,12 +749,17 @@ float CarTracker::scatterMetres(float hdop) const {
     // to show theirs; then what they show: a receiver that claims more
     // error than a good one's (HDOP 1) is held to its fixes' spread, but
     // not below a good one's; one that claims less than its fixes show is
-    // held to their spread as well.
+    // held to their spread as well, up to the ceiling of any scatter. Fixes
+    // 18 m to one side of the only road mapped (a dual carriageway drawn as
+    // one line) showed 76 m: guidance, which keeps a car on its route while
+    // its fix lies within its scatter, would not have seen a departure onto
+    // a street 30 to 75 m away.
     const float uere = m_filter.positionError();
     const float told = Positioning::scatterMetres(hdop, uere);
     if (m_spreadSeconds < SpreadLearnSeconds) return told;
     const float shown = ScatterErrors * std::sqrt(2.0f * m_spreadSquaredMetres);
-    return std::max(std::min(told, Positioning::scatterMetres(1.0f, uere)), shown);
+    return std::min(std::max(std::min(told, Positioning::scatterMetres(1.0f, uere)), shown),
+                    ScatterCeilingMetres);
 }
 
 bool CarTracker::isRouteRoad(std::uint32_t mapIndex, std::uint32_t polylineId) const {

@@ -491,6 +491,7 @@ void FixMotion::complete(Fix& fix, const NmeaTime& time) {
             m_velocityEast = speed * std::sin(radians);
             m_velocityNorth = speed * std::cos(radians);
         }
+        fix.stray = stray;
         if (speedStale) fix.speed = m_told.speed;
         if (courseStale) {
             fix.courseKnown = m_told.course.has_value();

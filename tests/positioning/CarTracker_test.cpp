@@ -240,7 +240,7 @@ struct RoadsRig {
     // ahead along its heading by `latency` seconds; without a course (the
     // heading then 0) not moved, with no velocity.
     void fix(double x, double y, float heading, float speed, float latency, bool courseKnown = true,
-             float accuracy = 1.0f) {
+             float accuracy = 1.0f, bool stray = false) {
         const float h = heading * 0.017453292f;
         const float v = courseKnown ? speed : 0.0f;
         TrackerFix fix;
@@ -252,6 +252,7 @@ struct RoadsRig {
         fix.speed = speed;
         fix.accuracy = accuracy;
         fix.unitsPerMetre = 256;
+        fix.stray = stray;
         rig->tracker->onFix(fix);
     }
     std::uint32_t road() { return rig->tracker->carState().polylineId; }
@@ -282,8 +283,9 @@ TEST(CarTracker, TheRoadIsChosenWhereTheFixWasMeasured) {
 // the road on either axis, no less than a good receiver's 15 m or the
 // HDOP's, whichever is less. A receiver that says HDOP 20 in a street, its
 // fixes on the road, is held to 15 m; one that says HDOP 2 while its fixes
-// stray 12 m to either side gets their 51 m. A standing car's fixes show
-// nothing.
+// stray 12 m to either side gets their 51 m, and no more than 64 m however
+// far they stray (18 m to one side of a dual carriageway drawn as one line
+// showed 76 m). A standing car's fixes show nothing.
 TEST(CarTracker, AScatterIsNoMoreThanTheFixesShow) {
     const struct {
         const char* what;
@@ -291,6 +293,7 @@ TEST(CarTracker, AScatterIsNoMoreThanTheFixesShow) {
         double aside; // metres, to either side in turn
         int seconds;
         float scatter;
+        bool oneSide = false;
     } rows[] = {
         {"HDOP 20, on the road, 8 s", 20, 12, 0, 8, 64},
         {"HDOP 20, on the road, 30 s", 20, 12, 0, 30, 15},
@@ -298,13 +301,15 @@ TEST(CarTracker, AScatterIsNoMoreThanTheFixesShow) {
         {"HDOP 2, 12 m to either side", 2, 12, 12, 30, 50.91f},
         {"HDOP 0.5, on the road, 30 s", 0.5f, 12, 0, 30, 7.5f},
         {"HDOP 20, standing 12 m to either side", 20, 0, 12, 30, 64},
+        {"HDOP 1, 18 m to one side", 1, 12, 18, 30, 64, true},
+        {"HDOP 2, 20 m to either side", 2, 12, 20, 30, 64},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.what);
         RoadsRig roads({{0, 6, false, 0, {{0, 500}, {1000, 500}}}});
         for (int s = 0; s < row.seconds; ++s) {
-            roads.fix(100 + row.speed * s, 500 + (s % 2 ? row.aside : -row.aside), 90, row.speed, 0.0f, true,
-                      row.hdop);
+            roads.fix(100 + row.speed * s, 500 + (s % 2 || row.oneSide ? row.aside : -row.aside), 90, row.speed,
+                      0.0f, true, row.hdop);
             roads.rig->frames(1000);
         }
         EXPECT_NEAR(roads.rig->tracker->scatterMetres(row.hdop), row.scatter, 0.5f);
@@ -326,6 +331,35 @@ TEST(CarTracker, ACarWithoutACourseIsMatchedByDistanceAlone) {
         roads.fix(400, 505, 0.0f, 8, 0.0f, courseKnown);
         roads.rig->frames(100);
         EXPECT_EQ(roads.road(), courseKnown ? 1u : 0u);
+    }
+}
+
+// A car drives east at 10 m/s, a fix a second, its speed and course from
+// the fixes; one fix lies 30 m north on a street alongside, its course the
+// way to it from the last. Judged a stray, it moves nothing: the car goes
+// on along its street within a metre of where it drives. Not judged one, it
+// is a turn, and the car is taken to the other street.
+TEST(CarTracker, AFixJudgedAStrayIsNotFollowed) {
+    for (const bool stray : {true, false}) {
+        SCOPED_TRACE(stray ? "a stray" : "no stray");
+        RoadsRig roads({{0, 6, false, 0, {{100, 500}, {900, 500}}}, {0, 6, false, 1, {{100, 530}, {900, 530}}}});
+        for (int s = 0; s < 6; ++s) {
+            roads.fix(200 + 10 * s, 500, 90, 10, 1.5f);
+            roads.rig->frames(1000, 50);
+        }
+        roads.fix(260, 530, static_cast<float>(std::atan2(10.0, 30.0) * 180 / 3.14159265), 10, 1.5f, true, 1.0f,
+                  stray);
+        double worst = 0.0;
+        for (int frame = 0; frame < 20; ++frame) {
+            roads.rig->frames(50, 50);
+            const Map::Point car = roads.rig->tracker->carPoint().toGlobal();
+            worst = std::max(worst, std::hypot(car.x / 256.0 - 102400 - 1024 - (275 + 0.5 * frame),
+                                               car.y / 256.0 - 204800 - 1024 - 500));
+        }
+        EXPECT_EQ(roads.road(), stray ? 0u : 1u);
+        if (stray) {
+            EXPECT_LT(worst, 1.0);
+        }
     }
 }
 
@@ -398,12 +432,14 @@ TEST(CarTracker, AStoppedCarGoesBackToWhereItStandsWhereStreetsMeet) {
 
 // Two streets cross; a car drives east along one at 10 m/s and stops short
 // of the crossing, then stands 40 s in a receiver's scatter with speed 0
-// and no course (as the fixes tell a standing car), then sets off east at
-// 8 m/s, its motion seen from the second fix on. Once it stood 7 s the car
-// drawn stands still (no frame that moves it half a pixel at 12 pixels a
-// metre, none that turns it; in 8 m of wandering scatter a step or two),
-// on its street; setting off, it is drawn where it drives, within the
-// scatter, from the first moving fix on.
+// and no course (as the fixes tell a standing car), or with the speeds up to
+// a metre a second at a course drawn at random that many receivers send a
+// standing car, then sets off east at 8 m/s, its motion seen from the
+// second fix on. Once it stood 7 s the car drawn stands still (no frame
+// that moves it half a pixel at 12 pixels a metre, none that turns it; in
+// 8 m of wandering scatter a step or two), on its street; setting off, it
+// is drawn where it drives, within the scatter, from the first moving fix
+// on.
 TEST(CarTracker, AStandingCarIsHeldStillInScatterAndSetsOffFromItsFix) {
     const struct {
         const char* what;
@@ -418,11 +454,14 @@ TEST(CarTracker, AStandingCarIsHeldStillInScatterAndSetsOffFromItsFix) {
         // that far off for half a minute): no more than a driver takes for
         // the same place.
         double offAtMost;
+        float standingSpeed = 0.0f; // the most the receiver sends standing (m/s)
     } rows[] = {
         {"3.5 m drawn afresh, 1 Hz", 1, 3.5, true, 1.0f, 8, 2, 10},
         {"3.5 m drawn afresh, 10 Hz", 10, 3.5, true, 1.0f, 8, 1, 8},
         {"8 m wandering, HDOP 0.9, 1 Hz", 1, 8.0, false, 0.9f, 30, 3, 10},
         {"8 m wandering, HDOP 0.9, 10 Hz", 10, 8.0, false, 0.9f, 30, 3, 10},
+        {"3.5 m drawn afresh, 1 Hz, speeds up to 0.5 m/s", 1, 3.5, true, 1.0f, 8, 2, 10, 0.5f},
+        {"8 m wandering, HDOP 0.9, 10 Hz, speeds up to 0.95 m/s", 10, 8.0, false, 0.9f, 30, 3, 10, 0.95f},
     };
     for (const auto& row : rows) {
         for (unsigned seed = 0; seed < 4; ++seed) {
@@ -445,9 +484,13 @@ TEST(CarTracker, AStandingCarIsHeldStillInScatterAndSetsOffFromItsFix) {
             }
             CarState drawn = rig.tracker->carState();
             int moved = 0;
+            std::mt19937 told(seed);
+            std::uniform_real_distribution<float> share(0.0f, 1.0f);
             for (int i = 0; i < 40 * row.hz; ++i) {
                 scatter();
-                roads.fix(stop + east, 500 + north, 0, 0, 0, false, row.hdop);
+                const float speed = row.standingSpeed * share(told), course = 360.0f * share(told);
+                roads.fix(stop + east, 500 + north, speed > 0.0f ? course : 0.0f, speed, 1.5f, speed > 0.0f,
+                          row.hdop);
                 for (int frame = 0; frame < 20 / row.hz; ++frame) {
                     rig.frames(50, 50);
                     const CarState now = rig.tracker->carState();
