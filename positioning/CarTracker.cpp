@@ -525,15 +525,23 @@ void CarTracker::anchorAtFix(const Frame& frame) {
     const Map::LocalPoint p1 = level.toLocal(frame.atFix);
     const float latency = std::hypot(p1.x - p0.x, p1.y - p0.y);
     const RoadPlace on = carry(*there, latency, frame.atFix);
-    Road place;
-    place.polyline = m_roads[on.road];
-    place.segment = static_cast<std::uint16_t>(on.segment);
-    place.projected = on.point;
     // On the same road only: across a junction the place the road walk
     // takes is no surer than the foot.
     if (on.road != m_anchor->road) return;
-    if (const std::optional<float> further = distanceAhead(*m_anchor, place, latency, frame.atFix))
-        if (*further > 0.0f) m_anchor = on;
+    // The foot is kept where it lies further on, going the way carried
+    // from where the fix was measured: the velocity is that place's. In a
+    // hairpin the point moved ahead on a straight line lies beyond the
+    // bend, the velocity there runs against the road's far leg, and the car
+    // was carried back along it (3 m at 10 fixes a second).
+    Road foot;
+    foot.polyline = m_roads[m_anchor->road];
+    foot.segment = static_cast<std::uint16_t>(m_anchor->segment);
+    foot.projected = m_anchor->point;
+    const std::optional<float> footAhead = distanceAhead(on, foot, latency, frame.atFix);
+    if (footAhead && *footAhead > 0.0f)
+        m_anchor->way = on.way;
+    else
+        m_anchor = on;
 }
 
 std::optional<CarTracker::Road> CarTracker::carriedToNow(const Frame& frame, std::uint32_t ms) const {
