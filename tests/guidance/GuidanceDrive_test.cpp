@@ -499,7 +499,8 @@ TEST(GuidanceDrive, AStopShortOfTheFinishIsNoArrival) {
             const double ahead = row.course ? 1.5 * speed : 0.0;
             const double beyond = PathPosition::distanceTo(at, PathPosition(driven, false)) - 20 - ahead;
             if (!nearFinishMs && beyond <= speed)
-                nearFinishMs = clock.ticks + (beyond > 0.0 ? static_cast<std::uint32_t>(beyond / speed * 1000) : 0u);
+                nearFinishMs =
+                    clock.ticks + (beyond > 0.0 ? static_cast<std::uint32_t>(beyond / speed * 1000) : 0u);
             for (int frame = 0; frame < 10; ++frame) {
                 {
                     Positioning::CarStateLock::Unit unit(handler.lock());
