@@ -181,12 +181,12 @@ void CarTracker::onFix(const TrackerFix& fix) {
     // m beside the road after a corner, for longer the more fixes a second,
     // and the car was drawn (and guided) 13 m behind at 10 Hz what it was
     // at 1 Hz.
+    const Map::LocalPoint measured = m_level->toLocal(fix.measured);
+    const Map::LocalPoint ahead = m_level->toLocal(fix.point);
     // A car the filter takes for standing (not above min_speed) has no way
     // ahead: many receivers send a standing car speeds up to a metre a
     // second with a course at random, and the car held still by the filter
     // was drawn walking 9 to 17 m over half a minute within a metre or two.
-    const Map::LocalPoint measured = m_level->toLocal(fix.measured);
-    const Map::LocalPoint ahead = m_level->toLocal(fix.point);
     m_lead = fix.speed > m_settings.minSpeed ? Map::LocalPoint{ahead.x - measured.x, ahead.y - measured.y}
                                              : Map::LocalPoint{};
     m_filter.update(measured, {fix.velocity.x / unit, fix.velocity.y / unit}, fix.speed,

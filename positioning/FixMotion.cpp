@@ -491,13 +491,13 @@ void FixMotion::complete(Fix& fix, const NmeaTime& time) {
             m_velocityEast = speed * std::sin(radians);
             m_velocityNorth = speed * std::cos(radians);
         }
-        fix.stray = stray;
         if (speedStale) fix.speed = m_told.speed;
         if (courseStale) {
             fix.courseKnown = m_told.course.has_value();
             fix.heading = m_told.course.value_or(0.0f);
         }
     }
+    fix.stray = stray;
     // A fix within MinSpacingSeconds of the last kept is not kept.
     if (m_count > 0 && since(kept(1).seconds, now) < MinSpacingSeconds) return;
     m_places[m_next] = {now, fix.latitude, fix.longitude, fix.hdop, stray};

@@ -388,15 +388,19 @@ TEST(CarTracker, AFixJudgedAStrayIsNotFollowed) {
     ReplayPortSystem& replay = *port;
     NmeaDevice device(u"", 0, &feed, std::move(port), rig.clock);
     device.enable(true, nullptr);
-    for (int s = -15; s <= 0; ++s) {
+    for (int s = -15; s <= 5; ++s) {
         const auto [x, y] = DemoAtlas::globalOf(-505 + 11.0 * s, s == 0 ? 35 : 0);
         const Map::Point at{static_cast<std::int32_t>(x), static_cast<std::int32_t>(y)};
-        replay.feed(PositioningTest::epoch(PositioningTest::Receiver::GgaOnly, s + 100, at, 0, 0));
+        // After the stray the receiver sends its speed and course (RMC): no
+        // fix of it is a stray.
+        replay.feed(PositioningTest::epoch(s > 0 ? PositioningTest::Receiver::RmcFirst
+                                                 : PositioningTest::Receiver::GgaOnly,
+                                           s + 100, at, 11, 90));
         for (int frame = 0; frame < 20; ++frame) {
             rig.frames(50, 50);
             if (s < 0) continue;
-            EXPECT_EQ(rig.street(rig.tracker->carState()), u"Main Street") << frame;
-            EXPECT_LT(rig.metresFrom(-505 + 0.55 * frame, 0), 3.0) << frame;
+            EXPECT_EQ(rig.street(rig.tracker->carState()), u"Main Street") << s << " s, frame " << frame;
+            EXPECT_LT(rig.metresFrom(-505 + 11.0 * s + 0.55 * frame, 0), 3.0) << s << " s, frame " << frame;
         }
     }
 }
