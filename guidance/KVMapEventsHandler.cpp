@@ -293,6 +293,7 @@ void KVMapEventsHandler::onFix(bool valid, const Positioning::Fix& fix) {
                            static_cast<std::int32_t>(static_cast<float>(fix.y) + m_fix.velocity.y * m_gpsLatency + 0.5f)};
         feed = {m_fix.projected, m_fix.velocity,      m_fix.fix.heading, m_fix.fix.speed,
                 m_fix.fix.hdop,  m_fix.unitsPerMetre, {fix.x, fix.y},  fix.courseKnown};
+        feed.stray = fix.stray;
     }
     m_tracker.onFix(feed);
 }

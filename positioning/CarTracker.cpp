@@ -77,6 +77,7 @@ TrackerFix TrackerFix::from(const Fix& fix) {
     out.accuracy = fix.hdop;
     out.unitsPerMetre = Map::Projection::unitsPerMeterAt(out.point);
     out.courseKnown = fix.courseKnown;
+    out.stray = fix.stray;
     const float radians = fix.heading * DegreesToRadians;
     if (fix.courseKnown)
         out.velocity = {fix.speed * std::sin(radians) * out.unitsPerMetre,
@@ -144,6 +145,12 @@ void CarTracker::setRouteRoads(std::vector<RouteRoad> roads) {
 }
 
 void CarTracker::onFix(const TrackerFix& fix) {
+    // A fix judged a stray changes nothing: the car goes on as the fixes
+    // before it put it. Taken in, its place and a course that turned toward
+    // it took the filter there (a turn), the match put the car on the road
+    // beside its own for a second, and guidance heard BackwardMove. At most
+    // one fix in a row is a stray: the next one as far off is a real move.
+    if (fix.stray) return;
     Map::KVAtlas* atlas = nullptr;
     bool needLevel = false;
     {
@@ -176,7 +183,12 @@ void CarTracker::onFix(const TrackerFix& fix) {
     // at 1 Hz.
     const Map::LocalPoint measured = m_level->toLocal(fix.measured);
     const Map::LocalPoint ahead = m_level->toLocal(fix.point);
-    m_lead = {ahead.x - measured.x, ahead.y - measured.y};
+    // A car the filter takes for standing (not above min_speed) has no way
+    // ahead: many receivers send a standing car speeds up to a metre a
+    // second with a course at random, and the car held still by the filter
+    // was drawn walking 9 to 17 m over half a minute within a metre or two.
+    m_lead = fix.speed > m_settings.minSpeed ? Map::LocalPoint{ahead.x - measured.x, ahead.y - measured.y}
+                                             : Map::LocalPoint{};
     m_filter.update(measured, {fix.velocity.x / unit, fix.velocity.y / unit}, fix.speed,
                     fix.accuracy, fix.unitsPerMetre / unit, fix.courseKnown);
     m_hasData = true;
@@ -513,15 +525,23 @@ void CarTracker::anchorAtFix(const Frame& frame) {
     const Map::LocalPoint p1 = level.toLocal(frame.atFix);
     const float latency = std::hypot(p1.x - p0.x, p1.y - p0.y);
     const RoadPlace on = carry(*there, latency, frame.atFix);
-    Road place;
-    place.polyline = m_roads[on.road];
-    place.segment = static_cast<std::uint16_t>(on.segment);
-    place.projected = on.point;
     // On the same road only: across a junction the place the road walk
     // takes is no surer than the foot.
     if (on.road != m_anchor->road) return;
-    if (const std::optional<float> further = distanceAhead(*m_anchor, place, latency, frame.atFix))
-        if (*further > 0.0f) m_anchor = on;
+    // The foot is kept where it lies further on, going the way carried
+    // from where the fix was measured: the velocity is that place's. In a
+    // hairpin the point moved ahead on a straight line lies beyond the
+    // bend, the velocity there runs against the road's far leg, and the car
+    // was carried back along it (3 m at 10 fixes a second).
+    Road foot;
+    foot.polyline = m_roads[m_anchor->road];
+    foot.segment = static_cast<std::uint16_t>(m_anchor->segment);
+    foot.projected = m_anchor->point;
+    const std::optional<float> footAhead = distanceAhead(on, foot, latency, frame.atFix);
+    if (footAhead && *footAhead > 0.0f)
+        m_anchor->way = on.way;
+    else
+        m_anchor = on;
 }
 
 std::optional<CarTracker::Road> CarTracker::carriedToNow(const Frame& frame, std::uint32_t ms) const {
@@ -737,12 +757,17 @@ float CarTracker::scatterMetres(float hdop) const {
     // to show theirs; then what they show: a receiver that claims more
     // error than a good one's (HDOP 1) is held to its fixes' spread, but
     // not below a good one's; one that claims less than its fixes show is
-    // held to their spread as well.
+    // held to their spread as well, up to the ceiling of any scatter. Fixes
+    // 18 m to one side of the only road mapped (a dual carriageway drawn as
+    // one line) showed 76 m: guidance, which keeps a car on its route while
+    // its fix lies within its scatter, would not have seen a departure onto
+    // a street 30 to 75 m away.
     const float uere = m_filter.positionError();
     const float told = Positioning::scatterMetres(hdop, uere);
     if (m_spreadSeconds < SpreadLearnSeconds) return told;
     const float shown = ScatterErrors * std::sqrt(2.0f * m_spreadSquaredMetres);
-    return std::max(std::min(told, Positioning::scatterMetres(1.0f, uere)), shown);
+    return std::min(std::max(std::min(told, Positioning::scatterMetres(1.0f, uere)), shown),
+                    ScatterCeilingMetres);
 }
 
 bool CarTracker::isRouteRoad(std::uint32_t mapIndex, std::uint32_t polylineId) const {

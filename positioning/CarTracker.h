@@ -46,10 +46,14 @@ struct TrackerFix {
     float unitsPerMetre = 1.0f;
     Map::Point measured;
     bool courseKnown = true;
+    // Judged a stray where the speed and course came from the fixes
+    // (Fix::stray): not taken in.
+    bool stray = false;
 
     // From a GPS fix: the velocity from speed and heading (none without a
     // course), the units from the projection's scale at the fix, the HDOP as
-    // the accuracy; not moved ahead (the measured point is the point).
+    // the accuracy, the stray flag; not moved ahead (the measured point is
+    // the point).
     static TrackerFix from(const Fix& fix);
 };
 
@@ -84,7 +88,7 @@ class CarTracker {
     using RouteRoad = Positioning::RouteRoad;
     void setRouteRoads(std::vector<RouteRoad> roads);
 
-    // GPS thread.
+    // GPS thread. A fix judged a stray is not taken in.
     void onFix(const TrackerFix& fix);
     // Main thread, once per frame.
     void update();
@@ -113,8 +117,8 @@ class CarTracker {
     // shown: three times the spread of the fixes a moving car has had about
     // the roads they were matched to, over the last half minute or so of
     // driving (its root mean square on either axis), and no less than the
-    // HDOP's scatter or a good receiver's (HDOP 1), whichever is less.
-    // Main thread.
+    // HDOP's scatter or a good receiver's (HDOP 1), whichever is less, and
+    // no more than ScatterCeilingMetres. Main thread.
     float scatterMetres(float hdop) const;
 
   private:

@@ -24,6 +24,11 @@ struct Fix {
     // The receiver sent a course: an RMC whose course field is not empty.
     // Without one (GGA alone, an empty field) heading is 0, not north.
     bool courseKnown = false;
+    // The speed and course were taken from the fixes, and this one lies so
+    // far from where the car's motion puts it that it is taken for a
+    // reflection: it carries the motion before it, and the car tracker does
+    // not follow it. The next fix as far off clears it (a real move).
+    bool stray = false;
     std::int32_t x = 0; // global map point of (latitude, longitude)
     std::int32_t y = 0;
 

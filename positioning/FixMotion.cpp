@@ -497,6 +497,7 @@ void FixMotion::complete(Fix& fix, const NmeaTime& time) {
             fix.heading = m_told.course.value_or(0.0f);
         }
     }
+    fix.stray = stray;
     // A fix within MinSpacingSeconds of the last kept is not kept.
     if (m_count > 0 && since(kept(1).seconds, now) < MinSpacingSeconds) return;
     m_places[m_next] = {now, fix.latitude, fix.longitude, fix.hdop, stray};

@@ -493,10 +493,14 @@ TEST(GuidanceDrive, AStopShortOfTheFinishIsNoArrival) {
             if (!row.course) fix.heading = 0.0f;
             handler.onFix(true, fix);
             // The car is drawn where its fix, moved ahead by the receiver's
-            // latency along its course, puts it.
+            // latency along its course, puts it, and goes on at its speed
+            // until the next fix: near the finish from when it comes within
+            // 20 m of it.
             const double ahead = row.course ? 1.5 * speed : 0.0;
-            if (!nearFinishMs && PathPosition::distanceTo(at, PathPosition(driven, false)) <= 20 + ahead)
-                nearFinishMs = clock.ticks;
+            const double beyond = PathPosition::distanceTo(at, PathPosition(driven, false)) - 20 - ahead;
+            if (!nearFinishMs && beyond <= speed)
+                nearFinishMs =
+                    clock.ticks + (beyond > 0.0 ? static_cast<std::uint32_t>(beyond / speed * 1000) : 0u);
             for (int frame = 0; frame < 10; ++frame) {
                 {
                     Positioning::CarStateLock::Unit unit(handler.lock());

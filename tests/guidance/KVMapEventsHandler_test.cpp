@@ -110,9 +110,11 @@ struct Town_ : ::testing::Test {
         handler = std::make_unique<KVMapEventsHandler>(config.root(), *atlas, route, &sounds, &styles, clock);
     }
     // A fix every second and ten frames between, each under one unit.
-    void drive(double east, double north, float heading, float speed, bool courseKnown = true) {
+    void drive(double east, double north, float heading, float speed, bool courseKnown = true,
+               bool stray = false) {
         Positioning::Fix fix = gpsFix(east, north, heading, speed);
         fix.courseKnown = courseKnown;
+        fix.stray = stray;
         handler->onFix(true, fix);
         for (int i = 0; i < 10; ++i) {
             Positioning::CarStateLock::Unit unit(handler->lock());
@@ -182,6 +184,14 @@ TEST_F(Town_, AFixWithoutACourseHasNone) {
     for (double east = -765; east >= -900; east -= 15)
         drive(east, 0, 0, 15, false);
     EXPECT_TRUE(log.contains("navi event:BackwardMove"));
+}
+
+// A fix judged a stray (35 m north of Main Street, 5 m from Park Avenue)
+// reaches the car tracker as one: the car stays on Main Street.
+TEST_F(Town_, AFixJudgedAStrayMovesNoCar) {
+    for (double east = -700; east <= -520; east += 15) drive(east, 0, 90, 15);
+    drive(-505, 35, 0, 15, true, true);
+    EXPECT_EQ(streets().first, u"Main Street");
 }
 
 // A route the program computes across Monaco, with what a handler needs
