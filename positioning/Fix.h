@@ -24,6 +24,9 @@ struct Fix {
     // The receiver sent a course: an RMC whose course field is not empty.
     // Without one (GGA alone, an empty field) heading is 0, not north.
     bool courseKnown = false;
+    // Far off where the car's motion puts it (a reflection): the speed and
+    // course are the motion's before it, and the car is not there.
+    bool stray = false;
     std::int32_t x = 0; // global map point of (latitude, longitude)
     std::int32_t y = 0;
 

@@ -54,6 +54,20 @@ void FixMotion::given(const NmeaTime& time, bool speed, bool course) {
     if (course) m_courseGiven = now;
 }
 
+bool FixMotion::stale(const std::optional<double>& given, double now) {
+    // One given at a time after `now` came before the times went back.
+    return !given || since(*given, now) < 0.0 || since(*given, now) > StaleSeconds;
+}
+
+void FixMotion::said(Fix& fix, const NmeaTime& time) const {
+    const double now = time.secondsOfDay();
+    if (stale(m_speedGiven, now)) fix.speed = 0.0f;
+    if (stale(m_courseGiven, now)) {
+        fix.courseKnown = false;
+        fix.heading = 0.0f;
+    }
+}
+
 void FixMotion::restart() {
     m_count = 0;
     m_told = {};
@@ -377,27 +391,75 @@ FixMotion::Motion FixMotion::judge(const Fix& fix, double now) {
     return motion;
 }
 
-bool FixMotion::strays(const Fix& fix, double now) const {
+const FixMotion::Place* FixMotion::lastTaken(double now, std::size_t& back) const {
     // Only once the car was seen standing or moving: before, a car that
     // drives is taken for standing and its fixes would all seem to stray.
-    if (!m_learned && !m_seenMoving) return false;
-    std::size_t back = 1;
+    if (!m_learned && !m_seenMoving) return nullptr;
+    back = 1;
     while (back <= m_count && kept(back).stray)
         ++back;
-    if (back > m_count) return false;
+    if (back > m_count) return nullptr;
     const Place& from = kept(back);
     const double seconds = since(from.seconds, now);
-    if (!(seconds > 0.0) || seconds > MaxLegs) return false;
-    double east = 0.0, north = 0.0;
-    offset(fix, m_eastPerDegree, from.latitude, from.longitude, east, north);
+    return seconds > 0.0 && seconds <= MaxLegs ? &from : nullptr;
+}
+
+FixMotion::Off FixMotion::off(const Place& place, const Place& from) const {
+    const double seconds = since(from.seconds, place.seconds);
+    Off away;
+    double degrees = place.longitude - from.longitude;
+    if (degrees > 180.0) degrees -= 360.0;
+    if (degrees < -180.0) degrees += 360.0;
+    away.east = degrees * m_eastPerDegree - m_velocityEast * seconds;
+    away.north = (place.latitude - from.latitude) * MetresPerDegree - m_velocityNorth * seconds;
     const bool seen = m_moving && m_told.course.has_value();
-    east -= m_velocityEast * seconds;
-    north -= m_velocityNorth * seconds;
-    const double error =
-        std::min(static_cast<double>(fixErrorMetres(std::max(fix.hdop, from.hdop), m_uere)), errorBound());
-    const double reach = StrayErrors * error + StrayAcceleration * seconds * seconds / 2.0 +
-                         (seen ? StrayTurn * m_told.speed : UnseenSpeed) * seconds;
-    return square(east) + square(north) > square(reach);
+    // The fixes' error: what the receiver claims, capped by what its fixes
+    // showed, and, over a few tenths of a second, by their jitter where that
+    // shows less.
+    double error =
+        std::min(static_cast<double>(fixErrorMetres(std::max(place.hdop, from.hdop), m_uere)), errorBound());
+    if (m_jitterFor > 0.0 && seconds <= JitterSeconds) error = std::min(error, std::max(std::sqrt(m_jitter / JitterPerError), LeastStrayError));
+    away.reach = StrayErrors * error + StrayAcceleration * seconds * seconds / 2.0 +
+                 (seen ? StrayTurn * m_told.speed : UnseenSpeed) * seconds;
+    return away;
+}
+
+void FixMotion::shift(std::size_t from, double east, double north) {
+    for (std::size_t back = from; back <= m_count; ++back) {
+        Place& place = m_places[(m_next + Kept - back) % Kept];
+        place.latitude += north / MetresPerDegree;
+        place.longitude += east / m_eastPerDegree;
+    }
+}
+
+bool FixMotion::takeStray(const Place& place) {
+    std::size_t back = 0;
+    const Place* from = lastTaken(place.seconds, back);
+    if (m_moveTold) {
+        // The gate followed the fixes to a new place: the car is there, and
+        // its way of the last seconds goes on from there.
+        m_moveTold = false;
+        if (from) {
+            const Off away = off(place, *from);
+            shift(back, away.east, away.north);
+        }
+        return false;
+    }
+    if (!from) return false;
+    const Off fromTaken = off(place, *from);
+    // A run of strays, each where the one before it puts the car, that has
+    // lasted MoveSeconds is a move for good: the car is where they are. A
+    // shorter burst (a reflection for a few tenths of a second) stays out.
+    const std::size_t first = back - 1; // the strays since the last place taken in
+    const std::optional<Off> fromStray = first > 0 ? std::optional(off(place, kept(1))) : std::nullopt;
+    const bool runGoesOn = fromStray && !fromStray->beyond() && fromStray->squares() < fromTaken.squares();
+    if (!runGoesOn) return fromTaken.beyond();
+    if (since(kept(first).seconds, place.seconds) < MoveSeconds) return true;
+    const Off away = off(kept(first), *from);
+    shift(back, away.east, away.north);
+    for (std::size_t i = 1; i <= first; ++i)
+        m_places[(m_next + Kept - i) % Kept].stray = false;
+    return false;
 }
 
 void FixMotion::learnJitter(const Fix& fix, double now) {
@@ -465,17 +527,12 @@ void FixMotion::complete(Fix& fix, const NmeaTime& time) {
     // times went back: it says nothing of now.
     if (m_speedGiven && since(*m_speedGiven, now) < 0.0) m_speedGiven.reset();
     if (m_courseGiven && since(*m_courseGiven, now) < 0.0) m_courseGiven.reset();
-    const bool speedStale = !m_speedGiven || since(*m_speedGiven, now) > StaleSeconds;
-    const bool courseStale = !m_courseGiven || since(*m_courseGiven, now) > StaleSeconds;
+    const bool speedStale = stale(m_speedGiven, now);
+    const bool courseStale = stale(m_courseGiven, now);
     bool stray = false;
     if (speedStale || courseStale) {
         m_eastPerDegree = MetresPerDegree * std::cos(fix.latitude * std::numbers::pi / 180.0);
-        stray = strays(fix, now);
-        if (stray && m_count > 0 && kept(1).stray) {
-            // Two fixes in a row as far off: the car is there.
-            m_places[(m_next + Kept - 1) % Kept].stray = false;
-            stray = false;
-        }
+        stray = takeStray({now, fix.latitude, fix.longitude, fix.hdop, false});
         if (!stray) {
             learnJitter(fix, now);
             m_told = judge(fix, now);
@@ -497,6 +554,7 @@ void FixMotion::complete(Fix& fix, const NmeaTime& time) {
             fix.heading = m_told.course.value_or(0.0f);
         }
     }
+    fix.stray = stray;
     // A fix within MinSpacingSeconds of the last kept is not kept.
     if (m_count > 0 && since(kept(1).seconds, now) < MinSpacingSeconds) return;
     m_places[m_next] = {now, fix.latitude, fix.longitude, fix.hdop, stray};

@@ -57,6 +57,14 @@ class FixMotion {
     // as a tunnel), or of a car that stands, has speed 0 and no course, never
     // the ones taken before.
     void complete(Fix& fix, const NmeaTime& time);
+    // The fix as the receiver said it, of the epoch at `time`: a speed or
+    // course that no sentence gave lately is none (0, no course), not the
+    // one taken from the fixes before it. What the gate judges.
+    void said(Fix& fix, const NmeaTime& time) const;
+    // The gate followed the fixes to a new place: the next fix completed is
+    // where the car is, no stray, and the way of the places kept before it
+    // goes on from there.
+    void moved() { m_moveTold = true; }
     // The receiver's error in metres per unit of HDOP (the filter model's
     // "uere"). A way no longer than a fix's HDOP times it never tells a
     // motion, nor than what the fixes showed (errorBound); before a
@@ -121,12 +129,28 @@ class FixMotion {
     // m/s²), a course told late in a bend (StrayTurn of the way told) or a
     // motion not yet seen (UnseenSpeed, m/s) moves it since the last fix,
     // is a stray: it is kept out of the nodes and told with the motion
-    // before it. The next fix that lies as far off the motion shows a real
-    // move, and the stray is taken in after all.
+    // before it, marked so (Fix::stray). Strays in a row, each where the
+    // one before it puts the car, that last MoveSeconds (the times' rounding
+    // aside: a second fix at 1 or 2 Hz, the sixth at 10 Hz) are a move for
+    // good: they are taken in, and the places kept before them moved as far,
+    // so that the way of the last seconds is the car's, not the move.
     static constexpr double StrayErrors = 4.0;
     static constexpr double StrayAcceleration = 10.0;
     static constexpr double StrayTurn = 0.5;
     static constexpr double UnseenSpeed = 5.0;
+    static constexpr double MoveSeconds = 0.45;
+    // Where the fixes' jitter shows them closer than they claim, a fix's
+    // error within JitterSeconds of the last taken in is the root of
+    // JitterPerError of its mean square (the second differences of a
+    // scatter drawn afresh hold six of its squares), LeastStrayError at
+    // least: a burst 20 m aside at 10 Hz from a receiver that claims 4.5 m
+    // but hardly scatters lay within four such errors of the car's motion
+    // three tenths of a second on. Over a second the change of the car's
+    // motion (a U-turn, a corner) makes more than the jitter learned on a
+    // straight, and the claimed error holds.
+    static constexpr double JitterPerError = 6.0;
+    static constexpr double LeastStrayError = 1.0;
+    static constexpr double JitterSeconds = 0.5;
     // What the fixes show of their error: ShownErrors of the root mean
     // square of their distances from the straight line at an even pace
     // that fits them best over the whole window, HDOP 1's error at least.
@@ -185,9 +209,28 @@ class FixMotion {
     // fixes' of the last two seconds where `twoSecondsOfFixes`.
     std::size_t nodes(const Fix& fix, double now, std::array<Node, MaxLegs + 1>& out, double& errorMetres,
                       Reach& reach, Line& line, bool twoSecondsOfFixes) const;
-    // Whether `fix` lies beyond what the car's motion and the fixes' error
-    // allow of where the last fix taken in puts it.
-    bool strays(const Fix& fix, double now) const;
+    // Where a place lies from where the car's motion puts it, seen from an
+    // earlier place (metres east and north), and how far the motion and the
+    // fixes' error let it lie.
+    struct Off {
+        double east = 0.0;
+        double north = 0.0;
+        double reach = 0.0;
+        double squares() const { return east * east + north * north; }
+        bool beyond() const { return squares() > reach * reach; }
+    };
+    Off off(const Place& place, const Place& from) const;
+    // The last place taken in (not a stray), `back` places back, where it is
+    // no more than MaxLegs seconds before `now` and the car was seen
+    // standing or moving; else none.
+    const Place* lastTaken(double now, std::size_t& back) const;
+    // Whether `place` is a stray; takes a move for good (or the one the
+    // gate told) in, moving the places kept before it.
+    bool takeStray(const Place& place);
+    // Moves the places kept `from` back and older by so many metres.
+    void shift(std::size_t from, double east, double north);
+    // Whether a speed or course given at that time says nothing of `now`.
+    static bool stale(const std::optional<double>& given, double now);
     // Learns the jitter from `fix` and the two fixes kept before it.
     void learnJitter(const Fix& fix, double now);
     // The course over the shortest way back beyond the jitter within
@@ -233,6 +276,7 @@ class FixMotion {
     double m_eastPerDegree = 0.0; // metres of a degree east at the fix judged
     std::optional<double> m_speedGiven; // seconds of the day
     std::optional<double> m_courseGiven;
+    bool m_moveTold = false;
     bool m_moving = false;
     bool m_seenMoving = false; // since the start, or the last restart
     std::optional<double> m_stillSince; // a moving car's way within the scatter since

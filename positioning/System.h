@@ -89,7 +89,7 @@ class System : private TrackingListener, private FixJudge {
   private:
     void onFix(bool valid, const Fix& fix) override;
     // The gate, before the device takes speed and course from the fixes.
-    bool admits(const Fix& fix) override;
+    Admission admits(const Fix& fix) override;
 
     const MessageTexts* m_messages;
     Clock& m_clock;
