@@ -80,6 +80,7 @@ void FixMotion::restart() {
     m_seenMoving = false;
     m_stillSince.reset();
     m_stoppedAt.reset();
+    m_setOffAt.reset();
     m_learned = false;
 }
 
@@ -149,8 +150,9 @@ std::size_t FixMotion::nodes(const Fix& fix, double now, std::array<Node, MaxLeg
             const double off = ss - (x * x + y * y) / w - (alongE * alongE + alongN * alongN) / spread;
             return std::max(off, 0.0) / (w - 2.0);
         }
-    } two;
+    } two, one;
     two.w = 1.0;
+    one.w = 1.0;
     float hdop = fix.hdop;
     const double bound = errorBound();
     const auto errorOf = [&](float h) { return std::min(static_cast<double>(fixErrorMetres(h, m_uere)), bound); };
@@ -173,6 +175,7 @@ std::size_t FixMotion::nodes(const Fix& fix, double now, std::array<Node, MaxLeg
         sum.age += age;
         ++sum.fixes;
         if (twoSecondsOfFixes && age < 2.5) two.add(age, east, north);
+        if (age <= 1.0 + MinSpacingSeconds) one.add(age, east, north);
         hdop = std::max(hdop, from.hdop);
         if (age >= TwoSeconds && !reach.beyondError) {
             const double error = std::max(fixError, errorOf(from.hdop));
@@ -194,7 +197,13 @@ std::size_t FixMotion::nodes(const Fix& fix, double now, std::array<Node, MaxLeg
     Fit whole;
     for (std::size_t i = 0; i < count; ++i)
         whole.add(out[i].age, out[i].east, out[i].north);
-    line = {whole.squares(), static_cast<int>(whole.w), two.squares(), static_cast<int>(two.w)};
+    line = {whole.squares(), static_cast<int>(whole.w), two.squares(), static_cast<int>(two.w), one.squares(),
+            static_cast<int>(one.w), 0.0, 0.0};
+    // The places lie back in time: the velocity is against the slope.
+    if (one.timeSpread() > 0.0) {
+        line.oneEast = -one.alongX() / one.timeSpread();
+        line.oneNorth = -one.alongY() / one.timeSpread();
+    }
     return count;
 }
 
@@ -270,6 +279,14 @@ FixMotion::Motion FixMotion::judge(const Fix& fix, double now) {
         const double w = way(i);
         return w > square(error) && w > scatters * scatter(node[i].leg, error, nodeFixes);
     };
+    // The last second's fixes on a line at an even pace far shorter than
+    // their way, as long as the nodes of two seconds must go for a receiver
+    // not yet seen standing: no scatter lies on it.
+    const double lineSpeed = std::hypot(line.oneEast, line.oneNorth);
+    const double lineWay = square(lineSpeed); // over a second
+    const bool lined = line.oneFixes >= OneLineFixes && std::isfinite(line.oneSquares) &&
+                       lineWay > square(LineErrors) * line.oneSquares && lineWay > square(error) &&
+                       lineWay > StartScatters * claimedGuess(error);
     // The first node two seconds back or more: the speed's baseline.
     std::size_t two = 1;
     while (two < count && node[two].leg < 2)
@@ -311,7 +328,7 @@ FixMotion::Motion FixMotion::judge(const Fix& fix, double now) {
         const bool firstJudged = !m_learned && !m_seenMoving;
         const bool onALine = line.twoFixes >= LineFixes && std::isfinite(line.twoSquares) &&
                              way(two) > square(LineErrors) * line.twoSquares;
-        bool starts = false;
+        bool starts = !m_moving && lined;
         for (const std::size_t to : {two, last}) {
             const bool wholeWindow = to == last && windowFull;
             if (!setOff[to == two ? 0 : 1] || (firstJudged && !wholeWindow && !(to == two && onALine)))
@@ -330,7 +347,7 @@ FixMotion::Motion FixMotion::judge(const Fix& fix, double now) {
         // the nodes where a fix two seconds old or older lies beyond the
         // fixes' error (a slow car), or its legs (round a hairpin) lie
         // beyond the scatter.
-        const bool goesOn = beyond(two, StayScatters) || (reach.beyondError && beyond(last, StayScatters)) ||
+        const bool goesOn = lined || beyond(two, StayScatters) || (reach.beyondError && beyond(last, StayScatters)) ||
                             legs > StayScatters * static_cast<double>(last) * scatter(1, error, nodeFixes);
         if (!m_moving) {
             moving = starts;
@@ -361,9 +378,17 @@ FixMotion::Motion FixMotion::judge(const Fix& fix, double now) {
         }
         along = std::clamp(along, across, BendShare * across);
         motion.speed = static_cast<float>(along / (node[two].age - node[0].age));
+        // Until the nodes of two seconds hold none of the stand it set off
+        // from, a car's speed is the line's where that is more.
+        const bool settingOut = !m_moving || (m_setOffAt && since(*m_setOffAt, now) < TwoSeconds + 0.5);
+        if (lined && settingOut) {
+            motion.lined = static_cast<float>(lineSpeed);
+            motion.speed = std::max(motion.speed, motion.lined);
+        }
         moving = motion.speed >= CourseMinSpeed;
     }
     if (m_moving && !moving) m_stoppedAt = now;
+    if (!m_moving && moving) m_setOffAt = now;
     m_moving = moving;
     m_seenMoving = m_seenMoving || moving;
     if (!moving) {
@@ -387,6 +412,10 @@ FixMotion::Motion FixMotion::judge(const Fix& fix, double now) {
             std::atan2(node[0].east - node[i].east, node[0].north - node[i].north) * 180.0 / std::numbers::pi;
         motion.course = static_cast<float>(std::fmod(degrees + 360.0, 360.0));
         break;
+    }
+    if (!motion.course && lined) {
+        const double degrees = std::atan2(line.oneEast, line.oneNorth) * 180.0 / std::numbers::pi;
+        motion.course = static_cast<float>(std::fmod(degrees + 360.0, 360.0));
     }
     return motion;
 }
@@ -452,7 +481,11 @@ bool FixMotion::takeStray(const Place& place) {
     // shorter burst (a reflection for a few tenths of a second) stays out.
     const std::size_t first = back - 1; // the strays since the last place taken in
     const std::optional<Off> fromStray = first > 0 ? std::optional(off(place, kept(1))) : std::nullopt;
-    const bool runGoesOn = fromStray && !fromStray->beyond() && fromStray->squares() < fromTaken.squares();
+    // It goes on with a place where the stray before it puts the car, that
+    // lies less than half as far from there as from where the last place
+    // taken in puts it: a scatter's next fix after a stray lies about the
+    // car, and took the run on now and then.
+    const bool runGoesOn = fromStray && !fromStray->beyond() && 4.0 * fromStray->squares() < fromTaken.squares();
     if (!runGoesOn) return fromTaken.beyond();
     if (since(kept(first).seconds, place.seconds) < MoveSeconds) return true;
     const Off away = off(kept(first), *from);
@@ -541,7 +574,7 @@ void FixMotion::complete(Fix& fix, const NmeaTime& time) {
                 // they scatter: no half-second lag in a bend.
                 const Motion turn = turnMotion(fix, now);
                 if (turn.course) m_told.course = turn.course;
-                if (turn.speed >= CourseMinSpeed) m_told.speed = turn.speed;
+                if (turn.speed >= CourseMinSpeed) m_told.speed = std::max(turn.speed, m_told.lined);
             }
             const double radians = m_told.course.value_or(0.0f) * std::numbers::pi / 180.0;
             const double speed = m_told.course ? m_told.speed : 0.0;

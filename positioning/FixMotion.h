@@ -164,6 +164,14 @@ class FixMotion {
     // times their root mean square distance from it.
     static constexpr int LineFixes = 8;
     static constexpr double LineErrors = 10.0;
+    // Any car not yet moving sets off where at least OneLineFixes fixes of
+    // the last second (5 a second and more) lie on such a line, as far as
+    // such a receiver's nodes would have to go over two seconds; a moving
+    // car's speed is that line's where it is more until the nodes of two
+    // seconds hold none of the stand: at 10 and 20 fixes a second they held
+    // the stand before the set-off, and the car set off later than at one
+    // fix a second, and slower.
+    static constexpr int OneLineFixes = 5;
 
   private:
     struct Place {
@@ -185,6 +193,9 @@ class FixMotion {
     struct Motion {
         float speed = 0.0f;
         std::optional<float> course; // degrees
+        // The speed of the line the last second's fixes lie on, where they
+        // do (OneLineFixes): no stand of the seconds before in it.
+        float lined = 0.0f;
     };
     // The ways of single fixes two seconds old or older to the fix told,
     // each against the larger of the two fixes' errors: whether the newest
@@ -196,12 +207,18 @@ class FixMotion {
     };
     // The straight line at an even pace that fits the nodes of the whole
     // window, and the fixes of the last two seconds: their mean square
-    // distance from it (m², NaN with fewer than three) and how many.
+    // distance from it (m², NaN with fewer than three) and how many; and the
+    // line of the fixes of the last second: theirs, how many, and its
+    // velocity (m/s east and north).
     struct Line {
         double squares = 0.0;
         int fixes = 0;
         double twoSquares = 0.0;
         int twoFixes = 0;
+        double oneSquares = 0.0;
+        int oneFixes = 0;
+        double oneEast = 0.0;
+        double oneNorth = 0.0;
     };
     // The nodes of the fixes kept and `fix`, the newest first; returns how
     // many, the largest error of their fixes in `errorMetres`, the fixes'
@@ -281,6 +298,7 @@ class FixMotion {
     bool m_seenMoving = false; // since the start, or the last restart
     std::optional<double> m_stillSince; // a moving car's way within the scatter since
     std::optional<double> m_stoppedAt;  // the car last stopped
+    std::optional<double> m_setOffAt;   // the car last set off
     // The scatter's mean square way over 1 to MaxLegs seconds (m²), once
     // learned, and the seconds of lessons (up to LearnSeconds).
     std::array<double, MaxLegs + 1> m_scatter{};

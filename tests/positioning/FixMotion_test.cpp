@@ -186,6 +186,18 @@ TEST(FixMotion, TellsAStandingCarFromAMovingOne) {
          36000.0, 0.3, 2.0, 1, 1.5},
         {"40 km/h from the start, 20 Hz", 20, {{S::Drive, 40, 11.1}, {S::Stand, 40}}, Scatter::None, 0.0, 0.9f,
          36000.0, 0.3, 2.0, 1, 1.5},
+        // After a stand, a receiver of 10 or 20 fixes a second without speed
+        // sets off no later than one of a fix a second (2 s), and at its
+        // speed: its nodes of two seconds held the stand, and it set off
+        // after 2.1 s, 1.9 s at its speed after a long stand.
+        {"42 km/h after a stand, 1 Hz", 1, {{S::Stand, 10}, {S::Drive, 40, 11.7}, {S::Stand, 40}}, Scatter::None,
+         0.0, 0.9f, 36000.0, 0.3, 2.0, 1, 2.0},
+        {"42 km/h after a stand, 10 Hz", 10, {{S::Stand, 10}, {S::Drive, 40, 11.7}, {S::Stand, 40}},
+         Scatter::None, 0.0, 0.9f, 36000.0, 0.3, 2.0, 1, 1.0},
+        {"42 km/h after a stand, 20 Hz", 20, {{S::Stand, 10}, {S::Drive, 40, 11.7}, {S::Stand, 40}},
+         Scatter::None, 0.0, 0.9f, 36000.0, 0.3, 2.0, 1, 1.0},
+        {"42 km/h after a long stand, 10 Hz", 10, {{S::Stand, 60}, {S::Drive, 40, 11.7}, {S::Stand, 40}},
+         Scatter::None, 0.0, 0.9f, 36000.0, 0.3, 2.0, 1, 1.0},
     };
     // Fixes as good as ever from a receiver that claims HDOP 1 to 20, the
     // car never seen standing: its speed within five seconds (with HDOP 2
