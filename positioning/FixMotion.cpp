@@ -82,6 +82,9 @@ void FixMotion::restart() {
     m_stoppedAt.reset();
     m_setOffAt.reset();
     m_learned = false;
+    m_standFor = 0.0;
+    m_standOffFor = 0.0;
+    m_leavingStand = false;
 }
 
 double FixMotion::errorBound() const {
@@ -198,8 +201,12 @@ std::size_t FixMotion::nodes(const Fix& fix, double now, std::array<Node, MaxLeg
     for (std::size_t i = 0; i < count; ++i)
         whole.add(out[i].age, out[i].east, out[i].north);
     line = {whole.squares(), static_cast<int>(whole.w), two.squares(), static_cast<int>(two.w), one.squares(),
-            static_cast<int>(one.w), 0.0, 0.0};
+            static_cast<int>(one.w), 0.0, 0.0, 0.0, 0.0};
     // The places lie back in time: the velocity is against the slope.
+    if (whole.timeSpread() > 0.0) {
+        line.wholeEast = -whole.alongX() / whole.timeSpread();
+        line.wholeNorth = -whole.alongY() / whole.timeSpread();
+    }
     if (one.timeSpread() > 0.0) {
         line.oneEast = -one.alongX() / one.timeSpread();
         line.oneNorth = -one.alongY() / one.timeSpread();
@@ -238,6 +245,52 @@ void FixMotion::learn(const std::array<Node, MaxLegs + 1>& node, std::size_t cou
         if (way > StartScatters * scatter) continue;
         scatter = std::max(scatter + rate * (std::min(way, LessonCap * scatter) - scatter), LeastScatter);
     }
+}
+
+double FixMotion::fromStand(const Fix& fix, const std::array<Node, MaxLegs + 1>& node, std::size_t count,
+                            double& gain) const {
+    double standEast = 0.0, standNorth = 0.0;
+    Fix stand;
+    stand.latitude = static_cast<float>(m_standLatitude);
+    stand.longitude = static_cast<float>(m_standLongitude);
+    offset(stand, m_eastPerDegree, fix.latitude, fix.longitude, standEast, standNorth);
+    // The means of the last two seconds' nodes and of the older ones.
+    struct Mean {
+        double east = 0.0, north = 0.0;
+        int fixes = 0;
+        double squares(double e, double n) const {
+            return fixes > 0 ? square(east / fixes - e) + square(north / fixes - n) : 0.0;
+        }
+    } recent, older;
+    for (std::size_t i = 0; i < count; ++i) {
+        Mean& mean = node[i].leg <= 2 ? recent : older;
+        mean.east += node[i].east * node[i].fixes;
+        mean.north += node[i].north * node[i].fixes;
+        mean.fixes += node[i].fixes;
+    }
+    const double way = recent.squares(standEast, standNorth);
+    gain = older.fixes > 0 ? std::sqrt(way) - std::sqrt(older.squares(standEast, standNorth)) : 0.0;
+    return way;
+}
+
+void FixMotion::learnStand(const Fix& fix, const std::array<Node, MaxLegs + 1>& node, std::size_t count,
+                           double seconds) {
+    if (m_standFor >= StandSeconds / 3.0) {
+        double gain = 0.0;
+        const double lesson = fromStand(fix, node, count, gain);
+        if (m_standOffFor == 0.0) m_standOff = std::max(lesson, m_scatter[MaxLegs]);
+        m_standOffFor = std::min(m_standOffFor + seconds, LearnSeconds);
+        const double rate = seconds / std::min(LearnSeconds, PriorSeconds + m_standOffFor);
+        // Every lesson of a car taken for standing teaches, a long way
+        // only so much: a wandering scatter takes the fixes of a few
+        // seconds farther from where they stood than any way of them.
+        m_standOff =
+            std::max(m_standOff + rate * (std::min(lesson, LessonCap * m_standOff) - m_standOff), LeastScatter);
+    }
+    m_standFor = std::min(m_standFor + seconds, StandSeconds);
+    const double share = m_standFor > 0.0 ? seconds / m_standFor : 1.0;
+    m_standLatitude += share * (fix.latitude - m_standLatitude);
+    m_standLongitude += share * (fix.longitude - m_standLongitude);
 }
 
 bool FixMotion::setsOff(const std::array<Node, MaxLegs + 1>& node, std::size_t to, double share) const {
@@ -292,6 +345,8 @@ FixMotion::Motion FixMotion::judge(const Fix& fix, double now) {
     while (two < count && node[two].leg < 2)
         ++two;
     bool moving = false;
+    bool leftStand = false; // set off from where it stood
+    bool leaves = false;    // going on leaving it
     if (two < count) {
         const std::size_t last = count - 1;
         // Over two seconds (a car that has just set off, its earlier nodes
@@ -316,8 +371,10 @@ FixMotion::Motion FixMotion::judge(const Fix& fix, double now) {
         // scatter goes so straight beyond it about once in 200,000 looks.
         const bool even = !m_learned && !m_seenMoving && windowFull && setsOff(node, last, EvenShare) &&
                           way(last) > square(error) && way(last) > StartScatters * claimedGuess(error);
-        if (!m_moving && !settingOff && !creeps && !even && !justStopped && windowFull)
+        if (!m_moving && !settingOff && !creeps && !even && !justStopped && windowFull) {
             learn(node, count, lastSeconds, error);
+            learnStand(fix, node, count, lastSeconds);
+        }
         // A receiver seen neither standing nor moving yet (the program
         // has just started) is judged by a guess of its scatter, which a
         // scatter drawn afresh at each fix may exceed over two seconds: it
@@ -328,7 +385,15 @@ FixMotion::Motion FixMotion::judge(const Fix& fix, double now) {
         const bool firstJudged = !m_learned && !m_seenMoving;
         const bool onALine = line.twoFixes >= LineFixes && std::isfinite(line.twoSquares) &&
                              way(two) > square(LineErrors) * line.twoSquares;
-        bool starts = !m_moving && lined;
+        double gain = 0.0;
+        const bool standKnown = m_standOffFor >= StandLearnedSeconds && m_standFor >= StandSeconds / 3.0;
+        const double stood = standKnown ? fromStand(fix, node, count, gain) : 0.0;
+        leftStand = !m_moving && gain > 0.0 && stood > square(error) && stood > StartScatters * m_standOff;
+        // A car that set off from it so goes on while its fixes go on
+        // leaving it, until its way shows over two seconds.
+        if (m_leavingStand && beyond(two, StartScatters)) m_leavingStand = false;
+        leaves = m_leavingStand && standKnown && gain > 0.0 && square(gain) > m_standOff;
+        bool starts = !m_moving && (lined || leftStand);
         for (const std::size_t to : {two, last}) {
             const bool wholeWindow = to == last && windowFull;
             if (!setOff[to == two ? 0 : 1] || (firstJudged && !wholeWindow && !(to == two && onALine)))
@@ -347,10 +412,11 @@ FixMotion::Motion FixMotion::judge(const Fix& fix, double now) {
         // the nodes where a fix two seconds old or older lies beyond the
         // fixes' error (a slow car), or its legs (round a hairpin) lie
         // beyond the scatter.
-        const bool goesOn = lined || beyond(two, StayScatters) || (reach.beyondError && beyond(last, StayScatters)) ||
+        const bool goesOn = lined || leaves || beyond(two, StayScatters) || (reach.beyondError && beyond(last, StayScatters)) ||
                             legs > StayScatters * static_cast<double>(last) * scatter(1, error, nodeFixes);
         if (!m_moving) {
             moving = starts;
+            m_leavingStand = starts && leftStand;
         } else if (goesOn) {
             moving = true;
             m_stillSince.reset();
@@ -381,6 +447,10 @@ FixMotion::Motion FixMotion::judge(const Fix& fix, double now) {
         // Until the nodes of two seconds hold none of the stand it set off
         // from, a car's speed is the line's where that is more.
         const bool settingOut = !m_moving || (m_setOffAt && since(*m_setOffAt, now) < TwoSeconds + 0.5);
+        // A car that leaves its stand with a way of two seconds within the
+        // scatter: its speed over all the nodes.
+        const bool slowLeaving = leftStand || leaves;
+        if (slowLeaving) motion.speed = static_cast<float>(std::hypot(line.wholeEast, line.wholeNorth));
         if (lined && settingOut) {
             motion.lined = static_cast<float>(lineSpeed);
             motion.speed = std::max(motion.speed, motion.lined);
@@ -389,6 +459,12 @@ FixMotion::Motion FixMotion::judge(const Fix& fix, double now) {
     }
     if (m_moving && !moving) m_stoppedAt = now;
     if (!m_moving && moving) m_setOffAt = now;
+    // A car that stopped stands somewhere else; one that moves keeps the
+    // place it left, and goes on while it leaves it.
+    if (m_moving && !moving) {
+        m_standFor = 0.0;
+        m_leavingStand = false;
+    }
     m_moving = moving;
     m_seenMoving = m_seenMoving || moving;
     if (!moving) {
@@ -413,10 +489,14 @@ FixMotion::Motion FixMotion::judge(const Fix& fix, double now) {
         motion.course = static_cast<float>(std::fmod(degrees + 360.0, 360.0));
         break;
     }
-    if (!motion.course && lined) {
-        const double degrees = std::atan2(line.oneEast, line.oneNorth) * 180.0 / std::numbers::pi;
+    // Else the course of the line its fixes lie on: the last second's, or
+    // a slow car's that leaves its stand, all the nodes'.
+    const auto lineCourse = [&motion](double east, double north) {
+        const double degrees = std::atan2(east, north) * 180.0 / std::numbers::pi;
         motion.course = static_cast<float>(std::fmod(degrees + 360.0, 360.0));
-    }
+    };
+    if (!motion.course && lined) lineCourse(line.oneEast, line.oneNorth);
+    if (!motion.course && (leftStand || leaves)) lineCourse(line.wholeEast, line.wholeNorth);
     return motion;
 }
 

@@ -172,6 +172,17 @@ class FixMotion {
     // the stand before the set-off, and the car set off later than at one
     // fix a second, and slower.
     static constexpr int OneLineFixes = 5;
+    // Where the car stood: the mean of its fixes while it stands, each
+    // weighed down by e in StandSeconds. The mean square way of the fixes
+    // of the last two seconds (their mean) from there is learned as the
+    // scatter is, and once it has been for StandLearnedSeconds, a car whose
+    // fixes of the last two seconds lie more than StartScatters of it from
+    // where it stood, going away, sets off: a slow car in a scatter drawn
+    // afresh at each fix goes too little in the nodes' few seconds (15 km/h
+    // at one fix a second in 3.5 m was never seen driving), but it leaves
+    // the place its many fixes told within seconds.
+    static constexpr double StandSeconds = 30.0;
+    static constexpr double StandLearnedSeconds = 30.0;
 
   private:
     struct Place {
@@ -219,6 +230,8 @@ class FixMotion {
         int oneFixes = 0;
         double oneEast = 0.0;
         double oneNorth = 0.0;
+        double wholeEast = 0.0; // the nodes' line's velocity (m/s)
+        double wholeNorth = 0.0;
     };
     // The nodes of the fixes kept and `fix`, the newest first; returns how
     // many, the largest error of their fixes in `errorMetres`, the fixes'
@@ -271,6 +284,14 @@ class FixMotion {
     double claimedGuess(double errorMetres) const;
     // The fewest fixes a node a second or more old averages.
     static int fewestFixes(const std::array<Node, MaxLegs + 1>& node, std::size_t count);
+    // A lesson of where the car stands, from `fix` and the nodes, the
+    // newest `seconds` after the fix before it.
+    void learnStand(const Fix& fix, const std::array<Node, MaxLegs + 1>& node, std::size_t count, double seconds);
+    // The square of the way of the mean of the last two seconds' nodes
+    // from where the car stood, and in `gain` how much farther from there
+    // that mean lies than the older nodes' (metres).
+    double fromStand(const Fix& fix, const std::array<Node, MaxLegs + 1>& node, std::size_t count,
+                     double& gain) const;
     // A lesson of the scatter from the nodes of a standing car, the newest
     // `seconds` after the fix before it.
     void learn(const std::array<Node, MaxLegs + 1>& node, std::size_t count, double seconds, double errorMetres);
@@ -305,6 +326,15 @@ class FixMotion {
     bool m_learned = false;
     std::array<double, MaxLegs + 1> m_learnedFor{};
     double m_claimWeighs = PriorSeconds; // the guess's weight against lessons that show less
+    // Where the car stands (degrees), and the seconds of fixes in it; the
+    // mean square way of the last two seconds' fixes from it (m²), and the
+    // seconds of lessons.
+    double m_standLatitude = 0.0;
+    double m_standLongitude = 0.0;
+    double m_standFor = 0.0;
+    double m_standOff = 0.0;
+    double m_standOffFor = 0.0;
+    bool m_leavingStand = false; // set off from it, its way not yet shown
     // The last fixes told, a ring.
     std::array<Place, Kept> m_places;
     std::size_t m_count = 0;

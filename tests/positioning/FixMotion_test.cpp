@@ -198,6 +198,12 @@ TEST(FixMotion, TellsAStandingCarFromAMovingOne) {
          Scatter::None, 0.0, 0.9f, 36000.0, 0.3, 2.0, 1, 1.0},
         {"42 km/h after a long stand, 10 Hz", 10, {{S::Stand, 60}, {S::Drive, 40, 11.7}, {S::Stand, 40}},
          Scatter::None, 0.0, 0.9f, 36000.0, 0.3, 2.0, 1, 1.0},
+        // 15 km/h after a stand, at a fix a second in 3.5 m of scatter drawn
+        // afresh: never seen driving (its way over the nodes' four seconds
+        // lies within the scatter), now from its sixth fix on (the fifth or
+        // sixth second), its speed within 1.5 m/s.
+        {"15 km/h after a stand, 3.5 m fresh, 1 Hz", 1, {{S::Stand, 60}, {S::Drive, 60, 4.17}, {S::Stand, 40}},
+         Scatter::Fresh, 3.5, 1.0f, 36000.0, 1.5, 30.0, 1, 6.0},
     };
     // Fixes as good as ever from a receiver that claims HDOP 1 to 20, the
     // car never seen standing: its speed within five seconds (with HDOP 2
