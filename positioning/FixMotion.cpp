@@ -200,8 +200,9 @@ std::size_t FixMotion::nodes(const Fix& fix, double now, std::array<Node, MaxLeg
     Fit whole;
     for (std::size_t i = 0; i < count; ++i)
         whole.add(out[i].age, out[i].east, out[i].north);
-    line = {whole.squares(), static_cast<int>(whole.w), two.squares(), static_cast<int>(two.w), one.squares(),
-            static_cast<int>(one.w), 0.0, 0.0, 0.0, 0.0};
+    line = {whole.squares(), static_cast<int>(whole.w), two.squares(), static_cast<int>(two.w)};
+    line.oneSquares = one.squares();
+    line.oneFixes = static_cast<int>(one.w);
     // The places lie back in time: the velocity is against the slope.
     if (whole.timeSpread() > 0.0) {
         line.wholeEast = -whole.alongX() / whole.timeSpread();
@@ -249,11 +250,12 @@ void FixMotion::learn(const std::array<Node, MaxLegs + 1>& node, std::size_t cou
 
 double FixMotion::fromStand(const Fix& fix, const std::array<Node, MaxLegs + 1>& node, std::size_t count,
                             double& gain) const {
-    double standEast = 0.0, standNorth = 0.0;
-    Fix stand;
-    stand.latitude = static_cast<float>(m_standLatitude);
-    stand.longitude = static_cast<float>(m_standLongitude);
-    offset(stand, m_eastPerDegree, fix.latitude, fix.longitude, standEast, standNorth);
+    // Metres from the fix, as the nodes are.
+    double degrees = m_standLongitude - fix.longitude;
+    if (degrees > 180.0) degrees -= 360.0;
+    if (degrees < -180.0) degrees += 360.0;
+    const double standEast = degrees * m_eastPerDegree;
+    const double standNorth = (m_standLatitude - fix.latitude) * MetresPerDegree;
     // The means of the last two seconds' nodes and of the older ones.
     struct Mean {
         double east = 0.0, north = 0.0;
@@ -284,8 +286,8 @@ void FixMotion::learnStand(const Fix& fix, const std::array<Node, MaxLegs + 1>& 
         // Every lesson of a car taken for standing teaches, a long way
         // only so much: a wandering scatter takes the fixes of a few
         // seconds farther from where they stood than any way of them.
-        m_standOff =
-            std::max(m_standOff + rate * (std::min(lesson, LessonCap * m_standOff) - m_standOff), LeastScatter);
+        m_standOff = std::max(m_standOff + rate * (std::min(lesson, LessonCap * m_standOff) - m_standOff),
+                              LeastScatter);
     }
     m_standFor = std::min(m_standFor + seconds, StandSeconds);
     const double share = m_standFor > 0.0 ? seconds / m_standFor : 1.0;
@@ -412,7 +414,8 @@ FixMotion::Motion FixMotion::judge(const Fix& fix, double now) {
         // the nodes where a fix two seconds old or older lies beyond the
         // fixes' error (a slow car), or its legs (round a hairpin) lie
         // beyond the scatter.
-        const bool goesOn = lined || leaves || beyond(two, StayScatters) || (reach.beyondError && beyond(last, StayScatters)) ||
+        const bool goesOn = lined || leaves || beyond(two, StayScatters) ||
+                            (reach.beyondError && beyond(last, StayScatters)) ||
                             legs > StayScatters * static_cast<double>(last) * scatter(1, error, nodeFixes);
         if (!m_moving) {
             moving = starts;
@@ -447,21 +450,21 @@ FixMotion::Motion FixMotion::judge(const Fix& fix, double now) {
         // Until the nodes of two seconds hold none of the stand it set off
         // from, a car's speed is the line's where that is more.
         const bool settingOut = !m_moving || (m_setOffAt && since(*m_setOffAt, now) < TwoSeconds + 0.5);
-        // A car that leaves its stand with a way of two seconds within the
+        // A car that leaves its stand, its way of two seconds within the
         // scatter: its speed over all the nodes.
-        const bool slowLeaving = leftStand || leaves;
-        if (slowLeaving) motion.speed = static_cast<float>(std::hypot(line.wholeEast, line.wholeNorth));
+        if (leftStand || leaves)
+            motion.speed = static_cast<float>(std::hypot(line.wholeEast, line.wholeNorth));
         if (lined && settingOut) {
             motion.lined = static_cast<float>(lineSpeed);
             motion.speed = std::max(motion.speed, motion.lined);
         }
         moving = motion.speed >= CourseMinSpeed;
     }
-    if (m_moving && !moving) m_stoppedAt = now;
     if (!m_moving && moving) m_setOffAt = now;
-    // A car that stopped stands somewhere else; one that moves keeps the
-    // place it left, and goes on while it leaves it.
     if (m_moving && !moving) {
+        m_stoppedAt = now;
+        // It stands somewhere else; a car that moves keeps the place it
+        // left, and goes on while it leaves it.
         m_standFor = 0.0;
         m_leavingStand = false;
     }
@@ -527,7 +530,8 @@ FixMotion::Off FixMotion::off(const Place& place, const Place& from) const {
     // shows less.
     double error =
         std::min(static_cast<double>(fixErrorMetres(std::max(place.hdop, from.hdop), m_uere)), errorBound());
-    if (m_jitterFor > 0.0 && seconds <= JitterSeconds) error = std::min(error, std::max(std::sqrt(m_jitter / JitterPerError), LeastStrayError));
+    if (m_jitterFor > 0.0 && seconds <= JitterSeconds)
+        error = std::min(error, std::max(std::sqrt(m_jitter / JitterPerError), LeastStrayError));
     away.reach = StrayErrors * error + StrayAcceleration * seconds * seconds / 2.0 +
                  (seen ? StrayTurn * m_told.speed : UnseenSpeed) * seconds;
     return away;
@@ -565,7 +569,8 @@ bool FixMotion::takeStray(const Place& place) {
     // lies less than half as far from there as from where the last place
     // taken in puts it: a scatter's next fix after a stray lies about the
     // car, and took the run on now and then.
-    const bool runGoesOn = fromStray && !fromStray->beyond() && 4.0 * fromStray->squares() < fromTaken.squares();
+    const bool runGoesOn =
+        fromStray && !fromStray->beyond() && 4.0 * fromStray->squares() < fromTaken.squares();
     if (!runGoesOn) return fromTaken.beyond();
     if (since(kept(first).seconds, place.seconds) < MoveSeconds) return true;
     const Off away = off(kept(first), *from);

@@ -286,7 +286,8 @@ class FixMotion {
     static int fewestFixes(const std::array<Node, MaxLegs + 1>& node, std::size_t count);
     // A lesson of where the car stands, from `fix` and the nodes, the
     // newest `seconds` after the fix before it.
-    void learnStand(const Fix& fix, const std::array<Node, MaxLegs + 1>& node, std::size_t count, double seconds);
+    void learnStand(const Fix& fix, const std::array<Node, MaxLegs + 1>& node, std::size_t count,
+                    double seconds);
     // The square of the way of the mean of the last two seconds' nodes
     // from where the car stood, and in `gain` how much farther from there
     // that mean lies than the older nodes' (metres).
