@@ -30,11 +30,18 @@
 // the scatter, or, where the fixes hardly scatter (their second
 // differences), over the last tenths of a second.
 //
+// A receiver of 5 fixes a second and more sets off too where its fixes of
+// the last second lie on a line; a car slow against a scatter drawn afresh
+// at each fix, where the mean of its last fixes leaves the place it stood
+// (known from all the fixes of its stand) beyond what its stand taught.
+//
 // It takes only the fixes the positioning system's gate let through, and
 // leaves a stray one (far off where the car's motion puts it) out of the
-// nodes. A receiver's claimed error is a first guess: what its fixes show
-// (their distance from the straight line at an even pace that fits the
-// window's nodes) caps it.
+// nodes, marking it a stray on the fix told; strays that last half a
+// second are a move for good, after which the places kept before them are
+// moved with the car. A receiver's claimed error is a first guess: what its
+// fixes show (their distance from the straight line at an even pace that
+// fits the window's nodes, their jitter) caps it.
 //
 // The NMEA device's, under its lock (GPS thread).
 
