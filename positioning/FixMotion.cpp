@@ -336,11 +336,11 @@ FixMotion::Motion FixMotion::judge(const Fix& fix, double now) {
     };
     // The last second's fixes on a line at an even pace far shorter than
     // their way, as long as the nodes of two seconds must go for a receiver
-    // not yet seen standing: no scatter lies on it.
+    // not yet seen standing: no scatter lies so near it.
     const double lineSpeed = std::hypot(line.oneEast, line.oneNorth);
     const double lineWay = square(lineSpeed); // over a second
     const bool lined = line.oneFixes >= OneLineFixes && std::isfinite(line.oneSquares) &&
-                       lineWay > square(LineErrors) * line.oneSquares && lineWay > square(error) &&
+                       lineWay > square(OneLineErrors) * line.oneSquares && lineWay > square(error) &&
                        lineWay > StartScatters * claimedGuess(error);
     // The first node two seconds back or more: the speed's baseline.
     std::size_t two = 1;
@@ -573,8 +573,12 @@ bool FixMotion::takeStray(const Place& place) {
         fromStray && !fromStray->beyond() && 4.0 * fromStray->squares() < fromTaken.squares();
     if (!runGoesOn) return fromTaken.beyond();
     if (since(kept(first).seconds, place.seconds) < MoveSeconds) return true;
+    // The places before move with the car where the first stray lay well
+    // beyond its reach; at its edge lies the first fix of a run that a
+    // velocity told a little wrong puts ever farther off, and the places
+    // before stay where they were.
     const Off away = off(kept(first), *from);
-    shift(back, away.east, away.north);
+    if (away.squares() > square(MoveReaches * away.reach)) shift(back, away.east, away.north);
     for (std::size_t i = 1; i <= first; ++i)
         m_places[(m_next + Kept - i) % Kept].stray = false;
     return false;

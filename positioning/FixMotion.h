@@ -139,13 +139,15 @@ class FixMotion {
     // before it, marked so (Fix::stray). Strays in a row, each where the
     // one before it puts the car, that last MoveSeconds (the times' rounding
     // aside: a second fix at 1 or 2 Hz, the sixth at 10 Hz) are a move for
-    // good: they are taken in, and the places kept before them moved as far,
-    // so that the way of the last seconds is the car's, not the move.
+    // good: they are taken in, and where the first lay beyond MoveReaches of
+    // its reach, the places kept before them moved as far, so that the way
+    // of the last seconds is the car's, not the move.
     static constexpr double StrayErrors = 4.0;
     static constexpr double StrayAcceleration = 10.0;
     static constexpr double StrayTurn = 0.5;
     static constexpr double UnseenSpeed = 5.0;
     static constexpr double MoveSeconds = 0.45;
+    static constexpr double MoveReaches = 1.25;
     // Where the fixes' jitter shows them closer than they claim, a fix's
     // error within JitterSeconds of the last taken in is the root of
     // JitterPerError of its mean square (the second differences of a
@@ -179,6 +181,10 @@ class FixMotion {
     // the stand before the set-off, and the car set off later than at one
     // fix a second, and slower.
     static constexpr int OneLineFixes = 5;
+    // Their way more than OneLineErrors times their root mean square
+    // distance from the line: a wandering scatter (8 m, 30 s) went 10 m in
+    // a second within a tenth of that, once in a stand of ten minutes.
+    static constexpr double OneLineErrors = 20.0;
     // Where the car stood: the mean of its fixes while it stands, each
     // weighed down by e in StandSeconds. The mean square way of the fixes
     // of the last two seconds (their mean) from there is learned as the
