@@ -6,6 +6,7 @@
 #include <cmath>
 #include <limits>
 #include <numbers>
+#include <utility>
 
 namespace Positioning {
 
@@ -545,13 +546,12 @@ void FixMotion::shift(std::size_t from, double east, double north) {
     }
 }
 
-bool FixMotion::takeStray(const Place& place) {
+bool FixMotion::takeStray(const Place& place, bool moveTold) {
     std::size_t back = 0;
     const Place* from = lastTaken(place.seconds, back);
-    if (m_moveTold) {
+    if (moveTold) {
         // The gate followed the fixes to a new place: the car is there, and
         // its way of the last seconds goes on from there.
-        m_moveTold = false;
         if (from) {
             const Off away = off(place, *from);
             shift(back, away.east, away.north);
@@ -651,10 +651,12 @@ void FixMotion::complete(Fix& fix, const NmeaTime& time) {
     if (m_courseGiven && since(*m_courseGiven, now) < 0.0) m_courseGiven.reset();
     const bool speedStale = stale(m_speedGiven, now);
     const bool courseStale = stale(m_courseGiven, now);
+    // A move the gate told is this fix's, whether or not it is judged.
+    const bool moveTold = std::exchange(m_moveTold, false);
     bool stray = false;
     if (speedStale || courseStale) {
         m_eastPerDegree = MetresPerDegree * std::cos(fix.latitude * std::numbers::pi / 180.0);
-        stray = takeStray({now, fix.latitude, fix.longitude, fix.hdop, false});
+        stray = takeStray({now, fix.latitude, fix.longitude, fix.hdop, false}, moveTold);
         if (!stray) {
             learnJitter(fix, now);
             m_told = judge(fix, now);

@@ -268,8 +268,8 @@ class FixMotion {
     // standing or moving; else none.
     const Place* lastTaken(double now, std::size_t& back) const;
     // Whether `place` is a stray; takes a move for good (or the one the
-    // gate told) in, moving the places kept before it.
-    bool takeStray(const Place& place);
+    // gate told, `moveTold`) in, moving the places kept before it.
+    bool takeStray(const Place& place, bool moveTold);
     // Moves the places kept `from` back and older by so many metres.
     void shift(std::size_t from, double east, double north);
     // Whether a speed or course given at that time says nothing of `now`.
