@@ -78,8 +78,10 @@ FixGate::Verdict FixGate::judge(const Fix& fix, std::uint32_t ticksMs) {
         return verdict;
     }
     m_awayRun = m_away && reachable(*m_away, seen) ? m_awayRun + 1 : 1;
+    if (m_awayRun == 1) m_awaySince = ticksMs;
     m_away = seen;
-    if (m_awayRun >= m_rule.fixesToMove) {
+    const bool aSecondOfThem = m_awayRun >= m_rule.fewestToMove && ticksMs - m_awaySince >= m_rule.moveMs;
+    if (m_awayRun >= m_rule.fixesToMove || aSecondOfThem) {
         anchor();
         verdict.moved = true;
         return verdict;

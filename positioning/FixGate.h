@@ -32,14 +32,19 @@ struct FixGateRule {
     // Fixes in a row, each reachable from the one before, that the gate takes
     // for a real move; the last of them is passed on and anchors the gate.
     int fixesToMove = 5;
+    // Or as few as fewestToMove that span moveMs: a receiver of one or two
+    // fixes a second whose fixes moved for good is followed after a second
+    // of them, not after two to five.
+    int fewestToMove = 3;
+    std::uint32_t moveMs = 1000;
 };
 
 class FixGate {
   public:
     struct Verdict {
         bool passed = false;
-        // Passed as the last of fixesToMove consistent fixes away from the
-        // last fix passed on.
+        // Passed as the last of a run of consistent fixes away from the last
+        // fix passed on (fixesToMove of them, or a second's).
         bool moved = false;
         // From the last fix passed on (the anchor) to this one.
         double metres = 0.0;
@@ -76,9 +81,10 @@ class FixGate {
     FixGateRule m_rule;
     std::optional<Seen> m_anchor;
     // The last fix kept out, and how many fixes in a row led to it, each
-    // reachable from the one before.
+    // reachable from the one before, since the ticks of the first of them.
     std::optional<Seen> m_away;
     int m_awayRun = 0;
+    std::uint32_t m_awaySince = 0;
     int m_keptOut = 0;
 };
 

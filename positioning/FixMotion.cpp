@@ -6,6 +6,7 @@
 #include <cmath>
 #include <limits>
 #include <numbers>
+#include <utility>
 
 namespace Positioning {
 
@@ -54,6 +55,20 @@ void FixMotion::given(const NmeaTime& time, bool speed, bool course) {
     if (course) m_courseGiven = now;
 }
 
+bool FixMotion::stale(const std::optional<double>& given, double now) {
+    // One given at a time after `now` came before the times went back.
+    return !given || since(*given, now) < 0.0 || since(*given, now) > StaleSeconds;
+}
+
+void FixMotion::said(Fix& fix, const NmeaTime& time) const {
+    const double now = time.secondsOfDay();
+    if (stale(m_speedGiven, now)) fix.speed = 0.0f;
+    if (stale(m_courseGiven, now)) {
+        fix.courseKnown = false;
+        fix.heading = 0.0f;
+    }
+}
+
 void FixMotion::restart() {
     m_count = 0;
     m_told = {};
@@ -66,7 +81,11 @@ void FixMotion::restart() {
     m_seenMoving = false;
     m_stillSince.reset();
     m_stoppedAt.reset();
+    m_setOffAt.reset();
     m_learned = false;
+    m_standFor = 0.0;
+    m_standOffFor = 0.0;
+    m_leavingStand = false;
 }
 
 double FixMotion::errorBound() const {
@@ -135,8 +154,9 @@ std::size_t FixMotion::nodes(const Fix& fix, double now, std::array<Node, MaxLeg
             const double off = ss - (x * x + y * y) / w - (alongE * alongE + alongN * alongN) / spread;
             return std::max(off, 0.0) / (w - 2.0);
         }
-    } two;
+    } two, one;
     two.w = 1.0;
+    one.w = 1.0;
     float hdop = fix.hdop;
     const double bound = errorBound();
     const auto errorOf = [&](float h) { return std::min(static_cast<double>(fixErrorMetres(h, m_uere)), bound); };
@@ -159,6 +179,7 @@ std::size_t FixMotion::nodes(const Fix& fix, double now, std::array<Node, MaxLeg
         sum.age += age;
         ++sum.fixes;
         if (twoSecondsOfFixes && age < 2.5) two.add(age, east, north);
+        if (age <= 1.0 + MinSpacingSeconds) one.add(age, east, north);
         hdop = std::max(hdop, from.hdop);
         if (age >= TwoSeconds && !reach.beyondError) {
             const double error = std::max(fixError, errorOf(from.hdop));
@@ -181,6 +202,17 @@ std::size_t FixMotion::nodes(const Fix& fix, double now, std::array<Node, MaxLeg
     for (std::size_t i = 0; i < count; ++i)
         whole.add(out[i].age, out[i].east, out[i].north);
     line = {whole.squares(), static_cast<int>(whole.w), two.squares(), static_cast<int>(two.w)};
+    line.oneSquares = one.squares();
+    line.oneFixes = static_cast<int>(one.w);
+    // The places lie back in time: the velocity is against the slope.
+    if (whole.timeSpread() > 0.0) {
+        line.wholeEast = -whole.alongX() / whole.timeSpread();
+        line.wholeNorth = -whole.alongY() / whole.timeSpread();
+    }
+    if (one.timeSpread() > 0.0) {
+        line.oneEast = -one.alongX() / one.timeSpread();
+        line.oneNorth = -one.alongY() / one.timeSpread();
+    }
     return count;
 }
 
@@ -215,6 +247,53 @@ void FixMotion::learn(const std::array<Node, MaxLegs + 1>& node, std::size_t cou
         if (way > StartScatters * scatter) continue;
         scatter = std::max(scatter + rate * (std::min(way, LessonCap * scatter) - scatter), LeastScatter);
     }
+}
+
+double FixMotion::fromStand(const Fix& fix, const std::array<Node, MaxLegs + 1>& node, std::size_t count,
+                            double& gain) const {
+    // Metres from the fix, as the nodes are.
+    double degrees = m_standLongitude - fix.longitude;
+    if (degrees > 180.0) degrees -= 360.0;
+    if (degrees < -180.0) degrees += 360.0;
+    const double standEast = degrees * m_eastPerDegree;
+    const double standNorth = (m_standLatitude - fix.latitude) * MetresPerDegree;
+    // The means of the last two seconds' nodes and of the older ones.
+    struct Mean {
+        double east = 0.0, north = 0.0;
+        int fixes = 0;
+        double squares(double e, double n) const {
+            return fixes > 0 ? square(east / fixes - e) + square(north / fixes - n) : 0.0;
+        }
+    } recent, older;
+    for (std::size_t i = 0; i < count; ++i) {
+        Mean& mean = node[i].leg <= 2 ? recent : older;
+        mean.east += node[i].east * node[i].fixes;
+        mean.north += node[i].north * node[i].fixes;
+        mean.fixes += node[i].fixes;
+    }
+    const double way = recent.squares(standEast, standNorth);
+    gain = older.fixes > 0 ? std::sqrt(way) - std::sqrt(older.squares(standEast, standNorth)) : 0.0;
+    return way;
+}
+
+void FixMotion::learnStand(const Fix& fix, const std::array<Node, MaxLegs + 1>& node, std::size_t count,
+                           double seconds) {
+    if (m_standFor >= StandSeconds / 3.0) {
+        double gain = 0.0;
+        const double lesson = fromStand(fix, node, count, gain);
+        if (m_standOffFor == 0.0) m_standOff = std::max(lesson, m_scatter[MaxLegs]);
+        m_standOffFor = std::min(m_standOffFor + seconds, LearnSeconds);
+        const double rate = seconds / std::min(LearnSeconds, PriorSeconds + m_standOffFor);
+        // Every lesson of a car taken for standing teaches, a long way
+        // only so much: a wandering scatter takes the fixes of a few
+        // seconds farther from where they stood than any way of them.
+        m_standOff = std::max(m_standOff + rate * (std::min(lesson, LessonCap * m_standOff) - m_standOff),
+                              LeastScatter);
+    }
+    m_standFor = std::min(m_standFor + seconds, StandSeconds);
+    const double share = m_standFor > 0.0 ? seconds / m_standFor : 1.0;
+    m_standLatitude += share * (fix.latitude - m_standLatitude);
+    m_standLongitude += share * (fix.longitude - m_standLongitude);
 }
 
 bool FixMotion::setsOff(const std::array<Node, MaxLegs + 1>& node, std::size_t to, double share) const {
@@ -256,11 +335,21 @@ FixMotion::Motion FixMotion::judge(const Fix& fix, double now) {
         const double w = way(i);
         return w > square(error) && w > scatters * scatter(node[i].leg, error, nodeFixes);
     };
+    // The last second's fixes on a line at an even pace far shorter than
+    // their way, as long as the nodes of two seconds must go for a receiver
+    // not yet seen standing: no scatter lies so near it.
+    const double lineSpeed = std::hypot(line.oneEast, line.oneNorth);
+    const double lineWay = square(lineSpeed); // over a second
+    const bool lined = line.oneFixes >= OneLineFixes && std::isfinite(line.oneSquares) &&
+                       lineWay > square(OneLineErrors) * line.oneSquares && lineWay > square(error) &&
+                       lineWay > StartScatters * claimedGuess(error);
     // The first node two seconds back or more: the speed's baseline.
     std::size_t two = 1;
     while (two < count && node[two].leg < 2)
         ++two;
     bool moving = false;
+    bool leftStand = false; // set off from where it stood
+    bool leaves = false;    // going on leaving it
     if (two < count) {
         const std::size_t last = count - 1;
         // Over two seconds (a car that has just set off, its earlier nodes
@@ -285,8 +374,10 @@ FixMotion::Motion FixMotion::judge(const Fix& fix, double now) {
         // scatter goes so straight beyond it about once in 200,000 looks.
         const bool even = !m_learned && !m_seenMoving && windowFull && setsOff(node, last, EvenShare) &&
                           way(last) > square(error) && way(last) > StartScatters * claimedGuess(error);
-        if (!m_moving && !settingOff && !creeps && !even && !justStopped && windowFull)
+        if (!m_moving && !settingOff && !creeps && !even && !justStopped && windowFull) {
             learn(node, count, lastSeconds, error);
+            learnStand(fix, node, count, lastSeconds);
+        }
         // A receiver seen neither standing nor moving yet (the program
         // has just started) is judged by a guess of its scatter, which a
         // scatter drawn afresh at each fix may exceed over two seconds: it
@@ -297,7 +388,15 @@ FixMotion::Motion FixMotion::judge(const Fix& fix, double now) {
         const bool firstJudged = !m_learned && !m_seenMoving;
         const bool onALine = line.twoFixes >= LineFixes && std::isfinite(line.twoSquares) &&
                              way(two) > square(LineErrors) * line.twoSquares;
-        bool starts = false;
+        double gain = 0.0;
+        const bool standKnown = m_standOffFor >= StandLearnedSeconds && m_standFor >= StandSeconds / 3.0;
+        const double stood = standKnown ? fromStand(fix, node, count, gain) : 0.0;
+        leftStand = !m_moving && gain > 0.0 && stood > square(error) && stood > StartScatters * m_standOff;
+        // A car that set off from it so goes on while its fixes go on
+        // leaving it, until its way shows over two seconds.
+        if (m_leavingStand && beyond(two, StartScatters)) m_leavingStand = false;
+        leaves = m_leavingStand && standKnown && gain > 0.0 && square(gain) > m_standOff;
+        bool starts = !m_moving && (lined || leftStand);
         for (const std::size_t to : {two, last}) {
             const bool wholeWindow = to == last && windowFull;
             if (!setOff[to == two ? 0 : 1] || (firstJudged && !wholeWindow && !(to == two && onALine)))
@@ -316,10 +415,12 @@ FixMotion::Motion FixMotion::judge(const Fix& fix, double now) {
         // the nodes where a fix two seconds old or older lies beyond the
         // fixes' error (a slow car), or its legs (round a hairpin) lie
         // beyond the scatter.
-        const bool goesOn = beyond(two, StayScatters) || (reach.beyondError && beyond(last, StayScatters)) ||
+        const bool goesOn = lined || leaves || beyond(two, StayScatters) ||
+                            (reach.beyondError && beyond(last, StayScatters)) ||
                             legs > StayScatters * static_cast<double>(last) * scatter(1, error, nodeFixes);
         if (!m_moving) {
             moving = starts;
+            m_leavingStand = starts && leftStand;
         } else if (goesOn) {
             moving = true;
             m_stillSince.reset();
@@ -347,9 +448,27 @@ FixMotion::Motion FixMotion::judge(const Fix& fix, double now) {
         }
         along = std::clamp(along, across, BendShare * across);
         motion.speed = static_cast<float>(along / (node[two].age - node[0].age));
+        // Until the nodes of two seconds hold none of the stand it set off
+        // from, a car's speed is the line's where that is more.
+        const bool settingOut = !m_moving || (m_setOffAt && since(*m_setOffAt, now) < TwoSeconds + 0.5);
+        // A car that leaves its stand, its way of two seconds within the
+        // scatter: its speed over all the nodes.
+        if (leftStand || leaves)
+            motion.speed = static_cast<float>(std::hypot(line.wholeEast, line.wholeNorth));
+        if (lined && settingOut) {
+            motion.lined = static_cast<float>(lineSpeed);
+            motion.speed = std::max(motion.speed, motion.lined);
+        }
         moving = motion.speed >= CourseMinSpeed;
     }
-    if (m_moving && !moving) m_stoppedAt = now;
+    if (!m_moving && moving) m_setOffAt = now;
+    if (m_moving && !moving) {
+        m_stoppedAt = now;
+        // It stands somewhere else; a car that moves keeps the place it
+        // left, and goes on while it leaves it.
+        m_standFor = 0.0;
+        m_leavingStand = false;
+    }
     m_moving = moving;
     m_seenMoving = m_seenMoving || moving;
     if (!moving) {
@@ -374,30 +493,95 @@ FixMotion::Motion FixMotion::judge(const Fix& fix, double now) {
         motion.course = static_cast<float>(std::fmod(degrees + 360.0, 360.0));
         break;
     }
+    // Else the course of the line its fixes lie on: the last second's, or
+    // a slow car's that leaves its stand, all the nodes'.
+    const auto lineCourse = [&motion](double east, double north) {
+        const double degrees = std::atan2(east, north) * 180.0 / std::numbers::pi;
+        motion.course = static_cast<float>(std::fmod(degrees + 360.0, 360.0));
+    };
+    if (!motion.course && lined) lineCourse(line.oneEast, line.oneNorth);
+    if (!motion.course && (leftStand || leaves)) lineCourse(line.wholeEast, line.wholeNorth);
     return motion;
 }
 
-bool FixMotion::strays(const Fix& fix, double now) const {
+const FixMotion::Place* FixMotion::lastTaken(double now, std::size_t& back) const {
     // Only once the car was seen standing or moving: before, a car that
     // drives is taken for standing and its fixes would all seem to stray.
-    if (!m_learned && !m_seenMoving) return false;
-    std::size_t back = 1;
+    if (!m_learned && !m_seenMoving) return nullptr;
+    back = 1;
     while (back <= m_count && kept(back).stray)
         ++back;
-    if (back > m_count) return false;
+    if (back > m_count) return nullptr;
     const Place& from = kept(back);
     const double seconds = since(from.seconds, now);
-    if (!(seconds > 0.0) || seconds > MaxLegs) return false;
-    double east = 0.0, north = 0.0;
-    offset(fix, m_eastPerDegree, from.latitude, from.longitude, east, north);
+    return seconds > 0.0 && seconds <= MaxLegs ? &from : nullptr;
+}
+
+FixMotion::Off FixMotion::off(const Place& place, const Place& from) const {
+    const double seconds = since(from.seconds, place.seconds);
+    Off away;
+    double degrees = place.longitude - from.longitude;
+    if (degrees > 180.0) degrees -= 360.0;
+    if (degrees < -180.0) degrees += 360.0;
+    away.east = degrees * m_eastPerDegree - m_velocityEast * seconds;
+    away.north = (place.latitude - from.latitude) * MetresPerDegree - m_velocityNorth * seconds;
     const bool seen = m_moving && m_told.course.has_value();
-    east -= m_velocityEast * seconds;
-    north -= m_velocityNorth * seconds;
-    const double error =
-        std::min(static_cast<double>(fixErrorMetres(std::max(fix.hdop, from.hdop), m_uere)), errorBound());
-    const double reach = StrayErrors * error + StrayAcceleration * seconds * seconds / 2.0 +
-                         (seen ? StrayTurn * m_told.speed : UnseenSpeed) * seconds;
-    return square(east) + square(north) > square(reach);
+    // The fixes' error: what the receiver claims, capped by what its fixes
+    // showed, and, over a few tenths of a second, by their jitter where that
+    // shows less.
+    double error =
+        std::min(static_cast<double>(fixErrorMetres(std::max(place.hdop, from.hdop), m_uere)), errorBound());
+    if (m_jitterFor > 0.0 && seconds <= JitterSeconds)
+        error = std::min(error, std::max(std::sqrt(m_jitter / JitterPerError), LeastStrayError));
+    away.reach = StrayErrors * error + StrayAcceleration * seconds * seconds / 2.0 +
+                 (seen ? StrayTurn * m_told.speed : UnseenSpeed) * seconds;
+    return away;
+}
+
+void FixMotion::shift(std::size_t from, double east, double north) {
+    for (std::size_t back = from; back <= m_count; ++back) {
+        Place& place = m_places[(m_next + Kept - back) % Kept];
+        place.latitude += north / MetresPerDegree;
+        place.longitude += east / m_eastPerDegree;
+    }
+}
+
+bool FixMotion::takeStray(const Place& place, bool moveTold) {
+    std::size_t back = 0;
+    const Place* from = lastTaken(place.seconds, back);
+    if (moveTold) {
+        // The gate followed the fixes to a new place: the car is there, and
+        // its way of the last seconds goes on from there.
+        if (from) {
+            const Off away = off(place, *from);
+            shift(back, away.east, away.north);
+        }
+        return false;
+    }
+    if (!from) return false;
+    const Off fromTaken = off(place, *from);
+    // A run of strays, each where the one before it puts the car, that has
+    // lasted MoveSeconds is a move for good: the car is where they are. A
+    // shorter burst (a reflection for a few tenths of a second) stays out.
+    const std::size_t first = back - 1; // the strays since the last place taken in
+    const std::optional<Off> fromStray = first > 0 ? std::optional(off(place, kept(1))) : std::nullopt;
+    // It goes on with a place where the stray before it puts the car, that
+    // lies less than half as far from there as from where the last place
+    // taken in puts it: a scatter's next fix after a stray lies about the
+    // car, and took the run on now and then.
+    const bool runGoesOn =
+        fromStray && !fromStray->beyond() && 4.0 * fromStray->squares() < fromTaken.squares();
+    if (!runGoesOn) return fromTaken.beyond();
+    if (since(kept(first).seconds, place.seconds) < MoveSeconds) return true;
+    // The places before move with the car where the first stray lay well
+    // beyond its reach; at its edge lies the first fix of a run that a
+    // velocity told a little wrong puts ever farther off, and the places
+    // before stay where they were.
+    const Off away = off(kept(first), *from);
+    if (away.squares() > square(MoveReaches * away.reach)) shift(back, away.east, away.north);
+    for (std::size_t i = 1; i <= first; ++i)
+        m_places[(m_next + Kept - i) % Kept].stray = false;
+    return false;
 }
 
 void FixMotion::learnJitter(const Fix& fix, double now) {
@@ -465,17 +649,14 @@ void FixMotion::complete(Fix& fix, const NmeaTime& time) {
     // times went back: it says nothing of now.
     if (m_speedGiven && since(*m_speedGiven, now) < 0.0) m_speedGiven.reset();
     if (m_courseGiven && since(*m_courseGiven, now) < 0.0) m_courseGiven.reset();
-    const bool speedStale = !m_speedGiven || since(*m_speedGiven, now) > StaleSeconds;
-    const bool courseStale = !m_courseGiven || since(*m_courseGiven, now) > StaleSeconds;
+    const bool speedStale = stale(m_speedGiven, now);
+    const bool courseStale = stale(m_courseGiven, now);
+    // A move the gate told is this fix's, whether or not it is judged.
+    const bool moveTold = std::exchange(m_moveTold, false);
     bool stray = false;
     if (speedStale || courseStale) {
         m_eastPerDegree = MetresPerDegree * std::cos(fix.latitude * std::numbers::pi / 180.0);
-        stray = strays(fix, now);
-        if (stray && m_count > 0 && kept(1).stray) {
-            // Two fixes in a row as far off: the car is there.
-            m_places[(m_next + Kept - 1) % Kept].stray = false;
-            stray = false;
-        }
+        stray = takeStray({now, fix.latitude, fix.longitude, fix.hdop, false}, moveTold);
         if (!stray) {
             learnJitter(fix, now);
             m_told = judge(fix, now);
@@ -484,7 +665,7 @@ void FixMotion::complete(Fix& fix, const NmeaTime& time) {
                 // they scatter: no half-second lag in a bend.
                 const Motion turn = turnMotion(fix, now);
                 if (turn.course) m_told.course = turn.course;
-                if (turn.speed >= CourseMinSpeed) m_told.speed = turn.speed;
+                if (turn.speed >= CourseMinSpeed) m_told.speed = std::max(turn.speed, m_told.lined);
             }
             const double radians = m_told.course.value_or(0.0f) * std::numbers::pi / 180.0;
             const double speed = m_told.course ? m_told.speed : 0.0;

@@ -30,11 +30,18 @@
 // the scatter, or, where the fixes hardly scatter (their second
 // differences), over the last tenths of a second.
 //
+// A receiver of 5 fixes a second and more sets off too where its fixes of
+// the last second lie on a line; a car slow against a scatter drawn afresh
+// at each fix, where the mean of its last fixes leaves the place it stood
+// (known from all the fixes of its stand) beyond what its stand taught.
+//
 // It takes only the fixes the positioning system's gate let through, and
 // leaves a stray one (far off where the car's motion puts it) out of the
-// nodes. A receiver's claimed error is a first guess: what its fixes show
-// (their distance from the straight line at an even pace that fits the
-// window's nodes) caps it.
+// nodes, marking it a stray on the fix told; strays that last half a
+// second are a move for good, after which the places kept before them are
+// moved with the car. A receiver's claimed error is a first guess: what its
+// fixes show (their distance from the straight line at an even pace that
+// fits the window's nodes, their jitter) caps it.
 //
 // The NMEA device's, under its lock (GPS thread).
 
@@ -57,6 +64,14 @@ class FixMotion {
     // as a tunnel), or of a car that stands, has speed 0 and no course, never
     // the ones taken before.
     void complete(Fix& fix, const NmeaTime& time);
+    // The fix as the receiver said it, of the epoch at `time`: a speed or
+    // course that no sentence gave lately is none (0, no course), not the
+    // one taken from the fixes before it. What the gate judges.
+    void said(Fix& fix, const NmeaTime& time) const;
+    // The gate followed the fixes to a new place: the next fix completed is
+    // where the car is, no stray, and the way of the places kept before it
+    // goes on from there.
+    void moved() { m_moveTold = true; }
     // The receiver's error in metres per unit of HDOP (the filter model's
     // "uere"). A way no longer than a fix's HDOP times it never tells a
     // motion, nor than what the fixes showed (errorBound); before a
@@ -121,12 +136,30 @@ class FixMotion {
     // m/s²), a course told late in a bend (StrayTurn of the way told) or a
     // motion not yet seen (UnseenSpeed, m/s) moves it since the last fix,
     // is a stray: it is kept out of the nodes and told with the motion
-    // before it. The next fix that lies as far off the motion shows a real
-    // move, and the stray is taken in after all.
+    // before it, marked so (Fix::stray). Strays in a row, each where the
+    // one before it puts the car, that last MoveSeconds (the times' rounding
+    // aside: a second fix at 1 or 2 Hz, the sixth at 10 Hz) are a move for
+    // good: they are taken in, and where the first lay beyond MoveReaches of
+    // its reach, the places kept before them moved as far, so that the way
+    // of the last seconds is the car's, not the move.
     static constexpr double StrayErrors = 4.0;
     static constexpr double StrayAcceleration = 10.0;
     static constexpr double StrayTurn = 0.5;
     static constexpr double UnseenSpeed = 5.0;
+    static constexpr double MoveSeconds = 0.45;
+    static constexpr double MoveReaches = 1.25;
+    // Where the fixes' jitter shows them closer than they claim, a fix's
+    // error within JitterSeconds of the last taken in is the root of
+    // JitterPerError of its mean square (the second differences of a
+    // scatter drawn afresh hold six of its squares), LeastStrayError at
+    // least: a burst 20 m aside at 10 Hz from a receiver that claims 4.5 m
+    // but hardly scatters lay within four such errors of the car's motion
+    // three tenths of a second on. Over a second the change of the car's
+    // motion (a U-turn, a corner) makes more than the jitter learned on a
+    // straight, and the claimed error holds.
+    static constexpr double JitterPerError = 6.0;
+    static constexpr double LeastStrayError = 1.0;
+    static constexpr double JitterSeconds = 0.5;
     // What the fixes show of their error: ShownErrors of the root mean
     // square of their distances from the straight line at an even pace
     // that fits them best over the whole window, HDOP 1's error at least.
@@ -140,6 +173,29 @@ class FixMotion {
     // times their root mean square distance from it.
     static constexpr int LineFixes = 8;
     static constexpr double LineErrors = 10.0;
+    // Any car not yet moving sets off where at least OneLineFixes fixes of
+    // the last second (5 a second and more) lie on such a line, as far as
+    // such a receiver's nodes would have to go over two seconds; a moving
+    // car's speed is that line's where it is more until the nodes of two
+    // seconds hold none of the stand: at 10 and 20 fixes a second they held
+    // the stand before the set-off, and the car set off later than at one
+    // fix a second, and slower.
+    static constexpr int OneLineFixes = 5;
+    // Their way more than OneLineErrors times their root mean square
+    // distance from the line: a wandering scatter (8 m, 30 s) went 10 m in
+    // a second within a tenth of that, once in a stand of ten minutes.
+    static constexpr double OneLineErrors = 20.0;
+    // Where the car stood: the mean of its fixes while it stands, each
+    // weighed down by e in StandSeconds. The mean square way of the fixes
+    // of the last two seconds (their mean) from there is learned as the
+    // scatter is, and once it has been for StandLearnedSeconds, a car whose
+    // fixes of the last two seconds lie more than StartScatters of it from
+    // where it stood, going away, sets off: a slow car in a scatter drawn
+    // afresh at each fix goes too little in the nodes' few seconds (15 km/h
+    // at one fix a second in 3.5 m was never seen driving), but it leaves
+    // the place its many fixes told within seconds.
+    static constexpr double StandSeconds = 30.0;
+    static constexpr double StandLearnedSeconds = 30.0;
 
   private:
     struct Place {
@@ -161,6 +217,9 @@ class FixMotion {
     struct Motion {
         float speed = 0.0f;
         std::optional<float> course; // degrees
+        // The speed of the line the last second's fixes lie on, where they
+        // do (OneLineFixes): no stand of the seconds before in it.
+        float lined = 0.0f;
     };
     // The ways of single fixes two seconds old or older to the fix told,
     // each against the larger of the two fixes' errors: whether the newest
@@ -172,12 +231,20 @@ class FixMotion {
     };
     // The straight line at an even pace that fits the nodes of the whole
     // window, and the fixes of the last two seconds: their mean square
-    // distance from it (m², NaN with fewer than three) and how many.
+    // distance from it (m², NaN with fewer than three) and how many; and the
+    // line of the fixes of the last second: theirs, how many, and its
+    // velocity (m/s east and north).
     struct Line {
         double squares = 0.0;
         int fixes = 0;
         double twoSquares = 0.0;
         int twoFixes = 0;
+        double oneSquares = 0.0;
+        int oneFixes = 0;
+        double oneEast = 0.0;
+        double oneNorth = 0.0;
+        double wholeEast = 0.0; // the nodes' line's velocity (m/s)
+        double wholeNorth = 0.0;
     };
     // The nodes of the fixes kept and `fix`, the newest first; returns how
     // many, the largest error of their fixes in `errorMetres`, the fixes'
@@ -185,9 +252,28 @@ class FixMotion {
     // fixes' of the last two seconds where `twoSecondsOfFixes`.
     std::size_t nodes(const Fix& fix, double now, std::array<Node, MaxLegs + 1>& out, double& errorMetres,
                       Reach& reach, Line& line, bool twoSecondsOfFixes) const;
-    // Whether `fix` lies beyond what the car's motion and the fixes' error
-    // allow of where the last fix taken in puts it.
-    bool strays(const Fix& fix, double now) const;
+    // Where a place lies from where the car's motion puts it, seen from an
+    // earlier place (metres east and north), and how far the motion and the
+    // fixes' error let it lie.
+    struct Off {
+        double east = 0.0;
+        double north = 0.0;
+        double reach = 0.0;
+        double squares() const { return east * east + north * north; }
+        bool beyond() const { return squares() > reach * reach; }
+    };
+    Off off(const Place& place, const Place& from) const;
+    // The last place taken in (not a stray), `back` places back, where it is
+    // no more than MaxLegs seconds before `now` and the car was seen
+    // standing or moving; else none.
+    const Place* lastTaken(double now, std::size_t& back) const;
+    // Whether `place` is a stray; takes a move for good (or the one the
+    // gate told, `moveTold`) in, moving the places kept before it.
+    bool takeStray(const Place& place, bool moveTold);
+    // Moves the places kept `from` back and older by so many metres.
+    void shift(std::size_t from, double east, double north);
+    // Whether a speed or course given at that time says nothing of `now`.
+    static bool stale(const std::optional<double>& given, double now);
     // Learns the jitter from `fix` and the two fixes kept before it.
     void learnJitter(const Fix& fix, double now);
     // The course over the shortest way back beyond the jitter within
@@ -211,6 +297,15 @@ class FixMotion {
     double claimedGuess(double errorMetres) const;
     // The fewest fixes a node a second or more old averages.
     static int fewestFixes(const std::array<Node, MaxLegs + 1>& node, std::size_t count);
+    // A lesson of where the car stands, from `fix` and the nodes, the
+    // newest `seconds` after the fix before it.
+    void learnStand(const Fix& fix, const std::array<Node, MaxLegs + 1>& node, std::size_t count,
+                    double seconds);
+    // The square of the way of the mean of the last two seconds' nodes
+    // from where the car stood, and in `gain` how much farther from there
+    // that mean lies than the older nodes' (metres).
+    double fromStand(const Fix& fix, const std::array<Node, MaxLegs + 1>& node, std::size_t count,
+                     double& gain) const;
     // A lesson of the scatter from the nodes of a standing car, the newest
     // `seconds` after the fix before it.
     void learn(const std::array<Node, MaxLegs + 1>& node, std::size_t count, double seconds, double errorMetres);
@@ -233,16 +328,27 @@ class FixMotion {
     double m_eastPerDegree = 0.0; // metres of a degree east at the fix judged
     std::optional<double> m_speedGiven; // seconds of the day
     std::optional<double> m_courseGiven;
+    bool m_moveTold = false;
     bool m_moving = false;
     bool m_seenMoving = false; // since the start, or the last restart
     std::optional<double> m_stillSince; // a moving car's way within the scatter since
     std::optional<double> m_stoppedAt;  // the car last stopped
+    std::optional<double> m_setOffAt;   // the car last set off
     // The scatter's mean square way over 1 to MaxLegs seconds (m²), once
     // learned, and the seconds of lessons (up to LearnSeconds).
     std::array<double, MaxLegs + 1> m_scatter{};
     bool m_learned = false;
     std::array<double, MaxLegs + 1> m_learnedFor{};
     double m_claimWeighs = PriorSeconds; // the guess's weight against lessons that show less
+    // Where the car stands (degrees), and the seconds of fixes in it; the
+    // mean square way of the last two seconds' fixes from it (m²), and the
+    // seconds of lessons.
+    double m_standLatitude = 0.0;
+    double m_standLongitude = 0.0;
+    double m_standFor = 0.0;
+    double m_standOff = 0.0;
+    double m_standOffFor = 0.0;
+    bool m_leavingStand = false; // set off from it, its way not yet shown
     // The last fixes told, a ring.
     std::array<Place, Kept> m_places;
     std::size_t m_count = 0;

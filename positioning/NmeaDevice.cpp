@@ -219,9 +219,16 @@ void NmeaDevice::take(const char* text, std::uint32_t length) {
     if (m_valid) {
         if (*time == m_lastTime) return; // the second sentence of an epoch already told
         m_lastTime = *time;
-        // The judge sees what the receiver said; a fix it keeps out is
-        // told to no one and leaves the speed and course alone.
-        if (m_judge && !m_judge->admits(m_fix)) return;
+        // The judge sees what the receiver said, not a speed or course
+        // taken from the fixes before; a fix it keeps out is told to no one
+        // and leaves the speed and course alone.
+        if (m_judge) {
+            Fix said = m_fix;
+            m_motion.said(said, *time);
+            const Admission admission = m_judge->admits(said);
+            if (admission == Admission::KeptOut) return;
+            if (admission == Admission::Moved) m_motion.moved();
+        }
         m_motion.complete(m_fix, *time);
     }
     if (m_listener) m_listener->onFix(m_valid, m_fix);

@@ -11,9 +11,11 @@
 // once, at the GGA, with the speed, course and date of the previous RMC.
 // A receiver that sends no speed or no course (GGA alone, empty RMC fields)
 // has them taken from its fixes (FixMotion). A valid fix is first put to
-// the judge (the system's gate): one it keeps out reaches neither that
-// estimate nor the listener, so that a position no vehicle could reach
-// turns no course round.
+// the judge (the system's gate) as the receiver said it, without a speed or
+// course taken from the fixes before it: one it keeps out reaches neither
+// that estimate nor the listener, so that a position no vehicle could reach
+// turns no course round, and a speed the estimate took from a move is never
+// what keeps the fixes after it out.
 // Losing the port or switching the GPS off notifies valid false with a
 // zero-filled record.
 
@@ -33,11 +35,13 @@
 
 namespace Positioning {
 
-// Whether a valid fix may be taken in (the positioning system's gate).
+// Whether a valid fix may be taken in (the positioning system's gate): kept
+// out, passed, or passed as the first where the receiver moved for good.
+enum class Admission { KeptOut, Passed, Moved };
 class FixJudge {
   public:
     virtual ~FixJudge() = default;
-    virtual bool admits(const Fix& fix) = 0;
+    virtual Admission admits(const Fix& fix) = 0;
 };
 
 class NmeaDevice : public Device, private SerialPortSettings, private LogSettings, private DataListener {

@@ -43,26 +43,26 @@ void System::removeListener(TrackingListener* listener) {
     std::erase(m_listeners, listener);
 }
 
-bool System::admits(const Fix& fix) {
+Admission System::admits(const Fix& fix) {
     Lock lock(m_mutex);
     const std::uint32_t ticks = m_byFixTimes ? m_fixTicks.ticksOf(fix) : m_clock.ticksMs();
     const FixGate::Verdict verdict = m_gate.judge(fix, ticks);
     // One line for a run of fixes kept out: a receiver that keeps jumping
     // would fill the log five lines a second.
     if (!verdict.passed) {
-        if (verdict.keptOut != 1) return false;
+        if (verdict.keptOut != 1) return Admission::KeptOut;
         if (verdict.impossible)
             Log::log(Log::Normal, u"GPS fix kept out: no car has speed %.1f m/s, course %.1f at %.6f,%.6f",
                      fix.speed, fix.courseKnown ? fix.heading : 0.0f, fix.latitude, fix.longitude);
         else
             Log::log(Log::Normal, u"GPS fix kept out: %d m from the last one in %u ms",
                      static_cast<int>(verdict.metres), verdict.ms);
-        return false;
+        return Admission::KeptOut;
     }
-    if (verdict.moved)
-        Log::log(Log::Normal, u"GPS fixes followed to a new place %d m away after %d kept out",
-                 static_cast<int>(verdict.metres), verdict.keptOut);
-    return true;
+    if (!verdict.moved) return Admission::Passed;
+    Log::log(Log::Normal, u"GPS fixes followed to a new place %d m away after %d kept out",
+             static_cast<int>(verdict.metres), verdict.keptOut);
+    return Admission::Moved;
 }
 
 void System::onFix(bool valid, const Fix& fix) {

@@ -3,9 +3,11 @@
 // device, is that device's tracking listener, and hands every fix on to its
 // own tracking listeners, in registration order, on the GPS thread.
 //
-// Every valid fix passes a FixGate first (the device asks it before it
-// takes speed and course from the fixes), so that a position no vehicle
-// could have reached (a receiver's glitch) reaches none of the listeners:
+// Every valid fix passes a FixGate first (the device asks it, with what
+// the receiver said, before it takes speed and course from the fixes, and
+// tells that estimate of a move the gate followed), so that a position no
+// vehicle could have reached (a receiver's glitch) reaches none of the
+// listeners:
 // not the track, the car tracker's filter nor the map's view. Invalid fixes
 // pass as they are. The device's own getters (the GPS page) show what the
 // receiver said.
@@ -89,7 +91,7 @@ class System : private TrackingListener, private FixJudge {
   private:
     void onFix(bool valid, const Fix& fix) override;
     // The gate, before the device takes speed and course from the fixes.
-    bool admits(const Fix& fix) override;
+    Admission admits(const Fix& fix) override;
 
     const MessageTexts* m_messages;
     Clock& m_clock;

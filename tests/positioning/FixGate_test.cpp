@@ -64,6 +64,12 @@ TEST(FixGate, KeepsOutWhatNoVehicleReachesAndFollowsARealMove) {
         // four fixes there are kept out, the fifth moves the gate.
         {"real move after a cold start",
          std::vector<Step>{{0, -50000, 0, 'p'}} + drive(0, 4, 'x') + drive(16, 1, 'm') + drive(20, 5)},
+        // At two fixes a second, a second of them (the third) moves it; at
+        // one a second, two fixes away are no move yet.
+        {"a move at 2 Hz", std::vector<Step>{{0, 0, 0, 'p'}, {0, 500, 500, 'x'}, {0, 505, 500, 'x'},
+                                             {0, 510, 500, 'm'}, {0, 515, 500, 'p'}}},
+        {"two away at 1 Hz", std::vector<Step>{{0, 0, 0, 'p'}, {0, 2000, 1000, 'x'}, {0, 2011, 1000, 'x'},
+                                               {0, 33, 1000, 'p'}}},
         {"slow drift", drift},
         // Far fixes that disagree with each other never move it.
         {"scattered", drive(0, 2) + scattered + drive(8 + 12 * 4, 2)},

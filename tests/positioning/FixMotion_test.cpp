@@ -186,6 +186,24 @@ TEST(FixMotion, TellsAStandingCarFromAMovingOne) {
          36000.0, 0.3, 2.0, 1, 1.5},
         {"40 km/h from the start, 20 Hz", 20, {{S::Drive, 40, 11.1}, {S::Stand, 40}}, Scatter::None, 0.0, 0.9f,
          36000.0, 0.3, 2.0, 1, 1.5},
+        // After a stand, a receiver of 10 or 20 fixes a second without speed
+        // sets off no later than one of a fix a second (2 s), and at its
+        // speed: its nodes of two seconds held the stand, and it set off
+        // after 2.1 s, 1.9 s at its speed after a long stand.
+        {"42 km/h after a stand, 1 Hz", 1, {{S::Stand, 10}, {S::Drive, 40, 11.7}, {S::Stand, 40}}, Scatter::None,
+         0.0, 0.9f, 36000.0, 0.3, 2.0, 1, 2.0},
+        {"42 km/h after a stand, 10 Hz", 10, {{S::Stand, 10}, {S::Drive, 40, 11.7}, {S::Stand, 40}},
+         Scatter::None, 0.0, 0.9f, 36000.0, 0.3, 2.0, 1, 1.0},
+        {"42 km/h after a stand, 20 Hz", 20, {{S::Stand, 10}, {S::Drive, 40, 11.7}, {S::Stand, 40}},
+         Scatter::None, 0.0, 0.9f, 36000.0, 0.3, 2.0, 1, 1.0},
+        {"42 km/h after a long stand, 10 Hz", 10, {{S::Stand, 60}, {S::Drive, 40, 11.7}, {S::Stand, 40}},
+         Scatter::None, 0.0, 0.9f, 36000.0, 0.3, 2.0, 1, 1.0},
+        // 15 km/h after a stand, at a fix a second in 3.5 m of scatter drawn
+        // afresh: never seen driving (its way over the nodes' four seconds
+        // lies within the scatter), now from its sixth fix on (the fifth or
+        // sixth second), its speed within 1.5 m/s.
+        {"15 km/h after a stand, 3.5 m fresh, 1 Hz", 1, {{S::Stand, 60}, {S::Drive, 60, 4.17}, {S::Stand, 40}},
+         Scatter::Fresh, 3.5, 1.0f, 36000.0, 1.5, 30.0, 1, 6.0},
     };
     // Fixes as good as ever from a receiver that claims HDOP 1 to 20, the
     // car never seen standing: its speed within five seconds (with HDOP 2
@@ -286,31 +304,45 @@ TEST(FixMotion, KeepsWhatTheReceiverSaysWhileItSaysIt) {
 }
 
 // One fix thrown off a car that drives east at 40 km/h (a reflection the
-// gate lets through): the fixes after it keep their course within 20
-// degrees and their speed within a fifth (the next fix's course ran 164 to
-// 174 degrees and its speed up to 51 m/s), and so does the stray one. A
-// fix that is followed by another as far off is a move, not a stray.
+// gate lets through), or a burst of three at 10 Hz: the fixes after it keep
+// their course within 20 degrees and their speed within a fifth (the next
+// fix's course ran 164 to 174 degrees and its speed up to 51 m/s; after a
+// burst 20 m aside the speed read 95 km/h), and so do the strays, each
+// marked a stray. Fixes that stay as far off for good are a move: its first
+// fixes are strays, and from a second on (half a second at 10 Hz) the car
+// is there, at its speed (a pair after a move taken in with the window
+// still holding the places before it read 80 to 258 m/s).
 TEST(FixMotion, OneStrayFixMovesNeitherSpeedNorCourse) {
+    constexpr int ForGood = 1000;
     const struct {
         const char* name;
         int hz;
         double north; // metres the fix is thrown
         double standSeconds;
         int thrown; // fixes in a row
+        double speed = 11.1;
     } rows[] = {
         {"40 m, 1 Hz", 1, 40.0, 0.0, 1},     {"100 m, 1 Hz", 1, 100.0, 0.0, 1},
         {"40 m, 10 Hz", 10, 40.0, 0.0, 1},   {"100 m, 10 Hz", 10, 100.0, 0.0, 1},
         {"40 m, 1 Hz, after a stand", 1, 40.0, 20.0, 1},
-        {"a move of 40 m, 1 Hz", 1, 40.0, 0.0, 1000},
+        {"a burst 20 m aside, 10 Hz", 10, 20.0, 0.0, 3},
+        {"a burst 40 m aside, 10 Hz", 10, 40.0, 0.0, 3},
+        {"a move of 40 m, 1 Hz", 1, 40.0, 0.0, ForGood},
+        {"a move of 150 m, 1 Hz", 1, 150.0, 0.0, ForGood},
+        {"a move of 195 m, 1 Hz", 1, 195.0, 0.0, ForGood},
+        {"a move of 500 m, 2 Hz", 2, 500.0, 0.0, ForGood},
+        {"a move of 500 m, 5 Hz, 20 m/s", 5, 500.0, 0.0, ForGood, 20.0},
+        {"a move of 300 m, 10 Hz", 10, 300.0, 0.0, ForGood},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.name);
         FixMotion motion;
         const int throwAt = static_cast<int>((row.standSeconds + 15.0) * row.hz);
         const int fixes = throwAt + 15 * row.hz;
+        int strays = 0;
         for (int i = 0; i < fixes; ++i) {
             const double seconds = static_cast<double>(i) / row.hz;
-            const double east = 11.1 * std::max(seconds - row.standSeconds, 0.0);
+            const double east = row.speed * std::max(seconds - row.standSeconds, 0.0);
             const bool thrown = i >= throwAt && i < throwAt + row.thrown;
             Fix fix;
             fix.hdop = 0.9f;
@@ -323,12 +355,19 @@ TEST(FixMotion, OneStrayFixMovesNeitherSpeedNorCourse) {
             time.fraction = static_cast<std::uint16_t>(i % row.hz * 100 / row.hz);
             time.fractionDigits = 2;
             motion.complete(fix, time);
-            if (i < throwAt || (row.thrown > 1 && i < throwAt + 5 * row.hz)) continue;
             SCOPED_TRACE(seconds);
+            if (i < throwAt) {
+                EXPECT_FALSE(fix.stray);
+                continue;
+            }
+            strays += fix.stray ? 1 : 0;
+            EXPECT_TRUE(!fix.stray || thrown);
             ASSERT_TRUE(fix.courseKnown);
             EXPECT_NEAR(fix.heading, 90.0f, 20.0f);
-            EXPECT_NEAR(fix.speed, 11.1f, 11.1f / 5);
+            EXPECT_NEAR(fix.speed, row.speed, row.speed / 5);
         }
+        // Each of a burst; a move's, for up to half a second.
+        EXPECT_EQ(strays, row.thrown == ForGood ? (row.hz + 1) / 2 : row.thrown);
     }
 }
 
