@@ -25,6 +25,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <functional>
 #include <chrono>
 #include <cmath>
 #include <cstdlib>
@@ -914,6 +915,22 @@ struct MixerSounds : NaviSounds {
     int offered = 0;
 };
 
+// A second of the car: the fix (none from a receiver fallen silent), then
+// twenty frames of 50 ms, the player playing on, and eachFrame after each.
+void townSecond(KVMapEventsHandler& guide, MixerSounds& player, GuidanceTest::Clock& clock,
+                std::optional<Positioning::Fix> fix, const std::function<void()>& eachFrame = {}) {
+    if (fix) guide.onFix(true, *fix);
+    for (int i = 0; i < 20; ++i) {
+        {
+            Positioning::CarStateLock::Unit unit(guide.lock());
+            guide.onFrame();
+        }
+        clock.ticks += 50;
+        player.advance50ms();
+        if (eachFrame) eachFrame();
+    }
+}
+
 TEST_F(Town_, TheRoundaboutExitIsHeard) {
     MixerSounds player;
     handler = std::make_unique<KVMapEventsHandler>(config.root(), *atlas, route, &player, &styles, clock);
@@ -971,16 +988,7 @@ TEST_F(Town_, ANewRouteJustBeforeARoundaboutNamesItsExit) {
     KVMapEventsHandler guide(config.root(), *atlas, west, &player, &styles, clock);
     std::vector<std::uint32_t> heardAt;
     const auto second = [&](std::optional<Positioning::Fix> fix) {
-        if (fix) guide.onFix(true, *fix);
-        for (int i = 0; i < 20; ++i) {
-            {
-                Positioning::CarStateLock::Unit unit(guide.lock());
-                guide.onFrame();
-            }
-            clock.ticks += 50;
-            player.advance50ms();
-            heardAt.resize(player.heard.size(), clock.ticks);
-        }
+        townSecond(guide, player, clock, fix, [&] { heardAt.resize(player.heard.size(), clock.ticks); });
     };
     for (int s = 0; s < 3; ++s) second(gpsFix(900, 0, 270, 0));
     ASSERT_EQ(player.heard.size(), 1u);
@@ -1019,17 +1027,7 @@ TEST_F(Town_, ANewRoutesTurnIsNotSaidAgainAfterItsWords) {
         double seconds(const Phrase& ids) const override { return 0.6 * static_cast<double>(ids.size()); }
     } player;
     KVMapEventsHandler guide(config.root(), *atlas, route, &player, &styles, clock);
-    const auto second = [&](std::optional<Positioning::Fix> fix) {
-        if (fix) guide.onFix(true, *fix);
-        for (int i = 0; i < 20; ++i) {
-            {
-                Positioning::CarStateLock::Unit unit(guide.lock());
-                guide.onFrame();
-            }
-            clock.ticks += 50;
-            player.advance50ms();
-        }
-    };
+    const auto second = [&](std::optional<Positioning::Fix> fix) { townSecond(guide, player, clock, fix); };
     for (int s = 0; s < 3; ++s) second(gpsFix(-900, 0, 90, 0));
     ASSERT_EQ(player.heard.size(), 1u);
     for (int s = 0; s < 5; ++s) second(std::nullopt);

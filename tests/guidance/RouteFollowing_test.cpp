@@ -153,6 +153,21 @@ struct Drive {
             w = wandering ? keep * w + step(random) : start(random);
         wandering = true;
     }
+    // A receiver of that kind sending `rate` fixes a second that scatter by
+    // `metres` (drawn afresh at each fix when `afresh`), claiming `claimed`
+    // (as the scatter says when 0), at 20 frames a second, without other
+    // noise, drawn from `seed`.
+    void scattering(PositioningTest::Receiver kind, int rate, double metres, bool afresh, float claimed,
+                    unsigned seed) {
+        receiver = kind;
+        fixesASecond = rate;
+        framesASecond = 20;
+        noiseMetres = 0.0;
+        scatterMetres = metres;
+        fresh = afresh;
+        if (claimed > 0.0f) sureHdop = claimed;
+        random.seed(seed);
+    }
     void noFixEpoch() {
         if (!receiver) {
             handler->onFix(false, Positioning::Fix{});
@@ -686,14 +701,7 @@ TEST(RouteFollowing, AReceiversScatterIsNoDepartureFromTheRoute) {
             SCOPED_TRACE(testing::Message() << row.what << ", seed " << seed);
             std::string slip;
             Drive d(1);
-            d.receiver = row.receiver;
-            d.fixesASecond = row.fixesASecond;
-            d.framesASecond = 20;
-            d.noiseMetres = 0.0;
-            d.scatterMetres = row.scatterMetres;
-            d.fresh = row.fresh;
-            if (row.hdop > 0.0f) d.sureHdop = row.hdop;
-            d.random.seed(seed);
+            d.scattering(row.receiver, row.fixesASecond, row.scatterMetres, row.fresh, row.hdop, seed);
             Path planned;
             ASSERT_TRUE(d.compute(geo(row.fromLat, row.fromLon), geo(row.toLat, row.toLon), planned));
             d.start();
@@ -816,14 +824,7 @@ TEST(RouteFollowing, ARouteNearItselfIsFollowedWhereTheCarIs) {
         for (unsigned seed = 0; seed < row.seeds; ++seed) {
             SCOPED_TRACE(testing::Message() << row.what << ", seed " << seed);
             Drive d(1);
-            d.receiver = row.receiver;
-            d.fixesASecond = row.fixesASecond;
-            d.framesASecond = 20;
-            d.noiseMetres = 0.0;
-            d.scatterMetres = row.scatterMetres;
-            d.fresh = row.fresh;
-            d.sureHdop = row.hdop;
-            d.random.seed(seed);
+            d.scattering(row.receiver, row.fixesASecond, row.scatterMetres, row.fresh, row.hdop, seed);
             Path planned;
             ASSERT_TRUE(d.compute(geo(43.7395, 7.4220), geo(43.7365, 7.4170), planned));
             const std::uint32_t length = PathPosition::distanceTo(PathPosition(planned, true), PathPosition(planned, false));
