@@ -1,9 +1,9 @@
 #include "guidance/fdMapNavi.h"
 
 #include "map/Level.h"
+#include "map/SegmentProjection.h"
 #include "map/UnitsPerMeter.h"
 #include "positioning/Fix.h"
-#include "map/SegmentProjection.h"
 #include "routing/ManoeuvreTypes.h"
 
 #include <algorithm>
@@ -387,17 +387,15 @@ void fdMapNavi::setMeasuredFix(std::optional<Map::Point> point, float scatterMet
 }
 
 bool fdMapNavi::fixesAgree() const {
-    if (!m_measuredFix || !m_previousFix)
+    // After a gap in the fixes (a receiver fallen silent a while) the fix
+    // before says nothing of where the car is.
+    if (!m_measuredFix || !m_previousFix || m_fixMs - m_previousFixMs > FixGapMs)
         return true;
-    // The speed of the step before: a stray's own speed, taken from the
-    // fixes (GGA alone), is the jump to it.
     const double metres = std::hypot(double(m_measuredFix->x) - m_previousFix->x,
                                      double(m_measuredFix->y) - m_previousFix->y) /
                           Map::Projection::unitsPerMeterAt(*m_measuredFix);
-    // After a gap in the fixes (a receiver fallen silent a while) the fix
-    // before says nothing of where the car is.
-    if (m_fixMs - m_previousFixMs > FixGapMs)
-        return true;
+    // At the speed of the step before: a stray's own speed, taken from the
+    // fixes (GGA alone), is the jump to it.
     const double seconds = (m_fixMs - m_previousFixMs) * 0.001;
     const double drivable = double(m_speedMs) * seconds * 1.5 + double(FixJumpMetres) + scatterMetres();
     return metres <= drivable;
@@ -450,7 +448,7 @@ void fdMapNavi::placeFix() {
     const std::optional<int> way =
         m_course && m_speedMs >= StandingMs ? std::optional<int>(carWayDegrees(*m_course)) : std::nullopt;
     std::optional<PathPosition> best;
-    float bestSquared = 0.0f;
+    double bestMetres = 0.0;
     for (PathPosition p = backed(anchor, lookAroundMetres()); !p.isAtEnd(); p.stepForward()) {
         PathPosition foot;
         float squared = 0.0f;
@@ -458,9 +456,9 @@ void fdMapNavi::placeFix() {
             (!way || std::abs(headingChange(p.heading(), *way)) <= 90) &&
             m_path->nearestPointBetween(p, p, *m_measuredFix, foot, &squared)) {
             const double metres = std::sqrt(double(squared)) * foot.currentPart().metresPerUnit;
-            if (!best || metres < double(bestSquared)) {
+            if (!best || metres < bestMetres) {
                 best = foot;
-                bestSquared = float(metres);
+                bestMetres = metres;
             }
         }
         if (!PathPosition::isBefore(p, to))
