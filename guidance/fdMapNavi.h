@@ -215,9 +215,8 @@ private:
     // The route point nearest the car between the position and `to`.
     bool nearestAhead(const Positioning::CarState& car, const PathPosition& to, PathPosition& out) const;
     // The car located on the whole route, not only ahead of its place
-    // (the start, a changed route, a car found off the route): on it, or
-    // out of path with `code`.
-    // Within `window` (from, to) of the route when given, else anywhere.
+    // (the start, a changed route, a car found off the route), or within
+    // `window` (from, to) when given: on it, or out of path with `code`.
     bool locateAfresh(const Positioning::CarState& car, int code,
                       const std::pair<PathPosition, PathPosition>* window = nullptr);
     void preferFirstPartNearStart(const Positioning::CarState& car);
@@ -241,15 +240,16 @@ private:
     // The receiver's last fix agrees with the one before it (see
     // setMeasuredFix); true without two fixes.
     bool fixesAgree() const;
-    // Where on the route the receiver measured the car (m_fixPlace): the
-    // route point nearest its last fix, some seconds of driving and the
-    // fix's scatter each way around the last fix's place; none without a fix.
+    // Where on the route the receiver measured the car (m_fixPlace), once a
+    // fix: the route point nearest it, from some seconds of driving and its
+    // scatter behind the last fix's place to as far on as the car can have
+    // driven since, on a stretch the car's course goes along; none without
+    // a fix.
     void placeFix();
     // The farthest along the route the car can be now: its fix's place,
     // the way it drove since the fix was measured (the receiver's latency
-    // and the fix's age at its speed), a fix's jump and its scatter, or
-    // guidance's place moved on at the car's speed since the last step;
-    // none without a fix.
+    // and the fix's age at its speed) and a fix's jump, or guidance's place
+    // moved on at the car's speed since the last step; none without a fix.
     std::optional<PathPosition> reachAhead(float speedMs) const;
     // Some seconds of driving and the fix's scatter: how far around
     // guidance's place its fix, or the car, is looked for.
@@ -260,6 +260,8 @@ private:
     // The car has come within path_point_arrive_dist of a route point where
     // its receiver measured it; true without a fix.
     bool fixReaches(const PathPosition& point) const;
+    // The position moved back along the route by at least that many metres
+    // (to a segment's start), or to the route's start.
     PathPosition backed(const PathPosition& from, double metres) const;
     PathPosition advanced(const PathPosition& from, std::uint32_t metres) const;
 
@@ -306,10 +308,10 @@ private:
     // Where and when guidance last had the car on the route (the route's
     // start, from a change of route on).
     PathPosition m_lastOnRoute;
+    std::uint32_t m_lastOnRouteMs = 0;
     std::optional<PathPosition> m_fixPlace;
     std::uint32_t m_fixCount = 0;      // fixes told so far
     std::uint32_t m_fixPlaceCount = 0; // the fix m_fixPlace places
-    std::uint32_t m_lastOnRouteMs = 0;
     bool m_onOtherRoad = false;
     // The last step at which the car went the route's way (not against
     // it) on this route: when, and its distance from the route's start.
