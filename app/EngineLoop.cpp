@@ -164,11 +164,16 @@ void fdEngine::navigationDue() {
 }
 
 void fdEngine::backgroundStep() {
+    // A pass lasts as long as events keep coming (a finger dragging the
+    // map, frames slower than the UI timer): once a pass alone, the car and
+    // guidance stood for all of it.
+    const std::uint32_t now = m_clock ? m_clock->ticksMs() : SDL_GetTicks();
     if (m_inPass) {
-        if (m_steppedPass == m_pass)
+        if (m_steppedPass == m_pass && now - m_steppedMs < NavigationPeriodMs)
             return;
         m_steppedPass = m_pass;
     }
+    m_steppedMs = now;
     navigationFrame();
     Screens::fdPageMap* map = Screens::fdPageMap::instance();
     Ui::fdPage* shown = m_ui ? m_ui->activePage() : nullptr;

@@ -193,9 +193,10 @@ class fdEngine : public Network::ConnectionListener, public Ui::EngineServices {
     // interface tick, and the draw and flip unless the active page is drawn
     // on change only and nothing changed.
     void redraw();
-    // The work that goes on behind every page, at most once a pass of the
-    // main loop however many of the pass's exposes ask for it (any number
-    // of times outside a pass): the car's and guidance's frame
+    // The work that goes on behind every page, once a pass of the main loop
+    // or once a NavigationPeriodMs, whichever comes first, however many of
+    // the pass's exposes ask for it (any number of times outside a pass):
+    // the car's and guidance's frame
     // (Screens::HandlerNavigation::frame), then the automatic day/night step
     // while a page other than the map is shown (the map page's tick steps
     // it there), the shown page redrawn when the mode changes. Run first by
@@ -362,6 +363,7 @@ class fdEngine : public Network::ConnectionListener, public Ui::EngineServices {
     // step has run; a step outside a pass always runs.
     std::uint64_t m_pass = 0;
     std::uint64_t m_steppedPass = 0;
+    std::uint32_t m_steppedMs = 0; // when the background step last ran
     bool m_inPass = false;
     std::atomic<bool> m_raiseRequested{false};
     bool m_doubleSize = false;

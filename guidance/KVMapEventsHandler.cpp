@@ -6,6 +6,7 @@
 #include "map/KVMap2.h"
 #include "map/UnitsPerMeter.h"
 #include "render/RenderStyles.h"
+#include "routing/RoadMapHolder.h"
 #include "routing/RouteComputation.h"
 
 #include <algorithm>
@@ -561,7 +562,9 @@ void KVMapEventsHandler::rebuildPath() {
     Path rebuilt;
     bool deadEnd = false;
     if (!(movingOneWay && firstUTurn && Map::Routing::computePath(m_atlas, *m_config, start, finish, rebuilt, true))) {
-        deadEnd = movingOneWay && firstUTurn;
+        // Only where no route leaves the car's way (not a search that ran
+        // out of memory) is the car's U-turn said however near.
+        deadEnd = movingOneWay && firstUTurn && Map::Routing::routingResult().status == RoutingStatus::NoRoute;
         if (!Map::Routing::computePath(m_atlas, *m_config, start, finish, rebuilt, !firstUTurn)) {
             Log::log(Log::Critical, "rebuildPath failed");
             retryRebuild();

@@ -2,6 +2,8 @@
 
 #include "map/Level.h"
 #include "map/SegmentProjection.h"
+#include "map/UnitsPerMeter.h"
+#include "positioning/Fix.h"
 #include "routing/ManoeuvreTypes.h"
 
 #include <algorithm>
@@ -46,6 +48,15 @@ constexpr float StandingMs = 1.0f;
 // its scatter of it, but never farther than this, whatever HDOP the
 // receiver claims: a car stopped farther short has not arrived.
 constexpr double ArrivalScatterCeilingMetres = 20.0;
+// A car whose speed reads 0 may still creep (below the speed the receiver's
+// fixes tell): its place is looked for this far ahead at least, within
+// what its fix allows.
+constexpr std::uint32_t CreepMetres = 10;
+// The place moves on at most this many times the car's speed between the
+// places its fixes allow.
+constexpr double SpeedSlack = 1.25;
+// Fixes further apart in time than this do not judge each other.
+constexpr std::uint32_t FixGapMs = 2500;
 
 std::uint32_t configMetres(Core::ConfigNode& node, const char* key, int defaultValue) {
     return static_cast<std::uint32_t>(std::max(0, node.value(key, defaultValue)));
@@ -62,7 +73,8 @@ std::uint32_t truncated(double x, double limit) {
 
 fdMapNavi::fdMapNavi(const Core::ConfigNodePtr& config, fdMapNaviEventsHandler* handler,
                      const Positioning::Clock& clock)
-    : m_config(config->child("Navigation")), m_handler(handler), m_clock(clock) {
+    : m_config(config->child("Navigation")), m_handler(handler), m_clock(clock),
+      m_gpsLatencySeconds(config->child("Car")->value("gps_latency", 1.5f)) {
     Core::ConfigNode& c = *m_config;
     m_maxDistFromPath0 = configMetres(c, "max_dist_from_path_0", 50);
     m_maxDistFromPath1 = configMetres(c, "max_dist_from_path_1", 4);
@@ -95,6 +107,8 @@ void fdMapNavi::setPath(Path* path) {
     m_path = path;
     m_pathChanged = 1; // no place on it yet
     m_position = PathPosition{};
+    m_lastOnRoute = PathPosition{};
+    m_fixPlace.reset();
     m_maneuverPosition = PathPosition{};
     m_nextPointPosition = PathPosition{};
     m_maneuverKnown = false;
@@ -138,6 +152,8 @@ void fdMapNavi::start(const Positioning::CarState& car, float speedMs) {
         return;
     raise(Started);
     m_running = true;
+    // A fix before a gap says nothing of where the car is after it.
+    m_previousFix.reset();
     m_startTicks = m_clock.ticksMs();
     m_outOfPath = false;
     m_maneuverKnown = false;
@@ -269,6 +285,17 @@ bool turnBehindHolds(const PathPosition& at, double metres, int course) {
     return false;
 }
 
+// Degrees as whole degrees 0..359 (0 for a broken value).
+int carWayDegrees(double degrees) {
+    if (!std::isfinite(degrees))
+        return 0;
+    const double turned = std::fmod(degrees, 360.0);
+    return static_cast<int>(std::lround(turned < 0.0 ? turned + 360.0 : turned)) % 360;
+}
+
+// A route position as a global map point.
+Map::Point globalOf(const PathPosition& at) { return Map::LevelFrame::of(*at.partLevel()).toGlobal(at.levelPoint()); }
+
 } // namespace
 
 bool courseAcross(int roadDegrees, float courseDegrees) {
@@ -346,6 +373,137 @@ bool fdMapNavi::withinScatter(const Positioning::CarState& car, const PathPositi
            anySegmentNear(at, *m_measuredFix, scatter, any);
 }
 
+void fdMapNavi::setMeasuredFix(std::optional<Map::Point> point, float scatterMetres) {
+    if (point && !(m_measuredFix && *m_measuredFix == *point)) {
+        m_previousFix = m_measuredFix;
+        m_previousFixMs = m_fixMs;
+        m_fixMs = m_clock.ticksMs();
+        ++m_fixCount;
+    }
+    if (!point)
+        m_previousFix.reset();
+    m_measuredFix = point;
+    m_fixScatterMetres = scatterMetres;
+}
+
+bool fdMapNavi::fixesAgree() const {
+    // After a gap in the fixes (a receiver fallen silent a while) the fix
+    // before says nothing of where the car is.
+    if (!m_measuredFix || !m_previousFix || m_fixMs - m_previousFixMs > FixGapMs)
+        return true;
+    const double metres = std::hypot(double(m_measuredFix->x) - m_previousFix->x,
+                                     double(m_measuredFix->y) - m_previousFix->y) /
+                          Map::Projection::unitsPerMeterAt(*m_measuredFix);
+    // At the speed of the step before: a stray's own speed, taken from the
+    // fixes (GGA alone), is the jump to it.
+    const double seconds = (m_fixMs - m_previousFixMs) * 0.001;
+    const double drivable = double(m_speedMs) * seconds * 1.5 + double(FixJumpMetres) + scatterMetres();
+    return metres <= drivable;
+}
+
+double fdMapNavi::lookAroundMetres() const {
+    return std::max(FixLagMinMetres, double(m_speedMs) * FixLagSeconds) + scatterMetres();
+}
+
+double fdMapNavi::scatterMetres() const {
+    return std::clamp(double(m_fixScatterMetres), double(m_maxDistFromPath1), double(Positioning::ScatterCeilingMetres));
+}
+
+PathPosition fdMapNavi::backed(const PathPosition& from, double metres) const {
+    PathPosition p = from;
+    if (p.isAtEnd())
+        return p;
+    double behind = intoSegment(p);
+    while (behind < metres && p.stepBackward())
+        behind += double(p.cursor.segmentLength()) * p.currentPart().metresPerUnit;
+    return p;
+}
+
+void fdMapNavi::placeFix() {
+    // Once a fix: the route point nearest it from some seconds of driving
+    // and its scatter behind the last fix's place (guidance's own before
+    // the first) to as far on as the car can have driven since that fix
+    // (its speed, the time, a fix's jump and the scatter). A stretch
+    // further on that passes near (a route that runs back beside itself)
+    // is not where the fix was measured; looked for around guidance's
+    // place, the fix's place followed the place wherever the tracker took
+    // it.
+    if (!m_measuredFix || m_path == nullptr || m_position.isAtEnd() || m_position.partLevel() == nullptr) {
+        m_fixPlace.reset();
+        return;
+    }
+    if (m_fixPlace && m_fixPlaceCount == m_fixCount)
+        return;
+    const bool anchored = m_fixPlace && !m_fixPlace->isAtEnd();
+    const PathPosition anchor = anchored ? *m_fixPlace : m_position;
+    const double seconds = anchored ? std::min((m_fixMs - m_previousFixMs) * 0.001, 10.0) : 0.0;
+    const double on = SpeedSlack * std::max(double(m_speedMs), double(StandingMs)) * seconds +
+                      double(FixJumpMetres) + scatterMetres() + (anchored ? 0.0 : lookAroundMetres());
+    PathPosition to = advanced(anchor, truncated(on + 0.5, 0xFFFF));
+    if (to.isAtEnd())
+        to = PathPosition(*m_path, false);
+    m_fixPlaceCount = m_fixCount;
+    // A car that moves is on a stretch that goes its way, not on the other
+    // leg of a hairpin 10 m beside it.
+    const std::optional<int> way =
+        m_course && m_speedMs >= StandingMs ? std::optional<int>(carWayDegrees(*m_course)) : std::nullopt;
+    std::optional<PathPosition> best;
+    double bestMetres = 0.0;
+    for (PathPosition p = backed(anchor, lookAroundMetres()); !p.isAtEnd(); p.stepForward()) {
+        PathPosition foot;
+        float squared = 0.0f;
+        if (p.currentPart().level != nullptr && p.cursor.segmentLength() > 0.0f &&
+            (!way || std::abs(headingChange(p.heading(), *way)) <= 90) &&
+            m_path->nearestPointBetween(p, p, *m_measuredFix, foot, &squared)) {
+            const double metres = std::sqrt(double(squared)) * foot.currentPart().metresPerUnit;
+            if (!best || metres < bestMetres) {
+                best = foot;
+                bestMetres = metres;
+            }
+        }
+        if (!PathPosition::isBefore(p, to))
+            break;
+    }
+    if (best && PathPosition::isBefore(to, *best))
+        best = to;
+    m_fixPlace = best;
+}
+
+std::optional<PathPosition> fdMapNavi::reachAhead(float speedMs) const {
+    if (!m_measuredFix || m_position.isAtEnd())
+        return std::nullopt;
+    // The place itself goes on at the car's speed (a little more, for a
+    // speed that grows), to the fraction of a metre, whatever the fix says:
+    // a fix taken for one on a stretch of the route beside this one would
+    // hold it back.
+    const std::uint32_t now = m_clock.ticksMs();
+    const double seconds = m_lastStepMs != 0 ? std::min((now - m_lastStepMs) * 0.001, 10.0) : 0.0;
+    PathPosition reach = m_position;
+    reach.advance(static_cast<float>(SpeedSlack * std::max(double(speedMs), double(StandingMs)) * seconds /
+                                     m_position.currentPart().metresPerUnit));
+    if (const std::optional<PathPosition>& fix = m_fixPlace) {
+        const double age = std::min((now - m_fixMs) * 0.001, 10.0);
+        const double driven = double(speedMs) * (double(m_gpsLatencySeconds) + age) + double(FixJumpMetres);
+        const PathPosition fromFix = advanced(*fix, truncated(driven + 0.5, 0xFFFF));
+        if (PathPosition::isBefore(reach, fromFix))
+            reach = fromFix;
+    }
+    if (reach.isAtEnd())
+        reach = PathPosition(*m_path, false);
+    return reach;
+}
+
+bool fdMapNavi::fixReaches(const PathPosition& point) const {
+    if (!m_measuredFix)
+        return true;
+    // The fix's place and the way the car drove since its fix came (not
+    // the receiver's latency: the fix is where the car was measured).
+    const std::optional<PathPosition>& fix = m_fixPlace;
+    const double age = std::min((m_clock.ticksMs() - m_fixMs) * 0.001, 10.0);
+    const double slack = double(m_speedMs) * age;
+    return fix && PathPosition::isBefore(point, advanced(*fix, m_pathPointArriveDist + truncated(slack + 0.5, 0xFFFF)));
+}
+
 bool fdMapNavi::nearestAhead(const Positioning::CarState& car, const PathPosition& to,
                              PathPosition& out) const {
     const Map::Level& level = *m_position.partLevel();
@@ -356,11 +514,7 @@ bool fdMapNavi::nearestAhead(const Positioning::CarState& car, const PathPositio
 }
 
 int fdMapNavi::carWay(const Positioning::CarState& car) const {
-    const double degrees = m_course ? double(*m_course) : car.heading * 180.0 / std::numbers::pi;
-    if (!std::isfinite(degrees))
-        return 0;
-    const double turned = std::fmod(degrees, 360.0);
-    return static_cast<int>(std::lround(turned < 0.0 ? turned + 360.0 : turned)) % 360;
+    return carWayDegrees(m_course ? double(*m_course) : car.heading * 180.0 / std::numbers::pi);
 }
 
 // A route that runs back past its start (a new one for a car headed away
@@ -390,10 +544,15 @@ void fdMapNavi::preferFirstPartNearStart(const Positioning::CarState& car) {
         m_position = first;
 }
 
-bool fdMapNavi::locateAfresh(const Positioning::CarState& car, int code) {
+bool fdMapNavi::locateAfresh(const Positioning::CarState& car, int code,
+                             const std::pair<PathPosition, PathPosition>* window) {
     const Map::Level* level = m_path->parts.front().level;
     bool located = false;
-    if (level != nullptr) {
+    if (window != nullptr) {
+        located = m_path->nearestPointBetween(window->first, window->second, car.position.toGlobal(), m_position);
+        if (located && PathPosition::isBefore(window->second, m_position))
+            m_position = window->second;
+    } else if (level != nullptr) {
         const Map::LocalPoint local = Map::LevelFrame::of(*level).toLocal(car.position.toGlobal());
         located = m_path->nearestPart(*level, local, m_position);
     }
@@ -422,8 +581,23 @@ bool fdMapNavi::takeRouteAsItIs(const Positioning::CarState& car, float speedMs,
         setOutOfPath(car, OutOfEmptyPath);
         return false;
     }
-    if (!locateAfresh(car, outCode))
+    // Off a new route, the car is looked for from its start on.
+    m_fixPlace.reset();
+    m_lastOnRoute = PathPosition(*m_path, true);
+    m_lastOnRouteMs = m_clock.ticksMs();
+    // Starting with its fix within its scatter of the route's start, the
+    // car is there, not on a stretch further on that passes near (a route
+    // that goes round the block): the scatter put it 90 m on.
+    if (starting && m_measuredFix && !m_lastOnRoute.isAtEnd() && m_lastOnRoute.partLevel() != nullptr &&
+        std::hypot(double(m_measuredFix->x) - globalOf(m_lastOnRoute).x,
+                   double(m_measuredFix->y) - globalOf(m_lastOnRoute).y) /
+                Map::Projection::unitsPerMeterAt(*m_measuredFix) <=
+            scatterMetres()) {
+        m_position = m_lastOnRoute;
+        m_outOfPath = false;
+    } else if (!locateAfresh(car, outCode)) {
         return false;
+    }
     if (starting) {
         // Found on the route at a start (also the first fix after a tunnel),
         // the car went the route's way there as far as is known: a course a
@@ -451,12 +625,35 @@ void fdMapNavi::onPosition(const Positioning::CarState& car, float speedMs) {
         return;
     if (m_position.partLevel() == nullptr)
         return;
-    PathPosition ahead = advanced(m_position, truncated(speedMs * 10.0 + 0.5, 0xFFFF));
+    placeFix();
+    // One fix that lies farther from the one before than the car can have
+    // driven is a stray, and so is the next, back from it: the car neither
+    // moves on the route nor leaves it, nor drives against it, until two
+    // fixes agree. One fix 100 m aside gave a new route ("Route
+    // recalculated", the route turning left where it turned right 10 m on).
+    if (m_measuredFix && !m_outOfPath && !fixesAgree()) {
+        maneuverStep(car, speedMs, false);
+        return;
+    }
+    // The car is looked for ten seconds of driving ahead (and a creeping
+    // car whose speed reads 0 a little way), but no farther than it can
+    // have come since its receiver measured it: a stretch of the route
+    // further on that passes near (a route that runs back beside itself),
+    // where the tracker, following a scattered fix, puts the car, is not
+    // where it is. Guidance followed the car there: the roundabout 180 m
+    // ahead was announced, and the car arrived 300 m short of the finish.
+    PathPosition ahead =
+        advanced(m_position, truncated(std::max(speedMs * 10.0, double(CreepMetres)) + 0.5, 0xFFFF));
     if (ahead.isAtEnd())
         ahead = PathPosition(*m_path, false);
+    const std::optional<PathPosition> reach = reachAhead(speedMs);
+    if (reach && PathPosition::isBefore(*reach, ahead))
+        ahead = PathPosition::isBefore(*reach, m_position) ? m_position : *reach;
     PathPosition nearest;
     if (!nearestAhead(car, ahead, nearest))
         return;
+    if (reach && PathPosition::isBefore(ahead, nearest))
+        nearest = ahead;
     // Where the route doubles back (a hairpin, a loop, a road out and back
     // beside itself) another leg of it may lie nearer the car than the leg
     // it drives: the tracker's point runs ahead of the car by the GPS
@@ -503,12 +700,32 @@ void fdMapNavi::onPosition(const Positioning::CarState& car, float speedMs) {
     }
     m_maneuverKnown = false;
     m_nextPointKnown = false;
-    if (locateAfresh(car, OutOfPath))
+    // Looked for afresh, the car is where it can have come since its fix,
+    // or behind (turned back along the route), not on a stretch further on.
+    // Off the route, it is looked for as far on from where it left it as it
+    // can have driven since.
+    std::optional<std::pair<PathPosition, PathPosition>> window;
+    if (reach && !m_outOfPath) {
+        const double around = lookAroundMetres();
+        PathPosition to = advanced(m_position, truncated(around + 0.5, 0xFFFF));
+        if (to.isAtEnd() || PathPosition::isBefore(to, *reach))
+            to = *reach;
+        window = std::pair{backed(m_position, around), to};
+    } else if (m_measuredFix && !m_lastOnRoute.isAtEnd()) {
+        const double away = std::min((m_clock.ticksMs() - m_lastOnRouteMs) * 0.001, 3600.0);
+        PathPosition to = advanced(m_lastOnRoute, truncated(lookAroundMetres() + 1.5 * speedMs * away + 0.5, 0xFFFF));
+        if (to.isAtEnd())
+            to = PathPosition(*m_path, false);
+        window = std::pair{PathPosition(*m_path, true), to};
+    }
+    if (locateAfresh(car, OutOfPath, window ? &*window : nullptr))
         maneuverStep(car, speedMs);
 }
 
-void fdMapNavi::maneuverStep(const Positioning::CarState& car, float speedMs) {
+void fdMapNavi::maneuverStep(const Positioning::CarState& car, float speedMs, bool judgeWay) {
     m_speedMs = speedMs;
+    m_lastOnRoute = m_position;
+    m_lastOnRouteMs = m_clock.ticksMs();
     m_timeWarn.setThreshold(truncated(m_timeWarn.seconds() * double(speedMs) + 0.5, 0xFFFFFFFF));
     const PathPosition start(*m_path, true);
     const PathPosition end(*m_path, false);
@@ -547,7 +764,8 @@ void fdMapNavi::maneuverStep(const Positioning::CarState& car, float speedMs) {
     if (!m_running)
         return;
     nextPointStep();
-    backwardMoveTest(car, speedMs);
+    if (judgeWay)
+        backwardMoveTest(car, speedMs);
 }
 
 void fdMapNavi::findNextManeuver() {
@@ -638,7 +856,11 @@ void fdMapNavi::nextPointStep() {
         raise(ArriveLastPoint);
         return;
     }
-    if (PathPosition::isBefore(m_nextPointPosition, early)) {
+    // The finish is reached where the receiver measured the car, not where
+    // the tracker carries it (its latency ahead, and on between fixes): a
+    // car that stopped 35 m short at 42 km/h heard "You have arrived".
+    const bool finish = std::size_t(m_nextPointWatcher.pointIndex) + 1 >= m_path->points.size();
+    if (PathPosition::isBefore(m_nextPointPosition, early) && (!finish || fixReaches(m_nextPointPosition))) {
         m_nextPointKnown = false;
         m_nextPointValid = false;
         raise(findNextPoint(early) ? ArrivePoint : ArriveLastPoint);

@@ -16,6 +16,7 @@
 
 #include <cstdint>
 #include <optional>
+#include <utility>
 #include <vector>
 
 namespace Guidance {
@@ -139,10 +140,11 @@ public:
     // next steps; none without a fix (the demo drive). Within them of the
     // route the car is on it, whatever road the tracker took it to be on,
     // unless the tracker is sure of another road (setOnOtherRoad).
-    void setMeasuredFix(std::optional<Map::Point> point, float scatterMetres) {
-        m_measuredFix = point;
-        m_fixScatterMetres = scatterMetres;
-    }
+    // A fix that lies farther from the one before than the car can have
+    // driven between them (its speed, the time, the scatter) is a stray
+    // until the next agrees with it: guidance's place stands meanwhile, and
+    // the car neither leaves the route nor drives against it.
+    void setMeasuredFix(std::optional<Map::Point> point, float scatterMetres);
     // The tracker is sure the car drives a road the route does not take
     // (for the next steps): the car is on the route only within
     // max_dist_from_path_1 of it, however close that road runs, and its
@@ -213,9 +215,10 @@ private:
     // The route point nearest the car between the position and `to`.
     bool nearestAhead(const Positioning::CarState& car, const PathPosition& to, PathPosition& out) const;
     // The car located on the whole route, not only ahead of its place
-    // (the start, a changed route, a car found off the route): on it, or
-    // out of path with `code`.
-    bool locateAfresh(const Positioning::CarState& car, int code);
+    // (the start, a changed route, a car found off the route), or within
+    // `window` (from, to) when given: on it, or out of path with `code`.
+    bool locateAfresh(const Positioning::CarState& car, int code,
+                      const std::pair<PathPosition, PathPosition>* window = nullptr);
     void preferFirstPartNearStart(const Positioning::CarState& car);
     // Guidance's places taken on the route as it is now (at the start and
     // after an edit of the route); `emptyCode` or `outCode` raised when the
@@ -226,13 +229,40 @@ private:
     // The way the car goes, whole degrees: the receiver's course where
     // known, else the heading of the car shown.
     int carWay(const Positioning::CarState& car) const;
-    void maneuverStep(const Positioning::CarState& car, float speedMs);
+    // judgeWay: the backward move test runs (not on a stray fix).
+    void maneuverStep(const Positioning::CarState& car, float speedMs, bool judgeWay = true);
     void findNextManeuver();
     void nextPointStep();
     // The car stands at the route's finish as near as its fix tells.
     bool standsAtFinish() const;
     bool findNextPoint(const PathPosition& from);
     void backwardMoveTest(const Positioning::CarState& car, float speedMs);
+    // The receiver's last fix agrees with the one before it (see
+    // setMeasuredFix); true without two fixes.
+    bool fixesAgree() const;
+    // Where on the route the receiver measured the car (m_fixPlace), once a
+    // fix: the route point nearest it, from some seconds of driving and its
+    // scatter behind the last fix's place to as far on as the car can have
+    // driven since, on a stretch the car's course goes along; none without
+    // a fix.
+    void placeFix();
+    // The farthest along the route the car can be now: its fix's place,
+    // the way it drove since the fix was measured (the receiver's latency
+    // and the fix's age at its speed) and a fix's jump, or guidance's place
+    // moved on at the car's speed since the last step; none without a fix.
+    std::optional<PathPosition> reachAhead(float speedMs) const;
+    // Some seconds of driving and the fix's scatter: how far around
+    // guidance's place its fix, or the car, is looked for.
+    double lookAroundMetres() const;
+    // The fix's scatter, within the route's narrow margin and the ceiling
+    // of any scatter.
+    double scatterMetres() const;
+    // The car has come within path_point_arrive_dist of a route point where
+    // its receiver measured it; true without a fix.
+    bool fixReaches(const PathPosition& point) const;
+    // The position moved back along the route by at least that many metres
+    // (to a segment's start), or to the route's start.
+    PathPosition backed(const PathPosition& from, double metres) const;
     PathPosition advanced(const PathPosition& from, std::uint32_t metres) const;
 
     Core::ConfigNodePtr m_config;
@@ -269,6 +299,19 @@ private:
     std::optional<float> m_course;
     std::optional<Map::Point> m_measuredFix;
     float m_fixScatterMetres = 0.0f;
+    // The fix before the last (when its point changed), and when each came.
+    std::optional<Map::Point> m_previousFix;
+    std::uint32_t m_fixMs = 0;
+    std::uint32_t m_previousFixMs = 0;
+    // Seconds the receiver's fix lags the car (the car tracker's latency).
+    float m_gpsLatencySeconds;
+    // Where and when guidance last had the car on the route (the route's
+    // start, from a change of route on).
+    PathPosition m_lastOnRoute;
+    std::uint32_t m_lastOnRouteMs = 0;
+    std::optional<PathPosition> m_fixPlace;
+    std::uint32_t m_fixCount = 0;      // fixes told so far
+    std::uint32_t m_fixPlaceCount = 0; // the fix m_fixPlace places
     bool m_onOtherRoad = false;
     // The last step at which the car went the route's way (not against
     // it) on this route: when, and its distance from the route's start.

@@ -8,6 +8,7 @@
 #include "core/Config.h"
 #include "core/Format.h"
 #include "core/Log.h"
+#include "core/MainLoopWake.h"
 #include "core/Text.h"
 #include "guidance/KVMapEventsHandler.h"
 #include "guidance/Sensors.h"
@@ -48,7 +49,9 @@ namespace fs = std::filesystem;
 namespace {
 
 struct DriveClock : Positioning::Clock {
-    std::uint32_t ticksMs() const override { return ticks; }
+    // Each reading moves the clock on by perReadMs (time that passes while
+    // the program works).
+    std::uint32_t ticksMs() const override { return ticks += perReadMs; }
     Positioning::DateTime localTime() const override {
         const std::uint32_t s = ticks / 1000;
         return {7,
@@ -59,7 +62,8 @@ struct DriveClock : Positioning::Clock {
                 static_cast<std::uint8_t>(s % 60),
                 0};
     }
-    std::uint32_t ticks = 1000;
+    mutable std::uint32_t ticks = 1000;
+    std::uint32_t perReadMs = 0;
 };
 
 // One second of the receiver: a fix, a fix-less report, or nothing at all.
@@ -599,10 +603,11 @@ const Ui::fdStatic* valueBeside(const Ui::fdWindowBase& page, const std::u16stri
 // phrases, no arrival) and the sensors page's "To the finish", "From the
 // start" and "Time on the road" stood still. Behind every page the same
 // turns are warned of and passed, the arrival comes, and the sensors page
-// shows the drive as it goes. Guidance's frame runs once a pass of the loop
-// at most, whichever exposes the pass took (on the GPS page, whose timer
+// shows the drive as it goes. Guidance's frame runs once a pass of the loop,
+// whichever exposes the pass took (on the GPS page, whose timer
 // ticks every 500 ms, its expose and the pace's came in one pass and each
-// ran it); the automatic day/night goes on behind the page too, on the
+// ran it), and once a navigation period in a pass that a stream of events
+// keeps going; the automatic day/night goes on behind the page too, on the
 // pace's exposes alone.
 TEST(DriveLog, GuidanceGoesOnBehindEveryPage) {
     std::map<std::string, std::size_t> onTheMap;
@@ -647,6 +652,27 @@ TEST(DriveLog, GuidanceGoesOnBehindEveryPage) {
                 passesFramedTwice += e.navigationFrames() - before > 1;
             }
         };
+        // A stream of events: taps and exposes one after another while the
+        // program works on them, in one pass of the loop that lasts the
+        // better part of a second. Guidance keeps its pace: it ran once in
+        // the pass.
+        const auto stream = [&] {
+            SDL_Event motion{};
+            motion.type = SDL_MOUSEMOTION;
+            motion.motion.x = motion.motion.y = 5;
+            for (int i = 0; i < 100; ++i) {
+                if (i % 4 == 0) Threading::wakeMainLoop();
+                else SDL_PushEvent(&motion);
+            }
+            SDL_Event event;
+            if (!SDL_PollEvent(&event)) return std::uint64_t{0};
+            const std::uint64_t before = e.navigationFrames();
+            clock.perReadMs = 2;
+            e.handleEvents(event);
+            clock.perReadMs = 0;
+            return e.navigationFrames() - before;
+        };
+        std::uint64_t streamFrames = 0;
         Ui::DayNight& dayNight = e.bindings()->dayNight();
         int nightsMissed = 0;
         std::map<std::string, std::set<std::u16string>> shown;
@@ -660,6 +686,7 @@ TEST(DriveLog, GuidanceGoesOnBehindEveryPage) {
                 dayNight.changed = true;
             }
             for (int k = 0; k < 20; ++k) period();
+            if (s == driveFrom + 12 && std::string(page) != "pageMap") streamFrames = stream();
             nightsMissed += e.mapRenderer()->isDay() != dayNight.day;
             if (s < driveFrom + 9 || s >= driveTo || std::string(page) != "sensors") continue;
             ASSERT_EQ(ui.activePage()->name(), "sensors");
@@ -669,6 +696,9 @@ TEST(DriveLog, GuidanceGoesOnBehindEveryPage) {
         }
         EXPECT_EQ(ui.activePage()->name(), page);
         EXPECT_EQ(passesFramedTwice, 0);
+        if (std::string(page) != "pageMap") {
+            EXPECT_GE(streamFrames, 3u) << "guidance's frames in a stream of events";
+        }
         EXPECT_EQ(nightsMissed, 0);
         e.shutdown();
         const std::size_t seconds = driveTo - driveFrom - 9;

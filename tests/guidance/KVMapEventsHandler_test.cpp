@@ -25,6 +25,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <functional>
 #include <chrono>
 #include <cmath>
 #include <cstdlib>
@@ -924,6 +925,22 @@ struct MixerSounds : NaviSounds {
     int offered = 0;
 };
 
+// A second of the car: the fix (none from a receiver fallen silent), then
+// twenty frames of 50 ms, the player playing on, and eachFrame after each.
+void townSecond(KVMapEventsHandler& guide, MixerSounds& player, GuidanceTest::Clock& clock,
+                std::optional<Positioning::Fix> fix, const std::function<void()>& eachFrame = {}) {
+    if (fix) guide.onFix(true, *fix);
+    for (int i = 0; i < 20; ++i) {
+        {
+            Positioning::CarStateLock::Unit unit(guide.lock());
+            guide.onFrame();
+        }
+        clock.ticks += 50;
+        player.advance50ms();
+        if (eachFrame) eachFrame();
+    }
+}
+
 TEST_F(Town_, TheRoundaboutExitIsHeard) {
     MixerSounds player;
     handler = std::make_unique<KVMapEventsHandler>(config.root(), *atlas, route, &player, &styles, clock);
@@ -981,16 +998,7 @@ TEST_F(Town_, ANewRouteJustBeforeARoundaboutNamesItsExit) {
     KVMapEventsHandler guide(config.root(), *atlas, west, &player, &styles, clock);
     std::vector<std::uint32_t> heardAt;
     const auto second = [&](std::optional<Positioning::Fix> fix) {
-        if (fix) guide.onFix(true, *fix);
-        for (int i = 0; i < 20; ++i) {
-            {
-                Positioning::CarStateLock::Unit unit(guide.lock());
-                guide.onFrame();
-            }
-            clock.ticks += 50;
-            player.advance50ms();
-            heardAt.resize(player.heard.size(), clock.ticks);
-        }
+        townSecond(guide, player, clock, fix, [&] { heardAt.resize(player.heard.size(), clock.ticks); });
     };
     for (int s = 0; s < 3; ++s) second(gpsFix(900, 0, 270, 0));
     ASSERT_EQ(player.heard.size(), 1u);
@@ -1015,6 +1023,36 @@ TEST_F(Town_, ANewRouteJustBeforeARoundaboutNamesItsExit) {
             named = true;
     }
     EXPECT_TRUE(named) << ::testing::PrintToString(events());
+}
+
+// The car, started at the west end of the route along Main Street, is next
+// seen on Park Avenue 60 m short of Mill Lane, driving north (the receiver
+// fell silent on the way): the new route turns right there, and the words
+// that tell it say so with the distance. They stand for the turn's warning
+// that comes due while they play: "Turn right" is not said again after them
+// before the turn.
+TEST_F(Town_, ANewRoutesTurnIsNotSaidAgainAfterItsWords) {
+    // The player as the handler hears it: it tells how long a list plays.
+    struct : MixerSounds {
+        double seconds(const Phrase& ids) const override { return 0.6 * static_cast<double>(ids.size()); }
+    } player;
+    KVMapEventsHandler guide(config.root(), *atlas, route, &player, &styles, clock);
+    const auto second = [&](std::optional<Positioning::Fix> fix) { townSecond(guide, player, clock, fix); };
+    for (int s = 0; s < 3; ++s) second(gpsFix(-900, 0, 90, 0));
+    ASSERT_EQ(player.heard.size(), 1u);
+    for (int s = 0; s < 5; ++s) second(std::nullopt);
+    for (double north = 440; north < 500; north += 8) second(gpsFix(-500, north, 0, 8));
+    const std::size_t turned = player.heard.size();
+    for (double east = -492; east < -400; east += 8) second(gpsFix(east, 500, 90, 8));
+    ASSERT_TRUE(log.contains("rebuildPath done"));
+    const Phrase right{5, 64};
+    const auto namesRight = [&](const MixerSounds::Heard& h) {
+        return std::search(h.ids.begin(), h.ids.end(), right.begin(), right.end()) != h.ids.end();
+    };
+    ASSERT_GT(turned, 1u);
+    EXPECT_TRUE(namesRight(player.heard[1])) << ::testing::PrintToString(player.heard[1].ids);
+    EXPECT_EQ(std::count_if(player.heard.begin() + 1, player.heard.begin() + turned, namesRight), 1)
+        << ::testing::PrintToString(events());
 }
 
 // Main Street east over the roundabout at 18 to 50 km/h, a fix a second:

@@ -107,9 +107,11 @@ struct Drive {
         Positioning::Fix fix;
         const double right = heading * 3.14159265358979 / 180.0 + 3.14159265358979 / 2.0;
         wanderOn();
-        fix.x = p.x + static_cast<std::int32_t>((noise(random) + wander[0] + std::sin(right) * sideMetres) *
+        // One fix of a stray lies strayMetres further to the side.
+        const double side = sideMetres + (strayIn && (*strayIn)-- == 0 ? strayMetres : 0.0);
+        fix.x = p.x + static_cast<std::int32_t>((noise(random) + wander[0] + std::sin(right) * side) *
                                                 unitsPerMetre);
-        fix.y = p.y + static_cast<std::int32_t>((noise(random) + wander[1] + std::cos(right) * sideMetres) *
+        fix.y = p.y + static_cast<std::int32_t>((noise(random) + wander[1] + std::cos(right) * side) *
                                                 unitsPerMetre);
         fix.speed = speed;
         // A receiver's course is the way it came since its last fix: in a
@@ -150,6 +152,21 @@ struct Drive {
         for (double& w : wander)
             w = wandering ? keep * w + step(random) : start(random);
         wandering = true;
+    }
+    // A receiver of that kind sending `rate` fixes a second that scatter by
+    // `metres` (drawn afresh at each fix when `afresh`), claiming `claimed`
+    // (as the scatter says when 0), at 20 frames a second, without other
+    // noise, drawn from `seed`.
+    void scattering(PositioningTest::Receiver kind, int rate, double metres, bool afresh, float claimed,
+                    unsigned seed) {
+        receiver = kind;
+        fixesASecond = rate;
+        framesASecond = 20;
+        noiseMetres = 0.0;
+        scatterMetres = metres;
+        fresh = afresh;
+        if (claimed > 0.0f) sureHdop = claimed;
+        random.seed(seed);
     }
     void noFixEpoch() {
         if (!receiver) {
@@ -198,6 +215,8 @@ struct Drive {
     std::unique_ptr<KVMapEventsHandler> handler;
     double noiseMetres = 1.5;
     double sideMetres = 0.0;
+    std::optional<int> strayIn; // fixes until the stray, none after it
+    double strayMetres = 100.0;
     double scatterMetres = 0.0;
     std::optional<float> sureHdop; // the HDOP the receiver tells, whatever its scatter
     static constexpr double ScatterSeconds = 30.0;
@@ -619,6 +638,9 @@ TEST(RouteFollowing, AReceiversScatterIsNoDepartureFromTheRoute) {
         unsigned slips = 0;
         int replaced = 0;
         bool backward = true; // a BackwardMove may be one of the slips
+        // Metres along the route where one fix lies 100 m to the side of
+        // the road, in the middle of its second.
+        std::vector<std::uint32_t> strays = {};
     } rows[] = {
         {"Fontvieille to Rue Grimaldi, RMC first, 8 m", 43.726414, 7.416096, 43.734303, 7.418561, Receiver::RmcFirst,
          1, 8.0, 5, 0, 2},
@@ -663,6 +685,14 @@ TEST(RouteFollowing, AReceiversScatterIsNoDepartureFromTheRoute) {
          43.73398, 7.41856, Receiver::GgaOnly, 10, 8.0, 45, 0, 8, true, false, 0.9f, 0, 4},
         {"Fontvieille to Rue Grimaldi, empty speed and course, 8 m at HDOP 0.9, 45 s at the start", 43.72641,
          7.41610, 43.73398, 7.41856, Receiver::EmptySpeedAndCourse, 1, 8.0, 45, 0, 8, true, false, 0.9f, 0, 4},
+        // One stray fix 100 m aside, on a straight 100 m along and 10 m
+        // before the right turn at 320 m: the fixes do not agree on a
+        // departure, so there is none (a new route and its words, a
+        // BackwardMove, at once after the stray before).
+        {"Left at 163 m, right at 320 m, GGA only, a stray on a straight and before a turn", 43.7420, 7.4280, 43.7385,
+         7.4245, Receiver::GgaOnly, 1, 0.0, 5, 0, 1, false, false, 0.0f, 0, 0, false, {100, 310}},
+        {"Left at 163 m, right at 320 m, RMC and GGA, 10 Hz, a stray on a straight and before a turn", 43.7420, 7.4280,
+         43.7385, 7.4245, Receiver::RmcFirst, 10, 0.0, 5, 0, 1, false, false, 0.0f, 0, 0, false, {100, 310}},
     };
     for (const auto& row : rows) {
         std::string slipped;
@@ -671,14 +701,7 @@ TEST(RouteFollowing, AReceiversScatterIsNoDepartureFromTheRoute) {
             SCOPED_TRACE(testing::Message() << row.what << ", seed " << seed);
             std::string slip;
             Drive d(1);
-            d.receiver = row.receiver;
-            d.fixesASecond = row.fixesASecond;
-            d.framesASecond = 20;
-            d.noiseMetres = 0.0;
-            d.scatterMetres = row.scatterMetres;
-            d.fresh = row.fresh;
-            if (row.hdop > 0.0f) d.sureHdop = row.hdop;
-            d.random.seed(seed);
+            d.scattering(row.receiver, row.fixesASecond, row.scatterMetres, row.fresh, row.hdop, seed);
             Path planned;
             ASSERT_TRUE(d.compute(geo(row.fromLat, row.fromLon), geo(row.toLat, row.toLon), planned));
             d.start();
@@ -707,10 +730,15 @@ TEST(RouteFollowing, AReceiversScatterIsNoDepartureFromTheRoute) {
             stood = false;
             if (standingMoved > row.replaced) slip += Core::format(" %d frames moved the standing car;", standingMoved);
             const PathPosition end(planned, false);
+            std::size_t strays = 0;
             for (int s = 0; s < 400 && !car.isAtEnd(); ++s, car.advanceMetres(11)) {
                 // The car drawn runs a latency ahead, and waits where a road
                 // ends at the finish.
                 moving = s >= 3 && PathPosition::distanceTo(car, end) > 25;
+                if (strays < row.strays.size() && std::uint32_t(s) * 11 >= row.strays[strays]) {
+                    d.strayIn = row.fixesASecond / 2;
+                    ++strays;
+                }
                 ASSERT_NO_FATAL_FAILURE(d.second(car, TownSpeed));
             }
             moving = false;
@@ -760,6 +788,82 @@ TEST(RouteFollowing, AReceiversScatterIsNoDepartureFromTheRoute) {
             EXPECT_EQ(slipped.find("BackwardMove"), std::string::npos) << row.what << slipped;
         }
         EXPECT_LE(slips, row.slips) << row.what << slipped;
+    }
+}
+
+// A route that runs within 57 to 66 m of itself between 425 and 620 m (it
+// turns right at 17 and 48 m, keeps left near 300 m, takes a roundabout at
+// 607 m), from receivers whose scatter reaches across: GGA alone at 10 Hz
+// wandering by 8 m under a claim of HDOP 0.9 at 42 km/h, and RMC and GGA
+// (the speed told) at 1 Hz drawn afresh by 17.7 m at HDOP 5 at 30 km/h,
+// standing at the start, then the whole route or its first 300 m and a
+// stop there. Guidance's place never runs ahead of the car by more
+// than its fixes and the way it drove since allow (the tracker's latency, a
+// second of driving, a fix's jump and the scatter): it followed the
+// tracker onto the stretch further on, announced the roundabout 180 m
+// early and said "You have arrived" 300 m short of the finish. The car
+// arrives only at the finish.
+TEST(RouteFollowing, ARouteNearItselfIsFollowedWhereTheCarIs) {
+    using PositioningTest::Receiver;
+    const struct {
+        const char* what;
+        Receiver receiver;
+        int fixesASecond;
+        double scatterMetres;
+        bool fresh;
+        float hdop, speed;
+        std::uint32_t driveMetres; // 0: the whole route
+        unsigned seeds;
+    } rows[] = {
+        {"GGA only, 10 Hz, 8 m wandering at HDOP 0.9, 42 km/h", Receiver::GgaOnly, 10, 8.0, false, 0.9f, 11.7f, 0, 4},
+        {"RMC and GGA, 1 Hz, 17.7 m afresh at HDOP 5, 30 km/h", Receiver::RmcFirst, 1, 17.7, true, 5.0f, 8.3f, 0, 4},
+        {"RMC and GGA, 1 Hz, 17.7 m afresh at HDOP 5, 30 km/h, 300 m and a stop", Receiver::RmcFirst, 1, 17.7,
+         true, 5.0f, 8.3f, 300, 4},
+    };
+    for (const auto& row : rows) {
+        for (unsigned seed = 0; seed < row.seeds; ++seed) {
+            SCOPED_TRACE(testing::Message() << row.what << ", seed " << seed);
+            Drive d(1);
+            d.scattering(row.receiver, row.fixesASecond, row.scatterMetres, row.fresh, row.hdop, seed);
+            Path planned;
+            ASSERT_TRUE(d.compute(geo(43.7395, 7.4220), geo(43.7365, 7.4170), planned));
+            const std::uint32_t length = PathPosition::distanceTo(PathPosition(planned, true), PathPosition(planned, false));
+            d.route.appendPath(planned);
+            d.start();
+            std::uint32_t along = 0, aheadAt = 0;
+            std::optional<std::uint32_t> arrivedAt;
+            double ahead = 0.0;
+            d.eachFrame = [&] {
+                const fdMapNavi& navi = d.handler->navi();
+                if (d.count("rebuildPath done") == 0 && navi.running() && navi.positionKnown() && !navi.outOfPath() &&
+                    double(navi.distFromStart()) - along > ahead)
+                    ahead = double(navi.distFromStart()) - along, aheadAt = along;
+                if (!arrivedAt && d.count("navi event:ArriveLastPoint") > 0) arrivedAt = along;
+            };
+            PathPosition car(planned, true);
+            for (int s = 0; s < 5; ++s) ASSERT_NO_FATAL_FAILURE(d.second(car, 0.0f));
+            double carried = 0.0;
+            while (!car.isAtEnd() && (row.driveMetres == 0 || along < row.driveMetres)) {
+                ASSERT_NO_FATAL_FAILURE(d.second(car, row.speed));
+                carried += row.speed;
+                const auto whole = static_cast<std::uint16_t>(carried);
+                carried -= whole;
+                car.advanceMetres(whole);
+                along += whole;
+            }
+            if (car.isAtEnd()) car = PathPosition(planned, false), along = length;
+            for (int s = 0; s < 20; ++s) ASSERT_NO_FATAL_FAILURE(d.second(car, 0.0f));
+            // 1.5 s of latency and a second of driving, a fix's jump and
+            // three errors of the fixes' scatter.
+            EXPECT_LE(ahead, row.speed * 2.5 + 10.0 + 3.0 * row.scatterMetres) << "at " << aheadAt << " m";
+            EXPECT_EQ(d.count("navi event:ArriveLastPoint"), row.driveMetres == 0 ? 1u : 0u);
+            // Within a second of driving, the arrival's 10 m and three
+            // errors of the scatter.
+            if (arrivedAt) {
+                EXPECT_GE(*arrivedAt + row.speed + 10.0 + 3.0 * row.scatterMetres, length)
+                    << "arrived " << *arrivedAt << " m along";
+            }
+        }
     }
 }
 

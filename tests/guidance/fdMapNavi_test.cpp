@@ -532,6 +532,34 @@ TEST(fdMapNavi, GuidanceNeverRunsAheadOfTheCarItIsHanded) {
     }
 }
 
+// A car that creeps at 0.83 m/s for a minute whose speed reads 0 (its
+// receiver tells none below what its fixes show): guidance's place goes
+// with it, its fix told or not. Looked for as far ahead as ten seconds at
+// that speed, none, it stood at the end of the segment it started on.
+TEST(fdMapNavi, ACreepingCarWhoseSpeedReadsNoneMovesOn) {
+    for (const bool fixTold : {false, true}) {
+        SCOPED_TRACE(fixTold ? "its fix told" : "no fix");
+        // One part of segments 5 m long.
+        Drive d;
+        std::vector<Map::LocalPoint> corners;
+        for (double m = 0; m <= 200; m += 5) corners.push_back(d.at(m));
+        d.path.points.push_back(d.town.point(corners.front()));
+        d.path.appendPart(d.town.part(corners));
+        d.path.points.push_back(d.town.point(corners.back()));
+        d.path.legCount = 1;
+        d.navi.setPath(&d.path);
+        if (fixTold) d.navi.setMeasuredFix(d.global(d.at(0)), 15.0f);
+        d.navi.start(d.car(0), 0);
+        for (int s = 1; s <= 60; ++s) {
+            d.clock.ticks += 1000;
+            if (fixTold) d.navi.setMeasuredFix(d.global(d.at(0.83 * s)), 15.0f);
+            d.navi.onPosition(d.car(0.83 * s), 0);
+        }
+        EXPECT_NEAR(d.navi.distFromStart(), 50u, 1u);
+        EXPECT_EQ(d.events, (std::vector<int>{Started, Start}));
+    }
+}
+
 // A receiver that scatters by 15 m on each axis (HDOP 4.2: 63 m of
 // scatter) put a car that stopped 30 m short of the finish there for as
 // long as it stood: it never arrived. It arrives standing within its
