@@ -7,6 +7,7 @@
 #include "map/AtlasXml.h"
 #include "map/CameraFile.h"
 #include "map/LevelFrame.h"
+#include "map/Projection.h"
 #include "platform/Directory.h"
 #include "platform/Error.h"
 #include "platform/File.h"
@@ -335,11 +336,14 @@ void KVAtlas::setCamera(const CameraFields& camera) {
 
 void KVAtlas::resetCameraToLargestMap() {
     CameraFields camera = this->camera();
+    camera.scale = 0.0001f;
     if (const std::optional<Point> centre = largestMapCentre()) {
         camera.centreX = centre->x;
         camera.centreY = centre->y;
+        // The town at the centre with its streets named, not a speck in a
+        // view kilometres wide.
+        camera.scale = Projection::scaleForMetresPer40Pixels(*centre, FirstViewMetresPer40Pixels);
     }
-    camera.scale = 0.0001f;
     camera.mode = 1;
     setCamera(camera);
     m_view.zoomStep = 0;

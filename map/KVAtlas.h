@@ -76,8 +76,11 @@ class KVAtlas : public Atlas {
 
     // The level drawn at a scale (metres per 40 pixels), -1 when none.
     int levelForScale(float scale) const;
+    // The view of an atlas without a saved one: the metres 40 pixels cover.
+    static constexpr float FirstViewMetresPer40Pixels = 200.0f;
     // Centres the camera on level 0 of the map whose level 0 covers the
-    // largest area (the first on ties) at scale 0.0001 in mode 1.
+    // largest area (the first on ties), in mode 1, at the scale that shows
+    // FirstViewMetresPer40Pixels there (0.0001 without maps).
     void resetCameraToLargestMap();
     // The centre of level 0 of that map; none without maps.
     std::optional<Point> largestMapCentre() const;

@@ -320,14 +320,15 @@ void fdWPManager::loadIcons() {
     }
 }
 
-std::uint32_t fdWPManager::drawPoints(SDL_Surface* surface, MapCamera& camera, std::int32_t scale,
-                                      const std::vector<Render::OrientedBox>& taken) {
+template <class Visit>
+void fdWPManager::visitShown(std::int32_t width, std::int32_t height, MapCamera& camera, std::int32_t scale,
+                             Visit visit) {
     // The map area under the surface; in 3D above the horizon the corners
     // see no ground, and every point is looked at.
     Tree::Box box{std::numeric_limits<std::int32_t>::min(), std::numeric_limits<std::int32_t>::min(),
                   std::numeric_limits<std::int32_t>::max(), std::numeric_limits<std::int32_t>::max()};
     Map::Point corners[4];
-    const xe::Point screenCorners[4] = {{0, 0}, {surface->w, 0}, {0, surface->h}, {surface->w, surface->h}};
+    const xe::Point screenCorners[4] = {{0, 0}, {width, 0}, {0, height}, {width, height}};
     bool ground = true;
     for (int i = 0; i < 4; ++i)
         ground = ground && camera.screenToMap(screenCorners[i], corners[i]);
@@ -336,6 +337,34 @@ std::uint32_t fdWPManager::drawPoints(SDL_Surface* surface, MapCamera& camera, s
         for (const Map::Point& c : corners)
             box = Tree::Box::unite(box, Tree::Box{c.x, c.y, c.x, c.y});
     }
+    m_tree.visitIntersecting(box, [&](const Tree::Entry& e) {
+        const StoredWayPoint& p = m_points[e.value];
+        xe::Point s;
+        if (!camera.mapToScreen(p.position, s) || s.x < 0 || s.y < 0 || s.x >= width || s.y >= height)
+            return;
+        const Render::PoiStyle* style = m_styles != nullptr ? m_styles->poiStyle(p.type) : nullptr;
+        if (style != nullptr && !style->visibleAt(scale)) return;
+        visit(e.value, s, style);
+    });
+}
+
+std::vector<Render::OrientedBox> fdWPManager::iconBoxes(std::int32_t width, std::int32_t height,
+                                                        MapCamera& camera) {
+    std::vector<Render::OrientedBox> boxes;
+    visitShown(width, height, camera, m_scale ? m_scale() : 0,
+               [&](std::size_t index, xe::Point s, const Render::PoiStyle*) {
+                   if (Render::Image* image = pointImage(index))
+                       boxes.push_back(Render::IconBox::of(s.x - image->width() / 2, s.y - image->height() / 2,
+                                                           image->width(), image->height(), nullptr)
+                                           .box);
+                   else
+                       boxes.push_back(Render::IconBox::of(s.x - 5, s.y - 5, 11, 11, nullptr).box);
+               });
+    return boxes;
+}
+
+std::uint32_t fdWPManager::drawPoints(SDL_Surface* surface, MapCamera& camera, std::int32_t scale,
+                                      const std::vector<Render::OrientedBox>& taken) {
     std::uint32_t drawn = 0;
     Render::Font* font = m_styles != nullptr ? m_styles->nameFont() : nullptr;
     // A name drawn across a street's caption left neither readable: names
@@ -347,15 +376,10 @@ std::uint32_t fdWPManager::drawPoints(SDL_Surface* surface, MapCamera& camera, s
                std::none_of(occupied.begin(), occupied.end(),
                             [&box](const Render::OrientedBox& other) { return box.overlaps(other); });
     };
-    m_tree.visitIntersecting(box, [&](const Tree::Entry& e) {
-        const StoredWayPoint& p = m_points[e.value];
-        xe::Point s;
-        if (!camera.mapToScreen(p.position, s) || s.x < 0 || s.y < 0 || s.x >= surface->w ||
-            s.y >= surface->h)
-            return;
-        const Render::PoiStyle* style = m_styles != nullptr ? m_styles->poiStyle(p.type) : nullptr;
-        if (style != nullptr && !style->visibleAt(scale)) return;
-        if (Render::Image* image = pointImage(e.value)) {
+    visitShown(surface->w, surface->h, camera, scale, [&](std::size_t index, xe::Point s,
+                                                          const Render::PoiStyle* style) {
+        const StoredWayPoint& p = m_points[index];
+        if (Render::Image* image = pointImage(index)) {
             const SDL_Rect whole{0, 0, static_cast<Uint16>(image->width()),
                                  static_cast<Uint16>(image->height())};
             image->drawPart(surface, static_cast<std::int16_t>(s.x - image->width() / 2),

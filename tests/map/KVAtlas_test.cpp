@@ -3,6 +3,7 @@
 // the subsystems above, and the folder list.
 
 #include "map/KVAtlas.h"
+#include "map/Projection.h"
 
 #include "core/Text.h"
 #include "map/AtlasFolderList.h"
@@ -16,6 +17,8 @@
 #include "platform/Path.h"
 
 #include <gtest/gtest.h>
+
+#include <cmath>
 
 #include <chrono>
 #include <fstream>
@@ -239,7 +242,13 @@ TEST(KVAtlasTest, BadMapsAreLoggedAndSkipped) {
     // equally large maps (24 bits, cell shift 10, origin 100/200, 4 x 3).
     EXPECT_EQ(atlas->camera().centreX, ((100 << 10) + 1024 * 2 + 512) << 8);
     EXPECT_EQ(atlas->camera().centreY, ((200 << 10) + 1024 * 1 + 512) << 8);
-    EXPECT_FLOAT_EQ(atlas->camera().scale, 0.0001f);
+    // At a scale that shows the town there, 200 m per 40 pixels (the
+    // 0.0001 of before showed a town of 2 km as a speck).
+    const Map::GeoPoint centre =
+        Map::Projection::toGeo({atlas->camera().centreX, atlas->camera().centreY});
+    EXPECT_NEAR(std::cos(centre.latitude * 3.14159265358979323846 / 180.0) * 0.00932028517127037 * 40.0 /
+                    atlas->camera().scale,
+                200.0, 0.01);
     EXPECT_EQ(atlas->camera().mode, 1);
     EXPECT_EQ(atlas->view().zoomStep, 1u);
     EXPECT_EQ(atlas->view().redrawRequest(), 2u);
