@@ -228,6 +228,7 @@ bool KVAtlas::load(const std::u16string& folder) {
 
     if (!loadCamera()) {
         resetCameraToLargestMap();
+        showFirstView();
         m_view.zoomStep = 1;
         m_view.requestRedraw();
     }
@@ -336,18 +337,24 @@ void KVAtlas::setCamera(const CameraFields& camera) {
 
 void KVAtlas::resetCameraToLargestMap() {
     CameraFields camera = this->camera();
-    camera.scale = 0.0001f;
     if (const std::optional<Point> centre = largestMapCentre()) {
         camera.centreX = centre->x;
         camera.centreY = centre->y;
-        // The town at the centre with its streets named, not a speck in a
-        // view kilometres wide.
-        camera.scale = Projection::scaleForMetresPer40Pixels(*centre, FirstViewMetresPer40Pixels);
     }
+    camera.scale = 0.0001f;
     camera.mode = 1;
     setCamera(camera);
     m_view.zoomStep = 0;
     m_view.requestRedraw();
+}
+
+void KVAtlas::showFirstView() {
+    const float metres = m_config ? m_config->value("first_view_metres", 0.0f) : 0.0f;
+    const std::optional<Point> centre = largestMapCentre();
+    if (!centre || !(metres > 0.0f) || !(metres <= MaxFirstViewMetres)) return;
+    CameraFields camera = this->camera();
+    camera.scale = Projection::scaleForMetresPer40Pixels(*centre, metres);
+    setCamera(camera);
 }
 
 std::optional<Point> KVAtlas::largestMapCentre() const {

@@ -76,12 +76,15 @@ class KVAtlas : public Atlas {
 
     // The level drawn at a scale (metres per 40 pixels), -1 when none.
     int levelForScale(float scale) const;
-    // The view of an atlas without a saved one: the metres 40 pixels cover.
-    static constexpr float FirstViewMetresPer40Pixels = 200.0f;
     // Centres the camera on level 0 of the map whose level 0 covers the
-    // largest area (the first on ties), in mode 1, at the scale that shows
-    // FirstViewMetresPer40Pixels there (0.0001 without maps).
+    // largest area (the first on ties) at scale 0.0001 in mode 1.
     void resetCameraToLargestMap();
+    // The view an atlas without camera.kvc opens with, after that reset:
+    // where "first_view_metres" (metres per 40 pixels, above 0 and up to
+    // MaxFirstViewMetres) is set, the scale that shows them at the centre;
+    // else the reset's view.
+    void showFirstView();
+    static constexpr float MaxFirstViewMetres = 100000.0f;
     // The centre of level 0 of that map; none without maps.
     std::optional<Point> largestMapCentre() const;
 
