@@ -269,11 +269,23 @@ struct CarPage : MapDrawing::MapPage {
     void drawTracksAndFriends(const xe::Canvas&, MapCamera&) override {}
     void invalidate() override {}
     MapDrawing::CompassWidget* compass() override { return nullptr; }
-    const MapDrawing::CursorRecord* findCursor(const std::string&) override { return nullptr; }
+    const MapDrawing::CursorRecord* findCursor(const std::string&) override { return flag.image ? &flag : nullptr; }
     std::optional<Render::IconBox> carBox(const MapCamera&) override { return car; }
     std::vector<Render::OrientedBox> coveredBoxes() const override { return panels; }
     std::optional<Render::IconBox> car;
     std::vector<Render::OrientedBox> panels;
+    MapDrawing::CursorRecord flag; // every flag of the route
+};
+
+// A route of its flags alone.
+struct FlagsRoute : MapDrawing::RoutePath {
+    const std::vector<std::vector<MapDrawing::RoutePiece>>& parts() const override { return none; }
+    const std::vector<MapDrawing::RoutePoint>& points() const override { return flags; }
+    std::uint32_t colour() const override { return 0; }
+    float halfWidth() const override { return 1.0f; }
+    bool marksPoints() const override { return false; }
+    std::vector<std::vector<MapDrawing::RoutePiece>> none;
+    std::vector<MapDrawing::RoutePoint> flags;
 };
 
 // Keeps the boxes the frame asks the waypoint names to keep clear of, and
@@ -340,6 +352,12 @@ TEST(MapCaptions, IconsKeepOffTheCarAndWaypointNamesOffEverything) {
         // Near enough for the waypoints (below 2000 m per 40 pixels), the
         // Inn in the middle.
         t.lookAt(PoiX + 256.0f, PoiY + 256.0f, 1500);
+        // The route's one flag east of the Inn, its 8 x 8 picture's hot spot
+        // on the middle.
+        FlagsRoute route;
+        route.flags = {{t.levelFrame, Map::LocalPoint{PoiX + 260.0f, PoiY + 256.0f}}};
+        page.flag = {t.icons[0].get(), 4, 4};
+        t.renderer->services().route = &route;
         t.atlas->requestRedraw();
         t.renderer->drawMap(screen.get(), SDL_Rect{0, 0, Width, Height}, false, nullptr);
         std::vector<Render::OrientedBox> expected = t.captions->drawnBoxes();
@@ -354,11 +372,16 @@ TEST(MapCaptions, IconsKeepOffTheCarAndWaypointNamesOffEverything) {
             EXPECT_FLOAT_EQ(waypoints.taken[i].halfWidth, expected[i].halfWidth) << i;
         }
         // What the map's names keep clear of, drawn over the frame after
-        // them: the panel, then the waypoints' icons.
-        ASSERT_EQ(t.renderer->overMap().size(), 2u);
+        // them: the panel, the route's flag, the waypoints' icons.
+        ASSERT_EQ(t.renderer->overMap().size(), 3u);
         EXPECT_FLOAT_EQ(t.renderer->overMap()[0].centreX, page.panels[0].centreX);
-        EXPECT_FLOAT_EQ(t.renderer->overMap()[1].centreX, waypoints.icon.centreX);
-        EXPECT_FLOAT_EQ(t.renderer->overMap()[1].halfHeight, waypoints.icon.halfHeight);
+        const Render::OrientedBox flag = t.renderer->overMap()[1];
+        EXPECT_FLOAT_EQ(flag.halfWidth, 3.5f);
+        EXPECT_FLOAT_EQ(flag.halfHeight, 3.5f);
+        EXPECT_EQ(t.pixel(static_cast<int>(flag.centreX), static_cast<int>(flag.centreY)), IconMagenta);
+        EXPECT_FLOAT_EQ(t.renderer->overMap()[2].centreX, waypoints.icon.centreX);
+        EXPECT_FLOAT_EQ(t.renderer->overMap()[2].halfHeight, waypoints.icon.halfHeight);
+        t.renderer->services().route = nullptr;
         t.renderer->setMapSurface(nullptr);
         t.renderer->services().waypoints = nullptr;
         t.renderer->services().page = nullptr;
