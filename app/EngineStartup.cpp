@@ -375,8 +375,7 @@ void fdEngine::noticeStartProblems() {
     }
     // A silent navigator the driver would take for a broken one: the log
     // alone is not read on the road.
-    if (m_sound && !m_sound->audioOpen())
-        map->notice(m_messages->text("sound_none_err"));
+    if (m_sound && !m_sound->audioOpen()) map->notice(m_messages->text("sound_none_err"));
 }
 
 bool fdEngine::readTheme(std::string designText, bool full) {

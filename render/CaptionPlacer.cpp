@@ -438,7 +438,8 @@ bool CaptionPlacer::labelClear(const LabelBox& label) const {
                         [&](const LabelBox& other) { return label.meets(other); }) &&
            std::none_of(m_placed.begin(), m_placed.end(),
                         [&](const DrawRecord* name) {
-                            return name->isPlaced() && (box.overlaps(name->box) || leader.overlaps(name->box));
+                            return name->isPlaced() &&
+                                   (box.overlaps(name->box) || leader.overlaps(name->box));
                         }) &&
            !coversIcon(box, nullptr) && !coversIcon(leader, nullptr);
 }

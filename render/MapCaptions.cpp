@@ -101,8 +101,10 @@ void MapCaptions::drawCaptions(const xe::Canvas& canvas, MapCamera& camera, cons
     // those of the maps before it (a town over its country) are taken as
     // icons are, as is what the page draws over the frame.
     m_taken = m_renderer.drawnIcons();
-    for (const Render::OrientedBox& box : m_renderer.overMap()) m_taken.push_back(Render::IconBox{box, nullptr});
-    for (const Render::OrientedBox& box : m_drawnBoxes) m_taken.push_back(Render::IconBox{box, nullptr});
+    for (const Render::OrientedBox& box : m_renderer.overMap())
+        m_taken.push_back(Render::IconBox{box, nullptr});
+    for (const Render::OrientedBox& box : m_drawnBoxes)
+        m_taken.push_back(Render::IconBox{box, nullptr});
     placer.icons = &m_taken;
     Render::finishCaptions(m_buffers, placer, m_table);
     m_renderer.workingCounters().captions += placer.labelsDrawn;

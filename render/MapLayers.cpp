@@ -656,7 +656,8 @@ namespace {
 
 // Calls draw with each flag of the route shown on screen: its cursor and
 // the rounded screen point of its hot spot.
-template <class Draw> void forEachRouteFlag(MapCamera& camera, const RoutePath& route, MapPage& page, Draw draw) {
+template <class Draw>
+void forEachRouteFlag(MapCamera& camera, const RoutePath& route, MapPage& page, Draw draw) {
     const auto& points = route.points();
     for (std::size_t i = 0; i < points.size(); ++i) {
         if (!points[i].frame)
@@ -675,9 +676,11 @@ template <class Draw> void forEachRouteFlag(MapCamera& camera, const RoutePath& 
 
 } // namespace
 
-void MapLayers::drawRouteFlags(const xe::Canvas& canvas, MapCamera& camera, const RoutePath& route, MapPage& page) {
+void MapLayers::drawRouteFlags(const xe::Canvas& canvas, MapCamera& camera, const RoutePath& route,
+                               MapPage& page) {
     forEachRouteFlag(camera, route, page, [&](const CursorRecord& cursor, std::int32_t x, std::int32_t y) {
-        Render::drawImageAt(Render::ImageAnchor{cursor.image, cursor.hotX, cursor.hotY}, x, y, canvas.surface);
+        Render::drawImageAt(Render::ImageAnchor{cursor.image, cursor.hotX, cursor.hotY}, x, y,
+                            canvas.surface);
     });
 }
 

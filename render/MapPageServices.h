@@ -157,7 +157,8 @@ public:
                                      const std::vector<Render::OrientedBox>& taken) = 0;
     // The boxes of the icons drawPoints would draw on a surface of that
     // size, which the map's names keep clear of; none by default.
-    virtual std::vector<Render::OrientedBox> iconBoxes(std::int32_t width, std::int32_t height, MapCamera& camera) {
+    virtual std::vector<Render::OrientedBox> iconBoxes(std::int32_t width, std::int32_t height,
+                                                       MapCamera& camera) {
         (void)width;
         (void)height;
         (void)camera;

@@ -400,7 +400,8 @@ bool fdMapRenderer::carMovedOntoNames() {
                        [&](const Render::OrientedBox& name) { return name.overlaps(car->box); });
 }
 
-void fdMapRenderer::gatherOverMap(const xe::Canvas& canvas, MapCamera& camera, std::vector<Render::OrientedBox>& panels) {
+void fdMapRenderer::gatherOverMap(const xe::Canvas& canvas, MapCamera& camera,
+                                  std::vector<Render::OrientedBox>& panels) {
     panels = m_services.page->coveredBoxes();
     m_overMap = panels;
     if (m_services.route != nullptr) {
@@ -424,8 +425,8 @@ bool fdMapRenderer::panelsMoved() {
     const std::vector<Render::OrientedBox> now = m_services.page->coveredBoxes();
     return !std::equal(now.begin(), now.end(), m_framePanels.begin(), m_framePanels.end(),
                        [](const Render::OrientedBox& a, const Render::OrientedBox& b) {
-                           return a.centreX == b.centreX && a.centreY == b.centreY && a.halfWidth == b.halfWidth &&
-                                  a.halfHeight == b.halfHeight;
+                           return a.centreX == b.centreX && a.centreY == b.centreY &&
+                                  a.halfWidth == b.halfWidth && a.halfHeight == b.halfHeight;
                        });
 }
 

@@ -108,11 +108,13 @@ FoundObject describeFound(int kind, const TextSearch::ResultItem& item, const Ma
 }
 
 float foundObjectScale(const FoundObject& found, float room) {
-    const float street = Map::Projection::scaleForMetresPer40Pixels(found.point, StreetLevelMetresPer40Pixels);
+    const float street =
+        Map::Projection::scaleForMetresPer40Pixels(found.point, StreetLevelMetresPer40Pixels);
     if (!found.area) return street;
     if (found.extent == 0 || !(room > 0.0f))
-        return Map::Projection::scaleForMetresPer40Pixels(found.point, found.kind == TextSearch::CitiesKind ? CityMetresPer40Pixels
-                                                                                           : StreetMetresPer40Pixels);
+        return Map::Projection::scaleForMetresPer40Pixels(found.point, found.kind == TextSearch::CitiesKind
+                                                                           ? CityMetresPer40Pixels
+                                                                           : StreetMetresPer40Pixels);
     return std::min(street, room / static_cast<float>(found.extent));
 }
 

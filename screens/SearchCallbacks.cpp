@@ -1,10 +1,10 @@
 #include "screens/SearchCallbacks.h"
 
 #include "core/MessageTable.h"
+#include "map/MapSet.h"
 #include "screens/FoundObject.h"
 #include "screens/fdPageFindX.h"
 #include "screens/fdPageMap.h"
-#include "map/MapSet.h"
 #include "search/Engine.h"
 #include "ui/fdInterface.h"
 

@@ -316,8 +316,9 @@ void fdPageFindX::showLabels() {
     // "ok" looks as it acts: dead while it would do nothing. Too many hits
     // is an answer too (the box says so).
     if (Ui::fdWindowBase* ok = findChild("ok")) {
-        const bool acts = okLists() || (m_services.engine && m_services.engine->count() >
-                                                                 static_cast<std::uint32_t>(m_maxSearchResults));
+        const bool acts =
+            okLists() || (m_services.engine &&
+                          m_services.engine->count() > static_cast<std::uint32_t>(m_maxSearchResults));
         if (ok->enabled() != acts) {
             ok->setEnabled(acts);
             ok->invalidate(0);

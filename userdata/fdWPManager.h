@@ -114,7 +114,8 @@ class fdWPManager : public Map::CategorizedWayPointsProvider, public MapDrawing:
     }
     // The boxes of the icons (or marks) drawPoints draws at the source's
     // scale: the map's names keep clear of them.
-    std::vector<Render::OrientedBox> iconBoxes(std::int32_t width, std::int32_t height, MapCamera& camera) override;
+    std::vector<Render::OrientedBox> iconBoxes(std::int32_t width, std::int32_t height,
+                                               MapCamera& camera) override;
 
     // --- provider -------------------------------------------------------
     std::size_t categoryCount() const override { return m_categories.size(); }
@@ -137,7 +138,8 @@ class fdWPManager : public Map::CategorizedWayPointsProvider, public MapDrawing:
     // Calls visit(index, screen point, style) for each point drawPoints
     // shows on a surface of that size at the scale.
     template <class Visit>
-    void visitShown(std::int32_t width, std::int32_t height, MapCamera& camera, std::int32_t scale, Visit visit);
+    void visitShown(std::int32_t width, std::int32_t height, MapCamera& camera, std::int32_t scale,
+                    Visit visit);
 
     void insert(const StoredWayPoint& point, std::int32_t halfSize);
     StoredWayPoint* edit(std::size_t index);

@@ -250,7 +250,8 @@ TEST(KVAtlasTest, BadMapsAreLoggedAndSkipped) {
     // town, not a speck): the scale that shows them at that centre. Values
     // out of range keep the reset's scale.
     const Map::GeoPoint centre = Map::Projection::toGeo({atlas->camera().centreX, atlas->camera().centreY});
-    for (const auto& [metres, shown] : {std::pair{200.0f, 200.0}, std::pair{-5.0f, 0.0}, std::pair{1e6f, 0.0}}) {
+    for (const auto& [metres, shown] :
+         {std::pair{200.0f, 200.0}, std::pair{-5.0f, 0.0}, std::pair{1e6f, 0.0}}) {
         setup.config.root()->set("first_view_metres", metres);
         std::filesystem::remove(folder / "camera.kvc");
         auto again = setup.makeAtlas();
@@ -259,8 +260,9 @@ TEST(KVAtlasTest, BadMapsAreLoggedAndSkipped) {
         if (shown == 0.0)
             EXPECT_FLOAT_EQ(scale, 0.0001f) << metres;
         else
-            EXPECT_NEAR(std::cos(centre.latitude * 3.14159265358979323846 / 180.0) * 0.00932028517127037 * 40.0 /
-                            scale, shown, 0.01);
+            EXPECT_NEAR(std::cos(centre.latitude * 3.14159265358979323846 / 180.0) * 0.00932028517127037 *
+                            40.0 / scale,
+                        shown, 0.01);
         EXPECT_EQ(again->camera().mode, 1);
     }
 }

@@ -269,7 +269,9 @@ struct CarPage : MapDrawing::MapPage {
     void drawTracksAndFriends(const xe::Canvas&, MapCamera&) override {}
     void invalidate() override {}
     MapDrawing::CompassWidget* compass() override { return nullptr; }
-    const MapDrawing::CursorRecord* findCursor(const std::string&) override { return flag.image ? &flag : nullptr; }
+    const MapDrawing::CursorRecord* findCursor(const std::string&) override {
+        return flag.image ? &flag : nullptr;
+    }
     std::optional<Render::IconBox> carBox(const MapCamera&) override { return car; }
     std::vector<Render::OrientedBox> coveredBoxes() const override { return panels; }
     std::optional<Render::IconBox> car;
@@ -296,7 +298,9 @@ struct TakenRecorder : MapDrawing::WaypointsLayer {
         taken = boxes;
         return 0;
     }
-    std::vector<Render::OrientedBox> iconBoxes(std::int32_t, std::int32_t, MapCamera&) override { return {icon}; }
+    std::vector<Render::OrientedBox> iconBoxes(std::int32_t, std::int32_t, MapCamera&) override {
+        return {icon};
+    }
     std::vector<Render::OrientedBox> taken;
     Render::OrientedBox icon{30.0f, 40.0f, 1.0f, 0.0f, 8.0f, 8.0f};
 };
@@ -395,68 +399,69 @@ TEST(MapCaptions, IconsKeepOffTheCarAndWaypointNamesOffEverything) {
 // again; a car or panel that stays redraws nothing.
 TEST(MapCaptions, NamesKeepOffTheCarAndThePanels) {
     for (const int mode : {0, 1})
-    for (const bool panel : {false, true}) {
-        SCOPED_TRACE(testing::Message() << mode << (panel ? " panel" : " car"));
-        Captioned t;
-        CarPage page;
-        t.renderer->services().page = &page;
-        t.camera.setMode(mode);
-        // What the page draws over the frame there.
-        const auto put = [&](const Render::IconBox& box) {
-            if (panel)
-                page.panels = {box.box};
-            else
-                page.car = box;
-        };
-        const auto over = [&] { return panel ? page.panels[0] : page.car->box; };
-        const std::uint32_t fill = t.captions->label.fill;
-        // The road's name: its turned text in 2D, its label (drawn after
-        // the names) in 3D.
-        const auto roadName = [&]() -> std::optional<Render::OrientedBox> {
-            if (mode == 1)
-                return t.renderer->counters().captions == 1 ? std::optional(t.captions->drawnBoxes().back())
-                                                            : std::nullopt;
-            for (const Render::DrawRecord* placed : t.captions->placed())
-                if (!placed->isPoi()) return placed->box;
-            return std::nullopt;
-        };
-        const auto offTheCar = [&] {
-            const std::optional<Render::OrientedBox> name = roadName();
-            if (!name || name->overlaps(over())) return false;
-            const Render::OrientedBox car = over();
-            const int x0 = static_cast<int>(car.centreX - car.halfWidth),
-                      x1 = static_cast<int>(car.centreX + car.halfWidth);
-            const int y0 = static_cast<int>(car.centreY - car.halfHeight),
-                      y1 = static_cast<int>(car.centreY + car.halfHeight);
-            return mode == 1 ? !t.anyIn(fill, x0, y0, x1, y1) : !t.anyWhere(roadText, x0, y0, x1, y1);
-        };
-        ASSERT_TRUE(t.frame());
-        const std::optional<Render::OrientedBox> free = roadName();
-        ASSERT_TRUE(free);
-        const Render::IconBox onTheName = Render::IconBox::of(
-            static_cast<int>(free->centreX) - 20, static_cast<int>(free->centreY) - 15, 40, 30, nullptr);
-        put(onTheName);
-        ASSERT_TRUE(t.frame());
-        EXPECT_TRUE(offTheCar());
+        for (const bool panel : {false, true}) {
+            SCOPED_TRACE(testing::Message() << mode << (panel ? " panel" : " car"));
+            Captioned t;
+            CarPage page;
+            t.renderer->services().page = &page;
+            t.camera.setMode(mode);
+            // What the page draws over the frame there.
+            const auto put = [&](const Render::IconBox& box) {
+                if (panel)
+                    page.panels = {box.box};
+                else
+                    page.car = box;
+            };
+            const auto over = [&] { return panel ? page.panels[0] : page.car->box; };
+            const std::uint32_t fill = t.captions->label.fill;
+            // The road's name: its turned text in 2D, its label (drawn after
+            // the names) in 3D.
+            const auto roadName = [&]() -> std::optional<Render::OrientedBox> {
+                if (mode == 1)
+                    return t.renderer->counters().captions == 1
+                               ? std::optional(t.captions->drawnBoxes().back())
+                               : std::nullopt;
+                for (const Render::DrawRecord* placed : t.captions->placed())
+                    if (!placed->isPoi()) return placed->box;
+                return std::nullopt;
+            };
+            const auto offTheCar = [&] {
+                const std::optional<Render::OrientedBox> name = roadName();
+                if (!name || name->overlaps(over())) return false;
+                const Render::OrientedBox car = over();
+                const int x0 = static_cast<int>(car.centreX - car.halfWidth),
+                          x1 = static_cast<int>(car.centreX + car.halfWidth);
+                const int y0 = static_cast<int>(car.centreY - car.halfHeight),
+                          y1 = static_cast<int>(car.centreY + car.halfHeight);
+                return mode == 1 ? !t.anyIn(fill, x0, y0, x1, y1) : !t.anyWhere(roadText, x0, y0, x1, y1);
+            };
+            ASSERT_TRUE(t.frame());
+            const std::optional<Render::OrientedBox> free = roadName();
+            ASSERT_TRUE(free);
+            const Render::IconBox onTheName = Render::IconBox::of(
+                static_cast<int>(free->centreX) - 20, static_cast<int>(free->centreY) - 15, 40, 30, nullptr);
+            put(onTheName);
+            ASSERT_TRUE(t.frame());
+            EXPECT_TRUE(offTheCar());
 
-        // The view stands; the car comes from a corner onto the name.
-        put(Render::IconBox::of(0, 0, 10, 10, nullptr));
-        ASSERT_TRUE(t.frame());
-        ASSERT_TRUE(roadName());
-        EXPECT_TRUE(roadName()->overlaps(onTheName.box));
-        put(onTheName);
-        t.renderer->setMapSurface(t.surface);
-        RenderTest::SurfacePtr screen(
-            SDL_CreateRGBSurface(SDL_SWSURFACE, Width, Height, 32, 0x00FF0000, 0x0000FF00, 0x000000FF, 0));
-        t.renderer->drawMap(screen.get(), SDL_Rect{0, 0, Width, Height}, false, nullptr);
-        EXPECT_TRUE(offTheCar());
-        // It stays: the frame stands.
-        SDL_FillRect(t.surface, nullptr, 0);
-        t.renderer->drawMap(screen.get(), SDL_Rect{0, 0, Width, Height}, false, nullptr);
-        EXPECT_EQ(t.pixel(0, 0), 0u);
-        t.renderer->setMapSurface(nullptr);
-        t.renderer->services().page = nullptr;
-    }
+            // The view stands; the car comes from a corner onto the name.
+            put(Render::IconBox::of(0, 0, 10, 10, nullptr));
+            ASSERT_TRUE(t.frame());
+            ASSERT_TRUE(roadName());
+            EXPECT_TRUE(roadName()->overlaps(onTheName.box));
+            put(onTheName);
+            t.renderer->setMapSurface(t.surface);
+            RenderTest::SurfacePtr screen(SDL_CreateRGBSurface(SDL_SWSURFACE, Width, Height, 32, 0x00FF0000,
+                                                               0x0000FF00, 0x000000FF, 0));
+            t.renderer->drawMap(screen.get(), SDL_Rect{0, 0, Width, Height}, false, nullptr);
+            EXPECT_TRUE(offTheCar());
+            // It stays: the frame stands.
+            SDL_FillRect(t.surface, nullptr, 0);
+            t.renderer->drawMap(screen.get(), SDL_Rect{0, 0, Width, Height}, false, nullptr);
+            EXPECT_EQ(t.pixel(0, 0), 0u);
+            t.renderer->setMapSurface(nullptr);
+            t.renderer->services().page = nullptr;
+        }
 }
 
 // No name is drawn over another: a POI's name where the road's boxed label
@@ -473,18 +478,18 @@ TEST(MapCaptions, NamesDoNotOverlap) {
         {"two maps", {}, true},
     };
     for (const auto& row : rows)
-    for (const int mode : {0, 1}) {
-        SCOPED_TRACE(testing::Message() << row.what << " " << mode);
-        Captioned t(row.more, 0x105, row.twin);
-        t.camera.setMode(mode);
-        ASSERT_TRUE(t.frame());
-        EXPECT_EQ(t.renderer->counters().captions >= 1, mode == 1) << "the road keeps its label";
-        const std::vector<Render::OrientedBox>& names = t.captions->drawnBoxes();
-        ASSERT_GE(names.size(), 3u);
-        for (std::size_t i = 0; i < names.size(); ++i)
-            for (std::size_t j = i + 1; j < names.size(); ++j)
-                EXPECT_FALSE(names[i].overlaps(names[j])) << i << " and " << j;
-    }
+        for (const int mode : {0, 1}) {
+            SCOPED_TRACE(testing::Message() << row.what << " " << mode);
+            Captioned t(row.more, 0x105, row.twin);
+            t.camera.setMode(mode);
+            ASSERT_TRUE(t.frame());
+            EXPECT_EQ(t.renderer->counters().captions >= 1, mode == 1) << "the road keeps its label";
+            const std::vector<Render::OrientedBox>& names = t.captions->drawnBoxes();
+            ASSERT_GE(names.size(), 3u);
+            for (std::size_t i = 0; i < names.size(); ++i)
+                for (std::size_t j = i + 1; j < names.size(); ++j)
+                    EXPECT_FALSE(names[i].overlaps(names[j])) << i << " and " << j;
+        }
 }
 
 } // namespace

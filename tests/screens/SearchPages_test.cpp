@@ -324,7 +324,8 @@ TEST(SearchPages, AddressStreetThenHouseAndBack) {
     r.tapRow(r.results, static_cast<int>(bare - streets.begin()));
     EXPECT_EQ(r.active(), "pageMap");
     ASSERT_EQ(r.map->pendingNotices().size(), 1u);
-    EXPECT_EQ(r.map->pendingNotices()[0], u"The map has no house numbers for this street: the street is shown.");
+    EXPECT_EQ(r.map->pendingNotices()[0],
+              u"The map has no house numbers for this street: the street is shown.");
 }
 
 TEST(SearchPages, OverflowRefusedLettersAndOkOnlyAfterTyping) {

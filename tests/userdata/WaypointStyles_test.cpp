@@ -65,10 +65,13 @@ TEST(WaypointStyles, PointsAreDrawnCentredWhereTheirTypeIsVisible) {
         // The boxes the map's names keep clear of are those drawn: the dot's
         // 11 x 11 square, the icon where its type is visible.
         manager.setScaleSource([scale = scale] { return scale; });
-        std::vector<Render::OrientedBox> expected{Render::IconBox::of(plain.x - 5, plain.y - 5, 11, 11, nullptr).box};
+        std::vector<Render::OrientedBox> expected{
+            Render::IconBox::of(plain.x - 5, plain.y - 5, 11, 11, nullptr).box};
         if (shown) expected.push_back(Render::IconBox::of(fuel.x - 2, fuel.y - 2, 4, 4, nullptr).box);
         std::vector<Render::OrientedBox> boxes = manager.iconBoxes(100, 100, camera);
-        const auto byX = [](const Render::OrientedBox& a, const Render::OrientedBox& b) { return a.centreX < b.centreX; };
+        const auto byX = [](const Render::OrientedBox& a, const Render::OrientedBox& b) {
+            return a.centreX < b.centreX;
+        };
         std::sort(boxes.begin(), boxes.end(), byX);
         std::sort(expected.begin(), expected.end(), byX);
         ASSERT_EQ(boxes.size(), expected.size()) << scale;
