@@ -370,6 +370,9 @@ void fdEngine::noticeStartProblems() {
             files.push_back(refused.path);
         map->notice(noticeWithFiles("atlas_map_skipped_err", files));
     }
+    // A silent navigator the driver would take for a broken one: the log
+    // alone is not read on the road.
+    if (m_sound && !m_sound->audioOpen()) map->notice(m_messages->text("sound_none_err"));
 }
 
 bool fdEngine::readTheme(std::string designText, bool full) {

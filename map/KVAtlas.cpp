@@ -7,6 +7,7 @@
 #include "map/AtlasXml.h"
 #include "map/CameraFile.h"
 #include "map/LevelFrame.h"
+#include "map/Projection.h"
 #include "platform/Directory.h"
 #include "platform/Error.h"
 #include "platform/File.h"
@@ -227,6 +228,7 @@ bool KVAtlas::load(const std::u16string& folder) {
 
     if (!loadCamera()) {
         resetCameraToLargestMap();
+        showFirstView();
         m_view.zoomStep = 1;
         m_view.requestRedraw();
     }
@@ -344,6 +346,15 @@ void KVAtlas::resetCameraToLargestMap() {
     setCamera(camera);
     m_view.zoomStep = 0;
     m_view.requestRedraw();
+}
+
+void KVAtlas::showFirstView() {
+    const float metres = m_config ? m_config->value("first_view_metres", 0.0f) : 0.0f;
+    const std::optional<Point> centre = largestMapCentre();
+    if (!centre || !(metres > 0.0f) || !(metres <= MaxFirstViewMetres)) return;
+    CameraFields camera = this->camera();
+    camera.scale = Projection::scaleForMetresPer40Pixels(*centre, metres);
+    setCamera(camera);
 }
 
 std::optional<Point> KVAtlas::largestMapCentre() const {

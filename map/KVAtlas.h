@@ -79,6 +79,12 @@ class KVAtlas : public Atlas {
     // Centres the camera on level 0 of the map whose level 0 covers the
     // largest area (the first on ties) at scale 0.0001 in mode 1.
     void resetCameraToLargestMap();
+    // The view an atlas without camera.kvc opens with, after that reset:
+    // where "first_view_metres" (metres per 40 pixels, above 0 and up to
+    // MaxFirstViewMetres) is set, the scale that shows them at the centre;
+    // else the reset's view.
+    void showFirstView();
+    static constexpr float MaxFirstViewMetres = 100000.0f;
     // The centre of level 0 of that map; none without maps.
     std::optional<Point> largestMapCentre() const;
 

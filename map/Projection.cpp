@@ -75,4 +75,10 @@ GeoPoint toGeo(Point point) {
     return g;
 }
 
+float scaleForMetresPer40Pixels(Point point, float metres) {
+    constexpr double MetresPerUnitAtEquator = 0.00932028517127037;
+    const double latitude = toGeo(point).latitude * 3.14159265358979323846 / 180.0;
+    return static_cast<float>(std::cos(latitude) * MetresPerUnitAtEquator * 40.0 / metres);
+}
+
 } // namespace Map::Projection

@@ -33,4 +33,9 @@ Point fromGeo(float latitude, float longitude);
 // quantisation of the forward conversion.
 GeoPoint toGeo(Point point);
 
+// The view scale (screen pixels per global unit) at which 40 pixels at the
+// point cover the given metres; global units per metre are
+// 1 / (cos(latitude) * 0.00932028517127037).
+float scaleForMetresPer40Pixels(Point point, float metres);
+
 } // namespace Map::Projection

@@ -280,10 +280,11 @@ void CaptionPlacer::gatherRoom(const CaptionRoom::Area& area, bool amongLabels) 
             m_room.add(other.box());
             m_room.add(other.leader());
         }
-    } else {
-        for (const DrawRecord* other : m_placed)
-            if (other->isPlaced()) m_room.add(other->box);
     }
+    // The names placed before the labels (the POIs' in 3D) are in the way
+    // of both.
+    for (const DrawRecord* other : m_placed)
+        if (other->isPlaced()) m_room.add(other->box);
     if (icons != nullptr)
         for (const IconBox& icon : *icons)
             m_room.add(icon.box);
@@ -430,11 +431,17 @@ bool CaptionPlacer::LabelBox::meets(const LabelBox& other) const {
 }
 
 bool CaptionPlacer::labelClear(const LabelBox& label) const {
-    // The label is opaque: it would hide an icon whole, and its leader
-    // would cross it.
+    // The label is opaque: it would hide an icon or a POI's name whole, and
+    // its leader would cross it.
+    const OrientedBox box = label.box(), leader = label.leader();
     return std::none_of(m_labels.begin(), m_labels.end(),
                         [&](const LabelBox& other) { return label.meets(other); }) &&
-           !coversIcon(label.box(), nullptr) && !coversIcon(label.leader(), nullptr);
+           std::none_of(m_placed.begin(), m_placed.end(),
+                        [&](const DrawRecord* name) {
+                            return name->isPlaced() &&
+                                   (box.overlaps(name->box) || leader.overlaps(name->box));
+                        }) &&
+           !coversIcon(box, nullptr) && !coversIcon(leader, nullptr);
 }
 
 bool CaptionPlacer::slideLabel(LabelBox& moved, const Caption3dEntry& entry) {

@@ -97,7 +97,15 @@ void MapCaptions::drawCaptions(const xe::Canvas& canvas, MapCamera& camera, cons
     placer.label = label;
     placer.cache = &m_captionPictures;
     placer.drawnBoxes = &m_drawnBoxes;
-    placer.icons = &m_renderer.drawnIcons();
+    // The names of one map keep clear of each other as they are placed;
+    // those of the maps before it (a town over its country) are taken as
+    // icons are, as is what the page draws over the frame.
+    m_taken = m_renderer.drawnIcons();
+    for (const Render::OrientedBox& box : m_renderer.overMap())
+        m_taken.push_back(Render::IconBox{box, nullptr});
+    for (const Render::OrientedBox& box : m_drawnBoxes)
+        m_taken.push_back(Render::IconBox{box, nullptr});
+    placer.icons = &m_taken;
     Render::finishCaptions(m_buffers, placer, m_table);
     m_renderer.workingCounters().captions += placer.labelsDrawn;
     m_frameCaptions += static_cast<std::int32_t>(m_placed.size()) + placer.labelsDrawn;

@@ -58,6 +58,9 @@ class MapCaptions : public CaptionLayer {
     Render::CaptionCache m_captionPictures;
     std::vector<Render::DrawRecord*> m_placed;
     std::vector<Render::OrientedBox> m_drawnBoxes;
+    // What a map's names keep clear of: the frame's icons and car, what is
+    // drawn over the frame, and the names of the maps drawn before it.
+    std::vector<Render::IconBox> m_taken;
     std::int32_t m_frameCaptions = 0;
 };
 

@@ -655,7 +655,12 @@ void MapLayers::drawRoutePath(const xe::Canvas& canvas, MapCamera& camera, const
     }
 }
 
-void MapLayers::drawRouteFlags(const xe::Canvas& canvas, MapCamera& camera, const RoutePath& route, MapPage& page) {
+namespace {
+
+// Calls draw with each flag of the route shown on screen: its cursor and
+// the rounded screen point of its hot spot.
+template <class Draw>
+void forEachRouteFlag(MapCamera& camera, const RoutePath& route, MapPage& page, Draw draw) {
     const auto& points = route.points();
     for (std::size_t i = 0; i < points.size(); ++i) {
         if (!points[i].frame)
@@ -668,9 +673,29 @@ void MapLayers::drawRouteFlags(const xe::Canvas& canvas, MapCamera& camera, cons
         const CursorRecord* cursor = page.findCursor(name);
         if (cursor == nullptr || cursor->image == nullptr)
             continue;
-        Render::drawImageAt(Render::ImageAnchor{cursor->image, cursor->hotX, cursor->hotY},
-                            xe::floorToInt(s.x + 0.5f), xe::floorToInt(s.y + 0.5f), canvas.surface);
+        draw(*cursor, xe::floorToInt(s.x + 0.5f), xe::floorToInt(s.y + 0.5f));
     }
+}
+
+} // namespace
+
+void MapLayers::drawRouteFlags(const xe::Canvas& canvas, MapCamera& camera, const RoutePath& route,
+                               MapPage& page) {
+    forEachRouteFlag(camera, route, page, [&](const CursorRecord& cursor, std::int32_t x, std::int32_t y) {
+        Render::drawImageAt(Render::ImageAnchor{cursor.image, cursor.hotX, cursor.hotY}, x, y,
+                            canvas.surface);
+    });
+}
+
+std::vector<Render::OrientedBox> MapLayers::routeFlagBoxes(MapCamera& camera, const RoutePath& route,
+                                                           MapPage& page) {
+    std::vector<Render::OrientedBox> boxes;
+    forEachRouteFlag(camera, route, page, [&](const CursorRecord& cursor, std::int32_t x, std::int32_t y) {
+        boxes.push_back(Render::IconBox::of(x - cursor.hotX, y - cursor.hotY, cursor.image->width(),
+                                            cursor.image->height(), nullptr)
+                            .box);
+    });
+    return boxes;
 }
 
 } // namespace MapDrawing

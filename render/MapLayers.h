@@ -67,6 +67,8 @@ void drawRoutePath(const xe::Canvas& canvas, MapCamera& camera, const RoutePath&
                    const std::vector<Map::StateRecord>& records);
 // The start, finish and middle flags of the route points.
 void drawRouteFlags(const xe::Canvas& canvas, MapCamera& camera, const RoutePath& route, MapPage& page);
+// The boxes (surface pixels) of the flags drawRouteFlags draws.
+std::vector<Render::OrientedBox> routeFlagBoxes(MapCamera& camera, const RoutePath& route, MapPage& page);
 
 } // namespace MapLayers
 

@@ -75,7 +75,8 @@ public:
         return std::nullopt;
     }
     // The boxes (map surface pixels) of the page's panels shown over the
-    // map, which the waypoint names keep clear of; none by default.
+    // map, which the map's names and the waypoint names keep clear of; none
+    // by default.
     virtual std::vector<Render::OrientedBox> coveredBoxes() const { return {}; }
 };
 
@@ -154,6 +155,15 @@ public:
     // inside the surface; returns how many.
     virtual std::uint32_t drawPoints(SDL_Surface* surface, MapCamera& camera,
                                      const std::vector<Render::OrientedBox>& taken) = 0;
+    // The boxes of the icons drawPoints would draw on a surface of that
+    // size, which the map's names keep clear of; none by default.
+    virtual std::vector<Render::OrientedBox> iconBoxes(std::int32_t width, std::int32_t height,
+                                                       MapCamera& camera) {
+        (void)width;
+        (void)height;
+        (void)camera;
+        return {};
+    }
 };
 
 // The engine-owned values the map renderer touches.

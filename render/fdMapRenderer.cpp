@@ -263,6 +263,7 @@ bool fdMapRenderer::drawFrame(Map::KVAtlas& atlas, const xe::Canvas& canvas, std
         m_services.captions->beginCaptions(horizon);
 
     m_icons.clear();
+    m_overMap.clear();
     bool carTaken = false;
     for (const Map::StateRecord& record : records) {
         camera.setupTransform(record);
@@ -272,6 +273,11 @@ bool fdMapRenderer::drawFrame(Map::KVAtlas& atlas, const xe::Canvas& canvas, std
             m_frameCar = m_services.page->carBox(camera);
             if (m_frameCar) m_icons.push_back(*m_frameCar);
             carTaken = true;
+            // So are the panels, flags and waypoint icons drawn over the
+            // frame after its names (the flags set the camera up for their
+            // own levels).
+            gatherOverMap(canvas, camera, m_framePanels);
+            camera.setupTransform(record);
         }
         Map::KVMap2* map = record.mapIndex < atlas.maps().size() ? atlas.maps()[record.mapIndex].get() : nullptr;
         timed(field(&Render::FrameStatistics::pointMs),
@@ -311,7 +317,7 @@ void fdMapRenderer::drawMap(SDL_Surface* screen, const SDL_Rect& target, bool in
     if (statistics != nullptr)
         statistics->clearTimes();
     const std::uint32_t start = ticks();
-    if (carMovedOntoNames()) m_atlas->requestRedraw();
+    if (carMovedOntoNames() || panelsMoved()) m_atlas->requestRedraw();
     if (!inputWaits())
         drawFrame(*m_atlas, xe::Canvas::of(m_surface), m_background, m_camera, statistics);
     xe::blitWhole(m_surface, screen, target.x, target.y);
@@ -392,6 +398,36 @@ bool fdMapRenderer::carMovedOntoNames() {
     const std::vector<Render::OrientedBox>& names = m_services.captions->drawnBoxes();
     return std::any_of(names.begin(), names.end(),
                        [&](const Render::OrientedBox& name) { return name.overlaps(car->box); });
+}
+
+void fdMapRenderer::gatherOverMap(const xe::Canvas& canvas, MapCamera& camera,
+                                  std::vector<Render::OrientedBox>& panels) {
+    panels = m_services.page->coveredBoxes();
+    m_overMap = panels;
+    if (m_services.route != nullptr) {
+        const std::vector<Render::OrientedBox> flags =
+            MapLayers::routeFlagBoxes(camera, *m_services.route, *m_services.page);
+        m_overMap.insert(m_overMap.end(), flags.begin(), flags.end());
+    }
+    // The waypoints are drawn only nearer than 2000 m per 40 pixels.
+    if (m_services.waypoints != nullptr && canvas.surface != nullptr && m_atlas != nullptr &&
+        xe::floorToInt(m_atlas->view().metresPer40Pixels + 0.5f) < 2000) {
+        const std::vector<Render::OrientedBox> icons =
+            m_services.waypoints->iconBoxes(canvas.surface->w, canvas.surface->h, camera);
+        m_overMap.insert(m_overMap.end(), icons.begin(), icons.end());
+    }
+}
+
+// A panel shown, hidden or moved over a standing frame: its names are placed
+// again, clear of the panels as they are now.
+bool fdMapRenderer::panelsMoved() {
+    if (m_services.page == nullptr || m_services.captions == nullptr) return false;
+    const std::vector<Render::OrientedBox> now = m_services.page->coveredBoxes();
+    return !std::equal(now.begin(), now.end(), m_framePanels.begin(), m_framePanels.end(),
+                       [](const Render::OrientedBox& a, const Render::OrientedBox& b) {
+                           return a.centreX == b.centreX && a.centreY == b.centreY &&
+                                  a.halfWidth == b.halfWidth && a.halfHeight == b.halfHeight;
+                       });
 }
 
 void fdMapRenderer::drawProximityPoint(const xe::Canvas& canvas, const ProximityPoint& point, float markSize) {

@@ -127,6 +127,10 @@ public:
     // The page's car as the frame being drawn places its icons and names
     // against it (none while the page draws no car).
     const std::optional<Render::IconBox>& frameCar() const { return m_frameCar; }
+    // What is drawn over the frame after its names, which they keep clear
+    // of: the page's panels over the map, the route's flags and the
+    // waypoints' icons (map surface pixels, of the frame being drawn).
+    const std::vector<Render::OrientedBox>& overMap() const { return m_overMap; }
     // The last frame's scale was at most 80 m per 40 pixels.
     bool nearScale() const { return m_nearScale; }
     void setNearScale(bool near) { m_nearScale = near; }
@@ -153,6 +157,10 @@ public:
 private:
     bool inputWaits();
     bool carMovedOntoNames();
+    // The boxes of overMap() as the page, the route and the waypoints give
+    // them now; the panels alone into panels.
+    void gatherOverMap(const xe::Canvas& canvas, MapCamera& camera, std::vector<Render::OrientedBox>& panels);
+    bool panelsMoved();
     void checkInput(Map::KVAtlas& atlas, std::uint32_t& state, bool slow);
     std::uint32_t ticks();
 
@@ -173,6 +181,9 @@ private:
     std::vector<Render::IconBox> m_icons;
     // The page's car the last frame placed its names against.
     std::optional<Render::IconBox> m_frameCar;
+    std::vector<Render::OrientedBox> m_overMap;
+    // The page's panels the last frame placed its names against.
+    std::vector<Render::OrientedBox> m_framePanels;
     Render::Font* m_mapFont = nullptr;
     bool m_day = false;
     std::int32_t m_proportion = 3;

@@ -17,14 +17,6 @@ namespace Screens {
 
 namespace {
 
-// Global map units per metre are 1 / (cos(latitude) * this).
-constexpr double MetresPerUnitAtEquator = 0.00932028517127037;
-
-float scaleForMetresPer40Pixels(Map::Point point, float metres) {
-    const double latitude = Map::Projection::toGeo(point).latitude * 3.14159265358979323846 / 180.0;
-    return static_cast<float>(std::cos(latitude) * MetresPerUnitAtEquator * 40.0 / metres);
-}
-
 std::u16string joined(const std::u16string& a, const std::u16string& b) {
     if (a.empty()) return b;
     return b.empty() ? a : a + u", " + b;
@@ -116,11 +108,13 @@ FoundObject describeFound(int kind, const TextSearch::ResultItem& item, const Ma
 }
 
 float foundObjectScale(const FoundObject& found, float room) {
-    const float street = scaleForMetresPer40Pixels(found.point, StreetLevelMetresPer40Pixels);
+    const float street =
+        Map::Projection::scaleForMetresPer40Pixels(found.point, StreetLevelMetresPer40Pixels);
     if (!found.area) return street;
     if (found.extent == 0 || !(room > 0.0f))
-        return scaleForMetresPer40Pixels(found.point, found.kind == TextSearch::CitiesKind ? CityMetresPer40Pixels
-                                                                                           : StreetMetresPer40Pixels);
+        return Map::Projection::scaleForMetresPer40Pixels(found.point, found.kind == TextSearch::CitiesKind
+                                                                           ? CityMetresPer40Pixels
+                                                                           : StreetMetresPer40Pixels);
     return std::min(street, room / static_cast<float>(found.extent));
 }
 

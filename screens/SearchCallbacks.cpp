@@ -1,9 +1,10 @@
 #include "screens/SearchCallbacks.h"
 
+#include "core/MessageTable.h"
+#include "map/MapSet.h"
 #include "screens/FoundObject.h"
 #include "screens/fdPageFindX.h"
 #include "screens/fdPageMap.h"
-#include "map/MapSet.h"
 #include "search/Engine.h"
 #include "ui/fdInterface.h"
 
@@ -45,8 +46,16 @@ FindStreetForAddressCallbalck::FindStreetForAddressCallbalck(TextSearch::Engine*
 
 void FindStreetForAddressCallbalck::onResult(const TextSearch::ResultItem& item) {
     const auto* streets = std::get_if<0>(&item.objects);
-    if (!m_engine || !streets || streets->empty() || !m_engine->hasHouses(*streets)) {
+    if (!m_engine || !streets || streets->empty()) {
         showOnMap(item);
+        return;
+    }
+    if (!m_engine->hasHouses(*streets)) {
+        // No house step to offer: the street itself is the address, and
+        // the driver is told why no house number was asked for.
+        showOnMap(item);
+        if (auto* map = dynamic_cast<fdPageMap*>(m_ui->findPage("pageMap")); map && map->messages())
+            map->notice(map->messages()->text("find_street_no_houses"));
         return;
     }
     m_engine->searchHouses(*streets);

@@ -292,6 +292,17 @@ std::int32_t fdPageFindX::listedCount() {
     return static_cast<std::int32_t>(rows.size());
 }
 
+bool fdPageFindX::okLists() const {
+    const TextSearch::Engine* engine = m_services.engine;
+    if (!engine) return false;
+    // Only points of interest and houses are listed untyped; elsewhere
+    // nothing typed (a text typed and erased, or a search begun afresh)
+    // asks for nothing.
+    const int kind = engine->kind();
+    if (engine->text().empty()) return kind == TextSearch::PoisKind || kind == TextSearch::HousesKind;
+    return m_textChanged;
+}
+
 void fdPageFindX::showLabels() {
     const std::u16string text = m_services.engine ? m_services.engine->text() : std::u16string();
     if (auto* label = dynamic_cast<Ui::fdStatic*>(widget("enter_label"))) {
@@ -301,6 +312,17 @@ void fdPageFindX::showLabels() {
     if (auto* counter = dynamic_cast<Ui::fdStatic*>(widget("counter_label"))) {
         counter->setText(Core::utf8ToWide(std::to_string(listedCount())));
         counter->invalidate(0);
+    }
+    // "ok" looks as it acts: dead while it would do nothing. Too many hits
+    // is an answer too (the box says so).
+    if (Ui::fdWindowBase* ok = findChild("ok")) {
+        const bool acts =
+            okLists() || (m_services.engine &&
+                          m_services.engine->count() > static_cast<std::uint32_t>(m_maxSearchResults));
+        if (ok->enabled() != acts) {
+            ok->setEnabled(acts);
+            ok->invalidate(0);
+        }
     }
 }
 
@@ -324,12 +346,8 @@ void fdPageFindX::showResults() {
         }
         return;
     }
+    if (!okLists()) return;
     const int kind = engine->kind();
-    // Only points of interest and houses are listed untyped; elsewhere
-    // nothing typed (a text typed and erased, or a search begun afresh)
-    // asks for nothing.
-    const bool listAll = (kind == TextSearch::PoisKind || kind == TextSearch::HousesKind) && engine->text().empty();
-    if (!listAll && (!m_textChanged || engine->text().empty())) return;
     m_textChanged = false;
     std::vector<TextSearch::ResultItem> rows;
     engine->collectResults(rows);

@@ -86,6 +86,9 @@ class fdPageFindX final : public Ui::fdPage, public Ui::KeyboardOwner {
     void setTitle(const std::string& message);
     void typeKey(const std::string& key);
     void showResults();
+    // "ok" lists something: a typed text not listed yet, or, with nothing
+    // typed, the places of a POI search or the houses of a street.
+    bool okLists() const;
     // How many rows "ok" lists: the rows of the typed text (the engine's
     // hits when there are more than "ok" lists); with nothing typed in a
     // POI or house search, the rows listed untyped (the nearest places, the

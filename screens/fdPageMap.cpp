@@ -202,6 +202,8 @@ void fdPageMap::afterBuild() {
     m_naviIndicator = lookup("navi_indicator");
     m_gpsIndicator = lookup("gps_indicator");
     m_receivedPoints = findChild("received_points");
+    for (const char* name : {"top_bar", "status_bg", "scale_bg"})
+        if (Ui::fdWindowBase* panel = findChild(name)) m_panels.push_back(panel);
     buildWarnings();
     if (auto* box = dynamic_cast<Ui::fdStatic*>(lookup("compas")))
         m_compass = std::make_unique<CompassAdapter>(box);

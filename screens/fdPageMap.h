@@ -418,6 +418,9 @@ private:
     std::unique_ptr<Menu> m_menu;
     std::size_t m_demoItem = static_cast<std::size_t>(-1);
     SensorsPanel* m_sensorsPanel = nullptr;
+    // The design's panels over the map (the top box, the status line, the
+    // scale), which the map's names keep clear of while shown.
+    std::vector<Ui::fdWindowBase*> m_panels;
     // The user's choice ("map_sensors_visible"): the panel shows by it
     // whenever no pop-up covers the map.
     bool m_sensorsVisible = true;

@@ -166,8 +166,9 @@ void fdPageMap::buildMenu() {
             ui()->engine()->hideToTray();
     });
     m_demoItem = m_menu->addItem({"map_menu_path_demo_on", "map_menu_path_demo_off"}, 0, [this](std::size_t) {
-        if (!stopDemo())
-            startDemo();
+        // Without a route the demo has nothing to drive: the driver is told
+        // rather than left with a menu that closed on nothing.
+        if (!stopDemo() && !startDemo()) notice(message("map_demo_no_route"));
     });
     m_menu->addItem({"map_menu_sensors_hide", "map_menu_sensors_show"}, m_sensorsVisible ? 0 : 1,
                     [this](std::size_t i) {

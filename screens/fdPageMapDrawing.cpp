@@ -131,11 +131,20 @@ bool fdPageMap::carOnScreen(const MapCamera& camera, const Positioning::TilePoin
 }
 
 std::vector<Render::OrientedBox> fdPageMap::coveredBoxes() const {
-    if (m_sensorsPanel == nullptr || !m_sensorsPanel->visible())
-        return {};
-    // Map surface pixels: the map is drawn at the page's corner.
-    const Ui::WindowRect& panel = m_sensorsPanel->rect();
-    return {Render::IconBox::of(panel.x - m_rect.x, panel.y - m_rect.y, panel.w, panel.h, nullptr).box};
+    std::vector<Render::OrientedBox> boxes;
+    const auto cover = [&](const Ui::fdWindowBase* window) {
+        if (window == nullptr || !window->visible()) return;
+        // Map surface pixels: the map is drawn at the page's corner.
+        const Ui::WindowRect& panel = window->rect();
+        boxes.push_back(
+            Render::IconBox::of(panel.x - m_rect.x, panel.y - m_rect.y, panel.w, panel.h, nullptr).box);
+    };
+    cover(m_sensorsPanel);
+    for (const Ui::fdWindowBase* warning : m_warnings)
+        cover(warning);
+    for (const Ui::fdWindowBase* panel : m_panels)
+        cover(panel);
+    return boxes;
 }
 
 std::optional<Render::IconBox> fdPageMap::carBox(const MapCamera& camera) {

@@ -320,14 +320,15 @@ void fdWPManager::loadIcons() {
     }
 }
 
-std::uint32_t fdWPManager::drawPoints(SDL_Surface* surface, MapCamera& camera, std::int32_t scale,
-                                      const std::vector<Render::OrientedBox>& taken) {
+template <class Visit>
+void fdWPManager::visitShown(std::int32_t width, std::int32_t height, MapCamera& camera, std::int32_t scale,
+                             Visit visit) {
     // The map area under the surface; in 3D above the horizon the corners
     // see no ground, and every point is looked at.
     Tree::Box box{std::numeric_limits<std::int32_t>::min(), std::numeric_limits<std::int32_t>::min(),
                   std::numeric_limits<std::int32_t>::max(), std::numeric_limits<std::int32_t>::max()};
     Map::Point corners[4];
-    const xe::Point screenCorners[4] = {{0, 0}, {surface->w, 0}, {0, surface->h}, {surface->w, surface->h}};
+    const xe::Point screenCorners[4] = {{0, 0}, {width, 0}, {0, height}, {width, height}};
     bool ground = true;
     for (int i = 0; i < 4; ++i)
         ground = ground && camera.screenToMap(screenCorners[i], corners[i]);
@@ -336,6 +337,34 @@ std::uint32_t fdWPManager::drawPoints(SDL_Surface* surface, MapCamera& camera, s
         for (const Map::Point& c : corners)
             box = Tree::Box::unite(box, Tree::Box{c.x, c.y, c.x, c.y});
     }
+    m_tree.visitIntersecting(box, [&](const Tree::Entry& e) {
+        const StoredWayPoint& p = m_points[e.value];
+        xe::Point s;
+        if (!camera.mapToScreen(p.position, s) || s.x < 0 || s.y < 0 || s.x >= width || s.y >= height) return;
+        const Render::PoiStyle* style = m_styles != nullptr ? m_styles->poiStyle(p.type) : nullptr;
+        if (style != nullptr && !style->visibleAt(scale)) return;
+        visit(e.value, s, style);
+    });
+}
+
+std::vector<Render::OrientedBox> fdWPManager::iconBoxes(std::int32_t width, std::int32_t height,
+                                                        MapCamera& camera) {
+    std::vector<Render::OrientedBox> boxes;
+    visitShown(width, height, camera, m_scale ? m_scale() : 0,
+               [&](std::size_t index, xe::Point s, const Render::PoiStyle*) {
+                   if (Render::Image* image = pointImage(index))
+                       boxes.push_back(Render::IconBox::of(s.x - image->width() / 2,
+                                                           s.y - image->height() / 2, image->width(),
+                                                           image->height(), nullptr)
+                                           .box);
+                   else
+                       boxes.push_back(Render::IconBox::of(s.x - 5, s.y - 5, 11, 11, nullptr).box);
+               });
+    return boxes;
+}
+
+std::uint32_t fdWPManager::drawPoints(SDL_Surface* surface, MapCamera& camera, std::int32_t scale,
+                                      const std::vector<Render::OrientedBox>& taken) {
     std::uint32_t drawn = 0;
     Render::Font* font = m_styles != nullptr ? m_styles->nameFont() : nullptr;
     // A name drawn across a street's caption left neither readable: names
@@ -347,56 +376,53 @@ std::uint32_t fdWPManager::drawPoints(SDL_Surface* surface, MapCamera& camera, s
                std::none_of(occupied.begin(), occupied.end(),
                             [&box](const Render::OrientedBox& other) { return box.overlaps(other); });
     };
-    m_tree.visitIntersecting(box, [&](const Tree::Entry& e) {
-        const StoredWayPoint& p = m_points[e.value];
-        xe::Point s;
-        if (!camera.mapToScreen(p.position, s) || s.x < 0 || s.y < 0 || s.x >= surface->w ||
-            s.y >= surface->h)
-            return;
-        const Render::PoiStyle* style = m_styles != nullptr ? m_styles->poiStyle(p.type) : nullptr;
-        if (style != nullptr && !style->visibleAt(scale)) return;
-        if (Render::Image* image = pointImage(e.value)) {
-            const SDL_Rect whole{0, 0, static_cast<Uint16>(image->width()),
-                                 static_cast<Uint16>(image->height())};
-            image->drawPart(surface, static_cast<std::int16_t>(s.x - image->width() / 2),
-                            static_cast<std::int16_t>(s.y - image->height() / 2), whole);
-        } else {
-            xe::fillCircle(surface, s.x, s.y, 5, 0xFF8000FF);
-        }
-        Render::TextSize size;
-        if (font != nullptr && !p.name.empty() && font->textSize(size, p.name)) {
-            // A name on a haloed line, as the map's own captions are, in its
-            // type's caption colours of the current day or night set: plain
-            // text vanishes on a light day map or a dark night one.
-            const Render::PoiStyle* colours = style != nullptr ? style : m_styles->poiStyle(WayPoint::DefaultType);
-            // Within the surface's width where the name fits it; a name
-            // that reaches past its top or bottom edge is not clear.
-            const std::int32_t left = std::max(0, std::min(s.x - size.width / 2, surface->w - size.width));
-            const auto box = [&](std::int32_t top) {
-                return Render::OrientedBox{static_cast<float>(left) + static_cast<float>(size.width) / 2.0f,
-                                           static_cast<float>(top) + static_cast<float>(size.height) / 2.0f,
-                                           1.0f,
-                                           0.0f,
-                                           static_cast<float>(size.width) / 2.0f,
-                                           static_cast<float>(size.height) / 2.0f};
-            };
-            // Above the point, else below it.
-            std::int32_t top = s.y - size.height / 2 - 14;
-            if (!clear(box(top)))
-                top = s.y - size.height / 2 + 14;
-            if (!clear(box(top))) {
-                ++drawn;
-                return;
-            }
-            occupied.push_back(box(top));
-            if (colours != nullptr)
-                font->drawTextSolid(surface, left, top, Render::Font::Halo, colours->textForeColor,
-                                    colours->textHaloColor, p.name);
-            else
-                font->drawTextSolid(surface, left, top, Render::Font::Halo, m_styles->nameColour(), 0xFF000000u,
-                                    p.name);
-        }
-        ++drawn;
-    });
+    visitShown(surface->w, surface->h, camera, scale,
+               [&](std::size_t index, xe::Point s, const Render::PoiStyle* style) {
+                   const StoredWayPoint& p = m_points[index];
+                   if (Render::Image* image = pointImage(index)) {
+                       const SDL_Rect whole{0, 0, static_cast<Uint16>(image->width()),
+                                            static_cast<Uint16>(image->height())};
+                       image->drawPart(surface, static_cast<std::int16_t>(s.x - image->width() / 2),
+                                       static_cast<std::int16_t>(s.y - image->height() / 2), whole);
+                   } else {
+                       xe::fillCircle(surface, s.x, s.y, 5, 0xFF8000FF);
+                   }
+                   Render::TextSize size;
+                   if (font != nullptr && !p.name.empty() && font->textSize(size, p.name)) {
+                       // A name on a haloed line, as the map's own captions are, in its
+                       // type's caption colours of the current day or night set: plain
+                       // text vanishes on a light day map or a dark night one.
+                       const Render::PoiStyle* colours =
+                           style != nullptr ? style : m_styles->poiStyle(WayPoint::DefaultType);
+                       // Within the surface's width where the name fits it; a name
+                       // that reaches past its top or bottom edge is not clear.
+                       const std::int32_t left =
+                           std::max(0, std::min(s.x - size.width / 2, surface->w - size.width));
+                       const auto box = [&](std::int32_t top) {
+                           return Render::OrientedBox{
+                               static_cast<float>(left) + static_cast<float>(size.width) / 2.0f,
+                               static_cast<float>(top) + static_cast<float>(size.height) / 2.0f,
+                               1.0f,
+                               0.0f,
+                               static_cast<float>(size.width) / 2.0f,
+                               static_cast<float>(size.height) / 2.0f};
+                       };
+                       // Above the point, else below it.
+                       std::int32_t top = s.y - size.height / 2 - 14;
+                       if (!clear(box(top))) top = s.y - size.height / 2 + 14;
+                       if (!clear(box(top))) {
+                           ++drawn;
+                           return;
+                       }
+                       occupied.push_back(box(top));
+                       if (colours != nullptr)
+                           font->drawTextSolid(surface, left, top, Render::Font::Halo, colours->textForeColor,
+                                               colours->textHaloColor, p.name);
+                       else
+                           font->drawTextSolid(surface, left, top, Render::Font::Halo, m_styles->nameColour(),
+                                               0xFF000000u, p.name);
+                   }
+                   ++drawn;
+               });
     return drawn;
 }

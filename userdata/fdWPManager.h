@@ -112,6 +112,10 @@ class fdWPManager : public Map::CategorizedWayPointsProvider, public MapDrawing:
                              const std::vector<Render::OrientedBox>& taken) override {
         return drawPoints(surface, camera, m_scale ? m_scale() : 0, taken);
     }
+    // The boxes of the icons (or marks) drawPoints draws at the source's
+    // scale: the map's names keep clear of them.
+    std::vector<Render::OrientedBox> iconBoxes(std::int32_t width, std::int32_t height,
+                                               MapCamera& camera) override;
 
     // --- provider -------------------------------------------------------
     std::size_t categoryCount() const override { return m_categories.size(); }
@@ -131,6 +135,11 @@ class fdWPManager : public Map::CategorizedWayPointsProvider, public MapDrawing:
 
   private:
     using Tree = Core::RTree<std::uint32_t>;
+    // Calls visit(index, screen point, style) for each point drawPoints
+    // shows on a surface of that size at the scale.
+    template <class Visit>
+    void visitShown(std::int32_t width, std::int32_t height, MapCamera& camera, std::int32_t scale,
+                    Visit visit);
 
     void insert(const StoredWayPoint& point, std::int32_t halfSize);
     StoredWayPoint* edit(std::size_t index);

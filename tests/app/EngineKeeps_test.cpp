@@ -15,14 +15,15 @@
 #include "screens/fdPageMap.h"
 #include "screens/fdSettingsMenuPage.h"
 #include "search/Engine.h"
+#include "tests/app/ProgramFolder.h"
 #include "tests/support/AsOrdinaryUser.h"
 #include "tests/support/CaptureLogger.h"
 #include "tests/support/FileSizeLimit.h"
-#include "tests/app/ProgramFolder.h"
+#include "tests/support/ScopedEnv.h"
 #include "tests/support/TempDir.h"
+#include "ui/Keyboard.h"
 #include "ui/Messages.h"
 #include "ui/fdButtonX.h"
-#include "ui/Keyboard.h"
 #include "ui/fdInterface.h"
 #include "ui/fdPage.h"
 #include "ui/fdStatic.h"
@@ -192,8 +193,10 @@ TEST(EngineNotices, ASettingTheDiskDidNotTakeIsSaidOnceOnTheMenu) {
 
 // Once at start, on the map page, one after the other: config.xml was
 // damaged (and where it was kept; a second damage keeps the first copy), a
-// waypoint file could not be read, a map of the atlas was skipped.
+// waypoint file could not be read, a map of the atlas was skipped, there is
+// no sound device (no voice).
 TEST(EngineNotices, WhatWentWrongAtStartIsShownOnceOnTheMap) {
+    TestSupport::ScopedEnv noSound("SDL_AUDIODRIVER", "no-such-driver");
     ProgramFolder folder;
     std::ofstream(folder.data("config.xml.bak")) << "the first damage";
     std::ofstream(folder.data("config.xml")) << "<config version=\"2\"><var name=";
@@ -213,6 +216,7 @@ TEST(EngineNotices, WhatWentWrongAtStartIsShownOnceOnTheMap) {
         m.text("config_damaged_err") + u"\n" + m.text("config_kept_as") + u"\nconfig.xml.bak.2",
         m.text("wp_read_err") + u"\nbroken.gpx",
         m.text("atlas_map_skipped_err") + u"\nbroken.kvm",
+        u"No sound device was found: there will be no voice guidance and no sounds.",
     };
     ASSERT_EQ(page->pendingNotices().size(), std::size(expected));
     for (std::size_t i = 0; i < std::size(expected); ++i)

@@ -9,6 +9,7 @@
 #include "core/FileSystem.h"
 #include "core/VirtualFs.h"
 #include "tests/support/CaptureLogger.h"
+#include "tests/support/ScopedEnv.h"
 #include "tests/support/TempDir.h"
 
 #include <SDL/SDL.h>
@@ -41,29 +42,13 @@ TEST(SoundMixer, ASampleTwiceInAListPlaysWholeBothTimes) {
                                               12, 13, 14, 0xEE, 0xEE, 0xEE, 0xEE}));
 }
 
-// Sets an environment variable for a scope, then puts the old value back.
-struct ScopedEnv {
-    ScopedEnv(const char* name, const char* value) : name(name) {
-        if (const char* old = std::getenv(name)) previous = old;
-        setenv(name, value, 1);
-    }
-    ~ScopedEnv() {
-        if (previous)
-            setenv(name, previous->c_str(), 1);
-        else
-            unsetenv(name);
-    }
-    const char* name;
-    std::optional<std::string> previous;
-};
-
 TEST(SoundSystemDevice, WithoutAnAudioDeviceNothingIsAccepted) {
     TestSupport::TempDir dir;
     FileSystem::VirtualFs files(FileSystem::toWide(dir.path().string() + "/"));
     Core::Config config;
     for (const char* driver : {"no-such-driver", "dummy"}) {
         TestSupport::CaptureLogger log;
-        ScopedEnv env("SDL_AUDIODRIVER", driver);
+        TestSupport::ScopedEnv env("SDL_AUDIODRIVER", driver);
         SDL_QuitSubSystem(SDL_INIT_AUDIO); // the driver is chosen afresh
         SoundSystem player(files, config.root());
         const bool open = std::string(driver) == "dummy";

@@ -3,6 +3,7 @@
 // the subsystems above, and the folder list.
 
 #include "map/KVAtlas.h"
+#include "map/Projection.h"
 
 #include "core/Text.h"
 #include "map/AtlasFolderList.h"
@@ -18,6 +19,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cmath>
 #include <fstream>
 #include <optional>
 #include <thread>
@@ -243,6 +245,26 @@ TEST(KVAtlasTest, BadMapsAreLoggedAndSkipped) {
     EXPECT_EQ(atlas->camera().mode, 1);
     EXPECT_EQ(atlas->view().zoomStep, 1u);
     EXPECT_EQ(atlas->view().redrawRequest(), 2u);
+
+    // The first-run settings name the first view's metres per 40 pixels (a
+    // town, not a speck): the scale that shows them at that centre. Values
+    // out of range keep the reset's scale.
+    const Map::GeoPoint centre = Map::Projection::toGeo({atlas->camera().centreX, atlas->camera().centreY});
+    for (const auto& [metres, shown] :
+         {std::pair{200.0f, 200.0}, std::pair{-5.0f, 0.0}, std::pair{1e6f, 0.0}}) {
+        setup.config.root()->set("first_view_metres", metres);
+        std::filesystem::remove(folder / "camera.kvc");
+        auto again = setup.makeAtlas();
+        ASSERT_TRUE(again->load(wide(folder)));
+        const double scale = again->camera().scale;
+        if (shown == 0.0)
+            EXPECT_FLOAT_EQ(scale, 0.0001f) << metres;
+        else
+            EXPECT_NEAR(std::cos(centre.latitude * 3.14159265358979323846 / 180.0) * 0.00932028517127037 *
+                            40.0 / scale,
+                        shown, 0.01);
+        EXPECT_EQ(again->camera().mode, 1);
+    }
 }
 
 TEST(KVAtlasTest, LargestMapWinsAndNoValidMaps) {

@@ -46,8 +46,9 @@ struct Poi {
 };
 
 struct Captioned : Fixture {
-    // The road, the POI "Inn" (placement 5) and the POIs given.
-    explicit Captioned(const std::vector<Poi>& more = {}, std::uint16_t innType = 0x105) {
+    // The road, the POI "Inn" (placement 5) and the POIs given; with twin,
+    // a second map holds the same again.
+    explicit Captioned(const std::vector<Poi>& more = {}, std::uint16_t innType = 0x105, bool twin = false) {
         LevelDescription level = fixtureLevel();
         MapDescription map = fixtureMap(0, 1, level);
         MapWriting::Cell cell;
@@ -64,6 +65,10 @@ struct Captioned : Fixture {
             cell.points.push_back({*poi.name ? map.strings.add(poi.name) : 0u, 0, poi.type, poi.at});
         map.levels[0].cells.push_back(cell);
         writeMap("town.kvm", map);
+        if (twin) {
+            map.mapId = 2;
+            writeMap("twin.kvm", map);
+        }
         if (!load()) throw std::runtime_error("fixture atlas did not load");
         font = RenderTest::demoFont(12);
         if (!font) throw std::runtime_error("no font");
@@ -264,21 +269,40 @@ struct CarPage : MapDrawing::MapPage {
     void drawTracksAndFriends(const xe::Canvas&, MapCamera&) override {}
     void invalidate() override {}
     MapDrawing::CompassWidget* compass() override { return nullptr; }
-    const MapDrawing::CursorRecord* findCursor(const std::string&) override { return nullptr; }
+    const MapDrawing::CursorRecord* findCursor(const std::string&) override {
+        return flag.image ? &flag : nullptr;
+    }
     std::optional<Render::IconBox> carBox(const MapCamera&) override { return car; }
     std::vector<Render::OrientedBox> coveredBoxes() const override { return panels; }
     std::optional<Render::IconBox> car;
     std::vector<Render::OrientedBox> panels;
+    MapDrawing::CursorRecord flag; // every flag of the route
 };
 
-// Keeps the boxes the frame asks the waypoint names to keep clear of.
+// A route of its flags alone.
+struct FlagsRoute : MapDrawing::RoutePath {
+    const std::vector<std::vector<MapDrawing::RoutePiece>>& parts() const override { return none; }
+    const std::vector<MapDrawing::RoutePoint>& points() const override { return flags; }
+    std::uint32_t colour() const override { return 0; }
+    float halfWidth() const override { return 1.0f; }
+    bool marksPoints() const override { return false; }
+    std::vector<std::vector<MapDrawing::RoutePiece>> none;
+    std::vector<MapDrawing::RoutePoint> flags;
+};
+
+// Keeps the boxes the frame asks the waypoint names to keep clear of, and
+// has one icon.
 struct TakenRecorder : MapDrawing::WaypointsLayer {
     std::uint32_t drawPoints(SDL_Surface*, MapCamera&,
                              const std::vector<Render::OrientedBox>& boxes) override {
         taken = boxes;
         return 0;
     }
+    std::vector<Render::OrientedBox> iconBoxes(std::int32_t, std::int32_t, MapCamera&) override {
+        return {icon};
+    }
     std::vector<Render::OrientedBox> taken;
+    Render::OrientedBox icon{30.0f, 40.0f, 1.0f, 0.0f, 8.0f, 8.0f};
 };
 
 // An icon that would touch the car the page draws over the frame (within
@@ -332,6 +356,12 @@ TEST(MapCaptions, IconsKeepOffTheCarAndWaypointNamesOffEverything) {
         // Near enough for the waypoints (below 2000 m per 40 pixels), the
         // Inn in the middle.
         t.lookAt(PoiX + 256.0f, PoiY + 256.0f, 1500);
+        // The route's one flag east of the Inn, its 8 x 8 picture's hot spot
+        // on the middle.
+        FlagsRoute route;
+        route.flags = {{t.levelFrame, Map::LocalPoint{PoiX + 260.0f, PoiY + 256.0f}}};
+        page.flag = {t.icons[0].get(), 4, 4};
+        t.renderer->services().route = &route;
         t.atlas->requestRedraw();
         t.renderer->drawMap(screen.get(), SDL_Rect{0, 0, Width, Height}, false, nullptr);
         std::vector<Render::OrientedBox> expected = t.captions->drawnBoxes();
@@ -345,71 +375,121 @@ TEST(MapCaptions, IconsKeepOffTheCarAndWaypointNamesOffEverything) {
             EXPECT_FLOAT_EQ(waypoints.taken[i].centreY, expected[i].centreY) << i;
             EXPECT_FLOAT_EQ(waypoints.taken[i].halfWidth, expected[i].halfWidth) << i;
         }
+        // What the map's names keep clear of, drawn over the frame after
+        // them: the panel, the route's flag, the waypoints' icons.
+        ASSERT_EQ(t.renderer->overMap().size(), 3u);
+        EXPECT_FLOAT_EQ(t.renderer->overMap()[0].centreX, page.panels[0].centreX);
+        const Render::OrientedBox flag = t.renderer->overMap()[1];
+        EXPECT_FLOAT_EQ(flag.halfWidth, 3.5f);
+        EXPECT_FLOAT_EQ(flag.halfHeight, 3.5f);
+        EXPECT_EQ(t.pixel(static_cast<int>(flag.centreX), static_cast<int>(flag.centreY)), IconMagenta);
+        EXPECT_FLOAT_EQ(t.renderer->overMap()[2].centreX, waypoints.icon.centreX);
+        EXPECT_FLOAT_EQ(t.renderer->overMap()[2].halfHeight, waypoints.icon.halfHeight);
+        t.renderer->services().route = nullptr;
         t.renderer->setMapSurface(nullptr);
         t.renderer->services().waypoints = nullptr;
         t.renderer->services().page = nullptr;
     }
 }
 
-// The car the page draws over the frame is taken as an icon: the road's
-// name that would lie under it moves off it (in 2D along its road, in 3D the
-// boxed label). While the view stands and the car moves onto a name, the
-// names are placed again; a car that stays redraws nothing.
-TEST(MapCaptions, NamesKeepOffTheCar) {
-    for (const int mode : {0, 1}) {
-        SCOPED_TRACE(mode);
-        Captioned t;
-        CarPage page;
-        t.renderer->services().page = &page;
-        t.camera.setMode(mode);
-        const std::uint32_t fill = t.captions->label.fill;
-        // The road's name: its turned text in 2D, its label (drawn after
-        // the names) in 3D.
-        const auto roadName = [&]() -> std::optional<Render::OrientedBox> {
-            if (mode == 1)
-                return t.renderer->counters().captions == 1 ? std::optional(t.captions->drawnBoxes().back())
-                                                            : std::nullopt;
-            for (const Render::DrawRecord* placed : t.captions->placed())
-                if (!placed->isPoi()) return placed->box;
-            return std::nullopt;
-        };
-        const auto offTheCar = [&] {
-            const std::optional<Render::OrientedBox> name = roadName();
-            if (!name || name->overlaps(page.car->box)) return false;
-            const Render::OrientedBox& car = page.car->box;
-            const int x0 = static_cast<int>(car.centreX - car.halfWidth),
-                      x1 = static_cast<int>(car.centreX + car.halfWidth);
-            const int y0 = static_cast<int>(car.centreY - car.halfHeight),
-                      y1 = static_cast<int>(car.centreY + car.halfHeight);
-            return mode == 1 ? !t.anyIn(fill, x0, y0, x1, y1) : !t.anyWhere(roadText, x0, y0, x1, y1);
-        };
-        ASSERT_TRUE(t.frame());
-        const std::optional<Render::OrientedBox> free = roadName();
-        ASSERT_TRUE(free);
-        const Render::IconBox onTheName = Render::IconBox::of(
-            static_cast<int>(free->centreX) - 20, static_cast<int>(free->centreY) - 15, 40, 30, nullptr);
-        page.car = onTheName;
-        ASSERT_TRUE(t.frame());
-        EXPECT_TRUE(offTheCar());
+// The car the page draws over the frame is taken as an icon, and so is a
+// panel of the page over the map: the road's name that would lie under it
+// moves off it (in 2D along its road, in 3D the boxed label). While the view
+// stands and the car or the panel moves onto a name, the names are placed
+// again; a car or panel that stays redraws nothing.
+TEST(MapCaptions, NamesKeepOffTheCarAndThePanels) {
+    for (const int mode : {0, 1})
+        for (const bool panel : {false, true}) {
+            SCOPED_TRACE(testing::Message() << mode << (panel ? " panel" : " car"));
+            Captioned t;
+            CarPage page;
+            t.renderer->services().page = &page;
+            t.camera.setMode(mode);
+            // What the page draws over the frame there.
+            const auto put = [&](const Render::IconBox& box) {
+                if (panel)
+                    page.panels = {box.box};
+                else
+                    page.car = box;
+            };
+            const auto over = [&] { return panel ? page.panels[0] : page.car->box; };
+            const std::uint32_t fill = t.captions->label.fill;
+            // The road's name: its turned text in 2D, its label (drawn after
+            // the names) in 3D.
+            const auto roadName = [&]() -> std::optional<Render::OrientedBox> {
+                if (mode == 1)
+                    return t.renderer->counters().captions == 1
+                               ? std::optional(t.captions->drawnBoxes().back())
+                               : std::nullopt;
+                for (const Render::DrawRecord* placed : t.captions->placed())
+                    if (!placed->isPoi()) return placed->box;
+                return std::nullopt;
+            };
+            const auto offTheCar = [&] {
+                const std::optional<Render::OrientedBox> name = roadName();
+                if (!name || name->overlaps(over())) return false;
+                const Render::OrientedBox car = over();
+                const int x0 = static_cast<int>(car.centreX - car.halfWidth),
+                          x1 = static_cast<int>(car.centreX + car.halfWidth);
+                const int y0 = static_cast<int>(car.centreY - car.halfHeight),
+                          y1 = static_cast<int>(car.centreY + car.halfHeight);
+                return mode == 1 ? !t.anyIn(fill, x0, y0, x1, y1) : !t.anyWhere(roadText, x0, y0, x1, y1);
+            };
+            ASSERT_TRUE(t.frame());
+            const std::optional<Render::OrientedBox> free = roadName();
+            ASSERT_TRUE(free);
+            const Render::IconBox onTheName = Render::IconBox::of(
+                static_cast<int>(free->centreX) - 20, static_cast<int>(free->centreY) - 15, 40, 30, nullptr);
+            put(onTheName);
+            ASSERT_TRUE(t.frame());
+            EXPECT_TRUE(offTheCar());
 
-        // The view stands; the car comes from a corner onto the name.
-        page.car = Render::IconBox::of(0, 0, 10, 10, nullptr);
-        ASSERT_TRUE(t.frame());
-        ASSERT_TRUE(roadName());
-        EXPECT_TRUE(roadName()->overlaps(onTheName.box));
-        page.car = onTheName;
-        t.renderer->setMapSurface(t.surface);
-        RenderTest::SurfacePtr screen(
-            SDL_CreateRGBSurface(SDL_SWSURFACE, Width, Height, 32, 0x00FF0000, 0x0000FF00, 0x000000FF, 0));
-        t.renderer->drawMap(screen.get(), SDL_Rect{0, 0, Width, Height}, false, nullptr);
-        EXPECT_TRUE(offTheCar());
-        // It stays: the frame stands.
-        SDL_FillRect(t.surface, nullptr, 0);
-        t.renderer->drawMap(screen.get(), SDL_Rect{0, 0, Width, Height}, false, nullptr);
-        EXPECT_EQ(t.pixel(0, 0), 0u);
-        t.renderer->setMapSurface(nullptr);
-        t.renderer->services().page = nullptr;
-    }
+            // The view stands; the car comes from a corner onto the name.
+            put(Render::IconBox::of(0, 0, 10, 10, nullptr));
+            ASSERT_TRUE(t.frame());
+            ASSERT_TRUE(roadName());
+            EXPECT_TRUE(roadName()->overlaps(onTheName.box));
+            put(onTheName);
+            t.renderer->setMapSurface(t.surface);
+            RenderTest::SurfacePtr screen(SDL_CreateRGBSurface(SDL_SWSURFACE, Width, Height, 32, 0x00FF0000,
+                                                               0x0000FF00, 0x000000FF, 0));
+            t.renderer->drawMap(screen.get(), SDL_Rect{0, 0, Width, Height}, false, nullptr);
+            EXPECT_TRUE(offTheCar());
+            // It stays: the frame stands.
+            SDL_FillRect(t.surface, nullptr, 0);
+            t.renderer->drawMap(screen.get(), SDL_Rect{0, 0, Width, Height}, false, nullptr);
+            EXPECT_EQ(t.pixel(0, 0), 0u);
+            t.renderer->setMapSurface(nullptr);
+            t.renderer->services().page = nullptr;
+        }
+}
+
+// No name is drawn over another: a POI's name where the road's boxed label
+// goes in 3D (the label, drawn after the names, moves), and the names of a
+// map over those of the map drawn before it (a town over its country: two
+// maps with the same road and POI), in 2D and 3D.
+TEST(MapCaptions, NamesDoNotOverlap) {
+    const struct {
+        const char* what;
+        std::vector<Poi> more;
+        bool twin;
+    } rows[] = {
+        {"a POI's name under the road's label", {{"Hermitage", 0x105, {128, 148}}}, false},
+        {"two maps", {}, true},
+    };
+    for (const auto& row : rows)
+        for (const int mode : {0, 1}) {
+            SCOPED_TRACE(testing::Message() << row.what << " " << mode);
+            Captioned t(row.more, 0x105, row.twin);
+            t.camera.setMode(mode);
+            ASSERT_TRUE(t.frame());
+            EXPECT_EQ(t.renderer->counters().captions >= 1, mode == 1) << "the road keeps its label";
+            const std::vector<Render::OrientedBox>& names = t.captions->drawnBoxes();
+            ASSERT_GE(names.size(), 3u);
+            for (std::size_t i = 0; i < names.size(); ++i)
+                for (std::size_t j = i + 1; j < names.size(); ++j)
+                    EXPECT_FALSE(names[i].overlaps(names[j])) << i << " and " << j;
+        }
 }
 
 } // namespace

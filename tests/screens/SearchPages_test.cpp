@@ -287,6 +287,7 @@ TEST(SearchPages, AddressStreetThenHouseAndBack) {
     r.find->childClicked("ok");
     r.tapRow(r.results, street);
     ASSERT_EQ(r.search->kind(), TextSearch::HousesKind);
+    EXPECT_TRUE(r.find->findChild("ok")->enabled()) << "every house is listed untyped";
     const std::u16string houses = textOf(r.find, "counter_label");
     r.find->childClicked("ok");
     ASSERT_EQ(r.active(), "pageResults");
@@ -307,6 +308,24 @@ TEST(SearchPages, AddressStreetThenHouseAndBack) {
     ASSERT_EQ(found.size(), 1u);
     EXPECT_EQ(found[0].text, house);
     EXPECT_EQ(kinds[0], TextSearch::HousesKind);
+    EXPECT_TRUE(r.map->pendingNotices().empty());
+
+    // A street the map has no house numbers of is the address itself: it
+    // is shown, and the driver is told why no number was asked for.
+    r.menu->childClicked("addr");
+    r.type(u"prince");
+    r.find->childClicked("ok");
+    ASSERT_EQ(r.active(), "pageResults");
+    const auto& streets = r.results->results()->rows();
+    const auto bare = std::find_if(streets.begin(), streets.end(), [&](const auto& row) {
+        return !r.search->hasHouses(std::get<0>(row.item.objects));
+    });
+    ASSERT_NE(bare, streets.end());
+    r.tapRow(r.results, static_cast<int>(bare - streets.begin()));
+    EXPECT_EQ(r.active(), "pageMap");
+    ASSERT_EQ(r.map->pendingNotices().size(), 1u);
+    EXPECT_EQ(r.map->pendingNotices()[0],
+              u"The map has no house numbers for this street: the street is shown.");
 }
 
 TEST(SearchPages, OverflowRefusedLettersAndOkOnlyAfterTyping) {
@@ -1375,6 +1394,7 @@ TEST(SearchPages, OkWithNothingTypedListsNothingOnCityAndStreetPages) {
         SCOPED_TRACE(command);
         Rig r;
         auto okDoesNothing = [&] {
+            EXPECT_FALSE(r.find->findChild("ok")->enabled()) << "a dead OK looks dead";
             r.find->childClicked("ok");
             EXPECT_EQ(r.active(), "pageFind");
             EXPECT_EQ(r.find->findChild("mb"), nullptr);
@@ -1393,6 +1413,7 @@ TEST(SearchPages, OkWithNothingTypedListsNothingOnCityAndStreetPages) {
         r.menu->childClicked(command);
         okDoesNothing();
         r.type(letters);
+        EXPECT_TRUE(r.find->findChild("ok")->enabled());
         r.find->childClicked("ok");
         EXPECT_EQ(r.active(), "pageResults") << "typed, it lists";
     }

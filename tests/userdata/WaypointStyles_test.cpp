@@ -62,6 +62,25 @@ TEST(WaypointStyles, PointsAreDrawnCentredWhereTheirTypeIsVisible) {
         for (const auto& [dx, dy] : {std::pair{-3, 0}, {2, 0}, {0, -3}, {0, 2}})
             EXPECT_EQ(RenderTest::pixelAt(surface.get(), fuel.x + dx, fuel.y + dy), 0u)
                 << scale << " at " << dx << "," << dy;
+        // The boxes the map's names keep clear of are those drawn: the dot's
+        // 11 x 11 square, the icon where its type is visible.
+        manager.setScaleSource([scale = scale] { return scale; });
+        std::vector<Render::OrientedBox> expected{
+            Render::IconBox::of(plain.x - 5, plain.y - 5, 11, 11, nullptr).box};
+        if (shown) expected.push_back(Render::IconBox::of(fuel.x - 2, fuel.y - 2, 4, 4, nullptr).box);
+        std::vector<Render::OrientedBox> boxes = manager.iconBoxes(100, 100, camera);
+        const auto byX = [](const Render::OrientedBox& a, const Render::OrientedBox& b) {
+            return a.centreX < b.centreX;
+        };
+        std::sort(boxes.begin(), boxes.end(), byX);
+        std::sort(expected.begin(), expected.end(), byX);
+        ASSERT_EQ(boxes.size(), expected.size()) << scale;
+        for (std::size_t i = 0; i < boxes.size(); ++i) {
+            EXPECT_FLOAT_EQ(boxes[i].centreX, expected[i].centreX) << scale;
+            EXPECT_FLOAT_EQ(boxes[i].centreY, expected[i].centreY) << scale;
+            EXPECT_FLOAT_EQ(boxes[i].halfWidth, expected[i].halfWidth) << scale;
+            EXPECT_FLOAT_EQ(boxes[i].halfHeight, expected[i].halfHeight) << scale;
+        }
     }
 }
 
