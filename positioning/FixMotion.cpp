@@ -281,7 +281,11 @@ void FixMotion::learnStand(const Fix& fix, const std::array<Node, MaxLegs + 1>& 
     if (m_standFor >= StandSeconds / 3.0) {
         double gain = 0.0;
         const double lesson = fromStand(fix, node, count, gain);
-        if (m_standOffFor == 0.0) m_standOff = std::max(lesson, m_scatter[MaxLegs]);
+        // The guess it starts from: a node's own scatter, half the way
+        // between two nodes four seconds apart. The whole way weighed on a
+        // scatter drawn afresh, which the mean of a few fixes shrinks, for
+        // a minute's stand: a car at 15 km/h set off a second later.
+        if (m_standOffFor == 0.0) m_standOff = std::max(lesson, m_scatter[MaxLegs] / 2.0);
         m_standOffFor = std::min(m_standOffFor + seconds, LearnSeconds);
         const double rate = seconds / std::min(LearnSeconds, PriorSeconds + m_standOffFor);
         // Every lesson of a car taken for standing teaches, a long way
@@ -451,10 +455,21 @@ FixMotion::Motion FixMotion::judge(const Fix& fix, double now) {
         // Until the nodes of two seconds hold none of the stand it set off
         // from, a car's speed is the line's where that is more.
         const bool settingOut = !m_moving || (m_setOffAt && since(*m_setOffAt, now) < TwoSeconds + 0.5);
-        // A car that leaves its stand, its way of two seconds within the
-        // scatter: its speed over all the nodes.
-        if (leftStand || leaves)
-            motion.speed = static_cast<float>(std::hypot(line.wholeEast, line.wholeNorth));
+        // A car that leaves where it stood, its way of two seconds within
+        // the scatter: the velocity of the line all its nodes lie on,
+        // averaged over the seconds it has been leaving (LeaveSeconds at
+        // most). One window's line in a scatter drawn afresh at a fix a
+        // second is off by a metre a second; and a car that went on by its
+        // nodes' way while its mean hardly gained on where it stood kept
+        // that speed but had no course, and read standing for a fix.
+        if (m_leavingStand) {
+            m_leaveFor = leftStand ? 0.0 : m_leaveFor;
+            m_leaveFor = std::min(m_leaveFor + std::max(lastSeconds, MinSpacingSeconds), LeaveSeconds);
+            const double share = leftStand ? 1.0 : std::max(lastSeconds, MinSpacingSeconds) / m_leaveFor;
+            m_leaveEast += share * (line.wholeEast - m_leaveEast);
+            m_leaveNorth += share * (line.wholeNorth - m_leaveNorth);
+            motion.speed = static_cast<float>(std::hypot(m_leaveEast, m_leaveNorth));
+        }
         if (lined && settingOut) {
             motion.lined = static_cast<float>(lineSpeed);
             motion.speed = std::max(motion.speed, motion.lined);
@@ -494,13 +509,13 @@ FixMotion::Motion FixMotion::judge(const Fix& fix, double now) {
         break;
     }
     // Else the course of the line its fixes lie on: the last second's, or
-    // a slow car's that leaves its stand, all the nodes'.
+    // a slow car's that leaves its stand, all the nodes' as averaged.
     const auto lineCourse = [&motion](double east, double north) {
         const double degrees = std::atan2(east, north) * 180.0 / std::numbers::pi;
         motion.course = static_cast<float>(std::fmod(degrees + 360.0, 360.0));
     };
     if (!motion.course && lined) lineCourse(line.oneEast, line.oneNorth);
-    if (!motion.course && (leftStand || leaves)) lineCourse(line.wholeEast, line.wholeNorth);
+    if (!motion.course && m_leavingStand) lineCourse(m_leaveEast, m_leaveNorth);
     return motion;
 }
 

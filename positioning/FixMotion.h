@@ -196,6 +196,9 @@ class FixMotion {
     // the place its many fixes told within seconds.
     static constexpr double StandSeconds = 30.0;
     static constexpr double StandLearnedSeconds = 30.0;
+    // A car leaving where it stood has the velocity of the line all its
+    // nodes lie on, averaged over the last LeaveSeconds it has been leaving.
+    static constexpr double LeaveSeconds = 8.0;
 
   private:
     struct Place {
@@ -349,6 +352,11 @@ class FixMotion {
     double m_standOff = 0.0;
     double m_standOffFor = 0.0;
     bool m_leavingStand = false; // set off from it, its way not yet shown
+    // The velocity of a car leaving it (m/s east and north), averaged over
+    // the seconds it has been leaving.
+    double m_leaveEast = 0.0;
+    double m_leaveNorth = 0.0;
+    double m_leaveFor = 0.0;
     // The last fixes told, a ring.
     std::array<Place, Kept> m_places;
     std::size_t m_count = 0;

@@ -200,10 +200,12 @@ TEST(FixMotion, TellsAStandingCarFromAMovingOne) {
          Scatter::None, 0.0, 0.9f, 36000.0, 0.3, 2.0, 1, 1.0},
         // 15 km/h after a stand, at a fix a second in 3.5 m of scatter drawn
         // afresh: never seen driving (its way over the nodes' four seconds
-        // lies within the scatter), now from its sixth fix on (the fifth or
-        // sixth second), its speed within 1.5 m/s.
+        // lies within the scatter), now moving from its fifth second on,
+        // and kept so, its speed within 1.5 m/s, in ten scatters (it was
+        // first told in the fifth or sixth second, and read standing again
+        // for a fix or two in half the drives).
         {"15 km/h after a stand, 3.5 m fresh, 1 Hz", 1, {{S::Stand, 60}, {S::Drive, 60, 4.17}, {S::Stand, 40}},
-         Scatter::Fresh, 3.5, 1.0f, 36000.0, 1.5, 30.0, 1, 6.0},
+         Scatter::Fresh, 3.5, 1.0f, 36000.0, 1.5, 30.0, 10, 5.0},
     };
     // Fixes as good as ever from a receiver that claims HDOP 1 to 20, the
     // car never seen standing: its speed within five seconds (with HDOP 2
