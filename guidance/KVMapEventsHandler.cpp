@@ -891,7 +891,9 @@ void KVMapEventsHandler::forgetNamed() {
 bool KVMapEventsHandler::namedAlready(const fdMapNavi& navi, std::size_t named) const {
     if (&navi != &m_navi || !navi.maneuverKnown()) return false;
     const PathPosition at = lastNamed(navi, named);
-    const auto reaches = [&](const PathPosition& to) { return to.path == at.path && !PathPosition::isBefore(to, at); };
+    const auto reaches = [&](const PathPosition& to) {
+        return to.path == at.path && !PathPosition::isBefore(to, at);
+    };
     return (m_namedTo && reaches(*m_namedTo)) || (m_naming && reaches(m_naming->to));
 }
 

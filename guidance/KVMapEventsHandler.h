@@ -290,9 +290,9 @@ private:
     // change. A warning that names nothing beyond it and could not end
     // before its manoeuvre is not started: the driver heard it with the
     // turn before, and said again it would play on past it.
-    // A phrase counts once it played to its end: one cut off by a later
-    // list (a new route, the next warning, the map page's tick) was not
-    // heard. While it plays it is m_naming, the list and the farthest
+    // What a phrase names counts once it played to its end: one cut off by
+    // a later list (a new route, the next warning, the map page's tick) was
+    // not heard. While it plays it is m_naming, the list and the farthest
     // manoeuvre it names; a phrase that still plays counts as named too, or
     // the warning dropped for it would cut it off.
     std::optional<PathPosition> m_namedTo;

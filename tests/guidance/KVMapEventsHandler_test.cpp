@@ -1291,11 +1291,13 @@ TEST_F(Town_, APhraseCutOffDoesNotCountAsNamed) {
         ListEnd listEnd(std::uint32_t) const override { return end; }
         ListEnd end = ListEnd::Playing;
     };
-    for (const auto& [end, said] : {std::pair{ListEnd::Playing, 0u}, {ListEnd::PlayedOut, 0u}, {ListEnd::Cut, 1u}}) {
+    for (const auto& [end, said] :
+         {std::pair{ListEnd::Playing, 0u}, {ListEnd::PlayedOut, 0u}, {ListEnd::Cut, 1u}}) {
         SCOPED_TRACE(static_cast<int>(end));
         Player player;
         handler = std::make_unique<KVMapEventsHandler>(config.root(), *atlas, route, &player, &styles, clock);
-        for (double east = -900; east <= -720; east += 15) drive(east, 0, 90, 15);
+        for (double east = -900; east <= -720; east += 15)
+            drive(east, 0, 90, 15);
         ASSERT_TRUE(handler->navi().running() && handler->navi().maneuverKnown());
         ASSERT_FALSE(player.played.empty());
         player.end = end;

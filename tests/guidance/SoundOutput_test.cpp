@@ -119,10 +119,12 @@ TEST(SoundMixer, TellsWhichListsPlayedToTheirEnd) {
     mixer.mix(buffer, 4, Guidance::SoundMixer::FullVolume);
     EXPECT_EQ(mixer.lastList(), 3u);
     const ListEnd ends[] = {ListEnd::Cut, ListEnd::PlayedOut, ListEnd::Cut, ListEnd::Playing, ListEnd::Cut};
-    for (std::uint32_t list = 0; list < 5; ++list) EXPECT_EQ(mixer.listEnd(list), ends[list]) << list;
+    for (std::uint32_t list = 0; list < 5; ++list)
+        EXPECT_EQ(mixer.listEnd(list), ends[list]) << list;
     mixer.mix(buffer, 4, Guidance::SoundMixer::FullVolume);
     EXPECT_EQ(mixer.listEnd(3), ListEnd::PlayedOut);
-    for (int i = 0; i < 31; ++i) mixer.replace(1, {});
+    for (int i = 0; i < 31; ++i)
+        mixer.replace(1, {});
     EXPECT_EQ(mixer.listEnd(2), ListEnd::Cut);
     EXPECT_EQ(mixer.listEnd(3), ListEnd::PlayedOut);
     mixer.replace(1, {});
