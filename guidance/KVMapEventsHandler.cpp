@@ -333,9 +333,10 @@ void KVMapEventsHandler::onFrame() {
         // it (BackToPath) the car needs none, off it it does.
         m_rebuildRetries = 0;
         m_rebuildPauseMs = std::min(m_rebuildPauseMs, RebuildPauseMs);
-        m_namedTo.reset();
+        forgetNamed();
         m_routeChanged = 0;
     }
+    settleNamed();
     pendingStep();
     // The tracker first, and the road events it does not raise itself:
     // guidance that starts on this frame (the fix is back after a gap)
@@ -602,7 +603,7 @@ void KVMapEventsHandler::rebuildPath() {
     if (lastPassed < m_route.parts.size())
         m_route.removePassedLeg(PathPosition::onPart(m_route, lastPassed, false));
     m_route.prependPath(rebuilt);
-    m_namedTo.reset();
+    forgetNamed();
     m_rebuildRetries = 0;
     m_routeChanged = 0;
     m_following = false;
@@ -718,7 +719,7 @@ void KVMapEventsHandler::onNaviEvent(int code, fdMapNavi& navi, const std::uint3
         // they said the same again.
         std::size_t named = 0;
         const bool withManeuver = appendManeuverPhrase(phrase, navi, m_sound, &named);
-        if (&navi == &m_navi) m_namedTo.reset();
+        if (&navi == &m_navi) forgetNamed();
         if (naviSoundsOn() && !phrase.empty() && m_sound->play(4, phrase) && withManeuver) {
             navi.maneuverAnnounced(metresWhileSaying(phrase, navi));
             noteNamed(navi, named);
@@ -810,6 +811,7 @@ void KVMapEventsHandler::speakManeuver(int priority, const fdMapNavi& navi) {
     m_pending.clear();
     // Heard with the turn before it and no longer ending before it: said
     // again, it would play on past it.
+    settleNamed();
     if (namedAlready(navi, named) && !(metresWhileSaying(phrase, navi) <= navi.remainingDistance())) return;
     if (m_sound->accepts(priority) || m_rebuildTurnPassed) {
         if (m_sound->playOver(priority, priority, phrase)) {
@@ -866,14 +868,33 @@ PathPosition lastNamed(const fdMapNavi& navi, std::size_t named) {
 
 void KVMapEventsHandler::noteNamed(const fdMapNavi& navi, std::size_t named) {
     if (&navi != &m_navi || !navi.maneuverKnown()) return;
-    const PathPosition at = lastNamed(navi, named);
+    settleNamed();
+    m_naming = Naming{m_sound->lastList(), lastNamed(navi, named)};
+    settleNamed();
+}
+
+void KVMapEventsHandler::settleNamed() {
+    if (!m_naming) return;
+    const ListEnd end = m_sound->listEnd(m_naming->list);
+    if (end == ListEnd::Playing) return;
+    const PathPosition at = m_naming->to;
+    m_naming.reset();
+    if (end == ListEnd::Cut) return;
     if (!m_namedTo || m_namedTo->path != at.path || PathPosition::isBefore(*m_namedTo, at)) m_namedTo = at;
 }
 
+void KVMapEventsHandler::forgetNamed() {
+    m_namedTo.reset();
+    m_naming.reset();
+}
+
 bool KVMapEventsHandler::namedAlready(const fdMapNavi& navi, std::size_t named) const {
-    if (&navi != &m_navi || !m_namedTo || !navi.maneuverKnown()) return false;
+    if (&navi != &m_navi || !navi.maneuverKnown()) return false;
     const PathPosition at = lastNamed(navi, named);
-    return m_namedTo->path == at.path && !PathPosition::isBefore(*m_namedTo, at);
+    const auto reaches = [&](const PathPosition& to) {
+        return to.path == at.path && !PathPosition::isBefore(to, at);
+    };
+    return (m_namedTo && reaches(*m_namedTo)) || (m_naming && reaches(m_naming->to));
 }
 
 void KVMapEventsHandler::onCarEvent(int code, Positioning::CarTracker*) {

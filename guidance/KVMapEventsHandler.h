@@ -55,6 +55,11 @@ public:
     // A list of this priority would start now (nothing of the same or a
     // higher priority plays).
     virtual bool accepts(int priority) const = 0;
+    // The number of the last list started and what became of a list (see
+    // SoundMixer::lastList, listEnd). A player that can't tell takes every
+    // list it started as heard.
+    virtual std::uint32_t lastList() const { return 0; }
+    virtual ListEnd listEnd(std::uint32_t /*list*/) const { return ListEnd::PlayedOut; }
 };
 
 // The sound player as the handler hears it.
@@ -68,6 +73,8 @@ public:
     }
     double seconds(const Phrase& ids) const override { return m_sound.seconds(ids); }
     bool accepts(int priority) const override { return m_sound.accepts(priority); }
+    std::uint32_t lastList() const override { return m_sound.lastList(); }
+    ListEnd listEnd(std::uint32_t list) const override { return m_sound.listEnd(list); }
 
 private:
     SoundSystem& m_sound;
@@ -283,8 +290,21 @@ private:
     // change. A warning that names nothing beyond it and could not end
     // before its manoeuvre is not started: the driver heard it with the
     // turn before, and said again it would play on past it.
+    // What a phrase names counts once it played to its end: one cut off by
+    // a later list (a new route, the next warning, the map page's tick) was
+    // not heard. While it plays it is m_naming, the list and the farthest
+    // manoeuvre it names; a phrase that still plays counts as named too, or
+    // the warning dropped for it would cut it off.
     std::optional<PathPosition> m_namedTo;
+    struct Naming {
+        std::uint32_t list = 0;
+        PathPosition to;
+    };
+    std::optional<Naming> m_naming;
     void noteNamed(const fdMapNavi& navi, std::size_t named);
+    // m_naming played to its end joins m_namedTo; cut off, it is dropped.
+    void settleNamed();
+    void forgetNamed();
     bool namedAlready(const fdMapNavi& navi, std::size_t named) const;
     // How far the car drives while the phrase plays.
     std::uint32_t metresWhileSaying(const Phrase& phrase, const fdMapNavi& navi) const;

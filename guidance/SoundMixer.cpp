@@ -55,6 +55,8 @@ void SoundMixer::insert(Sample sample) {
 void SoundMixer::replace(int priority, const std::vector<int>& ids) {
     m_queue.assign(ids.rbegin(), ids.rend());
     m_priority = priority;
+    ++m_lists;
+    m_playedOut <<= 1;
     for (Sample& s : m_samples)
         s.position = 0;
 }
@@ -84,6 +86,17 @@ void SoundMixer::mix(std::uint8_t* stream, int length, int volume) {
             m_queue.pop_back();
         }
     }
+    if (m_queue.empty() && m_lists != 0)
+        m_playedOut |= 1u;
+}
+
+ListEnd SoundMixer::listEnd(std::uint32_t list) const {
+    if (list == 0 || list > m_lists)
+        return ListEnd::Cut;
+    const std::uint32_t back = m_lists - list;
+    if (back == 0 && !m_queue.empty())
+        return ListEnd::Playing;
+    return back < 32 && ((m_playedOut >> back) & 1u) != 0 ? ListEnd::PlayedOut : ListEnd::Cut;
 }
 
 } // namespace Guidance

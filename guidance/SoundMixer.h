@@ -10,6 +10,9 @@
 
 namespace Guidance {
 
+// What became of a list the player started.
+enum class ListEnd { Playing, PlayedOut, Cut };
+
 // One sample, already in the output format.
 struct Sample {
     std::int32_t id = 0;
@@ -43,6 +46,13 @@ public:
     // The list plays from its first id at once; every sample starts from its
     // beginning, also one that was cut off by this replacement.
     void replace(int priority, const std::vector<int>& ids);
+    // Lists are numbered from 1 as replace starts them: the last one's
+    // number, 0 before any.
+    std::uint32_t lastList() const { return m_lists; }
+    // Whether a list still plays, played to its end, or was cut off by the
+    // next one. The ends of the last 32 lists are kept; an older list, or a
+    // number never given, counts as cut.
+    ListEnd listEnd(std::uint32_t list) const;
 
     // Fills the buffer from the play list, one sample after the other, and
     // leaves the rest of the buffer as it was (SDL has filled it with
@@ -59,6 +69,9 @@ private:
     std::vector<std::int32_t> m_queue;
     // Sorted by id.
     std::vector<Sample> m_samples;
+    std::uint32_t m_lists = 0;
+    // Bit i set: list m_lists - i played to its end.
+    std::uint32_t m_playedOut = 0;
 };
 
 } // namespace Guidance

@@ -293,6 +293,16 @@ bool SoundSystem::accepts(int priority) const {
     return m_mixer.accepts(priority, {0});
 }
 
+std::uint32_t SoundSystem::lastList() const {
+    AudioLock lock;
+    return m_mixer.lastList();
+}
+
+ListEnd SoundSystem::listEnd(std::uint32_t list) const {
+    AudioLock lock;
+    return m_mixer.listEnd(list);
+}
+
 void SoundSystem::setMenuSounds(bool on) {
     m_menuOn = on;
     m_soundConfig->set("menu", on);

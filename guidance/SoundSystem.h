@@ -80,6 +80,10 @@ public:
     bool playing() const;
     // A list of this priority would start now.
     bool accepts(int priority) const;
+    // The number of the last list started and what became of a list (see
+    // SoundMixer::lastList, listEnd).
+    std::uint32_t lastList() const;
+    ListEnd listEnd(std::uint32_t list) const;
     // The sample file of an id, empty when none is named.
     const std::string& fileName(int id) const;
     // How long the list plays: the samples played before by their length,

@@ -43,6 +43,8 @@ struct SecondSounds : NaviSounds {
     explicit SecondSounds(const GuidanceTest::Clock& clock) : clock(clock) {}
     bool naviOn() const override { return true; }
     bool accepts(int priority) const override { return mixer.accepts(priority, {0}); }
+    std::uint32_t lastList() const override { return mixer.lastList(); }
+    ListEnd listEnd(std::uint32_t list) const override { return mixer.listEnd(list); }
     bool play(int priority, const Phrase& ids) override { return playOver(priority, priority - 1, ids); }
     double seconds(const Phrase& ids) const override {
         return static_cast<double>(ids.size()) * sampleBytes / 88200.0;

@@ -898,6 +898,8 @@ struct MixerSounds : NaviSounds {
     };
     bool naviOn() const override { return true; }
     bool accepts(int priority) const override { return mixer.accepts(priority, {0}); }
+    std::uint32_t lastList() const override { return mixer.lastList(); }
+    ListEnd listEnd(std::uint32_t list) const override { return mixer.listEnd(list); }
     bool play(int priority, const Phrase& ids) override {
         ++offered;
         if (!mixer.accepts(priority, ids)) return false;
@@ -1276,6 +1278,33 @@ TEST_F(Town_, AWaitingWarningSaidLaterCutsNothing) {
     handler->onNaviEvent(Rotate, handler->navi(), nullptr);
     EXPECT_EQ(player.played.size(), said + 1);
     EXPECT_EQ(player.cut, 0);
+}
+
+// A phrase that named the turn counts as heard while it plays and once it
+// played to its end; cut off by a later list (the next phrase said over
+// it), the turn's next warning is still said, though it can no longer end
+// before the turn.
+TEST_F(Town_, APhraseCutOffDoesNotCountAsNamed) {
+    struct Player : Sounds {
+        double seconds(const Phrase&) const override { return 60.0; }
+        std::uint32_t lastList() const override { return static_cast<std::uint32_t>(played.size()); }
+        ListEnd listEnd(std::uint32_t) const override { return end; }
+        ListEnd end = ListEnd::Playing;
+    };
+    for (const auto& [end, said] :
+         {std::pair{ListEnd::Playing, 0u}, {ListEnd::PlayedOut, 0u}, {ListEnd::Cut, 1u}}) {
+        SCOPED_TRACE(static_cast<int>(end));
+        Player player;
+        handler = std::make_unique<KVMapEventsHandler>(config.root(), *atlas, route, &player, &styles, clock);
+        for (double east = -900; east <= -720; east += 15)
+            drive(east, 0, 90, 15);
+        ASSERT_TRUE(handler->navi().running() && handler->navi().maneuverKnown());
+        ASSERT_FALSE(player.played.empty());
+        player.end = end;
+        const std::size_t before = player.played.size();
+        handler->onNaviEvent(Rotate, handler->navi(), nullptr);
+        EXPECT_EQ(player.played.size(), before + said);
+    }
 }
 
 } // namespace

@@ -99,3 +99,34 @@ TEST(SoundMixer, AListStartsOverWhatItMayCut) {
         EXPECT_EQ(mixer.accepts(r.priority, {1}), r.priority > 3) << r.priority;
     }
 }
+
+// What became of each list: the first played to its end, the second was
+// cut off by the third, which plays; numbers never given count as cut, and
+// so do lists too far back for the player to remember.
+TEST(SoundMixer, TellsWhichListsPlayedToTheirEnd) {
+    using Guidance::ListEnd;
+    Guidance::SoundMixer mixer;
+    Guidance::Sample sample;
+    sample.id = 1;
+    sample.length = 4;
+    sample.data = std::make_unique<std::uint8_t[]>(4);
+    mixer.insert(std::move(sample));
+    std::uint8_t buffer[4];
+    mixer.replace(4, {1});
+    mixer.mix(buffer, 4, Guidance::SoundMixer::FullVolume);
+    mixer.replace(4, {1, 1});
+    mixer.replace(4, {1, 1});
+    mixer.mix(buffer, 4, Guidance::SoundMixer::FullVolume);
+    EXPECT_EQ(mixer.lastList(), 3u);
+    const ListEnd ends[] = {ListEnd::Cut, ListEnd::PlayedOut, ListEnd::Cut, ListEnd::Playing, ListEnd::Cut};
+    for (std::uint32_t list = 0; list < 5; ++list)
+        EXPECT_EQ(mixer.listEnd(list), ends[list]) << list;
+    mixer.mix(buffer, 4, Guidance::SoundMixer::FullVolume);
+    EXPECT_EQ(mixer.listEnd(3), ListEnd::PlayedOut);
+    for (int i = 0; i < 31; ++i)
+        mixer.replace(1, {});
+    EXPECT_EQ(mixer.listEnd(2), ListEnd::Cut);
+    EXPECT_EQ(mixer.listEnd(3), ListEnd::PlayedOut);
+    mixer.replace(1, {});
+    EXPECT_EQ(mixer.listEnd(3), ListEnd::Cut);
+}
