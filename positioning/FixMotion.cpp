@@ -276,26 +276,42 @@ double FixMotion::fromStand(const Fix& fix, const std::array<Node, MaxLegs + 1>&
     return way;
 }
 
-void FixMotion::learnStand(const Fix& fix, const std::array<Node, MaxLegs + 1>& node, std::size_t count,
-                           double seconds) {
-    if (m_standFor >= StandSeconds / 3.0) {
-        double gain = 0.0;
-        const double lesson = fromStand(fix, node, count, gain);
-        // The guess it starts from: a node's own scatter, half the way
-        // between two nodes four seconds apart. The whole way weighed on a
-        // scatter drawn afresh, which the mean of a few fixes shrinks, for
-        // a minute's stand: a car at 15 km/h set off a second later.
-        if (m_standOffFor == 0.0) m_standOff = std::max(lesson, m_scatter[MaxLegs] / 2.0);
-        m_standOffFor = std::min(m_standOffFor + seconds, LearnSeconds);
-        const double rate = seconds / std::min(LearnSeconds, PriorSeconds + m_standOffFor);
-        // Every lesson of a car taken for standing teaches, a long way
-        // only so much: a wandering scatter takes the fixes of a few
-        // seconds farther from where they stood than any way of them.
-        m_standOff = std::max(m_standOff + rate * (std::min(lesson, LessonCap * m_standOff) - m_standOff),
-                              LeastScatter);
+void FixMotion::placeStand(const Fix& fix, const std::array<Node, MaxLegs + 1>& node, std::size_t count,
+                           int legs, double seconds) {
+    double east = 0.0, north = 0.0, age = 0.0;
+    int fixes = 0;
+    for (std::size_t i = 0; i < count && node[i].leg <= legs; ++i) {
+        east += node[i].east * node[i].fixes;
+        north += node[i].north * node[i].fixes;
+        fixes += node[i].fixes;
+        age = node[i].age;
     }
+    m_standLatitude = fix.latitude + north / fixes / MetresPerDegree;
+    m_standLongitude = fix.longitude + east / fixes / m_eastPerDegree;
+    m_standFor = std::max(age, seconds);
+}
+
+void FixMotion::learnStand(const Fix& fix, const std::array<Node, MaxLegs + 1>& node, std::size_t count,
+                           double seconds, double errorMetres) {
+    // The first lesson of a stand: where it stands is the mean of the
+    // window's fixes.
+    if (m_standFor == 0.0) placeStand(fix, node, count, MaxLegs, seconds);
+    double gain = 0.0;
+    const double lesson = fromStand(fix, node, count, gain);
+    // The guess it starts from: what the claimed error makes likely (HDOP
+    // 1's at least), weighed as PriorSeconds of lessons, so that a stand of
+    // a few seconds already tells a car that leaves it, and fixes without
+    // scatter soon show less.
+    if (m_standOffFor == 0.0) m_standOff = std::max(lesson, claimedGuess(errorMetres));
+    m_standOffFor = std::min(m_standOffFor + seconds, LearnSeconds);
+    const double rate = seconds / std::min(LearnSeconds, PriorSeconds + m_standOffFor);
+    // Every lesson of a car taken for standing teaches, a long way only so
+    // much: a wandering scatter takes the fixes of a few seconds farther
+    // from where they stood than any way of them.
+    m_standOff = std::max(m_standOff + rate * (std::min(lesson, LessonCap * m_standOff) - m_standOff),
+                          LeastScatter);
     m_standFor = std::min(m_standFor + seconds, StandSeconds);
-    const double share = m_standFor > 0.0 ? seconds / m_standFor : 1.0;
+    const double share = seconds / m_standFor;
     m_standLatitude += share * (fix.latitude - m_standLatitude);
     m_standLongitude += share * (fix.longitude - m_standLongitude);
 }
@@ -380,7 +396,7 @@ FixMotion::Motion FixMotion::judge(const Fix& fix, double now) {
                           way(last) > square(error) && way(last) > StartScatters * claimedGuess(error);
         if (!m_moving && !settingOff && !creeps && !even && !justStopped && windowFull) {
             learn(node, count, lastSeconds, error);
-            learnStand(fix, node, count, lastSeconds);
+            learnStand(fix, node, count, lastSeconds, error);
         }
         // A receiver seen neither standing nor moving yet (the program
         // has just started) is judged by a guess of its scatter, which a
@@ -393,14 +409,17 @@ FixMotion::Motion FixMotion::judge(const Fix& fix, double now) {
         const bool onALine = line.twoFixes >= LineFixes && std::isfinite(line.twoSquares) &&
                              way(two) > square(LineErrors) * line.twoSquares;
         double gain = 0.0;
-        const bool standKnown = m_standOffFor >= StandLearnedSeconds && m_standFor >= StandSeconds / 3.0;
+        // Where nothing of it is learned yet (a car that drove from the
+        // start and stopped a moment), the claimed error's guess.
+        const bool standKnown = m_standFor > 0.0;
+        const double standOff = m_standOffFor > 0.0 ? m_standOff : claimedGuess(error);
         const double stood = standKnown ? fromStand(fix, node, count, gain) : 0.0;
-        leftStand = !m_moving && gain > 0.0 && stood > square(error) && stood > StartScatters * m_standOff;
+        leftStand = !m_moving && gain > 0.0 && stood > square(error) && stood > StartScatters * standOff;
         // A car that set off from it so goes on while its fixes go on
         // leaving it, until its way shows over two seconds.
         if (m_leavingStand && beyond(two, StartScatters)) m_leavingStand = false;
-        leaves = m_leavingStand && standKnown && gain > 0.0 && square(gain) > m_standOff;
-        bool starts = !m_moving && (lined || leftStand);
+        leaves = m_leavingStand && standKnown && gain > 0.0 && square(gain) > standOff;
+        bool byNodes = false; // the nodes' way sets it off
         for (const std::size_t to : {two, last}) {
             const bool wholeWindow = to == last && windowFull;
             if (!setOff[to == two ? 0 : 1] || (firstJudged && !wholeWindow && !(to == two && onALine)))
@@ -410,7 +429,7 @@ FixMotion::Motion FixMotion::judge(const Fix& fix, double now) {
             // scatter drawn afresh at each fix lies off any line.
             const bool lined = firstJudged && to == two && onALine && way(to) > square(error) &&
                                way(to) > StartScatters * claimedGuess(error);
-            starts = starts || (fast && (beyond(to, StartScatters) || even || lined));
+            byNodes = byNodes || (fast && (beyond(to, StartScatters) || even || lined));
         }
         double legs = 0.0;
         for (std::size_t i = 0; i < last; ++i)
@@ -423,8 +442,10 @@ FixMotion::Motion FixMotion::judge(const Fix& fix, double now) {
                             (reach.beyondError && beyond(last, StayScatters)) ||
                             legs > StayScatters * static_cast<double>(last) * scatter(1, error, nodeFixes);
         if (!m_moving) {
-            moving = starts;
-            m_leavingStand = starts && leftStand;
+            // Only a car that the nodes do not set off yet is judged by
+            // the place it left: their way gives its speed.
+            moving = lined || leftStand || byNodes;
+            m_leavingStand = leftStand && !lined && !byNodes;
         } else if (goesOn) {
             moving = true;
             m_stillSince.reset();
@@ -463,9 +484,11 @@ FixMotion::Motion FixMotion::judge(const Fix& fix, double now) {
         // nodes' way while its mean hardly gained on where it stood kept
         // that speed but had no course, and read standing for a fix.
         if (m_leavingStand) {
-            m_leaveFor = leftStand ? 0.0 : m_leaveFor;
+            // The first windows hold more of the stand than the later.
+            const bool anew = leftStand || (m_setOffAt && since(*m_setOffAt, now) < FreshLeaveSeconds);
+            m_leaveFor = anew ? 0.0 : m_leaveFor;
             m_leaveFor = std::min(m_leaveFor + std::max(lastSeconds, MinSpacingSeconds), LeaveSeconds);
-            const double share = leftStand ? 1.0 : std::max(lastSeconds, MinSpacingSeconds) / m_leaveFor;
+            const double share = anew ? 1.0 : std::max(lastSeconds, MinSpacingSeconds) / m_leaveFor;
             m_leaveEast += share * (line.wholeEast - m_leaveEast);
             m_leaveNorth += share * (line.wholeNorth - m_leaveNorth);
             motion.speed = static_cast<float>(std::hypot(m_leaveEast, m_leaveNorth));
@@ -479,9 +502,11 @@ FixMotion::Motion FixMotion::judge(const Fix& fix, double now) {
     if (!m_moving && moving) m_setOffAt = now;
     if (m_moving && !moving) {
         m_stoppedAt = now;
-        // It stands somewhere else; a car that moves keeps the place it
-        // left, and goes on while it leaves it.
-        m_standFor = 0.0;
+        // It stands somewhere else, where its last two seconds' nodes lie
+        // (a red light shorter than the stop takes to be told is left
+        // from there); a car that moves keeps the place it left, and goes
+        // on while it leaves it.
+        placeStand(fix, node, count, 2, lastSeconds);
         m_leavingStand = false;
     }
     m_moving = moving;

@@ -185,20 +185,25 @@ class FixMotion {
     // distance from the line: a wandering scatter (8 m, 30 s) went 10 m in
     // a second within a tenth of that, once in a stand of ten minutes.
     static constexpr double OneLineErrors = 20.0;
-    // Where the car stood: the mean of its fixes while it stands, each
-    // weighed down by e in StandSeconds. The mean square way of the fixes
-    // of the last two seconds (their mean) from there is learned as the
-    // scatter is, and once it has been for StandLearnedSeconds, a car whose
-    // fixes of the last two seconds lie more than StartScatters of it from
-    // where it stood, going away, sets off: a slow car in a scatter drawn
-    // afresh at each fix goes too little in the nodes' few seconds (15 km/h
-    // at one fix a second in 3.5 m was never seen driving), but it leaves
-    // the place its many fixes told within seconds.
+    // Where the car stood: the mean of the window's fixes at its first
+    // lesson (or of the last two seconds' nodes where a moving car is told
+    // stopped), then of its fixes while it stands, each weighed down by e in
+    // StandSeconds. The mean square way of the fixes of the last two
+    // seconds (their mean) from there is learned as the scatter is, from
+    // the claimed error's guess, and from the stand's first lesson on a car
+    // whose fixes of the last two seconds lie more than StartScatters of it
+    // from where it stood, going away, sets off: a slow car goes too little
+    // in the nodes' few seconds against a scatter that a short stand has
+    // not yet learned, or one drawn afresh at each fix (15 km/h at one fix
+    // a second was never seen driving after a stand of 2 to 15 s, nor after
+    // a red light), but it leaves the place its fixes told within seconds.
     static constexpr double StandSeconds = 30.0;
-    static constexpr double StandLearnedSeconds = 30.0;
     // A car leaving where it stood has the velocity of the line all its
     // nodes lie on, averaged over the last LeaveSeconds it has been leaving.
     static constexpr double LeaveSeconds = 8.0;
+    // Its first windows hold the stand and read it slower: each one of the
+    // first FreshLeaveSeconds after it set off is taken alone.
+    static constexpr double FreshLeaveSeconds = 1.5;
 
   private:
     struct Place {
@@ -300,10 +305,14 @@ class FixMotion {
     double claimedGuess(double errorMetres) const;
     // The fewest fixes a node a second or more old averages.
     static int fewestFixes(const std::array<Node, MaxLegs + 1>& node, std::size_t count);
+    // Where the car stands: the mean of the nodes up to `legs` seconds
+    // back, as many seconds of fixes as they hold (`seconds` at least).
+    void placeStand(const Fix& fix, const std::array<Node, MaxLegs + 1>& node, std::size_t count, int legs,
+                    double seconds);
     // A lesson of where the car stands, from `fix` and the nodes, the
     // newest `seconds` after the fix before it.
     void learnStand(const Fix& fix, const std::array<Node, MaxLegs + 1>& node, std::size_t count,
-                    double seconds);
+                    double seconds, double errorMetres);
     // The square of the way of the mean of the last two seconds' nodes
     // from where the car stood, and in `gain` how much farther from there
     // that mean lies than the older nodes' (metres).

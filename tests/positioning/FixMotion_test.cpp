@@ -206,6 +206,16 @@ TEST(FixMotion, TellsAStandingCarFromAMovingOne) {
         // for a fix or two in half the drives).
         {"15 km/h after a stand, 3.5 m fresh, 1 Hz", 1, {{S::Stand, 60}, {S::Drive, 60, 4.17}, {S::Stand, 40}},
          Scatter::Fresh, 3.5, 1.0f, 36000.0, 1.5, 30.0, 10, 5.0},
+        // 15 km/h after a stand of a few seconds, or a red light: its
+        // scatter not yet learned, the way over the nodes lay within it and
+        // the car was never seen driving.
+        {"15 km/h after a 5 s stand, 1 Hz", 1, {{S::Stand, 5}, {S::Drive, 40, 4.17}, {S::Stand, 40}},
+         Scatter::None, 0.0, 1.0f},
+        {"15 km/h after a 10 s stand, 1 Hz", 1, {{S::Stand, 10}, {S::Drive, 40, 4.17}, {S::Stand, 40}},
+         Scatter::None, 0.0, 1.0f},
+        {"15 km/h after a red light, 1 Hz", 1,
+         {{S::Stand, 5}, {S::Drive, 20, 8.3}, {S::Stand, 10}, {S::Drive, 40, 4.17}, {S::Stand, 40}},
+         Scatter::None, 0.0, 1.0f},
     };
     // Fixes as good as ever from a receiver that claims HDOP 1 to 20, the
     // car never seen standing: its speed within five seconds (with HDOP 2
