@@ -370,6 +370,7 @@ FixMotion::Motion FixMotion::judge(const Fix& fix, double now) {
     bool moving = false;
     bool leftStand = false; // set off from where it stood
     bool leaves = false;    // going on leaving it
+    bool byNodes = false;   // the nodes' way sets it off
     if (two < count) {
         const std::size_t last = count - 1;
         // Over two seconds (a car that has just set off, its earlier nodes
@@ -419,7 +420,6 @@ FixMotion::Motion FixMotion::judge(const Fix& fix, double now) {
         // leaving it, until its way shows over two seconds.
         if (m_leavingStand && beyond(two, StartScatters)) m_leavingStand = false;
         leaves = m_leavingStand && standKnown && gain > 0.0 && square(gain) > standOff;
-        bool byNodes = false; // the nodes' way sets it off
         for (const std::size_t to : {two, last}) {
             const bool wholeWindow = to == last && windowFull;
             if (!setOff[to == two ? 0 : 1] || (firstJudged && !wholeWindow && !(to == two && onALine)))
@@ -491,7 +491,11 @@ FixMotion::Motion FixMotion::judge(const Fix& fix, double now) {
             const double share = anew ? 1.0 : std::max(lastSeconds, MinSpacingSeconds) / m_leaveFor;
             m_leaveEast += share * (line.wholeEast - m_leaveEast);
             m_leaveNorth += share * (line.wholeNorth - m_leaveNorth);
-            motion.speed = static_cast<float>(std::hypot(m_leaveEast, m_leaveNorth));
+            // Where the nodes' way alone would set it off, it is no
+            // scatter: their way along a bend is the speed, which the line
+            // straight across would cut short.
+            const auto leaving = static_cast<float>(std::hypot(m_leaveEast, m_leaveNorth));
+            motion.speed = byNodes ? std::max(motion.speed, leaving) : leaving;
         }
         if (lined && settingOut) {
             motion.lined = static_cast<float>(lineSpeed);
