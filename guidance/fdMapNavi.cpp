@@ -296,6 +296,11 @@ int carWayDegrees(double degrees) {
 // A route position as a global map point.
 Map::Point globalOf(const PathPosition& at) { return Map::LevelFrame::of(*at.partLevel()).toGlobal(at.levelPoint()); }
 
+// Metres between two global map points a few hundred metres apart.
+double metresBetween(const Map::Point& a, const Map::Point& b) {
+    return std::hypot(double(a.x) - b.x, double(a.y) - b.y) / Map::Projection::unitsPerMeterAt(a);
+}
+
 } // namespace
 
 bool courseAcross(int roadDegrees, float courseDegrees) {
@@ -391,9 +396,7 @@ bool fdMapNavi::fixesAgree() const {
     // before says nothing of where the car is.
     if (!m_measuredFix || !m_previousFix || m_fixMs - m_previousFixMs > FixGapMs)
         return true;
-    const double metres = std::hypot(double(m_measuredFix->x) - m_previousFix->x,
-                                     double(m_measuredFix->y) - m_previousFix->y) /
-                          Map::Projection::unitsPerMeterAt(*m_measuredFix);
+    const double metres = metresBetween(*m_measuredFix, *m_previousFix);
     // At the speed of the step before: a stray's own speed, taken from the
     // fixes (GGA alone), is the jump to it.
     const double seconds = (m_fixMs - m_previousFixMs) * 0.001;
@@ -589,10 +592,7 @@ bool fdMapNavi::takeRouteAsItIs(const Positioning::CarState& car, float speedMs,
     // car is there, not on a stretch further on that passes near (a route
     // that goes round the block): the scatter put it 90 m on.
     if (starting && m_measuredFix && !m_lastOnRoute.isAtEnd() && m_lastOnRoute.partLevel() != nullptr &&
-        std::hypot(double(m_measuredFix->x) - globalOf(m_lastOnRoute).x,
-                   double(m_measuredFix->y) - globalOf(m_lastOnRoute).y) /
-                Map::Projection::unitsPerMeterAt(*m_measuredFix) <=
-            scatterMetres()) {
+        metresBetween(*m_measuredFix, globalOf(m_lastOnRoute)) <= scatterMetres()) {
         m_position = m_lastOnRoute;
         m_outOfPath = false;
     } else if (!locateAfresh(car, outCode)) {
