@@ -28,6 +28,7 @@
 #include "tests/app/ProgramFolder.h"
 #include "tests/support/CaptureLogger.h"
 #include "tests/support/TempDir.h"
+#include "tests/support/TestName.h"
 #include "ui/ButtonBindings.h"
 #include "ui/fdInterface.h"
 #include "ui/fdStatic.h"
@@ -515,77 +516,86 @@ Script routeSetAtTheStart(engine::fdEngine& e, Map::Point from, Map::Point to, P
 // the same distance in every frame (the sensors were read before guidance's
 // step, the panel after it: 10 m apart where the distance crossed a step
 // between the two).
-TEST(DriveLog, EveryReceiverDrivesTheHairpinAndArrives) {
-    using Receiver = PositioningTest::Receiver;
-    const struct {
-        const char* name;
-        Receiver receiver;
-        int hz;
-    } senders[] = {{"RMC first", Receiver::RmcFirst, 1},
-                   {"GGA first", Receiver::GgaFirst, 1},
-                   {"GGA only", Receiver::GgaOnly, 1},
-                   {"empty course", Receiver::EmptyCourse, 1},
-                   {"GGA only, 10 Hz", Receiver::GgaOnly, 10},
-                   {"empty speed and course, 10 Hz", Receiver::EmptySpeedAndCourse, 10}};
-    for (const auto& [name, receiver, hz] : senders) {
-        SCOPED_TRACE(name);
-        TestSupport::CaptureLogger log(Log::Critical);
-        MonacoEngine run;
-        ASSERT_TRUE(run.started);
-        auto& [folder, clock, e, port, started] = run;
-        Path hairpin;
-        Script script = routeSetAtTheStart(e, Map::Projection::fromGeo(43.74168f, 7.42900f),
-                                           Map::Projection::fromGeo(43.74300f, 7.42700f), hairpin);
-        ASSERT_FALSE(hairpin.isEmpty());
-        const std::size_t driveFrom = script.seconds.size();
-        script.drive(hairpin, 7);
-        const std::size_t driveTo = script.seconds.size();
-        script.stand(10);
-        e.ui()->activatePage(e.ui()->findPage("pageMap"));
-        const Guidance::Sensor* speed = e.sensors()->findSensor("speed");
-        ASSERT_NE(speed, nullptr);
-        // The turn panel and the sensor of the distance to the turn, drawn
-        // in one frame.
-        const auto* turnPanel = dynamic_cast<const Ui::fdStatic*>(Screens::fdPageMap::instance()->findChild("rotate_textbox"));
-        const auto* toTurn = dynamic_cast<const Ui::fdStatic*>(Screens::fdPageMap::instance()->findChild("sensor3"));
-        ASSERT_TRUE(turnPanel != nullptr && toTurn != nullptr);
-        int stillSeconds = 0, speedShown = 0, bothShown = 0;
-        for (std::size_t s = 0; s < script.seconds.size(); ++s) {
-            if (const auto action = script.actions.find(s); action != script.actions.end()) action->second();
-            const std::uint64_t framesBefore = e.framesDrawn();
-            // The second's epochs, on the way to the next second's place,
-            // each followed by its share of the ten frames.
-            const Second& next = script.seconds[std::min(s + 1, script.seconds.size() - 1)];
-            for (int k = 0; k < hz; ++k) {
-                Second epoch = script.seconds[s];
-                epoch.at.x += static_cast<std::int32_t>((double(next.at.x) - epoch.at.x) * k / hz);
-                epoch.at.y += static_cast<std::int32_t>((double(next.at.y) - epoch.at.y) * k / hz);
-                port->feed(nmea(epoch, static_cast<double>(s) + double(k) / hz, receiver));
-                for (int frame = 0; frame < 10 / hz; ++frame) {
-                    e.ui()->applyPendingChanges();
-                    clock.ticks += 100;
-                    e.redraw();
-                    e.keepRouteAndView(clock.ticks);
-                    if (!turnPanel->parent()->visible() || !toTurn->visible() || toTurn->text() == u"-") continue;
-                    ++bothShown;
-                    EXPECT_EQ(Core::wideToUtf8(turnPanel->text()), Core::wideToUtf8(toTurn->text()))
-                        << "second " << s << ", epoch " << k << ", frame " << frame;
-                }
+struct Sender {
+    const char* name;
+    PositioningTest::Receiver receiver;
+    int hz;
+};
+const Sender senders[] = {{"RMC first", PositioningTest::Receiver::RmcFirst, 1},
+                          {"GGA first", PositioningTest::Receiver::GgaFirst, 1},
+                          {"GGA only", PositioningTest::Receiver::GgaOnly, 1},
+                          {"empty course", PositioningTest::Receiver::EmptyCourse, 1},
+                          {"GGA only, 10 Hz", PositioningTest::Receiver::GgaOnly, 10},
+                          {"empty speed and course, 10 Hz", PositioningTest::Receiver::EmptySpeedAndCourse, 10}};
+
+void PrintTo(const Sender& sender, std::ostream* out) { *out << sender.name; }
+
+class Hairpin : public testing::TestWithParam<Sender> {};
+
+TEST_P(Hairpin, EveryReceiverDrivesTheHairpinAndArrives) {
+    const auto& [name, receiver, hz] = GetParam();
+    SCOPED_TRACE(name);
+    TestSupport::CaptureLogger log(Log::Critical);
+    MonacoEngine run;
+    ASSERT_TRUE(run.started);
+    auto& [folder, clock, e, port, started] = run;
+    Path hairpin;
+    Script script = routeSetAtTheStart(e, Map::Projection::fromGeo(43.74168f, 7.42900f),
+                                       Map::Projection::fromGeo(43.74300f, 7.42700f), hairpin);
+    ASSERT_FALSE(hairpin.isEmpty());
+    const std::size_t driveFrom = script.seconds.size();
+    script.drive(hairpin, 7);
+    const std::size_t driveTo = script.seconds.size();
+    script.stand(10);
+    e.ui()->activatePage(e.ui()->findPage("pageMap"));
+    const Guidance::Sensor* speed = e.sensors()->findSensor("speed");
+    ASSERT_NE(speed, nullptr);
+    // The turn panel and the sensor of the distance to the turn, drawn
+    // in one frame.
+    const auto* turnPanel = dynamic_cast<const Ui::fdStatic*>(Screens::fdPageMap::instance()->findChild("rotate_textbox"));
+    const auto* toTurn = dynamic_cast<const Ui::fdStatic*>(Screens::fdPageMap::instance()->findChild("sensor3"));
+    ASSERT_TRUE(turnPanel != nullptr && toTurn != nullptr);
+    int stillSeconds = 0, speedShown = 0, bothShown = 0;
+    for (std::size_t s = 0; s < script.seconds.size(); ++s) {
+        if (const auto action = script.actions.find(s); action != script.actions.end()) action->second();
+        const std::uint64_t framesBefore = e.framesDrawn();
+        // The second's epochs, on the way to the next second's place,
+        // each followed by its share of the ten frames.
+        const Second& next = script.seconds[std::min(s + 1, script.seconds.size() - 1)];
+        for (int k = 0; k < hz; ++k) {
+            Second epoch = script.seconds[s];
+            epoch.at.x += static_cast<std::int32_t>((double(next.at.x) - epoch.at.x) * k / hz);
+            epoch.at.y += static_cast<std::int32_t>((double(next.at.y) - epoch.at.y) * k / hz);
+            port->feed(nmea(epoch, static_cast<double>(s) + double(k) / hz, receiver));
+            for (int frame = 0; frame < 10 / hz; ++frame) {
+                e.ui()->applyPendingChanges();
+                clock.ticks += 100;
+                e.redraw();
+                e.keepRouteAndView(clock.ticks);
+                if (!turnPanel->parent()->visible() || !toTurn->visible() || toTurn->text() == u"-") continue;
+                ++bothShown;
+                EXPECT_EQ(Core::wideToUtf8(turnPanel->text()), Core::wideToUtf8(toTurn->text()))
+                    << "second " << s << ", epoch " << k << ", frame " << frame;
             }
-            // The seconds it drives, the filter settled after the first three.
-            if (s < driveFrom + 3 || s >= driveTo) continue;
-            stillSeconds += e.framesDrawn() == framesBefore;
-            const double kmh = std::atof(Core::wideToUtf8(speed->valueText()).c_str());
-            speedShown += kmh > 22.0 && kmh < 28.0;
         }
-        e.shutdown();
-        EXPECT_EQ(stillSeconds, 0) << "seconds without a frame while the car drove";
-        EXPECT_GT(bothShown, 300);
-        EXPECT_GT(speedShown, static_cast<int>(driveTo - driveFrom) * 3 / 4) << "about 25 km/h shown";
-        EXPECT_GE(log.count("navi event:RotateEnd") + 1, 7u);
-        EXPECT_EQ(log.count("navi event:ArriveLastPoint"), 1u);
+        // The seconds it drives, the filter settled after the first three.
+        if (s < driveFrom + 3 || s >= driveTo) continue;
+        stillSeconds += e.framesDrawn() == framesBefore;
+        const double kmh = std::atof(Core::wideToUtf8(speed->valueText()).c_str());
+        speedShown += kmh > 22.0 && kmh < 28.0;
     }
+    e.shutdown();
+    EXPECT_EQ(stillSeconds, 0) << "seconds without a frame while the car drove";
+    EXPECT_GT(bothShown, 300);
+    EXPECT_GT(speedShown, static_cast<int>(driveTo - driveFrom) * 3 / 4) << "about 25 km/h shown";
+    EXPECT_GE(log.count("navi event:RotateEnd") + 1, 7u);
+    EXPECT_EQ(log.count("navi event:ArriveLastPoint"), 1u);
 }
+
+INSTANTIATE_TEST_SUITE_P(DriveLog, Hairpin, testing::ValuesIn(senders),
+                         [](const testing::TestParamInfo<Sender>& sender) {
+                             return TestSupport::testName(sender.param.name);
+                         });
 
 // The value cell beside a shown caption of the sensors page ("title_k" and
 // "text_k" of one row); null when the caption is not shown.
