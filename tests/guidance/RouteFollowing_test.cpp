@@ -711,7 +711,7 @@ const ScatterRow scatterRows[] = {
 // drives that may slip holds for all its seeds together; where it is none,
 // or all of them, it holds seed by seed, and the row's seeds run side by
 // side, eight drives of a fix a second to a test, a drive of more fixes a
-// second alone (a drive at 20 Hz takes 20 s in the sanitizer build). The
+// second alone (a drive at 20 Hz takes about 16 s in the sanitizer build). The
 // other rows run whole.
 struct ScatterDrives {
     const ScatterRow* row;
