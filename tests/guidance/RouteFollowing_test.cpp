@@ -814,11 +814,18 @@ TEST(RouteFollowing, ARouteNearItselfIsFollowedWhereTheCarIs) {
         float hdop, speed;
         std::uint32_t driveMetres; // 0: the whole route
         unsigned seeds;
+        // The car stops hard where its last fix on the move was (the next
+        // ones read 0 km/h there), not a second of driving on.
+        bool hardStop = false;
     } rows[] = {
         {"GGA only, 10 Hz, 8 m wandering at HDOP 0.9, 42 km/h", Receiver::GgaOnly, 10, 8.0, false, 0.9f, 11.7f, 0, 4},
         {"RMC and GGA, 1 Hz, 17.7 m afresh at HDOP 5, 30 km/h", Receiver::RmcFirst, 1, 17.7, true, 5.0f, 8.3f, 0, 4},
         {"RMC and GGA, 1 Hz, 17.7 m afresh at HDOP 5, 30 km/h, 300 m and a stop", Receiver::RmcFirst, 1, 17.7,
          true, 5.0f, 8.3f, 300, 4},
+        {"RMC and GGA, 1 Hz, 3.5 m afresh at HDOP 1, 42 km/h, a hard stop 35 m short", Receiver::RmcFirst, 1,
+         3.5, true, 1.0f, 11.7f, 795, 2, true},
+        {"RMC and GGA, 1 Hz, 3.5 m afresh at HDOP 10, 42 km/h, a hard stop 35 m short", Receiver::RmcFirst, 1,
+         3.5, true, 10.0f, 11.7f, 795, 2, true},
     };
     for (const auto& row : rows) {
         for (unsigned seed = 0; seed < row.seeds; ++seed) {
@@ -843,7 +850,10 @@ TEST(RouteFollowing, ARouteNearItselfIsFollowedWhereTheCarIs) {
             PathPosition car(planned, true);
             for (int s = 0; s < 5; ++s) ASSERT_NO_FATAL_FAILURE(d.second(car, 0.0f));
             double carried = 0.0;
+            PathPosition lastFix = car;
+            std::uint32_t lastFixAlong = 0;
             while (!car.isAtEnd() && (row.driveMetres == 0 || along < row.driveMetres)) {
+                lastFix = car, lastFixAlong = along;
                 ASSERT_NO_FATAL_FAILURE(d.second(car, row.speed));
                 carried += row.speed;
                 const auto whole = static_cast<std::uint16_t>(carried);
@@ -851,8 +861,9 @@ TEST(RouteFollowing, ARouteNearItselfIsFollowedWhereTheCarIs) {
                 car.advanceMetres(whole);
                 along += whole;
             }
+            if (row.hardStop) car = lastFix, along = lastFixAlong;
             if (car.isAtEnd()) car = PathPosition(planned, false), along = length;
-            for (int s = 0; s < 20; ++s) ASSERT_NO_FATAL_FAILURE(d.second(car, 0.0f));
+            for (int s = 0; s < 25; ++s) ASSERT_NO_FATAL_FAILURE(d.second(car, 0.0f));
             // 1.5 s of latency and a second of driving, a fix's jump and
             // three errors of the fixes' scatter.
             EXPECT_LE(ahead, row.speed * 2.5 + 10.0 + 3.0 * row.scatterMetres) << "at " << aheadAt << " m";
