@@ -685,6 +685,13 @@ TEST(RouteFollowing, AReceiversScatterIsNoDepartureFromTheRoute) {
          43.73398, 7.41856, Receiver::GgaOnly, 10, 8.0, 45, 0, 8, true, false, 0.9f, 0, 4},
         {"Fontvieille to Rue Grimaldi, empty speed and course, 8 m at HDOP 0.9, 45 s at the start", 43.72641,
          7.41610, 43.73398, 7.41856, Receiver::EmptySpeedAndCourse, 1, 8.0, 45, 0, 8, true, false, 0.9f, 0, 4},
+        // Standing 30 s at the start of a route that turns right at 17 and
+        // 48 m, the route set before the first fix, GGA alone at 10 Hz
+        // wandering by 8 m under a claim of HDOP 0.9: the first fix of one
+        // drive put the car on the street beside the start, and a new route
+        // was searched for it before it moved.
+        {"Two right turns, GGA only, 10 Hz, 8 m at HDOP 0.9, 30 s at the start", 43.7395, 7.4220, 43.7365, 7.4170,
+         Receiver::GgaOnly, 10, 8.0, 30, 18, 2, true, false, 0.9f, 0, 5},
         // One stray fix 100 m aside, on a straight 100 m along and 10 m
         // before the right turn at 320 m: the fixes do not agree on a
         // departure, so there is none (a new route and its words, a
