@@ -316,6 +316,11 @@ bool trackerWayTells(int roadDegrees, std::optional<float> courseDegrees, const 
 
 bool fdMapNavi::onPathTest(const Positioning::CarState& car) const { return onPathAt(car, m_position); }
 
+bool fdMapNavi::withinWideMargin(const Positioning::CarState& car, const PathPosition& at) const {
+    const std::optional<double> d2 = squaredMetres(car, at);
+    return d2 && *d2 <= squared(m_maxDistFromPath0);
+}
+
 bool fdMapNavi::onPathAt(const Positioning::CarState& car, const PathPosition& at) const {
     const std::optional<double> d2 = squaredMetres(car, at);
     if (!d2 || *d2 > squared(m_maxDistFromPath0))
@@ -548,7 +553,7 @@ void fdMapNavi::preferFirstPartNearStart(const Positioning::CarState& car) {
 }
 
 bool fdMapNavi::locateAfresh(const Positioning::CarState& car, int code,
-                             const std::pair<PathPosition, PathPosition>* window) {
+                             const std::pair<PathPosition, PathPosition>* window, bool standing) {
     const Map::Level* level = m_path->parts.front().level;
     bool located = false;
     if (window != nullptr) {
@@ -565,7 +570,13 @@ bool fdMapNavi::locateAfresh(const Positioning::CarState& car, int code,
         return false;
     }
     preferFirstPartNearStart(car);
-    if (!onPathTest(car) && !withinScatter(car, m_position)) {
+    // A car that stands where guidance starts (the route chosen while it
+    // waits) is on the route within its wide margin, as it is once started,
+    // wherever the scatter of its first fix takes the car shown: one put it
+    // on the street beside the start, and it had a new route before it
+    // moved.
+    const bool held = standing && withinWideMargin(car, m_position);
+    if (!held && !onPathTest(car) && !withinScatter(car, m_position)) {
         setOutOfPath(car, code);
         return false;
     }
@@ -595,7 +606,7 @@ bool fdMapNavi::takeRouteAsItIs(const Positioning::CarState& car, float speedMs,
         metresBetween(*m_measuredFix, globalOf(m_lastOnRoute)) <= scatterMetres()) {
         m_position = m_lastOnRoute;
         m_outOfPath = false;
-    } else if (!locateAfresh(car, outCode)) {
+    } else if (!locateAfresh(car, outCode, nullptr, starting && speedMs < StandingMs)) {
         return false;
     }
     if (starting) {
@@ -685,10 +696,8 @@ void fdMapNavi::onPosition(const Positioning::CarState& car, float speedMs) {
     }
     // A car on the route that stands has not left it, wherever its fixes'
     // scatter takes the car shown (within the route's wide margin).
-    if (!m_outOfPath && speedMs < StandingMs) {
-        const std::optional<double> d2 = squaredMetres(car, nearest);
-        held = held || (d2 && *d2 <= squared(m_maxDistFromPath0));
-    }
+    if (!m_outOfPath && speedMs < StandingMs)
+        held = held || withinWideMargin(car, nearest);
     m_position = nearest;
     if (held || onPathTest(car) || withinScatter(car, m_position)) {
         if (m_outOfPath) {

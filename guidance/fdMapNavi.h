@@ -205,6 +205,8 @@ private:
     void setOutOfPath(const Positioning::CarState& car, int code);
     bool onPathTest(const Positioning::CarState& car) const;
     bool onPathAt(const Positioning::CarState& car, const PathPosition& at) const;
+    // The car shown lies within max_dist_from_path_0 of `at`.
+    bool withinWideMargin(const Positioning::CarState& car, const PathPosition& at) const;
     // Whether f holds for the heading of a segment of the route around `at`
     // (some seconds of driving each way) that passes within `margin` metres
     // of a global point.
@@ -217,8 +219,9 @@ private:
     // The car located on the whole route, not only ahead of its place
     // (the start, a changed route, a car found off the route), or within
     // `window` (from, to) when given: on it, or out of path with `code`.
+    // `standing`: the car stands as guidance starts.
     bool locateAfresh(const Positioning::CarState& car, int code,
-                      const std::pair<PathPosition, PathPosition>* window = nullptr);
+                      const std::pair<PathPosition, PathPosition>* window = nullptr, bool standing = false);
     void preferFirstPartNearStart(const Positioning::CarState& car);
     // Guidance's places taken on the route as it is now (at the start and
     // after an edit of the route); `emptyCode` or `outCode` raised when the

@@ -697,6 +697,13 @@ const ScatterRow scatterRows[] = {
      43.73398, 7.41856, Receiver::GgaOnly, 10, 8.0, 45, 0, 8, true, false, 0.9f, 0, 4},
     {"Fontvieille to Rue Grimaldi, empty speed and course, 8 m at HDOP 0.9, 45 s at the start", 43.72641,
      7.41610, 43.73398, 7.41856, Receiver::EmptySpeedAndCourse, 1, 8.0, 45, 0, 8, true, false, 0.9f, 0, 4},
+    // Standing 30 s at the start of a route that turns right at 17 and
+    // 48 m, the route set before the first fix, GGA alone at 10 Hz
+    // wandering by 8 m under a claim of HDOP 0.9: the first fix of one
+    // drive put the car on the street beside the start, and a new route
+    // was searched for it before it moved.
+    {"Two right turns, GGA only, 10 Hz, 8 m at HDOP 0.9, 30 s at the start", 43.7395, 7.4220, 43.7365, 7.4170,
+     Receiver::GgaOnly, 10, 8.0, 30, 18, 2, true, false, 0.9f, 0, 5},
     // One stray fix 100 m aside, on a straight 100 m along and 10 m
     // before the right turn at 320 m: the fixes do not agree on a
     // departure, so there is none (a new route and its words, a
@@ -851,7 +858,10 @@ INSTANTIATE_TEST_SUITE_P(RouteFollowing, Scatter, testing::ValuesIn(scatterDrive
 // second of driving, a fix's jump and the scatter): it followed the
 // tracker onto the stretch further on, announced the roundabout 180 m
 // early and said "You have arrived" 300 m short of the finish. The car
-// arrives only at the finish.
+// arrives only at the finish: not where it stops hard 35 m short at
+// 42 km/h either, its last fix on the move where it stops (the car drawn,
+// 1.5 s of latency and the second since that fix ahead, came within the
+// arrival's 10 m, and "You have arrived" came as it stopped).
 TEST(RouteFollowing, ARouteNearItselfIsFollowedWhereTheCarIs) {
     using PositioningTest::Receiver;
     const struct {
@@ -863,11 +873,18 @@ TEST(RouteFollowing, ARouteNearItselfIsFollowedWhereTheCarIs) {
         float hdop, speed;
         std::uint32_t driveMetres; // 0: the whole route
         unsigned seeds;
+        // The car stops hard where its last fix on the move was (the next
+        // ones read 0 km/h there), not a second of driving on.
+        bool hardStop = false;
     } rows[] = {
         {"GGA only, 10 Hz, 8 m wandering at HDOP 0.9, 42 km/h", Receiver::GgaOnly, 10, 8.0, false, 0.9f, 11.7f, 0, 4},
         {"RMC and GGA, 1 Hz, 17.7 m afresh at HDOP 5, 30 km/h", Receiver::RmcFirst, 1, 17.7, true, 5.0f, 8.3f, 0, 4},
         {"RMC and GGA, 1 Hz, 17.7 m afresh at HDOP 5, 30 km/h, 300 m and a stop", Receiver::RmcFirst, 1, 17.7,
          true, 5.0f, 8.3f, 300, 4},
+        {"RMC and GGA, 1 Hz, 3.5 m afresh at HDOP 1, 42 km/h, a hard stop 35 m short", Receiver::RmcFirst, 1,
+         3.5, true, 1.0f, 11.7f, 795, 2, true},
+        {"RMC and GGA, 1 Hz, 3.5 m afresh at HDOP 10, 42 km/h, a hard stop 35 m short", Receiver::RmcFirst, 1,
+         3.5, true, 10.0f, 11.7f, 795, 2, true},
     };
     for (const auto& row : rows) {
         for (unsigned seed = 0; seed < row.seeds; ++seed) {
@@ -892,7 +909,10 @@ TEST(RouteFollowing, ARouteNearItselfIsFollowedWhereTheCarIs) {
             PathPosition car(planned, true);
             for (int s = 0; s < 5; ++s) ASSERT_NO_FATAL_FAILURE(d.second(car, 0.0f));
             double carried = 0.0;
+            PathPosition lastFix = car;
+            std::uint32_t lastFixAlong = 0;
             while (!car.isAtEnd() && (row.driveMetres == 0 || along < row.driveMetres)) {
+                lastFix = car, lastFixAlong = along;
                 ASSERT_NO_FATAL_FAILURE(d.second(car, row.speed));
                 carried += row.speed;
                 const auto whole = static_cast<std::uint16_t>(carried);
@@ -900,8 +920,9 @@ TEST(RouteFollowing, ARouteNearItselfIsFollowedWhereTheCarIs) {
                 car.advanceMetres(whole);
                 along += whole;
             }
+            if (row.hardStop) car = lastFix, along = lastFixAlong;
             if (car.isAtEnd()) car = PathPosition(planned, false), along = length;
-            for (int s = 0; s < 20; ++s) ASSERT_NO_FATAL_FAILURE(d.second(car, 0.0f));
+            for (int s = 0; s < 25; ++s) ASSERT_NO_FATAL_FAILURE(d.second(car, 0.0f));
             // 1.5 s of latency and a second of driving, a fix's jump and
             // three errors of the fixes' scatter.
             EXPECT_LE(ahead, row.speed * 2.5 + 10.0 + 3.0 * row.scatterMetres) << "at " << aheadAt << " m";
