@@ -475,6 +475,7 @@ void fdMapNavi::placeFix() {
     if (best && PathPosition::isBefore(to, *best))
         best = to;
     m_fixPlace = best;
+    m_fixPlaceGoesCarWay = way.has_value();
 }
 
 std::optional<PathPosition> fdMapNavi::reachAhead(float speedMs) const {
@@ -599,11 +600,14 @@ bool fdMapNavi::takeRouteAsItIs(const Positioning::CarState& car, float speedMs,
     m_fixPlace.reset();
     m_lastOnRoute = PathPosition(*m_path, true);
     m_lastOnRouteMs = m_clock.ticksMs();
-    // Starting with its fix within its scatter of the route's start, the
-    // car is there, not on a stretch further on that passes near (a route
-    // that goes round the block): the scatter put it 90 m on.
+    // Starting with its fix within twice its scatter of the route's start,
+    // the car is there, not on a stretch further on that passes near (a
+    // route that goes round the block): the scatter put it 90 m on. A
+    // standing car's fix that wanders lies that far from it: one 20 m off
+    // at a scatter of 13.5 m put the car past the turn 17 m on, and the
+    // start's words named the turn after it.
     if (starting && m_measuredFix && !m_lastOnRoute.isAtEnd() && m_lastOnRoute.partLevel() != nullptr &&
-        metresBetween(*m_measuredFix, globalOf(m_lastOnRoute)) <= scatterMetres()) {
+        metresBetween(*m_measuredFix, globalOf(m_lastOnRoute)) <= 2.0 * scatterMetres()) {
         m_position = m_lastOnRoute;
         m_outOfPath = false;
     } else if (!locateAfresh(car, outCode, nullptr, starting && speedMs < StandingMs)) {
@@ -688,6 +692,17 @@ void fdMapNavi::onPosition(const Positioning::CarState& car, float speedMs) {
         driven.advance(static_cast<float>(speedMs * seconds / m_position.currentPart().metresPerUnit));
         if (driven.isAtEnd())
             driven = PathPosition(*m_path, false);
+        // The car is at least where its receiver measured it (on a stretch
+        // going its way) and as far on as it drove since: a car whose
+        // speed still read 0 for the first 40 m it drove was carried on
+        // from the start at its speed, 40 m behind, and the turn at 48 m
+        // was said past it.
+        if (m_fixPlace && m_fixPlaceGoesCarWay) {
+            const double age = std::min((now - m_fixMs) * 0.001, 10.0);
+            const PathPosition measured = advanced(*m_fixPlace, truncated(double(speedMs) * age + 0.5, 0xFFFF));
+            if (PathPosition::isBefore(driven, measured) && PathPosition::isBefore(measured, nearest))
+                driven = measured;
+        }
         const std::optional<double> d2 = squaredMetres(car, driven);
         if (d2 && *d2 <= squared(m_maxDistFromPath0) && onPathAt(car, nearest)) {
             nearest = driven;
@@ -902,9 +917,11 @@ void fdMapNavi::backwardMoveTest(const Positioning::CarState& car, float speedMs
     // (as a course measured over a second strays) goes with the route.
     // Without a course so does the heading shown: a scatter of 60 m put
     // the car on the route's other leg in a hairpin, going that leg's way.
+    // A fix that wanders lies up to twice its scatter from the road: once
+    // that far, a car that drove the route was found driving against it.
     const auto stretchNearFix = [&](auto goesWith) {
         return m_measuredFix && anySegmentNear(m_position, *m_measuredFix,
-                                               std::max(double(m_maxDistFromPath1), double(m_fixScatterMetres)),
+                                               std::max(double(m_maxDistFromPath1), 2.0 * double(m_fixScatterMetres)),
                                                goesWith);
     };
     const bool withRoute =

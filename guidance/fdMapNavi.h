@@ -315,6 +315,7 @@ private:
     std::optional<PathPosition> m_fixPlace;
     std::uint32_t m_fixCount = 0;      // fixes told so far
     std::uint32_t m_fixPlaceCount = 0; // the fix m_fixPlace places
+    bool m_fixPlaceGoesCarWay = false; // m_fixPlace found on a stretch the car's way
     bool m_onOtherRoad = false;
     // The last step at which the car went the route's way (not against
     // it) on this route: when, and its distance from the route's start.

@@ -25,6 +25,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <functional>
+#include <map>
 #include <optional>
 #include <random>
 #include <sstream>
@@ -861,7 +862,11 @@ INSTANTIATE_TEST_SUITE_P(RouteFollowing, Scatter, testing::ValuesIn(scatterDrive
 // arrives only at the finish: not where it stops hard 35 m short at
 // 42 km/h either, its last fix on the move where it stops (the car drawn,
 // 1.5 s of latency and the second since that fix ahead, came within the
-// arrival's 10 m, and "You have arrived" came as it stopped).
+// arrival's 10 m, and "You have arrived" came as it stopped). Each
+// manoeuvre is first named where the car drives before it, and no earlier
+// than without scatter less the scatter: the wandering fixes at the start
+// put guidance's place past the first turn, the start's words named the
+// second, and its own warning came after it or never.
 TEST(RouteFollowing, ARouteNearItselfIsFollowedWhereTheCarIs) {
     using PositioningTest::Receiver;
     const struct {
@@ -876,8 +881,15 @@ TEST(RouteFollowing, ARouteNearItselfIsFollowedWhereTheCarIs) {
         // The car stops hard where its last fix on the move was (the next
         // ones read 0 km/h there), not a second of driving on.
         bool hardStop = false;
+        // Each manoeuvre first named before it, and no earlier than the
+        // first row names it less three errors of the scatter (a fix ahead
+        // along the road takes guidance's place with it).
+        bool heardInTime = false;
     } rows[] = {
-        {"GGA only, 10 Hz, 8 m wandering at HDOP 0.9, 42 km/h", Receiver::GgaOnly, 10, 8.0, false, 0.9f, 11.7f, 0, 4},
+        // The first row is the one the others' phrases are held to.
+        {"GGA only, 10 Hz, no scatter, 42 km/h", Receiver::GgaOnly, 10, 0.0, false, 0.9f, 11.7f, 0, 1},
+        {"GGA only, 10 Hz, 8 m wandering at HDOP 0.9, 42 km/h", Receiver::GgaOnly, 10, 8.0, false, 0.9f, 11.7f, 0, 10,
+         false, true},
         {"RMC and GGA, 1 Hz, 17.7 m afresh at HDOP 5, 30 km/h", Receiver::RmcFirst, 1, 17.7, true, 5.0f, 8.3f, 0, 4},
         {"RMC and GGA, 1 Hz, 17.7 m afresh at HDOP 5, 30 km/h, 300 m and a stop", Receiver::RmcFirst, 1, 17.7,
          true, 5.0f, 8.3f, 300, 4},
@@ -886,6 +898,9 @@ TEST(RouteFollowing, ARouteNearItselfIsFollowedWhereTheCarIs) {
         {"RMC and GGA, 1 Hz, 3.5 m afresh at HDOP 10, 42 km/h, a hard stop 35 m short", Receiver::RmcFirst, 1,
          3.5, true, 10.0f, 11.7f, 795, 2, true},
     };
+    // The metres along where each manoeuvre (by its metres along) was
+    // first named without scatter.
+    std::map<std::uint32_t, double> firstNamed;
     for (const auto& row : rows) {
         for (unsigned seed = 0; seed < row.seeds; ++seed) {
             SCOPED_TRACE(testing::Message() << row.what << ", seed " << seed);
@@ -899,8 +914,22 @@ TEST(RouteFollowing, ARouteNearItselfIsFollowedWhereTheCarIs) {
             std::uint32_t along = 0, aheadAt = 0;
             std::optional<std::uint32_t> arrivedAt;
             double ahead = 0.0;
+            float speed = 0.0f;
+            std::uint32_t secondMs = d.clock.ticks;
+            std::map<std::uint32_t, double> named;
+            std::size_t phrases = 0;
+            std::ostringstream said;
             d.eachFrame = [&] {
                 const fdMapNavi& navi = d.handler->navi();
+                if (d.sounds.played.size() > phrases && navi.maneuverKnown()) {
+                    const double at = along + speed * (d.clock.ticks - secondMs) / 1000.0;
+                    const std::uint32_t maneuver =
+                        PathPosition::distanceTo(PathPosition(planned, true), navi.maneuverPosition());
+                    named.try_emplace(maneuver, at);
+                    said << " " << testing::PrintToString(d.sounds.played.back().ids) << " for " << maneuver
+                         << " m at " << at << " m;";
+                }
+                phrases = d.sounds.played.size();
                 if (d.count("rebuildPath done") == 0 && navi.running() && navi.positionKnown() && !navi.outOfPath() &&
                     double(navi.distFromStart()) - along > ahead)
                     ahead = double(navi.distFromStart()) - along, aheadAt = along;
@@ -911,8 +940,10 @@ TEST(RouteFollowing, ARouteNearItselfIsFollowedWhereTheCarIs) {
             double carried = 0.0;
             PathPosition lastFix = car;
             std::uint32_t lastFixAlong = 0;
+            speed = row.speed;
             while (!car.isAtEnd() && (row.driveMetres == 0 || along < row.driveMetres)) {
                 lastFix = car, lastFixAlong = along;
+                secondMs = d.clock.ticks;
                 ASSERT_NO_FATAL_FAILURE(d.second(car, row.speed));
                 carried += row.speed;
                 const auto whole = static_cast<std::uint16_t>(carried);
@@ -920,6 +951,7 @@ TEST(RouteFollowing, ARouteNearItselfIsFollowedWhereTheCarIs) {
                 car.advanceMetres(whole);
                 along += whole;
             }
+            speed = 0.0f;
             if (row.hardStop) car = lastFix, along = lastFixAlong;
             if (car.isAtEnd()) car = PathPosition(planned, false), along = length;
             for (int s = 0; s < 25; ++s) ASSERT_NO_FATAL_FAILURE(d.second(car, 0.0f));
@@ -932,6 +964,17 @@ TEST(RouteFollowing, ARouteNearItselfIsFollowedWhereTheCarIs) {
             if (arrivedAt) {
                 EXPECT_GE(*arrivedAt + row.speed + 10.0 + 3.0 * row.scatterMetres, length)
                     << "arrived " << *arrivedAt << " m along";
+            }
+            if (&row == &rows[0]) {
+                firstNamed = named;
+                EXPECT_GE(firstNamed.size(), 6u) << said.str();
+            }
+            if (!row.heardInTime) continue;
+            for (const auto& [maneuver, metres] : firstNamed) {
+                const auto heard = named.find(maneuver);
+                ASSERT_NE(heard, named.end()) << "the manoeuvre at " << maneuver << " m never named:" << said.str();
+                EXPECT_LT(heard->second, double(maneuver)) << said.str();
+                EXPECT_GE(heard->second, metres - 3.0 * row.scatterMetres) << maneuver << " m:" << said.str();
             }
         }
     }
