@@ -864,9 +864,11 @@ INSTANTIATE_TEST_SUITE_P(RouteFollowing, Scatter, testing::ValuesIn(scatterDrive
 // 1.5 s of latency and the second since that fix ahead, came within the
 // arrival's 10 m, and "You have arrived" came as it stopped). Each
 // manoeuvre is first named where the car drives before it, and no earlier
-// than without scatter less the scatter: the wandering fixes at the start
-// put guidance's place past the first turn, the start's words named the
-// second, and its own warning came after it or never.
+// than without scatter less three errors of the scatter: a first fix
+// 20 m off put guidance's place past the first turn and the start's words
+// named the second, never said again; a car whose speed read 0 for its
+// first 40 m was carried on behind its fixes and heard the second turn
+// 11 m past it.
 TEST(RouteFollowing, ARouteNearItselfIsFollowedWhereTheCarIs) {
     using PositioningTest::Receiver;
     const struct {
