@@ -77,6 +77,8 @@ void FixMotion::restart() {
     m_shownFor = 0.0;
     m_jitter = 0.0;
     m_jitterFor = 0.0;
+    m_spread = 0.0;
+    m_spreadFor = 0.0;
     m_moving = false;
     m_seenMoving = false;
     m_stillSince.reset();
@@ -351,6 +353,18 @@ FixMotion::Motion FixMotion::judge(const Fix& fix, double now) {
         return square(node[i].east - node[0].east) + square(node[i].north - node[0].north);
     };
     const int nodeFixes = fewestFixes(node, count);
+    if (const std::optional<Motion> wide = wideMotion(fix, now, nodeFixes)) {
+        const bool moving = wide->course.has_value();
+        if (!m_moving && moving) m_setOffAt = now;
+        // A set-off the next fixes do not bear out leaves the stand where
+        // it was: the car's fixes since then are of the stand.
+        if (m_moving && !moving && !(m_setOffAt && since(*m_setOffAt, now) < WideBaselines[2])) m_stoppedAt = now;
+        m_moving = moving;
+        m_seenMoving = m_seenMoving || moving;
+        m_leavingStand = false;
+        m_stillSince.reset();
+        return *wide;
+    }
     const auto beyond = [&](std::size_t i, double scatters) {
         const double w = way(i);
         return w > square(error) && w > scatters * scatter(node[i].leg, error, nodeFixes);
@@ -548,6 +562,93 @@ FixMotion::Motion FixMotion::judge(const Fix& fix, double now) {
     return motion;
 }
 
+std::optional<FixMotion::Motion> FixMotion::wideMotion(const Fix& fix, double now, int nodeFixes) const {
+    // A fix's mean square error (both axes) as its jitter shows it.
+    const double spread = m_jitterFor >= WideLearnSeconds ? m_spread / JitterPerError : 0.0;
+    if (!(spread > WideSquares * nodeFixes)) return std::nullopt;
+    // The line of the fixes over each baseline, in one pass back; a
+    // standing car's only over the fixes since it stopped, so that the
+    // drive before does not set it off again.
+    constexpr std::size_t Baselines = WideBaselines.size();
+    std::array<detail::LineSums, Baselines> fits{};
+    detail::LineSums sums;
+    sums.add(0.0, 0.0, 0.0); // the fix told, where the metres are measured from
+    const double stoodFor = !m_moving && m_stoppedAt ? since(*m_stoppedAt, now) : WideBaselines.back();
+    std::size_t b = 0;
+    for (std::size_t back = 1; back <= m_count && b < Baselines; ++back) {
+        const Place& from = kept(back);
+        const double age = since(from.seconds, now);
+        if (age < 0.0 || age > stoodFor + MinSpacingSeconds) break;
+        while (b < Baselines && age > WideBaselines[b] + MinSpacingSeconds)
+            fits[b++] = sums;
+        if (b == Baselines || from.stray) continue;
+        double east = 0.0, north = 0.0;
+        offset(fix, m_eastPerDegree, from.latitude, from.longitude, east, north);
+        sums.add(age, -east, -north);
+    }
+    while (b < Baselines)
+        fits[b++] = sums;
+    // Each line's velocity (m/s east and north; the places lie back in
+    // time) and its mean square error, both axes.
+    struct Velocity {
+        double east = 0.0, north = 0.0, error = 0.0;
+        bool known = false;
+        double squares() const { return east * east + north * north; }
+    };
+    std::array<Velocity, Baselines> velocity{};
+    for (std::size_t i = 0; i < Baselines; ++i) {
+        const double timeSpread = fits[i].timeSpread();
+        if (fits[i].w < 3.0 || !(timeSpread > 0.0)) continue;
+        velocity[i] = {-fits[i].alongX() / timeSpread, -fits[i].alongY() / timeSpread, spread / timeSpread, true};
+    }
+    // The speed the fixes show beyond their error, over the longest
+    // baseline that shows one: a car that sets off beyond StartScatters of
+    // it, goes on beyond StayScatters.
+    // Not before the jitter is learned over ShownSeconds: a fix's error
+    // from its first few lessons may be a third of what it is.
+    if (!m_moving && m_spreadFor < ShownSeconds) return Motion{};
+    const double least = m_moving ? StayScatters : WideStartScatters;
+    // A standing car's way shows over the next longer baseline too, beyond
+    // StayScatters: one line alone, its newest fixes a draw or two off,
+    // set a standing car off at two or three times a moving one's speed.
+    const auto beyond = [&velocity](std::size_t i, double scatters) {
+        const Velocity& v = velocity[i];
+        return v.known && v.squares() > scatters * v.error && v.squares() >= square(CourseMinSpeed);
+    };
+    double shown = 0.0;
+    std::size_t from = 0; // the shortest baseline the speed told may come from
+    for (std::size_t i = Baselines; i-- > 0 && shown == 0.0;) {
+        if (!beyond(i, least)) continue;
+        if (m_moving) {
+            shown = std::sqrt(velocity[i].squares());
+        } else if (i + 1 == Baselines || beyond(i + 1, StayScatters)) {
+            from = std::min(i + 1, Baselines - 1);
+            shown = std::sqrt(velocity[from].squares());
+        }
+    }
+    if (shown == 0.0) return Motion{};
+    // The speed told is that of the shortest baseline whose error along the
+    // way is small against it; the car stops where that line shows no way
+    // beyond its error.
+    const auto still = [](const Velocity& v) {
+        return !(v.squares() > StayScatters * v.error) || v.squares() < square(CourseMinSpeed);
+    };
+    for (std::size_t i = from; i < Baselines; ++i) {
+        const Velocity& v = velocity[i];
+        if (!v.known || v.error / 2.0 > square(shown / WideShare)) continue;
+        // Stopped where the next longer baseline shows no way either: one
+        // line's error alone stopped a car at 30 km/h now and then.
+        if (still(v) && (i + 1 == Baselines || still(velocity[i + 1]))) return Motion{};
+        if (still(v)) continue;
+        Motion motion;
+        motion.speed = static_cast<float>(std::sqrt(v.squares()));
+        const double degrees = std::atan2(v.east, v.north) * 180.0 / std::numbers::pi;
+        motion.course = static_cast<float>(std::fmod(degrees + 360.0, 360.0));
+        return motion;
+    }
+    return Motion{};
+}
+
 const FixMotion::Place* FixMotion::lastTaken(double now, std::size_t& back) const {
     // Only once the car was seen standing or moving: before, a car that
     // drives is taken for standing and its fixes would all seem to stray.
@@ -650,6 +751,9 @@ void FixMotion::learnJitter(const Fix& fix, double now) {
     const double was = m_jitterFor;
     m_jitterFor = std::min(m_jitterFor + second, ShownSeconds);
     m_jitter += (m_jitterFor - was) / m_jitterFor * (lesson - m_jitter);
+    const double spreadWas = m_spreadFor;
+    m_spreadFor = std::min(m_spreadFor + second, SpreadSeconds);
+    m_spread += (m_spreadFor - spreadWas) / m_spreadFor * (lesson - m_spread);
 }
 
 FixMotion::Motion FixMotion::turnMotion(const Fix& fix, double now) const {

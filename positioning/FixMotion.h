@@ -205,6 +205,28 @@ class FixMotion {
     // first FreshLeaveSeconds after it set off is taken alone.
     static constexpr double FreshLeaveSeconds = 1.5;
 
+    // Where a fix's error (the root of JitterPerError of the jitter) is so
+    // wide that the speed over the nodes' two seconds errs by more than 5
+    // m/s (its mean square over a fix a node averages beyond WideSquares,
+    // m²: 17.7 m drawn afresh at each fix at 1 Hz erred by 18 m/s), the
+    // speed is the line's over the fixes of a longer baseline: over T
+    // seconds of n fixes of error s a speed errs by about s*sqrt(2/n)/T.
+    // The longest of WideBaselines that shows a way beyond the line's
+    // error (StartScatters of its square to set off, StayScatters to go
+    // on) gives the speed shown; the shortest whose error along the way
+    // is within a WideShare of that is the speed told, and where that line
+    // shows no way beyond StayScatters of its error the car stops.
+    static constexpr double WideSquares = 50.0;
+    static constexpr std::array<double, 5> WideBaselines = {4.0, 6.0, 8.0, 11.0, 16.0};
+    static constexpr double WideShare = 4.0;
+    static constexpr double WideStartScatters = 10.0;
+    // The jitter's seconds of lessons before it tells a fix's error so;
+    // judged by its lessons over SpreadSeconds (over ShownSeconds, a fix's
+    // error seemed now and then two thirds of what it is, and a standing
+    // car set off in one stand of a minute in three).
+    static constexpr double WideLearnSeconds = 3.0;
+    static constexpr double SpreadSeconds = 40.0;
+
   private:
     struct Place {
         double seconds = 0.0; // of the day
@@ -293,6 +315,9 @@ class FixMotion {
     bool setsOff(const std::array<Node, MaxLegs + 1>& node, std::size_t to, double share) const;
     // Decides whether the car moves; learns the scatter when it stands.
     Motion judge(const Fix& fix, double now);
+    // Where the fixes' error is wide against two seconds of nodes, the
+    // motion over a longer baseline; else none.
+    std::optional<Motion> wideMotion(const Fix& fix, double now, int nodeFixes) const;
     // The mean square way of the scatter over `leg` seconds: learned, or
     // guessed from the fixes' error.
     double scatter(int leg, double errorMetres, int nodeFixes) const;
@@ -337,6 +362,9 @@ class FixMotion {
     // the seconds of lessons.
     double m_jitter = 0.0;
     double m_jitterFor = 0.0;
+    // The same, over SpreadSeconds: what a wide scatter is judged by.
+    double m_spread = 0.0;
+    double m_spreadFor = 0.0;
     double m_eastPerDegree = 0.0; // metres of a degree east at the fix judged
     std::optional<double> m_speedGiven; // seconds of the day
     std::optional<double> m_courseGiven;

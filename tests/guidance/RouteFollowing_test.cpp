@@ -705,6 +705,8 @@ const ScatterRow scatterRows[] = {
     // was searched for it before it moved.
     {"Two right turns, GGA only, 10 Hz, 8 m at HDOP 0.9, 30 s at the start", 43.7395, 7.4220, 43.7365, 7.4170,
      Receiver::GgaOnly, 10, 8.0, 30, 18, 2, true, false, 0.9f, 0, 5},
+    {"Two right turns, GGA only, 1 Hz, 17.7 m afresh at HDOP 5, 30 s at the start", 43.7395, 7.4220, 43.7365,
+     7.4170, Receiver::GgaOnly, 1, 17.7, 30, 3, 9, true, true, 5.0f, 9, 0, false},
     // One stray fix 100 m aside, on a straight 100 m along and 10 m
     // before the right turn at 320 m: the fixes do not agree on a
     // departure, so there is none (a new route and its words, a
@@ -895,6 +897,8 @@ TEST(RouteFollowing, ARouteNearItselfIsFollowedWhereTheCarIs) {
         {"RMC and GGA, 1 Hz, 17.7 m afresh at HDOP 5, 30 km/h", Receiver::RmcFirst, 1, 17.7, true, 5.0f, 8.3f, 0, 4},
         {"RMC and GGA, 1 Hz, 17.7 m afresh at HDOP 5, 30 km/h, 300 m and a stop", Receiver::RmcFirst, 1, 17.7,
          true, 5.0f, 8.3f, 300, 4},
+        {"GGA only, 1 Hz, 17.7 m afresh at HDOP 5, 30 km/h, 300 m and a stop", Receiver::GgaOnly, 1, 17.7, true,
+         5.0f, 8.3f, 300, 4},
         {"RMC and GGA, 1 Hz, 3.5 m afresh at HDOP 1, 42 km/h, a hard stop 35 m short", Receiver::RmcFirst, 1,
          3.5, true, 1.0f, 11.7f, 795, 2, true},
         {"RMC and GGA, 1 Hz, 3.5 m afresh at HDOP 10, 42 km/h, a hard stop 35 m short", Receiver::RmcFirst, 1,
