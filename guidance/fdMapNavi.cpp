@@ -44,6 +44,9 @@ constexpr double FixLagSeconds = 4.0;
 constexpr double FixLagMinMetres = 50.0;
 // Below this speed (m/s) a car stands: its fixes' way is their scatter.
 constexpr float StandingMs = 1.0f;
+// A fix that wanders lies up to this many times its scatter from where the
+// car is (the start it stands at, the road it drives along).
+constexpr double WanderScatters = 2.0;
 // A car standing short of the finish has arrived where its fix lies within
 // its scatter of it, but never farther than this, whatever HDOP the
 // receiver claims: a car stopped farther short has not arrived.
@@ -607,7 +610,7 @@ bool fdMapNavi::takeRouteAsItIs(const Positioning::CarState& car, float speedMs,
     // at a scatter of 13.5 m put the car past the turn 17 m on, and the
     // start's words named the turn after it.
     if (starting && m_measuredFix && !m_lastOnRoute.isAtEnd() && m_lastOnRoute.partLevel() != nullptr &&
-        metresBetween(*m_measuredFix, globalOf(m_lastOnRoute)) <= 2.0 * scatterMetres()) {
+        metresBetween(*m_measuredFix, globalOf(m_lastOnRoute)) <= WanderScatters * scatterMetres()) {
         m_position = m_lastOnRoute;
         m_outOfPath = false;
     } else if (!locateAfresh(car, outCode, nullptr, starting && speedMs < StandingMs)) {
@@ -921,7 +924,7 @@ void fdMapNavi::backwardMoveTest(const Positioning::CarState& car, float speedMs
     // that far, a car that drove the route was found driving against it.
     const auto stretchNearFix = [&](auto goesWith) {
         return m_measuredFix && anySegmentNear(m_position, *m_measuredFix,
-                                               std::max(double(m_maxDistFromPath1), 2.0 * double(m_fixScatterMetres)),
+                                               std::max(double(m_maxDistFromPath1), WanderScatters * double(m_fixScatterMetres)),
                                                goesWith);
     };
     const bool withRoute =

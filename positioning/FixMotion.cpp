@@ -47,6 +47,12 @@ void offset(const Fix& fix, double eastPerDegree, double latitude, double longit
     north = (fix.latitude - latitude) * MetresPerDegree;
 }
 
+// The course (degrees from north, clockwise) of a way east and north.
+float courseOf(double east, double north) {
+    const double degrees = std::atan2(east, north) * 180.0 / std::numbers::pi;
+    return static_cast<float>(std::fmod(degrees + 360.0, 360.0));
+}
+
 } // namespace
 
 void FixMotion::given(const NmeaTime& time, bool speed, bool course) {
@@ -546,19 +552,13 @@ FixMotion::Motion FixMotion::judge(const Fix& fix, double now) {
         if (!(way(i) > square(error)) ||
             (m_learned && !(way(i) > CourseScatters * m_scatter[static_cast<std::size_t>(node[i].leg)])))
             continue;
-        const double degrees =
-            std::atan2(node[0].east - node[i].east, node[0].north - node[i].north) * 180.0 / std::numbers::pi;
-        motion.course = static_cast<float>(std::fmod(degrees + 360.0, 360.0));
+        motion.course = courseOf(node[0].east - node[i].east, node[0].north - node[i].north);
         break;
     }
     // Else the course of the line its fixes lie on: the last second's, or
     // a slow car's that leaves its stand, all the nodes' as averaged.
-    const auto lineCourse = [&motion](double east, double north) {
-        const double degrees = std::atan2(east, north) * 180.0 / std::numbers::pi;
-        motion.course = static_cast<float>(std::fmod(degrees + 360.0, 360.0));
-    };
-    if (!motion.course && lined) lineCourse(line.oneEast, line.oneNorth);
-    if (!motion.course && m_leavingStand) lineCourse(m_leaveEast, m_leaveNorth);
+    if (!motion.course && lined) motion.course = courseOf(line.oneEast, line.oneNorth);
+    if (!motion.course && m_leavingStand) motion.course = courseOf(m_leaveEast, m_leaveNorth);
     return motion;
 }
 
@@ -642,8 +642,7 @@ std::optional<FixMotion::Motion> FixMotion::wideMotion(const Fix& fix, double no
         if (still(v)) continue;
         Motion motion;
         motion.speed = static_cast<float>(std::sqrt(v.squares()));
-        const double degrees = std::atan2(v.east, v.north) * 180.0 / std::numbers::pi;
-        motion.course = static_cast<float>(std::fmod(degrees + 360.0, 360.0));
+        motion.course = courseOf(v.east, v.north);
         return motion;
     }
     return Motion{};
@@ -770,10 +769,8 @@ FixMotion::Motion FixMotion::turnMotion(const Fix& fix, double now) const {
         double east = 0.0, north = 0.0;
         offset(fix, m_eastPerDegree, from.latitude, from.longitude, east, north);
         const double way = square(east) + square(north);
-        if (!motion.course && age <= TurnSeconds + MinSpacingSeconds && way > least) {
-            const double degrees = std::atan2(east, north) * 180.0 / std::numbers::pi;
-            motion.course = static_cast<float>(std::fmod(degrees + 360.0, 360.0));
-        }
+        if (!motion.course && age <= TurnSeconds + MinSpacingSeconds && way > least)
+            motion.course = courseOf(east, north);
         if (age - stepAge < TurnStepSeconds) continue;
         along += std::sqrt(square(east - stepEast) + square(north - stepNorth));
         stepEast = east;

@@ -212,8 +212,8 @@ class FixMotion {
     // speed is the line's over the fixes of a longer baseline: over T
     // seconds of n fixes of error s a speed errs by about s*sqrt(2/n)/T.
     // The longest of WideBaselines that shows a way beyond the line's
-    // error (StartScatters of its square to set off, StayScatters to go
-    // on) gives the speed shown; the shortest whose error along the way
+    // error (WideStartScatters of its square to set off, and the next
+    // longer one StayScatters; StayScatters to go on) gives the speed shown; the shortest whose error along the way
     // is within a WideShare of that is the speed told, and where that line
     // shows no way beyond StayScatters of its error the car stops.
     static constexpr double WideSquares = 50.0;
