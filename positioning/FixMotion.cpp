@@ -47,6 +47,13 @@ void offset(const Fix& fix, double eastPerDegree, double latitude, double longit
     north = (fix.latitude - latitude) * MetresPerDegree;
 }
 
+// Degrees east folded into -180..180 (across the date line).
+double angleEast(double degrees) {
+    if (degrees > 180.0) return degrees - 360.0;
+    if (degrees < -180.0) return degrees + 360.0;
+    return degrees;
+}
+
 // The course (degrees from north, clockwise) of a way east and north.
 float courseOf(double east, double north) {
     const double degrees = std::atan2(east, north) * 180.0 / std::numbers::pi;
@@ -93,7 +100,10 @@ void FixMotion::restart() {
     m_learned = false;
     m_standFor = 0.0;
     m_standOffFor = 0.0;
+    m_fixOffFor = 0.0;
     m_leavingStand = false;
+    m_standSince.reset();
+    m_departedAt.reset();
 }
 
 double FixMotion::errorBound() const {
@@ -299,8 +309,8 @@ void FixMotion::placeStand(const Fix& fix, const std::array<Node, MaxLegs + 1>& 
     m_standFor = std::max(age, seconds);
 }
 
-void FixMotion::learnStand(const Fix& fix, const std::array<Node, MaxLegs + 1>& node, std::size_t count,
-                           double seconds, double errorMetres) {
+void FixMotion::learnStand(const Fix& fix, double now, const std::array<Node, MaxLegs + 1>& node,
+                           std::size_t count, double seconds, double errorMetres) {
     // The first lesson of a stand: where it stands is the mean of the
     // window's fixes.
     if (m_standFor == 0.0) placeStand(fix, node, count, MaxLegs, seconds);
@@ -318,10 +328,140 @@ void FixMotion::learnStand(const Fix& fix, const std::array<Node, MaxLegs + 1>& 
     // from where they stood than any way of them.
     m_standOff = std::max(m_standOff + rate * (std::min(lesson, LessonCap * m_standOff) - m_standOff),
                           LeastScatter);
+    // A fix's own mean square distance from there, learned so from HDOP
+    // 1's error at least: where the fixes scatter on their own, the mean
+    // square error of a fix; where they wander, their wander. Taught by
+    // the fix DepartSeconds old, of this stand: a slow car that leaves a
+    // short stand is seen leaving only seconds later, and its fixes
+    // meanwhile are no stand's.
+    std::size_t back = 1;
+    while (back <= m_count && since(kept(back).seconds, now) < DepartSeconds)
+        ++back;
+    if (back <= m_count && !kept(back).stray && since(kept(back).seconds, now) < DepartSeconds + seconds &&
+        since(*m_standSince, kept(back).seconds) >= 0.0) {
+        const Place& place = kept(back);
+        const double east = angleEast(place.longitude - m_standLongitude) * m_eastPerDegree;
+        const double north = (place.latitude - m_standLatitude) * MetresPerDegree;
+        const double lesson = square(east) + square(north);
+        if (m_fixOffFor == 0.0) m_fixOff = square(std::max(errorMetres, static_cast<double>(m_uere)));
+        m_fixOffFor = std::min(m_fixOffFor + seconds, LearnSeconds);
+        const double rate = seconds / std::min(LearnSeconds, PriorSeconds + m_fixOffFor);
+        m_fixOff =
+            std::max(m_fixOff + rate * (std::min(lesson, LessonCap * m_fixOff) - m_fixOff), LeastScatter);
+    }
     m_standFor = std::min(m_standFor + seconds, StandSeconds);
     const double share = seconds / m_standFor;
     m_standLatitude += share * (fix.latitude - m_standLatitude);
     m_standLongitude += share * (fix.longitude - m_standLongitude);
+}
+
+FixMotion::Departure FixMotion::departure(const Fix& fix, double now, double tauSeconds) const {
+    Departure best;
+    if (!m_standSince || m_jitterFor < WideLearnSeconds) return best;
+    // The fixes since the car stood, newest first, in metres from the fix
+    // told; no farther back than StandSeconds before the oldest tau, nor
+    // across a gap (a tunnel) that the nodes would not bridge either.
+    struct Point {
+        double age, east, north;
+    };
+    std::array<Point, Kept + 1> point;
+    std::size_t count = 0;
+    point[count++] = {0.0, 0.0, 0.0};
+    const double stood = std::min(since(*m_standSince, now), tauSeconds + StandSeconds);
+    double last = 0.0;
+    for (std::size_t back = 1; back <= m_count; ++back) {
+        const Place& from = kept(back);
+        const double age = since(from.seconds, now);
+        if (age < 0.0 || age > stood + MinSpacingSeconds || age - last > MaxLegs) break;
+        if (from.stray) continue;
+        last = age;
+        double east = 0.0, north = 0.0;
+        offset(fix, m_eastPerDegree, from.latitude, from.longitude, east, north);
+        point[count++] = {age, -east, -north};
+    }
+    if (count < static_cast<std::size_t>(DepartStandFixes) + 1) return best;
+    // The sums of all the fixes, and of those newer than each tau tried:
+    // a fix `d` seconds after tau lies at P + v d, those before it at P.
+    double sumEast = 0.0, sumNorth = 0.0, squares = 0.0;
+    for (std::size_t i = 0; i < count; ++i) {
+        sumEast += point[i].east;
+        sumNorth += point[i].north;
+        squares += square(point[i].east) + square(point[i].north);
+    }
+    const auto n = static_cast<double>(count);
+    const double spread = squares - (square(sumEast) + square(sumNorth)) / n; // about the mean
+    double a = 0.0, aa = 0.0, e = 0.0, no = 0.0, ae = 0.0, an = 0.0;
+    double bestShare = -1.0, bestResidual = 0.0;
+    std::size_t bestIndex = 0;
+    double bestSpread = 0.0; // of the fixes' times since tau (s²)
+    for (std::size_t tau = 1; tau + DepartStandFixes <= count; ++tau) {
+        const Point& newer = point[tau - 1];
+        a += newer.age;
+        aa += square(newer.age);
+        e += newer.east;
+        no += newer.north;
+        ae += newer.age * newer.east;
+        an += newer.age * newer.north;
+        const double at = point[tau].age; // the last fix of the stand
+        if (at > tauSeconds + MinSpacingSeconds) break;
+        const auto moving = static_cast<double>(tau);
+        const double d = moving * at - a;
+        const double dd = moving * square(at) - 2.0 * at * a + aa - square(d) / n;
+        if (!(dd > 0.0)) continue;
+        const double de = at * e - ae - d * sumEast / n;
+        const double dn = at * no - an - d * sumNorth / n;
+        const double share = (square(de) + square(dn)) / dd; // the squares the line takes away
+        ++best.tried;
+        if (share <= bestShare) continue;
+        bestShare = share;
+        bestResidual = spread - share;
+        best.east = de / dd;
+        best.north = dn / dd;
+        best.tau = at;
+        bestIndex = tau;
+        bestSpread = dd;
+    }
+    if (bestShare < 0.0) return best;
+    // A stop since: the fixes of the last DepartSeconds from one on lie
+    // where the line reached then (its way since tau held there), not on.
+    double stopShare = bestShare;
+    for (std::size_t stop = 1; stop + 1 < bestIndex && point[stop].age <= DepartSeconds; ++stop) {
+        const double held = best.tau - point[stop].age;
+        double g = 0.0, gg = 0.0, ge = 0.0, gn = 0.0;
+        for (std::size_t i = 0; i < count; ++i) {
+            const double way = std::clamp(best.tau - point[i].age, 0.0, held);
+            g += way;
+            gg += square(way);
+            ge += way * point[i].east;
+            gn += way * point[i].north;
+        }
+        const double spreadG = gg - square(g) / n;
+        if (!(spreadG > 0.0)) continue;
+        ++best.stopsTried;
+        const double share = (square(ge - g * sumEast / n) + square(gn - g * sumNorth / n)) / spreadG;
+        if (share > stopShare) {
+            stopShare = share;
+            best.stoppedFor = point[stop].age;
+        }
+    }
+    // A fix's mean square error on one axis, as its jitter shows it (the
+    // second differences of a scatter drawn afresh hold six of a fix's
+    // squares, on two axes), as the receiver claims it, and as the fixes
+    // of its stands lay from where it stood; the evidence is judged by the
+    // larger of the first two.
+    const double jitter = m_jitter / (2.0 * JitterPerError);
+    const double claimed =
+        square(std::min(static_cast<double>(fixErrorMetres(fix.hdop, m_uere)), errorBound())) / 2.0;
+    const double stand = m_fixOffFor > 0.0 ? m_fixOff / 2.0 : 0.0;
+    const double error = std::max({jitter, claimed, LeastScatter});
+    best.evidence = bestShare / error;
+    best.stop = (stopShare - bestShare) / error;
+    // The squares left on both axes, less the two of P and the line's two.
+    const double left = bestResidual / (2.0 * n - 4.0);
+    best.holds = left <= DepartFit * error;
+    best.known = error / bestSpread <= square(CourseMinSpeed);
+    best.scattered = DepartFit * jitter >= std::max(stand, claimed) && left <= DepartFit * jitter;
+    return best;
 }
 
 bool FixMotion::setsOff(const std::array<Node, MaxLegs + 1>& node, std::size_t to, double share) const {
@@ -364,7 +504,11 @@ FixMotion::Motion FixMotion::judge(const Fix& fix, double now) {
         if (!m_moving && moving) m_setOffAt = now;
         // A set-off the next fixes do not bear out leaves the stand where
         // it was: the car's fixes since then are of the stand.
-        if (m_moving && !moving && !(m_setOffAt && since(*m_setOffAt, now) < WideBaselines[2])) m_stoppedAt = now;
+        if (m_moving && !moving && !(m_setOffAt && since(*m_setOffAt, now) < WideBaselines[2])) {
+            m_stoppedAt = now;
+            m_standSince = now;
+        }
+        m_departedAt.reset();
         m_moving = moving;
         m_seenMoving = m_seenMoving || moving;
         m_leavingStand = false;
@@ -391,8 +535,17 @@ FixMotion::Motion FixMotion::judge(const Fix& fix, double now) {
     bool leftStand = false; // set off from where it stood
     bool leaves = false;    // going on leaving it
     bool byNodes = false;   // the nodes' way sets it off
+    bool departs = false;   // it leaves its stand on a line from it
+    bool stops = false;     // it stopped since it so set off
+    // The fixes judged since `then` (at least one): a test tried at each
+    // is the likelier to pass by chance the more often it is tried.
+    const auto looks = [&](double then) {
+        return std::max(since(then, now) / std::max(lastSeconds, MinSpacingSeconds), 1.0);
+    };
+    Departure left;
     if (two < count) {
         const std::size_t last = count - 1;
+        if (!m_moving) left = departure(fix, now, DepartSeconds);
         // Over two seconds (a car that has just set off, its earlier nodes
         // where it stood) or over all the nodes.
         const bool setOff[] = {setsOff(node, two, StraightShare), setsOff(node, last, StraightShare)};
@@ -417,7 +570,7 @@ FixMotion::Motion FixMotion::judge(const Fix& fix, double now) {
                           way(last) > square(error) && way(last) > StartScatters * claimedGuess(error);
         if (!m_moving && !settingOff && !creeps && !even && !justStopped && windowFull) {
             learn(node, count, lastSeconds, error);
-            learnStand(fix, node, count, lastSeconds, error);
+            learnStand(fix, now, node, count, lastSeconds, error);
         }
         // A receiver seen neither standing nor moving yet (the program
         // has just started) is judged by a guess of its scatter, which a
@@ -461,15 +614,42 @@ FixMotion::Motion FixMotion::judge(const Fix& fix, double now) {
         const bool goesOn = lined || leaves || beyond(two, StayScatters) ||
                             (reach.beyondError && beyond(last, StayScatters)) ||
                             legs > StayScatters * static_cast<double>(last) * scatter(1, error, nodeFixes);
+        // A car leaving its stand on a line from it, whether or not the
+        // nodes set it off too (the line tells its speed better); one that
+        // set off so goes on while the line holds and shows no stop.
+        if (!m_moving) {
+            const double least = DepartEvidence + 2.0 * std::log(looks(*m_standSince) * left.tried);
+            departs = left.scattered && left.holds && left.known && left.evidence > least &&
+                      std::hypot(left.east, left.north) >= CourseMinSpeed;
+            if (departs) m_departedAt = now - left.tau;
+        } else if (m_departedAt && m_setOffAt) {
+            left = departure(fix, now, since(*m_departedAt, now) + 1.0);
+            const double tried = looks(*m_setOffAt) * std::max(left.stopsTried, 1);
+            stops = left.stop > DepartEvidence + 2.0 * std::log(tried);
+            departs = !stops && left.scattered && left.holds && left.evidence > DepartStay &&
+                      !(beyond(two, StartScatters) && since(*m_setOffAt, now) > DepartSeconds);
+            if (!departs) {
+                // Its way shows over two seconds (DepartSeconds after it
+                // set off: a scatter drawn afresh at a fix a second showed
+                // a slow car's now and then), or the line no longer holds:
+                // its velocity goes on as the one the car leaves by.
+                m_departedAt.reset();
+                m_leavingStand = !stops;
+                m_leaveEast = left.east;
+                m_leaveNorth = left.north;
+                m_leaveFor = LeaveSeconds;
+            }
+        }
         if (!m_moving) {
             // Only a car that the nodes do not set off yet is judged by
-            // the place it left: their way gives its speed.
-            moving = lined || leftStand || byNodes;
-            m_leavingStand = leftStand && !lined && !byNodes;
-        } else if (goesOn) {
+            // the place it left: their way gives its speed (or the line's
+            // from its stand).
+            moving = lined || leftStand || byNodes || departs;
+            m_leavingStand = leftStand && !lined && !byNodes && !departs;
+        } else if (!stops && (goesOn || departs)) {
             moving = true;
             m_stillSince.reset();
-        } else {
+        } else if (!stops) {
             // A fix or two of a moving car within the scatter: it stops
             // only when they last.
             if (!m_stillSince) m_stillSince = now;
@@ -521,6 +701,7 @@ FixMotion::Motion FixMotion::judge(const Fix& fix, double now) {
             motion.lined = static_cast<float>(lineSpeed);
             motion.speed = std::max(motion.speed, motion.lined);
         }
+        if (departs) motion.speed = static_cast<float>(std::hypot(left.east, left.north));
         moving = motion.speed >= CourseMinSpeed;
     }
     if (!m_moving && moving) m_setOffAt = now;
@@ -532,6 +713,9 @@ FixMotion::Motion FixMotion::judge(const Fix& fix, double now) {
         // on while it leaves it.
         placeStand(fix, node, count, 2, lastSeconds);
         m_leavingStand = false;
+        // Since when its line showed it stopped, where it did.
+        m_standSince = stops ? now - left.stoppedFor : now;
+        m_departedAt.reset();
     }
     m_moving = moving;
     m_seenMoving = m_seenMoving || moving;
@@ -557,14 +741,19 @@ FixMotion::Motion FixMotion::judge(const Fix& fix, double now) {
     }
     // Else the course of the line its fixes lie on: the last second's, or
     // a slow car's that leaves its stand, all the nodes' as averaged.
+    if (departs) motion.course = courseOf(left.east, left.north);
     if (!motion.course && lined) motion.course = courseOf(line.oneEast, line.oneNorth);
     if (!motion.course && m_leavingStand) motion.course = courseOf(m_leaveEast, m_leaveNorth);
     return motion;
 }
 
 std::optional<FixMotion::Motion> FixMotion::wideMotion(const Fix& fix, double now, int nodeFixes) const {
-    // A fix's mean square error (both axes) as its jitter shows it.
-    const double spread = m_jitterFor >= WideLearnSeconds ? m_spread / JitterPerError : 0.0;
+    // A fix's mean square error (both axes) as its jitter shows it, no
+    // more than its mean square distance from where the car stood shows:
+    // a few seconds of a jitter's lessons showed a scatter of 3.5 m drawn
+    // afresh wide now and then.
+    double spread = m_jitterFor >= WideLearnSeconds ? m_spread / JitterPerError : 0.0;
+    if (m_fixOffFor > 0.0) spread = std::min(spread, m_fixOff);
     if (!(spread > WideSquares * nodeFixes)) return std::nullopt;
     // The line of the fixes over each baseline, in one pass back; a
     // standing car's only over the fixes since it stopped, so that the
@@ -799,6 +988,7 @@ void FixMotion::complete(Fix& fix, const NmeaTime& time) {
     // A move the gate told is this fix's, whether or not it is judged.
     const bool moveTold = std::exchange(m_moveTold, false);
     bool stray = false;
+    if (!m_standSince) m_standSince = now;
     if (speedStale || courseStale) {
         m_eastPerDegree = MetresPerDegree * std::cos(fix.latitude * std::numbers::pi / 180.0);
         stray = takeStray({now, fix.latitude, fix.longitude, fix.hdop, false}, moveTold);

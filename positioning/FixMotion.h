@@ -33,7 +33,10 @@
 // A receiver of 5 fixes a second and more sets off too where its fixes of
 // the last second lie on a line; a car slow against a scatter drawn afresh
 // at each fix, where the mean of its last fixes leaves the place it stood
-// (known from all the fixes of its stand) beyond what its stand taught.
+// (known from all the fixes of its stand) beyond what its stand taught, or
+// where its fixes since it stood lie, beyond their error, on a line from
+// that place (a departure: its evidence grows with the cube of the fixes
+// since, so that a stand of five seconds tells it too).
 //
 // It takes only the fixes the positioning system's gate let through, and
 // leaves a stray one (far off where the car's motion puts it) out of the
@@ -227,6 +230,37 @@ class FixMotion {
     static constexpr double WideLearnSeconds = 3.0;
     static constexpr double SpreadSeconds = 40.0;
 
+    // A departure from a stand: the fixes since the car stood (StandSeconds
+    // of them at most before it set off) lie at one place P until a time
+    // tau of the last DepartSeconds, then on a line from P at an even pace.
+    // Against a standing car, that line takes away from the squares of the
+    // fixes' distances from their mean what v² sum (t - tau)² makes of them
+    // (less for the uncertainty of P): it grows with the cube of the fixes
+    // since tau. That share, over a fix's mean square error on one axis
+    // (the claimed one or its jitter's, the larger), is the evidence; a
+    // standing car's is the sum of the squares of two normal draws, beyond
+    // c once in e^(c/2). A car sets off where it exceeds DepartEvidence and
+    // two of the log of the fixes judged since it stood times the taus
+    // tried (each is a look: a stand of ten minutes, or at 10 Hz, is no
+    // likelier to set off than one of ten seconds at 1 Hz), where the
+    // line's velocity is known within CourseMinSpeed on each axis and at
+    // least that; it is the car's velocity. It goes on leaving while the
+    // evidence exceeds DepartStay, until a stop since one of the last
+    // DepartSeconds (the line's way held there from then on) is as
+    // evident against the line going on, or the nodes' way of two seconds
+    // shows beyond the scatter more than DepartSeconds after it set off.
+    // Only where the fixes scatter on their own: their jitter no less than
+    // a DepartFit share of the claimed error and of what the fixes of its
+    // stands showed (a wandering scatter's jitter is an eighth of them, and
+    // its drift looks like slow motion), the squares left about the line
+    // and P, per degree of freedom, no more than DepartFit of the jitter's,
+    // and no fewer than DepartStandFixes fixes of the stand.
+    static constexpr double DepartEvidence = 12.0;
+    static constexpr double DepartStay = 9.0;
+    static constexpr double DepartSeconds = 8.0;
+    static constexpr double DepartFit = 3.0;
+    static constexpr int DepartStandFixes = 3;
+
   private:
     struct Place {
         double seconds = 0.0; // of the day
@@ -334,15 +368,33 @@ class FixMotion {
     // back, as many seconds of fixes as they hold (`seconds` at least).
     void placeStand(const Fix& fix, const std::array<Node, MaxLegs + 1>& node, std::size_t count, int legs,
                     double seconds);
-    // A lesson of where the car stands, from `fix` and the nodes, the
-    // newest `seconds` after the fix before it.
-    void learnStand(const Fix& fix, const std::array<Node, MaxLegs + 1>& node, std::size_t count,
+    // A lesson of where the car stands, from `fix` (at `now`) and the
+    // nodes, the newest `seconds` after the fix before it.
+    void learnStand(const Fix& fix, double now, const std::array<Node, MaxLegs + 1>& node, std::size_t count,
                     double seconds, double errorMetres);
     // The square of the way of the mean of the last two seconds' nodes
     // from where the car stood, and in `gain` how much farther from there
     // that mean lies than the older nodes' (metres).
     double fromStand(const Fix& fix, const std::array<Node, MaxLegs + 1>& node, std::size_t count,
                      double& gain) const;
+    // The line from where the car stood that the fixes since its stand fit
+    // best, set off no more than `tauSeconds` ago, and a stop on it.
+    struct Departure {
+        double evidence = 0.0; // against a standing car, over a fix's error
+        double east = 0.0;     // velocity, m/s
+        double north = 0.0;
+        double tau = 0.0;      // seconds before the fix told it set off
+        bool scattered = false; // its fixes scatter on their own
+        bool holds = false;     // they lie about the line within their error
+        bool known = false;     // its velocity within CourseMinSpeed on each axis
+        // The evidence of a stop since so many seconds (against the line
+        // going on), on the same scale.
+        double stop = 0.0;
+        double stoppedFor = 0.0;
+        int tried = 0;      // taus tried
+        int stopsTried = 0; // stops tried
+    };
+    Departure departure(const Fix& fix, double now, double tauSeconds) const;
     // A lesson of the scatter from the nodes of a standing car, the newest
     // `seconds` after the fix before it.
     void learn(const std::array<Node, MaxLegs + 1>& node, std::size_t count, double seconds, double errorMetres);
@@ -388,7 +440,13 @@ class FixMotion {
     double m_standFor = 0.0;
     double m_standOff = 0.0;
     double m_standOffFor = 0.0;
+    // A fix's mean square distance from where the car stands (m², both
+    // axes), and the seconds of lessons.
+    double m_fixOff = 0.0;
+    double m_fixOffFor = 0.0;
     bool m_leavingStand = false; // set off from it, its way not yet shown
+    std::optional<double> m_standSince; // the car stands, or last stood, since
+    std::optional<double> m_departedAt;  // it set off so from its stand, then
     // The velocity of a car leaving it (m/s east and north), averaged over
     // the seconds it has been leaving.
     double m_leaveEast = 0.0;

@@ -219,6 +219,20 @@ TEST(FixMotion, TellsAStandingCarFromAMovingOne) {
         {"15 km/h after a red light, 1 Hz", 1,
          {{S::Stand, 5}, {S::Drive, 20, 8.3}, {S::Stand, 10}, {S::Drive, 40, 4.17}, {S::Stand, 40}},
          Scatter::None, 0.0, 1.0f},
+        // The same in 3.5 m of scatter drawn afresh at each fix (a red light
+        // between two stretches at 15 km/h): its way from a stand of a few
+        // seconds, whose place a few fixes tell, lay within that stand's
+        // scatter, and it was told 4 to 14 s late, if at all. Moving from
+        // the fifth second, or the sixth after 5 s standing from the start:
+        // six fixes tell that place no better.
+        {"15 km/h after a 5 s stand, 3.5 m fresh, 1 Hz", 1, {{S::Stand, 5}, {S::Drive, 40, 4.17}, {S::Stand, 40}},
+         Scatter::Fresh, 3.5, 1.0f, 36000.0, 1.5, 30.0, 10, 6.0},
+        {"15 km/h after a 10 s stand, 3.5 m fresh, 1 Hz", 1,
+         {{S::Stand, 10}, {S::Drive, 40, 4.17}, {S::Stand, 40}}, Scatter::Fresh, 3.5, 1.0f, 36000.0, 1.5, 30.0, 10,
+         5.0},
+        {"15 km/h after a red light, 3.5 m fresh, 1 Hz", 1,
+         {{S::Stand, 5}, {S::Drive, 20, 4.17}, {S::Stand, 10}, {S::Drive, 40, 4.17}, {S::Stand, 40}},
+         Scatter::Fresh, 3.5, 1.0f, 36000.0, 1.5, 30.0, 10, 6.0},
     };
     // 17.7 m drawn afresh at each fix, HDOP 5 claimed, GGA alone at 1 Hz:
     // the nodes of two seconds read a standing car 6 to 48 m/s, a car at 30
