@@ -448,11 +448,24 @@ void fdMapNavi::placeFix() {
     const bool anchored = m_fixPlace && !m_fixPlace->isAtEnd();
     const PathPosition anchor = anchored ? *m_fixPlace : m_position;
     const double seconds = anchored ? std::min((m_fixMs - m_previousFixMs) * 0.001, 10.0) : 0.0;
-    const double on = SpeedSlack * std::max(double(m_speedMs), double(StandingMs)) * seconds +
-                      double(FixJumpMetres) + scatterMetres() + (anchored ? 0.0 : lookAroundMetres());
-    PathPosition to = advanced(anchor, truncated(on + 0.5, 0xFFFF));
-    if (to.isAtEnd())
-        to = PathPosition(*m_path, false);
+    const auto onRoute = [this](PathPosition p) { return p.isAtEnd() ? PathPosition(*m_path, false) : p; };
+    const double driven =
+        SpeedSlack * std::max(double(m_speedMs), double(StandingMs)) * seconds + double(FixJumpMetres);
+    PathPosition to = onRoute(
+        advanced(anchor, truncated(driven + (anchored ? 0.0 : scatterMetres() + lookAroundMetres()) + 0.5, 0xFFFF)));
+    // The scatter lets a fix's place that lags behind guidance's (its fix
+    // lay back along the road) catch up with it, not run on ahead of it:
+    // a place ahead by the scatter already went on from there by another
+    // scatter at the next fix, and the fixes of a 17.7 m scatter took it
+    // onto the stretch 60 m beside, 110 m ahead of the car.
+    if (anchored && PathPosition::isBefore(anchor, m_position)) {
+        PathPosition catchUp = onRoute(advanced(m_position, truncated(driven + 0.5, 0xFFFF)));
+        const PathPosition byScatter = onRoute(advanced(anchor, truncated(driven + scatterMetres() + 0.5, 0xFFFF)));
+        if (PathPosition::isBefore(byScatter, catchUp))
+            catchUp = byScatter;
+        if (PathPosition::isBefore(to, catchUp))
+            to = catchUp;
+    }
     m_fixPlaceCount = m_fixCount;
     // A car that moves is on a stretch that goes its way, not on the other
     // leg of a hairpin 10 m beside it.
@@ -484,10 +497,14 @@ void fdMapNavi::placeFix() {
 std::optional<PathPosition> fdMapNavi::reachAhead(float speedMs) const {
     if (!m_measuredFix || m_position.isAtEnd())
         return std::nullopt;
-    // The place itself goes on at the car's speed (a little more, for a
-    // speed that grows), to the fraction of a metre, whatever the fix says:
-    // a fix taken for one on a stretch of the route beside this one would
-    // hold it back.
+    // Once its fix is placed, from there: the car is no farther on than
+    // its last fix and the way it drove since. Guidance's place moved on
+    // from itself at 1.25 times a speed that GGA alone reads high (13.7 m/s
+    // at 11.7) ran ahead of the car by the scatter of the fixes that had
+    // taken it there, and went on from there, 110 m ahead on a route that
+    // runs near itself. Before the fix is placed the place goes on at the
+    // car's speed (a little more, for a speed that grows), to the fraction
+    // of a metre.
     const std::uint32_t now = m_clock.ticksMs();
     const double seconds = m_lastStepMs != 0 ? std::min((now - m_lastStepMs) * 0.001, 10.0) : 0.0;
     PathPosition reach = m_position;
@@ -497,8 +514,7 @@ std::optional<PathPosition> fdMapNavi::reachAhead(float speedMs) const {
         const double age = std::min((now - m_fixMs) * 0.001, 10.0);
         const double driven = double(speedMs) * (double(m_gpsLatencySeconds) + age) + double(FixJumpMetres);
         const PathPosition fromFix = advanced(*fix, truncated(driven + 0.5, 0xFFFF));
-        if (PathPosition::isBefore(reach, fromFix))
-            reach = fromFix;
+        reach = fromFix;
     }
     if (reach.isAtEnd())
         reach = PathPosition(*m_path, false);
@@ -557,7 +573,8 @@ void fdMapNavi::preferFirstPartNearStart(const Positioning::CarState& car) {
 }
 
 bool fdMapNavi::locateAfresh(const Positioning::CarState& car, int code,
-                             const std::pair<PathPosition, PathPosition>* window, bool standing) {
+                             const std::pair<PathPosition, PathPosition>* window, bool standing,
+                             const PathPosition* reach) {
     const Map::Level* level = m_path->parts.front().level;
     bool located = false;
     if (window != nullptr) {
@@ -584,6 +601,11 @@ bool fdMapNavi::locateAfresh(const Positioning::CarState& car, int code,
         setOutOfPath(car, code);
         return false;
     }
+    // The car shown on the route further on than the car can have come
+    // (the tracker followed a scattered fix onto a stretch that passes
+    // near) is on the route, but no farther on than that.
+    if (reach != nullptr && PathPosition::isBefore(*reach, m_position))
+        m_position = *reach;
     if (m_outOfPath)
         raise(BackToPath);
     m_outOfPath = false;
@@ -735,7 +757,12 @@ void fdMapNavi::onPosition(const Positioning::CarState& car, float speedMs) {
     if (reach && !m_outOfPath) {
         const double around = lookAroundMetres();
         PathPosition to = advanced(m_position, truncated(around + 0.5, 0xFFFF));
-        if (to.isAtEnd() || PathPosition::isBefore(to, *reach))
+        // Looked for around the place, a car the tracker shows on the
+        // route further on is still on it, but put no farther than it can
+        // have come (locateAfresh).
+        if (to.isAtEnd())
+            to = PathPosition(*m_path, false);
+        if (PathPosition::isBefore(to, *reach))
             to = *reach;
         window = std::pair{backed(m_position, around), to};
     } else if (m_measuredFix && !m_lastOnRoute.isAtEnd()) {
@@ -745,7 +772,7 @@ void fdMapNavi::onPosition(const Positioning::CarState& car, float speedMs) {
             to = PathPosition(*m_path, false);
         window = std::pair{PathPosition(*m_path, true), to};
     }
-    if (locateAfresh(car, OutOfPath, window ? &*window : nullptr))
+    if (locateAfresh(car, OutOfPath, window ? &*window : nullptr, false, reach && !m_outOfPath ? &*reach : nullptr))
         maneuverStep(car, speedMs);
 }
 

@@ -219,9 +219,11 @@ private:
     // The car located on the whole route, not only ahead of its place
     // (the start, a changed route, a car found off the route), or within
     // `window` (from, to) when given: on it, or out of path with `code`.
-    // `standing`: the car stands as guidance starts.
+    // `standing`: the car stands as guidance starts. Found further on than
+    // `reach` (the farthest the car can have come), it is put there.
     bool locateAfresh(const Positioning::CarState& car, int code,
-                      const std::pair<PathPosition, PathPosition>* window = nullptr, bool standing = false);
+                      const std::pair<PathPosition, PathPosition>* window = nullptr, bool standing = false,
+                      const PathPosition* reach = nullptr);
     void preferFirstPartNearStart(const Positioning::CarState& car);
     // Guidance's places taken on the route as it is now (at the start and
     // after an edit of the route); `emptyCode` or `outCode` raised when the
@@ -251,8 +253,9 @@ private:
     void placeFix();
     // The farthest along the route the car can be now: its fix's place,
     // the way it drove since the fix was measured (the receiver's latency
-    // and the fix's age at its speed) and a fix's jump, or guidance's place
-    // moved on at the car's speed since the last step; none without a fix.
+    // and the fix's age at its speed) and a fix's jump; before the fix is
+    // placed, guidance's place moved on at the car's speed since the last
+    // step; none without a fix.
     std::optional<PathPosition> reachAhead(float speedMs) const;
     // Some seconds of driving and the fix's scatter: how far around
     // guidance's place its fix, or the car, is looked for.
