@@ -36,6 +36,17 @@ double square(double v) {
     return v * v;
 }
 
+// Learns `lesson` into `mean`, held over the last `window` seconds: each
+// lesson weighs as much as the `seconds` since the fix before it, the first
+// is taken whole, and `learnedFor` counts the seconds of lessons up to the
+// window. Past the window a lesson still weighs its seconds in it, so that
+// a receiver whose scatter changes (into a street canyon, or a cold start
+// settling) is judged by its last seconds, not its first.
+void learnOver(double& mean, double& learnedFor, double lesson, double seconds, double window) {
+    learnedFor = std::min(learnedFor + seconds, window);
+    mean += seconds / learnedFor * (lesson - mean);
+}
+
 // Metres east and north of `latitude`, `longitude` to the fix, with the
 // metres of a degree east at the fix.
 void offset(const Fix& fix, double eastPerDegree, double latitude, double longitude, double& east,
@@ -488,11 +499,7 @@ FixMotion::Motion FixMotion::judge(const Fix& fix, double now) {
     // What the fixes show of their error, over the whole window: a
     // receiver's claim is a first guess only.
     if (count > 0 && node[count - 1].leg == MaxLegs && line.fixes >= 4 && std::isfinite(line.squares)) {
-        // Each lesson weighs as much as the time since the fix before it;
-        // the first is taken whole.
-        const double before = m_shownFor;
-        m_shownFor = std::min(m_shownFor + std::max(lastSeconds, MinSpacingSeconds), ShownSeconds);
-        m_shown += (m_shownFor - before) / m_shownFor * (line.squares - m_shown);
+        learnOver(m_shown, m_shownFor, line.squares, std::max(lastSeconds, MinSpacingSeconds), ShownSeconds);
         error = std::min(error, errorBound());
     }
     const auto way = [&node](std::size_t i) {
@@ -936,12 +943,8 @@ void FixMotion::learnJitter(const Fix& fix, double now) {
     offset(fix, m_eastPerDegree, b.latitude, b.longitude, bEast, bNorth);
     // The fix less twice the one before plus the one before that.
     const double lesson = square(aEast - (bEast - aEast)) + square(aNorth - (bNorth - aNorth));
-    const double was = m_jitterFor;
-    m_jitterFor = std::min(m_jitterFor + second, ShownSeconds);
-    m_jitter += (m_jitterFor - was) / m_jitterFor * (lesson - m_jitter);
-    const double spreadWas = m_spreadFor;
-    m_spreadFor = std::min(m_spreadFor + second, SpreadSeconds);
-    m_spread += (m_spreadFor - spreadWas) / m_spreadFor * (lesson - m_spread);
+    learnOver(m_jitter, m_jitterFor, lesson, second, ShownSeconds);
+    learnOver(m_spread, m_spreadFor, lesson, second, SpreadSeconds);
 }
 
 FixMotion::Motion FixMotion::turnMotion(const Fix& fix, double now) const {
