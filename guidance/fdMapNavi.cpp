@@ -60,6 +60,9 @@ constexpr std::uint32_t CreepMetres = 10;
 constexpr double SpeedSlack = 1.25;
 // Fixes further apart in time than this do not judge each other.
 constexpr std::uint32_t FixGapMs = 2500;
+// The places of the fixes of this long bound how far on the car can be,
+// each with the way it can have driven since and one fix's jump.
+constexpr std::uint32_t FixSpanMs = 2000;
 
 std::uint32_t configMetres(Core::ConfigNode& node, const char* key, int defaultValue) {
     return static_cast<std::uint32_t>(std::max(0, node.value(key, defaultValue)));
@@ -112,6 +115,7 @@ void fdMapNavi::setPath(Path* path) {
     m_position = PathPosition{};
     m_lastOnRoute = PathPosition{};
     m_fixPlace.reset();
+    m_recentFixPlaces.clear();
     m_maneuverPosition = PathPosition{};
     m_nextPointPosition = PathPosition{};
     m_maneuverKnown = false;
@@ -441,6 +445,7 @@ void fdMapNavi::placeFix() {
     // it.
     if (!m_measuredFix || m_path == nullptr || m_position.isAtEnd() || m_position.partLevel() == nullptr) {
         m_fixPlace.reset();
+        m_recentFixPlaces.clear();
         return;
     }
     if (m_fixPlace && m_fixPlaceCount == m_fixCount)
@@ -449,8 +454,8 @@ void fdMapNavi::placeFix() {
     const PathPosition anchor = anchored ? *m_fixPlace : m_position;
     const double seconds = anchored ? std::min((m_fixMs - m_previousFixMs) * 0.001, 10.0) : 0.0;
     const auto onRoute = [this](PathPosition p) { return p.isAtEnd() ? PathPosition(*m_path, false) : p; };
-    const double driven =
-        SpeedSlack * std::max(double(m_speedMs), double(StandingMs)) * seconds + double(FixJumpMetres);
+    const double possible = SpeedSlack * std::max(double(m_speedMs), double(StandingMs)) * seconds;
+    const double driven = possible + double(FixJumpMetres);
     PathPosition to = onRoute(
         advanced(anchor, truncated(driven + (anchored ? 0.0 : scatterMetres() + lookAroundMetres()) + 0.5, 0xFFFF)));
     // The scatter lets a fix's place that lags behind guidance's (its fix
@@ -488,33 +493,64 @@ void fdMapNavi::placeFix() {
         if (!PathPosition::isBefore(p, to))
             break;
     }
-    if (best && PathPosition::isBefore(to, *best))
+    const bool held = best && PathPosition::isBefore(to, *best);
+    if (held)
         best = to;
     m_fixPlace = best;
     m_fixPlaceGoesCarWay = way.has_value();
+    noteFixPlace(held, anchored ? std::optional<double>(possible) : std::nullopt);
+}
+
+void fdMapNavi::noteFixPlace(bool held, std::optional<double> possibleMetres) {
+    if (!m_fixPlace || !possibleMetres) {
+        m_recentFixPlaces.clear();
+        m_possibleMetres = 0.0;
+    }
+    if (!m_fixPlace)
+        return;
+    m_possibleMetres += possibleMetres.value_or(0.0);
+    // A place held back to the bound says nothing of where the fix lay; a
+    // car whose speed reads 0 may be setting off (GGA alone tells a speed
+    // only some seconds on): a fix's jump at each of its fixes.
+    std::erase_if(m_recentFixPlaces, [this](const RecentFixPlace& r) {
+        return !r.measured || m_fixMs - r.ms > FixSpanMs || m_speedMs < StandingMs;
+    });
+    const double along = double(PathPosition::distanceTo(PathPosition(*m_path, true), *m_fixPlace));
+    m_recentFixPlaces.push_back({*m_fixPlace, m_fixMs, m_possibleMetres, along - m_possibleMetres, !held});
+}
+
+std::pair<PathPosition, double> fdMapNavi::leastReaching() const {
+    const RecentFixPlace* least = &m_recentFixPlaces.back();
+    for (const RecentFixPlace& r : m_recentFixPlaces)
+        if (r.reachKey < least->reachKey)
+            least = &r;
+    return {least->place, m_possibleMetres - least->possibleMetres};
 }
 
 std::optional<PathPosition> fdMapNavi::reachAhead(float speedMs) const {
     if (!m_measuredFix || m_position.isAtEnd())
         return std::nullopt;
     // Once its fix is placed, from there: the car is no farther on than
-    // its last fix and the way it drove since. Guidance's place moved on
-    // from itself at 1.25 times a speed that GGA alone reads high (13.7 m/s
-    // at 11.7) ran ahead of the car by the scatter of the fixes that had
-    // taken it there, and went on from there, 110 m ahead on a route that
-    // runs near itself. Before the fix is placed the place goes on at the
-    // car's speed (a little more, for a speed that grows), to the fraction
-    // of a metre.
+    // any fix of the last two seconds and the way it can have driven since
+    // allow, and a fix's jump once. Guidance's place moved on from itself
+    // at 1.25 times a speed that GGA alone reads high (13.7 m/s at 11.7)
+    // ran ahead of the car by the scatter of the fixes that had taken it
+    // there, and went on from there, 110 m ahead on a route that runs near
+    // itself; from the last fix alone, a fix 54 m on from a place already
+    // 37 m ahead took it 96 m ahead. Before the fix is placed the place
+    // goes on at the car's speed (a little more, for a speed that grows),
+    // to the fraction of a metre.
     const std::uint32_t now = m_clock.ticksMs();
     const double seconds = m_lastStepMs != 0 ? std::min((now - m_lastStepMs) * 0.001, 10.0) : 0.0;
     PathPosition reach = m_position;
     reach.advance(static_cast<float>(SpeedSlack * std::max(double(speedMs), double(StandingMs)) * seconds /
                                      m_position.currentPart().metresPerUnit));
-    if (const std::optional<PathPosition>& fix = m_fixPlace) {
+    if (m_fixPlace && !m_recentFixPlaces.empty()) {
+        const auto [from, since] = leastReaching();
         const double age = std::min((now - m_fixMs) * 0.001, 10.0);
-        const double driven = double(speedMs) * (double(m_gpsLatencySeconds) + age) + double(FixJumpMetres);
-        const PathPosition fromFix = advanced(*fix, truncated(driven + 0.5, 0xFFFF));
-        reach = fromFix;
+        const double driven =
+            since + double(speedMs) * (double(m_gpsLatencySeconds) + age) + double(FixJumpMetres);
+        reach = advanced(from, truncated(driven + 0.5, 0xFFFF));
     }
     if (reach.isAtEnd())
         reach = PathPosition(*m_path, false);
@@ -623,6 +659,7 @@ bool fdMapNavi::takeRouteAsItIs(const Positioning::CarState& car, float speedMs,
     }
     // Off a new route, the car is looked for from its start on.
     m_fixPlace.reset();
+    m_recentFixPlaces.clear();
     m_lastOnRoute = PathPosition(*m_path, true);
     m_lastOnRouteMs = m_clock.ticksMs();
     // Starting with its fix within twice its scatter of the route's start,

@@ -251,12 +251,21 @@ private:
     // driven since, on a stretch the car's course goes along; none without
     // a fix.
     void placeFix();
-    // The farthest along the route the car can be now: its fix's place,
-    // the way it drove since the fix was measured (the receiver's latency
-    // and the fix's age at its speed) and a fix's jump; before the fix is
+    // The farthest along the route the car can be now: the least that a
+    // fix's place of the last seconds allows with the way the car can have
+    // driven since it was measured (the receiver's latency and the last
+    // fix's age at its speed) and one fix's jump; before the fix is
     // placed, guidance's place moved on at the car's speed since the last
     // step; none without a fix.
     std::optional<PathPosition> reachAhead(float speedMs) const;
+    // The fix's place just taken (`held` back to as far as the car can
+    // have come) noted among the recent ones, the car able to have driven
+    // `possibleMetres` since the fix before (none: no fix before).
+    void noteFixPlace(bool held, std::optional<double> possibleMetres);
+    // Of the recent fixes' places, the one from which the way the car can
+    // have driven since its fix reaches least far along the route, and
+    // that way in metres up to the last fix (0 from the last fix itself).
+    std::pair<PathPosition, double> leastReaching() const;
     // Some seconds of driving and the fix's scatter: how far around
     // guidance's place its fix, or the car, is looked for.
     double lookAroundMetres() const;
@@ -319,6 +328,19 @@ private:
     std::uint32_t m_fixCount = 0;      // fixes told so far
     std::uint32_t m_fixPlaceCount = 0; // the fix m_fixPlace places
     bool m_fixPlaceGoesCarWay = false; // m_fixPlace found on a stretch the car's way
+    // The places of the fixes of the last seconds (the last one
+    // m_fixPlace), each with the way the car can have driven from the
+    // first of them up to it (`possibleMetres`, a running sum): the car is
+    // no farther on than any of them and the way since allow.
+    struct RecentFixPlace {
+        PathPosition place;
+        std::uint32_t ms;
+        double possibleMetres;
+        double reachKey; // metres from the route's start less possibleMetres
+        bool measured;   // where the fix lay, not held back to the bound
+    };
+    std::vector<RecentFixPlace> m_recentFixPlaces;
+    double m_possibleMetres = 0.0;
     bool m_onOtherRoad = false;
     // The last step at which the car went the route's way (not against
     // it) on this route: when, and its distance from the route's start.

@@ -854,13 +854,15 @@ INSTANTIATE_TEST_SUITE_P(RouteFollowing, Scatter, testing::ValuesIn(scatterDrive
 // turns right at 17 and 48 m, keeps left near 300 m, takes a roundabout at
 // 607 m), from receivers whose scatter reaches across: GGA alone at 10 Hz
 // wandering by 8 m under a claim of HDOP 0.9 at 42 km/h, and RMC and GGA
-// (the speed told) at 1 Hz drawn afresh by 17.7 m at HDOP 5 at 30 km/h,
+// (the speed told) or GGA alone at 1 Hz drawn afresh by 17.7 m at HDOP 5
+// at 30 km/h,
 // standing at the start, then the whole route or its first 300 m and a
 // stop there. Guidance's place never runs ahead of the car by more
 // than its fixes and the way it drove since allow (the tracker's latency, a
 // second of driving, a fix's jump and the scatter): it followed the
 // tracker onto the stretch further on, announced the roundabout 180 m
-// early and said "You have arrived" 300 m short of the finish. The car
+// early and said "You have arrived" 300 m short of the finish, and went
+// 96 m ahead as a fix's jump, allowed from each fix's place, added up. The car
 // arrives only at the finish: not where it stops hard 35 m short at
 // 42 km/h either, its last fix on the move where it stops (the car drawn,
 // 1.5 s of latency and the second since that fix ahead, came within the
@@ -895,6 +897,7 @@ TEST(RouteFollowing, ARouteNearItselfIsFollowedWhereTheCarIs) {
         {"GGA only, 10 Hz, 8 m wandering at HDOP 0.9, 42 km/h", Receiver::GgaOnly, 10, 8.0, false, 0.9f, 11.7f, 0, 13,
          false, true},
         {"RMC and GGA, 1 Hz, 17.7 m afresh at HDOP 5, 30 km/h", Receiver::RmcFirst, 1, 17.7, true, 5.0f, 8.3f, 0, 4},
+        {"GGA only, 1 Hz, 17.7 m afresh at HDOP 5, 30 km/h", Receiver::GgaOnly, 1, 17.7, true, 5.0f, 8.3f, 0, 4},
         {"RMC and GGA, 1 Hz, 17.7 m afresh at HDOP 5, 30 km/h, 300 m and a stop", Receiver::RmcFirst, 1, 17.7,
          true, 5.0f, 8.3f, 300, 4},
         {"GGA only, 1 Hz, 17.7 m afresh at HDOP 5, 30 km/h, 300 m and a stop", Receiver::GgaOnly, 1, 17.7, true,

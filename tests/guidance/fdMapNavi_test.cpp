@@ -596,7 +596,9 @@ TEST(fdMapNavi, ACarStandingWithinItsFixsScatterOfTheFinishArrives) {
         else d.drawn({d.at(0), d.at(row.length)}, {0});
         d.navi.setMeasuredFix(d.global(d.at(0)), row.scatter);
         d.navi.start(d.car(0), 10);
+        // A fix a second at 10 m/s.
         for (d.metres = 10; d.metres < row.stands; d.metres += 10) {
+            d.clock.ticks += 1000;
             d.navi.setMeasuredFix(d.global(d.at(d.metres)), row.scatter);
             d.navi.onPosition(d.car(d.metres), 10);
         }
