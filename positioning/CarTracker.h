@@ -251,7 +251,8 @@ class CarTracker {
     std::vector<RoadPolyline> m_roads;
     std::vector<float> m_roadProbability;
     // The fixes' spread (scatterMetres): the mean of their squared metres
-    // from the roads they were matched to, each weighed down by half in
+    // from the road matched (or the one drawn, where the fix lies nearer
+    // it and within one error), each weighed down by half in
     // SpreadHalfLifeSeconds of driving; the seconds of driving it spans,
     // and the ticks of the last fix taken in. Main thread.
     static constexpr float SpreadHalfLifeSeconds = 20.0f;

@@ -302,7 +302,9 @@ TEST(CarTracker, TheRoadIsChosenWhereTheFixWasMeasured) {
 // fixes on the road, is held to 15 m; one that says HDOP 2 while its fixes
 // stray 12 m to either side gets their 51 m, and no more than 64 m however
 // far they stray (18 m to one side of a dual carriageway drawn as one line
-// showed 76 m). A standing car's fixes show nothing.
+// showed 76 m). A standing car's fixes show nothing, nor does a fix on the
+// road the car is drawn on that its course (told late, as at a corner)
+// matched to a road beside.
 TEST(CarTracker, AScatterIsNoMoreThanTheFixesShow) {
     const struct {
         const char* what;
@@ -311,6 +313,10 @@ TEST(CarTracker, AScatterIsNoMoreThanTheFixesShow) {
         int seconds;
         float scatter;
         bool oneSide = false;
+        // Metres to a road beside, whose every piece runs 18 degrees off
+        // north, where every other fix's course is told north: the match
+        // takes that road for those fixes.
+        std::uint32_t beside = 0;
     } rows[] = {
         {"HDOP 20, on the road, 8 s", 20, 12, 0, 8, 64},
         {"HDOP 20, on the road, 30 s", 20, 12, 0, 30, 15},
@@ -320,13 +326,20 @@ TEST(CarTracker, AScatterIsNoMoreThanTheFixesShow) {
         {"HDOP 20, standing 12 m to either side", 20, 0, 12, 30, 64},
         {"HDOP 1, 18 m to one side", 1, 12, 18, 30, 64, true},
         {"HDOP 2, 20 m to either side", 2, 12, 20, 30, 64},
+        {"HDOP 1, on the road, every other course matched 12 m beside", 1, 12, 0, 30, 15, false, 12},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.what);
-        RoadsRig roads({{0, 6, false, 0, {{0, 500}, {1000, 500}}}});
+        std::vector<MapWriting::Polyline> lines{{0, 6, false, 0, {{0, 500}, {1000, 500}}}};
+        if (row.beside > 0) {
+            lines.push_back({0, 6, false, 1, {}});
+            for (std::uint32_t i = 0; i <= 150; ++i)
+                lines.back().points.push_back({4 * i, 500 + row.beside + (i % 2 ? 12 : 0)});
+        }
+        RoadsRig roads(lines);
         for (int s = 0; s < row.seconds; ++s) {
-            roads.fix(100 + row.speed * s, 500 + (s % 2 || row.oneSide ? row.aside : -row.aside), 90,
-                      row.speed, 0.0f, true, row.hdop);
+            roads.fix(100 + row.speed * s, 500 + (s % 2 || row.oneSide ? row.aside : -row.aside),
+                      row.beside > 0 && s % 2 ? 0 : 90, row.speed, 0.0f, true, row.hdop);
             roads.rig->frames(1000);
         }
         EXPECT_NEAR(roads.rig->tracker->scatterMetres(row.hdop), row.scatter, 0.5f);
