@@ -474,7 +474,11 @@ void fdMapNavi::placeFix() {
     m_fixPlaceCount = m_fixCount;
     // A car that moves is on a stretch that goes its way, not on the other
     // leg of a hairpin 10 m beside it.
-    const std::optional<int> way =
+    // No stretch about the place going its way, the course is the fixes'
+    // wander (GGA alone read a standing car's at 3 m/s), not the car's:
+    // dropped, the fix's place was looked for afresh that far on as if
+    // there had been none, on the leg back past the start.
+    std::optional<int> way =
         m_course && m_speedMs >= StandingMs ? std::optional<int>(carWayDegrees(*m_course)) : std::nullopt;
     std::optional<PathPosition> best;
     double bestMetres = 0.0;
@@ -490,8 +494,12 @@ void fdMapNavi::placeFix() {
                 bestMetres = metres;
             }
         }
-        if (!PathPosition::isBefore(p, to))
-            break;
+        if (!PathPosition::isBefore(p, to)) {
+            if (best || !way)
+                break;
+            way.reset();
+            p = backed(anchor, lookAroundMetres());
+        }
     }
     const bool held = best && PathPosition::isBefore(to, *best);
     if (held)
@@ -608,6 +616,29 @@ void fdMapNavi::preferFirstPartNearStart(const Positioning::CarState& car) {
         m_position = first;
 }
 
+std::optional<PathPosition> fdMapNavi::fixShortOfReach(const Positioning::CarState& car,
+                                                        const PathPosition& reach) const {
+    // The tracker shows the car on the route further on than it can have
+    // come (it followed a wandering fix onto a leg that passes near), and
+    // the fix lies within its scatter of the route short of there: the car
+    // is on its route, where its fix was placed, at most at the reach. A
+    // standing car whose fixes wandered 15 m off (their speed read 3 m/s)
+    // was put on the leg back past the start and given a new route.
+    if (!m_measuredFix || reach.isAtEnd())
+        return std::nullopt;
+    PathPosition beyond;
+    if (!m_path->nearestPointBetween(reach, PathPosition(*m_path, false), car.position.toGlobal(), beyond) ||
+        !onPathAt(car, beyond))
+        return std::nullopt;
+    const PathPosition at = m_fixPlace && !m_fixPlace->isAtEnd() && PathPosition::isBefore(*m_fixPlace, reach)
+                                ? *m_fixPlace
+                                : reach;
+    const auto any = [](int) { return true; };
+    if (!anySegmentNear(at, *m_measuredFix, WanderScatters * scatterMetres(), any))
+        return std::nullopt;
+    return at;
+}
+
 bool fdMapNavi::locateAfresh(const Positioning::CarState& car, int code,
                              const std::pair<PathPosition, PathPosition>* window, bool standing,
                              const PathPosition* reach) {
@@ -634,8 +665,12 @@ bool fdMapNavi::locateAfresh(const Positioning::CarState& car, int code,
     // moved.
     const bool held = standing && withinWideMargin(car, m_position);
     if (!held && !onPathTest(car) && !withinScatter(car, m_position)) {
-        setOutOfPath(car, code);
-        return false;
+        const std::optional<PathPosition> at = reach ? fixShortOfReach(car, *reach) : std::nullopt;
+        if (!at) {
+            setOutOfPath(car, code);
+            return false;
+        }
+        m_position = *at;
     }
     // The car shown on the route further on than the car can have come
     // (the tracker followed a scattered fix onto a stretch that passes

@@ -207,6 +207,9 @@ private:
     bool onPathAt(const Positioning::CarState& car, const PathPosition& at) const;
     // The car shown lies within max_dist_from_path_0 of `at`.
     bool withinWideMargin(const Positioning::CarState& car, const PathPosition& at) const;
+    // Where a car the tracker shows on the route beyond `reach` is, its fix
+    // lying within its scatter of the route short of it (none: it is not).
+    std::optional<PathPosition> fixShortOfReach(const Positioning::CarState& car, const PathPosition& reach) const;
     // Whether f holds for the heading of a segment of the route around `at`
     // (some seconds of driving each way) that passes within `margin` metres
     // of a global point.

@@ -29,6 +29,7 @@
 #include <optional>
 #include <random>
 #include <sstream>
+#include <tuple>
 
 namespace Guidance {
 namespace {
@@ -147,6 +148,13 @@ struct Drive {
     // correlation time is ScatterSeconds; drawn afresh at each fix when
     // `fresh`.
     void wanderOn() {
+        // A receiver's own wander, recorded, goes first; the process goes on
+        // from its last.
+        if (recorded < wanders.size()) {
+            std::tie(wander[0], wander[1]) = wanders[recorded++];
+            wandering = true;
+            return;
+        }
         if (!(scatterMetres > 0.0)) return;
         const double keep = fresh ? 0.0 : std::exp(-1.0 / fixesASecond / ScatterSeconds);
         std::normal_distribution<double> start(0.0, scatterMetres);
@@ -223,6 +231,8 @@ struct Drive {
     std::optional<float> sureHdop; // the HDOP the receiver tells, whatever its scatter
     static constexpr double ScatterSeconds = 30.0;
     double wander[2] = {0.0, 0.0};
+    std::vector<std::pair<double, double>> wanders; // metres east and north, a fix each
+    std::size_t recorded = 0;
     bool wandering = false;
     bool fresh = false;
     std::optional<Map::Point> last; // the last fix's point before noise
@@ -891,11 +901,28 @@ TEST(RouteFollowing, ARouteNearItselfIsFollowedWhereTheCarIs) {
         // first row names it less three errors of the scatter (a fix ahead
         // along the road takes guidance's place with it).
         bool heardInTime = false;
+        // A receiver's own wander while the car stands, a fix each.
+        std::vector<std::pair<double, double>> wanders = {};
     } rows[] = {
         // The first row is the one the others' phrases are held to.
         {"GGA only, 10 Hz, no scatter, 42 km/h", Receiver::GgaOnly, 10, 0.0, false, 0.9f, 11.7f, 0, 1},
         {"GGA only, 10 Hz, 8 m wandering at HDOP 0.9, 42 km/h", Receiver::GgaOnly, 10, 8.0, false, 0.9f, 11.7f, 0, 13,
          false, true},
+        // A receiver's wander while the car stands (a drive's, 2 m further
+        // south): 19 m off, then 15 m off toward the leg back past the
+        // start, its speed from the fixes 3 m/s. The tracker put the car
+        // on that leg, beyond where it can have come, and it was given a
+        // new route before it moved.
+        {"GGA only, 10 Hz, 8 m wandering at HDOP 0.9, 42 km/h, wandering 19 m off standing", Receiver::GgaOnly, 10,
+         8.0, false, 0.9f, 11.7f, 0, 1, false, false,
+         {{18.7, -7.3}, {18.9, -7.2}, {19.4, -8.0}, {19.1, -8.5}, {18.3, -9.0}, {17.9, -9.2}, {17.3, -8.9},
+          {16.8, -11.0}, {17.6, -11.2}, {17.0, -11.0}, {17.1, -10.9}, {16.5, -10.8}, {15.4, -9.8}, {14.6, -9.9},
+          {14.5, -9.7}, {14.3, -9.4}, {11.9, -9.5}, {11.7, -9.9}, {12.5, -10.6}, {12.4, -11.9}, {12.4, -13.0},
+          {11.3, -11.6}, {11.6, -11.6}, {11.6, -12.6}, {10.8, -12.4}, {9.2, -12.3}, {8.0, -12.2}, {7.1, -11.1},
+          {7.7, -11.5}, {6.3, -12.1}, {6.2, -12.8}, {6.3, -12.2}, {6.1, -12.5}, {6.5, -12.8}, {7.0, -13.0},
+          {8.0, -13.3}, {7.1, -13.2}, {6.6, -13.9}, {6.4, -13.5}, {4.9, -13.5}, {4.7, -13.7}, {5.1, -14.6},
+          {5.5, -14.8}, {5.4, -15.0}, {5.1, -15.3}, {5.3, -14.0}, {5.9, -13.5}, {6.2, -13.8}, {6.5, -12.5},
+          {5.5, -12.0}, {6.1, -11.8}}},
         {"RMC and GGA, 1 Hz, 17.7 m afresh at HDOP 5, 30 km/h", Receiver::RmcFirst, 1, 17.7, true, 5.0f, 8.3f, 0, 4},
         {"GGA only, 1 Hz, 17.7 m afresh at HDOP 5, 30 km/h", Receiver::GgaOnly, 1, 17.7, true, 5.0f, 8.3f, 0, 4},
         {"RMC and GGA, 1 Hz, 17.7 m afresh at HDOP 5, 30 km/h, 300 m and a stop", Receiver::RmcFirst, 1, 17.7,
@@ -915,6 +942,7 @@ TEST(RouteFollowing, ARouteNearItselfIsFollowedWhereTheCarIs) {
             SCOPED_TRACE(testing::Message() << row.what << ", seed " << seed);
             Drive d(1);
             d.scattering(row.receiver, row.fixesASecond, row.scatterMetres, row.fresh, row.hdop, seed);
+            d.wanders = row.wanders;
             Path planned;
             ASSERT_TRUE(d.compute(geo(43.7395, 7.4220), geo(43.7365, 7.4170), planned));
             const std::uint32_t length = PathPosition::distanceTo(PathPosition(planned, true), PathPosition(planned, false));
@@ -946,6 +974,9 @@ TEST(RouteFollowing, ARouteNearItselfIsFollowedWhereTheCarIs) {
             };
             PathPosition car(planned, true);
             for (int s = 0; s < 5; ++s) ASSERT_NO_FATAL_FAILURE(d.second(car, 0.0f));
+            // A standing car does not leave its route.
+            for (const char* line : {"navi event:OutOfPath", "rebuildPath start"})
+                EXPECT_EQ(d.count(line), 0u) << line << " at " << testing::PrintToString(d.times({line}));
             double carried = 0.0;
             PathPosition lastFix = car;
             std::uint32_t lastFixAlong = 0;
