@@ -273,12 +273,12 @@ std::optional<float> CarTracker::match(Map::KVAtlas& atlas, const TrackerFix& fi
     // What the fixes show of their scatter is how far they lie from the
     // road the car is on: the one matched, or the one it was drawn on where
     // the fix lies nearer that, within one of its errors (a scatter of 15 m
-    // near a street the car was carried onto still shows). At a corner a course taken from the fixes
-    // (GGA alone at 1 Hz) runs a second late, the match took a road 20 to
-    // 30 m off the one the car was carried onto and the fix lay on, and
-    // those metres, learned as the receiver's, widened a scatter of 15 m to
-    // 36 to 48 m; the car was then held on the road before its own and
-    // thrown 10 m ahead onto a roundabout's entry.
+    // near a street the car was carried onto still shows). At a corner a
+    // course taken from the fixes (GGA alone at 1 Hz) runs a second late,
+    // the match took a road 20 to 30 m off the one the car was carried onto
+    // and the fix lay on, and those metres, learned as the receiver's,
+    // widened a scatter of 15 m to 36 to 48 m; the car was then held on the
+    // road before its own and thrown 10 m ahead onto a roundabout's entry.
     float offSquared = result.best->foot.distance2 * static_cast<float>(best.frame.unit() * best.frame.unit());
     if (oldRoad && oldRoad->polyline.points.size() >= 2) {
         const Map::LevelFrame& frame = oldRoad->polyline.frame;
