@@ -47,22 +47,29 @@ void learnOver(double& mean, double& learnedFor, double lesson, double seconds, 
     mean += seconds / learnedFor * (lesson - mean);
 }
 
-// Metres east and north of `latitude`, `longitude` to the fix, with the
-// metres of a degree east at the fix.
-void offset(const Fix& fix, double eastPerDegree, double latitude, double longitude, double& east,
-            double& north) {
-    double degrees = fix.longitude - longitude;
-    if (degrees > 180.0) degrees -= 360.0;
-    if (degrees < -180.0) degrees += 360.0;
-    east = degrees * eastPerDegree;
-    north = (fix.latitude - latitude) * MetresPerDegree;
-}
-
 // Degrees east folded into -180..180 (across the date line).
 double angleEast(double degrees) {
     if (degrees > 180.0) return degrees - 360.0;
     if (degrees < -180.0) return degrees + 360.0;
     return degrees;
+}
+
+// Learns `lesson` into `mean`, a guess at first that weighs as much as
+// PriorSeconds of lessons, then over LearnSeconds: each lesson weighs as
+// much as the `seconds` since the fix before it (`learnedFor` counts them),
+// and counts for no more than LessonCap of the mean.
+void learnFromGuess(double& mean, double& learnedFor, double lesson, double seconds) {
+    learnedFor = std::min(learnedFor + seconds, FixMotion::LearnSeconds);
+    const double rate = seconds / std::min(FixMotion::LearnSeconds, FixMotion::PriorSeconds + learnedFor);
+    mean = std::max(mean + rate * (std::min(lesson, LessonCap * mean) - mean), LeastScatter);
+}
+
+// Metres east and north of `latitude`, `longitude` to the fix, with the
+// metres of a degree east at the fix.
+void offset(const Fix& fix, double eastPerDegree, double latitude, double longitude, double& east,
+            double& north) {
+    east = angleEast(fix.longitude - longitude) * eastPerDegree;
+    north = (fix.latitude - latitude) * MetresPerDegree;
 }
 
 // The course (degrees from north, clockwise) of a way east and north.
@@ -281,10 +288,7 @@ void FixMotion::learn(const std::array<Node, MaxLegs + 1>& node, std::size_t cou
 double FixMotion::fromStand(const Fix& fix, const std::array<Node, MaxLegs + 1>& node, std::size_t count,
                             double& gain) const {
     // Metres from the fix, as the nodes are.
-    double degrees = m_standLongitude - fix.longitude;
-    if (degrees > 180.0) degrees -= 360.0;
-    if (degrees < -180.0) degrees += 360.0;
-    const double standEast = degrees * m_eastPerDegree;
+    const double standEast = angleEast(m_standLongitude - fix.longitude) * m_eastPerDegree;
     const double standNorth = (m_standLatitude - fix.latitude) * MetresPerDegree;
     // The means of the last two seconds' nodes and of the older ones.
     struct Mean {
@@ -332,13 +336,10 @@ void FixMotion::learnStand(const Fix& fix, double now, const std::array<Node, Ma
     // a few seconds already tells a car that leaves it, and fixes without
     // scatter soon show less.
     if (m_standOffFor == 0.0) m_standOff = std::max(lesson, claimedGuess(errorMetres));
-    m_standOffFor = std::min(m_standOffFor + seconds, LearnSeconds);
-    const double rate = seconds / std::min(LearnSeconds, PriorSeconds + m_standOffFor);
     // Every lesson of a car taken for standing teaches, a long way only so
     // much: a wandering scatter takes the fixes of a few seconds farther
     // from where they stood than any way of them.
-    m_standOff = std::max(m_standOff + rate * (std::min(lesson, LessonCap * m_standOff) - m_standOff),
-                          LeastScatter);
+    learnFromGuess(m_standOff, m_standOffFor, lesson, seconds);
     // A fix's own mean square distance from there, learned so from HDOP
     // 1's error at least: where the fixes scatter on their own, the mean
     // square error of a fix; where they wander, their wander. Taught by
@@ -355,10 +356,7 @@ void FixMotion::learnStand(const Fix& fix, double now, const std::array<Node, Ma
         const double north = (place.latitude - m_standLatitude) * MetresPerDegree;
         const double lesson = square(east) + square(north);
         if (m_fixOffFor == 0.0) m_fixOff = square(std::max(errorMetres, static_cast<double>(m_uere)));
-        m_fixOffFor = std::min(m_fixOffFor + seconds, LearnSeconds);
-        const double rate = seconds / std::min(LearnSeconds, PriorSeconds + m_fixOffFor);
-        m_fixOff =
-            std::max(m_fixOff + rate * (std::min(lesson, LessonCap * m_fixOff) - m_fixOff), LeastScatter);
+        learnFromGuess(m_fixOff, m_fixOffFor, lesson, seconds);
     }
     m_standFor = std::min(m_standFor + seconds, StandSeconds);
     const double share = seconds / m_standFor;
@@ -860,10 +858,7 @@ const FixMotion::Place* FixMotion::lastTaken(double now, std::size_t& back) cons
 FixMotion::Off FixMotion::off(const Place& place, const Place& from) const {
     const double seconds = since(from.seconds, place.seconds);
     Off away;
-    double degrees = place.longitude - from.longitude;
-    if (degrees > 180.0) degrees -= 360.0;
-    if (degrees < -180.0) degrees += 360.0;
-    away.east = degrees * m_eastPerDegree - m_velocityEast * seconds;
+    away.east = angleEast(place.longitude - from.longitude) * m_eastPerDegree - m_velocityEast * seconds;
     away.north = (place.latitude - from.latitude) * MetresPerDegree - m_velocityNorth * seconds;
     const bool seen = m_moving && m_told.course.has_value();
     // The fixes' error: what the receiver claims, capped by what its fixes
