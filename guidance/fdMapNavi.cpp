@@ -562,6 +562,13 @@ std::optional<PathPosition> fdMapNavi::reachAhead(float speedMs) const {
     }
     if (reach.isAtEnd())
         reach = PathPosition(*m_path, false);
+    // A car that stands does not drive past a turn, wherever its fixes
+    // wander: a standing car's fixes 20 m off toward the leg after the
+    // turn 17 m on took its place past that turn, and the turn after it
+    // was never said.
+    if (speedMs < StandingMs && m_maneuverKnown &&
+        PathPosition::isBefore(m_maneuverPosition, reach))
+        reach = m_maneuverPosition;
     return reach;
 }
 
@@ -819,6 +826,7 @@ void fdMapNavi::onPosition(const Positioning::CarState& car, float speedMs) {
         maneuverStep(car, speedMs);
         return;
     }
+    const bool knew = m_maneuverKnown;
     m_maneuverKnown = false;
     m_nextPointKnown = false;
     // Looked for afresh, the car is where it can have come since its fix,
@@ -844,8 +852,16 @@ void fdMapNavi::onPosition(const Positioning::CarState& car, float speedMs) {
             to = PathPosition(*m_path, false);
         window = std::pair{PathPosition(*m_path, true), to};
     }
-    if (locateAfresh(car, OutOfPath, window ? &*window : nullptr, false, reach && !m_outOfPath ? &*reach : nullptr))
+    if (locateAfresh(car, OutOfPath, window ? &*window : nullptr, false, reach && !m_outOfPath ? &*reach : nullptr)) {
+        // Found at or past the manoeuvre it had, the car has come to it:
+        // passed, it is told passed (RotateEnd, and the next one's warning
+        // after it), not dropped for the one after, whose warnings the car
+        // is already inside; at it (a standing car held at its turn), it
+        // is still that turn. Found short of it, or back along the route,
+        // the manoeuvre is looked for afresh.
+        m_maneuverKnown = knew && !PathPosition::isBefore(m_position, m_maneuverPosition);
         maneuverStep(car, speedMs);
+    }
 }
 
 void fdMapNavi::maneuverStep(const Positioning::CarState& car, float speedMs, bool judgeWay) {

@@ -259,7 +259,8 @@ private:
     // driven since it was measured (the receiver's latency and the last
     // fix's age at its speed) and one fix's jump; before the fix is
     // placed, guidance's place moved on at the car's speed since the last
-    // step; none without a fix.
+    // step; a car that stands, no farther than its next manoeuvre; none
+    // without a fix.
     std::optional<PathPosition> reachAhead(float speedMs) const;
     // The fix's place just taken (`held` back to as far as the car can
     // have come) noted among the recent ones, the car able to have driven

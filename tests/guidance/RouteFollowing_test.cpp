@@ -912,9 +912,10 @@ TEST(RouteFollowing, ARouteNearItselfIsFollowedWhereTheCarIs) {
         // south): 19 m off, then 15 m off toward the leg back past the
         // start, its speed from the fixes 3 m/s. The tracker put the car
         // on that leg, beyond where it can have come, and it was given a
-        // new route before it moved.
+        // new route before it moved; standing, its place passed the turn
+        // 17 m on, and the turn at 48 m was never said.
         {"GGA only, 10 Hz, 8 m wandering at HDOP 0.9, 42 km/h, wandering 19 m off standing", Receiver::GgaOnly, 10,
-         8.0, false, 0.9f, 11.7f, 0, 1, false, false,
+         8.0, false, 0.9f, 11.7f, 0, 1, false, true,
          {{18.7, -7.3}, {18.9, -7.2}, {19.4, -8.0}, {19.1, -8.5}, {18.3, -9.0}, {17.9, -9.2}, {17.3, -8.9},
           {16.8, -11.0}, {17.6, -11.2}, {17.0, -11.0}, {17.1, -10.9}, {16.5, -10.8}, {15.4, -9.8}, {14.6, -9.9},
           {14.5, -9.7}, {14.3, -9.4}, {11.9, -9.5}, {11.7, -9.9}, {12.5, -10.6}, {12.4, -11.9}, {12.4, -13.0},
@@ -974,8 +975,8 @@ TEST(RouteFollowing, ARouteNearItselfIsFollowedWhereTheCarIs) {
             };
             PathPosition car(planned, true);
             for (int s = 0; s < 5; ++s) ASSERT_NO_FATAL_FAILURE(d.second(car, 0.0f));
-            // A standing car does not leave its route.
-            for (const char* line : {"navi event:OutOfPath", "rebuildPath start"})
+            // A standing car does not leave its route, nor pass a turn.
+            for (const char* line : {"navi event:OutOfPath", "rebuildPath start", "navi event:RotateEnd"})
                 EXPECT_EQ(d.count(line), 0u) << line << " at " << testing::PrintToString(d.times({line}));
             double carried = 0.0;
             PathPosition lastFix = car;
