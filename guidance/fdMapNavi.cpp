@@ -837,6 +837,7 @@ void fdMapNavi::onPosition(const Positioning::CarState& car, float speedMs) {
     // scatter takes the car shown (within the route's wide margin).
     if (!m_outOfPath && speedMs < StandingMs)
         held = held || withinWideMargin(car, nearest);
+    const PathPosition before = m_position;
     m_position = nearest;
     if (held || onPathTest(car) || withinScatter(car, m_position)) {
         if (m_outOfPath) {
@@ -846,6 +847,14 @@ void fdMapNavi::onPosition(const Positioning::CarState& car, float speedMs) {
         maneuverStep(car, speedMs);
         return;
     }
+    // Found again around its place, no farther than its fix allows, and
+    // between its place before and the manoeuvre it headed for, the car
+    // still heads for that one, and a warning due is said rather than
+    // dropped as reached when the manoeuvre is found anew: looked for
+    // afresh at each step for 2 s, short of the bound of its fix, a car
+    // heard no warning of the finish.
+    const bool headed = reach && m_maneuverKnown && !m_outOfPath;
+    const PathPosition headedFor = m_maneuverPosition;
     m_maneuverKnown = false;
     m_nextPointKnown = false;
     // Looked for afresh, the car is where it can have come since its fix,
@@ -871,8 +880,11 @@ void fdMapNavi::onPosition(const Positioning::CarState& car, float speedMs) {
             to = PathPosition(*m_path, false);
         window = std::pair{PathPosition(*m_path, true), to};
     }
-    if (locateAfresh(car, OutOfPath, window ? &*window : nullptr, false, reach && !m_outOfPath ? &*reach : nullptr))
+    if (locateAfresh(car, OutOfPath, window ? &*window : nullptr, false, reach && !m_outOfPath ? &*reach : nullptr)) {
+        if (headed && !PathPosition::isBefore(m_position, before) && !PathPosition::isBefore(headedFor, m_position))
+            m_maneuverKnown = true;
         maneuverStep(car, speedMs);
+    }
 }
 
 void fdMapNavi::maneuverStep(const Positioning::CarState& car, float speedMs, bool judgeWay) {

@@ -913,6 +913,10 @@ TEST(RouteFollowing, ARouteNearItselfIsFollowedWhereTheCarIs) {
         // it back beside that way, than the ring the car drives.
         {"GGA only, 10 Hz, 8 m wandering at HDOP 0.9, 42 km/h, fixes beside the way into the ring", Receiver::GgaOnly,
          10, 8.0, false, 0.9f, 11.7f, 0, 1, false, true, {}, 221},
+        // The tracker shows the car beyond its fix's bound for 2 s before
+        // the finish, and the car is looked for afresh at each step.
+        {"GGA only, 10 Hz, 8 m wandering at HDOP 0.9, 42 km/h, found afresh before the finish", Receiver::GgaOnly, 10,
+         8.0, false, 0.9f, 11.7f, 0, 1, false, true, {}, 194},
         // A receiver's wander while the car stands (a drive's, 2 m further
         // south): 19 m off, then 15 m off toward the leg back past the
         // start, its speed from the fixes 3 m/s. The tracker put the car
