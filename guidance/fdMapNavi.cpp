@@ -27,7 +27,8 @@ constexpr float BackwardMinSegmentMetres = 2.0f;
 constexpr double TurnWindowSeconds = 3.0;
 constexpr double TurnWindowMinMetres = 30.0;
 // A new fix moves the tracker's point on by up to this much more than the
-// car drove; a route point further on where the route has turned by more
+// car drove (at a fix a second; its share of it between fixes that come
+// more often); a route point further on where the route has turned by more
 // than OtherLegDegrees is on another leg of it.
 constexpr std::uint32_t FixJumpMetres = 10;
 constexpr int OtherLegDegrees = 60;
@@ -504,9 +505,22 @@ void fdMapNavi::placeFix() {
     const bool held = best && PathPosition::isBefore(to, *best);
     if (held)
         best = to;
+    // A fix that lies nearer the route further on than the bound lets its
+    // place go (a route back beside itself, a ring smaller than the
+    // scatter) was not placed where it lay either: with a tenth of a
+    // fix's jump (fixJumpMetres) such places kept guidance on the way in
+    // while the car drove 50 m on.
+    bool nearerOn = false;
+    if (best && !held && !to.isAtEnd()) {
+        PathPosition beyond;
+        float squared = 0.0f;
+        const PathPosition last = onRoute(advanced(to, truncated(lookAroundMetres() + 0.5, 0xFFFF)));
+        nearerOn = m_path->nearestPointBetween(to, last, *m_measuredFix, beyond, &squared) &&
+                   std::sqrt(double(squared)) * beyond.currentPart().metresPerUnit < bestMetres;
+    }
     m_fixPlace = best;
     m_fixPlaceGoesCarWay = way.has_value();
-    noteFixPlace(held, anchored ? std::optional<double>(possible) : std::nullopt);
+    noteFixPlace(held || nearerOn, anchored ? std::optional<double>(possible) : std::nullopt);
 }
 
 void fdMapNavi::noteFixPlace(bool held, std::optional<double> possibleMetres) {
@@ -527,12 +541,25 @@ void fdMapNavi::noteFixPlace(bool held, std::optional<double> possibleMetres) {
     m_recentFixPlaces.push_back({*m_fixPlace, m_fixMs, m_possibleMetres, along - m_possibleMetres, !held});
 }
 
-std::pair<PathPosition, double> fdMapNavi::leastReaching() const {
+fdMapNavi::Reaching fdMapNavi::leastReaching() const {
     const RecentFixPlace* least = &m_recentFixPlaces.back();
     for (const RecentFixPlace& r : m_recentFixPlaces)
         if (r.reachKey < least->reachKey)
             least = &r;
-    return {least->place, m_possibleMetres - least->possibleMetres};
+    return {least->place, m_possibleMetres - least->possibleMetres, least->measured};
+}
+
+double fdMapNavi::fixJumpMetres(bool measured, float speedMs) const {
+    // The next fix bounds the place anew as soon as it comes: ten a second
+    // a tenth of the jump. Allowed whole at each of them, guidance's place
+    // ran 10 m past where a fix 21 m on and the way since put the car (GGA
+    // alone, 8 m of wandering scatter: 66 m ahead of it), and the turns
+    // were said that much early. Whole where the fix's place measured
+    // nothing (held back, or short of where its fix lies) and while the
+    // speed reads 0 (a car setting off).
+    if (!measured || speedMs < StandingMs || !m_previousFix)
+        return double(FixJumpMetres);
+    return double(FixJumpMetres) * std::clamp((m_fixMs - m_previousFixMs) * 0.001, 0.0, 1.0);
 }
 
 std::optional<PathPosition> fdMapNavi::reachAhead(float speedMs) const {
@@ -554,11 +581,11 @@ std::optional<PathPosition> fdMapNavi::reachAhead(float speedMs) const {
     reach.advance(static_cast<float>(SpeedSlack * std::max(double(speedMs), double(StandingMs)) * seconds /
                                      m_position.currentPart().metresPerUnit));
     if (m_fixPlace && !m_recentFixPlaces.empty()) {
-        const auto [from, since] = leastReaching();
+        const Reaching least = leastReaching();
         const double age = std::min((now - m_fixMs) * 0.001, 10.0);
-        const double driven =
-            since + double(speedMs) * (double(m_gpsLatencySeconds) + age) + double(FixJumpMetres);
-        reach = advanced(from, truncated(driven + 0.5, 0xFFFF));
+        const double driven = least.sinceMetres + double(speedMs) * (double(m_gpsLatencySeconds) + age) +
+                              fixJumpMetres(least.measured, speedMs);
+        reach = advanced(least.place, truncated(driven + 0.5, 0xFFFF));
     }
     if (reach.isAtEnd())
         reach = PathPosition(*m_path, false);
@@ -817,6 +844,7 @@ void fdMapNavi::onPosition(const Positioning::CarState& car, float speedMs) {
     // scatter takes the car shown (within the route's wide margin).
     if (!m_outOfPath && speedMs < StandingMs)
         held = held || withinWideMargin(car, nearest);
+    const PathPosition before = m_position;
     m_position = nearest;
     if (held || onPathTest(car) || withinScatter(car, m_position)) {
         if (m_outOfPath) {
@@ -826,7 +854,16 @@ void fdMapNavi::onPosition(const Positioning::CarState& car, float speedMs) {
         maneuverStep(car, speedMs);
         return;
     }
-    const bool knew = m_maneuverKnown;
+    // Found again no farther on than its fix allows and not back along the
+    // route, the car still heads for the manoeuvre it headed for: short of
+    // it, a warning due then is said, not dropped as reached when the
+    // manoeuvre is found anew (looked for afresh at each step for 2 s, a
+    // car heard no warning of the finish); at it (a standing car held at
+    // its turn), it is still that turn; past it, it is told passed
+    // (RotateEnd, and the next one's warning after it), not dropped for
+    // the one after, whose warnings the car is already inside (the turn
+    // after one passed while standing was never said).
+    const bool headed = reach && m_maneuverKnown && !m_outOfPath;
     m_maneuverKnown = false;
     m_nextPointKnown = false;
     // Looked for afresh, the car is where it can have come since its fix,
@@ -853,13 +890,7 @@ void fdMapNavi::onPosition(const Positioning::CarState& car, float speedMs) {
         window = std::pair{PathPosition(*m_path, true), to};
     }
     if (locateAfresh(car, OutOfPath, window ? &*window : nullptr, false, reach && !m_outOfPath ? &*reach : nullptr)) {
-        // Found at or past the manoeuvre it had, the car has come to it:
-        // passed, it is told passed (RotateEnd, and the next one's warning
-        // after it), not dropped for the one after, whose warnings the car
-        // is already inside; at it (a standing car held at its turn), it
-        // is still that turn. Found short of it, or back along the route,
-        // the manoeuvre is looked for afresh.
-        m_maneuverKnown = knew && !PathPosition::isBefore(m_position, m_maneuverPosition);
+        m_maneuverKnown = headed && !PathPosition::isBefore(m_position, before);
         maneuverStep(car, speedMs);
     }
 }
