@@ -754,6 +754,7 @@ void fdMapNavi::onPosition(const Positioning::CarState& car, float speedMs) {
     // where the tracker, following a scattered fix, puts the car, is not
     // where it is. Guidance followed the car there: the roundabout 180 m
     // ahead was announced, and the car arrived 300 m short of the finish.
+    const PathPosition from = m_position;
     PathPosition ahead =
         advanced(m_position, truncated(std::max(speedMs * 10.0, double(CreepMetres)) + 0.5, 0xFFFF));
     if (ahead.isAtEnd())
@@ -844,7 +845,15 @@ void fdMapNavi::onPosition(const Positioning::CarState& car, float speedMs) {
             to = PathPosition(*m_path, false);
         window = std::pair{PathPosition(*m_path, true), to};
     }
-    if (locateAfresh(car, OutOfPath, window ? &*window : nullptr, false, reach && !m_outOfPath ? &*reach : nullptr))
+    // The bound tells how far on the car can be, not that it is there, and
+    // puts no place back: a fix drawn 70 m off (17.7 m afresh), placed 140 m
+    // behind the car where the route runs back beside itself, took
+    // guidance's place back with it, on to 300 m behind the car, and a
+    // new route came in the roundabout the car drove round on its route.
+    std::optional<PathPosition> bound = reach;
+    if (bound && PathPosition::isBefore(*bound, from))
+        bound = from;
+    if (locateAfresh(car, OutOfPath, window ? &*window : nullptr, false, bound && !m_outOfPath ? &*bound : nullptr))
         maneuverStep(car, speedMs);
 }
 

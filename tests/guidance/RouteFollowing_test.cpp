@@ -882,7 +882,9 @@ INSTANTIATE_TEST_SUITE_P(RouteFollowing, Scatter, testing::ValuesIn(scatterDrive
 // 20 m off put guidance's place past the first turn and the start's words
 // named the second, never said again; a car whose speed read 0 for its
 // first 40 m was carried on behind its fixes and heard the second turn
-// 11 m past it.
+// 11 m past it; at 17.7 m a fix placed 140 m behind the car took
+// guidance's place back (a new route in the roundabout). The car never
+// leaves its route, standing or driving.
 TEST(RouteFollowing, ARouteNearItselfIsFollowedWhereTheCarIs) {
     using PositioningTest::Receiver;
     const struct {
@@ -992,6 +994,9 @@ TEST(RouteFollowing, ARouteNearItselfIsFollowedWhereTheCarIs) {
                 along += whole;
             }
             speed = 0.0f;
+            // Nor does a car that drives its route.
+            for (const char* line : {"navi event:OutOfPath", "rebuildPath start"})
+                EXPECT_EQ(d.count(line), 0u) << line << " at " << testing::PrintToString(d.times({line}));
             if (row.hardStop) car = lastFix, along = lastFixAlong;
             if (car.isAtEnd()) car = PathPosition(planned, false), along = length;
             for (int s = 0; s < 25; ++s) ASSERT_NO_FATAL_FAILURE(d.second(car, 0.0f));
