@@ -64,6 +64,10 @@ constexpr std::uint32_t FixGapMs = 2500;
 // The places of the fixes of this long bound how far on the car can be,
 // each with the way it can have driven since and one fix's jump.
 constexpr std::uint32_t FixSpanMs = 2000;
+// How long after the car last drove a speed of 0 may be a misreading: a
+// receiver without speed, its fixes widely scattered, reads the car's
+// speed from a line through them over up to 16 s.
+constexpr std::uint32_t SpeedMisreadMs = 16000;
 
 std::uint32_t configMetres(Core::ConfigNode& node, const char* key, int defaultValue) {
     return static_cast<std::uint32_t>(std::max(0, node.value(key, defaultValue)));
@@ -788,6 +792,7 @@ void fdMapNavi::onPosition(const Positioning::CarState& car, float speedMs) {
     // where the tracker, following a scattered fix, puts the car, is not
     // where it is. Guidance followed the car there: the roundabout 180 m
     // ahead was announced, and the car arrived 300 m short of the finish.
+    const PathPosition from = m_position;
     PathPosition ahead =
         advanced(m_position, truncated(std::max(speedMs * 10.0, double(CreepMetres)) + 0.5, 0xFFFF));
     if (ahead.isAtEnd())
@@ -812,6 +817,34 @@ void fdMapNavi::onPosition(const Positioning::CarState& car, float speedMs) {
     const std::uint32_t now = m_clock.ticksMs();
     const double seconds = m_lastStepMs != 0 ? std::min((now - m_lastStepMs) * 0.001, 10.0) : 10.0;
     m_lastStepMs = now;
+    // A car that drives its route's way is no less far on than where its
+    // last fix was measured, on a stretch its course goes along, and the
+    // way it drove since (but no farther than it can have come): its speed read 40 %
+    // low in a roundabout (GGA alone, fixes scattered by 17.7 m), the
+    // tracker carried the car on at that speed, and guidance's place fell
+    // 60 m behind the car and its fixes' places; the ring's exit was named
+    // past it. So is one whose speed reads 0 just after it drove: GGA
+    // alone read 0 for 9 to 15 s while the car went round a hairpin and a
+    // roundabout at 30 km/h (a line through such fixes goes nowhere
+    // there), the tracker held the car still, and guidance's place stood
+    // 30 to 50 m behind. A car that did stop has its place go where its
+    // fixes lie for those seconds, as a standing car's does. One turned
+    // back along its route (its course against it there) is not carried
+    // on: a U-turn's new route did not come.
+    if (speedMs >= StandingMs)
+        m_drivingMs = now;
+    std::optional<PathPosition> least;
+    if (!m_outOfPath && m_fixPlace && !m_fixPlace->isAtEnd() &&
+        (speedMs >= StandingMs
+             ? m_fixPlaceGoesCarWay && m_course && courseGoesRouteWay(carWayDegrees(*m_course))
+             : m_drivingMs && now - *m_drivingMs < SpeedMisreadMs)) {
+        const double age = std::min((now - m_fixMs) * 0.001, 10.0);
+        least = advanced(*m_fixPlace, truncated(double(speedMs) * age + 0.5, 0xFFFF));
+        if (least->isAtEnd())
+            least = PathPosition(*m_path, false);
+        if (reach && PathPosition::isBefore(*reach, *least))
+            least = *reach;
+    }
     bool held = false;
     const std::uint32_t driving = truncated(speedMs * seconds + 0.5, 0xFFFF);
     if (!m_outOfPath && PathPosition::distanceTo(m_position, nearest) > driving + FixJumpMetres &&
@@ -840,6 +873,8 @@ void fdMapNavi::onPosition(const Positioning::CarState& car, float speedMs) {
             held = true;
         }
     }
+    if (least && PathPosition::isBefore(nearest, *least))
+        nearest = *least;
     // A car on the route that stands has not left it, wherever its fixes'
     // scatter takes the car shown (within the route's wide margin).
     if (!m_outOfPath && speedMs < StandingMs)
@@ -889,10 +924,23 @@ void fdMapNavi::onPosition(const Positioning::CarState& car, float speedMs) {
             to = PathPosition(*m_path, false);
         window = std::pair{PathPosition(*m_path, true), to};
     }
-    if (locateAfresh(car, OutOfPath, window ? &*window : nullptr, false, reach && !m_outOfPath ? &*reach : nullptr)) {
-        m_maneuverKnown = headed && !PathPosition::isBefore(m_position, before);
-        maneuverStep(car, speedMs);
-    }
+    // The bound tells how far on the car can be, not that it is there, and
+    // puts no place back: a fix drawn 70 m off (17.7 m afresh), placed 140 m
+    // behind the car where the route runs back beside itself, took
+    // guidance's place back with it, on to 300 m behind the car, and a
+    // new route came in the roundabout the car drove round on its route.
+    std::optional<PathPosition> bound = reach;
+    if (bound && PathPosition::isBefore(*bound, from))
+        bound = from;
+    if (!locateAfresh(car, OutOfPath, window ? &*window : nullptr, false, bound && !m_outOfPath ? &*bound : nullptr))
+        return;
+    // Nor is a car looked for afresh put back behind that: the tracker
+    // showed it on the leg the route came along beside, and guidance's
+    // place went back there, 100 m behind the car and its fix's place.
+    if (least && PathPosition::isBefore(m_position, *least))
+        m_position = *least;
+    m_maneuverKnown = headed && !PathPosition::isBefore(m_position, before);
+    maneuverStep(car, speedMs);
 }
 
 void fdMapNavi::maneuverStep(const Positioning::CarState& car, float speedMs, bool judgeWay) {
@@ -1044,6 +1092,18 @@ void fdMapNavi::nextPointStep() {
                             : 0;
 }
 
+double fdMapNavi::wanderMetres() const {
+    return std::max(double(m_maxDistFromPath1), WanderScatters * double(m_fixScatterMetres));
+}
+
+bool fdMapNavi::courseGoesRouteWay(int course) const {
+    const auto along = [course](int heading) {
+        return std::abs(headingChange(heading, course)) <= CourseSlackDegrees;
+    };
+    return std::abs(headingChange(m_position.heading(), course)) <= 90 ||
+           (m_measuredFix && anySegmentNear(m_position, *m_measuredFix, wanderMetres(), along));
+}
+
 void fdMapNavi::backwardMoveTest(const Positioning::CarState& car, float speedMs) {
     if (!(speedMs > BackwardMinSpeedMs) || m_position.isAtEnd() ||
         m_position.segmentShorterThan(BackwardMinSegmentMetres))
@@ -1069,14 +1129,10 @@ void fdMapNavi::backwardMoveTest(const Positioning::CarState& car, float speedMs
     // A fix that wanders lies up to twice its scatter from the road: once
     // that far, a car that drove the route was found driving against it.
     const auto stretchNearFix = [&](auto goesWith) {
-        return m_measuredFix && anySegmentNear(m_position, *m_measuredFix,
-                                               std::max(double(m_maxDistFromPath1), WanderScatters * double(m_fixScatterMetres)),
-                                               goesWith);
+        return m_measuredFix && anySegmentNear(m_position, *m_measuredFix, wanderMetres(), goesWith);
     };
     const bool withRoute =
-        course ? std::abs(headingChange(route, *course)) <= 90 || stretchNearFix([&](int heading) {
-                     return std::abs(headingChange(heading, *course)) <= CourseSlackDegrees;
-                 })
+        course ? courseGoesRouteWay(*course)
                : !against(route, shown, BackwardAngle) || stretchNearFix([&](int heading) {
                      return !against(heading, shown, CourseSlackDegrees * std::numbers::pi / 180.0);
                  });

@@ -245,6 +245,14 @@ private:
     bool standsAtFinish() const;
     bool findNextPoint(const PathPosition& from);
     void backwardMoveTest(const Positioning::CarState& car, float speedMs);
+    // How far a fix that wanders lies from the road: twice its scatter,
+    // the route's narrow margin at least.
+    double wanderMetres() const;
+    // A receiver's course (whole degrees) goes the route's way: within a
+    // right angle of it at guidance's place, or within CourseSlackDegrees
+    // of a stretch about the place that passes the fix within its wander
+    // (a course is measured where the fix was, up to its scatter behind).
+    bool courseGoesRouteWay(int course) const;
     // The receiver's last fix agrees with the one before it (see
     // setMeasuredFix); true without two fixes.
     bool fixesAgree() const;
@@ -362,6 +370,8 @@ private:
     std::uint32_t m_withRouteMs = 0;
     std::uint32_t m_withRouteAlong = 0;
     std::uint32_t m_lastStepMs = 0; // ticks of the last step that followed the car
+    // The last step at which the car's speed read 1 m/s or more.
+    std::optional<std::uint32_t> m_drivingMs;
     std::uint32_t m_startTicks = 0;
     Path* m_path = nullptr;
     // The route's change flag, registered with it for as long as it is
