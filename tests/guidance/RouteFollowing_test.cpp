@@ -944,9 +944,9 @@ TEST(RouteFollowing, ARouteNearItselfIsFollowedWhereTheCarIs) {
         // 48 m are the start's words), every manoeuvre from 300 m on is
         // named in time.
         {"RMC and GGA, 1 Hz, 17.7 m afresh at HDOP 5, 30 km/h", Receiver::RmcFirst, 1, 17.7, true, 5.0f, 8.3f, 0, 4,
-         false, true, {}, 300},
+         false, true, {}, 0, 300},
         {"GGA only, 1 Hz, 17.7 m afresh at HDOP 5, 30 km/h", Receiver::GgaOnly, 1, 17.7, true, 5.0f, 8.3f, 0, 4,
-         false, true, {}, 300},
+         false, true, {}, 0, 300},
         {"RMC and GGA, 1 Hz, 17.7 m afresh at HDOP 5, 30 km/h, 300 m and a stop", Receiver::RmcFirst, 1, 17.7,
          true, 5.0f, 8.3f, 300, 4},
         {"GGA only, 1 Hz, 17.7 m afresh at HDOP 5, 30 km/h, 300 m and a stop", Receiver::GgaOnly, 1, 17.7, true,
