@@ -596,8 +596,10 @@ std::optional<PathPosition> fdMapNavi::reachAhead(float speedMs) const {
     // A car that stands does not drive past a turn, wherever its fixes
     // wander: a standing car's fixes 20 m off toward the leg after the
     // turn 17 m on took its place past that turn, and the turn after it
-    // was never said.
-    if (speedMs < StandingMs && m_maneuverKnown &&
+    // was never said. A speed of 0 just after the car drove may be
+    // misread (below): held at the ring it drove into, the car had its
+    // exit named past it.
+    if (speedMs < StandingMs && !droveLately(now) && m_maneuverKnown &&
         PathPosition::isBefore(m_maneuverPosition, reach))
         reach = m_maneuverPosition;
     return reach;
@@ -837,7 +839,7 @@ void fdMapNavi::onPosition(const Positioning::CarState& car, float speedMs) {
     if (!m_outOfPath && m_fixPlace && !m_fixPlace->isAtEnd() &&
         (speedMs >= StandingMs
              ? m_fixPlaceGoesCarWay && m_course && courseGoesRouteWay(carWayDegrees(*m_course))
-             : m_drivingMs && now - *m_drivingMs < SpeedMisreadMs)) {
+             : droveLately(now))) {
         const double age = std::min((now - m_fixMs) * 0.001, 10.0);
         least = advanced(*m_fixPlace, truncated(double(speedMs) * age + 0.5, 0xFFFF));
         if (least->isAtEnd())
@@ -1090,6 +1092,10 @@ void fdMapNavi::nextPointStep() {
     m_distToNextPoint = PathPosition::isBefore(m_position, m_nextPointPosition)
                             ? PathPosition::distanceTo(m_position, m_nextPointPosition)
                             : 0;
+}
+
+bool fdMapNavi::droveLately(std::uint32_t now) const {
+    return m_drivingMs && now - *m_drivingMs < SpeedMisreadMs;
 }
 
 double fdMapNavi::wanderMetres() const {

@@ -248,6 +248,9 @@ private:
     // How far a fix that wanders lies from the road: twice its scatter,
     // the route's narrow margin at least.
     double wanderMetres() const;
+    // The car's speed read 1 m/s or more within SpeedMisreadMs of `now`:
+    // a speed of 0 then may be a misreading of widely scattered fixes.
+    bool droveLately(std::uint32_t now) const;
     // A receiver's course (whole degrees) goes the route's way: within a
     // right angle of it at guidance's place, or within CourseSlackDegrees
     // of a stretch about the place that passes the fix within its wander
