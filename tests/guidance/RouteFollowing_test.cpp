@@ -1038,7 +1038,10 @@ TEST(RouteFollowing, ARouteNearItselfIsFollowedWhereTheCarIs) {
             for (const auto& [maneuver, metres] : firstNamed) {
                 if (maneuver < row.namedInTimeFrom) continue;
                 const auto heard = named.find(maneuver);
-                ASSERT_NE(heard, named.end()) << "the manoeuvre at " << maneuver << " m never named:" << said.str();
+                if (heard == named.end()) {
+                    ADD_FAILURE() << "the manoeuvre at " << maneuver << " m never named:" << said.str();
+                    continue;
+                }
                 EXPECT_LT(heard->second, double(maneuver)) << said.str();
                 EXPECT_GE(heard->second, metres - 3.0 * row.scatterMetres) << maneuver << " m:" << said.str();
             }
