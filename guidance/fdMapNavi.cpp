@@ -821,8 +821,8 @@ void fdMapNavi::onPosition(const Positioning::CarState& car, float speedMs) {
     m_lastStepMs = now;
     // A car that drives its route's way is no less far on than where its
     // last fix was measured, on a stretch its course goes along, and the
-    // way it drove since (but no farther than it can have come): its speed read 40 %
-    // low in a roundabout (GGA alone, fixes scattered by 17.7 m), the
+    // way it drove since (but no farther than it can have come): its
+    // speed read 40 % low in a roundabout (GGA alone, fixes scattered by 17.7 m), the
     // tracker carried the car on at that speed, and guidance's place fell
     // 60 m behind the car and its fixes' places; the ring's exit was named
     // past it. So is one whose speed reads 0 just after it drove: GGA
@@ -881,7 +881,6 @@ void fdMapNavi::onPosition(const Positioning::CarState& car, float speedMs) {
     // scatter takes the car shown (within the route's wide margin).
     if (!m_outOfPath && speedMs < StandingMs)
         held = held || withinWideMargin(car, nearest);
-    const PathPosition before = m_position;
     m_position = nearest;
     if (held || onPathTest(car) || withinScatter(car, m_position)) {
         if (m_outOfPath) {
@@ -941,7 +940,7 @@ void fdMapNavi::onPosition(const Positioning::CarState& car, float speedMs) {
     // place went back there, 100 m behind the car and its fix's place.
     if (least && PathPosition::isBefore(m_position, *least))
         m_position = *least;
-    m_maneuverKnown = headed && !PathPosition::isBefore(m_position, before);
+    m_maneuverKnown = headed && !PathPosition::isBefore(m_position, from);
     maneuverStep(car, speedMs);
 }
 
