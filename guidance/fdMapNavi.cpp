@@ -27,8 +27,7 @@ constexpr float BackwardMinSegmentMetres = 2.0f;
 constexpr double TurnWindowSeconds = 3.0;
 constexpr double TurnWindowMinMetres = 30.0;
 // A new fix moves the tracker's point on by up to this much more than the
-// car drove (at a fix a second; its share of it between fixes that come
-// more often); a route point further on where the route has turned by more
+// car drove; a route point further on where the route has turned by more
 // than OtherLegDegrees is on another leg of it.
 constexpr std::uint32_t FixJumpMetres = 10;
 constexpr int OtherLegDegrees = 60;
@@ -509,22 +508,9 @@ void fdMapNavi::placeFix() {
     const bool held = best && PathPosition::isBefore(to, *best);
     if (held)
         best = to;
-    // A fix that lies nearer the route further on than the bound lets its
-    // place go (a route back beside itself, a ring smaller than the
-    // scatter) was not placed where it lay either: with a tenth of a
-    // fix's jump (fixJumpMetres) such places kept guidance on the way in
-    // while the car drove 50 m on.
-    bool nearerOn = false;
-    if (best && !held && !to.isAtEnd()) {
-        PathPosition beyond;
-        float squared = 0.0f;
-        const PathPosition last = onRoute(advanced(to, truncated(lookAroundMetres() + 0.5, 0xFFFF)));
-        nearerOn = m_path->nearestPointBetween(to, last, *m_measuredFix, beyond, &squared) &&
-                   std::sqrt(double(squared)) * beyond.currentPart().metresPerUnit < bestMetres;
-    }
     m_fixPlace = best;
     m_fixPlaceGoesCarWay = way.has_value();
-    noteFixPlace(held || nearerOn, anchored ? std::optional<double>(possible) : std::nullopt);
+    noteFixPlace(held, anchored ? std::optional<double>(possible) : std::nullopt);
 }
 
 void fdMapNavi::noteFixPlace(bool held, std::optional<double> possibleMetres) {
@@ -545,25 +531,12 @@ void fdMapNavi::noteFixPlace(bool held, std::optional<double> possibleMetres) {
     m_recentFixPlaces.push_back({*m_fixPlace, m_fixMs, m_possibleMetres, along - m_possibleMetres, !held});
 }
 
-fdMapNavi::Reaching fdMapNavi::leastReaching() const {
+std::pair<PathPosition, double> fdMapNavi::leastReaching() const {
     const RecentFixPlace* least = &m_recentFixPlaces.back();
     for (const RecentFixPlace& r : m_recentFixPlaces)
         if (r.reachKey < least->reachKey)
             least = &r;
-    return {least->place, m_possibleMetres - least->possibleMetres, least->measured};
-}
-
-double fdMapNavi::fixJumpMetres(bool measured, float speedMs) const {
-    // The next fix bounds the place anew as soon as it comes: ten a second
-    // a tenth of the jump. Allowed whole at each of them, guidance's place
-    // ran 10 m past where a fix 21 m on and the way since put the car (GGA
-    // alone, 8 m of wandering scatter: 66 m ahead of it), and the turns
-    // were said that much early. Whole where the fix's place measured
-    // nothing (held back, or short of where its fix lies) and while the
-    // speed reads 0 (a car setting off).
-    if (!measured || speedMs < StandingMs || !m_previousFix)
-        return double(FixJumpMetres);
-    return double(FixJumpMetres) * std::clamp((m_fixMs - m_previousFixMs) * 0.001, 0.0, 1.0);
+    return {least->place, m_possibleMetres - least->possibleMetres};
 }
 
 std::optional<PathPosition> fdMapNavi::reachAhead(float speedMs) const {
@@ -585,11 +558,11 @@ std::optional<PathPosition> fdMapNavi::reachAhead(float speedMs) const {
     reach.advance(static_cast<float>(SpeedSlack * std::max(double(speedMs), double(StandingMs)) * seconds /
                                      m_position.currentPart().metresPerUnit));
     if (m_fixPlace && !m_recentFixPlaces.empty()) {
-        const Reaching least = leastReaching();
+        const auto [from, since] = leastReaching();
         const double age = std::min((now - m_fixMs) * 0.001, 10.0);
-        const double driven = least.sinceMetres + double(speedMs) * (double(m_gpsLatencySeconds) + age) +
-                              fixJumpMetres(least.measured, speedMs);
-        reach = advanced(least.place, truncated(driven + 0.5, 0xFFFF));
+        const double driven =
+            since + double(speedMs) * (double(m_gpsLatencySeconds) + age) + double(FixJumpMetres);
+        reach = advanced(from, truncated(driven + 0.5, 0xFFFF));
     }
     if (reach.isAtEnd())
         reach = PathPosition(*m_path, false);

@@ -274,23 +274,13 @@ private:
     // without a fix.
     std::optional<PathPosition> reachAhead(float speedMs) const;
     // The fix's place just taken (`held` back to as far as the car can
-    // have come, or short of where its fix lies: no measurement) noted
-    // among the recent ones, the car able to have driven `possibleMetres`
-    // since the fix before (none: no fix before).
+    // have come) noted among the recent ones, the car able to have driven
+    // `possibleMetres` since the fix before (none: no fix before).
     void noteFixPlace(bool held, std::optional<double> possibleMetres);
     // Of the recent fixes' places, the one from which the way the car can
-    // have driven since its fix reaches least far along the route, that
-    // way in metres up to the last fix (0 from the last fix itself), and
-    // whether the fix was measured there.
-    struct Reaching {
-        PathPosition place;
-        double sinceMetres;
-        bool measured;
-    };
-    Reaching leastReaching() const;
-    // One fix's jump beyond the way driven, for a reach from a fix's place
-    // (`measured` there or not) at the car's speed.
-    double fixJumpMetres(bool measured, float speedMs) const;
+    // have driven since its fix reaches least far along the route, and
+    // that way in metres up to the last fix (0 from the last fix itself).
+    std::pair<PathPosition, double> leastReaching() const;
     // Some seconds of driving and the fix's scatter: how far around
     // guidance's place its fix, or the car, is looked for.
     double lookAroundMetres() const;
