@@ -795,10 +795,10 @@ void fdMapNavi::onPosition(const Positioning::CarState& car, float speedMs) {
     // A car that drives its route's way is no less far on than where its
     // last fix was measured, on a stretch its course goes along, and the
     // way it drove since (but no farther than it can have come): its
-    // speed read 40 % low in a roundabout (GGA alone, fixes scattered by 17.7 m), the
-    // tracker carried the car on at that speed, and guidance's place fell
-    // 60 m behind the car and its fixes' places; the ring's exit was named
-    // past it. So is one whose speed reads 0 just after it drove: GGA
+    // speed read 40 % low in a roundabout (GGA alone, fixes scattered by
+    // 17.7 m), the tracker carried the car on at that speed, and
+    // guidance's place fell 60 m behind the car and its fixes' places; the
+    // ring's exit was named past it. So is one whose speed reads 0 just after it drove: GGA
     // alone read 0 for 9 to 15 s while the car went round a hairpin and a
     // roundabout at 30 km/h (a line through such fixes goes nowhere
     // there), the tracker held the car still, and guidance's place stood
