@@ -158,6 +158,11 @@ PathPosition fdMapNavi::advanced(const PathPosition& from, std::uint32_t metres)
     return to;
 }
 
+PathPosition fdMapNavi::advancedOnRoute(const PathPosition& from, std::uint32_t metres) const {
+    const PathPosition to = advanced(from, metres);
+    return to.isAtEnd() ? PathPosition(*m_path, false) : to;
+}
+
 void fdMapNavi::start(const Positioning::CarState& car, float speedMs) {
     if (m_path == nullptr || m_handler == nullptr)
         return;
@@ -457,19 +462,18 @@ void fdMapNavi::placeFix() {
     const bool anchored = m_fixPlace && !m_fixPlace->isAtEnd();
     const PathPosition anchor = anchored ? *m_fixPlace : m_position;
     const double seconds = anchored ? std::min((m_fixMs - m_previousFixMs) * 0.001, 10.0) : 0.0;
-    const auto onRoute = [this](PathPosition p) { return p.isAtEnd() ? PathPosition(*m_path, false) : p; };
     const double possible = SpeedSlack * std::max(double(m_speedMs), double(StandingMs)) * seconds;
     const double driven = possible + double(FixJumpMetres);
-    PathPosition to = onRoute(
-        advanced(anchor, truncated(driven + (anchored ? 0.0 : scatterMetres() + lookAroundMetres()) + 0.5, 0xFFFF)));
+    PathPosition to = advancedOnRoute(
+        anchor, truncated(driven + (anchored ? 0.0 : scatterMetres() + lookAroundMetres()) + 0.5, 0xFFFF));
     // The scatter lets a fix's place that lags behind guidance's (its fix
     // lay back along the road) catch up with it, not run on ahead of it:
     // a place ahead by the scatter already went on from there by another
     // scatter at the next fix, and the fixes of a 17.7 m scatter took it
     // onto the stretch 60 m beside, 110 m ahead of the car.
     if (anchored && PathPosition::isBefore(anchor, m_position)) {
-        PathPosition catchUp = onRoute(advanced(m_position, truncated(driven + 0.5, 0xFFFF)));
-        const PathPosition byScatter = onRoute(advanced(anchor, truncated(driven + scatterMetres() + 0.5, 0xFFFF)));
+        PathPosition catchUp = advancedOnRoute(m_position, truncated(driven + 0.5, 0xFFFF));
+        const PathPosition byScatter = advancedOnRoute(anchor, truncated(driven + scatterMetres() + 0.5, 0xFFFF));
         if (PathPosition::isBefore(byScatter, catchUp))
             catchUp = byScatter;
         if (PathPosition::isBefore(to, catchUp))
@@ -769,9 +773,7 @@ void fdMapNavi::onPosition(const Positioning::CarState& car, float speedMs) {
     // ahead was announced, and the car arrived 300 m short of the finish.
     const PathPosition from = m_position;
     PathPosition ahead =
-        advanced(m_position, truncated(std::max(speedMs * 10.0, double(CreepMetres)) + 0.5, 0xFFFF));
-    if (ahead.isAtEnd())
-        ahead = PathPosition(*m_path, false);
+        advancedOnRoute(m_position, truncated(std::max(speedMs * 10.0, double(CreepMetres)) + 0.5, 0xFFFF));
     const std::optional<PathPosition> reach = reachAhead(speedMs);
     if (reach && PathPosition::isBefore(*reach, ahead))
         ahead = PathPosition::isBefore(*reach, m_position) ? m_position : *reach;
@@ -798,11 +800,11 @@ void fdMapNavi::onPosition(const Positioning::CarState& car, float speedMs) {
     // speed read 40 % low in a roundabout (GGA alone, fixes scattered by
     // 17.7 m), the tracker carried the car on at that speed, and
     // guidance's place fell 60 m behind the car and its fixes' places; the
-    // ring's exit was named past it. So is one whose speed reads 0 just after it drove: GGA
-    // alone read 0 for 9 to 15 s while the car went round a hairpin and a
-    // roundabout at 30 km/h (a line through such fixes goes nowhere
-    // there), the tracker held the car still, and guidance's place stood
-    // 30 to 50 m behind. A car that did stop has its place go where its
+    // ring's exit was named past it. So is one whose speed reads 0 just
+    // after it drove: GGA alone read 0 for 9 to 15 s while the car went
+    // round a hairpin and a roundabout at 30 km/h (a line through such
+    // fixes goes nowhere there), the tracker held the car still, and
+    // guidance's place stood 30 to 50 m behind. A car that did stop has its place go where its
     // fixes lie for those seconds, as a standing car's does. One turned
     // back along its route (its course against it there) is not carried
     // on: a U-turn's new route did not come.
@@ -814,9 +816,7 @@ void fdMapNavi::onPosition(const Positioning::CarState& car, float speedMs) {
              ? m_fixPlaceGoesCarWay && m_course && courseGoesRouteWay(carWayDegrees(*m_course))
              : droveLately(now))) {
         const double age = std::min((now - m_fixMs) * 0.001, 10.0);
-        least = advanced(*m_fixPlace, truncated(double(speedMs) * age + 0.5, 0xFFFF));
-        if (least->isAtEnd())
-            least = PathPosition(*m_path, false);
+        least = advancedOnRoute(*m_fixPlace, truncated(double(speedMs) * age + 0.5, 0xFFFF));
         if (reach && PathPosition::isBefore(*reach, *least))
             least = *reach;
     }
@@ -882,20 +882,17 @@ void fdMapNavi::onPosition(const Positioning::CarState& car, float speedMs) {
     std::optional<std::pair<PathPosition, PathPosition>> window;
     if (reach && !m_outOfPath) {
         const double around = lookAroundMetres();
-        PathPosition to = advanced(m_position, truncated(around + 0.5, 0xFFFF));
+        PathPosition to = advancedOnRoute(m_position, truncated(around + 0.5, 0xFFFF));
         // Looked for around the place, a car the tracker shows on the
         // route further on is still on it, but put no farther than it can
         // have come (locateAfresh).
-        if (to.isAtEnd())
-            to = PathPosition(*m_path, false);
         if (PathPosition::isBefore(to, *reach))
             to = *reach;
         window = std::pair{backed(m_position, around), to};
     } else if (m_measuredFix && !m_lastOnRoute.isAtEnd()) {
         const double away = std::min((m_clock.ticksMs() - m_lastOnRouteMs) * 0.001, 3600.0);
-        PathPosition to = advanced(m_lastOnRoute, truncated(lookAroundMetres() + 1.5 * speedMs * away + 0.5, 0xFFFF));
-        if (to.isAtEnd())
-            to = PathPosition(*m_path, false);
+        const PathPosition to =
+            advancedOnRoute(m_lastOnRoute, truncated(lookAroundMetres() + 1.5 * speedMs * away + 0.5, 0xFFFF));
         window = std::pair{PathPosition(*m_path, true), to};
     }
     // The bound tells how far on the car can be, not that it is there, and

@@ -294,6 +294,8 @@ private:
     // (to a segment's start), or to the route's start.
     PathPosition backed(const PathPosition& from, double metres) const;
     PathPosition advanced(const PathPosition& from, std::uint32_t metres) const;
+    // The same, no farther than the route's last point.
+    PathPosition advancedOnRoute(const PathPosition& from, std::uint32_t metres) const;
 
     Core::ConfigNodePtr m_config;
     fdMapNaviEventsHandler* m_handler;
